@@ -1,0 +1,74 @@
+// Creating, resetting and configuring an engine: the operations a host calls
+// on the context, the debugger holders, the error location, the reserved-name
+// list and the call-argument adders handed to callbacks.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+// ---- Creation and reset ----
+ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out);
+const char* GetEngineVersion();
+void ResetEngineState(EngineContext* ctx);
+ErrCode ResetEngine(EngineContext* ctx);
+
+// ---- Host setters ----
+void SetEngineCallbacks(EngineContext* ctx, ThreadTimerFn fn, uintptr_t argument,
+                        uint32_t hostAreaSize);
+void SetHookUserData(EngineContext* ctx, uintptr_t word);
+void SetHostCallbackPair(EngineContext* ctx, AbortFn fn, uintptr_t argument);
+void SetContextFlag(EngineContext* ctx, uint8_t flag);
+void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte);
+void SetHostCallbacks(EngineContext* ctx, ContextResolverFn fn, uintptr_t argument);
+void SetTextEncoding(EngineContext* ctx, char letter);
+void SetDisplayOptions(EngineContext* ctx, char formatLetter, int32_t digits, char imagLetter,
+                       uint8_t flag, int32_t word, uint8_t on);
+void GetDisplayOptions(EngineContext* ctx, char* formatLetter, int32_t* digits, char* imagLetter,
+                       uint8_t* flag, int32_t* word, uint8_t* on);
+
+// ---- Debugger holders ----
+bool IsDebugging(EngineContext* ctx);
+ErrCode DebugUp(EngineContext* ctx);
+ErrCode SetBreakpoint(EngineContext* ctx, const char* name, int32_t length, int32_t line);
+ErrCode ClearBreakpoint(EngineContext* ctx, const char* name, int32_t length, int32_t line);
+void SetInterruptDebug(EngineContext* ctx, uint8_t on);
+uint8_t GetInterruptDebug(EngineContext* ctx);
+ErrCode SetEchoMode(EngineContext* ctx, bool on, const char* name, int32_t length, int32_t level);
+
+// ---- Error location ----
+void SetErrorLocation(EngineContext* ctx, ErrCode code, int32_t position);
+void ClearErrorLocation(EngineContext* ctx);
+int32_t GetErrorLocationText(EngineContext* ctx, char* buffer, int32_t size, char* nameBuffer,
+                             int32_t nameSize);
+void GetFunctionNameOfIndex(EngineContext* ctx, int32_t n, const char** name, int32_t* length);
+int32_t GetFunctionNameAndLine(EngineContext* ctx, int32_t n, char* buffer, int32_t size,
+                               int32_t* length);
+
+// ---- Reserved names ----
+ErrCode AddReservedName(EngineContext* ctx, const char* name, intptr_t value);
+intptr_t FindReservedName(EngineContext* ctx, const char* name);
+
+// ---- Calling back from natives ----
+ErrCode CallHookByName(EngineContext* ctx, const char* name, int32_t kind, uintptr_t argument);
+
+using AddCallArgumentFn = bool (*)(ContextResolverFn resolver, uintptr_t, uintptr_t,
+                                   uintptr_t holder, uintptr_t value, uintptr_t extra);
+using AddCallArgumentValueFn = bool (*)(ContextResolverFn resolver, uintptr_t, uintptr_t,
+                                        uintptr_t holder, uintptr_t value);
+struct CallArgumentAdders {
+  ContextResolverFn resolver;
+  AddCallArgumentFn add;
+  AddCallArgumentValueFn addValue;
+  uintptr_t holder;  // the resolver's argument, or the context itself
+};
+void GetCallArgumentAdders(EngineContext* ctx, CallArgumentAdders* record);
+bool AddCallArgument(ContextResolverFn resolver, uintptr_t, uintptr_t, uintptr_t holder,
+                     uintptr_t value, uintptr_t extra);
+bool AddCallArgumentValue(ContextResolverFn resolver, uintptr_t, uintptr_t, uintptr_t holder,
+                          uintptr_t value);
+ErrCode ComputeCallFrameSize(EngineContext* ctx, int32_t n, int32_t count, int32_t* size);
+ErrCode PrepareFunctionCall(EngineContext* ctx, int32_t n, int32_t count,
+                            CallArgumentAdders* record, void* buffer);
+
+}  // namespace vke

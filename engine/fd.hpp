@@ -1,0 +1,31 @@
+// File descriptors: output and input offered to the hook records of the
+// registered libraries, redirection of descriptors 1 and 2, and descriptor
+// ranges for libraries.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+enum StdFd : int32_t {
+  kFdOut = 1,
+  kFdErr = 2,
+  kFdConsole3 = 3,
+  kFdHelpLinks = 4,
+  kFdCapture = 5,
+  kFdFirstRange = 1024,
+};
+
+ErrCode WriteToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length);
+ErrCode WriteNumberToFd(EngineContext* ctx, int32_t fd, double value);
+ErrCode WriteNewlineToFd(EngineContext* ctx, int32_t fd);
+ErrCode FlushFd(EngineContext* ctx, int32_t fd, int32_t mode);
+ErrCode IoControlFd(EngineContext* ctx, int32_t fd, int32_t code, intptr_t input, intptr_t* outWord,
+                    uint8_t* outByte);
+ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, bool lineMode,
+                   int32_t* count);
+ErrCode CloseFd(EngineContext* ctx, int32_t fd);
+ErrCode SetRedirect(EngineContext* ctx, int32_t fd, int32_t target, uint8_t copy);
+int32_t AllocateFdRange(EngineContext* ctx, int32_t n);
+
+}  // namespace vke

@@ -1,0 +1,28 @@
+// The engine interface: one table of the engine's operations in a fixed slot
+// order, reached from the context by code that holds nothing but the context.
+#pragma once
+
+#include "engine/calls.hpp"
+#include "engine/engine.hpp"
+#include "engine/fd.hpp"
+#include "engine/frames.hpp"
+#include "engine/options.hpp"
+#include "engine/raise.hpp"
+#include "engine/registry.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+struct EngineInterface {
+#define VKE_SLOT(index, name) decltype(&::vke::name) name;
+#include "engine/interface_slots.def"
+#undef VKE_SLOT
+};
+
+inline constexpr int kEngineInterfaceSlots = 115;
+static_assert(sizeof(EngineInterface) == kEngineInterfaceSlots * sizeof(void*));
+
+// The one table every context points at.
+const EngineInterface* GetEngineInterface();
+
+}  // namespace vke

@@ -1,0 +1,125 @@
+// Operations of the engine interface that the running system does not serve
+// yet: they answer "Not supported" and change nothing.
+#include "compiler/names.hpp"
+#include "engine/interface.hpp"
+#include "engine/text.hpp"
+
+namespace vke {
+
+bool CheckOpcodeTable() {
+  return true;
+}
+
+ErrCode ExecuteBytecode(EngineContext*, uint8_t) {
+  return kErrNotSupported;
+}
+ErrCode ResolveFunctionName(EngineContext*, const char*, int32_t, const char*, int32_t, int32_t*,
+                            int32_t*, uint8_t*, uint8_t*) {
+  return kErrUndefFunOrVar;
+}
+ErrCode CallFunctionValue(EngineContext*, int32_t, int32_t, int32_t, int32_t) {
+  return kErrNotSupported;
+}
+ErrCode CallFunctionByName(EngineContext*, const char*, int32_t, int32_t, int32_t, int32_t) {
+  return kErrNotSupported;
+}
+ErrCode RunTextInFunctionScope(EngineContext*, const char*, int32_t, int32_t*) {
+  return kErrNotSupported;
+}
+bool IsAtHaltInstruction(EngineContext*) {
+  return false;
+}
+ErrCode ClearFrameFlagAndContinue(EngineContext*) {
+  return kErrNotSupported;
+}
+int32_t FindFunctionQualified(EngineContext*, const char*, int32_t, int32_t) {
+  return -1;
+}
+
+ErrCode UnwindCallFrames(EngineContext*, int32_t) {
+  return kOk;
+}
+bool IsInFunctionContext(EngineContext*) {
+  return false;
+}
+ErrCode GetStackLevel(EngineContext* ctx, int32_t* level) {
+  *level = static_cast<int32_t>(ctx->descTop);
+  return kOk;
+}
+void MarkFrameAsEntry(EngineContext*) {}
+const char* GetVariableName(EngineContext*, int32_t) {
+  return nullptr;
+}
+void SaveCodePointer(EngineContext* ctx, SavedCodePointer* r) {
+  r->kind = ctx->cpKind;
+  r->offset = ctx->cpOffset;
+}
+void RestoreCodePointer(EngineContext* ctx, const SavedCodePointer* r) {
+  ctx->cpKind = r->kind;
+  ctx->cpOffset = r->offset;
+  ctx->cpFlag = 0;
+}
+bool PollAbortRequest(EngineContext*) {
+  return false;
+}
+ErrCode CheckBreakAtSliceEnd(EngineContext*) {
+  return kStatusSuspended;
+}
+
+const ErrorTableRecord* FindErrorMessage(EngineContext*, ErrCode, bool) {
+  return nullptr;
+}
+ErrCode RaiseError(EngineContext*, ErrCode code, int32_t, int32_t, int32_t, const char*) {
+  return code;
+}
+int32_t FormatErrorMessage(EngineContext*, ErrCode, const char*, int32_t, bool) {
+  return 0;
+}
+void ClearPendingError(EngineContext*) {}
+int32_t GetErrorText(EngineContext*, ErrCode, bool, char* buffer, int32_t size, int32_t* length) {
+  if (size > 0) buffer[0] = 0;
+  if (length) *length = 0;
+  return 0;
+}
+ErrCode PrintError(EngineContext*, ErrCode code, bool) {
+  return code;
+}
+ErrCode GetErrorIdentifier(EngineContext*, ErrCode) {
+  return kErrNotSupported;
+}
+ErrCode FindErrorIdInTables(EngineContext*, const char*, int32_t) {
+  return 0;
+}
+ErrCode RaiseErrorById(EngineContext*, const char*, int32_t, const char*, int32_t) {
+  return kErrUser;
+}
+
+ErrCode SetOptions(EngineContext*, int32_t, const OptionRecord*) {
+  return kErrNotSupported;
+}
+ErrCode GetOptionsArg(EngineContext*, int32_t, const char*, const OptionRecord*) {
+  return kErrNotSupported;
+}
+ErrCode PopScalarOptionValue(EngineContext*, double, double*) {
+  return kErrNotSupported;
+}
+ErrCode GetOptionField(EngineContext*, int32_t, const char*, const OptionRecord*, double, double*) {
+  return kErrNotSupported;
+}
+ErrCode GetBooleanOption(EngineContext*, int32_t, const char*, const OptionRecord*, uint8_t,
+                         uint8_t*) {
+  return kErrNotSupported;
+}
+
+ErrCode WriteNumberToFd(EngineContext*, int32_t, double) {
+  return kErrNotSupported;
+}
+
+bool EncodeOutputText(EngineContext*, int32_t, const uint16_t*, int32_t, uint8_t* buffer,
+                      int32_t size, int32_t* outLength) {
+  if (size > 0) buffer[0] = 0;
+  if (outLength) *outLength = 0;
+  return false;
+}
+
+}  // namespace vke
