@@ -2,6 +2,7 @@
 // yet: they answer "Not supported" and change nothing.
 #include "compiler/names.hpp"
 #include "engine/interface.hpp"
+#include "engine/natives_decl.hpp"
 #include "engine/text.hpp"
 
 namespace vke {
@@ -122,4 +123,9 @@ bool EncodeOutputText(EngineContext*, int32_t, const uint16_t*, int32_t, uint8_t
   return false;
 }
 
+}  // namespace vke
+
+namespace vke {
+ErrCode Utf8EncodeNative(EngineContext*, int32_t, int32_t, uintptr_t) { return kErrNotSupported; }
+ErrCode Utf8DecodeNative(EngineContext*, int32_t, int32_t, uintptr_t) { return kErrNotSupported; }
 }  // namespace vke

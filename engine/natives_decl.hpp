@@ -1,0 +1,17 @@
+// Declarations of the native functions listed in the natives.def files.
+#pragma once
+
+#include "engine/native_record.hpp"
+
+namespace vke {
+
+#define VKE_NATIVE_FN(name) \
+  ErrCode name(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option);
+
+// Text encodings.
+VKE_NATIVE_FN(Utf8EncodeNative)
+VKE_NATIVE_FN(Utf8DecodeNative)
+
+#undef VKE_NATIVE_FN
+
+}  // namespace vke
