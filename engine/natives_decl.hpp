@@ -12,6 +12,10 @@ namespace vke {
 VKE_NATIVE_FN(Utf8EncodeNative)
 VKE_NATIVE_FN(Utf8DecodeNative)
 
+// Option structures.
+VKE_NATIVE_FN(OptimsetNative)
+VKE_NATIVE_FN(OdesetNative)
+
 #undef VKE_NATIVE_FN
 
 }  // namespace vke

@@ -95,23 +95,6 @@ ErrCode RaiseErrorById(EngineContext*, const char*, int32_t, const char*, int32_
   return kErrUser;
 }
 
-ErrCode SetOptions(EngineContext*, int32_t, const OptionRecord*) {
-  return kErrNotSupported;
-}
-ErrCode GetOptionsArg(EngineContext*, int32_t, const char*, const OptionRecord*) {
-  return kErrNotSupported;
-}
-ErrCode PopScalarOptionValue(EngineContext*, double, double*) {
-  return kErrNotSupported;
-}
-ErrCode GetOptionField(EngineContext*, int32_t, const char*, const OptionRecord*, double, double*) {
-  return kErrNotSupported;
-}
-ErrCode GetBooleanOption(EngineContext*, int32_t, const char*, const OptionRecord*, uint8_t,
-                         uint8_t*) {
-  return kErrNotSupported;
-}
-
 ErrCode WriteNumberToFd(EngineContext*, int32_t, double) {
   return kErrNotSupported;
 }
