@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/native_record.hpp"
+#include "engine/raise.hpp"  // the error tables of the "+errmsgtable" rows
 
 namespace vke {
 

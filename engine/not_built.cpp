@@ -67,34 +67,6 @@ ErrCode CheckBreakAtSliceEnd(EngineContext*) {
   return kStatusSuspended;
 }
 
-const ErrorTableRecord* FindErrorMessage(EngineContext*, ErrCode, bool) {
-  return nullptr;
-}
-ErrCode RaiseError(EngineContext*, ErrCode code, int32_t, int32_t, int32_t, const char*) {
-  return code;
-}
-int32_t FormatErrorMessage(EngineContext*, ErrCode, const char*, int32_t, bool) {
-  return 0;
-}
-void ClearPendingError(EngineContext*) {}
-int32_t GetErrorText(EngineContext*, ErrCode, bool, char* buffer, int32_t size, int32_t* length) {
-  if (size > 0) buffer[0] = 0;
-  if (length) *length = 0;
-  return 0;
-}
-ErrCode PrintError(EngineContext*, ErrCode code, bool) {
-  return code;
-}
-ErrCode GetErrorIdentifier(EngineContext*, ErrCode) {
-  return kErrNotSupported;
-}
-ErrCode FindErrorIdInTables(EngineContext*, const char*, int32_t) {
-  return 0;
-}
-ErrCode RaiseErrorById(EngineContext*, const char*, int32_t, const char*, int32_t) {
-  return kErrUser;
-}
-
 ErrCode WriteNumberToFd(EngineContext*, int32_t, double) {
   return kErrNotSupported;
 }

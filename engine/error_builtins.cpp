@@ -1,0 +1,220 @@
+// The builtins of the error system: error, warning, lasterr, lasterror and
+// rethrow.
+#include "engine/fd.hpp"
+#include "engine/raise.hpp"
+#include "engine/text.hpp"
+#include "engine/value_read.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int32_t kMaxIdentifierArgChars = 66;
+
+bool IsAsciiLetter(uint16_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A char row of at most 66 letters, digits, "_" and ":" holding a ":".
+bool IsIdentifierArg(EngineContext* ctx, int32_t depth) {
+  NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls != ValueClass::kChar || v.shape.ndims != 2 || v.shape.dims[0] != 1 ||
+      v.shape.count > kMaxIdentifierArgChars)
+    return false;
+  bool colon = false;
+  for (int32_t i = 0; i < v.shape.count; i++) {
+    uint16_t c = Load<uint16_t>(v.elements + 2 * i);
+    colon |= c == ':';
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '_' && c != ':') return false;
+  }
+  return colon;
+}
+
+// The code of the identifier at the depth (a char array; empty gives 0).
+ErrCode IdentifierArgCode(EngineContext* ctx, int32_t depth, ErrCode* code) {
+  const char* id;
+  int32_t length;
+  if (GetStringArg(ctx, depth, &id, &length)) return kErrBadArg;
+  *code = 0;
+  return length > 0 ? ErrorCodeOfIdentifier(ctx, id, length, code) : kOk;
+}
+
+// Pushes the 8-bit text of the char array at the depth, encoded with the
+// context's codec, and gives its bytes (valid until the next push or drop).
+ErrCode PushEncodedCopy(EngineContext* ctx, int32_t depth, char** text, int32_t* length) {
+  if (ViewNumeric(ctx, depth).cls != ValueClass::kChar) return kErrBadArg;
+  ErrCode e = GetStringArgCopy(ctx, depth);
+  if (e) return e;
+  NumericView v = ViewNumeric(ctx, 0);
+  *text = reinterpret_cast<char*>(v.elements);
+  *length = v.shape.count;
+  return kOk;
+}
+
+bool IsConversionLetter(char c) {
+  switch (c) {
+    case 'c':
+    case 's':
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'x':
+    case 'X':
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'n':
+    case 'N':
+    case 'k':
+    case 'K':
+    case 'g':
+    case 'G':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A message template formatted without values, in place: "%%" gives "%", the
+// first conversion ends the text (no value is left for it), and any other
+// directive is written as "%" followed by its letter as plain text. Returns
+// the new length.
+int32_t FormatTemplateWithoutValues(char* text, int32_t length) {
+  int32_t out = 0;
+  for (int32_t i = 0; i < length;) {
+    char c = text[i++];
+    if (c != '%') {
+      text[out++] = c;
+      continue;
+    }
+    if (i < length && text[i] == '%') {
+      text[out++] = '%';
+      i++;
+      continue;
+    }
+    int32_t letter = i;
+    while (letter < length && !IsAsciiLetter(static_cast<uint8_t>(text[letter])) &&
+           text[letter] != '_')
+      letter++;
+    text[out++] = '%';
+    if (letter == length) continue;
+    if (IsConversionLetter(text[letter])) return out - 1;
+    i = letter;  // flags, width and precision are dropped
+  }
+  return out;
+}
+
+// Formats the message of the top n entries (the template deepest) into an
+// 8-bit text pushed on top. Values to format need the printf formatter, which
+// is not wired in here yet: they give "Not supported".
+ErrCode PushMessageText(EngineContext* ctx, int32_t n, char** text, int32_t* length) {
+  if (n > 1) return kErrNotSupported;
+  ErrCode e = PushEncodedCopy(ctx, 0, text, length);
+  if (e) return e;
+  *length = FormatTemplateWithoutValues(*text, *length);
+  return kOk;
+}
+
+// An error's text becomes the pending error with its location and the code
+// is returned; a warning's text goes to descriptor 2. Empty texts do nothing.
+ErrCode IssueText(EngineContext* ctx, ErrCode code, const char* text, int32_t length,
+                  bool isWarning) {
+  if (length <= 0) return kOk;
+  if (isWarning) {
+    ErrCode e = WriteToFd(ctx, kFdErr, text, length);
+    return e ? e : WriteNewlineToFd(ctx, kFdErr);
+  }
+  ErrCode e = FormatErrorMessage(ctx, code, text, length, true);
+  return e ? e : code;
+}
+
+// Pushes the text of the error (GetErrorText) as a char row, read through
+// scratch that the pushed row cannot reach.
+ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
+  uint32_t freeBytes;
+  GetDataStackFree(ctx, &freeBytes, nullptr);
+  const uint32_t units = freeBytes > 32 ? (freeBytes - 32) / 24 : 0;
+  char* scratch;
+  ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(&scratch));
+  if (e) return e;
+  int32_t length;
+  GetErrorText(ctx, code, false, scratch, static_cast<int32_t>(8 * units), &length);
+  return PushEncodedString(ctx, length, scratch);
+}
+
+}  // namespace
+
+ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) {
+  if (nargin < 1) return kErrTooFewArgin;
+  ErrCode code = isWarning ? kOk : kErrUser;
+  if (IsIdentifierArg(ctx, nargin - 1)) {
+    // Warnings carry no code: a nonzero one would stop the run as an error.
+    if (!isWarning) {
+      ErrCode e = IdentifierArgCode(ctx, nargin - 1, &code);
+      if (e) return e;
+    }
+    DropStackEntries(ctx, nargin - 1, 1);
+    if (--nargin == 0) return code;
+  }
+  char* text;
+  int32_t length;
+  ErrCode e = PushMessageText(ctx, nargin, &text, &length);
+  if (e) return e;
+  e = IssueText(ctx, code, text, length, isWarning);
+  Drop(ctx, nargin + 1);
+  return e;
+}
+
+ErrCode LastErrorBuiltin(EngineContext* ctx, int32_t nargout, bool asStruct) {
+  const ErrCode recorded = ctx->errLocCode;
+  if (!asStruct) {
+    if (nargout >= 2) {
+      ErrCode e = GetErrorIdentifier(ctx, recorded);
+      if (e) return e;
+    }
+    return PushErrorText(ctx, recorded);
+  }
+  ErrCode idCode = recorded;
+  ReadErrorBlock(ctx, ctx->lastError, &idCode, nullptr, nullptr);
+  ErrCode e = PushErrorText(ctx, recorded);
+  if (!e) e = PushListFromEntries(ctx, 1, false, "message", -1);
+  if (!e) e = GetErrorIdentifier(ctx, idCode);
+  if (!e) e = PushListFromEntries(ctx, 1, true, "identifier", -1);
+  return e;
+}
+
+ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
+  if (nargin != 1) return nargin < 1 ? kErrTooFewArgin : kErrTooManyArgin;
+  if (!IsStructValue(ctx, 0)) return kErrWrongType;
+  // Copies of the fields present go on top: the message, the identifier above.
+  ErrCode e = GetStructField(ctx, 0, "message", -1);
+  if (e && e != kErrUndefField) return e;
+  const int32_t hasMessage = e == kOk;
+  e = GetStructField(ctx, hasMessage, "identifier", -1);
+  if (e && e != kErrUndefField) {
+    Drop(ctx, hasMessage);
+    return e;
+  }
+  const int32_t hasId = e == kOk;
+  if (!hasMessage && !hasId) return kErrUndefField;
+  // An empty identifier counts as none; the message is not a template.
+  ErrCode code = 0;
+  e = hasId ? IdentifierArgCode(ctx, 0, &code) : kOk;
+  if (!e && hasMessage) {
+    char* text;
+    int32_t length;
+    e = PushEncodedCopy(ctx, hasId, &text, &length);
+    if (!e) {
+      e = IssueText(ctx, code ? code : kErrUser, text, length, false);
+      Drop(ctx);
+    }
+  } else if (!e) {
+    e = code;  // an identifier alone raises its code without a message
+  }
+  Drop(ctx, hasMessage + hasId + 1);
+  return e;
+}
+
+}  // namespace vke
