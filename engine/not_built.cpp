@@ -1,6 +1,5 @@
 // Operations of the engine interface that the running system does not serve
 // yet: they answer "Not supported" and change nothing.
-#include "compiler/names.hpp"
 #include "engine/interface.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/text.hpp"
@@ -32,9 +31,6 @@ bool IsAtHaltInstruction(EngineContext*) {
 }
 ErrCode ClearFrameFlagAndContinue(EngineContext*) {
   return kErrNotSupported;
-}
-int32_t FindFunctionQualified(EngineContext*, const char*, int32_t, int32_t) {
-  return -1;
 }
 
 ErrCode UnwindCallFrames(EngineContext*, int32_t) {

@@ -147,7 +147,9 @@ ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int
 const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* name,
                                               const NativeFunctionRecord* after, int32_t kindFilter,
                                               int32_t* globalIndex) {
+  if (!name) return nullptr;
   LibraryRegistryEntry* reg = ctx->Registry();
+  int32_t length = CStringLength(name);
   bool skipping = after != nullptr;
   int32_t index = 0;
   for (uint32_t i = 0; i < ctx->registryCount; i++) {
@@ -157,7 +159,9 @@ const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* na
         if (rec == after) skipping = false;
         continue;
       }
-      if (!StringsEqual(rec->name, -1, name, -1, false)) continue;
+      // A record's name is read within its 32 bytes, terminated or not.
+      int32_t recLength = static_cast<int32_t>(strnlen(rec->name, sizeof rec->name));
+      if (!StringsEqual(rec->name, recLength, name, length, false)) continue;
       if (kindFilter != 0) {
         int32_t kind = rec->kind < 0 ? -rec->kind : rec->kind;
         int32_t id = static_cast<int32_t>(i) * 128 + kind + 6;

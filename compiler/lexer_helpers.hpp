@@ -1,0 +1,45 @@
+// Lexical helpers shared by the scanners of source text: name characters,
+// skipping blanks, comments and continuations, keywords at a position, and
+// skipping the rest of a statement.
+#pragma once
+
+#include "engine/base.hpp"
+
+namespace vke {
+
+inline bool IsNameStart(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+inline bool IsNameChar(char c) {
+  return IsNameStart(c) || (c >= '0' && c <= '9');
+}
+inline bool IsLineEnd(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// The number of name characters (letters, digits, "_") from text[pos] on.
+int32_t NameSpan(const char* text, int32_t length, int32_t pos);
+// True when a comment ("%", "//" or "/*") starts at text[pos].
+bool IsCommentStart(const char* text, int32_t length, int32_t pos);
+
+// What SkipSpaceAndComments passed.
+enum SkipResult : int32_t {
+  kSkippedNothing = 0,
+  kSkippedBlanks = 1,   // blanks, tabs, a continuation or a block comment
+  kSkippedLineEnd = 2,  // a line end (or separator), or the text has ended
+};
+
+// Skips blanks, tabs, "%" and "//" comments to the line end, "/*" ... "*/"
+// comments, "..." continuations (with their line end) and line ends (CR, LF
+// and CR LF, each counted once in *lines); with separators also "," and ";".
+int32_t SkipSpaceAndComments(const char* text, int32_t length, int32_t* pos, bool separators,
+                             int32_t* lines);
+// True when the keyword stands at *pos and no name character follows it;
+// *pos then moves behind it.
+bool MatchKeywordAt(const char* text, int32_t length, int32_t* pos, const char* keyword);
+// Moves *pos to the end of the statement that starts there: behind its ";",
+// or onto the line end or comment that ends it. Quoted strings, block
+// comments and continuations inside the statement are passed.
+void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* lines);
+
+}  // namespace vke
