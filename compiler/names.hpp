@@ -38,5 +38,10 @@ int32_t FindFunction(EngineContext* ctx, const char* name, int32_t length, const
 // list; a single ":" sets *error to 107 (badArg) and gives -1.
 int32_t FindFunctionQualified(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                               ErrCode* error = nullptr);
+// The maximum input and output counts of the function value (a name, an
+// inline function or a function reference) at the depth, names resolved in
+// the scope.
+ErrCode ResolveFunctionValue(EngineContext* ctx, int32_t depth, int32_t scope, int32_t* maxIn,
+                             int32_t* maxOut);
 
 }  // namespace vke

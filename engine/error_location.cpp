@@ -60,7 +60,7 @@ void SetErrorLocation(EngineContext* ctx, ErrCode code, int32_t position) {
       framePos = static_cast<int32_t>(w[kFwPosition]);
       break;
     }
-    f -= static_cast<int32_t>(w[kFwBackLink]);
+    f = PreviousFrame(ctx, f);
   }
   ctx->errLocCode = code;
   ctx->errLocFunc = func;

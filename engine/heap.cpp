@@ -7,7 +7,7 @@ namespace vke {
 
 namespace {
 
-inline uint32_t HeaderAt(uint8_t* heap, uint32_t unit) {
+inline uint32_t HeaderAt(const uint8_t* heap, uint32_t unit) {
   return Load<uint32_t>(heap + 8ull * unit);
 }
 inline void SetHeader(uint8_t* heap, uint32_t unit, uint32_t h) {
@@ -22,33 +22,35 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
     return kOk;
   }
   uint8_t* heap = ctx->HeapBytes();
-  uint32_t end = ctx->heapSize;
-  uint32_t u = 0;
+  const uint64_t end = ctx->heapSize;
+  uint64_t u = 0;
   while (u < end) {
-    uint32_t h = HeaderAt(heap, u);
+    uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
     uint32_t size = h & kBlockSizeMask;
+    uint64_t next = u + size + 1;
+    if (next > end) break;  // a block that runs past the heap ends the walk
     if (!(h & kBlockInUse)) {
-      uint32_t next = u + size + 1;
       if (next < end) {
-        uint32_t nh = HeaderAt(heap, next);
-        if (!(nh & kBlockInUse)) {
+        uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+        uint64_t merged = uint64_t{size} + (nh & kBlockSizeMask) + 1;
+        if (!(nh & kBlockInUse) && merged <= kBlockSizeMask) {
           // Merge and look at the merged block again.
-          SetHeader(heap, u, (size + (nh & kBlockSizeMask) + 1) | (h & kBlockKept));
+          SetHeader(heap, static_cast<uint32_t>(u), static_cast<uint32_t>(merged));
           continue;
         }
       }
       if (size >= units) {
-        if (size == units || size - units < 1) {
-          SetHeader(heap, u, size | kBlockInUse);
+        if (size == units) {
+          SetHeader(heap, static_cast<uint32_t>(u), size | kBlockInUse);
         } else {
-          SetHeader(heap, u, units | kBlockInUse);
-          SetHeader(heap, u + units + 1, size - units - 1);
+          SetHeader(heap, static_cast<uint32_t>(u), units | kBlockInUse);
+          SetHeader(heap, static_cast<uint32_t>(u + units + 1), size - units - 1);
         }
         *index = static_cast<int32_t>(u + 1);
         return kOk;
       }
     }
-    u += size + 1;
+    u = next;
   }
   return kErrVarOverflow;
 }
@@ -56,8 +58,7 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
 void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return;
   uint8_t* heap = ctx->HeapBytes();
-  uint32_t h = HeaderAt(heap, index - 1);
-  SetHeader(heap, index - 1, h & ~kBlockInUse);
+  SetHeader(heap, index - 1, HeaderAt(heap, index - 1) & ~kBlockInUse);
 }
 
 uint8_t* BlockData(EngineContext* ctx, int32_t index) {
@@ -68,10 +69,11 @@ uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
   return HeaderAt(ctx->HeapBytes(), index - 1) & kBlockSizeMask;
 }
 
-void MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
-  uint32_t n = oldSize < newSize ? oldSize : newSize;
-  for (uint32_t i = n; i-- > 0;) std::memmove(newBase + 8ull * i, oldBase + 8ull * i, 8);
-  if (newSize > oldSize) Store<uint32_t>(newBase + 8ull * oldSize, newSize - oldSize - 1);
+ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
+  if (newSize < oldSize) return kErrIllegal;
+  std::memmove(newBase, oldBase, 8ull * oldSize);
+  if (newSize > oldSize) SetHeader(newBase, oldSize, newSize - oldSize - 1);
+  return kOk;
 }
 
 }  // namespace vke

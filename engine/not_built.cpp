@@ -33,34 +33,8 @@ ErrCode ClearFrameFlagAndContinue(EngineContext*) {
   return kErrNotSupported;
 }
 
-ErrCode UnwindCallFrames(EngineContext*, int32_t) {
-  return kOk;
-}
-bool IsInFunctionContext(EngineContext*) {
-  return false;
-}
-ErrCode GetStackLevel(EngineContext* ctx, int32_t* level) {
-  *level = static_cast<int32_t>(ctx->descTop);
-  return kOk;
-}
-void MarkFrameAsEntry(EngineContext*) {}
-const char* GetVariableName(EngineContext*, int32_t) {
-  return nullptr;
-}
-void SaveCodePointer(EngineContext* ctx, SavedCodePointer* r) {
-  r->kind = ctx->cpKind;
-  r->offset = ctx->cpOffset;
-}
-void RestoreCodePointer(EngineContext* ctx, const SavedCodePointer* r) {
-  ctx->cpKind = r->kind;
-  ctx->cpOffset = r->offset;
-  ctx->cpFlag = 0;
-}
-bool PollAbortRequest(EngineContext*) {
-  return false;
-}
-ErrCode CheckBreakAtSliceEnd(EngineContext*) {
-  return kStatusSuspended;
+ErrCode ResolveFunctionValue(EngineContext*, int32_t, int32_t, int32_t*, int32_t*) {
+  return kErrNotSupported;
 }
 
 ErrCode WriteNumberToFd(EngineContext*, int32_t, double) {

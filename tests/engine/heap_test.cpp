@@ -1,0 +1,90 @@
+// The block heap: first fit, lazy merging, exhaustion and moving the heap.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/errors.hpp"
+#include "engine/frames.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::TestHost;
+
+uint32_t Header(EngineContext* ctx, int32_t index) {
+  return Load<uint32_t>(BlockData(ctx, index) - 8);
+}
+
+TEST(BlockHeap, FirstFitSplitsAndMergesLazily) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t a, b, c, d, z = -1;
+  ASSERT_EQ(AllocEngineBlock(ctx, 0, &z), kOk);
+  EXPECT_EQ(z, 0);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &a), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 5, &b), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &c), kOk);
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 5);
+  EXPECT_EQ(c, 11);
+  EXPECT_EQ(Header(ctx, c + 2), ctx->heapSize - 13);  // the rest, free
+  // The same size takes a freed block whole; one unit less leaves an empty
+  // free block behind it.
+  FreeEngineBlock(ctx, b);
+  ASSERT_EQ(AllocEngineBlock(ctx, 5, &d), kOk);
+  EXPECT_EQ(d, b);
+  EXPECT_EQ(Header(ctx, c), 1u | kBlockInUse);
+  FreeEngineBlock(ctx, d);
+  ASSERT_EQ(AllocEngineBlock(ctx, 4, &d), kOk);
+  EXPECT_EQ(Header(ctx, d + 5), 0u);
+  // Adjacent free blocks stay apart until a walk finds them as one block.
+  FreeEngineBlock(ctx, a);
+  FreeEngineBlock(ctx, d);
+  EXPECT_EQ(Header(ctx, a), 3u);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3 + 5 + 1, &d), kOk);
+  EXPECT_EQ(d, a);
+  EXPECT_EQ(Header(ctx, d), 9u | kBlockInUse);
+}
+
+TEST(BlockHeap, ExhaustionAndDamagedHeadersGiveVarOverflow) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const uint32_t size = ctx->heapSize;
+  int32_t a, b;
+  EXPECT_EQ(AllocEngineBlock(ctx, size, &a), kErrVarOverflow);
+  EXPECT_EQ(AllocEngineBlock(ctx, 0xFFFFFFFFu, &a), kErrVarOverflow);
+  ASSERT_EQ(AllocEngineBlock(ctx, size - 1, &a), kOk);  // the whole heap
+  EXPECT_EQ(AllocEngineBlock(ctx, 1, &b), kErrVarOverflow);
+  FreeEngineBlock(ctx, a);
+  FreeEngineBlock(ctx, -1);  // ignored, like any index outside the heap
+  FreeEngineBlock(ctx, static_cast<int32_t>(size + 1));
+  // A header claiming more than the heap holds is never handed out.
+  Store<uint32_t>(ctx->HeapBytes(), size + 100);
+  EXPECT_EQ(AllocEngineBlock(ctx, 1, &b), kErrVarOverflow);
+  Store<uint32_t>(ctx->HeapBytes(), size - 1);
+  ctx->heapSize = 0;
+  EXPECT_EQ(AllocEngineBlock(ctx, 1, &b), kErrVarOverflow);
+  ctx->heapSize = size;
+  EXPECT_EQ(AllocEngineBlock(ctx, size - 1, &b), kOk);
+}
+
+TEST(BlockHeap, MoveKeepsBlocksAndAddsOneFreeBlock) {
+  // A heap of 16 units moved 4 units up into 24 units: the places overlap.
+  std::vector<uint8_t> mem(8 * 32, 0xEE);
+  uint8_t* oldBase = mem.data();
+  Store<uint32_t>(oldBase, 3u | kBlockInUse);
+  Store<uint64_t>(oldBase + 8, 0x1122334455667788ull);
+  Store<uint32_t>(oldBase + 32, 11u);
+  uint8_t* newBase = oldBase + 32;
+  ASSERT_EQ(MoveBlockHeap(oldBase, 16, newBase, 24), kOk);
+  EXPECT_EQ(Load<uint32_t>(newBase), 3u | kBlockInUse);
+  EXPECT_EQ(Load<uint64_t>(newBase + 8), 0x1122334455667788ull);
+  EXPECT_EQ(Load<uint32_t>(newBase + 32), 11u);
+  EXPECT_EQ(Load<uint32_t>(newBase + 8 * 16), 7u);
+  EXPECT_EQ(MoveBlockHeap(newBase, 24, oldBase, 8), kErrIllegal);
+  EXPECT_EQ(Load<uint32_t>(newBase), 3u | kBlockInUse);
+}
+
+}  // namespace
+}  // namespace vke
