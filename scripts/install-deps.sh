@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev
   zlib1g-dev
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core
 )
 
 missing=()
@@ -19,7 +20,7 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   sudo=""
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
+  export DEBIAN_FRONTEND=noninteractive DEBCONF_NOWARNINGS=yes
   $sudo apt-get update -qq >/dev/null
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -1,0 +1,170 @@
+// Drawing targets over cairo: creation of the image, PDF and SVG targets,
+// their completion, and the saved device-context states of the port.
+#include "graphics/cairo_target.hpp"
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+
+#include "engine/errors.hpp"
+
+namespace vke {
+
+PortFont::PortFont(const PortFont& other)
+    : desc_(other.desc_ ? pango_font_description_copy(other.desc_) : nullptr),
+      underline_(other.underline_) {}
+
+PortFont& PortFont::operator=(const PortFont& other) {
+  if (this != &other) {
+    PangoFontDescription* copy = other.desc_ ? pango_font_description_copy(other.desc_) : nullptr;
+    if (desc_ != nullptr) pango_font_description_free(desc_);
+    desc_ = copy;
+    underline_ = other.underline_;
+  }
+  return *this;
+}
+
+PortFont::~PortFont() {
+  if (desc_ != nullptr) pango_font_description_free(desc_);
+}
+
+namespace {
+
+bool ValidSize(int32_t width, int32_t height) {
+  return width >= 1 && width <= kMaxTargetSize && height >= 1 && height <= kMaxTargetSize;
+}
+
+}  // namespace
+
+CairoTarget::CairoTarget(int32_t width, int32_t height, bool raster, bool invertible)
+    : width_(width),
+      height_(height),
+      raster_(raster),
+      invertible_(invertible),
+      font_(FigureFont()) {}
+
+CairoTarget::~CairoTarget() {
+  if (layout_ != nullptr) g_object_unref(layout_);
+  if (cr_ != nullptr) cairo_destroy(cr_);
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+}
+
+ErrCode CairoTarget::Attach(cairo_surface_t* surface, double scale) {
+  surface_ = surface;
+  if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+    return cairo_surface_status(surface_) == CAIRO_STATUS_NO_MEMORY ? kErrOutOfMem : kErrIoErr;
+  }
+  cr_ = cairo_create(surface_);
+  if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) return kErrOutOfMem;
+  cairo_scale(cr_, scale, scale);
+  if (raster_) cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+  cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+  layout_ = pango_cairo_create_layout(cr_);
+  pango_layout_set_single_paragraph_mode(layout_, TRUE);
+  return kOk;
+}
+
+ErrCode CairoTarget::CreateImage(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (!ValidSize(width, height)) return kErrBadSize;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, true, true));
+  const ErrCode err = t->Attach(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), 1);
+  if (err != kOk) return err;
+  cairo_set_source_rgb(t->cr_, 1, 1, 1);
+  cairo_paint(t->cr_);
+  *out = std::move(t);
+  return kOk;
+}
+
+ErrCode CairoTarget::CreatePdf(const char* path, int32_t width, int32_t height, double dotsPerInch,
+                               std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (path == nullptr || path[0] == '\0') return kErrBadArg;
+  if (!ValidSize(width, height) || !(dotsPerInch >= 1 && dotsPerInch <= 10000)) {
+    return kErrBadSize;
+  }
+  const double scale = 72.0 / dotsPerInch;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, true));
+  const ErrCode err =
+      t->Attach(cairo_pdf_surface_create(path, width * scale, height * scale), scale);
+  if (err != kOk) return err;
+  *out = std::move(t);
+  return kOk;
+}
+
+cairo_status_t CairoTarget::AppendSvg(void* closure, const unsigned char* data,
+                                      unsigned int length) {
+  static_cast<CairoTarget*>(closure)->svg_.append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (!ValidSize(width, height)) return kErrBadSize;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
+  const ErrCode err =
+      t->Attach(cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height), 1);
+  if (err != kOk) return err;
+  *out = std::move(t);
+  return kOk;
+}
+
+ErrCode CairoTarget::Finish() {
+  if (finished_) return kOk;
+  finished_ = true;
+  if (layout_ != nullptr) {
+    g_object_unref(layout_);
+    layout_ = nullptr;
+  }
+  cairo_destroy(cr_);
+  cr_ = nullptr;
+  // An image keeps its pixels; documents are written out.
+  if (raster_) {
+    cairo_surface_flush(surface_);
+  } else {
+    cairo_surface_finish(surface_);
+  }
+  return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
+}
+
+ErrCode CairoTarget::WritePng(const char* path) {
+  if (!raster_ || path == nullptr) return kErrBadArg;
+  cairo_surface_flush(surface_);
+  return cairo_surface_write_to_png(surface_, path) == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
+}
+
+void CairoTarget::SaveState() {
+  if (cr_ == nullptr) return;
+  cairo_save(cr_);
+  saved_.push_back(SavedState{font_, textRgb_});
+}
+
+bool CairoTarget::RestoreState() {
+  // cairo puts its context in a lasting error state on an unmatched restore.
+  if (cr_ == nullptr || saved_.empty()) return false;
+  cairo_restore(cr_);
+  font_ = saved_.back().font;
+  textRgb_ = saved_.back().textRgb;
+  saved_.pop_back();
+  return true;
+}
+
+PangoLayout* CairoTarget::LayoutText(const char* utf8, int32_t nbytes) {
+  if (layout_ == nullptr) return nullptr;
+  if (utf8 == nullptr || nbytes < 0) nbytes = 0;
+  // Pango takes valid UTF-8 only: invalid sequences (a label cut inside a
+  // character, 8-bit bytes) and NULs become U+FFFD.
+  gchar* valid = g_utf8_make_valid(nbytes > 0 ? utf8 : "", nbytes);
+  pango_cairo_update_layout(cr_, layout_);
+  pango_layout_set_font_description(layout_, font_.desc());
+  PangoAttrList* attrs = pango_attr_list_new();
+  if (font_.underline())
+    pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+  pango_layout_set_attributes(layout_, attrs);
+  pango_attr_list_unref(attrs);
+  pango_layout_set_text(layout_, valid, -1);
+  g_free(valid);
+  return layout_;
+}
+
+}  // namespace vke

@@ -1,0 +1,310 @@
+// Lines, polygons, markers and ellipses of the cairo port. One-unit lines
+// follow the platform's pixel rule: the first point of a line is drawn, the
+// last is not; wider pens are round-capped and always solid.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "graphics/port.hpp"
+#include "graphics/port_cairo.hpp"
+
+namespace vke {
+namespace {
+
+// Segments whose two ends lie beyond this on the same side are not drawn.
+constexpr double kFarCoord = 20000;
+// Slot 3 draws nothing when a radius exceeds this.
+constexpr double kMaxRadius = 5000;
+
+struct Pt {
+  double x;
+  double y;
+  bool operator==(const Pt&) const = default;
+};
+
+// Dash patterns of one-unit pens, in device units.
+void SetDash(cairo_t* cr, PenDash dash, double offset) {
+  static constexpr double kDash[] = {6, 2};
+  static constexpr double kDot[] = {1, 2};
+  static constexpr double kDashDot[] = {6, 2, 1, 2};
+  switch (dash) {
+    case PenDash::kSolid:
+      cairo_set_dash(cr, nullptr, 0, 0);
+      break;
+    case PenDash::kDash:
+      cairo_set_dash(cr, kDash, 2, offset);
+      break;
+    case PenDash::kDot:
+      cairo_set_dash(cr, kDot, 2, offset);
+      break;
+    case PenDash::kDashDot:
+      cairo_set_dash(cr, kDashDot, 4, offset);
+      break;
+  }
+}
+
+// Draws line runs with a pen. One-unit lines on a raster target follow the
+// platform's pixel rule exactly: each segment is stroked on its own through
+// pixel centres, pulled back by half a unit at both ends, so that its first
+// pixel is covered and its last is not (cairo's rasteriser adds pixels where
+// strokes of one path overlap); the dash pattern runs on across segments.
+// Other pens draw connected runs with round joins, stroked once by Finish.
+class LinePath {
+ public:
+  LinePath(cairo_t* cr, const PenBrush& pen, bool raster)
+      : cr_(cr),
+        pen_(pen),
+        exact_(raster && pen.width == 1),
+        offset_(pen.width % 2 == 1 ? 0.5 : 0.0) {}
+
+  void MoveTo(Pt p) {
+    inRun_ = false;
+    last_ = p;
+  }
+
+  void LineTo(Pt p) {
+    if (p == last_) return;
+    if (exact_) {
+      const double dx = p.x - last_.x;
+      const double dy = p.y - last_.y;
+      const double len = std::hypot(dx, dy);
+      const double ux = 0.5 * dx / len;
+      const double uy = 0.5 * dy / len;
+      SetDash(cr_, pen_.dash, travelled_);
+      cairo_move_to(cr_, last_.x + offset_ - ux, last_.y + offset_ - uy);
+      cairo_line_to(cr_, p.x + offset_ - ux, p.y + offset_ - uy);
+      cairo_stroke(cr_);
+      travelled_ += len;
+    } else {
+      if (!inRun_) cairo_move_to(cr_, last_.x + offset_, last_.y + offset_);
+      cairo_line_to(cr_, p.x + offset_, p.y + offset_);
+      inRun_ = true;
+    }
+    last_ = p;
+  }
+
+  void Finish() {
+    if (!exact_) cairo_stroke(cr_);
+  }
+
+  Pt last() const { return last_; }
+
+ private:
+  cairo_t* cr_;
+  PenBrush pen_;
+  bool exact_;
+  double offset_;
+  double travelled_ = 0;
+  Pt last_{0, 0};
+  bool inRun_ = false;
+};
+
+// Device point of a coordinate pair, truncated and saturated (not pinned).
+Pt TruncPoint(double x, double y) {
+  return Pt{TruncCoord(x), TruncCoord(y)};
+}
+
+// Cuts the segment a-b to the square of +-kCoordLimit (Liang-Barsky); false
+// when nothing of it lies inside.
+bool ClipToLimit(Pt* a, Pt* b) {
+  const double lim = static_cast<double>(kCoordLimit);
+  const double dx = b->x - a->x;
+  const double dy = b->y - a->y;
+  double t0 = 0;
+  double t1 = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a->x + lim, lim - a->x, a->y + lim, lim - a->y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, r);
+    } else {
+      t1 = std::min(t1, r);
+    }
+    if (t0 > t1) return false;
+  }
+  const Pt from = *a;
+  if (t1 < 1) *b = Pt{from.x + t1 * dx, from.y + t1 * dy};
+  if (t0 > 0) *a = Pt{from.x + t0 * dx, from.y + t0 * dy};
+  return true;
+}
+
+bool BothBeyond(double u, double v) {
+  return (u < -kFarCoord && v < -kFarCoord) || (u > kFarCoord && v > kFarCoord);
+}
+
+void ApplyPen(cairo_t* cr, const PenBrush& pen) {
+  SetSourceRgb(cr, pen.rgb);
+  cairo_set_line_width(cr, pen.width);
+  cairo_set_line_cap(cr, pen.width == 1 ? CAIRO_LINE_CAP_BUTT : CAIRO_LINE_CAP_ROUND);
+  SetDash(cr, pen.dash, 0);
+}
+
+// The path of the platform's Ellipse over the box l..r, t..b (right and
+// bottom exclusive), as four Bezier quarters.
+void AddEllipse(cairo_t* cr, double l, double t, double r, double b) {
+  constexpr double kKappa = 0.5522847498307936;
+  const double cx = (l + r) / 2;
+  const double cy = (t + b) / 2;
+  const double rx = std::max(0.0, (r - l) / 2 - 0.5);
+  const double ry = std::max(0.0, (b - t) / 2 - 0.5);
+  const double kx = kKappa * rx;
+  const double ky = kKappa * ry;
+  cairo_new_sub_path(cr);
+  cairo_move_to(cr, cx + rx, cy);
+  cairo_curve_to(cr, cx + rx, cy + ky, cx + kx, cy + ry, cx, cy + ry);
+  cairo_curve_to(cr, cx - kx, cy + ry, cx - rx, cy + ky, cx - rx, cy);
+  cairo_curve_to(cr, cx - rx, cy - ky, cx - kx, cy - ry, cx, cy - ry);
+  cairo_curve_to(cr, cx + kx, cy - ry, cx + rx, cy - ky, cx + rx, cy);
+  cairo_close_path(cr);
+}
+
+void FillAndStroke(cairo_t* cr, const PenBrush& pen) {
+  if (pen.fill) cairo_fill_preserve(cr);
+  cairo_stroke(cr);
+}
+
+// Marker strokes as offsets from the marker's point; each run a polyline.
+struct MarkerRun {
+  int8_t count;
+  int8_t pts[5][2];
+};
+struct MarkerShape {
+  uint32_t kind;
+  int8_t runs;
+  MarkerRun run[3];
+};
+constexpr std::array<MarkerShape, 8> kMarkers{{
+    {kKindPoint, 1, {{2, {{0, 0}, {1, 0}}}}},
+    {kKindCross, 2, {{2, {{-3, -3}, {4, 4}}}, {2, {{3, -3}, {-4, 4}}}}},
+    {kKindPlus, 2, {{2, {{-3, 0}, {4, 0}}}, {2, {{0, -3}, {0, 4}}}}},
+    {kKindStar, 3, {{2, {{-2, -3}, {2, 3}}}, {2, {{2, -3}, {-2, 3}}}, {2, {{-3, 0}, {3, 0}}}}},
+    {kKindTriangleUp, 1, {{4, {{0, -3}, {3, 2}, {-3, 2}, {0, -3}}}}},
+    {kKindTriangleDown, 1, {{4, {{0, 3}, {3, -2}, {-3, -2}, {0, 3}}}}},
+    {kKindBox, 1, {{5, {{3, 3}, {3, -3}, {-3, -3}, {-3, 3}, {3, 3}}}}},
+    {kKindDiamond, 1, {{5, {{0, 3}, {3, 0}, {0, -3}, {-3, 0}, {0, 3}}}}},
+}};
+
+void DrawMarkers(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+                 uint32_t kind, const PenBrush& pen) {
+  const MarkerShape* shape = nullptr;
+  for (const MarkerShape& m : kMarkers) {
+    if (m.kind == kind) shape = &m;
+  }
+  if (shape == nullptr && kind != kKindCircle) return;
+  LinePath path(cr, pen, raster);
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t px = 0;
+    int32_t py = 0;
+    if (!DevicePoint(x[i], y[i], &px, &py)) continue;
+    if (shape == nullptr) {
+      // Each circle on its own, as each one-unit segment.
+      AddEllipse(cr, px - 3, py - 3, px + 3, py + 3);
+      FillAndStroke(cr, pen);
+      continue;
+    }
+    for (int r = 0; r < shape->runs; ++r) {
+      const MarkerRun& run = shape->run[r];
+      path.MoveTo(Pt{px + run.pts[0][0] + 0.0, py + run.pts[0][1] + 0.0});
+      for (int k = 1; k < run.count; ++k) {
+        path.LineTo(Pt{px + run.pts[k][0] + 0.0, py + run.pts[k][1] + 0.0});
+      }
+    }
+  }
+  path.Finish();
+}
+
+void DrawPolygon(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+                 const PenBrush& pen) {
+  const double offset = pen.width % 2 == 1 ? 0.5 : 0.0;
+  for (int32_t i = 0; i < n; ++i) {
+    cairo_line_to(cr, PinCoord(x[i]) + offset, PinCoord(y[i]) + offset);
+  }
+  cairo_close_path(cr);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_fill(cr);
+  LinePath path(cr, pen, raster);
+  path.MoveTo(Pt{PinCoord(x[0]), PinCoord(y[0])});
+  for (int32_t i = 1; i <= n; ++i) {
+    path.LineTo(Pt{PinCoord(x[i % n]), PinCoord(y[i % n])});
+  }
+  path.Finish();
+}
+
+void DrawLines(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+               const PenBrush& pen) {
+  LinePath path(cr, pen, raster);
+  Pt prev = TruncPoint(x[0], y[0]);
+  path.MoveTo(prev);
+  for (int32_t i = 1; i < n; ++i) {
+    const Pt cur = TruncPoint(x[i], y[i]);
+    Pt a = prev;
+    Pt b = cur;
+    if (BothBeyond(a.x, b.x) || BothBeyond(a.y, b.y) || !ClipToLimit(&a, &b)) {
+      path.MoveTo(cur);
+    } else {
+      if (!(a == path.last())) path.MoveTo(a);
+      path.LineTo(b);
+      if (!(b == cur)) path.MoveTo(cur);
+    }
+    prev = cur;
+  }
+  path.Finish();
+}
+
+}  // namespace
+
+void CairoDrawPolyline(const double* x, const double* y, int32_t n, const PlotStyle* style,
+                       void* target) {
+  auto* t = static_cast<CairoTarget*>(target);
+  if (t == nullptr || t->context() == nullptr || style == nullptr || x == nullptr || y == nullptr ||
+      n <= 0) {
+    return;
+  }
+  const uint32_t kind = style->flags & kStyleKindMask;
+  if (kind == kKindNone) return;
+  const PenBrush pen = SelectPenBrush(*style);
+  cairo_t* cr = t->context();
+  cairo_save(cr);
+  cairo_new_path(cr);
+  ApplyPen(cr, pen);
+  if (kind >= kKindNone) {
+    DrawMarkers(cr, t->raster(), x, y, n, kind, pen);
+  } else if (pen.fill) {
+    if (n >= 2) DrawPolygon(cr, t->raster(), x, y, n, pen);
+  } else if (n >= 2) {
+    DrawLines(cr, t->raster(), x, y, n, pen);
+  }
+  cairo_new_path(cr);
+  cairo_restore(cr);
+}
+
+void CairoDrawCircle(double cx, double cy, double rx, double ry, const PlotStyle* style,
+                     void* target) {
+  auto* t = static_cast<CairoTarget*>(target);
+  int32_t px = 0;
+  int32_t py = 0;
+  if (t == nullptr || t->context() == nullptr || style == nullptr ||
+      !(std::fabs(rx) <= kMaxRadius) || !(std::fabs(ry) <= kMaxRadius) ||
+      !DevicePoint(cx, cy, &px, &py)) {
+    return;
+  }
+  const double l = TruncCoord(cx - rx);
+  const double r = TruncCoord(cx + rx);
+  const double top = TruncCoord(cy - ry);
+  const double b = TruncCoord(cy + ry);
+  const PenBrush pen = SelectPenBrush(*style);
+  cairo_t* cr = t->context();
+  cairo_save(cr);
+  cairo_new_path(cr);
+  ApplyPen(cr, pen);
+  AddEllipse(cr, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b));
+  FillAndStroke(cr, pen);
+  cairo_restore(cr);
+}
+
+}  // namespace vke
