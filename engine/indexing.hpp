@@ -39,7 +39,8 @@ inline constexpr int32_t kMaxSubscripts = 16;
 
 // Position of n zero-based subscripts in an array of ndims dimensions. n = 1
 // gives the subscript itself, n = 0 gives 0; dimensions beyond ndims count as
-// 1, and so does the second one when ndims < 2.
+// 1, and so does the second one when ndims < 2. INT64_MAX when the position
+// does not fit 64 bits.
 int64_t SubscriptsToIndex(int32_t ndims, const int32_t* dims, int32_t n, const int32_t* subscripts);
 
 // The inverse: writes ndims subscripts of the position (one, the position

@@ -20,13 +20,22 @@ int64_t SubscriptsToIndex(int32_t ndims, const int32_t* dims, int32_t n,
                           const int32_t* subscripts) {
   if (n <= 0) return 0;
   if (n == 1) return subscripts[0];
+  // p = p x size + s, saturating: subscripts and sizes may come from a user.
   int64_t p = 0;
+  bool over = false;
+  auto step = [&](int32_t k) {
+    over = over || __builtin_mul_overflow(p, DimOrOne(ndims, dims, k), &p) ||
+           __builtin_add_overflow(p, int64_t{subscripts[k]}, &p);
+  };
   if (n > 2) {
     p = subscripts[n - 1];
-    for (int32_t k = n - 2; k >= 2; k--) p = p * DimOrOne(ndims, dims, k) + subscripts[k];
-    p = p * DimOrOne(ndims, dims, 0);
+    for (int32_t k = n - 2; k >= 2; k--) step(k);
+    step(0);
+  } else {
+    p = subscripts[0];
   }
-  return (p + subscripts[0]) * DimOrOne(ndims, dims, 1) + subscripts[1];
+  step(1);
+  return over ? INT64_MAX : p;
 }
 
 void IndexToSubscripts(int32_t ndims, const int32_t* dims, int64_t position, int32_t* subscripts) {

@@ -159,6 +159,8 @@ TEST(IndexPositions, StorageOrderRoundTripAndWorkingDimension) {
   EXPECT_EQ(SubscriptsToIndex(2, d, 2, s), 5);  // row by row
   const int32_t beyond[4] = {1, 2, 0, 2};       // dimensions beyond ndims count as 1
   EXPECT_EQ(SubscriptsToIndex(2, d, 4, beyond), 17);
+  const int32_t huge[3] = {INT32_MAX, INT32_MAX, INT32_MAX};
+  EXPECT_EQ(SubscriptsToIndex(3, huge, 3, huge), INT64_MAX);
   int32_t back[8];
   IndexToSubscripts(3, d, 23, back);
   EXPECT_EQ(Dims(back, back + 3), (Dims{1, 2, 3}));
