@@ -8,15 +8,10 @@
 
 namespace vke {
 
-namespace {
-
-// Units of a dimension item holding len int32 words.
 uint32_t DimsItemUnits(int32_t len) {
   return 2 + 2 + (static_cast<uint32_t>(len) + 1) / 2;
 }
 
-// Writes a dimension item (header, typed-array header, the words padded to an
-// even count); returns the byte size written.
 uint32_t WriteDimsItem(uint8_t* p, const int32_t* words, int32_t len) {
   uint32_t units = DimsItemUnits(len);
   std::memset(p, 0, 8ull * units);
@@ -30,6 +25,8 @@ uint32_t WriteDimsItem(uint8_t* p, const int32_t* words, int32_t len) {
   for (int32_t i = 0; i < len; i++) Store<int32_t>(p + 32 + 4 * i, words[i]);
   return 8 * units;
 }
+
+namespace {
 
 // Reads the int32 words of a dimension item.
 int32_t ReadDimsItem(const uint8_t* item, int32_t* words, int32_t max) {

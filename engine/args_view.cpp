@@ -7,9 +7,12 @@
 namespace vke {
 
 NumericView ViewNumeric(EngineContext* ctx, int32_t depth) {
+  return ViewNumericData(*DescAt(ctx, depth), DataAt(ctx, depth));
+}
+
+NumericView ViewNumericData(const ValueDescriptor& desc, uint8_t* data) {
   NumericView v;
-  const ValueDescriptor* d = DescAt(ctx, depth);
-  uint8_t* data = DataAt(ctx, depth);
+  const ValueDescriptor* d = &desc;
   if (IsPlain(*d)) {
     v.cls = ValueClass::kDouble;
     v.complex = (d->flags & kFlagComplex) != 0;

@@ -30,6 +30,14 @@ inline uint64_t TypedArrayUnits(int32_t ndims, uint64_t payloadBytes) {
   return HeaderUnits(static_cast<uint32_t>(ndims)) + (payloadBytes + 7) / 8;
 }
 
+// Units of the dimension item of a cell or structure array holding len int32
+// words (the dimensions, and for a structure array the field count).
+uint32_t DimsItemUnits(int32_t len);
+
+// Writes such an item (header, typed-array header, the words padded to an
+// even count); returns the byte size written.
+uint32_t WriteDimsItem(uint8_t* p, const int32_t* words, int32_t len);
+
 // Reads the shape stored in a typed-array header.
 void ReadHeaderShape(const uint8_t* data, Shape* s);
 

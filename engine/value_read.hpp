@@ -90,6 +90,8 @@ struct NumericView {
 
 // Describes the value at the depth; cls kOther for non-numeric values.
 NumericView ViewNumeric(EngineContext* ctx, int32_t depth);
+// The same for a value given by its descriptor and data, wherever it lies.
+NumericView ViewNumericData(const ValueDescriptor& d, uint8_t* data);
 
 // Replaces the entry at the depth by the value on top (which is removed from
 // the top).
