@@ -1,5 +1,6 @@
 // Creating an engine inside its memory area, and resetting it.
 #include "compiler/names.hpp"
+#include "compiler/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
@@ -7,8 +8,6 @@
 #include "engine/value.hpp"
 
 namespace vke {
-
-bool CheckOpcodeTable();
 
 namespace {
 
@@ -42,7 +41,8 @@ const char* GetEngineVersion() {
 }
 
 ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
-  if (size < kMinEngineBytes || !CheckOpcodeTable()) return kErrInit;
+  if (size < kMinEngineBytes) return kErrInit;
+  if (ErrCode e = CheckOpcodeTable()) return e;
   std::memset(area, 0, kEngineHeaderBytes);
   auto* ctx = static_cast<EngineContext*>(area);
   *out = ctx;

@@ -6,10 +6,6 @@
 
 namespace vke {
 
-bool CheckOpcodeTable() {
-  return true;
-}
-
 ErrCode ExecuteBytecode(EngineContext*, uint8_t) {
   return kErrNotSupported;
 }

@@ -1,0 +1,134 @@
+// Builtins: the functions compiled code calls directly by opcode. This header
+// owns their calling convention, the builtin table's record and count codes,
+// the lookups over the table, and the dispatch by opcode.
+//
+// Calling convention (every implementing function):
+//   ErrCode fn(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option)
+// - The inputs are the top nargin entries of the value stacks, the first
+//   input deepest, the last on top.
+// - The function replaces them by its outputs, pushed last to first so that
+//   the FIRST output ends on top.
+// - nargin and nargout come from the instruction: the fixed count of the
+//   builtin's count code, or the operand word that carries it. nargout is
+//   negative for a statement call whose value is not used (-1: give the
+//   first output if there is one).
+// - option is the family's option character or flag (0 for a builtin with a
+//   function of its own); trigonometric and hyperbolic members add
+//   kReciprocal, squeeze passes kOptSqueeze to the reshape function, the
+//   integer casts pass the type code of their class.
+// - The result is 0 or an error code. 44 lets the loop try the class method
+//   of the builtin's name for object operands, 43 does not; a function turns
+//   43 into 44 only where its family's rules say so.
+#pragma once
+
+#include "engine/value.hpp"
+
+namespace vke {
+
+using BuiltinFn = ErrCode (*)(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option);
+
+// Option flags of the families.
+inline constexpr int32_t kReciprocal = 0x100;  // trigonometric and hyperbolic: 1 / f(x)
+inline constexpr int32_t kOptSqueeze = -1;     // reshape function: squeeze
+
+// One record of the builtin table (24 bytes).
+struct BuiltinRecord {
+  uint32_t id;          // the builtin's opcode
+  uint32_t inputCode;   // count code of the inputs
+  uint32_t outputCode;  // count code of the outputs
+  char name[12];        // NUL-padded, at most 11 characters; empty ends the table
+};
+static_assert(sizeof(BuiltinRecord) == 24);
+
+inline constexpr int32_t kBuiltinCount = 257;
+inline constexpr int32_t kNoMaximumCount = 32767;
+
+// The table in stored order, ending with a record whose name is empty.
+extern const BuiltinRecord kBuiltinTable[kBuiltinCount + 1];
+
+// ---- Count codes ----
+// Bit 15 clear: exactly the code. Bit 15 set: minimum = code & 0x7F, maximum
+// = (code >> 7) & 0x7F, and (code & 0xFF80) == 0xFF80 means no maximum.
+inline constexpr uint32_t kCountRangeBit = 0x8000;
+inline constexpr uint32_t kCountUnbounded = 0xFF80;
+
+constexpr uint32_t CountRange(int32_t lo, int32_t hi) {
+  return kCountRangeBit | static_cast<uint32_t>(lo) | static_cast<uint32_t>(hi) << 7;
+}
+constexpr uint32_t CountAtLeast(int32_t lo) {
+  return kCountUnbounded | static_cast<uint32_t>(lo);
+}
+constexpr bool IsVariableCount(uint32_t code) {
+  return (code & kCountRangeBit) != 0;
+}
+
+// The spellings the rows of builtin_table.def use.
+namespace builtin_rows {
+constexpr uint32_t Range(int32_t lo, int32_t hi) {
+  return CountRange(lo, hi);
+}
+constexpr uint32_t AtLeast(int32_t lo) {
+  return CountAtLeast(lo);
+}
+}  // namespace builtin_rows
+
+struct CountLimits {
+  int32_t min;
+  int32_t max;  // kNoMaximumCount when there is none
+};
+constexpr CountLimits DecodeCountCode(uint32_t code) {
+  if (!IsVariableCount(code)) return {static_cast<int32_t>(code), static_cast<int32_t>(code)};
+  int32_t lo = static_cast<int32_t>(code & 0x7F);
+  if ((code & kCountUnbounded) == kCountUnbounded) return {lo, kNoMaximumCount};
+  return {lo, static_cast<int32_t>((code >> 7) & 0x7F)};
+}
+
+// ---- Lookups ----
+// The first record whose whole name equals the text (case-sensitive); null
+// when there is none.
+const BuiltinRecord* FindBuiltinRecord(const char* name, int32_t length);
+// The first record of an id; null when the id is not a builtin's.
+const BuiltinRecord* FindBuiltinById(int32_t id);
+
+// Entry i of the builtin enumeration. Entries 0 to 256 are the builtin
+// records in stored order; then come the native records of the registry
+// whose names begin with a letter or "_", in registry order. Each library
+// header passed sets *library to the header's name without its first
+// character and *switchable to whether that character is "!" ("VKE" and
+// false before the first header). With operators set, entry i is the i-th
+// row of the operator table. Gives the entry's name, null past the end.
+const char* EnumBuiltins(EngineContext* ctx, int32_t i, bool operators, const char** library,
+                         bool* switchable);
+
+// ---- Dispatch by opcode ----
+// Where an implementing function's counts come from.
+inline constexpr int8_t kCountFromW0 = -1;  // operand word W0
+inline constexpr int8_t kCountFromW1 = -2;  // operand word W1
+
+struct BuiltinDispatch {
+  BuiltinFn fn;    // null for opcodes that are not builtin ids
+  int32_t option;  // passed as the fourth argument
+  int8_t inputs;   // a fixed count, kCountFromW0 or kCountFromW1
+  int8_t outputs;  // the same
+};
+
+// The dispatch entry of an opcode (the empty entry outside 0 to 332).
+const BuiltinDispatch& GetBuiltinDispatch(int32_t opcode);
+
+// Calls the builtin whose instruction starts at code with the counts of its
+// operand words. 1000 ("notSupported") for opcodes that are not builtins,
+// 12 ("illegal") when the input count is negative or exceeds the entries of
+// the current frame. The loop expands comma lists before horzcat itself.
+ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code);
+
+// Test hook: installs fn as the implementing function of a builtin opcode and
+// gives the previous one back; null when the opcode is not a builtin's.
+BuiltinFn ReplaceBuiltinFunctionForTest(int32_t opcode, BuiltinFn fn);
+
+// ---- Implementing functions, one declaration per row of the table ----
+#define VKE_BUILTIN(name, id, in, out, function, opt) \
+  ErrCode function(EngineContext*, int32_t, int32_t, int32_t);
+#include "builtins/builtin_table.def"
+#undef VKE_BUILTIN
+
+}  // namespace vke
