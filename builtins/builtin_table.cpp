@@ -44,6 +44,7 @@ const char* EnumBuiltins(EngineContext* ctx, int32_t i, bool operators, const ch
   if (library) *library = "VKE";
   if (switchable) *switchable = false;
   if (i < kBuiltinCount) return kBuiltinTable[i].name;
+  if (!ctx) return nullptr;
   int32_t wanted = i - kBuiltinCount;
   const LibraryRegistryEntry* reg = ctx->Registry();
   for (uint32_t e = 0; e < ctx->registryCount; e++) {

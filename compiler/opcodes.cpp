@@ -117,6 +117,7 @@ ErrCode GetOpcodeInfo(const int16_t* code, int32_t* inputs, int32_t* outputs) {
 ErrCode GetOpcodeName(EngineContext* ctx, int32_t opcode, bool asOperator, char name[32]) {
   name[0] = 0;
   if (opcode >= kFirstNativeOpcode) {
+    if (!ctx) return kOk;
     const NativeFunctionRecord* r = GetNativeRecordByIndex(ctx, opcode - kFirstNativeOpcode);
     return r ? CopyName(name, r->name, sizeof r->name) : kOk;
   }
