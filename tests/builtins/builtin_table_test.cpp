@@ -298,5 +298,18 @@ TEST(InlineBuiltins, AssertTestsItsFirstInput) {
   EXPECT_EQ(Call(ctx, {kOpAssert, 0}), kErrTooFewArgin);
 }
 
+TEST(EngineBuiltins, ErrorBuiltinsAreReachedThroughTheDispatch) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushCString(ctx, -1, "careful");
+  ASSERT_EQ(Call(ctx, {kOpWarning, 1}), kOk);
+  EXPECT_NE(host.Output(2).find("careful"), std::string::npos);
+  PushCString(ctx, -1, "broken");
+  EXPECT_EQ(Call(ctx, {kOpError, 1}), kErrUser);
+  ASSERT_EQ(Call(ctx, {kOpLasterror}), kOk);
+  EXPECT_TRUE(IsStructValue(ctx, 0));
+  EXPECT_EQ(Call(ctx, {kOpRethrow}), kErrUser);
+}
+
 }  // namespace
 }  // namespace vke
