@@ -1,11 +1,13 @@
-// The builtins that need nothing beyond the value API: the constants i/j, pi
-// and goldenratio, real, the integer casts, info and assert.
+// The builtins the dispatch carries out with the value and frame operations:
+// the constants i/j, pi and goldenratio, real, the integer casts, info,
+// assert, nargin and nargout.
 #include <cmath>
 #include <numbers>
 
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors.hpp"
+#include "engine/frames.hpp"
 #include "engine/values.hpp"
 
 namespace vke {
@@ -57,6 +59,16 @@ ErrCode AssertBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   e = Drop(ctx, nargin);
   if (e) return e;
   return truth ? kOk : kErrAssert;
+}
+
+// nargin (option 0) and nargout (option 1): of the current call, or of the
+// function value given, resolved in the scope of the current call.
+ErrCode ArgCountBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option) {
+  if (nargin > 1) return kErrTooManyArgin;
+  if (nargin < 1) return PushCallerArgCount(ctx, option != 0);
+  int32_t scope =
+      ctx->curFrame >= 0 ? static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]) : 0;
+  return PushFunctionArgCount(ctx, 0, option, scope);
 }
 
 }  // namespace vke

@@ -11,6 +11,7 @@
 #include "builtins/builtin.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/errors.hpp"
+#include "engine/frames.hpp"
 #include "engine/registry.hpp"
 #include "engine/value_read.hpp"
 #include "engine/values.hpp"
@@ -296,6 +297,20 @@ TEST(InlineBuiltins, AssertTestsItsFirstInput) {
   EXPECT_EQ(EntryCount(ctx), 1);
   EXPECT_EQ(TopScalar(ctx), 99);
   EXPECT_EQ(Call(ctx, {kOpAssert, 0}), kErrTooFewArgin);
+}
+
+TEST(InlineBuiltins, ArgumentCountsOfTheCurrentCall) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  uint32_t* frame = FrameWords(ctx, ctx->curFrame);
+  frame[kFwInputsGiven] = 3;
+  frame[kFwResultsWanted] = static_cast<uint32_t>(-1);  // a statement call counts as 0
+  ASSERT_EQ(Call(ctx, {kOpNargin, 0}), kOk);
+  EXPECT_EQ(TopScalar(ctx), 3);
+  ASSERT_EQ(Call(ctx, {kOpNargout, 0}), kOk);
+  EXPECT_EQ(TopScalar(ctx), 0);
+  EXPECT_EQ(Call(ctx, {kOpNargin, 2}), kErrTooManyArgin);
+  EXPECT_EQ(EntryCount(ctx), 2);
 }
 
 TEST(EngineBuiltins, ErrorBuiltinsAreReachedThroughTheDispatch) {
