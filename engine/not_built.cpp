@@ -47,6 +47,10 @@ bool EncodeOutputText(EngineContext*, int32_t, const uint16_t*, int32_t, uint8_t
 }  // namespace vke
 
 namespace vke {
-ErrCode Utf8EncodeNative(EngineContext*, int32_t, int32_t, uintptr_t) { return kErrNotSupported; }
-ErrCode Utf8DecodeNative(EngineContext*, int32_t, int32_t, uintptr_t) { return kErrNotSupported; }
+ErrCode Utf8EncodeNative(EngineContext*, int32_t, int32_t, uintptr_t) {
+  return kErrNotSupported;
+}
+ErrCode Utf8DecodeNative(EngineContext*, int32_t, int32_t, uintptr_t) {
+  return kErrNotSupported;
+}
 }  // namespace vke
