@@ -4,8 +4,7 @@
 //
 // The registry and the reserved-name list keep their room at the bottom of
 // the area, so the data stack keeps its base.
-#include <algorithm>
-
+#include "compiler/function_table.hpp"
 #include "engine/frames.hpp"
 #include "engine/image.hpp"
 #include "engine/image_walk.hpp"
@@ -60,57 +59,14 @@ bool NoPartShrinks(const PartSizes& old, const PartSizes& n) {
   return n.data >= old.data && n.heap >= old.heap && n.desc >= old.desc && n.code >= old.code;
 }
 
-// True when no code position outside the function table can be live: no code
-// running or suspended in the code area, no listed thread, no frame but the
-// base frame, and no handler or debugger stop of the base frame in the code
-// area. Only then may the table grow, because growing it moves the code.
-bool CodePositionsOnlyInTable(EngineContext* ctx) {
-  if (ctx->cpKind == kCodeArea || ctx->currentThread != 0 || ctx->firstThread != 0 ||
-      ctx->curFrame > 0)
-    return false;
-  if (ctx->curFrame < 0 || ctx->descTop < kFrameHeaderWords) return true;
-  const uint32_t* f = ctx->DescWords();
-  return f[kFwCatchKind] != kCodeArea && f[kFwDebugKind] != kCodeArea;
-}
-
-// The table capacity behind which the moved code starts: grown towards a
-// 256th of the new code size while nothing but the table holds code
-// positions, and as far as the code and names leave room.
-uint32_t NewTableCap(EngineContext* ctx, uint32_t newCodeUnits) {
-  uint32_t cap = ctx->funcCap;
-  if (!CodePositionsOnlyInTable(ctx) || newCodeUnits / 256 <= cap) return cap;
-  uint64_t used = 2ull * (ctx->codeEnd - 8ull * cap) + static_cast<uint64_t>(-ctx->nameStart);
-  uint64_t fit = (2ull * newCodeUnits - used) / 16;
-  uint64_t want = std::min<uint64_t>(newCodeUnits / 256, fit);
-  return std::max(cap, static_cast<uint32_t>(want));
-}
-
-// Function and library entries hold code positions in word 2 (positive when
-// compiled); shared-value entries (word 0 = 1) hold a block index there.
-void ShiftCodePositions(EngineContext* ctx, uint32_t units) {
-  uint8_t* table = ctx->CodeBytes();
-  for (uint32_t i = 0; i < ctx->funcCount; i++) {
-    uint8_t* e = table + 16ull * i;
-    int32_t position = Load<int32_t>(e + 8);
-    if (Load<int32_t>(e) <= 0 && position > 0)
-      Store<uint32_t>(e + 8, static_cast<uint32_t>(position) + units);
-  }
-  ctx->codeEnd += units;
-}
-
-// Names to the new end, code behind the new table capacity, then the table.
-void MoveCodeArea(EngineContext* ctx, uint32_t newBase, uint32_t newUnits, uint32_t newCap) {
-  uint8_t* from = ctx->CodeBytes();
+// Names to the new end, then the table and the code to the new base.
+void MoveCodeArea(EngineContext* ctx, uint32_t newBase, uint32_t newUnits) {
   uint8_t* to = ctx->Bytes() + newBase;
   uint32_t names = static_cast<uint32_t>(-ctx->nameStart);
   std::memmove(to + 2ull * newUnits - names, ctx->CodeEndBytes() - names, names);
-  std::memmove(to + 16ull * newCap, from + 16ull * ctx->funcCap,
-               2ull * (ctx->codeEnd - 8ull * ctx->funcCap));
-  std::memmove(to, from, 16ull * ctx->funcCount);
+  std::memmove(to, ctx->CodeBytes(), 2ull * ctx->codeEnd);
   ctx->codeBase = newBase;
   ctx->codeSize = newUnits;
-  ShiftCodePositions(ctx, 8 * (newCap - ctx->funcCap));
-  ctx->funcCap = newCap;
 }
 
 // Listed threads keep their stacks and host timer areas in heap blocks, at
@@ -148,7 +104,7 @@ void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
 
   const uint32_t heapBase = dataBase + 8 * n.data;
   const uint32_t newDescBase = heapBase + 8 * n.heap;
-  MoveCodeArea(ctx, newDescBase + 4 * n.desc, n.code, NewTableCap(ctx, n.code));
+  MoveCodeArea(ctx, newDescBase + 4 * n.desc, n.code);
   std::memmove(ctx->Bytes() + newDescBase, ctx->Bytes() + descBase, 4ull * descTop);
   MoveBlockHeap(ctx->HeapBytes(), ctx->heapSize, ctx->Bytes() + heapBase, n.heap);
   const uint32_t heapDelta = heapBase - ctx->heapBase;
@@ -164,6 +120,10 @@ void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
     ctx->descCap = n.desc;
     ctx->dataCap = n.data;
   }
+  // The table grows towards a 256th of the code area; it stays as it is
+  // while code positions it cannot shift may be live.
+  if (ctx->codeSize / 256 > ctx->funcCap)
+    ExtendFunctionTable(ctx, ctx->codeSize / 256 - ctx->funcCap);
 }
 
 }  // namespace vke

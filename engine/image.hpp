@@ -74,7 +74,10 @@ void MakeContextRelative(EngineContext* ctx);
 // more, spreads the area among the engine's parts: modes 1 and 2 give the
 // growth to the descriptor stack, 3 and 4 to the data stack, 5 to the heap, 6
 // to the code area, any other mode re-spreads in the proportions of creation.
-// Nothing moves when any part would shrink.
+// Nothing moves when any part would shrink. The function table then grows
+// towards a 256th of the code area, the code and every code position of the
+// running stack following it, unless a compilation runs or other interpreter
+// threads exist.
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode);
 
 }  // namespace vke

@@ -1,5 +1,6 @@
 // Restoring a stored engine state: the header's checks against this engine,
 // the context fields it sets, and the parts read into their places.
+#include "compiler/function_table.hpp"
 #include "compiler/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors.hpp"
@@ -32,10 +33,10 @@ ErrCode CheckFits(EngineContext* ctx, const EngineImageHeader& h) {
   return kOk;
 }
 
-// A header that cannot describe a state of this engine: another thread than
-// thread 0 current (its stacks would be read into thread 0's), no base
-// workspace entry, a frame outside the descriptor words, a name area beyond
-// the name table's limit.
+// False for a header that cannot describe a state of this engine: another
+// thread than thread 0 current (its stacks would be read into thread 0's), no
+// base workspace entry, a frame outside the descriptor words, a name area
+// beyond the name table's limit.
 bool HeaderIsSound(const EngineImageHeader& h) {
   if (h.currentThread != 0 || h.funcCount == 0) return false;
   if (h.curFrame < -1 || (h.curFrame >= 0 && static_cast<uint32_t>(h.curFrame) >= h.descWords))
@@ -100,9 +101,7 @@ bool HeapIsSound(EngineContext* ctx, uint32_t units) {
 // empty engine (no values, one free heap block, no functions, no names) that
 // ResetEngine makes whole again.
 ErrCode AbandonLoad(EngineContext* ctx) {
-  ctx->funcCount = 1;
-  std::memset(ctx->CodeBytes(), 0, 16);
-  ctx->codeEnd = 8 * ctx->funcCap;
+  ResetFunctionTable(ctx);
   ctx->nameStart = 0;
   ResetEngineState(ctx);
   if (ctx->heapSize) Store<uint32_t>(ctx->HeapBytes(), ctx->heapSize - 1);

@@ -162,13 +162,17 @@ TEST(EngineImage, FailedReadsLeaveAnEngineThatResets) {
       ExpectUsable(loader.ctx());
     }
   }
-  // A heap whose blocks run past the stored units.
-  TestHost loader;
-  MemoryImage bad = image;
-  Store<uint32_t>(bad.records[3].data(), kBlockInUse | bad.header().heapUnits);
-  EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
-  ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
-  ExpectUsable(loader.ctx());
+  // A heap whose blocks run past the stored units; a semaphore table that
+  // names no block of it.
+  for (int k = 0; k < 2; k++) {
+    TestHost loader;
+    MemoryImage bad = image;
+    if (k == 0) Store<uint32_t>(bad.records[3].data(), kBlockInUse | bad.header().heapUnits);
+    if (k == 1) bad.header().semTable = static_cast<int32_t>(bad.header().heapUnits) + 2;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+    ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+    ExpectUsable(loader.ctx());
+  }
 }
 
 TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
