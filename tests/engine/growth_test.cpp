@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "compiler/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
@@ -139,28 +138,6 @@ TEST(AreaGrowth, TheGrownPartServesTheFailedOperation) {
   EXPECT_EQ(allocBlock(area.ctx()), kOk);
 }
 
-TEST(AreaGrowth, CodeAreaGrowthKeepsNamesAndCode) {
-  TestHost small({.areaBytes = 16u << 10});
-  MovableArea area(small.ctx(), 16u << 10);
-  EngineContext* ctx = area.ctx();
-  int names = 0;
-  char text[16];
-  int32_t id = 0;
-  ErrCode code;
-  while (std::snprintf(text, sizeof text, "name%05d", names),
-         (code = InternName(ctx, text, 9, 32, &id)) == kOk)
-    names++;
-  EXPECT_EQ(code, kErrCodeOverflow);
-  EXPECT_GT(names, 10);
-  area.Grow(64u << 10, code);
-  ctx = area.ctx();
-  EXPECT_EQ(InternName(ctx, text, 9, 32, &id), kOk);
-  for (int i = 0; i < names; i++) {
-    std::snprintf(text, sizeof text, "name%05d", i);
-    EXPECT_NE(FindName(ctx, text, 9), 0) << i;
-  }
-}
-
 TEST(AreaGrowth, RepeatedGrowthServesTenTimesTheArea) {
   const uint32_t start = 128u << 10;
   TestHost host({.areaBytes = start});
@@ -187,14 +164,8 @@ TEST(AreaGrowth, RepeatedGrowthServesTenTimesTheArea) {
   EngineContext* ctx = area.ctx();
   EXPECT_GE(area.bytes(), 10 * start);
   for (int i = 0; i < 30; i++) {
-    double* re = nullptr;
-    int32_t rows, cols;
-    ASSERT_EQ(GetNumericArg(ctx, 29 - i, &rows, &cols, &re, nullptr), kOk);
-    EXPECT_EQ(re[0], i);
-    EXPECT_EQ(re[3599], i);
-    const auto* d = reinterpret_cast<const double*>(BlockData(ctx, blocks[i]));
-    EXPECT_EQ(d[0], -i);
-    EXPECT_EQ(d[3599], -i);
+    EXPECT_EQ(Load<double>(DataAt(ctx, 29 - i) + 8 * 3599), i);
+    EXPECT_EQ(Load<double>(BlockData(ctx, blocks[i]) + 8 * 3599), -i);
   }
   ASSERT_EQ(Drop(ctx, 30), kOk);
   test::ExpectSampleState(ctx);

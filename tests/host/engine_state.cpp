@@ -201,16 +201,12 @@ void ExpectSampleState(EngineContext* ctx) {
   ExpectCode(ctx, static_cast<uint32_t>(EntryWord(ctx, 3, 2)), kCodeLib);
   EXPECT_EQ(FindName(ctx, "mylib", 5), EntryWord(ctx, 3, 1));
 
-  char letter = 0, imag = 0;
-  int32_t digits = 0, word = 0;
-  uint8_t flag = 0, on = 0;
-  GetDisplayOptions(ctx, &letter, &digits, &imag, &flag, &word, &on);
-  EXPECT_EQ(letter, 'e');
-  EXPECT_EQ(digits, 7);
-  EXPECT_EQ(imag, 'i');
-  EXPECT_EQ(flag, 1);
-  EXPECT_EQ(word, 30);
-  EXPECT_EQ(on, 1);
+  EXPECT_EQ(ctx->formatLetter, 'e');
+  EXPECT_EQ(ctx->displayDigits, 7);
+  EXPECT_EQ(ctx->imagLetter, 'i');
+  EXPECT_EQ(ctx->displayFlag, 1);
+  EXPECT_EQ(ctx->displayWord, 30);
+  EXPECT_EQ(ctx->displayOnOff, 0);  // on
 }
 
 void SwitchStacks(EngineContext* ctx, uint32_t target) {
