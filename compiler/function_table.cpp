@@ -89,10 +89,15 @@ ErrCode DefineFunctionEntry(EngineContext* ctx, const char* name, int32_t length
 }
 
 ErrCode GrowFunctionTable(EngineContext* ctx) {
-  if (IsCompiling(ctx) || !CodePointersReachable(ctx)) return kErrBadContext;
   int64_t freeWords = FreeCodeBytes(ctx) / 2;
   int64_t k = (freeWords - 1) / 256;
   if (k < 2 && freeWords >= 2 * kEntryWords) k = 2;
+  return ExtendFunctionTable(ctx, k);
+}
+
+ErrCode ExtendFunctionTable(EngineContext* ctx, int64_t k) {
+  if (IsCompiling(ctx) || !CodePointersReachable(ctx)) return kErrBadContext;
+  if (k > FreeCodeBytes(ctx) / (2 * kEntryWords)) k = FreeCodeBytes(ctx) / (2 * kEntryWords);
   if (k > int64_t{kMaxFunctionEntries} - ctx->funcCap) k = kMaxFunctionEntries - ctx->funcCap;
   if (k <= 0) return kErrCodeOverflow;
   uint32_t shift = static_cast<uint32_t>(k) * kEntryWords;

@@ -70,6 +70,9 @@ ErrCode DefineFunctionEntry(EngineContext* ctx, const char* name, int32_t length
 // while a compilation runs or while code pointers of other interpreter
 // threads could point into the code.
 ErrCode GrowFunctionTable(EngineContext* ctx);
+// Adds up to k entries, as far as the free room and the table's limit allow,
+// in the same way.
+ErrCode ExtendFunctionTable(EngineContext* ctx, int64_t k);
 // The library entry of the name (letters, digits, "_", at most 32), added
 // when absent with code -1 (create) or 0. 157 for other characters.
 ErrCode FindLibraryEntry(EngineContext* ctx, const char* name, int32_t length, bool create,

@@ -1,0 +1,230 @@
+// Moving the engine into a larger area: every growth mode keeps the contents
+// of every part, listed threads and code positions, the grown part serves the
+// operation that failed, and a size that would shrink a part moves nothing.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/engine.hpp"
+#include "engine/errors.hpp"
+#include "engine/frames.hpp"
+#include "engine/image.hpp"
+#include "engine/values.hpp"
+#include "tests/host/engine_state.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::MovableArea;
+using test::TestHost;
+
+constexpr uint32_t kMiB = 1u << 20;
+
+struct Parts {
+  uint32_t data, heap, desc, code, table;
+};
+Parts PartsOf(EngineContext* ctx) {
+  return {ctx->dataCap, ctx->heapSize, ctx->descCap, ctx->codeSize, ctx->funcCap};
+}
+
+TEST(AreaGrowth, EveryModeKeepsEveryPart) {
+  for (int32_t mode : {1, 2, 3, 4, 5, 6, 0, 198}) {
+    SCOPED_TRACE(mode);
+    TestHost host;
+    test::FillSampleState(host.ctx());
+    uint32_t thread = test::AddSampleThread(host.ctx());
+    MovableArea area(host.ctx(), kMiB);
+    const Parts old = PartsOf(area.ctx());
+    area.Grow(kMiB + kMiB / 2, mode);
+    EngineContext* ctx = area.ctx();
+    test::ExpectSampleState(ctx);
+    test::ExpectSampleThread(ctx, thread);
+
+    const Parts now = PartsOf(ctx);
+    const bool all = mode == 0 || mode == 198;
+    EXPECT_EQ(now.desc > old.desc, all || mode == 1 || mode == 2);
+    EXPECT_EQ(now.data > old.data, all || mode == 3 || mode == 4);
+    EXPECT_EQ(now.heap > old.heap, all || mode == 5);
+    EXPECT_EQ(now.code > old.code, all || mode == 6);
+    EXPECT_GE(now.desc, old.desc);
+    EXPECT_GE(now.data, old.data);
+    EXPECT_GE(now.heap, old.heap);
+    EXPECT_GE(now.code, old.code);
+    EXPECT_LE(ctx->codeBase + 2ull * ctx->codeSize, area.bytes());
+    EXPECT_EQ(ctx->thread0.descCap, ctx->descCap);
+    EXPECT_EQ(ctx->thread0.dataCap, ctx->dataCap);
+    // Registered tables and reserved names stay where they were.
+    EXPECT_EQ(ctx->Registry()[1].table, host->Registry()[1].table);
+  }
+}
+
+// The snapshot of a whole area, to show that nothing moved.
+std::vector<uint8_t> Snapshot(const MovableArea& area) {
+  const auto* b = reinterpret_cast<const uint8_t*>(area.ctx());
+  return {b, b + area.bytes()};
+}
+
+TEST(AreaGrowth, ASizeThatWouldShrinkAPartMovesNothing) {
+  TestHost host;
+  test::FillSampleState(host.ctx());
+  MovableArea area(host.ctx(), kMiB);
+  const std::vector<uint8_t> before = Snapshot(area);
+  for (int32_t mode : {1, 3, 5, 6, 0}) {
+    MakeContextAbsolute(area.ctx(), kMiB / 2, mode);
+    EXPECT_EQ(Snapshot(area), before) << mode;
+  }
+  MakeContextRelative(area.ctx());
+  MakeContextAbsolute(area.ctx(), 0, 0);
+  EXPECT_EQ(Snapshot(area), before);
+
+  // After the heap took all of a growth, a proportional spread of a little
+  // more would shrink it.
+  area.Grow(2 * kMiB, kErrVarOverflow);
+  const std::vector<uint8_t> grown = Snapshot(area);
+  MakeContextAbsolute(area.ctx(), 2 * kMiB, 0);
+  EXPECT_EQ(Snapshot(area), grown);
+  test::ExpectSampleState(area.ctx());
+}
+
+// Repeats an operation, growing the area by half with the failing code as
+// the mode until it succeeds.
+template <typename Op>
+void WithGrowth(MovableArea& area, Op op) {
+  for (int tries = 0; tries < 40; tries++) {
+    ErrCode code = op(area.ctx());
+    if (code == kOk) return;
+    ASSERT_TRUE(code == kErrStackOverflow || code == kErrDataOverflow || code == kErrVarOverflow ||
+                code == kErrCodeOverflow)
+        << code;
+    area.Grow(area.bytes() + area.bytes() / 2, code);
+  }
+  FAIL() << "no growth helped";
+}
+
+TEST(AreaGrowth, TheGrownPartServesTheFailedOperation) {
+  // Each part is filled until it refuses; one growth with that code lets the
+  // same operation through.
+  TestHost host({.areaBytes = 256u << 10});
+  MovableArea area(host.ctx(), 256u << 10);
+  auto fillUntil = [&](auto op) {
+    ErrCode code;
+    while ((code = op(area.ctx())) == kOk) {
+    }
+    return code;
+  };
+  auto pushScalar = [](EngineContext* ctx) { return PushRealScalar(ctx, 1); };
+  auto pushMatrix = [](EngineContext* ctx) { return PushNewMatrix(ctx, 40, 40, nullptr, nullptr); };
+  auto allocBlock = [](EngineContext* ctx) {
+    int32_t block;
+    return AllocEngineBlock(ctx, 1000, &block);
+  };
+  EXPECT_EQ(fillUntil(pushScalar), kErrStackOverflow);
+  area.Grow(area.bytes() * 2, kErrStackOverflow);
+  EXPECT_EQ(pushScalar(area.ctx()), kOk);
+
+  EXPECT_EQ(fillUntil(pushMatrix), kErrDataOverflow);
+  area.Grow(area.bytes() * 2, kErrDataOverflow);
+  EXPECT_EQ(pushMatrix(area.ctx()), kOk);
+
+  EXPECT_EQ(fillUntil(allocBlock), kErrVarOverflow);
+  const Parts old = PartsOf(area.ctx());
+  area.Grow(area.bytes() * 2, kErrVarOverflow);
+  // The stacks keep their sizes and the whole growth is one free block.
+  const Parts now = PartsOf(area.ctx());
+  EXPECT_EQ(now.data, old.data);
+  EXPECT_EQ(now.desc, old.desc);
+  EXPECT_EQ(Load<uint32_t>(area.ctx()->HeapBytes() + 8ull * old.heap), now.heap - old.heap - 1);
+  EXPECT_EQ(allocBlock(area.ctx()), kOk);
+}
+
+TEST(AreaGrowth, RepeatedGrowthServesTenTimesTheArea) {
+  const uint32_t start = 128u << 10;
+  TestHost host({.areaBytes = start});
+  test::FillSampleState(host.ctx());
+  uint32_t thread = test::AddSampleThread(host.ctx());
+  MovableArea area(host.ctx(), start);
+  std::vector<int32_t> blocks;
+  for (int i = 0; i < 30; i++) {
+    WithGrowth(area, [i](EngineContext* ctx) {
+      double* re = nullptr;
+      ErrCode code = PushNewMatrix(ctx, 60, 60, &re, nullptr);
+      if (code == kOk) std::fill(re, re + 3600, i);
+      return code;
+    });
+    WithGrowth(area, [i, &blocks](EngineContext* ctx) {
+      int32_t block = 0;
+      ErrCode code = AllocEngineBlock(ctx, 3600, &block);
+      if (code != kOk) return code;
+      std::fill_n(reinterpret_cast<double*>(BlockData(ctx, block)), 3600, -i);
+      blocks.push_back(block);
+      return code;
+    });
+  }
+  EngineContext* ctx = area.ctx();
+  EXPECT_GE(area.bytes(), 10 * start);
+  for (int i = 0; i < 30; i++) {
+    EXPECT_EQ(Load<double>(DataAt(ctx, 29 - i) + 8 * 3599), i);
+    EXPECT_EQ(Load<double>(BlockData(ctx, blocks[i]) + 8 * 3599), -i);
+  }
+  ASSERT_EQ(Drop(ctx, 30), kOk);
+  test::ExpectSampleState(ctx);
+  test::ExpectSampleThread(ctx, thread);
+}
+
+// Listed threads keep their stacks in heap blocks: when the heap moves, their
+// records, and the live stacks of a running thread, follow it.
+TEST(AreaGrowth, ThreadStacksFollowTheHeap) {
+  TestHost host;
+  test::FillSampleState(host.ctx());
+  uint32_t thread = test::AddSampleThread(host.ctx());
+  test::SwitchStacks(host.ctx(), thread);
+  MovableArea area(host.ctx(), kMiB);
+  const InterpThreadRecord old = area.ctx()->thread0;
+  const uint32_t heapBase = area.ctx()->heapBase;
+  area.Grow(2 * kMiB, kErrDataOverflow);
+  EngineContext* ctx = area.ctx();
+  ASSERT_GT(ctx->heapBase, heapBase);
+  // Thread 0's data stack grew, not the running thread's.
+  EXPECT_GT(ctx->thread0.dataCap, old.dataCap);
+  EXPECT_EQ(ctx->thread0.descCap, old.descCap);
+  EXPECT_EQ(ctx->dataCap, (1024 / 2 - 8) / 8u);
+  EXPECT_EQ(test::TopString(ctx, 0), "thread");
+  test::SwitchStacks(ctx, 0);
+  EXPECT_EQ(ctx->dataCap, ctx->thread0.dataCap);
+  test::ExpectSampleState(ctx);
+  test::ExpectSampleThread(ctx, thread);
+}
+
+// The function table grows with the code area; the code behind it moves, and
+// every code position follows, except that the table keeps its capacity while
+// other threads could hold positions.
+TEST(AreaGrowth, TheFunctionTableGrowsWithTheCodeArea) {
+  TestHost host;
+  test::FillSampleState(host.ctx());
+  // Code of the code area runs.
+  host->cpKind = kCodeArea;
+  host->cpOffset = 2 * Load<uint32_t>(host->CodeBytes() + 16 + 8) + 2;
+  const uint16_t unit = Load<uint16_t>(host->CodeBytes() + host->cpOffset);
+  for (int32_t mode : {6, 0}) {
+    MovableArea area(host.ctx(), kMiB);
+    EngineContext* ctx = area.ctx();
+    const uint32_t cap = ctx->funcCap;
+    area.Grow(4 * kMiB, mode);
+    ctx = area.ctx();
+    EXPECT_EQ(ctx->funcCap, ctx->codeSize / 256);
+    EXPECT_GT(ctx->funcCap, cap);
+    EXPECT_EQ(Load<uint16_t>(ctx->CodeBytes() + ctx->cpOffset), unit);
+    test::ExpectSampleState(ctx);  // code found through the shifted entries
+  }
+  test::AddSampleThread(host.ctx());
+  MovableArea area(host.ctx(), kMiB);
+  const uint32_t cap = area.ctx()->funcCap;
+  area.Grow(4 * kMiB, kErrCodeOverflow);
+  EXPECT_EQ(area.ctx()->funcCap, cap);
+  EXPECT_EQ(Load<uint16_t>(area.ctx()->CodeBytes() + area.ctx()->cpOffset), unit);
+  test::ExpectSampleState(area.ctx());
+}
+
+}  // namespace
+}  // namespace vke

@@ -1,0 +1,245 @@
+// Saving and restoring engine states: round trips between engines of other
+// sizes, the checks against the loading engine, and failed or corrupted
+// images that must leave an engine ResetEngine makes whole.
+#include "engine/image.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/engine.hpp"
+#include "engine/errors.hpp"
+#include "engine/frames.hpp"
+#include "engine/values.hpp"
+#include "tests/host/engine_state.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::MemoryImage;
+using test::TestHost;
+
+MemoryImage SampleImage(uint32_t bytes = 1u << 20) {
+  TestHost saver({.areaBytes = bytes});
+  test::FillSampleState(saver.ctx());
+  return test::SaveToMemory(saver.ctx());
+}
+
+// An engine that works after the test: values, blocks and names can be made.
+void ExpectUsable(EngineContext* ctx) {
+  ASSERT_EQ(ctx->curFrame, 0);
+  EXPECT_EQ(GetFrameEntryCount(ctx), 0);
+  ASSERT_EQ(PushRealScalar(ctx, 5), kOk);
+  EXPECT_EQ(test::TopScalar(ctx), 5);
+  int32_t block = 0;
+  EXPECT_EQ(AllocEngineBlock(ctx, 100, &block), kOk);
+  EXPECT_GT(block, 0);
+  EXPECT_EQ(ctx->funcCount, 1u);
+}
+
+TEST(EngineImage, RoundTripIntoEnginesOfOtherSizes) {
+  MemoryImage image = SampleImage();
+  ASSERT_EQ(image.records.size(), 7u);
+  EXPECT_EQ(image.records[0].size(), 240u);
+  for (uint32_t bytes : {1u << 20, 3u << 20, 200u << 10}) {
+    SCOPED_TRACE(bytes);
+    TestHost loader({.areaBytes = bytes});
+    uint32_t dataBase = loader->dataBase, descBase = loader->descBase;
+    ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+    test::ExpectSampleState(loader.ctx());
+    // Bases stay the loading engine's own, thread 0's record included.
+    EXPECT_EQ(loader->dataBase, dataBase);
+    EXPECT_EQ(loader->thread0.descBase, descBase);
+    EXPECT_EQ(loader->thread0.descCap, loader->descCap);
+    // The loaded engine saves the same parts again.
+    MemoryImage again = test::SaveToMemory(loader.ctx());
+    ASSERT_EQ(again.records.size(), 7u);
+    for (size_t i = 1; i < 7; i++) EXPECT_EQ(again.records[i], image.records[i]) << "part " << i;
+    // The heap behind the stored blocks is free for new ones.
+    int32_t block = 0;
+    EXPECT_EQ(AllocEngineBlock(loader.ctx(), loader->heapSize / 2, &block), kOk);
+  }
+}
+
+TEST(EngineImage, SavesEveryPartAsOneRecordEvenWhenEmpty) {
+  TestHost saver;
+  MemoryImage image = test::SaveToMemory(saver.ctx());
+  ASSERT_EQ(image.records.size(), 7u);
+  EXPECT_EQ(image.records[1].size(), 4u * saver->descTop);
+  EXPECT_EQ(image.records[2].size(), 0u);  // empty data stack
+  EXPECT_EQ(image.records[3].size(), 0u);  // no block in use
+  EXPECT_EQ(image.records[4].size(), 16u);
+  EXPECT_EQ(image.records[5].size(), 0u);
+  EXPECT_EQ(image.records[6].size(), 0u);
+  EXPECT_EQ(image.header().displayOn, 0);  // off in a fresh engine
+
+  TestHost loader;
+  ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+  EXPECT_EQ(loader->displayOnOff, -1);
+  ExpectUsable(loader.ctx());
+}
+
+TEST(EngineImage, HeapTailAndTableCapacity) {
+  // A heap stored up to its last unit leaves no free block behind it.
+  TestHost full({.areaBytes = 64u << 10});
+  int32_t block = 0;
+  ASSERT_EQ(AllocEngineBlock(full.ctx(), full->heapSize - 1, &block), kOk);
+  MemoryImage image = test::SaveToMemory(full.ctx());
+  EXPECT_EQ(image.header().heapUnits, full->heapSize);
+  TestHost same({.areaBytes = 64u << 10});
+  ASSERT_EQ(test::LoadFromMemory(same.ctx(), image), kOk);
+  EXPECT_EQ(AllocEngineBlock(same.ctx(), 1, &block), kErrVarOverflow);
+
+  // More functions than the loading engine's table holds raise its capacity
+  // (an image that does not record the saving engine's capacity).
+  TestHost small({.areaBytes = 16u << 10});
+  ASSERT_EQ(small->funcCap, 22u);
+  image = test::SaveToMemory(small.ctx());
+  image.header().funcCount = 30;
+  std::fill(std::begin(image.header().savedTableCap), std::end(image.header().savedTableCap), 0);
+  image.records[4].assign(30 * 16, 0);
+  TestHost loader({.areaBytes = 16u << 10});
+  ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+  EXPECT_EQ(loader->funcCap, 30u);
+  EXPECT_EQ(loader->funcCount, 30u);
+  EXPECT_EQ(loader->codeEnd, 30u * 8);
+}
+
+TEST(EngineImage, PartsThatDoNotFitChangeNothing) {
+  MemoryImage image = SampleImage();
+  struct Case {
+    uint32_t EngineImageHeader::*field;
+    ErrCode code;
+  };
+  for (Case c : {Case{&EngineImageHeader::descWords, kErrStackOverflow},
+                 Case{&EngineImageHeader::dataUnits, kErrDataOverflow},
+                 Case{&EngineImageHeader::heapUnits, kErrVarOverflow},
+                 Case{&EngineImageHeader::codeUnits, kErrCodeOverflow},
+                 Case{&EngineImageHeader::nameBytes, kErrCodeOverflow}}) {
+    TestHost loader;
+    MemoryImage bad = image;
+    bad.header().*c.field = 1u << 28;
+    ASSERT_EQ(PushRealScalar(loader.ctx(), 8), kOk);
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), c.code);
+    EXPECT_EQ(test::TopScalar(loader.ctx()), 8);
+    EXPECT_EQ(loader->funcCount, 1u);
+  }
+  // A header that describes no state of a single-threaded engine at rest.
+  for (int k = 0; k < 3; k++) {
+    TestHost loader;
+    MemoryImage bad = image;
+    if (k == 0) bad.header().currentThread = 5;
+    if (k == 1) bad.header().curFrame = static_cast<int32_t>(bad.header().descWords);
+    if (k == 2) bad.header().funcCount = 0;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit) << k;
+    EXPECT_EQ(loader->curFrame, 0);
+  }
+}
+
+TEST(EngineImage, FailedReadsLeaveAnEngineThatResets) {
+  MemoryImage image = SampleImage();
+  {
+    TestHost loader;
+    MemoryImage none;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), none), kErrEof);
+  }
+  // Each later part missing, or one byte short.
+  for (size_t part = 1; part < 7; part++) {
+    for (bool shortRecord : {false, true}) {
+      SCOPED_TRACE(part);
+      TestHost loader;
+      MemoryImage bad = image;
+      if (shortRecord && bad.records[part].empty()) continue;
+      if (shortRecord)
+        bad.records[part].pop_back();
+      else
+        bad.records.resize(part);
+      EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+      EXPECT_EQ(loader->funcCount, 1u);
+      EXPECT_EQ(loader->firstThread, 0u);
+      ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+      ExpectUsable(loader.ctx());
+    }
+  }
+  // A heap whose blocks run past the stored units; a semaphore table that
+  // names no block of it.
+  for (int k = 0; k < 2; k++) {
+    TestHost loader;
+    MemoryImage bad = image;
+    if (k == 0) Store<uint32_t>(bad.records[3].data(), kBlockInUse | bad.header().heapUnits);
+    if (k == 1) bad.header().semTable = static_cast<int32_t>(bad.header().heapUnits) + 2;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+    ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+    ExpectUsable(loader.ctx());
+  }
+}
+
+TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
+  TestHost saver;
+  test::FillSampleState(saver.ctx());
+  uint32_t thread = test::AddSampleThread(saver.ctx());
+  MemoryImage image = test::SaveToMemory(saver.ctx());
+
+  TestHost same;
+  ASSERT_EQ(test::LoadFromMemory(same.ctx(), image), kOk);
+  test::ExpectSampleThread(same.ctx(), thread);
+  test::ExpectSampleState(same.ctx());
+
+  // Elsewhere its stacks would lie outside its block.
+  TestHost other({.areaBytes = 2u << 20});
+  EXPECT_EQ(test::LoadFromMemory(other.ctx(), image), kErrInit);
+  ASSERT_EQ(ResetEngine(other.ctx()), kOk);
+  ExpectUsable(other.ctx());
+
+  // A list that runs in a circle.
+  Store<uint32_t>(image.records[3].data() + 8 * thread + offsetof(InterpThreadRecord, nextThread),
+                  thread);
+  TestHost circle;
+  EXPECT_EQ(test::LoadFromMemory(circle.ctx(), image), kErrInit);
+}
+
+TEST(EngineImage, SaveRefusals) {
+  TestHost host;
+  uint32_t thread = test::AddSampleThread(host.ctx());
+  test::SwitchStacks(host.ctx(), thread);
+  MemoryImage image;
+  EXPECT_EQ(SaveEngineImage(host.ctx(), &MemoryImage::Write, image.arg()), kErrBadContext);
+  EXPECT_EQ(LoadEngineImage(host.ctx(), &MemoryImage::Read, image.arg()), kErrBadContext);
+  test::SwitchStacks(host.ctx(), 0);
+  auto failing = [](const void*, uint32_t, uintptr_t) { return false; };
+  EXPECT_EQ(SaveEngineImage(host.ctx(), failing, 0), kErrIoErr);
+}
+
+// Mutated images either load or fail with a code, and ResetEngine always
+// gives a working engine.
+TEST(EngineImage, MutatedImagesNeverBreakTheEngine) {
+  const uint32_t bytes = 64u << 10;
+  TestHost saver({.areaBytes = bytes});
+  test::FillSampleState(saver.ctx());
+  test::AddSampleThread(saver.ctx());
+  const MemoryImage image = test::SaveToMemory(saver.ctx());
+  std::mt19937 rng(7);
+  for (int round = 0; round < 400; round++) {
+    MemoryImage bad = image;
+    int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits; e++) {
+      std::vector<uint8_t>& r = bad.records[rng() % (round % 2 ? 1 : bad.records.size())];
+      if (r.empty()) continue;
+      uint8_t& b = r[rng() % r.size()];
+      b = rng() % 3 ? static_cast<uint8_t>(b ^ (1u << (rng() % 8))) : static_cast<uint8_t>(rng());
+    }
+    TestHost loader({.areaBytes = bytes});
+    ErrCode code = test::LoadFromMemory(loader.ctx(), bad);
+    EXPECT_TRUE(code == kOk || code == kErrInit || code == kErrStackOverflow ||
+                code == kErrDataOverflow || code == kErrVarOverflow || code == kErrCodeOverflow)
+        << code;
+    ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+    ASSERT_EQ(PushRealScalar(loader.ctx(), 1), kOk);
+    int32_t block = 0;
+    for (int i = 0; i < 4; i++) AllocEngineBlock(loader.ctx(), 40, &block);
+  }
+}
+
+}  // namespace
+}  // namespace vke
