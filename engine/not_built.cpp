@@ -33,24 +33,4 @@ ErrCode ResolveFunctionValue(EngineContext*, int32_t, int32_t, int32_t*, int32_t
   return kErrNotSupported;
 }
 
-ErrCode WriteNumberToFd(EngineContext*, int32_t, double) {
-  return kErrNotSupported;
-}
-
-bool EncodeOutputText(EngineContext*, int32_t, const uint16_t*, int32_t, uint8_t* buffer,
-                      int32_t size, int32_t* outLength) {
-  if (size > 0) buffer[0] = 0;
-  if (outLength) *outLength = 0;
-  return false;
-}
-
-}  // namespace vke
-
-namespace vke {
-ErrCode Utf8EncodeNative(EngineContext*, int32_t, int32_t, uintptr_t) {
-  return kErrNotSupported;
-}
-ErrCode Utf8DecodeNative(EngineContext*, int32_t, int32_t, uintptr_t) {
-  return kErrNotSupported;
-}
 }  // namespace vke

@@ -3,20 +3,29 @@
 
 namespace vke {
 
-bool AppendUtf8Char(uint8_t* buffer, int32_t* position, uint16_t c, int32_t size) {
-  int32_t p = *position;
-  if (size - p < 3) return false;
+int32_t Utf8Length(uint16_t c) {
+  return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+}
+
+int32_t EncodeUtf8Char(uint16_t c, uint8_t* out) {
   if (c < 0x80) {
-    buffer[p++] = static_cast<uint8_t>(c);
-  } else if (c < 0x800) {
-    buffer[p++] = static_cast<uint8_t>(0xC0 | (c >> 6));
-    buffer[p++] = static_cast<uint8_t>(0x80 | (c & 0x3F));
-  } else {
-    buffer[p++] = static_cast<uint8_t>(0xE0 | (c >> 12));
-    buffer[p++] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
-    buffer[p++] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out[0] = static_cast<uint8_t>(c);
+    return 1;
   }
-  *position = p;
+  if (c < 0x800) {
+    out[0] = static_cast<uint8_t>(0xC0 | (c >> 6));
+    out[1] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  out[0] = static_cast<uint8_t>(0xE0 | (c >> 12));
+  out[1] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+  out[2] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+  return 3;
+}
+
+bool AppendUtf8Char(uint8_t* buffer, int32_t* position, uint16_t c, int32_t size) {
+  if (size - *position < 3) return false;
+  *position += EncodeUtf8Char(c, buffer + *position);
   return true;
 }
 

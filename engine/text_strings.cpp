@@ -37,10 +37,6 @@ bool StringsEqual(const char* a, int32_t la, const char* b, int32_t lb, bool ign
   }
 }
 
-}  // namespace vke
-
-namespace vke {
-
 int32_t FindSubstring(const char* text, int32_t length, const char* pattern, int32_t plen) {
   if (length < 0) length = CStringLength(text);
   if (plen < 0) plen = CStringLength(pattern);
