@@ -66,7 +66,8 @@ ErrCode SecondLetter(const FormatOption& option, const char* text, int32_t lengt
 }  // namespace
 
 ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin) {
-  if (nargin < 0 || nargin > 2) return kErrTooManyArgin;
+  if (nargin < 0) return kErrTooFewArgin;
+  if (nargin > 2) return kErrTooManyArgin;
   char first[kOptionBytes] = "short", second[kOptionBytes];
   int32_t firstLength = 5, secondLength = 0;
   if (nargin >= 1) {

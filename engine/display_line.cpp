@@ -5,18 +5,10 @@
 #include "engine/display_detail.hpp"
 #include "engine/errors.hpp"
 #include "engine/fd.hpp"
+#include "engine/frames.hpp"
 #include "engine/values.hpp"
 
 namespace vke::display {
-
-namespace {
-
-// The host's break test.
-bool BreakRequested(EngineContext* ctx) {
-  return ctx->abortFn && ctx->abortFn(ctx->abortArg);
-}
-
-}  // namespace
 
 DisplayLine::DisplayLine(EngineContext* ctx, int32_t fd) : ctx_(ctx), fd_(fd) {
   uint32_t bytes;
@@ -68,7 +60,7 @@ ErrCode DisplayLine::WriteOut(bool lineEnd) {
     ErrCode e = WriteNewlineToFd(ctx_, fd_);
     if (e) return e;
   }
-  return BreakRequested(ctx_) ? ErrCode{kStatusHalted} : ErrCode{kOk};
+  return PollAbortRequest(ctx_) ? ErrCode{kStatusHalted} : ErrCode{kOk};
 }
 
 }  // namespace vke::display

@@ -349,23 +349,19 @@ TEST_F(Display, BreakDuringOutputLeavesTheValue) {
   EXPECT_EQ(EntryCount(ctx), 2);
 }
 
-TEST(DescribeValueShape, SizesClassesAndFields) {
-  auto describe = [](ShapeClass cls, int32_t bytes, bool isUnsigned, std::vector<int32_t> dims,
-                     int32_t fields, int32_t size = 64) {
-    char buf[64];
-    int32_t pos = 0;
-    DescribeValueShape(buf, size, &pos, cls, bytes, isUnsigned, static_cast<int32_t>(dims.size()),
-                       dims.data(), fields);
-    return std::string(buf, pos);
-  };
-  EXPECT_EQ(describe(ShapeClass::kDouble, 8, false, {3, 4, 2}, -1), "3x4x2 array");
-  EXPECT_EQ(describe(ShapeClass::kInteger, 8, true, {1, 1}, -1), "uint64 number");
-  EXPECT_EQ(describe(ShapeClass::kInteger, 3, false, {2, 2}, -1), "2x2 ??? array");
-  EXPECT_EQ(describe(ShapeClass::kLogical, 1, true, {1, 1}, -1), "logical value");
-  EXPECT_EQ(describe(ShapeClass::kStruct, 0, false, {1, 1}, 2), "1x1 struct array (2 fields)");
-  EXPECT_EQ(describe(ShapeClass::kDouble, 8, false, {1, 2}, -1, 19), "");
-  EXPECT_EQ(describe(ShapeClass::kDouble, 8, false, {123456, 123456, 123456}, -1, 22),
-            "123456x123456x...");
+TEST(DescribeValueShape, WordsAndLimits) {
+  char buf[64];
+  int32_t pos = 0;
+  const int32_t scalar[2] = {1, 1}, big[3] = {123456, 123456, 123456};
+  DescribeValueShape(buf, 64, &pos, ShapeClass::kInteger, 8, true, 2, scalar, -1);
+  DescribeValueShape(buf, 64, &pos, ShapeClass::kLogical, 1, true, 2, scalar, -1);
+  DescribeValueShape(buf, 64, &pos, ShapeClass::kInteger, 3, false, 2, big, -1);
+  EXPECT_EQ(std::string(buf, pos), "uint64 numberlogical value123456x123456 ??? array");
+  pos = 0;
+  DescribeValueShape(buf, 19, &pos, ShapeClass::kDouble, 8, false, 2, big, -1);
+  EXPECT_EQ(pos, 0);  // fewer than 20 bytes free
+  DescribeValueShape(buf, 22, &pos, ShapeClass::kDouble, 8, false, 3, big, -1);
+  EXPECT_EQ(std::string(buf, pos), "123456x123456x...");
 }
 
 }  // namespace
