@@ -15,10 +15,11 @@ ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop);
 // display for an object when objects are not allowed.
 ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop);
 
-// Builtins: the inputs are the top nargin entries, the first input deepest;
-// they are replaced by the outputs.
-ErrCode DispBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout);
-ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin);
+// Builtins, called by the dispatch: the inputs are the top nargin entries,
+// the first input deepest; they are replaced by the outputs. The option is
+// not used.
+ErrCode DispBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option);
+ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option);
 
 // Classes a value summary names.
 enum class ShapeClass : uint8_t { kDouble, kSingle, kInteger, kChar, kLogical, kCell, kStruct };

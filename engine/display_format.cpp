@@ -65,7 +65,7 @@ ErrCode SecondLetter(const FormatOption& option, const char* text, int32_t lengt
 
 }  // namespace
 
-ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin) {
+ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (nargin < 0) return kErrTooFewArgin;
   if (nargin > 2) return kErrTooManyArgin;
   char first[kOptionBytes] = "short", second[kOptionBytes];

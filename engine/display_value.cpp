@@ -356,7 +356,7 @@ ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowe
   return e;
 }
 
-ErrCode DispBuiltin(EngineContext* ctx, int32_t nargin, int32_t) {
+ErrCode DispBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (nargin != 1) return nargin < 1 ? kErrTooFewArgin : kErrTooManyArgin;
   if (IsObjectValue(ctx, 0)) return kErrWrongTypeOverload;
   return DisplayValue(ctx, kFdOut, true);

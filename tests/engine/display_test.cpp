@@ -9,7 +9,9 @@
 #include <limits>
 #include <string>
 
+#include "builtins/builtin.hpp"
 #include "compiler/names.hpp"
+#include "compiler/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/fd.hpp"
 #include "engine/value_read.hpp"
@@ -91,17 +93,17 @@ TEST_F(Display, FormatCommandTable) {
     SetFormat('g', 9);
     PushCString(ctx, -1, c.a);
     if (c.b) PushCString(ctx, -1, c.b);
-    ASSERT_EQ(FormatBuiltin(ctx, c.b ? 2 : 1), kOk) << c.a;
+    ASSERT_EQ(FormatBuiltin(ctx, c.b ? 2 : 1, 0, 0), kOk) << c.a;
     EXPECT_EQ(ctx->formatLetter, c.letter) << c.a << " " << (c.b ? c.b : "");
     EXPECT_EQ(ctx->displayDigits, c.digits) << c.a;
     EXPECT_EQ(EntryCount(ctx), 0);
   }
-  ASSERT_EQ(FormatBuiltin(ctx, 0), kOk);
+  ASSERT_EQ(FormatBuiltin(ctx, 0, 0, 0), kOk);
   EXPECT_EQ(ctx->formatLetter, 'f');
   EXPECT_EQ(ctx->displayDigits, 4);
   for (const char* a : {"loose", "j", "compact"}) {
     PushCString(ctx, -1, a);
-    ASSERT_EQ(FormatBuiltin(ctx, 1), kOk);
+    ASSERT_EQ(FormatBuiltin(ctx, 1, 0, 0), kOk);
   }
   EXPECT_EQ(ctx->displayFlag, 0);
   EXPECT_EQ(ctx->imagLetter, 'j');
@@ -114,11 +116,11 @@ TEST_F(Display, FormatCommandRefusesWhatItDoesNotKnow) {
   for (const auto& b : bad) {
     PushCString(ctx, -1, b[0]);
     if (b[1]) PushCString(ctx, -1, b[1]);
-    EXPECT_EQ(FormatBuiltin(ctx, b[1] ? 2 : 1), kErrUnknownOpt) << b[0];
+    EXPECT_EQ(FormatBuiltin(ctx, b[1] ? 2 : 1, 0, 0), kErrUnknownOpt) << b[0];
     Drop(ctx, EntryCount(ctx));
   }
   PushRealScalar(ctx, 1);
-  EXPECT_EQ(FormatBuiltin(ctx, 1), kErrWrongType);
+  EXPECT_EQ(FormatBuiltin(ctx, 1, 0, 0), kErrWrongType);
   EXPECT_EQ(ctx->formatLetter, 'g');  // nothing changed
 }
 
@@ -140,7 +142,7 @@ TEST_F(Display, DoublesInFixedFormat) {
   EXPECT_EQ(Show(), " []\n");
   PushRealScalar(ctx, 1.0 / 3);
   PushCString(ctx, -1, "long");
-  ASSERT_EQ(FormatBuiltin(ctx, 1), kOk);
+  ASSERT_EQ(FormatBuiltin(ctx, 1, 0, 0), kOk);
   EXPECT_EQ(Show(), "    0.333333333333333\n");
   double *re, *im;
   ASSERT_EQ(PushNewMatrix(ctx, 2, 1, &re, &im), kOk);
@@ -315,14 +317,24 @@ TEST_F(Display, NamedValueAndDisp) {
   PushStruct({});
   DescAt(ctx, 0)->word = 9;  // an object
   EXPECT_EQ(DisplayNamedValue(ctx, Intern("obj"), false, true), kErrWrongTypeOverload);
-  EXPECT_EQ(DispBuiltin(ctx, 1, 1), kErrWrongTypeOverload);
+  EXPECT_EQ(DispBuiltin(ctx, 1, 1, 0), kErrWrongTypeOverload);
   EXPECT_EQ(host.Output(kFdOut), "obj =\n");
   EXPECT_EQ(EntryCount(ctx), 1);
   Drop(ctx);
   PushNoValue(ctx);
-  EXPECT_EQ(DispBuiltin(ctx, 1, 1), kOk);
+  EXPECT_EQ(DispBuiltin(ctx, 1, 1, 0), kOk);
   EXPECT_EQ(EntryCount(ctx), 0);
   EXPECT_EQ(host.Output(kFdOut), "obj =\n");
+}
+
+TEST_F(Display, ReachedThroughTheDispatch) {
+  PushCString(ctx, -1, "long");
+  const int16_t format[] = {kOpFormat, 1}, disp[] = {kOpDisp};
+  ASSERT_EQ(CallBuiltin(ctx, format), kOk);
+  PushRealScalar(ctx, 0.5);
+  ASSERT_EQ(CallBuiltin(ctx, disp), kOk);
+  EXPECT_EQ(host.Output(kFdOut), "    0.500000000000000\n");
+  EXPECT_EQ(EntryCount(ctx), 0);
 }
 
 TEST_F(Display, BreakDuringOutputLeavesTheValue) {
