@@ -43,21 +43,7 @@ ErrCode OfferWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t le
     any = true;
     const char* text = bytes;
     int32_t n = length;
-    if (newline) {
-      switch (rec->minIn) {
-        case kLineEndLF:
-          text = "\n";
-          n = 1;
-          break;
-        case kLineEndCRLF:
-          text = "\r\n";
-          n = 2;
-          break;
-        default:
-          text = "\r";
-          n = 1;
-      }
-    }
+    if (newline) text = LineEndBytes(rec->minIn, &n);
     auto fn = reinterpret_cast<WriteHookFn>(rec->function);
     ErrCode e = fn(ctx, fd, text, n, RecordUserData(ctx, rec));
     if (e != kErrBadFileID) return e;

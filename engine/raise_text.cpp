@@ -1,6 +1,7 @@
 // Composing error texts: a template's placeholders replaced by the details of
 // the failing operation, the plain message of a code, and the location suffix.
 #include "compiler/names.hpp"
+#include "engine/number_text.hpp"
 #include "engine/raise.hpp"
 #include "engine/text.hpp"
 
@@ -21,21 +22,6 @@ int32_t BoundedLength(const char* text, int32_t max) {
   return n;
 }
 
-// Integers in the given base, lowercase digits, at least minDigits of them.
-void AppendInteger(char* buffer, int32_t* position, int64_t value, uint32_t base, int32_t minDigits,
-                   int32_t size) {
-  char digits[72];
-  int32_t n = 0;
-  uint64_t u = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  do {
-    digits[n++] = "0123456789abcdef"[u % base];
-    u /= base;
-  } while (u);
-  while (n < minDigits && n < 64) digits[n++] = '0';
-  if (value < 0) digits[n++] = '-';
-  while (n > 0) AppendBytes(buffer, position, &digits[--n], 1, size);
-}
-
 // 'text' in single quotes; false (nothing written) for an empty text.
 bool AppendQuoted(const char* text, int32_t length, char* buffer, int32_t* position, int32_t size) {
   if (!text || length < 1) return false;
@@ -53,7 +39,7 @@ void AppendCharacter(int32_t code, char* buffer, int32_t* position, int32_t size
     return;
   }
   AppendBytes(buffer, position, "0x", 2, size);
-  AppendInteger(buffer, position, code, 16, 2, size);
+  AppendHex32(buffer, position, static_cast<uint32_t>(code), 0, false, false, false, 2, size - 1);
 }
 
 // Writes the value of one placeholder; false when the details lack it.
@@ -80,7 +66,7 @@ bool AppendPlaceholder(EngineContext* ctx, char letter, const ErrorDetails& d, c
     }
     case 'i':
       if (d.integer < 0) return false;
-      AppendInteger(buffer, position, d.integer, 10, 1, size);
+      AppendFormattedInt64(buffer, position, d.integer, false, 0, false, false, false, 1, size - 1);
       return true;
     case 'c':
       if (d.integer < 0) return false;
@@ -132,7 +118,7 @@ bool AppendPlainErrorText(EngineContext* ctx, ErrCode code, char* buffer, int32_
     return true;
   }
   AppendBytes(buffer, position, "Error ", 6, size);
-  AppendInteger(buffer, position, code, 10, 1, size);
+  AppendFormattedInt64(buffer, position, code, false, 0, false, false, false, 1, size - 1);
   return true;
 }
 
@@ -142,7 +128,7 @@ void AppendLocationSuffix(const char* location, int32_t errPosition, char* buffe
   AppendCString(buffer, position, location, size);
   if (errPosition > 1) {
     if (location[0]) AppendBytes(buffer, position, ";", 1, size);
-    AppendInteger(buffer, position, errPosition, 10, 1, size);
+    AppendFormattedInt64(buffer, position, errPosition, false, 0, false, false, false, 1, size - 1);
   }
   AppendBytes(buffer, position, ")", 1, size);
 }
