@@ -13,6 +13,7 @@
 
 #include "engine/errors.hpp"
 #include "graphics/kv_elements.hpp"
+#include "graphics/style.hpp"
 #include "graphics/subplot.hpp"
 
 namespace vke {
@@ -37,8 +38,7 @@ struct SpringRecord {
 };
 static_assert(sizeof(SpringRecord) == 48);
 
-// The six style records: eight bytes each, {u32 style word, red, green, blue,
-// spare}.
+// The six style records of the figure.
 enum FigureStyleIndex : int {
   kFigureStyleData = 0,
   kFigureStyleBox,
@@ -51,7 +51,7 @@ enum FigureStyleIndex : int {
 
 struct FigureState {
   uint32_t flags;  // bits withhold figure commands; kFigureLayoutLocked
-  uint8_t styles[kFigureStyleCount][8];
+  PlotStyle styles[kFigureStyleCount];
   int32_t maxSubplots;  // subplot records the instance may use (at most 25)
   int32_t rows;         // grid rows; in free layout the number of subplots
   int32_t columns;      // grid columns; 1 in free layout
