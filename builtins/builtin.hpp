@@ -21,6 +21,7 @@
 //   43 into 44 only where its family's rules say so.
 #pragma once
 
+#include "engine/errors.hpp"
 #include "engine/value.hpp"
 
 namespace vke {
@@ -124,6 +125,12 @@ ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code);
 // Test hook: installs fn as the implementing function of a builtin opcode and
 // gives the previous one back; null when the opcode is not a builtin's.
 BuiltinFn ReplaceBuiltinFunctionForTest(int32_t opcode, BuiltinFn fn);
+
+// A type mismatch (43) reported as 44, so that an object operand reaches the
+// class method of the builtin's name; other codes unchanged.
+inline ErrCode AllowOverload(ErrCode e) {
+  return e == kErrWrongType ? kErrWrongTypeOverload : e;
+}
 
 // ---- Implementing functions, one declaration per row of the table ----
 #define VKE_BUILTIN(name, id, in, out, function, opt) \

@@ -12,15 +12,6 @@
 
 namespace vke {
 
-namespace {
-
-// A type mismatch of these builtins lets an object's class method serve.
-ErrCode AllowOverload(ErrCode e) {
-  return e == kErrWrongType ? kErrWrongTypeOverload : e;
-}
-
-}  // namespace
-
 ErrCode ImaginaryUnitBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   return PushComplexScalar(ctx, 0, 1);
 }
