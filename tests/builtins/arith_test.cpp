@@ -126,14 +126,10 @@ TEST_F(Arith, MixedOperandsMeetInTheirCommonClass) {
       {"logical", 1, "logical", 1, "uint8", 2},
       {"char", 97, "char", 98, "uint16", 195},
       {"char", 97, "double", 1, "double", 98},
-      {"int8", 1, "double", 2.75, "double", 3.75},
-      {"int8", 100, "int16", 100, "int16", 200},
       {"uint8", 200, "int8", -1, "uint8", 199},  // int8(-1) becomes uint8(255)
-      {"int16", 0, "uint16", 65535, "uint16", 65535},
-      {"single", 1.5, "double", 1, "double", 2.5},
+      {"int16", -1, "uint16", 1, "uint16", 0},
       {"single", 1.5, "int32", 2, "single", 3.5},
       {"logical", 1, "int64", -3, "int64", -2},
-      {"char", 65, "uint32", 1, "uint32", 66},
   };
   for (const MixedCase& c : cases) {
     for (bool swapped : {false, true}) {
