@@ -131,8 +131,8 @@ int32_t GetErrorText(EngineContext* ctx, ErrCode code, bool fromPending, char* b
   if (length) *length = 0;
   if (!buffer || size <= 0) return 0;
   int32_t pos = 0;
-  const char* text;
-  int32_t n;
+  const char* text = "";
+  int32_t n = 0;
   if (fromPending && code != 0 && ctx->pendingError != -1) {
     ClearPendingError(ctx);
     ReadErrorBlock(ctx, ctx->lastError, nullptr, &text, &n);
