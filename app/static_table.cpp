@@ -1,0 +1,20 @@
+// Builds the application's part of the static native table from the rows of
+// app/natives.def.
+#include "app/static_table.hpp"
+
+#include "app/errors.hpp"
+
+namespace vke {
+
+const NativeFunctionRecord* AppStaticTable() {
+  static const NativeFunctionRecord table[] = {
+#define VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
+  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind),
+#include "app/natives.def"
+#undef VKE_APP_RECORD
+      MakeRecord(""),
+  };
+  return table;
+}
+
+}  // namespace vke
