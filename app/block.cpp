@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "app/pending_figure_store.hpp"
 #include "app/static_table.hpp"
 #include "app/undo_buffer.hpp"
 #include "compiler/function_table.hpp"
@@ -13,6 +13,7 @@
 #include "engine/image.hpp"
 #include "engine/registry.hpp"
 #include "engine/static_table.hpp"
+#include "graphics/object_store.hpp"
 #include "graphics/port.hpp"
 
 namespace vke {
@@ -41,8 +42,7 @@ ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
 void InitHeader(KVContextBlock* block, uint32_t hostWord, uint32_t newlineMode) {
   block->hostWord = hostWord;
   block->newlineMode = newlineMode;
-  block->captureList = -1;
-  block->currentObjectId = -1;
+  block->capture = kNoObjectWriter;
   block->inputObjectId = -1;
   block->portFunctions = &ScreenPort();
   block->figureMode = 1;
@@ -107,17 +107,14 @@ ErrCode ResetKVContextBlock(KVContextBlock* block, bool resetFunctions) {
   block->imageWord = 0;
   block->instanceCount = 1;
   block->nextInstanceId = 1;
+  // Instance 0 starts over: nothing of its file or variables is left.
+  if (InstanceRecord* first = FindInstance(block, 0)) first->initialised = 0;
+  if (ErrCode l = ResetInstanceLayout(block, 0, true)) return l;
   block->elementWords = 0;
   if (resetFunctions) ResetFunctionTable(block->Engine());
   block->handlerBusy = 0;
   block->cursor = 1;
   return kOk;
-}
-
-void InitFirstInstance(KVContextBlock* block) {
-  block->instanceCount = 1;
-  uint8_t* record = block->DataArea() + block->dataBytes - kInstanceRecordBytes;
-  std::memset(record, 0, kInstanceRecordBytes);
 }
 
 EngineContext* GetEngineContext(uintptr_t slot) {

@@ -12,6 +12,7 @@
 
 #include "app/errors.hpp"
 #include "engine/context.hpp"
+#include "graphics/object_store.hpp"
 
 namespace vke {
 
@@ -101,11 +102,9 @@ struct KVContextBlock {
   int32_t instanceCount;
   uint32_t nextInstanceId;
   uint32_t imageWord;
-  // The figure store's object being collected by a draw handler.
-  int32_t captureList;  // -1 none
-  uint32_t captureStart;
-  uint32_t captureBuffer[2];  // capacity, collected count
-  int32_t currentObjectId;    // -1 none
+  // The figure store's object being collected by a draw handler, and the
+  // object (subplot) the running handler acts on.
+  ObjectWriterState capture;
   NativeCallContext nativeCall;
   uint32_t word0;
   AbortFn breakTest;

@@ -1,16 +1,17 @@
 // Growing the memory block: the new area sizes for the code that ran out of
 // room, moving the areas into the larger block, and the growth request to
 // the host with its report.
-#include <cstdio>
 #include <cstring>
 
 #include "app/block.hpp"
 #include "app/name_buffer.hpp"
-#include "app/pending_figure_store.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/engine.hpp"
 #include "engine/fd.hpp"
 #include "engine/image.hpp"
+#include "engine/number_text.hpp"
+#include "engine/text.hpp"
+#include "graphics/object_store.hpp"
 
 namespace vke {
 
@@ -126,13 +127,15 @@ bool ExpandMemory(KVContextBlock** slot, ErrCode code) {
   *slot = block;
   if (!ResizeEngineMemory(block, grew ? size : 0, code)) return false;
   char text[64];
-  if (size < kMegabyte) {
-    std::snprintf(text, sizeof text, "KV memory expanded to %.0f KB", size / 1024.0);
-  } else {
-    std::snprintf(text, sizeof text, "KV memory expanded to %.1f MB", size / double{kMegabyte});
-  }
+  int32_t n = 0;
+  AppendCString(text, &n, "KV memory expanded to ", sizeof text);
+  const bool inKilobytes = size < kMegabyte;
+  FormatDouble(text, &n, inKilobytes ? size / 1024.0 : size / double{kMegabyte},
+               inKilobytes ? 0 : 1, 'f', 0, false, false, false, false, false, false,
+               sizeof text - 1);
+  AppendCString(text, &n, inKilobytes ? " KB" : " MB", sizeof text);
   EngineContext* ctx = block->Engine();
-  WriteToFd(ctx, kFdErr, text, static_cast<int32_t>(std::strlen(text)));
+  WriteToFd(ctx, kFdErr, text, n);
   WriteNewlineToFd(ctx, kFdErr);
   return true;
 }

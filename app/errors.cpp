@@ -1,9 +1,8 @@
 // The application's error table and the error-box text of a code.
 #include "app/errors.hpp"
 
-#include <cstdio>
-
 #include "engine/engine.hpp"
+#include "engine/number_text.hpp"
 #include "engine/raise.hpp"
 #include "engine/text.hpp"
 
@@ -49,12 +48,11 @@ namespace {
 // The engine's own text of a code is cut to this many bytes.
 constexpr int32_t kEngineTextBytes = 252;
 
-// "<prefix><code>" into the buffer at *position.
+// "<prefix><code>" into the buffer at *position, keeping room for the NUL.
 void AppendCodeText(const char* prefix, ErrCode code, char* buffer, int32_t* position,
                     int32_t size) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%s%d", prefix, code);
-  AppendCString(buffer, position, text, size);
+  AppendCString(buffer, position, prefix, size);
+  AppendFormattedInt(buffer, position, code, false, 0, false, false, false, 1, size - 1);
 }
 
 }  // namespace

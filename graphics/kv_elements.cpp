@@ -11,17 +11,15 @@ uint32_t WordAt(const ElementListView& list, uint32_t pos) {
   return Load<uint32_t>(list.words + size_t{pos} * 4);
 }
 
-// The element at word position pos, or false when its header or length runs
-// past the words in use.
-bool ReadElement(const ElementListView& list, uint32_t pos, ElementRef* out) {
+}  // namespace
+
+bool ReadElementAt(const ElementListView& list, uint32_t pos, ElementRef* out) {
   if (pos >= list.wordCount || list.wordCount - pos < 2) return false;
   uint32_t length = WordAt(list, pos + 1);
   if (length < 2 || length > list.wordCount - pos) return false;
   *out = {WordAt(list, pos), pos - list.instanceStart, length};
   return true;
 }
-
-}  // namespace
 
 uint32_t ElementWord(const ElementListView& list, const ElementRef& element, uint32_t i) {
   return WordAt(list, list.instanceStart + element.offset + 2 + i);
@@ -30,10 +28,10 @@ uint32_t ElementWord(const ElementListView& list, const ElementRef& element, uin
 bool ElementAtOffset(const ElementListView& list, uint32_t offset, ElementRef* out) {
   ElementRef e;
   uint32_t pos = list.instanceStart;
-  if (!ReadElement(list, pos, &e) || e.kind != kElemInstanceStart) return false;
+  if (!ReadElementAt(list, pos, &e) || e.kind != kElemInstanceStart) return false;
   while (e.offset < offset) {
     pos += e.length;
-    if (!ReadElement(list, pos, &e) || e.kind == kElemInstanceStart) return false;
+    if (!ReadElementAt(list, pos, &e) || e.kind == kElemInstanceStart) return false;
   }
   if (e.offset != offset) return false;
   *out = e;
@@ -54,26 +52,31 @@ bool ElementText(const ElementListView& list, const ElementRef& element, uint32_
 InstanceElementWalker::InstanceElementWalker(const ElementListView& list, const ElementRef& from)
     : list_(list), pos_(list.instanceStart + from.offset + from.length) {}
 
+bool UpdateLanguageActivity(const ElementListView& list, const ElementRef& element, bool menuLookup,
+                            bool* active) {
+  switch (element.kind) {
+    case kElemLanguageSection:
+      *active = static_cast<int64_t>(element.offset) == list.currentLanguage;
+      return true;
+    case kElemLanguageBlock:
+      *active = element.length > 2 &&
+                static_cast<int32_t>(ElementWord(list, element, 0)) == list.currentLanguage;
+      return true;
+    case kElemLanguageEnd:
+      *active = menuLookup;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool InstanceElementWalker::Next(ElementRef* out) {
   ElementRef e;
-  while (ReadElement(list_, pos_, &e) && e.kind != kElemInstanceStart) {
+  while (ReadElementAt(list_, pos_, &e) && e.kind != kElemInstanceStart) {
     pos_ += e.length;
-    switch (e.kind) {
-      case kElemLanguageSection:
-        active_ = static_cast<int64_t>(e.offset) == list_.currentLanguage;
-        break;
-      case kElemLanguageBlock:
-        active_ =
-            e.length > 2 && static_cast<int32_t>(ElementWord(list_, e, 0)) == list_.currentLanguage;
-        break;
-      case kElemLanguageEnd:
-        active_ = false;
-        break;
-      default:
-        if (active_) {
-          *out = e;
-          return true;
-        }
+    if (!UpdateLanguageActivity(list_, e, false, &active_) && active_) {
+      *out = e;
+      return true;
     }
   }
   return false;

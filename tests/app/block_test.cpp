@@ -14,6 +14,7 @@
 #include "engine/raise.hpp"
 #include "engine/static_table.hpp"
 #include "engine/values.hpp"
+#include "graphics/object_store.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {
@@ -38,6 +39,10 @@ TEST(Block, LayoutAndCreationLimits) {
   EXPECT_EQ(InitKVContextBlock(&block, memory.data(), 8191, 0, 2), kKvNotEnoughMemForKV);
   EXPECT_EQ(InitKVContextBlock(&block, reinterpret_cast<uint8_t*>(memory.data()) + 4, 8000, 0, 2),
             kKvNotEnoughMemForKV);
+  // 48 KiB hold an engine but not the standard names nor an instance record.
+  std::vector<uint64_t> small(48 * 1024 / 8);
+  EXPECT_EQ(InitKVContextBlock(&block, small.data(), 48 * 1024, 0, 2), kKvNoMoreNameSlot);
+  EXPECT_EQ(block, nullptr);
   std::vector<uint64_t> big(1 << 17);
   EXPECT_EQ(InitKVContextBlock(&block, reinterpret_cast<uint8_t*>(big.data()) + 4, 1 << 19, 0, 2),
             kErrInit);
@@ -63,7 +68,8 @@ TEST(Block, NewBlockHasItsEngineLibrariesAndStandardNames) {
   EXPECT_EQ(b->instanceCount, 1);
   EXPECT_EQ(b->nextInstanceId, 1u);
   EXPECT_EQ(b->newlineMode, 2u);
-  EXPECT_EQ(b->captureList, -1);
+  EXPECT_EQ(b->capture.id, -1);
+  EXPECT_EQ(b->capture.currentObject, -1);
   EXPECT_EQ(b->cursor, 1u);
   EXPECT_EQ(b->styleA.colour & 0xFFFFFF, 0xCCCCCCu);
   EXPECT_TRUE(UndoBufferIsValid(b->UndoArea(), b->undoBytes));
@@ -118,14 +124,25 @@ struct Contents {
     const uint32_t records = b->instanceCount * kInstanceRecordBytes;
     topRecords.assign(b->ElementArea() - records, b->ElementArea());
     names.assign(b->NameArea() + 4, b->NameArea() + 8 + 32 * Load<uint32_t>(b->NameArea() + 4));
+    ObjectList store(b->DataArea());
+    ObjectSpan span;
+    if (ObjectListFind(store, kStoredObject, &span)) {
+      const auto* first = reinterpret_cast<const uint8_t*>(store.At(span.position));
+      object.assign(first, first + 8 * span.length);
+    }
   }
   bool operator==(const Contents&) const = default;
-  std::vector<uint8_t> elements, topRecords, names;
+  static constexpr int32_t kStoredObject = 5;
+  std::vector<uint8_t> elements, topRecords, names, object;
 };
 
-// Fills the areas with something to keep: element words, a record pattern, a
-// name, two undo values and a value on the engine's stack.
+// Fills the areas with something to keep: element words, a figure object, a
+// record pattern, a name, an undo value and a value on the engine's stack.
 void FillAreas(KVContextBlock* b) {
+  ObjectList store(b->DataArea());
+  const FreeScan free = ObjectListScan(store, false);
+  for (uint32_t k = 0; k < 10; k++) store.Set(free.position + k, k * 1.5);
+  ASSERT_TRUE(ObjectListCloseRecord(store, Contents::kStoredObject, free.position, 10));
   b->elementWords = 300;
   for (uint32_t k = 0; k < 4 * b->elementWords; k++) b->ElementArea()[k] = static_cast<uint8_t>(k);
   uint8_t* record = b->ElementArea() - kInstanceRecordBytes;
@@ -151,6 +168,10 @@ void ExpectKeptValues(KVContextBlock* b) {
   ASSERT_EQ(GetScalarArg(b->Engine(), 0, &top), kOk);
   EXPECT_EQ(top, 42.5);
   EXPECT_EQ(b->Engine()->defaultUserData, reinterpret_cast<uintptr_t>(&b->nativeCall));
+  // The figure store fills the data buffer up to the instance records.
+  const uint32_t storeDoubles = (b->dataBytes - b->instanceCount * kInstanceRecordBytes) / 8;
+  EXPECT_EQ(ObjectList(b->DataArea()).Count(), storeDoubles - kObjectListOverhead);
+  EXPECT_TRUE(ObjectListIsValid(b->DataArea(), storeDoubles));
 }
 
 struct GrowthCase {
@@ -182,6 +203,7 @@ TEST_P(BlockGrowth, OnlyTheAreaOfTheCodeGrows) {
     }
   }
   EXPECT_TRUE(Contents(b) == kept);
+  EXPECT_EQ(kept.object.size(), 80u);
   ExpectKeptValues(b);
   if (GetParam().area == &AreaSizes::engine) {
     EXPECT_GT(h.ctx()->dataCap, engineDataCap);

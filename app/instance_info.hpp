@@ -1,0 +1,31 @@
+// The title, version and help texts of an instance: the standard variables
+// _title, _version and _help when they hold text, else the texts of the
+// instance's elements of kinds 2, 3 and 5. Letters: 't', 'v', 'h'.
+#pragma once
+
+#include <string_view>
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Pushes the text as a char row. 12 for another letter; without a text,
+// 10040 when required, else an empty text. 10041.
+ErrCode GetInstanceInfoText(KVContextBlock* block, int32_t id, char letter, bool require);
+// Stores the text (null: []) as the variable's value in the current version
+// of the instance's undo set.
+ErrCode SetInstanceInfoText(KVContextBlock* block, int32_t id, const char* text, int32_t length,
+                            char letter);
+// The text as UTF-8 in buffer (NUL-terminated when there is room) and its
+// length. Mode 'n' gives it as it is; the other modes belong to the markup
+// converter and are not served yet.
+ErrCode GetInstanceText(KVContextBlock* block, int32_t id, char mode, char letter, char* buffer,
+                        int32_t capacity, int32_t* length);
+ErrCode GetInstanceTitle(KVContextBlock* block, int32_t id, char* buffer, int32_t capacity,
+                         int32_t* length);
+ErrCode GetInstanceVersionText(KVContextBlock* block, int32_t id, char mode, char* buffer,
+                               int32_t capacity, int32_t* length);
+ErrCode GetInstanceHelpText(KVContextBlock* block, int32_t id, char mode, char* buffer,
+                            int32_t capacity, int32_t* length);
+
+}  // namespace vke
