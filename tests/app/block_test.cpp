@@ -66,12 +66,8 @@ TEST(Block, NewBlockHasItsEngineLibrariesAndStandardNames) {
   EXPECT_EQ(FindErrorIdInTables(ctx, "VKE:nonexistentUndoSet", -1), kKvNonexistentUndoSet);
 
   EXPECT_EQ(b->instanceCount, 1);
-  EXPECT_EQ(b->nextInstanceId, 1u);
-  EXPECT_EQ(b->newlineMode, 2u);
   EXPECT_EQ(b->capture.id, -1);
   EXPECT_EQ(b->capture.currentObject, -1);
-  EXPECT_EQ(b->cursor, 1u);
-  EXPECT_EQ(b->styleA.colour & 0xFFFFFF, 0xCCCCCCu);
   EXPECT_TRUE(UndoBufferIsValid(b->UndoArea(), b->undoBytes));
 
   // The standard variables in table order: "_ix" is followed by "_m".

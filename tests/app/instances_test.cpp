@@ -227,15 +227,9 @@ TEST(Instances, CreateFindAndRemove) {
   EXPECT_EQ(r->firstInstance, 0);
   EXPECT_EQ(FindInstance(b, 0)->firstInstance, 1);
   EXPECT_EQ(GetInstanceFlagByte6(b, 2), 1);
-  EXPECT_EQ(r->changed, 1);
-  EXPECT_EQ(r->currentLanguage, kNoLanguage);
-  EXPECT_EQ(r->idleValue, -1.0);
   EXPECT_EQ(r->figure.styles[kFigureStyleData].flags, 3u);
   EXPECT_EQ(r->figure.styles[kFigureStyleData].green, 0x20);
-  EXPECT_EQ(r->figure.rows * r->figure.columns, 1);
-  EXPECT_EQ(r->figure.rect[kRight], 1.0);
   EXPECT_EQ(r->figure.subplots[0].plotId, kPlotNone);
-  EXPECT_EQ(r->figure.maxSubplots, kMaxSubplots);
 
   // Every new set is ready: values can be stored in an earlier set without
   // touching the later ones.
