@@ -1,6 +1,7 @@
 // The builtins of the error system: error, warning, lasterr, lasterror and
 // rethrow.
 #include "engine/fd.hpp"
+#include "engine/printf.hpp"
 #include "engine/raise.hpp"
 #include "engine/text.hpp"
 #include "engine/value_read.hpp"
@@ -52,71 +53,6 @@ ErrCode PushEncodedCopy(EngineContext* ctx, int32_t depth, char** text, int32_t*
   return kOk;
 }
 
-bool IsConversionLetter(char c) {
-  switch (c) {
-    case 'c':
-    case 's':
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'x':
-    case 'X':
-    case 'f':
-    case 'F':
-    case 'e':
-    case 'E':
-    case 'n':
-    case 'N':
-    case 'k':
-    case 'K':
-    case 'g':
-    case 'G':
-      return true;
-    default:
-      return false;
-  }
-}
-
-// A message template formatted without values, in place: "%%" gives "%", the
-// first conversion ends the text (no value is left for it), and any other
-// directive is written as "%" followed by its letter as plain text. Returns
-// the new length.
-int32_t FormatTemplateWithoutValues(char* text, int32_t length) {
-  int32_t out = 0;
-  for (int32_t i = 0; i < length;) {
-    char c = text[i++];
-    if (c != '%') {
-      text[out++] = c;
-      continue;
-    }
-    if (i < length && text[i] == '%') {
-      text[out++] = '%';
-      i++;
-      continue;
-    }
-    int32_t letter = i;
-    while (letter < length && !IsAsciiLetter(static_cast<uint8_t>(text[letter])) &&
-           text[letter] != '_')
-      letter++;
-    text[out++] = '%';
-    if (letter == length) continue;
-    if (IsConversionLetter(text[letter])) return out - 1;
-    i = letter;  // flags, width and precision are dropped
-  }
-  return out;
-}
-
-// Formats the message of the top n entries (the template deepest) into an
-// 8-bit text pushed on top. Values to format need the printf formatter, which
-// is not wired in here yet: they give "Not supported".
-ErrCode PushMessageText(EngineContext* ctx, int32_t n, char** text, int32_t* length) {
-  if (n > 1) return kErrNotSupported;
-  ErrCode e = PushEncodedCopy(ctx, 0, text, length);
-  if (e) return e;
-  *length = FormatTemplateWithoutValues(*text, *length);
-  return kOk;
-}
-
 // An error's text becomes the pending error with its location and the code
 // is returned; a warning's text goes to descriptor 2. Empty texts do nothing.
 ErrCode IssueText(EngineContext* ctx, ErrCode code, const char* text, int32_t length,
@@ -158,9 +94,9 @@ ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) 
     DropStackEntries(ctx, nargin - 1, 1);
     if (--nargin == 0) return code;
   }
-  char* text;
+  const char* text;
   int32_t length;
-  ErrCode e = PushMessageText(ctx, nargin, &text, &length);
+  ErrCode e = FormatWithTemplate(ctx, nargin, false, &text, &length);
   if (e) return e;
   e = IssueText(ctx, code, text, length, isWarning);
   Drop(ctx, nargin + 1);

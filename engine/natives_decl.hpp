@@ -17,6 +17,11 @@ VKE_NATIVE_FN(Utf8DecodeNative)
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)
 
+// Library search path.
+VKE_NATIVE_FN(PathNative)
+ErrCode FindLibraryFileHook(EngineContext* ctx, const char* name, const char* folder,
+                            uintptr_t option, char* buffer, int32_t capacity, int32_t* length);
+
 #undef VKE_NATIVE_FN
 
 }  // namespace vke

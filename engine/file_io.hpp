@@ -1,0 +1,44 @@
+// Pieces shared by the file builtins: line reads that resume after "no data
+// yet", and the precision names of binary reading and writing.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+// ---- Line reads ----
+
+// At the entry of a line-reading builtin: true when a read of an earlier
+// call is to be resumed. Its marker is dropped then, and the partial line it
+// guarded lies on top of the arguments; *progress is that line's byte count.
+bool TakeResumeMarker(EngineContext* ctx, int32_t* progress);
+
+// Reads one line of fd in line mode (at most maxLength bytes; negative for
+// no limit besides the buffer: half of the free data stack) and pushes it as
+// a char row, its bytes decoded with the context's text decoder; without the
+// final LF when dropLineEnd. End of file gives an empty row. With resumed,
+// the partial line on top is continued and replaced by the result.
+// When no data is there yet (502), the bytes read so far are left on top and
+// a marker holding their count above them, and 502 is returned: the caller
+// is called again later with its arguments and these two entries on top.
+ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
+                       int32_t progress, bool dropLineEnd);
+
+// ---- Precisions of binary data ----
+
+struct Precision {
+  int32_t size = 1;  // bytes per element
+  bool isUnsigned = true;
+  bool bigEndian = false;
+  bool character = false;
+  bool floating = false;
+  bool keepClass = false;  // "*": elements keep the precision's class
+};
+
+// The precision named by the char array at the depth: one of the names of
+// the table, optionally behind "*" and followed by ";l" (little-endian) or
+// ";b" (big-endian). 108 (unknownOpt) for any other text, 107 for a value
+// that is not text. Without a precision argument the default is "uint8".
+ErrCode GetPrecisionArg(EngineContext* ctx, int32_t depth, Precision* out);
+
+}  // namespace vke

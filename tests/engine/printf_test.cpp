@@ -1,0 +1,199 @@
+// Formatted text: conversions, cycling over array arguments, sprintf and
+// fprintf, and the messages of error and warning.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "builtins/builtin.hpp"
+#include "engine/text.hpp"
+#include "engine/values.hpp"
+#include "tests/host/file_table.hpp"
+#include "tests/host/test_host.hpp"
+#include "tests/host/value_io.hpp"
+
+namespace vke {
+namespace {
+
+using test::EntryCount;
+using test::PopText;
+using test::PushDoubles;
+using test::PushIntegers;
+using test::TestHost;
+
+// sprintf of the template and the n values already pushed above it.
+std::string Sprintf(EngineContext* ctx, const char* tmpl, int32_t n = 0) {
+  PushCString(ctx, -1, tmpl);
+  RollStackEntries(ctx, n + 1, n);  // the template below its values
+  EXPECT_EQ(SprintfBuiltin(ctx, n + 1, 1, 0), kOk) << tmpl;
+  return PopText(ctx);
+}
+
+TEST(Sprintf, NumberConversions) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  struct Case {
+    const char* tmpl;
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"%f", std::numbers::pi, "3.1416"},
+      {"%.2f", std::numbers::pi, "3.14"},
+      {"%8.3e|", 12345, " 1.235e4|"},
+      {"%05.1f", 2.5, "002.5"},
+      {"%05d", 42, "   42"},  // zeros pad only the floating conversions
+      {"%d", 2.5, "3"},
+      {"%i", -2.5, "-2"},  // x + 0.5 rounded down
+      {"%+d", 5, "+5"},
+      {"%5.3d|", 7, "  007|"},
+      {"%d", 3e9, "3000000000"},
+      {"%d", 1.5e19, "15000000000000000000"},
+      {"%d", 1e30, "1e30"},
+      {"%d", INFINITY, "inf"},
+      {"%x", -1, "-1"},
+      {"%x", 255, "ff"},
+      {"%#X", 255, "0xFF"},
+      {"%x", 1099511627776.0, "10000000000"},
+      {"%#o", 8, "010"},
+      {"%o", 7.9, "7"},
+  };
+  for (const Case& c : cases) {
+    PushRealScalar(ctx, c.value);
+    EXPECT_EQ(Sprintf(ctx, c.tmpl, 1), c.text) << c.tmpl << " of " << c.value;
+  }
+  // 64-bit integers are written exactly.
+  PushIntegers(ctx, 8, false, {INT64_MAX, -5});
+  EXPECT_EQ(Sprintf(ctx, "%d %x", 1), "9223372036854775807 -5");
+  PushIntegers(ctx, 8, true, {-1});
+  EXPECT_EQ(Sprintf(ctx, "%d", 1), "18446744073709551615");
+  PushIntegers(ctx, 8, true, {-1});
+  EXPECT_EQ(Sprintf(ctx, "%x", 1), "ffffffffffffffff");
+  EXPECT_EQ(EntryCount(ctx), 0);
+}
+
+TEST(Sprintf, CharactersStringsAndWidths) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushCString(ctx, -1, "abc");
+  EXPECT_EQ(Sprintf(ctx, "[%5s]", 1), "[  abc]");
+  PushCString(ctx, -1, "abc");
+  EXPECT_EQ(Sprintf(ctx, "[%-5s]", 1), "[abc  ]");
+  PushCString(ctx, -1, "abcd");  // the whole string is used, two are shown
+  PushCString(ctx, -1, "xy");
+  EXPECT_EQ(Sprintf(ctx, "%.2s|", 2), "ab|xy|");
+  PushDoubles(ctx, {104, 105});
+  EXPECT_EQ(Sprintf(ctx, "%c%3c", 1), "h  i");
+  PushDoubles(ctx, {65, 66});
+  EXPECT_EQ(Sprintf(ctx, "%s", 1), "AB");
+  PushCString(ctx, -1, "ab");
+  EXPECT_EQ(Sprintf(ctx, "%d,", 1), "97,98,");
+  PushDoubles(ctx, {6, 2, std::numbers::pi});  // "*" takes width and precision from the values
+  EXPECT_EQ(Sprintf(ctx, "[%*.*f]", 1), "[  3.14]");
+}
+
+TEST(Sprintf, TemplatesCycleOverTheValues) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushDoubles(ctx, {1, 2});
+  PushDoubles(ctx, {});
+  PushIntegers(ctx, 1, false, {3});
+  EXPECT_EQ(Sprintf(ctx, "<%d>", 3), "<1><2><3>");
+  // Text before a conversion without a value is kept, the rest is not.
+  PushDoubles(ctx, {1, 2, 3});
+  EXPECT_EQ(Sprintf(ctx, "%d and %d.", 1), "1 and 2.3 and ");
+  PushDoubles(ctx, {1, 2});  // no conversion: written once
+  EXPECT_EQ(Sprintf(ctx, "plain %q, 100%% sure, %5%", 1), "plain %q, 100% sure, %");
+  EXPECT_EQ(EntryCount(ctx), 0);
+
+  EXPECT_EQ(SprintfBuiltin(ctx, 0, 1, 0), kErrTooFewArgin);
+  PushRealScalar(ctx, 42);
+  EXPECT_EQ(SprintfBuiltin(ctx, 1, 1, 0), kErrBadArg);
+  PushCString(ctx, -1, "%d %d");
+  PushRealScalar(ctx, 1);
+  PushListFromEntries(ctx, 1, false, "field", -1);
+  EXPECT_EQ(SprintfBuiltin(ctx, 2, 1, 0), kErrWrongType);
+  PushCString(ctx, -1, "%99999999d");  // more text than the data stack holds
+  PushRealScalar(ctx, 1);
+  EXPECT_EQ(SprintfBuiltin(ctx, 2, 1, 0), kErrDataOverflow);
+  EXPECT_EQ(EntryCount(ctx), 5);
+}
+
+TEST(Fprintf, LineEndsOfTheOutputAndByteCounts) {
+  test::TestHostOptions options;
+  options.lineEnd = 2;
+  TestHost host(options);
+  EngineContext* ctx = host.ctx();
+  PushCString(ctx, -1, "a\n%s|%c");
+  PushCString(ctx, -1, "b\nc");
+  PushRealScalar(ctx, '\n');
+  ASSERT_EQ(FprintfBuiltin(ctx, 3, 1, 0), kOk);
+  EXPECT_EQ(host.Output(1), "a\r\nb\r\nc|\r\n");
+  EXPECT_EQ(test::TopScalar(ctx), 10);
+  Drop(ctx);
+  PushCString(ctx, -1, "b\nc");
+  PushRealScalar(ctx, '\n');
+  EXPECT_EQ(Sprintf(ctx, "a\n%s|%c", 2), "a\nb\nc|\n");  // sprintf never translates
+
+  PushRealScalar(ctx, 2);
+  PushCString(ctx, -1, "e%d");
+  PushRealScalar(ctx, 7);
+  ASSERT_EQ(FprintfBuiltin(ctx, 3, -1, 0), kOk);  // a statement leaves no value
+  EXPECT_EQ(host.Output(2), "e7");
+  EXPECT_TRUE(DescAt(ctx, 0)->flags & kFlagNoValue);
+  Drop(ctx);
+  EXPECT_EQ(EntryCount(ctx), 0);
+
+  // The text is converted with the context's encoder before it is counted.
+  ctx->encodeChar = &AppendUtf8CharCodec;
+  host.ClearOutput();
+  PushCString(ctx, -1, "%c");
+  PushRealScalar(ctx, 0xE9);
+  ASSERT_EQ(FprintfBuiltin(ctx, 2, 1, 0), kOk);
+  EXPECT_EQ(test::TopScalar(ctx), 2);
+  EXPECT_EQ(host.Output(1), "\xC3\xA9");
+}
+
+TEST(Fprintf, DescriptorsAndTheirErrors) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  test::TestFileTable files(ctx);
+  PushRealScalar(ctx, files.Open("out.txt", "w"));
+  PushCString(ctx, -1, "%d-%d\n");
+  PushDoubles(ctx, {1, 2, 3, 4});
+  ASSERT_EQ(FprintfBuiltin(ctx, 3, 0, 0), kOk);
+  EXPECT_EQ(files.ReadFile("out.txt"), "1-2\n3-4\n");
+  EXPECT_EQ(EntryCount(ctx), 0);
+
+  PushRealScalar(ctx, files.Open("out.txt", "r"));
+  PushCString(ctx, -1, "text");
+  EXPECT_EQ(FprintfBuiltin(ctx, 2, 0, 0), kErrIoErr);  // a failed write
+  PushDoubles(ctx, {1, 2});
+  PushCString(ctx, -1, "text");
+  EXPECT_EQ(FprintfBuiltin(ctx, 2, 0, 0), kErrNonScalarArg);
+  PushRealScalar(ctx, 1);
+  EXPECT_EQ(FprintfBuiltin(ctx, 1, 0, 0), kErrTooFewArgin);
+  EXPECT_EQ(EntryCount(ctx), 5);
+}
+
+TEST(ErrorBuiltin, MessagesFormattedWithValues) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushCString(ctx, -1, "my:id");
+  PushCString(ctx, -1, "x is %d (%s)");
+  PushRealScalar(ctx, 5);
+  PushCString(ctx, -1, "big");
+  const ErrCode code = ErrorOrWarningBuiltin(ctx, 4, 0, 0);
+  EXPECT_LT(code, 0);
+  const char* text;
+  ASSERT_TRUE(ReadErrorBlock(ctx, ctx->pendingError, nullptr, &text, nullptr));
+  EXPECT_STREQ(text, "x is 5 (big)");
+  PushCString(ctx, -1, "%d%% done");
+  PushRealScalar(ctx, 50);
+  EXPECT_EQ(ErrorOrWarningBuiltin(ctx, 2, 0, 1), kOk);
+  EXPECT_EQ(host.Output(2), "50% done\n");
+  EXPECT_EQ(EntryCount(ctx), 0);
+}
+
+}  // namespace
+}  // namespace vke
