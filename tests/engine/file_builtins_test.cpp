@@ -11,6 +11,7 @@
 #include "engine/value_read.hpp"
 #include "engine/values.hpp"
 #include "tests/host/file_table.hpp"
+#include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"
 
@@ -20,7 +21,7 @@ namespace {
 using test::EntryCount;
 using test::PopNumbers;
 using test::PopText;
-using test::PushDoubles;
+using test::PushRow;
 using test::TestFileTable;
 using test::TestHost;
 
@@ -92,11 +93,11 @@ void Fwrite(EngineContext* ctx, int32_t fd, const std::string& precision) {
   EXPECT_EQ(Drop(ctx), kOk);
 }
 
-double Fread(EngineContext* ctx, int32_t fd, std::initializer_list<double> size,
+double Fread(EngineContext* ctx, int32_t fd, const std::vector<double>& size,
              const std::string& precision) {
   EXPECT_EQ(Call(ctx, &FseekBuiltin, {double(fd), 0}, nullptr, 0), kOk);
   PushRealScalar(ctx, fd);
-  PushDoubles(ctx, size);
+  PushRow(ctx, "double", size);
   PushCString(ctx, -1, precision.c_str());
   EXPECT_EQ(ReadBinaryBuiltin(ctx, 3, 2, 0), kOk) << precision;
   const double count = test::TopScalar(ctx, 1);
@@ -119,7 +120,7 @@ TEST(BinaryFiles, EveryPrecisionRoundTrips) {
       for (const std::string star : {"", "*"}) {
         const std::string precision = star + names[i] + order;
         const int32_t fd = files.Open("round.bin", "w+");
-        PushDoubles(ctx, {1, 2, 100});
+        PushRow(ctx, "double", {1, 2, 100});
         Fwrite(ctx, fd, precision);
         EXPECT_EQ(files.ReadFile("round.bin").size(), 3u * sizes[i]) << precision;
         EXPECT_EQ(Fread(ctx, fd, {INFINITY}, precision), 3) << precision;
@@ -173,7 +174,7 @@ TEST(BinaryFiles, SizesCountsAndFailures) {
   ASSERT_EQ(Call(ctx, &ReadBinaryBuiltin, {double(fd)}), kOk);  // no size, no precision
   EXPECT_EQ(PopNumbers(ctx), (Numbers{1, 2, 3, 4, 5}));
   EXPECT_EQ(Call(ctx, &ReadBinaryBuiltin, {double(fd)}), kErrEof);
-  PushDoubles(ctx, {1, 2, 3});
+  PushRow(ctx, "double", {1, 2, 3});
   EXPECT_EQ(ReadBinaryBuiltin(ctx, 2, 1, 0), kErrBadSize);
   PushCString(ctx, -1, "int8;x");
   EXPECT_EQ(ReadBinaryBuiltin(ctx, 3, 1, 0), kErrUnknownOpt);
@@ -199,7 +200,7 @@ TEST(BinaryStrings, SreadSwriteAndBwrite) {
   PushCString(ctx, -1, "uint16");
   ASSERT_EQ(ReadBinaryBuiltin(ctx, 3, 1, 1), kOk);
   EXPECT_EQ(PopNumbers(ctx), Numbers{0x4241});
-  test::PushIntegers(ctx, 2, false, {1});
+  PushRow(ctx, "int16", {1});
   EXPECT_EQ(ReadBinaryBuiltin(ctx, 1, 1, 1), kErrWrongType);
   Drop(ctx);
 

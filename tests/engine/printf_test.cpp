@@ -7,8 +7,10 @@
 
 #include "builtins/builtin.hpp"
 #include "engine/text.hpp"
+#include "engine/value_read.hpp"
 #include "engine/values.hpp"
 #include "tests/host/file_table.hpp"
+#include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"
 
@@ -17,8 +19,7 @@ namespace {
 
 using test::EntryCount;
 using test::PopText;
-using test::PushDoubles;
-using test::PushIntegers;
+using test::PushRow;
 using test::TestHost;
 
 // sprintf of the template and the n values already pushed above it.
@@ -63,12 +64,13 @@ TEST(Sprintf, NumberConversions) {
     EXPECT_EQ(Sprintf(ctx, c.tmpl, 1), c.text) << c.tmpl << " of " << c.value;
   }
   // 64-bit integers are written exactly.
-  PushIntegers(ctx, 8, false, {INT64_MAX, -5});
+  PushRow(ctx, "int64", {0, -5});
+  Store<int64_t>(ViewNumeric(ctx, 0).elements, INT64_MAX);
   EXPECT_EQ(Sprintf(ctx, "%d %x", 1), "9223372036854775807 -5");
-  PushIntegers(ctx, 8, true, {-1});
-  EXPECT_EQ(Sprintf(ctx, "%d", 1), "18446744073709551615");
-  PushIntegers(ctx, 8, true, {-1});
-  EXPECT_EQ(Sprintf(ctx, "%x", 1), "ffffffffffffffff");
+  PushRow(ctx, "uint64", {0, 0});
+  Store<int64_t>(ViewNumeric(ctx, 0).elements, -1);
+  Store<int64_t>(ViewNumeric(ctx, 0).elements + 8, -1);
+  EXPECT_EQ(Sprintf(ctx, "%d %x", 1), "18446744073709551615 ffffffffffffffff");
   EXPECT_EQ(EntryCount(ctx), 0);
 }
 
@@ -82,27 +84,28 @@ TEST(Sprintf, CharactersStringsAndWidths) {
   PushCString(ctx, -1, "abcd");  // the whole string is used, two are shown
   PushCString(ctx, -1, "xy");
   EXPECT_EQ(Sprintf(ctx, "%.2s|", 2), "ab|xy|");
-  PushDoubles(ctx, {104, 105});
+  PushRow(ctx, "double", {104, 105});
   EXPECT_EQ(Sprintf(ctx, "%c%3c", 1), "h  i");
-  PushDoubles(ctx, {65, 66});
+  PushRow(ctx, "double", {65, 66});
   EXPECT_EQ(Sprintf(ctx, "%s", 1), "AB");
   PushCString(ctx, -1, "ab");
   EXPECT_EQ(Sprintf(ctx, "%d,", 1), "97,98,");
-  PushDoubles(ctx, {6, 2, std::numbers::pi});  // "*" takes width and precision from the values
+  PushRow(ctx, "double",
+          {6, 2, std::numbers::pi});  // "*" takes width and precision from the values
   EXPECT_EQ(Sprintf(ctx, "[%*.*f]", 1), "[  3.14]");
 }
 
 TEST(Sprintf, TemplatesCycleOverTheValues) {
   TestHost host;
   EngineContext* ctx = host.ctx();
-  PushDoubles(ctx, {1, 2});
-  PushDoubles(ctx, {});
-  PushIntegers(ctx, 1, false, {3});
+  PushRow(ctx, "double", {1, 2});
+  PushRow(ctx, "double", {});
+  PushRow(ctx, "int8", {3});
   EXPECT_EQ(Sprintf(ctx, "<%d>", 3), "<1><2><3>");
   // Text before a conversion without a value is kept, the rest is not.
-  PushDoubles(ctx, {1, 2, 3});
+  PushRow(ctx, "double", {1, 2, 3});
   EXPECT_EQ(Sprintf(ctx, "%d and %d.", 1), "1 and 2.3 and ");
-  PushDoubles(ctx, {1, 2});  // no conversion: written once
+  PushRow(ctx, "double", {1, 2});  // no conversion: written once
   EXPECT_EQ(Sprintf(ctx, "plain %q, 100%% sure, %5%", 1), "plain %q, 100% sure, %");
   EXPECT_EQ(EntryCount(ctx), 0);
 
@@ -160,7 +163,7 @@ TEST(Fprintf, DescriptorsAndTheirErrors) {
   test::TestFileTable files(ctx);
   PushRealScalar(ctx, files.Open("out.txt", "w"));
   PushCString(ctx, -1, "%d-%d\n");
-  PushDoubles(ctx, {1, 2, 3, 4});
+  PushRow(ctx, "double", {1, 2, 3, 4});
   ASSERT_EQ(FprintfBuiltin(ctx, 3, 0, 0), kOk);
   EXPECT_EQ(files.ReadFile("out.txt"), "1-2\n3-4\n");
   EXPECT_EQ(EntryCount(ctx), 0);
@@ -168,7 +171,7 @@ TEST(Fprintf, DescriptorsAndTheirErrors) {
   PushRealScalar(ctx, files.Open("out.txt", "r"));
   PushCString(ctx, -1, "text");
   EXPECT_EQ(FprintfBuiltin(ctx, 2, 0, 0), kErrIoErr);  // a failed write
-  PushDoubles(ctx, {1, 2});
+  PushRow(ctx, "double", {1, 2});
   PushCString(ctx, -1, "text");
   EXPECT_EQ(FprintfBuiltin(ctx, 2, 0, 0), kErrNonScalarArg);
   PushRealScalar(ctx, 1);
