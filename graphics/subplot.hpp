@@ -40,8 +40,14 @@ enum SubplotHandler : int32_t {
 };
 
 // Option word bits.
+inline constexpr uint32_t kOptXAxisLine = 0x1;
+inline constexpr uint32_t kOptXTicks = 0x2;
 inline constexpr uint32_t kOptXGrid = 0x4;
+inline constexpr uint32_t kOptXLabels = 0x8;
+inline constexpr uint32_t kOptYAxisLine = 0x10;
+inline constexpr uint32_t kOptYTicks = 0x20;
 inline constexpr uint32_t kOptYGrid = 0x40;
+inline constexpr uint32_t kOptYLabels = 0x80;
 inline constexpr uint32_t kOptZGrid = 0x400;
 inline constexpr uint32_t kOptGridKindMask = 0x7000;
 inline constexpr uint32_t kOptFrame = 0x8000;
@@ -165,7 +171,9 @@ uint32_t GetEffectiveOptions(const SubplotRecord& record);
 // The options the menus may offer for the subplot.
 uint32_t GetApplicableOptions(const SubplotRecord& record);
 
-// Stores a new position and derives the viewport inside the margins.
+// Stores a new position, derives the viewport inside the margins, rescales
+// the fixed axes so they keep showing the same data, and recomputes the
+// transform (scale.hpp).
 void SetSubplotViewport(SubplotRecord* record, double left, double right, double top,
                         double bottom);
 
