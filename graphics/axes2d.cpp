@@ -1,0 +1,170 @@
+// Frame lines, ticks, tick labels and axis labels of a 2-D subplot.
+#include "graphics/axes2d.hpp"
+
+#include <cmath>
+
+#include "graphics/axis_ticks.hpp"
+#include "graphics/decoration_draw.hpp"
+
+namespace vke {
+namespace {
+
+constexpr int32_t kXPrecision = 3;  // x labels and logarithmic y labels
+constexpr int32_t kYPrecision = 1;  // linear and dB y labels
+constexpr int32_t kAxisLabelAlign = kTextLeft | kTextBelow;
+
+class AxesPainter {
+ public:
+  AxesPainter(const SubplotRecord& r, const PlotStyle* style, const GraphicsPort& port,
+              void* target)
+      : r_(r),
+        style_(style),
+        port_(port),
+        target_(target),
+        left_(r.viewport[kLeft]),
+        right_(r.viewport[kRight]),
+        top_(r.viewport[kTop]),
+        bottom_(r.viewport[kBottom]),
+        cw_(r.marginUnit[0]),
+        ch_(r.marginUnit[1]) {}
+
+  void FrameLines() const {
+    if (r_.optionWord & kOptXAxisLine) {
+      Segment(left_, bottom_, right_, bottom_);
+      Segment(left_, top_, right_, top_);
+    }
+    if (r_.optionWord & kOptYAxisLine) {
+      Segment(left_, top_, left_, bottom_);
+      Segment(right_, top_, right_, bottom_);
+    }
+  }
+
+  void XAxis() const {
+    const int32_t n = AxisLabelLength(r_, kAxisX);
+    const char* label = AxisLabelText(r_, kAxisX);
+    double room = 0;
+    if (n > 0) {
+      room = (port_.textExtent != nullptr ? Measure(label, n).width : left_ - r_.position[kLeft]) +
+             cw_;
+    }
+    const bool labels = LabelsOn(kOptXLabels);
+    const double labelY = bottom_ + 0.15 * ch_;
+    AxisTicks t;
+    if (ChooseAxisTicks(r_, kAxisX, room, labels, &t)) {
+      Ticks(t, [this](double x, double length) { XTick(x, length); });
+      if (labels) {
+        ForEachLabel(r_, t, [&](double x, double v) {
+          DrawNumberAt(port_, target_, x, labelY, v, kXPrecision, kTextBelow);
+        });
+      }
+    }
+    if (labels && n > 0) DrawTextAt(port_, target_, right_, labelY, label, n, kAxisLabelAlign);
+  }
+
+  void YAxis() const {
+    const int32_t n = AxisLabelLength(r_, kAxisY);
+    const char* label = AxisLabelText(r_, kAxisY);
+    const bool db = (r_.scaleKind & kScaleYLogMask) == kScaleDbY;
+    if (db) {
+      double bottomValue = 0;
+      double topValue = 0;
+      GetViewportYRange(r_, &bottomValue, &topValue);
+      if (!(topValue > 0)) return;
+    }
+    // Room kept free below the top for the axis label (and "[dB]"): on
+    // upward-y targets as on the screen.
+    double room = 0;
+    if (n > 0 || db) {
+      const double lines = n > 0 && db ? 2 : 1;
+      const double halfUnit = 0.5 * std::fabs(ch_);
+      room = port_.textExtent != nullptr ? lines * Measure(label, n).height + halfUnit
+                                         : halfUnit + std::fabs(top_ - r_.position[kTop]) * lines;
+    }
+    const bool labels = LabelsOn(kOptYLabels);
+    const double labelX = left_ - 0.5 * cw_;
+    AxisTicks t;
+    if (ChooseAxisTicks(r_, kAxisY, db && n > 0 ? 2 * room : room, labels, &t)) {
+      Ticks(t, [this](double y, double length) { YTick(y, length); });
+      const int32_t precision = t.form == AxisScaleForm::kLog ? kXPrecision : kYPrecision;
+      if (labels) {
+        ForEachLabel(r_, t, [&](double y, double v) {
+          DrawNumberAt(port_, target_, labelX, y, v, precision, kTextLeft);
+        });
+      }
+    }
+    if (!labels) return;
+    if (n > 0) DrawTextAt(port_, target_, labelX, top_, label, n, kAxisLabelAlign);
+    if (db) {
+      const double y = n > 0 ? 2 * top_ - r_.position[kTop] : top_;
+      DrawTextAt(port_, target_, labelX, y, "[dB]", 4, kAxisLabelAlign);
+    }
+  }
+
+ private:
+  struct Extent {
+    double width;
+    double height;
+  };
+
+  Extent Measure(const char* text, int32_t n) const {
+    Extent e{0, 0};
+    port_.textExtent(text, n, &e.width, &e.height, target_);
+    return e;
+  }
+
+  bool LabelsOn(uint32_t labelBit) const {
+    return (r_.optionWord & labelBit) && (r_.optionWord & kOptMargin) && port_.drawText != nullptr;
+  }
+
+  void Segment(double x0, double y0, double x1, double y1) const {
+    DrawSegment(port_, target_, style_, x0, y0, x1, y1);
+  }
+
+  // Minor ticks, then major ticks.
+  template <typename Tick>
+  void Ticks(const AxisTicks& t, Tick&& tick) const {
+    ForEachTick(r_, t, false, [&](double at) { tick(at, r_.tickParams[2]); });
+    ForEachTick(r_, t, true, [&](double at) { tick(at, r_.tickParams[1]); });
+  }
+
+  // On the bottom edge pointing up and on the top edge pointing down.
+  void XTick(double x, double length) const {
+    const double up = top_ > bottom_ ? length : -length;
+    Segment(x, bottom_, x, bottom_ + up);
+    Segment(x, top_, x, top_ - up);
+  }
+
+  // On the left edge pointing right and on the right edge pointing left.
+  void YTick(double y, double length) const {
+    Segment(left_, y, left_ + length, y);
+    Segment(right_, y, right_ - length, y);
+  }
+
+  const SubplotRecord& r_;
+  const PlotStyle* style_;
+  const GraphicsPort& port_;
+  void* target_;
+  double left_;
+  double right_;
+  double top_;
+  double bottom_;
+  double cw_;
+  double ch_;
+};
+
+}  // namespace
+
+void DrawAxesTicksAndLabels(const SubplotRecord& subplot, const PlotStyle* style,
+                            const GraphicsPort& port, void* target) {
+  if (port.drawPolyline == nullptr) return;
+  const AxesPainter painter(subplot, style, port, target);
+  painter.FrameLines();
+  if (subplot.plotFlag) {
+    DrawPolarLabels(subplot, port, target);
+    return;
+  }
+  if (subplot.optionWord & kOptXTicks) painter.XAxis();
+  if (subplot.optionWord & kOptYTicks) painter.YAxis();
+}
+
+}  // namespace vke

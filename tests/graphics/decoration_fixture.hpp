@@ -1,0 +1,73 @@
+// Subplots and recorded port calls for the tests of the scales and the
+// decorations.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "graphics/port_recording.hpp"
+#include "graphics/scale.hpp"
+
+namespace vke::test {
+
+// A subplot whose viewport is left..right, top..bottom after margins of 5,
+// 0.5, 1.5 and 1.5 margin units of cw by ch, with automatic limits from the
+// points given (none: no data).
+inline SubplotRecord MakeSubplot(double left, double right, double top, double bottom,
+                                 double cw = 10, double ch = 12) {
+  SubplotRecord r;
+  SubplotRecordClear(&r);
+  SetRect(r.viewport, left, right, top, bottom);
+  SetMarginUnits(&r, cw, ch);
+  const double down = top <= bottom ? 1 : -1;
+  SetRect(r.position, left - 5 * cw, right + 0.5 * cw, top - 1.5 * ch * down,
+          bottom + 1.5 * ch * down);
+  SetMargins(&r, 5, 0.5, 1.5, 1.5);
+  SubplotScaleDefaults(&r);
+  return r;
+}
+
+inline void AddPoints(SubplotRecord* r, const std::vector<double>& x,
+                      const std::vector<double>& y) {
+  UpdateAutoLimits(r, x.data(), y.data(), nullptr, static_cast<int32_t>(x.size()));
+}
+
+// A text call of the log.
+struct TextCall {
+  double x;
+  double y;
+  int32_t align;
+  std::string text;
+};
+
+inline std::vector<TextCall> Texts(const RecordingPort& rec) {
+  std::vector<TextCall> out;
+  for (const PortCall& c : rec.calls()) {
+    if (c.slot != PortSlot::drawText) continue;
+    out.push_back({c.values[0], c.values[1], static_cast<int32_t>(c.values[3]), c.text});
+  }
+  return out;
+}
+
+inline std::vector<std::string> TextStrings(const RecordingPort& rec) {
+  std::vector<std::string> out;
+  for (const TextCall& t : Texts(rec)) out.push_back(t.text);
+  return out;
+}
+
+// The points of each polyline call: x0, y0, x1, y1 ...
+inline std::vector<std::vector<double>> Polylines(const RecordingPort& rec) {
+  std::vector<std::vector<double>> out;
+  for (const PortCall& c : rec.calls()) {
+    if (c.slot == PortSlot::drawPolyline) out.emplace_back(c.values.begin() + 5, c.values.end());
+  }
+  return out;
+}
+
+inline size_t CountCalls(const RecordingPort& rec, PortSlot slot) {
+  size_t n = 0;
+  for (const PortCall& c : rec.calls()) n += c.slot == slot ? 1 : 0;
+  return n;
+}
+
+}  // namespace vke::test
