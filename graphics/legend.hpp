@@ -11,10 +11,6 @@
 
 namespace vke {
 
-// Legend corner bits of the option word (clear: right, top).
-inline constexpr uint32_t kOptLegendLeft = 0x40000;
-inline constexpr uint32_t kOptLegendBottom = 0x80000;
-
 // The legend's entries: n entries of two doubles each {style word, colour
 // 0xRRGGBB} and their texts, one line per entry separated by line feeds, k
 // bytes in all. A missing line is empty; extra lines are not shown.

@@ -1,7 +1,8 @@
 // Axis scales of a subplot: scale states and the hold bit, automatic,
 // released and fixed limits, the data-to-device transform and its inverse,
 // margins, zoom and scroll, the scale kind, and the subplot settings stored
-// beside them (grid kind, option bits, title, axis labels, scale factors).
+// beside them (grid kind, option bits, title, axis labels, scale factors,
+// data aspect).
 //
 // Each axis maps data to device units with one affine transform: device =
 // factor * u + offset, with u = x, or u = ln x on a logarithmic axis. On the
@@ -182,5 +183,9 @@ void SetAxisLabels(SubplotRecord* record, const char* x, int32_t xLength, const 
                    int32_t yLength, const char* z, int32_t zLength);
 void SetScaleFactors(SubplotRecord* record, double x, double y, double z);
 void GetScaleFactors(const SubplotRecord& record, double* x, double* y, double* z);
+// The x, y, z data aspect ratios of a 3-D view (null: automatic again); the
+// projection is recomputed.
+void SetDataAspect(SubplotRecord* record, const double* ratios);
+void GetDataAspect(const SubplotRecord& record, double* ratios);
 
 }  // namespace vke

@@ -54,6 +54,8 @@ inline constexpr uint32_t kOptFrame = 0x8000;
 inline constexpr uint32_t kOptLabel = 0x10000;
 inline constexpr uint32_t kOptLegend = 0x20000;
 inline constexpr uint32_t kOptLegendCorner = 0xC0000;
+inline constexpr uint32_t kOptLegendLeft = 0x40000;    // clear: right
+inline constexpr uint32_t kOptLegendBottom = 0x80000;  // clear: top
 inline constexpr uint32_t kOptMargin = 0x100000;
 // Axis lines, ticks and tick labels on all axes; frame, label, legend, margin.
 inline constexpr uint32_t kDefaultOptions = 0x138BBB;

@@ -1,7 +1,8 @@
 // Subplot settings kept beside the scales: scale kind, grid kind, option
-// bits, title, axis labels and scale factors.
+// bits, title, axis labels, scale factors and data aspect.
 #include <cstring>
 
+#include "graphics/camera.hpp"
 #include "graphics/scale_internal.hpp"
 
 namespace vke {
@@ -84,6 +85,16 @@ void SetScaleFactors(SubplotRecord* r, double x, double y, double z) {
 
 void GetScaleFactors(const SubplotRecord& r, double* x, double* y, double* z) {
   CopyToOptional(r.scaleFactors, {x, y, z});
+}
+
+void SetDataAspect(SubplotRecord* r, const double* ratios) {
+  r->aspectAuto = ratios == nullptr ? 1 : 0;
+  if (ratios != nullptr) std::memcpy(r->dataAspect, ratios, sizeof r->dataAspect);
+  ComputeProjection(r);
+}
+
+void GetDataAspect(const SubplotRecord& r, double* ratios) {
+  std::memcpy(ratios, r.dataAspect, sizeof r.dataAspect);
 }
 
 }  // namespace vke

@@ -129,8 +129,6 @@ TEST(Axes2D, LabelsCloseToZeroReadAsZero) {
   EXPECT_EQ(values[3], 0);
   char text[24];
   EXPECT_EQ(std::string(text, FormatTickLabel(values[3], 3, text)), "0");
-  EXPECT_EQ(std::string(text, FormatTickLabel(1000, 3, text)), "1000");
-  EXPECT_EQ(std::string(text, FormatTickLabel(1e-5, 3, text)), "1e-5");
 }
 
 // y from 0.01 to 1 on a dB axis: labels every 10 dB up to the room kept for

@@ -55,19 +55,25 @@ inline std::vector<std::string> TextStrings(const RecordingPort& rec) {
   return out;
 }
 
+inline std::vector<PortCall> CallsOf(const RecordingPort& rec, PortSlot slot) {
+  std::vector<PortCall> out;
+  for (const PortCall& c : rec.calls()) {
+    if (c.slot == slot) out.push_back(c);
+  }
+  return out;
+}
+
 // The points of each polyline call: x0, y0, x1, y1 ...
 inline std::vector<std::vector<double>> Polylines(const RecordingPort& rec) {
   std::vector<std::vector<double>> out;
-  for (const PortCall& c : rec.calls()) {
-    if (c.slot == PortSlot::drawPolyline) out.emplace_back(c.values.begin() + 5, c.values.end());
+  for (const PortCall& c : CallsOf(rec, PortSlot::drawPolyline)) {
+    out.emplace_back(c.values.begin() + 5, c.values.end());
   }
   return out;
 }
 
 inline size_t CountCalls(const RecordingPort& rec, PortSlot slot) {
-  size_t n = 0;
-  for (const PortCall& c : rec.calls()) n += c.slot == slot ? 1 : 0;
-  return n;
+  return CallsOf(rec, slot).size();
 }
 
 }  // namespace vke::test

@@ -53,16 +53,10 @@ TEST(Legend, FramedTopRightLandsInItsCorner) {
   EXPECT_EQ(lines[1], box);
   EXPECT_EQ(lines[2], (Points{388, 36, 394, 36}));  // a line sample
   EXPECT_EQ(lines[3], (Points{391, 48}));           // a marker
-  const auto polylines = [&] {
-    std::vector<const PortCall*> out;
-    for (const PortCall& c : rec.calls()) {
-      if (c.slot == PortSlot::drawPolyline) out.push_back(&c);
-    }
-    return out;
-  }();
-  EXPECT_EQ(polylines[0]->values[1], 0x27);  // background first
-  EXPECT_EQ((Points(polylines[2]->values.begin() + 1, polylines[2]->values.begin() + 5)),
-            (Points{4, 255, 0, 0}));
+  const auto calls = test::CallsOf(rec, PortSlot::drawPolyline);
+  EXPECT_EQ(calls[0].values[1], 0x27);  // background first
+  EXPECT_EQ((Points(calls[2].values.begin() + 1, calls[2].values.begin() + 5)),
+            (Points{4, 255, 0, 0}));  // the entry's own style
   const auto texts = test::Texts(rec);
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[1].text, "cos2");
