@@ -11,21 +11,6 @@ namespace vke {
 
 namespace {
 
-// Element i of a numeric view as double (real part, or imaginary part when
-// imag is set).
-double ViewElement(const NumericView& v, int64_t i, bool imag) {
-  switch (v.cls) {
-    case ValueClass::kDouble:
-      if (imag && !v.complex) return 0;
-      return Load<double>(v.elements + 8 * (i + (imag ? v.shape.count : 0)));
-    case ValueClass::kSingle:
-      if (imag && !v.complex) return 0;
-      return Load<float>(v.elements + 4 * (i + (imag ? v.shape.count : 0)));
-    default:
-      return imag ? 0 : ReadIntegerElement(v.elements, v.code, i);
-  }
-}
-
 ErrCode ConvertOneToFloat(EngineContext* ctx, int32_t depth, bool single) {
   NumericView v = ViewNumeric(ctx, depth);
   if (v.cls == ValueClass::kOther) return kErrWrongType;

@@ -1,5 +1,7 @@
 // Structured values on the stacks: lists, structures, cell arrays and
 // structure arrays built from entries, decoded, and taken apart.
+#include "builtins/array_builtins.hpp"
+#include "builtins/array_support.hpp"
 #include "compiler/names.hpp"
 #include "engine/errors.hpp"
 #include "engine/value_build.hpp"
@@ -291,51 +293,17 @@ ErrCode StructListToArray(EngineContext* ctx) {
     Drop(ctx);
     return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr);
   }
-  // Every element must be a structure with the same fields as the first.
   const uint8_t* item = parts.first;
-  int32_t fields = -1;
-  const uint8_t* firstFields = nullptr;
-  uint32_t payload = 0;
   for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
     ValueDescriptor d = Load<ValueDescriptor>(item);
     if (!IsStructured(d) || d.word != kKindStruct) return kErrWrongType;
-    const uint8_t* f = item + 16;
-    int32_t n = 0;
-    for (uint32_t off = 0; off < 8ull * d.size; off += ItemBytes(f + off)) n++;
-    if (fields < 0) {
-      fields = n;
-      firstFields = f;
-    } else {
-      if (n != fields) return kErrNotSupported;
-      const uint8_t* a = firstFields;
-      const uint8_t* b = f;
-      for (int32_t k = 0; k < n; k++, a += ItemBytes(a), b += ItemBytes(b))
-        if (Load<int32_t>(a + 12) != Load<int32_t>(b + 12)) return kErrNotSupported;
-    }
-    payload += 8 * d.size;
   }
-  Shape s = parts.shape;
-  if (parts.kind == kKindList) {
-    s.ndims = 2;
-    s.dims[0] = 1;
-    s.dims[1] = parts.elements;
-  }
-  int32_t words[kMaxDims + 1];
-  for (int32_t i = 0; i < s.ndims; i++) words[i] = s.dims[i];
-  words[s.ndims] = fields;
-  uint32_t dimsBytes = 8 * DimsItemUnits(s.ndims + 1);
-  uint8_t* out;
-  uint32_t srcOffset = static_cast<uint32_t>(parts.first - ctx->DataBytes());
-  e = PushEntry(ctx, kFlagStructured, (dimsBytes + payload) / 8, kKindStructArray, false, &out);
+  // The elements side by side, then in the cell array's shape.
+  int32_t count;
+  e = GetStructFields(ctx, &count);
+  if (!e) e = ConcatenateStructures(ctx, count, 1);
+  if (!e && parts.kind == kKindCell) e = SetTopShape(ctx, parts.shape);
   if (e) return e;
-  WriteDimsItem(out, words, s.ndims + 1);
-  uint8_t* w = out + dimsBytes;
-  item = ctx->DataBytes() + srcOffset;
-  for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
-    uint32_t bytes = 8 * Load<uint32_t>(item + 4);
-    std::memcpy(w, item + 16, bytes);
-    w += bytes;
-  }
   return DropStackEntries(ctx, 1, 1);
 }
 
@@ -399,8 +367,10 @@ ErrCode ReshapeTopValue(EngineContext* ctx, int32_t ndims, const int32_t* dims) 
     return DropStackEntries(ctx, 1, 1);
   }
   uint64_t units = TypedArrayUnits(s.ndims, payload);
+  // A plain matrix's word is its column count, not a kind.
+  const int32_t kind = IsPlain(*d) ? kKindArray : d->word;
   uint8_t* out;
-  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(units), d->word, false, &out);
+  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(units), kind, false, &out);
   if (e) return e;
   uint8_t* el = WriteTypedHeader(out, v.code, s.ndims, s.dims);
   std::memset(el, 0, 8 * (units - HeaderUnits(s.ndims)));

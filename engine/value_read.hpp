@@ -93,6 +93,21 @@ NumericView ViewNumeric(EngineContext* ctx, int32_t depth);
 // The same for a value given by its descriptor and data, wherever it lies.
 NumericView ViewNumericData(const ValueDescriptor& d, uint8_t* data);
 
+// Element i of a numeric view as a double: its real part, or its imaginary
+// part when imag is set (0 for a real value).
+inline double ViewElement(const NumericView& v, int64_t i, bool imag) {
+  switch (v.cls) {
+    case ValueClass::kDouble:
+      if (imag && !v.complex) return 0;
+      return Load<double>(v.elements + 8 * (i + (imag ? v.shape.count : 0)));
+    case ValueClass::kSingle:
+      if (imag && !v.complex) return 0;
+      return Load<float>(v.elements + 4 * (i + (imag ? v.shape.count : 0)));
+    default:
+      return imag ? 0 : ReadIntegerElement(v.elements, v.code, i);
+  }
+}
+
 // Replaces the entry at the depth by the value on top (which is removed from
 // the top).
 ErrCode ReplaceEntryWithTop(EngineContext* ctx, int32_t depth);

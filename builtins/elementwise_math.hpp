@@ -1,0 +1,36 @@
+// The driver of the elementwise mathematical builtins: each element of the
+// double array on top is replaced, in place, by a kernel's value; a real
+// argument turns complex once, at the first element whose value needs an
+// imaginary part.
+#pragma once
+
+#include "builtins/complex_math.hpp"
+#include "engine/value.hpp"
+
+namespace vke {
+
+// The value of a kernel on a real element: complex only when it needs an
+// imaginary part.
+struct RealValue {
+  Real re;
+  Real im = 0;
+  bool complex = false;
+};
+
+// Kernels of one builtin family member (the option character chooses the
+// member). A complex element whose imaginary part is +0 goes to the real
+// kernel, so that values on a branch cut follow the real rules.
+struct ElementwiseKernels {
+  RealValue (*real)(Real x, int32_t option);
+  Cx (*complex)(Cx z, int32_t option);
+};
+
+// How the reciprocal flag applies: to each argument before the kernel
+// (inverse functions) or to each value after it (direct functions).
+enum class ReciprocalStep : uint8_t { kNone, kBefore, kAfter };
+
+// Runs the kernels over the top value (a double array, else 44).
+ErrCode ApplyElementwise(EngineContext* ctx, const ElementwiseKernels& kernels, int32_t option,
+                         ReciprocalStep reciprocal);
+
+}  // namespace vke
