@@ -1,0 +1,219 @@
+// Elementwise mathematics: the rules at special points, and the values of
+// every function against reference values on a few thousand points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <numbers>
+#include <sstream>
+
+#include "builtins/builtin.hpp"
+#include "compiler/opcodes.hpp"
+#include "engine/errors.hpp"
+#include "engine/value_read.hpp"
+#include "engine/values.hpp"
+#include "tests/host/builtin_calls.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using namespace test;
+
+constexpr double kPi = std::numbers::pi;
+
+// f(values) of a real row: the result read back.
+ArrayValue Apply(EngineContext* ctx, int32_t opcode, const Values& re, const Values& im = {}) {
+  PushArray(ctx, "double", {1, static_cast<int32_t>(re.size())}, re, im);
+  EXPECT_EQ(CallOp(ctx, opcode), kOk);
+  ArrayValue a = ReadArray(ctx);
+  Drop(ctx);
+  return a;
+}
+
+TEST(ElementwiseMath, RoundingRules) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // Halves go toward +Inf; beyond 2^52 every double is whole.
+  EXPECT_EQ(
+      Apply(ctx, kOpRound, {2.5, -2.5, -0.5, 0.49999999999999994, 0x1p52 + 1, -0x1p53 - 2}).re,
+      (Values{3, -2, 0, 0, 0x1p52 + 1, -0x1p53 - 2}));
+  EXPECT_EQ(Apply(ctx, kOpFix, {-2.7, 2.7}).re, (Values{-2, 2}));
+  EXPECT_EQ(Apply(ctx, kOpFloor, {-2.5, 2.5}).re, (Values{-3, 2}));
+  ArrayValue a = Apply(ctx, kOpCeil, {1.2, -1.2}, {-0.5, 3.5});
+  EXPECT_EQ(a.re, (Values{2, -1}));
+  EXPECT_EQ(a.im, (Values{-0.0, 4}));
+  a = Apply(ctx, kOpRound, {INFINITY, NAN});
+  EXPECT_TRUE(std::isinf(a.re[0]));
+  EXPECT_TRUE(std::isnan(a.re[1]));
+}
+
+TEST(ElementwiseMath, ExponentialsAndLogarithms) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // log(0) stays real; a negative element turns the value complex from
+  // there, and the elements before it get a zero imaginary part.
+  ArrayValue a = Apply(ctx, kOpLog, {0, 1});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re[0], -INFINITY);
+  a = Apply(ctx, kOpLog, {1, -1, std::exp(1.0)});
+  ASSERT_FALSE(a.im.empty());
+  EXPECT_EQ(a.re, (Values{0, 0, 1}));
+  EXPECT_EQ(a.im, (Values{0, kPi, 0}));
+  a = Apply(ctx, kOpLog10, {-10});
+  EXPECT_EQ(a.re[0], 1);
+  EXPECT_EQ(a.im[0], 1.3643763538418412);
+  EXPECT_EQ(Apply(ctx, kOpLog2, {-8}).im[0], 4.532360141827194);
+  a = Apply(ctx, kOpSqrt, {4, -4});
+  EXPECT_EQ(a.re, (Values{2, 0}));
+  EXPECT_EQ(a.im, (Values{0, 2}));
+  EXPECT_EQ(Apply(ctx, kOpExp, {INFINITY, -INFINITY}).re, (Values{INFINITY, 0}));
+  EXPECT_EQ(Apply(ctx, kOpExpm1, {1e-20, INFINITY, -INFINITY, 1e4}).re,
+            (Values{1e-20, INFINITY, -1, INFINITY}));
+  a = Apply(ctx, kOpLog1p, {1e-20, INFINITY, -1, -2});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re[0], 1e-20);
+  EXPECT_EQ(a.re[1], INFINITY);
+  EXPECT_EQ(a.re[2], -INFINITY);
+  EXPECT_TRUE(std::isnan(a.re[3]));
+  // reallog and realsqrt never turn complex, and drop an imaginary part.
+  a = Apply(ctx, kOpReallog, {-1, 1});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_TRUE(std::isnan(a.re[0]));
+  a = Apply(ctx, kOpRealsqrt, {4}, {3});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re, (Values{2}));
+  // A complex argument stays complex, even with zero imaginary parts.
+  a = Apply(ctx, kOpExp, {0}, {0});
+  EXPECT_FALSE(a.im.empty());
+  EXPECT_EQ(a.re, (Values{1}));
+}
+
+TEST(ElementwiseMath, TrigonometricAndHyperbolicBranches) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  ArrayValue a = Apply(ctx, kOpAcos, {2});
+  EXPECT_EQ(a.re[0], 0);
+  EXPECT_NEAR(a.im[0], 1.3169579, 1e-7);
+  a = Apply(ctx, kOpAsin, {2, -2});
+  EXPECT_EQ(a.re, (Values{kPi / 2, -kPi / 2}));
+  EXPECT_NEAR(a.im[0], -1.3169579, 1e-7);
+  EXPECT_NEAR(a.im[1], 1.3169579, 1e-7);
+  a = Apply(ctx, kOpAtanh, {2});
+  EXPECT_EQ(a.re[0], 0.5493061443340549);
+  EXPECT_EQ(a.im[0], kPi / 2);
+  a = Apply(ctx, kOpAcosh, {0.5, -2, 1});
+  EXPECT_EQ(a.re[0], 0);
+  EXPECT_NEAR(a.im[0], 1.0471975511965976, 4e-16);  // pi / 3
+  // The branch of ln(x + sqrt(x^2 - 1)): a negative real part.
+  EXPECT_NEAR(a.re[1], -1.3169579, 1e-7);
+  EXPECT_EQ(a.im[1], kPi);
+  EXPECT_EQ(a.re[2], 0);
+  a = Apply(ctx, kOpAcosh, {-2}, {1e-300});
+  EXPECT_NEAR(a.re[0], -1.3169579, 1e-7);
+  // Reciprocals: 1/0 is +Inf, also for a complex 0.
+  EXPECT_EQ(Apply(ctx, kOpCsc, {0}).re, (Values{INFINITY}));
+  EXPECT_EQ(Apply(ctx, kOpCot, {0}).re, (Values{INFINITY}));
+  a = Apply(ctx, kOpAsec, {0}, {-0.0});
+  EXPECT_FALSE(a.im.empty());
+  EXPECT_EQ(Apply(ctx, kOpSinc, {0, 0.5}).re, (Values{1, 2 / kPi}));
+  // tanh saturates instead of giving Inf / Inf.
+  EXPECT_EQ(Apply(ctx, kOpTanh, {INFINITY, -1e6, 800}).re, (Values{1, -1, 1}));
+  a = Apply(ctx, kOpTanh, {1e6}, {1});
+  EXPECT_EQ(a.re[0], 1);
+  EXPECT_EQ(a.im[0], 0);
+  a = Apply(ctx, kOpTan, {1}, {1e6});
+  EXPECT_EQ(a.re[0], 0);
+  EXPECT_EQ(a.im[0], 1);
+}
+
+TEST(ElementwiseMath, AbsAngleSignAtan2) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  ArrayValue a = Apply(ctx, kOpAbs, {3, 1e300}, {4, 1e300});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re, (Values{5, 1.4142135623730952e300}));
+  EXPECT_EQ(Apply(ctx, kOpAbs, {-2, 0}).re, (Values{2, 0}));
+  EXPECT_EQ(Apply(ctx, kOpAngle, {-1, 2}).re, (Values{kPi, 0}));
+  a = Apply(ctx, kOpAngle, {0}, {1});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re, (Values{kPi / 2}));
+  EXPECT_EQ(Apply(ctx, kOpSign, {-3, 0, 2}).re, (Values{-1, 0, 1}));
+  a = Apply(ctx, kOpSign, {3, 0}, {4, 0});
+  EXPECT_EQ(a.re, (Values{0.6, 0}));
+  EXPECT_EQ(a.im, (Values{0.8, 0}));
+
+  PushArray(ctx, "double", {2, 3}, {1, -1, 0, 1, -1, 0});
+  PushRow(ctx, "double", {1});
+  ASSERT_EQ(CallOp(ctx, kOpAtan2), kOk);
+  EXPECT_EQ(ValuesAt(ctx), (Values{kPi / 4, -kPi / 4, 0, kPi / 4, -kPi / 4, 0}));
+  PushArray(ctx, "double", {2, 3}, Values(6, 1));
+  PushArray(ctx, "double", {3, 2}, Values(6, 1));
+  EXPECT_EQ(CallOp(ctx, kOpAtan2), kErrIncompSize);
+  Drop(ctx, 2);
+  PushArray(ctx, "int8", {1, 1}, {1});
+  PushRow(ctx, "double", {1});
+  EXPECT_EQ(CallOp(ctx, kOpAtan2), kErrWrongTypeOverload);
+  Drop(ctx, 2);
+  // Only double arrays: other classes let an object's method serve.
+  for (const char* cls : {"int8", "single", "char", "logical"}) {
+    PushArray(ctx, cls, {1, 1}, {1});
+    EXPECT_EQ(CallOp(ctx, kOpSin), kErrWrongTypeOverload);
+    Drop(ctx);
+  }
+}
+
+// The reference values: lines "name kind re im value-re value-im", one call
+// per run of lines with one name and kind.
+TEST(ElementwiseMath, AgreesWithReferenceValues) {
+  const char* dir = std::getenv("VKE_TEST_DATA");
+  ASSERT_NE(dir, nullptr);
+  std::ifstream in(std::string(dir) + "/elementwise_math.txt");
+  ASSERT_TRUE(in.good());
+  struct Group {
+    std::string name, kind;
+    Values re, im, yre, yim;
+  };
+  std::vector<Group> groups;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream f(line);
+    std::string name, kind;
+    double re, im, yre, yim;
+    f >> name >> kind >> re >> im >> yre >> yim;
+    if (groups.empty() || groups.back().name != name || groups.back().kind != kind)
+      groups.push_back({name, kind, {}, {}, {}, {}});
+    Group& g = groups.back();
+    g.re.push_back(re);
+    g.im.push_back(im);
+    g.yre.push_back(yre);
+    g.yim.push_back(yim);
+  }
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  size_t points = 0;
+  for (const Group& g : groups) {
+    const BuiltinRecord* r = FindBuiltinRecord(g.name.data(), int32_t(g.name.size()));
+    ASSERT_NE(r, nullptr) << g.name;
+    const ArrayValue a =
+        Apply(ctx, static_cast<int32_t>(r->id), g.re, g.kind == "C" ? g.im : Values{});
+    ASSERT_EQ(a.re.size(), g.re.size()) << g.name;
+    for (size_t k = 0; k < g.re.size(); k++) {
+      const std::complex<double> want(g.yre[k], g.yim[k]);
+      const std::complex<double> got(a.re[k], a.im.empty() ? 0 : a.im[k]);
+      EXPECT_LE(std::abs(got - want), 1e-15 * std::abs(want))
+          << g.name << "(" << g.re[k]
+          << (g.kind == "C" ? " + " + std::to_string(g.im[k]) + "i" : "") << ") = " << got
+          << ", reference " << want;
+    }
+    points += g.re.size();
+  }
+  EXPECT_GT(points, 3000u);
+}
+
+}  // namespace
+}  // namespace vke
