@@ -3,6 +3,7 @@
 #include "app/static_table.hpp"
 
 #include "app/errors.hpp"
+#include "app/plot_native_frame.hpp"
 
 namespace vke {
 

@@ -1,0 +1,29 @@
+// The plot natives' frame: from the native-call context to the capture
+// buffer and the current subplot record.
+#include "app/plot_native_frame.hpp"
+
+#include "app/instances.hpp"
+
+namespace vke {
+
+ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                      uint32_t flag) {
+  auto* call = reinterpret_cast<NativeCallContext*>(option);
+  if (call == nullptr) return kErrBadContext;
+  KVContextBlock* block = call->Block();
+  ObjectWriterState& writer = block->capture;
+  // Commands go only into an object open for drawing: outside a draw
+  // handler the buffer's positions may belong to a closed object.
+  if (writer.currentObject < 0 || writer.currentObject >= kMaxSubplots || writer.id == -1)
+    return kErrBadContext;
+  InstanceRecord* instance = FindInstance(block, static_cast<int32_t>(call->instanceId));
+  if (instance == nullptr) return kErrBadContext;
+  PlotTarget target{&instance->figure.subplots[writer.currentObject],
+                    ObjectList(block->DataArea()).At(writer.start), writer.capacity, &writer.used,
+                    writer.currentObject};
+  if (ErrCode e = impl(ctx, nargin, target, flag)) return e;
+  call->flags |= kCallFlagDrew;
+  return kOk;
+}
+
+}  // namespace vke

@@ -1,0 +1,24 @@
+// The frame every plot native of the application library shares: it finds
+// the figure context of the running handler (the instance, its current
+// subplot and the open capture buffer), calls the implementation and, on
+// success, records in the native-call context that the figure changed.
+#pragma once
+
+#include "engine/native_record.hpp"
+#include "graphics/plot_natives.hpp"
+
+namespace vke {
+
+// 400 when no draw handler of a subplot runs (no current subplot, no object
+// open for drawing, or no such instance); otherwise the implementation's
+// result, with bit kCallFlagDrew set on success.
+ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                      uint32_t flag);
+
+// The native of one table row: an implementation and its extra argument.
+template <PlotImplFn Impl, uint32_t Flag = 0>
+ErrCode PlotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunPlotNative(ctx, nargin, option, Impl, Flag);
+}
+
+}  // namespace vke

@@ -1,0 +1,120 @@
+// The room check, the command writer and the argument readers shared by the
+// plot natives.
+#include "graphics/plot_frame.hpp"
+
+#include <array>
+#include <limits>
+
+#include "engine/errors.hpp"
+#include "engine/value_read.hpp"
+#include "engine/values.hpp"
+#include "graphics/figure_codes.hpp"
+#include "graphics/scale.hpp"
+
+namespace vke {
+
+namespace {
+
+// Colour indexes of the filled-series cycle.
+constexpr std::array<uint32_t, 7> kColourCycle = {1, 4, 2, 6, 0, 3, 5};
+
+}  // namespace
+
+uint64_t RoomFor(uint64_t items, uint64_t perItem, uint64_t extra) {
+  constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+  if (perItem != 0 && items > (kMax - extra) / perItem) return kMax;
+  return items * perItem + extra;
+}
+
+ErrCode ReservePlotRoom(PlotTarget& t, uint64_t needed) {
+  const uint64_t begin = *t.used == 0 ? kObjectBeginDoubles : 0;
+  const uint64_t left = PlotRoomLeft(t);
+  if (begin > left || needed > left - begin) return kErrPlotOverflow;
+  if (begin) {
+    AppendObjectBeginCommand(t.payload, t.capacity, t.used, t.subplotIndex);
+    SubplotScaleDefaults(t.subplot);
+  }
+  return kOk;
+}
+
+CommandWriter::CommandWriter(PlotTarget& target, int32_t code, int32_t id, int32_t index,
+                             uint32_t style, uint32_t colour)
+    : target_(target), header_{code, id, index, style, colour, 0} {
+  if (PlotRoomLeft(target) < kCommandHeaderDoubles) overflow_ = true;
+}
+
+void CommandWriter::Put(double v) {
+  if (overflow_ || PlotRoomLeft(target_) - kCommandHeaderDoubles <= count_) {
+    overflow_ = true;
+    return;
+  }
+  SetPayloadDouble(target_.payload, *target_.used + kCommandHeaderDoubles + count_++, v);
+}
+
+const double* CommandWriter::Data() const {
+  return reinterpret_cast<const double*>(target_.payload +
+                                         (size_t{*target_.used} + kCommandHeaderDoubles) * 8);
+}
+
+ErrCode CommandWriter::Commit() {
+  if (overflow_) return kErrPlotOverflow;
+  header_.length = static_cast<int32_t>(count_);
+  WriteCommandHeader(target_.payload + size_t{*target_.used} * 8, header_);
+  *target_.used += kCommandHeaderDoubles + count_;
+  return kOk;
+}
+
+void WidenWithCommandPoints(PlotTarget& t, const double* data, bool withZ) {
+  const int32_t n = TruncToInt32(data[0]);
+  UpdateAutoLimits(t.subplot, data + 1, data + 1 + n, withZ ? data + 1 + 2 * int64_t{n} : nullptr,
+                   n);
+}
+
+ErrCode ReadMatrixArg(EngineContext* ctx, int32_t depth, MatrixArg* out) {
+  return GetNumericArg(ctx, depth, &out->rows, &out->cols, &out->re, nullptr);
+}
+
+ErrCode ReadStyleArg(EngineContext* ctx, int32_t depth, StyleArg* out) {
+  return GetStringArg(ctx, depth, &out->text, &out->length);
+}
+
+ErrCode SeriesStyle(const StyleArg& style, int32_t series, uint32_t defaultFlags, PlotStyle* out) {
+  return ParsePlotStyle(style.text, style.length, series, defaultFlags, nullptr, out);
+}
+
+uint32_t StyleColour(const PlotStyle& s) {
+  return uint32_t{s.red} << 16 | uint32_t{s.green} << 8 | s.blue;
+}
+
+ErrCode ReadIdArg(EngineContext* ctx, int32_t depth, ErrCode countError, int32_t* id) {
+  double value;
+  ErrCode e = GetScalarArg(ctx, depth, &value);
+  if (e) return e == kErrNonScalarArg ? countError : e;
+  *id = TruncToInt32(value);
+  return kOk;
+}
+
+ErrCode ReadStyleAndId(EngineContext* ctx, int32_t nargin, int32_t styleAt, ErrCode idCountError,
+                       StyleArg* style, int32_t* id) {
+  if (styleAt < nargin) {
+    if (ErrCode e = ReadStyleArg(ctx, ArgDepth(nargin, styleAt), style)) return e;
+  }
+  if (styleAt + 1 < nargin) return ReadIdArg(ctx, ArgDepth(nargin, styleAt + 1), idCountError, id);
+  return kOk;
+}
+
+int32_t FirstTextArgument(EngineContext* ctx, int32_t nargin) {
+  for (int32_t i = 0; i < nargin; i++)
+    if (IsCharArray(ctx, ArgDepth(nargin, i))) return i;
+  return nargin;
+}
+
+uint32_t CycleStyleWord(int32_t counter) {
+  return kColourCycle[static_cast<size_t>(counter) % kColourCycle.size()];
+}
+
+ErrCode FinishPlotCall(EngineContext* ctx, int32_t nargin) {
+  return Drop(ctx, nargin);
+}
+
+}  // namespace vke
