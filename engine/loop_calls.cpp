@@ -252,8 +252,8 @@ ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, 
   std::memset(data, 0, 8ull * units);
   std::memcpy(data, code, 2ull * static_cast<uint32_t>(words));
   Store<int16_t>(data + 2ull * static_cast<uint32_t>(words), kOpHalt);
-  const auto codeOffset = static_cast<uint32_t>(data - ctx->DataBytes());
   e = RollStackEntries(ctx, inputs + 1, inputs);
+  const auto codeOffset = static_cast<uint32_t>(DataAt(ctx, inputs) - ctx->DataBytes());
   CallInfo info;
   info.returnTo = {ctx->cpKind, ctx->cpOffset};
   info.scope = CurrentScope(ctx);

@@ -53,7 +53,7 @@ int32_t SubscriptEntries(int32_t count, uint32_t mask) {
 }
 
 void SetMethod(ObjectCall* c, const char* name) {
-  CopyCStringBounded(c->method, sizeof c->method, name, 32);
+  CopyCStringBounded(c->method, sizeof c->method, name, -1);
 }
 
 ValueDescriptor OperandDescriptor(EngineContext* ctx, int32_t depth) {
@@ -262,6 +262,9 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
     library = objectKind < 0 ? FindLibraryEntryById(ctx, -objectKind) : -1;
     if (library < 0 ||
         FindFunction(ctx, c.method, length, nullptr, 0, library, false, nullptr) < 0) {
+      // Without the method, indexing keeps its own error; display shows the
+      // fields; an operator names the method it lacks.
+      if (c.form == Form::kField || c.form == Form::kIndex || c.form == Form::kEnd) return false;
       if (c.form == Form::kDisplay || std::strcmp(c.method, "disp") == 0) {
         // No display method: the object shows as the structure it is.
         DescAt(ctx, 0)->word = kKindStruct;
