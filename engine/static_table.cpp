@@ -24,9 +24,9 @@ std::vector<NativeFunctionRecord> BuildTable() {
   const NativeRow rows[] = {
 #define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
   {lib, MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind)},
-#include "builtins/natives.def"
-#include "compiler/natives.def"
 #include "engine/natives.def"
+#include "compiler/natives.def"
+#include "builtins/natives.def"
 #include "numerics/natives.def"
 #undef VKE_NATIVE
       {nullptr, {}},
