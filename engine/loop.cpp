@@ -12,7 +12,7 @@
 #include "engine/errors.hpp"
 #include "engine/fd.hpp"
 #include "engine/frames.hpp"
-#include "engine/loop_display.hpp"
+#include "engine/display.hpp"
 #include "engine/loop_internal.hpp"
 #include "engine/text.hpp"
 #include "engine/values.hpp"
@@ -147,9 +147,8 @@ ErrCode ShowVariable(EngineContext* ctx, int32_t n) {
   int32_t length = 0;
   while (name && length < kMaxIdentifierLength && name[length]) length++;
   if (length > 0 && InternName(ctx, name, length, kMaxIdentifierLength, &nameId)) nameId = 0;
-  e = DisplayNamedValue(ctx, nameId, false, true);
-  if (e) Drop(ctx);
-  return e;
+  // An object stays on top for its class's display method.
+  return DisplayNamedValue(ctx, nameId, false, true);
 }
 
 ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
