@@ -259,7 +259,8 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
     }
     if (typedKind < kKindLibrary || !FindTypeNative(ctx, typedKind, c, &native)) return false;
   } else {
-    library = objectKind < 0 ? FindLibraryEntryById(ctx, -objectKind) : -1;
+    // An object's kind is the negated name id of its class.
+    library = FindLibraryEntryById(ctx, -objectKind);
     if (library < 0 ||
         FindFunction(ctx, c.method, length, nullptr, 0, library, false, nullptr) < 0) {
       // Without the method, indexing keeps its own error; display shows the
@@ -278,7 +279,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
         return true;
       }
       int32_t classLength = 0;
-      const char* className = objectKind < 0 ? NameText(ctx, -objectKind, &classLength) : nullptr;
+      const char* className = NameText(ctx, -objectKind, &classLength);
       char name[33];
       int32_t position = 0;
       AppendBytes(name, &position, className ? className : "", classLength < 28 ? classLength : 28,
