@@ -191,6 +191,12 @@ bool StartsCode(int32_t op) {
   return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
 }
 
+// The length of a builtin's instruction: its operands are words.
+inline int32_t BuiltinLength(int32_t op) {
+  const OpcodeDescriptor& d = kOpcodeTable[op];
+  return 1 + (d.kind == kOperWords ? d.count : 0);
+}
+
 // Pops a condition; true when it holds.
 ErrCode PopTruth(EngineContext* ctx, bool* truth) {
   uint8_t t = 0;
@@ -539,13 +545,13 @@ ErrCode RunLoop(LoopRun& run) {
             e = kErrNotSupported;
             ip += 1;
           } else if (StartsCode(op)) {
-            ip += GetInstructionLength(at);
+            ip += BuiltinLength(op);
             SetCodePointer(ctx, ip);
             e = CallBuiltin(ctx, at);
             if (!e) ip = GetCodePointer(ctx);
           } else {
             e = CallBuiltin(ctx, at);
-            ip += GetInstructionLength(at);
+            ip += BuiltinLength(op);
           }
           break;
       }

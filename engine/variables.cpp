@@ -80,6 +80,12 @@ bool NameMatches(const char* name, const char* text, int32_t length) {
          (length == kMaxIdentifierLength || name[length] == 0);
 }
 
+// Drops the top entry, whose descriptor is d.
+void PopTop(EngineContext* ctx, const ValueDescriptor& d) {
+  ctx->descTop -= 3;
+  ctx->dataTop -= d.size;
+}
+
 void WriteEmptyMatrixBlock(EngineContext* ctx, int32_t block) {
   std::memset(BlockData(ctx, block), 0, 16);
 }
@@ -154,7 +160,8 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
     Store(p, d);
     Store<int32_t>(p + 12, 0);
     std::memcpy(p + 16, DataAt(ctx, 0), 8ull * d.size);
-    return Drop(ctx);
+    PopTop(ctx, d);
+    return kOk;
   }
   // A new block first, so that a full heap leaves the variable as it was.
   int32_t block;
@@ -162,7 +169,8 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
   if (e) return e;
   SetSlotValueBlock(ctx, position, block);
   FreeEngineBlock(ctx, old);
-  return Drop(ctx);
+  PopTop(ctx, d);
+  return kOk;
 }
 
 ErrCode UnsetVariable(EngineContext* ctx, int32_t n) {

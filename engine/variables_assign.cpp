@@ -177,6 +177,16 @@ ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
   const bool array =
       IsPlain(x) || (x.flags == kFlagTyped && x.word >= kKindArray && x.word <= kKindLogical);
   if (!items && !array) return kErrWrongTypeOverload;  // the stack stays for the object path
+  // x(k) = y of real doubles with k inside: the element is written where it
+  // lies (rhs, ref, k on the stack).
+  const ValueDescriptor* y = DescAt(ctx, 2);
+  if (x.flags == 0 && count == 1 && mask == 0 && y->flags == 0 && y->size == 1 && y->word == 1) {
+    const int64_t k = ScalarSubscript(ctx, 0, x.size);
+    if (k >= 0) {
+      std::memcpy(t.Data(ctx) + 8 * k, DataAt(ctx, 2), 8);
+      return Drop(ctx, 3);
+    }
+  }
   // The kernels want the right-hand side on top: rhs, ref, subs -> ref, subs, rhs.
   e = RollStackEntries(ctx, entries + 2, 1);
   if (e) return e;

@@ -1,6 +1,8 @@
 // x(...) as a value: selections from arrays, lists, cells and structure
 // arrays, calls of function values with the subscripts as arguments, and
 // the same through a reference into a variable.
+#include <cmath>
+
 #include "builtins/builtin.hpp"
 #include "engine/errors.hpp"
 #include "engine/values.hpp"
@@ -39,7 +41,32 @@ ErrCode CallWithSubscripts(EngineContext* ctx, const SubscriptList& subs, int32_
   return FevalBuiltin(ctx, subs.n + 1, results, 0);
 }
 
+// x(k) of a double matrix with one scalar subscript on top, when it lies
+// inside: the element itself. True when pushed (or failed with *e).
+bool SelectScalarElement(EngineContext* ctx, const SubscriptList& subs, const ValueDescriptor& x,
+                         const uint8_t* data, ErrCode* e) {
+  if (!IsPlain(x) || subs.n != 1 || subs.colonMask != 0) return false;
+  const int64_t count = PlainCount(x);
+  const int64_t k = ScalarSubscript(ctx, 0, count);
+  if (k < 0) return false;
+  const bool complex = (x.flags & kFlagComplex) != 0;
+  uint8_t* out;
+  *e = PushEntry(ctx, x.flags, complex ? 2 : 1, 1, false, &out);
+  if (*e) return true;
+  std::memcpy(out, data + 8 * k, 8);
+  if (complex) std::memcpy(out + 8, data + 8 * (count + k), 8);
+  return true;
+}
+
 }  // namespace
+
+int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
+  if (d->flags != 0 || d->size != 1 || d->word != 1) return -1;
+  const double k = Load<double>(DataAt(ctx, depth));
+  if (!(k >= 1 && k <= static_cast<double>(count)) || k != std::floor(k)) return -1;
+  return static_cast<int64_t>(k) - 1;
+}
 
 ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
                          int32_t results) {
@@ -54,8 +81,10 @@ ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool 
   ErrCode e = CheckResults(results);
   if (e) return e;
   if (IsArrayValue(d)) {
-    e = ConvertIndexArgs(ctx, subs, nullptr, false);
-    if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
+    if (!SelectScalarElement(ctx, subs, d, DataAt(ctx, entries), &e)) {
+      e = ConvertIndexArgs(ctx, subs, nullptr, false);
+      if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
+    }
     return e ? e : KeepSelection(ctx, entries + 1, results);
   }
   if (IsStructured(d) && d.word >= kKindList && d.word <= kKindStructArray) {
@@ -83,7 +112,9 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   if (e) return e;
   if (IsArrayValue(t.desc)) {
     e = CheckResults(results);
-    if (!e) e = ConvertIndexArgs(ctx, subs, nullptr, false);
+    if (e || SelectScalarElement(ctx, subs, t.desc, t.Data(ctx), &e))
+      return e ? e : KeepSelection(ctx, entries + 1, results);
+    e = ConvertIndexArgs(ctx, subs, nullptr, false);
     // The kernel reads the elements where they lie, in the variable's block.
     if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
     if (e == kErrIndexOutOfRange || e == kErrIncompSizeSel || e == kErrWrongNumInd)

@@ -113,6 +113,15 @@ void StripDimsItem(EngineContext* ctx, int32_t kind);
 // A list or cell on top is replaced by its first element's value.
 ErrCode ReplaceByFirstElement(EngineContext* ctx);
 
+// The zero-based position that the real double scalar at the depth, as the
+// only subscript, gives in a double matrix of `count` elements; -1 when the
+// subscript is anything else or lies outside, which the kernels then decide.
+int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count);
+// The number of elements of a plain double matrix.
+inline int64_t PlainCount(const ValueDescriptor& d) {
+  return (d.flags & kFlagComplex) ? d.size / 2 : d.size;
+}
+
 // Pushes the elements of the list, cell array, structure or structure array
 // at subs.top + entries that the converted subscripts select: a list, a cell
 // array of the selection's shape, a structure array (one element: a
