@@ -290,6 +290,20 @@ TEST_F(LoopCalls, ABreakpointStopsTheRunForTheDebugger) {
   EXPECT_EQ(TopScalar(ctx()), 1);
 }
 
+TEST_F(LoopCalls, AFrameLeftWithoutRunningGoesBackToItsCaller) {
+  Assembler f;
+  f.Op(kOpPushOne).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  const int32_t index = InstallFunction(ctx(), FunctionSpec{"left", 0, 1, {"r"}}, f);
+  CallInfo info;
+  info.returnTo = {kCodeArea, 1234};
+  const int32_t base = ctx()->curFrame;
+  ASSERT_EQ(CallCompiledFunction(ctx(), info, index, 0, 1), kOk);
+  FrameWords(ctx(), ctx()->curFrame)[kFwStopRequest] = kStopAtNextLine;
+  ASSERT_EQ(ClearFrameFlagAndContinue(ctx()), kOk);
+  EXPECT_EQ(ctx()->curFrame, base);
+  EXPECT_EQ(ctx()->cpOffset, 1234u);
+}
+
 TEST_F(LoopCalls, TheReservedOpcodeAndNegativeOpcodesAreNotSupported) {
   Assembler a;
   a.Op(kOpReserved319, {0, 0, 0}).Op(kOpHalt);

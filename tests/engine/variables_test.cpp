@@ -362,6 +362,33 @@ TEST_F(Variables, ReadsThroughReferencesAndValues) {
   EXPECT_EQ(Elements(ctx(), 3), (std::vector<double>{40}));
 }
 
+TEST_F(Variables, FieldNamesFromTextAndIndexKeywords) {
+  StoreNested(ctx());
+  double *re, *im;
+  ASSERT_EQ(PushNewMatrix(ctx(), 2, 2, &re, &im), kOk);
+  for (int i = 0; i < 4; i++) re[i] = i + 1, im[i] = -(i + 1);
+  ASSERT_EQ(StoreVariable(ctx(), 2), kOk);
+  Assembler a;
+  // x.('b'), y(1).('b') of a structure array made from x, beginning, and
+  // matrixrow / matrixcol of y.
+  a.Op(kOpLoadVar, {1}).Str("b").Op(kOpLoadFieldByName);
+  a.Op(kOpLoadVar, {1}).Op(kOpPushOne).Str("b").Op(kOpIndexGroup, {1, 0});
+  a.Op(kOpLoadVar, {2}).Op(kOpBeginningValue, {0, 1, 1}).Op(kOpIndexValue, {1, 0, 1});
+  a.Op(kOpLoadVar, {2}).Op(kOpMatrixRowValue, {0, 1, 1}).Op(kOpMatrixColValue, {1, 1, 2});
+  a.Op(kOpHalt);
+  ASSERT_EQ(Run(a), kOk);
+  ASSERT_EQ(EntryCount(ctx()), 6);
+  EXPECT_EQ(Elements(ctx(), 0), (std::vector<double>{1, 2}));
+  EXPECT_EQ(Elements(ctx(), 1), (std::vector<double>{1, 1, 2, 2}));
+  double first[2];
+  Drop(ctx(), 3);
+  ASSERT_EQ(PopComplexScalar(ctx(), &first[0], &first[1]), kOk);  // y(1), complex
+  EXPECT_EQ(first[0], 1);
+  EXPECT_EQ(first[1], -1);
+  EXPECT_EQ(TopScalar(ctx(), 0), 8);
+  EXPECT_EQ(TopScalar(ctx(), 1), 8);
+}
+
 TEST_F(Variables, DeletionOfElementsAndItems) {
   PushRow(ctx(), {1, 2, 3, 4});
   ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
