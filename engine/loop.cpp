@@ -9,10 +9,10 @@
 #include "compiler/names.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/calls.hpp"
+#include "engine/display.hpp"
 #include "engine/errors.hpp"
 #include "engine/fd.hpp"
 #include "engine/frames.hpp"
-#include "engine/display.hpp"
 #include "engine/loop_internal.hpp"
 #include "engine/text.hpp"
 #include "engine/values.hpp"
@@ -25,14 +25,6 @@ namespace {
 // The abort poll runs once every 503 instructions that pass the loop top.
 constexpr int32_t kAbortPollAfter = 501;
 constexpr int32_t kOneByOne[2] = {1, 1};
-
-ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits) {
-  void* out;
-  ErrCode e = PushNewTypedArray(ctx, 2, kOneByOne, bytes, isUnsigned, &out);
-  if (e) return e;
-  std::memcpy(out, &bits, bytes);
-  return kOk;
-}
 
 // The integer literal instructions 19 to 30.
 ErrCode PushIntegerOperand(EngineContext* ctx, const int16_t* at) {

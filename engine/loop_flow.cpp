@@ -71,14 +71,6 @@ ErrCode PushRow(EngineContext* ctx, const double* values, int32_t n) {
   return kOk;
 }
 
-ErrCode PushInteger(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits) {
-  void* out;
-  ErrCode e = PushNewTypedArray(ctx, 2, kOneByOne, bytes, isUnsigned, &out);
-  if (e) return e;
-  std::memcpy(out, &bits, bytes);
-  return kOk;
-}
-
 // An integer range iterator: [current, stop], [current, step, stop], or for
 // an unsigned class whose step is negative [current, step, stop, 1].
 struct IntegerIterator {
@@ -264,6 +256,14 @@ ErrCode MatchCase(EngineContext* ctx, const SwitchKey& key, bool* match) {
 
 }  // namespace
 
+ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits) {
+  void* out;
+  ErrCode e = PushNewTypedArray(ctx, 2, kOneByOne, bytes, isUnsigned, &out);
+  if (e) return e;
+  std::memcpy(out, &bits, bytes);
+  return kOk;
+}
+
 ErrCode ForNext(EngineContext* ctx) {
   ValueDescriptor* d = DescAt(ctx, 0);
   const uint32_t counted = d->flags;
@@ -319,7 +319,7 @@ ErrCode ForRangeNext(EngineContext* ctx) {
     it.Finish();
   else
     it.Set(0, descending ? current - size : current + size);
-  return PushInteger(ctx, it.bytes, it.isUnsigned, current);
+  return PushIntegerLiteral(ctx, it.bytes, it.isUnsigned, current);
 }
 
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n) {
@@ -360,8 +360,8 @@ ErrCode ForRangeLast(EngineContext* ctx) {
   const double last =
       n == 2 ? start + std::floor(stop - start) : start + std::floor((stop - start) / v[1]) * v[1];
   ErrCode e = isDouble ? PushRealScalar(ctx, last)
-                       : PushInteger(ctx, it.bytes, it.isUnsigned,
-                                     static_cast<uint64_t>(TruncToInt64(last)));
+                       : PushIntegerLiteral(ctx, it.bytes, it.isUnsigned,
+                                            static_cast<uint64_t>(TruncToInt64(last)));
   return e ? e : DropStackEntries(ctx, 1, 1);
 }
 

@@ -59,6 +59,8 @@ bool SliceCheck(LoopRun& run);
 void ProfileLine(EngineContext* ctx, int32_t function, int32_t line);
 
 // ---- Instructions (loop_flow.cpp) ----
+// A 1 x 1 integer array of that width holding the low bytes of bits.
+ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits);
 ErrCode ForNext(EngineContext* ctx);
 ErrCode ForRangeNext(EngineContext* ctx);
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n);

@@ -163,14 +163,12 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
 }  // namespace
 
 ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
-  if (count > kMaxSubscripts) return kErrBadDim;
   SubscriptList subs;
-  subs.n = count;
-  subs.colonMask = mask;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 2, &subs);
+  if (e) return e;
   const int32_t entries = subs.Entries();
-  if (count < 0 || 3u * uint32_t(entries + 2) > ctx->descTop) return kErrIllegal;
   Designated t;
-  ErrCode e = ReadReference(ctx, entries, &t);
+  e = ReadReference(ctx, entries, &t);
   if (e) return e;
   const ValueDescriptor& x = t.desc;
   const bool items = IsStructured(x) && (x.word == kKindList || x.word == kKindCell);

@@ -284,12 +284,10 @@ ErrCode GetFieldByNameValue(EngineContext* ctx, int32_t method) {
 
 ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint32_t mask,
                         int32_t fieldId) {
-  if (count > kMaxSubscripts) return kErrBadDim;
   SubscriptList subs;
-  subs.n = count;
-  subs.colonMask = mask;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 1, &subs);
+  if (e) return e;
   const int32_t entries = subs.Entries();
-  if (count < 0 || 3u * uint32_t(entries + 1) > ctx->descTop) return kErrIllegal;
   const bool brace = form == IndexForm::kBrace;
   const ValueDescriptor d = *DescAt(ctx, entries);
   if (d.flags & kFlagReference)
@@ -299,7 +297,7 @@ ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint3
       IsStructured(d) && (brace ? d.word == kKindList || d.word == kKindCell
                                 : d.word == kKindStruct || d.word == kKindStructArray);
   if (!fits) return kErrWrongTypeOverload;
-  ErrCode e = ConvertIndexArgs(ctx, subs, nullptr, false);
+  e = ConvertIndexArgs(ctx, subs, nullptr, false);
   int32_t selected = 0;
   if (!e) e = SelectStructuredElements(ctx, subs, &selected);
   if (e) return e;

@@ -60,6 +60,16 @@ bool SelectScalarElement(EngineContext* ctx, const SubscriptList& subs, const Va
 
 }  // namespace
 
+ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
+                       SubscriptList* subs) {
+  if (count > kMaxSubscripts) return kErrBadDim;
+  *subs = SubscriptList{};
+  subs->n = count;
+  subs->colonMask = mask;
+  if (count < 0 || 3u * uint32_t(subs->Entries() + below) > ctx->descTop) return kErrIllegal;
+  return kOk;
+}
+
 int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count) {
   const ValueDescriptor* d = DescAt(ctx, depth);
   if (d->flags != 0 || d->size != 1 || d->word != 1) return -1;
@@ -70,15 +80,13 @@ int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count) {
 
 ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
                          int32_t results) {
-  if (count > kMaxSubscripts) return kErrBadDim;
   SubscriptList subs;
-  subs.n = count;
-  subs.colonMask = mask;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 1, &subs);
+  if (e) return e;
   const int32_t entries = subs.Entries();
-  if (count < 0 || 3u * uint32_t(entries + 1) > ctx->descTop) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, entries);
   if (call && IsFunctionValue(d)) return CallWithSubscripts(ctx, subs, results);
-  ErrCode e = CheckResults(results);
+  e = CheckResults(results);
   if (e) return e;
   if (IsArrayValue(d)) {
     if (!SelectScalarElement(ctx, subs, d, DataAt(ctx, entries), &e)) {
@@ -98,16 +106,14 @@ ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool 
 }
 
 ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, int32_t results) {
-  if (count > kMaxSubscripts) return kErrBadDim;
   SubscriptList subs;
-  subs.n = count;
-  subs.colonMask = mask;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 1, &subs);
+  if (e) return e;
   const int32_t entries = subs.Entries();
-  if (count < 0 || 3u * uint32_t(entries + 1) > ctx->descTop) return kErrIllegal;
   if (!(DescAt(ctx, entries)->flags & kFlagReference))
     return IndexOrCallValue(ctx, count, mask, true, results);
   Designated t;
-  ErrCode e = ReadReference(ctx, entries, &t);
+  e = ReadReference(ctx, entries, &t);
   if (!e) e = RefuseCreatedRead(ctx, t);
   if (e) return e;
   if (IsArrayValue(t.desc)) {

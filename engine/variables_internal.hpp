@@ -113,6 +113,12 @@ void StripDimsItem(EngineContext* ctx, int32_t kind);
 // A list or cell on top is replaced by its first element's value.
 ErrCode ReplaceByFirstElement(EngineContext* ctx);
 
+// An index group of count subscripts (colons in mask) with `below` more
+// entries under its subscript entries (the indexed value, a right-hand
+// side): 34 for more than 16 subscripts, 12 when the stack holds too few.
+ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
+                       SubscriptList* subs);
+
 // The zero-based position that the real double scalar at the depth, as the
 // only subscript, gives in a double matrix of `count` elements; -1 when the
 // subscript is anything else or lies outside, which the kernels then decide.

@@ -2,6 +2,8 @@
 // are not objects: the subscript structure s read into a field name or
 // subscript entries, the reference done by the indexing operations, the
 // assignment by a short instruction sequence run as a function of its own.
+#include <initializer_list>
+
 #include "builtins/builtin.hpp"
 #include "compiler/names.hpp"
 #include "compiler/opcodes.hpp"
@@ -91,88 +93,70 @@ ErrCode ReadSubs(EngineContext* ctx, int32_t depth, SubsType* type, int32_t* nam
   return e;
 }
 
+struct SubsRequest {
+  SubsType type = SubsType::kField;
+  int32_t nameId = 0;
+  int32_t count = 0;
+  uint32_t mask = 0;
+  int32_t entries = 0;  // subscripts pushed: those that are not colons
+};
+
+// Checks the value (the deepest of the builtin's inputs) and reads s (the
+// next one), pushing its subscripts on top.
+ErrCode ReadRequest(EngineContext* ctx, int32_t inputs, SubsRequest* r) {
+  if (GetFrameEntryCount(ctx) < inputs) return kErrIllegal;
+  if (!Indexable(*DescAt(ctx, inputs - 1))) return kErrWrongTypeOverload;
+  ErrCode e = ReadSubs(ctx, inputs - 2, &r->type, &r->nameId, &r->count, &r->mask);
+  r->entries = r->count - __builtin_popcount(r->mask);
+  return e;
+}
+
 }  // namespace
 
 ErrCode ObjectSubsref(EngineContext* ctx) {
-  if (GetFrameEntryCount(ctx) < 2) return kErrIllegal;
-  if (!Indexable(*DescAt(ctx, 1))) return kErrWrongTypeOverload;
-  SubsType type;
-  int32_t nameId = 0, count = 0;
-  uint32_t mask = 0;
-  ErrCode e = ReadSubs(ctx, 0, &type, &nameId, &count, &mask);
+  SubsRequest r;
+  ErrCode e = ReadRequest(ctx, 2, &r);
+  if (!e) e = DropStackEntries(ctx, r.entries, 1);  // s
   if (e) return e;
-  const int32_t pushed = count - __builtin_popcount(mask);
-  e = DropStackEntries(ctx, pushed, 1);  // s
-  if (e) return e;
-  switch (type) {
+  switch (r.type) {
     case SubsType::kField:
-      return GetField(ctx, nameId, 0);
+      return GetField(ctx, r.nameId, 0);
     case SubsType::kParen:
-      return IndexOrCallValue(ctx, count, mask, false, 1);
+      return IndexOrCallValue(ctx, r.count, r.mask, false, 1);
     default:
-      return IndexStructured(ctx, IndexForm::kBrace, count, mask, 0);
+      return IndexStructured(ctx, IndexForm::kBrace, r.count, r.mask, 0);
   }
 }
 
 ErrCode ObjectSubsasgn(EngineContext* ctx) {
-  if (GetFrameEntryCount(ctx) < 3) return kErrIllegal;
-  if (!Indexable(*DescAt(ctx, 2))) return kErrWrongTypeOverload;
-  SubsType type;
-  int32_t nameId = 0, count = 0;
-  uint32_t mask = 0;
-  ErrCode e = ReadSubs(ctx, 1, &type, &nameId, &count, &mask);
+  SubsRequest r;
+  ErrCode e = ReadRequest(ctx, 3, &r);
   if (e) return e;
-  const int32_t n = count - __builtin_popcount(mask);
+  const SubsType type = r.type;
+  const int32_t nameId = r.nameId, count = r.count, n = r.entries;
+  const uint32_t mask = r.mask;
   // value, s, rhs, subscripts -> rhs, subscripts, value
   e = DropStackEntries(ctx, n + 1, 1);
   if (!e) e = RollStackEntries(ctx, n + 2, 1);
   if (e) return e;
-  // The assignment a statement would make to a variable holding the value.
-  const auto m = static_cast<int16_t>(mask);
-  const auto c = static_cast<int16_t>(count);
-  const auto w = static_cast<int16_t>(n);
-  const int16_t field[] = {kOpStoreVar,
-                           0,
-                           kOpLoadIndexedFirst,
-                           0,
-                           kOpLoadField,
-                           static_cast<int16_t>(nameId),
-                           kOpApplyBrace,
-                           kOpLoadVar,
-                           0};
-  const int16_t paren[] = {kOpStoreVar,
-                           0,
-                           kOpLoadIndexedFirst,
-                           0,
-                           kOpRoll,
-                           static_cast<int16_t>(w + 1),
-                           w,
-                           kOpParenAfterBrace,
-                           c,
-                           m,
-                           kOpLoadVar,
-                           0};
-  const int16_t brace[] = {kOpStoreVar,
-                           0,
-                           kOpLoadIndexedFirst,
-                           0,
-                           kOpRoll,
-                           static_cast<int16_t>(w + 1),
-                           w,
-                           kOpBraceIndexValue,
-                           c,
-                           m,
-                           kOpApplyBrace,
-                           kOpLoadVar,
-                           0};
-  switch (type) {
-    case SubsType::kField:
-      return RunFunctionCode(ctx, field, 9, 2, 1, 1);
-    case SubsType::kParen:
-      return RunFunctionCode(ctx, paren, 12, n + 2, 1, 1);
-    default:
-      return RunFunctionCode(ctx, brace, 13, n + 2, 1, 1);
+  // The assignment a statement would make to a variable holding the value:
+  // storevar 0, loadindexedfirst 0, the steps of the type, loadvar 0.
+  int16_t code[16] = {kOpStoreVar, 0, kOpLoadIndexedFirst, 0};
+  int32_t words = 4;
+  auto emit = [&](std::initializer_list<int32_t> ws) {
+    for (int32_t x : ws) code[words++] = static_cast<int16_t>(x);
+  };
+  if (type == SubsType::kField) {
+    emit({kOpLoadField, nameId, kOpApplyBrace});
+  } else {
+    emit({kOpRoll, n + 1, n});
+    if (type == SubsType::kParen)
+      emit({kOpParenAfterBrace, count, static_cast<int32_t>(mask)});
+    else
+      emit({kOpBraceIndexValue, count, static_cast<int32_t>(mask), kOpApplyBrace});
   }
+  emit({kOpLoadVar, 0});
+  return RunFunctionCode(ctx, code, words, type == SubsType::kField ? 2 : n + 2, 1, 1);
 }
 
 ErrCode SubsrefBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
