@@ -28,8 +28,8 @@ using namespace vke;
 constexpr uint32_t kAreaBytes = 32u << 20;
 // Iterations of the scalar and call loops (a second argument sets them); the
 // indexed loop fills an array of a tenth of that length.
-int32_t kIterations = 2000000;
-int32_t kElements = kIterations / 10;
+int32_t gIterations = 2000000;
+int32_t gElements = gIterations / 10;
 
 struct Engine {
   std::unique_ptr<void, decltype(&std::free)> area{std::aligned_alloc(16, kAreaBytes), &std::free};
@@ -59,7 +59,7 @@ void PushDoubleAt0(std::vector<int16_t>& w, double x) {
   w.insert(w.end(), parts, parts + 4);
 }
 
-double Time(EngineContext* ctx, uint32_t at, int32_t iterations = kIterations) {
+double Time(EngineContext* ctx, uint32_t at, int32_t iterations = gIterations) {
   ctx->cpKind = kCodeArea;
   ctx->cpOffset = 2 * at;
   ctx->cpFlag = 0;
@@ -75,7 +75,7 @@ double Time(EngineContext* ctx, uint32_t at, int32_t iterations = kIterations) {
 
 // for i = 1:n, followed by the body; the range ends at the pop.
 std::vector<int16_t> RangeLoop(const std::vector<int16_t>& prologue,
-                               const std::vector<int16_t>& body, int32_t n = kIterations) {
+                               const std::vector<int16_t>& body, int32_t n = gIterations) {
   std::vector<int16_t> w;
   PushDoubleAt0(w, n);
   w.insert(w.end(), {kOpPushOne, kOpRoll, 2, 1});
@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
   // A name runs only that benchmark: scalar, indexed, calls.
   auto wanted = [&](const char* name) { return argc < 2 || std::strcmp(argv[1], name) == 0; };
   if (argc > 2) {
-    kIterations = std::atoi(argv[2]);
-    kElements = kIterations / 10;
+    gIterations = std::atoi(argv[2]);
+    gElements = gIterations / 10;
   }
   if (wanted("scalar")) {
     Engine e;
@@ -111,12 +111,12 @@ int main(int argc, char** argv) {
     Engine e;
     // x = zeros(1, n); for i = 1:n, x(i) = i; end
     double* re;
-    if (PushNewMatrix(e.ctx, 1, kElements, &re, nullptr) || StoreVariable(e.ctx, 3)) std::abort();
-    const auto code = RangeLoop({}, {kOpLoadVar, 2, kOpLoadIndexedFirst, 3, kOpLoadVar, 2,
-                                     kOpParenAfterBrace, 1, 0},
-                                kElements);
+    if (PushNewMatrix(e.ctx, 1, gElements, &re, nullptr) || StoreVariable(e.ctx, 3)) std::abort();
+    const auto code = RangeLoop(
+        {}, {kOpLoadVar, 2, kOpLoadIndexedFirst, 3, kOpLoadVar, 2, kOpParenAfterBrace, 1, 0},
+        gElements);
     std::printf("indexed stores   %7.1f ns per iteration\n",
-                Time(e.ctx, Place(e.ctx, code), kElements));
+                Time(e.ctx, Place(e.ctx, code), gElements));
   }
   if (wanted("calls")) {
     Engine e;
@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
     const int32_t f = static_cast<int32_t>(ctx->funcCount++);
     const int32_t entry[4] = {nameId, 0, static_cast<int32_t>(position), 0};
     std::memcpy(ctx->CodeBytes() + 16ull * f, entry, 16);
-    const auto code = RangeLoop({}, {kOpLoadVar, 2, kOpCallFn, static_cast<int16_t>(f), 1, 1,
-                                     kOpStoreVar, 1});
+    const auto code =
+        RangeLoop({}, {kOpLoadVar, 2, kOpCallFn, static_cast<int16_t>(f), 1, 1, kOpStoreVar, 1});
     std::printf("function calls   %7.1f ns per iteration\n", Time(ctx, Place(ctx, code)));
   }
   return 0;
