@@ -511,9 +511,9 @@ ErrCode RunLoop(LoopRun& run) {
           e = LeaveCall(run, op == kOpHalt, &failing);
           at = failing;
           ip = run.ip;
+          // The outermost call has returned: the thread's code is done.
           if (!e && !ip) {
-            ErrCode result = kOk;
-            if (EndOfThread(run) == Next::kReturn) return result;
+            if (EndOfThread(run) == Next::kReturn) return kOk;
             ip = run.ip;
           }
           break;

@@ -84,8 +84,8 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing);
 Next EndOfThread(LoopRun& run);
 
 // ---- Lines, errors and objects (loop_errors.cpp, loop_objects.cpp) ----
-// The line instruction at `at`; *stop is set when the run stops for the
-// debugger (505) and the code to return is given.
+// The line instruction at `at`: 505 when the run stops for the debugger;
+// *light tells that it neither stops nor asks for a yield.
 ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light);
 // The error path for a failure of the instruction at `at`: gives kContinue
 // when a yield, a catch or a class method lets the run go on at run.ip,
