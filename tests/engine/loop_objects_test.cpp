@@ -33,8 +33,9 @@ using test::TopScalar;
 // plus of real doubles only: 44 for anything else.
 ErrCode PlusOfDoubles(EngineContext* ctx, int32_t, int32_t, int32_t) {
   double a, b;
-  if (ViewNumeric(ctx, 0).cls != ValueClass::kDouble || ViewNumeric(ctx, 1).cls != ValueClass::kDouble ||
-      GetScalarArg(ctx, 1, &a) || GetScalarArg(ctx, 0, &b))
+  if (ViewNumeric(ctx, 0).cls != ValueClass::kDouble ||
+      ViewNumeric(ctx, 1).cls != ValueClass::kDouble || GetScalarArg(ctx, 1, &a) ||
+      GetScalarArg(ctx, 0, &b))
     return kErrWrongTypeOverload;
   Drop(ctx, 2);
   return PushRealScalar(ctx, a + b);
@@ -99,8 +100,8 @@ TEST_F(LoopObjects, IntegerCharAndLogicalOperandsAreRetriedAsDoubles) {
 }
 
 TEST_F(LoopObjects, ALibrarysValueTypeIsServedByItsNative) {
-  NativeFunctionRecord records[3] = {MakeRecord("@typelib"),
-                                     MakeRecord("plus", &TypePlus, 2, 2, 1, 1, 0, 1), MakeRecord("")};
+  NativeFunctionRecord records[3] = {
+      MakeRecord("@typelib"), MakeRecord("plus", &TypePlus, 2, 2, 1, 1, 0, 1), MakeRecord("")};
   ASSERT_EQ(RegisterLibrary(ctx(), records, true), kOk);
   const int32_t kind = 0 * 128 + 1 + 6;  // registry entry 0, record kind 1
   BuiltinStandIn plus(kOpPlus, &PlusOfDoubles);
@@ -179,8 +180,8 @@ TEST_F(LoopObjects, PendingCallsRunOneAtATimeBeforeInstructions) {
   EXPECT_EQ(ctx()->pendingArgCount, 0u);
   // A saved call that cannot be set up unwinds what it pushed.
   const double record[5] = {0, 0, 0, 0, 0};  // no arguments; the function value []
-  ASSERT_TRUE(adders.addValue(adders.resolver, 0, 0, adders.holder,
-                              reinterpret_cast<uintptr_t>(record)));
+  ASSERT_TRUE(
+      adders.addValue(adders.resolver, 0, 0, adders.holder, reinterpret_cast<uintptr_t>(record)));
   const int32_t entries = EntryCount(ctx());
   EXPECT_NE(PrepareExecution(ctx(), nullptr), kOk);
   EXPECT_EQ(EntryCount(ctx()), entries);
