@@ -1,14 +1,12 @@
 // Operations of the engine interface that the running system does not serve
 // yet: they answer "Not supported" and change nothing.
 #include "engine/interface.hpp"
+#include "engine/loop.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/text.hpp"
 
 namespace vke {
 
-ErrCode ExecuteBytecode(EngineContext*, uint8_t) {
-  return kErrNotSupported;
-}
 ErrCode ResolveFunctionName(EngineContext*, const char*, int32_t, const char*, int32_t, int32_t*,
                             int32_t*, uint8_t*, uint8_t*) {
   return kErrUndefFunOrVar;
@@ -25,9 +23,13 @@ ErrCode RunTextInFunctionScope(EngineContext*, const char*, int32_t, int32_t*) {
 bool IsAtHaltInstruction(EngineContext*) {
   return false;
 }
-ErrCode ClearFrameFlagAndContinue(EngineContext*) {
-  return kErrNotSupported;
+
+// Cooperative threads: until they are served, no thread is ever listed, so
+// thread 0 is always current and there is nothing to switch to or end.
+ErrCode SwitchThread(EngineContext*, int32_t) {
+  return kOk;
 }
+void KillThread(EngineContext*, uint32_t) {}
 
 ErrCode ResolveFunctionValue(EngineContext*, int32_t, int32_t, int32_t*, int32_t*) {
   return kErrNotSupported;

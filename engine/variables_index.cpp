@@ -1,0 +1,139 @@
+// x(...) as a value: selections from arrays, lists, cells and structure
+// arrays, calls of function values with the subscripts as arguments, and
+// the same through a reference into a variable.
+#include <cmath>
+
+#include "builtins/builtin.hpp"
+#include "engine/errors.hpp"
+#include "engine/values.hpp"
+#include "engine/variables_internal.hpp"
+
+namespace vke {
+
+namespace {
+
+bool IsFunctionValue(const ValueDescriptor& d) {
+  return IsTyped(d) && (d.word == kKindInline || d.word == kKindFuncRef);
+}
+
+bool IsArrayValue(const ValueDescriptor& d) {
+  return IsPlain(d) || (d.flags == kFlagTyped && d.word >= kKindArray && d.word <= kKindLogical);
+}
+
+// 126 for more than one result, 127 below -1.
+ErrCode CheckResults(int32_t results) {
+  if (results > 1) return kErrTooManyArgout;
+  if (results < -1) return kErrTooFewArgout;
+  return kOk;
+}
+
+// With the selection on top and the value with its subscripts under it: the
+// selection replaces them, or goes too when no result is wanted.
+ErrCode KeepSelection(EngineContext* ctx, int32_t below, int32_t results) {
+  ErrCode e = DropStackEntries(ctx, 1, below);
+  return e || results != 0 ? e : Drop(ctx);
+}
+
+// Calls the function value under the subscript entries with them as its
+// arguments.
+ErrCode CallWithSubscripts(EngineContext* ctx, const SubscriptList& subs, int32_t results) {
+  if (subs.Entries() != subs.n) return kErrWrongTypeOverload;
+  return FevalBuiltin(ctx, subs.n + 1, results, 0);
+}
+
+// x(k) of a double matrix with one scalar subscript on top, when it lies
+// inside: the element itself. True when pushed (or failed with *e).
+bool SelectScalarElement(EngineContext* ctx, const SubscriptList& subs, const ValueDescriptor& x,
+                         const uint8_t* data, ErrCode* e) {
+  if (!IsPlain(x) || subs.n != 1 || subs.colonMask != 0) return false;
+  const int64_t count = PlainCount(x);
+  const int64_t k = ScalarSubscript(ctx, 0, count);
+  if (k < 0) return false;
+  const bool complex = (x.flags & kFlagComplex) != 0;
+  uint8_t* out;
+  *e = PushEntry(ctx, x.flags, complex ? 2 : 1, 1, false, &out);
+  if (*e) return true;
+  std::memcpy(out, data + 8 * k, 8);
+  if (complex) std::memcpy(out + 8, data + 8 * (count + k), 8);
+  return true;
+}
+
+}  // namespace
+
+ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
+                       SubscriptList* subs) {
+  if (count > kMaxSubscripts) return kErrBadDim;
+  *subs = SubscriptList{};
+  subs->n = count;
+  subs->colonMask = mask;
+  if (count < 0 || 3u * uint32_t(subs->Entries() + below) > ctx->descTop) return kErrIllegal;
+  return kOk;
+}
+
+int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
+  if (d->flags != 0 || d->size != 1 || d->word != 1) return -1;
+  const double k = Load<double>(DataAt(ctx, depth));
+  if (!(k >= 1 && k <= static_cast<double>(count)) || k != std::floor(k)) return -1;
+  return static_cast<int64_t>(k) - 1;
+}
+
+ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
+                         int32_t results) {
+  SubscriptList subs;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 1, &subs);
+  if (e) return e;
+  const int32_t entries = subs.Entries();
+  const ValueDescriptor d = *DescAt(ctx, entries);
+  if (call && IsFunctionValue(d)) return CallWithSubscripts(ctx, subs, results);
+  e = CheckResults(results);
+  if (e) return e;
+  if (IsArrayValue(d)) {
+    if (!SelectScalarElement(ctx, subs, d, DataAt(ctx, entries), &e)) {
+      e = ConvertIndexArgs(ctx, subs, nullptr, false);
+      if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
+    }
+    return e ? e : KeepSelection(ctx, entries + 1, results);
+  }
+  if (IsStructured(d) && d.word >= kKindList && d.word <= kKindStructArray) {
+    int32_t selected;
+    e = ConvertIndexArgs(ctx, subs, nullptr, false);
+    if (!e) e = SelectStructuredElements(ctx, subs, &selected);
+    return e ? e : KeepSelection(ctx, entries + 1, results);
+  }
+  if (IsStructured(d) || IsTyped(d)) return kErrWrongTypeOverload;
+  return kErrWrongType;
+}
+
+ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, int32_t results) {
+  SubscriptList subs;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 1, &subs);
+  if (e) return e;
+  const int32_t entries = subs.Entries();
+  if (!(DescAt(ctx, entries)->flags & kFlagReference))
+    return IndexOrCallValue(ctx, count, mask, true, results);
+  Designated t;
+  e = ReadReference(ctx, entries, &t);
+  if (!e) e = RefuseCreatedRead(ctx, t);
+  if (e) return e;
+  if (IsArrayValue(t.desc)) {
+    e = CheckResults(results);
+    if (e || SelectScalarElement(ctx, subs, t.desc, t.Data(ctx), &e))
+      return e ? e : KeepSelection(ctx, entries + 1, results);
+    e = ConvertIndexArgs(ctx, subs, nullptr, false);
+    // The kernel reads the elements where they lie, in the variable's block.
+    if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
+    if (e == kErrIndexOutOfRange || e == kErrIncompSizeSel || e == kErrWrongNumInd)
+      return RaiseForReference(ctx, t, e, 0, e == kErrWrongNumInd ? count : -1);
+    return e ? e : KeepSelection(ctx, entries + 1, results);
+  }
+  const bool listLike =
+      IsStructured(t.desc) && t.desc.word >= kKindList && t.desc.word <= kKindStructArray;
+  if (!listLike && !IsFunctionValue(t.desc)) return RaiseForReference(ctx, t, kErrWrongVarType);
+  // Lists and function values work on a copy in the reference's place.
+  e = PushDesignated(ctx, t);
+  if (!e) e = ReplaceEntryWithTop(ctx, entries + 1);
+  return e ? e : IndexOrCallValue(ctx, count, mask, true, results);
+}
+
+}  // namespace vke

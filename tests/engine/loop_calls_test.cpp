@@ -1,0 +1,317 @@
+// The execution loop's calls and errors on assembled code: natives by
+// global index and the sandbox, compiled functions and the host's entry,
+// natives called back with results, try/catch, the uncaught error's trace,
+// yields, retries and stops for the debugger.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "compiler/opcodes.hpp"
+#include "engine/calls.hpp"
+#include "engine/engine.hpp"
+#include "engine/errors.hpp"
+#include "engine/frames.hpp"
+#include "engine/loop.hpp"
+#include "engine/raise.hpp"
+#include "engine/registry.hpp"
+#include "engine/values.hpp"
+#include "engine/variables.hpp"
+#include "tests/host/assembler.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::Assembler;
+using test::EntryCount;
+using test::FunctionSpec;
+using test::InstallFunction;
+using test::RunBaseCode;
+using test::SetBaseVariables;
+using test::TestHost;
+using test::TopScalar;
+
+int g_calls = 0;
+int32_t g_function = 0;  // the function the call-back native calls
+int32_t g_lastInputs = 0;
+
+ErrCode Twice(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  double x;
+  ErrCode e = GetScalarArg(ctx, 0, &x);
+  if (e) return e;
+  Drop(ctx);
+  return PushRealScalar(ctx, 2 * x);
+}
+
+// Runs g_function on its input, then gives its result plus 100.
+ErrCode CallsBack(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  g_calls++;
+  g_lastInputs = nargin;
+  if (nargin >= 0) {
+    CallInfo info;
+    info.returnTo = {ctx->cpKind, ctx->cpOffset};
+    info.callBack = true;
+    return CallCompiledFunction(ctx, info, g_function, 1, 1);
+  }
+  double x;
+  ErrCode e = GetScalarArg(ctx, 0, &x);
+  if (e) return e;
+  Drop(ctx);
+  return PushRealScalar(ctx, x + 100);
+}
+
+// 504 or 502 on the first call, then 0.
+ErrCode WaitsOnce(EngineContext*, int32_t, int32_t, uintptr_t option) {
+  return g_calls++ == 0 ? static_cast<ErrCode>(option) : kOk;
+}
+
+// A run inside a run.
+ErrCode RunsNested(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  g_calls++;
+  return ExecuteBytecode(ctx, 0) == kOk && ctx->running ? kOk : kErrIllegal;
+}
+
+struct Library {
+  NativeFunctionRecord records[10] = {
+      MakeRecord("@looplib"),
+      MakeRecord("twice", &Twice, 1, 1, 1, 1),
+      MakeRecord("callsback", &CallsBack, 1, 1, 1, 1),
+      MakeRecord("yield", &WaitsOnce, 0, 0, 0, 0, kStatusYield),
+      MakeRecord("retry", &WaitsOnce, 0, 0, 0, 0, kStatusRetry),
+      MakeRecord("nested", &RunsNested),
+      MakeRecord("typed", &Twice, 1, 1, 1, 1, 0, 3),
+      MakeRecord("!safelib"),
+      MakeRecord("safe", &Twice, 1, 1, 1, 1),
+      MakeRecord(""),
+  };
+};
+
+class LoopCalls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_calls = 0;
+    ASSERT_EQ(RegisterLibrary(ctx(), lib_.records, true), kOk);
+  }
+  EngineContext* ctx() { return host_.ctx(); }
+  int32_t Index(const char* name) {
+    int32_t index = -1;
+    EXPECT_NE(FindLibraryRecord(ctx(), name, nullptr, 0, &index), nullptr);
+    return index;
+  }
+
+  TestHost host_;
+  Library lib_;
+};
+
+TEST_F(LoopCalls, NativesByGlobalIndex) {
+  Assembler a;
+  a.Op(kOpPushSmallInt, {21}).Native(Index("twice"), 1, 1).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 42);
+  Drop(ctx());
+  // Beyond the registry, and records that only an object's method reaches.
+  Assembler beyond;
+  beyond.Native(30000, 0, 0).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx(), beyond), kErrNotSupported);
+  Assembler header;
+  header.Native(Index("twice") - 1, 0, 0).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx(), header), kErrNotSupported);
+  Assembler typed;
+  typed.Op(kOpPushOne).Native(Index("typed"), 1, 1).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx(), typed), kErrWrongTypeOverload);
+  // The failing native's name is in the message location.
+  EXPECT_NE(host_.Output(2).find("'typed'"), std::string::npos);
+}
+
+TEST_F(LoopCalls, ASandboxedFrameCallsOnlySwitchableLibrariesAndItsTryDoesNotCatchThat) {
+  auto install = [&](const char* name, const char* native) {
+    Assembler a;
+    a.Try("catch").Op(kOpPushSmallInt, {5}).Native(Index(native), 1, 1).Op(kOpStoreVar, {0});
+    a.Op(kOpReturn).Label("catch").Op(kOpPushSmallInt, {-1}).Op(kOpStoreVar, {0}).Op(kOpReturn);
+    return InstallFunction(ctx(), FunctionSpec{name, 0, 1, {"r"}}, a);
+  };
+  install("usessafe", "safe");
+  install("usestwice", "twice");
+  ASSERT_EQ(RunCompiledFunction(ctx(), "usessafe", 0, 0, 1, 1, 0), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 10);
+  Drop(ctx());
+  // Not sandboxed: both natives may be called.
+  ASSERT_EQ(RunCompiledFunction(ctx(), "usestwice", 0, 0, 1, 0, 0), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 10);
+  Drop(ctx());
+  EXPECT_EQ(RunCompiledFunction(ctx(), "usestwice", 0, 0, 1, 1, 0), kErrSecViolation);
+  EXPECT_NE(host_.Output(2).find("Security violation"), std::string::npos);
+  UnwindCallFrames(ctx(), 0);
+
+  // Ordinary errors are caught there; a global declaration is not.
+  Assembler caught;
+  caught.Try("catch").Op(kOpLoadVar, {1}).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  caught.Label("catch").Op(kOpPushSmallInt, {-1}).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"catches", 0, 1, {"r", "u"}}, caught);
+  ASSERT_EQ(RunCompiledFunction(ctx(), "catches", 0, 0, 1, 1, 0), kOk);
+  EXPECT_EQ(TopScalar(ctx()), -1);
+  Drop(ctx());
+  Assembler global;
+  global.Try("catch").Op(kOpDeclareGlobal, {1, 0}).Op(kOpReturn);
+  global.Label("catch").Op(kOpPushSmallInt, {-1}).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"global", 0, 1, {"r", "g"}}, global);
+  EXPECT_EQ(RunCompiledFunction(ctx(), "global", 0, 0, 1, 1, 0), kErrSecViolationGlobal);
+}
+
+TEST_F(LoopCalls, TryKeepsTheEnclosingValuesAndMakesTheErrorTheLastOne) {
+  SetBaseVariables(ctx(), {"u", "r"});
+  Assembler a;
+  // A loop value on the stack survives the catch; the values above it go.
+  a.Op(kOpPushSmallInt, {7}).Try("catch", 1).Op(kOpPushOne).Op(kOpPushOne).Op(kOpLoadVar, {1});
+  a.Op(kOpHalt).Label("catch").Op(kOpPushSmallInt, {8}).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  ASSERT_EQ(EntryCount(ctx()), 2);
+  EXPECT_EQ(TopScalar(ctx(), 1), 7);
+  Drop(ctx(), 2);
+  const char* text;
+  int32_t length;
+  ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, nullptr, &text, &length));
+  EXPECT_EQ(std::string(text, length), "Undefined variable 'u'");
+  EXPECT_EQ(ctx()->pendingError, -1);
+  EXPECT_EQ(host_.Output(2), "");
+}
+
+TEST_F(LoopCalls, AnUncaughtErrorPrintsItsTraceWithRecursiveCallsCounted) {
+  // f(n): if n, f(n - 1) at line 2, else fails at line 5.
+  Assembler f;
+  f.Op(kOpLine, {1, 2}).Op(kOpLoadVar, {0}).Jump(kOpJumpFalse, "fail");
+  f.Op(kOpDecVar, {0}).Op(kOpLoadVar, {0}).Op(kOpCallFn, {1, 1, 0}).Op(kOpReturn);
+  f.Label("fail").Op(kOpLine, {1, 5}).Op(kOpLoadVar, {1}).Op(kOpReturn);
+  ASSERT_EQ(ctx()->funcCount, 1u);
+  InstallFunction(ctx(), FunctionSpec{"f", 1, 0, {"n", "missing"}}, f);
+  Assembler g;
+  g.Op(kOpLine, {2, 9}).Op(kOpPushSmallInt, {3}).Op(kOpCallFn, {1, 1, 0}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"g", 0, 0, {}}, g);
+  EXPECT_EQ(RunCompiledFunction(ctx(), "g", 0, 0, 0, 0, 0), kErrUndefVar);
+  EXPECT_EQ(host_.Output(2),
+            "Undefined variable (f;5)\n"
+            "-> f;5\n"
+            "-> f;2\n"
+            "3 recursive calls\n"
+            "-> g;9\n");
+  EXPECT_EQ(ctx()->cpKind, kCodeNone);
+  EXPECT_EQ(ctx()->running, 0);
+  const char* text;
+  int32_t length;
+  ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, nullptr, &text, &length));
+  EXPECT_EQ(std::string(text, length), "Undefined variable 'missing' (f;5)");
+}
+
+TEST_F(LoopCalls, RunCompiledFunctionPassesInputsAndOutputs) {
+  Assembler f;
+  f.Op(kOpLoadVar, {2}).Native(Index("twice"), 1, 1).Op(kOpStoreVar, {0});
+  f.Op(kOpLoadVar, {2}).Op(kOpStoreVar, {1}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"two", 1, 2, {"a", "b", "x"}}, f);
+  ASSERT_EQ(PushRealScalar(ctx(), 4), kOk);
+  ASSERT_EQ(RunCompiledFunction(ctx(), "two", 0, 1, 2, 0, 0), kOk);
+  ASSERT_EQ(EntryCount(ctx()), 2);
+  EXPECT_EQ(TopScalar(ctx(), 0), 8);
+  EXPECT_EQ(TopScalar(ctx(), 1), 4);
+  Drop(ctx(), 2);
+
+  EXPECT_EQ(RunCompiledFunction(ctx(), "nosuch", 0, 0, 0, 0, 0), kErrUndefFun);
+  EXPECT_EQ(host_.Output(2), "Undefined function 'nosuch'\n");
+  EXPECT_EQ(ctx()->cpKind, kCodeNone);
+  // Too many inputs for the function: nothing runs.
+  host_.ClearOutput();
+  PushRealScalar(ctx(), 1);
+  PushRealScalar(ctx(), 2);
+  EXPECT_EQ(RunCompiledFunction(ctx(), "two", 0, 2, 1, 0, 0), kErrTooManyArgin);
+  EXPECT_NE(host_.Output(2).find("'two'"), std::string::npos);
+}
+
+TEST_F(LoopCalls, ANativeIsCalledBackWithTheResultsOfTheFunctionItStarted) {
+  Assembler inc;
+  inc.Op(kOpLoadVar, {1}).Native(Index("twice"), 1, 1).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  g_function = InstallFunction(ctx(), FunctionSpec{"inc", 1, 1, {"y", "x"}}, inc);
+  Assembler a;
+  a.Op(kOpPushSmallInt, {5}).Native(Index("callsback"), 1, 1).Op(kOpPushOne).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  EXPECT_EQ(g_calls, 2);
+  EXPECT_EQ(g_lastInputs, -2);  // one result
+  ASSERT_EQ(EntryCount(ctx()), 2);
+  EXPECT_EQ(TopScalar(ctx(), 1), 110);
+}
+
+TEST_F(LoopCalls, YieldsAndRetriesGoOnWithoutOtherThreads) {
+  Assembler a;
+  a.Native(Index("yield"), 0, 0).Op(kOpPushOne).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  EXPECT_EQ(g_calls, 1);
+  EXPECT_EQ(TopScalar(ctx()), 1);
+  Drop(ctx());
+  // A sliced run ends its slice after the yield and goes on behind it.
+  g_calls = 0;
+  ASSERT_EQ(RunBaseCode(ctx(), a, 1), kStatusSuspended);
+  EXPECT_EQ(ExecuteBytecode(ctx(), 1), kOk);
+  EXPECT_EQ(g_calls, 1);
+  EXPECT_EQ(TopScalar(ctx()), 1);
+  Drop(ctx());
+  // A retry calls the native again.
+  g_calls = 0;
+  Assembler r;
+  r.Native(Index("retry"), 0, 0).Op(kOpPushOne).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), r), kOk);
+  EXPECT_EQ(g_calls, 2);
+}
+
+TEST_F(LoopCalls, ARunWithinARunDoesNothing) {
+  Assembler a;
+  a.Native(Index("nested"), 0, 0).Op(kOpPushOne).Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  EXPECT_EQ(g_calls, 1);
+  EXPECT_EQ(EntryCount(ctx()), 1);
+  EXPECT_EQ(ctx()->running, 0);
+}
+
+TEST_F(LoopCalls, ABreakpointStopsTheRunForTheDebugger) {
+  Assembler f;
+  f.Op(kOpLine, {1, 3}).Op(kOpPushOne).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  ASSERT_EQ(ctx()->funcCount, 1u);
+  const int32_t stops = InstallFunction(ctx(), FunctionSpec{"stops", 0, 1, {"r"}}, f);
+  ASSERT_EQ(AllocEngineBlock(ctx(), 1, &ctx()->bpTable), kOk);
+  const int32_t pair[2] = {stops, 3};
+  std::memcpy(BlockData(ctx(), ctx()->bpTable), pair, 8);
+  ctx()->bpCount = 1;
+  EXPECT_EQ(RunCompiledFunction(ctx(), "stops", 0, 0, 1, 0, 0), kStatusDebug);
+  EXPECT_EQ(host_.Output(2), "<stops:3> \n");
+  EXPECT_TRUE(IsDebugging(ctx()));
+  // The run stays stopped until the debugger goes on.
+  EXPECT_EQ(ExecuteBytecode(ctx(), 0), kStatusDebug);
+  ASSERT_EQ(DebugUp(ctx()), kOk);
+  FrameWords(ctx(), ctx()->curFrame)[kFwStopRequest] = 0;
+  ctx()->errLocCode = 0;
+  EXPECT_EQ(ExecuteBytecode(ctx(), 0), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 1);
+}
+
+TEST_F(LoopCalls, AFrameLeftWithoutRunningGoesBackToItsCaller) {
+  Assembler f;
+  f.Op(kOpPushOne).Op(kOpStoreVar, {0}).Op(kOpReturn);
+  const int32_t index = InstallFunction(ctx(), FunctionSpec{"left", 0, 1, {"r"}}, f);
+  CallInfo info;
+  info.returnTo = {kCodeArea, 1234};
+  const int32_t base = ctx()->curFrame;
+  ASSERT_EQ(CallCompiledFunction(ctx(), info, index, 0, 1), kOk);
+  FrameWords(ctx(), ctx()->curFrame)[kFwStopRequest] = kStopAtNextLine;
+  ASSERT_EQ(ClearFrameFlagAndContinue(ctx()), kOk);
+  EXPECT_EQ(ctx()->curFrame, base);
+  EXPECT_EQ(ctx()->cpOffset, 1234u);
+}
+
+TEST_F(LoopCalls, TheReservedOpcodeAndNegativeOpcodesAreNotSupported) {
+  Assembler a;
+  a.Op(kOpReserved319, {0, 0, 0}).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx(), a), kErrNotSupported);
+  Assembler b;
+  b.Op(-5).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx(), b), kErrNotSupported);
+}
+
+}  // namespace
+}  // namespace vke
