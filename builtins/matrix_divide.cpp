@@ -1,0 +1,146 @@
+// Matrix division, inverse and determinant: the builtins mrdivide (B / A),
+// mldivide (A \ B), inv and det. Square divisors go to the Gauss-Jordan
+// solvers, other divisors to the pseudo-inverse of a registered "pinv".
+#include "builtins/builtin.hpp"
+#include "builtins/matrix_kernels.hpp"
+#include "builtins/matrix_ops.hpp"
+#include "engine/errors.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+namespace {
+
+// Replaces the top two plain scalars by num / den.
+ErrCode ScalarQuotient(EngineContext* ctx, const MatrixOperand& num, const MatrixOperand& den) {
+  if (!num.im && !den.im) return ReplacePairByScalar(ctx, num.re[0] / den.re[0], 0, false);
+  double re, im;
+  DivideComplex(num.re[0], num.im ? num.im[0] : 0, den.re[0], den.im ? den.im[0] : 0, &re, &im);
+  return ReplacePairByScalar(ctx, re, im, true);
+}
+
+// Gives the entry below the top a zero imaginary block.
+ErrCode MakeBelowComplex(EngineContext* ctx) {
+  ErrCode e = RollStackEntries(ctx, 2, 1);
+  if (!e) e = MakeTopComplex(ctx, nullptr);
+  ErrCode back = RollStackEntries(ctx, 2, 1);
+  return e ? e : back;
+}
+
+// The plain double on top for inv and det: 44 for any other value, the
+// given code when it is not square.
+ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
+  if (!ArePlainOperands(ctx, 1)) return kErrWrongTypeOverload;
+  *a = ReadMatrixOperand(ctx, 0);
+  return a->IsSquare() ? kOk : notSquare;
+}
+
+}  // namespace
+
+// B / A with B below and A on top.
+ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kTop, '/');
+  MatrixOperand b = ReadMatrixOperand(ctx, 1), a = ReadMatrixOperand(ctx, 0);
+  if (a.IsScalar() && b.IsScalar()) return ScalarQuotient(ctx, b, a);
+  if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '/');
+  if (!a.IsSquare()) {
+    ErrCode e = ReplaceTopByPseudoInverse(ctx);
+    return e ? e : MtimesBuiltin(ctx, 2, 1, 0);
+  }
+  int32_t n = a.rows, m = b.rows;
+  if (m == 0) return Drop(ctx);
+  if (b.cols != n) return kErrIncompSize;
+  int32_t* perm;
+  ErrCode e = ReservePermutation(ctx, n, &perm);
+  if (e) return e;
+  if (a.im) {
+    if (!b.im && (e = MakeBelowComplex(ctx))) return e;
+    b = ReadMatrixOperand(ctx, 1);
+    a = ReadMatrixOperand(ctx, 0);
+    SolveRightComplex(a.re, b.re, n, m, perm);
+  } else {
+    // The rows of an imaginary block are further right-hand sides.
+    SolveRightReal(a.re, b.re, n, b.im ? 2 * m : m, perm);
+  }
+  return Drop(ctx);
+}
+
+// A \ B with A below and B on top.
+ErrCode MldivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kBelow, '\\');
+  MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
+  if (a.IsScalar() && b.IsScalar()) return ScalarQuotient(ctx, b, a);
+  if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '\\');
+  if (!a.IsSquare()) {
+    ErrCode e = RollStackEntries(ctx, 2, 1);
+    if (!e) e = ReplaceTopByPseudoInverse(ctx);
+    if (!e) e = RollStackEntries(ctx, 2, 1);
+    return e ? e : MtimesBuiltin(ctx, 2, 1, 0);
+  }
+  int32_t n = a.rows, m = b.cols;
+  if (m == 0) return DropStackEntries(ctx, 1, 1);
+  if (b.rows != n) return kErrIncompSize;
+  int32_t* perm;
+  ErrCode e = ReservePermutation(ctx, n, &perm);
+  if (e) return e;
+  if (a.im) {
+    if ((e = MakeTopComplex(ctx, nullptr))) return e;
+    a = ReadMatrixOperand(ctx, 1);
+    b = ReadMatrixOperand(ctx, 0);
+    SolveLinearSystemComplex(a.re, b.re, n, m, perm);
+  } else {
+    SolveLinearSystemReal(a.re, b.re, n, m, perm, b.im != nullptr);
+  }
+  return DropStackEntries(ctx, 1, 1);
+}
+
+ErrCode InvBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  MatrixOperand a;
+  ErrCode e = ReadSquareTop(ctx, kErrNonSquareSize, &a);
+  if (e) return e;
+  int32_t n = a.rows;
+  if (n == 0) return kOk;
+  if (n == 1) {
+    if (a.im) {
+      DivideComplex(1, 0, a.re[0], a.im[0], a.re, a.im);
+    } else {
+      a.re[0] = 1 / a.re[0];
+    }
+    return kOk;
+  }
+  if ((e = PushIdentity(ctx, n, a.im != nullptr))) return e;
+  int32_t* perm;
+  if ((e = ReservePermutation(ctx, n, &perm))) {
+    Drop(ctx);
+    return e;
+  }
+  a = ReadMatrixOperand(ctx, 1);
+  MatrixOperand x = ReadMatrixOperand(ctx, 0);
+  if (a.im) {
+    SolveLinearSystemComplex(a.re, x.re, n, n, perm);
+  } else {
+    SolveLinearSystemReal(a.re, x.re, n, n, perm, false);
+  }
+  return DropStackEntries(ctx, 1, 1);
+}
+
+ErrCode DetBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  MatrixOperand a;
+  ErrCode e = ReadSquareTop(ctx, kErrIncompSize, &a);
+  int32_t n = a.rows;
+  if (e || n == 1) return e;
+  double re = 1, im = 0;
+  if (n > 0) {
+    int32_t* perm;
+    if ((e = ReservePermutation(ctx, n, &perm))) return e;
+    if (a.im) {
+      DeterminantComplex(a.re, a.im, &re, &im, n, perm);
+    } else {
+      DeterminantReal(a.re, &re, n, perm);
+    }
+  }
+  e = Drop(ctx);
+  return e ? e : PushComplexScalar(ctx, re, im);
+}
+
+}  // namespace vke

@@ -1,0 +1,73 @@
+// Operand handling shared by the matrix operators.
+#include "builtins/matrix_ops.hpp"
+
+#include <algorithm>
+
+#include "builtins/builtin.hpp"
+#include "engine/errors.hpp"
+#include "engine/registry.hpp"
+#include "engine/value_read.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+bool ArePlainOperands(EngineContext* ctx, int32_t n) {
+  for (int32_t d = 0; d < n; d++)
+    if (!IsPlain(*DescAt(ctx, d))) return false;
+  return true;
+}
+
+MatrixOperand ReadMatrixOperand(EngineContext* ctx, int32_t depth) {
+  MatrixOperand m;
+  GetNumericArg(ctx, depth, &m.rows, &m.cols, &m.re, &m.im);
+  return m;
+}
+
+ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option) {
+  NumericView below = ViewNumeric(ctx, 1), top = ViewNumeric(ctx, 0);
+  if (below.cls == ValueClass::kOther || top.cls == ValueClass::kOther)
+    return kErrWrongTypeOverload;
+  bool belowScalar = below.shape.count == 1, topScalar = top.shape.count == 1;
+  bool fits = rule == ScalarRule::kEither ? belowScalar || topScalar
+              : rule == ScalarRule::kTop  ? topScalar
+                                          : belowScalar;
+  if (!fits) return kErrBadSize;
+  return ElementwiseArith(ctx, 2, 1, option);
+}
+
+ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool complex) {
+  ErrCode e = Drop(ctx, 2);
+  if (e) return e;
+  // Two entries were dropped, so the exact fit always succeeds.
+  uint8_t* data;
+  e = PushEntry(ctx, complex ? kFlagComplex : 0, complex ? 2 : 1, 1, true, &data);
+  if (e) return e;
+  Store<double>(data, re);
+  if (complex) Store<double>(data + 8, im);
+  return kOk;
+}
+
+ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex) {
+  double *re, *im = nullptr;
+  ErrCode e = PushNewMatrix(ctx, n, n, &re, complex ? &im : nullptr);
+  if (e) return e;
+  int64_t count = int64_t(n) * n;
+  std::fill(re, re + count * (complex ? 2 : 1), 0.0);
+  for (int32_t i = 0; i < n; i++) re[int64_t(i) * (n + 1)] = 1;
+  return kOk;
+}
+
+ErrCode ReservePermutation(EngineContext* ctx, int32_t n, int32_t** perm) {
+  if (uint64_t{ctx->descTop} + static_cast<uint64_t>(n) > ctx->descCap) return kErrStackOverflow;
+  *perm = reinterpret_cast<int32_t*>(ctx->DescWords() + ctx->descTop);
+  return kOk;
+}
+
+ErrCode ReplaceTopByPseudoInverse(EngineContext* ctx) {
+  const NativeFunctionRecord* rec = FindLibraryRecord(ctx, "pinv", nullptr, 0, nullptr);
+  if (!rec || !rec->function) return kErrNonSquareSize;
+  auto fn = reinterpret_cast<NativeFn>(rec->function);
+  return fn(ctx, 1, 1, RecordUserData(ctx, rec));
+}
+
+}  // namespace vke

@@ -1,0 +1,57 @@
+// What the matrix operators (*, /, \, ^, inv, det) share: reading their plain
+// double operands, the rules for typed operands, scalar results, the
+// permutation scratch of the solvers, and the pseudo-inverse served by a
+// registered "pinv" native.
+#pragma once
+
+#include "engine/value.hpp"
+
+namespace vke {
+
+// A plain double matrix on the value stack.
+struct MatrixOperand {
+  int32_t rows = 0;
+  int32_t cols = 0;
+  double* re = nullptr;
+  double* im = nullptr;  // null when real
+
+  bool IsScalar() const { return rows == 1 && cols == 1; }
+  bool IsSquare() const { return rows == cols; }
+  bool IsEmpty() const { return rows == 0 || cols == 0; }
+};
+
+// True when the top n entries are all plain double matrices.
+bool ArePlainOperands(EngineContext* ctx, int32_t n);
+
+// The plain double matrix at the depth (the caller has checked it is one).
+MatrixOperand ReadMatrixOperand(EngineContext* ctx, int32_t depth);
+
+// Which operand of a pair with a typed (integer, single, N-D, char, logical)
+// member must be a scalar for the elementwise operation to serve it.
+enum class ScalarRule : uint8_t {
+  kEither,  // one of the two (products and powers)
+  kTop,     // the divisor on top (B / A)
+  kBelow,   // the divisor below (A \ B)
+};
+
+// Serves a pair of operands of which at least one is not a plain double:
+// 44 when either is not numeric, 21 when the rule's operand is not a scalar,
+// else the elementwise operation of the option character.
+ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option);
+
+// Replaces the top two entries by one scalar, complex when complex is set.
+ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool complex);
+
+// Pushes the n x n identity (with a zero imaginary block when complex).
+ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex);
+
+// n words of the descriptor stack's free space above its top, for a solver's
+// permutation vector; 1 (stackOverflow) when fewer are free.
+ErrCode ReservePermutation(EngineContext* ctx, int32_t n, int32_t** perm);
+
+// Replaces the matrix on top by its pseudo-inverse through the first native
+// registered as "pinv"; 26 (nonSquareSize) when there is none, and the
+// native's own code when it fails.
+ErrCode ReplaceTopByPseudoInverse(EngineContext* ctx);
+
+}  // namespace vke
