@@ -9,6 +9,7 @@
 #include <cmath>
 #include <utility>
 
+#include "builtins/complex_num.hpp"
 #include "builtins/matrix_kernels.hpp"
 
 namespace vke {
@@ -34,43 +35,16 @@ View ColumnView(double* base, int32_t cols, int64_t plane) {
   return {base, 1, cols, plane};
 }
 
-// A scalar: real, or complex when kCx.
-struct Num {
-  double re;
-  double im;
-};
-
 template <bool kCx>
 Num Get(const View& v, int32_t r, int32_t c) {
   const double* p = v.At(r, c);
   return {p[0], kCx ? p[v.plane] : 0.0};
 }
 
-template <bool kCx>
-bool IsZero(Num x) {
-  return x.re == 0 && (!kCx || x.im == 0);
-}
-
 // |x| for real pivots, the squared modulus for complex ones.
 template <bool kCx>
 double PivotSize(Num x) {
   return kCx ? x.re * x.re + x.im * x.im : std::fabs(x.re);
-}
-
-// x * y.
-template <bool kCx>
-Num Times(Num x, Num y) {
-  if (!kCx) return {x.re * y.re, 0};
-  return {x.re * y.re - x.im * y.im, x.re * y.im + x.im * y.re};
-}
-
-// x / p, without a test for zero.
-template <bool kCx>
-Num Quotient(Num x, Num p) {
-  if (!kCx) return {x.re / p.re, 0};
-  Num q;
-  DivideComplex(x.re, x.im, p.re, p.im, &q.re, &q.im);
-  return q;
 }
 
 // Elements c = from .. to-1 of row r of a view: x = op(x).
@@ -100,10 +74,8 @@ void SubtractRow(const View& v, int32_t r, int32_t p, int32_t from, int32_t to, 
     }
     return;
   }
-  ForRow<kCx>(v, r, from, to, [&](Num x, int32_t c) {
-    Num d = Times<kCx>(f, Get<kCx>(v, p, c));
-    return Num{x.re - d.re, x.im - d.im};
-  });
+  ForRow<kCx>(v, r, from, to,
+              [&](Num x, int32_t c) { return Minus<kCx>(x, Times<kCx>(f, Get<kCx>(v, p, c))); });
 }
 
 // The right-hand sides: one view, or for a real A with a complex B two real

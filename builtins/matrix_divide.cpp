@@ -2,6 +2,7 @@
 // mldivide (A \ B), inv and det. Square divisors go to the Gauss-Jordan
 // solvers, other divisors to the pseudo-inverse of a registered "pinv".
 #include "builtins/builtin.hpp"
+#include "builtins/complex_num.hpp"
 #include "builtins/matrix_kernels.hpp"
 #include "builtins/matrix_ops.hpp"
 #include "engine/errors.hpp"
@@ -17,14 +18,6 @@ ErrCode ScalarQuotient(EngineContext* ctx, const MatrixOperand& num, const Matri
   double re, im;
   DivideComplex(num.re[0], num.im ? num.im[0] : 0, den.re[0], den.im ? den.im[0] : 0, &re, &im);
   return ReplacePairByScalar(ctx, re, im, true);
-}
-
-// Gives the entry below the top a zero imaginary block.
-ErrCode MakeBelowComplex(EngineContext* ctx) {
-  ErrCode e = RollStackEntries(ctx, 2, 1);
-  if (!e) e = MakeTopComplex(ctx, nullptr);
-  ErrCode back = RollStackEntries(ctx, 2, 1);
-  return e ? e : back;
 }
 
 // The plain double on top for inv and det: 44 for any other value, the
@@ -54,7 +47,7 @@ ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   ErrCode e = ReservePermutation(ctx, n, &perm);
   if (e) return e;
   if (a.im) {
-    if (!b.im && (e = MakeBelowComplex(ctx))) return e;
+    if (!b.im && (e = MakeBelowTopComplex(ctx))) return e;
     b = ReadMatrixOperand(ctx, 1);
     a = ReadMatrixOperand(ctx, 0);
     SolveRightComplex(a.re, b.re, n, m, perm);

@@ -10,14 +10,6 @@
 
 namespace vke {
 
-// x / y for complex numbers as x conj(y) / |y|^2, without scaling (a zero y
-// gives NaN).
-inline void DivideComplex(double xRe, double xIm, double yRe, double yIm, double* re, double* im) {
-  double d = yRe * yRe + yIm * yIm;
-  *re = (xRe * yRe + xIm * yIm) / d;
-  *im = (xIm * yRe - xRe * yIm) / d;
-}
-
 // ---- Products ----
 // C = A x B for A m x k, B k x n, C m x n; C(i, j) is the sum of A(i, l) x
 // B(l, j) started at 0 and taken over l in increasing order. C must not

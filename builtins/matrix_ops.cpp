@@ -47,6 +47,13 @@ ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool compl
   return kOk;
 }
 
+ErrCode MakeBelowTopComplex(EngineContext* ctx) {
+  ErrCode e = RollStackEntries(ctx, 2, 1);
+  if (!e) e = MakeTopComplex(ctx, nullptr);
+  ErrCode back = RollStackEntries(ctx, 2, 1);
+  return e ? e : back;
+}
+
 ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex) {
   double *re, *im = nullptr;
   ErrCode e = PushNewMatrix(ctx, n, n, &re, complex ? &im : nullptr);

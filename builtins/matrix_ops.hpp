@@ -42,6 +42,10 @@ ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t op
 // Replaces the top two entries by one scalar, complex when complex is set.
 ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool complex);
 
+// Gives the plain double below the top a zero imaginary block (3 when the
+// data stack has no room for it).
+ErrCode MakeBelowTopComplex(EngineContext* ctx);
+
 // Pushes the n x n identity (with a zero imaginary block when complex).
 ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex);
 
