@@ -1,0 +1,196 @@
+// The filter builtin: the direct-form digital filter
+//   y(t) = b(1) x(t) + z(1),  z(k) = b(k+1) x(t) + z(k+1) - a(k+1) y(t)
+// run along one dimension of a double or single array, every line along it
+// one signal, with a state of max(na, nb) - 1 values per signal that an
+// initial state zi starts and the final state zf returns.
+#include <algorithm>
+#include <cmath>
+
+#include "builtins/builtin.hpp"
+#include "builtins/complex_num.hpp"
+#include "engine/errors.hpp"
+#include "engine/indexing.hpp"
+#include "engine/value_read.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+namespace {
+
+// A numeric array's elements read and written as numbers.
+struct Elements {
+  uint8_t* data;
+  int64_t count;  // the imaginary part of element i lies count elements further
+  bool single;
+  bool complex;
+
+  Num Get(int64_t i) const {
+    if (single)
+      return {Load<float>(data + 4 * i), complex ? Load<float>(data + 4 * (i + count)) : 0.0};
+    return {Load<double>(data + 8 * i), complex ? Load<double>(data + 8 * (i + count)) : 0.0};
+  }
+  void Set(int64_t i, Num x) const {
+    if (single) {
+      Store<float>(data + 4 * i, static_cast<float>(x.re));
+      if (complex) Store<float>(data + 4 * (i + count), static_cast<float>(x.im));
+      return;
+    }
+    Store<double>(data + 8 * i, x.re);
+    if (complex) Store<double>(data + 8 * (i + count), x.im);
+  }
+};
+
+Elements ElementsOf(EngineContext* ctx, int32_t depth) {
+  NumericView v = ViewNumeric(ctx, depth);
+  return {v.elements, v.shape.count, v.cls == ValueClass::kSingle, v.complex};
+}
+
+// The coefficient vectors, normalised so that a(1) = 1.
+struct Coefficients {
+  Num* b;
+  int32_t nb;
+  Num* a;
+  int32_t na;
+};
+
+// A complex a(1) divides b and the rest of a; a real one scales them by its
+// reciprocal (the imaginary parts of a complex b too).
+void Normalise(const Coefficients& c, bool complexA) {
+  Num lead = c.a[0];
+  if (lead.re == 1 && lead.im == 0) return;
+  if (complexA) {
+    for (int32_t k = 0; k < c.nb; k++) c.b[k] = Quotient<true>(c.b[k], lead);
+    for (int32_t k = 1; k < c.na; k++) c.a[k] = Quotient<true>(c.a[k], lead);
+  } else {
+    double q = 1 / lead.re;
+    for (int32_t k = 0; k < c.nb; k++) c.b[k] = {c.b[k].re * q, c.b[k].im * q};
+    for (int32_t k = 1; k < c.na; k++) c.a[k].re *= q;
+  }
+  c.a[0] = {1, 0};
+}
+
+// Runs every signal of x into y, the state of signal s being column s of z.
+template <bool kCx>
+void RunFilter(const Coefficients& c, const Elements& x, const Elements& y, const Elements& z,
+               const DimLayout& layout) {
+  int32_t m = std::max(c.na, c.nb) - 1;
+  int64_t signals = int64_t(layout.count) * layout.stride;
+  for (int64_t s = 0; s < signals; s++) {
+    int64_t first = (s / layout.stride) * layout.length * layout.stride + s % layout.stride;
+    for (int32_t t = 0; t < layout.length; t++) {
+      int64_t at = first + int64_t(t) * layout.stride;
+      Num in = x.Get(at);
+      Num out = Times<kCx>(c.b[0], in);
+      if (m > 0) out = Plus<kCx>(out, z.Get(s));
+      for (int32_t k = 0; k < m; k++) {
+        Num next = k + 1 < c.nb ? Times<kCx>(c.b[k + 1], in) : Num{};
+        if (k + 1 < m) next = Plus<kCx>(next, z.Get((k + 1) * signals + s));
+        if (k + 1 < c.na) next = Minus<kCx>(next, Times<kCx>(c.a[k + 1], out));
+        z.Set(k * signals + s, next);
+      }
+      y.Set(at, out);
+    }
+  }
+}
+
+// Copies a coefficient row into numbers; 104 when it is not one row, 21
+// when it has no element.
+ErrCode ReadCoefficients(EngineContext* ctx, int32_t depth, Num* out, int32_t* n) {
+  NumericView v = ViewNumeric(ctx, depth);
+  if (v.shape.ndims != 2 || v.shape.dims[0] != 1) return kErrNonScalarArg;
+  if (v.shape.dims[1] < 1) return kErrBadSize;
+  Elements e = ElementsOf(ctx, depth);
+  for (int32_t k = 0; k < v.shape.count; k++) out[k] = e.Get(k);
+  *n = v.shape.count;
+  return kOk;
+}
+
+// The filtering dimension (zero-based) from the real scalar on top, popped:
+// a non-integer gives 34, an integer below 1 the first dimension above 1.
+ErrCode PopFilterDim(EngineContext* ctx, int32_t* dim) {
+  double value;
+  ErrCode e = GetScalarArg(ctx, 0, &value);
+  if (e) return e;
+  if (value != std::trunc(value)) return kErrBadDim;
+  *dim = value < 1 ? -1 : TruncToInt32(value) - 1;
+  return Drop(ctx);
+}
+
+}  // namespace
+
+// [y, zf] = filter(b, a, x [, zi [, dim]]).
+ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
+  for (int32_t d = 0; d < nargin; d++) {
+    if (d == nargin - 3) continue;  // x keeps its class
+    ErrCode e = ConvertToFloat(ctx, d, false);
+    if (e) return e;
+  }
+  NumericView xv = ViewNumeric(ctx, nargin - 3);
+  if (xv.cls != ValueClass::kDouble && xv.cls != ValueClass::kSingle) return kErrWrongType;
+  int32_t dim = -1;
+  if (nargin == 5) {
+    ErrCode e = PopFilterDim(ctx, &dim);
+    if (e) return e;
+    nargin--;
+  }
+  if (nargin == 4 && ViewNumeric(ctx, 0).shape.count == 0) {
+    ErrCode e = Drop(ctx);
+    if (e) return e;
+    nargin--;
+  }
+  bool haveState = nargin == 4;
+  int32_t depthB = nargin - 1, depthA = nargin - 2, depthX = nargin - 3;
+
+  // The coefficients, copied into scratch.
+  DataScratch scratch(ctx);
+  int64_t na = ViewNumeric(ctx, depthA).shape.count, nb = ViewNumeric(ctx, depthB).shape.count;
+  uint32_t at;
+  ErrCode e = scratch.Reserve(sizeof(Num) * uint64_t(na + nb), &at);
+  if (e) return e;
+  Coefficients c{};
+  c.b = reinterpret_cast<Num*>(ctx->Bytes() + at);
+  if ((e = ReadCoefficients(ctx, depthB, c.b, &c.nb))) return e;
+  c.a = c.b + c.nb;
+  if ((e = ReadCoefficients(ctx, depthA, c.a, &c.na))) return e;
+  bool complexA = ViewNumeric(ctx, depthA).complex;
+  bool complex = xv.complex || complexA || ViewNumeric(ctx, depthB).complex ||
+                 (haveState && ViewNumeric(ctx, 0).complex);
+
+  xv = ViewNumeric(ctx, depthX);
+  DimLayout layout;
+  NextNonSingletonDim(xv.shape.ndims, xv.shape.dims, &dim, &layout);
+  int32_t signals = layout.count * layout.stride;
+  int32_t m = std::max(c.na, c.nb) - 1;
+  if (haveState) {
+    NumericView zi = ViewNumeric(ctx, 0);
+    int32_t rows = zi.shape.dims[0], cols = zi.shape.dims[1];
+    bool fits = zi.shape.ndims == 2 &&
+                ((rows == m && cols == signals) || (signals == 1 && rows == 1 && cols == m));
+    if (!fits) return kErrIncompSize;
+    if (complex && (e = MakeTopComplex(ctx, nullptr))) return e;
+  } else if ((e = PushZeroMatrix(ctx, m, signals, complex))) {
+    return e;
+  }
+
+  // b a x z: the state on top, x under it.
+  xv = ViewNumeric(ctx, 1);
+  if (xv.cls == ValueClass::kSingle) {
+    float *re, *im;
+    e = PushNewSingleArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
+  } else {
+    double *re, *im;
+    e = PushNewArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
+  }
+  if (e) return e;
+  Elements x = ElementsOf(ctx, 2), z = ElementsOf(ctx, 1), y = ElementsOf(ctx, 0);
+  Normalise(c, complexA);
+  if (complex) {
+    RunFilter<true>(c, x, y, z, layout);
+  } else {
+    RunFilter<false>(c, x, y, z, layout);
+  }
+  // b a x z y: y on top, the final state under it when asked for.
+  return nargout >= 2 ? DropStackEntries(ctx, 2, 3) : DropStackEntries(ctx, 1, 4);
+}
+
+}  // namespace vke
