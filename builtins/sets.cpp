@@ -1,0 +1,497 @@
+// unique and the set operations built on it: union, intersect, setdiff,
+// setxor and ismember, for arrays of every numeric class and for lists of
+// strings. The set operations compose unique, sort, concatenation and
+// selection on the value stack; their index outputs are double rows.
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "builtins/builtin.hpp"
+#include "builtins/sorting.hpp"
+#include "compiler/opcodes.hpp"
+#include "engine/errors.hpp"
+#include "engine/value_build.hpp"
+#include "engine/value_read.hpp"
+
+namespace vke {
+
+namespace {
+
+// ---- Stack steps ----
+
+// Calls the builtin of an opcode as the loop would, through the dispatch.
+ErrCode CallBuiltinOf(EngineContext* ctx, int32_t opcode, int32_t nargin, int32_t nargout) {
+  const BuiltinDispatch& d = GetBuiltinDispatch(opcode);
+  return d.fn(ctx, nargin, nargout, d.option);
+}
+
+ErrCode MoveToTop(EngineContext* ctx, int32_t depth) {
+  return RollStackEntries(ctx, depth + 1, 1);
+}
+
+ErrCode Swap(EngineContext* ctx) {
+  return RollStackEntries(ctx, 2, 1);
+}
+
+ErrCode Unique(EngineContext* ctx, int32_t outputs) {
+  return UniqueBuiltin(ctx, 1, outputs, 0);
+}
+
+int32_t ElementCount(EngineContext* ctx, int32_t depth) {
+  Shape s;
+  return GetValueShape(ctx, depth, &s) ? 0 : s.count;
+}
+
+// An array on top becomes a column (reshape with one argument); lists and
+// cell arrays stay as they are.
+ErrCode MakeTopColumn(EngineContext* ctx) {
+  if (IsListValue(ctx, 0)) return kOk;
+  const int32_t dims[2] = {ElementCount(ctx, 0), 1};
+  return ReshapeTopValue(ctx, 2, dims);
+}
+
+// Joins the top two values into one: two lists or cell arrays into a list,
+// anything else as columns one above the other.
+ErrCode ConcatenateSetArgs(EngineContext* ctx) {
+  if (IsListValue(ctx, 0) && IsListValue(ctx, 1)) return CallBuiltinOf(ctx, kOpJoin, 2, 1);
+  ErrCode e = MakeTopColumn(ctx);
+  if (!e) e = Swap(ctx);
+  if (!e) e = MakeTopColumn(ctx);
+  if (!e) e = Swap(ctx);
+  return e ? e : CallBuiltinOf(ctx, kOpVertcat, 2, 1);
+}
+
+// The elements of the double row or column at the depth, copied into the
+// scratch (they must outlive the entry).
+ErrCode CopyElements(EngineContext* ctx, int32_t depth, DataScratch* scratch, double** out,
+                     int32_t* n) {
+  double* re;
+  Shape s;
+  ErrCode e = GetDoubleArrayArg(ctx, depth, &s, &re, nullptr);
+  uint32_t at;
+  if (!e) e = scratch->Reserve(8ull * s.count, &at);
+  if (e) return e;
+  *out = reinterpret_cast<double*>(ctx->Bytes() + at);
+  std::memcpy(*out, re, 8ull * s.count);
+  *n = s.count;
+  return kOk;
+}
+
+// Scratch of n doubles (4-byte integers share it where needed).
+ErrCode ReserveDoubles(DataScratch* scratch, EngineContext* ctx, int64_t n, double** out) {
+  uint32_t at;
+  ErrCode e = scratch->Reserve(8ull * n, &at);
+  if (!e) *out = reinterpret_cast<double*>(ctx->Bytes() + at);
+  return e;
+}
+
+// Pushes the index outputs of unique after the values: the kept positions
+// and the group of every element, then puts the first output on top.
+ErrCode PushUniqueIndices(EngineContext* ctx, int32_t outputs, const double* kept, int32_t k,
+                          const double* groups, int32_t n) {
+  ErrCode e = kOk;
+  if (outputs >= 2) e = PushDoubleRow(ctx, k, [kept](int32_t i) { return kept[i]; });
+  if (!e && outputs >= 3) e = PushDoubleRow(ctx, n, [groups](int32_t i) { return groups[i]; });
+  return e ? e : ReverseStackEntries(ctx, outputs < 3 ? outputs : 3);
+}
+
+// ---- unique ----
+
+// Element at (a position counting the imaginary block after the real one)
+// of a double or single array.
+double ElementPart(const NumericView& v, int64_t at) {
+  return v.cls == ValueClass::kSingle ? double(Load<float>(v.elements + 4 * at))
+                                      : Load<double>(v.elements + 8 * at);
+}
+
+// Whether element i of a double or single array is NaN in either part.
+bool IsNaNElement(const NumericView& v, int64_t i) {
+  return std::isnan(ElementPart(v, i)) ||
+         (v.complex && std::isnan(ElementPart(v, v.shape.count + i)));
+}
+
+// Moves the NaN elements of a vector (and their indices) behind the others,
+// each group in its order, so that the others sort among themselves: a NaN
+// compares with nothing and would split runs of equal values. *ordered
+// receives the number of the others.
+ErrCode MoveNaNsToEnd(EngineContext* ctx, const NumericView& v, double* index, DataScratch* scratch,
+                      int32_t* ordered) {
+  int32_t n = v.shape.count, nans = 0;
+  *ordered = n;
+  if (v.cls != ValueClass::kDouble && v.cls != ValueClass::kSingle) return kOk;
+  for (int32_t i = 0; i < n; i++) nans += IsNaNElement(v, i);
+  if (nans == 0) return kOk;
+  int es = ElementBytesOfCode(v.code), parts = v.complex ? 2 : 1;
+  uint32_t at;
+  ErrCode e = scratch->Reserve(uint64_t(nans) * (es * parts + 8), &at);
+  if (e) return e;
+  uint8_t* saved = ctx->Bytes() + at;
+  auto* savedIndex = reinterpret_cast<double*>(saved + uint64_t(nans) * es * parts);
+  auto move = [&](uint8_t* to, int64_t toStep, const uint8_t* from, int64_t fromStep) {
+    for (int part = 0; part < parts; part++)
+      std::memcpy(to + es * (part * toStep), from + es * (part * fromStep), es);
+  };
+  int32_t kept = 0, held = 0;
+  for (int32_t i = 0; i < n; i++) {
+    uint8_t* element = v.elements + es * i;
+    if (IsNaNElement(v, i)) {
+      move(saved + es * held, nans, element, n);
+      if (index) savedIndex[held] = index[i];
+      held++;
+    } else {
+      move(v.elements + es * kept, n, element, n);
+      if (index) index[kept] = index[i];
+      kept++;
+    }
+  }
+  for (int32_t k = 0; k < nans; k++) {
+    move(v.elements + es * (kept + k), n, saved + es * k, nans);
+    if (index) index[kept + k] = savedIndex[k];
+  }
+  *ordered = kept;
+  return kOk;
+}
+
+// Whether elements a and b of a numeric array differ: doubles and singles
+// by !=, so that every NaN differs; complex ones in either part; the other
+// classes in their bits.
+bool Differs(const NumericView& v, int64_t a, int64_t b) {
+  int es = ElementBytesOfCode(v.code);
+  switch (v.cls) {
+    case ValueClass::kDouble:
+    case ValueClass::kSingle:
+      return ElementPart(v, a) != ElementPart(v, b) ||
+             (v.complex && ElementPart(v, v.shape.count + a) != ElementPart(v, v.shape.count + b));
+    default:
+      return std::memcmp(v.elements + es * a, v.elements + es * b, es) != 0;
+  }
+}
+
+// Squared modulus of a complex element, the key it was sorted by.
+double SquaredModulus(const NumericView& v, int64_t i) {
+  double re = ElementPart(v, i), im = ElementPart(v, v.shape.count + i);
+  return re * re + im * im;
+}
+
+// Orders complex elements by real, then imaginary part.
+template <typename T>
+int32_t CompareParts(const SortCompareContext* c, int32_t i, int32_t j) {
+  auto part = [c](int64_t at) { return double(Load<T>(c->data + sizeof(T) * at)); };
+  for (int64_t offset : {int64_t{0}, c->imag}) {
+    double x = part(i + offset), y = part(j + offset);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+// For each element of a sorted complex vector, the position of the first
+// element equal to it: complex values sort by modulus only, so equal ones
+// need not be adjacent within a run of one modulus. Each run is ordered by
+// its parts through a permutation to find them.
+void FirstEqualPositions(const NumericView& v, int32_t n, int32_t* first, int32_t* perm) {
+  SortCompareContext c;
+  c.data = v.elements;
+  c.imag = v.shape.count;
+  SortComparator compare =
+      v.cls == ValueClass::kSingle ? CompareParts<float> : CompareParts<double>;
+  for (int32_t start = 0, end; start < n; start = end) {
+    for (end = start + 1; end < n && SquaredModulus(v, end) == SquaredModulus(v, start);) end++;
+    c.data = v.elements + ElementBytesOfCode(v.code) * start;
+    ShellSortByComparator(end - start, compare, perm, &c, false);
+    for (int32_t k = 0; k < end - start; k++) {
+      bool same = k > 0 && !Differs(v, start + perm[k], start + perm[k - 1]);
+      first[start + perm[k]] = same ? first[start + perm[k - 1]] : start + perm[k];
+    }
+  }
+}
+
+// Keeps the first element of each value of a sorted vector, moving the kept
+// ones to the front with their indices; groups[i - 1] receives, for the
+// element that came from position i, the number of its value among the
+// kept. Returns the number kept.
+ErrCode KeepDistinct(EngineContext* ctx, const NumericView& v, double* index, double* groups,
+                     DataScratch* scratch, int32_t* count) {
+  int es = ElementBytesOfCode(v.code);
+  int32_t n = v.shape.count;
+  int32_t *first = nullptr, *number = nullptr;
+  if (v.complex) {
+    uint32_t at;
+    ErrCode e = scratch->Reserve(12ull * n, &at);
+    if (e) return e;
+    first = reinterpret_cast<int32_t*>(ctx->Bytes() + at);
+    number = first + n;
+    FirstEqualPositions(v, n, first, number + n);
+  }
+  int32_t kept = 0;
+  for (int32_t p = 0; p < n; p++) {
+    double from = index ? index[p] : 0;
+    int32_t group;
+    if (v.complex ? first[p] != p : p > 0 && !Differs(v, p, kept - 1)) {
+      group = v.complex ? number[first[p]] : kept;
+    } else {
+      for (int part = 0; part < (v.complex ? 2 : 1); part++)
+        std::memmove(v.elements + es * (int64_t(part) * n + kept),
+                     v.elements + es * (int64_t(part) * n + p), es);
+      if (index) index[kept] = from;
+      group = ++kept;
+      if (v.complex) number[p] = group;
+    }
+    if (groups) groups[static_cast<int64_t>(from) - 1] = group;
+  }
+  *count = kept;
+  return kOk;
+}
+
+// Shortens the row or column of n elements on top to its first k (k >= 1).
+void ShrinkTopVector(EngineContext* ctx, int32_t k, bool row) {
+  ValueDescriptor* d = DescAt(ctx, 0);
+  NumericView v = ViewNumeric(ctx, 0);
+  int es = ElementBytesOfCode(v.code);
+  int parts = v.complex ? 2 : 1;
+  if (v.complex) std::memmove(v.elements + es * k, v.elements + es * v.shape.count, es * k);
+  uint32_t units;
+  if (IsPlain(*d)) {
+    d->word = row ? k : 1;
+    units = static_cast<uint32_t>(k * parts);
+  } else {
+    uint8_t* header = DataAt(ctx, 0);
+    Store<uint32_t>(header + 8, row ? 1 : k);
+    Store<uint32_t>(header + 12, row ? k : 1);
+    uint64_t used = uint64_t(k) * es * parts;
+    units = static_cast<uint32_t>(TypedArrayUnits(2, used));
+    std::memset(v.elements + used, 0, 8ull * (units - HeaderUnits(2)) - used);
+  }
+  ctx->dataTop -= d->size - units;
+  d->size = units;
+}
+
+ErrCode UniqueStringList(EngineContext* ctx, int32_t outputs) {
+  DataScratch scratch(ctx);
+  SortCompareContext compare;
+  int32_t *perm, n;
+  ErrCode e = OrderStringList(ctx, 0, false, &scratch, &compare, &perm, &n);
+  double *kept, *groups;
+  uint32_t positionsAt;
+  if (!e) e = ReserveDoubles(&scratch, ctx, n, &kept);
+  if (!e) e = ReserveDoubles(&scratch, ctx, n, &groups);
+  if (!e) e = scratch.Reserve(4ull * n, &positionsAt);
+  if (e) return e;
+  // The first string of each run of equal ones is kept.
+  auto* positions = reinterpret_cast<int32_t*>(ctx->Bytes() + positionsAt);
+  int32_t k = 0;
+  for (int32_t p = 0; p < n; p++) {
+    if (p > 0 && SortCompareStrings(&compare, perm[p], positions[k - 1] - 1) == 0) {
+      groups[perm[p]] = k;
+      continue;
+    }
+    positions[k] = perm[p] + 1;
+    kept[k++] = perm[p] + 1;
+    groups[perm[p]] = k;
+  }
+  if ((e = SelectElements(ctx, positions, k))) return e;
+  return PushUniqueIndices(ctx, outputs, kept, k, groups, n);
+}
+
+// ---- union and intersect ----
+
+// The kept positions of unique over two concatenated values, split at the
+// first value's element count: those from the first, and those from the
+// second less that count.
+ErrCode PushSplitPositions(EngineContext* ctx, const double* positions, int32_t k, int32_t na,
+                           bool second) {
+  int32_t count = 0;
+  for (int32_t i = 0; i < k; i++) count += (positions[i] > na) == second;
+  double* row;
+  ErrCode e = PushNewMatrix(ctx, count ? 1 : 0, count, &row, nullptr);
+  if (e) return e;
+  for (int32_t i = 0, w = 0; i < k; i++)
+    if ((positions[i] > na) == second) row[w++] = positions[i] - (second ? na : 0);
+  return kOk;
+}
+
+}  // namespace
+
+// [u, i, j] = unique(x).
+ErrCode UniqueBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 1, nullptr);
+  if (e) return e;
+  int32_t outputs = nargout < 1 ? 1 : nargout;
+  if (IsListValue(ctx, 0)) return UniqueStringList(ctx, outputs);
+  NumericView v = ViewNumeric(ctx, 0);
+  if (v.cls == ValueClass::kOther) return kErrWrongType;
+  int32_t n = v.shape.count;
+  bool row = v.shape.ndims == 2 && v.shape.dims[0] == 1;
+  const int32_t column[2] = {n, 1};
+  if (!row && (e = ReshapeTopValue(ctx, 2, column))) return e;
+  DataScratch scratch(ctx);
+  double *index = nullptr, *groups = nullptr;
+  if (outputs >= 2 && (e = ReserveDoubles(&scratch, ctx, n, &index))) return e;
+  if (outputs >= 3 && (e = ReserveDoubles(&scratch, ctx, n, &groups))) return e;
+  for (int32_t i = 0; index && i < n; i++) index[i] = i + 1;
+  v = ViewNumeric(ctx, 0);
+  DimLayout layout{1, 1, 0};
+  if ((e = MoveNaNsToEnd(ctx, v, index, &scratch, &layout.length)) ||
+      (e = SortLines(ctx, v, layout, false, index)))
+    return e;
+  int32_t kept = 0;
+  if (n > 0) {
+    if ((e = KeepDistinct(ctx, v, index, groups, &scratch, &kept))) return e;
+    ShrinkTopVector(ctx, kept, row);
+  }
+  return PushUniqueIndices(ctx, outputs, index, kept, groups, n);
+}
+
+// [c, ia, ib] = union(a, b).
+ErrCode UnionBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  int32_t outputs = nargout < 1 ? 1 : nargout, na = ElementCount(ctx, 1);
+  if ((e = ConcatenateSetArgs(ctx)) || (e = Unique(ctx, outputs >= 2 ? 2 : 1)) || outputs < 2)
+    return e;
+  DataScratch scratch(ctx);
+  double* positions;
+  int32_t k;
+  if ((e = CopyElements(ctx, 1, &scratch, &positions, &k))) return e;
+  if ((e = DropStackEntries(ctx, 1, 1))) return e;
+  for (int32_t part = 0; part < outputs - 1 && part < 2; part++)
+    if ((e = PushSplitPositions(ctx, positions, k, na, part == 1))) return e;
+  return ReverseStackEntries(ctx, outputs < 3 ? outputs : 3);
+}
+
+// [c, ia, ib] = intersect(a, b): the values found in both, ascending. The
+// unique values of each are put together and made unique once more; a value
+// whose group holds an element of each is in both.
+ErrCode IntersectBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  int32_t outputs = nargout < 1 ? 1 : nargout;
+  // a b -> ia ua ib ub -> ia ib ua ub -> ia ib jc ic uc
+  if ((e = Swap(ctx)) || (e = Unique(ctx, 2)) || (e = MakeTopColumn(ctx))) return e;
+  int32_t na = ElementCount(ctx, 0);
+  if ((e = MoveToTop(ctx, 2)) || (e = Unique(ctx, 2)) || (e = MakeTopColumn(ctx)) ||
+      (e = MoveToTop(ctx, 2)) || (e = Swap(ctx)) || (e = ConcatenateSetArgs(ctx)) ||
+      (e = Unique(ctx, 3)))
+    return e;
+
+  DataScratch scratch(ctx);
+  double *ia, *ib, *groups, *inA, *inB;
+  int32_t nA, nB, total, distinct = ElementCount(ctx, 0);
+  uint32_t picksAt;
+  if ((e = CopyElements(ctx, 4, &scratch, &ia, &nA)) ||
+      (e = CopyElements(ctx, 3, &scratch, &ib, &nB)) ||
+      (e = CopyElements(ctx, 2, &scratch, &groups, &total)) ||
+      (e = ReserveDoubles(&scratch, ctx, distinct, &inA)) ||
+      (e = ReserveDoubles(&scratch, ctx, distinct, &inB)) ||
+      (e = scratch.Reserve(4ull * distinct, &picksAt)))
+    return e;
+  // Each group's element from the first column and from the second, if any.
+  for (int32_t g = 0; g < distinct; g++) inA[g] = inB[g] = 0;
+  for (int32_t p = 0; p < total; p++) {
+    auto g = static_cast<int32_t>(groups[p]) - 1;
+    if (g < 0 || g >= distinct) continue;
+    if (p < na && p < nA) inA[g] = ia[p];
+    if (p >= na && p - na < nB) inB[g] = ib[p - na];
+  }
+  auto* picks = reinterpret_cast<int32_t*>(ctx->Bytes() + picksAt);
+  int32_t k = 0;
+  for (int32_t g = 0; g < distinct; g++) {
+    if (inA[g] == 0 || inB[g] == 0) continue;
+    inA[k] = inA[g];
+    inB[k] = inB[g];
+    picks[k++] = g + 1;
+  }
+  if ((e = DropStackEntries(ctx, 1, 4)) || (e = SelectElements(ctx, picks, k))) return e;
+  if (outputs >= 2 && (e = PushDoubleRow(ctx, k, [inA](int32_t i) { return inA[i]; }))) return e;
+  if (outputs >= 3 && (e = PushDoubleRow(ctx, k, [inB](int32_t i) { return inB[i]; }))) return e;
+  return ReverseStackEntries(ctx, outputs < 3 ? outputs : 3);
+}
+
+// [c, ia] = setdiff(a, b): the values of a not in b, ascending.
+ErrCode SetdiffBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  int32_t outputs = nargout < 1 ? 1 : nargout;
+  if (outputs > 2) return kErrTooManyArgout;
+  // a b -> b ia ua -> ia ua ua b -> ia ua ipos c
+  if ((e = Swap(ctx)) || (e = Unique(ctx, 2)) || (e = MoveToTop(ctx, 2)) ||
+      (e = DuplicateStackEntries(ctx, 1, 1)) || (e = Swap(ctx)) ||
+      (e = IntersectBuiltin(ctx, 2, 2, 0)))
+    return e;
+  DataScratch scratch(ctx);
+  double *both, *ia, *inA;
+  int32_t nBoth, nU;
+  uint32_t picksAt;
+  if ((e = CopyElements(ctx, 1, &scratch, &both, &nBoth)) ||
+      (e = CopyElements(ctx, 3, &scratch, &ia, &nU)) ||
+      (e = ReserveDoubles(&scratch, ctx, nU, &inA)) || (e = scratch.Reserve(4ull * nU, &picksAt)))
+    return e;
+  // A mask over the unique values of a, cleared where b has them too.
+  auto* picks = reinterpret_cast<int32_t*>(ctx->Bytes() + picksAt);
+  for (int32_t q = 0; q < nU; q++) picks[q] = 1;
+  for (int32_t t = 0; t < nBoth; t++) {
+    auto q = static_cast<int32_t>(both[t]) - 1;
+    if (q >= 0 && q < nU) picks[q] = 0;
+  }
+  int32_t k = 0;
+  for (int32_t q = 0; q < nU; q++) {
+    if (!picks[q]) continue;
+    inA[k] = ia[q];
+    picks[k++] = q + 1;
+  }
+  if ((e = Drop(ctx, 2)) || (e = SelectElements(ctx, picks, k))) return e;
+  if (outputs < 2) return DropStackEntries(ctx, 1, 1);
+  if ((e = PushDoubleRow(ctx, k, [inA](int32_t i) { return inA[i]; })) || (e = Swap(ctx))) return e;
+  return DropStackEntries(ctx, 2, 1);
+}
+
+// [c, ia, ib] = setxor(a, b): the values in one of a and b only.
+ErrCode SetxorBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  int32_t outputs = nargout < 1 ? 1 : nargout;
+  // a b -> a b i -> b i ia da -> ia da ib db -> ia ib c
+  if ((e = DuplicateStackEntries(ctx, 0, 2)) || (e = IntersectBuiltin(ctx, 2, 1, 0)) ||
+      (e = MoveToTop(ctx, 2)) || (e = DuplicateStackEntries(ctx, 1, 1)) ||
+      (e = SetdiffBuiltin(ctx, 2, 2, 0)) || (e = MoveToTop(ctx, 3)) || (e = MoveToTop(ctx, 3)) ||
+      (e = SetdiffBuiltin(ctx, 2, 2, 0)) || (e = MoveToTop(ctx, 2)) || (e = Swap(ctx)) ||
+      (e = UnionBuiltin(ctx, 2, 1, 0)))
+    return e;
+  if (outputs == 1) return DropStackEntries(ctx, 1, 2);
+  if (outputs == 2) return DropStackEntries(ctx, 1, 1);
+  e = MoveToTop(ctx, 2);
+  return e ? e : Swap(ctx);
+}
+
+// ismember(a, s): a logical array of a's shape, true where a's element is
+// in s.
+ErrCode IsmemberBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  Shape shape;
+  if ((e = GetValueShape(ctx, 1, &shape))) return e;
+  // a s -> s j i u -> j u s -> j iu
+  if ((e = Swap(ctx)) || (e = Unique(ctx, 3)) || (e = DropStackEntries(ctx, 1, 1))) return e;
+  int32_t nU = ElementCount(ctx, 0);
+  if ((e = MoveToTop(ctx, 2)) || (e = IntersectBuiltin(ctx, 2, 2, 0)) || (e = Drop(ctx))) return e;
+  DataScratch scratch(ctx);
+  double *found, *groups, *flags;
+  int32_t nFound, n;
+  if ((e = CopyElements(ctx, 0, &scratch, &found, &nFound)) ||
+      (e = CopyElements(ctx, 1, &scratch, &groups, &n)) ||
+      (e = ReserveDoubles(&scratch, ctx, nU, &flags)))
+    return e;
+  for (int32_t q = 0; q < nU; q++) flags[q] = 0;
+  for (int32_t t = 0; t < nFound; t++) {
+    auto q = static_cast<int32_t>(found[t]) - 1;
+    if (q >= 0 && q < nU) flags[q] = 1;
+  }
+  uint8_t* out;
+  if ((e = PushLogicalArray(ctx, shape.ndims, shape.dims, &out))) return e;
+  for (int32_t p = 0; p < n && p < shape.count; p++) {
+    auto q = static_cast<int32_t>(groups[p]) - 1;
+    out[p] = q >= 0 && q < nU && flags[q] != 0;
+  }
+  return DropStackEntries(ctx, 1, 2);
+}
+
+}  // namespace vke
