@@ -74,7 +74,7 @@ template <bool kCx>
 void RunFilter(const Coefficients& c, const Elements& x, const Elements& y, const Elements& z,
                const DimLayout& layout) {
   int32_t m = std::max(c.na, c.nb) - 1;
-  int64_t signals = int64_t(layout.count) * layout.stride;
+  int64_t signals = x.count == 0 ? 0 : int64_t(layout.count) * layout.stride;
   for (int64_t s = 0; s < signals; s++) {
     int64_t first = (s / layout.stride) * layout.length * layout.stride + s % layout.stride;
     for (int32_t t = 0; t < layout.length; t++) {
@@ -159,7 +159,8 @@ ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
   xv = ViewNumeric(ctx, depthX);
   DimLayout layout;
   NextNonSingletonDim(xv.shape.ndims, xv.shape.dims, &dim, &layout);
-  int32_t signals = layout.count * layout.stride;
+  // Empty arrays may give products of dimensions beyond 32 bits.
+  int32_t signals = xv.shape.count == 0 ? 0 : layout.count * layout.stride;
   int32_t m = std::max(c.na, c.nb) - 1;
   if (haveState) {
     NumericView zi = ViewNumeric(ctx, 0);

@@ -243,6 +243,20 @@ TEST_F(SetTest, DifferencesAndMembership) {
   DescAt(ctx_, 0)->word = 7;  // an object
   PushRow(ctx_, {1});
   Run(IsmemberBuiltin, 2, 1, kErrWrongTypeOverload);
+
+  // A list with an array, or a structure, is refused by every operation.
+  for (BuiltinFn fn :
+       {UnionBuiltin, IntersectBuiltin, SetdiffBuiltin, SetxorBuiltin, IsmemberBuiltin}) {
+    test::PushStringList(ctx_, {"a"});
+    PushRow(ctx_, {1, 2});
+    EXPECT_NE(fn(ctx_, 2, 1, 0), kOk);
+    Drop(ctx_, EntryCount(ctx_));
+    PushRow(ctx_, {1});
+    ASSERT_EQ(PushListFromEntries(ctx_, 1, false, "f", 1), kOk);
+    PushRow(ctx_, {1});
+    EXPECT_NE(fn(ctx_, 2, 1, 0), kOk);
+    Drop(ctx_, EntryCount(ctx_));
+  }
 }
 
 }  // namespace
