@@ -12,14 +12,6 @@ namespace vke {
 
 namespace {
 
-// Replaces the top two plain scalars by num / den.
-ErrCode ScalarQuotient(EngineContext* ctx, const MatrixOperand& num, const MatrixOperand& den) {
-  if (!num.im && !den.im) return ReplacePairByScalar(ctx, num.re[0] / den.re[0], 0, false);
-  double re, im;
-  DivideComplex(num.re[0], num.im ? num.im[0] : 0, den.re[0], den.im ? den.im[0] : 0, &re, &im);
-  return ReplacePairByScalar(ctx, re, im, true);
-}
-
 // The plain double on top for inv and det: 44 for any other value, the
 // given code when it is not square.
 ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
@@ -34,7 +26,6 @@ ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
 ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kTop, '/');
   MatrixOperand b = ReadMatrixOperand(ctx, 1), a = ReadMatrixOperand(ctx, 0);
-  if (a.IsScalar() && b.IsScalar()) return ScalarQuotient(ctx, b, a);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '/');
   if (!a.IsSquare()) {
     ErrCode e = ReplaceTopByPseudoInverse(ctx);
@@ -62,7 +53,6 @@ ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
 ErrCode MldivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kBelow, '\\');
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
-  if (a.IsScalar() && b.IsScalar()) return ScalarQuotient(ctx, b, a);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '\\');
   if (!a.IsSquare()) {
     ErrCode e = RollStackEntries(ctx, 2, 1);

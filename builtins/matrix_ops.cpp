@@ -35,18 +35,6 @@ ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t op
   return ElementwiseArith(ctx, 2, 1, option);
 }
 
-ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool complex) {
-  ErrCode e = Drop(ctx, 2);
-  if (e) return e;
-  // Two entries were dropped, so the exact fit always succeeds.
-  uint8_t* data;
-  e = PushEntry(ctx, complex ? kFlagComplex : 0, complex ? 2 : 1, 1, true, &data);
-  if (e) return e;
-  Store<double>(data, re);
-  if (complex) Store<double>(data + 8, im);
-  return kOk;
-}
-
 ErrCode MakeBelowTopComplex(EngineContext* ctx) {
   ErrCode e = RollStackEntries(ctx, 2, 1);
   if (!e) e = MakeTopComplex(ctx, nullptr);

@@ -39,9 +39,6 @@ enum class ScalarRule : uint8_t {
 // else the elementwise operation of the option character.
 ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option);
 
-// Replaces the top two entries by one scalar, complex when complex is set.
-ErrCode ReplacePairByScalar(EngineContext* ctx, double re, double im, bool complex);
-
 // Gives the plain double below the top a zero imaginary block (3 when the
 // data stack has no room for it).
 ErrCode MakeBelowTopComplex(EngineContext* ctx);

@@ -18,24 +18,9 @@ namespace {
 // Integer exponents of a matrix base.
 constexpr double kMaxMatrixExponent = 1023;
 
-// Both operands scalars. A negative real base with a non-integer exponent,
-// and complex operands, take the elementwise power, whose complex result is
+// Both operands scalars: the elementwise power, whose complex result is
 // kept real when its imaginary part is zero.
-ErrCode ScalarPower(EngineContext* ctx, const MatrixOperand& base, const MatrixOperand& exponent) {
-  double a = base.re[0], p = exponent.re[0];
-  bool complex = base.im || exponent.im || (a < 0 && p != 2 && p != std::floor(p));
-  if (!complex) {
-    double r;
-    if (p == 2) {
-      r = a * a;
-    } else if (!(a < 0)) {
-      r = std::pow(a, p);
-    } else {
-      r = std::pow(-a, p);
-      if (std::fmod(p, 2) != 0) r = -r;
-    }
-    return ReplacePairByScalar(ctx, r, 0, false);
-  }
+ErrCode ScalarPower(EngineContext* ctx) {
   ErrCode e = ElementwiseArith(ctx, 2, 1, '^');
   if (e) return e;
   MatrixOperand r = ReadMatrixOperand(ctx, 0);
@@ -124,7 +109,7 @@ ErrCode MatrixToIntegerPower(EngineContext* ctx, int32_t k) {
 ErrCode MpowerBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '^');
   MatrixOperand base = ReadMatrixOperand(ctx, 1), exponent = ReadMatrixOperand(ctx, 0);
-  if (base.IsScalar() && exponent.IsScalar()) return ScalarPower(ctx, base, exponent);
+  if (base.IsScalar() && exponent.IsScalar()) return ScalarPower(ctx);
   if (base.IsScalar()) return ScalarToMatrixPower(ctx);
   if (exponent.IsScalar() && !exponent.im) {
     double p = exponent.re[0];

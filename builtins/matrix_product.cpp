@@ -130,12 +130,6 @@ void MultiplyComplexMatrices(int32_t m, int32_t k, int32_t n, const double* a, c
 ErrCode MtimesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '*');
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
-  if (a.IsScalar() && b.IsScalar()) {
-    double xr = a.re[0], xi = a.im ? a.im[0] : 0, yr = b.re[0], yi = b.im ? b.im[0] : 0;
-    bool complex = a.im || b.im;
-    if (!complex) return ReplacePairByScalar(ctx, xr * yr, 0, false);
-    return ReplacePairByScalar(ctx, xr * yr - xi * yi, xr * yi + xi * yr, true);
-  }
   if (a.IsScalar() || b.IsScalar()) return ElementwiseArith(ctx, 2, 1, '*');
   int32_t m = a.rows, k = a.cols, n = b.cols;
   if (k != b.rows) return kErrIncompSize;

@@ -7,6 +7,7 @@
 
 #include "builtins/builtin.hpp"
 #include "compiler/opcodes.hpp"
+#include "engine/value_read.hpp"
 #include "tests/builtins/stack_values.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
@@ -14,16 +15,17 @@
 namespace vke {
 namespace {
 
+using test::ArrayValue;
 using test::BuiltinStandIn;
 using test::Dims;
 using test::Elems;
 using test::EntryCount;
+using test::PushArray;
 using test::PushColumn;
 using test::PushRow;
-using test::Read;
+using test::ReadArray;
 using test::ReadStringList;
 using test::TestHost;
-using test::Value;
 using Strings = std::vector<std::string>;
 
 const double kNaN = std::nan("");
@@ -69,8 +71,8 @@ class SetTest : public ::testing::Test {
  protected:
   SetTest() {
     // The real builtins serve once they answer.
-    PushRow(ctx_, {1});
-    PushRow(ctx_, {2});
+    PushRow(ctx_, "double", {1});
+    PushRow(ctx_, "double", {2});
     const BuiltinDispatch& vertcat = GetBuiltinDispatch(kOpVertcat);
     if (vertcat.fn(ctx_, 2, 1, vertcat.option) == kErrNotSupported) {
       vertcat_.emplace(kOpVertcat, &StackColumns);
@@ -80,12 +82,13 @@ class SetTest : public ::testing::Test {
   }
 
   // Runs a builtin on two values (or one) and reads its outputs.
-  std::vector<Value> Run(BuiltinFn fn, int32_t nargin, int32_t nargout, ErrCode expected = kOk) {
-    std::vector<Value> out;
+  std::vector<ArrayValue> Run(BuiltinFn fn, int32_t nargin, int32_t nargout,
+                              ErrCode expected = kOk) {
+    std::vector<ArrayValue> out;
     EXPECT_EQ(fn(ctx_, nargin, nargout, 0), expected);
     if (expected == kOk) {
       EXPECT_EQ(EntryCount(ctx_), nargout);
-      for (int32_t k = 0; k < nargout; k++) out.push_back(Read(ctx_, k));
+      for (int32_t k = 0; k < nargout; k++) out.push_back(ReadArray(ctx_, k));
     }
     Drop(ctx_, EntryCount(ctx_));
     return out;
@@ -97,22 +100,22 @@ class SetTest : public ::testing::Test {
 };
 
 TEST_F(SetTest, UniqueOfArrays) {
-  PushRow(ctx_, {3, 1, 3, 2});
-  std::vector<Value> out = Run(UniqueBuiltin, 1, 1);
+  PushRow(ctx_, "double", {3, 1, 3, 2});
+  std::vector<ArrayValue> out = Run(UniqueBuiltin, 1, 1);
   EXPECT_EQ(out[0].dims, (Dims{1, 3}));
   EXPECT_EQ(out[0].re, (Elems{1, 2, 3}));
   PushColumn(ctx_, {3, 1, 3});
   out = Run(UniqueBuiltin, 1, 1);
   EXPECT_EQ(out[0].dims, (Dims{2, 1}));
   EXPECT_EQ(out[0].re, (Elems{1, 3}));
-  PushRow(ctx_, {3, 1, 3});
+  PushRow(ctx_, "double", {3, 1, 3});
   out = Run(UniqueBuiltin, 1, 3);
   EXPECT_EQ(out[0].re, (Elems{1, 3}));
   EXPECT_EQ(out[1].re, (Elems{2, 1}));  // first occurrences
   EXPECT_EQ(out[2].re, (Elems{2, 1, 2}));
 
   // Every NaN is its own value, placed last, and does not split equal values.
-  PushRow(ctx_, {kNaN, 4, kNaN, 1, 4});
+  PushRow(ctx_, "double", {kNaN, 4, kNaN, 1, 4});
   out = Run(UniqueBuiltin, 1, 3);
   ASSERT_EQ(out[0].re.size(), 4u);
   EXPECT_EQ(Elems(out[0].re.begin(), out[0].re.begin() + 2), (Elems{1, 4}));
@@ -120,7 +123,7 @@ TEST_F(SetTest, UniqueOfArrays) {
   EXPECT_EQ(out[1].re, (Elems{4, 2, 1, 3}));
   EXPECT_EQ(out[2].re, (Elems{3, 2, 4, 1, 2}));
   // A matrix becomes a column.
-  test::PushMatrix(ctx_, 2, 2, {4, 4, 1, 4});
+  test::PushArray(ctx_, "double", {2, 2}, {4, 4, 1, 4});
   out = Run(UniqueBuiltin, 1, 2);
   EXPECT_EQ(out[0].dims, (Dims{2, 1}));
   EXPECT_EQ(out[0].re, (Elems{1, 4}));
@@ -128,7 +131,7 @@ TEST_F(SetTest, UniqueOfArrays) {
 
   // Complex values sort by modulus: values of one modulus that differ stay
   // apart, equal ones are one value even when they are not adjacent.
-  PushRow(ctx_, {0, 1, 0, 1}, {1, 0, 1, 0});
+  PushRow(ctx_, "double", {0, 1, 0, 1}, {1, 0, 1, 0});
   out = Run(UniqueBuiltin, 1, 3);
   EXPECT_EQ(out[0].re, (Elems{0, 1}));
   EXPECT_EQ(out[0].im, (Elems{1, 0}));
@@ -137,14 +140,14 @@ TEST_F(SetTest, UniqueOfArrays) {
   // Other classes keep their class.
   test::PushString(ctx_, "hello");
   out = Run(UniqueBuiltin, 1, 1);
-  EXPECT_EQ(out[0].cls, ValueClass::kChar);
+  EXPECT_EQ(out[0].cls, "char");
   EXPECT_EQ(out[0].re, (Elems{'e', 'h', 'l', 'o'}));
-  test::PushTyped(ctx_, kCodeInt16, {3, 1}, {-2, 7, -2});
+  PushArray(ctx_, "int16", {3, 1}, {-2, 7, -2});
   out = Run(UniqueBuiltin, 1, 2);
-  EXPECT_EQ(out[0].code, kCodeInt16);
+  EXPECT_EQ(out[0].cls, "int16");
   EXPECT_EQ(out[0].re, (Elems{-2, 7}));
   EXPECT_EQ(out[1].re, (Elems{1, 2}));
-  test::PushSingle(ctx_, {2, 2, 2}, {1, 0, 1, 0, 2, 2, 0, 1});
+  PushArray(ctx_, "single", {2, 2, 2}, {1, 0, 1, 0, 2, 2, 0, 1});
   out = Run(UniqueBuiltin, 1, 1);
   EXPECT_EQ(out[0].dims, (Dims{3, 1}));
   EXPECT_EQ(out[0].re, (Elems{0, 1, 2}));
@@ -154,7 +157,7 @@ TEST_F(SetTest, UniqueOfArrays) {
   EXPECT_EQ(out[0].dims, (Dims{0, 0}));
   EXPECT_EQ(out[2].dims, (Dims{0, 0}));
   ASSERT_EQ(PushListFromEntries(ctx_, 0, false, nullptr, 0), kOk);
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
   ASSERT_EQ(PushListFromEntries(ctx_, 2, false, nullptr, 0), kOk);
   Run(UniqueBuiltin, 1, 1, kErrWrongType);
 }
@@ -163,34 +166,34 @@ TEST_F(SetTest, UniqueOfStrings) {
   test::PushStringList(ctx_, {"b", "a", "b", "ab"});
   ASSERT_EQ(UniqueBuiltin(ctx_, 1, 3, 0), kOk);
   EXPECT_EQ(ReadStringList(ctx_, 0), (Strings{"a", "ab", "b"}));
-  EXPECT_EQ(Read(ctx_, 1).re, (Elems{2, 4, 1}));
-  EXPECT_EQ(Read(ctx_, 2).re, (Elems{3, 1, 3, 2}));
+  EXPECT_EQ(ReadArray(ctx_, 1).re, (Elems{2, 4, 1}));
+  EXPECT_EQ(ReadArray(ctx_, 2).re, (Elems{3, 1, 3, 2}));
 }
 
 TEST_F(SetTest, UnionAndIntersect) {
-  PushRow(ctx_, {1, 2});
-  PushRow(ctx_, {2, 3});
-  std::vector<Value> out = Run(UnionBuiltin, 2, 3);
+  PushRow(ctx_, "double", {1, 2});
+  PushRow(ctx_, "double", {2, 3});
+  std::vector<ArrayValue> out = Run(UnionBuiltin, 2, 3);
   EXPECT_EQ(out[0].dims, (Dims{3, 1}));
   EXPECT_EQ(out[0].re, (Elems{1, 2, 3}));
   EXPECT_EQ(out[1].re, (Elems{1, 2}));
   EXPECT_EQ(out[2].re, Elems{2});
 
-  PushRow(ctx_, {1, 2, 3});
-  PushRow(ctx_, {3, 1, 5});
+  PushRow(ctx_, "double", {1, 2, 3});
+  PushRow(ctx_, "double", {3, 1, 5});
   out = Run(IntersectBuiltin, 2, 3);
   EXPECT_EQ(out[0].dims, (Dims{2, 1}));
   EXPECT_EQ(out[0].re, (Elems{1, 3}));
   EXPECT_EQ(out[1].re, (Elems{1, 3}));
   EXPECT_EQ(out[2].re, (Elems{2, 1}));
-  PushRow(ctx_, {4, 4, kNaN});
-  PushRow(ctx_, {kNaN, 4, 4});
+  PushRow(ctx_, "double", {4, 4, kNaN});
+  PushRow(ctx_, "double", {kNaN, 4, 4});
   out = Run(IntersectBuiltin, 2, 3);
   EXPECT_EQ(out[0].re, Elems{4});  // NaN is in neither
   EXPECT_EQ(out[1].re, Elems{1});
   EXPECT_EQ(out[2].re, Elems{2});
-  PushRow(ctx_, {1, 2});
-  PushRow(ctx_, {3});
+  PushRow(ctx_, "double", {1, 2});
+  PushRow(ctx_, "double", {3});
   out = Run(IntersectBuiltin, 2, 1);
   EXPECT_EQ(out[0].dims, (Dims{0, 0}));
 
@@ -203,35 +206,35 @@ TEST_F(SetTest, UnionAndIntersect) {
   test::PushStringList(ctx_, {"c", "b"});
   ASSERT_EQ(IntersectBuiltin(ctx_, 2, 2, 0), kOk);
   EXPECT_EQ(ReadStringList(ctx_), Strings{"b"});
-  EXPECT_EQ(Read(ctx_, 1).re, Elems{1});
+  EXPECT_EQ(ReadArray(ctx_, 1).re, Elems{1});
   Drop(ctx_, 2);
 }
 
 TEST_F(SetTest, DifferencesAndMembership) {
-  PushRow(ctx_, {5, 1, 3});
-  PushRow(ctx_, {1});
-  std::vector<Value> out = Run(SetdiffBuiltin, 2, 2);
+  PushRow(ctx_, "double", {5, 1, 3});
+  PushRow(ctx_, "double", {1});
+  std::vector<ArrayValue> out = Run(SetdiffBuiltin, 2, 2);
   EXPECT_EQ(out[0].dims, (Dims{1, 2}));
   EXPECT_EQ(out[0].re, (Elems{3, 5}));
   EXPECT_EQ(out[1].re, (Elems{3, 1}));
-  PushRow(ctx_, {1});
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
+  PushRow(ctx_, "double", {1});
   Run(SetdiffBuiltin, 2, 3, kErrTooManyArgout);
 
-  PushRow(ctx_, {1, 2, 3});
-  PushRow(ctx_, {2, 5});
+  PushRow(ctx_, "double", {1, 2, 3});
+  PushRow(ctx_, "double", {2, 5});
   out = Run(SetxorBuiltin, 2, 3);
   EXPECT_EQ(out[0].re, (Elems{1, 3, 5}));
   EXPECT_EQ(out[1].re, (Elems{1, 3}));
   EXPECT_EQ(out[2].re, Elems{2});
 
-  PushRow(ctx_, {1, 5});
-  PushRow(ctx_, {5, 6});
+  PushRow(ctx_, "double", {1, 5});
+  PushRow(ctx_, "double", {5, 6});
   out = Run(IsmemberBuiltin, 2, 1);
-  EXPECT_EQ(out[0].cls, ValueClass::kLogical);
+  EXPECT_EQ(out[0].cls, "logical");
   EXPECT_EQ(out[0].re, (Elems{0, 1}));
-  test::PushMatrix(ctx_, 2, 2, {6, 1, 6, 7});
-  PushRow(ctx_, {6, 7});
+  test::PushArray(ctx_, "double", {2, 2}, {6, 1, 6, 7});
+  PushRow(ctx_, "double", {6, 7});
   out = Run(IsmemberBuiltin, 2, 1);
   EXPECT_EQ(out[0].dims, (Dims{2, 2}));
   EXPECT_EQ(out[0].re, (Elems{1, 0, 1, 1}));
@@ -241,19 +244,19 @@ TEST_F(SetTest, DifferencesAndMembership) {
 
   ASSERT_EQ(PushListFromEntries(ctx_, 0, false, nullptr, 0), kOk);
   DescAt(ctx_, 0)->word = 7;  // an object
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
   Run(IsmemberBuiltin, 2, 1, kErrWrongTypeOverload);
 
   // A list with an array, or a structure, is refused by every operation.
   for (BuiltinFn fn :
        {UnionBuiltin, IntersectBuiltin, SetdiffBuiltin, SetxorBuiltin, IsmemberBuiltin}) {
     test::PushStringList(ctx_, {"a"});
-    PushRow(ctx_, {1, 2});
+    PushRow(ctx_, "double", {1, 2});
     EXPECT_NE(fn(ctx_, 2, 1, 0), kOk);
     Drop(ctx_, EntryCount(ctx_));
-    PushRow(ctx_, {1});
+    PushRow(ctx_, "double", {1});
     ASSERT_EQ(PushListFromEntries(ctx_, 1, false, "f", 1), kOk);
-    PushRow(ctx_, {1});
+    PushRow(ctx_, "double", {1});
     EXPECT_NE(fn(ctx_, 2, 1, 0), kOk);
     Drop(ctx_, EntryCount(ctx_));
   }

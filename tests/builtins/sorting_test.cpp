@@ -14,14 +14,14 @@
 namespace vke {
 namespace {
 
+using test::ArrayValue;
 using test::Dims;
 using test::Elems;
 using test::EntryCount;
-using test::PushMatrix;
+using test::PushArray;
 using test::PushRow;
-using test::Read;
+using test::ReadArray;
 using test::TestHost;
-using test::Value;
 
 const double kNaN = std::nan("");
 
@@ -136,12 +136,13 @@ TEST(ShellSort, ComparatorsAndStablePermutations) {
 class SortTest : public ::testing::Test {
  protected:
   // Runs a builtin and reads its outputs, first output first; drops all.
-  std::vector<Value> Run(BuiltinFn fn, int32_t nargin, int32_t nargout, ErrCode expected = kOk) {
-    std::vector<Value> out;
+  std::vector<ArrayValue> Run(BuiltinFn fn, int32_t nargin, int32_t nargout,
+                              ErrCode expected = kOk) {
+    std::vector<ArrayValue> out;
     EXPECT_EQ(fn(ctx_, nargin, nargout, 0), expected);
     if (expected == kOk) {
       EXPECT_EQ(EntryCount(ctx_), std::max(nargout, 0));
-      for (int32_t k = 0; k < nargout; k++) out.push_back(Read(ctx_, k));
+      for (int32_t k = 0; k < nargout; k++) out.push_back(ReadArray(ctx_, k));
     }
     Drop(ctx_, EntryCount(ctx_));
     return out;
@@ -152,33 +153,33 @@ class SortTest : public ::testing::Test {
 };
 
 TEST_F(SortTest, SortsNumericArrays) {
-  PushRow(ctx_, {3, 1, 2});
+  PushRow(ctx_, "double", {3, 1, 2});
   EXPECT_EQ(Run(SortBuiltin, 1, 1)[0].re, (Elems{1, 2, 3}));
-  PushRow(ctx_, {3, 1, 2});
+  PushRow(ctx_, "double", {3, 1, 2});
   test::PushString(ctx_, "descend");
   EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{3, 2, 1}));
-  PushRow(ctx_, {3, 1, 2});
+  PushRow(ctx_, "double", {3, 1, 2});
   test::PushString(ctx_, "up");
   Run(SortBuiltin, 2, 1, kErrUnknownOpt);
-  PushRow(ctx_, {2, 1, 2});
-  std::vector<Value> out = Run(SortBuiltin, 1, 2);
+  PushRow(ctx_, "double", {2, 1, 2});
+  std::vector<ArrayValue> out = Run(SortBuiltin, 1, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 2, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1, 3}));
-  PushRow(ctx_, {2, 1, 2});
+  PushRow(ctx_, "double", {2, 1, 2});
   test::PushString(ctx_, "d");
   out = Run(SortBuiltin, 2, 2);
   EXPECT_EQ(out[1].re, (Elems{1, 3, 2}));
 
   // Matrices: down the columns by default, along the rows with dim 2.
-  PushMatrix(ctx_, 2, 2, {3, 1, 1, 2});
+  PushArray(ctx_, "double", {2, 2}, {3, 1, 1, 2});
   out = Run(SortBuiltin, 1, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 1, 3, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1, 1, 2}));
-  PushMatrix(ctx_, 2, 2, {3, 1, 2, 1});
-  PushRow(ctx_, {2});
+  PushArray(ctx_, "double", {2, 2}, {3, 1, 2, 1});
+  PushRow(ctx_, "double", {2});
   EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{1, 3, 1, 2}));
-  PushMatrix(ctx_, 2, 2, {3, 1, 2, 1});
-  PushRow(ctx_, {0});
+  PushArray(ctx_, "double", {2, 2}, {3, 1, 2, 1});
+  PushRow(ctx_, "double", {0});
   Run(SortBuiltin, 2, 1, kErrBadDim);
 
   // Along the third dimension of an N-D array.
@@ -186,99 +187,99 @@ TEST_F(SortTest, SortsNumericArrays) {
   const int32_t dims[3] = {1, 2, 2};
   ASSERT_EQ(PushNewArray(ctx_, 3, dims, &re, nullptr), kOk);
   std::copy_n(Elems{5, 6, 1, 9}.begin(), 4, re);
-  PushRow(ctx_, {3});
+  PushRow(ctx_, "double", {3});
   EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{1, 6, 5, 9}));
 
   // Complex values by modulus, stable.
-  PushRow(ctx_, {3, 1, 0, 5}, {4, 0, 1, 0});
+  PushRow(ctx_, "double", {3, 1, 0, 5}, {4, 0, 1, 0});
   out = Run(SortBuiltin, 1, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 0, 3, 5}));
   EXPECT_EQ(out[0].im, (Elems{0, 1, 4, 0}));
   EXPECT_EQ(out[1].re, (Elems{2, 3, 1, 4}));
 
   // With no output the arguments go.
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
   Run(SortBuiltin, 1, 0);
 }
 
 TEST_F(SortTest, SortsOtherClassesAndLists) {
-  test::PushTyped(ctx_, kCodeInt8, {1, 4}, {3, -1, 2, -1});
-  std::vector<Value> out = Run(SortBuiltin, 1, 2);
-  EXPECT_EQ(out[0].code, kCodeInt8);
+  PushArray(ctx_, "int8", {1, 4}, {3, -1, 2, -1});
+  std::vector<ArrayValue> out = Run(SortBuiltin, 1, 2);
+  EXPECT_EQ(out[0].cls, "int8");
   EXPECT_EQ(out[0].re, (Elems{-1, -1, 2, 3}));
   EXPECT_EQ(out[1].re, (Elems{2, 4, 3, 1}));
   test::PushString(ctx_, "cab");
   out = Run(SortBuiltin, 1, 1);
-  EXPECT_EQ(out[0].cls, ValueClass::kChar);
+  EXPECT_EQ(out[0].cls, "char");
   EXPECT_EQ(out[0].re, (Elems{'a', 'b', 'c'}));
-  test::PushSingle(ctx_, {1, 3}, {2, -1, 0}, {0, 0, 3});
+  PushArray(ctx_, "single", {1, 3}, {2, -1, 0}, {0, 0, 3});
   out = Run(SortBuiltin, 1, 1);
   EXPECT_EQ(out[0].re, (Elems{-1, 2, 0}));
   EXPECT_EQ(out[0].im, (Elems{0, 0, 3}));
-  test::PushTyped(ctx_, kCodeUInt64, {2, 1}, {7, 3});
+  PushArray(ctx_, "uint64", {2, 1}, {7, 3});
   EXPECT_EQ(Run(SortBuiltin, 1, 1)[0].re, (Elems{3, 7}));
 
   test::PushStringList(ctx_, {"b", "a", "ab"});
   EXPECT_EQ(SortBuiltin(ctx_, 1, 2, 0), kOk);
   EXPECT_EQ(test::ReadStringList(ctx_, 0), (std::vector<std::string>{"a", "ab", "b"}));
-  EXPECT_EQ(Read(ctx_, 1).re, (Elems{2, 3, 1}));
+  EXPECT_EQ(ReadArray(ctx_, 1).re, (Elems{2, 3, 1}));
   Drop(ctx_, 2);
   test::PushStringList(ctx_, {"b", "a", "ab", "b"});
   test::PushString(ctx_, "descend");
   EXPECT_EQ(SortBuiltin(ctx_, 2, 2, 0), kOk);
   EXPECT_EQ(test::ReadStringList(ctx_, 0), (std::vector<std::string>{"b", "b", "ab", "a"}));
-  EXPECT_EQ(Read(ctx_, 1).re, (Elems{1, 4, 3, 2}));
+  EXPECT_EQ(ReadArray(ctx_, 1).re, (Elems{1, 4, 3, 2}));
   Drop(ctx_, 2);
 
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
   ASSERT_EQ(PushListFromEntries(ctx_, 1, false, nullptr, 0), kOk);
   Run(SortBuiltin, 1, 1, kErrWrongType);  // an element that is not text
   test::PushStringList(ctx_, {"a"});
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
   test::PushString(ctx_, "a");
   Run(SortBuiltin, 3, 1, kErrTooManyArgin);
 }
 
 TEST_F(SortTest, FindInStorageOrder) {
-  PushMatrix(ctx_, 2, 2, {0, 1, 1, 0});
-  std::vector<Value> out = Run(FindBuiltin, 1, 1);
+  PushArray(ctx_, "double", {2, 2}, {0, 1, 1, 0});
+  std::vector<ArrayValue> out = Run(FindBuiltin, 1, 1);
   EXPECT_EQ(out[0].dims, (Dims{2, 1}));
   EXPECT_EQ(out[0].re, (Elems{2, 3}));
-  PushMatrix(ctx_, 2, 2, {0, 1, 1, 0});
+  PushArray(ctx_, "double", {2, 2}, {0, 1, 1, 0});
   out = Run(FindBuiltin, 1, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1}));
 
-  PushRow(ctx_, {1, 1, 1, 0, 1});
-  PushRow(ctx_, {2});
+  PushRow(ctx_, "double", {1, 1, 1, 0, 1});
+  PushRow(ctx_, "double", {2});
   out = Run(FindBuiltin, 2, 1);
   EXPECT_EQ(out[0].dims, (Dims{1, 2}));
   EXPECT_EQ(out[0].re, (Elems{1, 2}));
-  PushRow(ctx_, {1, 1, 1, 0, 1});
-  PushRow(ctx_, {2});
+  PushRow(ctx_, "double", {1, 1, 1, 0, 1});
+  PushRow(ctx_, "double", {2});
   test::PushString(ctx_, "last");
   EXPECT_EQ(Run(FindBuiltin, 3, 1)[0].re, (Elems{5, 3}));
-  PushRow(ctx_, {1});
-  PushRow(ctx_, {1});
+  PushRow(ctx_, "double", {1});
+  PushRow(ctx_, "double", {1});
   test::PushString(ctx_, "x");
   Run(FindBuiltin, 3, 1, kErrUnknownOpt);
 
   // NaN and either part of a complex value count; values keep the class.
-  PushRow(ctx_, {kNaN});
+  PushRow(ctx_, "double", {kNaN});
   EXPECT_EQ(Run(FindBuiltin, 1, 1)[0].re, Elems{1});
-  PushRow(ctx_, {0, 0, 2}, {0, 1, 0});
+  PushRow(ctx_, "double", {0, 0, 2}, {0, 1, 0});
   out = Run(FindBuiltin, 1, 3);
   EXPECT_EQ(out[1].re, (Elems{2, 3}));
   EXPECT_EQ(out[2].re, (Elems{0, 2}));
   EXPECT_EQ(out[2].im, (Elems{1, 0}));
-  test::PushTyped(ctx_, kCodeInt8, {3, 1}, {0, -4, 5});
+  PushArray(ctx_, "int8", {3, 1}, {0, -4, 5});
   out = Run(FindBuiltin, 1, 3);
   EXPECT_EQ(out[0].re, (Elems{2, 3}));
-  EXPECT_EQ(out[2].code, kCodeInt8);
+  EXPECT_EQ(out[2].cls, "int8");
   EXPECT_EQ(out[2].dims, (Dims{2, 1}));
   EXPECT_EQ(out[2].re, (Elems{-4, 5}));
-  test::PushTyped(ctx_, kCodeUInt8, {1, 2}, {1, 0}, kKindLogical);
-  EXPECT_EQ(Run(FindBuiltin, 1, 3)[2].cls, ValueClass::kLogical);
+  PushArray(ctx_, "logical", {1, 2}, {1, 0});
+  EXPECT_EQ(Run(FindBuiltin, 1, 3)[2].cls, "logical");
 
   ASSERT_EQ(PushEmptyMatrix(ctx_), kOk);
   out = Run(FindBuiltin, 1, 2);
@@ -296,11 +297,11 @@ TEST_F(SortTest, FindInStorageOrder) {
 }
 
 TEST_F(SortTest, CountsNonzeroElements) {
-  PushRow(ctx_, {0, kNaN, 2});
+  PushRow(ctx_, "double", {0, kNaN, 2});
   EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{2});
-  test::PushTyped(ctx_, kCodeInt64, {1, 3}, {0, -1, 0});
+  PushArray(ctx_, "int64", {1, 3}, {0, -1, 0});
   EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{1});
-  test::PushSingle(ctx_, {1, 2}, {0, 0}, {0, 1});
+  PushArray(ctx_, "single", {1, 2}, {0, 0}, {0, 1});
   EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{1});
   ASSERT_EQ(PushListFromEntries(ctx_, 0, false, nullptr, 0), kOk);
   Run(NnzBuiltin, 1, 1, kErrWrongTypeOverload);
