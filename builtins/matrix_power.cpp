@@ -43,7 +43,10 @@ ErrCode ScalarToMatrixPower(EngineContext* ctx) {
   DataScratch scratch(ctx);
   uint32_t at;
   uint64_t parts = complex ? 2 : 1;
-  if ((e = scratch.Reserve(8 * parts * (2ull * n + 1) * n, &at))) return e;
+  if ((e = scratch.Reserve(8 * parts * (2ull * n + 1) * n, &at))) {
+    Drop(ctx);
+    return e;
+  }
   auto* work = reinterpret_cast<double*>(ctx->Bytes() + at);
   m = ReadMatrixOperand(ctx, 1);
   double* result = ReadMatrixOperand(ctx, 0).re;

@@ -1,7 +1,8 @@
 // unique and the set operations built on it: union, intersect, setdiff,
 // setxor and ismember, for arrays of every numeric class and for lists of
-// strings. The set operations compose unique, sort, concatenation and
-// selection on the value stack; their index outputs are double rows.
+// strings. The set operations compose unique, concatenation (the vertcat
+// and join builtins) and selection on the value stack; their index outputs
+// are double rows.
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -77,7 +78,7 @@ ErrCode CopyElements(EngineContext* ctx, int32_t depth, DataScratch* scratch, do
   return kOk;
 }
 
-// Scratch of n doubles (4-byte integers share it where needed).
+// Scratch of n doubles.
 ErrCode ReserveDoubles(DataScratch* scratch, EngineContext* ctx, int64_t n, double** out) {
   uint32_t at;
   ErrCode e = scratch->Reserve(8ull * n, &at);
