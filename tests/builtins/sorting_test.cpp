@@ -6,22 +6,13 @@
 #include <numeric>
 #include <random>
 
-#include "builtins/builtin.hpp"
 #include "builtins/shell_sort.hpp"
 #include "tests/builtins/stack_values.hpp"
-#include "tests/host/test_host.hpp"
 
 namespace vke {
 namespace {
 
-using test::ArrayValue;
-using test::Dims;
-using test::Elems;
-using test::EntryCount;
-using test::PushArray;
-using test::PushRow;
-using test::ReadArray;
-using test::TestHost;
+using namespace test;
 
 const double kNaN = std::nan("");
 
@@ -135,176 +126,106 @@ TEST(ShellSort, ComparatorsAndStablePermutations) {
 
 class SortTest : public ::testing::Test {
  protected:
-  // Runs a builtin and reads its outputs, first output first; drops all.
-  std::vector<ArrayValue> Run(BuiltinFn fn, int32_t nargin, int32_t nargout,
-                              ErrCode expected = kOk) {
-    std::vector<ArrayValue> out;
-    EXPECT_EQ(fn(ctx_, nargin, nargout, 0), expected);
-    if (expected == kOk) {
-      EXPECT_EQ(EntryCount(ctx_), std::max(nargout, 0));
-      for (int32_t k = 0; k < nargout; k++) out.push_back(ReadArray(ctx_, k));
-    }
-    Drop(ctx_, EntryCount(ctx_));
-    return out;
-  }
-
   TestHost host_;
   EngineContext* ctx_ = host_.ctx();
 };
 
 TEST_F(SortTest, SortsNumericArrays) {
-  PushRow(ctx_, "double", {3, 1, 2});
-  EXPECT_EQ(Run(SortBuiltin, 1, 1)[0].re, (Elems{1, 2, 3}));
-  PushRow(ctx_, "double", {3, 1, 2});
-  test::PushString(ctx_, "descend");
-  EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{3, 2, 1}));
-  PushRow(ctx_, "double", {3, 1, 2});
-  test::PushString(ctx_, "up");
-  Run(SortBuiltin, 2, 1, kErrUnknownOpt);
-  PushRow(ctx_, "double", {2, 1, 2});
-  std::vector<ArrayValue> out = Run(SortBuiltin, 1, 2);
+  EXPECT_EQ(Result(ctx_, SortBuiltin, {Row({3, 1, 2})}).re, (Elems{1, 2, 3}));
+  EXPECT_EQ(Result(ctx_, SortBuiltin, {Row({3, 1, 2}), Text("descend")}).re, (Elems{3, 2, 1}));
+  EXPECT_EQ(Failure(ctx_, SortBuiltin, {Row({3, 1, 2}), Text("up")}), kErrUnknownOpt);
+  std::vector<ArrayValue> out = Outputs(ctx_, SortBuiltin, {Row({2, 1, 2})}, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 2, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1, 3}));
-  PushRow(ctx_, "double", {2, 1, 2});
-  test::PushString(ctx_, "d");
-  out = Run(SortBuiltin, 2, 2);
-  EXPECT_EQ(out[1].re, (Elems{1, 3, 2}));
+  EXPECT_EQ(Outputs(ctx_, SortBuiltin, {Row({2, 1, 2}), Text("d")}, 2)[1].re, (Elems{1, 3, 2}));
 
-  // Matrices: down the columns by default, along the rows with dim 2.
-  PushArray(ctx_, "double", {2, 2}, {3, 1, 1, 2});
-  out = Run(SortBuiltin, 1, 2);
+  // Matrices down the columns by default, along the rows with dim 2; an
+  // N-D array along its third dimension.
+  out = Outputs(ctx_, SortBuiltin, {Mat(2, 2, {3, 1, 1, 2})}, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 1, 3, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1, 1, 2}));
-  PushArray(ctx_, "double", {2, 2}, {3, 1, 2, 1});
-  PushRow(ctx_, "double", {2});
-  EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{1, 3, 1, 2}));
-  PushArray(ctx_, "double", {2, 2}, {3, 1, 2, 1});
-  PushRow(ctx_, "double", {0});
-  Run(SortBuiltin, 2, 1, kErrBadDim);
-
-  // Along the third dimension of an N-D array.
-  double* re;
-  const int32_t dims[3] = {1, 2, 2};
-  ASSERT_EQ(PushNewArray(ctx_, 3, dims, &re, nullptr), kOk);
-  std::copy_n(Elems{5, 6, 1, 9}.begin(), 4, re);
-  PushRow(ctx_, "double", {3});
-  EXPECT_EQ(Run(SortBuiltin, 2, 1)[0].re, (Elems{1, 6, 5, 9}));
+  EXPECT_EQ(Result(ctx_, SortBuiltin, {Mat(2, 2, {3, 1, 2, 1}), Row({2})}).re, (Elems{1, 3, 1, 2}));
+  EXPECT_EQ(Failure(ctx_, SortBuiltin, {Mat(2, 2, {3, 1, 2, 1}), Row({0})}), kErrBadDim);
+  EXPECT_EQ(Result(ctx_, SortBuiltin, {Of("double", {1, 2, 2}, {5, 6, 1, 9}), Row({3})}).re,
+            (Elems{1, 6, 5, 9}));
 
   // Complex values by modulus, stable.
-  PushRow(ctx_, "double", {3, 1, 0, 5}, {4, 0, 1, 0});
-  out = Run(SortBuiltin, 1, 2);
+  out = Outputs(ctx_, SortBuiltin, {Row({3, 1, 0, 5}, {4, 0, 1, 0})}, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 0, 3, 5}));
   EXPECT_EQ(out[0].im, (Elems{0, 1, 4, 0}));
   EXPECT_EQ(out[1].re, (Elems{2, 3, 1, 4}));
 
   // With no output the arguments go.
-  PushRow(ctx_, "double", {1});
-  Run(SortBuiltin, 1, 0);
+  Push(ctx_, Row({1}));
+  EXPECT_EQ(SortBuiltin(ctx_, 1, 0, 0), kOk);
+  EXPECT_EQ(EntryCount(ctx_), 0);
 }
 
 TEST_F(SortTest, SortsOtherClassesAndLists) {
-  PushArray(ctx_, "int8", {1, 4}, {3, -1, 2, -1});
-  std::vector<ArrayValue> out = Run(SortBuiltin, 1, 2);
+  std::vector<ArrayValue> out = Outputs(ctx_, SortBuiltin, {Of("int8", {1, 4}, {3, -1, 2, -1})}, 2);
   EXPECT_EQ(out[0].cls, "int8");
   EXPECT_EQ(out[0].re, (Elems{-1, -1, 2, 3}));
   EXPECT_EQ(out[1].re, (Elems{2, 4, 3, 1}));
-  test::PushString(ctx_, "cab");
-  out = Run(SortBuiltin, 1, 1);
-  EXPECT_EQ(out[0].cls, "char");
-  EXPECT_EQ(out[0].re, (Elems{'a', 'b', 'c'}));
-  PushArray(ctx_, "single", {1, 3}, {2, -1, 0}, {0, 0, 3});
-  out = Run(SortBuiltin, 1, 1);
-  EXPECT_EQ(out[0].re, (Elems{-1, 2, 0}));
-  EXPECT_EQ(out[0].im, (Elems{0, 0, 3}));
-  PushArray(ctx_, "uint64", {2, 1}, {7, 3});
-  EXPECT_EQ(Run(SortBuiltin, 1, 1)[0].re, (Elems{3, 7}));
+  ArrayValue v = Result(ctx_, SortBuiltin, {Text("cab")});
+  EXPECT_EQ(v.cls, "char");
+  EXPECT_EQ(v.re, (Elems{'a', 'b', 'c'}));
+  v = Result(ctx_, SortBuiltin, {Of("single", {1, 3}, {2, -1, 0}, {0, 0, 3})});
+  EXPECT_EQ(v.re, (Elems{-1, 2, 0}));
+  EXPECT_EQ(v.im, (Elems{0, 0, 3}));
+  EXPECT_EQ(Result(ctx_, SortBuiltin, {Of("uint64", {2, 1}, {7, 3})}).re, (Elems{3, 7}));
 
-  test::PushStringList(ctx_, {"b", "a", "ab"});
-  EXPECT_EQ(SortBuiltin(ctx_, 1, 2, 0), kOk);
-  EXPECT_EQ(test::ReadStringList(ctx_, 0), (std::vector<std::string>{"a", "ab", "b"}));
+  // Lists of strings: ascending by code units, stable; descending reversed.
+  Apply(ctx_, SortBuiltin, {List({"b", "a", "ab"})}, 2);
+  EXPECT_EQ(ReadStringList(ctx_, 0), (Strings{"a", "ab", "b"}));
   EXPECT_EQ(ReadArray(ctx_, 1).re, (Elems{2, 3, 1}));
   Drop(ctx_, 2);
-  test::PushStringList(ctx_, {"b", "a", "ab", "b"});
-  test::PushString(ctx_, "descend");
-  EXPECT_EQ(SortBuiltin(ctx_, 2, 2, 0), kOk);
-  EXPECT_EQ(test::ReadStringList(ctx_, 0), (std::vector<std::string>{"b", "b", "ab", "a"}));
+  Apply(ctx_, SortBuiltin, {List({"b", "a", "ab", "b"}), Text("descend")}, 2);
+  EXPECT_EQ(ReadStringList(ctx_, 0), (Strings{"b", "b", "ab", "a"}));
   EXPECT_EQ(ReadArray(ctx_, 1).re, (Elems{1, 4, 3, 2}));
   Drop(ctx_, 2);
-
-  PushRow(ctx_, "double", {1});
+  Push(ctx_, Row({1}));
   ASSERT_EQ(PushListFromEntries(ctx_, 1, false, nullptr, 0), kOk);
-  Run(SortBuiltin, 1, 1, kErrWrongType);  // an element that is not text
-  test::PushStringList(ctx_, {"a"});
-  PushRow(ctx_, "double", {1});
-  test::PushString(ctx_, "a");
-  Run(SortBuiltin, 3, 1, kErrTooManyArgin);
+  EXPECT_EQ(SortBuiltin(ctx_, 1, 1, 0), kErrWrongType);  // an element that is not text
+  Drop(ctx_);
+  EXPECT_EQ(Failure(ctx_, SortBuiltin, {List({"a"}), Row({1}), Text("a")}), kErrTooManyArgin);
 }
 
-TEST_F(SortTest, FindInStorageOrder) {
-  PushArray(ctx_, "double", {2, 2}, {0, 1, 1, 0});
-  std::vector<ArrayValue> out = Run(FindBuiltin, 1, 1);
-  EXPECT_EQ(out[0].dims, (Dims{2, 1}));
-  EXPECT_EQ(out[0].re, (Elems{2, 3}));
-  PushArray(ctx_, "double", {2, 2}, {0, 1, 1, 0});
-  out = Run(FindBuiltin, 1, 2);
+TEST_F(SortTest, FindAndCount) {
+  ArrayValue v = Result(ctx_, FindBuiltin, {Mat(2, 2, {0, 1, 1, 0})});
+  EXPECT_EQ(v.dims, (Dims{2, 1}));
+  EXPECT_EQ(v.re, (Elems{2, 3}));  // storage order, row by row
+  std::vector<ArrayValue> out = Outputs(ctx_, FindBuiltin, {Mat(2, 2, {0, 1, 1, 0})}, 2);
   EXPECT_EQ(out[0].re, (Elems{1, 2}));
   EXPECT_EQ(out[1].re, (Elems{2, 1}));
-
-  PushRow(ctx_, "double", {1, 1, 1, 0, 1});
-  PushRow(ctx_, "double", {2});
-  out = Run(FindBuiltin, 2, 1);
-  EXPECT_EQ(out[0].dims, (Dims{1, 2}));
-  EXPECT_EQ(out[0].re, (Elems{1, 2}));
-  PushRow(ctx_, "double", {1, 1, 1, 0, 1});
-  PushRow(ctx_, "double", {2});
-  test::PushString(ctx_, "last");
-  EXPECT_EQ(Run(FindBuiltin, 3, 1)[0].re, (Elems{5, 3}));
-  PushRow(ctx_, "double", {1});
-  PushRow(ctx_, "double", {1});
-  test::PushString(ctx_, "x");
-  Run(FindBuiltin, 3, 1, kErrUnknownOpt);
+  v = Result(ctx_, FindBuiltin, {Row({1, 1, 1, 0, 1}), Row({2})});
+  EXPECT_EQ(v.dims, (Dims{1, 2}));
+  EXPECT_EQ(v.re, (Elems{1, 2}));
+  EXPECT_EQ(Result(ctx_, FindBuiltin, {Row({1, 1, 1, 0, 1}), Row({2}), Text("last")}).re,
+            (Elems{5, 3}));
+  EXPECT_EQ(Failure(ctx_, FindBuiltin, {Row({1}), Row({1}), Text("x")}), kErrUnknownOpt);
 
   // NaN and either part of a complex value count; values keep the class.
-  PushRow(ctx_, "double", {kNaN});
-  EXPECT_EQ(Run(FindBuiltin, 1, 1)[0].re, Elems{1});
-  PushRow(ctx_, "double", {0, 0, 2}, {0, 1, 0});
-  out = Run(FindBuiltin, 1, 3);
+  EXPECT_EQ(Result(ctx_, FindBuiltin, {Row({kNaN})}).re, Elems{1});
+  out = Outputs(ctx_, FindBuiltin, {Row({0, 0, 2}, {0, 1, 0})}, 3);
   EXPECT_EQ(out[1].re, (Elems{2, 3}));
   EXPECT_EQ(out[2].re, (Elems{0, 2}));
   EXPECT_EQ(out[2].im, (Elems{1, 0}));
-  PushArray(ctx_, "int8", {3, 1}, {0, -4, 5});
-  out = Run(FindBuiltin, 1, 3);
+  out = Outputs(ctx_, FindBuiltin, {Of("int8", {3, 1}, {0, -4, 5})}, 3);
   EXPECT_EQ(out[0].re, (Elems{2, 3}));
   EXPECT_EQ(out[2].cls, "int8");
   EXPECT_EQ(out[2].dims, (Dims{2, 1}));
   EXPECT_EQ(out[2].re, (Elems{-4, 5}));
-  PushArray(ctx_, "logical", {1, 2}, {1, 0});
-  EXPECT_EQ(Run(FindBuiltin, 1, 3)[2].cls, "logical");
-
-  ASSERT_EQ(PushEmptyMatrix(ctx_), kOk);
-  out = Run(FindBuiltin, 1, 2);
-  EXPECT_EQ(out[0].dims, (Dims{0, 0}));
+  EXPECT_EQ(Outputs(ctx_, FindBuiltin, {Of("logical", {1, 2}, {1, 0})}, 3)[2].cls, "logical");
+  out = Outputs(ctx_, FindBuiltin, {Row({})}, 2);
   EXPECT_EQ(out[1].dims, (Dims{0, 0}));
-  double* re;
-  const int32_t dims[3] = {2, 2, 2};
-  ASSERT_EQ(PushNewArray(ctx_, 3, dims, &re, nullptr), kOk);
-  std::fill_n(re, 8, 1.0);
-  Run(FindBuiltin, 1, 2, kErrBadSize);
-  ASSERT_EQ(PushNewArray(ctx_, 3, dims, &re, nullptr), kOk);
-  std::fill_n(re, 8, 0.0);
-  re[6] = 1;
-  EXPECT_EQ(Run(FindBuiltin, 1, 1)[0].re, Elems{7});
-}
+  const Arg cube = Of("double", {2, 2, 2}, {0, 0, 0, 0, 0, 0, 1, 0});
+  EXPECT_EQ(Result(ctx_, FindBuiltin, {cube}).re, Elems{7});
+  EXPECT_EQ(Failure(ctx_, FindBuiltin, {cube}, 2), kErrBadSize);
 
-TEST_F(SortTest, CountsNonzeroElements) {
-  PushRow(ctx_, "double", {0, kNaN, 2});
-  EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{2});
-  PushArray(ctx_, "int64", {1, 3}, {0, -1, 0});
-  EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{1});
-  PushArray(ctx_, "single", {1, 2}, {0, 0}, {0, 1});
-  EXPECT_EQ(Run(NnzBuiltin, 1, 1)[0].re, Elems{1});
-  ASSERT_EQ(PushListFromEntries(ctx_, 0, false, nullptr, 0), kOk);
-  Run(NnzBuiltin, 1, 1, kErrWrongTypeOverload);
+  EXPECT_EQ(Result(ctx_, NnzBuiltin, {Row({0, kNaN, 2})}).re, Elems{2});
+  EXPECT_EQ(Result(ctx_, NnzBuiltin, {Of("int64", {1, 3}, {0, -1, 0})}).re, Elems{1});
+  EXPECT_EQ(Result(ctx_, NnzBuiltin, {Of("single", {1, 2}, {0, 0}, {0, 1})}).re, Elems{1});
+  EXPECT_EQ(Failure(ctx_, NnzBuiltin, {List({})}), kErrWrongTypeOverload);
 }
 
 }  // namespace
