@@ -32,7 +32,7 @@ void ConvolveParts(const MatrixOperand& a, const MatrixOperand& b, double* outRe
 // fills it by ConvolveParts; the operands (below it) are read afresh.
 template <typename Pass>
 ErrCode PushConvolution(EngineContext* ctx, int32_t rows, int32_t cols, Pass pass) {
-  bool complex = ((DescAt(ctx, 0)->flags | DescAt(ctx, 1)->flags) & kFlagComplex) != 0;
+  bool complex = ReadMatrixOperand(ctx, 0).im || ReadMatrixOperand(ctx, 1).im;
   ErrCode e = PushZeroMatrix(ctx, rows, cols, complex);
   if (e) return e;
   MatrixOperand a = ReadMatrixOperand(ctx, 2), b = ReadMatrixOperand(ctx, 1);
@@ -79,8 +79,8 @@ ErrCode PopConv2Shape(EngineContext* ctx, Conv2Shape* shape) {
 
 // conv(a, b [, dim]).
 ErrCode ConvBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, nargin, "CC[r");
-  if (e) return e;
+  ErrCode e = CheckArgumentTypes(ctx, nargin, "??[r");
+  if (e || !AreDoubleMatrices(ctx, 2, nargin - 2)) return e ? e : kErrWrongTypeOverload;
   int32_t dim = 1;
   if (nargin == 3) {
     if ((e = PopIntegerArg(ctx, &dim))) return e;
@@ -111,8 +111,8 @@ ErrCode ConvBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
 
 // conv2(A, B [, shape]).
 ErrCode Conv2Builtin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, nargin, "CC[S");
-  if (e) return e;
+  ErrCode e = CheckArgumentTypes(ctx, nargin, "??[S");
+  if (e || !AreDoubleMatrices(ctx, 2, nargin - 2)) return e ? e : kErrWrongTypeOverload;
   Conv2Shape shape = Conv2Shape::kFull;
   if (nargin == 3 && (e = PopConv2Shape(ctx, &shape))) return e;
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);

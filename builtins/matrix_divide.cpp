@@ -12,10 +12,10 @@ namespace vke {
 
 namespace {
 
-// The plain double on top for inv and det: 44 for any other value, the
+// The double matrix on top for inv and det: 44 for any other value, the
 // given code when it is not square.
 ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
-  if (!ArePlainOperands(ctx, 1)) return kErrWrongTypeOverload;
+  if (!AreDoubleMatrices(ctx, 1)) return kErrWrongTypeOverload;
   *a = ReadMatrixOperand(ctx, 0);
   return a->IsSquare() ? kOk : notSquare;
 }
@@ -24,7 +24,7 @@ ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
 
 // B / A with B below and A on top.
 ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kTop, '/');
+  if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kTop, '/');
   MatrixOperand b = ReadMatrixOperand(ctx, 1), a = ReadMatrixOperand(ctx, 0);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '/');
   if (!a.IsSquare()) {
@@ -51,7 +51,7 @@ ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
 
 // A \ B with A below and B on top.
 ErrCode MldivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kBelow, '\\');
+  if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kBelow, '\\');
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '\\');
   if (!a.IsSquare()) {

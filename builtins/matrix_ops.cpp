@@ -11,15 +11,21 @@
 
 namespace vke {
 
-bool ArePlainOperands(EngineContext* ctx, int32_t n) {
-  for (int32_t d = 0; d < n; d++)
-    if (!IsPlain(*DescAt(ctx, d))) return false;
+bool AreDoubleMatrices(EngineContext* ctx, int32_t n, int32_t depth) {
+  for (int32_t d = depth; d < depth + n; d++) {
+    NumericView v = ViewNumeric(ctx, d);
+    if (v.cls != ValueClass::kDouble || v.shape.ndims != 2) return false;
+  }
   return true;
 }
 
 MatrixOperand ReadMatrixOperand(EngineContext* ctx, int32_t depth) {
+  NumericView v = ViewNumeric(ctx, depth);
   MatrixOperand m;
-  GetNumericArg(ctx, depth, &m.rows, &m.cols, &m.re, &m.im);
+  m.rows = v.shape.dims[0];
+  m.cols = v.shape.dims[1];
+  m.re = reinterpret_cast<double*>(v.elements);
+  m.im = v.complex ? m.re + v.shape.count : nullptr;
   return m;
 }
 

@@ -8,7 +8,8 @@
 
 namespace vke {
 
-// A plain double matrix on the value stack.
+// A double matrix on the value stack: a plain one, or a 2-D double array
+// with a typed header (an empty one that keeps its dimensions, 2 x 0 ...).
 struct MatrixOperand {
   int32_t rows = 0;
   int32_t cols = 0;
@@ -20,10 +21,10 @@ struct MatrixOperand {
   bool IsEmpty() const { return rows == 0 || cols == 0; }
 };
 
-// True when the top n entries are all plain double matrices.
-bool ArePlainOperands(EngineContext* ctx, int32_t n);
+// True when the n entries from the depth up are all double matrices.
+bool AreDoubleMatrices(EngineContext* ctx, int32_t n, int32_t depth = 0);
 
-// The plain double matrix at the depth (the caller has checked it is one).
+// The double matrix at the depth (the caller has checked it is one).
 MatrixOperand ReadMatrixOperand(EngineContext* ctx, int32_t depth);
 
 // Which operand of a pair with a typed (integer, single, N-D, char, logical)
@@ -34,7 +35,7 @@ enum class ScalarRule : uint8_t {
   kBelow,   // the divisor below (A \ B)
 };
 
-// Serves a pair of operands of which at least one is not a plain double:
+// Serves a pair of operands of which at least one is not a double matrix:
 // 44 when either is not numeric, 21 when the rule's operand is not a scalar,
 // else the elementwise operation of the option character.
 ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option);

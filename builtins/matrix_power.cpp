@@ -110,7 +110,7 @@ ErrCode MatrixToIntegerPower(EngineContext* ctx, int32_t k) {
 
 // base ^ exponent with the base below.
 ErrCode MpowerBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '^');
+  if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '^');
   MatrixOperand base = ReadMatrixOperand(ctx, 1), exponent = ReadMatrixOperand(ctx, 0);
   if (base.IsScalar() && exponent.IsScalar()) return ScalarPower(ctx);
   if (base.IsScalar()) return ScalarToMatrixPower(ctx);

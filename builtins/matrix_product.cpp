@@ -128,7 +128,7 @@ void MultiplyComplexMatrices(int32_t m, int32_t k, int32_t n, const double* a, c
 }
 
 ErrCode MtimesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '*');
+  if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kEither, '*');
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
   if (a.IsScalar() || b.IsScalar()) return ElementwiseArith(ctx, 2, 1, '*');
   int32_t m = a.rows, k = a.cols, n = b.cols;

@@ -64,7 +64,7 @@ void AddAligned(const MatrixOperand& dst, const MatrixOperand& src) {
 // [q, r] = deconv(y, a): y = conv(a, q) + r, with r the last numel(a) - 1
 // elements of what remains of y.
 ErrCode DeconvBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return kErrWrongTypeOverload;
+  if (!AreDoubleMatrices(ctx, 2)) return kErrWrongTypeOverload;
   MatrixOperand y = ReadMatrixOperand(ctx, 1), a = ReadMatrixOperand(ctx, 0);
   if (!IsVector(y) || !IsVector(a) || a.IsEmpty()) return kErrIncompSize;
   int32_t ny = y.rows * y.cols, na = a.rows * a.cols;
@@ -93,7 +93,7 @@ ErrCode DeconvBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
 
 // addpol(a, b): the sum with the last rows and columns aligned.
 ErrCode AddpolBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!ArePlainOperands(ctx, 2)) return kErrWrongTypeOverload;
+  if (!AreDoubleMatrices(ctx, 2)) return kErrWrongTypeOverload;
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
   if (b.IsEmpty()) return Drop(ctx);
   if (a.IsEmpty()) return DropStackEntries(ctx, 1, 1);

@@ -8,6 +8,7 @@
 #include "builtins/matrix_kernels.hpp"
 #include "engine/registry.hpp"
 #include "tests/builtins/stack_values.hpp"
+#include "tests/host/builtin_calls.hpp"
 
 namespace vke {
 namespace {
@@ -66,14 +67,27 @@ TEST_F(MatrixTest, Products) {
             kErrBadSize);
   EXPECT_EQ(Failure(ctx_, MtimesBuiltin, {List({}), Row({1})}), kErrWrongTypeOverload);
 
-  // An empty outer dimension does not hide a mismatch of the inner ones:
-  // 0x3 times 5x2 fails, 0x3 times 3x2 is 0x0.
-  for (auto [rows, code] : {std::pair{5, kErrIncompSize}, {3, kOk}}) {
-    ASSERT_EQ(PushEntry(ctx_, 0, 0, 3, false, nullptr), kOk);
-    PushArray(ctx_, "double", {rows, 2}, Elems(size_t(rows) * 2, 1));
-    EXPECT_EQ(MtimesBuiltin(ctx_, 2, 1, 0), code);
-    if (!code) {
-      EXPECT_EQ(ReadArray(ctx_).dims, (Dims{0, 0}));
+  // Empty operands keep their dimensions: an empty inner dimension gives
+  // zeros, an empty outer one 0 x 0, and neither hides a mismatch of the
+  // inner ones.
+  struct Case {
+    Dims a, b;
+    ErrCode code;
+    Dims result;
+  };
+  for (const Case& c : {Case{{2, 0}, {0, 3}, kOk, {2, 3}}, Case{{0, 3}, {3, 2}, kOk, {0, 0}},
+                        Case{{0, 3}, {5, 2}, kErrIncompSize, {}}}) {
+    for (const Dims& d : {c.a, c.b}) {
+      if (d[0] > 0 && d[1] > 0) {
+        PushArray(ctx_, "double", d, Elems(size_t(d[0]) * d[1], 1));
+      } else {
+        PushEmptyArray(ctx_, "double", d);
+      }
+    }
+    ASSERT_EQ(MtimesBuiltin(ctx_, 2, 1, 0), c.code);
+    if (!c.code) {
+      EXPECT_EQ(ReadArray(ctx_).dims, c.result);
+      EXPECT_EQ(ReadArray(ctx_).re, Elems(size_t(c.result[0]) * c.result[1], 0));
     }
     Drop(ctx_, EntryCount(ctx_));
   }
