@@ -23,6 +23,11 @@
 #include "tests/app/handler_test_host.hpp"
 #include "tests/host/test_host.hpp"
 
+#if __has_include("compiler/compile.hpp")
+#include "compiler/compile.hpp"
+#define VKE_HAVE_COMPILER 1
+#endif
+
 namespace vke {
 namespace {
 
@@ -276,6 +281,24 @@ TEST_F(Runner, ClipboardTextOfMatricesStringsAndTypes) {
 
   // Without a buffer the outputs are only dropped.
   ASSERT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {kC, kA}}), kOk);
+
+  // Pasted bytes without a type line are text; the type line names the type.
+  HandlerRequest paste;
+  std::string pasted = "plain\r\ntext";
+  paste.data = pasted.data();
+  paste.dataLength = static_cast<int32_t>(pasted.size());
+  ASSERT_EQ(RunOne({-1, {kA, kB}, {kVarXDataType, kVarXData}}, paste), kOk);
+  EXPECT_EQ(h.Text(kA), pasted);
+  EXPECT_EQ(h.Text(kB), "text");
+  pasted = "%KV xdata \"poly\"\r\n[1 2]";
+  paste.data = pasted.data();
+  paste.dataLength = static_cast<int32_t>(pasted.size());
+  ASSERT_EQ(RunOne({-1, {kB}, {kVarXDataType}}, paste), kOk);
+  EXPECT_EQ(h.Text(kB), "poly");
+  paste.dataLength = 0;
+  ASSERT_EQ(RunOne({-1, {kA, kB}, {kVarXDataType, kVarXData}}, paste), kOk);
+  EXPECT_EQ(h.Text(kA), "");
+  EXPECT_EQ(h.Text(kB), "");
 }
 
 // A clock the tests move: the seconds of the fake clock since the area's
@@ -389,6 +412,151 @@ TEST_F(Runner, FailuresAndTheStateARunLeaves) {
   EXPECT_FALSE(IsHandlerBusyCode(b, kStatusSuspended));
   b->nativeCall.flags = 0;
   EXPECT_FALSE(IsHandlerBusyCode(b, kStatusNoPrint));
+}
+
+// ---- Compiled handlers ----
+
+// Break tests that answer from a script and move the fake clock.
+int g_breakCalls = 0;
+int g_breakAt = 0;
+double g_clockStep = 0;
+bool ScriptedBreak(uintptr_t) {
+  test::TestHost::AdvanceClock(g_clockStep);
+  return ++g_breakCalls == g_breakAt;
+}
+
+class CompiledHandlers : public Runner {
+ protected:
+  void SetUp() override {
+#ifndef VKE_HAVE_COMPILER
+    GTEST_SKIP() << "the compiler is not merged yet: no compiled handler can be made";
+#endif
+    ASSERT_EQ(Define(kAddTwo, "addtwo", "function r = addtwo(a, b)\nr = a + b;\n"), kOk);
+    const ErrCode e = RunOne({kAddTwo, {kA}, {Constant(2), Constant(3)}});
+    if (e == kErrNotSupported) GTEST_SKIP() << "the execution loop is not merged yet";
+    ASSERT_EQ(e, kOk);
+    ASSERT_EQ(h.Scalar(kA), 5);
+    g_breakCalls = 0;
+    g_breakAt = 0;
+    g_clockStep = 0;
+    g_busyCalls.clear();
+  }
+
+  // Compiles a function and names it in the name buffer under the id.
+  ErrCode Define(int32_t id, const char* name, const char* source) {
+#ifdef VKE_HAVE_COMPILER
+    int32_t index;
+    if (ErrCode e = CompileSourceText(h.ctx(), source, static_cast<int32_t>(std::strlen(source)), 0,
+                                      &index))
+      return e;
+    return AddNameSlot(h.block()->NameArea(), id, name, -1);
+#else
+    (void)id, (void)name, (void)source;
+    return kErrNotSupported;
+#endif
+  }
+  // The runner's break test alone; the engine keeps its own.
+  void InstallBreakTest() {
+    h.block()->breakTest = &ScriptedBreak;
+    h.block()->breakTestArg = 0;
+  }
+
+  static constexpr int32_t kAddTwo = 200, kSumDiff = 201, kMissing = 202, kSpin = 203;
+  static constexpr const char* kSpinSource =
+      "function r = spin(a)\nr = a;\nwhile r > 0\nr = r + 1;\nend\n";
+};
+
+TEST_F(CompiledHandlers, RunWholeOrInSlices) {
+  ASSERT_EQ(
+      Define(kSumDiff, "sumdiff", "function [s, d] = sumdiff(a, b)\ns = a + b;\nd = a - b;\n"),
+      kOk);
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), kMissing, "nosuchfunction", -1), kOk);
+  const int32_t entries = test::EntryCount(h.ctx());
+  for (bool sliced : {false, true}) {
+    SCOPED_TRACE(sliced);
+    if (sliced) InstallBreakTest();
+    ASSERT_EQ(RunOne({kSumDiff, {kA, kB}, {Constant(5), Constant(3)}}), kOk);
+    EXPECT_EQ(h.Scalar(kA), 8);
+    EXPECT_EQ(h.Scalar(kB), 2);
+    Record()->entryOption = 1;  // handler calls start as entry frames
+    ASSERT_EQ(RunOne({kAddTwo, {kC}, {Constant(4), Constant(6)}}), kOk);
+    EXPECT_EQ(h.Scalar(kC), 10);
+    Record()->entryOption = 0;
+    h.ClearOutput();
+    EXPECT_NE(RunOne({kMissing, {kC}, {Constant(1)}}), kOk);
+    EXPECT_FALSE(h.Output(2).empty());
+    EXPECT_EQ(test::EntryCount(h.ctx()), entries);
+  }
+}
+
+TEST_F(CompiledHandlers, BreakBetweenSlicesStopsWith500) {
+  ASSERT_EQ(Define(kSpin, "spin", kSpinSource), kOk);
+  InstallBreakTest();
+  g_breakAt = 3;
+  const int32_t entries = test::EntryCount(h.ctx());
+  h.ClearOutput();
+  EXPECT_EQ(RunOne({kSpin, {kD}, {Constant(1)}}), kStatusSuspended);
+  EXPECT_EQ(g_breakCalls, 3);
+  EXPECT_FALSE(h.Output(2).empty());
+  EXPECT_FALSE(h.HasValue(kD));
+  EXPECT_EQ(test::EntryCount(h.ctx()), entries);
+  EXPECT_EQ(h.block()->handlerBusy, 0);
+  // The frames are gone: the next handler runs.
+  ASSERT_EQ(RunOne({kAddTwo, {kA}, {Constant(1), Constant(1)}}), kOk);
+  EXPECT_EQ(h.Scalar(kA), 2);
+}
+
+TEST_F(CompiledHandlers, BusyIndicatorAfterHalfASecondThenEveryTenth) {
+  ASSERT_EQ(Define(kSpin, "spin", kSpinSource), kOk);
+  alignas(8) uint8_t records[6 * 8] = {};
+  SetEngineTimeCallbacks(h.block(), &FakeTimer, records, 8);
+  SetShowBusyCallback(h.block(), &RecordBusy, 0);
+  InstallBreakTest();
+  g_clockStep = 0.15;  // each slice takes 0.15 s
+  g_breakAt = 8;
+  EXPECT_EQ(RunOne({kSpin, {kD}, {Constant(1)}}), kStatusSuspended);
+  const double shown[] = {0.6, 0.75, 0.9, 1.05};
+  ASSERT_EQ(g_busyCalls.size(), 5u);
+  for (size_t i = 0; i < 4; i++) {
+    EXPECT_EQ(g_busyCalls[i].first, 1);
+    EXPECT_NEAR(g_busyCalls[i].second, shown[i], 1e-9);
+  }
+  EXPECT_EQ(g_busyCalls[4], (std::pair<int32_t, double>{0, 0}));
+
+  // A short run never shows it, and never switches it off.
+  g_busyCalls.clear();
+  g_breakAt = 0;
+  ASSERT_EQ(RunOne({kAddTwo, {kA}, {Constant(1), Constant(1)}}), kOk);
+  EXPECT_TRUE(g_busyCalls.empty());
+}
+
+TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
+  ASSERT_EQ(StoreMatrix(kB, 2, 2, {1, 2.5, -3, 4}), kOk);
+  ASSERT_EQ(h.SetText(kA, "pair \"m\""), kOk);
+  char text[512];
+  int32_t written = 0;
+  HandlerRequest copy;
+  copy.data = text;
+  copy.dataLength = sizeof text;
+  copy.dataWritten = &written;
+  copy.linkId = 4;
+  const ErrCode e = RunOne({-1, {kVarXData, kVarXDataType}, {kA, kB}}, copy);
+  if (e == kErrNotSupported) GTEST_SKIP() << "values cannot be written as source text yet";
+  ASSERT_EQ(e, kOk);
+  const std::string clipboard(text, written);
+  EXPECT_EQ(clipboard.rfind("%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n", 0), 0u) << clipboard;
+
+  HandlerRequest paste;
+  paste.data = text;
+  paste.dataLength = written;
+  ASSERT_EQ(RunOne({-1, {kC, kD}, {kVarXDataType, kVarXData}}, paste), kOk);
+  EXPECT_EQ(h.Text(kD), "pair 'm'");
+  ASSERT_EQ(PushUndoValue(h.block(), 0, 0, kC), kOk);
+  const NumericView v = ViewNumeric(h.ctx(), 0);
+  ASSERT_EQ(v.shape.count, 4);
+  EXPECT_EQ(Load<double>(v.elements + 8), 2.5);
+  EXPECT_EQ(Load<double>(v.elements + 16), -3);
+  Drop(h.ctx());
 }
 
 }  // namespace
