@@ -207,12 +207,6 @@ bool DescriptorCodes::HasOutput(int32_t code, uint32_t from) const {
   return false;
 }
 
-bool DescriptorCodes::HasInput(int32_t code) const {
-  for (uint32_t i = 0; i < d_.inputs; i++)
-    if (Input(i) == code) return true;
-  return false;
-}
-
 bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code) {
   return code == kStatusNoPrint && (block->nativeCall.flags & kCallFlagQuietCancel) != 0;
 }

@@ -33,7 +33,6 @@ class DescriptorCodes {
   int32_t Input(uint32_t i) const { return Code(d_.outputs + i); }
   // Whether an output from position `from` on has the code.
   bool HasOutput(int32_t code, uint32_t from = 0) const;
-  bool HasInput(int32_t code) const;
 
  private:
   int32_t Code(uint32_t i) const;
