@@ -2,6 +2,7 @@
 // _xdata and _xdatatype, the message, the cursor, the idle pacing and the KV
 // variables.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "app/handler_runner_internal.hpp"
@@ -184,6 +185,7 @@ ErrCode StoreParam(KVContextBlock* block, int32_t id, int32_t objectId) {
   StructuredParts parts;
   int32_t count = 0;
   if (IsListValue(ctx, 0) && GetListParts(ctx, 0, &parts) == kOk) count = parts.elements;
+  if (objectId >= INT32_MAX) return kErrIndexOutOfRange;
   const int32_t entry = objectId + 1;
   const int32_t total = std::max(count, entry);
   // With i - 1 entries pushed, the old list lies at depth i - 1, the value
