@@ -100,6 +100,8 @@ ErrCode CallHandlerFunction(KVContextBlock* block, const HandlerRequest& r,
   char name[kNameSlotChars + 1];
   std::memcpy(name, slotName, static_cast<size_t>(length));
   name[length] = 0;
+  SavedCodePointer before;
+  SaveCodePointer(ctx, &before);
   ErrCode e;
   if (block->breakTest) {
     e = RunInSlices(block, r, name, length, scope, codes, entry);
@@ -111,9 +113,8 @@ ErrCode CallHandlerFunction(KVContextBlock* block, const HandlerRequest& r,
     WriteErrorLine(ctx, kNoStepping);
     WriteErrorLine(ctx, kLocalVariables);
     ListVariablesForDebugger(ctx, kFdErr, false);
-    UnwindCallFrames(ctx, 0);
   }
-  if (e) UnwindCallFrames(ctx, -1);
+  if (e) AbandonRun(ctx, e, before);
   return e;
 }
 
@@ -191,6 +192,17 @@ ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
 }
 
 }  // namespace
+
+void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before) {
+  if (code == kStatusDebug) {
+    // No frame is left to step in: the stop is over.
+    UnwindCallFrames(ctx, 0);
+    ClearErrorLocation(ctx);
+  } else {
+    UnwindCallFrames(ctx, -1);
+  }
+  RestoreCodePointer(ctx, &before);
+}
 
 bool DescriptorCodes::Read(KVContextBlock* block, uint32_t start, int32_t offset) {
   list_ = BlockElements(block, start, kNoLanguage);

@@ -64,11 +64,14 @@ ErrCode PushParam(KVContextBlock* block, int32_t id, int32_t back, int32_t objec
 // Compiles the text as an expression list in the current scope and runs it;
 // it must give exactly one value.
 ErrCode EvaluateXData(EngineContext* ctx, const char* text, int32_t length) {
-  int32_t count = 0;
+  SavedCodePointer before;
+  SaveCodePointer(ctx, &before);
+  const int32_t entries = GetFrameEntryCount(ctx);
+  int32_t count = 1;
   ErrCode e = RunTextInFunctionScope(ctx, text, length, &count);
-  if (!e && count != 1) e = kErrTooManyArgin;
   if (!e) e = ExecuteBytecode(ctx, 0);
-  if (e && e != kStatusDebug) UnwindCallFrames(ctx, -1);
+  if (!e && GetFrameEntryCount(ctx) - entries != 1) e = kErrTooManyArgin;
+  if (e && e != kStatusDebug) AbandonRun(ctx, e, before);
   return e;
 }
 

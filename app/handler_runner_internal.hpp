@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/handler_runner.hpp"
+#include "engine/frames.hpp"
 
 namespace vke {
 
@@ -10,6 +11,12 @@ namespace vke {
 // to the next double quote.
 inline constexpr char kXDataLine[] = "%KV xdata \"";
 inline constexpr int32_t kXDataLineLength = sizeof kXDataLine - 1;
+
+// Leaves a run that failed or was stopped: its frames are unwound to the
+// debugger's stop frame (all of them after a stop for the debugger) and the
+// code pointer is what it was before the run, so that no later call returns
+// into the abandoned code.
+void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before);
 
 // Pushes the value of one input code for the request's instance, event and
 // buffers. 10044 and 10010 come from the undo buffer; stack codes from the

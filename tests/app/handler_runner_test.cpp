@@ -528,10 +528,11 @@ TEST_F(CompiledHandlers, BusyIndicatorAfterHalfASecondThenEveryTenth) {
 
 TEST_F(CompiledHandlers, DebuggerStopCannotStepAndUnwinds) {
   ASSERT_EQ(Define(kSpin, "spin", kSpinSource), kOk);
-  // The engine's own break poll enters the debugger.
+  // The engine's break check at the end of a slice enters the debugger.
   h.ctx()->interruptDebug = 1;
   SetHostCallbackPair(h.ctx(), &ScriptedBreak, 0);
   g_breakAt = 1;
+  h.block()->breakTest = [](uintptr_t) { return false; };
   const int32_t entries = test::EntryCount(h.ctx());
   h.ClearOutput();
   EXPECT_EQ(RunOne({kSpin, {kD}, {Constant(1)}}), kStatusDebug);
@@ -543,7 +544,7 @@ TEST_F(CompiledHandlers, DebuggerStopCannotStepAndUnwinds) {
 }
 
 TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
-  ASSERT_EQ(StoreMatrix(kB, 2, 2, {1, 2.5, -3, 4}), kOk);
+  ASSERT_EQ(h.SetScalar(kB, -3.25), kOk);
   ASSERT_EQ(h.SetText(kA, "pair \"m\""), kOk);
   char text[512];
   int32_t written = 0;
@@ -555,20 +556,24 @@ TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
   const ErrCode e = RunOne({-1, {kVarXData, kVarXDataType}, {kA, kB}}, copy);
   if (e == kErrNotSupported) GTEST_SKIP() << "values cannot be written as source text yet";
   ASSERT_EQ(e, kOk);
-  const std::string clipboard(text, written);
-  EXPECT_EQ(clipboard.rfind("%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n", 0), 0u) << clipboard;
+  EXPECT_EQ(std::string(text, written), "%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n-3.25\r\n");
 
   HandlerRequest paste;
   paste.data = text;
   paste.dataLength = written;
   ASSERT_EQ(RunOne({-1, {kC, kD}, {kVarXDataType, kVarXData}}, paste), kOk);
   EXPECT_EQ(h.Text(kD), "pair 'm'");
-  ASSERT_EQ(PushUndoValue(h.block(), 0, 0, kC), kOk);
-  const NumericView v = ViewNumeric(h.ctx(), 0);
-  ASSERT_EQ(v.shape.count, 4);
-  EXPECT_EQ(Load<double>(v.elements + 8), 2.5);
-  EXPECT_EQ(Load<double>(v.elements + 16), -3);
-  Drop(h.ctx());
+  EXPECT_EQ(h.Scalar(kC), -3.25);
+  // Source text that gives no value, or fails, is no input.
+  const int32_t entries = test::EntryCount(h.ctx());
+  for (std::string source : {"x = 1;", "undefinedname + 1"}) {
+    std::string pasted = "%KV xdata \"t\"\n" + source;
+    paste.data = pasted.data();
+    paste.dataLength = static_cast<int32_t>(pasted.size());
+    EXPECT_NE(RunOne({-1, {kC}, {kVarXData}}, paste), kOk) << source;
+    EXPECT_EQ(test::EntryCount(h.ctx()), entries);
+  }
+  ASSERT_EQ(RunOne({kAddTwo, {kA}, {Constant(2), Constant(2)}}), kOk);
 }
 
 }  // namespace
