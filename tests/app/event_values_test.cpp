@@ -155,10 +155,8 @@ TEST_F(EventValues, ValuesFollowTheEventState) {
   EXPECT_EQ(p.im, std::vector<double>{4});
   EXPECT_DOUBLE_EQ(Read(kVarTheta1).re[0], std::atan2(8.0, 6.0));
   EXPECT_DOUBLE_EQ(Read(kVarRho).re[0], 5);
-  EXPECT_DOUBLE_EQ(Read(kVarKy).re[0], 2);
   EXPECT_DOUBLE_EQ(Read(kVarDx).re[0], 3);  // from the points
   EXPECT_EQ(Read(kVarQ).re, std::vector<double>{7});
-  EXPECT_EQ(Read(kVarIx).re, std::vector<double>{13});
   p = Read(kVarM);
   EXPECT_EQ(p.cls, ValueClass::kLogical);
   EXPECT_EQ(p.re, std::vector<double>{0});
