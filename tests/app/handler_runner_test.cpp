@@ -482,7 +482,6 @@ TEST_F(CompiledHandlers, BreakBetweenSlicesStopsWith500) {
   EXPECT_EQ(h.block()->handlerBusy, 0);
   // Nothing of the stopped run is left: the next handler runs and returns
   // to its caller, not into the stopped code.
-  h.block()->breakTest = nullptr;
   ASSERT_EQ(RunOne({kSwap, {kA, kB}, {Constant(1), Constant(2)}}), kOk);
   EXPECT_EQ(h.Scalar(kA), 2);
 }
