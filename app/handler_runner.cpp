@@ -13,6 +13,7 @@
 #include "engine/engine.hpp"
 #include "engine/fd.hpp"
 #include "engine/frames.hpp"
+#include "engine/loop.hpp"
 #include "engine/raise.hpp"
 #include "engine/values.hpp"
 

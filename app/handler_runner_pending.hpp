@@ -1,24 +1,11 @@
-// Engine operations the handler runner calls that are being built elsewhere:
-// running a compiled function by name (the execution loop) and writing a
-// value as source text and listing the variables of a frame (the dumper).
-// While their own headers are missing, the declarations below stand in for
-// them and handler_runner_pending.cpp answers "Not supported"; once a header
-// is there, it is used and the stand-ins drop out.
+// The dumper's operations the handler runner calls, which are being built
+// elsewhere: writing a value as source text and listing the variables of a
+// frame. While the dumper's header is missing, the declarations below stand
+// in for it and handler_runner_pending.cpp answers "Not supported"; once the
+// header is there, it is used and the stand-ins drop out.
 #pragma once
 
 #include "engine/context.hpp"
-
-#if __has_include("engine/loop.hpp")
-#include "engine/loop.hpp"
-#else
-#define VKE_RUNNER_LOOP_PENDING 1
-namespace vke {
-// Calls the compiled function of that name with the top `inputs` entries and
-// runs it; sandbox marks its frame as an entry frame.
-ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope, int32_t inputs,
-                            int32_t outputs, uint8_t sandbox, uint8_t sliced);
-}  // namespace vke
-#endif
 
 #if __has_include("compiler/dump.hpp")
 #include "compiler/dump.hpp"
