@@ -3,6 +3,8 @@
 #include "app/static_table.hpp"
 
 #include "app/errors.hpp"
+#include "app/event_values.hpp"
+#include "app/name_buffer.hpp"
 #include "app/plot_native_frame.hpp"
 
 namespace vke {

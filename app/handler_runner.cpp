@@ -1,0 +1,251 @@
+// Running one handler: the busy guard and indicator, the make pass, the
+// attempts with their growth retry, and the call of the handler's function.
+#include "app/handler_runner.hpp"
+
+#include <cstring>
+
+#include "app/handler_runner_internal.hpp"
+#include "app/handler_runner_pending.hpp"
+#include "app/instances.hpp"
+#include "app/make_elements.hpp"
+#include "app/name_buffer.hpp"
+#include "engine/calls.hpp"
+#include "engine/engine.hpp"
+#include "engine/fd.hpp"
+#include "engine/frames.hpp"
+#include "engine/loop.hpp"
+#include "engine/raise.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr double kBusyDelay = 0.5;    // seconds before the indicator shows
+constexpr double kBusyRefresh = 0.1;  // seconds between its refreshes
+constexpr char kNoStepping[] = "Cannot step in KV handlers.";
+constexpr char kLocalVariables[] = "Local variables:";
+
+// ---- The busy indicator ----
+
+bool HasBusyIndicator(const KVContextBlock* block) {
+  return block->showBusy && block->timeFunction;
+}
+
+// The handler runner's timer: the second of the application's time records.
+void* BusyTimer(KVContextBlock* block) {
+  return block->timeRecords + block->timeRecordStride;
+}
+
+void StartBusyTimer(KVContextBlock* block) {
+  if (!HasBusyIndicator(block)) return;
+  block->timeFunction(BusyTimer(block), 0, 1);
+  block->nextBusyTime = kBusyDelay;
+}
+
+void RefreshBusyIndicator(KVContextBlock* block) {
+  if (!HasBusyIndicator(block)) return;
+  const double elapsed = block->timeFunction(BusyTimer(block), 0, 0);
+  if (elapsed < block->nextBusyTime) return;
+  block->showBusy(1, elapsed, block->showBusyArg);
+  block->nextBusyTime = elapsed + kBusyRefresh;
+}
+
+void StopBusyIndicator(KVContextBlock* block) {
+  if (HasBusyIndicator(block) && block->nextBusyTime > kBusyDelay)
+    block->showBusy(0, 0, block->showBusyArg);
+}
+
+// ---- Calling the function ----
+
+void WriteErrorLine(EngineContext* ctx, const char* text) {
+  WriteToFd(ctx, kFdErr, text, -1);
+  WriteNewlineToFd(ctx, kFdErr);
+}
+
+// Runs the function in slices, asking the break test and refreshing the busy
+// indicator between them.
+ErrCode RunInSlices(KVContextBlock* block, const HandlerRequest& r, const char* name,
+                    int32_t length, int32_t scope, const DescriptorCodes& codes, uint8_t entry) {
+  EngineContext* ctx = block->Engine();
+  ErrCode e = CallFunctionByName(ctx, name, length, scope, static_cast<int32_t>(codes.Inputs()),
+                                 static_cast<int32_t>(codes.Outputs()));
+  if (e == kOk) e = kStatusSuspended;
+  if (e != kStatusSuspended) {
+    PrintError(ctx, e, false);
+    return e;
+  }
+  if (entry) MarkFrameAsEntry(ctx);
+  while (e == kStatusSuspended) {
+    e = ExecuteBytecode(ctx, 1);
+    if (e != kStatusSuspended) break;
+    if (block->breakTest(block->breakTestArg)) {
+      SetErrorLocation(ctx, kStatusSuspended, 0);
+      PrintError(ctx, kStatusSuspended, false);
+      break;
+    }
+    if (!r.nested) RefreshBusyIndicator(block);
+  }
+  return e;
+}
+
+// Calls the descriptor's function on the inputs on the stack, leaving its
+// outputs there; a failure unwinds its frames.
+ErrCode CallHandlerFunction(KVContextBlock* block, const HandlerRequest& r,
+                            const DescriptorCodes& codes, int32_t scope, uint8_t entry) {
+  EngineContext* ctx = block->Engine();
+  const char* slotName;
+  int32_t length;
+  if (ErrCode e = FindVariableSlot(block->NameArea(), codes.Function(), &slotName, &length))
+    return e;
+  char name[kNameSlotChars + 1];
+  std::memcpy(name, slotName, static_cast<size_t>(length));
+  name[length] = 0;
+  SavedCodePointer before;
+  SaveCodePointer(ctx, &before);
+  ErrCode e;
+  if (block->breakTest) {
+    e = RunInSlices(block, r, name, length, scope, codes, entry);
+  } else {
+    e = RunCompiledFunction(ctx, name, scope, static_cast<int32_t>(codes.Inputs()),
+                            static_cast<int32_t>(codes.Outputs()), entry, 0);
+  }
+  if (e == kStatusDebug) {
+    WriteErrorLine(ctx, kNoStepping);
+    WriteErrorLine(ctx, kLocalVariables);
+    ListVariablesForDebugger(ctx, kFdErr, false);
+  }
+  if (e) AbandonRun(ctx, e, before);
+  return e;
+}
+
+// ---- One attempt ----
+
+// Pushes the inputs in order; 10044 gives []. A failure to push is printed.
+ErrCode PushInputs(KVContextBlock* block, const HandlerRequest& r, const DescriptorCodes& codes) {
+  EngineContext* ctx = block->Engine();
+  for (uint32_t i = 0; i < codes.Inputs(); i++) {
+    const int32_t code = codes.Input(i);
+    ErrCode e = PushHandlerInput(block, r, code);
+    if (e == kKvNonexistentUndoSet) e = PushEmptyMatrix(ctx);
+    if (e == kErrStackOverflow || e == kErrDataOverflow) {
+      if (code != kVarXData) PrintError(ctx, e, false);
+    }
+    if (e) return e;
+  }
+  return kOk;
+}
+
+// Inputs, call and outputs, with the stack left as it was found.
+ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t start,
+                   uint32_t collected) {
+  EngineContext* ctx = block->Engine();
+  DescriptorCodes codes;
+  if (!codes.Read(block, start, r.descriptor)) return kKvUndefElement;
+  const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, r.instance));
+  block->capture.used = collected;
+  const InstanceRecord* rec = FindInstance(block, r.instance);
+  if (!rec) return kKvNonexistentInstance;
+  const uint8_t entry = rec->entryOption;
+  SetCurrentInstanceContext(&block->nativeCall, static_cast<uint32_t>(r.instance), 0);
+  block->capture.currentObject = r.objectId;
+  block->handlerKind = r.kind;
+
+  const int32_t base = GetFrameEntryCount(ctx);
+  ErrCode e = PushInputs(block, r, codes);
+  if (!e && codes.Function() >= 0) e = CallHandlerFunction(block, r, codes, scope, entry);
+  if (r.event) block->eventWordCopy = block->eventWord;
+  // Without a function the inputs are the results: output 1 takes the last
+  // input. Fewer results than outputs (more outputs than inputs there) would
+  // take entries that are not the handler's.
+  if (!e && GetFrameEntryCount(ctx) - base < static_cast<int64_t>(codes.Outputs()))
+    e = kErrTooManyArgout;
+  if (!e) {
+    if (r.dataWritten) *r.dataWritten = 0;
+    e = StoreHandlerOutputs(block, r, codes);
+    if (!e && !r.nested && codes.Outputs() > 0)
+      e = InvalidateMakeOutputs(block, r.instance, r.descriptor, false);
+  } else {
+    if (codes.HasOutput(kVarCursor)) block->cursor = 0;
+    if (IsHandlerBusyCode(block, e)) e = kOk;
+  }
+  const int32_t left = GetFrameEntryCount(ctx) - base;
+  if (left > 0) Drop(ctx, left);
+  return e;
+}
+
+// The attempts: again in a grown block after a memory failure.
+ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
+  uint32_t start;
+  ErrCode e = FindInstanceStart(*slot, r.instance, &start);
+  const uint32_t collected = (*slot)->capture.used;
+  while (!e) {
+    e = RunAttempt(*slot, r, start, collected);
+    if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
+    e = FindInstanceStart(*slot, r.instance, &start);
+  }
+  KVContextBlock* block = *slot;
+  block->nativeCall.instanceId = 0;
+  block->nativeCall.flag = 0;
+  block->capture.currentObject = -1;
+  block->handlerKind = 0;
+  return e;
+}
+
+}  // namespace
+
+void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before) {
+  if (code == kStatusDebug) {
+    // No frame is left to step in: the stop is over.
+    UnwindCallFrames(ctx, 0);
+    ClearErrorLocation(ctx);
+  } else {
+    UnwindCallFrames(ctx, -1);
+  }
+  RestoreCodePointer(ctx, &before);
+}
+
+bool DescriptorCodes::Read(KVContextBlock* block, uint32_t start, int32_t offset) {
+  list_ = BlockElements(block, start, kNoLanguage);
+  return offset >= 0 && ReadHandlerDescriptor(list_, start + static_cast<uint32_t>(offset), &d_);
+}
+
+int32_t DescriptorCodes::Code(uint32_t i) const {
+  return Load<int32_t>(list_.words + 4 * (size_t{d_.codes} + i));
+}
+
+bool DescriptorCodes::HasOutput(int32_t code, uint32_t from) const {
+  for (uint32_t i = from; i < d_.outputs; i++)
+    if (Output(i) == code) return true;
+  return false;
+}
+
+bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code) {
+  return code == kStatusNoPrint && (block->nativeCall.flags & kCallFlagQuietCancel) != 0;
+}
+
+ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
+  if (!request.nested) {
+    // A request while a handler runs changes nothing: not the timer, not the
+    // variables through a make pass.
+    if ((*slot)->handlerBusy) return kStatusNoPrint;
+    StartBusyTimer(*slot);
+    const ErrCode e = RunWithGrowth(slot, [&](KVContextBlock*) {
+      return RunPendingMakeHandlers(slot, request.instance, request.descriptor, request.previous,
+                                    request.allowGrowth);
+    });
+    if (e) {
+      StopBusyIndicator(*slot);
+      return e;
+    }
+    (*slot)->handlerBusy = 1;
+  }
+  const ErrCode e = RunAttempts(slot, request);
+  if (!request.nested) {
+    (*slot)->handlerBusy = 0;
+    StopBusyIndicator(*slot);
+  }
+  return e;
+}
+
+}  // namespace vke
