@@ -1,0 +1,118 @@
+// The compiler's entry points: compiling one function or text into a block,
+// compiling function-table entries on demand, scanning sources for their
+// definitions and "use" statements, loading libraries, evaluating texts
+// (command lines, eval texts, texts run in a function's scope) and finding
+// and calling functions by name.
+//
+// Compiled code of texts runs in a frame without variables of its own (it
+// shares those of the innermost frame that has variables) and lies on the
+// data stack as the frame's first value entry.
+#pragma once
+
+#include "engine/context.hpp"
+#include "engine/function_block.hpp"
+
+namespace vke {
+
+class Scratch;
+
+// What to compile.
+struct CompileRequest {
+  const char* text = nullptr;
+  int32_t length = 0;
+  int32_t firstLine = 1;
+  int32_t function = -1;  // function-table index of the function compiled
+  int32_t scope = 0;      // library entry in which names are resolved
+  bool isText = false;    // a script, command line or eval text (no header)
+  bool keepAns = false;   // text: "ans" is a variable that takes expression values
+  bool removeNames = false;
+  // Text: the variables of the frame it runs in (32 bytes each).
+  const char* frameNames = nullptr;
+  int32_t frameVars = 0;
+  // Value entries of the frame below the code's own (the code value of a text).
+  int32_t baseEntries = 0;
+  // Text: >= 1 makes its expression statements leave their values (eval
+  // with outputs); 0 displays them or keeps them in "ans".
+  int32_t results = 0;
+};
+
+// A compiled block: functions get header, variable table and code; texts
+// only code, and the variables they use (the frame's first).
+struct CompiledBlock {
+  int32_t words = 0;
+  FunctionHeader header;
+  int32_t vars = 0;
+  const char* varNames = nullptr;  // 32 bytes each, valid while the scratch lives
+};
+
+// Compiles into buffer (capacity words; inCodeArea when it lies at the code
+// area's fill position). scratch lends the passes their working memory.
+// Errors are compile errors with the line recorded (pending error).
+ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16_t* buffer,
+                        int32_t capacity, bool inCodeArea, Scratch* scratch, CompiledBlock* out);
+
+// ---- Function-table entries ----
+
+// Compiles entry `index` from the source (fetched with FindFunctionSource
+// when source is null) at the code area's fill position. 199 when it has
+// code, 122 when no source is found.
+ErrCode CompileFunctionEntry(EngineContext* ctx, int32_t index, const char* source, int32_t length,
+                             int32_t firstLine);
+// Compiles every entry whose code is -1 (and 0 with includeKnown); 200 when
+// the source of any was missing (those are skipped).
+ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown);
+// Defines and compiles every function of a source text; the functions get
+// `library` (a library entry, 0 none) as their source library.
+ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t length,
+                              int32_t library);
+// Defines the function of a text that holds one definition and compiles it.
+ErrCode CompileSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t library,
+                          int32_t* index);
+
+// ---- Libraries ----
+
+// Processes the "use" and "useifexists" statements of a text for a library
+// entry; with reload, a used library other than "_cli" loses its compiled
+// functions so that its source is read again.
+ErrCode ProcessUseStatements(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
+                             const char* folder, int32_t folderLength, bool reload);
+// Loads the definitions of a library text and of every library it uses,
+// directly or not, that is not loaded yet.
+ErrCode LoadLibraryDefinitions(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
+                               const char* folder, int32_t folderLength);
+
+// ---- Texts ----
+
+enum EvaluateFlags : uint32_t {
+  kEvalKeepAns = 1,          // "ans" is kept as the frame's variable and shown
+  kEvalReturnVariables = 2,  // the text returns its variables as a structure
+  kEvalCompileFunctions = 4  // compile the functions it leaves pending
+};
+
+// Compiles a text as code of the current frame's scope and sets up its run:
+// a frame of its own (scope `scope`, `results` values asked for) whose first
+// entry is the code, and the code pointer at its start. The caller runs the
+// loop.
+ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
+                           int32_t results, uint32_t flags);
+// Runs generated code (words, without halt) as a function of its own with
+// the top `inputs` entries as inputs and `outputs` outputs.
+ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, int32_t inputs,
+                        int32_t outputs, int32_t extraVariables);
+// A command line: its "use" statements stay in force for the later lines,
+// its functions are defined, and the rest runs in the base workspace with
+// "ans" and displayed results. Errors are printed; the code is returned.
+ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length);
+
+// ---- Finding and calling functions by name ----
+
+// The function-table index of a function callable by that name from the
+// scope (method libraries of object arguments first, when args > 0), or -1.
+// The function is compiled when it has no code yet.
+int32_t FindFunctionByName(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
+                           int32_t args, ErrCode* error);
+
+// The library entry "_cli" of command lines.
+ErrCode CommandLineLibrary(EngineContext* ctx, int32_t* entry);
+
+}  // namespace vke

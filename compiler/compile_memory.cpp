@@ -1,0 +1,71 @@
+// Room withheld from the free ends of the value stacks for a compilation.
+#include "compiler/compile_memory.hpp"
+
+#include "compiler/library_source.hpp"
+#include "engine/errors.hpp"
+
+namespace vke {
+
+namespace {
+
+// Room left to the stacks for the pushes made while compiling (constant
+// folding, error messages).
+constexpr uint32_t kKeptDataUnits = 512;
+constexpr uint32_t kKeptDescWords = 1024;
+constexpr uint32_t kMinScratchBytes = 16384;
+
+}  // namespace
+
+uint8_t* WithheldSpace::Data(uint32_t bytes) {
+  const uint32_t units = (bytes + 7) / 8;
+  if (ctx_->dataCap < ctx_->dataTop || ctx_->dataCap - ctx_->dataTop < units + kKeptDataUnits)
+    return nullptr;
+  ctx_->dataCap -= units;
+  return ctx_->DataBytes() + 8ull * ctx_->dataCap;
+}
+
+ErrCode WithheldSpace::TakeScratch(Scratch* scratch) {
+  const uint32_t free = ctx_->dataCap > ctx_->dataTop ? ctx_->dataCap - ctx_->dataTop : 0;
+  if (free < kKeptDataUnits) return kErrCompOutOfMemory;
+  const uint32_t units = (free - kKeptDataUnits) / 4 * 3;
+  if (units * 8ull < kMinScratchBytes) return kErrCompOutOfMemory;
+  uint8_t* base = Data(units * 8);
+  if (!base) return kErrCompOutOfMemory;
+  *scratch = Scratch(base, units * 8);
+  return kOk;
+}
+
+ErrCode WithheldSpace::LoadSource(int32_t index, const char** text, int32_t* length,
+                                  int32_t* line) {
+  // First the descriptor stack: load behind the room kept for pushes, then
+  // move the text to the end of the free part and withhold it.
+  if (ctx_->descCap > ctx_->descTop + kKeptDescWords + 16) {
+    auto* start = reinterpret_cast<char*>(ctx_->DescWords() + ctx_->descTop + kKeptDescWords);
+    const auto capacity =
+        static_cast<int32_t>(4ull * (ctx_->descCap - ctx_->descTop - kKeptDescWords));
+    ErrCode e = FindFunctionSource(ctx_, index, start, capacity, length, line);
+    if (e == kOk) {
+      const uint32_t words = (static_cast<uint32_t>(*length) + 3) / 4;
+      ctx_->descCap -= words;
+      auto* at = reinterpret_cast<char*>(ctx_->DescWords() + ctx_->descCap);
+      std::memmove(at, start, *length);
+      *text = at;
+      return kOk;
+    }
+    if (e != kErrDataOverflow) return e;
+  }
+  const uint32_t free = ctx_->dataCap > ctx_->dataTop + kKeptDataUnits
+                            ? ctx_->dataCap - ctx_->dataTop - kKeptDataUnits
+                            : 0;
+  auto* start = reinterpret_cast<char*>(ctx_->DataBytes() + 8ull * ctx_->dataTop);
+  ErrCode e =
+      FindFunctionSource(ctx_, index, start, static_cast<int32_t>(8ull * free / 2), length, line);
+  if (e) return e;
+  uint8_t* at = Data(static_cast<uint32_t>(*length));
+  if (!at) return kErrDataOverflow;
+  std::memmove(at, start, *length);
+  *text = reinterpret_cast<const char*>(at);
+  return kOk;
+}
+
+}  // namespace vke

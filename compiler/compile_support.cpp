@@ -1,0 +1,151 @@
+// The compiler's working tools: the code writer, the variable table and the
+// recording of compile errors with their line.
+#include "compiler/compile_internal.hpp"
+#include "compiler/lexer_helpers.hpp"
+#include "compiler/names.hpp"
+#include "engine/engine.hpp"
+#include "engine/raise.hpp"
+
+namespace vke {
+
+// ---- Code writer ----
+
+ErrCode CodeWriter::Reserve(int32_t n) const {
+  int64_t limit = capacity_;
+  if (area_) {
+    // Up to the lowest stored name, which interning moves down.
+    int64_t end = (int64_t{area_->codeSize} * 2 + area_->nameStart) / 2;
+    int64_t start = (reinterpret_cast<uint8_t*>(base_) - area_->CodeBytes()) / 2;
+    if (end - start < limit) limit = end - start;
+  }
+  return n >= 0 && pos_ + int64_t{n} <= limit ? kOk : kErrCodeOverflow;
+}
+
+ErrCode CodeWriter::Put(std::initializer_list<int16_t> words) {
+  return PutWords(words.begin(), static_cast<int32_t>(words.size()));
+}
+
+ErrCode CodeWriter::PutWords(const int16_t* words, int32_t n) {
+  if (ErrCode e = Reserve(n)) return e;
+  std::memcpy(base_ + pos_, words, 2ull * n);
+  pos_ += n;
+  return kOk;
+}
+
+ErrCode CodeWriter::PutDouble(int16_t opcode, double value) {
+  int32_t pad = 0;
+  while ((reinterpret_cast<uintptr_t>(base_ + pos_ + pad + 1) & 7) != 0) pad++;
+  if (ErrCode e = Reserve(pad + 5)) return e;
+  for (int32_t i = 0; i < pad; i++) base_[pos_++] = kOpNop;
+  base_[pos_] = opcode;
+  StoreOperandDouble(base_ + pos_ + 1, value);
+  pos_ += 5;
+  return kOk;
+}
+
+ErrCode CodeWriter::PutText(const uint16_t* chars, int32_t n, bool wide) {
+  if (n > 0x7FFF) return kErrExprTooLarge;
+  for (int32_t i = 0; i < n && !wide; i++) wide = chars[i] > 255;
+  int32_t words = wide ? 2 + n : 2 + (n + 1) / 2;
+  if (ErrCode e = Reserve(words)) return e;
+  int16_t* w = base_ + pos_;
+  w[0] = wide ? kOpPushStr : kOpPushStr8;
+  w[1] = static_cast<int16_t>(n);
+  if (wide) {
+    std::memcpy(w + 2, chars, 2ull * n);
+  } else {
+    auto* bytes = reinterpret_cast<uint8_t*>(w + 2);
+    for (int32_t i = 0; i < n; i++) bytes[i] = static_cast<uint8_t>(chars[i]);
+    if (n & 1) bytes[n] = 0;
+  }
+  pos_ += words;
+  return kOk;
+}
+
+// ---- Variable table ----
+
+ErrCode VarTable::Open(Scratch* scratch, int32_t capacity) {
+  names_ = static_cast<char*>(scratch->Take(static_cast<uint32_t>(capacity) * kVarNameBytes));
+  if (!names_) return kErrCompOutOfMemory;
+  count_ = 0;
+  capacity_ = capacity;
+  return kOk;
+}
+
+int32_t VarTable::Find(const char* name, int32_t length) const {
+  if (length < 1 || length > kVarNameBytes) return -1;
+  for (int32_t i = 0; i < count_; i++) {
+    const char* n = Name(i);
+    if (std::memcmp(n, name, length) == 0 && (length == kVarNameBytes || n[length] == 0)) return i;
+  }
+  return -1;
+}
+
+ErrCode VarTable::AddNew(const char* name, int32_t length, int32_t* index) {
+  if (Find(name, length) >= 0) return kErrReusedVarName;
+  return AddShadow(name, length, index);
+}
+
+ErrCode VarTable::AddShadow(const char* name, int32_t length, int32_t* index) {
+  if (length < 1 || !IsNameStart(name[0]) || NameSpan(name, length, 0) != length)
+    return kErrBadVarName;
+  if (length > kVarNameBytes) return kErrNameTooLong;
+  if (count_ >= capacity_) return kErrVarTableOverflow;
+  char* n = names_ + static_cast<size_t>(count_) * kVarNameBytes;
+  std::memset(n, 0, kVarNameBytes);
+  std::memcpy(n, name, length);
+  *index = count_++;
+  return kOk;
+}
+
+ErrCode VarTable::AddRaw(const char* name32, int32_t* index) {
+  if (count_ >= capacity_) return kErrVarTableOverflow;
+  std::memcpy(names_ + static_cast<size_t>(count_) * kVarNameBytes, name32, kVarNameBytes);
+  *index = count_++;
+  return kOk;
+}
+
+ErrCode VarTable::Add(const char* name, int32_t length, int32_t* index) {
+  int32_t found = Find(name, length);
+  if (found >= 0) {
+    *index = found;
+    return kOk;
+  }
+  return AddNew(name, length, index);
+}
+
+// ---- Compile errors ----
+
+ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details) {
+  EngineContext* ctx = u.ctx;
+  char text[400];
+  int32_t n = 0;
+  if (const ErrorTableRecord* t = FindErrorMessage(ctx, code, true)) {
+    n = ExpandErrorTemplate(ctx, t->message, details, text, sizeof text);
+  } else {
+    AppendPlainErrorText(ctx, code, text, &n, sizeof text);
+    text[n] = 0;
+  }
+  const int32_t function = u.request ? u.request->function : -1;
+  ctx->errLocFunc = function;
+  ctx->errLocPos = u.line;
+  char location[160];
+  int32_t position = GetErrorLocationText(ctx, location, sizeof location, nullptr, 0);
+  if (location[0] || position > 1)
+    AppendLocationSuffix(location, position, text, &n, sizeof text - 1);
+  text[n] = 0;
+  FormatErrorMessage(ctx, code, text, n, false);
+  ctx->errLocCode = code;
+  ctx->errLocFunc = function;
+  ctx->errLocPos = u.line;
+  ctx->errLocName[0] = 0;
+  u.raised = true;
+  return code;
+}
+
+ErrCode CompileError(CompileUnit& u, ErrCode code) {
+  if (u.raised || code == kOk) return code;
+  return CompileErrorWith(u, code, ErrorDetails{});
+}
+
+}  // namespace vke
