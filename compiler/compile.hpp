@@ -95,10 +95,6 @@ enum EvaluateFlags : uint32_t {
 // loop.
 ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
                            int32_t results, uint32_t flags);
-// Runs generated code (words, without halt) as a function of its own with
-// the top `inputs` entries as inputs and `outputs` outputs.
-ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, int32_t inputs,
-                        int32_t outputs, int32_t extraVariables);
 // A command line: its "use" statements stay in force for the later lines,
 // its functions are defined, and the rest runs in the base workspace with
 // "ans" and displayed results. Errors are printed; the code is returned.

@@ -68,6 +68,10 @@ struct AnonContext {
   AnonContext* outer;
 };
 
+// The error for a character that ends an expression where it cannot: the
+// closers and separators, else 161 (incompleteExpr).
+ErrCode UnexpectedCloser(char c);
+
 class ExprCompiler {
  public:
   ExprCompiler(CompileUnit& u, const char* text, int32_t length);
@@ -145,6 +149,9 @@ class ExprCompiler {
   // The (...), {...} and .field steps behind the value on top; `reference`
   // while that value is a reference into a variable (resolved at the end).
   ErrCode ChainSteps(bool reference, const Level& level, bool* flattened);
+  // A field step (".name" or ".(expr)") at pos, after an index group or
+  // directly on the value; *found false when none stands there.
+  ErrCode FieldStep(const GroupArgs* group, bool* found);
   ErrCode ParseIndexKeyword(const char* name, int32_t length, bool* handled);
   ErrCode ParseTarget(int32_t* shownVariable);
   // Counts the arguments before the bracket that closes the group at pos;

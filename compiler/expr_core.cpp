@@ -22,7 +22,8 @@ bool IsStop(char c) {
   return c == ')' || c == ']' || c == '}' || c == ',' || c == ';';
 }
 
-// The error for a character that ends an expression where it cannot.
+}  // namespace
+
 ErrCode UnexpectedCloser(char c) {
   switch (c) {
     case ')':
@@ -39,6 +40,8 @@ ErrCode UnexpectedCloser(char c) {
       return kErrIncompleteExpr;
   }
 }
+
+namespace {
 
 // The first operator row of a fitting kind whose characters stand at p.
 const OperatorRecord* MatchOperator(const char* t, int32_t n, int32_t p, bool prefix) {

@@ -55,19 +55,6 @@ bool IsCloser(char c) {
   return c == ')' || c == ']' || c == '}';
 }
 
-ErrCode Mismatch(char got) {
-  switch (got) {
-    case ')':
-      return kErrUnexpectedRightPar;
-    case ']':
-      return kErrUnexpectedRightBracket;
-    case '}':
-      return kErrUnexpectedRightBrace;
-    default:
-      return kErrIncompleteExpr;
-  }
-}
-
 }  // namespace
 
 int32_t ExprCompiler::CountAhead(char close, bool* colonFound) const {
@@ -165,7 +152,7 @@ ErrCode ExprCompiler::ParseArgs(char close, bool indexGroup, int32_t baseDepth, 
       pos++;
       break;
     }
-    return Mismatch(At());
+    return UnexpectedCloser(At());
   }
   index = saved;
   return kOk;
@@ -186,6 +173,32 @@ ErrCode ExprCompiler::ParseIndexKeyword(const char* name, int32_t length, bool* 
   }
   *handled = false;
   return kOk;
+}
+
+ErrCode ExprCompiler::FieldStep(const GroupArgs* group, bool* found) {
+  *found = At() == '.' && (IsNameStart(At(1)) || At(1) == '(');
+  if (!*found) return kOk;
+  const int32_t taken = group ? Values(*group) : 0;
+  const auto count = static_cast<int16_t>(group ? group->count : 0);
+  const auto mask = static_cast<int16_t>(group ? group->colons : 0);
+  pos++;
+  if (At() == '(') {
+    // A field named by the text an expression computes.
+    pos++;
+    SubResult sub;
+    Level inner;
+    if (ErrCode e = ParseSubexpr(inner, &sub)) return e;
+    SkipBlanks();
+    if (At() != ')') return UnexpectedCloser(At());
+    pos++;
+    return Emit({kOpIndexGroup, count, mask}, -taken - 1);
+  }
+  const int32_t length = NameSpan(t, n, pos);
+  int32_t id;
+  if (ErrCode e = InternName(ctx, t + pos, length, kMaxIdentifierLength, &id)) return e;
+  pos += length;
+  if (!group) return Emit({kOpLoadField, static_cast<int16_t>(id)}, 0);
+  return Emit({kOpIndexField, count, mask, static_cast<int16_t>(id)}, -taken);
 }
 
 ErrCode ExprCompiler::ParseChain(int32_t variable, const Level& level, bool* flattened) {
@@ -259,23 +272,9 @@ ErrCode ExprCompiler::ChainSteps(bool reference, const Level& level, bool* flatt
       flat = a.colons != 0;
       continue;
     }
+    bool field;
     if (c == '.') {
-      pos++;
-      if (At() == '(') {
-        pos++;
-        SubResult sub;
-        Level inner;
-        if (ErrCode err = ParseSubexpr(inner, &sub)) return err;
-        SkipBlanks();
-        if (At() != ')') return Mismatch(At());
-        pos++;
-        if (ErrCode err = Emit({kOpIndexGroup, 0, 0}, -1)) return err;
-        continue;
-      }
-      int32_t length = NameSpan(t, n, pos), id;
-      if (ErrCode err = InternName(ctx, t + pos, length, kMaxIdentifierLength, &id)) return err;
-      pos += length;
-      if (ErrCode err = Emit({kOpLoadField, static_cast<int16_t>(id)}, 0)) return err;
+      if (ErrCode err = FieldStep(nullptr, &field)) return err;
       continue;
     }
     // "(": an index group, maybe followed by a field.
@@ -283,25 +282,8 @@ ErrCode ExprCompiler::ChainSteps(bool reference, const Level& level, bool* flatt
     if (ErrCode err = ParseArgs(')', true, baseDepth, &a)) return err;
     const auto count = static_cast<int16_t>(a.count);
     const auto mask = static_cast<int16_t>(a.colons);
-    if (At() == '.' && IsNameStart(At(1))) {
-      int32_t length = NameSpan(t, n, pos + 1), id;
-      if (ErrCode err = InternName(ctx, t + pos + 1, length, kMaxIdentifierLength, &id)) return err;
-      pos += 1 + length;
-      if (ErrCode err = Emit({kOpIndexField, count, mask, static_cast<int16_t>(id)}, -Values(a)))
-        return err;
-      continue;
-    }
-    if (At() == '.' && At(1) == '(') {
-      pos += 2;
-      SubResult sub;
-      Level inner;
-      if (ErrCode err = ParseSubexpr(inner, &sub)) return err;
-      SkipBlanks();
-      if (At() != ')') return Mismatch(At());
-      pos++;
-      if (ErrCode err = Emit({kOpIndexGroup, count, mask}, -Values(a) - 1)) return err;
-      continue;
-    }
+    if (ErrCode err = FieldStep(&a, &field)) return err;
+    if (field) continue;
     Callee indexed;
     indexed.kind = Callee::kIndex;
     const bool whole = level.mayBeWhole && RestIsBlank();
@@ -344,27 +326,13 @@ ErrCode ExprCompiler::ParseTarget(int32_t* shownVariable) {
     }
     const int32_t baseDepth = depth;
     GroupArgs a;
-    pos++;
+    bool field;
     if (c == '.') {
-      if (At() == '(') {
-        pos++;
-        SubResult sub;
-        Level inner;
-        if (ErrCode e = ParseSubexpr(inner, &sub)) return e;
-        SkipBlanks();
-        if (At() != ')') return Mismatch(At());
-        pos++;
-        if (ErrCode e = Emit({kOpIndexGroup, 0, 0}, -1)) return e;
-        continue;
-      }
-      length = NameSpan(t, n, pos);
-      if (!IsNameStart(At())) return kErrBadAsgnVar;
-      int32_t id;
-      if (ErrCode e = InternName(ctx, t + pos, length, kMaxIdentifierLength, &id)) return e;
-      pos += length;
-      if (ErrCode e = Emit({kOpLoadField, static_cast<int16_t>(id)}, 0)) return e;
+      if (ErrCode e = FieldStep(nullptr, &field)) return e;
+      if (!field) return kErrBadAsgnVar;
       continue;
     }
+    pos++;
     if (ErrCode e = ParseArgs(c == '(' ? ')' : '}', true, baseDepth, &a)) return e;
     const auto count = static_cast<int16_t>(a.count);
     const auto mask = static_cast<int16_t>(a.colons);
@@ -372,26 +340,8 @@ ErrCode ExprCompiler::ParseTarget(int32_t* shownVariable) {
       if (ErrCode e = Emit({kOpBraceIndexValue, count, mask}, -Values(a))) return e;
       continue;
     }
-    if (At() == '.' && IsNameStart(At(1))) {
-      length = NameSpan(t, n, pos + 1);
-      int32_t id;
-      if (ErrCode e = InternName(ctx, t + pos + 1, length, kMaxIdentifierLength, &id)) return e;
-      pos += 1 + length;
-      if (ErrCode e = Emit({kOpIndexField, count, mask, static_cast<int16_t>(id)}, -Values(a)))
-        return e;
-      continue;
-    }
-    if (At() == '.' && At(1) == '(') {
-      pos += 2;
-      SubResult sub;
-      Level inner;
-      if (ErrCode e = ParseSubexpr(inner, &sub)) return e;
-      SkipBlanks();
-      if (At() != ')') return Mismatch(At());
-      pos++;
-      if (ErrCode e = Emit({kOpIndexGroup, count, mask}, -Values(a) - 1)) return e;
-      continue;
-    }
+    if (ErrCode e = FieldStep(&a, &field)) return e;
+    if (field) continue;
     // A parenthesised group ends the target: an indexed assignment.
     int32_t p = pos;
     while (p < n && (t[p] == ' ' || t[p] == '\t')) p++;

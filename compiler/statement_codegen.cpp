@@ -26,7 +26,7 @@ namespace vke {
 namespace {
 
 constexpr int32_t kMaxOpenStructures = 64;
-constexpr int32_t kMaxPatches = 4096;
+constexpr int32_t kMaxPatches = 1024;
 constexpr int32_t kSharedValueEntry = 1;  // function-table entry kind of a shared value
 
 enum StructureKind : int32_t {

@@ -9,6 +9,12 @@ namespace vke {
 #define VKE_NATIVE_FN(name) \
   ErrCode name(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option);
 
+// Calls of functions from natives.
+VKE_NATIVE_FN(FevalxNative)
+VKE_NATIVE_FN(HasFeatureNative)
+// The features hasfeature names, one a line.
+extern const char kRuntimeFeatures[];
+
 // Text encodings.
 VKE_NATIVE_FN(Utf8EncodeNative)
 VKE_NATIVE_FN(Utf8DecodeNative)

@@ -7,19 +7,6 @@
 
 namespace vke {
 
-ErrCode ResolveFunctionName(EngineContext*, const char*, int32_t, const char*, int32_t, int32_t*,
-                            int32_t*, uint8_t*, uint8_t*) {
-  return kErrUndefFunOrVar;
-}
-ErrCode CallFunctionValue(EngineContext*, int32_t, int32_t, int32_t, int32_t) {
-  return kErrNotSupported;
-}
-ErrCode CallFunctionByName(EngineContext*, const char*, int32_t, int32_t, int32_t, int32_t) {
-  return kErrNotSupported;
-}
-ErrCode RunTextInFunctionScope(EngineContext*, const char*, int32_t, int32_t*) {
-  return kErrNotSupported;
-}
 bool IsAtHaltInstruction(EngineContext*) {
   return false;
 }
@@ -30,9 +17,5 @@ ErrCode SwitchThread(EngineContext*, int32_t) {
   return kOk;
 }
 void KillThread(EngineContext*, uint32_t) {}
-
-ErrCode ResolveFunctionValue(EngineContext*, int32_t, int32_t, int32_t*, int32_t*) {
-  return kErrNotSupported;
-}
 
 }  // namespace vke

@@ -1,0 +1,114 @@
+// The call builtins: deal, eval, feval, builtin, str2fun and fun2str, and
+// the shared operation that calls a function value with its arguments.
+#include "builtins/builtin.hpp"
+#include "compiler/compile_calls.hpp"
+#include "compiler/compile_memory.hpp"
+#include "compiler/function_ref.hpp"
+#include "engine/errors.hpp"
+#include "engine/values.hpp"
+
+namespace vke {
+
+namespace {
+
+// 43 from an argument reader is reported as 44, so that a class method may
+// serve an object.
+ErrCode Overloadable(ErrCode e) {
+  return e == kErrWrongType ? kErrWrongTypeOverload : e;
+}
+
+}  // namespace
+
+ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, int32_t k,
+                                  bool byName) {
+  if (n < 1) return kErrTooFewArgin;
+  FunctionValue v;
+  if (ErrCode e = ReadFunctionValue(ctx, n - 1, scope, &v)) return e;
+  if (byName && (v.isInline || v.isReference)) return kErrWrongTypeOverload;
+  if (v.isInline) return CallInlineFunction(ctx, n - 1, k, false);
+  if (ErrCode e = DropStackEntries(ctx, n - 1, 1)) return e;
+  return CallFunctionNamed(ctx, v.name, v.length, v.scope, n - 1, k, byName);
+}
+
+ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
+  if (nargout < 0 && nargin == 0) return PushNoValue(ctx);
+  int32_t k = nargout < 0 ? 1 : nargout;
+  if (nargin == 1) {
+    if (k == 0) return Drop(ctx);
+    for (int32_t i = 1; i < k; i++)
+      if (ErrCode e = DuplicateStackEntries(ctx, 0, 1)) return e;
+    return kOk;
+  }
+  if (k > nargin) return kErrTooManyArgout;
+  if (ErrCode e = Drop(ctx, nargin - k)) return e;
+  return ReverseStackEntries(ctx, k);
+}
+
+ErrCode EvalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
+  if (nargin != 1) return kErrIllegal;
+  const char* text;
+  int32_t length;
+  if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return Overloadable(e);
+  // The text moves to the free end of the data stack for the compilation.
+  WithheldSpace withheld(ctx);
+  char* copy = reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(length) + 1));
+  if (!copy) return kErrDataOverflow;
+  std::memcpy(copy, text, length);
+  if (ErrCode e = Drop(ctx)) return e;
+  int32_t results = nargout;
+  if (nargout < 0) {
+    if (ErrCode e = PushNoValue(ctx)) return e;
+    results = 0;
+  }
+  return EvaluateSourceText(ctx, copy, length, CurrentScope(ctx), results, kEvalKeepAns);
+}
+
+ErrCode FevalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
+  return CallFunctionValueWithArgs(ctx, CurrentScope(ctx), nargin, nargout, false);
+}
+
+ErrCode BuiltinCallBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
+  return CallFunctionValueWithArgs(ctx, CurrentScope(ctx), nargin, nargout, true);
+}
+
+ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope) {
+  char name[kMaxNameWithLibrary + 1];
+  int32_t length;
+  ErrCode e = GetStringArgToBuffer(ctx, 0, name, sizeof name, &length);
+  if (e == kErrObjTooLarge) return kErrUndefFun;
+  if (e) return Overloadable(e);
+  if (length == 0) return kErrNullName;
+  if ((e = PushFunctionReference(ctx, name, length, scope, nullptr))) return e;
+  return DropStackEntries(ctx, 1, 1);
+}
+
+ErrCode Str2funBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  return MakeFunctionReference(ctx, CurrentScope(ctx));
+}
+
+ErrCode Fun2strBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  const ValueDescriptor* d = DescAt(ctx, 0);
+  ErrCode e;
+  if (IsTypedKind(*d, kKindFuncRef) && !IsStructured(*d)) {
+    const char* bytes;
+    int32_t length;
+    GetStringData(DataAt(ctx, 0), &bytes, &length);
+    char name[kMaxNameWithLibrary + 1];
+    if (length > kMaxNameWithLibrary) return kErrWrongTypeOverload;
+    std::memcpy(name, bytes, length);
+    e = PushCString(ctx, length, name);
+  } else {
+    const uint16_t* text;
+    int32_t length;
+    if ((e = GetInlineFunctionParts(ctx, 0, &text, &length, nullptr, nullptr, nullptr, nullptr)))
+      return Overloadable(e);
+    // The text is copied out before the push may move nothing but the top.
+    uint16_t* chars;
+    if ((e = PushNewCharRow(ctx, length, &chars))) return e;
+    GetInlineFunctionParts(ctx, 1, &text, nullptr, nullptr, nullptr, nullptr, nullptr);
+    std::memcpy(chars, text, 2ull * length);
+  }
+  return e ? e : DropStackEntries(ctx, 1, 1);
+}
+
+}  // namespace vke

@@ -1,0 +1,167 @@
+// The compile driver and the libraries: functions defined from sources and
+// compiled in the code area, compiled on demand, libraries loaded through
+// "+readlib" hooks with their use lists, private functions and reloading.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "compiler/compile_calls.hpp"
+#include "compiler/function_table.hpp"
+#include "compiler/names.hpp"
+#include "compiler/opcodes.hpp"
+#include "engine/errors.hpp"
+#include "engine/registry.hpp"
+#include "tests/host/code_text.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::Disassemble;
+using test::TestHost;
+
+// Library sources served by a "+readlib" hook.
+std::map<std::string, std::string> g_libraries;
+
+ErrCode ReadLibrary(EngineContext*, const char* name, const char*, uintptr_t, char* buffer,
+                    int32_t capacity, int32_t* length) {
+  auto it = g_libraries.find(name);
+  if (it == g_libraries.end()) return kErrFileNotFound;
+  if (static_cast<int32_t>(it->second.size()) > capacity) return kErrDataOverflow;
+  std::memcpy(buffer, it->second.data(), it->second.size());
+  *length = static_cast<int32_t>(it->second.size());
+  return kOk;
+}
+
+const NativeFunctionRecord kLibraryTable[] = {
+    MakeRecord("@libraries"),
+    MakeRecord("+readlib", &ReadLibrary),
+    MakeRecord(""),
+};
+
+int32_t Find(EngineContext* ctx, const char* name, int32_t scope) {
+  return FindFunction(ctx, name, static_cast<int32_t>(std::strlen(name)), nullptr, 0, scope, true,
+                      nullptr);
+}
+
+// The code part of a compiled function.
+std::string CodeOf(EngineContext* ctx, int32_t index) {
+  const FunctionTableEntry* e = GetFunctionEntry(ctx, index);
+  if (!e || e->code <= 0) return "(not compiled)";
+  const auto* block = reinterpret_cast<const int16_t*>(ctx->CodeBytes()) + e->code;
+  const FunctionHeader h = ReadFunctionHeader(reinterpret_cast<const uint8_t*>(block));
+  int32_t end = static_cast<int32_t>(h.CodeAt());
+  while (block[end] != kOpReturn) end += GetInstructionLength(block + end);
+  return Disassemble(block + h.CodeAt(), end + 1 - static_cast<int32_t>(h.CodeAt()));
+}
+
+TEST(CompileDriver, SourceFunctionsCompileOnceIntoTheCodeArea) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const std::string text =
+      "function y = one(x)\n  y = x + 1;\nendfunction\n"
+      "function y = two(x)\n  y = one(x) * 2;\n";
+  ASSERT_EQ(DefineSourceFunctions(ctx, text.data(), static_cast<int32_t>(text.size()), 0), kOk);
+  const int32_t one = Find(ctx, "one", 0), two = Find(ctx, "two", 0);
+  ASSERT_GT(one, 0);
+  ASSERT_GT(two, 0);
+  EXPECT_EQ(CodeOf(ctx, one), "loadvar 1 pushone plus storevar 0 return");
+  EXPECT_EQ(CodeOf(ctx, two), "loadvar 1 callfn " + std::to_string(one) +
+                                  " 1 1 pushsmallint 2 mtimes storevar 0 return");
+  EXPECT_EQ(GetFunctionEntry(ctx, one)->code % 4, 0);
+  // A second compilation is refused and keeps the first code.
+  const int32_t code = GetFunctionEntry(ctx, one)->code;
+  EXPECT_EQ(CompileFunctionEntry(ctx, one, text.data(), static_cast<int32_t>(text.size()), 1),
+            kErrFunAlreadyDefined);
+  EXPECT_EQ(GetFunctionEntry(ctx, one)->code, code);
+}
+
+TEST(CompileDriver, UnknownNamesBecomeFunctionsFoundLater) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const std::string text = "function f\n  later(1);\n";
+  // "later" has no source anywhere: the pending compilation reports it.
+  EXPECT_EQ(DefineSourceFunctions(ctx, text.data(), static_cast<int32_t>(text.size()), 0),
+            kErrFunNotFound);
+  const int32_t later = FindFunctionGlobally(ctx, "later", 5, nullptr, 0);
+  ASSERT_GT(later, 0);
+  EXPECT_EQ(GetFunctionEntry(ctx, later)->code, kCodeNotCompiled);
+  EXPECT_GT(GetFunctionEntry(ctx, Find(ctx, "f", 0))->code, 0);
+  // A failed compilation leaves the fill position where it was.
+  const uint32_t end = ctx->codeEnd;
+  const std::string bad = "function g\n  x = (1;\n";
+  EXPECT_NE(DefineSourceFunctions(ctx, bad.data(), static_cast<int32_t>(bad.size()), 0), kOk);
+  EXPECT_EQ(ctx->codeEnd, end);
+}
+
+TEST(CompileDriver, LibrariesLoadTheLibrariesTheyUse) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  ASSERT_EQ(RegisterLibrary(ctx, kLibraryTable, true), kOk);
+  g_libraries = {
+      {"t",
+       "use u\nfunction y = sq(x)\n  y = helper(x) ^ 2;\nendfunction\n"
+       "private\nfunction z = helper(x)\n  z = x + 1;\nendfunction\n"},
+      {"u", "function y = cube(x)\n  y = x ^ 3;\nendfunction\ndefine limit = 10\n"},
+  };
+  int32_t cli;
+  ASSERT_EQ(CommandLineLibrary(ctx, &cli), kOk);
+  const std::string line = "use t";
+  ASSERT_EQ(ProcessUseStatements(ctx, cli, line.data(), 5, nullptr, 0, true), kOk);
+  ASSERT_EQ(LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0), kOk);
+  // Visible from the command line: t's public functions, not its private
+  // one, and not u's (only t uses u).
+  const int32_t sq = Find(ctx, "sq", cli);
+  ASSERT_GT(sq, 0);
+  EXPECT_LT(Find(ctx, "helper", cli), 0);
+  EXPECT_LT(Find(ctx, "cube", cli), 0);
+  int32_t t = -1;
+  ASSERT_EQ(FindLibraryEntry(ctx, "t", 1, false, &t), kOk);
+  EXPECT_GT(Find(ctx, "helper", t), 0);
+  EXPECT_GT(Find(ctx, "cube", t), 0);
+  // Compiled on first use; a constant returns its value.
+  ErrCode e;
+  EXPECT_EQ(FindFunctionByName(ctx, "sq", 2, cli, 0, &e), sq);
+  EXPECT_EQ(e, kOk);
+  EXPECT_EQ(CodeOf(ctx, sq), "loadvar 1 callfn " + std::to_string(Find(ctx, "helper", t)) +
+                                 " 1 1 pushsmallint 2 mpower storevar 0 return");
+  int32_t u = -1;
+  ASSERT_EQ(FindLibraryEntry(ctx, "u", 1, false, &u), kOk);
+  const int32_t limit = FindFunctionByName(ctx, "limit", 5, t, 0, &e);
+  ASSERT_GT(limit, 0);
+  EXPECT_EQ(CodeOf(ctx, limit), "pushsmallint 10 storevar 0 return");
+  int32_t maxIn, maxOut;
+  ASSERT_EQ(ResolveFunctionInScope(ctx, "sq", 2, cli, &maxIn, &maxOut, nullptr, nullptr), kOk);
+  EXPECT_EQ(maxIn, 1);
+  EXPECT_EQ(maxOut, 1);
+}
+
+TEST(CompileDriver, UseOnTheCommandLineReadsAChangedLibraryAgain) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  ASSERT_EQ(RegisterLibrary(ctx, kLibraryTable, true), kOk);
+  g_libraries = {{"m", "function y = f\n  y = 1;\n"}};
+  int32_t cli;
+  ASSERT_EQ(CommandLineLibrary(ctx, &cli), kOk);
+  auto use = [&] {
+    EXPECT_EQ(ProcessUseStatements(ctx, cli, "use m", 5, nullptr, 0, true), kOk);
+    EXPECT_EQ(LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0), kOk);
+    ErrCode e;
+    int32_t f = FindFunctionByName(ctx, "f", 1, cli, 0, &e);
+    EXPECT_EQ(e, kOk);
+    return CodeOf(ctx, f);
+  };
+  EXPECT_EQ(use(), "pushone storevar 0 return");
+  g_libraries["m"] = "function y = f\n  y = 2;\n";
+  EXPECT_EQ(use(), "pushsmallint 2 storevar 0 return");
+  // A library that is not there: "useifexists" skips it, "use" reports it.
+  EXPECT_EQ(ProcessUseStatements(ctx, cli, "useifexists nothere", 19, nullptr, 0, true), kOk);
+  EXPECT_EQ(LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0), kOk);
+  EXPECT_EQ(ProcessUseStatements(ctx, cli, "use nothere", 11, nullptr, 0, true), kOk);
+  EXPECT_EQ(LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0), kErrLibNotFound);
+  EXPECT_EQ(ProcessUseStatements(ctx, cli, "use 3x", 6, nullptr, 0, true), kErrBadLibName);
+}
+
+}  // namespace
+}  // namespace vke

@@ -1,0 +1,141 @@
+// vke: runs VKE source without a window.
+//
+//   vke [-O N] [-L DIR]... FILE.vke
+//   vke [-O N] [-L DIR]... -e TEXT
+//
+// The engine is created in one memory area as the application creates it
+// (static table at the front, feature byte set, optimisation level 4 unless
+// -O gives another), with a table of its own in front: descriptor 1 goes to
+// standard output and 2 to standard error, and libraries ("use name") are
+// read from name.vkl beside the script and in each -L folder. The text runs
+// as one command line with the sliced loop until it finishes. Exit status 0
+// when it finished, 1 after an error (printed as the engine prints it), 2
+// for a bad command line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiler/compile.hpp"
+#include "compiler/library_source.hpp"
+#include "engine/calls.hpp"
+#include "engine/engine.hpp"
+#include "engine/errors.hpp"
+#include "engine/registry.hpp"
+#include "engine/static_table.hpp"
+
+namespace {
+
+using namespace vke;
+
+constexpr uint32_t kAreaBytes = 64u << 20;
+constexpr int kLineFeed = 1;  // line-end mode of the "+write" record
+
+std::vector<std::string> g_folders;  // where libraries are looked for, in order
+
+ErrCode WriteHook(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t) {
+  if (fd != 1 && fd != 2) return kErrBadFileID;
+  int out = fd == 1 ? STDOUT_FILENO : STDERR_FILENO;
+  for (int32_t done = 0; done < n;) {
+    ssize_t k = ::write(out, bytes + done, static_cast<size_t>(n - done));
+    if (k <= 0) return kErrIoErr;
+    done += static_cast<int32_t>(k);
+  }
+  return kOk;
+}
+
+bool ReadFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::stringstream s;
+  s << in.rdbuf();
+  *text = s.str();
+  return true;
+}
+
+ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, uintptr_t,
+                        char* buffer, int32_t capacity, int32_t* length) {
+  std::vector<std::string> folders;
+  if (folder && *folder) folders.push_back(folder);
+  folders.insert(folders.end(), g_folders.begin(), g_folders.end());
+  for (const std::string& f : folders) {
+    std::string text;
+    std::string path = f.empty() ? name : f + (f.back() == '/' ? "" : "/") + name;
+    if (!ReadFile(path + ".vkl", &text)) continue;
+    if (text.size() > static_cast<size_t>(capacity)) return kErrDataOverflow;
+    std::memcpy(buffer, text.data(), text.size());
+    *length = static_cast<int32_t>(text.size());
+    return kOk;
+  }
+  return kErrFileNotFound;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: vke [-O N] [-L DIR]... (FILE.vke | -e TEXT)\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int level = 4;
+  std::string text, script;
+  bool haveText = false;
+  for (int i = 1; i < argc; i++) {
+    std::string a = argv[i];
+    if ((a == "-O" || a == "-L" || a == "-e") && i + 1 >= argc) return Usage();
+    if (a == "-O") {
+      level = std::atoi(argv[++i]);
+    } else if (a == "-L") {
+      g_folders.push_back(argv[++i]);
+    } else if (a == "-e") {
+      text = argv[++i];
+      haveText = true;
+    } else if (!a.empty() && a[0] != '-' && script.empty() && !haveText) {
+      script = a;
+    } else {
+      return Usage();
+    }
+  }
+  if (!haveText) {
+    if (script.empty()) return Usage();
+    if (!ReadFile(script, &text)) {
+      std::fprintf(stderr, "vke: cannot read %s\n", script.c_str());
+      return 2;
+    }
+    size_t slash = script.find_last_of('/');
+    g_folders.insert(g_folders.begin(), slash == std::string::npos ? "." : script.substr(0, slash));
+  } else {
+    g_folders.insert(g_folders.begin(), ".");
+  }
+
+  void* area = std::aligned_alloc(16, kAreaBytes);
+  EngineContext* ctx = nullptr;
+  if (!area || CreateEngine(area, kAreaBytes, &ctx) != kOk) return 1;
+  static const NativeFunctionRecord table[] = {
+      MakeRecord("@vke"),
+      MakeRecord("+write", &WriteHook, kLineFeed),
+      MakeRecord("+readlib", &ReadLibraryHook),
+      MakeRecord(""),
+  };
+  RegisterLibrary(ctx, EngineStaticTable(), true);
+  SetContextFlag(ctx, 1);
+  SetCompileOptions(ctx, level, 0);
+  ResetEngine(ctx);
+  SetTextEncoding(ctx, 'u');
+  RegisterLibrary(ctx, table, true);
+
+  ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
+  while (e == kOk || e == kStatusSuspended) {
+    e = ExecuteBytecode(ctx, 1);
+    if (e != kStatusSuspended) break;
+  }
+  std::fflush(stdout);
+  std::free(area);
+  return e == kOk ? 0 : 1;
+}
