@@ -27,7 +27,6 @@ namespace {
 
 constexpr int32_t kMaxOpenStructures = 64;
 constexpr int32_t kMaxPatches = 1024;
-constexpr int32_t kSharedValueEntry = 1;  // function-table entry kind of a shared value
 
 enum StructureKind : int32_t {
   kStructIf = 22,
@@ -159,6 +158,7 @@ class Generator {
   ErrCode Condition(const StatementRecord* r, int32_t* jump);
 
   ErrCode ExpressionStatement(const StatementRecord* r);
+  ErrCode EvalWithCatch(const StatementRecord* r, const char* text, int32_t comma, int32_t close);
   ErrCode Declare(const StatementRecord* r, bool persistent);
   ErrCode For(const StatementRecord* r);
   ErrCode LeaveLoop(bool isBreak);
@@ -201,8 +201,88 @@ ErrCode Generator::Condition(const StatementRecord* r, int32_t* jump) {
   return Put({kOpJumpFalse, -1});
 }
 
+// "eval(a, b)" as the whole text: the positions of a and b.
+bool SplitEvalWithCatch(const char* s, int32_t n, int32_t* comma, int32_t* close) {
+  int32_t p = 0;
+  while (p < n && s[p] == ' ') p++;
+  if (!(p + 4 <= n && !std::memcmp(s + p, "eval", 4))) return false;
+  p += 4;
+  while (p < n && s[p] == ' ') p++;
+  if (p >= n || s[p] != '(') return false;
+  int32_t level = 0;
+  *comma = -1;
+  char previous = ' ';
+  for (; p < n; p++) {
+    const char c = s[p];
+    if (c == '\'' && !(IsNameChar(previous) || previous == ')' || previous == ']' ||
+                        previous == '}' || previous == '.' || previous == '\'')) {
+      for (p++; p < n && s[p] != '\''; p++)
+        if (s[p] == '\\') p++;
+      previous = '\'';
+      continue;
+    }
+    if (c == '(' || c == '[' || c == '{') level++;
+    if (c == ')' || c == ']' || c == '}') {
+      if (--level == 0) break;
+    }
+    if (c == ',' && level == 1) {
+      if (*comma >= 0) return false;
+      *comma = p;
+    }
+    if (c != ' ') previous = c;
+  }
+  *close = p;
+  int32_t end = n;
+  while (end > p + 1 && s[end - 1] == ' ') end--;
+  return *comma >= 0 && p + 1 == end;
+}
+
+ErrCode Generator::EvalWithCatch(const StatementRecord* r, const char* text, int32_t comma,
+                                 int32_t close) {
+  // try, eval(a), catch, eval(b), end; the statement's targets take the
+  // values of either.
+  const uint32_t mark = u.scratch->Used();
+  const auto* paren = static_cast<const char*>(std::memchr(text, '(', comma));
+  const auto open = static_cast<int32_t>(paren - text);
+  auto make = [&](int32_t from, int32_t to) -> const StatementRecord* {
+    const int32_t length2 = 5 + (to - from) + 1;
+    const bool assignment = r->targets > 0;
+    const int32_t length1 = assignment ? r->length1 : length2;
+    auto* c = static_cast<StatementRecord*>(u.scratch->Take(
+        sizeof(StatementRecord) + ((length1 + 3) & ~3) + ((length2 + 3) & ~3)));
+    if (!c) return nullptr;
+    *c = {r->kind, r->line, r->targets, length1, assignment ? length2 : 0};
+    char* call = const_cast<char*>(assignment ? c->Text2() : c->Text1());
+    if (assignment) std::memcpy(const_cast<char*>(c->Text1()), r->Text1(), length1);
+    std::memcpy(call, "eval(", 5);
+    std::memcpy(call + 5, text + from, to - from);
+    call[length2 - 1] = ')';
+    return c;
+  };
+  const StatementRecord* first = make(open + 1, comma);
+  const StatementRecord* second = make(comma + 1, close);
+  ErrCode e = first && second ? kOk : kErrCompOutOfMemory;
+  const StatementRecord parts[3] = {{kStmtTry, r->line, 0, 0, 0},
+                                    {kStmtCatch, r->line, 0, 0, 0},
+                                    {kStmtEnd, r->line, 0, 0, 0}};
+  if (!e) e = Statement(&parts[0]);
+  if (!e) e = Statement(first);
+  if (!e) e = Statement(&parts[1]);
+  if (!e) e = Statement(second);
+  if (!e) e = Statement(&parts[2]);
+  u.scratch->Release(mark);
+  return e;
+}
+
 ErrCode Generator::ExpressionStatement(const StatementRecord* r) {
   const bool show = r->kind == kStmtShow;
+  {
+    const char* text = r->targets > 0 ? r->Text2() : r->Text1();
+    const int32_t length = r->targets > 0 ? r->length2 : r->length1;
+    int32_t comma, close;
+    if (SplitEvalWithCatch(text, length, &comma, &close))
+      return EvalWithCatch(r, text, comma, close);
+  }
   ExprResult e;
   if (r->targets > 0) {
     if (ErrCode err = Expression(r->Text2(), r->length2, r->targets, false, &e)) return err;
@@ -232,29 +312,17 @@ ErrCode Generator::ExpressionStatement(const StatementRecord* r) {
 }
 
 ErrCode Generator::Declare(const StatementRecord* r, bool persistent) {
+  // The shared value is found (or made) when the declaration runs.
   const char* s = r->Text1();
-  const int32_t owner = persistent ? u.request->function : -1;
   for (int32_t p = 0; p < r->length1;) {
     if (!IsNameStart(s[p])) {
       p++;
       continue;
     }
     const int32_t k = NameSpan(s, r->length1, p);
-    int32_t id;
-    if (ErrCode e = InternName(ctx, s + p, k, kMaxIdentifierLength, &id)) return e;
-    // The shared value's entry: {1, name, value block, owner}.
-    FunctionTableEntry* entries = FunctionEntries(ctx);
-    bool found = false;
-    for (uint32_t i = 1; i < ctx->funcCount && !found; i++)
-      found = entries[i].nameId == kSharedValueEntry &&
-              static_cast<int32_t>(entries[i].info) == id && entries[i].libraryId == owner;
-    if (!found) {
-      if (ctx->funcCount >= ctx->funcCap) return kErrTooManyUserFun;
-      entries[ctx->funcCount++] = {kSharedValueEntry, static_cast<uint32_t>(id), 0, owner};
-    }
     const int32_t v = u.vars.Find(s + p, k);
-    if (ErrCode e = Put(
-            {kOpDeclareGlobal, static_cast<int16_t>(v), static_cast<int16_t>(persistent ? 1 : 0)}))
+    if (ErrCode e = Put({kOpDeclareGlobal, static_cast<int16_t>(v),
+                         static_cast<int16_t>(persistent ? 1 : 0)}))
       return e;
     p += k;
   }

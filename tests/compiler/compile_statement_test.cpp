@@ -108,6 +108,16 @@ TEST(CompileStatements, TryKeepsLoopValuesAndRestoresTheEnclosingHandler) {
   EXPECT_EQ(ErrorOf(host, "try, catch, catch, end"), kErrUnexpectedCatch);
 }
 
+TEST(CompileStatements, EvalWithACatchTextRunsItWhenTheFirstFails) {
+  TestHost host;
+  EXPECT_EQ(Code(host, "x = eval('1 +', '2');"),
+            "settry 13 1 pushstr8 '1 +' eval 1 storevar 1 settry 0 0 jump 10 settry 0 0 "
+            "pushstr8 '2' eval 1 storevar 1 halt");
+  EXPECT_EQ(Code(host, "eval('a, b', 'c')"),
+            "settry 13 1 pushstr8 'a, b' eval -1 storeansshow 0 settry 0 0 jump 10 settry 0 0 "
+            "pushstr8 'c' eval -1 storeansshow 0 halt");
+}
+
 TEST(CompileStatements, EmptyRangeLoopAtTheAggressiveLevels) {
   TestHost host;
   EXPECT_EQ(Code(host, "for k = 1:10, end", 2),

@@ -1,0 +1,30 @@
+#!/bin/sh
+# Times the same small programs in vke and in GNU Octave as whole processes
+# (hyperfine) and prints, for each, the ratio of Octave's mean time to
+# vke's. Builds vke in the Release configuration first. Not run in CI.
+#   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh
+set -e
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build=${BUILD:-$root/build/release}
+runs=${RUNS:-5}
+for tool in hyperfine octave-cli python3; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
+done
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF >/dev/null
+cmake --build "$build" --target vke >/dev/null
+vke="$build/tools/vke"
+out=$(mktemp -d)
+printf '%-18s %12s %12s %10s\n' program "vke (s)" "octave (s)" "ratio"
+for name in scalar_loop recursion vector_slices string_building; do
+  hyperfine --warmup 1 --runs "$runs" --export-json "$out/$name.json" \
+    -n vke "$vke $here/programs/$name.vke" \
+    -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null
+  python3 - "$out/$name.json" "$name" <<'PY'
+import json, sys
+results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+v, o = results["vke"], results["octave"]
+print(f"{sys.argv[2]:<18} {v:12.4f} {o:12.4f} {o / v:10.1f}")
+PY
+done
+rm -rf "$out"

@@ -1,0 +1,12 @@
+# Runs one script test: vke -O LEVEL SCRIPT, whose standard output and error
+# (merged in the order written) followed by "[exit N]" must equal EXPECTED.
+execute_process(COMMAND ${VKE} -O ${LEVEL} ${SCRIPT}
+                OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc
+                TIMEOUT 20)
+string(APPEND out "[exit ${rc}]\n")
+file(READ ${EXPECTED} expected)
+if(NOT out STREQUAL expected)
+  file(WRITE ${ACTUAL} "${out}")
+  message(FATAL_ERROR "output of ${SCRIPT} at -O ${LEVEL} differs (written to ${ACTUAL}):\n"
+                      "${out}--- expected ---\n${expected}")
+endif()
