@@ -14,6 +14,16 @@
 
 namespace vke {
 
+// ---- Strings inside statement texts ----
+// A quote behind this character is a transpose, not the start of a string.
+inline bool EndsOperandChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '.' || c == ')' || c == ']' || c == '}' || c == '\'';
+}
+// The position of the quote that closes the string opened at text[p], its
+// doubled quotes and backslash escapes passed; n when it is not closed.
+int32_t ClosingQuote(const char* text, int32_t n, int32_t p);
+
 // ---- Scratch: a bump area carved off the free end of the data stack ----
 class Scratch {
  public:

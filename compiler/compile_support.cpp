@@ -8,6 +8,20 @@
 
 namespace vke {
 
+int32_t ClosingQuote(const char* text, int32_t n, int32_t p) {
+  for (p++; p < n; p++) {
+    if (text[p] == '\\') {
+      p++;
+    } else if (text[p] == '\'') {
+      if (p + 1 < n && text[p + 1] == '\'')
+        p++;
+      else
+        return p;
+    }
+  }
+  return n;
+}
+
 // ---- Code writer ----
 
 ErrCode CodeWriter::Reserve(int32_t n) const {

@@ -70,19 +70,8 @@ int32_t ExprCompiler::CountAhead(char close, bool* colonFound) const {
   for (; p < n; p++) {
     char c = t[p];
     if (c == ' ' || c == '\t') continue;
-    if (c == '\'' &&
-        !(IsNameChar(previous) || previous == '.' || IsCloser(previous) || previous == '\'')) {
-      // A string: pass it with its escapes and doubled quotes.
-      for (p++; p < n; p++) {
-        if (t[p] == '\\') {
-          p++;
-        } else if (t[p] == '\'') {
-          if (p + 1 < n && t[p + 1] == '\'')
-            p++;
-          else
-            break;
-        }
-      }
+    if (c == '\'' && !EndsOperandChar(previous)) {
+      p = ClosingQuote(t, n, p);
       previous = '\'';
       content = true;
       lone = false;

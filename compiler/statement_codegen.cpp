@@ -214,10 +214,8 @@ bool SplitEvalWithCatch(const char* s, int32_t n, int32_t* comma, int32_t* close
   char previous = ' ';
   for (; p < n; p++) {
     const char c = s[p];
-    if (c == '\'' && !(IsNameChar(previous) || previous == ')' || previous == ']' ||
-                        previous == '}' || previous == '.' || previous == '\'')) {
-      for (p++; p < n && s[p] != '\''; p++)
-        if (s[p] == '\\') p++;
+    if (c == '\'' && !EndsOperandChar(previous)) {
+      p = ClosingQuote(s, n, p);
       previous = '\'';
       continue;
     }
@@ -248,8 +246,8 @@ ErrCode Generator::EvalWithCatch(const StatementRecord* r, const char* text, int
     const int32_t length2 = 5 + (to - from) + 1;
     const bool assignment = r->targets > 0;
     const int32_t length1 = assignment ? r->length1 : length2;
-    auto* c = static_cast<StatementRecord*>(u.scratch->Take(
-        sizeof(StatementRecord) + ((length1 + 3) & ~3) + ((length2 + 3) & ~3)));
+    auto* c = static_cast<StatementRecord*>(
+        u.scratch->Take(sizeof(StatementRecord) + ((length1 + 3) & ~3) + ((length2 + 3) & ~3)));
     if (!c) return nullptr;
     *c = {r->kind, r->line, r->targets, length1, assignment ? length2 : 0};
     char* call = const_cast<char*>(assignment ? c->Text2() : c->Text1());
@@ -262,9 +260,8 @@ ErrCode Generator::EvalWithCatch(const StatementRecord* r, const char* text, int
   const StatementRecord* first = make(open + 1, comma);
   const StatementRecord* second = make(comma + 1, close);
   ErrCode e = first && second ? kOk : kErrCompOutOfMemory;
-  const StatementRecord parts[3] = {{kStmtTry, r->line, 0, 0, 0},
-                                    {kStmtCatch, r->line, 0, 0, 0},
-                                    {kStmtEnd, r->line, 0, 0, 0}};
+  const StatementRecord parts[3] = {
+      {kStmtTry, r->line, 0, 0, 0}, {kStmtCatch, r->line, 0, 0, 0}, {kStmtEnd, r->line, 0, 0, 0}};
   if (!e) e = Statement(&parts[0]);
   if (!e) e = Statement(first);
   if (!e) e = Statement(&parts[1]);
@@ -321,8 +318,8 @@ ErrCode Generator::Declare(const StatementRecord* r, bool persistent) {
     }
     const int32_t k = NameSpan(s, r->length1, p);
     const int32_t v = u.vars.Find(s + p, k);
-    if (ErrCode e = Put({kOpDeclareGlobal, static_cast<int16_t>(v),
-                         static_cast<int16_t>(persistent ? 1 : 0)}))
+    if (ErrCode e = Put(
+            {kOpDeclareGlobal, static_cast<int16_t>(v), static_cast<int16_t>(persistent ? 1 : 0)}))
       return e;
     p += k;
   }

@@ -47,10 +47,6 @@ constexpr KeywordKind kKeywordKinds[] = {
 // Keywords that have no statement of their own here.
 constexpr const char* kReservedKeywords[] = {"classdef", "goto"};
 
-bool EndsOperand(char c) {
-  return IsNameChar(c) || c == '.' || c == ')' || c == ']' || c == '}' || c == '\'';
-}
-
 class Parser {
  public:
   Parser(CompileUnit& unit, const char* text, int32_t length)
@@ -153,7 +149,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
       pos++;
       break;
     }
-    if (c == '\'' && !EndsOperand(previous)) {
+    if (c == '\'' && !EndsOperandChar(previous)) {
       // A string, copied as it is up to its closing quote.
       put(t[pos++]);
       while (pos < n && !IsLineEnd(t[pos])) {
@@ -282,9 +278,8 @@ ErrCode ScanTargets(CompileUnit& u, const char* s, int32_t length, int32_t* targ
       char previous = ' ';
       for (; p < length; p++) {
         char d = s[p];
-        if (d == '\'' && !EndsOperand(previous)) {
-          for (p++; p < length && s[p] != '\''; p++)
-            if (s[p] == '\\') p++;
+        if (d == '\'' && !EndsOperandChar(previous)) {
+          p = ClosingQuote(s, length, p);
         } else if (d == '(' || d == '[' || d == '{') {
           level++;
         } else if (d == ')' || d == ']' || d == '}') {
@@ -306,9 +301,8 @@ int32_t FindAssignment(const char* s, int32_t length) {
   char previous = ' ';
   for (int32_t p = 0; p < length; p++) {
     char c = s[p];
-    if (c == '\'' && !EndsOperand(previous)) {
-      for (p++; p < length && s[p] != '\''; p++)
-        if (s[p] == '\\') p++;
+    if (c == '\'' && !EndsOperandChar(previous)) {
+      p = ClosingQuote(s, length, p);
       previous = '\'';
       continue;
     }
@@ -478,9 +472,8 @@ ErrCode Parser::ParseArgumentList(char close, bool inputs) {
       char previous = ' ';
       for (; pos < n; pos++) {
         char c = t[pos];
-        if (c == '\'' && !EndsOperand(previous)) {
-          for (pos++; pos < n && t[pos] != '\''; pos++)
-            if (t[pos] == '\\') pos++;
+        if (c == '\'' && !EndsOperandChar(previous)) {
+          pos = ClosingQuote(t, n, pos);
           previous = '\'';
           continue;
         }

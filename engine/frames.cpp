@@ -278,6 +278,9 @@ ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack) {
   for (int32_t i = 0; i < fixed; i++) FreeEngineBlock(ctx, static_cast<int32_t>(kept[i]));
   if (keepVarargout >= 0) FreeEngineBlock(ctx, voSlot);
   ReverseStackEntries(ctx, n);
+  // A call as a statement that gives nothing leaves the no-value marker, so
+  // that the statement's code finds one entry either way.
+  if (wanted < 0 && n == 0) PushNoValue(ctx);
   ctx->cpKind = back.kind;
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;

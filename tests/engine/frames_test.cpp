@@ -193,7 +193,8 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
   EXPECT_EQ(TopScalar(ctx, 0), 10);
   EXPECT_EQ(TopScalar(ctx, 1), 20);
   EXPECT_TRUE(HeapIsFree(ctx));
-  // A statement call gives the first output when it is set, else nothing.
+  // A statement call gives the first output when it is set, else the
+  // no-value marker.
   Drop(ctx, 2);
   for (bool set : {false, true}) {
     PushRealScalar(ctx, 5);
@@ -201,7 +202,9 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
     if (set) SetScalar(ctx, 0, 6);
     ASSERT_EQ(ReturnFromCall(ctx, &again), kOk);
     EXPECT_FALSE(again);
-    EXPECT_EQ(EntryCount(ctx), set ? 1 : 0);
+    EXPECT_EQ(EntryCount(ctx), 1);
+    EXPECT_EQ((DescAt(ctx, 0)->flags & kFlagNoValue) != 0, !set);
+    Drop(ctx);
   }
   // Results that do not fit are raised for their variable.
   PushRealScalar(ctx, 5);
