@@ -8,7 +8,8 @@
 //   x{i}     loadindexed x, i, braceindexvalue W0 W1, applyparen
 //   x.f      loadindexed x, loadfield f, applyparen
 //   x(i).f   loadindexed x, i, indexfield W0 W1 f, applyparen
-//   x.(e)    loadindexed x, e, indexgroup 0 0, applyparen
+//   x.(e)    loadindexed x, e, loadfieldbyname, applyparen
+//   x(i).(e) loadindexed x, i, e, indexgroup W0 W1, applyparen
 //   c{:}     loadvar c, braceindexvalue 1 1 (a comma list)
 //   v(...)   on a computed value: indexvalue W0 W1 results
 //   x(i) = v     v, loadindexedfirst x, i, parenafterbrace W0 W1
@@ -180,6 +181,7 @@ ErrCode ExprCompiler::FieldStep(const GroupArgs* group, bool* found) {
     SkipBlanks();
     if (At() != ')') return UnexpectedCloser(At());
     pos++;
+    if (!group) return Emit({kOpLoadFieldByName}, -1);
     return Emit({kOpIndexGroup, count, mask}, -taken - 1);
   }
   const int32_t length = NameSpan(t, n, pos);
@@ -194,17 +196,12 @@ ErrCode ExprCompiler::ParseChain(int32_t variable, const Level& level, bool* fla
   const int32_t save = pos;
   const bool blanks = !level.bracket && SkipBlanks();
   char c = At();
-  bool step = c == '(' || c == '{' || (!blanks && c == '.' && (IsNameStart(At(1)) || At(1) == '('));
-  if (c == '(') {
-    int32_t p = pos + 1;
-    while (p < n && (t[p] == ' ' || t[p] == '\t')) p++;
-    if (p < n && t[p] == ')') {
-      pos = p + 1;  // "x()" is x
-      step = false;
-    }
-  }
+  // "x()" is an index group without arguments: a function value in x is
+  // called.
+  const bool step =
+      c == '(' || c == '{' || (!blanks && c == '.' && (IsNameStart(At(1)) || At(1) == '('));
   if (!step) {
-    if (c != '(') pos = save;
+    pos = save;
     return variable < 0 ? Emit({kOpPushEmpty}, 1)
                         : Emit({kOpLoadVar, static_cast<int16_t>(variable)}, 1);
   }

@@ -376,7 +376,7 @@ int32_t ConvertCommand(const char* s, int32_t length, char* out, int32_t capacit
 ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
   const uint32_t mark = u.scratch->Used();
   const uint32_t recordAt = (mark + 7) & ~7u;
-  StatementRecord* r;
+  StatementRecord* r = nullptr;
   if (ErrCode e = ReadStatement(kStmtShow, recordLine, &r)) return e;
   char* text = const_cast<char*>(r->Text1());
   const int32_t length = r->length1;
@@ -562,7 +562,7 @@ ErrCode Parser::ParseHeader() {
 }
 
 ErrCode Parser::ParseDefine() {
-  StatementRecord* r;
+  StatementRecord* r = nullptr;
   const int32_t recordLine = line;
   if (ErrCode e = ReadStatement(kStmtQuiet, recordLine, &r)) return e;
   const char* text = r->Text1();
@@ -694,7 +694,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       if (text) return Fail(kErrUnexpectedPersistent);
       if (!u.ctx->featureByte) return Fail(kErrNotSupported);
     }
-    StatementRecord* r;
+    StatementRecord* r = nullptr;
     if (ErrCode e = ReadStatement(keyword->kind, recordLine, &r)) return e;
     r->kind = keyword->kind;
     u.line = recordLine;

@@ -126,7 +126,8 @@ TEST(CompileExpression, IndexChainsReadThroughReferences) {
   EXPECT_EQ(Rhs(host, "c{2}"), "loadindexed 2 pushsmallint 2 braceindexvalue 1 0 applyparen");
   EXPECT_EQ(Rhs(host, "s.a(3).b"),
             "loadindexed 3 loadfield -2 pushsmallint 3 indexfield 1 0 -4 applyparen");
-  EXPECT_EQ(Rhs(host, "s.(x)"), "loadindexed 3 loadvar 1 indexgroup 0 0 applyparen");
+  EXPECT_EQ(Rhs(host, "s.(x)"), "loadindexed 3 loadvar 1 loadfieldbyname applyparen");
+  EXPECT_EQ(Rhs(host, "s(2).(x)"), "loadindexed 3 pushsmallint 2 loadvar 1 indexgroup 1 0 applyparen");
   EXPECT_EQ(Rhs(host, "x(min(end, 3))"),
             "loadindexed 1 endvalue 0 1 1 pushsmallint 3 min 2 1 parenafterindex 1 0 1");
   EXPECT_EQ(Rhs(host, "[1 2; 3 4](1)"),
