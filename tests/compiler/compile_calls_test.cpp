@@ -299,6 +299,20 @@ TEST(CallsFromNatives, ANativeIteratesAFunctionThroughCallBacks) {
   EXPECT_EQ(TopScalar(ctx), 48);
 }
 
+TEST(CallsFromNatives, ANativeIteratesAUserFunctionInTheLoop) {
+  Host host;
+  EngineContext* ctx = host.ctx();
+  const std::string text =
+      "disp(iterate('inc', 3, 4));\n"
+      "disp(fevalx('inc', [1 2]));\n"
+      "function y = inc(x)\n  y = x + 1;\nendfunction\n";
+  ASSERT_EQ(CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size())), kOk);
+  ErrCode e = ExecuteBytecode(ctx, 0);
+  if (e == kErrNotSupported) GTEST_SKIP() << "needs the execution loop";
+  EXPECT_EQ(e, kOk);
+  EXPECT_EQ(host.Output(1), "         7\n         2         3\n");
+}
+
 TEST(CallsFromNatives, FevalxExpandsItsArgumentsToOneSize) {
   Host host;
   EngineContext* ctx = host.ctx();
