@@ -161,7 +161,8 @@ ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
   w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwPosition] = static_cast<uint32_t>(line);
   ProfileLine(ctx, function, line);
-  if (ctx->echoMode == -2 || ctx->echoMode == function) PrintEchoLine(ctx, function, line);
+  if (ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function))
+    PrintEchoLine(ctx, function, line);
   if (ctx->bpCount > 0 && w[kFwStopRequest] == 0 && BreakpointAt(ctx, function, line))
     w[kFwStopRequest] = kStopAtNextLine;
   const uint32_t stop = w[kFwStopRequest];

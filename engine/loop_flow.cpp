@@ -357,6 +357,13 @@ ErrCode ForRangeLast(EngineContext* ctx) {
     return kErrWrongTypeOverload;
   }
   const double start = v[0], stop = v[n - 1];
+  const double step = n == 3 ? v[1] : 1;
+  // An empty range leaves its variable as it was: the no-value marker is
+  // dropped by the store that follows.
+  if (!(step > 0 ? start <= stop : step < 0 && start >= stop)) {
+    ErrCode e = PushNoValue(ctx);
+    return e ? e : DropStackEntries(ctx, 1, 1);
+  }
   const double last =
       n == 2 ? start + std::floor(stop - start) : start + std::floor((stop - start) / v[1]) * v[1];
   ErrCode e = isDouble ? PushRealScalar(ctx, last)

@@ -132,7 +132,7 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   if (!listLike && !IsFunctionValue(t.desc)) return RaiseForReference(ctx, t, kErrWrongVarType);
   // Lists and function values work on a copy in the reference's place.
   e = PushDesignated(ctx, t);
-  if (!e) e = ReplaceEntryWithTop(ctx, entries + 1);
+  if (!e) e = ReplaceEntryWithTop(ctx, entries);
   return e ? e : IndexOrCallValue(ctx, count, mask, true, results);
 }
 

@@ -12,6 +12,7 @@
 #include "engine/calls.hpp"
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
+#include "engine/loop.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/registry.hpp"
 #include "engine/value_read.hpp"
