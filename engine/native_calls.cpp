@@ -19,27 +19,13 @@ namespace {
 
 constexpr int32_t kMaxExpandDims = 16;
 
-// Where the code pointer's area begins.
-uint8_t* CodeBase(EngineContext* ctx, uint32_t kind) {
-  switch (kind) {
-    case kCodeArea:
-      return ctx->CodeBytes();
-    case kCodeDataStack:
-      return ctx->DataBytes();
-    case kCodeHeap:
-      return ctx->HeapBytes();
-    default:
-      return nullptr;
-  }
-}
-
 // A target that ran at once (a native or builtin by name) gives its results
 // now: the native whose instruction lies before the code pointer is called
 // back as a return would call it.
 ErrCode CallBackNow(EngineContext* ctx, int32_t results) {
-  uint8_t* base = CodeBase(ctx, ctx->cpKind);
-  if (!base || ctx->cpOffset < 2 * kNativeCallLength) return kErrIllegal;
-  const auto* call = reinterpret_cast<const int16_t*>(base + ctx->cpOffset) - kNativeCallLength;
+  const int16_t* ip = GetCodePointer(ctx);
+  if (!ip) return kErrIllegal;
+  const int16_t* call = ip - kNativeCallLength;
   if (call[0] < kFirstNativeOpcode) return kErrIllegal;
   return CallNativeByGlobalIndex(ctx, call[0], -(results + 1), call[2]);
 }
