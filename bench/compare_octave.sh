@@ -19,7 +19,7 @@ printf '%-18s %12s %12s %10s\n' program "vke (s)" "octave (s)" "ratio"
 for name in scalar_loop recursion vector_slices string_building; do
   hyperfine --warmup 1 --runs "$runs" --export-json "$out/$name.json" \
     -n vke "$vke $here/programs/$name.vke" \
-    -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null
+    -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null 2>&1
   python3 - "$out/$name.json" "$name" <<'PY'
 import json, sys
 results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}

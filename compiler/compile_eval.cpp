@@ -7,6 +7,7 @@
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/function_table.hpp"
+#include "engine/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/frames.hpp"
 #include "engine/raise.hpp"
@@ -202,6 +203,17 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
 }
 
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length) {
+  if (IsDebugging(ctx)) {
+    // Stopped in the debugger: an empty line steps, anything else runs in
+    // the stopped frame.
+    bool blank = true;
+    for (int32_t i = 0; i < length && blank; i++)
+      blank = text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n';
+    ErrCode e = blank ? CallFunctionByName(ctx, "dbstep", 6, 0, 0, 0)
+                      : EvaluateSourceText(ctx, text, length, CurrentScope(ctx), 0, kEvalKeepAns);
+    if (e && e != kStatusSuspended && e != kStatusDebug) PrintError(ctx, e, true);
+    return e;
+  }
   int32_t cli;
   ErrCode e = CommandLineLibrary(ctx, &cli);
   if (!e) e = ProcessUseStatements(ctx, cli, text, length, nullptr, 0, true);

@@ -68,8 +68,15 @@ ErrCode Iterate(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   return DropStackEntries(ctx, 1, 2);
 }
 
+int g_steps = 0;
+ErrCode Step(EngineContext*, int32_t, int32_t, uintptr_t) {
+  g_steps++;
+  return kOk;
+}
+
 const NativeFunctionRecord kTestNatives[] = {
     MakeRecord("@calltest"),
+    MakeRecord("dbstep", &Step, 0, 0, 0, 0),
     MakeRecord("twice", &Twice, 1, 1, 0, 1),
     MakeRecord("addtwo", &AddTwo, 2, 2, 0, 1),
     MakeRecord("iterate", &Iterate, 3, 3, 0, 1),
@@ -149,6 +156,19 @@ TEST(EvaluateText, GrowingTheTableKeepsSlotsAndTheFramesAbove) {
   const int32_t frame = ctx->curFrame;
   EXPECT_EQ(EvaluateSourceText(ctx, "x = 1 +", 7, 0, 0, kEvalKeepAns), kErrIncompleteExpr);
   EXPECT_EQ(ctx->curFrame, frame);
+}
+
+TEST(EvaluateText, CommandLinesWhileStoppedInTheDebugger) {
+  Host host;
+  EngineContext* ctx = host.ctx();
+  FrameWords(ctx, 0)[kFwDebugKind] = kCodeArea;  // stopped in the base frame
+  g_steps = 0;
+  ASSERT_EQ(CompileCommandLine(ctx, " \n", 2), kOk);
+  EXPECT_EQ(g_steps, 1);
+  EXPECT_EQ(ctx->curFrame, 0);
+  ASSERT_EQ(CompileCommandLine(ctx, "q = 4;", 6), kOk);
+  EXPECT_GT(ctx->curFrame, 0);
+  EXPECT_EQ(VariableName(ctx, 1), "q");
 }
 
 TEST(EvaluateText, RunTextInFunctionScopeAndItsResults) {

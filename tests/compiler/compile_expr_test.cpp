@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.hpp"
+#include "engine/registry.hpp"
 #include "tests/host/code_text.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -127,7 +128,8 @@ TEST(CompileExpression, IndexChainsReadThroughReferences) {
   EXPECT_EQ(Rhs(host, "s.a(3).b"),
             "loadindexed 3 loadfield -2 pushsmallint 3 indexfield 1 0 -4 applyparen");
   EXPECT_EQ(Rhs(host, "s.(x)"), "loadindexed 3 loadvar 1 loadfieldbyname applyparen");
-  EXPECT_EQ(Rhs(host, "s(2).(x)"), "loadindexed 3 pushsmallint 2 loadvar 1 indexgroup 1 0 applyparen");
+  EXPECT_EQ(Rhs(host, "s(2).(x)"),
+            "loadindexed 3 pushsmallint 2 loadvar 1 indexgroup 1 0 applyparen");
   EXPECT_EQ(Rhs(host, "x(min(end, 3))"),
             "loadindexed 1 endvalue 0 1 1 pushsmallint 3 min 2 1 parenafterindex 1 0 1");
   EXPECT_EQ(Rhs(host, "[1 2; 3 4](1)"),
@@ -181,6 +183,28 @@ TEST(CompileExpression, FunctionReferencesAndAnonymousFunctions) {
             "pushstr8 'a' pushstr8 'a' inline 2 pushsmallint 2 bracelist 2");
   EXPECT_EQ(Rhs(host, "@3"), "error 206: Bad function reference '3'");
   EXPECT_EQ(ErrorOf(host, "y = @(1) 2"), kErrBadAnonFun);
+}
+
+// A "+genericFun" hook serves names no table knows: the call goes to the
+// hook's record with the name as the first argument.
+ErrCode ServeGeneric(EngineContext*, const char* name, int32_t, int32_t, int32_t, int32_t,
+                     uintptr_t) {
+  return std::strcmp(name, "anyname") == 0 ? kOk : kErrUndefFun;
+}
+const NativeFunctionRecord kGenericTable[] = {
+    MakeRecord("@generic"),
+    MakeRecord("+genericFun", &ServeGeneric),
+    MakeRecord(""),
+};
+
+TEST(CompileExpression, NamesServedByAGenericFunctionHook) {
+  TestHost host;
+  ASSERT_EQ(RegisterLibrary(host.ctx(), kGenericTable, true), kOk);
+  int32_t index;
+  ASSERT_TRUE(FindLibraryRecord(host.ctx(), "+genericFun", nullptr, 0, &index));
+  EXPECT_EQ(Rhs(host, "anyname(1, 2)"),
+            "pushstr8 'anyname' pushone pushsmallint 2 native" + std::to_string(index) + " 3 1");
+  EXPECT_EQ(Rhs(host, "othername(1)"), "error 201: Unknown variable or function 'othername'");
 }
 
 }  // namespace
