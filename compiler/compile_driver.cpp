@@ -161,23 +161,29 @@ ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown) {
 
 ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t length,
                               int32_t library) {
-  SourceScan scan;
-  ScannedDefinition d;
-  ErrCode e;
-  while ((e = ScanSourceForFunctions(ctx, text, length, &scan, &d, false, false)) == kOk) {
-    if (d.nameLength > kMaxIdentifierLength) {
-      ErrorDetails details;
-      details.name = d.name;
-      details.integer = d.nameLength;
-      return RaiseErrorWithDetails(ctx, kErrNameTooLong, details);
+  // Every definition first, so that the functions find one another, then
+  // each compiled from its place in the text.
+  for (int32_t compile = 0; compile < 2; compile++) {
+    SourceScan scan;
+    ScannedDefinition d;
+    ErrCode e;
+    while ((e = ScanSourceForFunctions(ctx, text, length, &scan, &d, false, false)) == kOk) {
+      if (d.nameLength > kMaxIdentifierLength) {
+        ErrorDetails details;
+        details.name = d.name;
+        details.integer = d.nameLength;
+        return RaiseErrorWithDetails(ctx, kErrNameTooLong, details);
+      }
+      int32_t index;
+      if ((e = DefineFunctionEntry(ctx, d.name, d.nameLength, d.library, d.libraryLength, library,
+                                   d.isPrivate, false, &index)))
+        return e;
+      if (compile &&
+          (e = CompileFunctionEntry(ctx, index, text + d.start, length - d.start, d.line)))
+        return e;
     }
-    int32_t index;
-    if ((e = DefineFunctionEntry(ctx, d.name, d.nameLength, d.library, d.libraryLength, library,
-                                 d.isPrivate, false, &index)))
-      return e;
-    if ((e = CompileFunctionEntry(ctx, index, text + d.start, length - d.start, d.line))) return e;
+    if (e != kErrEof) return e;
   }
-  if (e != kErrEof) return e;
   return CompilePendingFunctions(ctx, false);
 }
 

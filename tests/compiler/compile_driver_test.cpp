@@ -70,6 +70,14 @@ TEST(CompileDriver, SourceFunctionsCompileOnceIntoTheCodeArea) {
   EXPECT_EQ(CodeOf(ctx, two), "loadvar 1 callfn " + std::to_string(one) +
                                   " 1 1 pushsmallint 2 mtimes storevar 0 return");
   EXPECT_EQ(GetFunctionEntry(ctx, one)->code % 4, 0);
+  // A function calls one defined after it in the same text directly.
+  const std::string forward =
+      "function y = first(x)\n  y = second(x);\nendfunction\nfunction y = second(x)\n  y = x;\n";
+  ASSERT_EQ(DefineSourceFunctions(ctx, forward.data(), static_cast<int32_t>(forward.size()), 0),
+            kOk);
+  EXPECT_EQ(
+      CodeOf(ctx, Find(ctx, "first", 0)),
+      "loadvar 1 callfn " + std::to_string(Find(ctx, "second", 0)) + " 1 1 storevar 0 return");
   // A second compilation is refused and keeps the first code.
   const int32_t code = GetFunctionEntry(ctx, one)->code;
   EXPECT_EQ(CompileFunctionEntry(ctx, one, text.data(), static_cast<int32_t>(text.size()), 1),
