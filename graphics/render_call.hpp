@@ -1,0 +1,82 @@
+// Internal to the renderer: the state of one replay and the view of one
+// command that the drawing routines of each command code receive.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "graphics/drawing_command.hpp"
+#include "graphics/renderer.hpp"
+
+namespace vke {
+
+struct RenderCall {
+  std::byte* list;
+  uint32_t end;
+  double* scratch;
+  uint32_t capacity;  // scratch doubles
+  SubplotRecord* subplot;
+  RenderStyles styles;  // none null
+  const TextFieldEdit* edit;
+  bool layoutOnly;
+  bool decorated;  // transform valid and frame on
+  bool is3d;
+  const GraphicsPort& port;
+  void* target;
+
+  // Found by the pre-pass over the group.
+  int32_t colormapCount = 0;
+  const std::byte* colormap = nullptr;  // reds, greens, blues, count each
+  int64_t lightAt = -1;                 // position of the last light command
+  int32_t panelRows = 0;
+  int32_t panelColumns = 1;
+  bool vertical = false;  // the control panel stands in one column
+
+  double rowHeight = 0;   // of control-panel rows
+  double arrowUnit = 0;   // arrowheads and slider arrows
+  double clampLimit = 0;  // device coordinates of polylines stay within it
+};
+
+// One command of the group: its header, data and the style it draws with.
+struct RenderCommand {
+  CommandHeader header;
+  uint32_t at;      // position of the header in the list
+  std::byte* data;  // header.length doubles
+  PlotStyle style;
+
+  double Get(uint32_t i) const { return PayloadDouble(data, i); }
+  const double* Doubles(uint32_t i) const {
+    return reinterpret_cast<const double*>(data + size_t{i} * 8);
+  }
+  // Bytes of a text packed eight to a double from data double i.
+  const char* Text(uint32_t i) const { return reinterpret_cast<const char*>(data + size_t{i} * 8); }
+  // The data hold at least n doubles.
+  bool Holds(int64_t n) const { return n >= 0 && n <= header.length; }
+};
+
+// A count stored in a payload double, truncated; -1 for anything negative.
+inline int32_t PayloadCount(double v) {
+  const int32_t n = TruncToInt32(v);
+  return n < 0 ? -1 : n;
+}
+
+// Doubles of the text of `bytes` bytes packed eight to a double.
+inline int64_t PackedDoubles(int64_t bytes) {
+  return (bytes + 7) / 8;
+}
+
+// The drawing of each command kind; the renderer dispatches by code.
+void DrawPolylineCommand(RenderCall& call, const RenderCommand& c);
+void DrawInfiniteLine(RenderCall& call, const RenderCommand& c);
+void DrawInfiniteLine3(RenderCall& call, const RenderCommand& c);
+void DrawBars(RenderCall& call, const RenderCommand& c);
+void DrawCurveList(RenderCall& call, const RenderCommand& c);
+void DrawCircles(RenderCall& call, const RenderCommand& c);
+void DrawEllipses(RenderCall& call, const RenderCommand& c);
+void DrawTextCommand(RenderCall& call, const RenderCommand& c);
+void DrawLegendCommand(RenderCall& call, const RenderCommand& c);
+void MeasureTabStops(RenderCall& call, const RenderCommand& c);
+void SelectCommandFont(RenderCall& call, const RenderCommand& c);
+void SelectDefaultFont(RenderCall& call, const RenderCommand& c);
+
+}  // namespace vke
