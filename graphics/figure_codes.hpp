@@ -1,6 +1,7 @@
 // Result codes of the application's error table that the figure store and the
-// subplot state answer with. The application's error table carries their
-// identifiers and messages; these constants only name the numbers here.
+// subplot state answer with, and the status codes of the figure operations.
+// The application's error table carries the identifiers and messages of the
+// error codes; these constants only name the numbers here.
 #pragma once
 
 #include "engine/errors.hpp"
@@ -10,5 +11,10 @@ namespace vke {
 inline constexpr ErrCode kErrExhaustedRsrc = 10000;  // "Exhausted resources"
 inline constexpr ErrCode kErrPlotOverflow = 10001;   // "Plot memory overflow"
 inline constexpr ErrCode kErrUndefElement = 10040;   // "Undefined element"
+
+// Status codes of the figure operations, in no table.
+inline constexpr ErrCode kStatusNothingDone = 10200;      // nothing to do
+inline constexpr ErrCode kStatusRepaint = 10201;          // done; the figure must be repainted
+inline constexpr ErrCode kStatusInstanceChanged = 10202;  // menus, title and views change
 
 }  // namespace vke
