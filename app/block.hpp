@@ -12,6 +12,7 @@
 
 #include "app/errors.hpp"
 #include "engine/context.hpp"
+#include "graphics/figure_draw.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {
@@ -136,7 +137,9 @@ struct KVContextBlock {
   uint32_t eventWordCopy;
   uint8_t imageByte;
   uint32_t lastWords[2];
-  uint8_t spare[kKVHeaderBytes - 412];  // room for further header fields
+  uint8_t interactiveHighlight;         // labels of subplots with mouse handlers stand out
+  SubplotDragState subplotDrag;         // a drag of subplots by the mouse
+  uint8_t spare[kKVHeaderBytes - 440];  // room for further header fields
 
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
   EngineContext* Engine() { return reinterpret_cast<EngineContext*>(Bytes() + kKVHeaderBytes); }

@@ -1,24 +1,29 @@
 // The instance side of the figure operations.
 #include "app/instance_figure.hpp"
 
+#include "app/draw_cycle.hpp"
 #include "app/element_list.hpp"
+#include "app/figure_variables.hpp"
+#include "app/handler_elements.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/plot_properties.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/calls.hpp"
+#include "engine/values.hpp"
 
 namespace vke {
 
 bool InstanceFigureHost::Initialised() {
-  const InstanceRecord* r = FindInstance(block_, id_);
+  const InstanceRecord* r = FindInstance(block(), id_);
   return r && r->initialised;
 }
 
 ElementListView InstanceFigureHost::Elements() {
   uint32_t start = 0;
-  const InstanceRecord* r = FindInstance(block_, id_);
-  if (FindInstanceStart(block_, id_, &start)) return BlockElements(block_, 0, kNoLanguage);
-  return BlockElements(block_, start, r ? r->currentLanguage : kNoLanguage);
+  const InstanceRecord* r = FindInstance(block(), id_);
+  if (FindInstanceStart(block(), id_, &start)) return BlockElements(block(), 0, kNoLanguage);
+  return BlockElements(block(), start, r ? r->currentLanguage : kNoLanguage);
 }
 
 ErrCode InstanceFigureHost::ResolveHandler(int32_t descriptor) {
@@ -29,31 +34,37 @@ ErrCode InstanceFigureHost::ResolveHandler(int32_t descriptor) {
   if (d.function < 0) return kOk;
   const char* name;
   int32_t length;
-  if (ErrCode e = FindVariableSlot(block_->NameArea(), d.function, &name, &length)) return e;
+  if (ErrCode e = FindVariableSlot(block()->NameArea(), d.function, &name, &length)) return e;
   int32_t maxIn, maxOut;
   uint8_t varargin, varargout;
-  return ResolveFunctionName(block_->Engine(), name, length, nullptr, 0, &maxIn, &maxOut, &varargin,
-                             &varargout);
+  return ResolveFunctionName(block()->Engine(), name, length, nullptr, 0, &maxIn, &maxOut,
+                             &varargin, &varargout);
 }
 
 ErrCode InstanceFigureHost::PushUndoVersion() {
-  return vke::PushUndoVersion(block_->UndoArea(), id_);
+  return vke::PushUndoVersion(block()->UndoArea(), id_);
 }
 
-ErrCode InstanceFigureHost::ClearPlotProperties(int32_t) {
-  return kErrNotSupported;
+ErrCode InstanceFigureHost::ClearPlotProperties(int32_t subplot) {
+  if (ErrCode e = PushEmptyMatrix(block()->Engine())) return e;
+  return GetPlotProperties(block(), id_, subplot);
 }
 
 ErrCode InstanceFigureHost::RunDrawHandlers() {
-  return kErrNotSupported;
+  return vke::RunDrawHandlers(slot_, id_);
 }
 
 ErrCode InstanceFigureHost::SaveFigureState() {
-  return kErrNotSupported;
+  return vke::SaveFigureState(block(), id_);
 }
 
 ErrCode InstanceFigureHost::RunResizeHandlers() {
-  return kErrNotSupported;
+  HandlerRequest request;
+  request.kind = kElemResize;
+  for (int32_t at = -1; FindElement(block(), id_, &at, kElemResize) == kOk;) {
+    if (ErrCode e = RunElementHandler(slot_, id_, at, request)) return e;
+  }
+  return kOk;
 }
 
 }  // namespace vke

@@ -1,0 +1,41 @@
+// The figure commands of an instance that run its handlers or step its undo
+// versions: choosing the plot of the selected subplots, keys typed on the
+// figure, undo and redo, and selecting all subplots. The menu states and
+// the other commands work on the figure with an InstanceFigureHost
+// (graphics/figure_menu.hpp).
+#pragma once
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// A new undo version, the plot change of the selected subplots, then the
+// draw handlers; the plot change's result. 10041.
+ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId);
+
+// A key typed on the figure: to the text field being edited, else to the
+// first key handler that lists it (or the one that lists no key), else to
+// the figure's own keys. After a handler ran: the draw handlers, the
+// handlers that follow a change, and 10201. A failing handler leaves no undo
+// version and its code is returned (402: 0). 10041.
+ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key);
+
+// The figure's own keys: backspace and delete remove the selection's plot,
+// "+" and "-" step the selected subplot to the next or previous plot; any
+// other key 10040.
+ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key);
+
+// One undo step back or forward: the figure taken from its variables, the
+// draw handlers and the handlers that follow a change, then 10201; 0 when
+// there is no step to take. 10041.
+ErrCode UndoFigureStep(KVContextBlock** slot, int32_t id);
+ErrCode RedoFigureStep(KVContextBlock** slot, int32_t id);
+bool CanUndoFigure(KVContextBlock* block, int32_t id);
+bool CanRedoFigure(KVContextBlock* block, int32_t id);
+
+// Selects (or deselects) every subplot, drawing or removing the marks
+// through the block's port, when the instance allows it; 0, 10201 when the
+// figure must be repainted, 10041.
+ErrCode SelectAllSubplots(KVContextBlock* block, int32_t id, bool on);
+
+}  // namespace vke

@@ -1,0 +1,18 @@
+// The figure kept in the instance's standard variables: the layout in _pl,
+// the 3-D views in _3d and the plot properties in _ppl, in the current
+// version of the instance's undo set.
+#pragma once
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Stores _pl and _3d from the figure. 10041, or the undo buffer's code.
+ErrCode SaveFigureState(KVContextBlock* block, int32_t id);
+
+// Takes _pl and _3d back into the figure and hands each entry of _ppl to its
+// subplot's plot properties; the first failure is returned. Values of
+// another form than these variables have are ignored. 10041.
+ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
+
+}  // namespace vke

@@ -1,0 +1,17 @@
+// The plot properties of an instance's subplots: the list in its standard
+// variable _ppl, entry k + 1 for subplot k, in the current undo version.
+#pragma once
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Pops the value on top of the engine's stack and stores it as subplot k's
+// entry, padding a shorter list with empty values; for a negative k it only
+// pops the value. 10044, 10009, or the engine's code.
+ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k);
+
+// Pushes subplot k's entry, or [] when the list has none.
+ErrCode GetPlotListEntry(KVContextBlock* block, int32_t id, int32_t k);
+
+}  // namespace vke
