@@ -72,6 +72,15 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id) {
   return StoreUndoValue(block, id, 0, kVar3d);
 }
 
+ErrCode PushFigureViews(EngineContext* ctx, const FigureState& fig) {
+  const int32_t rows = ViewRowCount(fig);
+  if (rows == 0) return PushEmptyMatrix(ctx);
+  double* values;
+  if (ErrCode e = PushNewMatrix(ctx, rows, kViewRow, &values, nullptr)) return e;
+  EncodeViews(fig, values);
+  return kOk;
+}
+
 ErrCode RestoreFigureState(KVContextBlock* block, int32_t id) {
   InstanceRecord* r = FindInstance(block, id);
   if (r == nullptr) return kKvNonexistentInstance;

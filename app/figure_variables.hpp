@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/block.hpp"
+#include "graphics/figure_state.hpp"
 
 namespace vke {
 
@@ -14,5 +15,8 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id);
 // subplot's plot properties; the first failure is returned. Values of
 // another form than these variables have are ignored. 10041.
 ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
+
+// Pushes the 3-D subplots' views as _3d holds them ([] for none).
+ErrCode PushFigureViews(EngineContext* ctx, const FigureState& figure);
 
 }  // namespace vke

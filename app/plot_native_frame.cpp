@@ -6,23 +6,40 @@
 
 namespace vke {
 
-ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
-                      uint32_t flag) {
-  auto* call = reinterpret_cast<NativeCallContext*>(option);
-  if (call == nullptr) return kErrBadContext;
-  KVContextBlock* block = call->Block();
+ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* target) {
+  *call = reinterpret_cast<NativeCallContext*>(option);
+  if (*call == nullptr) return kErrBadContext;
+  KVContextBlock* block = (*call)->Block();
   ObjectWriterState& writer = block->capture;
   // Commands go only into an object open for drawing: outside a draw
   // handler the buffer's positions may belong to a closed object.
   if (writer.currentObject < 0 || writer.currentObject >= kMaxSubplots || writer.id == -1)
     return kErrBadContext;
-  InstanceRecord* instance = FindInstance(block, static_cast<int32_t>(call->instanceId));
+  InstanceRecord* instance = FindInstance(block, static_cast<int32_t>((*call)->instanceId));
   if (instance == nullptr) return kErrBadContext;
-  PlotTarget target{&instance->figure.subplots[writer.currentObject],
-                    ObjectList(block->DataArea()).At(writer.start), writer.capacity, &writer.used,
-                    writer.currentObject};
+  *target = PlotTarget{&instance->figure.subplots[writer.currentObject],
+                       ObjectList(block->DataArea()).At(writer.start), writer.capacity,
+                       &writer.used, writer.currentObject};
+  return kOk;
+}
+
+ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                      uint32_t flag) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
   if (ErrCode e = impl(ctx, nargin, target, flag)) return e;
   call->flags |= kCallFlagDrew;
+  return kOk;
+}
+
+ErrCode RunSettingNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option,
+                         SettingImplFn impl, bool queryKeepsFlags) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
+  if (ErrCode e = impl(ctx, nargin, nargout, target)) return e;
+  if (nargin > 0 || !queryKeepsFlags) call->flags |= kCallFlagDrew;
   return kOk;
 }
 

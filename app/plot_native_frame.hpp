@@ -4,14 +4,21 @@
 // success, records in the native-call context that the figure changed.
 #pragma once
 
+#include "app/block.hpp"
 #include "engine/native_record.hpp"
 #include "graphics/plot_natives.hpp"
+#include "graphics/settings_natives.hpp"
 
 namespace vke {
 
-// 400 when no draw handler of a subplot runs (no current subplot, no object
-// open for drawing, or no such instance); otherwise the implementation's
-// result, with bit kCallFlagDrew set on success.
+// The figure context of the running handler: its native-call context and
+// the capture buffer with the current subplot; 400 when no draw handler of a
+// subplot runs (no current subplot, no object open for drawing, or no such
+// instance).
+ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* target);
+
+// 400 as FindPlotTarget; otherwise the implementation's result, with bit
+// kCallFlagDrew set on success.
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
                       uint32_t flag);
 
@@ -19,6 +26,17 @@ ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, Plot
 template <PlotImplFn Impl, uint32_t Flag = 0>
 ErrCode PlotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
   return RunPlotNative(ctx, nargin, option, Impl, Flag);
+}
+
+// The setting natives, whose implementations see the output count: as a
+// plot native, except that with QueryKeepsFlags a call without inputs (a
+// query) leaves the flags alone.
+ErrCode RunSettingNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option,
+                         SettingImplFn impl, bool queryKeepsFlags);
+
+template <SettingImplFn Impl, bool QueryKeepsFlags = false>
+ErrCode SettingNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
+  return RunSettingNative(ctx, nargin, nargout, option, Impl, QueryKeepsFlags);
 }
 
 }  // namespace vke

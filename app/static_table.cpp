@@ -4,6 +4,7 @@
 
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
+#include "app/layout_natives.hpp"
 #include "app/name_buffer.hpp"
 #include "app/plot_native_frame.hpp"
 
