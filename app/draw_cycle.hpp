@@ -48,4 +48,12 @@ ErrCode CopyFigure(KVContextBlock** slot, int32_t id, double left, double right,
 // processing is then off).
 ErrCode RunIdleHandlerIfDue(KVContextBlock** slot, int32_t id, bool allowRedraw);
 
+// The next idle time after a run that started at `clock`. The record's idle
+// value holds what the handler asked for: with _idlerate the interval in
+// seconds, with _idleamount the share of the time given to idle processing,
+// which makes the interval the time since the previous run (the second idle
+// value) divided by that share. Without a pace, or with one that is not a
+// positive number, the interval is 0.1 s.
+double NextIdleTime(const InstanceRecord& record, double clock);
+
 }  // namespace vke

@@ -22,23 +22,6 @@ double IdleClock(KVContextBlock* block) {
   return block->timeFunction != nullptr ? block->timeFunction(block->timeRecords, 0, 0) : 0;
 }
 
-// The next idle time after a run that started at `clock`. The record's
-// idle value holds what the handler asked for: with _idlerate the interval
-// in seconds, with _idleamount the share of the time given to idle
-// processing, which makes the interval the time since the previous run
-// divided by that share. A pace that is not a positive number gives the
-// default interval.
-double NextIdleTime(const InstanceRecord& r, double clock) {
-  double interval = kDefaultIdleInterval;
-  if (r.idleMode == kIdleModeRate) {
-    interval = r.idleValue;
-  } else if (r.idleMode == kIdleModeAmount && r.idleValue2 >= 0) {
-    interval = (clock - r.idleValue2) / r.idleValue;
-  }
-  if (!(interval > 0) || !std::isfinite(interval)) interval = kDefaultIdleInterval;
-  return clock + interval;
-}
-
 // Runs the idle element's handler with no current object and no event.
 ErrCode RunIdleHandler(KVContextBlock** slot, int32_t id, bool* ran) {
   *ran = false;
@@ -63,6 +46,17 @@ bool HasPlot(KVContextBlock* block, InstanceRecord* r) {
 }
 
 }  // namespace
+
+double NextIdleTime(const InstanceRecord& r, double clock) {
+  double interval = kDefaultIdleInterval;
+  if (r.idleMode == kIdleModeRate) {
+    interval = r.idleValue;
+  } else if (r.idleMode == kIdleModeAmount && r.idleValue2 >= 0) {
+    interval = (clock - r.idleValue2) / r.idleValue;
+  }
+  if (!(interval > 0) || !std::isfinite(interval)) interval = kDefaultIdleInterval;
+  return clock + interval;
+}
 
 ErrCode RunIdleHandlerIfDue(KVContextBlock** slot, int32_t id, bool allowRedraw) {
   InstanceRecord* r = FindInstance(*slot, id);

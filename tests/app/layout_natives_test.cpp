@@ -16,63 +16,30 @@
 #include "engine/values.hpp"
 #include "graphics/saved_figure.hpp"
 #include "graphics/scale.hpp"
-#include "tests/app/element_list_builder.hpp"
-#include "tests/host/figure_harness.hpp"
-#include "tests/host/numeric_arrays.hpp"
-#include "tests/host/test_host.hpp"
-#include "tests/host/value_io.hpp"
+#include "tests/app/figure_app.hpp"
 
 namespace vke {
 namespace {
 
 using V = std::vector<double>;
 
-// Instance 0, made with its variables, with the plots "alpha", "beta" and
-// "gamma", each drawn by a handler.
-struct Layout : test::FigureHarness {
-  explicit Layout(int32_t rows = 1, int32_t columns = 1) {
-    EXPECT_EQ(CreateInstance(block(), nullptr), kOk);
-    SetRect(figure().rect, 0, 640, 0, 480);
-    EXPECT_EQ(SetSubplotLayout(&figure(), rows, columns), kOk);
-    test::ElementListBuilder b;
-    b.Instance(0, "app.kv");
-    for (const char* name : {"alpha", "beta", "gamma"}) {
-      b.Text(kElemFigure, name);
-      plots.push_back(static_cast<int32_t>(b.LastOffset()));
-      b.Handler(kElemDraw, test::Descriptor());
-    }
-    EXPECT_EQ(b.LoadInto(block()), kOk);
-  }
-  Layout& Text(const char* s) {
-    EXPECT_EQ(PushCString(ctx(), -1, s), kOk);
-    return *this;
-  }
-  Layout& Table(int32_t rows, int32_t columns, const V& v) {
-    test::PushArray(ctx(), "double", {rows, columns}, v);
-    return *this;
-  }
-  ErrCode Run(const char* name, int32_t nargout = -1) {
-    const ErrCode e = Call(name, test::EntryCount(ctx()), nargout);
-    if (e != kOk) Drop(ctx(), test::EntryCount(ctx()));
-    return e;
+// Instance 0 with the plots "alpha", "beta" and "gamma", each drawn by a
+// handler.
+struct Layout : test::FigureApp {
+  explicit Layout(int32_t rows = 1, int32_t columns = 1) : FigureApp(rows, columns) {
+    for (const char* name : {"alpha", "beta", "gamma"}) AddPlot(name);
+    Load();
   }
   // An instance-wide step: the object open and the in-figure flag set.
   void Step() {
     Open();
     block()->nativeCall.flag = 1;
   }
-  std::vector<int32_t> PlotIds() {
-    std::vector<int32_t> ids;
-    for (int32_t k = 0; k < ActiveSubplotCount(figure()); ++k) ids.push_back(subplot(k).plotId);
-    return ids;
-  }
-  V Numbers() { return test::PopNumbers(ctx()); }
   // Elements of the current _pl.
   size_t SavedLayoutLength() {
     EXPECT_EQ(PushUndoValue(block(), 0, 0, kVarPl), kOk);
     return Numbers().size();
   }
-  std::vector<int32_t> plots;
 };
 
 TEST(SubplotsNative, LayoutTextRoundTrips) {

@@ -11,34 +11,15 @@
 #include "app/block.hpp"
 #include "engine/values.hpp"
 #include "graphics/scale.hpp"
-#include "tests/host/figure_harness.hpp"
-#include "tests/host/numeric_arrays.hpp"
-#include "tests/host/test_host.hpp"
-#include "tests/host/value_io.hpp"
+#include "tests/app/figure_app.hpp"
 
 namespace vke {
 namespace {
 
 using V = std::vector<double>;
 
-struct Natives : test::FigureHarness {
-  Natives() { EXPECT_TRUE(BeginSubplot(0)); }
-  Natives& Text(const char* s) {
-    EXPECT_EQ(PushCString(ctx(), -1, s), kOk);
-    return *this;
-  }
-  Natives& Row(const V& v) {
-    test::PushRow(ctx(), "double", v);
-    return *this;
-  }
-  // Calls with every value pushed; on failure they are dropped here.
-  ErrCode Run(const char* name, int32_t nargout = -1) {
-    const int32_t n = test::EntryCount(ctx());
-    const ErrCode e = Call(name, n, nargout);
-    if (e != kOk) Drop(ctx(), test::EntryCount(ctx()));
-    return e;
-  }
-  V Numbers() { return test::PopNumbers(ctx()); }
+struct Natives : test::FigureApp {
+  Natives() : FigureApp(1, 1) { EXPECT_TRUE(BeginSubplot(0)); }
   SubplotRecord& s() { return subplot(0); }
   std::string Title() {
     const char* t = reinterpret_cast<const char*>(s().title);
