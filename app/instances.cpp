@@ -20,6 +20,8 @@ namespace {
 // the words stored records carry in front of the grid size.
 constexpr uint32_t kHighlightStyleWord = 39;
 constexpr uint8_t kHighlightStyleRed = 4;
+// The box style of a new figure: white and filled (the legend's background).
+constexpr uint32_t kBoxStyleWord = 0x27;
 
 PlotStyle StyleOfPair(const StylePair& pair) {
   PlotStyle s{};
@@ -40,8 +42,12 @@ void FillNewRecord(KVContextBlock* block, InstanceRecord* r, uint32_t id, const 
   r->idleValue = -1;
   r->idleValue2 = -1;
   FigureState& fig = r->figure;
-  fig.styles[kFigureStyleData] = StyleOfPair(a);
-  fig.styles[kFigureStyleBox] = StyleOfPair(b);
+  // The style pairs (light grey lines) are the defaults of grid lines: those
+  // of the control-design grids and the axes style the 2-D grids take. Data
+  // drawn in the default style stay black.
+  fig.styles[kFigureStyleGrid] = StyleOfPair(a);
+  fig.styles[kFigureStyleAxes] = StyleOfPair(b);
+  fig.styles[kFigureStyleBox].flags = kBoxStyleWord;
   fig.styles[kFigureStyleLabelHighlight].flags = kHighlightStyleWord;
   fig.styles[kFigureStyleLabelHighlight].red = kHighlightStyleRed;
   fig.maxSubplots = kMaxSubplots;

@@ -227,8 +227,8 @@ TEST(Instances, CreateFindAndRemove) {
   EXPECT_EQ(r->firstInstance, 0);
   EXPECT_EQ(FindInstance(b, 0)->firstInstance, 1);
   EXPECT_EQ(GetInstanceFlagByte6(b, 2), 1);
-  EXPECT_EQ(r->figure.styles[kFigureStyleData].flags, 3u);
-  EXPECT_EQ(r->figure.styles[kFigureStyleData].green, 0x20);
+  EXPECT_EQ(r->figure.styles[kFigureStyleGrid].flags, 3u);
+  EXPECT_EQ(r->figure.styles[kFigureStyleGrid].green, 0x20);
   EXPECT_EQ(r->figure.subplots[0].plotId, kPlotNone);
 
   // Every new set is ready: values can be stored in an earlier set without

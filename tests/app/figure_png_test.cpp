@@ -1,0 +1,143 @@
+// Figures drawn by the plot natives and rendered to PNG through the screen
+// port, compared with committed images (tests/data): a plain curve, a plot
+// with title, labels, legend and grid, and a figure of several subplots.
+// VKE_UPDATE_GOLDENS=1 writes the images anew.
+#include "app/figure_png.hpp"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/app/figure_app.hpp"
+
+namespace vke {
+namespace {
+
+using V = std::vector<double>;
+
+constexpr int32_t kWidth = 640;
+constexpr int32_t kHeight = 480;
+
+std::string DataPath(const std::string& name) {
+  const char* dir = std::getenv("VKE_TEST_DATA");
+  return std::string(dir != nullptr ? dir : "tests/data") + "/" + name;
+}
+
+// Pixels of two images that differ by more than a faint shade.
+int64_t DifferingPixels(const std::string& a, const std::string& b) {
+  cairo_surface_t* sa = cairo_image_surface_create_from_png(a.c_str());
+  cairo_surface_t* sb = cairo_image_surface_create_from_png(b.c_str());
+  int64_t differing = -1;
+  if (cairo_surface_status(sa) == CAIRO_STATUS_SUCCESS &&
+      cairo_surface_status(sb) == CAIRO_STATUS_SUCCESS &&
+      cairo_image_surface_get_width(sa) == cairo_image_surface_get_width(sb) &&
+      cairo_image_surface_get_height(sa) == cairo_image_surface_get_height(sb)) {
+    differing = 0;
+    const int w = cairo_image_surface_get_width(sa);
+    const int h = cairo_image_surface_get_height(sa);
+    const unsigned char* pa = cairo_image_surface_get_data(sa);
+    const unsigned char* pb = cairo_image_surface_get_data(sb);
+    const int stride = cairo_image_surface_get_stride(sa);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w * 4; ++x) {
+        if (std::abs(pa[y * stride + x] - pb[y * stride + x]) > 40) {
+          ++differing;
+          x = (x / 4 + 1) * 4 - 1;
+        }
+      }
+    }
+  }
+  cairo_surface_destroy(sa);
+  cairo_surface_destroy(sb);
+  return differing;
+}
+
+// Renders the figure and compares it with the committed image: at most
+// 0.5 % of the pixels may differ (text drawn with another font version).
+void ExpectLikeGolden(test::FigureApp& app, const std::string& name) {
+  const std::string out = (std::filesystem::temp_directory_path() / ("vke_" + name)).string();
+  KVContextBlock* slot = app.block();
+  ASSERT_EQ(RenderFigurePng(&slot, 0, kWidth, kHeight, out.c_str(), false), kOk);
+  const std::string golden = DataPath(name);
+  if (std::getenv("VKE_UPDATE_GOLDENS") != nullptr) {
+    std::filesystem::copy_file(out, golden, std::filesystem::copy_options::overwrite_existing);
+  }
+  const int64_t differing = DifferingPixels(out, golden);
+  ASSERT_GE(differing, 0) << "no comparable image " << golden;
+  EXPECT_LE(differing, int64_t{kWidth} * kHeight / 200) << name;
+}
+
+// A figure whose subplots are drawn by calling the natives as their draw
+// handlers would.
+struct Drawn : test::FigureApp {
+  Drawn(int32_t rows, int32_t columns) : FigureApp(rows, columns) { Load(); }
+  void Subplot(int32_t k) { EXPECT_TRUE(BeginSubplot(k)); }
+};
+
+V Range(double from, double step, double to) {
+  V v;
+  for (int32_t i = 0; from + i * step <= to + 1e-9; ++i) v.push_back(from + i * step);
+  return v;
+}
+
+V Map(const V& x, double (*f)(double)) {
+  V y;
+  for (double v : x) y.push_back(f(v));
+  return y;
+}
+
+TEST(FigurePng, PlainCurve) {
+  Drawn d(1, 1);
+  d.Subplot(0);
+  EXPECT_EQ(d.Row(Map(Range(0, 0.1, 6), std::sin)).Run("plot"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "sine_plot.png");
+}
+
+TEST(FigurePng, PlotWithTitleLabelsLegendAndGrid) {
+  Drawn d(1, 1);
+  d.Subplot(0);
+  const V x = Range(0, 0.05, 2 * M_PI);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Row(x).Row(Map(x, std::sin)).Text("b").Run("plot"), kOk);
+  EXPECT_EQ(d.Row(x).Row(Map(x, std::cos)).Text("r-").Run("plot"), kOk);
+  EXPECT_EQ(d.Text("Sine and cosine").Run("title"), kOk);
+  EXPECT_EQ(d.Text("t [s]").Text("y").Run("label"), kOk);
+  EXPECT_EQ(d.Text("sin t\ncos t").Text("b,r-").Run("legend"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "decorated_plot.png");
+}
+
+TEST(FigurePng, FigureOfSeveralSubplots) {
+  Drawn d(2, 2);
+  d.Subplot(0);
+  EXPECT_EQ(d.Row({3, 5, 2, 6, 4}).Run("bar"), kOk);
+  EXPECT_EQ(d.Text("Bars").Run("title"), kOk);
+  d.Subplot(1);
+  const V t = Range(0, 0.02, 2 * M_PI);
+  EXPECT_EQ(d.Row(Map(t, std::cos)).Row(Map(t, std::sin)).Text("g").Run("plot"), kOk);
+  EXPECT_EQ(d.Row({0, 0.5}).Row({0, 0.5}).Row({0.5, 0.25}).Run("circle"), kOk);
+  EXPECT_EQ(d.Text("equal").Run("scale"), kOk);
+  EXPECT_EQ(d.Text("Circles").Run("title"), kOk);
+  d.Subplot(2);
+  const V f = Range(1, 1, 100);
+  EXPECT_EQ(
+      d.Row(f).Row(Map(f, [](double v) { return 1 / (1 + v * v / 100); })).Text("k").Run("plot"),
+      kOk);
+  EXPECT_EQ(d.Text("loglog").Run("scale"), kOk);
+  EXPECT_EQ(d.Text("Logarithmic axes").Run("title"), kOk);
+  d.Subplot(3);
+  EXPECT_EQ(d.Row({1, 2, 3, 4, 5}).Row({2, 3, 1, 5, 4}).Text("ro").Run("plot"), kOk);
+  EXPECT_EQ(d.Row({1, -1}).Row({0}).Text("k:").Run("line"), kOk);
+  EXPECT_EQ(d.Text("Markers and a line").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "subplots_figure.png");
+}
+
+}  // namespace
+}  // namespace vke
