@@ -25,15 +25,55 @@ void ClampPoint(double m, double* x, double* y) {
   *y *= k;
 }
 
+// Whether a solid line of the style covers the same pixels when only the
+// first, lowest, highest and last of the points that fall into one device
+// column are drawn: the port draws each segment's pixels from one point up
+// to the next, so such a column is covered from its lowest point to its
+// highest either way. Not so for dashes (their pattern runs along the
+// line), markers and fills.
+bool MergesColumns(const PlotStyle& style) {
+  const uint32_t kind = style.flags & kStyleKindMask;
+  return (kind == kKindSolid || kind == kKindPlain) &&
+         (style.flags & kStyleWidthMask) != kStyleFilled;
+}
+
+// Keeps, of each run of points with the same truncated x, the first, the
+// lowest, the highest and the last, in their order; returns the count kept.
+int32_t MergeColumns(double* X, double* Y, int32_t n) {
+  int32_t kept = 0;
+  for (int32_t j = 0; j < n;) {
+    const double column = std::trunc(X[j]);
+    int32_t k = j;
+    int32_t low = j;
+    int32_t high = j;
+    for (; k < n && std::trunc(X[k]) == column; ++k) {
+      if (Y[k] < Y[low]) low = k;
+      if (Y[k] > Y[high]) high = k;
+    }
+    const int32_t picks[4] = {j, std::min(low, high), std::max(low, high), k - 1};
+    for (int32_t p = 0; p < 4; ++p) {
+      if (p > 0 && picks[p] == picks[p - 1]) continue;
+      X[kept] = X[picks[p]];
+      Y[kept] = Y[picks[p]];
+      ++kept;
+    }
+    j = k;
+  }
+  return kept;
+}
+
 // Draws the n device points as runs of finite points, each clamped and
 // drawn with one polyline call.
 void DrawRuns(const RenderCall& call, double* X, double* Y, int32_t n, const PlotStyle& style) {
+  const bool merge = MergesColumns(style);
   int32_t i = 0;
   while (i < n) {
     while (i < n && !Finite(X[i], Y[i])) ++i;
     const int32_t first = i;
     for (; i < n && Finite(X[i], Y[i]); ++i) ClampPoint(call.clampLimit, &X[i], &Y[i]);
-    if (i > first) call.port.drawPolyline(X + first, Y + first, i - first, &style, call.target);
+    int32_t count = i - first;
+    if (merge) count = MergeColumns(X + first, Y + first, count);
+    if (count > 0) call.port.drawPolyline(X + first, Y + first, count, &style, call.target);
   }
 }
 
