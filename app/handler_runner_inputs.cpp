@@ -7,6 +7,7 @@
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
 #include "engine/calls.hpp"
 #include "engine/frames.hpp"
@@ -42,23 +43,6 @@ ErrCode PushFigureSize(KVContextBlock* block, int32_t id, bool height) {
     block->portFunctions->pixelScale(&sx, &sy);
   const double* rect = r->figure.rect;  // left, right, top, bottom
   return PushRealScalar(ctx, height ? std::fabs(rect[2] - rect[3]) * sy : (rect[1] - rect[0]) * sx);
-}
-
-// _param: entry (object + 1) of the instance's _ppl list, [] when the list or
-// the entry is missing.
-ErrCode PushParam(KVContextBlock* block, int32_t id, int32_t back, int32_t objectId) {
-  EngineContext* ctx = block->Engine();
-  if (objectId < 0) return PushEmptyMatrix(ctx);
-  if (ErrCode e = PushUndoValue(block, id, back, kVarPpl)) return e;
-  StructuredParts parts;
-  const bool present =
-      IsListValue(ctx, 0) && GetListParts(ctx, 0, &parts) == kOk && objectId < parts.elements;
-  if (!present) {
-    Drop(ctx);
-    return PushEmptyMatrix(ctx);
-  }
-  if (ErrCode e = GetListElement(ctx, 0, objectId + 1)) return e;
-  return DropStackEntries(ctx, 1, 1);
 }
 
 // Compiles the text as an expression list in the current scope and runs it;
@@ -101,7 +85,7 @@ ErrCode PushHandlerInput(KVContextBlock* block, const HandlerRequest& r, int32_t
     case kVarAction:
       return PushHandlerAction(block);
     case kVarParam:
-      return PushParam(block, r.instance, back, r.objectId);
+      return GetPlotListEntry(block, r.instance, r.objectId, back);
     case kVarKey:
       return PushKeyName(ctx, r.key);
     case kVarFd:

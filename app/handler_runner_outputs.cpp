@@ -9,6 +9,7 @@
 #include "app/handler_runner_pending.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
 #include "engine/number_text.hpp"
 #include "engine/text.hpp"
@@ -177,30 +178,6 @@ ErrCode StoreIdlePacing(KVContextBlock* block, int32_t id, IdleMode mode) {
   return Drop(ctx);
 }
 
-// _param: the value becomes entry (object + 1) of the current _ppl list, which
-// is padded with [] up to it.
-ErrCode StoreParam(KVContextBlock* block, int32_t id, int32_t objectId) {
-  EngineContext* ctx = block->Engine();
-  if (ErrCode e = PushUndoValue(block, id, 0, kVarPpl)) return e;
-  StructuredParts parts;
-  int32_t count = 0;
-  if (IsListValue(ctx, 0) && GetListParts(ctx, 0, &parts) == kOk) count = parts.elements;
-  if (objectId >= INT32_MAX) return kErrIndexOutOfRange;
-  const int32_t entry = objectId + 1;
-  const int32_t total = std::max(count, entry);
-  // With i - 1 entries pushed, the old list lies at depth i - 1, the value
-  // at depth i.
-  for (int32_t i = 1; i <= total; i++) {
-    ErrCode e = i == entry   ? DuplicateStackEntries(ctx, i, 1)
-                : i <= count ? GetListElement(ctx, i - 1, i)
-                             : PushEmptyMatrix(ctx);
-    if (e) return e;
-  }
-  if (ErrCode e = PushListFromEntries(ctx, total, false, nullptr, 0)) return e;
-  if (ErrCode e = StoreUndoValue(block, id, 0, kVarPpl)) return e;
-  return Drop(ctx, 2);
-}
-
 ErrCode StoreOutput(KVContextBlock* block, const HandlerRequest& r, const DescriptorCodes& codes,
                     uint32_t index) {
   EngineContext* ctx = block->Engine();
@@ -209,7 +186,7 @@ ErrCode StoreOutput(KVContextBlock* block, const HandlerRequest& r, const Descri
   const bool toClipboard = r.data && r.dataWritten;
   switch (code) {
     case kVarParam:
-      return r.objectId >= 0 ? StoreParam(block, r.instance, r.objectId) : Drop(ctx);
+      return GetPlotProperties(block, r.instance, r.objectId);
     case kVarXData:
       if (!toClipboard) return Drop(ctx);
       return WriteXData(ctx, clipboard, codes.HasOutput(kVarXDataType, index + 1));

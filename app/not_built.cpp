@@ -4,16 +4,6 @@
 
 namespace vke {
 
-#ifdef VKE_FIGURE_RUNNER_PENDING
-ErrCode RunHandler(KVContextBlock**, const HandlerRequest&) {
-  return kErrNotSupported;
-}
-
-bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code) {
-  return code == kStatusNoPrint && (block->nativeCall.flags & kCallFlagQuietCancel) != 0;
-}
-#endif
-
 ErrCode ResetInstanceData(KVContextBlock**, int32_t) {
   return kErrNotSupported;
 }

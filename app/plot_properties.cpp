@@ -20,7 +20,8 @@ int32_t ListEntries(EngineContext* ctx) {
 
 ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k) {
   EngineContext* ctx = block->Engine();
-  if (k < 0 || k >= INT32_MAX) return DropStackEntries(ctx, 0, 1);
+  if (k < 0) return DropStackEntries(ctx, 0, 1);
+  if (k == INT32_MAX) return kErrIndexOutOfRange;
   if (ErrCode e = PushUndoValue(block, id, 0, kVarPpl)) return e;
   const int32_t count = ListEntries(ctx);
   const int32_t entry = k + 1;
@@ -38,10 +39,10 @@ ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k) {
   return DropStackEntries(ctx, 0, 2);
 }
 
-ErrCode GetPlotListEntry(KVContextBlock* block, int32_t id, int32_t k) {
+ErrCode GetPlotListEntry(KVContextBlock* block, int32_t id, int32_t k, int32_t back) {
   EngineContext* ctx = block->Engine();
   if (k < 0) return PushEmptyMatrix(ctx);
-  if (ErrCode e = PushUndoValue(block, id, 0, kVarPpl)) return e;
+  if (ErrCode e = PushUndoValue(block, id, back, kVarPpl)) return e;
   if (k >= ListEntries(ctx)) {
     DropStackEntries(ctx, 0, 1);
     return PushEmptyMatrix(ctx);

@@ -8,10 +8,12 @@ namespace vke {
 
 // Pops the value on top of the engine's stack and stores it as subplot k's
 // entry, padding a shorter list with empty values; for a negative k it only
-// pops the value. 10044, 10009, or the engine's code.
+// pops the value. 29 for a k whose entry cannot exist; 10044, 10009, or the
+// engine's code.
 ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k);
 
-// Pushes subplot k's entry, or [] when the list has none.
-ErrCode GetPlotListEntry(KVContextBlock* block, int32_t id, int32_t k);
+// Pushes subplot k's entry `back` versions back, or [] when the list has
+// none (or k is negative).
+ErrCode GetPlotListEntry(KVContextBlock* block, int32_t id, int32_t k, int32_t back = 0);
 
 }  // namespace vke

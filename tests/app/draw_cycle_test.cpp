@@ -202,8 +202,9 @@ double FakeClock(void*, int32_t, int32_t) {
 }
 
 struct Idle : Cycle {
-  explicit Idle(int32_t function = kNoFunction) : Cycle(1, 1) {
-    list.Handler(kElemIdle, test::Descriptor(function));
+  explicit Idle(const test::Descriptor& handler = test::Descriptor(kNoFunction))
+      : Cycle(1, 1, true) {
+    list.Handler(kElemIdle, handler);
     Load();
     block()->timeFunction = &FakeClock;
     block()->timeRecords = records;
@@ -236,6 +237,29 @@ TEST(IdleStep, RunsWhenDueAndTurnsOffOnFailure) {
   plain.record()->idleState = kIdleOn;
   EXPECT_EQ(RunIdleHandlerIfDue(plain.slot(), 0, true), kOk);
   EXPECT_EQ(plain.record()->idleValue2, -1);
+}
+
+TEST(IdleStep, TheHandlersPaceSchedulesTheNextRunAndTheFigureIsRedrawn) {
+  // A handler without a function hands its inputs to its outputs: 2 to
+  // _idlerate.
+  constexpr int32_t kTwo = (1 << 30) + 2;
+  Idle h(test::Descriptor(-1, {kVarIdleRate}, {kTwo}));
+  g_clock = 10;
+  EXPECT_EQ(RunIdleHandlerIfDue(h.slot(), 0, true), kStatusRepaint);
+  EXPECT_EQ(h.record()->idleMode, kIdleModeRate);
+  EXPECT_DOUBLE_EQ(h.record()->idleValue, 12);
+  EXPECT_EQ(h.record()->idleValue2, 10);
+  EXPECT_EQ(h.record()->idleState, kIdleOn);
+  EXPECT_EQ(h.Groups(), std::vector<int32_t>{0});
+  g_clock = 11;  // not yet
+  EXPECT_EQ(RunIdleHandlerIfDue(h.slot(), 0, true), kOk);
+  EXPECT_EQ(h.record()->idleValue2, 10);
+  // Without redraw permission the step only runs the handler.
+  g_clock = 12;
+  DeleteFigureObject(h.block(), 0);
+  EXPECT_EQ(RunIdleHandlerIfDue(h.slot(), 0, false), kOk);
+  EXPECT_EQ(h.record()->idleValue2, 12);
+  EXPECT_TRUE(h.Groups().empty());
 }
 
 TEST(IdleStep, NextTimeIsTheClockPlusAnInterval) {

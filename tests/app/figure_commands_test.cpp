@@ -136,6 +136,12 @@ TEST(FigureCommands, KeysGoToTheHandlerThatListsThem) {
   }
   // Keys it does not list go to the figure.
   EXPECT_EQ(HandleFigureKey(h.slot(), 0, 'x'), kKvUndefElement);
+  // A handler that runs keeps its undo version and the figure is redrawn.
+  Commands ok(1, 1);
+  ok.list.TextHandler(kElemKey, "k", test::Descriptor());
+  ok.Ready();
+  EXPECT_EQ(HandleFigureKey(ok.slot(), 0, 'k'), kStatusRepaint);
+  EXPECT_TRUE(CanUndoFigure(ok.block(), 0));
   // A handler with an empty key list takes every other key.
   Commands d(1, 1);
   d.list.TextHandler(kElemKey, "", test::Descriptor(kFails));
