@@ -394,12 +394,13 @@ ErrCode ApplySubplotTitle(EngineContext* ctx, int32_t nargin, int32_t, PlotTarge
 }
 
 ErrCode ApplyLegendText(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget& t) {
-  StyleArg style;
-  if (nargin == 2) {
-    if (!IsCharArray(ctx, 0)) return kErrWrongTypeOverload;
-    if (ErrCode e = ReadStyleArg(ctx, 0, &style)) return e;
-  }
+  if (nargin == 2 && !IsCharArray(ctx, 0)) return kErrWrongTypeOverload;
   if (ErrCode e = WithText(ctx, ArgDepth(nargin, 0), [&](const char* text, int32_t n) {
+        // The style lies under the converted text.
+        StyleArg style;
+        if (nargin == 2) {
+          if (ErrCode e = ReadStyleArg(ctx, 1, &style)) return e;
+        }
         return WriteLegend(t, text, n, style);
       })) {
     return e;
