@@ -1,6 +1,7 @@
 // Figures drawn by the plot natives and rendered to PNG through the screen
 // port, compared with committed images (tests/data): a plain curve, a plot
-// with title, labels, legend and grid, and a figure of several subplots.
+// with title, labels, legend and grid, a figure of several subplots, and an
+// application whose draw handlers are compiled VKE functions.
 // VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
@@ -13,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/instance_figure.hpp"
+#include "app/name_buffer.hpp"
+#include "compiler/compile.hpp"
 #include "tests/app/figure_app.hpp"
 
 namespace vke {
@@ -59,10 +63,10 @@ int64_t DifferingPixels(const std::string& a, const std::string& b) {
 
 // Renders the figure and compares it with the committed image: at most
 // 0.5 % of the pixels may differ (text drawn with another font version).
-void ExpectLikeGolden(test::FigureApp& app, const std::string& name) {
+void ExpectLikeGolden(test::FigureApp& app, const std::string& name, bool runHandlers = false) {
   const std::string out = (std::filesystem::temp_directory_path() / ("vke_" + name)).string();
   KVContextBlock* slot = app.block();
-  ASSERT_EQ(RenderFigurePng(&slot, 0, kWidth, kHeight, out.c_str(), false), kOk);
+  ASSERT_EQ(RenderFigurePng(&slot, 0, kWidth, kHeight, out.c_str(), runHandlers), kOk);
   const std::string golden = DataPath(name);
   if (std::getenv("VKE_UPDATE_GOLDENS") != nullptr) {
     std::filesystem::copy_file(out, golden, std::filesystem::copy_options::overwrite_existing);
@@ -137,6 +141,27 @@ TEST(FigurePng, FigureOfSeveralSubplots) {
   EXPECT_EQ(d.Text("Markers and a line").Run("title"), kOk);
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "subplots_figure.png");
+}
+
+TEST(FigurePng, ApplicationDrawnByItsHandlers) {
+  test::FigureApp app(1, 2);
+  const std::string source =
+      "function wave\n  plot(sin(0:0.1:6));\nendfunction\n"
+      "function steps\n  bar([3 1 4 1 5]);\n  label('n', 'count');\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(app.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kWave = 200, kSteps = 201;
+  ASSERT_EQ(AddNameSlot(app.block()->NameArea(), kWave, "wave", -1), kOk);
+  ASSERT_EQ(AddNameSlot(app.block()->NameArea(), kSteps, "steps", -1), kOk);
+  app.AddPlot("Wave", true, kWave);
+  app.AddPlot("Steps", true, kSteps);
+  app.Load();
+  InstanceFigureHost host(app.block(), 0);
+  for (int32_t k = 0; k < 2; ++k) {
+    ASSERT_EQ(ResetSubplots(&app.figure(), host, 0, k, app.plots[k], true), kOk);
+  }
+  FindInstance(app.block(), 0)->initialised = 1;
+  ExpectLikeGolden(app, "application_figure.png", true);
 }
 
 }  // namespace
