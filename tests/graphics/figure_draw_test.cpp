@@ -1,7 +1,7 @@
 // Drawing a whole figure from its object in the store: the groups in turn,
 // the background, selection marks and drag outlines with and without an
-// inverting focus slot, the highlighted label style, commands still being
-// written, and the copy rectangle.
+// inverting focus slot, the highlighted label style, and commands still
+// being written.
 #include "graphics/figure_draw.hpp"
 
 #include <gtest/gtest.h>
@@ -147,18 +147,6 @@ TEST(FigureDraw, WithoutFocusSlotMarksAndDragOutlinesAreDrawnAsLines) {
   EXPECT_EQ(lines[2], lines[0]);
 }
 
-TEST(FigureDraw, SelectionMarksFollowTheDragShiftAndHaveHandlesInFreeLayout) {
-  Canvas c(2, 1);
-  c.fig->freeLayout = 1;
-  c.drag = SubplotDragState{0, 1, 0, -4, 2};
-  DrawSubplotSelection(c.View(), 1, true);
-  const auto marks = CallsOf(c.rec, PortSlot::drawFocusRect);
-  ASSERT_EQ(marks.size(), 5u);
-  const double* p = c.fig->subplots[1].position;
-  EXPECT_EQ(marks[0].values, (V{p[kLeft] - 4, p[kTop] + 2, p[kRight] - 4, p[kBottom] + 2, 1}));
-  EXPECT_EQ(marks[1].values, (V{p[kLeft] - 7, p[kTop] - 1, p[kLeft] - 1, p[kTop] + 5, 1}));
-}
-
 TEST(FigureDraw, SelectionChangesRedrawOnlyTheMarksThatChange) {
   Canvas c(1, 3);
   c.fig->selection = 0b011;
@@ -191,26 +179,6 @@ TEST(FigureDraw, HighlightedLabelStyleForPlotsWithMouseHandlers) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].values[1], highlight ? 0x80 : 0x40);  // the first frame line
   }
-}
-
-TEST(FigureDraw, CopyRectangle) {
-  auto fig = EmptyFigure(1, 1);
-  double r[4];
-  GetCopyRect(*fig, r);
-  EXPECT_EQ(V(r, r + 4), V(fig->subplots[0].position, fig->subplots[0].position + 4));
-  fig = EmptyFigure(2, 2);
-  fig->selection = 0b1001;
-  GetCopyRect(*fig, r);
-  EXPECT_EQ(V(r, r + 4), (V{0, 600, 0, 400}));
-  fig->selection = 0b1000;
-  GetCopyRect(*fig, r);
-  EXPECT_EQ(V(r, r + 4), (V{300, 600, 200, 400}));
-  fig = EmptyFigure(2, 1);
-  fig->freeLayout = 1;
-  SetSubplotViewport(&fig->subplots[0], 50, 100, 40, 90);
-  SetSubplotViewport(&fig->subplots[1], 20, 80, 60, 500);
-  GetCopyRect(*fig, r);
-  EXPECT_EQ(V(r, r + 4), (V{20, 100, 40, 500}));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Figure menu states and commands over the selected subplots: scale kinds
-// (with both bits of an axis asked at once), options, locked scales, 3-D
-// views, plot changes in grids and free layouts, and stepping through the
-// plots.
+// (with both bits of an axis asked at once), locked scales, plot changes in
+// grids and free layouts, and stepping through the plots.
 #include "graphics/figure_menu.hpp"
 
 #include <gtest/gtest.h>
@@ -20,21 +19,6 @@ using test::EmptyFigure;
 using test::LoggingHost;
 using test::PlotList;
 using Calls = std::vector<std::string>;
-
-TEST(FigureMenu, CommandsActOnTheSelectionOrTheOnlySubplot) {
-  auto one = EmptyFigure(1, 1);
-  EXPECT_EQ(CommandSubplots(*one), 1u);
-  auto grid = EmptyFigure(2, 2);
-  grid->selection = 0b1010;
-  EXPECT_EQ(CommandSubplots(*grid), 0b1010u);
-  EXPECT_EQ(SingleSelectedSubplot(*grid), kNoSubplot);
-  // Flag 16 withholds command 8, flag 32 commands 1, 2, 3, 5 and 6.
-  grid->flags = 16 | 32;
-  EXPECT_FALSE(FigureCommandAvailable(*grid, 8));
-  EXPECT_FALSE(FigureCommandAvailable(*grid, 5));
-  EXPECT_TRUE(FigureCommandAvailable(*grid, 4));
-  EXPECT_FALSE(FigureCommandAvailable(*grid, 10));
-}
 
 TEST(FigureMenu, ScaleStateAggregatesTheSelection) {
   auto fig = EmptyFigure(1, 3);
@@ -76,19 +60,6 @@ TEST(FigureMenu, TogglingBothBitsOfAnAxisKeepsTheOneTheSubplotHas) {
   for (int k = 0; k < 4; ++k) EXPECT_EQ(fig->subplots[k].scaleKind, 0u) << k;
 }
 
-TEST(FigureMenu, OptionsAreSetOnTheSelectionAndSaved) {
-  auto fig = EmptyFigure(1, 2);
-  fig->selection = 0b10;
-  LoggingHost host;
-  ASSERT_EQ(SetSubplotOption(fig.get(), host, kOptXGrid | kOptLegend, kOptXGrid), kOk);
-  EXPECT_EQ(fig->subplots[1].optionWord & (kOptXGrid | kOptLegend), kOptXGrid);
-  EXPECT_EQ(fig->subplots[0].optionWord & (kOptXGrid | kOptLegend), kOptLegend);
-  EXPECT_EQ(host.calls, (Calls{"undo", "save"}));
-  const MenuBits bits = GetOptionMenuState(*fig);
-  EXPECT_TRUE(bits.checked & kOptXGrid);
-  EXPECT_FALSE(bits.enabled & kOptXGrid);  // no transform yet
-}
-
 TEST(FigureMenu, LockedScalesCountSubplotsWithPlotAndTransform) {
   auto fig = EmptyFigure(1, 3);
   fig->selection = 0b111;
@@ -111,24 +82,6 @@ TEST(FigureMenu, LockedScalesCountSubplotsWithPlotAndTransform) {
   EXPECT_TRUE(mixed);
   fig->subplots[0].transformValid = fig->subplots[1].transformValid = 0;
   EXPECT_FALSE(CanLockScale(*fig, false));
-}
-
-TEST(FigureMenu, ViewMenuOverSelectedThreeDimensionalSubplots) {
-  auto fig = EmptyFigure(1, 3);
-  fig->selection = 0b111;
-  ViewMenuState v;
-  EXPECT_FALSE(GetViewMenuState(*fig, &v));
-  fig->subplots[1].is3d = fig->subplots[2].is3d = 1;
-  LoggingHost host;
-  fig->selection = 0b010;
-  ASSERT_EQ(SetCameraViewFlag(fig.get(), host, kViewAutoPosition, false), kOk);
-  ASSERT_EQ(SetPerspectiveView(fig.get(), host, true), kOk);
-  fig->selection = 0b111;
-  ASSERT_TRUE(GetViewMenuState(*fig, &v));
-  EXPECT_TRUE(v.autoTarget && !v.autoTargetMixed);
-  EXPECT_TRUE(v.autoPositionMixed);
-  EXPECT_TRUE(v.perspectiveMixed);
-  EXPECT_EQ(host.calls, (Calls{"undo", "draw", "undo", "draw"}));
 }
 
 TEST(FigureMenu, PlotChangesInAGrid) {

@@ -1,5 +1,6 @@
-// The figure in _pl and _3d: lengths, the flags word, and round trips of
-// grid and free layouts and of 3-D views through a fresh figure.
+// The figure in _pl and _3d: the flags word, and round trips of a grid
+// layout and of 3-D views through a fresh figure (free layouts: through the
+// undo buffer, in the application's tests).
 #include "graphics/saved_figure.hpp"
 
 #include <gtest/gtest.h>
@@ -22,13 +23,6 @@ V Encoded(const FigureState& fig) {
   V out(LayoutValueLength(fig));
   EncodeLayout(fig, out.data());
   return out;
-}
-
-TEST(SavedFigure, LayoutLengthFollowsGridAndFreeLayout) {
-  EXPECT_EQ(Encoded(*EmptyFigure(2, 1)).size(), 14u);
-  auto free = EmptyFigure(3, 1);
-  free->freeLayout = 1;
-  EXPECT_EQ(Encoded(*free).size(), 32u);
 }
 
 TEST(SavedFigure, FlagsWordFromScaleKindOptionsAndSelection) {
@@ -90,26 +84,6 @@ TEST(SavedFigure, GridLayoutRoundTripsThroughAFreshFigure) {
   host.calls.clear();
   ASSERT_EQ(RestoreLayout(fresh.get(), host, saved.data(), saved.size()), kOk);
   EXPECT_TRUE(host.calls.empty());
-}
-
-TEST(SavedFigure, FreeLayoutRoundTripsWithPositions) {
-  PlotList list({"a", "b", "c"});
-  LoggingHost host(list.View());
-  auto fig = EmptyFigure(3, 1);
-  fig->freeLayout = 1;
-  for (int32_t k = 0; k < 3; ++k) {
-    ASSERT_EQ(ResetSubplots(fig.get(), host, k, 0, list.plots[k], true), kOk);
-    SetSubplotViewport(&fig->subplots[k], 10 * k, 10 * k + 200, 5 * k, 5 * k + 150);
-  }
-  const V saved = Encoded(*fig);
-  ASSERT_EQ(saved.size(), 32u);
-  EXPECT_EQ(V(saved.begin() + 2 + 10 + 6, saved.begin() + 2 + 20), (V{10, 210, 5, 155}));
-
-  auto fresh = EmptyFigure(2, 2);
-  ASSERT_EQ(RestoreLayout(fresh.get(), host, saved.data(), saved.size()), kOk);
-  EXPECT_TRUE(fresh->freeLayout);
-  EXPECT_EQ(fresh->rows, 3);
-  EXPECT_EQ(Encoded(*fresh), saved);
 }
 
 TEST(SavedFigure, RowsOfAnotherFormChangeNothing) {
