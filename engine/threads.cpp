@@ -3,6 +3,8 @@
 // priority step, and creating and ending threads.
 #include "engine/threads.hpp"
 
+#include <type_traits>
+
 #include "builtins/builtin.hpp"
 #include "engine/errors.hpp"
 #include "engine/frame_internal.hpp"
@@ -26,42 +28,35 @@ void* HostAreaOf(EngineContext* ctx, const InterpThreadRecord& t) {
   return ctx->Bytes() + t.hostAreaOffset;
 }
 
-// Exchanges the live fields of the current thread with those of the target's
-// record: the stacks, the random state, the code pointer and the error
-// location. Nothing else of either record changes.
-void ExchangeLiveFields(EngineContext* ctx, uint32_t target) {
-  InterpThreadRecord* from = RecordOf(ctx, ctx->currentThread);
-  from->descBase = ctx->descBase;
-  from->descCap = ctx->descCap;
-  from->descTop = ctx->descTop;
-  from->curFrame = ctx->curFrame;
-  from->dataBase = ctx->dataBase;
-  from->dataCap = ctx->dataCap;
-  from->dataTop = ctx->dataTop;
-  std::memcpy(from->rng, ctx->rng, sizeof from->rng);
-  from->cpKind = ctx->cpKind;
-  from->cpFlag = ctx->cpFlag;
-  from->cpOffset = ctx->cpOffset;
-  from->errCode = ctx->errLocCode;
-  from->errFunc = ctx->errLocFunc;
-  from->errPos = ctx->errLocPos;
-  std::memcpy(from->errName, ctx->errLocName, sizeof from->errName);
+// Calls copy(live, saved) for each field that a thread switch exchanges
+// between the context and a thread's record: the stacks, the random state,
+// the code pointer and the error location (its name apart).
+template <typename Copy>
+void ForEachSwitchedField(EngineContext* ctx, InterpThreadRecord* t, Copy copy) {
+  copy(ctx->descBase, t->descBase);
+  copy(ctx->descCap, t->descCap);
+  copy(ctx->descTop, t->descTop);
+  copy(ctx->curFrame, t->curFrame);
+  copy(ctx->dataBase, t->dataBase);
+  copy(ctx->dataCap, t->dataCap);
+  copy(ctx->dataTop, t->dataTop);
+  for (int i = 0; i < 4; i++) copy(ctx->rng[i], t->rng[i]);
+  copy(ctx->cpKind, t->cpKind);
+  copy(ctx->cpFlag, t->cpFlag);
+  copy(ctx->cpOffset, t->cpOffset);
+  copy(ctx->errLocCode, t->errCode);
+  copy(ctx->errLocFunc, t->errFunc);
+  copy(ctx->errLocPos, t->errPos);
+}
 
-  const InterpThreadRecord* to = RecordOf(ctx, target);
-  ctx->descBase = to->descBase;
-  ctx->descCap = to->descCap;
-  ctx->descTop = to->descTop;
-  ctx->curFrame = to->curFrame;
-  ctx->dataBase = to->dataBase;
-  ctx->dataCap = to->dataCap;
-  ctx->dataTop = to->dataTop;
-  std::memcpy(ctx->rng, to->rng, sizeof ctx->rng);
-  ctx->cpKind = to->cpKind;
-  ctx->cpFlag = static_cast<uint8_t>(to->cpFlag);
-  ctx->cpOffset = to->cpOffset;
-  ctx->errLocCode = to->errCode;
-  ctx->errLocFunc = to->errFunc;
-  ctx->errLocPos = to->errPos;
+// Makes the target's record the live one; the current thread's live fields
+// are saved in its own. Nothing else of either record changes.
+void ExchangeLiveFields(EngineContext* ctx, uint32_t target) {
+  SaveLiveThreadFields(ctx, RecordOf(ctx, ctx->currentThread));
+  InterpThreadRecord* to = RecordOf(ctx, target);
+  ForEachSwitchedField(ctx, to, [](auto& live, const auto& saved) {
+    live = static_cast<std::remove_reference_t<decltype(live)>>(saved);
+  });
   std::memcpy(ctx->errLocName, to->errName, sizeof to->errName);
   ctx->errLocName[sizeof to->errName] = 0;
   ctx->currentThread = target;
@@ -153,6 +148,13 @@ uint32_t TakeThreadId(EngineContext* ctx) {
 
 }  // namespace
 
+void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t) {
+  ForEachSwitchedField(ctx, t, [](const auto& live, auto& saved) {
+    saved = static_cast<std::remove_reference_t<decltype(saved)>>(live);
+  });
+  std::memcpy(t->errName, ctx->errLocName, sizeof t->errName);
+}
+
 ErrCode CallThreadFunction(EngineContext* ctx, int32_t, int32_t args) {
   return FevalBuiltin(ctx, args + 1, 0, 0);
 }
@@ -213,10 +215,8 @@ void ResetThreadStacks(EngineContext* ctx) {
   ctx->descTop = 0;
   ctx->dataTop = 0;
   ctx->curFrame = -1;
-  ctx->rng[0] = 0;
-  ctx->rng[1] = 1;
-  ctx->rng[2] = 0;
-  ctx->rng[3] = 1;
+  constexpr uint32_t kFirstRandomState[4] = {0, 1, 0, 1};
+  std::memcpy(ctx->rng, kFirstRandomState, sizeof ctx->rng);
   ctx->cpKind = kCodeNone;
   ctx->errLocCode = 0;
   ctx->errLocFunc = -1;
