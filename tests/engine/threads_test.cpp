@@ -254,6 +254,13 @@ TEST_F(Threads, EndedThreadsGiveBackTheirBlocksAndVariables) {
   EXPECT_EQ(test::TopScalar(ctx()), 7);
   EXPECT_EQ(ctx()->firstThread, 0u);
 
+  // endthread inside a function: its variables go with the thread.
+  Assembler e;
+  e.Op(kOpPushOne).Op(kOpStoreVar, {0}).Op(kOpEndThread);
+  Start(test::InstallFunction(ctx(), {"ender", 0, 0, {"v"}}, e), {});
+  RunAll();
+  EXPECT_EQ(HeapUnitsInUse(ctx()), heap);
+
   // An error that no try catches ends the thread and the run.
   Assembler f;
   f.Str("text").Native(Index("note"), 1, 0).Op(kOpReturn);
