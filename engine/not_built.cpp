@@ -11,5 +11,4 @@ bool IsAtHaltInstruction(EngineContext*) {
   return false;
 }
 
-
 }  // namespace vke

@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "builtins/builtin.hpp"
+#include "compiler/compile_calls.hpp"
 #include "engine/errors.hpp"
 #include "engine/frame_internal.hpp"
 #include "engine/image_walk.hpp"
@@ -155,8 +155,8 @@ void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t) {
   std::memcpy(t->errName, ctx->errLocName, sizeof t->errName);
 }
 
-ErrCode CallThreadFunction(EngineContext* ctx, int32_t, int32_t args) {
-  return FevalBuiltin(ctx, args + 1, 0, 0);
+ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args) {
+  return CallFunctionValueWithArgs(ctx, scope, args + 1, 0, false);
 }
 
 ErrCode SwitchThread(EngineContext* ctx, int32_t target) {

@@ -1,6 +1,6 @@
 // The thread natives: threadnew, threadkill, threadsleep and threadset.
+#include "compiler/compile_calls.hpp"
 #include "engine/errors.hpp"
-#include "engine/frames.hpp"
 #include "engine/loop.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/option_tables.hpp"
@@ -10,13 +10,6 @@
 namespace vke {
 
 namespace {
-
-// The scope of the code that calls the native: its frame's.
-int32_t CallerScope(EngineContext* ctx) {
-  if (ctx->curFrame < 0) return 0;
-  const auto scope = static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
-  return scope > 0 ? scope : 0;
-}
 
 // The options structure at the depth: stack size, priority and sandbox.
 ErrCode ReadThreadOptions(EngineContext* ctx, int32_t depth, ThreadSpec* spec) {
@@ -41,7 +34,7 @@ ErrCode StatementResult(EngineContext* ctx, int32_t nargout) {
 ErrCode ThreadnewNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (nargin < 1) return kErrTooFewArgin;
   ThreadSpec spec;
-  spec.scope = CallerScope(ctx);
+  spec.scope = CurrentScope(ctx);
   if (nargin >= 2) {
     spec.args = nargin - 2;
     if (ErrCode e = ReadThreadOptions(ctx, spec.args, &spec)) return e;

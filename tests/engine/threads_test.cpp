@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "compiler/compile.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/calls.hpp"
 #include "engine/errors.hpp"
@@ -34,13 +36,14 @@ struct Note {
 std::vector<Note> g_notes;
 double g_work = 0;  // fake seconds that each note takes
 
-// note(x): records the running thread, x and the time, then works g_work.
-ErrCode NoteNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+// note(x): records the running thread, x and the time, then works g_work;
+// gives x when asked.
+ErrCode NoteNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   double x = 0;
-  if (ErrCode e = PopRealScalar(ctx, &x)) return e;
+  if (ErrCode e = GetScalarArg(ctx, 0, &x)) return e;
   g_notes.push_back({ctx->currentThread, x, TestHost::Now()});
   TestHost::AdvanceClock(g_work);
-  return kOk;
+  return nargout == 1 ? kOk : Drop(ctx);
 }
 
 // Threads of these tests call an assembled function given by its index.
@@ -119,7 +122,7 @@ class Threads : public ::testing::Test {
 
   TestHost host_;
   NativeFunctionRecord records_[3] = {MakeRecord("@threadtest"),
-                                      MakeRecord("note", &NoteNative, 1, 1, 0, 0), MakeRecord("")};
+                                      MakeRecord("note", &NoteNative, 1, 1, 0, 1), MakeRecord("")};
   int32_t worker_ = 0, sleeper_ = 0;
 };
 
@@ -413,6 +416,43 @@ TEST_F(Threads, GrowthKeepsTheStacksAndCodeOfListedThreads) {
     EXPECT_EQ(g_notes[1].value, 3);
     EXPECT_EQ(test::TopScalar(moved), 42);
   }
+}
+
+// threadnew from compiled code: function values of every kind, the options,
+// and functions that need no thread; threadkill and threadset.
+TEST_F(Threads, ThreadnewStartsFunctionValuesWithTheirOptions) {
+  const std::string text =
+      "a = threadnew(@worker, threadset('Priority', 20, 'StackSize', 4096), 1, 2);\n"
+      "b = threadnew(@(v) note(v), [], 2);\n"
+      "c = threadnew('note', [], 9);\n"
+      "d = threadnew(@worker, threadset('Sandbox', true), 3, 1);\n"
+      "e = threadnew('worker', [], 4, 5);\n"
+      "threadkill(e);\n"
+      "s = threadset();\n"
+      "function worker(x, n)\n  for k = 1:n\n    note(x);\n  end\nendfunction\n";
+  ASSERT_EQ(CompileCommandLine(ctx(), text.data(), static_cast<int32_t>(text.size())), kOk)
+      << host_.Output(2);
+  ASSERT_EQ(ExecuteBytecode(ctx(), 0), kOk) << host_.Output(2);
+  uint32_t a = 0;
+  ASSERT_TRUE(FindThread(ctx(), 1, &a));
+  const auto* record = reinterpret_cast<InterpThreadRecord*>(BlockData(ctx(), int32_t(a)));
+  EXPECT_EQ(record->priorityStep, 41);
+  EXPECT_EQ(record->descCap, 4096 / 2 / 4u);
+  uint32_t none = 0;
+  EXPECT_FALSE(FindThread(ctx(), 3, &none));  // a native has run at once
+  EXPECT_FALSE(FindThread(ctx(), 5, &none));  // killed
+  // The sandboxed thread may not call a native of an "@" library.
+  int violations = 0;
+  for (int i = 0; i < 20 && ctx()->firstThread; i++) {
+    const ErrCode e = ExecuteBytecode(ctx(), 0);
+    ASSERT_TRUE(e == kOk || e == kErrSecViolation) << e;
+    violations += e == kErrSecViolation;
+  }
+  EXPECT_EQ(violations, 1);
+  std::vector<double> values;
+  for (const Note& n : g_notes) values.push_back(n.value);
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(values, (std::vector<double>{1, 1, 2, 9}));
 }
 
 TEST(TicToc, TocGivesTheProcessClockWithoutTicAndTheTimeSinceTicAfterIt) {
