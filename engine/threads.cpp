@@ -254,7 +254,7 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
   ctx->dataTop = units;
   e = call(ctx, spec.scope, spec.args);
   if (!e && spec.sandbox) MarkFrameAsEntry(ctx);
-  // A builtin or native has done its work already: nothing is left to run.
+  // A native has done its work already: nothing is left to run.
   const bool runs = !e && ctx->cpKind != kCodeNone;
   if (!runs) UnwindCallFrames(ctx, 0);
   ExchangeLiveFields(ctx, creator);

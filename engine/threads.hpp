@@ -20,8 +20,7 @@ namespace vke {
 
 // Sets up the first call of a new thread on the thread's own stacks: the
 // function value lies under its `args` arguments on top; the call pushes
-// its frame and sets the code pointer (or runs at once when it is no
-// function of the language).
+// its frame and sets the code pointer (a native runs at once).
 using ThreadCallFn = ErrCode (*)(EngineContext* ctx, int32_t scope, int32_t args);
 // The call of a function value with no outputs, names resolved in scope.
 ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args);
@@ -37,11 +36,12 @@ struct ThreadSpec {
 
 // Moves the function value and its arguments (the top args + 1 entries)
 // onto the stacks of a new thread, sets up its call there and lists it as
-// the newest thread; *id receives its id. A function that needs no code to
-// run (a builtin or native) has done its work when this returns: its thread
-// is not listed, and its id names no thread. The entries stay where they
-// were on failure: 5 when the heap has no room for the block, 1 or 3 when
-// the entries do not fit the thread's stacks, or the code of the call.
+// the newest thread; *id receives its id. A native has done its work when
+// this returns: its thread is not listed, and its id names no thread (a
+// builtin finds no frame to take its inputs from and fails with 12). The
+// entries stay where they were on failure: 5 when the heap has no room for
+// the block, 1 or 3 when the entries do not fit the thread's stacks, or the
+// code of the call.
 ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t* id,
                            ThreadCallFn call = CallThreadFunction);
 

@@ -104,15 +104,13 @@ class Threads : public ::testing::Test {
     EXPECT_TRUE(FindThread(ctx(), id, &block));
     return block;
   }
-  // Runs until no listed thread is left, advancing the clock by dt between
-  // runs; gives the number of runs.
-  int RunAll(double dt = 0, int most = 1000) {
-    int runs = 0;
-    while (ctx()->firstThread && runs++ < most) {
+  // Runs until no listed thread is left (at most `most` runs), advancing
+  // the clock by dt between runs.
+  void RunAll(double dt = 0, int most = 1000) {
+    for (int runs = 0; ctx()->firstThread && runs < most; runs++) {
       EXPECT_EQ(ExecuteBytecode(ctx(), 0), kOk);
       TestHost::AdvanceClock(dt);
     }
-    return runs;
   }
   std::vector<uint32_t> NotedThreads() {
     std::vector<uint32_t> v;
