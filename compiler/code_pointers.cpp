@@ -1,21 +1,34 @@
-// Finding and relocating live code-area pointers.
+// Finding and relocating live code-area pointers of every interpreter
+// thread.
 #include "compiler/code_pointers.hpp"
 
 #include "engine/frames.hpp"
+#include "engine/image_walk.hpp"
 
 namespace vke {
 
 namespace {
 
-// Calls visit(bytes) -> new bytes for every live pointer of area kind 1.
+// One thread's code pointer and call frames, live in the context or saved
+// in its record.
+struct ThreadCode {
+  uint32_t* cpKind;
+  uint32_t* cpOffset;
+  uint32_t* words;  // its descriptor stack
+  uint32_t top;
+  int32_t frame;
+};
+
+// Calls visit(bytes) -> new bytes for the code pointer of area kind 1 and
+// those in the frames.
 template <typename Visit>
-void ForEachCodePointer(EngineContext* ctx, Visit visit) {
-  if (ctx->cpKind == kCodeArea) ctx->cpOffset = visit(ctx->cpOffset);
+void VisitThreadCode(const ThreadCode& t, Visit visit) {
+  if (*t.cpKind == kCodeArea) *t.cpOffset = visit(*t.cpOffset);
   // Bounded walk: a damaged back link ends it instead of looping.
-  int32_t f = ctx->curFrame;
-  for (uint32_t steps = 0; f >= 0 && static_cast<uint32_t>(f) < ctx->descTop; steps++) {
-    if (steps > ctx->descTop) break;
-    uint32_t* w = FrameWords(ctx, f);
+  int32_t f = t.frame;
+  for (uint32_t steps = 0; f >= 0 && static_cast<uint32_t>(f) < t.top; steps++) {
+    if (steps > t.top) break;
+    uint32_t* w = t.words + f;
     if (w[kFwReturnKind] == kCodeArea) w[kFwReturnOffset] = visit(w[kFwReturnOffset]);
     if (w[kFwCatchKind] == kCodeArea) w[kFwCatchOffset] = visit(w[kFwCatchOffset]);
     if (w[kFwDebugKind] == kCodeArea) w[kFwDebugOffset] = visit(w[kFwDebugOffset]);
@@ -27,10 +40,26 @@ void ForEachCodePointer(EngineContext* ctx, Visit visit) {
   }
 }
 
+ThreadCode SavedThreadCode(EngineContext* ctx, InterpThreadRecord& t) {
+  return {&t.cpKind, &t.cpOffset, reinterpret_cast<uint32_t*>(ctx->Bytes() + t.descBase), t.descTop,
+          t.curFrame};
+}
+
+// The running thread's pointers, then those saved by the other threads.
+template <typename Visit>
+void ForEachCodePointer(EngineContext* ctx, Visit visit) {
+  VisitThreadCode({&ctx->cpKind, &ctx->cpOffset, ctx->DescWords(), ctx->descTop, ctx->curFrame},
+                  visit);
+  if (ctx->currentThread != 0) VisitThreadCode(SavedThreadCode(ctx, ctx->thread0), visit);
+  ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord& t, const HeapBlock& b) {
+    if (b.index != ctx->currentThread) VisitThreadCode(SavedThreadCode(ctx, t), visit);
+  });
+}
+
 }  // namespace
 
 bool CodePointersReachable(EngineContext* ctx) {
-  return ctx->currentThread == 0 && ctx->firstThread == 0;
+  return ForEachListedThread(ctx, ctx->heapSize, [](InterpThreadRecord&, const HeapBlock&) {});
 }
 
 bool HasCodePointerIn(EngineContext* ctx, uint32_t begin, uint32_t end) {

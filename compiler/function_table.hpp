@@ -66,9 +66,9 @@ ErrCode DefineFunctionEntry(EngineContext* ctx, const char* name, int32_t length
                             const char* library, int32_t libraryLength, int32_t sourceLibrary,
                             bool isPrivate, bool restricted, int32_t* index);
 // Adds (free words - 1) / 256 entries, at least 2 when 16 words are free, by
-// moving the compiled code up. 6 when there is no room; 400 (badContext)
-// while a compilation runs or while code pointers of other interpreter
-// threads could point into the code.
+// moving the compiled code up; the code positions of every thread follow.
+// 6 when there is no room; 400 (badContext) while a compilation runs or
+// when the list of threads is damaged.
 ErrCode GrowFunctionTable(EngineContext* ctx);
 // Adds up to k entries, as far as the free room and the table's limit allow,
 // in the same way.
@@ -104,8 +104,8 @@ void ResetFunctionTable(EngineContext* ctx);
 // given back when it is the last code and nothing runs in it.
 void PopFunctionScope(EngineContext* ctx);
 // Removes the compiled block of an entry and moves the later code down; the
-// entry's code becomes 0. While code runs in the block, or other interpreter
-// threads could, the block stays in place as unused space.
+// entry's code becomes 0. While code of any thread runs in the block, it
+// stays in place as unused space.
 void RemoveFunctionsOfEntry(EngineContext* ctx, int32_t index);
 // The function index of the current call frame; 0 without a frame or for
 // code that is not a compiled function.

@@ -121,7 +121,7 @@ void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
     ctx->dataCap = n.data;
   }
   // The table grows towards a 256th of the code area; it stays as it is
-  // while code positions it cannot shift may be live.
+  // while a compilation runs.
   if (ctx->codeSize / 256 > ctx->funcCap)
     ExtendFunctionTable(ctx, ctx->codeSize / 256 - ctx->funcCap);
 }

@@ -5,6 +5,7 @@
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
 #include "engine/interface.hpp"
+#include "engine/threads.hpp"
 #include "engine/value.hpp"
 
 namespace vke {
@@ -13,25 +14,6 @@ namespace {
 
 constexpr uint32_t RoundDown8(int64_t v) {
   return static_cast<uint32_t>(v < 0 ? 0 : v & ~int64_t{7});
-}
-
-void InitThreadRecordFromContext(EngineContext* ctx, InterpThreadRecord* t) {
-  t->descBase = ctx->descBase;
-  t->descCap = ctx->descCap;
-  t->descTop = ctx->descTop;
-  t->curFrame = ctx->curFrame;
-  t->dataBase = ctx->dataBase;
-  t->dataCap = ctx->dataCap;
-  t->dataTop = ctx->dataTop;
-  std::memcpy(t->rng, ctx->rng, sizeof t->rng);
-  t->cpKind = ctx->cpKind;
-  t->cpFlag = ctx->cpFlag;
-  t->cpOffset = ctx->cpOffset;
-  t->errCode = ctx->errLocCode;
-  t->errFunc = ctx->errLocFunc;
-  t->errPos = ctx->errLocPos;
-  std::memcpy(t->errName, ctx->errLocName, sizeof t->errName);
-  t->wakeTime = -1;
 }
 
 }  // namespace
@@ -101,7 +83,8 @@ ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
   for (int32_t& w : ctx->stepWords) w = -1;
   ctx->echoMode = -1;
   ctx->profileTable = -1;
-  InitThreadRecordFromContext(ctx, &ctx->thread0);
+  SaveLiveThreadFields(ctx, &ctx->thread0);
+  ctx->thread0.wakeTime = -1;
   return kOk;
 }
 

@@ -75,9 +75,8 @@ void MakeContextRelative(EngineContext* ctx);
 // growth to the descriptor stack, 3 and 4 to the data stack, 5 to the heap, 6
 // to the code area, any other mode re-spreads in the proportions of creation.
 // Nothing moves when any part would shrink. The function table then grows
-// towards a 256th of the code area, the code and every code position of the
-// running stack following it, unless a compilation runs or other interpreter
-// threads exist.
+// towards a 256th of the code area, the code and every code position of
+// every interpreter thread following it, unless a compilation runs.
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode);
 
 }  // namespace vke

@@ -15,13 +15,12 @@ void* HostArea(EngineContext* ctx, uint32_t offset) {
 
 }  // namespace
 
+// Thread 0's live accumulator is the slice field of its record in the
+// context: SwitchThread clears it whenever thread 0 becomes current, as it
+// does every other thread's. The loop only switches to thread 0 or lets the
+// chooser pick, which cannot fail.
 void SwitchThreadFromLoop(EngineContext* ctx, int32_t target) {
-  const uint32_t before = ctx->currentThread;
   SwitchThread(ctx, target);
-  // Thread 0's live accumulator is the slice field of its record in the
-  // context; it starts from 0 whenever thread 0 becomes current, as every
-  // other thread's does.
-  if (ctx->currentThread == 0 && before != 0) ctx->thread0.sliceTime = 0;
 }
 
 bool YieldToThreads(EngineContext* ctx, const int16_t** ipCell) {

@@ -28,6 +28,18 @@ VKE_NATIVE_FN(PathNative)
 ErrCode FindLibraryFileHook(EngineContext* ctx, const char* name, const char* folder,
                             uintptr_t option, char* buffer, int32_t capacity, int32_t* length);
 
+// Threads, semaphores and the tic/toc timer.
+VKE_NATIVE_FN(ThreadnewNative)
+VKE_NATIVE_FN(ThreadkillNative)
+VKE_NATIVE_FN(ThreadsleepNative)
+VKE_NATIVE_FN(ThreadsetNative)
+VKE_NATIVE_FN(SemaphorenewNative)
+VKE_NATIVE_FN(SemaphoredeleteNative)
+VKE_NATIVE_FN(SemaphorelockNative)
+VKE_NATIVE_FN(SemaphoreunlockNative)
+VKE_NATIVE_FN(TicNative)
+VKE_NATIVE_FN(TocNative)
+
 #undef VKE_NATIVE_FN
 
 }  // namespace vke

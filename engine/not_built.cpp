@@ -11,11 +11,4 @@ bool IsAtHaltInstruction(EngineContext*) {
   return false;
 }
 
-// Cooperative threads: until they are served, no thread is ever listed, so
-// thread 0 is always current and there is nothing to switch to or end.
-ErrCode SwitchThread(EngineContext*, int32_t) {
-  return kOk;
-}
-void KillThread(EngineContext*, uint32_t) {}
-
 }  // namespace vke
