@@ -112,16 +112,10 @@ ErrCode GetStructuredValue(EngineContext* ctx, int32_t depth, int32_t* count, ui
   return kOk;
 }
 
-ErrCode GetStructuredValueOfKind(EngineContext* ctx, int32_t depth, char letter,
-                                 StructuredParts* parts) {
-  const ValueDescriptor* d = DescAt(ctx, depth);
-  if (!IsStructured(*d)) return kErrWrongType;
-  int32_t kind = d->word;
-  if (letter == 'c' && kind != kKindList && kind != kKindCell) return kErrWrongType;
-  if (letter == 's' && kind != kKindStruct && kind != kKindStructArray) return kErrWrongType;
-  uint8_t* data;
-  int32_t items;
-  GetStructuredValue(ctx, depth, &items, &data);
+void DecodeStructuredData(const ValueDescriptor& d, uint8_t* data, StructuredParts* parts) {
+  const int32_t kind = d.word;
+  int32_t items = 0;
+  for (uint32_t off = 0; off < 8ull * d.size; off += ItemBytes(data + off)) items++;
   *parts = StructuredParts{};
   parts->kind = kind;
   parts->items = items;
@@ -157,6 +151,16 @@ ErrCode GetStructuredValueOfKind(EngineContext* ctx, int32_t depth, char letter,
     parts->elements = 1;
     parts->fields = items;
   }
+}
+
+ErrCode GetStructuredValueOfKind(EngineContext* ctx, int32_t depth, char letter,
+                                 StructuredParts* parts) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
+  if (!IsStructured(*d)) return kErrWrongType;
+  int32_t kind = d->word;
+  if (letter == 'c' && kind != kKindList && kind != kKindCell) return kErrWrongType;
+  if (letter == 's' && kind != kKindStruct && kind != kKindStructArray) return kErrWrongType;
+  DecodeStructuredData(*d, DataAt(ctx, depth), parts);
   return kOk;
 }
 

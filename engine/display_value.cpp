@@ -17,9 +17,6 @@ using display::FloatBlock;
 
 namespace {
 
-// Modes of the output-buffering request.
-constexpr int32_t kBufferingOff = 0;
-constexpr int32_t kBufferingOn = 1;
 // A line buffer this small shows a structured value by its kind's word.
 constexpr int32_t kSmallLine = 99;
 // Char rows up to this length show in quotes as list items.
@@ -49,9 +46,8 @@ ErrCode AppendName(DisplayLine& line, int32_t nameId) {
   return name ? line.Append(name, length) : line.Append("???");
 }
 
-// An object's kind word is the negated id of its class name.
 ErrCode AppendObjectClass(DisplayLine& line, int32_t kind) {
-  ErrCode e = AppendName(line, -kind);
+  ErrCode e = AppendName(line, ObjectClassId(kind));
   return e ? e : line.Append(" object");
 }
 

@@ -16,6 +16,9 @@ enum StdFd : int32_t {
   kFdFirstRange = 1024,
 };
 
+// Modes of the output-buffering request (FlushFd, "+iocbuffering" hooks).
+enum BufferingMode : int32_t { kBufferingOff = 0, kBufferingOn = 1 };
+
 ErrCode WriteToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length);
 ErrCode WriteNumberToFd(EngineContext* ctx, int32_t fd, double value);
 ErrCode WriteNewlineToFd(EngineContext* ctx, int32_t fd);

@@ -40,6 +40,13 @@ VKE_NATIVE_FN(SemaphoreunlockNative)
 VKE_NATIVE_FN(TicNative)
 VKE_NATIVE_FN(TocNative)
 
+// Calls for the items of lists and cell arrays.
+VKE_NATIVE_FN(ApplyNative)
+VKE_NATIVE_FN(MapNative)  // option 'm' map, 'c' cellfun
+
+// Values written as source text.
+VKE_NATIVE_FN(DumpvarNative)
+
 #undef VKE_NATIVE_FN
 
 }  // namespace vke

@@ -91,6 +91,11 @@ inline bool IsTypedKind(const ValueDescriptor& d, int32_t kind) {
 inline bool IsObjectKind(int32_t kind) {
   return kind < 0 || kind >= 5;
 }
+// The name id of an object's class. Objects carry the negated id (name ids
+// are negative); a negative kind word is read as the id itself.
+inline int32_t ObjectClassId(int32_t kind) {
+  return kind < 0 ? kind : -kind;
+}
 
 // Rows of a plain double matrix.
 inline int32_t PlainRows(const ValueDescriptor& d) {

@@ -128,6 +128,8 @@ struct StructuredParts {
   Shape shape;               // cell arrays and structure arrays: their dimension item
   uint8_t* first = nullptr;  // the first element item (behind the dimension item)
 };
+// Decodes structured data given by its descriptor, wherever it lies.
+void DecodeStructuredData(const ValueDescriptor& d, uint8_t* data, StructuredParts* parts);
 // letter 'c' list or cell, 's' structure or structure array, '?' any.
 ErrCode GetStructuredValueOfKind(EngineContext* ctx, int32_t depth, char letter,
                                  StructuredParts* parts);

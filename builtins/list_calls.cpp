@@ -1,0 +1,253 @@
+// Natives that call a function for the items of lists and cell arrays:
+// apply (once, with the items as arguments), map (once per item, gathering
+// each output into a list) and cellfun (once per cell, gathering scalar
+// results into an array).
+//
+// They hand each call to the execution loop (CallFunctionValue) and return;
+// the loop calls them again with nargin = -(k + 1) once the function has
+// returned its k results, which lie on top of the function value pushed for
+// the call. Between calls map and cellfun keep, above their inputs, a list
+// of all results so far and a state row [i, n, m, q]: the calls made, the
+// calls to make, the inputs after the function and the outputs per call.
+#include <algorithm>
+
+#include "builtins/builtin_helpers.hpp"
+#include "builtins/structured.hpp"
+#include "engine/calls.hpp"
+#include "engine/frames.hpp"
+#include "engine/natives_decl.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int32_t kMaxApplyOutputs = 256;
+constexpr int32_t kMaxApplyArgument = 65536;
+
+// A name (char row), an inline function or a function reference.
+bool IsFunctionValue(EngineContext* ctx, int32_t depth) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
+  if (IsStructured(*d) || !IsTyped(*d)) return false;
+  if (d->word == kKindInline || d->word == kKindFuncRef) return true;
+  NumericView v = ViewNumeric(ctx, depth);
+  return v.cls == ValueClass::kChar && v.shape.ndims == 2 && v.shape.dims[0] <= 1;
+}
+
+int32_t CurrentScope(EngineContext* ctx) {
+  return ctx->curFrame >= 0 ? static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]) : 0;
+}
+
+// The state row of map and cellfun.
+struct MapState {
+  int32_t done, calls, inputs, outputs;
+};
+
+ErrCode PushState(EngineContext* ctx, const MapState& s) {
+  double* row;
+  ErrCode e = PushNewMatrix(ctx, 1, 4, &row, nullptr);
+  if (e) return e;
+  row[0] = s.done;
+  row[1] = s.calls;
+  row[2] = s.inputs;
+  row[3] = s.outputs;
+  return kOk;
+}
+
+MapState ReadState(EngineContext* ctx, int32_t depth) {
+  const uint8_t* row = DataAt(ctx, depth);
+  auto at = [&](int i) { return static_cast<int32_t>(Load<double>(row + 8 * i)); };
+  return MapState{at(0), at(1), at(2), at(3)};
+}
+
+// With [f, c1..cm, results, state] on the stack: pushes f and the arguments
+// of call i and hands the call to the loop.
+ErrCode StartCall(EngineContext* ctx, const MapState& s) {
+  const int32_t m = s.inputs;
+  ErrCode e = DuplicateStackEntries(ctx, m + 2, 1);
+  if (e) return e;
+  for (int32_t j = 0; j < m; j++) {
+    // Input j + 1 lies at depth m + 2 whatever has been pushed for the call.
+    StructuredParts parts;
+    GetStructuredValueOfKind(ctx, m + 2, 'c', &parts);
+    e = GetListElement(ctx, m + 2, parts.elements == 1 ? 1 : s.done + 1);
+    if (e) {
+      Drop(ctx, j + 1);
+      return e;
+    }
+  }
+  e = CallFunctionValue(ctx, m, m, s.outputs, 1);
+  if (e) Drop(ctx, m + 1);
+  return e;
+}
+
+// cellfun's result: the array of the first result's class, with the
+// dimensions of the first input that has one cell per call.
+ErrCode GatherArray(EngineContext* ctx, const MapState& s, uint32_t table) {
+  const uint8_t* first = AtOffset(ctx, TableAt(ctx, table, 0));
+  const ArrayKind kind =
+      KindOfView(ViewNumericData(Load<ValueDescriptor>(first), const_cast<uint8_t*>(first) + 16));
+  Shape shape;
+  for (int32_t d = s.inputs; d >= 1; d--) {  // the first input lies deepest
+    StructuredParts parts;
+    GetStructuredValueOfKind(ctx, d, 'c', &parts);
+    if (parts.elements == s.calls) {
+      shape = parts.shape;
+      break;
+    }
+  }
+  uint8_t *re, *im;
+  ErrCode e = PushArrayOfKind(ctx, kind, shape.ndims, shape.dims, &re, &im);
+  if (e) return e;
+  const uint32_t reAt = OffsetOf(ctx, re), imAt = im ? OffsetOf(ctx, im) : 0;
+  const int es = ElementBytesOf(kind);
+  for (int32_t i = 0; i < s.calls; i++) {
+    const uint8_t* item = AtOffset(ctx, TableAt(ctx, table, i));
+    const ValueDescriptor d = Load<ValueDescriptor>(item);
+    uint8_t* data;
+    e = PushEntry(ctx, d.flags, d.size, d.word, false, &data);
+    if (e) {
+      Drop(ctx);
+      return e;
+    }
+    std::memcpy(data, AtOffset(ctx, TableAt(ctx, table, i)) + 16, 8ull * d.size);
+    e = ConvertToClass(ctx, 0, kind);
+    if (!e && ViewNumeric(ctx, 0).complex != kind.complex) {
+      void* imaginary;
+      e = kind.complex ? MakeTopComplex(ctx, &imaginary) : MakeTopReal(ctx);
+    }
+    if (e) {
+      Drop(ctx, 2);
+      return e;
+    }
+    NumericView v = ViewNumeric(ctx, 0);
+    std::memcpy(AtOffset(ctx, reAt) + int64_t{es} * i, v.elements, es);
+    if (imAt) std::memcpy(AtOffset(ctx, imAt) + int64_t{es} * i, v.elements + es, es);
+    Drop(ctx);
+  }
+  return kOk;
+}
+
+// map's results: output j of every call, in call order, in list j; the
+// first list ends on top.
+ErrCode GatherLists(EngineContext* ctx, const MapState& s, uint32_t table) {
+  const int32_t q = s.outputs;
+  for (int32_t j = q; j >= 1; j--) {
+    uint64_t bytes = 0;
+    for (int32_t i = 0; i < s.calls; i++)
+      bytes += ItemBytes(AtOffset(ctx, TableAt(ctx, table, int64_t{i} * q + (q - j))));
+    uint8_t* out;
+    ErrCode e = PushStructuredShell(ctx, kKindList, nullptr, 0, bytes, &out);
+    if (e) {
+      Drop(ctx, q - j);
+      return e;
+    }
+    for (int32_t i = 0; i < s.calls; i++)
+      out += CopyItem(out, AtOffset(ctx, TableAt(ctx, table, int64_t{i} * q + (q - j))), 0);
+  }
+  return kOk;
+}
+
+// First entry of map and cellfun.
+ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists) {
+  const int32_t m = nargin - 1;
+  if (m < 1 || !IsFunctionValue(ctx, m)) return kErrWrongTypeOverload;
+  int32_t n = -1;
+  for (int32_t d = 0; d < m; d++) {
+    StructuredParts parts;
+    if (GetStructuredValueOfKind(ctx, d, 'c', &parts)) return kErrWrongTypeOverload;
+    if (parts.elements == 1) continue;
+    if (n >= 0 && parts.elements != n) return kErrIncompSize;
+    n = parts.elements;
+  }
+  if (n < 0) n = 1;
+  const int32_t q = lists ? std::max(1, nargout) : 1;
+  if (n == 0) {
+    for (int32_t j = 0; j < q; j++) {
+      ErrCode e = lists ? PushListFromEntries(ctx, 0, false, nullptr, 0) : PushEmptyMatrix(ctx);
+      if (e) {
+        Drop(ctx, j);
+        return e;
+      }
+    }
+    return DropStackEntries(ctx, q, nargin);
+  }
+  const MapState s{0, n, m, q};
+  ErrCode e = PushListFromEntries(ctx, 0, false, nullptr, 0);
+  if (!e) e = PushState(ctx, s);
+  if (!e) e = StartCall(ctx, s);
+  return e;
+}
+
+// Entry after a call: the k results join the list; then the next call, or
+// the gathered outputs.
+ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+  ErrCode e = DropStackEntries(ctx, k, 1);  // the function value under the results
+  if (e) return e;
+  MapState s = ReadState(ctx, k);
+  if (k < s.outputs) return kErrTooFewArgout;
+  if (k > s.outputs) DropStackEntries(ctx, s.outputs, k - s.outputs);
+  if (!lists) {
+    NumericView v = ViewNumeric(ctx, 0);
+    if (v.cls == ValueClass::kOther) return kErrWrongTypeOverload;
+    if (v.shape.count != 1) return kErrBadSize;
+  }
+  e = RollStackEntries(ctx, s.outputs + 1, 1);
+  if (!e) e = Drop(ctx);
+  if (!e) e = PushListFromEntries(ctx, s.outputs, true, nullptr, 0);
+  if (e) return e;
+  s.done++;
+  if (s.done < s.calls) {
+    e = PushState(ctx, s);
+    return e ? e : StartCall(ctx, s);
+  }
+  DataScratch scratch(ctx);
+  uint32_t table;
+  StructuredParts results;
+  GetStructuredValueOfKind(ctx, 0, 'c', &results);
+  e = TableItems(ctx, &scratch, OffsetOf(ctx, results.first), results.elements, &table);
+  if (e) return e;
+  e = lists ? GatherLists(ctx, s, table) : GatherArray(ctx, s, table);
+  if (e) return e;
+  const int32_t outputs = lists ? s.outputs : 1;
+  return DropStackEntries(ctx, outputs, s.inputs + 2);
+}
+
+}  // namespace
+
+// apply(f, args [, nargout]): f called with the items of args.
+ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  if (nargin < 0) return DropStackEntries(ctx, -nargin - 1, 1);
+  int32_t outputs = -1;
+  if (nargin == 3) {
+    ErrCode e = GetIntegerArg(ctx, 0, &outputs);
+    if (e) return AllowOverload(e);
+    if (outputs < 0 || outputs > kMaxApplyArgument) return kErrOutOfRangeArg;
+  }
+  const int32_t argsAt = nargin - 2;
+  StructuredParts args;
+  if (GetStructuredValueOfKind(ctx, argsAt, 'c', &args) || !IsFunctionValue(ctx, argsAt + 1))
+    return kErrWrongTypeOverload;
+  if (outputs < 0) {
+    int32_t maxIn, maxOut;
+    ErrCode e = ResolveFunctionValue(ctx, argsAt + 1, CurrentScope(ctx), &maxIn, &maxOut);
+    if (e) return e;
+    outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
+  }
+  if (nargin == 3) Drop(ctx);
+  int32_t items;
+  ErrCode e = GetStructFields(ctx, &items);
+  if (e) return e;
+  e = DropStackEntries(ctx, items, 1);
+  if (e) return e;
+  for (;; outputs--) {
+    e = CallFunctionValue(ctx, items, items, outputs, 1);
+    if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout) || outputs == 0) return e;
+  }
+}
+
+ErrCode MapNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
+  const bool lists = option == 'm';
+  return nargin < 0 ? ContinueMap(ctx, -nargin - 1, lists) : StartMap(ctx, nargin, nargout, lists);
+}
+
+}  // namespace vke
