@@ -16,78 +16,14 @@ ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {
   return DropStackEntries(ctx, 1, n);
 }
 
-int ElementBytesOf(const ArrayKind& kind) {
-  switch (kind.cls) {
-    case ValueClass::kDouble:
-      return 8;
-    case ValueClass::kSingle:
-      return 4;
-    case ValueClass::kChar:
-      return 2;
-    case ValueClass::kLogical:
-      return 1;
-    default:
-      return ElementBytesOfCode(kind.code);
-  }
-}
-
-ErrCode PushArrayOfKind(EngineContext* ctx, const ArrayKind& kind, int32_t ndims,
-                        const int32_t* dims, uint8_t** re, uint8_t** im) {
-  *im = nullptr;
-  ErrCode e;
-  switch (kind.cls) {
-    case ValueClass::kDouble: {
-      double *r, *i = nullptr;
-      e = PushNewArray(ctx, ndims, dims, &r, kind.complex ? &i : nullptr);
-      *re = reinterpret_cast<uint8_t*>(r);
-      *im = reinterpret_cast<uint8_t*>(i);
-      return e;
-    }
-    case ValueClass::kSingle: {
-      float *r, *i = nullptr;
-      e = PushNewSingleArray(ctx, ndims, dims, &r, kind.complex ? &i : nullptr);
-      *re = reinterpret_cast<uint8_t*>(r);
-      *im = reinterpret_cast<uint8_t*>(i);
-      return e;
-    }
-    case ValueClass::kChar: {
-      uint16_t* c;
-      e = PushNewCharArray(ctx, ndims, dims, &c);
-      *re = reinterpret_cast<uint8_t*>(c);
-      return e;
-    }
-    case ValueClass::kLogical:
-      return PushLogicalArray(ctx, ndims, dims, re);
-    case ValueClass::kInteger: {
-      void* p;
-      e = PushNewTypedArray(ctx, ndims, dims, ElementBytesOfCode(kind.code),
-                            (kind.code & kCodeUnsigned) != 0, &p);
-      *re = static_cast<uint8_t*>(p);
-      return e;
-    }
-    default:
-      return kErrWrongType;
-  }
-}
-
-ErrCode ConvertToClass(EngineContext* ctx, int32_t depth, const ArrayKind& kind) {
-  switch (kind.cls) {
-    case ValueClass::kDouble:
-    case ValueClass::kSingle:
-      return ConvertToFloat(ctx, depth, kind.cls == ValueClass::kSingle);
-    case ValueClass::kLogical:
-      return ConvertToLogical(ctx, depth);
-    case ValueClass::kChar: {
-      ErrCode e = ConvertToInteger(ctx, depth, 2, true, false);
-      if (!e) DescAt(ctx, depth)->word = kKindChar;
-      return e;
-    }
-    case ValueClass::kInteger:
-      return ConvertToInteger(ctx, depth, ElementBytesOfCode(kind.code),
-                              (kind.code & kCodeUnsigned) != 0, false);
-    default:
-      return kErrWrongType;
-  }
+ErrCode ConvertToClass(EngineContext* ctx, int32_t depth, ArrayClass cls) {
+  if (cls.kind == kKindLogical) return ConvertToLogical(ctx, depth);
+  if (cls.code == kCodeDouble || cls.code == kCodeSingle)
+    return ConvertToFloat(ctx, depth, cls.code == kCodeSingle);
+  ErrCode e = ConvertToInteger(ctx, depth, ElementBytesOfCode(cls.code),
+                               (cls.code & kCodeUnsigned) != 0, false);
+  if (!e) DescAt(ctx, depth)->word = cls.kind;
+  return e;
 }
 
 bool ViewChars(EngineContext* ctx, int32_t depth, const uint16_t** chars, int32_t* length) {

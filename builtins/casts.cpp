@@ -3,6 +3,7 @@
 // setstr.
 #include <algorithm>
 
+#include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "engine/text.hpp"
@@ -15,20 +16,20 @@ namespace {
 // The class names cast and typecast know besides intN and uintN.
 struct NamedClass {
   const char* name;
-  ValueClass cls;
+  ArrayClass cls;
 };
 constexpr NamedClass kNamedClasses[] = {
-    {"double", ValueClass::kDouble},    // 8-byte floating point
-    {"single", ValueClass::kSingle},    // 4-byte floating point
-    {"char", ValueClass::kChar},        // 16-bit unsigned characters
-    {"logical", ValueClass::kLogical},  // 8-bit truth values
+    {"double", {kKindArray, kCodeDouble}},    // 8-byte floating point
+    {"single", {kKindArray, kCodeSingle}},    // 4-byte floating point
+    {"char", {kKindChar, kCodeUInt16}},       // 16-bit unsigned characters
+    {"logical", {kKindLogical, kCodeUInt8}},  // 8-bit truth values
 };
 
 // Reads a class name (case-sensitive): 108 when it names no class.
-ErrCode ParseClassName(const char* text, int32_t length, ArrayKind* kind) {
+ErrCode ParseClassName(const char* text, int32_t length, ArrayClass* cls) {
   for (const NamedClass& c : kNamedClasses) {
     if (StringsEqual(text, length, c.name, -1, false)) {
-      *kind = ArrayKind{c.cls, 0, false};
+      *cls = c.cls;
       return kOk;
     }
   }
@@ -39,39 +40,35 @@ ErrCode ParseClassName(const char* text, int32_t length, ArrayKind* kind) {
   static constexpr const char* kWidths[] = {"8", "16", "32", "64"};
   for (int i = 0; i < 4; i++) {
     if (StringsEqual(rest + 3, restLength - 3, kWidths[i], -1, false)) {
-      *kind = ArrayKind{ValueClass::kInteger, (1u << i) | (isUnsigned ? kCodeUnsigned : 0), false};
+      *cls = ArrayClass{kKindArray, (1u << i) | (isUnsigned ? kCodeUnsigned : 0)};
       return kOk;
     }
   }
   return kErrUnknownOpt;
 }
 
-// The bytes of one element of a value taken as double, single, integer,
-// char or logical data; 0 for other values.
-int RawElementBytes(const NumericView& v) {
-  return v.cls == ValueClass::kOther ? 0 : ElementBytesOf(KindOfView(v));
-}
-
 // typecast: the bytes of the value under the class name (real part only)
 // as elements of the class.
-ErrCode Reinterpret(EngineContext* ctx, const ArrayKind& target) {
+ErrCode Reinterpret(EngineContext* ctx, ArrayClass target) {
   NumericView v = ViewNumeric(ctx, 1);
-  const int64_t bytes = int64_t{v.shape.count} * RawElementBytes(v);
-  const int targetBytes = ElementBytesOf(target);
+  const int64_t bytes = int64_t{v.shape.count} * ElementBytesOfCode(v.code);
+  const int targetBytes = ElementBytesOfCode(target.code);
   if (bytes % targetBytes != 0) return kErrBadSize;
   const auto n = static_cast<int32_t>(bytes / targetBytes);
-  int32_t dims[2] = {n, 1};
+  Shape shape;
+  shape.dims[0] = n;
+  shape.dims[1] = 1;
   if (v.shape.dims[0] == 0) {
-    dims[0] = dims[1] = 0;
+    shape.dims[0] = shape.dims[1] = 0;
   } else if (v.shape.ndims == 2 && v.shape.dims[0] == 1) {
-    dims[0] = 1;
-    dims[1] = n;
+    shape.dims[0] = 1;
+    shape.dims[1] = n;
   }
-  const uint32_t source = static_cast<uint32_t>(v.elements - ctx->DataBytes());
-  uint8_t *re, *im;
-  ErrCode e = PushArrayOfKind(ctx, target, 2, dims, &re, &im);
+  const uint32_t source = static_cast<uint32_t>(v.elements - ctx->Bytes());
+  uint32_t elements;
+  ErrCode e = PushArrayWithShape(ctx, target, false, shape, &elements);
   if (e) return e;
-  std::memcpy(re, ctx->DataBytes() + source, static_cast<size_t>(bytes));
+  std::memcpy(ctx->Bytes() + elements, ctx->Bytes() + source, static_cast<size_t>(bytes));
   return DropInputsUnderResult(ctx, 2);
 }
 
@@ -115,7 +112,7 @@ ErrCode SwapbytesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
     if (e) return e;
     v = ViewNumeric(ctx, 0);
   }
-  const int size = RawElementBytes(v);
+  const int size = ElementBytesOfCode(v.code);
   for (int64_t i = 0; i < v.shape.count; i++)
     std::reverse(v.elements + i * size, v.elements + (i + 1) * size);
   return kOk;
@@ -134,7 +131,7 @@ ErrCode CastBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
   char text[8] = {};
   if (length >= static_cast<int32_t>(sizeof text)) return kErrUnknownOpt;
   for (int32_t i = 0; i < length; i++) text[i] = static_cast<char>(chars[i]);
-  ArrayKind target;
+  ArrayClass target;
   e = ParseClassName(text, length, &target);
   if (e) return e;
   if (option) return Reinterpret(ctx, target);

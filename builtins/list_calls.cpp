@@ -11,6 +11,7 @@
 // calls to make, the inputs after the function and the outputs per call.
 #include <algorithm>
 
+#include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
 #include "engine/calls.hpp"
@@ -83,9 +84,9 @@ ErrCode StartCall(EngineContext* ctx, const MapState& s) {
 // cellfun's result: the array of the first result's class, with the
 // dimensions of the first input that has one cell per call.
 ErrCode GatherArray(EngineContext* ctx, const MapState& s, uint32_t table) {
-  const uint8_t* first = AtOffset(ctx, TableAt(ctx, table, 0));
-  const ArrayKind kind =
-      KindOfView(ViewNumericData(Load<ValueDescriptor>(first), const_cast<uint8_t*>(first) + 16));
+  uint8_t* first = AtOffset(ctx, TableAt(ctx, table, 0));
+  const NumericView model = ViewNumericData(Load<ValueDescriptor>(first), first + 16);
+  const ArrayClass cls = ClassOfView(model);
   Shape shape;
   for (int32_t d = s.inputs; d >= 1; d--) {  // the first input lies deepest
     StructuredParts parts;
@@ -95,11 +96,11 @@ ErrCode GatherArray(EngineContext* ctx, const MapState& s, uint32_t table) {
       break;
     }
   }
-  uint8_t *re, *im;
-  ErrCode e = PushArrayOfKind(ctx, kind, shape.ndims, shape.dims, &re, &im);
+  uint32_t reAt;
+  ErrCode e = PushArrayWithShape(ctx, cls, model.complex, shape, &reAt);
   if (e) return e;
-  const uint32_t reAt = OffsetOf(ctx, re), imAt = im ? OffsetOf(ctx, im) : 0;
-  const int es = ElementBytesOf(kind);
+  const int es = ElementBytesOfCode(cls.code);
+  const uint32_t imAt = model.complex ? reAt + es * s.calls : 0;
   for (int32_t i = 0; i < s.calls; i++) {
     const uint8_t* item = AtOffset(ctx, TableAt(ctx, table, i));
     const ValueDescriptor d = Load<ValueDescriptor>(item);
@@ -110,10 +111,10 @@ ErrCode GatherArray(EngineContext* ctx, const MapState& s, uint32_t table) {
       return e;
     }
     std::memcpy(data, AtOffset(ctx, TableAt(ctx, table, i)) + 16, 8ull * d.size);
-    e = ConvertToClass(ctx, 0, kind);
-    if (!e && ViewNumeric(ctx, 0).complex != kind.complex) {
+    e = ConvertToClass(ctx, 0, cls);
+    if (!e && ViewNumeric(ctx, 0).complex != model.complex) {
       void* imaginary;
-      e = kind.complex ? MakeTopComplex(ctx, &imaginary) : MakeTopReal(ctx);
+      e = model.complex ? MakeTopComplex(ctx, &imaginary) : MakeTopReal(ctx);
     }
     if (e) {
       Drop(ctx, 2);

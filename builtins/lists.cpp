@@ -1,6 +1,7 @@
 // Lists and cell arrays of numbers: num2cell and num2list cut an array into
 // pieces, list2num joins a list's items side by side; the tests islist and
 // iscell; replist repeats a list's items.
+#include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
@@ -38,8 +39,8 @@ ErrCode PushPieces(EngineContext* ctx, int32_t depth, uint64_t mask, Shape* piec
     else
       piece.dims[k] = 1;
   }
-  const ArrayKind kind = KindOfView(v);
-  const int es = ElementBytesOf(kind);
+  const ArrayClass cls = ClassOfView(v);
+  const int es = ElementBytesOfCode(cls.code);
   const uint32_t source = OffsetOf(ctx, v.elements);
   const int64_t total = v.shape.count;
   int64_t count, per;
@@ -49,12 +50,14 @@ ErrCode PushPieces(EngineContext* ctx, int32_t depth, uint64_t mask, Shape* piec
   const int32_t nd = v.shape.ndims;
   int32_t cs[kMaxDims], ps[kMaxDims];
   for (int64_t c = 0; c < count; c++) {
-    uint8_t *re, *im;
-    ErrCode e = PushArrayOfKind(ctx, kind, nd, piece.dims, &re, &im);
+    uint32_t reAt;
+    ErrCode e = PushArrayWithShape(ctx, cls, v.complex, piece, &reAt);
     if (e) {
       Drop(ctx, static_cast<int32_t>(c));
       return e;
     }
+    uint8_t* re = AtOffset(ctx, reAt);
+    uint8_t* im = v.complex ? re + es * per : nullptr;
     IndexToSubscripts(nd, pieces->dims, c, cs);
     for (int64_t p = 0; p < per; p++) {
       IndexToSubscripts(nd, piece.dims, p, ps);

@@ -58,6 +58,9 @@ void AppendExactNumber(char* buffer, int32_t* position, int32_t size, double val
 
 // The text of one block (no name, no statement).
 ErrCode WriteNumericBlock(DumpWriter& out, const NumericBlock& block, int32_t precision);
+// An array without elements of the block's class and the shape's
+// dimensions: [], zeros(0,3), int8(zeros(2,0,4)) ...
+ErrCode WriteEmptyArray(DumpWriter& out, const NumericBlock& block, const Shape& shape);
 // A char row as a quoted string with escapes.
 ErrCode WriteQuoted(DumpWriter& out, const uint16_t* chars, int32_t length);
 // The value at the depth, as DumpValue writes the top one.

@@ -89,6 +89,8 @@ class BlockWriter {
   }
 
   ErrCode Write();
+  // An array without elements of the block's class with the shape's dimensions.
+  ErrCode WriteEmpty(const Shape& shape);
 
  private:
   bool IsFloat() const { return b_.cls == ValueClass::kDouble || b_.cls == ValueClass::kSingle; }
@@ -99,7 +101,6 @@ class BlockWriter {
   Element At(int64_t i) const;
   bool IsPlusZero(int64_t i) const;
 
-  ErrCode WriteEmpty();
   ErrCode WriteScalar();
   ErrCode WriteChars();
   ErrCode WriteRow(int32_t r);
@@ -334,8 +335,9 @@ ErrCode BlockWriter::WriteRow(int32_t r) {
 }
 
 // Empty values keep their class and size: [], zeros(0,3), int8([]) ...
-ErrCode BlockWriter::WriteEmpty() {
-  if (b_.cls == ValueClass::kChar && b_.rows <= 1) return out_.Put("''");
+ErrCode BlockWriter::WriteEmpty(const Shape& shape) {
+  const bool none = shape.ndims == 2 && shape.dims[0] == 0 && shape.dims[1] == 0;
+  if (b_.cls == ValueClass::kChar && none) return out_.Put("''");
   const char* word = ClassWord();
   char text[kItemBytes];
   int32_t length = 0;
@@ -343,15 +345,12 @@ ErrCode BlockWriter::WriteEmpty() {
     AppendCString(text, &length, word, kItemBytes);
     AppendCString(text, &length, "(", kItemBytes);
   }
-  if (b_.rows == 0 && b_.cols == 0) {
-    AppendCString(text, &length, "[]", kItemBytes);
-  } else {
-    AppendCString(text, &length, "zeros(", kItemBytes);
-    AppendFormattedInt(text, &length, b_.rows, false, 0, false, false, false, 1, kItemBytes);
-    AppendCString(text, &length, ",", kItemBytes);
-    AppendFormattedInt(text, &length, b_.cols, false, 0, false, false, false, 1, kItemBytes);
-    AppendCString(text, &length, ")", kItemBytes);
+  AppendCString(text, &length, none ? "[]" : "zeros(", kItemBytes);
+  for (int32_t i = 0; !none && i < shape.ndims; i++) {
+    if (i > 0) AppendCString(text, &length, ",", kItemBytes);
+    AppendFormattedInt(text, &length, shape.dims[i], false, 0, false, false, false, 1, kItemBytes);
   }
+  if (!none) AppendCString(text, &length, ")", kItemBytes);
   if (word) AppendCString(text, &length, ")", kItemBytes);
   return PutText(text, length);
 }
@@ -397,7 +396,12 @@ ErrCode BlockWriter::WriteChars() {
 }
 
 ErrCode BlockWriter::Write() {
-  if (count_ == 0) return WriteEmpty();
+  if (count_ == 0) {
+    Shape shape;
+    shape.dims[0] = b_.rows;
+    shape.dims[1] = b_.cols;
+    return WriteEmpty(shape);
+  }
   if (b_.cls == ValueClass::kChar) return WriteChars();
   if (count_ == 1) return WriteScalar();
   if (IsComplex()) {
@@ -453,6 +457,10 @@ void AppendExactNumber(char* buffer, int32_t* position, int32_t size, double val
 
 ErrCode WriteNumericBlock(DumpWriter& out, const NumericBlock& block, int32_t precision) {
   return BlockWriter(out, block, precision).Write();
+}
+
+ErrCode WriteEmptyArray(DumpWriter& out, const NumericBlock& block, const Shape& shape) {
+  return BlockWriter(out, block, 0).WriteEmpty(shape);
 }
 
 ErrCode WriteQuoted(DumpWriter& out, const uint16_t* chars, int32_t length) {

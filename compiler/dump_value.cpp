@@ -194,6 +194,7 @@ ErrCode ValueWalk::Array(const ValueDescriptor& d, uint32_t data) {
   block.rows = v.shape.dims[0];
   block.cols = v.shape.dims[1];
   if (v.shape.ndims <= 2) return WriteNumericBlock(out_, block, precision_);
+  if (v.shape.count == 0) return WriteEmptyArray(out_, block, v.shape);
   block.rows = 1;
   block.cols = v.shape.count;
   ErrCode e = out_.Put("reshape(");

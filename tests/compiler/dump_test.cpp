@@ -191,6 +191,10 @@ TEST_F(Dump, ClassesIntegersSinglesAndLogicals) {
   // Empty arrays keep their size.
   EXPECT_EQ(Of([&] { PushEmptyMatrix(ctx); }), "[]");
   EXPECT_EQ(Of([&] { PushEntry(ctx, 0, 0, 3, false, nullptr); }), "zeros(0,3)");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "double", {2, 0}); }), "zeros(2,0)");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "char", {0, 3}); }), "char(zeros(0,3))");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "uint8", {2, 0, 4}); }), "uint8(zeros(2,0,4))");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "logical", {1, 0}); }), "logical(zeros(1,0))");
   NumericBlock block;
   block.cls = ValueClass::kInteger;
   block.integerBytes = 1;
@@ -430,6 +434,15 @@ TEST_F(Dump, TextEvaluatesToTheIdenticalValue) {
       },
       [&] { PushEntry(ctx, 0, 0, 3, false, nullptr); },
       [&] { PushEmptyMatrix(ctx); },
+      [&] {
+        test::PushEmptyArray(ctx, "double", {2, 0});
+      },
+      [&] {
+        test::PushEmptyArray(ctx, "char", {0, 3});
+      },
+      [&] {
+        test::PushEmptyArray(ctx, "uint8", {2, 0, 4});
+      },
       [&] {
         double *re, *im;
         PushNewMatrix(ctx, 1, 4, &re, &im);

@@ -16,12 +16,7 @@ namespace vke::test {
 ErrCode CallNamed(EngineContext* ctx, const std::string& name, int32_t nargin, int32_t nargout) {
   const BuiltinRecord* r = FindBuiltinRecord(name.data(), static_cast<int32_t>(name.size()));
   EXPECT_NE(r, nullptr) << name;
-  if (!r) return kErrNotSupported;
-  int16_t code[3] = {static_cast<int16_t>(r->id), 0, 0};
-  int n = 1;
-  if (IsVariableCount(r->inputCode)) code[n++] = static_cast<int16_t>(nargin);
-  if (IsVariableCount(r->outputCode)) code[n++] = static_cast<int16_t>(nargout);
-  return CallBuiltin(ctx, code);
+  return r ? CallOp(ctx, static_cast<int32_t>(r->id), nargin, nargout) : kErrNotSupported;
 }
 
 std::string CallForText(EngineContext* ctx, const std::string& name, int32_t nargin,
@@ -62,10 +57,6 @@ void PushIntegers(EngineContext* ctx, uint32_t code, std::vector<int32_t> dims,
             kOk);
   int i = 0;
   for (int64_t x : v) std::memcpy(static_cast<uint8_t*>(data) + bytes * i++, &x, bytes);
-}
-
-void PushText(EngineContext* ctx, const std::string& text) {
-  ASSERT_EQ(PushCString(ctx, static_cast<int32_t>(text.size()), text.data()), kOk);
 }
 
 void MakeList(EngineContext* ctx, int32_t n) {

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "engine/value.hpp"
+#include "tests/host/builtin_calls.hpp"
 
 namespace vke::test {
 
-// Calls the builtin of that name with its instruction's operand words.
+// Calls the builtin of that name with its instruction's operand words
+// (CallOp by name).
 ErrCode CallNamed(EngineContext* ctx, const std::string& name, int32_t nargin, int32_t nargout = 1);
 
 // Calls the builtin on the top nargin entries. On failure: "error N", after
@@ -28,7 +30,6 @@ std::string DumpTop(EngineContext* ctx, int32_t precision = 15);
 // from exact 64-bit values.
 void PushIntegers(EngineContext* ctx, uint32_t code, std::vector<int32_t> dims,
                   std::initializer_list<int64_t> v);
-void PushText(EngineContext* ctx, const std::string& text);
 // A list of the top n entries.
 void MakeList(EngineContext* ctx, int32_t n);
 // A structure whose fields, in order, are the top names.size() entries.
