@@ -12,6 +12,11 @@ ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value) {
   return e ? e : PushLogicalScalar(ctx, value ? 1 : 0);
 }
 
+ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout) {
+  ErrCode e = Drop(ctx, n);
+  return e || nargout >= 0 ? e : PushNoValue(ctx);
+}
+
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {
   return DropStackEntries(ctx, 1, n);
 }

@@ -1,7 +1,7 @@
 // Natives that call a function for the items of lists and cell arrays:
-// apply (once, with the items as arguments), map (once per item, gathering
-// each output into a list) and cellfun (once per cell, gathering scalar
-// results into an array).
+// apply (once, with the items as arguments, gathering its outputs into a
+// list), map (once per item, gathering each output into a list) and cellfun
+// (once per cell, gathering scalar results into an array).
 //
 // They hand each call to the execution loop (CallFunctionValue) and return;
 // the loop calls them again with nargin = -(k + 1) once the function has
@@ -213,11 +213,21 @@ ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
   return DropStackEntries(ctx, outputs, s.inputs + 2);
 }
 
+// The outputs of apply's call, a list in output order in place of the
+// function value under them.
+ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
+  ErrCode e = DropStackEntries(ctx, k, 1);
+  if (e || nargout == 0) return e ? e : Drop(ctx, k);
+  e = ReverseStackEntries(ctx, k);  // the first output deepest
+  return e ? e : PushListFromEntries(ctx, k, false, nullptr, 0);
+}
+
 }  // namespace
 
-// apply(f, args [, nargout]): f called with the items of args.
+// apply(f, args [, n]): f called with the items of args, asked for n outputs
+// (by default as many as it declares); its outputs come back as one list.
 ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  if (nargin < 0) return DropStackEntries(ctx, -nargin - 1, 1);
+  if (nargin < 0) return GatherApplyOutputs(ctx, -nargin - 1, nargout);
   int32_t outputs = -1;
   if (nargin == 3) {
     ErrCode e = GetIntegerArg(ctx, 0, &outputs);

@@ -231,7 +231,7 @@ ErrCode MethodsBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
     if (!e) e = WriteNewlineToFd(ctx, kFdOut);
     if (e) return e;
   }
-  return Drop(ctx);
+  return ReplaceInputsWithNothing(ctx, 1, nargout);
 }
 
 }  // namespace vke

@@ -334,24 +334,35 @@ ErrCode BlockWriter::WriteRow(int32_t r) {
   return kOk;
 }
 
-// Empty values keep their class and size: [], zeros(0,3), int8([]) ...
+// Empty values keep their class and size: [] and int8([]) for 0 x 0,
+// zeros(0,3), zeros(2,0,'int8') and false(0,3) for other shapes (char
+// arrays through char(zeros(...)), the only way text can be empty).
 ErrCode BlockWriter::WriteEmpty(const Shape& shape) {
   const bool none = shape.ndims == 2 && shape.dims[0] == 0 && shape.dims[1] == 0;
-  if (b_.cls == ValueClass::kChar && none) return out_.Put("''");
   const char* word = ClassWord();
   char text[kItemBytes];
   int32_t length = 0;
-  if (word) {
-    AppendCString(text, &length, word, kItemBytes);
-    AppendCString(text, &length, "(", kItemBytes);
+  auto put = [&](const char* t) { AppendCString(text, &length, t, kItemBytes); };
+  if (none) {
+    if (b_.cls == ValueClass::kChar) return out_.Put("''");
+    if (!word) return out_.Put("[]");
+    put(word);
+    put("([])");
+    return PutText(text, length);
   }
-  AppendCString(text, &length, none ? "[]" : "zeros(", kItemBytes);
-  for (int32_t i = 0; !none && i < shape.ndims; i++) {
-    if (i > 0) AppendCString(text, &length, ",", kItemBytes);
+  const bool wrapped = b_.cls == ValueClass::kChar;
+  if (wrapped) put("char(");
+  put(b_.cls == ValueClass::kLogical ? "false(" : "zeros(");
+  for (int32_t i = 0; i < shape.ndims; i++) {
+    if (i > 0) put(",");
     AppendFormattedInt(text, &length, shape.dims[i], false, 0, false, false, false, 1, kItemBytes);
   }
-  if (!none) AppendCString(text, &length, ")", kItemBytes);
-  if (word) AppendCString(text, &length, ")", kItemBytes);
+  if (word && !wrapped && b_.cls != ValueClass::kLogical) {
+    put(",'");
+    put(word);
+    put("'");
+  }
+  put(wrapped ? "))" : ")");
   return PutText(text, length);
 }
 

@@ -136,7 +136,7 @@ ErrCode DumpvarNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
     ErrCode e = dump::WriteDump(
         ctx, nullptr, 0, nullptr, fd, statement, nameLength,
         [&](dump::DumpWriter& out) { return dump::DumpEntry(out, 0, kDumpPrecision); });
-    return e ? e : Drop(ctx, nargin);
+    return e ? e : ReplaceInputsWithNothing(ctx, nargin, nargout);
   }
   // The text is built in a char row above the value, then cut to its length.
   int32_t capacity = -2;

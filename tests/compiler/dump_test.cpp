@@ -193,8 +193,8 @@ TEST_F(Dump, ClassesIntegersSinglesAndLogicals) {
   EXPECT_EQ(Of([&] { PushEntry(ctx, 0, 0, 3, false, nullptr); }), "zeros(0,3)");
   EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "double", {2, 0}); }), "zeros(2,0)");
   EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "char", {0, 3}); }), "char(zeros(0,3))");
-  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "uint8", {2, 0, 4}); }), "uint8(zeros(2,0,4))");
-  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "logical", {1, 0}); }), "logical(zeros(1,0))");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "uint8", {2, 0, 4}); }), "zeros(2,0,4,'uint8')");
+  EXPECT_EQ(Of([&] { test::PushEmptyArray(ctx, "logical", {1, 0}); }), "false(1,0)");
   NumericBlock block;
   block.cls = ValueClass::kInteger;
   block.integerBytes = 1;
@@ -203,7 +203,7 @@ TEST_F(Dump, ClassesIntegersSinglesAndLogicals) {
   uint16_t text[64];
   int32_t position = 0;
   ASSERT_EQ(DumpNumericArray(ctx, text, 64, &position, -1, "e", -1, block, 15), kOk);
-  EXPECT_EQ(std::string(text, text + position), "e = int8(zeros(0,3));\n");
+  EXPECT_EQ(std::string(text, text + position), "e = zeros(0,3,'int8');\n");
 }
 
 TEST_F(Dump, StringsEscapeWhatTheyCannotHold) {
@@ -377,7 +377,8 @@ TEST_F(Dump, DumpvarWritesOrReturnsTheText) {
   PushRealScalar(ctx, 3);
   ASSERT_EQ(DumpvarNative(ctx, 1, -1, 0), kOk);
   EXPECT_EQ(host.Output(kFdOut), "3");
-  EXPECT_EQ(EntryCount(ctx), 0);
+  EXPECT_EQ(DescAt(ctx, 0)->flags, kFlagNoValue);  // a statement's call gives nothing
+  Drop(ctx);
   host.ClearOutput();
   PushText(ctx, "x");
   PushRealScalar(ctx, 3);
@@ -438,10 +439,10 @@ TEST_F(Dump, TextEvaluatesToTheIdenticalValue) {
         test::PushEmptyArray(ctx, "double", {2, 0});
       },
       [&] {
-        test::PushEmptyArray(ctx, "char", {0, 3});
+        test::PushEmptyArray(ctx, "uint8", {2, 0, 4});
       },
       [&] {
-        test::PushEmptyArray(ctx, "uint8", {2, 0, 4});
+        test::PushEmptyArray(ctx, "logical", {0, 3});
       },
       [&] {
         double *re, *im;
@@ -516,17 +517,23 @@ TEST_F(Dump, TextEvaluatesToTheIdenticalValue) {
         std::memcpy(data, "\x03\x00\x00\x00sin", 7);
       },
   };
+  std::string unbuilt;  // values whose text needs a builtin that is not there yet
   for (size_t k = 0; k < corpus.size(); k++) {
     corpus[k]();
     const std::string text = DumpTop(ctx);
     ErrCode e = test::EvaluateText(ctx, text);
-    if (e == kErrNotSupported)
-      GTEST_SKIP() << "the compiler and the execution loop are not built yet";
+    if (e == kErrNotSupported) {
+      unbuilt += " " + std::to_string(k);
+      UnwindCallFrames(ctx, 0);
+      Drop(ctx, EntryCount(ctx));
+      continue;
+    }
     ASSERT_EQ(e, kOk) << text;
     ASSERT_EQ(test::CallNamed(ctx, "same", 2), kOk);
     EXPECT_EQ(DumpTop(ctx), "true") << "value " << k << ": " << text;
     Drop(ctx);
   }
+  if (!unbuilt.empty()) GTEST_SKIP() << "not evaluated, a builtin is missing:" << unbuilt;
 }
 
 // Variables of the base frame: x = [1 2], an unset slot, g linked to a
