@@ -7,6 +7,7 @@
 #include "builtins/structured.hpp"
 #include "compiler/dump_detail.hpp"
 #include "engine/errors.hpp"
+#include "engine/function_block.hpp"
 #include "engine/number_text.hpp"
 #include "engine/registry.hpp"
 #include "engine/text.hpp"
@@ -18,12 +19,13 @@ namespace {
 // Containers open at once; deeper values give 109.
 constexpr int32_t kMaxOpen = 256;
 
-enum class Open : uint8_t { kList, kStruct, kObject, kCell, kStructArray };
+// kInline: the rest of an inline function's arguments, its captured values.
+enum class Open : uint8_t { kList, kStruct, kObject, kCell, kStructArray, kInline };
 
 struct Container {
   Open kind;
   ValueDescriptor desc;  // the container's own descriptor
-  uint32_t value;        // offset of its data
+  uint32_t value;        // offset of its data (kInline: 1 for several outputs)
   uint32_t next;         // offset of the next item (not for structure arrays)
   int64_t done;          // items written
   int64_t count;         // items to write
@@ -127,8 +129,13 @@ ErrCode ValueWalk::Enter(const ValueDescriptor& d, uint32_t data) {
 
 // The separator and the next item; structure fields come with their names.
 ErrCode ValueWalk::Next(Container& c) {
-  ErrCode e = c.done > 0 ? out_.Put(", ") : kOk;
-  if (!e && c.done > 0) e = out_.ContinueLine();
+  ErrCode e = kOk;
+  if (c.kind == Open::kInline) {
+    e = out_.Put(",");
+  } else if (c.done > 0) {
+    e = out_.Put(", ");
+    if (!e) e = out_.ContinueLine();
+  }
   uint32_t item = c.next;
   if (c.kind == Open::kStructArray) {
     item = c.values.ItemAt(c.done);
@@ -161,6 +168,8 @@ ErrCode ValueWalk::Close(const Container& c) {
       if (!e) e = Dims(parts.shape);
       return e ? e : out_.Put(")");
     }
+    case Open::kInline:
+      return out_.Put(c.value ? ",true)" : ")");
     case Open::kStructArray: {
       ErrCode e = out_.Put("},");
       if (!e) e = Dims(c.values.CellShape());
@@ -214,14 +223,44 @@ ErrCode ValueWalk::FunctionReference(const ValueDescriptor& d, uint32_t data) {
   return e ? e : out_.Put(reinterpret_cast<const char*>(p + 4), length);
 }
 
-// inline('text'): the function's source text.
+// inline('expression', 'p1', ..., captured values, true): the expression,
+// the parameter names, the list of captured names and values of an
+// anonymous function, and true when it gives several outputs. The captured
+// list is walked as an item of its own.
 ErrCode ValueWalk::InlineFunction(const ValueDescriptor& d, uint32_t data) {
-  const uint8_t* p = AtOffset(ctx_, data);
-  const uint32_t length = std::min<uint32_t>(Load<uint16_t>(p), (8 * d.size - 2) / 2);
+  const uint16_t* text;
+  const uint8_t *second, *block;
+  int32_t textLength, secondLength, blockUnits;
+  if (DecodeInlineFunctionData(d, AtOffset(ctx_, data), &text, &textLength, &second, &secondLength,
+                               &block, &blockUnits))
+    return kOk;
+  const int32_t room = static_cast<int32_t>(AtOffset(ctx_, data) + 8 * d.size - second);
+  secondLength = std::clamp(secondLength, 0, std::max(room, 0));
+  textLength = std::clamp(textLength, 0, static_cast<int32_t>(4 * d.size));
+  const auto* nul = static_cast<const uint8_t*>(std::memchr(second, 0, secondLength));
+  const int32_t namesLength = nul ? static_cast<int32_t>(nul - second) : secondLength;
+  const bool captured = nul && nul + 1 + 16 <= second + secondLength;
+  const bool several = block && blockUnits >= 1 && ReadFunctionHeader(block).Varargout();
   ErrCode e = out_.Put("inline(");
-  if (!e)
-    e = WriteQuoted(out_, reinterpret_cast<const uint16_t*>(p + 2), static_cast<int32_t>(length));
-  return e ? e : out_.Put(")");
+  if (!e) e = WriteQuoted(out_, text, textLength);
+  for (int32_t at = 0; !e && at < namesLength;) {
+    int32_t end = at;
+    while (end < namesLength && second[end] != ',') end++;
+    e = out_.Put(",'");
+    if (!e) e = out_.Put(reinterpret_cast<const char*>(second) + at, end - at);
+    if (!e) e = out_.Put("'");
+    at = end + 1;
+  }
+  if (e || !captured) return e ? e : out_.Put(several ? ",true)" : ")");
+  if (open_ == kMaxOpen) return kErrObjTooLarge;
+  Container& c = stack_[open_++];
+  c.kind = Open::kInline;
+  c.desc = d;
+  c.value = several ? 1 : 0;
+  c.next = OffsetOf(ctx_, nul + 1);
+  c.done = 0;
+  c.count = 1;
+  return kOk;
 }
 
 // A library's own value: its "+wdump" hook writes 16-bit characters, else

@@ -249,13 +249,13 @@ ErrCode GetStringArgCopy(EngineContext* ctx, int32_t depth) {
   return kOk;
 }
 
-ErrCode GetInlineFunctionParts(EngineContext* ctx, int32_t depth, const uint16_t** first,
-                               int32_t* firstLength, const uint8_t** second, int32_t* secondLength,
-                               const uint8_t** rest, int32_t* restUnits) {
-  const ValueDescriptor* d = DescAt(ctx, depth);
-  if (!IsTypedKind(*d, kKindInline) || IsStructured(*d)) return kErrWrongType;
-  const uint8_t* data = DataAt(ctx, depth);
-  uint32_t bytes = 8 * d->size;
+ErrCode DecodeInlineFunctionData(const ValueDescriptor& d, const uint8_t* data,
+                                 const uint16_t** first, int32_t* firstLength,
+                                 const uint8_t** second, int32_t* secondLength,
+                                 const uint8_t** rest, int32_t* restUnits) {
+  if (!IsTypedKind(d, kKindInline) || IsStructured(d)) return kErrWrongType;
+  uint32_t bytes = 8 * d.size;
+  if (bytes < 2) return kErrWrongType;
   uint32_t l1 = Load<uint16_t>(data);
   uint32_t l2Offset = 2 + 2 * l1;
   if (l2Offset + 2 > bytes) return kErrWrongType;
@@ -268,6 +268,13 @@ ErrCode GetInlineFunctionParts(EngineContext* ctx, int32_t depth, const uint16_t
   if (rest) *rest = restAt < bytes ? data + restAt : nullptr;
   if (restUnits) *restUnits = restAt < bytes ? static_cast<int32_t>((bytes - restAt) / 8) : 0;
   return kOk;
+}
+
+ErrCode GetInlineFunctionParts(EngineContext* ctx, int32_t depth, const uint16_t** first,
+                               int32_t* firstLength, const uint8_t** second, int32_t* secondLength,
+                               const uint8_t** rest, int32_t* restUnits) {
+  return DecodeInlineFunctionData(*DescAt(ctx, depth), DataAt(ctx, depth), first, firstLength,
+                                  second, secondLength, rest, restUnits);
 }
 
 }  // namespace vke

@@ -110,6 +110,11 @@ ErrCode GetStringArgToBuffer(EngineContext* ctx, int32_t depth, char* buffer, in
                              int32_t* length);
 ErrCode PopStringToBuffer(EngineContext* ctx, char* buffer, int32_t size, int32_t* length);
 ErrCode GetStringArgCopy(EngineContext* ctx, int32_t depth);
+// The parts of inline function data given by its descriptor, wherever it lies.
+ErrCode DecodeInlineFunctionData(const ValueDescriptor& d, const uint8_t* data,
+                                 const uint16_t** first, int32_t* firstLength,
+                                 const uint8_t** second, int32_t* secondLength,
+                                 const uint8_t** rest, int32_t* restUnits);
 ErrCode GetInlineFunctionParts(EngineContext* ctx, int32_t depth, const uint16_t** first,
                                int32_t* firstLength, const uint8_t** second, int32_t* secondLength,
                                const uint8_t** rest, int32_t* restUnits);
