@@ -17,16 +17,7 @@
 namespace vke {
 namespace {
 
-using test::CallNamed;
-using test::DumpTop;
-using test::EntryCount;
-using test::MakeList;
-using test::MakeStruct;
-using test::PushIntegers;
-using test::PushRow;
-using test::PushText;
-using test::TestHost;
-using test::TopString;
+using namespace test;
 
 class Objects : public ::testing::Test {
  protected:

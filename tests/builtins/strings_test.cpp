@@ -14,17 +14,7 @@
 namespace vke {
 namespace {
 
-using test::CallForText;
-using test::CallNamed;
-using test::DumpTop;
-using test::EntryCount;
-using test::MakeList;
-using test::MakeStruct;
-using test::PushArray;
-using test::PushIntegers;
-using test::PushRow;
-using test::PushText;
-using test::TestHost;
+using namespace test;
 
 class Strings : public ::testing::Test {
  protected:

@@ -37,7 +37,6 @@ void MakeStruct(EngineContext* ctx, std::initializer_list<const char*> names);
 
 // Evaluates source text in the scope of the innermost frame with variables,
 // as eval does, leaving the value of an expression text on top.
-// kErrNotSupported while the compiler or the execution loop is missing.
 ErrCode EvaluateText(EngineContext* ctx, const std::string& text);
 
 }  // namespace vke::test
