@@ -11,7 +11,6 @@ namespace vke {
     return kErrNotSupported;                                    \
   }
 
-
 #undef VKE_NOT_BUILT
 
 }  // namespace vke
