@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "app/handler_runner_internal.hpp"
-#include "app/handler_runner_pending.hpp"
 #include "app/instances.hpp"
 #include "app/make_elements.hpp"
 #include "app/name_buffer.hpp"
+#include "compiler/dump.hpp"
 #include "engine/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/fd.hpp"

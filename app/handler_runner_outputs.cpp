@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "app/handler_runner_internal.hpp"
-#include "app/handler_runner_pending.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
+#include "compiler/dump.hpp"
 #include "engine/number_text.hpp"
 #include "engine/text.hpp"
 #include "engine/value_read.hpp"
