@@ -82,6 +82,9 @@ void MoveAreas(KVContextBlock* block, const AreaSizes& old, const AreaSizes& nex
   std::memmove(base + to.element - records, base + from.element - records, records);
   ObjectListCopy(base + from.data, base + to.data,
                  static_cast<uint32_t>((next.data - records) / 8));
+  // An object open for drawing gets the room the store gained behind it, so
+  // that the handler that ran out of room can write there when it runs again.
+  RefreshObjectListCapture(ObjectList(base + to.data), &block->capture);
 }
 
 // Points the engine at its (possibly moved and grown) area; engineSize 0

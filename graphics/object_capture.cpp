@@ -47,6 +47,17 @@ ErrCode EndObjectListCapture(ObjectList list, ObjectWriterState* writer) {
   return rc;
 }
 
+void RefreshObjectListCapture(ObjectList list, ObjectWriterState* writer) {
+  if (writer->id == -1 || writer->start < 2) return;
+  ObjectListScan(list, false);  // merges the free run; compacting is not allowed
+  uint32_t freeStart = 0;
+  uint64_t freeEnd = 0;
+  if (FindHoldingFreeRecord(list, writer->start - 2, uint64_t{writer->start} + writer->used,
+                            &freeStart, &freeEnd)) {
+    writer->capacity = ClampCapacity(static_cast<int64_t>(freeEnd - writer->start));
+  }
+}
+
 ScratchArea ObjectListFreeArea(ObjectList list, const ObjectWriterState& writer) {
   bool open = writer.id != -1;
   FreeScan scan = ObjectListScan(list, !open);

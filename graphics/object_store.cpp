@@ -153,23 +153,29 @@ FreeScan ObjectListScan(ObjectList list, bool allowCompaction) {
   }
 }
 
+bool FindHoldingFreeRecord(ObjectList list, uint64_t from, uint64_t to, uint32_t* start,
+                           uint64_t* end) {
+  *end = 0;
+  ForEachObjectRecord(list, [&](uint32_t pos, int64_t l) {
+    if (pos > from) return false;
+    if (l < 0 && pos + uint64_t{Extent(l)} >= to) {
+      *start = pos;
+      *end = pos + uint64_t{Extent(l)};
+    }
+    return true;
+  });
+  return *end != 0;
+}
+
 bool ObjectListCloseRecord(ObjectList list, int32_t id, uint32_t position, uint32_t length) {
   if (position < 2) return false;
   uint64_t head = position - 2;
   uint64_t tail = uint64_t{position} + length;
-  // The free record that holds the range: a scan may have merged the record
-  // the writer started in with free records on either side.
+  // A scan may have merged the record the writer started in with free
+  // records on either side.
   uint32_t freeStart = 0;
   uint64_t freeEnd = 0;
-  ForEachObjectRecord(list, [&](uint32_t pos, int64_t l) {
-    if (pos > head) return false;
-    if (l < 0 && pos + uint64_t{Extent(l)} >= tail) {
-      freeStart = pos;
-      freeEnd = pos + uint64_t{Extent(l)};
-    }
-    return true;
-  });
-  if (freeEnd == 0) return false;
+  if (!FindHoldingFreeRecord(list, head, tail, &freeStart, &freeEnd)) return false;
   if (freeStart < head) SetFree(list, freeStart, head - freeStart);
   if (freeEnd > tail) SetFree(list, static_cast<uint32_t>(tail), freeEnd - tail);
   list.Set(position - 1, id);

@@ -8,8 +8,8 @@
 // store can be moved by copying.
 //
 // This file owns the records and their walk; the writer protocol (opening and
-// closing an object for drawing, lending scratch memory) is in
-// object_capture.cpp.
+// closing an object for drawing, its room after the store grew, lending
+// scratch memory) is in object_capture.cpp.
 #pragma once
 
 #include <cstddef>
@@ -115,6 +115,11 @@ uint32_t ObjectListCompact(ObjectList list);
 // store was not compacted since the last delete.
 FreeScan ObjectListScan(ObjectList list, bool allowCompaction);
 
+// The free record that holds doubles [from, to) of the record area: its
+// start and end. False when no single free record does.
+bool FindHoldingFreeRecord(ObjectList list, uint64_t from, uint64_t to, uint32_t* start,
+                           uint64_t* end);
+
 // Turns free space into a live record of `length` payload doubles at payload
 // position `position`, writing free records for what is left on either side.
 // False, with nothing written, when that range does not lie inside one free
@@ -164,6 +169,13 @@ void BeginObjectListCapture(ObjectList list, ObjectWriterState* writer, int32_t 
 // 10001 when the commands no longer lie in free space of the store (they are
 // then dropped); the writer is closed in every case.
 ErrCode EndObjectListCapture(ObjectList list, ObjectWriterState* writer);
+
+// After the store grew (ObjectListResize appends the new room as a free
+// record behind the last one), gives the open object the whole free run that
+// follows its start: the free records there are merged into one and its
+// capacity reaches the run's end. Nothing moves. Without an open object, or
+// when its commands no longer lie in free space, the writer stays as it is.
+void RefreshObjectListCapture(ObjectList list, ObjectWriterState* writer);
 
 // Scratch memory lent from the store.
 struct ScratchArea {

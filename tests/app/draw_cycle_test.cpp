@@ -1,7 +1,8 @@
 // The draw cycle of an instance: groups written for every subplot, a full
 // store and a failing handler ending the loop, the instance-wide step,
 // drawing through the block's port, the copy that restores the figure on
-// every path, and the idle step with its pacing.
+// every path, the retry of a handler that ran out of plot room in a grown
+// block, and the idle step with its pacing.
 #include "app/draw_cycle.hpp"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,11 @@
 #include "app/instance_figure.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "compiler/compile.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port_recording.hpp"
 #include "graphics/scale.hpp"
+#include "tests/app/block_host.hpp"
 #include "tests/app/figure_app.hpp"
 
 namespace vke {
@@ -31,6 +34,15 @@ size_t CountCalls(const RecordingPort& rec, PortSlot slot) {
 
 // A name-buffer id whose name is no function: a handler calling it fails.
 constexpr int32_t kNoFunction = kVarPl;
+
+// Leaves the block's store room for a record of `capacity` payload doubles.
+void FillStore(KVContextBlock* block, uint32_t capacity) {
+  const ObjectList list(block->DataArea());
+  ObjectWriterState w = kNoObjectWriter;
+  BeginObjectListCapture(list, &w, 99, true);
+  w.used = w.capacity - capacity - 2;
+  ASSERT_EQ(EndObjectListCapture(list, &w), kOk);
+}
 
 // A rows x columns figure whose subplots show plots "p0", "p1" ... drawn by
 // handlers that call `function` (none: subplots without draw handler), with
@@ -69,14 +81,7 @@ struct Cycle : FigureApp {
     }
     return false;
   }
-  // Leaves the store room for a record of `capacity` payload doubles.
-  void FillStore(uint32_t capacity) {
-    const ObjectList list(block()->DataArea());
-    ObjectWriterState w = kNoObjectWriter;
-    BeginObjectListCapture(list, &w, 99, true);
-    w.used = w.capacity - capacity - 2;
-    ASSERT_EQ(EndObjectListCapture(list, &w), kOk);
-  }
+  void FillStore(uint32_t capacity) { vke::FillStore(block(), capacity); }
   void UsePort(RecordingPort& rec) {
     block()->portFunctions = &rec.port();
     block()->portTarget = rec.target();
@@ -192,6 +197,61 @@ TEST(CopyFigure, TheFigureIsRestoredOnEveryPath) {
   EXPECT_EQ(CopyFigure(c.slot(), 0, 0, 100, 0, 50), kOk);
   EXPECT_GE(CountCalls(rec, PortSlot::fillBackground), 1u);
   EXPECT_EQ(CopyFigure(c.slot(), 5, 0, 1, 0, 1), kKvNonexistentInstance);
+}
+
+// ---- A draw handler out of plot room ----
+
+// The draw handler of the one subplot: a short plot that fits the store, then
+// a long one that does not until the block has grown.
+constexpr char kTwoPlots[] = "function twoplots\n  plot(1:5);\n  plot(1:400);\nendfunction\n";
+
+V Ramp(int32_t n) {
+  V v;
+  for (int32_t i = 1; i <= n; ++i) v.push_back(i);
+  return v;
+}
+
+TEST(DrawCycle, AHandlerOutOfPlotRoomRunsAgainInTheGrownBlock) {
+  // The commands as they look when the store has room from the start.
+  FigureApp reference(1, 1);
+  reference.Load();
+  ASSERT_TRUE(reference.BeginSubplot(0));
+  ASSERT_EQ(reference.Row(Ramp(5)).Run("plot"), kOk);
+  ASSERT_EQ(reference.Row(Ramp(400)).Run("plot"), kOk);
+  ASSERT_EQ(reference.Close(), kOk);
+  const V expected = reference.Payload();
+
+  test::BlockHost h(1u << 20, 2u << 20);
+  ASSERT_EQ(h.init(), kOk);
+  ASSERT_EQ(CreateInstance(h.block(), nullptr), kOk);
+  FigureState& figure = FindInstance(h.block(), 0)->figure;
+  SetRect(figure.rect, 0, 640, 0, 480);
+  ASSERT_EQ(SetSubplotLayout(&figure, 1, 1), kOk);
+  constexpr int32_t kHandler = 200;
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), kTwoPlots, sizeof kTwoPlots - 1, 0), kOk);
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), kHandler, "twoplots", -1), kOk);
+  test::ElementListBuilder list;
+  list.Instance(0, "app.kv").Text(kElemFigure, "Grows");
+  const auto plot = static_cast<int32_t>(list.LastOffset());
+  list.Handler(kElemDraw, test::Descriptor(kHandler));
+  ASSERT_EQ(list.LoadInto(h.block()), kOk);
+  InstanceFigureHost host(h.block(), 0);
+  ASSERT_EQ(ResetSubplots(&figure, host, 0, 0, plot, true), kOk);
+  FindInstance(h.block(), 0)->initialised = 1;
+  // Room for command 70 and the short plot: the long one fails with 10001.
+  FillStore(h.block(), 100);
+
+  ASSERT_EQ(RunDrawHandlers(h.slot(), 0), kOk);
+  EXPECT_EQ(h.growths(), 1);
+  EXPECT_EQ(h.block()->capture.id, -1);
+  // The short plot once, though the first attempt had written it.
+  const ObjectList store(h.block()->DataArea());
+  ObjectSpan span{0, 0};
+  ASSERT_TRUE(ObjectListFind(store, 0, &span));
+  V payload;
+  for (uint32_t i = 0; i < span.length; ++i) payload.push_back(store.Get(span.position + i));
+  EXPECT_EQ(payload, expected);
+  EXPECT_TRUE(ObjectListIsValid(store.Buffer(), (h.block()->dataBytes - kInstanceRecordBytes) / 8));
 }
 
 // ---- The idle step ----

@@ -47,6 +47,12 @@ std::vector<double> Payload(ObjectList list, int32_t id) {
   return out;
 }
 
+std::vector<double> Ramp(int n, double base) {
+  std::vector<double> v;
+  for (int i = 0; i < n; ++i) v.push_back(base + i);
+  return v;
+}
+
 // A store in an 8-aligned buffer with room around it for moves.
 struct Store {
   std::vector<double> memory;
@@ -63,18 +69,20 @@ struct Store {
     Append(data, at);
     EXPECT_EQ(EndObjectListCapture(list(at), &writer), kOk);
   }
+  // Objects 1, 2 and 3 of these lengths (payload 100 * id, 100 * id + 1 ...)
+  // with object 2 deleted again: a hole between live records.
+  void WriteAroundHole(int first, int middle, int last) {
+    Write(1, Ramp(first, 100));
+    Write(2, Ramp(middle, 200));
+    Write(3, Ramp(last, 300));
+    ObjectListDelete(list(), 2);
+  }
   bool Append(const std::vector<double>& data, uint32_t at = 0) {
     if (writer.used + data.size() > writer.capacity) return false;
     for (double v : data) list(at).Set(writer.start + writer.used++, v);
     return true;
   }
 };
-
-std::vector<double> Ramp(int n, double base) {
-  std::vector<double> v;
-  for (int i = 0; i < n; ++i) v.push_back(base + i);
-  return v;
-}
 
 TEST(ObjectStore, FreshStoreIsOneFreeRecord) {
   Store s(100);
@@ -314,6 +322,53 @@ TEST(ObjectStore, NoCompactionWhileAnObjectIsOpen) {
   EXPECT_EQ(s.list().Compacted(), 1u);
   EXPECT_EQ(Payload(s.list(), 20), Ramp(12, 900));
   EXPECT_EQ(Payload(s.list(), 4), Ramp(20, 400));
+}
+
+// A store that grows while an object is open: the object gets the new room
+// when it is the free run behind its commands, whichever record that run
+// begins with; nothing moves.
+TEST(ObjectStore, RefreshGivesTheOpenObjectTheRoomBehindIt) {
+  Store s(100, 200);
+  s.WriteAroundHole(20, 10, 10);
+  BeginObjectListCapture(s.list(), &s.writer, 20, true);  // the free tail
+  ASSERT_TRUE(s.Append(Ramp(40, 900)));
+  // The object before the open one goes: the free run now begins there.
+  ObjectListDelete(s.list(), 3);
+  ASSERT_EQ(ObjectListCopy(s.memory.data(), s.memory.data() + 50, 220), kOk);
+  EXPECT_FALSE(s.Append(Ramp(30, 2000), 50));
+  RefreshObjectListCapture(s.list(50), &s.writer);
+  EXPECT_EQ(s.writer.capacity, 216 - s.writer.start);
+  ASSERT_TRUE(s.Append(Ramp(30, 2000), 50));
+  EXPECT_EQ(s.list(50).Compacted(), 0u);
+  EXPECT_EQ(Payload(s.list(50), 1), Ramp(20, 100));
+  ASSERT_EQ(EndObjectListCapture(s.list(50), &s.writer), kOk);
+  std::vector<double> expected = Ramp(40, 900);
+  for (double v : Ramp(30, 2000)) expected.push_back(v);
+  EXPECT_EQ(Payload(s.list(50), 20), expected);
+  EXPECT_TRUE(ObjectListIsValid(s.memory.data() + 50, 220));
+  // With nothing open the refresh does nothing.
+  RefreshObjectListCapture(s.list(50), &s.writer);
+  EXPECT_EQ(s.writer.id, -1);
+
+  // An object open in a hole between live records keeps its room: the new
+  // room lies behind the live record.
+  Store hole(100);
+  hole.WriteAroundHole(20, 10, 56);
+  BeginObjectListCapture(hole.list(), &hole.writer, 20, true);
+  ASSERT_EQ(hole.writer.capacity, 10u);
+  ASSERT_TRUE(hole.Append(Ramp(5, 900)));
+  ASSERT_EQ(ObjectListResize(hole.list(), 204), kOk);
+  RefreshObjectListCapture(hole.list(), &hole.writer);
+  EXPECT_EQ(hole.writer.capacity, 10u);
+  // A writer whose commands lie outside the store is left as it is.
+  ObjectWriterState lost = hole.writer;
+  lost.start = 5000;
+  RefreshObjectListCapture(hole.list(), &lost);
+  EXPECT_EQ(lost.capacity, 10u);
+  ASSERT_EQ(EndObjectListCapture(hole.list(), &hole.writer), kOk);
+  EXPECT_EQ(Payload(hole.list(), 20), Ramp(5, 900));
+  EXPECT_EQ(Payload(hole.list(), 3), Ramp(56, 300));
+  Walk(hole.list());
 }
 
 // A long random sequence of opening, appending, closing, deleting,
