@@ -147,12 +147,21 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     }
   }
   const int32_t wanted = outputs < 0 ? 0 : outputs;
+  // A native or builtin runs at once; called as a statement, one that gives
+  // nothing leaves the no-value marker, as a function's return does.
+  const uint32_t top = ctx->descTop - 3u * static_cast<uint32_t>(inputs);
+  const int32_t frame = ctx->curFrame;
+  auto statementResult = [&](ErrCode e) {
+    if (e || outputs >= 0 || ctx->curFrame != frame || ctx->descTop != top) return e;
+    return PushNoValue(ctx);
+  };
   if (const NativeFunctionRecord* r = FindPlainNative(ctx, name, length)) {
     if (inputs < r->minIn || inputs > NativeMaximum(r->maxIn))
       return RaiseNamed(ctx, kErrIncorrectNargin, name, length, inputs);
     if (wanted > NativeMaximum(r->maxOut))
       return RaiseNamed(ctx, kErrIncorrectNargout, name, length, wanted);
-    return CallNativeFunction(ctx, reinterpret_cast<NativeFn>(r->function), inputs, outputs);
+    return statementResult(
+        CallNativeFunction(ctx, reinterpret_cast<NativeFn>(r->function), inputs, outputs));
   }
   if (const BuiltinRecord* b = FindBuiltinRecord(name, length)) {
     const CountLimits in = DecodeCountCode(b->inputCode), out = DecodeCountCode(b->outputCode);
@@ -164,7 +173,7 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     int32_t k = 1;
     if (IsVariableCount(b->inputCode)) words[k++] = static_cast<int16_t>(inputs);
     if (IsVariableCount(b->outputCode)) words[k++] = static_cast<int16_t>(outputs);
-    return CallBuiltin(ctx, words);
+    return statementResult(CallBuiltin(ctx, words));
   }
   return RaiseNamed(ctx, kErrUndefFun, name, length);
 }

@@ -1,5 +1,7 @@
 // The builtins of the error system: error, warning, lasterr, lasterror and
 // rethrow.
+#include <cstring>
+
 #include "engine/fd.hpp"
 #include "engine/printf.hpp"
 #include "engine/raise.hpp"
@@ -66,8 +68,10 @@ ErrCode IssueText(EngineContext* ctx, ErrCode code, const char* text, int32_t le
   return e ? e : code;
 }
 
-// Pushes the text of the error (GetErrorText) as a char row, read through
-// scratch that the pushed row cannot reach.
+// Pushes the text of the error as a char row, read through scratch that the
+// pushed row cannot reach: the last error's own message when it was raised
+// with this code (the details and the text given to "error" are kept), else
+// the text GetErrorText makes.
 ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
   uint32_t freeBytes;
   GetDataStackFree(ctx, &freeBytes, nullptr);
@@ -75,8 +79,16 @@ ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
   char* scratch;
   ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(&scratch));
   if (e) return e;
+  const auto size = static_cast<int32_t>(8 * units);
+  ErrCode stored;
+  const char* text;
   int32_t length;
-  GetErrorText(ctx, code, false, scratch, static_cast<int32_t>(8 * units), &length);
+  if (code != 0 && ReadErrorBlock(ctx, ctx->lastError, &stored, &text, &length) && stored == code &&
+      length < size) {
+    std::memcpy(scratch, text, static_cast<size_t>(length));
+  } else {
+    GetErrorText(ctx, code, false, scratch, size, &length);
+  }
   return PushEncodedString(ctx, length, scratch);
 }
 

@@ -56,7 +56,7 @@ ErrCode RedirectBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int
   if (nargout <= 0) {
     for (int32_t s = first; s <= last; s++)
       if (ErrCode e = ListRedirection(ctx, s)) return e;
-    return kOk;
+    return nargout < 0 ? PushNoValue(ctx) : kOk;  // a statement gives no value
   }
   double* rows;
   ErrCode e = PushNewMatrix(ctx, last - first + 1, 2, &rows, nullptr);

@@ -134,14 +134,12 @@ Next Yield(LoopRun& run, const int16_t* at, ErrCode* result) {
   return HandleError(run, CheckBreakAtSliceEnd(run.ctx), at, result);
 }
 
-// Makes the failure the last error: the pending message when there is one,
-// else the error's text.
+// Makes the error's text the last error when no message was raised for it.
 void KeepAsLastError(EngineContext* ctx, ErrCode code) {
-  const bool pending = ctx->pendingError != -1;
   char text[kMessageBytes];
   int32_t length = 0;
-  GetErrorText(ctx, code, true, text, sizeof text, &length);
-  if (!pending && FormatErrorMessage(ctx, code, text, length, false) == kOk) ClearPendingError(ctx);
+  GetErrorText(ctx, code, false, text, sizeof text, &length);
+  if (FormatErrorMessage(ctx, code, text, length, false) == kOk) ClearPendingError(ctx);
 }
 
 bool MayBeObjectError(ErrCode code) {
@@ -222,10 +220,13 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
     if (code == kStatusSuspended || code == kStatusDebug) return HandleError(run, code, at, result);
   }
   *result = code;
-  KeepAsLastError(ctx, code);
+  // A message raised with its details stays pending until the catch takes it
+  // or the trace prints it whole.
+  if (ctx->pendingError == -1) KeepAsLastError(ctx, code);
   if (code != kStatusHalted) {
     SavedCodePointer handler;
     if (FindCatchFrame(ctx, code == kErrSecViolation || code == kErrSecViolationGlobal, &handler)) {
+      if (ctx->pendingError != -1) ClearPendingError(ctx);
       ctx->cpKind = handler.kind;
       ctx->cpOffset = handler.offset;
       run.ip = GetCodePointer(ctx);
@@ -236,6 +237,7 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
     ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwFunction]), -1);
   ctx->cpKind = kCodeNone;
   if (code != kStatusNoPrint) PrintErrorTrace(ctx, code);
+  if (ctx->pendingError != -1) ClearPendingError(ctx);
   KillCurrentThread(ctx);
   return Stop(run, code, result);
 }

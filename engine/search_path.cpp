@@ -197,7 +197,11 @@ void ResetSearchPathForTest() {
 // by the second. After a change, one output gives the new path.
 ErrCode PathNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   if (nargin > 2) return kErrTooManyArgin;
-  if (nargin == 0) return nargout > 0 ? PushCString(ctx, -1, g_path) : ListSearchPath(ctx);
+  if (nargin == 0 && nargout <= 0) {
+    ErrCode e = ListSearchPath(ctx);
+    return e || nargout == 0 ? e : PushNoValue(ctx);  // a statement gives no value
+  }
+  if (nargin == 0) return PushCString(ctx, -1, g_path);
   const char* texts[2];
   int32_t lengths[2];
   for (int32_t i = 0; i < nargin; i++)
@@ -207,7 +211,8 @@ ErrCode PathNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_
   for (int32_t i = 0; i < nargin; i++) AppendEntries(path, &at, texts[i], lengths[i]);
   CopyCStringBounded(g_path, kSearchPathBytes, path, at);
   Drop(ctx, nargin);
-  return nargout > 0 ? PushCString(ctx, -1, g_path) : kOk;
+  if (nargout == 0) return kOk;
+  return nargout > 0 ? PushCString(ctx, -1, g_path) : PushNoValue(ctx);
 }
 
 // "+readlib": the source of a library read from the first file found along

@@ -266,6 +266,8 @@ TEST(Redirect, SettingListingAndLoops) {
   EXPECT_EQ(host.Output(1), "stdout (fd=1) -> fd=1\nstderr (fd=2) -> fd=2\n");
   host.ClearOutput();
   ASSERT_EQ(Call(ctx, &RedirectBuiltin, {1, 2, 1}, nullptr, -1), kOk);
+  EXPECT_TRUE(DescAt(ctx, 0)->flags & kFlagNoValue);  // a statement gives no value
+  Drop(ctx);
   EXPECT_EQ(host.Output(1), "stdout (fd=1) -> fd=2 copy\n");
   EXPECT_EQ(host.Output(2), "stdout (fd=1) -> fd=2 copy\n");
 

@@ -189,7 +189,7 @@ TEST_F(LoopCalls, AnUncaughtErrorPrintsItsTraceWithRecursiveCallsCounted) {
   InstallFunction(ctx(), FunctionSpec{"g", 0, 0, {}}, g);
   EXPECT_EQ(RunCompiledFunction(ctx(), "g", 0, 0, 0, 0, 0), kErrUndefVar);
   EXPECT_EQ(host_.Output(2),
-            "Undefined variable (f;5)\n"
+            "Undefined variable 'missing' (f;5)\n"
             "-> f;5\n"
             "-> f;2\n"
             "3 recursive calls\n"

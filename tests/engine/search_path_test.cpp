@@ -43,10 +43,17 @@ TEST_F(SearchPath, PathNative) {
   EXPECT_EQ(SetPath({"x;", "y;"}), "x;y;");
   EXPECT_EQ(SetPath({""}), ";");
   PushCString(ctx, -1, "lib;;other");
-  ASSERT_EQ(PathNative(ctx, 1, -1, 0), kOk);  // a change without output gives nothing
-  ASSERT_EQ(PathNative(ctx, 0, -1, 0), kOk);
-  EXPECT_EQ(host.Output(1), "lib\n\nother\n");
+  ASSERT_EQ(PathNative(ctx, 1, 0, 0), kOk);  // a change without output gives nothing
   EXPECT_EQ(EntryCount(ctx), 0);
+  // As statements they leave the no-value marker, never nothing.
+  for (int32_t nargin : {0, 1}) {
+    if (nargin) PushCString(ctx, -1, "lib;;other");
+    ASSERT_EQ(PathNative(ctx, nargin, -1, 0), kOk);
+    ASSERT_EQ(EntryCount(ctx), 1);
+    EXPECT_TRUE(DescAt(ctx, 0)->flags & kFlagNoValue);
+    Drop(ctx);
+  }
+  EXPECT_EQ(host.Output(1), "lib\n\nother\n");
 
   // Long texts are cut so that the path, its final ";" and its end mark fit.
   const std::string longText(2000, 'p');
