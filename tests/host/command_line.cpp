@@ -1,0 +1,20 @@
+#include "tests/host/command_line.hpp"
+
+#include "compiler/compile.hpp"
+#include "engine/calls.hpp"
+#include "engine/errors.hpp"
+
+namespace vke::test {
+
+ErrCode RunCommandLine(EngineContext* ctx, const std::string& text, int32_t slices) {
+  const ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
+  return e && e != kStatusSuspended ? e : ResumeRun(ctx, slices);
+}
+
+ErrCode ResumeRun(EngineContext* ctx, int32_t slices) {
+  ErrCode e = kStatusSuspended;
+  for (int32_t i = 0; i < slices && e == kStatusSuspended; i++) e = ExecuteBytecode(ctx, 1);
+  return e;
+}
+
+}  // namespace vke::test
