@@ -17,6 +17,7 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "compiler/compile.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/value_read.hpp"
@@ -432,12 +433,10 @@ class CompiledHandlers : public Runner {
   }
 
   // Installs the scripted break test as the runner's alone (the engine keeps
-  // its own); false while calls by name, which sliced runs start with, are
-  // not served.
-  bool SlicedRunsServed() {
+  // its own): handlers then run in slices.
+  void UseBreakTest() {
     h.block()->breakTest = &ScriptedBreak;
     h.block()->breakTestArg = 0;
-    return RunOne({kSwap, {kA, kB}, {Constant(1), Constant(2)}}) != kErrNotSupported;
   }
 
   // Outputs in their order, the entry option, an unknown function.
@@ -451,8 +450,9 @@ class CompiledHandlers : public Runner {
     EXPECT_EQ(h.Scalar(kC), 3);
     Record()->entryOption = 0;
     h.ClearOutput();
-    EXPECT_NE(RunOne({kMissing, {kC}, {Constant(1)}}), kOk);
-    EXPECT_FALSE(h.Output(2).empty());
+    EXPECT_EQ(RunOne({kMissing, {kC}, {Constant(1)}}), kErrUndefFun);
+    EXPECT_NE(h.Output(2).find("Undefined function 'nosuchfunction'"), std::string::npos)
+        << h.Output(2);
     EXPECT_EQ(test::EntryCount(h.ctx()), entries);
   }
 
@@ -464,12 +464,12 @@ TEST_F(CompiledHandlers, RunWhole) {
 }
 
 TEST_F(CompiledHandlers, RunInSlices) {
-  if (!SlicedRunsServed()) GTEST_SKIP() << "calls by name are not served yet";
+  UseBreakTest();
   ExpectCallsServed();
 }
 
 TEST_F(CompiledHandlers, BreakBetweenSlicesStopsWith500) {
-  if (!SlicedRunsServed()) GTEST_SKIP() << "calls by name are not served yet";
+  UseBreakTest();
   g_breakCalls = 0;
   g_breakAt = 3;
   const int32_t entries = test::EntryCount(h.ctx());
@@ -487,7 +487,7 @@ TEST_F(CompiledHandlers, BreakBetweenSlicesStopsWith500) {
 }
 
 TEST_F(CompiledHandlers, BusyIndicatorAfterHalfASecondThenEveryTenth) {
-  if (!SlicedRunsServed()) GTEST_SKIP() << "calls by name are not served yet";
+  UseBreakTest();
   alignas(8) uint8_t records[6 * 8] = {};
   SetEngineTimeCallbacks(h.block(), &FakeTimer, records, 8);
   SetShowBusyCallback(h.block(), &RecordBusy, 0);
@@ -511,7 +511,7 @@ TEST_F(CompiledHandlers, BusyIndicatorAfterHalfASecondThenEveryTenth) {
 }
 
 TEST_F(CompiledHandlers, DebuggerStopCannotStepAndUnwinds) {
-  if (!SlicedRunsServed()) GTEST_SKIP() << "calls by name are not served yet";
+  UseBreakTest();
   // The engine's break check at the end of a slice enters the debugger.
   h.ctx()->interruptDebug = 1;
   SetHostCallbackPair(h.ctx(), &ScriptedBreak, 0);
@@ -538,17 +538,13 @@ TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
   copy.dataLength = sizeof text;
   copy.dataWritten = &written;
   copy.linkId = 4;
-  const ErrCode e = RunOne({-1, {kVarXData, kVarXDataType}, {kA, kB}}, copy);
-  if (e == kErrNotSupported) GTEST_SKIP() << "values are not written as source text yet";
-  ASSERT_EQ(e, kOk);
+  ASSERT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {kA, kB}}, copy), kOk);
   EXPECT_EQ(std::string(text, written), "%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n-3.25\r\n");
 
   HandlerRequest paste;
   paste.data = text;
   paste.dataLength = written;
-  const ErrCode pasted = RunOne({-1, {kC, kD}, {kVarXDataType, kVarXData}}, paste);
-  if (pasted == kErrNotSupported) GTEST_SKIP() << "source text is not compiled yet";
-  ASSERT_EQ(pasted, kOk);
+  ASSERT_EQ(RunOne({-1, {kC, kD}, {kVarXDataType, kVarXData}}, paste), kOk);
   EXPECT_EQ(h.Text(kD), "pair 'm'");
   EXPECT_EQ(h.Scalar(kC), -3.25);
   // Source text that gives no value, or fails, is no input.
@@ -561,6 +557,49 @@ TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
     EXPECT_EQ(test::EntryCount(h.ctx()), entries);
   }
   ASSERT_EQ(RunOne({kSwap, {kA, kB}, {Constant(2), Constant(4)}}), kOk);
+}
+
+// Handlers written in VKE: a structure made by one handler goes to the
+// clipboard as source text, is pasted back and read by another; a failing
+// handler prints its message and leaves its output unchanged.
+TEST_F(CompiledHandlers, HandlersWrittenInVke) {
+  const std::string source =
+      "function [s, n] = describe(x)\n"
+      "  s.values = x;\n  s.label = sprintf('%d values', numel(x));\n  n = numel(x);\n"
+      "endfunction\n"
+      "function t = label(s)\n  t = s.label;\nendfunction\n"
+      "function r = failing(x)\n  r = x(5);\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kDescribe = 203, kLabel = 204, kFailing = 205;
+  void* names = h.block()->NameArea();
+  ASSERT_EQ(AddNameSlot(names, kDescribe, "describe", -1), kOk);
+  ASSERT_EQ(AddNameSlot(names, kLabel, "label", -1), kOk);
+  ASSERT_EQ(AddNameSlot(names, kFailing, "failing", -1), kOk);
+  UseBreakTest();
+
+  ASSERT_EQ(StoreMatrix(kA, 1, 3, {1, 2, 3}), kOk);
+  ASSERT_EQ(RunOne({kDescribe, {kB, kC}, {kA}}), kOk);
+  EXPECT_EQ(h.Scalar(kC), 3);
+  char text[512];
+  int32_t written = 0;
+  HandlerRequest copy;
+  copy.data = text;
+  copy.dataLength = sizeof text;
+  copy.dataWritten = &written;
+  ASSERT_EQ(h.SetText(kD, "record"), kOk);
+  ASSERT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {kD, kB}}, copy), kOk);
+  HandlerRequest paste;
+  paste.data = text;
+  paste.dataLength = written;
+  ASSERT_EQ(RunOne({kLabel, {kD}, {kVarXData}}, paste), kOk);
+  EXPECT_EQ(h.Text(kD), "3 values") << std::string(text, written);
+
+  h.ClearOutput();
+  EXPECT_EQ(RunOne({kFailing, {kD}, {kA}}), kErrIndexOutOfRange);
+  EXPECT_NE(h.Output(2).find("Index out of range for variable 'x'"), std::string::npos)
+      << h.Output(2);
+  EXPECT_EQ(h.Text(kD), "3 values");
 }
 
 }  // namespace
