@@ -456,6 +456,27 @@ class CompiledHandlers : public Runner {
     EXPECT_EQ(test::EntryCount(h.ctx()), entries);
   }
 
+  // The clipboard text of variable `data` (of type `type`, a text variable)
+  // as a copy handler writes it.
+  std::string Copy(int32_t data, int32_t type, int32_t linkId = -1) {
+    char text[512];
+    int32_t written = 0;
+    HandlerRequest copy;
+    copy.data = text;
+    copy.dataLength = sizeof text;
+    copy.dataWritten = &written;
+    copy.linkId = linkId;
+    EXPECT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {type, data}}, copy), kOk);
+    return std::string(text, written);
+  }
+  // Runs the handler with the text pasted.
+  ErrCode Paste(const Descriptor& d, std::string text) {
+    HandlerRequest paste;
+    paste.data = text.data();
+    paste.dataLength = static_cast<int32_t>(text.size());
+    return RunOne(d, paste);
+  }
+
   static constexpr int32_t kSwap = 200, kSpin = 201, kMissing = 202;
 };
 
@@ -531,29 +552,15 @@ TEST_F(CompiledHandlers, DebuggerStopCannotStepAndUnwinds) {
 TEST_F(CompiledHandlers, ClipboardSourceTextPastesBack) {
   ASSERT_EQ(h.SetScalar(kB, -3.25), kOk);
   ASSERT_EQ(h.SetText(kA, "pair \"m\""), kOk);
-  char text[512];
-  int32_t written = 0;
-  HandlerRequest copy;
-  copy.data = text;
-  copy.dataLength = sizeof text;
-  copy.dataWritten = &written;
-  copy.linkId = 4;
-  ASSERT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {kA, kB}}, copy), kOk);
-  EXPECT_EQ(std::string(text, written), "%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n-3.25\r\n");
-
-  HandlerRequest paste;
-  paste.data = text;
-  paste.dataLength = written;
-  ASSERT_EQ(RunOne({-1, {kC, kD}, {kVarXDataType, kVarXData}}, paste), kOk);
+  const std::string text = Copy(kB, kA, 4);
+  EXPECT_EQ(text, "%KV xdata \"pair 'm'\"\r\n%KV link 00 04\r\n-3.25\r\n");
+  ASSERT_EQ(Paste({-1, {kC, kD}, {kVarXDataType, kVarXData}}, text), kOk);
   EXPECT_EQ(h.Text(kD), "pair 'm'");
   EXPECT_EQ(h.Scalar(kC), -3.25);
   // Source text that gives no value, or fails, is no input.
   const int32_t entries = test::EntryCount(h.ctx());
   for (std::string source : {"x = 1;", "undefinedname + 1"}) {
-    std::string pasted = "%KV xdata \"t\"\n" + source;
-    paste.data = pasted.data();
-    paste.dataLength = static_cast<int32_t>(pasted.size());
-    EXPECT_NE(RunOne({-1, {kC}, {kVarXData}}, paste), kOk) << source;
+    EXPECT_NE(Paste({-1, {kC}, {kVarXData}}, "%KV xdata \"t\"\n" + source), kOk) << source;
     EXPECT_EQ(test::EntryCount(h.ctx()), entries);
   }
   ASSERT_EQ(RunOne({kSwap, {kA, kB}, {Constant(2), Constant(4)}}), kOk);
@@ -581,25 +588,51 @@ TEST_F(CompiledHandlers, HandlersWrittenInVke) {
   ASSERT_EQ(StoreMatrix(kA, 1, 3, {1, 2, 3}), kOk);
   ASSERT_EQ(RunOne({kDescribe, {kB, kC}, {kA}}), kOk);
   EXPECT_EQ(h.Scalar(kC), 3);
-  char text[512];
-  int32_t written = 0;
-  HandlerRequest copy;
-  copy.data = text;
-  copy.dataLength = sizeof text;
-  copy.dataWritten = &written;
   ASSERT_EQ(h.SetText(kD, "record"), kOk);
-  ASSERT_EQ(RunOne({-1, {kVarXData, kVarXDataType}, {kD, kB}}, copy), kOk);
-  HandlerRequest paste;
-  paste.data = text;
-  paste.dataLength = written;
-  ASSERT_EQ(RunOne({kLabel, {kD}, {kVarXData}}, paste), kOk);
-  EXPECT_EQ(h.Text(kD), "3 values") << std::string(text, written);
+  const std::string text = Copy(kB, kD);
+  ASSERT_EQ(Paste({kLabel, {kD}, {kVarXData}}, text), kOk);
+  EXPECT_EQ(h.Text(kD), "3 values") << text;
 
   h.ClearOutput();
   EXPECT_EQ(RunOne({kFailing, {kD}, {kA}}), kErrIndexOutOfRange);
   EXPECT_NE(h.Output(2).find("Index out of range for variable 'x'"), std::string::npos)
       << h.Output(2);
   EXPECT_EQ(h.Text(kD), "3 values");
+}
+
+// A handler of an instance whose handlers start as entry frames runs
+// sandboxed: a native outside a switchable library and a global
+// declaration fail with 403 and 404, which its own try does not catch;
+// other errors it catches as usual.
+TEST_F(CompiledHandlers, SandboxedHandlersCannotCatchSecurityErrors) {
+  const std::string source =
+      "function r = native(x)\n  try\n    path();\n    r = 1;\n  catch\n    r = 2;\n  end\n"
+      "endfunction\n"
+      "function r = shared(x)\n  try\n    global g\n    r = 1;\n  catch\n    r = 2;\n  end\n"
+      "endfunction\n"
+      "function r = plain(x)\n  try\n    error('plain');\n  catch\n    r = 3;\n  end\n"
+      "endfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  const int32_t ids[] = {210, 211, 212};
+  const char* names[] = {"native", "shared", "plain"};
+  for (int32_t i = 0; i < 3; i++)
+    ASSERT_EQ(AddNameSlot(h.block()->NameArea(), ids[i], names[i], -1), kOk);
+  for (const bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    Record()->entryOption = 1;
+    ASSERT_EQ(h.SetScalar(kA, 0), kOk);
+    EXPECT_EQ(RunOne({ids[0], {kA}, {Constant(0)}}), kErrSecViolation);
+    EXPECT_EQ(RunOne({ids[1], {kA}, {Constant(0)}}), kErrSecViolationGlobal);
+    EXPECT_EQ(h.Scalar(kA), 0);
+    ASSERT_EQ(RunOne({ids[2], {kA}, {Constant(0)}}), kOk);
+    EXPECT_EQ(h.Scalar(kA), 3);
+    Record()->entryOption = 0;
+    ASSERT_EQ(RunOne({ids[0], {kA}, {Constant(0)}}), kOk);
+    EXPECT_EQ(h.Scalar(kA), 1);
+    ASSERT_EQ(RunOne({ids[1], {kA}, {Constant(0)}}), kOk);
+    EXPECT_EQ(h.Scalar(kA), 1);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The plot natives on a figure: the frame's context and room checks, the
 // commands each native writes, the limits they widen and the argument errors
-// they answer; fplot's step control.
+// they answer; fplot's step control and its samples through the interpreter.
 #include "graphics/plot_natives.hpp"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "app/errors.hpp"
 #include "app/static_table.hpp"
+#include "compiler/compile.hpp"
 #include "engine/values.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
@@ -350,45 +351,57 @@ TEST(FunctionPlot, ArgumentsAreCheckedBeforeSampling) {
   EXPECT_TRUE(d.Cmds().empty());
 }
 
-// The call-back protocol with the interpreter's part played here while
-// calls of function values are not served: each entry leaves the call of
-// fun(x, p1, p2) above its arguments and its state; the function's value
-// comes back above the function value, with nargin -2.
-TEST(FunctionPlot, SamplesThroughTheCallBackProtocol) {
-  Drawing d;
-  EngineContext* ctx = d.ctx();
-  ASSERT_EQ(PushCString(ctx, -1, "f"), kOk);
-  test::PushRow(ctx, "double", {0, 1});
-  ASSERT_EQ(PushCString(ctx, -1, "r"), kOk);
-  for (double v : {7, 42, 43}) test::PushScalar(ctx, "double", v);
-  ErrCode rc = d.Call("fplot", 6);
-  if (rc != kErrNotSupported) GTEST_SKIP() << "calls of function values are served";
-  int calls = 0;
-  for (; rc == kErrNotSupported && calls < 1000; calls++) {
-    ASSERT_EQ(test::EntryCount(ctx), 6 + 1 + 4);
-    ASSERT_EQ(test::TopScalar(ctx, 0), 43);
-    ASSERT_EQ(test::TopScalar(ctx, 1), 42);
-    ASSERT_EQ(test::TopString(ctx, 3), "f");
-    const double x = test::TopScalar(ctx, 2);
-    Drop(ctx, 3);
-    test::PushScalar(ctx, "double", 2 * x + 1);
-    rc = d.Call("fplot", -2);
-  }
-  ASSERT_EQ(rc, kOk);
-  EXPECT_EQ(calls, 101);
-  EXPECT_EQ(test::EntryCount(ctx), 0);
-  const auto c = d.Cmds();
+// fplot through the interpreter: the function is called back once per
+// sample, with the extra parameters after x; a straight line takes the 101
+// points of the first step. A function that fails ends fplot with its error,
+// one that draws meanwhile with 400; nothing of either is kept.
+TEST(FunctionPlot, SamplesThroughTheInterpreter) {
+  FigureHarness h;
+  const std::string source =
+      "function y = affine(x, a, b)\n  global calls\n  calls = calls + 1;\n  y = a * x + b;\n"
+      "endfunction\n"
+      "function y = drawing(x)\n  plot(x, x);\n  y = x;\nendfunction\n"
+      "function y = failing(x)\n  error('bad:x', 'no value at %g', x);\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  ASSERT_EQ(h.Draw(0,
+                   "global calls\ncalls = 0;\nfplot(@affine, [0 1], 'r', 7, 2, 1);\n"
+                   "fprintf(1, '%d calls', calls);"),
+            kOk);
+  EXPECT_EQ(h.TakeOutput(), "101 calls");
+  const auto c = h.Commands(0);
   ASSERT_EQ(c.size(), 1u);
   EXPECT_EQ(c[0].header.id, 7);
   EXPECT_EQ(c[0].header.colour, 0xFF0000u);
   ASSERT_EQ(c[0].data.size(), 203u);
   EXPECT_NEAR(c[0].data[51], 0.5, 1e-12);
   EXPECT_NEAR(c[0].data[102 + 50], 2, 1e-12);
-  EXPECT_EQ(Limits(d), (Doubles{0, 1, 1, 3}));
-}
+  EXPECT_EQ(Limits(h), (Doubles{0, 1, 1, 3}));
 
-TEST(FunctionPlot, SamplesThroughTheInterpreter) {
-  GTEST_SKIP() << "needs the interpreter's calls of function values from natives, not built yet";
+  // What a failing function or one that draws leaves: its own commands,
+  // none of fplot.
+  struct Failing {
+    const char* body;
+    const char* message;
+    Doubles left;  // data of the commands left, one after another
+  };
+  const Failing failing[] = {{"fplot(@failing, [0 1]);", "no value at 0", {}},
+                             {"fplot(@drawing, [0 1]);", "Bad context", {1, 0, 0}}};
+  for (const Failing& c : failing) {
+    FigureHarness f;
+    ASSERT_EQ(DefineSourceFunctions(f.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+              kOk);
+    EXPECT_NE(f.Draw(0, c.body), kOk) << c.body;
+    EXPECT_NE(f.TakeOutput().find(c.message), std::string::npos) << c.body;
+    Doubles left;
+    for (const auto& command : f.Commands(0))
+      left.insert(left.end(), command.data.begin(), command.data.end());
+    EXPECT_EQ(left, c.left) << c.body;
+    ASSERT_EQ(f.Close(), kOk);
+    // The figure draws again afterwards.
+    EXPECT_EQ(f.Draw(0, "fplot(@sin, [0 1]);"), kOk);
+    EXPECT_EQ(f.Commands(0).size(), 1u);
+  }
 }
 
 // Every native but fplot (which would start a call) on combinations of

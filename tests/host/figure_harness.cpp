@@ -2,9 +2,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "app/handler_runner.hpp"
 #include "app/instances.hpp"
+#include "app/name_buffer.hpp"
+#include "compiler/compile.hpp"
+#include "engine/errors.hpp"
 #include "engine/registry.hpp"
+#include "graphics/figure_codes.hpp"
+#include "graphics/kv_elements.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
 
@@ -13,6 +20,13 @@ namespace vke::test {
 namespace {
 
 constexpr int32_t kInstance = 0;
+// Name-buffer ids of the draw handlers' functions: kFirstHandlerId + n.
+constexpr int32_t kFirstHandlerId = 1000;
+// The element list of Draw: the instance start (id, code word 0 and an
+// empty file name), then the draw element, whose descriptor (function id,
+// no inputs, no outputs) lies kDrawDescriptor words after the start.
+constexpr uint32_t kInstanceStartWords = 5;
+constexpr uint32_t kDrawDescriptor = kInstanceStartWords + 2;
 
 ObjectList StoreOf(KVContextBlock* block) {
   return ObjectList(block->DataArea());
@@ -27,6 +41,10 @@ FigureHarness::FigureHarness(int32_t rows, int32_t columns, uint32_t blockBytes)
   SetRect(fig.rect, 0, 640, 0, 480);
   if (SetSubplotLayout(&fig, rows, columns) != kOk) std::abort();
   SetCurrentInstanceContext(&block_->nativeCall, kInstance, 0);
+  table_ = {MakeRecord("@figureharness"),
+            MakeRecord("+write", &Write, 1, 0, 0, 0, reinterpret_cast<uintptr_t>(this)),
+            MakeRecord("")};
+  if (RegisterEngineLibrary(block_, table_.data()) != kOk) std::abort();
 }
 
 FigureHarness::~FigureHarness() {
@@ -70,6 +88,50 @@ ErrCode FigureHarness::Call(const char* name, int32_t nargin, int32_t nargout) {
   const NativeFunctionRecord* r = FindLibraryRecord(c, name, nullptr, 0, &index);
   if (r == nullptr || r->IsHeader() || r->IsHook()) return kErrNotSupported;
   return reinterpret_cast<NativeFn>(r->function)(c, nargin, nargout, RecordUserData(c, r));
+}
+
+ErrCode FigureHarness::Draw(int32_t k, const std::string& body) {
+  const int32_t id = kFirstHandlerId + handlers_;
+  const std::string name = "drawhandler" + std::to_string(handlers_++);
+  const std::string source = "function " + name + "\n" + body + "\nendfunction\n";
+  // 200 tells of other functions whose source is missing, as for command
+  // lines; this one is defined.
+  const ErrCode defined =
+      DefineSourceFunctions(ctx(), source.data(), static_cast<int32_t>(source.size()), 0);
+  if (defined && defined != kErrFunNotFound) return defined;
+  if (ErrCode e = AddNameSlot(block_->NameArea(), id, name.c_str(), -1)) return e;
+  const uint32_t list[] = {kElemInstanceStart,
+                           kInstanceStartWords,
+                           kInstance,
+                           0,
+                           0,
+                           kElemDraw,
+                           5,
+                           static_cast<uint32_t>(id),
+                           0,
+                           0};
+  std::memcpy(block_->ElementArea(), list, sizeof list);
+  block_->elementWords = sizeof list / 4;
+  if (k >= 0 && !BeginSubplot(k)) return kErrPlotOverflow;
+  HandlerRequest request;
+  request.instance = kInstance;
+  request.descriptor = kDrawDescriptor;
+  request.objectId = k;
+  request.kind = kElemDraw;
+  return RunHandler(&block_, request);
+}
+
+std::string FigureHarness::TakeOutput() {
+  std::string out;
+  out.swap(output_);
+  return out;
+}
+
+ErrCode FigureHarness::Write(EngineContext*, int32_t fd, const char* bytes, int32_t n,
+                             uintptr_t self) {
+  if (fd != 1 && fd != 2) return kErrBadFileID;
+  reinterpret_cast<FigureHarness*>(self)->output_.append(bytes, n);
+  return kOk;
 }
 
 std::vector<double> FigureHarness::Payload() const {

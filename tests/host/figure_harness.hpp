@@ -1,7 +1,8 @@
 // A figure for tests: a memory block created without an image, whose first
 // instance shows an r x c grid of subplots in a 640 x 480 figure. Tests open
 // the instance's object and select subplots as the draw cycle does, call the
-// application's natives on it as the interpreter would, and read the object
+// application's natives on it as the interpreter would, or run VKE text as a
+// subplot's draw handler through the handler runner, and read the object
 // payload back as commands or as text.
 #pragma once
 
@@ -55,6 +56,16 @@ class FigureHarness {
   // the stack; 1000 when there is no such native.
   ErrCode Call(const char* name, int32_t nargin, int32_t nargout = 0);
 
+  // Runs VKE text as subplot k's draw handler: the text is the body of a
+  // function of its own, named in the name buffer and called by the handler
+  // runner with subplot k current, after BeginSubplot(k). With k = -1 no
+  // subplot is current and nothing is begun. The element list becomes the
+  // instance start and that draw element. The handler's code.
+  ErrCode Draw(int32_t k, const std::string& body);
+  // Text the engine wrote to descriptors 1 and 2 (errors, displays), in
+  // order; cleared when read.
+  std::string TakeOutput();
+
   // The object's payload: the commands written so far while it is open,
   // else its stored record (empty when there is none).
   std::vector<double> Payload() const;
@@ -64,8 +75,13 @@ class FigureHarness {
   std::string Dump(int32_t k = 0) const;
 
  private:
+  static ErrCode Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t self);
+
   void* memory_;
   KVContextBlock* block_ = nullptr;
+  std::vector<NativeFunctionRecord> table_;
+  std::string output_;
+  int32_t handlers_ = 0;  // draw handlers defined so far
 };
 
 }  // namespace vke::test
