@@ -335,5 +335,26 @@ TEST(RuntimeContext, BlocksAgreeAndLoadEachOthersImages) {
   EXPECT_EQ(FindVariableSlot(runtime->NameArea(), kX, &name, &length), kOk);
 }
 
+// Writes the seed images of the loader's fuzzer into the folder named by
+// VKE_FUZZ_SEEDS; run by hand when the image format changes.
+TEST(ImageFuzzSeeds, DISABLED_Write) {
+  const char* folder = std::getenv("VKE_FUZZ_SEEDS");
+  ASSERT_NE(folder, nullptr);
+  auto write = [&](const char* name, const std::vector<uint8_t>& file) {
+    std::ofstream(std::string(folder) + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), file.size());
+  };
+  Application app;
+  const ImageParts parts = test::SaveParts(app.block(), "Demo");
+  write("application", test::JoinImage(parts));
+  write("extensions", test::JoinImage(WithExtensions(parts, "a;;b")));
+  HandlerTestHost plain({kX});
+  int32_t id = 0;
+  ASSERT_EQ(CreateInstance(plain.block(), &id), kOk);
+  std::vector<uint8_t> file;
+  ASSERT_EQ(SaveImageBytes(plain.block(), "", &file), kOk);
+  write("plain", file);
+}
+
 }  // namespace
 }  // namespace vke
