@@ -65,10 +65,6 @@ static_assert(offsetof(ImageHeader, figureMode) == 44);
 static_assert(offsetof(ImageHeader, styleB) == 56);
 static_assert(offsetof(ImageHeader, imageFlag) == 64);
 
-// Bytes of the fixed parts of the undo header record: the header, and the
-// words behind the set area.
-inline constexpr uint32_t kUndoHeadExtraBytes = 36;
-
 // Mode 0 stores the input's position in *saved; any other mode goes back to
 // it. Always true.
 using ImagePositionFn = bool (*)(int32_t mode, int64_t* saved, uintptr_t argument);

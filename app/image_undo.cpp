@@ -15,6 +15,10 @@ namespace vke {
 
 namespace {
 
+// Bytes of the undo header record besides the set area: the header and two
+// words behind the set area.
+constexpr uint32_t kUndoHeadExtraBytes = 36;
+
 // Unit where the heap record goes for a set area of w words.
 uint32_t HeapRecordUnit(uint32_t w) {
   return static_cast<uint32_t>((4ull * w + kUndoHeaderBytes) / 8);

@@ -60,64 +60,56 @@ void ExpectEmptyBlock(BlockHost& h) {
   EXPECT_EQ(h.block()->instanceCount, 2);
 }
 
-TEST(ImageFailures, FilesWithoutASoundFrame) {
-  const std::vector<uint8_t> good = test::JoinImage(SampleParts());
-  struct Case {
-    const char* what;
-    std::function<void(std::vector<uint8_t>&)> change;
-    ErrCode code;
-  };
-  const size_t titleAt = 0, end = good.size() - 4;
-  const Case cases[] = {
-      {"shorter than a trailer", [](auto& f) { f.resize(3); }, kErrEof},
-      {"start behind the trailer", [&](auto& f) { Store<uint32_t>(&f[end], end + 1); }, kErrEof},
-      {"title up to the trailer, no NUL", [&](auto& f) { Store<uint32_t>(&f[titleAt], end - 4); },
-       kErrEof},
-      {"title longer than 4 GB", [&](auto& f) { Store<uint32_t>(&f[titleAt], 0xFFFFFFFF); },
-       kErrEof},
-      {"a record's length beyond the trailer", [&](auto& f) { Store<uint32_t>(&f[6], 0x7FFFFFFF); },
-       kErrEof},
-      {"last record's checksum broken", [&](auto& f) { f[end - 1] ^= 1; }, kErrInit},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<uint8_t> file = good;
-    c.change(file);
-    BlockHost h;
-    EXPECT_EQ(test::LoadBytes(h.slot(), file), c.code);
-    ExpectEmptyBlock(h);
-  }
-}
-
-// Records missing or of another size than the header asks for.
-TEST(ImageFailures, RecordsOfTheWrongSize) {
+// Files without a sound frame, and records missing or of another size than
+// the header asks for.
+TEST(ImageFailures, BrokenFramesAndRecords) {
   const ImageParts good = SampleParts();
-  struct Case {
+  const std::vector<uint8_t> file = test::JoinImage(good);
+  const size_t end = file.size() - 4;
+  auto bytes = [&](const std::function<void(std::vector<uint8_t>&)>& change) {
+    std::vector<uint8_t> f = file;
+    change(f);
+    return f;
+  };
+  auto records = [&](const std::function<void(ImageParts&)>& change) {
+    ImageParts p = good;
+    change(p);
+    return test::JoinImage(p);
+  };
+  using test::kRecElements, test::kRecEngineData, test::kRecUndoHeap;
+  const struct {
     const char* what;
-    std::function<void(ImageParts&)> change;
+    std::vector<uint8_t> file;
     ErrCode code;
-  };
-  const Case cases[] = {
-      {"no records", [](ImageParts& p) { p.records.clear(); }, kErrEof},
-      {"no extension length", [](ImageParts& p) { p.records.resize(1); }, kErrEof},
-      {"header a byte short", [](ImageParts& p) { p.records[0].pop_back(); }, kErrEof},
-      {"header a byte long", [](ImageParts& p) { p.records[0].push_back(0); }, kErrEof},
-      {"engine header missing", [](ImageParts& p) { p.records.resize(2); }, kErrEof},
-      {"engine part short", [](ImageParts& p) { p.records[test::kRecEngineData].resize(8); },
+  } cases[] = {
+      {"shorter than a trailer", bytes([](auto& f) { f.resize(3); }), kErrEof},
+      {"start behind the trailer", bytes([&](auto& f) { Store<uint32_t>(&f[end], end + 1); }),
+       kErrEof},
+      {"title up to the trailer, no NUL", bytes([&](auto& f) { Store<uint32_t>(&f[0], end - 4); }),
+       kErrEof},
+      {"title longer than 4 GB", bytes([](auto& f) { Store<uint32_t>(&f[0], 0xFFFFFFFF); }),
+       kErrEof},
+      {"a record's length beyond the trailer",
+       bytes([](auto& f) { Store<uint32_t>(&f[6], 0x7FFFFFFF); }), kErrEof},
+      {"last record's checksum broken", bytes([&](auto& f) { f[end - 1] ^= 1; }), kErrInit},
+      {"no records", records([](ImageParts& p) { p.records.clear(); }), kErrEof},
+      {"no extension length", records([](ImageParts& p) { p.records.resize(1); }), kErrEof},
+      {"header a byte short", records([](ImageParts& p) { p.records[0].pop_back(); }), kErrEof},
+      {"header a byte long", records([](ImageParts& p) { p.records[0].push_back(0); }), kErrEof},
+      {"engine header missing", records([](ImageParts& p) { p.records.resize(2); }), kErrEof},
+      {"engine part short", records([](ImageParts& p) { p.records[kRecEngineData].resize(8); }),
        kErrInit},
-      {"element list a word long",
-       [](ImageParts& p) {
-         p.records[test::kRecElements].resize(p.records[test::kRecElements].size() + 4);
-       },
+      {"element list a word long", records([](ImageParts& p) {
+         p.records[kRecElements].resize(p.records[kRecElements].size() + 4);
+       }),
        kErrInit},
-      {"undo heap missing", [](ImageParts& p) { p.records.resize(test::kRecUndoHeap); }, kErrInit},
+      {"undo heap missing", records([](ImageParts& p) { p.records.resize(kRecUndoHeap); }),
+       kErrInit},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ImageParts parts = good;
-    c.change(parts);
     BlockHost h;
-    EXPECT_EQ(test::LoadParts(h.slot(), parts), c.code);
+    EXPECT_EQ(test::LoadBytes(h.slot(), c.file), c.code);
     ExpectEmptyBlock(h);
   }
 }
