@@ -24,14 +24,21 @@ uint32_t HeapRecordUnit(uint32_t w) {
   return static_cast<uint32_t>((4ull * w + kUndoHeaderBytes) / 8);
 }
 
-// Every value holds a whole stack entry: three descriptor doubles and the
-// data units its size double gives.
+// A whole number from 0 to limit.
+bool IsCount(double x, double limit) {
+  return x >= 0 && x <= limit && x == static_cast<double>(static_cast<uint64_t>(x));
+}
+
+// Every value holds a whole stack entry: its descriptor's flags word and
+// size as whole numbers (the third word may be any number), then the data
+// units the size gives.
 bool ValuesAreWhole(undo::Buffer b) {
   bool whole = true;
   undo::ForEachBlock(b, [&](uint32_t u, int32_t refCount, uint32_t units) {
     if (refCount <= 0) return;
-    const double size = units >= 3 ? Load<double>(b.Unit(u) + 16) : -1;
-    whole = whole && size >= 0 && size <= units - 3;
+    const uint8_t* entry = b.Unit(u) + 8;
+    whole = whole && units >= 3 && IsCount(Load<double>(entry), UINT32_MAX) &&
+            IsCount(Load<double>(entry + 8), units - 3);
   });
   return whole;
 }

@@ -231,6 +231,8 @@ TEST(ImageFailures, ContentsNoImageHolds) {
        [](ImageParts& p) { p.SetWord(kRecUndoHead, 0, 0xFFFFFFF0); }},
       {"undo value larger than its block",
        [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 16, 1e6); }},
+      {"undo value with flags beyond 32 bits",
+       [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 8, 3.7e19); }},
       {"undo reference to no block",
        [](ImageParts& p) {
          // Behind the header, the set's head and its eight variable pairs.
