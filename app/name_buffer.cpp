@@ -72,6 +72,10 @@ ErrCode CheckNameBuffer(void* buffer, uint32_t size) {
   return kOk;
 }
 
+uint32_t NameBufferUsedBytes(const void* buffer) {
+  return kHeaderBytes + kSlotBytes * Count(static_cast<const uint8_t*>(buffer));
+}
+
 ErrCode AddNameSlot(void* buffer, int32_t id, const char* name, int32_t length) {
   auto* b = static_cast<uint8_t*>(buffer);
   const uint32_t count = Count(b);

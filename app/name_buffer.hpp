@@ -26,6 +26,8 @@ const char* StandardVariableName(int32_t code);
 ErrCode InitNameBuffer(void* area, uint32_t size);
 // Sets the capacity for size bytes; 10002 when the slots in use do not fit.
 ErrCode CheckNameBuffer(void* buffer, uint32_t size);
+// The bytes of the header and the slots in use.
+uint32_t NameBufferUsedBytes(const void* buffer);
 // Appends a slot (length <= 0: name is NUL-terminated). 10003 when full;
 // 10011 for an id outside -2^30..2^30-1, an id present, or a name equal to a
 // present one in its first 28 characters.

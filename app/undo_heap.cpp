@@ -13,21 +13,6 @@ namespace undo {
 
 namespace {
 
-// Where the set area ends and the heap lies in a buffer of a given size.
-struct Layout {
-  uint32_t setAreaWords;
-  uint32_t heapUnits;
-  uint32_t heapStart;
-};
-
-Layout LayoutFor(uint32_t size) {
-  Layout l;
-  l.setAreaWords = (size - 36) / 32;
-  l.heapUnits = (size - 4 * l.setAreaWords - 36) / 8;
-  l.heapStart = size / 8 - l.heapUnits;
-  return l;
-}
-
 void WriteLayout(Buffer b, uint32_t size, const Layout& l) {
   b.SetHeader(kSize, size);
   b.SetHeader(kSetAreaWords, l.setAreaWords);
@@ -49,20 +34,6 @@ uint32_t ForEachSet(Buffer b, F f) {
     pos += length;
   }
   return pos;
-}
-
-// Calls f(unit, refCount, units) for every heap block; false when the blocks
-// do not tile the heap.
-template <typename F>
-bool ForEachBlock(Buffer b, F f) {
-  const uint64_t heap = b.HeapUnits();
-  for (uint64_t u = 0; u < heap;) {
-    const uint64_t units = b.Units(static_cast<uint32_t>(u));
-    if (u + 1 + units > heap) return false;
-    f(static_cast<uint32_t>(u), b.RefCount(static_cast<uint32_t>(u)), static_cast<uint32_t>(units));
-    u += 1 + units;
-  }
-  return true;
 }
 
 // Calls f(word) for the word of every reference of every version of every

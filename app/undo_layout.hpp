@@ -19,6 +19,21 @@ enum : uint32_t {
   kCompacted = 24,
 };
 
+// Where the set area ends and the heap lies in a buffer of a given size.
+struct Layout {
+  uint32_t setAreaWords;
+  uint32_t heapUnits;
+  uint32_t heapStart;
+};
+
+inline Layout LayoutFor(uint32_t size) {
+  Layout l;
+  l.setAreaWords = (size - 36) / 32;
+  l.heapUnits = (size - 4 * l.setAreaWords - 36) / 8;
+  l.heapStart = size / 8 - l.heapUnits;
+  return l;
+}
+
 // Words of a set before its variable pairs.
 inline constexpr uint32_t kSetHeadWords = 5;
 
@@ -107,5 +122,19 @@ class Set {
   Buffer b_;
   uint32_t pos_;
 };
+
+// Calls f(unit, refCount, units) for every heap block; false when the blocks
+// do not tile the heap.
+template <typename F>
+bool ForEachBlock(Buffer b, F f) {
+  const uint64_t heap = b.HeapUnits();
+  for (uint64_t u = 0; u < heap;) {
+    const uint64_t units = b.Units(static_cast<uint32_t>(u));
+    if (u + 1 + units > heap) return false;
+    f(static_cast<uint32_t>(u), b.RefCount(static_cast<uint32_t>(u)), static_cast<uint32_t>(units));
+    u += 1 + units;
+  }
+  return true;
+}
 
 }  // namespace vke::undo

@@ -60,6 +60,11 @@ static_assert(offsetof(EngineImageHeader, displayOn) == 236);
 // inconsistent heap (the engine is then left empty and must be reset).
 ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument);
 
+// Leaves an empty engine (no values, one free heap block, no functions, no
+// names) that ResetEngine makes whole again: what remains after a load that
+// failed part way.
+void ClearEngineState(EngineContext* ctx);
+
 // Writes the engine's state so that LoadEngineImage restores it: the header,
 // then descriptor words, data units, heap units (up to the end of the last
 // block in use), function table, code and names, one writer call each.

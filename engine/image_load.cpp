@@ -97,20 +97,22 @@ bool HeapIsSound(EngineContext* ctx, uint32_t units) {
   return listed && fits;
 }
 
-// After a failed read the parts hold a mix of old and new bytes: leave an
-// empty engine (no values, one free heap block, no functions, no names) that
-// ResetEngine makes whole again.
+// After a failed read the parts hold a mix of old and new bytes.
 ErrCode AbandonLoad(EngineContext* ctx) {
+  ClearEngineState(ctx);
+  return kErrInit;
+}
+
+}  // namespace
+
+void ClearEngineState(EngineContext* ctx) {
   ResetFunctionTable(ctx);
   ctx->nameStart = 0;
   ResetEngineState(ctx);
   if (ctx->heapSize) Store<uint32_t>(ctx->HeapBytes(), ctx->heapSize - 1);
   ctx->cpKind = kCodeNone;
   ctx->cpOffset = 0;
-  return kErrInit;
 }
-
-}  // namespace
 
 ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument) {
   if (ctx->currentThread != 0) return kErrBadContext;

@@ -26,10 +26,12 @@ using SimpleHookFn = ErrCode (*)(EngineContext* ctx, uintptr_t argument, uintptr
 // One record of a native table. The 32-bit layout was 48 bytes; pointers and
 // the option word are 8 bytes here, which makes 56.
 struct NativeFunctionRecord {
-  const void* function;  // the handler; for "+errmsgtable" an ErrorTableRecord array
-  uintptr_t option;      // passed to the function; 0 = the context's default user data
-  int32_t kind;          // -127..127; nonzero ties the function to the library's value type
-  char name[32];         // "@lib", "!lib", "+hook" or the function name; empty ends a table
+  // The handler; for "+errmsgtable" an ErrorTableRecord array. Not const, so
+  // that it converts back to a function pointer on every compiler.
+  void* function;
+  uintptr_t option;  // passed to the function; 0 = the context's default user data
+  int32_t kind;      // -127..127; nonzero ties the function to the library's value type
+  char name[32];     // "@lib", "!lib", "+hook" or the function name; empty ends a table
   uint8_t minIn, maxIn, minOut, maxOut;
 
   bool IsEnd() const { return name[0] == 0; }

@@ -32,7 +32,7 @@ uint32_t ReservedListOffset(uint32_t registry, uint32_t count) {
 NativeFunctionRecord MakeRecord(const char* name, const void* function, int minIn, int maxIn,
                                 int minOut, int maxOut, uintptr_t option, int32_t kind) {
   NativeFunctionRecord r{};
-  r.function = function;
+  r.function = const_cast<void*>(function);
   r.option = option;
   r.kind = kind;
   CopyCStringBounded(r.name, sizeof r.name - 1, name, -1);

@@ -1,0 +1,141 @@
+// Image files: finding the image at the end of a file through its trailer,
+// reading its title and handing its records to the loader, and writing an
+// image behind a copy of the runtime or alone. Files held in memory go
+// through the same code as streams over their bytes.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "app/image.hpp"
+#include "engine/errors.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr uint32_t kTrailerBytes = 4;
+// The title's length word and its NUL.
+constexpr uint64_t kTitleFrameBytes = 5;
+constexpr size_t kCopyChunk = 1 << 16;
+
+struct FileCloser {
+  void operator()(FILE* f) const { fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+bool ReadWordAt(FILE* f, uint64_t offset, uint32_t* value) {
+  uint8_t word[4];
+  if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) || fread(word, 1, 4, f) != 4) return false;
+  *value = Load<uint32_t>(word);
+  return true;
+}
+
+ErrCode LoadFromStream(KVContextBlock** slot, FILE* f, const char* executable, std::string* title) {
+  if (fseeko(f, 0, SEEK_END)) return kErrEof;
+  const off_t size = ftello(f);
+  if (size < static_cast<off_t>(kTrailerBytes)) return kErrEof;
+  const uint64_t end = static_cast<uint64_t>(size) - kTrailerBytes;
+  uint32_t start, length;
+  if (!ReadWordAt(f, end, &start) || start > end || end - start < kTitleFrameBytes ||
+      !ReadWordAt(f, start, &length) || length > end - start - kTitleFrameBytes)
+    return kErrEof;
+  std::string text(length + uint64_t{1}, '\0');
+  if (fread(text.data(), 1, text.size(), f) != text.size()) return kErrEof;
+  text.pop_back();
+  if (title) *title = std::move(text);
+
+  const uint64_t records = start + kTitleFrameBytes + length;
+  ImageStream stream{f, end};
+  const ImageInput input{&ReadCompressedRecord, &TellOrSeekImage,
+                         reinterpret_cast<uintptr_t>(&stream), end - records};
+  return LoadImageSections(slot, input, &AddRuntimeExtensionFolder,
+                           reinterpret_cast<uintptr_t>(executable));
+}
+
+// The title, the records and the trailer, from the stream's position start.
+ErrCode WriteToStream(KVContextBlock* block, std::string_view title, FILE* f, uint64_t start) {
+  ImageStream stream{f, 0};
+  uint8_t word[4];
+  Store<uint32_t>(word, static_cast<uint32_t>(title.size()));
+  if (fwrite(word, 1, 4, f) != 4 || fwrite(title.data(), 1, title.size(), f) != title.size() ||
+      fputc(0, f) == EOF)
+    return kErrIoErr;
+  if (ErrCode e =
+          SaveImageSections(block, &WriteCompressedRecord, reinterpret_cast<uintptr_t>(&stream)))
+    return e;
+  Store<uint32_t>(word, static_cast<uint32_t>(start));
+  return fwrite(word, 1, 4, f) == 4 ? kOk : kErrIoErr;
+}
+
+// Copies the whole runtime file to the output and gives the output its
+// permissions.
+ErrCode CopyRuntime(FILE* from, FILE* to, uint64_t* size) {
+  std::vector<char> chunk(kCopyChunk);
+  *size = 0;
+  for (size_t n; (n = fread(chunk.data(), 1, chunk.size(), from)) > 0; *size += n)
+    if (fwrite(chunk.data(), 1, n, to) != n) return kErrIoErr;
+  if (ferror(from)) return kErrIoErr;
+  struct stat st;
+  if (fstat(fileno(from), &st) == 0) fchmod(fileno(to), st.st_mode & 07777);
+  return kOk;
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < path.size()) {
+      path.resize(static_cast<size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* title) {
+  File f(fopen(path, "rb"));
+  if (!f) return kErrFileNotFound;
+  return LoadFromStream(slot, f.get(), path, title);
+}
+
+ErrCode LoadImageBytes(KVContextBlock** slot, const void* bytes, size_t size,
+                       const char* executable, std::string* title) {
+  if (size < kTrailerBytes) return kErrEof;
+  File f(fmemopen(const_cast<void*>(bytes), size, "rb"));
+  if (!f) return kErrFileNotFound;
+  return LoadFromStream(slot, f.get(), executable, title);
+}
+
+ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char* runtime,
+                       const char* path) {
+  File from(runtime ? fopen(runtime, "rb") : nullptr);
+  if (runtime && !from) return kErrFileNotFound;
+  File out(fopen(path, "wb"));
+  if (!out) return kErrFileNotFound;
+  uint64_t start = 0;
+  if (from) {
+    if (ErrCode e = CopyRuntime(from.get(), out.get(), &start)) return e;
+    // The trailer holds the image's start in 32 bits.
+    if (start > UINT32_MAX) return kErrIoErr;
+  }
+  if (ErrCode e = WriteToStream(block, title, out.get(), start)) return e;
+  return fclose(out.release()) == 0 ? kOk : kErrIoErr;
+}
+
+ErrCode SaveImageBytes(KVContextBlock* block, std::string_view title, std::vector<uint8_t>* out) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* f = open_memstream(&buffer, &size);
+  if (!f) return kErrIoErr;
+  ErrCode e = WriteToStream(block, title, f, 0);
+  if (fclose(f) && !e) e = kErrIoErr;
+  if (!e) out->assign(buffer, buffer + size);
+  free(buffer);
+  return e;
+}
+
+}  // namespace vke

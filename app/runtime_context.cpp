@@ -1,0 +1,26 @@
+// Setting up the runtime's block and engine, shared by the runtime and the
+// packing tool.
+#include "app/runtime_context.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr uint32_t kHostWord = 0;
+constexpr uint32_t kNewlineCrLf = 2;
+constexpr char kTextEncodingUtf8 = 'u';
+// The runtime's handle of its program instance; there is none here.
+constexpr const char* kInstanceHandleName = "winInstanceHandle";
+
+}  // namespace
+
+ErrCode CreateRuntimeContext(KVContextBlock** slot, void* memory, uint32_t size) {
+  if (ErrCode e = InitKVContextBlock(slot, memory, size, kHostWord, kNewlineCrLf)) return e;
+  KVContextBlock* block = *slot;
+  SetEngineTextEncoding(block, kTextEncodingUtf8);
+  ErrCode e = AddEngineReservedName(block, kInstanceHandleName, 0);
+  if (e) *slot = nullptr;
+  return e;
+}
+
+}  // namespace vke
