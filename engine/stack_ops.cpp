@@ -1,5 +1,6 @@
 // Stack shuffles, scratch space, raw copies of entries and transposition.
 #include <algorithm>
+#include <cmath>
 
 #include "engine/errors.hpp"
 #include "engine/value_build.hpp"
@@ -101,7 +102,13 @@ ErrCode CopyEntryToBytes(EngineContext* ctx, int32_t depth, void* buffer) {
 ErrCode PushEntryFromBytes(EngineContext* ctx, const void* buffer) {
   auto* in = static_cast<const uint8_t*>(buffer);
   double f = Load<double>(in), s = Load<double>(in + 8), w = Load<double>(in + 16);
-  if (!(s >= 0 && s <= 4294967295.0)) return kErrDataOverflow;
+  // The descriptor words were written as doubles: anything but whole numbers
+  // in their ranges is not such a copy.
+  auto whole = [](double x, double lo, double hi) {
+    return x >= lo && x <= hi && x == std::floor(x);
+  };
+  if (!whole(f, 0, 4294967295.0) || !whole(w, -2147483648.0, 2147483647.0)) return kErrBadArg;
+  if (!whole(s, 0, 4294967295.0)) return kErrDataOverflow;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, static_cast<uint32_t>(f), static_cast<uint32_t>(s), TruncToInt32(w),
                         true, &data);

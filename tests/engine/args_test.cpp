@@ -382,6 +382,20 @@ TEST(StackShuffles, RawCopiesRoundTrip) {
   EXPECT_EQ(buf[0], 1);  // the flags as a double
   Drop(ctx);
   ASSERT_EQ(PushEntryFromBytes(ctx, buf.data()), kOk);
+  // Bytes that are no such copy are refused and leave the stacks alone.
+  std::vector<double> bad = buf;
+  uint32_t top = ctx->descTop;
+  for (double f : {1e10, -1.0, 0.5, std::nan("")}) {
+    bad[0] = f;
+    EXPECT_EQ(PushEntryFromBytes(ctx, bad.data()), kErrBadArg);
+  }
+  bad = buf;
+  bad[2] = 3e9;
+  EXPECT_EQ(PushEntryFromBytes(ctx, bad.data()), kErrBadArg);
+  bad = buf;
+  bad[1] = 1e12;
+  EXPECT_EQ(PushEntryFromBytes(ctx, bad.data()), kErrDataOverflow);
+  EXPECT_EQ(ctx->descTop, top);
   double re, im;
   ASSERT_EQ(PopComplexScalar(ctx, &re, &im), kOk);
   EXPECT_EQ(im, -2);
