@@ -65,54 +65,26 @@ class PayloadReader {
 bool PayloadFits(const void* words, uint32_t kind, uint64_t first, uint64_t count) {
   PayloadReader r(words, first, count);
   uint32_t n, m;
-  switch (kind) {
-    case kElemInstanceStart:
+  switch (ElementPayloadLayout(kind)) {
+    case PayloadLayout::kInstanceStart:
       return r.Words(2) && r.NameToEnd();
-    case kElemTitle:
-    case kElemVersion:
-    case kElemHelp:
-    case kElemLanguageSection:
-    case kElemMenuStructure:
-    case kElemMenuStart:
-    case kElemFigure:
-    case kElemStartupScript:
-    case kElemInstanceCode:
+    case PayloadLayout::kText:
       return r.Text();
-    case kElemUiOptions:
-    case kElemLanguageBlock:
+    case PayloadLayout::kWord:
       return r.Words(1);
-    case kElemInit:
-    case kElemTerminate:
-    case kElemStartOutputs:
-    case kElemMake:
-    case kElemMouseOut:
-    case kElemDraw:
-    case kElemDrawAndMouse:
-    case kElemResize:
-    case kElemIdle:
+    case PayloadLayout::kDescriptor:
       return r.Descriptor();
-    case kElemMouseDown:
-    case kElemMouseDrag:
-    case kElemKind28:
-    case kElemMouseUp:
-    case kElemMouseDoubleClick:
-    case kElemMouseOver:
-    case kElemMouseScroll:
-    case kElemDragIn:
-    case kElemDragOut:
+    case PayloadLayout::kTargetDescriptor:
       return r.Words(1) && r.Descriptor();
-    case kElemPaste:
+    case PayloadLayout::kPaste:
       return r.Words(2) && r.Text() && r.Descriptor();
-    case kElemCopy:
-    case kElemFunction:
-    case kElemMenuItem:
-    case kElemKey:
+    case PayloadLayout::kTextDescriptor:
       return r.Text() && r.Descriptor();
-    case kElemPostEvent:
+    case PayloadLayout::kPostEvent:
       return r.Take(&n) && r.Words(n) && r.Descriptor();
-    case kElemEmbeddedFile:
+    case PayloadLayout::kEmbeddedFile:
       return r.Take(&n) && r.Bytes(uint64_t{n} + 1) && r.Take(&m) && r.Bytes(m);
-    case kElemEmbeddedLibrary: {
+    case PayloadLayout::kEmbeddedLibrary: {
       // Six header words with kind and length: a byte count, a text length
       // (negative: none), a line number and one more word.
       uint32_t bytes, textLength;
@@ -120,9 +92,11 @@ bool PayloadFits(const void* words, uint32_t kind, uint64_t first, uint64_t coun
       const int32_t text = static_cast<int32_t>(textLength);
       return r.Bytes(uint64_t{bytes} + (text > 0 ? text : 0));
     }
-    default:
+    case PayloadLayout::kNone:
+    case PayloadLayout::kOther:
       return true;
   }
+  return true;
 }
 
 // The view of the whole list, for walks over every instance.
@@ -161,6 +135,66 @@ bool ForEachInstanceStart(const ElementListView& list, F f) {
 }
 
 }  // namespace
+
+PayloadLayout ElementPayloadLayout(uint32_t kind) {
+  switch (kind) {
+    case kElemInstanceStart:
+      return PayloadLayout::kInstanceStart;
+    case kElemTitle:
+    case kElemVersion:
+    case kElemHelp:
+    case kElemLanguageSection:
+    case kElemMenuStructure:
+    case kElemMenuStart:
+    case kElemFigure:
+    case kElemStartupScript:
+    case kElemInstanceCode:
+      return PayloadLayout::kText;
+    case kElemUiOptions:
+    case kElemLanguageBlock:
+      return PayloadLayout::kWord;
+    case kElemInit:
+    case kElemTerminate:
+    case kElemStartOutputs:
+    case kElemMake:
+    case kElemMouseOut:
+    case kElemDraw:
+    case kElemDrawAndMouse:
+    case kElemResize:
+    case kElemIdle:
+      return PayloadLayout::kDescriptor;
+    case kElemMouseDown:
+    case kElemMouseDrag:
+    case kElemKind28:
+    case kElemMouseUp:
+    case kElemMouseDoubleClick:
+    case kElemMouseOver:
+    case kElemMouseScroll:
+    case kElemDragIn:
+    case kElemDragOut:
+      return PayloadLayout::kTargetDescriptor;
+    case kElemPaste:
+      return PayloadLayout::kPaste;
+    case kElemCopy:
+    case kElemFunction:
+    case kElemMenuItem:
+    case kElemKey:
+      return PayloadLayout::kTextDescriptor;
+    case kElemPostEvent:
+      return PayloadLayout::kPostEvent;
+    case kElemEmbeddedFile:
+      return PayloadLayout::kEmbeddedFile;
+    case kElemEmbeddedLibrary:
+      return PayloadLayout::kEmbeddedLibrary;
+    case kElemLanguageEnd:
+    case kElemMenuLookupEnd:
+    case kElemMenuEnd:
+    case kElemMenuSeparator:
+      return PayloadLayout::kNone;
+    default:
+      return PayloadLayout::kOther;
+  }
+}
 
 ErrCode CheckElementList(const void* words, uint32_t wordCount) {
   for (uint64_t pos = 0; pos < wordCount;) {

@@ -23,6 +23,24 @@ struct HandlerDescriptor {
   uint32_t codes;  // word position of the first output code
 };
 
+// The payload layouts of the element kinds, in words after the kind and
+// length; texts are {n; n bytes; NUL; padding}.
+enum class PayloadLayout : uint8_t {
+  kNone,              // no payload
+  kInstanceStart,     // instance id; code word; NUL-terminated file name
+  kText,              // text
+  kWord,              // one word
+  kDescriptor,        // descriptor
+  kTargetDescriptor,  // target id; descriptor
+  kTextDescriptor,    // text; descriptor
+  kPaste,             // linked instance id; link id; text; descriptor
+  kPostEvent,         // n; n variable ids; descriptor
+  kEmbeddedFile,      // name length n; name, NUL and padding; data length m; m bytes
+  kEmbeddedLibrary,   // byte count b; text length t; first line; a word; b bytes; t bytes
+  kOther,             // not known here: walked over by its length
+};
+PayloadLayout ElementPayloadLayout(uint32_t kind);
+
 // True when the words of an element list are sound to walk: it starts with an
 // instance start, every element fits the words in use, and every payload
 // whose layout is known fits its element (texts end with a NUL, descriptors

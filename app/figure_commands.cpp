@@ -90,18 +90,10 @@ ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key) {
   if (r->figure.editField >= 0) return HandleTextFieldKey(slot, id, key);
   const int32_t at = FindKeyElement(*slot, id, key);
   if (at < 0) return FigureKeyCommand(slot, id, key);
-  if (ErrCode e = PushUndoVersion((*slot)->UndoArea(), id)) return e;
   HandlerRequest request;
   request.kind = kElemKey;
   request.key = key;
-  const ErrCode rc = RunElementHandler(slot, id, at, request);
-  if (rc != kOk) {
-    DropNewestUndoVersion((*slot)->UndoArea(), id);
-    return rc == kStatusNoPrint ? kOk : rc;
-  }
-  RunDrawHandlers(slot, id);
-  RunKind39Handlers(slot, id);
-  return kStatusRepaint;
+  return RunActionAt(slot, id, at, request);
 }
 
 ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key) {

@@ -184,15 +184,18 @@ ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
     if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
     e = FindInstanceStart(*slot, r.instance, &start);
   }
-  KVContextBlock* block = *slot;
-  block->nativeCall.instanceId = 0;
-  block->nativeCall.flag = 0;
-  block->capture.currentObject = -1;
-  block->handlerKind = 0;
+  ClearRunningHandler(*slot);
   return e;
 }
 
 }  // namespace
+
+void ClearRunningHandler(KVContextBlock* block) {
+  block->nativeCall.instanceId = 0;
+  block->nativeCall.flag = 0;
+  block->capture.currentObject = -1;
+  block->handlerKind = 0;
+}
 
 void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before) {
   if (code == kStatusDebug) {

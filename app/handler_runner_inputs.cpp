@@ -45,14 +45,17 @@ ErrCode PushFigureSize(KVContextBlock* block, int32_t id, bool height) {
   return PushRealScalar(ctx, height ? std::fabs(rect[2] - rect[3]) * sy : (rect[1] - rect[0]) * sx);
 }
 
-// Compiles the text as an expression list in the current scope and runs it;
-// it must give exactly one value.
+// Compiles the text as an expression list in the current scope and runs it
+// in the engine's sandbox: text from the clipboard may come from anywhere,
+// so it calls none of the natives that reach files, devices or the host. It
+// must give exactly one value.
 ErrCode EvaluateXData(EngineContext* ctx, const char* text, int32_t length) {
   SavedCodePointer before;
   SaveCodePointer(ctx, &before);
   const int32_t entries = GetFrameEntryCount(ctx);
   int32_t count = 1;
   ErrCode e = RunTextInFunctionScope(ctx, text, length, &count);
+  if (!e) MarkFrameAsEntry(ctx);
   if (!e) e = ExecuteBytecode(ctx, 0);
   if (!e && GetFrameEntryCount(ctx) - entries != 1) e = kErrTooManyArgin;
   if (e && e != kStatusDebug) AbandonRun(ctx, e, before);

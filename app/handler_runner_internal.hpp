@@ -18,6 +18,10 @@ inline constexpr int32_t kXDataLineLength = sizeof kXDataLine - 1;
 // into the abandoned code.
 void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before);
 
+// Names no running handler any more: instance 0, no object, no kind; the
+// flags word of the native-call context is kept.
+void ClearRunningHandler(KVContextBlock* block);
+
 // Pushes the value of one input code for the request's instance, event and
 // buffers. 10044 and 10010 come from the undo buffer; stack codes from the
 // push.

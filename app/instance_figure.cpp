@@ -9,6 +9,7 @@
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
 #include "app/undo_buffer.hpp"
+#include "compiler/compile_calls.hpp"
 #include "engine/calls.hpp"
 #include "engine/values.hpp"
 
@@ -35,10 +36,12 @@ ErrCode InstanceFigureHost::ResolveHandler(int32_t descriptor) {
   const char* name;
   int32_t length;
   if (ErrCode e = FindVariableSlot(block()->NameArea(), d.function, &name, &length)) return e;
+  // Looked up from the instance's code, as its handlers are called.
   int32_t maxIn, maxOut;
   uint8_t varargin, varargout;
-  return ResolveFunctionName(block()->Engine(), name, length, nullptr, 0, &maxIn, &maxOut,
-                             &varargin, &varargout);
+  return ResolveFunctionInScope(block()->Engine(), name, length,
+                                static_cast<int32_t>(GetInstanceHeaderWord(block(), id_)), &maxIn,
+                                &maxOut, &varargin, &varargout);
 }
 
 ErrCode InstanceFigureHost::PushUndoVersion() {

@@ -4,18 +4,6 @@
 
 namespace vke {
 
-ErrCode ResetInstanceData(KVContextBlock**, int32_t) {
-  return kErrNotSupported;
-}
-
-ErrCode RunInitHandler(KVContextBlock**, int32_t) {
-  return kErrNotSupported;
-}
-
-ErrCode RunKind39Handlers(KVContextBlock**, int32_t) {
-  return kErrNotSupported;
-}
-
 ErrCode HandleTextFieldKey(KVContextBlock**, int32_t, uint32_t) {
   return kErrNotSupported;
 }

@@ -1,0 +1,26 @@
+// The library of a KV file: the functions of the application's source text,
+// defined and compiled in the engine as the library "_KV_<base>" of the KV
+// file "<base>.kv". The instance-start element's code word is the library's
+// entry in the function table, so the handlers of the instance are called
+// by name from that library and the libraries it uses.
+#pragma once
+
+#include <string_view>
+
+#include "app/block.hpp"
+
+namespace vke {
+
+inline constexpr char kKVLibraryPrefix[] = "_KV_";
+
+// "_KV_" and the file name up to its first "."; false when that is no
+// library name (letters, digits and "_", at most 32 characters).
+bool KVLibraryName(std::string_view fileName, char* out, int32_t capacity);
+
+// Defines the library (when it is new) and compiles every function of the
+// text into it, after the text's "use" statements; the library's entry. The
+// engine's codes, with the error's line recorded.
+ErrCode DefineKVLibrary(EngineContext* ctx, std::string_view fileName, const char* text,
+                        int32_t length, int32_t* entry);
+
+}  // namespace vke

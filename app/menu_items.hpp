@@ -1,0 +1,67 @@
+// The application's menu items (element kind 19) with their states, and the
+// menu lookup the host builds its menus with. The states of menu items,
+// paste items (14) and copy items (15) come from the instance's function
+// "_menuFlags", run with the instance's variables, the type of the data on
+// the clipboard and the selected subplot's _param, and are cached in the
+// instance record for one undo version until a handler changes a variable.
+#pragma once
+
+#include <string_view>
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// One stop of the menu lookup.
+struct MenuEntry {
+  uint32_t kind;          // element kind
+  std::string_view text;  // its text (menu title, item text), empty without
+  uint32_t word;          // its first payload word, 0 without payload
+};
+
+// Steps from the element at word position *position (-1: the instance start)
+// to the next active element of the family the letter names: 'm' menu items
+// (19), 'f' figures (24), 'i' and 'I' paste items (14), any other copy items
+// (15). Elements after the end of a language block (13) are active again.
+// With menus, it also stops at the start (22) of every menu that holds an
+// element of the family, skipping the others whole, and at menu ends (23);
+// with structure, also at menu structure texts (20). A kind 18, the next
+// instance start or the end of the list gives 10040; 10041.
+ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t* position,
+                        MenuEntry* entry, bool menus = false, bool structure = false);
+
+// Whether the handler of the item at the position reads or writes _param.
+bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position);
+
+// Runs "_menuFlags" of the instance's code with its inputs: the current
+// value of every variable above 105 in the order of the instance's undo set,
+// the _xdatatype of the data (an empty string without), and the selected
+// subplot's _param. Its three outputs are left on the stack, the first on
+// top. 121 when the instance's code has no such function; 402 while a
+// handler runs.
+ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data, int32_t length);
+
+// Converts the output of "_menuFlags" at the depth to one-byte integers;
+// false when it is no number array.
+bool ConvertMenuFlags(EngineContext* ctx, int32_t depth);
+// Flag `index` of the output at the depth, converted; 0 past its end or for
+// an output that is no number array.
+int32_t MenuFlagAt(EngineContext* ctx, int32_t depth, int32_t index);
+
+// The state of the element at the position: for a menu item (19), paste
+// item (14, a continuation answering for its group) or copy item (15) bit 0
+// enabled and bit 1 checked, from the cache of the given undo version or
+// computed anew; for a language section (11) 3 when it is the current one,
+// else 1. Items past the 64 the cache holds are disabled. 10040, 10041.
+ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, int32_t version,
+                         const char* data, int32_t length, uint8_t* state);
+
+// Runs the menu item's handler in a new undo version with the selected
+// subplot as its object, then the draw handlers and the post-event handlers:
+// 10201. A failure drops the new version and is returned (402 as 0).
+ErrCode RunMenuItemHandler(KVContextBlock** slot, int32_t id, int32_t position);
+
+// The selected subplot of the instance (0 in a 1 x 1 grid), -1 without one.
+int32_t GetSelectedSubplot(KVContextBlock* block, int32_t id);
+
+}  // namespace vke
