@@ -117,6 +117,8 @@ ErrCode DropNewestUndoVersion(void* buffer, int32_t id);
 ErrCode UndoSetStepBack(void* buffer, int32_t id);     // 10058 at version 0
 ErrCode UndoSetStepForward(void* buffer, int32_t id);  // 10059 at the newest
 bool UndoSetCanStepBack(const void* buffer, int32_t id);
+// The index of the current version; -1 for a missing set or one not reset.
+int32_t UndoSetCurrentVersion(const void* buffer, int32_t id);
 bool UndoSetCanStepForward(const void* buffer, int32_t id);
 
 }  // namespace vke

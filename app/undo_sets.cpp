@@ -298,6 +298,12 @@ ErrCode UndoSetStepForward(void* buffer, int32_t id) {
   return kOk;
 }
 
+int32_t UndoSetCurrentVersion(const void* buffer, int32_t id) {
+  Buffer b(buffer);
+  Set s(b, 0);
+  return undo::FindSet(b, id, &s) && s.IsReady() ? static_cast<int32_t>(s.Current()) : -1;
+}
+
 bool UndoSetCanStepBack(const void* buffer, int32_t id) {
   Buffer b(buffer);
   Set s(b, 0);

@@ -5,6 +5,7 @@
 #include "app/instances.hpp"
 #include "app/kv_library.hpp"
 #include "app/name_buffer.hpp"
+#include "app/undo_buffer.hpp"
 #include "app/undo_layout.hpp"
 
 namespace vke::test {
@@ -59,7 +60,7 @@ uint32_t FamilyHost::VersionCount() {
 }
 
 uint32_t FamilyHost::CurrentVersion() {
-  return InstanceSet(block()).Current();
+  return static_cast<uint32_t>(UndoSetCurrentVersion(block()->UndoArea(), 0));
 }
 
 }  // namespace vke::test

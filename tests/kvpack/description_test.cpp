@@ -1,0 +1,162 @@
+// Application descriptions: what each kind of declaration becomes, and the
+// errors, with their codes and lines, of descriptions that are not sound.
+#include "tools/kvpack/description.hpp"
+
+#include <gtest/gtest.h>
+
+#include "app/element_list.hpp"
+#include "app/errors.hpp"
+
+namespace vke::kvpack {
+namespace {
+
+AppDescription Parse(const std::string& text) {
+  AppDescription app;
+  DescriptionError error;
+  EXPECT_TRUE(ParseDescription(text, "app.kv", &app, &error))
+      << ErrorText(error) << " line " << error.line;
+  return app;
+}
+
+std::string Inputs(const DescriptorSpec& d) {
+  std::string s;
+  for (const Argument& a : d.inputs) s += (a.name.empty() ? std::to_string(a.value) : a.name) + " ";
+  return s;
+}
+std::string Outputs(const DescriptorSpec& d) {
+  std::string s;
+  for (const std::string& o : d.outputs) s += o + " ";
+  return s;
+}
+
+TEST(Description, DeclarationsAndTheirArguments) {
+  const AppDescription app = Parse(R"(# comment line
+instance "demo.kv"
+source "demo.vke"   # a comment after a declaration
+var x, y
+var z
+title "Say \"hi\"\\"
+help <<END
+= Help =
+  indented line
+  END
+uioptions 0x21
+init (x, y) = setup()
+figure "Point"
+  draw show(x, y, -3, 7)
+  mousedown target 2 (x, y) = (_x, _y)
+  mousedrag x = move
+  mouseup finish()
+after x y: z = sum2(x, y)
+after touch()
+menu "Edit"
+  item "Reset" (x, y) = setup() enabled "x ~= 0" checked "y > 0"
+  separator
+endmenu
+paste "Value" x = (_xdata)
+paste "" y = (_xdata) enabled "1"
+embed "data.txt" file "data.txt"
+embed "inline.txt" <<X
+a
+X
+)");
+  EXPECT_EQ(app.fileName, "demo.kv");
+  ASSERT_EQ(app.sources.size(), 1u);
+  EXPECT_EQ(app.sources[0].line, 3);
+  EXPECT_EQ(app.variables, (std::vector<std::string>{"x", "y", "z"}));
+  ASSERT_EQ(app.items.size(), 19u);
+  const auto& it = app.items;
+  EXPECT_EQ(it[0].text, "Say \"hi\"\\");
+  EXPECT_EQ(it[1].text, "= Help =\n  indented line");
+  EXPECT_EQ(it[2].word, 0x21);
+  EXPECT_EQ(it[3].kind, kElemInit);
+  EXPECT_EQ(Outputs(it[3].descriptor), "x y ");
+  EXPECT_EQ(it[3].descriptor.function, "setup");
+  EXPECT_EQ(Inputs(it[5].descriptor), "x y -3 7 ");
+  EXPECT_EQ(it[5].line, 14);
+  EXPECT_EQ(it[6].word, 2);
+  EXPECT_TRUE(it[6].descriptor.function.empty());
+  EXPECT_EQ(Inputs(it[6].descriptor), "_x _y ");
+  EXPECT_EQ(it[7].word, -1);  // any target
+  EXPECT_EQ(Outputs(it[7].descriptor), "x ");
+  EXPECT_EQ(it[7].descriptor.function, "move");
+  EXPECT_EQ(Outputs(it[8].descriptor), "");
+  EXPECT_EQ(it[9].variables, (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(it[9].descriptor.function, "sum2");
+  EXPECT_TRUE(it[10].variables.empty());
+  EXPECT_EQ(it[12].enabled, "x ~= 0");
+  EXPECT_EQ(it[12].checked, "y > 0");
+  EXPECT_EQ(it[15].text, "Value");
+  EXPECT_TRUE(it[16].text.empty());
+  EXPECT_EQ(it[17].file, "data.txt");
+  EXPECT_EQ(app.items.back().data, "a");
+}
+
+TEST(Description, TheKVFileNameDefaultsToTheDescriptions) {
+  EXPECT_EQ(Parse("var a\n").fileName, "app.kv");
+}
+
+struct BadCase {
+  const char* text;
+  ErrCode code;
+  int32_t line;
+};
+
+TEST(Description, ErrorsGiveTheTablesCodeAndTheLine) {
+  const BadCase cases[] = {
+      {"frobnicate 3\n", kKvUnknownKeyword, 1},
+      {"var a\n\ntitle \"open\n", kKvUnterminatedString, 3},
+      {"help\n", kKvBlockExpected, 1},
+      {"help <<END\ntext\n", kKvUnterminatedBlock, 1},
+      {"title 3\n", kKvBlockExpected, 1},
+      {"menu \"A\"\nitem 3 f()\n", kKvStringExpected, 2},
+      {"title \"a\" $\n", kKvUnexpectedChar, 1},
+      {"var a\nvar a\n", kKvVarDuplicate, 2},
+      {"var _x\n", kKvUnexpectedStdVar, 1},
+      {"var 3\n", kKvBadVarDecl, 1},
+      {"var a\ninit (a, b = f()\n", kKvUnexpectedCharInArgs, 2},
+      {"init f(a, b\n", kKvUnterminatedInArgs, 1},
+      {"init a = \n", kKvBadFunName, 1},
+      {"init\n", kKvMissingFunDecl, 1},
+      {"init f = \n", kKvBadFunName, 1},
+      {"init (a) = (b, c)\n", kKvBadDef, 1},
+      {"init f() g\n", kKvUnexpectedCharAfterFunDecl, 1},
+      {"after : f()\n", kKvMissingListOfVar, 1},
+      {"after a 3: f()\n", kKvUnexpectedCharInListOfVar, 1},
+      {"menu \"A\"\nmenu \"B\"\n", kKvNestedMenu, 2},
+      {"endmenu\n", kKvMenuendMismatch, 1},
+      {"menu \"A\"\nitem \"x\" f()\n", kKvMissingEndmenu, 2},
+      {"item \"x\" f()\n", kKvMenuOutsideBeginmenu, 1},
+      {"menu \"A\"\ninit f()\nendmenu\n", kKvInvalidDeclHere, 2},
+      {"draw f()\n", kKvInvalidDeclHere, 1},
+      {"figure \"P\"\ntitle \"late\"\n", kKvInvalidDeclHere, 2},
+      {"language \"en\"\nendlanguage\ninit f()\n", kKvInvalidDeclHere, 3},
+      {"endlanguage\n", kKvInvalidDeclHere, 1},
+      {"code \"a\"\ncode \"b\"\n", kKvInvalidMultipleDecl, 2},
+      {"instance \"a.kv\"\ninstance \"b.kv\"\n", kKvInvalidMultipleDecl, 2},
+      {"figure \"\"\n", kKvEmptyString, 1},
+      {"paste \"\" f()\n", kKvEmptyString, 1},
+      {"menu \"A\"\nitem \"x\" f() checked \"\"\nendmenu\n", kKvEmptyString, 2},
+      {"copy \"x\" f() checked \"1\"\n", kKvUnexpectedCharAfterFunDecl, 1},
+      {"uioptions 1.5\n", kKvSyntaxError, 1},
+      {"uioptions 0x1ffffffff\n", kKvSyntaxError, 1},
+  };
+  for (const BadCase& c : cases) {
+    AppDescription app;
+    DescriptionError error;
+    EXPECT_FALSE(ParseDescription(c.text, "app.kv", &app, &error)) << c.text;
+    EXPECT_EQ(error.code, c.code) << c.text << ErrorText(error);
+    EXPECT_EQ(error.line, c.line) << c.text;
+  }
+}
+
+TEST(Description, ErrorTextsAreTheTablesMessages) {
+  EXPECT_EQ(ErrorText({kKvUnknownKeyword, 3, "frob", ""}), "Unknown KV file keyword (10014): frob");
+  EXPECT_EQ(ErrorText({kKvMenuendMismatch, 1, "", ""}),
+            "\"endmenu\" not matching \"beginmenu\" (10047)");
+  EXPECT_EQ(ErrorText({kErrFileNotFound, 0, "a.vke", ""}), "File not found (300): a.vke");
+  EXPECT_EQ(ErrorText({kErrUndefFun, 2, "", "Unknown function 'f'"}), "Unknown function 'f' (121)");
+}
+
+}  // namespace
+}  // namespace vke::kvpack

@@ -1,0 +1,236 @@
+// Packing: the element list, name buffer and undo set a description and its
+// sources give, the generated "_menuFlags", and the problems a packing
+// reports with their file and line.
+#include "tools/kvpack/pack.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "app/element_list.hpp"
+#include "app/errors.hpp"
+#include "app/menu_items.hpp"
+#include "app/name_buffer.hpp"
+#include "app/reset_data.hpp"
+#include "app/undo_buffer.hpp"
+#include "app/undo_values.hpp"
+#include "compiler/function_table.hpp"
+#include "engine/values.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke::kvpack {
+namespace {
+
+constexpr char kSource[] =
+    "function (x, y) = setup()\n x = 1;\n y = 2;\nfunction x = one()\n x = 1;\n";
+
+class Packing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NewHost();
+    files["app/a.vke"] = kSource;
+    files["app/d.txt"] = "hello";
+  }
+
+  void NewHost() {
+    owned = std::make_unique<ToolHost>();
+    ASSERT_EQ(owned->Create(), kOk);
+    owned->Collect(true);
+  }
+  ToolHost& Host() { return *owned; }
+
+  // Packs the description as app/app.kvd.
+  bool Pack(const std::string& kvd) {
+    AppDescription app;
+    if (!ParseDescription(kvd, "app.kv", &app, &error.error)) {
+      ADD_FAILURE() << ErrorText(error.error);
+      return false;
+    }
+    const FileReader read = [&](const std::string& path, std::string* text) {
+      auto it = files.find(path);
+      if (it == files.end()) return false;
+      *text = it->second;
+      return true;
+    };
+    return PackApplication(owned.get(), app, "app/app.kvd", read, &error);
+  }
+  uint32_t Word(uint32_t pos) { return Load<uint32_t>(Host().block()->ElementArea() + 4 * pos); }
+  std::string Name(int32_t id) {
+    const char* name;
+    int32_t length;
+    if (FindVariableSlot(Host().block()->NameArea(), id, &name, &length)) return "?";
+    return std::string(name, static_cast<size_t>(length));
+  }
+  // The words of the element at pos, and pos moved behind it.
+  std::vector<uint32_t> Next(uint32_t* pos) {
+    const uint32_t length = Word(*pos + 1);
+    std::vector<uint32_t> words;
+    for (uint32_t i = 0; i < length; i++) words.push_back(Word(*pos + i));
+    *pos += length;
+    return words;
+  }
+
+  std::unique_ptr<ToolHost> owned;
+  std::map<std::string, std::string> files;
+  PackError error;
+};
+
+constexpr uint32_t C(int32_t k) {
+  return static_cast<uint32_t>(k >= 0 ? k + (1 << 30) : k - (1 << 30));
+}
+constexpr uint32_t kNone = UINT32_MAX;
+
+TEST_F(Packing, ElementsNamesAndVariables) {
+  ASSERT_TRUE(Pack(R"(source "a.vke"
+var x y
+title "T"
+init (x, y) = setup()
+figure "P"
+  mousedown target 4 (x, y) = (_x, -7)
+after x: y = one()
+embed "d.txt" file "d.txt"
+language "en;English"
+  init x = one()
+language "fr;Francais"
+language "EN"
+endlanguage
+)")) << PackErrorText(error);
+  int32_t library;
+  ASSERT_EQ(FindLibraryEntry(Host().ctx(), "_KV_app", 7, false, &library), kOk);
+  uint32_t pos = 0;
+  std::vector<uint32_t> e = Next(&pos);
+  ASSERT_EQ(e.size(), 6u);
+  EXPECT_EQ(e[0], uint32_t{kElemInstanceStart});
+  EXPECT_EQ(e[2], 0u);
+  EXPECT_EQ(e[3], static_cast<uint32_t>(library));
+  EXPECT_STREQ(reinterpret_cast<const char*>(&e[4]), "app.kv");
+  e = Next(&pos);
+  EXPECT_EQ(e[0], uint32_t{kElemEmbeddedLibrary});
+  EXPECT_EQ(std::vector<uint32_t>(e.begin() + 2, e.begin() + 6),
+            (std::vector<uint32_t>{0, sizeof kSource - 1, 1, 0}));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e[6]), sizeof kSource - 1), kSource);
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemTitle});
+  EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemInit, 7, 1000, 0, 2, 106, 107}));
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemFigure});
+  // No function: the inputs in reverse, so that x takes _x.
+  EXPECT_EQ(Next(&pos),
+            (std::vector<uint32_t>{kElemMouseDown, 10, 4, kNone, 2, 2, 106, 107, C(-7), 5}));
+  EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemPostEvent, 8, 1, 106, 1001, 0, 1, 107}));
+  e = Next(&pos);
+  EXPECT_EQ(e[0], uint32_t{kElemEmbeddedFile});
+  EXPECT_EQ(e[2], 5u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(&e[3]), "d.txt");
+  EXPECT_EQ(e[5], 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e[6]), 5), "hello");
+  const uint32_t en = pos;
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemLanguageSection});
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemInit});
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemLanguageSection});
+  EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemLanguageBlock, 3, en}));
+  EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemLanguageEnd, 2}));
+  EXPECT_EQ(pos, Host().block()->elementWords);
+  EXPECT_EQ(CheckElementList(Host().block()->ElementArea(), pos), kOk);
+
+  EXPECT_EQ(Name(106), "x");
+  EXPECT_EQ(Name(107), "y");
+  EXPECT_EQ(Name(1000), "setup");
+  EXPECT_EQ(Name(1001), "one");
+  int32_t variable;
+  ASSERT_EQ(GetUndoSetVariableId(Host().block()->UndoArea(), 0, 6, false, &variable), kOk);
+  EXPECT_EQ(variable, 106);
+  // The packed application runs: its first paint resets its data.
+  ASSERT_EQ(ResetInstanceData(Host().slot(), 0), kOk);
+  ASSERT_EQ(PushUndoValue(Host().block(), 0, 0, 107), kOk);
+  EXPECT_EQ(test::TopScalar(Host().ctx()), 2);
+  Drop(Host().ctx());
+}
+
+TEST_F(Packing, InstanceWideCodeFollowsTheInstanceStartWithoutSources) {
+  ASSERT_TRUE(Pack("title \"T\"\ncode <<END\nx = 1;\nEND\n")) << PackErrorText(error);
+  uint32_t pos = 0;
+  Next(&pos);
+  EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemInstanceCode, 5, 6, Load<uint32_t>("x = "),
+                                               Load<uint32_t>("1;\0\0")}));
+  EXPECT_EQ(Next(&pos)[0], uint32_t{kElemTitle});  // no source: no library element
+}
+
+TEST_F(Packing, MenuFlagsAreGeneratedFromTheItems) {
+  AppDescription app;
+  ASSERT_TRUE(ParseDescription(R"(var a b
+menu "M"
+  item "One" f() enabled "a > 0"
+  item "Two" f() checked "b"
+endmenu
+copy "C" g()
+paste "P" h()
+paste "" h() enabled "1"
+)",
+                               "app.kv", &app, &error.error));
+  std::vector<int32_t> lines;
+  EXPECT_EQ(MenuFlagsSource(app, &lines),
+            "function (_items, _pastes, _copies) = _menuFlags(a, b, _xdatatype, _param)\n"
+            "_items = [1, 0, 1, 0];\n"
+            "_items(1) = (a > 0);\n"
+            "_items(4) = (b);\n"
+            "_pastes = [1, 1];\n"
+            "_pastes(2) = (1);\n"
+            "_copies = [1];\n");
+  EXPECT_EQ(lines, (std::vector<int32_t>{0, 0, 3, 4, 0, 8, 0}));
+  // Packed, the generated function gives the items their states.
+  files["app/a.vke"] = "function f()\nfunction g()\nfunction h()\n";
+  ASSERT_TRUE(
+      Pack("source \"a.vke\"\nvar a\nmenu \"M\"\n item \"One\" f() enabled \"a > 0\"\n"
+           "endmenu\n"))
+      << PackErrorText(error);
+  ASSERT_EQ(RunMenuFlagsFunction(Host().block(), 0, nullptr, 0), kOk);
+  EXPECT_EQ(test::TopScalar(Host().ctx()), 0);  // a has no value: [] > 0 is empty
+  Drop(Host().ctx(), 3);
+}
+
+struct BadPack {
+  const char* kvd;
+  const char* source;
+  ErrCode code;
+  const char* file;
+  int32_t line;
+};
+
+TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
+  std::string many = "source \"a.vke\"\nmenu \"M\"\n";
+  for (int i = 0; i < 65; i++) many += " item \"i\" one()\n";
+  many += "endmenu\n";
+  const BadPack cases[] = {
+      {"var x\nsource \"none.vke\"\n", kSource, kErrFileNotFound, "app/app.kvd", 2},
+      {"source \"a.vke\"\n", "function a = f(x)\n a = x +;\n", 0, "a.vke", 2},
+      {"source \"a.vke\"\ninit nothere()\n", kSource, kErrUndefFun, "app/app.kvd", 2},
+      {"source \"a.vke\"\ninit q = one()\n", kSource, kKvVarNotFound, "app/app.kvd", 2},
+      {"source \"a.vke\"\n\ninit _x = one()\n", kSource, kKvUnexpectedStdVar, "app/app.kvd", 3},
+      {"source \"a.vke\"\nvar one\ninit one()\n", kSource, kKvVarNameAsFunName, "app/app.kvd", 3},
+      {"source \"a.vke\"\ninit _xdata()\n", kSource, kKvBadFunName, "app/app.kvd", 2},
+      {"source \"a.vke\"\nmenu \"M\"\n item \"i\" one() enabled \"1\"\nendmenu\n",
+       "function one()\nfunction (m, p, c) = _menuFlags(_xdatatype, _param)\n",
+       kKvInvalidMultipleDecl, "app/app.kvd", 3},
+      {many.c_str(), kSource, kKvExhaustedRsrc, "app/app.kvd", 67},
+      {"source \"a.vke\"\nvar a\nmenu \"M\"\n item \"i\" one() enabled \"a +\"\nendmenu\n", kSource,
+       0, "app/app.kvd", 4},
+      {"instance \"no name.kv\"\n", kSource, kErrBadLibName, "app/app.kvd", 1},
+      {"embed \"x\" file \"none.txt\"\n", kSource, kErrFileNotFound, "app/app.kvd", 1},
+  };
+  for (const BadPack& c : cases) {
+    NewHost();
+    files["app/a.vke"] = c.source;
+    EXPECT_FALSE(Pack(c.kvd)) << c.kvd;
+    if (c.code) {
+      EXPECT_EQ(error.error.code, c.code) << c.kvd << PackErrorText(error);
+    }
+    EXPECT_NE(error.error.code, kOk);
+    EXPECT_EQ(error.file, c.file) << c.kvd << PackErrorText(error);
+    EXPECT_EQ(error.error.line, c.line) << c.kvd << PackErrorText(error);
+  }
+  EXPECT_EQ(PackErrorText({"a.kvd", {kKvVarNotFound, 4, "q", ""}}),
+            "a.kvd:4: Variable not found (10010): q");
+}
+
+}  // namespace
+}  // namespace vke::kvpack

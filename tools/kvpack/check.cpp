@@ -1,0 +1,274 @@
+// Running check scripts on a packed application.
+#include "tools/kvpack/check.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/clipboard_items.hpp"
+#include "app/draw_cycle.hpp"
+#include "app/errors.hpp"
+#include "app/event_values.hpp"
+#include "app/figure_commands.hpp"
+#include "app/handler_runner.hpp"
+#include "app/instance_figure.hpp"
+#include "app/instances.hpp"
+#include "app/languages.hpp"
+#include "app/menu_items.hpp"
+#include "app/name_buffer.hpp"
+#include "app/post_event.hpp"
+#include "app/reset_data.hpp"
+#include "app/undo_buffer.hpp"
+#include "app/undo_values.hpp"
+#include "engine/display.hpp"
+#include "tools/kvpack/line_tokens.hpp"
+
+namespace vke::kvpack {
+
+namespace {
+
+constexpr int32_t kInstance = 0;
+constexpr int32_t kClipboardBytes = 1 << 16;
+
+void Print(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+}
+
+class Checker {
+ public:
+  explicit Checker(ToolHost* host) : h_(host) {}
+
+  // One step; false with the reason for a line that is none.
+  bool Step(TokenCursor& c, std::string* error) {
+    const Token word = c.Take();
+    const std::string& w = word.text;
+    std::string text;
+    if (word.type != Tok::kName) return Bad(error, "a step name");
+    if (w == "reset" || w == "draw" || w == "undo" || w == "redo" || w == "idle") {
+      if (!c.AtEnd()) return Bad(error, "nothing after " + w);
+      Report(Simple(w));
+    } else if (w == "event") {
+      return Event(c, error);
+    } else if (w == "print") {
+      const Token name = c.Take();
+      if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
+      PrintVariable(name.text);
+    } else {
+      if (c.Peek().type != Tok::kString) return Bad(error, "a text after " + w);
+      text = c.Take().text;
+      std::string data;
+      const bool hasData = w == "paste" && c.Peek().type == Tok::kString;
+      if (hasData) data = c.Take().text;
+      if (!c.AtEnd()) return Bad(error, "nothing more");
+      if (w == "key") {
+        if (text.empty()) return Bad(error, "a key");
+        Report(HandleFigureKey(h_->slot(), kInstance, static_cast<uint8_t>(text[0])));
+      } else if (w == "menu" || w == "state" || w == "copy" || w == "paste") {
+        Item(w, text, hasData ? &data : nullptr);
+      } else if (w == "language") {
+        int32_t offset;
+        ErrCode e = FindLanguageByName(h_->block(), kInstance, text, &offset);
+        Report(e ? e : SetInstanceLanguage(h_->slot(), kInstance, offset));
+      } else {
+        return Bad(error, "a step name");
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool Bad(std::string* error, const std::string& expected) {
+    *error = "expected " + expected;
+    return false;
+  }
+
+  ErrCode Simple(const std::string& w) {
+    KVContextBlock** slot = h_->slot();
+    if (w == "reset") return ResetInstanceData(slot, kInstance);
+    if (w == "draw") return RunDrawHandlers(slot, kInstance);
+    if (w == "undo") return UndoFigureStep(slot, kInstance);
+    if (w == "redo") return RedoFigureStep(slot, kInstance);
+    return OnTimerHandler(slot, kInstance);
+  }
+
+  // "=> code message" for anything but 0; statuses have no message.
+  void Report(ErrCode e) {
+    std::fflush(stdout);
+    if (!e) return;
+    std::string line = "=> " + std::to_string(e);
+    if (e < 10000 || FindAppErrorRecord(e)) {
+      char message[512];
+      GetErrorMessageText(h_->ctx(), e, message, sizeof message);
+      line += std::string(" ") + message;
+    }
+    Print(line + "\n");
+  }
+
+  // The item of a menu, paste or copy family with that text.
+  bool FindItem(char letter, const std::string& text, int32_t* at) {
+    MenuEntry entry;
+    for (*at = -1; GetMenuItemInfo(h_->block(), kInstance, letter, at, &entry) == kOk;)
+      if (entry.text == text) return true;
+    return false;
+  }
+
+  void Item(const std::string& w, const std::string& text, const std::string* data) {
+    const char letter = w == "paste" ? 'i' : w == "copy" ? 'c' : 'm';
+    int32_t at;
+    if (!FindItem(letter, text, &at)) return Report(kKvUndefElement);
+    KVContextBlock** slot = h_->slot();
+    if (w == "menu") return Report(RunMenuItemHandler(slot, kInstance, at));
+    if (w == "paste") {
+      const std::string& pasted = data ? *data : clipboard_;
+      return Report(
+          PasteLink(slot, kInstance, at, pasted.data(), static_cast<int32_t>(pasted.size())));
+    }
+    if (w == "state") {
+      uint8_t state = 0;
+      const int32_t version = UndoSetCurrentVersion((*slot)->UndoArea(), kInstance);
+      const ErrCode e = GetMenuItemState(*slot, kInstance, at, version, clipboard_.data(),
+                                         static_cast<int32_t>(clipboard_.size()), &state);
+      if (!e) Print("state " + std::to_string(state) + "\n");
+      return Report(e);
+    }
+    std::string buffer(kClipboardBytes, '\0');
+    int32_t written = 0;
+    const ErrCode e =
+        RunCopyHandler(slot, kInstance, at, -1, buffer.data(), kClipboardBytes, &written);
+    if (!e) {
+      clipboard_.assign(buffer.data(), static_cast<size_t>(written));
+      // Shown with its line ends as LF.
+      std::string shown;
+      for (char ch : clipboard_)
+        if (ch != '\r') shown += ch;
+      Print("clipboard: " + shown + (shown.empty() || shown.back() != '\n' ? "\n" : ""));
+    }
+    Report(e);
+  }
+
+  // The handler kind whose _action name this is, 0 for none.
+  static uint32_t EventKind(const std::string& name) {
+    for (uint32_t k = kElemMouseDown; k <= kElemResize; k++)
+      if (name == HandlerActionName(k)) return k;
+    return 0;
+  }
+
+  bool Event(TokenCursor& c, std::string* error) {
+    const uint32_t kind = EventKind(c.Take().text);
+    if (kind == 0 || kind > kElemDragOut) return Bad(error, "a mouse event name");
+    double point[2];
+    for (double& v : point) {
+      if (c.Peek().type != Tok::kNumber) return Bad(error, "the point's x and y");
+      v = c.Take().number;
+    }
+    int32_t target = -1;
+    if (c.IsWord("target")) {
+      c.Take();
+      if (c.Peek().type != Tok::kNumber || !c.Peek().integer) return Bad(error, "a target id");
+      target = static_cast<int32_t>(c.Take().number);
+    }
+    if (!c.AtEnd()) return Bad(error, "nothing more");
+    Report(RunEvent(kind, point[0], point[1], target));
+    return true;
+  }
+
+  ErrCode RunEvent(uint32_t kind, double x, double y, int32_t target) {
+    KVContextBlock** slot = h_->slot();
+    InstanceRecord* r = FindInstance(*slot, kInstance);
+    if (!r) return kKvNonexistentInstance;
+    InstanceFigureHost host(slot, kInstance);
+    PlotHandlers handlers;
+    if (ErrCode e = FindPlotHandlers(host, r->figure.subplots[0].plotId, target, &handlers))
+      return e;
+    const int32_t index = kind == kElemDraw
+                              ? kHandlerDraw
+                              : kHandlerMouseDown + static_cast<int32_t>(kind - kElemMouseDown);
+    // A plot without a handler for the event ignores it.
+    const bool up = kind == kElemMouseUp;
+    if (handlers.descriptors[index] < 0) return up ? RunKind39Handlers(slot, kInstance) : kOk;
+    EventState& ev = (*slot)->event;
+    const bool down = kind == kElemMouseDown;
+    ev.flags = (down ? 0 : ev.flags & (kEventX0 | kEventY0)) | kEventX | kEventY;
+    ev.x = x;
+    ev.y = y;
+    if (down) {
+      ev.x0 = x;
+      ev.y0 = y;
+      ev.flags |= kEventX0 | kEventY0;
+    }
+    if (target >= 0) {
+      ev.id = target;
+      ev.flags |= kEventId;
+    }
+    if (down)
+      if (ErrCode e = PushUndoVersion((*slot)->UndoArea(), kInstance)) return e;
+    HandlerRequest request;
+    request.instance = kInstance;
+    request.descriptor = handlers.descriptors[index];
+    request.objectId = 0;
+    request.kind = kind;
+    request.event = true;
+    const ErrCode e = RunHandler(slot, request);
+    if (e) {
+      if (down) DropNewestUndoVersion((*slot)->UndoArea(), kInstance);
+      return e;
+    }
+    if (ErrCode drawn = RunDrawHandlers(slot, kInstance)) return drawn;
+    return up ? RunKind39Handlers(slot, kInstance) : kOk;
+  }
+
+  // The variable of that name among the instance's variables.
+  void PrintVariable(const std::string& name) {
+    KVContextBlock* block = h_->block();
+    int32_t variable;
+    for (int32_t n = 0;
+         GetUndoSetVariableId(block->UndoArea(), kInstance, n, false, &variable) == kOk; n++) {
+      const char* slotName;
+      int32_t length;
+      if (FindVariableSlot(block->NameArea(), variable, &slotName, &length) ||
+          name != std::string_view(slotName, static_cast<size_t>(length)))
+        continue;
+      Print(name + " =\n");
+      std::fflush(stdout);
+      ErrCode e = PushUndoValue(block, kInstance, 0, variable);
+      if (!e) e = DisplayValue(block->Engine(), 1, true);
+      return Report(e);
+    }
+    Report(kKvVarNotFound);
+  }
+
+  ToolHost* h_;
+  std::string clipboard_;
+};
+
+}  // namespace
+
+bool RunCheckScript(ToolHost* host, const std::string& script, std::string* error) {
+  Checker checker(host);
+  size_t at = 0;
+  for (int32_t line = 1; at < script.size(); line++) {
+    size_t end = script.find('\n', at);
+    if (end == std::string::npos) end = script.size();
+    const std::string_view text = std::string_view(script).substr(at, end - at);
+    at = end + 1;
+    std::vector<Token> tokens;
+    DescriptionError tokenError;
+    if (!Tokenize(text, &tokens, &tokenError)) {
+      *error = "line " + std::to_string(line) + ": " + ErrorText(tokenError);
+      return false;
+    }
+    if (tokens.empty()) continue;
+    std::string shown(text);
+    while (!shown.empty() && (shown.back() == '\r' || shown.back() == ' ')) shown.pop_back();
+    Print("> " + shown + "\n");
+    TokenCursor c;
+    c.Reset(std::move(tokens));
+    if (!checker.Step(c, error)) {
+      *error = "line " + std::to_string(line) + ": " + *error;
+      return false;
+    }
+  }
+  std::fflush(stdout);
+  return true;
+}
+
+}  // namespace vke::kvpack

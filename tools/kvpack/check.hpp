@@ -1,0 +1,41 @@
+// "kvpack check": drives a packed application without a window through a
+// script of steps, one per line ("#" starts a comment), and writes what
+// happens to standard output: each step as "> step", the text its handlers
+// write, "=> code message" when it answers other than 0, and the values it
+// prints.
+//
+//   reset                      Reset Data
+//   draw                       the draw handlers
+//   event KIND X Y [target N]  a mouse event on subplot 0 (KIND: mousedown,
+//                              mousedrag, mouseup, ...): a mousedown starts
+//                              a new undo version and sets the reference
+//                              point; the draw handlers follow, and after a
+//                              mouseup the post-event handlers (which run
+//                              also when the plot has no mouseup handler;
+//                              other events without a handler do nothing)
+//   key "K"                    a key typed on the figure
+//   menu "TEXT"                the menu item of that text
+//   state "TEXT"               the state of that menu item (bit 0 enabled,
+//                              bit 1 checked)
+//   undo, redo                 one step of the undo buffer
+//   copy "TEXT"                the copy item; its text goes to the clipboard
+//                              and is printed
+//   paste "TEXT" ["DATA"]      the paste item, with the data (or the
+//                              clipboard)
+//   idle                       a timer tick: the idle handler when it is on
+//   language "NAME"            the language of that code or name
+//   print NAME                 the value of a variable
+#pragma once
+
+#include <string>
+
+#include "tools/kvpack/tool_host.hpp"
+
+namespace vke::kvpack {
+
+// Runs the script on instance 0 of the host's block; false, with a message
+// in *error, for a script line that is no step (its line number included).
+// Steps that fail are reported and the script goes on.
+bool RunCheckScript(ToolHost* host, const std::string& script, std::string* error);
+
+}  // namespace vke::kvpack

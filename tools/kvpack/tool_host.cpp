@@ -1,0 +1,75 @@
+// The tool's block: creation, growth and the engine's output.
+#include "tools/kvpack/tool_host.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/native_record.hpp"
+#include "engine/registry.hpp"
+
+namespace vke::kvpack {
+
+namespace {
+
+constexpr uint64_t kMaxBlockBytes = 1u << 30;
+constexpr int kLineFeed = 1;  // line ending of the "+write" record
+
+void* Allocate(uint64_t size) {
+  return std::aligned_alloc(16, (size + 15) & ~uint64_t{15});
+}
+
+}  // namespace
+
+ToolHost::ToolHost() = default;
+
+ToolHost::~ToolHost() {
+  std::free(memory_);
+}
+
+ErrCode ToolHost::Create() {
+  size_ = kRuntimeMemMin;
+  memory_ = Allocate(size_);
+  if (!memory_) return kErrInit;
+  if (ErrCode e = CreateRuntimeContext(&block_, memory_, size_)) return e;
+  const auto self = reinterpret_cast<uintptr_t>(this);
+  table_ = {MakeRecord("@kvpack"), MakeRecord("+write", &Write, kLineFeed, 0, 0, 0, self),
+            MakeRecord("")};
+  if (ErrCode e = RegisterLibrary(ctx(), table_.data(), false)) return e;
+  SetMemoryGrowCallback(block_, &Grow, self);
+  return kOk;
+}
+
+std::string ToolHost::Take() {
+  std::string text;
+  text.swap(collected_);
+  return text;
+}
+
+bool ToolHost::Grow(KVContextBlock** block, uint32_t* size, uintptr_t user) {
+  auto* self = reinterpret_cast<ToolHost*>(user);
+  const uint64_t next = uint64_t{self->size_} * 3 / 2;
+  if (next > kMaxBlockBytes) return false;
+  void* memory = Allocate(next);
+  if (!memory) return false;
+  std::memcpy(memory, self->memory_, self->size_);
+  std::free(self->memory_);
+  self->memory_ = memory;
+  self->size_ = static_cast<uint32_t>(next);
+  *block = static_cast<KVContextBlock*>(memory);
+  *size = self->size_;
+  return true;
+}
+
+ErrCode ToolHost::Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t user) {
+  if (fd != 1 && fd != 2) return kErrBadFileID;
+  auto* self = reinterpret_cast<ToolHost*>(user);
+  if (self->collect_) {
+    self->collected_.append(bytes, static_cast<size_t>(n));
+  } else {
+    std::fwrite(bytes, 1, static_cast<size_t>(n), stdout);
+  }
+  return kOk;
+}
+
+}  // namespace vke::kvpack

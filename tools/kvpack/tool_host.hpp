@@ -1,0 +1,45 @@
+// The block kvpack packs into and checks in: created as the runtime creates
+// its own, in memory the tool owns and grows when an operation needs more
+// room, with the engine's descriptors 1 and 2 written to standard output
+// (or collected) through a "+write" record registered behind every other
+// table, so that the natives keep the indices the runtime gives them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/kvpack/runtime_pending.hpp"
+
+namespace vke::kvpack {
+
+class ToolHost {
+ public:
+  ToolHost();
+  ~ToolHost();
+  ToolHost(const ToolHost&) = delete;
+  ToolHost& operator=(const ToolHost&) = delete;
+
+  // Creates the block (kRuntimeMemMin bytes); the code of its creation.
+  ErrCode Create();
+  KVContextBlock* block() const { return block_; }
+  KVContextBlock** slot() { return &block_; }
+  EngineContext* ctx() const { return block_->Engine(); }
+
+  // With collect, the engine's text is kept (Take gives it and empties it)
+  // instead of being written to standard output.
+  void Collect(bool collect) { collect_ = collect; }
+  std::string Take();
+
+ private:
+  static bool Grow(KVContextBlock** block, uint32_t* size, uintptr_t self);
+  static ErrCode Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t self);
+
+  void* memory_ = nullptr;
+  uint32_t size_ = 0;
+  KVContextBlock* block_ = nullptr;
+  std::vector<NativeFunctionRecord> table_;
+  bool collect_ = false;
+  std::string collected_;
+};
+
+}  // namespace vke::kvpack

@@ -1,0 +1,123 @@
+// kvpack: packs a KV application into an application image, and drives a
+// packed application without a window.
+//
+//   kvpack [--runtime FILE | --bare] [--title TEXT] -o OUT APP.kvd
+//   kvpack check IMAGE SCRIPT
+//
+// Packing reads the application's description (tools/kvpack/description.hpp)
+// and the VKE sources it names, builds the application in a block created as
+// the runtime creates its own, writes the image behind a copy of the runtime
+// (or alone with --bare) and loads it back through the runtime's loader to
+// check that it holds what was packed. Problems are reported as
+// "file:line: message (code): detail". "check" loads the image (a
+// description is packed in memory instead) and runs the script
+// (tools/kvpack/check.hpp). Exit status: 0 done, 1 a problem, 2 a bad
+// command line.
+#include <cstdio>
+#include <string>
+
+#include "tools/kvpack/check.hpp"
+#include "tools/kvpack/image_io.hpp"
+#include "tools/kvpack/pack.hpp"
+
+namespace {
+
+using namespace vke;
+using namespace vke::kvpack;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: kvpack [--runtime FILE | --bare] [--title TEXT] -o OUT APP.kvd\n"
+               "       kvpack check IMAGE SCRIPT\n");
+  return 2;
+}
+
+int Fail(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", message.c_str());
+  return 1;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+  const size_t n = std::char_traits<char>::length(tail);
+  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+// Parses and packs the description into the host's block.
+bool PackDescription(ToolHost* host, const std::string& path, std::string* message) {
+  std::string text;
+  if (!ReadDiskFile(path, &text)) {
+    *message = PackErrorText({path, {kErrFileNotFound, 0, "", ""}});
+    return false;
+  }
+  const size_t slash = path.find_last_of('/');
+  std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  base = base.substr(0, base.find('.')) + ".kv";
+  AppDescription app;
+  PackError error;
+  if (!ParseDescription(text, base, &app, &error.error)) {
+    error.file = path;
+    *message = PackErrorText(error);
+    return false;
+  }
+  if (!PackApplication(host, app, path, &ReadDiskFile, &error)) {
+    *message = PackErrorText(error);
+    return false;
+  }
+  return true;
+}
+
+int Check(const std::string& image, const std::string& scriptPath) {
+  ToolHost host;
+  if (ErrCode e = host.Create())
+    return Fail("kvpack: cannot create the block: " + std::to_string(e));
+  std::string message;
+  if (EndsWith(image, ".kvd")) {
+    host.Collect(true);
+    const bool packed = PackDescription(&host, image, &message);
+    host.Collect(false);
+    if (!packed) return Fail(message);
+  } else if (!LoadImage(&host, image, &message)) {
+    return Fail(message);
+  }
+  std::string script;
+  if (!ReadDiskFile(scriptPath, &script)) return Fail(scriptPath + ": cannot be read");
+  if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "check") return Check(argv[2], argv[3]);
+  std::string runtime, title, out, description;
+  bool bare = false;
+  for (int i = 1; i < argc; i++) {
+    const std::string a = argv[i];
+    const bool value = a == "--runtime" || a == "--title" || a == "-o";
+    if (value && i + 1 >= argc) return Usage();
+    if (a == "--runtime") {
+      runtime = argv[++i];
+    } else if (a == "--title") {
+      title = argv[++i];
+    } else if (a == "-o") {
+      out = argv[++i];
+    } else if (a == "--bare") {
+      bare = true;
+    } else if (!a.empty() && a[0] != '-' && description.empty()) {
+      description = a;
+    } else {
+      return Usage();
+    }
+  }
+  if (description.empty() || out.empty() || bare == !runtime.empty()) return Usage();
+  ToolHost host;
+  if (ErrCode e = host.Create())
+    return Fail("kvpack: cannot create the block: " + std::to_string(e));
+  host.Collect(true);
+  std::string message;
+  if (!PackDescription(&host, description, &message)) return Fail(message + host.Take());
+  if (!WriteImage(&host, title, bare ? nullptr : runtime.c_str(), out, &message))
+    return Fail(message);
+  return 0;
+}
