@@ -9,6 +9,7 @@
 #include "app/startup_script.hpp"
 #include "app/undo_buffer.hpp"
 #include "compiler/compile.hpp"
+#include "compiler/function_table.hpp"
 #include "engine/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/raise.hpp"
@@ -87,6 +88,19 @@ ErrCode RunCommandInSlices(KVContextBlock* block) {
   }
 }
 
+// Command lines find the functions of the instance's library, as its
+// handlers do: it becomes the most recently used library of theirs.
+ErrCode UseInstanceLibrary(KVContextBlock* block, int32_t id) {
+  EngineContext* ctx = block->Engine();
+  const FunctionTableEntry* library =
+      GetLibraryEntry(ctx, static_cast<int32_t>(GetInstanceHeaderWord(block, id)));
+  if (!library) return kOk;
+  const auto name = static_cast<int16_t>(library->info);
+  int32_t commandLines;
+  if (ErrCode e = CommandLineLibrary(ctx, &commandLines)) return e;
+  return SetLibraryUseList(ctx, commandLines, &name, 1, "", 0);
+}
+
 // One run of the instance-wide code: 10040 when the instance has none.
 ErrCode RunInstanceCodeOnce(KVContextBlock* block, int32_t id) {
   uint32_t start;
@@ -103,6 +117,7 @@ ErrCode RunInstanceCodeOnce(KVContextBlock* block, int32_t id) {
   if (!r) return kKvNonexistentInstance;
   SetCurrentInstanceContext(&block->nativeCall, static_cast<uint32_t>(id), 1);
   block->capture.currentObject = r->figure.rows * r->figure.columns - 1;
+  if (ErrCode e = UseInstanceLibrary(block, id)) return e;
   SavedCodePointer before;
   SaveCodePointer(ctx, &before);
   ErrCode rc = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));

@@ -10,6 +10,7 @@
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "compiler/compile.hpp"
+#include "compiler/function_table.hpp"
 #include "compiler/names.hpp"
 #include "engine/calls.hpp"
 #include "engine/frames.hpp"
@@ -275,6 +276,12 @@ ErrCode RunWrapper(KVContextBlock* block, int32_t id) {
 
 ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* text, int32_t length) {
   KVContextBlock* block = *slot;
+  // An earlier Reset Data compiled the wrapper of the same script.
+  const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
+  const int32_t compiled = FindFunction(block->Engine(), kWrapperName, sizeof kWrapperName - 1,
+                                        nullptr, 0, scope, false, nullptr);
+  if (compiled >= 0 && GetFunctionEntry(block->Engine(), compiled)->code > 0)
+    return CompileStartupScript(slot, id);
   const int64_t used = 4 * int64_t{block->elementWords};
   const int64_t free = int64_t{block->elementBytes} - used;
   WrapperOutputs outputs;
@@ -283,7 +290,6 @@ ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* tex
   TextBuffer source(reinterpret_cast<char*>(block->ElementArea() + used), free);
   if (ErrCode e = BuildWrapper(block, outputs, text, length, &source)) return e;
   int32_t index;
-  const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
   if (ErrCode e = CompileSourceText(block->Engine(), source.Text(), source.Length(), scope, &index))
     return e;
   return CompileStartupScript(slot, id);

@@ -114,11 +114,13 @@ TEST_F(ResetData, StartupScriptSetsTheVariablesItAssigns) {
   // One "=" between the outputs and the name: the wrapper compiles.
   Start().Handler(kElemInit, {h.Fn("seta"), {c}}).Text(kElemStartupScript, "a = 3;");
   ASSERT_EQ(Load(), kOk);
-  ASSERT_EQ(Reset(), kOk);
-  EXPECT_EQ(h.Scalar(a), 3);
-  EXPECT_FALSE(h.HasValue(b_));  // left alone: dropped, not stored as "_undef"
-  EXPECT_EQ(h.Scalar(c), 1);     // the init handlers ran first
-  EXPECT_EQ(h.Record()->initialised, 1);
+  for (int round = 0; round < 2; round++) {  // the second reset runs the wrapper compiled before
+    ASSERT_EQ(Reset(), kOk);
+    EXPECT_EQ(h.Scalar(a), 3);
+    EXPECT_FALSE(h.HasValue(b_));  // left alone: dropped, not stored as "_undef"
+    EXPECT_EQ(h.Scalar(c), 1);     // the init handlers ran first
+    EXPECT_EQ(h.Record()->initialised, 1);
+  }
 }
 
 TEST_F(ResetData, StartupOutputElementGetsTheScriptsResults) {
