@@ -11,6 +11,7 @@
 #include "app/errors.hpp"
 #include "app/kv_library.hpp"
 #include "app/name_buffer.hpp"
+#include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
 #include "compiler/names.hpp"
 #include "engine/engine.hpp"
@@ -24,6 +25,8 @@ constexpr char kMenuFlagsName[] = "_menuFlags";
 constexpr int32_t kMaxNameChars = 28;
 constexpr int32_t kConstantBias = 1 << 30;  // input constants k: k + 2^30, or k - 2^30 below 0
 constexpr int32_t kMessageBytes = 512;
+constexpr uint32_t kNameBufferHeaderBytes = 8;  // capacity and count
+constexpr uint32_t kNameSlotBytes = 32;
 
 // ---- Names and codes ----
 
@@ -332,6 +335,9 @@ class Packer {
         return Fail(e, 0, app_.variables[i]);
     for (const std::string& f : order_)
       if (ErrCode e = AddNameSlot(names, functions_[f], f.c_str(), -1)) return Fail(e, 0, f);
+    // The capacity the runtime's loader gives the buffer: the names in use.
+    const uint32_t count = Load<uint32_t>(static_cast<uint8_t*>(names) + 4);
+    CheckNameBuffer(names, kNameBufferHeaderBytes + kNameSlotBytes * count);
     return true;
   }
 
@@ -357,6 +363,8 @@ class Packer {
       return kOk;
     });
     if (e) return Fail(e, 0, "the element list");
+    // Idle processing as the runtime's loader leaves it.
+    SetIdleProcessing(host_->block(), 0, HasIdleHandler(host_->block(), 0));
     return !CheckElementList(words.data(), static_cast<uint32_t>(words.size())) ||
            Fail(kKvUndefElement, 0, "the element list");
   }
