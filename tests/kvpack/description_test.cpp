@@ -150,6 +150,33 @@ TEST(Description, ErrorsGiveTheTablesCodeAndTheLine) {
   }
 }
 
+TEST(Description, EveryPrefixParsesOrFailsWithALine) {
+  const std::string text = R"(var x y
+title "T"
+help <<END
+text
+END
+init (x, y) = setup(x, -2)
+figure "P"
+  mousedown target 1 (x, y) = (_x, _y)
+after x: y = f(x)
+menu "M"
+  item "I" x = g() enabled "x > 0" checked "y"
+endmenu
+embed "e" <<E
+data
+E
+)";
+  for (size_t n = 0; n <= text.size(); n++) {
+    AppDescription app;
+    DescriptionError error;
+    if (!ParseDescription(text.substr(0, n), "app.kv", &app, &error)) {
+      EXPECT_GE(error.code, 10000) << n;
+      EXPECT_GT(error.line, 0) << n;
+    }
+  }
+}
+
 TEST(Description, ErrorTextsAreTheTablesMessages) {
   EXPECT_EQ(ErrorText({kKvUnknownKeyword, 3, "frob", ""}), "Unknown KV file keyword (10014): frob");
   EXPECT_EQ(ErrorText({kKvMenuendMismatch, 1, "", ""}),

@@ -52,7 +52,8 @@ class Checker {
       const Token name = c.Take();
       if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
       PrintVariable(name.text);
-    } else {
+    } else if (w == "key" || w == "menu" || w == "state" || w == "copy" || w == "paste" ||
+               w == "language") {
       if (c.Peek().type != Tok::kString) return Bad(error, "a text after " + w);
       text = c.Take().text;
       std::string data;
@@ -64,13 +65,13 @@ class Checker {
         Report(HandleFigureKey(h_->slot(), kInstance, static_cast<uint8_t>(text[0])));
       } else if (w == "menu" || w == "state" || w == "copy" || w == "paste") {
         Item(w, text, hasData ? &data : nullptr);
-      } else if (w == "language") {
+      } else {
         int32_t offset;
         ErrCode e = FindLanguageByName(h_->block(), kInstance, text, &offset);
         Report(e ? e : SetInstanceLanguage(h_->slot(), kInstance, offset));
-      } else {
-        return Bad(error, "a step name");
       }
+    } else {
+      return Bad(error, "a step name");
     }
     return true;
   }

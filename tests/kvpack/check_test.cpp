@@ -1,0 +1,38 @@
+// Check scripts: lines that are no step stop the script with their line.
+#include "tools/kvpack/check.hpp"
+
+#include <gtest/gtest.h>
+
+#include "tools/kvpack/pack.hpp"
+
+namespace vke::kvpack {
+namespace {
+
+TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
+  ToolHost host;
+  ASSERT_EQ(host.Create(), kOk);
+  host.Collect(true);
+  const struct {
+    const char* script;
+    const char* error;
+  } cases[] = {
+      {"frobnicate\n", "line 1: expected a step name"},
+      {"# comment\n\nreset now\n", "line 3: expected nothing after reset"},
+      {"event mousedown 1\n", "line 1: expected the point's x and y"},
+      {"event sideways 1 2\n", "line 1: expected a mouse event name"},
+      {"event mousedown 1 2 target x\n", "line 1: expected a target id"},
+      {"menu Reset\n", "line 1: expected a text after menu"},
+      {"print\n", "line 1: expected a variable name"},
+      {"paste \"a\" \"b\" \"c\"\n", "line 1: expected nothing more"},
+      {"key \"\"\n", "line 1: expected a key"},
+      {"print \"x\n", "line 1: Unterminated string (10022): \"x"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_FALSE(RunCheckScript(&host, c.script, &error)) << c.script;
+    EXPECT_EQ(error, c.error) << c.script;
+  }
+}
+
+}  // namespace
+}  // namespace vke::kvpack
