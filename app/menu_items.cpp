@@ -1,7 +1,6 @@
 // The menu lookup, the menu states from "_menuFlags" and running menu items.
 #include "app/menu_items.hpp"
 
-#include <algorithm>
 #include <cstring>
 
 #include "app/handler_elements.hpp"
