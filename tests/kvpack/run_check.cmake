@@ -1,7 +1,6 @@
 # Runs one check script of the packing tool: packs the script's application
-# into an image (with IMAGES; else the description is packed in memory by
-# the check itself), runs the script on it, and compares the output with the
-# script's .out file. Variables: KVPACK, SCRIPT, IMAGES, WORK.
+# into an image, runs the script on the image, and compares the output with
+# the script's .out file. Variables: KVPACK, SCRIPT, WORK.
 get_filename_component(dir ${SCRIPT} DIRECTORY)
 get_filename_component(name ${SCRIPT} NAME_WE)
 set(app ${dir}/${name}.kvd)
@@ -10,14 +9,11 @@ if(first MATCHES "^# app: *(.+)$")
   set(app ${dir}/${CMAKE_MATCH_1})
 endif()
 file(MAKE_DIRECTORY ${WORK})
-set(image ${app})
-if(IMAGES)
-  set(image ${WORK}/${name}.img)
-  execute_process(COMMAND ${KVPACK} --bare -o ${image} ${app}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "packing ${app} failed (${rc}):\n${out}")
-  endif()
+set(image ${WORK}/${name}.img)
+execute_process(COMMAND ${KVPACK} --bare -o ${image} ${app}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "packing ${app} failed (${rc}):\n${out}")
 endif()
 execute_process(COMMAND ${KVPACK} check ${image} ${SCRIPT}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE actual ERROR_VARIABLE errors)

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "app/image.hpp"
 #include "app/instance_info.hpp"
 #include "tools/kvpack/description.hpp"
 
@@ -17,8 +18,6 @@ std::string Problem(const std::string& where, ErrCode code, const std::string& d
 }
 
 }  // namespace
-
-#ifdef VKE_KVPACK_IMAGES
 
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
                 const std::string& out, std::string* message) {
@@ -57,20 +56,4 @@ bool LoadImage(ToolHost* host, const std::string& path, std::string* message) {
   if (e) *message = Problem(path, e, "the image cannot be loaded");
   return e == kOk;
 }
-
-#else
-
-bool WriteImage(ToolHost*, const std::string&, const char*, const std::string& out,
-                std::string* message) {
-  *message = Problem(out, kErrNotSupported, "images cannot be written by this build");
-  return false;
-}
-
-bool LoadImage(ToolHost*, const std::string& path, std::string* message) {
-  *message = Problem(path, kErrNotSupported, "images cannot be read by this build");
-  return false;
-}
-
-#endif
-
 }  // namespace vke::kvpack

@@ -25,8 +25,6 @@ constexpr char kMenuFlagsName[] = "_menuFlags";
 constexpr int32_t kMaxNameChars = 28;
 constexpr int32_t kConstantBias = 1 << 30;  // input constants k: k + 2^30, or k - 2^30 below 0
 constexpr int32_t kMessageBytes = 512;
-constexpr uint32_t kNameBufferHeaderBytes = 8;  // capacity and count
-constexpr uint32_t kNameSlotBytes = 32;
 
 // ---- Names and codes ----
 
@@ -336,8 +334,7 @@ class Packer {
     for (const std::string& f : order_)
       if (ErrCode e = AddNameSlot(names, functions_[f], f.c_str(), -1)) return Fail(e, 0, f);
     // The capacity the runtime's loader gives the buffer: the names in use.
-    const uint32_t count = Load<uint32_t>(static_cast<uint8_t*>(names) + 4);
-    CheckNameBuffer(names, kNameBufferHeaderBytes + kNameSlotBytes * count);
+    CheckNameBuffer(names, NameBufferUsedBytes(names));
     return true;
   }
 

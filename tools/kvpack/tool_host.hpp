@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/kvpack/runtime_pending.hpp"
+#include "app/runtime_context.hpp"
 
 namespace vke::kvpack {
 
