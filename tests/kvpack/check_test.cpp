@@ -26,6 +26,10 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"paste \"a\" \"b\" \"c\"\n", "line 1: expected nothing more"},
       {"key \"\"\n", "line 1: expected a key"},
       {"print \"x\n", "line 1: Unterminated string (10022): \"x"},
+      {"png\n", "line 1: expected a file name after png"},
+      {"png \"f.png\" 0 10\n", "line 1: expected a width and height from 1 to 8192"},
+      {"png \"f.png\" 10\n", "line 1: expected a width and height from 1 to 8192"},
+      {"png \"f.png\" 10 10 10\n", "line 1: expected nothing more"},
   };
   for (const auto& c : cases) {
     std::string error;

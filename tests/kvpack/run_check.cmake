@@ -1,6 +1,7 @@
 # Runs one check script of the packing tool: packs the script's application
 # into an image, runs the script on the image, and compares the output with
-# the script's .out file. Variables: KVPACK, SCRIPT, WORK.
+# the script's .out file (files it writes land in WORK). Variables: KVPACK,
+# SCRIPT, WORK.
 get_filename_component(dir ${SCRIPT} DIRECTORY)
 get_filename_component(name ${SCRIPT} NAME_WE)
 set(app ${dir}/${name}.kvd)
@@ -15,7 +16,7 @@ execute_process(COMMAND ${KVPACK} --bare -o ${image} ${app}
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "packing ${app} failed (${rc}):\n${out}")
 endif()
-execute_process(COMMAND ${KVPACK} check ${image} ${SCRIPT}
+execute_process(COMMAND ${KVPACK} check ${image} ${SCRIPT} WORKING_DIRECTORY ${WORK}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE actual ERROR_VARIABLE errors)
 file(WRITE ${WORK}/${name}.actual "${actual}")
 file(READ ${dir}/${name}.out expected)

@@ -9,6 +9,7 @@
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/figure_commands.hpp"
+#include "app/figure_png.hpp"
 #include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
@@ -48,6 +49,8 @@ class Checker {
       Report(Simple(w));
     } else if (w == "event") {
       return Event(c, error);
+    } else if (w == "png") {
+      return Png(c, error);
     } else if (w == "print") {
       const Token name = c.Take();
       if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
@@ -215,6 +218,24 @@ class Checker {
     }
     if (ErrCode drawn = RunDrawHandlers(slot, kInstance)) return drawn;
     return up ? RunKind39Handlers(slot, kInstance) : kOk;
+  }
+
+  // The instance's figure drawn into a PNG file, 640 x 480 unless a size
+  // follows the file name.
+  bool Png(TokenCursor& c, std::string* error) {
+    if (c.Peek().type != Tok::kString) return Bad(error, "a file name after png");
+    const std::string path = c.Take().text;
+    int32_t size[2] = {640, 480};
+    if (!c.AtEnd())
+      for (int32_t& v : size) {
+        if (c.Peek().type != Tok::kNumber || !c.Peek().integer || c.Peek().number < 1 ||
+            c.Peek().number > 8192)
+          return Bad(error, "a width and height from 1 to 8192");
+        v = static_cast<int32_t>(c.Take().number);
+      }
+    if (!c.AtEnd()) return Bad(error, "nothing more");
+    Report(RenderFigurePng(h_->slot(), kInstance, size[0], size[1], path.c_str(), false));
+    return true;
   }
 
   // The variable of that name among the instance's variables.

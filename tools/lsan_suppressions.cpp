@@ -1,5 +1,5 @@
-// Leak-checker settings of the graphics tests: fontconfig keeps its
-// configuration for the life of the process.
+// Leak-checker settings of the sanitizer builds of programs that draw text:
+// fontconfig keeps its configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
 }
