@@ -576,8 +576,7 @@ const uint8_t* CodeAreaBase(EngineContext* ctx, uint32_t kind) {
   }
 }
 
-const int16_t* GetCodePointer(EngineContext* ctx) {
-  const uint8_t* base = CodeAreaBase(ctx, ctx->cpKind);
+uint64_t CodePointerRoom(EngineContext* ctx) {
   uint64_t size = 0;
   switch (ctx->cpKind) {
     case kCodeArea:
@@ -590,8 +589,12 @@ const int16_t* GetCodePointer(EngineContext* ctx) {
       size = 8ull * ctx->heapSize;
       break;
   }
-  if (!base || ctx->cpOffset >= size) return nullptr;
-  return reinterpret_cast<const int16_t*>(base + ctx->cpOffset);
+  return CodeAreaBase(ctx, ctx->cpKind) && ctx->cpOffset < size ? size - ctx->cpOffset : 0;
+}
+
+const int16_t* GetCodePointer(EngineContext* ctx) {
+  if (!CodePointerRoom(ctx)) return nullptr;
+  return reinterpret_cast<const int16_t*>(CodeAreaBase(ctx, ctx->cpKind) + ctx->cpOffset);
 }
 
 void SetCodePointer(EngineContext* ctx, const int16_t* address) {

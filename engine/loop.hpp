@@ -36,6 +36,9 @@ ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope,
 // The address the code pointer designates; null for kind 0 and kinds that
 // hold no code here (5), and for an offset outside its area.
 const int16_t* GetCodePointer(EngineContext* ctx);
+// The bytes from the code pointer to the end of its area; 0 where
+// GetCodePointer gives null.
+uint64_t CodePointerRoom(EngineContext* ctx);
 // Stores an address as the offset from the base of the current kind's area.
 void SetCodePointer(EngineContext* ctx, const int16_t* address);
 
