@@ -102,6 +102,9 @@ class ExprCompiler {
   int32_t wholeCount = 1;  // the count of the call that is the whole expression
   bool wholeCall = false;
   bool operandFlattened = false;
+  // The code position right after a chain that ended in a field read, whose
+  // value is a comma list when the structure is an array.
+  int32_t fieldEnd = -1;
   OperatorEntry* stack = nullptr;
   int32_t top = 0;
   int32_t capacity = 0;
@@ -155,8 +158,9 @@ class ExprCompiler {
   ErrCode ParseIndexKeyword(const char* name, int32_t length, bool* handled);
   ErrCode ParseTarget(int32_t* shownVariable);
   // Counts the arguments before the bracket that closes the group at pos;
-  // sets *colonFound when one of them is a lone ":".
-  int32_t CountAhead(char close, bool* colonFound) const;
+  // sets *several when one of them is a lone ":" or a range at its own
+  // level, so that a brace group selects a comma list.
+  int32_t CountAhead(char close, bool* several) const;
 
   // Function references and anonymous functions (expr_anon.cpp).
   ErrCode ParseAt(const Level& level);

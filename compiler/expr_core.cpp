@@ -323,7 +323,8 @@ ErrCode ExprCompiler::ParseMatrix(char close) {
     SubResult sub;
     if (ErrCode e = ParseSubexpr(element, &sub)) return e;
     elements++;
-    rowFlattened |= sub.flattened;
+    // A field read may give a comma list, which the row's horzcat expands.
+    rowFlattened |= sub.flattened || fieldEnd == code.Pos();
     SkipBlanks();
     if (At() == ',') pos++;
   }

@@ -58,15 +58,17 @@ bool IsCloser(char c) {
 
 }  // namespace
 
-int32_t ExprCompiler::CountAhead(char close, bool* colonFound) const {
+int32_t ExprCompiler::CountAhead(char close, bool* several) const {
   int32_t level = 0, count = 0, p = pos;
+  int32_t questions = 0;  // "?" waiting for the ":" of "c ? a : b"
   bool content = false, lone = false, loneColon = false;
   char previous = ' ';
-  *colonFound = false;
+  *several = false;
   auto finishArgument = [&] {
     if (content) count++;
-    if (loneColon) *colonFound = true;
+    if (loneColon) *several = true;
     content = lone = loneColon = false;
+    questions = 0;
   };
   for (; p < n; p++) {
     char c = t[p];
@@ -88,9 +90,16 @@ int32_t ExprCompiler::CountAhead(char close, bool* colonFound) const {
     if (IsOpener(c)) level++;
     if (IsCloser(c)) level--;
     if (level < 0) break;
+    if (level == 0 && c == '?') questions++;
     if (level == 0 && c == ':' && !content) {
       lone = loneColon = true;
     } else {
+      if (level == 0 && c == ':' && !lone) {
+        if (questions > 0)
+          questions--;
+        else
+          *several = true;
+      }
       if (lone) loneColon = false;
       lone = false;
     }
@@ -103,8 +112,8 @@ int32_t ExprCompiler::CountAhead(char close, bool* colonFound) const {
 
 ErrCode ExprCompiler::ParseArgs(char close, bool indexGroup, int32_t baseDepth, GroupArgs* a) {
   *a = GroupArgs{};
-  bool colonAhead;
-  IndexContext group{baseDepth, 0, CountAhead(close, &colonAhead), index};
+  bool several;
+  IndexContext group{baseDepth, 0, CountAhead(close, &several), index};
   IndexContext* saved = index;
   if (indexGroup) index = &group;
   SkipBlanks();
@@ -205,7 +214,7 @@ ErrCode ExprCompiler::ParseChain(int32_t variable, const Level& level, bool* fla
     return variable < 0 ? Emit({kOpPushEmpty}, 1)
                         : Emit({kOpLoadVar, static_cast<int16_t>(variable)}, 1);
   }
-  // A brace group with a lone colon makes a comma list of a copy.
+  // A brace group with a lone colon or a range makes a comma list of a copy.
   bool colon = false;
   if (c == '{') {
     const int32_t p = pos++;
@@ -230,7 +239,7 @@ ErrCode ExprCompiler::ParsePostfix(const Level& level, bool* flattened) {
 }
 
 ErrCode ExprCompiler::ChainSteps(bool reference, const Level& level, bool* flattened) {
-  bool flat = false;
+  bool flat = false, field = false;
   for (;;) {
     const int32_t before = pos;
     const bool b = !level.bracket && SkipBlanks();
@@ -255,10 +264,10 @@ ErrCode ExprCompiler::ChainSteps(bool reference, const Level& level, bool* flatt
               {kOpBraceIndexValue, static_cast<int16_t>(a.count), static_cast<int16_t>(a.colons)},
               -Values(a)))
         return err;
-      flat = a.colons != 0;
+      flat = groupColon;
+      field = false;
       continue;
     }
-    bool field;
     if (c == '.') {
       if (ErrCode err = FieldStep(nullptr, &field)) return err;
       continue;
@@ -286,7 +295,10 @@ ErrCode ExprCompiler::ChainSteps(bool reference, const Level& level, bool* flatt
     }
   }
   *flattened = flat;
-  return reference ? Emit({kOpApplyParen}, 0) : kOk;
+  if (reference)
+    if (ErrCode e = Emit({kOpApplyParen}, 0)) return e;
+  if (field) fieldEnd = code.Pos();
+  return kOk;
 }
 
 ErrCode ExprCompiler::ParseTarget(int32_t* shownVariable) {

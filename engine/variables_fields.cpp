@@ -246,6 +246,15 @@ int32_t DimOf(const Shape& s, int32_t k) {
   return k < s.ndims ? s.dims[k] : 1;
 }
 
+// Several items selected by x{...} (or none) become a comma list, which
+// expands where arguments and elements are gathered.
+void ToCommaList(EngineContext* ctx) {
+  if (DescAt(ctx, 0)->word == kKindCell)
+    StripDimsItem(ctx, kKindCommaList);
+  else
+    DescAt(ctx, 0)->word = kKindCommaList;
+}
+
 }  // namespace
 
 ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method) {
@@ -262,6 +271,12 @@ ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method) {
       return FieldOfDesignated(ctx, 0, &t, nameId);
     if (IsObjectKind(kind)) return kErrInvalidFieldAccess;
     if (kind == kKindList || kind == kKindCell) return kErrWrongTypeOverload;
+    // Read from a structure array, the field of every element: the value
+    // is copied and the reference ends here.
+    if (kind == kKindStructArray && !t.ref.create) {
+      e = ResolveReference(ctx);
+      return e ? e : CollectFieldValues(ctx, nameId);
+    }
     return RaiseForReference(ctx, t, kErrWrongVarTypeField, nameId);
   }
   if (!IsStructured(d)) return kErrWrongTypeOverload;
@@ -302,6 +317,7 @@ ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint3
   if (!e) e = SelectStructuredElements(ctx, subs, &selected);
   if (e) return e;
   if (brace && selected == 1) e = ReplaceByFirstElement(ctx);
+  if (brace && selected != 1) ToCommaList(ctx);
   if (!brace) e = GetField(ctx, fieldId, 0);
   return e ? e : DropStackEntries(ctx, 1, entries + 1);
 }

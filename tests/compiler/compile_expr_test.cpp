@@ -117,6 +117,19 @@ TEST(CompileExpression, CallsAreCheckedAgainstTheirCounts) {
   EXPECT_EQ(Rhs(host, "feval(c{:})"), "loadvar 2 braceindexvalue 1 1 pushempty callvalue 2 1");
   EXPECT_EQ(Rhs(host, "x(c{:})"), "error 172: Misplaced list flattening");
   EXPECT_EQ(Rhs(host, "c{:} + 1"), "error 172: Misplaced list flattening");
+  // A range in braces selects a comma list too, read from a copy; the ":"
+  // of "?" does not.
+  EXPECT_EQ(Rhs(host, "max(c{2:end})"),
+            "loadvar 2 pushsmallint 2 endvalue 1 1 1 colon 2 braceindexvalue 1 0 pushstr8 'max' "
+            "callvalue 2 1");
+  EXPECT_EQ(Rhs(host, "c{2:3} + 1"), "error 172: Misplaced list flattening");
+  EXPECT_EQ(Rhs(host, "c{x ? 1 : 2}"),
+            "loadindexed 2 loadvar 1 jumpfalse 3 pushone jump 2 pushsmallint 2 braceindexvalue 1 0 "
+            "applyparen");
+  // A field may be a structure array's comma list: a row of it alone is
+  // concatenated.
+  EXPECT_EQ(Rhs(host, "[s.a]"), "loadindexed 3 loadfield -2 applyparen horzcat 1");
+  EXPECT_EQ(Rhs(host, "[x]"), "loadvar 1");
 }
 
 TEST(CompileExpression, IndexChainsReadThroughReferences) {

@@ -333,7 +333,8 @@ TEST_F(Variables, ReadsThroughReferencesAndValues) {
   PushRow(ctx(), {10, 20, 30, 40});
   ASSERT_EQ(StoreVariable(ctx(), 2), kOk);
   Assembler a;
-  // y(end), y(2:3) through the reference, x.a{2}(end) and x.a{1:2}.
+  // y(end), y(2:3) through the reference, x.a{2}(end) and x.a{1:2} (a
+  // comma list of two).
   a.Op(kOpLoadIndexed, {2}).Op(kOpEndValue, {0, 1, 1}).Op(kOpParenAfterIndex, {1, 0, 1});
   a.Op(kOpLoadIndexed, {2}).Op(kOpPushSmallInt, {2}).Op(kOpPushSmallInt, {3});
   a.Op(kOpColon, {2}).Op(kOpParenAfterIndex, {1, 0, 1});
@@ -355,8 +356,9 @@ TEST_F(Variables, ReadsThroughReferencesAndValues) {
   ASSERT_EQ(Run(a), kOk);
   ASSERT_EQ(EntryCount(ctx()), 4);
   StructuredParts parts;
-  ASSERT_EQ(GetListParts(ctx(), 0, &parts), kOk);
-  EXPECT_EQ(parts.elements, 2);
+  ASSERT_EQ(GetStructuredValueOfKind(ctx(), 0, '?', &parts), kOk);
+  EXPECT_EQ(parts.kind, kKindCommaList);
+  EXPECT_EQ(parts.items, 2);
   EXPECT_EQ(Elements(ctx(), 1), (std::vector<double>{1, 2, 3, 4}));
   EXPECT_EQ(Elements(ctx(), 2), (std::vector<double>{20, 30}));
   EXPECT_EQ(Elements(ctx(), 3), (std::vector<double>{40}));
