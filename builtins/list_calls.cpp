@@ -250,9 +250,13 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
   if (e) return e;
   e = DropStackEntries(ctx, items, 1);
   if (e) return e;
+  // Asked for fewer outputs while the callee refuses the count: a builtin
+  // or native by its counts, a compiled function by its declared outputs.
   for (;; outputs--) {
     e = CallFunctionValue(ctx, items, items, outputs, 1);
-    if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout) || outputs == 0) return e;
+    if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout && e != kErrTooManyArgout) ||
+        outputs == 0)
+      return e;
   }
 }
 

@@ -83,6 +83,9 @@ class ExprCompiler {
   struct Level {
     bool bracket = false;     // directly inside "[" or "{": blanks separate elements
     bool mayBeWhole = false;  // its first operand may be the whole expression
+    // The body of an anonymous function, whose first operand may be all of
+    // it: a call there is checked for its outputs when the function runs.
+    bool body = false;
   };
   struct SubResult {
     int32_t operands = 0;
@@ -118,6 +121,8 @@ class ExprCompiler {
   bool SkipBlanks();
   // True when only blanks remain.
   bool RestIsBlank() const;
+  // True when only blanks stand before the end of the subexpression.
+  bool SubexprEndsHere() const;
 
   // Emission: an instruction and how it changes the number of values.
   ErrCode Emit(std::initializer_list<int16_t> words, int32_t delta);

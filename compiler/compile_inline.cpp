@@ -211,34 +211,6 @@ ErrCode InlineBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     std::memcpy(item + 16, DataAt(ctx, captured), capturedBytes - 16);
   }
 
-  // The function's source text.
-  SourceBuilder b{source, static_cast<int32_t>(3 * textLength + 400 + 2 * namesLength)};
-  b.Add(multiOutput ? "function varargout=f(" : "function y=f(");
-  if (captured >= 0) b.Add(nameCount ? "_," : "_,x");
-  if (captured < 0 || nameCount) b.Add(nameText, namesLength);
-  b.Add(")\n");
-  if (captured >= 0) {
-    // Each captured name k is item 2k - 1 of the list, its value item 2k.
-    StructuredParts parts;
-    if (GetListParts(ctx, captured, &parts)) return kErrBadArg;
-    const uint8_t* item = parts.first;
-    for (int32_t k = 0; k + 1 < parts.elements; k += 2) {
-      const ValueDescriptor nd = Load<ValueDescriptor>(item);
-      const uint8_t* nameData = item + 16;
-      if (!IsTyped(nd) || nd.word != kKindChar) return kErrBadArg;
-      const int32_t length = static_cast<int32_t>(HeaderDim(nameData, 1)) *
-                             static_cast<int32_t>(HeaderDim(nameData, 0));
-      const uint8_t* chars = HeaderElements(const_cast<uint8_t*>(nameData));
-      for (int32_t i = 0; i < length && i < kMaxIdentifierLength; i++) {
-        char c = static_cast<char>(chars[2 * i]);
-        b.Add(&c, 1);
-      }
-      char index[32];
-      b.Add(index, std::snprintf(index, sizeof index, "=_{%d};\n", k + 2));
-      item += ItemBytes(item);
-      item += ItemBytes(item);
-    }
-  }
   // The expression as bytes (characters above 255 cannot be source text).
   char* flat = static_cast<char*>(scratch.Take(static_cast<uint32_t>(textLength) + 1));
   if (!flat) return kErrCompOutOfMemory;
@@ -247,25 +219,74 @@ ErrCode InlineBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     flat[i] = ch < 256 ? static_cast<char>(ch) : '?';
   }
   int32_t nameEnd, argsStart, argsEnd;
-  if (!multiOutput) {
-    b.Add("y=");
-    b.Add(flat, textLength);
-    b.Add(";\n");
-  } else if (SplitCall(flat, textLength, &nameEnd, &argsStart, &argsEnd)) {
-    // One output without the call by name; several through apply.
-    b.Add("if nargout<2,varargout={");
-    b.Add(flat, textLength);
-    b.Add("};else,varargout=apply(@");
-    b.Add(flat, nameEnd);
-    b.Add(",{");
-    b.Add(flat + argsStart, argsEnd - argsStart);
-    b.Add("},nargout);end\n");
-  } else {
-    b.Add("varargout={");
-    b.Add(flat, textLength);
-    b.Add("};\n");
-  }
-  if (b.length > b.capacity) return kErrCompOutOfMemory;
+  const bool call = SplitCall(flat, textLength, &nameEnd, &argsStart, &argsEnd);
+  // The function's source text: one output; several, taken from a call
+  // (asked for one when called as a statement, so that a callee without
+  // outputs gives nothing); or only through apply, for a call that cannot
+  // give a value.
+  enum class Form { kOne, kSeveral, kApply };
+  const int32_t sourceCapacity = static_cast<int32_t>(3 * textLength + 400 + 2 * namesLength);
+  auto build = [&](Form form, int32_t* length) -> ErrCode {
+    SourceBuilder b{source, sourceCapacity};
+    b.Add(form == Form::kOne ? "function y=f(" : "function varargout=f(");
+    if (captured >= 0) b.Add(nameCount ? "_," : "_,x");
+    if (captured < 0 || nameCount) b.Add(nameText, namesLength);
+    b.Add(")\n");
+    if (captured >= 0) {
+      // Each captured name k is item 2k - 1 of the list, its value item 2k.
+      StructuredParts parts;
+      if (GetListParts(ctx, captured, &parts)) return kErrBadArg;
+      const uint8_t* item = parts.first;
+      for (int32_t k = 0; k + 1 < parts.elements; k += 2) {
+        const ValueDescriptor nd = Load<ValueDescriptor>(item);
+        const uint8_t* nameData = item + 16;
+        if (!IsTyped(nd) || nd.word != kKindChar) return kErrBadArg;
+        const int32_t length = static_cast<int32_t>(HeaderDim(nameData, 1)) *
+                               static_cast<int32_t>(HeaderDim(nameData, 0));
+        const uint8_t* chars = HeaderElements(const_cast<uint8_t*>(nameData));
+        for (int32_t i = 0; i < length && i < kMaxIdentifierLength; i++) {
+          char c = static_cast<char>(chars[2 * i]);
+          b.Add(&c, 1);
+        }
+        char index[32];
+        b.Add(index, std::snprintf(index, sizeof index, "=_{%d};\n", k + 2));
+        item += ItemBytes(item);
+        item += ItemBytes(item);
+      }
+    }
+    auto applyCall = [&](const char* outputs) {
+      b.Add("varargout=apply(@");
+      b.Add(flat, nameEnd);
+      b.Add(",{");
+      b.Add(flat + argsStart, argsEnd - argsStart);
+      b.Add("},");
+      b.Add(outputs);
+      b.Add(");");
+    };
+    if (form == Form::kOne) {
+      b.Add("y=");
+      b.Add(flat, textLength);
+      b.Add(";\n");
+    } else if (form == Form::kApply) {
+      applyCall("nargout");
+      b.Add("\n");
+    } else if (call) {
+      // One output without the call by name; none or several through apply.
+      b.Add("if nargout<1,");
+      applyCall("1");
+      b.Add("elseif nargout<2,varargout={");
+      b.Add(flat, textLength);
+      b.Add("};else,");
+      applyCall("nargout");
+      b.Add("end\n");
+    } else {
+      b.Add("varargout={");
+      b.Add(flat, textLength);
+      b.Add("};\n");
+    }
+    *length = b.length;
+    return b.length > b.capacity ? kErrCompOutOfMemory : kOk;
+  };
 
   // Compiled behind the image, on the boundary the value's layout gives it.
   const uint32_t blockRoom = scratch.Free() / 2 & ~7u;
@@ -273,14 +294,23 @@ ErrCode InlineBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (!block) return kErrCompOutOfMemory;
   CompileRequest request;
   request.text = source;
-  request.length = b.length;
   request.function = kInlineFunction;
   request.scope = CurrentScope(ctx);
   request.baseEntries = 1;
   CompiledBlock compiled;
-  if (ErrCode e = CompileFunction(ctx, request, block, static_cast<int32_t>(blockRoom / 2), false,
-                                  &scratch, &compiled))
-    return e;
+  const uint32_t mark = scratch.Used();
+  auto compile = [&](Form form) {
+    ErrCode e = build(form, &request.length);
+    if (!e) scratch.Release(mark);
+    return e ? e
+             : CompileFunction(ctx, request, block, static_cast<int32_t>(blockRoom / 2), false,
+                               &scratch, &compiled);
+  };
+  ErrCode e = compile(multiOutput ? Form::kSeveral : Form::kOne);
+  // A call that gives no value (disp(x)) still makes a function, one that
+  // gives what its callee gives.
+  if (e == kErrIncorrectNargout && call) e = compile(Form::kApply);
+  if (e) return e;
   const uint32_t blockBytes = 2u * static_cast<uint32_t>(compiled.words);
   const uint32_t total = restAt + ((blockBytes + 7) & ~7u);
   // The image and the block are joined where the value is pushed.

@@ -86,6 +86,7 @@ ErrCode ExprCompiler::ParseAt(const Level& level) {
   SubResult sub;
   Level body = level;
   body.mayBeWhole = false;
+  body.body = true;
   const bool savedWhole = wholeCall;
   const int32_t savedCount = wholeCount;
   ErrCode e = ParseSubexpr(body, &sub);

@@ -77,6 +77,12 @@ bool ExprCompiler::RestIsBlank() const {
   return true;
 }
 
+bool ExprCompiler::SubexprEndsHere() const {
+  int32_t p = pos;
+  while (p < n && (t[p] == ' ' || t[p] == '\t')) p++;
+  return p >= n || IsStop(t[p]);
+}
+
 ErrCode ExprCompiler::Emit(std::initializer_list<int16_t> words, int32_t delta) {
   int32_t at = code.Pos();
   if (ErrCode e = code.Put(words)) return e;
@@ -173,6 +179,7 @@ ErrCode ExprCompiler::ParseSubexpr(const Level& level, SubResult* result) {
       if (AtEnd() || IsStop(c)) return result->operands ? kErrIncompleteExpr : kErrMissingExpr;
       Level operand = level;
       operand.mayBeWhole = level.mayBeWhole && top == base && result->operands == 0;
+      operand.body = level.body && top == base && result->operands == 0;
       bool flattened = false;
       if (ErrCode e = ParseOperand(operand, &flattened)) return e;
       if (flattened && anyOperator) return kErrMisplacedListFlattening;

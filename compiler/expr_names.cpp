@@ -142,7 +142,13 @@ ErrCode ExprCompiler::ParseCall(Callee& c, const Level& level) {
     return kOk;
   }
   int32_t outputs;
-  if (ErrCode e = CallOutputs(c, whole, &outputs)) return e;
+  if (level.body && SubexprEndsHere()) {
+    // All of an anonymous function's body: it may give nothing when the
+    // function is called as a statement.
+    outputs = c.maxOut >= 1 ? 1 : 0;
+  } else if (ErrCode e = CallOutputs(c, whole, &outputs)) {
+    return e;
+  }
   if (ErrCode e = EmitCall(c, a, outputs)) return e;
   if (whole) {
     wholeCall = true;

@@ -194,6 +194,14 @@ TEST(CompileExpression, FunctionReferencesAndAnonymousFunctions) {
             "pushstr8 '@(b) a + b + x' pushstr8 'a' pushstr8 'x' loadvar 1 bracelist 2 inline 3");
   EXPECT_EQ(Rhs(host, "{@(a) a, 2}"),
             "pushstr8 'a' pushstr8 'a' inline 2 pushsmallint 2 bracelist 2");
+  // A call that is all of the body may give no value; inside it must.
+  EXPECT_EQ(Rhs(host, "@(v) disp(v)"), "pushstr8 'disp(v)' pushstr8 'v' inline 2");
+  EXPECT_EQ(Rhs(host, "{@(v) disp(v), 2}"),
+            "pushstr8 'disp(v)' pushstr8 'v' inline 2 pushsmallint 2 bracelist 2");
+  EXPECT_EQ(Rhs(host, "@(v) 1 + disp(v)"),
+            "error 187: Wrong number of output arguments (1) for function 'disp'");
+  EXPECT_EQ(Rhs(host, "@(v) -disp(v)"),
+            "error 187: Wrong number of output arguments (1) for function 'disp'");
   EXPECT_EQ(Rhs(host, "@3"), "error 206: Bad function reference '3'");
   EXPECT_EQ(ErrorOf(host, "y = @(1) 2"), kErrBadAnonFun);
 }
