@@ -55,16 +55,17 @@ ErrCode PushEncodedCopy(EngineContext* ctx, int32_t depth, char** text, int32_t*
   return kOk;
 }
 
-// An error's text becomes the pending error with its location and the code
-// is returned; a warning's text goes to descriptor 2. Empty texts do nothing.
+// An error's text becomes the pending error, with its location unless it
+// carries one already, and the code is returned; a warning's text goes to
+// descriptor 2. Empty texts do nothing.
 ErrCode IssueText(EngineContext* ctx, ErrCode code, const char* text, int32_t length,
-                  bool isWarning) {
+                  bool isWarning, bool located = false) {
   if (length <= 0) return kOk;
   if (isWarning) {
     ErrCode e = WriteToFd(ctx, kFdErr, text, length);
     return e ? e : WriteNewlineToFd(ctx, kFdErr);
   }
-  ErrCode e = FormatErrorMessage(ctx, code, text, length, true);
+  ErrCode e = FormatErrorMessage(ctx, code, text, length, !located);
   return e ? e : code;
 }
 
@@ -90,6 +91,17 @@ ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
     GetErrorText(ctx, code, false, scratch, size, &length);
   }
   return PushEncodedString(ctx, length, scratch);
+}
+
+// True when the char array at the depth is the message that lasterror
+// gives now: the text of an error raised before, its location included.
+bool IsLastErrorMessage(EngineContext* ctx, int32_t depth) {
+  if (PushErrorText(ctx, ctx->errLocCode)) return false;
+  const NumericView given = ViewNumeric(ctx, depth + 1), last = ViewNumeric(ctx, 0);
+  const bool same = given.cls == ValueClass::kChar && given.shape.count == last.shape.count &&
+                    std::memcmp(given.elements, last.elements, 2ull * last.shape.count) == 0;
+  Drop(ctx);
+  return same;
 }
 
 }  // namespace
@@ -151,11 +163,13 @@ ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
   ErrCode code = 0;
   e = hasId ? IdentifierArgCode(ctx, 0, &code) : kOk;
   if (!e && hasMessage) {
+    // The last error rethrown keeps the location its message names.
+    const bool located = IsLastErrorMessage(ctx, hasId);
     char* text;
     int32_t length;
     e = PushEncodedCopy(ctx, hasId, &text, &length);
     if (!e) {
-      e = IssueText(ctx, code ? code : kErrUser, text, length, false);
+      e = IssueText(ctx, code ? code : kErrUser, text, length, false, located);
       Drop(ctx);
     }
   } else if (!e) {
