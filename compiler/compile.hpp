@@ -61,6 +61,9 @@ ErrCode CompileFunctionEntry(EngineContext* ctx, int32_t index, const char* sour
 // Compiles every entry whose code is -1 (and 0 with includeKnown); 200 when
 // the source of any was missing (those are skipped).
 ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown);
+// The same, reporting (200) only the missing entries from index reportFrom
+// on; the others are skipped quietly.
+ErrCode CompilePending(EngineContext* ctx, bool includeKnown, uint32_t reportFrom);
 // Defines and compiles every function of a source text; the functions get
 // `library` (a library entry, 0 none) as their source library.
 ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t length,

@@ -136,6 +136,10 @@ ErrCode CompileFunctionEntry(EngineContext* ctx, int32_t index, const char* sour
 }
 
 ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown) {
+  return CompilePending(ctx, includeKnown, 1);
+}
+
+ErrCode CompilePending(EngineContext* ctx, bool includeKnown, uint32_t reportFrom) {
   ErrCode result = kOk;
   for (uint32_t i = 1; i < ctx->funcCount; i++) {
     FunctionTableEntry* e = GetFunctionEntry(ctx, static_cast<int32_t>(i));
@@ -143,9 +147,11 @@ ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown) {
       continue;
     ErrCode err = CompileFunctionEntry(ctx, static_cast<int32_t>(i), nullptr, 0, 1);
     if (err == kErrUndefFunOrVar) {
-      RaiseFunctionError(ctx, kErrFunNotFound, static_cast<int32_t>(i));
+      if (i >= reportFrom) {
+        RaiseFunctionError(ctx, kErrFunNotFound, static_cast<int32_t>(i));
+        result = kErrFunNotFound;
+      }
       GetFunctionEntry(ctx, static_cast<int32_t>(i))->code = kCodeMissing;
-      result = kErrFunNotFound;
     } else if (err) {
       result = err;
       break;
@@ -161,6 +167,9 @@ ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown) {
 
 ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t length,
                               int32_t library) {
+  // Functions that went missing before (left by an earlier text) are tried
+  // again but are not this text's to report.
+  const uint32_t firstNew = ctx->funcCount;
   // Every definition first, so that the functions find one another, then
   // each compiled from its place in the text.
   for (int32_t compile = 0; compile < 2; compile++) {
@@ -184,7 +193,7 @@ ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t leng
     }
     if (e != kErrEof) return e;
   }
-  return CompilePendingFunctions(ctx, false);
+  return CompilePending(ctx, false, firstNew);
 }
 
 ErrCode CompileSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t library,

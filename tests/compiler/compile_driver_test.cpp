@@ -103,6 +103,23 @@ TEST(CompileDriver, UnknownNamesBecomeFunctionsFoundLater) {
   EXPECT_EQ(ctx->codeEnd, end);
 }
 
+TEST(CompileDriver, AFailedDefinitionLeavesNothingThatBreaksTheNext) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  auto define = [&](const std::string& text) {
+    return DefineSourceFunctions(ctx, text.data(), static_cast<int32_t>(text.size()), 0);
+  };
+  // A text that does not compile, then one that misses a function: the
+  // texts after them compile and report only what they miss themselves.
+  EXPECT_EQ(define("function g\n  soon(1);\n  x = (1;\n"), kErrUnexpectedSemicolon);
+  EXPECT_EQ(define("function y = h(x)\n  y = x;\n"), kOk);
+  EXPECT_EQ(CodeOf(ctx, Find(ctx, "h", 0)), "loadvar 1 storevar 0 return");
+  EXPECT_EQ(define("function f\n  later(1);\n"), kErrFunNotFound);
+  EXPECT_EQ(define("function y = k(x)\n  y = x;\n"), kOk);
+  EXPECT_GT(GetFunctionEntry(ctx, Find(ctx, "k", 0))->code, 0);
+  EXPECT_EQ(define("function m\n  later(2);\n  missing(3);\n"), kErrFunNotFound);
+}
+
 TEST(CompileDriver, LibrariesLoadTheLibrariesTheyUse) {
   TestHost host;
   EngineContext* ctx = host.ctx();
