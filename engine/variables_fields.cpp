@@ -56,7 +56,7 @@ ErrCode FieldOfDesignated(EngineContext* ctx, int32_t refDepth, Designated* t, i
 }
 
 // x.f of a structure array value on top: a comma list of the elements'
-// fields.
+// fields, or the field itself when there is one element.
 ErrCode CollectFieldValues(EngineContext* ctx, int32_t nameId) {
   StructuredLayout l;
   if (!ReadStructuredLayout(*DescAt(ctx, 0), DataAt(ctx, 0), &l)) return kErrIllegal;
@@ -71,6 +71,10 @@ ErrCode CollectFieldValues(EngineContext* ctx, int32_t nameId) {
     for (int32_t f = 0; f < field; f++) item += ItemBytes(item);
     return item;
   };
+  if (l.elements == 1) {
+    ErrCode e = PushItem(ctx, fieldItem(data, 0));
+    return e ? e : DropStackEntries(ctx, 1, 1);
+  }
   uint64_t bytes = 0;
   for (int32_t el = 0; el < l.elements; el++) bytes += ItemBytes(fieldItem(data, el));
   if (bytes / 8 > UINT32_MAX) return kErrDataOverflow;
