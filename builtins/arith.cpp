@@ -9,27 +9,14 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
+#include "builtins/scalar_operators.hpp"
 #include "engine/errors.hpp"
 #include "engine/values.hpp"
 
 namespace vke {
 
-namespace {
-
-bool IsRealDoubleScalar(const ValueDescriptor& d) {
-  return d.flags == 0 && d.size == 1 && d.word == 1;
-}
-
-}  // namespace
-
 ErrCode ElementwiseArith(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  if (option != '^' && IsRealDoubleScalar(*DescAt(ctx, 0)) && IsRealDoubleScalar(*DescAt(ctx, 1))) {
-    auto* first = reinterpret_cast<double*>(DataAt(ctx, 1));
-    const double* second = first + 1;
-    bool done = option == '\\' ? RealArith<double>('/', 1, second, false, first, false, first)
-                               : RealArith<double>(option, 1, first, false, second, false, first);
-    if (done) return Drop(ctx);
-  }
+  if (ScalarArith(ctx, option)) return kOk;
   if (!IsFamilyOption(option, "+-*/\\%o^r")) return kErrIllegal;
   Shape shape;
   ElementwiseOperand ops[2];

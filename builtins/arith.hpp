@@ -2,6 +2,9 @@
 // power also uses, and the kernels of ElementwiseArith by element class.
 #pragma once
 
+#include <cmath>
+
+#include "builtins/elementwise.hpp"
 #include "engine/values.hpp"
 
 namespace vke {
@@ -10,11 +13,45 @@ namespace vke {
 // w = 0 giving 1 and otherwise z = 0 giving 0.
 void ComplexPowerScalar(double zr, double zi, double wr, double wi, double* outRe, double* outIm);
 
-// The real operations + - * / % (rem), o (mod) and r (realpow) over n paired
-// elements of real double or single data, written to out (which may be the
-// first operand). False, with nothing written, for any other operation.
+// Calls apply with the function of a real operation + - * / % (rem),
+// o (mod) or r (realpow) on two elements of T; false for any other.
+template <typename T, typename Apply>
+VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
+  switch (op) {
+    case '+':
+      apply([](T x, T y) { return x + y; });
+      return true;
+    case '-':
+      apply([](T x, T y) { return x - y; });
+      return true;
+    case '*':
+      apply([](T x, T y) { return x * y; });
+      return true;
+    case '/':
+      apply([](T x, T y) { return x / y; });
+      return true;
+    case '%':
+      apply([](T x, T y) { return std::fmod(x, y); });
+      return true;
+    case 'o':
+      apply([](T x, T y) { return y == 0 ? x : std::fmod(std::fmod(x, y) + y, y); });
+      return true;
+    case 'r':
+      apply([](T x, T y) { return static_cast<T>(std::pow(double{x}, double{y})); });
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The real operation over n paired elements of real double or single data,
+// written to out (which may be the first operand). False, with nothing
+// written, for an operation that is not real.
 template <typename T>
-bool RealArith(int32_t op, int64_t n, const T* a, bool aFull, const T* b, bool bFull, T* out);
+inline bool RealArith(int32_t op, int64_t n, const T* a, bool aFull, const T* b, bool bFull,
+                      T* out) {
+  return WithRealOperation<T>(op, [&](auto f) { MapPairs(n, a, aFull, b, bFull, out, f); });
+}
 
 // Pushes the result of the operation on two double (T = double) or single
 // (T = float) operands of the given common shape and fills it: complex when

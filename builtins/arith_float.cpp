@@ -171,36 +171,6 @@ void ComplexPowerScalar(double zr, double zi, double wr, double wi, double* outR
 }
 
 template <typename T>
-bool RealArith(int32_t op, int64_t n, const T* a, bool aFull, const T* b, bool bFull, T* out) {
-  auto map = [&](auto f) { MapPairs(n, a, aFull, b, bFull, out, f); };
-  switch (op) {
-    case '+':
-      map([](T x, T y) { return x + y; });
-      return true;
-    case '-':
-      map([](T x, T y) { return x - y; });
-      return true;
-    case '*':
-      map([](T x, T y) { return x * y; });
-      return true;
-    case '/':
-      map([](T x, T y) { return x / y; });
-      return true;
-    case '%':
-      map([](T x, T y) { return std::fmod(x, y); });
-      return true;
-    case 'o':
-      map([](T x, T y) { return y == 0 ? x : std::fmod(std::fmod(x, y) + y, y); });
-      return true;
-    case 'r':
-      map([](T x, T y) { return static_cast<T>(std::pow(double{x}, double{y})); });
-      return true;
-    default:
-      return false;
-  }
-}
-
-template <typename T>
 ErrCode FloatArith(EngineContext* ctx, int32_t op, const Shape& shape,
                    const ElementwiseOperand* ops) {
   const ElementwiseOperand &a = ops[0], &b = ops[1];
@@ -221,8 +191,6 @@ ErrCode FloatArith(EngineContext* ctx, int32_t op, const Shape& shape,
   return kOk;
 }
 
-template bool RealArith<double>(int32_t, int64_t, const double*, bool, const double*, bool,
-                                double*);
 template ErrCode FloatArith<double>(EngineContext*, int32_t, const Shape&,
                                     const ElementwiseOperand*);
 template ErrCode FloatArith<float>(EngineContext*, int32_t, const Shape&,

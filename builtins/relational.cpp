@@ -2,11 +2,14 @@
 // eq, ne, lt, gt, le and ge (RelationalOperator), the logical operators and,
 // or and xor (LogicalOperator) and the tests isfinite, isinf and isnan
 // (FloatClassBuiltin).
+#include "builtins/relational.hpp"
+
 #include <cmath>
 #include <utility>
 
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
+#include "builtins/scalar_operators.hpp"
 #include "engine/errors.hpp"
 #include "engine/values.hpp"
 
@@ -14,26 +17,11 @@ namespace vke {
 
 namespace {
 
-// '=' eq, '~' ne, '<' lt, 'L' le of real numbers of one type; any NaN makes
-// all but ne false.
+// The ordered comparison of real numbers of one type over paired elements.
 template <typename T>
 void CompareReals(int32_t op, int64_t n, const T* a, bool aFull, const T* b, bool bFull,
                   uint8_t* out) {
-  auto map = [&](auto f) { MapPairs(n, a, aFull, b, bFull, out, f); };
-  switch (op) {
-    case '=':
-      map([](T p, T q) -> uint8_t { return p == q; });
-      break;
-    case '~':
-      map([](T p, T q) -> uint8_t { return p != q; });
-      break;
-    case '<':
-      map([](T p, T q) -> uint8_t { return p < q; });
-      break;
-    default:  // 'L'
-      map([](T p, T q) -> uint8_t { return p <= q; });
-      break;
-  }
+  WithComparison<T>(op, [&](auto f) { MapPairs(n, a, aFull, b, bFull, out, f); });
 }
 
 // Double or single operands: only eq and ne look at imaginary parts; the
@@ -68,15 +56,15 @@ ErrCode FinishLogicalPair(EngineContext* ctx, const Shape& shape, F fill) {
 
 ErrCode RelationalOperator(EngineContext* ctx, int32_t, int32_t, int32_t option) {
   if (!IsFamilyOption(option, "=~<>LG")) return kErrIllegal;
+  ErrCode e;
+  if (ScalarCompare(ctx, option, &e)) return e;
+  bool swapped;
+  option = OrderedComparison(option, &swapped);
   Shape shape;
   ElementwiseOperand ops[2];
-  ErrCode e = PairInCommonClass(ctx, &shape, ops);
+  e = PairInCommonClass(ctx, &shape, ops);
   if (e) return e;
-  // a > b as b < a, a >= b as b <= a.
-  if (option == '>' || option == 'G') {
-    std::swap(ops[0], ops[1]);
-    option = option == '>' ? '<' : 'L';
-  }
+  if (swapped) std::swap(ops[0], ops[1]);
   const ElementwiseOperand &a = ops[0], &b = ops[1];
   return FinishLogicalPair(ctx, shape, [&](uint8_t* out) {
     switch (a.cls) {

@@ -35,14 +35,32 @@ ErrCode ConvertOneToFloat(EngineContext* ctx, int32_t depth, bool single) {
   return ReplaceEntryWithTop(ctx, depth);
 }
 
+// 2^k for 0 <= k <= 64, exactly and without a library call.
+double PowerOfTwo(int k) {
+  return k < 64 ? static_cast<double>(uint64_t{1} << k) : 18446744073709551616.0;
+}
+
+// The doubles an integer class holds: lo <= x < hiExclusive.
+struct IntegerRange {
+  double lo, hiExclusive;
+  IntegerRange(int es, bool isUnsigned)
+      : lo(isUnsigned ? 0.0 : -PowerOfTwo(8 * es - 1)),
+        hiExclusive(PowerOfTwo(isUnsigned ? 8 * es : 8 * es - 1)) {}
+};
+
 // Converts a double to the integer bits of the target class without ever
-// invoking undefined behaviour; false when checked and not representable.
-ErrCode DoubleToIntegerBits(double x, int es, bool isUnsigned, bool checked, uint64_t* out) {
+// invoking undefined behaviour; with a range, 102 for a number that is not
+// whole and 103 for one outside the range.
+VKE_HOT_INLINE ErrCode DoubleToIntegerBits(double x, int es, bool isUnsigned,
+                                           const IntegerRange* checked, uint64_t* out) {
   if (checked) {
-    if (x != std::floor(x)) return kErrNonIntArg;  // also NaN and Inf
-    double lo = isUnsigned ? 0.0 : -std::ldexp(1.0, 8 * es - 1);
-    double hiExclusive = isUnsigned ? std::ldexp(1.0, 8 * es) : std::ldexp(1.0, 8 * es - 1);
-    if (x < lo || x >= hiExclusive) return kErrOutOfRangeArg;
+    // Within the range, below 2^63 in size, a whole number survives the
+    // round trip through int64 (larger ones are all whole); anything else
+    // is sorted out as before: NaN, infinities and fractions are not whole.
+    const bool inRange = x >= checked->lo && x < checked->hiExclusive;
+    const bool whole = !(x > -9223372036854775808.0 && x < 9223372036854775808.0) ||
+                       static_cast<double>(static_cast<int64_t>(x)) == x;
+    if (!inRange || !whole) return x != std::floor(x) ? kErrNonIntArg : kErrOutOfRangeArg;
   }
   if (es == 8 && isUnsigned && x >= 9223372036854775808.0 && x < 18446744073709551616.0) {
     *out = static_cast<uint64_t>(x);
@@ -67,7 +85,7 @@ bool IntegerFits(uint64_t bits, bool srcSigned, int es, bool isUnsigned) {
 }
 
 void StoreBits(uint8_t* el, int es, int64_t i, uint64_t bits) {
-  std::memcpy(el + es * i, &bits, es);
+  CopyElement(el + es * i, &bits, static_cast<uint64_t>(es));
 }
 
 }  // namespace
@@ -95,22 +113,30 @@ ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isU
   auto* el = static_cast<uint8_t*>(out);
   bool fromFloat = v.cls == ValueClass::kDouble || v.cls == ValueClass::kSingle;
   bool srcSigned = !fromFloat && !(v.code & kCodeUnsigned);
-  for (int64_t i = 0; i < n; i++) {
-    uint64_t bits;
-    if (fromFloat) {
-      e = DoubleToIntegerBits(ViewElement(v, i, false), es, isUnsigned, checked, &bits);
-      if (e) {
-        Drop(ctx);
-        return e;
+  const IntegerRange range(es, isUnsigned);
+  // Instantiated apart for doubles, the usual index values, so that their
+  // elements are not read through the class switch one by one.
+  auto convertAll = [&](auto readFloat) -> ErrCode {
+    for (int64_t i = 0; i < n; i++) {
+      uint64_t bits;
+      if (fromFloat) {
+        ErrCode failed =
+            DoubleToIntegerBits(readFloat(i), es, isUnsigned, checked ? &range : nullptr, &bits);
+        if (failed) return failed;
+      } else {
+        bits = ReadIntegerBits(v.elements, v.code, i);
+        if (checked && !IntegerFits(bits, srcSigned, es, isUnsigned)) return kErrOutOfRangeArg;
       }
-    } else {
-      bits = ReadIntegerBits(v.elements, v.code, i);
-      if (checked && !IntegerFits(bits, srcSigned, es, isUnsigned)) {
-        Drop(ctx);
-        return kErrOutOfRangeArg;
-      }
+      StoreBits(el, es, i, bits);
     }
-    StoreBits(el, es, i, bits);
+    return kOk;
+  };
+  e = v.cls == ValueClass::kDouble && !v.complex
+          ? convertAll([&](int64_t i) { return Load<double>(v.elements + 8 * i); })
+          : convertAll([&](int64_t i) { return ViewElement(v, i, false); });
+  if (e) {
+    Drop(ctx);
+    return e;
   }
   return ReplaceEntryWithTop(ctx, depth);
 }

@@ -215,6 +215,16 @@ ErrCode PopBooleanArg(EngineContext* ctx, uint8_t* value) {
 }
 
 ErrCode GetConditionTruth(EngineContext* ctx, int32_t depth, uint8_t* value) {
+  // The usual conditions, a real double or a logical scalar, at a glance.
+  const ValueDescriptor& d = *DescAt(ctx, depth);
+  if (IsRealDoubleScalar(d)) {
+    *value = Load<double>(DataAt(ctx, depth)) != 0;
+    return kOk;
+  }
+  if (const uint8_t* element = LogicalScalarElement(d, DataAt(ctx, depth))) {
+    *value = *element != 0;
+    return kOk;
+  }
   NumericView v = ViewNumeric(ctx, depth);
   if (v.cls == ValueClass::kOther) return kErrWrongBoolType;
   int64_t n = v.shape.count;

@@ -13,6 +13,10 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace vke {
 
+// The few helpers on the execution loop's hottest paths: inlined even into
+// the loop's one large function, where the compiler would keep them apart.
+#define VKE_HOT_INLINE [[gnu::always_inline]] inline
+
 // Every engine operation returns one of these: 0 for success, a code of the
 // error tables, or a status code (500 suspended ...). Identifiers that no
 // table knows are interned and their code is the negative name id.
@@ -30,6 +34,33 @@ inline T Load(const void* p) {
 template <typename T>
 inline void Store(void* p, T v) {
   std::memcpy(p, &v, sizeof v);
+}
+
+// Copies n 8-byte units between ranges that do not overlap; a single unit,
+// the commonest count, without a library call.
+inline void CopyUnits(void* dst, const void* src, uint64_t n) {
+  if (n == 1)
+    Store(dst, Load<uint64_t>(src));
+  else
+    std::memcpy(dst, src, 8 * n);
+}
+
+// Copies one element of es = 1, 2, 4 or 8 bytes without a library call.
+inline void CopyElement(void* dst, const void* src, uint64_t es) {
+  switch (es) {
+    case 8:
+      Store(dst, Load<uint64_t>(src));
+      break;
+    case 4:
+      Store(dst, Load<uint32_t>(src));
+      break;
+    case 2:
+      Store(dst, Load<uint16_t>(src));
+      break;
+    default:
+      std::memcpy(dst, src, es);
+      break;
+  }
 }
 
 // Converts a double to a 32-bit integer the way the language's unchecked

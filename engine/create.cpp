@@ -161,11 +161,4 @@ ErrCode ResetEngine(EngineContext* ctx) {
   return kOk;
 }
 
-int32_t GetFrameEntryCount(EngineContext* ctx) {
-  if (ctx->curFrame < 0) return 0;
-  uint32_t start =
-      static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
-  return ctx->descTop > start ? static_cast<int32_t>((ctx->descTop - start) / 3) : 0;
-}
-
 }  // namespace vke

@@ -5,6 +5,7 @@
 
 #include "engine/frames.hpp"
 #include "engine/function_block.hpp"
+#include "engine/values.hpp"
 
 namespace vke {
 
@@ -25,9 +26,22 @@ int32_t EntriesAboveFrame(EngineContext* ctx);
 // Data units of the entries whose descriptors lie at or above word `from`.
 uint32_t EntryUnitsAbove(EngineContext* ctx, uint32_t from);
 // Writes the entry at the depth as {descriptor, 0, data}; gives the bytes.
-uint32_t WriteEntryAsItem(EngineContext* ctx, int32_t depth, uint8_t* dst);
+VKE_HOT_INLINE uint32_t WriteEntryAsItem(EngineContext* ctx, int32_t depth, uint8_t* dst) {
+  const ValueDescriptor d = *DescAt(ctx, depth);
+  Store(dst, d);
+  Store<int32_t>(dst + 12, 0);
+  CopyUnits(dst + kItemHeaderBytes, DataAt(ctx, depth), d.size);
+  return kItemHeaderBytes + 8 * d.size;
+}
 // Pushes a copy of the value behind such a header.
-ErrCode PushItem(EngineContext* ctx, const uint8_t* item);
+VKE_HOT_INLINE ErrCode PushItem(EngineContext* ctx, const uint8_t* item) {
+  const ValueDescriptor d = Load<ValueDescriptor>(item);
+  uint8_t* data;
+  ErrCode e = PushEntry(ctx, d.flags, d.size, d.word, false, &data);
+  if (e) return e;
+  CopyUnits(data, item + kItemHeaderBytes, d.size);
+  return kOk;
+}
 // The function block of a frame: its header, where it lies and the end of
 // the area that holds it.
 struct FrameFunction {

@@ -25,23 +25,6 @@ uint32_t EntryUnitsAbove(EngineContext* ctx, uint32_t from) {
   return units;
 }
 
-uint32_t WriteEntryAsItem(EngineContext* ctx, int32_t depth, uint8_t* dst) {
-  const ValueDescriptor d = *DescAt(ctx, depth);
-  Store(dst, d);
-  Store<int32_t>(dst + 12, 0);
-  std::memcpy(dst + kItemHeaderBytes, DataAt(ctx, depth), 8ull * d.size);
-  return kItemHeaderBytes + 8 * d.size;
-}
-
-ErrCode PushItem(EngineContext* ctx, const uint8_t* item) {
-  const ValueDescriptor d = Load<ValueDescriptor>(item);
-  uint8_t* data;
-  ErrCode e = PushEntry(ctx, d.flags, d.size, d.word, false, &data);
-  if (e) return e;
-  std::memcpy(data, item + kItemHeaderBytes, 8ull * d.size);
-  return kOk;
-}
-
 int32_t VariableValueBlock(EngineContext* ctx, int32_t slotBlock) {
   if (slotBlock <= 0 || static_cast<uint32_t>(slotBlock) > ctx->heapSize) return 0;
   const uint8_t* p = BlockData(ctx, slotBlock);

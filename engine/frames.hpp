@@ -20,8 +20,13 @@ inline constexpr uint32_t kBlockKept = 1u << 31;
 ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index);
 // Clears the in-use bit; indices outside the heap are ignored.
 void FreeEngineBlock(EngineContext* ctx, int32_t index);
-uint8_t* BlockData(EngineContext* ctx, int32_t index);
-uint32_t BlockUnits(EngineContext* ctx, int32_t index);
+inline uint8_t* BlockData(EngineContext* ctx, int32_t index) {
+  return ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index);
+}
+inline uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
+  return Load<uint32_t>(ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index - 1)) &
+         kBlockSizeMask;
+}
 // Copies a heap to a new place of at least its size (the places may
 // overlap); extra room becomes one free block. 12 (illegal) for a smaller
 // new size, nothing moved.
@@ -156,6 +161,23 @@ inline int32_t PreviousFrame(EngineContext* ctx, int32_t f) {
 inline uint32_t FrameFixedWords(const uint32_t* f) {
   uint32_t cap = f[kFwNameCapacity];
   return kFrameHeaderWords + (cap ? cap + cap * (kFrameNameBytes / 4) : f[kFwVarCount]);
+}
+
+// Whether the current frame has at least n >= 1 value entries above its
+// fixed part (GetFrameEntryCount(ctx) >= n, without the division).
+VKE_HOT_INLINE bool FrameHasEntries(EngineContext* ctx, int32_t n) {
+  if (ctx->curFrame < 0) return false;
+  const uint64_t start =
+      static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
+  return ctx->descTop >= start + 3ull * static_cast<uint32_t>(n);
+}
+
+// Number of value entries above the current frame's fixed part.
+VKE_HOT_INLINE int32_t GetFrameEntryCount(EngineContext* ctx) {
+  if (ctx->curFrame < 0) return 0;
+  uint32_t start =
+      static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
+  return ctx->descTop > start ? static_cast<int32_t>((ctx->descTop - start) / 3) : 0;
 }
 
 }  // namespace vke

@@ -61,14 +61,6 @@ void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   SetHeader(heap, index - 1, HeaderAt(heap, index - 1) & ~kBlockInUse);
 }
 
-uint8_t* BlockData(EngineContext* ctx, int32_t index) {
-  return ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index);
-}
-
-uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
-  return HeaderAt(ctx->HeapBytes(), index - 1) & kBlockSizeMask;
-}
-
 ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
   if (newSize < oldSize) return kErrIllegal;
   std::memmove(newBase, oldBase, 8ull * oldSize);

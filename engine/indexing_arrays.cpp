@@ -84,16 +84,22 @@ ErrCode PushSelection(EngineContext* ctx, const ArrayOperand& x, const IndexAnal
     return kErrIllegal;
   }
   xv = ViewNumericData(x.desc, OperandData(ctx, x));
-  uint64_t es = ElementBytesOfCode(xv.code);
+  const uint64_t es = ElementBytesOfCode(xv.code);
   uint8_t* dst = ctx->Bytes() + at;
   const uint8_t* src = xv.elements;
-  uint64_t dstIm = uint64_t(count) * es, srcIm = uint64_t(xv.shape.count) * es;
-  SelectionCursor cursor(ctx, a);
-  for (int32_t k = 0; k < count; k++, cursor.Advance()) {
-    uint64_t p = static_cast<uint64_t>(cursor.Position()) * es;
-    std::memcpy(dst + k * es, src + p, es);
-    if (xv.complex) std::memcpy(dst + dstIm + k * es, src + srcIm + p, es);
+  const uint64_t dstIm = uint64_t(count) * es, srcIm = uint64_t(xv.shape.count) * es;
+  auto copy = [&](int64_t k, int64_t position) {
+    const uint64_t p = static_cast<uint64_t>(position) * es;
+    CopyElement(dst + k * es, src + p, es);
+    if (xv.complex) CopyElement(dst + dstIm + k * es, src + srcIm + p, es);
+  };
+  if (a.n == 1) {
+    // Linear indexing reads its positions straight from the index table.
+    for (int32_t k = 0; k < count; k++) copy(k, a.tables[0].At(ctx, k));
+    return kOk;
   }
+  SelectionCursor cursor(ctx, a);
+  for (int32_t k = 0; k < count; k++, cursor.Advance()) copy(k, cursor.Position());
   return kOk;
 }
 

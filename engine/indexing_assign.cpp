@@ -74,8 +74,8 @@ ErrCode PushRebuilt(EngineContext* ctx, const ArrayOperand& x, ArrayClass cls, b
   uint64_t dstIm = uint64_t(count) * es, srcIm = uint64_t(sv.shape.count) * es;
   for (int32_t k = 0; k < sv.shape.count; k++, cursor.Advance()) {
     uint64_t p = static_cast<uint64_t>(cursor.Position()) * es;
-    std::memcpy(dst + p, sv.elements + k * es, es);
-    if (complex && sv.complex) std::memcpy(dst + dstIm + p, sv.elements + srcIm + k * es, es);
+    CopyElement(dst + p, sv.elements + k * es, es);
+    if (complex && sv.complex) CopyElement(dst + dstIm + p, sv.elements + srcIm + k * es, es);
   }
   return converted ? DropStackEntries(ctx, 1, 1) : kOk;
 }
@@ -124,10 +124,10 @@ ErrCode IndexAssign(EngineContext* ctx, const ArrayOperand& x, const SubscriptLi
       }
     }
     uint64_t p = static_cast<uint64_t>(cursor.Position()) * es;
-    std::memcpy(dv.elements + p, yv.elements + q * es, es);
+    CopyElement(dv.elements + p, yv.elements + q * es, es);
     if (complex) {
       if (yv.complex)
-        std::memcpy(dv.elements + dstIm + p, yv.elements + srcIm + q * es, es);
+        CopyElement(dv.elements + dstIm + p, yv.elements + srcIm + q * es, es);
       else
         std::memset(dv.elements + dstIm + p, 0, es);
     }

@@ -17,6 +17,10 @@ inline bool IsColumnVector(const Shape& s) {
   return s.ndims == 2 && s.dims[1] == 1 && s.dims[0] > 1;
 }
 
+// The shape x(I) has for one numeric index of the given shape: the index's,
+// but a vector indexing a vector of the other orientation takes x's.
+void LinearResultShape(const Shape& x, const Shape& index, Shape* out);
+
 // Whether two shapes agree, dimensions beyond either counting as 1.
 bool SameDims(const Shape& a, const Shape& b);
 

@@ -86,19 +86,6 @@ void PadShape(Shape* s, int32_t n) {
   while (s->ndims < n) s->dims[s->ndims++] = 1;
 }
 
-// The shape x(I) has for one numeric index of the given shape.
-void LinearResultShape(const Shape& x, const Shape& index, Shape* out) {
-  bool xIs2d = x.ndims == 2, iIs2d = index.ndims == 2;
-  *out = index;
-  if (xIs2d && x.dims[1] == 1 && iIs2d && index.dims[0] == 1) {
-    out->dims[0] = index.dims[1];
-    out->dims[1] = 1;
-  } else if (xIs2d && x.dims[0] == 1 && iIs2d && index.dims[1] == 1) {
-    out->dims[0] = 1;
-    out->dims[1] = index.dims[0];
-  }
-}
-
 // Replaces a table by its sorted positions without repeats (each entry lies
 // in 0 .. extent-1).
 ErrCode SortUnique(EngineContext* ctx, DataScratch* scratch, int32_t extent, IndexTable* t) {
@@ -161,6 +148,18 @@ ErrCode CheckNumeric(const NumericView& index, int32_t extent, bool mayGrow, int
 }
 
 }  // namespace
+
+void LinearResultShape(const Shape& x, const Shape& index, Shape* out) {
+  bool xIs2d = x.ndims == 2, iIs2d = index.ndims == 2;
+  *out = index;
+  if (xIs2d && x.dims[1] == 1 && iIs2d && index.dims[0] == 1) {
+    out->dims[0] = index.dims[1];
+    out->dims[1] = 1;
+  } else if (xIs2d && x.dims[0] == 1 && iIs2d && index.dims[1] == 1) {
+    out->dims[0] = 1;
+    out->dims[1] = index.dims[0];
+  }
+}
 
 ErrCode AnalyzeIndices(EngineContext* ctx, const Shape& value, const SubscriptList& subs,
                        IndexMode mode, const Shape* rhs, DataScratch* scratch, IndexAnalysis* out) {

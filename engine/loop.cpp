@@ -5,6 +5,7 @@
 #include "engine/loop.hpp"
 
 #include "builtins/builtin.hpp"
+#include "builtins/scalar_operators.hpp"
 #include "compiler/function_ref.hpp"
 #include "compiler/names.hpp"
 #include "compiler/opcodes.hpp"
@@ -14,6 +15,7 @@
 #include "engine/fd.hpp"
 #include "engine/frames.hpp"
 #include "engine/loop_internal.hpp"
+#include "engine/scalar_variables.hpp"
 #include "engine/text.hpp"
 #include "engine/values.hpp"
 #include "engine/variables.hpp"
@@ -200,6 +202,7 @@ ErrCode PopTruth(EngineContext* ctx, bool* truth) {
 ErrCode RunLoop(LoopRun& run) {
   EngineContext* const ctx = run.ctx;
   const int16_t* ip = run.ip;
+  int32_t abortCounter = 0;
   for (;;) {
     // ---- Top of the loop ----
     if (!ip) {
@@ -215,13 +218,30 @@ ErrCode RunLoop(LoopRun& run) {
     ctx->errLocFunc = -1;
     ctx->errLocPos = -1;
     ctx->errLocName[0] = 0;
-    if (ctx->pendingArgCount) PrepareExecution(ctx, &ip);
+    if (ctx->pendingArgCount) {
+      // Through a copy: the pointer itself stays in a register.
+      const int16_t* cell = ip;
+      PrepareExecution(ctx, &cell);
+      ip = cell;
+    }
     const int16_t* at = ip;
     ErrCode e = kOk;
-    if (run.abortCounter++ > kAbortPollAfter) {
+    if (abortCounter++ > kAbortPollAfter) {
       if (PollAbortRequest(ctx)) e = kStatusHalted;
-      run.abortCounter = 0;
+      abortCounter = 0;
     }
+    // A heavy instruction that took its fast path leaves no pending error,
+    // error location or call behind: the next instruction runs at once,
+    // counted for the abort poll, unless a queued call, listed threads or a
+    // due poll need the top. The light instructions and the fast paths
+    // change no frame, so the scope frame of the variables, once found,
+    // holds until the top is passed again.
+    auto fastNext = [&] {
+      if (ctx->pendingArgCount || ctx->firstThread || abortCounter > kAbortPollAfter) return false;
+      abortCounter++;
+      return true;
+    };
+    int32_t scope = -1;
     while (!e) {
       at = ip;
       const int32_t op = *ip;
@@ -262,6 +282,7 @@ ErrCode RunLoop(LoopRun& run) {
         case kOpPushSmallInt:
           e = PushRealScalar(ctx, at[1]);
           ip += 2;
+          if (!e && fastNext()) continue;
           break;
         case kOpPushSmallImag:
           e = PushComplexScalar(ctx, 0, at[1]);
@@ -270,6 +291,7 @@ ErrCode RunLoop(LoopRun& run) {
         case kOpPushDouble:
           e = PushRealScalar(ctx, OperandDouble(at + 1));
           ip += 5;
+          if (!e && fastNext()) continue;
           break;
         case kOpPushImag:
           e = PushComplexScalar(ctx, 0, OperandDouble(at + 1));
@@ -359,12 +381,22 @@ ErrCode RunLoop(LoopRun& run) {
           ip = GetCodePointer(ctx);
           break;
         case kOpLoadVar:
-          e = LoadVariable(ctx, at[1]);
           ip += 2;
+          if (scope < 0) scope = ScopeFrame(ctx);
+          if (LoadScalarVariable(ctx, scope, at[1])) {
+            if (fastNext()) continue;
+            break;
+          }
+          e = LoadVariable(ctx, at[1]);
           break;
         case kOpStoreVar:
-          e = StoreVariable(ctx, at[1]);
           ip += 2;
+          if (scope < 0) scope = ScopeFrame(ctx);
+          if (StoreScalarVariable(ctx, scope, at[1])) {
+            if (fastNext()) continue;
+            break;
+          }
+          e = StoreVariable(ctx, at[1]);
           break;
         case kOpShowVar:
         case kOpDisplayVar:
@@ -450,6 +482,7 @@ ErrCode RunLoop(LoopRun& run) {
           const bool jump = truth == (op == kOpJumpTrue);
           ip = jump ? at + 2 + at[1] : at + 2;
           if (jump && op == kOpJumpFalse && at[1] < 0 && run.sliced) e = CheckBreakAtSliceEnd(ctx);
+          if (!e && fastNext()) continue;
           break;
         }
         case kOpOrJump:
@@ -472,14 +505,17 @@ ErrCode RunLoop(LoopRun& run) {
           break;
         }
         case kOpForNext:
-        case kOpForRangeNext:
-          e = op == kOpForNext ? ForNext(ctx) : ForRangeNext(ctx);
+        case kOpForRangeNext: {
+          const bool fast = op == kOpForRangeNext && NextDoubleRangeValue(ctx, &e);
+          if (!fast) e = op == kOpForNext ? ForNext(ctx) : ForRangeNext(ctx);
           ip = at + 2;
           if (e == kErrIndexOutOfRange) {
             e = kOk;
             ip += at[1];
           }
+          if (fast && !e && fastNext()) continue;
           break;
+        }
         case kOpForRangeInit:
           e = ForRangeInit(ctx, at[1]);
           ip += 2;
@@ -529,7 +565,10 @@ ErrCode RunLoop(LoopRun& run) {
 
           // ---- Builtins by opcode, natives by global index ----
         default:
-          if (op >= kFirstNativeOpcode) {
+          if (TryScalarOperator(ctx, GetBuiltinDispatch(op), &e)) {
+            ip += BuiltinLength(op);
+            if (!e && fastNext()) continue;
+          } else if (op >= kFirstNativeOpcode) {
             run.ip = ip + kNativeCallLength;
             e = CallNativeInstruction(run, at);
             ip = run.ip;
@@ -605,7 +644,7 @@ ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
   // A run inside a run that does not allow nesting does nothing (see loop.hpp).
   if (ctx->running && !ctx->cpFlag) return kOk;
   if (ctx->errLocCode == kStatusDebug) return kStatusDebug;
-  PrepareExecution(ctx, nullptr);
+  if (ctx->pendingArgCount) PrepareExecution(ctx, nullptr);
   if (ctx->cpKind == kCodeNone) {
     if (!ctx->firstThread) return kOk;
     SwitchThreadFromLoop(ctx, -1);

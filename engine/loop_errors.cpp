@@ -142,6 +142,10 @@ void KeepAsLastError(EngineContext* ctx, ErrCode code) {
   if (FormatErrorMessage(ctx, code, text, length, false) == kOk) ClearPendingError(ctx);
 }
 
+// HandleError for an error proper, apart from the status codes, whose
+// cases stay light.
+Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result);
+
 bool MayBeObjectError(ErrCode code) {
   return code == kErrWrongTypeOverload || code == kErrWrongVarType ||
          code == kErrWrongVarTypeField || code == kErrWrongVarTypeElem || code == kErrUndefField ||
@@ -158,7 +162,7 @@ ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
   uint32_t* w = FrameWords(ctx, ctx->curFrame);
   w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwPosition] = static_cast<uint32_t>(line);
-  ProfileLine(ctx, function, line);
+  if (ctx->profileTable > 0) ProfileLine(ctx, function, line);
   if (ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function))
     PrintEchoLine(ctx, function, line);
   if (ctx->bpCount > 0 && w[kFwStopRequest] == 0 && BreakpointAt(ctx, function, line))
@@ -205,9 +209,15 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
       KillCurrentThread(ctx);
       return Stop(run, code, result);
     default:
-      break;
+      return HandleFailure(run, code, at, result);
   }
-  // An error: where it happened, and the failing builtin's or native's name.
+}
+
+namespace {
+
+Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
+  EngineContext* ctx = run.ctx;
+  // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;
   if (!ctx->errLocName[0] && code != kErrUser && code != kStatusHalted) {
@@ -241,6 +251,8 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
   KillCurrentThread(ctx);
   return Stop(run, code, result);
 }
+
+}  // namespace
 
 void PrintErrorTrace(EngineContext* ctx, ErrCode code) {
   PrintError(ctx, code, false);

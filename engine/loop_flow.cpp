@@ -293,18 +293,8 @@ ErrCode ForNext(EngineContext* ctx) {
 }
 
 ErrCode ForRangeNext(EngineContext* ctx) {
-  const ValueDescriptor d = *DescAt(ctx, 0);
-  if (d.flags == 0 && d.word == static_cast<int32_t>(d.size) && (d.size == 2 || d.size == 3)) {
-    uint8_t* data = DataAt(ctx, 0);
-    const double current = Load<double>(data);
-    const double step = d.size == 3 ? Load<double>(data + 8) : 1;
-    const double stop = Load<double>(data + 8 * (d.size - 1));
-    // A zero or NaN step, like a NaN bound, gives no value.
-    const bool more = step > 0 ? current <= stop : step < 0 ? current >= stop : false;
-    if (!more) return kErrIndexOutOfRange;
-    Store<double>(data, current + step);
-    return PushRealScalar(ctx, current);
-  }
+  ErrCode e;
+  if (NextDoubleRangeValue(ctx, &e)) return e;
   IntegerIterator it;
   if (!ReadIntegerIterator(ctx, &it)) return kErrWrongTypeOverload;
   const uint64_t current = it.Get(0);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/errors.hpp"
+#include "engine/values.hpp"
 
 namespace vke {
 
@@ -12,7 +14,6 @@ struct LoopRun {
   EngineContext* ctx;
   const int16_t* ip;  // next instruction; null when the code has ended
   uint8_t sliced;     // every backward jump ends a slice
-  int32_t abortCounter = 0;
 };
 
 // How an instruction that did not simply succeed goes on.
@@ -63,6 +64,27 @@ void ProfileLine(EngineContext* ctx, int32_t function, int32_t line);
 ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits);
 ErrCode ForNext(EngineContext* ctx);
 ErrCode ForRangeNext(EngineContext* ctx);
+// ForRangeNext for the iterator of a double range, [current, stop] or
+// [current, step, stop] as a row: pushes the next value and advances, or
+// gives 29 when none is left. False, with nothing done, for other iterators.
+VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, ErrCode* result) {
+  const ValueDescriptor d = *DescAt(ctx, 0);
+  if (d.flags != 0 || d.word != static_cast<int32_t>(d.size) || (d.size != 2 && d.size != 3))
+    return false;
+  uint8_t* data = DataAt(ctx, 0);
+  const double current = Load<double>(data);
+  const double step = d.size == 3 ? Load<double>(data + 8) : 1;
+  const double stop = Load<double>(data + 8 * (d.size - 1));
+  // A zero or NaN step, like a NaN bound, gives no value.
+  const bool more = step > 0 ? current <= stop : step < 0 ? current >= stop : false;
+  if (!more) {
+    *result = kErrIndexOutOfRange;
+    return true;
+  }
+  Store<double>(data, current + step);
+  *result = PushRealScalar(ctx, current);
+  return true;
+}
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n);
 ErrCode ForRangeLast(EngineContext* ctx);
 // Compares the case value on top with the switch value under it and pops

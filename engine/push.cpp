@@ -5,22 +5,6 @@
 
 namespace vke {
 
-ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word, bool exactFit,
-                  uint8_t** data) {
-  uint64_t descNeed = uint64_t{ctx->descTop} + 3;
-  uint64_t dataNeed = uint64_t{ctx->dataTop} + size;
-  if (exactFit ? descNeed > ctx->descCap : descNeed >= ctx->descCap) return kErrStackOverflow;
-  if (exactFit ? dataNeed > ctx->dataCap : dataNeed >= ctx->dataCap) return kErrDataOverflow;
-  uint32_t* w = ctx->DescWords() + ctx->descTop;
-  w[0] = flags;
-  w[1] = size;
-  w[2] = static_cast<uint32_t>(word);
-  if (data) *data = ctx->DataBytes() + 8ull * ctx->dataTop;
-  ctx->descTop += 3;
-  ctx->dataTop += size;
-  return kOk;
-}
-
 uint8_t* WriteTypedHeader(uint8_t* data, uint32_t code, int32_t ndims, const int32_t* dims) {
   uint32_t units = HeaderUnits(static_cast<uint32_t>(ndims));
   std::memset(data, 0, 8ull * units);
@@ -90,14 +74,6 @@ bool GetMarkerAt(EngineContext* ctx, int32_t depth, int32_t* payload) {
   return true;
 }
 
-ErrCode PushRealScalar(EngineContext* ctx, double value) {
-  uint8_t* data;
-  ErrCode e = PushEntry(ctx, 0, 1, 1, false, &data);
-  if (e) return e;
-  Store<double>(data, value);
-  return kOk;
-}
-
 ErrCode PushInf(EngineContext* ctx) {
   return PushRealScalar(ctx, __builtin_inf());
 }
@@ -105,12 +81,17 @@ ErrCode PushNaN(EngineContext* ctx) {
   return PushRealScalar(ctx, __builtin_nan(""));
 }
 
+// The 1 x 1 logical array written directly: header, then the element in a
+// unit whose padding is zero, as PushLogicalArray writes it.
 ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value) {
-  uint8_t* out;
-  const int32_t dims[2] = {1, 1};
-  ErrCode e = PushLogicalArray(ctx, 2, dims, &out);
+  constexpr int32_t kOneByOne[2] = {1, 1};
+  uint8_t* data;
+  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(TypedArrayUnits(2, 1)), kKindLogical,
+                        false, &data);
   if (e) return e;
-  out[0] = value;
+  uint8_t* element = WriteTypedHeader(data, kCodeUInt8, 2, kOneByOne);
+  std::memset(element, 0, 8);
+  element[0] = value;
   return kOk;
 }
 

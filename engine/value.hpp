@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/frames.hpp"
 
 namespace vke {
 
@@ -76,6 +77,12 @@ struct Shape {
 inline bool IsPlain(const ValueDescriptor& d) {
   return (d.flags & kNotPlainMask) == 0;
 }
+// A 1 x 1 real double: the commonest value of all.
+inline constexpr ValueDescriptor kRealDoubleScalar{0, 1, 1};
+inline bool IsRealDoubleScalar(const ValueDescriptor& d) {
+  // Flags and size read as one word.
+  return Load<uint64_t>(&d) == (uint64_t{1} << 32) && d.word == 1;
+}
 inline bool IsComplexPlain(const ValueDescriptor& d) {
   return d.flags == kFlagComplex;
 }
@@ -133,6 +140,15 @@ inline int ElementBytesOfCode(uint32_t code) {
   }
 }
 
+// The element of a 1 x 1 logical array; null for any other value.
+inline const uint8_t* LogicalScalarElement(const ValueDescriptor& d, const uint8_t* data) {
+  if (d.flags != kFlagTyped || d.word != kKindLogical || d.size != 3) return nullptr;
+  if (HeaderCode(data) != kCodeUInt8 || HeaderNdims(data) != 2 || HeaderDim(data, 0) != 1 ||
+      HeaderDim(data, 1) != 1)
+    return nullptr;
+  return data + 8 * HeaderUnits(2);
+}
+
 // Stack accessors. Depth 0 is the top entry.
 inline ValueDescriptor* DescAt(EngineContext* ctx, int depth) {
   return reinterpret_cast<ValueDescriptor*>(ctx->DescWords() + ctx->descTop - 3 * (depth + 1));
@@ -150,8 +166,5 @@ inline uint8_t* DataAt(EngineContext* ctx, int depth) {
 inline uint8_t* DataUnitPtr(EngineContext* ctx, uint32_t unit) {
   return ctx->DataBytes() + 8ull * unit;
 }
-
-// Number of value entries above the current frame's fixed part.
-int32_t GetFrameEntryCount(EngineContext* ctx);
 
 }  // namespace vke

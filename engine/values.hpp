@@ -6,6 +6,7 @@
 // next push or drop, and never across anything that can grow memory.
 #pragma once
 
+#include "engine/errors.hpp"
 #include "engine/value.hpp"
 
 namespace vke {
@@ -15,7 +16,6 @@ ErrCode PushEmptyMatrix(EngineContext* ctx);
 ErrCode PushNoValue(EngineContext* ctx);
 ErrCode PushMarker(EngineContext* ctx, int32_t payload);
 bool GetMarkerAt(EngineContext* ctx, int32_t depth, int32_t* payload);
-ErrCode PushRealScalar(EngineContext* ctx, double value);
 ErrCode PushInf(EngineContext* ctx);
 ErrCode PushNaN(EngineContext* ctx);
 ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value);
@@ -34,10 +34,41 @@ ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
 ErrCode PushTypedEntry(EngineContext* ctx, int32_t kind, uint32_t bytes, void** data);
 ErrCode PushTypedEntryDefault(EngineContext* ctx, uint32_t bytes, void** data);
 
+// Whether an entry of `size` data units can be pushed: 0, or 1 (stack
+// overflow) or 3 (data overflow). exactFit lets the push use the last
+// descriptor words and data units.
+VKE_HOT_INLINE ErrCode CheckRoomToPush(const EngineContext* ctx, uint32_t size, bool exactFit) {
+  const uint64_t descNeed = uint64_t{ctx->descTop} + 3;
+  const uint64_t dataNeed = uint64_t{ctx->dataTop} + size;
+  if (exactFit ? descNeed > ctx->descCap : descNeed >= ctx->descCap) return kErrStackOverflow;
+  if (exactFit ? dataNeed > ctx->dataCap : dataNeed >= ctx->dataCap) return kErrDataOverflow;
+  return kOk;
+}
+
 // Low-level: pushes a descriptor and reserves its data (uninitialised).
-// exactFit lets the push use the last descriptor words and data units.
-ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word, bool exactFit,
-                  uint8_t** data);
+// Inline, as the pushes on every hot path go through it.
+VKE_HOT_INLINE ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
+                                 bool exactFit, uint8_t** data) {
+  if (ErrCode e = CheckRoomToPush(ctx, size, exactFit)) return e;
+  // The tops move before the area is written, so that they are read once.
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  ctx->descTop = descTop + 3;
+  ctx->dataTop = dataTop + size;
+  uint32_t* w = ctx->DescWords() + descTop;
+  if (data) *data = ctx->DataBytes() + 8ull * dataTop;
+  w[0] = flags;
+  w[1] = size;
+  w[2] = static_cast<uint32_t>(word);
+  return kOk;
+}
+
+VKE_HOT_INLINE ErrCode PushRealScalar(EngineContext* ctx, double value) {
+  uint8_t* data;
+  ErrCode e = PushEntry(ctx, 0, 1, 1, false, &data);
+  if (e) return e;
+  Store<double>(data, value);
+  return kOk;
+}
 
 // ---- Argument checking ----
 ErrCode CheckArgumentTypes(EngineContext* ctx, int32_t n, const char* spec);
@@ -173,9 +204,13 @@ ErrCode ReverseStackEntries(EngineContext* ctx, int32_t n);
 ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n);
 ErrCode TransposeTopValue(EngineContext* ctx);
 
-// Drops the top n entries (DropStackEntries(0, n)).
-inline ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
-  return DropStackEntries(ctx, 0, n);
+// Drops the top n entries (DropStackEntries(0, n)); one entry without the
+// general walk.
+VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
+  if (n != 1 || ctx->descTop < 3) return DropStackEntries(ctx, 0, n);
+  ctx->descTop -= 3;
+  ctx->dataTop -= ctx->DescWords()[ctx->descTop + 1];
+  return kOk;
 }
 
 }  // namespace vke

@@ -5,8 +5,10 @@
 #include "compiler/function_table.hpp"
 #include "compiler/names.hpp"
 #include "engine/errors.hpp"
+#include "engine/frame_internal.hpp"
 #include "engine/frames.hpp"
 #include "engine/raise.hpp"
+#include "engine/scalar_variables.hpp"
 #include "engine/values.hpp"
 #include "engine/variables_internal.hpp"
 
@@ -42,15 +44,6 @@ bool IsLinkBlock(EngineContext* ctx, int32_t block) {
 SharedEntry* LinkedEntry(EngineContext* ctx, int32_t block) {
   if (!IsLinkBlock(ctx, block)) return nullptr;
   return SharedEntryAt(ctx, Load<uint32_t>(BlockData(ctx, block) + 16));
-}
-
-// The frame whose slots hold the scope's variables.
-int32_t ScopeFrame(EngineContext* ctx) {
-  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
-    const uint32_t* w = FrameWords(ctx, f);
-    if (static_cast<int32_t>(w[kFwVarCount]) > 0 || w[kFwReturnKind] == kBaseFrameKind) return f;
-  }
-  return -1;
 }
 
 // The entry of the shared value with that name and owner, added when there
@@ -119,14 +112,12 @@ ErrCode NewValueBlock(EngineContext* ctx, int32_t depth, int32_t* block) {
   if (uint64_t{d.size} + 2 > kBlockSizeMask) return kErrVarOverflow;
   ErrCode e = AllocEngineBlock(ctx, d.size + 2, block);
   if (e) return e;
-  uint8_t* p = BlockData(ctx, *block);
-  Store(p, d);
-  Store<int32_t>(p + 12, 0);
-  std::memcpy(p + 16, DataAt(ctx, depth), 8ull * d.size);
+  WriteEntryAsItem(ctx, depth, BlockData(ctx, *block));
   return kOk;
 }
 
 ErrCode LoadVariable(EngineContext* ctx, int32_t n) {
+  if (LoadScalarVariable(ctx, ScopeFrame(ctx), n)) return kOk;
   uint32_t position;
   ErrCode e = FindVariableSlot(ctx, n, &position);
   if (e) return e;
@@ -141,11 +132,12 @@ ErrCode LoadVariable(EngineContext* ctx, int32_t n) {
     const ErrCode code = e == kErrStackOverflow ? kErrStackOverflowVar : kErrDataOverflowVar;
     return RaiseError(ctx, code, n, 0, -1, nullptr);
   }
-  std::memcpy(data, item + 16, 8ull * d.size);
+  CopyUnits(data, item + 16, d.size);
   return kOk;
 }
 
 ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
+  if (StoreScalarVariable(ctx, ScopeFrame(ctx), n)) return kOk;
   if (ctx->descTop < 3) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
@@ -156,10 +148,7 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
   if (e) return e;
   const int32_t old = SlotValueBlock(ctx, position);
   if (old > 0 && BlockUnits(ctx, old) == d.size + 2) {
-    uint8_t* p = BlockData(ctx, old);
-    Store(p, d);
-    Store<int32_t>(p + 12, 0);
-    std::memcpy(p + 16, DataAt(ctx, 0), 8ull * d.size);
+    WriteEntryAsItem(ctx, 0, BlockData(ctx, old));
     PopTop(ctx, d);
     return kOk;
   }

@@ -5,6 +5,7 @@
 
 #include "builtins/builtin.hpp"
 #include "engine/errors.hpp"
+#include "engine/indexing_internal.hpp"
 #include "engine/values.hpp"
 #include "engine/variables_internal.hpp"
 
@@ -41,20 +42,52 @@ ErrCode CallWithSubscripts(EngineContext* ctx, const SubscriptList& subs, int32_
   return FevalBuiltin(ctx, subs.n + 1, results, 0);
 }
 
-// x(k) of a double matrix with one scalar subscript on top, when it lies
-// inside: the element itself. True when pushed (or failed with *e).
-bool SelectScalarElement(EngineContext* ctx, const SubscriptList& subs, const ValueDescriptor& x,
-                         const uint8_t* data, ErrCode* e) {
+// The 2-D shape of a plain double matrix.
+Shape PlainShape(const ValueDescriptor& d) {
+  Shape s;
+  s.dims[0] = PlainRows(d);
+  s.dims[1] = d.word;
+  s.count = s.dims[0] * s.dims[1];
+  return s;
+}
+
+// x(I) of a double matrix with one subscript on top that is a real double
+// scalar or array of whole numbers inside x: the elements themselves, shaped
+// as the kernels shape them. True when pushed (or failed with *e); false,
+// with nothing pushed, for anything else, which the kernels then decide.
+bool SelectElements(EngineContext* ctx, const SubscriptList& subs, const ValueDescriptor& x,
+                    const uint8_t* data, ErrCode* e) {
   if (!IsPlain(x) || subs.n != 1 || subs.colonMask != 0) return false;
   const int64_t count = PlainCount(x);
-  const int64_t k = ScalarSubscript(ctx, 0, count);
-  if (k < 0) return false;
   const bool complex = (x.flags & kFlagComplex) != 0;
-  uint8_t* out;
-  *e = PushEntry(ctx, x.flags, complex ? 2 : 1, 1, false, &out);
-  if (*e) return true;
-  std::memcpy(out, data + 8 * k, 8);
-  if (complex) std::memcpy(out + 8, data + 8 * (count + k), 8);
+  const int64_t k = ScalarSubscript(ctx, 0, count);
+  if (k >= 0) {
+    uint8_t* out;
+    *e = PushEntry(ctx, x.flags, complex ? 2 : 1, 1, false, &out);
+    if (*e) return true;
+    std::memcpy(out, data + 8 * k, 8);
+    if (complex) std::memcpy(out + 8, data + 8 * (count + k), 8);
+    return true;
+  }
+  const ValueDescriptor index = *DescAt(ctx, 0);
+  if (index.flags != 0 || index.size == 0) return false;
+  const auto* positions = reinterpret_cast<const double*>(DataAt(ctx, 0));
+  Shape shape;
+  LinearResultShape(PlainShape(x), PlainShape(index), &shape);
+  double *re, *im = nullptr;
+  if (PushNewMatrix(ctx, shape.dims[0], shape.dims[1], &re, complex ? &im : nullptr)) return false;
+  const auto* source = reinterpret_cast<const double*>(data);
+  for (uint32_t i = 0; i < index.size; i++) {
+    const double p = positions[i];
+    const auto at = p >= 1 && p <= static_cast<double>(count) ? static_cast<int64_t>(p) - 1 : -1;
+    if (at < 0 || static_cast<double>(at + 1) != p) {  // outside, or not whole
+      Drop(ctx);
+      return false;
+    }
+    re[i] = source[at];
+    if (complex) im[i] = source[count + at];
+  }
+  *e = kOk;
   return true;
 }
 
@@ -89,7 +122,7 @@ ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool 
   e = CheckResults(results);
   if (e) return e;
   if (IsArrayValue(d)) {
-    if (!SelectScalarElement(ctx, subs, d, DataAt(ctx, entries), &e)) {
+    if (!SelectElements(ctx, subs, d, DataAt(ctx, entries), &e)) {
       e = ConvertIndexArgs(ctx, subs, nullptr, false);
       if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
     }
@@ -118,7 +151,7 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   if (e) return e;
   if (IsArrayValue(t.desc)) {
     e = CheckResults(results);
-    if (e || SelectScalarElement(ctx, subs, t.desc, t.Data(ctx), &e))
+    if (e || SelectElements(ctx, subs, t.desc, t.Data(ctx), &e))
       return e ? e : KeepSelection(ctx, entries + 1, results);
     e = ConvertIndexArgs(ctx, subs, nullptr, false);
     // The kernel reads the elements where they lie, in the variable's block.
