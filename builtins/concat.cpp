@@ -98,6 +98,52 @@ bool OneClass(EngineContext* ctx, int32_t n) {
   return true;
 }
 
+// The result of a concatenation that appends whole real operands of one
+// class (one block) is built where the operands lie: the first one's
+// elements stay in place and the others' move down behind them, instead of
+// all being copied above them and the result then down. The room that a
+// new result would need is checked all the same, as the push would. False,
+// with nothing done, when the first operand's layout does not start the
+// result's (a header of another size, or a plain matrix for an array of
+// more dimensions).
+bool AppendInPlace(EngineContext* ctx, int32_t n, const ConcatPlan& plan, ErrCode* e) {
+  const NumericView first = ViewNumeric(ctx, n - 1);
+  const ValueDescriptor firstDesc = *DescAt(ctx, n - 1);
+  const ArrayClass cls = ClassOfView(first);
+  Shape s;
+  int64_t count;
+  if (!NormaliseShape(plan.result.ndims, plan.result.dims, &s) || !ShapeCount(s, &count) ||
+      count == 0)
+    return false;
+  const int64_t es = ElementBytesOfCode(first.code);
+  // A double matrix is plain; every other array has a header.
+  const bool plain = cls.code == kCodeDouble && s.ndims == 2;
+  const uint64_t units = plain ? uint64_t(count) : TypedArrayUnits(s.ndims, count * es);
+  uint8_t* start = DataAt(ctx, n - 1);
+  const int64_t headerBytes = plain ? 0 : 8 * HeaderUnits(static_cast<uint32_t>(s.ndims));
+  if (plain ? !IsPlain(firstDesc)
+            : !IsTyped(firstDesc) || first.elements - start != headerBytes ||
+                  count > kMaxTypedElements)
+    return false;
+  if ((*e = CheckRoomToPush(ctx, static_cast<uint32_t>(units), plain))) return true;
+  if (!plain) WriteTypedHeader(start, cls.code, s.ndims, s.dims);
+  // Each operand's elements move down, never past the next operand's.
+  uint8_t* cursor = start + headerBytes + es * first.shape.count;
+  for (int32_t i = 1; i < n; i++) {
+    const uint64_t bytes = plan.parts[i].chunk * es;
+    std::memmove(cursor, ctx->Bytes() + plan.parts[i].at, bytes);
+    cursor += bytes;
+  }
+  std::memset(cursor, 0, start + 8 * units - cursor);  // padding
+  const uint32_t startUnit = static_cast<uint32_t>((start - ctx->DataBytes()) / 8);
+  ctx->descTop -= 3 * static_cast<uint32_t>(n - 1);
+  *DescAt(ctx, 0) = plain ? ValueDescriptor{0, static_cast<uint32_t>(units), s.dims[1]}
+                          : ValueDescriptor{kFlagTyped, static_cast<uint32_t>(units), cls.kind};
+  ctx->dataTop = startUnit + static_cast<uint32_t>(units);
+  *e = kOk;
+  return true;
+}
+
 ErrCode ConcatenateNumeric(EngineContext* ctx, int32_t n, int32_t d) {
   bool complex = false;
   for (int32_t k = 0; k < n; k++) {
@@ -121,10 +167,12 @@ ErrCode ConcatenateNumeric(EngineContext* ctx, int32_t n, int32_t d) {
     parts[i].imagAt = v.complex ? parts[i].at + static_cast<uint32_t>(es * v.shape.count) : 0;
     parts[i].chunk = int64_t(ShapeDim(v.shape, d)) * plan.stride;
   }
+  if (plan.blocks == 1 && !complex && AppendInPlace(ctx, n, plan, &e)) return e;
   const NumericView first = ViewNumeric(ctx, n - 1);
   uint32_t out;
   int32_t count;
-  e = PushArrayOfClass(ctx, ClassOfView(first), complex, plan.result, &out, &count);
+  // A real operand of a complex result leaves its imaginary part as zeros.
+  e = PushArrayOfClass(ctx, ClassOfView(first), complex, plan.result, &out, &count, complex);
   if (e) return e;
   const int64_t es = ElementBytesOfCode(ViewNumeric(ctx, 0).code);
   uint8_t* base = ctx->Bytes();

@@ -35,7 +35,7 @@ bool HasRepresentation(const NumericView& v, ArrayClass cls) {
 }
 
 ErrCode PushArrayOfClass(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
-                         uint32_t* elements, int32_t* count) {
+                         uint32_t* elements, int32_t* count, bool zeroed) {
   ErrCode e;
   if (cls.code == kCodeDouble) {
     double *re, *im;
@@ -55,8 +55,9 @@ ErrCode PushArrayOfClass(EngineContext* ctx, ArrayClass cls, bool complex, const
   }
   if (e) return e;
   NumericView v = ViewNumeric(ctx, 0);
-  std::memset(v.elements, 0,
-              uint64_t(v.shape.count) * ElementBytesOfCode(v.code) * (v.complex ? 2 : 1));
+  if (zeroed)
+    std::memset(v.elements, 0,
+                uint64_t(v.shape.count) * ElementBytesOfCode(v.code) * (v.complex ? 2 : 1));
   *elements = static_cast<uint32_t>(v.elements - ctx->Bytes());
   *count = v.shape.count;
   return kOk;
@@ -76,7 +77,8 @@ ErrCode PushSelection(EngineContext* ctx, const ArrayOperand& x, const IndexAnal
   if (xv.cls == ValueClass::kOther) return kErrWrongType;
   uint32_t at;
   int32_t count;
-  ErrCode e = PushArrayOfClass(ctx, ClassOfView(xv), xv.complex, shape, &at, &count);
+  // Every element is written below.
+  ErrCode e = PushArrayOfClass(ctx, ClassOfView(xv), xv.complex, shape, &at, &count, false);
   if (e) return e;
   if (count == 0) return kOk;
   if (count != a.count) {
