@@ -33,20 +33,31 @@ VKE_HOT_INLINE bool ScalarArith(EngineContext* ctx, int32_t option) {
   return true;
 }
 
-// A comparison option (RelationalOperator's) on two real double scalars on
-// top: their logical result replaces them, *result telling how the push
-// went. False, with nothing changed, for anything else.
-VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* result) {
+// The truth of a comparison option (RelationalOperator's) of the two real
+// double scalars on top, which stay; false for anything else.
+VKE_HOT_INLINE bool CompareTopScalars(EngineContext* ctx, int32_t option, bool* truth) {
   if (!IsFamilyOption(option, "=~<>LG") || !TopTwoRealDoubleScalars(ctx)) return false;
-  // The result needs room above the operands, as on the general path.
-  if ((*result = CheckRoomToPush(ctx, static_cast<uint32_t>(TypedArrayUnits(2, 1)), false)))
-    return true;
   bool swapped;
   const int32_t ordered = OrderedComparison(option, &swapped);
   const double* pair = ctx->DataUnits() + ctx->dataTop - 2;
   const double a = pair[swapped ? 1 : 0], b = pair[swapped ? 0 : 1];
-  uint8_t truth = 0;
-  WithComparison<double>(ordered, [&](auto f) { truth = f(a, b); });
+  WithComparison<double>(ordered, [&](auto f) { *truth = f(a, b) != 0; });
+  return true;
+}
+
+// The room the logical result of a comparison needs above its operands.
+VKE_HOT_INLINE ErrCode CheckRoomForComparison(const EngineContext* ctx) {
+  return CheckRoomToPush(ctx, static_cast<uint32_t>(TypedArrayUnits(2, 1)), false);
+}
+
+// A comparison option on two real double scalars on top: their logical
+// result replaces them, *result telling how the push went. False, with
+// nothing changed, for anything else.
+VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* result) {
+  bool truth;
+  if (!CompareTopScalars(ctx, option, &truth)) return false;
+  // The result needs room above the operands, as on the general path.
+  if ((*result = CheckRoomForComparison(ctx))) return true;
   ctx->descTop -= 6;
   ctx->dataTop -= 2;
   *result = PushLogicalScalar(ctx, truth);

@@ -186,6 +186,10 @@ struct EngineContext {
   uint8_t halted;
   int32_t profileTable;  // heap index, -1 = none
   uint32_t loopWords[8];
+  // Block heap: no free block starts below this unit, so that the first-fit
+  // walk may start there (kept by heap.cpp; 0 after anything else rewrites
+  // block headers).
+  uint32_t heapFreeFrom;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -164,7 +164,8 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   uint32_t* slots = w + kFrameHeaderWords;
   const uint32_t firstInput = h.outputs;
   for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
-  std::memmove(slots + firstInput, w, 4ull * named);
+  // Into their slots, the last first: the slots lie above.
+  for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
   for (uint32_t i = 0; i < h.vars; i++)
     if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
   if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
@@ -277,7 +278,7 @@ ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack) {
   }
   for (int32_t i = 0; i < fixed; i++) FreeEngineBlock(ctx, static_cast<int32_t>(kept[i]));
   if (keepVarargout >= 0) FreeEngineBlock(ctx, voSlot);
-  ReverseStackEntries(ctx, n);
+  if (n > 1) ReverseStackEntries(ctx, n);
   // A call as a statement that gives nothing leaves the no-value marker, so
   // that the statement's code finds one entry either way.
   if (wanted < 0 && n == 0) PushNoValue(ctx);

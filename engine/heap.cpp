@@ -23,13 +23,18 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
   }
   uint8_t* heap = ctx->HeapBytes();
   const uint64_t end = ctx->heapSize;
-  uint64_t u = 0;
+  // Every block below the hint is in use: a walk from there chooses as a
+  // walk from the start does. Afterwards the hint moves to the first free
+  // block the walk met, or past the block it handed out.
+  uint64_t u = ctx->heapFreeFrom <= end ? ctx->heapFreeFrom : 0;
+  uint64_t firstFree = end;
   while (u < end) {
     uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
     uint32_t size = h & kBlockSizeMask;
     uint64_t next = u + size + 1;
     if (next > end) break;  // a block that runs past the heap ends the walk
     if (!(h & kBlockInUse)) {
+      if (firstFree == end) firstFree = u;
       if (next < end) {
         uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
         uint64_t merged = uint64_t{size} + (nh & kBlockSizeMask) + 1;
@@ -47,11 +52,13 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
           SetHeader(heap, static_cast<uint32_t>(u + units + 1), size - units - 1);
         }
         *index = static_cast<int32_t>(u + 1);
+        ctx->heapFreeFrom = static_cast<uint32_t>(firstFree < u ? firstFree : u + units + 1);
         return kOk;
       }
     }
     u = next;
   }
+  ctx->heapFreeFrom = static_cast<uint32_t>(firstFree < u ? firstFree : u);
   return kErrVarOverflow;
 }
 
@@ -59,6 +66,7 @@ void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return;
   uint8_t* heap = ctx->HeapBytes();
   SetHeader(heap, index - 1, HeaderAt(heap, index - 1) & ~kBlockInUse);
+  if (static_cast<uint32_t>(index - 1) < ctx->heapFreeFrom) ctx->heapFreeFrom = index - 1;
 }
 
 ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {

@@ -236,12 +236,23 @@ ErrCode RunLoop(LoopRun& run) {
     // due poll need the top. The light instructions and the fast paths
     // change no frame, so the scope frame of the variables, once found,
     // holds until the top is passed again.
+    auto mayGoOn = [&] {
+      return !ctx->pendingArgCount && !ctx->firstThread && abortCounter <= kAbortPollAfter;
+    };
     auto fastNext = [&] {
-      if (ctx->pendingArgCount || ctx->firstThread || abortCounter > kAbortPollAfter) return false;
+      if (!mayGoOn()) return false;
       abortCounter++;
       return true;
     };
     int32_t scope = -1;
+    // A conditional jump at jumpAt with its condition's truth; a sliced run
+    // ends its slice at a taken backward jumpfalse (the end of a loop).
+    auto branch = [&](const int16_t* jumpAt, bool truth) {
+      const bool jump = truth == (jumpAt[0] == kOpJumpTrue);
+      ip = jump ? jumpAt + 2 + jumpAt[1] : jumpAt + 2;
+      if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run.sliced)
+        e = CheckBreakAtSliceEnd(ctx);
+    };
     while (!e) {
       at = ip;
       const int32_t op = *ip;
@@ -479,9 +490,7 @@ ErrCode RunLoop(LoopRun& run) {
           bool truth;
           e = PopTruth(ctx, &truth);
           if (e) break;
-          const bool jump = truth == (op == kOpJumpTrue);
-          ip = jump ? at + 2 + at[1] : at + 2;
-          if (jump && op == kOpJumpFalse && at[1] < 0 && run.sliced) e = CheckBreakAtSliceEnd(ctx);
+          branch(at, truth);
           if (!e && fastNext()) continue;
           break;
         }
@@ -504,18 +513,33 @@ ErrCode RunLoop(LoopRun& run) {
           ip = match ? at + 2 : at + 2 + at[1];
           break;
         }
-        case kOpForNext:
         case kOpForRangeNext: {
-          const bool fast = op == kOpForRangeNext && NextDoubleRangeValue(ctx, &e);
-          if (!fast) e = op == kOpForNext ? ForNext(ctx) : ForRangeNext(ctx);
-          ip = at + 2;
-          if (e == kErrIndexOutOfRange) {
-            e = kOk;
-            ip += at[1];
+          double value;
+          bool more;
+          if (!NextDoubleRangeValue(ctx, &value, &more)) {
+            e = ForRangeNext(ctx);
+            ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
+            if (e == kErrIndexOutOfRange) e = kOk;
+            break;
           }
-          if (fast && !e && fastNext()) continue;
+          ip = more ? at + 2 : at + 2 + at[1];
+          // The value goes straight into the loop variable that the next
+          // instruction stores it in, when the push would have had room.
+          if (more && ip[0] == kOpStoreVar && mayGoOn() && CheckRoomToPush(ctx, 1, false) == kOk &&
+              StoreScalarValue(ctx, scope < 0 ? (scope = ScopeFrame(ctx)) : scope, ip[1], value)) {
+            abortCounter++;
+            ip += 2;
+          } else if (more) {
+            e = PushRealScalar(ctx, value);
+          }
+          if (!e && fastNext()) continue;
           break;
         }
+        case kOpForNext:
+          e = ForNext(ctx);
+          ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
+          if (e == kErrIndexOutOfRange) e = kOk;
+          break;
         case kOpForRangeInit:
           e = ForRangeInit(ctx, at[1]);
           ip += 2;
@@ -564,9 +588,26 @@ ErrCode RunLoop(LoopRun& run) {
           break;
 
           // ---- Builtins by opcode, natives by global index ----
-        default:
-          if (TryScalarOperator(ctx, GetBuiltinDispatch(op), &e)) {
-            ip += BuiltinLength(op);
+        default: {
+          const BuiltinDispatch& builtin = GetBuiltinDispatch(op);
+          // Only a builtin has a length here; natives and unknown opcodes
+          // have no dispatch entry.
+          const int16_t* next = builtin.fn ? at + BuiltinLength(op) : at;
+          bool truth;
+          if (builtin.fn == &RelationalOperator &&
+              (next[0] == kOpJumpTrue || next[0] == kOpJumpFalse) && mayGoOn() &&
+              CompareTopScalars(ctx, builtin.option, &truth) &&
+              CheckRoomForComparison(ctx) == kOk) {
+            // A comparison of scalars that a conditional jump tests: the
+            // jump takes its truth, without the logical value between them.
+            abortCounter++;
+            Drop(ctx);
+            Drop(ctx);
+            at = next;
+            branch(at, truth);
+            if (!e && fastNext()) continue;
+          } else if (TryScalarOperator(ctx, builtin, &e)) {
+            ip = next;
             if (!e && fastNext()) continue;
           } else if (op >= kFirstNativeOpcode) {
             run.ip = ip + kNativeCallLength;
@@ -585,6 +626,7 @@ ErrCode RunLoop(LoopRun& run) {
             ip += BuiltinLength(op);
           }
           break;
+        }
       }
       break;
     }

@@ -293,8 +293,10 @@ ErrCode ForNext(EngineContext* ctx) {
 }
 
 ErrCode ForRangeNext(EngineContext* ctx) {
-  ErrCode e;
-  if (NextDoubleRangeValue(ctx, &e)) return e;
+  double value;
+  bool left;
+  if (NextDoubleRangeValue(ctx, &value, &left))
+    return left ? PushRealScalar(ctx, value) : ErrCode{kErrIndexOutOfRange};
   IntegerIterator it;
   if (!ReadIntegerIterator(ctx, &it)) return kErrWrongTypeOverload;
   const uint64_t current = it.Get(0);

@@ -64,10 +64,11 @@ void ProfileLine(EngineContext* ctx, int32_t function, int32_t line);
 ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits);
 ErrCode ForNext(EngineContext* ctx);
 ErrCode ForRangeNext(EngineContext* ctx);
-// ForRangeNext for the iterator of a double range, [current, stop] or
-// [current, step, stop] as a row: pushes the next value and advances, or
-// gives 29 when none is left. False, with nothing done, for other iterators.
-VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, ErrCode* result) {
+// ForRangeNext's step for the iterator of a double range, [current, stop]
+// or [current, step, stop] as a row on top: *more tells whether a value is
+// left; when one is, *value receives it and the iterator advances (the
+// caller pushes it). False, with nothing done, for other iterators.
+VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags != 0 || d.word != static_cast<int32_t>(d.size) || (d.size != 2 && d.size != 3))
     return false;
@@ -76,13 +77,11 @@ VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, ErrCode* result) {
   const double step = d.size == 3 ? Load<double>(data + 8) : 1;
   const double stop = Load<double>(data + 8 * (d.size - 1));
   // A zero or NaN step, like a NaN bound, gives no value.
-  const bool more = step > 0 ? current <= stop : step < 0 ? current >= stop : false;
-  if (!more) {
-    *result = kErrIndexOutOfRange;
-    return true;
+  *more = step > 0 ? current <= stop : step < 0 ? current >= stop : false;
+  if (*more) {
+    Store<double>(data, current + step);
+    *value = current;
   }
-  Store<double>(data, current + step);
-  *result = PushRealScalar(ctx, current);
   return true;
 }
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n);

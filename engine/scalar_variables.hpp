@@ -43,20 +43,28 @@ VKE_HOT_INLINE bool LoadScalarVariable(EngineContext* ctx, int32_t f, int32_t n)
          PushRealScalar(ctx, Load<double>(item + kItemHeaderBytes)) == kOk;
 }
 
-// Pops the real double scalar on top into variable n of the scope frame f
-// when the variable's block has a scalar's size; false, with nothing
-// changed, for anything else.
-VKE_HOT_INLINE bool StoreScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
-  if (ctx->descTop < 3 || !IsRealDoubleScalar(*DescAt(ctx, 0))) return false;
+// Stores a real double scalar into variable n of the scope frame f when the
+// variable's block has a scalar's size; false, with nothing changed, for
+// anything else.
+VKE_HOT_INLINE bool StoreScalarValue(EngineContext* ctx, int32_t f, int32_t n, double value) {
   const int32_t block = ScalarSizedBlock(ctx, f, n);
   if (!block || BlockUnits(ctx, block) != 3) return false;
-  const double value = Load<double>(ctx->DataUnits() + ctx->dataTop - 1);
-  ctx->descTop -= 3;
-  ctx->dataTop -= 1;
   uint8_t* item = BlockData(ctx, block);
   Store(item, kRealDoubleScalar);
   Store<int32_t>(item + 12, 0);
   Store<double>(item + kItemHeaderBytes, value);
+  return true;
+}
+
+// Pops the real double scalar on top into variable n of the scope frame f
+// when the variable's block has a scalar's size; false, with nothing
+// changed, for anything else.
+VKE_HOT_INLINE bool StoreScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
+  if (ctx->descTop < 3 || !IsRealDoubleScalar(*DescAt(ctx, 0)) ||
+      !StoreScalarValue(ctx, f, n, Load<double>(ctx->DataUnits() + ctx->dataTop - 1)))
+    return false;
+  ctx->descTop -= 3;
+  ctx->dataTop -= 1;
   return true;
 }
 

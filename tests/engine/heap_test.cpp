@@ -1,10 +1,16 @@
-// The block heap: first fit, lazy merging, exhaustion and moving the heap.
+// The block heap: first fit, lazy merging, exhaustion, moving the heap, and
+// the start hint of the first-fit walk.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <vector>
 
+#include "engine/engine.hpp"
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
+#include "engine/variables.hpp"
+#include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
@@ -84,6 +90,75 @@ TEST(BlockHeap, MoveKeepsBlocksAndAddsOneFreeBlock) {
   EXPECT_EQ(Load<uint32_t>(newBase + 8 * 16), 7u);
   EXPECT_EQ(MoveBlockHeap(newBase, 24, oldBase, 8), kErrIllegal);
   EXPECT_EQ(Load<uint32_t>(newBase), 3u | kBlockInUse);
+}
+
+// Allocates blocks until not one unit is left: the walk's start hint ends
+// near the heap's end.
+void FillHeap(EngineContext* ctx) {
+  int32_t block;
+  for (uint32_t units : {50u, 1u})
+    while (AllocEngineBlock(ctx, units, &block) == kOk) {
+    }
+}
+
+TEST(BlockHeap, HintedWalkChoosesAsAWalkFromTheStart) {
+  // Two engines run the same random allocations, frees and splits; the
+  // second walks from the start every time. Blocks and headers must agree.
+  TestHost hinted, plain;
+  std::mt19937 rng(7);
+  std::vector<int32_t> live;
+  for (int step = 0; step < 4000; step++) {
+    const uint32_t r = rng() % 10;
+    if (r < 5 || live.empty()) {
+      const uint32_t units = 1 + rng() % (rng() % 4 ? 8 : 300);
+      int32_t a = -1, b = -1;
+      plain->heapFreeFrom = 0;
+      const ErrCode ea = AllocEngineBlock(hinted.ctx(), units, &a);
+      ASSERT_EQ(ea, AllocEngineBlock(plain.ctx(), units, &b)) << step;
+      if (ea) continue;
+      ASSERT_EQ(a, b) << step;
+      live.push_back(a);
+    } else {
+      const size_t i = rng() % live.size();
+      const int32_t block = live[i];
+      if (r < 8) {
+        FreeEngineBlock(hinted.ctx(), block);
+        FreeEngineBlock(plain.ctx(), block);
+        live[i] = live.back();
+        live.pop_back();
+      } else {
+        const uint32_t units = BlockUnits(hinted.ctx(), block) / 2;
+        SplitBlock(hinted.ctx(), block, units);
+        SplitBlock(plain.ctx(), block, units);
+      }
+    }
+  }
+  EXPECT_EQ(std::memcmp(hinted->HeapBytes(), plain->HeapBytes(), 8ull * hinted->heapSize), 0);
+}
+
+TEST(BlockHeap, ResetLoadAndGrowthReopenAFullHeap) {
+  // A full heap leaves the walk's start at its end; whatever frees or adds
+  // blocks below must let the next walk find them.
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t block;
+  FillHeap(ctx);
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &block), kErrVarOverflow);
+  ASSERT_EQ(ResetEngine(ctx), kOk);
+  EXPECT_EQ(AllocEngineBlock(ctx, 1000, &block), kOk);
+
+  FillHeap(ctx);
+  test::MemoryImage image = [] {
+    TestHost saver;
+    return test::SaveToMemory(saver.ctx());
+  }();
+  ASSERT_EQ(test::LoadFromMemory(ctx, image), kOk);
+  EXPECT_EQ(AllocEngineBlock(ctx, 1000, &block), kOk);
+
+  FillHeap(ctx);
+  test::MovableArea area(ctx, 1u << 20);
+  area.Grow((1u << 20) + (1u << 18), 5);  // the heap alone grows
+  EXPECT_EQ(AllocEngineBlock(area.ctx(), 1000, &block), kOk);
 }
 
 }  // namespace
