@@ -19,30 +19,52 @@ VKE_HOT_INLINE bool TopTwoRealDoubleScalars(EngineContext* ctx) {
          IsRealDoubleScalar(*DescAt(ctx, 1));
 }
 
-// An element-wise arithmetic option (ElementwiseArith's, power aside) on two
-// real double scalars on top: the result replaces the first and the second
-// is dropped. False, with nothing changed, for anything else.
-VKE_HOT_INLINE bool ScalarArith(EngineContext* ctx, int32_t option) {
-  if (option == '^' || !TopTwoRealDoubleScalars(ctx)) return false;
-  double* first = ctx->DataUnits() + ctx->dataTop - 2;
-  double x = first[0], y = first[1];
+// The element-wise option that an operator builtin applies to two real
+// double scalars (mtimes and mrdivide are element-wise for scalars); 0 for
+// builtins without such a path, power among them.
+VKE_HOT_INLINE int32_t ScalarArithOption(const BuiltinDispatch& b) {
+  if (b.fn == &ElementwiseArith) return b.option == '^' ? 0 : b.option;
+  if (b.fn == &MtimesBuiltin) return '*';
+  if (b.fn == &MrdivideBuiltin) return '/';
+  return 0;
+}
+
+// x op y for an element-wise arithmetic option other than power; false for
+// options without a scalar path.
+VKE_HOT_INLINE bool ArithOnScalars(int32_t option, double x, double y, double* result) {
   if (option == '\\') std::swap(x, y), option = '/';
-  if (!WithRealOperation<double>(option, [&](auto f) { first[0] = f(x, y); })) return false;
+  return option != '^' && WithRealOperation<double>(option, [&](auto f) { *result = f(x, y); });
+}
+
+// x op y for a comparison option (RelationalOperator's); false for options
+// of other families.
+VKE_HOT_INLINE bool CompareScalars(int32_t option, double x, double y, bool* truth) {
+  if (!IsFamilyOption(option, "=~<>LG")) return false;
+  bool swapped;
+  const int32_t ordered = OrderedComparison(option, &swapped);
+  if (swapped) std::swap(x, y);
+  WithComparison<double>(ordered, [&](auto f) { *truth = f(x, y) != 0; });
+  return true;
+}
+
+// An element-wise arithmetic option on two real double scalars on top: the
+// result replaces the first and the second is dropped. False, with nothing
+// changed, for anything else.
+VKE_HOT_INLINE bool ScalarArith(EngineContext* ctx, int32_t option) {
+  if (!option || !TopTwoRealDoubleScalars(ctx)) return false;
+  double* first = ctx->DataUnits() + ctx->dataTop - 2;
+  if (!ArithOnScalars(option, first[0], first[1], first)) return false;
   ctx->descTop -= 3;
   ctx->dataTop -= 1;
   return true;
 }
 
-// The truth of a comparison option (RelationalOperator's) of the two real
-// double scalars on top, which stay; false for anything else.
+// The truth of a comparison option of the two real double scalars on top,
+// which stay; false for anything else.
 VKE_HOT_INLINE bool CompareTopScalars(EngineContext* ctx, int32_t option, bool* truth) {
-  if (!IsFamilyOption(option, "=~<>LG") || !TopTwoRealDoubleScalars(ctx)) return false;
-  bool swapped;
-  const int32_t ordered = OrderedComparison(option, &swapped);
+  if (!TopTwoRealDoubleScalars(ctx)) return false;
   const double* pair = ctx->DataUnits() + ctx->dataTop - 2;
-  const double a = pair[swapped ? 1 : 0], b = pair[swapped ? 0 : 1];
-  WithComparison<double>(ordered, [&](auto f) { *truth = f(a, b) != 0; });
-  return true;
+  return CompareScalars(option, pair[0], pair[1], truth);
 }
 
 // The room the logical result of a comparison needs above its operands.
@@ -71,11 +93,8 @@ VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* r
 VKE_HOT_INLINE bool TryScalarOperator(EngineContext* ctx, const BuiltinDispatch& builtin,
                                       ErrCode* result) {
   *result = kOk;
-  if (builtin.fn == &ElementwiseArith) return ScalarArith(ctx, builtin.option);
-  if (builtin.fn == &MtimesBuiltin) return ScalarArith(ctx, '*');
-  if (builtin.fn == &MrdivideBuiltin) return ScalarArith(ctx, '/');
   if (builtin.fn == &RelationalOperator) return ScalarCompare(ctx, builtin.option, result);
-  return false;
+  return ScalarArith(ctx, ScalarArithOption(builtin));
 }
 
 }  // namespace vke

@@ -15,6 +15,7 @@
 #include "engine/fd.hpp"
 #include "engine/frames.hpp"
 #include "engine/loop_internal.hpp"
+#include "engine/scalar_chain.hpp"
 #include "engine/scalar_variables.hpp"
 #include "engine/text.hpp"
 #include "engine/values.hpp"
@@ -185,12 +186,6 @@ bool StartsCode(int32_t op) {
   return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
 }
 
-// The length of a builtin's instruction: its operands are words.
-inline int32_t BuiltinLength(int32_t op) {
-  const OpcodeDescriptor& d = kOpcodeTable[op];
-  return 1 + (d.kind == kOperWords ? d.count : 0);
-}
-
 // Pops a condition; true when it holds.
 ErrCode PopTruth(EngineContext* ctx, bool* truth) {
   uint8_t t = 0;
@@ -236,10 +231,11 @@ ErrCode RunLoop(LoopRun& run) {
     // due poll need the top. The light instructions and the fast paths
     // change no frame, so the scope frame of the variables, once found,
     // holds until the top is passed again.
-    auto mayGoOn = [&] {
-      return !ctx->pendingArgCount && !ctx->firstThread && abortCounter <= kAbortPollAfter;
-    };
-    auto fastNext = [&] {
+    // The fast paths start no call and list no thread: whether a queued call
+    // or listed threads need the top is known here, once per pass.
+    const int32_t chainLimit = ctx->pendingArgCount || ctx->firstThread ? -1 : kAbortPollAfter;
+    auto mayGoOn = [&] [[gnu::always_inline]] { return abortCounter <= chainLimit; };
+    auto fastNext = [&] [[gnu::always_inline]] {
       if (!mayGoOn()) return false;
       abortCounter++;
       return true;
@@ -247,7 +243,7 @@ ErrCode RunLoop(LoopRun& run) {
     int32_t scope = -1;
     // A conditional jump at jumpAt with its condition's truth; a sliced run
     // ends its slice at a taken backward jumpfalse (the end of a loop).
-    auto branch = [&](const int16_t* jumpAt, bool truth) {
+    auto branch = [&] [[gnu::always_inline]] (const int16_t* jumpAt, bool truth) {
       const bool jump = truth == (jumpAt[0] == kOpJumpTrue);
       ip = jump ? jumpAt + 2 + jumpAt[1] : jumpAt + 2;
       if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run.sliced)
@@ -291,18 +287,36 @@ ErrCode RunLoop(LoopRun& run) {
 
           // ---- Literals and stack shuffles ----
         case kOpPushSmallInt:
-          e = PushRealScalar(ctx, at[1]);
-          ip += 2;
+        case kOpPushDouble:
+        case kOpLoadVar: {
+          // A run of scalar instructions from here, done as one.
+          if (scope < 0) scope = ScopeFrame(ctx);
+          ScalarChain c;
+          const ChainEnd end = RunScalarChain(ctx, scope, at, chainLimit - abortCounter + 1, &c);
+          if (end == ChainEnd::kNothing) {
+            ip = at + (op == kOpPushDouble ? 5 : 2);
+            if (op != kOpLoadVar) {
+              e = PushRealScalar(ctx, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
+            } else if (!LoadScalarVariable(ctx, scope, at[1])) {
+              e = LoadVariable(ctx, at[1]);
+              break;
+            }
+            if (!e && fastNext()) continue;
+            break;
+          }
+          // Each instruction of the run counted as one that went on.
+          abortCounter += c.steps;
+          if (end != ChainEnd::kTested) {
+            ip = c.ip;
+            continue;
+          }
+          branch(c.ip, c.truth);
           if (!e && fastNext()) continue;
           break;
+        }
         case kOpPushSmallImag:
           e = PushComplexScalar(ctx, 0, at[1]);
           ip += 2;
-          break;
-        case kOpPushDouble:
-          e = PushRealScalar(ctx, OperandDouble(at + 1));
-          ip += 5;
-          if (!e && fastNext()) continue;
           break;
         case kOpPushImag:
           e = PushComplexScalar(ctx, 0, OperandDouble(at + 1));
@@ -390,15 +404,6 @@ ErrCode RunLoop(LoopRun& run) {
           SetCodePointer(ctx, ip);
           e = DeclareGlobal(ctx, at[1], at[2] ? FrameWord(ctx, kFwFunction) : -1);
           ip = GetCodePointer(ctx);
-          break;
-        case kOpLoadVar:
-          ip += 2;
-          if (scope < 0) scope = ScopeFrame(ctx);
-          if (LoadScalarVariable(ctx, scope, at[1])) {
-            if (fastNext()) continue;
-            break;
-          }
-          e = LoadVariable(ctx, at[1]);
           break;
         case kOpStoreVar:
           ip += 2;
@@ -632,6 +637,12 @@ ErrCode RunLoop(LoopRun& run) {
     }
     // ---- Common tail: the error path or the thread-slice check ----
     run.ip = ip;
+    if (e == kStatusSuspended && ctx->currentThread == 0) {
+      // The end of a slice, as HandleError ends it, without the call.
+      SetCodePointer(ctx, ip);
+      LeaveRun(ctx);
+      return e;
+    }
     if (e) {
       ErrCode result;
       if (HandleError(run, e, at, &result) == Next::kReturn) return result;

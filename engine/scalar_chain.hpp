@@ -1,0 +1,127 @@
+// Straight runs of real double scalar instructions done on local values.
+// A statement such as "s = s + k .* 0.5 - 1" compiles to loads, literals and
+// operators that each push or pop an entry; run as one, the values stay in
+// registers and only the end of the run touches the stacks: the store of
+// the result, the truth for the conditional jump that tests a comparison,
+// or, at any other instruction, the values still pending pushed as the
+// instructions one by one would have left them.
+#pragma once
+
+#include "builtins/scalar_operators.hpp"
+#include "compiler/opcodes.hpp"
+#include "engine/loop_internal.hpp"
+#include "engine/scalar_variables.hpp"
+
+namespace vke {
+
+// The length of a builtin's instruction: its operands are words.
+inline int32_t BuiltinLength(int32_t op) {
+  const OpcodeDescriptor& d = kOpcodeTable[op];
+  return 1 + (d.kind == kOperWords ? d.count : 0);
+}
+
+// How a run of scalar instructions ended.
+enum class ChainEnd : uint8_t {
+  kNothing,  // the first instruction does not apply: nothing was done
+  kPushed,   // the pending values are on the stacks; the loop goes on at ip
+  kStored,   // the last instruction stored the result; the loop goes on at ip
+  kTested,   // a comparison's truth is for the conditional jump at ip
+};
+
+struct ScalarChain {
+  const int16_t* ip;  // where the loop goes on
+  int32_t steps;      // instructions done, for the abort poll
+  bool truth;         // kTested: the comparison's truth
+};
+
+// Whether `entries` entries holding `units` data units in all could be
+// pushed above the current tops.
+VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t units) {
+  return uint64_t{ctx->descTop} + 3ull * static_cast<uint32_t>(entries) < ctx->descCap &&
+         uint64_t{ctx->dataTop} + static_cast<uint32_t>(units) < ctx->dataCap;
+}
+
+// Runs at most `budget` instructions from `at` in the scope frame `scope`
+// as one, for as long as they are loads of real double scalar variables,
+// double literals and the operators of two such values; the run ends at
+// the store of its only value into a variable whose block has a scalar's
+// size, at a comparison of its only two values that a conditional jump
+// tests, or at the first instruction that does not apply, the values still
+// pending then pushed. The results are those of the instructions one by
+// one. A run needs room on the stacks for all its pushes and a comparison's
+// result, so that none of them could have failed; near the stacks' ends
+// the instructions go one by one. kNothing when the first instruction does
+// not apply.
+VKE_HOT_INLINE ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope, const int16_t* at,
+                                       int32_t budget, ScalarChain* out) {
+  constexpr int32_t kDepth = 8;
+  if (ctx->curFrame < 0 || scope < 0 ||
+      !RoomAbove(ctx, kDepth + 1, kDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
+    return ChainEnd::kNothing;
+  double v[kDepth];
+  int32_t depth = 0, steps = 0;
+  const int16_t* p = at;
+  for (;; steps++) {
+    while (*p == kOpNop) p++;  // padding, as light as in the loop
+    if (steps >= budget || depth == kDepth) goto pending;
+    const int32_t op = *p;
+    double value;
+    switch (op) {
+      case kOpLoadVar: {
+        const int32_t block = ScalarSizedBlock(ctx, scope, p[1]);
+        if (!block) goto pending;
+        const uint8_t* item = BlockData(ctx, block);
+        if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) goto pending;
+        value = Load<double>(item + kItemHeaderBytes);
+        p += 2;
+        break;
+      }
+      case kOpPushZero:
+      case kOpPushOne:
+        value = op == kOpPushOne ? 1 : 0;
+        p += 1;
+        break;
+      case kOpPushSmallInt:
+        value = p[1];
+        p += 2;
+        break;
+      case kOpPushDouble:
+        value = OperandDouble(p + 1);
+        p += 5;
+        break;
+      case kOpStoreVar:
+        if (depth != 1 || !StoreScalarValue(ctx, scope, p[1], v[0])) goto pending;
+        out->ip = p + 2;
+        out->steps = steps + 1;
+        return ChainEnd::kStored;
+      default: {
+        if (op < 0 || op >= kFirstNativeOpcode || depth < 2) goto pending;
+        const BuiltinDispatch& b = GetBuiltinDispatch(op);
+        const int16_t* next = p + BuiltinLength(op);
+        if (b.fn == &RelationalOperator) {
+          if (depth != 2 || (next[0] != kOpJumpTrue && next[0] != kOpJumpFalse) ||
+              !CompareScalars(b.option, v[0], v[1], &out->truth))
+            goto pending;
+          out->ip = next;
+          out->steps = steps + 1;
+          return ChainEnd::kTested;
+        }
+        const int32_t option = ScalarArithOption(b);
+        if (!option || !ArithOnScalars(option, v[depth - 2], v[depth - 1], &value)) goto pending;
+        depth -= 2;
+        p = next;
+        break;
+      }
+    }
+    v[depth++] = value;
+  }
+pending:
+  // The values still pending go on the stacks, as the pushes left them.
+  if (steps == 0) return ChainEnd::kNothing;
+  for (int32_t i = 0; i < depth; i++) PushRealScalar(ctx, v[i]);
+  out->ip = p;
+  out->steps = steps;
+  return ChainEnd::kPushed;
+}
+
+}  // namespace vke
