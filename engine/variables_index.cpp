@@ -77,6 +77,21 @@ bool SelectElements(EngineContext* ctx, const SubscriptList& subs, const ValueDe
   double *re, *im = nullptr;
   if (PushNewMatrix(ctx, shape.dims[0], shape.dims[1], &re, complex ? &im : nullptr)) return false;
   const auto* source = reinterpret_cast<const double*>(data);
+  // Consecutive whole positions inside the array, as a range gives them,
+  // select one stretch.
+  const double first = positions[0];
+  if (first >= 1 && first == std::floor(first) &&
+      first + (index.size - 1) <= static_cast<double>(count)) {
+    uint32_t i = 1;
+    for (double next = first + 1; i < index.size && positions[i] == next; next += 1) i++;
+    if (i == index.size) {
+      const auto at = static_cast<int64_t>(first) - 1;
+      std::memcpy(re, source + at, 8ull * index.size);
+      if (complex) std::memcpy(im, source + count + at, 8ull * index.size);
+      *e = kOk;
+      return true;
+    }
+  }
   for (uint32_t i = 0; i < index.size; i++) {
     const double p = positions[i];
     const auto at = p >= 1 && p <= static_cast<double>(count) ? static_cast<int64_t>(p) - 1 : -1;
