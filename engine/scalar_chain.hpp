@@ -20,6 +20,17 @@ inline int32_t BuiltinLength(int32_t op) {
   return 1 + (d.kind == kOperWords ? d.count : 0);
 }
 
+// What a run makes of a builtin's opcode: an element-wise arithmetic
+// option, a comparison option, or nothing; with the instruction's length.
+struct ChainOpcode {
+  enum Kind : uint8_t { kNone, kArith, kCompare } kind;
+  uint8_t length;
+  int32_t option;
+};
+// The table over the builtins' opcodes, made from their dispatch entries
+// on first use (scalar_chain.cpp).
+const ChainOpcode* ChainOpcodes();
+
 // How a run of scalar instructions ended.
 enum class ChainEnd : uint8_t {
   kNothing,  // the first instruction does not apply: nothing was done
@@ -55,18 +66,20 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
 VKE_HOT_INLINE ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope, const int16_t* at,
                                        int32_t budget, ScalarChain* out) {
   constexpr int32_t kDepth = 8;
-  if (ctx->curFrame < 0 || scope < 0 ||
+  if (budget <= 0 || ctx->curFrame < 0 || scope < 0 ||
       !RoomAbove(ctx, kDepth + 1, kDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
     return ChainEnd::kNothing;
+  const ChainOpcode* const table = ChainOpcodes();
   double v[kDepth];
   int32_t depth = 0, steps = 0;
   const int16_t* p = at;
-  for (;; steps++) {
-    while (*p == kOpNop) p++;  // padding, as light as in the loop
-    if (steps >= budget || depth == kDepth) goto pending;
+  for (;;) {
     const int32_t op = *p;
     double value;
     switch (op) {
+      case kOpNop:  // padding, as light as in the loop
+        p++;
+        continue;
       case kOpLoadVar: {
         const int32_t block = ScalarSizedBlock(ctx, scope, p[1]);
         if (!block) goto pending;
@@ -96,24 +109,26 @@ VKE_HOT_INLINE ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope, const 
         return ChainEnd::kStored;
       default: {
         if (op < 0 || op >= kFirstNativeOpcode || depth < 2) goto pending;
-        const BuiltinDispatch& b = GetBuiltinDispatch(op);
-        const int16_t* next = p + BuiltinLength(op);
-        if (b.fn == &RelationalOperator) {
+        const ChainOpcode c = table[op];
+        const int16_t* next = p + c.length;
+        if (c.kind == ChainOpcode::kCompare) {
           if (depth != 2 || (next[0] != kOpJumpTrue && next[0] != kOpJumpFalse) ||
-              !CompareScalars(b.option, v[0], v[1], &out->truth))
+              !CompareScalars(c.option, v[0], v[1], &out->truth))
             goto pending;
           out->ip = next;
           out->steps = steps + 1;
           return ChainEnd::kTested;
         }
-        const int32_t option = ScalarArithOption(b);
-        if (!option || !ArithOnScalars(option, v[depth - 2], v[depth - 1], &value)) goto pending;
+        if (c.kind != ChainOpcode::kArith ||
+            !ArithOnScalars(c.option, v[depth - 2], v[depth - 1], &value))
+          goto pending;
         depth -= 2;
         p = next;
         break;
       }
     }
     v[depth++] = value;
+    if (++steps >= budget || depth == kDepth) break;
   }
 pending:
   // The values still pending go on the stacks, as the pushes left them.
