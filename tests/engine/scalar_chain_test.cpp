@@ -76,9 +76,10 @@ TEST(ScalarRuns, RunsStopWhereTheInstructionsNeedTheirOwnPaths) {
                            "q = 1 + m * x; disp(q)\n"
                            "t = x + s; disp(t)\n"
                            "d = 1+(2*(3+(4*(5+(6*(7+(8*(9+(10*x))))))))); disp(d)\n"
-                           "global g\ng = x * 4; disp(g)\n"
+                           "global g\ng = 1; g = x * 4; disp(readg())\n"
                            "k = [1 2 3 4]; n = 0;\n"
-                           "for k = 1:3, n = n + k; end\ndisp(k), disp(n)\n"),
+                           "for k = 1:3, n = n + k; end\ndisp(k), disp(n)\n"
+                           "function r = readg()\n  global g\n  r = g;\nendfunction\n"),
             kOk)
       << host.Output(2);
   EXPECT_EQ(host.Output(1),
