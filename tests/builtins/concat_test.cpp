@@ -98,6 +98,47 @@ TEST(Concatenate, NumericAlongEachDimension) {
   EXPECT_EQ(EntryCount(ctx), base);
 }
 
+TEST(Concatenate, AppendsOfOneClassKeepTheirElementsAndWhatLiesBelow) {
+  // Operands of one class that append (rows side by side, rows under rows)
+  // become the result where they lie; the entries below stay untouched.
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushRow(ctx, "double", {99});
+  const int32_t base = EntryCount(ctx);
+  const struct {
+    const char* cls;
+    int32_t op;
+    std::vector<int32_t> dims;
+  } cases[] = {
+      {"int8", kOpHorzcat, {1, 5}},   {"uint16", kOpHorzcat, {1, 5}},
+      {"single", kOpHorzcat, {1, 5}}, {"logical", kOpHorzcat, {1, 5}},
+      {"char", kOpHorzcat, {1, 5}},   {"int32", kOpVertcat, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    const bool rows = c.op == kOpVertcat;
+    PushArray(ctx, c.cls, {1, rows ? 3 : 2}, {1, 0, 1});
+    PushArray(ctx, c.cls, {1, 3}, {1, 1, 0});
+    PushArray(ctx, c.cls, {1, rows ? 3 : 0},
+              rows ? std::vector<double>{0, 1, 1} : std::vector<double>{});
+    ASSERT_EQ(CallOp(ctx, c.op, 3), kOk) << c.cls;
+    const ArrayValue v = ReadArray(ctx);
+    EXPECT_EQ(v.cls, c.cls);
+    EXPECT_EQ(v.dims, rows ? (std::vector<int32_t>{3, 3}) : c.dims) << c.cls;
+    EXPECT_EQ(v.re, rows ? (Values{1, 0, 1, 1, 1, 0, 0, 1, 1}) : (Values{1, 0, 1, 1, 0})) << c.cls;
+    Drop(ctx);
+    EXPECT_EQ(EntryCount(ctx), base);
+    EXPECT_EQ(TopScalar(ctx), 99);
+  }
+  // Text grows piece by piece, as in a loop that appends to a string.
+  PushText(ctx, "");
+  for (const char* piece : {"ab", "c", "", "def"}) {
+    PushText(ctx, piece);
+    ASSERT_EQ(CallOp(ctx, kOpHorzcat, 2), kOk);
+  }
+  EXPECT_EQ(TopString(ctx), "abcdef");
+  EXPECT_EQ(TopScalar(ctx, 1), 99);
+}
+
 TEST(Concatenate, OneClassForAllOperands) {
   TestHost host;
   EngineContext* ctx = host.ctx();
