@@ -655,42 +655,51 @@ ErrCode RunLoop(LoopRun& run) {
 
 }  // namespace
 
-const uint8_t* CodeAreaBase(EngineContext* ctx, uint32_t kind) {
+namespace {
+
+// The base of a code area kind and its size in bytes; null, size 0, for
+// kinds that hold no code.
+VKE_HOT_INLINE const uint8_t* CodeArea(EngineContext* ctx, uint32_t kind, uint64_t* size) {
   switch (kind) {
     case kCodeArea:
+      *size = 2ull * ctx->codeSize;
       return ctx->CodeBytes();
     case kCodeDataStack:
+      *size = 8ull * ctx->dataCap;
       return ctx->DataBytes();
     case kCodeHeap:
+      *size = 8ull * ctx->heapSize;
       return ctx->HeapBytes();
     default:
+      *size = 0;
       return nullptr;
   }
 }
 
+}  // namespace
+
+const uint8_t* CodeAreaBase(EngineContext* ctx, uint32_t kind) {
+  uint64_t size;
+  return CodeArea(ctx, kind, &size);
+}
+
 uint64_t CodePointerRoom(EngineContext* ctx) {
-  uint64_t size = 0;
-  switch (ctx->cpKind) {
-    case kCodeArea:
-      size = 2ull * ctx->codeSize;
-      break;
-    case kCodeDataStack:
-      size = 8ull * ctx->dataCap;
-      break;
-    case kCodeHeap:
-      size = 8ull * ctx->heapSize;
-      break;
-  }
-  return CodeAreaBase(ctx, ctx->cpKind) && ctx->cpOffset < size ? size - ctx->cpOffset : 0;
+  uint64_t size;
+  return CodeArea(ctx, ctx->cpKind, &size) && ctx->cpOffset < size ? size - ctx->cpOffset : 0;
 }
 
 const int16_t* GetCodePointer(EngineContext* ctx) {
-  if (!CodePointerRoom(ctx)) return nullptr;
-  return reinterpret_cast<const int16_t*>(CodeAreaBase(ctx, ctx->cpKind) + ctx->cpOffset);
+  uint64_t size;
+  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
+  if (!base || ctx->cpOffset >= size) return nullptr;
+  return reinterpret_cast<const int16_t*>(base + ctx->cpOffset);
 }
 
 void SetCodePointer(EngineContext* ctx, const int16_t* address) {
-  if (CodeAreaBase(ctx, ctx->cpKind) && address) ctx->cpOffset = CodeOffsetOf(ctx, address);
+  uint64_t size;
+  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
+  if (base && address)
+    ctx->cpOffset = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(address) - base);
 }
 
 ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {

@@ -7,6 +7,22 @@ namespace vke {
 
 namespace {
 
+// The element-wise options that a run does without ArithOnScalars.
+ChainOpcode::Kind ArithKind(int32_t option) {
+  switch (option) {
+    case '+':
+      return ChainOpcode::kPlus;
+    case '-':
+      return ChainOpcode::kMinus;
+    case '*':
+      return ChainOpcode::kTimes;
+    case '/':
+      return ChainOpcode::kDivide;
+    default:
+      return ChainOpcode::kArith;
+  }
+}
+
 std::array<ChainOpcode, kFirstNativeOpcode> MakeChainOpcodes() {
   std::array<ChainOpcode, kFirstNativeOpcode> table{};
   for (int32_t op = 0; op < kFirstNativeOpcode; op++) {
@@ -18,10 +34,18 @@ std::array<ChainOpcode, kFirstNativeOpcode> MakeChainOpcodes() {
       c.kind = ChainOpcode::kCompare;
       c.option = b.option;
     } else if (const int32_t option = ScalarArithOption(b)) {
-      c.kind = ChainOpcode::kArith;
+      c.kind = ArithKind(option);
       c.option = option;
     }
   }
+  // The run's own instructions, as the loop reads them.
+  table[kOpNop] = {ChainOpcode::kNop, 1, 0};
+  table[kOpLoadVar] = {ChainOpcode::kLoad, 2, 0};
+  table[kOpPushZero] = {ChainOpcode::kPushZero, 1, 0};
+  table[kOpPushOne] = {ChainOpcode::kPushOne, 1, 0};
+  table[kOpPushSmallInt] = {ChainOpcode::kPushSmallInt, 2, 0};
+  table[kOpPushDouble] = {ChainOpcode::kPushDouble, 5, 0};
+  table[kOpStoreVar] = {ChainOpcode::kStore, 2, 0};
   return table;
 }
 

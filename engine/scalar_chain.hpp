@@ -20,15 +20,31 @@ inline int32_t BuiltinLength(int32_t op) {
   return 1 + (d.kind == kOperWords ? d.count : 0);
 }
 
-// What a run makes of a builtin's opcode: an element-wise arithmetic
-// option, a comparison option, or nothing; with the instruction's length.
+// What a run makes of an opcode: one of its own instructions, an
+// element-wise arithmetic option (the four commonest apart), a comparison
+// option, or nothing; with the instruction's length.
 struct ChainOpcode {
-  enum Kind : uint8_t { kNone, kArith, kCompare } kind;
+  enum Kind : uint8_t {
+    kNone,
+    kNop,
+    kLoad,
+    kPushZero,
+    kPushOne,
+    kPushSmallInt,
+    kPushDouble,
+    kStore,
+    kPlus,
+    kMinus,
+    kTimes,
+    kDivide,
+    kArith,  // another element-wise option, through ArithOnScalars
+    kCompare,
+  } kind;
   uint8_t length;
   int32_t option;
 };
-// The table over the builtins' opcodes, made from their dispatch entries
-// on first use (scalar_chain.cpp).
+// The table over the opcodes below the natives', made from the builtins'
+// dispatch entries on first use (scalar_chain.cpp).
 const ChainOpcode* ChainOpcodes();
 
 // How a run of scalar instructions ended.
@@ -63,70 +79,88 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
 // result, so that none of them could have failed; near the stacks' ends
 // the instructions go one by one. kNothing when the first instruction does
 // not apply.
-VKE_HOT_INLINE ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope, const int16_t* at,
-                                       int32_t budget, ScalarChain* out) {
+[[gnu::noinline]] inline ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope,
+                                                 const int16_t* at, int32_t budget,
+                                                 ScalarChain* out) {
   constexpr int32_t kDepth = 8;
   if (budget <= 0 || ctx->curFrame < 0 || scope < 0 ||
       !RoomAbove(ctx, kDepth + 1, kDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
     return ChainEnd::kNothing;
   const ChainOpcode* const table = ChainOpcodes();
+  // Nothing in the run changes a frame or moves the area; stores write
+  // into the variables' own blocks.
+  const ScopeSlots vars(ctx, scope);
   double v[kDepth];
   int32_t depth = 0, steps = 0;
   const int16_t* p = at;
   for (;;) {
     const int32_t op = *p;
+    if (static_cast<uint32_t>(op) >= static_cast<uint32_t>(kFirstNativeOpcode)) goto pending;
+    const ChainOpcode c = table[op];
     double value;
-    switch (op) {
-      case kOpNop:  // padding, as light as in the loop
+    switch (c.kind) {
+      case ChainOpcode::kNop:  // padding, as light as in the loop
         p++;
         continue;
-      case kOpLoadVar: {
-        const int32_t block = ScalarSizedBlock(ctx, scope, p[1]);
-        if (!block) goto pending;
-        const uint8_t* item = BlockData(ctx, block);
-        if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) goto pending;
-        value = Load<double>(item + kItemHeaderBytes);
-        p += 2;
+      case ChainOpcode::kLoad:
+        if (!vars.LoadScalar(p[1], &value)) goto pending;
         break;
-      }
-      case kOpPushZero:
-      case kOpPushOne:
-        value = op == kOpPushOne ? 1 : 0;
-        p += 1;
+      case ChainOpcode::kPushZero:
+        value = 0;
         break;
-      case kOpPushSmallInt:
+      case ChainOpcode::kPushOne:
+        value = 1;
+        break;
+      case ChainOpcode::kPushSmallInt:
         value = p[1];
-        p += 2;
         break;
-      case kOpPushDouble:
+      case ChainOpcode::kPushDouble:
         value = OperandDouble(p + 1);
-        p += 5;
         break;
-      case kOpStoreVar:
-        if (depth != 1 || !StoreScalarValue(ctx, scope, p[1], v[0])) goto pending;
-        out->ip = p + 2;
+      case ChainOpcode::kStore:
+        if (depth != 1 || !vars.StoreScalar(p[1], v[0])) goto pending;
+        out->ip = p + c.length;
         out->steps = steps + 1;
         return ChainEnd::kStored;
-      default: {
-        if (op < 0 || op >= kFirstNativeOpcode || depth < 2) goto pending;
-        const ChainOpcode c = table[op];
-        const int16_t* next = p + c.length;
-        if (c.kind == ChainOpcode::kCompare) {
-          if (depth != 2 || (next[0] != kOpJumpTrue && next[0] != kOpJumpFalse) ||
-              !CompareScalars(c.option, v[0], v[1], &out->truth))
-            goto pending;
-          out->ip = next;
-          out->steps = steps + 1;
-          return ChainEnd::kTested;
-        }
-        if (c.kind != ChainOpcode::kArith ||
-            !ArithOnScalars(c.option, v[depth - 2], v[depth - 1], &value))
+      // The operators take the top two values; the result replaces them.
+      case ChainOpcode::kPlus:
+        if (depth < 2) goto pending;
+        value = v[depth - 2] + v[depth - 1];
+        depth -= 2;
+        break;
+      case ChainOpcode::kMinus:
+        if (depth < 2) goto pending;
+        value = v[depth - 2] - v[depth - 1];
+        depth -= 2;
+        break;
+      case ChainOpcode::kTimes:
+        if (depth < 2) goto pending;
+        value = v[depth - 2] * v[depth - 1];
+        depth -= 2;
+        break;
+      case ChainOpcode::kDivide:
+        if (depth < 2) goto pending;
+        value = v[depth - 2] / v[depth - 1];
+        depth -= 2;
+        break;
+      case ChainOpcode::kArith:
+        if (depth < 2 || !ArithOnScalars(c.option, v[depth - 2], v[depth - 1], &value))
           goto pending;
         depth -= 2;
-        p = next;
         break;
+      case ChainOpcode::kCompare: {
+        const int16_t* next = p + c.length;
+        if (depth != 2 || (next[0] != kOpJumpTrue && next[0] != kOpJumpFalse) ||
+            !CompareScalars(c.option, v[0], v[1], &out->truth))
+          goto pending;
+        out->ip = next;
+        out->steps = steps + 1;
+        return ChainEnd::kTested;
       }
+      default:
+        goto pending;
     }
+    p += c.length;
     v[depth++] = value;
     if (++steps >= budget || depth == kDepth) break;
   }
