@@ -100,7 +100,8 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
     double value;
     switch (c.kind) {
       case ChainOpcode::kNop:  // padding, as light as in the loop
-        p++;
+        while (*++p == kOpNop) {
+        }
         continue;
       case ChainOpcode::kLoad:
         if (!vars.LoadScalar(p[1], &value)) goto pending;
