@@ -16,8 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +26,7 @@
 #include "engine/errors.hpp"
 #include "engine/registry.hpp"
 #include "engine/static_table.hpp"
+#include "tools/disk_file.hpp"
 
 namespace {
 
@@ -49,15 +48,6 @@ ErrCode WriteHook(EngineContext*, int32_t fd, const char* bytes, int32_t n, uint
   return kOk;
 }
 
-bool ReadFile(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream s;
-  s << in.rdbuf();
-  *text = s.str();
-  return true;
-}
-
 ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, uintptr_t,
                         char* buffer, int32_t capacity, int32_t* length) {
   std::vector<std::string> folders;
@@ -66,7 +56,7 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
   for (const std::string& f : folders) {
     std::string text;
     std::string path = f.empty() ? name : f + (f.back() == '/' ? "" : "/") + name;
-    if (!ReadFile(path + ".vkl", &text)) continue;
+    if (!ReadDiskFile(path + ".vkl", &text)) continue;
     if (text.size() > static_cast<size_t>(capacity)) return kErrDataOverflow;
     std::memcpy(buffer, text.data(), text.size());
     *length = static_cast<int32_t>(text.size());
@@ -104,7 +94,7 @@ int main(int argc, char** argv) {
   }
   if (!haveText) {
     if (script.empty()) return Usage();
-    if (!ReadFile(script, &text)) {
+    if (!ReadDiskFile(script, &text)) {
       std::fprintf(stderr, "vke: cannot read %s\n", script.c_str());
       return 2;
     }

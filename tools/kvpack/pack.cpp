@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -436,15 +435,6 @@ std::string MenuFlagsSource(const AppDescription& app, std::vector<int32_t>* lin
 bool PackApplication(ToolHost* host, const AppDescription& app, const std::string& descriptionPath,
                      const FileReader& read, PackError* error) {
   return Packer(host, app, descriptionPath, read, error).Run();
-}
-
-bool ReadDiskFile(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *text = s.str();
-  return true;
 }
 
 std::string PackErrorText(const PackError& error) {

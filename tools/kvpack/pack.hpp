@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/disk_file.hpp"
 #include "tools/kvpack/description.hpp"
 #include "tools/kvpack/tool_host.hpp"
 
@@ -42,9 +43,6 @@ bool PackApplication(ToolHost* host, const AppDescription& app, const std::strin
 // enabled and unchecked unless its expressions say otherwise. lines gets,
 // for each line of the source, the description line it comes from (0: none).
 std::string MenuFlagsSource(const AppDescription& app, std::vector<int32_t>* lines);
-
-// Reads a file from disk.
-bool ReadDiskFile(const std::string& path, std::string* text);
 
 // "file:line: message (code): detail".
 std::string PackErrorText(const PackError& error);
