@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libgtest-dev
   zlib1g-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core

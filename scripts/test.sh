@@ -4,6 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 build="$root/build/test"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVKE_SANITIZE=ON >/dev/null
 cmake --build "$build" --parallel
