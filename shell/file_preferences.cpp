@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/image.hpp"
 #include "platform/desktop/xdg_dirs.hpp"
 
 namespace vke {
@@ -34,12 +33,6 @@ std::string PreferencesPath(std::string_view application) {
   const std::string folder = ConfigHome();
   if (folder.empty()) return folder;
   return folder + "/" + kCompanyFolder + "/" + std::string(application) + ".conf";
-}
-
-std::string ApplicationName() {
-  const std::string exe = ExecutablePath();
-  const std::string name = exe.substr(exe.find_last_of('/') + 1);
-  return name.empty() ? "kvrt" : name;
 }
 
 FilePreferences::FilePreferences(std::string path) : path_(std::move(path)) {

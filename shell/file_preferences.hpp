@@ -17,8 +17,6 @@ namespace vke {
 // The file of an application's preferences; empty when no configuration
 // folder is known.
 std::string PreferencesPath(std::string_view application);
-// The base name of the running executable ("kvrt" when it cannot be read).
-std::string ApplicationName();
 
 class FilePreferences : public Preferences {
  public:

@@ -6,11 +6,18 @@
 #include "shell/startup_settings.hpp"
 #include "tests/shell/memory_preferences.hpp"
 #include "tests/shell/temp_home.hpp"
+#include "tools/disk_file.hpp"
 
 namespace vke {
 namespace {
 
 using test::MemoryPreferences;
+
+std::string FileText(const std::string& path) {
+  std::string text;
+  EXPECT_TRUE(ReadDiskFile(path, &text)) << path;
+  return text;
+}
 
 TEST(StartupSettings, DefaultsWhenNothingIsStored) {
   MemoryPreferences none;
@@ -95,10 +102,10 @@ TEST(PreferenceFile, WrittenPerApplicationUnderTheConfigurationFolder) {
     EXPECT_TRUE(p.WriteText(PrefKey::FigFontName, "DejaVu Sans"));
     EXPECT_TRUE(p.Write(kRecentFileGroup, "File1", "/tmp/a b.kv"));
     // Each write reaches the file at once.
-    EXPECT_NE(test::FileText(path).find("File1=/tmp/a b.kv"), std::string::npos);
+    EXPECT_NE(FileText(path).find("File1=/tmp/a b.kv"), std::string::npos);
   }
   // The INI dialect escapes the blanks of a group it creates.
-  EXPECT_EQ(test::FileText(path),
+  EXPECT_EQ(FileText(path),
             "[1.0]\nBkColor=1193046\nFigFontName=DejaVu Sans\n"
             "[Recent\\ File\\ List]\nFile1=/tmp/a b.kv\n");
   FilePreferences again(path);
@@ -119,9 +126,9 @@ TEST(PreferenceFile, GarbledFileGivesDefaultsAndKeepsWhatItHolds) {
   EXPECT_EQ(s.memMin, 0x7E8000u);
   EXPECT_EQ(s.formatType, 'g');
   // Reading writes nothing; a write keeps every other line as it was.
-  EXPECT_EQ(test::FileText(path), garbled);
+  EXPECT_EQ(FileText(path), garbled);
   EXPECT_TRUE(p.WriteInt(PrefKey::ThickLines, 1));
-  EXPECT_EQ(test::FileText(path), garbled + "ThickLines=1\n");
+  EXPECT_EQ(FileText(path), garbled + "ThickLines=1\n");
 
   // Without a known folder nothing is kept and nothing written.
   FilePreferences nowhere("");
