@@ -19,24 +19,10 @@ std::string FileText(const std::string& path) {
   return text;
 }
 
-TEST(StartupSettings, DefaultsWhenNothingIsStored) {
-  MemoryPreferences none;
-  const StartupSettings s = ReadStartupSettings(none);
-  EXPECT_EQ(s.memMin, 0x7E8000u);
-  EXPECT_EQ(s.memMax, 0x8000000u);
-  EXPECT_EQ(s.codeOption, 4);
-  EXPECT_EQ(s.discardAssert, 0);
-  EXPECT_EQ(s.interactiveHilight, 1);
-  EXPECT_EQ(s.thickLines, 0);
-  EXPECT_EQ(s.bkColor, 0xE5E5E5u);
-  EXPECT_EQ(s.formatType, 'g');
-  EXPECT_EQ(s.imagSymbol, 'j');
-  EXPECT_EQ(s.formatLoose, 0);
-  EXPECT_EQ(s.formatDigits, 4);
-}
-
 TEST(StartupSettings, BlockSizesAreClamped) {
   MemoryPreferences p;
+  EXPECT_EQ(ReadStartupSettings(p).memMin, 0x7E8000u);
+  EXPECT_EQ(ReadStartupSettings(p).memMax, 0x8000000u);
   p.Set(PrefKey::MemMin, "0");
   p.Set(PrefKey::MemMax, "10000000");
   StartupSettings s = ReadStartupSettings(p);
@@ -64,12 +50,17 @@ TEST(StartupSettings, BlockSizesAreClamped) {
 
 TEST(StartupSettings, OptionsAndFormatLetters) {
   MemoryPreferences p;
+  StartupSettings s = ReadStartupSettings(p);
+  EXPECT_EQ(s.codeOption, 4);
+  EXPECT_EQ(s.bkColor, 0xE5E5E5u);
+  EXPECT_EQ(s.formatType, 'g');
+  EXPECT_EQ(s.formatDigits, 4);
   p.Set(PrefKey::CodeOptimization, "-3");
   p.Set(PrefKey::DiscardAssert, "513");
   p.Set(PrefKey::FormatType, "5");
   p.Set(PrefKey::FormatImagSymbol, "k");
   p.Set(PrefKey::FormatLoose, "0x1");
-  StartupSettings s = ReadStartupSettings(p);
+  s = ReadStartupSettings(p);
   EXPECT_EQ(s.codeOption, 4);
   EXPECT_EQ(s.discardAssert, 1);
   EXPECT_EQ(s.formatType, 'g');
