@@ -77,13 +77,10 @@ ErrCode MakeComplexRange(EngineContext* ctx, double startRe, double startIm, dou
       GetDataStackFree(ctx, &free, nullptr);
       const int64_t room = free / (single ? 8 : 16);
       const int64_t limit = (room < kMaxComplexRangeCount ? room : kMaxComplexRangeCount) + 1;
-      double zRe = startRe, zIm = startIm;
       count = 0;
-      while (count < limit && advance(zRe, zIm) <= 1) {
+      while (count < limit && advance(RangeElement(startRe, stepRe, count, false),
+                                      RangeElement(startIm, stepIm, count, false)) <= 1)
         count++;
-        zRe += stepRe;
-        zIm += stepIm;
-      }
       if (count == 0) return PushEmptyMatrix(ctx);
       if (count > kMaxComplexRangeCount) return kErrObjTooLarge;
     }
@@ -91,8 +88,8 @@ ErrCode MakeComplexRange(EngineContext* ctx, double startRe, double startIm, dou
   RowWriter row{nullptr, single, true, count};
   ErrCode e = row.Push(ctx);
   if (e) return e;
-  double zRe = startRe, zIm = startIm;
-  for (int64_t k = 0; k < count; k++, zRe += stepRe, zIm += stepIm) row.Set(k, zRe, zIm);
+  for (int64_t k = 0; k < count; k++)
+    row.Set(k, RangeElement(startRe, stepRe, k, false), RangeElement(startIm, stepIm, k, false));
   return kOk;
 }
 

@@ -96,6 +96,11 @@ TEST(Ranges, ComplexBounds) {
   EXPECT_EQ(a.cls, "single");
   EXPECT_EQ(a.re, (Values{0, 1, 2, 3}));
   EXPECT_EQ(a.im, (Values{0, 1, 2, 3}));
+  // Element k is start + k * step in both parts.
+  ASSERT_EQ(MakeComplexRange(ctx, 0, 0, 0, 1, 0, 0.1, false), kOk);
+  a = ReadArray(ctx);
+  EXPECT_EQ(a.im.size(), 11u);
+  EXPECT_EQ(a.im.back(), 1);
   // A tiny step: more elements than memory holds.
   EXPECT_EQ(MakeComplexRange(ctx, 0, 0, 0, 1, 0, 1e-9, false), kErrDataOverflow);
 }
