@@ -326,7 +326,8 @@ bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
     if (c != '*' && c != '#' && c != ';' && c != ':') break;
     indentOnly = indentOnly && c == ':';
   }
-  int32_t n = q - at;
+  // Marks beyond the deepest level count as that level.
+  const int32_t n = std::min(q - at, kMarkupMaxDepth);
   if (n == 0) return true;
   int32_t m = 0;
   while (m < n && m < o_.depth && Continues(src_[at + m], o_.nesting[m].kind)) m++;
@@ -334,7 +335,6 @@ bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
   // bold; indentation may start deep.
   if (n > m + 1 && !indentOnly) return true;
   *taken = true;
-  n = std::min(n, kMarkupMaxDepth);
   if (!EndBlock()) return false;
   const int32_t keep = std::min(n, m);
   if (!CloseLevelsTo(keep)) return false;

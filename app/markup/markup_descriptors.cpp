@@ -343,8 +343,10 @@ constexpr MarkupDescriptor Man() {
       {kBulletItemEnd, "\n"},
       {kNumberedItemBegin, ".IP %{i}\n"},
       {kNumberedItemEnd, "\n"},
-      {kTermBegin, ".IP "},
-      {kTermEnd, "\n"},
+      // A term is the tag of its paragraph, quoted so that its blanks do
+      // not end it.
+      {kTermBegin, ".IP \""},
+      {kTermEnd, "\"\n"},
       {kDefinitionEnd, "\n"},
       {kIndentedParagraphBegin, "\n.P\n"},
       {kIndentedParagraphEnd, "\n"},

@@ -173,6 +173,8 @@ bool MarkupMarkupEncode(MarkupOutput* out, const uint8_t* text, int32_t length, 
 
 bool MarkupManEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
   if (length == 1 && text[0] == '\\') return MarkupPut(out, "\\e", 2);
+  // A quote would end a quoted argument such as a term.
+  if (length == 1 && text[0] == '"') return MarkupPut(out, "\\(dq", 4);
   // A control character at the start of a line would make it a request.
   if (length == 1 && out->column == 0 && (text[0] == '.' || text[0] == '\'') &&
       !MarkupPut(out, "\\&", 2))
