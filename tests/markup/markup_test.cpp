@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,39 @@ TEST(MarkupBuffers, TooSmallFailsWithoutWritingPastAndRetriesFit) {
             kMarkupDone);
   EXPECT_EQ(std::string(out, length), "a\r\n\r\n\xC3\xA9\r\n\r\n");
   EXPECT_EQ(chars, 10);
+}
+
+// Token soup in every format, flag set and buffer size: the conversion
+// either fits or says the buffer is too small, and never writes past it.
+TEST(MarkupBuffers, MalformedMarkupNeverOverrunsOrLosesItsState) {
+  const char* tokens[] = {
+      "*",    "**", "#",        "##",       ";",        ":",   "=",  "==", "----", "{{{",
+      "}}}",  "{{", "}}",       "[[",       "]]",       "|",   "|=", "~",  "\\\\", "//",
+      "__",   "^^", ",,",       "<<",       ">>",       "<<<", " ",  "\t", "\n",   "\r\n",
+      "\n\n", "a",  "\xC3\xA9", "\xE8\x80", "http://x", "\"",  "<",  "%",  "."};
+  uint32_t seed = 7;
+  const auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int round = 0; round < 60; round++) {
+    std::string src;
+    for (uint32_t k = next(120); k > 0; k--) src += tokens[next(std::size(tokens))];
+    const uint32_t flags = round % 3 == 0 ? 0 : round % 3 == 1 ? 0xFFFFFFFFu : kMarkupFragment;
+    for (int f = 0; f <= static_cast<int>(MarkupFormat::kRichEdit); f++) {
+      for (int32_t size :
+           {static_cast<int32_t>(src.size()), 4 * static_cast<int32_t>(src.size()) + 8192}) {
+        std::vector<char> buffer(size + 16, '\x5A');
+        char* out;
+        int32_t length;
+        const int32_t e = MarkupConvert(
+            src.data(), static_cast<int32_t>(src.size()), buffer.data(), size, flags, "\n",
+            &BuiltinMarkupDescriptor(static_cast<MarkupFormat>(f)), 0, &out, &length, nullptr);
+        EXPECT_TRUE(e == kMarkupDone || (e == kMarkupNoRoom && size < 8192)) << e << " " << src;
+        for (int32_t k = size; k < size + 16; k++) ASSERT_EQ(buffer[k], '\x5A');
+      }
+    }
+  }
 }
 
 struct Recorded {
