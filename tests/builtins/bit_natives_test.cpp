@@ -7,6 +7,7 @@
 
 #include "engine/natives_decl.hpp"
 #include "engine/values.hpp"
+#include "tests/host/eval_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"
@@ -16,20 +17,7 @@ namespace {
 
 using namespace test;
 
-class BitNatives : public ::testing::Test {
- protected:
-  // Source text evaluated: its value as text, or "error N".
-  std::string Eval(const std::string& text) {
-    ErrCode e = EvaluateText(ctx, text);
-    if (e) return "error " + std::to_string(e);
-    std::string value = DumpTop(ctx);
-    Drop(ctx);
-    return value;
-  }
-
-  TestHost host;
-  EngineContext* ctx = host.ctx();
-};
+class BitNatives : public EvalFixture {};
 
 TEST_F(BitNatives, BitsOfIntegersAndDoubles) {
   EXPECT_EQ(Eval("bitget(5, [1 2 3])"), "[1,0,1]");
