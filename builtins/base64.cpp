@@ -2,6 +2,7 @@
 #include "builtins/base64.hpp"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace vke {
 
@@ -26,25 +27,38 @@ uint32_t CharValue(uint8_t c) {
   return c == '+' ? 62 : 63;
 }
 
-}  // namespace
+// The two characters of every 12 bits, stored as one unit of two Chars
+// (little-endian: the first character in the low half).
+template <typename Char>
+struct CharPairs {
+  using Unit = std::conditional_t<sizeof(Char) == 1, uint16_t, uint32_t>;
+  Unit pairs[4096];
+  CharPairs() {
+    for (uint32_t v = 0; v < 4096; v++)
+      pairs[v] = static_cast<Unit>(static_cast<Unit>(static_cast<uint8_t>(kAlphabet[v >> 6])) |
+                                   static_cast<Unit>(static_cast<uint8_t>(kAlphabet[v & 63]))
+                                       << (8 * sizeof(Char)));
+  }
+};
 
-ErrCode Base64Encode(const uint8_t* bytes, int64_t count, char* out, int64_t size,
-                     int64_t* length) {
+// The encoder for text of 8-bit or 16-bit characters.
+template <typename Char>
+ErrCode EncodeInto(const uint8_t* bytes, int64_t count, Char* out, int64_t size, int64_t* length) {
   const int64_t groups = (count + 2) / 3;
   const int64_t lines = (groups + kLineGroups - 1) / kLineGroups;
   const int64_t needed = 4 * groups + (lines > 0 ? lines - 1 : 0);
   if (needed > size) return kErrDataOverflow;
-  char* o = out;
+  static const CharPairs<Char> table;
+  using Unit = typename CharPairs<Char>::Unit;
+  Char* o = out;
   int64_t i = 0;
   for (int64_t line = 0; line < lines; line++) {
     if (line > 0) *o++ = '\n';
     const int64_t lineEnd = std::min(count, i + 3 * kLineGroups);
     for (; i + 3 <= lineEnd; i += 3) {
       const uint32_t word = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
-      o[0] = kAlphabet[word >> 18];
-      o[1] = kAlphabet[(word >> 12) & 63];
-      o[2] = kAlphabet[(word >> 6) & 63];
-      o[3] = kAlphabet[word & 63];
+      Store<Unit>(o, table.pairs[word >> 12]);
+      Store<Unit>(o + 2, table.pairs[word & 0xFFF]);
       o += 4;
     }
     if (i < lineEnd) {
@@ -61,6 +75,18 @@ ErrCode Base64Encode(const uint8_t* bytes, int64_t count, char* out, int64_t siz
   }
   *length = o - out;
   return kOk;
+}
+
+}  // namespace
+
+ErrCode Base64Encode(const uint8_t* bytes, int64_t count, char* out, int64_t size,
+                     int64_t* length) {
+  return EncodeInto(bytes, count, out, size, length);
+}
+
+ErrCode Base64EncodeToChars(const uint8_t* bytes, int64_t count, uint16_t* out, int64_t size,
+                            int64_t* length) {
+  return EncodeInto(bytes, count, out, size, length);
 }
 
 void Base64DecodeCore(const char* text, int64_t length, int64_t* position, uint8_t out[3],

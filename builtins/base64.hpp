@@ -11,6 +11,9 @@ namespace vke {
 // Writes the Base64 text of count bytes into out (size bytes) and its
 // length into *length; 3 (data overflow) when it does not fit.
 ErrCode Base64Encode(const uint8_t* bytes, int64_t count, char* out, int64_t size, int64_t* length);
+// The same written as 16-bit characters.
+ErrCode Base64EncodeToChars(const uint8_t* bytes, int64_t count, uint16_t* out, int64_t size,
+                            int64_t* length);
 
 // Decodes text into out (size bytes), group by group until the end of the
 // text or a group of fewer than 3 bytes; 3 when the bytes do not fit.

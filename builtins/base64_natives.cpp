@@ -9,21 +9,25 @@
 namespace vke {
 
 // Option 'e' encodes, 'd' decodes. The result is built in all the free
-// data stack space above the input.
+// data stack space above the input: the text straight as characters, the
+// decoded bytes widened to characters afterwards.
 ErrCode Base64Native(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   const uint8_t* bytes;
   int32_t count;
   ErrCode e = GetValueBytes(ctx, 0, &bytes, &count);
   if (e) return e;
   int32_t room = -1;
-  uint8_t* out;
-  if ((e = ReserveByteBuffer(ctx, &room, &out))) return e;
-  // Room for one character per byte once the bytes are widened.
-  const int64_t size = room / 2;
+  uint16_t* out;
+  if ((e = PushStringOfLength(ctx, &room, &out))) return e;
   int64_t length = 0;
-  e = option == 'e' ? Base64Encode(bytes, count, reinterpret_cast<char*>(out), size, &length)
-                    : Base64Decode(reinterpret_cast<const char*>(bytes), count, out, size, &length);
-  if (!e) e = WidenBytesToString(ctx, static_cast<int32_t>(length));
+  if (option == 'e') {
+    e = Base64EncodeToChars(bytes, count, out, room, &length);
+    if (!e) e = FinishByteString(ctx, static_cast<int32_t>(length));
+  } else {
+    e = Base64Decode(reinterpret_cast<const char*>(bytes), count, reinterpret_cast<uint8_t*>(out),
+                     room, &length);
+    if (!e) e = WidenBytesToString(ctx, static_cast<int32_t>(length));
+  }
   if (e) {
     Drop(ctx);
     return e;
