@@ -96,6 +96,7 @@ TEST_F(Clock, EveryFieldComesFromOneInstant) {
 
 TEST_F(Clock, TheSystemClockGivesAValidDate) {
   SetClockSourcesForTesting(nullptr, nullptr);
+  EXPECT_EQ(Eval("size(clock)"), "[1,6]");
   const std::vector<double> row = Row();
   ASSERT_EQ(row.size(), 6u);
   EXPECT_GE(row[0], 2020);
