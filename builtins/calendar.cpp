@@ -1,5 +1,6 @@
 // The calendar natives cal2julian and julian2cal, and the clock native of
 // the run-time table.
+#include <algorithm>
 #include <cmath>
 
 #include "builtins/builtin.hpp"
@@ -117,17 +118,20 @@ ErrCode Julian2calNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t
   if (e) return AllowOverload(e);
   double fields[kCalendarFields];
   CalendarOf(jd, fields);
-  Drop(ctx);
-  if (nargout <= 1) return PushCalendarRow(ctx, fields);
-  // The last asked for first, so that the year ends on top.
-  for (int32_t k = std::min(nargout, kCalendarFields) - 1; k >= 0; k--) {
-    e = PushRealScalar(ctx, fields[k]);
-    if (e) {
-      Drop(ctx, std::min(nargout, kCalendarFields) - 1 - k);
+  if (nargout <= 1) {
+    if ((e = PushCalendarRow(ctx, fields))) return e;
+    return ReplaceEntryWithTop(ctx, 0);
+  }
+  // The last asked for first, so that the year ends on top; the argument
+  // goes once they all stand.
+  const int32_t outputs = std::min(nargout, kCalendarFields);
+  for (int32_t k = outputs - 1; k >= 0; k--) {
+    if ((e = PushRealScalar(ctx, fields[k]))) {
+      Drop(ctx, outputs - 1 - k);
       return e;
     }
   }
-  return kOk;
+  return DropStackEntries(ctx, outputs, 1);
 }
 
 // clock(): the local date and time. The instant is the anchor plus the
