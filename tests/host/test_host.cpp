@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/natives_decl.hpp"
 #include "engine/static_table.hpp"
 #include "engine/value_read.hpp"
 
@@ -21,6 +22,7 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord("@testhost"),
       MakeRecord("+write", &WriteHook, options.lineEnd, 0, 0, 0, self),
       MakeRecord("+read", &ReadHook, options.wholeLineReads ? 1 : 0, 0, 0, 0, self),
+      MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
       MakeRecord(""),
   };
   EXPECT_EQ(RegisterLibrary(ctx_, EngineStaticTable(), true), kOk);
