@@ -20,6 +20,7 @@ using Matrix = std::vector<double>;
 struct Operation {
   const char* name;
   std::vector<int> sizes;
+  bool symmetric;    // A + A^T in place of A, on both sides
   const char* peer;  // the Octave statement timed, on a random n x n A
   // Runs the kernel on a copy a of A; work holds scratch of any size.
   std::function<void(Matrix& a, int n, Matrix& work)> run;
@@ -29,6 +30,7 @@ const std::vector<Operation>& Operations() {
   static const std::vector<Operation> ops = {
       {"schur",
        {100, 400},
+       false,
        "T = schur(A);",
        [](Matrix& a, int n, Matrix& work) {
          uint8_t pair;
@@ -36,11 +38,34 @@ const std::vector<Operation>& Operations() {
        }},
       {"qr pivot",
        {100, 400},
+       false,
        "[q, r, p] = qr(A);",
        [](Matrix& a, int n, Matrix& work) {
          std::vector<uint32_t> permutation(n);
          vke::FactorQRHouseholder(a.data(), n, n, work.data() + 2 * n, permutation.data(),
                                   work.data());
+       }},
+      {"eig sym",
+       {100, 300},
+       true,
+       "e = eig(A);",
+       [](Matrix& a, int n, Matrix& work) {
+         vke::EigSymmetricJacobi(a.data(), n, work.data(), nullptr, work.data() + n);
+       }},
+      {"eig",
+       {100, 300},
+       false,
+       "e = eig(A);",
+       [](Matrix& a, int n, Matrix& work) {
+         vke::ComputeRealEigenvalues(a.data(), n, reinterpret_cast<uint32_t*>(work.data()),
+                                     work.data() + n, work.data() + 2 * n);
+       }},
+      {"svd",
+       {100, 300},
+       false,
+       "s = svd(A);",
+       [](Matrix& a, int n, Matrix& work) {
+         vke::ComputeSvdReal(a.data(), n, n, work.data(), nullptr, work.data() + n);
        }},
   };
   return ops;
@@ -50,16 +75,20 @@ int Repeats(int n) {
   return n <= 100 ? 20 : 3;
 }
 
-Matrix RandomMatrix(int n) {
+Matrix RandomMatrix(int n, bool symmetric) {
   std::mt19937 gen(n);
   std::uniform_real_distribution<double> dist(0, 1);
   Matrix a(size_t(n) * n);
   for (double& x : a) x = dist(gen);
+  for (int i = 0; symmetric && i < n; i++) {
+    for (int j = 0; j < i; j++) a[i * n + j] = a[j * n + i] = a[i * n + j] + a[j * n + i];
+    a[i * n + i] *= 2;
+  }
   return a;
 }
 
 double TimeEngine(const Operation& op, int n) {
-  const Matrix a = RandomMatrix(n);
+  const Matrix a = RandomMatrix(n, op.symmetric);
   Matrix work(4 * size_t(n) * n + 4 * n);
   double best = 1e30;
   for (int r = 0; r < Repeats(n); r++) {
@@ -79,8 +108,8 @@ std::map<std::pair<int, int>, double> TimePeer() {
   const auto& ops = Operations();
   for (size_t i = 0; i < ops.size(); i++) {
     for (int n : ops[i].sizes) {
-      script += "A = rand(" + std::to_string(n) +
-                "); b = inf; for k = 1:" + std::to_string(Repeats(n)) + ", tic; " + ops[i].peer +
+      script += "A = rand(" + std::to_string(n) + "); " + (ops[i].symmetric ? "A = A + A'; " : "") +
+                "b = inf; for k = 1:" + std::to_string(Repeats(n)) + ", tic; " + ops[i].peer +
                 " b = min(b, toc); end; printf('%d %d %.9g\\n', " + std::to_string(i) + ", " +
                 std::to_string(n) + ", b); ";
     }

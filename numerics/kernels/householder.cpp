@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/kernels/householder_ranges.hpp"
 
 namespace vke {
 
@@ -58,14 +59,16 @@ void MakeVector(const double* xRe, const double* xIm, int32_t len, int64_t strid
   }
 }
 
-// Rows k .. min(m, lim) - 1 of every column: A -= v (beta v^H A).
+}  // namespace
+
 template <bool kCx>
-void ApplyLeft(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe, const double* vIm,
-               double beta, int32_t k, int32_t lim) {
+void ApplyReflectionLeft(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe,
+                         const double* vIm, double beta, int32_t k, int32_t lim,
+                         int32_t firstColumn) {
   int32_t end = std::min(m, lim);
   if (k < 0 || k >= end) return;
   double sRe[kColumnBlock], sIm[kColumnBlock];
-  for (int32_t j0 = 0; j0 < n; j0 += kColumnBlock) {
+  for (int32_t j0 = std::max(firstColumn, 0); j0 < n; j0 += kColumnBlock) {
     int32_t width = std::min(kColumnBlock, n - j0);
     std::fill(sRe, sRe + width, 0.0);
     if (kCx) std::fill(sIm, sIm + width, 0.0);
@@ -104,14 +107,13 @@ void ApplyLeft(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe
   }
 }
 
-// Columns k .. min(n, lim) - 1 of every row: A -= (beta A v) v^H.
 template <bool kCx>
-void ApplyRight(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe,
-                const double* vIm, double beta, int32_t k, int32_t lim) {
+void ApplyReflectionRight(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe,
+                          const double* vIm, double beta, int32_t k, int32_t lim, int32_t rowEnd) {
   int32_t end = std::min(n, lim);
   if (k < 0 || k >= end) return;
   int32_t len = end - k;
-  for (int32_t r = 0; r < m; r++) {
+  for (int32_t r = 0; r < std::min(m, rowEnd); r++) {
     double* rowRe = aRe + int64_t(r) * n + k;
     if (!kCx) {
       double s = 0;
@@ -135,6 +137,17 @@ void ApplyRight(double* aRe, double* aIm, int32_t m, int32_t n, const double* vR
   }
 }
 
+template void ApplyReflectionLeft<false>(double*, double*, int32_t, int32_t, const double*,
+                                         const double*, double, int32_t, int32_t, int32_t);
+template void ApplyReflectionLeft<true>(double*, double*, int32_t, int32_t, const double*,
+                                        const double*, double, int32_t, int32_t, int32_t);
+template void ApplyReflectionRight<false>(double*, double*, int32_t, int32_t, const double*,
+                                          const double*, double, int32_t, int32_t, int32_t);
+template void ApplyReflectionRight<true>(double*, double*, int32_t, int32_t, const double*,
+                                         const double*, double, int32_t, int32_t, int32_t);
+
+namespace {
+
 void SetIdentity(double* re, double* im, int32_t n) {
   int64_t nn = int64_t(n) * n;
   std::fill(re, re + nn, 0.0);
@@ -152,13 +165,14 @@ void ReduceToHessenberg(double* aRe, double* aIm, int32_t n, double* qRe, double
     double beta;
     int64_t first = int64_t(k) * n + k - 1;
     MakeVector<kCx>(aRe + first, kCx ? aIm + first : nullptr, n - k, n, vRe, vIm, &beta);
-    ApplyLeft<kCx>(aRe, aIm, n, n, vRe, vIm, beta, k, n);
+    // Columns left of k - 1 are zero below row k already.
+    ApplyReflectionLeft<kCx>(aRe, aIm, n, n, vRe, vIm, beta, k, n, k - 1);
     for (int32_t i = k + 1; i < n; i++) {
       aRe[int64_t(i) * n + k - 1] = 0;
       if (kCx) aIm[int64_t(i) * n + k - 1] = 0;
     }
-    ApplyRight<kCx>(aRe, aIm, n, n, vRe, vIm, beta, k, n);
-    if (qRe) ApplyRight<kCx>(qRe, qIm, n, n, vRe, vIm, beta, k, n);
+    ApplyReflectionRight<kCx>(aRe, aIm, n, n, vRe, vIm, beta, k, n, n);
+    if (qRe) ApplyReflectionRight<kCx>(qRe, qIm, n, n, vRe, vIm, beta, k, n, n);
   }
 }
 
@@ -205,11 +219,11 @@ void FactorQR(double* aRe, double* aIm, int32_t m, int32_t n, double* qRe, doubl
     double beta;
     int64_t first = int64_t(k) * n + k;
     MakeVector<kCx>(aRe + first, kCx ? aIm + first : nullptr, m - k, n, vRe, vIm, &beta);
-    ApplyLeft<kCx>(aRe, aIm, m, n, vRe, vIm, beta, k, m);
+    ApplyReflectionLeft<kCx>(aRe, aIm, m, n, vRe, vIm, beta, k, m, k);
     if (permutation) {
       for (int32_t j = k + 1; j < n; j++) norm[j] -= SquaredModulus<kCx>(aRe, aIm, first + j - k);
     }
-    if (qRe) ApplyRight<kCx>(qRe, qIm, m, m, vRe, vIm, beta, k, m);
+    if (qRe) ApplyReflectionRight<kCx>(qRe, qIm, m, m, vRe, vIm, beta, k, m, m);
   }
   for (int32_t i = 1; i < m; i++) {
     int32_t below = std::min(i, n);
@@ -231,22 +245,22 @@ void MakeHouseholderVectorComplex(const double* xRe, const double* xIm, int32_t 
 
 void ApplyHouseholderLeft(double* a, int32_t m, int32_t n, const double* v, double beta, int32_t k,
                           int32_t lim) {
-  ApplyLeft<false>(a, nullptr, m, n, v, nullptr, beta, k, lim);
+  ApplyReflectionLeft<false>(a, nullptr, m, n, v, nullptr, beta, k, lim, 0);
 }
 
 void ApplyHouseholderRight(double* a, int32_t m, int32_t n, const double* v, double beta, int32_t k,
                            int32_t lim) {
-  ApplyRight<false>(a, nullptr, m, n, v, nullptr, beta, k, lim);
+  ApplyReflectionRight<false>(a, nullptr, m, n, v, nullptr, beta, k, lim, m);
 }
 
 void ApplyHouseholderLeftComplex(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe,
                                  const double* vIm, double beta, int32_t k, int32_t lim) {
-  ApplyLeft<true>(aRe, aIm, m, n, vRe, vIm, beta, k, lim);
+  ApplyReflectionLeft<true>(aRe, aIm, m, n, vRe, vIm, beta, k, lim, 0);
 }
 
 void ApplyHouseholderRightComplex(double* aRe, double* aIm, int32_t m, int32_t n, const double* vRe,
                                   const double* vIm, double beta, int32_t k, int32_t lim) {
-  ApplyRight<true>(aRe, aIm, m, n, vRe, vIm, beta, k, lim);
+  ApplyReflectionRight<true>(aRe, aIm, m, n, vRe, vIm, beta, k, lim, m);
 }
 
 void ReduceToHessenbergHouseholder(double* a, int32_t n, double* q, double* work) {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "builtins/complex_num.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/kernels/kernel_math.hpp"
 
 namespace vke {
 
@@ -14,17 +14,6 @@ namespace {
 // Realness: F is real when its imaginary parts stay within this many eps of
 // its size.
 constexpr double kRealnessTolerance = 10 * kKernelEps;
-
-// x / y dividing by the larger part of y first, so that neither |y|^2 nor
-// the products overflow or underflow early. y must not be 0.
-Num ScaledQuotient(Num x, Num y) {
-  if (std::fabs(y.re) >= std::fabs(y.im)) {
-    double ratio = y.im / y.re, den = y.re + y.im * ratio;
-    return {(x.re + x.im * ratio) / den, (x.im - x.re * ratio) / den};
-  }
-  double ratio = y.re / y.im, den = y.re * ratio + y.im;
-  return {(x.re * ratio + x.im) / den, (x.im * ratio - x.re) / den};
-}
 
 struct Complex {
   double* re;

@@ -5,8 +5,9 @@
 // into a complex one.
 #include <cmath>
 
-#include "builtins/complex_num.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/kernels/householder_ranges.hpp"
+#include "numerics/kernels/kernel_math.hpp"
 
 namespace vke {
 
@@ -53,19 +54,6 @@ void MakeReflection(const double* re, const double* im, int32_t len, int64_t str
   }
 }
 
-// One reflection on rows (left) or columns (right) k .. lim-1 of T.
-template <bool kCx, bool kLeft>
-void Reflect(Square<kCx> t, const double* vRe, const double* vIm, double beta, int32_t k,
-             int32_t lim) {
-  if constexpr (kCx) {
-    auto apply = kLeft ? ApplyHouseholderLeftComplex : ApplyHouseholderRightComplex;
-    apply(t.re, t.im, t.n, t.n, vRe, vIm, beta, k, lim);
-  } else {
-    auto apply = kLeft ? ApplyHouseholderLeft : ApplyHouseholderRight;
-    apply(t.re, t.n, t.n, vRe, beta, k, lim);
-  }
-}
-
 template <bool kCx>
 void DoubleShiftStep(Square<kCx> t, int32_t p, int32_t q, double shift, Square<kCx> qm) {
   int32_t n = t.n, last = n - q - 1, size = n - p - q;
@@ -93,12 +81,15 @@ void DoubleShiftStep(Square<kCx> t, int32_t p, int32_t q, double shift, Square<k
       int64_t at = t.At(row, row - 1);
       MakeReflection<kCx>(t.re + at, kCx ? t.im + at : nullptr, len, n, vRe, vIm, &beta);
     }
-    Reflect<kCx, true>(t, vRe, vIm, beta, row, row + len);
+    // T is Hessenberg: the reflection changes no column left of the one it
+    // was made from, and no row below the bulge.
+    ApplyReflectionLeft<kCx>(t.re, t.im, n, n, vRe, vIm, beta, row, row + len,
+                             k == 0 ? p : row - 1);
     if (k > 0 && zeroBelow) {
       for (int32_t i = row + 1; i < row + len; i++) t.Set(i, row - 1, Num{});
     }
-    Reflect<kCx, false>(t, vRe, vIm, beta, row, row + len);
-    if (qm.re) Reflect<kCx, false>(qm, vRe, vIm, beta, row, row + len);
+    ApplyReflectionRight<kCx>(t.re, t.im, n, n, vRe, vIm, beta, row, row + len, row + len + 1);
+    if (qm.re) ApplyReflectionRight<kCx>(qm.re, qm.im, n, n, vRe, vIm, beta, row, row + len, n);
   }
 }
 
@@ -187,19 +178,6 @@ bool NeglectRealSubdiagonal(Square<false> t, int32_t i) {
 // cancellation, as half of sign(d) sqrt(disc) + d.
 double LargerRoot(double d, double disc) {
   return ((d < 0 ? -std::sqrt(disc) : std::sqrt(disc)) + d) / 2;
-}
-
-// sqrt(z) with the larger part computed first.
-Num StableSqrt(Num z) {
-  double modulus = std::hypot(z.re, z.im);
-  if (z.re > 0) {
-    double re = std::sqrt((z.re + modulus) / 2);
-    return {re, z.im / 2 / re};
-  }
-  double im = std::sqrt((modulus - z.re) / 2);
-  if (im == 0) return {0, 0};
-  if (z.im < 0) im = -im;
-  return {z.im / 2 / im, im};
 }
 
 }  // namespace
