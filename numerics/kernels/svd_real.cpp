@@ -58,11 +58,16 @@ double Bidiagonalise(View a, int32_t m, int32_t n, double* w, double* rv) {
     if (i < m) {
       Reflector r = MakeScaledReflector(&a(i, i), m - i, n);
       if (r.scale != 0) {
-        for (int32_t j = l; j < n; j++) {
-          double s = 0;
-          for (int32_t k = i; k < m; k++) s += a(k, i) * a(k, j);
-          double f = s / r.h;
-          for (int32_t k = i; k < m; k++) a(k, j) += f * a(k, i);
+        // Column j gains f_j times column i, f_j = (column i . column j) / h;
+        // the products are gathered row by row in rv's free tail.
+        double* f = rv;
+        std::fill(f + l, f + n, 0.0);
+        for (int32_t k = i; k < m; k++) {
+          for (int32_t j = l; j < n; j++) f[j] += a(k, i) * a(k, j);
+        }
+        for (int32_t j = l; j < n; j++) f[j] /= r.h;
+        for (int32_t k = i; k < m; k++) {
+          for (int32_t j = l; j < n; j++) a(k, j) += f[j] * a(k, i);
         }
         for (int32_t k = i; k < m; k++) a(k, i) *= r.scale;
       }

@@ -131,6 +131,13 @@ TEST(EigenvalueTest, BalancingByPowersOfTwo) {
       }
     }
   }
+  // Non-finite entries end the passes.
+  Matrix bad{kNaN, 1, 1e9, std::numeric_limits<double>::infinity()}, badScale(2);
+  BalanceMatrix(bad.data(), nullptr, 2, badScale.data());
+  Matrix nanSym{1, kNaN, kNaN, 1}, d(2), work(4);
+  EigSymmetricJacobi(nanSym.data(), 2, d.data(), nullptr, work.data());
+  EXPECT_EQ(d, (Matrix{1, 1}));
+
   // A zero row keeps its index at scale 1.
   Matrix z{0, 0, 5, 1}, scale(2);
   BalanceMatrix(z.data(), nullptr, 2, scale.data());
