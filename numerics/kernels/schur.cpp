@@ -20,9 +20,9 @@ constexpr int32_t kRealPerturbPeriod = 10;
 constexpr int32_t kComplexPerturbPeriod = 20;
 constexpr double kShiftPerturbation = 0.02;
 // The final passes neglect a subdiagonal entry this many eps relative to its
-// two diagonal neighbours (real form and its conversion, complex form).
-constexpr double kRealFinalTolerance = 2 * kKernelEps;
-constexpr double kComplexFinalTolerance = 2 * kKernelEps;
+// two diagonal neighbours; a larger one is rotated away, which keeps the
+// similarity exact.
+constexpr double kFinalTolerance = 2 * kKernelEps;
 
 // A square matrix of either kind with element access by (row, column).
 template <bool kCx>
@@ -164,10 +164,11 @@ void ZeroBelowSubdiagonal(double* re, double* im, int32_t n) {
   }
 }
 
-// Whether the subdiagonal entry at row i is negligible in a real final pass;
-// it is then set to 0.
-bool NeglectRealSubdiagonal(Square<false> t, int32_t i) {
-  if (t.Size(i, i - 1) > kRealFinalTolerance * (t.Size(i, i) + t.Size(i - 1, i - 1))) {
+// Whether the subdiagonal entry at row i is negligible in a final pass; it
+// is then set to 0.
+template <bool kCx>
+bool NeglectSubdiagonal(Square<kCx> t, int32_t i) {
+  if (t.Size(i, i - 1) > kFinalTolerance * (t.Size(i, i) + t.Size(i - 1, i - 1))) {
     return false;
   }
   t.Set(i, i - 1, Num{});
@@ -198,7 +199,7 @@ bool ComputeRealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair,
   if (!IterateToSmallBlocks<false>(tm, qm)) return false;
   if (complexPair) *complexPair = 0;
   for (int32_t i = 1; i < n; i++) {
-    if (NeglectRealSubdiagonal(tm, i)) continue;
+    if (NeglectSubdiagonal<false>(tm, i)) continue;
     double sub = tm.Get(i, i - 1).re;
     double d = tm.Get(i - 1, i - 1).re - tm.Get(i, i).re;
     double disc = d * d + 4 * tm.Get(i - 1, i).re * sub;
@@ -223,11 +224,8 @@ bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, d
   Square<true> tm{tRe, tIm, n}, qm{qRe, qIm, n};
   if (!IterateToSmallBlocks<true>(tm, qm)) return false;
   for (int32_t i = 1; i < n; i++) {
+    if (NeglectSubdiagonal<true>(tm, i)) continue;
     Num c = tm.Get(i, i - 1);
-    if (tm.Size(i, i - 1) <= kComplexFinalTolerance * (tm.Size(i - 1, i - 1) + tm.Size(i, i))) {
-      tm.Set(i, i - 1, Num{});
-      continue;
-    }
     Num a = tm.Get(i - 1, i - 1), b = tm.Get(i - 1, i), d = tm.Get(i, i);
     Num cc{c.re, -c.im};
     Num g = Quotient<true>(cc, c);
@@ -259,7 +257,7 @@ void RealToComplexSchur(double* t, double* tIm, double* q, double* qIm, int32_t 
   Square<false> real{t, nullptr, n};
   Square<true> tm{t, tIm, n}, qm{q, qIm, n};
   for (int32_t i = 1; i < n; i++) {
-    if (NeglectRealSubdiagonal(real, i)) continue;
+    if (NeglectSubdiagonal<false>(real, i)) continue;
     double sub = real.Get(i, i - 1).re;
     double d = real.Get(i - 1, i - 1).re - real.Get(i, i).re;
     double disc = d * d + 4 * real.Get(i - 1, i).re * sub;
