@@ -104,10 +104,9 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
   int64_t nn = int64_t(n) * n;
   std::fill(tRe, tRe + nn, 0.0);
   std::fill(tIm, tIm + nn, 0.0);
-  Complex u{const_cast<double*>(uRe), const_cast<double*>(uIm), n};
   for (int32_t i = 0; i < n; i++) {
     for (int32_t k = 0; k < n; k++) {
-      Num uik = u.Get(i, k);
+      Num uik{uRe[int64_t(i) * n + k], uIm[int64_t(i) * n + k]};
       for (int32_t j = 0; j < n; j++) {
         t.Set(i, j, Plus<true>(t.Get(i, j), Times<true>(uik, f.Get(k, j))));
       }
@@ -117,8 +116,8 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
     for (int32_t j = 0; j < n; j++) {
       Num sum{};
       for (int32_t k = 0; k < n; k++) {
-        Num ujk = u.Get(j, k);
-        sum = Plus<true>(sum, Times<true>(t.Get(i, k), Num{ujk.re, -ujk.im}));
+        Num conjUjk{uRe[int64_t(j) * n + k], -uIm[int64_t(j) * n + k]};
+        sum = Plus<true>(sum, Times<true>(t.Get(i, k), conjUjk));
       }
       f.Set(i, j, sum);
     }
