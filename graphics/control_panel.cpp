@@ -134,7 +134,9 @@ double LayoutControlPanel(bool vertical, SubplotRecord* s, double rowHeight, int
     state &= kScaleHoldBit;
     return c;
   }
-  if ((state & ~kScaleHoldBit) == kScaleNone) {
+  // A panel that starts to scroll does so from its first row; the automatic
+  // state a draw handler leaves counts as not scrolled yet.
+  if ((state & ~kScaleHoldBit) < kScaleReleased) {
     state = kScaleReleased | (state & kScaleHoldBit);
     offset = 0;
   }
