@@ -378,6 +378,7 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
     port.drawText(ColumnAt(columns, at), row, label, labelLength, kTextRight, nullptr, target);
   const PlotStyle coloured = SetStyleColourFromIndex(style);
   DrawRectangle(left, right, lower, upper, kWhiteBoxStyle, port, target);
+  DrawRectangle(left, right, lower, upper, style, port, target);
   // Positions are measured from the right edge, where the text ends.
   const auto x = [&](int32_t p) {
     return right - TextWidth(text + p, textLength - p, 0, port, target);
