@@ -74,6 +74,14 @@ size_t Knobs(const RecordingPort& rec) {
                        [](const PortCall& c) { return c.values[2] == 4 && c.values[3] == 1; });
 }
 
+// Where the first knob's body starts along the track.
+double KnobX(const RecordingPort& rec) {
+  for (const PortCall& c : CallsOf(rec, PortSlot::drawImageCells)) {
+    if (c.values[2] == 4 && c.values[3] == 1) return c.values[0];
+  }
+  return NAN;
+}
+
 TEST(PanelColumns, ShareTheWidthOrStep80UnitsOrFollowTabStops) {
   for (int32_t j = 0; j <= 3; ++j) {
     EXPECT_EQ(PanelColumnPosition(0, 200, 3, nullptr, 0, j), 80 * j);   // 240 > 200
@@ -186,6 +194,42 @@ TEST(PanelWidgets, KnobsOnlyWithinLimitsThatLeaveThemAPlace) {
     return pts.size() == 10 && pts[2] - pts[0] == 1;
   });
   EXPECT_EQ(knobs, 2);
+}
+
+// The knob of a slider being dragged follows the drag's limits; short rows
+// get a thinner track.
+TEST(PanelWidgets, DraggedSliderTakesTheDragLimits) {
+  Panel p;
+  p.Slider(0, 10, {5});
+  p.Run();
+  const double middle = KnobX(p.rec);
+  p.s.scaleState[kAxisY] |= kScaleHoldBit;
+  p.s.dragId = 5;
+  p.s.dragIndex = 1;
+  p.s.dragValue[0] = 0;
+  p.s.dragValue[1] = 20;
+  p.Run();
+  EXPECT_EQ(middle - KnobX(p.rec), std::trunc((300 - 150) / 4.0));
+  p.s.dragIndex = 2;  // another slider is dragged
+  p.Run();
+  EXPECT_EQ(Knobs(p.rec), 1u);
+  p.rec.SetCharCell(8, 8);  // rows of 9: half height 3.5
+  p.Run();
+  const double* d = p.Data(kObjectBeginDoubles);
+  EXPECT_EQ(d[6] - d[5], 7);
+}
+
+// A vertical panel stacks its sliders along x and leaves other rows out.
+TEST(PanelWidgets, VerticalPanelHoldsOnlySliders) {
+  Panel p(300, 200);
+  p.list.Add(kCmdVerticalGroup, {1});
+  p.list.Add(kCmdPushButton, Join({0, 0, 0, 0, 4}, Packed("r	Go")), 8);
+  p.Slider(0, 10, {5}).Slider(0, 10, {5});
+  p.Run();
+  EXPECT_EQ(CallsOf(p.rec, PortSlot::drawText).size(), 2u);  // the two labels
+  const double* first = p.Data(kObjectBeginDoubles + 7 + 12);
+  // Two rows of 19 centred across 300; the track runs down from column 1.
+  EXPECT_EQ((V{first[3], first[4], first[5], first[6]}), (V{100, 200, 140.5 - 6.4, 140.5 + 6.4}));
 }
 
 TEST(PanelWidgets, CheckBoxStateCrossesItsBoxes) {
