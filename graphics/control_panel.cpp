@@ -273,9 +273,7 @@ void DrawPanelButton(const PanelColumns& columns, double row, double unit, char 
     if (kind == 'b') {
       const double w = TextWidth(piece, n, 10, port, target);
       const bool pressed = state == j;
-      if (port.drawPolyline != nullptr || port.drawImageCells != nullptr) {
-        DrawBevelBox(x - 1, x + 2 * u + w, row - u, row + u, style, pressed, port, target);
-      }
+      DrawBevelBox(x - 1, x + 2 * u + w, row - u, row + u, style, pressed, port, target);
       const double shift = pressed ? 1 : 0;
       if (port.drawText != nullptr) {
         port.drawText(x + u + w / 2 + shift, row + shift, piece, n, 0, rgb, target);
