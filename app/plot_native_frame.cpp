@@ -33,6 +33,27 @@ ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, Plot
   return kOk;
 }
 
+ErrCode RunControlNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                         uint32_t flag) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
+  const uint32_t before = *target.used;
+  const ErrCode e = impl(ctx, nargin, target, flag);
+  if (*target.used != before) call->flags |= kCallFlagDrew;
+  return e;
+}
+
+ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option,
+                             PlotImplFn impl) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
+  if (impl(ctx, nargin, target, 0) != kOk) Drop(ctx, nargin);
+  call->flags |= kCallFlagDrew;
+  return kOk;
+}
+
 ErrCode RunSettingNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option,
                          SettingImplFn impl, bool queryKeepsFlags) {
   NativeCallContext* call;

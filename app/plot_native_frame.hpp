@@ -6,6 +6,7 @@
 
 #include "app/block.hpp"
 #include "engine/native_record.hpp"
+#include "graphics/panel_natives.hpp"
 #include "graphics/plot_natives.hpp"
 #include "graphics/settings_natives.hpp"
 
@@ -26,6 +27,26 @@ ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, Plot
 template <PlotImplFn Impl, uint32_t Flag = 0>
 ErrCode PlotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
   return RunPlotNative(ctx, nargin, option, Impl, Flag);
+}
+
+// The control natives: as a plot native, except that every command written
+// sets kCallFlagDrew, also when a later control of the call fails.
+ErrCode RunControlNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                         uint32_t flag);
+
+template <PlotImplFn Impl, uint32_t Flag = 0>
+ErrCode ControlNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunControlNative(ctx, nargin, option, Impl, Flag);
+}
+
+// The panel-layout natives (settabs, vertcontrols): outside a figure 400;
+// otherwise the implementation's failure is ignored (its arguments are
+// dropped), the flag is set and the call succeeds.
+ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl);
+
+template <PlotImplFn Impl>
+ErrCode PanelLayoutNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunPanelLayoutNative(ctx, nargin, option, Impl);
 }
 
 // The setting natives, whose implementations see the output count: as a

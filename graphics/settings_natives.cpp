@@ -41,18 +41,6 @@ double Element(const NumericView& v, int64_t i) {
   return ViewElement(v, i, false);
 }
 
-// Calls use(bytes, length) with the text at `depth` converted to 8-bit text
-// in the engine's encoding; the converted copy is dropped afterwards.
-template <typename Use>
-ErrCode WithText(EngineContext* ctx, int32_t depth, Use use) {
-  if (!IsCharArray(ctx, depth)) return kErrWrongTypeOverload;
-  if (ErrCode e = GetStringArgCopy(ctx, depth)) return e;
-  const NumericView v = ViewNumeric(ctx, 0);
-  const ErrCode rc = use(reinterpret_cast<const char*>(v.elements), v.shape.count);
-  DropStackEntries(ctx, 0, 1);
-  return rc;
-}
-
 // Pushes a 1 x n row.
 ErrCode PushRow(EngineContext* ctx, const double* values, int32_t n) {
   double* re;
@@ -254,11 +242,7 @@ ErrCode WriteLegend(PlotTarget& t, const char* text, int32_t length, const Style
     w.Put(ps.flags);
     w.Put(StyleColour(ps));
   }
-  for (int64_t i = 0; i < packed; ++i) {
-    double d = 0;
-    std::memcpy(&d, text + 8 * i, static_cast<size_t>(std::min<int64_t>(8, length - 8 * i)));
-    w.Put(d);
-  }
+  w.PutBytes(text, length);
   if (ErrCode e = w.Commit()) return e;
   t.subplot->optionWord |= kOptLegend;
   return kOk;
