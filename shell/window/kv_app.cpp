@@ -1,0 +1,148 @@
+// The application object: start-up through the shell's steps, the context
+// and its facade, the one document with its frame, and the run-time natives.
+#include <wx/modalhook.h>
+
+#include "app/image.hpp"
+#include "platform/gui/break_key.hpp"
+#include "shell/desktop_places.hpp"
+#include "shell/file_types.hpp"
+#include "shell/kv_engine.hpp"
+#include "shell/status_bar.hpp"
+#include "shell/window/kv_windows.hpp"
+
+wxIMPLEMENT_APP(vke::KVApp);
+
+namespace vke {
+
+namespace {
+
+// Counts the modal dialogs that are open.
+class ModalCounter : public wxModalDialogHook {
+ public:
+  int open = 0;
+
+ protected:
+  int Enter(wxDialog*) override {
+    open++;
+    return wxID_NONE;
+  }
+  void Exit(wxDialog*) override { open--; }
+};
+ModalCounter g_modal;
+
+// Refuses every document but the first: opening a file or dropping one on
+// the window never replaces the application.
+class OneDocumentManager : public wxDocManager {
+ public:
+  wxDocument* CreateDocument(const wxString& path, long flags) override {
+    if (!GetDocuments().empty()) return nullptr;
+    return wxDocManager::CreateDocument(path, flags);
+  }
+};
+
+class FrameStatusBar : public StatusBar {
+ public:
+  explicit FrameStatusBar(KVMainFrame* frame) : frame_(frame) {}
+  void SetPaneText(int pane, std::string_view text) override {
+    frame_->ShowStatus(pane, wxString::FromUTF8(text.data(), text.size()));
+  }
+
+ private:
+  KVMainFrame* frame_;
+};
+
+std::unique_ptr<FrameStatusBar> g_statusBar;
+
+}  // namespace
+
+bool KVApp::OnInit() {
+  wxInitAllImageHandlers();
+  g_modal.Register();
+  executable_ = ExecutablePath();
+  const std::string name = ApplicationName(executable_);
+  SetAppName(wxString::FromUTF8(name));
+  preferences_ = std::make_unique<FilePreferences>(PreferencesPath(name));
+  InstallBreakSignal();
+  manager_ = new OneDocumentManager;
+  new wxDocTemplate(manager_, "KV File", "*.kv", "", "kv", "KV Document", "KV View",
+                    CLASSINFO(KVDoc), CLASSINFO(KVView));
+  return InitInstance(*preferences_, *this, executable_, &state_);
+}
+
+int KVApp::OnExit() {
+  ExitInstance(state_);
+  delete manager_;
+  manager_ = nullptr;
+  return 0;
+}
+
+void KVApp::RegisterFileTypes() {
+  FileTypeRegistration(DesktopPlaces::FromEnvironment(executable_), executable_).RegisterAtStart();
+}
+
+AbortFn KVApp::BreakTest() const {
+  return &PollBreakKey;
+}
+
+EngineFacade& KVApp::CreateContext(const StartupSettings& settings) {
+  context_ = std::make_unique<KVAppContext>(settings.memMin, settings.memMax);
+  engine_ = std::make_unique<KVEngine>(*context_);
+  return *engine_;
+}
+
+void KVApp::RegisterRuntimeTable(EngineFacade& engine) {
+  table_ = RuntimeTable(this);
+  engine.RegisterRuntimeLibrary(table_.data());
+}
+
+bool KVApp::CreateDocument() {
+  frame_ = new KVMainFrame(manager_, "VKE Runtime");
+  SetTopWindow(frame_);
+  g_statusBar = std::make_unique<FrameStatusBar>(frame_);
+  context_->SetStatusBar(g_statusBar.get());
+  if (!manager_->CreateDocument(wxString(), wxDOC_NEW)) return false;
+  frame_->Show();
+  return true;
+}
+
+void KVApp::AcceptDroppedFiles() {
+  frame_->DragAcceptFiles(true);
+  frame_->Bind(wxEVT_DROP_FILES, [this](wxDropFilesEvent& event) {
+    for (int k = 0; k < event.GetNumberOfFiles(); k++)
+      manager_->CreateDocument(event.GetFiles()[k], wxDOC_SILENT);
+  });
+}
+
+void KVApp::LoadEmbeddedApplication() {
+  if (KVDoc* doc = Document()) doc->LoadEmbeddedApplication();
+}
+
+KVDoc* KVApp::Document() const {
+  if (!manager_) return nullptr;
+  wxList& docs = manager_->GetDocuments();
+  return docs.empty() ? nullptr : static_cast<KVDoc*>(docs.GetFirst()->GetData());
+}
+
+void KVApp::RunIdleStepAllDocuments() {
+  if (!manager_) return;
+  for (wxList::compatibility_iterator n = manager_->GetDocuments().GetFirst(); n; n = n->GetNext())
+    static_cast<KVDoc*>(n->GetData())->RunIdleStep();
+}
+
+bool KVApp::ModalOpen() const {
+  return g_modal.open > 0;
+}
+
+void KVApp::DrawNow() {
+  KVDoc* doc = Document();
+  wxView* view = doc ? doc->GetFirstView() : nullptr;
+  if (view) static_cast<KVView*>(view)->Canvas()->DrawNowFromHere();
+}
+
+void KVApp::Quit() {
+  CallAfter([this] {
+    if (frame_) frame_->Close();
+  });
+}
+
+}  // namespace vke
