@@ -39,4 +39,15 @@ uint32_t FigureArrowKey(ArrowKey key) {
   return kArrowCodes[static_cast<int>(key)];
 }
 
+bool RunFrameTick(EngineFacade& engine, bool modalOpen) {
+  if (engine.HandlerBusy() || modalOpen) return false;
+  engine.ResumeThreads();
+  return true;
+}
+
+ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen) {
+  if (engine.HandlerBusy() || modalOpen) return kOk;
+  return engine.OnTimer(id);
+}
+
 }  // namespace vke

@@ -1,10 +1,11 @@
 // The view's input rules that need no window: the cursor a hit-test code
-// selects, the figure key codes of the arrow keys, and whether a timer tick
-// may reach the engine.
+// selects, the figure key codes of the arrow keys, and the timers' ticks.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+
+#include "shell/engine_facade.hpp"
 
 namespace vke {
 
@@ -21,11 +22,14 @@ enum class ArrowKey { kLeft, kUp, kRight, kDown };
 // The figure's code of an arrow key.
 uint32_t FigureArrowKey(ArrowKey key);
 
-// A timer tick runs engine work only when no handler runs and no modal
-// dialog is open: a dialog opened by a handler must not see the engine
-// entered again beneath it.
-inline bool TickAllowed(bool handlerBusy, bool modalOpen) {
-  return !handlerBusy && !modalOpen;
-}
+// The timers' ticks. Neither reaches the engine while a handler runs or a
+// modal dialog is open: a dialog opened by a handler must not see the
+// engine entered again beneath it.
+// The frame's tick lets the engine's pending threads run; true when the
+// documents' idle steps may follow.
+bool RunFrameTick(EngineFacade& engine, bool modalOpen);
+// The view's tick runs the instance's timer step: 10201 when the figure
+// must be drawn at once; 0 when skipped.
+ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen);
 
 }  // namespace vke

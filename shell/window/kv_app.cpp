@@ -10,8 +10,6 @@
 #include "shell/status_bar.hpp"
 #include "shell/window/kv_windows.hpp"
 
-wxIMPLEMENT_APP(vke::KVApp);
-
 namespace vke {
 
 namespace {
@@ -54,6 +52,9 @@ class FrameStatusBar : public StatusBar {
 std::unique_ptr<FrameStatusBar> g_statusBar;
 
 }  // namespace
+
+KVApp::KVApp() = default;
+KVApp::~KVApp() = default;
 
 bool KVApp::OnInit() {
   wxInitAllImageHandlers();

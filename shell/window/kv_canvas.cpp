@@ -37,21 +37,15 @@ wxCursor CursorOf(int32_t resource) {
   return wxCursor(kFigureCursors[resource - kFirstFigureCursor]);
 }
 
-EngineFacade& Engine() {
-  return wxGetApp().Engine();
-}
-
 }  // namespace
 
-KVCanvas::KVCanvas(wxWindow* parent, KVDoc* doc)
+KVCanvas::KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS),
-      doc_(doc),
-      view_(Engine(), *this),
+      engine_(engine),
+      host_(host),
+      view_(engine, *this),
       timer_(this) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  const Preferences& prefs = wxGetApp().Prefs();
-  const std::string face = prefs.ReadText(PrefKey::FigFontName);
-  SetPortFont(face.c_str(), std::abs(prefs.ReadInt(PrefKey::FigFontSize)), 0);
   Bind(wxEVT_PAINT, &KVCanvas::OnPaint, this);
   Bind(wxEVT_LEFT_DOWN, &KVCanvas::OnMouse, this);
   Bind(wxEVT_MIDDLE_DOWN, &KVCanvas::OnMouse, this);
@@ -69,7 +63,7 @@ KVCanvas::KVCanvas(wxWindow* parent, KVDoc* doc)
 KVCanvas::~KVCanvas() {
   timer_.Stop();
   if (HasCapture()) wxWindow::ReleaseMouse();
-  Engine().SetGraphicsPort(nullptr, nullptr);
+  engine_.SetGraphicsPort(nullptr, nullptr);
 }
 
 bool KVCanvas::EnsureImage() {
@@ -81,13 +75,13 @@ bool KVCanvas::EnsureImage() {
 void KVCanvas::InstallTarget() {
   InitScreenPortMetrics();
   EnsureImage();
-  Engine().SetGraphicsPort(&ScreenPort(), image_.get());
+  engine_.SetGraphicsPort(&ScreenPort(), image_.get());
 }
 
 void KVCanvas::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);
-  EngineFacade& engine = Engine();
-  const int32_t id = doc_->Instance();
+  EngineFacade& engine = engine_;
+  const int32_t id = host_.Instance();
   const wxSize size = GetClientSize();
   if (size.x != width_ || size.y != height_) {
     width_ = size.x;
@@ -131,12 +125,11 @@ void KVCanvas::ReleaseMouse() {
 }
 
 void KVCanvas::ShowStatus(std::string_view text) {
-  if (KVMainFrame* frame = wxGetApp().Frame())
-    frame->ShowStatus(0, wxString::FromUTF8(text.data(), text.size()));
+  host_.ShowStatus(wxString::FromUTF8(text.data(), text.size()));
 }
 
 void KVCanvas::OnMouse(wxMouseEvent& event) {
-  view_.SetInstance(doc_->Instance());
+  view_.SetInstance(host_.Instance());
   const double x = event.GetX();
   const double y = event.GetY();
   const bool shift = event.ShiftDown();
@@ -181,7 +174,7 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    if (Engine().HandleFigureKey(doc_->Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
+    if (engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
       Refresh(false);
   }
   UpdateCursor();
@@ -194,12 +187,12 @@ void KVCanvas::OnKeyUp(wxKeyEvent& event) {
 
 void KVCanvas::OnChar(wxKeyEvent& event) {
   const wxChar ch = event.GetUnicodeKey();
-  if (ch == WXK_NONE || !Engine().Created()) {
+  if (ch == WXK_NONE || !engine_.Created()) {
     event.Skip();
     return;
   }
   InstallTarget();
-  const ErrCode code = Engine().HandleFigureKey(doc_->Instance(), static_cast<uint32_t>(ch));
+  const ErrCode code = engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch));
   if (code == kStatusRepaint) {
     Refresh(false);
   } else if (code != kOk) {
@@ -208,10 +201,9 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
 }
 
 void KVCanvas::OnTimer(wxTimerEvent&) {
-  EngineFacade& engine = Engine();
-  if (!TickAllowed(engine.HandlerBusy(), wxGetApp().ModalOpen())) return;
   InstallTarget();
-  if (engine.OnTimer(doc_->Instance()) == kStatusRepaint) DrawNowFromHere();
+  if (RunViewTick(engine_, host_.Instance(), host_.ModalOpen()) == kStatusRepaint)
+    DrawNowFromHere();
 }
 
 void KVCanvas::UpdateCursor() {
@@ -219,7 +211,7 @@ void KVCanvas::UpdateCursor() {
   if (!GetClientRect().Contains(at)) return;
   const bool shift = wxGetKeyState(WXK_SHIFT);
   InstallTarget();
-  const int32_t code = Engine().HitTestForCursor(doc_->Instance(), at.x, at.y, shift);
+  const int32_t code = engine_.HitTestForCursor(host_.Instance(), at.x, at.y, shift);
   if (const std::optional<int32_t> cursor = CursorForCode(code)) SetCursor(CursorOf(*cursor));
 }
 

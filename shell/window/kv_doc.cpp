@@ -1,6 +1,9 @@
 // The document and its view: the instance the image restored, its idle
 // step, and the number format written back at the end.
+#include <cstdlib>
+
 #include "graphics/figure_codes.hpp"
+#include "graphics/port.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {
@@ -43,16 +46,31 @@ void KVDoc::RunIdleStep() {
   if (wxGetApp().Engine().RunIdleStep(instance_, true) == kStatusRepaint) UpdateAllViews();
 }
 
-bool KVView::OnCreate(wxDocument* doc, long) {
+bool KVView::OnCreate(wxDocument*, long) {
   KVMainFrame* frame = wxGetApp().Frame();
   SetFrame(frame);
-  canvas_ = new KVCanvas(frame, static_cast<KVDoc*>(doc));
+  const Preferences& prefs = wxGetApp().Prefs();
+  const std::string face = prefs.ReadText(PrefKey::FigFontName);
+  SetPortFont(face.c_str(), std::abs(prefs.ReadInt(PrefKey::FigFontSize)), 0);
+  canvas_ = new KVCanvas(frame, wxGetApp().Engine(), *this);
   frame->AttachCanvas(canvas_);
   return true;
 }
 
 void KVView::OnUpdate(wxView*, wxObject*) {
   if (canvas_) canvas_->Refresh(false);
+}
+
+int32_t KVView::Instance() const {
+  return static_cast<KVDoc*>(GetDocument())->Instance();
+}
+
+void KVView::ShowStatus(const wxString& text) {
+  if (KVMainFrame* frame = wxGetApp().Frame()) frame->ShowStatus(0, text);
+}
+
+bool KVView::ModalOpen() const {
+  return wxGetApp().ModalOpen();
 }
 
 bool KVView::OnClose(bool) {

@@ -141,10 +141,8 @@ void KVMainFrame::OnClose(wxCloseEvent& event) {
 }
 
 void KVMainFrame::OnTick(wxTimerEvent&) {
-  EngineFacade& engine = wxGetApp().Engine();
-  if (!TickAllowed(engine.HandlerBusy(), wxGetApp().ModalOpen())) return;
-  engine.ResumeThreads();
-  wxGetApp().RunIdleStepAllDocuments();
+  if (RunFrameTick(wxGetApp().Engine(), wxGetApp().ModalOpen()))
+    wxGetApp().RunIdleStepAllDocuments();
 }
 
 void KVMainFrame::Refigure(ErrCode code) {

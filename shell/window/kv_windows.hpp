@@ -38,13 +38,27 @@ class KVDoc : public wxDocument {
   wxDECLARE_DYNAMIC_CLASS(KVDoc);
 };
 
-class KVView : public wxView {
+// What the figure's window asks of the program around it.
+class CanvasHost {
+ public:
+  virtual ~CanvasHost() = default;
+  virtual int32_t Instance() const = 0;
+  // Shows a text in the status bar's first pane at once.
+  virtual void ShowStatus(const wxString& text) = 0;
+  virtual bool ModalOpen() const = 0;
+};
+
+class KVView : public wxView, public CanvasHost {
  public:
   bool OnCreate(wxDocument* doc, long flags) override;
   void OnDraw(wxDC*) override {}
   void OnUpdate(wxView* sender, wxObject* hint) override;
   bool OnClose(bool deleteWindow) override;
   KVCanvas* Canvas() const { return canvas_; }
+
+  int32_t Instance() const override;
+  void ShowStatus(const wxString& text) override;
+  bool ModalOpen() const override;
 
  private:
   KVCanvas* canvas_ = nullptr;
@@ -84,6 +98,8 @@ class KVMainFrame : public wxDocParentFrame {
 
 class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
  public:
+  KVApp();
+  ~KVApp() override;
   bool OnInit() override;
   int OnExit() override;
 
@@ -122,10 +138,11 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
 };
 
 // The figure's window inside the frame: paints through an off-screen image
-// and feeds the mouse and the keys to the figure.
+// and feeds the mouse and the keys to the figure. The figure font is the
+// graphics port's.
 class KVCanvas : public wxWindow, public FigureViewHost {
  public:
-  KVCanvas(wxWindow* parent, KVDoc* doc);
+  KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host);
   ~KVCanvas() override;
 
   // Repaints before returning.
@@ -150,7 +167,8 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   void UpdateCursor();
   bool EnsureImage();
 
-  KVDoc* doc_;
+  EngineFacade& engine_;
+  CanvasHost& host_;
   FigureView view_;
   std::unique_ptr<CairoTarget> image_;
   int width_ = 0;
