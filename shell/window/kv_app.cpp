@@ -28,16 +28,6 @@ class ModalCounter : public wxModalDialogHook {
 };
 ModalCounter g_modal;
 
-// Refuses every document but the first: opening a file or dropping one on
-// the window never replaces the application.
-class OneDocumentManager : public wxDocManager {
- public:
-  wxDocument* CreateDocument(const wxString& path, long flags) override {
-    if (!GetDocuments().empty()) return nullptr;
-    return wxDocManager::CreateDocument(path, flags);
-  }
-};
-
 class FrameStatusBar : public StatusBar {
  public:
   explicit FrameStatusBar(KVMainFrame* frame) : frame_(frame) {}
@@ -103,6 +93,14 @@ bool KVApp::CreateDocument() {
   context_->SetStatusBar(g_statusBar.get());
   if (!manager_->CreateDocument(wxString(), wxDOC_NEW)) return false;
   frame_->Show();
+  // Once the window manager has framed the window, so that the saved outer
+  // rectangle is met exactly.
+  frame_->Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
+    event.Skip();
+    if (placed_) return;
+    placed_ = true;
+    frame_->RestorePlacement();
+  });
   return true;
 }
 

@@ -87,7 +87,6 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateRedo, this, wxID_REDO);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateHelp, this, kHelpCommand);
-  RestorePlacement();
   timer_.Start(kFrameTickMs);
 }
 

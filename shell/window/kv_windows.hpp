@@ -21,6 +21,13 @@ namespace vke {
 class KVEngine;
 class KVCanvas;
 
+// Refuses every document but the first: opening a file or dropping one on
+// the window never replaces the application.
+class OneDocumentManager : public wxDocManager {
+ public:
+  wxDocument* CreateDocument(const wxString& path, long flags) override;
+};
+
 class KVDoc : public wxDocument {
  public:
   bool OnNewDocument() override { return true; }
@@ -70,6 +77,9 @@ class KVMainFrame : public wxDocParentFrame {
   KVMainFrame(wxDocManager* manager, const wxString& title);
   void AttachCanvas(wxWindow* canvas);
   void ShowStatus(int pane, const wxString& text);
+  // The saved placement, applied once the window is on the screen (its
+  // frame's size is known only then).
+  void RestorePlacement();
 
  protected:
   // Undo and redo are the figure's, never the document manager's.
@@ -88,7 +98,6 @@ class KVMainFrame : public wxDocParentFrame {
   void OnHelp(wxCommandEvent& event);
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
-  void RestorePlacement();
   void SavePlacementNow();
   void Refigure(ErrCode code);
 
@@ -134,6 +143,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
+  bool placed_ = false;
   AppState state_;
 };
 
