@@ -63,23 +63,30 @@ plot(0.5, 0.5, 'o'); axis([0 1 0 1]); drawnow; exit
 M
 
 $py - "$runs" "$out" <<'PY'
-import os, subprocess, sys, time
+import os, resource, subprocess, sys, time
 runs, out = int(sys.argv[1]), sys.argv[2]
+# Wall time, and the processor time of the process (which a busy machine
+# does not stretch), both in ms.
 def mean_ms(command, env=None):
     subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    total = 0.0
+    wall = cpu = 0.0
     for _ in range(runs):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        total += time.perf_counter() - start
-    return total * 1000 / runs
+        wall += time.perf_counter() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu += after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+    return wall * 1000 / runs, cpu * 1000 / runs
 env = dict(os.environ, VKE_BENCH_EXIT_AFTER_PAINT="1")
 ours = mean_ms([f"{out}/demo"], env)
 octave = mean_ms(["octave", "--no-gui", "--norc", "--quiet", f"{out}/first.m"])
 mpl = mean_ms([sys.executable, f"{out}/first.py"])
-print(f"start to first paint (ms, mean of {runs}): runtime {ours:.1f}, octave {octave:.1f}, "
-      f"matplotlib {mpl:.1f}; octave/runtime {octave / ours:.1f}x, matplotlib/runtime "
-      f"{mpl / ours:.1f}x; target under 150 ms: {'met' if ours < 150 else 'missed'}")
+print(f"start to first paint, mean of {runs} (wall ms / processor ms): runtime "
+      f"{ours[0]:.1f} / {ours[1]:.1f}, octave {octave[0]:.1f} / {octave[1]:.1f}, matplotlib "
+      f"{mpl[0]:.1f} / {mpl[1]:.1f}; octave/runtime {octave[0] / ours[0]:.1f}x, "
+      f"matplotlib/runtime {mpl[0] / ours[0]:.1f}x; target under 150 ms: "
+      f"{'met' if ours[0] < 150 else 'missed'}")
 PY
 ours=$("$build/bench/bench_window_bench" "$out/points")
 mpl=$($py "$out/redraw.py")
