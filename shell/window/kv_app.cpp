@@ -41,8 +41,6 @@ class FrameStatusBar : public StatusBar {
   KVMainFrame* frame_;
 };
 
-std::unique_ptr<FrameStatusBar> g_statusBar;
-
 }  // namespace
 
 KVApp::KVApp() {
@@ -96,8 +94,8 @@ void KVApp::RegisterRuntimeTable(EngineFacade& engine) {
 bool KVApp::CreateDocument() {
   frame_ = new KVMainFrame(manager_, "VKE Runtime");
   SetTopWindow(frame_);
-  g_statusBar = std::make_unique<FrameStatusBar>(frame_);
-  context_->SetStatusBar(g_statusBar.get());
+  statusBar_ = std::make_unique<FrameStatusBar>(frame_);
+  context_->SetStatusBar(statusBar_.get());
   if (!manager_->CreateDocument(wxString(), wxDOC_NEW)) return false;
   frame_->Show();
   // Once the window manager has framed the window, so that the saved outer

@@ -144,21 +144,21 @@ void KVMainFrame::OnTick(wxTimerEvent&) {
     wxGetApp().RunIdleStepAllDocuments();
 }
 
-void KVMainFrame::Refigure(ErrCode code) {
+void KVMainFrame::RepaintOn(ErrCode code) {
   if (code != kStatusRepaint) return;
   if (KVDoc* doc = wxGetApp().Document()) doc->UpdateAllViews();
 }
 
 void KVMainFrame::OnUndo(wxCommandEvent&) {
-  Refigure(wxGetApp().Engine().Undo(Instance()));
+  RepaintOn(wxGetApp().Engine().Undo(Instance()));
 }
 
 void KVMainFrame::OnRedo(wxCommandEvent&) {
-  Refigure(wxGetApp().Engine().Redo(Instance()));
+  RepaintOn(wxGetApp().Engine().Redo(Instance()));
 }
 
 void KVMainFrame::OnSelectAll(wxCommandEvent&) {
-  Refigure(wxGetApp().Engine().SelectAllSubplots(Instance()));
+  RepaintOn(wxGetApp().Engine().SelectAllSubplots(Instance()));
 }
 
 void KVMainFrame::OnMode(wxCommandEvent& event) {

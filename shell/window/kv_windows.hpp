@@ -20,6 +20,7 @@ namespace vke {
 
 class KVEngine;
 class KVCanvas;
+class StatusBar;
 
 // Refuses every document but the first: opening a file or dropping one on
 // the window never replaces the application.
@@ -99,7 +100,8 @@ class KVMainFrame : public wxDocParentFrame {
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
   void SavePlacementNow();
-  void Refigure(ErrCode code);
+  // Repaints the views when the code asks for it.
+  void RepaintOn(ErrCode code);
 
   wxTimer timer_;
   wxBoxSizer* sizer_ = nullptr;
@@ -140,6 +142,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<FilePreferences> preferences_;
   std::unique_ptr<KVAppContext> context_;
   std::unique_ptr<KVEngine> engine_;
+  std::unique_ptr<StatusBar> statusBar_;
   std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
