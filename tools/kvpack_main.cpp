@@ -13,7 +13,9 @@
 // description is packed in memory instead) and runs the script
 // (tools/kvpack/check.hpp). Exit status: 0 done, 1 a problem, 2 a bad
 // command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tools/kvpack/check.hpp"
@@ -47,7 +49,8 @@ bool EndsWith(const std::string& s, const char* tail) {
 bool PackDescription(ToolHost* host, const std::string& path, std::string* message) {
   std::string text;
   if (!ReadDiskFile(path, &text)) {
-    *message = PackErrorText({path, {kErrFileNotFound, 0, "", ""}});
+    *message = errno == ENOENT ? PackErrorText({path, {kErrFileNotFound, 0, "", ""}})
+                               : PackErrorText({path, {kErrIoErr, 0, std::strerror(errno), ""}});
     return false;
   }
   const size_t slash = path.find_last_of('/');
@@ -81,7 +84,8 @@ int Check(const std::string& image, const std::string& scriptPath) {
     return Fail(message);
   }
   std::string script;
-  if (!ReadDiskFile(scriptPath, &script)) return Fail(scriptPath + ": cannot be read");
+  if (!ReadDiskFile(scriptPath, &script))
+    return Fail(scriptPath + ": cannot be read: " + std::strerror(errno));
   if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
   return 0;
 }

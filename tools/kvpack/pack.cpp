@@ -2,6 +2,7 @@
 #include "tools/kvpack/pack.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -99,7 +100,7 @@ class Packer {
       return Fail(path_, kErrBadLibName, app_.fileNameLine, app_.fileName);
     for (const SourceSpec& s : app_.sources) {
       std::string text;
-      if (!read_(folder_ + s.path, &text)) return Fail(path_, kErrFileNotFound, s.line, s.path);
+      if (!Read(s.path, s.line, &text)) return false;
       if (!Compile(s.path, text, nullptr)) return false;
       sources_.push_back({s.path, std::move(text)});
     }
@@ -140,6 +141,16 @@ class Packer {
     Fail(lines ? path_ : file, e, line, "");
     error_->error.message = message;
     return false;
+  }
+
+  // A file named at the line, relative to the description. One that exists
+  // but cannot be read (a folder, a read that fails) is a read error with
+  // the system's reason.
+  bool Read(const std::string& file, int32_t line, std::string* text) {
+    errno = 0;
+    if (read_(folder_ + file, text)) return true;
+    if (errno == 0 || errno == ENOENT) return Fail(kErrFileNotFound, line, file);
+    return Fail(kErrIoErr, line, file + ": " + std::strerror(errno));
   }
 
   bool HasFunction(const std::string& name) const {
@@ -294,8 +305,7 @@ class Packer {
 
   bool EmbeddedFile(const ItemSpec& item) {
     std::string data = item.data;
-    if (!item.file.empty() && !read_(folder_ + item.file, &data))
-      return Fail(kErrFileNotFound, item.line, item.file);
+    if (!item.file.empty() && !Read(item.file, item.line, &data)) return false;
     w_.Text(item.text);
     w_.Word(static_cast<uint32_t>(data.size()));
     w_.Bytes(data, false);
