@@ -710,8 +710,10 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     if (keyword->kind == kStmtFor) {
       int32_t split = FindAssignment(r->Text1(), r->length1);
       int32_t targets = 0;
-      if (split < 0 || ScanTargets(u, r->Text1(), split, &targets) != kOk || targets != 1)
-        return Fail(kErrBadForAssignment);
+      const ErrCode e = split < 0 ? kErrBadAsgnVar : ScanTargets(u, r->Text1(), split, &targets);
+      // A limit reached (too many variables) is reported as itself.
+      if (e && e != kErrBadAsgnVar) return Fail(e);
+      if (e || targets != 1) return Fail(kErrBadForAssignment);
     }
     if (keyword->kind == kStmtGlobal || keyword->kind == kStmtPersistent) {
       const char* s = r->Text1();
