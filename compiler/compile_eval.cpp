@@ -20,6 +20,8 @@ namespace {
 // Room kept free on the descriptor stack when a frame's table grows.
 constexpr uint32_t kKeptDescWords = 1024;
 constexpr uint32_t kExtraNames = 16;
+// Frames of texts run within one frame's variables, at most.
+constexpr int32_t kMaxTextNesting = 2048;
 
 // The 32-byte name of variable i of frame f (null when it has none).
 const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i) {
@@ -142,6 +144,13 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
                            int32_t results, uint32_t flags) {
   const int32_t f = InnermostVariableFrame(ctx);
   if (f < 0) return kErrBadContext;
+  // Every variable of a text is reached through the texts between it and
+  // its frame: texts that run texts without end stop at a depth that keeps
+  // that walk as short as the stacks keep ordinary recursion.
+  int32_t levels = 0;
+  for (int32_t g = ctx->curFrame; g > f && levels <= kMaxTextNesting; g = PreviousFrame(ctx, g))
+    levels++;
+  if (levels > kMaxTextNesting) return kErrStackOverflow;
   WithheldSpace withheld(ctx);
   Scratch scratch;
   if (ErrCode e = withheld.TakeScratch(&scratch)) return e;
