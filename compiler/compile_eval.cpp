@@ -177,8 +177,19 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   request.baseEntries = 1;
   request.results = results > 0 ? results : 0;
   CompiledBlock block;
-  ErrCode e = CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false,
-                              &scratch, &block);
+  const auto compile = [&] {
+    return CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false, &scratch,
+                           &block);
+  };
+  ErrCode e = compile();
+  if (e == kErrIncorrectNargout && request.results > 0) {
+    // A text that cannot give a value may not even compile: its syntax
+    // error is what went wrong. Else the count error is raised again.
+    request.results = 0;
+    const ErrCode syntax = compile();
+    request.results = results;
+    e = syntax ? syntax : compile();
+  }
   if (!e && (flags & kEvalReturnVariables)) {
     if (block.words < 1 || code[block.words - 1] != kOpHalt) return kErrIllegal;
     if (2u * static_cast<uint32_t>(block.words + 1) > codeRoom) return kErrCodeOverflow;
