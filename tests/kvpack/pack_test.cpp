@@ -20,6 +20,7 @@
 #include "compiler/function_table.hpp"
 #include "engine/values.hpp"
 #include "tests/host/test_host.hpp"
+#include "tools/disk_file.hpp"
 #include "tools/kvpack/image_io.hpp"
 
 namespace vke::kvpack {
@@ -247,6 +248,24 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
       << PackErrorText(error);
   EXPECT_EQ(PackErrorText({"a.kvd", {kKvVarNotFound, 4, "q", ""}}),
             "a.kvd:4: Variable not found (10010): q");
+}
+
+// A folder named as a source or an embedded file is refused with the
+// system's reason, not packed as empty.
+TEST_F(Packing, AFolderIsNoFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kvpack_folder_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "sub");
+  for (const char* kvd : {"source \"sub\"\n", "embed \"x\" file \"sub\"\n"}) {
+    NewHost();
+    AppDescription app;
+    ASSERT_TRUE(ParseDescription(kvd, "app.kv", &app, &error.error));
+    EXPECT_FALSE(
+        PackApplication(&Host(), app, (folder / "app.kvd").string(), &ReadDiskFile, &error));
+    EXPECT_EQ(error.error.code, kErrIoErr) << PackErrorText(error);
+    EXPECT_EQ(error.error.line, 1);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // A block that grows while packing (a large embedded file, many handlers)
