@@ -31,6 +31,7 @@ std::string ProgramGenerator::Number() {
 
 std::string ProgramGenerator::Variable() {
   if (loops_ > 0 && Chance(20)) return "k" + std::to_string(Pick(loops_));
+  if (Chance(3)) return "unset";  // fails where it is read
   return kVariables[Pick(4)];
 }
 
