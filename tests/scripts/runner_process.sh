@@ -19,7 +19,7 @@ done
 
 "$vke" -e "disp('ready'); while true, end" >"$folder/out" 2>"$folder/err" &
 pid=$!
-for i in $(seq 200); do
+for i in $(seq 600); do
   grep -qs ready "$folder/out" && break
   sleep 0.05
 done
