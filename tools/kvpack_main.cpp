@@ -11,13 +11,15 @@
 // check that it holds what was packed. Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
-// (tools/kvpack/check.hpp). Exit status: 0 done, 1 a problem, 2 a bad
+// (tools/kvpack/check.hpp); threads its handlers leave running are counted
+// on standard error at its end. Exit status: 0 done, 1 a problem, 2 a bad
 // command line.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "engine/threads.hpp"
 #include "tools/kvpack/check.hpp"
 #include "tools/kvpack/image_io.hpp"
 #include "tools/kvpack/pack.hpp"
@@ -87,6 +89,9 @@ int Check(const std::string& image, const std::string& scriptPath) {
   if (!ReadDiskFile(scriptPath, &script))
     return Fail(scriptPath + ": cannot be read: " + std::strerror(errno));
   if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
+  if (const int32_t left = CountListedThreads(host.ctx()))
+    std::fprintf(stderr, "kvpack: the script ended with %d thread%s still running\n", left,
+                 left == 1 ? "" : "s");
   return 0;
 }
 
