@@ -444,7 +444,10 @@ class Packer {
 std::string Defaults(size_t n, const char* each) {
   if (n == 0) return "zeros(1, 0)";
   std::string s = "[";
-  for (size_t i = 0; i < n; i++) s += (i ? ", " : "") + std::string(each);
+  for (size_t i = 0; i < n; i++) {
+    if (i) s += ", ";
+    s += each;
+  }
   return s + "]";
 }
 
