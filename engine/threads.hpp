@@ -48,6 +48,8 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
 // Copies the live stack fields, random state, code pointer and error
 // location of the context into a thread's record.
 void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t);
+// The threads other than thread 0 that are listed (running or sleeping).
+int32_t CountListedThreads(EngineContext* ctx);
 // The block of the thread with that id: true with block 0 for id 0.
 bool FindThread(EngineContext* ctx, double id, uint32_t* block);
 // The current thread's record; null for thread 0.

@@ -8,10 +8,14 @@
 // -O gives another), with a table of its own in front: descriptor 1 goes to
 // standard output and 2 to standard error, "clock" reads the local time, and
 // libraries ("use name") are read from name.vkl beside the script and in each
-// -L folder. The text runs as one command line with the sliced loop until it finishes. Exit status
-// 0 when it finished, 1 after an error (printed as the engine prints it), 2 for a bad command line.
+// -L folder. The text runs as one command line with the sliced loop, sharing
+// the engine with the threads it starts, until it finishes
+// (tools/runner_host.hpp). Exit status 0 when it finished, 1 after an error
+// (printed as the engine prints it), 2 for a bad command line, 130 after
+// Ctrl-C.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +31,7 @@
 #include "engine/registry.hpp"
 #include "engine/static_table.hpp"
 #include "tools/disk_file.hpp"
+#include "tools/runner_host.hpp"
 
 namespace {
 
@@ -73,14 +78,14 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int level = 4;
+  int32_t level = 4;
   std::string text, script;
   bool haveText = false;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if ((a == "-O" || a == "-L" || a == "-e") && i + 1 >= argc) return Usage();
     if (a == "-O") {
-      level = std::atoi(argv[++i]);
+      if (!runner::ParseOptimisationLevel(argv[++i], &level)) return Usage();
     } else if (a == "-L") {
       g_folders.push_back(argv[++i]);
     } else if (a == "-e") {
@@ -95,7 +100,7 @@ int main(int argc, char** argv) {
   if (!haveText) {
     if (script.empty()) return Usage();
     if (!ReadDiskFile(script, &text)) {
-      std::fprintf(stderr, "vke: cannot read %s\n", script.c_str());
+      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
       return 2;
     }
     size_t slash = script.find_last_of('/');
@@ -120,13 +125,11 @@ int main(int argc, char** argv) {
   ResetEngine(ctx);
   SetTextEncoding(ctx, 'u');
   RegisterLibrary(ctx, table, true);
+  runner::InstallHostServices(ctx);
 
-  ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
-  while (e == kOk || e == kStatusSuspended) {
-    e = ExecuteBytecode(ctx, 1);
-    if (e != kStatusSuspended) break;
-  }
+  const int status = runner::RunToEnd(
+      ctx, CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size())));
   std::fflush(stdout);
   std::free(area);
-  return e == kOk ? 0 : 1;
+  return status;
 }
