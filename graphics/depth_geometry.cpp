@@ -183,6 +183,50 @@ uint32_t AppendPiece(DepthSortPool* pool, const DepthSortItem& parent, const Cor
   return index;
 }
 
+// The span along the line where the planes meet (measured on its largest
+// axis) of the triangle's part on the other plane: from the edges that cross
+// it and the vertices that lie on it.
+void SpanOnLine(const DepthSortItem& t, const DepthPlane& other, int axis, double* lo, double* hi) {
+  const auto coordinate = [&](int i) {
+    return axis == 0 ? double{t.x[i]} : axis == 1 ? double{t.y[i]} : double{t.z[i]};
+  };
+  double d[3];
+  for (int i = 0; i < 3; ++i) d[i] = other.At(t, i);
+  *lo = INFINITY;
+  *hi = -INFINITY;
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    if (std::fabs(d[i]) <= other.tolerance) {
+      *lo = std::min(*lo, coordinate(i));
+      *hi = std::max(*hi, coordinate(i));
+    }
+    if ((d[i] > other.tolerance && d[j] < -other.tolerance) ||
+        (d[i] < -other.tolerance && d[j] > other.tolerance)) {
+      const double c = coordinate(i) + (coordinate(j) - coordinate(i)) * d[i] / (d[i] - d[j]);
+      *lo = std::min(*lo, c);
+      *hi = std::max(*hi, c);
+    }
+  }
+}
+
+// Two triangles that straddle each other's planes pierce each other when
+// their parts on the line where the planes meet overlap.
+bool Pierce(const DepthSortItem& p, const DepthPlane& pp, const DepthSortItem& q,
+            const DepthPlane& qp) {
+  const double line[3] = {pp.b * qp.c - pp.c * qp.b, pp.c * qp.a - pp.a * qp.c,
+                          pp.a * qp.b - pp.b * qp.a};
+  int axis = 0;
+  for (int a = 1; a < 3; ++a) {
+    if (std::fabs(line[a]) > std::fabs(line[axis])) axis = a;
+  }
+  if (line[axis] == 0) return false;  // parallel planes
+  double plo = 0, phi = 0, qlo = 0, qhi = 0;
+  SpanOnLine(p, qp, axis, &plo, &phi);
+  SpanOnLine(q, pp, axis, &qlo, &qhi);
+  const double overlap = std::min(phi, qhi) - std::max(plo, qlo);
+  return overlap > 1e-6 * std::max(phi - plo, qhi - qlo);
+}
+
 }  // namespace
 
 DepthPlane PlaneOf(const DepthSortItem& t) {
@@ -211,16 +255,13 @@ bool Straddles(const DepthPlane& plane, const DepthSortItem& item) {
   return above && below;
 }
 
-bool Conflicts(const DepthSortItem& p, const DepthSortItem& q, bool* cross) {
+bool Conflicts(const DepthSortItem& p, const DepthPlane& pPlane, const DepthSortItem& q,
+               bool* cross) {
   *cross = false;
   const bool pTriangle = IsTriangle(p);
   const bool qTriangle = IsTriangle(q);
-  DepthPlane pPlane{};
   DepthPlane qPlane{};
-  if (pTriangle) {
-    pPlane = PlaneOf(p);
-    if (AllOnSide(pPlane, q, 1)) return false;
-  }
+  if (pTriangle && AllOnSide(pPlane, q, 1)) return false;
   if (qTriangle) {
     qPlane = PlaneOf(q);
     if (AllOnSide(qPlane, p, -1)) return false;
@@ -248,8 +289,9 @@ bool Conflicts(const DepthSortItem& p, const DepthSortItem& q, bool* cross) {
   Point2 inside{};
   if (!TrianglesOverlap(p, q, &inside)) return false;
   // Triangles that do not pierce each other keep one depth order over the
-  // whole overlap, so one point inside it decides.
-  if (Straddles(pPlane, q) && Straddles(qPlane, p)) {
+  // whole overlap, so one point inside it decides; those that do need a
+  // split.
+  if (Straddles(pPlane, q) && Straddles(qPlane, p) && Pierce(p, pPlane, q, qPlane)) {
     *cross = true;
     return true;
   }

@@ -19,6 +19,7 @@ struct Flush {
   DepthSortItem* items;
   uint32_t* order;
   float largestExtent;  // of any item's depth range; pieces never exceed it
+  int32_t lowestCut;    // the lowest position a split put pieces at
 
   const DepthSortItem& At(int32_t position) const { return items[order[position]]; }
 
@@ -51,6 +52,7 @@ struct Flush {
   // before the item at i, or -1.
   int32_t FindConflict(int32_t i, int32_t lowest, bool* cross) const {
     const DepthSortItem& p = At(i);
+    const DepthPlane plane = IsTriangle(p) ? PlaneOf(p) : DepthPlane{};
     for (int32_t j = i - 1; j >= 0; --j) {
       const DepthSortItem& q = At(j);
       // Below `lowest` the maximum depths only grow: once even the largest
@@ -59,13 +61,14 @@ struct Flush {
       if (q.kind == kDepthRemoved) continue;
       if (!(p.z[0] > q.z[q.vertexCount - 1])) continue;
       if (!(p.xMin < q.xMax && q.xMin < p.xMax && p.yMin < q.yMax && q.yMin < p.yMax)) continue;
-      if (Conflicts(p, q, cross)) return j;
+      if (Conflicts(p, plane, q, cross)) return j;
     }
     return -1;
   }
 
   // Puts the pieces in place of the cut item's entry and behind the last.
   void Place(int32_t position, const uint32_t* pieces, int32_t made) {
+    lowestCut = std::min(lowestCut, position);
     order[position] = pieces[0];
     for (int32_t k = 1; k < made; ++k) order[pool->active++] = pieces[k];
   }
@@ -90,19 +93,31 @@ struct Flush {
   }
 
   // A cycle through the item at i and the moved item at j: a split of the
-  // pair, of the item at i against another moved item, or of any
-  // overlapping pair this pass touched.
+  // pair, of the item at i against another moved item in conflict with it,
+  // or of any pair of moved items in conflict.
   bool BreakCycle(int32_t i, int32_t j, int32_t lowest) {
     if (SplitPair(i, j, true)) return true;
     for (int32_t k = i - 1; k >= lowest; --k) {
-      if (k != j && At(k).moved && MayOverlap(At(i), At(k)) && SplitPair(i, k, true)) return true;
+      if (k != j && At(k).moved && Ordered(i, k) && SplitPair(i, k, true)) return true;
     }
     for (int32_t a = i; a >= lowest; --a) {
+      if (!At(a).moved) continue;
       for (int32_t b = a - 1; b >= lowest; --b) {
-        if (MayOverlap(At(a), At(b)) && SplitPair(a, b, true)) return true;
+        if (At(b).moved && Ordered(a, b) && SplitPair(a, b, true)) return true;
       }
     }
     return false;
+  }
+
+  // The items at positions a and b overlap so that one of them must be
+  // drawn first: a pair that may close a cycle.
+  bool Ordered(int32_t a, int32_t b) const {
+    const DepthSortItem& p = At(a);
+    const DepthSortItem& q = At(b);
+    if (p.kind == kDepthRemoved || q.kind == kDepthRemoved || !MayOverlap(p, q)) return false;
+    bool cross = false;
+    return Conflicts(p, IsTriangle(p) ? PlaneOf(p) : DepthPlane{}, q, &cross) ||
+           Conflicts(q, IsTriangle(q) ? PlaneOf(q) : DepthPlane{}, p, &cross);
   }
 
   void Draw(const DepthSortItem& p, const DepthSortCallbacks& cb, void* context) const {
@@ -129,7 +144,7 @@ struct Flush {
 
 void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context) {
   if (pool == nullptr) return;
-  Flush f{pool, DepthSortItems(pool), DepthSortOrder(pool), 0};
+  Flush f{pool, DepthSortItems(pool), DepthSortOrder(pool), 0, 0};
   for (int32_t k = 0; k < pool->count; ++k) {
     DepthSortItem& item = f.items[k];
     FinishItem(&item);
@@ -146,6 +161,9 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
     }
     int32_t lowest = i;
     bool split = false;
+    f.lowestCut = i;
+    // The item drawn next counts as moved: meeting it again closes a cycle.
+    f.items[f.order[i]].moved = 1;
     for (;;) {
       bool cross = false;
       const int32_t j = f.FindConflict(i, lowest, &cross);
@@ -166,7 +184,9 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
       lowest = std::min(lowest, j);
     }
     if (split) {
-      f.Sort(0);
+      // The pieces lie no nearer than the item they came from, so the order
+      // below both the moves and the cut item stands.
+      f.Sort(std::min(lowest, f.lowestCut));
       continue;
     }
     f.Draw(f.At(i), callbacks, context);

@@ -27,10 +27,12 @@ DepthPlane PlaneOf(const DepthSortItem& triangle);
 // Vertices of the item lie beyond the tolerance on both sides of the plane.
 bool Straddles(const DepthPlane& plane, const DepthSortItem& item);
 
-// Whether near item q conflicts with far item p: q overlaps p in x-y and
-// lies behind it somewhere, so that q must be drawn first. *cross tells
-// that they cross each other, so that only a split orders them.
-bool Conflicts(const DepthSortItem& p, const DepthSortItem& q, bool* cross);
+// Whether near item q conflicts with far item p (pPlane: p's plane when p
+// is a triangle): q overlaps p in x-y and lies behind it somewhere, so that
+// q must be drawn first. *cross tells that they cross each other, so that
+// only a split orders them.
+bool Conflicts(const DepthSortItem& p, const DepthPlane& pPlane, const DepthSortItem& q,
+               bool* cross);
 
 // Cuts item `victim` (a triangle or a segment straddling the plane) into 2
 // or 3 pieces appended to the items when they fit below the capacity;
