@@ -18,8 +18,10 @@ struct Flush {
   DepthSortPool* pool;
   DepthSortItem* items;
   uint32_t* order;
-  float largestExtent;  // of any item's depth range; pieces never exceed it
-  int32_t lowestCut;    // the lowest position a split put pieces at
+  // For each position, the smallest minimum depth of the items at it and
+  // before it (the spare array): how far back those items reach.
+  float* reach;
+  int32_t lowestCut;  // the lowest position a split put pieces at
 
   const DepthSortItem& At(int32_t position) const { return items[order[position]]; }
 
@@ -39,7 +41,12 @@ struct Flush {
         order[j] = v;
       }
     }
-    for (int32_t i = from; i < to; ++i) items[order[i]].moved = 0;
+    for (int32_t i = from; i < to; ++i) {
+      const DepthSortItem& item = items[order[i]];
+      items[order[i]].moved = 0;
+      const float back = item.z[item.vertexCount - 1];
+      reach[i] = i > 0 ? std::min(reach[i - 1], back) : back;
+    }
   }
 
   // Depth ranges and bounding boxes overlap, strictly.
@@ -55,9 +62,9 @@ struct Flush {
     const DepthPlane plane = IsTriangle(p) ? PlaneOf(p) : DepthPlane{};
     for (int32_t j = i - 1; j >= 0; --j) {
       const DepthSortItem& q = At(j);
-      // Below `lowest` the maximum depths only grow: once even the largest
-      // depth range cannot reach back to p, nothing further down can.
-      if (j < lowest && q.z[0] - largestExtent >= p.z[0]) break;
+      // Below `lowest` the order is sorted: once nothing up to j reaches
+      // back behind p, nothing further down does.
+      if (j < lowest && !(reach[j] < p.z[0])) break;
       if (q.kind == kDepthRemoved) continue;
       if (!(p.z[0] > q.z[q.vertexCount - 1])) continue;
       if (!(p.xMin < q.xMax && q.xMin < p.xMax && p.yMin < q.yMax && q.yMin < p.yMax)) continue;
@@ -144,12 +151,11 @@ struct Flush {
 
 void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context) {
   if (pool == nullptr) return;
-  Flush f{pool, DepthSortItems(pool), DepthSortOrder(pool), 0, 0};
+  Flush f{pool, DepthSortItems(pool), DepthSortOrder(pool),
+          reinterpret_cast<float*>(reinterpret_cast<std::byte*>(pool) + pool->spareAt), 0};
   for (int32_t k = 0; k < pool->count; ++k) {
-    DepthSortItem& item = f.items[k];
-    FinishItem(&item);
+    FinishItem(&f.items[k]);
     f.order[k] = static_cast<uint32_t>(k);
-    f.largestExtent = std::max(f.largestExtent, item.z[0] - item.z[item.vertexCount - 1]);
   }
   pool->active = pool->count;
   f.Sort(0);
