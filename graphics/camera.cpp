@@ -260,6 +260,9 @@ void ComputeProjection(SubplotRecord* r) {
   if (r->viewFlags & kViewAutoZoom) r->zoom = 1.0;
   double scale = std::min(width, height) * r->zoom / diagonal;
   if (!r->orthographic) scale *= CameraDistance(*r);
+  // A viewport not laid out yet has no size; the factors stay invertible as
+  // those of a 2-D subplot do.
+  if (!(scale > 0) || !std::isfinite(scale)) scale = 1e-30;
   r->xFactor = scale;
   r->yFactor = IsYAxisDown(*r) ? -scale : scale;
   if (r->viewFlags & kViewFitBox) FitBox(r, width, height);
