@@ -24,12 +24,12 @@ ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* t
 }
 
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
-                      uint32_t flag) {
+                      uint32_t flag, bool marksDrawn) {
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
   if (ErrCode e = impl(ctx, nargin, target, flag)) return e;
-  call->flags |= kCallFlagDrew;
+  if (marksDrawn) call->flags |= kCallFlagDrew;
   return kOk;
 }
 

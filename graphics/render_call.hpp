@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/depth_sort.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/renderer.hpp"
 
@@ -31,6 +32,8 @@ struct RenderCall {
   int32_t panelRows = 0;
   int32_t panelColumns = 1;
   bool vertical = false;  // the control panel stands in one column
+
+  DepthSortPool* pool = nullptr;  // of a 3-D subplot's primitives
 
   double rowHeight = 0;   // of control-panel rows
   double arrowUnit = 0;   // arrowheads and slider arrows

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "graphics/axes2d.hpp"
+#include "graphics/box3d.hpp"
+#include "graphics/depth_sort.hpp"
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/render_pending.hpp"
@@ -213,6 +215,15 @@ uint32_t Replay(RenderCall& call, uint32_t from) {
   });
 }
 
+// The depth pool of a 3-D subplot over the upper half of the scratch; the
+// commands keep the lower half.
+void OpenDepthPool(RenderCall& call) {
+  const uint32_t kept = call.capacity / 2;
+  call.pool = DepthSortInit(call.scratch + kept, size_t{call.capacity - kept} * sizeof(double),
+                            call.subplot->viewport[kTop] < call.subplot->viewport[kBottom]);
+  call.capacity = kept;
+}
+
 // Row height and arrow unit from the height of "M".
 void MeasureRows(RenderCall& call) {
   const SubplotRecord& s = *call.subplot;
@@ -331,7 +342,11 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
   MeasureRows(call);
   const double* v = subplot->viewport;
   call.clampLimit = 100 * (std::fabs(v[kRight] - v[kLeft]) + std::fabs(v[kBottom] - v[kTop]));
+  if (call.is3d) OpenDepthPool(call);
   const uint32_t stop = Replay(call, *position);
+  // The 3-D primitives join the pool with their drawing callbacks; until
+  // then the flush finds it empty.
+  if (call.is3d) DepthSortFlush(call.pool, DepthSortCallbacks{}, &call);
   if (!layoutOnly) DrawDeferredPopupMenu(call);
   if (!layoutOnly) {
     if (call.decorated && call.is3d && subplot->orthographic) {

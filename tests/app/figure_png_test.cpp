@@ -1,8 +1,8 @@
 // Figures drawn by the plot natives and rendered to PNG through the screen
 // port, compared with committed images (tests/data): a plain curve, a plot
-// with title, labels, legend and grid, a figure of several subplots, and an
-// application whose draw handlers are compiled VKE functions.
-// VKE_UPDATE_GOLDENS=1 writes the images anew.
+// with title, labels, legend and grid, a figure of several subplots, the
+// 3-D box of a helix in both projections, and an application whose draw handlers are compiled VKE
+// functions. VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -144,6 +144,26 @@ TEST(FigurePng, FigureOfSeveralSubplots) {
   EXPECT_EQ(d.Text("Markers and a line").Run("title"), kOk);
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "subplots_figure.png");
+}
+
+TEST(FigurePng, HelixBoxInBothProjections) {
+  Drawn d(1, 2);
+  const V t = Range(0, 0.05, 4 * M_PI);
+  V z;
+  for (double v : t) z.push_back(v / 4);
+  for (int32_t k = 0; k < 2; ++k) {
+    d.Subplot(k);
+    EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+    EXPECT_EQ(d.Row(Map(t, std::cos)).Row(Map(t, std::sin)).Row(z).Run("plot3"), kOk);
+    EXPECT_EQ(d.Text("x").Text("y").Text("z").Run("label"), kOk);
+    EXPECT_EQ(d.Text(k == 0 ? "Orthographic" : "Perspective").Run("title"), kOk);
+    if (k == 1) {
+      EXPECT_EQ(d.Text("p").Run("camproj"), kOk);
+    }
+    d.subplot(k).optionWord |= kOptZGrid;
+  }
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "helix_box.png");
 }
 
 TEST(FigurePng, ApplicationDrawnByItsHandlers) {
