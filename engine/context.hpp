@@ -190,6 +190,12 @@ struct EngineContext {
   // walk may start there (kept by heap.cpp; 0 after anything else rewrites
   // block headers).
   uint32_t heapFreeFrom;
+  // The running native's call-backs (owned by InvokeNative): the results
+  // (+ 1) of a function value that gave them at once, for the native to be
+  // called back with; and the frame word that names the native to call
+  // back after a function it started returns.
+  int32_t nativeResults;
+  uint32_t nativeContinuation;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
