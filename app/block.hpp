@@ -139,7 +139,8 @@ struct KVContextBlock {
   uint32_t lastWords[2];
   uint8_t interactiveHighlight;         // labels of subplots with mouse handlers stand out
   SubplotDragState subplotDrag;         // a drag of subplots by the mouse
-  uint8_t spare[kKVHeaderBytes - 440];  // room for further header fields
+  uint32_t extensionTables;             // tables the loaded image's extensions registered
+  uint8_t spare[kKVHeaderBytes - 444];  // room for further header fields
 
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
   EngineContext* Engine() { return reinterpret_cast<EngineContext*>(Bytes() + kKVHeaderBytes); }

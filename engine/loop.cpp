@@ -180,12 +180,6 @@ void SetTry(EngineContext* ctx, const int16_t* at) {
   w[kFwCatchKeep2] = 0;
 }
 
-// Builtins that may start other code: the instruction pointer goes through
-// the code pointer.
-bool StartsCode(int32_t op) {
-  return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
-}
-
 // Pops a condition; true when it holds.
 ErrCode PopTruth(EngineContext* ctx, bool* truth) {
   uint8_t t = 0;
@@ -627,6 +621,7 @@ ErrCode RunLoop(LoopRun& run) {
             e = CallBuiltin(ctx, at);
             if (!e) ip = GetCodePointer(ctx);
           } else {
+            ctx->builtinLevel = ctx->descTop;
             e = CallBuiltin(ctx, at);
             ip += BuiltinLength(op);
           }

@@ -50,12 +50,7 @@ void InstallHostServices(EngineContext* ctx) {
   sigaction(SIGINT, &action, nullptr);
 }
 
-int RunToEnd(EngineContext* ctx, ErrCode compiled) {
-  ErrCode e = compiled;
-  while (e == kOk || e == kStatusSuspended) {
-    e = ExecuteBytecode(ctx, 1);
-    if (e != kStatusSuspended) break;
-  }
+int FinishRun(EngineContext* ctx, ErrCode e) {
   if (const int32_t left = CountListedThreads(ctx))
     std::fprintf(stderr, "vke: the text ended with %d thread%s still running\n", left,
                  left == 1 ? "" : "s");

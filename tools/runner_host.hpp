@@ -20,11 +20,11 @@ bool ParseOptimisationLevel(const char* text, int32_t* level);
 // ending at once.
 void InstallHostServices(EngineContext* ctx);
 
-// Runs the compiled text (compiled: the code of its compilation) in slices,
-// with the threads it starts sharing the engine, until it ends; then says on
-// standard error how many threads it leaves. The process's exit status: 0
-// when the text finished, 1 after an error (printed by the engine),
-// kExitBreak after a break.
-int RunToEnd(EngineContext* ctx, ErrCode compiled);
+// After the text has run to its end (`result`: its final code, the threads
+// it started having shared the engine with it): says on standard error how
+// many threads it leaves. The process's exit status: 0 when the text
+// finished, 1 after an error (printed by the engine), kExitBreak after a
+// break.
+int FinishRun(EngineContext* ctx, ErrCode result);
 
 }  // namespace vke::runner
