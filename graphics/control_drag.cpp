@@ -214,7 +214,7 @@ bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord*
         int32_t count = 0, selected = 0;
         bool laidOut = false;
         if (!ReadPopup(c, &box, &count, &selected, &laidOut) || !laidOut) return false;
-        return PopupHit(x, y, box, count, selected, h.id, false, *subplot, hit);
+        return PopupHit(x, y, box, count, selected, h.id, h.index, false, *subplot, hit);
       }
       default:
         break;

@@ -162,14 +162,15 @@ bool ButtonRowHit(double x, double y, const ButtonRowSpec& b, int32_t id, int32_
 }
 
 bool PopupHit(double x, double y, const ControlRow& box, int32_t count, int32_t selected,
-              int32_t id, bool press, const SubplotRecord& subplot, EventState* hit) {
+              int32_t id, int32_t index, bool press, const SubplotRecord& subplot,
+              EventState* hit) {
   if (press) {
     if (!PointInRow(x, y, std::min(box.left, box.right), std::max(box.left, box.right), box.low,
                     box.high)) {
       return false;
     }
     hit->x = hit->x0 = selected;
-    StoreControl(id, -1, -1, kHitPopupPicked, hit);
+    StoreControl(id, index, -1, kHitPopupPicked, hit);
     return true;
   }
   // The items stand above and below the selected one in the direction of

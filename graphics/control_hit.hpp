@@ -91,7 +91,7 @@ bool ButtonRowHit(double x, double y, const ButtonRowSpec& buttons, int32_t id, 
 // Press: the selected item when the point is on the box; drag: the item that
 // many item heights from the selected one, clamped to 1 .. count.
 bool PopupHit(double x, double y, const ControlRow& box, int32_t count, int32_t selected,
-              int32_t id, bool press, const SubplotRecord& subplot, EventState* hit);
+              int32_t id, int32_t index, bool press, const SubplotRecord& subplot, EventState* hit);
 
 // Recomputes the control or sensor `hit->id` (and, for controls,
 // `hit->nb`) of subplot k from a drag to pixel (x, y) with `button` (1 left,

@@ -122,7 +122,9 @@ struct Walker {
         if (panel.vertical || !ReadPopup(cc, &box, &count, &selected, &laidOut)) return true;
         if (!laidOut && LayOut()) ReadPopup(cc, &box, &count, &selected, &laidOut);
         if (!laidOut) return false;
-        if (!PopupHit(px, py, box, count, selected, c.header.id, true, s, r)) return true;
+        if (!PopupHit(px, py, box, count, selected, c.header.id, c.header.index, true, s, r)) {
+          return true;
+        }
         TakeControl(c, r->flags);
         s.dragId = c.header.id;
         if (request.forMove) {
