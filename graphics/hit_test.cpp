@@ -65,7 +65,7 @@ struct Walker {
   // Lays the panel out once by drawing the group without output; false
   // when it was laid out already.
   bool LayOut() {
-    if (panel.laidOut) return false;
+    if (panel.laidOut || canvas.port == nullptr) return false;
     panel.laidOut = true;
     uint32_t offset = group;
     DrawSubplotGroup(canvas, &offset, true);
