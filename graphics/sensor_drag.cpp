@@ -76,6 +76,12 @@ bool RaySphere(const double* o, const double* d, double r, double* p) {
   return true;
 }
 
+// Azimuth and elevation of a point about the origin.
+void Angles(const double* p, double* azimuth, double* elevation) {
+  *azimuth = std::atan2(p[1], p[0]);
+  *elevation = std::atan2(p[2], std::hypot(p[0], p[1]));
+}
+
 }  // namespace
 
 bool PointSensorDrag(const SubplotRecord& subplot, double X, double Y, const double point[3],
@@ -110,12 +116,9 @@ bool SphereSensorDrag(const SubplotRecord& subplot, double X, double Y, const do
   const double radius = std::sqrt(Dot(g, g));
   double p[3];
   if (!RaySphere(origin, direction, radius, p)) return false;
-  const double azimuth = std::atan2(p[1], p[0]);
-  const double elevation = std::atan2(p[2], std::hypot(p[0], p[1]));
+  Angles(p, &hit->q[0], &hit->q[1]);
   for (int j = 0; j < 3; ++j) p[j] += centre[j];
   StorePoint(p, hit);
-  hit->q[0] = azimuth;
-  hit->q[1] = elevation;
   hit->flags |= kEventQ | kEventQPair;
   return true;
 }
@@ -124,8 +127,7 @@ bool RayToAngles(const double origin[3], const double direction[3], double radiu
                  double* elevation) {
   double p[3];
   if (!RaySphere(origin, direction, radius, p)) return false;
-  *azimuth = std::atan2(p[1], p[0]);
-  *elevation = std::atan2(p[2], std::hypot(p[0], p[1]));
+  Angles(p, azimuth, elevation);
   return true;
 }
 
