@@ -138,10 +138,15 @@ bool ReadTabStops(const ControlCommand& c, const double** positions, int32_t* co
 
 bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord* subplot, double x,
                            double y, int32_t button, EventState* hit) {
+  // Lending scratch memory to the layout may compact the store: let that
+  // happen before the object is found, so that nothing moves during the walk.
+  ObjectListFreeArea(canvas.list, *canvas.writer);
   uint32_t group = 0;
-  if (!FindSubplotCommands(canvas.list, canvas.id, k, &group)) return false;
   ObjectSpan span{};
-  if (!ObjectListFind(canvas.list, canvas.id, &span)) return false;
+  if (!FindSubplotCommands(canvas.list, canvas.id, k, &group) ||
+      !ObjectListFind(canvas.list, canvas.id, &span)) {
+    return false;
+  }
   hit->dragPixel[0] = x;
   hit->dragPixel[1] = y;
   const std::byte* payload = canvas.list.At(span.position);
