@@ -16,6 +16,6 @@ inline constexpr ErrCode kErrUndefElement = 10040;   // "Undefined element"
 inline constexpr ErrCode kStatusNothingDone = 10200;      // nothing to do, or no engine
 inline constexpr ErrCode kStatusRepaint = 10201;          // done; the figure must be repainted
 inline constexpr ErrCode kStatusInstanceChanged = 10202;  // menus, title and views change
-inline constexpr ErrCode kStatusMoveDropped = 10203;      // a drag's move skipped by the rate limit
+inline constexpr ErrCode kStatusMoveDropped = 10203;      // a mouse move dropped by the rate limit
 
 }  // namespace vke
