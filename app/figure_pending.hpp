@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/block.hpp"
+#include "app/figure_pointer.hpp"
 #include "app/handler_runner.hpp"
 #include "app/post_event.hpp"
 #include "app/reset_data.hpp"
@@ -27,7 +28,5 @@ ErrCode FigureMouseHover(KVContextBlock** slot, int32_t id, double x, double y, 
                          char* text, int32_t capacity, int32_t* length);
 ErrCode FigureMouseScroll(KVContextBlock** slot, int32_t id, double x, double y, double dx,
                           double dy, bool shift, char* text, int32_t capacity, int32_t* length);
-// The cursor the point asks for: 0 to 15, anything above leaves it as it is.
-int32_t HitTestForCursor(KVContextBlock* block, int32_t id, double x, double y, bool shift);
 
 }  // namespace vke

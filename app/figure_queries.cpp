@@ -17,12 +17,4 @@ bool FindHandlerSlot(KVContextBlock* block, int32_t id) {
          InstanceStartsWithKind47(block, id);
 }
 
-uint32_t GetFigureMode(KVContextBlock* block) {
-  return block->figureMode;
-}
-
-void SetInteractiveHighlight(KVContextBlock* block, uint8_t on) {
-  block->interactiveHighlight = on;
-}
-
 }  // namespace vke

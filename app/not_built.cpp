@@ -34,8 +34,4 @@ ErrCode FigureMouseScroll(KVContextBlock**, int32_t, double, double, double, dou
   return kErrNotSupported;
 }
 
-int32_t HitTestForCursor(KVContextBlock*, int32_t, double, double, bool) {
-  return kErrNotSupported;
-}
-
 }  // namespace vke

@@ -276,7 +276,7 @@ ErrCode KVEngine::SetFigureRect(int32_t id, int32_t width, int32_t height) {
 }
 
 uint32_t KVEngine::GetFigureMode() const {
-  return block() ? vke::GetFigureMode(block()) : 0;
+  return block() ? static_cast<uint32_t>(vke::GetFigureMode(block())) : 0;
 }
 
 void KVEngine::SetFigureMode(uint32_t mode) {
