@@ -6,9 +6,9 @@
 // The engine is created in one memory area as the application creates it
 // (static table at the front, feature byte set, optimisation level 4 unless
 // -O gives another), with a table of its own in front: descriptor 1 goes to
-// standard output and 2 to standard error, "clock" reads the local time, and
-// libraries ("use name") are read from name.vkl beside the script and in each
-// -L folder. The text runs as one command line with the sliced loop until it finishes. Exit status
+// standard output and 2 to standard error, "clock" reads the local time, the
+// serial library opens serial ports as descriptors, and libraries ("use
+// name") are read from name.vkl beside the script and in each -L folder. The text runs as one command line with the sliced loop until it finishes. Exit status
 // 0 when it finished, 1 after an error (printed as the engine prints it), 2 for a bad command line.
 #include <unistd.h>
 
@@ -25,6 +25,7 @@
 #include "engine/errors.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/registry.hpp"
+#include "engine/serial_devices.hpp"
 #include "engine/static_table.hpp"
 #include "tools/disk_file.hpp"
 
@@ -112,6 +113,10 @@ int main(int argc, char** argv) {
       MakeRecord("+write", &WriteHook, kLineFeed),
       MakeRecord("+readlib", &ReadLibraryHook),
       MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
+#define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
+  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
+#include "engine/serial_records.def"
+#undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
   RegisterLibrary(ctx, EngineStaticTable(), true);
