@@ -30,7 +30,7 @@ namespace {
 using namespace vke;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kAreaBytes = 128u << 20;
+constexpr uint32_t kAreaBytes = 512u << 20;
 constexpr size_t kBytes = 10'000'000;
 
 std::string g_port;  // the one port the library lists
@@ -90,7 +90,7 @@ void Library(EngineContext* ctx, const char* mode) {
   Pty pty;
   g_port = pty.path;
   Run(ctx, "fd = serialdevopen('" + pty.path + "', '" + mode +
-               "'); x = uint8(mod(0:" + std::to_string(kBytes - 1) + ", 26) + 97);");
+               "'); x = repmat(uint8('abcdefghij'), 1, " + std::to_string(kBytes / 10) + ");");
   std::thread reader(Device, pty.device, kBytes, false);
   auto start = Clock::now();
   Run(ctx, "fwrite(fd, x);");
