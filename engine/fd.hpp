@@ -16,9 +16,24 @@ enum StdFd : int32_t {
   kFdFirstRange = 1024,
 };
 
+// Control requests of the descriptor layer ("+iocontrol" hooks).
+enum IoRequest : int32_t {
+  kIoEndOfFile = 0,    // the out byte: nonzero at the end
+  kIoSeekBegin = 1,    // the word: the offset
+  kIoSeekCurrent = 2,  // the word: the offset
+  kIoSeekEnd = 3,      // the word: the offset
+  kIoTell = 4,         // the out word: the position
+  kIoFlush = 5,
+  kIoClear = 6,
+};
+
 // The control request a reader sends a descriptor before reading from it;
 // its answer does not matter.
 inline constexpr int32_t kIoBeforeRead = 7;
+
+// The descriptor of a close of all: each library closes every descriptor of
+// its own and passes the request on.
+inline constexpr int32_t kAllFds = -1;
 
 // Modes of the output-buffering request (FlushFd, "+iocbuffering" hooks).
 enum BufferingMode : int32_t { kBufferingOff = 0, kBufferingOn = 1 };

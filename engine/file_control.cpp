@@ -12,19 +12,6 @@ namespace vke {
 
 namespace {
 
-// Control requests of the descriptor layer.
-enum IoRequest : int32_t {
-  kIoEndOfFile = 0,
-  kIoSeekBegin = 1,
-  kIoSeekCurrent = 2,
-  kIoSeekEnd = 3,
-  kIoTell = 4,
-  kIoFlush = 5,
-  kIoClear = 6,
-};
-
-constexpr int32_t kAllFds = -1;
-
 // Sends a request without a result to the descriptor of the argument on top
 // (or to fd when there is no argument), and drops the argument.
 ErrCode SimpleRequest(EngineContext* ctx, int32_t nargin, int32_t fd, int32_t request) {

@@ -6,15 +6,15 @@
 // The engine is created in one memory area as the application creates it
 // (static table at the front, feature byte set, optimisation level 4 unless
 // -O gives another), with a table of its own in front: descriptor 1 goes to
-// standard output and 2 to standard error, "clock" reads the local time, and
-// libraries ("use name") are read from name.vkl beside the script and in each
-// -L folder. The text runs as one command line with the sliced loop, sharing
-// the engine with the threads it starts, until it finishes
-// (tools/runner_host.hpp); the area grows whenever a statement runs out of
-// room, up to -m SIZE (default three quarters of the physical memory, at most
-// 4 GiB; see runner_area.hpp). Exit status 0 when it finished, 1 after an
-// error (printed as the engine prints it), 2 for a bad command line, 130
-// after Ctrl-C.
+// standard output and 2 to standard error, "clock" reads the local time, the
+// serial library opens serial ports as descriptors, and libraries ("use
+// name") are read from name.vkl beside the script and in each -L folder. The
+// text runs as one command line with the sliced loop, sharing the engine with
+// the threads it starts, until it finishes (tools/runner_host.hpp); the area
+// grows whenever a statement runs out of room, up to -m SIZE (default three
+// quarters of the physical memory, at most 4 GiB; see runner_area.hpp). Exit
+// status 0 when it finished, 1 after an error (printed as the engine prints
+// it), 2 for a bad command line, 130 after Ctrl-C.
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +31,7 @@
 #include "engine/errors.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/registry.hpp"
+#include "engine/serial_devices.hpp"
 #include "engine/static_table.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
@@ -125,6 +126,10 @@ int main(int argc, char** argv) {
       MakeRecord("+write", &WriteHook, kLineFeed),
       MakeRecord("+readlib", &ReadLibraryHook),
       MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
+#define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
+  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
+#include "engine/serial_records.def"
+#undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
   RegisterLibrary(ctx, EngineStaticTable(), true);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/natives_decl.hpp"
+#include "engine/serial_devices.hpp"
 #include "engine/static_table.hpp"
 #include "engine/value_read.hpp"
 
@@ -23,6 +24,10 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord("+write", &WriteHook, options.lineEnd, 0, 0, 0, self),
       MakeRecord("+read", &ReadHook, options.wholeLineReads ? 1 : 0, 0, 0, 0, self),
       MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
+#define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
+  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
+#include "engine/serial_records.def"
+#undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
   EXPECT_EQ(RegisterLibrary(ctx_, EngineStaticTable(), true), kOk);
