@@ -91,6 +91,15 @@ TEST_F(SystemNatives, C2dmTransferFunctionMethods) {
   Text("");
   ASSERT_EQ(Call(&C2dmNative, 2), kOk);
   ExpectValues(0, {0.0951625819640405}, 1e-14);
+  // Matched: a zero at the origin still gives a finite numerator.
+  Row({1, 0});
+  Row({1, 1});
+  S(0.1);
+  Text("m");
+  ASSERT_EQ(Call(&C2dmNative, 2), kOk);
+  ASSERT_EQ(out[0].re.size(), 2u);
+  EXPECT_TRUE(std::isfinite(out[0].re[0]) && out[0].re[0] > 0);
+  EXPECT_NEAR(out[0].re[1], -out[0].re[0], 1e-15);
   Row({1});
   Row({1, 1});
   S(0.1);
