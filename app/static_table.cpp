@@ -7,6 +7,7 @@
 #include "app/layout_natives.hpp"
 #include "app/name_buffer.hpp"
 #include "app/plot_native_frame.hpp"
+#include "control/system_natives.hpp"
 
 namespace vke {
 
