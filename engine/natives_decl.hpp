@@ -19,6 +19,15 @@ extern const char kRuntimeFeatures[];
 VKE_NATIVE_FN(Utf8EncodeNative)
 VKE_NATIVE_FN(Utf8DecodeNative)
 
+// Special functions over double arrays (numerics/special).
+VKE_NATIVE_FN(ErrorFunctionsNative)
+VKE_NATIVE_FN(GammaFunctionsNative)
+VKE_NATIVE_FN(GammaincNative)
+VKE_NATIVE_FN(BetaFunctionsNative)
+VKE_NATIVE_FN(HypotNative)
+VKE_NATIVE_FN(NthrootNative)
+VKE_NATIVE_FN(BetaincNative)
+
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)
