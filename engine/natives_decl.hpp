@@ -27,6 +27,15 @@ VKE_NATIVE_FN(BetaFunctionsNative)
 VKE_NATIVE_FN(HypotNative)
 VKE_NATIVE_FN(NthrootNative)
 VKE_NATIVE_FN(BetaincNative)
+// The incomplete-beta core betainc's row carries as its option.
+bool ComputeIncompleteBeta(double x, double a, double b, double* result);
+VKE_NATIVE_FN(NchoosekNative)
+VKE_NATIVE_FN(FactorNative)
+VKE_NATIVE_FN(GcdLcmNative)
+VKE_NATIVE_FN(DilnNative)
+VKE_NATIVE_FN(JacobiEllipticNative)
+VKE_NATIVE_FN(EllipticIntegralNative)
+VKE_NATIVE_FN(EllipkeNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)

@@ -41,9 +41,9 @@ ErrCode ApplySpecialKernel(EngineContext* ctx, int32_t n, SpecialKernel kernel, 
   for (int64_t i = 0; i < s.count; i++) {
     double args[kMaxSpecialOperands];
     for (int32_t k = 0; k < n; k++) args[k] = RealElement(ops[k], i);
-    if (!kernel(args, option, &out[i])) {
+    if ((e = kernel(args, option, &out[i]))) {
       DropStackEntries(ctx, 0, 1);
-      return kErrNoConvergence;
+      return e;
     }
   }
   return DropStackEntries(ctx, 1, n);

@@ -20,9 +20,9 @@ inline double RealElement(const ElementwiseOperand& op, int64_t i) {
   return op.full ? op.re[i] : op.re[0];
 }
 
-// A function of n doubles writing one result; false reports 9
-// (noConvergence) and stops the native.
-using SpecialKernel = bool (*)(const double* args, uintptr_t option, double* result);
+// A function of n doubles writing one result; a code other than 0 stops the
+// native with that code.
+using SpecialKernel = ErrCode (*)(const double* args, uintptr_t option, double* result);
 
 // Applies the kernel element by element over the top n double operands,
 // replacing them by a new real array of their common size.

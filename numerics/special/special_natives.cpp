@@ -29,11 +29,11 @@ double GammaFunctionOf(double x, uintptr_t option) {
   return ComputeGamma(x, option == kFactorial);
 }
 
-bool IncompleteGammaKernel(const double* v, uintptr_t, double* result) {
-  return ComputeIncompleteGamma(v[1], v[0], result);
+ErrCode IncompleteGammaKernel(const double* v, uintptr_t, double* result) {
+  return ComputeIncompleteGamma(v[1], v[0], result) ? kOk : kErrNoConvergence;
 }
 
-bool BetaKernel(const double* v, uintptr_t option, double* result) {
+ErrCode BetaKernel(const double* v, uintptr_t option, double* result) {
   const double a = v[0], b = v[1];
   if (option == kBeta) {
     *result = ComputeBeta(a, b);
@@ -41,19 +41,19 @@ bool BetaKernel(const double* v, uintptr_t option, double* result) {
     *result =
         a >= 0 && b >= 0 ? ComputeLogGamma(a) + ComputeLogGamma(b) - ComputeLogGamma(a + b) : kNaN;
   }
-  return true;
+  return kOk;
 }
 
-bool NthRootKernel(const double* v, uintptr_t, double* result) {
+ErrCode NthRootKernel(const double* v, uintptr_t, double* result) {
   const double x = v[0], n = v[1];
   const bool oddInteger = std::trunc(n) == n && std::fmod(n, 2) != 0;
   *result = x < 0 && oddInteger ? -std::pow(-x, 1 / n) : std::pow(x, 1 / n);
-  return true;
+  return kOk;
 }
 
-bool IncompleteBetaKernel(const double* v, uintptr_t option, double* result) {
+ErrCode IncompleteBetaKernel(const double* v, uintptr_t option, double* result) {
   const auto core = reinterpret_cast<bool (*)(double, double, double, double*)>(option);
-  return core(v[0], v[1], v[2], result);
+  return core(v[0], v[1], v[2], result) ? kOk : kErrNoConvergence;
 }
 
 }  // namespace
