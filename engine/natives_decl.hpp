@@ -36,6 +36,7 @@ VKE_NATIVE_FN(DilnNative)
 VKE_NATIVE_FN(JacobiEllipticNative)
 VKE_NATIVE_FN(EllipticIntegralNative)
 VKE_NATIVE_FN(EllipkeNative)
+VKE_NATIVE_FN(EvaluateDistribution)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
