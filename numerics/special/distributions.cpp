@@ -6,20 +6,18 @@
 #include <cmath>
 #include <limits>
 
+#include "numerics/special/special_constants.hpp"
 #include "numerics/special/special_core.hpp"
 
 namespace vke {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using namespace special;
+
 constexpr double kInvPi = 0.3183098861837907;
-constexpr double kSqrtTwo = 1.4142135623730951;
-constexpr double kSqrtTwoPi = 2.5066282746310007;
 constexpr double kTwoOverPi = 0.6366197723675814;
 constexpr double kInvSqrtPi = 0.5641895835477563;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double Erf(double t) {
   return ComputeErfOrErfc(t, false);

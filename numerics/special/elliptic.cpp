@@ -8,17 +8,16 @@
 
 #include "engine/natives_decl.hpp"
 #include "numerics/special/elementwise_special.hpp"
+#include "numerics/special/special_constants.hpp"
 
 namespace vke {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using namespace special;
+
 constexpr double kTwoPi = 2 * kPi;
 constexpr double kPiSquaredOverSix = 1.6449340668482264;
-constexpr double kEps = 2.220446049250313e-16;
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The levels of the AGM behind the Jacobi functions; a parameter that needs
 // more fails.

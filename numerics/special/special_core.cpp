@@ -6,19 +6,19 @@
 #include <cmath>
 #include <limits>
 
+#include "numerics/special/special_constants.hpp"
+
 namespace vke {
 
 namespace {
 
-constexpr double kEps = 2.220446049250313e-16;  // 2^-52
-constexpr double kFpMin = 2.2251e-308;          // guard for vanishing denominators
+using namespace special;
+
+constexpr double kFpMin = 2.2251e-308;  // guard for vanishing denominators
 constexpr double kInvFpMin = 4.494180036852276e+307;
-constexpr double kPi = 3.141592653589793;
 constexpr double kTwoOverSqrtPi = 1.1283791670955126;
-constexpr double kSqrtTwo = 1.4142135623730951;
 constexpr double kSqrtTwoOverPi = 0.7978845608028654;
 constexpr double kLogSqrtTwoPi = 0.9189385332046728;
-constexpr double kSqrtTwoPi = 2.5066282746310007;
 
 // The budgets of the incomplete-gamma iterations: the stated 100 terms and
 // 99 levels, widened for large a, where both need about sqrt(a) steps more.

@@ -6,19 +6,19 @@
 
 #include "engine/natives_decl.hpp"
 #include "numerics/special/elementwise_special.hpp"
+#include "numerics/special/special_constants.hpp"
 #include "numerics/special/special_core.hpp"
 
 namespace vke {
 
 namespace {
 
+using namespace special;
+
 // The options of the native rows.
 enum ErrorFunction : uintptr_t { kErf = 1, kErfc = 2, kErfInv = 3 };
 enum GammaFunction : uintptr_t { kGamma = 1, kGammaLn = 2, kFactorial = 3 };
 enum BetaFunction : uintptr_t { kBeta = 1, kBetaLn = 2 };
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double ErrorFunctionOf(double x, uintptr_t option) {
   return option == kErfInv ? InvertErf(x) : ComputeErfOrErfc(x, option == kErfc);
