@@ -19,6 +19,25 @@ extern const char kRuntimeFeatures[];
 VKE_NATIVE_FN(Utf8EncodeNative)
 VKE_NATIVE_FN(Utf8DecodeNative)
 
+// Special functions over double arrays (numerics/special).
+VKE_NATIVE_FN(ErrorFunctionsNative)
+VKE_NATIVE_FN(GammaFunctionsNative)
+VKE_NATIVE_FN(GammaincNative)
+VKE_NATIVE_FN(BetaFunctionsNative)
+VKE_NATIVE_FN(HypotNative)
+VKE_NATIVE_FN(NthrootNative)
+VKE_NATIVE_FN(BetaincNative)
+// The incomplete-beta core betainc's row carries as its option.
+bool ComputeIncompleteBeta(double x, double a, double b, double* result);
+VKE_NATIVE_FN(NchoosekNative)
+VKE_NATIVE_FN(FactorNative)
+VKE_NATIVE_FN(GcdLcmNative)
+VKE_NATIVE_FN(DilnNative)
+VKE_NATIVE_FN(JacobiEllipticNative)
+VKE_NATIVE_FN(EllipticIntegralNative)
+VKE_NATIVE_FN(EllipkeNative)
+VKE_NATIVE_FN(EvaluateDistribution)
+
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)
