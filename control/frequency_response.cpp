@@ -8,6 +8,7 @@
 
 #include "builtins/matrix_kernels.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/rational.hpp"
 
 namespace vke {
 
@@ -94,17 +95,6 @@ double HorizonFromRoots(const double* re, const double* im, int32_t n, double ts
   return std::min(horizon, kMaxTimeHorizon);
 }
 
-void Horner(const double* c, int32_t degree, double x, double y, double* re, double* im) {
-  double r = c[0], i = 0;
-  for (int32_t k = 1; k <= degree; k++) {
-    const double nr = r * x - i * y + c[k];
-    i = i * x + r * y;
-    r = nr;
-  }
-  *re = r;
-  *im = i;
-}
-
 // X = C (sI - A)^-1 (p x n complex, real block first) in work; returns the
 // doubles used.
 int64_t SolveResolvent(const double* a, const double* c, int32_t n, int32_t p, double x, double y,
@@ -131,24 +121,9 @@ int64_t SolveResolvent(const double* a, const double* c, int32_t n, int32_t p, d
 
 void EvalRationalAtComplex(const double* num, int32_t numDegree, const double* den,
                            int32_t denDegree, double x, double y, double* re, double* im) {
-  double nRe, nIm, dRe, dIm;
-  Horner(num, numDegree, x, y, &nRe, &nIm);
-  Horner(den, denDegree, x, y, &dRe, &dIm);
-  if (std::fabs(dIm) < std::fabs(dRe)) {
-    const double r = dIm / dRe, t = 1 / (dRe + r * dIm);
-    *re = (nRe + r * nIm) * t;
-    *im = (nIm - r * nRe) * t;
-  } else if (dIm != 0) {
-    const double r = dRe / dIm, t = 1 / (r * dRe + dIm);
-    *re = (r * nRe + nIm) * t;
-    *im = (r * nIm - nRe) * t;
-  } else if (nIm != 0) {
-    *re = *im = std::numeric_limits<double>::quiet_NaN();
-  } else {
-    // Re num / 0: an infinity of its sign, NaN for 0 (or NaN).
-    *re = nRe > 0 ? INFINITY : nRe < 0 ? -INFINITY : std::numeric_limits<double>::quiet_NaN();
-    *im = 0;
-  }
+  const ComplexValue v = EvalRationalAtComplex(num, numDegree + 1, den, denDegree + 1, {x, y});
+  *re = v.re;
+  *im = v.im;
 }
 
 void FrequencyRangeTf(const double* p, int32_t n, uint8_t logScale, double* work, double* lower,
