@@ -104,7 +104,7 @@ ErrCode ResetKVContextBlock(KVContextBlock* block, bool resetFunctions) {
   if (storeBytes < 0) return kKvExhaustedRsrc;
   if (ErrCode s = ObjectListInit(block->DataArea(), static_cast<uint32_t>(storeBytes / 8)))
     return s;
-  block->imageWord = 0;
+  block->savedWord = 0;
   block->instanceCount = 1;
   block->nextInstanceId = 1;
   // Instance 0 starts over: nothing of its file or variables is left.

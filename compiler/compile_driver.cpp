@@ -40,12 +40,12 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   u.scratch = scratch;
   u.isFunction = !request.isText;
   u.line = request.firstLine;
-  const uint8_t wasCompiling = ctx->compilerBytes[0];
-  ctx->compilerBytes[0] = 1;
+  const uint8_t wasCompiling = ctx->compiling;
+  ctx->compiling = 1;
   struct Restore {
     EngineContext* ctx;
     uint8_t value;
-    ~Restore() { ctx->compilerBytes[0] = value; }
+    ~Restore() { ctx->compiling = value; }
   } restore{ctx, wasCompiling};
 
   // Room for the variables: a quarter of the scratch at most.

@@ -52,7 +52,7 @@ FunctionTableEntry* GetLibraryEntry(EngineContext* ctx, int32_t index);
 // Set by the compile driver while it writes a block at the fill position;
 // the table does not grow meanwhile.
 inline bool IsCompiling(const EngineContext* ctx) {
-  return ctx->compilerBytes[0] != 0;
+  return ctx->compiling != 0;
 }
 
 // Reserves a block of `words` at the fill position (rounded up to 4 words);

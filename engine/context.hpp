@@ -92,9 +92,9 @@ struct EngineContext {
   uint32_t codeSize;  // 16-bit units
   uint32_t funcCap;   // function-table entries
   uint32_t funcCount;
-  uint32_t codeEnd;   // 16-bit units from the code base
-  int32_t nameStart;  // negative byte offset of the lowest name from the area's end
-  uint32_t compilerWords[2];
+  uint32_t codeEnd;       // 16-bit units from the code base
+  int32_t nameStart;      // negative byte offset of the lowest name from the area's end
+  uint32_t codeSpare[2];  // not used
   // 7. Library registry.
   uint32_t registryOff;  // byte offset of the entry array; 0 = none yet
   uint32_t registryCount;
@@ -120,14 +120,16 @@ struct EngineContext {
   uint32_t currentThread;  // block index, 0 = thread 0
   uint32_t firstThread;    // first listed thread, 0 = none
   uint32_t nextThreadId;
-  uint32_t loopTiming[2];
-  double sliceLength;  // 0.05 s
-  uint32_t loopTiming2[2];
-  int32_t semTable;  // heap index, -1 = none
+  uint32_t sliceSpare[2];   // not used
+  double sliceLength;       // 0.05 s
+  uint32_t sliceSpare2;     // not used
+  uint32_t yieldRequested;  // nonzero: the running thread yields at the next slice test
+  int32_t semTable;         // heap index, -1 = none
   uint32_t semCap;
   uint32_t semWord;
   // 13. Compiler bytes and the random generator state.
-  uint8_t compilerBytes[3];
+  uint8_t compiling;  // 1 while a compilation writes at the code fill position
+  uint8_t compilerSpare[2];
   uint32_t rng[4];
   // 14. Code pointer.
   uint32_t cpKind;
@@ -184,8 +186,8 @@ struct EngineContext {
   uint8_t running;
   uint8_t nestedRun;
   uint8_t halted;
-  int32_t profileTable;  // heap index, -1 = none
-  uint32_t loopWords[8];
+  int32_t profileTable;      // heap index, -1 = none
+  uint32_t profileWords[8];  // the profiler's fields (LoopWord)
   // Block heap: no free block starts below this unit, so that the first-fit
   // walk may start there (kept by heap.cpp; 0 after anything else rewrites
   // block headers).

@@ -23,8 +23,8 @@ enum class Next : uint8_t {
 };
 
 // ---- Context fields the loop owns ----
-// ctx->loopTiming2[1]: the yield-requested word (no slice-test callback is
-// ever installed). ctx->loopWords: the profiler's fields below; the profiler
+// ctx->yieldRequested: the yield-requested word (no slice-test callback is
+// ever installed). ctx->profileWords: the profiler's fields below; the profiler
 // is off while ctx->profileTable holds no block.
 enum LoopWord : int {
   kProfileFunction = 0,  // the profiled function's index
@@ -34,7 +34,7 @@ enum LoopWord : int {
   kProfileLine = 4,    // the line being timed, relative to the first; -1 none
 };
 inline uint32_t& YieldRequested(EngineContext* ctx) {
-  return ctx->loopTiming2[1];
+  return ctx->yieldRequested;
 }
 
 // The base address of a code area kind; null for kinds that hold no code.

@@ -60,7 +60,7 @@ bool SliceCheck(LoopRun& run) {
 }
 
 void ProfileLine(EngineContext* ctx, int32_t function, int32_t line) {
-  uint32_t* w = ctx->loopWords;
+  uint32_t* w = ctx->profileWords;
   if (ctx->profileTable <= 0 || !ctx->threadTimer ||
       static_cast<int32_t>(w[kProfileFunction]) != function)
     return;

@@ -150,9 +150,9 @@ TEST_F(FunctionTableTest, GrowthLimitsAndRefusals) {
 
   TestHost other;
   ctx = other.ctx();
-  ctx->compilerBytes[0] = 1;  // a compilation is writing at the fill position
+  ctx->compiling = 1;  // a compilation is writing at the fill position
   EXPECT_EQ(GrowFunctionTable(ctx), kErrBadContext);
-  ctx->compilerBytes[0] = 0;
+  ctx->compiling = 0;
   ctx->firstThread = 3;  // another thread's pointers cannot be reached
   EXPECT_EQ(GrowFunctionTable(ctx), kErrBadContext);
   while (ctx->funcCount < ctx->funcCap) Define("g" + std::to_string(ctx->funcCount));

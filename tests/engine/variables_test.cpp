@@ -193,11 +193,11 @@ TEST_F(Variables, AFailedGlobalDeclarationLeavesTheVariable) {
   // The function table is full and cannot grow while a compilation runs.
   const uint32_t count = ctx()->funcCount;
   ctx()->funcCount = ctx()->funcCap;
-  ctx()->compilerBytes[0] = 1;
+  ctx()->compiling = 1;
   Assembler a;
   a.Op(kOpDeclareGlobal, {1, 0}).Op(kOpHalt);
   EXPECT_EQ(Run(a), kErrBadContext);
-  ctx()->compilerBytes[0] = 0;
+  ctx()->compiling = 0;
   ctx()->funcCount = count;
   ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
   EXPECT_EQ(TopScalar(ctx()), 7);
