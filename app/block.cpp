@@ -6,13 +6,12 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
 #include "compiler/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/image.hpp"
 #include "engine/registry.hpp"
-#include "engine/static_table.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/port.hpp"
 
@@ -28,7 +27,7 @@ constexpr int32_t kCompileOptimisation = 4;
 // its context, its options, then a reset.
 ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
   EngineContext* ctx = block->Engine();
-  if (ErrCode e = RegisterLibrary(ctx, EngineStaticTable(), true)) return e;
+  if (ErrCode e = PrepareRuntimeEngine(ctx)) return e;
   if (ErrCode e = RegisterLibrary(ctx, AppStaticTable(), false)) return e;
   SetHookUserData(ctx, reinterpret_cast<uintptr_t>(&block->nativeCall));
   EnableLibrary(ctx, "Corvanel", 1);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/runtime_tables.hpp"
 #include "compiler/names.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/calls.hpp"
@@ -17,7 +18,6 @@
 #include "engine/frames.hpp"
 #include "engine/function_block.hpp"
 #include "engine/registry.hpp"
-#include "engine/static_table.hpp"
 #include "engine/values.hpp"
 #include "engine/variables.hpp"
 
@@ -35,8 +35,7 @@ struct Engine {
   std::unique_ptr<void, decltype(&std::free)> area{std::aligned_alloc(16, kAreaBytes), &std::free};
   EngineContext* ctx = nullptr;
   Engine() {
-    if (CreateEngine(area.get(), kAreaBytes, &ctx) ||
-        RegisterLibrary(ctx, EngineStaticTable(), true) || ResetEngine(ctx))
+    if (CreateEngine(area.get(), kAreaBytes, &ctx) || PrepareRuntimeEngine(ctx) || ResetEngine(ctx))
       std::abort();
     FrameWords(ctx, 0)[kFwVarCount] = 4;
   }

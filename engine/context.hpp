@@ -14,6 +14,7 @@
 namespace vke {
 
 struct EngineInterface;
+struct CompileHooks;
 
 // Where execution continues: an area kind and a byte offset in that area.
 enum CodeAreaKind : uint32_t {
@@ -192,6 +193,9 @@ struct EngineContext {
   // walk may start there (kept by heap.cpp; 0 after anything else rewrites
   // block headers).
   uint32_t heapFreeFrom;
+  // The compiler's entry points set by the host (engine/compile_hooks.hpp);
+  // null until then.
+  const CompileHooks* compileHooks;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

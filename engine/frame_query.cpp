@@ -8,16 +8,33 @@
 
 namespace vke {
 
-namespace {
+int32_t ScopeWord(EngineContext* ctx) {
+  return ctx->curFrame < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
+}
 
-// The innermost frame with variables of its own; -1 when none.
+int32_t CurrentScope(EngineContext* ctx) {
+  if (ctx->curFrame < 0) return 0;
+  const int32_t scope = static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
+  return scope > 0 ? scope : 0;
+}
+
 int32_t InnermostVariableFrame(EngineContext* ctx) {
   for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f))
     if (static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]) > 0) return f;
   return -1;
 }
 
-}  // namespace
+int32_t InnermostFrameVariables(EngineContext* ctx) {
+  const int32_t f = InnermostVariableFrame(ctx);
+  return f < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]);
+}
+
+bool VariableIsSet(EngineContext* ctx, int32_t i) {
+  const int32_t f = InnermostVariableFrame(ctx);
+  if (f < 0 || i < 0 || static_cast<uint32_t>(i) >= FrameWords(ctx, f)[kFwVarCount]) return false;
+  return VariableValueBlock(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFrameHeaderWords + i])) >
+         0;
+}
 
 ErrCode GetStackLevel(EngineContext* ctx, int32_t* level) {
   *level = static_cast<int32_t>(ctx->descTop);

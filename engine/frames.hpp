@@ -137,6 +137,25 @@ ErrCode PushFunctionArgCount(EngineContext* ctx, int32_t depth, int32_t which, i
 // 0 when there is no value.
 int32_t VariableValueBlock(EngineContext* ctx, int32_t slotBlock);
 
+// ---- Frame facts and growth ----
+// The scope of the current frame (0 without one, or when its word is not a
+// scope).
+int32_t CurrentScope(EngineContext* ctx);
+// The current frame's scope word as it stands (0 without a frame).
+int32_t ScopeWord(EngineContext* ctx);
+// The innermost frame that has variables, -1 when none.
+int32_t InnermostVariableFrame(EngineContext* ctx);
+// Its variable count.
+int32_t InnermostFrameVariables(EngineContext* ctx);
+// True when its variable i holds a value.
+bool VariableIsSet(EngineContext* ctx, int32_t i);
+// The 32-byte name of variable i of frame f (null when it has none).
+const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i);
+// Grows frame f by `count` variables named by `names` (32 bytes each),
+// holding every name in the frame. The entries and frames above it move up;
+// kErrVarTableOverflow when the descriptor stack has no room.
+ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int32_t count);
+
 // ---- Abort poll ----
 // Asks the host's abort callback; on a break runs the "+onabort" hooks, each
 // called as (context, 0, option word or the default user data).

@@ -62,10 +62,6 @@ ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, in
   return reinterpret_cast<NativeFn>(r->function)(ctx, inputs, outputs, RecordUserData(ctx, r));
 }
 
-int32_t CurrentScope(EngineContext* ctx) {
-  return ctx->curFrame < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
-}
-
 // Reloads the instruction pointer after a call that may have moved it.
 ErrCode ReloadAfter(LoopRun& run, ErrCode e) {
   if (e == kOk || e == kStatusSuspended || e == kStatusDebug) run.ip = GetCodePointer(run.ctx);
@@ -132,7 +128,7 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at) {
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
-    e = CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), CurrentScope(ctx),
+    e = CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
                            inputs, outputs);
   }
   return ReloadAfter(run, e);
@@ -256,7 +252,7 @@ ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, 
   const auto codeOffset = static_cast<uint32_t>(DataAt(ctx, inputs) - ctx->DataBytes());
   CallInfo info;
   info.returnTo = {ctx->cpKind, ctx->cpOffset};
-  info.scope = CurrentScope(ctx);
+  info.scope = ScopeWord(ctx);
   if (!e) e = CallCompiledFunction(ctx, info, kCallText, 0, outputs);
   const auto f = static_cast<uint32_t>(ctx->curFrame);
   if (!e && uint64_t{ctx->descTop} + static_cast<uint32_t>(variables) > ctx->descCap) {

@@ -2,9 +2,9 @@
 // (a native sets up the call of a function value and is called again with
 // the results), texts run in the scope of the innermost function, and the
 // natives fevalx and hasfeature.
-#include "compiler/compile_calls.hpp"
 #include "compiler/opcodes.hpp"
 #include "engine/calls.hpp"
+#include "engine/compile_hooks.hpp"
 #include "engine/errors.hpp"
 #include "engine/frames.hpp"
 #include "engine/loop.hpp"
@@ -104,25 +104,11 @@ const char kRuntimeFeatures[] = "fileio";
 ErrCode CallFunctionValue(EngineContext* ctx, int32_t depth, int32_t inputs, int32_t outputs,
                           int32_t callBack) {
   if (PollAbortRequest(ctx)) return kStatusHalted;
-  const int32_t scope = CurrentScope(ctx);
-  FunctionValue v;
-  if (ErrCode e = ReadFunctionValue(ctx, depth, scope, &v))
-    return e == kErrUndefFun ? kErrFunNotFound : e;
-  if (v.isInline) {
-    if (ErrCode e = DuplicateStackEntries(ctx, depth, 1)) return e;
-    if (ErrCode e = RollStackEntries(ctx, inputs + 1, inputs)) return e;
-    return CallInlineFunction(ctx, inputs, outputs, true);
-  }
-  const bool back = !v.isReference || callBack != 0;
-  const uint32_t before = ctx->descTop;
-  const int32_t frame = ctx->curFrame;
-  if (ErrCode e = CallFunctionNamed(ctx, v.name, v.length, v.scope, inputs, outputs, false, back))
+  if (!ctx->compileHooks) return kErrNotSupported;
+  int32_t results = -1;
+  if (ErrCode e = ctx->compileHooks->callValue(ctx, depth, inputs, outputs, callBack, &results))
     return e;
-  if (ctx->curFrame != frame || !back) return kOk;
-  // A native or builtin gave its results at once.
-  const int32_t results =
-      static_cast<int32_t>((ctx->descTop + 3u * static_cast<uint32_t>(inputs) - before) / 3);
-  return CallBackNow(ctx, results);
+  return results < 0 ? kOk : CallBackNow(ctx, results);
 }
 
 ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t length,
@@ -130,7 +116,8 @@ ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t len
   if (uint64_t{ctx->descTop} + kFrameHeaderWords + static_cast<uint32_t>(length) / 4 > ctx->descCap)
     return kErrStackOverflow;
   const int32_t results = count && *count > 0 ? *count : 0;
-  ErrCode e = EvaluateSourceText(ctx, text, length, CurrentScope(ctx), results, 0);
+  if (!ctx->compileHooks) return kErrNotSupported;
+  ErrCode e = ctx->compileHooks->evaluateText(ctx, text, length, CurrentScope(ctx), results, 0);
   if (e) {
     ctx->errLocPos = 0;
     ctx->errLocFunc = -1;

@@ -1,5 +1,6 @@
 // The host's setters: callbacks, compiler switches, text codec and display
 // options.
+#include "engine/compile_hooks.hpp"
 #include "engine/engine.hpp"
 #include "engine/text.hpp"
 
@@ -28,6 +29,10 @@ void SetContextFlag(EngineContext* ctx, uint8_t flag) {
 void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte) {
   ctx->optLevel = level;
   ctx->optByte = byte;
+}
+
+void SetCompileHooks(EngineContext* ctx, const CompileHooks* hooks) {
+  ctx->compileHooks = hooks;
 }
 
 void SetHostCallbacks(EngineContext* ctx, ContextResolverFn fn, uintptr_t argument) {

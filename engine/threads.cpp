@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "compiler/compile_calls.hpp"
+#include "engine/compile_hooks.hpp"
 #include "engine/errors.hpp"
 #include "engine/frame_internal.hpp"
 #include "engine/image_walk.hpp"
@@ -156,7 +156,8 @@ void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t) {
 }
 
 ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args) {
-  return CallFunctionValueWithArgs(ctx, scope, args + 1, 0, false);
+  if (!ctx->compileHooks) return kErrNotSupported;
+  return ctx->compileHooks->callValueWithArgs(ctx, scope, args + 1, 0, false);
 }
 
 ErrCode SwitchThread(EngineContext* ctx, int32_t target) {

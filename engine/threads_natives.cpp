@@ -1,6 +1,6 @@
 // The thread natives: threadnew, threadkill, threadsleep and threadset.
-#include "compiler/compile_calls.hpp"
 #include "engine/errors.hpp"
+#include "engine/frames.hpp"
 #include "engine/loop.hpp"
 #include "engine/natives_decl.hpp"
 #include "engine/option_tables.hpp"

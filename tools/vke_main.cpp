@@ -19,13 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
 #include "compiler/library_source.hpp"
 #include "engine/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors.hpp"
 #include "engine/registry.hpp"
-#include "engine/static_table.hpp"
 #include "tools/disk_file.hpp"
 
 namespace {
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
       MakeRecord("+readlib", &ReadLibraryHook),
       MakeRecord(""),
   };
-  RegisterLibrary(ctx, EngineStaticTable(), true);
+  PrepareRuntimeEngine(ctx);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

@@ -9,10 +9,9 @@
 
 #include "app/host_clock.hpp"
 #include "app/name_buffer.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/raise.hpp"
-#include "engine/static_table.hpp"
 #include "engine/values.hpp"
 #include "graphics/object_store.hpp"
 #include "tests/app/block_host.hpp"

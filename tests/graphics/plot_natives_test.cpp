@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/errors.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
 #include "engine/values.hpp"
 #include "graphics/object_store.hpp"

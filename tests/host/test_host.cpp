@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "engine/value_read.hpp"
 
 namespace vke::test {
@@ -23,7 +23,7 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord("+read", &ReadHook, options.wholeLineReads ? 1 : 0, 0, 0, 0, self),
       MakeRecord(""),
   };
-  EXPECT_EQ(RegisterLibrary(ctx_, EngineStaticTable(), true), kOk);
+  EXPECT_EQ(PrepareRuntimeEngine(ctx_), kOk);
   EXPECT_EQ(RegisterLibrary(ctx_, table_.data(), true), kOk);
   SetEngineCallbacks(ctx_, &Timer, reinterpret_cast<uintptr_t>(timerArea_), 8);
   SetHostCallbackPair(ctx_, &BreakCallback, self);

@@ -1,10 +1,18 @@
-// Builds the engine's static native table from the rows of every
-// subsystem's natives.def, library by library in a fixed order.
-#include "engine/static_table.hpp"
+// Builds the runtime's static native tables from the rows of every folder's
+// natives.def: the engine's part library by library in a fixed order, then
+// the application's part.
+#include "app/runtime_tables.hpp"
 
 #include <vector>
 
+#include "app/errors.hpp"
+#include "app/event_values.hpp"
+#include "app/layout_natives.hpp"
+#include "app/name_buffer.hpp"
+#include "app/plot_native_frame.hpp"
+#include "compiler/compile_calls.hpp"
 #include "engine/natives_decl.hpp"
+#include "engine/registry.hpp"
 #include "engine/text.hpp"
 
 namespace vke {
@@ -16,18 +24,21 @@ struct NativeRow {
   NativeFunctionRecord record;
 };
 
-// The libraries of the static table, in table order.
+// The libraries of the engine's part, in table order.
 constexpr const char* kLibraries[] = {"@VKE", "!VKE", "!quaternion"};
 
-std::vector<NativeFunctionRecord> BuildTable() {
+std::vector<NativeFunctionRecord> BuildEngineTable() {
   // VKE_NATIVE(library, name, function, minIn, maxIn, minOut, maxOut, option, kind)
   const NativeRow rows[] = {
 #define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
   {lib, MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind)},
+// The folders in table order.
+// clang-format off
 #include "engine/natives.def"
 #include "compiler/natives.def"
 #include "builtins/natives.def"
 #include "numerics/natives.def"
+// clang-format on
 #undef VKE_NATIVE
       {nullptr, {}},
   };
@@ -48,8 +59,24 @@ std::vector<NativeFunctionRecord> BuildTable() {
 }  // namespace
 
 const NativeFunctionRecord* EngineStaticTable() {
-  static const std::vector<NativeFunctionRecord> table = BuildTable();
+  static const std::vector<NativeFunctionRecord> table = BuildEngineTable();
   return table.data();
+}
+
+const NativeFunctionRecord* AppStaticTable() {
+  static const NativeFunctionRecord table[] = {
+#define VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
+  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind),
+#include "app/natives.def"
+#undef VKE_APP_RECORD
+      MakeRecord(""),
+  };
+  return table;
+}
+
+ErrCode PrepareRuntimeEngine(EngineContext* ctx) {
+  SetCompileHooks(ctx, CompilerHooks());
+  return RegisterLibrary(ctx, EngineStaticTable(), true);
 }
 
 }  // namespace vke
