@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  libgtest-dev
+  libgtest-dev libgmock-dev
   zlib1g-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
+  libwxgtk3.2-dev shared-mime-info
 )
 
 missing=()
