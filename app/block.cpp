@@ -8,10 +8,10 @@
 #include "app/name_buffer.hpp"
 #include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
 #include "engine/engine.hpp"
-#include "engine/image.hpp"
-#include "engine/registry.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/registry/registry.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/port.hpp"
 

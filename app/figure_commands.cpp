@@ -8,7 +8,7 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 

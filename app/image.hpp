@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "app/block.hpp"
-#include "engine/image.hpp"
+#include "engine/image/engine_image.hpp"
 
 namespace vke {
 

@@ -5,7 +5,7 @@
 #include "app/image.hpp"
 #include "app/image_undo.hpp"
 #include "app/name_buffer.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

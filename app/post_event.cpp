@@ -5,7 +5,7 @@
 #include "app/handler_elements.hpp"
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/calls.hpp"
+#include "engine/frames/calls.hpp"
 
 namespace vke {
 

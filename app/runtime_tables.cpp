@@ -11,9 +11,9 @@
 #include "app/name_buffer.hpp"
 #include "app/plot_native_frame.hpp"
 #include "compiler/compile_calls.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/registry.hpp"
-#include "engine/text.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 
@@ -35,7 +35,6 @@ std::vector<NativeFunctionRecord> BuildEngineTable() {
 // The folders in table order.
 // clang-format off
 #include "engine/natives.def"
-#include "compiler/natives.def"
 #include "builtins/natives.def"
 #include "numerics/natives.def"
 // clang-format on

@@ -4,7 +4,7 @@
 // engine. Shared by the runner, the packing tool and the runtime.
 #pragma once
 
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 

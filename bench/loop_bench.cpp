@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/function_block.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
-#include "engine/variables.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/frames/function_block.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace {
 

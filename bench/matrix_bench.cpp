@@ -14,9 +14,9 @@
 #include "app/runtime_tables.hpp"
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 
 namespace {
 

@@ -21,8 +21,8 @@
 //   43 into 44 only where its family's rules say so.
 #pragma once
 
-#include "engine/errors.hpp"
-#include "engine/value.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

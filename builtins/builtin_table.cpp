@@ -1,8 +1,8 @@
 // The builtin table as constant data, the lookups by name and by id, and the
 // enumeration of builtins, natives and operators.
 #include "builtins/builtin.hpp"
-#include "compiler/operators.hpp"
-#include "engine/registry.hpp"
+#include "bytecode/operators.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke {
 

@@ -14,9 +14,9 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
-#include "engine/calls.hpp"
-#include "engine/frames.hpp"
-#include "engine/natives_decl.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/natives_decl.hpp"
 
 namespace vke {
 

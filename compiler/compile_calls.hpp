@@ -13,7 +13,7 @@
 
 #include "compiler/compile.hpp"
 #include "engine/compile_hooks.hpp"
-#include "engine/frames.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 

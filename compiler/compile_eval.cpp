@@ -4,14 +4,14 @@
 //
 // The frame keeps the slots of its variables where its running code expects
 // them: a text only appends variables, and nothing is compacted.
+#include "bytecode/function_table.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
-#include "compiler/function_table.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/frames.hpp"
-#include "engine/raise.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

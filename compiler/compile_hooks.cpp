@@ -1,8 +1,8 @@
 // The compiler's entry points handed to the engine: calls of function values
 // from native code and texts run in a frame, compiled on the way.
 #include "compiler/compile_calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

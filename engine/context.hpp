@@ -9,7 +9,7 @@
 #pragma once
 
 #include "engine/base.hpp"
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 

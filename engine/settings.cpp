@@ -2,7 +2,7 @@
 // options.
 #include "engine/compile_hooks.hpp"
 #include "engine/engine.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 

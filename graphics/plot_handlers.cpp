@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_state.hpp"
 

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
+#include "bytecode/library_source.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/library_source.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/registry/registry.hpp"
 #include "tools/disk_file.hpp"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "app/name_buffer.hpp"
 #include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/raise.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/object_store.hpp"
 #include "tests/app/block_host.hpp"
 

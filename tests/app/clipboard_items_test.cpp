@@ -10,7 +10,7 @@
 #include "app/name_buffer.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/figure_codes.hpp"
 #include "tests/app/family_host.hpp"
 

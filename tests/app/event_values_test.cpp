@@ -11,9 +11,9 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "engine/registry.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {

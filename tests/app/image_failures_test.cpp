@@ -10,7 +10,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/app/image_parts.hpp"
 #include "tests/host/engine_state.hpp"

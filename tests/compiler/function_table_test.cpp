@@ -1,16 +1,16 @@
 // Function-table entries, library blocks, and keeping compiled code and the
 // code pointers into it consistent when code moves.
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "compiler/function_ref.hpp"
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/value.hpp"
+#include "bytecode/function_ref.hpp"
+#include "bytecode/names.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

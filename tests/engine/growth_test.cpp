@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/image.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 

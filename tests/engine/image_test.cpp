@@ -1,16 +1,15 @@
 // Saving and restoring engine states: round trips between engines of other
 // sizes, the checks against the loading engine, and failed or corrupted
 // images that must leave an engine ResetEngine makes whole.
-#include "engine/image.hpp"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 

@@ -13,7 +13,7 @@
 #include "app/errors.hpp"
 #include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
 #include "tests/host/figure_harness.hpp"

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "compiler/names.hpp"
+#include "bytecode/names.hpp"
 #include "engine/engine.hpp"
-#include "engine/frames.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke::test {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/image.hpp"
+#include "engine/image/engine_image.hpp"
 
 namespace vke::test {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/runtime_tables.hpp"
-#include "engine/value_read.hpp"
+#include "engine/values/value_read.hpp"
 
 namespace vke::test {
 

@@ -15,8 +15,8 @@
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "compiler/function_table.hpp"
-#include "engine/values.hpp"
+#include "bytecode/function_table.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke::kvpack {

@@ -20,7 +20,7 @@
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/display.hpp"
+#include "engine/text/display.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 
 namespace vke::kvpack {

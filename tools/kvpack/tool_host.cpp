@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/native_record.hpp"
-#include "engine/registry.hpp"
+#include "engine/registry/native_record.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke::kvpack {
 

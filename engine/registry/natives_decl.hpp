@@ -1,0 +1,52 @@
+// Declarations of the native functions listed in the natives.def files.
+#pragma once
+
+#include "engine/errors/raise.hpp"  // the error tables of the "+errmsgtable" rows
+#include "engine/registry/native_record.hpp"
+
+namespace vke {
+
+#define VKE_NATIVE_FN(name) \
+  ErrCode name(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option);
+
+// Calls of functions from natives.
+VKE_NATIVE_FN(FevalxNative)
+VKE_NATIVE_FN(HasFeatureNative)
+// The features hasfeature names, one a line.
+extern const char kRuntimeFeatures[];
+
+// Text encodings.
+VKE_NATIVE_FN(Utf8EncodeNative)
+VKE_NATIVE_FN(Utf8DecodeNative)
+
+// Option structures.
+VKE_NATIVE_FN(OptimsetNative)
+VKE_NATIVE_FN(OdesetNative)
+
+// Library search path.
+VKE_NATIVE_FN(PathNative)
+ErrCode FindLibraryFileHook(EngineContext* ctx, const char* name, const char* folder,
+                            uintptr_t option, char* buffer, int32_t capacity, int32_t* length);
+
+// Threads, semaphores and the tic/toc timer.
+VKE_NATIVE_FN(ThreadnewNative)
+VKE_NATIVE_FN(ThreadkillNative)
+VKE_NATIVE_FN(ThreadsleepNative)
+VKE_NATIVE_FN(ThreadsetNative)
+VKE_NATIVE_FN(SemaphorenewNative)
+VKE_NATIVE_FN(SemaphoredeleteNative)
+VKE_NATIVE_FN(SemaphorelockNative)
+VKE_NATIVE_FN(SemaphoreunlockNative)
+VKE_NATIVE_FN(TicNative)
+VKE_NATIVE_FN(TocNative)
+
+// Calls for the items of lists and cell arrays.
+VKE_NATIVE_FN(ApplyNative)
+VKE_NATIVE_FN(MapNative)  // option 'm' map, 'c' cellfun
+
+// Values written as source text.
+VKE_NATIVE_FN(DumpvarNative)
+
+#undef VKE_NATIVE_FN
+
+}  // namespace vke
