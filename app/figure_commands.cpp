@@ -62,7 +62,7 @@ int32_t FindKeyElement(KVContextBlock* block, int32_t id, uint32_t key) {
 ErrCode AfterUndoStep(KVContextBlock** slot, int32_t id) {
   RestoreFigureState(*slot, id);
   RunDrawHandlers(slot, id);
-  RunKind39Handlers(slot, id);
+  RunPostEventHandlers(slot, id);
   return kStatusRepaint;
 }
 

@@ -19,16 +19,6 @@ bool ValidDescriptor(const OpcodeDescriptor& d, int32_t index) {
   return d.callCode == kNoCall || (d.callCode >= 0 && d.callCode <= 0xFF);
 }
 
-// A builtin record's codes against the call code of its descriptor.
-bool AgreesWithCallCode(const BuiltinRecord& b, const OpcodeDescriptor& d) {
-  if (d.callCode == kNoCall) return true;
-  bool varIn = IsVariableCount(b.inputCode), varOut = IsVariableCount(b.outputCode);
-  if (!varIn && b.inputCode != static_cast<uint32_t>((d.callCode >> 4) & 15)) return false;
-  if (!varOut && b.outputCode != static_cast<uint32_t>(d.callCode & 15)) return false;
-  int32_t words = varIn + varOut;
-  return words == 0 || words == d.count;
-}
-
 const OpcodeDescriptor* DescriptorOf(int32_t opcode) {
   return opcode >= 0 && opcode < kOpcodeCount ? &kOpcodeTable[opcode] : nullptr;
 }
@@ -54,7 +44,8 @@ ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows,
     if (!ValidDescriptor(table[i], i)) return kErrInit;
   for (const BuiltinRecord* b = builtins; b->name[0]; b++) {
     if (b->id >= static_cast<uint32_t>(kOpcodeCount)) return kErrInit;
-    if (!AgreesWithCallCode(*b, table[b->id])) return kErrInit;
+    const OpcodeDescriptor& d = table[b->id];
+    if (!CountsAgreeWithCallCode(b->inputCode, b->outputCode, d.callCode, d.count)) return kErrInit;
   }
   return kOk;
 }

@@ -249,7 +249,7 @@ TEST_F(EventValues, NativesReadTheCurrentInstance) {
   EXPECT_EQ(AsText(CallNative("_action")), "");
   first->dragRedraw = 0;
   // Kinds without a name, the second drag kind among them, give "".
-  for (uint32_t kind : {uint32_t{kElemKind28}, uint32_t{kElemMake}, 0u}) {
+  for (uint32_t kind : {uint32_t{kElemSecondDrag}, uint32_t{kElemMake}, 0u}) {
     b->handlerKind = kind;
     EXPECT_EQ(AsText(CallNative("_action")), "") << kind;
   }
