@@ -49,19 +49,6 @@ void ForEachSwitchedField(EngineContext* ctx, InterpThreadRecord* t, Copy copy) 
   copy(ctx->errLocPos, t->errPos);
 }
 
-// Makes the target's record the live one; the current thread's live fields
-// are saved in its own. Nothing else of either record changes.
-void ExchangeLiveFields(EngineContext* ctx, uint32_t target) {
-  SaveLiveThreadFields(ctx, RecordOf(ctx, ctx->currentThread));
-  InterpThreadRecord* to = RecordOf(ctx, target);
-  ForEachSwitchedField(ctx, to, [](auto& live, const auto& saved) {
-    live = static_cast<std::remove_reference_t<decltype(live)>>(saved);
-  });
-  std::memcpy(ctx->errLocName, to->errName, sizeof to->errName);
-  ctx->errLocName[sizeof to->errName] = 0;
-  ctx->currentThread = target;
-}
-
 bool IsListed(EngineContext* ctx, uint32_t block) {
   bool found = false;
   ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord&, const HeapBlock& b) {
@@ -155,6 +142,17 @@ void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t) {
   std::memcpy(t->errName, ctx->errLocName, sizeof t->errName);
 }
 
+void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target) {
+  SaveLiveThreadFields(ctx, RecordOf(ctx, ctx->currentThread));
+  InterpThreadRecord* to = RecordOf(ctx, target);
+  ForEachSwitchedField(ctx, to, [](auto& live, const auto& saved) {
+    live = static_cast<std::remove_reference_t<decltype(live)>>(saved);
+  });
+  std::memcpy(ctx->errLocName, to->errName, sizeof to->errName);
+  ctx->errLocName[sizeof to->errName] = 0;
+  ctx->currentThread = target;
+}
+
 ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args) {
   if (!ctx->compileHooks) return kErrNotSupported;
   return ctx->compileHooks->callValueWithArgs(ctx, scope, args + 1, 0, false);
@@ -174,7 +172,7 @@ ErrCode SwitchThread(EngineContext* ctx, int32_t target) {
   }
   const auto block = static_cast<uint32_t>(target);
   if (block == ctx->currentThread) return kOk;
-  ExchangeLiveFields(ctx, block);
+  ExchangeLiveThreadFields(ctx, block);
   InterpThreadRecord* t = RecordOf(ctx, block);
   t->sliceTime = 0;
   t->credit = 0;
@@ -185,10 +183,10 @@ void KillThread(EngineContext* ctx, uint32_t block) {
   if (block == 0 || !IsListed(ctx, block)) return;
   // The variables of its frames go with it.
   const uint32_t previous = ctx->currentThread;
-  if (previous != block) ExchangeLiveFields(ctx, block);
+  if (previous != block) ExchangeLiveThreadFields(ctx, block);
   UnwindCallFrames(ctx, 0);
   if (previous != block)
-    ExchangeLiveFields(ctx, previous);
+    ExchangeLiveThreadFields(ctx, previous);
   else
     SwitchThread(ctx, 0);
   Unlink(ctx, block);
@@ -249,7 +247,7 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
   std::memcpy(ctx->Bytes() + t->dataBase, ctx->DataBytes() + 8ull * (ctx->dataTop - units),
               8ull * units);
   const uint32_t creator = ctx->currentThread;
-  ExchangeLiveFields(ctx, block);
+  ExchangeLiveThreadFields(ctx, block);
   ResetThreadStacks(ctx);
   ctx->descTop = words;
   ctx->dataTop = units;
@@ -258,7 +256,7 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
   // A native has done its work already: nothing is left to run.
   const bool runs = !e && ctx->cpKind != kCodeNone;
   if (!runs) UnwindCallFrames(ctx, 0);
-  ExchangeLiveFields(ctx, creator);
+  ExchangeLiveThreadFields(ctx, creator);
   if (e) {
     FreeEngineBlock(ctx, static_cast<int32_t>(block));
     return e;

@@ -48,6 +48,10 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
 // Copies the live stack fields, random state, code pointer and error
 // location of the context into a thread's record.
 void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t);
+// Makes the record of the thread block target the live one; the current
+// thread's live fields are saved in its own. Nothing else of either record
+// changes, and the target need not be listed.
+void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target);
 // The block of the thread with that id: true with block 0 for id 0.
 bool FindThread(EngineContext* ctx, double id, uint32_t* block);
 // The current thread's record; null for thread 0.

@@ -57,8 +57,4 @@ void ExpectSampleState(EngineContext* ctx);
 uint32_t AddSampleThread(EngineContext* ctx);
 void ExpectSampleThread(EngineContext* ctx, uint32_t block);
 
-// Exchanges the live stack fields with a thread's record, as a thread switch
-// does: target is a block index, 0 for thread 0.
-void SwitchStacks(EngineContext* ctx, uint32_t target);
-
 }  // namespace vke::test
