@@ -141,21 +141,42 @@ ErrCode PushNewMatrix(EngineContext* ctx, int32_t m, int32_t n, double** re, dou
   return kOk;
 }
 
+namespace {
+
+// The shared part of the double and single arrays: a typed array of the
+// shape with count elements of elementBytes (twice as many with an imaginary
+// part), its header written; *el is its first element, *units its size.
+ErrCode PushFloatingArray(EngineContext* ctx, const Shape& s, int64_t count, int32_t elementBytes,
+                          bool complex, uint32_t realCode, uint32_t complexCode, uint8_t** el,
+                          uint64_t* units) {
+  *units = TypedArrayUnits(s.ndims, uint64_t(count) * elementBytes * (complex ? 2 : 1));
+  if (*units > UINT32_MAX) return kErrDataOverflow;
+  uint8_t* data;
+  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(*units), kKindArray, false, &data);
+  if (e) return e;
+  *el = WriteTypedHeader(data, complex ? complexCode : realCode, s.ndims, s.dims);
+  return kOk;
+}
+
+// The shape of a new array and its element count; false when too large.
+bool NewArrayShape(int32_t ndims, const int32_t* dims, Shape* s, int64_t* count) {
+  return NormaliseShape(ndims, dims, s) && ShapeCount(*s, count) && *count <= 0x3FFFFFFF;
+}
+
+}  // namespace
+
 ErrCode PushNewArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, double** re,
                      double** im) {
   Shape s;
-  if (!NormaliseShape(ndims, dims, &s)) return kErrObjTooLarge;
   int64_t count;
-  if (!ShapeCount(s, &count) || count > 0x3FFFFFFF) return kErrObjTooLarge;
+  if (!NewArrayShape(ndims, dims, &s, &count)) return kErrObjTooLarge;
   if (count == 0) return PushNewMatrix(ctx, 0, 0, re, im);
   if (s.ndims == 2) return PushNewMatrix(ctx, s.dims[0], s.dims[1], re, im);
-  bool complex = im != nullptr;
-  uint64_t units = TypedArrayUnits(s.ndims, uint64_t(count) * 8 * (complex ? 2 : 1));
-  if (units > UINT32_MAX) return kErrDataOverflow;
-  uint8_t* data;
-  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(units), kKindArray, false, &data);
-  if (e) return e;
-  uint8_t* el = WriteTypedHeader(data, complex ? kCodeDoubleComplex : kCodeDouble, s.ndims, s.dims);
+  uint8_t* el;
+  uint64_t units;
+  if (ErrCode e = PushFloatingArray(ctx, s, count, 8, im != nullptr, kCodeDouble,
+                                    kCodeDoubleComplex, &el, &units))
+    return e;
   if (re) *re = reinterpret_cast<double*>(el);
   if (im) *im = reinterpret_cast<double*>(el) + count;
   return kOk;
@@ -164,17 +185,14 @@ ErrCode PushNewArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, dou
 ErrCode PushNewSingleArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, float** re,
                            float** im) {
   Shape s;
-  if (!NormaliseShape(ndims, dims, &s)) return kErrObjTooLarge;
   int64_t count;
-  if (!ShapeCount(s, &count) || count > 0x3FFFFFFF) return kErrObjTooLarge;
+  if (!NewArrayShape(ndims, dims, &s, &count)) return kErrObjTooLarge;
   if (count == 0) MakeEmptyShape(&s);
-  bool complex = im != nullptr && count > 0;
-  uint64_t units = TypedArrayUnits(s.ndims, uint64_t(count) * 4 * (complex ? 2 : 1));
-  if (units > UINT32_MAX) return kErrDataOverflow;
-  uint8_t* data;
-  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(units), kKindArray, false, &data);
-  if (e) return e;
-  uint8_t* el = WriteTypedHeader(data, complex ? kCodeSingleComplex : kCodeSingle, s.ndims, s.dims);
+  uint8_t* el;
+  uint64_t units;
+  if (ErrCode e = PushFloatingArray(ctx, s, count, 4, im != nullptr && count > 0, kCodeSingle,
+                                    kCodeSingleComplex, &el, &units))
+    return e;
   // Zero the padding of the last unit.
   std::memset(el, 0, 8 * (units - HeaderUnits(s.ndims)));
   if (re) *re = reinterpret_cast<float*>(el);
