@@ -16,9 +16,11 @@ ErrCode GetInstanceInfoText(KVContextBlock* block, int32_t id, char letter, bool
 // of the instance's undo set.
 ErrCode SetInstanceInfoText(KVContextBlock* block, int32_t id, const char* text, int32_t length,
                             char letter);
-// The text as UTF-8 in buffer (NUL-terminated when there is room) and its
-// length. Mode 'n' gives it as it is; the other modes belong to the markup
-// converter and are not served yet.
+// The text as UTF-8 in buffer (NUL-terminated when there is room, cut at a
+// character) and its length. Mode 'n' gives it as it is; the others convert
+// its markup for display: 'r' to RTF, 'h' to HTML, any other to plain text
+// (the help) or compact text (title and version), with the block's line
+// ends. 3 when the free data stack cannot hold the conversion.
 ErrCode GetInstanceText(KVContextBlock* block, int32_t id, char mode, char letter, char* buffer,
                         int32_t capacity, int32_t* length);
 ErrCode GetInstanceTitle(KVContextBlock* block, int32_t id, char* buffer, int32_t capacity,

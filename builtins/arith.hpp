@@ -34,7 +34,14 @@ VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
       apply([](T x, T y) { return std::fmod(x, y); });
       return true;
     case 'o':
-      apply([](T x, T y) { return y == 0 ? x : std::fmod(std::fmod(x, y) + y, y); });
+      // The remainder, moved by one divisor only when its sign differs from
+      // the divisor's: fmod is exact, and adding y to a remainder far
+      // smaller than y would lose it.
+      apply([](T x, T y) {
+        if (y == 0) return x;
+        const T r = std::fmod(x, y);
+        return r != 0 && (r < 0) != (y < 0) ? r + y : r;
+      });
       return true;
     case 'r':
       apply([](T x, T y) { return static_cast<T>(std::pow(double{x}, double{y})); });

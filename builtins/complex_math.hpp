@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 
 namespace vke {
 
@@ -43,6 +44,12 @@ inline Cx Reciprocal(Cx z) {
 
 // ln|z| + i atan2(im, re); near |z| = 1 the modulus is taken through log1p.
 inline Cx Log(Cx z) {
+  // A NaN part makes both parts NaN, an infinite other part included (fmax
+  // and hypot would pass over it).
+  if (std::isnan(z.real()) || std::isnan(z.imag())) {
+    const Real nan = std::numeric_limits<Real>::quiet_NaN();
+    return Cx(nan, nan);
+  }
   const Real a = std::fmax(std::fabs(z.real()), std::fabs(z.imag()));
   const Real b = std::fmin(std::fabs(z.real()), std::fabs(z.imag()));
   const Real m2 = a * a + b * b;

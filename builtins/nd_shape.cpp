@@ -183,11 +183,21 @@ ErrCode ReshapeBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opti
   if (e) return AllowOverload(e);
   Shape shape;
   if (option == kOptSqueeze) {
+    // The dimensions kept come first, in order. Beyond two dimensions a
+    // removed first or second dimension changes the storage order (the
+    // first two are stored row by row), so the elements move as permute
+    // moves them; a 1 x n row becomes n x 1 by relabelling alone.
+    int32_t order[kMaxDims];
     int32_t n = 0;
     for (int32_t k = 0; k < s.ndims; k++)
-      if (s.dims[k] != 1) shape.dims[n++] = s.dims[k];
+      if (s.dims[k] != 1) order[n++] = k;
+    for (int32_t k = 0, m = n; k < s.ndims; k++)
+      if (s.dims[k] == 1) order[m++] = k;
+    for (int32_t k = 0; k < n; k++) shape.dims[k] = s.dims[order[k]];
+    const bool moves = s.ndims > 2 && s.count > 0 && (s.dims[0] == 1 || s.dims[1] == 1);
     while (n < 2) shape.dims[n++] = 1;
     shape.ndims = n;
+    if (moves && (e = PermuteTop(ctx, s.ndims, order))) return e;
   } else if (nargin == 1) {
     shape.dims[0] = s.count;
     shape.dims[1] = 1;

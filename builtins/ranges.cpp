@@ -1,17 +1,16 @@
 // Ranges: the rows start:stop and start:step:stop of the range instruction
 // and the colon builtin, for double, single, complex and integer bounds.
-#include <bit>
 #include <cmath>
 
 #include "builtins/array_builtins.hpp"
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
+#include "engine/range_count.hpp"
 
 namespace vke {
 
 namespace {
 
-constexpr double kMaxRangeCount = 2147483647;
 constexpr int64_t kMaxComplexRangeCount = 0x3fffffff;
 
 // A new 1 x count row, double or single, real or complex, written element by
@@ -50,17 +49,13 @@ struct RowWriter {
 }  // namespace
 
 ErrCode MakeRange(EngineContext* ctx, double start, double stop, double step, bool single) {
-  const double q = ((stop - start) + step) / step;
-  if (q > kMaxRangeCount) return kErrObjTooLarge;
-  // A little above 1, so that 0:0.1:0.5 reaches its stop.
-  const double c = std::floor(q * std::bit_cast<double>(0x3ff00000000003e8ull));
-  if (!(c > 0)) return PushEmptyMatrix(ctx);
-  const int64_t count = static_cast<int64_t>(c);
+  int64_t count;
+  if (ErrCode e = CountRange(start, stop, step, single, &count)) return e;
+  if (count == 0) return PushEmptyMatrix(ctx);
   RowWriter row{nullptr, single, false, count};
   ErrCode e = row.Push(ctx);
   if (e) return e;
-  double x = start;
-  for (int64_t k = 0; k < count; k++, x += step) row.Set(k, x, 0);
+  for (int64_t k = 0; k < count; k++) row.Set(k, RangeElement(start, step, k, single), 0);
   return kOk;
 }
 
@@ -82,13 +77,10 @@ ErrCode MakeComplexRange(EngineContext* ctx, double startRe, double startIm, dou
       GetDataStackFree(ctx, &free, nullptr);
       const int64_t room = free / (single ? 8 : 16);
       const int64_t limit = (room < kMaxComplexRangeCount ? room : kMaxComplexRangeCount) + 1;
-      double zRe = startRe, zIm = startIm;
       count = 0;
-      while (count < limit && advance(zRe, zIm) <= 1) {
+      while (count < limit && advance(RangeElement(startRe, stepRe, count, false),
+                                      RangeElement(startIm, stepIm, count, false)) <= 1)
         count++;
-        zRe += stepRe;
-        zIm += stepIm;
-      }
       if (count == 0) return PushEmptyMatrix(ctx);
       if (count > kMaxComplexRangeCount) return kErrObjTooLarge;
     }
@@ -96,8 +88,8 @@ ErrCode MakeComplexRange(EngineContext* ctx, double startRe, double startIm, dou
   RowWriter row{nullptr, single, true, count};
   ErrCode e = row.Push(ctx);
   if (e) return e;
-  double zRe = startRe, zIm = startIm;
-  for (int64_t k = 0; k < count; k++, zRe += stepRe, zIm += stepIm) row.Set(k, zRe, zIm);
+  for (int64_t k = 0; k < count; k++)
+    row.Set(k, RangeElement(startRe, stepRe, k, false), RangeElement(startIm, stepIm, k, false));
   return kOk;
 }
 

@@ -105,54 +105,6 @@ double ElementPart(const NumericView& v, int64_t at) {
                                       : Load<double>(v.elements + 8 * at);
 }
 
-// Whether element i of a double or single array is NaN in either part.
-bool IsNaNElement(const NumericView& v, int64_t i) {
-  return std::isnan(ElementPart(v, i)) ||
-         (v.complex && std::isnan(ElementPart(v, v.shape.count + i)));
-}
-
-// Moves the NaN elements of a vector (and their indices) behind the others,
-// each group in its order, so that the others sort among themselves: a NaN
-// compares with nothing and would split runs of equal values. *ordered
-// receives the number of the others.
-ErrCode MoveNaNsToEnd(EngineContext* ctx, const NumericView& v, double* index, DataScratch* scratch,
-                      int32_t* ordered) {
-  int32_t n = v.shape.count, nans = 0;
-  *ordered = n;
-  if (v.cls != ValueClass::kDouble && v.cls != ValueClass::kSingle) return kOk;
-  for (int32_t i = 0; i < n; i++) nans += IsNaNElement(v, i);
-  if (nans == 0) return kOk;
-  int es = ElementBytesOfCode(v.code), parts = v.complex ? 2 : 1;
-  uint32_t at;
-  ErrCode e = scratch->Reserve(uint64_t(nans) * (es * parts + 8), &at);
-  if (e) return e;
-  uint8_t* saved = ctx->Bytes() + at;
-  auto* savedIndex = reinterpret_cast<double*>(saved + uint64_t(nans) * es * parts);
-  auto move = [&](uint8_t* to, int64_t toStep, const uint8_t* from, int64_t fromStep) {
-    for (int part = 0; part < parts; part++)
-      std::memcpy(to + es * (part * toStep), from + es * (part * fromStep), es);
-  };
-  int32_t kept = 0, held = 0;
-  for (int32_t i = 0; i < n; i++) {
-    uint8_t* element = v.elements + es * i;
-    if (IsNaNElement(v, i)) {
-      move(saved + es * held, nans, element, n);
-      if (index) savedIndex[held] = index[i];
-      held++;
-    } else {
-      move(v.elements + es * kept, n, element, n);
-      if (index) index[kept] = index[i];
-      kept++;
-    }
-  }
-  for (int32_t k = 0; k < nans; k++) {
-    move(v.elements + es * (kept + k), n, saved + es * k, nans);
-    if (index) index[kept + k] = savedIndex[k];
-  }
-  *ordered = kept;
-  return kOk;
-}
-
 // Whether elements a and b of a numeric array differ: doubles and singles
 // by !=, so that every NaN differs; complex ones in either part; the other
 // classes in their bits.
@@ -330,10 +282,9 @@ ErrCode UniqueBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
   if (outputs >= 3 && (e = ReserveDoubles(&scratch, ctx, n, &groups))) return e;
   for (int32_t i = 0; index && i < n; i++) index[i] = i + 1;
   v = ViewNumeric(ctx, 0);
-  DimLayout layout{1, 1, 0};
-  if ((e = MoveNaNsToEnd(ctx, v, index, &scratch, &layout.length)) ||
-      (e = SortLines(ctx, v, layout, false, index)))
-    return e;
+  // NaNs sort last in their order, each a value of its own.
+  const DimLayout layout{1, 1, n};
+  if ((e = SortLines(ctx, v, layout, false, index))) return e;
   int32_t kept = 0;
   if (n > 0) {
     if ((e = KeepDistinct(ctx, v, index, groups, &scratch, &kept))) return e;

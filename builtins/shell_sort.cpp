@@ -12,6 +12,25 @@ namespace vke {
 
 namespace {
 
+template <typename T>
+int32_t Order(T x, T y) {
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// The order of floating keys with NaN above every number and equal to
+// another NaN, so that NaNs gather last ascending and first descending.
+int32_t OrderNaNLast(double x, double y) {
+  const bool nx = std::isnan(x), ny = std::isnan(y);
+  if (nx || ny) return nx - ny;
+  return Order(x, y);
+}
+
+// Whether key x moves before key p in that order, reversed when descending.
+bool KeyBefore(double x, double p, bool descending) {
+  const int32_t c = OrderNaNLast(p, x);
+  return descending ? c < 0 : c > 0;
+}
+
 // items: Take(i) reads element i, Put(i, x) writes it, Move(from, to) copies
 // one element over another, Before(x, p) tells whether x moves before the
 // element at p.
@@ -99,8 +118,8 @@ struct ComplexItems {
   void Move(int64_t from, int64_t to) const { Put(to, Take(from)); }
   bool Before(const Element& x, int64_t p) const {
     double kp = KeyAt(p);
-    if (descending ? kp < x.key : kp > x.key) return true;
-    return index && kp == x.key && index[p * stride] > x.index;
+    if (KeyBefore(x.key, kp, descending)) return true;
+    return index && OrderNaNLast(kp, x.key) == 0 && index[p * stride] > x.index;
   }
 };
 
@@ -121,18 +140,12 @@ struct PermutationItems {
   }
 };
 
-template <typename T>
-int32_t Order(T x, T y) {
-  return x < y ? -1 : x > y ? 1 : 0;
-}
-
 }  // namespace
 
 void ShellSortReal(double* data, int32_t n, int64_t stride, bool descending) {
   SortStrided(data, stride, static_cast<double*>(nullptr), 0, n,
               [descending](const auto& x, const auto& items, int64_t p) {
-                double v = items.KeyAt(p);
-                return descending ? !(v >= x.key) : v > x.key;
+                return KeyBefore(x.key, items.KeyAt(p), descending);
               });
 }
 
@@ -141,15 +154,15 @@ void ShellSortRealWithIndex(double* data, double* index, int32_t n, int64_t stri
   SortStrided(data, stride, index, stride, n,
               [descending](const auto& x, const auto& items, int64_t p) {
                 double v = items.KeyAt(p);
-                if (descending ? !(v >= x.key) : v > x.key) return true;
-                bool tied = descending ? v == x.key : !(v < x.key);
-                return tied && items.OtherAt(p) > x.other;
+                if (KeyBefore(x.key, v, descending)) return true;
+                return OrderNaNLast(v, x.key) == 0 && items.OtherAt(p) > x.other;
               });
 }
 
 void ShellSortRealWithInt32Index(double* data, int32_t* index, int32_t n, int64_t stride) {
-  SortStrided(data, stride, index, 1, n,
-              [](const auto& x, const auto& items, int64_t p) { return items.KeyAt(p) > x.key; });
+  SortStrided(data, stride, index, 1, n, [](const auto& x, const auto& items, int64_t p) {
+    return KeyBefore(x.key, items.KeyAt(p), false);
+  });
 }
 
 void ShellSortUInt32(uint32_t* data, int32_t n) {
@@ -181,9 +194,7 @@ int32_t SortCompareSingle(const SortCompareContext* c, int32_t i, int32_t j) {
     double im = Load<float>(p + 4 * c->imag);
     return re * re + im * im;
   };
-  double x = key(i), y = key(j);
-  if (std::isnan(x) || std::isnan(y)) return -1;
-  return Order(x, y);
+  return OrderNaNLast(key(i), key(j));
 }
 
 int32_t SortCompareStrings(const SortCompareContext* c, int32_t i, int32_t j) {

@@ -15,15 +15,17 @@
 
 namespace vke {
 
-// Doubles at a stride. Ascending: x moves before p while p > x (a NaN stays
-// where the comparisons leave it). Descending: while not p >= x, so a NaN
-// moves forward.
+// Floating keys are ordered with NaN above every number (and equal to
+// another NaN): NaNs come last ascending and first descending.
+
+// Doubles at a stride. Ascending: x moves before p while p > x; descending:
+// while p < x.
 void ShellSortReal(double* data, int32_t n, int64_t stride, bool descending);
 
 // The same with a companion array of (double) indices at the same stride,
-// moved alongside; when p and x compare equal (ascending: also unordered) x
-// moves before p only when p's index is larger, so equal keys keep their
-// index order.
+// moved alongside; when p and x compare equal x moves before p only when
+// p's index is larger, so equal keys (NaNs among them) keep their index
+// order.
 void ShellSortRealWithIndex(double* data, double* index, int32_t n, int64_t stride,
                             bool descending);
 
@@ -37,8 +39,8 @@ void ShellSortUInt32(uint32_t* data, int32_t n);
 void ShellSortUInt32WithCompanion(uint32_t* keys, uint32_t* companion, int32_t n);
 
 // Complex values (two arrays at a stride, moved together) by squared modulus
-// re^2 + im^2: x moves before p only while p's modulus is strictly larger
-// (ascending) or strictly smaller (descending).
+// re^2 + im^2 (NaN when either part is): x moves before p only while p's
+// modulus is strictly larger (ascending) or strictly smaller (descending).
 void ShellSortComplex(double* re, double* im, int32_t n, int64_t stride, bool descending);
 
 // By n contiguous precomputed keys (squared moduli), moving the real and
@@ -79,7 +81,7 @@ inline constexpr SortComparator SortCompareInt8 = SortCompareIntegers<int8_t>;
 inline constexpr SortComparator SortCompareInt16 = SortCompareIntegers<int16_t>;
 inline constexpr SortComparator SortCompareInt32 = SortCompareIntegers<int32_t>;
 inline constexpr SortComparator SortCompareInt64 = SortCompareIntegers<int64_t>;
-// Real values, or squared moduli when imag is set; -1 when either key is NaN.
+// Real values, or squared moduli when imag is set; NaN above every number.
 int32_t SortCompareSingle(const SortCompareContext* c, int32_t i, int32_t j);
 // Strings by their 16-bit units compared unsigned one by one; a proper
 // prefix is the smaller.

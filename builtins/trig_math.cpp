@@ -66,6 +66,18 @@ Cx TrigComplex(Cx z, int32_t option) {
   }
 }
 
+// The kernels' letter of acoth, which takes no reciprocal before it.
+constexpr int32_t kAcoth = 'K';
+
+// The real part shared by atanh and acoth, ln|(x + 1)/(x - 1)| / 2, with
+// the sign of x. Outside [-1, 1] it is log1p(2/(|x| - 1)) / 2, whose
+// quotient keeps every digit of |x| - 1 near 1 (ln of the quotient itself
+// or atanh(1/x) would lose them).
+Real AtanhRealPart(Real x) {
+  const Real a = std::fabs(x);
+  return std::copysign(a <= 1 ? std::atanh(a) : std::log1p(2 / (a - 1)) / 2, x);
+}
+
 RealValue HyperbolicReal(Real x, int32_t option) {
   switch (option) {
     case 's':
@@ -77,8 +89,11 @@ RealValue HyperbolicReal(Real x, int32_t option) {
     case 'S':
       return {std::asinh(x)};
     case 'T':
-      if (std::fabs(x) > 1) return {std::atanh(1 / x), kHalfPi, true};
-      return {std::atanh(x)};
+      if (std::fabs(x) > 1) return {AtanhRealPart(x), kHalfPi, true};
+      return {AtanhRealPart(x)};
+    case kAcoth:  // atanh(1/x): complex inside (-1, 1)
+      if (std::fabs(x) < 1) return {AtanhRealPart(x), kHalfPi, true};
+      return {AtanhRealPart(x)};
     default:  // 'C'
       if (x >= 1 || x != x) return {std::acosh(x)};
       // ln|w| + i arg w with w = x + sqrt(x^2 - 1): on the unit circle for
@@ -109,6 +124,8 @@ Cx HyperbolicComplex(Cx z, int32_t option) {
       return std::asinh(z);
     case 'T':
       return std::atanh(z);
+    case kAcoth:
+      return std::atanh(Reciprocal(z));
     default:  // 'C'
       return AcoshOfComplex(z);
   }
@@ -133,6 +150,8 @@ ErrCode TrigBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
 
 ErrCode HyperbolicBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
   static constexpr ElementwiseKernels kHyperbolic{&HyperbolicReal, &HyperbolicComplex};
+  if (option == ('T' | kReciprocal))
+    return ApplyElementwise(ctx, kHyperbolic, kAcoth, ReciprocalStep::kNone);
   return ApplyFamily(ctx, kHyperbolic, option);
 }
 

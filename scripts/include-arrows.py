@@ -12,17 +12,18 @@ import sys
 from collections import Counter
 
 # Folders from the bottom up: a folder includes only folders of lower rank
-# (and itself). Folders of one rank do not include each other.
+# (and itself). Folders of one rank do not include each other. platform/
+# wraps the operating system under everything.
 RANKS = {
+    "platform": -1,
     "engine": 0,
     "bytecode": 1,
     "builtins": 2,
-    "numerics": 2,
+    "numerics": 3,
     "compiler": 3,
     "control": 4,
     "graphics": 4,
     "app": 5,
-    "platform": 6,
     "shell": 7,
     "tools": 7,
     "bench": 8,

@@ -6,11 +6,10 @@
 // The engine is created in one memory area as the application creates it
 // (static table at the front, feature byte set, optimisation level 4 unless
 // -O gives another), with a table of its own in front: descriptor 1 goes to
-// standard output and 2 to standard error, and libraries ("use name") are
-// read from name.vkl beside the script and in each -L folder. The text runs
-// as one command line with the sliced loop until it finishes. Exit status 0
-// when it finished, 1 after an error (printed as the engine prints it), 2
-// for a bad command line.
+// standard output and 2 to standard error, "clock" reads the local time, and
+// libraries ("use name") are read from name.vkl beside the script and in each
+// -L folder. The text runs as one command line with the sliced loop until it finishes. Exit status
+// 0 when it finished, 1 after an error (printed as the engine prints it), 2 for a bad command line.
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +24,7 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "tools/disk_file.hpp"
 
@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
       MakeRecord("@vke"),
       MakeRecord("+write", &WriteHook, kLineFeed),
       MakeRecord("+readlib", &ReadLibraryHook),
+      MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);

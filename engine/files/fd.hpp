@@ -16,6 +16,10 @@ enum StdFd : int32_t {
   kFdFirstRange = 1024,
 };
 
+// The control request a reader sends a descriptor before reading from it;
+// its answer does not matter.
+inline constexpr int32_t kIoBeforeRead = 7;
+
 // Modes of the output-buffering request (FlushFd, "+iocbuffering" hooks).
 enum BufferingMode : int32_t { kBufferingOff = 0, kBufferingOn = 1 };
 

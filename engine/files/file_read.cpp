@@ -135,7 +135,7 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   const auto units = static_cast<uint32_t>((want + 7) / 8);
   ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(bytes));
   if (e) return e;
-  IoControlFd(ctx, fd, 7, 0, nullptr, nullptr);  // a notice; its answer does not matter
+  IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
   int64_t got = 0;
   while (got < want) {
     int32_t n = 0;

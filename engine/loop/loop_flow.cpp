@@ -71,6 +71,19 @@ ErrCode PushRow(EngineContext* ctx, const double* values, int32_t n) {
   return kOk;
 }
 
+// Replaces the n bounds on top, [start, stop] or [start, step, stop], by
+// the iterator of their real range; a range that the range values refuse is
+// refused alike.
+ErrCode ReplaceByRangeIterator(EngineContext* ctx, const double* bounds, int32_t n, bool single) {
+  const double start = bounds[0], stop = bounds[n - 1];
+  const double step = n == 3 ? bounds[1] : 1;
+  int64_t count;
+  if (ErrCode e = CountRange(start, stop, step, single, &count)) return e;
+  const double iterator[kRangeIteratorSize + 1] = {0, static_cast<double>(count), start, step, 1};
+  ErrCode e = PushRow(ctx, iterator, kRangeIteratorSize + (single ? 1 : 0));
+  return e ? e : DropStackEntries(ctx, 1, n);
+}
+
 // An integer range iterator: [current, stop], [current, step, stop], or for
 // an unsigned class whose step is negative [current, step, stop, 1].
 struct IntegerIterator {
@@ -133,8 +146,7 @@ ErrCode MakeRangeIterator(EngineContext* ctx, int32_t n) {
       const NumericView v = ViewNumeric(ctx, n - 1 - i);
       values[i] = v.cls == ValueClass::kDouble ? Load<double>(v.elements) : Load<float>(v.elements);
     }
-    e = PushRow(ctx, values, n);
-    return e ? e : DropStackEntries(ctx, 1, n);
+    return ReplaceByRangeIterator(ctx, values, n, top.cls == ValueClass::kSingle);
   }
   IntegerIterator it;
   it.bytes = ElementBytesOfCode(top.code);
@@ -326,41 +338,41 @@ ErrCode ForRangeInit(EngineContext* ctx, int32_t n) {
     values[i] = Load<double>(DataAt(ctx, n - 1 - i));
   }
   if (!scalars) return MakeRangeIterator(ctx, n);
-  ErrCode e = PushRow(ctx, values, n);
-  return e ? e : DropStackEntries(ctx, 1, n);
+  return ReplaceByRangeIterator(ctx, values, n, false);
 }
 
 ErrCode ForRangeLast(EngineContext* ctx) {
-  double v[3];
-  int32_t n;
-  IntegerIterator it;
   const ValueDescriptor d = *DescAt(ctx, 0);
-  const bool isDouble = d.flags == 0 && (d.size == 2 || d.size == 3);
-  if (isDouble) {
-    n = static_cast<int32_t>(d.size);
-    for (int32_t i = 0; i < n; i++) v[i] = Load<double>(DataAt(ctx, 0) + 8 * i);
+  IntegerIterator it;
+  double last;
+  bool empty;
+  if (IsRealRangeIterator(d)) {
+    const uint8_t* data = DataAt(ctx, 0);
+    const auto count = static_cast<int64_t>(Load<double>(data + 8));
+    empty = count == 0;
+    last = RangeElement(Load<double>(data + 16), Load<double>(data + 24), count - 1,
+                        d.size != kRangeIteratorSize);
   } else if (ReadIntegerIterator(ctx, &it)) {
-    n = it.count == 4 ? 3 : it.count;
+    double v[3];
+    const int32_t n = it.count == 4 ? 3 : it.count;
     for (int32_t i = 0; i < n; i++)
       v[i] =
           it.isUnsigned ? static_cast<double>(it.Get(i)) : static_cast<double>(int64_t(it.Get(i)));
     if (it.Descending()) v[1] = -static_cast<double>(it.Magnitude());
+    const double start = v[0], stop = v[n - 1];
+    const double step = n == 3 ? v[1] : 1;
+    empty = !(step > 0 ? start <= stop : step < 0 && start >= stop);
+    last = start + std::floor((stop - start) / step) * step;
   } else {
     return kErrWrongTypeOverload;
   }
-  const double start = v[0], stop = v[n - 1];
-  const double step = n == 3 ? v[1] : 1;
   // An empty range leaves its variable as it was: the no-value marker is
   // dropped by the store that follows.
-  if (!(step > 0 ? start <= stop : step < 0 && start >= stop)) {
-    ErrCode e = PushNoValue(ctx);
-    return e ? e : DropStackEntries(ctx, 1, 1);
-  }
-  const double last =
-      n == 2 ? start + std::floor(stop - start) : start + std::floor((stop - start) / v[1]) * v[1];
-  ErrCode e = isDouble ? PushRealScalar(ctx, last)
-                       : PushIntegerLiteral(ctx, it.bytes, it.isUnsigned,
-                                            static_cast<uint64_t>(TruncToInt64(last)));
+  ErrCode e = empty ? PushNoValue(ctx)
+              : IsRealRangeIterator(d)
+                  ? PushRealScalar(ctx, last)
+                  : PushIntegerLiteral(ctx, it.bytes, it.isUnsigned,
+                                       static_cast<uint64_t>(TruncToInt64(last)));
   return e ? e : DropStackEntries(ctx, 1, 1);
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/range_count.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -64,23 +65,27 @@ void ProfileLine(EngineContext* ctx, int32_t function, int32_t line);
 ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits);
 ErrCode ForNext(EngineContext* ctx);
 ErrCode ForRangeNext(EngineContext* ctx);
-// ForRangeNext's step for the iterator of a double range, [current, stop]
-// or [current, step, stop] as a row on top: *more tells whether a value is
-// left; when one is, *value receives it and the iterator advances (the
-// caller pushes it). False, with nothing done, for other iterators.
+// The iterator of a real range loop is a plain row on top: the index of
+// the next element, the element count, start and step; a fifth element marks
+// single bounds, whose elements are rounded to single.
+inline constexpr uint32_t kRangeIteratorSize = 4;
+VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {
+  return d.flags == 0 && d.word == static_cast<int32_t>(d.size) &&
+         (d.size == kRangeIteratorSize || d.size == kRangeIteratorSize + 1);
+}
+// ForRangeNext's step for the iterator of a real range: *more tells whether
+// a value is left; when one is, *value receives it and the iterator advances
+// (the caller pushes it). False, with nothing done, for other iterators.
 VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
   const ValueDescriptor d = *DescAt(ctx, 0);
-  if (d.flags != 0 || d.word != static_cast<int32_t>(d.size) || (d.size != 2 && d.size != 3))
-    return false;
+  if (!IsRealRangeIterator(d)) return false;
   uint8_t* data = DataAt(ctx, 0);
-  const double current = Load<double>(data);
-  const double step = d.size == 3 ? Load<double>(data + 8) : 1;
-  const double stop = Load<double>(data + 8 * (d.size - 1));
-  // A zero or NaN step, like a NaN bound, gives no value.
-  *more = step > 0 ? current <= stop : step < 0 ? current >= stop : false;
+  const double k = Load<double>(data);
+  *more = k < Load<double>(data + 8);
   if (*more) {
-    Store<double>(data, current + step);
-    *value = current;
+    Store<double>(data, k + 1);
+    *value = RangeElement(Load<double>(data + 16), Load<double>(data + 24), static_cast<int64_t>(k),
+                          d.size != kRangeIteratorSize);
   }
   return true;
 }

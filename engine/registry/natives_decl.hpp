@@ -47,6 +47,30 @@ VKE_NATIVE_FN(MapNative)  // option 'm' map, 'c' cellfun
 // Values written as source text.
 VKE_NATIVE_FN(DumpvarNative)
 
+// Bit operations.
+VKE_NATIVE_FN(BitgetNative)
+VKE_NATIVE_FN(BitsetNative)
+VKE_NATIVE_FN(BitLogicNative)  // option '&' bitand, '|' bitor, '^' bitxor
+VKE_NATIVE_FN(BitcmpNative)
+VKE_NATIVE_FN(BitshiftNative)
+VKE_NATIVE_FN(BitReduceNative)  // option '&' bitall, '|' bitany
+VKE_NATIVE_FN(GrayCodeNative)   // option 'g' graycode, 'i' igraycode
+
+// Base64 and digests of byte strings.
+VKE_NATIVE_FN(Base64Native)  // option 'e' encode, 'd' decode
+VKE_NATIVE_FN(DigestNative)  // option 'm' md5, 's' sha1
+
+// Integer classes.
+VKE_NATIVE_FN(IntegerLimitNative)  // option 'a' intmax, 'i' intmin
+VKE_NATIVE_FN(Map2intNative)
+
+// Calendar and clock. The clock belongs to the run-time table.
+VKE_NATIVE_FN(Cal2julianNative)
+VKE_NATIVE_FN(Julian2calNative)
+VKE_NATIVE_FN(ClockNative)
+// Forgets the clock's anchor: the next call takes a new one.
+void ResetClockAnchorForTesting();
+
 #undef VKE_NATIVE_FN
 
 }  // namespace vke

@@ -370,7 +370,14 @@ TEST(Instances, InfoTextsFallBackToTheElements) {
   EXPECT_EQ(GetInstanceInfoText(b, 1, 'x', false), kErrIllegal);
   EXPECT_EQ(SetInstanceInfoText(b, 1, "x", 1, 'q'), kErrIllegal);
   EXPECT_EQ(GetInstanceInfoText(b, 7, 't', false), kKvNonexistentInstance);
-  EXPECT_EQ(GetInstanceText(b, 1, 'h', 'h', text, sizeof text, &n), kErrNotSupported);
+  // Display modes convert the markup; the text is cut like the plain one.
+  char page[256];
+  ASSERT_EQ(GetInstanceText(b, 1, 'h', 'h', page, sizeof page, &n), kOk);
+  EXPECT_NE(std::string(page, n).find("<p>Help</p>\r\n</body></html>\r\n"), std::string::npos);
+  ASSERT_EQ(GetInstanceText(b, 1, 'p', 'h', page, sizeof page, &n), kOk);
+  EXPECT_EQ(std::string(page, n), "Help\r\n\r\n");
+  ASSERT_EQ(GetInstanceText(b, 1, 'p', 't', page, 6, &n), kOk);
+  EXPECT_EQ(std::string(page, n), "Gr\xC3\xBC");  // compact, cut before a character
   EXPECT_EQ(test::EntryCount(ctx), 0);
 }
 

@@ -200,16 +200,33 @@ struct DoubleCase {
 
 TEST_F(Arith, RealDoublesFollowIeeeWithRemAndModRules) {
   const DoubleCase cases[] = {
-      {"plus", 0.5, 0.25, 0.75}, {"minus", 1, 3, -2},
-      {"times", -1.5, 4, -6},    {"rdivide", 1, 0, kInf},
-      {"rdivide", -1, 0, -kInf}, {"ldivide", 2, 6, 3},
-      {"rem", -7, 3, -1},        {"mod", -7, 3, 2},
-      {"mod", 7, -3, -2},        {"mod", 5, 0, 5},
-      {"rem", 5, 0, kNaN},       {"rem", 5.5, 2, 1.5},
-      {"realpow", 2, 10, 1024},  {"realpow", -8, 1.0 / 3, kNaN},
-      {"power", -2, 3, -8},      {"power", 0, 0, 1},
-      {"power", kNaN, 0, 1},     {"power", -2, kInf, kInf},
-      {"power", -0.5, kInf, 0},  {"power", 4, 0.5, 2},
+      {"plus", 0.5, 0.25, 0.75},
+      {"minus", 1, 3, -2},
+      {"times", -1.5, 4, -6},
+      {"rdivide", 1, 0, kInf},
+      {"rdivide", -1, 0, -kInf},
+      {"ldivide", 2, 6, 3},
+      {"rem", -7, 3, -1},
+      {"mod", -7, 3, 2},
+      {"mod", 7, -3, -2},
+      {"mod", 5, 0, 5},
+      {"rem", 5, 0, kNaN},
+      {"rem", 5.5, 2, 1.5},
+      {"realpow", 2, 10, 1024},
+      {"realpow", -8, 1.0 / 3, kNaN},
+      {"power", -2, 3, -8},
+      {"power", 0, 0, 1},
+      {"power", kNaN, 0, 1},
+      {"power", -2, kInf, kInf},
+      {"power", -0.5, kInf, 0},
+      {"power", 4, 0.5, 2},
+      // A dividend far smaller than the divisor is its own modulus.
+      {"mod", 5, 1e17, 5},
+      {"mod", 0.3, 1e10, 0.3},
+      {"mod", 1e-10, 1, 1e-10},
+      {"mod", -1e-10, -1, -1e-10},
+      {"mod", -0.5, 1e10, 1e10 - 0.5},
+      {"rem", -1e-10, 1, -1e-10},
   };
   for (const DoubleCase& c : cases) {
     // Scalars, an array against a scalar on either side, and two arrays.

@@ -35,13 +35,7 @@ class ListCalls : public ::testing::Test {
     return text;
   }
   // Source text evaluated, its value as text.
-  std::string Eval(const std::string& text) {
-    ErrCode e = EvaluateText(ctx, text);
-    if (e) return "error " + std::to_string(e);
-    std::string value = DumpTop(ctx);
-    Drop(ctx);
-    return value;
-  }
+  std::string Eval(const std::string& text) { return EvaluateToText(ctx, text); }
 
   TestHost host;
   EngineContext* ctx = host.ctx();

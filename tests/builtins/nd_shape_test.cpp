@@ -180,6 +180,14 @@ TEST(Reshape, SizesPlaceholdersAndSqueeze) {
   PushArray(ctx, "int16", {1, 1, 3}, {1, 2, 3});
   ASSERT_EQ(CallOp(ctx, kOpSqueeze), kOk);
   EXPECT_EQ(DimsAt(ctx), (Dims{3, 1}));
+  // Removing the first or second dimension moves the elements as permute
+  // does: x(1, j, k) = 10j + k (stored page by page) squeezes to
+  // [11 12 13; 21 22 23].
+  PushArray(ctx, "double", {1, 2, 3}, {11, 21, 12, 22, 13, 23});
+  ASSERT_EQ(CallOp(ctx, kOpSqueeze), kOk);
+  ArrayValue squeezed = ReadArray(ctx);
+  EXPECT_EQ(squeezed.dims, (Dims{2, 3}));
+  EXPECT_EQ(squeezed.re, (Values{11, 12, 13, 21, 22, 23}));
   PushArray(ctx, "double", {2, 1, 3}, Iota(6));
   ASSERT_EQ(CallOp(ctx, kOpSqueeze), kOk);
   EXPECT_EQ(DimsAt(ctx), (Dims{2, 3}));

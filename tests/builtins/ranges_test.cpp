@@ -43,6 +43,23 @@ TEST(Ranges, DoubleRangesReachTheirStop) {
   ArrayValue a = ReadArray(ctx);
   EXPECT_EQ(a.cls, "single");
   EXPECT_EQ(a.re, (Values{0, 0.25, 0.5, 0.75, 1}));
+  // Element k is start + k * step: no drift toward the stop.
+  ASSERT_EQ(MakeRange(ctx, 0, 1, 0.1, false), kOk);
+  a = ReadArray(ctx);
+  EXPECT_EQ(a.re.size(), 11u);
+  EXPECT_EQ(a.re.back(), 1);
+  EXPECT_EQ(a.re[3], 3 * 0.1);
+  ASSERT_EQ(MakeRange(ctx, 10, 9, -0.1, false), kOk);
+  EXPECT_EQ(ReadArray(ctx).re.back(), 9);
+  ASSERT_EQ(MakeRange(ctx, 0, 10, 0.001, false), kOk);
+  EXPECT_EQ(ReadArray(ctx).re.back(), 10);
+  Drop(ctx);
+  // Single bounds count in single precision: 0:0.1:0.5 has six elements.
+  const double tenth = 0.1f, half = 0.5f;
+  ASSERT_EQ(MakeRange(ctx, 0, half, tenth, true), kOk);
+  a = ReadArray(ctx);
+  EXPECT_EQ(a.re.size(), 6u);
+  EXPECT_EQ(a.re.back(), half);
   // Through colon: (start, stop) and (start, step, stop).
   PushRow(ctx, "double", {1});
   PushRow(ctx, "double", {2});
@@ -79,6 +96,11 @@ TEST(Ranges, ComplexBounds) {
   EXPECT_EQ(a.cls, "single");
   EXPECT_EQ(a.re, (Values{0, 1, 2, 3}));
   EXPECT_EQ(a.im, (Values{0, 1, 2, 3}));
+  // Element k is start + k * step in both parts.
+  ASSERT_EQ(MakeComplexRange(ctx, 0, 0, 0, 1, 0, 0.1, false), kOk);
+  a = ReadArray(ctx);
+  EXPECT_EQ(a.im.size(), 11u);
+  EXPECT_EQ(a.im.back(), 1);
   // A tiny step: more elements than memory holds.
   EXPECT_EQ(MakeComplexRange(ctx, 0, 0, 0, 1, 0, 1e-9, false), kErrDataOverflow);
 }

@@ -34,13 +34,14 @@ TEST(ShellSort, RealKernelsOrderAndStride) {
     ShellSortReal(data.data(), n, 3, true);
     for (int32_t i = 0; i < n; i++) ASSERT_EQ(data[3 * i], expected[n - 1 - i]) << n;
   }
-  // A NaN stops an ascending move and moves forward when descending.
-  Elems a{1, kNaN};
-  ShellSortReal(a.data(), 2, 1, false);
-  EXPECT_EQ(a[0], 1);
-  ShellSortReal(a.data(), 2, 1, true);
-  EXPECT_TRUE(std::isnan(a[0]));
-  EXPECT_EQ(a[1], 1);
+  // NaNs gather last ascending and first descending, the numbers sorted.
+  Elems a{3, kNaN, 1, kNaN, 2};
+  ShellSortReal(a.data(), 5, 1, false);
+  EXPECT_EQ((Elems{a[0], a[1], a[2]}), (Elems{1, 2, 3}));
+  EXPECT_TRUE(std::isnan(a[3]) && std::isnan(a[4]));
+  ShellSortReal(a.data(), 5, 1, true);
+  EXPECT_TRUE(std::isnan(a[0]) && std::isnan(a[1]));
+  EXPECT_EQ((Elems{a[2], a[3], a[4]}), (Elems{3, 2, 1}));
 }
 
 TEST(ShellSort, IndexCompanionsKeepEqualKeysInOrder) {
@@ -51,6 +52,14 @@ TEST(ShellSort, IndexCompanionsKeepEqualKeysInOrder) {
   ShellSortRealWithIndex(keys.data(), index.data(), 5, 1, true);
   EXPECT_EQ(keys, (Elems{2, 2, 2, 1, 1}));
   EXPECT_EQ(index, (Elems{1, 3, 5, 2, 4}));
+  // NaNs keep their index order in both directions.
+  Elems withNaN{kNaN, 1, kNaN, 0}, at{1, 2, 3, 4};
+  ShellSortRealWithIndex(withNaN.data(), at.data(), 4, 1, false);
+  EXPECT_EQ(at, (Elems{4, 2, 1, 3}));
+  at = {1, 2, 3, 4};
+  withNaN = {kNaN, 1, kNaN, 0};
+  ShellSortRealWithIndex(withNaN.data(), at.data(), 4, 1, true);
+  EXPECT_EQ(at, (Elems{1, 3, 2, 4}));
 
   Elems data{3, 1, 2};
   std::vector<int32_t> companion{10, 20, 30};
@@ -102,13 +111,14 @@ TEST(ShellSort, ComparatorsAndStablePermutations) {
   EXPECT_EQ(ComparatorOfCode(kCodeUInt16), SortCompareUInt16);
   EXPECT_EQ(ComparatorOfCode(kCodeDouble), nullptr);
 
-  // Singles: complex keys by squared modulus, NaN always "smaller".
+  // Singles: complex keys by squared modulus, NaN above every number.
   std::vector<float> singles{3, kNaN, 1, 0, 0, 2};  // 3, NaN, 1 + 2i
   c.data = reinterpret_cast<const uint8_t*>(singles.data());
   c.imag = 3;
   EXPECT_EQ(SortCompareSingle(&c, 0, 2), 1);  // 9 > 5
-  EXPECT_EQ(SortCompareSingle(&c, 1, 0), -1);
+  EXPECT_EQ(SortCompareSingle(&c, 1, 0), 1);
   EXPECT_EQ(SortCompareSingle(&c, 0, 1), -1);
+  EXPECT_EQ(SortCompareSingle(&c, 1, 1), 0);
 
   // Strings: units compared unsigned, a proper prefix first.
   std::vector<uint16_t> units{'a', 'b', 'a', 0xFFFF, 'a'};
@@ -154,6 +164,19 @@ TEST_F(SortTest, SortsNumericArrays) {
   EXPECT_EQ(out[0].re, (Elems{1, 0, 3, 5}));
   EXPECT_EQ(out[0].im, (Elems{0, 1, 4, 0}));
   EXPECT_EQ(out[1].re, (Elems{2, 3, 1, 4}));
+
+  // NaNs last ascending and first descending, in their order, with their
+  // positions; the numbers sorted among themselves (complex ones too).
+  out = Outputs(ctx_, SortBuiltin, {Row({3, kNaN, 1, kNaN})}, 2);
+  EXPECT_EQ((Elems{out[0].re[0], out[0].re[1]}), (Elems{1, 3}));
+  EXPECT_EQ(out[1].re, (Elems{3, 1, 2, 4}));
+  out = Outputs(ctx_, SortBuiltin, {Row({3, kNaN, 1, kNaN}), Text("descend")}, 2);
+  EXPECT_EQ((Elems{out[0].re[2], out[0].re[3]}), (Elems{3, 1}));
+  EXPECT_EQ(out[1].re, (Elems{2, 4, 1, 3}));
+  out = Outputs(ctx_, SortBuiltin, {Of("single", {1, 3}, {kNaN, 2, 1})}, 2);
+  EXPECT_EQ(out[1].re, (Elems{3, 2, 1}));
+  out = Outputs(ctx_, SortBuiltin, {Row({3, 1, 0, 2}, {0, kNaN, 1, 0})}, 2);
+  EXPECT_EQ(out[1].re, (Elems{3, 4, 1, 2}));
 
   // With no output the arguments go.
   Push(ctx_, Row({1}));

@@ -247,8 +247,10 @@ TEST(LoopFor, DoubleRangesStopAtTheirEnd) {
   EXPECT_EQ(RangeValues(host, bounds({1, 3}), 2), (std::vector<double>{1, 2, 3}));
   EXPECT_EQ(RangeValues(host, bounds({3, -1, 1}), 3), (std::vector<double>{3, 2, 1}));
   EXPECT_EQ(RangeValues(host, bounds({3, 1}), 2), (std::vector<double>{}));
-  // A zero step gives no value (the range 1:0:5 is empty), as do NaN bounds.
-  EXPECT_EQ(RangeValues(host, bounds({1, 0, 5}), 3), (std::vector<double>{}));
+  // A zero step toward the stop is refused as the range 1:0:5 is; NaN
+  // bounds give no value.
+  RangeValues(host, bounds({1, 0, 5}), 3, kErrObjTooLarge);
+  EXPECT_EQ(RangeValues(host, bounds({5, 0, 1}), 3), (std::vector<double>{}));
   EXPECT_EQ(
       RangeValues(
           host, [](Assembler& a) { a.Op(kOpPushOne).Double(kOpPushDouble, std::nan("")); }, 2),
@@ -313,6 +315,12 @@ TEST(LoopFor, RangeLastGivesTheLastValue) {
   a.Op(kOpForRangeLast).Op(kOpHalt);
   ASSERT_EQ(RunCode(host, a), kOk);
   EXPECT_EQ(TopScalar(host.ctx()), 10);
+  // An empty range (3:Inf:5 counts no element) leaves no value.
+  Assembler empty;
+  empty.Op(kOpPushSmallInt, {3}).Double(kOpPushDouble, INFINITY).Op(kOpPushSmallInt, {5});
+  empty.Op(kOpForRangeInit, {3}).Op(kOpForRangeLast).Op(kOpHalt);
+  ASSERT_EQ(RunCode(host, empty), kOk);
+  EXPECT_EQ(DescAt(host.ctx(), 0)->flags, kFlagNoValue);
 }
 
 // Runs switch value, case value, casejump: 1 for a match, 0 otherwise.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/runtime_tables.hpp"
+#include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 
 namespace vke::test {
@@ -21,6 +22,7 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord("@testhost"),
       MakeRecord("+write", &WriteHook, options.lineEnd, 0, 0, 0, self),
       MakeRecord("+read", &ReadHook, options.wholeLineReads ? 1 : 0, 0, 0, 0, self),
+      MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
       MakeRecord(""),
   };
   EXPECT_EQ(PrepareRuntimeEngine(ctx_), kOk);

@@ -1,7 +1,7 @@
 // The test host every engine test runs on: an aligned engine area, a fake
 // clock that tests advance, a scripted break flag, "+write" hooks that capture
 // text per descriptor, "+read" hooks that feed bytes, and a small run-time
-// table registered at the front of the registry.
+// table registered at the front of the registry (with the "clock" native).
 #pragma once
 
 #include <cstdlib>

@@ -84,4 +84,12 @@ ErrCode EvaluateText(EngineContext* ctx, const std::string& text) {
   return e;
 }
 
+std::string EvaluateToText(EngineContext* ctx, const std::string& text) {
+  ErrCode e = EvaluateText(ctx, text);
+  if (e) return "error " + std::to_string(e);
+  std::string value = DumpTop(ctx);
+  Drop(ctx);
+  return value;
+}
+
 }  // namespace vke::test

@@ -39,4 +39,8 @@ void MakeStruct(EngineContext* ctx, std::initializer_list<const char*> names);
 // as eval does, leaving the value of an expression text on top.
 ErrCode EvaluateText(EngineContext* ctx, const std::string& text);
 
+// The same, the value given as DumpTop writes it and dropped; "error N"
+// when the evaluation fails.
+std::string EvaluateToText(EngineContext* ctx, const std::string& text);
+
 }  // namespace vke::test

@@ -12,6 +12,7 @@
 #include "app/figure_png.hpp"
 #include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
+#include "app/instance_info.hpp"
 #include "app/instances.hpp"
 #include "app/languages.hpp"
 #include "app/menu_items.hpp"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int32_t kInstance = 0;
 constexpr int32_t kClipboardBytes = 1 << 16;
+constexpr int32_t kHelpBytes = 1 << 16;
 
 void Print(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -55,6 +57,11 @@ class Checker {
       const Token name = c.Take();
       if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
       PrintVariable(name.text);
+    } else if (w == "help") {
+      if (c.Peek().type != Tok::kString) return Bad(error, "a mode after help");
+      text = c.Take().text;
+      if (text.size() != 1 || !c.AtEnd()) return Bad(error, "a one-letter mode");
+      PrintHelp(text[0]);
     } else if (w == "key" || w == "menu" || w == "state" || w == "copy" || w == "paste" ||
                w == "language") {
       if (c.Peek().type != Tok::kString) return Bad(error, "a text after " + w);
@@ -92,6 +99,16 @@ class Checker {
     if (w == "undo") return UndoFigureStep(slot, kInstance);
     if (w == "redo") return RedoFigureStep(slot, kInstance);
     return OnTimerHandler(slot, kInstance);
+  }
+
+  void PrintHelp(char mode) {
+    std::string text(kHelpBytes, '\0');
+    int32_t n = 0;
+    const ErrCode e =
+        GetInstanceHelpText(h_->block(), kInstance, mode, text.data(), kHelpBytes, &n);
+    // The text ends its lines as the block does; a last line end is added.
+    if (!e) Print(text.substr(0, n) + (n && text[n - 1] == '\n' ? "" : "\n"));
+    Report(e);
   }
 
   // "=> code message" for anything but 0; statuses have no message.

@@ -25,6 +25,8 @@
 //   idle                       a timer tick: the idle handler when it is on
 //   language "NAME"            the language of that code or name
 //   print NAME                 the value of a variable
+//   help "MODE"                the help text as shown in that mode ("n" as
+//                              written, "r" RTF, "h" HTML, others plain)
 //   png "FILE" [W H]           the figure drawn into a PNG file (640 x 480
 //                              unless given)
 #pragma once

@@ -1,0 +1,517 @@
+// The markup converter's block part: the block state machine over the
+// starts of lines (headings, lists, definitions, indents, tables, rules,
+// preformatted blocks, paragraphs), the nesting stack, and the entry point.
+#include "app/markup/markup_convert.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/markup/markup_converter.hpp"
+
+namespace vke {
+
+namespace markup {
+
+namespace {
+
+// Whether the line [at, eol) holds only the fence (and blanks after it).
+bool FenceLine(const uint8_t* src, int32_t at, int32_t eol, const char* fence) {
+  const int32_t n = static_cast<int32_t>(std::strlen(fence));
+  if (eol - at < n || std::memcmp(src + at, fence, n) != 0) return false;
+  for (int32_t k = at + n; k < eol; k++)
+    if (!IsBlank(src[k])) return false;
+  return true;
+}
+
+bool IsTableLevel(MarkupLevel kind) {
+  return kind == MarkupLevel::kCell || kind == MarkupLevel::kHeaderCell;
+}
+
+// Whether an open level of that kind continues under a list mark.
+bool Continues(char mark, MarkupLevel kind) {
+  switch (mark) {
+    case '*':
+      return kind == MarkupLevel::kBullet;
+    case '#':
+      return kind == MarkupLevel::kNumbered;
+    case ';':
+      return kind == MarkupLevel::kTerm || kind == MarkupLevel::kDefinition;
+    default:  // ':'
+      return kind == MarkupLevel::kTerm || kind == MarkupLevel::kDefinition ||
+             kind == MarkupLevel::kIndent;
+  }
+}
+
+// The kind a list mark opens, or gives the level it continues.
+MarkupLevel KindOf(char mark, bool inDefinitionList) {
+  switch (mark) {
+    case '*':
+      return MarkupLevel::kBullet;
+    case '#':
+      return MarkupLevel::kNumbered;
+    case ';':
+      return MarkupLevel::kTerm;
+    default:
+      return inDefinitionList ? MarkupLevel::kDefinition : MarkupLevel::kIndent;
+  }
+}
+
+}  // namespace
+
+Converter::Converter(const MarkupDescriptor* d, uint32_t flags, const char* newline,
+                     int32_t fontSize, const uint8_t* source, int32_t length, uint8_t* out,
+                     int32_t capacity)
+    : o_{}, d_(d), src_(source), n_(length) {
+  o_.out = out;
+  o_.capacity = capacity;
+  o_.source = source;
+  o_.sourceLength = length;
+  o_.descriptor = d;
+  o_.newline = newline;
+  o_.newlineLength = static_cast<int32_t>(std::strlen(newline));
+  o_.escape = d->escape;
+  o_.flags = flags;
+  o_.s = fontSize < 1 ? d->defaultFontSize : fontSize;
+  o_.x = (flags & kMarkupAnchors) != 0;
+  o_.wrap = true;
+}
+
+// ---- Emission ----
+
+bool Converter::Emit(MarkupTemplate slot) {
+  const char* text = d_->text[slot];
+  if (!text) return true;
+  return MarkupExpandTemplate(text, -1, o_.escape, &o_) && MarkupWrapLine(&o_);
+}
+
+bool Converter::Hook(MarkupHookFn hook, int32_t level, int32_t number, int32_t begin,
+                     const char* tag) {
+  if (!hook) return true;
+  const int32_t e = hook(level, number, begin, tag, o_.o, &o_, d_->hookUser);
+  if (e) o_.result = e;
+  return e == 0;
+}
+
+int32_t Converter::CharLength(int32_t at) const {
+  int32_t end = at + 1;
+  if (src_[at] >= 0xC0)
+    while (end < n_ && end - at < 4 && (src_[end] & 0xC0) == 0x80) end++;
+  return end - at;
+}
+
+bool Converter::Encode(MarkupEncodeFn encoder, const void* user, const uint8_t* text,
+                       int32_t length) {
+  if (!(encoder ? encoder(&o_, text, length, user) : MarkupPut(&o_, text, length))) return false;
+  return o_.column <= d_->lineWidth || d_->lineWidth < 0 || MarkupWrapLine(&o_);
+}
+
+bool Converter::TextChar(MarkupEncodeFn encoder, const void* user) {
+  const int32_t length = CharLength(pos_);
+  const int32_t at = pos_;
+  pos_ += length;
+  o_.sourcePos = pos_;
+  return Encode(encoder, user, src_ + at, length);
+}
+
+bool Converter::Target(int32_t at, int32_t length) {
+  if (d_->prefixes) {
+    for (const MarkupPrefix* p = d_->prefixes; p->prefix; p++) {
+      const int32_t n = static_cast<int32_t>(std::strlen(p->prefix));
+      if (n <= length && std::memcmp(src_ + at, p->prefix, n) == 0) {
+        if (!MarkupPut(&o_, p->replacement, static_cast<int32_t>(std::strlen(p->replacement))))
+          return false;
+        at += n;
+        length -= n;
+        break;
+      }
+    }
+  }
+  for (int32_t k = at; k < at + length;) {
+    int32_t c = CharLength(k);
+    c = std::min(c, at + length - k);
+    if (!Encode(d_->targetEncoder, d_->targetUser, src_ + k, c)) return false;
+    k += c;
+  }
+  return true;
+}
+
+bool Converter::Space() {
+  return o_.column <= o_.indent || Emit(kSpace);
+}
+
+// ---- Lines ----
+
+int32_t Converter::Eol(int32_t at) const {
+  while (at < n_ && !IsLineEnd(src_[at])) at++;
+  return at;
+}
+
+int32_t Converter::NextLine(int32_t eol) const {
+  if (eol < n_ && src_[eol] == '\r' && eol + 1 < n_ && src_[eol + 1] == '\n') return eol + 2;
+  return eol < n_ ? eol + 1 : eol;
+}
+
+int32_t Converter::SkipBlanks(int32_t at) const {
+  while (at < n_ && IsBlank(src_[at])) at++;
+  return at;
+}
+
+bool Converter::InTable() const {
+  return o_.depth > 0 && IsTableLevel(o_.nesting[o_.depth - 1].kind);
+}
+
+// ---- Blocks ----
+
+bool Converter::OpenParagraph() {
+  o_.o = pos_;
+  o_.l = 0;
+  o_.i = 0;
+  paragraphOpen_ = true;
+  return Hook(d_->structureHook, 0, 0, 1, "p") && Emit(kParagraphBegin);
+}
+
+bool Converter::PushLevel(MarkupLevel kind) {
+  if (o_.depth == kMarkupMaxDepth) {
+    o_.result = kMarkupInconsistent;
+    return false;
+  }
+  o_.nesting[o_.depth++] = {kind, 1};
+  o_.l = o_.depth;
+  o_.i = 0;
+  return Emit(LevelSpec(kind).listBegin);
+}
+
+bool Converter::OpenItem() {
+  const MarkupNesting& top = o_.nesting[o_.depth - 1];
+  const MarkupLevelSpec& spec = LevelSpec(top.kind);
+  o_.l = o_.depth;
+  o_.i = top.kind == MarkupLevel::kNumbered ? top.counter : 0;
+  itemOpen_ = true;
+  if (!Hook(d_->structureHook, o_.l, o_.i, 1, spec.tag) || !Emit(spec.itemBegin)) return false;
+  textStart_ = o_.bytes;
+  return true;
+}
+
+bool Converter::EndBlock() {
+  if (!CloseStyles()) return false;
+  if (o_.depth == 0) {
+    if (!paragraphOpen_) return true;
+    paragraphOpen_ = false;
+    o_.l = 0;
+    o_.i = 0;
+    return Emit(kParagraphEnd) && Hook(d_->structureHook, 0, 0, 0, "p");
+  }
+  MarkupNesting& top = o_.nesting[o_.depth - 1];
+  o_.l = o_.depth;
+  o_.i = 0;
+  if (IsTableLevel(top.kind)) {
+    if (cellOpen_ && !EndCell()) return false;
+    if (!rowOpen_) return true;
+    rowOpen_ = false;
+    return Emit(kRowEnd);
+  }
+  if (!itemOpen_) return true;
+  itemOpen_ = false;
+  const MarkupLevelSpec& spec = LevelSpec(top.kind);
+  if (top.kind == MarkupLevel::kNumbered) o_.i = top.counter++;
+  return Emit(spec.itemEnd) && Hook(d_->structureHook, o_.l, o_.i, 0, spec.tag);
+}
+
+bool Converter::CloseLevelsTo(int32_t depth) {
+  while (o_.depth > depth) {
+    if (!EndBlock()) return false;
+    o_.l = o_.depth;
+    o_.i = 0;
+    if (!Emit(LevelSpec(o_.nesting[o_.depth - 1].kind).listEnd)) return false;
+    o_.depth--;
+  }
+  return true;
+}
+
+bool Converter::CloseStructure() {
+  return EndBlock() && CloseLevelsTo(0);
+}
+
+bool Converter::LineStart() {
+  const int32_t at = SkipBlanks(pos_);
+  const int32_t eol = Eol(at);
+  o_.sourcePos = at;
+  if (at == eol) {  // a blank line ends every block
+    pos_ = NextLine(eol);
+    if (state_ == Block::kLineStart && !CloseStructure()) return false;
+    state_ = Block::kBlockStart;
+    return true;
+  }
+  const uint8_t c = src_[at];
+  o_.o = at;
+  if (c == '{' && FenceLine(src_, at, eol, "{{{")) {
+    if (!CloseStructure()) return false;
+    pos_ = NextLine(eol);
+    state_ = Block::kPre;
+    o_.wrap = false;
+    o_.l = 0;
+    o_.i = 0;
+    return Hook(d_->structureHook, 0, 0, 1, "{{{") && Emit(kPreBegin);
+  }
+  if (c == '-' && !(o_.flags & kMarkupNoRule) && eol - at >= 4) {
+    int32_t k = at;
+    while (k < eol && src_[k] == '-') k++;
+    if (k - at >= 4 && SkipBlanks(k) == eol) {
+      if (!CloseStructure()) return false;
+      pos_ = NextLine(eol);
+      state_ = Block::kBlockStart;
+      o_.l = 0;
+      o_.i = 0;
+      return Hook(d_->structureHook, 0, 0, 1, "----") && Emit(kRule) &&
+             Hook(d_->structureHook, 0, 0, 0, "----");
+    }
+  }
+  if (c == '=') return Heading(at);
+  bool taken = false;
+  if (c == '<' && !(o_.flags & kMarkupNoPlugins) && !SkipBlockPlugin(at, eol, &taken)) return false;
+  if (!taken && !ListItem(at, eol, &taken)) return false;
+  if (!taken && c == '|' && !(o_.flags & kMarkupNoTables) && !TableRow(at, &taken)) return false;
+  if (taken) return true;
+  // Plain text: a new paragraph, or the next line of the open block.
+  pos_ = at;
+  if (state_ == Block::kBlockStart) {
+    if (!OpenParagraph()) return false;
+  } else if ((o_.flags & kMarkupLineEndsParagraph) || InTable()) {
+    if (!CloseStructure() || !OpenParagraph()) return false;
+  } else {
+    if (!Space()) return false;
+  }
+  state_ = Block::kText;
+  return true;
+}
+
+bool Converter::Heading(int32_t at) {
+  if (!CloseStructure()) return false;
+  int32_t k = at;
+  while (k < n_ && src_[k] == '=') k++;
+  int32_t level = k - at;
+  if (level == 1 && (o_.flags & kMarkupSingleEqualsLevel2)) level = 2;
+  level = std::max(1, std::min(level, d_->headingLevels));
+  int32_t number = 0;
+  if (level <= 2) {
+    headingCount_[level - 1]++;
+    if (level == 1) headingCount_[1] = 0;
+    const uint32_t numbered = level == 1 ? kMarkupNumberLevel1 : kMarkupNumberLevel2;
+    if (o_.flags & numbered) number = headingCount_[level - 1];
+  }
+  headingLevel_ = level;
+  headingNumber_ = number;
+  o_.l = level;
+  o_.i = number;
+  pos_ = SkipBlanks(k);
+  state_ = Block::kHeading;
+  return Hook(d_->structureHook, level, number, 1, "=") && Emit(kHeadingBegin);
+}
+
+bool Converter::EndHeading() {
+  if (!CloseStyles()) return false;
+  o_.l = headingLevel_;
+  o_.i = headingNumber_;
+  state_ = Block::kBlockStart;
+  return Emit(kHeadingEnd) && Hook(d_->structureHook, headingLevel_, headingNumber_, 0, "=");
+}
+
+bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
+  int32_t q = at;
+  bool indentOnly = true;
+  for (; q < eol; q++) {
+    const uint8_t c = src_[q];
+    if (c == ';' && (o_.flags & kMarkupNoDefinitions)) break;
+    if (c == ':' && (o_.flags & kMarkupNoIndent)) break;
+    if (c != '*' && c != '#' && c != ';' && c != ':') break;
+    indentOnly = indentOnly && c == ':';
+  }
+  // Marks beyond the deepest level count as that level.
+  const int32_t n = std::min(q - at, kMarkupMaxDepth);
+  if (n == 0) return true;
+  int32_t m = 0;
+  while (m < n && m < o_.depth && Continues(src_[at + m], o_.nesting[m].kind)) m++;
+  // A list opens one level at a time, so that "**" starting a paragraph is
+  // bold; indentation may start deep.
+  if (n > m + 1 && !indentOnly) return true;
+  *taken = true;
+  if (!EndBlock()) return false;
+  const int32_t keep = std::min(n, m);
+  if (!CloseLevelsTo(keep)) return false;
+  if (keep == n) {
+    MarkupNesting& top = o_.nesting[n - 1];
+    top.kind = KindOf(src_[at + n - 1],
+                      top.kind == MarkupLevel::kTerm || top.kind == MarkupLevel::kDefinition);
+  }
+  for (int32_t k = keep; k < n; k++)
+    if (!PushLevel(KindOf(src_[at + k], false))) return false;
+  pos_ = SkipBlanks(q);
+  state_ = Block::kText;
+  return OpenItem();
+}
+
+bool Converter::TableRow(int32_t at, bool* taken) {
+  if (!InTable()) {
+    if (o_.depth == kMarkupMaxDepth) return true;  // no room: plain text
+    if (!EndBlock() || !PushLevel(MarkupLevel::kCell)) return false;
+  }
+  *taken = true;
+  o_.l = o_.depth;
+  o_.i = 0;
+  if (!Emit(kRowBegin)) return false;
+  rowOpen_ = true;
+  pos_ = at;
+  state_ = Block::kText;
+  return OpenCell();
+}
+
+bool Converter::OpenCell() {
+  MarkupNesting& top = o_.nesting[o_.depth - 1];
+  o_.o = pos_;
+  pos_++;  // the bar
+  top.kind = MarkupLevel::kCell;
+  if (pos_ < n_ && src_[pos_] == '=') {
+    top.kind = MarkupLevel::kHeaderCell;
+    pos_++;
+  }
+  pos_ = SkipBlanks(pos_);
+  cellOpen_ = true;
+  const MarkupLevelSpec& spec = LevelSpec(top.kind);
+  o_.l = o_.depth;
+  o_.i = 0;
+  if (!Hook(d_->structureHook, o_.l, 0, 1, spec.tag) || !Emit(spec.itemBegin)) return false;
+  textStart_ = o_.bytes;
+  return true;
+}
+
+void Converter::TrimBlanks() {
+  while (o_.bytes > textStart_ && o_.bytes > o_.lineStart && o_.out[o_.bytes - 1] == ' ') {
+    o_.bytes--;
+    o_.column--;
+  }
+}
+
+bool Converter::EndCell() {
+  // The blanks before the bar belong to no cell.
+  TrimBlanks();
+  if (!CloseStyles()) return false;
+  cellOpen_ = false;
+  const MarkupLevelSpec& spec = LevelSpec(o_.nesting[o_.depth - 1].kind);
+  o_.l = o_.depth;
+  o_.i = 0;
+  return Emit(spec.itemEnd) && Hook(d_->structureHook, o_.l, 0, 0, spec.tag);
+}
+
+bool Converter::PreLine() {
+  const int32_t eol = Eol(pos_);
+  if (FenceLine(src_, pos_, eol, "}}}")) {
+    pos_ = NextLine(eol);
+    state_ = Block::kBlockStart;
+    o_.wrap = true;
+    o_.l = 0;
+    o_.i = 0;
+    return Emit(kPreEnd) && Hook(d_->structureHook, 0, 0, 0, "{{{");
+  }
+  if (!Emit(kPreLineBegin)) return false;
+  while (pos_ < eol)
+    if (!TextChar(d_->preEncoder, d_->preUser)) return false;
+  pos_ = NextLine(eol);
+  return Emit(kPreLineEnd);
+}
+
+bool Converter::SkipBlockPlugin(int32_t at, int32_t eol, bool* taken) {
+  if (at + 1 >= eol || src_[at + 1] != '<') return true;
+  // A call that fills its line is dropped with the line; one that goes on
+  // over lines ends at a line starting with its closing marks.
+  const int32_t end = PluginEnd(at, eol);
+  if (end >= 0) {
+    if (SkipBlanks(end) != eol) return true;
+    *taken = true;
+    pos_ = NextLine(eol);
+    return true;
+  }
+  const bool triple = at + 2 < eol && src_[at + 2] == '<';
+  for (int32_t line = NextLine(eol); line < n_;) {
+    const int32_t e = Eol(line);
+    const int32_t k = SkipBlanks(line);
+    if (e - k >= 2 && src_[k] == '>' && src_[k + 1] == '>' &&
+        (!triple || (e - k >= 3 && src_[k + 2] == '>'))) {
+      *taken = true;
+      pos_ = NextLine(e);
+      return true;
+    }
+    line = NextLine(e);
+  }
+  return true;
+}
+
+bool Converter::Finish() {
+  switch (state_) {
+    case Block::kHeading:
+      if (!EndHeading()) return false;
+      break;
+    case Block::kPre:
+      o_.wrap = true;
+      o_.l = 0;
+      o_.i = 0;
+      if (!Emit(kPreEnd) || !Hook(d_->structureHook, 0, 0, 0, "{{{")) return false;
+      break;
+    default:
+      if (!CloseStructure()) return false;
+  }
+  o_.l = 0;
+  o_.i = 0;
+  return (o_.flags & kMarkupFragment) || Emit(kDocumentEnd);
+}
+
+int32_t Converter::Run() {
+  if (!(o_.flags & kMarkupFragment) && !Emit(kDocumentBegin)) return o_.result;
+  while (pos_ < n_) {
+    bool ok;
+    switch (state_) {
+      case Block::kBlockStart:
+      case Block::kLineStart:
+        ok = LineStart();
+        break;
+      case Block::kPre:
+        ok = PreLine();
+        break;
+      case Block::kText:
+      case Block::kHeading:
+        ok = Inline();
+        break;
+      default:
+        o_.result = kMarkupInconsistent;
+        ok = false;
+    }
+    if (!ok) return o_.result ? o_.result : kMarkupInconsistent;
+  }
+  if (!Finish()) return o_.result ? o_.result : kMarkupInconsistent;
+  return kMarkupDone;
+}
+
+}  // namespace markup
+
+int32_t MarkupConvert(const char* source, int32_t sourceLength, char* buffer, int32_t bufferSize,
+                      uint32_t flags, const char* newline, const MarkupDescriptor* descriptor,
+                      int32_t fontSize, char** output, int32_t* outputLength, int32_t* charCount) {
+  if (sourceLength < 0 || bufferSize < 0 || sourceLength > bufferSize / 2) return kMarkupNoRoom;
+  const int32_t half = bufferSize / 2;
+  auto* copy = reinterpret_cast<uint8_t*>(buffer);
+  if (sourceLength) std::memmove(copy, source, sourceLength);
+  if (!descriptor) descriptor = &BuiltinMarkupDescriptor(MarkupFormat::kPlain);
+  // The output keeps a byte for its NUL.
+  const int32_t capacity = bufferSize - half - 1;
+  if (capacity < 0) return kMarkupNoRoom;
+  markup::Converter c(descriptor, flags, newline ? newline : "\n", fontSize, copy, sourceLength,
+                      copy + half, capacity);
+  if (const int32_t e = c.Run()) return e;
+  const MarkupOutput& o = c.Output();
+  o.out[o.bytes] = 0;
+  *output = reinterpret_cast<char*>(o.out);
+  *outputLength = o.bytes;
+  if (charCount) *charCount = MarkupCountChars(o.out, o.bytes);
+  return kMarkupDone;
+}
+
+}  // namespace vke

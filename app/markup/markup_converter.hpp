@@ -1,0 +1,139 @@
+// The converter's working state, shared by its block part
+// (markup_convert.cpp) and its inline part (markup_inline.cpp).
+#pragma once
+
+#include "app/markup/markup_convert.hpp"
+
+namespace vke::markup {
+
+// Block states of the converter.
+enum class Block : uint8_t {
+  kText = 0,        // running text of a paragraph, item or cell
+  kPre = 1,         // a preformatted block
+  kHeading = 2,     // the text of a heading
+  kLineStart = 3,   // the start of a line inside a block
+  kInlinePre = 4,   // inline preformatted text
+  kBlockStart = 5,  // the start of a block
+};
+
+// Inline styles, in the order of their rows in kStyles.
+enum Style : uint8_t {
+  kBold,
+  kItalic,
+  kUnderline,
+  kSuperscript,
+  kSubscript,
+  kMonospace,
+  kInlinePre,
+  kLink,
+  kImage,
+};
+
+struct StyleSpec {
+  const char* tag;  // as the style hook reports it
+  MarkupTemplate begin, end;
+  uint32_t off;  // the option that makes its marks plain text
+};
+
+inline constexpr StyleSpec kStyles[] = {
+    {"**", kBoldBegin, kBoldEnd, kMarkupNoBold},                   // bold
+    {"//", kItalicBegin, kItalicEnd, kMarkupNoItalic},             // italic
+    {"__", kUnderlineBegin, kUnderlineEnd, kMarkupNoUnderline},    // underline
+    {"^^", kSuperscriptBegin, kSuperscriptEnd, kMarkupNoScripts},  // superscript
+    {",,", kSubscriptBegin, kSubscriptEnd, kMarkupNoScripts},      // subscript
+    {"##", kMonospaceBegin, kMonospaceEnd, kMarkupNoMonospace},    // monospace
+    {"##", kMonospaceBegin, kMonospaceEnd, 0},                     // inline preformatted
+    {"[[", kLinkBegin, kLinkEnd, kMarkupNoLinks},                  // link
+    {"{{", kImageBegin, kImageEnd, kMarkupNoImages},               // image
+};
+
+// An open inline style; a link or image keeps its target for reopening.
+struct OpenStyle {
+  Style style;
+  int32_t target, targetLength;
+};
+
+class Converter {
+ public:
+  Converter(const MarkupDescriptor* d, uint32_t flags, const char* newline, int32_t fontSize,
+            const uint8_t* source, int32_t length, uint8_t* out, int32_t capacity);
+  // 0 when the whole source is converted, else why not.
+  int32_t Run();
+  const MarkupOutput& Output() const { return o_; }
+
+ private:
+  // ---- Emission ----
+  bool Emit(MarkupTemplate slot);
+  bool Hook(MarkupHookFn hook, int32_t level, int32_t number, int32_t begin, const char* tag);
+  // One character of running text from pos (its UTF-8 sequence); moves pos.
+  bool TextChar(MarkupEncodeFn encoder, const void* user);
+  bool Encode(MarkupEncodeFn encoder, const void* user, const uint8_t* text, int32_t length);
+  bool Target(int32_t at, int32_t length);
+  // The space template for blanks, but none at the start of an output line.
+  bool Space();
+  int32_t CharLength(int32_t at) const;
+
+  // ---- Blocks (markup_convert.cpp) ----
+  bool LineStart();
+  bool Heading(int32_t at);
+  bool EndHeading();
+  bool ListItem(int32_t at, int32_t eol, bool* taken);
+  bool TableRow(int32_t at, bool* taken);
+  bool OpenCell();
+  bool EndCell();
+  void TrimBlanks();
+  bool PreLine();
+  bool OpenParagraph();
+  bool OpenItem();
+  bool PushLevel(MarkupLevel kind);
+  bool EndBlock();
+  bool CloseLevelsTo(int32_t depth);
+  bool CloseStructure();
+  bool Finish();
+  bool SkipBlockPlugin(int32_t at, int32_t eol, bool* taken);
+  bool InTable() const;
+
+  // ---- Running text (markup_inline.cpp) ----
+  bool Inline();
+  bool LineEnd();
+  bool Blanks();
+  bool Special(bool* handled);
+  bool Toggle(Style style, int32_t target, int32_t targetLength);
+  bool OpenStyleTemplates(const OpenStyle& s);
+  bool CloseStyleTemplates(const OpenStyle& s);
+  bool CloseStyles();
+  bool LinkOrImage(Style style, bool* handled);
+  bool InlinePre(bool* handled);
+  int32_t PluginEnd(int32_t at, int32_t eol) const;
+  bool ClosingEquals(int32_t at) const;
+  bool UrlSlashes() const;
+
+  int32_t Eol(int32_t at) const;
+  int32_t NextLine(int32_t eol) const;
+  int32_t SkipBlanks(int32_t at) const;
+
+  MarkupOutput o_;
+  const MarkupDescriptor* d_;
+  const uint8_t* src_;
+  int32_t n_;
+  int32_t pos_ = 0;
+  Block state_ = Block::kBlockStart;
+  bool paragraphOpen_ = false;
+  bool itemOpen_ = false;  // an item of the innermost level
+  bool rowOpen_ = false;
+  bool cellOpen_ = false;
+  int32_t textStart_ = 0;  // output offset where the open item's or cell's text starts
+  int32_t headingLevel_ = 0, headingNumber_ = 0;
+  int32_t headingCount_[2] = {0, 0};  // numbers of levels 1 and 2
+  OpenStyle styles_[kMarkupMaxStyles];
+  int32_t styleCount_ = 0;
+};
+
+inline bool IsBlank(uint8_t c) {
+  return c == ' ' || c == '\t';
+}
+inline bool IsLineEnd(uint8_t c) {
+  return c == '\n' || c == '\r';
+}
+
+}  // namespace vke::markup

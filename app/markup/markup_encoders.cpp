@@ -1,0 +1,189 @@
+// The character encoders of the built-in markup output formats: each writes
+// one character of running or preformatted text (a UTF-8 sequence or a
+// single byte), or a link target, in the escaped form its format needs.
+#include <cstring>
+
+#include "app/markup/markup_descriptor.hpp"
+
+namespace vke {
+
+namespace {
+
+struct Replacement {
+  char c;
+  const char* text;
+};
+
+// HTML, for text, preformatted text and link targets alike.
+constexpr Replacement kHtmlReplacements[] = {
+    {'<', "&lt;"},    // tag start
+    {'>', "&gt;"},    // tag end
+    {'"', "&quot;"},  // ends an attribute value
+    {'&', "&amp;"},   // entity start
+};
+
+// LaTeX running text; preformatted text is verbatim and copied.
+constexpr Replacement kLatexReplacements[] = {
+    {'#', "\\#"},                // macro parameter
+    {'^', "$\\,\\hat{}\\,$"},    // superscript
+    {'~', "$\\,\\tilde{}\\,$"},  // unbreakable space
+    {'\\', "$\\backslash$"},     // control sequence
+    {'|', "$|$"},                // not in the text fonts
+    {'\'', "'{}"},               // would join into a closing quote
+    {'`', "`{}"},                // would join into an opening quote
+    {'<', "$<$"},                // not in the text fonts
+    {'>', "$>$"},                // not in the text fonts
+    {'{', "\\{"},                // group start
+    {'}', "\\}"},                // group end
+    {'%', "\\%"},                // comment: would swallow the rest of the line
+    {'&', "\\&"},                // alignment tab
+    {'_', "\\_"},                // subscript
+    {'$', "\\$"},                // math shift
+};
+
+// LaTeX link targets: what would end the argument or start a command is
+// written as a URL escape.
+constexpr Replacement kLatexTargetReplacements[] = {
+    {'{', "%7B"},   // group start
+    {'}', "%7D"},   // group end
+    {'\\', "%5C"},  // control sequence
+};
+
+// Characters that, doubled, make an inline markup token.
+constexpr char kDoubledTokens[] = "*/#_^,[]{}<>\\";
+// Characters that make a block token at the start of a line.
+constexpr char kLineStartTokens[] = "*#;:=-|";
+
+template <size_t N>
+bool Replace(MarkupOutput* out, const Replacement (&table)[N], const uint8_t* text,
+             int32_t length) {
+  if (length == 1)
+    for (const Replacement& r : table)
+      if (r.c == static_cast<char>(text[0]))
+        return MarkupPut(out, r.text, static_cast<int32_t>(std::strlen(r.text)));
+  return MarkupPut(out, text, length);
+}
+
+// The code point of a UTF-8 sequence of two to four bytes; -1 when malformed.
+int32_t DecodeSequence(const uint8_t* text, int32_t length) {
+  const uint8_t lead = text[0];
+  int32_t need, cp;
+  if (lead >= 0xF0 && lead < 0xF8) {
+    need = 4;
+    cp = lead & 0x07;
+  } else if (lead >= 0xE0) {
+    need = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xC0) {
+    need = 2;
+    cp = lead & 0x1F;
+  } else {
+    return -1;
+  }
+  if (length != need || lead >= 0xF8) return -1;
+  for (int32_t k = 1; k < need; k++) {
+    if ((text[k] & 0xC0) != 0x80) return -1;
+    cp = cp << 6 | (text[k] & 0x3F);
+  }
+  return cp;
+}
+
+// "\u" with the 16-bit unit as a signed decimal, then the "?" a reader
+// without Unicode shows in its place.
+bool PutRtfUnit(MarkupOutput* out, int32_t unit) {
+  char text[16];
+  int32_t n = 0;
+  text[n++] = '\\';
+  text[n++] = 'u';
+  int32_t value = unit >= 32768 ? unit - 65536 : unit;
+  if (value < 0) {
+    text[n++] = '-';
+    value = -value;
+  }
+  char digits[8];
+  int32_t d = 0;
+  do {
+    digits[d++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value);
+  while (d) text[n++] = digits[--d];
+  text[n++] = '?';
+  return MarkupPut(out, text, n);
+}
+
+}  // namespace
+
+bool MarkupHtmlEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  return Replace(out, kHtmlReplacements, text, length);
+}
+
+bool MarkupLatexEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  return Replace(out, kLatexReplacements, text, length);
+}
+
+bool MarkupLatexTargetEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  return Replace(out, kLatexTargetReplacements, text, length);
+}
+
+bool MarkupRtfTargetEncode(MarkupOutput* out, const uint8_t* text, int32_t length,
+                           const void* user) {
+  // A quote would end the field's quoted target.
+  if (length == 1 && text[0] == '"') return MarkupPut(out, "%22", 3);
+  return MarkupRtfEncode(out, text, length, user);
+}
+
+bool MarkupRtfEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  for (int32_t k = 0; k < length;) {
+    const uint8_t c = text[k];
+    if (c < 0x80) {
+      if ((c == '\\' || c == '{' || c == '}') && !MarkupPut(out, "\\", 1)) return false;
+      if (!MarkupPut(out, &c, 1)) return false;
+      k++;
+      continue;
+    }
+    // A sequence runs from its lead byte over its continuation bytes.
+    int32_t end = k + 1;
+    while (end < length && (text[end] & 0xC0) == 0x80) end++;
+    const int32_t cp = DecodeSequence(text + k, end - k);
+    k = end;
+    if (cp < 0) continue;  // a stray byte is dropped
+    if (cp < 0x10000) {
+      if (!PutRtfUnit(out, cp)) return false;
+    } else {  // beyond 16 bits: a surrogate pair
+      const int32_t v = cp - 0x10000;
+      if (!PutRtfUnit(out, 0xD800 + (v >> 10)) || !PutRtfUnit(out, 0xDC00 + (v & 0x3FF)))
+        return false;
+    }
+  }
+  return true;
+}
+
+bool MarkupMarkupEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  const char c = static_cast<char>(text[0]);
+  if (length == 1 && c) {
+    const char next =
+        out->sourcePos < out->sourceLength ? static_cast<char>(out->source[out->sourcePos]) : 0;
+    const bool token = c == '~' || c == '|' ||
+                       (out->column == 0 && std::strchr(kLineStartTokens, c)) ||
+                       (next == c && std::strchr(kDoubledTokens, c));
+    if (token && !MarkupPut(out, "~", 1)) return false;
+  }
+  return MarkupPut(out, text, length);
+}
+
+bool MarkupManEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
+  if (length == 1 && text[0] == '\\') return MarkupPut(out, "\\e", 2);
+  // A quote would end a quoted argument such as a term.
+  if (length == 1 && text[0] == '"') return MarkupPut(out, "\\(dq", 4);
+  // A control character at the start of a line would make it a request.
+  if (length == 1 && out->column == 0 && (text[0] == '.' || text[0] == '\'') &&
+      !MarkupPut(out, "\\&", 2))
+    return false;
+  return MarkupPut(out, text, length);
+}
+
+bool MarkupNullEncode(MarkupOutput*, const uint8_t*, int32_t, const void*) {
+  return true;
+}
+
+}  // namespace vke
