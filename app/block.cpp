@@ -43,6 +43,7 @@ void InitHeader(KVContextBlock* block, uint32_t hostWord, uint32_t newlineMode) 
   block->newlineMode = newlineMode;
   block->capture = kNoObjectWriter;
   block->inputObjectId = -1;
+  block->eventSubplot = -1;
   block->portFunctions = &ScreenPort();
   block->figureMode = 1;
   block->imageFlag = 1;

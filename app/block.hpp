@@ -12,6 +12,7 @@
 
 #include "app/errors.hpp"
 #include "engine/context.hpp"
+#include "graphics/event_record.hpp"
 #include "graphics/figure_draw.hpp"
 #include "graphics/object_store.hpp"
 
@@ -36,37 +37,6 @@ struct NativeCallContext {
 inline constexpr uint32_t kCallFlagDrew = 1;         // drawing commands or settings changed
 inline constexpr uint32_t kCallFlagRedraw = 2;       // "redraw" was called
 inline constexpr uint32_t kCallFlagQuietCancel = 4;  // cancel(false): 402 counts as success
-
-// The event values the handlers read.
-struct EventState {
-  double x, y;        // current point
-  double x0, y0, z0;  // first reference point
-  double unused[2];
-  double x1, y1, z1;   // second point
-  double dx, dy;       // stored displacement
-  double q[2];         // stored scalar or pair
-  int32_t id, nb, ix;  // object id, series, point index
-  uint32_t flags;      // kEvent* bits: which fields hold values
-};
-static_assert(sizeof(EventState) == 128);
-
-enum EventFlag : uint32_t {
-  kEventX = 1u << 0,
-  kEventX0 = 1u << 1,
-  kEventX1 = 1u << 2,
-  kEventY = 1u << 3,
-  kEventY0 = 1u << 4,
-  kEventY1 = 1u << 5,
-  kEventZ0 = 1u << 6,
-  kEventZ1 = 1u << 7,
-  kEventQ = 1u << 8,
-  kEventQPair = 1u << 9,
-  kEventM = 1u << 10,  // the value of _m itself
-  kEventId = 1u << 11,
-  kEventNb = 1u << 12,
-  kEventIx = 1u << 13,
-  kEventDxDy = 1u << 14,
-};
 
 // Host callbacks.
 // Grows the block: may move it (updating *block) and raises *size to the
@@ -139,7 +109,9 @@ struct KVContextBlock {
   uint32_t tailSpare[2];                // not used
   uint8_t interactiveHighlight;         // labels of subplots with mouse handlers stand out
   SubplotDragState subplotDrag;         // a drag of subplots by the mouse
-  uint8_t spare[kKVHeaderBytes - 440];  // room for further header fields
+  int32_t eventSubplot;                 // subplot of the last handler run with event values
+  uint32_t extensionTables;             // tables the loaded image's extensions registered
+  uint8_t spare[kKVHeaderBytes - 472];  // room for further header fields
 
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
   EngineContext* Engine() { return reinterpret_cast<EngineContext*>(Bytes() + kKVHeaderBytes); }

@@ -47,12 +47,14 @@ static_assert(offsetof(KVContextBlock, eventStamp) == 248);
 static_assert(offsetof(KVContextBlock, inputObjectId) == 252);
 static_assert(offsetof(KVContextBlock, handlerKind) == 256);
 static_assert(offsetof(KVContextBlock, event) == 264);
-static_assert(offsetof(KVContextBlock, cursor) == 392);
-static_assert(offsetof(KVContextBlock, handledEventStamp) == 396);
-static_assert(offsetof(KVContextBlock, savedByte) == 400);
-static_assert(offsetof(KVContextBlock, tailSpare) == 404);
-static_assert(offsetof(KVContextBlock, interactiveHighlight) == 412);
-static_assert(offsetof(KVContextBlock, subplotDrag) == 416);
-static_assert(offsetof(KVContextBlock, spare) == 440);
+static_assert(offsetof(KVContextBlock, cursor) == 416);
+static_assert(offsetof(KVContextBlock, handledEventStamp) == 420);
+static_assert(offsetof(KVContextBlock, savedByte) == 424);
+static_assert(offsetof(KVContextBlock, tailSpare) == 428);
+static_assert(offsetof(KVContextBlock, interactiveHighlight) == 436);
+static_assert(offsetof(KVContextBlock, subplotDrag) == 440);
+static_assert(offsetof(KVContextBlock, eventSubplot) == 464);
+static_assert(offsetof(KVContextBlock, extensionTables) == 468);
+static_assert(offsetof(KVContextBlock, spare) == 472);
 
 }  // namespace vke

@@ -22,15 +22,8 @@ const ErrorTableRecord* FindAppErrorRecord(ErrCode code) {
 }
 
 bool IsMemoryCode(ErrCode code) {
+  if (IsEngineMemoryCode(code)) return true;
   switch (code) {
-    case kErrStackOverflow:
-    case kErrStackOverflowVar:
-    case kErrDataOverflow:
-    case kErrDataOverflowVar:
-    case kErrVarOverflow:
-    case kErrCodeOverflow:
-    case kErrCompOutOfMemory:
-    case kErrTooManyUserFun:
     case kKvExhaustedRsrc:
     case kKvPlotOverflow:
     case kKvNoMoreNameSlot:

@@ -154,7 +154,10 @@ ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t star
   const int32_t base = GetFrameEntryCount(ctx);
   ErrCode e = PushInputs(block, r, codes);
   if (!e && codes.Function() >= 0) e = CallHandlerFunction(block, r, codes, scope, entry);
-  if (r.event) block->handledEventStamp = block->eventStamp;
+  if (r.event) {
+    block->handledEventStamp = block->eventStamp;
+    block->eventSubplot = r.objectId;
+  }
   // Without a function the inputs are the results: output 1 takes the last
   // input. Fewer results than outputs (more outputs than inputs there) would
   // take entries that are not the handler's.

@@ -9,6 +9,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/engine.hpp"
+#include "engine/registry/registry.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {
@@ -155,8 +156,16 @@ ErrCode LoadSections(KVContextBlock** slot, const ImageInput& in, ExtensionFolde
   if (!Read(in, &h, sizeof h) || !Read(in, word, 4)) return kErrEof;
   const uint32_t extensionBytes = Load<uint32_t>(word);
   if (!CountsAreSound(h, extensionBytes, in.recordBytes)) return kErrInit;
-  if (ErrCode e = RegisterNamedExtensions(*slot, in, extensionBytes, extensions, extensionArgument))
-    return e;
+  // The extensions of an image loaded before leave the registry: their
+  // tables need not outlive that image, and kept in front they would move
+  // every native of this image to another index.
+  EngineContext* ctx = (*slot)->Engine();
+  UnregisterFrontLibraries(ctx, (*slot)->extensionTables);
+  const uint32_t tables = ctx->registryCount;
+  const ErrCode registered =
+      RegisterNamedExtensions(*slot, in, extensionBytes, extensions, extensionArgument);
+  (*slot)->extensionTables = (*slot)->Engine()->registryCount - tables;
+  if (registered) return registered;
   if (ErrCode e = FitAndLoadEngine(slot, in, h)) return e;
 
   KVContextBlock* block = *slot;

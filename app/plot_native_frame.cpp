@@ -24,11 +24,32 @@ ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* t
 }
 
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
-                      uint32_t flag) {
+                      uint32_t flag, bool marksDrawn) {
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
   if (ErrCode e = impl(ctx, nargin, target, flag)) return e;
+  if (marksDrawn) call->flags |= kCallFlagDrew;
+  return kOk;
+}
+
+ErrCode RunControlNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                         uint32_t flag) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
+  const uint32_t before = *target.used;
+  const ErrCode e = impl(ctx, nargin, target, flag);
+  if (*target.used != before) call->flags |= kCallFlagDrew;
+  return e;
+}
+
+ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option,
+                             PlotImplFn impl) {
+  NativeCallContext* call;
+  PlotTarget target;
+  if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
+  if (impl(ctx, nargin, target, 0) != kOk) Drop(ctx, nargin);
   call->flags |= kCallFlagDrew;
   return kOk;
 }

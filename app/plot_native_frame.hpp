@@ -6,7 +6,9 @@
 
 #include "app/block.hpp"
 #include "engine/registry/native_record.hpp"
+#include "graphics/panel_natives.hpp"
 #include "graphics/plot_natives.hpp"
+#include "graphics/scene_natives.hpp"
 #include "graphics/settings_natives.hpp"
 
 namespace vke {
@@ -18,14 +20,40 @@ namespace vke {
 ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* target);
 
 // 400 as FindPlotTarget; otherwise the implementation's result, with bit
-// kCallFlagDrew set on success.
+// kCallFlagDrew set on success when marksDrawn.
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
-                      uint32_t flag);
+                      uint32_t flag, bool marksDrawn = true);
 
 // The native of one table row: an implementation and its extra argument.
 template <PlotImplFn Impl, uint32_t Flag = 0>
 ErrCode PlotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
   return RunPlotNative(ctx, nargin, option, Impl, Flag);
+}
+
+// The control natives: as a plot native, except that every command written
+// sets kCallFlagDrew, also when a later control of the call fails.
+ErrCode RunControlNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
+                         uint32_t flag);
+
+template <PlotImplFn Impl, uint32_t Flag = 0>
+ErrCode ControlNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunControlNative(ctx, nargin, option, Impl, Flag);
+}
+
+// The panel-layout natives (settabs, vertcontrols): outside a figure 400;
+// otherwise the implementation's failure is ignored (its arguments are
+// dropped), the flag is set and the call succeeds.
+ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl);
+
+template <PlotImplFn Impl>
+ErrCode PanelLayoutNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunPanelLayoutNative(ctx, nargin, option, Impl);
+}
+
+// As PlotNative, but success leaves the result flags alone (sensor3).
+template <PlotImplFn Impl>
+ErrCode QuietPlotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
+  return RunPlotNative(ctx, nargin, option, Impl, 0, false);
 }
 
 // The setting natives, whose implementations see the output count: as a

@@ -7,9 +7,13 @@
 // the loop calls them again with nargin = -(k + 1) once the function has
 // returned its k results, which lie on top of the function value pushed for
 // the call. Between calls map and cellfun keep, above their inputs, a list
-// of all results so far and a state row [i, n, m, q]: the calls made, the
-// calls to make, the inputs after the function and the outputs per call.
+// of all results so far and a state row [i, n, m, q, o1..om]: the calls
+// made, the calls to make, the inputs after the function, the outputs per
+// call and, for each input, the byte offset of its next item from the
+// input's data (-1 - offset for an input of one item, used by every call),
+// so that no call walks the items before its own.
 #include <algorithm>
+#include <vector>
 
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
@@ -37,23 +41,38 @@ bool IsFunctionValue(EngineContext* ctx, int32_t depth) {
 // The state row of map and cellfun.
 struct MapState {
   int32_t done, calls, inputs, outputs;
+  std::vector<int64_t> next;  // per input, where item done + 1 lies (see above)
 };
+
+uint32_t ItemOffset(int64_t next) {
+  return static_cast<uint32_t>(next < 0 ? -1 - next : next);
+}
+
+constexpr int32_t kStateCounts = 4;
 
 ErrCode PushState(EngineContext* ctx, const MapState& s) {
   double* row;
-  ErrCode e = PushNewMatrix(ctx, 1, 4, &row, nullptr);
+  ErrCode e = PushNewMatrix(ctx, 1, kStateCounts + s.inputs, &row, nullptr);
   if (e) return e;
   row[0] = s.done;
   row[1] = s.calls;
   row[2] = s.inputs;
   row[3] = s.outputs;
+  for (int32_t j = 0; j < s.inputs; j++) row[kStateCounts + j] = static_cast<double>(s.next[j]);
   return kOk;
 }
 
 MapState ReadState(EngineContext* ctx, int32_t depth) {
   const uint8_t* row = DataAt(ctx, depth);
-  auto at = [&](int i) { return static_cast<int32_t>(Load<double>(row + 8 * i)); };
-  return MapState{at(0), at(1), at(2), at(3)};
+  auto at = [&](int i) { return Load<double>(row + 8 * i); };
+  MapState s{static_cast<int32_t>(at(0)),
+             static_cast<int32_t>(at(1)),
+             static_cast<int32_t>(at(2)),
+             static_cast<int32_t>(at(3)),
+             {}};
+  for (int32_t j = 0; j < s.inputs; j++)
+    s.next.push_back(static_cast<int64_t>(at(kStateCounts + j)));
+  return s;
 }
 
 // With [f, c1..cm, results, state] on the stack: pushes f and the arguments
@@ -64,9 +83,7 @@ ErrCode StartCall(EngineContext* ctx, const MapState& s) {
   if (e) return e;
   for (int32_t j = 0; j < m; j++) {
     // Input j + 1 lies at depth m + 2 whatever has been pushed for the call.
-    StructuredParts parts;
-    GetStructuredValueOfKind(ctx, m + 2, 'c', &parts);
-    e = GetListElement(ctx, m + 2, parts.elements == 1 ? 1 : s.done + 1);
+    e = PushItemValue(ctx, DataAt(ctx, m + 2) + ItemOffset(s.next[j]));
     if (e) {
       Drop(ctx, j + 1);
       return e;
@@ -75,6 +92,13 @@ ErrCode StartCall(EngineContext* ctx, const MapState& s) {
   e = CallFunctionValue(ctx, m, m, s.outputs, 1);
   if (e) Drop(ctx, m + 1);
   return e;
+}
+
+// Moves each input's offset past the item of the call just made; the inputs
+// lie from depth m (the first) to depth 1, under the results.
+void AdvanceItems(EngineContext* ctx, MapState* s) {
+  for (int32_t j = 0; j < s->inputs; j++)
+    if (s->next[j] >= 0) s->next[j] += ItemBytes(DataAt(ctx, s->inputs - j) + s->next[j]);
 }
 
 // cellfun's result: the array of the first result's class, with the
@@ -149,9 +173,12 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
   const int32_t m = nargin - 1;
   if (m < 1 || !IsFunctionValue(ctx, m)) return kErrWrongTypeOverload;
   int32_t n = -1;
+  std::vector<int64_t> next(m);
   for (int32_t d = 0; d < m; d++) {
     StructuredParts parts;
     if (GetStructuredValueOfKind(ctx, d, 'c', &parts)) return kErrWrongTypeOverload;
+    const int64_t offset = parts.first - DataAt(ctx, d);
+    next[m - 1 - d] = parts.elements == 1 ? -1 - offset : offset;
     if (parts.elements == 1) continue;
     if (n >= 0 && parts.elements != n) return kErrIncompSize;
     n = parts.elements;
@@ -168,7 +195,7 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
     }
     return DropStackEntries(ctx, q, nargin);
   }
-  const MapState s{0, n, m, q};
+  const MapState s{0, n, m, q, next};
   ErrCode e = PushListFromEntries(ctx, 0, false, nullptr, 0);
   if (!e) e = PushState(ctx, s);
   if (!e) e = StartCall(ctx, s);
@@ -194,6 +221,7 @@ ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
   if (e) return e;
   s.done++;
   if (s.done < s.calls) {
+    AdvanceItems(ctx, &s);
     e = PushState(ctx, s);
     return e ? e : StartCall(ctx, s);
   }

@@ -134,7 +134,11 @@ bool IsSideEffectFree(const int16_t* code, int32_t length) {
   for (int32_t p = 0; p < length;) {
     const OpcodeDescriptor* d = DescriptorOf(code[p]);
     int32_t n = InstructionLengthWithin(code, p, length);
-    if (!d || !(d->flags & kOpFlagPure) || n == 0) return false;
+    if (!d || !(d->flags & kOpFlagSafe) || n == 0) return false;
+    // Inf(n) and its kind refuse bad size arguments; only the bare forms
+    // are safe.
+    if (d->callCode != kNoCall && ((d->callCode >> 4) & 15) == kCountInOperand && code[p + 1] != 0)
+      return false;
     p += n;
   }
   return true;

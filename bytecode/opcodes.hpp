@@ -48,6 +48,7 @@ enum OperandKind : int32_t {
 inline constexpr int32_t kNoCall = -2;
 inline constexpr int32_t kCountInOperand = 15;  // call-code nibble: the count is an operand word
 inline constexpr int32_t kOpFlagPure = 1;       // flags bit 0: no side effect
+inline constexpr int32_t kOpFlagSafe = 2;       // flags bit 1: cannot fail either
 inline constexpr int32_t kOpcodeCount = 333;
 inline constexpr int32_t kFirstNativeOpcode = 333;
 inline constexpr int32_t kNativeCallLength = 3;
@@ -71,6 +72,7 @@ enum Opcode : int16_t {
 
 namespace opcode_rows {
 inline constexpr int32_t Pure = kOpFlagPure;
+inline constexpr int32_t Safe = kOpFlagPure | kOpFlagSafe;
 inline constexpr int32_t Effect = 0;
 inline constexpr int32_t None = kOperNone, Words = kOperWords, Int32 = kOperInt32,
                          UInt32 = kOperUInt32, Int64 = kOperInt64, Doubles = kOperDoubles,
@@ -143,7 +145,9 @@ bool IsMultiOutputCall(int32_t opcode);
 // True when the range is exactly pushone / true 0 (truth set) or pushzero /
 // false 0 (truth clear).
 bool IsConstantCondition(const int16_t* code, int32_t length, bool truth);
-// True when every instruction of the range is pure (an empty range is).
+// True when no instruction of the range can act or fail, so that a statement
+// made of it may be dropped (an empty range is): every one is safe and takes
+// no inputs from the stack other than what the range itself pushed.
 bool IsSideEffectFree(const int16_t* code, int32_t length);
 
 }  // namespace vke

@@ -75,7 +75,7 @@ ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope) {
   char name[kMaxNameWithLibrary + 1];
   int32_t length;
   ErrCode e = GetStringArgToBuffer(ctx, 0, name, sizeof name, &length);
-  if (e == kErrObjTooLarge) return kErrUndefFun;
+  if (e == kErrObjTooLarge) return kErrNameTooLong;
   if (e) return Overloadable(e);
   if (length == 0) return kErrNullName;
   if ((e = PushFunctionReference(ctx, name, length, scope, nullptr))) return e;

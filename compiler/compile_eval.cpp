@@ -15,10 +15,24 @@
 
 namespace vke {
 
+namespace {
+
+// Frames of texts run within one frame's variables, at most.
+constexpr int32_t kMaxTextNesting = 2048;
+
+}  // namespace
+
 ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
                            int32_t results, uint32_t flags) {
   const int32_t f = InnermostVariableFrame(ctx);
   if (f < 0) return kErrBadContext;
+  // Every variable of a text is reached through the texts between it and
+  // its frame: texts that run texts without end stop at a depth that keeps
+  // that walk as short as the stacks keep ordinary recursion.
+  int32_t levels = 0;
+  for (int32_t g = ctx->curFrame; g > f && levels <= kMaxTextNesting; g = PreviousFrame(ctx, g))
+    levels++;
+  if (levels > kMaxTextNesting) return kErrStackOverflow;
   WithheldSpace withheld(ctx);
   Scratch scratch;
   if (ErrCode e = withheld.TakeScratch(&scratch)) return e;
@@ -45,8 +59,19 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   request.baseEntries = 1;
   request.results = results > 0 ? results : 0;
   CompiledBlock block;
-  ErrCode e = CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false,
-                              &scratch, &block);
+  const auto compile = [&] {
+    return CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false, &scratch,
+                           &block);
+  };
+  ErrCode e = compile();
+  if (e == kErrIncorrectNargout && request.results > 0) {
+    // A text that cannot give a value may not even compile: its syntax
+    // error is what went wrong. Else the count error is raised again.
+    request.results = 0;
+    const ErrCode syntax = compile();
+    request.results = results;
+    e = syntax ? syntax : compile();
+  }
   if (!e && (flags & kEvalReturnVariables)) {
     if (block.words < 1 || code[block.words - 1] != kOpHalt) return kErrIllegal;
     if (2u * static_cast<uint32_t>(block.words + 1) > codeRoom) return kErrCodeOverflow;

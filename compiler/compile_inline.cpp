@@ -118,7 +118,7 @@ ErrCode ReadFunctionValue(EngineContext* ctx, int32_t depth, int32_t scope, Func
   }
   int32_t length;
   ErrCode e = GetStringArgToBuffer(ctx, depth, out->buffer, sizeof out->buffer, &length);
-  if (e == kErrObjTooLarge) return kErrUndefFun;
+  if (e == kErrObjTooLarge) return kErrNameTooLong;
   if (e) return kErrWrongTypeOverload;
   if (length == 0) return kErrNullName;
   out->name = out->buffer;

@@ -160,8 +160,7 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
       return RaiseNamed(ctx, kErrIncorrectNargin, name, length, inputs);
     if (wanted > NativeMaximum(r->maxOut))
       return RaiseNamed(ctx, kErrIncorrectNargout, name, length, wanted);
-    return statementResult(
-        CallNativeFunction(ctx, reinterpret_cast<NativeFn>(r->function), inputs, outputs));
+    return statementResult(CallNativeRecord(ctx, r, inputs, outputs));
   }
   if (const BuiltinRecord* b = FindBuiltinRecord(name, length)) {
     const CountLimits in = DecodeCountCode(b->inputCode), out = DecodeCountCode(b->outputCode);

@@ -198,8 +198,10 @@ bool MatchFold(EngineContext* ctx, const int16_t* code, int32_t a, int32_t end, 
   switch (op) {
     case kOpUminus:
     case kOpUplus:
-      if (next != kOpUminus && next != kOpUplus) return false;
-      SetWord(f, op == next ? kOpUplus : kOpUminus, span);
+      // A unary plus after either sign adds nothing. Any other pair stays:
+      // the first sign is the one that fails (on a cell, as 'uminus').
+      if (next != kOpUplus) return false;
+      SetWord(f, op, span);
       return true;
     case kOpPushOne:
     case kOpPushZero:

@@ -247,9 +247,10 @@ ErrCode ExprCompiler::ParseSubexpr(const Level& level, SubResult* result) {
       }
       if (last && last->kind == kEntryColon) {
         if (last->args == 3) {
+          // "a:b:c:d" would call colon with four inputs.
           ErrorDetails d;
-          d.integer = 1;
-          d.name = ":";
+          d.integer = 4;
+          d.name = "colon";
           return CompileErrorWith(u, kErrIncorrectNargin, d);
         }
         last->args = 3;

@@ -12,8 +12,14 @@ bool IsThreadedJump(int32_t op) {
   return HasJumpOffset(op) && op != kOpOrJump && op != kOpAndJump;
 }
 
-bool IsLightAfterLine(int32_t op) {
-  return op == kOpNop || op == kOpLine || op == kOpJump || op == kOpSkip;
+// True when a line marker at position p can be passed over: behind any
+// padding (nop, skip) comes another marker or a jump, so no instruction that
+// could fail runs under the marker's line.
+bool MarkerMayBePassed(const int16_t* code, int32_t length, int32_t p) {
+  int32_t q = p + 3;
+  while (q < length && (code[q] == kOpNop || code[q] == kOpSkip))
+    q += GetInstructionLength(code + q);
+  return q < length && (code[q] == kOpLine || code[q] == kOpJump);
 }
 
 // Adds delta to the offset word at p + 1 when the sum still fits.
@@ -63,7 +69,7 @@ bool ThreadJump(int16_t* code, int32_t length, int32_t p, bool aggressive) {
     case kOpSkip:
       return AddToOffset(code, p, 2);
     case kOpLine:
-      if (t + 3 < length && IsLightAfterLine(code[t + 3])) return AddToOffset(code, p, 3);
+      if (MarkerMayBePassed(code, length, t)) return AddToOffset(code, p, 3);
       break;
     case kOpReturn:
       if (op != kOpJump) break;

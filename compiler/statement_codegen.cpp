@@ -54,12 +54,16 @@ const char* StructureName(int32_t kind) {
   }
 }
 
+// The state of a switch once its otherwise part began: no count of cases
+// reaches it.
+constexpr int32_t kAfterOtherwise = INT32_MAX;
+
 struct OpenStructure {
   int32_t kind;
   int32_t line;
   int32_t start;    // loop head; for: the iteration instruction
   int32_t pending;  // the conditional jump (or casejump) to patch next, -1 none
-  int32_t state;    // if: else seen; switch: cases seen (+1000 after otherwise); try: catch seen
+  int32_t state;    // if: else seen; switch: cases seen, then kAfterOtherwise; try: catch seen
   int32_t keep;     // try: value entries kept at its catch
   int32_t catchAt;  // try: the position of its catch part, -1 before it is known
 };
@@ -476,7 +480,7 @@ ErrCode Generator::Statement(const StatementRecord* r) {
     }
     case kStmtCase:
     case kStmtOtherwise: {
-      if (!s || s->kind != kStructSwitch || s->state >= 1000) return kErrUnexpectedCase;
+      if (!s || s->kind != kStructSwitch || s->state == kAfterOtherwise) return kErrUnexpectedCase;
       if (s->state > 0)
         if (ErrCode e = ForwardJump(kOpJump, top, kPatchEnd)) return e;
       if (s->pending >= 0)
@@ -484,7 +488,7 @@ ErrCode Generator::Statement(const StatementRecord* r) {
       s->pending = -1;
       if (ErrCode e = Line(r->line)) return e;
       if (r->kind == kStmtOtherwise) {
-        s->state = 1000;
+        s->state = kAfterOtherwise;
         return kOk;
       }
       s->state++;

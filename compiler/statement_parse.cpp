@@ -16,6 +16,7 @@ namespace vke {
 namespace {
 
 constexpr int32_t kMaxBracketDepth = 64;
+constexpr int32_t kTooDeep = -1;  // Extract: brackets nested past kMaxBracketDepth
 
 struct KeywordKind {
   const char* keyword;
@@ -67,7 +68,8 @@ class Parser {
     u.line = line;
     return CompileError(u, code);
   }
-  // The normalised text of the statement at pos, into out (capacity bytes).
+  // The normalised text of the statement at pos, into out (capacity bytes);
+  // its length, or kTooDeep.
   int32_t Extract(char* out, int32_t capacity, bool* quiet);
   // Adds a record; text2 may be null.
   ErrCode AddRecord(int32_t kind, int32_t recordLine, int32_t targets, const char* text1,
@@ -168,8 +170,8 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
       continue;
     }
     if (c == '(' || c == '[' || c == '{') {
-      if (depth < kMaxBracketDepth) stack[depth] = c;
-      depth++;
+      if (depth == kMaxBracketDepth) return kTooDeep;
+      stack[depth++] = c;
     } else if ((c == ')' || c == ']' || c == '}') && depth > 0) {
       depth--;
     }
@@ -205,6 +207,10 @@ ErrCode Parser::ReadStatement(int32_t kind, int32_t recordLine, StatementRecord*
   const int32_t capacity = static_cast<int32_t>(room - 8 - sizeof(StatementRecord));
   char* text = const_cast<char*>(r->Text1());
   int32_t length = Extract(text, capacity, &quiet);
+  if (length == kTooDeep) {
+    u.scratch->Release(mark);
+    return Fail(kErrTooManyNestedPar);
+  }
   if (length > capacity) {
     u.scratch->Release(mark);
     return Fail(kErrCompOutOfMemory);
@@ -557,7 +563,8 @@ ErrCode Parser::ParseHeader() {
   // The rest of the header statement must be empty.
   bool quiet;
   char rest[8];
-  if (Extract(rest, sizeof rest, &quiet) != 0) return Fail(kErrBadFunHeader);
+  const int32_t length = Extract(rest, sizeof rest, &quiet);
+  if (length != 0) return Fail(length == kTooDeep ? kErrTooManyNestedPar : kErrBadFunHeader);
   return kOk;
 }
 
@@ -703,8 +710,10 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     if (keyword->kind == kStmtFor) {
       int32_t split = FindAssignment(r->Text1(), r->length1);
       int32_t targets = 0;
-      if (split < 0 || ScanTargets(u, r->Text1(), split, &targets) != kOk || targets != 1)
-        return Fail(kErrBadForAssignment);
+      const ErrCode e = split < 0 ? kErrBadAsgnVar : ScanTargets(u, r->Text1(), split, &targets);
+      // A limit reached (too many variables) is reported as itself.
+      if (e && e != kErrBadAsgnVar) return Fail(e);
+      if (e || targets != 1) return Fail(kErrBadForAssignment);
     }
     if (keyword->kind == kStmtGlobal || keyword->kind == kStmtPersistent) {
       const char* s = r->Text1();

@@ -16,6 +16,8 @@ namespace vke {
 // The few helpers on the execution loop's hottest paths: inlined even into
 // the loop's one large function, where the compiler would keep them apart.
 #define VKE_HOT_INLINE [[gnu::always_inline]] inline
+// The same for a lambda, written after its parameter list: () VKE_HOT_LAMBDA {
+#define VKE_HOT_LAMBDA __attribute__((always_inline))
 
 // Every engine operation returns one of these: 0 for success, a code of the
 // error tables, or a status code (500 suspended ...). Identifiers that no

@@ -70,6 +70,7 @@ struct PendingCallArg {
 inline constexpr uint32_t kEngineHeaderBytes = 1192;
 inline constexpr uint32_t kMinEngineBytes = 7336;
 inline constexpr int kPendingCallArgs = 16;
+inline constexpr uint8_t kMemoryRetryPending = 2;  // a builtin waits for room
 
 struct EngineContext {
   // 1. The interface table (one static table outside the area).
@@ -193,6 +194,17 @@ struct EngineContext {
   // walk may start there (kept by heap.cpp; 0 after anything else rewrites
   // block headers).
   uint32_t heapFreeFrom;
+  // The running native's call-backs (owned by InvokeNative): the results
+  // (+ 1) of a function value that gave them at once, for the native to be
+  // called back with; and the frame word that names the native to call
+  // back after a function it started returns.
+  int32_t nativeResults;
+  uint32_t nativeContinuation;
+  // Set by a host that grows the area: a builtin that fails for lack of
+  // room ends the run instead, to run again when the run is resumed, if it
+  // left the stack at the level it started from (builtinLevel).
+  uint8_t memoryRetry;  // 0 off, 1 on, kMemoryRetryPending
+  uint32_t builtinLevel;
   // The compiler's entry points set by the host (engine/compile_hooks.hpp);
   // null until then.
   const CompileHooks* compileHooks;

@@ -100,5 +100,9 @@ static_assert(offsetof(EngineContext, halted) == 886);
 static_assert(offsetof(EngineContext, profileTable) == 888);
 static_assert(offsetof(EngineContext, profileWords) == 892);
 static_assert(offsetof(EngineContext, heapFreeFrom) == 924);
+static_assert(offsetof(EngineContext, nativeResults) == 928);
+static_assert(offsetof(EngineContext, nativeContinuation) == 932);
+static_assert(offsetof(EngineContext, memoryRetry) == 936);
+static_assert(offsetof(EngineContext, builtinLevel) == 940);
 
 }  // namespace vke

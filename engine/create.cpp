@@ -115,6 +115,8 @@ void ResetEngineState(EngineContext* ctx) {
   ctx->dataTop = 0;
   ctx->bpCount = 0;
   ctx->interruptDebug = 0;
+  ctx->nativeResults = 0;
+  ctx->nativeContinuation = kContinueAtInstruction;
 
   // Keep the value blocks of shared globals and persistents; free the rest.
   ctx->heapFreeFrom = 0;

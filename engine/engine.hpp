@@ -19,6 +19,15 @@ void SetEngineCallbacks(EngineContext* ctx, ThreadTimerFn fn, uintptr_t argument
 void SetHookUserData(EngineContext* ctx, uintptr_t word);
 void SetHostCallbackPair(EngineContext* ctx, AbortFn fn, uintptr_t argument);
 void SetContextFlag(EngineContext* ctx, uint8_t flag);
+// With retry on, a builtin of thread 0 that fails for lack of room (a code
+// IsEngineMemoryCode accepts) with its operands still on the stack ends
+// ExecuteBytecode with that code before anything is unwound or printed, and
+// MemoryRetryPending tells so; once the host has grown the area
+// (MakeContextAbsolute) and turned retry on again, ExecuteBytecode runs the
+// builtin again. With retry off such failures take the error path.
+void SetMemoryRetry(EngineContext* ctx, bool on);
+bool MemoryRetryPending(const EngineContext* ctx);
+
 void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte);
 void SetHostCallbacks(EngineContext* ctx, ContextResolverFn fn, uintptr_t argument);
 void SetTextEncoding(EngineContext* ctx, char letter);

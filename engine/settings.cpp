@@ -26,6 +26,14 @@ void SetContextFlag(EngineContext* ctx, uint8_t flag) {
   ctx->featureByte = flag;
 }
 
+void SetMemoryRetry(EngineContext* ctx, bool on) {
+  ctx->memoryRetry = on ? 1 : 0;
+}
+
+bool MemoryRetryPending(const EngineContext* ctx) {
+  return ctx->memoryRetry == kMemoryRetryPending;
+}
+
 void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte) {
   ctx->optLevel = level;
   ctx->optByte = byte;

@@ -84,6 +84,13 @@ inline void SetPayloadDouble(std::byte* payload, uint32_t i, double v) {
   Store<double>(payload + size_t{i} * 8, v);
 }
 
+// Lines of a text cut at line feeds; a final line feed ends the last line.
+inline int32_t CountTextLines(const char* text, int32_t length) {
+  int32_t lines = 1;
+  for (int32_t i = 0; i + 1 < length; ++i) lines += text[i] == '\n';
+  return lines;
+}
+
 // Appends command 70 for subplot `subplot` at payload[*used]. False, with
 // nothing written, when *used + 7 exceeds the capacity.
 bool AppendObjectBeginCommand(std::byte* payload, uint32_t capacity, uint32_t* used,

@@ -13,8 +13,9 @@ inline constexpr ErrCode kErrPlotOverflow = 10001;   // "Plot memory overflow"
 inline constexpr ErrCode kErrUndefElement = 10040;   // "Undefined element"
 
 // Status codes of the figure operations, in no table.
-inline constexpr ErrCode kStatusNothingDone = 10200;      // nothing to do
+inline constexpr ErrCode kStatusNothingDone = 10200;      // nothing to do, or no engine
 inline constexpr ErrCode kStatusRepaint = 10201;          // done; the figure must be repainted
 inline constexpr ErrCode kStatusInstanceChanged = 10202;  // menus, title and views change
+inline constexpr ErrCode kStatusMoveDropped = 10203;      // a mouse move dropped by the rate limit
 
 }  // namespace vke

@@ -166,10 +166,7 @@ ErrCode SetCameraViewFlag(FigureState* fig, FigureHost& host, uint32_t flag, boo
 }
 
 ErrCode SetPerspectiveView(FigureState* fig, FigureHost& host, bool on) {
-  ForEachSelected(*fig, [&](SubplotRecord& s) {
-    s.orthographic = on ? 0 : 1;
-    ComputeProjection(&s);
-  });
+  ForEachSelected(*fig, [&](SubplotRecord& s) { SetOrthographic(&s, !on); });
   return UndoAndRedraw(host);
 }
 

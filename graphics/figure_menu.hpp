@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "graphics/camera.hpp"
 #include "graphics/figure_state.hpp"
 
 namespace vke {
@@ -61,11 +62,6 @@ struct ViewMenuState {
 };
 bool GetViewMenuState(const FigureState& figure, ViewMenuState* out);
 
-// Camera view flags of the automatic target (1), position (2) and up
-// vector (4).
-inline constexpr uint32_t kViewAutoTarget = 1;
-inline constexpr uint32_t kViewAutoPosition = 2;
-inline constexpr uint32_t kViewAutoUp = 4;
 // Sets or clears a view flag, or the perspective projection, on the
 // selected subplots; then a new undo version and the draw handlers.
 ErrCode SetCameraViewFlag(FigureState* figure, FigureHost& host, uint32_t flag, bool on);

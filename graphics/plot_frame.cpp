@@ -2,7 +2,9 @@
 // plot natives.
 #include "graphics/plot_frame.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 #include "engine/errors/errors.hpp"
@@ -44,6 +46,27 @@ CommandWriter::CommandWriter(PlotTarget& target, int32_t code, int32_t id, int32
 }
 
 void CommandWriter::Put(double v) {
+  FlushBytes();
+  PutDouble(v);
+}
+
+void CommandWriter::PutBytes(const char* bytes, int64_t n) {
+  for (int64_t i = 0; i < n; ++i) {
+    pending_[pendingCount_++] = bytes[i];
+    if (pendingCount_ == 8) FlushBytes();
+  }
+}
+
+void CommandWriter::FlushBytes() {
+  if (pendingCount_ == 0) return;
+  std::fill(pending_ + pendingCount_, pending_ + 8, 0);
+  double d;
+  std::memcpy(&d, pending_, 8);
+  pendingCount_ = 0;
+  PutDouble(d);
+}
+
+void CommandWriter::PutDouble(double v) {
   if (overflow_ || PlotRoomLeft(target_) - kCommandHeaderDoubles <= count_) {
     overflow_ = true;
     return;
@@ -57,6 +80,7 @@ const double* CommandWriter::Data() const {
 }
 
 ErrCode CommandWriter::Commit() {
+  FlushBytes();
   if (overflow_) return kErrPlotOverflow;
   header_.length = static_cast<int32_t>(count_);
   WriteCommandHeader(target_.payload + size_t{*target_.used} * 8, header_);

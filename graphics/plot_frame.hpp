@@ -13,6 +13,9 @@
 #include <cstdint>
 
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/style.hpp"
 #include "graphics/subplot.hpp"
@@ -56,6 +59,10 @@ class CommandWriter {
   CommandWriter(PlotTarget& target, int32_t code, int32_t id, int32_t index, uint32_t style,
                 uint32_t colour);
   void Put(double v);
+  // Packs bytes eight to a double behind the data written; consecutive calls
+  // continue one packed run, which the next Put or Commit closes with zero
+  // padding.
+  void PutBytes(const char* bytes, int64_t n);
   // The data written so far, as one run of doubles.
   const double* Data() const;
   // Writes the header and takes the command into the object; 10001 when its
@@ -67,6 +74,11 @@ class CommandWriter {
   CommandHeader header_;
   uint32_t count_ = 0;
   bool overflow_ = false;
+  char pending_[8] = {};  // bytes of a packed run not yet written
+  int32_t pendingCount_ = 0;
+
+  void PutDouble(double v);
+  void FlushBytes();
 };
 
 // Widens the subplot's automatic limits with the points of a command whose
@@ -92,6 +104,20 @@ struct MatrixArg {
 
 // The double matrix at `depth`; 43 for anything else.
 ErrCode ReadMatrixArg(EngineContext* ctx, int32_t depth, MatrixArg* out);
+
+// Calls use(bytes, length) with the text at `depth` converted to 8-bit text
+// in the engine's encoding; the converted copy lies on top of the stack
+// meanwhile (the arguments sit one deeper) and is dropped afterwards. 44 when
+// the value is no text.
+template <typename Use>
+ErrCode WithText(EngineContext* ctx, int32_t depth, Use use) {
+  if (!IsCharArray(ctx, depth)) return kErrWrongTypeOverload;
+  if (ErrCode e = GetStringArgCopy(ctx, depth)) return e;
+  const NumericView v = ViewNumeric(ctx, 0);
+  const ErrCode rc = use(reinterpret_cast<const char*>(v.elements), v.shape.count);
+  DropStackEntries(ctx, 0, 1);
+  return rc;
+}
 
 // A style string argument, empty when absent.
 struct StyleArg {

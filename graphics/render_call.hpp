@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/depth_sort.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/renderer.hpp"
 
@@ -32,9 +33,20 @@ struct RenderCall {
   int32_t panelColumns = 1;
   bool vertical = false;  // the control panel stands in one column
 
+  DepthSortPool* pool = nullptr;  // of a 3-D subplot's primitives
+
   double rowHeight = 0;   // of control-panel rows
   double arrowUnit = 0;   // arrowheads and slider arrows
   double clampLimit = 0;  // device coordinates of polylines stay within it
+
+  // The control panel, laid out at its first row.
+  bool panelLaidOut = false;
+  double panelRow = 0;               // coordinate of the next row
+  const double* tabStops = nullptr;  // measured by the last tab-stop command
+  int32_t tabCount = 0;
+  int64_t openPopupAt = -1;  // an open pop-up menu, drawn after the group
+  double openPopupRow = 0;
+  PlotStyle openPopupStyle{};
 };
 
 // One command of the group: its header, data and the style it draws with.
@@ -65,6 +77,14 @@ inline int64_t PackedDoubles(int64_t bytes) {
   return (bytes + 7) / 8;
 }
 
+// A text {length, bytes} that starts at data double i, when it fits.
+inline bool PanelText(const RenderCommand& c, uint32_t i, const char** text, int32_t* length) {
+  if (!c.Holds(i + 1)) return false;
+  *length = PayloadCount(c.Get(i));
+  *text = c.Text(i + 1);
+  return *length >= 0 && c.Holds(i + 1 + PackedDoubles(*length));
+}
+
 // The drawing of each command kind; the renderer dispatches by code.
 void DrawPolylineCommand(RenderCall& call, const RenderCommand& c);
 void DrawInfiniteLine(RenderCall& call, const RenderCommand& c);
@@ -78,5 +98,15 @@ void DrawLegendCommand(RenderCall& call, const RenderCommand& c);
 void MeasureTabStops(RenderCall& call, const RenderCommand& c);
 void SelectCommandFont(RenderCall& call, const RenderCommand& c);
 void SelectDefaultFont(RenderCall& call, const RenderCommand& c);
+void DrawPanelTextRow(RenderCall& call, const RenderCommand& c);
+void DrawPanelSliderRow(RenderCall& call, const RenderCommand& c);
+void DrawPanelButtonRow(RenderCall& call, const RenderCommand& c);
+void DrawPanelPopupRow(RenderCall& call, const RenderCommand& c);
+void DrawPanelTextFieldRow(RenderCall& call, const RenderCommand& c);
+
+// The open pop-up menu of the group, over everything else.
+void DrawDeferredPopupMenu(RenderCall& call);
+// The "..." marks of a scrolled panel, where more rows lie.
+void DrawPanelScrollMarks(const RenderCall& call);
 
 }  // namespace vke

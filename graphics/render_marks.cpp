@@ -84,6 +84,8 @@ void MeasureTabStops(RenderCall& call, const RenderCommand& c) {
   const int32_t length = PayloadCount(c.Get(1 + k));
   if (length < 0 || !c.Holds(2 + int64_t{k} + PackedDoubles(length))) return;
   const char* text = c.Text(2 + k);
+  call.tabStops = c.Doubles(1);
+  call.tabCount = k;
   double sum = 0;
   int32_t slot = 0;
   int32_t start = 0;

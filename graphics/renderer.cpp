@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "graphics/axes2d.hpp"
+#include "graphics/box3d.hpp"
+#include "graphics/depth_sort.hpp"
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/render_pending.hpp"
@@ -66,20 +68,20 @@ constexpr CommandEntry kCommandTable[] = {
     {52, nullptr, kFlatOnly},                                   //
     {53, nullptr, kFlatOnly},                                   //
     {54, nullptr, kFlatOnly},                                   //
-    {55, nullptr, kPanelRow},                                   // control-panel text row
+    {55, &DrawPanelTextRow, kPanelRow | kLayoutToo},            // control-panel text row
     {56, &DrawTextCommand, kDepthPool},                         // text at a 2-D point
     {57, &DrawTextCommand, kDepthPool},                         // text at a 3-D point
     {kCmdLegendEntry, &DrawLegendCommand, 0},                   // legend box
-    {59, nullptr, kLayoutToo},                                  // slider row
-    {60, nullptr, kLayoutToo},                                  // logarithmic slider row
-    {kCmdPushButton, nullptr, kPanelRow},                       // push buttons
-    {kCmdCheckBox, nullptr, kPanelRow},                         // check boxes
-    {kCmdRadioButton, nullptr, kPanelRow},                      // radio buttons
-    {kCmdPopupMenu, nullptr, kPanelRow},                        // pop-up menu
-    {kCmdTextField, nullptr, kPanelRow},                        // text field
-    {kCmdTabStops, &MeasureTabStops, kLayoutToo},               // column positions of the panel
-    {68, &SelectCommandFont, kFlatOnly | kLayoutToo},           // command font
-    {69, &SelectDefaultFont, kFlatOnly | kLayoutToo},           // figure font again
+    {59, &DrawPanelSliderRow, kLayoutToo},                      // slider row
+    {60, &DrawPanelSliderRow, kLayoutToo},                      // logarithmic slider row
+    {kCmdPushButton, &DrawPanelButtonRow, kPanelRow | kLayoutToo},    // push buttons
+    {kCmdCheckBox, &DrawPanelButtonRow, kPanelRow | kLayoutToo},      // check boxes
+    {kCmdRadioButton, &DrawPanelButtonRow, kPanelRow | kLayoutToo},   // radio buttons
+    {kCmdPopupMenu, &DrawPanelPopupRow, kPanelRow | kLayoutToo},      // pop-up menu
+    {kCmdTextField, &DrawPanelTextFieldRow, kPanelRow | kLayoutToo},  // text field
+    {kCmdTabStops, &MeasureTabStops, kLayoutToo},      // column positions of the panel
+    {68, &SelectCommandFont, kFlatOnly | kLayoutToo},  // command font
+    {69, &SelectDefaultFont, kFlatOnly | kLayoutToo},  // figure font again
 };
 
 constexpr int32_t kCodeCount = kCmdObjectBegin + 1;
@@ -140,14 +142,6 @@ int32_t TabColumns(const char* text, int32_t length) {
   return most;
 }
 
-// A text {length, bytes} that starts at data double i, when it fits.
-bool PanelText(const RenderCommand& c, uint32_t i, const char** text, int32_t* length) {
-  if (!c.Holds(i + 1)) return false;
-  *length = PayloadCount(c.Get(i));
-  *text = c.Text(i + 1);
-  return *length >= 0 && c.Holds(i + 1 + PackedDoubles(*length));
-}
-
 // Colormap, light and the control panel's rows and columns.
 void PrePass(RenderCall& call, uint32_t from) {
   WalkGroup(call.list, call.end, from, [&](const CommandHeader& h, uint32_t at) {
@@ -169,9 +163,7 @@ void PrePass(RenderCall& call, uint32_t from) {
         break;
       case 55:
         if (!call.vertical && PanelText(c, 0, &text, &length)) {
-          int32_t breaks = 0;
-          for (int32_t i = 0; i + 1 < length; ++i) breaks += text[i] == '\n';
-          call.panelRows += 1 + breaks;
+          call.panelRows += CountTextLines(text, length);
           call.panelColumns = std::max(call.panelColumns, TabColumns(text, length) + 1);
         }
         break;
@@ -221,6 +213,15 @@ uint32_t Replay(RenderCall& call, uint32_t from) {
                           CommandStyle(call, h, entry)};
     entry->draw(call, c);
   });
+}
+
+// The depth pool of a 3-D subplot over the upper half of the scratch; the
+// commands keep the lower half.
+void OpenDepthPool(RenderCall& call) {
+  const uint32_t kept = call.capacity / 2;
+  call.pool = DepthSortInit(call.scratch + kept, size_t{call.capacity - kept} * sizeof(double),
+                            call.subplot->viewport[kTop] < call.subplot->viewport[kBottom]);
+  call.capacity = kept;
 }
 
 // Row height and arrow unit from the height of "M".
@@ -293,6 +294,7 @@ void DrawOverlay(const RenderCall& call) {
                   reinterpret_cast<const char*>(s.title), titleLength, kTextRight, nullptr,
                   call.target);
   }
+  DrawPanelScrollMarks(call);
   RestoreClip(call);
 }
 
@@ -340,7 +342,12 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
   MeasureRows(call);
   const double* v = subplot->viewport;
   call.clampLimit = 100 * (std::fabs(v[kRight] - v[kLeft]) + std::fabs(v[kBottom] - v[kTop]));
+  if (call.is3d) OpenDepthPool(call);
   const uint32_t stop = Replay(call, *position);
+  // The 3-D primitives join the pool with their drawing callbacks; until
+  // then the flush finds it empty.
+  if (call.is3d) DepthSortFlush(call.pool, DepthSortCallbacks{}, &call);
+  if (!layoutOnly) DrawDeferredPopupMenu(call);
   if (!layoutOnly) {
     if (call.decorated && call.is3d && subplot->orthographic) {
       Draw3DOutlineAndLabels(*subplot, call.styles.label, port, target);

@@ -13,6 +13,7 @@
 #include "graphics/decoration_draw.hpp"
 #include "graphics/scale.hpp"
 #include "graphics/scale_internal.hpp"
+#include "graphics/setting_args.hpp"
 
 namespace vke {
 namespace {
@@ -28,43 +29,6 @@ constexpr AxisScaleRecord kAxisScaleTable[] = {
     {"logdb", kScaleLogX | kScaleDbY, 0x13},  // logarithmic x, y in decibels
     {"", 0, 0},                               // end of the table
 };
-
-// ---- Arguments ----
-
-// A real double array at `depth`.
-ErrCode ReadReal(EngineContext* ctx, int32_t depth, NumericView* out) {
-  *out = ViewNumeric(ctx, depth);
-  return out->cls == ValueClass::kDouble && !out->complex ? kOk : kErrWrongTypeOverload;
-}
-
-double Element(const NumericView& v, int64_t i) {
-  return ViewElement(v, i, false);
-}
-
-// Calls use(bytes, length) with the text at `depth` converted to 8-bit text
-// in the engine's encoding; the converted copy is dropped afterwards.
-template <typename Use>
-ErrCode WithText(EngineContext* ctx, int32_t depth, Use use) {
-  if (!IsCharArray(ctx, depth)) return kErrWrongTypeOverload;
-  if (ErrCode e = GetStringArgCopy(ctx, depth)) return e;
-  const NumericView v = ViewNumeric(ctx, 0);
-  const ErrCode rc = use(reinterpret_cast<const char*>(v.elements), v.shape.count);
-  DropStackEntries(ctx, 0, 1);
-  return rc;
-}
-
-// Pushes a 1 x n row.
-ErrCode PushRow(EngineContext* ctx, const double* values, int32_t n) {
-  double* re;
-  if (ErrCode e = PushNewMatrix(ctx, 1, n, &re, nullptr)) return e;
-  std::copy_n(values, n, re);
-  return kOk;
-}
-
-// A query answers without inputs: with an output, or as a statement.
-bool Answers(int32_t nargin, int32_t nargout) {
-  return nargout > 0 || (nargin == 0 && nargout < 0);
-}
 
 // ---- scale ----
 
@@ -93,7 +57,7 @@ ErrCode PushScaleLimits(EngineContext* ctx, const SubplotRecord& s) {
       n += 2;
     }
   }
-  return PushRow(ctx, row, n);
+  return PushRowValue(ctx, row, n);
 }
 
 // A kind given as a number: the bits of a subplot's flags word.
@@ -146,15 +110,15 @@ ErrCode ParseScaleInputs(EngineContext* ctx, int32_t nargin, ScaleRequest* r) {
       continue;
     }
     NumericView v;
-    if (ErrCode e = ReadReal(ctx, depth, &v)) return e;
+    if (ErrCode e = ReadRealArray(ctx, depth, &v)) return e;
     const int32_t n = v.shape.count;
     if (n == 1) {
       if (i > 1) return kErrBadArg;
-      const auto bits = static_cast<uint32_t>(TruncToInt64(Element(v, 0)));
+      const auto bits = static_cast<uint32_t>(TruncToInt64(ArrayElement(v, 0)));
       (i == 0 ? r->kind : r->applicable) = KindFromNumber(bits, i == 1);
     } else if ((n == 2 || n == 4 || n == 6) && i == nargin - 1) {
       r->limitCount = n;
-      for (int32_t k = 0; k < n; ++k) r->limits[k] = Element(v, k);
+      for (int32_t k = 0; k < n; ++k) r->limits[k] = ArrayElement(v, k);
     } else {
       return kErrBadArg;
     }
@@ -254,11 +218,7 @@ ErrCode WriteLegend(PlotTarget& t, const char* text, int32_t length, const Style
     w.Put(ps.flags);
     w.Put(StyleColour(ps));
   }
-  for (int64_t i = 0; i < packed; ++i) {
-    double d = 0;
-    std::memcpy(&d, text + 8 * i, static_cast<size_t>(std::min<int64_t>(8, length - 8 * i)));
-    w.Put(d);
-  }
+  w.PutBytes(text, length);
   if (ErrCode e = w.Commit()) return e;
   t.subplot->optionWord |= kOptLegend;
   return kOk;
@@ -305,17 +265,17 @@ ErrCode ApplyScaleArguments(EngineContext* ctx, int32_t nargin, int32_t nargout,
 ErrCode ApplyDataAspect(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& t) {
   if (nargin == 1) {
     NumericView v;
-    if (ErrCode e = ReadReal(ctx, 0, &v)) return e;
+    if (ErrCode e = ReadRealArray(ctx, 0, &v)) return e;
     if (v.shape.count != 0 && v.shape.count != 3) return kErrBadSize;
     double ratios[3];
-    for (int32_t i = 0; i < v.shape.count; ++i) ratios[i] = Element(v, i);
+    for (int32_t i = 0; i < v.shape.count; ++i) ratios[i] = ArrayElement(v, i);
     SetDataAspect(t.subplot, v.shape.count == 0 ? nullptr : ratios);
     if (ErrCode e = FinishPlotCall(ctx, nargin)) return e;
   }
-  if (!Answers(nargin, nargout)) return kOk;
+  if (!AnswersQuery(nargin, nargout)) return kOk;
   double ratios[3];
   GetDataAspect(*t.subplot, ratios);
-  return PushRow(ctx, ratios, 3);
+  return PushRowValue(ctx, ratios, 3);
 }
 
 ErrCode ApplyPlotOption(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget& t) {
@@ -347,19 +307,19 @@ ErrCode ApplyPlotOption(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget&
 ErrCode ApplyScaleFactor(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& t) {
   if (nargin == 1) {
     NumericView v;
-    if (ErrCode e = ReadReal(ctx, 0, &v)) return e;
+    if (ErrCode e = ReadRealArray(ctx, 0, &v)) return e;
     const int32_t n = v.shape.count;
     if (n < 1 || n > 3) return kErrBadSize;
-    const double fx = Element(v, 0);
-    const double fy = n == 1 ? fx : Element(v, 1);
-    const double fz = n == 1 ? fx : n == 2 ? 1.0 : Element(v, 2);
+    const double fx = ArrayElement(v, 0);
+    const double fy = n == 1 ? fx : ArrayElement(v, 1);
+    const double fz = n == 1 ? fx : n == 2 ? 1.0 : ArrayElement(v, 2);
     SetScaleFactors(t.subplot, fx, fy, fz);
     if (ErrCode e = FinishPlotCall(ctx, nargin)) return e;
   }
-  if (!Answers(nargin, nargout)) return kOk;
+  if (!AnswersQuery(nargin, nargout)) return kOk;
   double factors[3];
   GetScaleFactors(*t.subplot, &factors[0], &factors[1], &factors[2]);
-  return PushRow(ctx, factors, 3);
+  return PushRowValue(ctx, factors, 3);
 }
 
 ErrCode ApplyAxisLabels(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget& t) {
@@ -368,7 +328,7 @@ ErrCode ApplyAxisLabels(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget&
   }
   SubplotRecord* s = t.subplot;
   for (int32_t i = 0; i < nargin; ++i) {
-    if (ErrCode e = WithText(ctx, ArgDepth(nargin, i), [&](const char* text, int32_t n) {
+    if (ErrCode e = WithTextArg(ctx, ArgDepth(nargin, i), [&](const char* text, int32_t n) {
           // The z label is given again when it is not the one set.
           char z[sizeof s->labels[0]];
           std::memcpy(z, s->labels[kAxisZ], sizeof z);
@@ -384,7 +344,7 @@ ErrCode ApplyAxisLabels(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget&
 }
 
 ErrCode ApplySubplotTitle(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget& t) {
-  if (ErrCode e = WithText(ctx, 0, [&](const char* text, int32_t n) {
+  if (ErrCode e = WithTextArg(ctx, 0, [&](const char* text, int32_t n) {
         SetSubplotTitle(t.subplot, text, n);
         return kOk;
       })) {
@@ -395,7 +355,7 @@ ErrCode ApplySubplotTitle(EngineContext* ctx, int32_t nargin, int32_t, PlotTarge
 
 ErrCode ApplyLegendText(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget& t) {
   if (nargin == 2 && !IsCharArray(ctx, 0)) return kErrWrongTypeOverload;
-  if (ErrCode e = WithText(ctx, ArgDepth(nargin, 0), [&](const char* text, int32_t n) {
+  if (ErrCode e = WithTextArg(ctx, ArgDepth(nargin, 0), [&](const char* text, int32_t n) {
         // The style lies under the converted text.
         StyleArg style;
         if (nargin == 2) {

@@ -106,9 +106,11 @@ KNOWN_ARROWS = {
     "engine/loop/loop_calls.cpp -> bytecode/function_table.hpp",
     "engine/loop/loop_calls.cpp -> bytecode/names.hpp",
     "engine/loop/loop_calls.cpp -> bytecode/opcodes.hpp",
+    "engine/loop/loop_errors.cpp -> builtins/builtin.hpp",
     "engine/loop/loop_errors.cpp -> bytecode/library_source.hpp",
     "engine/loop/loop_errors.cpp -> bytecode/opcodes.hpp",
     "engine/loop/loop_flow.cpp -> bytecode/opcodes.hpp",
+    "engine/loop/loop_internal.hpp -> bytecode/opcodes.hpp",
     "engine/loop/loop_objects.cpp -> builtins/builtin.hpp",
     "engine/loop/loop_objects.cpp -> bytecode/function_table.hpp",
     "engine/loop/loop_objects.cpp -> bytecode/names.hpp",
@@ -134,6 +136,7 @@ KNOWN_ARROWS = {
     "engine/variables/variables_subs.cpp -> builtins/builtin.hpp",
     "engine/variables/variables_subs.cpp -> bytecode/names.hpp",
     "engine/variables/variables_subs.cpp -> bytecode/opcodes.hpp",
+    "platform/gui/break_key.cpp -> app/host_clock.hpp",
 }
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "app/block.hpp"
+#include "app/figure_view.hpp"
 #include "app/handler_runner.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -43,10 +44,10 @@ struct MenuStop {
 // The figure menus whose state is bits over the selected subplots.
 enum class FigureMenu { kScale, kOption };
 
-class EngineFacade {
+// The mouse calls of FigureInteraction answer 10200 without a context, the
+// cursor query 0.
+class EngineFacade : public FigureInteraction {
  public:
-  virtual ~EngineFacade() = default;
-
   // ---- The context ----
   virtual bool Created() const = 0;
   virtual ErrCode CreationError() const = 0;
@@ -71,9 +72,14 @@ class EngineFacade {
   // ---- The application image ----
   // Loads the image appended to the executable; its title in *title.
   virtual ErrCode LoadApplication(const std::string& executable, std::string* title) = 0;
+  // The id of the instance the image restored (0 without one).
+  virtual int32_t FirstInstance() const = 0;
 
   // ---- Instances ----
   virtual bool HasInstance(int32_t id) const = 0;
+  // The instance exists in the compiled file; it has figures.
+  virtual bool IsInstanceDefined(int32_t id) const = 0;
+  virtual bool FindHandlerSlot(int32_t id) const = 0;
   virtual std::optional<std::string> GetText(int32_t id, InstanceText which) const = 0;
   virtual ErrCode ResetData(int32_t id) = 0;
   virtual ErrCode CloseInstance(int32_t id) = 0;
@@ -110,6 +116,8 @@ class EngineFacade {
 
   // ---- Handlers and idle processing ----
   virtual ErrCode RunHandler(const HandlerRequest& request) = 0;
+  // A handler is running.
+  virtual bool HandlerBusy() const = 0;
   virtual bool IsHandlerBusyCode(ErrCode code) const = 0;
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
@@ -126,6 +134,13 @@ class EngineFacade {
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;
   virtual void DrawFigure(int32_t id) = 0;
+  // The figure's rectangle becomes the view's client area.
+  virtual ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) = 0;
+  virtual uint32_t GetFigureMode() const = 0;
+  virtual void SetFigureMode(uint32_t mode) = 0;
+  // A key typed on the figure (arrows as their figure codes).
+  virtual ErrCode HandleFigureKey(int32_t id, uint32_t key) = 0;
+  virtual ErrCode SelectAllSubplots(int32_t id) = 0;
   virtual ErrCode CopyFigure(int32_t id, double left, double right, double top, double bottom) = 0;
   virtual int32_t SelectedSubplot(int32_t id) const = 0;
   // Bit 0 enabled, bit 1 checked, for a plot of the figure (-3: removal).

@@ -11,11 +11,15 @@
 // check that it holds what was packed. Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
-// (tools/kvpack/check.hpp). Exit status: 0 done, 1 a problem, 2 a bad
+// (tools/kvpack/check.hpp); threads its handlers leave running are counted
+// on standard error at its end. Exit status: 0 done, 1 a problem, 2 a bad
 // command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "engine/threads/threads.hpp"
 #include "tools/kvpack/check.hpp"
 #include "tools/kvpack/image_io.hpp"
 #include "tools/kvpack/pack.hpp"
@@ -47,7 +51,8 @@ bool EndsWith(const std::string& s, const char* tail) {
 bool PackDescription(ToolHost* host, const std::string& path, std::string* message) {
   std::string text;
   if (!ReadDiskFile(path, &text)) {
-    *message = PackErrorText({path, {kErrFileNotFound, 0, "", ""}});
+    *message = errno == ENOENT ? PackErrorText({path, {kErrFileNotFound, 0, "", ""}})
+                               : PackErrorText({path, {kErrIoErr, 0, std::strerror(errno), ""}});
     return false;
   }
   const size_t slash = path.find_last_of('/');
@@ -81,8 +86,12 @@ int Check(const std::string& image, const std::string& scriptPath) {
     return Fail(message);
   }
   std::string script;
-  if (!ReadDiskFile(scriptPath, &script)) return Fail(scriptPath + ": cannot be read");
+  if (!ReadDiskFile(scriptPath, &script))
+    return Fail(scriptPath + ": cannot be read: " + std::strerror(errno));
   if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
+  if (const int32_t left = CountListedThreads(host.ctx()))
+    std::fprintf(stderr, "kvpack: the script ended with %d thread%s still running\n", left,
+                 left == 1 ? "" : "s");
   return 0;
 }
 

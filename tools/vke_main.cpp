@@ -1,17 +1,23 @@
 // vke: runs VKE source without a window.
 //
-//   vke [-O N] [-L DIR]... FILE.vke
-//   vke [-O N] [-L DIR]... -e TEXT
+//   vke [-O N] [-m SIZE] [-L DIR]... FILE.vke
+//   vke [-O N] [-m SIZE] [-L DIR]... -e TEXT
 //
 // The engine is created in one memory area as the application creates it
 // (static table at the front, feature byte set, optimisation level 4 unless
 // -O gives another), with a table of its own in front: descriptor 1 goes to
 // standard output and 2 to standard error, "clock" reads the local time, and
 // libraries ("use name") are read from name.vkl beside the script and in each
-// -L folder. The text runs as one command line with the sliced loop until it finishes. Exit status
-// 0 when it finished, 1 after an error (printed as the engine prints it), 2 for a bad command line.
+// -L folder. The text runs as one command line with the sliced loop, sharing
+// the engine with the threads it starts, until it finishes
+// (tools/runner_host.hpp); the area grows whenever a statement runs out of
+// room, up to -m SIZE (default three quarters of the physical memory, at most
+// 4 GiB; see runner_area.hpp). Exit status 0 when it finished, 1 after an
+// error (printed as the engine prints it), 2 for a bad command line, 130
+// after Ctrl-C.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,13 +33,16 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "tools/disk_file.hpp"
+#include "tools/runner_area.hpp"
+#include "tools/runner_host.hpp"
 
 namespace {
 
 using namespace vke;
 
-constexpr uint32_t kAreaBytes = 64u << 20;
-constexpr int kLineFeed = 1;  // line-end mode of the "+write" record
+constexpr uint32_t kAreaBytes = 1u << 30;     // the area at start (backed as used)
+constexpr uint64_t kAreaMinBytes = 1u << 20;  // the smallest ceiling -m takes
+constexpr int kLineFeed = 1;                  // line-end mode of the "+write" record
 
 std::vector<std::string> g_folders;  // where libraries are looked for, in order
 
@@ -66,21 +75,24 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: vke [-O N] [-L DIR]... (FILE.vke | -e TEXT)\n");
+  std::fprintf(stderr, "usage: vke [-O N] [-m SIZE] [-L DIR]... (FILE.vke | -e TEXT)\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int level = 4;
+  int32_t level = 4;
+  uint64_t ceiling = DefaultAreaCeiling();
   std::string text, script;
   bool haveText = false;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
-    if ((a == "-O" || a == "-L" || a == "-e") && i + 1 >= argc) return Usage();
+    if ((a == "-O" || a == "-L" || a == "-e" || a == "-m") && i + 1 >= argc) return Usage();
     if (a == "-O") {
-      level = std::atoi(argv[++i]);
+      if (!runner::ParseOptimisationLevel(argv[++i], &level)) return Usage();
+    } else if (a == "-m") {
+      if (!ParseAreaSize(argv[++i], &ceiling) || ceiling < kAreaMinBytes) return Usage();
     } else if (a == "-L") {
       g_folders.push_back(argv[++i]);
     } else if (a == "-e") {
@@ -95,7 +107,7 @@ int main(int argc, char** argv) {
   if (!haveText) {
     if (script.empty()) return Usage();
     if (!ReadDiskFile(script, &text)) {
-      std::fprintf(stderr, "vke: cannot read %s\n", script.c_str());
+      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
       return 2;
     }
     size_t slash = script.find_last_of('/');
@@ -104,9 +116,10 @@ int main(int argc, char** argv) {
     g_folders.insert(g_folders.begin(), ".");
   }
 
-  void* area = std::aligned_alloc(16, kAreaBytes);
+  RunnerArea area;
   EngineContext* ctx = nullptr;
-  if (!area || CreateEngine(area, kAreaBytes, &ctx) != kOk) return 1;
+  if (!area.Reserve(ceiling, kAreaBytes) || CreateEngine(area.base(), area.size(), &ctx) != kOk)
+    return 1;
   static const NativeFunctionRecord table[] = {
       MakeRecord("@vke"),
       MakeRecord("+write", &WriteHook, kLineFeed),
@@ -120,13 +133,10 @@ int main(int argc, char** argv) {
   ResetEngine(ctx);
   SetTextEncoding(ctx, 'u');
   RegisterLibrary(ctx, table, true);
+  runner::InstallHostServices(ctx);
 
-  ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
-  while (e == kOk || e == kStatusSuspended) {
-    e = ExecuteBytecode(ctx, 1);
-    if (e != kStatusSuspended) break;
-  }
+  const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
+  const int status = runner::FinishRun(ctx, e);
   std::fflush(stdout);
-  std::free(area);
-  return e == kOk ? 0 : 1;
+  return status;
 }

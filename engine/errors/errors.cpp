@@ -12,4 +12,20 @@ const ErrorTableRecord kEngineErrorTable[] = {
     {0, nullptr, nullptr},
 };
 
+bool IsEngineMemoryCode(ErrCode code) {
+  switch (code) {
+    case kErrStackOverflow:
+    case kErrStackOverflowVar:
+    case kErrDataOverflow:
+    case kErrDataOverflowVar:
+    case kErrVarOverflow:
+    case kErrCodeOverflow:
+    case kErrCompOutOfMemory:
+    case kErrTooManyUserFun:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace vke

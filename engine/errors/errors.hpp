@@ -27,6 +27,10 @@ enum StatusCode : ErrCode {
   kStatusDebug = 505,      // stopped for the debugger
 };
 
+// Whether the code tells of a full stack, heap, code area or function table:
+// the failures that more memory mends.
+bool IsEngineMemoryCode(ErrCode code);
+
 // Published through "+errmsgtable" hook records; a table ends with a record
 // whose message is null.
 struct ErrorTableRecord {

@@ -3,6 +3,7 @@
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/files/file_io.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -29,7 +30,7 @@ constexpr int32_t kAllFds = -1;
 ErrCode SimpleRequest(EngineContext* ctx, int32_t nargin, int32_t fd, int32_t request) {
   if (nargin > 1) return kErrTooManyArgin;
   if (nargin == 1)
-    if (ErrCode e = GetIntegerArg(ctx, 0, &fd)) return e;
+    if (ErrCode e = GetFileIdArg(ctx, 0, &fd)) return e;
   ErrCode e = IoControlFd(ctx, fd, request, 0, nullptr, nullptr);
   if (e) return e;
   return Drop(ctx, nargin);
@@ -38,7 +39,7 @@ ErrCode SimpleRequest(EngineContext* ctx, int32_t nargin, int32_t fd, int32_t re
 // The descriptor of a builtin whose one argument it is.
 ErrCode OnlyFdArg(EngineContext* ctx, int32_t nargin, int32_t* fd) {
   if (nargin != 1) return nargin < 1 ? kErrTooFewArgin : kErrTooManyArgin;
-  return GetIntegerArg(ctx, 0, fd);
+  return GetFileIdArg(ctx, 0, fd);
 }
 
 // Replaces the n arguments by the request's result: the out word, or -1 when
@@ -63,7 +64,7 @@ ErrCode FcloseBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     GetStringArg(ctx, 0, &text, &length);
     if (!StringsEqual(text, length, "all", 3, false)) return kErrUnknownOpt;
     fd = kAllFds;
-  } else if (GetIntegerArg(ctx, 0, &fd)) {
+  } else if (GetFileIdArg(ctx, 0, &fd)) {
     return kErrWrongTypeOverload;
   }
   ErrCode e = CloseFd(ctx, fd);
@@ -99,7 +100,7 @@ ErrCode FseekBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_
   }
   int32_t fd;
   double offset;
-  ErrCode e = GetIntegerArg(ctx, nargin - 1, &fd);
+  ErrCode e = GetFileIdArg(ctx, nargin - 1, &fd);
   if (!e) e = GetScalarArg(ctx, nargin - 2, &offset);
   if (e) return e;
   e = IoControlFd(ctx, fd, request, static_cast<intptr_t>(TruncToInt64(offset)), nullptr, nullptr);

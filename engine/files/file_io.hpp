@@ -6,6 +6,16 @@
 
 namespace vke {
 
+// ---- Descriptors ----
+
+// The descriptor argument at the depth, as GetIntegerArg reads it; a wide
+// integer whose value does not fit 32 bits names no descriptor: 301
+// ("badFileID").
+ErrCode GetFileIdArg(EngineContext* ctx, int32_t depth, int32_t* fd);
+// A read of no bytes: 0 when a hook serves fd, else 301. Reads that ask for
+// nothing check their descriptor with it.
+ErrCode CheckReadableFd(EngineContext* ctx, int32_t fd);
+
 // ---- Line reads ----
 
 // At the entry of a line-reading builtin: true when a read of an earlier

@@ -12,6 +12,21 @@
 
 namespace vke {
 
+ErrCode GetFileIdArg(EngineContext* ctx, int32_t depth, int32_t* fd) {
+  if (ErrCode e = GetIntegerArg(ctx, depth, fd)) return e;
+  const NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls != ValueClass::kInteger || (v.code != kCodeInt64 && v.code != kCodeUInt64)) return kOk;
+  const int64_t wide = Load<int64_t>(v.elements);
+  return (v.code == kCodeUInt64 && wide < 0) || wide != *fd ? kErrBadFileID : kOk;
+}
+
+ErrCode CheckReadableFd(EngineContext* ctx, int32_t fd) {
+  char none = 0;
+  int32_t count = 0;
+  const ErrCode e = ReadFromFd(ctx, fd, &none, 0, false, &count);
+  return e == kErrBadFileID ? e : kOk;
+}
+
 bool TakeResumeMarker(EngineContext* ctx, int32_t* progress) {
   if (GetFrameEntryCount(ctx) < 1 || !GetMarkerAt(ctx, 0, progress)) return false;
   Drop(ctx);
@@ -69,10 +84,11 @@ ErrCode ReadLineBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opt
   int32_t progress = 0;
   const bool resumed = TakeResumeMarker(ctx, &progress);
   int32_t fd, maxLength = -1;
-  ErrCode e = GetIntegerArg(ctx, resumed + nargin - 1, &fd);
+  ErrCode e = GetFileIdArg(ctx, resumed + nargin - 1, &fd);
   if (!e && nargin == 2) {
     e = GetIntegerArg(ctx, resumed, &maxLength);
     maxLength = std::max(maxLength, 0);
+    if (!e && maxLength == 0) e = CheckReadableFd(ctx, fd);
   }
   if (e) {
     Drop(ctx, resumed);

@@ -168,15 +168,18 @@ ErrCode ReadBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, i
   if (e) return e;
   const uint8_t* bytes = nullptr;
   int32_t stride = 1, count = 0;
-  if (size.maxElements == 0) {
-    // Nothing to read.
-  } else if (option == 0) {
+  if (option == 0) {
     int32_t fd;
-    e = GetIntegerArg(ctx, nargin - 1, &fd);
+    e = GetFileIdArg(ctx, nargin - 1, &fd);
     uint8_t* buffer = nullptr;
-    if (!e) e = ReadFdBytes(ctx, fd, size, p, &buffer, &count);
+    // Nothing to read: the descriptor must still name a file.
+    if (!e)
+      e = size.maxElements == 0 ? CheckReadableFd(ctx, fd)
+                                : ReadFdBytes(ctx, fd, size, p, &buffer, &count);
     if (e) return e;
     bytes = buffer;
+  } else if (size.maxElements == 0) {
+    // Nothing to read.
   } else {
     const NumericView v = ViewNumeric(ctx, nargin - 1);
     if (v.cls == ValueClass::kChar)

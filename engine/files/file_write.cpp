@@ -59,7 +59,7 @@ ErrCode WriteBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t 
   if (e) return e;
   if (option == 'f') {
     int32_t fd;
-    e = GetIntegerArg(ctx, nargin, &fd);
+    e = GetFileIdArg(ctx, nargin, &fd);
     if (!e) {
       const NumericView bytes = ViewNumeric(ctx, 0);
       e = WriteToFd(ctx, fd, reinterpret_cast<const char*>(bytes.elements), bytes.shape.count);

@@ -181,7 +181,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   w[kFwResultsWanted] = static_cast<uint32_t>(wanted);
   w[kFwInputsGiven] = static_cast<uint32_t>(inputs);
   w[kFwResultsDelivered] = function == kCallText ? 0 : static_cast<uint32_t>(h.FixedOutputs());
-  w[kFwContinue] = info.callBack ? 1 : 0;
+  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
   w[kFwPosition] = static_cast<uint32_t>(-1);
   w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwStopRequest] = stopRequest;
@@ -198,7 +198,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   return kOk;
 }
 
-ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack) {
+ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
   uint32_t* w = FrameWords(ctx, f);
@@ -254,7 +254,7 @@ ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack) {
   // Leave the frame. The returned variables' slots move out of the way of
   // the result descriptors, which are written from the frame's start.
   const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
-  const bool again = w[kFwContinue] != 0 && back.kind != kCodeNone;
+  const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
   const int32_t previous = PreviousFrame(ctx, f);
   const int32_t keepVarargout = n > declared ? declared : -1;
   for (int32_t i = fixed; i < vars; i++)
@@ -288,12 +288,12 @@ ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack) {
   return kOk;
 }
 
-ErrCode ReturnToCaller(EngineContext* ctx, bool* callBack) {
+ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack) {
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
   const uint32_t* w = FrameWords(ctx, f);
   const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
-  const bool again = w[kFwContinue] != 0 && back.kind != kCodeNone;
+  const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
   int32_t keep = static_cast<int32_t>(w[kFwResultsWanted]);
   LeaveFrame(ctx, keep < 0 ? 0 : keep);
   ctx->cpKind = back.kind;

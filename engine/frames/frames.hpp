@@ -77,6 +77,21 @@ struct SavedCodePointer {
 };
 
 // What the caller of CallCompiledFunction gives the new frame.
+// Values of kFwContinue besides 0 (no call-back): the native whose call
+// instruction lies before the return position, or a native named by its
+// global index with the outputs it was asked for (one reached through a
+// function value, whose return position lies after another instruction).
+inline constexpr uint32_t kContinueAtInstruction = 1;
+constexpr uint32_t NativeContinuation(int32_t global, int32_t outputs) {
+  return static_cast<uint32_t>(global + 2) | static_cast<uint32_t>(outputs + 1) << 16;
+}
+constexpr int32_t ContinuationNative(uint32_t word) {
+  return static_cast<int32_t>(word & 0xFFFF) - 2;
+}
+constexpr int32_t ContinuationOutputs(uint32_t word) {
+  return static_cast<int32_t>(word >> 16) - 1;
+}
+
 struct CallInfo {
   SavedCodePointer returnTo{kCodeNone, 0};  // where the return continues; kind 0 native code
   int32_t scope = 0;                        // frame word 9
@@ -102,12 +117,12 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
 // frame becomes current and the code pointer the frame's return record.
 // 36, 128 for a varargout that cannot supply the results, 120 raised with an
 // unset output, 4 raised with the output that does not fit, 1; the frame stays
-// on failure; 12 without a function frame. *callBack tells that the native
-// before the return position wants to be called again.
-ErrCode ReturnFromCall(EngineContext* ctx, bool* callBack = nullptr);
+// on failure; 12 without a function frame. *callBack gives the frame's
+// kFwContinue word (0 when nothing is to be called back).
+ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack = nullptr);
 // Ends the current frame keeping as many of its top entries as frame word 12
 // asks for (or as there are), moved down to where the frame began.
-ErrCode ReturnToCaller(EngineContext* ctx, bool* callBack = nullptr);
+ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack = nullptr);
 // level 0: every frame down to the base frame, and the code pointer's kind
 // is cleared; -1: down to the frame where the debugger stopped; > 0: the
 // frames that start at or above that descriptor-stack level.

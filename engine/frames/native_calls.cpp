@@ -19,17 +19,6 @@ namespace {
 
 constexpr int32_t kMaxExpandDims = 16;
 
-// A target that ran at once (a native or builtin by name) gives its results
-// now: the native whose instruction lies before the code pointer is called
-// back as a return would call it.
-ErrCode CallBackNow(EngineContext* ctx, int32_t results) {
-  const int16_t* ip = GetCodePointer(ctx);
-  if (!ip) return kErrIllegal;
-  const int16_t* call = ip - kNativeCallLength;
-  if (call[0] < kFirstNativeOpcode) return kErrIllegal;
-  return CallNativeByGlobalIndex(ctx, call[0], -(results + 1), call[2]);
-}
-
 // The value at the depth expanded to the given dimensions (each of its own
 // being 1 or equal), replacing it.
 ErrCode ExpandEntry(EngineContext* ctx, int32_t depth, int32_t ndims, const int32_t* dims) {
@@ -108,7 +97,11 @@ ErrCode CallFunctionValue(EngineContext* ctx, int32_t depth, int32_t inputs, int
   int32_t results = -1;
   if (ErrCode e = ctx->compileHooks->callValue(ctx, depth, inputs, outputs, callBack, &results))
     return e;
-  return results < 0 ? kOk : CallBackNow(ctx, results);
+  if (results < 0) return kOk;
+  // A native or builtin gave its results at once: the native that made the
+  // call is called back with them once it has returned (InvokeNative).
+  ctx->nativeResults = results + 1;
+  return kOk;
 }
 
 ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t length,

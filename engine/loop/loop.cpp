@@ -180,12 +180,6 @@ void SetTry(EngineContext* ctx, const int16_t* at) {
   w[kFwCatchKeep2] = 0;
 }
 
-// Builtins that may start other code: the instruction pointer goes through
-// the code pointer.
-bool StartsCode(int32_t op) {
-  return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
-}
-
 // Pops a condition; true when it holds.
 ErrCode PopTruth(EngineContext* ctx, bool* truth) {
   uint8_t t = 0;
@@ -234,8 +228,8 @@ ErrCode RunLoop(LoopRun& run) {
     // The fast paths start no call and list no thread: whether a queued call
     // or listed threads need the top is known here, once per pass.
     const int32_t chainLimit = ctx->pendingArgCount || ctx->firstThread ? -1 : kAbortPollAfter;
-    auto mayGoOn = [&] [[gnu::always_inline]] { return abortCounter <= chainLimit; };
-    auto fastNext = [&] [[gnu::always_inline]] {
+    auto mayGoOn = [&]() VKE_HOT_LAMBDA { return abortCounter <= chainLimit; };
+    auto fastNext = [&]() VKE_HOT_LAMBDA {
       if (!mayGoOn()) return false;
       abortCounter++;
       return true;
@@ -243,7 +237,7 @@ ErrCode RunLoop(LoopRun& run) {
     int32_t scope = -1;
     // A conditional jump at jumpAt with its condition's truth; a sliced run
     // ends its slice at a taken backward jumpfalse (the end of a loop).
-    auto branch = [&] [[gnu::always_inline]] (const int16_t* jumpAt, bool truth) {
+    auto branch = [&](const int16_t* jumpAt, bool truth) VKE_HOT_LAMBDA {
       const bool jump = truth == (jumpAt[0] == kOpJumpTrue);
       ip = jump ? jumpAt + 2 + jumpAt[1] : jumpAt + 2;
       if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run.sliced)
@@ -627,6 +621,7 @@ ErrCode RunLoop(LoopRun& run) {
             e = CallBuiltin(ctx, at);
             if (!e) ip = GetCodePointer(ctx);
           } else {
+            ctx->builtinLevel = ctx->descTop;
             e = CallBuiltin(ctx, at);
             ip += BuiltinLength(op);
           }

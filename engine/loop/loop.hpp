@@ -63,10 +63,11 @@ bool YieldToThreads(EngineContext* ctx, const int16_t** ipCell);
 void PrintErrorTrace(EngineContext* ctx, ErrCode code);
 
 // Calls the native record whose global index over the registry is
-// opcode - 333 with its option word; 12 (illegal) when there is no such
-// function record.
-ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs,
-                                int32_t outputs);
+// opcode - 333 with its option word (InvokeNative, with the kFwContinue
+// word for its call-backs); 12 (illegal) when there is no such function
+// record.
+ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs, int32_t outputs,
+                                uint32_t continuation);
 
 // Runs `words` words of code (a halt is appended) as a function of its own
 // whose entries are the top `inputs` stack entries, with `variables` unset

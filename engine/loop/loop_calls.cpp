@@ -54,12 +54,14 @@ bool InSwitchableLibrary(EngineContext* ctx, const NativeTarget& t) {
   return false;
 }
 
-ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, int32_t outputs) {
+ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, int32_t outputs,
+                   uint32_t continuation) {
   const NativeFunctionRecord* r = t.record;
   if (!r->function || r->IsHeader() || r->IsHook() || r->IsEnd()) return kErrNotSupported;
   const int32_t kind = r->kind < 0 ? -r->kind : r->kind;
-  ctx->currentNativeId = static_cast<int32_t>(t.entry) * 128 + kind + 6;
-  return reinterpret_cast<NativeFn>(r->function)(ctx, inputs, outputs, RecordUserData(ctx, r));
+  return InvokeNative(ctx, reinterpret_cast<NativeFn>(r->function), RecordUserData(ctx, r),
+                      static_cast<int32_t>(t.entry) * 128 + kind + 6, continuation, inputs,
+                      outputs);
 }
 
 // Reloads the instruction pointer after a call that may have moved it.
@@ -93,11 +95,11 @@ ErrCode CallSavedRecord(EngineContext* ctx, const uint8_t* record) {
 
 }  // namespace
 
-ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs,
-                                int32_t outputs) {
+ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs, int32_t outputs,
+                                uint32_t continuation) {
   NativeTarget t;
   if (!LocateNative(ctx, opcode - kFirstNativeOpcode, &t)) return kErrIllegal;
-  return CallRecord(ctx, t, inputs, outputs);
+  return CallRecord(ctx, t, inputs, outputs, continuation);
 }
 
 ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
@@ -109,7 +111,7 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
     return kErrSecViolation;
   if (t.record->kind > 0) return kErrWrongTypeOverload;
   SetCodePointer(ctx, run.ip);
-  return ReloadAfter(run, CallRecord(ctx, t, at[1], at[2]));
+  return ReloadAfter(run, CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction));
 }
 
 ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at) {
@@ -165,17 +167,25 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
     return kOk;
   }
   if (!halt) ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]), -1);
-  bool callBack = false;
+  uint32_t callBack = 0;
   ErrCode e = halt ? ReturnToCaller(ctx, &callBack) : ReturnFromCall(ctx, &callBack);
   if (e) return e;
   run.ip = GetCodePointer(ctx);
   if (!callBack || !run.ip) return kOk;
-  // The native before the return position takes the results.
-  const int16_t* native = run.ip - kNativeCallLength;
-  if (native[0] < kFirstNativeOpcode) return kErrIllegal;
-  *failing = native;
   const int32_t results = static_cast<int32_t>(ctx->descTop - static_cast<uint32_t>(f)) / 3;
-  return ReloadAfter(run, CallNativeByGlobalIndex(ctx, native[0], -(results + 1), native[2]));
+  int32_t opcode, outputs;
+  if (callBack == kContinueAtInstruction) {
+    // The native before the return position takes the results.
+    const int16_t* native = run.ip - kNativeCallLength;
+    if (native[0] < kFirstNativeOpcode) return kErrIllegal;
+    *failing = native;
+    opcode = native[0];
+    outputs = native[2];
+  } else {
+    opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
+    outputs = ContinuationOutputs(callBack);
+  }
+  return ReloadAfter(run, CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack));
 }
 
 Next EndOfThread(LoopRun& run) {

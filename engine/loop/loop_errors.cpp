@@ -4,6 +4,7 @@
 // breakpoints and its stops for the debugger.
 #include <cstdio>
 
+#include "builtins/builtin.hpp"
 #include "bytecode/library_source.hpp"
 #include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
@@ -217,6 +218,19 @@ namespace {
 
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
+  // A builtin that failed with its operands in place (the stack at the
+  // level it started from) can run again as it stands once the host has
+  // grown the area.
+  if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
+      at[0] < kFirstNativeOpcode && GetBuiltinDispatch(at[0]).fn && !StartsCode(at[0]) &&
+      ctx->descTop == ctx->builtinLevel) {
+    if (ctx->pendingError != -1) ClearPendingError(ctx);
+    ClearErrorLocation(ctx);
+    ctx->memoryRetry = kMemoryRetryPending;
+    run.ip = at;
+    SetCodePointer(ctx, run.ip);
+    return Stop(run, code, result);
+  }
   // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;

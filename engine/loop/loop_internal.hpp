@@ -3,6 +3,7 @@
 // live outside the dispatch.
 #pragma once
 
+#include "bytecode/opcodes.hpp"
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/range_count.hpp"
@@ -16,6 +17,12 @@ struct LoopRun {
   const int16_t* ip;  // next instruction; null when the code has ended
   uint8_t sliced;     // every backward jump ends a slice
 };
+
+// Builtins that may start other code: the instruction pointer goes through
+// the code pointer.
+inline bool StartsCode(int32_t op) {
+  return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
+}
 
 // How an instruction that did not simply succeed goes on.
 enum class Next : uint8_t {

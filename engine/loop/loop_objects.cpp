@@ -297,7 +297,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   if (!e && c.assign)
     e = RunFunctionCode(ctx, kAssignByMethod, sizeof kAssignByMethod / 2, 4, 0, 0);
   else if (!e && native)
-    e = CallNativeFunction(ctx, reinterpret_cast<NativeFn>(native->function), c.inputs, c.outputs);
+    e = CallNativeRecord(ctx, native, c.inputs, c.outputs);
   else if (!e)
     e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
   // A call that started code, or suspended, goes on from the code pointer.

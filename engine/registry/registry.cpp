@@ -6,6 +6,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 
@@ -100,6 +101,30 @@ ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, b
   return kOk;
 }
 
+void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count) {
+  if (count == 0 || count > ctx->registryCount) return;
+  const uint32_t registry = ctx->registryOff;
+  const uint32_t n = ctx->registryCount - count;
+  const uint32_t r = ctx->reservedNameCount;
+  LibraryRegistryEntry* reg = ctx->Registry();
+  std::memmove(reg, reg + count, kEntryBytes * n);
+  const uint32_t listOff = ReservedListOffset(registry, n);
+  if (r) {
+    std::memmove(ctx->Bytes() + listOff, ctx->Bytes() + ctx->reservedNamesOff, kPairBytes * r);
+    ctx->reservedNamesOff = listOff;
+  }
+  ctx->registryCount = n;
+  // The data stack takes its room back: it moves down to the list's end.
+  const uint32_t newBase = listOff + kPairBytes * r + kGapBytes;
+  std::memmove(ctx->Bytes() + newBase, ctx->DataBytes(), 8ull * ctx->dataTop);
+  ctx->dataCap += (ctx->dataBase - newBase) / 8;
+  ctx->dataBase = newBase;
+  if (ctx->currentThread == 0) {
+    ctx->thread0.dataBase = newBase;
+    ctx->thread0.dataCap = ctx->dataCap;
+  }
+}
+
 ErrCode EnableLibrary(EngineContext* ctx, const char* name, uint8_t flag) {
   LibraryRegistryEntry* reg = ctx->Registry();
   for (uint32_t i = 0; i < ctx->registryCount; i++) {
@@ -129,19 +154,64 @@ void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uint
     if (table->function == function) table->option = option;
 }
 
-ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int32_t b) {
-  LibraryRegistryEntry* reg = ctx->Registry();
-  const void* target = reinterpret_cast<const void*>(function);
-  for (uint32_t i = 0; i < ctx->registryCount; i++) {
-    for (uint32_t k = 0; k < reg[i].count; k++) {
-      const NativeFunctionRecord& rec = reg[i].table[k];
-      if (rec.function != target) continue;
-      int32_t kind = rec.kind < 0 ? -rec.kind : rec.kind;
-      ctx->currentNativeId = static_cast<int32_t>(i) * 128 + kind + 6;
-      return function(ctx, a, b, RecordUserData(ctx, &rec));
-    }
+ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int32_t nativeId,
+                     uint32_t continuation, int32_t inputs, int32_t outputs) {
+  const int32_t frame = ctx->curFrame;
+  const uint32_t base = inputs >= 0 ? ctx->descTop - 3u * static_cast<uint32_t>(inputs) : 0;
+  // A native called while another one runs (its function value) keeps the
+  // other's call-back state as it was.
+  const int32_t outerResults = ctx->nativeResults;
+  const uint32_t outerContinuation = ctx->nativeContinuation;
+  ctx->nativeContinuation = continuation;
+  ErrCode e;
+  for (int32_t a = inputs;;) {
+    ctx->nativeResults = 0;
+    ctx->currentNativeId = nativeId;
+    e = function(ctx, a, outputs, data);
+    if (e || ctx->nativeResults == 0) break;
+    a = -ctx->nativeResults;
   }
-  return function(ctx, a, b, ctx->defaultUserData);
+  ctx->nativeResults = outerResults;
+  ctx->nativeContinuation = outerContinuation;
+  if (e || inputs < 0 || outputs <= 0 || ctx->curFrame != frame) return e;
+  const int64_t pushed = (int64_t{ctx->descTop} - base) / 3;
+  if (pushed >= outputs) return kOk;
+  if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));
+  return kErrTooManyArgout;
+}
+
+int32_t GlobalIndexOfRecord(EngineContext* ctx, const NativeFunctionRecord* record) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  int32_t global = 0;
+  for (uint32_t i = 0; i < ctx->registryCount; global += static_cast<int32_t>(reg[i].count), i++)
+    if (record >= reg[i].table && record < reg[i].table + reg[i].count)
+      return global + static_cast<int32_t>(record - reg[i].table);
+  return -1;
+}
+
+ErrCode CallNativeRecord(EngineContext* ctx, const NativeFunctionRecord* record, int32_t a,
+                         int32_t b) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    if (record < reg[i].table || record >= reg[i].table + reg[i].count) continue;
+    const int32_t kind = record->kind < 0 ? -record->kind : record->kind;
+    // Reached through a function value: the native is named for its
+    // call-backs, since no call instruction of its own lies behind.
+    return InvokeNative(ctx, reinterpret_cast<NativeFn>(record->function),
+                        RecordUserData(ctx, record), static_cast<int32_t>(i) * 128 + kind + 6,
+                        NativeContinuation(GlobalIndexOfRecord(ctx, record), b), a, b);
+  }
+  return kErrIllegal;
+}
+
+ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int32_t b) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  const void* target = reinterpret_cast<const void*>(function);
+  for (uint32_t i = 0; i < ctx->registryCount; i++)
+    for (uint32_t k = 0; k < reg[i].count; k++)
+      if (reg[i].table[k].function == target) return CallNativeRecord(ctx, &reg[i].table[k], a, b);
+  return InvokeNative(ctx, function, ctx->defaultUserData, ctx->currentNativeId,
+                      kContinueAtInstruction, a, b);
 }
 
 const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* name,

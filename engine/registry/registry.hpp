@@ -7,10 +7,32 @@
 namespace vke {
 
 ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, bool atFront);
+// Takes the first `count` tables out of the registry (the last ones
+// registered in front), giving their room back to the data stack.
+void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count);
 ErrCode EnableLibrary(EngineContext* ctx, const char* name, uint8_t flag);
 const NativeFunctionRecord* GetNativeRecordByIndex(EngineContext* ctx, int32_t index);
 void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uintptr_t option);
+// Calls the first registered record of the function (with its option
+// word), or the function alone with the default user data.
 ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int32_t b);
+// Calls a registered record reached by name or through a function value
+// (InvokeNative); 12 for a record no registered table holds.
+ErrCode CallNativeRecord(EngineContext* ctx, const NativeFunctionRecord* record, int32_t a,
+                         int32_t b);
+// The one way natives are called. The native is called back, one call after
+// the other, with the results of each function value it handed to
+// CallFunctionValue that gave them at once, so that no call nests in
+// another however many it makes; a function that runs as code calls it back
+// when it returns, as `continuation` (a kFwContinue word) says. A native
+// that ends without calling anything must have pushed at least as many
+// values as were asked (inputs >= 0 and outputs > 0); else its values are
+// dropped and the call fails with too many outputs. nativeId is what
+// currentNativeId holds while it runs.
+ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int32_t nativeId,
+                     uint32_t continuation, int32_t inputs, int32_t outputs);
+// The global index of a registered record, -1 for none.
+int32_t GlobalIndexOfRecord(EngineContext* ctx, const NativeFunctionRecord* record);
 // Walks the records named name in registry and record order; after skips
 // matches up to and including that record; kindFilter f != 0 matches only
 // records whose id is f or -f. Gives the global index of the record found.

@@ -157,7 +157,7 @@ ErrCode ValueWalk::Close(const Container& c) {
     case Open::kStruct:
       return out_.Put(")");
     case Open::kObject: {
-      ErrCode e = out_.Put("),");
+      ErrCode e = out_.Put("), ");
       if (!e) e = Quoted(ObjectClassId(c.desc.word));
       return e ? e : out_.Put(")");
     }

@@ -109,9 +109,42 @@ DecimalForm Split(Real r, int32_t digits, int32_t exponent) {
   return form;
 }
 
-// Rounds x to the given fraction digits by adding half a unit of the last.
+// Powers of ten up to this one are exact in extended precision.
+constexpr int32_t kMaxExactPower = 27;
+
+// x * 10^k (x >= 0) rounded to a whole number, half a unit rounding up, as
+// the exact binary value of x decides: the product's rounding error (an
+// exact residual through fma) settles the ties. False when k or the result
+// is out of reach; the caller then adds half a unit in extended precision.
+bool RoundScaled(Real x, int32_t k, Real* whole) {
+  if (k > kMaxExactPower || k < -kMaxExactPower) return false;
+  const Real s = ScaleByPowerOfTen(1, k < 0 ? -k : k);
+  Real p, residual;
+  if (k >= 0) {
+    p = x * s;
+    residual = std::fmal(x, s, -p);  // x * s - p
+  } else {
+    p = x / s;
+    residual = std::fmal(-p, s, x);  // (x / s - p) * s
+  }
+  if (!(p < 9.2e18L)) return false;
+  const Real w = std::floor(p), f = p - w;
+  *whole = w + (f > 0.5L || (f == 0.5L && residual >= 0) ? 1 : 0);
+  return true;
+}
+
+// The rounded value r of x at the given fraction digits, placed midway in
+// the last digit's unit so that Split reads the digits back unchanged.
+Real RoundedAt(Real x, int32_t digits) {
+  Real whole;
+  if (!RoundScaled(x, digits, &whole)) return x + ScaleByPowerOfTen(0.5L, -digits);
+  return ScaleByPowerOfTen(whole + 0.5L, -digits);
+}
+
+// Rounds x to the given fraction digits: half a unit of the last one
+// rounds up.
 DecimalForm RoundFixed(Real x, int32_t digits) {
-  return Split(x + ScaleByPowerOfTen(0.5L, -digits), digits, kNoExponent);
+  return Split(RoundedAt(x, digits), digits, kNoExponent);
 }
 
 void StripTrailingZeros(DecimalForm& form) {
@@ -173,6 +206,8 @@ DecimalForm Decompose(Real magnitude, int32_t precision, char letter) {
   if (!std::isfinite(m)) m = 0;
   int32_t d = IsShortestLetter(letter) ? ShortestFractionDigits(m, precision) : precision;
   Real r = m + ScaleByPowerOfTen(0.5L, -d);
+  Real whole;
+  if (m != 0 && RoundScaled(magnitude, d - e, &whole)) r = ScaleByPowerOfTen(whole + 0.5L, -d);
   if (r >= top) {  // rounding carried into a new leading digit: 9.99 -> 1.00e1
     r /= top;
     e += step;

@@ -97,7 +97,7 @@ class Scanner {
     if (suppress_) (*t)++;
     int32_t width = 0;
     for (; *t < tmplLength_ && IsDecimalDigit(tmpl_[*t]); (*t)++)
-      width = std::min(width * 10 + (tmpl_[*t] - '0'), kMaxWidth);
+      width = width >= kMaxWidth / 10 ? kMaxWidth : width * 10 + (tmpl_[*t] - '0');
     if (*t >= tmplLength_) return End(step);
     const uint16_t letter = tmpl_[(*t)++];
     switch (letter) {

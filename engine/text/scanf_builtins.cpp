@@ -39,7 +39,7 @@ ErrCode FscanfBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
   const bool resumed = TakeResumeMarker(ctx, &progress);
   int32_t fd = 0;
   ErrCode e = ViewNumeric(ctx, resumed).cls == ValueClass::kChar ? kOk : kErrBadArg;
-  if (!e && nargin == 2) e = GetIntegerArg(ctx, resumed + 1, &fd);
+  if (!e && nargin == 2) e = GetFileIdArg(ctx, resumed + 1, &fd);
   if (e) {
     Drop(ctx, resumed);
     return e;

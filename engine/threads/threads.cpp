@@ -193,6 +193,12 @@ void KillThread(EngineContext* ctx, uint32_t block) {
   FreeEngineBlock(ctx, static_cast<int32_t>(block));
 }
 
+int32_t CountListedThreads(EngineContext* ctx) {
+  int32_t n = 0;
+  ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord&, const HeapBlock&) { n++; });
+  return n;
+}
+
 bool FindThread(EngineContext* ctx, double id, uint32_t* block) {
   *block = 0;
   if (id == 0) return true;

@@ -52,6 +52,9 @@ void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t);
 // thread's live fields are saved in its own. Nothing else of either record
 // changes, and the target need not be listed.
 void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target);
+
+// The threads other than thread 0 that are listed (running or sleeping).
+int32_t CountListedThreads(EngineContext* ctx);
 // The block of the thread with that id: true with block 0 for id 0.
 bool FindThread(EngineContext* ctx, double id, uint32_t* block);
 // The current thread's record; null for thread 0.

@@ -40,6 +40,8 @@ int32_t ReadDimsItem(const uint8_t* item, int32_t* words, int32_t max) {
   return len;
 }
 
+}  // namespace
+
 // Pushes a copy of the value held by an item.
 ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item) {
   ValueDescriptor d = Load<ValueDescriptor>(item);
@@ -49,8 +51,6 @@ ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item) {
   std::memcpy(data, item + 16, 8ull * d.size);
   return kOk;
 }
-
-}  // namespace
 
 ErrCode PushListFromEntries(EngineContext* ctx, int32_t n, bool append, const char* name,
                             int32_t nameLength) {

@@ -176,6 +176,8 @@ bool IsListValue(EngineContext* ctx, int32_t depth);
 bool IsStructValue(EngineContext* ctx, int32_t depth);
 bool IsObjectValue(EngineContext* ctx, int32_t depth);
 ErrCode GetListElement(EngineContext* ctx, int32_t depth, int32_t index);
+// Pushes a copy of the value an item (of a list or cell array) holds.
+ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item);
 ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int32_t length);
 ErrCode GetStructFields(EngineContext* ctx, int32_t* count);
 ErrCode GetStructFieldName(EngineContext* ctx, int32_t depth, int32_t index, const char** name,

@@ -1,8 +1,8 @@
 // Figures drawn by the plot natives and rendered to PNG through the screen
 // port, compared with committed images (tests/data): a plain curve, a plot
-// with title, labels, legend and grid, a figure of several subplots, and an
-// application whose draw handlers are compiled VKE functions.
-// VKE_UPDATE_GOLDENS=1 writes the images anew.
+// with title, labels, legend and grid, a figure of several subplots, the
+// 3-D box of a helix in both projections, and an application whose draw handlers are compiled VKE
+// functions. VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/draw_cycle.hpp"
 #include "app/instance_figure.hpp"
 #include "app/name_buffer.hpp"
 #include "compiler/compile.hpp"
+#include "graphics/drawing_command.hpp"
+#include "graphics/object_store.hpp"
 #include "tests/app/figure_app.hpp"
 
 namespace vke {
@@ -143,6 +146,26 @@ TEST(FigurePng, FigureOfSeveralSubplots) {
   ExpectLikeGolden(d, "subplots_figure.png");
 }
 
+TEST(FigurePng, HelixBoxInBothProjections) {
+  Drawn d(1, 2);
+  const V t = Range(0, 0.05, 4 * M_PI);
+  V z;
+  for (double v : t) z.push_back(v / 4);
+  for (int32_t k = 0; k < 2; ++k) {
+    d.Subplot(k);
+    EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+    EXPECT_EQ(d.Row(Map(t, std::cos)).Row(Map(t, std::sin)).Row(z).Run("plot3"), kOk);
+    EXPECT_EQ(d.Text("x").Text("y").Text("z").Run("label"), kOk);
+    EXPECT_EQ(d.Text(k == 0 ? "Orthographic" : "Perspective").Run("title"), kOk);
+    if (k == 1) {
+      EXPECT_EQ(d.Text("p").Run("camproj"), kOk);
+    }
+    d.subplot(k).optionWord |= kOptZGrid;
+  }
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "helix_box.png");
+}
+
 TEST(FigurePng, ApplicationDrawnByItsHandlers) {
   test::FigureApp app(1, 2);
   const std::string source =
@@ -162,6 +185,60 @@ TEST(FigurePng, ApplicationDrawnByItsHandlers) {
   }
   FindInstance(app.block(), 0)->initialised = 1;
   ExpectLikeGolden(app, "application_figure.png", true);
+}
+
+// A control panel beside a plot, drawn by its handlers; then the pop-up menu
+// is opened on its third item and the text field is edited with two bytes
+// selected, as the interaction code leaves them.
+TEST(FigurePng, ControlPanelBesideAPlot) {
+  test::FigureApp app(1, 2);
+  const std::string source =
+      "function panel\n"
+      "  t = char(9); n = char(10);\n"
+      "  text('Signal settings');\n"
+      "  slider(['Gain', n, 'Frequency'], [4; 100], [0 10; 1 1000], 'nl', 'b');\n"
+      "  slider('Band', [2 7], [0 10], '', 'rg');\n"
+      "  button(['Show', t, 'Grid', t, 'Marks'], 5, 'c');\n"
+      "  button(['Mode', t, 'Slow', t, 'Fast'], 2, 'r');\n"
+      "  pushbutton(['Run', t, 'Start', t, 'Reset']);\n"
+      "  popupmenu('Shape', {'Sine', 'Square', 'Triangle'}, 2);\n"
+      "  textfield('Phase', '%6.2f', 1.25);\n"
+      "  popupmenu('Colour', {'Red', 'Green', 'Blue', 'Black'}, 1);\n"
+      "endfunction\n"
+      "function wave\n  plot(sin(0:0.05:6));\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(app.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kPanel = 200, kWave = 201;
+  ASSERT_EQ(AddNameSlot(app.block()->NameArea(), kPanel, "panel", -1), kOk);
+  ASSERT_EQ(AddNameSlot(app.block()->NameArea(), kWave, "wave", -1), kOk);
+  app.AddPlot("Panel", true, kPanel);
+  app.AddPlot("Wave", true, kWave);
+  app.Load();
+  InstanceFigureHost host(app.block(), 0);
+  for (int32_t k = 0; k < 2; ++k) {
+    ASSERT_EQ(ResetSubplots(&app.figure(), host, 0, k, app.plots[k], true), kOk);
+  }
+  FindInstance(app.block(), 0)->initialised = 1;
+  KVContextBlock* slot = app.block();
+  ASSERT_EQ(RunDrawHandlers(&slot, 0), kOk);
+  const ObjectList store(app.block()->DataArea());
+  ObjectSpan span;
+  ASSERT_TRUE(ObjectListFind(store, 0, &span));
+  std::byte* payload = store.At(span.position);
+  int32_t popups = 0;
+  CommandHeader h;
+  for (uint32_t at = 0; ReadCommandAt(payload, span.length, at, &h);
+       at += kCommandHeaderDoubles + h.length) {
+    double* data = reinterpret_cast<double*>(payload + (size_t{at} + kCommandHeaderDoubles) * 8);
+    if (h.code == kCmdPopupMenu && ++popups == 2) data[1] = 3;  // Blue lit
+    if (h.code == kCmdTextField && app.figure().editField < 0) {
+      app.figure().editField = 0;
+      app.figure().editCommand = static_cast<int32_t>(at);
+      app.figure().caretStart = 2;
+      app.figure().caretEnd = 4;
+    }
+  }
+  ExpectLikeGolden(app, "control_panel.png");
 }
 
 }  // namespace

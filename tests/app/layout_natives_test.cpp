@@ -136,6 +136,7 @@ TEST(SubplotPropsNative, TablesOfPropertiesAndViews) {
   h.subplot(1).is3d = 1;
   V view(kViewRow, 1);
   view[0] = 1;
+  view[1] = 0;  // a camera set in full, nothing automatic
   ASSERT_EQ(h.Table(0, 0, {}).Table(1, kViewRow, view).Run("subplotprops"), kOk);
   ASSERT_EQ(h.Run("subplotprops", 2), kOk);
   h.Numbers();

@@ -95,7 +95,7 @@ TEST_F(Objects, EveryValueHasAClassName) {
 
 TEST_F(Objects, ClassMakesObjectsWithParents) {
   ASSERT_EQ(MakeObject(1, "shape"), kOk);
-  EXPECT_EQ(DumpTop(ctx), "class(struct('x',1),'shape')");
+  EXPECT_EQ(DumpTop(ctx), "class(struct('x',1), 'shape')");
   ASSERT_EQ(DuplicateStackEntries(ctx, 0, 1), kOk);
   EXPECT_EQ(ClassOf(), "shape");
   ASSERT_EQ(DuplicateStackEntries(ctx, 0, 1), kOk);
@@ -109,7 +109,7 @@ TEST_F(Objects, ClassMakesObjectsWithParents) {
   ASSERT_EQ(RollStackEntries(ctx, 3, 1), kOk);  // s, name, parent
   ASSERT_EQ(CallNamed(ctx, "class", 3), kOk);
   EXPECT_EQ(DumpTop(ctx),
-            "class(struct('shape',class(struct('x',1),'shape'), ...\n'r',2),'circle')");
+            "class(struct('shape',class(struct('x',1), 'shape'), ...\n'r',2), 'circle')");
   ASSERT_EQ(DuplicateStackEntries(ctx, 0, 1), kOk);
   EXPECT_TRUE(Isa("shape"));
   ASSERT_EQ(DuplicateStackEntries(ctx, 0, 1), kOk);

@@ -161,7 +161,7 @@ TEST_F(Structs, ObjectFieldsOnlyInsideMethods) {
   EXPECT_EQ(Finish("getfield", 2), "1");
   PushText(ctx, "a");
   PushRealScalar(ctx, 5);
-  EXPECT_EQ(Finish("setfield", 3), "class(struct('a',5, ...\n'b','x'),'point')");
+  EXPECT_EQ(Finish("setfield", 3), "class(struct('a',5, ...\n'b','x'), 'point')");
 }
 
 TEST_F(Structs, RmfieldFromStructuresAndArrays) {

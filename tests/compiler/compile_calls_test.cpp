@@ -315,7 +315,7 @@ TEST(CallsFromNatives, ANativeIteratesAFunctionThroughCallBacks) {
   PushText(ctx, "twice");
   PushRealScalar(ctx, 3);
   PushRealScalar(ctx, 4);
-  ASSERT_EQ(Iterate(ctx, 3, 1, 0), kOk);
+  ASSERT_EQ(InvokeNative(ctx, &Iterate, 0, 0, kContinueAtInstruction, 3, 1), kOk);
   EXPECT_EQ(EntryCount(ctx), 1);
   EXPECT_EQ(TopScalar(ctx), 48);
 }
@@ -343,7 +343,7 @@ TEST(CallsFromNatives, FevalxExpandsItsArgumentsToOneSize) {
   ASSERT_EQ(PushNewMatrix(ctx, 1, 3, &re, &im), kOk);
   re[0] = 1, re[1] = 2, re[2] = 3;
   PushRealScalar(ctx, 10);
-  ASSERT_EQ(FevalxNative(ctx, 3, 1, 0), kOk);
+  ASSERT_EQ(InvokeNative(ctx, &FevalxNative, 0, 0, kContinueAtInstruction, 3, 1), kOk);
   ASSERT_EQ(EntryCount(ctx), 1);
   int32_t m, n;
   ASSERT_EQ(GetNumericArg(ctx, 0, &m, &n, &re, &im), kOk);

@@ -243,7 +243,7 @@ TEST_F(Dump, ContainersNestWithTheirSeparators) {
   MakeStruct(ctx, {"shape", "x"});
   DescAt(ctx, 0)->word = -point;
   EXPECT_EQ(DumpTop(ctx),
-            "class(struct('shape',class(struct('id',0),'shape'), ...\n'x',1),'point')");
+            "class(struct('shape',class(struct('id',0), 'shape'), ...\n'x',1), 'point')");
   Drop(ctx);
 }
 

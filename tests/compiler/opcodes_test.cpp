@@ -248,8 +248,14 @@ TEST(CodePredicates, ConstantConditions) {
 
 TEST(CodePredicates, SideEffects) {
   EXPECT_TRUE(IsSideEffectFree(nullptr, 0));
-  const int16_t pure[] = {kOpLoadVar, 1, kOpPushSmallInt, 4, kOpPlus, kOpPushStr, 1, 'a'};
-  EXPECT_TRUE(IsSideEffectFree(pure, 8));
+  const int16_t constants[] = {kOpPushSmallInt, 4, kOpPi, kOpInf, 0, kOpPushStr, 1, 'a', kOpPop};
+  EXPECT_TRUE(IsSideEffectFree(constants, 9));
+  // Loading, indexing and arithmetic act on nothing but can fail (an unset
+  // name, a bad index, sizes that do not agree); so can Inf(n).
+  const int16_t sum[] = {kOpLoadVar, 1, kOpPushSmallInt, 4, kOpPlus};
+  EXPECT_FALSE(IsSideEffectFree(sum, 5));
+  const int16_t sized[] = {kOpPushSmallInt, -1, kOpInf, 1};
+  EXPECT_FALSE(IsSideEffectFree(sized, 4));
   const int16_t print[] = {kOpPushOne, kOpDisp};
   EXPECT_FALSE(IsSideEffectFree(print, 2));
   const int16_t random[] = {kOpRand, 0};

@@ -53,28 +53,25 @@ TEST(OptimizeJumps, ThreadsThroughJumpsNopsSkipsAndLineMarkers) {
 }
 
 TEST(OptimizeJumps, LeavesWhatItMustNotThread) {
+  // clang-format off
   Code code = {
-      kOpJump,
-      kSelfJumpOffset,  // 0: jumps to itself
-      kOpJump,
-      Off(2, 0),  // 2 -> the self jump
-      kOpOrJump,
-      Off(4, 8),  // 4: never threaded
-      kOpAndJump,
-      Off(6, 8),  // 6
-      kOpNop,     // 8
-      kOpJumpTrue,
-      Off(9, 12),  // 9 -> a line marker before a plain instruction
-      kOpLine,
-      1,
-      2,           // 12
-      kOpPushOne,  // 15
-      kOpJumpFalse,
-      Off(16, 18),  // 16 -> return: only jump becomes return
-      kOpReturn,    // 18
-      kOpJump,
-      Off(19, 400),  // 19: lands outside the code
+      kOpJump,     kSelfJumpOffset,  // 0: jumps to itself
+      kOpJump,     Off(2, 0),        // 2 -> the self jump
+      kOpOrJump,   Off(4, 8),        // 4: never threaded
+      kOpAndJump,  Off(6, 8),        // 6
+      kOpNop,                        // 8
+      kOpJumpTrue, Off(9, 11),       // 9 -> a line marker before a plain instruction
+      kOpLine,     1,         2,     // 11
+      kOpPushOne,                    // 14
+      kOpJumpFalse, Off(15, 17),     // 15 -> return: only jump becomes return
+      kOpReturn,                     // 17
+      kOpJumpTrue, Off(18, 20),      // 18 -> a line marker before the padding of a double
+      kOpLine,     1,         3,     // 20
+      kOpNop,                        // 23
+      kOpPushDouble, 0, 0, 0, 0,     // 24: fails under line 3 when it finds no room
+      kOpJump,     Off(29, 400),     // 29: lands outside the code
   };
+  // clang-format on
   Code before = code;
   OptimizeJumps(code.data(), static_cast<int32_t>(code.size()), true);
   EXPECT_EQ(code, before);

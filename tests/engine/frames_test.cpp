@@ -184,9 +184,9 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
   EXPECT_STREQ(text, "Undefined variable 'q'");
   SetScalar(ctx, 1, 20);
   PushRealScalar(ctx, 42);  // the frame's own entries go
-  bool again = false;
+  uint32_t again = 0;
   ASSERT_EQ(ReturnFromCall(ctx, &again), kOk);
-  EXPECT_TRUE(again);
+  EXPECT_EQ(again, kContinueAtInstruction);
   EXPECT_EQ(ctx->curFrame, 0);
   EXPECT_EQ(ctx->cpOffset, 88u);
   EXPECT_EQ(EntryCount(ctx), 2);
@@ -201,7 +201,7 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
     ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 1, -1), kOk);
     if (set) SetScalar(ctx, 0, 6);
     ASSERT_EQ(ReturnFromCall(ctx, &again), kOk);
-    EXPECT_FALSE(again);
+    EXPECT_EQ(again, 0u);
     EXPECT_EQ(EntryCount(ctx), 1);
     EXPECT_EQ((DescAt(ctx, 0)->flags & kFlagNoValue) != 0, !set);
     Drop(ctx);
@@ -307,9 +307,9 @@ TEST(ReturnToCaller, TextFramesShareVariablesAndKeepTheirResults) {
   EXPECT_FALSE(IsInFunctionContext(ctx));
   PushRealScalar(ctx, 5);
   PushRealScalar(ctx, 6);
-  bool again = false;
+  uint32_t again = 0;
   ASSERT_EQ(ReturnToCaller(ctx, &again), kOk);
-  EXPECT_TRUE(again);
+  EXPECT_EQ(again, kContinueAtInstruction);
   EXPECT_EQ(ctx->curFrame, 0);
   EXPECT_EQ(EntryCount(ctx), 2);
   EXPECT_EQ(TopScalar(ctx, 0), 6);

@@ -142,5 +142,26 @@ TEST(FigureMenu, SteppingThroughThePlotsWraps) {
   EXPECT_EQ(SteppedPlot(*fig, PlotList({}).View(), 1), kNoSubplot);
 }
 
+TEST(FigureMenu, ViewCommandsAndTheZoomChangeTheProjection) {
+  auto fig = EmptyFigure(1, 2);
+  fig->selection = 0b01;
+  SubplotRecord& s = fig->subplots[0];
+  s.is3d = 1;
+  const double x[2] = {0, 1};
+  UpdateAutoLimits(&s, x, x, x, 2);
+  const double orthographicFactor = s.xFactor;
+  LoggingHost host;
+  ASSERT_EQ(SetPerspectiveView(fig.get(), host, true), kOk);
+  EXPECT_FALSE(s.orthographic);
+  EXPECT_GT(s.xFactor, orthographicFactor);  // times the camera distance
+  ASSERT_EQ(SetCameraViewFlag(fig.get(), host, kViewAutoPosition, false), kOk);
+  EXPECT_FALSE(s.viewFlags & kViewAutoPosition);
+  const double perspectiveFactor = s.xFactor;
+  ZoomRect(&s, 100, 100, 100, 100);  // a click zooms the camera by 2
+  EXPECT_NEAR(s.xFactor, 2 * perspectiveFactor, 1e-9);
+  ZoomOut(&s, 100, 100);
+  EXPECT_NEAR(s.xFactor, perspectiveFactor, 1e-9);
+}
+
 }  // namespace
 }  // namespace vke

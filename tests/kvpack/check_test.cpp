@@ -21,6 +21,7 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"event mousedown 1\n", "line 1: expected the point's x and y"},
       {"event sideways 1 2\n", "line 1: expected a mouse event name"},
       {"event mousedown 1 2 target x\n", "line 1: expected a target id"},
+      {"event mousedown 0.2 0.3 target 99999999999\n", "line 1: expected a target id"},
       {"menu Reset\n", "line 1: expected a text after menu"},
       {"print\n", "line 1: expected a variable name"},
       {"paste \"a\" \"b\" \"c\"\n", "line 1: expected nothing more"},

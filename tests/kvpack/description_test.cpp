@@ -140,6 +140,16 @@ TEST(Description, ErrorsGiveTheTablesCodeAndTheLine) {
       {"copy \"x\" f() checked \"1\"\n", kKvUnexpectedCharAfterFunDecl, 1},
       {"uioptions 1.5\n", kKvSyntaxError, 1},
       {"uioptions 0x1ffffffff\n", kKvSyntaxError, 1},
+      // Integer inputs are stored biased by 2^30 in a signed word.
+      {"init f(9223372036854775807)\n", kKvSyntaxError, 1},
+      {"var a\ninit f(1073741824)\n", kKvSyntaxError, 2},
+      {"init f(-1073741825)\n", kKvSyntaxError, 1},
+      // Menu flags are single expressions, nothing that could add statements.
+      {"menu \"A\"\nitem \"x\" f() enabled \"1); error('inj'); (1\"\n", kKvSyntaxError, 2},
+      {"menu \"A\"\nitem \"x\" f() checked \"1\\nerror('inj')\"\n", kKvSyntaxError, 2},
+      {"menu \"A\"\nitem \"x\" f() enabled \"1 % (\"\n", kKvSyntaxError, 2},
+      {"menu \"A\"\nitem \"x\" f() enabled \"a, b\"\n", kKvSyntaxError, 2},
+      {"menu \"A\"\nitem \"x\" f() enabled \"'1); (' ...\"\n", kKvSyntaxError, 2},
   };
   for (const BadCase& c : cases) {
     AppDescription app;

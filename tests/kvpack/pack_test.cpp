@@ -4,7 +4,9 @@
 #include "tools/kvpack/pack.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -18,6 +20,8 @@
 #include "bytecode/function_table.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
+#include "tools/disk_file.hpp"
+#include "tools/kvpack/image_io.hpp"
 
 namespace vke::kvpack {
 namespace {
@@ -216,6 +220,10 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
        0, "app/app.kvd", 4},
       {"instance \"no name.kv\"\n", kSource, kErrBadLibName, "app/app.kvd", 1},
       {"embed \"x\" file \"none.txt\"\n", kSource, kErrFileNotFound, "app/app.kvd", 1},
+      {"source \"a.vke\"\nvar a b c\nmake b = one(a)\nmake c = one(b)\nmake a = one(c)\n", kSource,
+       kKvCircularMakeDep, "app/app.kvd", 5},
+      {"source \"a.vke\"\nvar a\nmake a = one(a, 3)\n", kSource, kKvCircularMakeDep, "app/app.kvd",
+       3},
   };
   for (const BadPack& c : cases) {
     NewHost();
@@ -228,8 +236,51 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
     EXPECT_EQ(error.file, c.file) << c.kvd << PackErrorText(error);
     EXPECT_EQ(error.error.line, c.line) << c.kvd << PackErrorText(error);
   }
+  // The cycle is named in the order its variables need each other.
+  NewHost();
+  EXPECT_FALSE(Pack("source \"a.vke\"\nvar z a b\nmake b = one(a)\nmake a = one(b, z)\n"));
+  EXPECT_EQ(error.error.detail, "a -> b -> a");
+  // A constant text in a flag expression may hold what would otherwise end it.
+  NewHost();
+  EXPECT_TRUE(
+      Pack("source \"a.vke\"\nvar a\nmenu \"M\"\n item \"i\" one() enabled "
+           "\"~strcmp(a', ');%')\"\nendmenu\n"))
+      << PackErrorText(error);
   EXPECT_EQ(PackErrorText({"a.kvd", {kKvVarNotFound, 4, "q", ""}}),
             "a.kvd:4: Variable not found (10010): q");
+}
+
+// A folder named as a source or an embedded file is refused with the
+// system's reason, not packed as empty.
+TEST_F(Packing, AFolderIsNoFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kvpack_folder_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "sub");
+  for (const char* kvd : {"source \"sub\"\n", "embed \"x\" file \"sub\"\n"}) {
+    NewHost();
+    AppDescription app;
+    ASSERT_TRUE(ParseDescription(kvd, "app.kv", &app, &error.error));
+    EXPECT_FALSE(
+        PackApplication(&Host(), app, (folder / "app.kvd").string(), &ReadDiskFile, &error));
+    EXPECT_EQ(error.error.code, kErrIoErr) << PackErrorText(error);
+    EXPECT_EQ(error.error.line, 1);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// A block that grows while packing (a large embedded file, many handlers)
+// still loads back into a fresh block as it was packed.
+TEST_F(Packing, AGrownBlockLoadsBackAsPacked) {
+  files["app/big.txt"] = std::string(300000, 'b');
+  std::string kvd = "source \"a.vke\"\nvar x y\nembed \"big.txt\" file \"big.txt\"\n";
+  for (int i = 0; i < 8000; i++) kvd += "after x: (y) = (x)\n";
+  ASSERT_TRUE(Pack(kvd)) << PackErrorText(error);
+  const std::string out = (std::filesystem::temp_directory_path() /
+                           ("kvpack_grown_" + std::to_string(::getpid()) + ".img"))
+                              .string();
+  std::string message;
+  EXPECT_TRUE(WriteImage(&Host(), "Grown", nullptr, out, &message)) << message;
+  std::filesystem::remove(out);
 }
 
 }  // namespace

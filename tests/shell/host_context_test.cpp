@@ -11,12 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/image.hpp"
 #include "shell/status_bar.hpp"
-#include "tools/disk_file.hpp"
-#include "tools/kvpack/description.hpp"
-#include "tools/kvpack/pack.hpp"
-#include "tools/kvpack/tool_host.hpp"
+#include "tests/shell/packed_app.hpp"
 
 namespace vke {
 namespace {
@@ -165,16 +161,7 @@ TEST(HostContext, EngineIsSetUpLikeThePackingToolsAndLoadsItsImages) {
   EXPECT_EQ(ours->encodeChar, theirs->encodeChar);
   EXPECT_EQ(ours->bomSkip, theirs->bomSkip);
 
-  const char* data = std::getenv("VKE_TEST_DATA");
-  ASSERT_NE(data, nullptr);
-  const std::string path = std::string(data) + "/../../examples/demo/demo.kvd";
-  std::string text;
-  ASSERT_TRUE(ReadDiskFile(path, &text));
-  kvpack::AppDescription app;
-  kvpack::PackError error;
-  ASSERT_TRUE(kvpack::ParseDescription(text, "demo.kv", &app, &error.error));
-  ASSERT_TRUE(kvpack::PackApplication(&tool, app, path, &ReadDiskFile, &error))
-      << kvpack::PackErrorText(error);
+  ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, "examples/demo/demo.kvd"));
   std::vector<uint8_t> image;
   ASSERT_EQ(SaveImageBytes(tool.block(), "Point demo", &image), kOk);
   std::string title;

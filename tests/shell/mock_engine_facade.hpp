@@ -23,7 +23,23 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(void, ClearOpenFiles, (), (override));
   MOCK_METHOD(void, CloseOpenFiles, (), (override));
   MOCK_METHOD(ErrCode, LoadApplication, (const std::string&, std::string*), (override));
+  MOCK_METHOD(int32_t, FirstInstance, (), (const, override));
   MOCK_METHOD(bool, HasInstance, (int32_t), (const, override));
+  MOCK_METHOD(bool, IsInstanceDefined, (int32_t), (const, override));
+  MOCK_METHOD(bool, FindHandlerSlot, (int32_t), (const, override));
+  MOCK_METHOD(bool, HandlerBusy, (), (const, override));
+  MOCK_METHOD(ErrCode, SetFigureRect, (int32_t, int32_t, int32_t), (override));
+  MOCK_METHOD(uint32_t, GetFigureMode, (), (const, override));
+  MOCK_METHOD(void, SetFigureMode, (uint32_t), (override));
+  MOCK_METHOD(ErrCode, HandleFigureKey, (int32_t, uint32_t), (override));
+  MOCK_METHOD(ErrCode, SelectAllSubplots, (int32_t), (override));
+  MOCK_METHOD(ErrCode, FigureMouseDown, (int32_t, double, double, bool), (override));
+  MOCK_METHOD(ErrCode, FigureMouseDrag, (int32_t, double, double, bool, std::string*), (override));
+  MOCK_METHOD(ErrCode, FigureMouseUp, (int32_t, double, double, bool), (override));
+  MOCK_METHOD(ErrCode, FigureMouseHover, (int32_t, double, double, bool, std::string*), (override));
+  MOCK_METHOD(ErrCode, FigureMouseScroll,
+              (int32_t, double, double, double, double, bool, std::string*), (override));
+  MOCK_METHOD(int32_t, HitTestForCursor, (int32_t, double, double, bool), (override));
   MOCK_METHOD(std::optional<std::string>, GetText, (int32_t, InstanceText), (const, override));
   MOCK_METHOD(ErrCode, ResetData, (int32_t), (override));
   MOCK_METHOD(ErrCode, CloseInstance, (int32_t), (override));

@@ -184,7 +184,9 @@ class Checker {
     int32_t target = -1;
     if (c.IsWord("target")) {
       c.Take();
-      if (c.Peek().type != Tok::kNumber || !c.Peek().integer) return Bad(error, "a target id");
+      if (c.Peek().type != Tok::kNumber || !c.Peek().integer || c.Peek().number < INT32_MIN ||
+          c.Peek().number > INT32_MAX)
+        return Bad(error, "a target id");
       target = static_cast<int32_t>(c.Take().number);
     }
     if (!c.AtEnd()) return Bad(error, "nothing more");

@@ -2,9 +2,11 @@
 #include "tools/kvpack/description.hpp"
 
 #include <string_view>
+#include <unordered_set>
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "compiler/compile_internal.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 
 namespace vke::kvpack {
@@ -74,6 +76,33 @@ bool NeedsText(uint32_t kind) {
 bool Once(uint32_t kind) {
   return kind == kElemInstanceStart || kind == kElemStartOutputs || kind == kElemStartupScript ||
          kind == kElemInstanceCode;
+}
+
+// True when the text is one expression that can stand in parentheses by
+// itself: one line, brackets that balance, no statement separator, comment
+// or continuation outside strings and brackets. The compiler judges the rest.
+bool IsOneExpression(const std::string& text) {
+  if (text.find_first_of("\r\n") != std::string::npos) return false;
+  const int32_t n = static_cast<int32_t>(text.size());
+  int32_t depth = 0;
+  char previous = ' ';
+  for (int32_t i = 0; i < n; i++) {
+    const char c = text[i];
+    const char next = i + 1 < n ? text[i + 1] : '\0';
+    if (c == '\'' && !EndsOperandChar(previous)) {
+      i = ClosingQuote(text.data(), n, i);
+      if (i >= n) return false;
+      previous = '\'';
+      continue;
+    }
+    if (c == '%' || (c == '/' && (next == '/' || next == '*')) || text.compare(i, 3, "...") == 0)
+      return false;
+    if (c == '(' || c == '[' || c == '{') depth++;
+    if ((c == ')' || c == ']' || c == '}') && --depth < 0) return false;
+    if (depth == 0 && (c == ',' || c == ';')) return false;
+    previous = c == '\t' ? ' ' : c;
+  }
+  return depth == 0;
 }
 
 class Parser {
@@ -195,6 +224,8 @@ class Parser {
       if (t.type == Tok::kName) {
         out->push_back({t.text, 0});
       } else if (t.type == Tok::kNumber && t.integer) {
+        if (t.number < kMinInputConstant || t.number > kMaxInputConstant)
+          return Fail(kKvSyntaxError, t.text + " is out of range");
         out->push_back({"", static_cast<int64_t>(t.number)});
       } else {
         return Fail(kKvUnexpectedCharInArgs, t.text);
@@ -250,6 +281,7 @@ class Parser {
       if (!expr->empty()) return Fail(kKvInvalidMultipleDecl, enabled ? "enabled" : "checked");
       if (!String(expr)) return false;
       if (expr->empty()) return Fail(kKvEmptyString, enabled ? "enabled" : "checked");
+      if (!IsOneExpression(*expr)) return Fail(kKvSyntaxError, "not one expression: " + *expr);
     }
     return true;
   }
@@ -297,8 +329,7 @@ class Parser {
       if (t.type != Tok::kName) return Fail(kKvBadVarDecl, t.text);
       if (t.text[0] == '_') return Fail(kKvUnexpectedStdVar, t.text);
       if (t.text.size() > kMaxNameChars) return Fail(kKvBadVarDecl, t.text);
-      for (const std::string& v : out_->variables)
-        if (v == t.text) return Fail(kKvVarDuplicate, t.text);
+      if (!variables_.insert(t.text).second) return Fail(kKvVarDuplicate, t.text);
       out_->variables.push_back(t.text);
     }
     return true;
@@ -397,6 +428,7 @@ class Parser {
   std::string_view line_;
   int32_t lineNumber_ = 0;
   TokenCursor c_;
+  std::unordered_set<std::string> variables_;  // those declared so far
   bool seen_[64] = {};
   bool inMenu_ = false;
   bool languagesEnded_ = false;

@@ -44,7 +44,10 @@ struct DescriptionError {
   std::string message;  // the engine's own text of the error; empty: the table's
 };
 
-// An input of a descriptor: a name or an integer.
+// An input of a descriptor: a name or an integer. Integers are stored
+// biased by 2^30 in a signed word, so they lie from -2^30 to 2^30 - 1.
+inline constexpr int64_t kMinInputConstant = -(int64_t{1} << 30);
+inline constexpr int64_t kMaxInputConstant = (int64_t{1} << 30) - 1;
 struct Argument {
   std::string name;  // empty: the integer
   int64_t value = 0;

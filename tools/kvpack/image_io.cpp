@@ -17,6 +17,48 @@ std::string Problem(const std::string& where, ErrCode code, const std::string& d
   return where + ": " + ErrorText({code, 0, detail, ""});
 }
 
+using Records = std::vector<std::vector<uint8_t>>;
+
+bool CollectRecord(const void* source, uint32_t size, uintptr_t records) {
+  const auto* bytes = static_cast<const uint8_t*>(source);
+  reinterpret_cast<Records*>(records)->emplace_back(bytes, bytes + size);
+  return true;
+}
+
+// The records of the block's image, not compressed.
+ErrCode SaveRecords(KVContextBlock* block, Records* out) {
+  out->clear();
+  return SaveImageSections(block, &CollectRecord, reinterpret_cast<uintptr_t>(out));
+}
+
+// Where the records of a packed block and of its image loaded into a fresh
+// block differ, empty when they hold the same. The header's record of the
+// saving block's undo area size, and its reserved word, are not read by the
+// loader: a block that grew while packing records a larger area.
+std::string FirstDifference(Records packed, Records loaded) {
+  for (Records* r : {&packed, &loaded}) {
+    if (r->empty() || r->front().size() != sizeof(ImageHeader)) continue;
+    auto* header = reinterpret_cast<ImageHeader*>(r->front().data());
+    header->undoCapacity = 0;
+    header->reserved = 0;
+  }
+  if (packed.size() != loaded.size())
+    return std::to_string(packed.size()) + " records packed, " + std::to_string(loaded.size()) +
+           " loaded";
+  for (size_t i = 0; i < packed.size(); i++) {
+    const std::vector<uint8_t>& a = packed[i];
+    const std::vector<uint8_t>& b = loaded[i];
+    if (a == b) continue;
+    if (a.size() != b.size())
+      return "record " + std::to_string(i) + " has " + std::to_string(a.size()) +
+             " bytes packed, " + std::to_string(b.size()) + " loaded";
+    size_t at = 0;
+    while (a[at] == b[at]) at++;
+    return "record " + std::to_string(i) + " differs at word " + std::to_string(at / 4);
+  }
+  return "";
+}
+
 }  // namespace
 
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
@@ -28,19 +70,24 @@ bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
     if (GetInstanceTitle(host->block(), 0, buffer, sizeof buffer, &length) == kOk)
       name.assign(buffer, static_cast<size_t>(length));
   }
-  std::vector<uint8_t> image, again;
+  std::vector<uint8_t> image;
   if (ErrCode e = SaveImageBytes(host->block(), name, &image)) {
     *message = Problem(out, e, "the image");
     return false;
   }
   ToolHost check;
-  std::string loadedTitle;
+  std::string loadedTitle, difference;
+  Records packed, loaded;
   ErrCode e = check.Create();
   if (!e) e = LoadImageBytes(check.slot(), image.data(), image.size(), out.c_str(), &loadedTitle);
-  if (!e) e = SaveImageBytes(check.block(), loadedTitle, &again);
-  if (!e && (again != image || loadedTitle != name)) e = kErrInit;
+  if (!e) e = SaveRecords(host->block(), &packed);
+  if (!e) e = SaveRecords(check.block(), &loaded);
+  if (!e) difference = loadedTitle != name ? "the title" : FirstDifference(packed, loaded);
+  if (!e && !difference.empty()) e = kErrInit;
   if (e) {
-    *message = Problem(out, e, "the image does not load back as it was packed");
+    *message = Problem(out, e,
+                       "the image does not load back as it was packed" +
+                           (difference.empty() ? "" : " (" + difference + ")"));
     return false;
   }
   if ((e = WriteImageFile(host->block(), name, runtime, out.c_str()))) {

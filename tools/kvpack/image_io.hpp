@@ -11,9 +11,9 @@ namespace vke::kvpack {
 
 // Writes the image of the host's block to `out`, behind a copy of the
 // runtime file (none: the image alone). The title is the given one, else
-// the application's. Before writing, the image is loaded into a fresh block
-// and saved again: the two must be equal byte for byte. False with a
-// message.
+// the application's. Before writing, the image is loaded into a fresh block:
+// its records must hold what the packed block's hold (the record and word
+// that differ are named when they do not). False with a message.
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
                 const std::string& out, std::string* message);
 

@@ -38,6 +38,7 @@ bool ScanNumber(std::string_view line, size_t* i, Token* t) {
   t->text = line.substr(*i, j - *i);
   *i = j;
   char* end = nullptr;
+  errno = 0;
   const long long integer = std::strtoll(t->text.c_str(), &end, 0);
   if (!*end && errno != ERANGE) {
     t->integer = true;

@@ -2,9 +2,11 @@
 #include "tools/kvpack/pack.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
@@ -88,6 +90,8 @@ class Packer {
       : host_(host), app_(app), path_(descriptionPath), read_(read), error_(error) {
     const size_t slash = path_.find_last_of('/');
     folder_ = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+    for (size_t i = 0; i < app_.variables.size(); i++)
+      variableIndex_.emplace(app_.variables[i], static_cast<int32_t>(i));
   }
 
   bool Run() {
@@ -96,14 +100,14 @@ class Packer {
       return Fail(path_, kErrBadLibName, app_.fileNameLine, app_.fileName);
     for (const SourceSpec& s : app_.sources) {
       std::string text;
-      if (!read_(folder_ + s.path, &text)) return Fail(path_, kErrFileNotFound, s.line, s.path);
+      if (!Read(s.path, s.line, &text)) return false;
       if (!Compile(s.path, text, nullptr)) return false;
       sources_.push_back({s.path, std::move(text)});
     }
     // The library exists even without sources: instance-wide code runs in it.
     if (sources_.empty() && !Compile(path_, "", nullptr)) return false;
     if (!MenuFlags()) return false;
-    return Functions() && Elements() && Names() && UndoSet() && Install();
+    return MakeOrder() && Functions() && Elements() && Names() && UndoSet() && Install();
   }
 
  private:
@@ -137,6 +141,16 @@ class Packer {
     Fail(lines ? path_ : file, e, line, "");
     error_->error.message = message;
     return false;
+  }
+
+  // A file named at the line, relative to the description. One that exists
+  // but cannot be read (a folder, a read that fails) is a read error with
+  // the system's reason.
+  bool Read(const std::string& file, int32_t line, std::string* text) {
+    errno = 0;
+    if (read_(folder_ + file, text)) return true;
+    if (errno == 0 || errno == ENOENT) return Fail(kErrFileNotFound, line, file);
+    return Fail(kErrIoErr, line, file + ": " + std::strerror(errno));
   }
 
   bool HasFunction(const std::string& name) const {
@@ -185,9 +199,53 @@ class Packer {
   }
 
   int32_t VariableIndex(const std::string& name) const {
-    for (size_t i = 0; i < app_.variables.size(); i++)
-      if (app_.variables[i] == name) return static_cast<int32_t>(i);
-    return -1;
+    const auto found = variableIndex_.find(name);
+    return found == variableIndex_.end() ? -1 : found->second;
+  }
+
+  // Make elements compute their outputs from their inputs; a variable that
+  // needs itself would never get a value. Refuses the first cycle found,
+  // naming its variables in order.
+  bool MakeOrder() {
+    const size_t n = app_.variables.size();
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> next(n);  // (variable, line)
+    for (const ItemSpec& item : app_.items) {
+      if (item.kind != kElemMake) continue;
+      for (const Argument& a : item.descriptor.inputs) {
+        const int32_t from = a.name.empty() ? -1 : VariableIndex(a.name);
+        if (from < 0) continue;
+        for (const std::string& o : item.descriptor.outputs)
+          if (const int32_t to = VariableIndex(o); to >= 0) next[from].push_back({to, item.line});
+      }
+    }
+    // Depth-first, without recursion: state 1 on the path, 2 done.
+    std::vector<uint8_t> state(n, 0);
+    std::vector<std::pair<int32_t, size_t>> path;  // variable, next edge to follow
+    for (size_t root = 0; root < n; root++) {
+      if (state[root]) continue;
+      path.push_back({static_cast<int32_t>(root), 0});
+      state[root] = 1;
+      while (!path.empty()) {
+        auto& [v, edge] = path.back();
+        if (edge == next[v].size()) {
+          state[v] = 2;
+          path.pop_back();
+          continue;
+        }
+        const auto [w, line] = next[v][edge++];
+        if (state[w] == 0) {
+          state[w] = 1;
+          path.push_back({w, 0});
+        } else if (state[w] == 1) {
+          std::string cycle;
+          size_t k = path.size();
+          while (path[k - 1].first != w) k--;
+          for (; k <= path.size(); k++) cycle += app_.variables[path[k - 1].first] + " -> ";
+          return Fail(kKvCircularMakeDep, line, cycle + app_.variables[w]);
+        }
+      }
+    }
+    return true;
   }
   // The code of a variable or standard name; 0 with the error set.
   int32_t Code(const std::string& name, bool output, int32_t line) {
@@ -208,11 +266,12 @@ class Packer {
       outputs.push_back(static_cast<uint32_t>(code));
     }
     for (const Argument& a : d.inputs) {
-      int64_t code = a.value >= 0 ? a.value + kConstantBias : a.value - kConstantBias;
-      if (!a.name.empty()) code = Code(a.name, false, item.line);
+      if (a.name.empty() && (a.value < kMinInputConstant || a.value > kMaxInputConstant))
+        return Fail(kKvSyntaxError, item.line, std::to_string(a.value) + " is out of range");
+      const int64_t code = !a.name.empty() ? Code(a.name, false, item.line)
+                           : a.value >= 0  ? a.value + kConstantBias
+                                           : a.value - kConstantBias;
       if (!code) return false;
-      if (code > INT32_MAX || code < INT32_MIN)
-        return Fail(kKvSyntaxError, item.line, std::to_string(a.value));
       inputs.push_back(static_cast<uint32_t>(code));
     }
     // Without a function the inputs are the outputs, the last input storing
@@ -246,8 +305,7 @@ class Packer {
 
   bool EmbeddedFile(const ItemSpec& item) {
     std::string data = item.data;
-    if (!item.file.empty() && !read_(folder_ + item.file, &data))
-      return Fail(kErrFileNotFound, item.line, item.file);
+    if (!item.file.empty() && !Read(item.file, item.line, &data)) return false;
     w_.Text(item.text);
     w_.Word(static_cast<uint32_t>(data.size()));
     w_.Bytes(data, false);
@@ -332,8 +390,6 @@ class Packer {
         return Fail(e, 0, app_.variables[i]);
     for (const std::string& f : order_)
       if (ErrCode e = AddNameSlot(names, functions_[f], f.c_str(), -1)) return Fail(e, 0, f);
-    // The capacity the runtime's loader gives the buffer: the names in use.
-    CheckNameBuffer(names, NameBufferUsedBytes(names));
     return true;
   }
 
@@ -359,8 +415,12 @@ class Packer {
       return kOk;
     });
     if (e) return Fail(e, 0, "the element list");
-    // Idle processing as the runtime's loader leaves it.
+    // Idle processing, and the name buffer's capacity (the names in use), as
+    // the runtime's loader leaves them; after the last growth, which gives
+    // the buffer its new area.
     SetIdleProcessing(host_->block(), 0, HasIdleHandler(host_->block(), 0));
+    void* names = host_->block()->NameArea();
+    CheckNameBuffer(names, NameBufferUsedBytes(names));
     return !CheckElementList(words.data(), static_cast<uint32_t>(words.size())) ||
            Fail(kKvUndefElement, 0, "the element list");
   }
@@ -374,6 +434,7 @@ class Packer {
   int32_t library_ = 0;
   std::vector<Source> sources_;
   std::map<std::string, int32_t> functions_;
+  std::unordered_map<std::string, int32_t> variableIndex_;
   std::vector<std::string> order_;
   std::vector<std::pair<std::string, uint32_t>> sections_;
   ElementWriter w_;
@@ -383,7 +444,10 @@ class Packer {
 std::string Defaults(size_t n, const char* each) {
   if (n == 0) return "zeros(1, 0)";
   std::string s = "[";
-  for (size_t i = 0; i < n; i++) s += (i ? ", " : "") + std::string(each);
+  for (size_t i = 0; i < n; i++) {
+    if (i) s += ", ";
+    s += each;
+  }
   return s + "]";
 }
 

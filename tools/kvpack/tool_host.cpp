@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/host_clock.hpp"
+#include "engine/engine.hpp"
 #include "engine/registry/native_record.hpp"
 #include "engine/registry/registry.hpp"
 
@@ -37,6 +39,10 @@ ErrCode ToolHost::Create() {
             MakeRecord("")};
   if (ErrCode e = RegisterLibrary(ctx(), table_.data(), false)) return e;
   SetMemoryGrowCallback(block_, &Grow, self);
+  // Threads get their slices and wake from their sleeps on the real clock;
+  // the block's own timing (idle steps) stays with the check script.
+  SetEngineCallbacks(ctx(), &GetTimeValue, reinterpret_cast<uintptr_t>(timeRecords_),
+                     kTimeRecordBytes);
   return kOk;
 }
 

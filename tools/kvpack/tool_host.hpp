@@ -38,6 +38,9 @@ class ToolHost {
   uint32_t size_ = 0;
   KVContextBlock* block_ = nullptr;
   std::vector<NativeFunctionRecord> table_;
+  // The engine's timer areas: thread 0's, the profiler's.
+  static constexpr uint32_t kTimeRecordBytes = 8;
+  alignas(8) uint8_t timeRecords_[2 * kTimeRecordBytes] = {};
   bool collect_ = false;
   std::string collected_;
 };

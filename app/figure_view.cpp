@@ -1,0 +1,144 @@
+// The view's mouse rules and the interaction calls on the block.
+#include "app/figure_view.hpp"
+
+#include <algorithm>
+
+#include "app/figure_pending.hpp"
+#include "engine/text/text.hpp"
+#include "graphics/figure_codes.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr double kWheelNotch = 120.0;
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+bool Accepted(ErrCode code) {
+  return code == kOk || code == kStatusRepaint;
+}
+
+}  // namespace
+
+std::string ShownStatusText(std::string_view text) {
+  std::string shown;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto n = static_cast<int32_t>(text.size());
+  for (int32_t at = 0; at < n;) {
+    uint16_t ch;
+    bool produced;
+    const int32_t used = DecodeUtf8Char(bytes + at, n - at, &ch, &produced);
+    const std::string_view piece =
+        produced ? text.substr(static_cast<size_t>(at), static_cast<size_t>(used))
+                 : std::string_view(kReplacement, 3);
+    if (shown.size() + piece.size() > static_cast<size_t>(kStatusTextBytes)) break;
+    shown += piece;
+    at += used > 0 ? used : 1;
+  }
+  return shown;
+}
+
+void FigureView::ShowText(const std::string& text) {
+  host_.ShowStatus(ShownStatusText(text));
+}
+
+void FigureView::Press(double x, double y, bool shift) {
+  host_.InstallTarget();
+  const ErrCode code = interaction_.FigureMouseDown(id_, x, y, shift);
+  dragging_ = Accepted(code);
+  if (code != kOk) host_.DrawNow();
+  if (dragging_) host_.CaptureMouse();
+}
+
+void FigureView::Move(double x, double y, MouseButtons buttons) {
+  if (buttons.middle) buttons = {true, false, true};
+  host_.InstallTarget();
+  std::string text;
+  if (buttons.left && dragging_) {
+    const ErrCode code = interaction_.FigureMouseDrag(id_, x, y, buttons.shift, &text);
+    if (code == kStatusMoveDropped) return;
+    dragging_ = Accepted(code);
+    if (dragging_) {
+      ShowText(text);
+    } else {
+      host_.ReleaseMouse();
+    }
+    if (code != kOk) host_.DrawNow();
+    return;
+  }
+  const ErrCode code = interaction_.FigureMouseHover(id_, x, y, buttons.shift, &text);
+  if (code == kStatusRepaint) host_.DrawNow();
+  if (!Accepted(code)) text.clear();
+  ShowText(text);
+  if (dragging_) host_.ReleaseMouse();
+  dragging_ = false;
+}
+
+void FigureView::Release(double x, double y, bool shift) {
+  if (!dragging_) return;
+  host_.InstallTarget();
+  const ErrCode code = interaction_.FigureMouseUp(id_, x, y, shift);
+  dragging_ = false;
+  if (code != kOk) host_.DrawNow();
+  host_.ReleaseMouse();
+  host_.MarkModified();
+}
+
+void FigureView::Wheel(double x, double y, int32_t delta, bool shift) {
+  host_.InstallTarget();
+  std::string text;
+  const ErrCode code =
+      interaction_.FigureMouseScroll(id_, x, y, 0.0, -delta / kWheelNotch, shift, &text);
+  if (code == kStatusRepaint) host_.DrawNow();
+  if (!Accepted(code)) text.clear();
+  ShowText(text);
+}
+
+namespace {
+
+// Calls an operation with a status-text buffer and keeps the text.
+template <typename Op>
+ErrCode WithText(std::string* text, Op op) {
+  char buffer[kStatusTextBytes];
+  int32_t length = 0;
+  const ErrCode code = op(buffer, &length);
+  text->assign(buffer, static_cast<size_t>(std::clamp(length, 0, kStatusTextBytes)));
+  return code;
+}
+
+}  // namespace
+
+ErrCode BlockInteraction::FigureMouseDown(int32_t id, double x, double y, bool shift) {
+  return vke::FigureMouseDown(slot_, id, x, y, shift);
+}
+
+ErrCode BlockInteraction::FigureMouseDrag(int32_t id, double x, double y, bool shift,
+                                          std::string* text) {
+  return WithText(text, [&](char* buffer, int32_t* length) {
+    return vke::FigureMouseDrag(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+  });
+}
+
+ErrCode BlockInteraction::FigureMouseUp(int32_t id, double x, double y, bool shift) {
+  return vke::FigureMouseUp(slot_, id, x, y, shift);
+}
+
+ErrCode BlockInteraction::FigureMouseHover(int32_t id, double x, double y, bool shift,
+                                           std::string* text) {
+  return WithText(text, [&](char* buffer, int32_t* length) {
+    return vke::FigureMouseHover(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+  });
+}
+
+ErrCode BlockInteraction::FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
+                                            bool shift, std::string* text) {
+  return WithText(text, [&](char* buffer, int32_t* length) {
+    return vke::FigureMouseScroll(slot_, id, x, y, dx, dy, shift, buffer, kStatusTextBytes, length);
+  });
+}
+
+int32_t BlockInteraction::HitTestForCursor(int32_t id, double x, double y, bool shift) {
+  return vke::HitTestForCursor(*slot_, id, x, y, shift);
+}
+
+}  // namespace vke

@@ -1,0 +1,178 @@
+// Milliseconds to depth-sort and draw 3-D triangles at 800 x 600 through the
+// screen port: the pool is filled, flushed, and each triangle filled through
+// the polyline slot. Two cases: (a) a 100 x 100 surface grid seen through a
+// perspective camera, 19,602 triangles, and (b) 2,000 random overlapping
+// triangles, the stress case of splits and cycles. Target for (a): under
+// 16 ms, a camera drag at 60 frames per second.
+//
+// With --export DIR the triangles of both cases are written to
+// DIR/surface.txt and DIR/stress.txt (one triangle a line: x y z of each
+// vertex) for bench/compare_depth_sort.sh, which times its peer on them.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/errors/errors.hpp"
+#include "graphics/cairo_target.hpp"
+#include "graphics/camera.hpp"
+#include "graphics/depth_sort.hpp"
+#include "graphics/port.hpp"
+#include "graphics/scale.hpp"
+
+namespace {
+
+constexpr int32_t kWidth = 800;
+constexpr int32_t kHeight = 600;
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "%s failed\n", what);
+    std::exit(1);
+  }
+}
+
+// Device x, y and depth of each vertex, three vertices a triangle.
+struct Triangles {
+  std::vector<float> x, y, z;
+  size_t Count() const { return x.size() / 3; }
+};
+
+// z = sin(x) cos(y) over a 100 x 100 grid, projected by a perspective
+// camera over the whole image.
+Triangles Surface() {
+  vke::SubplotRecord s;
+  vke::SubplotRecordClear(&s);
+  vke::SetRect(s.viewport, 0, kWidth, 0, kHeight);
+  s.optionWord = 0;
+  s.is3d = 1;
+  vke::SubplotScaleDefaults(&s);
+  constexpr int kSide = 100;
+  std::vector<double> gx, gy, gz;
+  for (int i = 0; i < kSide; ++i) {
+    for (int j = 0; j < kSide; ++j) {
+      gx.push_back(-3 + 6.0 * i / (kSide - 1));
+      gy.push_back(-3 + 6.0 * j / (kSide - 1));
+      gz.push_back(std::sin(gx.back()) * std::cos(gy.back()));
+    }
+  }
+  const auto n = static_cast<int32_t>(gx.size());
+  vke::UpdateAutoLimits(&s, gx.data(), gy.data(), gz.data(), n);
+  vke::SetOrthographic(&s, false);
+  std::vector<double> X(gx.size()), Y(gx.size()), Z(gx.size());
+  vke::DataToDevice(s, gx.data(), gy.data(), gz.data(), n, X.data(), Y.data(), Z.data());
+  Triangles t;
+  const auto corner = [&](int i, int j) {
+    const int k = i * kSide + j;
+    t.x.push_back(static_cast<float>(X[k]));
+    t.y.push_back(static_cast<float>(Y[k]));
+    t.z.push_back(static_cast<float>(Z[k]));
+  };
+  for (int i = 0; i + 1 < kSide; ++i) {
+    for (int j = 0; j + 1 < kSide; ++j) {
+      corner(i, j), corner(i + 1, j), corner(i + 1, j + 1);
+      corner(i, j), corner(i + 1, j + 1), corner(i, j + 1);
+    }
+  }
+  return t;
+}
+
+// Random triangles of up to 160 units across at random depths.
+Triangles Stress() {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> cx(0, kWidth), cy(0, kHeight), depth(-100, 100);
+  std::uniform_real_distribution<float> offset(-80, 80);
+  Triangles t;
+  for (int k = 0; k < 2000; ++k) {
+    const float x = cx(rng), y = cy(rng), z = depth(rng);
+    for (int v = 0; v < 3; ++v) {
+      t.x.push_back(x + offset(rng));
+      t.y.push_back(y + offset(rng));
+      t.z.push_back(z + offset(rng) / 2);
+    }
+  }
+  return t;
+}
+
+struct Painter {
+  const vke::GraphicsPort* port;
+  void* target;
+};
+
+// Fills the triangle with a grey of its user word.
+void FillTriangle(void* context, const uint32_t user[3], const float* x, const float* y,
+                  const float*, const uint32_t*, bool) {
+  const auto* p = static_cast<const Painter*>(context);
+  const double dx[3] = {x[0], x[1], x[2]};
+  const double dy[3] = {y[0], y[1], y[2]};
+  const auto grey = static_cast<uint8_t>(user[1]);
+  const vke::PlotStyle style{vke::kStyleFilled, grey, grey, static_cast<uint8_t>(grey / 2 + 100),
+                             0};
+  p->port->drawPolyline(dx, dy, 3, &style, p->target);
+}
+
+// Mean milliseconds of one sort and draw of the triangles (without drawing:
+// the sort alone).
+double Milliseconds(const Triangles& t, bool draw, std::vector<uint64_t>* buffer,
+                    size_t* drawnItems) {
+  std::unique_ptr<vke::CairoTarget> image;
+  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
+  vke::InitScreenPortMetrics();
+  Painter painter{&vke::ScreenPort(), image.get()};
+  const vke::DepthSortCallbacks callbacks{nullptr, nullptr, draw ? &FillTriangle : nullptr};
+  int32_t frames = 0;
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> spent{};
+  while (spent.count() < 2.0 || frames < 5) {
+    vke::DepthSortPool* pool = vke::DepthSortInit(buffer->data(), buffer->size() * 8, false);
+    for (size_t k = 0; k < t.Count(); ++k) {
+      const uint32_t user[3] = {static_cast<uint32_t>(k), static_cast<uint32_t>(60 + k % 150), 0};
+      vke::DepthSortAddTriangle(pool, user, &t.x[3 * k], &t.y[3 * k], &t.z[3 * k], true, true, 0);
+    }
+    vke::DepthSortFlush(pool, callbacks, &painter);
+    *drawnItems = static_cast<size_t>(pool->count);
+    ++frames;
+    spent = std::chrono::steady_clock::now() - start;
+  }
+  return 1000 * spent.count() / frames;
+}
+
+void Export(const Triangles& t, const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  Check(f != nullptr, "export");
+  for (size_t k = 0; k < t.Count(); ++k) {
+    for (size_t v = 3 * k; v < 3 * k + 3; ++v) {
+      std::fprintf(f, "%.9g %.9g %.9g%c", t.x[v], t.y[v], t.z[v], v == 3 * k + 2 ? '\n' : ' ');
+    }
+  }
+  std::fclose(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const Triangles surface = Surface();
+  const Triangles stress = Stress();
+  if (argc == 3 && std::strcmp(argv[1], "--export") == 0) {
+    Export(surface, std::string(argv[2]) + "/surface.txt");
+    Export(stress, std::string(argv[2]) + "/stress.txt");
+  }
+  // Room for every split the stress case makes.
+  std::vector<uint64_t> buffer((48 + vke::kDepthItemBytes * 400000) / 8);
+  size_t items = 0;
+  const double sorted = Milliseconds(surface, false, &buffer, &items);
+  const double a = Milliseconds(surface, true, &buffer, &items);
+  std::printf("surface: %zu triangles at %dx%d: sort %.2f ms, sort and fill %.2f ms (target 16)\n",
+              surface.Count(), kWidth, kHeight, sorted, a);
+  if (std::getenv("VKE_ONLY_SURFACE") != nullptr) return 0;
+  const double b = Milliseconds(stress, true, &buffer, &items);
+  std::printf("stress: %zu triangles (%zu after splits) at %dx%d: sort and fill %.2f ms\n",
+              stress.Count(), items, kWidth, kHeight, b);
+  return 0;
+}

@@ -1,0 +1,118 @@
+// Milliseconds per redraw of a control panel beside a plot at 800 x 600:
+// a ten-row panel (text, four sliders, check boxes, radio buttons, push
+// buttons, a pop-up menu and a numeric field) and a plot of 10,000 points.
+// One redraw is what a slider move costs: the handler that takes the new
+// value, both draw handlers and one paint of the figure.
+// bench/compare_matplotlib.sh sets it beside the same figure in matplotlib.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/draw_cycle.hpp"
+#include "app/instance_figure.hpp"
+#include "app/instances.hpp"
+#include "app/menu_items.hpp"
+#include "app/reset_data.hpp"
+#include "graphics/cairo_target.hpp"
+#include "graphics/figure_codes.hpp"
+#include "graphics/port.hpp"
+#include "tools/kvpack/pack.hpp"
+
+namespace {
+
+constexpr int32_t kWidth = 800;
+constexpr int32_t kHeight = 600;
+
+constexpr const char* kDescription = R"(title "Panel bench"
+source "panel.vke"
+var gain freq
+init (gain, freq) = start()
+menu "Slider"
+  item "Move" gain = move(gain)
+endmenu
+figure "Controls"
+  draw controls(gain, freq)
+figure "Signal"
+  draw signal(gain, freq)
+)";
+
+constexpr const char* kSource = R"(function (gain, freq) = start
+  gain = 1;
+  freq = 5;
+  subplots(['Controls', char(9), 'Signal']);
+
+function gain = move(gain)
+  gain = mod(gain + 0.37, 5);
+
+function controls(gain, freq)
+  t = char(9);
+  n = char(10);
+  text('Signal generator');
+  slider(['Gain', n, 'Frequency', n, 'Phase', n, 'Offset'], [gain; freq; 0.5; 0], ...
+         [0 5; 1 100; 0 1; -1 1], 'nlnn', 'b', 1);
+  button(['Show', t, 'Grid', t, 'Marks'], 1, 'c', '', 2);
+  button(['Shape', t, 'Sine', t, 'Square'], 1, 'r', '', 3);
+  pushbutton(['Run', t, 'Start', t, 'Reset'], '', 4);
+  popupmenu('Colour', {'Blue', 'Red', 'Green'}, 1, '', 5);
+  textfield('Gain', '%5.2f', gain, '', 6);
+
+function signal(gain, freq)
+  t = (0:9999) / 9999;
+  plot(t, gain * sin(2 * pi * freq * t), 'b');
+)";
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "%s failed\n", what);
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main() {
+  vke::kvpack::ToolHost host;
+  Check(host.Create() == vke::kOk, "block");
+  vke::kvpack::AppDescription app;
+  vke::kvpack::PackError error;
+  Check(vke::kvpack::ParseDescription(kDescription, "panel.kv", &app, &error.error), "parse");
+  const auto read = [](const std::string&, std::string* text) {
+    *text = kSource;
+    return true;
+  };
+  Check(vke::kvpack::PackApplication(&host, app, "panel.kvd", read, &error), "pack");
+  Check(vke::ResetInstanceData(host.slot(), 0) == vke::kOk, "reset");
+  int32_t move = -1;
+  vke::MenuEntry entry;
+  Check(vke::GetMenuItemInfo(host.block(), 0, 'm', &move, &entry) == vke::kOk, "menu");
+  while (entry.text != "Move") {
+    Check(vke::GetMenuItemInfo(host.block(), 0, 'm', &move, &entry) == vke::kOk, "item");
+  }
+
+  std::unique_ptr<vke::CairoTarget> image;
+  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
+  vke::InitScreenPortMetrics();
+  vke::SetGraphicsPortFunctions(host.block(), &vke::ScreenPort());
+  vke::SetGraphicsPortTarget(host.block(), image.get());
+  vke::InstanceFigureHost figureHost(host.slot(), 0);
+  vke::FigureState& fig = vke::FindInstance(host.block(), 0)->figure;
+  vke::SetFigureRect(&fig, figureHost, 0, kWidth, 0, kHeight);
+  vke::ResetInstanceSubplots(&fig);
+  Check(vke::RunDrawHandlers(host.slot(), 0) == vke::kOk, "draw");
+  vke::DrawInstanceSubplots(host.block(), 0);
+
+  int32_t redraws = 0;
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> spent{};
+  while (spent.count() < 2.0 || redraws < 10) {
+    Check(vke::RunMenuItemHandler(host.slot(), 0, move) == vke::kStatusRepaint, "move");
+    vke::DrawInstanceSubplots(host.block(), 0);
+    ++redraws;
+    spent = std::chrono::steady_clock::now() - start;
+  }
+  std::printf("panel of 10 rows beside 10,000 points at %dx%d: %.2f ms per redraw (target 16)\n",
+              kWidth, kHeight, 1000 * spent.count() / redraws);
+  return 0;
+}

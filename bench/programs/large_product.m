@@ -1,0 +1,3 @@
+A = rand(1000);
+B = A * A;
+disp(size(B))

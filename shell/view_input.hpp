@@ -1,0 +1,35 @@
+// The view's input rules that need no window: the cursor a hit-test code
+// selects, the figure key codes of the arrow keys, and the timers' ticks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "shell/engine_facade.hpp"
+
+namespace vke {
+
+// The system arrow; the program's own cursors are numbered 150 to 161.
+inline constexpr int32_t kArrowCursor = 0;
+inline constexpr int32_t kFirstFigureCursor = 150;
+inline constexpr int32_t kLastFigureCursor = 161;
+
+// The cursor of a hit-test code; nothing (the cursor stays) for codes
+// outside 0..14.
+std::optional<int32_t> CursorForCode(int32_t code);
+
+enum class ArrowKey { kLeft, kUp, kRight, kDown };
+// The figure's code of an arrow key.
+uint32_t FigureArrowKey(ArrowKey key);
+
+// The timers' ticks. Neither reaches the engine while a handler runs or a
+// modal dialog is open: a dialog opened by a handler must not see the
+// engine entered again beneath it.
+// The frame's tick lets the engine's pending threads run; true when the
+// documents' idle steps may follow.
+bool RunFrameTick(EngineFacade& engine, bool modalOpen);
+// The view's tick runs the instance's timer step: 10201 when the figure
+// must be drawn at once; 0 when skipped.
+ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen);
+
+}  // namespace vke

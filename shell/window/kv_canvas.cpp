@@ -1,0 +1,223 @@
+// The figure's window: paints the figure through an off-screen cairo image
+// kept until the size changes, feeds the mouse to the view's rules, the keys
+// to the figure, runs the instance's timer step every 20 ms and chooses the
+// cursor.
+#include <wx/dcclient.h>
+
+#include <cstdlib>
+
+#include "graphics/figure_codes.hpp"
+#include "graphics/port.hpp"
+#include "shell/view_input.hpp"
+#include "shell/window/kv_windows.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int kViewTickMs = 20;
+
+// The shapes of the program's cursors 150 to 161.
+constexpr wxStockCursor kFigureCursors[] = {
+    wxCURSOR_HAND,         // 150 manipulate
+    wxCURSOR_SIZING,       // 151 drag
+    wxCURSOR_SIZEWE,       // 152 drag along x
+    wxCURSOR_MAGNIFIER,    // 153 zoom in
+    wxCURSOR_MAGNIFIER,    // 154 zoom out
+    wxCURSOR_SIZEWE,       // 155 zoom along x in
+    wxCURSOR_SIZEWE,       // 156 zoom along x out
+    wxCURSOR_CROSS,        // 157 pan and tilt
+    wxCURSOR_POINT_RIGHT,  // 158 roll
+    wxCURSOR_BULLSEYE,     // 159 orbit
+    wxCURSOR_SIZENS,       // 160 dolly laterally
+    wxCURSOR_SIZENWSE,     // 161 dolly forward
+};
+static_assert(std::size(kFigureCursors) == kLastFigureCursor - kFirstFigureCursor + 1);
+
+wxCursor CursorOf(int32_t resource) {
+  if (resource < kFirstFigureCursor) return wxCursor(wxCURSOR_ARROW);
+  return wxCursor(kFigureCursors[resource - kFirstFigureCursor]);
+}
+
+}  // namespace
+
+KVCanvas::KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host)
+    : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS),
+      engine_(engine),
+      host_(host),
+      view_(engine, *this),
+      timer_(this) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  Bind(wxEVT_PAINT, &KVCanvas::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &KVCanvas::OnMouse, this);
+  Bind(wxEVT_MIDDLE_DOWN, &KVCanvas::OnMouse, this);
+  Bind(wxEVT_LEFT_UP, &KVCanvas::OnMouse, this);
+  Bind(wxEVT_MOTION, &KVCanvas::OnMouse, this);
+  Bind(wxEVT_MOUSEWHEEL, &KVCanvas::OnMouse, this);
+  Bind(wxEVT_MOUSE_CAPTURE_LOST, &KVCanvas::OnCaptureLost, this);
+  Bind(wxEVT_KEY_DOWN, &KVCanvas::OnKeyDown, this);
+  Bind(wxEVT_KEY_UP, &KVCanvas::OnKeyUp, this);
+  Bind(wxEVT_CHAR, &KVCanvas::OnChar, this);
+  Bind(wxEVT_TIMER, &KVCanvas::OnTimer, this);
+  timer_.Start(kViewTickMs);
+}
+
+KVCanvas::~KVCanvas() {
+  timer_.Stop();
+  if (HasCapture()) wxWindow::ReleaseMouse();
+  engine_.SetGraphicsPort(nullptr, nullptr);
+}
+
+bool KVCanvas::EnsureImage() {
+  if (image_) return true;
+  if (width_ <= 0 || height_ <= 0) return false;
+  return CairoTarget::CreateImage(width_, height_, &image_) == kOk;
+}
+
+void KVCanvas::InstallTarget() {
+  InitScreenPortMetrics();
+  EnsureImage();
+  engine_.SetGraphicsPort(&ScreenPort(), image_.get());
+}
+
+void KVCanvas::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);
+  EngineFacade& engine = engine_;
+  const int32_t id = host_.Instance();
+  const wxSize size = GetClientSize();
+  if (size.x != width_ || size.y != height_) {
+    width_ = size.x;
+    height_ = size.y;
+    image_.reset();
+    if (engine.Created()) {
+      InstallTarget();
+      engine.SetFigureRect(id, width_, height_);
+      engine.RunDrawHandlers(id);
+    }
+  }
+  if (!EnsureImage()) return;
+  InstallTarget();
+  cairo_t* c = image_->context();
+  const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+  cairo_save(c);
+  cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
+  cairo_paint(c);
+  cairo_restore(c);
+  engine.DrawFigure(id);
+  cairo_surface_flush(image_->surface());
+  auto* screen = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
+  if (!screen) return;
+  cairo_save(screen);
+  cairo_set_source_surface(screen, image_->surface(), 0, 0);
+  cairo_paint(screen);
+  cairo_restore(screen);
+  // The benchmark of the start ends the program after the first paint.
+  static const bool exitAfterPaint = std::getenv("VKE_BENCH_EXIT_AFTER_PAINT") != nullptr;
+  if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
+}
+
+void KVCanvas::DrawNowFromHere() {
+  Refresh(false);
+  Update();
+}
+
+void KVCanvas::CaptureMouse() {
+  if (!HasCapture()) wxWindow::CaptureMouse();
+}
+
+void KVCanvas::ReleaseMouse() {
+  if (HasCapture()) wxWindow::ReleaseMouse();
+}
+
+void KVCanvas::ShowStatus(std::string_view text) {
+  host_.ShowStatus(wxString::FromUTF8(text.data(), text.size()));
+}
+
+void KVCanvas::OnMouse(wxMouseEvent& event) {
+  view_.SetInstance(host_.Instance());
+  const double x = event.GetX();
+  const double y = event.GetY();
+  const bool shift = event.ShiftDown();
+  const wxEventType type = event.GetEventType();
+  if (type == wxEVT_LEFT_DOWN) {
+    SetFocus();
+    view_.Press(x, y, shift);
+  } else if (type == wxEVT_MIDDLE_DOWN) {
+    SetFocus();
+    view_.MiddlePress(x, y);
+  } else if (type == wxEVT_LEFT_UP) {
+    view_.Release(x, y, shift);
+  } else if (type == wxEVT_MOUSEWHEEL) {
+    view_.Wheel(x, y, event.GetWheelRotation(), shift);
+  } else {
+    view_.Move(x, y, {event.LeftIsDown(), event.MiddleIsDown(), shift});
+    UpdateCursor();
+  }
+}
+
+void KVCanvas::OnCaptureLost(wxMouseCaptureLostEvent&) {
+  view_.CaptureLost();
+}
+
+void KVCanvas::OnKeyDown(wxKeyEvent& event) {
+  std::optional<ArrowKey> arrow;
+  switch (event.GetKeyCode()) {
+    case WXK_LEFT:
+      arrow = ArrowKey::kLeft;
+      break;
+    case WXK_UP:
+      arrow = ArrowKey::kUp;
+      break;
+    case WXK_RIGHT:
+      arrow = ArrowKey::kRight;
+      break;
+    case WXK_DOWN:
+      arrow = ArrowKey::kDown;
+      break;
+    default:
+      event.Skip();
+  }
+  if (arrow) {
+    InstallTarget();
+    if (engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
+      Refresh(false);
+  }
+  UpdateCursor();
+}
+
+void KVCanvas::OnKeyUp(wxKeyEvent& event) {
+  event.Skip();
+  UpdateCursor();
+}
+
+void KVCanvas::OnChar(wxKeyEvent& event) {
+  const wxChar ch = event.GetUnicodeKey();
+  if (ch == WXK_NONE || !engine_.Created()) {
+    event.Skip();
+    return;
+  }
+  InstallTarget();
+  const ErrCode code = engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch));
+  if (code == kStatusRepaint) {
+    Refresh(false);
+  } else if (code != kOk) {
+    event.Skip();
+  }
+}
+
+void KVCanvas::OnTimer(wxTimerEvent&) {
+  InstallTarget();
+  if (RunViewTick(engine_, host_.Instance(), host_.ModalOpen()) == kStatusRepaint)
+    DrawNowFromHere();
+}
+
+void KVCanvas::UpdateCursor() {
+  const wxPoint at = ScreenToClient(wxGetMousePosition());
+  if (!GetClientRect().Contains(at)) return;
+  const bool shift = wxGetKeyState(WXK_SHIFT);
+  InstallTarget();
+  const int32_t code = engine_.HitTestForCursor(host_.Instance(), at.x, at.y, shift);
+  if (const std::optional<int32_t> cursor = CursorForCode(code)) SetCursor(CursorOf(*cursor));
+}
+
+}  // namespace vke

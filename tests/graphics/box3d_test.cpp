@@ -1,0 +1,91 @@
+// The 3-D box through the recording port: its corners as seen from the
+// camera, grid lines without ticks, and tick labels near zero.
+#include "graphics/box3d.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "decoration_fixture.hpp"
+#include "graphics/camera.hpp"
+
+namespace vke {
+namespace {
+
+using test::Polylines;
+using test::TextStrings;
+
+SubplotRecord Box(const std::vector<double>& x, const std::vector<double>& y,
+                  const std::vector<double>& z) {
+  SubplotRecord r = test::MakeSubplot(0, 400, 0, 300);
+  r.is3d = 1;
+  UpdateAutoLimits(&r, x.data(), y.data(), z.data(), static_cast<int32_t>(x.size()));
+  return r;
+}
+
+TEST(Box3D, PerspectiveCameraBeyondEveryMaximum) {
+  SubplotRecord r = Box({0, 1}, {0, 2}, {0, 3});
+  SetOrthographic(&r, false);
+  const double position[3] = {10, 20, 30};
+  std::copy_n(position, 3, r.cameraPosition);
+  r.viewFlags &= ~kViewAutoPosition;
+  ComputeProjection(&r);
+  Box3D box{};
+  Compute3DBoxOutline(r, &box);
+  EXPECT_EQ(std::vector<double>(box.back, box.back + 3), (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(std::vector<double>(box.front, box.front + 3), (std::vector<double>{1, 2, 3}));
+  const double corners[7][3] = {{1, 0, 0}, {1, 2, 0}, {0, 2, 0}, {0, 2, 3},
+                                {0, 0, 3}, {1, 0, 3}, {1, 0, 0}};
+  for (int c = 0; c < 7; ++c) {
+    double X = 0, Y = 0, w = 0;
+    ProjectPoint(r, corners[c][0], corners[c][1], corners[c][2], true, &X, &Y, &w);
+    EXPECT_DOUBLE_EQ(box.outlineX[c], X) << c;
+    EXPECT_DOUBLE_EQ(box.outlineY[c], Y) << c;
+  }
+  // Corners behind the camera take the point before them.
+  const double inside[3] = {0.5, 1, 1.5};
+  std::copy_n(inside, 3, r.cameraPosition);
+  const double target[3] = {0.5, 1, 5};
+  std::copy_n(target, 3, r.cameraTarget);
+  r.viewFlags &= ~kViewAutoTarget;
+  ComputeProjection(&r);
+  Compute3DBoxOutline(r, &box);
+  for (int c = 0; c < 7; ++c) EXPECT_TRUE(std::isfinite(box.outlineX[c])) << c;
+}
+
+TEST(Box3D, GridWithoutTicksLiesAtMajorValuesOnly) {
+  SubplotRecord r = Box({0, 7}, {0, 7}, {0, 7});
+  r.optionWord = kOptXGrid;
+  RecordingPort grid;
+  Draw3DBox(r, nullptr, nullptr, nullptr, grid.port(), grid.target());
+  const auto lines = Polylines(grid);
+  // The outline, the three back edges, then two lines per major value.
+  ASSERT_GT(lines.size(), 4u);
+  EXPECT_EQ(lines[0].size(), 14u);
+  const size_t gridLines = lines.size() - 4;
+  EXPECT_EQ(gridLines % 2, 0u);
+  EXPECT_GE(gridLines, 4u);
+  EXPECT_EQ(gridLines, 2 * 7u);  // at 0, 1, ... 6
+  // Ticks add more segments than the grid has lines: minor ticks too.
+  r.optionWord |= kOptXTicks;
+  RecordingPort ticks;
+  Draw3DBox(r, nullptr, nullptr, nullptr, ticks.port(), ticks.target());
+  EXPECT_GT(Polylines(ticks).size() - lines.size(), gridLines);
+}
+
+TEST(Box3D, LabelsNearZeroPrintAsZero) {
+  SubplotRecord r = Box({-0.7, 0.7}, {-0.7, 0.7}, {-0.7, 0.7});
+  RecordingPort rec;
+  Draw3DOutlineAndLabels(r, nullptr, rec.port(), rec.target());
+  const auto texts = TextStrings(rec);
+  ASSERT_FALSE(texts.empty());
+  std::set<std::string> seen(texts.begin(), texts.end());
+  EXPECT_TRUE(seen.count("0"));
+  for (const std::string& t : texts) EXPECT_EQ(t.find('e'), std::string::npos) << t;
+}
+
+}  // namespace
+}  // namespace vke

@@ -1,0 +1,175 @@
+// The camera of 3-D subplots: the automatic camera, the data aspect, the
+// view angle, the box fit, the moves and their degenerate cases.
+#include "graphics/camera.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "decoration_fixture.hpp"
+
+namespace vke {
+namespace {
+
+// A 3-D subplot of 400 x 300 device units showing the points given.
+SubplotRecord Make3D(const std::vector<double>& x, const std::vector<double>& y,
+                     const std::vector<double>& z) {
+  SubplotRecord r = test::MakeSubplot(0, 400, 0, 300);
+  r.is3d = 1;
+  UpdateAutoLimits(&r, x.data(), y.data(), z.data(), static_cast<int32_t>(x.size()));
+  return r;
+}
+
+SubplotRecord Cube() {
+  return Make3D({0, 1}, {0, 1}, {0, 1});
+}
+
+double Dot(const double* a, const double* b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+void ExpectOrthonormal(const SubplotRecord& r) {
+  const double* axes[3] = {r.rightAxis, r.trueUp, r.backAxis};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(Dot(axes[i], axes[j]), i == j ? 1 : 0, 1e-12);
+  }
+}
+
+std::vector<double> Position(const SubplotRecord& r) {
+  return {r.cameraPosition[0], r.cameraPosition[1], r.cameraPosition[2]};
+}
+
+TEST(Camera, NewSubplotLooksFromTheDefaultDirection) {
+  SubplotRecord r = Cube();
+  EXPECT_EQ(Position(r), (std::vector<double>{-3, -2, 1}));
+  EXPECT_EQ(std::vector<double>(r.cameraUp, r.cameraUp + 3), (std::vector<double>{0, 0, 1}));
+  EXPECT_TRUE(r.orthographic);
+  EXPECT_TRUE(std::isinf(CameraDistance(r)));
+  EXPECT_EQ(GetViewAngle(r), 0);
+  ExpectOrthonormal(r);
+  // The target is the centre of the box and lands on the viewport's centre.
+  double X = 0, Y = 0, w = 0;
+  ProjectPoint(r, 0.5, 0.5, 0.5, true, &X, &Y, &w);
+  EXPECT_NEAR(X, r.xOffset, 1e-9);
+  EXPECT_NEAR(Y, r.yOffset, 1e-9);
+  // Up is up on the screen, where y grows downward.
+  double top = 0;
+  ProjectPoint(r, 0.5, 0.5, 1, true, &X, &top, &w);
+  EXPECT_LT(top, Y);
+}
+
+TEST(Camera, NiceAspectRatios) {
+  EXPECT_EQ(NiceAspectRatio(1.22), 1.2);
+  EXPECT_EQ(NiceAspectRatio(1.27), 1.25);
+  EXPECT_EQ(NiceAspectRatio(7.4), 7);
+  EXPECT_EQ(NiceAspectRatio(1.1), 1.1);
+  SubplotRecord r = Make3D({0, 10}, {0, 1}, {0, 2.02});
+  EXPECT_EQ(std::vector<double>(r.dataAspect, r.dataAspect + 3), (std::vector<double>{10, 1, 2}));
+  EXPECT_EQ(r.inverseAspect[0], 0.1);
+}
+
+TEST(Camera, ViewAngleSwitchesToPerspective) {
+  SubplotRecord r = Cube();
+  SetViewAngle(&r, 30);
+  EXPECT_FALSE(r.orthographic);
+  EXPECT_NEAR(GetViewAngle(r), 30, 1e-9);
+  EXPECT_TRUE(std::isfinite(CameraDistance(r)));
+  ExpectOrthonormal(r);
+  SetViewAngle(&r, 0);
+  EXPECT_TRUE(r.orthographic);
+  EXPECT_EQ(GetViewAngle(r), 0);
+}
+
+TEST(Camera, FitFlagPutsTheBoxJustInsideTheViewport) {
+  for (bool perspective : {false, true}) {
+    SubplotRecord r = Make3D({0, 4}, {-1, 1}, {0, 2});
+    r.viewFlags |= kViewFitBox;
+    if (perspective) SetOrthographic(&r, false);
+    ComputeProjection(&r);
+    double width = 0, height = 0;
+    GetMarginSizes(r, &width, &height);
+    const double halfW = (r.viewport[kRight] - r.viewport[kLeft] - width) / 2;
+    const double halfH = (r.viewport[kBottom] - r.viewport[kTop] - height) / 2;
+    double worst = 0;
+    for (int c = 0; c < 8; ++c) {
+      double X = 0, Y = 0, w = 0;
+      ProjectPoint(r, r.limits[c & 1 ? 3 : 0], r.limits[c & 2 ? 4 : 1], r.limits[c & 4 ? 5 : 2],
+                   true, &X, &Y, &w);
+      const double dx = std::fabs(X - r.xOffset) / halfW;
+      const double dy = std::fabs(Y - r.yOffset) / halfH;
+      EXPECT_LE(dx, 1 + 1e-9);
+      EXPECT_LE(dy, 1 + 1e-9);
+      worst = std::max({worst, dx, dy});
+    }
+    EXPECT_NEAR(worst, 1, 1e-9) << perspective;
+  }
+}
+
+TEST(Camera, MovesKeepTheViewMatrixOrthonormal) {
+  for (bool perspective : {false, true}) {
+    SubplotRecord r = Cube();
+    SetOrthographic(&r, !perspective);
+    CameraOrbit(&r, 0.7, -0.4);
+    ExpectOrthonormal(r);
+    EXPECT_FALSE(r.viewFlags & kViewAutoPosition);
+    CameraPan(&r, 0.2, 0.1);
+    ExpectOrthonormal(r);
+    EXPECT_FALSE(r.viewFlags & kViewAutoTarget);
+    CameraRoll(&r, 1.1);
+    ExpectOrthonormal(r);
+    EXPECT_FALSE(r.viewFlags & kViewAutoUp);
+    CameraDollyScreen(&r, 10, -5, 3, false);
+    ExpectOrthonormal(r);
+    // Over the pole the up vector lies along the view: a perpendicular
+    // right axis is taken.
+    CameraOrbit(&r, 0, M_PI / 2);
+    CameraOrbit(&r, 0, 1e-9);
+    ExpectOrthonormal(r);
+  }
+}
+
+TEST(Camera, OrbitByNothingOnlyTakesThePositionOverByHand) {
+  SubplotRecord r = Cube();
+  const SubplotRecord before = r;
+  CameraOrbit(&r, 0, 0);
+  EXPECT_EQ(Position(r), Position(before));
+  EXPECT_EQ(r.viewFlags, before.viewFlags & ~kViewAutoPosition);
+}
+
+TEST(Camera, DegenerateMovesLeaveTheCameraAlone) {
+  SubplotRecord r = Cube();
+  SetOrthographic(&r, false);
+  const std::vector<double> position = Position(r);
+  // A dolly of the position alone onto the target.
+  const double onto[3] = {r.cameraTarget[0] - position[0], r.cameraTarget[1] - position[1],
+                          r.cameraTarget[2] - position[2]};
+  CameraDolly(&r, onto, true);
+  EXPECT_EQ(Position(r), position);
+  EXPECT_TRUE(std::isfinite(r.xFactor));
+  // A camera put on its target by hand still projects finite points.
+  std::copy_n(r.cameraTarget, 3, r.cameraPosition);
+  r.viewFlags &= ~kViewAutoPosition;
+  ComputeProjection(&r);
+  ExpectOrthonormal(r);
+  double X = 0, Y = 0, w = 0;
+  ProjectPoint(r, 0, 0, 0, true, &X, &Y, &w);
+  EXPECT_FALSE(std::isnan(r.xFactor));
+}
+
+TEST(Camera, ZoomScalesTheProjection) {
+  SubplotRecord r = Cube();
+  const double factor = r.xFactor;
+  CameraZoom(&r, 2);
+  EXPECT_NEAR(r.xFactor, 2 * factor, 1e-9);
+  EXPECT_FALSE(r.viewFlags & kViewAutoZoom);
+  // The orthographic toggle keeps the direction a set camera looks from.
+  CameraOrbit(&r, 0.3, 0);
+  double before[3];
+  std::copy_n(r.backAxis, 3, before);
+  SetOrthographic(&r, false);
+  for (int a = 0; a < 3; ++a) EXPECT_NEAR(r.backAxis[a], before[a], 1e-12);
+}
+
+}  // namespace
+}  // namespace vke

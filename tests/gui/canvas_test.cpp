@@ -1,0 +1,130 @@
+// The figure's window against a mocked engine, driven by simulated input:
+// a drag reaches press, drag and release with the pixel point and the Shift
+// bit, holds the mouse meanwhile and shows its text; resizing runs the draw
+// handlers once per size; a second document is never made.
+#include <gmock/gmock.h>
+#include <wx/uiaction.h>
+
+#include "graphics/figure_codes.hpp"
+#include "shell/window/kv_windows.hpp"
+#include "tests/gui/gui_env.hpp"
+#include "tests/shell/mock_engine_facade.hpp"
+
+namespace vke {
+namespace {
+
+using ::testing::_;
+using ::testing::DoAll;
+using ::testing::NiceMock;
+using ::testing::Return;
+using ::testing::SetArgPointee;
+
+constexpr int32_t kInstance = 3;
+
+class Host : public CanvasHost {
+ public:
+  explicit Host(wxFrame*& frame) : frame_(frame) {}
+  int32_t Instance() const override { return kInstance; }
+  void ShowStatus(const wxString& text) override { frame_->SetStatusText(text, 0); }
+  bool ModalOpen() const override { return false; }
+
+ private:
+  wxFrame*& frame_;
+};
+
+struct Canvas : ::testing::Test {
+  NiceMock<test::MockEngineFacade> engine;
+  wxFrame* frame = nullptr;
+  Host host{frame};
+  KVCanvas* canvas = nullptr;
+
+  void SetUp() override {
+    VKE_REQUIRE_GUI();
+    ON_CALL(engine, Created()).WillByDefault(Return(true));
+    frame = new wxFrame(nullptr, wxID_ANY, "Canvas", wxPoint(50, 50), wxSize(400, 300));
+    frame->CreateStatusBar(2);
+    canvas = new KVCanvas(frame, engine, host);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(canvas, 1, wxEXPAND);
+    frame->SetSizer(sizer);
+    frame->Show();
+    test::Pump(400);
+  }
+  void TearDown() override {
+    if (frame) frame->Destroy();
+    test::Pump(50);
+  }
+};
+
+TEST_F(Canvas, DragReachesTheFigureWithCaptureAndStatusText) {
+  bool capturedWhileDragging = false;
+  EXPECT_CALL(engine, FigureMouseDown(kInstance, 40.0, 50.0, false)).WillOnce(Return(kOk));
+  EXPECT_CALL(engine, FigureMouseDrag(kInstance, _, _, true, _))
+      .WillRepeatedly([&](int32_t, double, double, bool, std::string* text) {
+        capturedWhileDragging = canvas->HasCapture();
+        *text = "x = 0.25";
+        return kStatusRepaint;
+      });
+  EXPECT_CALL(engine, FigureMouseUp(kInstance, 90.0, 80.0, true)).WillOnce(Return(kOk));
+
+  wxUIActionSimulator sim;
+  sim.MouseMove(canvas->ClientToScreen(wxPoint(40, 50)));
+  test::Pump(100);
+  sim.MouseDown();
+  test::Pump(100);
+  EXPECT_TRUE(canvas->HasCapture());
+  sim.KeyDown(WXK_SHIFT);
+  test::Pump(50);
+  sim.MouseMove(canvas->ClientToScreen(wxPoint(90, 80)));
+  test::Pump(100);
+  sim.MouseUp();
+  test::Pump(100);
+  sim.KeyUp(WXK_SHIFT);
+  test::Pump(50);
+  EXPECT_TRUE(capturedWhileDragging);
+  EXPECT_FALSE(canvas->HasCapture());
+  EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "x = 0.25");
+}
+
+TEST_F(Canvas, ResizingRunsTheDrawHandlersOncePerSize) {
+  EXPECT_CALL(engine, RunDrawHandlers(kInstance)).Times(2);
+  EXPECT_CALL(engine, SetFigureRect(kInstance, _, _)).Times(2);
+  frame->SetSize(500, 400);
+  test::Pump(200);
+  canvas->Refresh();
+  test::Pump(100);
+  canvas->DrawNowFromHere();
+  frame->SetSize(450, 350);
+  test::Pump(200);
+  canvas->Refresh();
+  test::Pump(100);
+}
+
+// A document of the test's own, with a view that draws nothing.
+class PlainDoc : public wxDocument {
+  wxDECLARE_DYNAMIC_CLASS(PlainDoc);
+};
+wxIMPLEMENT_DYNAMIC_CLASS(PlainDoc, wxDocument);
+class PlainView : public wxView {
+ public:
+  void OnDraw(wxDC*) override {}
+  wxDECLARE_DYNAMIC_CLASS(PlainView);
+};
+wxIMPLEMENT_DYNAMIC_CLASS(PlainView, wxView);
+
+TEST(Documents, OpeningOrDroppingNeverReplacesTheFirst) {
+  VKE_REQUIRE_GUI();
+  OneDocumentManager manager;
+  new wxDocTemplate(&manager, "KV File", "*.kv", "", "kv", "KV Document", "KV View",
+                    CLASSINFO(PlainDoc), CLASSINFO(PlainView));
+  wxDocument* first = manager.CreateDocument(wxString(), wxDOC_NEW);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(manager.CreateDocument("/tmp/other.kv", wxDOC_SILENT), nullptr);
+  EXPECT_EQ(manager.CreateDocument(wxString(), wxDOC_NEW), nullptr);
+  EXPECT_EQ(manager.GetDocuments().GetCount(), 1u);
+  EXPECT_EQ(manager.GetCurrentDocument(), first);
+  manager.CloseDocuments(true);
+}
+
+}  // namespace
+}  // namespace vke

@@ -1,0 +1,244 @@
+// The runtime as its own process on the display, with packed applications
+// behind it: its window, keys and undo, closing and the placement kept, the
+// break key, the demo, and the runtime without an application. Screenshots
+// go to the build folder (VKE_SCREEN_DIR when set).
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/gui/gui_env.hpp"
+
+namespace vke {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+std::string ScreenDir() {
+  const char* dir = std::getenv("VKE_SCREEN_DIR");
+  return dir ? dir : ".";
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// One run of a program with a home folder of its own.
+class Runtime {
+ public:
+  Runtime(const test::TempFolder& home, std::string program, std::vector<std::string> args = {})
+      : home_(home.Path()) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("HOME", home_.c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
+      setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
+      setenv("VKE_RUNTIME_OUTPUT", "1", 1);
+      const std::string log = home_ + "/output.txt";
+      if (!freopen(log.c_str(), "a", stderr)) _exit(126);
+      std::vector<char*> argv{program.data()};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  ~Runtime() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  // The id of the visible window of that title, once it shows (empty when
+  // it does not within 20 s).
+  std::string Window(const std::string& title) {
+    std::string id = test::ShellOutput("timeout 20 xdotool search --sync --onlyvisible --name " +
+                                       Quoted("^" + title + "$") + " 2>/dev/null | head -1");
+    while (!id.empty() && id.back() == '\n') id.pop_back();
+    std::this_thread::sleep_for(500ms);
+    return id;
+  }
+  void Keys(const std::string& keys) {
+    test::Shell("xdotool key --delay 100 " + keys);
+    std::this_thread::sleep_for(500ms);
+  }
+  // The window's picture below the tool bar.
+  std::string Shot(const std::string& window, const std::string& name) {
+    const std::string path = ScreenDir() + "/" + name + ".png";
+    test::Shell("import -window " + window + " " + Quoted(path));
+    return path;
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  // The exit status, or -1 when it has not ended within 10 s.
+  int Exit() {
+    for (int k = 0; k < 100; k++) {
+      int status;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return -1;
+  }
+  std::string Output() const { return ReadText(home_ + "/output.txt"); }
+
+ private:
+  std::string home_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+// Packs a description of the source tree behind the runtime.
+std::string Pack(const test::TempFolder& folder, const std::string& relative,
+                 const std::string& name) {
+  const char* data = std::getenv("VKE_TEST_DATA");
+  const std::string source = std::string(data ? data : ".") + "/../../" + relative;
+  const std::string out = folder.Path() + "/" + name;
+  EXPECT_EQ(test::Shell(std::string(VKE_KVPACK) + " --runtime " + VKE_RUNTIME + " -o " +
+                        Quoted(out) + " " + Quoted(source) + " >/dev/null"),
+            0);
+  return out;
+}
+
+// The number of pixels in which the figures of two window pictures differ
+// (below the tool bar, above the status bar).
+int FigureDifference(const std::string& a, const std::string& b) {
+  const std::string crop = " -crop 100%x70%+0+60 +repage ";
+  const std::string cropped = a + ".figure.png";
+  test::Shell("convert " + Quoted(b) + crop + Quoted(cropped));
+  const std::string out =
+      test::ShellOutput("convert " + Quoted(a) + crop + "png:- | compare -metric AE - " +
+                        Quoted(cropped) + " null: 2>&1");
+  std::filesystem::remove(cropped);
+  return std::atoi(out.c_str());
+}
+
+// Takes pictures of the window until its figure equals the reference (or
+// differs from it), for at most 5 s: a busy machine may paint late. The
+// last picture's difference.
+int FigureAfter(Runtime& run, const std::string& window, const std::string& name,
+                const std::string& reference, bool same) {
+  int difference = 0;
+  for (int k = 0; k < 10; k++) {
+    difference = FigureDifference(reference, run.Shot(window, name));
+    if ((difference == 0) == same) break;
+    std::this_thread::sleep_for(500ms);
+  }
+  return difference;
+}
+
+int Colours(const std::string& picture) {
+  return std::atoi(test::ShellOutput("convert " + Quoted(picture) + " -format %k info:").c_str());
+}
+
+struct RuntimeWindow : ::testing::Test {
+  void SetUp() override {
+    VKE_REQUIRE_GUI();
+    if (test::Shell("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
+      GTEST_SKIP() << "xdotool and ImageMagick are needed";
+  }
+  test::TempFolder home;
+};
+
+TEST_F(RuntimeWindow, ShowsItsFigureAndKeysUndoAndRedoIt) {
+  const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");
+  Runtime run(home, program, {"-p", "foo.kv"});
+  const std::string window = run.Window("Families");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  EXPECT_EQ(test::ShellOutput("xdotool search --onlyvisible --name '^Families$' | wc -l"), "1\n");
+  const std::string start = run.Shot(window, "families-start");
+  EXPECT_GT(Colours(start), 4);
+  run.Keys("plus");
+  EXPECT_GT(FigureAfter(run, window, "families-plus", start, false), 0);
+  const std::string plus = ScreenDir() + "/families-plus.png";
+  run.Keys("ctrl+z");
+  EXPECT_EQ(FigureAfter(run, window, "families-undo", start, true), 0);
+  run.Keys("ctrl+shift+z");
+  EXPECT_EQ(FigureAfter(run, window, "families-redo", plus, true), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, PlacementSurvivesARestart) {
+  const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");
+  const std::string prefs = home.Path() + "/config/Morvath/families.conf";
+  {
+    Runtime run(home, program);
+    const std::string window = run.Window("Families");
+    ASSERT_FALSE(window.empty());
+    test::Shell("xdotool windowsize " + window + " 500 400 windowmove " + window + " 60 70");
+    std::this_thread::sleep_for(500ms);
+    run.Keys("ctrl+q");
+    ASSERT_EQ(run.Exit(), 0);
+  }
+  const std::string first = ReadText(prefs);
+  EXPECT_NE(first.find("WindowRight="), std::string::npos);
+  {
+    Runtime run(home, program);
+    ASSERT_FALSE(run.Window("Families").empty());
+    run.Keys("ctrl+q");
+    ASSERT_EQ(run.Exit(), 0);
+  }
+  EXPECT_EQ(ReadText(prefs), first);
+}
+
+TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("l");
+  run.Signal(SIGINT);
+  std::this_thread::sleep_for(500ms);
+  run.Keys("l");
+  test::Shell("xdotool keydown ctrl+Pause; sleep 1; xdotool keyup ctrl+Pause");
+  std::this_thread::sleep_for(500ms);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  const std::string output = run.Output();
+  const size_t first = output.find("Execution halted");
+  ASSERT_NE(first, std::string::npos) << output;
+  EXPECT_NE(output.find("Execution halted", first + 1), std::string::npos) << output;
+}
+
+TEST_F(RuntimeWindow, DemoShowsItsPoint) {
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  EXPECT_GT(Colours(run.Shot(window, "demo")), 4);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
+  const std::string program = home.Path() + "/kvrt";
+  std::filesystem::copy_file(VKE_RUNTIME, program);
+  Runtime run(home, program);
+  const std::string box = run.Window("kvrt");
+  ASSERT_FALSE(box.empty());
+  run.Shot("root", "bare-runtime");
+  EXPECT_FALSE(test::ShellOutput("xdotool search --onlyvisible --name '^VKE Runtime$'").empty());
+  test::Shell("xdotool windowactivate --sync " + box + " key Return");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(test::ShellOutput("xdotool search --onlyvisible --name '^VKE Runtime$'").empty());
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+}  // namespace
+}  // namespace vke

@@ -1,0 +1,30 @@
+#!/bin/sh
+# The runner as a process: bad command lines and unreadable files end with
+# status 2 and a reason; Ctrl-C stops an endless text through the engine's
+# break, which prints its message, and the runner exits with status 130.
+vke=$1
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+fail() { echo "$*"; exit 1; }
+
+for level in abc -5 99999 ""; do
+  "$vke" -O "$level" -e "disp(1)" >/dev/null 2>&1
+  [ $? -eq 2 ] || fail "-O '$level' is not refused"
+done
+"$vke" -O 3 -e "x = 1;" || fail "-O 3 is refused"
+for file in "$folder" /proc/self/mem; do
+  "$vke" "$file" 2>"$folder/err"
+  [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
+done
+
+"$vke" -e "disp('ready'); while true, end" >"$folder/out" 2>"$folder/err" &
+pid=$!
+for i in $(seq 600); do
+  grep -qs ready "$folder/out" && break
+  sleep 0.05
+done
+kill -INT $pid
+wait $pid
+status=$?
+[ $status -eq 130 ] && grep -q "Execution halted" "$folder/err" ||
+  fail "break: status $status, $(cat "$folder/err")"

@@ -1,0 +1,160 @@
+// The program's start against a mocked engine: the steps in their order,
+// the engine steps skipped without a context, the end, the help page and
+// the run-time natives.
+#include "shell/app_startup.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/runtime_table.hpp"
+#include "tests/shell/memory_preferences.hpp"
+#include "tests/shell/mock_engine_facade.hpp"
+#include "tests/shell/temp_home.hpp"
+
+namespace vke {
+namespace {
+
+using ::testing::_;
+using ::testing::InSequence;
+using ::testing::Return;
+using ::testing::StrictMock;
+
+bool NoBreak(uintptr_t) {
+  return false;
+}
+
+// The windows' side, logging into the same list as the engine's calls.
+class Host : public AppStartupHost {
+ public:
+  Host(EngineFacade& engine, std::vector<std::string>& log) : engine_(engine), log_(log) {}
+  void RegisterFileTypes() override { log_.push_back("file types"); }
+  AbortFn BreakTest() const override { return &NoBreak; }
+  EngineFacade& CreateContext(const StartupSettings& s) override {
+    log_.push_back("context " + std::to_string(s.memMin));
+    return engine_;
+  }
+  void RegisterRuntimeTable(EngineFacade&) override { log_.push_back("runtime table"); }
+  bool CreateDocument() override {
+    log_.push_back("document");
+    return documentMade;
+  }
+  void AcceptDroppedFiles() override { log_.push_back("drops"); }
+  void LoadEmbeddedApplication() override { log_.push_back("load"); }
+  bool documentMade = true;
+
+ private:
+  EngineFacade& engine_;
+  std::vector<std::string>& log_;
+};
+
+struct Startup : ::testing::Test {
+  StrictMock<test::MockEngineFacade> engine;
+  std::vector<std::string> log;
+  Host host{engine, log};
+  test::MemoryPreferences prefs;
+  AppState state;
+
+  void Log(const char* step) { log.push_back(step); }
+};
+
+TEST_F(Startup, StepsRunInOrderWithThePreferences) {
+  prefs.Set(PrefKey::MemMin, "0");
+  prefs.Set(PrefKey::CodeOptimization, "-3");
+  prefs.Set(PrefKey::DiscardAssert, "257");
+  prefs.Set(PrefKey::InteractiveHilight, "0");
+  prefs.Set(PrefKey::FormatType, "Short");
+  prefs.Set(PrefKey::FormatImagSymbol, "k");
+  {
+    InSequence order;
+    EXPECT_CALL(engine, Created()).WillOnce(Return(true));
+    EXPECT_CALL(engine, SetBreakTest(&NoBreak, 0u)).WillOnce([&] { Log("break test"); });
+    EXPECT_CALL(engine, SetCodeOptions(4, 1)).WillOnce([&] { Log("code options"); });
+    EXPECT_CALL(engine, InstallHostClock()).WillOnce([&] { Log("clock"); });
+    EXPECT_CALL(engine, SetInteractiveHighlight(0)).WillOnce([&] { Log("highlight"); });
+    EXPECT_CALL(engine, SetNumberFormat(_)).WillOnce([&](const NumberFormat& f) {
+      EXPECT_EQ(f.type, 'S');
+      EXPECT_EQ(f.imagUnit, 'j');
+      EXPECT_EQ(f.digits, 4);
+      Log("number format");
+    });
+    EXPECT_CALL(engine, ClearOpenFiles()).WillOnce([&] { Log("open files"); });
+    EXPECT_CALL(engine, SetPathSeparator('/')).WillOnce([&] { Log("separator"); });
+  }
+  ASSERT_TRUE(InitInstance(prefs, host, "/nowhere/kvrt", &state));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"file types", "context 8290304", "break test", "code options",
+                                      "clock", "highlight", "number format", "runtime table",
+                                      "open files", "separator", "document", "drops", "load"}));
+  EXPECT_FALSE(state.starting);
+  EXPECT_FALSE(state.helpFile);
+
+  EXPECT_CALL(engine, CloseOpenFiles());
+  ExitInstance(state);
+}
+
+TEST_F(Startup, WithoutAContextTheWindowStillAppearsAndLoads) {
+  EXPECT_CALL(engine, Created()).WillOnce(Return(false));
+  EXPECT_CALL(engine, ClearOpenFiles());
+  EXPECT_CALL(engine, SetPathSeparator('/'));
+  ASSERT_TRUE(InitInstance(prefs, host, "/nowhere/kvrt", &state));
+  EXPECT_EQ(log, (std::vector<std::string>{"file types", "context 8290304", "document", "drops",
+                                           "load"}));
+}
+
+TEST_F(Startup, AFailedDocumentEndsTheStartAndExitClosesNothing) {
+  host.documentMade = false;
+  EXPECT_CALL(engine, Created()).WillOnce(Return(false));
+  EXPECT_CALL(engine, ClearOpenFiles());
+  EXPECT_CALL(engine, SetPathSeparator('/'));
+  EXPECT_FALSE(InitInstance(prefs, host, "/nowhere/kvrt", &state));
+  EXPECT_EQ(log.back(), "document");
+  EXPECT_TRUE(state.starting);
+  ExitInstance(state);  // the strict mock refuses CloseOpenFiles
+}
+
+TEST(HelpFile, FoundBesideTheExecutableAndOpenedByItsAddress) {
+  test::TempHome home;
+  const std::string exe = home.Root() + "/my app/kvrt";
+  EXPECT_FALSE(FindHelpFile(exe, kHelpFilePath));
+  test::WriteFile(home.Root() + "/my app/Doc/index.htm", "<html></html>");
+  const std::optional<std::string> help = FindHelpFile(exe, kHelpFilePath);
+  ASSERT_TRUE(help);
+  EXPECT_EQ(*help, home.Root() + "/my app/Doc/index.htm");
+  EXPECT_EQ(FileUri("/a b/%c/d\xC3\xA9#.htm"), "file:///a%20b/%25c/d%C3%A9%23.htm");
+}
+
+class Window : public RuntimeWindow {
+ public:
+  void DrawNow() override { draws++; }
+  void Quit() override { quits++; }
+  int draws = 0;
+  int quits = 0;
+};
+
+TEST(RuntimeTable, NativesActOnTheWindowAndOutputIsTakenForDescriptorsOneToThree) {
+  Window window;
+  const std::vector<NativeFunctionRecord> table = RuntimeTable(&window);
+  ASSERT_TRUE(table.back().IsEnd());
+  auto find = [&](const char* name) {
+    for (const NativeFunctionRecord& r : table)
+      if (std::string(r.name) == name) return r;
+    ADD_FAILURE() << name;
+    return table.back();
+  };
+  for (const char* name : {"drawnow", "quit"}) {
+    const NativeFunctionRecord r = find(name);
+    EXPECT_EQ(reinterpret_cast<NativeFn>(r.function)(nullptr, 0, 0, r.option), kOk);
+  }
+  EXPECT_EQ(window.draws, 1);
+  EXPECT_EQ(window.quits, 1);
+  const NativeFunctionRecord write = find("+write");
+  auto hook = reinterpret_cast<WriteHookFn>(write.function);
+  EXPECT_EQ(hook(nullptr, 1, "x", 1, 0), kOk);
+  EXPECT_EQ(hook(nullptr, 4, "x", 1, 0), kErrBadFileID);
+}
+
+}  // namespace
+}  // namespace vke
