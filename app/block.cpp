@@ -6,13 +6,12 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
 #include "engine/engine.hpp"
-#include "engine/image.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/registry/registry.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/port.hpp"
 
@@ -28,7 +27,7 @@ constexpr int32_t kCompileOptimisation = 4;
 // its context, its options, then a reset.
 ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
   EngineContext* ctx = block->Engine();
-  if (ErrCode e = RegisterLibrary(ctx, EngineStaticTable(), true)) return e;
+  if (ErrCode e = PrepareRuntimeEngine(ctx)) return e;
   if (ErrCode e = RegisterLibrary(ctx, AppStaticTable(), false)) return e;
   SetHookUserData(ctx, reinterpret_cast<uintptr_t>(&block->nativeCall));
   EnableLibrary(ctx, "Corvanel", 1);
@@ -105,7 +104,7 @@ ErrCode ResetKVContextBlock(KVContextBlock* block, bool resetFunctions) {
   if (storeBytes < 0) return kKvExhaustedRsrc;
   if (ErrCode s = ObjectListInit(block->DataArea(), static_cast<uint32_t>(storeBytes / 8)))
     return s;
-  block->imageWord = 0;
+  block->savedWord = 0;
   block->instanceCount = 1;
   block->nextInstanceId = 1;
   // Instance 0 starts over: nothing of its file or variables is left.

@@ -72,23 +72,23 @@ struct KVContextBlock {
   uint32_t newlineMode;  // 0 CR, 1 LF, 2 CR LF
   int32_t instanceCount;
   uint32_t nextInstanceId;
-  uint32_t imageWord;
+  uint32_t savedWord;  // kept in images; 0 after a reset
   // The figure store's object being collected by a draw handler, and the
   // object (subplot) the running handler acts on.
   ObjectWriterState capture;
   NativeCallContext nativeCall;
-  uint32_t word0;
+  uint32_t spareWord;  // not used
   AbortFn breakTest;
   uintptr_t breakTestArg;
   const GraphicsPort* portFunctions;
   void* portTarget;
-  uint32_t portWords[2];
+  uint32_t portSpare[2];  // not used
   AskInputFn askInput;
   uintptr_t askInputArg;
   ShowBusyFn showBusy;
   uintptr_t showBusyArg;
   double nextBusyTime;
-  uint32_t busyWords[2];
+  uint32_t busySpare[2];  // not used
   GrowMemoryFn growMemory;
   uintptr_t growMemoryArg;
   ThreadTimerFn timeFunction;
@@ -99,14 +99,14 @@ struct KVContextBlock {
   StylePair styleA;
   StylePair styleB;
   uint8_t imageFlag;
-  uint32_t eventWord;
+  uint32_t eventStamp;  // the current event's word
   int32_t inputObjectId;
   uint32_t handlerKind;
   EventState event;
   uint32_t cursor;
-  uint32_t eventWordCopy;
-  uint8_t imageByte;
-  uint32_t lastWords[2];
+  uint32_t handledEventStamp;           // eventStamp of the last handler run with an event
+  uint8_t savedByte;                    // kept in images
+  uint32_t tailSpare[2];                // not used
   uint8_t interactiveHighlight;         // labels of subplots with mouse handlers stand out
   SubplotDragState subplotDrag;         // a drag of subplots by the mouse
   int32_t eventSubplot;                 // subplot of the last handler run with event values

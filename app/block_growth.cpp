@@ -7,10 +7,10 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/engine.hpp"
-#include "engine/fd.hpp"
-#include "engine/image.hpp"
-#include "engine/number_text.hpp"
-#include "engine/text.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/text/number_text.hpp"
+#include "engine/text/text.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {

@@ -5,8 +5,8 @@
 
 #include "app/handler_elements.hpp"
 #include "app/menu_items.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
 
 namespace vke {

@@ -165,7 +165,7 @@ PayloadLayout ElementPayloadLayout(uint32_t kind) {
       return PayloadLayout::kDescriptor;
     case kElemMouseDown:
     case kElemMouseDrag:
-    case kElemKind28:
+    case kElemSecondDrag:
     case kElemMouseUp:
     case kElemMouseDoubleClick:
     case kElemMouseOver:

@@ -2,9 +2,9 @@
 #include "app/errors.hpp"
 
 #include "engine/engine.hpp"
-#include "engine/number_text.hpp"
-#include "engine/raise.hpp"
-#include "engine/text.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/text/number_text.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 

@@ -3,7 +3,7 @@
 // again in a larger memory block, and the text an error box shows for a code.
 #pragma once
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

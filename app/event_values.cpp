@@ -8,7 +8,7 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/kv_elements.hpp"
 
 namespace vke {

@@ -8,7 +8,7 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -62,7 +62,7 @@ int32_t FindKeyElement(KVContextBlock* block, int32_t id, uint32_t key) {
 ErrCode AfterUndoStep(KVContextBlock** slot, int32_t id) {
   RestoreFigureState(*slot, id);
   RunDrawHandlers(slot, id);
-  RunKind39Handlers(slot, id);
+  RunPostEventHandlers(slot, id);
   return kStatusRepaint;
 }
 

@@ -55,7 +55,7 @@ int32_t HitTestForCursor(KVContextBlock* block, int32_t id, double x, double y, 
     return scratch.id >= 0 || (scratch.flags & kEventLegend) ? kCursorManipulate : kCursorNone;
   }
   const int32_t* h = s->handlers;
-  if (h[kHandlerMouseDown] < 0 && h[kHandlerMouseDrag] < 0 && h[kHandlerKind28] < 0 &&
+  if (h[kHandlerMouseDown] < 0 && h[kHandlerMouseDrag] < 0 && h[kHandlerSecondDrag] < 0 &&
       h[kHandlerMouseUp] < 0) {
     return kCursorNone;
   }

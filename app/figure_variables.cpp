@@ -8,8 +8,8 @@
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/saved_figure.hpp"
 
 namespace vke {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "app/figure_pending.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 
 namespace vke {

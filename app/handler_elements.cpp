@@ -95,7 +95,7 @@ ErrCode RunActionAt(KVContextBlock** slot, int32_t id, int32_t at, const Handler
     return e == kStatusNoPrint ? kOk : e;
   }
   RunDrawHandlers(slot, id);
-  RunKind39Handlers(slot, id);
+  RunPostEventHandlers(slot, id);
   return kStatusRepaint;
 }
 

@@ -8,14 +8,14 @@
 #include "app/instances.hpp"
 #include "app/make_elements.hpp"
 #include "app/name_buffer.hpp"
-#include "compiler/dump.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/fd.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/raise.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/text/dump.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 
@@ -155,7 +155,7 @@ ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t star
   ErrCode e = PushInputs(block, r, codes);
   if (!e && codes.Function() >= 0) e = CallHandlerFunction(block, r, codes, scope, entry);
   if (r.event) {
-    block->eventWordCopy = block->eventWord;
+    block->handledEventStamp = block->eventStamp;
     block->eventSubplot = r.objectId;
   }
   // Without a function the inputs are the results: output 1 takes the last

@@ -9,9 +9,9 @@
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
-#include "engine/calls.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/port.hpp"
 
 namespace vke {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/handler_runner.hpp"
-#include "engine/frames.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 

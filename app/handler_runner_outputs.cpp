@@ -10,11 +10,11 @@
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
 #include "app/undo_values.hpp"
-#include "compiler/dump.hpp"
-#include "engine/number_text.hpp"
-#include "engine/text.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/text/dump.hpp"
+#include "engine/text/number_text.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "app/block.hpp"
-#include "engine/image.hpp"
+#include "engine/image/engine_image.hpp"
 
 namespace vke {
 
@@ -48,7 +48,7 @@ struct ImageHeader {
   uint32_t undoHeadBytes;       // H
   uint32_t undoHeapUnits;       // U
   uint32_t reserved;            // not read
-  uint32_t imageWord;           // -> imageWord
+  uint32_t savedWord;           // -> savedWord
   uint32_t nextInstanceId;      // -> nextInstanceId
   uint8_t defaultInstanceFlag;  // -> defaultInstanceFlag
   uint8_t unused1[3];
@@ -56,11 +56,11 @@ struct ImageHeader {
   StylePair styleA;     // -> styleA
   StylePair styleB;     // -> styleB
   uint8_t imageFlag;    // -> imageFlag
-  uint8_t imageByte;    // -> imageByte
+  uint8_t savedByte;    // -> savedByte
   uint8_t unused2[2];
 };
 static_assert(sizeof(ImageHeader) == 68);
-static_assert(offsetof(ImageHeader, imageWord) == 32);
+static_assert(offsetof(ImageHeader, savedWord) == 32);
 static_assert(offsetof(ImageHeader, figureMode) == 44);
 static_assert(offsetof(ImageHeader, styleB) == 56);
 static_assert(offsetof(ImageHeader, imageFlag) == 64);

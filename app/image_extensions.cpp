@@ -4,7 +4,7 @@
 // all registered tables, so a missing extension table would bind every call
 // to the wrong record: the load fails instead.
 #include "app/image.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

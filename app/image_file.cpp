@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/image.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

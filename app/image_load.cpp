@@ -9,7 +9,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/engine.hpp"
-#include "engine/registry.hpp"
+#include "engine/registry/registry.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {
@@ -126,14 +126,14 @@ bool ReadAreas(KVContextBlock* block, const ImageInput& in, const ImageHeader& h
 }
 
 void CopyHeaderFields(KVContextBlock* block, const ImageHeader& h) {
-  block->imageWord = h.imageWord;
+  block->savedWord = h.savedWord;
   block->nextInstanceId = h.nextInstanceId;
   block->defaultInstanceFlag = h.defaultInstanceFlag;
   block->figureMode = h.figureMode;
   block->styleA = h.styleA;
   block->styleB = h.styleB;
   block->imageFlag = h.imageFlag;
-  block->imageByte = h.imageByte;
+  block->savedByte = h.savedByte;
 }
 
 // Idling starts afresh: on for instances that have an idle handler.

@@ -5,7 +5,7 @@
 #include "app/image.hpp"
 #include "app/image_undo.hpp"
 #include "app/name_buffer.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -20,14 +20,14 @@ void FillHeader(KVContextBlock* block, const UndoImage& undo, ImageHeader* h) {
   h->undoCapacity = undo.capacity;
   h->undoHeadBytes = static_cast<uint32_t>(undo.head.size());
   h->undoHeapUnits = static_cast<uint32_t>(undo.heap.size() / 8);
-  h->imageWord = block->imageWord;
+  h->savedWord = block->savedWord;
   h->nextInstanceId = block->nextInstanceId;
   h->defaultInstanceFlag = block->defaultInstanceFlag;
   h->figureMode = block->figureMode;
   h->styleA = block->styleA;
   h->styleB = block->styleB;
   h->imageFlag = block->imageFlag;
-  h->imageByte = block->imageByte;
+  h->savedByte = block->savedByte;
 }
 
 }  // namespace

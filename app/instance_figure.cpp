@@ -10,8 +10,8 @@
 #include "app/plot_properties.hpp"
 #include "app/undo_buffer.hpp"
 #include "compiler/compile_calls.hpp"
-#include "engine/calls.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -9,9 +9,9 @@
 #include "app/markup/markup_convert.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/text.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

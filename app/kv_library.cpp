@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "bytecode/function_table.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/function_table.hpp"
 
 namespace vke {
 

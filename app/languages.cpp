@@ -4,7 +4,7 @@
 #include "app/draw_cycle.hpp"
 #include "app/handler_elements.hpp"
 #include "app/instances.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 
 namespace vke {

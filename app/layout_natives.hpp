@@ -5,7 +5,7 @@
 // redraw, which only an instance-wide step may call.
 #pragma once
 
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 

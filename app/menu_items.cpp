@@ -9,11 +9,11 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "compiler/names.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "bytecode/names.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

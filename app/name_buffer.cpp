@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "app/errors.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 

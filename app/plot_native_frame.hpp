@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/block.hpp"
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 #include "graphics/panel_natives.hpp"
 #include "graphics/plot_natives.hpp"
 #include "graphics/scene_natives.hpp"

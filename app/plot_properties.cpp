@@ -5,7 +5,7 @@
 
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 namespace {

@@ -5,7 +5,7 @@
 #include "app/handler_elements.hpp"
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/calls.hpp"
+#include "engine/frames/calls.hpp"
 
 namespace vke {
 
@@ -33,7 +33,7 @@ bool HasElementOfKind(KVContextBlock* block, int32_t id, uint32_t kind) {
 
 }  // namespace
 
-ErrCode RunKind39Handlers(KVContextBlock** slot, int32_t id) {
+ErrCode RunPostEventHandlers(KVContextBlock** slot, int32_t id) {
   HandlerRequest r;
   r.kind = kElemPostEvent;
   r.fdValue = 1;

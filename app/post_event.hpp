@@ -11,7 +11,7 @@ namespace vke {
 // Runs every active post-event element in order. An element that lists
 // variables runs only when at least one of them has a value in the current
 // version; one that lists none always runs. The first failure is returned.
-ErrCode RunKind39Handlers(KVContextBlock** slot, int32_t id);
+ErrCode RunPostEventHandlers(KVContextBlock** slot, int32_t id);
 
 // The instance has an idle handler and idle processing is not off.
 bool IsIdleProcessingEnabled(KVContextBlock* block, int32_t id);

@@ -8,11 +8,11 @@
 #include "app/instances.hpp"
 #include "app/startup_script.hpp"
 #include "app/undo_buffer.hpp"
+#include "bytecode/function_table.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/function_table.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {

@@ -9,14 +9,14 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/function_table.hpp"
-#include "compiler/names.hpp"
-#include "engine/calls.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -3,7 +3,7 @@
 #include "app/undo_values.hpp"
 
 #include "app/undo_buffer.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

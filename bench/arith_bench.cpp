@@ -7,8 +7,8 @@
 
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
 #include "shell/startup_settings.hpp"

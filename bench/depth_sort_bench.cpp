@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/depth_sort.hpp"

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "app/runtime_tables.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/fd.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 
 namespace {
 
@@ -55,7 +55,7 @@ struct Engine {
       : bytes(areaBytes), area(std::aligned_alloc(16, areaBytes), &std::free) {
     if (!area) std::abort();
     Check(CreateEngine(area.get(), bytes, &ctx), "engine");
-    Check(RegisterLibrary(ctx, EngineStaticTable(), true), "static table");
+    Check(PrepareRuntimeEngine(ctx), "static table");
     Check(ResetEngine(ctx), "reset");
     Check(RegisterLibrary(ctx, table, true), "bench table");
   }

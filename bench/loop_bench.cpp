@@ -9,17 +9,17 @@
 #include <memory>
 #include <vector>
 
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
+#include "app/runtime_tables.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/function_block.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
-#include "engine/values.hpp"
-#include "engine/variables.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/frames/function_block.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace {
 
@@ -35,8 +35,7 @@ struct Engine {
   std::unique_ptr<void, decltype(&std::free)> area{std::aligned_alloc(16, kAreaBytes), &std::free};
   EngineContext* ctx = nullptr;
   Engine() {
-    if (CreateEngine(area.get(), kAreaBytes, &ctx) ||
-        RegisterLibrary(ctx, EngineStaticTable(), true) || ResetEngine(ctx))
+    if (CreateEngine(area.get(), kAreaBytes, &ctx) || PrepareRuntimeEngine(ctx) || ResetEngine(ctx))
       std::abort();
     FrameWords(ctx, 0)[kFwVarCount] = 4;
   }

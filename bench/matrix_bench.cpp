@@ -11,12 +11,12 @@
 #include <random>
 #include <string>
 
+#include "app/runtime_tables.hpp"
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 
 namespace {
 
@@ -92,7 +92,7 @@ int main() {
   std::unique_ptr<void, decltype(&std::free)> area(std::aligned_alloc(16, kArea), &std::free);
   vke::EngineContext* ctx;
   if (vke::CreateEngine(area.get(), kArea, &ctx) != vke::kOk) return 1;
-  if (vke::RegisterLibrary(ctx, vke::EngineStaticTable(), true) != vke::kOk) return 1;
+  if (vke::PrepareRuntimeEngine(ctx) != vke::kOk) return 1;
   if (vke::ResetEngine(ctx) != vke::kOk) return 1;
 
   std::map<int, Times> peer = TimePeer();

@@ -17,12 +17,12 @@
 #include <thread>
 
 #include "compiler/compile.hpp"
-#include "engine/calls.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/serial_devices.hpp"
-#include "engine/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "platform/core/serial_port.hpp"
 
 namespace {
@@ -135,7 +135,7 @@ int main() {
       MakeRecord(""),
   };
   if (CreateEngine(area.get(), kAreaBytes, &ctx) ||
-      RegisterLibrary(ctx, EngineStaticTable(), true) || ResetEngine(ctx) ||
+      PrepareRuntimeEngine(ctx) || ResetEngine(ctx) ||
       RegisterLibrary(ctx, table, true))
     return 1;
   SetSerialPortListerForTesting(&ListOnePort);

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
+#include "app/runtime_tables.hpp"
+#include "engine/values/values.hpp"
 
 namespace {
 
@@ -171,7 +171,7 @@ int main() {
   std::unique_ptr<void, decltype(&std::free)> area(std::aligned_alloc(16, kArea), &std::free);
   vke::EngineContext* ctx;
   if (vke::CreateEngine(area.get(), kArea, &ctx) != vke::kOk) return 1;
-  if (vke::RegisterLibrary(ctx, vke::EngineStaticTable(), true) != vke::kOk) return 1;
+  if (vke::PrepareRuntimeEngine(ctx) != vke::kOk) return 1;
   if (vke::ResetEngine(ctx) != vke::kOk) return 1;
 
   const std::vector<Case> cases = Cases();

@@ -10,8 +10,8 @@
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
 #include "builtins/scalar_operators.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "builtins/elementwise.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -7,7 +7,7 @@
 
 #include "builtins/arith.hpp"
 #include "builtins/elementwise.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -2,7 +2,7 @@
 // width of the class, division truncates toward zero and never traps.
 #include "builtins/arith.hpp"
 #include "builtins/elementwise.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

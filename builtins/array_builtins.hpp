@@ -2,7 +2,7 @@
 // subsystems call directly, outside the builtin calling convention.
 #pragma once
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

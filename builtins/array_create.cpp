@@ -12,7 +12,7 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/random.hpp"
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

@@ -1,6 +1,6 @@
 #include "builtins/array_support.hpp"
 
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

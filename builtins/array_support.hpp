@@ -5,9 +5,9 @@
 #pragma once
 
 #include "builtins/builtin.hpp"
-#include "engine/errors.hpp"
-#include "engine/indexing_internal.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing_internal.hpp"
 
 namespace vke {
 

@@ -2,9 +2,9 @@
 // and back, both as char rows of one character per byte.
 #include "builtins/base64.hpp"
 #include "builtins/value_bytes.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "builtins/builtin.hpp"
-#include "engine/indexing.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

@@ -21,8 +21,9 @@
 //   43 into 44 only where its family's rules say so.
 #pragma once
 
-#include "engine/errors.hpp"
-#include "engine/value.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 
@@ -72,6 +73,19 @@ constexpr uint32_t AtLeast(int32_t lo) {
   return CountAtLeast(lo);
 }
 }  // namespace builtin_rows
+
+// A builtin's count codes against the call code and operand count of its
+// opcode's descriptor: fixed counts equal the call code's, and each variable
+// count takes one operand word.
+constexpr bool CountsAgreeWithCallCode(uint32_t inputCode, uint32_t outputCode, int32_t callCode,
+                                       int32_t operandCount) {
+  if (callCode == kNoCall) return true;
+  const bool varIn = IsVariableCount(inputCode), varOut = IsVariableCount(outputCode);
+  if (!varIn && inputCode != static_cast<uint32_t>((callCode >> 4) & 15)) return false;
+  if (!varOut && outputCode != static_cast<uint32_t>(callCode & 15)) return false;
+  const int32_t words = varIn + varOut;
+  return words == 0 || words == operandCount;
+}
 
 struct CountLimits {
   int32_t min;

@@ -2,8 +2,8 @@
 // structure families.
 #include "builtins/builtin_helpers.hpp"
 
-#include "engine/value_build.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_build.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

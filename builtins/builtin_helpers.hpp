@@ -4,9 +4,9 @@
 #pragma once
 
 #include "builtins/builtin.hpp"
-#include "engine/errors.hpp"
-#include "engine/indexing.hpp"
-#include "engine/value_read.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

@@ -1,8 +1,8 @@
 // The builtin table as constant data, the lookups by name and by id, and the
 // enumeration of builtins, natives and operators.
 #include "builtins/builtin.hpp"
-#include "compiler/operators.hpp"
-#include "engine/registry.hpp"
+#include "bytecode/operators.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke {
 
@@ -16,12 +16,25 @@ bool IsNameStart(char c) {
 
 using namespace builtin_rows;
 
-const BuiltinRecord kBuiltinTable[kBuiltinCount + 1] = {
+constexpr BuiltinRecord kBuiltinTable[kBuiltinCount + 1] = {
 #define VKE_BUILTIN(name, id, in, out, function, opt) {id, in, out, name},
 #include "builtins/builtin_table.def"
 #undef VKE_BUILTIN
     {0, 0, 0, ""},
 };
+
+// The builtin table joined with the opcode table when both are compiled:
+// every builtin's id is an opcode whose call code agrees with its counts.
+constexpr bool BuiltinsAgreeWithOpcodes() {
+  for (const BuiltinRecord& b : kBuiltinTable) {
+    if (!b.name[0]) return true;
+    if (b.id >= static_cast<uint32_t>(kOpcodeCount)) return false;
+    const OpcodeDescriptor& d = kOpcodeTable[b.id];
+    if (!CountsAgreeWithCallCode(b.inputCode, b.outputCode, d.callCode, d.count)) return false;
+  }
+  return false;
+}
+static_assert(BuiltinsAgreeWithOpcodes());
 
 const BuiltinRecord* FindBuiltinRecord(const char* name, int32_t length) {
   if (!name || length <= 0 || length >= static_cast<int32_t>(sizeof kBuiltinTable[0].name))

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "builtins/builtin.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "platform/core/local_clock.hpp"
 
 namespace vke {

@@ -6,8 +6,8 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
-#include "engine/text.hpp"
-#include "engine/values.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

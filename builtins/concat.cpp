@@ -13,7 +13,7 @@
 #include "builtins/array_builtins.hpp"
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

@@ -5,11 +5,11 @@
 #include "builtins/builtin.hpp"
 #include "builtins/digests.hpp"
 #include "builtins/value_bytes.hpp"
-#include "engine/fd.hpp"
-#include "engine/frames.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

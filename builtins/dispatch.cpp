@@ -4,8 +4,8 @@
 #include <array>
 
 #include "builtins/builtin.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

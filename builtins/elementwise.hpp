@@ -7,7 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "builtins/complex_math.hpp"
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

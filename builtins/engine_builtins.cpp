@@ -1,7 +1,7 @@
 // Builtins whose work lies in other parts of the engine under argument lists
 // of their own: the adapters that give them the builtin calling convention.
 #include "builtins/builtin.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 

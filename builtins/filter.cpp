@@ -8,10 +8,10 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/complex_num.hpp"
-#include "engine/errors.hpp"
-#include "engine/indexing.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

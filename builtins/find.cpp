@@ -7,9 +7,9 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/option_text.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

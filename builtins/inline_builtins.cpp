@@ -6,9 +6,9 @@
 
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

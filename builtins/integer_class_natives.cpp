@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "builtins/builtin.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

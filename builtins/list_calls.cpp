@@ -18,9 +18,9 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
-#include "engine/calls.hpp"
-#include "engine/frames.hpp"
-#include "engine/natives_decl.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/natives_decl.hpp"
 
 namespace vke {
 
@@ -36,10 +36,6 @@ bool IsFunctionValue(EngineContext* ctx, int32_t depth) {
   if (d->word == kKindInline || d->word == kKindFuncRef) return true;
   NumericView v = ViewNumeric(ctx, depth);
   return v.cls == ValueClass::kChar && v.shape.ndims == 2 && v.shape.dims[0] <= 1;
-}
-
-int32_t CurrentScope(EngineContext* ctx) {
-  return ctx->curFrame >= 0 ? static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]) : 0;
 }
 
 // The state row of map and cellfun.
@@ -268,7 +264,7 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     return kErrWrongTypeOverload;
   if (outputs < 0) {
     int32_t maxIn, maxOut;
-    ErrCode e = ResolveFunctionValue(ctx, argsAt + 1, CurrentScope(ctx), &maxIn, &maxOut);
+    ErrCode e = ResolveFunctionValue(ctx, argsAt + 1, ScopeWord(ctx), &maxIn, &maxOut);
     if (e) return e;
     outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
   }

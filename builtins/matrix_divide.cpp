@@ -5,8 +5,8 @@
 #include "builtins/complex_num.hpp"
 #include "builtins/matrix_kernels.hpp"
 #include "builtins/matrix_ops.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -4,10 +4,10 @@
 #include <algorithm>
 
 #include "builtins/builtin.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 // registered "pinv" native.
 #pragma once
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

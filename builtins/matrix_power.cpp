@@ -7,9 +7,9 @@
 #include "builtins/builtin.hpp"
 #include "builtins/matrix_kernels.hpp"
 #include "builtins/matrix_ops.hpp"
-#include "engine/errors.hpp"
-#include "engine/indexing.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

@@ -6,9 +6,9 @@
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
-#include "compiler/function_table.hpp"
-#include "engine/fd.hpp"
-#include "engine/text.hpp"
+#include "bytecode/function_table.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 

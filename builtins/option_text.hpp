@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "engine/value_read.hpp"
+#include "engine/values/value_read.hpp"
 
 namespace vke {
 

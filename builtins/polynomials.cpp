@@ -6,8 +6,8 @@
 #include "builtins/builtin.hpp"
 #include "builtins/complex_num.hpp"
 #include "builtins/matrix_ops.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -9,7 +9,7 @@
 #include "builtins/arith.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/relational.hpp"
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

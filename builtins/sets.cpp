@@ -9,10 +9,10 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/sorting.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_build.hpp"
-#include "engine/value_read.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_build.hpp"
+#include "engine/values/value_read.hpp"
 
 namespace vke {
 

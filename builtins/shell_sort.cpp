@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/base.hpp"
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

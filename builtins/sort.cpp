@@ -7,8 +7,8 @@
 #include "builtins/builtin.hpp"
 #include "builtins/option_text.hpp"
 #include "builtins/sorting.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/strings.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -4,8 +4,8 @@
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
-#include "engine/frames.hpp"
-#include "engine/value_build.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 #include "builtins/structured.hpp"
 
 #include "builtins/builtin_helpers.hpp"
-#include "engine/value_build.hpp"
+#include "engine/values/value_build.hpp"
 
 namespace vke {
 

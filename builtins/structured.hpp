@@ -6,9 +6,9 @@
 // are pushed (pointers into the data stack do not).
 #pragma once
 
-#include "compiler/names.hpp"
-#include "engine/indexing.hpp"
-#include "engine/values.hpp"
+#include "bytecode/names.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

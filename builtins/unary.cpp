@@ -2,9 +2,9 @@
 // place for every numeric class.
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -1,9 +1,9 @@
 // Byte strings read from char, logical and integer arrays.
 #include "builtins/value_bytes.hpp"
 
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

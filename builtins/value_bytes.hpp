@@ -2,7 +2,7 @@
 // (base64, digests) read them.
 #pragma once
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

@@ -2,8 +2,8 @@
 // thread.
 #include "compiler/code_pointers.hpp"
 
-#include "engine/frames.hpp"
-#include "engine/image_walk.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/image_walk.hpp"
 
 namespace vke {
 

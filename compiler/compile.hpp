@@ -10,7 +10,7 @@
 #pragma once
 
 #include "engine/context.hpp"
-#include "engine/function_block.hpp"
+#include "engine/frames/function_block.hpp"
 
 namespace vke {
 

@@ -12,6 +12,8 @@
 #pragma once
 
 #include "compiler/compile.hpp"
+#include "engine/compile_hooks.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 
@@ -63,14 +65,7 @@ ErrCode ResolveFunctionInScope(EngineContext* ctx, const char* name, int32_t len
 // The text on top becomes a function reference resolved in scope.
 ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope);
 
-// ---- Frame facts ----
-// The scope of the current frame (0 without one).
-int32_t CurrentScope(EngineContext* ctx);
-// The innermost frame that has variables, -1 when none.
-int32_t InnermostVariableFrame(EngineContext* ctx);
-// Its variable count.
-int32_t InnermostFrameVariables(EngineContext* ctx);
-// True when its variable i holds a value.
-bool VariableIsSet(EngineContext* ctx, int32_t i);
+// The entry points the engine calls while code runs (SetCompileHooks).
+const CompileHooks* CompilerHooks();
 
 }  // namespace vke

@@ -1,14 +1,14 @@
 // The compile driver: one function or text through both passes into a
 // block, function-table entries compiled at the code area's fill position
 // on demand, and the functions of a source text defined and compiled.
+#include "bytecode/function_table.hpp"
+#include "bytecode/library_source.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/compile_internal.hpp"
 #include "compiler/compile_memory.hpp"
-#include "compiler/function_table.hpp"
-#include "compiler/library_source.hpp"
-#include "compiler/names.hpp"
 #include "compiler/optimize.hpp"
 #include "compiler/scan.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 
@@ -40,12 +40,12 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   u.scratch = scratch;
   u.isFunction = !request.isText;
   u.line = request.firstLine;
-  const uint8_t wasCompiling = ctx->compilerBytes[0];
-  ctx->compilerBytes[0] = 1;
+  const uint8_t wasCompiling = ctx->compiling;
+  ctx->compiling = 1;
   struct Restore {
     EngineContext* ctx;
     uint8_t value;
-    ~Restore() { ctx->compilerBytes[0] = value; }
+    ~Restore() { ctx->compiling = value; }
   } restore{ctx, wasCompiling};
 
   // Room for the variables: a quarter of the scratch at most.

@@ -4,141 +4,23 @@
 //
 // The frame keeps the slots of its variables where its running code expects
 // them: a text only appends variables, and nothing is compacted.
+#include "bytecode/function_table.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
-#include "compiler/function_table.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/frames.hpp"
-#include "engine/raise.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 
 namespace {
 
-// Room kept free on the descriptor stack when a frame's table grows.
-constexpr uint32_t kKeptDescWords = 1024;
-constexpr uint32_t kExtraNames = 16;
 // Frames of texts run within one frame's variables, at most.
 constexpr int32_t kMaxTextNesting = 2048;
 
-// The 32-byte name of variable i of frame f (null when it has none).
-const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i) {
-  const uint32_t* w = FrameWords(ctx, f);
-  const int32_t at = static_cast<int32_t>(w[kFwHeader]);
-  if (at == 0) {
-    const uint32_t capacity = w[kFwNameCapacity];
-    if (static_cast<uint32_t>(i) >= capacity) return nullptr;
-    return reinterpret_cast<const char*>(w + kFrameHeaderWords + capacity +
-                                         static_cast<uint32_t>(i) * (kFrameNameBytes / 4));
-  }
-  uint8_t* block;
-  if (at > 0) {
-    block = ctx->CodeBytes() + 2ull * static_cast<uint32_t>(at);
-  } else if (at < -1) {
-    block = ctx->DataBytes() + 2ull * static_cast<uint32_t>(-2 - at);
-  } else {
-    return nullptr;
-  }
-  const FunctionHeader h = ReadFunctionHeader(block);
-  if (!h.HasNames() || i >= h.vars) return nullptr;
-  return reinterpret_cast<const char*>(block + 2ull * (h.NamesAt() + kFnNameUnits * i));
-}
-
-// Gives frame f room for `count` more variables named by `names` (32 bytes
-// each), holding every name in the frame. The entries and frames above it
-// move up; 182 when the descriptor stack has no room.
-ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int32_t count) {
-  if (count <= 0) return kOk;
-  uint32_t* w = FrameWords(ctx, f);
-  const uint32_t vars = w[kFwVarCount];
-  const uint32_t capacity = w[kFwNameCapacity];
-  const bool held = static_cast<int32_t>(w[kFwHeader]) == 0 && capacity > 0;
-  if (held && vars + count <= capacity) {
-    for (int32_t i = 0; i < count; i++) {
-      w[kFrameHeaderWords + vars + i] = static_cast<uint32_t>(-1);
-      std::memcpy(w + kFrameHeaderWords + capacity + (vars + i) * (kFrameNameBytes / 4),
-                  names + 32ull * i, kFrameNameBytes);
-    }
-    w[kFwVarCount] = vars + count;
-    return kOk;
-  }
-  const uint32_t newCapacity = vars + count + kExtraNames;
-  const uint32_t oldFixed = FrameFixedWords(w);
-  const uint32_t newFixed = kFrameHeaderWords + newCapacity * (1 + kFrameNameBytes / 4);
-  const uint32_t delta = newFixed - oldFixed;
-  if (uint64_t{ctx->descTop} + delta + kKeptDescWords > ctx->descCap) return kErrVarTableOverflow;
-  // The names as they are now (they may lie in the frame itself).
-  char saved[kFrameNameBytes];
-  uint32_t* base = ctx->DescWords();
-  const uint32_t above = static_cast<uint32_t>(f) + oldFixed;
-  std::memmove(base + above + delta, base + above, 4ull * (ctx->descTop - above));
-  w = FrameWords(ctx, f);
-  uint32_t* newNames = w + kFrameHeaderWords + newCapacity;
-  // Old names first, from the last so that moving within the frame is safe.
-  for (int32_t i = static_cast<int32_t>(vars) - 1; i >= 0; i--) {
-    const char* name = held ? reinterpret_cast<const char*>(w + kFrameHeaderWords + capacity +
-                                                            i * (kFrameNameBytes / 4))
-                            : FrameVariableName(ctx, f, i);
-    if (name)
-      std::memcpy(saved, name, kFrameNameBytes);
-    else
-      std::memset(saved, 0, kFrameNameBytes);
-    std::memcpy(newNames + i * (kFrameNameBytes / 4), saved, kFrameNameBytes);
-  }
-  for (uint32_t i = vars; i < newCapacity; i++) {
-    w[kFrameHeaderWords + i] = static_cast<uint32_t>(-1);
-    std::memset(newNames + i * (kFrameNameBytes / 4), 0, kFrameNameBytes);
-  }
-  for (int32_t i = 0; i < count; i++)
-    std::memcpy(newNames + (vars + i) * (kFrameNameBytes / 4), names + 32ull * i, kFrameNameBytes);
-  w[kFwVarCount] = vars + count;
-  w[kFwNameCapacity] = newCapacity;
-  w[kFwHeader] = 0;
-  // The frames above follow.
-  ctx->descTop += delta;
-  if (ctx->curFrame > f) {
-    int32_t g = ctx->curFrame + static_cast<int32_t>(delta);
-    ctx->curFrame = g;
-    for (;;) {
-      uint32_t* gw = FrameWords(ctx, g);
-      int32_t previous = g - static_cast<int32_t>(gw[kFwBackLink]);
-      if (previous - static_cast<int32_t>(delta) <= f) {
-        gw[kFwBackLink] += delta;
-        break;
-      }
-      g = previous;
-    }
-  }
-  return kOk;
-}
-
 }  // namespace
-
-int32_t CurrentScope(EngineContext* ctx) {
-  if (ctx->curFrame < 0) return 0;
-  const int32_t scope = static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
-  return scope > 0 ? scope : 0;
-}
-
-int32_t InnermostVariableFrame(EngineContext* ctx) {
-  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f))
-    if (static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]) > 0) return f;
-  return -1;
-}
-
-int32_t InnermostFrameVariables(EngineContext* ctx) {
-  const int32_t f = InnermostVariableFrame(ctx);
-  return f < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]);
-}
-
-bool VariableIsSet(EngineContext* ctx, int32_t i) {
-  const int32_t f = InnermostVariableFrame(ctx);
-  if (f < 0 || i < 0 || static_cast<uint32_t>(i) >= FrameWords(ctx, f)[kFwVarCount]) return false;
-  return VariableValueBlock(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFrameHeaderWords + i])) >
-         0;
-}
 
 ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
                            int32_t results, uint32_t flags) {

@@ -7,10 +7,10 @@
 #include <initializer_list>
 #include <iterator>
 
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -1,8 +1,8 @@
 // Room withheld from the free ends of the value stacks for a compilation.
 #include "compiler/compile_memory.hpp"
 
-#include "compiler/library_source.hpp"
-#include "engine/errors.hpp"
+#include "bytecode/library_source.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -3,16 +3,16 @@
 // builtins after the user functions; the argument counts of a function
 // name or value; and the builtin exist.
 #include "builtins/builtin.hpp"
+#include "bytecode/function_ref.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/compile_calls.hpp"
-#include "compiler/function_ref.hpp"
-#include "compiler/function_table.hpp"
-#include "compiler/names.hpp"
-#include "engine/calls.hpp"
-#include "engine/frames.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
-#include "engine/value.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -1,10 +1,10 @@
 // The compiler's working tools: the code writer, the variable table and the
 // recording of compile errors with their line.
+#include "bytecode/names.hpp"
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "compiler/names.hpp"
 #include "engine/engine.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 

@@ -11,11 +11,11 @@
 #include <iterator>
 
 #include "builtins/builtin.hpp"
-#include "compiler/opcodes.hpp"
+#include "bytecode/opcodes.hpp"
 #include "compiler/optimize.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

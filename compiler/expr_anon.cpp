@@ -8,7 +8,7 @@
 // ends with a call that can give several outputs.
 #include "compiler/compile_expr.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 

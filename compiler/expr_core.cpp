@@ -5,7 +5,7 @@
 #include "compiler/compile_lexer.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "compiler/optimize.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 

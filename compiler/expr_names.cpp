@@ -3,12 +3,12 @@
 // with their argument and output counts checked against the callee; and the
 // calls that implement operators.
 #include "builtins/builtin.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
-#include "compiler/function_table.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "compiler/names.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "builtins/builtin.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/loop.hpp"
-#include "engine/registry.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "compiler/compile_lexer.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -2,7 +2,7 @@
 // decoding of bytes above 127 through the context's text decoder.
 #include "compiler/compile_lexer.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

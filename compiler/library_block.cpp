@@ -6,8 +6,8 @@
 // the use list: name ids, unused places 0xFFFF.
 #include <algorithm>
 
-#include "compiler/function_table.hpp"
-#include "engine/errors.hpp"
+#include "bytecode/function_table.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

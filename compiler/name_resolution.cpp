@@ -1,8 +1,8 @@
 // Finding functions by name within a library's scope and its use list.
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

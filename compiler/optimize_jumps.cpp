@@ -1,6 +1,6 @@
 // Jump threading over a compiled body. The code keeps its length: jumps only
 // get new offsets, and rewritten instructions are padded with nops.
-#include "compiler/opcodes.hpp"
+#include "bytecode/opcodes.hpp"
 #include "compiler/optimize.hpp"
 
 namespace vke {

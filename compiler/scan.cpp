@@ -3,7 +3,7 @@
 
 #include "compiler/lexer_helpers.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -15,11 +15,11 @@
 // restoring settry that begins the catch part keeps an error in the catch
 // part from entering the same catch part again; break and continue that
 // leave a try part restore the handler in force at the loop.
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
-#include "compiler/function_table.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "compiler/names.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 
@@ -480,8 +480,7 @@ ErrCode Generator::Statement(const StatementRecord* r) {
     }
     case kStmtCase:
     case kStmtOtherwise: {
-      if (!s || s->kind != kStructSwitch || s->state == kAfterOtherwise)
-        return kErrUnexpectedCase;
+      if (!s || s->kind != kStructSwitch || s->state == kAfterOtherwise) return kErrUnexpectedCase;
       if (s->state > 0)
         if (ErrCode e = ForwardJump(kOpJump, top, kPatchEnd)) return e;
       if (s->pending >= 0)

@@ -9,7 +9,7 @@
 // blank, so that the expression compiler sees one line.
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

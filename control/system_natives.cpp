@@ -13,7 +13,7 @@
 #include "builtins/matrix_kernels.hpp"
 #include "control/conversion_kernels.hpp"
 #include "control/stability_margins.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

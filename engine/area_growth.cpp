@@ -4,10 +4,10 @@
 //
 // The registry and the reserved-name list keep their room at the bottom of
 // the area, so the data stack keeps its base.
-#include "compiler/function_table.hpp"
-#include "engine/frames.hpp"
-#include "engine/image.hpp"
-#include "engine/image_walk.hpp"
+#include "bytecode/function_table.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/image/image_walk.hpp"
 
 namespace vke {
 

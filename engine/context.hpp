@@ -9,11 +9,12 @@
 #pragma once
 
 #include "engine/base.hpp"
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 
 struct EngineInterface;
+struct CompileHooks;
 
 // Where execution continues: an area kind and a byte offset in that area.
 enum CodeAreaKind : uint32_t {
@@ -93,9 +94,9 @@ struct EngineContext {
   uint32_t codeSize;  // 16-bit units
   uint32_t funcCap;   // function-table entries
   uint32_t funcCount;
-  uint32_t codeEnd;   // 16-bit units from the code base
-  int32_t nameStart;  // negative byte offset of the lowest name from the area's end
-  uint32_t compilerWords[2];
+  uint32_t codeEnd;       // 16-bit units from the code base
+  int32_t nameStart;      // negative byte offset of the lowest name from the area's end
+  uint32_t codeSpare[2];  // not used
   // 7. Library registry.
   uint32_t registryOff;  // byte offset of the entry array; 0 = none yet
   uint32_t registryCount;
@@ -121,14 +122,16 @@ struct EngineContext {
   uint32_t currentThread;  // block index, 0 = thread 0
   uint32_t firstThread;    // first listed thread, 0 = none
   uint32_t nextThreadId;
-  uint32_t loopTiming[2];
-  double sliceLength;  // 0.05 s
-  uint32_t loopTiming2[2];
-  int32_t semTable;  // heap index, -1 = none
+  uint32_t sliceSpare[2];   // not used
+  double sliceLength;       // 0.05 s
+  uint32_t sliceSpare2;     // not used
+  uint32_t yieldRequested;  // nonzero: the running thread yields at the next slice test
+  int32_t semTable;         // heap index, -1 = none
   uint32_t semCap;
   uint32_t semWord;
   // 13. Compiler bytes and the random generator state.
-  uint8_t compilerBytes[3];
+  uint8_t compiling;  // 1 while a compilation writes at the code fill position
+  uint8_t compilerSpare[2];
   uint32_t rng[4];
   // 14. Code pointer.
   uint32_t cpKind;
@@ -185,8 +188,8 @@ struct EngineContext {
   uint8_t running;
   uint8_t nestedRun;
   uint8_t halted;
-  int32_t profileTable;  // heap index, -1 = none
-  uint32_t loopWords[8];
+  int32_t profileTable;      // heap index, -1 = none
+  uint32_t profileWords[8];  // the profiler's fields (LoopWord)
   // Block heap: no free block starts below this unit, so that the first-fit
   // walk may start there (kept by heap.cpp; 0 after anything else rewrites
   // block headers).
@@ -202,6 +205,9 @@ struct EngineContext {
   // left the stack at the level it started from (builtinLevel).
   uint8_t memoryRetry;  // 0 off, 1 on, kMemoryRetryPending
   uint32_t builtinLevel;
+  // The compiler's entry points set by the host (engine/compile_hooks.hpp);
+  // null until then.
+  const CompileHooks* compileHooks;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -1,12 +1,12 @@
 // Creating an engine inside its memory area, and resetting it.
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/interface.hpp"
-#include "engine/threads.hpp"
-#include "engine/value.hpp"
+#include "engine/threads/threads.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke {
 

@@ -1,10 +1,10 @@
 // The debugger's state in the context: breakpoints, the interrupt byte, the
 // echo mode, and stepping up to the frame where execution stopped.
-#include "compiler/names.hpp"
+#include "bytecode/names.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 

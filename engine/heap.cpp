@@ -1,7 +1,7 @@
 // The block heap: first-fit allocation of 8-byte units inside the engine
 // area, with free neighbours merged while the allocator walks.
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 

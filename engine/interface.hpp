@@ -2,14 +2,14 @@
 // order, reached from the context by code that holds nothing but the context.
 #pragma once
 
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/fd.hpp"
-#include "engine/frames.hpp"
-#include "engine/options.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/options.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

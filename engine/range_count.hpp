@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 // in engine/serial_records.def.
 #pragma once
 
-#include "engine/native_record.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 

@@ -5,14 +5,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/errors.hpp"
-#include "engine/option_tables.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/option_tables.hpp"
+#include "engine/errors/raise.hpp"
 #include "engine/serial_devices.hpp"
 #include "engine/serial_slots.hpp"
-#include "engine/threads.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/threads/threads.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

@@ -3,9 +3,9 @@
 // and the user's break asked while a transfer runs.
 #include "engine/serial_slots.hpp"
 
-#include "engine/errors.hpp"
-#include "engine/fd.hpp"
-#include "engine/frames.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/serial_devices.hpp"
 
 namespace vke {

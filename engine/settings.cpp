@@ -1,7 +1,8 @@
 // The host's setters: callbacks, compiler switches, text codec and display
 // options.
+#include "engine/compile_hooks.hpp"
 #include "engine/engine.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 
@@ -36,6 +37,10 @@ bool MemoryRetryPending(const EngineContext* ctx) {
 void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte) {
   ctx->optLevel = level;
   ctx->optByte = byte;
+}
+
+void SetCompileHooks(EngineContext* ctx, const CompileHooks* hooks) {
+  ctx->compileHooks = hooks;
 }
 
 void SetHostCallbacks(EngineContext* ctx, ContextResolverFn fn, uintptr_t argument) {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/number_text.hpp"
+#include "engine/text/number_text.hpp"
 
 namespace vke {
 namespace {

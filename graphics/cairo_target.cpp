@@ -5,7 +5,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -4,7 +4,7 @@
 // error codes; these constants only name the numbers here.
 #pragma once
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 

@@ -5,7 +5,7 @@
 #include <bit>
 #include <cmath>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/figure_state.hpp"
 
 namespace vke {

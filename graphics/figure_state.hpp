@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/kv_elements.hpp"
 #include "graphics/style.hpp"
 #include "graphics/subplot.hpp"

@@ -37,7 +37,7 @@ enum ElementKind : uint32_t {
   kElemMenuSeparator = 25,     // separator for the menu lookup
   kElemMouseDown = 26,         // target id; descriptor
   kElemMouseDrag = 27,         // target id; descriptor
-  kElemKind28 = 28,            // target id; descriptor (second drag kind)
+  kElemSecondDrag = 28,        // target id; descriptor (second drag kind)
   kElemMouseUp = 29,           // target id; descriptor
   kElemMouseDoubleClick = 30,  // target id; descriptor
   kElemMouseOver = 31,         // target id; descriptor

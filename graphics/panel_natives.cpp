@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/number_text.hpp"
-#include "engine/option_tables.hpp"
-#include "engine/options.hpp"
+#include "engine/registry/option_tables.hpp"
+#include "engine/registry/options.hpp"
+#include "engine/text/number_text.hpp"
 #include "graphics/port.hpp"
 #include "graphics/scale.hpp"
 

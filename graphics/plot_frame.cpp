@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/scale.hpp"
 

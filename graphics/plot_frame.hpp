@@ -13,9 +13,9 @@
 #include <cstdint>
 
 #include "engine/context.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/style.hpp"
 #include "graphics/subplot.hpp"

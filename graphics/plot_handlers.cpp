@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_state.hpp"
 
@@ -19,18 +19,18 @@ struct HandlerElementRule {
 };
 
 constexpr HandlerElementRule kHandlerRules[] = {
-    {kElemMouseDown, kHandlerMouseDown, true},                // 26
-    {kElemMouseDrag, kHandlerMouseDrag, true},                // 27
-    {kElemKind28, kHandlerKind28, true},                      // 28
-    {kElemMouseUp, kHandlerMouseUp, true},                    // 29
-    {kElemMouseDoubleClick, kHandlerMouseDoubleClick, true},  // 30
-    {kElemMouseOver, kHandlerMouseOver, true},                // 31
-    {kElemMouseOut, kHandlerMouseOut, false},                 // 32
-    {kElemMouseScroll, kHandlerMouseScroll, true},            // 33
-    {kElemDragIn, kHandlerDragIn, true},                      // 34
-    {kElemDragOut, kHandlerDragOut, true},                    // 35
-    {kElemDraw, kHandlerDraw, false},                         // 36
-    {kElemDrawAndMouse, -1, false},                           // 37: draw and 26-32 at once
+    {kElemMouseDown, kHandlerMouseDown, true},
+    {kElemMouseDrag, kHandlerMouseDrag, true},
+    {kElemSecondDrag, kHandlerSecondDrag, true},
+    {kElemMouseUp, kHandlerMouseUp, true},
+    {kElemMouseDoubleClick, kHandlerMouseDoubleClick, true},
+    {kElemMouseOver, kHandlerMouseOver, true},
+    {kElemMouseOut, kHandlerMouseOut, false},
+    {kElemMouseScroll, kHandlerMouseScroll, true},
+    {kElemDragIn, kHandlerDragIn, true},
+    {kElemDragOut, kHandlerDragOut, true},
+    {kElemDraw, kHandlerDraw, false},
+    {kElemDrawAndMouse, -1, false},  // the draw and every mouse handler at once
 };
 
 const HandlerElementRule* RuleFor(uint32_t kind) {

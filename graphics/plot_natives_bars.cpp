@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/plot_natives.hpp"
 #include "graphics/scale.hpp"
 

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <iterator>
 
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/plot_natives.hpp"
 #include "graphics/scale.hpp"

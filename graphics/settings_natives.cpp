@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/decoration_draw.hpp"
 #include "graphics/scale.hpp"

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 namespace {

@@ -25,17 +25,17 @@ inline constexpr int32_t kNoHandler = -2;    // handler descriptor absent
 // Handler descriptors of a subplot, in record order, with the element kind
 // that fills each.
 enum SubplotHandler : int32_t {
-  kHandlerDraw = 0,          // kind 36
-  kHandlerMouseDown,         // kind 26
-  kHandlerMouseDrag,         // kind 27
-  kHandlerKind28,            // kind 28, a second drag kind
-  kHandlerMouseUp,           // kind 29
-  kHandlerMouseDoubleClick,  // kind 30
-  kHandlerMouseOver,         // kind 31
-  kHandlerMouseOut,          // kind 32
-  kHandlerMouseScroll,       // kind 33
-  kHandlerDragIn,            // kind 34
-  kHandlerDragOut,           // kind 35
+  kHandlerDraw = 0,          // kElemDraw
+  kHandlerMouseDown,         // kElemMouseDown
+  kHandlerMouseDrag,         // kElemMouseDrag
+  kHandlerSecondDrag,        // kElemSecondDrag
+  kHandlerMouseUp,           // kElemMouseUp
+  kHandlerMouseDoubleClick,  // kElemMouseDoubleClick
+  kHandlerMouseOver,         // kElemMouseOver
+  kHandlerMouseOut,          // kElemMouseOut
+  kHandlerMouseScroll,       // kElemMouseScroll
+  kHandlerDragIn,            // kElemDragIn
+  kHandlerDragOut,           // kElemDragOut
   kSubplotHandlerCount,
 };
 

@@ -21,8 +21,8 @@
 #include "app/post_event.hpp"
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/registry.hpp"
-#include "engine/search_path.hpp"
+#include "engine/files/search_path.hpp"
+#include "engine/registry/registry.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -224,7 +224,7 @@ ErrCode KVEngine::RunInitHandler(int32_t id) {
 }
 
 ErrCode KVEngine::RunPostEventHandlers(int32_t id) {
-  return block() ? RunKind39Handlers(slot(), id) : CreationError();
+  return block() ? vke::RunPostEventHandlers(slot(), id) : CreationError();
 }
 
 ErrCode KVEngine::RunDrawHandlers(int32_t id) {

@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "engine/errors.hpp"
-#include "engine/native_record.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/native_record.hpp"
 
 namespace vke {
 

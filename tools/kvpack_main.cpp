@@ -19,7 +19,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/threads.hpp"
+#include "engine/threads/threads.hpp"
 #include "tools/kvpack/check.hpp"
 #include "tools/kvpack/image_io.hpp"
 #include "tools/kvpack/pack.hpp"

@@ -8,10 +8,10 @@
 #include <cstdlib>
 
 #include "compiler/compile.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/image.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/image/engine_image.hpp"
 
 namespace vke {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "app/host_clock.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/threads.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/threads/threads.hpp"
 
 namespace vke::runner {
 

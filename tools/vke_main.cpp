@@ -24,15 +24,15 @@
 #include <string>
 #include <vector>
 
+#include "app/runtime_tables.hpp"
+#include "bytecode/library_source.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/library_source.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/serial_devices.hpp"
-#include "engine/static_table.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
-  RegisterLibrary(ctx, EngineStaticTable(), true);
+  PrepareRuntimeEngine(ctx);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

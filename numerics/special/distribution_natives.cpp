@@ -3,7 +3,7 @@
 // parameters with scalar expansion.
 #include <cstring>
 
-#include "engine/natives_decl.hpp"
+#include "engine/registry/natives_decl.hpp"
 #include "numerics/special/distributions.hpp"
 #include "numerics/special/elementwise_special.hpp"
 

@@ -3,7 +3,7 @@
 // over scalar-expanded double operands into a new array.
 #pragma once
 
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 

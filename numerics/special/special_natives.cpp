@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/natives_decl.hpp"
+#include "engine/registry/natives_decl.hpp"
 #include "numerics/special/elementwise_special.hpp"
 #include "numerics/special/special_constants.hpp"
 #include "numerics/special/special_core.hpp"

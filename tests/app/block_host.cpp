@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/registry.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke::test {
 

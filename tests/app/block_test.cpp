@@ -9,11 +9,10 @@
 
 #include "app/host_clock.hpp"
 #include "app/name_buffer.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/raise.hpp"
-#include "engine/static_table.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/object_store.hpp"
 #include "tests/app/block_host.hpp"
 

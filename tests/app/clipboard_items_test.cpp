@@ -10,7 +10,7 @@
 #include "app/name_buffer.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/figure_codes.hpp"
 #include "tests/app/family_host.hpp"
 
@@ -122,14 +122,14 @@ TEST_F(Clipboard, AGroupPastesIntoItsFirstEnabledItem) {
 TEST_F(Clipboard, PostEventHandlersRunWhenAListedVariableHasAValue) {
   l.PostEvent({}, {-1, {a}, {Constant(1)}}).PostEvent({a, b}, {-1, {b}, {Constant(2)}});
   ASSERT_EQ(Load(), kOk);
-  ASSERT_EQ(RunKind39Handlers(h.slot(), 0), kOk);
+  ASSERT_EQ(RunPostEventHandlers(h.slot(), 0), kOk);
   EXPECT_EQ(h.Scalar(a), 1);
   EXPECT_EQ(h.Scalar(b), 2);  // a has a value by now
   ElementListBuilder only;
   only.Instance(0, "app.kv", h.library()).PostEvent({a, b}, {-1, {b}, {Constant(3)}});
   ASSERT_EQ(h.Load(only), kOk);
   ASSERT_EQ(ResetUndoSet(h.block()->UndoArea(), 0), kOk);
-  ASSERT_EQ(RunKind39Handlers(h.slot(), 0), kOk);
+  ASSERT_EQ(RunPostEventHandlers(h.slot(), 0), kOk);
   EXPECT_FALSE(h.HasValue(b));
 }
 

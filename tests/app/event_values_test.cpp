@@ -11,9 +11,9 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
-#include "engine/registry.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {
@@ -249,7 +249,7 @@ TEST_F(EventValues, NativesReadTheCurrentInstance) {
   EXPECT_EQ(AsText(CallNative("_action")), "");
   first->dragRedraw = 0;
   // Kinds without a name, the second drag kind among them, give "".
-  for (uint32_t kind : {uint32_t{kElemKind28}, uint32_t{kElemMake}, 0u}) {
+  for (uint32_t kind : {uint32_t{kElemSecondDrag}, uint32_t{kElemMake}, 0u}) {
     b->handlerKind = kind;
     EXPECT_EQ(AsText(CallNative("_action")), "") << kind;
   }

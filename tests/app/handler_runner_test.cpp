@@ -17,11 +17,11 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "bytecode/opcodes.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/port.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/host/assembler.hpp"
@@ -384,15 +384,15 @@ TEST_F(Runner, FailuresAndTheStateARunLeaves) {
 
   // Afterwards no handler is named; the event word is kept when an event
   // was given.
-  b->eventWord = 77;
+  b->eventStamp = 77;
   r = {};
   r.kind = kElemMouseUp;
   r.objectId = 3;
   ASSERT_EQ(RunOne({-1, {}, {}}, r), kOk);
-  EXPECT_NE(b->eventWordCopy, 77u);
+  EXPECT_NE(b->handledEventStamp, 77u);
   r.event = true;
   ASSERT_EQ(RunOne({-1, {}, {}}, r), kOk);
-  EXPECT_EQ(b->eventWordCopy, 77u);
+  EXPECT_EQ(b->handledEventStamp, 77u);
   EXPECT_EQ(b->handlerKind, 0u);
   EXPECT_EQ(b->nativeCall.instanceId, 0u);
   EXPECT_EQ(b->capture.currentObject, -1);

@@ -5,8 +5,8 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke::test {

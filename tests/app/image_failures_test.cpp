@@ -10,7 +10,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/app/image_parts.hpp"
 #include "tests/host/engine_state.hpp"
@@ -37,7 +37,7 @@ void ExpectEmptyBlock(BlockHost& h) {
   EXPECT_EQ(b->instanceCount, 1);
   EXPECT_EQ(b->nextInstanceId, 1u);
   EXPECT_EQ(b->elementWords, 0u);
-  EXPECT_EQ(b->imageWord, 0u);
+  EXPECT_EQ(b->savedWord, 0u);
   EXPECT_EQ(std::memcmp(InstanceRecordAt(b, 0), InstanceRecordAt(f, 0), kInstanceRecordBytes), 0);
   EXPECT_EQ(std::memcmp(b->NameArea(), f->NameArea(), NameBufferUsedBytes(f->NameArea())), 0);
   EXPECT_EQ(std::memcmp(b->UndoArea(), f->UndoArea(), 28), 0);

@@ -39,11 +39,11 @@ Application::Application(uint32_t size) : HandlerTestHost({kX, kY}, size) {
   EXPECT_EQ(SetText(kY, "a longer text"), kOk);
   EXPECT_EQ(PushUndoVersion(b->UndoArea(), 0), kOk);
   EXPECT_EQ(SetScalar(kX, 2.5), kOk);
-  b->imageWord = 7;
+  b->savedWord = 7;
   b->figureMode = 3;
   b->styleA = {5, 0x123456};
   b->imageFlag = 0;
-  b->imageByte = 9;
+  b->savedByte = 9;
   b->defaultInstanceFlag = 1;
   test::FillSampleState(ctx());
 }

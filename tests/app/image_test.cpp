@@ -20,8 +20,8 @@
 #include "app/runtime_context.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/app/image_parts.hpp"
 #include "tests/host/engine_state.hpp"
@@ -94,12 +94,12 @@ TEST(ImageRoundTrip, ReproducesEveryArea) {
   ExpectApplicationValues(b);
   EXPECT_TRUE(UndoBufferIsValid(b->UndoArea(), b->undoBytes));
 
-  EXPECT_EQ(b->imageWord, 7u);
+  EXPECT_EQ(b->savedWord, 7u);
   EXPECT_EQ(b->nextInstanceId, 2u);
   EXPECT_EQ(b->figureMode, 3u);
   EXPECT_EQ(b->styleA.colour, 0x123456u);
   EXPECT_EQ(b->imageFlag, 0);
-  EXPECT_EQ(b->imageByte, 9);
+  EXPECT_EQ(b->savedByte, 9);
   EXPECT_EQ(b->defaultInstanceFlag, 1);
 
   // The loaded block saves the same image again, but for the name buffer's

@@ -13,7 +13,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/saved_figure.hpp"
 #include "graphics/scale.hpp"
 #include "tests/app/figure_app.hpp"

@@ -7,8 +7,8 @@
 
 #include "app/instances.hpp"
 #include "app/startup_script.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
+#include "engine/frames/calls.hpp"
 #include "tests/app/family_host.hpp"
 #include "tests/host/test_host.hpp"
 

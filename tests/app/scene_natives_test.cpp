@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/block.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/scale.hpp"
 #include "tests/app/figure_app.hpp"

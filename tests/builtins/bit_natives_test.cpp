@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/natives_decl.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/eval_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"

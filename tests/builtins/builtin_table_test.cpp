@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/registry.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
 

@@ -5,8 +5,8 @@
 #include <ctime>
 #include <string>
 
-#include "engine/natives_decl.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "platform/core/local_clock.hpp"
 #include "tests/host/eval_fixture.hpp"
 #include "tests/host/test_host.hpp"

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "engine/natives_decl.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "engine/errors.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

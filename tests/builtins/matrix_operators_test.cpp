@@ -6,7 +6,7 @@
 #include <random>
 
 #include "builtins/matrix_kernels.hpp"
-#include "engine/registry.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/builtins/stack_values.hpp"
 #include "tests/host/builtin_calls.hpp"
 

@@ -2,10 +2,10 @@
 // permute and ipermute, sub2ind and ind2sub.
 #include <gtest/gtest.h>
 
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/builtin_calls.hpp"
 #include "tests/host/test_host.hpp"
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "compiler/function_table.hpp"
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
-#include "engine/fd.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

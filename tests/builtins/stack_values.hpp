@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/string_lists.hpp"
 #include "tests/host/test_host.hpp"

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "bytecode/names.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

@@ -6,12 +6,12 @@
 #include <map>
 #include <string>
 
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "compiler/compile_calls.hpp"
-#include "compiler/function_table.hpp"
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/host/code_text.hpp"
 #include "tests/host/test_host.hpp"
 

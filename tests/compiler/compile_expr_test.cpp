@@ -2,8 +2,8 @@
 // names and calls with their count checks, index chains and targets.
 #include <gtest/gtest.h>
 
-#include "engine/errors.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/host/code_text.hpp"
 #include "tests/host/test_host.hpp"
 

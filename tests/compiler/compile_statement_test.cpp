@@ -3,7 +3,7 @@
 // header, and the structure errors.
 #include <gtest/gtest.h>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "tests/host/code_text.hpp"
 #include "tests/host/test_host.hpp"
 

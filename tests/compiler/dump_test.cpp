@@ -1,7 +1,7 @@
 // Values written as source text: numbers and their runs, classes, strings,
 // containers, function values, library values, the two output modes, the
 // dumpvar native and the listing of variables.
-#include "compiler/dump.hpp"
+#include "engine/text/dump.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/number_text.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "bytecode/names.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/text/number_text.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"

@@ -1,16 +1,16 @@
 // Function-table entries, library blocks, and keeping compiled code and the
 // code pointers into it consistent when code moves.
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "compiler/function_ref.hpp"
-#include "compiler/names.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/value.hpp"
+#include "bytecode/function_ref.hpp"
+#include "bytecode/names.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
@@ -150,9 +150,9 @@ TEST_F(FunctionTableTest, GrowthLimitsAndRefusals) {
 
   TestHost other;
   ctx = other.ctx();
-  ctx->compilerBytes[0] = 1;  // a compilation is writing at the fill position
+  ctx->compiling = 1;  // a compilation is writing at the fill position
   EXPECT_EQ(GrowFunctionTable(ctx), kErrBadContext);
-  ctx->compilerBytes[0] = 0;
+  ctx->compiling = 0;
   ctx->firstThread = 3;  // another thread's pointers cannot be reached
   EXPECT_EQ(GrowFunctionTable(ctx), kErrBadContext);
   while (ctx->funcCount < ctx->funcCap) Define("g" + std::to_string(ctx->funcCount));

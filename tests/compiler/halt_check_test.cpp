@@ -2,9 +2,9 @@
 // position and the halt.
 #include <gtest/gtest.h>
 
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/registry.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/test_host.hpp"
 

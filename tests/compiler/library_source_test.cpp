@@ -1,6 +1,6 @@
 // Loading sources through the source hooks, include expansion, and finding
 // the source of a function.
-#include "compiler/library_source.hpp"
+#include "bytecode/library_source.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "compiler/function_table.hpp"
+#include "bytecode/function_table.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -1,12 +1,12 @@
 // The name table and function lookup across libraries.
-#include "compiler/names.hpp"
+#include "bytecode/names.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "compiler/function_table.hpp"
-#include "engine/errors.hpp"
+#include "bytecode/function_table.hpp"
+#include "engine/errors/errors.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

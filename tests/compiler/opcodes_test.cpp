@@ -1,7 +1,7 @@
 // The instruction set: the descriptor table's self-check, instruction
 // lengths, call counts, opcode names, the code predicates and the operator
 // and keyword tables.
-#include "compiler/opcodes.hpp"
+#include "bytecode/opcodes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "compiler/operators.hpp"
+#include "bytecode/operators.hpp"
 #include "engine/engine.hpp"
-#include "engine/registry.hpp"
+#include "engine/registry/registry.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
 

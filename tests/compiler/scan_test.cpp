@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "compiler/lexer_helpers.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/interface.hpp"
-#include "engine/text.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

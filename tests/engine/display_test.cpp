@@ -1,6 +1,6 @@
 // Value display: every class as the console shows it, the format command,
 // the automatic "name =" display, and a break during output.
-#include "engine/display.hpp"
+#include "engine/text/display.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 #include <string>
 
 #include "builtins/builtin.hpp"
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/fd.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "builtins/builtin.hpp"
-#include "engine/raise.hpp"
-#include "engine/text.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frame_internal.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/frame_internal.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

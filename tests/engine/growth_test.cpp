@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/image.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/threads/threads.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -178,7 +179,7 @@ TEST(AreaGrowth, ThreadStacksFollowTheHeap) {
   TestHost host;
   test::FillSampleState(host.ctx());
   uint32_t thread = test::AddSampleThread(host.ctx());
-  test::SwitchStacks(host.ctx(), thread);
+  ExchangeLiveThreadFields(host.ctx(), thread);
   MovableArea area(host.ctx(), kMiB);
   const InterpThreadRecord old = area.ctx()->thread0;
   const uint32_t heapBase = area.ctx()->heapBase;
@@ -190,7 +191,7 @@ TEST(AreaGrowth, ThreadStacksFollowTheHeap) {
   EXPECT_EQ(ctx->thread0.descCap, old.descCap);
   EXPECT_EQ(ctx->dataCap, (1024 / 2 - 8) / 8u);
   EXPECT_EQ(test::TopString(ctx, 0), "thread");
-  test::SwitchStacks(ctx, 0);
+  ExchangeLiveThreadFields(ctx, 0);
   EXPECT_EQ(ctx->dataCap, ctx->thread0.dataCap);
   test::ExpectSampleState(ctx);
   test::ExpectSampleThread(ctx, thread);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/variables.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/variables/variables.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 

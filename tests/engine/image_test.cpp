@@ -1,16 +1,16 @@
 // Saving and restoring engine states: round trips between engines of other
 // sizes, the checks against the loading engine, and failed or corrupted
 // images that must leave an engine ResetEngine makes whole.
-#include "engine/image.hpp"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/image/engine_image.hpp"
+#include "engine/threads/threads.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -202,11 +202,11 @@ TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
 TEST(EngineImage, SaveRefusals) {
   TestHost host;
   uint32_t thread = test::AddSampleThread(host.ctx());
-  test::SwitchStacks(host.ctx(), thread);
+  ExchangeLiveThreadFields(host.ctx(), thread);
   MemoryImage image;
   EXPECT_EQ(SaveEngineImage(host.ctx(), &MemoryImage::Write, image.arg()), kErrBadContext);
   EXPECT_EQ(LoadEngineImage(host.ctx(), &MemoryImage::Read, image.arg()), kErrBadContext);
-  test::SwitchStacks(host.ctx(), 0);
+  ExchangeLiveThreadFields(host.ctx(), 0);
   auto failing = [](const void*, uint32_t, uintptr_t) { return false; };
   EXPECT_EQ(SaveEngineImage(host.ctx(), failing, 0), kErrIoErr);
 }

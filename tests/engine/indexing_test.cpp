@@ -1,6 +1,6 @@
 // Indexing kernels: positions, the working dimension, index conversion,
 // reading, assignment with growth, deletion and structured element tables.
-#include "engine/indexing.hpp"
+#include "engine/variables/indexing.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <functional>
 #include <vector>
 
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 

@@ -6,16 +6,16 @@
 
 #include <string>
 
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/raise.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
-#include "engine/variables.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/test_host.hpp"
 

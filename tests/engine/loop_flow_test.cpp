@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
-#include "engine/variables.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"

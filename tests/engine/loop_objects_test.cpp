@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/loop.hpp"
-#include "engine/registry.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
-#include "engine/variables.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"

@@ -1,6 +1,6 @@
 // Numbers as text: the double, complex and integer appenders, the number
 // parser, and the round trip between them.
-#include "engine/number_text.hpp"
+#include "engine/text/number_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/engine.hpp"
-#include "engine/fd.hpp"
+#include "engine/files/fd.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

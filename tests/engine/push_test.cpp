@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -1,16 +1,16 @@
 // Error tables, raising, the pending and last error, printing, and the error
 // builtins.
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "compiler/names.hpp"
-#include "engine/frames.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "bytecode/names.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

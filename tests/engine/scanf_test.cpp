@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "builtins/builtin.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"

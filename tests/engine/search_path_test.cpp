@@ -1,15 +1,15 @@
 // The library search path: the "path" native, the candidates of a search
 // and library sources found along the path.
-#include "engine/search_path.hpp"
+#include "engine/files/search_path.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "compiler/library_source.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/values.hpp"
+#include "bytecode/library_source.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"

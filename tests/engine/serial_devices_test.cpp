@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/fd.hpp"
-#include "engine/raise.hpp"
-#include "engine/values.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/values/values.hpp"
 #include "platform/core/serial_port.hpp"
 #include "tests/host/eval_fixture.hpp"
 #include "tests/host/pty_pair.hpp"

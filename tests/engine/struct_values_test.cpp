@@ -1,8 +1,8 @@
 // Structured values: lists, structures, cell arrays and structure arrays.
 #include <gtest/gtest.h>
 
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

@@ -1,6 +1,6 @@
 // Text encodings and string helpers: UTF-8 both ways, the utf8encode and
 // utf8decode natives, host output text, and the bounded 8-bit helpers.
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/engine.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {

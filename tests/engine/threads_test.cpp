@@ -2,22 +2,22 @@
 // ending, the choice by credit and priority, sleeping, slices, semaphores and
 // the loop's retry and yield paths, growth of the area under listed threads,
 // and the tic/toc timer.
-#include "engine/threads.hpp"
+#include "engine/threads/threads.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "bytecode/opcodes.hpp"
 #include "compiler/compile.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/natives_decl.hpp"
-#include "engine/registry.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"

@@ -3,7 +3,7 @@
 // assignments through references with the variable's block resized, items
 // and fields created for assignment targets, reads, deletion, and the
 // subsref and subsasgn builtins.
-#include "engine/variables.hpp"
+#include "engine/variables/variables.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "compiler/function_table.hpp"
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/loop.hpp"
-#include "engine/raise.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
@@ -193,11 +193,11 @@ TEST_F(Variables, AFailedGlobalDeclarationLeavesTheVariable) {
   // The function table is full and cannot grow while a compilation runs.
   const uint32_t count = ctx()->funcCount;
   ctx()->funcCount = ctx()->funcCap;
-  ctx()->compilerBytes[0] = 1;
+  ctx()->compiling = 1;
   Assembler a;
   a.Op(kOpDeclareGlobal, {1, 0}).Op(kOpHalt);
   EXPECT_EQ(Run(a), kErrBadContext);
-  ctx()->compilerBytes[0] = 0;
+  ctx()->compiling = 0;
   ctx()->funcCount = count;
   ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
   EXPECT_EQ(TopScalar(ctx()), 7);

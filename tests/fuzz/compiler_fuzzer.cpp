@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
-#include "engine/calls.hpp"
 #include "engine/engine.hpp"
-#include "engine/errors.hpp"
-#include "engine/native_record.hpp"
-#include "engine/registry.hpp"
-#include "engine/static_table.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/registry/native_record.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke {
 namespace {
@@ -40,7 +40,7 @@ void RunText(int32_t level, const std::string& text) {
       MakeRecord("+write", &DiscardWrite),
       MakeRecord(""),
   };
-  RegisterLibrary(ctx, EngineStaticTable(), true);
+  PrepareRuntimeEngine(ctx);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

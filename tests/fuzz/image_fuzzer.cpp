@@ -14,7 +14,7 @@
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/app/image_frames.hpp"
 

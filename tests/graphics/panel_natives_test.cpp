@@ -10,7 +10,7 @@
 
 #include "app/block.hpp"
 #include "app/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/object_store.hpp"

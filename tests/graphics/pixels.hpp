@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 #include "graphics/cairo_target.hpp"
 
 namespace vke::test {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/errors.hpp"
-#include "app/static_table.hpp"
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
 #include "tests/host/figure_harness.hpp"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 namespace {

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <map>
 
-#include "compiler/names.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/frames.hpp"
-#include "engine/function_block.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/frames/function_block.hpp"
 
 namespace vke::test {
 

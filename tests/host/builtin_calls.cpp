@@ -4,8 +4,8 @@
 
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke::test {
 

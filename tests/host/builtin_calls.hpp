@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/numeric_arrays.hpp"
 
 namespace vke::test {

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "bytecode/opcodes.hpp"
 #include "compiler/compile_internal.hpp"
-#include "compiler/opcodes.hpp"
-#include "engine/raise.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke::test {
 
@@ -14,7 +14,7 @@ namespace {
 
 const char* const kNames[kOpcodeCount] = {
 #define VKE_OPCODE(code, name, kind, count, call, flags) #name,
-#include "compiler/opcodes.def"
+#include "bytecode/opcodes.def"
 #undef VKE_OPCODE
 };
 

@@ -1,8 +1,8 @@
 #include "tests/host/command_line.hpp"
 
 #include "compiler/compile.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 
 namespace vke::test {
 

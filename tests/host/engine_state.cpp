@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "compiler/names.hpp"
+#include "bytecode/names.hpp"
 #include "engine/engine.hpp"
-#include "engine/frames.hpp"
-#include "engine/value_read.hpp"
-#include "engine/values.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/threads/threads.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke::test {
@@ -209,26 +210,6 @@ void ExpectSampleState(EngineContext* ctx) {
   EXPECT_EQ(ctx->displayOnOff, 0);  // on
 }
 
-void SwitchStacks(EngineContext* ctx, uint32_t target) {
-  InterpThreadRecord& from = Record(ctx, ctx->currentThread);
-  from.descBase = ctx->descBase;
-  from.descCap = ctx->descCap;
-  from.descTop = ctx->descTop;
-  from.curFrame = ctx->curFrame;
-  from.dataBase = ctx->dataBase;
-  from.dataCap = ctx->dataCap;
-  from.dataTop = ctx->dataTop;
-  const InterpThreadRecord& to = Record(ctx, target);
-  ctx->descBase = to.descBase;
-  ctx->descCap = to.descCap;
-  ctx->descTop = to.descTop;
-  ctx->curFrame = to.curFrame;
-  ctx->dataBase = to.dataBase;
-  ctx->dataCap = to.dataCap;
-  ctx->dataTop = to.dataTop;
-  ctx->currentThread = target;
-}
-
 uint32_t AddSampleThread(EngineContext* ctx) {
   const uint32_t space = 1024, hostBytes = 8;
   int32_t block = 0;
@@ -250,20 +231,20 @@ uint32_t AddSampleThread(EngineContext* ctx) {
   std::memset(ctx->Bytes() + t.hostAreaOffset, kHostMarker, hostBytes);
 
   const uint32_t current = ctx->currentThread;
-  SwitchStacks(ctx, index);
+  ExchangeLiveThreadFields(ctx, index);
   EXPECT_EQ(PushRealScalar(ctx, 3.25), kOk);
   EXPECT_EQ(PushCString(ctx, 6, "thread"), kOk);
-  SwitchStacks(ctx, current);
+  ExchangeLiveThreadFields(ctx, current);
   return index;
 }
 
 void ExpectSampleThread(EngineContext* ctx, uint32_t block) {
   ASSERT_EQ(ctx->firstThread, block);
   const uint32_t current = ctx->currentThread;
-  if (current != block) SwitchStacks(ctx, block);
+  if (current != block) ExchangeLiveThreadFields(ctx, block);
   EXPECT_EQ(TopString(ctx, 0), "thread");
   EXPECT_EQ(TopScalar(ctx, 1), 3.25);
-  if (current != block) SwitchStacks(ctx, current);
+  if (current != block) ExchangeLiveThreadFields(ctx, current);
   const InterpThreadRecord& t = Record(ctx, block);
   const uint32_t begin = ctx->heapBase + 8 * block;
   EXPECT_EQ(t.hostAreaOffset, begin + 160);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/image.hpp"
+#include "engine/image/engine_image.hpp"
 
 namespace vke::test {
 
@@ -56,9 +56,5 @@ void ExpectSampleState(EngineContext* ctx);
 // timer area holds a marker; returns its block index.
 uint32_t AddSampleThread(EngineContext* ctx);
 void ExpectSampleThread(EngineContext* ctx, uint32_t block);
-
-// Exchanges the live stack fields with a thread's record, as a thread switch
-// does: target is a block index, 0 for thread 0.
-void SwitchStacks(EngineContext* ctx, uint32_t target);
 
 }  // namespace vke::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 
 namespace vke::test {
 

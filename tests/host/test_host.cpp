@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "engine/natives_decl.hpp"
+#include "app/runtime_tables.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
 #include "engine/serial_devices.hpp"
-#include "engine/static_table.hpp"
-#include "engine/value_read.hpp"
 
 namespace vke::test {
 
@@ -30,7 +30,7 @@ TestHost::TestHost(TestHostOptions options)
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
-  EXPECT_EQ(RegisterLibrary(ctx_, EngineStaticTable(), true), kOk);
+  EXPECT_EQ(PrepareRuntimeEngine(ctx_), kOk);
   EXPECT_EQ(RegisterLibrary(ctx_, table_.data(), true), kOk);
   SetEngineCallbacks(ctx_, &Timer, reinterpret_cast<uintptr_t>(timerArea_), 8);
   SetHostCallbackPair(ctx_, &BreakCallback, self);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/values.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 

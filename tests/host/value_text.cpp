@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "builtins/builtin.hpp"
-#include "compiler/dump.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
-#include "engine/values.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/text/dump.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke::test {
 

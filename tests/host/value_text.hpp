@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/builtin_calls.hpp"
 
 namespace vke::test {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "compiler/compile.hpp"
-#include "engine/calls.hpp"
-#include "engine/errors.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 

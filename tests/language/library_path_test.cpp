@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/search_path.hpp"
+#include "engine/files/search_path.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/file_table.hpp"
 #include "tests/host/test_host.hpp"

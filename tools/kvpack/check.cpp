@@ -21,7 +21,7 @@
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "engine/display.hpp"
+#include "engine/text/display.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 
 namespace vke::kvpack {
@@ -207,7 +207,7 @@ class Checker {
                               : kHandlerMouseDown + static_cast<int32_t>(kind - kElemMouseDown);
     // A plot without a handler for the event ignores it.
     const bool up = kind == kElemMouseUp;
-    if (handlers.descriptors[index] < 0) return up ? RunKind39Handlers(slot, kInstance) : kOk;
+    if (handlers.descriptors[index] < 0) return up ? RunPostEventHandlers(slot, kInstance) : kOk;
     EventState& ev = (*slot)->event;
     const bool down = kind == kElemMouseDown;
     ev.flags = (down ? 0 : ev.flags & (kEventX0 | kEventY0)) | kEventX | kEventY;
@@ -236,7 +236,7 @@ class Checker {
       return e;
     }
     if (ErrCode drawn = RunDrawHandlers(slot, kInstance)) return drawn;
-    return up ? RunKind39Handlers(slot, kInstance) : kOk;
+    return up ? RunPostEventHandlers(slot, kInstance) : kOk;
   }
 
   // The instance's figure drawn into a PNG file, 640 x 480 unless a size

@@ -14,9 +14,9 @@
 #include "app/name_buffer.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
-#include "compiler/names.hpp"
+#include "bytecode/names.hpp"
 #include "engine/engine.hpp"
-#include "engine/text.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke::kvpack {
 

@@ -7,8 +7,8 @@
 
 #include "app/host_clock.hpp"
 #include "engine/engine.hpp"
-#include "engine/native_record.hpp"
-#include "engine/registry.hpp"
+#include "engine/registry/native_record.hpp"
+#include "engine/registry/registry.hpp"
 
 namespace vke::kvpack {
 

@@ -1,0 +1,21 @@
+// The runtime's static native tables, put together from the natives.def rows
+// of every folder: the engine's part (engine, compiler, builtins, numerics)
+// and the application's part; and the preparation every host gives a new
+// engine. Shared by the runner, the packing tool and the runtime.
+#pragma once
+
+#include "engine/registry/native_record.hpp"
+
+namespace vke {
+
+// The engine's part, ending with an empty record; built once, never moves.
+const NativeFunctionRecord* EngineStaticTable();
+// The application's part, registered behind the engine's own when the block
+// is created; ending with an empty record.
+const NativeFunctionRecord* AppStaticTable();
+
+// A new engine's libraries and compiler: the engine's part of the static
+// table in front of the registry, and the compiler's entry points.
+ErrCode PrepareRuntimeEngine(EngineContext* ctx);
+
+}  // namespace vke

@@ -1,0 +1,44 @@
+// The compiler's entry points handed to the engine: calls of function values
+// from native code and texts run in a frame, compiled on the way.
+#include "compiler/compile_calls.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+ErrCode CallValueFromNative(EngineContext* ctx, int32_t depth, int32_t inputs, int32_t outputs,
+                            int32_t callBack, int32_t* resultsNow) {
+  *resultsNow = -1;
+  const int32_t scope = CurrentScope(ctx);
+  FunctionValue v;
+  if (ErrCode e = ReadFunctionValue(ctx, depth, scope, &v))
+    return e == kErrUndefFun ? kErrFunNotFound : e;
+  if (v.isInline) {
+    if (ErrCode e = DuplicateStackEntries(ctx, depth, 1)) return e;
+    if (ErrCode e = RollStackEntries(ctx, inputs + 1, inputs)) return e;
+    return CallInlineFunction(ctx, inputs, outputs, true);
+  }
+  const bool back = !v.isReference || callBack != 0;
+  const uint32_t before = ctx->descTop;
+  const int32_t frame = ctx->curFrame;
+  if (ErrCode e = CallFunctionNamed(ctx, v.name, v.length, v.scope, inputs, outputs, false, back))
+    return e;
+  if (ctx->curFrame != frame || !back) return kOk;
+  // A native or builtin gave its results at once.
+  *resultsNow =
+      static_cast<int32_t>((ctx->descTop + 3u * static_cast<uint32_t>(inputs) - before) / 3);
+  return kOk;
+}
+
+constexpr CompileHooks kHooks = {CallValueFromNative, CallFunctionValueWithArgs,
+                                 EvaluateSourceText};
+
+}  // namespace
+
+const CompileHooks* CompilerHooks() {
+  return &kHooks;
+}
+
+}  // namespace vke

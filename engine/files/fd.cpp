@@ -1,0 +1,194 @@
+// File descriptors: every operation is offered to the hook records of the
+// registry in order until one takes it.
+#include "engine/files/fd.hpp"
+
+#include "engine/errors/errors.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/text/text.hpp"
+
+namespace vke {
+
+namespace {
+
+// The descriptor that output to fd goes to: 1 and 2 follow a plain
+// redirection (one without copy).
+int32_t RedirectedFd(EngineContext* ctx, int32_t fd) {
+  if (fd == kFdOut || fd == kFdErr) {
+    int32_t t = ctx->redirectTarget[fd - 1];
+    if (t != fd && !ctx->redirectCopy[fd - 1]) return t;
+  }
+  return fd;
+}
+
+// The copy target of fd, or 0 when there is none.
+int32_t CopyTarget(EngineContext* ctx, int32_t fd) {
+  if (fd != kFdOut && fd != kFdErr) return 0;
+  int32_t t = ctx->redirectTarget[fd - 1];
+  if (t == fd || !ctx->redirectCopy[fd - 1]) return 0;
+  if ((t == kFdOut || t == kFdErr) && ctx->redirectCopy[t - 1]) return 0;
+  return t;
+}
+
+bool IsConsoleFd(int32_t fd) {
+  return fd >= kFdOut && fd <= kFdConsole3;
+}
+
+// Offers a write to the "+write" hooks; newline selects each hook's line end.
+ErrCode OfferWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
+                   bool newline) {
+  const NativeFunctionRecord* rec = nullptr;
+  bool any = false;
+  while ((rec = FindLibraryRecord(ctx, "+write", rec, 0, nullptr))) {
+    if (!rec->function) continue;
+    any = true;
+    const char* text = bytes;
+    int32_t n = length;
+    if (newline) text = LineEndBytes(rec->minIn, &n);
+    auto fn = reinterpret_cast<WriteHookFn>(rec->function);
+    ErrCode e = fn(ctx, fd, text, n, RecordUserData(ctx, rec));
+    if (e != kErrBadFileID) return e;
+  }
+  if (!any && IsConsoleFd(fd)) return kOk;
+  return kErrBadFileID;
+}
+
+ErrCode AppendCapture(EngineContext* ctx, const char* bytes, int32_t length) {
+  if (!ctx->captureBuf) return kOk;
+  uint32_t len = *ctx->captureLen;
+  if (uint64_t{len} + uint32_t(length) >= ctx->captureCap) return kErrDataOverflow;
+  std::memcpy(ctx->captureBuf + len, bytes, length);
+  *ctx->captureLen = len + length;
+  ctx->captureBuf[len + length] = 0;
+  return kOk;
+}
+
+ErrCode WriteOrNewline(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
+                       bool newline) {
+  if (fd == kFdCapture)
+    return newline ? AppendCapture(ctx, "\n", 1) : AppendCapture(ctx, bytes, length);
+  int32_t target = RedirectedFd(ctx, fd);
+  ErrCode e = OfferWrite(ctx, target, bytes, length, newline);
+  if (e) return e;
+  if (int32_t copy = CopyTarget(ctx, fd)) return OfferWrite(ctx, copy, bytes, length, newline);
+  return kOk;
+}
+
+}  // namespace
+
+ErrCode WriteToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length) {
+  if (length < 0) length = CStringLength(bytes);
+  return WriteOrNewline(ctx, fd, bytes, length, false);
+}
+
+ErrCode WriteNewlineToFd(EngineContext* ctx, int32_t fd) {
+  return WriteOrNewline(ctx, fd, nullptr, 0, true);
+}
+
+ErrCode FlushFd(EngineContext* ctx, int32_t fd, int32_t mode) {
+  if (fd == kFdCapture) return kOk;
+  auto offer = [&](int32_t target) -> ErrCode {
+    const NativeFunctionRecord* rec = nullptr;
+    bool any = false;
+    while ((rec = FindLibraryRecord(ctx, "+iocbuffering", rec, 0, nullptr))) {
+      if (!rec->function) continue;
+      any = true;
+      auto fn = reinterpret_cast<BufferingHookFn>(rec->function);
+      ErrCode e = fn(ctx, target, mode, RecordUserData(ctx, rec));
+      if (e != kErrBadFileID) return e;
+    }
+    return !any && IsConsoleFd(target) ? kOk : kErrBadFileID;
+  };
+  ErrCode e = offer(RedirectedFd(ctx, fd));
+  if (e) return e;
+  if (int32_t copy = CopyTarget(ctx, fd)) return offer(copy);
+  return kOk;
+}
+
+ErrCode IoControlFd(EngineContext* ctx, int32_t fd, int32_t code, intptr_t input, intptr_t* outWord,
+                    uint8_t* outByte) {
+  const NativeFunctionRecord* rec = nullptr;
+  while ((rec = FindLibraryRecord(ctx, "+iocontrol", rec, 0, nullptr))) {
+    if (!rec->function) continue;
+    intptr_t word = input;
+    auto fn = reinterpret_cast<IoControlHookFn>(rec->function);
+    ErrCode e = fn(ctx, fd, code, &word, RecordUserData(ctx, rec));
+    if (e == kErrBadFileID) continue;
+    if (code == 0 && outByte) *outByte = word != 0;
+    if (code == 4 && outWord) *outWord = word;
+    return e;
+  }
+  return kErrBadFileID;
+}
+
+ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, bool lineMode,
+                   int32_t* count) {
+  *count = 0;
+  const NativeFunctionRecord* rec = nullptr;
+  while ((rec = FindLibraryRecord(ctx, "+read", rec, 0, nullptr))) {
+    if (!rec->function) continue;
+    auto fn = reinterpret_cast<ReadHookFn>(rec->function);
+    uintptr_t user = RecordUserData(ctx, rec);
+    if (!lineMode || rec->minIn != 0) {
+      ErrCode e = fn(ctx, fd, buffer, size, count, user);
+      if (e == kErrBadFileID) continue;
+      return e;
+    }
+    // A byte-driven hook: one byte at a time up to the line end.
+    int32_t n = 0;
+    for (;;) {
+      if (n >= size) {
+        *count = n;  // a full buffer ends the read; the next call goes on
+        return kOk;
+      }
+      int32_t got = 0;
+      ErrCode e = fn(ctx, fd, buffer + n, 1, &got, user);
+      if (e == kErrBadFileID && n == 0) break;  // not this hook's descriptor
+      if (e == kErrEof) {
+        *count = n;
+        return n == 0 ? kErrEof : kOk;
+      }
+      if (e) {
+        *count = n;
+        return e;
+      }
+      if (got == 0) {
+        *count = n;
+        return kStatusRetry;
+      }
+      char c = buffer[n];
+      if (c == '\r' || c == '\n') {
+        buffer[n] = '\n';
+        *count = n + 1;
+        return kOk;
+      }
+      n++;
+    }
+  }
+  return fd == 0 ? kErrEof : kErrBadFileID;
+}
+
+ErrCode CloseFd(EngineContext* ctx, int32_t fd) {
+  const NativeFunctionRecord* rec = nullptr;
+  while ((rec = FindLibraryRecord(ctx, "+fclose", rec, 0, nullptr))) {
+    if (!rec->function) continue;
+    auto fn = reinterpret_cast<CloseHookFn>(rec->function);
+    ErrCode e = fn(ctx, fd, RecordUserData(ctx, rec));
+    if (e != kErrBadFileID) return e;
+  }
+  return kErrBadFileID;
+}
+
+ErrCode SetRedirect(EngineContext* ctx, int32_t fd, int32_t target, uint8_t copy) {
+  if (fd != kFdOut && fd != kFdErr) return kErrBadFileID;
+  ctx->redirectTarget[fd - 1] = target;
+  ctx->redirectCopy[fd - 1] = copy;
+  return kOk;
+}
+
+int32_t AllocateFdRange(EngineContext* ctx, int32_t n) {
+  int32_t first = ctx->nextFd;
+  ctx->nextFd += n;
+  return first;
+}
+
+}  // namespace vke

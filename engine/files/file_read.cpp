@@ -1,0 +1,204 @@
+// Binary reading: fread from a file descriptor and sread from the bytes of a
+// string, with a size and a precision.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "builtins/builtin.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/files/file_io.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int64_t kUnlimited = -1;
+// Room left free below a read buffer for the result's header.
+constexpr uint32_t kResultHeaderBytes = 64;
+
+// What the size argument asks for.
+struct SizeRequest {
+  int64_t rows = kUnlimited;         // [m n]: m; else a column
+  int64_t maxElements = kUnlimited;  // kUnlimited: as many as there are
+};
+
+ErrCode GetSizeArg(EngineContext* ctx, int32_t depth, SizeRequest* size) {
+  const NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls != ValueClass::kDouble || v.complex) return kErrBadSize;
+  if (v.shape.count > 2) return kErrBadSize;
+  auto element = [&](int32_t i) { return Load<double>(v.elements + 8 * i); };
+  auto count = [](double x) -> int64_t {
+    if (!std::isfinite(x)) return kUnlimited;
+    return static_cast<int64_t>(std::clamp(x, 0.0, double{INT32_MAX}));
+  };
+  if (v.shape.count == 0) {
+    size->maxElements = 0;
+  } else if (v.shape.count == 1) {
+    size->maxElements = count(element(0));
+  } else {
+    const double m = element(0);
+    if (!std::isfinite(m)) return kErrBadSize;
+    size->rows = count(m);
+    const int64_t n = count(element(1));
+    size->maxElements = n == kUnlimited && size->rows > 0
+                            ? kUnlimited
+                            : std::min(size->rows * std::max<int64_t>(n, 0), int64_t{INT32_MAX});
+  }
+  return kOk;
+}
+
+// Assembles element i of the bytes (stride apart) into its bits, sign-
+// extended for signed integers.
+uint64_t ElementBits(const uint8_t* bytes, int32_t stride, int64_t i, const Precision& p) {
+  uint64_t bits = 0;
+  for (int32_t k = 0; k < p.size; k++) {
+    const int32_t shift = 8 * (p.bigEndian ? p.size - 1 - k : k);
+    bits |= uint64_t{bytes[(i * p.size + k) * stride]} << shift;
+  }
+  if (!p.isUnsigned && !p.floating && p.size < 8) {
+    const uint64_t sign = uint64_t{1} << (8 * p.size - 1);
+    bits = (bits ^ sign) - sign;
+  }
+  return bits;
+}
+
+double ElementValue(uint64_t bits, const Precision& p) {
+  if (p.floating)
+    return p.size == 4 ? double{std::bit_cast<float>(static_cast<uint32_t>(bits))}
+                       : std::bit_cast<double>(bits);
+  return p.isUnsigned ? static_cast<double>(bits) : static_cast<double>(static_cast<int64_t>(bits));
+}
+
+// Pushes count elements of the bytes as a column, or as m rows filled in
+// storage order (the last row padded with zeros), in the precision's class
+// with "*" and as doubles otherwise.
+ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, int32_t count,
+                     const SizeRequest& size, const Precision& p) {
+  int32_t dims[2] = {count, count > 0 ? 1 : 0};
+  if (size.rows != kUnlimited) {
+    dims[0] = count > 0 ? static_cast<int32_t>(size.rows) : 0;
+    dims[1] = count > 0 ? static_cast<int32_t>((count + size.rows - 1) / size.rows) : 0;
+  }
+  const int64_t total = int64_t{dims[0]} * dims[1];
+  void* data;
+  ErrCode e;
+  int32_t elementBytes = 8;
+  if (!p.keepClass || (p.floating && p.size == 8)) {
+    e = PushNewArray(ctx, 2, dims, reinterpret_cast<double**>(&data), nullptr);
+  } else if (p.floating) {
+    e = PushNewSingleArray(ctx, 2, dims, reinterpret_cast<float**>(&data), nullptr);
+    elementBytes = 4;
+  } else if (p.character) {
+    e = PushNewCharArray(ctx, 2, dims, reinterpret_cast<uint16_t**>(&data));
+    elementBytes = 2;
+  } else {
+    e = PushNewTypedArray(ctx, 2, dims, p.size, p.isUnsigned, &data);
+    elementBytes = p.size;
+  }
+  if (e) return e;
+  auto* out = static_cast<uint8_t*>(data);
+  std::memset(out, 0, static_cast<size_t>(total * elementBytes));
+  for (int32_t i = 0; i < count; i++) {
+    const uint64_t bits = ElementBits(bytes, stride, i, p);
+    uint8_t* el = out + int64_t{i} * elementBytes;
+    if (!p.keepClass || p.floating) {
+      const double value = ElementValue(bits, p);
+      if (elementBytes == 4)
+        Store<float>(el, static_cast<float>(value));
+      else
+        Store<double>(el, value);
+    } else {
+      const uint64_t stored = p.character ? bits & 0xFF : bits;  // characters are unsigned
+      std::memcpy(el, &stored, elementBytes);
+    }
+  }
+  return kOk;
+}
+
+// Reads up to the size's bytes of fd into scratch: until the size is met,
+// the end of the file (after something was read), or a read that brought
+// nothing new (502 or no bytes: what has arrived so far).
+ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, const Precision& p,
+                    uint8_t** bytes, int32_t* count) {
+  uint32_t freeBytes;
+  GetDataStackFree(ctx, &freeBytes, nullptr);
+  // The result needs up to 8 bytes per element besides the bytes read.
+  const int32_t resultBytes = p.keepClass ? std::max(p.size, p.character ? 2 : 0) : 8;
+  const uint64_t room = freeBytes > kResultHeaderBytes ? freeBytes - kResultHeaderBytes : 0;
+  const int64_t capacity = static_cast<int64_t>(room / (p.size + resultBytes)) * p.size;
+  const int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements * p.size;
+  const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX}});
+  const auto units = static_cast<uint32_t>((want + 7) / 8);
+  ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(bytes));
+  if (e) return e;
+  IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
+  int64_t got = 0;
+  while (got < want) {
+    int32_t n = 0;
+    e = ReadFromFd(ctx, fd, reinterpret_cast<char*>(*bytes) + got, static_cast<int32_t>(want - got),
+                   false, &n);
+    got += std::clamp<int64_t>(n, 0, want - got);
+    if (e == kErrEof && got > 0) break;
+    if (e == kStatusRetry || (!e && n <= 0)) break;
+    if (e) return e;
+  }
+  // A full buffer short of the request: the rest does not fit.
+  if (got == want && requested > capacity) return kErrDataOverflow;
+  *count = static_cast<int32_t>(got / p.size);
+  return kOk;
+}
+
+}  // namespace
+
+// fread (option 0): descriptor [, size [, precision]]; sread (option 1): a
+// string or byte array [, size [, precision]]. Outputs: the values, then the
+// number of elements read.
+ErrCode ReadBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option) {
+  if (nargin < 1) return kErrTooFewArgin;
+  if (nargin > 3) return kErrTooManyArgin;
+  if (nargout > 2) return kErrTooManyArgout;
+  Precision p;
+  SizeRequest size;
+  ErrCode e = nargin == 3 ? GetPrecisionArg(ctx, 0, &p) : kOk;
+  if (!e && nargin >= 2) e = GetSizeArg(ctx, nargin - 2, &size);
+  if (e) return e;
+  const uint8_t* bytes = nullptr;
+  int32_t stride = 1, count = 0;
+  if (option == 0) {
+    int32_t fd;
+    e = GetFileIdArg(ctx, nargin - 1, &fd);
+    uint8_t* buffer = nullptr;
+    // Nothing to read: the descriptor must still name a file.
+    if (!e)
+      e = size.maxElements == 0 ? CheckReadableFd(ctx, fd)
+                                : ReadFdBytes(ctx, fd, size, p, &buffer, &count);
+    if (e) return e;
+    bytes = buffer;
+  } else if (size.maxElements == 0) {
+    // Nothing to read.
+  } else {
+    const NumericView v = ViewNumeric(ctx, nargin - 1);
+    if (v.cls == ValueClass::kChar)
+      stride = 2;
+    else if (v.cls == ValueClass::kOther || v.cls == ValueClass::kDouble ||
+             ElementBytesOfCode(v.code) != 1)
+      return kErrWrongType;
+    bytes = v.elements;
+    int64_t available = v.shape.count / p.size;
+    if (size.maxElements != kUnlimited) available = std::min(available, size.maxElements);
+    count = static_cast<int32_t>(available);
+  }
+  const int32_t outputs = nargout > 1 ? 2 : nargout != 0;
+  if (outputs == 2 && (e = PushRealScalar(ctx, count))) return e;
+  if (outputs >= 1 && (e = PushElements(ctx, bytes, stride, count, size, p))) {
+    Drop(ctx, outputs - 1);
+    return e;
+  }
+  return DropStackEntries(ctx, outputs, nargin);
+}
+
+}  // namespace vke

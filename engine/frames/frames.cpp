@@ -1,0 +1,305 @@
+// Calls of compiled and inline functions and the returns from them: setting
+// up a frame from the function's header, moving the inputs into variable
+// blocks, and leaving the results on the value stacks.
+#include "engine/frames/frames.hpp"
+
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/function_block.hpp"
+#include "engine/values/value.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+// The called code: its header and where its first instruction lies.
+struct CallTarget {
+  FunctionHeader header;
+  int32_t headerWord = -1;  // frame word 21
+  uint32_t codeKind = kCodeNone;
+  uint32_t codeOffset = 0;  // bytes from the base of the code's area
+};
+
+ErrCode LocateCompiled(EngineContext* ctx, int32_t function, CallTarget* t) {
+  if (static_cast<uint32_t>(function) >= ctx->funcCount) return kErrIllegal;
+  const uint8_t* entry = ctx->CodeBytes() + 16ull * function;
+  int32_t nameId = Load<int32_t>(entry);
+  int32_t pos = Load<int32_t>(entry + 8);
+  if (nameId >= 0 || pos <= 0 || uint64_t{uint32_t(pos)} + kFnHeaderUnits > ctx->codeEnd)
+    return kErrIllegal;
+  t->header = ReadFunctionHeader(ctx->CodeBytes() + 2ull * pos);
+  if (!t->header.Consistent() || uint64_t{uint32_t(pos)} + t->header.CodeAt() >= ctx->codeEnd)
+    return kErrIllegal;
+  t->headerWord = pos;
+  t->codeKind = kCodeArea;
+  t->codeOffset = 2 * (static_cast<uint32_t>(pos) + t->header.CodeAt());
+  return kOk;
+}
+
+ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
+  const uint8_t* block;
+  int32_t units;
+  if (GetInlineFunctionParts(ctx, depth, nullptr, nullptr, nullptr, nullptr, &block, &units) ||
+      !block)
+    return kErrIllegal;
+  t->header = ReadFunctionHeader(block);
+  if (!t->header.Consistent() || 2ull * t->header.CodeAt() >= 8ull * units) return kErrIllegal;
+  uint32_t offset = static_cast<uint32_t>(block - ctx->DataBytes());
+  t->headerWord = kInlineHeaderBase - static_cast<int32_t>(offset / 2);
+  t->codeKind = kCodeDataStack;
+  t->codeOffset = offset + 2 * t->header.CodeAt();
+  return kOk;
+}
+
+// Frame word 20 of a new frame: stop at its first line when the caller steps
+// into functions or a breakpoint before the first line names the function.
+uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
+  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] == kStepIntoCalls)
+    return kStopAtNextLine;
+  if (function < 0 || ctx->bpTable <= 0) return 0;
+  uint32_t pairs = BlockUnits(ctx, ctx->bpTable);
+  if (ctx->bpCount < pairs) pairs = ctx->bpCount;
+  const uint8_t* p = BlockData(ctx, ctx->bpTable);
+  for (uint32_t i = 0; i < pairs; i++)
+    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1)
+      return kStopAtNextLine;
+  return 0;
+}
+
+// Undoes the first `done` input moves: each moved input's descriptor word 0
+// holds its block, whose header keeps the original flags.
+void RestoreMovedInputs(EngineContext* ctx, uint32_t first, int32_t done) {
+  uint32_t* w = ctx->DescWords() + first;
+  for (int32_t j = 0; j < done; j++) {
+    int32_t block = static_cast<int32_t>(w[3 * j]);
+    w[3 * j] = Load<uint32_t>(BlockData(ctx, block));
+    FreeEngineBlock(ctx, block);
+  }
+}
+
+// The number of elements of a varargout value and its first element item;
+// -1 when the value is not a list or cell array.
+int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** first) {
+  if (block <= 0) return -1;
+  const uint8_t* p = BlockData(ctx, block);
+  ValueDescriptor d = Load<ValueDescriptor>(p);
+  if (!IsStructured(d) || (d.word != kKindList && d.word != kKindCell) ||
+      uint64_t{d.size} + kItemHeaderUnits > BlockUnits(ctx, block))
+    return -1;
+  const uint8_t* item = p + kItemHeaderBytes;
+  const uint8_t* end = item + 8ull * d.size;
+  int32_t items = 0;
+  for (const uint8_t* q = item; q < end; q += ItemBytes(q)) items++;
+  if (d.word == kKindCell && items > 0) {
+    item += ItemBytes(item);  // the dimension item
+    items--;
+  }
+  *first = item;
+  return items;
+}
+
+}  // namespace
+
+ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                             int32_t inputs, int32_t outputs) {
+  const int32_t below = function == kCallInline ? 1 : 0;
+  if (inputs < 0 || inputs + below > EntriesAboveFrame(ctx)) return kErrIllegal;
+  CallTarget t;
+  if (function >= 0) {
+    ErrCode e = LocateCompiled(ctx, function, &t);
+    if (e) return e;
+  } else if (function == kCallInline) {
+    ErrCode e = LocateInline(ctx, inputs, &t);
+    if (e) return e;
+  } else if (function == kCallText) {
+    if (inputs > 0) return kErrIllegal;
+    t.header.outputs = 1;
+  } else {
+    return kErrIllegal;
+  }
+  const FunctionHeader& h = t.header;
+  if (inputs > h.FixedInputs() && !h.Varargin()) return kErrTooManyArgin;
+  if (outputs > h.FixedOutputs() && !h.Varargout()) return kErrTooManyArgout;
+
+  const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
+  if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
+
+  // Move the inputs into blocks; each moved input's descriptor word 0 keeps
+  // its block until the frame is built.
+  const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
+  uint32_t* w = ctx->DescWords() + frame;
+  for (int32_t j = 0; j < named; j++) {
+    const int32_t depth = inputs - 1 - j;
+    int32_t block;
+    if (AllocEngineBlock(ctx, DescAt(ctx, depth)->size + kItemHeaderUnits, &block)) {
+      RestoreMovedInputs(ctx, frame, j);
+      return kErrVarOverflow;
+    }
+    WriteEntryAsItem(ctx, depth, BlockData(ctx, block));
+    w[3 * j] = static_cast<uint32_t>(block);
+  }
+  int32_t varargin = -1;
+  if (h.Varargin()) {
+    uint64_t units = kItemHeaderUnits;
+    for (int32_t d = 0; d < inputs - named; d++) units += DescAt(ctx, d)->size + kItemHeaderUnits;
+    if (units > kBlockSizeMask || AllocEngineBlock(ctx, static_cast<uint32_t>(units), &varargin)) {
+      RestoreMovedInputs(ctx, frame, named);
+      return kErrVarOverflow;
+    }
+    uint8_t* p = BlockData(ctx, varargin);
+    Store(p, ValueDescriptor{kFlagStructured, static_cast<uint32_t>(units) - kItemHeaderUnits,
+                             kKindList});
+    Store<int32_t>(p + 12, 0);
+    p += kItemHeaderBytes;
+    for (int32_t d = inputs - named - 1; d >= 0; d--) p += WriteEntryAsItem(ctx, d, p);
+  }
+
+  // Drop the inputs and build the frame where they were.
+  uint32_t inputUnits = 0;
+  for (int32_t d = 0; d < inputs; d++) inputUnits += DescAt(ctx, d)->size;
+  const uint32_t stopRequest = InitialStopRequest(ctx, function);
+  const int32_t caller = ctx->curFrame;
+  uint32_t* slots = w + kFrameHeaderWords;
+  const uint32_t firstInput = h.outputs;
+  for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
+  // Into their slots, the last first: the slots lie above.
+  for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
+  for (uint32_t i = 0; i < h.vars; i++)
+    if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
+  if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
+
+  std::memset(w, 0, 4ull * kFrameHeaderWords);
+  w[kFwReturnKind] = info.returnTo.kind;
+  w[kFwReturnOffset] = info.returnTo.offset;
+  w[kFwBackLink] = caller < 0 ? 0 : frame - static_cast<uint32_t>(caller);
+  w[kFwCaller1] = static_cast<uint32_t>(info.scope);
+  w[kFwCaller2] = static_cast<uint32_t>(info.method);
+  w[kFwVarCount] = h.vars;
+  int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
+  w[kFwResultsWanted] = static_cast<uint32_t>(wanted);
+  w[kFwInputsGiven] = static_cast<uint32_t>(inputs);
+  w[kFwResultsDelivered] = function == kCallText ? 0 : static_cast<uint32_t>(h.FixedOutputs());
+  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
+  w[kFwPosition] = static_cast<uint32_t>(-1);
+  w[kFwFunction] = static_cast<uint32_t>(function);
+  w[kFwStopRequest] = stopRequest;
+  w[kFwHeader] = static_cast<uint32_t>(t.headerWord);
+
+  ctx->descTop = frame + kFrameHeaderWords + h.vars;
+  ctx->dataTop -= inputUnits;
+  ctx->curFrame = static_cast<int32_t>(frame);
+  if (t.codeKind != kCodeNone) {
+    ctx->cpKind = t.codeKind;
+    ctx->cpOffset = t.codeOffset;
+    ctx->cpFlag = 0;
+  }
+  return kOk;
+}
+
+ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
+  const int32_t f = ctx->curFrame;
+  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
+  uint32_t* w = FrameWords(ctx, f);
+  uint32_t* slots = w + kFrameHeaderWords;
+  const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
+  int32_t declared = static_cast<int32_t>(w[kFwResultsDelivered]);
+  if (declared > vars) declared = vars;
+  if (declared < 0) declared = 0;
+  FrameFunction fn;
+  const bool hasVarargout =
+      FindFrameFunction(ctx, f, &fn) && fn.header.Varargout() && declared < vars;
+  const int32_t voSlot = hasVarargout ? static_cast<int32_t>(slots[declared]) : -1;
+  const uint8_t* voFirst = nullptr;
+  const int32_t voElements =
+      hasVarargout ? ListBlockElements(ctx, VariableValueBlock(ctx, voSlot), &voFirst) : -1;
+
+  const int32_t wanted = static_cast<int32_t>(w[kFwResultsWanted]);
+  int32_t n = 0;
+  if (wanted >= 0) {
+    n = wanted;
+  } else if (wanted == -1) {
+    bool firstSet = declared > 0 && VariableValueBlock(ctx, static_cast<int32_t>(slots[0])) > 0;
+    n = firstSet || (declared == 0 && voElements > 0) ? 1 : 0;
+  }
+  if (n > declared) {
+    if (voElements < 0) return kErrVarargoutNotList;
+    if (voElements < n - declared) return kErrNotEnoughVarargoutEl;
+  }
+  const int32_t fixed = n < declared ? n : declared;
+  for (int32_t i = 0; i < fixed; i++)
+    if (VariableValueBlock(ctx, static_cast<int32_t>(slots[i])) <= 0)
+      return RaiseError(ctx, kErrUndefVar, i, 0, -1, nullptr);
+
+  // Room for the results where the frame begins.
+  const uint32_t dataStart = ctx->dataTop - EntryUnitsAbove(ctx, FrameEntriesStart(ctx, f));
+  uint64_t dataEnd = dataStart;
+  const uint8_t* item = voFirst;
+  for (int32_t r = 0; r < n; r++) {
+    int32_t variable = r < declared ? r : declared;
+    const uint8_t* src =
+        r < declared ? BlockData(ctx, VariableValueBlock(ctx, static_cast<int32_t>(slots[r])))
+                     : item;
+    if (r >= declared) item += ItemBytes(item);
+    dataEnd += Load<ValueDescriptor>(src).size;
+    if (dataEnd >= ctx->dataCap)
+      return RaiseError(ctx, kErrDataOverflowVar, variable, 0, -1, nullptr);
+  }
+  const bool moveSlots = 3 * n > kFrameHeaderWords;
+  if (uint64_t{uint32_t(f)} + 3ull * n >= ctx->descCap && n > 0) return kErrStackOverflow;
+  if (moveSlots && uint64_t{uint32_t(f)} + 3ull * n + fixed > ctx->descCap)
+    return kErrStackOverflow;
+
+  // Leave the frame. The returned variables' slots move out of the way of
+  // the result descriptors, which are written from the frame's start.
+  const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
+  const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
+  const int32_t previous = PreviousFrame(ctx, f);
+  const int32_t keepVarargout = n > declared ? declared : -1;
+  for (int32_t i = fixed; i < vars; i++)
+    if (i != keepVarargout) FreeEngineBlock(ctx, static_cast<int32_t>(slots[i]));
+  uint32_t* kept = slots;
+  if (moveSlots) {
+    kept = w + 3 * n;
+    std::memmove(kept, slots, 4ull * fixed);
+  }
+  ctx->descTop = static_cast<uint32_t>(f);
+  ctx->dataTop = dataStart;
+  ctx->curFrame = previous;
+  item = voFirst;
+  for (int32_t r = 0; r < n; r++) {
+    if (r < declared) {
+      PushItem(ctx, BlockData(ctx, VariableValueBlock(ctx, static_cast<int32_t>(kept[r]))));
+    } else {
+      PushItem(ctx, item);
+      item += ItemBytes(item);
+    }
+  }
+  for (int32_t i = 0; i < fixed; i++) FreeEngineBlock(ctx, static_cast<int32_t>(kept[i]));
+  if (keepVarargout >= 0) FreeEngineBlock(ctx, voSlot);
+  if (n > 1) ReverseStackEntries(ctx, n);
+  // A call as a statement that gives nothing leaves the no-value marker, so
+  // that the statement's code finds one entry either way.
+  if (wanted < 0 && n == 0) PushNoValue(ctx);
+  ctx->cpKind = back.kind;
+  ctx->cpOffset = back.offset;
+  if (callBack) *callBack = again;
+  return kOk;
+}
+
+ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack) {
+  const int32_t f = ctx->curFrame;
+  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
+  const uint32_t* w = FrameWords(ctx, f);
+  const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
+  const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
+  int32_t keep = static_cast<int32_t>(w[kFwResultsWanted]);
+  LeaveFrame(ctx, keep < 0 ? 0 : keep);
+  ctx->cpKind = back.kind;
+  ctx->cpOffset = back.offset;
+  if (callBack) *callBack = again;
+  return kOk;
+}
+
+}  // namespace vke

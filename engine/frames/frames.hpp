@@ -1,0 +1,217 @@
+// The block heap and call frames: allocation of engine blocks, frames of
+// compiled-function calls on the descriptor stack, returns and unwinding,
+// the catch search, frame queries and the abort poll.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+// ---- Block heap ----
+// Each block starts with a header unit whose first word holds the size in
+// units (header not counted) and the bits below. A block is named by the
+// index of its first data unit; 0 names none.
+inline constexpr uint32_t kBlockSizeMask = 0x3FFFFFFF;
+inline constexpr uint32_t kBlockInUse = 1u << 30;
+inline constexpr uint32_t kBlockKept = 1u << 31;
+
+// First fit; free neighbours are merged while walking. 0 units gives index 0.
+// 5 (varOverflow) when no free block is large enough. The data is not cleared.
+ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index);
+// Clears the in-use bit; indices outside the heap are ignored.
+void FreeEngineBlock(EngineContext* ctx, int32_t index);
+inline uint8_t* BlockData(EngineContext* ctx, int32_t index) {
+  return ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index);
+}
+inline uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
+  return Load<uint32_t>(ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index - 1)) &
+         kBlockSizeMask;
+}
+// Copies a heap to a new place of at least its size (the places may
+// overlap); extra room becomes one free block. 12 (illegal) for a smaller
+// new size, nothing moved.
+ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize);
+
+// ---- Call frames ----
+// Header words of a frame; the variable slots (block indices, -1 unset)
+// follow, then, when kFwNameCapacity > 0, that many 32-byte names.
+enum FrameWord : int {
+  kFwReturnKind = 0,  // code area kind to return to; 0 native code, 6 the base frame
+  kFwReturnOffset = 1,
+  kFwBackLink = 2,  // words back to the previous frame; 0 or -1 for none
+  kFwCatchKind = 3,
+  kFwCatchOffset = 4,
+  kFwCatchKeep1 = 5,  // value entries kept when the catch handler is entered,
+  kFwCatchKeep2 = 6,  // the sum of these two words
+  kFwDebugKind = 7,   // code pointer saved when the debugger stopped here
+  kFwDebugOffset = 8,
+  kFwCaller1 = 9,   // scope: the function whose library resolves names
+  kFwCaller2 = 10,  // nonzero while a class's method runs
+  kFwVarCount = 11,
+  kFwResultsWanted = 12,  // -1 statement call, -2 when the function declares no output
+  kFwInputsGiven = 13,
+  kFwResultsDelivered = 14,  // declared outputs without varargout
+  kFwNameCapacity = 15,
+  kFwContinue = 16,     // call the native again after the return
+  kFwEntry = 17,        // entered from the host or a new thread (sandbox)
+  kFwPosition = 18,     // current line, -1 none
+  kFwFunction = 19,     // function index; -2 inline function, -1 other code
+  kFwStopRequest = 20,  // debugger: 2 stop at the next line, 3 step into
+  kFwHeader = 21,  // function block: > 0 in the code area, < -1 on the data stack, 0 names held
+  kFrameHeaderWords = 22,
+};
+// Debugger stop requests of frame word 20.
+inline constexpr uint32_t kStopAtNextLine = 2;
+inline constexpr uint32_t kStepIntoCalls = 3;
+inline constexpr int kFrameNameBytes = 32;
+inline constexpr uint32_t kBaseFrameKind = 6;
+inline constexpr int kBaseFrameNames = 16;
+
+// The function argument of CallCompiledFunction besides function indices.
+inline constexpr int32_t kCallText = -1;    // code compiled on the fly: no header, no variables
+inline constexpr int32_t kCallInline = -2;  // the inline function value under the inputs
+
+struct SavedCodePointer {
+  uint32_t kind;
+  uint32_t offset;
+};
+
+// What the caller of CallCompiledFunction gives the new frame.
+// Values of kFwContinue besides 0 (no call-back): the native whose call
+// instruction lies before the return position, or a native named by its
+// global index with the outputs it was asked for (one reached through a
+// function value, whose return position lies after another instruction).
+inline constexpr uint32_t kContinueAtInstruction = 1;
+constexpr uint32_t NativeContinuation(int32_t global, int32_t outputs) {
+  return static_cast<uint32_t>(global + 2) | static_cast<uint32_t>(outputs + 1) << 16;
+}
+constexpr int32_t ContinuationNative(uint32_t word) {
+  return static_cast<int32_t>(word & 0xFFFF) - 2;
+}
+constexpr int32_t ContinuationOutputs(uint32_t word) {
+  return static_cast<int32_t>(word >> 16) - 1;
+}
+
+struct CallInfo {
+  SavedCodePointer returnTo{kCodeNone, 0};  // where the return continues; kind 0 native code
+  int32_t scope = 0;                        // frame word 9
+  int32_t method = 0;                       // frame word 10
+  bool callBack = false;                    // call the native again after the return
+};
+
+// Pushes the frame of a call. The inputs are the top `inputs` value entries
+// (the first deepest); for kCallInline the inline function value lies right
+// under them and stays there. function >= 0 is a function-table entry with
+// compiled code; kCallText makes a frame that shares the innermost function's
+// variables and takes no inputs (12) and at most one result. outputs < 0 is
+// a call as a statement. The inputs move into variable blocks (surplus ones
+// into the varargin list), the frame becomes current and, for compiled and
+// inline functions, the code pointer goes to the first instruction (flag 0).
+// 124 too many inputs, 126 too many outputs, 1 no room for the frame,
+// 5 no room in the heap, 12 a target that is no function; the stacks and
+// the heap are unchanged on failure.
+ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                             int32_t inputs, int32_t outputs);
+// Ends the current function: its results (declared outputs, then varargout
+// elements) replace the frame with the first result on top, the previous
+// frame becomes current and the code pointer the frame's return record.
+// 36, 128 for a varargout that cannot supply the results, 120 raised with an
+// unset output, 4 raised with the output that does not fit, 1; the frame stays
+// on failure; 12 without a function frame. *callBack gives the frame's
+// kFwContinue word (0 when nothing is to be called back).
+ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack = nullptr);
+// Ends the current frame keeping as many of its top entries as frame word 12
+// asks for (or as there are), moved down to where the frame began.
+ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack = nullptr);
+// level 0: every frame down to the base frame, and the code pointer's kind
+// is cleared; -1: down to the frame where the debugger stopped; > 0: the
+// frames that start at or above that descriptor-stack level.
+ErrCode UnwindCallFrames(EngineContext* ctx, int32_t level);
+// Finds the innermost catch handler (respectEntry: not beyond a sandboxed
+// entry frame); with a handler record it also pops the frames above it, trims
+// its entries to the kept count and gives the handler's code pointer.
+bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler);
+
+ErrCode GetStackLevel(EngineContext* ctx, int32_t* level);
+void SaveCodePointer(EngineContext* ctx, SavedCodePointer* record);
+void RestoreCodePointer(EngineContext* ctx, const SavedCodePointer* record);
+void MarkFrameAsEntry(EngineContext* ctx);
+bool IsInFunctionContext(EngineContext* ctx);
+// The 32-byte name (not always terminated) of variable i of the innermost
+// frame that has variables; null when it has no such name.
+const char* GetVariableName(EngineContext* ctx, int32_t i);
+// nargout (results) or nargin of the current call, as a real scalar.
+ErrCode PushCallerArgCount(EngineContext* ctx, bool results);
+// nargin (which 0) or nargout of the function value at the depth, resolved
+// in the scope; the value is dropped and the count pushed.
+ErrCode PushFunctionArgCount(EngineContext* ctx, int32_t depth, int32_t which, int32_t scope);
+
+// The block holding a variable's value: the slot's own block, or, for a link
+// to a global or persistent value (descriptor flag bit 3, the first data word
+// the index of a shared function-table entry), that entry's value block.
+// 0 when there is no value.
+int32_t VariableValueBlock(EngineContext* ctx, int32_t slotBlock);
+
+// ---- Frame facts and growth ----
+// The scope of the current frame (0 without one, or when its word is not a
+// scope).
+int32_t CurrentScope(EngineContext* ctx);
+// The current frame's scope word as it stands (0 without a frame).
+int32_t ScopeWord(EngineContext* ctx);
+// The innermost frame that has variables, -1 when none.
+int32_t InnermostVariableFrame(EngineContext* ctx);
+// Its variable count.
+int32_t InnermostFrameVariables(EngineContext* ctx);
+// True when its variable i holds a value.
+bool VariableIsSet(EngineContext* ctx, int32_t i);
+// The 32-byte name of variable i of frame f (null when it has none).
+const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i);
+// Grows frame f by `count` variables named by `names` (32 bytes each),
+// holding every name in the frame. The entries and frames above it move up;
+// kErrVarTableOverflow when the descriptor stack has no room.
+ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int32_t count);
+
+// ---- Abort poll ----
+// Asks the host's abort callback; on a break runs the "+onabort" hooks, each
+// called as (context, 0, option word or the default user data).
+bool PollAbortRequest(EngineContext* ctx);
+void RunOnAbortHooks(EngineContext* ctx);
+// 500 without a break, else 501, or 505 with the debugger's interrupt on.
+ErrCode CheckBreakAtSliceEnd(EngineContext* ctx);
+
+// ---- Frame layout helpers ----
+inline uint32_t* FrameWords(EngineContext* ctx, int32_t f) {
+  return ctx->DescWords() + f;
+}
+
+// The frame below frame f, -1 for the bottom frame.
+inline int32_t PreviousFrame(EngineContext* ctx, int32_t f) {
+  int32_t link = static_cast<int32_t>(FrameWords(ctx, f)[kFwBackLink]);
+  return link > 0 && link <= f ? f - link : -1;
+}
+
+// Header, variable slots and held names: 22 + 9 x capacity when the frame
+// holds its names, else 22 + the variable count.
+inline uint32_t FrameFixedWords(const uint32_t* f) {
+  uint32_t cap = f[kFwNameCapacity];
+  return kFrameHeaderWords + (cap ? cap + cap * (kFrameNameBytes / 4) : f[kFwVarCount]);
+}
+
+// Whether the current frame has at least n >= 1 value entries above its
+// fixed part (GetFrameEntryCount(ctx) >= n, without the division).
+VKE_HOT_INLINE bool FrameHasEntries(EngineContext* ctx, int32_t n) {
+  if (ctx->curFrame < 0) return false;
+  const uint64_t start =
+      static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
+  return ctx->descTop >= start + 3ull * static_cast<uint32_t>(n);
+}
+
+// Number of value entries above the current frame's fixed part.
+VKE_HOT_INLINE int32_t GetFrameEntryCount(EngineContext* ctx) {
+  if (ctx->curFrame < 0) return 0;
+  uint32_t start =
+      static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
+  return ctx->descTop > start ? static_cast<int32_t>((ctx->descTop - start) / 3) : 0;
+}
+
+}  // namespace vke

@@ -1,0 +1,303 @@
+// Calls in and out of the loop: natives by global index (with the sandbox
+// rule), calls of compiled functions and function values, returns with the
+// call-back of the native that started a call, the host's entry
+// RunCompiledFunction, the queue of pending calls, and generated code run as
+// a function.
+#include <algorithm>
+
+#include "builtins/builtin.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/engine.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frame_internal.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/loop/loop_internal.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables.hpp"
+
+namespace vke {
+
+namespace {
+
+// A native record found by its global index.
+struct NativeTarget {
+  const NativeFunctionRecord* record = nullptr;
+  uint32_t entry = 0;  // registry entry
+  uint32_t index = 0;  // record within the entry's table
+};
+
+bool LocateNative(EngineContext* ctx, int32_t global, NativeTarget* t) {
+  if (global < 0) return false;
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  auto at = static_cast<uint32_t>(global);
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    if (at < reg[i].count) {
+      *t = NativeTarget{&reg[i].table[at], i, at};
+      return true;
+    }
+    at -= reg[i].count;
+  }
+  return false;
+}
+
+// A sandboxed frame may call only natives of a "!" library: the last library
+// header before the record in its table decides.
+bool InSwitchableLibrary(EngineContext* ctx, const NativeTarget& t) {
+  const NativeFunctionRecord* table = ctx->Registry()[t.entry].table;
+  for (uint32_t k = t.index; k-- > 0;)
+    if (table[k].IsHeader()) return table[k].name[0] == '!';
+  return false;
+}
+
+ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, int32_t outputs,
+                   uint32_t continuation) {
+  const NativeFunctionRecord* r = t.record;
+  if (!r->function || r->IsHeader() || r->IsHook() || r->IsEnd()) return kErrNotSupported;
+  const int32_t kind = r->kind < 0 ? -r->kind : r->kind;
+  return InvokeNative(ctx, reinterpret_cast<NativeFn>(r->function), RecordUserData(ctx, r),
+                      static_cast<int32_t>(t.entry) * 128 + kind + 6, continuation, inputs,
+                      outputs);
+}
+
+// Reloads the instruction pointer after a call that may have moved it.
+ErrCode ReloadAfter(LoopRun& run, ErrCode e) {
+  if (e == kOk || e == kStatusSuspended || e == kStatusDebug) run.ip = GetCodePointer(run.ctx);
+  return e;
+}
+
+bool HasObjectArgument(EngineContext* ctx, int32_t inputs) {
+  for (int32_t d = 0; d < inputs && d < GetFrameEntryCount(ctx); d++) {
+    const ValueDescriptor* v = DescAt(ctx, d);
+    if (IsStructured(*v) && IsObjectKind(v->word)) return true;
+  }
+  return false;
+}
+
+// Pushes a saved call record {double n; the function value and n
+// arguments as CopyEntryToBytes writes them} and sets up the call.
+ErrCode CallSavedRecord(EngineContext* ctx, const uint8_t* record) {
+  const double n = Load<double>(record);
+  if (!(n >= 0 && n <= kNoMaximumCount)) return kErrIllegal;
+  const auto count = static_cast<int32_t>(n);
+  const uint8_t* p = record + 8;
+  for (int32_t i = 0; i <= count; i++) {
+    ErrCode e = PushEntryFromBytes(ctx, p);
+    if (e) return e;
+    p += 8ull * (3 + DescAt(ctx, 0)->size);
+  }
+  return FevalBuiltin(ctx, count + 1, 0, 0);
+}
+
+}  // namespace
+
+ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs, int32_t outputs,
+                                uint32_t continuation) {
+  NativeTarget t;
+  if (!LocateNative(ctx, opcode - kFirstNativeOpcode, &t)) return kErrIllegal;
+  return CallRecord(ctx, t, inputs, outputs, continuation);
+}
+
+ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
+  EngineContext* ctx = run.ctx;
+  NativeTarget t;
+  if (!LocateNative(ctx, at[0] - kFirstNativeOpcode, &t)) return kErrNotSupported;
+  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwEntry] &&
+      !InSwitchableLibrary(ctx, t))
+    return kErrSecViolation;
+  if (t.record->kind > 0) return kErrWrongTypeOverload;
+  SetCodePointer(ctx, run.ip);
+  return ReloadAfter(run, CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction));
+}
+
+ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at) {
+  EngineContext* ctx = run.ctx;
+  const int32_t function = at[1], inputs = at[2], outputs = at[3];
+  SetCodePointer(ctx, run.ip);
+  const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
+  ErrCode e;
+  if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
+    // Compiled already, and no class method can take the call: straight in.
+    CallInfo info;
+    info.returnTo = {ctx->cpKind, ctx->cpOffset};
+    info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
+    e = CallCompiledFunction(ctx, info, function, inputs, outputs);
+  } else {
+    const char* name;
+    int32_t length;
+    GetFunctionNameOfIndex(ctx, function, &name, &length);
+    e = CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
+                           inputs, outputs);
+  }
+  return ReloadAfter(run, e);
+}
+
+ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
+  EngineContext* ctx = run.ctx;
+  int32_t n = at[1];
+  if (n < 1 || n > GetFrameEntryCount(ctx)) return kErrIllegal;
+  const ValueDescriptor* top = DescAt(ctx, 0);
+  ErrCode e;
+  if (top->flags == 0 && top->size == 0) {
+    // An empty marker on top: the function value is the deepest entry.
+    e = Drop(ctx);
+    n--;
+  } else {
+    e = RollStackEntries(ctx, n, n - 1);
+  }
+  int32_t arguments = 0;
+  if (!e && n < 1) e = kErrIllegal;
+  if (!e) e = ExpandCommaLists(ctx, n - 1, &arguments);
+  if (e) return e;
+  SetCodePointer(ctx, run.ip);
+  return ReloadAfter(run, FevalBuiltin(ctx, arguments + 1, at[2], 0));
+}
+
+ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
+  EngineContext* ctx = run.ctx;
+  const int32_t f = ctx->curFrame;
+  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) {
+    // Code of the base workspace ends here.
+    ctx->cpKind = kCodeNone;
+    run.ip = nullptr;
+    return kOk;
+  }
+  if (!halt) ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]), -1);
+  uint32_t callBack = 0;
+  ErrCode e = halt ? ReturnToCaller(ctx, &callBack) : ReturnFromCall(ctx, &callBack);
+  if (e) return e;
+  run.ip = GetCodePointer(ctx);
+  if (!callBack || !run.ip) return kOk;
+  const int32_t results = static_cast<int32_t>(ctx->descTop - static_cast<uint32_t>(f)) / 3;
+  int32_t opcode, outputs;
+  if (callBack == kContinueAtInstruction) {
+    // The native before the return position takes the results.
+    const int16_t* native = run.ip - kNativeCallLength;
+    if (native[0] < kFirstNativeOpcode) return kErrIllegal;
+    *failing = native;
+    opcode = native[0];
+    outputs = native[2];
+  } else {
+    opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
+    outputs = ContinuationOutputs(callBack);
+  }
+  return ReloadAfter(run, CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack));
+}
+
+Next EndOfThread(LoopRun& run) {
+  EngineContext* ctx = run.ctx;
+  ctx->cpKind = kCodeNone;
+  run.ip = nullptr;
+  if (ctx->currentThread != 0) {
+    const uint32_t ended = ctx->currentThread;
+    SwitchThreadFromLoop(ctx, 0);
+    KillThread(ctx, ended);
+    run.ip = GetCodePointer(ctx);
+  }
+  if (run.ip) return Next::kContinue;
+  LeaveRun(ctx);
+  return Next::kReturn;
+}
+
+ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope, int32_t inputs,
+                            int32_t outputs, uint8_t sandbox, uint8_t sliced) {
+  int32_t length = 0;
+  while (length < kMaxIdentifierLength && name[length]) length++;
+  const int32_t function = FindFunction(ctx, name, length, nullptr, 0, scope, true, nullptr);
+  const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
+  ErrCode e = kErrUndefFun;
+  if (function >= 0 && entry && entry->code > 0) {
+    CallInfo info;
+    info.scope = scope;
+    e = CallCompiledFunction(ctx, info, function, inputs, outputs);
+  }
+  if (e) {
+    std::memcpy(ctx->errLocName, name, length);
+    ctx->errLocName[length] = 0;
+    ctx->errLocFunc = -1;
+    ctx->errLocPos = 0;
+    PrintError(ctx, e, false);
+    ctx->cpKind = kCodeNone;
+    return e;
+  }
+  if (sandbox) MarkFrameAsEntry(ctx);
+  return ExecuteBytecode(ctx, sliced);
+}
+
+ErrCode PrepareExecution(EngineContext* ctx, const int16_t** ipCell) {
+  if (ctx->pendingArgCount == 0) return kOk;
+  const PendingCallArg call = ctx->pendingArgs[0];
+  ctx->pendingArgCount--;
+  std::memmove(ctx->pendingArgs, ctx->pendingArgs + 1, sizeof call * ctx->pendingArgCount);
+  if (ipCell) SetCodePointer(ctx, *ipCell);
+  const uint32_t level = ctx->descTop;
+  ErrCode e = call.extra ? reinterpret_cast<PendingCallFn>(call.extra)(ctx, call.value)
+                         : CallSavedRecord(ctx, reinterpret_cast<const uint8_t*>(call.value));
+  if (e && level > 0) {
+    UnwindCallFrames(ctx, static_cast<int32_t>(level));
+    if (ctx->descTop > level && ctx->curFrame < static_cast<int32_t>(level))
+      Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
+  }
+  if (ipCell) *ipCell = GetCodePointer(ctx);
+  return e;
+}
+
+ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, int32_t inputs,
+                        int32_t outputs, int32_t variables) {
+  if (words < 0 || inputs < 0 || variables < 0 || inputs > EntriesAboveFrame(ctx))
+    return kErrIllegal;
+  // The code, followed by halt, as a value under the inputs.
+  const uint32_t units = (2u * static_cast<uint32_t>(words + 1) + 7) / 8;
+  uint8_t* data;
+  ErrCode e = PushEntry(ctx, 0, units, static_cast<int32_t>(units), false, &data);
+  if (e) return e;
+  std::memset(data, 0, 8ull * units);
+  std::memcpy(data, code, 2ull * static_cast<uint32_t>(words));
+  Store<int16_t>(data + 2ull * static_cast<uint32_t>(words), kOpHalt);
+  e = RollStackEntries(ctx, inputs + 1, inputs);
+  const auto codeOffset = static_cast<uint32_t>(DataAt(ctx, inputs) - ctx->DataBytes());
+  CallInfo info;
+  info.returnTo = {ctx->cpKind, ctx->cpOffset};
+  info.scope = ScopeWord(ctx);
+  if (!e) e = CallCompiledFunction(ctx, info, kCallText, 0, outputs);
+  const auto f = static_cast<uint32_t>(ctx->curFrame);
+  if (!e && uint64_t{ctx->descTop} + static_cast<uint32_t>(variables) > ctx->descCap) {
+    ctx->curFrame = PreviousFrame(ctx, static_cast<int32_t>(f));
+    ctx->descTop = f;
+    e = kErrStackOverflow;
+  }
+  if (e) {
+    DropStackEntries(ctx, inputs, 1);
+    return e;
+  }
+  // Variables of its own, then the frame moves under the code and inputs,
+  // which become its entries.
+  uint32_t* w = FrameWords(ctx, static_cast<int32_t>(f));
+  w[kFwVarCount] = static_cast<uint32_t>(variables);
+  std::fill(w + kFrameHeaderWords, w + kFrameHeaderWords + variables, static_cast<uint32_t>(-1));
+  ctx->descTop += static_cast<uint32_t>(variables);
+  const int32_t previous = PreviousFrame(ctx, static_cast<int32_t>(f));
+  const uint32_t span = 3 * static_cast<uint32_t>(inputs + 1);
+  uint32_t* stack = ctx->DescWords();
+  std::rotate(stack + f - span, stack + f, stack + ctx->descTop);
+  const uint32_t moved = f - span;
+  ctx->curFrame = static_cast<int32_t>(moved);
+  FrameWords(ctx, ctx->curFrame)[kFwBackLink] =
+      previous < 0 ? 0 : moved - static_cast<uint32_t>(previous);
+  ctx->cpKind = kCodeDataStack;
+  ctx->cpOffset = codeOffset;
+  ctx->cpFlag = 0;
+  return kOk;
+}
+
+ErrCode ClearFrameFlagAndContinue(EngineContext* ctx) {
+  if (ctx->curFrame < 0) return kErrIllegal;
+  FrameWords(ctx, ctx->curFrame)[kFwStopRequest] = 0;
+  return ReturnToCaller(ctx);
+}
+
+}  // namespace vke

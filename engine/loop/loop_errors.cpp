@@ -1,0 +1,314 @@
+// The loop's error path and what it prints: the status codes that suspend,
+// yield, retry or stop a run, the catch search for errors, the uncaught
+// error with its call trace; and the line instruction with its echo, its
+// breakpoints and its stops for the debugger.
+#include <cstdio>
+
+#include "builtins/builtin.hpp"
+#include "bytecode/library_source.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/engine.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/loop/loop_internal.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int32_t kMaxTraceFrames = 1000000;
+constexpr int32_t kEchoNameColumns = 16;
+constexpr int32_t kEchoLineBytes = 80;
+constexpr int32_t kIoEndEcho = 5;  // the I/O request that ends an echoed line
+constexpr int32_t kMessageBytes = 256;
+// A native ends the run where it stands: its instruction runs again when
+// the run is resumed.
+constexpr ErrCode kStatusRepeatLater = 503;
+
+void AppendNumber(char* buffer, int32_t* position, int32_t size, const char* format, int32_t n) {
+  char digits[48];
+  const int count = std::snprintf(digits, sizeof digits, format, n);
+  if (count > 0)
+    AppendBytes(buffer, position, digits, count < int{sizeof digits} ? count : sizeof digits - 1,
+                size);
+}
+
+// Appends the text of source line `line` of a function; false when its
+// source or that line cannot be found.
+bool AppendSourceLine(EngineContext* ctx, int32_t function, int32_t line, char* out,
+                      int32_t* position, int32_t size) {
+  if (function < 0) return false;
+  uint32_t freeBytes = 0;
+  GetDataStackFree(ctx, &freeBytes, nullptr);
+  DataScratch scratch(ctx);
+  uint32_t at;
+  const uint32_t bytes = freeBytes / 2 & ~7u;
+  if (bytes < 64 || scratch.Reserve(bytes, &at)) return false;
+  char* text = reinterpret_cast<char*>(ctx->Bytes() + at);
+  int32_t length = 0, current = 0;
+  if (FindFunctionSource(ctx, function, text, static_cast<int32_t>(bytes), &length, &current))
+    return false;
+  int32_t i = 0;
+  while (current < line && i < length) {
+    const char c = text[i++];
+    if (c == '\r' && i < length && text[i] == '\n') i++;
+    if (c == '\r' || c == '\n') current++;
+  }
+  if (current != line || i >= length) return false;
+  int32_t end = i;
+  while (end < length && text[end] != '\r' && text[end] != '\n') end++;
+  AppendBytes(out, position, text + i, end - i, size);
+  return true;
+}
+
+// The echo of a line: the function's name in 16 columns, the line number
+// in 5, a blank and the source line, at most 80 characters.
+void PrintEchoLine(EngineContext* ctx, int32_t function, int32_t line) {
+  char text[kEchoLineBytes + 1];
+  int32_t position = 0;
+  const char* name;
+  int32_t length;
+  GetFunctionNameOfIndex(ctx, function, &name, &length);
+  AppendBytes(text, &position, name, length < kEchoNameColumns ? length : kEchoNameColumns,
+              sizeof text);
+  AppendRepeatedByte(text, &position, ' ', kEchoNameColumns - position, sizeof text);
+  AppendNumber(text, &position, sizeof text, "%5d ", line);
+  if (!AppendSourceLine(ctx, function, line, text, &position, sizeof text)) return;
+  WriteToFd(ctx, kFdOut, text, position);
+  WriteNewlineToFd(ctx, kFdOut);
+  IoControlFd(ctx, kFdOut, kIoEndEcho, 0, nullptr, nullptr);
+}
+
+// "<name:line> " and the source line where the debugger shows a line.
+void ShowStopLine(EngineContext* ctx, int32_t function, int32_t line) {
+  char text[kMessageBytes];
+  int32_t position = 0;
+  AppendBytes(text, &position, "<", 1, sizeof text);
+  if (function != -2) {
+    const char* name;
+    int32_t length;
+    GetFunctionNameOfIndex(ctx, function, &name, &length);
+    AppendBytes(text, &position, name, length < 32 ? length : 32, sizeof text);
+    AppendBytes(text, &position, ":", 1, sizeof text);
+  }
+  AppendNumber(text, &position, sizeof text, "%d> ", line);
+  AppendSourceLine(ctx, function, line, text, &position, sizeof text);
+  WriteToFd(ctx, kFdErr, text, position);
+  WriteNewlineToFd(ctx, kFdErr);
+}
+
+bool BreakpointAt(EngineContext* ctx, int32_t function, int32_t line) {
+  if (ctx->bpTable <= 0) return false;
+  uint32_t pairs = BlockUnits(ctx, ctx->bpTable);
+  if (ctx->bpCount < pairs) pairs = ctx->bpCount;
+  const uint8_t* p = BlockData(ctx, ctx->bpTable);
+  for (uint32_t i = 0; i < pairs; i++)
+    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) == line)
+      return true;
+  return false;
+}
+
+void KillCurrentThread(EngineContext* ctx) {
+  if (ctx->currentThread == 0) return;
+  const uint32_t thread = ctx->currentThread;
+  SwitchThreadFromLoop(ctx, 0);
+  KillThread(ctx, thread);
+}
+
+Next Stop(LoopRun& run, ErrCode code, ErrCode* result) {
+  LeaveRun(run.ctx);
+  *result = code;
+  return Next::kReturn;
+}
+
+// 504 and 502 in thread 0: other threads may run; a sliced run then ends
+// its slice.
+Next Yield(LoopRun& run, const int16_t* at, ErrCode* result) {
+  if (YieldToThreads(run.ctx, &run.ip)) return Stop(run, kOk, result);
+  if (run.ctx->currentThread != 0 || !run.sliced) return Next::kContinue;
+  return HandleError(run, CheckBreakAtSliceEnd(run.ctx), at, result);
+}
+
+// Makes the error's text the last error when no message was raised for it.
+void KeepAsLastError(EngineContext* ctx, ErrCode code) {
+  char text[kMessageBytes];
+  int32_t length = 0;
+  GetErrorText(ctx, code, false, text, sizeof text, &length);
+  if (FormatErrorMessage(ctx, code, text, length, false) == kOk) ClearPendingError(ctx);
+}
+
+// HandleError for an error proper, apart from the status codes, whose
+// cases stay light.
+Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result);
+
+bool MayBeObjectError(ErrCode code) {
+  return code == kErrWrongTypeOverload || code == kErrWrongVarType ||
+         code == kErrWrongVarTypeField || code == kErrWrongVarTypeElem || code == kErrUndefField ||
+         code == kErrInvalidFieldAccess;
+}
+
+}  // namespace
+
+ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
+  EngineContext* ctx = run.ctx;
+  const int32_t function = at[1], line = at[2];
+  *light = true;
+  if (ctx->curFrame < 0) return kOk;
+  uint32_t* w = FrameWords(ctx, ctx->curFrame);
+  w[kFwFunction] = static_cast<uint32_t>(function);
+  w[kFwPosition] = static_cast<uint32_t>(line);
+  if (ctx->profileTable > 0) ProfileLine(ctx, function, line);
+  if (ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function))
+    PrintEchoLine(ctx, function, line);
+  if (ctx->bpCount > 0 && w[kFwStopRequest] == 0 && BreakpointAt(ctx, function, line))
+    w[kFwStopRequest] = kStopAtNextLine;
+  const uint32_t stop = w[kFwStopRequest];
+  if (stop == 0) return kOk;
+  *light = false;
+  ShowStopLine(ctx, function, line);
+  if (stop >= kStopAtNextLine) return kStatusDebug;
+  YieldRequested(ctx) = 1;
+  return kOk;
+}
+
+Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
+  EngineContext* ctx = run.ctx;
+  *result = code;
+  switch (code) {
+    case kStatusYield:
+      run.ip = at + GetInstructionLength(at);
+      return Yield(run, at, result);
+    case kStatusRetry:
+      run.ip = at;
+      if (ctx->currentThread == 0) return Yield(run, at, result);
+      SetCodePointer(ctx, run.ip);
+      SwitchThreadFromLoop(ctx, 0);
+      return Stop(run, kStatusSuspended, result);
+    case kStatusSuspended:
+      SetCodePointer(ctx, run.ip);
+      if (ctx->currentThread != 0) SwitchThreadFromLoop(ctx, 0);
+      return Stop(run, code, result);
+    case kStatusRepeatLater:
+      run.ip = at;
+      SetCodePointer(ctx, run.ip);
+      KillCurrentThread(ctx);
+      return Stop(run, code, result);
+    case kStatusDebug:
+      SetCodePointer(ctx, run.ip);
+      if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] >= kStopAtNextLine) {
+        uint32_t* w = FrameWords(ctx, ctx->curFrame);
+        w[kFwDebugKind] = ctx->cpKind;
+        w[kFwDebugOffset] = ctx->cpOffset;
+      }
+      ctx->errLocCode = kStatusDebug;
+      KillCurrentThread(ctx);
+      return Stop(run, code, result);
+    default:
+      return HandleFailure(run, code, at, result);
+  }
+}
+
+namespace {
+
+Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
+  EngineContext* ctx = run.ctx;
+  // A builtin that failed with its operands in place (the stack at the
+  // level it started from) can run again as it stands once the host has
+  // grown the area.
+  if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
+      at[0] < kFirstNativeOpcode && GetBuiltinDispatch(at[0]).fn && !StartsCode(at[0]) &&
+      ctx->descTop == ctx->builtinLevel) {
+    if (ctx->pendingError != -1) ClearPendingError(ctx);
+    ClearErrorLocation(ctx);
+    ctx->memoryRetry = kMemoryRetryPending;
+    run.ip = at;
+    SetCodePointer(ctx, run.ip);
+    return Stop(run, code, result);
+  }
+  // Where it happened, and the failing builtin's or native's name.
+  if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
+  ctx->errLocCode = code;
+  if (!ctx->errLocName[0] && code != kErrUser && code != kStatusHalted) {
+    char name[32];
+    if (GetOpcodeName(ctx, at[0], false, name) == kOk)
+      CopyCStringBounded(ctx->errLocName, 33, name, 32);
+  }
+  if (MayBeObjectError(code)) {
+    if (TryObjectPath(run, at, &code)) return Next::kContinue;
+    if (code == kStatusSuspended || code == kStatusDebug) return HandleError(run, code, at, result);
+  }
+  *result = code;
+  // A message raised with its details stays pending until the catch takes it
+  // or the trace prints it whole.
+  if (ctx->pendingError == -1) KeepAsLastError(ctx, code);
+  if (code != kStatusHalted) {
+    SavedCodePointer handler;
+    if (FindCatchFrame(ctx, code == kErrSecViolation || code == kErrSecViolationGlobal, &handler)) {
+      if (ctx->pendingError != -1) ClearPendingError(ctx);
+      ctx->cpKind = handler.kind;
+      ctx->cpOffset = handler.offset;
+      run.ip = GetCodePointer(ctx);
+      return Next::kContinue;
+    }
+  }
+  if (ctx->curFrame >= 0)
+    ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwFunction]), -1);
+  ctx->cpKind = kCodeNone;
+  if (code != kStatusNoPrint) PrintErrorTrace(ctx, code);
+  if (ctx->pendingError != -1) ClearPendingError(ctx);
+  KillCurrentThread(ctx);
+  return Stop(run, code, result);
+}
+
+}  // namespace
+
+void PrintErrorTrace(EngineContext* ctx, ErrCode code) {
+  PrintError(ctx, code, false);
+  char text[kMessageBytes];
+  int32_t repeats = 0, lastFunction = 0, lastLine = 0;
+  bool printed = false;
+  auto flushRepeats = [&] {
+    if (repeats == 0) return;
+    int32_t position = 0;
+    AppendNumber(text, &position, sizeof text, "%d recursive calls", repeats + 1);
+    WriteToFd(ctx, kFdErr, text, position);
+    WriteNewlineToFd(ctx, kFdErr);
+    repeats = 0;
+  };
+  int32_t f = ctx->curFrame;
+  for (int32_t n = 0; f >= 0 && n < kMaxTraceFrames; n++, f = PreviousFrame(ctx, f)) {
+    const uint32_t* w = FrameWords(ctx, f);
+    const auto function = static_cast<int32_t>(w[kFwFunction]);
+    const auto line = static_cast<int32_t>(w[kFwPosition]);
+    if (function < 0 && function != -2) continue;
+    if (printed && function == lastFunction && line == lastLine) {
+      repeats++;
+      continue;
+    }
+    flushRepeats();
+    int32_t position = 0;
+    AppendBytes(text, &position, "-> ", 3, sizeof text);
+    if (function == -2) {
+      AppendBytes(text, &position, "(inline)", 8, sizeof text);
+    } else {
+      int32_t length = 0;
+      GetFunctionNameAndLine(ctx, function, text + position, sizeof text - position, &length);
+      position += length;
+    }
+    AppendNumber(text, &position, sizeof text, ";%d", line);
+    WriteToFd(ctx, kFdErr, text, position);
+    WriteNewlineToFd(ctx, kFdErr);
+    printed = true;
+    lastFunction = function;
+    lastLine = line;
+  }
+  flushRepeats();
+}
+
+}  // namespace vke

@@ -1,0 +1,131 @@
+// What the files of the execution loop share: the state of one run, the
+// loop's own context fields, and the operations of its instructions that
+// live outside the dispatch.
+#pragma once
+
+#include "bytecode/opcodes.hpp"
+#include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/range_count.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+// The state of one run of ExecuteBytecode.
+struct LoopRun {
+  EngineContext* ctx;
+  const int16_t* ip;  // next instruction; null when the code has ended
+  uint8_t sliced;     // every backward jump ends a slice
+};
+
+// Builtins that may start other code: the instruction pointer goes through
+// the code pointer.
+inline bool StartsCode(int32_t op) {
+  return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
+}
+
+// How an instruction that did not simply succeed goes on.
+enum class Next : uint8_t {
+  kContinue,  // run the instruction at run.ip
+  kReturn,    // the run is over; its result is the code returned alongside
+};
+
+// ---- Context fields the loop owns ----
+// ctx->yieldRequested: the yield-requested word (no slice-test callback is
+// ever installed). ctx->profileWords: the profiler's fields below; the profiler
+// is off while ctx->profileTable holds no block.
+enum LoopWord : int {
+  kProfileFunction = 0,  // the profiled function's index
+  kProfilePerLine = 1,   // nonzero: time per line
+  kProfileFirstLine = 2,
+  kProfileLength = 3,  // doubles in the profile table
+  kProfileLine = 4,    // the line being timed, relative to the first; -1 none
+};
+inline uint32_t& YieldRequested(EngineContext* ctx) {
+  return ctx->yieldRequested;
+}
+
+// The base address of a code area kind; null for kinds that hold no code.
+const uint8_t* CodeAreaBase(EngineContext* ctx, uint32_t kind);
+// The offset of a code address inside the area of the current kind.
+inline uint32_t CodeOffsetOf(EngineContext* ctx, const int16_t* address) {
+  return static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(address) -
+                               CodeAreaBase(ctx, ctx->cpKind));
+}
+
+// Ends a run: the running flag is cleared unless runs are nested.
+inline void LeaveRun(EngineContext* ctx) {
+  if (!ctx->cpFlag) ctx->running = 0;
+}
+
+// ---- Threads and slices (loop_threads.cpp) ----
+// Switches to a thread and keeps thread 0's slice accumulator fresh.
+void SwitchThreadFromLoop(EngineContext* ctx, int32_t target);
+// After an instruction while threads are listed: true when no thread has
+// code left (the run ends with 0).
+bool SliceCheck(LoopRun& run);
+// The profiler's bookkeeping at a line (line >= 0) or when it closes (-1).
+void ProfileLine(EngineContext* ctx, int32_t function, int32_t line);
+
+// ---- Instructions (loop_flow.cpp) ----
+// A 1 x 1 integer array of that width holding the low bytes of bits.
+ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, uint64_t bits);
+ErrCode ForNext(EngineContext* ctx);
+ErrCode ForRangeNext(EngineContext* ctx);
+// The iterator of a real range loop is a plain row on top: the index of
+// the next element, the element count, start and step; a fifth element marks
+// single bounds, whose elements are rounded to single.
+inline constexpr uint32_t kRangeIteratorSize = 4;
+VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {
+  return d.flags == 0 && d.word == static_cast<int32_t>(d.size) &&
+         (d.size == kRangeIteratorSize || d.size == kRangeIteratorSize + 1);
+}
+// ForRangeNext's step for the iterator of a real range: *more tells whether
+// a value is left; when one is, *value receives it and the iterator advances
+// (the caller pushes it). False, with nothing done, for other iterators.
+VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
+  const ValueDescriptor d = *DescAt(ctx, 0);
+  if (!IsRealRangeIterator(d)) return false;
+  uint8_t* data = DataAt(ctx, 0);
+  const double k = Load<double>(data);
+  *more = k < Load<double>(data + 8);
+  if (*more) {
+    Store<double>(data, k + 1);
+    *value = RangeElement(Load<double>(data + 16), Load<double>(data + 24), static_cast<int64_t>(k),
+                          d.size != kRangeIteratorSize);
+  }
+  return true;
+}
+ErrCode ForRangeInit(EngineContext* ctx, int32_t n);
+ErrCode ForRangeLast(EngineContext* ctx);
+// Compares the case value on top with the switch value under it and pops
+// the case value; *match tells the outcome.
+ErrCode SwitchCaseMatch(EngineContext* ctx, bool* match);
+// Expands the comma lists among the top n entries into their items; *count
+// receives the new number of entries.
+ErrCode ExpandCommaLists(EngineContext* ctx, int32_t n, int32_t* count);
+
+// ---- Calls (loop_calls.cpp) ----
+// The native call instruction at `at` (nargin and nargout its operands).
+ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at);
+ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at);
+ErrCode CallValueInstruction(LoopRun& run, const int16_t* at);
+// return and halt: leaves the current call; the native before the return
+// position is called again when the call asked for it.
+ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing);
+// The thread whose code has ended: thread 0 ends the run.
+Next EndOfThread(LoopRun& run);
+
+// ---- Lines, errors and objects (loop_errors.cpp, loop_objects.cpp) ----
+// The line instruction at `at`: 505 when the run stops for the debugger;
+// *light tells that it neither stops nor asks for a yield.
+ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light);
+// The error path for a failure of the instruction at `at`: gives kContinue
+// when a yield, a catch or a class method lets the run go on at run.ip,
+// else kReturn with *result the run's result.
+Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result);
+// The object path: true when a class method or a conversion took over the
+// failed instruction (run.ip set to continue); *code receives a changed code.
+bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code);
+
+}  // namespace vke

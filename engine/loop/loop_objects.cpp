@@ -1,0 +1,309 @@
+// The object path: an instruction that failed with a type error on an
+// object calls the method of the object's class instead (operators, display,
+// subsref and subsasgn for indexing, beginning/end/matrixrow/matrixcol), a
+// typed value of a native library calls that library's native of the same
+// name, and integer, char and logical operands are retried as doubles.
+#include "builtins/builtin.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "bytecode/opcodes.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/loop/loop.hpp"
+#include "engine/loop/loop_internal.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/values.hpp"
+#include "engine/variables/variables_internal.hpp"
+
+namespace vke {
+
+namespace {
+
+enum class Form : uint8_t {
+  kOperands,  // a builtin's or native's operands on top
+  kDisplay,   // the value shown, on top
+  kField,     // x.name (by id) or x.(text) with the text on top
+  kIndex,     // an index group above the indexed value
+  kEnd,       // beginning, end, matrixrow, matrixcol of the value at a depth
+};
+
+struct ObjectCall {
+  Form form = Form::kOperands;
+  char method[33] = {};
+  int32_t inputs = 0;
+  int32_t outputs = 1;
+  int32_t base = 0;     // depth of the indexed or shown value
+  int32_t count = 0;    // subscripts of an index group
+  uint32_t mask = 0;    // their colons
+  int32_t nameId = 0;   // the field (0: its name is the text on top)
+  bool brace = false;   // the index group is x{...}
+  bool assign = false;  // subsasgn: the right-hand side lies under the reference
+  const int16_t* after = nullptr;
+};
+
+// subsasgn(object, s, rhs) through the reference under them, stored back.
+constexpr int16_t kAssignByMethod[] = {kOpPushStr, 8,       's', 'u', 'b',          's',
+                                       'a',        's',     'g', 'n', kOpCallValue, 4,
+                                       1,          kOpRoll, 2,   1,   kOpApplyBrace};
+
+int32_t SubscriptEntries(int32_t count, uint32_t mask) {
+  const uint32_t low = count >= 32 ? ~0u : (1u << count) - 1;
+  return count - __builtin_popcount(mask & low);
+}
+
+void SetMethod(ObjectCall* c, const char* name) {
+  CopyCStringBounded(c->method, sizeof c->method, name, -1);
+}
+
+ValueDescriptor OperandDescriptor(EngineContext* ctx, int32_t depth) {
+  if (3u * uint32_t(depth + 1) > ctx->descTop) return ValueDescriptor{};
+  const ValueDescriptor d = *DescAt(ctx, depth);
+  if (!(d.flags & kFlagReference)) return d;
+  Designated t;
+  return ReadReference(ctx, depth, &t) ? ValueDescriptor{} : t.desc;
+}
+
+bool Describe(EngineContext* ctx, const int16_t* at, ObjectCall* c) {
+  const int32_t op = at[0];
+  c->after = at + GetInstructionLength(at);
+  switch (op) {
+    case kOpShowVar:
+    case kOpStoreAnsShow:
+    case kOpDisplayVar:
+      c->form = Form::kDisplay;
+      c->inputs = 1;
+      c->outputs = 0;
+      SetMethod(c, "disp");
+      return true;
+    case kOpBeginningValue:
+    case kOpEndValue:
+    case kOpMatrixRowValue:
+    case kOpMatrixColValue: {
+      static const char* const kNames[] = {"beginning", "end", "matrixrow", "matrixcol"};
+      c->form = Form::kEnd;
+      c->base = at[1];
+      c->inputs = 3;
+      SetMethod(c, kNames[op - kOpBeginningValue]);
+      return true;
+    }
+    case kOpLoadField:
+    case kOpLoadFieldByName:
+      c->form = Form::kField;
+      c->nameId = op == kOpLoadField ? at[1] : 0;
+      c->base = op == kOpLoadField ? 0 : 1;
+      break;
+    case kOpBraceIndexValue:
+    case kOpIndexValue:
+    case kOpParenAfterIndex:
+    case kOpParenAfterBrace:
+      c->form = Form::kIndex;
+      c->count = at[1];
+      c->mask = static_cast<uint16_t>(at[2]);
+      c->brace = op == kOpBraceIndexValue;
+      c->base = SubscriptEntries(c->count, c->mask);
+      if (op == kOpIndexValue || op == kOpParenAfterIndex) c->outputs = at[3];
+      c->assign = op == kOpParenAfterBrace;
+      break;
+    default: {
+      int32_t inputs, outputs;
+      if (GetOpcodeInfo(at, &inputs, &outputs) || inputs < 0 || inputs > GetFrameEntryCount(ctx))
+        return false;
+      if (GetOpcodeName(ctx, op, false, c->method) || !c->method[0]) return false;
+      c->inputs = inputs;
+      c->outputs = outputs;
+      return true;
+    }
+  }
+  // Field and brace steps followed by the store through the reference are
+  // assignments of a field or element of the object.
+  const bool step = op == kOpLoadField || op == kOpLoadFieldByName || op == kOpBraceIndexValue;
+  if (step && *c->after == kOpApplyBrace && (DescAt(ctx, c->base)->flags & kFlagReference)) {
+    c->assign = true;
+    c->after++;
+  }
+  c->inputs = c->assign ? 3 : 2;
+  c->outputs = c->assign ? 1 : c->outputs;
+  SetMethod(c, c->assign ? "subsasgn" : "subsref");
+  return true;
+}
+
+// The entries whose classes decide: the operands, or the indexed value.
+void OperandRange(const ObjectCall& c, int32_t* deepest, int32_t* top) {
+  if (c.form == Form::kOperands) {
+    *deepest = c.inputs - 1;
+    *top = 0;
+  } else {
+    *deepest = *top = c.base;
+  }
+}
+
+// Converts typed numeric, char and logical operands to double; true when
+// any was converted.
+bool ConvertOperands(EngineContext* ctx, const ObjectCall& c, bool* converted) {
+  *converted = false;
+  for (int32_t d = 0; d < c.inputs; d++) {
+    const ValueDescriptor* v = DescAt(ctx, d);
+    if (!IsTyped(*v) || v->word < kKindArray || v->word > kKindLogical) continue;
+    if (ViewNumeric(ctx, d).cls == ValueClass::kDouble) continue;
+    if (ConvertToFloat(ctx, d, false)) return false;
+    *converted = true;
+  }
+  return true;
+}
+
+// The native of a library's value type that serves the method with these
+// counts (a maximum with bit 6 set takes any number).
+bool FindTypeNative(EngineContext* ctx, int32_t kind, const ObjectCall& c,
+                    const NativeFunctionRecord** record) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    for (uint32_t k = 0; k < reg[i].count; k++) {
+      const NativeFunctionRecord& r = reg[i].table[k];
+      const int32_t id = static_cast<int32_t>(i) * 128 + (r.kind < 0 ? -r.kind : r.kind) + 6;
+      if (id != kind || !r.function || r.IsHeader() || r.IsHook() ||
+          std::strncmp(r.name, c.method, sizeof r.name) != 0)
+        continue;
+      const bool anyIn = (r.maxIn & 64) != 0, anyOut = (r.maxOut & 64) != 0;
+      const bool inputs = c.inputs >= r.minIn && (anyIn || c.inputs <= r.maxIn);
+      const bool outputs =
+          c.outputs < 0 ? r.minOut < 2 : c.outputs >= r.minOut && (anyOut || c.outputs <= r.maxOut);
+      if (inputs && outputs) {
+        *record = &r;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The subscript structure of a field access or index group, from the name or
+// the subscripts above the indexed value, which it replaces.
+ErrCode PushSubsStruct(EngineContext* ctx, const ObjectCall& c) {
+  ErrCode e = kOk;
+  if (c.form == Form::kField && c.nameId) {
+    int32_t length = 0;
+    const char* name = NameText(ctx, c.nameId, &length);
+    e = name ? PushCString(ctx, length, name) : kErrIllegal;
+  } else if (c.form == Form::kIndex) {
+    SubscriptList subs;
+    subs.n = c.count;
+    subs.colonMask = c.mask;
+    for (int32_t k = 0; k < c.count && !e; k++)
+      e = subs.IsColon(k) ? PushCString(ctx, 1, ":")
+                          : DuplicateStackEntries(ctx, subs.DepthOf(k) + k, 1);
+    if (!e) e = PushListFromEntries(ctx, c.count, false, nullptr, 0);
+    if (!e) e = DropStackEntries(ctx, 1, c.base);
+  }
+  const char* type = c.form == Form::kField ? "." : c.brace ? "{}" : "()";
+  if (!e) e = PushCString(ctx, -1, type);
+  if (!e) e = PushListFromEntries(ctx, 1, false, "type", 4);
+  if (!e) e = RollStackEntries(ctx, 2, 1);
+  if (!e) e = PushListFromEntries(ctx, 1, true, "subs", 4);
+  return e;
+}
+
+// Pushes a copy of the value at the depth, through a reference.
+ErrCode PushOperandValue(EngineContext* ctx, int32_t depth) {
+  if (!(DescAt(ctx, depth)->flags & kFlagReference)) return DuplicateStackEntries(ctx, depth, 1);
+  Designated t;
+  ErrCode e = ReadReference(ctx, depth, &t);
+  return e ? e : PushDesignated(ctx, t);
+}
+
+// Lays the method's inputs on top: an assignment leaves the reference, the
+// object, s and the right-hand side for the generated sequence.
+ErrCode ArrangeInputs(EngineContext* ctx, const ObjectCall& c, const int16_t* at) {
+  if (c.form == Form::kOperands || c.form == Form::kDisplay) return kOk;
+  if (c.form == Form::kEnd) {
+    ErrCode e = PushOperandValue(ctx, c.base);
+    if (!e) e = PushRealScalar(ctx, at[2]);
+    return e ? e : PushRealScalar(ctx, at[3]);
+  }
+  ErrCode e = PushSubsStruct(ctx, c);  // value or reference, s
+  if (e) return e;
+  if (c.assign) {
+    // rhs, ref, s -> ref, object, s, rhs
+    e = PushOperandValue(ctx, 1);
+    if (!e) e = RollStackEntries(ctx, 2, 1);
+    return e ? e : RollStackEntries(ctx, 4, 1);
+  }
+  if (!(DescAt(ctx, 1)->flags & kFlagReference)) return kOk;
+  e = PushOperandValue(ctx, 1);
+  return e ? e : ReplaceEntryWithTop(ctx, 1);
+}
+
+}  // namespace
+
+bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
+  EngineContext* ctx = run.ctx;
+  ObjectCall c;
+  if (!Describe(ctx, at, &c)) return false;
+  int32_t deepest, top;
+  OperandRange(c, &deepest, &top);
+  int32_t objectKind = 0, typedKind = 0;
+  for (int32_t d = deepest; d >= top && !objectKind; d--) {
+    const ValueDescriptor v = OperandDescriptor(ctx, d);
+    if (IsStructured(v) && IsObjectKind(v.word)) objectKind = v.word;
+    if (IsTyped(v) && !typedKind) typedKind = v.word;
+  }
+  const NativeFunctionRecord* native = nullptr;
+  int32_t library = -1;
+  const auto length = CStringLength(c.method);
+  if (!objectKind) {
+    if (typedKind >= kKindArray && typedKind <= kKindLogical && c.form == Form::kOperands) {
+      bool converted;
+      if (!ConvertOperands(ctx, c, &converted) || !converted) return false;
+      run.ip = at;  // the instruction again, with doubles
+      return true;
+    }
+    if (typedKind < kKindLibrary || !FindTypeNative(ctx, typedKind, c, &native)) return false;
+  } else {
+    // An object's kind is the negated name id of its class.
+    library = FindLibraryEntryById(ctx, -objectKind);
+    if (library < 0 ||
+        FindFunction(ctx, c.method, length, nullptr, 0, library, false, nullptr) < 0) {
+      // Without the method, indexing keeps its own error; display shows the
+      // fields; an operator names the method it lacks.
+      if (c.form == Form::kField || c.form == Form::kIndex || c.form == Form::kEnd) return false;
+      if (c.form == Form::kDisplay || std::strcmp(c.method, "disp") == 0) {
+        // No display method: the object shows as the structure it is.
+        DescAt(ctx, 0)->word = kKindStruct;
+        const BuiltinDispatch& disp = GetBuiltinDispatch(kOpDisp);
+        ErrCode e = disp.fn(ctx, 1, 0, disp.option);
+        if (e) {
+          *code = e;
+          return false;
+        }
+        run.ip = c.after;
+        return true;
+      }
+      int32_t classLength = 0;
+      const char* className = NameText(ctx, -objectKind, &classLength);
+      char name[33];
+      int32_t position = 0;
+      AppendBytes(name, &position, className ? className : "", classLength < 28 ? classLength : 28,
+                  sizeof name);
+      AppendBytes(name, &position, "::", 2, sizeof name);
+      AppendCString(name, &position, c.method, sizeof name);
+      name[position] = 0;
+      std::memcpy(ctx->errLocName, name, position + 1);
+      *code = kErrUndefFun;
+      return false;
+    }
+  }
+  ErrCode e = ArrangeInputs(ctx, c, at);
+  SetCodePointer(ctx, c.after);
+  if (!e && c.assign)
+    e = RunFunctionCode(ctx, kAssignByMethod, sizeof kAssignByMethod / 2, 4, 0, 0);
+  else if (!e && native)
+    e = CallNativeRecord(ctx, native, c.inputs, c.outputs);
+  else if (!e)
+    e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
+  // A call that started code, or suspended, goes on from the code pointer.
+  if (!e || e == kStatusSuspended || e == kStatusDebug) run.ip = GetCodePointer(ctx);
+  *code = e ? e : *code;
+  return !e;
+}
+
+}  // namespace vke

@@ -1,0 +1,109 @@
+// Real double scalars in variables, the commonest case of all, found and
+// moved without the general paths: the fast paths of LoadVariable and
+// StoreVariable, which the execution loop also takes directly. Anything
+// unusual (a link, a value of another kind or size, a full stack) is left to
+// the general operations, which decide as before.
+#pragma once
+
+#include <cstring>
+
+#include "engine/frames/frame_internal.hpp"
+
+namespace vke {
+
+// The frame whose slots hold the scope's variables: the innermost with
+// variables, or the base frame; -1 when there is none.
+VKE_HOT_INLINE int32_t ScopeFrame(EngineContext* ctx) {
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
+    const uint32_t* w = FrameWords(ctx, f);
+    if (static_cast<int32_t>(w[kFwVarCount]) > 0 || w[kFwReturnKind] == kBaseFrameKind) return f;
+  }
+  return -1;
+}
+
+// The variable slots of the scope frame f (ScopeFrame's) and the heap their
+// blocks lie in, read once for a run of loads and stores. Valid only while
+// no frame, entry or block changes and the area stays where it is: storing
+// into a variable's own block is the only change allowed meanwhile.
+struct ScopeSlots {
+  const uint32_t* slots = nullptr;  // the frame's first variable slot
+  uint32_t count = 0;               // the variables whose slots lie below the top
+  uint8_t* heap = nullptr;
+  uint32_t heapSize = 0;
+
+  VKE_HOT_INLINE ScopeSlots(EngineContext* ctx, int32_t f)
+      : heap(ctx->HeapBytes()), heapSize(ctx->heapSize) {
+    if (f < 0) return;
+    const uint64_t first = static_cast<uint64_t>(static_cast<uint32_t>(f)) + kFrameHeaderWords;
+    if (first >= ctx->descTop) return;
+    slots = FrameWords(ctx, f) + kFrameHeaderWords;
+    const uint64_t below = ctx->descTop - first;
+    const uint32_t vars = FrameWords(ctx, f)[kFwVarCount];
+    count = vars < below ? vars : static_cast<uint32_t>(below);
+  }
+
+  // The block of variable n when its slot holds one of its own (no link) of
+  // at least the three units of a real double scalar; 0 otherwise.
+  VKE_HOT_INLINE int32_t ScalarSizedBlock(int32_t n) const {
+    if (static_cast<uint32_t>(n) >= count) return 0;
+    const auto block = static_cast<int32_t>(slots[n]);
+    if (static_cast<uint32_t>(block) - 1 >= heapSize ||
+        (Load<uint32_t>(Item(block)) & kFlagReference) || Units(block) < 3)
+      return 0;
+    return block;
+  }
+  VKE_HOT_INLINE uint8_t* Item(int32_t block) const {
+    return heap + 8ull * static_cast<uint32_t>(block);
+  }
+  VKE_HOT_INLINE uint32_t Units(int32_t block) const {
+    return Load<uint32_t>(heap + 8ull * static_cast<uint32_t>(block - 1)) & kBlockSizeMask;
+  }
+
+  // The value of variable n when it holds a real double scalar.
+  VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
+    const int32_t block = ScalarSizedBlock(n);
+    if (!block) return false;
+    const uint8_t* item = Item(block);
+    if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) return false;
+    *value = Load<double>(item + kItemHeaderBytes);
+    return true;
+  }
+
+  // Stores a real double scalar into variable n when the variable's block
+  // has a scalar's size; false, with nothing changed, for anything else.
+  VKE_HOT_INLINE bool StoreScalar(int32_t n, double value) const {
+    const int32_t block = ScalarSizedBlock(n);
+    if (!block || Units(block) != 3) return false;
+    uint8_t* item = Item(block);
+    std::memcpy(item, &kRealDoubleScalar, sizeof kRealDoubleScalar);
+    Store<int32_t>(item + 12, 0);
+    Store<double>(item + kItemHeaderBytes, value);
+    return true;
+  }
+};
+
+// Pushes variable n of the scope frame f when it holds a real double
+// scalar; false, with nothing pushed, for anything else.
+VKE_HOT_INLINE bool LoadScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
+  double value;
+  return ScopeSlots(ctx, f).LoadScalar(n, &value) && PushRealScalar(ctx, value) == kOk;
+}
+
+// ScopeSlots::StoreScalar for the scope frame f.
+VKE_HOT_INLINE bool StoreScalarValue(EngineContext* ctx, int32_t f, int32_t n, double value) {
+  return ScopeSlots(ctx, f).StoreScalar(n, value);
+}
+
+// Pops the real double scalar on top into variable n of the scope frame f
+// when the variable's block has a scalar's size; false, with nothing
+// changed, for anything else.
+VKE_HOT_INLINE bool StoreScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
+  if (ctx->descTop < 3 || !IsRealDoubleScalar(*DescAt(ctx, 0)) ||
+      !StoreScalarValue(ctx, f, n, Load<double>(ctx->DataUnits() + ctx->dataTop - 1)))
+    return false;
+  ctx->descTop -= 3;
+  ctx->dataTop -= 1;
+  return true;
+}
+
+}  // namespace vke

@@ -1,0 +1,95 @@
+// Declarations of the native functions listed in the natives.def files.
+#pragma once
+
+#include "engine/errors/raise.hpp"  // the error tables of the "+errmsgtable" rows
+#include "engine/registry/native_record.hpp"
+
+namespace vke {
+
+#define VKE_NATIVE_FN(name) \
+  ErrCode name(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option);
+
+// Calls of functions from natives.
+VKE_NATIVE_FN(FevalxNative)
+VKE_NATIVE_FN(HasFeatureNative)
+// The features hasfeature names, one a line.
+extern const char kRuntimeFeatures[];
+
+// Text encodings.
+VKE_NATIVE_FN(Utf8EncodeNative)
+VKE_NATIVE_FN(Utf8DecodeNative)
+
+// Special functions over double arrays (numerics/special).
+VKE_NATIVE_FN(ErrorFunctionsNative)
+VKE_NATIVE_FN(GammaFunctionsNative)
+VKE_NATIVE_FN(GammaincNative)
+VKE_NATIVE_FN(BetaFunctionsNative)
+VKE_NATIVE_FN(HypotNative)
+VKE_NATIVE_FN(NthrootNative)
+VKE_NATIVE_FN(BetaincNative)
+// The incomplete-beta core betainc's row carries as its option.
+bool ComputeIncompleteBeta(double x, double a, double b, double* result);
+VKE_NATIVE_FN(NchoosekNative)
+VKE_NATIVE_FN(FactorNative)
+VKE_NATIVE_FN(GcdLcmNative)
+VKE_NATIVE_FN(DilnNative)
+VKE_NATIVE_FN(JacobiEllipticNative)
+VKE_NATIVE_FN(EllipticIntegralNative)
+VKE_NATIVE_FN(EllipkeNative)
+VKE_NATIVE_FN(EvaluateDistribution)
+
+// Option structures.
+VKE_NATIVE_FN(OptimsetNative)
+VKE_NATIVE_FN(OdesetNative)
+
+// Library search path.
+VKE_NATIVE_FN(PathNative)
+ErrCode FindLibraryFileHook(EngineContext* ctx, const char* name, const char* folder,
+                            uintptr_t option, char* buffer, int32_t capacity, int32_t* length);
+
+// Threads, semaphores and the tic/toc timer.
+VKE_NATIVE_FN(ThreadnewNative)
+VKE_NATIVE_FN(ThreadkillNative)
+VKE_NATIVE_FN(ThreadsleepNative)
+VKE_NATIVE_FN(ThreadsetNative)
+VKE_NATIVE_FN(SemaphorenewNative)
+VKE_NATIVE_FN(SemaphoredeleteNative)
+VKE_NATIVE_FN(SemaphorelockNative)
+VKE_NATIVE_FN(SemaphoreunlockNative)
+VKE_NATIVE_FN(TicNative)
+VKE_NATIVE_FN(TocNative)
+
+// Calls for the items of lists and cell arrays.
+VKE_NATIVE_FN(ApplyNative)
+VKE_NATIVE_FN(MapNative)  // option 'm' map, 'c' cellfun
+
+// Values written as source text.
+VKE_NATIVE_FN(DumpvarNative)
+
+// Bit operations.
+VKE_NATIVE_FN(BitgetNative)
+VKE_NATIVE_FN(BitsetNative)
+VKE_NATIVE_FN(BitLogicNative)  // option '&' bitand, '|' bitor, '^' bitxor
+VKE_NATIVE_FN(BitcmpNative)
+VKE_NATIVE_FN(BitshiftNative)
+VKE_NATIVE_FN(BitReduceNative)  // option '&' bitall, '|' bitany
+VKE_NATIVE_FN(GrayCodeNative)   // option 'g' graycode, 'i' igraycode
+
+// Base64 and digests of byte strings.
+VKE_NATIVE_FN(Base64Native)  // option 'e' encode, 'd' decode
+VKE_NATIVE_FN(DigestNative)  // option 'm' md5, 's' sha1
+
+// Integer classes.
+VKE_NATIVE_FN(IntegerLimitNative)  // option 'a' intmax, 'i' intmin
+VKE_NATIVE_FN(Map2intNative)
+
+// Calendar and clock. The clock belongs to the run-time table.
+VKE_NATIVE_FN(Cal2julianNative)
+VKE_NATIVE_FN(Julian2calNative)
+VKE_NATIVE_FN(ClockNative)
+// Forgets the clock's anchor: the next call takes a new one.
+void ResetClockAnchorForTesting();
+
+#undef VKE_NATIVE_FN
+
+}  // namespace vke

@@ -1,0 +1,292 @@
+// The library registry: registered native tables in lookup order, carved off
+// the bottom of the data stack's region together with the reserved names.
+#include "engine/registry/registry.hpp"
+
+#include "engine/engine.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/text/text.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr uint32_t kEntryBytes = sizeof(LibraryRegistryEntry);
+constexpr uint32_t kPairBytes = sizeof(ReservedNamePair);
+constexpr uint32_t kGapBytes = 8;             // behind the entries and behind the list
+constexpr uint32_t kMinDataStackBytes = 800;  // never carve the data stack below this
+
+uint32_t CountRecords(const NativeFunctionRecord* table) {
+  uint32_t n = 0;
+  while (!table[n].IsEnd()) n++;
+  return n;
+}
+
+// Byte offset of the reserved-name list for a registry of count entries.
+uint32_t ReservedListOffset(uint32_t registry, uint32_t count) {
+  return registry + kEntryBytes * count + kGapBytes;
+}
+
+}  // namespace
+
+NativeFunctionRecord MakeRecord(const char* name, const void* function, int minIn, int maxIn,
+                                int minOut, int maxOut, uintptr_t option, int32_t kind) {
+  NativeFunctionRecord r{};
+  r.function = const_cast<void*>(function);
+  r.option = option;
+  r.kind = kind;
+  CopyCStringBounded(r.name, sizeof r.name - 1, name, -1);
+  r.minIn = static_cast<uint8_t>(minIn);
+  r.maxIn = static_cast<uint8_t>(maxIn);
+  r.minOut = static_cast<uint8_t>(minOut);
+  r.maxOut = static_cast<uint8_t>(maxOut);
+  return r;
+}
+
+// Moves the data stack's base to newBase (a byte offset above the old one),
+// copying its contents up and shrinking its capacity; false when the data
+// stack cannot give up the room.
+static bool CarveDataStack(EngineContext* ctx, uint32_t newBase, ErrCode* err) {
+  uint32_t delta = newBase - ctx->dataBase;
+  if (uint64_t{ctx->dataCap} * 8 < uint64_t{kMinDataStackBytes} + delta) {
+    *err = kErrInit;
+    return false;
+  }
+  uint32_t newCap = ctx->dataCap - delta / 8;
+  if (newCap <= ctx->dataTop + 2) {
+    *err = kErrDataOverflow;
+    return false;
+  }
+  std::memmove(ctx->Bytes() + newBase, ctx->DataBytes(), 8ull * ctx->dataTop);
+  ctx->dataBase = newBase;
+  ctx->dataCap = newCap;
+  if (ctx->currentThread == 0) {
+    ctx->thread0.dataBase = newBase;
+    ctx->thread0.dataCap = newCap;
+  }
+  return true;
+}
+
+ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, bool atFront) {
+  if (!table || table[0].IsEnd()) return kOk;
+  LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++)
+    if (reg[i].table == table) return kErrInit;
+  uint32_t count = CountRecords(table);
+  for (uint32_t i = 0; i < count; i++)
+    if (table[i].kind > 127 || table[i].kind < -127) return kErrInit;
+  if (ctx->dataCap <= ctx->dataTop + 2) return kErrDataOverflow;
+
+  uint32_t registry = ctx->registryOff ? ctx->registryOff : ctx->dataBase;
+  uint32_t n = ctx->registryCount + 1;
+  uint32_t r = ctx->reservedNameCount;
+  uint32_t listOff = ReservedListOffset(registry, n);
+  uint32_t newBase = listOff + kPairBytes * r + kGapBytes;
+  ErrCode err;
+  if (!CarveDataStack(ctx, newBase, &err)) return err;
+  // The reserved names move up behind the grown array.
+  if (r) std::memmove(ctx->Bytes() + listOff, ctx->Bytes() + ctx->reservedNamesOff, kPairBytes * r);
+  if (r) ctx->reservedNamesOff = listOff;
+  ctx->registryOff = registry;
+  reg = ctx->Registry();
+  LibraryRegistryEntry entry{table, count, 0, {0, 0, 0}};
+  if (atFront) {
+    std::memmove(reg + 1, reg, kEntryBytes * (n - 1));
+    reg[0] = entry;
+  } else {
+    reg[n - 1] = entry;
+  }
+  ctx->registryCount = n;
+  return kOk;
+}
+
+void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count) {
+  if (count == 0 || count > ctx->registryCount) return;
+  const uint32_t registry = ctx->registryOff;
+  const uint32_t n = ctx->registryCount - count;
+  const uint32_t r = ctx->reservedNameCount;
+  LibraryRegistryEntry* reg = ctx->Registry();
+  std::memmove(reg, reg + count, kEntryBytes * n);
+  const uint32_t listOff = ReservedListOffset(registry, n);
+  if (r) {
+    std::memmove(ctx->Bytes() + listOff, ctx->Bytes() + ctx->reservedNamesOff, kPairBytes * r);
+    ctx->reservedNamesOff = listOff;
+  }
+  ctx->registryCount = n;
+  // The data stack takes its room back: it moves down to the list's end.
+  const uint32_t newBase = listOff + kPairBytes * r + kGapBytes;
+  std::memmove(ctx->Bytes() + newBase, ctx->DataBytes(), 8ull * ctx->dataTop);
+  ctx->dataCap += (ctx->dataBase - newBase) / 8;
+  ctx->dataBase = newBase;
+  if (ctx->currentThread == 0) {
+    ctx->thread0.dataBase = newBase;
+    ctx->thread0.dataCap = ctx->dataCap;
+  }
+}
+
+ErrCode EnableLibrary(EngineContext* ctx, const char* name, uint8_t flag) {
+  LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    for (uint32_t k = 0; k < reg[i].count; k++) {
+      const NativeFunctionRecord& rec = reg[i].table[k];
+      if (!rec.IsHeader() || !StringsEqual(rec.name + 1, -1, name, -1, false)) continue;
+      if (rec.name[0] == '@') return kErrSecViolation;
+      reg[i].flag = flag;
+    }
+  }
+  return kErrSrcNotFound;
+}
+
+const NativeFunctionRecord* GetNativeRecordByIndex(EngineContext* ctx, int32_t index) {
+  if (index < 0) return nullptr;
+  LibraryRegistryEntry* reg = ctx->Registry();
+  uint32_t at = static_cast<uint32_t>(index);
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    if (at < reg[i].count) return &reg[i].table[at];
+    at -= reg[i].count;
+  }
+  return nullptr;
+}
+
+void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uintptr_t option) {
+  for (; !table->IsEnd(); table++)
+    if (table->function == function) table->option = option;
+}
+
+ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int32_t nativeId,
+                     uint32_t continuation, int32_t inputs, int32_t outputs) {
+  const int32_t frame = ctx->curFrame;
+  const uint32_t base = inputs >= 0 ? ctx->descTop - 3u * static_cast<uint32_t>(inputs) : 0;
+  // A native called while another one runs (its function value) keeps the
+  // other's call-back state as it was.
+  const int32_t outerResults = ctx->nativeResults;
+  const uint32_t outerContinuation = ctx->nativeContinuation;
+  ctx->nativeContinuation = continuation;
+  ErrCode e;
+  for (int32_t a = inputs;;) {
+    ctx->nativeResults = 0;
+    ctx->currentNativeId = nativeId;
+    e = function(ctx, a, outputs, data);
+    if (e || ctx->nativeResults == 0) break;
+    a = -ctx->nativeResults;
+  }
+  ctx->nativeResults = outerResults;
+  ctx->nativeContinuation = outerContinuation;
+  if (e || inputs < 0 || outputs <= 0 || ctx->curFrame != frame) return e;
+  const int64_t pushed = (int64_t{ctx->descTop} - base) / 3;
+  if (pushed >= outputs) return kOk;
+  if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));
+  return kErrTooManyArgout;
+}
+
+int32_t GlobalIndexOfRecord(EngineContext* ctx, const NativeFunctionRecord* record) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  int32_t global = 0;
+  for (uint32_t i = 0; i < ctx->registryCount; global += static_cast<int32_t>(reg[i].count), i++)
+    if (record >= reg[i].table && record < reg[i].table + reg[i].count)
+      return global + static_cast<int32_t>(record - reg[i].table);
+  return -1;
+}
+
+ErrCode CallNativeRecord(EngineContext* ctx, const NativeFunctionRecord* record, int32_t a,
+                         int32_t b) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    if (record < reg[i].table || record >= reg[i].table + reg[i].count) continue;
+    const int32_t kind = record->kind < 0 ? -record->kind : record->kind;
+    // Reached through a function value: the native is named for its
+    // call-backs, since no call instruction of its own lies behind.
+    return InvokeNative(ctx, reinterpret_cast<NativeFn>(record->function),
+                        RecordUserData(ctx, record), static_cast<int32_t>(i) * 128 + kind + 6,
+                        NativeContinuation(GlobalIndexOfRecord(ctx, record), b), a, b);
+  }
+  return kErrIllegal;
+}
+
+ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int32_t b) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  const void* target = reinterpret_cast<const void*>(function);
+  for (uint32_t i = 0; i < ctx->registryCount; i++)
+    for (uint32_t k = 0; k < reg[i].count; k++)
+      if (reg[i].table[k].function == target) return CallNativeRecord(ctx, &reg[i].table[k], a, b);
+  return InvokeNative(ctx, function, ctx->defaultUserData, ctx->currentNativeId,
+                      kContinueAtInstruction, a, b);
+}
+
+const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* name,
+                                              const NativeFunctionRecord* after, int32_t kindFilter,
+                                              int32_t* globalIndex) {
+  if (!name) return nullptr;
+  LibraryRegistryEntry* reg = ctx->Registry();
+  int32_t length = CStringLength(name);
+  bool skipping = after != nullptr;
+  int32_t index = 0;
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    for (uint32_t k = 0; k < reg[i].count; k++, index++) {
+      const NativeFunctionRecord* rec = &reg[i].table[k];
+      if (skipping) {
+        if (rec == after) skipping = false;
+        continue;
+      }
+      // A record's name is read within its 32 bytes, terminated or not.
+      int32_t recLength = static_cast<int32_t>(strnlen(rec->name, sizeof rec->name));
+      if (!StringsEqual(rec->name, recLength, name, length, false)) continue;
+      if (kindFilter != 0) {
+        int32_t kind = rec->kind < 0 ? -rec->kind : rec->kind;
+        int32_t id = static_cast<int32_t>(i) * 128 + kind + 6;
+        if (id != kindFilter && id != -kindFilter) continue;
+      }
+      if (globalIndex) *globalIndex = index;
+      return rec;
+    }
+  }
+  return nullptr;
+}
+
+const char* GetRecordLibraryName(EngineContext* ctx, const NativeFunctionRecord* record) {
+  LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    const NativeFunctionRecord* t = reg[i].table;
+    if (record < t || record >= t + reg[i].count) continue;
+    for (const NativeFunctionRecord* r = record; r >= t; r--)
+      if (r->IsHeader()) return r->name + 1;
+    return nullptr;
+  }
+  return nullptr;
+}
+
+ErrCode AddReservedName(EngineContext* ctx, const char* name, intptr_t value) {
+  ErrCode e = UnwindCallFrames(ctx, 0);
+  if (e) return e;
+  if (value == 0) return kOk;
+  if (FindReservedName(ctx, name)) return kErrInit;
+  uint32_t r = ctx->reservedNameCount;
+  uint32_t listOff = ctx->registryOff ? ReservedListOffset(ctx->registryOff, ctx->registryCount)
+                                      : (r ? ctx->reservedNamesOff : ctx->dataBase);
+  uint32_t newBase = listOff + kPairBytes * (r + 1) + kGapBytes;
+  if (!CarveDataStack(ctx, newBase, &e)) return kErrInit;
+  ctx->reservedNamesOff = listOff;
+  ctx->ReservedNames()[r] = ReservedNamePair{name, value};
+  ctx->reservedNameCount = r + 1;
+  return kOk;
+}
+
+intptr_t FindReservedName(EngineContext* ctx, const char* name) {
+  ReservedNamePair* list = ctx->ReservedNames();
+  for (uint32_t i = 0; i < ctx->reservedNameCount; i++)
+    if (StringsEqual(list[i].name, -1, name, -1, false)) return list[i].value;
+  return 0;
+}
+
+ErrCode CallHookByName(EngineContext* ctx, const char* name, int32_t kind, uintptr_t argument) {
+  const NativeFunctionRecord* rec = nullptr;
+  while ((rec = FindLibraryRecord(ctx, name, rec, 0, nullptr))) {
+    if (rec->kind != kind || !rec->function) continue;
+    auto fn = reinterpret_cast<SimpleHookFn>(rec->function);
+    return fn(ctx, argument, RecordUserData(ctx, rec));
+  }
+  return kErrUnknownFun;
+}
+
+}  // namespace vke

@@ -1,0 +1,205 @@
+// Conversions between the numeric classes: to double or single, to an
+// integer class, to logical, and to the common class of several operands.
+#include <cmath>
+
+#include "engine/errors/errors.hpp"
+#include "engine/values/value_build.hpp"
+#include "engine/values/value_read.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+ErrCode ConvertOneToFloat(EngineContext* ctx, int32_t depth, bool single) {
+  NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls == ValueClass::kOther) return kErrWrongType;
+  if (v.cls == (single ? ValueClass::kSingle : ValueClass::kDouble)) return kOk;
+  int64_t n = v.shape.count;
+  if (single) {
+    float *re, *im = nullptr;
+    ErrCode e =
+        PushNewSingleArray(ctx, v.shape.ndims, v.shape.dims, &re, v.complex ? &im : nullptr);
+    if (e) return e;
+    for (int64_t i = 0; i < n; i++) re[i] = static_cast<float>(ViewElement(v, i, false));
+    if (im)
+      for (int64_t i = 0; i < n; i++) im[i] = static_cast<float>(ViewElement(v, i, true));
+  } else {
+    double *re, *im = nullptr;
+    ErrCode e = PushNewArray(ctx, v.shape.ndims, v.shape.dims, &re, v.complex ? &im : nullptr);
+    if (e) return e;
+    for (int64_t i = 0; i < n; i++) re[i] = ViewElement(v, i, false);
+    if (im)
+      for (int64_t i = 0; i < n; i++) im[i] = ViewElement(v, i, true);
+  }
+  return ReplaceEntryWithTop(ctx, depth);
+}
+
+// 2^k for 0 <= k <= 64, exactly and without a library call.
+double PowerOfTwo(int k) {
+  return k < 64 ? static_cast<double>(uint64_t{1} << k) : 18446744073709551616.0;
+}
+
+// The doubles an integer class holds: lo <= x < hiExclusive.
+struct IntegerRange {
+  double lo, hiExclusive;
+  IntegerRange(int es, bool isUnsigned)
+      : lo(isUnsigned ? 0.0 : -PowerOfTwo(8 * es - 1)),
+        hiExclusive(PowerOfTwo(isUnsigned ? 8 * es : 8 * es - 1)) {}
+};
+
+// Converts a double to the integer bits of the target class without ever
+// invoking undefined behaviour; with a range, 102 for a number that is not
+// whole and 103 for one outside the range.
+VKE_HOT_INLINE ErrCode DoubleToIntegerBits(double x, int es, bool isUnsigned,
+                                           const IntegerRange* checked, uint64_t* out) {
+  if (checked) {
+    // Within the range, below 2^63 in size, a whole number survives the
+    // round trip through int64 (larger ones are all whole); anything else
+    // is sorted out as before: NaN, infinities and fractions are not whole.
+    const bool inRange = x >= checked->lo && x < checked->hiExclusive;
+    const bool whole = !(x > -9223372036854775808.0 && x < 9223372036854775808.0) ||
+                       static_cast<double>(static_cast<int64_t>(x)) == x;
+    if (!inRange || !whole) return x != std::floor(x) ? kErrNonIntArg : kErrOutOfRangeArg;
+  }
+  if (es == 8 && isUnsigned && x >= 9223372036854775808.0 && x < 18446744073709551616.0) {
+    *out = static_cast<uint64_t>(x);
+    return kOk;
+  }
+  *out = static_cast<uint64_t>(TruncToInt64(x));
+  return kOk;
+}
+
+// Range check of an integer element (raw bits, sign-extended when its code
+// is signed) against the target class.
+bool IntegerFits(uint64_t bits, bool srcSigned, int es, bool isUnsigned) {
+  if (srcSigned) {
+    int64_t v = static_cast<int64_t>(bits);
+    if (isUnsigned) return v >= 0 && (es == 8 || static_cast<uint64_t>(v) < (1ull << (8 * es)));
+    if (es == 8) return true;
+    int64_t lim = int64_t{1} << (8 * es - 1);
+    return v >= -lim && v < lim;
+  }
+  if (isUnsigned) return es == 8 || bits < (1ull << (8 * es));
+  return bits < (1ull << (8 * es - 1));
+}
+
+void StoreBits(uint8_t* el, int es, int64_t i, uint64_t bits) {
+  CopyElement(el + es * i, &bits, static_cast<uint64_t>(es));
+}
+
+}  // namespace
+
+ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single) {
+  if (depthOrMinusN >= 0) return ConvertOneToFloat(ctx, depthOrMinusN, single);
+  for (int32_t d = 0; d < -depthOrMinusN; d++) {
+    ErrCode e = ConvertOneToFloat(ctx, d, single);
+    if (e) return e;
+  }
+  return kOk;
+}
+
+ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isUnsigned,
+                         bool checked) {
+  if (es != 1 && es != 2 && es != 4 && es != 8) return kErrNotSupported;
+  NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls == ValueClass::kOther) return kErrWrongType;
+  uint32_t code = static_cast<uint32_t>(es) + (isUnsigned ? kCodeUnsigned : 0);
+  if (v.cls == ValueClass::kInteger && v.code == code) return kOk;
+  int64_t n = v.shape.count;
+  void* out;
+  ErrCode e = PushNewTypedArray(ctx, v.shape.ndims, v.shape.dims, es, isUnsigned, &out);
+  if (e) return e;
+  auto* el = static_cast<uint8_t*>(out);
+  bool fromFloat = v.cls == ValueClass::kDouble || v.cls == ValueClass::kSingle;
+  bool srcSigned = !fromFloat && !(v.code & kCodeUnsigned);
+  const IntegerRange range(es, isUnsigned);
+  // Instantiated apart for doubles, the usual index values, so that their
+  // elements are not read through the class switch one by one.
+  auto convertAll = [&](auto readFloat) -> ErrCode {
+    for (int64_t i = 0; i < n; i++) {
+      uint64_t bits;
+      if (fromFloat) {
+        ErrCode failed =
+            DoubleToIntegerBits(readFloat(i), es, isUnsigned, checked ? &range : nullptr, &bits);
+        if (failed) return failed;
+      } else {
+        bits = ReadIntegerBits(v.elements, v.code, i);
+        if (checked && !IntegerFits(bits, srcSigned, es, isUnsigned)) return kErrOutOfRangeArg;
+      }
+      StoreBits(el, es, i, bits);
+    }
+    return kOk;
+  };
+  e = v.cls == ValueClass::kDouble && !v.complex
+          ? convertAll([&](int64_t i) { return Load<double>(v.elements + 8 * i); })
+          : convertAll([&](int64_t i) { return ViewElement(v, i, false); });
+  if (e) {
+    Drop(ctx);
+    return e;
+  }
+  return ReplaceEntryWithTop(ctx, depth);
+}
+
+ErrCode ConvertToLogical(EngineContext* ctx, int32_t depth) {
+  NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls == ValueClass::kOther || v.cls == ValueClass::kSingle) return kErrWrongType;
+  if (v.cls == ValueClass::kLogical) return kOk;
+  int64_t n = v.shape.count;
+  if (v.cls == ValueClass::kInteger && ElementBytesOfCode(v.code) == 1) {
+    // Relabel in place.
+    DescAt(ctx, depth)->word = kKindLogical;
+    Store<uint32_t>(DataAt(ctx, depth), kCodeUInt8);
+    for (int64_t i = 0; i < n; i++) v.elements[i] = v.elements[i] != 0;
+    return kOk;
+  }
+  uint8_t* out;
+  ErrCode e = PushLogicalArray(ctx, v.shape.ndims, v.shape.dims, &out);
+  if (e) return e;
+  for (int64_t i = 0; i < n; i++) {
+    if (v.cls == ValueClass::kDouble) {
+      double re = ViewElement(v, i, false), im = ViewElement(v, i, true);
+      out[i] = (re < 0 || re > 0 || im < 0 || im > 0) ? 1 : 0;
+    } else {
+      out[i] = ReadIntegerBits(v.elements, v.code, i) != 0;
+    }
+  }
+  return ReplaceEntryWithTop(ctx, depth);
+}
+
+ErrCode ConvertArgsToCommonType(EngineContext* ctx, int32_t n) {
+  bool anyDouble = false, anySingle = false;
+  int widest = 0;
+  bool widestUnsigned = false;
+  for (int32_t d = 0; d < n; d++) {
+    NumericView v = ViewNumeric(ctx, d);
+    switch (v.cls) {
+      case ValueClass::kDouble:
+        anyDouble = true;
+        break;
+      case ValueClass::kSingle:
+        anySingle = true;
+        break;
+      case ValueClass::kOther:
+        return kErrWrongType;
+      default: {
+        int es = ElementBytesOfCode(v.code);
+        bool uns = (v.code & kCodeUnsigned) != 0;
+        if (es > widest) {
+          widest = es;
+          widestUnsigned = uns;
+        } else if (es == widest && uns) {
+          widestUnsigned = true;
+        }
+      }
+    }
+  }
+  for (int32_t d = 0; d < n; d++) {
+    ErrCode e = anyDouble || anySingle ? ConvertOneToFloat(ctx, d, !anyDouble)
+                                       : ConvertToInteger(ctx, d, widest, widestUnsigned, false);
+    if (e) return e;
+  }
+  return kOk;
+}
+
+}  // namespace vke

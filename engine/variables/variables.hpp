@@ -1,0 +1,121 @@
+// Variables and indexing as the execution loop runs them: loading, storing
+// and clearing variables of the current scope, global and persistent links,
+// field access, the index forms x(...), x{...} and x.f, reference values and
+// the indexed assignments made through them, the "end"-like index values,
+// and the subsref and subsasgn builtins.
+//
+// Variables: the slots of the innermost frame with variables (the base
+// frame's when none has) hold block-heap indices, -1 for unset. A block holds
+// the value's descriptor, a word 0, then the data. A slot may hold a link
+// block instead (descriptor flag 8, one data word: the index of a
+// function-table entry {1, name id, value block, owner}), which shares the
+// entry's value: owner -1 for a global, the declaring function's index for a
+// persistent variable.
+//
+// References: an assignment target x(...)..., x{...}... or x.f... is built by
+// pushing the right-hand side, then a reference to x (loadindexedfirst), then
+// each step: loadfield, braceindexvalue and indexfield move the reference
+// into an item of the value in place (creating missing fields and items when
+// the reference was made for an assignment); the last step writes: applybrace
+// stores the value under the reference, parenafterbrace assigns the value
+// under the reference to x(subscripts) with the subscripts on top. Reads go
+// the same way and end with applyparen (the designated value) or
+// parenafterindex (a selection from it).
+#pragma once
+
+#include "engine/values/value.hpp"
+
+namespace vke {
+
+// Structured kind of a comma list: the values of x{...} or s.f over several
+// elements, expanded where a list of arguments or elements is built.
+inline constexpr int32_t kKindCommaList = 4;
+
+// ---- Variables (n is the variable's slot index) ----
+
+// Pushes a copy of variable n. 120 raised with the variable when unset; 2 and
+// 4 when a stack is full.
+ErrCode LoadVariable(EngineContext* ctx, int32_t n);
+// Pops the top value into variable n. A no-value marker is dropped; a comma
+// list gives 129; 5 when the heap is full (the variable is unchanged).
+ErrCode StoreVariable(EngineContext* ctx, int32_t n);
+// Makes variable n unset; for a persistent link the shared value goes too.
+ErrCode UnsetVariable(EngineContext* ctx, int32_t n);
+// Adds the amount to the real part of every element of a double variable
+// (120 unset, 35 other values).
+ErrCode AddToVariable(EngineContext* ctx, int32_t n, double amount);
+// Links variable n to the shared value of its name: owner -1 global, else
+// persistent to that function (entry added when the name has none yet, and
+// given [] when it has no value). 12 for a variable beyond the scope; the
+// variable is unchanged on failure.
+ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner);
+// Clears the variables named by the top n texts (all for n = 0; "-f" clears
+// the compiled functions instead, 400 inside a function). The texts are
+// dropped.
+ErrCode ClearVariables(EngineContext* ctx, int32_t n);
+
+// ---- Fields and structured indexing ----
+
+// x.f for the name id: through a reference, moves it to the field's item;
+// for a value, replaces it by the field (a structure array gives a comma list
+// of the elements' fields). method: nonzero inside a class's methods, where
+// objects read like structures.
+ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method);
+// x.(text) with the text on top.
+ErrCode GetFieldByNameValue(EngineContext* ctx, int32_t method);
+
+enum class IndexForm : uint8_t { kBrace, kParen };
+// x{...} (brace, fieldId 0) or x(...).f (paren with the field's name id) with
+// count subscripts (colons in mask) above x. Through a reference, selects one
+// item; for a value, pushes the items (one item as itself).
+ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint32_t mask,
+                        int32_t fieldId);
+// x(...).(text): the text on top names the field.
+ErrCode IndexStructuredGroup(EngineContext* ctx, int32_t count, uint32_t mask);
+
+// The value of "beginning" (1) or "end" in subscript position (1-based) of
+// count subscripts of the value at the depth.
+ErrCode EndValue(EngineContext* ctx, int32_t depth, int32_t position, int32_t count,
+                 bool beginning);
+// "matrixrow" (rows) and "matrixcol": row or column numbers of the value at
+// the depth.
+ErrCode IndexArrayValue(EngineContext* ctx, int32_t depth, int32_t position, int32_t count,
+                        bool rows);
+
+// ---- References ----
+
+// Pushes a reference to variable n; create makes an unset variable an empty
+// list placeholder (otherwise 120).
+ErrCode MakeReference(EngineContext* ctx, int32_t n, bool create);
+// Replaces a reference on top by a copy of what it designates.
+ErrCode ResolveReference(EngineContext* ctx);
+// x(subscripts) with the subscripts on top of x (a value or a reference);
+// results as the instruction asks (0 drops the selection).
+ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, int32_t results);
+// Stores the value under the reference on top into what the reference
+// designates; both are dropped.
+ErrCode AssignThroughReference(EngineContext* ctx);
+// x(subscripts) = rhs with rhs, the reference and the subscripts on the
+// stack in that order; all are dropped.
+ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask);
+// value(subscripts): selects from arrays, lists, cells and structure arrays,
+// or calls a function value with the subscripts as its arguments (call set).
+ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
+                         int32_t results);
+
+// subsref(value, s) and subsasgn(value, s, rhs) for non-objects.
+ErrCode ObjectSubsref(EngineContext* ctx);
+ErrCode ObjectSubsasgn(EngineContext* ctx);
+
+// ---- Structured values and blocks ----
+
+// The item of one level (items from `items`, `bytes` long) whose header
+// carries the name id; null when none.
+uint8_t* FindItemByName(uint8_t* items, uint32_t bytes, int32_t nameId);
+// Shortens a heap block to `units`; the rest becomes a free block.
+void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units);
+// Adds growth to the size word of every item header of the value at `value`
+// that strictly encloses the item header at unit offset `target`.
+void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth);
+
+}  // namespace vke

@@ -1,0 +1,141 @@
+// Helpers shared by the variable operations: finding a variable's slot,
+// the layout of reference entries, and reading, copying and replacing what a
+// reference designates inside a variable's block.
+#pragma once
+
+#include "engine/values/value_read.hpp"
+#include "engine/variables/indexing.hpp"
+#include "engine/variables/variables.hpp"
+
+namespace vke {
+
+// ---- Slots ----
+
+// Where variable n's slot lies: a word index of the descriptor stack.
+// 12 (illegal) when n is outside the scope's variables.
+ErrCode FindVariableSlot(EngineContext* ctx, int32_t n, uint32_t* position);
+// The block holding the value of the slot at that word (0 when unset),
+// through a link when the slot holds one.
+int32_t SlotValueBlock(EngineContext* ctx, uint32_t position);
+// Makes the slot's value the block (through its link when it has one).
+void SetSlotValueBlock(EngineContext* ctx, uint32_t position, int32_t block);
+// Copies the entry at the depth into a new block of its size + 2 units.
+ErrCode NewValueBlock(EngineContext* ctx, int32_t depth, int32_t* block);
+
+// ---- Reference entries ----
+
+// The data words of a reference entry (4 units).
+struct ReferenceWords {
+  int32_t create;   // made for an assignment: missing fields and items are created
+  int32_t tag;      // 2
+  int32_t slot;     // word index of the variable's slot
+  int32_t block;    // block of the variable's value (kRefWordBlock)
+  int32_t offset;   // unit offset of the designated item's header (kRefWordOffset)
+  int32_t created;  // the variable was unset and became an empty list
+  int32_t variable;
+  // A step that created a missing field or item records what a read would
+  // have raised instead: a field's name id (negative: 39) or an index (29).
+  int32_t masked;
+};
+static_assert(sizeof(ReferenceWords) == 32);
+static_assert(offsetof(ReferenceWords, block) == 4 * kRefWordBlock);
+static_assert(offsetof(ReferenceWords, offset) == 4 * kRefWordOffset);
+inline constexpr uint32_t kReferenceUnits = 4;
+inline constexpr int32_t kReferenceTag = 2;
+
+inline bool IsReferenceEntry(const ValueDescriptor& d) {
+  return (d.flags & kFlagReference) != 0 && d.size == kReferenceUnits;
+}
+
+// What a reference designates, checked against the variable it came from.
+struct Designated {
+  ReferenceWords ref;
+  ValueDescriptor desc;  // the designated value's descriptor
+  uint32_t item = 0;     // byte offset of its header from the context
+  uint8_t* Header(EngineContext* ctx) const { return ctx->Bytes() + item; }
+  uint8_t* Data(EngineContext* ctx) const { return ctx->Bytes() + item + 16; }
+};
+
+// Reads the reference at the depth; 12 when the entry is no reference or
+// the variable no longer holds the block it points into.
+ErrCode ReadReference(EngineContext* ctx, int32_t depth, Designated* out);
+// Moves the reference at the depth to the item at that unit offset.
+void MoveReference(EngineContext* ctx, int32_t depth, int32_t offset);
+// Raises a code with the reference's variable (its name fills %v).
+ErrCode RaiseForReference(EngineContext* ctx, const Designated& d, ErrCode code,
+                          int32_t fieldId = 0, int32_t integer = -1);
+// Pushes a copy of the designated value.
+ErrCode PushDesignated(EngineContext* ctx, const Designated& d);
+// Replaces the designated value by the entry at the depth (its item name is
+// kept), resizing the variable's block and the enclosing items; the
+// reference at refDepth follows a moved block. The entry stays.
+ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDepth);
+// Records in the reference at the depth what a read would have raised (see
+// ReferenceWords::masked), unless something is recorded already.
+void MaskReadError(EngineContext* ctx, int32_t depth, int32_t masked);
+// Reads end here when their reference created something on the way: a
+// variable created for it is unset again (120), else the recorded error.
+// 0 when nothing was created.
+ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d);
+
+// ---- Structured values ----
+
+// Empty placeholders an assignment may turn into a list or structure: an
+// empty list, an empty double matrix.
+bool IsEmptyPlaceholder(const ValueDescriptor& d);
+// The class of an array to be assigned into x by the assignment of y.
+ArrayClass AssignmentClass(const NumericView& x, const NumericView& y);
+
+// How a structured value's elements lie in its data.
+struct StructuredLayout {
+  int32_t kind = 0;
+  Shape shape;           // lists: 1 x n (0 x 0 when empty); structures and objects: 1 x 1
+  int32_t elements = 0;  // list items, cell elements, structure array elements
+  int32_t span = 1;      // items per element: the fields of structures and structure arrays
+  uint32_t first = 0;    // byte offset of the first element from the data
+};
+// False for values that are not structured or whose dimension item does not
+// agree with their items.
+bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out);
+// Byte offset from the data of element e's first item.
+uint32_t ElementOffset(const uint8_t* data, const StructuredLayout& l, int64_t e);
+
+// Transformations of the structured value on top, which the result replaces:
+// empty items (with the name id) behind a list's or structure's items; cell
+// or structure array elements laid into a new shape (new elements empty); a
+// structure made a 1 x 1 structure array; an empty field added to every
+// element of a structure array; the dimension item dropped (kind given).
+ErrCode AppendItems(EngineContext* ctx, int32_t count, int32_t nameId);
+ErrCode ResizeElements(EngineContext* ctx, const Shape& shape);
+ErrCode StructToStructArray(EngineContext* ctx);
+ErrCode AddFieldToElements(EngineContext* ctx, int32_t nameId);
+void StripDimsItem(EngineContext* ctx, int32_t kind);
+// A list or cell on top is replaced by its first element's value.
+ErrCode ReplaceByFirstElement(EngineContext* ctx);
+
+// An index group of count subscripts (colons in mask) with `below` more
+// entries under its subscript entries (the indexed value, a right-hand
+// side): 34 for more than 16 subscripts, 12 when the stack holds too few.
+ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
+                       SubscriptList* subs);
+
+// The zero-based position that the real double scalar at the depth, as the
+// only subscript, gives in a double matrix of `count` elements; -1 when the
+// subscript is anything else or lies outside, which the kernels then decide.
+int64_t ScalarSubscript(EngineContext* ctx, int32_t depth, int64_t count);
+// The number of elements of a plain double matrix.
+inline int64_t PlainCount(const ValueDescriptor& d) {
+  return (d.flags & kFlagComplex) ? d.size / 2 : d.size;
+}
+
+// Pushes the elements of the list, cell array, structure or structure array
+// at subs.top + entries that the converted subscripts select: a list, a cell
+// array of the selection's shape, a structure array (one element: a
+// structure). *selected receives their number.
+ErrCode SelectStructuredElements(EngineContext* ctx, const SubscriptList& subs, int32_t* selected);
+// The subscripts of a list or cell element as 1-based integers: 31 for a
+// colon or a value that is no whole number, 29 below 1 (*bad: the value).
+ErrCode ReadListIndices(EngineContext* ctx, const SubscriptList& subs, int32_t* values,
+                        int32_t* bad);
+
+}  // namespace vke
