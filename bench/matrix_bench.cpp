@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "app/runtime_tables.hpp"
+#include "bench/bench_engine.hpp"
 #include "builtins/builtin.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
@@ -88,12 +88,9 @@ std::map<int, Times> TimePeer() {
 }  // namespace
 
 int main() {
-  constexpr uint32_t kArea = 512u << 20;  // an eighth of it is the data stack
-  std::unique_ptr<void, decltype(&std::free)> area(std::aligned_alloc(16, kArea), &std::free);
-  vke::EngineContext* ctx;
-  if (vke::CreateEngine(area.get(), kArea, &ctx) != vke::kOk) return 1;
-  if (vke::PrepareRuntimeEngine(ctx) != vke::kOk) return 1;
-  if (vke::ResetEngine(ctx) != vke::kOk) return 1;
+  const vke::bench::BenchEngine engine;
+  vke::EngineContext* ctx = engine.ctx();
+  if (ctx == nullptr) return 1;
 
   std::map<int, Times> peer = TimePeer();
   if (peer.empty()) std::printf("peer (octave) not available: engine times only\n");

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_engine.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
-#include "app/runtime_tables.hpp"
 #include "engine/values/values.hpp"
 
 namespace {
@@ -167,12 +167,9 @@ std::map<int, double> TimePeer(const std::vector<Case>& cases) {
 }  // namespace
 
 int main() {
-  constexpr uint32_t kArea = 512u << 20;  // an eighth of it is the data stack
-  std::unique_ptr<void, decltype(&std::free)> area(std::aligned_alloc(16, kArea), &std::free);
-  vke::EngineContext* ctx;
-  if (vke::CreateEngine(area.get(), kArea, &ctx) != vke::kOk) return 1;
-  if (vke::PrepareRuntimeEngine(ctx) != vke::kOk) return 1;
-  if (vke::ResetEngine(ctx) != vke::kOk) return 1;
+  const vke::bench::BenchEngine engine;
+  vke::EngineContext* ctx = engine.ctx();
+  if (ctx == nullptr) return 1;
 
   const std::vector<Case> cases = Cases();
   std::map<int, double> peer = TimePeer(cases);
