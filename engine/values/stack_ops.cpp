@@ -44,8 +44,9 @@ ErrCode RollStackEntries(EngineContext* ctx, int32_t n, int32_t k) {
     total += s;
   }
   std::rotate(w, w + 3 * k, w + 3 * n);
-  uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - total);
-  std::rotate(data, data + 8ull * lowUnits, data + 8ull * total);
+  // Whole 8-byte units move, not bytes.
+  uint64_t* data = reinterpret_cast<uint64_t*>(ctx->DataBytes()) + (ctx->dataTop - total);
+  std::rotate(data, data + lowUnits, data + total);
   return kOk;
 }
 
