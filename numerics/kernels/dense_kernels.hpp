@@ -190,8 +190,8 @@ extern RootKernelFaults gRootKernelFaults;
 
 // ---- Singular values and Cholesky ----
 // Golub-Reinsch SVD of a real m x n A, which becomes U (m x n); w (n) the
-// singular values in decreasing order; V (n x n, or null). Without V, U's
-// columns are left unsorted. work: 2n doubles. A value that does not
+// singular values in decreasing order; V (n x n, or null). Without V only
+// the values are computed and A is left as scratch. work: 2n doubles. A value that does not
 // converge in 30 sweeps is kept as it stands.
 void ComputeSvdReal(double* a, int32_t m, int32_t n, double* w, double* v, double* work);
 // The n singular values of a complex m x n matrix through the real 2m x 2n

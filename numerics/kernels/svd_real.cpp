@@ -156,14 +156,17 @@ void ComputeSvdReal(double* data, int32_t m, int32_t n, double* w, double* vm, d
   View a{data, n};
   double* rv = work;
   double anorm = Bidiagonalise(a, m, n, w, rv);
-  if (vm) AccumulateRight(a, n, View{vm, n}, rv);
-  AccumulateLeft(a, m, n, w);
-  DiagonaliseBidiagonal(w, rv, n, RotatedColumns{data, m, n}, RotatedColumns{vm, n, n},
-                        NegligibleTest{anorm, true}, kMaxSweeps, false);
   if (!vm) {
+    // The values alone: no vectors are accumulated or rotated.
+    DiagonaliseBidiagonal(w, rv, n, RotatedColumns{nullptr, m, n}, RotatedColumns{nullptr, n, n},
+                          NegligibleTest{anorm, true}, kMaxSweeps, false);
     ShellSortReal(w, n, 1, true);
     return;
   }
+  AccumulateRight(a, n, View{vm, n}, rv);
+  AccumulateLeft(a, m, n, w);
+  DiagonaliseBidiagonal(w, rv, n, RotatedColumns{data, m, n}, RotatedColumns{vm, n, n},
+                        NegligibleTest{anorm, true}, kMaxSweeps, false);
   // Decreasing order: an ascending sort of the values read backwards, with
   // the forward positions as companions, reversed afterwards.
   int32_t* order = reinterpret_cast<int32_t*>(work + n);
