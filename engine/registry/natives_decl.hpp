@@ -38,6 +38,15 @@ VKE_NATIVE_FN(EllipticIntegralNative)
 VKE_NATIVE_FN(EllipkeNative)
 VKE_NATIVE_FN(EvaluateDistribution)
 
+// Factorisations (numerics/linalg).
+VKE_NATIVE_FN(LuNative)
+VKE_NATIVE_FN(CholNative)
+VKE_NATIVE_FN(QrNative)
+VKE_NATIVE_FN(HessNative)
+VKE_NATIVE_FN(SchurNative)
+VKE_NATIVE_FN(HouseholderNative)
+VKE_NATIVE_FN(HouseholderapplyNative)
+
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)

@@ -1,0 +1,123 @@
+// Arguments, results and stack room of the linear-algebra natives.
+#include "numerics/linalg/linalg_support.hpp"
+
+#include <algorithm>
+
+#include "builtins/array_support.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
+#include "numerics/kernels/dense_kernels.hpp"
+
+namespace vke {
+
+namespace {
+
+// The data words of a pushed rows x cols double matrix: a plain matrix, a
+// plain 0 x n, or a typed header alone for n x 0.
+int64_t MatrixWords(int64_t rows, int64_t cols, bool complex) {
+  if (rows > 0 && cols > 0) return rows * cols * (complex ? 2 : 1);
+  return rows == 0 ? 0 : HeaderUnits(2);
+}
+
+}  // namespace
+
+bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a) {
+  if (!AreDoubleMatrices(ctx, 1, depth)) return false;
+  *a = ReadMatrixOperand(ctx, depth);
+  return true;
+}
+
+ErrCode PushResultMatrix(EngineContext* ctx, int32_t rows, int32_t cols, bool complex, double** re,
+                         double** im) {
+  if (rows > 0 && cols > 0) {
+    double* imaginary = nullptr;
+    ErrCode e = PushNewMatrix(ctx, rows, cols, re, complex ? &imaginary : nullptr);
+    if (e) return e;
+    std::fill(*re, *re + int64_t(rows) * cols * (complex ? 2 : 1), 0.0);
+    if (im) *im = imaginary;
+    return kOk;
+  }
+  Shape shape;
+  shape.dims[0] = rows;
+  shape.dims[1] = cols;
+  uint32_t elements;
+  if (re) *re = nullptr;
+  if (im) *im = nullptr;
+  return PushArrayWithShape(ctx, ArrayClass{}, false, shape, &elements);
+}
+
+void StackPlan::Push(int64_t rows, int64_t cols, bool complex) {
+  PushWords(MatrixWords(rows, cols, complex));
+}
+
+void StackPlan::PushWords(int64_t words) {
+  words_ += words;
+  peak_ = std::max(peak_, words_ + 1);
+  peakEntries_ = std::max(peakEntries_, ++entries_);
+}
+
+void StackPlan::Drop(int64_t rows, int64_t cols, bool complex) {
+  DropWords(MatrixWords(rows, cols, complex));
+}
+
+void StackPlan::DropWords(int64_t words) {
+  words_ -= words;
+  entries_--;
+}
+
+void StackPlan::DropEntry(EngineContext* ctx, int32_t depth) {
+  DropWords(EntryDataWords(ctx, depth));
+}
+
+void StackPlan::Grow(int64_t words) {
+  words_ += words;
+  peak_ = std::max(peak_, words_);
+}
+
+void StackPlan::Scratch(int64_t words) {
+  peak_ = std::max(peak_, words_ + words);
+}
+
+ErrCode StackPlan::Check(EngineContext* ctx) const {
+  if (peakEntries_ > 0 &&
+      uint64_t{ctx->descTop} + 3 * uint64_t(peakEntries_) >= uint64_t{ctx->descCap})
+    return kErrStackOverflow;
+  return peak_ > FreeDataWords(ctx) ? kErrDataOverflow : kOk;
+}
+
+int64_t EntryDataWords(EngineContext* ctx, int32_t depth) {
+  return GetEntryWordCount(ctx, depth) - 3;
+}
+
+double* TakeScratch(EngineContext* ctx, int64_t words) {
+  void* area = nullptr;
+  ReserveDataStack(ctx, static_cast<uint32_t>(words), &area);
+  return static_cast<double*>(area);
+}
+
+int64_t FreeDataWords(EngineContext* ctx) {
+  return int64_t{ctx->dataCap} - int64_t{ctx->dataTop};
+}
+
+double* FirstFreeWord(EngineContext* ctx) {
+  void* first = nullptr;
+  GetDataStackFree(ctx, nullptr, &first);
+  return static_cast<double*>(first);
+}
+
+int64_t SingularValueScratch(int32_t m, int32_t n, bool complex) {
+  if (complex) return (4 * int64_t(m) + 6) * n + 1;
+  return 2 * int64_t(n) + n / 2 + 1;
+}
+
+void ComputeSingularValues(const MatrixOperand& a, double* scratch) {
+  // An empty matrix leaves the kernels without work: its values are zeros.
+  std::fill(scratch, scratch + a.cols, 0.0);
+  if (a.im) {
+    ComputeComplexSingularValues(a.re, a.im, a.rows, a.cols, scratch, scratch + a.cols);
+  } else {
+    ComputeSvdReal(a.re, a.rows, a.cols, scratch, nullptr, scratch + a.cols);
+  }
+}
+
+}  // namespace vke
