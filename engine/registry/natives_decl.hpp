@@ -38,7 +38,7 @@ VKE_NATIVE_FN(EllipticIntegralNative)
 VKE_NATIVE_FN(EllipkeNative)
 VKE_NATIVE_FN(EvaluateDistribution)
 
-// Factorisations (numerics/linalg).
+// Factorisations, singular values and norms (numerics/linalg).
 VKE_NATIVE_FN(LuNative)
 VKE_NATIVE_FN(CholNative)
 VKE_NATIVE_FN(QrNative)
@@ -46,6 +46,13 @@ VKE_NATIVE_FN(HessNative)
 VKE_NATIVE_FN(SchurNative)
 VKE_NATIVE_FN(HouseholderNative)
 VKE_NATIVE_FN(HouseholderapplyNative)
+VKE_NATIVE_FN(SvdNative)
+VKE_NATIVE_FN(RankNative)
+VKE_NATIVE_FN(CondNative)
+VKE_NATIVE_FN(PinvNative)
+VKE_NATIVE_FN(OrthNative)
+VKE_NATIVE_FN(NullNative)
+VKE_NATIVE_FN(NormNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)

@@ -154,7 +154,8 @@ ErrCode FailingPinv(EngineContext*, int32_t, int32_t, uintptr_t) {
 
 TEST_F(MatrixTest, NonSquareDivisorsUseTheRegisteredPinv) {
   const std::vector<Arg> leftArgs{Row({1, 2, 3}), Row({14, 28})};
-  EXPECT_EQ(Failure(ctx_, MldivideBuiltin, leftArgs), kErrNonSquareSize);  // no "pinv" yet
+  // The engine's own "pinv" serves until a table in front has one.
+  ExpectNear(Result(ctx_, MldivideBuiltin, leftArgs).re, {1, 2, 2, 4, 3, 6});
 
   NativeFunctionRecord table[] = {MakeRecord("@pinvtest"),
                                   MakeRecord("pinv", &VectorPinv, 1, 2, 1, 1, 77), MakeRecord("")};

@@ -10,9 +10,9 @@ namespace {
 
 using test::LinalgFixture;
 
-class FactorNatives : public LinalgFixture {};
+class FactorisationNatives : public LinalgFixture {};
 
-TEST_F(FactorNatives, LuPivotsAndReconstructs) {
+TEST_F(FactorisationNatives, LuPivotsAndReconstructs) {
   Run("A = [1 2; 3 4]; [L, U, P] = lu(A); [L2, U2] = lu(A); F = lu(A);");
   EXPECT_EQ(Show("same(P, [0 1; 1 0])"), "true");
   EXPECT_EQ(Show("maxabs(L - [1 0; 1/3 1]) <= 1e-15"), "true");
@@ -38,13 +38,13 @@ TEST_F(FactorNatives, LuPivotsAndReconstructs) {
   EXPECT_EQ(Show("lu({1})"), "error 44");
 }
 
-TEST_F(FactorNatives, LuOfRandomComplexMatrices) {
+TEST_F(FactorisationNatives, LuOfRandomComplexMatrices) {
   Run("A = rand(6) + 1i * rand(6); [L, U, P] = lu(A); [L2, U2] = lu(A);");
   EXPECT_EQ(Show("maxabs(P * A - L * U) <= 1e-14 && maxabs(L2 * U2 - A) <= 1e-14"), "true");
   EXPECT_EQ(Show("maxabs(tril(U, -1)) == 0 && maxabs(abs(L) .* (abs(L) > 1)) == 0"), "true");
 }
 
-TEST_F(FactorNatives, CholReadsTheUpperTriangle) {
+TEST_F(FactorisationNatives, CholReadsTheUpperTriangle) {
   EXPECT_EQ(Show("maxabs(chol([4 2; 2 3]) - [2 1; 0 sqrt(2)]) <= 1e-15"), "true");
   EXPECT_EQ(Show("maxabs(chol([4 2; -7 3]) - [2 1; 0 sqrt(2)]) <= 1e-15"), "true");
   Run("A = [5 1+2i; 1-2i 6]; R = chol(A);");
@@ -54,7 +54,7 @@ TEST_F(FactorNatives, CholReadsTheUpperTriangle) {
   EXPECT_EQ(Show("isempty(chol([]))"), "true");
 }
 
-TEST_F(FactorNatives, QrFormsAndPivoting) {
+TEST_F(FactorisationNatives, QrFormsAndPivoting) {
   Run("A = [1 2; 3 4; 5 6]; [Q, R] = qr(A); R1 = qr(A); [Qe, Re] = qr(A, 0);"
       "[Q3, R3, P3] = qr(A); [Qp, Rp, p] = qr(A, 0);");
   EXPECT_EQ(Show("maxabs(Q' * Q - eye(3)) <= 1e-14"), "true");
@@ -76,7 +76,7 @@ TEST_F(FactorNatives, QrFormsAndPivoting) {
   EXPECT_EQ(Show("same([size(qr(zeros(3, 0), 0)), size(qr(zeros(0, 2)))], [0 0 0 2])"), "true");
 }
 
-TEST_F(FactorNatives, HessenbergAndSchurFormsReconstruct) {
+TEST_F(FactorisationNatives, HessenbergAndSchurFormsReconstruct) {
   for (const char* make : {"A = rand(8);", "A = rand(8) + 1i * rand(8);"}) {
     Run(std::string(make) + "[P, H] = hess(A); [U, T] = schur(A); [Uc, Tc] = schur(A, 'c');");
     EXPECT_EQ(Show("maxabs(P * H * P' - A) <= 1e-13 * maxabs(A)"), "true") << make;
@@ -101,7 +101,7 @@ TEST_F(FactorNatives, HessenbergAndSchurFormsReconstruct) {
   EXPECT_EQ(Show("isempty(U) && isempty(T)"), "true");
 }
 
-TEST_F(FactorNatives, HouseholderReflections) {
+TEST_F(FactorisationNatives, HouseholderReflections) {
   Run("[v, b] = householder([3; 4]); [e, be] = householder([]); [z, bz] = householder([0; 0]);");
   EXPECT_EQ(Show("same(v, [2; 1]) && b == 0.4"), "true");
   EXPECT_EQ(Show("isempty(e) && be == 1 && same(z, [0; 0]) && bz == 1"), "true");

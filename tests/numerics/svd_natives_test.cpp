@@ -1,0 +1,108 @@
+// The singular-value natives svd, rank, cond, pinv, orth, null and norm on
+// source text, the matrix divisions that go through pinv, and the codes.
+#include <gtest/gtest.h>
+
+#include "tests/numerics/linalg_fixture.hpp"
+
+namespace vke {
+namespace {
+
+using test::LinalgFixture;
+
+class SvdNatives : public LinalgFixture {};
+
+TEST_F(SvdNatives, ValuesAndDecompositions) {
+  EXPECT_EQ(Show("maxabs(svd([3 0; 4 5]) ./ [sqrt(45); sqrt(5)] - 1) <= 1e-13"), "true");
+  Run("A = [1 2; 3 4; 5 6]; [U, S, V] = svd(A); [Ue, Se, Ve] = svd(A, 0);"
+      "W = A'; [Uw, Sw, Vw] = svd(W);");
+  EXPECT_EQ(Show("same([size(U), size(S), size(V)], [3 3 3 2 2 2])"), "true");
+  EXPECT_EQ(Show("same([size(Ue), size(Se), size(Ve)], [3 2 2 2 2 2])"), "true");
+  for (const char* check :
+       {"maxabs(U * S * V' - A) <= 1e-13 * maxabs(A)", "maxabs(U' * U - eye(3)) <= 1e-14",
+        "maxabs(Ue * Se * Ve' - A) <= 1e-13 * maxabs(A)", "same(Se, S(1:2, :))",
+        "maxabs(Uw * Sw * Vw' - W) <= 1e-13 * maxabs(W)", "maxabs(Vw' * Vw - eye(3)) <= 1e-14",
+        "S(1, 1) >= S(2, 2) && S(2, 2) > 0 && S(2, 1) == 0"}) {
+    EXPECT_EQ(Show(check), "true") << check;
+  }
+  // Complex matrices, tall and wide, full and economy.
+  Run("C = [1+2i 3; -1i 2-1i; 4 1i]; [U, S, V] = svd(C); [Ue, Se, Ve] = svd(C.', 0);");
+  EXPECT_EQ(Show("maxabs(U * S * V' - C) <= 1e-13 * maxabs(C) && stored_real(S)"), "true");
+  EXPECT_EQ(Show("maxabs(Ue * Se * Ve' - C.') <= 1e-13 * maxabs(C)"), "true");
+  EXPECT_EQ(Show("maxabs(svd(C) - diag(S(1:2, :))) <= 1e-13"), "true");
+
+  EXPECT_EQ(Show("same(size(svd(zeros(0, 3))), [0 1])"), "true");
+  Run("[U, S, V] = svd(zeros(0, 3));");
+  EXPECT_EQ(Show("same(size(U), [0 0]) && same(size(S), [0 3]) && same(V, eye(3))"), "true");
+}
+
+TEST_F(SvdNatives, CallFormsAndCodes) {
+  Run("A = [1 2; 3 4];");
+  EXPECT_EQ(Show("svd(A, 0)"), "error 127");
+  host.ClearOutput();
+  EXPECT_EQ(test::RunCommandLine(ctx, "[U, S] = svd(A);\n"), 127);
+  EXPECT_EQ(Show("svd({1})"), "error 44");
+  EXPECT_EQ(Show("rank({1})"), "error 44");
+  EXPECT_EQ(Show("rank(A, 1i)"), "error 44");
+  EXPECT_EQ(Show("pinv({1})"), "error 43");
+  EXPECT_EQ(Show("pinv(A, [1 2])"), "error 104");
+  EXPECT_EQ(Show("norm({1})"), "error 43");
+  EXPECT_EQ(Show("norm(A, 'Inf')"), "error 108");
+  EXPECT_EQ(Show("norm(A, 3)"), "error 108");
+  EXPECT_EQ(Show("norm(A, {1})"), "error 43");
+}
+
+TEST_F(SvdNatives, RankConditionAndBases) {
+  EXPECT_EQ(Show("rank(zeros(3))"), "0");
+  EXPECT_EQ(Show("rank(magic(4))"), "3");
+  EXPECT_EQ(Show("rank(magic(4), -1)"), "3");
+  EXPECT_EQ(Show("rank(magic(4), 20)"), "1");
+  EXPECT_EQ(Show("rank([1 2 3; 2 4 6])"), "1");
+  EXPECT_EQ(Show("cond([1 2 3])"), "1");
+  EXPECT_EQ(Show("cond([1 0; 0 0])"), "inf");
+  EXPECT_EQ(Show("cond(zeros(3, 0))"), "0");
+  EXPECT_EQ(Show("abs(cond([2 0; 0 1i]) - 2) <= 1e-15"), "true");
+  EXPECT_EQ(Show("same(size(null(eye(3))), [3 0])"), "true");
+  EXPECT_EQ(Show("same(size(orth(zeros(3, 2))), [3 0])"), "true");
+  EXPECT_EQ(Show("same(null(zeros(0, 2)), eye(2))"), "true");
+  Run("N = null([1 1; 2 2]); O = orth([1 1; 2 2]); Z = null([1 1i]);");
+  EXPECT_EQ(Show("same(size(N), [2 1]) && maxabs([1 1; 2 2] * N) <= 1e-15"), "true");
+  EXPECT_EQ(Show("same(size(O), [2 1]) && abs(abs(O' * [1; 2]) - sqrt(5)) <= 1e-14"), "true");
+  EXPECT_EQ(Show("maxabs([1 1i] * Z) <= 1e-15 && abs(norm(Z) - 1) <= 1e-15"), "true");
+}
+
+TEST_F(SvdNatives, PseudoInverseAndDivisions) {
+  EXPECT_EQ(Show("maxabs(pinv([1 2; 2 4]) - [0.04 0.08; 0.08 0.16]) <= 1e-15"), "true");
+  EXPECT_EQ(Show("same(size(pinv(zeros(2, 0))), [0 2])"), "true");
+  // The tolerance keeps only the leading values.
+  EXPECT_EQ(Show("same(pinv(diag([4 2 1]), 1.5), diag([0.25 0.5 0]))"), "true");
+  Run("A = [1 2 3; 4 5 7]; X = pinv(A); C = [1+1i 2; 3 1i; 0 2-2i]; Y = pinv(C);");
+  EXPECT_EQ(Show("maxabs(A * X * A - A) <= 1e-13 && maxabs(X * A * X - X) <= 1e-13"), "true");
+  EXPECT_EQ(Show("maxabs(C * Y * C - C) <= 1e-13 && maxabs(Y * C - eye(2)) <= 1e-13"), "true");
+  // Division by a matrix that is not square goes through pinv.
+  EXPECT_EQ(Show("maxabs([1 2 3] \\ 6 - [3; 6; 9] / 7) <= 1e-15"), "true");
+  EXPECT_EQ(Show("maxabs(6 / [1; 2; 3] - [3 6 9] / 7) <= 1e-15"), "true");
+  EXPECT_EQ(Show("same(zeros(0, 3) \\ zeros(0, 2), zeros(3, 2))"), "true");
+}
+
+TEST_F(SvdNatives, VectorAndMatrixNorms) {
+  EXPECT_EQ(Show("norm([3 4])"), "5");
+  EXPECT_EQ(Show("norm([3; 4], -Inf)"), "3");
+  EXPECT_EQ(Show("norm([3 4], 'inf')"), "4");
+  EXPECT_EQ(Show("norm([3 4], 1)"), "7");
+  EXPECT_EQ(Show("abs(norm([1 2 3], 3) - 36^(1/3)) <= 1e-15"), "true");
+  EXPECT_EQ(Show("norm([1+1i, 2], -Inf) == sqrt(2)"), "true");
+  EXPECT_EQ(Show("norm([3+4i, 0], 1)"), "5");
+  EXPECT_EQ(Show("abs(norm([1e200 1e200]) / 1e200 - sqrt(2)) <= 1e-15"), "true");
+  EXPECT_EQ(Show("norm([])"), "nan");
+  EXPECT_EQ(Show("abs(norm([1 2; 3 4]) - 5.464985704219043) <= 1e-14"), "true");
+  EXPECT_EQ(Show("norm([1 2; 3 4], 1)"), "6");
+  EXPECT_EQ(Show("norm([1 2; 3 4], Inf)"), "7");
+  EXPECT_EQ(Show("norm([1 2; 3 4], -Inf)"), "7");
+  EXPECT_EQ(Show("norm([1 2 3; 4 5 6], 1)"), "9");
+  EXPECT_EQ(Show("norm([1 2 3; 4 5 6], Inf)"), "15");
+  EXPECT_EQ(Show("norm([1 2; 3 4], 'fro') == sqrt(30)"), "true");
+  EXPECT_EQ(Show("abs(norm([1 1i; 0 1]) - (1 + sqrt(5)) / 2) <= 1e-15"), "true");
+}
+
+}  // namespace
+}  // namespace vke
