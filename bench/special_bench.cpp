@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_engine.hpp"
+#include "bench/peer_times.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
@@ -153,15 +154,7 @@ std::map<int, double> TimePeer(const std::vector<Case>& cases) {
     script += setup + "t = inf; for r = 1:" + std::to_string(kRepeats) + ", tic; y = " + c.peer +
               "; t = min(t, toc); end; printf('" + std::to_string(k) + " %.9g\\n', t); ";
   }
-  std::string command = "octave --no-gui -q --eval \"" + script + "\" 2>/dev/null";
-  std::map<int, double> out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  int k;
-  double t;
-  while (std::fscanf(pipe, "%d %lf", &k, &t) == 2) out[k] = t;
-  pclose(pipe);
-  return out;
+  return vke::bench::RunPeerTimes(script);
 }
 
 }  // namespace

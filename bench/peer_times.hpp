@@ -1,0 +1,25 @@
+// The benchmarks' peer: a script run once in GNU Octave, with its BLAS held
+// to one thread, printing one line "index seconds" per timed case.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace vke::bench {
+
+// The peer's times by case index; empty when the peer cannot be run.
+inline std::map<int, double> RunPeerTimes(const std::string& script) {
+  const std::string command =
+      "OPENBLAS_NUM_THREADS=1 octave --no-gui -q --eval \"" + script + "\" 2>/dev/null";
+  std::map<int, double> out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  int index;
+  double seconds;
+  while (std::fscanf(pipe, "%d %lf", &index, &seconds) == 2) out[index] = seconds;
+  pclose(pipe);
+  return out;
+}
+
+}  // namespace vke::bench
