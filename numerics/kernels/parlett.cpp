@@ -54,6 +54,40 @@ bool DiagonalBlock(Complex t, int32_t i, int32_t j) {
   return j == i || t.re[int64_t(j) * t.n + i] != 0;
 }
 
+// x y where a zero part of either factor contributes nothing, also beside
+// an infinite part.
+Num TimesAbsorbingZeros(Num x, Num y) {
+  auto part = [](double a, double b) { return a == 0 || b == 0 ? 0.0 : a * b; };
+  return {part(x.re, y.re) - part(x.im, y.im), part(x.re, y.im) + part(x.im, y.re)};
+}
+
+// F := U F U^H through T := U F, with the given complex product.
+template <typename Product>
+void BackTransform(Complex t, Complex f, const double* uRe, const double* uIm, Product times) {
+  const int32_t n = t.n;
+  const int64_t nn = int64_t(n) * n;
+  std::fill(t.re, t.re + nn, 0.0);
+  std::fill(t.im, t.im + nn, 0.0);
+  for (int32_t i = 0; i < n; i++) {
+    for (int32_t k = 0; k < n; k++) {
+      Num uik{uRe[int64_t(i) * n + k], uIm[int64_t(i) * n + k]};
+      for (int32_t j = 0; j < n; j++) {
+        t.Set(i, j, Plus<true>(t.Get(i, j), times(uik, f.Get(k, j))));
+      }
+    }
+  }
+  for (int32_t i = 0; i < n; i++) {
+    for (int32_t j = 0; j < n; j++) {
+      Num sum{};
+      for (int32_t k = 0; k < n; k++) {
+        Num conjUjk{uRe[int64_t(j) * n + k], -uIm[int64_t(j) * n + k]};
+        sum = Plus<true>(sum, times(t.Get(i, k), conjUjk));
+      }
+      f.Set(i, j, sum);
+    }
+  }
+}
+
 }  // namespace
 
 bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const double* uIm,
@@ -79,11 +113,13 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
                                           Times<true>(f.Get(i, k), t.Get(k, j))));
       }
       Num den = Minus<true>(t.Get(j, j), t.Get(i, i));
-      if (!IsZero<true>(den)) {
-        f.Set(i, j, ScaledQuotient(num, den));
+      if (!IsZero<true>(den))
         smallestGap = std::min(smallestGap, den.re * den.re + den.im * den.im);
-      } else if (diagonal) {
+      if (diagonal) {
+        // Exactly 0, also beside an infinite f (where the quotient is NaN).
         f.Set(i, j, Num{});
+      } else if (!IsZero<true>(den)) {
+        f.Set(i, j, ScaledQuotient(num, den));
       } else if (distance == 1 && dfRe) {
         // An equal adjacent pair: f of [t x; 0 t] has x f'(t) above.
         f.Set(i, j, Times<true>(tij, Num{dfRe[i], dfIm ? dfIm[i] : 0.0}));
@@ -100,27 +136,15 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
     *estimate = unresolved ? 1.0 : std::clamp(bound, kKernelEps, 1.0);
   }
 
-  // T := U F, then F := T U^H.
-  int64_t nn = int64_t(n) * n;
-  std::fill(tRe, tRe + nn, 0.0);
-  std::fill(tIm, tIm + nn, 0.0);
-  for (int32_t i = 0; i < n; i++) {
-    for (int32_t k = 0; k < n; k++) {
-      Num uik{uRe[int64_t(i) * n + k], uIm[int64_t(i) * n + k]};
-      for (int32_t j = 0; j < n; j++) {
-        t.Set(i, j, Plus<true>(t.Get(i, j), Times<true>(uik, f.Get(k, j))));
-      }
-    }
-  }
-  for (int32_t i = 0; i < n; i++) {
-    for (int32_t j = 0; j < n; j++) {
-      Num sum{};
-      for (int32_t k = 0; k < n; k++) {
-        Num conjUjk{uRe[int64_t(j) * n + k], -uIm[int64_t(j) * n + k]};
-        sum = Plus<true>(sum, Times<true>(t.Get(i, k), conjUjk));
-      }
-      f.Set(i, j, sum);
-    }
+  // An infinite f (the logarithm of 0) is kept apart from the exact zeros
+  // of U, which would turn it into NaN.
+  const bool finite =
+      std::all_of(fRe, fRe + int64_t(n) * n, [](double x) { return std::isfinite(x); }) &&
+      std::all_of(fIm, fIm + int64_t(n) * n, [](double x) { return std::isfinite(x); });
+  if (finite) {
+    BackTransform(t, f, uRe, uIm, [](Num x, Num y) { return Times<true>(x, y); });
+  } else {
+    BackTransform(t, f, uRe, uIm, &TimesAbsorbingZeros);
   }
   if (isComplex) {
     double size = LargestColumnSum(f, false, false);

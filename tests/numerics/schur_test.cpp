@@ -249,5 +249,24 @@ TEST(SchurTest, ParlettConfluentPairs) {
   EXPECT_LT(estimate, 1e-12);
 }
 
+TEST(SchurTest, ParlettKeepsAnInfiniteValueInItsPlace) {
+  // The logarithm of diag(0, 1, 2): -Inf stays on the diagonal, with exact
+  // zeros beside it, not NaN.
+  const double inf = std::numeric_limits<double>::infinity();
+  Matrix t(18, 0.0), u(18, 0.0), f(18, 0.0);
+  for (int32_t i = 0; i < 3; i++) {
+    t[i * 4] = i;
+    u[i * 4] = 1;
+  }
+  f[0] = -inf;
+  f[8] = std::log(2.0);
+  uint8_t isComplex;
+  ParlettMatrixFunction(t.data(), t.data() + 9, u.data(), u.data() + 9, 3, f.data(), f.data() + 9,
+                        nullptr, nullptr, &isComplex, nullptr);
+  EXPECT_EQ(Matrix(f.begin(), f.begin() + 9), (Matrix{-inf, 0, 0, 0, 0, 0, 0, 0, std::log(2.0)}));
+  EXPECT_EQ(Matrix(f.begin() + 9, f.end()), Matrix(9, 0.0));
+  EXPECT_EQ(isComplex, 0);
+}
+
 }  // namespace
 }  // namespace vke
