@@ -53,6 +53,10 @@ VKE_NATIVE_FN(PinvNative)
 VKE_NATIVE_FN(OrthNative)
 VKE_NATIVE_FN(NullNative)
 VKE_NATIVE_FN(NormNative)
+// Eigenvalues, balancing and the exponential (numerics/linalg).
+VKE_NATIVE_FN(ExpmNative)
+VKE_NATIVE_FN(EigNative)
+VKE_NATIVE_FN(BalanceNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)

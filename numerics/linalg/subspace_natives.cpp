@@ -46,7 +46,7 @@ ErrCode Decompose(EngineContext* ctx, bool forNull) {
   const int32_t m = a.rows, n = a.cols;
   const bool complex = a.im != nullptr;
   StackPlan plan;
-  PlanDecomposition(ctx, 0, false, &plan);
+  PlanDecomposition(m, n, complex, false, EntryDataWords(ctx, 0), &plan);
   plan.DropEntry(ctx, 0);
   if (forNull) {
     plan.Drop(m, m, complex);

@@ -6,8 +6,10 @@
 
 namespace vke {
 
-// Adds to the plan the room of DecomposeTop for the matrix at the depth.
-void PlanDecomposition(EngineContext* ctx, int32_t depth, bool economy, StackPlan* plan);
+// Adds to the plan the room of DecomposeTop for an m x n matrix whose entry
+// holds argumentWords data words.
+void PlanDecomposition(int32_t m, int32_t n, bool complex, bool economy, int64_t argumentWords,
+                       StackPlan* plan);
 
 // Replaces the double matrix A on top by U (on top), S and V with
 // A = U S V' (the full or the economy form); the caller has checked the

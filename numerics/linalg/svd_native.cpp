@@ -49,16 +49,13 @@ void SetIdentity(double* a, int32_t rows, int32_t cols) {
 
 }  // namespace
 
-void PlanDecomposition(EngineContext* ctx, int32_t depth, bool economy, StackPlan* plan) {
-  const MatrixOperand a = ReadMatrixOperand(ctx, depth);
-  const int32_t m = a.rows, n = a.cols;
-  const bool complex = a.im != nullptr;
+void PlanDecomposition(int32_t m, int32_t n, bool complex, bool economy, int64_t argumentWords,
+                       StackPlan* plan) {
   const SvdShape s(m, n, economy);
   // A tall real matrix is transposed through a copy (a vector is relabelled).
   if (s.k > 0 && !complex && m > n && n > 1) {
-    const int64_t words = EntryDataWords(ctx, depth);
-    plan->PushWords(words);
-    plan->DropWords(words);
+    plan->PushWords(argumentWords);
+    plan->DropWords(argumentWords);
   }
   plan->Push(n, s.c, complex);
   plan->Push(s.r, s.c, false);
@@ -130,7 +127,7 @@ ErrCode SvdNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t
   StackPlan plan;
   if (nargin == 2) plan.DropEntry(ctx, 0);
   if (outputs == 3) {
-    PlanDecomposition(ctx, nargin - 1, economy, &plan);
+    PlanDecomposition(a.rows, a.cols, complex, economy, EntryDataWords(ctx, nargin - 1), &plan);
     if (ErrCode e = plan.Check(ctx)) return e;
     if (nargin == 2) Drop(ctx);
     return DecomposeTop(ctx, economy);

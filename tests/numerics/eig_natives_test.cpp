@@ -1,0 +1,80 @@
+// The natives eig, balance and expm on source text: the symmetric, general
+// and complex routes of eig with their orders and eigenvectors, balancing
+// by powers of two, and the exponential.
+#include <gtest/gtest.h>
+
+#include "tests/numerics/linalg_fixture.hpp"
+
+namespace vke {
+namespace {
+
+using test::LinalgFixture;
+
+class EigNatives : public LinalgFixture {};
+
+TEST_F(EigNatives, SymmetricMatricesKeepTheJacobiOrder) {
+  Run("A = [5 1; 1 2]; d = eig(A); [V, D] = eig(A);");
+  // The general route would sort D ascending.
+  EXPECT_EQ(Show("d(1) > d(2) && same(diag(D), d) && stored_real(d)"), "true");
+  EXPECT_EQ(Show("maxabs(V' * V - eye(2)) <= 1e-15 && maxabs(A * V - V * D) <= 1e-14"), "true");
+  Run("[V, D] = eig([2 1; 1 2]);");
+  EXPECT_EQ(Show("maxabs(V' * V - eye(2)) <= 1e-15 && maxabs(D - diag([1 3])) <= 1e-15"), "true");
+}
+
+TEST_F(EigNatives, GeneralRealMatrices) {
+  EXPECT_EQ(Show("maxabs(eig([0 1; -1 0]) - [1i; -1i]) <= 1e-15"), "true");
+  EXPECT_EQ(Show("maxabs(sort(eig([4 1; 2 3])) - [2; 5]) <= 1e-14"), "true");
+  EXPECT_EQ(Show("stored_real(eig([4 1; 2 3]))"), "true");
+  Run("A = [1 2 0; 0 3 1; 1 0 2]; [V, D] = eig(A); m = abs(diag(D)) .^ 2;");
+  EXPECT_EQ(Show("maxabs(A * V - V * D) <= 1e-12"), "true");
+  EXPECT_EQ(Show("maxabs(sqrt(sum(abs(V) .^ 2)) - 1) <= 1e-12"), "true");
+  EXPECT_EQ(Show("all(diff(m) >= 0) && maxabs(D - diag(diag(D))) == 0"), "true");
+  // Real eigenvalues: ascending on D's diagonal, real V.
+  Run("B = [4 1 0; 2 3 0; 1 1 7]; [V, D] = eig(B);");
+  EXPECT_EQ(Show("same(diag(D), sort(diag(D))) && stored_real(V) && stored_real(D)"), "true");
+  EXPECT_EQ(Show("maxabs(B * V - V * D) <= 1e-12"), "true");
+}
+
+TEST_F(EigNatives, RepeatedEigenvaluesShareOneDecomposition) {
+  Run("A = [2 1 0; 0 3 0; 0 0 2]; [V, D] = eig(A); W = V(:, 1:2);");
+  EXPECT_EQ(Show("maxabs(A * V - V * D) <= 1e-12 && same(diag(D), [2; 2; 3])"), "true");
+  // Two orthonormal columns for the double value, as one decomposition gives.
+  EXPECT_EQ(Show("maxabs(W' * W - eye(2)) <= 1e-14"), "true");
+}
+
+TEST_F(EigNatives, ComplexMatricesAndEmptyOnes) {
+  EXPECT_EQ(Show("stored_real(eig([1 1i; 0 2]))"), "false");
+  EXPECT_EQ(Show("maxabs(sort(real(eig([1 1i; 0 2]))) - [1; 2]) <= 1e-15"), "true");
+  Run("C = rand(5) + 1i * rand(5); [V, D] = eig(C);");
+  EXPECT_EQ(Show("maxabs(C * V - V * D) <= 1e-12"), "true");
+  EXPECT_EQ(Show("maxabs(sort(abs(eig(C))) - abs(diag(D))) <= 1e-12"), "true");
+  EXPECT_EQ(Show("isempty(eig(zeros(0, 0))) && isempty(eig(complex(zeros(0, 0), zeros(0, 0))))"),
+            "true");
+  Run("[V, D] = eig([]);");
+  EXPECT_EQ(Show("isempty(V) && isempty(D)"), "true");
+  EXPECT_EQ(Show("eig({1})"), "error 44");
+  EXPECT_EQ(Show("eig(ones(2, 3))"), "error 26");
+}
+
+TEST_F(EigNatives, BalanceScalesByPowersOfTwo) {
+  Run("A = [1 100 0; 0.01 1 1e4; 1 0 2]; [T, B] = balance(A); t = diag(T);");
+  EXPECT_EQ(Show("same(T, diag(t)) && all(t == 2 .^ round(log2(t)))"), "true");
+  EXPECT_EQ(Show("same(B, diag(1 ./ t) * A * T) && same(balance(A), B)"), "true");
+  EXPECT_EQ(Show("same(balance([1 1; 1 1]), [1 1; 1 1])"), "true");
+  Run("[T, B] = balance([1 1; 1 1]); [Tc, Bc] = balance([1 100i; 0.01 1]);");
+  EXPECT_EQ(Show("same(T, eye(2)) && same(Bc, diag(1 ./ diag(Tc)) * [1 100i; 0.01 1] * Tc)"),
+            "true");
+  EXPECT_EQ(Show("balance(ones(2, 3))"), "error 26");
+}
+
+TEST_F(EigNatives, Exponential) {
+  EXPECT_EQ(Show("maxabs(expm([0 1; 0 0]) - [1 1; 0 1]) <= 1e-15"), "true");
+  EXPECT_EQ(Show("same(expm(zeros(2)), eye(2))"), "true");
+  EXPECT_EQ(Show("isempty(expm([])) && same(size(expm(zeros(0, 3))), [0 3])"), "true");
+  EXPECT_EQ(Show("abs(expm(1i * pi) + 1) <= 1e-14"), "true");
+  EXPECT_EQ(Show("maxabs(expm([1 2; 3 4]) - expm([1 2; 3 4] / 2) ^ 2) <= 1e-12"), "true");
+  EXPECT_EQ(Show("expm(ones(2, 3))"), "error 26");
+}
+
+}  // namespace
+}  // namespace vke
