@@ -53,10 +53,11 @@ VKE_NATIVE_FN(PinvNative)
 VKE_NATIVE_FN(OrthNative)
 VKE_NATIVE_FN(NullNative)
 VKE_NATIVE_FN(NormNative)
-// Eigenvalues, balancing and the exponential (numerics/linalg).
+// Eigenvalues, balancing and functions of matrices (numerics/linalg).
 VKE_NATIVE_FN(ExpmNative)
 VKE_NATIVE_FN(EigNative)
 VKE_NATIVE_FN(BalanceNative)
+VKE_NATIVE_FN(MatrixFunctionNative)  // option 's' sqrtm, 'l' logm, 'f' funm
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)

@@ -1,6 +1,7 @@
-// The natives eig, balance and expm on source text: the symmetric, general
-// and complex routes of eig with their orders and eigenvectors, balancing
-// by powers of two, and the exponential.
+// The natives eig, balance, expm, sqrtm and logm on source text: the
+// symmetric, general and complex routes of eig with their orders and
+// eigenvectors, balancing by powers of two, the exponential, and the square
+// root and logarithm with their real results and confluent diagonals.
 #include <gtest/gtest.h>
 
 #include "tests/numerics/linalg_fixture.hpp"
@@ -74,6 +75,25 @@ TEST_F(EigNatives, Exponential) {
   EXPECT_EQ(Show("abs(expm(1i * pi) + 1) <= 1e-14"), "true");
   EXPECT_EQ(Show("maxabs(expm([1 2; 3 4]) - expm([1 2; 3 4] / 2) ^ 2) <= 1e-12"), "true");
   EXPECT_EQ(Show("expm(ones(2, 3))"), "error 26");
+}
+
+TEST_F(EigNatives, SquareRootAndLogarithm) {
+  EXPECT_EQ(Show("same(sqrtm([4 0; 0 9]), [2 0; 0 3])"), "true");
+  EXPECT_EQ(Show("sqrtm(-1) == 1i && ~stored_real(sqrtm(-1))"), "true");
+  EXPECT_EQ(Show("same(logm(eye(2)), zeros(2))"), "true");
+  // Equal values on the diagonal of a matrix that is not diagonalisable.
+  EXPECT_EQ(Show("maxabs(sqrtm([1 1; 0 1]) - [1 0.5; 0 1]) <= 1e-12"), "true");
+  EXPECT_EQ(Show("maxabs(logm([1 1; 0 1]) - [0 1; 0 0]) <= 1e-12"), "true");
+  // A symmetric positive definite matrix has a real root.
+  Run("S = [4 1 0; 1 3 1; 0 1 2]; R = sqrtm(S); [F, e] = logm(S);");
+  EXPECT_EQ(Show("stored_real(R) && maxabs(R * R - S) <= 1e-13"), "true");
+  EXPECT_EQ(Show("stored_real(F) && maxabs(expm(F) - S) <= 1e-13 && e > 0 && e < 1e-12"), "true");
+  // A singular matrix: -Inf without an error.
+  EXPECT_EQ(Show("same(logm([0 0; 0 1]), [-Inf 0; 0 0])"), "true");
+  Run("[F, e] = sqrtm([]);");
+  EXPECT_EQ(Show("isempty(F) && e == 0"), "true");
+  EXPECT_EQ(Show("sqrtm(ones(2, 3))"), "error 26");
+  EXPECT_EQ(Show("sqrtm({1})"), "error 43");
 }
 
 }  // namespace
