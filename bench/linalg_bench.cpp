@@ -36,6 +36,10 @@ constexpr Case kCases[] = {
     {"[L,U,P] = lu(A)", vke::LuNative, 3, 200, Matrix::kGeneral, 20},
     {"R = qr(A)", vke::QrNative, 1, 200, Matrix::kGeneral, 20},
     {"s = svd(A)", vke::SvdNative, 1, 200, Matrix::kGeneral, 10},
+    {"e = eig(A)", vke::EigNative, 1, 200, Matrix::kSymmetric, 10},
+    {"e = eig(A)", vke::EigNative, 1, 200, Matrix::kGeneral, 10},
+    {"[V,D] = eig(A)", vke::EigNative, 2, 100, Matrix::kGeneral, 3},
+    {"E = expm(A)", vke::ExpmNative, 1, 200, Matrix::kGeneral, 10},
 };
 
 void PushMatrix(vke::EngineContext* ctx, const Case& c) {
@@ -94,18 +98,20 @@ int main() {
 
   std::map<int, double> peer = TimePeer();
   if (peer.empty()) std::printf("peer (octave) not available: engine times only\n");
-  std::printf("%-20s %-8s %12s %12s %8s\n", "call", "size", "engine [s]", "peer [s]", "ratio");
+  std::printf("%-16s %-10s %-8s %12s %12s %8s\n", "call", "matrix", "size", "engine [s]",
+              "peer [s]", "ratio");
   int index = 0;
   for (const Case& c : kCases) {
     const double seconds = TimeEngine(ctx, c);
     const std::string size = std::to_string(c.n) + "x" + std::to_string(c.n);
+    const char* kind = c.matrix == Matrix::kSymmetric ? "symmetric" : "general";
     auto it = peer.find(index++);
     if (it == peer.end()) {
-      std::printf("%-20s %-8s %12.6f\n", c.name, size.c_str(), seconds);
+      std::printf("%-16s %-10s %-8s %12.6f\n", c.name, kind, size.c_str(), seconds);
       continue;
     }
-    std::printf("%-20s %-8s %12.6f %12.6f %8.2f\n", c.name, size.c_str(), seconds, it->second,
-                seconds / it->second);
+    std::printf("%-16s %-10s %-8s %12.6f %12.6f %8.2f\n", c.name, kind, size.c_str(), seconds,
+                it->second, seconds / it->second);
   }
   return 0;
 }
