@@ -5,6 +5,9 @@
 // list natives at depth: cellfun over many cells, apply through feval.
 #include <gtest/gtest.h>
 
+#include "bytecode/names.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/call_log.hpp"
 #include "tests/host/test_host.hpp"
@@ -82,6 +85,28 @@ TEST_F(MatrixFunctionCycle, ErrorsOfFPassThroughAndLeaveNothingBehind) {
   EXPECT_EQ(Show("funm(ones(2, 3), @exp)"), "error 26");
   Run("[F, e] = funm([], @exp);");
   EXPECT_EQ(Show("isempty(F) && e == 0"), "true");
+}
+
+TEST_F(MatrixFunctionCycle, ObjectArgumentsAreLeftToTheirClass) {
+  // An object of class myclass with one field, as either argument.
+  int32_t id = 0;
+  ASSERT_EQ(InternName(ctx, "myclass", 7, 32, &id), kOk);
+  for (int32_t objectDepth : {0, 1}) {
+    const uint32_t level = ctx->descTop;
+    for (int32_t depth = 1; depth >= 0; depth--) {
+      if (depth == objectDepth) {
+        PushRealScalar(ctx, 1);
+        ASSERT_EQ(PushListFromEntries(ctx, 1, false, "f", 1), kOk);
+        DescAt(ctx, 0)->word = -id;
+      } else {
+        PushRealScalar(ctx, 2);
+      }
+    }
+    EXPECT_EQ(MatrixFunctionNative(ctx, 2, 1, 'f'), kErrWrongTypeOverload) << objectDepth;
+    EXPECT_EQ(ctx->descTop, level + 6);
+    Drop(ctx, 2);
+  }
+  EXPECT_TRUE(log.calls().empty());
 }
 
 TEST_F(MatrixFunctionCycle, FCanCallFunmItself) {
