@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peer_times.hpp"
 #include "control/conversion_kernels.hpp"
 #include "control/frequency_response.hpp"
 #include "control/stability_margins.hpp"
@@ -132,16 +133,7 @@ std::map<int, double> TimePeer() {
     script += "b = inf; for k = 1:20, tic; " + std::string(ops[i].peer) +
               " b = min(b, toc); end; printf('%d %.9g\\n', " + std::to_string(i) + ", 1e6 * b); ";
   }
-  const std::string command =
-      "OPENBLAS_NUM_THREADS=1 octave --no-gui -q --eval \"" + script + "\" 2>/dev/null";
-  std::map<int, double> out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  int index;
-  double us;
-  while (std::fscanf(pipe, "%d %lf", &index, &us) == 2) out[index] = us;
-  pclose(pipe);
-  return out;
+  return vke::bench::RunPeerTimes(script);
 }
 
 }  // namespace
