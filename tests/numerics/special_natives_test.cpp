@@ -53,6 +53,18 @@ TEST_F(SpecialNatives, RootsOfPerfectPowersAreExact) {
   EXPECT_EQ(Eval("all(nthroot([1e-320 1e308], 2) == sqrt([1e-320 1e308]))"), "true");
 }
 
+TEST_F(SpecialNatives, CallsThroughFunctionValuesConvertAsDirectCallsDo) {
+  EXPECT_EQ(Eval("feval('erf', int8(1)) == erf(int8(1))"), "true");
+  EXPECT_EQ(Eval("f = @erf; f(int8(1)) == erf(1)"), "true");
+  EXPECT_EQ(Eval("g = @(x) erf(x); g(uint16(1)) == erf(1)"), "true");
+  EXPECT_EQ(Eval("[feval(@beta, int8(2), 3), feval('gamma', true), feval('erf', 'a')]"),
+            Eval("[beta(2, 3), gamma(1), erf(97)]"));
+  EXPECT_EQ(Eval("feval('nchoosek', uint8(5), 2)"), "10");
+  EXPECT_EQ(Eval("feval('erf', {1})"), "error 43");
+  // A refused call leaves the values beside it alone.
+  EXPECT_EQ(Eval("try, a = [int8(2), feval('erf', {1})]; catch, a = 0; end; a"), "0");
+}
+
 TEST_F(SpecialNatives, TwoArgumentFunctions) {
   EXPECT_EQ(Eval("abs(gammainc(3, 2) - 0.8008517265285442) < 1e-9"), "true");
   EXPECT_EQ(Eval("gammainc(0, [1 2 3])"), "[0,0,0]");
