@@ -1,15 +1,20 @@
 // The beta and gamma inversions behind the inverse distribution functions
 // of "beta", "t", "f", "gamma" and "chi2": Newton's iteration on the
-// regularised incomplete functions.
+// regularised incomplete functions, stopped on a step relative to the
+// iterate, started from the leading term far out in a tail, and for beta
+// resolving the root from the end of [0, 1] it lies nearer.
 #include <cmath>
 #include <limits>
 
 #include "numerics/special/distributions.hpp"
+#include "numerics/special/special_constants.hpp"
 #include "numerics/special/special_core.hpp"
 
 namespace vke {
 
 namespace {
+
+using special::kEps;
 
 constexpr int kNewtonSteps = 100;
 // Steps below this, relative to the iterate, end the iteration (2^-44).
@@ -26,10 +31,11 @@ constexpr double kBetaCoreAccuracy = 1e-14;
 // The part the leading term of an incomplete function may miss where it
 // serves as a start.
 constexpr double kLeadingTermRange = 0.1;
-constexpr double kEps = 2.220446049250313e-16;  // 2^-52
 // The relative rounding of the series or fraction of P(a, x), in units of
 // 2^-52.
 constexpr double kRoundingOfP = 8;
+// 1 - p keeps p to the step tolerance from here up.
+constexpr double kLowestReflected = 1.0 / 256;
 // Bisection steps that may follow Newton's budget.
 constexpr int kBisectionSteps = 64;
 
@@ -118,9 +124,9 @@ bool SolveIncompleteBeta(double p, double a, double b, double* result) {
 
 }  // namespace
 
-// A root above 1/2 with p above 1/2 is found through I_x(a, b) = 1 -
-// I_(1-x)(b, a), as 1 - x, which near 1 is finer than x itself can be; 1 - p
-// is exact there. Otherwise x is found and 1 - x follows from it.
+// A root above 1/2 is found through I_x(a, b) = 1 - I_(1-x)(b, a), as
+// 1 - x, which near 1 is finer than x itself can be, unless p is so small
+// that 1 - p would lose it. Otherwise x is found and 1 - x follows from it.
 bool InverseBetaWithComplement(double p, double a, double b, double* x, double* complement) {
   if (!(a >= 0 && b >= 0 && p >= 0 && p <= 1)) {
     *x = *complement = std::numeric_limits<double>::quiet_NaN();
@@ -132,7 +138,8 @@ bool InverseBetaWithComplement(double p, double a, double b, double* x, double* 
     return true;
   }
   double half;
-  const bool above = p > 0.5 && (!ComputeIncompleteBeta(0.5, a, b, &half) || p > half);
+  const bool above =
+      p >= kLowestReflected && (ComputeIncompleteBeta(0.5, a, b, &half) ? p > half : p > 0.5);
   if (above) {
     if (!SolveIncompleteBeta(1 - p, b, a, complement)) return false;
     *x = 1 - *complement;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include "tests/host/eval_fixture.hpp"
@@ -44,7 +45,26 @@ TEST(DistributionInverses, BetaRootsAtTheCoreBranchSwitch) {
   EXPECT_TRUE(std::isnan(x));
 }
 
-class Distributions : public EvalFixture {};
+// Values far out in the tails, within a relative tolerance (references from
+// mpmath: the normal distribution, and the roots of the regularised
+// incomplete functions).
+struct TailPoint {
+  const char* expression;
+  double reference;
+  double tolerance;
+};
+
+class Distributions : public EvalFixture {
+ protected:
+  void ExpectTailPoints(std::initializer_list<TailPoint> points) {
+    for (const TailPoint& p : points) {
+      char check[200];
+      std::snprintf(check, sizeof check, "abs((%s) / %.17g - 1) <= %g", p.expression, p.reference,
+                    p.tolerance);
+      EXPECT_EQ(Eval(check), "true") << check;
+    }
+  }
+};
 
 TEST_F(Distributions, StatedValues) {
   EXPECT_EQ(Eval("abs(cdf('norm', 1.96) - 0.9750021048517795) < 1e-9"), "true");
@@ -137,30 +157,39 @@ TEST_F(Distributions, EndsOfTheSupport) {
 }
 
 TEST_F(Distributions, LowerTailsKeepTheirRelativeAccuracy) {
-  EXPECT_EQ(Eval("abs(cdf('norm', -10) / 7.6198530241605261e-24 - 1) < 1e-9"), "true");
-  EXPECT_EQ(Eval("abs(cdf('norm', -30) / 4.9067139271481871e-198 - 1) < 1e-9"), "true");
-  EXPECT_EQ(Eval("abs(cdf('norm', -19, 1, 2) / 7.6198530241605261e-24 - 1) < 1e-9"), "true");
-  EXPECT_EQ(Eval("abs(cdf('logn', exp(-10)) / 7.6198530241605261e-24 - 1) < 1e-9"), "true");
+  ExpectTailPoints({
+      {"cdf('norm', -10)", 7.6198530241605261e-24, 1e-9},
+      {"cdf('norm', -30)", 4.9067139271481871e-198, 1e-9},
+      {"cdf('norm', -19, 1, 2)", 7.6198530241605261e-24, 1e-9},
+      {"cdf('logn', exp(-10))", 7.6198530241605261e-24, 1e-9},
+  });
 }
 
 TEST_F(Distributions, InversesFarOutInTheTails) {
-  // mpmath: the roots of the regularised incomplete functions.
-  EXPECT_EQ(Eval("abs(icdf('t', 1 - 1e-8, 1) / 31830988.458436002 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('t', 1e-12, 3) / -10331.108244292486 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('t', 1e-100, 2) / -7.0710678118654752e49 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('chi2', 1e-10, 1) / 1.5707963267948967e-20 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('chi2', 1e-100, 3) / 5.2093970786780451e-67 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('chi2', 0.99, 1000) / 1106.9689943522173 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('gamma', 1e-5, 0.1, 2) / 1.2146096724815853e-50 - 1) < 1e-9"), "true");
-  EXPECT_EQ(Eval("abs(icdf('beta', 1e-6, 0.5, 3) / 2.844444444445523e-13 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('beta', 1e-100, 0.5, 3) / 2.8444444444444445e-201 - 1) < 1e-10"),
-            "true");
-  EXPECT_EQ(Eval("abs(1 - icdf('beta', 0.999999, 3, 0.5) - 2.8444e-13) < 1e-16"), "true");
-  EXPECT_EQ(Eval("abs(icdf('f', 1 - 1e-8, 2, 3) / 323163.70242223099 - 1) < 1e-10"), "true");
-  EXPECT_EQ(Eval("abs(icdf('f', 1e-100, 3, 4) / 1.559476127046862e-67 - 1) < 1e-10"), "true");
-  // A small shape amplifies the rounding of the incomplete gamma by 1/a; the
-  // iteration must still settle.
-  EXPECT_EQ(Eval("abs(icdf('chi2', 0.3, 0.01) / 2.994890789311312e-105 - 1) < 1e-8"), "true");
+  ExpectTailPoints({
+      {"icdf('t', 1 - 1e-8, 1)", 31830988.458436002, 1e-10},
+      {"icdf('t', 1e-12, 3)", -10331.108244292486, 1e-10},
+      {"icdf('t', 1e-100, 2)", -7.0710678118654752e49, 1e-10},
+      {"icdf('t', 0.5 + 1e-10, 3)", 2.720699271462975e-10, 1e-10},
+      {"icdf('chi2', 1e-10, 1)", 1.5707963267948967e-20, 1e-10},
+      {"icdf('chi2', 1e-100, 3)", 5.2093970786780451e-67, 1e-10},
+      {"icdf('chi2', 0.99, 1000)", 1106.9689943522173, 1e-10},
+      {"icdf('gamma', 1e-5, 0.1, 2)", 1.2146096724815853e-50, 1e-9},
+      {"icdf('beta', 1e-6, 0.5, 3)", 2.844444444445523e-13, 1e-10},
+      {"icdf('beta', 1e-100, 0.5, 3)", 2.8444444444444445e-201, 1e-10},
+      // 1 - x to the spacing of the doubles next to 1.
+      {"1 - icdf('beta', 0.999999, 3, 0.5)", 2.844444444609111e-13, 4e-4},
+      // A tiny shape puts the root next to its end of [0, 1] whichever half
+      // p lies in.
+      {"icdf('beta', 0.7, 0.01, 200)", 9.1774669299705694e-19, 1e-9},
+      {"icdf('beta', 0.3, 200, 0.01)", 1, 0},
+      {"icdf('f', 1 - 1e-8, 2, 3)", 323163.70242223099, 1e-10},
+      {"icdf('f', 1e-100, 3, 4)", 1.559476127046862e-67, 1e-10},
+      // A small shape amplifies the rounding of the
+      // incomplete gamma by 1/a; the iteration must
+      // still settle.
+      {"icdf('chi2', 0.3, 0.01)", 2.994890789311312e-105, 1e-8},
+  });
 }
 
 }  // namespace
