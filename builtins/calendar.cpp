@@ -14,6 +14,11 @@ namespace vke {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
+// The time of day of a Julian date is kept to 1/10000 s.
+constexpr int64_t kTicksPerSecond = 10000;
+constexpr int64_t kTicksPerMinute = 60 * kTicksPerSecond;
+constexpr int64_t kTicksPerHour = 60 * kTicksPerMinute;
+constexpr int64_t kTicksPerDay = 24 * kTicksPerHour;
 constexpr int32_t kCalendarFields = 6;  // year, month, day, hour, minute, second
 // Year, month, day, hour and minute beyond this size make no date; the day
 // number arithmetic below stays far inside 64 bits up to it.
@@ -46,15 +51,24 @@ double JulianDate(const double* fields, double second) {
          ((second / 60 + static_cast<double>(f[4])) / 60 + static_cast<double>(f[3])) / 24;
 }
 
-// The calendar fields of a Julian date; all NaN when it makes no date.
+// The calendar fields of a Julian date; all NaN when it makes no date. The
+// time of day is rounded once, to the finest unit a field keeps, and the
+// hour, minute and second are cut from that count, so a time a hair below a
+// whole minute carries into the minute (and past midnight into the next
+// day) instead of showing 60 seconds.
 void CalendarOf(double jd, double* fields) {
   const double whole = std::floor(jd + 0.5);
   if (!(std::fabs(whole) <= kLargestDayNumber)) {
     for (int k = 0; k < kCalendarFields; k++) fields[k] = std::nan("");
     return;
   }
-  const auto j = static_cast<int64_t>(whole);
+  auto j = static_cast<int64_t>(whole);
   const double s = (jd - whole + 0.5) * kSecondsPerDay;
+  auto ticks = static_cast<int64_t>(std::floor(s * kTicksPerSecond + 0.5));
+  if (ticks >= kTicksPerDay) {
+    ticks -= kTicksPerDay;
+    j += 1;
+  }
   int64_t l = j + 68569;
   const int64_t n = (4 * l) / 146097;
   l -= (146097 * n + 3) / 4;
@@ -66,9 +80,9 @@ void CalendarOf(double jd, double* fields) {
   fields[0] = static_cast<double>(100 * (n - 49) + i + l);
   fields[1] = static_cast<double>(k + 2 - 12 * l);
   fields[2] = static_cast<double>(day);
-  fields[3] = std::floor(s / 3600);
-  fields[4] = std::floor(std::fmod(s / 60, 60));
-  fields[5] = std::floor(std::fmod(s, 60) * 10000 + 0.5) * 0.0001;
+  fields[3] = static_cast<double>(ticks / kTicksPerHour);
+  fields[4] = static_cast<double>(ticks / kTicksPerMinute % 60);
+  fields[5] = static_cast<double>(ticks % kTicksPerMinute) / kTicksPerSecond;
 }
 
 ErrCode PushCalendarRow(EngineContext* ctx, const double* fields) {

@@ -27,7 +27,10 @@ ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, 
   if (byName && (v.isInline || v.isReference)) return kErrWrongTypeOverload;
   if (v.isInline) return CallInlineFunction(ctx, n - 1, k, false);
   if (ErrCode e = DropStackEntries(ctx, n - 1, 1)) return e;
-  return CallFunctionNamed(ctx, v.name, v.length, v.scope, n - 1, k, byName);
+  // With the function value gone the calling instruction cannot be tried
+  // again on the object path; the call has tried the methods and the doubles.
+  const ErrCode e = CallFunctionNamed(ctx, v.name, v.length, v.scope, n - 1, k, byName);
+  return e == kErrWrongTypeOverload ? kErrWrongType : e;
 }
 
 ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {

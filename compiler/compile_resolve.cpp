@@ -155,12 +155,19 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     if (e || outputs >= 0 || ctx->curFrame != frame || ctx->descTop != top) return e;
     return PushNoValue(ctx);
   };
+  // One that refuses typed operands runs again with them as doubles, as it
+  // would when called directly.
+  auto withDoubles = [&](auto call) {
+    ErrCode e = call();
+    if (e == kErrWrongTypeOverload && ConvertPlainOperandsToDouble(ctx, inputs)) e = call();
+    return statementResult(e);
+  };
   if (const NativeFunctionRecord* r = FindPlainNative(ctx, name, length)) {
     if (inputs < r->minIn || inputs > NativeMaximum(r->maxIn))
       return RaiseNamed(ctx, kErrIncorrectNargin, name, length, inputs);
     if (wanted > NativeMaximum(r->maxOut))
       return RaiseNamed(ctx, kErrIncorrectNargout, name, length, wanted);
-    return statementResult(CallNativeRecord(ctx, r, inputs, outputs));
+    return withDoubles([&] { return CallNativeRecord(ctx, r, inputs, outputs); });
   }
   if (const BuiltinRecord* b = FindBuiltinRecord(name, length)) {
     const CountLimits in = DecodeCountCode(b->inputCode), out = DecodeCountCode(b->outputCode);
@@ -172,7 +179,7 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     int32_t k = 1;
     if (IsVariableCount(b->inputCode)) words[k++] = static_cast<int16_t>(inputs);
     if (IsVariableCount(b->outputCode)) words[k++] = static_cast<int16_t>(outputs);
-    return statementResult(CallBuiltin(ctx, words));
+    return withDoubles([&] { return CallBuiltin(ctx, words); });
   }
   return RaiseNamed(ctx, kErrUndefFun, name, length);
 }

@@ -228,6 +228,13 @@ ErrCode WithListText(EngineContext* ctx, int32_t depth, int32_t index, Use use) 
 
 // Arguments checked against a type pattern, with the style and the id as
 // the fourth and fifth.
+// A value or range without elements, of any numeric class and shape: the
+// control natives write nothing for it.
+bool IsEmptyNumeric(EngineContext* ctx, int32_t depth) {
+  const NumericView v = ViewNumeric(ctx, depth);
+  return v.cls != ValueClass::kOther && v.shape.count == 0;
+}
+
 ErrCode ReadTypedControlArgs(EngineContext* ctx, int32_t nargin, const char* types, StyleArg* style,
                              int32_t* id) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, types)) return e;
@@ -309,10 +316,11 @@ ErrCode AddSliders(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint32_t) 
     if (ErrCode e = ReadStyleArg(ctx, ArgDepth(nargin, 3), &kind)) return e;
   }
   if (ErrCode e = ReadStyleAndId(ctx, nargin, 4, kErrBadArg, &style, &id)) return e;
+  if (IsEmptyNumeric(ctx, ArgDepth(nargin, 1)) || IsEmptyNumeric(ctx, ArgDepth(nargin, 2)))
+    return FinishPlotCall(ctx, nargin);
   MatrixArg value, range;
   if (ErrCode e = ReadMatrixArg(ctx, ArgDepth(nargin, 1), &value)) return e;
   if (ErrCode e = ReadMatrixArg(ctx, ArgDepth(nargin, 2), &range)) return e;
-  if (value.Empty() || range.Empty()) return FinishPlotCall(ctx, nargin);
   if (range.cols != 2) return kErrBadSize;
   if (range.rows > 1 && range.rows != value.rows) return kErrIncompSize;
   const int32_t k = value.cols;
@@ -481,11 +489,14 @@ ErrCode AddPopupMenu(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint32_t
 ErrCode AddTextFields(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint32_t) {
   StyleArg style;
   int32_t id = kNoPlotId;
-  if (ErrCode e = ReadTypedControlArgs(ctx, nargin, "SSR[Si", &style, &id)) return e;
+  const bool empty = IsEmptyNumeric(ctx, ArgDepth(nargin, 2));
+  if (ErrCode e = ReadTypedControlArgs(ctx, nargin, empty ? "SS?[Si" : "SSR[Si", &style, &id))
+    return e;
   StyleArg formatText;
   if (ErrCode e = ReadStyleArg(ctx, ArgDepth(nargin, 1), &formatText)) return e;
   FieldFormat format;
   if (ErrCode e = ParseFieldFormat(formatText.text, formatText.length, &format)) return e;
+  if (empty) return FinishPlotCall(ctx, nargin);
   MatrixArg value;
   if (ErrCode e = ReadMatrixArg(ctx, ArgDepth(nargin, 2), &value)) return e;
   const int64_t count = value.Count();

@@ -138,20 +138,6 @@ void OperandRange(const ObjectCall& c, int32_t* deepest, int32_t* top) {
   }
 }
 
-// Converts typed numeric, char and logical operands to double; true when
-// any was converted.
-bool ConvertOperands(EngineContext* ctx, const ObjectCall& c, bool* converted) {
-  *converted = false;
-  for (int32_t d = 0; d < c.inputs; d++) {
-    const ValueDescriptor* v = DescAt(ctx, d);
-    if (!IsTyped(*v) || v->word < kKindArray || v->word > kKindLogical) continue;
-    if (ViewNumeric(ctx, d).cls == ValueClass::kDouble) continue;
-    if (ConvertToFloat(ctx, d, false)) return false;
-    *converted = true;
-  }
-  return true;
-}
-
 // The native of a library's value type that serves the method with these
 // counts (a maximum with bit 6 set takes any number).
 bool FindTypeNative(EngineContext* ctx, int32_t kind, const ObjectCall& c,
@@ -252,8 +238,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   const auto length = CStringLength(c.method);
   if (!objectKind) {
     if (typedKind >= kKindArray && typedKind <= kKindLogical && c.form == Form::kOperands) {
-      bool converted;
-      if (!ConvertOperands(ctx, c, &converted) || !converted) return false;
+      if (!ConvertPlainOperandsToDouble(ctx, c.inputs)) return false;
       run.ip = at;  // the instruction again, with doubles
       return true;
     }

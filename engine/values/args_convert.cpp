@@ -99,6 +99,25 @@ ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single) {
   return kOk;
 }
 
+bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n) {
+  int32_t kind = 0;
+  for (int32_t d = n - 1; d >= 0 && !kind; d--) {
+    const ValueDescriptor* v = DescAt(ctx, d);
+    if (IsStructured(*v) && IsObjectKind(v->word)) return false;
+    if (IsTyped(*v)) kind = v->word;
+  }
+  if (kind < kKindArray || kind > kKindLogical) return false;
+  bool converted = false;
+  for (int32_t d = 0; d < n; d++) {
+    const ValueDescriptor* v = DescAt(ctx, d);
+    if (!IsTyped(*v) || v->word < kKindArray || v->word > kKindLogical) continue;
+    if (ViewNumeric(ctx, d).cls == ValueClass::kDouble) continue;
+    if (ConvertOneToFloat(ctx, d, false)) return false;
+    converted = true;
+  }
+  return converted;
+}
+
 ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isUnsigned,
                          bool checked) {
   if (es != 1 && es != 2 && es != 4 && es != 8) return kErrNotSupported;

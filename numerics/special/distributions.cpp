@@ -1,6 +1,7 @@
 // The per-element density, distribution and inverse distribution functions
 // of the named distributions, and their table. Below a distribution's
-// support the density and the distribution function are 0.
+// support the density and the distribution function are 0, and the
+// densities vanish at +Inf, where their formulas would give Inf times 0.
 #include "numerics/special/distributions.hpp"
 
 #include <cmath>
@@ -32,8 +33,10 @@ bool Done(double value, double* result) {
 bool NormPdf(double x, double mu, double s, double* r) {
   return Done(std::exp(-(x - mu) * (x - mu) / (2 * s * s)) / (s * kSqrtTwoPi), r);
 }
+// erfc(-t)/2 rather than (1 + erf(t))/2, which cancels to 0 in the lower
+// tail; both agree for t >= 0.
 bool NormCdf(double x, double mu, double s, double* r) {
-  return Done((1 + Erf((x - mu) / (s * kSqrtTwo))) / 2, r);
+  return Done(ComputeErfOrErfc(-(x - mu) / (s * kSqrtTwo), true) / 2, r);
 }
 bool NormIcdf(double p, double mu, double s, double* r) {
   return Done(mu + s * kSqrtTwo * InvertErf(2 * p - 1), r);
@@ -69,7 +72,7 @@ bool UnifIcdf(double p, double a, double b, double* r) {
 
 // ---- Chi-square (n) and chi (n) ----
 bool Chi2Pdf(double x, double n, double, double* r) {
-  if (x <= 0) return Done(0, r);
+  if (x <= 0 || x == kInf) return Done(0, r);
   return Done(std::exp((n * std::log(x / 2) - x) / 2 - ComputeLogGamma(n / 2)) / x, r);
 }
 bool Chi2Cdf(double x, double n, double, double* r) {
@@ -82,7 +85,7 @@ bool Chi2Icdf(double p, double n, double, double* r) {
   return true;
 }
 bool ChiPdf(double x, double n, double, double* r) {
-  if (x < 0) return Done(0, r);
+  if (x < 0 || x == kInf) return Done(0, r);
   return Done(std::pow(x, n - 1) * std::exp(-x * x / 2) /
                   (std::pow(2, n / 2 - 1) * ComputeGamma(n / 2, false)),
               r);
@@ -109,31 +112,39 @@ bool TCdf(double x, double n, double, double* r) {
   if (!ComputeIncompleteBeta(n / (n + x * x), n / 2, 0.5, &in)) return false;
   return Done(x > 0 ? 1 - in / 2 : in / 2, r);
 }
+// From the tail probability q = min(p, 1 - p) = I_z(n/2, 1/2)/2 with
+// z = n/(n + t^2), as the distribution function is computed, and with z and
+// 1 - z each to its own relative accuracy, so that the quantile keeps its
+// accuracy far out in the tails as well as near 0.
 bool TIcdf(double p, double n, double, double* r) {
-  const double q = p < 0.5 ? 1 - p : p;
-  double b;
-  if (!InverseBetaDistribution(2 * q - 1, 0.5, n / 2, &b)) return false;
-  const double t = std::sqrt(n * b / (1 - b));
+  if (!(p >= 0 && p <= 1)) return Done(kNaN, r);
+  const double q = p < 0.5 ? p : 1 - p;
+  double z, cz;
+  if (!InverseBetaWithComplement(2 * q, n / 2, 0.5, &z, &cz)) return false;
+  const double t = std::sqrt(n * cz / z);
   return Done(p < 0.5 ? -t : t, r);
 }
 
 // ---- F (d1, d2) ----
 bool FPdf(double x, double d1, double d2, double* r) {
-  if (x < 0) return Done(0, r);
+  if (x < 0 || x == kInf) return Done(0, r);
+  // At 0 the formula is 0/0; the density's limit there follows x^(d1/2 - 1).
+  if (x == 0 && !std::isnan(d1 + d2)) return Done(d1 < 2 ? kInf : d1 == 2 ? 1 : 0, r);
   const double s = d1 * x + d2;
   const double beta = std::exp(ComputeLogGamma(d1 / 2) + ComputeLogGamma(d2 / 2) -
                                ComputeLogGamma(d1 / 2 + d2 / 2));
   return Done(std::pow(d1 * x / s, d1 / 2) * std::pow(d2 / s, d2 / 2) / (x * beta), r);
 }
 bool FCdf(double x, double d1, double d2, double* r) {
+  if (x <= 0) return Done(0, r);
   double in;
   if (!ComputeIncompleteBeta(d2 / (d2 + d1 * x), d2 / 2, d1 / 2, &in)) return false;
   return Done(1 - in, r);
 }
 bool FIcdf(double p, double d1, double d2, double* r) {
-  double b;
-  if (!InverseBetaDistribution(p, d1 / 2, d2 / 2, &b)) return false;
-  return Done(d2 * b / ((1 - b) * d1), r);
+  double b, cb;
+  if (!InverseBetaWithComplement(p, d1 / 2, d2 / 2, &b, &cb)) return false;
+  return Done(d2 * b / (cb * d1), r);
 }
 
 // ---- Exponential (mu) and Rayleigh (s) ----
@@ -144,7 +155,7 @@ bool ExpCdf(double x, double mu, double, double* r) {
   return Done(x <= 0 ? 0 : 1 - std::exp(-x / mu), r);
 }
 bool RaylPdf(double x, double s, double, double* r) {
-  return Done(x <= 0 ? 0 : x / (s * s) * std::exp(-x * x / (2 * s * s)), r);
+  return Done(x <= 0 || x == kInf ? 0 : x / (s * s) * std::exp(-x * x / (2 * s * s)), r);
 }
 bool RaylCdf(double x, double s, double, double* r) {
   return Done(x <= 0 ? 0 : 1 - std::exp(-x * x / (2 * s * s)), r);
@@ -161,7 +172,7 @@ bool BetaCdf(double x, double a, double b, double* r) {
   return ComputeIncompleteBeta(x, a, b, r);
 }
 bool GammaPdf(double x, double a, double b, double* r) {
-  if (x < 0) return Done(0, r);
+  if (x < 0 || x == kInf) return Done(0, r);
   return Done(std::pow(x, a - 1) * std::exp(-x / b) / (ComputeGamma(a, false) * std::pow(b, a)), r);
 }
 bool GammaCdf(double x, double a, double b, double* r) {
@@ -192,7 +203,7 @@ bool HalfNormalCdf(double x, double theta, double, double* r) {
   return Done(x <= 0 ? 0 : Erf(x * theta * kInvSqrtPi), r);
 }
 bool WeibPdf(double x, double a, double b, double* r) {
-  if (x < 0) return Done(0, r);
+  if (x < 0 || x == kInf) return Done(0, r);
   return Done(a * std::pow(x, a - 1) * std::exp(-std::pow(x / b, a)) / std::pow(b, a), r);
 }
 bool WeibCdf(double x, double a, double b, double* r) {

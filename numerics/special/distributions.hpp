@@ -28,6 +28,9 @@ extern const DistributionRow kDistributions[];
 // The p-quantile of the beta distribution (a, b), and of the gamma
 // distribution of shape a and scale b; false when Newton's iteration fails.
 bool InverseBetaDistribution(double p, double a, double b, double* result);
+// The same quantile x together with 1 - x, each to its own relative
+// accuracy (the one nearer its end of [0, 1] is the one found).
+bool InverseBetaWithComplement(double p, double a, double b, double* x, double* complement);
 bool InverseGammaDistribution(double p, double a, double b, double* result);
 
 }  // namespace vke

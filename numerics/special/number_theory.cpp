@@ -1,12 +1,12 @@
 // The number-theoretic natives: binomial coefficients, prime factors, gcd
 // and lcm, element by element over double arrays of integer values, in
-// 64-bit integer arithmetic where the values allow it.
+// integer arithmetic where the values allow it.
 #include <cmath>
 #include <cstdint>
 
 #include "engine/registry/natives_decl.hpp"
 #include "numerics/special/elementwise_special.hpp"
-#include "numerics/special/special_core.hpp"
+#include "numerics/special/special_constants.hpp"
 
 namespace vke {
 
@@ -14,6 +14,9 @@ namespace {
 
 // Doubles represent every integer up to this exactly.
 constexpr double kExactIntegerLimit = 9007199254740992.0;  // 2^53
+constexpr unsigned __int128 kExactIntegerLimit128 = static_cast<unsigned __int128>(1) << 53;
+// The integers the exact binomial product starts from.
+constexpr double kUint64Limit = 18446744073709551616.0;  // 2^64
 // The magnitudes gcd and lcm take as 64-bit integers.
 constexpr double kInt64Limit = 9223372036854775808.0;  // 2^63
 
@@ -24,21 +27,26 @@ bool IsWholeNumber(double v) {
   return std::isfinite(v) && std::floor(v) == v;
 }
 
-// C(n, k) for integers 0 <= k <= n: exact while the coefficient stays below
-// 2^53 (each partial product C(n - k + j, j) is an integer), from the
-// logarithm of gamma beyond.
+// C(n, k) for integers 0 <= k <= n by the product of (n - k + j)/j over
+// j = 1..min(k, n - k). Each partial product C(n - k + j, j) is an integer,
+// so the product is exact in integers while it stays below 2^53; beyond,
+// it goes on in doubles, within a few units in the last place per step.
+// C(n, k) >= 2^min(k, n - k), so the product overflows to +Inf within some
+// thousand steps wherever the coefficient does.
 double BinomialCoefficient(double n, double k) {
-  const double kk = std::fmin(k, n - k);
-  if (n < kExactIntegerLimit) {
-    const auto top = static_cast<uint64_t>(n - kk);
-    const auto steps = static_cast<uint64_t>(kk);
-    unsigned __int128 r = 1;
-    uint64_t j = 1;
-    for (; j <= steps && r < (unsigned __int128)1 << 53; j++) r = r * (top + j) / j;
-    if (j > steps && r < (unsigned __int128)1 << 53) return static_cast<double>(r);
+  const double steps = std::fmin(k, n - k);
+  const double top = n - steps;
+  double j = 1;
+  double r = 1;
+  if (n < kUint64Limit) {
+    const auto first = static_cast<uint64_t>(top);
+    unsigned __int128 exact = 1;
+    for (; j <= steps && exact < kExactIntegerLimit128; j++)
+      exact = exact * (first + static_cast<uint64_t>(j)) / static_cast<uint64_t>(j);
+    r = static_cast<double>(exact);
   }
-  const double l = ComputeLogGamma(n + 1) - ComputeLogGamma(k + 1) - ComputeLogGamma(n - k + 1);
-  return std::floor(std::exp(l) + 0.5);
+  for (; j <= steps && r < special::kInf; j++) r = r / j * (top + j);
+  return r;
 }
 
 ErrCode BinomialKernel(const double* v, uintptr_t, double* result) {
@@ -57,19 +65,20 @@ uint64_t Gcd(uint64_t a, uint64_t b) {
   return a;
 }
 
-// gcd(x, y) of integer values, 0 when either is 0; lcm(x, y) = x*y/gcd with
-// the signed arguments, 0 when either is 0.
+// gcd(x, y) of integer values: every integer divides 0, so gcd(0, y) = |y|
+// and gcd(0, 0) = 0. lcm(x, y) = x*y/gcd with the signed arguments, 0 when
+// either is 0.
 ErrCode GcdLcmKernel(const double* v, uintptr_t option, double* result) {
   const double x = v[0], y = v[1];
   if (!IsWholeNumber(x) || !IsWholeNumber(y)) return kErrBadArg;
   if (std::fabs(x) >= kInt64Limit || std::fabs(y) >= kInt64Limit) return kErrBadArg;
-  if (x == 0 || y == 0) {
-    *result = 0;
-    return kOk;
-  }
   const double g = static_cast<double>(
       Gcd(static_cast<uint64_t>(std::fabs(x)), static_cast<uint64_t>(std::fabs(y))));
-  *result = option == kGcd ? g : x / g * y;
+  if (option == kGcd) {
+    *result = g;
+  } else {
+    *result = x == 0 || y == 0 ? 0 : x / g * y;
+  }
   return kOk;
 }
 

@@ -3,6 +3,7 @@
 // budgets and guards they share.
 #include "numerics/special/special_core.hpp"
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -32,6 +33,16 @@ int WidenedBudget(int base, double a) {
 // The iteration budget of the incomplete-beta continued fraction.
 constexpr int kBetaFractionLevels = 99;
 
+// n! for n = 0..22, each exact in a double (22! < 2^70 carries 19 factors
+// of 2), so the running product is exact; the gamma function beyond.
+constexpr int kLastExactFactorial = 22;
+constexpr auto kFactorials = [] {
+  std::array<double, kLastExactFactorial + 1> table{};
+  table[0] = 1;
+  for (int n = 1; n <= kLastExactFactorial; n++) table[n] = table[n - 1] * n;
+  return table;
+}();
+
 // Cody's rational approximation of Gamma on [1, 2], and Stirling's series.
 constexpr double kGammaP[8] = {-1.716185138865495,  24.76565080557592, -379.80425647094563,
                                629.3311553128184,   866.9662027904133, -31451.272968848367,
@@ -42,6 +53,13 @@ constexpr double kGammaQ[8] = {-30.840230011973897, 315.35062697960416, -1015.15
 constexpr double kStirling[7] = {
     -0.001910444077728,     0.00084171387781295, -0.0005952379913043012, 0.0007936507935003503,
     -0.0027777777777776816, 0.08333333333333333, 0.0057083835261};
+
+// Whether a continued fraction has settled: its last factor is within one
+// unit of 2^-52 of 1. Just above 1 the doubles are 2^-52 apart, so a factor
+// that keeps rounding to the next one up must count as settled.
+bool Settled(double factor) {
+  return std::fabs(factor - 1) <= kEps;
+}
 
 double GuardTiny(double v) {
   return std::fabs(v) < kFpMin ? kFpMin : v;
@@ -97,7 +115,7 @@ bool BetaFraction(double a, double b, double x, double* cf) {
     c = GuardTiny(1 + aa / c);
     const double del = d * c;
     h *= del;
-    if (std::fabs(del - 1) < kEps) {
+    if (Settled(del)) {
       *cf = h;
       return true;
     }
@@ -155,6 +173,7 @@ double ComputeGamma(double x, bool factorial) {
   }
   if (factorial) {
     if (x < 0 || std::floor(x + 0.5) != x) return std::numeric_limits<double>::quiet_NaN();
+    if (x <= kLastExactFactorial) return kFactorials[static_cast<int>(x)];
     x += 1;
   }
   if (x <= 0) {
@@ -167,14 +186,27 @@ double ComputeGamma(double x, bool factorial) {
   return factorial ? std::floor(g + 0.5) : g;
 }
 
+// The logarithm of the quotient is taken as a difference of logarithms: the
+// quotient itself overflows for x below about 1e-306, and at +Inf it is 0.
 double ComputeLogGamma(double x) {
+  if (x == kInf) return kInf;
   const double ser = 1.000000000190015 + 76.18009172947146 / (x + 1) - 86.5053203291677 / (x + 2) +
                      24.01409824083091 / (x + 3) - 1.231739572450155 / (x + 4) +
                      0.0012086509738661 / (x + 5) - 5.395239384953e-6 / (x + 6);
-  return std::log(kSqrtTwoPi * ser / x) + (x + 0.5) * std::log(x + 5.5) - x - 5.5;
+  return std::log(kSqrtTwoPi * ser) - std::log(x) + (x + 0.5) * std::log(x + 5.5) - x - 5.5;
 }
 
 bool ComputeIncompleteGamma(double a, double x, double* result) {
+  // The limits the iterations cannot reach: P(a, +Inf) = 1 and P(+Inf, x) = 0
+  // for finite x; NaN stays NaN.
+  if (std::isnan(a) || std::isnan(x) || (a == kInf && x == kInf)) {
+    *result = kNaN;
+    return true;
+  }
+  if (x == kInf || a == kInf) {
+    *result = x == kInf ? 1 : 0;
+    return true;
+  }
   const double logPrefactor = a * std::log(x) - x - ComputeLogGamma(a);
   if (x < a + 1) {
     double ap = a, sum = 1 / a, del = sum;
@@ -200,7 +232,7 @@ bool ComputeIncompleteGamma(double a, double x, double* result) {
     d = 1 / d;
     const double del = d * c;
     h *= del;
-    if (std::fabs(del - 1) < kEps) break;
+    if (Settled(del)) break;
   }
   *result = 1 - std::exp(logPrefactor) * h;
   return true;

@@ -44,10 +44,19 @@ ErrCode BetaKernel(const double* v, uintptr_t option, double* result) {
   return kOk;
 }
 
+// The power x^(1/n) is off by an ulp or so even for perfect powers; one
+// Newton step on y^n = x corrects that, so that nthroot(64, 3) is 4.
+double PositiveRoot(double x, double n) {
+  const double y = std::pow(x, 1 / n);
+  if (!(y > 0 && y < kInf)) return y;
+  const double corrected = y - (std::pow(y, n) - x) / (n * std::pow(y, n - 1));
+  return std::isfinite(corrected) ? corrected : y;
+}
+
 ErrCode NthRootKernel(const double* v, uintptr_t, double* result) {
   const double x = v[0], n = v[1];
   const bool oddInteger = std::trunc(n) == n && std::fmod(n, 2) != 0;
-  *result = x < 0 && oddInteger ? -std::pow(-x, 1 / n) : std::pow(x, 1 / n);
+  *result = x < 0 && oddInteger ? -PositiveRoot(-x, n) : PositiveRoot(x, n);
   return kOk;
 }
 

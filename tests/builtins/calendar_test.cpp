@@ -34,6 +34,22 @@ TEST_F(Calendar, JulianDatesBothWays) {
   EXPECT_EQ(Eval("cal2julian([1e300 1 1])"), "NaN");
 }
 
+TEST_F(Calendar, TimesOfDayCarryInsteadOfShowingSixtySeconds) {
+  EXPECT_EQ(Eval("julian2cal(cal2julian(2000, 1, 1, 0, 1, 0))"), "[2000,1,1,0,1,0]");
+  // A time within half a tick of midnight carries into the next day, month
+  // and year.
+  EXPECT_EQ(Eval("julian2cal(cal2julian(1999, 12, 31, 23, 59, 59.99999))"), "[2000,1,1,0,0,0]");
+  EXPECT_EQ(Eval("julian2cal(cal2julian(2024, 2, 29, 23, 59, 59.99999))"), "[2024,3,1,0,0,0]");
+  EXPECT_EQ(Eval("julian2cal(cal2julian(2024, 2, 29, 23, 59, 59.9999))"),
+            "[2024,2,29,23,59,59.9999]");
+  // Whole-minute times over two centuries, January and February included,
+  // come back as they went in.
+  EXPECT_EQ(Eval("bad = 0; for k = 0:999, c = [1900 + mod(k * 37, 201), 1 + mod(k, 12), "
+                 "1 + mod(k * 7, 28), mod(k * 5, 24), mod(k * 13, 60), 0]; "
+                 "bad = bad + any(julian2cal(cal2julian(c)) ~= c); end; bad"),
+            "0");
+}
+
 TEST_F(Calendar, BadArguments) {
   EXPECT_EQ(Eval("cal2julian([2000 1])"), "error 21");
   EXPECT_EQ(Eval("cal2julian(2000.5, 1)"), "error 102");

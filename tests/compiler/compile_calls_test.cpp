@@ -68,6 +68,15 @@ ErrCode Iterate(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   return DropStackEntries(ctx, 1, 2);
 }
 
+// halve(x): x/2 of a real double scalar; 44 for any other class, as the
+// natives that leave other classes to the engine's retry answer.
+ErrCode HalveDoubles(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  if (ViewNumeric(ctx, 0).cls != ValueClass::kDouble) return kErrWrongTypeOverload;
+  double x;
+  if (ErrCode e = PopRealScalar(ctx, &x)) return e;
+  return PushRealScalar(ctx, x / 2);
+}
+
 int g_steps = 0;
 ErrCode Step(EngineContext*, int32_t, int32_t, uintptr_t) {
   g_steps++;
@@ -80,6 +89,7 @@ const NativeFunctionRecord kTestNatives[] = {
     MakeRecord("twice", &Twice, 1, 1, 0, 1),
     MakeRecord("addtwo", &AddTwo, 2, 2, 0, 1),
     MakeRecord("iterate", &Iterate, 3, 3, 0, 1),
+    MakeRecord("halve", &HalveDoubles, 1, 1, 0, 1),
     MakeRecord(""),
 };
 
@@ -280,6 +290,29 @@ TEST(CallBuiltins, FunctionValuesByNameAndReference) {
   PushRealScalar(ctx, 1);
   PushRealScalar(ctx, 2);
   EXPECT_EQ(FevalBuiltin(ctx, 3, 1, 0), kErrIncorrectNargin);
+}
+
+TEST(CallBuiltins, AFunctionValueRetriesTypedOperandsAsDoubles) {
+  Host host;
+  EngineContext* ctx = host.ctx();
+  const int32_t one[] = {1, 1};
+  void* element;
+  PushText(ctx, "halve");
+  ASSERT_EQ(PushNewTypedArray(ctx, 2, one, 1, false, &element), kOk);
+  *static_cast<int8_t*>(element) = 9;
+  ASSERT_EQ(FevalBuiltin(ctx, 2, 1, 0), kOk);
+  EXPECT_EQ(EntryCount(ctx), 1);
+  EXPECT_EQ(TopScalar(ctx), 4.5);
+  PushText(ctx, "halve");
+  PushText(ctx, "d");  // char code 100
+  ASSERT_EQ(FevalBuiltin(ctx, 2, 1, 0), kOk);
+  EXPECT_EQ(TopScalar(ctx), 50);
+  // What no conversion serves is a final type error: the function value is
+  // gone, so the calling instruction must not be tried again as it stood.
+  PushText(ctx, "halve");
+  ASSERT_EQ(PushListFromEntries(ctx, 0, false, nullptr, 0), kOk);
+  EXPECT_EQ(FevalBuiltin(ctx, 2, 1, 0), kErrWrongType);
+  EXPECT_EQ(EntryCount(ctx), 3);
 }
 
 TEST(CallBuiltins, ExistLooksAtVariablesFunctionsAndBuiltins) {

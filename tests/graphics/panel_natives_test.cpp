@@ -158,6 +158,23 @@ TEST(ControlNatives, SlidersShareRowsAndRefuseLimitsWithoutAPlace) {
   EXPECT_TRUE(h.Commands(0).empty());
 }
 
+TEST(ControlNatives, EmptyValuesAndRangesOfAnyShapeWriteNothing) {
+  FigureHarness h;
+  for (const char* body :
+       {"slider('e', zeros(1, 0), [0 1])", "slider('e', zeros(0, 3), [0 1])",
+        "slider('e', 1, zeros(2, 0))", "slider('e', ones(0, 1, 2), [0 1])",
+        "slider('e', single([]), [0 1])", "slider('e', int8([]), [0 1], 'l')",
+        "slider('e', [], [])", "textfield('e', '%g', zeros(1, 0))",
+        "textfield('e', '%g', ones(0, 1, 2))", "textfield('e', '', [], 'r', 3)"}) {
+    ASSERT_EQ(Fresh(h, body), kOk) << body;
+    EXPECT_TRUE(h.Commands(0).empty()) << body;
+  }
+  // The other arguments are still checked.
+  EXPECT_EQ(Fresh(h, "textfield('e', '5.2f', zeros(1, 0))"), kErrUnknownOpt);
+  EXPECT_EQ(Fresh(h, "textfield('e', 5, zeros(1, 0))"), kErrWrongTypeOverload);
+  EXPECT_EQ(Fresh(h, "slider('e', {}, [0 1])"), kErrWrongType);
+}
+
 TEST(ControlNatives, LayoutNativesIgnoreTheirErrors) {
   FigureHarness h;
   ASSERT_EQ(Fresh(h, "settabs([3 0 2]); settabs('ab'); vertcontrols(1); vertcontrols(fontset())"),

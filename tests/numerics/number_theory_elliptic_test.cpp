@@ -38,6 +38,22 @@ TEST_F(NumberTheoryElliptic, BinomialCoefficientsAreExactBelowTwoTo53) {
   EXPECT_EQ(Eval("nchoosek(NaN, 1)"), "error 107");
 }
 
+TEST_F(NumberTheoryElliptic, BinomialCoefficientsBeyondTwoTo53AndAtTheEnds) {
+  EXPECT_EQ(Eval("nchoosek(56, 28) == 7648690600760440"), "true");  // just below 2^53
+  EXPECT_EQ(Eval("nchoosek(2^53, 1) == 2^53"), "true");
+  EXPECT_EQ(Eval("nchoosek(1e9, 2) == 499999999500000000"), "true");
+  // Exact integer values, rounded once to a double.
+  EXPECT_EQ(Eval("nchoosek(1e15, 2) == 499999999999999500000000000000"), "true");
+  EXPECT_EQ(Eval("nchoosek(1e9, 1e9 - 2) == 499999999500000000"), "true");
+  EXPECT_EQ(Near("nchoosek(1e9, 5)", 8.3333332500000002917e+42, 1e-15 * 8.33e42), "true");
+  EXPECT_EQ(Near("nchoosek(1000, 500)", 2.7028824094543656952e+299, 1e-13 * 2.7e299), "true");
+  EXPECT_EQ(Eval("nchoosek(1030, 515)"), "Inf");  // 2.86e308
+  EXPECT_EQ(Eval("nchoosek(1e6, 5e5)"), "Inf");
+  EXPECT_EQ(Eval("n = [0 1 33 34 1e6 2^53 1e20]; [nchoosek(n, 0); nchoosek(n, n)]"),
+            Eval("ones(2, 7)"));
+  EXPECT_EQ(Eval("nchoosek([0 1 34 1e6], [0 1 1 1])"), "[1,1,34,1000000]");
+}
+
 TEST_F(NumberTheoryElliptic, FactorsGcdAndLcm) {
   EXPECT_EQ(Eval("factor(360)"), Eval("[2 2 2 3 3 5]"));
   EXPECT_EQ(Eval("factor(25)"), "[5,5]");
@@ -49,7 +65,8 @@ TEST_F(NumberTheoryElliptic, FactorsGcdAndLcm) {
   EXPECT_EQ(Eval("factor(2^54)"), "error 107");
   EXPECT_EQ(Eval("factor({2})"), "error 44");
   EXPECT_EQ(Eval("gcd(12, 18)"), "6");
-  EXPECT_EQ(Eval("gcd([12 -18 0], 18)"), "[6,18,0]");
+  EXPECT_EQ(Eval("gcd([12 -18 0], 18)"), "[6,18,18]");
+  EXPECT_EQ(Eval("gcd([0 0 0], [5 -5 0])"), "[5,5,0]");
   EXPECT_EQ(Eval("gcd(2^40 * 3, 2^41)"), Eval("2^40"));
   EXPECT_EQ(Eval("lcm(4, 6)"), "12");
   EXPECT_EQ(Eval("lcm(-4, 6)"), "-12");
