@@ -18,7 +18,7 @@ uint8_t g_fontRgb[3] = {0, 0, 0};
 bool g_fontColourValid = false;
 
 PortFont& FigureFontRef() {
-  static PortFont font = MakePortFont("Sans", kDefaultFontSize, 0);
+  static PortFont font = MakePortFont(kDefaultFigureFontName, kDefaultFigureFontSize, 0);
   return font;
 }
 
