@@ -119,6 +119,9 @@ class EngineFacade : public FigureInteraction {
   // A handler is running.
   virtual bool HandlerBusy() const = 0;
   virtual bool IsHandlerBusyCode(ErrCode code) const = 0;
+  // The first failure of a handler since the last call (0: none), which
+  // operations that answer only "redraw" leave behind.
+  virtual ErrCode TakeHandlerFailure() = 0;
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
   virtual ErrCode RunDrawHandlers(int32_t id) = 0;

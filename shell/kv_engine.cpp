@@ -219,6 +219,10 @@ bool KVEngine::IsHandlerBusyCode(ErrCode code) const {
   return block() && vke::IsHandlerBusyCode(block(), code);
 }
 
+ErrCode KVEngine::TakeHandlerFailure() {
+  return block() ? vke::TakeHandlerFailure(block()) : kOk;
+}
+
 ErrCode KVEngine::RunInitHandler(int32_t id) {
   return block() ? vke::RunInitHandler(slot(), id) : CreationError();
 }
@@ -239,7 +243,11 @@ ErrCode KVEngine::RunIdleStep(int32_t id, bool) {
   InstanceRecord* r = block() ? FindInstance(block(), id) : nullptr;
   if (!r || !r->redrawPending) return kOk;
   const ErrCode e = vke::RunDrawHandlers(slot(), id);
-  return e == kOk ? kStatusRepaint : e;
+  if (e == kOk) return kStatusRepaint;
+  // The failure is the caller's to report, once: the next tick does not run
+  // the failing handlers again (a painted figure clears the flag too).
+  if (InstanceRecord* after = FindInstance(block(), id)) after->redrawPending = 0;
+  return e;
 }
 
 void KVEngine::ResumeThreads() {

@@ -59,6 +59,7 @@ class KVEngine final : public EngineFacade {
   ErrCode RunHandler(const HandlerRequest& request) override;
   bool HandlerBusy() const override;
   bool IsHandlerBusyCode(ErrCode code) const override;
+  ErrCode TakeHandlerFailure() override;
   ErrCode RunInitHandler(int32_t id) override;
   ErrCode RunPostEventHandlers(int32_t id) override;
   ErrCode RunDrawHandlers(int32_t id) override;

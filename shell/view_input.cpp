@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "app/errors.hpp"
+
 namespace vke {
 
 namespace {
@@ -37,6 +39,10 @@ std::optional<int32_t> CursorForCode(int32_t code) {
 
 uint32_t FigureArrowKey(ArrowKey key) {
   return kArrowCodes[static_cast<int>(key)];
+}
+
+bool KeyUnused(ErrCode code) {
+  return code == kKvUndefElement;
 }
 
 bool RunFrameTick(EngineFacade& engine, bool modalOpen) {

@@ -21,6 +21,9 @@ std::optional<int32_t> CursorForCode(int32_t code);
 enum class ArrowKey { kLeft, kUp, kRight, kDown };
 // The figure's code of an arrow key.
 uint32_t FigureArrowKey(ArrowKey key);
+// A key the figure has no use for (no key handler, no figure command): no
+// error, the key goes on to the window.
+bool KeyUnused(ErrCode code);
 
 // The timers' ticks. Neither reaches the engine while a handler runs or a
 // modal dialog is open: a dialog opened by a handler must not see the

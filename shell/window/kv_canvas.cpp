@@ -92,7 +92,7 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
     if (engine.Created()) {
       InstallTarget();
       engine.SetFigureRect(id, width_, height_);
-      engine.RunDrawHandlers(id);
+      host_.ReportError(engine.RunDrawHandlers(id));
     }
   }
   if (!EnsureImage()) return;
@@ -153,6 +153,8 @@ void KVCanvas::OnMouse(wxMouseEvent& event) {
     view_.Move(x, y, {event.LeftIsDown(), event.MiddleIsDown(), shift});
     UpdateCursor();
   }
+  // The view answers only redraws: a mouse handler's failure is left behind.
+  host_.ReportError(kOk);
 }
 
 void KVCanvas::OnCaptureLost(wxMouseCaptureLostEvent&) {
@@ -179,8 +181,9 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    if (engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
-      Refresh(false);
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow));
+    if (code == kStatusRepaint) Refresh(false);
+    if (!KeyUnused(code)) host_.ReportError(code);
   }
   UpdateCursor();
 }
@@ -203,12 +206,14 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
   } else if (code != kOk) {
     event.Skip();
   }
+  if (!KeyUnused(code)) host_.ReportError(code);
 }
 
 void KVCanvas::OnTimer(wxTimerEvent&) {
   InstallTarget();
-  if (RunViewTick(engine_, host_.Instance(), host_.ModalOpen()) == kStatusRepaint)
-    DrawNowFromHere();
+  const ErrCode code = RunViewTick(engine_, host_.Instance(), host_.ModalOpen());
+  if (code == kStatusRepaint) DrawNowFromHere();
+  host_.ReportError(code);
 }
 
 void KVCanvas::UpdateCursor() {

@@ -28,10 +28,7 @@ void KVDoc::LoadEmbeddedApplication() {
   const ErrCode e = engine.LoadApplication(wxGetApp().Executable(), &title);
   if (e) {
     // The window stays, empty, with the reason in a box.
-    const wxString text = wxString::FromUTF8(engine.ErrorText(e));
-    wxGetApp().CallAfter([text] {
-      wxMessageBox(text, wxGetApp().GetAppName(), wxOK | wxICON_ERROR, wxGetApp().Frame());
-    });
+    wxGetApp().Errors().ReportText(LoadErrorText(engine, e, wxGetApp().Executable()));
     return;
   }
   instance_ = engine.FirstInstance();
@@ -43,7 +40,9 @@ void KVDoc::LoadEmbeddedApplication() {
 }
 
 void KVDoc::RunIdleStep() {
-  if (wxGetApp().Engine().RunIdleStep(instance_, true) == kStatusRepaint) UpdateAllViews();
+  const ErrCode code = wxGetApp().Engine().RunIdleStep(instance_, true);
+  if (code == kStatusRepaint) UpdateAllViews();
+  wxGetApp().Errors().Report(code);
 }
 
 bool KVView::OnCreate(wxDocument*, long) {
@@ -71,6 +70,10 @@ void KVView::ShowStatus(const wxString& text) {
 
 bool KVView::ModalOpen() const {
   return wxGetApp().ModalOpen();
+}
+
+void KVView::ReportError(ErrCode code) {
+  wxGetApp().Errors().Report(code);
 }
 
 bool KVView::OnClose(bool) {

@@ -145,8 +145,10 @@ void KVMainFrame::OnTick(wxTimerEvent&) {
 }
 
 void KVMainFrame::RepaintOn(ErrCode code) {
-  if (code != kStatusRepaint) return;
-  if (KVDoc* doc = wxGetApp().Document()) doc->UpdateAllViews();
+  if (code == kStatusRepaint) {
+    if (KVDoc* doc = wxGetApp().Document()) doc->UpdateAllViews();
+  }
+  wxGetApp().Errors().Report(code);
 }
 
 void KVMainFrame::OnUndo(wxCommandEvent&) {

@@ -11,6 +11,7 @@
 
 #include "app/figure_view.hpp"
 #include "graphics/cairo_target.hpp"
+#include "shell/action_errors.hpp"
 #include "shell/app_startup.hpp"
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
@@ -54,6 +55,8 @@ class CanvasHost {
   // Shows a text in the status bar's first pane at once.
   virtual void ShowStatus(const wxString& text) = 0;
   virtual bool ModalOpen() const = 0;
+  // The code of an action the figure ran: errors are reported once.
+  virtual void ReportError(ErrCode code) = 0;
 };
 
 class KVView : public wxView, public CanvasHost {
@@ -67,6 +70,7 @@ class KVView : public wxView, public CanvasHost {
   int32_t Instance() const override;
   void ShowStatus(const wxString& text) override;
   bool ModalOpen() const override;
+  void ReportError(ErrCode code) override;
 
  private:
   KVCanvas* canvas_ = nullptr;
@@ -100,7 +104,7 @@ class KVMainFrame : public wxDocParentFrame {
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
   void SavePlacementNow();
-  // Repaints the views when the code asks for it.
+  // Repaints the views when the code asks for it; reports an error.
   void RepaintOn(ErrCode code);
 
   wxTimer timer_;
@@ -127,6 +131,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   void Quit() override;
 
   EngineFacade& Engine() { return *state_.engine; }
+  ActionErrors& Errors() { return *errors_; }
   Preferences& Prefs() { return *preferences_; }
   const AppState& State() const { return state_; }
   const std::string& Executable() const { return executable_; }
@@ -143,6 +148,8 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<KVAppContext> context_;
   std::unique_ptr<KVEngine> engine_;
   std::unique_ptr<StatusBar> statusBar_;
+  std::unique_ptr<ErrorBox> errorBox_;
+  std::unique_ptr<ActionErrors> errors_;
   std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;

@@ -1,7 +1,10 @@
 // The runtime as its own process on the display, with packed applications
 // behind it: its window, keys and undo, closing and the placement kept, the
-// break key, the demo, and the runtime without an application. Screenshots
-// go to the build folder (VKE_SCREEN_DIR when set).
+// break key, the demo, the figure drawn as the packing tool draws it, a
+// handler's error reported once, and the runtime without an application,
+// which says how one is packed. Screenshots go to the build folder
+// (VKE_SCREEN_DIR when set).
+#include <cairo.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/gui/gui_env.hpp"
 
@@ -142,6 +147,87 @@ int FigureAfter(Runtime& run, const std::string& window, const std::string& name
   return difference;
 }
 
+// A picture's pixels as 0xRRGGBB, row by row (none when it cannot be read).
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> rgb;
+  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+Pixels ReadPng(const std::string& path) {
+  Pixels p;
+  cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
+  if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(s);
+    p.width = cairo_image_surface_get_width(s);
+    p.height = cairo_image_surface_get_height(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    for (int y = 0; y < p.height; y++) {
+      const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+      for (int x = 0; x < p.width; x++) p.rgb.push_back(row[x] & 0xFFFFFF);
+    }
+  }
+  cairo_surface_destroy(s);
+  return p;
+}
+
+// The figure's rows in a window picture: the longest run of rows that start
+// and end in the figure's background, as the view spans the window's width.
+std::pair<int, int> FigureRows(const Pixels& p) {
+  constexpr uint32_t kBackground = 0xE5E5E5;
+  std::pair<int, int> best{0, 0};
+  for (int y = 0, start = 0; y <= p.height; y++) {
+    const bool inside =
+        y < p.height && p.At(0, y) == kBackground && p.At(p.width - 1, y) == kBackground;
+    if (!inside) {
+      if (y - start > best.second) best = {start, y - start};
+      start = y + 1;
+    }
+  }
+  return best;
+}
+
+// The pixels in which the window's figure differs from the figure the
+// packing tool draws headless at the same size; -1 without a figure.
+int WindowAgainstHeadless(const std::string& program, const std::string& shot,
+                          const test::TempFolder& home) {
+  const Pixels window = ReadPng(shot);
+  if (window.width == 0) return -1;
+  const auto [top, height] = FigureRows(window);
+  if (height < 50) return -1;
+  const std::string script = home.Path() + "/png.script";
+  const std::string headless = home.Path() + "/headless.png";
+  std::ofstream(script) << "draw\npng \"" << headless << "\" " << window.width << " " << height
+                        << "\n";
+  test::Shell(std::string(VKE_KVPACK) + " check " + Quoted(program) + " " + Quoted(script) +
+              " >/dev/null");
+  const Pixels figure = ReadPng(headless);
+  if (figure.width != window.width || figure.height != height) return -1;
+  int differing = 0;
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < figure.width; x++) differing += figure.At(x, y) != window.At(x, top + y);
+  return differing;
+}
+
+// The lines of a text that start with a prefix.
+int LinesStartingWith(const std::string& text, const std::string& prefix) {
+  int n = 0;
+  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+    if (text.compare(at, prefix.size(), prefix) == 0) n++;
+    if (text.find('\n', at) == std::string::npos) break;
+  }
+  return n;
+}
+
+// The visible windows whose name matches (the main window and its boxes).
+int VisibleWindows(const std::string& pattern) {
+  return std::atoi(test::ShellOutput("xdotool search --onlyvisible --name " + Quoted(pattern) +
+                                     " 2>/dev/null | wc -l")
+                       .c_str());
+}
+
 int Colours(const std::string& picture) {
   return std::atoi(test::ShellOutput("convert " + Quoted(picture) + " -format %k info:").c_str());
 }
@@ -225,6 +311,43 @@ TEST_F(RuntimeWindow, DemoShowsItsPoint) {
   EXPECT_EQ(run.Exit(), 0);
 }
 
+TEST_F(RuntimeWindow, FigureIsTheHeadlessPictureOfTheSameSize) {
+  // The demo's figure has mouse handlers: its labels are highlighted.
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  int differing = -1;
+  for (int k = 0; k < 10 && differing != 0; k++) {
+    differing = WindowAgainstHeadless(program, run.Shot(window, "demo-figure"), home);
+    if (differing != 0) std::this_thread::sleep_for(500ms);
+  }
+  EXPECT_EQ(differing, 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  const std::string windows = "^[Ww]indow$";  // the frame "Window" and the box "window"
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  run.Keys("e");  // the key's new value makes the draw handler fail
+  for (int k = 0; k < 20 && VisibleWindows(windows) < 2; k++) std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(VisibleWindows(windows), 2);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "window: The count is negative"), 1) << run.Output();
+  run.Shot("root", "handler-error");
+  run.Keys("Return");
+  // Closing the box repaints the figure, which runs no handler again.
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  run.Keys("plus");
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "window: "), 1) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
   const std::string program = home.Path() + "/kvrt";
   std::filesystem::copy_file(VKE_RUNTIME, program);
@@ -238,6 +361,9 @@ TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
   EXPECT_FALSE(test::ShellOutput("xdotool search --onlyvisible --name '^VKE Runtime$'").empty());
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
+  const std::string output = run.Output();
+  EXPECT_NE(output.find("carries no application"), std::string::npos) << output;
+  EXPECT_NE(output.find("kvpack --runtime " + program), std::string::npos) << output;
 }
 
 }  // namespace

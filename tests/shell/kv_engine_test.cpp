@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/instances.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
@@ -85,6 +86,35 @@ TEST_F(Facade, AFileWithoutAnImageIsReportedWithItsText) {
   EXPECT_NE(e, kOk);
   EXPECT_FALSE(engine.ErrorText(e).empty());
   EXPECT_NE(engine.LoadApplication(home.Root() + "/missing", &title), kOk);
+}
+
+TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
+  kvpack::ToolHost tool;
+  ASSERT_EQ(tool.Create(), kOk);
+  ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, "tests/gui/window.kvd"));
+  const std::string program = home.Root() + "/window";
+  ASSERT_EQ(WriteImageFile(tool.block(), "Window", nullptr, program.c_str()), kOk);
+  std::string title;
+  ASSERT_EQ(engine.LoadApplication(program, &title), kOk);
+  const int32_t id = engine.FirstInstance();
+  std::unique_ptr<CairoTarget> image;
+  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
+  engine.SetGraphicsPort(&ScreenPort(), image.get());
+  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
+  ASSERT_EQ(engine.RunDrawHandlers(id), kOk);
+  // The key handler's new value makes the draw handler fail; the key asks
+  // for a redraw and leaves the failure behind.
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  EXPECT_EQ(engine.HandleFigureKey(id, 'e'), kStatusRepaint);
+  const ErrCode failed = engine.TakeHandlerFailure();
+  EXPECT_NE(engine.ErrorText(failed).find("The count is negative"), std::string::npos)
+      << engine.ErrorText(failed);
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  // A redraw the idle step owes fails once, not on every tick.
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_EQ(engine.RunIdleStep(id, true), failed);
+  EXPECT_EQ(engine.RunIdleStep(id, true), kOk);
+  engine.SetGraphicsPort(nullptr, nullptr);
 }
 
 class NoMemory : public BlockMemory {
