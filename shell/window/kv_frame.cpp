@@ -1,6 +1,7 @@
 // The main frame: tool bar, status bar, the view in a sizer, the 10 ms
 // timer, placement and the commands of the whole program.
 #include <wx/artprov.h>
+#include <wx/display.h>
 
 #include "graphics/figure_codes.hpp"
 #include "shell/desktop_places.hpp"
@@ -114,11 +115,16 @@ void KVMainFrame::RestorePlacement() {
                                 r.GetTop(),
                                 r.GetRight() + 1,
                                 r.GetBottom() + 1};
-  const wxSize display = wxGetDisplaySize();
-  int iconX = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
-  int iconY = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
-  const ScreenSize screen{display.x, display.y, iconX > 0 ? iconX : kIconFallback,
-                          iconY > 0 ? iconY : kIconFallback};
+  const int iconX = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
+  const int iconY = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
+  const wxSize least = GetMinSize();
+  ScreenSize screen{
+      {}, iconX > 0 ? iconX : kIconFallback, iconY > 0 ? iconY : kIconFallback, least.x, least.y};
+  for (unsigned k = 0; k < wxDisplay::GetCount(); k++) {
+    const wxRect area = wxDisplay(k).GetClientArea();
+    screen.workAreas.push_back(
+        {area.GetLeft(), area.GetTop(), area.GetRight() + 1, area.GetBottom() + 1});
+  }
   const std::optional<WindowPlacement> p = RestoredPlacement(wxGetApp().Prefs(), current, screen);
   if (!p) return;
   SetSize(wxRect(p->left, p->top, p->right - p->left, p->bottom - p->top));

@@ -283,6 +283,21 @@ TEST_F(RuntimeWindow, PlacementSurvivesARestart) {
   EXPECT_EQ(ReadText(prefs), first);
 }
 
+TEST_F(RuntimeWindow, PlacementBeyondAThousandPixelsIsRestored) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  const std::string prefs = home.Path() + "/config/Morvath/window.conf";
+  std::filesystem::create_directories(home.Path() + "/config/Morvath");
+  std::ofstream(prefs) << "[1.0]\nWindowShowCmd=1\nWindowLeft=10\nWindowTop=20\n"
+                          "WindowRight=1010\nWindowBottom=740\n";
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("ctrl+q");
+  ASSERT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(prefs);
+  EXPECT_NE(saved.find("WindowRight=1010\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("WindowBottom=740\n"), std::string::npos) << saved;
+}
+
 TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
   const std::string program = Pack(home, "tests/gui/window.kvd", "window");
   Runtime run(home, program);
