@@ -123,5 +123,7 @@ void SetPortFont(const char* name, double size, int32_t bits);
 // drawn without a window looks as the window shows it.
 inline constexpr const char* kDefaultFigureFontName = "Arial";
 inline constexpr int32_t kDefaultFigureFontSize = 11;
+// Fonts asked for larger are drawn at this size (em height).
+inline constexpr int32_t kLargestFontSize = 4096;
 
 }  // namespace vke

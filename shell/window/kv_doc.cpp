@@ -1,9 +1,8 @@
 // The document and its view: the instance the image restored, its idle
 // step, and the number format written back at the end.
-#include <cstdlib>
-
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
+#include "shell/startup_settings.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {
@@ -50,7 +49,7 @@ bool KVView::OnCreate(wxDocument*, long) {
   SetFrame(frame);
   const Preferences& prefs = wxGetApp().Prefs();
   const std::string face = prefs.ReadText(PrefKey::FigFontName);
-  SetPortFont(face.c_str(), std::abs(prefs.ReadInt(PrefKey::FigFontSize)), 0);
+  SetPortFont(face.c_str(), FigureFontPixels(prefs), 0);
   canvas_ = new KVCanvas(frame, wxGetApp().Engine(), *this);
   frame->AttachCanvas(canvas_);
   return true;

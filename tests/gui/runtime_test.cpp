@@ -298,6 +298,16 @@ TEST_F(RuntimeWindow, PlacementBeyondAThousandPixelsIsRestored) {
   EXPECT_NE(saved.find("WindowBottom=740\n"), std::string::npos) << saved;
 }
 
+TEST_F(RuntimeWindow, AnExtremeFigureFontSizeStillOpensTheWindow) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  std::filesystem::create_directories(home.Path() + "/config/Morvath");
+  std::ofstream(home.Path() + "/config/Morvath/window.conf") << "[1.0]\nFigFontSize=-2147483648\n";
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
   const std::string program = Pack(home, "tests/gui/window.kvd", "window");
   Runtime run(home, program);
