@@ -6,6 +6,7 @@
 #include "graphics/figure_codes.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
+#include "shell/mode_icons.hpp"
 #include "shell/view_input.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "shell/window_placement.hpp"
@@ -21,24 +22,41 @@ constexpr int kHelpCommand = 10211;
 constexpr int kRegisterCommand = 10103;
 constexpr int kBusyPaneWidth = 64;
 constexpr int kIconFallback = 32;
+constexpr int kToolFallback = 24;
 
-const char* const kModeNames[kModeCount] = {"Manipulate", "Zoom", "Zoom X-axis", "Drag", "Select"};
+// The figure modes on the tool bar, in mode order: the tooltip, the status
+// bar's help and the picture.
+struct ModeTool {
+  const char* tip;
+  const char* help;
+  ModeIcon icon;
+};
+constexpr ModeTool kModeTools[] = {
+    {"Manipulate", "Manipulates an element in a figure", ModeIcon::kManipulate},
+    {"Zoom", "Zooms in (shift to zoom out)", ModeIcon::kZoom},
+    {"Zoom x-axis", "Zooms in along the X axis (shift to zoom out)", ModeIcon::kZoomX},
+    {"Drag", "Drags (shift to drag along the X axis)", ModeIcon::kDrag},
+    {"Select subplot", "Selects or move a subplot (shift for multiple selection)",
+     ModeIcon::kSelect},
+};
+static_assert(std::size(kModeTools) == kModeCount && kModeCount == kModeIconCount);
 
-// The tool bar's picture of a figure mode: its number in a frame.
-wxBitmap ModeBitmap(int mode) {
-  wxBitmap bitmap(16, 16);
-  wxMemoryDC dc(bitmap);
-  dc.SetBackground(*wxWHITE_BRUSH);
-  dc.Clear();
-  dc.SetPen(*wxBLACK_PEN);
-  dc.SetBrush(*wxTRANSPARENT_BRUSH);
-  dc.DrawRectangle(0, 0, 16, 16);
-  dc.SetFont(wxFont(wxFontInfo(8).Bold()));
-  const wxString text = wxString::Format("%d", mode);
-  const wxSize extent = dc.GetTextExtent(text);
-  dc.DrawText(text, (16 - extent.x) / 2, (16 - extent.y) / 2);
-  dc.SelectObject(wxNullBitmap);
-  return bitmap;
+// The tool bar's picture of a figure mode at the bar's size, in the ink of
+// the theme's button text.
+wxBitmap ModeBitmap(ModeIcon icon, int side) {
+  const wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT);
+  const std::vector<uint8_t> rgba =
+      ModeIconRgba(icon, side, {text.Red() / 255.0, text.Green() / 255.0, text.Blue() / 255.0});
+  wxImage image(side, side);
+  image.InitAlpha();
+  for (int y = 0; y < side; y++) {
+    for (int x = 0; x < side; x++) {
+      const uint8_t* p = &rgba[(static_cast<size_t>(y) * side + x) * 4];
+      image.SetRGB(x, y, p[0], p[1], p[2]);
+      image.SetAlpha(x, y, p[3]);
+    }
+  }
+  return wxBitmap(image);
 }
 
 int32_t Instance() {
@@ -53,12 +71,17 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
       timer_(this) {
   SetMinSize(wxSize(320, 240));
   wxToolBar* tools = CreateToolBar();
+  const wxSize hint = wxArtProvider::GetSizeHint(wxART_TOOLBAR);
+  const int side = std::min(hint.x, hint.y) > 0 ? std::min(hint.x, hint.y) : kToolFallback;
+  tools->SetToolBitmapSize(wxSize(side, side));
   tools->AddTool(wxID_UNDO, "Undo", wxArtProvider::GetBitmap(wxART_UNDO, wxART_TOOLBAR), "Undo");
   tools->AddTool(wxID_REDO, "Redo", wxArtProvider::GetBitmap(wxART_REDO, wxART_TOOLBAR), "Redo");
   tools->AddSeparator();
-  for (int k = 0; k < kModeCount; k++)
-    tools->AddRadioTool(kModeFirst + k, kModeNames[k], ModeBitmap(k + 1), wxNullBitmap,
-                        kModeNames[k]);
+  for (int k = 0; k < kModeCount; k++) {
+    const ModeTool& mode = kModeTools[k];
+    tools->AddRadioTool(kModeFirst + k, mode.tip, ModeBitmap(mode.icon, side), wxNullBitmap,
+                        mode.tip, mode.help);
+  }
   tools->Realize();
   CreateStatusBar(2);
   const int widths[2] = {-1, kBusyPaneWidth};
