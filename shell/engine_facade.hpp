@@ -133,6 +133,9 @@ class EngineFacade : public FigureInteraction {
   virtual bool IdleProcessingEnabled(int32_t id) const = 0;
   virtual bool HasIdleHandler(int32_t id) const = 0;
   virtual void SetIdleProcessing(int32_t id, bool on) = 0;
+  // Whether the timers have work: engine threads wait to run, the idle
+  // handler may run, or a redraw of the instance is owed.
+  virtual bool HasTimedWork(int32_t id) const = 0;
 
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;

@@ -23,6 +23,7 @@
 #include "app/undo_buffer.hpp"
 #include "engine/files/search_path.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/threads/threads.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -264,6 +265,13 @@ bool KVEngine::HasIdleHandler(int32_t id) const {
 
 void KVEngine::SetIdleProcessing(int32_t id, bool on) {
   if (block()) vke::SetIdleProcessing(block(), id, on);
+}
+
+bool KVEngine::HasTimedWork(int32_t id) const {
+  if (!block()) return false;
+  if (CountListedThreads(block()->Engine()) > 0) return true;
+  const InstanceRecord* r = FindInstance(block(), id);
+  return r && (r->redrawPending || vke::IsIdleProcessingEnabled(block(), id));
 }
 
 void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {

@@ -56,4 +56,12 @@ ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen) {
   return engine.OnTimer(id);
 }
 
+bool TimersNeeded(const EngineFacade& engine, int32_t id, bool dragging) {
+  return dragging || engine.HasTimedWork(id);
+}
+
+bool InterruptClosesWindow(const EngineFacade& engine, AbortFn takeBreak) {
+  return !engine.HandlerBusy() && takeBreak(0);
+}
+
 }  // namespace vke

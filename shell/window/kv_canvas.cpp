@@ -1,7 +1,7 @@
 // The figure's window: paints the figure through an off-screen cairo image
 // kept until the size changes, feeds the mouse to the view's rules, the keys
-// to the figure, runs the instance's timer step every 20 ms and chooses the
-// cursor.
+// to the figure, runs the instance's timer step every 20 ms while the frame
+// says there is work, and chooses the cursor.
 #include <wx/dcclient.h>
 
 #include <cstdlib>
@@ -114,6 +114,11 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
   // The benchmark of the start ends the program after the first paint.
   static const bool exitAfterPaint = std::getenv("VKE_BENCH_EXIT_AFTER_PAINT") != nullptr;
   if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
+}
+
+void KVCanvas::SetTicking(bool on) {
+  if (on && !timer_.IsRunning()) timer_.Start(kViewTickMs);
+  if (!on && timer_.IsRunning()) timer_.Stop();
 }
 
 void KVCanvas::DrawNowFromHere() {

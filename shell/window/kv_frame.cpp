@@ -1,9 +1,14 @@
 // The main frame: tool bar, status bar, the view in a sizer, the 10 ms
-// timer, placement and the commands of the whole program.
+// timer (running while there is timed work), the close a SIGINT asks for,
+// placement and the commands of the whole program.
 #include <wx/artprov.h>
 #include <wx/display.h>
 
+#include <functional>
+
+#include "app/host_clock.hpp"
 #include "graphics/figure_codes.hpp"
+#include "platform/gui/break_key.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
 #include "shell/mode_icons.hpp"
@@ -64,6 +69,27 @@ int32_t Instance() {
   return doc ? doc->Instance() : 0;
 }
 
+KVCanvas* Canvas() {
+  KVDoc* doc = wxGetApp().Document();
+  wxView* view = doc ? doc->GetFirstView() : nullptr;
+  return view ? static_cast<KVView*>(view)->Canvas() : nullptr;
+}
+
+// Wakes the frame when a SIGINT wrote to its pipe.
+class InterruptWatch : public wxEventLoopSourceHandler {
+ public:
+  explicit InterruptWatch(std::function<void()> onInterrupt) : onInterrupt_(onInterrupt) {}
+  void OnReadWaiting() override {
+    DrainInterruptPipe();
+    onInterrupt_();
+  }
+  void OnWriteWaiting() override {}
+  void OnExceptionWaiting() override {}
+
+ private:
+  std::function<void()> onInterrupt_;
+};
+
 }  // namespace
 
 KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
@@ -99,6 +125,7 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
 
   Bind(wxEVT_CLOSE_WINDOW, &KVMainFrame::OnClose, this);
   Bind(wxEVT_TIMER, &KVMainFrame::OnTick, this);
+  Bind(wxEVT_IDLE, &KVMainFrame::OnIdle, this);
   Bind(wxEVT_MENU, &KVMainFrame::OnUndo, this, wxID_UNDO);
   Bind(wxEVT_MENU, &KVMainFrame::OnRedo, this, wxID_REDO);
   Bind(
@@ -112,6 +139,15 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateHelp, this, kHelpCommand);
   timer_.Start(kFrameTickMs);
+  if (InterruptPipe() >= 0) {
+    interruptWatch_ = std::make_unique<InterruptWatch>([this] { OnInterrupt(); });
+    interruptSource_ = wxEventLoopBase::AddSourceForFD(InterruptPipe(), interruptWatch_.get(),
+                                                       wxEVENT_SOURCE_INPUT);
+  }
+}
+
+KVMainFrame::~KVMainFrame() {
+  delete interruptSource_;
 }
 
 bool KVMainFrame::TryBefore(wxEvent& event) {
@@ -171,6 +207,32 @@ void KVMainFrame::OnClose(wxCloseEvent& event) {
 void KVMainFrame::OnTick(wxTimerEvent&) {
   if (RunFrameTick(wxGetApp().Engine(), wxGetApp().ModalOpen()))
     wxGetApp().RunIdleStepAllDocuments();
+  UpdateTimers();
+}
+
+void KVMainFrame::OnIdle(wxIdleEvent& event) {
+  event.Skip();
+  UpdateTimers();
+  if (closeRequested_ && !wxGetApp().Engine().HandlerBusy() && !wxGetApp().ModalOpen()) {
+    closeRequested_ = false;
+    Close();
+  }
+}
+
+void KVMainFrame::OnInterrupt() {
+  if (InterruptClosesWindow(wxGetApp().Engine(), &IsBreakKeyDown)) {
+    closeRequested_ = true;
+    wxWakeUpIdle();
+  }
+}
+
+void KVMainFrame::UpdateTimers() {
+  KVCanvas* canvas = Canvas();
+  const bool needed =
+      TimersNeeded(wxGetApp().Engine(), Instance(), canvas != nullptr && canvas->Dragging());
+  if (needed && !timer_.IsRunning()) timer_.Start(kFrameTickMs);
+  if (!needed && timer_.IsRunning()) timer_.Stop();
+  if (canvas) canvas->SetTicking(needed);
 }
 
 void KVMainFrame::RepaintOn(ErrCode code) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <wx/docview.h>
+#include <wx/evtloopsrc.h>
 #include <wx/wx.h>
 
 #include <memory>
@@ -80,6 +81,7 @@ class KVView : public wxView, public CanvasHost {
 class KVMainFrame : public wxDocParentFrame {
  public:
   KVMainFrame(wxDocManager* manager, const wxString& title);
+  ~KVMainFrame() override;
   void AttachCanvas(wxWindow* canvas);
   void ShowStatus(int pane, const wxString& text);
   // The saved placement, applied once the window is on the screen (its
@@ -93,6 +95,13 @@ class KVMainFrame : public wxDocParentFrame {
  private:
   void OnClose(wxCloseEvent& event);
   void OnTick(wxTimerEvent& event);
+  void OnIdle(wxIdleEvent& event);
+  // A SIGINT arrived: closes the window once no handler runs and no dialog
+  // is open, unless a handler took the break.
+  void OnInterrupt();
+  // Starts the frame's and the view's timers while they have work, stops
+  // them without.
+  void UpdateTimers();
   void OnUndo(wxCommandEvent& event);
   void OnRedo(wxCommandEvent& event);
   void OnMode(wxCommandEvent& event);
@@ -109,6 +118,9 @@ class KVMainFrame : public wxDocParentFrame {
 
   wxTimer timer_;
   wxBoxSizer* sizer_ = nullptr;
+  std::unique_ptr<wxEventLoopSourceHandler> interruptWatch_;
+  wxEventLoopSource* interruptSource_ = nullptr;
+  bool closeRequested_ = false;
 };
 
 class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
@@ -167,6 +179,9 @@ class KVCanvas : public wxWindow, public FigureViewHost {
 
   // Repaints before returning.
   void DrawNowFromHere();
+  // The 20 ms tick, on or off.
+  void SetTicking(bool on);
+  bool Dragging() const { return view_.Dragging(); }
 
   // FigureViewHost
   void InstallTarget() override;

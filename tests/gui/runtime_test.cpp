@@ -88,17 +88,30 @@ class Runtime {
     return path;
   }
   void Signal(int signal) { kill(pid_, signal); }
-  // The exit status, or -1 when it has not ended within 10 s.
+  // The exit status (128 and the signal for a signal's end, as the shell
+  // says), or -1 when it has not ended within 10 s.
   int Exit() {
     for (int k = 0; k < 100; k++) {
       int status;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exited_ = true;
+        if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
       std::this_thread::sleep_for(100ms);
     }
     return -1;
+  }
+  // The processor time used so far, in clock ticks.
+  long ProcessorTicks() const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+    std::string field;
+    long ticks = 0;
+    // utime and stime are fields 14 and 15; the name (field 2) has no blank
+    // in these programs.
+    for (int k = 1; k <= 15 && in >> field; k++)
+      if (k >= 14) ticks += std::atol(field.c_str());
+    return ticks;
   }
   std::string Output() const { return ReadText(home_ + "/output.txt"); }
 
@@ -324,6 +337,44 @@ TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
   const size_t first = output.find("Execution halted");
   ASSERT_NE(first, std::string::npos) << output;
   EXPECT_NE(output.find("Execution halted", first + 1), std::string::npos) << output;
+}
+
+TEST_F(RuntimeWindow, InterruptClosesAnIdleRuntimeAsCloseDoes) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  const std::string window = run.Window("Window");
+  ASSERT_FALSE(window.empty());
+  test::Shell("xdotool windowsize " + window + " 520 410");
+  std::this_thread::sleep_for(500ms);
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(home.Path() + "/config/Morvath/window.conf");
+  EXPECT_NE(saved.find("WindowRight="), std::string::npos) << saved;
+}
+
+TEST_F(RuntimeWindow, ASecondInterruptWithinASecondEndsTheRuntimeAtOnce) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("l");  // a handler that loops until it is broken
+  run.Signal(SIGINT);
+  std::this_thread::sleep_for(200ms);
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Exit(), 128 + SIGINT);
+}
+
+TEST_F(RuntimeWindow, AnIdleRuntimeUsesNoProcessorTime) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("plus");
+  std::this_thread::sleep_for(2s);
+  const long before = run.ProcessorTicks();
+  std::this_thread::sleep_for(10s);
+  // Timers that woke it every 10 ms cost tens of ticks here.
+  EXPECT_LE(run.ProcessorTicks() - before, 3);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
 }
 
 TEST_F(RuntimeWindow, DemoShowsItsPoint) {

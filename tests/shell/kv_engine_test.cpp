@@ -65,6 +65,13 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   EXPECT_EQ(engine.Undo(id), kStatusRepaint);
   EXPECT_TRUE(engine.CanRedo(id));
   EXPECT_EQ(engine.RunIdleStep(id, true), kOk);  // nothing pending
+  // No thread, no idle handler, no redraw owed: the timers may stop.
+  EXPECT_FALSE(engine.HasTimedWork(id));
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  EXPECT_EQ(engine.RunIdleStep(id, true), kStatusRepaint);
+  engine.DrawFigure(id);  // the view's paint pays what was owed
+  EXPECT_FALSE(engine.HasTimedWork(id));
 
   // Until the mouse events are built their calls answer "Not supported";
   // the cursor query answers a cursor code of the tool under the pointer.
@@ -115,6 +122,20 @@ TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
   EXPECT_EQ(engine.RunIdleStep(id, true), failed);
   EXPECT_EQ(engine.RunIdleStep(id, true), kOk);
   engine.SetGraphicsPort(nullptr, nullptr);
+}
+
+TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
+  kvpack::ToolHost tool;
+  ASSERT_EQ(tool.Create(), kOk);
+  ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, "examples/demo/demo.kvd"));
+  const std::string program = home.Root() + "/demo";
+  ASSERT_EQ(WriteImageFile(tool.block(), "Demo", nullptr, program.c_str()), kOk);
+  std::string title;
+  ASSERT_EQ(engine.LoadApplication(program, &title), kOk);
+  const int32_t id = engine.FirstInstance();
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  engine.SetIdleProcessing(id, false);
+  EXPECT_FALSE(engine.HasTimedWork(id));
 }
 
 class NoMemory : public BlockMemory {

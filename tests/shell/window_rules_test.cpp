@@ -1,11 +1,13 @@
 // The frame's and the view's rules that need no window: the placement kept
-// in the preferences, the cursor table, the arrow keys and the timers'
-// ticks, which never enter a busy engine.
+// in the preferences, the cursor table, the arrow keys, the timers' ticks,
+// which never enter a busy engine and run only while there is work, and
+// the interrupt that closes an idle program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "graphics/figure_codes.hpp"
 #include "shell/view_input.hpp"
@@ -125,6 +127,29 @@ TEST(ViewInput, TicksNeverEnterABusyEngineNorOneUnderAModalDialog) {
   EXPECT_TRUE(RunFrameTick(engine, false));
   EXPECT_CALL(engine, OnTimer(7)).WillOnce(Return(kStatusRepaint));
   EXPECT_EQ(RunViewTick(engine, 7, false), kStatusRepaint);
+}
+
+bool g_breakNoted = false;
+bool TakeBreak(uintptr_t) {
+  return std::exchange(g_breakNoted, false);
+}
+
+TEST(ViewInput, TimersTickWhileThereIsWorkAndInterruptsCloseOnlyAnIdleProgram) {
+  StrictMock<test::MockEngineFacade> engine;
+  EXPECT_CALL(engine, HasTimedWork(3)).WillOnce(Return(false)).WillOnce(Return(true));
+  EXPECT_FALSE(TimersNeeded(engine, 3, false));
+  EXPECT_TRUE(TimersNeeded(engine, 3, false));
+  EXPECT_TRUE(TimersNeeded(engine, 3, true));  // a drag needs no question
+
+  // A running handler keeps the break for its own test.
+  g_breakNoted = true;
+  EXPECT_CALL(engine, HandlerBusy()).WillOnce(Return(true)).WillRepeatedly(Return(false));
+  EXPECT_FALSE(InterruptClosesWindow(engine, &TakeBreak));
+  EXPECT_TRUE(g_breakNoted);
+  EXPECT_TRUE(InterruptClosesWindow(engine, &TakeBreak));
+  EXPECT_FALSE(g_breakNoted);
+  // A handler took the break before the window saw the interrupt.
+  EXPECT_FALSE(InterruptClosesWindow(engine, &TakeBreak));
 }
 
 }  // namespace
