@@ -1,7 +1,7 @@
 // The engine facade over a real context: an image loaded from the end of a
 // file, the instance's queries, drawing into an off-screen image, a key and
-// its undo, the interaction calls not built yet, and a context that could
-// not be created.
+// its undo, the interaction calls not built yet, a handler's failure kept
+// for the report, the timed work, and a context that could not be created.
 #include "shell/kv_engine.hpp"
 
 #include <gtest/gtest.h>
@@ -38,6 +38,19 @@ struct Facade : ::testing::Test {
     std::ofstream(program, std::ios::binary) << "\x7F"
                                                 "ELF and more";
     ASSERT_EQ(WriteImageFile(tool.block(), "Fam", program.c_str(), runtime.c_str()), kOk);
+  }
+
+  // Packs a description of the source tree into an image of its own and
+  // loads it in place of the families.
+  void LoadPacked(const std::string& relative, int32_t* id) {
+    kvpack::ToolHost tool;
+    ASSERT_EQ(tool.Create(), kOk);
+    ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, relative));
+    const std::string image = home.Root() + "/packed";
+    ASSERT_EQ(WriteImageFile(tool.block(), "Packed", nullptr, image.c_str()), kOk);
+    std::string title;
+    ASSERT_EQ(engine.LoadApplication(image, &title), kOk);
+    *id = engine.FirstInstance();
   }
 };
 
@@ -96,14 +109,8 @@ TEST_F(Facade, AFileWithoutAnImageIsReportedWithItsText) {
 }
 
 TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
-  kvpack::ToolHost tool;
-  ASSERT_EQ(tool.Create(), kOk);
-  ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, "tests/gui/window.kvd"));
-  const std::string program = home.Root() + "/window";
-  ASSERT_EQ(WriteImageFile(tool.block(), "Window", nullptr, program.c_str()), kOk);
-  std::string title;
-  ASSERT_EQ(engine.LoadApplication(program, &title), kOk);
-  const int32_t id = engine.FirstInstance();
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/gui/window.kvd", &id));
   std::unique_ptr<CairoTarget> image;
   ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
   engine.SetGraphicsPort(&ScreenPort(), image.get());
@@ -125,14 +132,8 @@ TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
 }
 
 TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
-  kvpack::ToolHost tool;
-  ASSERT_EQ(tool.Create(), kOk);
-  ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, "examples/demo/demo.kvd"));
-  const std::string program = home.Root() + "/demo";
-  ASSERT_EQ(WriteImageFile(tool.block(), "Demo", nullptr, program.c_str()), kOk);
-  std::string title;
-  ASSERT_EQ(engine.LoadApplication(program, &title), kOk);
-  const int32_t id = engine.FirstInstance();
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("examples/demo/demo.kvd", &id));
   EXPECT_TRUE(engine.HasTimedWork(id));
   engine.SetIdleProcessing(id, false);
   EXPECT_FALSE(engine.HasTimedWork(id));
