@@ -77,7 +77,7 @@ struct KVContextBlock {
   // object (subplot) the running handler acts on.
   ObjectWriterState capture;
   NativeCallContext nativeCall;
-  uint32_t spareWord;  // not used
+  ErrCode handlerFailure;  // the first failure of a handler since the host took it
   AbortFn breakTest;
   uintptr_t breakTestArg;
   const GraphicsPort* portFunctions;

@@ -230,6 +230,21 @@ bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code) {
   return code == kStatusNoPrint && (block->nativeCall.flags & kCallFlagQuietCancel) != 0;
 }
 
+ErrCode TakeHandlerFailure(KVContextBlock* block) {
+  const ErrCode e = block->handlerFailure;
+  block->handlerFailure = kOk;
+  return e;
+}
+
+namespace {
+
+ErrCode NoteFailure(KVContextBlock* block, ErrCode e) {
+  if (e != kOk && block->handlerFailure == kOk) block->handlerFailure = e;
+  return e;
+}
+
+}  // namespace
+
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
   if (!request.nested) {
     // A request while a handler runs changes nothing: not the timer, not the
@@ -242,7 +257,7 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
     });
     if (e) {
       StopBusyIndicator(*slot);
-      return e;
+      return NoteFailure(*slot, e);
     }
     (*slot)->handlerBusy = 1;
   }
@@ -250,6 +265,7 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
   if (!request.nested) {
     (*slot)->handlerBusy = 0;
     StopBusyIndicator(*slot);
+    NoteFailure(*slot, e);
   }
   return e;
 }

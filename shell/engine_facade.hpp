@@ -119,6 +119,9 @@ class EngineFacade : public FigureInteraction {
   // A handler is running.
   virtual bool HandlerBusy() const = 0;
   virtual bool IsHandlerBusyCode(ErrCode code) const = 0;
+  // The first failure of a handler since the last call (0: none), which
+  // operations that answer only "redraw" leave behind.
+  virtual ErrCode TakeHandlerFailure() = 0;
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
   virtual ErrCode RunDrawHandlers(int32_t id) = 0;
@@ -130,6 +133,9 @@ class EngineFacade : public FigureInteraction {
   virtual bool IdleProcessingEnabled(int32_t id) const = 0;
   virtual bool HasIdleHandler(int32_t id) const = 0;
   virtual void SetIdleProcessing(int32_t id, bool on) = 0;
+  // Whether the timers have work: engine threads wait to run, the idle
+  // handler may run, or a redraw of the instance is owed.
+  virtual bool HasTimedWork(int32_t id) const = 0;
 
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;

@@ -23,6 +23,7 @@
 #include "app/undo_buffer.hpp"
 #include "engine/files/search_path.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/threads/threads.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -219,6 +220,10 @@ bool KVEngine::IsHandlerBusyCode(ErrCode code) const {
   return block() && vke::IsHandlerBusyCode(block(), code);
 }
 
+ErrCode KVEngine::TakeHandlerFailure() {
+  return block() ? vke::TakeHandlerFailure(block()) : kOk;
+}
+
 ErrCode KVEngine::RunInitHandler(int32_t id) {
   return block() ? vke::RunInitHandler(slot(), id) : CreationError();
 }
@@ -239,7 +244,11 @@ ErrCode KVEngine::RunIdleStep(int32_t id, bool) {
   InstanceRecord* r = block() ? FindInstance(block(), id) : nullptr;
   if (!r || !r->redrawPending) return kOk;
   const ErrCode e = vke::RunDrawHandlers(slot(), id);
-  return e == kOk ? kStatusRepaint : e;
+  if (e == kOk) return kStatusRepaint;
+  // The failure is the caller's to report, once: the next tick does not run
+  // the failing handlers again (a painted figure clears the flag too).
+  if (InstanceRecord* after = FindInstance(block(), id)) after->redrawPending = 0;
+  return e;
 }
 
 void KVEngine::ResumeThreads() {
@@ -256,6 +265,13 @@ bool KVEngine::HasIdleHandler(int32_t id) const {
 
 void KVEngine::SetIdleProcessing(int32_t id, bool on) {
   if (block()) vke::SetIdleProcessing(block(), id, on);
+}
+
+bool KVEngine::HasTimedWork(int32_t id) const {
+  if (!block()) return false;
+  if (CountListedThreads(block()->Engine()) > 0) return true;
+  const InstanceRecord* r = FindInstance(block(), id);
+  return r && (r->redrawPending || vke::IsIdleProcessingEnabled(block(), id));
 }
 
 void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {

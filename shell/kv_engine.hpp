@@ -59,6 +59,7 @@ class KVEngine final : public EngineFacade {
   ErrCode RunHandler(const HandlerRequest& request) override;
   bool HandlerBusy() const override;
   bool IsHandlerBusyCode(ErrCode code) const override;
+  ErrCode TakeHandlerFailure() override;
   ErrCode RunInitHandler(int32_t id) override;
   ErrCode RunPostEventHandlers(int32_t id) override;
   ErrCode RunDrawHandlers(int32_t id) override;
@@ -68,6 +69,7 @@ class KVEngine final : public EngineFacade {
   bool IdleProcessingEnabled(int32_t id) const override;
   bool HasIdleHandler(int32_t id) const override;
   void SetIdleProcessing(int32_t id, bool on) override;
+  bool HasTimedWork(int32_t id) const override;
 
   void SetGraphicsPort(const GraphicsPort* port, void* target) override;
   void DrawFigure(int32_t id) override;

@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "app/errors.hpp"
+
 namespace vke {
 
 namespace {
@@ -39,6 +41,10 @@ uint32_t FigureArrowKey(ArrowKey key) {
   return kArrowCodes[static_cast<int>(key)];
 }
 
+bool KeyUnused(ErrCode code) {
+  return code == kKvUndefElement;
+}
+
 bool RunFrameTick(EngineFacade& engine, bool modalOpen) {
   if (engine.HandlerBusy() || modalOpen) return false;
   engine.ResumeThreads();
@@ -48,6 +54,14 @@ bool RunFrameTick(EngineFacade& engine, bool modalOpen) {
 ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen) {
   if (engine.HandlerBusy() || modalOpen) return kOk;
   return engine.OnTimer(id);
+}
+
+bool TimersNeeded(const EngineFacade& engine, int32_t id, bool dragging) {
+  return dragging || engine.HasTimedWork(id);
+}
+
+bool InterruptClosesWindow(const EngineFacade& engine, AbortFn takeBreak) {
+  return !engine.HandlerBusy() && takeBreak(0);
 }
 
 }  // namespace vke

@@ -1,7 +1,7 @@
 // The figure's window: paints the figure through an off-screen cairo image
 // kept until the size changes, feeds the mouse to the view's rules, the keys
-// to the figure, runs the instance's timer step every 20 ms and chooses the
-// cursor.
+// to the figure, runs the instance's timer step every 20 ms while the frame
+// says there is work, and chooses the cursor.
 #include <wx/dcclient.h>
 
 #include <cstdlib>
@@ -92,7 +92,7 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
     if (engine.Created()) {
       InstallTarget();
       engine.SetFigureRect(id, width_, height_);
-      engine.RunDrawHandlers(id);
+      host_.ReportError(engine.RunDrawHandlers(id));
     }
   }
   if (!EnsureImage()) return;
@@ -114,6 +114,11 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
   // The benchmark of the start ends the program after the first paint.
   static const bool exitAfterPaint = std::getenv("VKE_BENCH_EXIT_AFTER_PAINT") != nullptr;
   if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
+}
+
+void KVCanvas::SetTicking(bool on) {
+  if (on && !timer_.IsRunning()) timer_.Start(kViewTickMs);
+  if (!on && timer_.IsRunning()) timer_.Stop();
 }
 
 void KVCanvas::DrawNowFromHere() {
@@ -153,6 +158,8 @@ void KVCanvas::OnMouse(wxMouseEvent& event) {
     view_.Move(x, y, {event.LeftIsDown(), event.MiddleIsDown(), shift});
     UpdateCursor();
   }
+  // The view answers only redraws: a mouse handler's failure is left behind.
+  host_.ReportError(kOk);
 }
 
 void KVCanvas::OnCaptureLost(wxMouseCaptureLostEvent&) {
@@ -179,8 +186,9 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    if (engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
-      Refresh(false);
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow));
+    if (code == kStatusRepaint) Refresh(false);
+    if (!KeyUnused(code)) host_.ReportError(code);
   }
   UpdateCursor();
 }
@@ -203,12 +211,14 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
   } else if (code != kOk) {
     event.Skip();
   }
+  if (!KeyUnused(code)) host_.ReportError(code);
 }
 
 void KVCanvas::OnTimer(wxTimerEvent&) {
   InstallTarget();
-  if (RunViewTick(engine_, host_.Instance(), host_.ModalOpen()) == kStatusRepaint)
-    DrawNowFromHere();
+  const ErrCode code = RunViewTick(engine_, host_.Instance(), host_.ModalOpen());
+  if (code == kStatusRepaint) DrawNowFromHere();
+  host_.ReportError(code);
 }
 
 void KVCanvas::UpdateCursor() {

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <wx/docview.h>
+#include <wx/evtloopsrc.h>
 #include <wx/wx.h>
 
 #include <memory>
 
 #include "app/figure_view.hpp"
 #include "graphics/cairo_target.hpp"
+#include "shell/action_errors.hpp"
 #include "shell/app_startup.hpp"
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
@@ -54,6 +56,8 @@ class CanvasHost {
   // Shows a text in the status bar's first pane at once.
   virtual void ShowStatus(const wxString& text) = 0;
   virtual bool ModalOpen() const = 0;
+  // The code of an action the figure ran: errors are reported once.
+  virtual void ReportError(ErrCode code) = 0;
 };
 
 class KVView : public wxView, public CanvasHost {
@@ -67,6 +71,7 @@ class KVView : public wxView, public CanvasHost {
   int32_t Instance() const override;
   void ShowStatus(const wxString& text) override;
   bool ModalOpen() const override;
+  void ReportError(ErrCode code) override;
 
  private:
   KVCanvas* canvas_ = nullptr;
@@ -76,6 +81,7 @@ class KVView : public wxView, public CanvasHost {
 class KVMainFrame : public wxDocParentFrame {
  public:
   KVMainFrame(wxDocManager* manager, const wxString& title);
+  ~KVMainFrame() override;
   void AttachCanvas(wxWindow* canvas);
   void ShowStatus(int pane, const wxString& text);
   // The saved placement, applied once the window is on the screen (its
@@ -89,6 +95,13 @@ class KVMainFrame : public wxDocParentFrame {
  private:
   void OnClose(wxCloseEvent& event);
   void OnTick(wxTimerEvent& event);
+  void OnIdle(wxIdleEvent& event);
+  // A SIGINT arrived: closes the window once no handler runs and no dialog
+  // is open, unless a handler took the break.
+  void OnInterrupt();
+  // Starts the frame's and the view's timers while they have work, stops
+  // them without.
+  void UpdateTimers();
   void OnUndo(wxCommandEvent& event);
   void OnRedo(wxCommandEvent& event);
   void OnMode(wxCommandEvent& event);
@@ -100,11 +113,14 @@ class KVMainFrame : public wxDocParentFrame {
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
   void SavePlacementNow();
-  // Repaints the views when the code asks for it.
+  // Repaints the views when the code asks for it; reports an error.
   void RepaintOn(ErrCode code);
 
   wxTimer timer_;
   wxBoxSizer* sizer_ = nullptr;
+  std::unique_ptr<wxEventLoopSourceHandler> interruptWatch_;
+  wxEventLoopSource* interruptSource_ = nullptr;
+  bool closeRequested_ = false;
 };
 
 class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
@@ -127,6 +143,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   void Quit() override;
 
   EngineFacade& Engine() { return *state_.engine; }
+  ActionErrors& Errors() { return *errors_; }
   Preferences& Prefs() { return *preferences_; }
   const AppState& State() const { return state_; }
   const std::string& Executable() const { return executable_; }
@@ -143,6 +160,8 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<KVAppContext> context_;
   std::unique_ptr<KVEngine> engine_;
   std::unique_ptr<StatusBar> statusBar_;
+  std::unique_ptr<ErrorBox> errorBox_;
+  std::unique_ptr<ActionErrors> errors_;
   std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
@@ -160,6 +179,9 @@ class KVCanvas : public wxWindow, public FigureViewHost {
 
   // Repaints before returning.
   void DrawNowFromHere();
+  // The 20 ms tick, on or off.
+  void SetTicking(bool on);
+  bool Dragging() const { return view_.Dragging(); }
 
   // FigureViewHost
   void InstallTarget() override;

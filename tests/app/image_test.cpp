@@ -310,6 +310,14 @@ TEST(ImageFile, AppendedToACopyOfTheRuntime) {
   EXPECT_EQ(title, "Bare");
 
   EXPECT_EQ(LoadImageFile(loader.slot(), dir.File("missing").c_str(), &title), kErrFileNotFound);
+  // Which files carry an image at all: not a program without one.
+  EXPECT_TRUE(FileCarriesImage(dir.File("app").c_str()));
+  EXPECT_TRUE(FileCarriesImage(dir.File("bare").c_str()));
+  EXPECT_FALSE(FileCarriesImage(dir.File("missing").c_str()));
+  std::ofstream(dir.File("plain"), std::ios::binary) << "\x7F"
+                                                        "ELF, no image";
+  EXPECT_FALSE(FileCarriesImage(dir.File("plain").c_str()));
+  EXPECT_EQ(LoadImageFile(loader.slot(), dir.File("plain").c_str(), &title), kErrEof);
   EXPECT_EQ(WriteImageFile(saver.block(), "T", dir.File("missing").c_str(), dir.File("x").c_str()),
             kErrFileNotFound);
 }

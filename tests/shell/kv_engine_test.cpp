@@ -1,7 +1,7 @@
 // The engine facade over a real context: an image loaded from the end of a
 // file, the instance's queries, drawing into an off-screen image, a key and
-// its undo, the interaction calls not built yet, and a context that could
-// not be created.
+// its undo, the interaction calls not built yet, a handler's failure kept
+// for the report, the timed work, and a context that could not be created.
 #include "shell/kv_engine.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/instances.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
@@ -38,6 +39,19 @@ struct Facade : ::testing::Test {
                                                 "ELF and more";
     ASSERT_EQ(WriteImageFile(tool.block(), "Fam", program.c_str(), runtime.c_str()), kOk);
   }
+
+  // Packs a description of the source tree into an image of its own and
+  // loads it in place of the families.
+  void LoadPacked(const std::string& relative, int32_t* id) {
+    kvpack::ToolHost tool;
+    ASSERT_EQ(tool.Create(), kOk);
+    ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, relative));
+    const std::string image = home.Root() + "/packed";
+    ASSERT_EQ(WriteImageFile(tool.block(), "Packed", nullptr, image.c_str()), kOk);
+    std::string title;
+    ASSERT_EQ(engine.LoadApplication(image, &title), kOk);
+    *id = engine.FirstInstance();
+  }
 };
 
 TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
@@ -64,6 +78,13 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   EXPECT_EQ(engine.Undo(id), kStatusRepaint);
   EXPECT_TRUE(engine.CanRedo(id));
   EXPECT_EQ(engine.RunIdleStep(id, true), kOk);  // nothing pending
+  // No thread, no idle handler, no redraw owed: the timers may stop.
+  EXPECT_FALSE(engine.HasTimedWork(id));
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  EXPECT_EQ(engine.RunIdleStep(id, true), kStatusRepaint);
+  engine.DrawFigure(id);  // the view's paint pays what was owed
+  EXPECT_FALSE(engine.HasTimedWork(id));
 
   // Until the mouse events are built their calls answer "Not supported";
   // the cursor query answers a cursor code of the tool under the pointer.
@@ -85,6 +106,37 @@ TEST_F(Facade, AFileWithoutAnImageIsReportedWithItsText) {
   EXPECT_NE(e, kOk);
   EXPECT_FALSE(engine.ErrorText(e).empty());
   EXPECT_NE(engine.LoadApplication(home.Root() + "/missing", &title), kOk);
+}
+
+TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/gui/window.kvd", &id));
+  std::unique_ptr<CairoTarget> image;
+  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
+  engine.SetGraphicsPort(&ScreenPort(), image.get());
+  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
+  ASSERT_EQ(engine.RunDrawHandlers(id), kOk);
+  // The key handler's new value makes the draw handler fail; the key asks
+  // for a redraw and leaves the failure behind.
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  EXPECT_EQ(engine.HandleFigureKey(id, 'e'), kStatusRepaint);
+  const ErrCode failed = engine.TakeHandlerFailure();
+  EXPECT_NE(engine.ErrorText(failed).find("The count is negative"), std::string::npos)
+      << engine.ErrorText(failed);
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  // A redraw the idle step owes fails once, not on every tick.
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_EQ(engine.RunIdleStep(id, true), failed);
+  EXPECT_EQ(engine.RunIdleStep(id, true), kOk);
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
+TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("examples/demo/demo.kvd", &id));
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  engine.SetIdleProcessing(id, false);
+  EXPECT_FALSE(engine.HasTimedWork(id));
 }
 
 class NoMemory : public BlockMemory {

@@ -28,6 +28,8 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(bool, IsInstanceDefined, (int32_t), (const, override));
   MOCK_METHOD(bool, FindHandlerSlot, (int32_t), (const, override));
   MOCK_METHOD(bool, HandlerBusy, (), (const, override));
+  MOCK_METHOD(ErrCode, TakeHandlerFailure, (), (override));
+  MOCK_METHOD(bool, HasTimedWork, (int32_t), (const, override));
   MOCK_METHOD(ErrCode, SetFigureRect, (int32_t, int32_t, int32_t), (override));
   MOCK_METHOD(uint32_t, GetFigureMode, (), (const, override));
   MOCK_METHOD(void, SetFigureMode, (uint32_t), (override));

@@ -1,6 +1,9 @@
-// The preferences: the start-up values with their defaults, clamps and
-// reductions, and the per-user file that keeps them.
+// The preferences: the start-up values and the figure font's size with
+// their defaults, clamps and reductions, and the per-user file that keeps
+// them.
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include "shell/file_preferences.hpp"
 #include "shell/startup_settings.hpp"
@@ -46,6 +49,20 @@ TEST(StartupSettings, BlockSizesAreClamped) {
   s = ReadStartupSettings(p);
   EXPECT_EQ(s.memMin, 0x7E8000u);
   EXPECT_EQ(s.memMax, 0x8000000u);
+}
+
+TEST(StartupSettings, FigureFontSizeIsAMagnitudeWithinTheLargestFont) {
+  MemoryPreferences p;
+  EXPECT_EQ(FigureFontPixels(p), 11);  // "-11", the default
+  for (auto [stored, pixels] : {std::pair{"12", 12},
+                                {"0", 0},
+                                {"-2147483648", 4096},
+                                {"2147483647", 4096},
+                                {"-99999999999", 4096},
+                                {"big", 11}}) {
+    p.Set(PrefKey::FigFontSize, stored);
+    EXPECT_EQ(FigureFontPixels(p), pixels) << stored;
+  }
 }
 
 TEST(StartupSettings, OptionsAndFormatLetters) {
