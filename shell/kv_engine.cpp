@@ -9,6 +9,7 @@
 #include "app/draw_cycle.hpp"
 #include "app/errors.hpp"
 #include "app/figure_commands.hpp"
+#include "app/figure_pending.hpp"
 #include "app/figure_queries.hpp"
 #include "app/host_clock.hpp"
 #include "app/image.hpp"
@@ -138,8 +139,7 @@ ErrCode KVEngine::CloseInstance(int32_t id) {
 }
 
 bool KVEngine::FigureCommandOffered(int32_t id, int32_t command) const {
-  const FigureState* f = Figure(block(), id);
-  return f && FigureCommandAvailable(*f, command);
+  return block() && GetInstanceMenuState(block(), id, command);
 }
 
 bool KVEngine::EntryOption(int32_t id) const {
@@ -154,8 +154,12 @@ ErrCode KVEngine::NextMenuStop(int32_t id, char family, int32_t* position, MenuS
                                bool menus, bool structure) {
   if (!block()) return CreationError();
   MenuEntry entry;
-  const ErrCode e = GetMenuItemInfo(block(), id, family, position, &entry, menus, structure);
-  if (!e) *stop = {entry.kind, std::string(entry.text), entry.word};
+  const ErrCode e = GetMenuItemInfo(block(), id, family, position, &entry, menus, structure, menus);
+  uint32_t start = 0;
+  if (!e) FindInstanceStart(block(), id, &start);
+  if (!e)
+    *stop = {entry.kind, std::string(entry.text), entry.word,
+             *position - static_cast<int32_t>(start)};
   return e;
 }
 
@@ -299,9 +303,8 @@ int32_t KVEngine::SelectedSubplot(int32_t id) const {
   return block() ? GetSelectedSubplot(block(), id) : -1;
 }
 
-// The plot choices come with the menus built from the application.
-uint32_t KVEngine::SubplotSelectionState(int32_t, int32_t) const {
-  return 0;
+uint32_t KVEngine::SubplotSelectionState(int32_t id, int32_t plot) const {
+  return block() ? GetSubplotSelectionState(block(), id, plot) : 0;
 }
 
 MenuBits KVEngine::GetFigureMenuState(int32_t id, FigureMenu menu) const {
@@ -360,6 +363,41 @@ ErrCode KVEngine::ChangeSubplotPlot(int32_t id, int32_t plot) {
   if (!f) return block() ? kKvNonexistentInstance : CreationError();
   InstanceFigureHost host(slot(), id);
   return vke::ChangeSubplotPlot(f, host, plot);
+}
+
+ErrCode KVEngine::ChoosePlot(int32_t id, int32_t plot) {
+  return block() ? vke::ChoosePlot(slot(), id, plot) : CreationError();
+}
+
+ErrCode KVEngine::FigureSelectClick(int32_t id, double x, double y) {
+  return block() ? vke::FigureSelectClick(slot(), id, x, y) : kStatusNothingDone;
+}
+
+bool KVEngine::HasFigureElements(int32_t id) const {
+  const FigureState* f = Figure(block(), id);
+  return f && vke::HasFigureElements(*f, InstanceFigureHost(block(), id).Elements());
+}
+
+LayoutState KVEngine::GetLayout(int32_t id) const {
+  const FigureState* f = Figure(block(), id);
+  if (!f) return {};
+  LayoutState s{f->rows, f->columns, false, false, false};
+  s.free = QueryFreeLayout(*f, &s.anchored, &s.proportional);
+  return s;
+}
+
+ErrCode KVEngine::ApplyLayout(int32_t id, int32_t rows, int32_t columns) {
+  FigureState* f = Figure(block(), id);
+  if (!f) return block() ? kKvNonexistentInstance : CreationError();
+  InstanceFigureHost host(slot(), id);
+  return ApplySubplotLayout(f, host, rows, columns);
+}
+
+ErrCode KVEngine::MakeLayoutFree(int32_t id, bool anchored) {
+  FigureState* f = Figure(block(), id);
+  if (!f) return block() ? kKvNonexistentInstance : CreationError();
+  InstanceFigureHost host(slot(), id);
+  return vke::MakeLayoutFree(f, host, anchored);
 }
 
 int32_t KVEngine::SteppedPlot(int32_t id, int32_t step) const {
