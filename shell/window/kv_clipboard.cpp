@@ -26,7 +26,8 @@ class DesktopClipboard : public Clipboard {
       if ((wxTheClipboard->IsSupported(wxDF_UNICODETEXT) ||
            wxTheClipboard->IsSupported(wxDF_TEXT)) &&
           wxTheClipboard->GetData(data)) {
-        const wxScopedCharBuffer utf8 = data.GetText().utf8_str();
+        const wxString whole = data.GetText();
+        const wxScopedCharBuffer utf8 = whole.utf8_str();
         const std::string text(utf8.data(), utf8.length());
         text_ = text.substr(0, text.find('\0'));
       }
