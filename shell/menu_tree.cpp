@@ -43,6 +43,13 @@ std::unique_ptr<MenuSurface> NodeMenu::SubMenuAt(int32_t position) {
   return std::make_unique<NodeMenu>(node_.children[position]);
 }
 
+bool SameShape(const MenuNode& a, const MenuNode& b) {
+  if (a.kind != b.kind || a.id != b.id || a.children.size() != b.children.size()) return false;
+  for (size_t k = 0; k < a.children.size(); k++)
+    if (!SameShape(a.children[k], b.children[k])) return false;
+  return true;
+}
+
 int32_t FindMenuByText(const MenuSurface& menu, std::string_view text) {
   const int32_t n = menu.Count();
   for (int32_t k = 0; k < n; k++)

@@ -59,6 +59,10 @@ class NodeMenu : public MenuSurface {
   MenuNode& node_;
 };
 
+// Whether two menus have the same items and pop-ups in the same places,
+// whatever their texts.
+bool SameShape(const MenuNode& a, const MenuNode& b);
+
 // The position of the first item whose text equals the text, or -1.
 int32_t FindMenuByText(const MenuSurface& menu, std::string_view text);
 // Removes the first item with that text, when there is one.

@@ -43,12 +43,18 @@ wxMenu* NewMenu(const MenuNode& popup);
 int WindowCommandId(int32_t id);
 int32_t CommandOfWindowId(int id);
 
-// The toolkit's menu bar and menus as the menu builders see them. Menus and
-// items taken out are deleted once the event at hand is over: a command may
-// take out the menu it was chosen from.
+class MenuPool;
+
+// The toolkit's menu bar and menus as the menu builders see them. Pop-ups
+// taken out wait until the menu bar is redrawn: one inserted again in the
+// same shape is taken back, relabelled, rather than made anew (the
+// toolkit's widgets are what a rebuild costs). What is left, and the items
+// taken out, are deleted once the event at hand is over: a command may take
+// out the menu it was chosen from.
 class WxMenuBarSurface : public MenuSurface {
  public:
-  explicit WxMenuBarSurface(wxMenuBar* bar) : bar_(bar) {}
+  explicit WxMenuBarSurface(wxMenuBar* bar);
+  ~WxMenuBarSurface() override;
   int32_t Count() const override;
   std::string TextAt(int32_t position) const override;
   void RemoveAt(int32_t position) override;
@@ -58,11 +64,12 @@ class WxMenuBarSurface : public MenuSurface {
 
  private:
   wxMenuBar* bar_;
+  std::unique_ptr<MenuPool> pool_;
 };
 
 class WxMenuSurface : public MenuSurface {
  public:
-  explicit WxMenuSurface(wxMenu* menu) : menu_(menu) {}
+  explicit WxMenuSurface(wxMenu* menu, MenuPool* pool = nullptr) : menu_(menu), pool_(pool) {}
   int32_t Count() const override;
   std::string TextAt(int32_t position) const override;
   void RemoveAt(int32_t position) override;
@@ -71,6 +78,7 @@ class WxMenuSurface : public MenuSurface {
 
  private:
   wxMenu* menu_;
+  MenuPool* pool_;
 };
 
 // Gives a menu item or a tool what its update rule says, the indeterminate

@@ -53,6 +53,36 @@ wxMenuItem* NewItem(wxMenu* parent, const MenuNode& node) {
   }
 }
 
+// A menu as a tree, read back from the toolkit.
+MenuNode NodeOf(wxMenu* menu) {
+  MenuNode node = MenuNode::Popup(std::string());
+  for (wxMenuItem* item : menu->GetMenuItems()) {
+    if (item->IsSeparator()) {
+      node.children.push_back(MenuNode::Separator());
+    } else if (wxMenu* sub = item->GetSubMenu()) {
+      node.children.push_back(NodeOf(sub));
+      node.children.back().label = Utf8(item->GetItemLabel());
+    } else {
+      node.children.push_back(MenuNode::Item(CommandOfWindowId(item->GetId()),
+                                             Utf8(item->GetItemLabel()), item->IsCheckable(),
+                                             Utf8(item->GetHelp())));
+    }
+  }
+  return node;
+}
+
+// Gives the menu's items the texts of a menu of the same shape.
+void Relabel(wxMenu* menu, const MenuNode& was, const MenuNode& now) {
+  size_t k = 0;
+  for (wxMenuItem* item : menu->GetMenuItems()) {
+    const MenuNode& a = was.children[k];
+    const MenuNode& b = now.children[k++];
+    if (a.label != b.label) item->SetItemLabel(WindowText(b.label));
+    if (a.help != b.help) item->SetHelp(WindowText(b.help));
+    if (wxMenu* sub = item->GetSubMenu()) Relabel(sub, a, b);
+  }
+}
+
 // The item's label with a new text before its accelerator.
 wxString Relabelled(const wxString& label, const std::string& text) {
   const int tab = label.Find('\t');
@@ -65,6 +95,36 @@ wxString WindowText(std::string_view text) {
   wxString s = wxString::FromUTF8(text.data(), text.size());
   return s.empty() && !text.empty() ? wxString(text.data(), wxConvISO8859_1, text.size()) : s;
 }
+
+// Pop-ups taken out of the menus, each with its tree, until the menu bar is
+// redrawn.
+class MenuPool {
+ public:
+  ~MenuPool() { Flush(); }
+  void Keep(wxMenu* menu) { menus_.push_back({NodeOf(menu), menu}); }
+  // A kept menu of the node's shape, relabelled as the node; null for none.
+  wxMenu* Take(const MenuNode& node) {
+    for (auto k = menus_.begin(); k != menus_.end(); ++k) {
+      if (!SameShape(k->node, node)) continue;
+      wxMenu* menu = k->menu;
+      Relabel(menu, k->node, node);
+      menus_.erase(k);
+      return menu;
+    }
+    return nullptr;
+  }
+  void Flush() {
+    for (const Kept& k : menus_) wxTheApp->ScheduleForDestruction(k.menu);
+    menus_.clear();
+  }
+
+ private:
+  struct Kept {
+    MenuNode node;
+    wxMenu* menu;
+  };
+  std::vector<Kept> menus_;
+};
 
 int WindowCommandId(int32_t id) {
   for (const auto& [command, toolkit] : kToolkitIds)
@@ -98,21 +158,26 @@ std::string WxMenuBarSurface::TextAt(int32_t position) const {
   return Utf8(bar_->GetMenuLabel(static_cast<size_t>(position)));
 }
 
+WxMenuBarSurface::WxMenuBarSurface(wxMenuBar* bar) : bar_(bar), pool_(new MenuPool) {}
+
+WxMenuBarSurface::~WxMenuBarSurface() = default;
+
 void WxMenuBarSurface::RemoveAt(int32_t position) {
-  if (wxMenu* menu = bar_->Remove(static_cast<size_t>(position)))
-    wxTheApp->ScheduleForDestruction(menu);
+  if (wxMenu* menu = bar_->Remove(static_cast<size_t>(position))) pool_->Keep(menu);
 }
 
 void WxMenuBarSurface::InsertAt(int32_t position, const MenuNode& node) {
-  bar_->Insert(static_cast<size_t>(std::clamp(position, 0, Count())), NewMenu(node),
+  wxMenu* menu = pool_->Take(node);
+  bar_->Insert(static_cast<size_t>(std::clamp(position, 0, Count())), menu ? menu : NewMenu(node),
                WindowText(node.label));
 }
 
 std::unique_ptr<MenuSurface> WxMenuBarSurface::SubMenuAt(int32_t position) {
-  return std::make_unique<WxMenuSurface>(bar_->GetMenu(static_cast<size_t>(position)));
+  return std::make_unique<WxMenuSurface>(bar_->GetMenu(static_cast<size_t>(position)), pool_.get());
 }
 
 void WxMenuBarSurface::Redraw() {
+  pool_->Flush();
   bar_->Refresh();
 }
 
@@ -127,17 +192,26 @@ std::string WxMenuSurface::TextAt(int32_t position) const {
 
 void WxMenuSurface::RemoveAt(int32_t position) {
   wxMenuItem* item = menu_->FindItemByPosition(static_cast<size_t>(position));
-  if (item && menu_->Remove(item)) wxTheApp->ScheduleForDestruction(item);
+  if (!item || !menu_->Remove(item)) return;
+  if (wxMenu* sub = item->GetSubMenu(); sub && pool_) {
+    item->SetSubMenu(nullptr);
+    pool_->Keep(sub);
+  }
+  wxTheApp->ScheduleForDestruction(item);
 }
 
 void WxMenuSurface::InsertAt(int32_t position, const MenuNode& node) {
-  menu_->Insert(static_cast<size_t>(std::clamp(position, 0, Count())), NewItem(menu_, node));
+  wxMenu* kept = pool_ && node.kind == MenuItemKind::kPopup ? pool_->Take(node) : nullptr;
+  wxMenuItem* item = kept ? new wxMenuItem(menu_, wxID_ANY, WindowText(node.label), wxString(),
+                                           wxITEM_NORMAL, kept)
+                          : NewItem(menu_, node);
+  menu_->Insert(static_cast<size_t>(std::clamp(position, 0, Count())), item);
 }
 
 std::unique_ptr<MenuSurface> WxMenuSurface::SubMenuAt(int32_t position) {
   wxMenuItem* item = menu_->FindItemByPosition(static_cast<size_t>(position));
   wxMenu* sub = item ? item->GetSubMenu() : nullptr;
-  return sub ? std::make_unique<WxMenuSurface>(sub) : nullptr;
+  return sub ? std::make_unique<WxMenuSurface>(sub, pool_) : nullptr;
 }
 
 void ApplyCommandUpdate(wxUpdateUIEvent& event, const CommandUpdate& update) {

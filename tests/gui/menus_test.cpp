@@ -64,6 +64,7 @@ TEST_F(ToolkitMenus, TheApplicationsMenusAreBuiltAgainInPlace) {
   WxMenuBarSurface bar(frame->GetMenuBar());
   for (int k = 0; k < 3; k++) {
     menus.Rebuild(kId, bar);
+    bar.Redraw();
     test::Pump(20);
   }
   EXPECT_EQ(Titles(), "&File,&Edit,&Count,&Plots,F&igure,&Layout,&View,&Help");
@@ -74,7 +75,30 @@ TEST_F(ToolkitMenus, TheApplicationsMenusAreBuiltAgainInPlace) {
   wxMenu* count = frame->GetMenuBar()->GetMenu(2);
   EXPECT_EQ(count->FindItemByPosition(1)->GetSubMenu()->FindItemByPosition(0)->GetId(),
             kKVMenuFirstId + 1);
+
+  // Menus of the same shape are taken back, relabelled; others made anew.
+  wxMenu* copyAs = edit->FindItemByPosition(7)->GetSubMenu();
+  lookup.stops['m'][0].text = "&Compte";
+  lookup.stops['m'][1].text = "Un de plus";
+  lookup.stops['e'][0].text = "Compte";
+  menus.Rebuild(kId, bar);
+  bar.Redraw();
+  EXPECT_EQ(frame->GetMenuBar()->GetMenu(2), count);
+  EXPECT_EQ(frame->GetMenuBar()->GetMenuLabel(2), "&Compte");
+  EXPECT_EQ(count->FindItemByPosition(0)->GetItemLabel(), "Un de plus");
+  EXPECT_EQ(edit->FindItemByPosition(7)->GetSubMenu(), copyAs);
+  EXPECT_EQ(copyAs->FindItemByPosition(0)->GetItemLabel(), "Compte");
+  lookup.Add('m', kElemMenuItem, "Two");
+  menus.Rebuild(kId, bar);
+  bar.Redraw();
+  test::Pump(20);
+  wxMenu* more = frame->GetMenuBar()->GetMenu(2)->FindItemByPosition(1)->GetSubMenu();
+  ASSERT_NE(more, nullptr);
+  ASSERT_EQ(more->GetMenuItemCount(), 2u);
+  EXPECT_EQ(more->FindItemByPosition(1)->GetId(), kKVMenuFirstId + 2);
+
   menus.Clear(bar);
+  bar.Redraw();
   test::Pump(20);
   EXPECT_EQ(Titles(), "&File,&Edit,F&igure,&Layout,&View,&Help");
   EXPECT_EQ(edit->GetMenuItemCount(), 7u);

@@ -186,6 +186,24 @@ TEST_F(Menus, RemovingUpToAMissingMenuRemovesNothing) {
   EXPECT_EQ(test::Titles(plain), "&File,Mine");
 }
 
+TEST(MenuShapes, TextsDoNotChangeAShapeButItemsAndIdsDo) {
+  const MenuNode a = MenuNode::Popup("A", {MenuNode::Item(7, "x", true), MenuNode::Separator(),
+                                           MenuNode::Popup("S", {MenuNode::Item(8, "y", false)})});
+  MenuNode b = a;
+  b.label = "B";
+  b.children[0].label = "z";
+  b.children[2].label = "T";
+  EXPECT_TRUE(SameShape(a, b));
+  b.children[2].children[0].id = 9;
+  EXPECT_FALSE(SameShape(a, b));
+  b = a;
+  b.children[0].kind = MenuItemKind::kCommand;
+  EXPECT_FALSE(SameShape(a, b));
+  b = a;
+  b.children.pop_back();
+  EXPECT_FALSE(SameShape(a, b));
+}
+
 TEST_F(Menus, CopyAsPutsCarriageReturnsAndAClosedClipboardIsAnError) {
   lookup.Add('e', kElemCopy, "Text");
   lookup.Add('i', kElemPaste, "Text");
