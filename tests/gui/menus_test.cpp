@@ -31,9 +31,7 @@ struct ToolkitMenus : ::testing::Test {
 
   void SetUp() override {
     VKE_REQUIRE_GUI();
-    ON_CALL(engine, Created()).WillByDefault(Return(true));
-    ON_CALL(engine, FigureCommandOffered(kId, kLayoutFigureCommand)).WillByDefault(Return(true));
-    lookup.Install(engine);
+    test::ServeMenus(engine, lookup, kId);
     frame = new wxFrame(nullptr, wxID_ANY, "Menus", wxPoint(40, 40), wxSize(760, 300));
     frame->SetMenuBar(NewMenuBar(MainMenu()));
     frame->Show();

@@ -279,14 +279,16 @@ TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
   // "&Plots" heads the context menu: "&Remove" empties the subplot and
   // "Counter" shows the plot again.
   const std::string start = run.Shot(window, "menus-start");
-  test::Shell("xdotool mousemove --window " + window + " 320 300 click 3");
-  std::this_thread::sleep_for(500ms);
+  auto contextMenu = [&] {
+    test::Shell("xdotool mousemove --window " + window + " 320 300 click 3");
+    std::this_thread::sleep_for(500ms);
+  };
+  contextMenu();
   run.Shot("root", "menus-context");
   run.Keys("Down Right Return");
   EXPECT_GT(FigureAfter(run, window, "menus-removed", start, false), 0);
   const std::string removed = ScreenDir() + "/menus-removed.png";
-  test::Shell("xdotool mousemove --window " + window + " 320 300 click 3");
-  std::this_thread::sleep_for(500ms);
+  contextMenu();
   run.Keys("Down Right Down Return");
   EXPECT_GT(FigureAfter(run, window, "menus-chosen", removed, false), 0);
   run.Keys("ctrl+q");

@@ -31,11 +31,7 @@ struct Menus : ::testing::Test {
   MenuNode bar = MainMenu();
   NodeMenu barMenu{bar};
 
-  void SetUp() override {
-    ON_CALL(engine, Created()).WillByDefault(Return(true));
-    ON_CALL(engine, FigureCommandOffered(kId, kLayoutFigureCommand)).WillByDefault(Return(true));
-    lookup.Install(engine);
-  }
+  void SetUp() override { test::ServeMenus(engine, lookup, kId); }
   const MenuNode& Menu(std::string_view title) {
     return bar.children[FindMenuByText(barMenu, title)];
   }

@@ -17,7 +17,6 @@ namespace {
 using ::testing::_;
 using ::testing::NiceMock;
 using ::testing::Return;
-using ::testing::StrictMock;
 
 constexpr int32_t kId = 2;
 
@@ -29,11 +28,10 @@ struct Document : ::testing::Test {
   DocumentCommands doc{engine, clipboard, host};
 
   void SetUp() override {
-    ON_CALL(engine, Created()).WillByDefault(Return(true));
+    test::ServeMenus(engine, lookup, kId);
     ON_CALL(engine, ErrorText(_)).WillByDefault([](ErrCode e) {
       return "Error " + std::to_string(e);
     });
-    lookup.Install(engine);
     host.UseMenuBar(MainMenu());
     doc.SetInstance(kId);
   }
@@ -153,7 +151,6 @@ TEST_F(Document, FailuresShowTheirTextOrTheCommandsFallback) {
   lookup.Add('m', kElemMenuStart, "Count");
   lookup.Add('m', kElemMenuItem, "Add one");
   lookup.Add('f', kElemFigure, "Counter", 40);
-  ON_CALL(engine, FigureCommandOffered(kId, kLayoutFigureCommand)).WillByDefault(Return(true));
   doc.UpdateMenus(true);
   EXPECT_CALL(engine, RunMenuItem(kId, 1)).WillOnce(Return(10100)).WillOnce(Return(10201));
   doc.Execute(kKVMenuFirstId);

@@ -13,6 +13,7 @@
 #include "app/errors.hpp"
 #include "graphics/kv_elements.hpp"
 #include "shell/clipboard.hpp"
+#include "shell/command_table.hpp"
 #include "shell/document_commands.hpp"
 #include "shell/menu_tree.hpp"
 #include "tests/shell/mock_engine_facade.hpp"
@@ -94,6 +95,15 @@ struct FakeLookup {
         });
   }
 };
+
+// A created context whose instance offers layouts and plot choices, with
+// its menus answered by the lookup.
+inline void ServeMenus(MockEngineFacade& engine, FakeLookup& lookup, int32_t id) {
+  using ::testing::Return;
+  ON_CALL(engine, Created()).WillByDefault(Return(true));
+  ON_CALL(engine, FigureCommandOffered(id, kLayoutFigureCommand)).WillByDefault(Return(true));
+  lookup.Install(engine);
+}
 
 // The labels of a menu's items, separators as "-", pop-ups followed by
 // their items in braces.
