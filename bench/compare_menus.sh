@@ -13,7 +13,7 @@ if [ -z "$DISPLAY" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
     '(openbox >/dev/null 2>&1 &); sleep 0.5; exec "$0"' "$0"
 fi
-build=${BUILD:-$root/build/release}
+build=${BUILD:-$root/build/bench}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF >/dev/null
 cmake --build "$build" --target bench_menus_bench >/dev/null
 out=$(mktemp -d)

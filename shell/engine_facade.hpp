@@ -122,10 +122,12 @@ class EngineFacade : public FigureInteraction {
                                  std::string* answer) = 0;
 
   // ---- Languages ----
-  // The next language after *offset (-1: the first); 10040 past the last.
-  virtual ErrCode NextLanguage(int32_t id, int32_t* offset, std::string* name) = 0;
-  // 0 unchanged, 10202 changed.
-  virtual ErrCode SetLanguage(int32_t id, int32_t offset) = 0;
+  // The next language after the section at *position (-1: the first),
+  // positions in the element list as the menu stops'; 10040 past the last.
+  virtual ErrCode NextLanguage(int32_t id, int32_t* position, std::string* name) = 0;
+  // The language of the section at the position: 0 unchanged, 10202
+  // changed.
+  virtual ErrCode SetLanguage(int32_t id, int32_t position) = 0;
 
   // ---- Handlers and idle processing ----
   virtual ErrCode RunHandler(const HandlerRequest& request) = 0;

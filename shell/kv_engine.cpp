@@ -199,16 +199,26 @@ ErrCode KVEngine::RunDropHandler(int32_t, int32_t, std::string_view, std::string
   return block() ? kErrNotSupported : CreationError();
 }
 
-ErrCode KVEngine::NextLanguage(int32_t id, int32_t* offset, std::string* name) {
+// The language functions count a section's offset from the instance start,
+// the menu states its position in the list.
+ErrCode KVEngine::NextLanguage(int32_t id, int32_t* position, std::string* name) {
   if (!block()) return CreationError();
+  uint32_t start;
+  if (ErrCode e = FindInstanceStart(block(), id, &start)) return e;
+  const auto base = static_cast<int32_t>(start);
+  int32_t offset = *position < 0 ? -1 : *position - base;
   std::string_view code, text;
-  const ErrCode e = GetLanguageName(block(), id, offset, &code, &text);
+  const ErrCode e = GetLanguageName(block(), id, &offset, &code, &text);
+  if (!e) *position = base + offset;
   if (!e) *name = std::string(text);
   return e;
 }
 
-ErrCode KVEngine::SetLanguage(int32_t id, int32_t offset) {
-  return block() ? SetInstanceLanguage(slot(), id, offset) : CreationError();
+ErrCode KVEngine::SetLanguage(int32_t id, int32_t position) {
+  if (!block()) return CreationError();
+  uint32_t start;
+  if (ErrCode e = FindInstanceStart(block(), id, &start)) return e;
+  return SetInstanceLanguage(slot(), id, position - static_cast<int32_t>(start));
 }
 
 ErrCode KVEngine::RunHandler(const HandlerRequest& request) {
