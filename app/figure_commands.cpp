@@ -17,8 +17,6 @@ namespace {
 
 constexpr uint32_t kKeyBackspace = 8;
 constexpr uint32_t kKeyDelete = 127;
-// The plot id that removes the plot of the selection.
-constexpr int32_t kRemovePlot = -1;
 
 // Whether the key list of a key element names the key.
 bool ListsKey(std::string_view keys, uint32_t key) {

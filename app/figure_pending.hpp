@@ -28,5 +28,8 @@ ErrCode FigureMouseHover(KVContextBlock** slot, int32_t id, double x, double y, 
                          char* text, int32_t capacity, int32_t* length);
 ErrCode FigureMouseScroll(KVContextBlock** slot, int32_t id, double x, double y, double dx,
                           double dy, bool shift, char* text, int32_t capacity, int32_t* length);
+// A press and release in the Select mode, the mode kept: the subplot under
+// the point becomes the selection (the figure's context menu acts on it).
+ErrCode FigureSelectClick(KVContextBlock** slot, int32_t id, double x, double y);
 
 }  // namespace vke

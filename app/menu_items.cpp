@@ -197,7 +197,7 @@ int32_t GetSelectedSubplot(KVContextBlock* block, int32_t id) {
 }
 
 ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t* position,
-                        MenuEntry* entry, bool menus, bool structure) {
+                        MenuEntry* entry, bool menus, bool structure, bool separators) {
   uint32_t start;
   if (ErrCode e = FindInstanceStart(block, id, &start)) return e;
   const InstanceRecord* r = FindInstance(block, id);
@@ -211,7 +211,7 @@ ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t*
   for (uint32_t at = walk.Position(); walk.Next(&e, &active); at = walk.Position()) {
     if (!active) continue;
     bool stop = e.kind == kind || (structure && e.kind == kElemMenuStructure) ||
-                (menus && e.kind == kElemMenuEnd);
+                (menus && e.kind == kElemMenuEnd) || (separators && e.kind == kElemMenuSeparator);
     if (menus && e.kind == kElemMenuStart) {
       stop = MenuHolds(walk, kind);
       if (!stop) SkipMenu(&walk);

@@ -34,4 +34,8 @@ ErrCode FigureMouseScroll(KVContextBlock**, int32_t, double, double, double, dou
   return kErrNotSupported;
 }
 
+ErrCode FigureSelectClick(KVContextBlock**, int32_t, double, double) {
+  return kErrNotSupported;
+}
+
 }  // namespace vke

@@ -10,7 +10,7 @@ packages=(
   liblapack-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
   libwxgtk3.2-dev shared-mime-info
-  xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xdg-utils
+  xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xclip xdg-utils
 )
 
 missing=()

@@ -31,9 +31,13 @@ bool ActionErrors::Report(ErrCode code, std::string_view fallback) {
   return true;
 }
 
-void ActionErrors::ReportText(const std::string& text) {
+void ActionErrors::LogText(const std::string& text) {
   std::fprintf(log_, "%s: %s\n", program_.c_str(), text.c_str());
   std::fflush(log_);
+}
+
+void ActionErrors::ReportText(const std::string& text) {
+  LogText(text);
   if (boxOpen_) return;
   boxOpen_ = true;
   box_.Show(text);

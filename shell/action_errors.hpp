@@ -44,6 +44,8 @@ class ActionErrors {
   bool Report(ErrCode code, std::string_view fallback = {});
   // Reports a text of the program's own.
   void ReportText(const std::string& text);
+  // Writes the line of a report whose box the caller shows itself.
+  void LogText(const std::string& text);
   void BoxClosed() { boxOpen_ = false; }
 
  private:

@@ -90,6 +90,12 @@ class KVEngine final : public EngineFacade {
   ErrCode SetCameraViewFlag(int32_t id, uint32_t flag, bool on) override;
   ErrCode SetPerspectiveView(int32_t id, bool on) override;
   ErrCode ChangeSubplotPlot(int32_t id, int32_t plot) override;
+  ErrCode ChoosePlot(int32_t id, int32_t plot) override;
+  ErrCode FigureSelectClick(int32_t id, double x, double y) override;
+  bool HasFigureElements(int32_t id) const override;
+  LayoutState GetLayout(int32_t id) const override;
+  ErrCode ApplyLayout(int32_t id, int32_t rows, int32_t columns) override;
+  ErrCode MakeLayoutFree(int32_t id, bool anchored) override;
   int32_t SteppedPlot(int32_t id, int32_t step) const override;
   void MakeOneColumn(int32_t id) override;
   ErrCode GetPlotProperties(int32_t id, int32_t k) override;

@@ -59,6 +59,7 @@ KVCanvas::KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host)
   Bind(wxEVT_KEY_UP, &KVCanvas::OnKeyUp, this);
   Bind(wxEVT_CHAR, &KVCanvas::OnChar, this);
   Bind(wxEVT_TIMER, &KVCanvas::OnTimer, this);
+  Bind(wxEVT_CONTEXT_MENU, &KVCanvas::OnContextMenu, this);
   timer_.Start(kViewTickMs);
 }
 

@@ -1,5 +1,8 @@
 // The document and its view: the instance the image restored, its idle
-// step, and the number format written back at the end.
+// step, and the number format written back at the end (the commands are in
+// kv_doc_commands.cpp).
+#include <cstdlib>
+
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
 #include "shell/startup_settings.hpp"
@@ -31,10 +34,13 @@ void KVDoc::LoadEmbeddedApplication() {
     return;
   }
   instance_ = engine.FirstInstance();
-  if (std::optional<std::string> own = engine.GetText(instance_, InstanceText::kTitle))
-    title = *own;
-  SetTitle(wxString::FromUTF8(title));
-  if (KVMainFrame* frame = wxGetApp().Frame()) frame->SetTitle(wxString::FromUTF8(title));
+  DocumentCommands& commands = Commands();
+  commands.SetInstance(instance_);
+  commands.FetchInstanceTitle();
+  if (!commands.Title().empty()) title = commands.Title();
+  SetTitle(WindowText(title));
+  if (KVMainFrame* frame = wxGetApp().Frame()) frame->SetTitle(WindowText(title));
+  commands.UpdateMenus(true);
   UpdateAllViews();
 }
 

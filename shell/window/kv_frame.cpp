@@ -1,6 +1,7 @@
 // The main frame: tool bar, status bar, the view in a sizer, the 10 ms
 // timer (running while there is timed work), the close a SIGINT asks for,
-// placement and the commands of the whole program.
+// placement and the commands of the whole program (the menus' are in
+// kv_frame_menus.cpp).
 #include <wx/artprov.h>
 #include <wx/display.h>
 
@@ -131,13 +132,12 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
   Bind(
       wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_EXIT);
   Bind(wxEVT_MENU, &KVMainFrame::OnSelectAll, this, wxID_SELECTALL);
-  Bind(wxEVT_MENU, &KVMainFrame::OnMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_MENU, &KVMainFrame::OnHelp, this, kHelpCommand);
   Bind(wxEVT_MENU, &KVMainFrame::OnRegister, this, kRegisterCommand);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateUndo, this, wxID_UNDO);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateRedo, this, wxID_REDO);
-  Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateHelp, this, kHelpCommand);
+  InstallMenus();
   timer_.Start(kFrameTickMs);
   if (InterruptPipe() >= 0) {
     interruptWatch_ = std::make_unique<InterruptWatch>([this] { OnInterrupt(); });
@@ -254,22 +254,12 @@ void KVMainFrame::OnSelectAll(wxCommandEvent&) {
   RepaintOn(wxGetApp().Engine().SelectAllSubplots(Instance()));
 }
 
-void KVMainFrame::OnMode(wxCommandEvent& event) {
-  wxGetApp().Engine().SetFigureMode(static_cast<uint32_t>(event.GetId() - kModeFirst + 1));
-}
-
 void KVMainFrame::OnUpdateUndo(wxUpdateUIEvent& event) {
   event.Enable(wxGetApp().Engine().CanUndo(Instance()));
 }
 
 void KVMainFrame::OnUpdateRedo(wxUpdateUIEvent& event) {
   event.Enable(wxGetApp().Engine().CanRedo(Instance()));
-}
-
-void KVMainFrame::OnUpdateMode(wxUpdateUIEvent& event) {
-  EngineFacade& engine = wxGetApp().Engine();
-  event.Enable(engine.FindHandlerSlot(Instance()));
-  event.Check(engine.GetFigureMode() == static_cast<uint32_t>(event.GetId() - kModeFirst + 1));
 }
 
 void KVMainFrame::OnHelp(wxCommandEvent&) {

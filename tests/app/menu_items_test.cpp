@@ -52,16 +52,19 @@ TEST_F(MenuItems, LookupStopsAtItemsAndAtMenusThatHoldThem) {
   l.Text(kElemMenuStart, "Last").TextHandler(kElemMenuItem, "Fail", {h.Fn("fail")});
   l.Empty(kElemMenuEnd).Empty(kElemMenuLookupEnd).TextHandler(kElemMenuItem, "Hidden", {-1});
   ASSERT_EQ(h.Load(l), kOk);
-  auto walk = [&](bool menus, bool structure) {
+  auto walk = [&](bool menus, bool structure, bool separators = false) {
     std::string seen;
     MenuEntry e;
-    for (int32_t at = -1; GetMenuItemInfo(h.block(), 0, 'm', &at, &e, menus, structure) == kOk;)
+    for (int32_t at = -1;
+         GetMenuItemInfo(h.block(), 0, 'm', &at, &e, menus, structure, separators) == kOk;)
       seen += std::to_string(e.kind) + ":" + std::string(e.text) + " ";
     return seen;
   };
   EXPECT_EQ(walk(false, false), "19:Inc 19:Fail ");
   EXPECT_EQ(walk(true, false), "22:Edit 19:Inc 23: 22:Last 19:Fail 23: ");
   EXPECT_EQ(walk(false, true), "19:Inc 20:Sub 19:Fail ");
+  // A menu that holds only a separator is still skipped whole.
+  EXPECT_EQ(walk(true, true, true), "22:Edit 19:Inc 25: 20:Sub 23: 22:Last 19:Fail 23: ");
   int32_t at = 5;
   MenuEntry e;
   EXPECT_EQ(GetMenuItemInfo(h.block(), 3, 'm', &at, &e), kKvNonexistentInstance);

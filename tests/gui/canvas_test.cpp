@@ -134,6 +134,22 @@ TEST_F(Canvas, KeysReportTheirHandlersErrorsButNotKeysWithoutUse) {
   EXPECT_THAT(host.reported, ::testing::ElementsAre(kKvVarNotFound, kErrNotSupported));
 }
 
+TEST_F(Canvas, TheContextMenuSelectsTheSubplotUnderThePointer) {
+  EXPECT_CALL(engine, FigureSelectClick(kInstance, 60.0, 70.0)).WillOnce(Return(kOk));
+  bool shown = false;
+  wxUIActionSimulator sim;
+  sim.MouseMove(canvas->ClientToScreen(wxPoint(60, 70)));
+  test::Pump(100);
+  // The menu runs until it is dismissed.
+  wxTheApp->CallAfter([&] {
+    shown = true;
+    wxUIActionSimulator().Char(WXK_ESCAPE);
+  });
+  sim.MouseClick(wxMOUSE_BTN_RIGHT);
+  test::Pump(300);
+  EXPECT_TRUE(shown);
+}
+
 // A document of the test's own, with a view that draws nothing.
 class PlainDoc : public wxDocument {
   wxDECLARE_DYNAMIC_CLASS(PlainDoc);

@@ -134,9 +134,9 @@ std::string Pack(const test::TempFolder& folder, const std::string& relative,
 }
 
 // The number of pixels in which the figures of two window pictures differ
-// (below the tool bar, above the status bar).
+// (below the menu bar and the tool bar, above the status bar).
 int FigureDifference(const std::string& a, const std::string& b) {
-  const std::string crop = " -crop 100%x70%+0+60 +repage ";
+  const std::string crop = " -crop 100%x65%+0+90 +repage ";
   const std::string cropped = a + ".figure.png";
   test::Shell("convert " + Quoted(b) + crop + Quoted(cropped));
   const std::string out =
@@ -440,6 +440,62 @@ TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
   const std::string output = run.Output();
   EXPECT_NE(output.find("carries no application"), std::string::npos) << output;
   EXPECT_NE(output.find("kvpack --runtime " + program), std::string::npos) << output;
+}
+
+// The application's menus in the window, driven from the keyboard (menus
+// skip disabled items as the arrows move): its "Count" menu with "Zero"
+// enabled by "_menuFlags", "Copy As" and "Paste As" through the desktop
+// clipboard, a language change, and the plot choices of the context menu.
+TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
+  if (test::Shell("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip is needed";
+  const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");
+  Runtime run(home, program);
+  const std::string window = run.Window("Families");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  auto clipboard = [] { return test::ShellOutput("timeout 5 xclip -o -selection clipboard"); };
+  const std::string copy = "alt+e Up Up Up Right Return";
+  run.Keys("ctrl+n");
+  // "Count" follows "&Edit"; with the count at 0 "Zero" is skipped.
+  run.Keys("alt+e Right");
+  run.Shot("root", "menus-count");
+  run.Keys("Escape Escape alt+e Right Down Down Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "1\r\n");
+  run.Keys("alt+e Right Return alt+e Right Down Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "0\r\n");
+
+  test::Shell("printf 41 | timeout 5 xclip -selection clipboard");
+  run.Keys("alt+e Up Up Right Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "41\r\n");
+
+  // The second language rebuilds the menus, which go on working.
+  run.Keys("alt+e Up Right Down Return");
+  run.Keys("alt+e Up Right");
+  run.Shot("root", "menus-language");
+  run.Keys("Escape Escape Escape alt+e Right Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "42\r\n");
+
+  // "&Plots" heads the context menu: "&Remove" empties the subplot and
+  // "Counter" shows the plot again.
+  const std::string start = run.Shot(window, "menus-start");
+  auto contextMenu = [&] {
+    test::Shell("xdotool mousemove --window " + window + " 320 300 click 3");
+    std::this_thread::sleep_for(500ms);
+  };
+  contextMenu();
+  run.Shot("root", "menus-context");
+  run.Keys("Down Right Return");
+  EXPECT_GT(FigureAfter(run, window, "menus-removed", start, false), 0);
+  const std::string removed = ScreenDir() + "/menus-removed.png";
+  contextMenu();
+  run.Keys("Down Right Down Return");
+  EXPECT_GT(FigureAfter(run, window, "menus-chosen", removed, false), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("ERROR"), std::string::npos) << run.Output();
 }
 
 }  // namespace

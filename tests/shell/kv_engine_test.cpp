@@ -13,6 +13,9 @@
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
+#include "shell/document_commands.hpp"
+#include "shell/menu_resources.hpp"
+#include "tests/shell/menu_fakes.hpp"
 #include "tests/shell/packed_app.hpp"
 #include "tests/shell/temp_home.hpp"
 
@@ -137,6 +140,55 @@ TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
   EXPECT_TRUE(engine.HasTimedWork(id));
   engine.SetIdleProcessing(id, false);
   EXPECT_FALSE(engine.HasTimedWork(id));
+}
+
+// The document's menus over the packed application: its "Count" menu,
+// items enabled by "_menuFlags", "Copy As" and "Paste As" through the
+// clipboard, a language change that rebuilds the menus, and plot choices.
+TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
+  std::string title;
+  ASSERT_EQ(engine.LoadApplication(runtime, &title), kOk);
+  const int32_t id = engine.FirstInstance();
+  test::FakeClipboard clipboard;
+  test::FakeDocumentHost host;
+  host.UseMenuBar(MainMenu());
+  DocumentCommands doc(engine, clipboard, host);
+  doc.SetInstance(id);
+  doc.FetchInstanceTitle();
+  EXPECT_EQ(doc.Title(), "Families");
+  doc.UpdateMenus(true);
+  EXPECT_EQ(test::Titles(host.bar), "&File,&Edit,Count,&Plots,F&igure,&Layout,&View,&Help");
+  const std::string edit = test::Outline(host.bar.children[1]);
+  EXPECT_EQ(edit.substr(edit.find("Copy As")),
+            "Copy As{Count,Typed},Paste As{Count,Typed,-},Language{English,Francais}");
+  EXPECT_EQ(test::Outline(host.bar.children[2]), "Add one,Zero,Mode");
+
+  doc.Execute(kCmdResetData);
+  EXPECT_FALSE(doc.Update(kKVMenuFirstId + 1)->enabled);  // "Zero" while count is 0
+  doc.Execute(kKVMenuFirstId);                            // "Add one"
+  EXPECT_TRUE(doc.Update(kKVMenuFirstId + 1)->enabled);
+  doc.Execute(kCopyAsFirstId);
+  EXPECT_EQ(clipboard.text, "1\r\n");
+  clipboard.text = "41";
+  doc.Execute(kPasteAsFirstId);
+  doc.Execute(kCopyAsFirstId);
+  EXPECT_EQ(clipboard.text, "41\r\n");
+  EXPECT_TRUE(host.errors.empty()) << host.errors[0];
+
+  // The second language: the instance changed, the menus are built again.
+  EXPECT_EQ(doc.Update(kLanguageFirstId + 1)->check, CheckMark::kOff);
+  doc.Execute(kLanguageFirstId + 1);
+  EXPECT_EQ(doc.Update(kLanguageFirstId + 1)->check, CheckMark::kOn);
+  EXPECT_EQ(host.title, "Families");
+
+  // The plot choice "Counter" on the only subplot; "&Remove" empties it.
+  EXPECT_EQ(test::Outline(host.bar.children[3]), "&Remove,-,Counter");
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOn);
+  doc.Execute(kRemovePlotId);
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOff);
+  doc.Execute(kFirstPlotId);
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOn);
+  EXPECT_TRUE(host.errors.empty()) << host.errors[0];
 }
 
 class NoMemory : public BlockMemory {
