@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "graphics/text_field_edit.hpp"
+
 namespace vke {
 
 namespace {
@@ -26,7 +28,7 @@ constexpr int32_t kCursorByCode[] = {
     161,           // 14 dolly forward
 };
 
-constexpr uint32_t kArrowCodes[] = {0xF702, 0xF700, 0xF703, 0xF701};  // left, up, right, down
+constexpr uint32_t kArrowCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown};
 
 }  // namespace
 
