@@ -3,10 +3,11 @@
 #include "app/draw_cycle.hpp"
 
 #include "app/element_list.hpp"
-#include "app/figure_pending.hpp"
 #include "app/figure_variables.hpp"
+#include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
+#include "app/reset_data.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/scale.hpp"
 

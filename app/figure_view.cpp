@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-#include "app/figure_pending.hpp"
+#include "app/figure_mouse.hpp"
+#include "app/figure_pointer.hpp"
 #include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 
@@ -108,37 +109,47 @@ ErrCode WithText(std::string* text, Op op) {
 
 }  // namespace
 
+KVContextBlock** BlockInteraction::Attach() {
+  if (*slot_ != nullptr) SetInteractionState(*slot_, &state_);
+  return slot_;
+}
+
 ErrCode BlockInteraction::FigureMouseDown(int32_t id, double x, double y, bool shift) {
-  return vke::FigureMouseDown(slot_, id, x, y, shift);
+  return vke::FigureMouseDown(Attach(), id, x, y, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseDrag(int32_t id, double x, double y, bool shift,
                                           std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseDrag(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseDrag(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
-ErrCode BlockInteraction::FigureMouseUp(int32_t id, double x, double y, bool shift) {
-  return vke::FigureMouseUp(slot_, id, x, y, shift);
+ErrCode BlockInteraction::FigureMouseUp(int32_t id, double, double, bool shift) {
+  return vke::FigureMouseUp(Attach(), id, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseHover(int32_t id, double x, double y, bool shift,
                                            std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseHover(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseHover(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
 ErrCode BlockInteraction::FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
                                             bool shift, std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseScroll(slot_, id, x, y, dx, dy, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseScroll(Attach(), id, x, y, dx, dy, shift, buffer, kStatusTextBytes,
+                                  length);
   });
 }
 
 int32_t BlockInteraction::HitTestForCursor(int32_t id, double x, double y, bool shift) {
   return vke::HitTestForCursor(*slot_, id, x, y, shift);
+}
+
+ErrCode BlockInteraction::FigureSelectClick(int32_t id, double x, double y) {
+  return vke::FigureSelectClick(Attach(), id, x, y);
 }
 
 }  // namespace vke
