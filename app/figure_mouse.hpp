@@ -65,6 +65,10 @@ void MoveSelectedSubplots(KVContextBlock* block, int32_t id, uint32_t mask, int3
 // press, offset by (dx, dy), through the port's focus rectangle.
 void DrawSelectionOutlines(KVContextBlock* block, int32_t id, double dx, double dy, bool draw);
 
+// Draws again, on a figure just painted anew, the zoom rectangle or the
+// outlines a drag in progress had drawn on the same target by inversion.
+void RedrawGestureFeedback(KVContextBlock* block, int32_t id);
+
 // Hands the number typed into the text field being edited to the field's
 // "mousedrag" handler (as _x1, with the field's _id and _nb) in a new undo
 // version. 0 (no edit, no handler or no number), 10201, 10041 or the

@@ -146,25 +146,33 @@ ErrCode ZoomDrag(const FigureEvent& e, int32_t k, int32_t tool, double x, double
   }
   ClampPointToViewport(s, &x, &y);
   if (alongX) y = st.press[1] = st.current[1] = 0;
+  if (st.rectangleDrawn) DrawZoomRectangles(e, st.current[0], st.current[1], false);
+  st.rectangleAlongX = alongX;
+  DrawZoomRectangles(e, x, y, true);
+  st.rectangleDrawn = 1;
+  st.feedbackTarget = e.block()->portTarget;
+  st.current[0] = x;
+  st.current[1] = y;
+  return e.HasFocusRect() ? kOk : kStatusRepaint;
+}
+
+void DrawZoomRectangles(const FigureEvent& e, double x, double y, bool draw) {
+  const InteractionState& st = *e.state();
   const FigureState& fig = e.figure();
+  const SubplotRecord& pressed = fig.subplots[st.pressedSubplot];
   const uint32_t subplots = PressedAndFollowing(st);
   for (int32_t j = 0; j < ActiveSubplotCount(fig); ++j) {
     if (!((subplots >> j) & 1u)) continue;
     const SubplotRecord& sj = fig.subplots[j];
-    double p[2] = {st.press[0], st.press[1]}, c[2] = {st.current[0], st.current[1]};
-    double n[2] = {x, y};
-    for (double* point : {p, c, n}) MapPoint(s, sj, &point[0], &point[1]);
-    if (alongX) {
+    double p[2] = {st.press[0], st.press[1]}, n[2] = {x, y};
+    MapPoint(pressed, sj, &p[0], &p[1]);
+    MapPoint(pressed, sj, &n[0], &n[1]);
+    if (st.rectangleAlongX) {
       p[1] = sj.viewport[kTop];
-      c[1] = n[1] = sj.viewport[kBottom];
+      n[1] = sj.viewport[kBottom];
     }
-    if (st.rectangleDrawn) e.DrawFocusRect(p[0], p[1], c[0], c[1], false);
-    e.DrawFocusRect(p[0], p[1], n[0], n[1], true);
+    e.DrawFocusRect(p[0], p[1], n[0], n[1], draw);
   }
-  st.rectangleDrawn = 1;
-  st.current[0] = x;
-  st.current[1] = y;
-  return e.HasFocusRect() ? kOk : kStatusRepaint;
 }
 
 ErrCode PanDrag(const FigureEvent& e, int32_t k, double x, double y, bool shift) {

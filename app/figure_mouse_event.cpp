@@ -189,6 +189,18 @@ void MapPoint(const SubplotRecord& from, const SubplotRecord& to, double* X, dou
   *Y = DataYToDevice(to, y);
 }
 
+void RedrawGestureFeedback(KVContextBlock* block, int32_t id) {
+  const InteractionState* st = block->interaction;
+  if (st == nullptr || st->pressedSubplot < 0 || st->feedbackTarget != block->portTarget) return;
+  KVContextBlock* slot = block;
+  const FigureEvent e(&slot, id);
+  if (e.record() == nullptr || st->pressedSubplot >= ActiveSubplotCount(e.figure())) return;
+  if (st->rectangleDrawn) DrawZoomRectangles(e, st->current[0], st->current[1], true);
+  if (st->outlinesDrawn) {
+    DrawSelectionOutlines(block, id, st->outlineOffset[0], st->outlineOffset[1], true);
+  }
+}
+
 uint32_t PressedAndFollowing(const InteractionState& state) {
   return state.followMask | (1u << state.pressedSubplot);
 }

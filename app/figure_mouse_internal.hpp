@@ -92,6 +92,9 @@ ErrCode RunDragHandlers(const FigureEvent& e, int32_t k, const int32_t* handlers
 // (subplot_select.cpp).
 ErrCode ZoomDrag(const FigureEvent& e, int32_t k, int32_t tool, double x, double y, bool shift);
 ErrCode PanDrag(const FigureEvent& e, int32_t k, double x, double y, bool shift);
+// The zoom rectangle from the press point to (x, y) in every subplot that
+// follows the press, drawn or erased by inversion.
+void DrawZoomRectangles(const FigureEvent& e, double x, double y, bool draw);
 ErrCode CameraDrag(const FigureEvent& e, int32_t k, int32_t tool, double x, double y, bool shift);
 // 3-D subplot j following a pan from (x0, y0) to (x, y).
 void TurnCameraWithPan(SubplotRecord* subplot, double x0, double y0, double x, double y,

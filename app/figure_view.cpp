@@ -43,11 +43,19 @@ void FigureView::ShowText(const std::string& text) {
   host_.ShowStatus(ShownStatusText(text));
 }
 
+void FigureView::Show(ErrCode code) {
+  if (code == kOk) {
+    host_.ShowFeedback();
+  } else {
+    host_.DrawNow();
+  }
+}
+
 void FigureView::Press(double x, double y, bool shift) {
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseDown(id_, x, y, shift);
   dragging_ = Accepted(code);
-  if (code != kOk) host_.DrawNow();
+  Show(code);
   if (dragging_) host_.CaptureMouse();
 }
 
@@ -64,7 +72,7 @@ void FigureView::Move(double x, double y, MouseButtons buttons) {
     } else {
       host_.ReleaseMouse();
     }
-    if (code != kOk) host_.DrawNow();
+    Show(code);
     return;
   }
   const ErrCode code = interaction_.FigureMouseHover(id_, x, y, buttons.shift, &text);
@@ -80,7 +88,7 @@ void FigureView::Release(double x, double y, bool shift) {
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseUp(id_, x, y, shift);
   dragging_ = false;
-  if (code != kOk) host_.DrawNow();
+  Show(code);
   host_.ReleaseMouse();
   host_.MarkModified();
 }

@@ -44,6 +44,9 @@ class FigureViewHost {
   virtual void ReleaseMouse() = 0;
   // Draws the figure before returning.
   virtual void DrawNow() = 0;
+  // Shows the feedback a call drew on the figure's image by inversion (a
+  // zoom rectangle, outlines, selection marks), without drawing it anew.
+  virtual void ShowFeedback() {}
   // Shows a text (valid UTF-8) in the status bar's first pane, at once.
   virtual void ShowStatus(std::string_view text) = 0;
   // The document changed by a completed drag.
@@ -77,6 +80,9 @@ class FigureView {
 
  private:
   void ShowText(const std::string& text);
+  // After a press, drag or release: 0 shows the feedback drawn, anything
+  // else draws the figure.
+  void Show(ErrCode code);
 
   FigureInteraction& interaction_;
   FigureViewHost& host_;

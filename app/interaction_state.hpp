@@ -22,12 +22,16 @@ struct InteractionState {
   // with the pointer, and a dolly forward keeps its view distance and the
   // pointer's distance from the centre in it.
   double press[2] = {0, 0};
-  double current[2] = {0, 0};  // the last point a drag saw
-  uint32_t followMask = 0;     // subplots that follow the pressed one (bit = index)
-  uint8_t rectangleDrawn = 0;  // a zoom rectangle is on the screen
-  int32_t targetCell = -1;     // Select in a grid: the cell under the pointer
-  uint8_t outlinesDrawn = 0;   // Select: outlines of the moved subplots are shown
+  double current[2] = {0, 0};   // the last point a drag saw
+  uint32_t followMask = 0;      // subplots that follow the pressed one (bit = index)
+  uint8_t rectangleDrawn = 0;   // a zoom rectangle is on the screen
+  uint8_t rectangleAlongX = 0;  // it spans the subplots' height
+  int32_t targetCell = -1;      // Select in a grid: the cell under the pointer
+  uint8_t outlinesDrawn = 0;    // Select: outlines of the moved subplots are shown
   double outlineOffset[2] = {0, 0};
+  // The target the rectangle or the outlines were drawn on, where painting
+  // the figure anew draws them again.
+  const void* feedbackTarget = nullptr;
   double minMoveInterval = 0;  // seconds the next move must wait
   double intervalReload = kMoveIntervalReload;
 };

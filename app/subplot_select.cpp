@@ -96,6 +96,7 @@ ErrCode GridSelectDrag(const FigureEvent& e, int32_t k, double x, double y, bool
       const double dx = x - st.press[0], dy = y - st.press[1];
       DrawSelectionOutlines(e.block(), e.id(), dx, dy, true);
       st.outlinesDrawn = 1;
+      st.feedbackTarget = e.block()->portTarget;
       st.outlineOffset[0] = dx;
       st.outlineOffset[1] = dy;
       if (!e.HasFocusRect()) {

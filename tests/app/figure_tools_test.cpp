@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "app/draw_cycle.hpp"
 #include "app/figure_commands.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
@@ -138,7 +139,10 @@ TEST(ZoomTool, TheRectangleIsDrawnByInversionInEverySubplotThatFollows) {
   EXPECT_EQ(FigureMouseDrag(z.slot(), 0, x0 + 20, y0 + 20, false, nullptr, 0, nullptr), kOk);
   EXPECT_EQ(z.Focus(), (std::vector<double>{1, 1}));
   EXPECT_EQ(FigureMouseDrag(z.slot(), 0, x1, y1, false, nullptr, 0, nullptr), kOk);
-  EXPECT_EQ(z.Focus(), (std::vector<double>{0, 1, 0, 1}));
+  EXPECT_EQ(z.Focus(), (std::vector<double>{0, 0, 1, 1}));
+  // Painted anew, the figure gets the rectangles back.
+  DrawInstanceSubplots(z.block(), 0);
+  EXPECT_EQ(z.Focus(), (std::vector<double>{1, 1}));
   // The release zooms both into the rectangle and selects them again.
   EXPECT_EQ(FigureMouseUp(z.slot(), 0, false), kStatusRepaint);
   for (int32_t k = 0; k < 2; ++k) {

@@ -149,5 +149,23 @@ TEST(StatusText, IsBoundedAndValidUtf8) {
   EXPECT_EQ(ShownStatusText("z\xC3"), "z\xEF\xBF\xBD");
 }
 
+// The feedback drawn by inversion shows without drawing the figure anew.
+struct FeedbackScript : Script {
+  void ShowFeedback() override { log.push_back("feedback"); }
+};
+
+TEST(ViewFeedback, ShownAfterEveryCallThatAnsweredZero) {
+  FeedbackScript s;
+  FigureView view{s, s};
+  s.codes = {kOk, kOk, kStatusRepaint, kOk};
+  view.Press(1, 2, false);
+  view.Move(3, 4, {true, false, false});
+  view.Move(5, 6, {true, false, false});
+  view.Release(7, 8, false);
+  EXPECT_EQ(s.log,
+            (Log{"down 1,2", "feedback", "capture", "drag 3,4", "status 'x=1'", "feedback",
+                 "drag 5,6", "status 'x=1'", "draw", "up 7,8", "feedback", "release", "modified"}));
+}
+
 }  // namespace
 }  // namespace vke
