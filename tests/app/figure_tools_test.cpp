@@ -279,5 +279,23 @@ TEST(CameraTools, DragsTurnTheCameraAndTheViewIsSaved) {
   for (int a = 0; a < 3; ++a) EXPECT_NEAR(s.cameraPosition[a], saved.cameraPosition[a], 1e-9);
 }
 
+// ---- Instance-wide code ----
+
+// An instance drawn by its instance-wide code, which reads the mouse itself.
+TEST(WideInstance, DragsRedrawTheCodeWithTheDraggingByteSet) {
+  MouseApp a({}, "function nothing()\n");
+  a.list.Text(kElemInstanceCode,
+              "plot([0 1], [0 1], 'o', 5);\n"
+              "if ~isempty(_x)\n  fprintf('%.2f\\n', _x);\nend\n");
+  a.Start();
+  const double x = a.PixelX(0, 1), y = a.PixelY(0, 1);
+  EXPECT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(a.PixelX(0, 0.5), a.PixelY(0, 0.5), kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.host.Record()->dragging, 1);
+  EXPECT_EQ(a.Output(), "0.50\n");
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_EQ(a.host.Record()->dragging, 0);
+}
+
 }  // namespace
 }  // namespace vke
