@@ -42,11 +42,7 @@ ErrCode CameraDrag(const FigureEvent& e, int32_t k, int32_t tool, double x, doub
     st.press[0] = x;
     st.press[1] = y;
   }
-  if (ErrCode rc = e.Redraw()) {
-    st.pressedSubplot = -1;
-    return rc;
-  }
-  return kStatusRepaint;
+  return e.RedrawStep();
 }
 
 }  // namespace vke

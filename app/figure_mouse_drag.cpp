@@ -94,12 +94,9 @@ ErrCode ManipulateDrag(const FigureEvent& e, int32_t k, double x, double y, bool
   if (e.Wide()) {
     UpdateDragValues(e, k, x, y, shift);
     e.record()->dragging = 1;
-    if (ErrCode rc = e.Redraw()) {
-      st.pressedSubplot = -1;
-      return rc;
-    }
-    e.HitTest(k, x, y, shift, false);
-    return kStatusRepaint;
+    const ErrCode rc = e.RedrawStep();
+    if (rc == kStatusRepaint) e.HitTest(k, x, y, shift, false);
+    return rc;
   }
   const bool clamped = UpdateDragValues(e, k, x, y, shift);
   int32_t h[kSubplotHandlerCount];
@@ -194,11 +191,7 @@ ErrCode PanDrag(const FigureEvent& e, int32_t k, double x, double y, bool shift)
   }
   st.press[0] = x;
   st.press[1] = y;
-  if (ErrCode rc = e.Redraw()) {
-    st.pressedSubplot = -1;
-    return rc;
-  }
-  return kStatusRepaint;
+  return e.RedrawStep();
 }
 
 ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, bool shift,

@@ -12,6 +12,7 @@
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
 #include "graphics/control_hit.hpp"
+#include "graphics/figure_codes.hpp"
 #include "graphics/hit_test.hpp"
 #include "graphics/kv_elements.hpp"
 #include "graphics/scale.hpp"
@@ -118,6 +119,13 @@ void FigureEvent::DropUndo() const {
 
 ErrCode FigureEvent::Redraw() const {
   return RunDrawHandlers(slot_, id_);
+}
+
+ErrCode FigureEvent::RedrawStep() const {
+  const ErrCode rc = Redraw();
+  if (rc == kOk) return kStatusRepaint;
+  if (state() != nullptr) state()->pressedSubplot = -1;
+  return rc;
 }
 
 ErrCode FigureEvent::SaveFigure() const {

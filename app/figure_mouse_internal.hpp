@@ -62,6 +62,9 @@ class FigureEvent {
   ErrCode PushUndo() const;
   void DropUndo() const;
   ErrCode Redraw() const;
+  // The draw handlers after a step of a drag: 10201, or their failure,
+  // which ends the press.
+  ErrCode RedrawStep() const;
   ErrCode SaveFigure() const;
 
   // Hit-tests subplot k at (x, y) into the block's event record.

@@ -143,13 +143,7 @@ ErrCode FreeSelectDrag(const FigureEvent& e, double x, double y) {
   }
   st.current[0] = x;
   st.current[1] = y;
-  if (st.corner != kCornerNone) {
-    if (ErrCode rc = e.Redraw()) {
-      st.pressedSubplot = -1;
-      return rc;
-    }
-  }
-  return kStatusRepaint;
+  return st.corner != kCornerNone ? e.RedrawStep() : kStatusRepaint;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Milliseconds per step of a manipulate drag on a figure of 800 x 600 with
 // one line of 10,000 points, whose "mousedrag" handler moves the point
 // taken: one step is FigureMouseDrag, the handler, the draw handlers and
-// one paint of the figure, as the view makes it. bench/compare_drag.sh
-// sets it beside the same drag in matplotlib.
+// one paint of the figure, as the view makes it. "bench/compare_matplotlib.sh
+// drag" sets it beside the same drag in matplotlib.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +11,14 @@
 #include "app/figure_png.hpp"
 #include "app/headless_view.hpp"
 #include "app/instances.hpp"
+#include "bench/bench_packed.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/scale.hpp"
-#include "tools/kvpack/pack.hpp"
 
 namespace {
+
+using vke::bench::Check;
+using vke::bench::PackForBench;
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
@@ -42,26 +45,11 @@ function y = move(y, ix, v)
   y(ix) = v;
 )";
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-  }
-}
-
 }  // namespace
 
 int main() {
   vke::kvpack::ToolHost host;
-  Check(host.Create() == vke::kOk, "block");
-  vke::kvpack::AppDescription app;
-  vke::kvpack::PackError error;
-  Check(vke::kvpack::ParseDescription(kDescription, "drag.kv", &app, &error.error), "parse");
-  const auto read = [](const std::string&, std::string* text) {
-    *text = kSource;
-    return true;
-  };
-  Check(vke::kvpack::PackApplication(&host, app, "drag.kvd", read, &error), "pack");
+  PackForBench(&host, kDescription, kSource, "drag");
   vke::HeadlessFigureView view(host.slot(), 0);
   Check(view.Create(kWidth, kHeight) == vke::kOk, "image");
   Check(vke::DrawFigureImage(host.slot(), 0, view.image(), true) == vke::kOk, "draw");

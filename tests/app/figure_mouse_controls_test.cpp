@@ -29,12 +29,6 @@ function panel(g, f)
   slider('Gain', g, [0 5], 'n', 'b', 1);
   pushbutton(['', char(9), 'Go'], '', 2);
   textfield('Field', '%5.2f', f, '', 3);
-function s = v(a)
-  if isempty(a)
-    s = '-';
-  else
-    s = sprintf('%.3g', a);
-  end
 function (g, f, c) = set(g, f, c, action, id, x, x1)
   fprintf('%s id=%s x=%s x1=%s\n', action, v(id), v(x), v(x1));
   if id == 1
@@ -47,7 +41,7 @@ function (g, f, c) = set(g, f, c, action, id, x, x1)
 )";
 
 struct Panel : MouseApp {
-  Panel() : MouseApp({"g", "f", "c"}, kPanel) {
+  Panel() : MouseApp({"g", "f", "c"}, std::string(kPanel) + test::kValueText) {
     const int32_t g = Var("g"), f = Var("f"), c = Var("c");
     list.Handler(kElemInit, {Fn("start"), {g, f, c}});
     Plot("Panel", {Fn("panel"), {}, {g, f}});

@@ -31,12 +31,6 @@ function (x, y, n) = start()
 function show(x, y)
   scale([0 1 0 1]);
   plot(x, y, 'o', 7);
-function s = v(a)
-  if isempty(a)
-    s = '-';
-  else
-    s = sprintf('%.3g', a);
-  end
 function print(action, n, x, y, x0, y0, id, ix, dx, dy, m)
   fprintf('%s n=%d x=%s y=%s x0=%s y0=%s id=%s ix=%s dx=%s dy=%s m=%d\n', action, n, v(x), ...
           v(y), v(x0), v(y0), v(id), v(ix), v(dx), v(dy), m);
@@ -65,7 +59,7 @@ std::vector<int32_t> EventInputs(std::vector<int32_t> first) {
 }
 
 struct Points : MouseApp {
-  Points() : MouseApp({"x", "y", "n"}, kPoints) {
+  Points() : MouseApp({"x", "y", "n"}, std::string(kPoints) + test::kValueText) {
     const int32_t x = Var("x"), y = Var("y"), n = Var("n");
     list.Handler(kElemInit, {Fn("start"), {x, y, n}});
     Plot("Points", {Fn("show"), {}, {x, y}});

@@ -20,6 +20,16 @@
 
 namespace vke::test {
 
+// VKE source of v(a): a value as the handlers print it, "-" for none.
+inline constexpr char kValueText[] = R"(
+function s = v(a)
+  if isempty(a)
+    s = '-';
+  else
+    s = sprintf('%.3g', a);
+  end
+)";
+
 class MouseApp {
  public:
   // Natives of the test's own (a table) are registered before the source
