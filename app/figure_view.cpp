@@ -76,6 +76,7 @@ void FigureView::Move(double x, double y, MouseButtons buttons) {
     return;
   }
   const ErrCode code = interaction_.FigureMouseHover(id_, x, y, buttons.shift, &text);
+  if (code == kStatusMoveDropped) return;  // the status text stays
   if (code == kStatusRepaint) host_.DrawNow();
   if (!Accepted(code)) text.clear();
   ShowText(text);

@@ -84,6 +84,7 @@ ErrCode HeadlessFigureView::Move(double x, double y, uint32_t buttons) {
     return code;
   }
   const ErrCode code = events_.hover(slot_, id_, x, y, shift, text, kStatusBytes, &length);
+  if (code == kStatusMoveDropped) return code;  // the status text stays
   if (code == kStatusRepaint) Paint();
   status_ = KeepsDragging(code) ? StatusText(text, length) : std::string();
   dragging_ = false;

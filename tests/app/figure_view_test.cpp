@@ -113,12 +113,13 @@ TEST_F(View, MiddleButtonIsTheLeftWithShift) {
 }
 
 TEST_F(View, HoverShowsItsTextAndAPlainMoveEndsAStaleDrag) {
-  s.codes = {kStatusRepaint, kOk, kErrNotSupported};
+  s.codes = {kStatusRepaint, kOk, kStatusMoveDropped, kErrNotSupported};
   view.Move(1, 1, {false, false, false});
   view.Move(2, 2, {false, false, false});
+  view.Move(2, 3, {false, false, false});  // dropped: the text stays
   view.Move(3, 3, {false, false, false});
   EXPECT_EQ(s.log, (Log{"hover 1,1", "draw", "status 'x=1'", "hover 2,2", "status 'x=1'",
-                        "hover 3,3", "status ''"}));
+                        "hover 2,3", "hover 3,3", "status ''"}));
   s.log.clear();
   s.codes = {kOk, kOk};
   view.Press(0, 0, false);

@@ -109,6 +109,10 @@ TEST(HeadlessView, HoverAndWheelRepaintOnlyWhenAsked) {
   v.view.Move(1, 1, 0);
   EXPECT_EQ(v.view.status(), "status hover");
   EXPECT_EQ(v.view.paints(), 0);
+  v.s.next = kStatusMoveDropped;
+  v.s.calls.clear();
+  v.view.Move(2, 2, 0);
+  EXPECT_EQ(v.view.status(), "status hover");  // a dropped move leaves the text
   v.s.next = kStatusNothingDone;
   v.view.Wheel(1, 1, 240, false);
   EXPECT_EQ(v.view.status(), "");
