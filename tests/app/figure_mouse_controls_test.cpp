@@ -264,5 +264,47 @@ TEST(HoverAndWheel, TheWheelRunsMousescrollOrScrollsInDragMode) {
   EXPECT_EQ(a.view->Wheel(1, 1, 120, false), kOk);
 }
 
+// ---- A drag into another subplot ----
+
+constexpr char kHandOver[] = R"(
+function (x, n) = start()
+  x = 0.5;
+  n = 0;
+  subplots(['A', char(9), 'B']);
+function show(x)
+  scale([0 1 0 1]);
+  plot(x, 0.5, 'o', 8);
+function x = drag(x, ex)
+  x = ex;
+function out(action, id)
+  fprintf('%s %d\n', action, id);
+function n = in(n, action, id, x1)
+  fprintf('%s %d %.2f\n', action, id, x1);
+  n = n + 1;
+)";
+
+TEST(HandOver, ADragOutOfItsSubplotRunsDragoutThereAndDraginInTheOther) {
+  MouseApp a({"x", "n"}, kHandOver);
+  const int32_t x = a.Var("x"), n = a.Var("n");
+  a.list.Handler(kElemInit, {a.Fn("start"), {x, n}});
+  a.Plot("A", {a.Fn("show"), {}, {x}});
+  a.Mouse(kElemMouseDrag, {a.Fn("drag"), {x}, {x, kVarX}});
+  a.Mouse(kElemDragOut, {a.Fn("out"), {}, {kVarAction, kVarId}});
+  a.Plot("B", {a.Fn("show"), {}, {x}});
+  a.Mouse(kElemDragIn, {a.Fn("in"), {n}, {n, kVarAction, kVarId, kVarX1}});
+  a.Start();
+  ASSERT_EQ(a.view->Press(a.PixelX(0, 0.5), a.PixelY(0, 0.5), false), kStatusRepaint);
+  // Within A the point follows; beyond its edge, B takes the drag.
+  EXPECT_EQ(a.view->Move(a.PixelX(0, 0.9), a.PixelY(0, 0.5), kViewLeft), kStatusRepaint);
+  EXPECT_NEAR(a.Scalar("x"), 0.9, 1e-9);
+  a.Output();
+  EXPECT_EQ(a.view->Move(a.PixelX(1, 0.25), a.PixelY(1, 0.5), kViewLeft), kStatusRepaint);
+  // "dragin" sees the dragged object and the pointer in B's units.
+  EXPECT_EQ(a.Output().substr(0, 25), "dragout 8\ndragin 8 0.25\n");
+  EXPECT_EQ(a.view->gesture().pressedSubplot, 1);
+  EXPECT_EQ(a.Scalar("n"), 1);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+}
+
 }  // namespace
 }  // namespace vke
