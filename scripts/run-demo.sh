@@ -17,6 +17,7 @@ demo="$build/demo"
 drag="$build/demo-drag.script"
 cat >"$drag" <<STEPS
 reset
+draw
 mouse down 338 240
 mouse drag 250 150
 mouse drag 150 100
