@@ -55,6 +55,7 @@ static_assert(offsetof(KVContextBlock, interactiveHighlight) == 436);
 static_assert(offsetof(KVContextBlock, subplotDrag) == 440);
 static_assert(offsetof(KVContextBlock, eventSubplot) == 464);
 static_assert(offsetof(KVContextBlock, extensionTables) == 468);
-static_assert(offsetof(KVContextBlock, spare) == 472);
+static_assert(offsetof(KVContextBlock, interaction) == 472);
+static_assert(offsetof(KVContextBlock, spare) == 480);
 
 }  // namespace vke

@@ -15,12 +15,15 @@
 #include "app/instances.hpp"
 #include "app/menu_items.hpp"
 #include "app/reset_data.hpp"
+#include "bench/bench_packed.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
-#include "tools/kvpack/pack.hpp"
 
 namespace {
+
+using vke::bench::Check;
+using vke::bench::PackForBench;
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
@@ -63,26 +66,11 @@ function signal(gain, freq)
   plot(t, gain * sin(2 * pi * freq * t), 'b');
 )";
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-  }
-}
-
 }  // namespace
 
 int main() {
   vke::kvpack::ToolHost host;
-  Check(host.Create() == vke::kOk, "block");
-  vke::kvpack::AppDescription app;
-  vke::kvpack::PackError error;
-  Check(vke::kvpack::ParseDescription(kDescription, "panel.kv", &app, &error.error), "parse");
-  const auto read = [](const std::string&, std::string* text) {
-    *text = kSource;
-    return true;
-  };
-  Check(vke::kvpack::PackApplication(&host, app, "panel.kvd", read, &error), "pack");
+  PackForBench(&host, kDescription, kSource, "panel");
   Check(vke::ResetInstanceData(host.slot(), 0) == vke::kOk, "reset");
   int32_t move = -1;
   vke::MenuEntry entry;

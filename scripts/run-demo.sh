@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Release configuration, packs the point demo of examples/demo
 # behind the runtime, drives it headless (its check script, then a drag of
-# the point with the figure drawn into build/release/demo.png) and starts
-# it in a window when there is a display.
+# the point with the mouse, the figure drawn into build/release/demo.png) and
+# starts it in a window when there is a display.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -17,9 +17,11 @@ demo="$build/demo"
 drag="$build/demo-drag.script"
 cat >"$drag" <<STEPS
 reset
-event mousedown 0.5 0.5
-event mousedrag 0.2 0.8
-event mouseup 0.2 0.8
+draw
+mouse down 338 240
+mouse drag 250 150
+mouse drag 150 100
+mouse up
 print label
 png "$build/demo.png"
 STEPS

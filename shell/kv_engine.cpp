@@ -9,7 +9,7 @@
 #include "app/draw_cycle.hpp"
 #include "app/errors.hpp"
 #include "app/figure_commands.hpp"
-#include "app/figure_pending.hpp"
+#include "app/figure_mouse.hpp"
 #include "app/figure_queries.hpp"
 #include "app/host_clock.hpp"
 #include "app/image.hpp"
@@ -310,7 +310,7 @@ uint32_t KVEngine::GetFigureMode() const {
 }
 
 void KVEngine::SetFigureMode(uint32_t mode) {
-  if (block()) block()->figureMode = mode;
+  if (block()) vke::SetFigureMode(slot(), static_cast<int32_t>(mode));
 }
 
 ErrCode KVEngine::HandleFigureKey(int32_t id, uint32_t key) {

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/errors.hpp"
+#include "graphics/text_field_edit.hpp"
 
 namespace vke {
 
@@ -28,7 +29,7 @@ constexpr int32_t kCursorByCode[] = {
     161,           // 14 dolly forward
 };
 
-constexpr uint32_t kArrowCodes[] = {0xF702, 0xF700, 0xF703, 0xF701};  // left, up, right, down
+constexpr uint32_t kArrowCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown};
 
 }  // namespace
 

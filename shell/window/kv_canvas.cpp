@@ -96,15 +96,20 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
       host_.ReportError(engine.RunDrawHandlers(id));
     }
   }
+  // Feedback the mouse drew on the image by inversion is shown as it is.
+  const bool feedbackOnly = feedbackOnly_ && image_ != nullptr;
+  feedbackOnly_ = false;
   if (!EnsureImage()) return;
   InstallTarget();
-  cairo_t* c = image_->context();
-  const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
-  cairo_save(c);
-  cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
-  cairo_paint(c);
-  cairo_restore(c);
-  engine.DrawFigure(id);
+  if (!feedbackOnly) {
+    cairo_t* c = image_->context();
+    const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+    cairo_save(c);
+    cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
+    cairo_paint(c);
+    cairo_restore(c);
+    engine.DrawFigure(id);
+  }
   cairo_surface_flush(image_->surface());
   auto* screen = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
   if (!screen) return;
@@ -124,6 +129,17 @@ void KVCanvas::SetTicking(bool on) {
 
 void KVCanvas::DrawNowFromHere() {
   Refresh(false);
+  Update();
+}
+
+void KVCanvas::Refresh(bool eraseBackground, const wxRect* rect) {
+  feedbackOnly_ = false;
+  wxWindow::Refresh(eraseBackground, rect);
+}
+
+void KVCanvas::ShowFeedback() {
+  feedbackOnly_ = true;
+  wxWindow::Refresh(false);
   Update();
 }
 

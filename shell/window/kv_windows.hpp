@@ -285,8 +285,12 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   void CaptureMouse() override;
   void ReleaseMouse() override;
   void DrawNow() override { DrawNowFromHere(); }
+  void ShowFeedback() override;
   void ShowStatus(std::string_view text) override;
   void MarkModified() override {}
+
+  // Any refresh but the feedback's draws the figure anew.
+  void Refresh(bool eraseBackground = true, const wxRect* rect = nullptr) override;
 
  private:
   void OnPaint(wxPaintEvent& event);
@@ -306,6 +310,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   std::unique_ptr<CairoTarget> image_;
   int width_ = 0;
   int height_ = 0;
+  bool feedbackOnly_ = false;  // the next paint shows the image as the mouse left it
   wxTimer timer_;
 };
 

@@ -241,6 +241,63 @@ int VisibleWindows(const std::string& pattern) {
                        .c_str());
 }
 
+// Where the frame's tool bar, under the menu bar, shows the figure modes 1
+// to 5 (Adwaita, tools of 24 pixels after Undo and Redo), in the window's
+// pixels.
+constexpr int kModeToolX[] = {110, 147, 184, 221, 258};
+constexpr int kToolBarY = 45;
+
+// A window picture in grey levels, a byte per pixel.
+struct Grey {
+  explicit Grey(const std::string& picture) {
+    std::istringstream size(
+        test::ShellOutput("identify -format '%w %h' " + Quoted(picture) + " 2>/dev/null"));
+    size >> width >> height;
+    pixels = test::ShellOutput("convert " + Quoted(picture) + " -colorspace Gray -depth 8 gray:-");
+  }
+  // The middle of the dark pixels inside the middle third of the picture
+  // each way: false when there are none.
+  bool DarkMiddle(double* x, double* y) const {
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int r = height / 3; r < 2 * height / 3; ++r) {
+      for (int c = width / 3; c < 2 * width / 3; ++c) {
+        const size_t at = static_cast<size_t>(r) * width + c;
+        if (at < pixels.size() && static_cast<unsigned char>(pixels[at]) < 100) {
+          sx += c;
+          sy += r;
+          ++n;
+        }
+      }
+    }
+    if (n == 0) return false;
+    *x = sx / n;
+    *y = sy / n;
+    return true;
+  }
+  int width = 0;
+  int height = 0;
+  std::string pixels;
+};
+
+// A drag with the left button from one window point to another in steps.
+void Drag(const std::string& window, int x0, int y0, int x1, int y1) {
+  std::string steps;
+  for (int k = 1; k <= 4; ++k) {
+    steps += " mousemove --window " + window + " " + std::to_string(x0 + (x1 - x0) * k / 4) + " " +
+             std::to_string(y0 + (y1 - y0) * k / 4) + " sleep 0.1";
+  }
+  test::Shell("xdotool mousemove --window " + window + " " + std::to_string(x0) + " " +
+              std::to_string(y0) + " sleep 0.2 mousedown 1 sleep 0.1" + steps + " mouseup 1");
+  std::this_thread::sleep_for(500ms);
+}
+
+void Click(const std::string& window, int x, int y, int button = 1) {
+  test::Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+              std::to_string(y) + " sleep 0.2 click " + std::to_string(button));
+  std::this_thread::sleep_for(500ms);
+}
+
 int Colours(const std::string& picture) {
   return std::atoi(test::ShellOutput("convert " + Quoted(picture) + " -format %k info:").c_str());
 }
@@ -403,6 +460,25 @@ TEST_F(RuntimeWindow, FigureIsTheHeadlessPictureOfTheSameSize) {
   EXPECT_EQ(run.Exit(), 0);
 }
 
+TEST_F(RuntimeWindow, DemoPointFollowsTheMouse) {
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string before = run.Shot(window, "demo-drag-before");
+  double x = 0, y = 0;
+  ASSERT_TRUE(Grey(before).DarkMiddle(&x, &y)) << "no point in the middle";
+  // The point dragged up and right: it moves away, and the subplot's title
+  // tells its new distance from the middle.
+  Drag(window, static_cast<int>(x), static_cast<int>(y), static_cast<int>(x) + 120,
+       static_cast<int>(y) - 90);
+  EXPECT_GT(FigureAfter(run, window, "demo-drag-after", before, false), 0);
+  double moved = 0;
+  EXPECT_FALSE(Grey(ScreenDir() + "/demo-drag-after.png").DarkMiddle(&moved, &moved));
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError) {
   const std::string program = Pack(home, "tests/gui/window.kvd", "window");
   Runtime run(home, program);
@@ -420,6 +496,31 @@ TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError)
   run.Keys("plus");
   EXPECT_EQ(VisibleWindows(windows), 1);
   EXPECT_EQ(LinesStartingWith(run.Output(), "window: "), 1) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {
+  const std::string program = Pack(home, "tests/gui/plot.kvd", "plot");
+  Runtime run(home, program);
+  const std::string window = run.Window("Plot");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string start = run.Shot(window, "plot-start");
+  // The zoom tool: its rectangle shows while the button is held, and the
+  // release zooms into it.
+  Click(window, kModeToolX[1], kToolBarY);
+  test::Shell("xdotool mousemove --window " + window +
+              " 150 150 sleep 0.2 mousedown 1 sleep 0.1 mousemove --window " + window +
+              " 250 220 sleep 0.1 mousemove --window " + window + " 330 300 sleep 0.3");
+  EXPECT_GT(FigureAfter(run, window, "plot-zooming", start, false), 0);
+  test::Shell("xdotool mouseup 1");
+  std::this_thread::sleep_for(500ms);
+  const std::string zoomed = ScreenDir() + "/plot-zoomed.png";
+  EXPECT_GT(FigureAfter(run, window, "plot-zoomed", ScreenDir() + "/plot-zooming.png", false), 0);
+  // The wheel in Drag mode scrolls the plot.
+  Click(window, kModeToolX[3], kToolBarY);
+  Click(window, 300, 250, 4);
+  EXPECT_GT(FigureAfter(run, window, "plot-scrolled", zoomed, false), 0);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
 }

@@ -89,12 +89,14 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   engine.DrawFigure(id);  // the view's paint pays what was owed
   EXPECT_FALSE(engine.HasTimedWork(id));
 
-  // Until the mouse events are built their calls answer "Not supported";
-  // the cursor query answers a cursor code of the tool under the pointer.
+  // The mouse reaches the figure: beside the subplots a press finds nothing
+  // to do and a hover nothing to show; the cursor query answers a cursor
+  // code of the tool under the pointer.
   std::string text = "old";
-  EXPECT_EQ(engine.FigureMouseDown(id, 10, 10, false), kErrNotSupported);
-  EXPECT_EQ(engine.FigureMouseHover(id, 10, 10, false, &text), kErrNotSupported);
+  EXPECT_EQ(engine.FigureMouseDown(id, 1, 1, false), kStatusNothingDone);
+  EXPECT_EQ(engine.FigureMouseHover(id, 1, 1, false, &text), kOk);
   EXPECT_EQ(text, "");
+  EXPECT_EQ(engine.FigureMouseUp(id, 1, 1, false), kStatusNothingDone);
   const int32_t cursor = engine.HitTestForCursor(id, 10, 10, false);
   EXPECT_GE(cursor, 0);
   EXPECT_LE(cursor, 15);
