@@ -1,0 +1,26 @@
+// Stand-ins for the "!lapack" decompositions whose own code is not built
+// yet; each answers "Not supported", so that the table keeps its order.
+#include "engine/errors/errors.hpp"
+#include "numerics/lapack/lapack_table.hpp"
+
+namespace vke {
+
+#define VKE_NOT_BUILT(fn)                                   \
+  ErrCode fn(EngineContext*, int32_t, int32_t, uintptr_t) { \
+    return kErrNotSupported;                                \
+  }
+VKE_NOT_BUILT(LapackBalance)
+VKE_NOT_BUILT(LapackChol)
+VKE_NOT_BUILT(LapackEig)
+VKE_NOT_BUILT(LapackHess)
+VKE_NOT_BUILT(LapackSqrtmLogm)
+VKE_NOT_BUILT(LapackOrth)
+VKE_NOT_BUILT(LapackNull)
+VKE_NOT_BUILT(LapackQr)
+VKE_NOT_BUILT(LapackQz)
+VKE_NOT_BUILT(LapackRank)
+VKE_NOT_BUILT(LapackSchur)
+VKE_NOT_BUILT(LapackSvd)
+#undef VKE_NOT_BUILT
+
+}  // namespace vke
