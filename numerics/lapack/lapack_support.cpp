@@ -70,6 +70,11 @@ bool IsSingleScalarAt(EngineContext* ctx, int32_t depth) {
   return v.cls == ValueClass::kSingle && v.shape.count == 1;
 }
 
+bool EconomyRequested(EngineContext* ctx, int32_t nargin) {
+  double flag = 1;
+  return nargin == 2 && GetScalarArg(ctx, 0, &flag) == kOk && flag == 0;
+}
+
 ErrCode PushResultMatrix(EngineContext* ctx, int32_t rows, int32_t cols, bool complex,
                          MatrixOperand* result) {
   ErrCode e;
@@ -162,10 +167,14 @@ void CopyMatrixIn(const MatrixOperand& a, bool complex, double* dst) {
 }
 
 void CopyMatrixOut(const double* src, bool complex, const MatrixOperand& a) {
+  CopyColumnsOut(src, a.rows, complex, a);
+}
+
+void CopyColumnsOut(const double* src, LapackInt ld, bool complex, const MatrixOperand& x) {
   if (complex) {
-    CopyComplexFromColumnMajor(src, a.re, a.im, a.rows, a.cols);
+    CopyComplexFromColumnMajorLd(src, ld, x.re, x.im, x.rows, x.cols);
   } else {
-    CopyRealFromColumnMajor(src, a.re, a.rows, a.cols);
+    CopyRealFromColumnMajorLd(src, ld, x.re, x.rows, x.cols);
   }
 }
 

@@ -32,6 +32,9 @@ ErrCode CheckLapackArguments(EngineContext* ctx, int32_t nargin, const char* let
 // Whether the value at the depth is a real double scalar, or a single one.
 bool IsRealDoubleScalarAt(EngineContext* ctx, int32_t depth);
 bool IsSingleScalarAt(EngineContext* ctx, int32_t depth);
+// Whether the optional second argument (on top) asks for the economy
+// shapes: it is given and zero.
+bool EconomyRequested(EngineContext* ctx, int32_t nargin);
 
 // ---- Results ----
 // Pushes a rows x cols double matrix (complex when asked, elements not set;
@@ -97,6 +100,8 @@ void CopyMatrixIn(const MatrixOperand& a, bool complex, double* dst);
 // A LAPACK array with the matrix's shape back into its storage (real parts
 // only when the matrix is real).
 void CopyMatrixOut(const double* src, bool complex, const MatrixOperand& a);
+// The same from columns ld apart: their first x.rows entries.
+void CopyColumnsOut(const double* src, LapackInt ld, bool complex, const MatrixOperand& x);
 
 // ---- Hand-overs ----
 // Runs the language function of that name on the nargin arguments as they

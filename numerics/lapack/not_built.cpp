@@ -14,13 +14,9 @@ VKE_NOT_BUILT(LapackChol)
 VKE_NOT_BUILT(LapackEig)
 VKE_NOT_BUILT(LapackHess)
 VKE_NOT_BUILT(LapackSqrtmLogm)
-VKE_NOT_BUILT(LapackOrth)
-VKE_NOT_BUILT(LapackNull)
 VKE_NOT_BUILT(LapackQr)
 VKE_NOT_BUILT(LapackQz)
-VKE_NOT_BUILT(LapackRank)
 VKE_NOT_BUILT(LapackSchur)
-VKE_NOT_BUILT(LapackSvd)
 #undef VKE_NOT_BUILT
 
 }  // namespace vke
