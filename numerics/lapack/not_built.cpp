@@ -11,12 +11,9 @@ namespace vke {
   }
 VKE_NOT_BUILT(LapackBalance)
 VKE_NOT_BUILT(LapackChol)
-VKE_NOT_BUILT(LapackEig)
 VKE_NOT_BUILT(LapackHess)
 VKE_NOT_BUILT(LapackSqrtmLogm)
 VKE_NOT_BUILT(LapackQr)
-VKE_NOT_BUILT(LapackQz)
-VKE_NOT_BUILT(LapackSchur)
 #undef VKE_NOT_BUILT
 
 }  // namespace vke
