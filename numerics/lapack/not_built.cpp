@@ -9,11 +9,7 @@ namespace vke {
   ErrCode fn(EngineContext*, int32_t, int32_t, uintptr_t) { \
     return kErrNotSupported;                                \
   }
-VKE_NOT_BUILT(LapackBalance)
-VKE_NOT_BUILT(LapackChol)
-VKE_NOT_BUILT(LapackHess)
 VKE_NOT_BUILT(LapackSqrtmLogm)
-VKE_NOT_BUILT(LapackQr)
 #undef VKE_NOT_BUILT
 
 }  // namespace vke
