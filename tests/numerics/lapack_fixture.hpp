@@ -5,12 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/registry/registry.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "tests/host/eval_fixture.hpp"
 
 namespace vke::test {
+
+// One argument of LapackFixture::CheckTooLittleRoom: a rows x cols matrix
+// with a heavy diagonal, complex when asked.
+struct TestMatrix {
+  int32_t rows;
+  int32_t cols;
+  bool complex = false;
+};
 
 class LapackFixture : public EvalFixture {
  protected:
@@ -32,6 +41,12 @@ class LapackFixture : public EvalFixture {
     const NativeFunctionRecord& r = Record(name);
     return reinterpret_cast<NativeFn>(r.function)(ctx, nargin, nargout, r.option);
   }
+
+  // With a filler below the arguments that leaves 320 bytes free above
+  // them, the native answers 3 (dataOverflow) and leaves them exactly as
+  // they were; without the filler the same call succeeds.
+  void CheckTooLittleRoom(const std::string& name, int32_t nargout,
+                          const std::vector<TestMatrix>& args);
 };
 
 }  // namespace vke::test

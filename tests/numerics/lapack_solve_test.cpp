@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/values/values.hpp"
-#include "tests/host/numeric_arrays.hpp"
 #include "tests/host/value_text.hpp"
 #include "tests/numerics/lapack_fixture.hpp"
 
@@ -194,60 +193,21 @@ TEST_F(LapackSolve, OperatorsReachTheNativesAndTheBuiltinsItsPinv) {
   Drop(ctx);
 }
 
-// Pushes a rows x cols matrix with a heavy diagonal.
-void PushTestMatrix(EngineContext* ctx, int32_t rows, int32_t cols) {
-  double* re;
-  ASSERT_EQ(PushNewMatrix(ctx, rows, cols, &re, nullptr), kOk);
-  for (int32_t i = 0; i < rows; i++)
-    for (int32_t j = 0; j < cols; j++) re[i * cols + j] = i == j ? 10 : 1.0 / (1 + i + 2 * j);
-}
-
 TEST_F(LapackSolve, TooLittleRoomAnswersDataOverflowAndKeepsTheArguments) {
-  struct Case {
-    const char* name;
-    int32_t nargout;
-    std::vector<std::pair<int32_t, int32_t>> args;  // rows and columns, first argument first
-  };
-  const Case cases[] = {
-      {"inv", 1, {{8, 8}}},
-      {"det", 1, {{8, 8}}},
-      {"rcond", 1, {{8, 8}}},
-      {"lu", 1, {{8, 8}}},
-      {"lu", 3, {{8, 8}}},
-      {"pinv", 1, {{8, 5}}},
-      {"mldivide", 1, {{8, 8}, {8, 2}}},
-      {"mldivide", 1, {{8, 5}, {8, 8}}},
-      {"mrdivide", 1, {{2, 8}, {8, 8}}},
-      {"mrdivide", 1, {{8, 3}, {5, 3}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " with " + std::to_string(c.nargout) + " outputs");
-    const int32_t entries = GetFrameEntryCount(ctx), nargin = static_cast<int32_t>(c.args.size());
-    uint32_t free;
-    void* first;
-    ASSERT_EQ(GetDataStackFree(ctx, &free, &first), kOk);
-    // A filler below the arguments leaves 320 bytes free above them.
-    int32_t words = 0;
-    for (auto [rows, cols] : c.args) words += rows * cols;
-    double* filler;
-    ASSERT_EQ(PushNewMatrix(ctx, 1, static_cast<int32_t>(free / 8) - words - 40, &filler, nullptr),
-              kOk);
-    for (auto [rows, cols] : c.args) PushTestMatrix(ctx, rows, cols);
-    std::vector<ArrayValue> before;
-    for (int32_t k = 0; k < nargin; k++) before.push_back(ReadArray(ctx, k));
-
-    EXPECT_EQ(CallNative(c.name, nargin, c.nargout), kErrDataOverflow);
-    ASSERT_EQ(GetFrameEntryCount(ctx), entries + 1 + nargin);
-    for (int32_t k = 0; k < nargin; k++) {
-      const ArrayValue after = ReadArray(ctx, k);
-      EXPECT_EQ(after.dims, before[k].dims) << "argument at depth " << k;
-      EXPECT_EQ(after.re, before[k].re) << "argument at depth " << k;
-    }
-    // With the filler gone the same call succeeds.
-    ASSERT_EQ(DropStackEntries(ctx, nargin, 1), kOk);
-    EXPECT_EQ(CallNative(c.name, nargin, c.nargout), kOk);
-    Drop(ctx, GetFrameEntryCount(ctx) - entries);
-  }
+  CheckTooLittleRoom("inv", 1, {{8, 8}});
+  CheckTooLittleRoom("inv", 1, {{8, 8, true}});
+  CheckTooLittleRoom("det", 1, {{8, 8}});
+  CheckTooLittleRoom("rcond", 1, {{8, 8, true}});
+  CheckTooLittleRoom("lu", 1, {{8, 8}});
+  CheckTooLittleRoom("lu", 3, {{8, 8}});
+  CheckTooLittleRoom("lu", 3, {{8, 8, true}});
+  CheckTooLittleRoom("pinv", 1, {{8, 5}});
+  CheckTooLittleRoom("mldivide", 1, {{8, 8}, {8, 2}});
+  CheckTooLittleRoom("mldivide", 1, {{8, 8, true}, {8, 2}});
+  CheckTooLittleRoom("mldivide", 1, {{8, 5}, {8, 8}});
+  CheckTooLittleRoom("mrdivide", 1, {{2, 8}, {8, 8}});
+  CheckTooLittleRoom("mrdivide", 1, {{2, 8}, {8, 8, true}});
+  CheckTooLittleRoom("mrdivide", 1, {{8, 3}, {5, 3}});
 }
 
 }  // namespace
