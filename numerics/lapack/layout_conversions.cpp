@@ -70,17 +70,24 @@ void FromLapack(const double* src, double* re, double* im, double imSign, Walk w
 
 // Rows of a triangle taken from a LAPACK factor: row i of the result (row
 // perm[i] with a permutation) holds the factor's entries on the kept side of
-// the diagonal (j >= i upper, j <= i lower) and zeros elsewhere.
+// the diagonal (j >= i upper, j <= i lower) and zeros elsewhere; tile by
+// tile, as the copies.
 template <int kParts>
 void Triangle(const double* f, int64_t ld, double* re, double* im, int32_t rows, int32_t cols,
               bool upper, const int32_t* perm) {
-  for (int32_t i = 0; i < rows; i++) {
-    const int64_t row = int64_t{perm ? perm[i] : i} * cols;
-    for (int32_t j = 0; j < cols; j++) {
-      const bool kept = upper ? j >= i : j <= i;
-      const double* x = f + kParts * (i + j * ld);
-      re[row + j] = kept ? x[0] : 0.0;
-      if constexpr (kParts == 2) im[row + j] = kept ? x[1] : 0.0;
+  for (int32_t i0 = 0; i0 < rows; i0 += kTile) {
+    const int32_t i1 = std::min(rows, i0 + kTile);
+    for (int32_t j0 = 0; j0 < cols; j0 += kTile) {
+      const int32_t j1 = std::min(cols, j0 + kTile);
+      for (int32_t i = i0; i < i1; i++) {
+        const int64_t row = int64_t{perm ? perm[i] : i} * cols;
+        for (int32_t j = j0; j < j1; j++) {
+          const bool kept = upper ? j >= i : j <= i;
+          const double* x = f + kParts * (i + j * ld);
+          re[row + j] = kept ? x[0] : 0.0;
+          if constexpr (kParts == 2) im[row + j] = kept ? x[1] : 0.0;
+        }
+      }
     }
   }
 }
