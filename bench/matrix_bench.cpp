@@ -1,9 +1,11 @@
 // Times dense matrix operations of the engine for random 200 x 200 and
-// 1000 x 1000 doubles against GNU Octave on the same BLAS, both held to one
-// thread (OPENBLAS_NUM_THREADS=1), and prints the ratios (engine time / peer
-// time): the core builtins' product and solve, then the "!lapack" natives,
-// registered in front as the application registers them (the operator A\b
-// reaches them through its builtin). The peer is run through the shell;
+// 1000 x 1000 doubles (300 x 300 for sqrtm) against GNU Octave on the same
+// BLAS, both held to one thread (OPENBLAS_NUM_THREADS=1), and prints the
+// ratios (engine time / peer time): the core builtins' product and solve,
+// then the "!lapack" natives, registered in front as the application
+// registers them (the operator A\b reaches them through its builtin). The
+// peer's eig of a symmetric matrix takes its symmetric solver; "!lapack"
+// always takes the general one. The peer is run through the shell;
 // without it only the engine's times print. Release builds only.
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "bench/bench_engine.hpp"
 #include "builtins/builtin.hpp"
@@ -29,8 +32,9 @@ namespace {
 using vke::EngineContext;
 using vke::ErrCode;
 
-// The arguments an operation takes: random n x n A and B, a random n x 1 b.
-enum class Args { kAB, kAb, kA };
+// The arguments an operation takes: random n x n A and B, a random n x 1 b,
+// the symmetric S = A + A' or the positive definite P = A' A + n I.
+enum class Args { kAB, kAb, kA, kSymmetric, kPositiveDefinite };
 
 // The core builtins under the native signature.
 ErrCode Product(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
@@ -42,26 +46,41 @@ ErrCode Solve(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
 
 struct Operation {
   const char* name;
-  const char* peer;  // the Octave statement, on A, B and b
+  const char* peer;  // the Octave statement, on A, B, b, S and P
   Args args;
   vke::NativeFn fn;
   int32_t nargout;
-  bool lapack;  // timed with "!lapack" registered
+  bool lapack;       // timed with "!lapack" registered
+  uintptr_t option;  // of the native's record
+  int size;          // 0: 200 and 1000
 };
 
 const Operation kOperations[] = {
-    {"A*B", "C = A * B;", Args::kAB, Product, 1, false},
-    {"A\\b core", "x = A \\ b;", Args::kAb, Solve, 1, false},
-    {"A\\b", "x = A \\ b;", Args::kAb, Solve, 1, true},
-    {"inv(A)", "X = inv(A);", Args::kA, vke::LapackInv, 1, true},
-    {"det(A)", "d = det(A);", Args::kA, vke::LapackDet, 1, true},
-    {"lu(A)", "[L, U, P] = lu(A);", Args::kA, vke::LapackLu, 3, true},
+    {"A*B", "C = A * B;", Args::kAB, Product, 1, false, 0, 0},
+    {"A\\b core", "x = A \\ b;", Args::kAb, Solve, 1, false, 0, 0},
+    {"A\\b", "x = A \\ b;", Args::kAb, Solve, 1, true, 0, 0},
+    {"inv(A)", "X = inv(A);", Args::kA, vke::LapackInv, 1, true, 0, 0},
+    {"det(A)", "d = det(A);", Args::kA, vke::LapackDet, 1, true, 0, 0},
+    {"lu(A)", "[L, U, P] = lu(A);", Args::kA, vke::LapackLu, 3, true, 0, 0},
+    {"eig(S)", "e = eig(S);", Args::kSymmetric, vke::LapackEig, 1, true, 0, 0},
+    {"eig(A)", "e = eig(A);", Args::kA, vke::LapackEig, 1, true, 0, 0},
+    {"svd(A)", "s = svd(A);", Args::kA, vke::LapackSvd, 1, true, 0, 0},
+    {"qr(A)", "[Q, R] = qr(A);", Args::kA, vke::LapackQr, 2, true, 0, 0},
+    {"chol(P)", "R = chol(P);", Args::kPositiveDefinite, vke::LapackChol, 1, true, 0, 0},
+    {"schur(A)", "[U, T] = schur(A);", Args::kA, vke::LapackSchur, 2, true, 0, 0},
+    {"sqrtm(A)", "X = sqrtm(A);", Args::kA, vke::LapackSqrtmLogm, 1, true, 's', 300},
 };
 constexpr int kOperationCount = sizeof kOperations / sizeof kOperations[0];
 constexpr int kSizes[] = {200, 1000};
 
+// The sizes an operation is timed at.
+std::vector<int> SizesOf(const Operation& op) {
+  if (op.size) return {op.size};
+  return {std::begin(kSizes), std::end(kSizes)};
+}
+
 int Repeats(int n) {
-  return n <= 200 ? 50 : 5;
+  return n <= 300 ? 20 : 3;
 }
 
 void PushRandom(EngineContext* ctx, int32_t rows, int32_t cols, std::mt19937* gen) {
@@ -71,17 +90,39 @@ void PushRandom(EngineContext* ctx, int32_t rows, int32_t cols, std::mt19937* ge
   for (int64_t i = 0; i < int64_t(rows) * cols; i++) re[i] = dist(*gen);
 }
 
+// Makes the random n x n matrix on top symmetric (A + A') or positive
+// definite (A' A + n I).
+void Shape(EngineContext* ctx, Args args, int n) {
+  int32_t rows, cols;
+  double *a, *im;
+  if (vke::GetNumericArg(ctx, 0, &rows, &cols, &a, &im) != vke::kOk) std::exit(2);
+  std::vector<double> copy(a, a + int64_t(n) * n);
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) {
+      if (args == Args::kSymmetric) {
+        a[int64_t(i) * n + j] = copy[int64_t(i) * n + j] + copy[int64_t(j) * n + i];
+        continue;
+      }
+      double sum = i == j ? n : 0;
+      for (int k = 0; k < n; k++) sum += copy[int64_t(k) * n + i] * copy[int64_t(k) * n + j];
+      a[int64_t(i) * n + j] = sum;
+    }
+  }
+}
+
 // Best time of an operation over copies of its arguments.
 double TimeEngine(EngineContext* ctx, const Operation& op, int n) {
   std::mt19937 gen(n);
   PushRandom(ctx, n, n, &gen);
-  if (op.args != Args::kA) PushRandom(ctx, n, op.args == Args::kAB ? n : 1, &gen);
-  const int32_t nargin = op.args == Args::kA ? 1 : 2;
+  if (op.args == Args::kSymmetric || op.args == Args::kPositiveDefinite) Shape(ctx, op.args, n);
+  if (op.args == Args::kAB || op.args == Args::kAb)
+    PushRandom(ctx, n, op.args == Args::kAB ? n : 1, &gen);
+  const int32_t nargin = op.args == Args::kAB || op.args == Args::kAb ? 2 : 1;
   double best = 1e30;
   for (int r = 0; r < Repeats(n); r++) {
     if (vke::DuplicateStackEntries(ctx, 0, nargin) != vke::kOk) std::exit(3);
     auto start = std::chrono::steady_clock::now();
-    ErrCode e = op.fn(ctx, nargin, op.nargout, 0);
+    ErrCode e = op.fn(ctx, nargin, op.nargout, op.option);
     auto end = std::chrono::steady_clock::now();
     if (e != vke::kOk) {
       std::fprintf(stderr, "%s: error %u\n", op.name, e);
@@ -96,13 +137,16 @@ double TimeEngine(EngineContext* ctx, const Operation& op, int n) {
 
 // The peer's best times by size and operation, read from lines "n k seconds".
 std::map<std::pair<int, int>, double> TimePeer() {
-  std::string script = "for n = [200 1000], A = rand(n); B = rand(n); b = rand(n, 1); ";
-  script += "r = 5; if n <= 200, r = 50; end; ";
+  std::string script;
   for (int k = 0; k < kOperationCount; k++) {
-    script += "t = inf; for j = 1:r, tic; " + std::string(kOperations[k].peer) +
-              " t = min(t, toc); end; printf('%d " + std::to_string(k) + " %.9g\\n', n, t); ";
+    for (int n : SizesOf(kOperations[k])) {
+      script +=
+          "n = " + std::to_string(n) + "; A = rand(n); B = rand(n); b = rand(n, 1); " +
+          "S = A + A'; P = A' * A + n * eye(n); t = inf; for j = 1:" + std::to_string(Repeats(n)) +
+          ", tic; " + kOperations[k].peer + " t = min(t, toc); end; printf('%d " +
+          std::to_string(k) + " %.9g\\n', n, t); ";
+    }
   }
-  script += "end";
   const std::string command =
       "OPENBLAS_NUM_THREADS=1 octave --no-gui -q --eval \"" + script + "\" 2>/dev/null";
   std::map<std::pair<int, int>, double> out;
@@ -131,26 +175,23 @@ int main(int, char** argv) {
   if (peer.empty()) std::printf("peer (octave) not available: engine times only\n");
   std::printf("%-10s %-10s %12s %12s %8s\n", "size", "operation", "engine [s]", "peer [s]",
               "ratio");
-  double engineTimes[2][kOperationCount];
+  std::map<std::pair<int, int>, double> engineTimes;
   for (bool lapack : {false, true}) {
     if (lapack && vke::RegisterLibrary(ctx, vke::LapackLibraryTable(), true) != vke::kOk) return 1;
-    for (int s = 0; s < 2; s++)
-      for (int k = 0; k < kOperationCount; k++)
-        if (kOperations[k].lapack == lapack)
-          engineTimes[s][k] = TimeEngine(ctx, kOperations[k], kSizes[s]);
+    for (int k = 0; k < kOperationCount; k++)
+      if (kOperations[k].lapack == lapack)
+        for (int n : SizesOf(kOperations[k]))
+          engineTimes[{n, k}] = TimeEngine(ctx, kOperations[k], n);
   }
-  for (int s = 0; s < 2; s++) {
-    const int n = kSizes[s];
+  for (const auto& [key, seconds] : engineTimes) {
+    const auto [n, k] = key;
     const std::string size = std::to_string(n) + "x" + std::to_string(n);
-    for (int k = 0; k < kOperationCount; k++) {
-      const double seconds = engineTimes[s][k];
-      auto it = peer.find({n, k});
-      if (it == peer.end()) {
-        std::printf("%-10s %-10s %12.6f\n", size.c_str(), kOperations[k].name, seconds);
-      } else {
-        std::printf("%-10s %-10s %12.6f %12.6f %8.2f\n", size.c_str(), kOperations[k].name, seconds,
-                    it->second, seconds / it->second);
-      }
+    auto it = peer.find(key);
+    if (it == peer.end()) {
+      std::printf("%-10s %-10s %12.6f\n", size.c_str(), kOperations[k].name, seconds);
+    } else {
+      std::printf("%-10s %-10s %12.6f %12.6f %8.2f\n", size.c_str(), kOperations[k].name, seconds,
+                  it->second, seconds / it->second);
     }
   }
   return 0;
