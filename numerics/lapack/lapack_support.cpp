@@ -61,6 +61,12 @@ ErrCode CheckLapackArguments(EngineContext* ctx, int32_t nargin, const char* let
   return ArgumentsMatch(ctx, nargin, letters) ? kOk : kErrWrongTypeOverload;
 }
 
+ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a) {
+  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
+  *a = ReadMatrixOperand(ctx, 0);
+  return a->IsSquare() ? kOk : kErrBadSize;
+}
+
 bool IsRealDoubleScalarAt(EngineContext* ctx, int32_t depth) {
   return LetterAccepts(ctx, 'r', depth);
 }

@@ -29,6 +29,9 @@ inline constexpr double kLapackEps = 2.220446049250313e-16;
 bool ArgumentsMatch(EngineContext* ctx, int32_t nargin, const char* letters);
 // The same as an engine code: 44 when they do not match.
 ErrCode CheckLapackArguments(EngineContext* ctx, int32_t nargin, const char* letters);
+// The one argument on top, a square double matrix: 44 or 21 (badSize) when
+// it is not one.
+ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a);
 // Whether the value at the depth is a real double scalar, or a single one.
 bool IsRealDoubleScalarAt(EngineContext* ctx, int32_t depth);
 bool IsSingleScalarAt(EngineContext* ctx, int32_t depth);

@@ -20,14 +20,6 @@ ErrCode FactorLu(bool complex, LapackInt n, double* a, LapackInt* pivots) {
   return MapInfo(info, kOk);
 }
 
-// The square double matrix on top for det and rcond: 44 or 21 when it is
-// not one.
-ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a) {
-  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
-  *a = ReadMatrixOperand(ctx, 0);
-  return a->IsSquare() ? kOk : kErrBadSize;
-}
-
 // Row i of P A is row perm[i] of A: the pivots' row swaps in order.
 void PermutationOfPivots(const LapackInt* pivots, int32_t n, int32_t* perm) {
   for (int32_t i = 0; i < n; i++) perm[i] = i;

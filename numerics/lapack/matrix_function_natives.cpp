@@ -65,9 +65,8 @@ double PartOneNorm(const double* x, int32_t n, int part) {
 }  // namespace
 
 ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
-  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
-  const MatrixOperand a = ReadMatrixOperand(ctx, 0);
-  if (!a.IsSquare()) return kErrBadSize;
+  MatrixOperand a;
+  if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
   const LapackInt n = a.rows;
   if (n == 0) return kOk;
   const bool estimate = nargout >= 2, wasReal = a.im == nullptr;

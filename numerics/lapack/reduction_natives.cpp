@@ -14,13 +14,6 @@ namespace vke {
 
 namespace {
 
-// The square double matrix on top: 44 or 21 when it is not one.
-ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a) {
-  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
-  *a = ReadMatrixOperand(ctx, 0);
-  return a->IsSquare() ? kOk : kErrBadSize;
-}
-
 // Zeros below the first subdiagonal of the n x n matrix.
 void ClearBelowSubdiagonal(const MatrixOperand& h) {
   const int32_t n = h.rows;

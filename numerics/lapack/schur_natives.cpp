@@ -41,9 +41,8 @@ void UnmakeArgumentComplex(EngineContext* ctx, int32_t depth, bool made) {
 // schur(A): T; [U, T] = schur(A). T is quasi-triangular for a real A (a
 // 2 x 2 block for each complex pair), triangular for a complex one.
 ErrCode LapackSchur(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
-  const MatrixOperand a = ReadMatrixOperand(ctx, 0);
-  if (!a.IsSquare()) return kErrBadSize;
+  MatrixOperand a;
+  if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
   const bool vectors = nargout >= 2, complex = a.im != nullptr;
   const LapackInt n = a.rows;
   if (n == 0) return vectors ? PushEmptyMatrix(ctx) : kOk;

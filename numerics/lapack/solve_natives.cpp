@@ -230,9 +230,8 @@ ErrCode LapackMrdivide(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
 
 // inv(A) as the solution of A X = I; [] stays as it is.
 ErrCode LapackInv(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
-  if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
-  const MatrixOperand a = ReadMatrixOperand(ctx, 0);
-  if (!a.IsSquare()) return kErrBadSize;
+  MatrixOperand a;
+  if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
   const LapackInt n = a.rows;
   if (n == 0) return kOk;
   const bool complex = a.im != nullptr;
