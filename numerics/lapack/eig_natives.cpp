@@ -73,9 +73,7 @@ bool AnyNonzero(const double* x, int32_t n) {
 // One complex matrix: D takes the argument's storage, V the reservation.
 ErrCode EigComplex(EngineContext* ctx, int32_t n, bool vectors) {
   Reservations reserved(ctx);
-  if (vectors) {
-    if (ErrCode e = reserved.Push(n, n, true)) return reserved.Abandon(e);
-  }
+  if (ErrCode e = reserved.PushIf(vectors, n, n, true)) return reserved.Abandon(e);
   const int64_t nn = int64_t{n} * n;
   Workspace ws(ctx);
   double* a = ws.Complexes(nn);
@@ -110,9 +108,7 @@ ErrCode EigReal(EngineContext* ctx, int32_t n, bool vectors) {
     MakeTopReal(ctx);
     return e;
   };
-  if (vectors) {
-    if (ErrCode e = reserved.Push(n, n, true)) return fail(e);
-  }
+  if (ErrCode e = reserved.PushIf(vectors, n, n, true)) return fail(e);
   const int64_t nn = int64_t{n} * n;
   Workspace ws(ctx);
   double* a = ws.Reals(nn);
@@ -137,9 +133,7 @@ ErrCode EigGeneralized(EngineContext* ctx, const MatrixOperand& a, const MatrixO
   const int32_t n = a.rows;
   const bool complex = a.im || b.im;
   Reservations reserved(ctx);
-  if (vectors) {
-    if (ErrCode e = reserved.Push(n, n, true)) return reserved.Abandon(e);
-  }
+  if (ErrCode e = reserved.PushIf(vectors, n, n, true)) return reserved.Abandon(e);
   const int64_t nn = int64_t{n} * n;
   Workspace ws(ctx);
   double* la = complex ? ws.Complexes(nn) : ws.Reals(nn);

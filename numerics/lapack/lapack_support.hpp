@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "builtins/matrix_ops.hpp"
+#include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
 #include "numerics/lapack/lapack_binding.hpp"
 
@@ -51,6 +52,10 @@ class Reservations {
  public:
   explicit Reservations(EngineContext* ctx) : ctx_(ctx) {}
   ErrCode Push(int32_t rows, int32_t cols, bool complex);
+  // Pushes only when the result is wanted.
+  ErrCode PushIf(bool wanted, int32_t rows, int32_t cols, bool complex) {
+    return wanted ? Push(rows, cols, complex) : kOk;
+  }
   ErrCode Abandon(ErrCode e);
   int32_t count() const { return count_; }
 

@@ -79,9 +79,7 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
     if (wasReal) MakeTopReal(ctx);
     return e;
   };
-  if (estimate) {
-    if (ErrCode e = reserved.Push(1, 1, false)) return fail(e);
-  }
+  if (ErrCode e = reserved.PushIf(estimate, 1, 1, false)) return fail(e);
   const int64_t nn = int64_t{n} * n;
   Workspace ws(ctx);
   double* t = ws.Complexes(nn);

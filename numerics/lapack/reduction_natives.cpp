@@ -56,9 +56,7 @@ ErrCode LapackHess(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_
   const LapackInt n = a.rows;
   if (n == 0) return vectors ? PushEmptyMatrix(ctx) : kOk;
   Reservations reserved(ctx);
-  if (vectors) {
-    if (ErrCode e = reserved.Push(n, n, complex)) return reserved.Abandon(e);
-  }
+  if (ErrCode e = reserved.PushIf(vectors, n, n, complex)) return reserved.Abandon(e);
   Workspace ws(ctx);
   double* h = complex ? ws.Complexes(int64_t{n} * n) : ws.Reals(int64_t{n} * n);
   double* tau = complex ? ws.Complexes(n - 1) : ws.Reals(n - 1);
@@ -86,9 +84,7 @@ ErrCode LapackBalance(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   const LapackInt n = a.rows;
   if (n == 0) return scaling ? PushEmptyMatrix(ctx) : kOk;
   Reservations reserved(ctx);
-  if (scaling) {
-    if (ErrCode e = reserved.Push(n, n, false)) return reserved.Abandon(e);
-  }
+  if (ErrCode e = reserved.PushIf(scaling, n, n, false)) return reserved.Abandon(e);
   Workspace ws(ctx);
   double* b = complex ? ws.Complexes(int64_t{n} * n) : ws.Reals(int64_t{n} * n);
   double* scale = ws.Reals(n);

@@ -47,9 +47,7 @@ ErrCode LapackSchur(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
   const LapackInt n = a.rows;
   if (n == 0) return vectors ? PushEmptyMatrix(ctx) : kOk;
   Reservations reserved(ctx);
-  if (vectors) {
-    if (ErrCode e = reserved.Push(n, n, complex)) return reserved.Abandon(e);
-  }
+  if (ErrCode e = reserved.PushIf(vectors, n, n, complex)) return reserved.Abandon(e);
   const int64_t nn = int64_t{n} * n;
   Workspace ws(ctx);
   double* t = complex ? ws.Complexes(nn) : ws.Reals(nn);
