@@ -201,6 +201,17 @@ TEST_F(LapackDecomposition, EmptyEigLeavesExactlyItsOutputs) {
   EXPECT_EQ(Eval("[V, D] = eig([], []); {V, D}"), Eval("{[], []}"));
 }
 
+TEST_F(LapackDecomposition, BadArgumentsAnswerTheirCodes) {
+  for (const char* f : {"chol", "hess", "balance", "schur", "sqrtm", "logm", "eig"}) {
+    EXPECT_EQ(Eval(std::string(f) + "([1 2 3])"), "error 21") << f;
+    EXPECT_EQ(Eval(std::string(f) + "({1})"), "error 44") << f;
+  }
+  for (const char* f : {"svd", "rank", "orth", "null", "qr"})
+    EXPECT_EQ(Eval(std::string(f) + "({1})"), "error 44") << f;
+  EXPECT_EQ(Eval("eig([1 2; 3 4], [1 2 3])"), "error 21");
+  EXPECT_EQ(Eval("qz([1 2; 3 4], {1})"), "error 44");
+}
+
 TEST_F(LapackDecomposition, TooLittleRoomAnswersDataOverflowAndKeepsTheArguments) {
   CheckTooLittleRoom("svd", 1, {{8, 6}});
   CheckTooLittleRoom("svd", 3, {{8, 6, true}});
