@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace vke {
 
@@ -26,32 +27,48 @@ Walk Straight(int64_t ld) {
 // both sides in the cache.
 constexpr int32_t kTile = 32;
 
-// Moves rows x cols elements between the engine blocks and a LAPACK array
-// (kParts 1 real, 2 interleaved complex), tile by tile. The imaginary parts
+// Moves the elements of row i, columns j0 .. j1 - 1, between the engine
+// blocks and the LAPACK array (kParts 1 real, 2 interleaved complex), the
+// LAPACK side starting at l and colStep elements apart. The imaginary parts
 // are multiplied by imSign; a missing engine imaginary block reads as zeros
 // and is not written.
+template <bool kToLapack, int kParts, bool kContiguous>
+void MoveRow(double* re, double* im, double imSign, double* l, int64_t colStep, int32_t j0,
+             int32_t j1) {
+  const int64_t step = kContiguous ? kParts : kParts * colStep;
+  for (int32_t j = j0; j < j1; j++, l += step) {
+    if constexpr (kToLapack) {
+      l[0] = re[j];
+      if constexpr (kParts == 2) l[1] = im ? imSign * im[j] : 0.0;
+    } else {
+      re[j] = l[0];
+      if constexpr (kParts == 2) {
+        if (im) im[j] = imSign * l[1];
+      }
+    }
+  }
+}
+
+// Moves rows x cols elements: a straight walk row by row, where both sides
+// run in memory order, a transposing one tile by tile.
 template <bool kToLapack, int kParts>
 void Move(double* re, double* im, double imSign, double* lapack, Walk w, int32_t rows,
           int32_t cols) {
+  auto row = [&](int32_t i, int32_t j0, int32_t j1, auto contiguous) {
+    const int64_t e = int64_t{i} * cols;
+    double* l = lapack + kParts * (i * w.rowStep + j0 * w.colStep);
+    MoveRow<kToLapack, kParts, decltype(contiguous)::value>(re + e, im ? im + e : nullptr, imSign,
+                                                            l, w.colStep, j0, j1);
+  };
+  if (w.colStep == 1) {
+    for (int32_t i = 0; i < rows; i++) row(i, 0, cols, std::true_type{});
+    return;
+  }
   for (int32_t i0 = 0; i0 < rows; i0 += kTile) {
     const int32_t i1 = std::min(rows, i0 + kTile);
     for (int32_t j0 = 0; j0 < cols; j0 += kTile) {
       const int32_t j1 = std::min(cols, j0 + kTile);
-      for (int32_t i = i0; i < i1; i++) {
-        for (int32_t j = j0; j < j1; j++) {
-          const int64_t e = int64_t{i} * cols + j;
-          double* l = lapack + kParts * (i * w.rowStep + j * w.colStep);
-          if constexpr (kToLapack) {
-            l[0] = re[e];
-            if constexpr (kParts == 2) l[1] = im ? imSign * im[e] : 0.0;
-          } else {
-            re[e] = l[0];
-            if constexpr (kParts == 2) {
-              if (im) im[e] = imSign * l[1];
-            }
-          }
-        }
-      }
+      for (int32_t i = i0; i < i1; i++) row(i, j0, j1, std::false_type{});
     }
   }
 }
@@ -80,12 +97,13 @@ void Triangle(const double* f, int64_t ld, double* re, double* im, int32_t rows,
     for (int32_t j0 = 0; j0 < cols; j0 += kTile) {
       const int32_t j1 = std::min(cols, j0 + kTile);
       for (int32_t i = i0; i < i1; i++) {
-        const int64_t row = int64_t{perm ? perm[i] : i} * cols;
-        for (int32_t j = j0; j < j1; j++) {
+        double* r = re + int64_t{perm ? perm[i] : i} * cols;
+        double* m = kParts == 2 ? im + (r - re) : nullptr;
+        const double* x = f + kParts * (i + j0 * ld);
+        for (int32_t j = j0; j < j1; j++, x += kParts * ld) {
           const bool kept = upper ? j >= i : j <= i;
-          const double* x = f + kParts * (i + j * ld);
-          re[row + j] = kept ? x[0] : 0.0;
-          if constexpr (kParts == 2) im[row + j] = kept ? x[1] : 0.0;
+          r[j] = kept ? x[0] : 0.0;
+          if constexpr (kParts == 2) m[j] = kept ? x[1] : 0.0;
         }
       }
     }
