@@ -1,11 +1,13 @@
 // vke: runs VKE source without a window.
 //
-//   vke [-O N] [-m SIZE] [-L DIR]... FILE.vke
-//   vke [-O N] [-m SIZE] [-L DIR]... -e TEXT
+//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] FILE.vke
+//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] -e TEXT
 //
 // The engine is created in one memory area as the application creates it
-// (static table at the front, feature byte set, optimisation level 4 unless
-// -O gives another), with a table of its own in front: descriptor 1 goes to
+// (static table at the front, the "!lapack" library in front of it unless
+// --no-lapack leaves it out, so that the engine's own natives of its names
+// answer, feature byte set, optimisation level 4 unless -O gives another),
+// with a table of its own in front: descriptor 1 goes to
 // standard output and 2 to standard error, "clock" reads the local time, the
 // serial library opens serial ports as descriptors, and libraries ("use
 // name") are read from name.vkl beside the script and in each -L folder. The
@@ -33,6 +35,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/serial_devices.hpp"
+#include "numerics/lapack/lapack_table.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -76,7 +79,8 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: vke [-O N] [-m SIZE] [-L DIR]... (FILE.vke | -e TEXT)\n");
+  std::fprintf(stderr,
+               "usage: vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] (FILE.vke | -e TEXT)\n");
   return 2;
 }
 
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
   int32_t level = 4;
   uint64_t ceiling = DefaultAreaCeiling();
   std::string text, script;
-  bool haveText = false;
+  bool haveText = false, lapack = true;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if ((a == "-O" || a == "-L" || a == "-e" || a == "-m") && i + 1 >= argc) return Usage();
@@ -94,6 +98,8 @@ int main(int argc, char** argv) {
       if (!runner::ParseOptimisationLevel(argv[++i], &level)) return Usage();
     } else if (a == "-m") {
       if (!ParseAreaSize(argv[++i], &ceiling) || ceiling < kAreaMinBytes) return Usage();
+    } else if (a == "--no-lapack") {
+      lapack = false;
     } else if (a == "-L") {
       g_folders.push_back(argv[++i]);
     } else if (a == "-e") {
@@ -133,6 +139,7 @@ int main(int argc, char** argv) {
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);
+  if (lapack) RegisterLibrary(ctx, LapackLibraryTable(), true);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

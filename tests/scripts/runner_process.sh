@@ -1,7 +1,8 @@
 #!/bin/sh
 # The runner as a process: bad command lines and unreadable files end with
-# status 2 and a reason; Ctrl-C stops an endless text through the engine's
-# break, which prints its message, and the runner exits with status 130.
+# status 2 and a reason; --no-lapack leaves the "!lapack" library out; Ctrl-C
+# stops an endless text through the engine's break, which prints its
+# message, and the runner exits with status 130.
 vke=$1
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
@@ -12,6 +13,11 @@ for level in abc -5 99999 ""; do
   [ $? -eq 2 ] || fail "-O '$level' is not refused"
 done
 "$vke" -O 3 -e "x = 1;" || fail "-O 3 is refused"
+# The "!lapack" library answers an exactly singular system with +Inf; the
+# core builtin behind it, which --no-lapack leaves alone, does not.
+[ "$("$vke" -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = false ] || fail "!lapack is not registered"
+[ "$("$vke" --no-lapack -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = true ] ||
+  fail "--no-lapack still registers !lapack"
 for file in "$folder" /proc/self/mem; do
   "$vke" "$file" 2>"$folder/err"
   [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
