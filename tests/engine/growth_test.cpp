@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "bytecode/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
@@ -230,6 +231,20 @@ TEST(AreaGrowth, TheFunctionTableGrowsWithTheCodeArea) {
   saved = reinterpret_cast<InterpThreadRecord*>(BlockData(ctx, thread));
   EXPECT_EQ(Load<uint16_t>(ctx->CodeBytes() + saved->cpOffset), unit);
   test::ExpectSampleState(ctx);
+}
+
+// A large area starts with a table of more entries than function indices
+// reach; growing it again leaves the table as it is.
+TEST(AreaGrowth, ATableBeyondTheIndexLimitStaysAsItIs) {
+  constexpr uint32_t kStart = 64 * kMiB;
+  TestHost host({.areaBytes = kStart});
+  test::FillSampleState(host.ctx());
+  ASSERT_GT(host->funcCap, kMaxFunctionEntries);
+  MovableArea area(host.ctx(), kStart);
+  const uint32_t cap = area.ctx()->funcCap;
+  area.Grow(kStart + kStart / 2, 0);
+  EXPECT_EQ(area.ctx()->funcCap, cap);
+  test::ExpectSampleState(area.ctx());
 }
 
 }  // namespace
