@@ -30,6 +30,10 @@ ErrCode PushNewTypedArray(EngineContext* ctx, int32_t ndims, const int32_t* dims
                           int32_t elementBytes, bool isUnsigned, void** data);
 ErrCode PushNewCharArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint16_t** data);
 ErrCode PushNewCharRow(EngineContext* ctx, int32_t n, uint16_t** data);
+// A char row of n characters left as the stack held them (its last unit's
+// padding zeroed), for a caller that writes them or cuts the row to what it
+// wrote (FinishByteString): a large reservation then costs no writes.
+ErrCode PushCharRowToWrite(EngineContext* ctx, int32_t n, uint16_t** data);
 ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint8_t** data);
 ErrCode PushTypedEntry(EngineContext* ctx, int32_t kind, uint32_t bytes, void** data);
 ErrCode PushTypedEntryDefault(EngineContext* ctx, uint32_t bytes, void** data);
@@ -126,8 +130,15 @@ ErrCode ConvertToLogical(EngineContext* ctx, int32_t depth);
 // ---- Strings ----
 ErrCode PushCString(EngineContext* ctx, int32_t length, const char* bytes);
 ErrCode PushWideString(EngineContext* ctx, int32_t length, const uint16_t* chars);
-// length -1 takes all free data space less 48 bytes, -2 half of it.
+// length -1 takes all free data space less 48 bytes, -2 half of it, at
+// most the characters a row holds (kMaxTypedElements). Such a reservation is
+// not cleared: the caller writes it and cuts it to its text. A row asked for
+// by its length is cleared.
 ErrCode PushStringOfLength(EngineContext* ctx, int32_t* length, uint16_t** buffer);
+// The code for a text that did not fit a reservation of `capacity`
+// characters: 3 (data overflow: more room would help), or 109 (object too
+// large) when the reservation was as large as a row can be.
+ErrCode TextRoomError(int32_t capacity);
 ErrCode ReserveStringBuffer(EngineContext* ctx, int32_t* length, uint16_t** buffer);
 ErrCode ReserveByteBuffer(EngineContext* ctx, int32_t* length, uint8_t** buffer);
 ErrCode WidenBytesToString(EngineContext* ctx, int32_t n);
