@@ -138,13 +138,22 @@ void OperandRange(const ObjectCall& c, int32_t* deepest, int32_t* top) {
   }
 }
 
+// Whether an operand is numeric, char or logical: one that the retry with
+// doubles can take.
+bool IsConvertible(const ValueDescriptor& v) {
+  return IsPlain(v) || (IsTyped(v) && v.word >= kKindArray && v.word <= kKindLogical);
+}
+
 // Converts typed numeric, char and logical operands to double; true when
-// any was converted.
+// any was converted. Nothing is converted unless every operand can be: a
+// structure or a list among them keeps the instruction's own error.
 bool ConvertOperands(EngineContext* ctx, const ObjectCall& c, bool* converted) {
   *converted = false;
+  for (int32_t d = 0; d < c.inputs; d++)
+    if (!IsConvertible(*DescAt(ctx, d))) return true;
   for (int32_t d = 0; d < c.inputs; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
-    if (!IsTyped(*v) || v->word < kKindArray || v->word > kKindLogical) continue;
+    if (!IsTyped(*v)) continue;
     if (ViewNumeric(ctx, d).cls == ValueClass::kDouble) continue;
     if (ConvertToFloat(ctx, d, false)) return false;
     *converted = true;
