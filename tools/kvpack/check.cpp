@@ -46,6 +46,7 @@ class Checker {
     const std::string& w = word.text;
     std::string text;
     if (word.type != Tok::kName) return Bad(error, "a step name");
+    BeginTopLevelAction(h_->ctx());
     if (w == "reset" || w == "draw" || w == "undo" || w == "redo" || w == "idle") {
       if (!c.AtEnd()) return Bad(error, "nothing after " + w);
       Report(Simple(w));
