@@ -185,6 +185,8 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
     opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
     outputs = ContinuationOutputs(callBack);
   }
+  // A native called back has used its inputs: failing, it cannot run again.
+  ctx->instructionLevel = UINT32_MAX;
   return ReloadAfter(run, CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack));
 }
 

@@ -217,6 +217,14 @@ ErrCode ReverseStackEntries(EngineContext* ctx, int32_t n);
 ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n);
 ErrCode TransposeTopValue(EngineContext* ctx);
 
+// Replaces the top n entries with the value `push` makes through one push
+// primitive. The entries are dropped first, so that the value may take their
+// room; when the push fails (a failed push writes nothing) they are counted
+// on the stacks again, untouched, so that a builtin fails with its operands
+// in place and can run again once the area has grown.
+template <typename Push>
+ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push);
+
 // Drops the top n entries (DropStackEntries(0, n)); one entry without the
 // general walk.
 VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
@@ -224,6 +232,19 @@ VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
   ctx->descTop -= 3;
   ctx->dataTop -= ctx->DescWords()[ctx->descTop + 1];
   return kOk;
+}
+
+template <typename Push>
+ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push) {
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  if (ErrCode e = Drop(ctx, n)) return e;
+  const uint32_t droppedDesc = ctx->descTop, droppedData = ctx->dataTop;
+  const ErrCode e = push();
+  if (e && ctx->descTop == droppedDesc && ctx->dataTop == droppedData) {
+    ctx->descTop = descTop;
+    ctx->dataTop = dataTop;
+  }
+  return e;
 }
 
 }  // namespace vke
