@@ -2,7 +2,8 @@
 # Times the same small programs in vke and in GNU Octave as whole processes
 # (hyperfine) and prints, for each, the ratio of Octave's mean time to
 # vke's. Builds vke in the Release configuration first. Not run in CI.
-#   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh
+# Programs (bench/programs/NAME.vke and NAME.m) may be named as arguments.
+#   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh recursion
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -16,7 +17,7 @@ cmake --build "$build" --target vke >/dev/null
 vke="$build/tools/vke"
 out=$(mktemp -d)
 printf '%-18s %12s %12s %10s\n' program "vke (s)" "octave (s)" "ratio"
-for name in scalar_loop recursion vector_slices string_building; do
+for name in ${*:-scalar_loop recursion vector_slices string_building}; do
   hyperfine --warmup 1 --runs "$runs" --export-json "$out/$name.json" \
     -n vke "$vke $here/programs/$name.vke" \
     -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null 2>&1
