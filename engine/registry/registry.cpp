@@ -187,9 +187,11 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   if (ctx->curFrame != frame) {
     // A compiled function was started for a call-back: its frame keeps
     // where the native's entries begin, for the count at the native's end.
-    uint32_t& word = FrameWords(ctx, ctx->curFrame)[kFwContinue];
-    if (base >= 0 && IsInstructionContinuation(word) && ctx->curFrame >= base)
-      word = InstructionContinuation(static_cast<uint32_t>(ctx->curFrame - base));
+    if (ctx->curFrame > frame && base >= 0 && ctx->curFrame >= base) {
+      uint32_t& word = FrameWords(ctx, ctx->curFrame)[kFwContinue];
+      if (IsInstructionContinuation(word))
+        word = InstructionContinuation(static_cast<uint32_t>(ctx->curFrame - base));
+    }
     return kOk;
   }
   if (base < 0 || outputs <= 0) return kOk;
