@@ -3,6 +3,7 @@
 #include "app/draw_cycle.hpp"
 
 #include "app/element_list.hpp"
+#include "app/errors.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
 #include "app/handler_runner.hpp"
@@ -158,6 +159,7 @@ void DrawInstanceSubplots(KVContextBlock* block, int32_t id) {
 
 ErrCode CopyFigure(KVContextBlock** slot, int32_t id, double left, double right, double top,
                    double bottom) {
+  BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
   const int32_t k = SingleSelectedSubplot(r->figure);

@@ -3,6 +3,7 @@
 
 #include "app/draw_cycle.hpp"
 #include "app/element_list.hpp"
+#include "app/errors.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
 #include "app/handler_elements.hpp"
@@ -83,6 +84,7 @@ ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId) {
 }
 
 ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key) {
+  BeginTopLevelAction((*slot)->Engine());
   const InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
   if (r->figure.editField >= 0) return TextFieldKey(slot, id, key);
@@ -105,12 +107,14 @@ ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key) {
 }
 
 ErrCode UndoFigureStep(KVContextBlock** slot, int32_t id) {
+  BeginTopLevelAction((*slot)->Engine());
   if (FindInstance(*slot, id) == nullptr) return kKvNonexistentInstance;
   if (UndoSetStepBack((*slot)->UndoArea(), id) != kOk) return kOk;
   return AfterUndoStep(slot, id);
 }
 
 ErrCode RedoFigureStep(KVContextBlock** slot, int32_t id) {
+  BeginTopLevelAction((*slot)->Engine());
   if (FindInstance(*slot, id) == nullptr) return kKvNonexistentInstance;
   if (UndoSetStepForward((*slot)->UndoArea(), id) != kOk) return kOk;
   return AfterUndoStep(slot, id);

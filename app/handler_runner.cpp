@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/errors.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
 #include "app/make_elements.hpp"
@@ -250,6 +251,7 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
     // A request while a handler runs changes nothing: not the timer, not the
     // variables through a make pass.
     if ((*slot)->handlerBusy) return kStatusNoPrint;
+    BeginTopLevelAction((*slot)->Engine());
     StartBusyTimer(*slot);
     const ErrCode e = RunWithGrowth(slot, [&](KVContextBlock*) {
       return RunPendingMakeHandlers(slot, request.instance, request.descriptor, request.previous,

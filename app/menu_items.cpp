@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/errors.hpp"
 #include "app/handler_elements.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
@@ -306,6 +307,7 @@ ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, in
 }
 
 ErrCode RunMenuItemHandler(KVContextBlock** slot, int32_t id, int32_t position) {
+  BeginTopLevelAction((*slot)->Engine());
   ElementListView list;
   ElementRef e;
   if (!InstanceElementAt(*slot, id, position, &list, &e)) {

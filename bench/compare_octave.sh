@@ -4,7 +4,8 @@
 # vke's; then times scalar division in vke with the "!lapack" library
 # registered and without it (--no-lapack), where the ratio should stay near
 # 1. Builds vke in the Release configuration first. Not run in CI.
-#   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh
+# Programs (bench/programs/NAME.vke and NAME.m) may be named as arguments.
+#   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh recursion
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -19,7 +20,7 @@ vke="$build/tools/vke"
 out=$(mktemp -d)
 printf '%-18s %12s %12s %10s\n' program "vke (s)" "octave (s)" "ratio"
 export OPENBLAS_NUM_THREADS=1
-for name in scalar_loop scalar_division recursion vector_slices string_building; do
+for name in ${*:-scalar_loop scalar_division recursion vector_slices string_building}; do
   hyperfine --warmup 1 --runs "$runs" --export-json "$out/$name.json" \
     -n vke "$vke $here/programs/$name.vke" \
     -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null 2>&1

@@ -13,8 +13,9 @@
 // name") are read from name.vkl beside the script and in each -L folder. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); the area
-// grows whenever a statement runs out of room, up to -m SIZE (default three
-// quarters of the physical memory, at most 4 GiB; see runner_area.hpp). Exit
+// starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
+// instruction runs out of room, up to -m SIZE (default three quarters of the
+// physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
 // it), 2 for a bad command line, 130 after Ctrl-C.
 #include <unistd.h>
@@ -44,7 +45,7 @@ namespace {
 
 using namespace vke;
 
-constexpr uint32_t kAreaBytes = 1u << 30;     // the area at start (backed as used)
+constexpr uint32_t kAreaBytes = 1u << 30;     // the area at start at most (backed as used)
 constexpr uint64_t kAreaMinBytes = 1u << 20;  // the smallest ceiling -m takes
 constexpr int kLineFeed = 1;                  // line-end mode of the "+write" record
 
@@ -125,7 +126,11 @@ int main(int argc, char** argv) {
 
   RunnerArea area;
   EngineContext* ctx = nullptr;
-  if (!area.Reserve(ceiling, kAreaBytes) || CreateEngine(area.base(), area.size(), &ctx) != kOk)
+  // A quarter of the ceiling to start with, so that a small ceiling still
+  // leaves room to grow.
+  const uint64_t start = ceiling / 4 < kAreaBytes ? ceiling / 4 : kAreaBytes;
+  if (!area.Reserve(ceiling, static_cast<uint32_t>(start)) ||
+      CreateEngine(area.base(), area.size(), &ctx) != kOk)
     return 1;
   static const NativeFunctionRecord table[] = {
       MakeRecord("@vke"),

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/errors.hpp"
+#include "app/figure_commands.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
@@ -94,6 +96,29 @@ TEST_F(MenuItems, AnItemRunsInANewVersionThatAFailureDrops) {
   EXPECT_EQ(h.VersionCount(), 2u);
   EXPECT_EQ(h.Scalar(a), 2);
   EXPECT_EQ(RunMenuItemHandler(h.slot(), 0, inc + 1), kKvUndefElement);
+}
+
+// The line of a failed handler's error belongs to that run only: a later
+// action that fails without running code reports no line.
+TEST_F(MenuItems, AnErrorLineBelongsToTheActionThatRaisedIt) {
+  ASSERT_EQ(h.Compile("function fail()\n x = 1;\n error('VKE:undefElement');\n"), kOk);
+  ElementListBuilder l;
+  l.Instance(0, "app.kv", h.library()).TextHandler(kElemMenuItem, "Fail", {h.Fn("fail")});
+  const int32_t fail = Add(l);
+  ASSERT_EQ(h.Load(l), kOk);
+  h.Record()->initialised = 1;
+  auto text = [&](ErrCode code) {
+    char buffer[256];
+    const int32_t n = GetErrorMessageText(h.ctx(), code, buffer, sizeof buffer);
+    return std::string(buffer, n);
+  };
+  ASSERT_EQ(RunMenuItemHandler(h.slot(), 0, fail), kKvUndefElement);
+  EXPECT_EQ(text(kKvUndefElement), "Undefined element (line 3)");
+  EXPECT_EQ(RunMenuItemHandler(h.slot(), 0, fail + 1), kKvUndefElement);
+  EXPECT_EQ(text(kKvUndefElement), "Undefined element");
+  ASSERT_EQ(RunMenuItemHandler(h.slot(), 0, fail), kKvUndefElement);
+  EXPECT_EQ(RedoFigureStep(h.slot(), 7), kKvNonexistentInstance);
+  EXPECT_EQ(text(kKvNonexistentInstance), "Nonexistent instance");
 }
 
 TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {

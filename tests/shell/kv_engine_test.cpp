@@ -163,7 +163,7 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   const std::string edit = test::Outline(host.bar.children[1]);
   EXPECT_EQ(edit.substr(edit.find("Copy As")),
             "Copy As{Count,Typed},Paste As{Count,Typed,-},Language{English,Francais}");
-  EXPECT_EQ(test::Outline(host.bar.children[2]), "Add one,Zero,Mode");
+  EXPECT_EQ(test::Outline(host.bar.children[2]), "Add one,Zero,Mode,Broken");
 
   doc.Execute(kCmdResetData);
   EXPECT_FALSE(doc.Update(kKVMenuFirstId + 1)->enabled);  // "Zero" while count is 0

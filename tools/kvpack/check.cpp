@@ -64,6 +64,7 @@ class Checker {
     const std::string& w = word.text;
     std::string text;
     if (word.type != Tok::kName) return Bad(error, "a step name");
+    BeginTopLevelAction(h_->ctx());
     if (w == "mode" || w == "mouse" || w == "hover" || w == "scroll" || w == "select") {
       return Pointer(w, c, error);
     }
