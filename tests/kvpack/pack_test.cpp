@@ -282,11 +282,13 @@ TEST_F(Packing, AnEndlessFileIsRefused) {
 }
 
 // Absolute paths of sources and embedded files are taken as they are; only
-// relative ones are found beside the description.
+// relative ones are found beside the description. A source saved with a
+// byte-order mark compiles as without it.
 TEST_F(Packing, AbsolutePathsStayAsTheyAre) {
-  files["/src/a.vke"] = kSource;
+  files["/src/a.vke"] = std::string("\xEF\xBB\xBF") + kSource;  // with a byte-order mark
   files["/data/d.txt"] = "hello";
-  EXPECT_TRUE(Pack("source \"/src/a.vke\"\nembed \"d\" file \"/data/d.txt\"\n"))
+  EXPECT_TRUE(Pack(
+      "source \"/src/a.vke\"\nvar x y\ninit (x, y) = setup()\nembed \"d\" file \"/data/d.txt\"\n"))
       << PackErrorText(error);
 }
 

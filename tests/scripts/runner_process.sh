@@ -24,6 +24,10 @@ for file in "$folder" /proc/self/mem /dev/zero; do
   [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
 done
 
+# A script saved with a UTF-8 byte-order mark runs as without it.
+printf '\357\273\277x = 6 * 7;\ndisp(x)\n' >"$folder/marked.vke"
+[ "$("$vke" "$folder/marked.vke" 2>&1)" = "        42" ] || fail "a marked script: $("$vke" "$folder/marked.vke" 2>&1)"
+
 "$vke" -e "disp('ready'); while true, end" >"$folder/out" 2>"$folder/err" &
 pid=$!
 for i in $(seq 600); do
