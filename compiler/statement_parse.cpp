@@ -601,7 +601,7 @@ ErrCode Parser::ParseDefine() {
 ErrCode Parser::SkipDefinition() {
   // Up to its "endfunction", or the next definition or the end of the text.
   for (;;) {
-    SkipStatement(t, n, &pos, &line);
+    SkipStatement(t, n, &pos, &line, true);
     SkipSpaceAndComments(t, n, &pos, true, &line);
     if (pos >= n) return kOk;
     int32_t p = pos;
@@ -654,7 +654,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
     if (MatchKeywordAt(t, n, &p, "define")) {
       if (text) {
-        SkipStatement(t, n, &pos, &line);
+        SkipStatement(t, n, &pos, &line, true);
         continue;
       }
       if (headerDone) return Fail(kErrUnexpectedConstDef);
@@ -662,7 +662,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       headerDone = true;
       u.isDefine = true;
       if (ErrCode e = ParseDefine()) return e;
-      continue;
+      break;  // the constant's body is its one assignment
     }
     if (!headerDone) return Fail(kErrExpectedFunHeader);
     if (MatchKeywordAt(t, n, &p, "endfunction")) {

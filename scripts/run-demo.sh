@@ -9,10 +9,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF >/dev/null
-cmake --build "$build" --parallel >/dev/null
+# Ninja's status line shows how far the build is ("[120/554] ...").
+echo "Building the runtime and the tools in $build (the first build takes a few minutes)..."
+cmake --build "$build" --parallel
 kvpack="$build/tools/kvpack"
 demo="$build/demo"
 "$kvpack" --runtime "$build/shell/kvrt" -o "$demo" "$root/examples/demo/demo.kvd"
+echo "The demo: a point dragged with the mouse, put back by Point/Center. Its check script sends" \
+  "it events and menu picks; a reply \"=> 10201\" or \"=> 10202\" means handled, redraw."
 "$kvpack" check "$demo" "$root/examples/demo/demo.script"
 drag="$build/demo-drag.script"
 cat >"$drag" <<STEPS

@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
   if (!haveText) {
     if (script.empty()) return Usage();
     if (!ReadDiskFile(script, &text)) {
-      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(),
+                   DiskFileReason(errno).c_str());
       return 2;
     }
     size_t slash = script.find_last_of('/');

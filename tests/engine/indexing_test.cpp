@@ -228,7 +228,7 @@ TEST(IndexArguments, ConversionCodesAndOwners) {
 
   // An object behind a reference entry into a variable's block indexes
   // itself: nothing is converted.
-  uint8_t* data;
+  uint8_t* data = nullptr;
   int32_t block;
   ASSERT_EQ(AllocEngineBlock(ctx, 4, &block), kOk);
   uint8_t* b = BlockData(ctx, block);

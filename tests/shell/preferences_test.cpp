@@ -124,6 +124,20 @@ TEST(PreferenceFile, WrittenPerApplicationUnderTheConfigurationFolder) {
   EXPECT_FALSE(again.Read(kBarSettingsGroup, "Bars").has_value());
 }
 
+// Numbers written by hand with a sign, blanks or beyond the 32-bit range.
+TEST(PreferenceFile, SignedNumbersReadAsWritten) {
+  test::TempHome home;
+  const std::string path = PreferencesPath("demo");
+  test::WriteFile(path,
+                  "[1.0]\nFigFontSize=+300\nThickLines= -2 \nBkColor=99999999999\n"
+                  "MemMin=+\n");
+  FilePreferences p(path);
+  EXPECT_EQ(p.ReadInt(PrefKey::FigFontSize), 300);
+  EXPECT_EQ(p.ReadInt(PrefKey::ThickLines), -2);
+  EXPECT_EQ(p.ReadInt(PrefKey::BkColor), INT32_MAX);
+  EXPECT_EQ(p.ReadInt(PrefKey::MemMin), PreferenceKeyOf(PrefKey::MemMin).number);
+}
+
 TEST(PreferenceFile, GarbledFileGivesDefaultsAndKeepsWhatItHolds) {
   test::TempHome home;
   const std::string path = PreferencesPath("demo");
