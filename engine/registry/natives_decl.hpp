@@ -58,6 +58,10 @@ VKE_NATIVE_FN(ExpmNative)
 VKE_NATIVE_FN(EigNative)
 VKE_NATIVE_FN(BalanceNative)
 VKE_NATIVE_FN(MatrixFunctionNative)  // option 's' sqrtm, 'l' logm, 'f' funm
+// Riccati and Lyapunov equations (numerics/linalg).
+VKE_NATIVE_FN(SolveRiccati)  // option 'c' care, 'd' dare
+VKE_NATIVE_FN(LyapNative)
+VKE_NATIVE_FN(DlyapNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
