@@ -15,6 +15,7 @@
 #include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/numerics/linalg_fixture.hpp"
+#include "tests/numerics/room_support.hpp"
 
 namespace vke {
 namespace {
@@ -188,9 +189,7 @@ TEST(RiccatiRoom, OneWordShortFailsAndLeavesTheArguments) {
     for (int64_t free : {c.need - 1, c.need}) {
       test::TestHost host;
       EngineContext* ctx = host.ctx();
-      const int64_t filler = int64_t{ctx->dataCap} - ctx->dataTop - 4 * c.arguments - free;
-      double* unused;
-      ASSERT_EQ(PushNewMatrix(ctx, 1, static_cast<int32_t>(filler), &unused, nullptr), kOk);
+      ASSERT_NO_FATAL_FAILURE(test::PushFiller(ctx, 4 * c.arguments, free));
       for (int32_t k = 0; k < c.arguments; k++) {
         test::PushArray(ctx, "double", {2, 2}, {k ? 1.0 : -2.0, 0, 0, k ? 1.0 : -2.0});
       }
