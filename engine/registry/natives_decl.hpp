@@ -62,6 +62,9 @@ VKE_NATIVE_FN(MatrixFunctionNative)  // option 's' sqrtm, 'l' logm, 'f' funm
 VKE_NATIVE_FN(SolveRiccati)  // option 'c' care, 'd' dare
 VKE_NATIVE_FN(LyapNative)
 VKE_NATIVE_FN(DlyapNative)
+// Fourier transforms (numerics/fft).
+VKE_NATIVE_FN(ComputeFft)   // option 'f' fft, 'i' ifft
+VKE_NATIVE_FN(ComputeFftN)  // option '2' fft2, 'I' ifft2, 'f' fftn, 'i' ifftn
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
