@@ -65,6 +65,8 @@ VKE_NATIVE_FN(DlyapNative)
 // Fourier transforms (numerics/fft).
 VKE_NATIVE_FN(ComputeFft)   // option 'f' fft, 'i' ifft
 VKE_NATIVE_FN(ComputeFftN)  // option '2' fft2, 'I' ifft2, 'f' fftn, 'i' ifftn
+// Linear programming (numerics/linprog).
+VKE_NATIVE_FN(LinprogNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
