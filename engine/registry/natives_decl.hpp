@@ -67,6 +67,12 @@ VKE_NATIVE_FN(ComputeFft)   // option 'f' fft, 'i' ifft
 VKE_NATIVE_FN(ComputeFftN)  // option '2' fft2, 'I' ifft2, 'f' fftn, 'i' ifftn
 // Linear programming (numerics/linprog).
 VKE_NATIVE_FN(LinprogNative)
+// Polynomials (numerics/poly).
+VKE_NATIVE_FN(PolyvalNative)
+VKE_NATIVE_FN(PolyderNative)
+VKE_NATIVE_FN(PolyintNative)
+VKE_NATIVE_FN(RootsNative)
+VKE_NATIVE_FN(PolyNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
