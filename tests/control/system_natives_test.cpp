@@ -9,61 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/builtin_calls.hpp"
+#include "tests/control/native_call_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
-#include "tests/host/test_host.hpp"
 
 namespace vke {
 namespace {
 
 using V = std::vector<double>;
-using NativeFn = ErrCode (*)(EngineContext*, int32_t, int32_t, uintptr_t);
-
-class SystemNatives : public ::testing::Test {
- protected:
-  void M(int32_t rows, int32_t cols, const V& values) {
-    test::PushArray(ctx, "double", {rows, cols}, values);
-    args++;
-  }
-  void Row(const V& values) { M(1, int32_t(values.size()), values); }
-  void S(double v) { M(1, 1, {v}); }
-  void Text(const std::string& t) {
-    test::PushText(ctx, t);
-    args++;
-  }
-  // Calls with the arguments pushed so far; on success the outputs are
-  // popped into out (output 1 first).
-  ErrCode Call(NativeFn fn, int32_t nargout) {
-    const int32_t n = args;
-    args = 0;
-    out.clear();
-    const int32_t before = test::EntryCount(ctx) - n;
-    ErrCode e = fn(ctx, n, nargout, 0);
-    if (e) {
-      // Nothing pushed stays: the arguments are all that is left.
-      EXPECT_EQ(test::EntryCount(ctx), before + n);
-      while (test::EntryCount(ctx) > before) Drop(ctx);
-      return e;
-    }
-    EXPECT_EQ(test::EntryCount(ctx), before + std::max(nargout, 1));
-    while (test::EntryCount(ctx) > before) {
-      out.push_back(test::ReadArray(ctx));
-      Drop(ctx);
-    }
-    return e;
-  }
-  void ExpectValues(size_t k, const V& want, double tol) {
-    ASSERT_LT(k, out.size());
-    ASSERT_EQ(out[k].re.size(), want.size()) << "output " << k + 1;
-    for (size_t i = 0; i < want.size(); i++)
-      EXPECT_NEAR(out[k].re[i], want[i], tol) << "output " << k + 1 << " element " << i;
-  }
-
-  test::TestHost host;
-  EngineContext* ctx = host.ctx();
-  int32_t args = 0;
-  std::vector<test::ArrayValue> out;
-};
+using SystemNatives = test::NativeCallFixture;
 
 TEST_F(SystemNatives, C2dmTransferFunctionMethods) {
   Row({1});
@@ -310,8 +263,8 @@ TEST_F(SystemNatives, Margins) {
 // outputs or fails leaving its arguments, and the stack stays balanced.
 TEST_F(SystemNatives, RandomArgumentsKeepTheStackBalanced) {
   std::mt19937 rng(42);
-  const NativeFn fns[] = {&C2dmNative,  &D2cmNative,   &Ss2tfNative,
-                          &Tf2ssNative, &MarginNative, &DmarginNative};
+  const test::NativeFn fns[] = {&C2dmNative,  &D2cmNative,   &Ss2tfNative,
+                                &Tf2ssNative, &MarginNative, &DmarginNative};
   const int32_t minIn[] = {3, 3, 4, 2, 2, 2}, maxIn[] = {6, 6, 5, 2, 2, 3};
   std::uniform_real_distribution<double> value(-3, 3);
   for (int trial = 0; trial < 400; trial++) {
