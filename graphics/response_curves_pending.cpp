@@ -1,0 +1,48 @@
+// Curve routines of the control-design plots whose own code is not built
+// yet: they draw and compute nothing and refuse with "Not supported", so
+// that a native never reports a curve it did not make.
+#include "graphics/lti_system.hpp"
+
+namespace vke {
+
+ErrCode BodeMagnitudeCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode BodePhaseCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode NyquistCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode NicholsCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode SigmaCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode StepResponseCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode ImpulseResponseCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode RootLocusCurve(EngineContext*, const ResponseCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode HstepCurve(EngineContext*, const HstepCurveCall&) {
+  return kErrNotSupported;
+}
+
+ErrCode LsimCurve(EngineContext*, const LsimCurveCall&) {
+  return kErrNotSupported;
+}
+
+}  // namespace vke
