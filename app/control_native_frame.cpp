@@ -47,7 +47,7 @@ ErrCode RunResponseNative(EngineContext* ctx, int32_t nargin, int32_t nargout, u
 
 ErrCode HstepNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
   return RunDrawingNative(option, nargout, [&](PlotTarget& target) {
-    return AddHstepPlot(ctx, nargin, nargout, target, &HstepCurve);
+    return AddHstepPlot(ctx, nargin, target, &HstepCurve);
   });
 }
 
@@ -87,18 +87,16 @@ ErrCode DinitialNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
 }
 
 ErrCode PlotRootsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
-  return RunDrawingNative(option, nargout, [&](PlotTarget& target) {
-    return AddRootsPlot(ctx, nargin, nargout, target);
-  });
+  return RunDrawingNative(option, nargout,
+                          [&](PlotTarget& target) { return AddRootsPlot(ctx, nargin, target); });
 }
 
 ErrCode ErlocusNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
-  return RunDrawingNative(option, nargout, [&](PlotTarget& target) {
-    return AddErlocusObject(ctx, nargin, nargout, target);
-  });
+  return RunDrawingNative(
+      option, nargout, [&](PlotTarget& target) { return AddErlocusObject(ctx, nargin, target); });
 }
 
-ErrCode RunGridNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option,
+ErrCode RunGridNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option,
                       DesignGrid grid) {
   NativeCallContext* call;
   PlotTarget target;
@@ -106,8 +104,7 @@ ErrCode RunGridNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   const InstanceRecord* instance =
       FindInstance(call->Block(), static_cast<int32_t>(call->instanceId));
   const PlotStyle* style = &instance->figure.styles[kFigureStyleGrid];
-  return Drew(call, AddGridObject(ctx, nargin, nargout, target, DesignGridRowOf(grid), style),
-              true);
+  return Drew(call, AddGridObject(ctx, nargin, target, DesignGridRowOf(grid), style), true);
 }
 
 }  // namespace vke

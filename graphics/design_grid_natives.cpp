@@ -74,7 +74,7 @@ const DesignGridRow& DesignGridRowOf(DesignGrid grid) {
   return kDesignGrids[static_cast<size_t>(grid)];
 }
 
-ErrCode AddGridObject(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
+ErrCode AddGridObject(EngineContext* ctx, int32_t nargin, PlotTarget& target,
                       const DesignGridRow& row, const PlotStyle* defaultStyle) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   const bool takesArrays = row.firstCode != 0;
@@ -109,10 +109,10 @@ ErrCode AddGridObject(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotT
     if (ErrCode e = w.Commit()) return e;
   }
   SetSubplotGridKind(target.subplot, kOptGridKindMask, kBasicGridKind);
-  return FinishResponseCall(ctx, nargin, nargout);
+  return FinishPlotCall(ctx, nargin);
 }
 
-ErrCode AddErlocusObject(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target) {
+ErrCode AddErlocusObject(EngineContext* ctx, int32_t nargin, PlotTarget& target) {
   if (nargin != 2 && nargin != 4) return kErrTooManyArgin;
   RealMatrix gains, colours;
   int32_t marks = 0;
@@ -129,7 +129,7 @@ ErrCode AddErlocusObject(EngineContext* ctx, int32_t nargin, int32_t nargout, Pl
   if (ErrCode e = ReadRealMatrix(ctx, ArgDepth(nargin, 0), &p)) return e;
   if (m.rows == 0) {
     if (p.cols >= 2) return kErrIncompSize;
-    return FinishEmptyResponse(ctx, nargin, nargout);
+    return FinishPlotCall(ctx, nargin);
   }
   const int32_t n = m.rows;
   if (m.cols != n) return kErrIncompSize;
@@ -158,7 +158,7 @@ ErrCode AddErlocusObject(EngineContext* ctx, int32_t nargin, int32_t nargout, Pl
       UpdateAutoLimits(target.subplot, re, im, nullptr, n);
     }
   }
-  return FinishResponseCall(ctx, nargin, nargout);
+  return FinishPlotCall(ctx, nargin);
 }
 
 }  // namespace vke

@@ -6,10 +6,11 @@
 // same data when outputs are asked for; the response natives and lsim also
 // compute without a figure (a null target).
 //
-// Every implementation removes its arguments on success and leaves the
-// outputs the curve routine pushed (or, called as a statement, the
-// no-value marker). An empty system ends the call at once with [] for each
-// output asked for.
+// Every implementation removes its arguments on success. Those that may
+// return data (the table's natives, lsim, initial) leave the outputs the
+// curve routine pushed or, called as a statement, the no-value marker; an
+// empty system ends their call at once with [] for each output asked for.
+// hstep and plotroots, which only draw, leave nothing.
 #pragma once
 
 #include <cstdint>
@@ -69,7 +70,7 @@ ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plo
 
 // hstep(num1, den1, T, num2, den2 [, style [, id]]): one curve per row pair;
 // a pair of one row serves every row of the other.
-ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
+ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target,
                      HstepCurveFn curve);
 
 // lsim(num, den, u, t ...) or lsim(A, B, C, D, u, t [, x0] ...); dlsim takes
@@ -84,6 +85,6 @@ ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plot
                        bool discrete, ResponseCurveCallback curve);
 
 // plotroots(P [, style [, id]]): the roots of each row of P.
-ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target);
+ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target);
 
 }  // namespace vke

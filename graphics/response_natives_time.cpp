@@ -42,8 +42,7 @@ bool ValidDenominator(const RealMatrix& den) {
 
 }  // namespace
 
-ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
-                     HstepCurveFn curve) {
+ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target, HstepCurveFn curve) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   if (nargin < 5 || nargin > 7) return kErrBadArg;
   StyleArg style;
@@ -60,7 +59,7 @@ ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTa
   if (ErrCode e = ReadPeriod(ctx, ArgDepth(nargin, 2), &t)) return e;
   if (num1.rows != den1.rows) return kErrIncompSize;
   if (num1.Empty() || den1.Empty() || num2.Empty() || den2.Empty()) {
-    return FinishEmptyResponse(ctx, nargin, nargout);
+    return FinishPlotCall(ctx, nargin);
   }
   // Rows pair up one with one; a pair of one row serves every row.
   if (num1.rows != num2.rows && num1.rows != 1 && num2.rows != 1) return kErrIncompSize;
@@ -90,7 +89,7 @@ ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTa
     if (ErrCode e = curve(ctx, call)) return e;
     if (id >= 0) id++;
   }
-  return FinishResponseCall(ctx, nargin, nargout);
+  return FinishPlotCall(ctx, nargin);
 }
 
 ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,

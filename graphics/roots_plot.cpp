@@ -60,7 +60,7 @@ ErrCode RootsPlotCurve(PlotTarget& target, const double* re, const double* im, i
   return kOk;
 }
 
-ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target) {
+ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   if (nargin < 1 || nargin > 3) return kErrBadArg;
   StyleArg style;
@@ -69,7 +69,7 @@ ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTa
   int32_t rows = 0, cols = 0;
   double *re = nullptr, *im = nullptr;
   if (ErrCode e = GetNumericArg(ctx, ArgDepth(nargin, 0), &rows, &cols, &re, &im)) return e;
-  if (rows == 0 || cols < 2) return FinishEmptyResponse(ctx, nargin, nargout);
+  if (rows == 0 || cols < 2) return FinishPlotCall(ctx, nargin);
   if (ErrCode e = ReservePlotRoom(target, 0)) return e;
   const bool complex = im != nullptr;
   ResponseScratch scratch(ctx, false);
@@ -95,7 +95,7 @@ ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTa
       return e;
     }
   }
-  return FinishResponseCall(ctx, nargin, nargout);
+  return FinishPlotCall(ctx, nargin);
 }
 
 }  // namespace vke

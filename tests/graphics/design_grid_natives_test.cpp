@@ -34,13 +34,13 @@ struct Figure : test::FigureHarness {
     args++;
     return *this;
   }
-  // Calls the native on the arguments pushed as a statement: on success one
-  // no-value entry is left, on failure the arguments.
+  // Calls the native on the arguments pushed as a statement: on success
+  // nothing is left, on failure the arguments.
   ErrCode Run(const char* name) {
     const int32_t n = args;
     args = 0;
     const ErrCode e = Call(name, n, -1);
-    EXPECT_EQ(test::EntryCount(ctx()), e == kOk ? 1 : n) << name;
+    EXPECT_EQ(test::EntryCount(ctx()), e == kOk ? 0 : n) << name;
     Drop(ctx(), test::EntryCount(ctx()));
     return e;
   }

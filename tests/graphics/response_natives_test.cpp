@@ -359,12 +359,11 @@ TEST(ResponseNatives, EmptySystemsLeaveAnEmptyValuePerOutput) {
   EXPECT_TRUE(gCalls.empty());
   PlotTarget t = f.Target();
   f.R({}).R({}).S(0.1).R({1}).R({1, 1});
-  EXPECT_EQ(
-      f.Run(-1, [&](int32_t n, int32_t k) { return AddHstepPlot(f.ctx(), n, k, t, &RecordHstep); }),
-      kOk);
+  EXPECT_EQ(f.Run(0, [&](int32_t n, int32_t) { return AddHstepPlot(f.ctx(), n, t, &RecordHstep); }),
+            kOk);
   EXPECT_TRUE(gHsteps.empty());
   f.R({});
-  EXPECT_EQ(f.Native("plotroots", -1), kOk);
+  EXPECT_EQ(f.Native("plotroots", 0), kOk);
   f.R({5});
   EXPECT_EQ(f.Native("plotroots", 0), kOk);
   EXPECT_TRUE(f.Commands(0).empty());
@@ -373,9 +372,7 @@ TEST(ResponseNatives, EmptySystemsLeaveAnEmptyValuePerOutput) {
 TEST(ResponseNatives, HstepPairsRows) {
   Figure f;
   PlotTarget t = f.Target();
-  const auto hstep = [&](int32_t n, int32_t k) {
-    return AddHstepPlot(f.ctx(), n, k, t, &RecordHstep);
-  };
+  const auto hstep = [&](int32_t n, int32_t) { return AddHstepPlot(f.ctx(), n, t, &RecordHstep); };
   // Two controllers with one plant; ids count up from 10.
   f.M(2, 1, {1, 2}).M(2, 2, {1, -0.5, 1, -0.2}).S(0.1).R({1}).R({1, 1}).T("r").S(10);
   ASSERT_EQ(f.Run(0, hstep), kOk);
@@ -526,8 +523,7 @@ TEST(ResponseNatives, RandomArgumentsKeepTheStackAndTheStoreValid) {
     const NativeFunctionRecord* r = FindLibraryRecord(f.ctx(), name, nullptr, 0, &index);
     ASSERT_NE(r, nullptr) << name;
     const int32_t nargin = r->minIn + int32_t(rng() % (r->maxIn - r->minIn + 1));
-    const int32_t nargout =
-        r->maxOut == 0 ? -int32_t(rng() % 2) : int32_t(rng() % (r->maxOut + 2)) - 1;
+    const int32_t nargout = r->maxOut == 0 ? 0 : int32_t(rng() % (r->maxOut + 2)) - 1;
     const bool inFigure = rng() % 4 != 0;
     if (!inFigure) {
       ASSERT_EQ(f.Close(), kOk);
