@@ -103,6 +103,11 @@ void DrawPanelSliderRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelButtonRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelPopupRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelTextFieldRow(RenderCall& call, const RenderCommand& c);
+// The control-design commands: the error-locus region, the whole grids and
+// the single grid curves.
+void DrawErrorLocusCommand(RenderCall& call, const RenderCommand& c);
+void DrawDesignGridCommand(RenderCall& call, const RenderCommand& c);
+void DrawGridCurveCommand(RenderCall& call, const RenderCommand& c);
 
 // The open pop-up menu of the group, over everything else.
 void DrawDeferredPopupMenu(RenderCall& call);

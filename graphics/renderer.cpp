@@ -34,6 +34,9 @@ enum CommandRule : uint8_t {
   kGridStyle = 16,  // the default-style bit takes the grid default
 };
 
+// The rules of a whole control-design grid.
+constexpr uint8_t kDesignGrid = kFlatOnly | kGridStyle;
+
 using CommandDrawer = void (*)(RenderCall&, const RenderCommand&);
 
 struct CommandEntry {
@@ -59,15 +62,15 @@ constexpr CommandEntry kCommandTable[] = {
     {kCmdInfiniteLine3, &DrawInfiniteLine3, kDepthPool},        // intersection of two planes
     {kCmdPolygons3, nullptr, kDepthPool},                       // polygons, 3-D subplots only
     {kCmdMaterial, nullptr, 0},                                 // material of the 3-D primitives
-    {kCmdErrorLocus, nullptr, kFlatOnly},                       // error-locus region
-    {47, nullptr, kFlatOnly | kGridStyle},                      // z-plane grid
-    {48, nullptr, kFlatOnly | kGridStyle},                      // s-plane grid
-    {49, nullptr, kFlatOnly | kGridStyle},                      // Nichols grid
-    {50, nullptr, kFlatOnly | kGridStyle},                      // Nyquist grid
-    {51, nullptr, kFlatOnly},                                   // grid curves 51-54
-    {52, nullptr, kFlatOnly},                                   //
-    {53, nullptr, kFlatOnly},                                   //
-    {54, nullptr, kFlatOnly},                                   //
+    {kCmdErrorLocus, &DrawErrorLocusCommand, kFlatOnly},        // error-locus region
+    {kCmdZGrid, &DrawDesignGridCommand, kDesignGrid},           // z-plane grid
+    {kCmdSGrid, &DrawDesignGridCommand, kDesignGrid},           // s-plane grid
+    {kCmdHallChart, &DrawDesignGridCommand, kDesignGrid},       // Hall chart of the Nyquist plane
+    {kCmdNicholsChart, &DrawDesignGridCommand, kDesignGrid},    // Nichols chart
+    {kCmdZGridFrequency, &DrawGridCurveCommand, kFlatOnly},     // z-plane natural frequency
+    {kCmdZGridDamping, &DrawGridCurveCommand, kFlatOnly},       // z-plane damping ratio
+    {kCmdSGridFrequency, &DrawGridCurveCommand, kFlatOnly},     // s-plane natural frequency
+    {kCmdSGridDamping, &DrawGridCurveCommand, kFlatOnly},       // s-plane damping ratio
     {55, &DrawPanelTextRow, kPanelRow | kLayoutToo},            // control-panel text row
     {56, &DrawTextCommand, kDepthPool},                         // text at a 2-D point
     {57, &DrawTextCommand, kDepthPool},                         // text at a 3-D point

@@ -1,8 +1,8 @@
 // Figures drawn by the plot natives and rendered to PNG through the screen
 // port, compared with committed images (tests/data): a plain curve, a plot
 // with title, labels, legend and grid, a figure of several subplots, the
-// 3-D box of a helix in both projections, and an application whose draw handlers are compiled VKE
-// functions. VKE_UPDATE_GOLDENS=1 writes the images anew.
+// 3-D box of a helix in both projections, an application whose draw handlers are compiled VKE
+// functions, the response-plot grids and the error locus. VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -239,6 +239,52 @@ TEST(FigurePng, ControlPanelBesideAPlot) {
     }
   }
   ExpectLikeGolden(app, "control_panel.png");
+}
+
+
+// The four response-plot grids, full, each with a few roots in it.
+TEST(FigurePng, ResponsePlotGrids) {
+  Drawn d(2, 2);
+  d.Subplot(0);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("zgrid"), kOk);
+  EXPECT_EQ(d.Row({1, -1.2, 0.72}).Text("rx").Run("plotroots"), kOk);
+  EXPECT_EQ(d.Text("equal").Run("scale"), kOk);
+  EXPECT_EQ(d.Text("z-plane grid").Run("title"), kOk);
+  d.Subplot(1);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("sgrid"), kOk);
+  EXPECT_EQ(d.Row({1, 2, 5}).Text("bo").Run("plotroots"), kOk);
+  EXPECT_EQ(d.Row({-4, 1, -3, 3}).Run("scale"), kOk);
+  EXPECT_EQ(d.Text("s-plane grid").Run("title"), kOk);
+  d.Subplot(2);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("hgrid"), kOk);
+  EXPECT_EQ(d.Row({-3, 2, -2, 2}).Run("scale"), kOk);
+  EXPECT_EQ(d.Text("Hall chart").Run("title"), kOk);
+  d.Subplot(3);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Text("g").Run("ngrid"), kOk);
+  EXPECT_EQ(d.Row({-2 * M_PI, 0, 0, 4}).Run("scale"), kOk);
+  EXPECT_EQ(d.Text("Nichols chart").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "response_grids.png");
+}
+
+// The error locus of a second-order polynomial: the default bands on the
+// left, two gain marks on the right.
+TEST(FigurePng, ErrorLocusRegions) {
+  Drawn d(1, 2);
+  for (int32_t k = 0; k < 2; ++k) {
+    d.Subplot(k);
+    d.Row({1, 2, 2}).Table(2, 2, {0.05, 0, 0, 0.05});
+    if (k == 1) d.Row({1, 2}).Table(2, 3, {1, 0.5, 0, 0.3, 0.6, 1});
+    EXPECT_EQ(d.Run("erlocus"), kOk);
+    EXPECT_EQ(d.Row({-2.5, 0.5, -2, 2}).Run("scale"), kOk);
+    EXPECT_EQ(d.Text(k == 0 ? "Error locus" : "Gain marks").Run("title"), kOk);
+  }
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "error_locus.png");
 }
 
 }  // namespace
