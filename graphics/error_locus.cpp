@@ -144,11 +144,14 @@ void DrawErrorLocus(const double* payload, int64_t length, const SubplotRecord& 
   const double columnsWide = std::ceil((right - left) / cw);
   if (!(columnsWide >= 1 && columnsWide <= 1e6) || !(bottom > top)) return;
   const auto columns = static_cast<int32_t>(columnsWide);
-  // Scratch: the work vectors, then a row of red, green and blue bytes.
+  // Scratch: the work vectors, the data x of each column, then a row of
+  // red, green and blue bytes.
   const int64_t workDoubles = 2 * int64_t{locus.n};
-  if (workDoubles + PackedDoubles(3 * int64_t{columns}) > capacity) return;
+  if (workDoubles + columns + PackedDoubles(3 * int64_t{columns}) > capacity) return;
   double* work = scratch;
-  auto* red = reinterpret_cast<uint8_t*>(scratch + workDoubles);
+  double* xs = work + workDoubles;
+  for (int32_t c = 0; c < columns; c++) xs[c] = DeviceXToData(s, left + (c + 0.5) * cw);
+  auto* red = reinterpret_cast<uint8_t*>(xs + columns);
   uint8_t* green = red + columns;
   uint8_t* blue = green + columns;
 
@@ -172,8 +175,7 @@ void DrawErrorLocus(const double* payload, int64_t length, const SubplotRecord& 
                      : k == 0 ? 0.0
                               : DeviceYToData(s, axis + double(k) * ch);
     for (int32_t c = 0; c < columns; c++) {
-      const double x = DeviceXToData(s, left + (c + 0.5) * cw);
-      const Rgb colour = locus.ColourOf(ErrorLocusValue(locus.p, locus.m, locus.n, x, y, work));
+      const Rgb colour = locus.ColourOf(ErrorLocusValue(locus.p, locus.m, locus.n, xs[c], y, work));
       red[c] = colour.r;
       green[c] = colour.g;
       blue[c] = colour.b;

@@ -21,9 +21,9 @@ double ErrorLocusValue(const double* p, const double* m, int32_t n, double sr, d
 
 // Draws the payload of an error-locus command ({n, P, M, k, k thresholds,
 // 3k colour bytes}, `length` doubles) over the viewport through the port's
-// image-cell slot, in cells of the port's pixel scale. The rows of cell
-// colours and the work vectors come from the scratch; nothing is drawn when
-// they do not fit or the payload is malformed.
+// image-cell slot, in cells of the port's pixel scale. The row of cell
+// colours, the cells' data x and the work vectors come from the scratch;
+// nothing is drawn when they do not fit or the payload is malformed.
 void DrawErrorLocus(const double* payload, int64_t length, const SubplotRecord& subplot,
                     const GraphicsPort& port, double* scratch, uint32_t capacity, void* target);
 
