@@ -137,6 +137,16 @@ uint32_t CycleStyleWord(int32_t counter) {
   return kColourCycle[static_cast<size_t>(counter) % kColourCycle.size()];
 }
 
+void NumberRange(const double* v, int64_t n, double* low, double* high) {
+  *low = std::numeric_limits<double>::infinity();
+  *high = -*low;
+  for (int64_t k = 0; k < n; ++k) {
+    if (v[k] != v[k]) continue;
+    *low = std::min(*low, v[k]);
+    *high = std::max(*high, v[k]);
+  }
+}
+
 ErrCode FinishPlotCall(EngineContext* ctx, int32_t nargin) {
   return Drop(ctx, nargin);
 }
