@@ -42,6 +42,7 @@ struct ContourPoints {
   double* y;
   int32_t capacity;
   int32_t count;
+  bool cut = false;  // a point did not fit
 };
 
 // Follows one line from the crossing on the start edge: the vertical edge

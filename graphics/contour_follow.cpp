@@ -90,7 +90,10 @@ struct Tracer {
   }
 
   static bool Add(ContourPoints* p, double x, double y) {
-    if (p->count >= p->capacity) return false;
+    if (p->count >= p->capacity) {
+      p->cut = true;
+      return false;
+    }
     p->x[p->count] = x;
     p->y[p->count] = y;
     ++p->count;

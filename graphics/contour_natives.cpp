@@ -82,7 +82,8 @@ struct Trace {
 
   // Traces the line that starts on the given edge behind a new header,
   // with room for all its coordinates; a line of fewer than two points is
-  // dropped. 10001 when not even two points fit.
+  // dropped. 10001 when not even two points fit, or after a line cut where
+  // the room ended.
   ErrCode Line(double level, bool fill, int32_t row, int32_t column, int32_t direction,
                const PlotStyle& style) {
     const uint32_t dims = is3d ? 3 : 2;
@@ -94,13 +95,13 @@ struct Trace {
     ContourPoints points{x, x + perAxis, static_cast<int32_t>(perAxis), 0};
     ContourFollow(grid, level, fill, row, column, &direction, visited, &points);
     const uint32_t k = static_cast<uint32_t>(points.count);
-    if (k < 2) return kOk;
+    if (k < 2) return points.cut ? kErrPlotOverflow : kOk;
     std::memmove(x + k, points.y, size_t{k} * 8);
     if (is3d) std::fill(x + 2 * k, x + 3 * k, level);
     SetPayloadDouble(t.payload, base + kCommandHeaderDoubles, k);
     WriteContourHeader(t.payload, t.used, base + kLineHead + dims * k,
                        is3d ? kCmdPolyline3 : kCmdPolyline, style);
-    return kOk;
+    return points.cut ? kErrPlotOverflow : kOk;
   }
 
   // All lines of one level, in their starting order: into the grid from

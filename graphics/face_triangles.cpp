@@ -1,10 +1,15 @@
 // Fans and ear clipping of polygon faces.
 #include "graphics/face_triangles.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vke {
 namespace {
+
+// Ears tried per cut, sharpest first, before the sharpest is cut even with
+// a vertex inside it.
+constexpr int32_t kEarTries = 8;
 
 // Edge-boundary bits of a triangle.
 constexpr uint32_t kFirstEdge = 1;
@@ -30,6 +35,50 @@ struct Ring {
     const double ox = x[n] - x[k];
     const double oy = y[n] - y[k];
     angle[k] = std::atan2(ix * oy - iy * ox, ix * ox + iy * oy);
+  }
+
+  // Whether a vertex of the ring other than the ear's own three lies in
+  // the ear at k or on its sides.
+  bool EarHoldsVertex(int32_t k, int32_t head, int32_t left) const {
+    const int32_t a = prev[k];
+    const int32_t c = next[k];
+    const auto side = [&](int32_t from, int32_t to, int32_t q) {
+      return (x[to] - x[from]) * (y[q] - y[from]) - (y[to] - y[from]) * (x[q] - x[from]);
+    };
+    int32_t q = head;
+    for (int32_t i = 0; i < left; ++i, q = next[q]) {
+      if (q == a || q == k || q == c) continue;
+      const double d[3] = {side(a, k, q), side(k, c, q), side(c, a, q)};
+      const bool below = d[0] < 0 || d[1] < 0 || d[2] < 0;
+      const bool above = d[0] > 0 || d[1] > 0 || d[2] > 0;
+      if (!(below && above)) return true;
+    }
+    return false;
+  }
+
+  // The vertex to cut: the one turning most in the face's direction
+  // (`total`) whose ear holds no other vertex, among the sharpest few; else
+  // the sharpest; -1 when none turns that way.
+  int32_t PickEar(int32_t head, int32_t left, double total) const {
+    int32_t tried[kEarTries];
+    int32_t sharpest = -1;
+    for (int32_t attempt = 0; attempt < kEarTries; ++attempt) {
+      int32_t pick = -1;
+      double best = 0;
+      int32_t k = head;
+      for (int32_t i = 0; i < left; ++i, k = next[k]) {
+        const double product = angle[k] * total;
+        if (product > best && std::find(tried, tried + attempt, k) == tried + attempt) {
+          best = product;
+          pick = k;
+        }
+      }
+      if (pick < 0) break;
+      if (sharpest < 0) sharpest = pick;
+      if (!EarHoldsVertex(pick, head, left)) return pick;
+      tried[attempt] = pick;
+    }
+    return sharpest;
   }
 };
 
@@ -71,16 +120,7 @@ void EarClipTriangulate(const double* x, const double* y, int32_t v, double* scr
   int32_t head = 0;
   int32_t left = v;
   while (left > 3) {
-    int32_t pick = -1;
-    double best = 0;
-    int32_t k = head;
-    for (int32_t i = 0; i < left; ++i, k = ring.next[k]) {
-      const double product = ring.angle[k] * total;
-      if (product > best) {
-        best = product;
-        pick = k;
-      }
-    }
+    const int32_t pick = ring.PickEar(head, left, total);
     if (pick < 0) break;
     const int32_t p = ring.prev[pick];
     const int32_t n = ring.next[pick];

@@ -22,9 +22,9 @@ inline int64_t EarClipScratch(int32_t v) {
 }
 
 // Ear clipping of the face whose v >= 4 device points are x[], y[]: the
-// vertex turning most in the face's own direction is cut off first, until
-// three remain (or no vertex turns that way; the first three remaining then
-// make the last triangle). No test is made for vertices inside an ear.
+// vertex turning most in the face's own direction is cut off first, passing
+// over a few ears that hold another vertex, until three remain (or no vertex
+// turns that way; the first three remaining then make the last triangle).
 void EarClipTriangulate(const double* x, const double* y, int32_t v, double* scratch,
                         EmitFaceTriangle emit, void* context);
 

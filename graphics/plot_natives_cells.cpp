@@ -233,7 +233,7 @@ ErrCode AddPcolorObject(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint3
 
 ErrCode SetColormap(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& t) {
   if (nargin == 0) {
-    if (nargout <= 0) return kOk;
+    if (!AnswersQuery(nargin, nargout)) return kOk;
     int64_t last = -1;
     WalkSubplotCommands(t, [&](const CommandHeader& h, uint32_t at) {
       if (h.code == kCmdColourMap && h.length >= 1) last = at;

@@ -15,12 +15,14 @@
 #include "graphics/figure_codes.hpp"
 #include "graphics/object_store.hpp"
 #include "tests/graphics/command_list.hpp"
+#include "tests/graphics/room_guard.hpp"
 #include "tests/host/figure_harness.hpp"
 
 namespace vke {
 namespace {
 
 using test::FigureHarness;
+using test::Guard;
 using test::Packed;
 using Doubles = std::vector<double>;
 
@@ -185,19 +187,6 @@ TEST(ControlNatives, LayoutNativesIgnoreTheirErrors) {
   EXPECT_EQ(cmds[1].data, test::Join({1, 0, 2}, Packed("ab")));
   EXPECT_EQ(cmds[2].data, Doubles{1});
 }
-
-// The double just past the room a test leaves, where nothing may be written.
-struct Guard {
-  explicit Guard(FigureHarness& h) : h(h) {
-    const ObjectWriterState& w = h.block()->capture;
-    at = ObjectList(h.block()->DataArea()).At(w.start) + size_t{w.capacity} * 8;
-    SetPayloadDouble(at, 0, kMark);
-  }
-  bool Intact() const { return PayloadDouble(at, 0) == kMark; }
-  static constexpr double kMark = -12345.5;
-  FigureHarness& h;
-  std::byte* at;
-};
 
 // Sliders of three values and short labels need 15 + 2k + label doubles
 // each: one double less than that answers 10001 and writes nothing.
