@@ -51,8 +51,17 @@ void CommandWriter::Put(double v) {
 }
 
 void CommandWriter::PutBytes(const char* bytes, int64_t n) {
-  for (int64_t i = 0; i < n; ++i) {
-    pending_[pendingCount_++] = bytes[i];
+  int64_t i = 0;
+  while (i < n) {
+    // Whole doubles go straight through while no partial one waits.
+    if (pendingCount_ == 0 && n - i >= 8) {
+      double d;
+      std::memcpy(&d, bytes + i, 8);
+      PutDouble(d);
+      i += 8;
+      continue;
+    }
+    pending_[pendingCount_++] = bytes[i++];
     if (pendingCount_ == 8) FlushBytes();
   }
 }

@@ -52,11 +52,29 @@ struct ImagePlane {
   NumericView view;
   int64_t offset = 0;  // first element
 
-  uint8_t Byte(int64_t i) const {
-    if (view.cls == ValueClass::kLogical) return view.elements[offset + i] != 0 ? 255 : 0;
-    if (view.cls == ValueClass::kInteger) return view.elements[offset + i];
-    const double v = ViewElement(view, offset + i, false) * 255.9;
-    return static_cast<uint8_t>(v > 0 ? std::min(v, 255.0) : 0.0);
+  static char Scaled(double v) {
+    v *= 255.9;
+    return static_cast<char>(static_cast<uint8_t>(v > 0 ? std::min(v, 255.0) : 0.0));
+  }
+
+  // The bytes of n cells from cell `from`, the type's rule chosen once.
+  void Bytes(int64_t from, int64_t n, char* out) const {
+    const uint8_t* el = view.elements;
+    const int64_t at = offset + from;
+    switch (view.cls) {
+      case ValueClass::kLogical:
+        for (int64_t i = 0; i < n; ++i) out[i] = static_cast<char>(el[at + i] != 0 ? 255 : 0);
+        break;
+      case ValueClass::kInteger:
+        std::memcpy(out, el + at, static_cast<size_t>(n));
+        break;
+      case ValueClass::kSingle:
+        for (int64_t i = 0; i < n; ++i) out[i] = Scaled(Load<float>(el + 4 * (at + i)));
+        break;
+      default:
+        for (int64_t i = 0; i < n; ++i) out[i] = Scaled(Load<double>(el + 8 * (at + i)));
+        break;
+    }
   }
 };
 
@@ -160,10 +178,12 @@ ErrCode AddImageObject(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint32
                    box[0], box[1], box[2], box[3]}) {
     w.Put(v);
   }
+  char chunk[4096];
   for (int32_t k = 0; k < planeCount; ++k) {
-    for (int64_t i = 0; i < cells; ++i) {
-      const char b = static_cast<char>(planes[k].Byte(i));
-      w.PutBytes(&b, 1);
+    for (int64_t i = 0; i < cells; i += sizeof chunk) {
+      const int64_t n = std::min<int64_t>(sizeof chunk, cells - i);
+      planes[k].Bytes(i, n, chunk);
+      w.PutBytes(chunk, n);
     }
   }
   if (ErrCode e = w.Commit()) return e;

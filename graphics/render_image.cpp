@@ -63,16 +63,29 @@ struct Sampler {
     *f = at - *i;
   }
 
-  uint8_t Linear(double u, double v) const {
-    int32_t i, j;
-    double fy, fx;
-    Position(v, h, rows, &i, &fy);
-    Position(u, w, cols, &j, &fx);
-    const int32_t i1 = std::min(i + 1, rows - 1);
-    const int32_t j1 = std::min(j + 1, cols - 1);
-    const double top = P(i, j) + fx * (P(i, j1) - P(i, j));
-    const double bottom = P(i1, j) + fx * (P(i1, j1) - P(i1, j));
-    return static_cast<uint8_t>(top + fy * (bottom - top));
+  // The cell of output row v (or column u) and the fraction toward the
+  // next one, for linear and cubic sampling.
+  struct At {
+    int32_t i;
+    double f;
+  };
+  At Row(double v) const {
+    At a;
+    Position(v, h, rows, &a.i, &a.f);
+    return a;
+  }
+  At Column(double u) const {
+    At a;
+    Position(u, w, cols, &a.i, &a.f);
+    return a;
+  }
+
+  uint8_t Linear(At r, At c) const {
+    const int32_t i1 = std::min(r.i + 1, rows - 1);
+    const int32_t j1 = std::min(c.i + 1, cols - 1);
+    const double top = P(r.i, c.i) + c.f * (P(r.i, j1) - P(r.i, c.i));
+    const double bottom = P(i1, c.i) + c.f * (P(i1, j1) - P(i1, c.i));
+    return static_cast<uint8_t>(top + r.f * (bottom - top));
   }
 
   static void CubicWeights(double t, double w[4]) {
@@ -82,21 +95,17 @@ struct Sampler {
     w[3] = (0.5 * t - 0.5) * t * t;
   }
 
-  uint8_t Cubic(double u, double v) const {
-    int32_t i, j;
-    double fy, fx;
-    Position(v, h, rows, &i, &fy);
-    Position(u, w, cols, &j, &fx);
+  uint8_t Cubic(At r, At c) const {
     double wy[4];
     double wx[4];
-    CubicWeights(fy, wy);
-    CubicWeights(fx, wx);
+    CubicWeights(r.f, wy);
+    CubicWeights(c.f, wx);
     double sum = 0;
     for (int32_t a = 0; a < 4; ++a) {
-      const int32_t r = std::clamp(i - 1 + a, 0, rows - 1);
-      double row = 0;
-      for (int32_t b = 0; b < 4; ++b) row += wx[b] * P(r, std::clamp(j - 1 + b, 0, cols - 1));
-      sum += wy[a] * row;
+      const int32_t row = std::clamp(r.i - 1 + a, 0, rows - 1);
+      double part = 0;
+      for (int32_t b = 0; b < 4; ++b) part += wx[b] * P(row, std::clamp(c.i - 1 + b, 0, cols - 1));
+      sum += wy[a] * part;
     }
     return static_cast<uint8_t>(std::floor(std::clamp(sum, 0.0, 255.0) + 0.5));
   }
@@ -226,21 +235,24 @@ void DrawImageCommand(RenderCall& call, const RenderCommand& c) {
     // nearest neighbour.
     int32_t band = 1;
     const double v = imageRow(q);
+    const int32_t nearestRow = sample[0].NearestRow(v);
     if (mode != kModeLinear && mode != kModeCubic) {
-      const int32_t row = sample[0].NearestRow(v);
-      while (q + band < vis.q1 && sample[0].NearestRow(imageRow(q + band)) == row) ++band;
+      while (q + band < vis.q1 && sample[0].NearestRow(imageRow(q + band)) == nearestRow) ++band;
     }
-    for (int32_t k = 0; k < planes; ++k) {
-      uint8_t* line = out + int64_t{k} * width;
-      const Sampler& s = sample[k];
-      for (int32_t i = 0; i < width; ++i) {
-        const double u = imageColumn(vis.c0 + i);
-        if (mode == kModeLinear) {
-          line[i] = s.Linear(u, v);
-        } else if (mode == kModeCubic) {
-          line[i] = s.Cubic(u, v);
-        } else {
-          line[i] = s.P(s.NearestRow(v), s.NearestColumn(u));
+    // Each column's source position once for all planes.
+    const Sampler::At row = sample[0].Row(v);
+    for (int32_t i = 0; i < width; ++i) {
+      const double u = imageColumn(vis.c0 + i);
+      if (mode == kModeLinear || mode == kModeCubic) {
+        const Sampler::At column = sample[0].Column(u);
+        for (int32_t k = 0; k < planes; ++k) {
+          out[int64_t{k} * width + i] =
+              mode == kModeLinear ? sample[k].Linear(row, column) : sample[k].Cubic(row, column);
+        }
+      } else {
+        const int32_t column = sample[0].NearestColumn(u);
+        for (int32_t k = 0; k < planes; ++k) {
+          out[int64_t{k} * width + i] = sample[k].P(nearestRow, column);
         }
       }
     }
