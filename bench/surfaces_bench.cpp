@@ -8,18 +8,10 @@
 // beside the same figures drawn by matplotlib.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
-#include "app/draw_cycle.hpp"
-#include "app/instance_figure.hpp"
-#include "app/instances.hpp"
-#include "app/reset_data.hpp"
-#include "graphics/cairo_target.hpp"
+#include "bench/packed_figure.hpp"
 #include "graphics/camera.hpp"
-#include "graphics/port.hpp"
-#include "tools/kvpack/pack.hpp"
 
 namespace {
 
@@ -50,33 +42,27 @@ function m = bluetoyellow
   m = [min(1, 2 * t .^ 2), 0.2 + 0.7 * t, 0.6 * (1 - t) + 0.1];
 )";
 
+// The lit surface of both projections.
+constexpr const char* kSurface = R"(function (a, b, c) = start
+  (a, b, c) = peaks(100);
+
+function show(a, b, c)
+  colormap(bluetoyellow());
+  surf(a, b, c);
+  lightangle(-2.2, 0.7);
+)";
+
 struct Case {
   const char* key;  // the case's name in the peer's output
   const char* name;
-  const char* source;  // start and show
-  bool turns;          // also time the paint after a camera turn
+  const char* source;  // start and show, which ends with `more`
+  const char* more;
+  bool turns;  // also time the paint after a camera turn
 };
 
 constexpr Case kCases[] = {
-    {"surf_ortho", "surf 100x100 orthographic", R"(function (a, b, c) = start
-  (a, b, c) = peaks(100);
-
-function show(a, b, c)
-  colormap(bluetoyellow());
-  surf(a, b, c);
-  lightangle(-2.2, 0.7);
-)",
-     true},
-    {"surf_persp", "surf 100x100 perspective", R"(function (a, b, c) = start
-  (a, b, c) = peaks(100);
-
-function show(a, b, c)
-  colormap(bluetoyellow());
-  surf(a, b, c);
-  lightangle(-2.2, 0.7);
-  camproj('p');
-)",
-     true},
+    {"surf_ortho", "surf 100x100 orthographic", kSurface, "", true},
+    {"surf_persp", "surf 100x100 perspective", kSurface, "camproj('p');", true},
     {"image", "image 1000x1000 linear", R"(function (a, b, c) = start
   g = repmat((0:999) / 999, 1000, 1);
   a = g;
@@ -86,22 +72,15 @@ function show(a, b, c)
 function show(a, b, c)
   image(a, b, c, '1');
 )",
-     false},
+     "", false},
     {"contour", "contour 200x200 10 levels", R"(function (a, b, c) = start
   (a, b, c) = peaks(200);
 
 function show(a, b, c)
   contour(c, [-3 3 -3 3], 10);
 )",
-     false},
+     "", false},
 };
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-  }
-}
 
 // Milliseconds per call of step, over at least two seconds and ten calls.
 template <typename Step>
@@ -118,41 +97,18 @@ double MillisecondsPer(Step step) {
 }
 
 void Measure(const Case& c) {
-  vke::kvpack::ToolHost host;
-  Check(host.Create() == vke::kOk, "block");
-  host.Collect(true);  // the block's growth is no news here
-  vke::kvpack::AppDescription app;
-  vke::kvpack::PackError error;
-  Check(vke::kvpack::ParseDescription(kDescription, "surfaces.kv", &app, &error.error), "parse");
-  const std::string source = std::string(kPeaks) + c.source;
-  const auto read = [&](const std::string&, std::string* text) {
-    *text = source;
-    return true;
-  };
-  Check(vke::kvpack::PackApplication(&host, app, "surfaces.kvd", read, &error), "pack");
-  Check(vke::ResetInstanceData(host.slot(), 0) == vke::kOk, "reset");
-
-  std::unique_ptr<vke::CairoTarget> image;
-  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
-  vke::InitScreenPortMetrics();
-  vke::SetGraphicsPortFunctions(host.block(), &vke::ScreenPort());
-  vke::SetGraphicsPortTarget(host.block(), image.get());
-  vke::InstanceFigureHost figureHost(host.slot(), 0);
-  vke::FigureState& fig = vke::FindInstance(host.block(), 0)->figure;
-  vke::SetFigureRect(&fig, figureHost, 0, kWidth, 0, kHeight);
-  vke::ResetInstanceSubplots(&fig);
-  Check(vke::RunDrawHandlers(host.slot(), 0) == vke::kOk, "draw");
-  vke::DrawInstanceSubplots(host.block(), 0);
-
+  vke::bench::PackedFigure figure(kDescription, "surfaces",
+                                  std::string(kPeaks) + c.source + "  " + c.more + "\n", kWidth,
+                                  kHeight);
   const double redraw = MillisecondsPer([&] {
-    Check(vke::RunDrawHandlers(host.slot(), 0) == vke::kOk, "draw");
-    vke::DrawInstanceSubplots(host.block(), 0);
+    vke::bench::Check(vke::RunDrawHandlers(figure.slot(), 0) == vke::kOk, "draw");
+    vke::DrawInstanceSubplots(figure.block(), 0);
   });
   std::printf("%s %.2f ms per redraw: %s\n", c.key, redraw, c.name);
   if (!c.turns) return;
   const double turned = MillisecondsPer([&] {
-    vke::CameraOrbit(&vke::FindInstance(host.block(), 0)->figure.subplots[0], 0.02, 0);
-    vke::DrawInstanceSubplots(host.block(), 0);
+    vke::CameraOrbit(&figure.subplot(0), 0.02, 0);
+    vke::DrawInstanceSubplots(figure.block(), 0);
   });
   std::printf("%s_turn %.2f ms per paint after the camera turned (target 16): %s\n", c.key, turned,
               c.name);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -24,7 +23,6 @@ namespace vke {
 namespace {
 
 using test::FigureHarness;
-using test::Guard;
 using Doubles = std::vector<double>;
 using Indices = std::vector<uint32_t>;
 
@@ -32,6 +30,15 @@ using Indices = std::vector<uint32_t>;
 ErrCode Fresh(FigureHarness& h, const std::string& body) {
   h.Open();
   return h.Draw(0, body);
+}
+
+// Each body fails with its code and writes nothing.
+void ExpectErrorsWriteNothing(FigureHarness& h,
+                              const std::vector<std::pair<const char*, ErrCode>>& cases) {
+  for (const auto& [body, code] : cases) {
+    EXPECT_EQ(Fresh(h, body), code) << body;
+    EXPECT_TRUE(h.Commands(0).empty()) << body;
+  }
 }
 
 // The only command of subplot 0.
@@ -102,7 +109,7 @@ TEST(PolygonNatives, FansStripsAndIndexLists) {
 
 TEST(PolygonNatives, ArgumentErrorsWriteNothing) {
   FigureHarness h;
-  const std::pair<const char*, ErrCode> cases[] = {
+  const std::vector<std::pair<const char*, ErrCode>> cases = {
       {"plotpoly(1:3, 1:3, 1:3, [0 1 2])", kErrIndexOutOfRange},
       {"plotpoly(1:3, 1:3, 1:3, [1 4 2])", kErrIndexOutOfRange},
       {"plotpoly(1:3, 1:3, 1:3, [1 2.5 3])", kErrNonIntegerIndex},
@@ -113,10 +120,7 @@ TEST(PolygonNatives, ArgumentErrorsWriteNothing) {
       {"plotpoly(1:3, 1:3, 1:3, [1 2], [1 2 3])", kErrIncompSize},
       {"plotpoly(1:3, 1:3, 1:3, [1 2 3], 'f', 'q')", kErrUnknownOpt},
   };
-  for (const auto& [body, code] : cases) {
-    EXPECT_EQ(Fresh(h, body), code) << body;
-    EXPECT_TRUE(h.Commands(0).empty()) << body;
-  }
+  ExpectErrorsWriteNothing(h, cases);
 }
 
 TEST(MeshNatives, QuadsColoursAndModes) {
@@ -152,17 +156,14 @@ TEST(MeshNatives, QuadsColoursAndModes) {
   ASSERT_EQ(Fresh(h, "mesh([1 2 3 4 5]); surf(1:5, 1, [1 2 3 4 5])"), kOk);
   EXPECT_TRUE(h.Commands(0).empty());
 
-  const std::pair<const char*, ErrCode> errors[] = {
+  const std::vector<std::pair<const char*, ErrCode>> errors = {
       {"mesh([1 2; 3 4], '*')", kErrUnknownOpt},
       {"mesh(1:3, 1:2, [1 2; 3 4])", kErrIncompSize},
       {"surf(1:2, 1:2, [1 2; 3 4], zeros(2, 2, 4))", kErrBadSize},
       {"surf(1:2, 1:2, [1 2; 3 4], [1 2])", kErrIncompSize},
       {"surf(1:2, [1 2; 3 4])", kErrBadArg},
   };
-  for (const auto& [body, code] : errors) {
-    EXPECT_EQ(Fresh(h, body), code) << body;
-    EXPECT_TRUE(h.Commands(0).empty()) << body;
-  }
+  ExpectErrorsWriteNothing(h, errors);
 }
 
 // The writer's layout is the renderer's: a surf of 3 x 3 heights, rendered
@@ -218,17 +219,14 @@ TEST(ImageNatives, BytesOfEachTypeAndThePlacement) {
   std::memcpy(bytes, &c.data[7], 8);
   EXPECT_EQ(std::vector<int>(bytes, bytes + 3), (std::vector<int>{0, 0, 255}));
 
-  const std::pair<const char*, ErrCode> errors[] = {
+  const std::vector<std::pair<const char*, ErrCode>> errors = {
       {"image(int16([1 2]))", kErrWrongType},
       {"image(zeros(2, 2, 2))", kErrBadSize},
       {"image(1:2, 1:3, 1:2)", kErrIncompSize},
       {"image(1:2, [0 1 2])", kErrBadSize},
       {"image(1:2, [0 1 0 1], 'e', 1, 2)", kErrTooManyArgin},
   };
-  for (const auto& [body, code] : errors) {
-    EXPECT_EQ(Fresh(h, body), code) << body;
-    EXPECT_TRUE(h.Commands(0).empty()) << body;
-  }
+  ExpectErrorsWriteNothing(h, errors);
 }
 
 TEST(PcolorNatives, CellsWithOrWithoutTheirGrid) {
@@ -283,54 +281,29 @@ TEST(ColormapNative, OneMapPerSubplotReplacedAndQueried) {
 // surf with a colour per node over a 3 x 3 grid needs 6 + 3 + 27 + 9 + 1 +
 // 8 doubles: one less answers 10001 and writes nothing.
 TEST(SurfaceNatives, RoomCountsTheColoursAndTheRange) {
-  const char* body = "surf(1:3, 1:3, magic(3), magic(3) / 9)";
-  const uint32_t need = kObjectBeginDoubles + 6 + 3 + 27 + 9 + 1 + 8;
-  for (uint32_t room : {need - 1, need}) {
-    FigureHarness h;
-    h.Open();
-    h.LimitRoom(room);
-    const Guard guard(h);
-    EXPECT_EQ(h.Draw(0, body), room < need ? kErrPlotOverflow : kOk);
-    EXPECT_EQ(h.used(), room < need ? kObjectBeginDoubles : need);
-    EXPECT_TRUE(guard.Intact());
-  }
+  test::ExpectExactRoom("surf(1:3, 1:3, magic(3), magic(3) / 9)",
+                        kObjectBeginDoubles + 6 + 3 + 27 + 9 + 1 + 8);
   // Without colours the height range takes their place.
-  for (uint32_t room : {need - 8, need - 7}) {
-    FigureHarness h;
-    h.Open();
-    h.LimitRoom(room);
-    EXPECT_EQ(h.Draw(0, "surf(magic(3))"), room < need - 7 ? kErrPlotOverflow : kOk);
-  }
+  test::ExpectExactRoom("surf(magic(3))", kObjectBeginDoubles + 6 + 3 + 27 + 2 + 1 + 8);
 }
 
 // A random mix of the natives into a store left with little room: every
 // call answers, nothing passes the room and the store stays well formed.
 TEST(SurfaceNatives, RandomMixKeepsTheStoreValid) {
-  const char* calls[] = {
-      "plotpoly(1:5, [0 1 2 1 0], 1:5, 'fan', '*', 'ro')",
-      "plotpoly(1:4, 1:4, 1:4, [1 0 0; 0 1 0; 0 0 1; 1 1 1], [1 2 3 4; 4 3 2 1])",
-      "mesh(magic(4))",
-      "surf(1:3, 1:3, magic(3), magic(3) / 9, 'fb', 'k_', 2)",
-      "image(rand(5, 7), [0 1 0 1], '1')",
-      "image(uint8(magic(4)), uint8(magic(4)), uint8(magic(4)))",
-      "pcolor(rand(4, 5), 'k')",
-      "colormap([0 0 0; 0.5 0.5 0.5; 1 1 1]);",
-      "contour(magic(6), [], 5, 'bf,rf')",
-      "contour3(magic(5), [0 1 0 1], [3 9 12])",
-  };
-  std::mt19937 random(43);
-  FigureHarness h;
-  h.Open();
-  for (int32_t i = 0; i < 300; ++i) {
-    h.LimitRoom(static_cast<uint32_t>(random() % 160));
-    const Guard guard(h);
-    const ErrCode e = h.Draw(0, calls[random() % std::size(calls)]);
-    EXPECT_TRUE(e == kOk || e == kErrPlotOverflow) << e;
-    ASSERT_TRUE(guard.Intact());
-  }
-  ASSERT_EQ(h.Close(), kOk);
-  EXPECT_TRUE(
-      ObjectListIsValid(h.block()->DataArea(), (h.block()->dataBytes - kInstanceRecordBytes) / 8));
+  test::ExpectRandomMixKeepsStoreValid(
+      {
+          "plotpoly(1:5, [0 1 2 1 0], 1:5, 'fan', '*', 'ro')",
+          "plotpoly(1:4, 1:4, 1:4, [1 0 0; 0 1 0; 0 0 1; 1 1 1], [1 2 3 4; 4 3 2 1])",
+          "mesh(magic(4))",
+          "surf(1:3, 1:3, magic(3), magic(3) / 9, 'fb', 'k_', 2)",
+          "image(rand(5, 7), [0 1 0 1], '1')",
+          "image(uint8(magic(4)), uint8(magic(4)), uint8(magic(4)))",
+          "pcolor(rand(4, 5), 'k')",
+          "colormap([0 0 0; 0.5 0.5 0.5; 1 1 1]);",
+          "contour(magic(6), [], 5, 'bf,rf')",
+          "contour3(magic(5), [0 1 0 1], [3 9 12])",
+      },
+      43, 160);
 }
 
 }  // namespace
