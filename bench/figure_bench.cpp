@@ -2,7 +2,6 @@
 // 800 x 600: a figure of 10 subplots of 10,000 points each, and one line of
 // 100,000 points. A frame is one paint of the whole figure: background,
 // grids, data, frames, ticks and labels.
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +10,7 @@
 #include "app/block.hpp"
 #include "app/draw_cycle.hpp"
 #include "app/instances.hpp"
-#include "graphics/cairo_target.hpp"
+#include "bench/figure_frames.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/port.hpp"
 #include "graphics/scale.hpp"
@@ -66,21 +65,7 @@ vke::KVContextBlock* MakeFigure(void* memory, int32_t rows, int32_t columns, int
 }
 
 double FramesPerSecond(vke::KVContextBlock* block) {
-  std::unique_ptr<vke::CairoTarget> image;
-  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
-  vke::InitScreenPortMetrics();
-  vke::SetGraphicsPortFunctions(block, &vke::ScreenPort());
-  vke::SetGraphicsPortTarget(block, image.get());
-  vke::DrawInstanceSubplots(block, 0);  // lays the subplots out for the port
-  int32_t frames = 0;
-  const auto start = std::chrono::steady_clock::now();
-  std::chrono::duration<double> spent{};
-  while (spent.count() < 2.0 || frames < 5) {
-    vke::DrawInstanceSubplots(block, 0);
-    ++frames;
-    spent = std::chrono::steady_clock::now() - start;
-  }
-  return frames / spent.count();
+  return 1 / vke::bench::SecondsPerFrame(block, kWidth, kHeight);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 // under 16 ms each), and the error-locus region of a fourth-order
 // polynomial, one evaluation per cell (bench/compare_matplotlib.sh locus
 // compares it with matplotlib's pcolormesh of the same cells).
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +13,7 @@
 #include "app/block.hpp"
 #include "app/draw_cycle.hpp"
 #include "app/instances.hpp"
-#include "graphics/cairo_target.hpp"
+#include "bench/figure_frames.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/port.hpp"
 #include "graphics/scale.hpp"
@@ -72,21 +71,7 @@ vke::KVContextBlock* MakeFigure(void* memory, int32_t code, const std::vector<do
 }
 
 double MillisecondsPerFrame(vke::KVContextBlock* block) {
-  std::unique_ptr<vke::CairoTarget> image;
-  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
-  vke::InitScreenPortMetrics();
-  vke::SetGraphicsPortFunctions(block, &vke::ScreenPort());
-  vke::SetGraphicsPortTarget(block, image.get());
-  vke::DrawInstanceSubplots(block, 0);  // lays the subplot out for the port
-  int32_t frames = 0;
-  const auto start = std::chrono::steady_clock::now();
-  std::chrono::duration<double> spent{};
-  while (spent.count() < 2.0 || frames < 5) {
-    vke::DrawInstanceSubplots(block, 0);
-    ++frames;
-    spent = std::chrono::steady_clock::now() - start;
-  }
-  return 1000 * spent.count() / frames;
+  return 1000 * vke::bench::SecondsPerFrame(block, kWidth, kHeight);
 }
 
 }  // namespace
@@ -110,7 +95,8 @@ int main() {
     std::printf("%-14s %8.3f ms a frame (target 16)\n", c.name, ms);
   }
   const double limits[4] = {-3, 1, -2.5, 2.5};
-  vke::KVContextBlock* block = MakeFigure(memory.get(), vke::kCmdErrorLocus, LocusPayload(), limits);
+  vke::KVContextBlock* block =
+      MakeFigure(memory.get(), vke::kCmdErrorLocus, LocusPayload(), limits);
   const double ms = MillisecondsPerFrame(block);
   const vke::SubplotRecord& s = vke::FindInstance(block, 0)->figure.subplots[0];
   double x0, x1, y0, y1;

@@ -2,6 +2,8 @@
 // region, the whole grids (only while the subplot's grid kind is basic or
 // full, full adding the damping and frequency curves) and the single grid
 // curves.
+#include <iterator>
+
 #include "graphics/design_grids.hpp"
 #include "graphics/error_locus.hpp"
 #include "graphics/render_call.hpp"
@@ -47,25 +49,18 @@ void DrawDesignGridCommand(RenderCall& call, const RenderCommand& c) {
 }
 
 void DrawGridCurveCommand(RenderCall& call, const RenderCommand& c) {
-  if (!c.Holds(1)) return;
-  const SubplotRecord& s = *call.subplot;
-  const double value = c.Get(0);
-  switch (c.header.code) {
-    case kCmdZGridFrequency:
-      DrawZGridFrequencyCurve(s, value, &c.style, call.port, call.target);
-      break;
-    case kCmdZGridDamping:
-      DrawZGridDampingCurve(s, value, &c.style, call.port, call.target);
-      break;
-    case kCmdSGridFrequency:
-      DrawSGridFrequencyCircle(s, value, &c.style, call.port, call.target);
-      break;
-    case kCmdSGridDamping:
-      DrawSGridDampingRays(s, value, &c.style, call.port, call.target);
-      break;
-    default:
-      break;
-  }
+  using GridCurve =
+      void (*)(const SubplotRecord&, double, const PlotStyle*, const GraphicsPort&, void*);
+  // By code from the z-plane frequency curve on.
+  constexpr GridCurve kGridCurves[] = {
+      &DrawZGridFrequencyCurve,   // natural frequency times the sampling period
+      &DrawZGridDampingCurve,     // damping ratio
+      &DrawSGridFrequencyCircle,  // natural frequency
+      &DrawSGridDampingRays,      // damping ratio
+  };
+  const int32_t at = c.header.code - kCmdZGridFrequency;
+  if (!c.Holds(1) || at < 0 || at >= static_cast<int32_t>(std::size(kGridCurves))) return;
+  kGridCurves[at](*call.subplot, c.Get(0), &c.style, call.port, call.target);
 }
 
 }  // namespace vke

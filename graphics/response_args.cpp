@@ -27,6 +27,30 @@ PolyRow StrippedRow(const double* row, int32_t cols) {
   return {row + k, cols - 1 - k};
 }
 
+LtiSystemRecord TransferFunctionSystem(PolyRow num, PolyRow den) {
+  LtiSystemRecord s{};
+  s.form = LtiForm::kTransferFunction;
+  s.num = num.c;
+  s.den = den.c;
+  s.numDegree = num.degree;
+  s.denDegree = den.degree;
+  return s;
+}
+
+LtiSystemRecord StateSpaceSystem(const double* a, const double* b, const double* c, const double* d,
+                                 int32_t n, int32_t m, int32_t p) {
+  LtiSystemRecord s{};
+  s.form = LtiForm::kStateSpace;
+  s.a = a;
+  s.b = b;
+  s.c = c;
+  s.d = d;
+  s.states = n;
+  s.inputs = m;
+  s.outputs = p;
+  return s;
+}
+
 bool IsTextOrStruct(EngineContext* ctx, int32_t depth) {
   return IsCharArray(ctx, depth) || IsStructValue(ctx, depth);
 }

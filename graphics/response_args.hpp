@@ -35,6 +35,12 @@ struct PolyRow {
 };
 PolyRow StrippedRow(const double* row, int32_t cols);
 
+// The records of a stripped transfer function and of a state-space system
+// (d null for zeros).
+LtiSystemRecord TransferFunctionSystem(PolyRow num, PolyRow den);
+LtiSystemRecord StateSpaceSystem(const double* a, const double* b, const double* c, const double* d,
+                                 int32_t n, int32_t m, int32_t p);
+
 // A char array or a structure: the optional arguments that end the numeric
 // ones.
 bool IsTextOrStruct(EngineContext* ctx, int32_t depth);

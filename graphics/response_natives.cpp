@@ -158,12 +158,7 @@ ErrCode TransferFunctionPlot(EngineContext* ctx, int32_t nargin, int32_t nargout
       for (int32_t k = 0; k <= d.degree; k++) w.Put(d.c[k]);
       if (ErrCode e = w.Commit()) return e;
     }
-    LtiSystemRecord system{};
-    system.form = LtiForm::kTransferFunction;
-    system.num = n.c;
-    system.den = d.c;
-    system.numDegree = n.degree;
-    system.denDegree = d.degree;
+    const LtiSystemRecord system = TransferFunctionSystem(n, d);
     if (ErrCode e =
             row.curve(ctx, CurveCall(nargout, &target, &system, row, a, nargin, &style, r + 1))) {
       return e;
@@ -206,15 +201,7 @@ ErrCode StateSpacePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plot
   }
   PlotStyle* styles = nullptr;
   if (ErrCode e = ScratchStyles(scratch, a.style, row.singleInput ? p : inputs, &styles)) return e;
-  LtiSystemRecord system{};
-  system.form = LtiForm::kStateSpace;
-  system.a = A.re;
-  system.b = B.re;
-  system.c = C.re;
-  system.d = D.re;
-  system.states = n;
-  system.inputs = inputs;
-  system.outputs = p;
+  const LtiSystemRecord system = StateSpaceSystem(A.re, B.re, C.re, D.re, n, inputs, p);
   if (ErrCode e = row.curve(ctx, CurveCall(nargout, &target, &system, row, a, nargin, styles, 1))) {
     return e;
   }

@@ -67,25 +67,15 @@ ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target, Hst
   if (ErrCode e = ReservePlotRoom(target, 0)) return e;
   const int32_t curves = std::max(num1.rows, num2.rows);
   for (int32_t r = 0; r < curves; r++) {
-    HstepCurveCall call{};
-    if (ErrCode e = SeriesStyle(style, r, kSystemStyleWord, &call.style)) return e;
+    PlotStyle ps;
+    if (ErrCode e = SeriesStyle(style, r, kSystemStyleWord, &ps)) return e;
     const int32_t r1 = num1.rows > 1 ? r : 0, r2 = num2.rows > 1 ? r : 0;
     const PolyRow n1 = StrippedRow(num1.Row(r1), num1.cols);
     const PolyRow d1 = StrippedRow(den1.Row(r1), den1.cols);
     const PolyRow n2 = StrippedRow(num2.Row(r2), num2.cols);
     const PolyRow d2 = StrippedRow(den2.Row(r2), den2.cols);
-    call.target = &target;
-    call.num1 = n1.c;
-    call.num1Degree = n1.degree;
-    call.den1 = d1.c;
-    call.den1Degree = d1.degree;
-    call.num2 = n2.c;
-    call.num2Degree = n2.degree;
-    call.den2 = d2.c;
-    call.den2Degree = d2.degree;
-    call.t = t;
-    call.id = id;
-    call.series = r + 1;
+    const HstepCurveCall call{&target, n1.c,      n1.degree, d1.c, d1.degree, n2.c, n2.degree,
+                              d2.c,    d2.degree, t,         ps,   id,        r + 1};
     if (ErrCode e = curve(ctx, call)) return e;
     if (id >= 0) id++;
   }
@@ -146,14 +136,7 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
       samples = u.cols;
     }
     if (C.rows != p || C.cols != n || !InputMatrixFits(B, n, inputs)) return kErrIncompSize;
-    system.form = LtiForm::kStateSpace;
-    system.a = A.re;
-    system.b = B.re;
-    system.c = C.re;
-    system.d = noD ? nullptr : D.re;
-    system.states = n;
-    system.inputs = inputs;
-    system.outputs = p;
+    system = StateSpaceSystem(A.re, B.re, C.re, noD ? nullptr : D.re, n, inputs, p);
     styleCount = p;
   } else {
     if (ErrCode e = ReadRealMatrix(ctx, depth(1), &den)) return e;
@@ -185,11 +168,7 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
     if (!stateSpace) {
       const PolyRow n = StrippedRow(num.Row(num.rows > 1 ? s : 0), num.cols);
       const PolyRow d = StrippedRow(den.Row(den.rows > 1 ? s : 0), den.cols);
-      system.form = LtiForm::kTransferFunction;
-      system.num = n.c;
-      system.numDegree = n.degree;
-      system.den = d.c;
-      system.denDegree = d.degree;
+      system = TransferFunctionSystem(n, d);
       call.styles = styles + s;
       call.series = s + 1;
     }
@@ -248,14 +227,7 @@ ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plot
   ResponseScratch scratch(ctx, false);
   PlotStyle* styles = nullptr;
   if (ErrCode e = ScratchStyles(scratch, trailing.style, p, &styles)) return e;
-  LtiSystemRecord system{};
-  system.form = LtiForm::kStateSpace;
-  system.a = A.re;
-  system.b = x0.re;
-  system.c = C.re;
-  system.states = n;
-  system.inputs = inputs;
-  system.outputs = p;
+  const LtiSystemRecord system = StateSpaceSystem(A.re, x0.re, C.re, nullptr, n, inputs, p);
   const ResponseCurveCall call{nargout, &target, &system, discrete,    ts, trailing.optionsDepth,
                                nullptr, 0,       styles,  trailing.id, 1};
   if (ErrCode e = curve(ctx, call)) return e;
