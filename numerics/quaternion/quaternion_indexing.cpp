@@ -23,23 +23,26 @@ constexpr uintptr_t kEnd = 'e';
 constexpr char kComponentNames[] = "wxyz";
 constexpr char kVectorName = 'v';
 
+}  // namespace
+
+// clang-format off
 // q(s) = value as a function of nine inputs (s; w, x, y, z of q; w, x, y,
 // z of the value) and one output: each component of q assigned with the
 // core subsasgn and s, the four joined by the constructor through builtin.
-constexpr int16_t kAssignComponents[] = {
-    kOpRoll,    8,   1,           kOpDup,     9,   1,   kOpRoll, 6,   1,   kOpSubsasgn,  // w
-    kOpRoll,    8,   7,           kOpRoll,    6,   1,   kOpDup,  7,   1,   kOpRoll,
-    5,          1,   kOpSubsasgn,  // x
-    kOpRoll,    6,   5,           kOpRoll,    4,   1,   kOpDup,  5,   1,   kOpRoll,
-    4,          1,   kOpSubsasgn,                                                        // y
-    kOpRoll,    4,   3,           kOpRoll,    2,   1,   kOpRoll, 3,   2,   kOpSubsasgn,  // z
-    kOpPushStr, 10,  'q',         'u',        'a', 't', 'e',     'r', 'n', 'i',
-    'o',        'n',  // the constructor
-    kOpRoll,    5,   4,           kOpBuiltin, 5,   1};
-static_assert(sizeof kAssignComponents / sizeof kAssignComponents[0] == 64);
+const int16_t kQuaternionAssignCode[kQuaternionAssignWords] = {
+    kOpRoll, 8, 1, kOpDup, 9, 1, kOpRoll, 6, 1, kOpSubsasgn,                  // w
+    kOpRoll, 8, 7, kOpRoll, 6, 1, kOpDup, 7, 1, kOpRoll, 5, 1, kOpSubsasgn,   // x
+    kOpRoll, 6, 5, kOpRoll, 4, 1, kOpDup, 5, 1, kOpRoll, 4, 1, kOpSubsasgn,   // y
+    kOpRoll, 4, 3, kOpRoll, 2, 1, kOpRoll, 3, 2, kOpSubsasgn,                 // z
+    kOpPushStr, 10, 'q', 'u', 'a', 't', 'e', 'r', 'n', 'i', 'o', 'n',        // the constructor
+    kOpRoll, 5, 4, kOpBuiltin, 5, 1};
+// clang-format on
+
+namespace {
+
 constexpr int32_t kAssignInputs = 9;
 // Data units of the routine's code as RunFunctionCode copies it.
-constexpr uint32_t kAssignCodeUnits = (2 * (64 + 1) + 7) / 8;
+constexpr uint32_t kAssignCodeUnits = (2 * (kQuaternionAssignWords + 1) + 7) / 8;
 
 enum class SubsKind { kParen, kField, kOther };
 
@@ -135,7 +138,7 @@ ErrCode QuaternionSubsasgn(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   if (!e) e = CheckRoomToPush(ctx, kAssignCodeUnits, false);
   if (e) return DropAboveLevel(ctx, level, e);
   DropStackEntries(ctx, kAssignInputs, 3);
-  return RunFunctionCode(ctx, kAssignComponents, 64, kAssignInputs, 1, 0);
+  return RunFunctionCode(ctx, kQuaternionAssignCode, kQuaternionAssignWords, kAssignInputs, 1, 0);
 }
 
 ErrCode GetQuaternionEndIndex(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {

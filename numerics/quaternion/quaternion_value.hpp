@@ -88,4 +88,10 @@ ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e);
 // (real part to w, imaginary part to x), in its place on the stack.
 ErrCode ConvertToQuaternionAt(EngineContext* ctx, int32_t depth);
 
+// The fixed routine of indexed assignment with "()": nine inputs (the
+// subscripts, the components of q, the components of the value), one
+// output, the assigned quaternion.
+constexpr int32_t kQuaternionAssignWords = 64;
+extern const int16_t kQuaternionAssignCode[kQuaternionAssignWords];
+
 }  // namespace vke

@@ -11,6 +11,8 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/quaternion/quaternion_value.hpp"
+#include "tests/host/code_text.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/numerics/linalg_fixture.hpp"
 #include "tests/numerics/room_support.hpp"
@@ -247,6 +249,17 @@ TEST_F(Quaternions, CodesOfBadInput) {
     EXPECT_EQ("error " + std::to_string(e), code) << text;
   }
   EXPECT_EQ(Show("same(double(q), cat(3, [1 2], zeros(1, 2), zeros(1, 2), zeros(1, 2)))"), "true");
+}
+
+// The assignment routine: each component assigned in turn with the
+// subscripts, then the four joined by the constructor through builtin.
+TEST(QuaternionAssignRoutine, WordsAssignEachComponentThenConstruct) {
+  EXPECT_EQ(test::Disassemble(kQuaternionAssignCode, kQuaternionAssignWords),
+            "roll 8 1 dup 9 1 roll 6 1 subsasgn "
+            "roll 8 7 roll 6 1 dup 7 1 roll 5 1 subsasgn "
+            "roll 6 5 roll 4 1 dup 5 1 roll 4 1 subsasgn "
+            "roll 4 3 roll 2 1 roll 3 2 subsasgn "
+            "pushstr 'quaternion' roll 5 4 builtin 5 1");
 }
 
 // Calls through the name of a function find the type's native too.
