@@ -1,5 +1,6 @@
-// The bare engine a benchmark runs in: one 512 MiB area (an eighth of it is
-// the data stack) with the runtime's static tables registered and reset.
+// The bare engine a benchmark runs in: one area of 512 MiB unless asked
+// otherwise (an eighth of it is the data stack) with the runtime's static
+// tables registered and reset.
 #pragma once
 
 #include <algorithm>
@@ -17,9 +18,9 @@ namespace vke::bench {
 class BenchEngine {
  public:
   // ctx() is null when the area or the engine could not be made.
-  BenchEngine() : area_(std::aligned_alloc(16, kArea), &std::free) {
+  explicit BenchEngine(uint32_t bytes = kArea) : area_(std::aligned_alloc(16, bytes), &std::free) {
     EngineContext* ctx;
-    if (area_ && CreateEngine(area_.get(), kArea, &ctx) == kOk &&
+    if (area_ && CreateEngine(area_.get(), bytes, &ctx) == kOk &&
         PrepareRuntimeEngine(ctx) == kOk && ResetEngine(ctx) == kOk)
       ctx_ = ctx;
   }

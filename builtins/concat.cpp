@@ -365,6 +365,9 @@ ErrCode ConcatenateBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t 
     if (dim < 1 || dim > kMaxConcatDim) return kErrBadDim;
     d = dim - 1;
     n = nargin - 1;
+    // Refused operands stay as they came, with the dimension, for the
+    // method of their type.
+    if ((e = CheckArgumentTypes(ctx, n, nullptr))) return e;
     e = DropStackEntries(ctx, n, 1);
     if (e) return e;
   }

@@ -94,6 +94,23 @@ const NativeFunctionRecord* FindPlainNative(EngineContext* ctx, const char* name
   return nullptr;
 }
 
+// The native of the type of the first argument (in argument order) that is
+// a library's value, for the name and counts; null when there is none.
+const NativeFunctionRecord* FindArgumentTypeNative(EngineContext* ctx, const char* name,
+                                                   int32_t length, int32_t inputs,
+                                                   int32_t outputs) {
+  if (length > 31) return nullptr;
+  char key[32];
+  std::memcpy(key, name, length);
+  key[length] = 0;
+  for (int32_t depth = inputs - 1; depth >= 0; depth--) {
+    const ValueDescriptor* d = DescAt(ctx, depth);
+    if (IsTyped(*d) && !IsStructured(*d) && d->word >= kKindLibrary)
+      return FindTypeNative(ctx, d->word, key, inputs, outputs);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int32_t FindFunctionGlobally(EngineContext* ctx, const char* name, int32_t length,
@@ -162,6 +179,11 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     if (e == kErrWrongTypeOverload && ConvertPlainOperandsToDouble(ctx, inputs)) e = call();
     return statementResult(e);
   };
+  // A value of a library's own type, the first in argument order, finds
+  // that library's native of the name.
+  if (const NativeFunctionRecord* r =
+          skipUser ? nullptr : FindArgumentTypeNative(ctx, name, length, inputs, outputs))
+    return withDoubles([&] { return CallNativeRecord(ctx, r, inputs, outputs); });
   if (const NativeFunctionRecord* r = FindPlainNative(ctx, name, length)) {
     if (inputs < r->minIn || inputs > NativeMaximum(r->maxIn))
       return RaiseNamed(ctx, kErrIncorrectNargin, name, length, inputs);

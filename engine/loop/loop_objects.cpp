@@ -8,6 +8,7 @@
 #include "bytecode/names.hpp"
 #include "bytecode/opcodes.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
@@ -138,31 +139,6 @@ void OperandRange(const ObjectCall& c, int32_t* deepest, int32_t* top) {
   }
 }
 
-// The native of a library's value type that serves the method with these
-// counts (a maximum with bit 6 set takes any number).
-bool FindTypeNative(EngineContext* ctx, int32_t kind, const ObjectCall& c,
-                    const NativeFunctionRecord** record) {
-  const LibraryRegistryEntry* reg = ctx->Registry();
-  for (uint32_t i = 0; i < ctx->registryCount; i++) {
-    for (uint32_t k = 0; k < reg[i].count; k++) {
-      const NativeFunctionRecord& r = reg[i].table[k];
-      const int32_t id = static_cast<int32_t>(i) * 128 + (r.kind < 0 ? -r.kind : r.kind) + 6;
-      if (id != kind || !r.function || r.IsHeader() || r.IsHook() ||
-          std::strncmp(r.name, c.method, sizeof r.name) != 0)
-        continue;
-      const bool anyIn = (r.maxIn & 64) != 0, anyOut = (r.maxOut & 64) != 0;
-      const bool inputs = c.inputs >= r.minIn && (anyIn || c.inputs <= r.maxIn);
-      const bool outputs =
-          c.outputs < 0 ? r.minOut < 2 : c.outputs >= r.minOut && (anyOut || c.outputs <= r.maxOut);
-      if (inputs && outputs) {
-        *record = &r;
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
 // The subscript structure of a field access or index group, from the name or
 // the subscripts above the indexed value, which it replaces.
 ErrCode PushSubsStruct(EngineContext* ctx, const ObjectCall& c) {
@@ -227,22 +203,36 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   if (!Describe(ctx, at, &c)) return false;
   int32_t deepest, top;
   OperandRange(c, &deepest, &top);
-  int32_t objectKind = 0, typedKind = 0;
+  int32_t objectKind = 0, typedKind = 0, libraryKind = 0;
   for (int32_t d = deepest; d >= top && !objectKind; d--) {
     const ValueDescriptor v = OperandDescriptor(ctx, d);
     if (IsStructured(v) && IsObjectKind(v.word)) objectKind = v.word;
     if (IsTyped(v) && !typedKind) typedKind = v.word;
+    if (IsTyped(v) && !IsStructured(v) && v.word >= kKindLibrary && !libraryKind)
+      libraryKind = v.word;
   }
   const NativeFunctionRecord* native = nullptr;
   int32_t library = -1;
   const auto length = CStringLength(c.method);
   if (!objectKind) {
-    if (typedKind >= kKindArray && typedKind <= kKindLogical && c.form == Form::kOperands) {
-      if (!ConvertPlainOperandsToDouble(ctx, c.inputs)) return false;
-      run.ip = at;  // the instruction again, with doubles
-      return true;
+    const bool plain = typedKind >= kKindArray && typedKind <= kKindLogical;
+    if ((plain || libraryKind) && c.form == Form::kOperands) {
+      if (ConvertPlainOperandsToDouble(ctx, c.inputs)) {
+        run.ip = at;  // the instruction again, with doubles
+        return true;
+      }
+      if (!libraryKind) return false;
     }
-    if (typedKind < kKindLibrary || !FindTypeNative(ctx, typedKind, c, &native)) return false;
+    if (libraryKind) native = FindTypeNative(ctx, libraryKind, c.method, c.inputs, c.outputs);
+    if (!native) {
+      // A value type's own function reached without a value of its type:
+      // no function of that name takes the call.
+      const NativeFunctionRecord* r = at[0] >= kFirstNativeOpcode
+                                          ? GetNativeRecordByIndex(ctx, at[0] - kFirstNativeOpcode)
+                                          : nullptr;
+      if (r && r->kind > 0) *code = kErrUndefFun;
+      return false;
+    }
   } else {
     // An object's kind is the negated name id of its class.
     library = FindLibraryEntryById(ctx, -objectKind);
@@ -277,6 +267,8 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
       return false;
     }
   }
+  // The instruction's own error is no longer the one to report.
+  if (ctx->pendingError != -1) ClearPendingError(ctx);
   ErrCode e = ArrangeInputs(ctx, c, at);
   SetCodePointer(ctx, c.after);
   if (!e && c.assign)

@@ -73,6 +73,34 @@ VKE_NATIVE_FN(PolyderNative)
 VKE_NATIVE_FN(PolyintNative)
 VKE_NATIVE_FN(RootsNative)
 VKE_NATIVE_FN(PolyNative)
+// Quaternion arrays, the "!quaternion" library (numerics/quaternion).
+VKE_NATIVE_FN(QuaternionNative)  // the constructor
+VKE_NATIVE_FN(IsquaternionNative)
+VKE_NATIVE_FN(GetQuaternionCount)  // option 'l' length, 'd' ndims, 'e' numel
+VKE_NATIVE_FN(QuaternionIsempty)
+VKE_NATIVE_FN(QuaternionSize)
+VKE_NATIVE_FN(QuaternionDouble)
+VKE_NATIVE_FN(FormatQuaternion)  // disp, q2str
+VKE_NATIVE_FN(QuaternionPlus)
+VKE_NATIVE_FN(QuaternionMinus)
+VKE_NATIVE_FN(QuaternionUminus)
+VKE_NATIVE_FN(QuaternionUplus)
+VKE_NATIVE_FN(MultiplyQuaternions)     // option 't'/'T' times, 'r'/'R' rdivide, 'l'/'L' ldivide
+VKE_NATIVE_FN(PowerQuaternion)         // option 'p' power, 'm' mpower
+VKE_NATIVE_FN(CompareQuaternions)      // option 'e' eq, 'n' ne
+VKE_NATIVE_FN(ReduceQuaternionToReal)  // option 'a' abs, 'n' qnorm, 'r' real
+VKE_NATIVE_FN(ApplyQuaternionElementFunction)  // option: the function's letter
+VKE_NATIVE_FN(ApplyQuaternionArrayFunction)    // option: the core builtin's letter
+VKE_NATIVE_FN(ConcatenateQuaternions)          // option 'c' cat, 'h' horzcat, 'v' vertcat
+VKE_NATIVE_FN(QuaternionSubsref)
+VKE_NATIVE_FN(QuaternionSubsasgn)
+VKE_NATIVE_FN(GetQuaternionEndIndex)  // option 'b' beginning, 'e' end
+VKE_NATIVE_FN(Rpy2qNative)
+VKE_NATIVE_FN(Q2rpyNative)
+VKE_NATIVE_FN(Q2matNative)
+VKE_NATIVE_FN(QslerpNative)
+// The "+dump" hook of quaternion values (a ByteDumpHookFn).
+ErrCode DumpQuaternion(EngineContext* ctx, char* out, int32_t room, int32_t* written);
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)

@@ -2,6 +2,8 @@
 // the bottom of the data stack's region together with the reserved names.
 #include "engine/registry/registry.hpp"
 
+#include <cstring>
+
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
@@ -260,6 +262,26 @@ const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* na
       }
       if (globalIndex) *globalIndex = index;
       return rec;
+    }
+  }
+  return nullptr;
+}
+
+const NativeFunctionRecord* FindTypeNative(EngineContext* ctx, int32_t kind, const char* name,
+                                           int32_t inputs, int32_t outputs) {
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++) {
+    for (uint32_t k = 0; k < reg[i].count; k++) {
+      const NativeFunctionRecord& r = reg[i].table[k];
+      const int32_t id = static_cast<int32_t>(i) * 128 + (r.kind < 0 ? -r.kind : r.kind) + 6;
+      if (id != kind || !r.function || r.IsHeader() || r.IsHook() ||
+          std::strncmp(r.name, name, sizeof r.name) != 0)
+        continue;
+      const bool anyIn = (r.maxIn & 64) != 0, anyOut = (r.maxOut & 64) != 0;
+      const bool in = inputs >= r.minIn && (anyIn || inputs <= r.maxIn);
+      const bool out =
+          outputs < 0 ? r.minOut < 2 : outputs >= r.minOut && (anyOut || outputs <= r.maxOut);
+      if (in && out) return &r;
     }
   }
   return nullptr;

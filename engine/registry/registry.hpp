@@ -39,6 +39,12 @@ int32_t GlobalIndexOfRecord(EngineContext* ctx, const NativeFunctionRecord* reco
 const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* name,
                                               const NativeFunctionRecord* after, int32_t kindFilter,
                                               int32_t* globalIndex);
+// The native of a library's value type (a typed kind of 6 or more: the
+// records whose id is that kind) with the name that takes the counts: a
+// maximum with bit 6 set takes any number, and a call as a statement
+// (outputs below 0) one whose minimum is below 2. Null when there is none.
+const NativeFunctionRecord* FindTypeNative(EngineContext* ctx, int32_t kind, const char* name,
+                                           int32_t inputs, int32_t outputs);
 const char* GetRecordLibraryName(EngineContext* ctx, const NativeFunctionRecord* record);
 
 // The option word a record's function is called with.

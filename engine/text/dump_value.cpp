@@ -46,7 +46,7 @@ class ValueWalk {
   ErrCode Array(const ValueDescriptor& d, uint32_t data);
   ErrCode FunctionReference(const ValueDescriptor& d, uint32_t data);
   ErrCode InlineFunction(const ValueDescriptor& d, uint32_t data);
-  ErrCode LibraryValue(int32_t kind);
+  ErrCode LibraryValue(const ValueDescriptor& d, uint32_t data);
   ErrCode Dims(const Shape& shape);
   ErrCode Quoted(int32_t nameId);
 
@@ -87,7 +87,7 @@ ErrCode ValueWalk::Begin(const ValueDescriptor& d, uint32_t data) {
     case kKindFuncRef:
       return FunctionReference(d, data);
     default:
-      return d.word >= kKindLibrary ? LibraryValue(d.word) : ErrCode{kOk};
+      return d.word >= kKindLibrary ? LibraryValue(d, data) : ErrCode{kOk};
   }
 }
 
@@ -265,7 +265,10 @@ ErrCode ValueWalk::InlineFunction(const ValueDescriptor& d, uint32_t data) {
 
 // A library's own value: its "+wdump" hook writes 16-bit characters, else
 // its "+dump" hook 8-bit ones; without either nothing is written.
-ErrCode ValueWalk::LibraryValue(int32_t kind) {
+// The hook finds a copy of the value on top of the stack; whatever it
+// leaves there is dropped.
+ErrCode ValueWalk::LibraryValue(const ValueDescriptor& d, uint32_t data) {
+  const int32_t kind = d.word;
   const NativeFunctionRecord* wide = FindLibraryRecord(ctx_, "+wdump", nullptr, kind, nullptr);
   const NativeFunctionRecord* narrow =
       wide ? nullptr : FindLibraryRecord(ctx_, "+dump", nullptr, kind, nullptr);
@@ -273,10 +276,16 @@ ErrCode ValueWalk::LibraryValue(int32_t kind) {
   uint32_t free;
   void* unused;
   GetDataStackFree(ctx_, &free, &unused);
+  // A quarter of the free room for the text, the rest for the copy and the
+  // hook.
   const int32_t room = static_cast<int32_t>(std::min<uint32_t>(free / 4, INT32_MAX) / 2);
   uint32_t area;
   ErrCode e = scratch_.Reserve(2ull * room, &area);
   if (e) return e;
+  const uint32_t level = ctx_->descTop;
+  uint8_t* copy;
+  if ((e = PushEntry(ctx_, d.flags, d.size, d.word, false, &copy))) return e;
+  std::memcpy(copy, AtOffset(ctx_, data), 8ull * d.size);
   const int32_t saved = ctx_->currentNativeId;
   ctx_->currentNativeId = kind;
   int32_t written = 0;
@@ -292,6 +301,8 @@ ErrCode ValueWalk::LibraryValue(int32_t kind) {
     if (!e) e = out_.Put(bytes, written);
   }
   ctx_->currentNativeId = saved;
+  if (ctx_->descTop > level)
+    DropStackEntries(ctx_, 0, static_cast<int32_t>((ctx_->descTop - level) / 3));
   return e;
 }
 

@@ -104,15 +104,15 @@ bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n) {
   for (int32_t d = n - 1; d >= 0 && !kind; d--) {
     const ValueDescriptor* v = DescAt(ctx, d);
     if (IsStructured(*v) && IsObjectKind(v->word)) return false;
-    if (IsTyped(*v)) kind = v->word;
+    if (IsTyped(*v) && v->word < kKindLibrary) kind = v->word;
   }
   if (kind < kKindArray || kind > kKindLogical) return false;
   // Nothing is converted unless every operand can be: a structure or a list
-  // among them keeps the instruction's own error.
+  // among them keeps the instruction's own error. A library's value stays
+  // as it is, for its library's native.
   for (int32_t d = 0; d < n; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
-    if (!IsPlain(*v) && !(IsTyped(*v) && v->word >= kKindArray && v->word <= kKindLogical))
-      return false;
+    if (!IsPlain(*v) && !(IsTyped(*v) && !IsStructured(*v) && v->word >= kKindArray)) return false;
   }
   bool converted = false;
   for (int32_t d = 0; d < n; d++) {

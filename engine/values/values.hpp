@@ -126,8 +126,8 @@ ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single);
 // A function that refused its operands with 44 runs again with them as
 // doubles, whether called directly or through a function value: among the
 // top n entries, when no object is there and the first typed one (from the
-// deepest) is numeric, char or logical, every such entry not yet double is
-// converted. True when any was.
+// deepest) that is no library's value is numeric, char or logical, every
+// such entry not yet double is converted. True when any was.
 bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n);
 ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t elementBytes, bool isUnsigned,
                          bool checked);
