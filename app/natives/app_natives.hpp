@@ -14,6 +14,34 @@ namespace vke {
 // A dragged zero of a real polynomial moved to another place.
 VKE_APP_NATIVE_FN(MoveZeroNative)
 
+// Ends the running handler with 402; cancel(false) asks that what the
+// handler leaves stays as it is (the runner counts the 402 as success).
+VKE_APP_NATIVE_FN(CancelNative)
+// The current instance's title ('t'), version ('v') or help text ('h'):
+// given, read, or with any non-text value given back to the KV file's text.
+ErrCode PushCurrentInstanceInfo(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user,
+                                char letter);
+template <char Letter>
+ErrCode InstanceInfoNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
+  return PushCurrentInstanceInfo(ctx, nargin, nargout, user, Letter);
+}
+// Whether the current instance's idle handler may run; set or read.
+VKE_APP_NATIVE_FN(IdleStateNative)
+// The current language's code and name; with a text, the language of that
+// code or name made current (10202 when it changed).
+VKE_APP_NATIVE_FN(CurrentLanguageNative)
+VKE_APP_NATIVE_FN(CurrentInstanceNative)
+// The ids of all instances, in record order.
+VKE_APP_NATIVE_FN(InstancesNative)
+// The title of the instance of an id; "kv:badInstanceId" for no instance.
+VKE_APP_NATIVE_FN(InstanceTitleNative)
+
+// "+genericFun": the compiler asks it for names no table knows. With a
+// current instance it takes them (0), unless the flag asks for more
+// (1000); 400 without one.
+ErrCode GenericFunctionHook(EngineContext* ctx, const char* name, int32_t length, int32_t flag,
+                            int32_t, int32_t, uintptr_t user);
+
 #undef VKE_APP_NATIVE_FN
 
 }  // namespace vke
