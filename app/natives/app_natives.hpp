@@ -30,6 +30,9 @@ VKE_APP_NATIVE_FN(IdleStateNative)
 // The current language's code and name; with a text, the language of that
 // code or name made current (10202 when it changed).
 VKE_APP_NATIVE_FN(CurrentLanguageNative)
+// Calls the function another instance offers by name ("callable"); the
+// outputs its descriptor names are stored for that instance.
+VKE_APP_NATIVE_FN(KvCallNative)
 VKE_APP_NATIVE_FN(CurrentInstanceNative)
 // The ids of all instances, in record order.
 VKE_APP_NATIVE_FN(InstancesNative)
