@@ -74,6 +74,11 @@ VKE_NATIVE_FN(PolyintNative)
 VKE_NATIVE_FN(RootsNative)
 VKE_NATIVE_FN(PolyNative)
 
+// The sandbox and text read as values (compiler).
+VKE_NATIVE_FN(SandboxNative)
+VKE_NATIVE_FN(SandboxTrustNative)
+VKE_NATIVE_FN(Str2objNative)
+
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)
