@@ -39,6 +39,13 @@ VKE_APP_NATIVE_FN(InstancesNative)
 // The title of the instance of an id; "kv:badInstanceId" for no instance.
 VKE_APP_NATIVE_FN(InstanceTitleNative)
 
+// dialogset: the options structure of dialog (NPrec, Prompt, Title).
+VKE_APP_NATIVE_FN(DialogsetNative)
+// dialog(prompt or options, values...): with values, the user edits them
+// as source text; without, the user answers yes or no. Through the host's
+// AskInput; without it, as if the user cancelled.
+VKE_APP_NATIVE_FN(DialogNative)
+
 // "+genericFun": the compiler asks it for names no table knows. With a
 // current instance it takes them (0), unless the flag asks for more
 // (1000); 400 without one.
