@@ -8,6 +8,7 @@
 #include "app/errors.hpp"
 #include "app/instances.hpp"
 #include "app/natives/app_natives.hpp"
+#include "app/natives/host_text.hpp"
 #include "app/natives/native_context.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/value_list.hpp"
@@ -46,16 +47,6 @@ struct DialogTexts {
   char* edit;
   int32_t precision = kDefaultPrecision;
 };
-
-// The char array at the depth as host text (UTF-8 when the engine encodes
-// so); 44 for any other value.
-ErrCode EncodeTextArg(EngineContext* ctx, int32_t depth, char* out, int32_t size, int32_t* length) {
-  const NumericView v = ViewNumeric(ctx, depth);
-  if (v.cls != ValueClass::kChar) return kErrWrongTypeOverload;
-  EncodeOutputText(ctx, kLineEndLF, reinterpret_cast<const uint16_t*>(v.elements), v.shape.count,
-                   reinterpret_cast<uint8_t*>(out), size, length);
-  return kOk;
-}
 
 // The named text option of the options structure at the depth.
 ErrCode ReadTextOption(EngineContext* ctx, int32_t depth, const char* name, char* out, int32_t size,
