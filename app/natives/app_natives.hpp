@@ -46,11 +46,17 @@ VKE_APP_NATIVE_FN(DialogsetNative)
 // AskInput; without it, as if the user cancelled.
 VKE_APP_NATIVE_FN(DialogNative)
 
-// "+genericFun": the compiler asks it for names no table knows. With a
-// current instance it takes them (0), unless the flag asks for more
-// (1000); 400 without one.
+// "+genericFun": the compiler asks it for names no table knows. While a
+// handler of an instance runs it takes them (0), unless the flag asks for
+// more (1000); 400 otherwise.
 ErrCode GenericFunctionHook(EngineContext* ctx, const char* name, int32_t length, int32_t flag,
                             int32_t, int32_t, uintptr_t user);
+
+// "+readlib": the library "_KV_<name>" of the instance of the KV file
+// <name> from its embedded-library elements; 300 for names of no instance,
+// 3 when the texts do not fit the buffer whole.
+ErrCode ReadKVLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
+                      char* buffer, int32_t capacity, int32_t* length);
 
 #undef VKE_APP_NATIVE_FN
 

@@ -150,8 +150,13 @@ ErrCode InstanceTitleNative(EngineContext* ctx, int32_t, int32_t, uintptr_t user
 
 ErrCode GenericFunctionHook(EngineContext*, const char*, int32_t, int32_t flag, int32_t, int32_t,
                             uintptr_t user) {
+  // Instance ids start at 0, so the first instance is "current" whenever no
+  // handler runs: names are taken only while one does, never while the
+  // packing tool compiles the sources (whose unknown names are functions
+  // of sources compiled later).
   CurrentInstance current;
   if (ErrCode e = FindCurrentInstance(user, &current)) return e;
+  if (!current.block->handlerBusy) return kErrBadContext;
   return flag != 0 ? kErrNotSupported : kOk;
 }
 
