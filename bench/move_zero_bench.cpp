@@ -95,7 +95,12 @@ std::map<int, double> TimePeer(const std::vector<std::string>& cases) {
   if (!f) return out;
   std::fputs(script.c_str(), f);
   std::fclose(f);
-  FILE* pipe = popen("python3 /tmp/move_zero_peer.py 2>/dev/null", "r");
+  // The first interpreter that has numpy: $PYTHON, python3, the system's.
+  FILE* pipe = popen(
+      "for p in ${PYTHON:-} python3 /usr/bin/python3; do"
+      " \"$p\" -c 'import numpy' 2>/dev/null && exec \"$p\" /tmp/move_zero_peer.py 2>/dev/null;"
+      " done",
+      "r");
   if (!pipe) return out;
   int index;
   double time;
