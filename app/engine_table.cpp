@@ -1,5 +1,5 @@
 // Builds the engine's part of the runtime's static native table from the
-// natives.def rows of the engine, builtins and numerics, library by library
+// natives.def rows of the engine, builtins, numerics and compiler, library by library
 // in a fixed order, and prepares new engines with it. Kept apart from the
 // application's part: it references no figure code.
 #include <vector>
@@ -32,6 +32,7 @@ std::vector<NativeFunctionRecord> BuildEngineTable() {
 #include "engine/natives.def"
 #include "builtins/natives.def"
 #include "numerics/natives.def"
+#include "compiler/natives.def"
 // clang-format on
 #undef VKE_NATIVE
       {nullptr, {}},

@@ -63,7 +63,7 @@ ErrCode RunIdleHandlerIfDue(KVContextBlock** slot, int32_t id, bool allowRedraw)
   if (r == nullptr) return kKvNonexistentInstance;
   const double clock = IdleClock(*slot);
   if (r->idleValue > 0 && clock > 0 && clock < r->idleValue) return kOk;
-  if (r->idleState != kIdleOn) return kOk;
+  if (r->idleState != kIdleOn || !r->idleHandler) return kOk;
   bool ran = false;
   const ErrCode rc = RunIdleHandler(slot, id, &ran);
   if (!ran) return rc;

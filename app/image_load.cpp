@@ -136,7 +136,8 @@ void CopyHeaderFields(KVContextBlock* block, const ImageHeader& h) {
   block->savedByte = h.savedByte;
 }
 
-// Idling starts afresh: on for instances that have an idle handler.
+// Idling starts afresh: on for instances that have an idle handler, which
+// "idlestate" has not held back.
 void ResetIdleStates(KVContextBlock* block) {
   for (int32_t i = 0; i < block->instanceCount; i++) {
     InstanceRecord* r = InstanceRecordAt(block, i);
@@ -146,6 +147,7 @@ void ResetIdleStates(KVContextBlock* block) {
     r->idleMode = kIdleModeNone;
     r->idleValue = -1;
     r->idleValue2 = -1;
+    r->idleHandler = 1;
   }
 }
 

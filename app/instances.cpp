@@ -33,8 +33,9 @@ PlotStyle StyleOfPair(const StylePair& pair) {
   return s;
 }
 
-// A new instance's record: not initialised, nothing to idle, the style
-// pairs, an empty figure, changed, no language.
+// A new instance's record: not initialised, nothing to idle (its idle
+// handler allowed to run once idling is on), the style pairs, an empty
+// figure, changed, no language.
 void FillNewRecord(KVContextBlock* block, InstanceRecord* r, uint32_t id, const StylePair& a,
                    const StylePair& b) {
   std::memset(r, 0, sizeof *r);
@@ -42,6 +43,7 @@ void FillNewRecord(KVContextBlock* block, InstanceRecord* r, uint32_t id, const 
   r->entryOption = block->defaultInstanceFlag;
   r->idleValue = -1;
   r->idleValue2 = -1;
+  r->idleHandler = 1;
   FigureState& fig = r->figure;
   // The style pairs (light grey lines) are the defaults of grid lines: those
   // of the control-design grids and the axes style the 2-D grids take. Data

@@ -39,7 +39,9 @@ ErrCode DefineKVLibrary(EngineContext* ctx, std::string_view fileName, const cha
   if (ErrCode e = FindLibraryEntry(ctx, name, static_cast<int32_t>(std::strlen(name)), true, entry))
     return e;
   SkipByteOrderMark(ctx, &text, &length);
-  if (ErrCode e = ProcessUseStatements(ctx, *entry, text, length, nullptr, 0, false)) return e;
+  // The libraries the text uses are loaded first (through the "+readlib"
+  // hooks), so that its functions compile against theirs.
+  if (ErrCode e = LoadLibraryDefinitions(ctx, *entry, text, length, nullptr, 0)) return e;
   const ErrCode e = DefineSourceFunctions(ctx, text, length, *entry);
   return e == kErrFunNotFound ? ErrCode{kOk} : e;
 }

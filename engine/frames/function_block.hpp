@@ -17,6 +17,7 @@ inline constexpr uint16_t kFnVarargin = 1;     // the last input is "varargin"
 inline constexpr uint16_t kFnVarargout = 2;    // the last output is "varargout"
 inline constexpr uint16_t kFnDefine = 4;       // a constant made by "define"
 inline constexpr uint16_t kFnNoNames = 8;      // the variable names were removed
+inline constexpr uint16_t kFnTrusted = 16;     // trusted by sandboxed code ("sandboxtrust")
 inline constexpr uint16_t kFnRestricted = 32;  // restricted origin
 
 inline constexpr uint32_t kFnHeaderUnits = 4;  // 16-bit units

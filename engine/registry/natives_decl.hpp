@@ -102,6 +102,11 @@ VKE_NATIVE_FN(QslerpNative)
 // The "+dump" hook of quaternion values (a ByteDumpHookFn).
 ErrCode DumpQuaternion(EngineContext* ctx, char* out, int32_t room, int32_t* written);
 
+// The sandbox and text read as values (compiler).
+VKE_NATIVE_FN(SandboxNative)
+VKE_NATIVE_FN(SandboxTrustNative)
+VKE_NATIVE_FN(Str2objNative)
+
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
 VKE_NATIVE_FN(OdesetNative)

@@ -26,6 +26,7 @@
 #include "app/undo_values.hpp"
 #include "engine/text/display.hpp"
 #include "graphics/text_field_edit.hpp"
+#include "tools/kvpack/check_dialogs.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 
 namespace vke::kvpack {
@@ -56,7 +57,7 @@ void Print(const std::string& text) {
 
 class Checker {
  public:
-  explicit Checker(ToolHost* host) : h_(host) {}
+  explicit Checker(ToolHost* host) : h_(host) { dialogs_.Install(host->block()); }
 
   // One step; false with the reason for a line that is none.
   bool Step(TokenCursor& c, std::string* error) {
@@ -70,6 +71,7 @@ class Checker {
     }
     stale_ = true;  // the figure may change: the view paints it before the next mouse step
     if (w == "key" && c.Peek().type == Tok::kName) return NamedKey(c, error);
+    if (w == "answer") return Answer(c, error);
     if (w == "reset" || w == "draw" || w == "undo" || w == "redo" || w == "idle") {
       if (!c.AtEnd()) return Bad(error, "nothing after " + w);
       Report(Simple(w));
@@ -114,6 +116,16 @@ class Checker {
   bool Bad(std::string* error, const std::string& expected) {
     *error = "expected " + expected;
     return false;
+  }
+
+  // "answer yes", "answer no" (a cancel) or "answer TEXT": the next dialog's.
+  bool Answer(TokenCursor& c, std::string* error) {
+    const Token a = c.Take();
+    const bool word = a.type == Tok::kName && (a.text == "yes" || a.text == "no");
+    if ((!word && a.type != Tok::kString) || !c.AtEnd())
+      return Bad(error, "yes, no or a text after answer");
+    dialogs_.Queue(!word || a.text == "yes", word ? "" : a.text);
+    return true;
   }
 
   ErrCode Simple(const std::string& w) {
@@ -397,6 +409,7 @@ class Checker {
   }
 
   ToolHost* h_;
+  CheckDialogs dialogs_;
   std::string clipboard_;
   std::unique_ptr<HeadlessFigureView> view_;
   int32_t viewSize_[2] = {kDefaultWidth, kDefaultHeight};

@@ -32,6 +32,12 @@
 //                              written, "r" RTF, "h" HTML, others plain)
 //   png "FILE" [W H]           the figure drawn into a PNG file (640 x 480
 //                              unless given)
+//   answer yes|no|"TEXT"       the answer to the next dialog a handler shows:
+//                              accepted (with TEXT as the edited values or
+//                              the chosen file) or cancelled; each dialog is
+//                              printed ("dialog: title | prompt | text",
+//                              "open: title | filter", "save: title | name")
+//                              and cancelled when no answer waits
 //
 // The mouse steps drive the figure as a window's view would, in pixels of
 // the figure as the last png laid it out (640 x 480 before any png); each

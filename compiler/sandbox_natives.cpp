@@ -1,0 +1,85 @@
+// The natives of the engine's sandbox and of text read as values: sandbox
+// runs a text in a frame that may call only natives of switchable ("!")
+// libraries and declares no globals, sandboxtrust marks a function trusted
+// for such code, and str2obj turns a text into the values it lists.
+#include <cstring>
+
+#include "bytecode/function_ref.hpp"
+#include "bytecode/function_table.hpp"
+#include "bytecode/names.hpp"
+#include "compiler/compile.hpp"
+#include "compiler/compile_calls.hpp"
+#include "compiler/compile_memory.hpp"
+#include "compiler/value_list.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/frames/function_block.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+ErrCode SandboxNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  const char* text;
+  int32_t length;
+  if (ErrCode e = GetStringArg(ctx, nargin - 1, &text, &length)) return e;
+  // The text moves to the free end of the data stack, withheld from pushes
+  // while it is compiled.
+  WithheldSpace withheld(ctx);
+  char* copy = reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(length) + 1));
+  if (!copy) return kErrDataOverflow;
+  std::memcpy(copy, text, static_cast<size_t>(length));
+  if (ErrCode e = Drop(ctx, nargin)) return e;
+  int32_t results = nargout;
+  if (nargout < 0) {
+    if (ErrCode e = PushNoValue(ctx)) return e;
+    results = 0;
+  }
+  if (ErrCode e = EvaluateSourceText(ctx, copy, length, CurrentScope(ctx), results, kEvalKeepAns))
+    return e;
+  // The text's own frame is the sandboxed one.
+  MarkFrameAsEntry(ctx);
+  return kOk;
+}
+
+ErrCode SandboxTrustNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  char name[kMaxNameWithLibrary + 1];
+  int32_t length = 0;
+  const ValueDescriptor* d = DescAt(ctx, 0);
+  if (IsTypedKind(*d, kKindFuncRef) && !IsStructured(*d)) {
+    const char* bytes;
+    GetStringData(DataAt(ctx, 0), &bytes, &length);
+    if (length > kMaxNameWithLibrary) return kErrUndefFun;
+    std::memcpy(name, bytes, static_cast<size_t>(length));
+  } else if (!IsCharArray(ctx, 0) || GetStringArgToBuffer(ctx, 0, name, sizeof name, &length)) {
+    return kErrWrongTypeOverload;
+  }
+  ErrCode error = kOk;
+  const int32_t f = FindFunctionQualified(ctx, name, length, CurrentScope(ctx), &error);
+  if (error) return error;
+  if (f < 0) return kErrUndefFun;
+  if (ErrCode e = Drop(ctx)) return e;
+  if (GetFunctionEntry(ctx, f)->code <= 0)
+    if (ErrCode e = CompileFunctionEntry(ctx, f, nullptr, 0, 1)) return e;
+  // Compiling may have moved the code: the entry is read again.
+  const FunctionTableEntry* entry = GetFunctionEntry(ctx, f);
+  if (!entry || entry->code <= 0) return kErrUndefFun;
+  uint8_t* header = ctx->CodeBytes() + 2ull * static_cast<uint32_t>(entry->code);
+  Store<uint16_t>(header, Load<uint16_t>(header) | kFnTrusted);
+  return kOk;
+}
+
+ErrCode Str2objNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
+  const int32_t wanted = nargout < 1 ? 1 : nargout;
+  const char* text;
+  int32_t length;
+  if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
+  int32_t count;
+  if (ErrCode e = EvaluateValueList(ctx, text, length, &count)) return e;
+  if (count != wanted) {
+    Drop(ctx, count);
+    return count > wanted ? kErrTooFewArgout : kErrTooManyArgout;
+  }
+  return DropStackEntries(ctx, count, 1);
+}
+
+}  // namespace vke

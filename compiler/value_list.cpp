@@ -1,0 +1,83 @@
+// Texts read as lists of values: the text becomes the elements of a cell
+// array, evaluated in a run nested in the calling native's, whose frame
+// returns to no code, so that the nested run ends with it.
+#include "compiler/value_list.hpp"
+
+#include <cstring>
+
+#include "compiler/compile.hpp"
+#include "compiler/compile_memory.hpp"
+#include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+// "{" text "\n}": the line end keeps a comment at the text's end from
+// hiding the brace.
+constexpr char kOpen[] = "{";
+constexpr char kClose[] = "\n}";
+
+// Undoes what a failed attempt left: frames above the caller's, entries
+// above the level it found, and the code pointer.
+void Abandon(EngineContext* ctx, int32_t frame, uint32_t entries, const SavedCodePointer& before) {
+  if (ctx->curFrame > frame) UnwindCallFrames(ctx, frame + 1);
+  if (ctx->descTop > entries)
+    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - entries) / 3));
+  RestoreCodePointer(ctx, &before);
+}
+
+// Replaces the cell on top by its n elements, the first topmost.
+ErrCode SpreadCell(EngineContext* ctx, int32_t n) {
+  for (int32_t i = n; i >= 1; i--)
+    if (ErrCode e = GetListElement(ctx, n - i, i)) return e;
+  return DropStackEntries(ctx, n, 1);
+}
+
+}  // namespace
+
+ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, int32_t* count) {
+  if (ctx->currentThread != 0) return kErrNotSupported;
+  if (length < 0) return kErrBadArg;
+  const int32_t frame = ctx->curFrame;
+  const uint32_t entries = ctx->descTop;
+  SavedCodePointer before;
+  SaveCodePointer(ctx, &before);
+  ErrCode e;
+  {
+    WithheldSpace withheld(ctx);
+    const int32_t total = length + static_cast<int32_t>(sizeof kOpen + sizeof kClose);
+    char* source = reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(total)));
+    if (!source) return kErrDataOverflow;
+    int32_t n = 0;
+    std::memcpy(source, kOpen, sizeof kOpen - 1);
+    n += sizeof kOpen - 1;
+    std::memmove(source + n, text, static_cast<size_t>(length));
+    n += length;
+    std::memcpy(source + n, kClose, sizeof kClose - 1);
+    n += sizeof kClose - 1;
+    // The text's frame returns to no code: the nested run ends there.
+    ctx->cpKind = kCodeNone;
+    ctx->cpOffset = 0;
+    e = EvaluateSourceText(ctx, source, n, CurrentScope(ctx), 1, 0);
+  }
+  if (!e) {
+    ctx->cpFlag = 1;  // a run nested in the one that called the native
+    e = ExecuteBytecode(ctx, 0);
+  }
+  if (!e && ctx->descTop != entries + 3) e = kErrIllegal;
+  StructuredParts parts;
+  if (!e) e = GetListParts(ctx, 0, &parts);
+  if (!e) e = SpreadCell(ctx, parts.elements);
+  if (e) {
+    Abandon(ctx, frame, entries, before);
+    return e;
+  }
+  RestoreCodePointer(ctx, &before);
+  *count = parts.elements;
+  return kOk;
+}
+
+}  // namespace vke
