@@ -13,18 +13,11 @@
 #include <vector>
 
 #include "builtins/matrix_kernels.hpp"
+#include "numerics/lapack/lapack_binding.hpp"
 
+// The routines the kernels themselves never call; the others come from the
+// binding, so that one program never sees two prototypes of one routine.
 extern "C" {
-using LapackSelect = int (*)(...);
-void dgees_(const char* jobvs, const char* sort, LapackSelect select, const int* n, double* a,
-            const int* lda, int* sdim, double* wr, double* wi, double* vs, const int* ldvs,
-            double* work, const int* lwork, int* bwork, int* info, size_t, size_t);
-void zgees_(const char* jobvs, const char* sort, LapackSelect select, const int* n,
-            std::complex<double>* a, const int* lda, int* sdim, std::complex<double>* w,
-            std::complex<double>* vs, const int* ldvs, std::complex<double>* work, const int* lwork,
-            double* rwork, int* bwork, int* info, size_t, size_t);
-void dgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work,
-             const int* lwork, int* info);
 void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, double* tau,
              double* work, const int* lwork, int* info);
 }

@@ -8,9 +8,6 @@
 #include "tests/numerics/dense_support.hpp"
 
 extern "C" {
-void dgeev_(const char* jobvl, const char* jobvr, const int* n, double* a, const int* lda,
-            double* wr, double* wi, double* vl, const int* ldvl, double* vr, const int* ldvr,
-            double* work, const int* lwork, int* info, size_t, size_t);
 void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
             double* work, const int* lwork, int* info, size_t, size_t);
 }

@@ -47,8 +47,9 @@ std::vector<Cx> LapackComplexEigenvalues(const Matrix& a, int32_t n) {
   std::vector<Cx> data = ToColumnOrder(a, n, n, true), w(n), work(64 * n);
   Matrix rwork(n);
   int sdim = 0, lwork = 64 * n, info = 0;
-  zgees_("N", "N", nullptr, &n, data.data(), &n, &sdim, w.data(), nullptr, &n, work.data(), &lwork,
-         rwork.data(), nullptr, &info, 1, 1);
+  zgees_("N", "N", nullptr, &n, reinterpret_cast<double*>(data.data()), &n, &sdim,
+         reinterpret_cast<double*>(w.data()), nullptr, &n, reinterpret_cast<double*>(work.data()),
+         &lwork, rwork.data(), nullptr, &info, 1, 1);
   EXPECT_EQ(info, 0);
   return w;
 }

@@ -4,16 +4,6 @@
 #include "numerics/kernels/dense_kernels.hpp"
 #include "tests/numerics/dense_support.hpp"
 
-extern "C" {
-void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
-             const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
-             double* work, const int* lwork, int* info, size_t, size_t);
-void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n,
-             std::complex<double>* a, const int* lda, double* s, std::complex<double>* u,
-             const int* ldu, std::complex<double>* vt, const int* ldvt, std::complex<double>* work,
-             const int* lwork, double* rwork, int* info, size_t, size_t);
-}
-
 namespace vke {
 namespace {
 
@@ -25,8 +15,9 @@ Matrix LapackSingularValues(const Matrix& a, int m, int n, bool complex) {
   int lwork = 256, info = 0, one = 1;
   if (complex) {
     std::vector<Cx> work(lwork);
-    zgesvd_("N", "N", &m, &n, col.data(), &m, s.data(), nullptr, &one, nullptr, &one, work.data(),
-            &lwork, rwork.data(), &info, 1, 1);
+    zgesvd_("N", "N", &m, &n, reinterpret_cast<double*>(col.data()), &m, s.data(), nullptr, &one,
+            nullptr, &one, reinterpret_cast<double*>(work.data()), &lwork, rwork.data(), &info, 1,
+            1);
   } else {
     Matrix data(m * n), work(lwork);
     for (size_t i = 0; i < data.size(); i++) data[i] = col[i].real();
