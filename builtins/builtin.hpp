@@ -21,7 +21,7 @@
 //   43 into 44 only where its family's rules say so.
 #pragma once
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
 

@@ -1,7 +1,7 @@
 // The builtin table as constant data, the lookups by name and by id, and the
 // enumeration of builtins, natives and operators.
 #include "builtins/builtin.hpp"
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 #include "engine/registry/registry.hpp"
 
 namespace vke {

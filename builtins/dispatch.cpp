@@ -4,7 +4,7 @@
 #include <array>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {

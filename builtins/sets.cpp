@@ -9,7 +9,7 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/sorting.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"

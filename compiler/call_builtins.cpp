@@ -1,9 +1,9 @@
 // The call builtins: deal, eval, feval, builtin, str2fun and fun2str, and
 // the shared operation that calls a function value with its arguments.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_ref.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
+#include "engine/code/function_ref.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
 

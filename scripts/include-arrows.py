@@ -17,7 +17,6 @@ from collections import Counter
 RANKS = {
     "platform": -1,
     "engine": 0,
-    "bytecode": 1,
     "builtins": 2,
     "numerics": 3,
     "compiler": 3,
@@ -72,53 +71,25 @@ def main():
 
 
 # Arrows that point up today, file by file: the engine still reaches the
-# bytecode vocabulary and the builtins directly, and the vocabulary the
-# builtin table and the compiler's lexer. Each one removed goes from this
+# builtins directly, and its code area the builtin table and the compiler's
+# lexer. Each one removed goes from this
 # list; a new one fails the check.
 KNOWN_ARROWS = {
-    "bytecode/function_table.cpp -> compiler/code_pointers.hpp",
-    "bytecode/function_table.cpp -> compiler/lexer_helpers.hpp",
-    "bytecode/library_source.cpp -> compiler/lexer_helpers.hpp",
-    "bytecode/library_source.cpp -> compiler/scan.hpp",
-    "bytecode/opcodes.cpp -> builtins/builtin.hpp",
-    "engine/area_growth.cpp -> bytecode/function_table.hpp",
-    "engine/create.cpp -> bytecode/names.hpp",
-    "engine/create.cpp -> bytecode/opcodes.hpp",
-    "engine/debug_holders.cpp -> bytecode/names.hpp",
-    "engine/errors/error_location.cpp -> bytecode/names.hpp",
-    "engine/errors/raise_tables.cpp -> bytecode/names.hpp",
-    "engine/errors/raise_text.cpp -> bytecode/names.hpp",
+
+    "engine/code/function_table.cpp -> compiler/lexer_helpers.hpp",
+    "engine/code/opcodes.cpp -> builtins/builtin.hpp",
     "engine/files/file_control.cpp -> builtins/builtin.hpp",
     "engine/files/file_lines.cpp -> builtins/builtin.hpp",
     "engine/files/file_read.cpp -> builtins/builtin.hpp",
     "engine/files/file_redirect.cpp -> builtins/builtin.hpp",
     "engine/files/file_write.cpp -> builtins/builtin.hpp",
-    "engine/frames/frame_query.cpp -> bytecode/names.hpp",
-    "engine/frames/native_calls.cpp -> bytecode/opcodes.hpp",
-    "engine/image/engine_image_load.cpp -> bytecode/function_table.hpp",
-    "engine/image/engine_image_load.cpp -> bytecode/names.hpp",
     "engine/loop/loop.cpp -> builtins/builtin.hpp",
     "engine/loop/loop.cpp -> builtins/scalar_operators.hpp",
-    "engine/loop/loop.cpp -> bytecode/function_ref.hpp",
-    "engine/loop/loop.cpp -> bytecode/names.hpp",
-    "engine/loop/loop.cpp -> bytecode/opcodes.hpp",
     "engine/loop/loop_calls.cpp -> builtins/builtin.hpp",
-    "engine/loop/loop_calls.cpp -> bytecode/function_table.hpp",
-    "engine/loop/loop_calls.cpp -> bytecode/names.hpp",
-    "engine/loop/loop_calls.cpp -> bytecode/opcodes.hpp",
     "engine/loop/loop_errors.cpp -> builtins/builtin.hpp",
-    "engine/loop/loop_errors.cpp -> bytecode/library_source.hpp",
-    "engine/loop/loop_errors.cpp -> bytecode/opcodes.hpp",
-    "engine/loop/loop_flow.cpp -> bytecode/opcodes.hpp",
-    "engine/loop/loop_internal.hpp -> bytecode/opcodes.hpp",
+    "engine/loop/loop_errors.cpp -> compiler/library_source.hpp",
     "engine/loop/loop_objects.cpp -> builtins/builtin.hpp",
-    "engine/loop/loop_objects.cpp -> bytecode/function_table.hpp",
-    "engine/loop/loop_objects.cpp -> bytecode/names.hpp",
-    "engine/loop/loop_objects.cpp -> bytecode/opcodes.hpp",
     "engine/loop/scalar_chain.hpp -> builtins/scalar_operators.hpp",
-    "engine/loop/scalar_chain.hpp -> bytecode/opcodes.hpp",
-    "engine/registry/options.cpp -> bytecode/names.hpp",
-    "engine/text/display_value.cpp -> bytecode/names.hpp",
     "engine/text/dump_numbers.cpp -> builtins/objects.hpp",
     "engine/text/dump_value.cpp -> builtins/structured.hpp",
     "engine/text/dump_variables.cpp -> builtins/builtin.hpp",
@@ -127,15 +98,9 @@ KNOWN_ARROWS = {
     "engine/text/scanf_builtins.cpp -> builtins/builtin.hpp",
     "engine/values/args_struct.cpp -> builtins/array_builtins.hpp",
     "engine/values/args_struct.cpp -> builtins/array_support.hpp",
-    "engine/values/args_struct.cpp -> bytecode/names.hpp",
     "engine/variables/variables.cpp -> builtins/builtin.hpp",
-    "engine/variables/variables.cpp -> bytecode/function_table.hpp",
-    "engine/variables/variables.cpp -> bytecode/names.hpp",
-    "engine/variables/variables_fields.cpp -> bytecode/names.hpp",
     "engine/variables/variables_index.cpp -> builtins/builtin.hpp",
     "engine/variables/variables_subs.cpp -> builtins/builtin.hpp",
-    "engine/variables/variables_subs.cpp -> bytecode/names.hpp",
-    "engine/variables/variables_subs.cpp -> bytecode/opcodes.hpp",
     "platform/gui/break_key.cpp -> app/host_clock.hpp",
 }
 

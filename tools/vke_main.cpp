@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
-#include "bytecode/library_source.hpp"
 #include "compiler/compile.hpp"
+#include "compiler/library_source.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"

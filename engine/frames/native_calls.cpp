@@ -2,7 +2,7 @@
 // (a native sets up the call of a function value and is called again with
 // the results), texts run in the scope of the innermost function, and the
 // natives fevalx and hasfeature.
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/compile_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"

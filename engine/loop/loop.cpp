@@ -6,9 +6,9 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/scalar_operators.hpp"
-#include "bytecode/function_ref.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/function_ref.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"

@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/library_source.hpp"
-#include "bytecode/opcodes.hpp"
+#include "compiler/library_source.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"

@@ -4,9 +4,9 @@
 // typed value of a native library calls that library's native of the same
 // name, and integer, char and logical operands are retried as doubles.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "builtins/scalar_operators.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/loop/scalar_variables.hpp"
 

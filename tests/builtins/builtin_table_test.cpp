@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"

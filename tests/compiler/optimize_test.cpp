@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/builtin_stand_in.hpp"

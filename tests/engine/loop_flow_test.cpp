@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/values/value_read.hpp"

@@ -1,5 +1,5 @@
 // Name table storage: interning and finding names.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 
 #include "engine/errors/errors.hpp"
 

@@ -1,5 +1,5 @@
 // The operator table and the keyword list.
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // Function-table entries: defining functions and libraries, growing the
 // table, and giving code space back.
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 
-#include "bytecode/names.hpp"
-#include "compiler/code_pointers.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/code_pointers.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 

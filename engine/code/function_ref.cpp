@@ -1,5 +1,5 @@
 // Function-reference values.
-#include "bytecode/function_ref.hpp"
+#include "engine/code/function_ref.hpp"
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"

@@ -1,13 +1,13 @@
 // Loading library and function sources through the source hooks, with
 // include expansion, and finding the source of a function-table entry.
-#include "bytecode/library_source.hpp"
+#include "compiler/library_source.hpp"
 
 #include <algorithm>
 
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "compiler/scan.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/registry/registry.hpp"

@@ -1,10 +1,10 @@
 // The queries over the instruction set: the descriptor table's self-check,
 // instruction lengths, call counts, opcode names and the predicates the
 // compiler asks about code ranges.
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 
 #include "builtins/builtin.hpp"
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/registry.hpp"
 

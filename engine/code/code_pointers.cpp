@@ -1,6 +1,6 @@
 // Finding and relocating live code-area pointers of every interpreter
 // thread.
-#include "compiler/code_pointers.hpp"
+#include "engine/code/code_pointers.hpp"
 
 #include "engine/frames/frames.hpp"
 #include "engine/image/image_walk.hpp"

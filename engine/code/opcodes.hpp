@@ -66,7 +66,7 @@ static_assert(sizeof(OpcodeDescriptor) == 20);
 
 enum Opcode : int16_t {
 #define VKE_OPCODE(code, name, kind, count, call, flags) kOp##name = code,
-#include "bytecode/opcodes.def"
+#include "engine/code/opcodes.def"
 #undef VKE_OPCODE
 };
 
@@ -82,7 +82,7 @@ inline constexpr int32_t None = kOperNone, Words = kOperWords, Int32 = kOperInt3
 inline constexpr OpcodeDescriptor kOpcodeTable[kOpcodeCount] = {
 #define VKE_OPCODE(code, name, kind, count, call, flags) \
   {code, opcode_rows::kind, count, call, opcode_rows::flags},
-#include "bytecode/opcodes.def"
+#include "engine/code/opcodes.def"
 #undef VKE_OPCODE
 };
 
