@@ -16,14 +16,14 @@
 #include <string>
 #include <thread>
 
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
-#include "engine/frames/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/serial_devices.hpp"
-#include "app/runtime_tables.hpp"
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace {
 
@@ -134,8 +134,7 @@ int main() {
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
-  if (CreateEngine(area.get(), kAreaBytes, &ctx) ||
-      PrepareRuntimeEngine(ctx) || ResetEngine(ctx) ||
+  if (CreateEngine(area.get(), kAreaBytes, &ctx) || PrepareRuntimeEngine(ctx) || ResetEngine(ctx) ||
       RegisterLibrary(ctx, table, true))
     return 1;
   SetSerialPortListerForTesting(&ListOnePort);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/context.hpp"
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace vke {
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "app/image.hpp"
-#include "platform/gui/break_key.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
 #include "shell/kv_engine.hpp"
+#include "shell/platform/break_key.hpp"
 #include "shell/status_bar.hpp"
 #include "shell/window/kv_windows.hpp"
 

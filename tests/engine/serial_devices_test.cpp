@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/files/fd.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/files/fd.hpp"
 #include "engine/values/values.hpp"
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 #include "tests/host/eval_fixture.hpp"
 #include "tests/host/pty_pair.hpp"
 #include "tests/host/value_io.hpp"

@@ -5,7 +5,7 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace vke {
 

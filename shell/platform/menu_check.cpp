@@ -1,5 +1,5 @@
 // The toolkit's indeterminate check items, found by name in the program.
-#include "platform/gui/menu_check.hpp"
+#include "shell/platform/menu_check.hpp"
 
 #include <dlfcn.h>
 

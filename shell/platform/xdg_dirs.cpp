@@ -1,6 +1,6 @@
 // The base-directory lookups: a variable holds only when it is an absolute
 // path; the fall-backs are relative to the home folder.
-#include "platform/desktop/xdg_dirs.hpp"
+#include "shell/platform/xdg_dirs.hpp"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // SIGINT and the X keyboard poll, both noting the break for the engine; the
 // pipe through which SIGINT wakes the window.
-#include "platform/gui/break_key.hpp"
+#include "shell/platform/break_key.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>

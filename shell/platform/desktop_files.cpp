@@ -1,5 +1,5 @@
 // Replacing and comparing files, and running a helper program.
-#include "platform/desktop/desktop_files.hpp"
+#include "shell/platform/desktop_files.hpp"
 
 #include <fcntl.h>
 #include <spawn.h>

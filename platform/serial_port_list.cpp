@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace vke {
 

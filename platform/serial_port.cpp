@@ -2,7 +2,7 @@
 // exclusively, set to raw 8-bit lines, and every read and write first waits
 // for the port with poll(), in slices, so that the break poll is asked while
 // a transfer waits and the timeout may be as long as the caller wishes.
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

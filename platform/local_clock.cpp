@@ -1,5 +1,5 @@
 // The local clock over clock_gettime and localtime_r.
-#include "platform/core/local_clock.hpp"
+#include "platform/local_clock.hpp"
 
 #include <cmath>
 #include <ctime>
