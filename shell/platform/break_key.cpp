@@ -12,8 +12,6 @@
 #include <chrono>
 #include <csignal>
 
-#include "app/host_clock.hpp"
-
 namespace vke {
 
 namespace {
@@ -23,6 +21,8 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 constexpr int64_t kSecondInterruptNs = 1000000000;
 
 int g_pipe[2] = {-1, -1};
+// Where breaks are noted (InstallBreakSignal).
+BreakNoteFn g_note = nullptr;
 // The monotonic time of the last SIGINT in nanoseconds, 0 before the first.
 volatile sig_atomic_t g_lastSeconds = 0;
 volatile sig_atomic_t g_lastNanoseconds = 0;
@@ -42,7 +42,7 @@ void OnInterrupt(int) {
   }
   g_lastSeconds = static_cast<sig_atomic_t>(now.tv_sec);
   g_lastNanoseconds = static_cast<sig_atomic_t>(now.tv_nsec);
-  NoteBreakKeyPressed();
+  if (g_note) g_note();
   if (g_pipe[1] >= 0) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(g_pipe[1], &byte, 1);
@@ -55,7 +55,9 @@ bool KeyDown(Display* display, const char keys[32], KeySym symbol) {
   return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
-void PollKeyboard() {
+}  // namespace
+
+void PollBreakKeyboard() {
   static auto next = std::chrono::steady_clock::time_point{};
   const auto now = std::chrono::steady_clock::now();
   if (now < next) return;
@@ -66,13 +68,12 @@ void PollKeyboard() {
   char keys[32];
   XQueryKeymap(display, keys);
   const bool control = KeyDown(display, keys, XK_Control_L) || KeyDown(display, keys, XK_Control_R);
-  if (control && (KeyDown(display, keys, XK_Pause) || KeyDown(display, keys, XK_Break)))
-    NoteBreakKeyPressed();
+  const bool pause = KeyDown(display, keys, XK_Pause) || KeyDown(display, keys, XK_Break);
+  if (control && pause && g_note) g_note();
 }
 
-}  // namespace
-
-void InstallBreakSignal() {
+void InstallBreakSignal(BreakNoteFn note) {
+  g_note = note;
   if (g_pipe[0] < 0 && pipe2(g_pipe, O_NONBLOCK | O_CLOEXEC) != 0) g_pipe[0] = g_pipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = &OnInterrupt;
@@ -89,11 +90,6 @@ void DrainInterruptPipe() {
   char bytes[64];
   while (g_pipe[0] >= 0 && read(g_pipe[0], bytes, sizeof bytes) > 0) {
   }
-}
-
-bool PollBreakKey(uintptr_t argument) {
-  PollKeyboard();
-  return IsBreakKeyDown(argument);
 }
 
 }  // namespace vke

@@ -3,20 +3,26 @@
 // runs (the window's events are not read then). A SIGINT also wakes the
 // window through a pipe, so that an idle program can close; a second SIGINT
 // within a second ends the program at once, as SIGINT does by default.
+// What a break does is the caller's: each one seen is handed to the
+// function given at installation, which must be async-signal-safe.
 #pragma once
 
 #include <cstdint>
 
 namespace vke {
 
-// Installs the SIGINT handler and opens the pipe it writes to.
-void InstallBreakSignal();
+// Called for every break seen, from the signal handler too.
+using BreakNoteFn = void (*)();
+
+// Installs the SIGINT handler and opens the pipe it writes to; each break
+// is noted through note.
+void InstallBreakSignal(BreakNoteFn note);
 // The pipe's end to watch: readable after each SIGINT (-1 without one).
 int InterruptPipe();
 // Empties the pipe once it was readable.
 void DrainInterruptPipe();
-// The engine's break test: polls the keyboard, then answers whether a
-// break was asked for since the previous call.
-bool PollBreakKey(uintptr_t argument);
+// Reads the keyboard at most every 100 ms and notes Ctrl+Pause or
+// Ctrl+Break when held.
+void PollBreakKeyboard();
 
 }  // namespace vke
