@@ -22,8 +22,8 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/registry/registry.hpp"
-#include "engine/serial_devices.hpp"
 #include "platform/serial_port.hpp"
+#include "serial/serial_devices.hpp"
 
 namespace {
 
@@ -130,7 +130,7 @@ int main() {
   static const NativeFunctionRecord table[] = {
 #define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
-#include "engine/serial_records.def"
+#include "serial/serial_records.def"
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };

@@ -2,7 +2,7 @@
 // mode string and from a structure, transfers through the file builtins,
 // text mode, timeouts, the user's break, flushing and closing, and opens
 // that fail or meet a peer that never stops sending.
-#include "engine/serial_devices.hpp"
+#include "serial/serial_devices.hpp"
 
 #include <dirent.h>
 #include <termios.h>

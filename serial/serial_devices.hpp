@@ -1,7 +1,7 @@
 // The serial-port library "@serial": the natives that list, set up, open,
 // flush and close serial ports, and the four descriptor hooks through which
 // the ordinary file builtins read and write an open port. Its records stand
-// in engine/serial_records.def.
+// in serial/serial_records.def.
 #pragma once
 
 #include "engine/registry/native_record.hpp"

@@ -1,12 +1,12 @@
 // The slots of the serial library and its four descriptor hooks: reads that
 // turn CR and CR LF into LF in text mode, writes paced by the port's delay,
 // and the user's break asked while a transfer runs.
-#include "engine/serial_slots.hpp"
+#include "serial/serial_slots.hpp"
 
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/frames.hpp"
-#include "engine/serial_devices.hpp"
+#include "serial/serial_devices.hpp"
 
 namespace vke {
 

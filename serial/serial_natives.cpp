@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "engine/errors/errors.hpp"
-#include "engine/registry/option_tables.hpp"
 #include "engine/errors/raise.hpp"
-#include "engine/serial_devices.hpp"
-#include "engine/serial_slots.hpp"
+#include "engine/registry/option_tables.hpp"
 #include "engine/threads/threads.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "serial/serial_devices.hpp"
+#include "serial/serial_slots.hpp"
 
 namespace vke {
 
