@@ -69,7 +69,7 @@ void FigureEvent::FindHandlers(int32_t k, int32_t objectId, int32_t* descriptors
   InstanceFigureHost host(slot_, id_);
   PlotHandlers found;
   // A handler whose function is missing fails when it runs.
-  FindPlotHandlers(host, subplot(k).plotId, objectId, &found);
+  host.FindPlotHandlers(subplot(k).plotId, objectId, &found);
   std::copy_n(found.descriptors, kSubplotHandlerCount, descriptors);
 }
 

@@ -1,11 +1,11 @@
 // The plots of an instance's element list: the handlers that belong to a
-// figure element, its name, and setting the plot that subplots show.
+// figure element, its name, and the order of the plots.
+#include "graphics/plot_handlers.hpp"
+
 #include <algorithm>
-#include <cstring>
 
 #include "engine/errors/errors.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/figure_state.hpp"
 
 namespace vke {
 
@@ -59,18 +59,19 @@ void ForEachPlotElement(const ElementListView& list, const ElementRef& figure, V
   while (walker.Next(&e) && e.kind != kElemFigure) visit(e);
 }
 
-void CopyTitle(SubplotRecord* s, std::string_view text) {
-  std::memset(s->title, 0, sizeof s->title);
-  std::memcpy(s->title, text.data(), std::min(text.size(), sizeof s->title));
-}
-
 }  // namespace
 
-ErrCode FindPlotHandlers(FigureHost& host, int32_t plotId, int32_t target, PlotHandlers* out) {
+bool ElementFigureHost::PlotName(int32_t plotId, std::string_view* name) {
+  const ElementListView list = Elements();
+  ElementRef figure;
+  return FindFigureElement(list, plotId, &figure) && ElementText(list, figure, 0, name);
+}
+
+ErrCode ElementFigureHost::FindPlotHandlers(int32_t plotId, int32_t target, PlotHandlers* out) {
   std::fill_n(out->descriptors, kSubplotHandlerCount, kNoHandler);
   out->mouseOverTargeted = 0;
   if (plotId < 0) return kOk;
-  ElementListView list = host.Elements();
+  ElementListView list = Elements();
   ElementRef figure;
   if (!FindFigureElement(list, plotId, &figure)) return kErrUndefElement;
   ErrCode first = kOk;
@@ -86,13 +87,14 @@ ErrCode FindPlotHandlers(FigureHost& host, int32_t plotId, int32_t target, PlotH
       out->descriptors[rule->slot] = descriptor;
     }
     if (e.kind == kElemMouseOver) out->mouseOverTargeted = elementTarget >= 0;
-    ErrCode rc = host.ResolveHandler(descriptor);
+    ErrCode rc = ResolveHandler(descriptor);
     if (first == kOk) first = rc;
   });
   return first;
 }
 
-bool SubplotHasMouseHandlers(const ElementListView& list, int32_t plotId) {
+bool ElementFigureHost::PlotHasMouseHandlers(int32_t plotId) {
+  const ElementListView list = Elements();
   ElementRef figure;
   if (!FindFigureElement(list, plotId, &figure)) return false;
   bool any = false;
@@ -117,49 +119,27 @@ bool HasFigureElements(const FigureState& fig, const ElementListView& list) {
   return false;
 }
 
-bool GetPlotName(const FigureState& fig, const ElementListView& list, int32_t row, int32_t column,
-                 std::string_view* name) {
-  int32_t k = SubplotAt(fig, row, column);
-  if (k < 0) return false;
-  const SubplotRecord& s = fig.subplots[k];
-  ElementRef figure;
-  return s.handlers[kHandlerDraw] >= 0 && FindFigureElement(list, s.plotId, &figure) &&
-         ElementText(list, figure, 0, name);
-}
-
-ErrCode ResetSubplots(FigureState* fig, FigureHost& host, int32_t row, int32_t column,
-                      int32_t plotId, bool force) {
-  uint32_t chosen = fig->selection;
-  if (row >= 0 && column >= 0) {
-    int32_t k = SubplotAt(*fig, row, column);
-    if (k < 0) return kErrOutOfRangeArg;
-    chosen = 1u << k;
-  } else if (fig->rows == 1 && fig->columns == 1) {
-    chosen = 1;
-  }
-  int32_t n = ActiveSubplotCount(*fig);
-  for (int32_t k = 0; k < n; ++k) {
-    SubplotRecord* s = &fig->subplots[k];
-    if (!((chosen >> k) & 1u) || (s->plotId == plotId && !force)) continue;
-    SubplotRecordReset(s, true);
-    s->plotId = plotId;
-    PlotHandlers handlers;
-    ErrCode found = FindPlotHandlers(host, plotId, -1, &handlers);
-    std::copy_n(handlers.descriptors, kSubplotHandlerCount, s->handlers);
-    std::string_view name;
-    if (plotId == kPlotDefault) {
-      CopyTitle(s, "???");
-    } else if (plotId != kPlotNone && GetPlotName(*fig, host.Elements(), row, column, &name)) {
-      CopyTitle(s, name);
+int32_t ElementFigureHost::NextPlot(int32_t plotId, int32_t step) {
+  const ElementListView list = Elements();
+  ElementRef start;
+  if (!ElementAtOffset(list, 0, &start)) return kNoSubplot;
+  int32_t first = kNoSubplot, last = kNoSubplot, before = kNoSubplot, after = kNoSubplot;
+  bool seen = false;
+  InstanceElementWalker walker(list, start);
+  ElementRef e;
+  while (walker.Next(&e)) {
+    if (e.kind != kElemFigure) continue;
+    const auto id = static_cast<int32_t>(e.offset);
+    if (first == kNoSubplot) first = id;
+    if (seen && after == kNoSubplot) after = id;
+    if (id == plotId) {
+      seen = true;
+      before = last;
     }
-    ComputeSubplotViewports(fig);
-    if (host.Initialised()) {
-      if (ErrCode rc = host.ClearPlotProperties(k)) return rc;
-    } else if (found) {
-      return found;
-    }
+    last = id;
   }
-  return kOk;
+  if (step > 0) return after != kNoSubplot ? after : first;
+  return seen && before != kNoSubplot ? before : last;
 }
 
 }  // namespace vke

@@ -14,6 +14,7 @@
 #include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "graphics/kv_elements.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {
