@@ -10,11 +10,11 @@
 #include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/undo_buffer.hpp"
 #include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/hit_test.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/scale.hpp"
 
 namespace vke {

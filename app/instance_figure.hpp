@@ -6,7 +6,7 @@
 #pragma once
 
 #include "app/block.hpp"
-#include "graphics/plot_handlers.hpp"
+#include "app/plot_handlers.hpp"
 
 namespace vke {
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
-#include "graphics/kv_elements.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/plot_handlers.hpp"
+#include "app/plot_handlers.hpp"
 
 namespace vke::test {
 

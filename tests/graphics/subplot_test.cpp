@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/plot_handlers.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/plot_handlers.hpp"
 
 namespace vke {
 namespace {

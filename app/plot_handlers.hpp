@@ -3,8 +3,8 @@
 // plot's handlers are the handler elements between it and the next one.
 #pragma once
 
+#include "app/kv_elements.hpp"
 #include "graphics/figure_state.hpp"
-#include "graphics/kv_elements.hpp"
 
 namespace vke {
 

@@ -1,5 +1,5 @@
 // Walking the elements of one instance.
-#include "graphics/kv_elements.hpp"
+#include "app/kv_elements.hpp"
 
 #include "engine/base.hpp"
 

@@ -1,6 +1,6 @@
 // The plots of an instance's element list: the handlers that belong to a
 // figure element, its name, and the order of the plots.
-#include "graphics/plot_handlers.hpp"
+#include "app/plot_handlers.hpp"
 
 #include <algorithm>
 
