@@ -3,16 +3,9 @@
 #include "builtins/builtin.hpp"
 #include "engine/code/operators.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/text/name_chars.hpp"
 
 namespace vke {
-
-namespace {
-
-bool IsNameStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-}  // namespace
 
 using namespace builtin_rows;
 

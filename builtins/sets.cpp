@@ -20,12 +20,6 @@ namespace {
 
 // ---- Stack steps ----
 
-// Calls the builtin of an opcode as the loop would, through the dispatch.
-ErrCode CallBuiltinOf(EngineContext* ctx, int32_t opcode, int32_t nargin, int32_t nargout) {
-  const BuiltinDispatch& d = GetBuiltinDispatch(opcode);
-  return d.fn(ctx, nargin, nargout, d.option);
-}
-
 ErrCode MoveToTop(EngineContext* ctx, int32_t depth) {
   return RollStackEntries(ctx, depth + 1, 1);
 }

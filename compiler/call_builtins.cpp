@@ -33,6 +33,22 @@ ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, 
   return e == kErrWrongTypeOverload ? kErrWrongType : e;
 }
 
+namespace {
+
+constexpr CompilerBuiltinRow kCompilerBuiltinRows[] = {
+#define VKE_BUILTIN(name, id, in, out, function, opt)
+#define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt) {id, &function},
+#include "builtins/builtin_table.def"
+#undef VKE_COMPILER_BUILTIN
+#undef VKE_BUILTIN
+};
+
+}  // namespace
+
+std::span<const CompilerBuiltinRow> CompilerBuiltinRows() {
+  return kCompilerBuiltinRows;
+}
+
 ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   if (nargout < 0 && nargin == 0) return PushNoValue(ctx);
   int32_t k = nargout < 0 ? 1 : nargout;

@@ -2,11 +2,11 @@
 // table, and giving code space back.
 #include "engine/code/function_table.hpp"
 
-#include "compiler/lexer_helpers.hpp"
 #include "engine/code/code_pointers.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/text/name_chars.hpp"
 
 namespace vke {
 

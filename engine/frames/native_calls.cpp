@@ -104,6 +104,11 @@ ErrCode CallFunctionValue(EngineContext* ctx, int32_t depth, int32_t inputs, int
   return kOk;
 }
 
+ErrCode CallFunctionValueWithArguments(EngineContext* ctx, int32_t n, int32_t k) {
+  if (!ctx->compileHooks) return kErrNotSupported;
+  return ctx->compileHooks->callValueWithArgs(ctx, CurrentScope(ctx), n, k, false);
+}
+
 ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t length,
                                int32_t* count) {
   if (uint64_t{ctx->descTop} + kFrameHeaderWords + static_cast<uint32_t>(length) / 4 > ctx->descCap)

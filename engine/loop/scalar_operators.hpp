@@ -1,15 +1,15 @@
 // The operator builtins on two real double scalars, the commonest operands
-// of all, served without their general paths. The builtins take these paths
-// first themselves; the execution loop takes them directly, skipping the
-// builtin call. Anything else is left to the general paths.
+// of all, served without their general paths: the execution loop takes them
+// directly, skipping the builtin call, where the dispatch row of the opcode
+// gives a scalar form. Anything else is left to the general paths.
 #pragma once
 
 #include <utility>
 
-#include "builtins/arith.hpp"
-#include "builtins/builtin.hpp"
-#include "builtins/relational.hpp"
+#include "engine/builtin_hooks.hpp"
+#include "engine/values/element_operations.hpp"
 #include "engine/values/value_build.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke {
 
@@ -20,13 +20,10 @@ VKE_HOT_INLINE bool TopTwoRealDoubleScalars(EngineContext* ctx) {
 }
 
 // The element-wise option that an operator builtin applies to two real
-// double scalars (mtimes and mrdivide are element-wise for scalars); 0 for
-// builtins without such a path, power among them.
+// double scalars; 0 for rows without an arithmetic scalar form.
 VKE_HOT_INLINE int32_t ScalarArithOption(const BuiltinDispatch& b) {
-  if (b.fn == &ElementwiseArith) return b.option == '^' ? 0 : b.option;
-  if (b.fn == &MtimesBuiltin) return '*';
-  if (b.fn == &MrdivideBuiltin) return '/';
-  return 0;
+  return b.scalarForm == ScalarForm::kNone || b.scalarForm == ScalarForm::kCompare ? 0
+                                                                                   : b.scalarOption;
 }
 
 // x op y for an element-wise arithmetic option other than power; false for
@@ -36,8 +33,7 @@ VKE_HOT_INLINE bool ArithOnScalars(int32_t option, double x, double y, double* r
   return option != '^' && WithRealOperation<double>(option, [&](auto f) { *result = f(x, y); });
 }
 
-// x op y for a comparison option (RelationalOperator's); false for options
-// of other families.
+// x op y for a comparison option; false for options of other families.
 VKE_HOT_INLINE bool CompareScalars(int32_t option, double x, double y, bool* truth) {
   if (!IsFamilyOption(option, "=~<>LG")) return false;
   bool swapped;
@@ -93,7 +89,8 @@ VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* r
 VKE_HOT_INLINE bool TryScalarOperator(EngineContext* ctx, const BuiltinDispatch& builtin,
                                       ErrCode* result) {
   *result = kOk;
-  if (builtin.fn == &RelationalOperator) return ScalarCompare(ctx, builtin.option, result);
+  if (builtin.scalarForm == ScalarForm::kCompare)
+    return ScalarCompare(ctx, builtin.scalarOption, result);
   return ScalarArith(ctx, ScalarArithOption(builtin));
 }
 
