@@ -8,7 +8,7 @@
 #include "app/name_buffer.hpp"
 #include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/registry/registry.hpp"

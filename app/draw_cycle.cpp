@@ -104,6 +104,18 @@ ErrCode CopySubplot(KVContextBlock** slot, int32_t id, int32_t k) {
   return kOk;
 }
 
+// The subplots whose labels stand out: with the interactive highlight on,
+// those whose plot has mouse handlers.
+uint32_t HighlightedSubplots(KVContextBlock* block, const InstanceRecord& record) {
+  if (block->interactiveHighlight == 0) return 0;
+  InstanceFigureHost host(block, static_cast<int32_t>(record.id));
+  uint32_t highlighted = 0;
+  for (int32_t k = 0; k < kMaxSubplots; ++k) {
+    if (host.PlotHasMouseHandlers(record.figure.subplots[k].plotId)) highlighted |= 1u << k;
+  }
+  return highlighted;
+}
+
 }  // namespace
 
 ErrCode RunDrawHandlers(KVContextBlock** slot, int32_t id) {
@@ -141,8 +153,7 @@ FigureCanvas InstanceCanvas(KVContextBlock* block, InstanceRecord* record, const
                       &block->capture,
                       id,
                       &record->figure,
-                      InstanceFigureHost(block, id).Elements(),
-                      block->interactiveHighlight != 0,
+                      HighlightedSubplots(block, *record),
                       &block->subplotDrag,
                       port,
                       target};

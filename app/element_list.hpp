@@ -4,13 +4,13 @@
 // (kind 1) to the next one. Positions handed out here are word positions in
 // the list; the offsets that handler descriptors and records keep are counted
 // from the instance-start element. Texts are {u32 n; n bytes; NUL; zero
-// padding}: n / 4 + 2 words. The kinds are listed in graphics/kv_elements.hpp.
+// padding}: n / 4 + 2 words. The kinds are listed in app/kv_elements.hpp.
 #pragma once
 
 #include <string_view>
 
 #include "app/block.hpp"
-#include "graphics/kv_elements.hpp"
+#include "app/kv_elements.hpp"
 
 namespace vke {
 

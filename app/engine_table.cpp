@@ -1,10 +1,13 @@
 // Builds the engine's part of the runtime's static native table from the
-// natives.def rows of the engine, builtins, numerics and compiler, library by library
-// in a fixed order, and prepares new engines with it. Kept apart from the
-// application's part: it references no figure code.
+// natives.def rows of the engine, builtins, numerics and compiler, library by
+// library in a fixed order, and prepares new engines with it and with the
+// builtins' dispatch rows. Kept apart from the application's part: it
+// references no figure code.
+#include <array>
 #include <vector>
 
 #include "app/runtime_tables.hpp"
+#include "builtins/builtin.hpp"
 #include "compiler/compile_calls.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
@@ -58,7 +61,19 @@ const NativeFunctionRecord* EngineStaticTable() {
   return table.data();
 }
 
+const BuiltinHooks* RuntimeBuiltinHooks() {
+  static const std::array<BuiltinDispatch, kOpcodeCount> rows = [] {
+    std::array<BuiltinDispatch, kOpcodeCount> t = kBuiltinDispatch;
+    for (const CompilerBuiltinRow& row : CompilerBuiltinRows())
+      if (!t[row.opcode].fn) t[row.opcode].fn = row.fn;
+    return t;
+  }();
+  static const BuiltinHooks hooks{rows.data()};
+  return &hooks;
+}
+
 ErrCode PrepareRuntimeEngine(EngineContext* ctx) {
+  SetBuiltinHooks(ctx, RuntimeBuiltinHooks());
   SetCompileHooks(ctx, CompilerHooks());
   return RegisterLibrary(ctx, EngineStaticTable(), true);
 }

@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/values/values.hpp"
-#include "graphics/kv_elements.hpp"
 
 namespace vke {
 

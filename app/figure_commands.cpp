@@ -101,8 +101,8 @@ ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key) {
   if (r == nullptr) return kKvNonexistentInstance;
   if (key == kKeyBackspace || key == kKeyDelete) return ChoosePlot(slot, id, kRemovePlot);
   if (key != '+' && key != '-') return kKvUndefElement;
-  const int32_t plot =
-      SteppedPlot(r->figure, InstanceFigureHost(*slot, id).Elements(), key == '+' ? 1 : -1);
+  InstanceFigureHost host(*slot, id);
+  const int32_t plot = SteppedPlot(r->figure, host, key == '+' ? 1 : -1);
   return plot == kNoSubplot ? kOk : ChoosePlot(slot, id, plot);
 }
 

@@ -7,8 +7,8 @@
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
 

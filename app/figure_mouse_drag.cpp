@@ -6,9 +6,9 @@
 
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
+#include "app/kv_elements.hpp"
 #include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
 

@@ -10,11 +10,11 @@
 #include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/undo_buffer.hpp"
 #include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/hit_test.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/scale.hpp"
 
 namespace vke {
@@ -69,7 +69,7 @@ void FigureEvent::FindHandlers(int32_t k, int32_t objectId, int32_t* descriptors
   InstanceFigureHost host(slot_, id_);
   PlotHandlers found;
   // A handler whose function is missing fails when it runs.
-  FindPlotHandlers(host, subplot(k).plotId, objectId, &found);
+  host.FindPlotHandlers(subplot(k).plotId, objectId, &found);
   std::copy_n(found.descriptors, kSubplotHandlerCount, descriptors);
 }
 

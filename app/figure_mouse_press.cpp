@@ -4,10 +4,10 @@
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
 #include "app/figure_queries.hpp"
+#include "app/kv_elements.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/camera_drag.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
 

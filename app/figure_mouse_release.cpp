@@ -3,9 +3,9 @@
 // Select drag; and the click of the context-menu button.
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
+#include "app/kv_elements.hpp"
 #include "app/post_event.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
 

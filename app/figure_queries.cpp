@@ -3,8 +3,8 @@
 
 #include "app/element_list.hpp"
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "graphics/figure_menu.hpp"
-#include "graphics/kv_elements.hpp"
 
 namespace vke {
 

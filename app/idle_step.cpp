@@ -40,9 +40,8 @@ ErrCode RunIdleHandler(KVContextBlock** slot, int32_t id, bool* ran) {
 bool HasPlot(KVContextBlock* block, InstanceRecord* r) {
   const FigureState& fig = r->figure;
   std::string_view name;
-  return !(fig.rows == 1 && fig.columns == 1) ||
-         GetPlotName(fig, InstanceFigureHost(block, static_cast<int32_t>(r->id)).Elements(), 0, 0,
-                     &name);
+  InstanceFigureHost host(block, static_cast<int32_t>(r->id));
+  return !(fig.rows == 1 && fig.columns == 1) || GetPlotName(fig, host, 0, 0, &name);
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
 // What the figure operations need of an instance (FigureHost): its element
-// list, whether it was initialised, the functions its handlers call and its
+// list and the plots in it, whether it was initialised, the functions its handlers call and its
 // undo versions. Made for one call; it takes the block again on every use.
 // Made with the block's slot, it follows the block when running handlers
 // moves it; made with the block, it must not run them.
 #pragma once
 
 #include "app/block.hpp"
-#include "graphics/figure_state.hpp"
+#include "app/plot_handlers.hpp"
 
 namespace vke {
 
-class InstanceFigureHost final : public FigureHost {
+class InstanceFigureHost final : public ElementFigureHost {
  public:
   InstanceFigureHost(KVContextBlock* block, int32_t id) : own_(block), slot_(&own_), id_(id) {}
   InstanceFigureHost(KVContextBlock** slot, int32_t id) : own_(*slot), slot_(slot), id_(id) {}

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "bytecode/function_table.hpp"
 #include "compiler/compile.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/text/text.hpp"
 
 namespace vke {

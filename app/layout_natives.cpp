@@ -180,12 +180,12 @@ ErrCode PushLayoutText(EngineContext* ctx, const LayoutCall& c) {
   uint8_t* buffer;
   if (ErrCode e = ReserveByteBuffer(ctx, &capacity, &buffer)) return e;
   const FigureState& fig = c.figure();
-  const ElementListView list = InstanceFigureHost(c.block, c.id).Elements();
+  InstanceFigureHost host(c.block, c.id);
   int32_t length = 0;
   for (int32_t row = 0; row < fig.rows; ++row) {
     for (int32_t column = 0; column < fig.columns; ++column) {
       std::string_view name;
-      if (!GetPlotName(fig, list, row, column, &name)) name = {};
+      if (!GetPlotName(fig, host, row, column, &name)) name = {};
       const int64_t separator = row > 0 || column > 0 ? 1 : 0;
       if (length + separator + int64_t(name.size()) > capacity - 10) {
         DropStackEntries(ctx, 0, 1);

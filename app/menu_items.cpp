@@ -10,7 +10,7 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/values/value_read.hpp"

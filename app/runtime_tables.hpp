@@ -4,6 +4,7 @@
 // engine. Shared by the runner, the packing tool and the runtime.
 #pragma once
 
+#include "engine/builtin_hooks.hpp"
 #include "engine/registry/native_record.hpp"
 
 namespace vke {
@@ -14,8 +15,13 @@ const NativeFunctionRecord* EngineStaticTable();
 // is created; ending with an empty record.
 const NativeFunctionRecord* AppStaticTable();
 
-// A new engine's libraries and compiler: the engine's part of the static
-// table in front of the registry, and the compiler's entry points.
+// The builtins' dispatch rows with the compiler's rows laid over them;
+// built once, never moves.
+const BuiltinHooks* RuntimeBuiltinHooks();
+
+// A new engine's libraries, builtins and compiler: the engine's part of the
+// static table in front of the registry, the builtins' dispatch rows, and
+// the compiler's entry points.
 ErrCode PrepareRuntimeEngine(EngineContext* ctx);
 
 }  // namespace vke

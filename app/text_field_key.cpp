@@ -3,11 +3,11 @@
 // "mousedrag" handler.
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
+#include "app/kv_elements.hpp"
 #include "app/post_event.hpp"
 #include "engine/text/number_text.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/text_field_edit.hpp"
 
 namespace vke {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"

@@ -16,14 +16,14 @@
 #include <string>
 #include <thread>
 
+#include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
-#include "engine/frames/calls.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/registry/registry.hpp"
-#include "engine/serial_devices.hpp"
-#include "app/runtime_tables.hpp"
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
+#include "serial/serial_devices.hpp"
 
 namespace {
 
@@ -130,12 +130,11 @@ int main() {
   static const NativeFunctionRecord table[] = {
 #define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
-#include "engine/serial_records.def"
+#include "serial/serial_records.def"
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
-  if (CreateEngine(area.get(), kAreaBytes, &ctx) ||
-      PrepareRuntimeEngine(ctx) || ResetEngine(ctx) ||
+  if (CreateEngine(area.get(), kAreaBytes, &ctx) || PrepareRuntimeEngine(ctx) || ResetEngine(ctx) ||
       RegisterLibrary(ctx, table, true))
     return 1;
   SetSerialPortListerForTesting(&ListOnePort);

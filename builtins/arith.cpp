@@ -9,8 +9,8 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
-#include "builtins/scalar_operators.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/loop/scalar_operators.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {

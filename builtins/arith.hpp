@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "builtins/elementwise.hpp"
+#include "engine/values/element_operations.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -12,44 +13,6 @@ namespace vke {
 // z^w = exp(w * log z) for complex z = zr + i*zi and w = wr + i*wi, with
 // w = 0 giving 1 and otherwise z = 0 giving 0.
 void ComplexPowerScalar(double zr, double zi, double wr, double wi, double* outRe, double* outIm);
-
-// Calls apply with the function of a real operation + - * / % (rem),
-// o (mod) or r (realpow) on two elements of T; false for any other.
-template <typename T, typename Apply>
-VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
-  switch (op) {
-    case '+':
-      apply([](T x, T y) { return x + y; });
-      return true;
-    case '-':
-      apply([](T x, T y) { return x - y; });
-      return true;
-    case '*':
-      apply([](T x, T y) { return x * y; });
-      return true;
-    case '/':
-      apply([](T x, T y) { return x / y; });
-      return true;
-    case '%':
-      apply([](T x, T y) { return std::fmod(x, y); });
-      return true;
-    case 'o':
-      // The remainder, moved by one divisor only when its sign differs from
-      // the divisor's: fmod is exact, and adding y to a remainder far
-      // smaller than y would lose it.
-      apply([](T x, T y) {
-        if (y == 0) return x;
-        const T r = std::fmod(x, y);
-        return r != 0 && (r < 0) != (y < 0) ? r + y : r;
-      });
-      return true;
-    case 'r':
-      apply([](T x, T y) { return static_cast<T>(std::pow(double{x}, double{y})); });
-      return true;
-    default:
-      return false;
-  }
-}
 
 // The real operation over n paired elements of real double or single data,
 // written to out (which may be the first operand). False, with nothing

@@ -1,33 +1,23 @@
 // Builtins: the functions compiled code calls directly by opcode. This header
-// owns their calling convention, the builtin table's record and count codes,
-// the lookups over the table, and the dispatch by opcode.
+// owns the builtin table's record and count codes, the lookups over the
+// table, and its dispatch rows, which the host installs in the engine
+// (engine/builtin_hooks.hpp holds the calling convention).
 //
-// Calling convention (every implementing function):
-//   ErrCode fn(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option)
-// - The inputs are the top nargin entries of the value stacks, the first
-//   input deepest, the last on top.
-// - The function replaces them by its outputs, pushed last to first so that
-//   the FIRST output ends on top.
-// - nargin and nargout come from the instruction: the fixed count of the
-//   builtin's count code, or the operand word that carries it. nargout is
-//   negative for a statement call whose value is not used (-1: give the
-//   first output if there is one).
-// - option is the family's option character or flag (0 for a builtin with a
-//   function of its own); trigonometric and hyperbolic members add
-//   kReciprocal, squeeze passes kOptSqueeze to the reshape function, the
-//   integer casts pass the type code of their class.
-// - The result is 0 or an error code. 44 lets the loop try the class method
-//   of the builtin's name for object operands, 43 does not; a function turns
-//   43 into 44 only where its family's rules say so.
+// The option of the families: trigonometric and hyperbolic members add
+// kReciprocal, squeeze passes kOptSqueeze to the reshape function, the
+// integer casts pass the type code of their class. A function turns
+// kErrWrongType into kErrWrongTypeOverload only where its family's rules say
+// so.
 #pragma once
 
-#include "bytecode/opcodes.hpp"
+#include <array>
+
+#include "engine/builtin_hooks.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
 
 namespace vke {
-
-using BuiltinFn = ErrCode (*)(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t option);
 
 // Option flags of the families.
 inline constexpr int32_t kReciprocal = 0x100;  // trigonometric and hyperbolic: 1 / f(x)
@@ -43,7 +33,6 @@ struct BuiltinRecord {
 static_assert(sizeof(BuiltinRecord) == 24);
 
 inline constexpr int32_t kBuiltinCount = 257;
-inline constexpr int32_t kNoMaximumCount = 32767;
 
 // The table in stored order, ending with a record whose name is empty.
 extern const BuiltinRecord kBuiltinTable[kBuiltinCount + 1];
@@ -116,32 +105,14 @@ const char* EnumBuiltins(EngineContext* ctx, int32_t i, bool operators, const ch
                          bool* switchable);
 
 // ---- Dispatch by opcode ----
-// Where an implementing function's counts come from.
-inline constexpr int8_t kCountFromW0 = -1;  // operand word W0
-inline constexpr int8_t kCountFromW1 = -2;  // operand word W1
+// The rows made at compile time from the table's rows (the first row of
+// each id). The compiler's rows (VKE_COMPILER_BUILTIN) have no function here:
+// the host lays the compiler's functions over them when it installs the
+// table (CompilerBuiltinRows).
+extern const std::array<BuiltinDispatch, kOpcodeCount> kBuiltinDispatch;
 
-struct BuiltinDispatch {
-  BuiltinFn fn;    // null for opcodes that are not builtin ids
-  int32_t option;  // passed as the fourth argument
-  int8_t inputs;   // a fixed count, kCountFromW0 or kCountFromW1
-  int8_t outputs;  // the same
-};
-
-// The dispatch entry of an opcode (the empty entry outside 0 to 332).
-const BuiltinDispatch& GetBuiltinDispatch(int32_t opcode);
-
-// Calls the builtin whose instruction starts at code with the counts of its
-// operand words. 1000 ("notSupported") for opcodes that are not builtins,
-// 12 ("illegal") when the input count is negative or exceeds the entries of
-// the current frame. The loop expands comma lists before horzcat itself.
-ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code);
-
-// Test hook: installs fn as the implementing function of a builtin opcode and
-// gives the previous one back; null when the opcode is not a builtin's.
-BuiltinFn ReplaceBuiltinFunctionForTest(int32_t opcode, BuiltinFn fn);
-
-// A type mismatch (43) reported as 44, so that an object operand reaches the
-// class method of the builtin's name; other codes unchanged.
+// A type mismatch (kErrWrongType) reported as kErrWrongTypeOverload, so that an object operand
+// reaches the class method of the builtin's name; other codes unchanged.
 inline ErrCode AllowOverload(ErrCode e) {
   return e == kErrWrongType ? kErrWrongTypeOverload : e;
 }
@@ -149,7 +120,9 @@ inline ErrCode AllowOverload(ErrCode e) {
 // ---- Implementing functions, one declaration per row of the table ----
 #define VKE_BUILTIN(name, id, in, out, function, opt) \
   ErrCode function(EngineContext*, int32_t, int32_t, int32_t);
+#define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt)
 #include "builtins/builtin_table.def"
+#undef VKE_COMPILER_BUILTIN
 #undef VKE_BUILTIN
 
 }  // namespace vke

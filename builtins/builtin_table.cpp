@@ -1,18 +1,11 @@
 // The builtin table as constant data, the lookups by name and by id, and the
 // enumeration of builtins, natives and operators.
 #include "builtins/builtin.hpp"
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/text/name_chars.hpp"
 
 namespace vke {
-
-namespace {
-
-bool IsNameStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-}  // namespace
 
 using namespace builtin_rows;
 

@@ -7,7 +7,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
-#include "platform/core/local_clock.hpp"
+#include "platform/local_clock.hpp"
 
 namespace vke {
 

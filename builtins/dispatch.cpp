@@ -1,11 +1,10 @@
-// The dispatch by opcode: a 333-entry table built at compile time from the
-// builtin table's rows (the first row of each id), and the call of a builtin
-// instruction with the counts of its operand words.
+// The dispatch rows by opcode: a table over the opcodes built at compile time
+// from the builtin table's rows (the first row of each id), which the host
+// installs in the engine, with the scalar form of each operator.
 #include <array>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
-#include "engine/errors/errors.hpp"
+#include "engine/code/opcodes.hpp"
 
 namespace vke {
 
@@ -13,53 +12,83 @@ namespace {
 
 using namespace builtin_rows;
 
+// The element-wise option of an arithmetic row as the loop does it on two
+// real double scalars; power has no such path.
+constexpr ScalarForm ArithForm(int32_t option) {
+  switch (option) {
+    case '+':
+      return ScalarForm::kPlus;
+    case '-':
+      return ScalarForm::kMinus;
+    case '*':
+      return ScalarForm::kTimes;
+    case '/':
+      return ScalarForm::kDivide;
+    case '^':
+      return ScalarForm::kNone;
+    default:
+      return ScalarForm::kArith;
+  }
+}
+
+// The families with a scalar form, told apart by their implementing function:
+// the element-wise operators and the comparisons take their option; mtimes
+// and mrdivide are element-wise for scalars.
+enum class Family : uint8_t { kOther, kElementwise, kCompare, kMtimes, kMrdivide };
+template <BuiltinFn F>
+inline constexpr Family kFamilyOf = Family::kOther;
+template <>
+inline constexpr Family kFamilyOf<&ElementwiseArith> = Family::kElementwise;
+template <>
+inline constexpr Family kFamilyOf<&RelationalOperator> = Family::kCompare;
+template <>
+inline constexpr Family kFamilyOf<&MtimesBuiltin> = Family::kMtimes;
+template <>
+inline constexpr Family kFamilyOf<&MrdivideBuiltin> = Family::kMrdivide;
+
 // A variable input count is the first operand word; a variable output count
 // the word after it.
-constexpr BuiltinDispatch MakeEntry(BuiltinFn fn, int32_t option, uint32_t in, uint32_t out) {
-  int8_t inputs = IsVariableCount(in) ? kCountFromW0 : static_cast<int8_t>(in);
-  int8_t outputs = !IsVariableCount(out) ? static_cast<int8_t>(out)
-                   : IsVariableCount(in) ? kCountFromW1
-                                         : kCountFromW0;
-  return {fn, option, inputs, outputs};
+constexpr BuiltinDispatch MakeEntry(BuiltinFn fn, Family family, int32_t option, uint32_t in,
+                                    uint32_t out) {
+  BuiltinDispatch d{fn, option, 0, 0, ScalarForm::kNone, 0};
+  d.inputs = IsVariableCount(in) ? kCountFromW0 : static_cast<int8_t>(in);
+  d.outputs = !IsVariableCount(out) ? static_cast<int8_t>(out)
+              : IsVariableCount(in) ? kCountFromW1
+                                    : kCountFromW0;
+  switch (family) {
+    case Family::kCompare:
+      d.scalarForm = ScalarForm::kCompare;
+      d.scalarOption = option;
+      break;
+    case Family::kElementwise:
+    case Family::kMtimes:
+    case Family::kMrdivide:
+      d.scalarOption = family == Family::kMtimes ? '*' : family == Family::kMrdivide ? '/' : option;
+      d.scalarForm = ArithForm(d.scalarOption);
+      if (d.scalarForm == ScalarForm::kNone) d.scalarOption = 0;
+      break;
+    case Family::kOther:
+      break;
+  }
+  return d;
 }
 
 constexpr std::array<BuiltinDispatch, kOpcodeCount> MakeDispatchTable() {
   std::array<BuiltinDispatch, kOpcodeCount> t{};
   std::array<bool, kOpcodeCount> filled{};
 #define VKE_BUILTIN(name, id, in, out, function, opt) \
-  if (!filled[id]) t[id] = MakeEntry(&function, opt, in, out), filled[id] = true;
+  if (!filled[id])                                    \
+    t[id] = MakeEntry(&function, kFamilyOf<&function>, opt, in, out), filled[id] = true;
+#define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt) \
+  if (!filled[id]) t[id] = MakeEntry(nullptr, Family::kOther, opt, in, out), filled[id] = true;
 #include "builtins/builtin_table.def"
+#undef VKE_COMPILER_BUILTIN
 #undef VKE_BUILTIN
   return t;
 }
 
-constinit std::array<BuiltinDispatch, kOpcodeCount> gDispatch = MakeDispatchTable();
-constexpr BuiltinDispatch kNoDispatch{};
-
-int32_t CountOf(int8_t source, const int16_t* code) {
-  return source >= 0 ? source : code[-source];
-}
-
 }  // namespace
 
-const BuiltinDispatch& GetBuiltinDispatch(int32_t opcode) {
-  return opcode >= 0 && opcode < kOpcodeCount ? gDispatch[opcode] : kNoDispatch;
-}
-
-ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code) {
-  const BuiltinDispatch& e = GetBuiltinDispatch(code[0]);
-  if (!e.fn) return kErrNotSupported;
-  int32_t nargin = CountOf(e.inputs, code);
-  int32_t nargout = CountOf(e.outputs, code);
-  if (nargin < 0 || nargin > GetFrameEntryCount(ctx)) return kErrIllegal;
-  return e.fn(ctx, nargin, nargout, e.option);
-}
-
-BuiltinFn ReplaceBuiltinFunctionForTest(int32_t opcode, BuiltinFn fn) {
-  if (opcode < 0 || opcode >= kOpcodeCount || !gDispatch[opcode].fn) return nullptr;
-  BuiltinFn previous = gDispatch[opcode].fn;
-  gDispatch[opcode].fn = fn;
-  return previous;
-}
+constinit const std::array<BuiltinDispatch, kOpcodeCount> kBuiltinDispatch = MakeDispatchTable();
 
 }  // namespace vke

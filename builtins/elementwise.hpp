@@ -7,6 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "engine/values/element_operations.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -15,12 +16,6 @@ namespace vke {
 // ops[0] is the first (deeper) operand. A type mismatch is reported as 44 so
 // that an object's class method may serve; 20 when the sizes differ.
 ErrCode PairInCommonClass(EngineContext* ctx, Shape* shape, ElementwiseOperand* ops);
-
-// Whether option is one of the option characters of a family.
-inline bool IsFamilyOption(int32_t option, std::string_view options) {
-  return option > 0 && option < 128 &&
-         options.find(static_cast<char>(option)) != std::string_view::npos;
-}
 
 // out[i] = f(a[i], b[i]) over n elements; an operand that is not full is a
 // scalar read once before the loop, so each case is one tight loop over

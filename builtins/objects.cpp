@@ -6,7 +6,7 @@
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/text.hpp"
 

@@ -2,15 +2,14 @@
 // eq, ne, lt, gt, le and ge (RelationalOperator), the logical operators and,
 // or and xor (LogicalOperator) and the tests isfinite, isinf and isnan
 // (FloatClassBuiltin).
-#include "builtins/relational.hpp"
-
 #include <cmath>
 #include <utility>
 
 #include "builtins/builtin.hpp"
 #include "builtins/elementwise.hpp"
-#include "builtins/scalar_operators.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/loop/scalar_operators.hpp"
+#include "engine/values/element_operations.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {

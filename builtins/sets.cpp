@@ -9,7 +9,7 @@
 
 #include "builtins/builtin.hpp"
 #include "builtins/sorting.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"
@@ -19,12 +19,6 @@ namespace vke {
 namespace {
 
 // ---- Stack steps ----
-
-// Calls the builtin of an opcode as the loop would, through the dispatch.
-ErrCode CallBuiltinOf(EngineContext* ctx, int32_t opcode, int32_t nargin, int32_t nargout) {
-  const BuiltinDispatch& d = GetBuiltinDispatch(opcode);
-  return d.fn(ctx, nargin, nargout, d.option);
-}
 
 ErrCode MoveToTop(EngineContext* ctx, int32_t depth) {
   return RollStackEntries(ctx, depth + 1, 1);

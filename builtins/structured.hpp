@@ -6,7 +6,7 @@
 // are pushed (pointers into the data stack do not).
 #pragma once
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 

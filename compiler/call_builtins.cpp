@@ -1,9 +1,9 @@
 // The call builtins: deal, eval, feval, builtin, str2fun and fun2str, and
 // the shared operation that calls a function value with its arguments.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_ref.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
+#include "engine/code/function_ref.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
 
@@ -31,6 +31,22 @@ ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, 
   // again on the object path; the call has tried the methods and the doubles.
   const ErrCode e = CallFunctionNamed(ctx, v.name, v.length, v.scope, n - 1, k, byName);
   return e == kErrWrongTypeOverload ? kErrWrongType : e;
+}
+
+namespace {
+
+constexpr CompilerBuiltinRow kCompilerBuiltinRows[] = {
+#define VKE_BUILTIN(name, id, in, out, function, opt)
+#define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt) {id, &function},
+#include "builtins/builtin_table.def"
+#undef VKE_COMPILER_BUILTIN
+#undef VKE_BUILTIN
+};
+
+}  // namespace
+
+std::span<const CompilerBuiltinRow> CompilerBuiltinRows() {
+  return kCompilerBuiltinRows;
 }
 
 ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {

@@ -11,6 +11,9 @@
 // values takes that list as its first input, named "_".
 #pragma once
 
+#include <span>
+
+#include "builtins/builtin.hpp"
 #include "compiler/compile.hpp"
 #include "engine/compile_hooks.hpp"
 #include "engine/frames/frames.hpp"
@@ -67,5 +70,22 @@ ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope);
 
 // The entry points the engine calls while code runs (SetCompileHooks).
 const CompileHooks* CompilerHooks();
+
+// The builtins the compiler implements, one declaration per row.
+#define VKE_BUILTIN(name, id, in, out, function, opt)
+#define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt) \
+  ErrCode function(EngineContext*, int32_t, int32_t, int32_t);
+#include "builtins/builtin_table.def"
+#undef VKE_COMPILER_BUILTIN
+#undef VKE_BUILTIN
+
+// A function of the compiler's for the dispatch row of an opcode.
+struct CompilerBuiltinRow {
+  int32_t opcode;
+  BuiltinFn fn;
+};
+// The compiler's builtin rows, which the host lays over the builtins'
+// dispatch rows when it installs them.
+std::span<const CompilerBuiltinRow> CompilerBuiltinRows();
 
 }  // namespace vke

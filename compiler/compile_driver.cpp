@@ -1,13 +1,13 @@
 // The compile driver: one function or text through both passes into a
 // block, function-table entries compiled at the code area's fill position
 // on demand, and the functions of a source text defined and compiled.
-#include "bytecode/function_table.hpp"
-#include "bytecode/library_source.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile_internal.hpp"
 #include "compiler/compile_memory.hpp"
+#include "compiler/library_source.hpp"
 #include "compiler/optimize.hpp"
 #include "compiler/scan.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 
 namespace vke {

@@ -4,9 +4,9 @@
 //
 // The frame keeps the slots of its variables where its running code expects
 // them: a text only appends variables, and nothing is compacted.
-#include "bytecode/function_table.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"

@@ -4,8 +4,8 @@
 // values the emitted code leaves on the stack (for "end" inside indices).
 #pragma once
 
-#include "bytecode/operators.hpp"
 #include "compiler/compile_internal.hpp"
+#include "engine/code/operators.hpp"
 
 namespace vke {
 

@@ -1,6 +1,7 @@
 // The compiler's entry points handed to the engine: calls of function values
 // from native code and texts run in a frame, compiled on the way.
 #include "compiler/compile_calls.hpp"
+#include "compiler/library_source.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
 
@@ -32,8 +33,8 @@ ErrCode CallValueFromNative(EngineContext* ctx, int32_t depth, int32_t inputs, i
   return kOk;
 }
 
-constexpr CompileHooks kHooks = {CallValueFromNative, CallFunctionValueWithArgs,
-                                 EvaluateSourceText};
+constexpr CompileHooks kHooks = {CallValueFromNative, CallFunctionValueWithArgs, EvaluateSourceText,
+                                 FindFunctionSource};
 
 }  // namespace
 

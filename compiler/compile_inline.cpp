@@ -2,10 +2,10 @@
 // from an expression text, reading function values off the stack, and
 // calling an inline function.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_ref.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/function_ref.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

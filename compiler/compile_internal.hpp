@@ -7,9 +7,9 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
 #include "compiler/compile.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {

@@ -1,13 +1,13 @@
 // Libraries: the "use" statements of a text kept in a library's use list,
 // and the loading of library sources and of every library they use, whose
 // definitions become function-table entries compiled on first call.
-#include "bytecode/function_table.hpp"
-#include "bytecode/library_source.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "compiler/library_source.hpp"
 #include "compiler/scan.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 
 namespace vke {

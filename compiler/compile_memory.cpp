@@ -1,7 +1,7 @@
 // Room withheld from the free ends of the value stacks for a compilation.
 #include "compiler/compile_memory.hpp"
 
-#include "bytecode/library_source.hpp"
+#include "compiler/library_source.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {

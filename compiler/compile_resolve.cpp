@@ -3,10 +3,10 @@
 // builtins after the user functions; the argument counts of a function
 // name or value; and the builtin exist.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_ref.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile_calls.hpp"
+#include "engine/code/function_ref.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bytecode/names.hpp"
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/text/text.hpp"

@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
 #include "compiler/optimize.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -15,9 +15,9 @@
 //   x(i) = v     v, loadindexedfirst x, i, parenafterbrace W0 W1
 //   x{i} = v     v, loadindexedfirst x, i, braceindexvalue W0 W1, applybrace
 //   s.f(i) = v   v, loadindexedfirst s, loadfield f, i, parenafterbrace W0 W1
-#include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 
 namespace vke {

@@ -4,10 +4,10 @@
 // calls that implement operators.
 #include "builtins/builtin.hpp"
 #include "builtins/matrix_ops.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/registry/registry.hpp"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/registry/registry.hpp"

@@ -63,12 +63,6 @@ bool EndsOperand(char c) {
 
 }  // namespace
 
-int32_t NameSpan(const char* text, int32_t length, int32_t pos) {
-  int32_t n = 0;
-  while (pos + n < length && IsNameChar(text[pos + n])) n++;
-  return n;
-}
-
 bool IsCommentStart(const char* text, int32_t length, int32_t pos) {
   return pos < length && (text[pos] == '%' || StartsWith(text, length, pos, "//") ||
                           StartsWith(text, length, pos, "/*"));

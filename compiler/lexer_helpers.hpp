@@ -1,24 +1,18 @@
-// Lexical helpers shared by the scanners of source text: name characters,
-// skipping blanks, comments and continuations, keywords at a position, and
-// skipping the rest of a statement.
+// Lexical helpers shared by the scanners of source text (the name characters
+// are engine/text/name_chars.hpp's): skipping blanks, comments and
+// continuations, keywords at a position, and skipping the rest of a
+// statement.
 #pragma once
 
 #include "engine/base.hpp"
+#include "engine/text/name_chars.hpp"
 
 namespace vke {
 
-inline bool IsNameStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-inline bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9');
-}
 inline bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
 }
 
-// The number of name characters (letters, digits, "_") from text[pos] on.
-int32_t NameSpan(const char* text, int32_t length, int32_t pos);
 // True when a comment ("%", "//" or "/*") starts at text[pos].
 bool IsCommentStart(const char* text, int32_t length, int32_t pos);
 

@@ -6,7 +6,7 @@
 // the use list: name ids, unused places 0xFFFF.
 #include <algorithm>
 
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {

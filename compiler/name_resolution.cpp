@@ -1,7 +1,7 @@
 // Finding functions by name within a library's scope and its use list.
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {

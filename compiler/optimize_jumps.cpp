@@ -1,7 +1,7 @@
 // Jump threading over a compiled body. The code keeps its length: jumps only
 // get new offsets, and rewritten instructions are padded with nops.
-#include "bytecode/opcodes.hpp"
 #include "compiler/optimize.hpp"
+#include "engine/code/opcodes.hpp"
 
 namespace vke {
 

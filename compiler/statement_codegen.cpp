@@ -15,10 +15,10 @@
 // restoring settry that begins the catch part keeps an error in the catch
 // part from entering the same catch part again; break and continue that
 // leave a try part restore the handler in force at the loop.
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 
 namespace vke {

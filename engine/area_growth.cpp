@@ -4,7 +4,7 @@
 //
 // The registry and the reserved-name list keep their room at the bottom of
 // the area, so the data stack keeps its base.
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"

@@ -22,6 +22,11 @@ struct CompileHooks {
   // Compiles a text in scope and sets up its run in a frame of its own.
   ErrCode (*evaluateText)(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
                           int32_t results, uint32_t flags);
+  // The source of function-table entry index in the buffer, its definition
+  // first, with the line that definition stands on (for the failing line an
+  // error shows).
+  ErrCode (*functionSource)(EngineContext* ctx, int32_t index, char* buffer, int32_t capacity,
+                            int32_t* outLength, int32_t* outLine);
 };
 
 void SetCompileHooks(EngineContext* ctx, const CompileHooks* hooks);

@@ -15,6 +15,7 @@ namespace vke {
 
 struct EngineInterface;
 struct CompileHooks;
+struct BuiltinHooks;
 
 // Where execution continues: an area kind and a byte offset in that area.
 enum CodeAreaKind : uint32_t {
@@ -208,6 +209,9 @@ struct EngineContext {
   // The compiler's entry points set by the host (engine/compile_hooks.hpp);
   // null until then.
   const CompileHooks* compileHooks;
+  // The builtins' dispatch rows set by the host (engine/builtin_hooks.hpp);
+  // null until then.
+  const BuiltinHooks* builtinHooks;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

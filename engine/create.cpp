@@ -1,6 +1,6 @@
 // Creating an engine inside its memory area, and resetting it.
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"

@@ -1,6 +1,6 @@
 // The debugger's state in the context: breakpoints, the interrupt byte, the
 // echo mode, and stepping up to the frame where execution stopped.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"

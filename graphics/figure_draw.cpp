@@ -90,8 +90,7 @@ bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutO
   if (k < 0) return false;
   FigureState& fig = *canvas.figure;
   SubplotRecord& subplot = fig.subplots[k];
-  const bool highlighted =
-      canvas.highlight && SubplotHasMouseHandlers(canvas.elements, subplot.plotId);
+  const bool highlighted = (canvas.highlighted >> k) & 1u;
   const PlotStyle* s = fig.styles;
   const RenderStyles styles{&s[kFigureStyleData], &s[kFigureStyleBox], &s[kFigureStyleAxes],
                             &s[kFigureStyleGrid],

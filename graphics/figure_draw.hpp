@@ -28,8 +28,7 @@ struct FigureCanvas {
   const ObjectWriterState* writer;  // the object being written, if any
   int32_t id;                       // the instance, and its object
   FigureState* figure;
-  ElementListView elements;  // the instance's elements
-  bool highlight;            // labels of subplots with mouse handlers stand out
+  uint32_t highlighted;  // bit k: subplot k's label stands out (its plot has mouse handlers)
   const SubplotDragState* drag;
   const GraphicsPort* port;
   void* target;

@@ -190,28 +190,9 @@ ErrCode ChangeSubplotPlot(FigureState* fig, FigureHost& host, int32_t plotId) {
   return ResetSubplots(fig, host, n, 0, plotId, true);
 }
 
-int32_t SteppedPlot(const FigureState& fig, const ElementListView& elements, int32_t step) {
+int32_t SteppedPlot(const FigureState& fig, FigureHost& host, int32_t step) {
   const int32_t k = SingleSelectedSubplot(fig);
-  ElementRef start;
-  if (k < 0 || !ElementAtOffset(elements, 0, &start)) return kNoSubplot;
-  const int32_t current = fig.subplots[k].plotId;
-  int32_t first = kNoSubplot, last = kNoSubplot, before = kNoSubplot, after = kNoSubplot;
-  bool seen = false;
-  InstanceElementWalker walker(elements, start);
-  ElementRef e;
-  while (walker.Next(&e)) {
-    if (e.kind != kElemFigure) continue;
-    const auto id = static_cast<int32_t>(e.offset);
-    if (first == kNoSubplot) first = id;
-    if (seen && after == kNoSubplot) after = id;
-    if (id == current) {
-      seen = true;
-      before = last;
-    }
-    last = id;
-  }
-  if (step > 0) return after != kNoSubplot ? after : first;
-  return seen && before != kNoSubplot ? before : last;
+  return k < 0 ? kNoSubplot : host.NextPlot(fig.subplots[k].plotId, step);
 }
 
 void MakeOneColumn(FigureState* fig) {

@@ -74,9 +74,9 @@ ErrCode SetPerspectiveView(FigureState* figure, FigureHost& host, bool on);
 ErrCode ChangeSubplotPlot(FigureState* figure, FigureHost& host, int32_t plotId);
 
 // The plot after (step 1) or before (step -1) the one the single selected
-// subplot shows, in the order of the figure elements, wrapping; kNoSubplot
+// subplot shows, in the application's order of plots, wrapping; kNoSubplot
 // when there is no single selected subplot or no plot.
-int32_t SteppedPlot(const FigureState& figure, const ElementListView& elements, int32_t step);
+int32_t SteppedPlot(const FigureState& figure, FigureHost& host, int32_t step);
 
 // rows x columns subplots in one column, free layout on.
 void MakeOneColumn(FigureState* figure);

@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "engine/errors/errors.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/style.hpp"
 #include "graphics/subplot.hpp"
 
@@ -80,17 +79,36 @@ static_assert(offsetof(FigureState, editField) == 104);
 static_assert(offsetof(FigureState, subplots) == 120);
 static_assert(offsetof(FigureState, springs) == 21320);
 
-// What the figure operations need of the application model.
+// The handler descriptors of a plot for a target id (FigureHost::
+// FindPlotHandlers).
+struct PlotHandlers {
+  int32_t descriptors[kSubplotHandlerCount];  // kNoHandler when absent
+  uint8_t mouseOverTargeted;                  // the mouseover handler found has a target id
+};
+
+// What the figure operations need of the application model: its plots
+// (named by plot ids, the subplots' plotId), their handlers, undo versions
+// and the handler runs.
 class FigureHost {
  public:
   virtual ~FigureHost() = default;
   // The instance's data were initialised.
   virtual bool Initialised() = 0;
-  // The instance's elements.
-  virtual ElementListView Elements() = 0;
-  // Looks up the function that the handler descriptor at `descriptor` calls;
-  // must not move the memory block.
-  virtual ErrCode ResolveHandler(int32_t descriptor) = 0;
+  // The name of the plot; false for an id that names no plot.
+  virtual bool PlotName(int32_t plotId, std::string_view* name) = 0;
+  // The handler descriptors of the plot for objects of id `target` (the
+  // handlers meant for every object or for that one); every handler's
+  // function is looked up, the first failure returned, and the descriptors
+  // filled in any case. No handlers for a negative plot id; 10040 for an id
+  // that names no plot.
+  virtual ErrCode FindPlotHandlers(int32_t plotId, int32_t target, PlotHandlers* out) = 0;
+  // Whether the plot has a handler of a mouse press, drag, release, double
+  // click or scroll.
+  virtual bool PlotHasMouseHandlers(int32_t plotId) = 0;
+  // The plot after (step > 0) or before plotId in the application's order,
+  // wrapping; the first (step > 0) or last plot for an id that names none;
+  // kNoSubplot when there are no plots.
+  virtual int32_t NextPlot(int32_t plotId, int32_t step) = 0;
   // Sets the subplot's entry of the plot properties to the empty value.
   virtual ErrCode ClearPlotProperties(int32_t subplot) = 0;
   // Starts a new undo version of the instance's variables.
@@ -99,8 +117,7 @@ class FigureHost {
   virtual ErrCode RunDrawHandlers() = 0;
   // Stores the layout and the 3-D views in the instance's variables.
   virtual ErrCode SaveFigureState() = 0;
-  // Runs the figure-rectangle handlers (kind 38) in turn; may move the
-  // memory block.
+  // Runs the figure-rectangle handlers in turn; may move the memory block.
   virtual ErrCode RunResizeHandlers() = 0;
 };
 
@@ -172,23 +189,9 @@ struct SpringShares {
 };
 SpringShares ComputeSpringShares(double a, double b, double e0, const double* s);
 
-// The handler descriptors of a plot: the handler elements between its figure
-// element and the next one whose target id is negative or equals `target`.
-// Every handler's function is looked up; the first failure is returned, the
-// descriptors are filled in any case. No handlers for a negative plot id;
-// 10040 when the id is no figure element of the instance.
-struct PlotHandlers {
-  int32_t descriptors[kSubplotHandlerCount];  // kNoHandler when absent
-  uint8_t mouseOverTargeted;                  // the mouseover handler found has a target id
-};
-ErrCode FindPlotHandlers(FigureHost& host, int32_t plotId, int32_t target, PlotHandlers* out);
-// Whether the plot has a mouse handler (kinds 26-30 and 33).
-bool SubplotHasMouseHandlers(const ElementListView& list, int32_t plotId);
-// Whether the instance has a figure element and its layout may change.
-bool HasFigureElements(const FigureState& fig, const ElementListView& list);
 // The name of the plot that subplot (row, column) shows (the only selected
 // one for a negative row or column); false when it has no draw handler.
-bool GetPlotName(const FigureState& fig, const ElementListView& list, int32_t row, int32_t column,
+bool GetPlotName(const FigureState& fig, FigureHost& host, int32_t row, int32_t column,
                  std::string_view* name);
 // Makes subplot (row, column), or the selected ones (subplot 0 in a 1 x 1
 // grid), show plot `plotId`: those showing another plot, or all with force,

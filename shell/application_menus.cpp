@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "app/figure_commands.hpp"
+#include "app/kv_elements.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/subplot.hpp"
 #include "shell/command_table.hpp"
 #include "shell/menu_resources.hpp"

@@ -1,7 +1,7 @@
 // The application's name and the per-user base folders.
 #include "shell/desktop_places.hpp"
 
-#include "platform/desktop/xdg_dirs.hpp"
+#include "shell/platform/xdg_dirs.hpp"
 
 namespace vke {
 

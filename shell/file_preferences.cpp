@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/desktop/xdg_dirs.hpp"
+#include "shell/platform/xdg_dirs.hpp"
 
 namespace vke {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/desktop/desktop_files.hpp"
 #include "shell/file_type_icons.hpp"
+#include "shell/platform/desktop_files.hpp"
 
 namespace vke {
 

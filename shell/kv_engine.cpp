@@ -430,7 +430,7 @@ int32_t KVEngine::SteppedPlot(int32_t id, int32_t step) const {
   const FigureState* f = Figure(block(), id);
   if (!f) return -1;
   InstanceFigureHost host(block(), id);
-  return vke::SteppedPlot(*f, host.Elements(), step);
+  return vke::SteppedPlot(*f, host, step);
 }
 
 void KVEngine::MakeOneColumn(int32_t id) {

@@ -28,15 +28,15 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
-#include "bytecode/library_source.hpp"
 #include "compiler/compile.hpp"
+#include "compiler/library_source.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
-#include "engine/serial_devices.hpp"
 #include "numerics/lapack/lapack_table.hpp"
+#include "serial/serial_devices.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
       MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
 #define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
-#include "engine/serial_records.def"
+#include "serial/serial_records.def"
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };

@@ -1,6 +1,6 @@
 // Where an error happened: the function and code position recorded with the
 // error, and the texts that name functions for messages and traces.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/text/text.hpp"

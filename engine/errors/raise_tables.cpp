@@ -1,7 +1,7 @@
 // Error tables as the libraries publish them: lookup of messages by code and
 // of codes by identifier over every "+errmsgtable" hook record, and the
 // identifiers of codes.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"

@@ -1,6 +1,6 @@
 // Composing error texts: a template's placeholders replaced by the details of
 // the failing operation, the plain message of a code, and the location suffix.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"

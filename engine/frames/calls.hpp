@@ -12,6 +12,10 @@ ErrCode ResolveFunctionName(EngineContext* ctx, const char* name, int32_t length
                             int32_t* maxOut, uint8_t* varargin, uint8_t* varargout);
 ErrCode CallFunctionValue(EngineContext* ctx, int32_t depth, int32_t inputs, int32_t outputs,
                           int32_t callBack);
+// The function value under n - 1 arguments on top called with k outputs in
+// the current scope, as feval calls it; kErrNotSupported without the
+// compiler's hooks.
+ErrCode CallFunctionValueWithArguments(EngineContext* ctx, int32_t n, int32_t k);
 ErrCode CallFunctionByName(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                            int32_t inputs, int32_t outputs);
 ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t length,

@@ -1,7 +1,7 @@
 // Questions about the running call and small frame settings: the stack
 // level, the code pointer record, the entry flag, whether a function runs,
 // variable names, and the argument counts behind nargin and nargout.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/values/values.hpp"

@@ -2,7 +2,7 @@
 // (a native sets up the call of a function value and is called again with
 // the results), texts run in the scope of the innermost function, and the
 // natives fevalx and hasfeature.
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/compile_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
@@ -102,6 +102,11 @@ ErrCode CallFunctionValue(EngineContext* ctx, int32_t depth, int32_t inputs, int
   // call is called back with them once it has returned (InvokeNative).
   ctx->nativeResults = results + 1;
   return kOk;
+}
+
+ErrCode CallFunctionValueWithArguments(EngineContext* ctx, int32_t n, int32_t k) {
+  if (!ctx->compileHooks) return kErrNotSupported;
+  return ctx->compileHooks->callValueWithArgs(ctx, CurrentScope(ctx), n, k, false);
 }
 
 ErrCode RunTextInFunctionScope(EngineContext* ctx, const char* text, int32_t length,

@@ -1,7 +1,7 @@
 // Restoring a stored engine state: the header's checks against this engine,
 // the context fields it sets, and the parts read into their places.
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/image/engine_image.hpp"

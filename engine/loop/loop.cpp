@@ -4,17 +4,17 @@
 // instructions, builtins by opcode and natives by global index.
 #include "engine/loop/loop.hpp"
 
-#include "builtins/builtin.hpp"
-#include "builtins/scalar_operators.hpp"
-#include "bytecode/function_ref.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/builtin_hooks.hpp"
+#include "engine/code/function_ref.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/loop/scalar_chain.hpp"
+#include "engine/loop/scalar_operators.hpp"
 #include "engine/loop/scalar_variables.hpp"
 #include "engine/text/display.hpp"
 #include "engine/text/text.hpp"
@@ -97,8 +97,7 @@ ErrCode PushRangeOperands(EngineContext* ctx, const int16_t* at) {
       return e;
     }
   }
-  const BuiltinDispatch& colon = GetBuiltinDispatch(kOpColon);
-  ErrCode e = colon.fn(ctx, 3, 1, colon.option);
+  ErrCode e = CallBuiltinOf(ctx, kOpColon, 3, 1);
   // The bounds a failure leaves go, so that the instruction can run again.
   if (e && IsEngineMemoryCode(e) && GetFrameEntryCount(ctx) >= 3) Drop(ctx, 3);
   return e;
@@ -110,8 +109,7 @@ ErrCode GatherOperands(EngineContext* ctx, const int16_t* at) {
   ErrCode e = ExpandCommaLists(ctx, at[1], &n);
   if (e) return e;
   if (at[0] == kOpBraceList) return PushListFromEntries(ctx, n, false, nullptr, 0);
-  const BuiltinDispatch& cat = GetBuiltinDispatch(kOpHorzcat);
-  return cat.fn(ctx, n, 1, cat.option);
+  return CallBuiltinOf(ctx, kOpHorzcat, n, 1);
 }
 
 // joinlist: the top W0 values as one list, the last one's elements joined.
@@ -121,8 +119,7 @@ ErrCode JoinValues(EngineContext* ctx, int32_t n) {
   if (!e) e = PushListFromEntries(ctx, n - 1, false, nullptr, 0);
   if (!e) e = RollStackEntries(ctx, 2, 1);
   if (e) return e;
-  const BuiltinDispatch& join = GetBuiltinDispatch(kOpJoin);
-  return join.fn(ctx, 2, 1, join.option);
+  return CallBuiltinOf(ctx, kOpJoin, 2, 1);
 }
 
 // makefunref: the name on top ("@name" or "name") becomes a function
@@ -159,10 +156,9 @@ ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
   if (IsStructured(d) && d.word == kKindCommaList) {
     ErrCode e = ExpandCommaLists(ctx, 1, &count);
     if (e) return e;
-    const BuiltinDispatch& disp = GetBuiltinDispatch(kOpDisp);
     for (int32_t i = 0; i + 1 < count; i++) {
       e = RollStackEntries(ctx, count - i, 1);
-      if (!e) e = disp.fn(ctx, 1, 0, disp.option);
+      if (!e) e = CallBuiltinOf(ctx, kOpDisp, 1, 0);
       if (e) return e;
     }
     if (count == 0) return kOk;
@@ -597,14 +593,14 @@ ErrCode RunLoop(LoopRun& run) {
 
           // ---- Builtins by opcode, natives by global index ----
         default: {
-          const BuiltinDispatch& builtin = GetBuiltinDispatch(op);
+          const BuiltinDispatch& builtin = GetBuiltinDispatch(ctx, op);
           // Only a builtin has a length here; natives and unknown opcodes
           // have no dispatch entry.
           const int16_t* next = builtin.fn ? at + BuiltinLength(op) : at;
           bool truth;
-          if (builtin.fn == &RelationalOperator &&
+          if (builtin.scalarForm == ScalarForm::kCompare &&
               (next[0] == kOpJumpTrue || next[0] == kOpJumpFalse) && mayGoOn() &&
-              CompareTopScalars(ctx, builtin.option, &truth) &&
+              CompareTopScalars(ctx, builtin.scalarOption, &truth) &&
               CheckRoomForComparison(ctx) == kOk) {
             // A comparison of scalars that a conditional jump tests: the
             // jump takes its truth, without the logical value between them.
@@ -621,7 +617,7 @@ ErrCode RunLoop(LoopRun& run) {
             run.ip = ip + kNativeCallLength;
             e = CallNativeInstruction(run, at);
             ip = run.ip;
-          } else if (op < 0 || !GetBuiltinDispatch(op).fn) {
+          } else if (!builtin.fn) {
             e = kErrNotSupported;
             ip += 1;
           } else if (StartsCode(op)) {

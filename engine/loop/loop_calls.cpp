@@ -5,10 +5,10 @@
 // a function.
 #include <algorithm>
 
-#include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/builtin_hooks.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
@@ -90,7 +90,7 @@ ErrCode CallSavedRecord(EngineContext* ctx, const uint8_t* record) {
     if (e) return e;
     p += 8ull * (3 + DescAt(ctx, 0)->size);
   }
-  return FevalBuiltin(ctx, count + 1, 0, 0);
+  return CallFunctionValueWithArguments(ctx, count + 1, 0);
 }
 
 }  // namespace
@@ -154,7 +154,7 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
   if (!e) e = ExpandCommaLists(ctx, n - 1, &arguments);
   if (e) return e;
   SetCodePointer(ctx, run.ip);
-  return ReloadAfter(run, FevalBuiltin(ctx, arguments + 1, at[2], 0));
+  return ReloadAfter(run, CallFunctionValueWithArguments(ctx, arguments + 1, at[2]));
 }
 
 ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {

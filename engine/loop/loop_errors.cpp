@@ -4,9 +4,9 @@
 // breakpoints and its stops for the debugger.
 #include <cstdio>
 
-#include "builtins/builtin.hpp"
-#include "bytecode/library_source.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/builtin_hooks.hpp"
+#include "engine/code/opcodes.hpp"
+#include "engine/compile_hooks.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
@@ -52,7 +52,9 @@ bool AppendSourceLine(EngineContext* ctx, int32_t function, int32_t line, char* 
   if (bytes < 64 || scratch.Reserve(bytes, &at)) return false;
   char* text = reinterpret_cast<char*>(ctx->Bytes() + at);
   int32_t length = 0, current = 0;
-  if (FindFunctionSource(ctx, function, text, static_cast<int32_t>(bytes), &length, &current))
+  if (!ctx->compileHooks ||
+      ctx->compileHooks->functionSource(ctx, function, text, static_cast<int32_t>(bytes), &length,
+                                        &current))
     return false;
   int32_t i = 0;
   while (current < line && i < length) {
@@ -220,7 +222,7 @@ namespace {
 // they started from, have changed nothing and can run again as they stand:
 // builtins that start no code, natives, and the instructions that load,
 // store, show, index and gather values.
-bool RerunsAfterGrowth(int32_t op) {
+bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
   if (op >= kFirstNativeOpcode) return true;
   switch (op) {
     case kOpLoadVar:
@@ -251,7 +253,7 @@ bool RerunsAfterGrowth(int32_t op) {
     case kOpParenAfterBrace:
       return true;
     default:
-      return op >= 0 && GetBuiltinDispatch(op).fn && !StartsCode(op);
+      return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);
   }
 }
 
@@ -261,7 +263,7 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   // (the stack at the level it started from) can run again as it stands
   // once the host has grown the area.
   if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
-      ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(at[0])) {
+      ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0])) {
     if (ctx->pendingError != -1) ClearPendingError(ctx);
     ClearErrorLocation(ctx);
     ctx->memoryRetry = kMemoryRetryPending;

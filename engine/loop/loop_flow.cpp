@@ -3,7 +3,7 @@
 // switch, and the expansion of comma lists among operands.
 #include <cmath>
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/loop/loop_internal.hpp"

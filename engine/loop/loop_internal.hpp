@@ -3,7 +3,7 @@
 // live outside the dispatch.
 #pragma once
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/range_count.hpp"

@@ -3,10 +3,10 @@
 // subsref and subsasgn for indexing, beginning/end/matrixrow/matrixcol), a
 // typed value of a native library calls that library's native of the same
 // name, and integer, char and logical operands are retried as doubles.
-#include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/builtin_hooks.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
@@ -244,8 +244,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
       if (c.form == Form::kDisplay || std::strcmp(c.method, "disp") == 0) {
         // No display method: the object shows as the structure it is.
         DescAt(ctx, 0)->word = kKindStruct;
-        const BuiltinDispatch& disp = GetBuiltinDispatch(kOpDisp);
-        ErrCode e = disp.fn(ctx, 1, 0, disp.option);
+        ErrCode e = CallBuiltinOf(ctx, kOpDisp, 1, 0);
         if (e) {
           *code = e;
           return false;

@@ -7,37 +7,12 @@ namespace vke {
 
 namespace {
 
-// The element-wise options that a run does without ArithOnScalars.
-ChainOpcode::Kind ArithKind(int32_t option) {
-  switch (option) {
-    case '+':
-      return ChainOpcode::kPlus;
-    case '-':
-      return ChainOpcode::kMinus;
-    case '*':
-      return ChainOpcode::kTimes;
-    case '/':
-      return ChainOpcode::kDivide;
-    default:
-      return ChainOpcode::kArith;
-  }
-}
-
+// Every other opcode is a builtin's as far as a run goes: the dispatch row
+// installed in the engine says whether it has a scalar form.
 std::array<ChainOpcode, kFirstNativeOpcode> MakeChainOpcodes() {
   std::array<ChainOpcode, kFirstNativeOpcode> table{};
-  for (int32_t op = 0; op < kFirstNativeOpcode; op++) {
-    const BuiltinDispatch& b = GetBuiltinDispatch(op);
-    if (!b.fn) continue;
-    ChainOpcode& c = table[op];
-    c.length = static_cast<uint8_t>(BuiltinLength(op));
-    if (b.fn == &RelationalOperator) {
-      c.kind = ChainOpcode::kCompare;
-      c.option = b.option;
-    } else if (const int32_t option = ScalarArithOption(b)) {
-      c.kind = ArithKind(option);
-      c.option = option;
-    }
-  }
+  for (int32_t op = 0; op < kFirstNativeOpcode; op++)
+    table[op] = {ChainOpcode::kBuiltin, static_cast<uint8_t>(BuiltinLength(op)), 0};
   // The run's own instructions, as the loop reads them.
   table[kOpNop] = {ChainOpcode::kNop, 1, 0};
   table[kOpLoadVar] = {ChainOpcode::kLoad, 2, 0};

@@ -7,9 +7,9 @@
 // instructions one by one would have left them.
 #pragma once
 
-#include "builtins/scalar_operators.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/loop/loop_internal.hpp"
+#include "engine/loop/scalar_operators.hpp"
 #include "engine/loop/scalar_variables.hpp"
 
 namespace vke {
@@ -33,6 +33,7 @@ struct ChainOpcode {
     kPushSmallInt,
     kPushDouble,
     kStore,
+    kBuiltin,  // a builtin's: its dispatch row's scalar form, if any
     kPlus,
     kMinus,
     kTimes,
@@ -43,9 +44,30 @@ struct ChainOpcode {
   uint8_t length;
   int32_t option;
 };
-// The table over the opcodes below the natives', made from the builtins'
-// dispatch entries on first use (scalar_chain.cpp).
+// The table over the opcodes below the natives', made on first use
+// (scalar_chain.cpp).
 const ChainOpcode* ChainOpcodes();
+
+// What a run makes of a builtin's opcode: the scalar form of its dispatch
+// row.
+VKE_HOT_INLINE ChainOpcode::Kind ChainKindOf(ScalarForm form) {
+  switch (form) {
+    case ScalarForm::kPlus:
+      return ChainOpcode::kPlus;
+    case ScalarForm::kMinus:
+      return ChainOpcode::kMinus;
+    case ScalarForm::kTimes:
+      return ChainOpcode::kTimes;
+    case ScalarForm::kDivide:
+      return ChainOpcode::kDivide;
+    case ScalarForm::kArith:
+      return ChainOpcode::kArith;
+    case ScalarForm::kCompare:
+      return ChainOpcode::kCompare;
+    default:
+      return ChainOpcode::kNone;
+  }
+}
 
 // How a run of scalar instructions ended.
 enum class ChainEnd : uint8_t {
@@ -86,7 +108,9 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
   if (budget <= 0 || ctx->curFrame < 0 || scope < 0 ||
       !RoomAbove(ctx, kDepth + 1, kDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
     return ChainEnd::kNothing;
+  if (!ctx->builtinHooks) return ChainEnd::kNothing;
   const ChainOpcode* const table = ChainOpcodes();
+  const BuiltinDispatch* const rows = ctx->builtinHooks->rows;
   // Nothing in the run changes a frame or moves the area; stores write
   // into the variables' own blocks.
   const ScopeSlots vars(ctx, scope);
@@ -96,7 +120,11 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
   for (;;) {
     const int32_t op = *p;
     if (static_cast<uint32_t>(op) >= static_cast<uint32_t>(kFirstNativeOpcode)) goto pending;
-    const ChainOpcode c = table[op];
+    ChainOpcode c = table[op];
+    if (c.kind == ChainOpcode::kBuiltin) {
+      c.kind = ChainKindOf(rows[op].scalarForm);
+      c.option = rows[op].scalarOption;
+    }
     double value;
     switch (c.kind) {
       case ChainOpcode::kNop:  // padding, as light as in the loop

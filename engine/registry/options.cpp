@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -1,7 +1,7 @@
 // Showing one value: the dispatch by class, the pages of N-D arrays, the
 // one-line forms of the items of lists and structures, the automatic
 // "name =" display and the disp builtin.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/display.hpp"

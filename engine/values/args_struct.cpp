@@ -2,7 +2,7 @@
 // structure arrays built from entries, decoded, and taken apart.
 #include "builtins/array_builtins.hpp"
 #include "builtins/array_support.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"

@@ -2,8 +2,8 @@
 // values, unsetting, the increment instructions, global and persistent links
 // to shared values, and clear.
 #include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/frame_internal.hpp"

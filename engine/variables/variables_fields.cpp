@@ -2,7 +2,7 @@
 // x(...).f on values and through references (creating missing fields,
 // items and elements for assignment targets), and the "end"-like values
 // inside subscripts.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/frame_internal.hpp"

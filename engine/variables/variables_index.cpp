@@ -3,8 +3,8 @@
 // the same through a reference into a variable.
 #include <cmath>
 
-#include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing_internal.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -39,7 +39,7 @@ ErrCode KeepSelection(EngineContext* ctx, int32_t below, int32_t results) {
 // arguments.
 ErrCode CallWithSubscripts(EngineContext* ctx, const SubscriptList& subs, int32_t results) {
   if (subs.Entries() != subs.n) return kErrWrongTypeOverload;
-  return FevalBuiltin(ctx, subs.n + 1, results, 0);
+  return CallFunctionValueWithArguments(ctx, subs.n + 1, results);
 }
 
 // The 2-D shape of a plain double matrix.

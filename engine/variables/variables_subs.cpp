@@ -5,8 +5,8 @@
 #include <initializer_list>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/loop/loop.hpp"

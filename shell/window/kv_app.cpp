@@ -4,11 +4,12 @@
 
 #include <cstdlib>
 
+#include "app/host_clock.hpp"
 #include "app/image.hpp"
-#include "platform/gui/break_key.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
 #include "shell/kv_engine.hpp"
+#include "shell/platform/break_key.hpp"
 #include "shell/status_bar.hpp"
 #include "shell/window/kv_windows.hpp"
 
@@ -71,7 +72,7 @@ bool KVApp::OnInit() {
   const std::string name = ApplicationName(executable_);
   SetAppName(wxString::FromUTF8(name));
   preferences_ = std::make_unique<FilePreferences>(PreferencesPath(name));
-  InstallBreakSignal();
+  InstallBreakSignal(&NoteBreakKeyPressed);
   manager_ = new OneDocumentManager;
   new wxDocTemplate(manager_, "KV File", "*.kv", "", "kv", "KV Document", "KV View",
                     CLASSINFO(KVDoc), CLASSINFO(KVView));
@@ -90,7 +91,12 @@ void KVApp::RegisterFileTypes() {
 }
 
 AbortFn KVApp::BreakTest() const {
-  return &PollBreakKey;
+  // The engine's break test: the keyboard first, then whether a break was
+  // asked for since the previous test.
+  return [](uintptr_t argument) {
+    PollBreakKeyboard();
+    return IsBreakKeyDown(argument);
+  };
 }
 
 EngineFacade& KVApp::CreateContext(const StartupSettings& settings) {

@@ -9,10 +9,10 @@
 
 #include "app/host_clock.hpp"
 #include "graphics/figure_codes.hpp"
-#include "platform/gui/break_key.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
 #include "shell/mode_icons.hpp"
+#include "shell/platform/break_key.hpp"
 #include "shell/view_input.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "shell/window_placement.hpp"

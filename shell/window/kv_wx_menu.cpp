@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "platform/gui/menu_check.hpp"
 #include "shell/command_table.hpp"
+#include "shell/platform/menu_check.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {

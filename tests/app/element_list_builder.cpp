@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/errors.hpp"
-#include "graphics/kv_elements.hpp"
+#include "app/kv_elements.hpp"
 
 namespace vke::test {
 

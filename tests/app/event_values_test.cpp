@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"

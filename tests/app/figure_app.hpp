@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "engine/values/values.hpp"
 #include "tests/app/element_list_builder.hpp"
 #include "tests/host/figure_harness.hpp"

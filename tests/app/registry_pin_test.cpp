@@ -12,7 +12,7 @@
 #include <string>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "tests/app/block_host.hpp"
 
 namespace vke {
@@ -38,7 +38,7 @@ std::string RegistryListing(EngineContext* ctx) {
 std::string OpcodeListing() {
   static const char* const kNames[] = {
 #define VKE_OPCODE(code, name, kind, count, call, flags) #name,
-#include "bytecode/opcodes.def"
+#include "engine/code/opcodes.def"
 #undef VKE_OPCODE
   };
   std::ostringstream out;

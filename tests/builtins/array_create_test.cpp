@@ -8,7 +8,7 @@
 #include "builtins/array_builtins.hpp"
 #include "builtins/builtin.hpp"
 #include "builtins/random.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -8,21 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "app/runtime_tables.hpp"
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "compiler/compile_calls.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "tests/host/assembler.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
 namespace {
 
+using test::Assembler;
 using test::BuiltinStandIn;
 using test::EntryCount;
+using test::RunBaseCode;
 using test::TestHost;
 using test::TopScalar;
 using test::TopString;
@@ -31,6 +36,11 @@ int32_t IndexOf(const char* name) {
   for (int32_t i = 0; i < kBuiltinCount; i++)
     if (std::string(kBuiltinTable[i].name) == name) return i;
   return -1;
+}
+
+// The dispatch row of an opcode as the runtime installs it.
+const BuiltinDispatch& Row(int32_t op) {
+  return RuntimeBuiltinHooks()->rows[op];
 }
 
 const BuiltinRecord* Find(const std::string& name) {
@@ -56,7 +66,7 @@ TEST(BuiltinTable, RecordsAliasesAndTerminator) {
   int32_t internal = 0;
   for (int32_t op = 0; op < kOpcodeCount; op++) {
     bool builtin = ids.count(op) != 0;
-    EXPECT_EQ(GetBuiltinDispatch(op).fn != nullptr, builtin) << op;
+    EXPECT_EQ(Row(op).fn != nullptr, builtin) << op;
     internal += !builtin;
   }
   EXPECT_EQ(internal, 79);
@@ -167,7 +177,7 @@ ErrCode Record(EngineContext*, int32_t nargin, int32_t nargout, int32_t option) 
 }
 
 Recorded CallRecorded(EngineContext* ctx, std::vector<int16_t> code) {
-  BuiltinStandIn standIn(code[0], &Record);
+  BuiltinStandIn standIn(ctx, code[0], &Record);
   gRecorded = {};
   EXPECT_EQ(CallBuiltin(ctx, code.data()), kOk) << code[0];
   return gRecorded;
@@ -180,7 +190,7 @@ TEST(Dispatch, CountsComeFromTheInstructionAsItsLengthSays) {
   // Every builtin reads exactly the operand words its instruction holds, and
   // agrees with the call code where it has one.
   for (int32_t op = 0; op < kOpcodeCount; op++) {
-    if (!GetBuiltinDispatch(op).fn) continue;
+    if (!Row(op).fn) continue;
     std::vector<int16_t> code = {static_cast<int16_t>(op), 7, 9};
     int32_t words = GetInstructionLength(code.data()) - 1;
     Recorded r = CallRecorded(ctx, code);
@@ -200,14 +210,14 @@ TEST(Dispatch, CountsComeFromTheInstructionAsItsLengthSays) {
 }
 
 TEST(Dispatch, FamiliesShareAFunctionAndTellTheirMembersApart) {
-  EXPECT_EQ(GetBuiltinDispatch(kOpLdivide).option, '\\');
-  EXPECT_EQ(GetBuiltinDispatch(kOpSec).option, 'c' | kReciprocal);
-  EXPECT_EQ(GetBuiltinDispatch(kOpCos).option, 'c');
-  EXPECT_EQ(GetBuiltinDispatch(kOpSec).fn, GetBuiltinDispatch(kOpCos).fn);
-  EXPECT_EQ(GetBuiltinDispatch(kOpSqueeze).fn, GetBuiltinDispatch(kOpReshape).fn);
-  EXPECT_EQ(GetBuiltinDispatch(kOpSqueeze).option, kOptSqueeze);
-  EXPECT_EQ(GetBuiltinDispatch(kOpUInt16).option, static_cast<int32_t>(kCodeUInt16));
-  EXPECT_NE(GetBuiltinDispatch(kOpFliplr).fn, GetBuiltinDispatch(kOpFlipud).fn);
+  EXPECT_EQ(Row(kOpLdivide).option, '\\');
+  EXPECT_EQ(Row(kOpSec).option, 'c' | kReciprocal);
+  EXPECT_EQ(Row(kOpCos).option, 'c');
+  EXPECT_EQ(Row(kOpSec).fn, Row(kOpCos).fn);
+  EXPECT_EQ(Row(kOpSqueeze).fn, Row(kOpReshape).fn);
+  EXPECT_EQ(Row(kOpSqueeze).option, kOptSqueeze);
+  EXPECT_EQ(Row(kOpUInt16).option, static_cast<int32_t>(kCodeUInt16));
+  EXPECT_NE(Row(kOpFliplr).fn, Row(kOpFlipud).fn);
 }
 
 TEST(Dispatch, RefusesWhatIsNotABuiltinCall) {
@@ -219,7 +229,7 @@ TEST(Dispatch, RefusesWhatIsNotABuiltinCall) {
   EXPECT_EQ(CallBuiltin(ctx, native), kErrNotSupported);
   EXPECT_EQ(CallBuiltin(ctx, negative), kErrNotSupported);
   // Input counts the stack cannot hold never reach the function.
-  BuiltinStandIn standIn(kOpHorzcat, &Record);
+  BuiltinStandIn standIn(ctx, kOpHorzcat, &Record);
   gRecorded = {};
   const int16_t tooMany[] = {kOpHorzcat, 2}, belowZero[] = {kOpHorzcat, -1};
   EXPECT_EQ(CallBuiltin(ctx, tooMany), kErrIllegal);
@@ -227,7 +237,56 @@ TEST(Dispatch, RefusesWhatIsNotABuiltinCall) {
   EXPECT_EQ(gRecorded.nargin, -100);
   const int16_t fits[] = {kOpHorzcat, 1};
   EXPECT_EQ(CallBuiltin(ctx, fits), kOk);
-  EXPECT_EQ(ReplaceBuiltinFunctionForTest(kOpJump, &Record), nullptr);
+}
+
+TEST(Dispatch, AnEngineWithoutTheTableRefusesBuiltins) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushRealScalar(ctx, 2);
+  PushRealScalar(ctx, 3);
+  SetBuiltinHooks(ctx, nullptr);
+  const int16_t plus[] = {kOpPlus};
+  EXPECT_EQ(CallBuiltin(ctx, plus), kErrNotSupported);
+  EXPECT_EQ(CallBuiltinOf(ctx, kOpColon, 2, 1), kErrNotSupported);
+  EXPECT_EQ(EntryCount(ctx), 2);
+  // The loop refuses the instruction too, scalar operands or not.
+  Assembler a;
+  a.Op(kOpPushOne).Op(kOpPushOne).Op(kOpPlus).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx, a), kErrNotSupported);
+  SetBuiltinHooks(ctx, RuntimeBuiltinHooks());
+  PushRealScalar(ctx, 2);
+  PushRealScalar(ctx, 3);
+  EXPECT_EQ(CallBuiltin(ctx, plus), kOk);
+  EXPECT_EQ(TopScalar(ctx), 5);
+}
+
+TEST(Dispatch, TheInstalledRowIsTheOneCalled) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // Scalar operands take the row's function once it has no scalar form.
+  BuiltinStandIn standIn(ctx, kOpPlus, &Record);
+  gRecorded = {};
+  Assembler a;
+  a.Op(kOpPushOne).Op(kOpPushOne).Op(kOpPlus).Op(kOpHalt);
+  EXPECT_EQ(RunBaseCode(ctx, a), kOk);
+  EXPECT_EQ(gRecorded.nargin, 2);
+  EXPECT_EQ(gRecorded.option, '+');
+}
+
+TEST(Dispatch, RowsCarryTheCompilersFunctionsAndTheScalarForms) {
+  // The builtins' own rows leave the compiler's functions to the host.
+  EXPECT_EQ(kBuiltinDispatch[kOpFeval].fn, nullptr);
+  EXPECT_EQ(Row(kOpFeval).fn, &FevalBuiltin);
+  for (const CompilerBuiltinRow& row : CompilerBuiltinRows()) EXPECT_EQ(Row(row.opcode).fn, row.fn);
+  EXPECT_EQ(Row(kOpPlus).scalarForm, ScalarForm::kPlus);
+  EXPECT_EQ(Row(kOpMtimes).scalarForm, ScalarForm::kTimes);
+  EXPECT_EQ(Row(kOpMtimes).scalarOption, '*');
+  EXPECT_EQ(Row(kOpRem).scalarForm, ScalarForm::kArith);
+  EXPECT_EQ(Row(kOpRem).scalarOption, '%');
+  EXPECT_EQ(Row(kOpPower).scalarForm, ScalarForm::kNone);
+  EXPECT_EQ(Row(kOpLt).scalarForm, ScalarForm::kCompare);
+  EXPECT_EQ(Row(kOpLt).scalarOption, '<');
+  EXPECT_EQ(Row(kOpSin).scalarForm, ScalarForm::kNone);
 }
 
 // ---- Builtins the dispatch carries out itself ----

@@ -8,7 +8,7 @@
 
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "platform/core/local_clock.hpp"
+#include "platform/local_clock.hpp"
 #include "tests/host/eval_fixture.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"

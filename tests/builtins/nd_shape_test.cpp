@@ -2,7 +2,7 @@
 // permute and ipermute, sub2ind and ind2sub.
 #include <gtest/gtest.h>
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/values/value_read.hpp"

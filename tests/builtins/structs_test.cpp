@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"

@@ -6,10 +6,10 @@
 #include <map>
 #include <string>
 
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
 #include "compiler/compile_calls.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/registry.hpp"
 #include "tests/host/code_text.hpp"

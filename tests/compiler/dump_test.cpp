@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"

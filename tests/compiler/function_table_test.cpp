@@ -1,13 +1,13 @@
 // Function-table entries, library blocks, and keeping compiled code and the
 // code pointers into it consistent when code moves.
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "bytecode/function_ref.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/function_ref.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/value.hpp"

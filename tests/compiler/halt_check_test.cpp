@@ -2,7 +2,7 @@
 // position and the halt.
 #include <gtest/gtest.h>
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/registry/registry.hpp"
 #include "tests/host/assembler.hpp"

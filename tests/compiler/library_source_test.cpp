@@ -1,6 +1,6 @@
 // Loading sources through the source hooks, include expansion, and finding
 // the source of a function.
-#include "bytecode/library_source.hpp"
+#include "compiler/library_source.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"

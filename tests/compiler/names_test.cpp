@@ -1,11 +1,11 @@
 // The name table and function lookup across libraries.
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/errors/errors.hpp"
 #include "tests/host/test_host.hpp"
 

@@ -1,7 +1,7 @@
 // The instruction set: the descriptor table's self-check, instruction
 // lengths, call counts, opcode names, the code predicates and the operator
 // and keyword tables.
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 #include "engine/engine.hpp"
 #include "engine/registry/registry.hpp"
 #include "tests/host/test_host.hpp"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/builtin_stand_in.hpp"
@@ -311,7 +311,7 @@ TEST(ConstantFold, BuiltinArithmeticComesFromTheBuiltin) {
   EngineContext* ctx = host.ctx();
   PushRealScalar(ctx, 42);  // the stack around the fold stays as it is
   {
-    BuiltinStandIn exp(kOpExp, &TwiceAndOne);
+    BuiltinStandIn exp(ctx, kOpExp, &TwiceAndOne);
     AlignedCode code = OnThree(kOpExp);
     ASSERT_EQ(code.Fold(ctx), kOk);
     ASSERT_EQ(code.words[code.end - 5], kOpPushDouble);
@@ -323,7 +323,7 @@ TEST(ConstantFold, BuiltinArithmeticComesFromTheBuiltin) {
     EXPECT_EQ(alone.Words(), OnThree(kOpExp).Words());
   }
   for (BuiltinFn fn : {&Refuses, &GivesComplex}) {
-    BuiltinStandIn sin(kOpSin, fn);
+    BuiltinStandIn sin(ctx, kOpSin, fn);
     AlignedCode code = OnThree(kOpSin);
     ASSERT_EQ(code.Fold(ctx), kOk);
     EXPECT_EQ(code.Words(), OnThree(kOpSin).Words());

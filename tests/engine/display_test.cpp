@@ -10,8 +10,8 @@
 #include <string>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/values/value_read.hpp"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "bytecode/function_table.hpp"
 #include "compiler/compile.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/values/value_read.hpp"
@@ -338,7 +338,7 @@ ErrCode Matches(TestHost& host, const std::function<void(Assembler&)>& values, b
 
 TEST(LoopSwitch, CaseMatchingRules) {
   TestHost host;
-  BuiltinStandIn row(kOpHorzcat, &RowOfScalars);
+  BuiltinStandIn row(host.ctx(), kOpHorzcat, &RowOfScalars);
   bool match = false;
   auto check = [&](std::function<void(Assembler&)> values) {
     EXPECT_EQ(Matches(host, values, &match), kOk);
@@ -387,7 +387,7 @@ TEST(LoopSlices, ASlicedRunSuspendsAtEachBackwardJumpAndResumes) {
   a.Op(kOpPushZero).Op(kOpStoreVar, {1});
   a.Label("loop").Op(kOpIncVar, {1}).Op(kOpLoadVar, {1}).Op(kOpPushSmallInt, {-3}).Op(kOpPlus);
   a.Jump(kOpJumpFalse, "done").Jump(kOpJump, "loop").Label("done").Op(kOpHalt);
-  BuiltinStandIn plus(kOpPlus, &AddScalars);
+  BuiltinStandIn plus(ctx, kOpPlus, &AddScalars);
   LoadBaseCode(ctx, a);
   EXPECT_EQ(ExecuteBytecode(ctx, 1), kStatusSuspended);
   EXPECT_EQ(ctx->running, 0);

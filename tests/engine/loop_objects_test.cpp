@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/loop/loop.hpp"
@@ -78,7 +78,7 @@ TEST_F(LoopObjects, AnOperatorWithoutAMethodOfTheClassNamesIt) {
   SetBaseVariables(ctx(), {"o"});
   PushObject();
   ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
-  BuiltinStandIn plus(kOpPlus, &PlusOfDoubles);
+  BuiltinStandIn plus(ctx(), kOpPlus, &PlusOfDoubles);
   Assembler a;
   a.Op(kOpLoadVar, {1}).Op(kOpPushOne).Op(kOpPlus).Op(kOpHalt);
   EXPECT_EQ(RunBaseCode(ctx(), a), kErrUndefFun);
@@ -86,7 +86,7 @@ TEST_F(LoopObjects, AnOperatorWithoutAMethodOfTheClassNamesIt) {
 }
 
 TEST_F(LoopObjects, IntegerCharAndLogicalOperandsAreRetriedAsDoubles) {
-  BuiltinStandIn plus(kOpPlus, &PlusOfDoubles);
+  BuiltinStandIn plus(ctx(), kOpPlus, &PlusOfDoubles);
   Assembler a;
   a.Op(kOpPushInt8, {5}).Op(kOpPushSmallInt, {2}).Op(kOpPlus).Op(kOpHalt);
   ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
@@ -104,7 +104,7 @@ TEST_F(LoopObjects, ALibrarysValueTypeIsServedByItsNative) {
       MakeRecord("@typelib"), MakeRecord("plus", &TypePlus, 2, 2, 1, 1, 0, 1), MakeRecord("")};
   ASSERT_EQ(RegisterLibrary(ctx(), records, true), kOk);
   const int32_t kind = 0 * 128 + 1 + 6;  // registry entry 0, record kind 1
-  BuiltinStandIn plus(kOpPlus, &PlusOfDoubles);
+  BuiltinStandIn plus(ctx(), kOpPlus, &PlusOfDoubles);
   for (uint8_t byte : {20, 22}) {
     void* data;
     ASSERT_EQ(PushTypedEntry(ctx(), kind, 8, &data), kOk);

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/values.hpp"

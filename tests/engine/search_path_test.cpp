@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bytecode/library_source.hpp"
+#include "compiler/library_source.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "bytecode/opcodes.hpp"
 #include "compiler/compile.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "builtins/builtin.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/opcodes.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
@@ -142,7 +142,7 @@ TEST_F(Variables, LoadStoreAndTheirFailures) {
 }
 
 TEST_F(Variables, GlobalAndPersistentValuesAreShared) {
-  BuiltinStandIn plus(kOpPlus, &AddScalars);
+  BuiltinStandIn plus(ctx(), kOpPlus, &AddScalars);
   // counter(): persistent n; n = n + 1; r = n.
   Assembler counter;
   counter.Op(kOpDeclareGlobal, {1, 1}).Op(kOpLoadVar, {1}).Op(kOpPushOne).Op(kOpPlus);
@@ -343,7 +343,7 @@ TEST_F(Variables, ReadsThroughReferencesAndValues) {
   a.Op(kOpLoadVar, {1}).Op(kOpLoadField, {Name(ctx(), "a")}).Op(kOpPushOne);
   a.Op(kOpPushSmallInt, {2}).Op(kOpColon, {2}).Op(kOpBraceIndexValue, {1, 0}).Op(kOpHalt);
   // colon of two scalars for the test.
-  BuiltinStandIn colon(kOpColon, [](EngineContext* c, int32_t, int32_t, int32_t) -> ErrCode {
+  BuiltinStandIn colon(ctx(), kOpColon, [](EngineContext* c, int32_t, int32_t, int32_t) -> ErrCode {
     double lo, hi;
     GetScalarArg(c, 1, &lo);
     GetScalarArg(c, 0, &hi);

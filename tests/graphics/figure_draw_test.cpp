@@ -51,15 +51,14 @@ struct Canvas {
   ObjectList list() { return ObjectList(store.data()); }
   FigureCanvas View(bool focus = true) {
     if (!focus) rec.RemoveSlot(PortSlot::drawFocusRect);
-    return FigureCanvas{list(),    &writer, kId,         fig.get(),   elements.View(),
-                        highlight, &drag,   &rec.port(), rec.target()};
+    return FigureCanvas{list(), &writer, kId, fig.get(), highlighted, &drag, &rec.port(),
+                        rec.target()};
   }
 
   std::vector<double> store = std::vector<double>(4096);
   ObjectWriterState writer = kNoObjectWriter;
   std::unique_ptr<FigureState> fig;
-  PlotList elements{{}};
-  bool highlight = false;
+  uint32_t highlighted = 0;
   SubplotDragState drag{};
   RecordingPort rec;
 };
@@ -162,16 +161,13 @@ TEST(FigureDraw, SelectionChangesRedrawOnlyTheMarksThatChange) {
   EXPECT_EQ(c.fig->selection, 0u);
 }
 
-TEST(FigureDraw, HighlightedLabelStyleForPlotsWithMouseHandlers) {
+TEST(FigureDraw, HighlightedLabelStyleForTheSubplotsAsked) {
   Canvas c(1, 1);
-  c.elements = PlotList({"p"});
-  c.elements.Add(kElemMouseDown, {static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), 0, 0});
-  c.fig->subplots[0].plotId = c.elements.plots[0];
   c.fig->styles[kFigureStyleLabel] = PlotStyle{0x40, 0, 0, 0, 0};
   c.fig->styles[kFigureStyleLabelHighlight] = PlotStyle{0x80, 4, 0, 0, 0};
   c.Store(CommandList().Begin(0));
   for (bool highlight : {false, true}) {
-    c.highlight = highlight;
+    c.highlighted = highlight ? 1u : 0u;
     c.rec.Clear();
     uint32_t offset = 0;
     DrawSubplotGroup(c.View(), &offset, false);

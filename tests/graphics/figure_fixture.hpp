@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/figure_state.hpp"
+#include "app/plot_handlers.hpp"
 
 namespace vke::test {
 
@@ -53,7 +53,7 @@ struct PlotList {
 
 // Logs "undo", "draw", "save" and the subplots whose plot properties were
 // cleared; initialised as asked.
-struct LoggingHost : FigureHost {
+struct LoggingHost : ElementFigureHost {
   explicit LoggingHost(ElementListView list = {}, bool initialised = true)
       : view(list), initialised(initialised) {}
   bool Initialised() override { return initialised; }

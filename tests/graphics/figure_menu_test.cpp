@@ -127,19 +127,21 @@ TEST(FigureMenu, PlotChangesInAFreeLayoutAddAndDeleteSubplots) {
 TEST(FigureMenu, SteppingThroughThePlotsWraps) {
   PlotList list({"a", "b", "c"});
   auto fig = EmptyFigure(1, 1);
-  const ElementListView view = list.View();
-  EXPECT_EQ(SteppedPlot(*fig, view, 1), list.plots[0]);  // no plot yet
-  EXPECT_EQ(SteppedPlot(*fig, view, -1), list.plots[2]);
+  LoggingHost host(list.View());
+  EXPECT_EQ(SteppedPlot(*fig, host, 1), list.plots[0]);  // no plot yet
+  EXPECT_EQ(SteppedPlot(*fig, host, -1), list.plots[2]);
   fig->subplots[0].plotId = list.plots[1];
-  EXPECT_EQ(SteppedPlot(*fig, view, 1), list.plots[2]);
-  EXPECT_EQ(SteppedPlot(*fig, view, -1), list.plots[0]);
+  EXPECT_EQ(SteppedPlot(*fig, host, 1), list.plots[2]);
+  EXPECT_EQ(SteppedPlot(*fig, host, -1), list.plots[0]);
   fig->subplots[0].plotId = list.plots[2];
-  EXPECT_EQ(SteppedPlot(*fig, view, 1), list.plots[0]);
+  EXPECT_EQ(SteppedPlot(*fig, host, 1), list.plots[0]);
   fig->subplots[0].plotId = list.plots[0];
-  EXPECT_EQ(SteppedPlot(*fig, view, -1), list.plots[2]);
+  EXPECT_EQ(SteppedPlot(*fig, host, -1), list.plots[2]);
   auto grid = EmptyFigure(1, 2);
-  EXPECT_EQ(SteppedPlot(*grid, view, 1), kNoSubplot);
-  EXPECT_EQ(SteppedPlot(*fig, PlotList({}).View(), 1), kNoSubplot);
+  EXPECT_EQ(SteppedPlot(*grid, host, 1), kNoSubplot);
+  PlotList none({});
+  LoggingHost empty(none.View());
+  EXPECT_EQ(SteppedPlot(*fig, empty, 1), kNoSubplot);
 }
 
 TEST(FigureMenu, ViewCommandsAndTheZoomChangeTheProjection) {

@@ -37,8 +37,7 @@ struct HitCanvas {
   }
   ObjectList list() { return ObjectList(store.data()); }
   FigureCanvas View() {
-    return FigureCanvas{list(), &writer, kId,         fig.get(),   elements.View(),
-                        false,  &drag,   &rec.port(), rec.target()};
+    return FigureCanvas{list(), &writer, kId, fig.get(), 0, &drag, &rec.port(), rec.target()};
   }
   // The hit test of subplot 0 at (x, y).
   bool Hit(double x, double y, bool shift = false, bool forMove = false,
@@ -50,7 +49,6 @@ struct HitCanvas {
   std::vector<double> store = std::vector<double>(8192);
   ObjectWriterState writer = kNoObjectWriter;
   std::unique_ptr<FigureState> fig;
-  PlotList elements{{}};
   SubplotDragState drag{};
   RecordingPort rec;
   EventState event{};

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/plot_handlers.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/figure_state.hpp"
 
 namespace vke {
 namespace {
@@ -76,7 +76,7 @@ struct ElementList {
   }
 };
 
-struct FakeHost : FigureHost {
+struct FakeHost : ElementFigureHost {
   ElementListView view{};
   bool initialised = false;
   int32_t failingDescriptor = -100;
@@ -442,7 +442,7 @@ TEST(PlotHandlers, HandlersOfAPlotAndTheirTargets) {
   FakeHost host;
   host.view = e.list.View(e.start);
   PlotHandlers h;
-  ASSERT_EQ(FindPlotHandlers(host, e.alpha, -1, &h), kOk);
+  ASSERT_EQ(host.FindPlotHandlers(e.alpha, -1, &h), kOk);
   EXPECT_EQ(h.descriptors[kHandlerDraw], e.draw);
   EXPECT_EQ(h.descriptors[kHandlerMouseDown], e.downAny);
   EXPECT_EQ(h.descriptors[kHandlerMouseOver], kNoHandler);  // targeted elsewhere
@@ -451,18 +451,18 @@ TEST(PlotHandlers, HandlersOfAPlotAndTheirTargets) {
   EXPECT_EQ(h.mouseOverTargeted, 0);
   EXPECT_EQ(host.resolved, (std::vector<int32_t>{e.draw, e.downAny, e.out}));
 
-  ASSERT_EQ(FindPlotHandlers(host, e.alpha, 5, &h), kOk);
+  ASSERT_EQ(host.FindPlotHandlers(e.alpha, 5, &h), kOk);
   EXPECT_EQ(h.descriptors[kHandlerMouseDown], e.downAt5);
-  ASSERT_EQ(FindPlotHandlers(host, e.alpha, 3, &h), kOk);
+  ASSERT_EQ(host.FindPlotHandlers(e.alpha, 3, &h), kOk);
   EXPECT_EQ(h.descriptors[kHandlerMouseOver], e.overAt3);
   EXPECT_EQ(h.mouseOverTargeted, 1);
 
   host.view = e.list.View(e.start, e.section);
-  ASSERT_EQ(FindPlotHandlers(host, e.alpha, -1, &h), kOk);
+  ASSERT_EQ(host.FindPlotHandlers(e.alpha, -1, &h), kOk);
   EXPECT_EQ(h.descriptors[kHandlerMouseUp], e.upInSection);
   EXPECT_EQ(h.descriptors[kHandlerDragOut], kNoHandler);
 
-  ASSERT_EQ(FindPlotHandlers(host, e.beta, -1, &h), kOk);
+  ASSERT_EQ(host.FindPlotHandlers(e.beta, -1, &h), kOk);
   for (int slot = kHandlerDraw; slot <= kHandlerMouseOut; ++slot) {
     EXPECT_EQ(h.descriptors[slot], e.both) << slot;
   }
@@ -471,7 +471,7 @@ TEST(PlotHandlers, HandlersOfAPlotAndTheirTargets) {
 
   // A failed lookup is reported, with every descriptor still filled.
   host.failingDescriptor = e.both;
-  EXPECT_EQ(FindPlotHandlers(host, e.beta, -1, &h), kErrUndefFun);
+  EXPECT_EQ(host.FindPlotHandlers(e.beta, -1, &h), kErrUndefFun);
   EXPECT_EQ(h.descriptors[kHandlerMouseScroll], e.scroll);
 }
 
@@ -480,24 +480,26 @@ TEST(PlotHandlers, PlotIdsThatAreNoFigureElement) {
   FakeHost host;
   host.view = e.list.View(e.start);
   PlotHandlers h;
-  EXPECT_EQ(FindPlotHandlers(host, kPlotNone, -1, &h), kOk);
+  EXPECT_EQ(host.FindPlotHandlers(kPlotNone, -1, &h), kOk);
   EXPECT_EQ(h.descriptors[kHandlerDraw], kNoHandler);
-  EXPECT_EQ(FindPlotHandlers(host, e.draw - 2, -1, &h), kErrUndefElement);   // a draw element
-  EXPECT_EQ(FindPlotHandlers(host, e.alpha + 1, -1, &h), kErrUndefElement);  // inside one
-  EXPECT_EQ(FindPlotHandlers(host, 1 << 30, -1, &h), kErrUndefElement);
+  EXPECT_EQ(host.FindPlotHandlers(e.draw - 2, -1, &h), kErrUndefElement);   // a draw element
+  EXPECT_EQ(host.FindPlotHandlers(e.alpha + 1, -1, &h), kErrUndefElement);  // inside one
+  EXPECT_EQ(host.FindPlotHandlers(1 << 30, -1, &h), kErrUndefElement);
   // A list cut short is walked no further than its words.
   ElementListView cut = e.list.View(e.start);
   cut.wordCount = e.start + e.alpha + 4;
   host.view = cut;
-  EXPECT_EQ(FindPlotHandlers(host, e.alpha, -1, &h), kErrUndefElement);
+  EXPECT_EQ(host.FindPlotHandlers(e.alpha, -1, &h), kErrUndefElement);
 }
 
 TEST(PlotHandlers, MouseHandlersAndFigureElements) {
   PlotElements e;
   ElementListView view = e.list.View(e.start);
-  EXPECT_TRUE(SubplotHasMouseHandlers(view, e.alpha));
-  EXPECT_TRUE(SubplotHasMouseHandlers(view, e.beta));
-  EXPECT_FALSE(SubplotHasMouseHandlers(view, e.gamma));
+  FakeHost host;
+  host.view = view;
+  EXPECT_TRUE(host.PlotHasMouseHandlers(e.alpha));
+  EXPECT_TRUE(host.PlotHasMouseHandlers(e.beta));
+  EXPECT_FALSE(host.PlotHasMouseHandlers(e.gamma));
   auto fig = NewFigure(1, 1);
   EXPECT_TRUE(HasFigureElements(*fig, view));
   fig->flags = kFigureLayoutLocked;
@@ -524,7 +526,7 @@ TEST(PlotHandlers, ResettingSubplotsToAPlot) {
   EXPECT_EQ(fig->subplots[0].plotId, 100);
   EXPECT_EQ(host.cleared, (std::vector<int32_t>{1}));
   std::string_view name;
-  ASSERT_TRUE(GetPlotName(*fig, host.view, 0, 1, &name));
+  ASSERT_TRUE(GetPlotName(*fig, host, 0, 1, &name));
   EXPECT_EQ(name, "alpha");
 
   // The same plot again changes nothing unless forced.
@@ -544,7 +546,7 @@ TEST(PlotHandlers, ResettingSubplotsToAPlot) {
   // A plot without a draw handler gets no name.
   ResetSubplots(fig.get(), host, 0, 0, e.gamma, false);
   EXPECT_EQ(Title(fig->subplots[0]), "");
-  EXPECT_FALSE(GetPlotName(*fig, host.view, 0, 0, &name));
+  EXPECT_FALSE(GetPlotName(*fig, host, 0, 0, &name));
 
   // A failed update of the plot properties is returned; before the instance
   // is initialised a failed handler lookup is.

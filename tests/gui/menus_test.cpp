@@ -9,8 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/gui/menu_check.hpp"
 #include "shell/command_table.hpp"
+#include "shell/platform/menu_check.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "tests/gui/gui_env.hpp"
 #include "tests/shell/menu_fakes.hpp"

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "bytecode/opcodes.hpp"
 #include "compiler/compile_internal.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/raise.hpp"
 
 namespace vke::test {
@@ -14,7 +14,7 @@ namespace {
 
 const char* const kNames[kOpcodeCount] = {
 #define VKE_OPCODE(code, name, kind, count, call, flags) #name,
-#include "bytecode/opcodes.def"
+#include "engine/code/opcodes.def"
 #undef VKE_OPCODE
 };
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/threads/threads.hpp"

@@ -6,12 +6,12 @@
 
 #include "app/handler_runner.hpp"
 #include "app/instances.hpp"
+#include "app/kv_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "compiler/compile.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/registry.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/kv_elements.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
 

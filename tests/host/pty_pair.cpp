@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/core/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace vke::test {
 

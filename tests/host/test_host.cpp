@@ -7,7 +7,7 @@
 #include "app/runtime_tables.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
-#include "engine/serial_devices.hpp"
+#include "serial/serial_devices.hpp"
 
 namespace vke::test {
 
@@ -26,7 +26,7 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
 #define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
-#include "engine/serial_records.def"
+#include "serial/serial_records.def"
 #undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };

@@ -17,7 +17,7 @@
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
-#include "bytecode/function_table.hpp"
+#include "engine/code/function_table.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
 #include "tools/disk_file.hpp"

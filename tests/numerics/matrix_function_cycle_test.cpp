@@ -5,7 +5,7 @@
 // list natives at depth: cellfun over many cells, apply through feval.
 #include <gtest/gtest.h>
 
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

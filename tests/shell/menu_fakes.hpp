@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/errors.hpp"
-#include "graphics/kv_elements.hpp"
+#include "app/kv_elements.hpp"
 #include "shell/clipboard.hpp"
 #include "shell/command_table.hpp"
 #include "shell/document_commands.hpp"

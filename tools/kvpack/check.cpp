@@ -236,7 +236,7 @@ class Checker {
     if (!r) return kKvNonexistentInstance;
     InstanceFigureHost host(slot, kInstance);
     PlotHandlers handlers;
-    if (ErrCode e = FindPlotHandlers(host, r->figure.subplots[0].plotId, target, &handlers))
+    if (ErrCode e = host.FindPlotHandlers(r->figure.subplots[0].plotId, target, &handlers))
       return e;
     const int32_t index = kind == kElemDraw
                               ? kHandlerDraw

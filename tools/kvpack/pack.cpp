@@ -14,7 +14,7 @@
 #include "app/name_buffer.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
-#include "bytecode/names.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/text/text.hpp"
 #include "tools/disk_file.hpp"

@@ -1,0 +1,85 @@
+// The operations on two elements that the element-wise builtins and the
+// execution loop's scalar operators share: the real arithmetic options and
+// the comparisons.
+#pragma once
+
+#include <cmath>
+#include <string_view>
+
+#include "engine/base.hpp"
+
+namespace vke {
+
+// Whether option is one of the option characters of a family.
+inline bool IsFamilyOption(int32_t option, std::string_view options) {
+  return option > 0 && option < 128 &&
+         options.find(static_cast<char>(option)) != std::string_view::npos;
+}
+
+// Calls apply with the function of a real operation + - * / % (rem),
+// o (mod) or r (realpow) on two elements of T; false for any other.
+template <typename T, typename Apply>
+VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
+  switch (op) {
+    case '+':
+      apply([](T x, T y) { return x + y; });
+      return true;
+    case '-':
+      apply([](T x, T y) { return x - y; });
+      return true;
+    case '*':
+      apply([](T x, T y) { return x * y; });
+      return true;
+    case '/':
+      apply([](T x, T y) { return x / y; });
+      return true;
+    case '%':
+      apply([](T x, T y) { return std::fmod(x, y); });
+      return true;
+    case 'o':
+      // The remainder, moved by one divisor only when its sign differs from
+      // the divisor's: fmod is exact, and adding y to a remainder far
+      // smaller than y would lose it.
+      apply([](T x, T y) {
+        if (y == 0) return x;
+        const T r = std::fmod(x, y);
+        return r != 0 && (r < 0) != (y < 0) ? r + y : r;
+      });
+      return true;
+    case 'r':
+      apply([](T x, T y) { return static_cast<T>(std::pow(double{x}, double{y})); });
+      return true;
+    default:
+      return false;
+  }
+}
+
+// a > b as b < a, a >= b as b <= a: the option to compare the operands
+// with, in their order or swapped.
+inline int32_t OrderedComparison(int32_t option, bool* swapped) {
+  *swapped = option == '>' || option == 'G';
+  return *swapped ? (option == '>' ? '<' : 'L') : option;
+}
+
+// Calls apply with the function of an ordered comparison on two real
+// elements of T: '=' eq, '~' ne, '<' lt, 'L' le (any other option); any
+// NaN makes all but ne false.
+template <typename T, typename Apply>
+VKE_HOT_INLINE void WithComparison(int32_t op, Apply apply) {
+  switch (op) {
+    case '=':
+      apply([](T p, T q) -> uint8_t { return p == q; });
+      break;
+    case '~':
+      apply([](T p, T q) -> uint8_t { return p != q; });
+      break;
+    case '<':
+      apply([](T p, T q) -> uint8_t { return p < q; });
+      break;
+    default:  // 'L'
+      apply([](T p, T q) -> uint8_t { return p <= q; });
+      break;
+  }
+}
+
+}  // namespace vke

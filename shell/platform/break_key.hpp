@@ -1,0 +1,28 @@
+// The break key on this desktop: Ctrl+C in the terminal (SIGINT) and
+// Ctrl+Pause on the X display, polled at most every 100 ms while a handler
+// runs (the window's events are not read then). A SIGINT also wakes the
+// window through a pipe, so that an idle program can close; a second SIGINT
+// within a second ends the program at once, as SIGINT does by default.
+// What a break does is the caller's: each one seen is handed to the
+// function given at installation, which must be async-signal-safe.
+#pragma once
+
+#include <cstdint>
+
+namespace vke {
+
+// Called for every break seen, from the signal handler too.
+using BreakNoteFn = void (*)();
+
+// Installs the SIGINT handler and opens the pipe it writes to; each break
+// is noted through note.
+void InstallBreakSignal(BreakNoteFn note);
+// The pipe's end to watch: readable after each SIGINT (-1 without one).
+int InterruptPipe();
+// Empties the pipe once it was readable.
+void DrainInterruptPipe();
+// Reads the keyboard at most every 100 ms and notes Ctrl+Pause or
+// Ctrl+Break when held.
+void PollBreakKeyboard();
+
+}  // namespace vke
