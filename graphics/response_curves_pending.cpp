@@ -5,26 +5,6 @@
 
 namespace vke {
 
-ErrCode BodeMagnitudeCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode BodePhaseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode NyquistCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode NicholsCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode SigmaCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
 ErrCode StepResponseCurve(EngineContext*, const ResponseCurveCall&) {
   return kErrNotSupported;
 }

@@ -22,7 +22,7 @@ RANKS = {
     "numerics": 3,
     "compiler": 3,
     "control": 4,
-    "graphics": 4,
+    "graphics": 4.5,
     "app": 5,
     "shell": 7,
     "tools": 7,
