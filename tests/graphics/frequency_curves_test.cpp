@@ -16,6 +16,7 @@
 #include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/scale.hpp"
+#include "tests/control/reference_cases.hpp"
 #include "tests/host/builtin_calls.hpp"
 #include "tests/host/figure_harness.hpp"
 #include "tests/host/numeric_arrays.hpp"
@@ -311,6 +312,65 @@ TEST(PlaneCurves, NicholsOfAnIntegratorKeepsItsLimits) {
   const Traced lag = TracedOnce(h, "nichols(1, [1 2 1]);");
   for (size_t i = 1; i < lag.x.size(); i++) EXPECT_LE(lag.x[i], lag.x[i - 1] + 1e-12);
   EXPECT_NEAR(lag.x.back(), -kPi, 0.05);
+}
+
+// The curves at the frequencies of reference values made with Octave's
+// control package (tests/data/response_reference.csv, written by
+// scripts/response_reference.m): 1e-10 relative, phases modulo 2 pi.
+TEST(FrequencyCurves, AgreeWithTheReference) {
+  FigureHarness h;
+  ASSERT_EQ(h.Close(), kOk);
+  const auto cases = test::LoadReferences("response_reference.csv");
+  ASSERT_FALSE(cases.empty()) << "tests/data/response_reference.csv not found";
+  const auto arg = [](const test::Matrix& m) { return Arg(m.v, m.rows); };
+  const auto near = [](double ours, double ref, bool phase, const std::string& what) {
+    const double d = phase ? std::remainder(ours - ref, 2 * kPi) : ours - ref;
+    EXPECT_LE(std::fabs(d), 1e-10 * std::max(1.0, std::fabs(ref))) << what;
+  };
+  int32_t checked = 0;
+  for (const auto& [name, c] : cases) {
+    const std::string kind = name.substr(0, name.find('/'));
+    const bool ss = c.count("a") != 0, discrete = c.count("ts") != 0;
+    std::vector<Arg> args;
+    if (ss) {
+      for (const char* f : {"a", "b", "c", "d"}) args.push_back(arg(c.at(f)));
+    } else {
+      args = {arg(c.at("num")), arg(c.at("den"))};
+    }
+    if (discrete) args.push_back(arg(c.at("ts")));
+    args.push_back(arg(c.at("w")));
+    const int32_t n = c.at("w").cols;
+    // Each native, its outputs and the reference field of each.
+    std::vector<std::pair<std::string, std::vector<const char*>>> calls;
+    if (kind == "bode" || kind == "bode_ss") {
+      calls = {{"bodemag", {"mag"}}, {"bodephase", {"phase"}}};
+    } else if (kind == "nyquist") {
+      calls = {{"nyquist", {"re", "im"}}};
+    } else if (kind == "nichols") {
+      calls = {{"nichols", {"mag", "phase"}}};
+    } else {
+      calls = {{"sigma", {"sv"}}};
+    }
+    for (auto& [native, fields] : calls) {
+      const std::string called = (discrete ? "d" : "") + native;
+      const auto out = Outputs(h, called.c_str(), args, static_cast<int32_t>(fields.size()));
+      ASSERT_EQ(out.size(), fields.size()) << name;
+      for (size_t f = 0; f < fields.size(); f++) {
+        const test::Matrix& ref = c.at(fields[f]);
+        // One row per output (or singular value) and a column per frequency;
+        // a single curve may come as a column.
+        const int32_t curves = ref.rows * ref.cols / n;
+        for (int32_t j = 0; j < curves; j++) {
+          for (int32_t k = 0; k < n; k++) {
+            near(out[f].re[size_t(k) * curves + j], ref.v[size_t(j) * n + k],
+                 std::string(fields[f]) == "phase", name + " " + fields[f]);
+            checked++;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 100);
 }
 
 }  // namespace
