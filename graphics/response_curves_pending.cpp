@@ -5,14 +5,6 @@
 
 namespace vke {
 
-ErrCode StepResponseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode ImpulseResponseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
 ErrCode RootLocusCurve(EngineContext*, const ResponseCurveCall&) {
   return kErrNotSupported;
 }
