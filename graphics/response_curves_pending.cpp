@@ -13,8 +13,4 @@ ErrCode HstepCurve(EngineContext*, const HstepCurveCall&) {
   return kErrNotSupported;
 }
 
-ErrCode LsimCurve(EngineContext*, const LsimCurveCall&) {
-  return kErrNotSupported;
-}
-
 }  // namespace vke

@@ -185,5 +185,43 @@ TEST(TimeCurves, WindowsAwayFromTheSamples) {
   EXPECT_TRUE(guard.Intact());
 }
 
+TEST(TimeCurves, Simulations) {
+  FigureHarness h;
+  // A ramp into 1/(s+1): t - 1 + e^-t, exact under the first-order hold.
+  auto c = Drawn(h, "t = 0:0.1:2; lsim(1, [1 1], t, t);");
+  ASSERT_EQ(c.size(), 1u);
+  ASSERT_EQ(c[0].t.size(), 201u);
+  for (size_t i = 0; i < c[0].t.size(); i++) {
+    const double t = c[0].t[i];
+    EXPECT_NEAR(c[0].y[i], t - 1 + std::exp(-t), 1e-12) << t;
+  }
+  EXPECT_NEAR(c[0].y[100], 0.367879441171442, 1e-12);
+  // The same through state space, and from an initial state.
+  const auto s = Drawn(h, "t = 0:0.1:2; lsim(-1, 1, 1, 0, t, t);");
+  for (size_t i = 0; i < s[0].y.size(); i++) EXPECT_NEAR(s[0].y[i], c[0].y[i], 1e-12);
+  c = Drawn(h, "t = 0:0.1:2; lsim(-1, 1, 2, 0, 0 * t, t, 3);");
+  EXPECT_EQ(c[0].y[0], 6);
+  EXPECT_NEAR(c[0].y.back(), 6 * std::exp(-2.0), 1e-12);
+  // Discrete: on the input's own samples.
+  c = Drawn(h, "dlsim(1, [1 -0.5], ones(10, 1), 1);");
+  EXPECT_EQ(V(c[0].y.begin(), c[0].y.begin() + 4), (V{0, 1, 1.5, 1.75}));
+  // Results at the given times only; duplicate times resample without NaN.
+  c = Drawn(h, "t = [0 0.3 0.3 1 1.7 2]; lsim(1, [1 1], t, t, responseset('tOnly', 1));");
+  EXPECT_EQ(c[0].t, (V{0, 0.3, 0.3, 1, 1.7, 2}));
+  for (double v : c[0].y) EXPECT_FALSE(std::isnan(v));
+  EXPECT_NEAR(c[0].y[3], std::exp(-1.0), 1e-12);
+  // A window that ends before the delay: zeros, within the room.
+  c = DrawnInWindow(h, -1, 2, "t = 0:0.1:2; lsim(1, [1 1], t, t, responseset('Delay', 5));");
+  for (double v : c[0].y) EXPECT_EQ(v, 0);
+  FigureHarness small;
+  small.Open();
+  ASSERT_TRUE(small.BeginSubplot(0));
+  small.LimitRoom(400);
+  test::Guard guard(small);
+  EXPECT_EQ(small.Draw(0, "t = 0:0.01:20; lsim(1, [1 1], t, t, responseset('Delay', 5));"),
+            kErrPlotOverflow);
+  EXPECT_TRUE(guard.Intact());
+}
+
 }  // namespace
 }  // namespace vke
