@@ -9,8 +9,4 @@ ErrCode RootLocusCurve(EngineContext*, const ResponseCurveCall&) {
   return kErrNotSupported;
 }
 
-ErrCode HstepCurve(EngineContext*, const HstepCurveCall&) {
-  return kErrNotSupported;
-}
-
 }  // namespace vke

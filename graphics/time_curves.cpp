@@ -5,7 +5,6 @@
 // on 201 points of the window and run the same way.
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "control/conversion_kernels.hpp"
 #include "control/frequency_response.hpp"
@@ -134,15 +133,17 @@ ErrCode DiscreteResponse(EngineContext* ctx, const ResponseCurveCall& c, bool im
   }
   const int32_t q = ss ? s.outputs : 1, n = ss ? s.states : 0;
   const Curves k{area.at, q, static_cast<int32_t>(points)};
-  const uint64_t need = k.Size() + uint64_t(samples) * q + 2 * uint64_t(n) + 1;
+  const uint64_t need =
+      k.Size() + uint64_t(samples) * q + 2 * uint64_t(n) + uint64_t(ss ? 0 : s.denDegree) + 2;
   if (area.doubles <= need) return kErrPlotOverflow;
   double* y = k.Work();  // samples, one run per output
   if (!ss) {
     // The numerator padded in front to the denominator's degree.
     const int32_t d = s.denDegree;
-    std::vector<double> b(size_t(d) + 1, 0.0);
-    std::copy(s.num, s.num + s.numDegree + 1, b.begin() + (d - s.numDegree));
-    TransferSamples(b.data(), s.den, d, impulse, samples, y);
+    double* b = y + samples;
+    std::fill(b, b + d + 1, 0.0);
+    std::copy(s.num, s.num + s.numDegree + 1, b + (d - s.numDegree));
+    TransferSamples(b, s.den, d, impulse, samples, y);
   } else {
     double* x = y + samples * q;
     const bool initial = s.d == nullptr;
@@ -213,28 +214,30 @@ ErrCode ContinuousResponse(EngineContext* ctx, const ResponseCurveCall& c, bool 
   const Curves k{area.at, q, kContinuousSteps + 1 + (lead ? 2 : 0)};
   double* work = k.Work();
   if (!ss) {
-    // The impulse response is the step response of s G.
+    // The impulse response is the step response of s G: the integrator of
+    // the denominator dropped, or the numerator times s.
     int32_t d = s.denDegree, m = s.numDegree;
-    std::vector<double> num(s.num, s.num + m + 1), den(s.den, s.den + d + 1);
     if (impulse) {
-      if (d > 0 && std::fabs(den[d]) < kIntegratorTerm) {
-        den.pop_back();
+      if (d > 0 && std::fabs(s.den[d]) < kIntegratorTerm) {
         d--;
       } else {
-        num.push_back(0);
         m++;
       }
     }
-    const uint64_t need = k.Size() + uint64_t(kend + 1) + 2 * uint64_t(d + 1) +
+    const uint64_t need = k.Size() + uint64_t(kend + 1) + 3 * uint64_t(d + 1) + uint64_t(m + 1) +
                           uint64_t(DiscretizeTfByExpmWork(d)) + 1;
     if (area.doubles <= need) return kErrPlotOverflow;
     double* y = work;
     double* numd = y + kend + 1;
     double* dend = numd + d + 1;
+    double* num = dend + d + 1;  // s.num with a trailing 0 for s G
+    double* den = num + m + 1;   // s.den without its integrator
+    std::fill(num, num + m + 1, 0.0);
+    std::copy(s.num, s.num + s.numDegree + 1, num);
+    std::copy(s.den, s.den + d + 1, den);
     std::fill(numd, numd + d + 1, 0.0);
     // A numerator of lower degree comes back one shorter: padded in front.
-    DiscretizeTfByExpm(num.data(), m, den.data(), d, h, numd + (m == d ? 0 : 1), dend,
-                       dend + d + 1);
+    DiscretizeTfByExpm(num, m, den, d, h, numd + (m == d ? 0 : 1), dend, den + d + 1);
     TransferSamples(numd, dend, d, false, kend + 1, y);
     std::copy(y + k0, y + kend + 1, k.Y(0) + (lead ? 2 : 0));
   } else {

@@ -223,5 +223,33 @@ TEST(TimeCurves, Simulations) {
   EXPECT_TRUE(guard.Intact());
 }
 
+TEST(TimeCurves, SampledControllerInALoop) {
+  FigureHarness h;
+  // A unit controller: the plant's own step on the fine grid.
+  auto c = Drawn(h, "hstep(1, 1, 0.5, 1, [1 1]);");
+  ASSERT_EQ(c.size(), 1u);
+  ASSERT_GT(c[0].t.size(), 100u);
+  for (size_t i = 2; i < c[0].t.size(); i++) {
+    EXPECT_NEAR(c[0].y[i], 1 - std::exp(-c[0].t[i]), 1e-12) << c[0].t[i];
+  }
+  // A controller that holds half the error of the last period: its samples
+  // follow the plant's with the controller's gain.
+  c = Drawn(h, "hstep(0.5, 1, 1, 1, [1 1]);");
+  for (size_t i = 2; i < c[0].t.size(); i++) {
+    EXPECT_NEAR(c[0].y[i], 0.5 * (1 - std::exp(-c[0].t[i])), 1e-12);
+  }
+  // No controller period in view: an empty curve.
+  FixWindow(h, 0, 1);
+  SetRect(h.subplot(0).viewport, 50, 50, 0, 100);
+  h.subplot(0).xFactor = 1;
+  h.subplot(0).xOffset = 50;
+  ASSERT_EQ(h.Draw(0, "hstep(1, 1, 0.5, 1, [1 1]);"), kOk);
+  const auto cmds = h.Commands(0);
+  ASSERT_FALSE(cmds.empty());
+  EXPECT_EQ(cmds.back().data, (V{0}));
+  h.subplot(0).scaleState[kAxisX] = kScaleAuto;
+  EXPECT_TRUE(StoreIsValid(h));
+}
+
 }  // namespace
 }  // namespace vke
