@@ -4,7 +4,7 @@
 // 3-D box of a helix in both projections, an application whose draw handlers are compiled VKE
 // functions, a lit surface in both projections, an image in each resampling
 // mode, pseudo-colour cells, contours, the response-plot grids, the error
-// locus and frequency responses. VKE_UPDATE_GOLDENS=1 writes the images anew.
+// locus, frequency and time responses. VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -432,6 +432,35 @@ TEST(FigurePng, FrequencyResponses) {
   EXPECT_EQ(d.Text("Nichols").Run("title"), kOk);
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "frequency_responses.png");
+}
+
+// Time responses: a step with a delay beside its undelayed impulse, and a
+// discrete step drawn as a staircase.
+TEST(FigurePng, TimeResponses) {
+  Drawn d(1, 2);
+  const auto response = [&d](const char* name) {
+    const ErrCode e = d.Run(name);
+    Drop(d.ctx(), test::EntryCount(d.ctx()));
+    return e;
+  };
+  d.Subplot(0);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  d.Text("Delay").Row({1.5});
+  ASSERT_EQ(d.Run("responseset", 1), kOk);
+  d.Row({1}).Row({1, 1, 1});
+  ASSERT_EQ(RollStackEntries(d.ctx(), 3, 1), kOk);  // the options behind the system
+  d.Text("r");
+  EXPECT_EQ(response("step"), kOk);
+  d.Row({1}).Row({1, 1, 1});
+  EXPECT_EQ(response("impulse"), kOk);
+  EXPECT_EQ(d.Text("Step with a delay, impulse").Run("title"), kOk);
+  d.Subplot(1);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  d.Row({0.4}).Row({1, -1.2, 0.52}).Row({1}).Text("s");
+  EXPECT_EQ(response("dstep"), kOk);
+  EXPECT_EQ(d.Text("Discrete staircase").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "time_responses.png");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // windows that once overran the store or the integer conversions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "graphics/figure_codes.hpp"
 #include "graphics/object_store.hpp"
 #include "graphics/scale.hpp"
+#include "tests/control/reference_cases.hpp"
 #include "tests/graphics/room_guard.hpp"
+#include "tests/host/builtin_calls.hpp"
 #include "tests/host/figure_harness.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
@@ -249,6 +252,68 @@ TEST(TimeCurves, SampledControllerInALoop) {
   EXPECT_EQ(cmds.back().data, (V{0}));
   h.subplot(0).scaleState[kAxisX] = kScaleAuto;
   EXPECT_TRUE(StoreIsValid(h));
+}
+
+// The responses over [0 tend] against reference values made with Octave's
+// control package at the same 201 grid times (tests/data/time_reference.csv,
+// written by scripts/time_reference.m): 1e-10 relative.
+TEST(TimeCurves, AgreeWithTheReference) {
+  FigureHarness h;
+  ASSERT_EQ(h.Close(), kOk);
+  const auto cases = test::LoadReferences("time_reference.csv");
+  ASSERT_FALSE(cases.empty()) << "tests/data/time_reference.csv not found";
+  int32_t checked = 0;
+  for (const auto& [name, c] : cases) {
+    const std::string kind = name.substr(0, name.find('/'));
+    std::vector<const char*> fields = {"num", "den"};
+    if (kind == "step_ss") fields = {"a", "b", "c", "d"};
+    if (kind == "initial") fields = {"a", "c", "x0"};
+    for (const char* f : fields) {
+      const test::Matrix& m = c.at(f);
+      test::PushArray(h.ctx(), "double", {m.rows, m.cols}, m.v);
+    }
+    test::PushText(h.ctx(), "Range");
+    test::PushArray(h.ctx(), "double", {1, 2}, {0, c.at("tend").v[0]});
+    ASSERT_EQ(h.Call("responseset", 2, 1), kOk);
+    const char* native = kind == "impulse" ? "impulse" : kind == "initial" ? "initial" : "step";
+    // initial needs a figure: draw it and read the curves.
+    const test::Matrix& ref = c.at("y");
+    const int32_t n = ref.cols;
+    if (kind == "initial") {
+      h.Open();
+      ASSERT_TRUE(h.BeginSubplot(0));
+      ASSERT_EQ(h.Call(native, static_cast<int32_t>(fields.size()) + 1, 0), kOk) << name;
+      std::vector<Curve> curves;
+      for (const auto& cmd : h.Commands(0)) {
+        if (cmd.header.code == 1) curves.emplace_back(cmd);
+      }
+      ASSERT_EQ(curves.size(), size_t(ref.rows));
+      for (int32_t j = 0; j < ref.rows; j++) {
+        for (int32_t k = 0; k < n; k++) {
+          const double want = ref.At(j, k);
+          EXPECT_NEAR(curves[j].y[2 + k], want, 1e-10 * std::max(1.0, std::fabs(want)))
+              << name << " " << j << " " << k;
+          checked++;
+        }
+      }
+      ASSERT_EQ(h.Close(), kOk);
+      continue;
+    }
+    ASSERT_EQ(h.Call(native, static_cast<int32_t>(fields.size()) + 1, 1), kOk) << name;
+    const auto y = test::ReadArray(h.ctx(), 0);
+    Drop(h.ctx(), 1);
+    ASSERT_EQ(y.dims[0], n + 2) << name;  // after the two leading zeros
+    for (int32_t j = 0; j < ref.rows; j++) {
+      for (int32_t k = 0; k < n; k++) {
+        const double want = ref.At(j, k);
+        EXPECT_NEAR(y.re[size_t(k + 2) * ref.rows + j], want,
+                    1e-10 * std::max(1.0, std::fabs(want)))
+            << name << " " << j << " " << k;
+        checked++;
+      }
+    }
+  }
+  EXPECT_GT(checked, 1000);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// The frequency-response plots a control figure redraws: the Bode magnitude,
-// Bode phase and Nyquist curves of a tenth-order transfer function, each in
-// a subplot of an 800 x 600 figure, in milliseconds per redraw (the draw
-// handlers and one paint; target 16 ms, so that dragging a pole moves the
-// curves at 60 frames per second). Then the numerics alone, in
-// microseconds: the response at 200 given frequencies and the traced
-// Nyquist curve, against GNU Octave with its control package (bode and
-// nyquist at the same 200 frequencies, tic/toc), with the ratio ours /
-// Octave's. Without the peer only our times print.
+// The response plots a control figure redraws, each in a subplot of an
+// 800 x 600 figure, in milliseconds per redraw (the draw handlers and one
+// paint; target 16 ms, so that dragging a pole moves the curves at 60 frames
+// per second): the Bode magnitude, Bode phase and Nyquist curves of a
+// tenth-order transfer function; its step and impulse responses and an lsim
+// of 10,000 input samples. Then the numerics alone, in microseconds, against
+// GNU Octave with its control package (tic/toc; bode and nyquist at 200
+// given frequencies, step, impulse and lsim at the times the curves use),
+// with the ratio ours / Octave's. Without the peer only our times print.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +39,28 @@ figure "Phase"
   draw phase(n, d)
 figure "Nyquist"
   draw plane(n, d)
+)";
+
+constexpr const char* kTimeDescription = R"(title "Time bench"
+source "time.vke"
+var n d u t
+init (n, d, u, t) = start()
+figure "Step"
+  draw steps(n, d)
+figure "Impulse"
+  draw impulses(n, d)
+figure "Simulation"
+  draw simulation(n, d, u, t)
+)";
+
+constexpr const char* kTimeHandlers = R"(function steps(n, d)
+  step(n, d);
+
+function impulses(n, d)
+  impulse(n, d);
+
+function simulation(n, d, u, t)
+  lsim(n, d, u, t);
 )";
 
 constexpr const char* kHandlers = R"(function magnitude(n, d)
@@ -83,6 +105,19 @@ int main() {
     vke::DrawInstanceSubplots(figure.block(), 0);
   });
   std::printf("redraw of bodemag, bodephase, nyquist: %.3f ms (target 16)\n", 1000 * redraw);
+  const std::string timeSource =
+      std::string("function (n, d, u, t) = start\n  n = ") + kNum + ";\n  d = " + kDen +
+      ";\n  t = (0:9999) * 0.004;\n  u = sin(t) + 0.5 * sign(sin(3 * t));\n\n" + kTimeHandlers;
+  vke::bench::PackedFigure times(kTimeDescription, "time", timeSource, kWidth, kHeight);
+  const double timeRedraw = SecondsPer([&] {
+    vke::bench::Check(vke::RunDrawHandlers(times.slot(), 0) == vke::kOk, "draw");
+    vke::DrawInstanceSubplots(times.block(), 0);
+  });
+  std::printf("redraw of step, impulse, lsim of 10000 samples: %.3f ms (target 16)\n",
+              1000 * timeRedraw);
+  // The curves alone: the draw handlers without the paint.
+  const double timeCurves = SecondsPer(
+      [&] { vke::bench::Check(vke::RunDrawHandlers(times.slot(), 0) == vke::kOk, "draw"); });
 
   const std::vector<double> num = {1, 0.8, 2.5};
   std::vector<double> den = {1};
@@ -119,7 +154,12 @@ int main() {
                             "); w = logspace(-2, 2, 200);";
   const auto peer =
       vke::bench::RunPeerTimes(setup + vke::bench::PeerTiming(0, 20, "[m, p] = bode(G, w)") +
-                               vke::bench::PeerTiming(1, 20, "[r, i] = nyquist(G, w)"));
+                               vke::bench::PeerTiming(1, 20, "[r, i] = nyquist(G, w)") +
+                               "tu = (0:9999) * 0.004; u = sin(tu) + 0.5 * sign(sin(3 * tu));"
+                               "ts = linspace(0, 40, 201);" +
+                               vke::bench::PeerTiming(2, 5,
+                                                      "y1 = step(G, ts); y2 = impulse(G, ts); "
+                                                      "y3 = lsim(G, u, tu)"));
   if (peer.empty()) std::printf("peer (octave with its control package) not available\n");
   std::printf("%-30s %12s %12s %8s\n", "numerics", "ours [us]", "peer [us]", "ratio");
   const auto row = [&](const char* name, double seconds, int index) {
@@ -133,6 +173,7 @@ int main() {
   };
   row("response at 200 frequencies", response, 0);
   row("nyquist traced", traced, 1);
+  row("step, impulse, lsim (curves)", timeCurves, 2);
   std::printf("(traced nyquist: %lld points)\n", static_cast<long long>(area[0]));
   return 0;
 }
