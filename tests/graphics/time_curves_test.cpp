@@ -37,14 +37,19 @@ struct Curve {
   V t, y;
 };
 
-std::vector<Curve> Drawn(FigureHarness& h, const std::string& body, ErrCode expect = kOk) {
-  h.Open();
+// The curves the body drew into subplot 0 of the open object.
+std::vector<Curve> DrawnOnOpen(FigureHarness& h, const std::string& body, ErrCode expect) {
   EXPECT_EQ(h.Draw(0, body), expect) << body << h.TakeOutput();
   std::vector<Curve> curves;
   for (const auto& c : h.Commands(0)) {
     if (c.header.code == 1) curves.emplace_back(c);
   }
   return curves;
+}
+
+std::vector<Curve> Drawn(FigureHarness& h, const std::string& body, ErrCode expect = kOk) {
+  h.Open();
+  return DrawnOnOpen(h, body, expect);
 }
 
 // A window of the x axis fixed at [left, right] in subplot 0 of an emptied
@@ -62,11 +67,7 @@ void FixWindow(FigureHarness& h, double left, double right) {
 std::vector<Curve> DrawnInWindow(FigureHarness& h, double left, double right,
                                  const std::string& body, ErrCode expect = kOk) {
   FixWindow(h, left, right);
-  EXPECT_EQ(h.Draw(0, body), expect) << body << h.TakeOutput();
-  std::vector<Curve> curves;
-  for (const auto& c : h.Commands(0)) {
-    if (c.header.code == 1) curves.emplace_back(c);
-  }
+  auto curves = DrawnOnOpen(h, body, expect);
   h.subplot(0).scaleState[kAxisX] = kScaleAuto;
   return curves;
 }
