@@ -9,6 +9,7 @@
 #include "engine/errors/errors.hpp"
 #include "graphics/design_grid_natives.hpp"
 #include "graphics/response_natives.hpp"
+#include "graphics/response_options.hpp"
 
 namespace vke {
 

@@ -41,7 +41,11 @@ inline void PackForBench(kvpack::ToolHost* host, const char* description, const 
     *text = source;
     return true;
   };
-  Check(kvpack::PackApplication(host, app, std::string(name) + ".kvd", read, &error), "pack");
+  if (!kvpack::PackApplication(host, app, std::string(name) + ".kvd", read, &error)) {
+    std::fprintf(stderr, "%s line %d: error %d %s %s\n", error.file.c_str(), error.error.line,
+                 error.error.code, error.error.detail.c_str(), error.error.message.c_str());
+    Check(false, "pack");
+  }
 }
 
 class PackedFigure {

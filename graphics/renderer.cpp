@@ -61,7 +61,7 @@ constexpr CommandEntry kCommandTable[] = {
     {kCmdPolyline3, &DrawPolylineCommand, kDepthPool},          // 3-D polyline
     {kCmdInfiniteLine3, &DrawInfiniteLine3, kDepthPool},        // intersection of two planes
     {kCmdPolygons3, nullptr, kDepthPool},                       // polygons, 3-D subplots only
-    {kCmdMaterial, &RememberMaterial, 0},                                 // material of the 3-D primitives
+    {kCmdMaterial, &RememberMaterial, 0},                       // material of the 3-D primitives
     {kCmdErrorLocus, &DrawErrorLocusCommand, kFlatOnly},        // error-locus region
     {kCmdZGrid, &DrawDesignGridCommand, kDesignGrid},           // z-plane grid
     {kCmdSGrid, &DrawDesignGridCommand, kDesignGrid},           // s-plane grid

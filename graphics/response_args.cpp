@@ -62,9 +62,11 @@ ResponseScratch::ResponseScratch(EngineContext* ctx, bool commandHalf) {
   at = static_cast<double*>(p);
   doubles = bytes / 8;
   if (commandHalf) {
+    // The upper half: outputs pushed from the command area land in the
+    // lower one.
     const uint32_t half = doubles / 2;
-    temporary = PlotTarget{nullptr, reinterpret_cast<std::byte*>(at), half, &used_, -1};
-    at += half;
+    temporary =
+        PlotTarget{nullptr, reinterpret_cast<std::byte*>(at + (doubles - half)), half, &used_, -1};
     doubles -= half;
   }
 }

@@ -46,8 +46,9 @@ LtiSystemRecord StateSpaceSystem(const double* a, const double* b, const double*
 bool IsTextOrStruct(EngineContext* ctx, int32_t depth);
 
 // The free data stack as scratch, in whole doubles, valid until the next
-// push. With `commandHalf` the first half becomes a temporary command area
-// with its own count, for a call without a figure (its subplot is null).
+// push. With `commandHalf` the upper half becomes a temporary command area
+// with its own count, for a call without a figure (its subplot is null); the
+// values a curve routine pushes then fill the lower half first.
 class ResponseScratch {
  public:
   ResponseScratch(EngineContext* ctx, bool commandHalf);

@@ -5,43 +5,7 @@
 
 namespace vke {
 
-ErrCode BodeMagnitudeCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode BodePhaseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode NyquistCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode NicholsCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode SigmaCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode StepResponseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode ImpulseResponseCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
 ErrCode RootLocusCurve(EngineContext*, const ResponseCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode HstepCurve(EngineContext*, const HstepCurveCall&) {
-  return kErrNotSupported;
-}
-
-ErrCode LsimCurve(EngineContext*, const LsimCurveCall&) {
   return kErrNotSupported;
 }
 

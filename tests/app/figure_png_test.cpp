@@ -3,8 +3,8 @@
 // with title, labels, legend and grid, a figure of several subplots, the
 // 3-D box of a helix in both projections, an application whose draw handlers are compiled VKE
 // functions, a lit surface in both projections, an image in each resampling
-// mode, pseudo-colour cells, contours, the response-plot grids and the error
-// locus. VKE_UPDATE_GOLDENS=1 writes the images anew.
+// mode, pseudo-colour cells, contours, the response-plot grids, the error
+// locus, frequency and time responses. VKE_UPDATE_GOLDENS=1 writes the images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -347,7 +347,6 @@ TEST(FigurePng, ControlPanelBesideAPlot) {
   ExpectLikeGolden(app, "control_panel.png");
 }
 
-
 // The four response-plot grids, full, each with a few roots in it.
 TEST(FigurePng, ResponsePlotGrids) {
   Drawn d(2, 2);
@@ -391,6 +390,74 @@ TEST(FigurePng, ErrorLocusRegions) {
   }
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "error_locus.png");
+}
+
+// Runs a response native as a statement: it leaves the no-value marker,
+// which goes.
+ErrCode RunResponse(Drawn& d, const char* name) {
+  const ErrCode e = d.Run(name);
+  Drop(d.ctx(), test::EntryCount(d.ctx()));
+  return e;
+}
+
+// Frequency responses: a Bode magnitude and phase pair on log axes, the
+// Nyquist curve of 1/(s(s+1)) on a Hall chart and a Nichols curve on its
+// chart.
+TEST(FigurePng, FrequencyResponses) {
+  Drawn d(2, 2);
+  d.Subplot(0);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Text("loglog").Run("scale"), kOk);
+  d.Row({1, 2}).Row({1, 0.4, 4});
+  EXPECT_EQ(RunResponse(d, "bodemag"), kOk);
+  EXPECT_EQ(d.Text("Bode magnitude").Run("title"), kOk);
+  d.Subplot(1);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Text("loglin").Run("scale"), kOk);
+  d.Row({1, 2}).Row({1, 0.4, 4}).Text("r");
+  EXPECT_EQ(RunResponse(d, "bodephase"), kOk);
+  EXPECT_EQ(d.Text("Bode phase").Run("title"), kOk);
+  d.Subplot(2);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("hgrid"), kOk);
+  EXPECT_EQ(d.Row({-3, 1, -2, 2}).Run("scale"), kOk);
+  d.Row({1}).Row({1, 1, 0});
+  EXPECT_EQ(RunResponse(d, "nyquist"), kOk);
+  EXPECT_EQ(d.Text("Nyquist").Run("title"), kOk);
+  d.Subplot(3);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("ngrid"), kOk);
+  EXPECT_EQ(d.Text("lindb").Run("scale"), kOk);
+  EXPECT_EQ(d.Row({-2 * M_PI, 0, 0.01, 100}).Run("scale"), kOk);
+  d.Row({4}).Row({1, 3, 3, 1}).Text("m");
+  EXPECT_EQ(RunResponse(d, "nichols"), kOk);
+  EXPECT_EQ(d.Text("Nichols").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "frequency_responses.png");
+}
+
+// Time responses: a step with a delay beside its undelayed impulse, and a
+// discrete step drawn as a staircase.
+TEST(FigurePng, TimeResponses) {
+  Drawn d(1, 2);
+  d.Subplot(0);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  d.Text("Delay").Row({1.5});
+  ASSERT_EQ(d.Run("responseset", 1), kOk);
+  d.Row({1}).Row({1, 1, 1});
+  ASSERT_EQ(RollStackEntries(d.ctx(), 3, 1), kOk);  // the options behind the system
+  d.Text("r");
+  EXPECT_EQ(RunResponse(d, "step"), kOk);
+  d.Row({1}).Row({1, 1, 1});
+  EXPECT_EQ(RunResponse(d, "impulse"), kOk);
+  EXPECT_EQ(d.Text("Step with a delay, impulse").Run("title"), kOk);
+  d.Subplot(1);
+  EXPECT_EQ(d.Text("xygrid").Run("plotoption"), kOk);
+  d.Row({0.4}).Row({1, -1.2, 0.52}).Row({1}).Text("s");
+  EXPECT_EQ(RunResponse(d, "dstep"), kOk);
+  EXPECT_EQ(d.Text("Discrete staircase").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "time_responses.png");
 }
 
 }  // namespace

@@ -9,62 +9,25 @@
 
 #include <cmath>
 #include <complex>
-#include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "control/frequency_response.hpp"
 #include "control/system_natives.hpp"
 #include "tests/control/native_call_fixture.hpp"
+#include "tests/control/reference_cases.hpp"
 
 namespace vke {
 namespace {
 
 using V = std::vector<double>;
 using Complex = std::complex<double>;
+using test::Case;
+using test::Matrix;
 
 constexpr double kTolerance = 1e-10;
 constexpr double kMarginTolerance = 1e-7;
-
-struct Matrix {
-  int32_t rows = 0, cols = 0;
-  V v;
-  double At(int32_t i, int32_t j) const { return v[size_t(i) * cols + j]; }
-  // Column j (row-major copy).
-  V Column(int32_t j) const {
-    V c;
-    for (int32_t i = 0; i < rows; i++) c.push_back(At(i, j));
-    return c;
-  }
-};
-using Case = std::map<std::string, Matrix>;
-
-// The reference file's cases by name ("kind/label").
-std::map<std::string, Case> LoadReferences() {
-  std::map<std::string, Case> cases;
-  const char* dir = std::getenv("VKE_TEST_DATA");
-  if (dir == nullptr) return cases;
-  std::ifstream in(std::string(dir) + "/control_reference.csv");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::stringstream fields(line);
-    std::string name, field, cell;
-    std::getline(fields, name, ',');
-    std::getline(fields, field, ',');
-    Matrix m;
-    std::getline(fields, cell, ',');
-    m.rows = std::stoi(cell);
-    std::getline(fields, cell, ',');
-    m.cols = std::stoi(cell);
-    while (std::getline(fields, cell, ',')) m.v.push_back(std::strtod(cell.c_str(), nullptr));
-    cases[name][field] = m;
-  }
-  return cases;
-}
 
 // A complex reference response: the real block above the imaginary block.
 Complex RefAt(const Matrix& h, int32_t row, int32_t col) {
@@ -109,7 +72,7 @@ class ControlReference : public test::NativeCallFixture {
     return h;
   }
 
-  std::map<std::string, Case> cases = LoadReferences();
+  std::map<std::string, Case> cases = test::LoadReferences("control_reference.csv");
 
   // The cases of one kind.
   std::vector<std::pair<std::string, Case>> Kind(const std::string& kind) {
