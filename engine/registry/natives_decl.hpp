@@ -58,6 +58,12 @@ VKE_NATIVE_FN(ExpmNative)
 VKE_NATIVE_FN(EigNative)
 VKE_NATIVE_FN(BalanceNative)
 VKE_NATIVE_FN(MatrixFunctionNative)  // option 's' sqrtm, 'l' logm, 'f' funm
+// Quadrature and optimisation, calling their function value back
+// (numerics/quad, numerics/optim).
+VKE_NATIVE_FN(QuadNative)
+VKE_NATIVE_FN(FminbndNative)
+VKE_NATIVE_FN(FminsearchNative)
+VKE_NATIVE_FN(FzeroNative)
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
