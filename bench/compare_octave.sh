@@ -16,7 +16,8 @@ cmake --build "$build" --target vke >/dev/null
 vke="$build/tools/vke"
 out=$(mktemp -d)
 printf '%-18s %12s %12s %10s\n' program "vke (s)" "octave (s)" "ratio"
-for name in scalar_loop recursion vector_slices string_building; do
+for name in scalar_loop recursion vector_slices string_building fminbnd_cos fzero_cos \
+    fminsearch_rosenbrock quad_exp; do
   hyperfine --warmup 1 --runs "$runs" --export-json "$out/$name.json" \
     -n vke "$vke $here/programs/$name.vke" \
     -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null 2>&1
