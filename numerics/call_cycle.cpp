@@ -94,4 +94,11 @@ ErrCode KeepArgumentsOnFailure(EngineContext* ctx, uint32_t level, ErrCode e) {
   return e;
 }
 
+ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
+                   CycleEntry start, CycleEntry resume) {
+  const uint32_t level = ArgumentsTop(ctx, nargin, working);
+  const ErrCode e = nargin >= 0 ? start(ctx, nargin, nargout) : resume(ctx, nargin, nargout);
+  return KeepArgumentsOnFailure(ctx, level, e);
+}
+
 }  // namespace vke

@@ -54,6 +54,15 @@ bool TakeEvaluation(double* count, double limit);
 ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_list<double> numbers,
                        const char* tail = nullptr);
 
+// The entries of a native of the cycle: its first entry (nargin >= 0) and
+// its re-entries.
+using CycleEntry = ErrCode (*)(EngineContext* ctx, int32_t nargin, int32_t nargout);
+// Runs the entry nargin asks for; a failed one leaves the arguments as they
+// came (KeepArgumentsOnFailure), with `working` entries above them between
+// calls.
+ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
+                   CycleEntry start, CycleEntry resume);
+
 // The stack level up to which the native's arguments reach: the top at a
 // first entry (nargin >= 0), below fun's results and the working entries
 // at a re-entry.

@@ -35,7 +35,7 @@ enum Slot : int32_t {
   kBestValue,    // fx
   kMiddleValue,  // fv
   kSecondValue,  // fw
-  kTolX,         // tolerance on x
+  kTolX,         // tolerance on x; the options in their order (StartScalarSearch)
   kMaxIter,      // largest number of Brent iterations
   kMaxFunEvals,  // largest number of evaluations (one more is made)
   kDisplay,      // trace when its lowest byte is nonzero
@@ -43,6 +43,7 @@ enum Slot : int32_t {
   kEvaluations,  // evaluations requested so far
   kStateSize
 };
+static_assert(kNargin == kSearchNarginSlot);
 
 // What the value arriving at a re-entry is.
 enum Phase : int32_t {
@@ -178,33 +179,17 @@ ErrCode Extend(const Run& r) {
 }
 
 ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t nargout) {
-  double* s;
-  if (ErrCode e = PushStateRow(ctx, kStateSize, &s)) return e;
-  OptimOptions o{kMinTolX, 500, 1000, 0};
-  if (nargin >= 3)
-    if (ErrCode e = ReadOptimOptions(ctx, nargin - 2, &o)) return e;
-  if (o.tolX < kMinTolX) o.tolX = kMinTolX;
-
-  int32_t rows, cols;
-  double *range, *im;
-  if (ErrCode e = GetNumericArg(ctx, nargin - 1, &rows, &cols, &range, &im)) return e;
-  if (im) return kErrWrongType;
-  const int64_t count = int64_t{rows} * cols;
-  if (count < 1 || count > 2) return kErrBadSize;
-  const bool interval = count == 2 && range[0] != range[1];
-  if (interval && range[1] < range[0]) return kErrBadArg;
-
-  s = StateRowAt(ctx, 0, kStateSize);
-  s[kNargin] = nargin;
-  s[kTolX] = o.tolX;
-  s[kMaxIter] = o.maxIter;
-  s[kMaxFunEvals] = o.maxFunEvals;
-  s[kDisplay] = o.display;
-  s[kLower] = range[0];
-  if (interval) s[kUpper] = range[1];
+  ScalarSearch search;
+  if (ErrCode e = StartScalarSearch(ctx, nargin, kStateSize, kTolX, {kMinTolX, 500, 1000, 0},
+                                    kMinTolX, &search))
+    return e;
+  double* s = search.state;
+  const bool interval = search.interval;
+  s[kLower] = search.lo;
+  if (interval) s[kUpper] = search.hi;
   const Run r{ctx, s, nargin, nargout};
   if (!r.TakeEvaluation()) return kErrNoConvergence;
-  return r.Evaluate(interval ? kAtLower : kAtStart, range[0]);
+  return r.Evaluate(interval ? kAtLower : kAtStart, search.lo);
 }
 
 ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t nargout) {
@@ -298,9 +283,7 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t nargout) {
 // [x, fval, exitflag] = fminbnd(fun, range, options, p1, ..., pk); entered
 // again with a negative nargin after each evaluation of fun.
 ErrCode FminbndNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  const uint32_t level = ArgumentsTop(ctx, nargin, kLayout.working);
-  const ErrCode e = nargin >= 0 ? Start(ctx, nargin, nargout) : Resume(ctx, nargin, nargout);
-  return KeepArgumentsOnFailure(ctx, level, e);
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
 }
 
 }  // namespace vke

@@ -295,9 +295,7 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t nargout) {
 // [x, fval, exitflag] = fminsearch(fun, x0, options, p1, ..., pk); entered
 // again with a negative nargin after each evaluation of fun.
 ErrCode FminsearchNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  const uint32_t level = ArgumentsTop(ctx, nargin, kLayout.working);
-  const ErrCode e = nargin >= 0 ? Start(ctx, nargin, nargout) : Resume(ctx, nargin, nargout);
-  return KeepArgumentsOnFailure(ctx, level, e);
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
 }
 
 }  // namespace vke

@@ -35,13 +35,14 @@ enum Slot : int32_t {
   kFc,           // f(c)
   kStep,         // d, the last step
   kStepBefore,   // e, the step before it
-  kTolX,         // tolerance on x
+  kTolX,         // tolerance on x; the options in their order (StartScalarSearch)
   kMaxIter,      // read, not used
   kMaxFunEvals,  // limit of the interval's widening
   kDisplay,      // trace when nonzero
   kEvaluations,  // evaluations requested so far
   kStateSize
 };
+static_assert(kNargin == kSearchNarginSlot);
 
 // What the value arriving at a re-entry is.
 enum Phase : int32_t {
@@ -154,44 +155,29 @@ ErrCode BracketFound(const Run& r) {
   return BrentStep(r);
 }
 
-ErrCode Start(EngineContext* ctx, int32_t nargin) {
-  double* s;
-  if (ErrCode e = PushStateRow(ctx, kStateSize, &s)) return e;
-  OptimOptions o{kEps, 0, std::numeric_limits<double>::infinity(), 0};
-  if (nargin >= 3)
-    if (ErrCode e = ReadOptimOptions(ctx, nargin - 2, &o)) return e;
-  if (o.tolX < kEps) o.tolX = kEps;
-
-  int32_t rows, cols;
-  double *x0, *im;
-  if (ErrCode e = GetNumericArg(ctx, nargin - 1, &rows, &cols, &x0, &im)) return e;
-  if (im) return kErrWrongType;
-  const int64_t count = int64_t{rows} * cols;
-  if (count < 1 || count > 2) return kErrBadSize;
-  const bool interval = count == 2 && x0[0] != x0[1];
-  if (interval && x0[1] < x0[0]) return kErrBadArg;
-
-  s = StateRowAt(ctx, 0, kStateSize);
-  s[kNargin] = nargin;
-  s[kTolX] = o.tolX;
-  s[kMaxIter] = o.maxIter;
-  s[kMaxFunEvals] = o.maxFunEvals;
-  s[kDisplay] = o.display;
+ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t) {
+  ScalarSearch search;
+  if (ErrCode e =
+          StartScalarSearch(ctx, nargin, kStateSize, kTolX,
+                            {kEps, 0, std::numeric_limits<double>::infinity(), 0}, kEps, &search))
+    return e;
+  double* s = search.state;
   const Run r{ctx, s, nargin};
-  if (interval) {
-    s[kA] = x0[0];
-    s[kC] = x0[1];
+  if (search.interval) {
+    s[kA] = search.lo;
+    s[kC] = search.hi;
     if (ErrCode e = r.Trace("Checking lower bound", {})) return e;
     return r.Evaluate(kAtGivenLower, s[kA]);
   }
-  const double half = std::fabs(x0[0]) < 1e-9 ? 0.02 : 0.02 * std::fabs(x0[0]);
-  s[kA] = std::fabs(x0[0]) < 1e-9 ? -half : x0[0] - half;
-  s[kC] = std::fabs(x0[0]) < 1e-9 ? half : x0[0] + half;
+  const double x0 = search.lo;
+  const double half = std::fabs(x0) < 1e-9 ? 0.02 : 0.02 * std::fabs(x0);
+  s[kA] = std::fabs(x0) < 1e-9 ? -half : x0 - half;
+  s[kC] = std::fabs(x0) < 1e-9 ? half : x0 + half;
   if (ErrCode e = r.Trace("Extending", {})) return e;
   return r.Widen(kAtNewLower, s[kA]);
 }
 
-ErrCode Resume(EngineContext* ctx, int32_t nargin) {
+ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t) {
   double y;
   if (ErrCode e = PopScalarResult(ctx, nargin, &y)) return e;
   double* s = StateRowAt(ctx, 0, kStateSize);
@@ -235,10 +221,8 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin) {
 
 // x = fzero(fun, x0, options, p1, ..., pk); entered again with a negative
 // nargin after each evaluation of fun.
-ErrCode FzeroNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
-  const uint32_t level = ArgumentsTop(ctx, nargin, kLayout.working);
-  const ErrCode e = nargin >= 0 ? Start(ctx, nargin) : Resume(ctx, nargin);
-  return KeepArgumentsOnFailure(ctx, level, e);
+ErrCode FzeroNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
 }
 
 }  // namespace vke

@@ -72,7 +72,7 @@ ErrCode TracePhase(EngineContext* ctx, int32_t phase, double simpson) {
   return e;
 }
 
-ErrCode Start(EngineContext* ctx, int32_t nargin) {
+ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t) {
   double* s;
   if (ErrCode e = PushStateRow(ctx, kStateSize, &s)) return e;
   double trace = 0, tol = 0, a, b;
@@ -94,7 +94,7 @@ ErrCode Start(EngineContext* ctx, int32_t nargin) {
   return CallAtPoint(ctx, kLayout, nargin, a);
 }
 
-ErrCode Resume(EngineContext* ctx, int32_t nargin) {
+ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t) {
   double y;
   if (ErrCode e = PopScalarResult(ctx, nargin, &y)) return e;
   if (!std::isfinite(y)) return kErrNoConvergence;
@@ -149,10 +149,8 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin) {
 
 // quad(fun, a, b, tol, trace, p1, ..., pk); entered again with a negative
 // nargin after each evaluation of fun.
-ErrCode QuadNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
-  const uint32_t level = ArgumentsTop(ctx, nargin, kLayout.working);
-  const ErrCode e = nargin >= 0 ? Start(ctx, nargin) : Resume(ctx, nargin);
-  return KeepArgumentsOnFailure(ctx, level, e);
+ErrCode QuadNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
 }
 
 }  // namespace vke
