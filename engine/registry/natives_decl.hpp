@@ -64,6 +64,10 @@ VKE_NATIVE_FN(QuadNative)
 VKE_NATIVE_FN(FminbndNative)
 VKE_NATIVE_FN(FminsearchNative)
 VKE_NATIVE_FN(FzeroNative)
+// ODE solvers (numerics/ode): one routine; the option is the method table.
+VKE_NATIVE_FN(IntegrateOde)
+extern const double kDormandPrinceTable[];
+extern const double kBogackiShampineTable[];
 
 // Option structures.
 VKE_NATIVE_FN(OptimsetNative)
