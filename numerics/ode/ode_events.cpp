@@ -122,6 +122,21 @@ bool Crosses(double from, double to, double direction) {
   return (from < 0 && to >= 0 && direction >= 0) || (from > 0 && to <= 0 && direction <= 0);
 }
 
+// The first component whose value crosses between the low end and the
+// column `to`, or -1.
+int32_t FirstCrossing(const double* values, int32_t components, ValueColumn to) {
+  for (int32_t i = 0; i < components; i++) {
+    const double* row = values + i * kValueColumns;
+    if (Crosses(row[kAtLow], row[to], row[kDirection])) return i;
+  }
+  return -1;
+}
+
+void CopyColumn(double* values, int32_t components, ValueColumn from, ValueColumn to) {
+  for (int32_t i = 0; i < components; i++)
+    values[i * kValueColumns + to] = values[i * kValueColumns + from];
+}
+
 // The indices of the events at one time: the components of the values
 // table that crossed between the bracket's ends, or the one index of an
 // event time.
@@ -490,8 +505,7 @@ ErrCode AcceptWholeStep(OdeRun& r) {
   if (atTime && s[kOdeStep] < s[kEvFreeStep])
     s[kOdeStep] = std::fmin(s[kEvFreeStep], s[kOdeMaxStep]);
   if (double* values = EventValues(r, 0))
-    for (int32_t i = 0; i < TruncateToInt(s[kEvComponents]); i++)
-      values[i * kValueColumns + kAtLow] = values[i * kValueColumns + kAtStepEnd];
+    CopyColumn(values, TruncateToInt(s[kEvComponents]), kAtStepEnd, kAtLow);
   if (!atTime) return AfterRows(r, kContinue);
   s[kEvStepToTime] = 0;
   EventIndices timed;
@@ -532,11 +546,7 @@ ErrCode SearchEvent(OdeRun& r) {
   double* values = EventValues(r, 0);
   if (!values) return kErrIllegal;
   const int32_t m = TruncateToInt(s[kEvComponents]);
-  int32_t followed = -1;
-  for (int32_t i = 0; i < m && followed < 0; i++) {
-    const double* row = values + i * kValueColumns;
-    if (Crosses(row[kAtLow], row[kAtHigh], row[kDirection])) followed = i;
-  }
+  const int32_t followed = FirstCrossing(values, m, kAtHigh);
   if (followed < 0) return kErrIllegal;
   const double low = s[kEvLow], high = s[kEvHigh];
   const double h = std::fabs(s[kOdeStep]);
@@ -565,16 +575,9 @@ ErrCode NarrowBracket(OdeRun& r) {
   double* values = EventValues(r, 0);
   if (!values) return kErrIllegal;
   const int32_t m = TruncateToInt(s[kEvComponents]);
-  bool crossed = false;
-  for (int32_t i = 0; i < m && !crossed; i++) {
-    const double* row = values + i * kValueColumns;
-    crossed = Crosses(row[kAtLow], row[kAtTrial], row[kDirection]);
-  }
+  const bool crossed = FirstCrossing(values, m, kAtTrial) >= 0;
   const ValueColumn moved = crossed ? kAtHigh : kAtLow;
-  for (int32_t i = 0; i < m; i++) {
-    double* row = values + i * kValueColumns;
-    row[moved] = row[kAtTrial];
-  }
+  CopyColumn(values, m, kAtTrial, moved);
   const int32_t followed = TruncateToInt(s[kEvFollowed]);
   const double g = values[followed * kValueColumns + moved];
   // Illinois: an end kept twice in a row counts half.
@@ -598,13 +601,8 @@ ErrCode CheckStepEnd(OdeRun& r) {
   double* values = EventValues(r, 0);
   if (!values) return kErrIllegal;
   const int32_t m = TruncateToInt(s[kEvComponents]);
-  bool any = false;
-  for (int32_t i = 0; i < m; i++) {
-    double* row = values + i * kValueColumns;
-    row[kAtHigh] = row[kAtStepEnd];
-    any = any || Crosses(row[kAtLow], row[kAtHigh], row[kDirection]);
-  }
-  if (!any) return AcceptWholeStep(r);
+  CopyColumn(values, m, kAtStepEnd, kAtHigh);
+  if (FirstCrossing(values, m, kAtHigh) < 0) return AcceptWholeStep(r);
   s[kEvLow] = 0;
   s[kEvHigh] = 1;
   s[kEvFollowed] = -1;
