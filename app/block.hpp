@@ -19,6 +19,7 @@
 namespace vke {
 
 struct GraphicsPort;
+struct InteractionState;
 struct KVContextBlock;
 
 // The user data of the application's natives and hooks whose option word is
@@ -77,7 +78,7 @@ struct KVContextBlock {
   // object (subplot) the running handler acts on.
   ObjectWriterState capture;
   NativeCallContext nativeCall;
-  uint32_t spareWord;  // not used
+  ErrCode handlerFailure;  // the first failure of a handler since the host took it
   AbortFn breakTest;
   uintptr_t breakTestArg;
   const GraphicsPort* portFunctions;
@@ -111,7 +112,8 @@ struct KVContextBlock {
   SubplotDragState subplotDrag;         // a drag of subplots by the mouse
   int32_t eventSubplot;                 // subplot of the last handler run with event values
   uint32_t extensionTables;             // tables the loaded image's extensions registered
-  uint8_t spare[kKVHeaderBytes - 472];  // room for further header fields
+  InteractionState* interaction;        // the host's mouse gesture record, or null
+  uint8_t spare[kKVHeaderBytes - 480];  // room for further header fields
 
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
   EngineContext* Engine() { return reinterpret_cast<EngineContext*>(Bytes() + kKVHeaderBytes); }

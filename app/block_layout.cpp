@@ -21,7 +21,7 @@ static_assert(offsetof(KVContextBlock, nextInstanceId) == 40);
 static_assert(offsetof(KVContextBlock, savedWord) == 44);
 static_assert(offsetof(KVContextBlock, capture) == 48);
 static_assert(offsetof(KVContextBlock, nativeCall) == 68);
-static_assert(offsetof(KVContextBlock, spareWord) == 88);
+static_assert(offsetof(KVContextBlock, handlerFailure) == 88);
 static_assert(offsetof(KVContextBlock, breakTest) == 96);
 static_assert(offsetof(KVContextBlock, breakTestArg) == 104);
 static_assert(offsetof(KVContextBlock, portFunctions) == 112);
@@ -55,6 +55,7 @@ static_assert(offsetof(KVContextBlock, interactiveHighlight) == 436);
 static_assert(offsetof(KVContextBlock, subplotDrag) == 440);
 static_assert(offsetof(KVContextBlock, eventSubplot) == 464);
 static_assert(offsetof(KVContextBlock, extensionTables) == 468);
-static_assert(offsetof(KVContextBlock, spare) == 472);
+static_assert(offsetof(KVContextBlock, interaction) == 472);
+static_assert(offsetof(KVContextBlock, spare) == 480);
 
 }  // namespace vke

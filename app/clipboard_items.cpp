@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/errors.hpp"
 #include "app/handler_elements.hpp"
 #include "app/menu_items.hpp"
 #include "engine/frames/frames.hpp"
@@ -90,6 +91,7 @@ ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const cha
 }
 
 ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* text, int32_t length) {
+  BeginTopLevelAction((*slot)->Engine());
   if (length < 0) length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
   int32_t target;
   if (ErrCode e = FindPasteTarget(*slot, id, at, text, length, &target)) return e;
@@ -111,6 +113,7 @@ ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* tex
 
 ErrCode RunCopyHandler(KVContextBlock** slot, int32_t id, int32_t at, int32_t linkId, char* buffer,
                        int32_t capacity, int32_t* written) {
+  BeginTopLevelAction((*slot)->Engine());
   uint32_t start;
   if (ErrCode e = FindInstanceStart(*slot, id, &start)) return e;
   if (!IsItemOfKind(*slot, id, at, kElemCopy)) return kKvUndefElement;

@@ -3,10 +3,13 @@
 #include "app/draw_cycle.hpp"
 
 #include "app/element_list.hpp"
-#include "app/figure_pending.hpp"
+#include "app/errors.hpp"
+#include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
+#include "app/handler_runner.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
+#include "app/reset_data.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/scale.hpp"
 
@@ -149,12 +152,14 @@ void DrawInstanceSubplots(KVContextBlock* block, int32_t id) {
   InstanceRecord* r = FindInstance(block, id);
   if (r == nullptr || block->portFunctions == nullptr) return;
   DrawFigure(InstanceCanvas(block, r, block->portFunctions, block->portTarget));
+  RedrawGestureFeedback(block, id);
   block->subplotDrag.pending = 0;
   r->redrawPending = 0;
 }
 
 ErrCode CopyFigure(KVContextBlock** slot, int32_t id, double left, double right, double top,
                    double bottom) {
+  BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
   const int32_t k = SingleSelectedSubplot(r->figure);

@@ -31,7 +31,8 @@ FigureCanvas InstanceCanvas(KVContextBlock* block, InstanceRecord* record, const
                             void* target);
 
 // Draws the whole figure through the block's port and target (nothing
-// without a port) and clears the pending drag and the redraw request.
+// without a port), with the feedback of a mouse drag drawn on that target,
+// and clears the pending drag and the redraw request.
 void DrawInstanceSubplots(KVContextBlock* block, int32_t id);
 
 // Draws the single selected subplot, drawn anew into the rectangle, or else

@@ -80,4 +80,8 @@ int32_t GetErrorMessageText(EngineContext* ctx, ErrCode code, char* buffer, int3
   return position;
 }
 
+void BeginTopLevelAction(EngineContext* ctx) {
+  if (ctx) ClearErrorLocation(ctx);
+}
+
 }  // namespace vke

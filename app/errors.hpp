@@ -34,4 +34,10 @@ bool IsMemoryCode(ErrCode code);
 //   for 10000 and above only, " (line N)" when the engine knows the line.
 int32_t GetErrorMessageText(EngineContext* ctx, ErrCode code, char* buffer, int32_t size);
 
+// A new top-level action starts (a menu item, a key, a handler run, an undo
+// step, a paste ...): the source line of an earlier action's error is
+// forgotten, so that an error of this action carries a line only when it
+// raised one itself.
+void BeginTopLevelAction(EngineContext* ctx);
+
 }  // namespace vke

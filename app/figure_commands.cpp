@@ -3,22 +3,21 @@
 
 #include "app/draw_cycle.hpp"
 #include "app/element_list.hpp"
+#include "app/errors.hpp"
+#include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
 #include "app/handler_elements.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
+#include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
+#include "graphics/text_field_edit.hpp"
 
 namespace vke {
 namespace {
-
-constexpr uint32_t kKeyBackspace = 8;
-constexpr uint32_t kKeyDelete = 127;
-// The plot id that removes the plot of the selection.
-constexpr int32_t kRemovePlot = -1;
 
 // Whether the key list of a key element names the key.
 bool ListsKey(std::string_view keys, uint32_t key) {
@@ -85,9 +84,10 @@ ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId) {
 }
 
 ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key) {
+  BeginTopLevelAction((*slot)->Engine());
   const InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
-  if (r->figure.editField >= 0) return HandleTextFieldKey(slot, id, key);
+  if (r->figure.editField >= 0) return TextFieldKey(slot, id, key);
   const int32_t at = FindKeyElement(*slot, id, key);
   if (at < 0) return FigureKeyCommand(slot, id, key);
   HandlerRequest request;
@@ -107,12 +107,14 @@ ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key) {
 }
 
 ErrCode UndoFigureStep(KVContextBlock** slot, int32_t id) {
+  BeginTopLevelAction((*slot)->Engine());
   if (FindInstance(*slot, id) == nullptr) return kKvNonexistentInstance;
   if (UndoSetStepBack((*slot)->UndoArea(), id) != kOk) return kOk;
   return AfterUndoStep(slot, id);
 }
 
 ErrCode RedoFigureStep(KVContextBlock** slot, int32_t id) {
+  BeginTopLevelAction((*slot)->Engine());
   if (FindInstance(*slot, id) == nullptr) return kKvNonexistentInstance;
   if (UndoSetStepForward((*slot)->UndoArea(), id) != kOk) return kOk;
   return AfterUndoStep(slot, id);

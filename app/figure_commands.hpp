@@ -9,6 +9,9 @@
 
 namespace vke {
 
+// The plot id that removes the selected subplots' plots.
+inline constexpr int32_t kRemovePlot = -1;
+
 // A new undo version, the plot change of the selected subplots, then the
 // draw handlers; the plot change's result. 10041.
 ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId);

@@ -20,25 +20,6 @@ namespace {
 constexpr int32_t kMaxValues =
     std::max(kLayoutHeader + kMaxSubplots * kFreeEntry, kMaxSubplots* kViewRow);
 
-// Pushes a variable's value and copies it into `out` when it is a real
-// double array of at most `capacity` elements with `columns` columns (any
-// number for 0); gives its rows and element count (0 otherwise). The value
-// is dropped again.
-ErrCode ReadMatrix(KVContextBlock* block, int32_t id, int32_t variable, int32_t columns,
-                   double* out, int32_t capacity, int32_t* rows, int32_t* count) {
-  EngineContext* ctx = block->Engine();
-  *rows = *count = 0;
-  if (ErrCode e = PushUndoValue(block, id, 0, variable)) return e;
-  const NumericView v = ViewNumeric(ctx, 0);
-  if (v.cls == ValueClass::kDouble && !v.complex && v.shape.ndims == 2 &&
-      v.shape.count <= capacity && (columns == 0 || v.shape.dims[1] == columns)) {
-    *rows = v.shape.dims[0];
-    *count = v.shape.count;
-    for (int32_t i = 0; i < v.shape.count; ++i) out[i] = ViewElement(v, i, false);
-  }
-  return DropStackEntries(ctx, 0, 1);
-}
-
 // Hands entry i of the _ppl list to subplot i - 1.
 ErrCode RestorePlotProperties(KVContextBlock* block, int32_t id) {
   EngineContext* ctx = block->Engine();
@@ -55,6 +36,22 @@ ErrCode RestorePlotProperties(KVContextBlock* block, int32_t id) {
 }
 
 }  // namespace
+
+ErrCode ReadMatrixVariable(KVContextBlock* block, int32_t id, int32_t back, int32_t variable,
+                           int32_t columns, double* out, int32_t capacity, int32_t* rows,
+                           int32_t* count) {
+  EngineContext* ctx = block->Engine();
+  *rows = *count = 0;
+  if (ErrCode e = PushUndoValue(block, id, back, variable)) return e;
+  const NumericView v = ViewNumeric(ctx, 0);
+  if (v.cls == ValueClass::kDouble && !v.complex && v.shape.ndims == 2 &&
+      v.shape.count <= capacity && (columns == 0 || v.shape.dims[1] == columns)) {
+    *rows = v.shape.dims[0];
+    *count = v.shape.count;
+    for (int32_t i = 0; i < v.shape.count; ++i) out[i] = ViewElement(v, i, false);
+  }
+  return DropStackEntries(ctx, 0, 1);
+}
 
 ErrCode SaveFigureState(KVContextBlock* block, int32_t id) {
   InstanceRecord* r = FindInstance(block, id);
@@ -87,12 +84,13 @@ ErrCode RestoreFigureState(KVContextBlock* block, int32_t id) {
   double values[kMaxValues];
   int32_t rows = 0;
   int32_t count = 0;
-  if (ErrCode e = ReadMatrix(block, id, kVarPl, 0, values, kMaxValues, &rows, &count)) {
+  if (ErrCode e = ReadMatrixVariable(block, id, 0, kVarPl, 0, values, kMaxValues, &rows, &count)) {
     return e;
   }
   InstanceFigureHost host(block, id);
   if (ErrCode e = RestoreLayout(&r->figure, host, values, rows == 1 ? count : 0)) return e;
-  if (ErrCode e = ReadMatrix(block, id, kVar3d, kViewRow, values, kMaxValues, &rows, &count)) {
+  if (ErrCode e =
+          ReadMatrixVariable(block, id, 0, kVar3d, kViewRow, values, kMaxValues, &rows, &count)) {
     return e;
   }
   for (int32_t i = 0; i < rows; ++i) ApplyView(&r->figure, values + i * kViewRow);

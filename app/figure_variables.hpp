@@ -16,6 +16,14 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id);
 // another form than these variables have are ignored. 10041.
 ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
 
+// Copies the value of a variable `back` versions back into `out` when it is
+// a real double matrix of at most `capacity` elements with `columns`
+// columns (any number for 0), giving its rows and element count; both are 0
+// for a value of another form. 10044, 10010 or the engine's code.
+ErrCode ReadMatrixVariable(KVContextBlock* block, int32_t id, int32_t back, int32_t variable,
+                           int32_t columns, double* out, int32_t capacity, int32_t* rows,
+                           int32_t* count);
+
 // Pushes the 3-D subplots' views as _3d holds them ([] for none).
 ErrCode PushFigureViews(EngineContext* ctx, const FigureState& figure);
 

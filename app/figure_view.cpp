@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-#include "app/figure_pending.hpp"
+#include "app/figure_mouse.hpp"
+#include "app/figure_pointer.hpp"
 #include "engine/text/text.hpp"
 #include "graphics/figure_codes.hpp"
 
@@ -42,11 +43,19 @@ void FigureView::ShowText(const std::string& text) {
   host_.ShowStatus(ShownStatusText(text));
 }
 
+void FigureView::Show(ErrCode code) {
+  if (code == kOk) {
+    host_.ShowFeedback();
+  } else {
+    host_.DrawNow();
+  }
+}
+
 void FigureView::Press(double x, double y, bool shift) {
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseDown(id_, x, y, shift);
   dragging_ = Accepted(code);
-  if (code != kOk) host_.DrawNow();
+  Show(code);
   if (dragging_) host_.CaptureMouse();
 }
 
@@ -63,10 +72,11 @@ void FigureView::Move(double x, double y, MouseButtons buttons) {
     } else {
       host_.ReleaseMouse();
     }
-    if (code != kOk) host_.DrawNow();
+    Show(code);
     return;
   }
   const ErrCode code = interaction_.FigureMouseHover(id_, x, y, buttons.shift, &text);
+  if (code == kStatusMoveDropped) return;  // the status text stays
   if (code == kStatusRepaint) host_.DrawNow();
   if (!Accepted(code)) text.clear();
   ShowText(text);
@@ -79,7 +89,7 @@ void FigureView::Release(double x, double y, bool shift) {
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseUp(id_, x, y, shift);
   dragging_ = false;
-  if (code != kOk) host_.DrawNow();
+  Show(code);
   host_.ReleaseMouse();
   host_.MarkModified();
 }
@@ -108,37 +118,47 @@ ErrCode WithText(std::string* text, Op op) {
 
 }  // namespace
 
+KVContextBlock** BlockInteraction::Attach() {
+  if (*slot_ != nullptr) SetInteractionState(*slot_, &state_);
+  return slot_;
+}
+
 ErrCode BlockInteraction::FigureMouseDown(int32_t id, double x, double y, bool shift) {
-  return vke::FigureMouseDown(slot_, id, x, y, shift);
+  return vke::FigureMouseDown(Attach(), id, x, y, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseDrag(int32_t id, double x, double y, bool shift,
                                           std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseDrag(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseDrag(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
-ErrCode BlockInteraction::FigureMouseUp(int32_t id, double x, double y, bool shift) {
-  return vke::FigureMouseUp(slot_, id, x, y, shift);
+ErrCode BlockInteraction::FigureMouseUp(int32_t id, double, double, bool shift) {
+  return vke::FigureMouseUp(Attach(), id, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseHover(int32_t id, double x, double y, bool shift,
                                            std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseHover(slot_, id, x, y, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseHover(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
 ErrCode BlockInteraction::FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
                                             bool shift, std::string* text) {
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseScroll(slot_, id, x, y, dx, dy, shift, buffer, kStatusTextBytes, length);
+    return vke::FigureMouseScroll(Attach(), id, x, y, dx, dy, shift, buffer, kStatusTextBytes,
+                                  length);
   });
 }
 
 int32_t BlockInteraction::HitTestForCursor(int32_t id, double x, double y, bool shift) {
   return vke::HitTestForCursor(*slot_, id, x, y, shift);
+}
+
+ErrCode BlockInteraction::FigureSelectClick(int32_t id, double x, double y) {
+  return vke::FigureSelectClick(Attach(), id, x, y);
 }
 
 }  // namespace vke

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/block.hpp"
+#include "app/interaction_state.hpp"
 
 namespace vke {
 
@@ -16,7 +17,7 @@ namespace vke {
 inline constexpr int32_t kStatusTextBytes = 255;
 
 // The interaction calls on one instance's figure, at a point in pixels; the
-// codes of figure_pending.hpp, 10200 when there is no engine. The moves and
+// codes of figure_mouse.hpp, 10200 when there is no engine. The moves and
 // the wheel give their status text. CursorCode answers 0 to 15, anything
 // above leaving the cursor as it is.
 class FigureInteraction {
@@ -43,6 +44,9 @@ class FigureViewHost {
   virtual void ReleaseMouse() = 0;
   // Draws the figure before returning.
   virtual void DrawNow() = 0;
+  // Shows the feedback a call drew on the figure's image by inversion (a
+  // zoom rectangle, outlines, selection marks), without drawing it anew.
+  virtual void ShowFeedback() {}
   // Shows a text (valid UTF-8) in the status bar's first pane, at once.
   virtual void ShowStatus(std::string_view text) = 0;
   // The document changed by a completed drag.
@@ -76,6 +80,9 @@ class FigureView {
 
  private:
   void ShowText(const std::string& text);
+  // After a press, drag or release: 0 shows the feedback drawn, anything
+  // else draws the figure.
+  void Show(ErrCode code);
 
   FigureInteraction& interaction_;
   FigureViewHost& host_;
@@ -88,10 +95,12 @@ class FigureView {
 // character replaced by U+FFFD.
 std::string ShownStatusText(std::string_view text);
 
-// The interaction calls of figure_pending.hpp on the block in the slot.
+// The interaction calls of figure_mouse.hpp on the block in the slot, with
+// the gesture record they keep; the record is given to the block at every
+// call, so the block may be replaced or moved in between.
 class BlockInteraction : public FigureInteraction {
  public:
-  explicit BlockInteraction(KVContextBlock** slot) : slot_(slot) {}
+  explicit BlockInteraction(KVContextBlock** slot) : slot_(slot) { Attach(); }
   ErrCode FigureMouseDown(int32_t id, double x, double y, bool shift) override;
   ErrCode FigureMouseDrag(int32_t id, double x, double y, bool shift, std::string* text) override;
   ErrCode FigureMouseUp(int32_t id, double x, double y, bool shift) override;
@@ -99,9 +108,16 @@ class BlockInteraction : public FigureInteraction {
   ErrCode FigureMouseScroll(int32_t id, double x, double y, double dx, double dy, bool shift,
                             std::string* text) override;
   int32_t HitTestForCursor(int32_t id, double x, double y, bool shift) override;
+  // A press and release in Select mode, without Shift (the context menu's
+  // button).
+  ErrCode FigureSelectClick(int32_t id, double x, double y);
 
  private:
+  // The slot, its block given the gesture record.
+  KVContextBlock** Attach();
+
   KVContextBlock** slot_;
+  InteractionState state_;
 };
 
 }  // namespace vke

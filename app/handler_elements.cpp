@@ -3,6 +3,7 @@
 
 #include "app/draw_cycle.hpp"
 #include "app/instances.hpp"
+#include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
 #include "graphics/figure_codes.hpp"
 

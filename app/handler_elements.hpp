@@ -7,7 +7,7 @@
 #pragma once
 
 #include "app/element_list.hpp"
-#include "app/figure_pending.hpp"
+#include "app/handler_runner.hpp"
 
 namespace vke {
 

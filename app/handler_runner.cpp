@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/errors.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
 #include "app/make_elements.hpp"
@@ -230,11 +231,27 @@ bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code) {
   return code == kStatusNoPrint && (block->nativeCall.flags & kCallFlagQuietCancel) != 0;
 }
 
+ErrCode TakeHandlerFailure(KVContextBlock* block) {
+  const ErrCode e = block->handlerFailure;
+  block->handlerFailure = kOk;
+  return e;
+}
+
+namespace {
+
+ErrCode NoteFailure(KVContextBlock* block, ErrCode e) {
+  if (e != kOk && block->handlerFailure == kOk) block->handlerFailure = e;
+  return e;
+}
+
+}  // namespace
+
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
   if (!request.nested) {
     // A request while a handler runs changes nothing: not the timer, not the
     // variables through a make pass.
     if ((*slot)->handlerBusy) return kStatusNoPrint;
+    BeginTopLevelAction((*slot)->Engine());
     StartBusyTimer(*slot);
     const ErrCode e = RunWithGrowth(slot, [&](KVContextBlock*) {
       return RunPendingMakeHandlers(slot, request.instance, request.descriptor, request.previous,
@@ -242,7 +259,7 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
     });
     if (e) {
       StopBusyIndicator(*slot);
-      return e;
+      return NoteFailure(*slot, e);
     }
     (*slot)->handlerBusy = 1;
   }
@@ -250,6 +267,7 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
   if (!request.nested) {
     (*slot)->handlerBusy = 0;
     StopBusyIndicator(*slot);
+    NoteFailure(*slot, e);
   }
   return e;
 }

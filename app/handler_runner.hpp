@@ -75,4 +75,10 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request);
 // True for 402 when the running handler was cancelled quietly.
 bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code);
 
+// The first failure of a handler run (not nested, not refused as busy) since
+// the last call, which forgets it; 0 when none failed. Operations that run
+// handlers and answer only "redraw" (a key, undo, the idle step) leave
+// their handlers' failures here for the host to report.
+ErrCode TakeHandlerFailure(KVContextBlock* block);
+
 }  // namespace vke

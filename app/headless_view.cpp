@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/draw_cycle.hpp"
+#include "app/figure_mouse.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
 
@@ -26,6 +27,20 @@ std::string StatusText(const char* text, int32_t length) {
 
 }  // namespace
 
+const FigureMouseEvents& BlockMouseEvents() {
+  static constexpr FigureMouseEvents kEvents{&FigureMouseDown,   &FigureMouseDrag,
+                                             &FigureMouseUp,     &FigureMouseHover,
+                                             &FigureMouseScroll, &FigureSelectClick};
+  return kEvents;
+}
+
+HeadlessFigureView::~HeadlessFigureView() {
+  KVContextBlock* b = block();
+  if (b == nullptr) return;
+  if (b->interaction == &gesture_) SetInteractionState(b, nullptr);
+  if (image_ != nullptr && b->portTarget == image_.get()) SetGraphicsPortTarget(b, nullptr);
+}
+
 ErrCode HeadlessFigureView::Create(int32_t width, int32_t height) {
   InitScreenPortMetrics();
   return CairoTarget::CreateImage(width, height, &image_);
@@ -34,9 +49,11 @@ ErrCode HeadlessFigureView::Create(int32_t width, int32_t height) {
 void HeadlessFigureView::InstallPort() {
   SetGraphicsPortFunctions(block(), &ScreenPort());
   SetGraphicsPortTarget(block(), image_.get());
+  SetInteractionState(block(), &gesture_);
 }
 
 void HeadlessFigureView::Paint() {
+  if (image_ == nullptr) return;
   InstallPort();
   DrawInstanceSubplots(block(), id_);
   ++paints_;
@@ -67,16 +84,17 @@ ErrCode HeadlessFigureView::Move(double x, double y, uint32_t buttons) {
     return code;
   }
   const ErrCode code = events_.hover(slot_, id_, x, y, shift, text, kStatusBytes, &length);
+  if (code == kStatusMoveDropped) return code;  // the status text stays
   if (code == kStatusRepaint) Paint();
   status_ = KeepsDragging(code) ? StatusText(text, length) : std::string();
   dragging_ = false;
   return code;
 }
 
-ErrCode HeadlessFigureView::Release(double x, double y, bool shift) {
+ErrCode HeadlessFigureView::Release(bool shift) {
   if (image_ == nullptr || !dragging_) return kStatusNothingDone;
   InstallPort();
-  const ErrCode code = events_.up(slot_, id_, x, y, shift);
+  const ErrCode code = events_.up(slot_, id_, shift);
   dragging_ = false;
   if (code != kOk) Paint();
   return code;
@@ -91,6 +109,14 @@ ErrCode HeadlessFigureView::Wheel(double x, double y, int32_t delta, bool shift)
       events_.scroll(slot_, id_, x, y, 0, -delta / kWheelNotch, shift, text, kStatusBytes, &length);
   if (code == kStatusRepaint) Paint();
   status_ = KeepsDragging(code) ? StatusText(text, length) : std::string();
+  return code;
+}
+
+ErrCode HeadlessFigureView::SelectClick(double x, double y) {
+  if (image_ == nullptr) return kStatusNothingDone;
+  InstallPort();
+  const ErrCode code = events_.select(slot_, id_, x, y);
+  if (code != kOk) Paint();
   return code;
 }
 

@@ -5,13 +5,15 @@
 // dragging, and a move the rate limit dropped (10203) changes nothing; a
 // release ends the drag; press, drag and release repaint when they answer
 // anything but 0, hover and wheel only on 10201. The window's view follows
-// the same rules; tests and check scripts drive this one.
+// the same rules; tests and check scripts drive this one. The view keeps
+// the record of the gesture and gives it to the block with its port.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "app/block.hpp"
+#include "app/interaction_state.hpp"
 #include "graphics/cairo_target.hpp"
 
 namespace vke {
@@ -22,12 +24,17 @@ struct FigureMouseEvents {
   ErrCode (*down)(KVContextBlock** slot, int32_t id, double x, double y, bool shift);
   ErrCode (*drag)(KVContextBlock** slot, int32_t id, double x, double y, bool shift, char* text,
                   int32_t size, int32_t* length);
-  ErrCode (*up)(KVContextBlock** slot, int32_t id, double x, double y, bool shift);
+  ErrCode (*up)(KVContextBlock** slot, int32_t id, bool shift);
   ErrCode (*hover)(KVContextBlock** slot, int32_t id, double x, double y, bool shift, char* text,
                    int32_t size, int32_t* length);
   ErrCode (*scroll)(KVContextBlock** slot, int32_t id, double x, double y, double dx, double dy,
                     bool shift, char* text, int32_t size, int32_t* length);
+  // A click of the context-menu button.
+  ErrCode (*select)(KVContextBlock** slot, int32_t id, double x, double y);
 };
+
+// The figure's own mouse operations (figure_mouse.hpp).
+const FigureMouseEvents& BlockMouseEvents();
 
 // Buttons held during a move.
 enum ViewButtons : uint32_t {
@@ -38,8 +45,13 @@ enum ViewButtons : uint32_t {
 
 class HeadlessFigureView {
  public:
-  HeadlessFigureView(KVContextBlock** slot, int32_t id, const FigureMouseEvents& events)
+  HeadlessFigureView(KVContextBlock** slot, int32_t id,
+                     const FigureMouseEvents& events = BlockMouseEvents())
       : slot_(slot), id_(id), events_(events) {}
+  // The block forgets the image and the gesture record when they are its.
+  ~HeadlessFigureView();
+  HeadlessFigureView(const HeadlessFigureView&) = delete;
+  HeadlessFigureView& operator=(const HeadlessFigureView&) = delete;
 
   // The image of width x height pixels the figure is drawn on.
   ErrCode Create(int32_t width, int32_t height);
@@ -49,19 +61,23 @@ class HeadlessFigureView {
   // A move with the buttons held (ViewButtons bits).
   ErrCode Move(double x, double y, uint32_t buttons);
   // Nothing unless dragging: 10200.
-  ErrCode Release(double x, double y, bool shift);
+  ErrCode Release(bool shift);
   // A wheel turn of `delta` (120 per notch, positive away from the user).
   ErrCode Wheel(double x, double y, int32_t delta, bool shift);
+  // A click of the context-menu button; repaints unless it answers 0.
+  ErrCode SelectClick(double x, double y);
+  // Draws the figure on the image, as a window does after a change.
+  void Paint();
 
   bool dragging() const { return dragging_; }
   int32_t paints() const { return paints_; }
   const std::string& status() const { return status_; }
+  const InteractionState& gesture() const { return gesture_; }
   CairoTarget* image() const { return image_.get(); }
 
  private:
   KVContextBlock* block() const { return *slot_; }
   void InstallPort();
-  void Paint();
 
   KVContextBlock** slot_;
   int32_t id_;
@@ -70,6 +86,7 @@ class HeadlessFigureView {
   bool dragging_ = false;
   int32_t paints_ = 0;
   std::string status_;
+  InteractionState gesture_;  // given to the block with the port
 };
 
 }  // namespace vke

@@ -135,6 +135,9 @@ std::string ExecutablePath();
 // opened; 305 when the trailer or the title does not lie inside the file;
 // else the code of LoadImageSections.
 ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* title);
+// Whether the file can be read and its trailer and title lie inside it: an
+// image was appended (whether its records load is another matter).
+bool FileCarriesImage(const char* path);
 // The same for a file held in memory; extensions are looked for beside the
 // executable given.
 ErrCode LoadImageBytes(KVContextBlock** slot, const void* bytes, size_t size,

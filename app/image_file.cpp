@@ -31,15 +31,22 @@ bool ReadWordAt(FILE* f, uint64_t offset, uint32_t* value) {
   return true;
 }
 
-ErrCode LoadFromStream(KVContextBlock** slot, FILE* f, const char* executable, std::string* title) {
-  if (fseeko(f, 0, SEEK_END)) return kErrEof;
+// Where the trailer says the image lies: the trailer's offset, the image's
+// start and its title's length; false when they do not lie inside the file.
+// The stream stands behind the title's length.
+bool ReadTrailer(FILE* f, uint64_t* end, uint32_t* start, uint32_t* length) {
+  if (fseeko(f, 0, SEEK_END)) return false;
   const off_t size = ftello(f);
-  if (size < static_cast<off_t>(kTrailerBytes)) return kErrEof;
-  const uint64_t end = static_cast<uint64_t>(size) - kTrailerBytes;
+  if (size < static_cast<off_t>(kTrailerBytes)) return false;
+  *end = static_cast<uint64_t>(size) - kTrailerBytes;
+  return ReadWordAt(f, *end, start) && *start <= *end && *end - *start >= kTitleFrameBytes &&
+         ReadWordAt(f, *start, length) && *length <= *end - *start - kTitleFrameBytes;
+}
+
+ErrCode LoadFromStream(KVContextBlock** slot, FILE* f, const char* executable, std::string* title) {
+  uint64_t end;
   uint32_t start, length;
-  if (!ReadWordAt(f, end, &start) || start > end || end - start < kTitleFrameBytes ||
-      !ReadWordAt(f, start, &length) || length > end - start - kTitleFrameBytes)
-    return kErrEof;
+  if (!ReadTrailer(f, &end, &start, &length)) return kErrEof;
   std::string text(length + uint64_t{1}, '\0');
   if (fread(text.data(), 1, text.size(), f) != text.size()) return kErrEof;
   text.pop_back();
@@ -100,6 +107,13 @@ ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* titl
   File f(fopen(path, "rb"));
   if (!f) return kErrFileNotFound;
   return LoadFromStream(slot, f.get(), path, title);
+}
+
+bool FileCarriesImage(const char* path) {
+  File f(fopen(path, "rb"));
+  uint64_t end;
+  uint32_t start, length;
+  return f && ReadTrailer(f.get(), &end, &start, &length);
 }
 
 ErrCode LoadImageBytes(KVContextBlock** slot, const void* bytes, size_t size,

@@ -16,10 +16,11 @@ namespace vke {
 
 namespace {
 
-// The label-highlight style record and the subplot maximum of a new figure,
-// the words stored records carry in front of the grid size.
-constexpr uint32_t kHighlightStyleWord = 39;
-constexpr uint8_t kHighlightStyleRed = 4;
+// The label style of subplots with mouse handlers while highlighting is on:
+// frame and ticks in blue. (White and filled, as older images carry it,
+// drew them in the viewport's own white: they vanished.)
+constexpr uint32_t kHighlightStyleWord = 1;
+constexpr uint8_t kHighlightStyleBlue = 255;
 // The box style of a new figure: white and filled (the legend's background).
 constexpr uint32_t kBoxStyleWord = 0x27;
 
@@ -49,7 +50,7 @@ void FillNewRecord(KVContextBlock* block, InstanceRecord* r, uint32_t id, const 
   fig.styles[kFigureStyleAxes] = StyleOfPair(b);
   fig.styles[kFigureStyleBox].flags = kBoxStyleWord;
   fig.styles[kFigureStyleLabelHighlight].flags = kHighlightStyleWord;
-  fig.styles[kFigureStyleLabelHighlight].red = kHighlightStyleRed;
+  fig.styles[kFigureStyleLabelHighlight].blue = kHighlightStyleBlue;
   fig.maxSubplots = kMaxSubplots;
   fig.rows = fig.columns = 1;
   SetRect(fig.rect, 0, 1, 0, 1);

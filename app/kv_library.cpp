@@ -5,6 +5,7 @@
 
 #include "bytecode/function_table.hpp"
 #include "compiler/compile.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 
@@ -37,6 +38,7 @@ ErrCode DefineKVLibrary(EngineContext* ctx, std::string_view fileName, const cha
   if (!KVLibraryName(fileName, name, sizeof name)) return kErrBadLibName;
   if (ErrCode e = FindLibraryEntry(ctx, name, static_cast<int32_t>(std::strlen(name)), true, entry))
     return e;
+  SkipByteOrderMark(ctx, &text, &length);
   if (ErrCode e = ProcessUseStatements(ctx, *entry, text, length, nullptr, 0, false)) return e;
   const ErrCode e = DefineSourceFunctions(ctx, text, length, *entry);
   return e == kErrFunNotFound ? ErrCode{kOk} : e;

@@ -2,6 +2,7 @@
 #include "app/languages.hpp"
 
 #include "app/draw_cycle.hpp"
+#include "app/errors.hpp"
 #include "app/handler_elements.hpp"
 #include "app/instances.hpp"
 #include "engine/text/text.hpp"
@@ -112,6 +113,7 @@ ErrCode SelectLanguageByName(KVContextBlock* block, int32_t id, std::string_view
 }
 
 ErrCode SetInstanceLanguage(KVContextBlock** slot, int32_t id, int32_t offset) {
+  BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
   if (!r) return kKvNonexistentInstance;
   if (r->currentLanguage == offset) return kOk;

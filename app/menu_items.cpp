@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/errors.hpp"
 #include "app/handler_elements.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
@@ -197,7 +198,7 @@ int32_t GetSelectedSubplot(KVContextBlock* block, int32_t id) {
 }
 
 ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t* position,
-                        MenuEntry* entry, bool menus, bool structure) {
+                        MenuEntry* entry, bool menus, bool structure, bool separators) {
   uint32_t start;
   if (ErrCode e = FindInstanceStart(block, id, &start)) return e;
   const InstanceRecord* r = FindInstance(block, id);
@@ -211,7 +212,7 @@ ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t*
   for (uint32_t at = walk.Position(); walk.Next(&e, &active); at = walk.Position()) {
     if (!active) continue;
     bool stop = e.kind == kind || (structure && e.kind == kElemMenuStructure) ||
-                (menus && e.kind == kElemMenuEnd);
+                (menus && e.kind == kElemMenuEnd) || (separators && e.kind == kElemMenuSeparator);
     if (menus && e.kind == kElemMenuStart) {
       stop = MenuHolds(walk, kind);
       if (!stop) SkipMenu(&walk);
@@ -306,6 +307,7 @@ ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, in
 }
 
 ErrCode RunMenuItemHandler(KVContextBlock** slot, int32_t id, int32_t position) {
+  BeginTopLevelAction((*slot)->Engine());
   ElementListView list;
   ElementRef e;
   if (!InstanceElementAt(*slot, id, position, &list, &e)) {

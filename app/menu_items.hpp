@@ -25,10 +25,12 @@ struct MenuEntry {
 // (15). Elements after the end of a language block (13) are active again.
 // With menus, it also stops at the start (22) of every menu that holds an
 // element of the family, skipping the others whole, and at menu ends (23);
-// with structure, also at menu structure texts (20). A kind 18, the next
-// instance start or the end of the list gives 10040; 10041.
+// with structure, also at menu structure texts (20); with separators, also
+// at menu separators (25). A kind 18, the next instance start or the end of
+// the list gives 10040; 10041.
 ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t* position,
-                        MenuEntry* entry, bool menus = false, bool structure = false);
+                        MenuEntry* entry, bool menus = false, bool structure = false,
+                        bool separators = false);
 
 // Whether the handler of the item at the position reads or writes _param.
 bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position);

@@ -2,6 +2,7 @@
 #include "app/reset_data.hpp"
 
 #include "app/draw_cycle.hpp"
+#include "app/errors.hpp"
 #include "app/handler_elements.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instance_figure.hpp"
@@ -130,6 +131,7 @@ ErrCode RunInstanceCodeOnce(KVContextBlock* block, int32_t id) {
 }  // namespace
 
 ErrCode ResetInstanceData(KVContextBlock** slot, int32_t id) {
+  BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
   if (!r) return kKvNonexistentInstance;
   if (InstanceStartsWithKind47(*slot, id)) {

@@ -2,6 +2,8 @@
 // packing tool.
 #include "app/runtime_context.hpp"
 
+#include "app/figure_pointer.hpp"
+
 namespace vke {
 
 namespace {
@@ -18,6 +20,9 @@ ErrCode CreateRuntimeContext(KVContextBlock** slot, void* memory, uint32_t size)
   if (ErrCode e = InitKVContextBlock(slot, memory, size, kHostWord, kNewlineCrLf)) return e;
   KVContextBlock* block = *slot;
   SetEngineTextEncoding(block, kTextEncodingUtf8);
+  // Highlighting starts on, as the window's preference does, so that the
+  // tool's pictures are the window's.
+  SetInteractiveHighlight(block, 1);
   ErrCode e = AddEngineReservedName(block, kInstanceHandleName, 0);
   if (e) *slot = nullptr;
   return e;

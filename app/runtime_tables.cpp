@@ -1,67 +1,18 @@
-// Builds the runtime's static native tables from the rows of every folder's
-// natives.def: the engine's part library by library in a fixed order, then
-// the application's part.
+// Builds the application's part of the runtime's static native table from
+// app/natives.def. The engine's part lives in engine_table.cpp, apart, so
+// that a program linking only the engine's part (the runner) pulls in no
+// figure code and none of the drawing libraries under it.
 #include "app/runtime_tables.hpp"
-
-#include <vector>
 
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/layout_natives.hpp"
 #include "app/name_buffer.hpp"
 #include "app/plot_native_frame.hpp"
-#include "compiler/compile_calls.hpp"
 #include "control/system_natives.hpp"
 #include "engine/registry/natives_decl.hpp"
-#include "engine/registry/registry.hpp"
-#include "engine/text/text.hpp"
 
 namespace vke {
-
-namespace {
-
-struct NativeRow {
-  const char* library;
-  NativeFunctionRecord record;
-};
-
-// The libraries of the engine's part, in table order.
-constexpr const char* kLibraries[] = {"@VKE", "!VKE", "!quaternion"};
-
-std::vector<NativeFunctionRecord> BuildEngineTable() {
-  // VKE_NATIVE(library, name, function, minIn, maxIn, minOut, maxOut, option, kind)
-  const NativeRow rows[] = {
-#define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
-  {lib, MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind)},
-// The folders in table order.
-// clang-format off
-#include "engine/natives.def"
-#include "builtins/natives.def"
-#include "numerics/natives.def"
-// clang-format on
-#undef VKE_NATIVE
-      {nullptr, {}},
-  };
-  std::vector<NativeFunctionRecord> table;
-  for (const char* lib : kLibraries) {
-    bool any = false;
-    for (const NativeRow& row : rows) {
-      if (!row.library || !StringsEqual(row.library, -1, lib, -1, false)) continue;
-      if (!any) table.push_back(MakeRecord(lib));
-      any = true;
-      table.push_back(row.record);
-    }
-  }
-  table.push_back(MakeRecord(""));
-  return table;
-}
-
-}  // namespace
-
-const NativeFunctionRecord* EngineStaticTable() {
-  static const std::vector<NativeFunctionRecord> table = BuildEngineTable();
-  return table.data();
-}
 
 const NativeFunctionRecord* AppStaticTable() {
   static const NativeFunctionRecord table[] = {
@@ -72,11 +23,6 @@ const NativeFunctionRecord* AppStaticTable() {
       MakeRecord(""),
   };
   return table;
-}
-
-ErrCode PrepareRuntimeEngine(EngineContext* ctx) {
-  SetCompileHooks(ctx, CompilerHooks());
-  return RegisterLibrary(ctx, EngineStaticTable(), true);
 }
 
 }  // namespace vke

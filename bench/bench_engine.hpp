@@ -2,12 +2,15 @@
 // the data stack) with the runtime's static tables registered and reset.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
 #include "app/runtime_tables.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/values/values.hpp"
 
 namespace vke::bench {
 
@@ -27,5 +30,26 @@ class BenchEngine {
   std::unique_ptr<void, decltype(&std::free)> area_;
   EngineContext* ctx_ = nullptr;
 };
+
+using NativeFn = ErrCode (*)(EngineContext*, int32_t, int32_t, uintptr_t);
+
+// The best time in seconds of reps calls of a native, each on copies of the
+// top `count` entries (its arguments) and its results dropped after it; the
+// program ends when a call fails.
+inline double BestNativeTime(EngineContext* ctx, NativeFn native, int32_t count, int32_t outputs,
+                             uintptr_t option, int reps) {
+  double best = 1e30;
+  for (int r = 0; r < reps; r++) {
+    const uint32_t level = ctx->descTop;
+    if (DuplicateStackEntries(ctx, 0, count) != kOk) std::exit(3);
+    const auto start = std::chrono::steady_clock::now();
+    const ErrCode e = native(ctx, count, outputs, option);
+    const auto end = std::chrono::steady_clock::now();
+    if (e != kOk) std::exit(4);
+    best = std::min(best, std::chrono::duration<double>(end - start).count());
+    Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
+  }
+  return best;
+}
 
 }  // namespace vke::bench

@@ -2,8 +2,6 @@
 // against the same calls in GNU Octave with its BLAS held to one thread,
 // and prints the ratios (engine time / peer time). The peer runs once
 // through the shell; without it only the engine's times print.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -18,7 +16,7 @@
 
 namespace {
 
-using NativeFn = vke::ErrCode (*)(vke::EngineContext*, int32_t, int32_t, uintptr_t);
+using vke::bench::NativeFn;
 
 // How the argument of a case is made.
 enum class Matrix { kGeneral, kSymmetric };
@@ -57,20 +55,10 @@ void PushMatrix(vke::EngineContext* ctx, const Case& c) {
   }
 }
 
-// Best time of the native over copies of the matrix on top.
+// Best time of the native over copies of the matrix.
 double TimeEngine(vke::EngineContext* ctx, const Case& c) {
   PushMatrix(ctx, c);
-  double best = 1e30;
-  for (int r = 0; r < c.reps; r++) {
-    const uint32_t level = ctx->descTop;
-    if (vke::DuplicateStackEntries(ctx, 0, 1) != vke::kOk) std::exit(3);
-    auto start = std::chrono::steady_clock::now();
-    vke::ErrCode e = c.native(ctx, 1, c.outputs, 0);
-    auto end = std::chrono::steady_clock::now();
-    if (e != vke::kOk) std::exit(4);
-    best = std::min(best, std::chrono::duration<double>(end - start).count());
-    vke::Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
-  }
+  const double best = vke::bench::BestNativeTime(ctx, c.native, 1, c.outputs, 0, c.reps);
   vke::Drop(ctx);
   return best;
 }
@@ -83,8 +71,7 @@ std::map<int, double> TimePeer() {
     const std::string n = std::to_string(c.n);
     script += "A = rand(" + n + ");";
     if (c.matrix == Matrix::kSymmetric) script += "A = triu(A) + triu(A, 1).';";
-    script += "t = inf; for k = 1:" + std::to_string(c.reps) + ", tic; " + c.name +
-              "; t = min(t, toc); end; printf('%d %.9g\\n', " + std::to_string(index++) + ", t);";
+    script += vke::bench::PeerTiming(index++, c.reps, c.name);
   }
   return vke::bench::RunPeerTimes(script);
 }
@@ -105,13 +92,8 @@ int main() {
     const double seconds = TimeEngine(ctx, c);
     const std::string size = std::to_string(c.n) + "x" + std::to_string(c.n);
     const char* kind = c.matrix == Matrix::kSymmetric ? "symmetric" : "general";
-    auto it = peer.find(index++);
-    if (it == peer.end()) {
-      std::printf("%-16s %-10s %-8s %12.6f\n", c.name, kind, size.c_str(), seconds);
-      continue;
-    }
-    std::printf("%-16s %-10s %-8s %12.6f %12.6f %8.2f\n", c.name, kind, size.c_str(), seconds,
-                it->second, seconds / it->second);
+    std::printf("%-16s %-10s %-8s", c.name, kind, size.c_str());
+    vke::bench::PrintTimes(seconds, peer, index++);
   }
   return 0;
 }

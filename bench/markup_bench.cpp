@@ -1,6 +1,9 @@
 // Speed of the markup converter: a help text of 1 MB that uses every
 // construct, converted to HTML and to plain text (milliseconds per
-// megabyte, best of several runs; the target is under 50), and the same
+// megabyte, best of several runs; the target is under 50); 10 MB on one
+// line of each construct that looks for its end on the line (one word, and
+// closed or unclosed plugins, links and images), whose time per megabyte
+// should be that of the text of many lines (the ratio printed); and the same
 // text converted by pandoc's creole reader to HTML as a whole process, when
 // pandoc is installed, with the ratio of its time to ours.
 #include <chrono>
@@ -80,6 +83,16 @@ int main() {
   const double plain = TimeConversion(text, vke::MarkupFormat::kPlain);
   std::printf("markup to HTML:  %8.2f ms per MB\n", 1000 * html / mb);
   std::printf("markup to plain: %8.2f ms per MB\n", 1000 * plain / mb);
+  constexpr size_t kLineBytes = 10 << 20;
+  for (const char* piece : {"a", "<<a>> ", "<<x ", "[[x ", "{{x ", "{{{x "}) {
+    std::string line;
+    while (line.size() < kLineBytes) line += piece;
+    line += '\n';
+    const double t = TimeConversion(line, vke::MarkupFormat::kPlain);
+    const double perMb = 1000 * t / (line.size() / double(1 << 20));
+    std::printf("one line of \"%s\" to plain: %8.2f ms per MB (%.1f x the text of many lines)\n",
+                piece, perMb, perMb / (1000 * plain / mb));
+  }
 
   if (std::system("command -v pandoc >/dev/null 2>&1") != 0) {
     std::printf("pandoc is not installed: no comparison\n");

@@ -23,4 +23,22 @@ inline std::map<int, double> RunPeerTimes(const std::string& script) {
   return out;
 }
 
+// The peer's statements that time a call: the best of reps runs, printed
+// as the line "index seconds".
+inline std::string PeerTiming(int index, int reps, const std::string& call) {
+  return "t = inf; for k = 1:" + std::to_string(reps) + ", tic; " + call +
+         "; t = min(t, toc); end; printf('%d %.9g\\n', " + std::to_string(index) + ", t);";
+}
+
+// Ends a row whose label is printed: the engine's seconds, then the peer's
+// and the ratio when the peer timed the row.
+inline void PrintTimes(double seconds, const std::map<int, double>& peer, int index) {
+  auto it = peer.find(index);
+  if (it == peer.end()) {
+    std::printf(" %12.6f\n", seconds);
+    return;
+  }
+  std::printf(" %12.6f %12.6f %8.2f\n", seconds, it->second, seconds / it->second);
+}
+
 }  // namespace vke::bench

@@ -26,6 +26,7 @@ class Host : public vke::CanvasHost {
   int32_t Instance() const override { return id; }
   void ShowStatus(const wxString&) override {}
   bool ModalOpen() const override { return false; }
+  void ReportError(vke::ErrCode) override {}
   int32_t id = 0;
 };
 

@@ -60,25 +60,28 @@ bool SizeToDim(double x, int32_t* dim) {
   return true;
 }
 
-bool AllPlainDoubles(EngineContext* ctx, int32_t n) {
-  for (int32_t k = 0; k < n; k++)
+// Whether the n entries from the depth `first` down are plain doubles.
+bool AllPlainDoubles(EngineContext* ctx, int32_t n, int32_t first = 0) {
+  for (int32_t k = first; k < first + n; k++)
     if (!IsPlain(*DescAt(ctx, k))) return false;
   return true;
 }
 
-// Reads and pops the top n dimension arguments (plain doubles). One scalar n
-// gives n x n, a size vector one dimension per element, several scalars one
-// each; the count of a size vector is tested before its elements when
-// countFirst is set, else after them (a vector with an element below 1 then
-// gives 0 x 0 whatever its length).
-ErrCode PopDimensions(EngineContext* ctx, int32_t n, bool countFirst, Shape* shape) {
+// Reads the n dimension arguments (plain doubles) that lie from the depth
+// `first` down, the last on top, leaving them in place. One scalar n gives
+// n x n, a size vector one dimension per element, several scalars one each;
+// the count of a size vector is tested before its elements when countFirst
+// is set, else after them (a vector with an element below 1 then gives
+// 0 x 0 whatever its length).
+ErrCode ReadDimensions(EngineContext* ctx, int32_t first, int32_t n, bool countFirst,
+                       Shape* shape) {
   Shape s;
   s.ndims = 2;
   s.dims[0] = s.dims[1] = 1;
   if (n == 1) {
     int32_t rows, cols;
     double* re;
-    ErrCode e = GetNumericArg(ctx, 0, &rows, &cols, &re, nullptr);
+    ErrCode e = GetNumericArg(ctx, first, &rows, &cols, &re, nullptr);
     if (e) return e;
     const int64_t count = int64_t(rows) * cols;
     if (count == 1) {
@@ -97,16 +100,15 @@ ErrCode PopDimensions(EngineContext* ctx, int32_t n, bool countFirst, Shape* sha
           if (!SizeToDim(re[i], &s.dims[i])) return kErrObjTooLarge;
       }
     }
-    ErrCode dropped = Drop(ctx);
-    if (dropped) return dropped;
   } else if (n > 1) {
     if (n > kMaxSizeArgs) return kErrObjTooLarge;
     s.ndims = n;
     for (int32_t k = n - 1; k >= 0; k--) {
-      double x;
-      ErrCode e = PopRealScalar(ctx, &x);
-      if (e) return e;
-      if (!SizeToDim(x, &s.dims[k])) return kErrObjTooLarge;
+      const int32_t depth = first + n - 1 - k;
+      const ValueDescriptor* d = DescAt(ctx, depth);
+      if (!IsPlain(*d)) return kErrWrongType;
+      if (d->size != 1 || d->flags != 0) return kErrNonScalarArg;
+      if (!SizeToDim(Load<double>(DataAt(ctx, depth)), &s.dims[k])) return kErrObjTooLarge;
     }
   }
   double product = 1;
@@ -180,24 +182,27 @@ ErrCode ArrayFillBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t op
     return RandomState(ctx, nargin, option == 'n');
   ArrayClass cls = ArrayClassOfCode(kCodeDouble);
   const bool takesClass = option == 'z' || option == 'o' || option == 'e';
+  int32_t sizes = nargin;
   if (takesClass && nargin >= 1 && IsCharArray(ctx, 0)) {
     const FillClassRow* found = nullptr;
     for (const FillClassRow& row : kFillClasses)
       if (IsTextArg(ctx, 0, row.name)) found = &row;
     if (!found) return kErrUnknownOpt;
     cls = ClassOfRow(*found);
-    e = Drop(ctx);
-    if (e) return e;
-    nargin--;
+    sizes--;
   }
-  if (!AllPlainDoubles(ctx, nargin)) return kErrWrongTypeOverload;
+  const int32_t first = nargin - sizes;
+  if (!AllPlainDoubles(ctx, sizes, first)) return kErrWrongTypeOverload;
   Shape s;
-  e = PopDimensions(ctx, nargin, false, &s);
+  e = ReadDimensions(ctx, first, sizes, false, &s);
   if (e) return e;
-  if (option == 'c') return PushNewCellArray(ctx, s.ndims, s.dims);
   if (option == 'e' && s.ndims > 2) return kErrBadSize;
+  // The array takes the arguments' place; without room they stay, for the
+  // builtin to run again in a grown area.
+  if (option == 'c')
+    return PushInPlaceOfTop(ctx, nargin, [&] { return PushNewCellArray(ctx, s.ndims, s.dims); });
   uint32_t at;
-  e = PushArrayWithShape(ctx, cls, false, s, &at);
+  e = PushInPlaceOfTop(ctx, nargin, [&] { return PushArrayWithShape(ctx, cls, false, s, &at); });
   if (e) return e;
   FillArray(ctx, option, cls, s, ctx->Bytes() + at);
   return kOk;
@@ -207,10 +212,12 @@ ErrCode ArrayFillBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t op
 ErrCode LogicalFillBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option) {
   if (!AllPlainDoubles(ctx, nargin)) return kErrWrongTypeOverload;
   Shape s;
-  ErrCode e = PopDimensions(ctx, nargin, true, &s);
+  ErrCode e = ReadDimensions(ctx, 0, nargin, true, &s);
   if (e) return e;
   uint32_t at;
-  e = PushArrayWithShape(ctx, ArrayClass{kKindLogical, kCodeUInt8}, false, s, &at);
+  e = PushInPlaceOfTop(ctx, nargin, [&] {
+    return PushArrayWithShape(ctx, ArrayClass{kKindLogical, kCodeUInt8}, false, s, &at);
+  });
   if (e) return e;
   if (option == 't') std::memset(ctx->Bytes() + at, 1, static_cast<size_t>(s.count));
   return kOk;
@@ -244,21 +251,26 @@ ErrCode SpecialValueBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t
   ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr);
   if (e) return e;
   bool single = false;
+  int32_t sizes = nargin;
   if (nargin >= 1 && IsCharArray(ctx, 0)) {
     single = IsTextArg(ctx, 0, "single");
     if (!single && !IsTextArg(ctx, 0, "double")) return kErrUnknownOpt;
-    e = Drop(ctx);
-    if (e) return e;
-    nargin--;
+    sizes--;
   }
-  if (!AllPlainDoubles(ctx, nargin)) return kErrWrongTypeOverload;
+  const int32_t first = nargin - sizes;
+  if (!AllPlainDoubles(ctx, sizes, first)) return kErrWrongTypeOverload;
   Shape s;
-  e = PopDimensions(ctx, nargin, true, &s);
+  e = ReadDimensions(ctx, first, sizes, true, &s);
   if (e) return e;
-  if (!single && s.ndims == 2 && s.dims[0] == 1 && s.dims[1] == 1)
+  if (!single && s.ndims == 2 && s.dims[0] == 1 && s.dims[1] == 1) {
+    if ((e = Drop(ctx, nargin))) return e;
     return PushRealScalar(ctx, value);
+  }
   uint32_t at;
-  e = PushArrayWithShape(ctx, ArrayClassOfCode(single ? kCodeSingle : kCodeDouble), false, s, &at);
+  e = PushInPlaceOfTop(ctx, nargin, [&] {
+    return PushArrayWithShape(ctx, ArrayClassOfCode(single ? kCodeSingle : kCodeDouble), false, s,
+                              &at);
+  });
   if (e) return e;
   uint8_t* el = ctx->Bytes() + at;
   for (int64_t i = 0; i < s.count; i++) {

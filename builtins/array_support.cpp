@@ -33,31 +33,6 @@ Shape ShapeWithDim(const Shape& s, int32_t d, int32_t size) {
   return out;
 }
 
-ErrCode PushArrayWithShape(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
-                           uint32_t* elements) {
-  Shape s;
-  int64_t count;
-  if (!NormaliseShape(shape.ndims, shape.dims, &s) || !ShapeCount(s, &count))
-    return kErrObjTooLarge;
-  if (count > 0 || (s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0)) {
-    int32_t pushed;
-    return PushArrayOfClass(ctx, cls, complex, s, elements, &pushed);
-  }
-  // Without elements: a plain 0 x n double, else a typed header alone.
-  uint8_t* data;
-  ErrCode e;
-  if (cls.code == kCodeDouble && cls.kind == kKindArray && s.ndims == 2 && s.dims[0] == 0) {
-    e = PushEntry(ctx, 0, 0, s.dims[1], false, &data);
-  } else {
-    e = PushEntry(ctx, kFlagTyped, HeaderUnits(static_cast<uint32_t>(s.ndims)), cls.kind, false,
-                  &data);
-    if (!e) data = WriteTypedHeader(data, cls.code, s.ndims, s.dims);
-  }
-  if (e) return e;
-  *elements = static_cast<uint32_t>(data - ctx->Bytes());
-  return kOk;
-}
-
 double OperandElement(const ElementwiseOperand& op, int64_t i, bool imag) {
   const int64_t k = op.full ? i : 0;
   switch (op.cls) {

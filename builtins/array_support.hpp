@@ -23,13 +23,6 @@ bool IsTextArg(EngineContext* ctx, int32_t depth, const char* text);
 // 1 dropped; unchanged when d lies beyond the shape's dimensions.
 Shape ShapeWithDim(const Shape& s, int32_t d, int32_t size);
 
-// Pushes a zero-filled array of the class whose dimensions are exactly those
-// of the shape (normalised as the push primitives do, but a shape without
-// elements keeps its dimensions: 0 x 3, 2 x 0 x 4 ...). *elements receives
-// the byte offset of the first element from the context.
-ErrCode PushArrayWithShape(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
-                           uint32_t* elements);
-
 // The class of a typed element code: 1, 2, 4, 8 (+128 unsigned) integers,
 // 64 double, 66 single.
 inline ArrayClass ArrayClassOfCode(uint32_t code) {

@@ -30,7 +30,7 @@ ErrCode Base64Native(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   }
   if (e) {
     Drop(ctx);
-    return e;
+    return e == kErrDataOverflow ? TextRoomError(room) : e;
   }
   return ReplaceEntryWithTop(ctx, 0);
 }

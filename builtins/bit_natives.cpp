@@ -4,6 +4,7 @@
 // worked on as unsigned 32-bit words, except by the reductions and the Gray
 // codes, which use all 64 bits. Other classes are refused with 44.
 #include <algorithm>
+#include <cmath>
 
 #include "builtins/builtin.hpp"
 #include "engine/registry/natives_decl.hpp"
@@ -28,15 +29,22 @@ uint64_t LowBits(int64_t n) {
 }
 
 // A double truncated toward zero to 64 bits: the unsigned value up to 2^64,
-// else the signed one; NaN and values beyond give the smallest int64.
+// else the signed one; values beyond give the smallest int64 (NaN and the
+// infinities are refused before).
 uint64_t DoubleBits(double x) {
   if (x >= kTwoTo63 && x < kTwoTo64) return static_cast<uint64_t>(x);
   return static_cast<uint64_t>(TruncToInt64(x));
 }
 
-// Real doubles and the integer classes take part in bit operations.
-bool IsBitOperand(const NumericView& v) {
-  return (v.cls == ValueClass::kDouble && !v.complex) || v.cls == ValueClass::kInteger;
+// Real doubles and the integer classes take part in bit operations (44
+// for others); a double that is NaN or infinite has no integer value to
+// take the bits of (103).
+ErrCode CheckBitOperand(const NumericView& v) {
+  if (v.cls == ValueClass::kInteger) return kOk;
+  if (v.cls != ValueClass::kDouble || v.complex) return kErrWrongTypeOverload;
+  for (int64_t i = 0; i < v.shape.count; i++)
+    if (!std::isfinite(Load<double>(v.elements + 8 * i))) return kErrOutOfRangeArg;
+  return kOk;
 }
 
 // One operand's elements: the integer class's code, or kCodeDouble.
@@ -108,7 +116,7 @@ void WriteWord(uint8_t* out, uint32_t code, int64_t i, uint64_t bits) {
 // or the one at logicalDepth to logical, and fetches all of them paired.
 ErrCode GetPairedOperands(EngineContext* ctx, int32_t nargin, int32_t logicalDepth, Shape* shape,
                           ElementwiseOperand* ops) {
-  if (!IsBitOperand(ViewNumeric(ctx, nargin - 1))) return kErrWrongTypeOverload;
+  if (ErrCode e = CheckBitOperand(ViewNumeric(ctx, nargin - 1))) return e;
   for (int32_t depth = 0; depth < nargin - 1; depth++) {
     const NumericView v = ViewNumeric(ctx, depth);
     if (v.cls == ValueClass::kOther || v.complex) return kErrWrongTypeOverload;
@@ -195,7 +203,7 @@ ErrCode BitsetNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
 // common class first.
 ErrCode BitLogicNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
   for (int32_t depth = 0; depth < nargin; depth++)
-    if (!IsBitOperand(ViewNumeric(ctx, depth))) return kErrWrongTypeOverload;
+    if (ErrCode e = CheckBitOperand(ViewNumeric(ctx, depth))) return e;
   ErrCode e = ConvertArgsToCommonType(ctx, nargin);
   if (e) return AllowOverload(e);
   Shape shape;
@@ -215,7 +223,7 @@ ErrCode BitLogicNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t op
 // complement are kept. A double needs n.
 ErrCode BitcmpNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   const NumericView v = ViewNumeric(ctx, nargin - 1);
-  if (!IsBitOperand(v)) return kErrWrongTypeOverload;
+  if (ErrCode e = CheckBitOperand(v)) return e;
   const BitArray a = FromView(v);
   if (a.IsDouble() && nargin == 1) return kErrWrongType;
   int32_t kept = a.WordWidth();
@@ -263,7 +271,7 @@ ErrCode BitReduceNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t o
     dim--;
   }
   const NumericView v = ViewNumeric(ctx, nargin - 1);
-  if (!IsBitOperand(v)) return kErrWrongTypeOverload;
+  if (ErrCode e = CheckBitOperand(v)) return e;
   if (v.shape.ndims > kMaxBitDims) return kErrOutOfRangeArg;
   DimLayout layout;
   NextNonSingletonDim(v.shape.ndims, v.shape.dims, &dim, &layout);
@@ -296,7 +304,7 @@ ErrCode BitReduceNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t o
 // to 4 bytes, on 64 bits for 8-byte elements and doubles.
 ErrCode GrayCodeNative(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   const NumericView v = ViewNumeric(ctx, 0);
-  if (!IsBitOperand(v)) return kErrWrongTypeOverload;
+  if (ErrCode e = CheckBitOperand(v)) return e;
   const BitArray a = FromView(v);
   const int width = a.IsDouble() || a.Bytes() == 8 ? kFullBits : kWordBits;
   uint8_t* out;

@@ -123,8 +123,10 @@ ErrCode Map2intNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   for (int64_t i = 0; i < n; i++) {
     double v = Load<double>(x.elements + 8 * i);
     v = v > hi ? hi : (v >= lo ? v : lo);  // NaN becomes lo
-    double s = (v - lo) / (hi - lo);
-    s = s > 1 ? 1 : (s >= 0 ? s : 0);  // an interval too wide for doubles gives NaN
+    // An interval wider than the largest double is measured in halves, so
+    // that its ends still map to the ends of the class.
+    double s = std::isinf(hi - lo) ? (v / 2 - lo / 2) / (hi / 2 - lo / 2) : (v - lo) / (hi - lo);
+    s = s > 1 ? 1 : (s >= 0 ? s : 0);
     const uint64_t bits = MapToClass(s, v == hi, c);
     CopyElement(out + c.bytes * i, &bits, static_cast<uint64_t>(c.bytes));
   }

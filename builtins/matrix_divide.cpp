@@ -1,6 +1,8 @@
 // Matrix division, inverse and determinant: the builtins mrdivide (B / A),
-// mldivide (A \ B), inv and det. Square divisors go to the Gauss-Jordan
-// solvers, other divisors to the pseudo-inverse of a registered "pinv".
+// mldivide (A \ B), inv and det. A registered native of the division's name
+// takes double matrices with a divisor that is neither a scalar nor empty;
+// otherwise square divisors go to the Gauss-Jordan solvers, other divisors to
+// the pseudo-inverse of a registered "pinv".
 #include "builtins/builtin.hpp"
 #include "builtins/complex_num.hpp"
 #include "builtins/matrix_kernels.hpp"
@@ -27,6 +29,9 @@ ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kTop, '/');
   MatrixOperand b = ReadMatrixOperand(ctx, 1), a = ReadMatrixOperand(ctx, 0);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '/');
+  ErrCode served;
+  if (!a.IsEmpty() && !b.IsEmpty() && CallOperatorNative(ctx, kMrdivideName, &served))
+    return served;
   if (!a.IsSquare()) {
     ErrCode e = ReplaceTopByPseudoInverse(ctx);
     return e ? e : MtimesBuiltin(ctx, 2, 1, 0);
@@ -54,6 +59,9 @@ ErrCode MldivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (!AreDoubleMatrices(ctx, 2)) return TypedOperandsElementwise(ctx, ScalarRule::kBelow, '\\');
   MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
   if (a.IsScalar()) return ElementwiseArith(ctx, 2, 1, '\\');
+  ErrCode served;
+  if (!a.IsEmpty() && !b.IsEmpty() && CallOperatorNative(ctx, kMldivideName, &served))
+    return served;
   if (!a.IsSquare()) {
     ErrCode e = RollStackEntries(ctx, 2, 1);
     if (!e) e = ReplaceTopByPseudoInverse(ctx);

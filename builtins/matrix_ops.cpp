@@ -2,6 +2,7 @@
 #include "builtins/matrix_ops.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
@@ -62,6 +63,22 @@ ErrCode ReservePermutation(EngineContext* ctx, int32_t n, int32_t** perm) {
   if (uint64_t{ctx->descTop} + static_cast<uint64_t>(n) > ctx->descCap) return kErrStackOverflow;
   *perm = reinterpret_cast<int32_t*>(ctx->DescWords() + ctx->descTop);
   return kOk;
+}
+
+bool IsNativeServedOperator(const char* builtinName) {
+  for (const char* name : kNativeServedOperators)
+    if (std::strcmp(name, builtinName) == 0) return true;
+  return false;
+}
+
+bool CallOperatorNative(EngineContext* ctx, const char* name, ErrCode* e) {
+  const NativeFunctionRecord* rec = nullptr;
+  while ((rec = FindLibraryRecord(ctx, name, rec, 0, nullptr))) {
+    if (rec->kind != 0 || !rec->function) continue;
+    *e = reinterpret_cast<NativeFn>(rec->function)(ctx, 2, 1, RecordUserData(ctx, rec));
+    return true;
+  }
+  return false;
 }
 
 ErrCode ReplaceTopByPseudoInverse(EngineContext* ctx) {

@@ -1,7 +1,7 @@
 // What the matrix operators (*, /, \, ^, inv, det) share: reading their plain
 // double operands, the rules for typed operands, scalar results, the
-// permutation scratch of the solvers, and the pseudo-inverse served by a
-// registered "pinv" native.
+// permutation scratch of the solvers, the pseudo-inverse served by a
+// registered "pinv" native, and the divisions served by registered natives.
 #pragma once
 
 #include "engine/values/value.hpp"
@@ -50,6 +50,20 @@ ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex);
 // n words of the descriptor stack's free space above its top, for a solver's
 // permutation vector; 1 (stackOverflow) when fewer are free.
 ErrCode ReservePermutation(EngineContext* ctx, int32_t n, int32_t** perm);
+
+// The matrix divisions hand a pair of double matrices whose divisor is
+// neither a scalar nor empty to the first ordinary native (kind 0)
+// registered under their own name, when there is one. The compiler keeps
+// these operators as builtin calls even then, so that scalar operands stay
+// on the execution loop's fast path.
+inline constexpr char kMldivideName[] = "mldivide";
+inline constexpr char kMrdivideName[] = "mrdivide";
+inline constexpr const char* kNativeServedOperators[] = {kMldivideName, kMrdivideName};
+bool IsNativeServedOperator(const char* builtinName);
+
+// Calls the first ordinary native registered under the name on the top two
+// entries, for one result; false (nothing done) when there is none.
+bool CallOperatorNative(EngineContext* ctx, const char* name, ErrCode* e);
 
 // Replaces the matrix on top by its pseudo-inverse through the first native
 // registered as "pinv"; 26 (nonSquareSize) when there is none, and the

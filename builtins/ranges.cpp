@@ -166,10 +166,13 @@ ErrCode ColonBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     b.im[at] = ViewElement(v, 0, true);
     b.complex = b.complex || v.complex;
   }
-  ErrCode e = Drop(ctx, nargin);
-  if (e) return e;
-  if (!b.complex) return MakeRange(ctx, b.re[0], b.re[2], b.re[1], allSingle);
-  return MakeComplexRange(ctx, b.re[0], b.im[0], b.re[2], b.im[2], b.re[1], b.im[1], allSingle);
+  // The row takes the bounds' place; without room they stay, for the
+  // builtin to run again in a grown area.
+  return PushInPlaceOfTop(ctx, nargin, [&] {
+    return b.complex ? MakeComplexRange(ctx, b.re[0], b.im[0], b.re[2], b.im[2], b.re[1], b.im[1],
+                                        allSingle)
+                     : MakeRange(ctx, b.re[0], b.re[2], b.re[1], allSingle);
+  });
 }
 
 }  // namespace vke

@@ -131,8 +131,8 @@ ErrCode IsfieldBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   ErrCode e = ReadNameArg(ctx, 0, name, &length);
   if (e == kErrWrongTypeOverload) return e;
   const int32_t id = e ? 0 : FindName(ctx, name, length);
-  const uint8_t* first;
-  int32_t count;
+  const uint8_t* first = nullptr;
+  int32_t count = 0;
   const bool found = id != 0 && FieldItems(ctx, 1, true, &first, &count) &&
                      !IsObjectValue(ctx, 1) && FindFieldItem(first, count, id);
   return ReplaceInputsWithLogical(ctx, 2, found);
@@ -146,8 +146,8 @@ ErrCode GetfieldBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   int32_t length;
   e = ReadNameArg(ctx, 0, name, &length);
   if (e) return e;
-  const uint8_t* first;
-  int32_t count;
+  const uint8_t* first = nullptr;
+  int32_t count = 0;
   FieldItems(ctx, 1, false, &first, &count);
   const int32_t id = FindName(ctx, name, length);
   const uint8_t* item = id ? FindFieldItem(first, count, id) : nullptr;
@@ -169,8 +169,8 @@ ErrCode SetfieldBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   int32_t id;
   e = InternNameArg(ctx, 1, &id);
   if (e) return e;
-  const uint8_t* first;
-  int32_t count;
+  const uint8_t* first = nullptr;
+  int32_t count = 0;
   FieldItems(ctx, 2, false, &first, &count);
   const uint8_t* data = DataAt(ctx, 2);
   const uint32_t total = 8 * DescAt(ctx, 2)->size;
@@ -264,8 +264,8 @@ ErrCode RmfieldBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
 
 // fieldnames(s): a list of the field names in order.
 ErrCode FieldnamesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  const uint8_t* first;
-  int32_t count;
+  const uint8_t* first = nullptr;
+  int32_t count = 0;
   if (!FieldItems(ctx, 0, true, &first, &count)) return kErrWrongTypeOverload;
   uint32_t at = OffsetOf(ctx, first);
   for (int32_t i = 0; i < count; i++) {

@@ -98,7 +98,10 @@ ErrCode GrowFunctionTable(EngineContext* ctx) {
 ErrCode ExtendFunctionTable(EngineContext* ctx, int64_t k) {
   if (IsCompiling(ctx) || !CodePointersReachable(ctx)) return kErrBadContext;
   if (k > FreeCodeBytes(ctx) / (2 * kEntryWords)) k = FreeCodeBytes(ctx) / (2 * kEntryWords);
-  if (k > int64_t{kMaxFunctionEntries} - ctx->funcCap) k = kMaxFunctionEntries - ctx->funcCap;
+  // A table made larger than indices reach (a large area at creation) grows
+  // no further.
+  const int64_t indexRoom = int64_t{kMaxFunctionEntries} - ctx->funcCap;
+  if (k > indexRoom) k = indexRoom;
   if (k <= 0) return kErrCodeOverflow;
   uint32_t shift = static_cast<uint32_t>(k) * kEntryWords;
   uint32_t tableEnd = ctx->funcCap * kEntryWords;

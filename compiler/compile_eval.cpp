@@ -11,6 +11,7 @@
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -105,6 +106,7 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
 }
 
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length) {
+  SkipByteOrderMark(ctx, &text, &length);  // a script saved with one
   if (IsDebugging(ctx)) {
     // Stopped in the debugger: an empty line steps, anything else runs in
     // the stopped frame.

@@ -186,6 +186,8 @@ struct CompileUnit {
 struct ErrorDetails;
 ErrCode CompileError(CompileUnit& u, ErrCode code);
 ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details);
+// The same with a message of its own in place of the table's.
+ErrCode CompileErrorText(CompileUnit& u, ErrCode code, const char* message);
 
 // ---- Expression compiler ----
 struct ExprRequest {

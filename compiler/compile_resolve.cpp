@@ -272,6 +272,8 @@ ErrCode ExistBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     }
     if (!found && (kind == 'b' || any))
       found = FindPlainNative(ctx, name, length) || FindBuiltinRecord(name, length);
+  } else if (e == kErrObjTooLarge) {
+    return kErrNameTooLong;  // longer than any name can be
   } else if (e != kErrBadArg && e != kOk && e != kErrFunNotFound) {
     return e == kErrWrongType ? kErrWrongTypeOverload : e;
   }

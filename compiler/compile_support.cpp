@@ -1,10 +1,14 @@
 // The compiler's working tools: the code writer, the variable table and the
 // recording of compile errors with their line.
+#include <algorithm>
+#include <cstring>
+
 #include "bytecode/names.hpp"
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/text/text.hpp"
 
 namespace vke {
 
@@ -131,15 +135,23 @@ ErrCode VarTable::Add(const char* name, int32_t length, int32_t* index) {
 // ---- Compile errors ----
 
 ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details) {
-  EngineContext* ctx = u.ctx;
   char text[400];
   int32_t n = 0;
-  if (const ErrorTableRecord* t = FindErrorMessage(ctx, code, true)) {
-    n = ExpandErrorTemplate(ctx, t->message, details, text, sizeof text);
+  if (const ErrorTableRecord* t = FindErrorMessage(u.ctx, code, true)) {
+    n = ExpandErrorTemplate(u.ctx, t->message, details, text, sizeof text);
   } else {
-    AppendPlainErrorText(ctx, code, text, &n, sizeof text);
+    AppendPlainErrorText(u.ctx, code, text, &n, sizeof text);
     text[n] = 0;
   }
+  return CompileErrorText(u, code, text);
+}
+
+ErrCode CompileErrorText(CompileUnit& u, ErrCode code, const char* message) {
+  EngineContext* ctx = u.ctx;
+  char text[400];
+  int32_t n = std::min<int32_t>(CStringLength(message), sizeof text - 1);
+  std::memcpy(text, message, n);
+  text[n] = 0;
   const int32_t function = u.request ? u.request->function : -1;
   ctx->errLocFunc = function;
   ctx->errLocPos = u.line;

@@ -3,6 +3,7 @@
 // with their argument and output counts checked against the callee; and the
 // calls that implement operators.
 #include "builtins/builtin.hpp"
+#include "builtins/matrix_ops.hpp"
 #include "bytecode/function_table.hpp"
 #include "bytecode/names.hpp"
 #include "compiler/compile_expr.hpp"
@@ -166,7 +167,8 @@ ErrCode ExprCompiler::EmitOperatorCall(const OperatorRecord& row, int32_t args) 
     return Emit({kOpCallFn, static_cast<int16_t>(f), static_cast<int16_t>(args), 1}, 1 - args);
   int32_t index;
   const NativeFunctionRecord* r = nullptr;
-  while ((r = FindLibraryRecord(ctx, name, r, 0, &index))) {
+  // The divisions reach a registered native through their builtins.
+  while (!IsNativeServedOperator(name) && (r = FindLibraryRecord(ctx, name, r, 0, &index))) {
     if (r->kind >= 1 || args < r->minIn || args > NativeMaximum(r->maxIn) || r->minOut > 1 ||
         NativeMaximum(r->maxOut) < 1)
       continue;

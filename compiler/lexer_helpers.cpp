@@ -117,16 +117,19 @@ bool MatchKeywordAt(const char* text, int32_t length, int32_t* pos, const char* 
   return true;
 }
 
-void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* lines) {
+void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* lines, bool atComma) {
   int32_t p = *pos;
   char previous = ' ';
+  int32_t depth = 0;  // brackets open at p
   while (p < length) {
     char c = text[p];
     if (IsLineEnd(c) || c == '%' || StartsWith(text, length, p, "//")) break;
-    if (c == ';') {
+    if (c == ';' || (c == ',' && atComma && depth == 0)) {
       p++;
       break;
     }
+    if (c == '(' || c == '[' || c == '{') depth++;
+    if ((c == ')' || c == ']' || c == '}') && depth > 0) depth--;
     if (StartsWith(text, length, p, "/*")) {
       p = PassBlockComment(text, length, p, lines);
       previous = ' ';

@@ -37,9 +37,12 @@ int32_t SkipSpaceAndComments(const char* text, int32_t length, int32_t* pos, boo
 // True when the keyword stands at *pos and no name character follows it;
 // *pos then moves behind it.
 bool MatchKeywordAt(const char* text, int32_t length, int32_t* pos, const char* keyword);
-// Moves *pos to the end of the statement that starts there: behind its ";",
-// or onto the line end or comment that ends it. Quoted strings, block
-// comments and continuations inside the statement are passed.
-void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* lines);
+// Moves *pos to the end of the statement that starts there: behind its ";"
+// (or behind a "," outside brackets when atComma is set), or onto the line
+// end or comment that ends it. Quoted strings, block comments and
+// continuations inside the statement are passed. Statements that list
+// names with commas ("use a, b") are skipped with atComma clear.
+void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* lines,
+                   bool atComma = false);
 
 }  // namespace vke

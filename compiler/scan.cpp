@@ -106,7 +106,7 @@ ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t len
       d.isConstant = !isFunction;
       scan->inBody = isFunction;
       scan->closed = !isFunction;
-      SkipStatement(text, length, &c.pos, &scan->line);
+      SkipStatement(text, length, &c.pos, &scan->line, true);
       scan->position = c.pos;
       *out = d;
       return kOk;
@@ -131,7 +131,7 @@ ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t len
                  MatchKeywordAt(text, length, &c.pos, "useifexists");
     if (!isUse && stopAtStatements && scan->closed && !scan->inBody)
       return fail(kErrExpectedFunHeader, line);
-    SkipStatement(text, length, &c.pos, &scan->line);
+    SkipStatement(text, length, &c.pos, &scan->line, !isUse);
   }
 }
 

@@ -359,7 +359,9 @@ ErrCode Generator::LeaveLoop(bool isBreak) {
   while (loop >= 0 && open[loop].kind != kStructWhile && open[loop].kind != kStructFor &&
          open[loop].kind != kStructRepeat)
     loop--;
-  if (loop < 0) return kErrUnexpectedBreak;
+  // Outside a loop; the message of a "continue" names it, not a break.
+  if (loop < 0 && isBreak) return kErrUnexpectedBreak;
+  if (loop < 0) return CompileErrorText(u, kErrUnexpectedBreak, "Unexpected continue");
   bool leavesTry = false;
   for (int32_t i = loop + 1; i < depth; i++) {
     if (open[i].kind == kStructSwitch)

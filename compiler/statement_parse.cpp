@@ -97,6 +97,9 @@ class Parser {
   ErrCode ParseExpressionStatement(int32_t recordLine);
   ErrCode SkipDefinition();
   bool IsCommand(const char* s, int32_t length) const;
+  // Whether what follows pos up to the statement's end is nothing, a
+  // statement led by a keyword or an assignment; pos stays.
+  bool StatementFollows();
 };
 
 int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
@@ -598,7 +601,7 @@ ErrCode Parser::ParseDefine() {
 ErrCode Parser::SkipDefinition() {
   // Up to its "endfunction", or the next definition or the end of the text.
   for (;;) {
-    SkipStatement(t, n, &pos, &line);
+    SkipStatement(t, n, &pos, &line, true);
     SkipSpaceAndComments(t, n, &pos, true, &line);
     if (pos >= n) return kOk;
     int32_t p = pos;
@@ -608,6 +611,25 @@ ErrCode Parser::SkipDefinition() {
     }
     if (MatchKeywordAt(t, n, &p, "function") || MatchKeywordAt(t, n, &p, "define")) return kOk;
   }
+}
+
+bool Parser::StatementFollows() {
+  int32_t p = pos;
+  for (const KeywordKind& k : kKeywordKinds)
+    if (MatchKeywordAt(t, n, &p, k.keyword)) return true;
+  const int32_t start = pos, startLine = line;
+  const uint32_t mark = u.scratch->Used();
+  const uint32_t room = u.scratch->Free() > 8 ? u.scratch->Free() - 8 : 0;
+  auto* text = static_cast<char*>(u.scratch->Take(room));
+  bool quiet;
+  const int32_t length = text ? Extract(text, static_cast<int32_t>(room), &quiet) : -1;
+  // A text longer than the scratch is left for the statement to report.
+  const bool follows = length == 0 || length < 0 || length > static_cast<int32_t>(room) ||
+                       FindAssignment(text, length) >= 0;
+  u.scratch->Release(mark);
+  pos = start;
+  line = startLine;
+  return follows;
 }
 
 ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
@@ -632,7 +654,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
     if (MatchKeywordAt(t, n, &p, "define")) {
       if (text) {
-        SkipStatement(t, n, &pos, &line);
+        SkipStatement(t, n, &pos, &line, true);
         continue;
       }
       if (headerDone) return Fail(kErrUnexpectedConstDef);
@@ -640,7 +662,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       headerDone = true;
       u.isDefine = true;
       if (ErrCode e = ParseDefine()) return e;
-      continue;
+      break;  // the constant's body is its one assignment
     }
     if (!headerDone) return Fail(kErrExpectedFunHeader);
     if (MatchKeywordAt(t, n, &p, "endfunction")) {
@@ -691,9 +713,13 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     pos = p;
     if (keyword->kind == kStmtElse || keyword->kind == kStmtRepeat || keyword->kind == kStmtTry ||
         keyword->kind == kStmtCatch || keyword->kind == kStmtOtherwise) {
-      // A body may begin on the keyword's line: "else x = 1".
+      // A body may begin on the keyword's line: "else x = 1", "try, f(x)";
+      // anything else there is an expression the keyword does not take.
       while (pos < n && (t[pos] == ' ' || t[pos] == '\t')) pos++;
-      if (pos < n && (t[pos] == ',' || t[pos] == ';')) pos++;
+      if (pos < n && (t[pos] == ',' || t[pos] == ';'))
+        pos++;
+      else if (!StatementFollows())
+        return Fail(kErrUnexpectedExpr);
       if (ErrCode e = AddRecord(keyword->kind, recordLine, 0, "", 0, nullptr, 0)) return e;
       continue;
     }

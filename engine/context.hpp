@@ -200,11 +200,11 @@ struct EngineContext {
   // back after a function it started returns.
   int32_t nativeResults;
   uint32_t nativeContinuation;
-  // Set by a host that grows the area: a builtin that fails for lack of
-  // room ends the run instead, to run again when the run is resumed, if it
-  // left the stack at the level it started from (builtinLevel).
+  // Set by a host that grows the area: an instruction that fails for lack
+  // of room ends the run instead, to run again when the run is resumed, if
+  // it left the stack at the level it started from (instructionLevel).
   uint8_t memoryRetry;  // 0 off, 1 on, kMemoryRetryPending
-  uint32_t builtinLevel;
+  uint32_t instructionLevel;
   // The compiler's entry points set by the host (engine/compile_hooks.hpp);
   // null until then.
   const CompileHooks* compileHooks;

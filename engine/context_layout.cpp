@@ -103,6 +103,6 @@ static_assert(offsetof(EngineContext, heapFreeFrom) == 924);
 static_assert(offsetof(EngineContext, nativeResults) == 928);
 static_assert(offsetof(EngineContext, nativeContinuation) == 932);
 static_assert(offsetof(EngineContext, memoryRetry) == 936);
-static_assert(offsetof(EngineContext, builtinLevel) == 940);
+static_assert(offsetof(EngineContext, instructionLevel) == 940);
 
 }  // namespace vke

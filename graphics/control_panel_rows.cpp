@@ -10,6 +10,7 @@
 #include "graphics/control_panel.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_field_edit.hpp"
 
 namespace vke {
 namespace {
@@ -46,12 +47,6 @@ int32_t ColumnField(double v) {
 
 void WriteSlots(const RenderCommand& c, uint32_t first, const double* values, int32_t n) {
   for (int32_t i = 0; i < n; ++i) SetPayloadDouble(c.data, first + i, values[i]);
-}
-
-// Length of the NUL-terminated string at text within n bytes.
-int32_t BoundedLength(const char* text, int32_t n) {
-  const void* nul = std::memchr(text, 0, static_cast<size_t>(std::max(n, 0)));
-  return nul != nullptr ? static_cast<int32_t>(static_cast<const char*>(nul) - text) : n;
 }
 
 // The pop-up menu of a command 64 whose data hold it.
@@ -162,13 +157,8 @@ void DrawPanelPopupRow(RenderCall& call, const RenderCommand& c) {
 }
 
 void DrawPanelTextFieldRow(RenderCall& call, const RenderCommand& c) {
-  if (!c.Holds(7)) return;
-  const int32_t area = PayloadCount(c.Get(6));
-  if (area < 0 || !c.Holds(7 + PackedDoubles(area))) return;
-  const char* label = c.Text(7);
-  const int32_t labelLength = BoundedLength(label, area);
-  const char* text = label + std::min(labelLength + 1, area);
-  const int32_t textLength = BoundedLength(text, area - static_cast<int32_t>(text - label));
+  FieldText f;
+  if (!FindFieldText(c.data, c.header.length, &f)) return;
   const int32_t column = ColumnField(c.Get(4));
   double& row = PanelRow(call);
   const double step = RowStep(call);
@@ -177,8 +167,8 @@ void DrawPanelTextFieldRow(RenderCall& call, const RenderCommand& c) {
   const FieldCaret caret{edit.field >= 0 && edit.command == static_cast<int64_t>(c.at),
                          edit.caretStart, edit.caretEnd};
   double field[4];
-  DrawPanelTextField(Columns(call), column, row, call.rowHeight, label, labelLength, text,
-                     textLength, caret, c.style, call.layoutOnly, field, call.port, call.target);
+  DrawPanelTextField(Columns(call), column, row, call.rowHeight, f.label, f.labelLength, f.text,
+                     f.length, caret, c.style, call.layoutOnly, field, call.port, call.target);
   WriteSlots(c, 0, field, 4);
   row += step;
 }

@@ -22,6 +22,9 @@ inline constexpr int32_t kMaxSubplots = 25;
 
 // Bit of the figure's flag word that forbids every change of the layout.
 inline constexpr uint32_t kFigureLayoutLocked = 0x2;
+// Bit of the figure's flag word that forbids moving and resizing subplots
+// with the mouse.
+inline constexpr uint32_t kFigureMouseLayoutLocked = 0x4;
 
 // GetSubplotPlotId's answers besides plot ids: no such subplot, and no
 // instance (distinct from every plot id, kPlotDefault included).

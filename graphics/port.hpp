@@ -111,11 +111,19 @@ struct PenBrush {
 PenBrush SelectPenBrush(const PlotStyle& style);
 
 // Drawing state shared by both tables.
-void SetBackgroundColor(uint32_t colorref);  // 0x00BBGGRR
+// The figure background until one is set, the window's own default.
+inline constexpr uint32_t kDefaultBackgroundColor = 0xE5E5E5;  // 0x00BBGGRR
+void SetBackgroundColor(uint32_t colorref);                    // 0x00BBGGRR
 uint32_t GetBackgroundColor();
 void SetDrawingOption(bool thickLines);
 // The figure font that a font selection without a name returns to; size in
 // device units (em height), bits as in PortSetFontFn.
 void SetPortFont(const char* name, double size, int32_t bits);
+// The figure font until one is set, the window's own default: a figure
+// drawn without a window looks as the window shows it.
+inline constexpr const char* kDefaultFigureFontName = "Arial";
+inline constexpr int32_t kDefaultFigureFontSize = 11;
+// Fonts asked for larger are drawn at this size (em height).
+inline constexpr int32_t kLargestFontSize = 4096;
 
 }  // namespace vke

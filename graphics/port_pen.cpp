@@ -21,7 +21,7 @@ constexpr std::array<uint32_t, 8> kPortColours{
     0xFFFFFF,  // 7 white
 };
 
-uint32_t g_background = 0x00FFFFFF;
+uint32_t g_background = kDefaultBackgroundColor;
 bool g_thickLines = false;
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace vke {
 namespace {
 
 constexpr int32_t kDefaultFontSize = 12;   // em height of a font asked for with size 0
-constexpr int32_t kMaxFontSize = 4096;     // larger sizes are drawn at this size
 constexpr int32_t kMaxFaceNameBytes = 31;  // longer face names are cut
 
 // Process-wide state of the command font's colour.
@@ -18,7 +17,7 @@ uint8_t g_fontRgb[3] = {0, 0, 0};
 bool g_fontColourValid = false;
 
 PortFont& FigureFontRef() {
-  static PortFont font = MakePortFont("Sans", kDefaultFontSize, 0);
+  static PortFont font = MakePortFont(kDefaultFigureFontName, kDefaultFigureFontSize, 0);
   return font;
 }
 
@@ -34,9 +33,9 @@ PortFont MakePortFont(const char* name, double size, int32_t bits) {
   gchar* family = g_utf8_make_valid(nameBytes > 0 ? name : "Sans", nameBytes > 0 ? nameBytes : -1);
   // The size is an em height in device units; truncated like every coordinate.
   const double whole = std::isfinite(size) ? std::fabs(std::trunc(size)) : 0.0;
-  const int32_t em = whole < 1              ? kDefaultFontSize
-                     : whole > kMaxFontSize ? kMaxFontSize
-                                            : static_cast<int32_t>(whole);
+  const int32_t em = whole < 1                  ? kDefaultFontSize
+                     : whole > kLargestFontSize ? kLargestFontSize
+                                                : static_cast<int32_t>(whole);
   PangoFontDescription* desc = pango_font_description_new();
   pango_font_description_set_family(desc, family);
   g_free(family);

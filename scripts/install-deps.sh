@@ -7,10 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev
   zlib1g-dev
-  liblapack-dev
+  liblapack-dev libopenblas-dev libf2c2-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
   libwxgtk3.2-dev shared-mime-info
-  xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xdg-utils
+  xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xclip xdg-utils
 )
 
 missing=()

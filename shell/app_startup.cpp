@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "app/image.hpp"
 #include "graphics/port.hpp"
 
 namespace vke {
@@ -44,6 +45,14 @@ bool InitInstance(const Preferences& preferences, AppStartupHost& host,
   state->helpFile = FindHelpFile(executable, kHelpFilePath);
   host.LoadEmbeddedApplication();
   return true;
+}
+
+std::string LoadErrorText(const EngineFacade& engine, ErrCode code, const std::string& executable) {
+  if (!engine.Created() || FileCarriesImage(executable.c_str())) return engine.ErrorText(code);
+  return "This program carries no application.\n"
+         "An application is packed behind the runtime with\n"
+         "    kvpack --runtime " +
+         executable + " -o NAME APP.kvd";
 }
 
 void ExitInstance(const AppState& state) {

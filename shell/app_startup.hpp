@@ -57,6 +57,11 @@ bool InitInstance(const Preferences& preferences, AppStartupHost& host,
 // got that far.
 void ExitInstance(const AppState& state);
 
+// What a failed load of the application says: for a program that carries
+// no application, that and how one is packed behind it; else the error text
+// of the code.
+std::string LoadErrorText(const EngineFacade& engine, ErrCode code, const std::string& executable);
+
 // The full path of a file relative to the executable's folder when it
 // exists.
 std::optional<std::string> FindHelpFile(const std::string& executable, const std::string& relative);

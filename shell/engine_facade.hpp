@@ -38,7 +38,18 @@ enum class InstanceText { kTitle, kVersion, kHelp };
 struct MenuStop {
   uint32_t kind;  // element kind: an item, or a menu's start or end
   std::string text;
-  uint32_t word;  // first payload word, 0 without payload
+  uint32_t word;   // first payload word, 0 without payload
+  int32_t offset;  // from the instance start: a figure's plot id
+};
+
+// The figure's layout: a grid of rows x columns, or free with every subplot
+// anchored or every one proportional.
+struct LayoutState {
+  int32_t rows;
+  int32_t columns;
+  bool free;
+  bool anchored;
+  bool proportional;
 };
 
 // The figure menus whose state is bits over the selected subplots.
@@ -92,7 +103,9 @@ class EngineFacade : public FigureInteraction {
   // ---- Menus, paste and copy items ----
   // The next stop after *position (-1: the instance start) of the family the
   // letter names ('m' menu items, 'f' figures, 'i' paste, 'e' copy); 10040
-  // past the last.
+  // past the last. With menus, it also stops at the starts and ends of the
+  // menus that hold the family and at separators; with structure, at the
+  // menus' structure texts.
   virtual ErrCode NextMenuStop(int32_t id, char family, int32_t* position, MenuStop* stop,
                                bool menus, bool structure) = 0;
   // Bit 0 enabled, bit 1 checked, given the clipboard's text (none: empty).
@@ -109,16 +122,21 @@ class EngineFacade : public FigureInteraction {
                                  std::string* answer) = 0;
 
   // ---- Languages ----
-  // The next language after *offset (-1: the first); 10040 past the last.
-  virtual ErrCode NextLanguage(int32_t id, int32_t* offset, std::string* name) = 0;
-  // 0 unchanged, 10202 changed.
-  virtual ErrCode SetLanguage(int32_t id, int32_t offset) = 0;
+  // The next language after the section at *position (-1: the first),
+  // positions in the element list as the menu stops'; 10040 past the last.
+  virtual ErrCode NextLanguage(int32_t id, int32_t* position, std::string* name) = 0;
+  // The language of the section at the position: 0 unchanged, 10202
+  // changed.
+  virtual ErrCode SetLanguage(int32_t id, int32_t position) = 0;
 
   // ---- Handlers and idle processing ----
   virtual ErrCode RunHandler(const HandlerRequest& request) = 0;
   // A handler is running.
   virtual bool HandlerBusy() const = 0;
   virtual bool IsHandlerBusyCode(ErrCode code) const = 0;
+  // The first failure of a handler since the last call (0: none), which
+  // operations that answer only "redraw" leave behind.
+  virtual ErrCode TakeHandlerFailure() = 0;
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
   virtual ErrCode RunDrawHandlers(int32_t id) = 0;
@@ -130,6 +148,9 @@ class EngineFacade : public FigureInteraction {
   virtual bool IdleProcessingEnabled(int32_t id) const = 0;
   virtual bool HasIdleHandler(int32_t id) const = 0;
   virtual void SetIdleProcessing(int32_t id, bool on) = 0;
+  // Whether the timers have work: engine threads wait to run, the idle
+  // handler may run, or a redraw of the instance is owed.
+  virtual bool HasTimedWork(int32_t id) const = 0;
 
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;
@@ -155,6 +176,16 @@ class EngineFacade : public FigureInteraction {
   virtual ErrCode SetCameraViewFlag(int32_t id, uint32_t flag, bool on) = 0;
   virtual ErrCode SetPerspectiveView(int32_t id, bool on) = 0;
   virtual ErrCode ChangeSubplotPlot(int32_t id, int32_t plot) = 0;
+  // The selected subplots' plot chosen in a new undo version, then drawn;
+  // the plot change's result.
+  virtual ErrCode ChoosePlot(int32_t id, int32_t plot) = 0;
+  // A press and release in the Select mode at a point in pixels.
+  virtual ErrCode FigureSelectClick(int32_t id, double x, double y) = 0;
+  // The instance has a figure element and its layout may change.
+  virtual bool HasFigureElements(int32_t id) const = 0;
+  virtual LayoutState GetLayout(int32_t id) const = 0;
+  virtual ErrCode ApplyLayout(int32_t id, int32_t rows, int32_t columns) = 0;
+  virtual ErrCode MakeLayoutFree(int32_t id, bool anchored) = 0;
   virtual int32_t SteppedPlot(int32_t id, int32_t step) const = 0;
   virtual void MakeOneColumn(int32_t id) = 0;
   // Stores the value on the stack top as plot k's properties; pushes them.

@@ -9,6 +9,7 @@
 #include "app/draw_cycle.hpp"
 #include "app/errors.hpp"
 #include "app/figure_commands.hpp"
+#include "app/figure_mouse.hpp"
 #include "app/figure_queries.hpp"
 #include "app/host_clock.hpp"
 #include "app/image.hpp"
@@ -23,6 +24,7 @@
 #include "app/undo_buffer.hpp"
 #include "engine/files/search_path.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/threads/threads.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
 
@@ -138,8 +140,7 @@ ErrCode KVEngine::CloseInstance(int32_t id) {
 }
 
 bool KVEngine::FigureCommandOffered(int32_t id, int32_t command) const {
-  const FigureState* f = Figure(block(), id);
-  return f && FigureCommandAvailable(*f, command);
+  return block() && GetInstanceMenuState(block(), id, command);
 }
 
 bool KVEngine::EntryOption(int32_t id) const {
@@ -154,8 +155,12 @@ ErrCode KVEngine::NextMenuStop(int32_t id, char family, int32_t* position, MenuS
                                bool menus, bool structure) {
   if (!block()) return CreationError();
   MenuEntry entry;
-  const ErrCode e = GetMenuItemInfo(block(), id, family, position, &entry, menus, structure);
-  if (!e) *stop = {entry.kind, std::string(entry.text), entry.word};
+  const ErrCode e = GetMenuItemInfo(block(), id, family, position, &entry, menus, structure, menus);
+  uint32_t start = 0;
+  if (!e) FindInstanceStart(block(), id, &start);
+  if (!e)
+    *stop = {entry.kind, std::string(entry.text), entry.word,
+             *position - static_cast<int32_t>(start)};
   return e;
 }
 
@@ -195,16 +200,26 @@ ErrCode KVEngine::RunDropHandler(int32_t, int32_t, std::string_view, std::string
   return block() ? kErrNotSupported : CreationError();
 }
 
-ErrCode KVEngine::NextLanguage(int32_t id, int32_t* offset, std::string* name) {
+// The language functions count a section's offset from the instance start,
+// the menu states its position in the list.
+ErrCode KVEngine::NextLanguage(int32_t id, int32_t* position, std::string* name) {
   if (!block()) return CreationError();
+  uint32_t start;
+  if (ErrCode e = FindInstanceStart(block(), id, &start)) return e;
+  const auto base = static_cast<int32_t>(start);
+  int32_t offset = *position < 0 ? -1 : *position - base;
   std::string_view code, text;
-  const ErrCode e = GetLanguageName(block(), id, offset, &code, &text);
+  const ErrCode e = GetLanguageName(block(), id, &offset, &code, &text);
+  if (!e) *position = base + offset;
   if (!e) *name = std::string(text);
   return e;
 }
 
-ErrCode KVEngine::SetLanguage(int32_t id, int32_t offset) {
-  return block() ? SetInstanceLanguage(slot(), id, offset) : CreationError();
+ErrCode KVEngine::SetLanguage(int32_t id, int32_t position) {
+  if (!block()) return CreationError();
+  uint32_t start;
+  if (ErrCode e = FindInstanceStart(block(), id, &start)) return e;
+  return SetInstanceLanguage(slot(), id, position - static_cast<int32_t>(start));
 }
 
 ErrCode KVEngine::RunHandler(const HandlerRequest& request) {
@@ -217,6 +232,10 @@ bool KVEngine::HandlerBusy() const {
 
 bool KVEngine::IsHandlerBusyCode(ErrCode code) const {
   return block() && vke::IsHandlerBusyCode(block(), code);
+}
+
+ErrCode KVEngine::TakeHandlerFailure() {
+  return block() ? vke::TakeHandlerFailure(block()) : kOk;
 }
 
 ErrCode KVEngine::RunInitHandler(int32_t id) {
@@ -239,7 +258,11 @@ ErrCode KVEngine::RunIdleStep(int32_t id, bool) {
   InstanceRecord* r = block() ? FindInstance(block(), id) : nullptr;
   if (!r || !r->redrawPending) return kOk;
   const ErrCode e = vke::RunDrawHandlers(slot(), id);
-  return e == kOk ? kStatusRepaint : e;
+  if (e == kOk) return kStatusRepaint;
+  // The failure is the caller's to report, once: the next tick does not run
+  // the failing handlers again (a painted figure clears the flag too).
+  if (InstanceRecord* after = FindInstance(block(), id)) after->redrawPending = 0;
+  return e;
 }
 
 void KVEngine::ResumeThreads() {
@@ -256,6 +279,13 @@ bool KVEngine::HasIdleHandler(int32_t id) const {
 
 void KVEngine::SetIdleProcessing(int32_t id, bool on) {
   if (block()) vke::SetIdleProcessing(block(), id, on);
+}
+
+bool KVEngine::HasTimedWork(int32_t id) const {
+  if (!block()) return false;
+  if (CountListedThreads(block()->Engine()) > 0) return true;
+  const InstanceRecord* r = FindInstance(block(), id);
+  return r && (r->redrawPending || vke::IsIdleProcessingEnabled(block(), id));
 }
 
 void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {
@@ -280,7 +310,7 @@ uint32_t KVEngine::GetFigureMode() const {
 }
 
 void KVEngine::SetFigureMode(uint32_t mode) {
-  if (block()) block()->figureMode = mode;
+  if (block()) vke::SetFigureMode(slot(), static_cast<int32_t>(mode));
 }
 
 ErrCode KVEngine::HandleFigureKey(int32_t id, uint32_t key) {
@@ -299,9 +329,8 @@ int32_t KVEngine::SelectedSubplot(int32_t id) const {
   return block() ? GetSelectedSubplot(block(), id) : -1;
 }
 
-// The plot choices come with the menus built from the application.
-uint32_t KVEngine::SubplotSelectionState(int32_t, int32_t) const {
-  return 0;
+uint32_t KVEngine::SubplotSelectionState(int32_t id, int32_t plot) const {
+  return block() ? GetSubplotSelectionState(block(), id, plot) : 0;
 }
 
 MenuBits KVEngine::GetFigureMenuState(int32_t id, FigureMenu menu) const {
@@ -360,6 +389,41 @@ ErrCode KVEngine::ChangeSubplotPlot(int32_t id, int32_t plot) {
   if (!f) return block() ? kKvNonexistentInstance : CreationError();
   InstanceFigureHost host(slot(), id);
   return vke::ChangeSubplotPlot(f, host, plot);
+}
+
+ErrCode KVEngine::ChoosePlot(int32_t id, int32_t plot) {
+  return block() ? vke::ChoosePlot(slot(), id, plot) : CreationError();
+}
+
+ErrCode KVEngine::FigureSelectClick(int32_t id, double x, double y) {
+  return block() ? vke::FigureSelectClick(slot(), id, x, y) : kStatusNothingDone;
+}
+
+bool KVEngine::HasFigureElements(int32_t id) const {
+  const FigureState* f = Figure(block(), id);
+  return f && vke::HasFigureElements(*f, InstanceFigureHost(block(), id).Elements());
+}
+
+LayoutState KVEngine::GetLayout(int32_t id) const {
+  const FigureState* f = Figure(block(), id);
+  if (!f) return {};
+  LayoutState s{f->rows, f->columns, false, false, false};
+  s.free = QueryFreeLayout(*f, &s.anchored, &s.proportional);
+  return s;
+}
+
+ErrCode KVEngine::ApplyLayout(int32_t id, int32_t rows, int32_t columns) {
+  FigureState* f = Figure(block(), id);
+  if (!f) return block() ? kKvNonexistentInstance : CreationError();
+  InstanceFigureHost host(slot(), id);
+  return ApplySubplotLayout(f, host, rows, columns);
+}
+
+ErrCode KVEngine::MakeLayoutFree(int32_t id, bool anchored) {
+  FigureState* f = Figure(block(), id);
+  if (!f) return block() ? kKvNonexistentInstance : CreationError();
+  InstanceFigureHost host(slot(), id);
+  return vke::MakeLayoutFree(f, host, anchored);
 }
 
 int32_t KVEngine::SteppedPlot(int32_t id, int32_t step) const {

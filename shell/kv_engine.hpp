@@ -59,6 +59,7 @@ class KVEngine final : public EngineFacade {
   ErrCode RunHandler(const HandlerRequest& request) override;
   bool HandlerBusy() const override;
   bool IsHandlerBusyCode(ErrCode code) const override;
+  ErrCode TakeHandlerFailure() override;
   ErrCode RunInitHandler(int32_t id) override;
   ErrCode RunPostEventHandlers(int32_t id) override;
   ErrCode RunDrawHandlers(int32_t id) override;
@@ -68,6 +69,7 @@ class KVEngine final : public EngineFacade {
   bool IdleProcessingEnabled(int32_t id) const override;
   bool HasIdleHandler(int32_t id) const override;
   void SetIdleProcessing(int32_t id, bool on) override;
+  bool HasTimedWork(int32_t id) const override;
 
   void SetGraphicsPort(const GraphicsPort* port, void* target) override;
   void DrawFigure(int32_t id) override;
@@ -88,6 +90,12 @@ class KVEngine final : public EngineFacade {
   ErrCode SetCameraViewFlag(int32_t id, uint32_t flag, bool on) override;
   ErrCode SetPerspectiveView(int32_t id, bool on) override;
   ErrCode ChangeSubplotPlot(int32_t id, int32_t plot) override;
+  ErrCode ChoosePlot(int32_t id, int32_t plot) override;
+  ErrCode FigureSelectClick(int32_t id, double x, double y) override;
+  bool HasFigureElements(int32_t id) const override;
+  LayoutState GetLayout(int32_t id) const override;
+  ErrCode ApplyLayout(int32_t id, int32_t rows, int32_t columns) override;
+  ErrCode MakeLayoutFree(int32_t id, bool anchored) override;
   int32_t SteppedPlot(int32_t id, int32_t step) const override;
   void MakeOneColumn(int32_t id) override;
   ErrCode GetPlotProperties(int32_t id, int32_t k) override;

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 
+#include "graphics/port.hpp"
+
 namespace vke {
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "graphics/port.hpp"
+
 namespace vke {
 
 namespace {
@@ -21,6 +23,12 @@ char FormatTypeLetter(std::string_view text) {
 
 char ImagSymbolLetter(std::string_view text) {
   return !text.empty() && (text[0] == 'i' || text[0] == 'j') ? text[0] : 'j';
+}
+
+int32_t FigureFontPixels(const Preferences& preferences) {
+  const int32_t height =
+      std::clamp(preferences.ReadInt(PrefKey::FigFontSize), -kLargestFontSize, kLargestFontSize);
+  return height < 0 ? -height : height;
 }
 
 StartupSettings ReadStartupSettings(const Preferences& preferences) {

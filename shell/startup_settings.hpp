@@ -29,6 +29,12 @@ struct StartupSettings {
 
 StartupSettings ReadStartupSettings(const Preferences& preferences);
 
+// The figure font's em height in pixels from "FigFontSize", a font height
+// whose sign only tells how it was measured: its magnitude, clamped before
+// any arithmetic to the largest size the port draws; 0 keeps the port's
+// default size.
+int32_t FigureFontPixels(const Preferences& preferences);
+
 // A stored text reduced to its first character by the rule of its key: a
 // letter for "FormatType" ('g' else), 'i' or 'j' for "FormatImagSymbol"
 // ('j' else).

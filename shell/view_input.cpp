@@ -3,6 +3,9 @@
 
 #include <iterator>
 
+#include "app/errors.hpp"
+#include "graphics/text_field_edit.hpp"
+
 namespace vke {
 
 namespace {
@@ -26,7 +29,7 @@ constexpr int32_t kCursorByCode[] = {
     161,           // 14 dolly forward
 };
 
-constexpr uint32_t kArrowCodes[] = {0xF702, 0xF700, 0xF703, 0xF701};  // left, up, right, down
+constexpr uint32_t kArrowCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown};
 
 }  // namespace
 
@@ -39,6 +42,10 @@ uint32_t FigureArrowKey(ArrowKey key) {
   return kArrowCodes[static_cast<int>(key)];
 }
 
+bool KeyUnused(ErrCode code) {
+  return code == kKvUndefElement;
+}
+
 bool RunFrameTick(EngineFacade& engine, bool modalOpen) {
   if (engine.HandlerBusy() || modalOpen) return false;
   engine.ResumeThreads();
@@ -48,6 +55,14 @@ bool RunFrameTick(EngineFacade& engine, bool modalOpen) {
 ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen) {
   if (engine.HandlerBusy() || modalOpen) return kOk;
   return engine.OnTimer(id);
+}
+
+bool TimersNeeded(const EngineFacade& engine, int32_t id, bool dragging) {
+  return dragging || engine.HasTimedWork(id);
+}
+
+bool InterruptClosesWindow(const EngineFacade& engine, AbortFn takeBreak) {
+  return !engine.HandlerBusy() && takeBreak(0);
 }
 
 }  // namespace vke

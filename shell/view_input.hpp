@@ -1,5 +1,6 @@
 // The view's input rules that need no window: the cursor a hit-test code
-// selects, the figure key codes of the arrow keys, and the timers' ticks.
+// selects, the figure key codes of the arrow keys, the timers' ticks and
+// when they run, and what a SIGINT does.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,9 @@ std::optional<int32_t> CursorForCode(int32_t code);
 enum class ArrowKey { kLeft, kUp, kRight, kDown };
 // The figure's code of an arrow key.
 uint32_t FigureArrowKey(ArrowKey key);
+// A key the figure has no use for (no key handler, no figure command): no
+// error, the key goes on to the window.
+bool KeyUnused(ErrCode code);
 
 // The timers' ticks. Neither reaches the engine while a handler runs or a
 // modal dialog is open: a dialog opened by a handler must not see the
@@ -31,5 +35,14 @@ bool RunFrameTick(EngineFacade& engine, bool modalOpen);
 // The view's tick runs the instance's timer step: 10201 when the figure
 // must be drawn at once; 0 when skipped.
 ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen);
+// Whether the ticks are needed: while the engine has timed work or a drag
+// is in progress. Without, the timers stop and the program sleeps until an
+// event comes.
+bool TimersNeeded(const EngineFacade& engine, int32_t id, bool dragging);
+
+// A SIGINT seen by the window: while a handler runs its break test stops it
+// and that is all; otherwise the break it noted is taken (takeBreak) and,
+// unless a handler had taken it first, the window closes (true).
+bool InterruptClosesWindow(const EngineFacade& engine, AbortFn takeBreak);
 
 }  // namespace vke

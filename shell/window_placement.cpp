@@ -7,13 +7,16 @@ namespace vke {
 
 namespace {
 
-constexpr int32_t kLargestCoordinate = 1000;
-
-int32_t ReadOr(const Preferences& preferences, PrefKey key, int32_t current) {
+std::optional<int32_t> ReadStored(const Preferences& preferences, PrefKey key) {
   const std::optional<std::string> text =
       preferences.Read(kPreferenceGroup, PreferenceKeyOf(key).name);
   int32_t value;
-  return text && ParsePreferenceInt(*text, &value) ? value : current;
+  if (!text || !ParsePreferenceInt(*text, &value)) return std::nullopt;
+  return value;
+}
+
+bool Overlaps(const WindowPlacement& p, const ScreenRect& r) {
+  return p.left < r.right && r.left < p.right && p.top < r.bottom && r.top < p.bottom;
 }
 
 }  // namespace
@@ -21,18 +24,31 @@ int32_t ReadOr(const Preferences& preferences, PrefKey key, int32_t current) {
 std::optional<WindowPlacement> RestoredPlacement(const Preferences& preferences,
                                                  const WindowPlacement& current,
                                                  const ScreenSize& screen) {
-  WindowPlacement p;
-  p.flags = ReadOr(preferences, PrefKey::WindowFlags, current.flags);
-  p.showCmd = ReadOr(preferences, PrefKey::WindowShowCmd, current.showCmd);
-  p.left = preferences.ReadInt(PrefKey::WindowLeft);
-  p.right = preferences.ReadInt(PrefKey::WindowRight);
-  p.top = preferences.ReadInt(PrefKey::WindowTop);
-  p.bottom = preferences.ReadInt(PrefKey::WindowBottom);
-  if (p.left < 0 || p.top < 0 || p.right < 0 || p.bottom < 0 || p.left > p.right ||
-      p.right > kLargestCoordinate || p.top > p.bottom || p.bottom > kLargestCoordinate)
+  const std::optional<int32_t> left = ReadStored(preferences, PrefKey::WindowLeft);
+  const std::optional<int32_t> top = ReadStored(preferences, PrefKey::WindowTop);
+  const std::optional<int32_t> right = ReadStored(preferences, PrefKey::WindowRight);
+  const std::optional<int32_t> bottom = ReadStored(preferences, PrefKey::WindowBottom);
+  if (!left || !top || !right || !bottom) return std::nullopt;
+  WindowPlacement p{ReadStored(preferences, PrefKey::WindowFlags).value_or(current.flags),
+                    ReadStored(preferences, PrefKey::WindowShowCmd).value_or(current.showCmd),
+                    *left,
+                    *top,
+                    *right,
+                    *bottom};
+  // Differences in 64 bits: stored edges may lie anywhere.
+  if (int64_t{p.right} - p.left < screen.minWidth || int64_t{p.bottom} - p.top < screen.minHeight)
     return std::nullopt;
-  p.left = std::min(p.left, screen.width - screen.iconWidth);
-  p.top = std::min(p.top, screen.height - screen.iconHeight);
+  if (std::none_of(screen.workAreas.begin(), screen.workAreas.end(),
+                   [&](const ScreenRect& r) { return Overlaps(p, r); }))
+    return std::nullopt;
+  int32_t screensRight = screen.workAreas.front().right;
+  int32_t screensBottom = screen.workAreas.front().bottom;
+  for (const ScreenRect& r : screen.workAreas) {
+    screensRight = std::max(screensRight, r.right);
+    screensBottom = std::max(screensBottom, r.bottom);
+  }
+  p.left = std::min(p.left, screensRight - screen.iconWidth);
+  p.top = std::min(p.top, screensBottom - screen.iconHeight);
   return p;
 }
 

@@ -1,12 +1,16 @@
 // The main window's placement as the preferences keep it: the flags, the
-// show command (the SW_* numbers) and the normal rectangle, restored only
-// when the stored rectangle is whole and inside 0..1000, its top-left
-// corner pulled back onto the screen. "CmdPanelHeight" names a row below
-// the view that this frame does not have: 0 is written and it is never
-// read back.
+// show command (the SW_* numbers) and the normal rectangle. A stored
+// rectangle is restored when it is whole (all four edges stored, left not
+// beyond right nor top beyond bottom), no smaller than the window's minimum
+// size and not wholly outside the screens' work areas; its top-left corner
+// is then pulled back so that at least an icon's width and height of it lie
+// before the right and bottom edges of the screens. "CmdPanelHeight" names
+// a row below the view that this frame does not have: 0 is written and it
+// is never read back.
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "shell/preferences.hpp"
 
@@ -21,9 +25,16 @@ struct WindowPlacement {
   int32_t left, top, right, bottom;
 };
 
+// A rectangle of the desktop, right and bottom excluded.
+struct ScreenRect {
+  int32_t left, top, right, bottom;
+};
+
+// The screens as the window sees them.
 struct ScreenSize {
-  int32_t width, height;
+  std::vector<ScreenRect> workAreas;  // one per screen
   int32_t iconWidth, iconHeight;
+  int32_t minWidth, minHeight;  // the window's smallest size
 };
 
 // The stored placement over the current one, or nothing when it is

@@ -6,13 +6,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace vke {
 
-// The file's bytes in *text. False when it cannot be opened or any read
-// fails (a folder, a file the system refuses to read), with errno telling
-// why; *text is then left as it was.
+// The most a tool reads of one file: an endless device (/dev/zero) or a pipe
+// that never ends stops here instead of exhausting the memory.
+constexpr size_t kDiskFileLimit = size_t{256} << 20;
+
+// The file's bytes in *text. False when it cannot be opened, any read fails
+// (a folder, a file the system refuses to read) or it holds more than
+// kDiskFileLimit bytes, with errno telling why (EFBIG for the last); *text is
+// then left as it was.
 inline bool ReadDiskFile(const std::string& path, std::string* text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -28,11 +34,22 @@ inline bool ReadDiskFile(const std::string& path, std::string* text) {
       errno = cause;
       return false;
     }
+    if (bytes.size() + static_cast<size_t>(n) > kDiskFileLimit) {
+      ::close(fd);
+      errno = EFBIG;
+      return false;
+    }
     bytes.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
   *text = std::move(bytes);
   return true;
+}
+
+// Why ReadDiskFile failed, from its errno, for the tools' messages.
+inline std::string DiskFileReason(int cause) {
+  if (cause == EFBIG) return "larger than " + std::to_string(kDiskFileLimit >> 20) + " MiB";
+  return std::strerror(cause);
 }
 
 }  // namespace vke

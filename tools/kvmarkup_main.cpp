@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     s << std::cin.rdbuf();
     source = s.str();
   } else if (!ReadDiskFile(file, &source)) {
-    return Usage(file + ": cannot be read");
+    return Usage(file + ": cannot be read: " + DiskFileReason(errno));
   }
   if (source.size() > INT32_MAX / 4) return Usage("the input is too large");
   const auto length = static_cast<int32_t>(source.size());

@@ -52,7 +52,7 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
   std::string text;
   if (!ReadDiskFile(path, &text)) {
     *message = errno == ENOENT ? PackErrorText({path, {kErrFileNotFound, 0, "", ""}})
-                               : PackErrorText({path, {kErrIoErr, 0, std::strerror(errno), ""}});
+                               : PackErrorText({path, {kErrIoErr, 0, DiskFileReason(errno), ""}});
     return false;
   }
   const size_t slash = path.find_last_of('/');
@@ -87,7 +87,7 @@ int Check(const std::string& image, const std::string& scriptPath) {
   }
   std::string script;
   if (!ReadDiskFile(scriptPath, &script))
-    return Fail(scriptPath + ": cannot be read: " + std::strerror(errno));
+    return Fail(scriptPath + ": cannot be read: " + DiskFileReason(errno));
   if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
   if (const int32_t left = CountListedThreads(host.ctx()))
     std::fprintf(stderr, "kvpack: the script ended with %d thread%s still running\n", left,

@@ -1,18 +1,21 @@
 // vke: runs VKE source without a window.
 //
-//   vke [-O N] [-m SIZE] [-L DIR]... FILE.vke
-//   vke [-O N] [-m SIZE] [-L DIR]... -e TEXT
+//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] FILE.vke
+//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] -e TEXT
 //
 // The engine is created in one memory area as the application creates it
-// (static table at the front, feature byte set, optimisation level 4 unless
-// -O gives another), with a table of its own in front: descriptor 1 goes to
+// (static table at the front, the "!lapack" library in front of it unless
+// --no-lapack leaves it out, so that the engine's own natives of its names
+// answer, feature byte set, optimisation level 4 unless -O gives another),
+// with a table of its own in front: descriptor 1 goes to
 // standard output and 2 to standard error, "clock" reads the local time, the
 // serial library opens serial ports as descriptors, and libraries ("use
 // name") are read from name.vkl beside the script and in each -L folder. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); the area
-// grows whenever a statement runs out of room, up to -m SIZE (default three
-// quarters of the physical memory, at most 4 GiB; see runner_area.hpp). Exit
+// starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
+// instruction runs out of room, up to -m SIZE (default three quarters of the
+// physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
 // it), 2 for a bad command line, 130 after Ctrl-C.
 #include <unistd.h>
@@ -33,6 +36,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/serial_devices.hpp"
+#include "numerics/lapack/lapack_table.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -41,7 +45,7 @@ namespace {
 
 using namespace vke;
 
-constexpr uint32_t kAreaBytes = 1u << 30;     // the area at start (backed as used)
+constexpr uint32_t kAreaBytes = 1u << 30;     // the area at start at most (backed as used)
 constexpr uint64_t kAreaMinBytes = 1u << 20;  // the smallest ceiling -m takes
 constexpr int kLineFeed = 1;                  // line-end mode of the "+write" record
 
@@ -76,7 +80,8 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: vke [-O N] [-m SIZE] [-L DIR]... (FILE.vke | -e TEXT)\n");
+  std::fprintf(stderr,
+               "usage: vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] (FILE.vke | -e TEXT)\n");
   return 2;
 }
 
@@ -86,7 +91,7 @@ int main(int argc, char** argv) {
   int32_t level = 4;
   uint64_t ceiling = DefaultAreaCeiling();
   std::string text, script;
-  bool haveText = false;
+  bool haveText = false, lapack = true;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if ((a == "-O" || a == "-L" || a == "-e" || a == "-m") && i + 1 >= argc) return Usage();
@@ -94,6 +99,8 @@ int main(int argc, char** argv) {
       if (!runner::ParseOptimisationLevel(argv[++i], &level)) return Usage();
     } else if (a == "-m") {
       if (!ParseAreaSize(argv[++i], &ceiling) || ceiling < kAreaMinBytes) return Usage();
+    } else if (a == "--no-lapack") {
+      lapack = false;
     } else if (a == "-L") {
       g_folders.push_back(argv[++i]);
     } else if (a == "-e") {
@@ -108,7 +115,8 @@ int main(int argc, char** argv) {
   if (!haveText) {
     if (script.empty()) return Usage();
     if (!ReadDiskFile(script, &text)) {
-      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "vke: cannot read %s: %s\n", script.c_str(),
+                   DiskFileReason(errno).c_str());
       return 2;
     }
     size_t slash = script.find_last_of('/');
@@ -119,7 +127,11 @@ int main(int argc, char** argv) {
 
   RunnerArea area;
   EngineContext* ctx = nullptr;
-  if (!area.Reserve(ceiling, kAreaBytes) || CreateEngine(area.base(), area.size(), &ctx) != kOk)
+  // A quarter of the ceiling to start with, so that a small ceiling still
+  // leaves room to grow.
+  const uint64_t start = ceiling / 4 < kAreaBytes ? ceiling / 4 : kAreaBytes;
+  if (!area.Reserve(ceiling, static_cast<uint32_t>(start)) ||
+      CreateEngine(area.base(), area.size(), &ctx) != kOk)
     return 1;
   static const NativeFunctionRecord table[] = {
       MakeRecord("@vke"),
@@ -133,6 +145,7 @@ int main(int argc, char** argv) {
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);
+  if (lapack) RegisterLibrary(ctx, LapackLibraryTable(), true);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

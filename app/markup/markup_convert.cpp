@@ -142,7 +142,10 @@ bool Converter::Space() {
 // ---- Lines ----
 
 int32_t Converter::Eol(int32_t at) const {
+  if (at >= eolFrom_ && at <= eolAt_) return eolAt_;
+  eolFrom_ = at;
   while (at < n_ && !IsLineEnd(src_[at])) at++;
+  eolAt_ = at;
   return at;
 }
 
@@ -388,6 +391,7 @@ void Converter::TrimBlanks() {
   while (o_.bytes > textStart_ && o_.bytes > o_.lineStart && o_.out[o_.bytes - 1] == ' ') {
     o_.bytes--;
     o_.column--;
+    o_.unbreakableLength = 0;  // the line changed: search it anew
   }
 }
 

@@ -105,6 +105,17 @@ class Converter {
   bool LinkOrImage(Style style, bool* handled);
   bool InlinePre(bool* handled);
   int32_t PluginEnd(int32_t at, int32_t eol) const;
+  // The closing marks searched for on a line: "]]", "}}", ">>", ">>>" and
+  // a run of "}}}".
+  enum Closer { kLinkClose, kImageClose, kPluginClose, kLongPluginClose, kPreClose, kCloserCount };
+  // A search for closing marks that found none from `from` to the line end
+  // eol finds none from any later place of that line either: remembered, a
+  // line full of unclosed openings is read once, not once per opening.
+  struct FailedSearch {
+    int32_t from = 0, eol = -1;
+  };
+  bool KnownUnclosed(Closer kind, int32_t from, int32_t eol) const;
+  void NoteUnclosed(Closer kind, int32_t from, int32_t eol) const;
   bool ClosingEquals(int32_t at) const;
   bool UrlSlashes() const;
 
@@ -127,6 +138,10 @@ class Converter {
   int32_t headingCount_[2] = {0, 0};  // numbers of levels 1 and 2
   OpenStyle styles_[kMarkupMaxStyles];
   int32_t styleCount_ = 0;
+  // The line end found last and the place its search started: every place
+  // between them has the same line end (lines are read forward).
+  mutable int32_t eolFrom_ = 0, eolAt_ = -1;
+  mutable FailedSearch unclosed_[kCloserCount];
 };
 
 inline bool IsBlank(uint8_t c) {

@@ -83,7 +83,12 @@ struct MarkupOutput {
   // Template variables: level, item or heading number, font size, source
   // position of the construct, anchors wanted.
   int32_t l, i, s, o, x;
-  bool wrap;       // the line width applies (not in preformatted text)
+  bool wrap;  // the line width applies (not in preformatted text)
+  // The line at unbreakableStart had no place to break in its first
+  // unbreakableLength bytes (after its indentation): a long word is not
+  // searched again from its start for every character added.
+  int32_t unbreakableStart;
+  int32_t unbreakableLength;
   int32_t result;  // why the conversion stopped: 1 no room, or a hook's code
 };
 

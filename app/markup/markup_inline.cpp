@@ -65,13 +65,24 @@ bool Converter::UrlSlashes() const {
          !IsBlank(src_[pos_ + 2]) && !IsLineEnd(src_[pos_ + 2]);
 }
 
+bool Converter::KnownUnclosed(Closer kind, int32_t from, int32_t eol) const {
+  return unclosed_[kind].eol == eol && from >= unclosed_[kind].from;
+}
+
+void Converter::NoteUnclosed(Closer kind, int32_t from, int32_t eol) const {
+  unclosed_[kind] = {from, eol};
+}
+
 int32_t Converter::PluginEnd(int32_t at, int32_t eol) const {
   const int32_t marks = at + 2 < eol && src_[at + 2] == '<' ? 3 : 2;
+  const Closer kind = marks == 3 ? kLongPluginClose : kPluginClose;
+  if (KnownUnclosed(kind, at + marks, eol)) return -1;
   for (int32_t k = at + marks; k + marks <= eol; k++) {
     int32_t r = 0;
     while (r < marks && src_[k + r] == '>') r++;
     if (r == marks) return k + marks;
   }
+  NoteUnclosed(kind, at + marks, eol);
   return -1;
 }
 
@@ -237,10 +248,15 @@ bool Converter::LinkOrImage(Style style, bool* handled) {
   const int32_t eol = Eol(pos_);
   const uint8_t close = style == kLink ? ']' : '}';
   const int32_t target = pos_ + 2;
+  const Closer kind = style == kLink ? kLinkClose : kImageClose;
+  if (KnownUnclosed(kind, target, eol)) return true;
   int32_t k = target;
   while (k < eol && src_[k] != '|' && !(src_[k] == close && k + 1 < eol && src_[k + 1] == close))
     k++;
-  if (k >= eol) return true;  // never closed on its line: plain text
+  if (k >= eol) {  // never closed on its line: plain text
+    NoteUnclosed(kind, target, eol);
+    return true;
+  }
   *handled = true;
   o_.o = pos_;
   if (src_[k] == '|') {
@@ -260,6 +276,7 @@ bool Converter::InlinePre(bool* handled) {
   const int32_t eol = Eol(pos_);
   // It ends with the last three of a run of "}".
   int32_t close = -1;
+  if (KnownUnclosed(kPreClose, pos_ + 3, eol)) return true;
   for (int32_t k = pos_ + 3; k < eol;) {
     if (src_[k] != '}') {
       k++;
@@ -272,7 +289,10 @@ bool Converter::InlinePre(bool* handled) {
       break;
     }
   }
-  if (close < 0) return true;
+  if (close < 0) {
+    NoteUnclosed(kPreClose, pos_ + 3, eol);
+    return true;
+  }
   *handled = true;
   o_.o = pos_;
   const Block saved = state_;

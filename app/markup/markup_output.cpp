@@ -1,6 +1,7 @@
 // The markup converter's output: appending bytes with the column kept,
 // breaking lines wider than the descriptor's width, and expanding the
 // templates of a descriptor with their integer expressions.
+#include <algorithm>
 #include <cstring>
 
 #include "app/markup/markup_descriptor.hpp"
@@ -187,14 +188,24 @@ bool MarkupWrapLine(MarkupOutput* out) {
     // A line's leading blanks are its indentation and never break.
     int32_t lead = 0;
     while (lead < length && IsBlank(line[lead])) lead++;
+    // Only the bytes added since a search that found nothing can hold a
+    // break now (a finder looks at most one byte ahead of a break).
+    const int32_t lineStart = out->lineStart + lead;
+    int32_t from = 0;
+    if (out->unbreakableStart == lineStart && out->unbreakableLength > 2)
+      from = std::min(out->unbreakableLength, length - lead) - 2;
     int32_t removed = 0;
-    int32_t at = d->breakFinder ? d->breakFinder(line + lead, length - lead, &removed, d->breakUser)
-                                : MarkupBreakAtBlank(line + lead, length - lead, &removed, nullptr);
-    if (at < 0) return true;
-    at += lead;
+    const uint8_t* tail = line + lead + from;
+    int32_t at = d->breakFinder ? d->breakFinder(tail, length - lead - from, &removed, d->breakUser)
+                                : MarkupBreakAtBlank(tail, length - lead - from, &removed, nullptr);
+    if (at >= 0) at += lead + from;
     // The new line must come out shorter than the old one.
     const int32_t insert = out->newlineLength + out->indent;
-    if (at + removed <= out->indent || at + removed > length) return true;
+    if (at < 0 || at + removed <= out->indent || at + removed > length) {
+      out->unbreakableStart = lineStart;
+      out->unbreakableLength = length - lead;
+      return true;
+    }
     if (insert - removed > out->capacity - out->bytes) {
       out->result = 1;
       return false;

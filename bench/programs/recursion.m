@@ -1,4 +1,4 @@
-% Recursive function calls.
+% Recursive function calls, the result printed once.
 1;
 function r = fib(n)
   if n < 2
@@ -8,3 +8,4 @@ function r = fib(n)
   end
 endfunction
 x = fib(22);
+fprintf('%d\n', x);

@@ -206,7 +206,7 @@ ErrCode PathNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_
   int32_t lengths[2];
   for (int32_t i = 0; i < nargin; i++)
     if (ErrCode e = GetStringArg(ctx, nargin - 1 - i, &texts[i], &lengths[i])) return e;
-  char path[kSearchPathBytes];
+  char path[kSearchPathBytes] = {};
   int32_t at = 0;
   for (int32_t i = 0; i < nargin; i++) AppendEntries(path, &at, texts[i], lengths[i]);
   CopyCStringBounded(g_path, kSearchPathBytes, path, at);

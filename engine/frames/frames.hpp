@@ -77,16 +77,30 @@ struct SavedCodePointer {
 };
 
 // What the caller of CallCompiledFunction gives the new frame.
-// Values of kFwContinue besides 0 (no call-back): the native whose call
-// instruction lies before the return position, or a native named by its
-// global index with the outputs it was asked for (one reached through a
-// function value, whose return position lies after another instruction).
+// Values of kFwContinue besides 0 (no call-back), told apart by bit 0:
+// - set: the native whose call instruction lies before the return position;
+//   the bits above give where the native's entries begin, as the distance
+//   in descriptor words below the frame plus one (0 while not known), so
+//   that the outputs it leaves at its end can be counted;
+// - clear: a native named by its global index with the outputs it was asked
+//   for (one reached through a function value, whose return position lies
+//   after another instruction).
 inline constexpr uint32_t kContinueAtInstruction = 1;
+constexpr bool IsInstructionContinuation(uint32_t word) {
+  return (word & 1) != 0;
+}
+constexpr uint32_t InstructionContinuation(uint32_t entriesBelowFrame) {
+  return kContinueAtInstruction | (entriesBelowFrame + 1) << 1;
+}
+// The native's entries below the frame, -1 when not known.
+constexpr int64_t ContinuationEntriesBelow(uint32_t word) {
+  return static_cast<int64_t>(word >> 1) - 1;
+}
 constexpr uint32_t NativeContinuation(int32_t global, int32_t outputs) {
-  return static_cast<uint32_t>(global + 2) | static_cast<uint32_t>(outputs + 1) << 16;
+  return static_cast<uint32_t>(global + 1) << 1 | static_cast<uint32_t>(outputs + 1) << 16;
 }
 constexpr int32_t ContinuationNative(uint32_t word) {
-  return static_cast<int32_t>(word & 0xFFFF) - 2;
+  return static_cast<int32_t>((word & 0xFFFF) >> 1) - 1;
 }
 constexpr int32_t ContinuationOutputs(uint32_t word) {
   return static_cast<int32_t>(word >> 16) - 1;

@@ -92,10 +92,16 @@ ErrCode PrintText(EngineContext* ctx, const int16_t* at) {
 ErrCode PushRangeOperands(EngineContext* ctx, const int16_t* at) {
   for (int32_t k = 1; k <= 3; k++) {
     ErrCode e = PushRealScalar(ctx, at[k]);
-    if (e) return e;
+    if (e) {
+      Drop(ctx, k - 1);
+      return e;
+    }
   }
   const BuiltinDispatch& colon = GetBuiltinDispatch(kOpColon);
-  return colon.fn(ctx, 3, 1, colon.option);
+  ErrCode e = colon.fn(ctx, 3, 1, colon.option);
+  // The bounds a failure leaves go, so that the instruction can run again.
+  if (e && IsEngineMemoryCode(e) && GetFrameEntryCount(ctx) >= 3) Drop(ctx, 3);
+  return e;
 }
 
 // horzcat and bracelist gather their operands with comma lists expanded.
@@ -245,6 +251,9 @@ ErrCode RunLoop(LoopRun& run) {
     };
     while (!e) {
       at = ip;
+      // The level an instruction that runs out of room must leave to run
+      // again once the area has grown (see HandleFailure).
+      ctx->instructionLevel = ctx->descTop;
       const int32_t op = *ip;
       switch (op) {
           // ---- Light instructions: straight to the next opcode ----
@@ -621,7 +630,6 @@ ErrCode RunLoop(LoopRun& run) {
             e = CallBuiltin(ctx, at);
             if (!e) ip = GetCodePointer(ctx);
           } else {
-            ctx->builtinLevel = ctx->descTop;
             e = CallBuiltin(ctx, at);
             ip += BuiltinLength(op);
           }

@@ -174,7 +174,7 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
   if (!callBack || !run.ip) return kOk;
   const int32_t results = static_cast<int32_t>(ctx->descTop - static_cast<uint32_t>(f)) / 3;
   int32_t opcode, outputs;
-  if (callBack == kContinueAtInstruction) {
+  if (IsInstructionContinuation(callBack)) {
     // The native before the return position takes the results.
     const int16_t* native = run.ip - kNativeCallLength;
     if (native[0] < kFirstNativeOpcode) return kErrIllegal;
@@ -185,6 +185,8 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
     opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
     outputs = ContinuationOutputs(callBack);
   }
+  // A native called back has used its inputs: failing, it cannot run again.
+  ctx->instructionLevel = UINT32_MAX;
   return ReloadAfter(run, CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack));
 }
 

@@ -216,14 +216,52 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
 
 namespace {
 
+// Instructions that, failing for lack of room with the stack at the level
+// they started from, have changed nothing and can run again as they stand:
+// builtins that start no code, natives, and the instructions that load,
+// store, show, index and gather values.
+bool RerunsAfterGrowth(int32_t op) {
+  if (op >= kFirstNativeOpcode) return true;
+  switch (op) {
+    case kOpLoadVar:
+    case kOpStoreVar:
+    case kOpShowVar:
+    case kOpDisplayVar:
+    case kOpStoreAnsShow:
+    case kOpDup:
+    case kOpPushRange:
+    case kOpPushStr8:
+    case kOpPushStr:
+    case kOpHorzcat:
+    case kOpBraceList:
+    case kOpMakeList1:
+    case kOpLoadField:
+    case kOpLoadFieldByName:
+    case kOpIndexValue:
+    case kOpParenAfterIndex:
+    case kOpBraceIndexValue:
+    case kOpIndexField:
+    case kOpIndexGroup:
+    case kOpMatrixRowValue:
+    case kOpMatrixColValue:
+    case kOpLoadIndexed:
+    case kOpLoadIndexedFirst:
+    case kOpApplyParen:
+    case kOpApplyBrace:
+    case kOpParenAfterBrace:
+      return true;
+    default:
+      return op >= 0 && GetBuiltinDispatch(op).fn && !StartsCode(op);
+  }
+}
+
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
-  // A builtin that failed with its operands in place (the stack at the
-  // level it started from) can run again as it stands once the host has
-  // grown the area.
+  // An instruction that failed for lack of room with its operands in place
+  // (the stack at the level it started from) can run again as it stands
+  // once the host has grown the area.
   if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
-      at[0] < kFirstNativeOpcode && GetBuiltinDispatch(at[0]).fn && !StartsCode(at[0]) &&
-      ctx->descTop == ctx->builtinLevel) {
+      ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(at[0])) {
     if (ctx->pendingError != -1) ClearPendingError(ctx);
     ClearErrorLocation(ctx);
     ctx->memoryRetry = kMemoryRetryPending;

@@ -58,6 +58,21 @@ VKE_NATIVE_FN(ExpmNative)
 VKE_NATIVE_FN(EigNative)
 VKE_NATIVE_FN(BalanceNative)
 VKE_NATIVE_FN(MatrixFunctionNative)  // option 's' sqrtm, 'l' logm, 'f' funm
+// Riccati and Lyapunov equations (numerics/linalg).
+VKE_NATIVE_FN(SolveRiccati)  // option 'c' care, 'd' dare
+VKE_NATIVE_FN(LyapNative)
+VKE_NATIVE_FN(DlyapNative)
+// Fourier transforms (numerics/fft).
+VKE_NATIVE_FN(ComputeFft)   // option 'f' fft, 'i' ifft
+VKE_NATIVE_FN(ComputeFftN)  // option '2' fft2, 'I' ifft2, 'f' fftn, 'i' ifftn
+// Linear programming (numerics/linprog).
+VKE_NATIVE_FN(LinprogNative)
+// Polynomials (numerics/poly).
+VKE_NATIVE_FN(PolyvalNative)
+VKE_NATIVE_FN(PolyderNative)
+VKE_NATIVE_FN(PolyintNative)
+VKE_NATIVE_FN(RootsNative)
+VKE_NATIVE_FN(PolyNative)
 // Quadrature and optimisation, calling their function value back
 // (numerics/quad, numerics/optim).
 VKE_NATIVE_FN(QuadNative)

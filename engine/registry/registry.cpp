@@ -157,7 +157,17 @@ void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uint
 ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int32_t nativeId,
                      uint32_t continuation, int32_t inputs, int32_t outputs) {
   const int32_t frame = ctx->curFrame;
-  const uint32_t base = inputs >= 0 ? ctx->descTop - 3u * static_cast<uint32_t>(inputs) : 0;
+  // Where the native's entries begin: under its inputs; called back once a
+  // compiled function has returned, the frame's continuation word told how
+  // far below that function's results (-1: not known).
+  int64_t base = -1;
+  if (inputs >= 0) {
+    base = int64_t{ctx->descTop} - 3ll * inputs;
+  } else if (IsInstructionContinuation(continuation) &&
+             ContinuationEntriesBelow(continuation) >= 0) {
+    const int64_t returned = int64_t{ctx->descTop} - 3ll * (-int64_t{inputs} - 1);
+    base = returned - ContinuationEntriesBelow(continuation);
+  }
   // A native called while another one runs (its function value) keeps the
   // other's call-back state as it was.
   const int32_t outerResults = ctx->nativeResults;
@@ -173,7 +183,18 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   }
   ctx->nativeResults = outerResults;
   ctx->nativeContinuation = outerContinuation;
-  if (e || inputs < 0 || outputs <= 0 || ctx->curFrame != frame) return e;
+  if (e) return e;
+  if (ctx->curFrame != frame) {
+    // A compiled function was started for a call-back: its frame keeps
+    // where the native's entries begin, for the count at the native's end.
+    if (ctx->curFrame > frame && base >= 0 && ctx->curFrame >= base) {
+      uint32_t& word = FrameWords(ctx, ctx->curFrame)[kFwContinue];
+      if (IsInstructionContinuation(word))
+        word = InstructionContinuation(static_cast<uint32_t>(ctx->curFrame - base));
+    }
+    return kOk;
+  }
+  if (base < 0 || outputs <= 0) return kOk;
   const int64_t pushed = (int64_t{ctx->descTop} - base) / 3;
   if (pushed >= outputs) return kOk;
   if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));

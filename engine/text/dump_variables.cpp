@@ -147,6 +147,7 @@ ErrCode DumpvarNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   e = dump::WriteDump(
       ctx, text, capacity, &length, -1, statement, nameLength,
       [&](dump::DumpWriter& out) { return dump::DumpEntry(out, 1, kDumpPrecision); });
+  if (e == kErrDataOverflow) e = TextRoomError(capacity);
   if (!e) e = ShrinkTopCharRow(ctx, 0, length);
   if (e) {
     Drop(ctx);

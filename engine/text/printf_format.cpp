@@ -332,6 +332,7 @@ ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines
   TemplateArguments args(ctx, n - 1, n - 1);
   TemplateRun run(tmpl.elements, tmpl.shape.count, args, w);
   e = RunTemplate(run, args);
+  if (e == kErrDataOverflow) e = TextRoomError(w.capacity);
   if (!e) e = FinishByteString(ctx, w.length);
   if (!e && text) e = GetStringArgCopy(ctx, 0);
   if (e) {

@@ -24,6 +24,9 @@ bool AppendUtf8Char(uint8_t* buffer, int32_t* position, uint16_t ch, int32_t siz
 int32_t DecodeUtf8Char(const uint8_t* text, int32_t length, uint16_t* out, bool* produced);
 // 3 when the text starts with the UTF-8 byte-order mark, else 0.
 int32_t SkipUtf8Bom(const uint8_t* text, int32_t length);
+// Moves *text past a leading byte-order mark of the engine's 8-bit encoding
+// (none unless one is selected), as sources read from libraries are.
+void SkipByteOrderMark(const EngineContext* ctx, const char** text, int32_t* length);
 // The two-byte code: a byte of 0x80 or more leads a two-byte character.
 int32_t DecodeTwoByteChar(const uint8_t* text, int32_t length, uint16_t* out, bool* produced);
 bool AppendTwoByteChar(uint16_t ch, uint8_t* buffer, int32_t size, int32_t* position);

@@ -60,6 +60,14 @@ int32_t SkipUtf8Bom(const uint8_t* t, int32_t length) {
   return (length >= 3 && t[0] == 0xEF && t[1] == 0xBB && t[2] == 0xBF) ? 3 : 0;
 }
 
+void SkipByteOrderMark(const EngineContext* ctx, const char** text, int32_t* length) {
+  if (!ctx->bomSkip || *length <= 0) return;
+  const int32_t skip = ctx->bomSkip(reinterpret_cast<const uint8_t*>(*text), *length);
+  if (skip <= 0 || skip > *length) return;
+  *text += skip;
+  *length -= skip;
+}
+
 int32_t DecodeTwoByteChar(const uint8_t* t, int32_t length, uint16_t* out, bool* produced) {
   *produced = false;
   if (length <= 0) return 0;

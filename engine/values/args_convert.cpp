@@ -107,6 +107,13 @@ bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n) {
     if (IsTyped(*v)) kind = v->word;
   }
   if (kind < kKindArray || kind > kKindLogical) return false;
+  // Nothing is converted unless every operand can be: a structure or a list
+  // among them keeps the instruction's own error.
+  for (int32_t d = 0; d < n; d++) {
+    const ValueDescriptor* v = DescAt(ctx, d);
+    if (!IsPlain(*v) && !(IsTyped(*v) && v->word >= kKindArray && v->word <= kKindLogical))
+      return false;
+  }
   bool converted = false;
   for (int32_t d = 0; d < n; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);

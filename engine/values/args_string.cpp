@@ -54,18 +54,26 @@ ErrCode PushWideString(EngineContext* ctx, int32_t length, const uint16_t* chars
 }
 
 ErrCode PushStringOfLength(EngineContext* ctx, int32_t* length, uint16_t** buffer) {
-  int64_t freeBytes = 8ll * (ctx->dataCap - ctx->dataTop);
+  const int64_t freeBytes = 8ll * (ctx->dataCap - ctx->dataTop);
   int64_t n = *length;
+  const bool reservation = n == -1 || n == -2;
   if (n == -1)
     n = (freeBytes - 48) / 2;
   else if (n == -2)
     n = freeBytes / 4;
   if (n < 0) n = 0;
+  if (reservation && n > kMaxTypedElements) n = kMaxTypedElements;
   if (n > INT32_MAX / 2) n = INT32_MAX / 2;
-  ErrCode e = PushNewCharRow(ctx, static_cast<int32_t>(n), buffer);
+  const auto chars = static_cast<int32_t>(n);
+  ErrCode e =
+      reservation ? PushCharRowToWrite(ctx, chars, buffer) : PushNewCharRow(ctx, chars, buffer);
   if (e) return e;
-  *length = static_cast<int32_t>(n);
+  *length = chars;
   return kOk;
+}
+
+ErrCode TextRoomError(int32_t capacity) {
+  return capacity >= kMaxTypedElements ? kErrObjTooLarge : kErrDataOverflow;
 }
 
 ErrCode ReserveStringBuffer(EngineContext* ctx, int32_t* length, uint16_t** buffer) {

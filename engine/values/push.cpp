@@ -200,8 +200,12 @@ ErrCode PushNewSingleArray(EngineContext* ctx, int32_t ndims, const int32_t* dim
   return kOk;
 }
 
-ErrCode PushNewTypedArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
-                          int32_t elementBytes, bool isUnsigned, void** out) {
+namespace {
+
+// A new typed array of integer elements. Zeroed, or, for a caller that
+// writes every element, only the padding of its last unit.
+ErrCode PushTypedElements(EngineContext* ctx, int32_t ndims, const int32_t* dims,
+                          int32_t elementBytes, bool isUnsigned, bool zeroed, void** out) {
   if (elementBytes != 1 && elementBytes != 2 && elementBytes != 4 && elementBytes != 8)
     return kErrWrongType;
   Shape s;
@@ -216,9 +220,20 @@ ErrCode PushNewTypedArray(EngineContext* ctx, int32_t ndims, const int32_t* dims
   if (e) return e;
   uint32_t code = static_cast<uint32_t>(elementBytes) + (isUnsigned ? kCodeUnsigned : 0);
   uint8_t* el = WriteTypedHeader(data, code, s.ndims, s.dims);
-  std::memset(el, 0, 8 * (units - HeaderUnits(s.ndims)));  // padding zeroed
+  const uint64_t elementUnits = units - HeaderUnits(s.ndims);
+  if (zeroed)
+    std::memset(el, 0, 8 * elementUnits);
+  else if (elementUnits > 0)
+    std::memset(el + 8 * (elementUnits - 1), 0, 8);
   if (out) *out = el;
   return kOk;
+}
+
+}  // namespace
+
+ErrCode PushNewTypedArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
+                          int32_t elementBytes, bool isUnsigned, void** out) {
+  return PushTypedElements(ctx, ndims, dims, elementBytes, isUnsigned, true, out);
 }
 
 ErrCode PushNewCharArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint16_t** out) {
@@ -233,6 +248,16 @@ ErrCode PushNewCharArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
 ErrCode PushNewCharRow(EngineContext* ctx, int32_t n, uint16_t** out) {
   const int32_t dims[2] = {n <= 0 ? 0 : 1, n <= 0 ? 0 : n};
   return PushNewCharArray(ctx, 2, dims, out);
+}
+
+ErrCode PushCharRowToWrite(EngineContext* ctx, int32_t n, uint16_t** out) {
+  const int32_t dims[2] = {n <= 0 ? 0 : 1, n <= 0 ? 0 : n};
+  void* p;
+  ErrCode e = PushTypedElements(ctx, 2, dims, 2, true, false, &p);
+  if (e) return e;
+  DescAt(ctx, 0)->word = kKindChar;
+  if (out) *out = static_cast<uint16_t*>(p);
+  return kOk;
 }
 
 ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint8_t** out) {

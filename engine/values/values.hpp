@@ -30,6 +30,10 @@ ErrCode PushNewTypedArray(EngineContext* ctx, int32_t ndims, const int32_t* dims
                           int32_t elementBytes, bool isUnsigned, void** data);
 ErrCode PushNewCharArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint16_t** data);
 ErrCode PushNewCharRow(EngineContext* ctx, int32_t n, uint16_t** data);
+// A char row of n characters left as the stack held them (its last unit's
+// padding zeroed), for a caller that writes them or cuts the row to what it
+// wrote (FinishByteString): a large reservation then costs no writes.
+ErrCode PushCharRowToWrite(EngineContext* ctx, int32_t n, uint16_t** data);
 ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims, uint8_t** data);
 ErrCode PushTypedEntry(EngineContext* ctx, int32_t kind, uint32_t bytes, void** data);
 ErrCode PushTypedEntryDefault(EngineContext* ctx, uint32_t bytes, void** data);
@@ -132,8 +136,15 @@ ErrCode ConvertToLogical(EngineContext* ctx, int32_t depth);
 // ---- Strings ----
 ErrCode PushCString(EngineContext* ctx, int32_t length, const char* bytes);
 ErrCode PushWideString(EngineContext* ctx, int32_t length, const uint16_t* chars);
-// length -1 takes all free data space less 48 bytes, -2 half of it.
+// length -1 takes all free data space less 48 bytes, -2 half of it, at
+// most the characters a row holds (kMaxTypedElements). Such a reservation is
+// not cleared: the caller writes it and cuts it to its text. A row asked for
+// by its length is cleared.
 ErrCode PushStringOfLength(EngineContext* ctx, int32_t* length, uint16_t** buffer);
+// The code for a text that did not fit a reservation of `capacity`
+// characters: 3 (data overflow: more room would help), or 109 (object too
+// large) when the reservation was as large as a row can be.
+ErrCode TextRoomError(int32_t capacity);
 ErrCode ReserveStringBuffer(EngineContext* ctx, int32_t* length, uint16_t** buffer);
 ErrCode ReserveByteBuffer(EngineContext* ctx, int32_t* length, uint8_t** buffer);
 ErrCode WidenBytesToString(EngineContext* ctx, int32_t n);
@@ -215,6 +226,14 @@ ErrCode ReverseStackEntries(EngineContext* ctx, int32_t n);
 ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n);
 ErrCode TransposeTopValue(EngineContext* ctx);
 
+// Replaces the top n entries with the value `push` makes through one push
+// primitive. The entries are dropped first, so that the value may take their
+// room; when the push fails (a failed push writes nothing) they are counted
+// on the stacks again, untouched, so that a builtin fails with its operands
+// in place and can run again once the area has grown.
+template <typename Push>
+ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push);
+
 // Drops the top n entries (DropStackEntries(0, n)); one entry without the
 // general walk.
 VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
@@ -222,6 +241,19 @@ VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
   ctx->descTop -= 3;
   ctx->dataTop -= ctx->DescWords()[ctx->descTop + 1];
   return kOk;
+}
+
+template <typename Push>
+ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push) {
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  if (ErrCode e = Drop(ctx, n)) return e;
+  const uint32_t droppedDesc = ctx->descTop, droppedData = ctx->dataTop;
+  const ErrCode e = push();
+  if (e && ctx->descTop == droppedDesc && ctx->dataTop == droppedData) {
+    ctx->descTop = descTop;
+    ctx->dataTop = dataTop;
+  }
+  return e;
 }
 
 }  // namespace vke

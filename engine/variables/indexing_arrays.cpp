@@ -1,6 +1,7 @@
 // New arrays of a given class for the indexing kernels, and the copying of
 // selected elements into them.
 #include "engine/errors/errors.hpp"
+#include "engine/values/value_build.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing_internal.hpp"
 
@@ -34,8 +35,45 @@ bool HasRepresentation(const NumericView& v, ArrayClass cls) {
   return integerLike && v.code == cls.code;
 }
 
+namespace {
+
+// The classes PushArrayOfClass makes.
+bool IsArrayClass(ArrayClass cls) {
+  return cls.code == kCodeDouble || cls.code == kCodeSingle ||
+         (cls.kind == kKindChar && cls.code == kCodeUInt16) ||
+         (cls.kind == kKindLogical && cls.code == kCodeUInt8) ||
+         (cls.kind == kKindArray && IsIntegerCode(cls.code));
+}
+
+// An array without elements that keeps its dimensions: a plain 0 x n
+// double, else a typed header alone.
+ErrCode PushEmptyOfShape(EngineContext* ctx, ArrayClass cls, const Shape& s, uint32_t* elements) {
+  uint8_t* data;
+  ErrCode e;
+  if (cls.code == kCodeDouble && cls.kind == kKindArray && s.ndims == 2 && s.dims[0] == 0) {
+    e = PushEntry(ctx, 0, 0, s.dims[1], false, &data);
+  } else {
+    e = PushEntry(ctx, kFlagTyped, HeaderUnits(static_cast<uint32_t>(s.ndims)), cls.kind, false,
+                  &data);
+    if (!e) data = WriteTypedHeader(data, cls.code, s.ndims, s.dims);
+  }
+  if (e) return e;
+  *elements = static_cast<uint32_t>(data - ctx->Bytes());
+  return kOk;
+}
+
+}  // namespace
+
 ErrCode PushArrayOfClass(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
                          uint32_t* elements, int32_t* count, bool zeroed) {
+  Shape s;
+  int64_t n;
+  if (NormaliseShape(shape.ndims, shape.dims, &s) && ShapeCount(s, &n) && n == 0 &&
+      !(s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0)) {
+    if (!IsArrayClass(cls)) return kErrWrongType;
+    *count = 0;
+    return PushEmptyOfShape(ctx, cls, s, elements);
+  }
   ErrCode e;
   if (cls.code == kCodeDouble) {
     double *re, *im;
@@ -47,7 +85,7 @@ ErrCode PushArrayOfClass(EngineContext* ctx, ArrayClass cls, bool complex, const
     e = PushNewCharArray(ctx, shape.ndims, shape.dims, nullptr);
   } else if (cls.kind == kKindLogical && cls.code == kCodeUInt8) {
     e = PushLogicalArray(ctx, shape.ndims, shape.dims, nullptr);
-  } else if (cls.kind == kKindArray && IsIntegerCode(cls.code)) {
+  } else if (IsArrayClass(cls)) {
     e = PushNewTypedArray(ctx, shape.ndims, shape.dims, ElementBytesOfCode(cls.code),
                           (cls.code & kCodeUnsigned) != 0, nullptr);
   } else {

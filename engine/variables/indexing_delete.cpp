@@ -44,23 +44,27 @@ ErrCode DeleteElements(EngineContext* ctx, const ArrayOperand& x, const Subscrip
   IndexAnalysis a;
   ErrCode e = AnalyzeIndices(ctx, xv.shape, subs, IndexMode::kDelete, nullptr, &scratch, &a);
   if (e) return e;
-  // The subscript that deletes: the one not selecting its whole dimension.
-  int32_t along = -1, partial = 0;
+  // The subscript that deletes: the one not selecting its whole dimension;
+  // when every one selects all, the first that is no colon, else the first.
+  int32_t along = -1, partial = 0, named = -1;
   for (int32_t j = 0; j < a.n; j++) {
     if (a.tables[j].count == 0) return PushOperandCopy(ctx, x);
     if (a.tables[j].count < a.extent[j]) {
       along = j;
       partial++;
     }
+    if (named < 0 && !subs.IsColon(j)) named = j;
   }
   if (partial > 1) return kErrDelMultipleDim;
   Shape shape;
   MakeEmptyShape(&shape);
-  if (along < 0) {
+  if (along < 0 && a.n == 1) {
+    // x(:) = [] and linear indices naming every element leave 0 x 0.
     uint32_t at;
     int32_t count;
     return PushArrayOfClass(ctx, ClassOfView(xv), false, shape, &at, &count);
   }
+  if (along < 0) along = named < 0 ? 0 : named;
   e = Complement(ctx, &scratch, a.extent[along], &a.tables[along]);
   if (e) return e;
   a.count = 1;
@@ -70,6 +74,11 @@ ErrCode DeleteElements(EngineContext* ctx, const ArrayOperand& x, const Subscrip
     bool column = IsColumnVector(xv.shape);
     shape.dims[0] = column ? a.tables[0].count : 1;
     shape.dims[1] = column ? 1 : a.tables[0].count;
+  } else if (a.count == 0 && (a.n == xv.shape.ndims || along < a.n - 1)) {
+    // Every row (or column, or page) deleted: the other dimensions stay,
+    // those a last colon stood for included.
+    shape = xv.shape;
+    shape.dims[along] = 0;
   } else {
     shape.ndims = a.n;
     for (int32_t j = 0; j < a.n; j++) shape.dims[j] = a.tables[j].count;

@@ -31,12 +31,20 @@ ArrayClass ClassOfView(const NumericView& v);
 bool HasRepresentation(const NumericView& v, ArrayClass cls);
 
 // Pushes a zero-filled array of the class with the shape (normalised as the
-// push primitives do); *elements receives the byte offset of the first
+// push primitives do, but a shape without elements keeps its dimensions:
+// 0 x 3, 2 x 0 x 4 ...); *elements receives the byte offset of the first
 // element from the context and *count the element count. The imaginary
 // block of a complex array follows count elements later. A caller that
 // writes every element itself asks for no zeroing (padding is zero anyway).
 ErrCode PushArrayOfClass(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
                          uint32_t* elements, int32_t* count, bool zeroed = true);
+
+// PushArrayOfClass, zero-filled, for a caller that needs no count.
+inline ErrCode PushArrayWithShape(EngineContext* ctx, ArrayClass cls, bool complex,
+                                  const Shape& shape, uint32_t* elements) {
+  int32_t count;
+  return PushArrayOfClass(ctx, cls, complex, shape, elements, &count);
+}
 
 // Pushes a copy of the operand.
 ErrCode PushOperandCopy(EngineContext* ctx, const ArrayOperand& x);

@@ -92,6 +92,14 @@ void FrancisDoubleShiftStepComplex(double* tRe, double* tIm, int32_t n, int32_t 
 // written (qIm is used only when q is given).
 void RealToComplexSchur(double* t, double* tIm, double* q, double* qIm, int32_t n);
 
+// Exchanges the diagonal entries i and i+1 of an upper triangular T (real
+// when tIm is null) by the rotation whose first column is the eigenvector of
+// T(i+1, i+1), applied as T := G^H T G and Q := Q G (Q or null); T(i+1, i)
+// is left exactly 0. An exactly zero T(i, i+1) makes it the plain exchange
+// of the two rows and columns.
+void SwapSchurDiagonalPair(double* tRe, double* tIm, double* qRe, double* qIm, int32_t n,
+                           int32_t i);
+
 // F = U f(T) U^H for an upper triangular T with Schur vectors U. On entry F's
 // diagonal holds f(T(i, i)) and its strictly lower part is 0; T is scratch.
 // df (real and imaginary parts, n each, or null) holds f'(T(i, i)): with it

@@ -6,6 +6,7 @@
 
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/kernels/kernel_math.hpp"
+#include "numerics/kernels/parlett_recurrence.hpp"
 
 namespace vke {
 
@@ -15,29 +16,18 @@ namespace {
 // its size.
 constexpr double kRealnessTolerance = 10 * kKernelEps;
 
-struct Complex {
-  double* re;
-  double* im;
-  int32_t n;
-
-  Num Get(int32_t i, int32_t j) const {
-    int64_t at = int64_t(i) * n + j;
-    return {re[at], im[at]};
-  }
-  void Set(int32_t i, int32_t j, Num x) {
-    int64_t at = int64_t(i) * n + j;
-    re[at] = x.re;
-    im[at] = x.im;
-  }
-};
+// The engine's split n x n blocks.
+ComplexMatrixView RowByRow(double* re, double* im, int32_t n) {
+  return {re, im, n, 1};
+}
 
 // The largest column sum of |x(i, j)| over rows 0 .. j (upper) or all rows,
 // of the moduli or of the imaginary parts alone.
-double LargestColumnSum(Complex x, bool upperOnly, bool imaginaryOnly) {
+double LargestColumnSum(const ComplexMatrixView& x, int32_t n, bool upperOnly, bool imaginaryOnly) {
   double largest = 0;
-  for (int32_t j = 0; j < x.n; j++) {
+  for (int32_t j = 0; j < n; j++) {
     double sum = 0;
-    int32_t rows = upperOnly ? j + 1 : x.n;
+    int32_t rows = upperOnly ? j + 1 : n;
     for (int32_t i = 0; i < rows; i++) {
       Num v = x.Get(i, j);
       sum += imaginaryOnly ? std::fabs(v.im) : std::hypot(v.re, v.im);
@@ -45,13 +35,6 @@ double LargestColumnSum(Complex x, bool upperOnly, bool imaginaryOnly) {
     largest = std::max(largest, sum);
   }
   return largest;
-}
-
-// T's strictly lower part is free while the recurrence runs: entry (j, i)
-// marks whether T(i..j, i..j) is diagonal, the blocks in which f(T) is
-// diagonal too.
-bool DiagonalBlock(Complex t, int32_t i, int32_t j) {
-  return j == i || t.re[int64_t(j) * t.n + i] != 0;
 }
 
 // x y where a zero part of either factor contributes nothing, also beside
@@ -63,8 +46,8 @@ Num TimesAbsorbingZeros(Num x, Num y) {
 
 // F := U F U^H through T := U F, with the given complex product.
 template <typename Product>
-void BackTransform(Complex t, Complex f, const double* uRe, const double* uIm, Product times) {
-  const int32_t n = t.n;
+void BackTransform(const ComplexMatrixView& t, const ComplexMatrixView& f, int32_t n,
+                   const double* uRe, const double* uIm, Product times) {
   const int64_t nn = int64_t(n) * n;
   std::fill(t.re, t.re + nn, 0.0);
   std::fill(t.im, t.im + nn, 0.0);
@@ -98,42 +81,16 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
     if (estimate) *estimate = 0;
     return true;
   }
-  Complex t{tRe, tIm, n}, f{fRe, fIm, n};
-  Num t00 = t.Get(0, 0);
-  double smallestGap = t00.re * t00.re + t00.im * t00.im;
-  bool unresolved = false;
-  for (int32_t distance = 1; distance < n; distance++) {
-    for (int32_t i = 0; i + distance < n; i++) {
-      int32_t j = i + distance;
-      Num tij = t.Get(i, j);
-      bool diagonal = IsZero<true>(tij) && DiagonalBlock(t, i, j - 1) && DiagonalBlock(t, i + 1, j);
-      Num num = Times<true>(tij, Minus<true>(f.Get(j, j), f.Get(i, i)));
-      for (int32_t k = i + 1; k < j; k++) {
-        num = Plus<true>(num, Minus<true>(Times<true>(t.Get(i, k), f.Get(k, j)),
-                                          Times<true>(f.Get(i, k), t.Get(k, j))));
-      }
-      Num den = Minus<true>(t.Get(j, j), t.Get(i, i));
-      if (!IsZero<true>(den))
-        smallestGap = std::min(smallestGap, den.re * den.re + den.im * den.im);
-      if (diagonal) {
-        // Exactly 0, also beside an infinite f (where the quotient is NaN).
-        f.Set(i, j, Num{});
-      } else if (!IsZero<true>(den)) {
-        f.Set(i, j, ScaledQuotient(num, den));
-      } else if (distance == 1 && dfRe) {
-        // An equal adjacent pair: f of [t x; 0 t] has x f'(t) above.
-        f.Set(i, j, Times<true>(tij, Num{dfRe[i], dfIm ? dfIm[i] : 0.0}));
-      } else {
-        unresolved = true;
-      }
-      tRe[int64_t(j) * n + i] = diagonal ? 1 : 0;
-    }
-  }
+  const ComplexMatrixView t = RowByRow(tRe, tIm, n), f = RowByRow(fRe, fIm, n);
+  const ComplexVectorView df{dfRe, dfIm, 1};
+  const ParlettOutcome outcome =
+      RunParlettRecurrence(t, f, n, dfRe ? &df : nullptr, &ScaledQuotient);
 
   if (estimate) {
-    double gap = std::sqrt(smallestGap);
-    double bound = LargestColumnSum(t, true, false) * (gap > kKernelEps ? kKernelEps / gap : 1.0);
-    *estimate = unresolved ? 1.0 : std::clamp(bound, kKernelEps, 1.0);
+    double gap = std::sqrt(outcome.smallestGap);
+    double bound =
+        LargestColumnSum(t, n, true, false) * (gap > kKernelEps ? kKernelEps / gap : 1.0);
+    *estimate = outcome.unresolved ? 1.0 : std::clamp(bound, kKernelEps, 1.0);
   }
 
   // An infinite f (the logarithm of 0) is kept apart from the exact zeros
@@ -142,13 +99,13 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
       std::all_of(fRe, fRe + int64_t(n) * n, [](double x) { return std::isfinite(x); }) &&
       std::all_of(fIm, fIm + int64_t(n) * n, [](double x) { return std::isfinite(x); });
   if (finite) {
-    BackTransform(t, f, uRe, uIm, [](Num x, Num y) { return Times<true>(x, y); });
+    BackTransform(t, f, n, uRe, uIm, [](Num x, Num y) { return Times<true>(x, y); });
   } else {
-    BackTransform(t, f, uRe, uIm, &TimesAbsorbingZeros);
+    BackTransform(t, f, n, uRe, uIm, &TimesAbsorbingZeros);
   }
   if (isComplex) {
-    double size = LargestColumnSum(f, false, false);
-    double imaginary = LargestColumnSum(f, false, true);
+    double size = LargestColumnSum(f, n, false, false);
+    double imaginary = LargestColumnSum(f, n, false, true);
     *isComplex = kRealnessTolerance * size >= imaginary ? 0 : 1;
   }
   return true;

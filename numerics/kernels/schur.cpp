@@ -2,7 +2,8 @@
 // and implicit double-shift steps under a budget of 100 n iterations, and a
 // final pass that splits or triangularises the 2 x 2 blocks left on the
 // diagonal by plane rotations. Also the step that turns a real Schur form
-// into a complex one.
+// into a complex one, and the exchange of two neighbouring eigenvalues of a
+// triangular Schur form.
 #include <cmath>
 
 #include "numerics/kernels/dense_kernels.hpp"
@@ -181,6 +182,59 @@ double LargerRoot(double d, double disc) {
   return ((d < 0 ? -std::sqrt(disc) : std::sqrt(disc)) + d) / 2;
 }
 
+// Exchanges rows and columns i and i+1 of T (columns of rows 0 .. i+1, rows
+// of columns i .. n-1, which is all a triangular T has there) and columns i
+// and i+1 of Q.
+template <bool kCx>
+void ExchangeNeighbours(Square<kCx> t, Square<kCx> qm, int32_t i) {
+  for (int32_t r = 0; r <= i + 1; r++) {
+    Num x = t.Get(r, i);
+    t.Set(r, i, t.Get(r, i + 1));
+    t.Set(r, i + 1, x);
+  }
+  for (int32_t j = i; j < t.n; j++) {
+    Num x = t.Get(i, j);
+    t.Set(i, j, t.Get(i + 1, j));
+    t.Set(i + 1, j, x);
+  }
+  for (int32_t r = 0; qm.re && r < qm.n; r++) {
+    Num x = qm.Get(r, i);
+    qm.Set(r, i, qm.Get(r, i + 1));
+    qm.Set(r, i + 1, x);
+  }
+}
+
+// The rotation G = [c, -conj(s); s, c] whose first column is the unit
+// eigenvector (b, d - a) / r of the block [a b; 0 d] for d, turned so that c
+// = |b| / r is real; b != 0.
+template <bool kCx>
+void SwapRotation(Num a, Num b, Num d, Num* c, Num* s) {
+  const Num diff = Minus<kCx>(d, a);
+  const double bAbs = std::hypot(b.re, b.im);
+  const double r = std::hypot(bAbs, std::hypot(diff.re, diff.im));
+  *c = {bAbs / r, 0};
+  // s = (d - a) conj(b) / (|b| r), real: sign(b) (d - a) / r.
+  const Num phase{b.re / bAbs, -b.im / bAbs};
+  *s = Times<kCx>(diff, phase);
+  s->re /= r;
+  s->im /= r;
+}
+
+template <bool kCx>
+void SwapDiagonalPair(Square<kCx> t, Square<kCx> qm, int32_t i) {
+  const Num b = t.Get(i, i + 1);
+  if (IsZero<kCx>(b)) {
+    ExchangeNeighbours<kCx>(t, qm, i);
+    return;
+  }
+  Num c, s;
+  SwapRotation<kCx>(t.Get(i, i), b, t.Get(i + 1, i + 1), &c, &s);
+  RotateColumns<kCx>(t, i + 1, 0, i + 2, c, s);
+  RotateRows<kCx>(t, i + 1, i, c, s);
+  t.Set(i + 1, i, Num{});
+  if (qm.re) RotateColumns<kCx>(qm, i + 1, 0, qm.n, c, s);
+}
+
 }  // namespace
 
 void FrancisDoubleShiftStep(double* t, int32_t n, int32_t p, int32_t q, double shift, double* qm) {
@@ -246,6 +300,15 @@ bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, d
   }
   ZeroBelowSubdiagonal(tRe, tIm, n);
   return true;
+}
+
+void SwapSchurDiagonalPair(double* tRe, double* tIm, double* qRe, double* qIm, int32_t n,
+                           int32_t i) {
+  if (tIm) {
+    SwapDiagonalPair<true>({tRe, tIm, n}, {qRe, qIm, n}, i);
+  } else {
+    SwapDiagonalPair<false>({tRe, nullptr, n}, {qRe, nullptr, n}, i);
+  }
 }
 
 void RealToComplexSchur(double* t, double* tIm, double* q, double* qIm, int32_t n) {

@@ -27,6 +27,14 @@ bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a) {
   return true;
 }
 
+bool AreRealMatrixArgs(EngineContext* ctx, int32_t n, int32_t depth) {
+  MatrixOperand a;
+  for (int32_t d = depth; d < depth + n; d++) {
+    if (!GetMatrixArg(ctx, d, &a) || a.im) return false;
+  }
+  return true;
+}
+
 ErrCode PushResultMatrix(EngineContext* ctx, int32_t rows, int32_t cols, bool complex, double** re,
                          double** im) {
   if (rows > 0 && cols > 0) {

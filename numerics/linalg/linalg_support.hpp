@@ -15,6 +15,9 @@ namespace vke {
 // The double matrix at the depth (a plain one or a 2-D double array that
 // keeps an empty size); false for any other value.
 bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a);
+// True when the n entries from the depth up are all real double matrices
+// (empty ones of any size included).
+bool AreRealMatrixArgs(EngineContext* ctx, int32_t n, int32_t depth = 0);
 
 // Pushes a rows x cols double matrix of zeros, complex when asked (an
 // imaginary block of zeros). An empty one keeps its size, is real and gives

@@ -30,6 +30,19 @@ class ModalCounter : public wxModalDialogHook {
 };
 ModalCounter g_modal;
 
+// Shows an error in a message box once the current event is handled, so
+// that a failure inside a paint never opens a dialog there.
+class MessageErrorBox : public ErrorBox {
+ public:
+  void Show(const std::string& text) override {
+    wxGetApp().CallAfter([text] {
+      KVApp& app = wxGetApp();
+      wxMessageBox(wxString::FromUTF8(text), app.GetAppName(), wxOK | wxICON_ERROR, app.Frame());
+      app.Errors().BoxClosed();
+    });
+  }
+};
+
 class FrameStatusBar : public StatusBar {
  public:
   explicit FrameStatusBar(KVMainFrame* frame) : frame_(frame) {}
@@ -83,6 +96,8 @@ AbortFn KVApp::BreakTest() const {
 EngineFacade& KVApp::CreateContext(const StartupSettings& settings) {
   context_ = std::make_unique<KVAppContext>(settings.memMin, settings.memMax);
   engine_ = std::make_unique<KVEngine>(*context_);
+  errorBox_ = std::make_unique<MessageErrorBox>();
+  errors_ = std::make_unique<ActionErrors>(*engine_, *errorBox_, GetAppName().ToStdString());
   return *engine_;
 }
 

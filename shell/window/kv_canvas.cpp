@@ -1,7 +1,7 @@
 // The figure's window: paints the figure through an off-screen cairo image
 // kept until the size changes, feeds the mouse to the view's rules, the keys
-// to the figure, runs the instance's timer step every 20 ms and chooses the
-// cursor.
+// to the figure, runs the instance's timer step every 20 ms while the frame
+// says there is work, and chooses the cursor.
 #include <wx/dcclient.h>
 
 #include <cstdlib>
@@ -59,6 +59,7 @@ KVCanvas::KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host)
   Bind(wxEVT_KEY_UP, &KVCanvas::OnKeyUp, this);
   Bind(wxEVT_CHAR, &KVCanvas::OnChar, this);
   Bind(wxEVT_TIMER, &KVCanvas::OnTimer, this);
+  Bind(wxEVT_CONTEXT_MENU, &KVCanvas::OnContextMenu, this);
   timer_.Start(kViewTickMs);
 }
 
@@ -92,18 +93,23 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
     if (engine.Created()) {
       InstallTarget();
       engine.SetFigureRect(id, width_, height_);
-      engine.RunDrawHandlers(id);
+      host_.ReportError(engine.RunDrawHandlers(id));
     }
   }
+  // Feedback the mouse drew on the image by inversion is shown as it is.
+  const bool feedbackOnly = feedbackOnly_ && image_ != nullptr;
+  feedbackOnly_ = false;
   if (!EnsureImage()) return;
   InstallTarget();
-  cairo_t* c = image_->context();
-  const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
-  cairo_save(c);
-  cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
-  cairo_paint(c);
-  cairo_restore(c);
-  engine.DrawFigure(id);
+  if (!feedbackOnly) {
+    cairo_t* c = image_->context();
+    const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+    cairo_save(c);
+    cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
+    cairo_paint(c);
+    cairo_restore(c);
+    engine.DrawFigure(id);
+  }
   cairo_surface_flush(image_->surface());
   auto* screen = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
   if (!screen) return;
@@ -116,8 +122,24 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
   if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
 }
 
+void KVCanvas::SetTicking(bool on) {
+  if (on && !timer_.IsRunning()) timer_.Start(kViewTickMs);
+  if (!on && timer_.IsRunning()) timer_.Stop();
+}
+
 void KVCanvas::DrawNowFromHere() {
   Refresh(false);
+  Update();
+}
+
+void KVCanvas::Refresh(bool eraseBackground, const wxRect* rect) {
+  feedbackOnly_ = false;
+  wxWindow::Refresh(eraseBackground, rect);
+}
+
+void KVCanvas::ShowFeedback() {
+  feedbackOnly_ = true;
+  wxWindow::Refresh(false);
   Update();
 }
 
@@ -153,6 +175,8 @@ void KVCanvas::OnMouse(wxMouseEvent& event) {
     view_.Move(x, y, {event.LeftIsDown(), event.MiddleIsDown(), shift});
     UpdateCursor();
   }
+  // The view answers only redraws: a mouse handler's failure is left behind.
+  host_.ReportError(kOk);
 }
 
 void KVCanvas::OnCaptureLost(wxMouseCaptureLostEvent&) {
@@ -179,8 +203,9 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    if (engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow)) == kStatusRepaint)
-      Refresh(false);
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow));
+    if (code == kStatusRepaint) Refresh(false);
+    if (!KeyUnused(code)) host_.ReportError(code);
   }
   UpdateCursor();
 }
@@ -203,12 +228,14 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
   } else if (code != kOk) {
     event.Skip();
   }
+  if (!KeyUnused(code)) host_.ReportError(code);
 }
 
 void KVCanvas::OnTimer(wxTimerEvent&) {
   InstallTarget();
-  if (RunViewTick(engine_, host_.Instance(), host_.ModalOpen()) == kStatusRepaint)
-    DrawNowFromHere();
+  const ErrCode code = RunViewTick(engine_, host_.Instance(), host_.ModalOpen());
+  if (code == kStatusRepaint) DrawNowFromHere();
+  host_.ReportError(code);
 }
 
 void KVCanvas::UpdateCursor() {

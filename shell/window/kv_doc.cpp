@@ -1,9 +1,11 @@
 // The document and its view: the instance the image restored, its idle
-// step, and the number format written back at the end.
+// step, and the number format written back at the end (the commands are in
+// kv_doc_commands.cpp).
 #include <cstdlib>
 
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
+#include "shell/startup_settings.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {
@@ -28,22 +30,24 @@ void KVDoc::LoadEmbeddedApplication() {
   const ErrCode e = engine.LoadApplication(wxGetApp().Executable(), &title);
   if (e) {
     // The window stays, empty, with the reason in a box.
-    const wxString text = wxString::FromUTF8(engine.ErrorText(e));
-    wxGetApp().CallAfter([text] {
-      wxMessageBox(text, wxGetApp().GetAppName(), wxOK | wxICON_ERROR, wxGetApp().Frame());
-    });
+    wxGetApp().Errors().ReportText(LoadErrorText(engine, e, wxGetApp().Executable()));
     return;
   }
   instance_ = engine.FirstInstance();
-  if (std::optional<std::string> own = engine.GetText(instance_, InstanceText::kTitle))
-    title = *own;
-  SetTitle(wxString::FromUTF8(title));
-  if (KVMainFrame* frame = wxGetApp().Frame()) frame->SetTitle(wxString::FromUTF8(title));
+  DocumentCommands& commands = Commands();
+  commands.SetInstance(instance_);
+  commands.FetchInstanceTitle();
+  if (!commands.Title().empty()) title = commands.Title();
+  SetTitle(WindowText(title));
+  if (KVMainFrame* frame = wxGetApp().Frame()) frame->SetTitle(WindowText(title));
+  commands.UpdateMenus(true);
   UpdateAllViews();
 }
 
 void KVDoc::RunIdleStep() {
-  if (wxGetApp().Engine().RunIdleStep(instance_, true) == kStatusRepaint) UpdateAllViews();
+  const ErrCode code = wxGetApp().Engine().RunIdleStep(instance_, true);
+  if (code == kStatusRepaint) UpdateAllViews();
+  wxGetApp().Errors().Report(code);
 }
 
 bool KVView::OnCreate(wxDocument*, long) {
@@ -51,7 +55,7 @@ bool KVView::OnCreate(wxDocument*, long) {
   SetFrame(frame);
   const Preferences& prefs = wxGetApp().Prefs();
   const std::string face = prefs.ReadText(PrefKey::FigFontName);
-  SetPortFont(face.c_str(), std::abs(prefs.ReadInt(PrefKey::FigFontSize)), 0);
+  SetPortFont(face.c_str(), FigureFontPixels(prefs), 0);
   canvas_ = new KVCanvas(frame, wxGetApp().Engine(), *this);
   frame->AttachCanvas(canvas_);
   return true;
@@ -71,6 +75,10 @@ void KVView::ShowStatus(const wxString& text) {
 
 bool KVView::ModalOpen() const {
   return wxGetApp().ModalOpen();
+}
+
+void KVView::ReportError(ErrCode code) {
+  wxGetApp().Errors().Report(code);
 }
 
 bool KVView::OnClose(bool) {

@@ -1,10 +1,18 @@
 // The main frame: tool bar, status bar, the view in a sizer, the 10 ms
-// timer, placement and the commands of the whole program.
+// timer (running while there is timed work), the close a SIGINT asks for,
+// placement and the commands of the whole program (the menus' are in
+// kv_frame_menus.cpp).
 #include <wx/artprov.h>
+#include <wx/display.h>
 
+#include <functional>
+
+#include "app/host_clock.hpp"
 #include "graphics/figure_codes.hpp"
+#include "platform/gui/break_key.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
+#include "shell/mode_icons.hpp"
 #include "shell/view_input.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "shell/window_placement.hpp"
@@ -20,30 +28,68 @@ constexpr int kHelpCommand = 10211;
 constexpr int kRegisterCommand = 10103;
 constexpr int kBusyPaneWidth = 64;
 constexpr int kIconFallback = 32;
+constexpr int kToolFallback = 24;
 
-const char* const kModeNames[kModeCount] = {"Manipulate", "Zoom", "Zoom X-axis", "Drag", "Select"};
+// The figure modes on the tool bar, in mode order: the tooltip, the status
+// bar's help and the picture.
+struct ModeTool {
+  const char* tip;
+  const char* help;
+  ModeIcon icon;
+};
+constexpr ModeTool kModeTools[] = {
+    {"Manipulate", "Manipulates an element in a figure", ModeIcon::kManipulate},
+    {"Zoom", "Zooms in (shift to zoom out)", ModeIcon::kZoom},
+    {"Zoom x-axis", "Zooms in along the X axis (shift to zoom out)", ModeIcon::kZoomX},
+    {"Drag", "Drags (shift to drag along the X axis)", ModeIcon::kDrag},
+    {"Select subplot", "Selects or move a subplot (shift for multiple selection)",
+     ModeIcon::kSelect},
+};
+static_assert(std::size(kModeTools) == kModeCount && kModeCount == kModeIconCount);
 
-// The tool bar's picture of a figure mode: its number in a frame.
-wxBitmap ModeBitmap(int mode) {
-  wxBitmap bitmap(16, 16);
-  wxMemoryDC dc(bitmap);
-  dc.SetBackground(*wxWHITE_BRUSH);
-  dc.Clear();
-  dc.SetPen(*wxBLACK_PEN);
-  dc.SetBrush(*wxTRANSPARENT_BRUSH);
-  dc.DrawRectangle(0, 0, 16, 16);
-  dc.SetFont(wxFont(wxFontInfo(8).Bold()));
-  const wxString text = wxString::Format("%d", mode);
-  const wxSize extent = dc.GetTextExtent(text);
-  dc.DrawText(text, (16 - extent.x) / 2, (16 - extent.y) / 2);
-  dc.SelectObject(wxNullBitmap);
-  return bitmap;
+// The tool bar's picture of a figure mode at the bar's size, in the ink of
+// the theme's button text.
+wxBitmap ModeBitmap(ModeIcon icon, int side) {
+  const wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT);
+  const std::vector<uint8_t> rgba =
+      ModeIconRgba(icon, side, {text.Red() / 255.0, text.Green() / 255.0, text.Blue() / 255.0});
+  wxImage image(side, side);
+  image.InitAlpha();
+  for (int y = 0; y < side; y++) {
+    for (int x = 0; x < side; x++) {
+      const uint8_t* p = &rgba[(static_cast<size_t>(y) * side + x) * 4];
+      image.SetRGB(x, y, p[0], p[1], p[2]);
+      image.SetAlpha(x, y, p[3]);
+    }
+  }
+  return wxBitmap(image);
 }
 
 int32_t Instance() {
   KVDoc* doc = wxGetApp().Document();
   return doc ? doc->Instance() : 0;
 }
+
+KVCanvas* Canvas() {
+  KVDoc* doc = wxGetApp().Document();
+  wxView* view = doc ? doc->GetFirstView() : nullptr;
+  return view ? static_cast<KVView*>(view)->Canvas() : nullptr;
+}
+
+// Wakes the frame when a SIGINT wrote to its pipe.
+class InterruptWatch : public wxEventLoopSourceHandler {
+ public:
+  explicit InterruptWatch(std::function<void()> onInterrupt) : onInterrupt_(onInterrupt) {}
+  void OnReadWaiting() override {
+    DrainInterruptPipe();
+    onInterrupt_();
+  }
+  void OnWriteWaiting() override {}
+  void OnExceptionWaiting() override {}
+
+ private:
+  std::function<void()> onInterrupt_;
+};
 
 }  // namespace
 
@@ -52,12 +98,17 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
       timer_(this) {
   SetMinSize(wxSize(320, 240));
   wxToolBar* tools = CreateToolBar();
+  const wxSize hint = wxArtProvider::GetSizeHint(wxART_TOOLBAR);
+  const int side = std::min(hint.x, hint.y) > 0 ? std::min(hint.x, hint.y) : kToolFallback;
+  tools->SetToolBitmapSize(wxSize(side, side));
   tools->AddTool(wxID_UNDO, "Undo", wxArtProvider::GetBitmap(wxART_UNDO, wxART_TOOLBAR), "Undo");
   tools->AddTool(wxID_REDO, "Redo", wxArtProvider::GetBitmap(wxART_REDO, wxART_TOOLBAR), "Redo");
   tools->AddSeparator();
-  for (int k = 0; k < kModeCount; k++)
-    tools->AddRadioTool(kModeFirst + k, kModeNames[k], ModeBitmap(k + 1), wxNullBitmap,
-                        kModeNames[k]);
+  for (int k = 0; k < kModeCount; k++) {
+    const ModeTool& mode = kModeTools[k];
+    tools->AddRadioTool(kModeFirst + k, mode.tip, ModeBitmap(mode.icon, side), wxNullBitmap,
+                        mode.tip, mode.help);
+  }
   tools->Realize();
   CreateStatusBar(2);
   const int widths[2] = {-1, kBusyPaneWidth};
@@ -75,19 +126,28 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
 
   Bind(wxEVT_CLOSE_WINDOW, &KVMainFrame::OnClose, this);
   Bind(wxEVT_TIMER, &KVMainFrame::OnTick, this);
+  Bind(wxEVT_IDLE, &KVMainFrame::OnIdle, this);
   Bind(wxEVT_MENU, &KVMainFrame::OnUndo, this, wxID_UNDO);
   Bind(wxEVT_MENU, &KVMainFrame::OnRedo, this, wxID_REDO);
   Bind(
       wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_EXIT);
   Bind(wxEVT_MENU, &KVMainFrame::OnSelectAll, this, wxID_SELECTALL);
-  Bind(wxEVT_MENU, &KVMainFrame::OnMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_MENU, &KVMainFrame::OnHelp, this, kHelpCommand);
   Bind(wxEVT_MENU, &KVMainFrame::OnRegister, this, kRegisterCommand);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateUndo, this, wxID_UNDO);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateRedo, this, wxID_REDO);
-  Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateMode, this, kModeFirst, kModeFirst + kModeCount - 1);
   Bind(wxEVT_UPDATE_UI, &KVMainFrame::OnUpdateHelp, this, kHelpCommand);
+  InstallMenus();
   timer_.Start(kFrameTickMs);
+  if (InterruptPipe() >= 0) {
+    interruptWatch_ = std::make_unique<InterruptWatch>([this] { OnInterrupt(); });
+    interruptSource_ = wxEventLoopBase::AddSourceForFD(InterruptPipe(), interruptWatch_.get(),
+                                                       wxEVENT_SOURCE_INPUT);
+  }
+}
+
+KVMainFrame::~KVMainFrame() {
+  delete interruptSource_;
 }
 
 bool KVMainFrame::TryBefore(wxEvent& event) {
@@ -114,11 +174,16 @@ void KVMainFrame::RestorePlacement() {
                                 r.GetTop(),
                                 r.GetRight() + 1,
                                 r.GetBottom() + 1};
-  const wxSize display = wxGetDisplaySize();
-  int iconX = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
-  int iconY = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
-  const ScreenSize screen{display.x, display.y, iconX > 0 ? iconX : kIconFallback,
-                          iconY > 0 ? iconY : kIconFallback};
+  const int iconX = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
+  const int iconY = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
+  const wxSize least = GetMinSize();
+  ScreenSize screen{
+      {}, iconX > 0 ? iconX : kIconFallback, iconY > 0 ? iconY : kIconFallback, least.x, least.y};
+  for (unsigned k = 0; k < wxDisplay::GetCount(); k++) {
+    const wxRect area = wxDisplay(k).GetClientArea();
+    screen.workAreas.push_back(
+        {area.GetLeft(), area.GetTop(), area.GetRight() + 1, area.GetBottom() + 1});
+  }
   const std::optional<WindowPlacement> p = RestoredPlacement(wxGetApp().Prefs(), current, screen);
   if (!p) return;
   SetSize(wxRect(p->left, p->top, p->right - p->left, p->bottom - p->top));
@@ -142,11 +207,39 @@ void KVMainFrame::OnClose(wxCloseEvent& event) {
 void KVMainFrame::OnTick(wxTimerEvent&) {
   if (RunFrameTick(wxGetApp().Engine(), wxGetApp().ModalOpen()))
     wxGetApp().RunIdleStepAllDocuments();
+  UpdateTimers();
+}
+
+void KVMainFrame::OnIdle(wxIdleEvent& event) {
+  event.Skip();
+  UpdateTimers();
+  if (closeRequested_ && !wxGetApp().Engine().HandlerBusy() && !wxGetApp().ModalOpen()) {
+    closeRequested_ = false;
+    Close();
+  }
+}
+
+void KVMainFrame::OnInterrupt() {
+  if (InterruptClosesWindow(wxGetApp().Engine(), &IsBreakKeyDown)) {
+    closeRequested_ = true;
+    wxWakeUpIdle();
+  }
+}
+
+void KVMainFrame::UpdateTimers() {
+  KVCanvas* canvas = Canvas();
+  const bool needed =
+      TimersNeeded(wxGetApp().Engine(), Instance(), canvas != nullptr && canvas->Dragging());
+  if (needed && !timer_.IsRunning()) timer_.Start(kFrameTickMs);
+  if (!needed && timer_.IsRunning()) timer_.Stop();
+  if (canvas) canvas->SetTicking(needed);
 }
 
 void KVMainFrame::RepaintOn(ErrCode code) {
-  if (code != kStatusRepaint) return;
-  if (KVDoc* doc = wxGetApp().Document()) doc->UpdateAllViews();
+  if (code == kStatusRepaint) {
+    if (KVDoc* doc = wxGetApp().Document()) doc->UpdateAllViews();
+  }
+  wxGetApp().Errors().Report(code);
 }
 
 void KVMainFrame::OnUndo(wxCommandEvent&) {
@@ -161,22 +254,12 @@ void KVMainFrame::OnSelectAll(wxCommandEvent&) {
   RepaintOn(wxGetApp().Engine().SelectAllSubplots(Instance()));
 }
 
-void KVMainFrame::OnMode(wxCommandEvent& event) {
-  wxGetApp().Engine().SetFigureMode(static_cast<uint32_t>(event.GetId() - kModeFirst + 1));
-}
-
 void KVMainFrame::OnUpdateUndo(wxUpdateUIEvent& event) {
   event.Enable(wxGetApp().Engine().CanUndo(Instance()));
 }
 
 void KVMainFrame::OnUpdateRedo(wxUpdateUIEvent& event) {
   event.Enable(wxGetApp().Engine().CanRedo(Instance()));
-}
-
-void KVMainFrame::OnUpdateMode(wxUpdateUIEvent& event) {
-  EngineFacade& engine = wxGetApp().Engine();
-  event.Enable(engine.FindHandlerSlot(Instance()));
-  event.Check(engine.GetFigureMode() == static_cast<uint32_t>(event.GetId() - kModeFirst + 1));
 }
 
 void KVMainFrame::OnHelp(wxCommandEvent&) {

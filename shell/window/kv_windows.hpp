@@ -5,15 +5,21 @@
 #pragma once
 
 #include <wx/docview.h>
+#include <wx/evtloopsrc.h>
 #include <wx/wx.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "app/figure_view.hpp"
 #include "graphics/cairo_target.hpp"
+#include "shell/action_errors.hpp"
 #include "shell/app_startup.hpp"
+#include "shell/document_commands.hpp"
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
+#include "shell/menu_resources.hpp"
 #include "shell/runtime_table.hpp"
 
 namespace vke {
@@ -29,6 +35,75 @@ class OneDocumentManager : public wxDocManager {
   wxDocument* CreateDocument(const wxString& path, long flags) override;
 };
 
+// UTF-8 as the toolkit's text; bytes that are no UTF-8 are kept as Latin-1.
+wxString WindowText(std::string_view text);
+
+// The toolkit's menus made from menu trees; a command id of the menus as
+// the toolkit knows it, and back.
+wxMenuBar* NewMenuBar(const MenuNode& bar);
+wxMenu* NewMenu(const MenuNode& popup);
+int WindowCommandId(int32_t id);
+int32_t CommandOfWindowId(int id);
+
+class MenuPool;
+
+// The toolkit's menu bar and menus as the menu builders see them. Pop-ups
+// taken out wait until the menu bar is redrawn: one inserted again in the
+// same shape is taken back, relabelled, rather than made anew (the
+// toolkit's widgets are what a rebuild costs). What is left, and the items
+// taken out, are deleted once the event at hand is over: a command may take
+// out the menu it was chosen from.
+class WxMenuBarSurface : public MenuSurface {
+ public:
+  explicit WxMenuBarSurface(wxMenuBar* bar);
+  ~WxMenuBarSurface() override;
+  int32_t Count() const override;
+  std::string TextAt(int32_t position) const override;
+  void RemoveAt(int32_t position) override;
+  void InsertAt(int32_t position, const MenuNode& node) override;
+  std::unique_ptr<MenuSurface> SubMenuAt(int32_t position) override;
+  void Redraw() override;
+
+ private:
+  wxMenuBar* bar_;
+  std::unique_ptr<MenuPool> pool_;
+};
+
+class WxMenuSurface : public MenuSurface {
+ public:
+  explicit WxMenuSurface(wxMenu* menu, MenuPool* pool = nullptr) : menu_(menu), pool_(pool) {}
+  int32_t Count() const override;
+  std::string TextAt(int32_t position) const override;
+  void RemoveAt(int32_t position) override;
+  void InsertAt(int32_t position, const MenuNode& node) override;
+  std::unique_ptr<MenuSurface> SubMenuAt(int32_t position) override;
+
+ private:
+  wxMenu* menu_;
+  MenuPool* pool_;
+};
+
+// Gives a menu item or a tool what its update rule says, the indeterminate
+// check mark included.
+void ApplyCommandUpdate(wxUpdateUIEvent& event, const CommandUpdate& update);
+
+// The desktop's clipboard.
+Clipboard& SystemClipboard();
+
+// A frame with a read-only text, for the application's about and help
+// texts; closing it hides it.
+class KVTextWindow : public wxFrame, public TextWindow {
+ public:
+  KVTextWindow(wxWindow* parent, const std::string& title);
+  void SetTitle(const std::string& title) override;
+  void SetText(const std::string& text) override;
+  void BringToTop() override;
+  void Hide() override;
+
+ private:
+  wxTextCtrl* text_;
+};
+
 class KVDoc : public wxDocument {
  public:
   bool OnNewDocument() override { return true; }
@@ -40,9 +115,13 @@ class KVDoc : public wxDocument {
   // Draw handlers of a changed instance, then the views.
   void RunIdleStep();
   int32_t Instance() const { return instance_; }
+  // The document's commands, menus and text windows.
+  DocumentCommands& Commands();
 
  private:
   int32_t instance_ = 0;
+  std::unique_ptr<DocumentHost> host_;
+  std::unique_ptr<DocumentCommands> commands_;
   wxDECLARE_DYNAMIC_CLASS(KVDoc);
 };
 
@@ -54,6 +133,10 @@ class CanvasHost {
   // Shows a text in the status bar's first pane at once.
   virtual void ShowStatus(const wxString& text) = 0;
   virtual bool ModalOpen() const = 0;
+  // The code of an action the figure ran: errors are reported once.
+  virtual void ReportError(ErrCode code) = 0;
+  // The figure's context menu.
+  virtual MenuNode ContextMenu() { return FigureContextMenu(); }
 };
 
 class KVView : public wxView, public CanvasHost {
@@ -67,20 +150,33 @@ class KVView : public wxView, public CanvasHost {
   int32_t Instance() const override;
   void ShowStatus(const wxString& text) override;
   bool ModalOpen() const override;
+  void ReportError(ErrCode code) override;
+  MenuNode ContextMenu() override;
 
  private:
   KVCanvas* canvas_ = nullptr;
   wxDECLARE_DYNAMIC_CLASS(KVView);
 };
 
+// A command whose window comes with the dialogs or printing; its update
+// rule, when it has one, else enabled.
+struct CommandHook {
+  std::function<void()> run;
+  std::function<void(wxUpdateUIEvent&)> update;
+};
+
 class KVMainFrame : public wxDocParentFrame {
  public:
   KVMainFrame(wxDocManager* manager, const wxString& title);
+  ~KVMainFrame() override;
   void AttachCanvas(wxWindow* canvas);
   void ShowStatus(int pane, const wxString& text);
   // The saved placement, applied once the window is on the screen (its
   // frame's size is known only then).
   void RestorePlacement();
+  // The hook of a command of the dialogs or printing (kHook in the command
+  // table); until one is installed the command stands disabled.
+  void InstallCommandHook(int32_t id, CommandHook hook);
 
  protected:
   // Undo and redo are the figure's, never the document manager's.
@@ -89,22 +185,39 @@ class KVMainFrame : public wxDocParentFrame {
  private:
   void OnClose(wxCloseEvent& event);
   void OnTick(wxTimerEvent& event);
+  void OnIdle(wxIdleEvent& event);
+  // A SIGINT arrived: closes the window once no handler runs and no dialog
+  // is open, unless a handler took the break.
+  void OnInterrupt();
+  // Starts the frame's and the view's timers while they have work, stops
+  // them without.
+  void UpdateTimers();
   void OnUndo(wxCommandEvent& event);
   void OnRedo(wxCommandEvent& event);
-  void OnMode(wxCommandEvent& event);
   void OnUpdateUndo(wxUpdateUIEvent& event);
   void OnUpdateRedo(wxUpdateUIEvent& event);
-  void OnUpdateMode(wxUpdateUIEvent& event);
   void OnSelectAll(wxCommandEvent& event);
   void OnHelp(wxCommandEvent& event);
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
   void SavePlacementNow();
-  // Repaints the views when the code asks for it.
+  // Repaints the views when the code asks for it; reports an error.
   void RepaintOn(ErrCode code);
+  // The menu bar and the commands of its menus and of the context menu.
+  void InstallMenus();
+  void OnDocumentCommand(wxCommandEvent& event);
+  void OnDocumentUpdate(wxUpdateUIEvent& event);
+  void OnHookCommand(wxCommandEvent& event);
+  void OnHookUpdate(wxUpdateUIEvent& event);
+  void OnBarCommand(wxCommandEvent& event);
+  void OnBarUpdate(wxUpdateUIEvent& event);
 
   wxTimer timer_;
   wxBoxSizer* sizer_ = nullptr;
+  std::unique_ptr<wxEventLoopSourceHandler> interruptWatch_;
+  wxEventLoopSource* interruptSource_ = nullptr;
+  bool closeRequested_ = false;
+  std::map<int32_t, CommandHook> hooks_;
 };
 
 class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
@@ -127,6 +240,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   void Quit() override;
 
   EngineFacade& Engine() { return *state_.engine; }
+  ActionErrors& Errors() { return *errors_; }
   Preferences& Prefs() { return *preferences_; }
   const AppState& State() const { return state_; }
   const std::string& Executable() const { return executable_; }
@@ -143,6 +257,8 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<KVAppContext> context_;
   std::unique_ptr<KVEngine> engine_;
   std::unique_ptr<StatusBar> statusBar_;
+  std::unique_ptr<ErrorBox> errorBox_;
+  std::unique_ptr<ActionErrors> errors_;
   std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
@@ -160,14 +276,21 @@ class KVCanvas : public wxWindow, public FigureViewHost {
 
   // Repaints before returning.
   void DrawNowFromHere();
+  // The 20 ms tick, on or off.
+  void SetTicking(bool on);
+  bool Dragging() const { return view_.Dragging(); }
 
   // FigureViewHost
   void InstallTarget() override;
   void CaptureMouse() override;
   void ReleaseMouse() override;
   void DrawNow() override { DrawNowFromHere(); }
+  void ShowFeedback() override;
   void ShowStatus(std::string_view text) override;
   void MarkModified() override {}
+
+  // Any refresh but the feedback's draws the figure anew.
+  void Refresh(bool eraseBackground = true, const wxRect* rect = nullptr) override;
 
  private:
   void OnPaint(wxPaintEvent& event);
@@ -177,6 +300,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   void OnKeyUp(wxKeyEvent& event);
   void OnChar(wxKeyEvent& event);
   void OnTimer(wxTimerEvent& event);
+  void OnContextMenu(wxContextMenuEvent& event);
   void UpdateCursor();
   bool EnsureImage();
 
@@ -186,6 +310,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   std::unique_ptr<CairoTarget> image_;
   int width_ = 0;
   int height_ = 0;
+  bool feedbackOnly_ = false;  // the next paint shows the image as the mouse left it
   wxTimer timer_;
 };
 

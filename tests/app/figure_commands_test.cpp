@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/draw_cycle.hpp"
+#include "app/figure_queries.hpp"
 #include "app/figure_variables.hpp"
 #include "app/instance_figure.hpp"
 #include "app/name_buffer.hpp"
@@ -168,6 +169,43 @@ TEST(FigureCommands, SelectingAllSubplots) {
   EXPECT_EQ(SelectAllSubplots(h.block(), 0, true), kOk);
   EXPECT_EQ(h.figure().selection, 0u);
   EXPECT_EQ(SelectAllSubplots(h.block(), 3, true), kKvNonexistentInstance);
+}
+
+TEST(FigureCommands, PlotChoiceStatesAndOfferedCommands) {
+  Commands h(2, 2);
+  h.Ready();
+  auto state = [&](int32_t plot) { return GetSubplotSelectionState(h.block(), 0, plot); };
+  // A grid with nothing selected offers no choice.
+  EXPECT_EQ(state(h.plots[0]), 0u);
+  EXPECT_EQ(state(kPlotNone), 0u);
+  h.figure().selection = 0b10;
+  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[1]), kOk);
+  EXPECT_EQ(state(h.plots[1]), 3u);
+  EXPECT_EQ(state(h.plots[0]), 1u);
+  // Two selected subplots: enabled, none checked.
+  h.figure().selection = 0b11;
+  EXPECT_EQ(state(h.plots[1]), 1u);
+  // Free layout with room: every plot but the default one, with nothing
+  // selected; no room: nothing.
+  h.figure().selection = 0;
+  h.figure().freeLayout = 1;
+  h.figure().rows = 2;
+  h.figure().columns = 1;
+  EXPECT_EQ(state(h.plots[2]), 1u);
+  EXPECT_EQ(state(kPlotNone), 1u);
+  EXPECT_EQ(state(kPlotDefault), 0u);
+  h.figure().rows = h.figure().maxSubplots;
+  EXPECT_EQ(state(h.plots[2]), 0u);
+  EXPECT_EQ(GetSubplotSelectionState(h.block(), 7, h.plots[0]), 0u);
+
+  // Flag 2 withholds command 4 (layouts and plot choices) and nothing else.
+  EXPECT_TRUE(GetInstanceMenuState(h.block(), 0, 4));
+  h.figure().flags = 2;
+  EXPECT_FALSE(GetInstanceMenuState(h.block(), 0, 4));
+  EXPECT_TRUE(GetInstanceMenuState(h.block(), 0, 7));
+  EXPECT_FALSE(GetInstanceMenuState(h.block(), 0, 0));
+  EXPECT_FALSE(GetInstanceMenuState(h.block(), 0, 10));
+  EXPECT_FALSE(GetInstanceMenuState(h.block(), 7, 4));
 }
 
 }  // namespace

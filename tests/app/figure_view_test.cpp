@@ -113,12 +113,13 @@ TEST_F(View, MiddleButtonIsTheLeftWithShift) {
 }
 
 TEST_F(View, HoverShowsItsTextAndAPlainMoveEndsAStaleDrag) {
-  s.codes = {kStatusRepaint, kOk, kErrNotSupported};
+  s.codes = {kStatusRepaint, kOk, kStatusMoveDropped, kErrNotSupported};
   view.Move(1, 1, {false, false, false});
   view.Move(2, 2, {false, false, false});
+  view.Move(2, 3, {false, false, false});  // dropped: the text stays
   view.Move(3, 3, {false, false, false});
   EXPECT_EQ(s.log, (Log{"hover 1,1", "draw", "status 'x=1'", "hover 2,2", "status 'x=1'",
-                        "hover 3,3", "status ''"}));
+                        "hover 2,3", "hover 3,3", "status ''"}));
   s.log.clear();
   s.codes = {kOk, kOk};
   view.Press(0, 0, false);
@@ -147,6 +148,24 @@ TEST(StatusText, IsBoundedAndValidUtf8) {
             "a\xEF\xBF\xBD"
             "b");
   EXPECT_EQ(ShownStatusText("z\xC3"), "z\xEF\xBF\xBD");
+}
+
+// The feedback drawn by inversion shows without drawing the figure anew.
+struct FeedbackScript : Script {
+  void ShowFeedback() override { log.push_back("feedback"); }
+};
+
+TEST(ViewFeedback, ShownAfterEveryCallThatAnsweredZero) {
+  FeedbackScript s;
+  FigureView view{s, s};
+  s.codes = {kOk, kOk, kStatusRepaint, kOk};
+  view.Press(1, 2, false);
+  view.Move(3, 4, {true, false, false});
+  view.Move(5, 6, {true, false, false});
+  view.Release(7, 8, false);
+  EXPECT_EQ(s.log,
+            (Log{"down 1,2", "feedback", "capture", "drag 3,4", "status 'x=1'", "feedback",
+                 "drag 5,6", "status 'x=1'", "draw", "up 7,8", "feedback", "release", "modified"}));
 }
 
 }  // namespace

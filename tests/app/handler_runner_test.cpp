@@ -381,6 +381,17 @@ TEST_F(Runner, FailuresAndTheStateARunLeaves) {
   // A failing input leaves no entries behind.
   EXPECT_EQ(RunOne({-1, {kA, kB}, {Constant(1), 4321}}), kKvVarNotFound);
   EXPECT_EQ(test::EntryCount(h.ctx()), entries);
+  // The first failure is kept for the host until it takes it.
+  EXPECT_EQ(TakeHandlerFailure(b), kKvNonexistentInstance);
+  EXPECT_EQ(TakeHandlerFailure(b), kOk);
+  // A nested run's failure is its caller's; a refused run is no failure.
+  r = {};
+  r.nested = true;
+  EXPECT_EQ(RunOne({5000, {kA}, {Constant(1)}}, r), kKvVarNotFound);
+  b->handlerBusy = 1;
+  EXPECT_EQ(RunOne({5000, {kA}, {Constant(1)}}), kStatusNoPrint);
+  b->handlerBusy = 0;
+  EXPECT_EQ(TakeHandlerFailure(b), kOk);
 
   // Afterwards no handler is named; the event word is kept when an event
   // was given.

@@ -40,9 +40,7 @@ constexpr FigureMouseEvents kEvents{
     [](KVContextBlock**, int32_t, double, double, bool shift, char* t, int32_t n, int32_t* l) {
       return Log("drag", shift, t, n, l);
     },
-    [](KVContextBlock**, int32_t, double, double, bool shift) {
-      return Log("up", shift, nullptr, 0, nullptr);
-    },
+    [](KVContextBlock**, int32_t, bool shift) { return Log("up", shift, nullptr, 0, nullptr); },
     [](KVContextBlock**, int32_t, double, double, bool shift, char* t, int32_t n, int32_t* l) {
       return Log("hover", shift, t, n, l);
     },
@@ -50,6 +48,9 @@ constexpr FigureMouseEvents kEvents{
        int32_t* l) {
       script->dy = dy;
       return Log("scroll", shift, t, n, l);
+    },
+    [](KVContextBlock**, int32_t, double, double) {
+      return Log("select", false, nullptr, 0, nullptr);
     },
 };
 
@@ -66,7 +67,7 @@ struct View : test::FigureApp {
 TEST(HeadlessView, DragsFollowOnlyAPressThatStartedOne) {
   View v;
   EXPECT_EQ(v.view.Move(5, 5, kViewLeft), kOk);  // no drag yet: a hover
-  EXPECT_EQ(v.view.Release(5, 5, false), kStatusNothingDone);
+  EXPECT_EQ(v.view.Release(false), kStatusNothingDone);
   v.s.next = kStatusRepaint;
   v.view.MiddlePress(1, 1);  // left with Shift
   EXPECT_TRUE(v.view.dragging());
@@ -80,7 +81,7 @@ TEST(HeadlessView, DragsFollowOnlyAPressThatStartedOne) {
   EXPECT_EQ(v.view.status(), "status drag");
   EXPECT_EQ(v.view.paints(), 1);
   v.s.next = kStatusRepaint;
-  v.view.Release(3, 3, false);
+  v.view.Release(false);
   EXPECT_FALSE(v.view.dragging());
   EXPECT_EQ(v.view.paints(), 2);
   const std::vector<std::string> expected{"hover", "down shift", "drag shift", "drag", "up"};
@@ -108,6 +109,10 @@ TEST(HeadlessView, HoverAndWheelRepaintOnlyWhenAsked) {
   v.view.Move(1, 1, 0);
   EXPECT_EQ(v.view.status(), "status hover");
   EXPECT_EQ(v.view.paints(), 0);
+  v.s.next = kStatusMoveDropped;
+  v.s.calls.clear();
+  v.view.Move(2, 2, 0);
+  EXPECT_EQ(v.view.status(), "status hover");  // a dropped move leaves the text
   v.s.next = kStatusNothingDone;
   v.view.Wheel(1, 1, 240, false);
   EXPECT_EQ(v.view.status(), "");

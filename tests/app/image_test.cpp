@@ -111,6 +111,35 @@ TEST(ImageRoundTrip, ReproducesEveryArea) {
     EXPECT_EQ(first.records[i], again.records[i]) << "record " << i;
 }
 
+// A name buffer filled to its last slot, with names of the full 28
+// characters, saves and loads back whole.
+TEST(ImageRoundTrip, ANameBufferFilledToItsLastSlot) {
+  Application saver;
+  uint8_t* names = saver.block()->NameArea();
+  const auto nameOf = [](int32_t id) {
+    std::string name = "n" + std::to_string(id);
+    name.resize(kNameSlotChars, 'x');
+    return name;
+  };
+  int32_t last = 99999;
+  while (AddNameSlot(names, last + 1, nameOf(last + 1).data(), kNameSlotChars) == kOk) last++;
+  ASSERT_GT(last, 99999);
+  const uint32_t count = Load<uint32_t>(names + 4);
+  ASSERT_EQ(count, Load<uint32_t>(names));  // every slot taken
+  std::vector<uint8_t> file;
+  ASSERT_EQ(SaveImageBytes(saver.block(), "Full", &file), kOk);
+  BlockHost loader;
+  ASSERT_EQ(test::LoadBytes(loader.slot(), file), kOk);
+  const uint8_t* loaded = loader.block()->NameArea();
+  ASSERT_EQ(Load<uint32_t>(loaded + 4), count);
+  EXPECT_EQ(std::memcmp(names + 8, loaded + 8, 32 * size_t{count}), 0);
+  const char* name = nullptr;
+  int32_t length = 0;
+  ASSERT_EQ(FindVariableSlot(loaded, last, &name, &length), kOk);
+  EXPECT_EQ(std::string(name, length), nameOf(last));
+  ExpectApplicationValues(loader.block());
+}
+
 // Code positions count from behind the saving engine's function table: a
 // loader with another capacity still runs the saved code in place.
 TEST(ImageRoundTrip, IntoBlocksWithOtherTableCapacities) {
@@ -310,6 +339,14 @@ TEST(ImageFile, AppendedToACopyOfTheRuntime) {
   EXPECT_EQ(title, "Bare");
 
   EXPECT_EQ(LoadImageFile(loader.slot(), dir.File("missing").c_str(), &title), kErrFileNotFound);
+  // Which files carry an image at all: not a program without one.
+  EXPECT_TRUE(FileCarriesImage(dir.File("app").c_str()));
+  EXPECT_TRUE(FileCarriesImage(dir.File("bare").c_str()));
+  EXPECT_FALSE(FileCarriesImage(dir.File("missing").c_str()));
+  std::ofstream(dir.File("plain"), std::ios::binary) << "\x7F"
+                                                        "ELF, no image";
+  EXPECT_FALSE(FileCarriesImage(dir.File("plain").c_str()));
+  EXPECT_EQ(LoadImageFile(loader.slot(), dir.File("plain").c_str(), &title), kErrEof);
   EXPECT_EQ(WriteImageFile(saver.block(), "T", dir.File("missing").c_str(), dir.File("x").c_str()),
             kErrFileNotFound);
 }

@@ -14,6 +14,7 @@
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/object_store.hpp"
+#include "graphics/port.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/app/element_list_builder.hpp"
 #include "tests/host/test_host.hpp"
@@ -230,6 +231,11 @@ TEST(Instances, CreateFindAndRemove) {
   EXPECT_EQ(r->figure.styles[kFigureStyleGrid].flags, 3u);
   EXPECT_EQ(r->figure.styles[kFigureStyleGrid].green, 0x20);
   EXPECT_EQ(r->figure.subplots[0].plotId, kPlotNone);
+  // Highlighted labels draw their frame and ticks as lines in a colour the
+  // white viewport does not swallow.
+  const PenBrush lit = SelectPenBrush(r->figure.styles[kFigureStyleLabelHighlight]);
+  EXPECT_FALSE(lit.fill);
+  EXPECT_NE(lit.rgb, 0xFFFFFFu);
 
   // Every new set is ready: values can be stored in an earlier set without
   // touching the later ones.

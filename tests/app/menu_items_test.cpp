@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/errors.hpp"
+#include "app/figure_commands.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
@@ -52,16 +54,19 @@ TEST_F(MenuItems, LookupStopsAtItemsAndAtMenusThatHoldThem) {
   l.Text(kElemMenuStart, "Last").TextHandler(kElemMenuItem, "Fail", {h.Fn("fail")});
   l.Empty(kElemMenuEnd).Empty(kElemMenuLookupEnd).TextHandler(kElemMenuItem, "Hidden", {-1});
   ASSERT_EQ(h.Load(l), kOk);
-  auto walk = [&](bool menus, bool structure) {
+  auto walk = [&](bool menus, bool structure, bool separators = false) {
     std::string seen;
     MenuEntry e;
-    for (int32_t at = -1; GetMenuItemInfo(h.block(), 0, 'm', &at, &e, menus, structure) == kOk;)
+    for (int32_t at = -1;
+         GetMenuItemInfo(h.block(), 0, 'm', &at, &e, menus, structure, separators) == kOk;)
       seen += std::to_string(e.kind) + ":" + std::string(e.text) + " ";
     return seen;
   };
   EXPECT_EQ(walk(false, false), "19:Inc 19:Fail ");
   EXPECT_EQ(walk(true, false), "22:Edit 19:Inc 23: 22:Last 19:Fail 23: ");
   EXPECT_EQ(walk(false, true), "19:Inc 20:Sub 19:Fail ");
+  // A menu that holds only a separator is still skipped whole.
+  EXPECT_EQ(walk(true, true, true), "22:Edit 19:Inc 25: 20:Sub 23: 22:Last 19:Fail 23: ");
   int32_t at = 5;
   MenuEntry e;
   EXPECT_EQ(GetMenuItemInfo(h.block(), 3, 'm', &at, &e), kKvNonexistentInstance);
@@ -91,6 +96,29 @@ TEST_F(MenuItems, AnItemRunsInANewVersionThatAFailureDrops) {
   EXPECT_EQ(h.VersionCount(), 2u);
   EXPECT_EQ(h.Scalar(a), 2);
   EXPECT_EQ(RunMenuItemHandler(h.slot(), 0, inc + 1), kKvUndefElement);
+}
+
+// The line of a failed handler's error belongs to that run only: a later
+// action that fails without running code reports no line.
+TEST_F(MenuItems, AnErrorLineBelongsToTheActionThatRaisedIt) {
+  ASSERT_EQ(h.Compile("function fail()\n x = 1;\n error('VKE:undefElement');\n"), kOk);
+  ElementListBuilder l;
+  l.Instance(0, "app.kv", h.library()).TextHandler(kElemMenuItem, "Fail", {h.Fn("fail")});
+  const int32_t fail = Add(l);
+  ASSERT_EQ(h.Load(l), kOk);
+  h.Record()->initialised = 1;
+  auto text = [&](ErrCode code) {
+    char buffer[256];
+    const int32_t n = GetErrorMessageText(h.ctx(), code, buffer, sizeof buffer);
+    return std::string(buffer, n);
+  };
+  ASSERT_EQ(RunMenuItemHandler(h.slot(), 0, fail), kKvUndefElement);
+  EXPECT_EQ(text(kKvUndefElement), "Undefined element (line 3)");
+  EXPECT_EQ(RunMenuItemHandler(h.slot(), 0, fail + 1), kKvUndefElement);
+  EXPECT_EQ(text(kKvUndefElement), "Undefined element");
+  ASSERT_EQ(RunMenuItemHandler(h.slot(), 0, fail), kKvUndefElement);
+  EXPECT_EQ(RedoFigureStep(h.slot(), 7), kKvNonexistentInstance);
+  EXPECT_EQ(text(kKvNonexistentInstance), "Nonexistent instance");
 }
 
 TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {

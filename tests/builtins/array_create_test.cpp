@@ -131,20 +131,32 @@ TEST(ArrayFill, ClassesFillsAndLimits) {
   PushRow(ctx, "double", {2});
   PushRow(ctx, "double", {2});
   PushRow(ctx, "double", {2});
+  // A failure leaves the sizes where they were, so that the builtin can run
+  // again once the area has grown.
+  const int32_t sizesAt = EntryCount(ctx);
   EXPECT_EQ(CallOp(ctx, kOpEye, 3), kErrBadSize);
+  EXPECT_EQ(EntryCount(ctx), sizesAt);
+  Drop(ctx, 3);
   PushRow(ctx, "double", {16384});
   EXPECT_EQ(CallOp(ctx, kOpZeros, 1), kErrObjTooLarge);
   Drop(ctx);
   // 16383 passes the size tests; only the data stack's room refuses it.
   PushRow(ctx, "double", {16383});
   EXPECT_EQ(CallOp(ctx, kOpZeros, 1), kErrDataOverflow);
+  EXPECT_EQ(TopScalar(ctx), 16383);
+  PushText(ctx, "int8");
+  EXPECT_EQ(CallOp(ctx, kOpOnes, 2), kErrDataOverflow);
+  EXPECT_EQ(test::TopString(ctx), "int8");
+  Drop(ctx, 2);
   PushRow(ctx, "double", {100000});
   PushRow(ctx, "double", {100000});
   EXPECT_EQ(CallOp(ctx, kOpZeros, 2), kErrObjTooLarge);
+  Drop(ctx, 2);
   // A size that does not fit a dimension, even beside a zero.
   PushRow(ctx, "double", {3e9});
   PushRow(ctx, "double", {0});
   EXPECT_EQ(CallOp(ctx, kOpZeros, 2), kErrObjTooLarge);
+  Drop(ctx, 2);
   // More than 16 sizes: zeros looks for an empty size first, true does not.
   Values sizes(17, 1);
   sizes[3] = 0;

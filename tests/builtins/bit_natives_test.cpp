@@ -48,6 +48,10 @@ TEST_F(BitNatives, BadBitNumbersAndOperands) {
   EXPECT_EQ(Eval("bitor({1}, 1)"), "error 44");
   EXPECT_EQ(Eval("bitand([1 2], [1 2 3])"), "error 20");
   EXPECT_EQ(Eval("bitall([1 2], 0)"), "error 34");
+  // NaN and the infinities have no bits to take.
+  for (const char* call : {"bitall(nan)", "graycode(inf)", "igraycode(-inf)", "bitand(1, -inf)",
+                           "bitget([1 nan], 1)", "bitshift(inf, 1)", "bitany([1; nan], 1)"})
+    EXPECT_EQ(Eval(call), "error 103") << call;
   // Singles, chars and logicals are refused with 44, after which compiled
   // code calls the native again with doubles.
   PushScalar(ctx, "single", 1);

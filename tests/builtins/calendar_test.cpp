@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
@@ -48,6 +49,25 @@ TEST_F(Calendar, TimesOfDayCarryInsteadOfShowingSixtySeconds) {
                  "1 + mod(k * 7, 28), mod(k * 5, 24), mod(k * 13, 60), 0]; "
                  "bad = bad + any(julian2cal(cal2julian(c)) ~= c); end; bad"),
             "0");
+}
+
+// January and February count as months 13 and 14 of the year before: each
+// of their days, and the days around the leap day, come back as they went.
+TEST_F(Calendar, JanuaryAndFebruaryRoundTrip) {
+  for (const int year : {-4712, 1, 1582, 1900, 2000, 2023, 2024, 2100}) {
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    for (const auto& [month, day] : {std::pair{1, 1}, {1, 31}, {2, 1}, {2, 28}, {2, 29}, {3, 1}}) {
+      if (month == 2 && day == 29 && !leap) continue;
+      const std::string date =
+          std::to_string(year) + "," + std::to_string(month) + "," + std::to_string(day);
+      EXPECT_EQ(Eval("julian2cal(cal2julian(" + date + "))"), "[" + date + ",0,0,0]");
+      EXPECT_EQ(Eval("julian2cal(cal2julian(" + date + ", 12))"), "[" + date + ",12,0,0]");
+    }
+    EXPECT_EQ(Eval("cal2julian(" + std::to_string(year) + ", 3, 1) - cal2julian(" +
+                   std::to_string(year) + ", 2, 28)"),
+              leap ? "2" : "1")
+        << year;
+  }
 }
 
 TEST_F(Calendar, BadArguments) {

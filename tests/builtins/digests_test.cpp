@@ -45,6 +45,28 @@ TEST(Digests, StandardVectors) {
   EXPECT_EQ(Hex(kMD5Digest, million), "7707d6ae4e027c70eea2a935c2296f21");
 }
 
+// Lengths on each side of the padding boundary: the length field fits in
+// the last block (55), just misses it (56), or the data ends on or one byte
+// before a block's end.
+TEST(Digests, LengthsAtThePaddingBoundary) {
+  const struct {
+    size_t length;
+    const char* md5;
+    const char* sha1;
+  } cases[] = {
+      {55, "ef1772b6dff9a122358552954ad0df65", "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
+      {56, "3b0c8ac703f828b04c6c197006d17218", "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
+      {63, "b06521f39153d618550606be297466d5", "03f09f5b158a7a8cdad920bddc29b81c18a551f5"},
+      {64, "014842d480b571495a4a0363793f7367", "0098ba824b5c16427bd7a1122a5a442a25ec644d"},
+      {119, "8a7bd0732ed6a28ce75f6dabc90e1613", "ee971065aaa017e0632a8ca6c77bb3bf8b1dfc56"},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes(c.length, 'a');
+    EXPECT_EQ(Hex(kMD5Digest, bytes), c.md5) << c.length;
+    EXPECT_EQ(Hex(kSHA1Digest, bytes), c.sha1) << c.length;
+  }
+}
+
 TEST(Digests, PiecesOfAnySizeGiveTheSameDigest) {
   // Lengths around the block and padding boundaries.
   for (size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 200u}) {

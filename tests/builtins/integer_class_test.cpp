@@ -43,8 +43,12 @@ TEST_F(IntegerClasses, MapSaturatesAndRefusesEmptyIntervals) {
   // A scale that rounds to the top of the interval stays inside the class.
   EXPECT_EQ(Eval("map2int(0, -1, 1e-17, 'uint64')"), "18446744073709551615uint64");
   EXPECT_EQ(Eval("map2int(0, -1, 1e-17, 'int64')"), "9223372036854775807int64");
-  // An interval too wide for doubles.
-  EXPECT_EQ(Eval("map2int(0, -realmax, realmax, 'int16')"), "int16(-32768)");
+  // An interval too wide for doubles: its middle and its ends still land
+  // where they belong.
+  EXPECT_EQ(Eval("map2int(0, -realmax, realmax, 'int16')"), "-1int16");
+  EXPECT_EQ(Eval("map2int([1e308 -1e308 inf -inf], -1e308, 1e308, 'int32')"),
+            "int32([2147483647,-2147483648,2147483647,-2147483648])");
+  EXPECT_EQ(Eval("map2int(realmax, -realmax, realmax, 'uint8')"), "255uint8");
   EXPECT_EQ(Eval("map2int(0, 1, 1)"), "error 103");
   EXPECT_EQ(Eval("map2int(0, 2, 1)"), "error 103");
   EXPECT_EQ(Eval("map2int(0, nan, 1)"), "error 103");

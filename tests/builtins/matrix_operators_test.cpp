@@ -9,6 +9,7 @@
 #include "engine/registry/registry.hpp"
 #include "tests/builtins/stack_values.hpp"
 #include "tests/host/builtin_calls.hpp"
+#include "tests/host/value_text.hpp"
 
 namespace vke {
 namespace {
@@ -173,6 +174,36 @@ TEST_F(MatrixTest, NonSquareDivisorsUseTheRegisteredPinv) {
                                     MakeRecord("")};
   ASSERT_EQ(RegisterLibrary(ctx_, failing, true), kOk);
   EXPECT_EQ(Failure(ctx_, MldivideBuiltin, leftArgs), kErrNoConvergence);
+}
+
+int g_divisionCalls = 0;
+
+ErrCode StubDivision(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  g_divisionCalls++;
+  ErrCode e = Drop(ctx, nargin);
+  return e ? e : PushRealScalar(ctx, 42);
+}
+
+TEST_F(MatrixTest, DivisionOperatorsHandMatricesToARegisteredNative) {
+  // A method record of a library type comes first and is passed over.
+  NativeFunctionRecord table[] = {
+      MakeRecord("@divtest"), MakeRecord("mldivide", &StubDivision, 2, 2, 1, 1, 0, 1),
+      MakeRecord("mldivide", &StubDivision, 2, 2, 1, 1),
+      MakeRecord("mrdivide", &StubDivision, 2, 2, 1, 1), MakeRecord("")};
+  ASSERT_EQ(RegisterLibrary(ctx_, table, true), kOk);
+  g_divisionCalls = 0;
+  // Scalar divisors and empty operands stay with the builtins: the
+  // operators compile to them, not to the native.
+  EXPECT_EQ(EvaluateToText(ctx_, "s = 0; for k = 1:3, s = s + k / 4; end; s"), "1.5");
+  EXPECT_EQ(EvaluateToText(ctx_, "2 \\ [4 6]"), "[2,3]");
+  EXPECT_EQ(EvaluateToText(ctx_, "size(zeros(0, 0) \\ zeros(0, 3))"), "[0,3]");
+  EXPECT_EQ(EvaluateToText(ctx_, "int8([4 6]) / int8(2)"), "int8([2,3])");
+  EXPECT_EQ(g_divisionCalls, 0);
+  // Matrix divisors reach it through the builtins, and so do named calls.
+  EXPECT_EQ(EvaluateToText(ctx_, "[1 2; 3 4] \\ [1; 1]"), "42");
+  EXPECT_EQ(EvaluateToText(ctx_, "[1 1] / [1 2; 3 4]"), "42");
+  EXPECT_EQ(EvaluateToText(ctx_, "mrdivide(6, 3)"), "42");
+  EXPECT_EQ(g_divisionCalls, 3);
 }
 
 TEST_F(MatrixTest, InverseAndDeterminant) {

@@ -124,6 +124,30 @@ TEST_F(Reductions, CumulativeSumsAndProducts) {
   EXPECT_EQ(a.im, (Values{1, 0}));
 }
 
+// Complex running sums and products along each dimension of a 2 x 3 matrix
+// [1+2i 3-1i 2; -1i 2+2i 1-1i] (rows stored one after the other).
+TEST_F(Reductions, ComplexCumulativeAlongBothDimensions) {
+  const struct {
+    int32_t op;
+    double dim;
+    Values re, im;
+  } cases[] = {
+      {kOpCumsum, 1, {1, 3, 2, 1, 5, 3}, {2, -1, 0, 1, 1, -1}},
+      {kOpCumsum, 2, {1, 4, 6, 0, 2, 3}, {2, 1, 1, -1, 1, 0}},
+      {kOpCumprod, 1, {1, 3, 2, 2, 8, 2}, {2, -1, 0, -1, 4, -2}},
+      {kOpCumprod, 2, {1, 5, 10, 0, 2, 0}, {2, 5, 10, -1, -2, -4}},
+  };
+  for (const auto& c : cases) {
+    PushArray(ctx_, "double", {2, 3}, {1, 3, 2, 0, 2, 1}, {2, -1, 0, -1, 2, -1});
+    PushRow(ctx_, "double", {c.dim});
+    ASSERT_EQ(CallOp(ctx_, c.op, 2), kOk);
+    const ArrayValue a = ReadArray(ctx_);
+    Drop(ctx_);
+    EXPECT_EQ(a.re, c.re) << c.op << " along " << c.dim;
+    EXPECT_EQ(a.im, c.im) << c.op << " along " << c.dim;
+  }
+}
+
 TEST_F(Reductions, MinMaxOfOneArray) {
   // The index output is the second output: the value ends on top.
   PushRow(ctx_, "double", {1, NAN, 3});

@@ -333,6 +333,11 @@ TEST(CallBuiltins, ExistLooksAtVariablesFunctionsAndBuiltins) {
   EXPECT_FALSE(exist("twice", "v"));
   EXPECT_FALSE(exist("ans", ""));  // a variable without a value
   EXPECT_FALSE(exist("nothere", ""));
+  EXPECT_FALSE(exist(std::string(32, 'a'), ""));
+  // A name longer than any name can be is said to be one.
+  PushText(ctx, std::string(100, 'a'));
+  EXPECT_EQ(ExistBuiltin(ctx, 1, 1, 0), kErrNameTooLong);
+  Drop(ctx);
   const std::string text = "function y = mine\n y = 1;\n";
   ASSERT_EQ(DefineSourceFunctions(ctx, text.data(), static_cast<int32_t>(text.size()), 0), kOk);
   EXPECT_TRUE(exist("mine", "f"));

@@ -53,6 +53,15 @@ TEST(CompileExpression, NumberAndStringLiterals) {
   EXPECT_EQ(ErrorOf(host, "y = 'C:\\dir'"), kErrUnknownEscape);
   EXPECT_EQ(ErrorOf(host, "y = 'abc"), kErrUnterminatedString);
   EXPECT_EQ(ErrorOf(host, "y = 12intx"), kErrUnrecognizedToken);
+  // Digits end where their base ends: a binary 2 and an octal 8 or 9 are no
+  // part of the number or the escape.
+  EXPECT_EQ(ErrorOf(host, "y = 0b12"), kErrUnrecognizedToken);
+  EXPECT_EQ(ErrorOf(host, "y = 0b"), kErrUnrecognizedToken);
+  EXPECT_EQ(Rhs(host, "'\\18'"),
+            "pushstr8 '\x01"
+            "8'");
+  EXPECT_EQ(Rhs(host, "'\\101\\1018'"), "pushstr8 'AA8'");
+  EXPECT_EQ(ErrorOf(host, "y = '\\9'"), kErrUnknownEscape);
 }
 
 TEST(CompileExpression, PrecedenceAndAssociativity) {

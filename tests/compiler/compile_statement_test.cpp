@@ -112,6 +112,22 @@ TEST(CompileStatements, TryKeepsLoopValuesAndRestoresTheEnclosingHandler) {
   EXPECT_EQ(ErrorOf(host, "try, catch, catch, end"), kErrUnexpectedCatch);
 }
 
+// Keywords without an expression refuse one on their line; a statement
+// there (an assignment, or one led by a keyword) begins their body, and
+// anything behind a comma or semicolon is a statement of its own.
+TEST(CompileStatements, KeywordsWithoutAnExpressionRefuseOne) {
+  TestHost host;
+  for (const char* text :
+       {"try\n x = 1;\ncatch err\nend", "try\ncatch 3\nend", "try 3\nend", "if x\nelse 3\nend",
+        "switch x\notherwise 3\nend", "repeat x\nuntil x > 3", "try f(x); catch, end"})
+    EXPECT_EQ(ErrorOf(host, text), kErrUnexpectedExpr) << text;
+  EXPECT_EQ(Code(host, "try, 3, end"), Code(host, "try\n 3\nend"));
+  EXPECT_EQ(Code(host, "if x, y = 1; else if x > 1, y = 2; end, end"),
+            Code(host, "if x, y = 1; else, if x > 1, y = 2; end, end"));
+  EXPECT_EQ(Code(host, "try [y, x(2)] = deal(1, 2); catch % none\nend"),
+            Code(host, "try, [y, x(2)] = deal(1, 2); catch, end"));
+}
+
 TEST(CompileStatements, EvalWithACatchTextRunsItWhenTheFirstFails) {
   TestHost host;
   EXPECT_EQ(Code(host, "x = eval('1 +', '2');"),

@@ -7,6 +7,8 @@ namespace {
 constexpr const char* kVariables[] = {"a", "b", "c", "w"};
 constexpr const char* kBinary[] = {
     " + ", " - ", " .* ", " ./ ", " * ", " == ", " ~= ", " < ", " >= ", " & ", " | ", ":", " .^ "};
+constexpr const char* kIntegerClasses[] = {"int8",  "uint8",  "int16", "uint16",
+                                           "int32", "uint32", "int64", "uint64"};
 constexpr const char* kUnary[] = {"abs",  "floor",   "sum", "numel",  "size",  "max",   "min",
                                   "sqrt", "isempty", "any", "double", "round", "cumsum"};
 
@@ -26,6 +28,28 @@ std::string ProgramGenerator::Number() {
       return Chance(50) ? "Inf" : "NaN";
     default:
       return "1e" + std::to_string(Pick(40) - 20);
+  }
+}
+
+std::string ProgramGenerator::Range() {
+  if (Chance(60)) return std::to_string(Pick(3)) + ":" + std::to_string(Pick(4));
+  // A short run of an integer class near zero or at an end of its range,
+  // where an iterator that steps past the limit would wrap around.
+  const std::string c = kIntegerClasses[Pick(8)];
+  const auto of = [&](int v) { return c + "(" + std::to_string(v) + ")"; };
+  const std::string max = "intmax('" + c + "')", min = "intmin('" + c + "')";
+  const std::string up = Chance(50) ? ":" : ":" + of(1 + Pick(2)) + ":";
+  const std::string down = ":" + of(-1 - Pick(2)) + ":";
+  const bool isSigned = c[0] == 'i';
+  switch (Pick(4)) {
+    case 0:
+      return of(Pick(3)) + up + of(Pick(4));
+    case 1:
+      return max + " - " + of(Pick(3)) + up + max;
+    case 2:
+      return isSigned ? min + " + " + of(Pick(3)) + down + min : min + up + of(Pick(3));
+    default:
+      return isSigned ? of(Pick(3)) + down + of(Pick(3) - 1) : max + " - " + of(Pick(3)) + up + max;
   }
 }
 
@@ -82,8 +106,7 @@ std::string ProgramGenerator::Statement(int depth) {
              (Chance(50) ? "else\n" + Block(depth - 1, 2) : "") + "end\n";
     case 7: {
       const std::string k = "k" + std::to_string(loops_);
-      const std::string head =
-          "for " + k + " = " + std::to_string(Pick(3)) + ":" + std::to_string(Pick(4)) + "\n";
+      const std::string head = "for " + k + " = " + Range() + "\n";
       loops_++;
       const std::string body = Block(depth - 1, 2);
       loops_--;

@@ -24,6 +24,8 @@ class ProgramGenerator {
 
   std::string Number();
   std::string Variable();
+  // The range of a for loop: a few doubles, or of an integer class.
+  std::string Range();
   std::string Expression(int depth);
   std::string Statement(int depth);
   std::string Block(int depth, int count);

@@ -3,10 +3,14 @@
 // operation that failed, and a size that would shrink a part moves nothing.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "bytecode/function_table.hpp"
+#include "compiler/compile.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/threads/threads.hpp"
@@ -230,6 +234,49 @@ TEST(AreaGrowth, TheFunctionTableGrowsWithTheCodeArea) {
   saved = reinterpret_cast<InterpThreadRecord*>(BlockData(ctx, thread));
   EXPECT_EQ(Load<uint16_t>(ctx->CodeBytes() + saved->cpOffset), unit);
   test::ExpectSampleState(ctx);
+}
+
+// A large area starts with a table of more entries than function indices
+// reach; growing it again leaves the table as it is.
+TEST(AreaGrowth, ATableBeyondTheIndexLimitStaysAsItIs) {
+  constexpr uint32_t kStart = 64 * kMiB;
+  TestHost host({.areaBytes = kStart});
+  test::FillSampleState(host.ctx());
+  ASSERT_GT(host->funcCap, kMaxFunctionEntries);
+  MovableArea area(host.ctx(), kStart);
+  const uint32_t cap = area.ctx()->funcCap;
+  area.Grow(kStart + kStart / 2, 0);
+  EXPECT_EQ(area.ctx()->funcCap, cap);
+  test::ExpectSampleState(area.ctx());
+}
+
+// With retry on, an instruction that runs out of room with its operands in
+// place ends the run; once the area has grown it runs again, and nothing
+// made before it is lost.
+TEST(AreaGrowth, AnInstructionOutOfRoomRunsAgainInTheGrownArea) {
+  constexpr uint32_t kStart = 512u << 10;
+  TestHost host({.areaBytes = kStart});
+  MovableArea area(host.ctx(), kStart);
+  const std::string text =
+      "k = 7; z = zeros(1, 20000); w = [z z]; r = 1:30000; w(end) = k;"
+      "disp([numel(w), w(end), r(end), k])";
+  ASSERT_EQ(CompileCommandLine(area.ctx(), text.data(), static_cast<int32_t>(text.size())), kOk);
+  SetMemoryRetry(area.ctx(), true);
+  int32_t growths = 0;
+  ErrCode e = kStatusSuspended;
+  while (e == kStatusSuspended || MemoryRetryPending(area.ctx())) {
+    if (MemoryRetryPending(area.ctx())) {
+      ASSERT_TRUE(IsEngineMemoryCode(e)) << e;
+      ASSERT_LT(++growths, 20);
+      area.Grow(area.bytes() + area.bytes() / 2, e);
+      SetMemoryRetry(area.ctx(), true);
+    }
+    e = ExecuteBytecode(area.ctx(), 1);
+  }
+  EXPECT_EQ(e, kOk);
+  EXPECT_GT(growths, 1);
+  EXPECT_EQ(host.Output(1), "     40000         7     30000         7\n");
+  EXPECT_EQ(host.Output(2), "");
 }
 
 }  // namespace

@@ -228,7 +228,7 @@ TEST(IndexArguments, ConversionCodesAndOwners) {
 
   // An object behind a reference entry into a variable's block indexes
   // itself: nothing is converted.
-  uint8_t* data;
+  uint8_t* data = nullptr;
   int32_t block;
   ASSERT_EQ(AllocEngineBlock(ctx, 4, &block), kOk);
   uint8_t* b = BlockData(ctx, block);
@@ -306,7 +306,8 @@ TEST(IndexSelect, SeveralSubscriptsAndNdArrays) {
       // so each result row holds that row of every page.
       {{Idx({2}), Colon()}, {1, 12}, {100, 110, 120, 101, 111, 121, 102, 112, 122, 103, 113, 123}},
       {{Idx({1, 4, 7, 24})}, {1, 4}, {0, 100, 1, 123}},  // linear: storage order
-      {{Idx({1}), Idx({}, {0, 0}), Colon()}, {0, 0}, {}},
+      // An empty subscript keeps the other dimensions.
+      {{Idx({1}), Idx({}, {0, 0}), Colon()}, {1, 0, 4}, {}},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Select(ctx, c.subs), kOk);
@@ -501,7 +502,12 @@ TEST(DeleteElements, ShapesLeftAndErrors) {
       {{2, 2}, {Colon()}, {0, 0}, {}},
       {{3, 4}, {Colon(), Idx({4, 2, 4})}, {3, 2}, {1, 3, 5, 7, 9, 11}},
       {{3, 4}, {Idx({2}), Idx({4, 1, 3, 2})}, {2, 4}, {1, 2, 3, 4, 9, 10, 11, 12}},
-      {{3, 4}, {Idx({1, 2, 3}), Colon()}, {0, 0}, {}},
+      // Every row deleted: the columns stay, and so on along each dimension.
+      {{3, 4}, {Idx({1, 2, 3}), Colon()}, {0, 4}, {}},
+      {{3, 4}, {Colon(), Idx({1, 2, 3, 4})}, {3, 0}, {}},
+      {{3, 4}, {Colon(), Colon()}, {0, 4}, {}},
+      {{2, 2, 3}, {Colon(), Colon(), Idx({1, 2, 3})}, {2, 2, 0}, {}},
+      {{2, 2, 3}, {Colon(), Colon()}, {0, 2, 3}, {}},
       {{2, 2, 3}, {Colon(), Colon(), Idx({2})}, {2, 2, 2}, {1, 2, 3, 4, 9, 10, 11, 12}},
       {{2, 2, 3}, {Idx({1}), Colon()}, {1, 6}, {3, 4, 7, 8, 11, 12}},
   };

@@ -91,6 +91,43 @@ TEST(FormatDouble, LettersChooseFixedOrExponentForm) {
     EXPECT_EQ(Fmt(c.value, c.precision, c.letter), c.text) << c.value << " " << c.letter;
 }
 
+// Each switch between the forms, just below, at and just above its point:
+// 2e9 and 1e18 for fixed text, 0.1 for small values, and the exponents
+// where 'k' and 'K' count one more character for the exponent.
+TEST(FormatDouble, SwitchPointsOfTheForms) {
+  struct Case {
+    double value;
+    int32_t precision;
+    char letter;
+    const char* text;
+  };
+  const double below1e18 = std::nextafter(1e18, 0.0), above1e18 = std::nextafter(1e18, 2e18);
+  const Case cases[] = {
+      {1999999999, 4, 'g', "1999999999"},
+      {2e9, 4, 'g', "2e9"},
+      {2000000001, 4, 'g', "2e9"},
+      {2e9, 0, 'f', "2000000000"},
+      {below1e18, 0, 'f', "999999999999999872"},
+      {1e18, 0, 'f', "1000000000000000000"},
+      {above1e18, 0, 'f', "1e18"},
+      {1e18, 4, 'g', "1e18"},
+      {std::nextafter(0.1, 0.0), 4, 'g', "1e-1"},
+      {0.1, 4, 'g', "0.1"},
+      {std::nextafter(0.1, 1.0), 4, 'g', "0.1"},
+      {std::nextafter(0.1, 0.0), 2, 'f', "0.10"},
+      {1.5e-10, 4, 'k', "15e-11"},
+      {1.5e-9, 4, 'k', "1.5e-9"},
+      {1.5e9, 4, 'k', "15e8"},
+      {1.5e10, 4, 'k', "15e9"},
+      {1.5e-10, 4, 'K', "15e-11"},
+      {1.5e-9, 4, 'K', "1.5e-9"},
+      {1.5e9, 4, 'K', "15e8"},
+      {1.5e10, 4, 'K', "15e9"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Fmt(c.value, c.precision, c.letter), c.text) << c.value << " " << c.letter;
+}
+
 TEST(FormatDouble, RoundingUpToTheNextPowerRenormalises) {
   EXPECT_EQ(Fmt(9.9999, 2, 'e'), "1.00e1");
   EXPECT_EQ(Fmt(9.99999996e-5, 4, 'g'), "1e-4");

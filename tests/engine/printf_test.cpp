@@ -1,11 +1,15 @@
 // Formatted text: conversions, cycling over array arguments, sprintf and
 // fprintf, and the messages of error and warning.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "builtins/builtin.hpp"
+#include "engine/image/engine_image.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -120,6 +124,40 @@ TEST(Sprintf, TemplatesCycleOverTheValues) {
   PushRealScalar(ctx, 1);
   EXPECT_EQ(SprintfBuiltin(ctx, 2, 1, 0), kErrDataOverflow);
   EXPECT_EQ(EntryCount(ctx), 5);
+}
+
+// The working row reserves half of the free data stack but writes only its
+// text: the free space beyond it keeps what it held.
+TEST(Sprintf, TheWorkingRowWritesOnlyItsText) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  uint8_t* free = ctx->DataBytes() + 8ull * ctx->dataTop;
+  const uint64_t freeBytes = 8ull * (ctx->dataCap - ctx->dataTop);
+  std::memset(free, 0xAB, freeBytes);
+  PushRealScalar(ctx, 42);
+  EXPECT_EQ(Sprintf(ctx, "%d|%s", 1), "42|");
+  const auto changed = std::count_if(free, free + freeBytes, [](uint8_t b) { return b != 0xAB; });
+  EXPECT_LT(changed, 256);
+}
+
+// A data stack of gigabytes reserves no more than a row holds, so that the
+// text still fits after the area has grown.
+TEST(Sprintf, AReservationIsAtMostOneRow) {
+  constexpr uint64_t kBytes = 2ull << 30;  // reserved, backed only where touched
+  void* big = ::mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(big, MAP_FAILED);
+  {
+    TestHost host;
+    std::memcpy(big, host.ctx(), 1u << 20);
+    auto* ctx = static_cast<EngineContext*>(big);
+    MakeContextAbsolute(ctx, static_cast<uint32_t>(kBytes - (1u << 16)), kErrDataOverflow);
+    ASSERT_GT(8ull * (ctx->dataCap - ctx->dataTop) / 4, uint64_t{kMaxTypedElements});
+    PushRealScalar(ctx, 42);
+    EXPECT_EQ(Sprintf(ctx, "%d", 1), "42");
+    EXPECT_EQ(EntryCount(ctx), 0);
+  }
+  ::munmap(big, kBytes);
 }
 
 TEST(Fprintf, LineEndsOfTheOutputAndByteCounts) {

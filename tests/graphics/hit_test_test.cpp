@@ -186,6 +186,22 @@ TEST(HitTest, RegionsHoldThePointerAndYieldOnlyToPoints) {
   EXPECT_EQ(c.event.id, -1);
 }
 
+// On a reversed x axis the image's first column lies at its right: it is
+// hit between its corners whichever way they lie, and not beside them.
+TEST(HitTest, AnImageOnAReversedAxis) {
+  HitCanvas c;
+  c.subplot().xFactor = -1;
+  c.subplot().xOffset = 600;  // x = 50 .. 150 lies at 550 .. 450 px
+  c.Store(CommandList().Begin(0).Add(kCmdImageCells, {0, 1, 1, 50, 50, 100, 100, 0}, 0, 0, 1, 0));
+  ASSERT_TRUE(c.Hit(500, 100));
+  EXPECT_EQ(c.event.id, 1);
+  EXPECT_EQ(c.event.x0, 100);
+  for (const double px : {100.0, 440.0, 560.0}) {
+    ASSERT_TRUE(c.Hit(px, 100)) << px;
+    EXPECT_EQ(c.event.id, -1) << px;
+  }
+}
+
 TEST(HitTest, PseudoColourCellsByVectorsAndMatrices) {
   HitCanvas c;
   // x at 0, 100, 200 and y at 0, 50: two cells side by side.

@@ -44,6 +44,12 @@ TEST(Scale, AutomaticLimitsFollowTheDrawableData) {
   SetFixedLimits(&r, 1, 0, 0, 10);
   Add(&r, {1, 2}, {5, 50});
   ExpectLimits(r, 1, 1, 0, 10);
+  // A fixed x range filters the y values; points on its limits count, those
+  // just outside do not.
+  r = Plain();
+  SetFixedLimits(&r, 0, 10, 1, 0);
+  Add(&r, {10, std::nextafter(10.0, 11.0), 0, std::nextafter(0.0, -1.0), 5}, {7, 50, -2, -70, 3});
+  ExpectLimits(r, 0, 10, -2, 7);
   // Non-positive values do not widen a logarithmic axis; with none left the
   // axis keeps a finite transform.
   r = Plain();

@@ -1,10 +1,12 @@
 // The figure's window against a mocked engine, driven by simulated input:
 // a drag reaches press, drag and release with the pixel point and the Shift
 // bit, holds the mouse meanwhile and shows its text; resizing runs the draw
-// handlers once per size; a second document is never made.
+// handlers once per size and reports their failure once per size, keys
+// report their handlers' errors; a second document is never made.
 #include <gmock/gmock.h>
 #include <wx/uiaction.h>
 
+#include "app/errors.hpp"
 #include "graphics/figure_codes.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "tests/gui/gui_env.hpp"
@@ -27,6 +29,10 @@ class Host : public CanvasHost {
   int32_t Instance() const override { return kInstance; }
   void ShowStatus(const wxString& text) override { frame_->SetStatusText(text, 0); }
   bool ModalOpen() const override { return false; }
+  void ReportError(ErrCode code) override {
+    if (code != kOk && code != kStatusRepaint) reported.push_back(code);
+  }
+  std::vector<ErrCode> reported;
 
  private:
   wxFrame*& frame_;
@@ -98,6 +104,50 @@ TEST_F(Canvas, ResizingRunsTheDrawHandlersOncePerSize) {
   test::Pump(200);
   canvas->Refresh();
   test::Pump(100);
+}
+
+TEST_F(Canvas, AFailingDrawIsReportedOncePerSizeAndNotOnRepaints) {
+  ON_CALL(engine, RunDrawHandlers(kInstance)).WillByDefault(Return(25));
+  frame->SetSize(500, 400);
+  test::Pump(200);
+  for (int k = 0; k < 3; k++) {
+    canvas->DrawNowFromHere();
+    test::Pump(50);
+  }
+  EXPECT_THAT(host.reported, ::testing::ElementsAre(25));
+  frame->SetSize(450, 350);
+  test::Pump(200);
+  EXPECT_THAT(host.reported, ::testing::ElementsAre(25, 25));
+}
+
+TEST_F(Canvas, KeysReportTheirHandlersErrorsButNotKeysWithoutUse) {
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'a')).WillOnce(Return(kKvUndefElement));
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'b')).WillOnce(Return(kKvVarNotFound));
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 0xF700u)).WillOnce(Return(kErrNotSupported));
+  canvas->SetFocus();
+  test::Pump(100);
+  wxUIActionSimulator sim;
+  sim.Char('a');
+  sim.Char('b');
+  sim.Char(WXK_UP);
+  test::Pump(200);
+  EXPECT_THAT(host.reported, ::testing::ElementsAre(kKvVarNotFound, kErrNotSupported));
+}
+
+TEST_F(Canvas, TheContextMenuSelectsTheSubplotUnderThePointer) {
+  EXPECT_CALL(engine, FigureSelectClick(kInstance, 60.0, 70.0)).WillOnce(Return(kOk));
+  bool shown = false;
+  wxUIActionSimulator sim;
+  sim.MouseMove(canvas->ClientToScreen(wxPoint(60, 70)));
+  test::Pump(100);
+  // The menu runs until it is dismissed.
+  wxTheApp->CallAfter([&] {
+    shown = true;
+    wxUIActionSimulator().Char(WXK_ESCAPE);
+  });
+  sim.MouseClick(wxMOUSE_BTN_RIGHT);
+  test::Pump(300);
+  EXPECT_TRUE(shown);
 }
 
 // A document of the test's own, with a view that draws nothing.

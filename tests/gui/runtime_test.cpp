@@ -1,7 +1,10 @@
 // The runtime as its own process on the display, with packed applications
 // behind it: its window, keys and undo, closing and the placement kept, the
-// break key, the demo, and the runtime without an application. Screenshots
-// go to the build folder (VKE_SCREEN_DIR when set).
+// break key, the demo, the figure drawn as the packing tool draws it, a
+// handler's error reported once, and the runtime without an application,
+// which says how one is packed. Screenshots go to the build folder
+// (VKE_SCREEN_DIR when set).
+#include <cairo.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/gui/gui_env.hpp"
 
@@ -83,17 +88,30 @@ class Runtime {
     return path;
   }
   void Signal(int signal) { kill(pid_, signal); }
-  // The exit status, or -1 when it has not ended within 10 s.
+  // The exit status (128 and the signal for a signal's end, as the shell
+  // says), or -1 when it has not ended within 10 s.
   int Exit() {
     for (int k = 0; k < 100; k++) {
       int status;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exited_ = true;
+        if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
       std::this_thread::sleep_for(100ms);
     }
     return -1;
+  }
+  // The processor time used so far, in clock ticks.
+  long ProcessorTicks() const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+    std::string field;
+    long ticks = 0;
+    // utime and stime are fields 14 and 15; the name (field 2) has no blank
+    // in these programs.
+    for (int k = 1; k <= 15 && in >> field; k++)
+      if (k >= 14) ticks += std::atol(field.c_str());
+    return ticks;
   }
   std::string Output() const { return ReadText(home_ + "/output.txt"); }
 
@@ -116,9 +134,9 @@ std::string Pack(const test::TempFolder& folder, const std::string& relative,
 }
 
 // The number of pixels in which the figures of two window pictures differ
-// (below the tool bar, above the status bar).
+// (below the menu bar and the tool bar, above the status bar).
 int FigureDifference(const std::string& a, const std::string& b) {
-  const std::string crop = " -crop 100%x70%+0+60 +repage ";
+  const std::string crop = " -crop 100%x65%+0+90 +repage ";
   const std::string cropped = a + ".figure.png";
   test::Shell("convert " + Quoted(b) + crop + Quoted(cropped));
   const std::string out =
@@ -140,6 +158,144 @@ int FigureAfter(Runtime& run, const std::string& window, const std::string& name
     std::this_thread::sleep_for(500ms);
   }
   return difference;
+}
+
+// A picture's pixels as 0xRRGGBB, row by row (none when it cannot be read).
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> rgb;
+  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+Pixels ReadPng(const std::string& path) {
+  Pixels p;
+  cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
+  if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(s);
+    p.width = cairo_image_surface_get_width(s);
+    p.height = cairo_image_surface_get_height(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    for (int y = 0; y < p.height; y++) {
+      const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+      for (int x = 0; x < p.width; x++) p.rgb.push_back(row[x] & 0xFFFFFF);
+    }
+  }
+  cairo_surface_destroy(s);
+  return p;
+}
+
+// The figure's rows in a window picture: the longest run of rows that start
+// and end in the figure's background, as the view spans the window's width.
+std::pair<int, int> FigureRows(const Pixels& p) {
+  constexpr uint32_t kBackground = 0xE5E5E5;
+  std::pair<int, int> best{0, 0};
+  for (int y = 0, start = 0; y <= p.height; y++) {
+    const bool inside =
+        y < p.height && p.At(0, y) == kBackground && p.At(p.width - 1, y) == kBackground;
+    if (!inside) {
+      if (y - start > best.second) best = {start, y - start};
+      start = y + 1;
+    }
+  }
+  return best;
+}
+
+// The pixels in which the window's figure differs from the figure the
+// packing tool draws headless at the same size; -1 without a figure.
+int WindowAgainstHeadless(const std::string& program, const std::string& shot,
+                          const test::TempFolder& home) {
+  const Pixels window = ReadPng(shot);
+  if (window.width == 0) return -1;
+  const auto [top, height] = FigureRows(window);
+  if (height < 50) return -1;
+  const std::string script = home.Path() + "/png.script";
+  const std::string headless = home.Path() + "/headless.png";
+  std::ofstream(script) << "draw\npng \"" << headless << "\" " << window.width << " " << height
+                        << "\n";
+  test::Shell(std::string(VKE_KVPACK) + " check " + Quoted(program) + " " + Quoted(script) +
+              " >/dev/null");
+  const Pixels figure = ReadPng(headless);
+  if (figure.width != window.width || figure.height != height) return -1;
+  int differing = 0;
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < figure.width; x++) differing += figure.At(x, y) != window.At(x, top + y);
+  return differing;
+}
+
+// The lines of a text that start with a prefix.
+int LinesStartingWith(const std::string& text, const std::string& prefix) {
+  int n = 0;
+  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+    if (text.compare(at, prefix.size(), prefix) == 0) n++;
+    if (text.find('\n', at) == std::string::npos) break;
+  }
+  return n;
+}
+
+// The visible windows whose name matches (the main window and its boxes).
+int VisibleWindows(const std::string& pattern) {
+  return std::atoi(test::ShellOutput("xdotool search --onlyvisible --name " + Quoted(pattern) +
+                                     " 2>/dev/null | wc -l")
+                       .c_str());
+}
+
+// Where the frame's tool bar, under the menu bar, shows the figure modes 1
+// to 5 (Adwaita, tools of 24 pixels after Undo and Redo), in the window's
+// pixels.
+constexpr int kModeToolX[] = {110, 147, 184, 221, 258};
+constexpr int kToolBarY = 45;
+
+// A window picture in grey levels, a byte per pixel.
+struct Grey {
+  explicit Grey(const std::string& picture) {
+    std::istringstream size(
+        test::ShellOutput("identify -format '%w %h' " + Quoted(picture) + " 2>/dev/null"));
+    size >> width >> height;
+    pixels = test::ShellOutput("convert " + Quoted(picture) + " -colorspace Gray -depth 8 gray:-");
+  }
+  // The middle of the dark pixels inside the middle third of the picture
+  // each way: false when there are none.
+  bool DarkMiddle(double* x, double* y) const {
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int r = height / 3; r < 2 * height / 3; ++r) {
+      for (int c = width / 3; c < 2 * width / 3; ++c) {
+        const size_t at = static_cast<size_t>(r) * width + c;
+        if (at < pixels.size() && static_cast<unsigned char>(pixels[at]) < 100) {
+          sx += c;
+          sy += r;
+          ++n;
+        }
+      }
+    }
+    if (n == 0) return false;
+    *x = sx / n;
+    *y = sy / n;
+    return true;
+  }
+  int width = 0;
+  int height = 0;
+  std::string pixels;
+};
+
+// A drag with the left button from one window point to another in steps.
+void Drag(const std::string& window, int x0, int y0, int x1, int y1) {
+  std::string steps;
+  for (int k = 1; k <= 4; ++k) {
+    steps += " mousemove --window " + window + " " + std::to_string(x0 + (x1 - x0) * k / 4) + " " +
+             std::to_string(y0 + (y1 - y0) * k / 4) + " sleep 0.1";
+  }
+  test::Shell("xdotool mousemove --window " + window + " " + std::to_string(x0) + " " +
+              std::to_string(y0) + " sleep 0.2 mousedown 1 sleep 0.1" + steps + " mouseup 1");
+  std::this_thread::sleep_for(500ms);
+}
+
+void Click(const std::string& window, int x, int y, int button = 1) {
+  test::Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+              std::to_string(y) + " sleep 0.2 click " + std::to_string(button));
+  std::this_thread::sleep_for(500ms);
 }
 
 int Colours(const std::string& picture) {
@@ -197,6 +353,31 @@ TEST_F(RuntimeWindow, PlacementSurvivesARestart) {
   EXPECT_EQ(ReadText(prefs), first);
 }
 
+TEST_F(RuntimeWindow, PlacementBeyondAThousandPixelsIsRestored) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  const std::string prefs = home.Path() + "/config/Morvath/window.conf";
+  std::filesystem::create_directories(home.Path() + "/config/Morvath");
+  std::ofstream(prefs) << "[1.0]\nWindowShowCmd=1\nWindowLeft=10\nWindowTop=20\n"
+                          "WindowRight=1010\nWindowBottom=740\n";
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("ctrl+q");
+  ASSERT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(prefs);
+  EXPECT_NE(saved.find("WindowRight=1010\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("WindowBottom=740\n"), std::string::npos) << saved;
+}
+
+TEST_F(RuntimeWindow, AnExtremeFigureFontSizeStillOpensTheWindow) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  std::filesystem::create_directories(home.Path() + "/config/Morvath");
+  std::ofstream(home.Path() + "/config/Morvath/window.conf") << "[1.0]\nFigFontSize=-2147483648\n";
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
   const std::string program = Pack(home, "tests/gui/window.kvd", "window");
   Runtime run(home, program);
@@ -215,12 +396,131 @@ TEST_F(RuntimeWindow, BreakKeyAndInterruptEndALoopingHandler) {
   EXPECT_NE(output.find("Execution halted", first + 1), std::string::npos) << output;
 }
 
+TEST_F(RuntimeWindow, InterruptClosesAnIdleRuntimeAsCloseDoes) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  const std::string window = run.Window("Window");
+  ASSERT_FALSE(window.empty());
+  test::Shell("xdotool windowsize " + window + " 520 410");
+  std::this_thread::sleep_for(500ms);
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(home.Path() + "/config/Morvath/window.conf");
+  EXPECT_NE(saved.find("WindowRight="), std::string::npos) << saved;
+}
+
+TEST_F(RuntimeWindow, ASecondInterruptWithinASecondEndsTheRuntimeAtOnce) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("l");  // a handler that loops until it is broken
+  run.Signal(SIGINT);
+  std::this_thread::sleep_for(200ms);
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Exit(), 128 + SIGINT);
+}
+
+TEST_F(RuntimeWindow, AnIdleRuntimeUsesNoProcessorTime) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  run.Keys("plus");
+  std::this_thread::sleep_for(2s);
+  const long before = run.ProcessorTicks();
+  std::this_thread::sleep_for(10s);
+  // Timers that woke it every 10 ms cost tens of ticks here.
+  EXPECT_LE(run.ProcessorTicks() - before, 3);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 TEST_F(RuntimeWindow, DemoShowsItsPoint) {
   const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
   Runtime run(home, program);
   const std::string window = run.Window("Point demo");
   ASSERT_FALSE(window.empty()) << run.Output();
   EXPECT_GT(Colours(run.Shot(window, "demo")), 4);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, FigureIsTheHeadlessPictureOfTheSameSize) {
+  // The demo's figure has mouse handlers: its labels are highlighted.
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  int differing = -1;
+  for (int k = 0; k < 10 && differing != 0; k++) {
+    differing = WindowAgainstHeadless(program, run.Shot(window, "demo-figure"), home);
+    if (differing != 0) std::this_thread::sleep_for(500ms);
+  }
+  EXPECT_EQ(differing, 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, DemoPointFollowsTheMouse) {
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string before = run.Shot(window, "demo-drag-before");
+  double x = 0, y = 0;
+  ASSERT_TRUE(Grey(before).DarkMiddle(&x, &y)) << "no point in the middle";
+  // The point dragged up and right: it moves away, and the subplot's title
+  // tells its new distance from the middle.
+  Drag(window, static_cast<int>(x), static_cast<int>(y), static_cast<int>(x) + 120,
+       static_cast<int>(y) - 90);
+  EXPECT_GT(FigureAfter(run, window, "demo-drag-after", before, false), 0);
+  double moved = 0;
+  EXPECT_FALSE(Grey(ScreenDir() + "/demo-drag-after.png").DarkMiddle(&moved, &moved));
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty());
+  const std::string windows = "^[Ww]indow$";  // the frame "Window" and the box "window"
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  run.Keys("e");  // the key's new value makes the draw handler fail
+  for (int k = 0; k < 20 && VisibleWindows(windows) < 2; k++) std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(VisibleWindows(windows), 2);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "window: The count is negative"), 1) << run.Output();
+  run.Shot("root", "handler-error");
+  run.Keys("Return");
+  // Closing the box repaints the figure, which runs no handler again.
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  run.Keys("plus");
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "window: "), 1) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {
+  const std::string program = Pack(home, "tests/gui/plot.kvd", "plot");
+  Runtime run(home, program);
+  const std::string window = run.Window("Plot");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string start = run.Shot(window, "plot-start");
+  // The zoom tool: its rectangle shows while the button is held, and the
+  // release zooms into it.
+  Click(window, kModeToolX[1], kToolBarY);
+  test::Shell("xdotool mousemove --window " + window +
+              " 150 150 sleep 0.2 mousedown 1 sleep 0.1 mousemove --window " + window +
+              " 250 220 sleep 0.1 mousemove --window " + window + " 330 300 sleep 0.3");
+  EXPECT_GT(FigureAfter(run, window, "plot-zooming", start, false), 0);
+  test::Shell("xdotool mouseup 1");
+  std::this_thread::sleep_for(500ms);
+  const std::string zoomed = ScreenDir() + "/plot-zoomed.png";
+  EXPECT_GT(FigureAfter(run, window, "plot-zoomed", ScreenDir() + "/plot-zooming.png", false), 0);
+  // The wheel in Drag mode scrolls the plot.
+  Click(window, kModeToolX[3], kToolBarY);
+  Click(window, 300, 250, 4);
+  EXPECT_GT(FigureAfter(run, window, "plot-scrolled", zoomed, false), 0);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
 }
@@ -238,6 +538,66 @@ TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
   EXPECT_FALSE(test::ShellOutput("xdotool search --onlyvisible --name '^VKE Runtime$'").empty());
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
+  const std::string output = run.Output();
+  EXPECT_NE(output.find("carries no application"), std::string::npos) << output;
+  EXPECT_NE(output.find("kvpack --runtime " + program), std::string::npos) << output;
+}
+
+// The application's menus in the window, driven from the keyboard (menus
+// skip disabled items as the arrows move): its "Count" menu with "Zero"
+// enabled by "_menuFlags", "Copy As" and "Paste As" through the desktop
+// clipboard, a language change, and the plot choices of the context menu.
+TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
+  if (test::Shell("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip is needed";
+  const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");
+  Runtime run(home, program);
+  const std::string window = run.Window("Families");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  auto clipboard = [] { return test::ShellOutput("timeout 5 xclip -o -selection clipboard"); };
+  const std::string copy = "alt+e Up Up Up Right Return";
+  run.Keys("ctrl+n");
+  // "Count" follows "&Edit"; with the count at 0 "Zero" is skipped.
+  run.Keys("alt+e Right");
+  run.Shot("root", "menus-count");
+  // Down past "Mode" and "Broken" comes round to "Add one".
+  run.Keys("Escape Escape alt+e Right Down Down Down Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "1\r\n");
+  run.Keys("alt+e Right Return alt+e Right Down Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "0\r\n");
+
+  test::Shell("printf 41 | timeout 5 xclip -selection clipboard");
+  run.Keys("alt+e Up Up Right Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "41\r\n");
+
+  // The second language rebuilds the menus, which go on working.
+  run.Keys("alt+e Up Right Down Return");
+  run.Keys("alt+e Up Right");
+  run.Shot("root", "menus-language");
+  run.Keys("Escape Escape Escape alt+e Right Return");
+  run.Keys(copy);
+  EXPECT_EQ(clipboard(), "42\r\n");
+
+  // "&Plots" heads the context menu: "&Remove" empties the subplot and
+  // "Counter" shows the plot again.
+  const std::string start = run.Shot(window, "menus-start");
+  auto contextMenu = [&] {
+    test::Shell("xdotool mousemove --window " + window + " 320 300 click 3");
+    std::this_thread::sleep_for(500ms);
+  };
+  contextMenu();
+  run.Shot("root", "menus-context");
+  run.Keys("Down Right Return");
+  EXPECT_GT(FigureAfter(run, window, "menus-removed", start, false), 0);
+  const std::string removed = ScreenDir() + "/menus-removed.png";
+  contextMenu();
+  run.Keys("Down Right Down Return");
+  EXPECT_GT(FigureAfter(run, window, "menus-chosen", removed, false), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("ERROR"), std::string::npos) << run.Output();
 }
 
 }  // namespace

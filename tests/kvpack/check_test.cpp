@@ -31,6 +31,16 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"png \"f.png\" 0 10\n", "line 1: expected a width and height from 1 to 8192"},
       {"png \"f.png\" 10\n", "line 1: expected a width and height from 1 to 8192"},
       {"png \"f.png\" 10 10 10\n", "line 1: expected nothing more"},
+      {"mode\n", "line 1: expected a mode number"},
+      {"mode 1.5\n", "line 1: expected a mode number"},
+      {"mouse sideways 1 2\n", "line 1: expected down, drag or up after mouse"},
+      {"mouse down 1\n", "line 1: expected the point's x and y"},
+      {"mouse drag 1 2 ctrl\n", "line 1: expected nothing more"},
+      {"mouse up 1 2\n", "line 1: expected nothing more"},
+      {"hover 1 2 shift\n", "line 1: expected nothing more"},
+      {"scroll 1 2\n", "line 1: expected the point's x and y and the notches"},
+      {"select \"a\" 2\n", "line 1: expected the point's x and y"},
+      {"key sideways\n", "line 1: expected a key name"},
   };
   for (const auto& c : cases) {
     std::string error;

@@ -92,6 +92,31 @@ X
   EXPECT_EQ(app.items.back().data, "a");
 }
 
+// Each limit the parser accepts, and the first value past it.
+TEST(Description, EachLimitAndTheValuePastIt) {
+  const auto fails = [](const std::string& text) {
+    AppDescription app;
+    DescriptionError error;
+    return ParseDescription(text, "app.kv", &app, &error) ? kOk : error.code;
+  };
+  EXPECT_EQ(Inputs(Parse("init f(1073741823, -1073741824)\n").items[0].descriptor),
+            "1073741823 -1073741824 ");
+  EXPECT_EQ(fails("init f(1073741824)\n"), kKvSyntaxError);
+  EXPECT_EQ(fails("init f(-1073741825)\n"), kKvSyntaxError);
+  const std::string name28(28, 'v');
+  EXPECT_EQ(Parse("var " + name28 + "\n").variables[0], name28);
+  EXPECT_EQ(fails("var " + name28 + "w\n"), kKvBadVarDecl);
+  EXPECT_EQ(Parse("uioptions 0xFFFFFFFF\n").items[0].word, 0xFFFFFFFF);
+  EXPECT_EQ(fails("uioptions 0x100000000\n"), kKvSyntaxError);
+  // Lines ended by CR LF: the blocks keep no carriage return.
+  const AppDescription app =
+      Parse("help <<END\r\none\r\n  two\r\nEND\r\nembed \"e\" <<X\r\nbody\r\nX\r\nvar a\r\n");
+  ASSERT_EQ(app.items.size(), 2u);
+  EXPECT_EQ(app.items[0].text, "one\n  two");
+  EXPECT_EQ(app.items[1].data, "body");
+  EXPECT_EQ(app.variables, std::vector<std::string>{"a"});
+}
+
 TEST(Description, TheKVFileNameDefaultsToTheDescriptions) {
   EXPECT_EQ(Parse("var a\n").fileName, "app.kv");
 }

@@ -268,6 +268,30 @@ TEST_F(Packing, AFolderIsNoFile) {
   std::filesystem::remove_all(folder);
 }
 
+// An endless device named as a source or an embedded file stops at the
+// tools' limit with a read error instead of filling the memory.
+TEST_F(Packing, AnEndlessFileIsRefused) {
+  for (const char* kvd : {"source \"/dev/zero\"\n", "var a\nembed \"x\" file \"/dev/zero\"\n"}) {
+    NewHost();
+    AppDescription app;
+    ASSERT_TRUE(ParseDescription(kvd, "app.kv", &app, &error.error));
+    EXPECT_FALSE(PackApplication(&Host(), app, "/nowhere/app.kvd", &ReadDiskFile, &error));
+    EXPECT_EQ(error.error.code, kErrIoErr) << PackErrorText(error);
+    EXPECT_NE(PackErrorText(error).find("larger than"), std::string::npos) << PackErrorText(error);
+  }
+}
+
+// Absolute paths of sources and embedded files are taken as they are; only
+// relative ones are found beside the description. A source saved with a
+// byte-order mark compiles as without it.
+TEST_F(Packing, AbsolutePathsStayAsTheyAre) {
+  files["/src/a.vke"] = std::string("\xEF\xBB\xBF") + kSource;  // with a byte-order mark
+  files["/data/d.txt"] = "hello";
+  EXPECT_TRUE(Pack(
+      "source \"/src/a.vke\"\nvar x y\ninit (x, y) = setup()\nembed \"d\" file \"/data/d.txt\"\n"))
+      << PackErrorText(error);
+}
+
 // A block that grows while packing (a large embedded file, many handlers)
 // still loads back into a fresh block as it was packed.
 TEST_F(Packing, AGrownBlockLoadsBackAsPacked) {

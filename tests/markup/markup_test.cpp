@@ -167,6 +167,24 @@ TEST(MarkupPlain, ParagraphsListsHeadingsAndWrapping) {
   EXPECT_EQ(plain(std::string(80, 'x')), std::string(80, 'x') + "\n\n");  // nowhere to break
 }
 
+// A line of a megabyte is read once: a long word still breaks at the first
+// blank after it, and openings that never close on their line stay text
+// (searching each one's end to the line's end took hours).
+TEST(MarkupPlain, LongLinesConvertInOnePass) {
+  const std::string word(1 << 20, 'x');
+  EXPECT_EQ(Convert(word + " tail", MarkupFormat::kPlain, 0), word + "\ntail\n\n");
+  for (const std::string piece : {"<<x ", "<<<x ", "[[x ", "{{x ", "{{{x "}) {
+    std::string line;
+    while (line.size() < (1u << 20)) line += piece;
+    const std::string out = Convert(line, MarkupFormat::kPlain, 0);
+    size_t count = 0;
+    for (size_t at = out.find(piece.substr(0, piece.size() - 1)); at != std::string::npos;
+         at = out.find(piece.substr(0, piece.size() - 1), at + 1))
+      count++;
+    EXPECT_EQ(count, line.size() / piece.size()) << piece;
+  }
+}
+
 TEST(MarkupPlain, NestingStopsAtEightLevels) {
   std::string src;
   for (int k = 1; k <= 12; k++) src += std::string(k, '*') + " x\n";

@@ -13,6 +13,7 @@
 #include "engine/values/values.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
+#include "tests/numerics/room_support.hpp"
 
 namespace vke {
 namespace {
@@ -33,10 +34,7 @@ struct RoomCase {
 // Pushes a filler and then the m x n argument so that `free` words stay free.
 void PushWithFreeWords(EngineContext* ctx, const RoomCase& c, int64_t free) {
   const int64_t argument = int64_t(c.m) * c.n * (c.complex ? 2 : 1);
-  const int64_t filler = int64_t{ctx->dataCap} - ctx->dataTop - argument - free;
-  ASSERT_GT(filler, 0);
-  double* unused;
-  ASSERT_EQ(PushNewMatrix(ctx, 1, static_cast<int32_t>(filler), &unused, nullptr), kOk);
+  ASSERT_NO_FATAL_FAILURE(test::PushFiller(ctx, argument, free));
   std::vector<double> re, im;
   for (int32_t i = 0; i < c.m * c.n; i++) {
     re.push_back(1 + (i * 7) % 5 + 0.25 * i);

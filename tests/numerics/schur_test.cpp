@@ -268,5 +268,38 @@ TEST(SchurTest, ParlettKeepsAnInfiniteValueInItsPlace) {
   EXPECT_EQ(isComplex, 0);
 }
 
+// Exchanging neighbouring eigenvalues of a triangular form keeps the
+// similarity and the triangle, with or without a coupling between them.
+TEST(SchurSwap, ExchangesNeighbouringEigenvalues) {
+  for (bool complex : {false, true}) {
+    for (double coupling : {0.0, 0.75}) {
+      SCOPED_TRACE(std::string(complex ? "complex" : "real") + (coupling ? "" : ", uncoupled"));
+      const int32_t n = 4;
+      Matrix t = RandomMatrix(n, n, 11, complex);
+      const size_t nn = size_t(n) * n;
+      for (int32_t i = 0; i < n; i++) {
+        for (int32_t j = 0; j < i; j++) {
+          t[i * n + j] = 0;
+          if (complex) t[nn + i * n + j] = 0;
+        }
+      }
+      t[1 * n + 2] = coupling;
+      if (complex) t[nn + 1 * n + 2] = coupling / 3;
+      const Matrix original = t;
+      Matrix q(nn * (complex ? 2 : 1), 0.0);
+      for (int32_t i = 0; i < n; i++) q[i * n + i] = 1;
+      SwapSchurDiagonalPair(t.data(), complex ? t.data() + nn : nullptr, q.data(),
+                            complex ? q.data() + nn : nullptr, n, 1);
+      EXPECT_LE(SimilarityResidual(q, t, original, n, complex), 1e-15);
+      EXPECT_NEAR(t[1 * n + 1], original[2 * n + 2], 1e-15);
+      EXPECT_NEAR(t[2 * n + 2], original[1 * n + 1], 1e-15);
+      EXPECT_EQ(t[2 * n + 1], 0.0);
+      if (complex) {
+        EXPECT_NEAR(t[nn + 1 * n + 1], original[nn + 2 * n + 2], 1e-15);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vke

@@ -1,6 +1,13 @@
 # Runs one script test: vke -O LEVEL SCRIPT, whose standard output and error
 # (merged in the order written) followed by "[exit N]" must equal EXPECTED.
-execute_process(COMMAND ${VKE} -O ${LEVEL} ${SCRIPT}
+# A first line "%! ARGS" gives the runner further arguments (such as a
+# memory ceiling, -m SIZE).
+file(STRINGS ${SCRIPT} first LIMIT_COUNT 1)
+set(extra "")
+if(first MATCHES "^%! (.*)$")
+  separate_arguments(extra UNIX_COMMAND "${CMAKE_MATCH_1}")
+endif()
+execute_process(COMMAND ${VKE} -O ${LEVEL} ${extra} ${SCRIPT}
                 OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc
                 TIMEOUT 20)
 string(APPEND out "[exit ${rc}]\n")

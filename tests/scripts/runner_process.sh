@@ -1,21 +1,38 @@
 #!/bin/sh
-# The runner as a process: bad command lines and unreadable files end with
-# status 2 and a reason; Ctrl-C stops an endless text through the engine's
-# break, which prints its message, and the runner exits with status 130.
+# The runner as a process: it loads none of the drawing or window libraries;
+# bad command lines and unreadable or endless files end with status 2 and a
+# reason; --no-lapack leaves the "!lapack" library out; Ctrl-C stops an
+# endless text through the engine's break, which prints its message, and the
+# runner exits with status 130.
 vke=$1
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 fail() { echo "$*"; exit 1; }
+
+if command -v readelf >/dev/null; then
+  needed=$(readelf -d "$vke" | grep NEEDED)
+  echo "$needed" | grep -Eiq 'cairo|pango|gtk|wx_|x11|xcb|glib|gobject|fontconfig' &&
+    fail "the runner links drawing libraries: $needed"
+fi
 
 for level in abc -5 99999 ""; do
   "$vke" -O "$level" -e "disp(1)" >/dev/null 2>&1
   [ $? -eq 2 ] || fail "-O '$level' is not refused"
 done
 "$vke" -O 3 -e "x = 1;" || fail "-O 3 is refused"
-for file in "$folder" /proc/self/mem; do
+# The "!lapack" library answers an exactly singular system with +Inf; the
+# core builtin behind it, which --no-lapack leaves alone, does not.
+[ "$("$vke" -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = false ] || fail "!lapack is not registered"
+[ "$("$vke" --no-lapack -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = true ] ||
+  fail "--no-lapack still registers !lapack"
+for file in "$folder" /proc/self/mem /dev/zero; do
   "$vke" "$file" 2>"$folder/err"
   [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
 done
+
+# A script saved with a UTF-8 byte-order mark runs as without it.
+printf '\357\273\277x = 6 * 7;\ndisp(x)\n' >"$folder/marked.vke"
+[ "$("$vke" "$folder/marked.vke" 2>&1)" = "        42" ] || fail "a marked script: $("$vke" "$folder/marked.vke" 2>&1)"
 
 "$vke" -e "disp('ready'); while true, end" >"$folder/out" 2>"$folder/err" &
 pid=$!

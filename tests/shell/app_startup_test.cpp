@@ -1,6 +1,6 @@
 // The program's start against a mocked engine: the steps in their order,
-// the engine steps skipped without a context, the end, the help page and
-// the run-time natives.
+// the engine steps skipped without a context, the end, the help page, what a
+// failed load says and the run-time natives.
 #include "shell/app_startup.hpp"
 
 #include <gmock/gmock.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/errors.hpp"
 #include "shell/runtime_table.hpp"
 #include "tests/shell/memory_preferences.hpp"
 #include "tests/shell/mock_engine_facade.hpp"
@@ -124,6 +125,28 @@ TEST(HelpFile, FoundBesideTheExecutableAndOpenedByItsAddress) {
   ASSERT_TRUE(help);
   EXPECT_EQ(*help, home.Root() + "/my app/Doc/index.htm");
   EXPECT_EQ(FileUri("/a b/%c/d\xC3\xA9#.htm"), "file:///a%20b/%25c/d%C3%A9%23.htm");
+}
+
+TEST(LoadError, AProgramWithoutAnApplicationSaysHowOneIsPacked) {
+  test::TempHome home;
+  const std::string exe = home.Root() + "/kvrt";
+  test::WriteFile(exe,
+                  "\x7F"
+                  "ELF and no image");
+  ::testing::NiceMock<test::MockEngineFacade> engine;
+  ON_CALL(engine, Created()).WillByDefault(Return(true));
+  ON_CALL(engine, ErrorText(kErrEof)).WillByDefault(Return("End of file"));
+  const std::string text = LoadErrorText(engine, kErrEof, exe);
+  EXPECT_NE(text.find("carries no application"), std::string::npos) << text;
+  EXPECT_NE(text.find("kvpack --runtime " + exe), std::string::npos) << text;
+  // An image that does not load, or no engine to load it, says why.
+  const std::string start(4, '\0');
+  test::WriteFile(exe, std::string("\4", 1) + start.substr(1) + "Name" + '\0' + "records" + start);
+  EXPECT_EQ(LoadErrorText(engine, kErrEof, exe), "End of file");
+  ON_CALL(engine, Created()).WillByDefault(Return(false));
+  ON_CALL(engine, ErrorText(kKvNotEnoughMemForKV)).WillByDefault(Return("Too small KV buffer"));
+  EXPECT_EQ(LoadErrorText(engine, kKvNotEnoughMemForKV, home.Root() + "/missing"),
+            "Too small KV buffer");
 }
 
 class Window : public RuntimeWindow {

@@ -1,7 +1,7 @@
 // The engine facade over a real context: an image loaded from the end of a
 // file, the instance's queries, drawing into an off-screen image, a key and
-// its undo, the interaction calls not built yet, and a context that could
-// not be created.
+// its undo, the interaction calls not built yet, a handler's failure kept
+// for the report, the timed work, and a context that could not be created.
 #include "shell/kv_engine.hpp"
 
 #include <gtest/gtest.h>
@@ -9,9 +9,13 @@
 #include <fstream>
 #include <memory>
 
+#include "app/instances.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port.hpp"
+#include "shell/document_commands.hpp"
+#include "shell/menu_resources.hpp"
+#include "tests/shell/menu_fakes.hpp"
 #include "tests/shell/packed_app.hpp"
 #include "tests/shell/temp_home.hpp"
 
@@ -37,6 +41,19 @@ struct Facade : ::testing::Test {
     std::ofstream(program, std::ios::binary) << "\x7F"
                                                 "ELF and more";
     ASSERT_EQ(WriteImageFile(tool.block(), "Fam", program.c_str(), runtime.c_str()), kOk);
+  }
+
+  // Packs a description of the source tree into an image of its own and
+  // loads it in place of the families.
+  void LoadPacked(const std::string& relative, int32_t* id) {
+    kvpack::ToolHost tool;
+    ASSERT_EQ(tool.Create(), kOk);
+    ASSERT_NO_FATAL_FAILURE(test::PackApp(&tool, relative));
+    const std::string image = home.Root() + "/packed";
+    ASSERT_EQ(WriteImageFile(tool.block(), "Packed", nullptr, image.c_str()), kOk);
+    std::string title;
+    ASSERT_EQ(engine.LoadApplication(image, &title), kOk);
+    *id = engine.FirstInstance();
   }
 };
 
@@ -64,13 +81,22 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   EXPECT_EQ(engine.Undo(id), kStatusRepaint);
   EXPECT_TRUE(engine.CanRedo(id));
   EXPECT_EQ(engine.RunIdleStep(id, true), kOk);  // nothing pending
+  // No thread, no idle handler, no redraw owed: the timers may stop.
+  EXPECT_FALSE(engine.HasTimedWork(id));
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  EXPECT_EQ(engine.RunIdleStep(id, true), kStatusRepaint);
+  engine.DrawFigure(id);  // the view's paint pays what was owed
+  EXPECT_FALSE(engine.HasTimedWork(id));
 
-  // Until the mouse events are built their calls answer "Not supported";
-  // the cursor query answers a cursor code of the tool under the pointer.
+  // The mouse reaches the figure: beside the subplots a press finds nothing
+  // to do and a hover nothing to show; the cursor query answers a cursor
+  // code of the tool under the pointer.
   std::string text = "old";
-  EXPECT_EQ(engine.FigureMouseDown(id, 10, 10, false), kErrNotSupported);
-  EXPECT_EQ(engine.FigureMouseHover(id, 10, 10, false, &text), kErrNotSupported);
+  EXPECT_EQ(engine.FigureMouseDown(id, 1, 1, false), kStatusNothingDone);
+  EXPECT_EQ(engine.FigureMouseHover(id, 1, 1, false, &text), kOk);
   EXPECT_EQ(text, "");
+  EXPECT_EQ(engine.FigureMouseUp(id, 1, 1, false), kStatusNothingDone);
   const int32_t cursor = engine.HitTestForCursor(id, 10, 10, false);
   EXPECT_GE(cursor, 0);
   EXPECT_LE(cursor, 15);
@@ -85,6 +111,86 @@ TEST_F(Facade, AFileWithoutAnImageIsReportedWithItsText) {
   EXPECT_NE(e, kOk);
   EXPECT_FALSE(engine.ErrorText(e).empty());
   EXPECT_NE(engine.LoadApplication(home.Root() + "/missing", &title), kOk);
+}
+
+TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/gui/window.kvd", &id));
+  std::unique_ptr<CairoTarget> image;
+  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
+  engine.SetGraphicsPort(&ScreenPort(), image.get());
+  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
+  ASSERT_EQ(engine.RunDrawHandlers(id), kOk);
+  // The key handler's new value makes the draw handler fail; the key asks
+  // for a redraw and leaves the failure behind.
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  EXPECT_EQ(engine.HandleFigureKey(id, 'e'), kStatusRepaint);
+  const ErrCode failed = engine.TakeHandlerFailure();
+  EXPECT_NE(engine.ErrorText(failed).find("The count is negative"), std::string::npos)
+      << engine.ErrorText(failed);
+  EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
+  // A redraw the idle step owes fails once, not on every tick.
+  FindInstance(context.Block(), id)->redrawPending = 1;
+  EXPECT_EQ(engine.RunIdleStep(id, true), failed);
+  EXPECT_EQ(engine.RunIdleStep(id, true), kOk);
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
+TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("examples/demo/demo.kvd", &id));
+  EXPECT_TRUE(engine.HasTimedWork(id));
+  engine.SetIdleProcessing(id, false);
+  EXPECT_FALSE(engine.HasTimedWork(id));
+}
+
+// The document's menus over the packed application: its "Count" menu,
+// items enabled by "_menuFlags", "Copy As" and "Paste As" through the
+// clipboard, a language change that rebuilds the menus, and plot choices.
+TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
+  std::string title;
+  ASSERT_EQ(engine.LoadApplication(runtime, &title), kOk);
+  const int32_t id = engine.FirstInstance();
+  test::FakeClipboard clipboard;
+  test::FakeDocumentHost host;
+  host.UseMenuBar(MainMenu());
+  DocumentCommands doc(engine, clipboard, host);
+  doc.SetInstance(id);
+  doc.FetchInstanceTitle();
+  EXPECT_EQ(doc.Title(), "Families");
+  doc.UpdateMenus(true);
+  EXPECT_EQ(test::Titles(host.bar), "&File,&Edit,Count,&Plots,F&igure,&Layout,&View,&Help");
+  const std::string edit = test::Outline(host.bar.children[1]);
+  EXPECT_EQ(edit.substr(edit.find("Copy As")),
+            "Copy As{Count,Typed},Paste As{Count,Typed,-},Language{English,Francais}");
+  EXPECT_EQ(test::Outline(host.bar.children[2]), "Add one,Zero,Mode,Broken");
+
+  doc.Execute(kCmdResetData);
+  EXPECT_FALSE(doc.Update(kKVMenuFirstId + 1)->enabled);  // "Zero" while count is 0
+  doc.Execute(kKVMenuFirstId);                            // "Add one"
+  EXPECT_TRUE(doc.Update(kKVMenuFirstId + 1)->enabled);
+  doc.Execute(kCopyAsFirstId);
+  EXPECT_EQ(clipboard.text, "1\r\n");
+  clipboard.text = "41";
+  doc.Execute(kPasteAsFirstId);
+  doc.Execute(kCopyAsFirstId);
+  EXPECT_EQ(clipboard.text, "41\r\n");
+  EXPECT_TRUE(host.errors.empty()) << host.errors[0];
+
+  // The second language: the instance changed, the menus are built again.
+  EXPECT_EQ(doc.Update(kLanguageFirstId + 1)->check, CheckMark::kOff);
+  doc.Execute(kLanguageFirstId + 1);
+  EXPECT_EQ(doc.Update(kLanguageFirstId + 1)->check, CheckMark::kOn);
+  EXPECT_EQ(host.title, "Families");
+
+  // The plot choice "Counter" on the only subplot; "&Remove" empties it.
+  EXPECT_EQ(test::Outline(host.bar.children[3]), "&Remove,-,Counter");
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOn);
+  doc.Execute(kRemovePlotId);
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOff);
+  doc.Execute(kFirstPlotId);
+  EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOn);
+  EXPECT_TRUE(host.errors.empty()) << host.errors[0];
 }
 
 class NoMemory : public BlockMemory {

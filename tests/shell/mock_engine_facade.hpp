@@ -28,6 +28,8 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(bool, IsInstanceDefined, (int32_t), (const, override));
   MOCK_METHOD(bool, FindHandlerSlot, (int32_t), (const, override));
   MOCK_METHOD(bool, HandlerBusy, (), (const, override));
+  MOCK_METHOD(ErrCode, TakeHandlerFailure, (), (override));
+  MOCK_METHOD(bool, HasTimedWork, (int32_t), (const, override));
   MOCK_METHOD(ErrCode, SetFigureRect, (int32_t, int32_t, int32_t), (override));
   MOCK_METHOD(uint32_t, GetFigureMode, (), (const, override));
   MOCK_METHOD(void, SetFigureMode, (uint32_t), (override));
@@ -81,6 +83,12 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(ErrCode, SetCameraViewFlag, (int32_t, uint32_t, bool), (override));
   MOCK_METHOD(ErrCode, SetPerspectiveView, (int32_t, bool), (override));
   MOCK_METHOD(ErrCode, ChangeSubplotPlot, (int32_t, int32_t), (override));
+  MOCK_METHOD(ErrCode, ChoosePlot, (int32_t, int32_t), (override));
+  MOCK_METHOD(ErrCode, FigureSelectClick, (int32_t, double, double), (override));
+  MOCK_METHOD(bool, HasFigureElements, (int32_t), (const, override));
+  MOCK_METHOD(LayoutState, GetLayout, (int32_t), (const, override));
+  MOCK_METHOD(ErrCode, ApplyLayout, (int32_t, int32_t, int32_t), (override));
+  MOCK_METHOD(ErrCode, MakeLayoutFree, (int32_t, bool), (override));
   MOCK_METHOD(int32_t, SteppedPlot, (int32_t, int32_t), (const, override));
   MOCK_METHOD(void, MakeOneColumn, (int32_t), (override));
   MOCK_METHOD(ErrCode, GetPlotProperties, (int32_t, int32_t), (override));

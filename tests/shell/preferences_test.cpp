@@ -1,6 +1,9 @@
-// The preferences: the start-up values with their defaults, clamps and
-// reductions, and the per-user file that keeps them.
+// The preferences: the start-up values and the figure font's size with
+// their defaults, clamps and reductions, and the per-user file that keeps
+// them.
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include "shell/file_preferences.hpp"
 #include "shell/startup_settings.hpp"
@@ -46,6 +49,20 @@ TEST(StartupSettings, BlockSizesAreClamped) {
   s = ReadStartupSettings(p);
   EXPECT_EQ(s.memMin, 0x7E8000u);
   EXPECT_EQ(s.memMax, 0x8000000u);
+}
+
+TEST(StartupSettings, FigureFontSizeIsAMagnitudeWithinTheLargestFont) {
+  MemoryPreferences p;
+  EXPECT_EQ(FigureFontPixels(p), 11);  // "-11", the default
+  for (auto [stored, pixels] : {std::pair{"12", 12},
+                                {"0", 0},
+                                {"-2147483648", 4096},
+                                {"2147483647", 4096},
+                                {"-99999999999", 4096},
+                                {"big", 11}}) {
+    p.Set(PrefKey::FigFontSize, stored);
+    EXPECT_EQ(FigureFontPixels(p), pixels) << stored;
+  }
 }
 
 TEST(StartupSettings, OptionsAndFormatLetters) {
@@ -105,6 +122,20 @@ TEST(PreferenceFile, WrittenPerApplicationUnderTheConfigurationFolder) {
   EXPECT_EQ(again.ReadInt(PrefKey::FigFontSize), -11);
   EXPECT_EQ(again.Read(kRecentFileGroup, "File1"), "/tmp/a b.kv");
   EXPECT_FALSE(again.Read(kBarSettingsGroup, "Bars").has_value());
+}
+
+// Numbers written by hand with a sign, blanks or beyond the 32-bit range.
+TEST(PreferenceFile, SignedNumbersReadAsWritten) {
+  test::TempHome home;
+  const std::string path = PreferencesPath("demo");
+  test::WriteFile(path,
+                  "[1.0]\nFigFontSize=+300\nThickLines= -2 \nBkColor=99999999999\n"
+                  "MemMin=+\n");
+  FilePreferences p(path);
+  EXPECT_EQ(p.ReadInt(PrefKey::FigFontSize), 300);
+  EXPECT_EQ(p.ReadInt(PrefKey::ThickLines), -2);
+  EXPECT_EQ(p.ReadInt(PrefKey::BkColor), INT32_MAX);
+  EXPECT_EQ(p.ReadInt(PrefKey::MemMin), PreferenceKeyOf(PrefKey::MemMin).number);
 }
 
 TEST(PreferenceFile, GarbledFileGivesDefaultsAndKeepsWhatItHolds) {

@@ -1,10 +1,13 @@
 // The frame's and the view's rules that need no window: the placement kept
-// in the preferences, the cursor table, the arrow keys and the timers'
-// ticks, which never enter a busy engine.
+// in the preferences, the cursor table, the arrow keys, the timers' ticks,
+// which never enter a busy engine and run only while there is work, and
+// the interrupt that closes an idle program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <utility>
 
 #include "graphics/figure_codes.hpp"
 #include "shell/view_input.hpp"
@@ -19,7 +22,7 @@ using ::testing::Return;
 using ::testing::StrictMock;
 
 constexpr WindowPlacement kCurrent{0, kShowNormal, 10, 20, 650, 500};
-constexpr ScreenSize kScreen{1024, 768, 32, 32};
+const ScreenSize kScreen{{{0, 0, 1024, 768}}, 32, 32, 320, 240};
 
 struct Placement : ::testing::Test {
   test::MemoryPreferences prefs;
@@ -31,31 +34,54 @@ struct Placement : ::testing::Test {
   }
 };
 
-TEST_F(Placement, WholeRectanglesUpTo1000AreRestored) {
+TEST_F(Placement, WholeRectanglesOnTheScreensAreRestoredWhateverTheirSize) {
   EXPECT_FALSE(RestoredPlacement(prefs, kCurrent, kScreen));
   Store(0, 0, 1000, 1000);
   std::optional<WindowPlacement> p = RestoredPlacement(prefs, kCurrent, kScreen);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->showCmd, kShowNormal);  // the frame's own without a stored one
   EXPECT_EQ(p->right, 1000);
-  for (auto [l, t, r, b] :
-       {std::array{0, 0, 1001, 500}, std::array{0, 0, 500, 1001}, std::array{-1, 0, 500, 500},
-        std::array{600, 0, 500, 500}, std::array{0, 600, 500, 500}}) {
+  // Wider and taller than 1000, and on a second screen left of the first.
+  const ScreenSize wide{{{0, 0, 1920, 1080}, {-1280, 0, 0, 1024}}, 32, 32, 320, 240};
+  for (auto [l, t, r, b] : {std::array{0, 0, 1001, 500}, std::array{100, 50, 1900, 1060},
+                            std::array{-1200, 10, -300, 900}}) {
     Store(l, t, r, b);
-    EXPECT_FALSE(RestoredPlacement(prefs, kCurrent, kScreen)) << l << " " << t << " " << r;
+    p = RestoredPlacement(prefs, kCurrent, wide);
+    ASSERT_TRUE(p) << l << " " << t << " " << r;
+    EXPECT_EQ((std::array{p->left, p->top, p->right, p->bottom}), (std::array{l, t, r, b}));
   }
+  // Inverted, smaller than the window may be, or wholly outside the screens
+  // (below the shorter of two screens, too).
+  for (auto [l, t, r, b] :
+       {std::array{600, 0, 500, 500}, std::array{0, 600, 500, 500}, std::array{0, 0, 319, 500},
+        std::array{0, 0, 500, 239}, std::array{2000, 0, 2600, 400},
+        std::array{-1200, 1030, -300, 1400}, std::array{INT32_MAX, 0, INT32_MIN, 500}}) {
+    Store(l, t, r, b);
+    EXPECT_FALSE(RestoredPlacement(prefs, kCurrent, wide)) << l << " " << t << " " << r;
+  }
+  // A rectangle with an edge missing or not a number.
+  Store(0, 0, 800, 600);
+  prefs.Set(PrefKey::WindowBottom, "tall");
+  EXPECT_FALSE(RestoredPlacement(prefs, kCurrent, kScreen));
 }
 
 TEST_F(Placement, ACornerBeyondTheScreenIsPulledBackAndTheRestKept) {
-  Store(999, 900, 1000, 950);
+  Store(700, 500, 1100, 950);
   prefs.Set(PrefKey::WindowShowCmd, "3");
-  const std::optional<WindowPlacement> p = RestoredPlacement(prefs, kCurrent, {800, 600, 32, 32});
+  const std::optional<WindowPlacement> p =
+      RestoredPlacement(prefs, kCurrent, {{{0, 0, 800, 600}}, 32, 32, 320, 240});
   ASSERT_TRUE(p);
-  EXPECT_EQ(p->left, 768);
-  EXPECT_EQ(p->top, 568);
-  EXPECT_EQ(p->right, 1000);
-  EXPECT_EQ(p->bottom, 950);
-  EXPECT_EQ(p->showCmd, kShowMaximized);
+  EXPECT_EQ(p->left, 700);
+  EXPECT_EQ(p->top, 500);
+  Store(790, 590, 1200, 950);
+  const std::optional<WindowPlacement> q =
+      RestoredPlacement(prefs, kCurrent, {{{0, 0, 800, 600}}, 32, 32, 320, 240});
+  ASSERT_TRUE(q);
+  EXPECT_EQ(q->left, 768);
+  EXPECT_EQ(q->top, 568);
+  EXPECT_EQ(q->right, 1200);
+  EXPECT_EQ(q->bottom, 950);
+  EXPECT_EQ(q->showCmd, kShowMaximized);
 }
 
 TEST_F(Placement, SavedPlacementComesBackAndThePanelRowIsZero) {
@@ -101,6 +127,29 @@ TEST(ViewInput, TicksNeverEnterABusyEngineNorOneUnderAModalDialog) {
   EXPECT_TRUE(RunFrameTick(engine, false));
   EXPECT_CALL(engine, OnTimer(7)).WillOnce(Return(kStatusRepaint));
   EXPECT_EQ(RunViewTick(engine, 7, false), kStatusRepaint);
+}
+
+bool g_breakNoted = false;
+bool TakeBreak(uintptr_t) {
+  return std::exchange(g_breakNoted, false);
+}
+
+TEST(ViewInput, TimersTickWhileThereIsWorkAndInterruptsCloseOnlyAnIdleProgram) {
+  StrictMock<test::MockEngineFacade> engine;
+  EXPECT_CALL(engine, HasTimedWork(3)).WillOnce(Return(false)).WillOnce(Return(true));
+  EXPECT_FALSE(TimersNeeded(engine, 3, false));
+  EXPECT_TRUE(TimersNeeded(engine, 3, false));
+  EXPECT_TRUE(TimersNeeded(engine, 3, true));  // a drag needs no question
+
+  // A running handler keeps the break for its own test.
+  g_breakNoted = true;
+  EXPECT_CALL(engine, HandlerBusy()).WillOnce(Return(true)).WillRepeatedly(Return(false));
+  EXPECT_FALSE(InterruptClosesWindow(engine, &TakeBreak));
+  EXPECT_TRUE(g_breakNoted);
+  EXPECT_TRUE(InterruptClosesWindow(engine, &TakeBreak));
+  EXPECT_FALSE(g_breakNoted);
+  // A handler took the break before the window saw the interrupt.
+  EXPECT_FALSE(InterruptClosesWindow(engine, &TakeBreak));
 }
 
 }  // namespace

@@ -3,14 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "app/clipboard_items.hpp"
 #include "app/draw_cycle.hpp"
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/figure_commands.hpp"
+#include "app/figure_mouse.hpp"
 #include "app/figure_png.hpp"
 #include "app/handler_runner.hpp"
+#include "app/headless_view.hpp"
 #include "app/instance_figure.hpp"
 #include "app/instance_info.hpp"
 #include "app/instances.hpp"
@@ -22,6 +25,7 @@
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/text/display.hpp"
+#include "graphics/text_field_edit.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 
 namespace vke::kvpack {
@@ -31,6 +35,20 @@ namespace {
 constexpr int32_t kInstance = 0;
 constexpr int32_t kClipboardBytes = 1 << 16;
 constexpr int32_t kHelpBytes = 1 << 16;
+constexpr int32_t kDefaultWidth = 640;
+constexpr int32_t kDefaultHeight = 480;
+// Wheel units per notch, as the window gets them.
+constexpr int32_t kWheelNotch = 120;
+
+// Keys without a character, by the names the "key" step takes.
+struct KeyName {
+  const char* name;
+  uint32_t key;
+};
+constexpr KeyName kKeyNames[] = {
+    {"backspace", kKeyBackspace}, {"enter", kKeyEnter}, {"delete", kKeyDelete}, {"left", kKeyLeft},
+    {"right", kKeyRight},         {"up", kKeyUp},       {"down", kKeyDown},
+};
 
 void Print(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -46,6 +64,12 @@ class Checker {
     const std::string& w = word.text;
     std::string text;
     if (word.type != Tok::kName) return Bad(error, "a step name");
+    BeginTopLevelAction(h_->ctx());
+    if (w == "mode" || w == "mouse" || w == "hover" || w == "scroll" || w == "select") {
+      return Pointer(w, c, error);
+    }
+    stale_ = true;  // the figure may change: the view paints it before the next mouse step
+    if (w == "key" && c.Peek().type == Tok::kName) return NamedKey(c, error);
     if (w == "reset" || w == "draw" || w == "undo" || w == "redo" || w == "idle") {
       if (!c.AtEnd()) return Bad(error, "nothing after " + w);
       Report(Simple(w));
@@ -254,6 +278,101 @@ class Checker {
       }
     if (!c.AtEnd()) return Bad(error, "nothing more");
     Report(RenderFigurePng(h_->slot(), kInstance, size[0], size[1], path.c_str(), false));
+    // The mouse steps that follow see the figure as laid out here.
+    view_.reset();
+    viewSize_[0] = size[0];
+    viewSize_[1] = size[1];
+    laidOut_ = true;
+    return true;
+  }
+
+  // A key by name: backspace, enter, delete, left, right, up, down.
+  bool NamedKey(TokenCursor& c, std::string* error) {
+    const std::string name = c.Take().text;
+    if (!c.AtEnd()) return Bad(error, "nothing more");
+    for (const KeyName& k : kKeyNames) {
+      if (name == k.name) {
+        Report(HandleFigureKey(h_->slot(), kInstance, k.key));
+        return true;
+      }
+    }
+    return Bad(error, "a key name");
+  }
+
+  // The headless view of the figure, laid out at the size of the last png
+  // (640 x 480 without one) and painted again after other steps.
+  HeadlessFigureView& View() {
+    if (view_ == nullptr) {
+      view_ = std::make_unique<HeadlessFigureView>(h_->slot(), kInstance);
+      view_->Create(viewSize_[0], viewSize_[1]);
+      if (!laidOut_ && view_->image() != nullptr) {
+        DrawFigureImage(h_->slot(), kInstance, view_->image(), false);
+        laidOut_ = true;
+        stale_ = false;
+      }
+    }
+    if (stale_) view_->Paint();
+    stale_ = false;
+    return *view_;
+  }
+
+  // Numbers as the step's arguments.
+  bool Numbers(TokenCursor& c, double* out, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+      if (c.Peek().type != Tok::kNumber) return false;
+      out[i] = c.Take().number;
+    }
+    return true;
+  }
+
+  bool Shift(TokenCursor& c) {
+    const bool shift = c.IsWord("shift");
+    if (shift) c.Take();
+    return shift;
+  }
+
+  // The mouse steps: mode, mouse down/drag/up, hover, scroll, select.
+  bool Pointer(const std::string& w, TokenCursor& c, std::string* error) {
+    double v[3] = {0, 0, 0};
+    if (w == "mode") {
+      if (!Numbers(c, v, 1) || !c.AtEnd() || v[0] != static_cast<int32_t>(v[0]))
+        return Bad(error, "a mode number");
+      SetFigureMode(h_->slot(), static_cast<int32_t>(v[0]));
+      return true;
+    }
+    std::string action = "hover";
+    if (w == "mouse") {
+      action = c.Take().text;
+      if (action != "down" && action != "drag" && action != "up")
+        return Bad(error, "down, drag or up after mouse");
+    }
+    const int32_t count = w == "scroll" ? 3 : action == "up" ? 0 : 2;
+    if (!Numbers(c, v, count))
+      return Bad(error, "the point's x and y" + std::string(count == 3 ? " and the notches" : ""));
+    const bool shift = w == "mouse" && Shift(c);
+    if (!c.AtEnd()) return Bad(error, "nothing more");
+    HeadlessFigureView& view = View();
+    const uint32_t held = shift ? uint32_t{kViewShift} : 0u;
+    ErrCode code = kOk;
+    bool status = true;
+    if (w == "scroll") {
+      code = view.Wheel(v[0], v[1], static_cast<int32_t>(v[2] * kWheelNotch), false);
+    } else if (w == "select") {
+      code = view.SelectClick(v[0], v[1]);
+      status = false;
+    } else if (action == "down") {
+      code = view.Press(v[0], v[1], shift);
+      status = false;
+    } else if (action == "drag") {
+      code = view.Move(v[0], v[1], held | kViewLeft);
+    } else if (action == "up") {
+      code = view.Release(shift);
+      status = false;
+    } else {
+      code = view.Move(v[0], v[1], held);
+    }
+    if (status && !view.status().empty()) Print("status: " + view.status() + "\n");
+    Report(code);
     return true;
   }
 
@@ -279,6 +398,10 @@ class Checker {
 
   ToolHost* h_;
   std::string clipboard_;
+  std::unique_ptr<HeadlessFigureView> view_;
+  int32_t viewSize_[2] = {kDefaultWidth, kDefaultHeight};
+  bool laidOut_ = false;
+  bool stale_ = false;
 };
 
 }  // namespace

@@ -13,7 +13,10 @@
 //                              mouseup the post-event handlers (which run
 //                              also when the plot has no mouseup handler;
 //                              other events without a handler do nothing)
-//   key "K"                    a key typed on the figure
+//   key "K"                    a key typed on the figure (to the text field
+//                              being edited, if any)
+//   key NAME                   a key without a character: backspace, enter,
+//                              delete, left, right, up, down
 //   menu "TEXT"                the menu item of that text
 //   state "TEXT"               the state of that menu item (bit 0 enabled,
 //                              bit 1 checked)
@@ -29,6 +32,18 @@
 //                              written, "r" RTF, "h" HTML, others plain)
 //   png "FILE" [W H]           the figure drawn into a PNG file (640 x 480
 //                              unless given)
+//
+// The mouse steps drive the figure as a window's view would, in pixels of
+// the figure as the last png laid it out (640 x 480 before any png); each
+// prints the status text it leaves ("status: ...") and its code:
+//   mode N                     the figure mode (1 manipulate, 2 zoom, 3 zoom
+//                              along x, 4 drag, 5 select)
+//   mouse down X Y [shift]     the left button pressed
+//   mouse drag X Y [shift]     a move with the button held
+//   mouse up [shift]           the button released
+//   hover X Y                  a move without a button
+//   scroll X Y N               the wheel turned N notches away from the user
+//   select X Y                 the context-menu button clicked
 #pragma once
 
 #include <string>

@@ -17,6 +17,7 @@
 #include "bytecode/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/text/text.hpp"
+#include "tools/disk_file.hpp"
 
 namespace vke::kvpack {
 
@@ -143,14 +144,14 @@ class Packer {
     return false;
   }
 
-  // A file named at the line, relative to the description. One that exists
-  // but cannot be read (a folder, a read that fails) is a read error with
-  // the system's reason.
+  // A file named at the line, relative to the description unless its path
+  // is absolute. One that exists but cannot be read (a folder, a read that
+  // fails, one too large) is a read error with the reason.
   bool Read(const std::string& file, int32_t line, std::string* text) {
     errno = 0;
-    if (read_(folder_ + file, text)) return true;
+    if (read_(file.starts_with('/') ? file : folder_ + file, text)) return true;
     if (errno == 0 || errno == ENOENT) return Fail(kErrFileNotFound, line, file);
-    return Fail(kErrIoErr, line, file + ": " + std::strerror(errno));
+    return Fail(kErrIoErr, line, file + ": " + DiskFileReason(errno));
   }
 
   bool HasFunction(const std::string& name) const {

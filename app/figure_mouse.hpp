@@ -1,0 +1,83 @@
+// The mouse on an instance's figure, as the view hands it over: a point in
+// pixels of the figure and the Shift key's state (a middle-button press or
+// drag comes as a left one with Shift). The figure mode becomes a tool for
+// the subplot under the pointer; the manipulate tool runs the application's
+// mouse handlers for the object under it, the others zoom, pan, select,
+// move and resize subplots or turn a 3-D camera. Feedback that needs no
+// repaint is drawn through the port's focus rectangle. Also the subplot
+// selection of an instance and the keyboard editing of a text field.
+//
+// Results: 0 done, nothing to repaint (a press keeps the mouse); 10200
+// nothing to do here (no interaction record, no press, no subplot or no
+// tool at the point); 10201 done, repaint (a press keeps the mouse); 10203
+// a move dropped by the rate limit; 10041 no such instance; any other code
+// a handler's failure, which ends the press.
+//
+// The operations that may run handlers take the block's slot: the block may
+// move. Status texts go to a caller's buffer of `size` bytes: its length to
+// *length when given (no terminator), else NUL-terminated.
+#pragma once
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Stores the figure mode (6 and 7 as 2, 8 to 12 as 4); leaving mode 1 first
+// ends the hover of every instance, in instance order.
+void SetFigureMode(KVContextBlock** slot, int32_t mode);
+
+ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, bool shift);
+// A move with the button held; the buffer receives the handler's _msg.
+ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, bool shift,
+                        char* text, int32_t size, int32_t* length);
+// The release acts where the last drag left the pointer.
+ErrCode FigureMouseUp(KVContextBlock** slot, int32_t id, bool shift);
+// A move without a button; the buffer receives the tool's status text or the
+// "mouseover" handler's _msg.
+ErrCode FigureMouseHover(KVContextBlock** slot, int32_t id, double x, double y, bool shift,
+                         char* text, int32_t size, int32_t* length);
+// A wheel turn of (wheelX, wheelY) notches.
+ErrCode FigureMouseScroll(KVContextBlock** slot, int32_t id, double x, double y, double wheelX,
+                          double wheelY, bool shift, char* text, int32_t size, int32_t* length);
+// A press and release in Select mode whatever the mode, without Shift (the
+// context-menu button): the last result.
+ErrCode FigureSelectClick(KVContextBlock** slot, int32_t id, double x, double y);
+
+// Runs the hovered subplot's "mouseout" handler and forgets the hover; with
+// redraw the draw handlers follow its success (10201), without it
+// *redrawNeeded (when given) tells that they should. 0, 10201, 10041 or the
+// handler's failure.
+ErrCode LeaveHoveredSubplot(KVContextBlock** slot, int32_t id, bool redraw, bool* redrawNeeded);
+
+// A click on subplot k (-1 none): without Shift it becomes the only
+// selected subplot unless it is selected already; with Shift it is toggled.
+// The marks follow through the port's focus rectangle.
+void ToggleSubplotSelection(KVContextBlock* block, int32_t id, int32_t k, bool shift);
+
+// Moves the plots of the grid cells in the mask by dc columns and dr rows,
+// from the figure as it was at the press (_pl, _3d and one version back
+// _ppl): without Shift the plots they displace fill the cells they leave,
+// with Shift those cells keep their plots. A failing read changes nothing.
+void MoveSelectedSubplots(KVContextBlock* block, int32_t id, uint32_t mask, int32_t dc, int32_t dr,
+                          bool shift);
+
+// Draws (flag 1) or erases (0) the outlines of the subplots that follow the
+// press, offset by (dx, dy), through the port's focus rectangle.
+void DrawSelectionOutlines(KVContextBlock* block, int32_t id, double dx, double dy, bool draw);
+
+// Draws again, on a figure just painted anew, the zoom rectangle or the
+// outlines a drag in progress had drawn on the same target by inversion.
+void RedrawGestureFeedback(KVContextBlock* block, int32_t id);
+
+// Hands the number typed into the text field being edited to the field's
+// "mousedrag" handler (as _x1, with the field's _id and _nb) in a new undo
+// version. 0 (no edit, no handler or no number), 10201, 10041 or the
+// handler's failure.
+ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id);
+
+// A key typed while a text field is edited; Enter commits and ends the
+// edit. 0 when no field is edited, 10201, 12 when the edited command is no
+// text field any more, 10041.
+ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key);
+
+}  // namespace vke

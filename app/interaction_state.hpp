@@ -1,0 +1,42 @@
+// The state of one mouse gesture on a figure, from a press to its release:
+// the subplot pressed and its resize corner, the press and current points,
+// the subplots that follow it, the feedback drawn on the screen, and the
+// limit on the rate of mouse moves. None of it belongs in an image: the
+// host owns the record and gives the block its address; the mouse
+// operations do nothing (10200) without one.
+#pragma once
+
+#include <cstdint>
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Seconds between two mouse moves that both reach the figure.
+inline constexpr double kMoveIntervalReload = 0.010;
+
+struct InteractionState {
+  int32_t pressedSubplot = -1;  // -1: no press in progress
+  int32_t corner = 0;           // ResizeCorner of a Select press
+  // The press point (pixels); the panning and camera tools move it along
+  // with the pointer, and a dolly forward keeps its view distance and the
+  // pointer's distance from the centre in it.
+  double press[2] = {0, 0};
+  double current[2] = {0, 0};   // the last point a drag saw
+  uint32_t followMask = 0;      // subplots that follow the pressed one (bit = index)
+  uint8_t rectangleDrawn = 0;   // a zoom rectangle is on the screen
+  uint8_t rectangleAlongX = 0;  // it spans the subplots' height
+  int32_t targetCell = -1;      // Select in a grid: the cell under the pointer
+  uint8_t outlinesDrawn = 0;    // Select: outlines of the moved subplots are shown
+  double outlineOffset[2] = {0, 0};
+  // The target the rectangle or the outlines were drawn on, where painting
+  // the figure anew draws them again.
+  const void* feedbackTarget = nullptr;
+  double minMoveInterval = 0;  // seconds the next move must wait
+  double intervalReload = kMoveIntervalReload;
+};
+
+// Gives the block the host's interaction record (null: none).
+void SetInteractionState(KVContextBlock* block, InteractionState* state);
+
+}  // namespace vke

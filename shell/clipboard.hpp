@@ -1,0 +1,30 @@
+// The clipboard as the menu commands see it: its text, and text put on it
+// with its line ends as the clipboard keeps them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vke {
+
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  // The clipboard's text (UTF-8) up to its first NUL; nothing when it holds
+  // no text or cannot be opened.
+  virtual std::optional<std::string> Text() = 0;
+  // Replaces the clipboard's contents by the text; false when it cannot be
+  // opened.
+  virtual bool SetText(std::string_view text) = 0;
+};
+
+// The text with a CR put before every LF that does not follow one; an LF
+// that starts the text is left alone.
+std::string WithCarriageReturns(std::string_view text);
+
+// Puts the text on the clipboard with CR LF line ends; false when the
+// clipboard cannot be opened.
+bool CopyTextToClipboard(Clipboard& clipboard, std::string_view text);
+
+}  // namespace vke

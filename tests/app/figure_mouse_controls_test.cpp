@@ -1,0 +1,310 @@
+// The manipulate tool on a control panel and around it: a slider dragged,
+// a push button that acts on release, a text field edited from the
+// keyboard, the hover with "mouseover" and "mouseout", and the wheel.
+#include <gtest/gtest.h>
+
+#include "app/figure_commands.hpp"
+#include "app/figure_mouse.hpp"
+#include "app/figure_pointer.hpp"
+#include "app/name_buffer.hpp"
+#include "engine/registry/native_record.hpp"
+#include "graphics/control_hit.hpp"
+#include "graphics/figure_codes.hpp"
+#include "graphics/scale.hpp"
+#include "graphics/text_field_edit.hpp"
+#include "tests/app/mouse_app.hpp"
+
+namespace vke {
+namespace {
+
+using test::MouseApp;
+
+constexpr char kPanel[] = R"(
+function (g, f, c) = start()
+  g = 2;
+  f = 1.5;
+  c = 0;
+  subplots('Panel');
+function panel(g, f)
+  slider('Gain', g, [0 5], 'n', 'b', 1);
+  pushbutton(['', char(9), 'Go'], '', 2);
+  textfield('Field', '%5.2f', f, '', 3);
+function (g, f, c) = set(g, f, c, action, id, x, x1)
+  fprintf('%s id=%s x=%s x1=%s\n', action, v(id), v(x), v(x1));
+  if id == 1
+    g = x;
+  elseif id == 2
+    c = c + 1;
+  else
+    f = x1;
+  end
+)";
+
+struct Panel : MouseApp {
+  Panel() : MouseApp({"g", "f", "c"}, std::string(kPanel) + test::kValueText) {
+    const int32_t g = Var("g"), f = Var("f"), c = Var("c");
+    list.Handler(kElemInit, {Fn("start"), {g, f, c}});
+    Plot("Panel", {Fn("panel"), {}, {g, f}});
+    Mouse(kElemMouseDrag, {Fn("set"), {g, f, c}, {g, f, c, kVarAction, kVarId, kVarX, kVarX1}});
+    Start();
+  }
+  // Where control `code` lies: its row's middle, and along it `share` of
+  // the slider's track, or the field's middle.
+  void Locate(int32_t code, double share, double* x, double* y) {
+    CommandHeader h{};
+    const std::byte* data = nullptr;
+    ASSERT_TRUE(FindCommand(0, code, &h, &data));
+    const ControlCommand c{h.code, data, h.length};
+    bool laidOut = false;
+    ControlRow row{};
+    if (code == kCmdTextField) {
+      ASSERT_TRUE(ReadTextField(c, &row, &laidOut));
+    } else {
+      SliderSpec slider{};
+      ASSERT_TRUE(ReadSlider(c, &slider, &laidOut));
+      row = slider.track;
+    }
+    ASSERT_TRUE(laidOut);
+    *x = row.left + share * (row.right - row.left);
+    *y = (row.low + row.high) / 2;
+  }
+  // The first pixel along the row at y where the hit test finds object id.
+  double FindAlong(int32_t id, double y) {
+    for (double x = subplot(0).viewport[kLeft]; x < subplot(0).viewport[kRight]; x += 2) {
+      EventState record{};
+      const HitTestRequest request{0, &subplot(0), x, y, kHitTolerance, false, false};
+      if (HitTestInstanceObjects(block(), 0, request, &record, block()->portFunctions,
+                                 block()->portTarget) &&
+          record.id == id) {
+        return x;
+      }
+    }
+    ADD_FAILURE() << "no object " << id;
+    return 0;
+  }
+  std::string Text() {
+    CommandHeader h{};
+    const std::byte* data = nullptr;
+    EXPECT_TRUE(FindCommand(0, kCmdTextField, &h, &data));
+    vke::FieldText f{};
+    EXPECT_TRUE(FindFieldText(const_cast<std::byte*>(data), h.length, &f));
+    return std::string(f.text, static_cast<size_t>(f.length));
+  }
+};
+
+TEST(PanelControls, ASliderFollowsTheDragAndAButtonActsOnRelease) {
+  Panel a;
+  double x = 0, y = 0;
+  a.Locate(kCmdFirstSlider, 0.4, &x, &y);  // the thumb at 2 of 0 to 5
+  EXPECT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  double end = 0;
+  a.Locate(kCmdFirstSlider, 0.8, &end, &y);
+  EXPECT_EQ(a.view->Move(end, y + 30, kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_NEAR(a.Scalar("g"), 4, 1e-9);
+  EXPECT_NE(a.Output().find("mousedrag id=1 x=4"), std::string::npos);
+
+  // The push button: nothing at the press, "mousedrag" at the release.
+  double fx = 0, fy = 0;
+  a.Locate(kCmdTextField, 0.5, &fx, &fy);
+  const double by = (y + fy) / 2;
+  const double bx = a.FindAlong(2, by);
+  EXPECT_EQ(a.view->Press(bx, by, false), kStatusRepaint);
+  EXPECT_EQ(a.Output(), "");
+  EXPECT_EQ(a.Scalar("c"), 0);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("c"), 1);
+  EXPECT_NE(a.Output().find("mousedrag id=2"), std::string::npos);
+}
+
+TEST(PanelControls, ATextFieldIsEditedAndCommittedWithEnter) {
+  Panel a;
+  double x = 0, y = 0;
+  a.Locate(kCmdTextField, 0.5, &x, &y);
+  EXPECT_EQ(a.Text(), " 1.50");
+  // The press starts the edit with the whole text selected; the keys go to
+  // the field and stay inside its text.
+  EXPECT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  EXPECT_EQ(a.figure().editField, 0);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyRight), kStatusRepaint);
+  EXPECT_EQ(a.figure().caretStart, 5);
+  EXPECT_EQ(a.figure().caretEnd, 5);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyBackspace), kStatusRepaint);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, '7'), kStatusRepaint);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyLeft), kStatusRepaint);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, 'x'), kStatusRepaint);
+  EXPECT_EQ(a.Text(), " 1.57");
+  // Moves and the release do nothing while it lasts.
+  EXPECT_EQ(a.view->Move(x + 50, y, kViewLeft), kOk);
+  EXPECT_EQ(a.view->Release(false), kOk);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter), kStatusRepaint);
+  EXPECT_EQ(a.figure().editField, -1);
+  EXPECT_NEAR(a.Scalar("f"), 1.57, 1e-12);
+  EXPECT_NE(a.Output().find("mousedrag id=3 x=- x1=1.57"), std::string::npos);
+  // Without an edit the keys go elsewhere and TextFieldKey does nothing.
+  EXPECT_EQ(TextFieldKey(a.slot(), 0, '1'), kOk);
+  EXPECT_EQ(TextFieldKey(a.slot(), 4, '1'), kKvNonexistentInstance);
+}
+
+TEST(PanelControls, APressElsewhereCommitsTheEdit) {
+  Panel a;
+  double x = 0, y = 0;
+  a.Locate(kCmdTextField, 0.5, &x, &y);
+  ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  HandleFigureKey(a.slot(), 0, '3');
+  EXPECT_EQ(a.Text(), "3");
+  // A press beside the controls ends the edit and hands the number over;
+  // the figure is repainted with the field's new value.
+  EXPECT_EQ(a.view->Press(a.subplot(0).viewport[kLeft] + 1, y, false), kStatusRepaint);
+  EXPECT_EQ(a.figure().editField, -1);
+  EXPECT_EQ(a.Scalar("f"), 3);
+  EXPECT_EQ(a.Text(), " 3.00");
+  // A field whose command is gone answers 12.
+  a.figure().editField = 0;
+  a.figure().editCommand = 0;
+  EXPECT_EQ(TextFieldKey(a.slot(), 0, '1'), kErrIllegal);
+}
+
+// ---- Hover and wheel ----
+
+constexpr char kHover[] = R"(
+function (x, hits) = start()
+  x = [0.2 0.8];
+  hits = 0;
+  subplots(['A', char(9), 'B']);
+function show(x)
+  fprintf('draw\n');
+  scale([0 1 0 1]);
+  plot(x, [0.5 0.5], 'o', 4);
+function (hits, _msg) = over(hits, id)
+  hits = hits + 1;
+  _msg = sprintf('over %d', id);
+function _msg = quiet(id)
+  _msg = 'quiet';
+  quietcancel();
+function out()
+  fprintf('out\n');
+function x = wheel(x, dx, dy)
+  fprintf('wheel %g %g\n', dx, dy);
+  x = x + dy;
+)";
+
+// The slot of the block the test native acts on.
+KVContextBlock** g_hoverSlot = nullptr;
+
+// Ends the handler as cancel(false) does: 402 with the hover option set.
+ErrCode QuietCancel(EngineContext*, int32_t, int32_t, uintptr_t) {
+  (*g_hoverSlot)->nativeCall.flags |= kCallFlagQuietCancel;
+  return kStatusNoPrint;
+}
+
+const NativeFunctionRecord kHoverNatives[] = {
+    MakeRecord("@hovertest"), MakeRecord("quietcancel", &QuietCancel), MakeRecord("")};
+
+struct Hover : MouseApp {
+  Hover() : MouseApp({"x", "hits"}, kHover, kHoverNatives) {
+    g_hoverSlot = slot();
+    const int32_t x = Var("x"), hits = Var("hits");
+    list.Handler(kElemInit, {Fn("start"), {x, hits}});
+    Plot("A", {Fn("show"), {}, {x}});
+    Mouse(kElemMouseOver, {Fn("over"), {hits, kVarMsg}, {hits, kVarId}});
+    Mouse(kElemMouseOut, {Fn("out")});
+    Mouse(kElemMouseScroll, {Fn("wheel"), {x}, {x, kVarDx, kVarDy}});
+    Plot("B", {Fn("show"), {}, {x}});
+    Mouse(kElemMouseOver, {Fn("quiet"), {kVarMsg}, {kVarId}});
+    Start();
+  }
+};
+
+TEST(HoverAndWheel, MouseoverAndMouseoutFollowThePointer) {
+  Hover a;
+  // Over subplot A: "mouseover" with the object, its _msg as the status,
+  // and the draw handlers, as it changed a variable.
+  EXPECT_EQ(a.view->Move(a.PixelX(0, 0.2), a.PixelY(0, 0.5), 0), kStatusRepaint);
+  EXPECT_EQ(a.view->status(), "over 4");
+  EXPECT_EQ(a.Scalar("hits"), 1);
+  EXPECT_EQ(a.host.Record()->hoveredSubplot, 0);
+  EXPECT_EQ(a.Output(), "draw\ndraw\n");
+  // Into B, whose handler cancels quietly (its _msg is not kept): the
+  // figure is redrawn once, after A's "mouseout".
+  EXPECT_EQ(a.view->Move(a.PixelX(1, 0.2), a.PixelY(1, 0.5), 0), kStatusRepaint);
+  EXPECT_EQ(a.view->status(), "");
+  EXPECT_EQ(a.Output(), "out\ndraw\ndraw\n");
+  // Moving on within B runs its handler again, and draws nothing.
+  EXPECT_EQ(a.view->Move(a.PixelX(1, 0.3), a.PixelY(1, 0.5), 0), kOk);
+  EXPECT_EQ(a.Output(), "");
+  EXPECT_EQ(a.host.Record()->hoveredSubplot, 1);
+  // Back over A and then out of every subplot: "mouseout" once.
+  a.view->Move(a.PixelX(0, 0.5), a.PixelY(0, 0.5), 0);
+  a.Output();
+  EXPECT_EQ(a.view->Move(1, 1, 0), kStatusRepaint);
+  EXPECT_EQ(a.Output(), "out\ndraw\ndraw\n");
+  EXPECT_EQ(a.host.Record()->hoveredSubplot, -1);
+  EXPECT_EQ(a.view->Move(2, 2, 0), kOk);
+  EXPECT_EQ(a.Output(), "");
+}
+
+TEST(HoverAndWheel, TheWheelRunsMousescrollOrScrollsInDragMode) {
+  Hover a;
+  const double x = a.PixelX(0, 0.5), y = a.PixelY(0, 0.5);
+  EXPECT_EQ(a.view->Wheel(x, y, -240, false), kStatusRepaint);  // two notches toward the user
+  EXPECT_EQ(a.Output(), "wheel 0 2\ndraw\ndraw\n");
+  EXPECT_EQ(a.Values("x"), (std::vector<double>{2.2, 2.8}));
+  // Drag mode scrolls the subplot by its margin units instead; leaving
+  // Manipulate ends the hover the wheel started.
+  SetFigureMode(a.slot(), kModeDrag);
+  EXPECT_EQ(a.Output(), "out\ndraw\ndraw\n");
+  const double top = LimitMax(a.subplot(0), kAxisY);
+  EXPECT_EQ(a.view->Wheel(x, y, 120, false), kStatusRepaint);
+  EXPECT_EQ(a.Output(), "draw\ndraw\n");
+  EXPECT_NE(LimitMax(a.subplot(0), kAxisY), top);
+  // Zoom mode does nothing with it, nor does the space beside the subplots.
+  SetFigureMode(a.slot(), kModeZoom);
+  EXPECT_EQ(a.view->Wheel(x, y, 120, false), kOk);
+  EXPECT_EQ(a.view->Wheel(1, 1, 120, false), kOk);
+}
+
+// ---- A drag into another subplot ----
+
+constexpr char kHandOver[] = R"(
+function (x, n) = start()
+  x = 0.5;
+  n = 0;
+  subplots(['A', char(9), 'B']);
+function show(x)
+  scale([0 1 0 1]);
+  plot(x, 0.5, 'o', 8);
+function x = drag(x, ex)
+  x = ex;
+function out(action, id)
+  fprintf('%s %d\n', action, id);
+function n = in(n, action, id, x1)
+  fprintf('%s %d %.2f\n', action, id, x1);
+  n = n + 1;
+)";
+
+TEST(HandOver, ADragOutOfItsSubplotRunsDragoutThereAndDraginInTheOther) {
+  MouseApp a({"x", "n"}, kHandOver);
+  const int32_t x = a.Var("x"), n = a.Var("n");
+  a.list.Handler(kElemInit, {a.Fn("start"), {x, n}});
+  a.Plot("A", {a.Fn("show"), {}, {x}});
+  a.Mouse(kElemMouseDrag, {a.Fn("drag"), {x}, {x, kVarX}});
+  a.Mouse(kElemDragOut, {a.Fn("out"), {}, {kVarAction, kVarId}});
+  a.Plot("B", {a.Fn("show"), {}, {x}});
+  a.Mouse(kElemDragIn, {a.Fn("in"), {n}, {n, kVarAction, kVarId, kVarX1}});
+  a.Start();
+  ASSERT_EQ(a.view->Press(a.PixelX(0, 0.5), a.PixelY(0, 0.5), false), kStatusRepaint);
+  // Within A the point follows; beyond its edge, B takes the drag.
+  EXPECT_EQ(a.view->Move(a.PixelX(0, 0.9), a.PixelY(0, 0.5), kViewLeft), kStatusRepaint);
+  EXPECT_NEAR(a.Scalar("x"), 0.9, 1e-9);
+  a.Output();
+  EXPECT_EQ(a.view->Move(a.PixelX(1, 0.25), a.PixelY(1, 0.5), kViewLeft), kStatusRepaint);
+  // "dragin" sees the dragged object and the pointer in B's units.
+  EXPECT_EQ(a.Output().substr(0, 25), "dragout 8\ndragin 8 0.25\n");
+  EXPECT_EQ(a.view->gesture().pressedSubplot, 1);
+  EXPECT_EQ(a.Scalar("n"), 1);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+}
+
+}  // namespace
+}  // namespace vke

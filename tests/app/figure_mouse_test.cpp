@@ -1,0 +1,166 @@
+// The manipulate tool: the mouse handlers a press, a drag and a release
+// run on an object, with their event values and first flags, the one undo
+// version of a gesture and what a failing handler leaves; controls, the
+// hover and the wheel.
+#include "app/figure_mouse.hpp"
+
+#include <gtest/gtest.h>
+
+#include "app/figure_commands.hpp"
+#include "app/instances.hpp"
+#include "app/name_buffer.hpp"
+#include "app/undo_buffer.hpp"
+#include "graphics/figure_codes.hpp"
+#include "graphics/scale.hpp"
+#include "tests/app/mouse_app.hpp"
+
+namespace vke {
+namespace {
+
+using test::Descriptor;
+using test::MouseApp;
+
+// Three points on a line, object 7; each mouse handler prints what it was
+// given. n counts presses (by 100) and drag steps (by 1).
+constexpr char kPoints[] = R"(
+function (x, y, n) = start()
+  x = [0.2 0.5 0.8];
+  y = [0.5 0.5 0.5];
+  n = 0;
+  subplots('Points');
+function show(x, y)
+  scale([0 1 0 1]);
+  plot(x, y, 'o', 7);
+function print(action, n, x, y, x0, y0, id, ix, dx, dy, m)
+  fprintf('%s n=%d x=%s y=%s x0=%s y0=%s id=%s ix=%s dx=%s dy=%s m=%d\n', action, n, v(x), ...
+          v(y), v(x0), v(y0), v(id), v(ix), v(dx), v(dy), m);
+function n = down(n, action, x, y, x0, y0, id, ix, dx, dy, m)
+  print(action, n, x, y, x0, y0, id, ix, dx, dy, m);
+  n = n + 100;
+function (x, y, n) = drag(x, y, n, action, ex, ey, x0, y0, id, ix, dx, dy, m)
+  print(action, n, ex, ey, x0, y0, id, ix, dx, dy, m);
+  if ex > 0.9
+    error('too far');
+  end
+  x(ix) = ex;
+  y(ix) = ey;
+  n = n + 1;
+function up(n, action, x, y, x0, y0, id, ix, dx, dy, m)
+  print(action, n, x, y, x0, y0, id, ix, dx, dy, m);
+)";
+
+// The event inputs every handler above takes after its variables.
+std::vector<int32_t> EventInputs(std::vector<int32_t> first) {
+  for (int32_t code :
+       {kVarAction, kVarX, kVarY, kVarX0, kVarY0, kVarId, kVarIx, kVarDx, kVarDy, kVarM}) {
+    first.push_back(code);
+  }
+  return first;
+}
+
+struct Points : MouseApp {
+  Points() : MouseApp({"x", "y", "n"}, std::string(kPoints) + test::kValueText) {
+    const int32_t x = Var("x"), y = Var("y"), n = Var("n");
+    list.Handler(kElemInit, {Fn("start"), {x, y, n}});
+    Plot("Points", {Fn("show"), {}, {x, y}});
+    Mouse(kElemMouseDown, {Fn("down"), {n}, EventInputs({n})});
+    Mouse(kElemMouseDrag, {Fn("drag"), {x, y, n}, EventInputs({x, y, n})});
+    Mouse(kElemMouseUp, {Fn("up"), {}, EventInputs({n})});
+    Start();
+  }
+  double X(double x) const { return PixelX(0, x); }
+  double Y(double y) const { return PixelY(0, y); }
+};
+
+TEST(ManipulateTool, PressDragAndReleaseRunTheHandlersOfTheObject) {
+  Points a;
+  const uint32_t versions = a.host.VersionCount();
+  // Two pixels beside the middle vertex.
+  EXPECT_EQ(a.view->Press(a.X(0.5) + 2, a.Y(0.5) - 1, false), kStatusRepaint);
+  EXPECT_TRUE(a.view->dragging());
+  EXPECT_EQ(a.view->Move(a.X(0.6), a.Y(0.7), kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(a.X(0.7), a.Y(0.4), kViewLeft | kViewShift), kStatusRepaint);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  // "mousedown" changes the version it finds; "mousedrag" and "mouseup"
+  // read the one before the gesture's (n stays 100 for them): the press
+  // pushed exactly one version.
+  const std::string log = a.Output();
+  EXPECT_EQ(log,
+            "mousedown n=0 x=0.503 y=0.502 x0=0.5 y0=0.5 id=7 ix=2 dx=0 dy=0 m=0\n"
+            "mousedrag n=100 x=0.503 y=0.502 x0=0.5 y0=0.5 id=7 ix=2 dx=0 dy=0 m=0\n"
+            "mousedrag n=100 x=0.6 y=0.7 x0=0.5 y0=0.5 id=7 ix=2 dx=9.657e-2 dy=0.198 m=0\n"
+            "mousedrag n=100 x=0.7 y=0.4 x0=0.5 y0=0.5 id=7 ix=2 dx=0.197 dy=-0.102 m=1\n"
+            "mouseup n=100 x=0.7 y=0.4 x0=0.5 y0=0.5 id=7 ix=2 dx=0.197 dy=-0.102 m=0\n");
+  EXPECT_NEAR(a.Values("x")[1], 0.7, 1e-12);
+  EXPECT_NEAR(a.Values("y")[1], 0.4, 1e-12);
+  EXPECT_EQ(a.Scalar("n"), 101);
+  EXPECT_EQ(a.host.VersionCount(), versions + 1);
+  // The scales were held while the handlers ran, and are free again.
+  EXPECT_EQ(a.subplot(0).scaleState[kAxisX] & kScaleHoldBit, 0);
+}
+
+TEST(ManipulateTool, AFailingDragLeavesTheVariablesAsBeforeThePress) {
+  Points a;
+  const uint32_t versions = a.host.VersionCount();
+  ASSERT_EQ(a.view->Press(a.X(0.8), a.Y(0.5), false), kStatusRepaint);
+  ASSERT_EQ(a.view->Move(a.X(0.85), a.Y(0.6), kViewLeft), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[2], 0.85, 1e-12);
+  // Past 0.9 the handler fails: the gesture's version goes, the press ends.
+  EXPECT_NE(a.view->Move(a.X(0.95), a.Y(0.6), kViewLeft), kOk);
+  EXPECT_FALSE(a.view->dragging());
+  EXPECT_EQ(a.Values("x")[2], 0.8);
+  EXPECT_EQ(a.Scalar("n"), 100);  // what "mousedown" stored stays
+  EXPECT_EQ(a.host.VersionCount(), versions);
+  EXPECT_EQ(FigureMouseDrag(a.slot(), 0, 1, 1, false, nullptr, 0, nullptr), kStatusNothingDone);
+  EXPECT_EQ(FigureMouseUp(a.slot(), 0, false), kStatusNothingDone);
+}
+
+TEST(ManipulateTool, PressesWithoutAnythingToDo) {
+  Points a;
+  // Outside every subplot, and on no object of a plot without other
+  // handlers than those of object 7 but its draw handler.
+  EXPECT_EQ(a.view->Press(2, 2, false), kStatusNothingDone);
+  EXPECT_EQ(FigureMouseDown(a.slot(), 3, a.X(0.5), a.Y(0.5), false), kKvNonexistentInstance);
+  // Without a gesture record the mouse does nothing.
+  InteractionState* record = a.block()->interaction;
+  a.block()->interaction = nullptr;
+  EXPECT_EQ(FigureMouseDown(a.slot(), 0, a.X(0.5), a.Y(0.5), false), kStatusNothingDone);
+  a.block()->interaction = record;
+  // A press whose instance disappears before the drag ends there.
+  ASSERT_EQ(a.view->Press(a.X(0.5), a.Y(0.5), false), kStatusRepaint);
+  EXPECT_EQ(FigureMouseDrag(a.slot(), 3, 1, 1, false, nullptr, 0, nullptr), kKvNonexistentInstance);
+  EXPECT_EQ(record->pressedSubplot, -1);
+  EXPECT_EQ(FigureMouseUp(a.slot(), 0, false), kStatusNothingDone);
+}
+
+// ---- The rate limit ----
+
+double g_clock = 0;
+double Clock(void*, int32_t, int32_t restart) {
+  static double start = 0;
+  const double elapsed = g_clock - start;
+  if (restart) start = g_clock;
+  return elapsed;
+}
+
+TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
+  Points a;
+  uint8_t records[6 * 8] = {};
+  a.block()->timeFunction = &Clock;
+  a.block()->timeRecords = records;
+  a.block()->timeRecordStride = 8;
+  g_clock = 10;
+  ASSERT_EQ(a.view->Press(a.X(0.5), a.Y(0.5), false), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(a.X(0.6), a.Y(0.6), kViewLeft), kStatusRepaint);
+  g_clock += 0.004;
+  EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusMoveDropped);
+  EXPECT_TRUE(a.view->dragging());
+  EXPECT_NEAR(a.Values("x")[1], 0.6, 1e-12);
+  g_clock += 0.01;
+  EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[1], 0.3, 1e-12);
+  a.view->Release(false);
+}
+
+}  // namespace
+}  // namespace vke

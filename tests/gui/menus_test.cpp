@@ -1,0 +1,159 @@
+// The menus in the toolkit, against a mocked engine: the application's
+// menus built into a real menu bar and built again, the update rules given
+// to menu items with the indeterminate check mark and relabelled items,
+// and the desktop clipboard seen from another program.
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/gui/menu_check.hpp"
+#include "shell/command_table.hpp"
+#include "shell/window/kv_windows.hpp"
+#include "tests/gui/gui_env.hpp"
+#include "tests/shell/menu_fakes.hpp"
+
+namespace vke {
+namespace {
+
+using ::testing::NiceMock;
+using ::testing::Return;
+
+constexpr int32_t kId = 1;
+
+struct ToolkitMenus : ::testing::Test {
+  NiceMock<test::MockEngineFacade> engine;
+  test::FakeLookup lookup;
+  test::FakeClipboard clipboard;
+  wxFrame* frame = nullptr;
+
+  void SetUp() override {
+    VKE_REQUIRE_GUI();
+    test::ServeMenus(engine, lookup, kId);
+    frame = new wxFrame(nullptr, wxID_ANY, "Menus", wxPoint(40, 40), wxSize(760, 300));
+    frame->SetMenuBar(NewMenuBar(MainMenu()));
+    frame->Show();
+    test::Pump(200);
+  }
+  void TearDown() override {
+    if (frame) frame->Destroy();
+    test::Pump(50);
+  }
+  std::string Titles() {
+    std::string out;
+    wxMenuBar* bar = frame->GetMenuBar();
+    for (size_t k = 0; k < bar->GetMenuCount(); k++)
+      out += (k ? "," : "") + bar->GetMenuLabel(k).ToStdString();
+    return out;
+  }
+};
+
+TEST_F(ToolkitMenus, TheApplicationsMenusAreBuiltAgainInPlace) {
+  lookup.Add('m', kElemMenuStart, "&Count");
+  lookup.Add('m', kElemMenuItem, "Add one");
+  lookup.Add('m', kElemMenuStructure, "More");
+  lookup.Add('m', kElemMenuItem, "Zero");
+  lookup.Add('e', kElemCopy, "Count");
+  lookup.Add('f', kElemFigure, "Counter", 40);
+  lookup.languages = {"English"};
+  ApplicationMenus menus(engine, clipboard);
+  WxMenuBarSurface bar(frame->GetMenuBar());
+  for (int k = 0; k < 3; k++) {
+    menus.Rebuild(kId, bar);
+    bar.Redraw();
+    test::Pump(20);
+  }
+  EXPECT_EQ(Titles(), "&File,&Edit,&Count,&Plots,F&igure,&Layout,&View,&Help");
+  wxMenu* edit = frame->GetMenuBar()->GetMenu(1);
+  ASSERT_EQ(edit->GetMenuItemCount(), 9u);
+  EXPECT_EQ(edit->FindItemByPosition(7)->GetItemLabel(), "Copy As");
+  EXPECT_EQ(edit->FindItemByPosition(8)->GetItemLabel(), "Language");
+  wxMenu* count = frame->GetMenuBar()->GetMenu(2);
+  EXPECT_EQ(count->FindItemByPosition(1)->GetSubMenu()->FindItemByPosition(0)->GetId(),
+            kKVMenuFirstId + 1);
+
+  // Menus of the same shape are taken back, relabelled; others made anew.
+  wxMenu* copyAs = edit->FindItemByPosition(7)->GetSubMenu();
+  lookup.stops['m'][0].text = "&Compte";
+  lookup.stops['m'][1].text = "Un de plus";
+  lookup.stops['e'][0].text = "Compte";
+  menus.Rebuild(kId, bar);
+  bar.Redraw();
+  EXPECT_EQ(frame->GetMenuBar()->GetMenu(2), count);
+  EXPECT_EQ(frame->GetMenuBar()->GetMenuLabel(2), "&Compte");
+  EXPECT_EQ(count->FindItemByPosition(0)->GetItemLabel(), "Un de plus");
+  EXPECT_EQ(edit->FindItemByPosition(7)->GetSubMenu(), copyAs);
+  EXPECT_EQ(copyAs->FindItemByPosition(0)->GetItemLabel(), "Compte");
+  lookup.Add('m', kElemMenuItem, "Two");
+  menus.Rebuild(kId, bar);
+  bar.Redraw();
+  test::Pump(20);
+  wxMenu* more = frame->GetMenuBar()->GetMenu(2)->FindItemByPosition(1)->GetSubMenu();
+  ASSERT_NE(more, nullptr);
+  ASSERT_EQ(more->GetMenuItemCount(), 2u);
+  EXPECT_EQ(more->FindItemByPosition(1)->GetId(), kKVMenuFirstId + 2);
+
+  menus.Clear(bar);
+  bar.Redraw();
+  test::Pump(20);
+  EXPECT_EQ(Titles(), "&File,&Edit,F&igure,&Layout,&View,&Help");
+  EXPECT_EQ(edit->GetMenuItemCount(), 7u);
+}
+
+TEST_F(ToolkitMenus, UpdatesEnableCheckRelabelAndMarkMixedItems) {
+  CommandUpdate update;
+  frame->Bind(
+      wxEVT_UPDATE_UI, [&](wxUpdateUIEvent& event) { ApplyCommandUpdate(event, update); },
+      kCmdYGrid);
+  frame->Bind(
+      wxEVT_UPDATE_UI, [&](wxUpdateUIEvent& event) { ApplyCommandUpdate(event, update); },
+      kCmdKVFileHelp);
+  wxMenuBar* bar = frame->GetMenuBar();
+  wxMenuItem* grid = bar->FindItem(kCmdYGrid);
+  ASSERT_NE(grid, nullptr);
+  auto refresh = [&] {
+    for (size_t k = 0; k < bar->GetMenuCount(); k++) bar->GetMenu(k)->UpdateUI(frame);
+  };
+  update = {true, CheckMark::kMixed, ""};
+  refresh();
+  EXPECT_TRUE(grid->IsEnabled());
+  EXPECT_FALSE(grid->IsChecked());
+  EXPECT_TRUE(CheckItemIndeterminate(grid->GetMenuItem()));
+  update = {false, CheckMark::kOn, ""};
+  refresh();
+  EXPECT_FALSE(grid->IsEnabled());
+  EXPECT_TRUE(grid->IsChecked());
+  EXPECT_FALSE(CheckItemIndeterminate(grid->GetMenuItem()));
+  // A new text keeps the item's accelerator.
+  update = {true, CheckMark::kNone, "Families Help"};
+  refresh();
+  EXPECT_EQ(bar->FindItem(kCmdKVFileHelp)->GetItemLabel(), "Families Help\tF1");
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST_F(ToolkitMenus, TheClipboardIsSharedWithOtherPrograms) {
+  if (test::Shell("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip is needed";
+  test::TempFolder folder;
+  const std::string out = folder.Path() + "/clip.txt";
+  ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc"));
+  // This program serves the clipboard while the other one reads it.
+  test::Shell("(timeout 5 xclip -o -selection clipboard > '" + out + "') &");
+  for (int k = 0; k < 40 && ReadFile(out).empty(); k++) test::Pump(50);
+  EXPECT_EQ(ReadFile(out), "a\r\nb\r\nc");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  test::Shell("printf 'pasted' | timeout 5 xclip -selection clipboard");
+  test::Pump(100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(SystemClipboard().Text(), "pasted");
+}
+
+}  // namespace
+}  // namespace vke
