@@ -23,7 +23,9 @@ if [ -z "$VKE" ]; then
   cmake --build "$build" --target vke >/dev/null
 fi
 vke=${VKE:-$build/tools/vke}
-[ $# -gt 0 ] || set -- empty scalar_loop scalar_division recursion vector_slices string_building
+[ $# -gt 0 ] || set -- empty scalar_loop scalar_division recursion vector_slices string_building \
+  fminbnd_cos fzero_cos fminsearch_rosenbrock quad_exp \
+  ode45_vanderpol ode23_vanderpol ode45_linear ode23_linear
 out=$(mktemp -d)
 echo "shared libraries vke maps: $(ldd "$vke" | grep -c '=>')"
 printf '%-18s %12s %12s %10s\n' program "vke (ms)" "octave (ms)" "ratio"
@@ -39,6 +41,20 @@ v, o = results["vke"], results["octave"]
 print(f"{sys.argv[2]:<18} {v * 1e3:12.2f} {o * 1e3:12.2f} {o / v:10.1f}")
 PY
 done
+# The ODE programs end by printing their output rows, which differ by
+# design (step-size rules and defaults of their own).
+ode_rows=
+for name in "$@"; do
+  case $name in ode*) ode_rows="$ode_rows $name" ;; esac
+done
+if [ -n "$ode_rows" ]; then
+  printf '\n%-18s %12s %12s\n' program "vke rows" "octave rows"
+  for name in $ode_rows; do
+    v=$("$vke" "$here/programs/$name.vke" | tail -n 1 | tr -d ' ')
+    o=$(octave-cli --norc --quiet "$here/programs/$name.m" 2>/dev/null | tail -n 1 | tr -d ' ')
+    printf '%-18s %12s %12s\n' "$name" "$v" "$o"
+  done
+fi
 printf '\n%-18s %12s %12s %10s\n' program "vke (s)" "no-lapack (s)" "ratio"
 hyperfine --warmup 1 --runs "$runs" --export-json "$out/lapack.json" \
   -n lapack "$vke $here/programs/scalar_division.vke" \

@@ -32,8 +32,10 @@ static_assert(BuiltinsAgreeWithOpcodes());
 const BuiltinRecord* FindBuiltinRecord(const char* name, int32_t length) {
   if (!name || length <= 0 || length >= static_cast<int32_t>(sizeof kBuiltinTable[0].name))
     return nullptr;
+  // The first byte rules most names out before the comparison.
   for (const BuiltinRecord* r = kBuiltinTable; r->name[0]; r++)
-    if (std::memcmp(r->name, name, length) == 0 && r->name[length] == 0) return r;
+    if (r->name[0] == name[0] && std::memcmp(r->name, name, length) == 0 && r->name[length] == 0)
+      return r;
   return nullptr;
 }
 

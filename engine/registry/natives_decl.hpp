@@ -73,6 +73,16 @@ VKE_NATIVE_FN(PolyderNative)
 VKE_NATIVE_FN(PolyintNative)
 VKE_NATIVE_FN(RootsNative)
 VKE_NATIVE_FN(PolyNative)
+// Quadrature and optimisation, calling their function value back
+// (numerics/quad, numerics/optim).
+VKE_NATIVE_FN(QuadNative)
+VKE_NATIVE_FN(FminbndNative)
+VKE_NATIVE_FN(FminsearchNative)
+VKE_NATIVE_FN(FzeroNative)
+// ODE solvers (numerics/ode): one routine; the option is the method table.
+VKE_NATIVE_FN(IntegrateOde)
+extern const double kDormandPrinceTable[];
+extern const double kBogackiShampineTable[];
 // Quaternion arrays, the "!quaternion" library (numerics/quaternion).
 VKE_NATIVE_FN(QuaternionNative)  // the constructor
 VKE_NATIVE_FN(IsquaternionNative)

@@ -252,7 +252,10 @@ const NativeFunctionRecord* FindLibraryRecord(EngineContext* ctx, const char* na
         if (rec == after) skipping = false;
         continue;
       }
-      // A record's name is read within its 32 bytes, terminated or not.
+      // Most records differ in their first two bytes, which are tested
+      // before the name is measured. A record's name is read within its
+      // 32 bytes, terminated or not.
+      if (rec->name[0] != name[0] || (length > 0 && rec->name[1] != name[1])) continue;
       int32_t recLength = static_cast<int32_t>(strnlen(rec->name, sizeof rec->name));
       if (!StringsEqual(rec->name, recLength, name, length, false)) continue;
       if (kindFilter != 0) {

@@ -172,6 +172,21 @@ ErrCode GetListParts(EngineContext* ctx, int32_t depth, StructuredParts* parts) 
   return GetStructuredValueOfKind(ctx, depth, 'c', parts);
 }
 
+ErrCode PushListItems(EngineContext* ctx, int32_t* count) {
+  StructuredParts parts;
+  if (ErrCode e = GetListParts(ctx, 0, &parts)) return e;
+  // The list's data stays where it lies while its items are pushed.
+  const uint8_t* item = parts.first;
+  for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
+    if (ErrCode e = PushItemValue(ctx, item)) {
+      Drop(ctx, i);
+      return e;
+    }
+  }
+  *count = parts.elements;
+  return DropStackEntries(ctx, parts.elements, 1);
+}
+
 ErrCode PushNewCellArray(EngineContext* ctx, int32_t ndims, const int32_t* dims) {
   Shape s;
   if (ndims == 1) {

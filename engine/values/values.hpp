@@ -193,6 +193,9 @@ bool IsListValue(EngineContext* ctx, int32_t depth);
 bool IsStructValue(EngineContext* ctx, int32_t depth);
 bool IsObjectValue(EngineContext* ctx, int32_t depth);
 ErrCode GetListElement(EngineContext* ctx, int32_t depth, int32_t index);
+// Replaces the list or cell array on top by its elements (a cell array's
+// in storage order) and gives their count; the list stays on failure.
+ErrCode PushListItems(EngineContext* ctx, int32_t* count);
 // Pushes a copy of the value an item (of a list or cell array) holds.
 ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item);
 ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int32_t length);

@@ -13,6 +13,8 @@ namespace vke::test {
 
 class EvalFixture : public ::testing::Test {
  protected:
+  explicit EvalFixture(TestHostOptions options = {}) : host(options) {}
+
   // Source text evaluated: its value as text, or "error N".
   std::string Eval(const std::string& text) { return EvaluateToText(ctx, text); }
 

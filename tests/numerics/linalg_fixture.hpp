@@ -17,6 +17,8 @@ namespace vke::test {
 
 class LinalgFixture : public EvalFixture {
  protected:
+  explicit LinalgFixture(TestHostOptions options = {}) : EvalFixture(options) {}
+
   void SetUp() override {
     Run("function m = maxabs(x)\n  m = max(abs(x(:)));\nendfunction\n"
         "function r = stored_real(x)\n  r = same(x, real(x));\nendfunction");
