@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "engine/values/value.hpp"
+#include "numerics/double_arrays.hpp"
 
 namespace vke {
 
@@ -54,10 +55,6 @@ bool IsQuaternionAt(EngineContext* ctx, int32_t depth);
 // The operand at the depth as a quaternion or, failing that, as a double
 // array; 43 for any other value.
 ErrCode GetQuaternionOperand(EngineContext* ctx, int32_t depth, QuaternionOperand* out);
-
-// Pushes a zero-filled double array with exactly the shape (an empty one
-// keeps its dimensions); *re receives its elements.
-ErrCode PushDoubleArrayOfShape(EngineContext* ctx, const Shape& shape, double** re);
 
 // Pushes component k (0 w, 1 x, 2 y, 3 z) of the operand at the depth as a
 // double array of its dimensions: a quaternion's block, or for a double
