@@ -14,6 +14,7 @@
 #include "engine/values/values.hpp"
 #include "numerics/double_arrays.hpp"
 #include "numerics/geometry/geometry.hpp"
+#include "numerics/interp/interp_support.hpp"
 
 namespace vke {
 
@@ -39,26 +40,13 @@ double* FreeScratch(EngineContext* ctx, int64_t words) {
   return words * 8 <= int64_t{bytes} ? static_cast<double*>(free) : nullptr;
 }
 
-enum class ScatterMethod : uint8_t { kLinear, kNearest };
-
-// The method argument of griddata and griddatan at the depth.
-ErrCode ReadScatterMethod(EngineContext* ctx, int32_t depth, ScatterMethod* method) {
+// The method argument of griddata and griddatan at the depth: linear or
+// nearest.
+ErrCode ReadScatterMethod(EngineContext* ctx, int32_t depth, InterpMethod* method) {
   if (!IsCharArray(ctx, depth)) return kErrWrongTypeOverload;
-  const char* text;
-  int32_t length;
-  if (ErrCode e = GetStringArg(ctx, depth, &text, &length)) return e;
-  switch (length == 0 ? 'l' : text[0]) {
-    case 'l':
-    case '1':
-      *method = ScatterMethod::kLinear;
-      return kOk;
-    case 'n':
-    case '0':
-      *method = ScatterMethod::kNearest;
-      return kOk;
-    default:
-      return kErrUnknownOpt;
-  }
+  if (ErrCode e = ReadInterpMethod(ctx, depth, method)) return e;
+  return *method == InterpMethod::kLinear || *method == InterpMethod::kNearest ? kOk
+                                                                               : kErrUnknownOpt;
 }
 
 // The real matrices at the depths, for the arguments of the natives.
@@ -79,7 +67,7 @@ ErrCode DropAbove(EngineContext* ctx, uint32_t level, ErrCode e) {
 
 // Values of the scattered data z at the located points: the barycentric
 // blend, or the vertex of the largest coordinate.
-void BlendValues(const RealArray& t, const double* z, ScatterMethod method, int32_t q,
+void BlendValues(const RealArray& t, const double* z, InterpMethod method, int32_t q,
                  const int32_t* simplex, const double* barycentric, double* out) {
   const int32_t columns = t.Cols();
   for (int32_t p = 0; p < q; p++) {
@@ -89,7 +77,7 @@ void BlendValues(const RealArray& t, const double* z, ScatterMethod method, int3
     }
     const double* vertices = t.re + int64_t{simplex[p] - 1} * columns;
     const double* weights = barycentric + int64_t{p} * columns;
-    if (method == ScatterMethod::kNearest) {
+    if (method == InterpMethod::kNearest) {
       int32_t best = 0;
       for (int32_t j = 1; j < columns; j++)
         if (weights[j] > weights[best]) best = j;
@@ -107,7 +95,7 @@ void BlendValues(const RealArray& t, const double* z, ScatterMethod method, int3
 // over the Delaunay triangulation of the m x n points X (at xDepth), as an
 // array of the shape (q elements).
 ErrCode PushScatteredValues(EngineContext* ctx, int32_t xDepth, const double* z,
-                            const RealArray& xi, ScatterMethod method, const Shape& shape) {
+                            const RealArray& xi, InterpMethod method, const Shape& shape) {
   const uint32_t level = ctx->descTop;
   if (ErrCode e = DuplicateStackEntries(ctx, xDepth, 1)) return e;
   if (ErrCode e = TriangulateTop(ctx, false)) return DropAbove(ctx, level, e);
@@ -252,7 +240,7 @@ ErrCode TsearchnNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
 
 // zi = griddatan(X, z, XI [, method]).
 ErrCode GriddatanNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
-  ScatterMethod method = ScatterMethod::kLinear;
+  InterpMethod method = InterpMethod::kLinear;
   if (nargin == 4) {
     if (ErrCode e = ReadScatterMethod(ctx, 0, &method)) return e;
   }
@@ -270,7 +258,7 @@ ErrCode GriddatanNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) 
 // y, the query points those of xi and yi, and the result has xi's shape.
 ErrCode GriddataNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t option) {
   if (option != kGriddata && option != kTsearch) return kErrIllegal;
-  ScatterMethod method = ScatterMethod::kLinear;
+  InterpMethod method = InterpMethod::kLinear;
   if (nargin == 6) {
     if (ErrCode e = ReadScatterMethod(ctx, 0, &method)) return e;
   }

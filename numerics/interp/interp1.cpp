@@ -77,7 +77,6 @@ ErrCode Interp1Native(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (rest < 2) return kErrTooFewArgin;
   if (rest > 3) return kErrTooManyArgin;
   const int32_t top = options.count;
-  if (ErrCode e = ConvertInterpArgs(ctx, top, nargin)) return e;
   const bool hasX = rest == 3;
   DoubleArg x, y, xi;
   if (ErrCode e = GetDoubleArrayArg(ctx, top, &xi.shape, &xi.re, &xi.im)) return e;

@@ -10,10 +10,7 @@
 
 namespace vke {
 
-namespace {
-
-// The method a text names by its first character.
-ErrCode MethodOfText(EngineContext* ctx, int32_t depth, InterpMethod* method) {
+ErrCode ReadInterpMethod(EngineContext* ctx, int32_t depth, InterpMethod* method) {
   const char* text;
   int32_t length;
   if (ErrCode e = GetStringArg(ctx, depth, &text, &length)) return e;
@@ -37,9 +34,10 @@ ErrCode MethodOfText(EngineContext* ctx, int32_t depth, InterpMethod* method) {
   }
 }
 
-}  // namespace
+namespace {
 
-ErrCode ReadInterpOptions(EngineContext* ctx, int32_t nargin, InterpOptions* options) {
+// The options alone.
+ErrCode ReadOptionArgs(EngineContext* ctx, int32_t nargin, InterpOptions* options) {
   *options = InterpOptions{};
   options->extrapRe = std::numeric_limits<double>::quiet_NaN();
   if (nargin >= 2 && IsCharArray(ctx, 1)) {
@@ -51,17 +49,20 @@ ErrCode ReadInterpOptions(EngineContext* ctx, int32_t nargin, InterpOptions* opt
     options->extrapRe = re[0];
     options->extrapIm = im ? im[0] : 0.0;
     options->count = 2;
-    return MethodOfText(ctx, 1, &options->method);
+    return ReadInterpMethod(ctx, 1, &options->method);
   }
   if (nargin >= 1 && IsCharArray(ctx, 0)) {
     options->count = 1;
-    return MethodOfText(ctx, 0, &options->method);
+    return ReadInterpMethod(ctx, 0, &options->method);
   }
   return kOk;
 }
 
-ErrCode ConvertInterpArgs(EngineContext* ctx, int32_t from, int32_t nargin) {
-  for (int32_t d = from; d < nargin; d++)
+}  // namespace
+
+ErrCode ReadInterpOptions(EngineContext* ctx, int32_t nargin, InterpOptions* options) {
+  if (ErrCode e = ReadOptionArgs(ctx, nargin, options)) return e;
+  for (int32_t d = options->count; d < nargin; d++)
     if (ErrCode e = ConvertToFloat(ctx, d, false)) return e;
   return kOk;
 }

@@ -25,11 +25,13 @@ struct InterpOptions {
 // Reads the options among the top nargin entries: the entry below the top a
 // char array makes the top the extrapolation value (a real or complex
 // scalar; the scalar reader's codes otherwise); a char array on top is the
-// method alone. 108 for an unknown method.
+// method alone. 108 for an unknown method. The arguments below the options
+// are converted to doubles.
 ErrCode ReadInterpOptions(EngineContext* ctx, int32_t nargin, InterpOptions* options);
 
-// Converts the entries from the depth up to nargin - 1 to doubles.
-ErrCode ConvertInterpArgs(EngineContext* ctx, int32_t from, int32_t nargin);
+// The method the char array at the depth names by its first character
+// (empty: linear); 108 for none.
+ErrCode ReadInterpMethod(EngineContext* ctx, int32_t depth, InterpMethod* method);
 
 // The interval i with c[i] <= v <= c[i + 1] (c[i] >= v >= c[i + 1] for
 // descending coordinates, c[0] > c[m - 1]) among m coordinates, by binary

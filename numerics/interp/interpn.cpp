@@ -104,7 +104,6 @@ ErrCode InterpnNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   g.n = rest / 2;
   if (g.n > kMaxGridDims) return kErrBadDim;
   if (rest < 3 || rest % 2 == 0) return kErrTooFewArgin;
-  if (ErrCode e = ConvertInterpArgs(ctx, options.count, nargin)) return e;
   // Argument a lies at depth nargin - 1 - a.
   const auto depth = [&](int32_t a) { return nargin - 1 - a; };
   double *re, *im;
