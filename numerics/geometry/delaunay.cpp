@@ -15,8 +15,8 @@
 #include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/double_arrays.hpp"
 #include "numerics/geometry/geometry.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -217,10 +217,7 @@ ErrCode TriangulateTop(EngineContext* ctx, bool hull) {
   const int32_t m = x.Rows(), n = x.Cols();
   if (n > Boundary::kMaxFaceVertices) return kErrBadSize;
   const uint32_t level = ctx->descTop;
-  const auto fail = [&](ErrCode e) {
-    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
-    return e;
-  };
+  const auto fail = [&](ErrCode e) { return DropAboveLevel(ctx, level, e); };
   // The work matrix: the points, then the enclosing simplex's vertices.
   double* work;
   if (ErrCode e = PushDoubleArrayOfShape(ctx, MatrixShape(m + n + 1, n), &work)) return e;

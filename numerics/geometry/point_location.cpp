@@ -12,9 +12,9 @@
 #include "engine/context.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/double_arrays.hpp"
 #include "numerics/geometry/geometry.hpp"
 #include "numerics/interp/interp_support.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -30,14 +30,6 @@ constexpr uintptr_t kTsearch = 't';
 // becomes the inverse, the pivots.
 int64_t InverseScratch(int32_t n) {
   return 2 * int64_t{n + 1} * (n + 1) + (n + 2) / 2;
-}
-
-// The free data stack as doubles; null when fewer than `words` fit.
-double* FreeScratch(EngineContext* ctx, int64_t words) {
-  uint32_t bytes;
-  void* free;
-  GetDataStackFree(ctx, &bytes, &free);
-  return words * 8 <= int64_t{bytes} ? static_cast<double*>(free) : nullptr;
 }
 
 // The method argument of griddata and griddatan at the depth: linear or
@@ -57,12 +49,6 @@ ErrCode GetRealMatrixArgs(EngineContext* ctx,
     if (!array->IsMatrix()) return kErrWrongTypeOverload;
   }
   return kOk;
-}
-
-// Drops what a failed call pushed above the level and gives its code back.
-ErrCode DropAbove(EngineContext* ctx, uint32_t level, ErrCode e) {
-  DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
-  return e;
 }
 
 // Values of the scattered data z at the located points: the barycentric
@@ -98,25 +84,25 @@ ErrCode PushScatteredValues(EngineContext* ctx, int32_t xDepth, const double* z,
                             const RealArray& xi, InterpMethod method, const Shape& shape) {
   const uint32_t level = ctx->descTop;
   if (ErrCode e = DuplicateStackEntries(ctx, xDepth, 1)) return e;
-  if (ErrCode e = TriangulateTop(ctx, false)) return DropAbove(ctx, level, e);
+  if (ErrCode e = TriangulateTop(ctx, false)) return DropAboveLevel(ctx, level, e);
   RealArray x, t;
   GetRealArrayArg(ctx, xDepth + 1, &x);
   GetRealArrayArg(ctx, 0, &t);
   const int32_t n = x.Cols(), q = xi.Rows();
   double* out;
-  if (ErrCode e = PushDoubleArrayOfShape(ctx, shape, &out)) return DropAbove(ctx, level, e);
+  if (ErrCode e = PushDoubleArrayOfShape(ctx, shape, &out)) return DropAboveLevel(ctx, level, e);
   // The simplex of each point (32-bit words), then its coordinates.
   const int64_t simplexWords = (int64_t{q} + 1) / 2;
   double* located;
   if (ErrCode e = PushDoubleArrayOfShape(
           ctx, MatrixShape(1, static_cast<int32_t>(simplexWords + int64_t{q} * (n + 1))), &located))
-    return DropAbove(ctx, level, e);
+    return DropAboveLevel(ctx, level, e);
   int32_t* simplex = reinterpret_cast<int32_t*>(located);
   double* barycentric = located + simplexWords;
-  double* scratch = FreeScratch(ctx, LocateScratch(n, q));
-  if (!scratch) return DropAbove(ctx, level, kErrDataOverflow);
+  double* scratch = FreeScratchWords(ctx, LocateScratch(n, q));
+  if (!scratch) return DropAboveLevel(ctx, level, kErrDataOverflow);
   if (ErrCode e = LocatePoints(x, t, xi, simplex, barycentric, scratch))
-    return DropAbove(ctx, level, e);
+    return DropAboveLevel(ctx, level, e);
   BlendValues(t, z, method, q, simplex, barycentric, out);
   Drop(ctx);
   return DropStackEntries(ctx, 1, 1);
@@ -133,12 +119,12 @@ ErrCode PushLocations(EngineContext* ctx, const RealArray& x, const RealArray& t
   // The simplices as 32-bit words behind the result until they are read.
   double* words;
   if (ErrCode e = PushDoubleArrayOfShape(ctx, MatrixShape(1, (q + 1) / 2), &words))
-    return DropAbove(ctx, level, e);
+    return DropAboveLevel(ctx, level, e);
   int32_t* simplex = reinterpret_cast<int32_t*>(words);
-  double* scratch = FreeScratch(ctx, LocateScratch(x.Cols(), q));
-  if (!scratch) return DropAbove(ctx, level, kErrDataOverflow);
+  double* scratch = FreeScratchWords(ctx, LocateScratch(x.Cols(), q));
+  if (!scratch) return DropAboveLevel(ctx, level, kErrDataOverflow);
   if (ErrCode e = LocatePoints(x, t, xi, simplex, nullptr, scratch))
-    return DropAbove(ctx, level, e);
+    return DropAboveLevel(ctx, level, e);
   for (int32_t p = 0; p < q; p++) out[p] = simplex[p] == 0 ? kNaN : simplex[p];
   return Drop(ctx);
 }
@@ -228,13 +214,14 @@ ErrCode TsearchnNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
   for (int64_t e = 0; e < int64_t{q} * (n + 1); e++) barycentric[e] = kNaN;
   const int32_t dims[2] = {q, 1};
   void* data;
-  if (ErrCode e = PushNewTypedArray(ctx, 2, dims, 4, false, &data)) return DropAbove(ctx, level, e);
+  if (ErrCode e = PushNewTypedArray(ctx, 2, dims, 4, false, &data))
+    return DropAboveLevel(ctx, level, e);
   int32_t* simplex = static_cast<int32_t*>(data);
   std::fill(simplex, simplex + q, 0);
-  double* scratch = FreeScratch(ctx, LocateScratch(n, q));
-  if (!scratch) return DropAbove(ctx, level, kErrDataOverflow);
+  double* scratch = FreeScratchWords(ctx, LocateScratch(n, q));
+  if (!scratch) return DropAboveLevel(ctx, level, kErrDataOverflow);
   if (ErrCode e = LocatePoints(x, t, xi, simplex, barycentric, scratch))
-    return DropAbove(ctx, level, e);
+    return DropAboveLevel(ctx, level, e);
   return kOk;
 }
 
@@ -274,19 +261,19 @@ ErrCode GriddataNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t op
   const uint32_t level = ctx->descTop;
   // The points, then the query points, as rows of pairs.
   if (ErrCode e = PushPointPairs(ctx, top + 4, top + 3)) return e;
-  if (ErrCode e = PushPointPairs(ctx, top + 2, top + 1)) return DropAbove(ctx, level, e);
+  if (ErrCode e = PushPointPairs(ctx, top + 2, top + 1)) return DropAboveLevel(ctx, level, e);
   RealArray points, queries;
   GetRealArrayArg(ctx, 1, &points);
   GetRealArrayArg(ctx, 0, &queries);
   ErrCode e;
   if (option == kGriddata) {
-    if (third.shape.count != points.Rows()) return DropAbove(ctx, level, kErrBadSize);
+    if (third.shape.count != points.Rows()) return DropAboveLevel(ctx, level, kErrBadSize);
     e = PushScatteredValues(ctx, 1, third.re, queries, method, xi.shape);
   } else {
     e = third.IsMatrix() && third.Cols() == 3 ? PushLocations(ctx, points, third, queries, xi.shape)
                                               : kErrIncompSize;
   }
-  if (e) return DropAbove(ctx, level, e);
+  if (e) return DropAboveLevel(ctx, level, e);
   return DropStackEntries(ctx, 1, 2);
 }
 

@@ -12,8 +12,8 @@
 #include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/double_arrays.hpp"
 #include "numerics/geometry/geometry.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -26,14 +26,6 @@ constexpr double kInfinityAngle = 10;
 // The point at infinity's row among the vertices, 1-based.
 constexpr double kInfinityVertex = 1;
 
-// The free data stack as doubles; null when fewer than `words` fit.
-double* FreeWords(EngineContext* ctx, int64_t words) {
-  uint32_t bytes;
-  void* free;
-  GetDataStackFree(ctx, &bytes, &free);
-  return words * 8 <= int64_t{bytes} ? static_cast<double*>(free) : nullptr;
-}
-
 // Pushes the (k + 1) x n vertices: infinity, then the circumcentre of each
 // simplex.
 ErrCode PushVertices(EngineContext* ctx, const RealArray& x, const RealArray& t) {
@@ -41,7 +33,7 @@ ErrCode PushVertices(EngineContext* ctx, const RealArray& x, const RealArray& t)
   double* v;
   if (ErrCode e = PushDoubleArrayOfShape(ctx, MatrixShape(k + 1, n), &v)) return e;
   // The scratch, then the vertex indices of one simplex.
-  double* scratch = FreeWords(ctx, CircumsphereScratch(n) + n + 1);
+  double* scratch = FreeScratchWords(ctx, CircumsphereScratch(n) + n + 1);
   if (!scratch) return kErrDataOverflow;
   int32_t* vertices = reinterpret_cast<int32_t*>(scratch + CircumsphereScratch(n));
   for (int32_t j = 0; j < n; j++) v[j] = std::numeric_limits<double>::infinity();
@@ -58,7 +50,7 @@ ErrCode PushVertices(EngineContext* ctx, const RealArray& x, const RealArray& t)
 // least half a turn. 3 when the angles do not fit.
 ErrCode OrderCell(EngineContext* ctx, double* cell, int32_t length, const double* p,
                   const double* vertices) {
-  double* angles = FreeWords(ctx, length);
+  double* angles = FreeScratchWords(ctx, length);
   if (!angles) return kErrDataOverflow;
   for (int32_t j = 0; j < length; j++) {
     if (cell[j] == kInfinityVertex) {
@@ -137,10 +129,7 @@ ErrCode PushCells(EngineContext* ctx, const RealArray& x, const uint8_t* hull, c
 // the cells below them (ordered in the plane when asked).
 ErrCode VoronoiTop(EngineContext* ctx, bool cells, bool ordered) {
   const uint32_t level = ctx->descTop;
-  const auto fail = [&](ErrCode e) {
-    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
-    return e;
-  };
+  const auto fail = [&](ErrCode e) { return DropAboveLevel(ctx, level, e); };
   if (ErrCode e = DuplicateStackEntries(ctx, 0, 1)) return e;
   if (ErrCode e = TriangulateTop(ctx, true)) return fail(e);
   // X, hull, T.

@@ -3,7 +3,7 @@
 // array of coordinates per dimension.
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/double_arrays.hpp"
+#include "numerics/native_results.hpp"
 #include "numerics/interp/interp_support.hpp"
 
 namespace vke {

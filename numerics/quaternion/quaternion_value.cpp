@@ -147,12 +147,6 @@ ErrCode JoinComponentArrays(EngineContext* ctx) {
   return QuaternionNative(ctx, 4, 1, 0);
 }
 
-ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e) {
-  if (ctx->descTop > level)
-    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
-  return e;
-}
-
 ErrCode ConvertToQuaternionAt(EngineContext* ctx, int32_t depth) {
   QuaternionOperand x;
   if (ErrCode e = GetQuaternionOperand(ctx, depth, &x)) return e;

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "engine/values/value.hpp"
-#include "numerics/double_arrays.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -76,10 +76,6 @@ ErrCode PushComponentLayout(EngineContext* ctx, int32_t depth, int32_t first);
 // Replaces the four double arrays on top (w deepest) by the quaternion
 // they make, as the constructor's four-argument form does.
 ErrCode JoinComponentArrays(EngineContext* ctx);
-
-// Drops what a failed call pushed above the stack level it started from
-// (descTop then) and gives its code back.
-ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e);
 
 // Replaces the double array at the depth by a quaternion of its dimensions
 // (real part to w, imaginary part to x), in its place on the stack.

@@ -1,7 +1,8 @@
-// Double arrays pushed with exactly the shape asked for.
-#include "numerics/double_arrays.hpp"
+// Results of the numerical natives, their scratch and their clean-up.
+#include "numerics/native_results.hpp"
 
 #include "engine/context.hpp"
+#include "engine/values/values.hpp"
 #include "engine/variables/indexing_internal.hpp"
 
 namespace vke {
@@ -23,6 +24,19 @@ Shape MatrixShape(int32_t m, int32_t n) {
   s.dims[1] = n;
   s.count = m * n;
   return s;
+}
+
+double* FreeScratchWords(EngineContext* ctx, int64_t words) {
+  uint32_t bytes;
+  void* free;
+  GetDataStackFree(ctx, &bytes, &free);
+  return words * 8 <= int64_t{bytes} ? static_cast<double*>(free) : nullptr;
+}
+
+ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e) {
+  if (ctx->descTop > level)
+    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
+  return e;
 }
 
 }  // namespace vke
