@@ -105,6 +105,7 @@ double UpperWeight(const double* c, int32_t i, double v) {
 }
 
 bool IsMonotonic(const double* c, int32_t m, bool either) {
+  if (m < 2) return true;
   int32_t k = 1;
   while (k < m && !(c[k] < c[k - 1])) k++;
   if (k == m) return true;

@@ -47,9 +47,11 @@ TEST_F(Interpolation, MethodsBetweenAndAtNodes) {
   EXPECT_EQ(Show("same(interpn([1 2 3], [10 20 30], [1 2 2.5 3], '<'), [10 20 20 30])"), "true");
   EXPECT_EQ(Show("same(interpn([1 2 3], [10 20 30], [1 2 2.5 3], '>'), [10 20 30 30])"), "true");
   EXPECT_EQ(Show("same(interpn([3 2 1], [30 20 10], [1 2 2.5 3], '>'), [10 20 20 30])"), "true");
-  // A repeated last node takes its value; one node makes every point outside.
+  // A repeated last node takes its value; one node or none makes every
+  // point outside.
   EXPECT_EQ(Show("interp1([1 2 2], [10 20 30], 2, 'l')"), "30");
   EXPECT_EQ(Show("close(interp1(5, 7, [5 6], 'l', -1), [-1 -1])"), "true");
+  EXPECT_EQ(Show("isnan(interp1(zeros(1, 0), zeros(1, 0), 2, 'l'))"), "true");
   // Complex values; a real extrapolation value gives +0i outside.
   EXPECT_EQ(Show("same(interp1([1 2], [1i 3], [1.5 9], 'l', 4), [1.5+0.5i 4])"), "true");
   EXPECT_EQ(Show("same(interp1([1 2], [1 3], 9, 'l', 2i), 2i)"), "true");
