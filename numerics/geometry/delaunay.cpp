@@ -31,6 +31,9 @@ constexpr double kReachAbove = 3;
 // Bytes of the headers of the results, which are pushed over the store.
 constexpr int64_t kResultHeaders = 128;
 
+// Marks a simplex removed during an insertion.
+constexpr double kRemoved = -1;
+
 // The simplices in the free data stack, from its start: the circumsphere's
 // scratch, then per simplex its centre and squared radius, one boundary
 // face, and its n + 1 vertex indices (at the end, so that the results can
@@ -58,7 +61,8 @@ class SimplexStore {
   }
 
   int64_t capacity() const { return capacity_; }
-  int64_t count = 0;
+  int64_t count = 0;    // simplices, the removed ones among them
+  int64_t removed = 0;  // marked kRemoved, not yet squeezed out
   double* Centre(int64_t s) const { return centres_ + s * n_; }
   double& Radius2(int64_t s) const { return radii_[s]; }
   int32_t* Vertices(int64_t s) const { return vertices_ + s * (n_ + 1); }
@@ -68,10 +72,24 @@ class SimplexStore {
   // Moves simplex `from` to place `to` (to <= from).
   void Move(int64_t from, int64_t to, bool withSphere) {
     if (from == to) return;
-    std::memmove(Vertices(to), Vertices(from), sizeof(int32_t) * (n_ + 1));
+    // Element by element: the records are short and never overlap.
+    const int32_t* source = Vertices(from);
+    int32_t* target = Vertices(to);
+    for (int32_t v = 0; v <= n_; v++) target[v] = source[v];
     if (!withSphere) return;
-    std::memmove(Centre(to), Centre(from), sizeof(double) * n_);
+    const double* centre = Centre(from);
+    double* moved = Centre(to);
+    for (int32_t k = 0; k < n_; k++) moved[k] = centre[k];
     radii_[to] = radii_[from];
+  }
+
+  // Drops the removed simplices, keeping the others in order.
+  void Squeeze() {
+    int64_t kept = 0;
+    for (int64_t s = 0; s < count; s++)
+      if (radii_[s] != kRemoved) Move(s, kept++, true);
+    count = kept;
+    removed = 0;
   }
 
  private:
@@ -83,9 +101,6 @@ class SimplexStore {
   int32_t* faces_ = nullptr;
   int32_t* vertices_ = nullptr;
 };
-
-// Marks a simplex removed during an insertion.
-constexpr double kRemoved = -1;
 
 // Writes the n + 1 vertices of the enclosing simplex behind the m points
 // of the work matrix and makes it the first simplex.
@@ -162,22 +177,20 @@ class Boundary {
 bool Insert(const double* work, int32_t n, int32_t p, SimplexStore* store) {
   const double* point = work + int64_t{p} * n;
   Boundary boundary(*store, n);
-  bool removed = false;
   for (int64_t s = 0; s < store->count; s++) {
     const double* c = store->Centre(s);
     double d2 = 0;
     for (int32_t k = 0; k < n; k++) d2 += (point[k] - c[k]) * (point[k] - c[k]);
     if (!(d2 < store->Radius2(s))) continue;
     store->Radius2(s) = kRemoved;
-    removed = true;
+    store->removed++;
     if (!boundary.AddFacesOf(s)) return false;
   }
-  if (removed) {
-    int64_t kept = 0;
-    for (int64_t s = 0; s < store->count; s++)
-      if (store->Radius2(s) != kRemoved) store->Move(s, kept++, true);
-    store->count = kept;
-  }
+  // The removed simplices stay in place, passed over by the test, until
+  // they are many or their room is needed: squeezing them out then keeps
+  // the others in the same order as squeezing after every point would.
+  if (store->count + boundary.count > store->capacity() || 2 * store->removed > store->count)
+    store->Squeeze();
   if (store->count + boundary.count > store->capacity()) return false;
   for (int64_t f = 0; f < boundary.count; f++) {
     const int64_t s = store->count++;
@@ -240,7 +253,10 @@ ErrCode TriangulateTop(EngineContext* ctx, bool hull) {
     if (ErrCode e = PushLogicalArray(ctx, 2, column.dims, &marks)) return fail(e);
     std::memset(marks, 0, static_cast<size_t>(m));
   }
-  if (!empty) DropEnclosure(&store, m, n, marks);
+  if (!empty) {
+    store.Squeeze();
+    DropEnclosure(&store, m, n, marks);
+  }
   double* out;
   if (ErrCode e =
           PushDoubleArrayOfShape(ctx, MatrixShape(static_cast<int32_t>(store.count), n + 1), &out))
