@@ -172,16 +172,28 @@ class Boundary {
   int32_t n_;
 };
 
+// The first simplex from `from` on whose circumsphere holds the point
+// strictly inside, or the count; kDims fixes the dimension for the plane
+// and space (0: n as given).
+template <int32_t kDims>
+int64_t NextHolding(const SimplexStore& store, const double* point, int32_t n, int64_t from) {
+  const int32_t dims = kDims ? kDims : n;
+  for (int64_t s = from; s < store.count; s++) {
+    const double* c = store.Centre(s);
+    double d2 = 0;
+    for (int32_t k = 0; k < dims; k++) d2 += (point[k] - c[k]) * (point[k] - c[k]);
+    if (d2 < store.Radius2(s)) return s;
+  }
+  return store.count;
+}
+
 // Inserts point p: removes the simplices whose circumsphere holds it and
 // joins the hole's boundary to it. false when the store is full.
 bool Insert(const double* work, int32_t n, int32_t p, SimplexStore* store) {
   const double* point = work + int64_t{p} * n;
+  const auto next = n == 2 ? NextHolding<2> : n == 3 ? NextHolding<3> : NextHolding<0>;
   Boundary boundary(*store, n);
-  for (int64_t s = 0; s < store->count; s++) {
-    const double* c = store->Centre(s);
-    double d2 = 0;
-    for (int32_t k = 0; k < n; k++) d2 += (point[k] - c[k]) * (point[k] - c[k]);
-    if (!(d2 < store->Radius2(s))) continue;
+  for (int64_t s = next(*store, point, n, 0); s < store->count; s = next(*store, point, n, s + 1)) {
     store->Radius2(s) = kRemoved;
     store->removed++;
     if (!boundary.AddFacesOf(s)) return false;
