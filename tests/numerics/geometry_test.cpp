@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
@@ -120,6 +121,20 @@ TEST_F(Geometry, LocationAndScatteredInterpolation) {
   EXPECT_EQ(Show("griddata([0 1 0], [0 0 1], [5 6 7], 0.6, 0.3, 'nearest')"), "6");
 }
 
+TEST_F(Geometry, SpaceAndTheLine) {
+  // In space: the barycentric coordinates rebuild the point, and a linear
+  // function is exact inside the hull.
+  Run("rand('seed', 8); X = rand(25, 3); T = delaunayn(X); Q = 0.3 + 0.4 * rand(6, 3);"
+      "[i, p] = tsearchn(X, T, Q); w = zeros(6, 3);"
+      "for k = 1:6, w(k, :) = p(k, :) * X(T(i(k), :), :); end");
+  EXPECT_EQ(Show("all(i > 0) && maxabs(w - Q) < 1e-13 && maxabs(sum(p, 2) - 1) < 1e-13"), "true");
+  EXPECT_EQ(Show("maxabs(griddatan(X, X * [1; -2; 3] + 4, Q) - (Q * [1; -2; 3] + 4)) < 1e-12"),
+            "true");
+  // On the line the simplices are the gaps between neighbours.
+  Run("T = delaunayn([1; 3; 2; 5]); g = sort(sort(T, 2) * [10; 1]);");
+  EXPECT_EQ(Show("same(g, [13; 23; 24])"), "true");
+}
+
 TEST_F(Geometry, AgreeWithOctave) {
   const char* dir = std::getenv("VKE_TEST_DATA");
   ASSERT_NE(dir, nullptr);
@@ -154,12 +169,12 @@ TEST_F(Geometry, CodesOfBadCalls) {
   for (auto [text, code] : cases) EXPECT_EQ(Show(text), code) << text;
 }
 
-// The triangulation of `count` points on a circle through the native record,
-// with `free` data words left above the argument; the stack as it was when
-// it fails.
-ErrCode TriangulateWith(test::TestHost& host, int32_t count, int64_t free) {
+// A native of one argument (delaunayn, voronoin) with two outputs on
+// `count` points of a spiral through its record, with `free` data words
+// left above the argument; the stack as it was when it fails.
+ErrCode RunOnSpiral(test::TestHost& host, const char* name, int32_t count, int64_t free) {
   EngineContext* ctx = host.ctx();
-  const NativeFunctionRecord* r = FindLibraryRecord(ctx, "delaunayn", nullptr, 0, nullptr);
+  const NativeFunctionRecord* r = FindLibraryRecord(ctx, name, nullptr, 0, nullptr);
   EXPECT_NE(r, nullptr);
   test::PushFiller(ctx, 2 * count, free);
   double* xy;
@@ -180,16 +195,24 @@ ErrCode TriangulateWith(test::TestHost& host, int32_t count, int64_t free) {
 TEST(GeometryLimits, ShortOfRoomOrBrokenOff) {
   {
     test::TestHost host;
-    EXPECT_EQ(TriangulateWith(host, 20, 200), kErrDataOverflow);
+    EXPECT_EQ(RunOnSpiral(host, "delaunayn", 20, 200), kErrDataOverflow);
   }
   {
     test::TestHost host;
-    EXPECT_EQ(TriangulateWith(host, 20, 4000), kOk);
+    EXPECT_EQ(RunOnSpiral(host, "delaunayn", 20, 4000), kOk);
   }
   {
     test::TestHost host;
     host.ScriptBreaks({false, false, true});
-    EXPECT_EQ(TriangulateWith(host, 20, 4000), kErrHalted);
+    EXPECT_EQ(RunOnSpiral(host, "delaunayn", 20, 4000), kErrHalted);
+  }
+  {
+    // A break among the cells, after the twenty points.
+    test::TestHost host;
+    std::vector<bool> polls(25, false);
+    polls.push_back(true);
+    host.ScriptBreaks(polls);
+    EXPECT_EQ(RunOnSpiral(host, "voronoin", 20, 8000), kErrHalted);
   }
 }
 
