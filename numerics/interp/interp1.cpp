@@ -1,11 +1,9 @@
 // interp1: series given at increasing coordinates, interpolated at points,
 // one series or one per column (and page) of y.
-#include <cstring>
-
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/native_results.hpp"
 #include "numerics/interp/interp_support.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 

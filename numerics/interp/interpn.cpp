@@ -3,8 +3,8 @@
 // array of coordinates per dimension.
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "numerics/native_results.hpp"
 #include "numerics/interp/interp_support.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
