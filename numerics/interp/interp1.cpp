@@ -1,5 +1,7 @@
 // interp1: series given at increasing coordinates, interpolated at points,
 // one series or one per column (and page) of y.
+#include <cstdint>
+
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/interp/interp_support.hpp"
@@ -60,8 +62,11 @@ ErrCode LayOut(const Shape& y, const Shape& xi, bool hasX, int32_t xCount, Serie
     l->shared = false;
     l->points = xi.dims[0];
   }
+  // Every series at all of xi may ask for more elements than an array holds.
+  const int64_t count = int64_t{l->points} * l->series;
+  if (count > INT32_MAX) return kErrObjTooLarge;
   l->result.dims[0] = l->points;
-  l->result.count = l->points * l->series;
+  l->result.count = static_cast<int32_t>(count);
   return kOk;
 }
 
