@@ -83,6 +83,17 @@ VKE_NATIVE_FN(FzeroNative)
 VKE_NATIVE_FN(IntegrateOde)
 extern const double kDormandPrinceTable[];
 extern const double kBogackiShampineTable[];
+// Interpolation (numerics/interp).
+VKE_NATIVE_FN(Interp1Native)
+VKE_NATIVE_FN(InterpnNative)
+// Computational geometry (numerics/geometry).
+VKE_NATIVE_FN(DelaunaynNative)
+VKE_NATIVE_FN(DelaunayNative)
+VKE_NATIVE_FN(VoronoinNative)
+VKE_NATIVE_FN(VoronoiNative)
+VKE_NATIVE_FN(TsearchnNative)
+VKE_NATIVE_FN(GriddataNative)  // option 'g' griddata, 't' tsearch
+VKE_NATIVE_FN(GriddatanNative)
 // Quaternion arrays, the "!quaternion" library (numerics/quaternion).
 VKE_NATIVE_FN(QuaternionNative)  // the constructor
 VKE_NATIVE_FN(IsquaternionNative)

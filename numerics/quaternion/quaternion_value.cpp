@@ -82,14 +82,6 @@ ErrCode GetQuaternionOperand(EngineContext* ctx, int32_t depth, QuaternionOperan
   return GetDoubleArrayArg(ctx, depth, &out->q.shape, &out->re, &out->im);
 }
 
-ErrCode PushDoubleArrayOfShape(EngineContext* ctx, const Shape& shape, double** re) {
-  uint32_t elements;
-  int32_t count;
-  ErrCode e = PushArrayOfClass(ctx, ArrayClass{}, false, shape, &elements, &count, true);
-  if (!e) *re = reinterpret_cast<double*>(ctx->Bytes() + elements);
-  return e;
-}
-
 ErrCode PushComponent(EngineContext* ctx, int32_t depth, int32_t k) {
   QuaternionOperand x;
   if (ErrCode e = GetQuaternionOperand(ctx, depth, &x)) return e;
@@ -153,12 +145,6 @@ ErrCode PushComponentLayout(EngineContext* ctx, int32_t depth, int32_t first) {
 
 ErrCode JoinComponentArrays(EngineContext* ctx) {
   return QuaternionNative(ctx, 4, 1, 0);
-}
-
-ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e) {
-  if (ctx->descTop > level)
-    DropStackEntries(ctx, 0, static_cast<int32_t>((ctx->descTop - level) / 3));
-  return e;
 }
 
 ErrCode ConvertToQuaternionAt(EngineContext* ctx, int32_t depth) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "engine/values/value.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -55,10 +56,6 @@ bool IsQuaternionAt(EngineContext* ctx, int32_t depth);
 // array; 43 for any other value.
 ErrCode GetQuaternionOperand(EngineContext* ctx, int32_t depth, QuaternionOperand* out);
 
-// Pushes a zero-filled double array with exactly the shape (an empty one
-// keeps its dimensions); *re receives its elements.
-ErrCode PushDoubleArrayOfShape(EngineContext* ctx, const Shape& shape, double** re);
-
 // Pushes component k (0 w, 1 x, 2 y, 3 z) of the operand at the depth as a
 // double array of its dimensions: a quaternion's block, or for a double
 // array the array itself (as it is, complex included) as w and zeros as the
@@ -79,10 +76,6 @@ ErrCode PushComponentLayout(EngineContext* ctx, int32_t depth, int32_t first);
 // Replaces the four double arrays on top (w deepest) by the quaternion
 // they make, as the constructor's four-argument form does.
 ErrCode JoinComponentArrays(EngineContext* ctx);
-
-// Drops what a failed call pushed above the stack level it started from
-// (descTop then) and gives its code back.
-ErrCode DropAboveLevel(EngineContext* ctx, uint32_t level, ErrCode e);
 
 // Replaces the double array at the depth by a quaternion of its dimensions
 // (real part to w, imaginary part to x), in its place on the stack.
