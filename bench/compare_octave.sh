@@ -8,6 +8,14 @@
 # shared libraries it maps are counted first. Programs (bench/programs/NAME.vke
 # and NAME.m) may be named as arguments. Builds vke in the Release
 # configuration first, unless VKE names a runner to time. Not run in CI.
+# Then, unless SIZED=0, the programs that start with "n = N;" run at three
+# sizes each (the runner in its sliced mode, as always): nanoseconds per
+# iteration or element in vke, Octave and, for the scalar loop, Lua 5.4
+# (lua5.4, when installed), the start of an empty program taken off, and
+# Octave's whole-process time over vke's. The targets: scalar loop at
+# 2e6 at least 20 times Octave (at most 26 ns per iteration), recursion 30
+# times, vector work at 1e6 and 1e7 elements 1.5 times, string building and
+# vector growth 10 times.
 #   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh recursion
 #   RUNS=300 bench/compare_octave.sh empty
 set -e
@@ -24,6 +32,7 @@ if [ -z "$VKE" ]; then
 fi
 vke=${VKE:-$build/tools/vke}
 [ $# -gt 0 ] || set -- empty scalar_loop scalar_division recursion vector_slices string_building \
+  vector_work vector_growth \
   fminbnd_cos fzero_cos fminsearch_rosenbrock quad_exp \
   ode45_vanderpol ode23_vanderpol ode45_linear ode23_linear
 out=$(mktemp -d)
@@ -65,4 +74,37 @@ results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["result
 v, p = results["lapack"], results["plain"]
 print(f"{'scalar_division':<18} {v:12.4f} {p:12.4f} {v / p:10.2f}")
 PY
+if [ "${SIZED:-1}" != 0 ]; then
+  printf '\n%-16s %9s %10s %10s %10s %8s\n' program size "vke ns/it" "oct ns/it" "lua ns/it" ratio
+  hyperfine -N --warmup 3 --runs 20 --export-json "$out/empty.json" \
+    -n vke "$vke $here/programs/empty.vke" -n octave "octave-cli --norc --quiet $here/programs/empty.m" \
+    >/dev/null 2>&1
+  for spec in "scalar_loop 200000 1000000 2000000" "vector_work 100000 1000000 10000000" \
+    "string_building 5000 20000 50000" "vector_growth 10000 30000 100000"; do
+    set -- $spec
+    name=$1
+    shift
+    for n in "$@"; do
+      sed "s/^n = [0-9]*;/n = $n;/" "$here/programs/$name.vke" >"$out/$name.vke"
+      sed "s/^n = [0-9]*;/n = $n;/" "$here/programs/$name.m" >"$out/$name.m"
+      set -- -n vke "$vke $out/$name.vke" -n octave "octave-cli --norc --quiet $out/$name.m"
+      if [ -f "$here/programs/$name.lua" ] && command -v lua5.4 >/dev/null; then
+        sed "s/^local n = [0-9]*/local n = $n/" "$here/programs/$name.lua" >"$out/$name.lua"
+        set -- "$@" -n lua "lua5.4 $out/$name.lua"
+      fi
+      hyperfine -N --warmup 1 --runs "$runs" --export-json "$out/sized.json" "$@" >/dev/null 2>&1
+      python3 - "$out/sized.json" "$out/empty.json" "$name" "$n" <<'PY'
+import json, sys
+def medians(path):
+    return {r["command"]: r["median"] for r in json.load(open(path))["results"]}
+t, empty = medians(sys.argv[1]), medians(sys.argv[2])
+n = int(sys.argv[4])
+per = lambda k, base: (t[k] - base) / n * 1e9 if k in t else float("nan")
+v, o = per("vke", empty["vke"]), per("octave", empty["octave"])
+l = per("lua", 0.0)
+print(f"{sys.argv[3]:<16} {n:9d} {v:10.1f} {o:10.1f} {l:10.1f} {t['octave'] / t['vke']:8.1f}")
+PY
+    done
+  done
+fi
 rm -rf "$out"

@@ -15,6 +15,31 @@
 
 namespace vke {
 
+namespace {
+
+// + - * / of real doubles where an operand dies with the operation and
+// holds as many elements as the result: its block takes the result, so
+// that a .* b + c makes no temporary beyond the first. False when neither
+// operand can.
+bool ArithIntoDyingOperand(EngineContext* ctx, int32_t op, const Shape& shape,
+                           const ElementwiseOperand* ops, ErrCode* e) {
+  const ElementwiseOperand &a = ops[0], &b = ops[1];
+  if (a.cls != OperandClass::kDouble || a.im || b.im || !IsFamilyOption(op, "+-*/")) return false;
+  if (a.full && IsOwnedRealMatrix(ctx, 1)) {
+    RealArith<double>(op, shape.count, a.re, true, b.re, b.full, a.re);
+    *e = Drop(ctx);
+    return true;
+  }
+  if (b.full && IsOwnedRealMatrix(ctx, 0)) {
+    RealArith<double>(op, shape.count, a.re, a.full, b.re, true, b.re);
+    *e = DropStackEntries(ctx, 1, 1);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 ErrCode ElementwiseArith(EngineContext* ctx, int32_t, int32_t, int32_t option) {
   if (ScalarArith(ctx, option)) return kOk;
   if (!IsFamilyOption(option, "+-*/\\%o^r")) return kErrIllegal;
@@ -22,6 +47,7 @@ ErrCode ElementwiseArith(EngineContext* ctx, int32_t, int32_t, int32_t option) {
   ElementwiseOperand ops[2];
   ErrCode e = PairInCommonClass(ctx, &shape, ops);
   if (e) return e;
+  if (ArithIntoDyingOperand(ctx, option, shape, ops, &e)) return e;
   if (option == '\\') {
     std::swap(ops[0], ops[1]);
     option = '/';

@@ -63,6 +63,17 @@ void PowerOfReals(int64_t n, const ElementwiseOperand& a, const ElementwiseOpera
     MapPairs(n, x, a.full, y, false, re, [](T p, T) { return p * p; });
     return;
   }
+  if (!im && !b.full) {
+    // One exponent: its parity is found once.
+    const double q = *y;
+    const bool odd = IsOdd(q);
+    MapPairs(n, x, a.full, y, false, re, [q, odd](T p, T) {
+      if (!(p < 0)) return static_cast<T>(std::pow(double{p}, q));
+      const double r = std::pow(-double{p}, q);
+      return static_cast<T>(odd ? -r : r);
+    });
+    return;
+  }
   const int64_t sa = a.full ? 1 : 0, sb = b.full ? 1 : 0;
   for (int64_t i = 0; i < n; i++) {
     double p = x[i * sa], q = y[i * sb];

@@ -19,6 +19,9 @@ ErrCode ApplyElementwise(EngineContext* ctx, const ElementwiseKernels& kernels, 
   ErrCode e = GetDoubleArrayArg(ctx, 0, &s, &re, &im);
   if (e) return AllowOverload(e);
   const bool complexArg = im != nullptr;
+  if (!complexArg && reciprocal == ReciprocalStep::kNone && kernels.wholeArray &&
+      kernels.wholeArray(re, s.count, option))
+    return kOk;
   for (int64_t i = 0; i < s.count; i++) {
     if (complexArg && (im[i] != 0 || std::signbit(im[i]))) {
       Cx z(re[i], im[i]);
@@ -142,7 +145,7 @@ Cx RoundComplex(Cx z, int32_t option) {
 ErrCode AbsBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   static constexpr ElementwiseKernels kAbs{
       [](Real x, int32_t) -> RealValue { return {std::fabs(x)}; },
-      [](Cx z, int32_t) { return Cx(std::hypot(z.real(), z.imag()), 0); }};
+      [](Cx z, int32_t) { return Cx(std::hypot(z.real(), z.imag()), 0); }, &AbsWholeArray};
   return ApplyRealValued(ctx, kAbs);
 }
 
@@ -170,13 +173,13 @@ ErrCode SignBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
 
 // fix 't', floor 'f', ceil 'c', round 'r'; real and imaginary parts alike.
 ErrCode RoundingBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  static constexpr ElementwiseKernels kRound{&RoundReal, &RoundComplex};
+  static constexpr ElementwiseKernels kRound{&RoundReal, &RoundComplex, &RoundingWholeArray};
   return ApplyElementwise(ctx, kRound, option, ReciprocalStep::kNone);
 }
 
 // exp 'e', expm1 'E', log 'l', log10 '1', log1p 'L', log2 '2', sqrt 's'.
 ErrCode ExpLogBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  static constexpr ElementwiseKernels kExpLog{&ExpLogReal, &ExpLogComplex};
+  static constexpr ElementwiseKernels kExpLog{&ExpLogReal, &ExpLogComplex, &ExpLogWholeArray};
   return ApplyElementwise(ctx, kExpLog, option, ReciprocalStep::kNone);
 }
 

@@ -19,11 +19,22 @@ struct RealValue {
 
 // Kernels of one builtin family member (the option character chooses the
 // member). A complex element whose imaginary part is +0 goes to the real
-// kernel, so that values on a branch cut follow the real rules.
+// kernel, so that values on a branch cut follow the real rules. wholeArray,
+// when given, may take a real array in one pass: it returns false, having
+// written nothing, for a member it has no pass for, or when an element
+// needs an imaginary part.
 struct ElementwiseKernels {
   RealValue (*real)(Real x, int32_t option);
   Cx (*complex)(Cx z, int32_t option);
+  bool (*wholeArray)(double* x, int64_t n, int32_t option) = nullptr;
 };
+
+// The whole-array passes of the families (elementwise_whole.cpp).
+bool RoundingWholeArray(double* x, int64_t n, int32_t option);
+bool ExpLogWholeArray(double* x, int64_t n, int32_t option);
+bool TrigWholeArray(double* x, int64_t n, int32_t option);
+bool HyperbolicWholeArray(double* x, int64_t n, int32_t option);
+bool AbsWholeArray(double* x, int64_t n, int32_t option);
 
 // How the reciprocal flag applies: to each argument before the kernel
 // (inverse functions) or to each value after it (direct functions).

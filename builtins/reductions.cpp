@@ -53,7 +53,15 @@ Complex ReduceSlice(const Slice& s, const Statistic& st) {
     return p;
   }
   Complex sum = 0;
-  for (int64_t i = 0; i < n; i++) sum += s.At(i);
+  if (complex) {
+    for (int64_t i = 0; i < n; i++) sum += s.At(i);
+  } else {
+    // The same additions in the same order, without the zero imaginary part.
+    double total = 0;
+    const double* x = s.re + s.base;
+    for (int64_t i = 0; i < n; i++) total += x[i * s.stride];
+    sum = total;
+  }
   if (st.option == 's') return sum;
   const Complex m = sum / double(n);
   switch (st.option) {

@@ -144,12 +144,13 @@ ErrCode ApplyFamily(EngineContext* ctx, const ElementwiseKernels& kernels, int32
 }  // namespace
 
 ErrCode TrigBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  static constexpr ElementwiseKernels kTrig{&TrigReal, &TrigComplex};
+  static constexpr ElementwiseKernels kTrig{&TrigReal, &TrigComplex, &TrigWholeArray};
   return ApplyFamily(ctx, kTrig, option);
 }
 
 ErrCode HyperbolicBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  static constexpr ElementwiseKernels kHyperbolic{&HyperbolicReal, &HyperbolicComplex};
+  static constexpr ElementwiseKernels kHyperbolic{&HyperbolicReal, &HyperbolicComplex,
+                                                  &HyperbolicWholeArray};
   if (option == ('T' | kReciprocal))
     return ApplyElementwise(ctx, kHyperbolic, kAcoth, ReciprocalStep::kNone);
   return ApplyFamily(ctx, kHyperbolic, option);

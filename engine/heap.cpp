@@ -69,6 +69,35 @@ void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   if (static_cast<uint32_t>(index - 1) < ctx->heapFreeFrom) ctx->heapFreeFrom = index - 1;
 }
 
+bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
+  if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return false;
+  uint8_t* heap = ctx->HeapBytes();
+  const uint32_t at = static_cast<uint32_t>(index - 1);
+  const uint32_t h = HeaderAt(heap, at);
+  uint64_t size = h & kBlockSizeMask;
+  if (size >= units) return true;
+  const uint64_t end = ctx->heapSize;
+  // Free followers join the block one by one; the headers are only
+  // rewritten once enough is found.
+  uint64_t next = at + size + 1;
+  while (size < units && next < end) {
+    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+    const uint64_t nsize = nh & kBlockSizeMask;
+    if ((nh & kBlockInUse) || next + nsize + 1 > end) break;
+    size += nsize + 1;
+    next += nsize + 1;
+  }
+  if (size < units || size > kBlockSizeMask) return false;
+  SetHeader(heap, at, (h & ~kBlockSizeMask) | units);
+  const uint64_t rest = uint64_t{at} + units + 1;
+  if (size > units)
+    SetHeader(heap, static_cast<uint32_t>(rest), static_cast<uint32_t>(size - units - 1));
+  // The hint may have named one of the blocks taken in.
+  if (ctx->heapFreeFrom > at && ctx->heapFreeFrom < rest)
+    ctx->heapFreeFrom = static_cast<uint32_t>(rest);
+  return true;
+}
+
 ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
   if (newSize < oldSize) return kErrIllegal;
   std::memmove(newBase, oldBase, 8ull * oldSize);

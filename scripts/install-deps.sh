@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev
   zlib1g-dev
-  liblapack-dev libopenblas-dev libf2c2-dev
+  liblapack-dev libopenblas-dev libf2c2-dev libsleef-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
   libwxgtk3.2-dev shared-mime-info
   xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xclip xdg-utils

@@ -20,6 +20,9 @@ inline constexpr uint32_t kBlockKept = 1u << 31;
 ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index);
 // Clears the in-use bit; indices outside the heap are ignored.
 void FreeEngineBlock(EngineContext* ctx, int32_t index);
+// Grows the block in place to at least `units` over the free blocks behind
+// it; false, nothing changed, when they are too few.
+bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units);
 inline uint8_t* BlockData(EngineContext* ctx, int32_t index) {
   return ctx->HeapBytes() + 8ull * static_cast<uint32_t>(index);
 }

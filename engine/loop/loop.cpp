@@ -112,6 +112,43 @@ ErrCode GatherOperands(EngineContext* ctx, const int16_t* at) {
   return CallBuiltinOf(ctx, kOpHorzcat, n, 1);
 }
 
+// s = [s x] compiled as loadvar s, one push of x, horzcat 2, storevar s:
+// x goes straight into the variable's own block. Gives the instruction
+// after the statement, or null when the code is not that statement or the
+// values do not fit (the statement then runs as compiled).
+const int16_t* AppendStatement(EngineContext* ctx, const int16_t* at) {
+  const int16_t* x = at + 2;
+  AppendPiece piece;
+  switch (x[0]) {
+    case kOpPushStr8:
+      piece.bytes = reinterpret_cast<const uint8_t*>(x + 2);
+      piece.count = OperandLength(x + 1);
+      break;
+    case kOpPushStr:
+      piece.chars = reinterpret_cast<const uint16_t*>(x + 2);
+      piece.count = OperandLength(x + 1);
+      break;
+    case kOpPushSmallInt:
+      piece.scalar = x[1];
+      piece.count = 1;
+      break;
+    case kOpPushDouble:
+      piece.scalar = OperandDouble(x + 1);
+      piece.count = 1;
+      break;
+    case kOpLoadVar:
+      if (x[1] == at[1] || !AppendPieceOfVariable(ctx, x[1], &piece)) return nullptr;
+      break;
+    default:
+      return nullptr;
+  }
+  const int16_t* cat = x + GetInstructionLength(x);
+  if (cat[0] != kOpHorzcat || cat[1] != 2 || cat[2] != kOpStoreVar || cat[3] != at[1] ||
+      !AppendToVariable(ctx, at[1], piece))
+    return nullptr;
+  return cat + 4;
+}
+
 // joinlist: the top W0 values as one list, the last one's elements joined.
 ErrCode JoinValues(EngineContext* ctx, int32_t n) {
   if (n < 1 || n > GetFrameEntryCount(ctx)) return kErrIllegal;
@@ -297,6 +334,11 @@ ErrCode RunLoop(LoopRun& run) {
             if (op != kOpLoadVar) {
               e = PushRealScalar(ctx, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
             } else if (!LoadScalarVariable(ctx, scope, at[1])) {
+              if (const int16_t* after = AppendStatement(ctx, at)) {
+                ip = after;
+                if (fastNext()) continue;
+                break;
+              }
               e = LoadVariable(ctx, at[1]);
               break;
             }

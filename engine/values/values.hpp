@@ -120,6 +120,12 @@ ErrCode GetElementwiseOperands(EngineContext* ctx, int32_t n, Shape* shape,
 ErrCode MakeTopReal(EngineContext* ctx);
 ErrCode MakeTopComplex(EngineContext* ctx, void** imaginary);
 bool IsCharArray(EngineContext* ctx, int32_t depth);
+// A real double matrix whose elements lie in its own stack entry (not a
+// reference into a variable): an operation that consumes it may write its
+// result there.
+inline bool IsOwnedRealMatrix(EngineContext* ctx, int32_t depth) {
+  return DescAt(ctx, depth)->flags == 0;
+}
 bool IsLogicalArray(EngineContext* ctx, int32_t depth);
 // depthOrMinusN >= 0 converts that entry; -n converts the top n entries.
 ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single);

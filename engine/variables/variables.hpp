@@ -107,6 +107,31 @@ ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool 
 ErrCode ObjectSubsref(EngineContext* ctx);
 ErrCode ObjectSubsasgn(EngineContext* ctx);
 
+// ---- Appends in place ----
+
+// What s = [s x] appends: 8-bit or 16-bit characters, or doubles (a row or
+// one scalar), count elements.
+struct AppendPiece {
+  const uint8_t* bytes = nullptr;
+  const uint16_t* chars = nullptr;
+  const double* doubles = nullptr;
+  double scalar = 0;
+  int64_t count = 0;
+};
+// The value of variable n as a piece when it is a non-empty char or real
+// double row; false otherwise. The piece points into the variable's block.
+bool AppendPieceOfVariable(EngineContext* ctx, int32_t n, AppendPiece* piece);
+// Variable n = [n piece], written into its own block, when n holds a char
+// row and the piece is characters, or n holds a real double row (or []) and
+// the piece is doubles. False, nothing changed, for anything else or when
+// the heap has no room.
+bool AppendToVariable(EngineContext* ctx, int32_t n, const AppendPiece& piece);
+// v(k + 1) = value for the real double row or column in the block of the
+// slot at that word, with k its element count; false, nothing changed,
+// otherwise.
+bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k,
+                          double value);
+
 // ---- Structured values and blocks ----
 
 // The item of one level (items from `items`, `bytes` long) whose header

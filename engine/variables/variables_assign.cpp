@@ -184,6 +184,12 @@ ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
       std::memcpy(t.Data(ctx) + 8 * k, DataAt(ctx, 2), 8);
       return Drop(ctx, 3);
     }
+    // One past the end of the variable itself: it grows in place.
+    const int64_t next = ScalarSubscript(ctx, 0, x.size + 1);
+    if (next == x.size && t.ref.offset == 0 && !t.ref.created &&
+        AppendElementInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, next,
+                             Load<double>(DataAt(ctx, 2))))
+      return Drop(ctx, 3);
   }
   // The kernels want the right-hand side on top: rhs, ref, subs -> ref, subs, rhs.
   e = RollStackEntries(ctx, entries + 2, 1);

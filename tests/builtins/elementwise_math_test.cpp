@@ -9,6 +9,7 @@
 #include <iomanip>
 #include <map>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include "builtins/builtin.hpp"
@@ -259,6 +260,83 @@ TEST(ElementwiseMath, KeepsPrecisionNearSingularPoints) {
         return UlpsApart(got.real(), want.real()) <= 4 && UlpsApart(got.imag(), want.imag()) <= 4;
       });
   EXPECT_GT(points, 400u);
+}
+
+}  // namespace
+}  // namespace vke
+
+namespace vke {
+namespace {
+
+using namespace test;
+
+// The real points of the functions that take whole real arrays in one pass,
+// all in one array so that the pass runs: each value within one unit in the
+// last place of the reference, the tail past the last group of four as well.
+TEST(ElementwiseMath, WholeArrayPassesStayWithinOneUlp) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const std::set<std::string> passes = {"exp", "expm1", "log", "log10", "log2", "log1p", "sqrt",
+                                        "sin", "cos",   "tan", "atan",  "asin", "acos",  "tanh"};
+  size_t points = 0;
+  for (const ReferenceGroup& g : ReadReferenceValues("elementwise_math.txt")) {
+    if (g.kind != "R" || !passes.count(g.name)) continue;
+    Values x, want;
+    for (size_t k = 0; k < g.re.size(); k++)
+      if (g.yim[k] == 0) x.push_back(g.re[k]), want.push_back(g.yre[k]);
+    if (x.size() % 4 == 0) x.pop_back(), want.pop_back();
+    const BuiltinRecord* r = FindBuiltinRecord(g.name.data(), int32_t(g.name.size()));
+    ASSERT_NE(r, nullptr);
+    const ArrayValue a = Apply(ctx, static_cast<int32_t>(r->id), x);
+    ASSERT_EQ(a.re.size(), x.size());
+    EXPECT_TRUE(a.im.empty()) << g.name;
+    for (size_t k = 0; k < x.size(); k++)
+      EXPECT_LE(UlpsApart(a.re[k], want[k]), 1)
+          << std::setprecision(17) << g.name << "(" << x[k] << ") = " << a.re[k];
+    points += x.size();
+  }
+  EXPECT_GT(points, 600u);
+}
+
+// No value overflows or underflows before its exact value does, and the
+// signed zeros and the domains' ends keep the element-by-element rules.
+TEST(ElementwiseMath, WholeArrayPassesAtTheEdges) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const Values big = {709.78, -745.0, -740.0, 1e-300, -1e-300, 0.0, -0.0};
+  ArrayValue a = Apply(ctx, kOpExp, big);
+  for (size_t k = 0; k < big.size(); k++) EXPECT_EQ(a.re[k], std::exp(big[k])) << big[k];
+  EXPECT_GT(a.re[1], 0);  // the least subnormal
+  a = Apply(ctx, kOpLog, {0.0, -0.0, 4.9406564584124654e-324, 1.7976931348623157e308, NAN});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re[0], -INFINITY);
+  EXPECT_EQ(a.re[1], -INFINITY);
+  EXPECT_NEAR(a.re[2], -744.44007192138122, 1e-12);
+  EXPECT_NEAR(a.re[3], 709.78271289338397, 1e-12);
+  EXPECT_TRUE(std::isnan(a.re[4]));
+  // Huge arguments are reduced exactly.
+  a = Apply(ctx, kOpSin, {1e300, 1e22, -0.0, 0x1p-1060});
+  EXPECT_LE(UlpsApart(a.re[0], -0.81788191211590855), 1);
+  EXPECT_EQ(a.re[1], -0.8522008497671888);
+  EXPECT_TRUE(std::signbit(a.re[2]));
+  EXPECT_EQ(a.re[3], 0x1p-1060);
+  // One element outside the real domain sends the whole array down the
+  // element-by-element path; the domain's ends stay real.
+  a = Apply(ctx, kOpAsin, {1, -1, 0.5});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re[0], kPi / 2);
+  a = Apply(ctx, kOpAcos, {0.5, 0.25, 0.125, 0.0625, 2});
+  ASSERT_FALSE(a.im.empty());
+  EXPECT_EQ(a.im[4], std::acosh(2.0));
+  EXPECT_EQ(a.re[0], std::acos(0.5));
+  a = Apply(ctx, kOpLog1p, {-1, 0.5, 1, 2, 3});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_EQ(a.re[0], -INFINITY);
+  a = Apply(ctx, kOpSqrt, {-0.0, 4, 9, 16, 25});
+  EXPECT_TRUE(a.im.empty());
+  EXPECT_TRUE(std::signbit(a.re[0]));
+  EXPECT_EQ(a.re[4], 5);
+  EXPECT_EQ(Apply(ctx, kOpTanh, {-800, 800, 1e-310}).re, (Values{-1, 1, 1e-310}));
 }
 
 }  // namespace

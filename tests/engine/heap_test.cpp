@@ -136,6 +136,38 @@ TEST(BlockHeap, HintedWalkChoosesAsAWalkFromTheStart) {
   EXPECT_EQ(std::memcmp(hinted->HeapBytes(), plain->HeapBytes(), 8ull * hinted->heapSize), 0);
 }
 
+TEST(BlockHeap, ExtendTakesFreeFollowersOnly) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t a, b, c, d;
+  ASSERT_EQ(AllocEngineBlock(ctx, 4, &a), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 2, &b), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &c), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &d), kOk);
+  // A used follower stops it; nothing changes.
+  EXPECT_FALSE(ExtendEngineBlock(ctx, a, 5));
+  EXPECT_EQ(Header(ctx, a), 4u | kBlockInUse);
+  EXPECT_TRUE(ExtendEngineBlock(ctx, a, 3));  // already large enough
+  // Two free followers taken in as far as needed; the rest stays free and
+  // the walk's start, which named the first of them, moves behind the block.
+  FreeEngineBlock(ctx, b);
+  FreeEngineBlock(ctx, c);
+  EXPECT_EQ(ctx->heapFreeFrom, uint32_t(b - 1));
+  EXPECT_FALSE(ExtendEngineBlock(ctx, a, 4 + 2 + 3 + 3));
+  ASSERT_TRUE(ExtendEngineBlock(ctx, a, 8));
+  EXPECT_EQ(Header(ctx, a), 8u | kBlockInUse);
+  EXPECT_EQ(Header(ctx, a + 9), 2u);
+  EXPECT_EQ(ctx->heapFreeFrom, uint32_t(a + 8));
+  int32_t e;
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &e), kOk);
+  EXPECT_EQ(e, a + 9);
+  // Exactly the room of a free follower.
+  FreeEngineBlock(ctx, e);
+  ASSERT_TRUE(ExtendEngineBlock(ctx, a, 10));
+  EXPECT_EQ(Header(ctx, a), 10u | kBlockInUse);
+  EXPECT_EQ(Header(ctx, d), 1u | kBlockInUse);
+}
+
 TEST(BlockHeap, ResetLoadAndGrowthReopenAFullHeap) {
   // A full heap leaves the walk's start at its end; whatever frees or adds
   // blocks below must let the next walk find them.
