@@ -4,13 +4,13 @@
 // for such code, and str2obj turns a text into the values it lists.
 #include <cstring>
 
-#include "bytecode/function_ref.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/value_list.hpp"
+#include "engine/code/function_ref.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/registry/natives_decl.hpp"

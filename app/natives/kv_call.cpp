@@ -14,7 +14,7 @@
 #include "app/name_buffer.hpp"
 #include "app/natives/app_natives.hpp"
 #include "app/natives/native_context.hpp"
-#include "bytecode/function_ref.hpp"
+#include "engine/code/function_ref.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/values/values.hpp"
 

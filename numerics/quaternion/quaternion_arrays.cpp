@@ -44,7 +44,7 @@ constexpr uintptr_t kHorzcat = 'h';
 // Runs a builtin on the top `inputs` entries for one result; a refused type
 // is the caller's wrong type (43), which the loop does not retry.
 ErrCode RunBuiltin(EngineContext* ctx, int32_t opcode, int32_t inputs) {
-  const BuiltinDispatch& d = GetBuiltinDispatch(opcode);
+  const BuiltinDispatch& d = GetBuiltinDispatch(ctx, opcode);
   ErrCode e = d.fn(ctx, inputs, 1, d.option);
   return e == kErrWrongTypeOverload ? kErrWrongType : e;
 }

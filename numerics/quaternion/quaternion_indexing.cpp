@@ -2,7 +2,7 @@
 // (each component indexed as a double array with the same subscripts) or
 // a component name after "." (w, x, y, z, and v for the whole vector part
 // when read), and the values of beginning and end inside subscripts.
-#include "bytecode/opcodes.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"

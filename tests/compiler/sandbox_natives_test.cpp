@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/compile.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/frames/function_block.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
