@@ -12,6 +12,7 @@
 #include "app/natives/host_text.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/files/file_io.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -81,22 +82,6 @@ bool WriteText(int handle, const char* bytes, int32_t n) {
     }
   }
   return WriteAll(handle, out.data(), out.size());
-}
-
-// Text mode: a CR becomes LF, an LF right after a CR (also one that ended
-// the read before) goes; the kept bytes are compacted in place.
-int32_t ToLineFeeds(AppFile* f, char* bytes, int32_t n) {
-  int32_t kept = 0;
-  for (int32_t i = 0; i < n; i++) {
-    const char c = bytes[i];
-    if (c == '\n' && f->lastWasCr) {
-      f->lastWasCr = false;
-      continue;
-    }
-    f->lastWasCr = c == '\r';
-    bytes[kept++] = f->lastWasCr ? '\n' : c;
-  }
-  return kept;
 }
 
 }  // namespace
@@ -172,7 +157,7 @@ ErrCode AppFileRead(EngineContext*, int32_t fd, char* buffer, int32_t size, int3
     if (k < 0) return kErrIoErr;
     if (k == 0) break;
     const int32_t n = static_cast<int32_t>(k);
-    kept += f->text ? ToLineFeeds(f, buffer + kept, n) : n;
+    kept += f->text ? CrLfToLineFeeds(buffer + kept, n, &f->lastWasCr) : n;
     if (!f->text) break;
   }
   *count = kept;
