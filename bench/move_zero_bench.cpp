@@ -68,7 +68,7 @@ std::map<int, double> TimePeer(const std::vector<std::string>& cases) {
   std::string script =
       "import numpy as np, time\n"
       "def move(p, a, b):\n"
-      "    r = np.roots(p)\n"
+      "    r = np.roots(p).astype(complex)\n"
       "    i = np.argmin(abs(r - a))\n"
       "    r[i] = b\n"
       "    if a.imag != 0:\n"
