@@ -6,6 +6,7 @@
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/natives/embedded_files.hpp"
 #include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/code/function_table.hpp"
@@ -27,6 +28,7 @@ constexpr int32_t kCompileOptimisation = 4;
 // its context, its options, then a reset.
 ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
   EngineContext* ctx = block->Engine();
+  ResetEmbeddedStreamTable();
   if (ErrCode e = PrepareRuntimeEngine(ctx)) return e;
   if (ErrCode e = RegisterLibrary(ctx, AppStaticTable(), false)) return e;
   SetHookUserData(ctx, reinterpret_cast<uintptr_t>(&block->nativeCall));

@@ -25,6 +25,13 @@
 // capacity is; images without the record load behind the loader's own. This
 // is the only place where the capacity is reconciled; the application layer
 // adds nothing to it.
+//
+// Registry: compiled code calls natives by their index over the registered
+// tables, so an image only runs under the registry it was made with. The
+// header's registryFingerprint is a digest of that registry (record names
+// and counts, table by table, without the extensions of an image loaded
+// before); the loader refuses a non-zero digest that differs from its own
+// with 600. Images with 0 there load as they are.
 #pragma once
 
 #include <cstdio>
@@ -40,17 +47,17 @@ namespace vke {
 // The first record of an image. The arrows of the comments name the block
 // header fields that receive the values at the end of a load.
 struct ImageHeader {
-  uint32_t dataUsed;            // bytes of the figure-store record
-  int32_t instanceCount;        // instance records
-  uint32_t elementWords;        // words of the element list
-  uint32_t nameUsed;            // bytes of the name-buffer record
-  uint32_t undoCapacity;        // the saving block's undo area; not read
-  uint32_t undoHeadBytes;       // H
-  uint32_t undoHeapUnits;       // U
-  uint32_t reserved;            // not read
-  uint32_t savedWord;           // -> savedWord
-  uint32_t nextInstanceId;      // -> nextInstanceId
-  uint8_t defaultInstanceFlag;  // -> defaultInstanceFlag
+  uint32_t dataUsed;             // bytes of the figure-store record
+  int32_t instanceCount;         // instance records
+  uint32_t elementWords;         // words of the element list
+  uint32_t nameUsed;             // bytes of the name-buffer record
+  uint32_t undoCapacity;         // the saving block's undo area; not read
+  uint32_t undoHeadBytes;        // H
+  uint32_t undoHeapUnits;        // U
+  uint32_t registryFingerprint;  // 0: not marked
+  uint32_t savedWord;            // -> savedWord
+  uint32_t nextInstanceId;       // -> nextInstanceId
+  uint8_t defaultInstanceFlag;   // -> defaultInstanceFlag
   uint8_t unused1[3];
   uint32_t figureMode;  // -> figureMode
   StylePair styleA;     // -> styleA
@@ -93,8 +100,9 @@ struct ImageInput {
 // 10001, 10006 or 10009 when the KV data, the element list or the undo
 // buffer does not fit and the block cannot grow; 10002 at once when the
 // name buffer does not fit; the engine's code (1, 3, 5, 6, 305 ...) for its
-// state; 600 for an extension that is not registered, a later record that
-// cannot be read, and counts or contents that no sound image holds. On any
+// state; 600 for an extension that is not registered, an image made under
+// another registry, a later record that cannot be read, and counts or
+// contents that no sound image holds. On any
 // failure the block is left empty: one new instance, no elements, the
 // standard names, an empty undo buffer and an empty, reset engine.
 ErrCode LoadImageSections(KVContextBlock** slot, const ImageInput& input,
@@ -162,6 +170,10 @@ ErrCode AddRuntimeExtensionFolder(KVContextBlock* block, const char* name, int32
 // changed. 302 when a write fails, 400 while an interpreter thread other
 // than the first runs.
 ErrCode SaveImageSections(KVContextBlock* block, ImageWriteFn writer, uintptr_t argument);
+
+// The digest of the block's registry behind the extensions of its image
+// (FNV-1a over each table's record count and names); never 0.
+uint32_t RegistryFingerprint(KVContextBlock* block);
 
 // Writes an image file: a copy of the runtime file followed by the image,
 // whose trailer then gives the runtime's size, or the image alone (runtime

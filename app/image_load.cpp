@@ -168,6 +168,7 @@ ErrCode LoadSections(KVContextBlock** slot, const ImageInput& in, ExtensionFolde
       RegisterNamedExtensions(*slot, in, extensionBytes, extensions, extensionArgument);
   (*slot)->extensionTables = (*slot)->Engine()->registryCount - tables;
   if (registered) return registered;
+  if (h.registryFingerprint && h.registryFingerprint != RegistryFingerprint(*slot)) return kErrInit;
   if (ErrCode e = FitAndLoadEngine(slot, in, h)) return e;
 
   KVContextBlock* block = *slot;

@@ -20,6 +20,7 @@ void FillHeader(KVContextBlock* block, const UndoImage& undo, ImageHeader* h) {
   h->undoCapacity = undo.capacity;
   h->undoHeadBytes = static_cast<uint32_t>(undo.head.size());
   h->undoHeapUnits = static_cast<uint32_t>(undo.heap.size() / 8);
+  h->registryFingerprint = RegistryFingerprint(block);
   h->savedWord = block->savedWord;
   h->nextInstanceId = block->nextInstanceId;
   h->defaultInstanceFlag = block->defaultInstanceFlag;

@@ -3,6 +3,7 @@
 #include "app/runtime_context.hpp"
 
 #include "app/figure_pointer.hpp"
+#include "app/runtime_native_table.hpp"
 
 namespace vke {
 
@@ -19,6 +20,11 @@ constexpr const char* kInstanceHandleName = "winInstanceHandle";
 ErrCode CreateRuntimeContext(KVContextBlock** slot, void* memory, uint32_t size) {
   if (ErrCode e = InitKVContextBlock(slot, memory, size, kHostWord, kNewlineCrLf)) return e;
   KVContextBlock* block = *slot;
+  // The run-time table in front of the static tables.
+  if (ErrCode e = RegisterRuntimeNativeTable(block->Engine())) {
+    *slot = nullptr;
+    return e;
+  }
   SetEngineTextEncoding(block, kTextEncodingUtf8);
   // Highlighting starts on, as the window's preference does, so that the
   // tool's pictures are the window's.

@@ -10,6 +10,7 @@
 #include "app/name_buffer.hpp"
 #include "app/control_native_frame.hpp"
 #include "app/natives/app_natives.hpp"
+#include "app/natives/embedded_files.hpp"
 #include "app/plot_native_frame.hpp"
 #include "control/system_natives.hpp"
 #include "engine/registry/natives_decl.hpp"

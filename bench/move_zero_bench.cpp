@@ -13,6 +13,7 @@
 
 #include "app/natives/app_natives.hpp"
 #include "bench/bench_engine.hpp"
+#include "bench/peer_times.hpp"
 #include "engine/values/values.hpp"
 
 namespace {
@@ -67,7 +68,7 @@ std::map<int, double> TimePeer(const std::vector<std::string>& cases) {
   std::string script =
       "import numpy as np, time\n"
       "def move(p, a, b):\n"
-      "    r = np.roots(p)\n"
+      "    r = np.roots(p).astype(complex)\n"
       "    i = np.argmin(abs(r - a))\n"
       "    r[i] = b\n"
       "    if a.imag != 0:\n"
@@ -91,22 +92,14 @@ std::map<int, double> TimePeer(const std::vector<std::string>& cases) {
       "        t = time.perf_counter(); move(p, a, b); best = min(best, time.perf_counter() - t)\n"
       "    print(n, best * 1e6)\n";
   FILE* f = std::fopen("/tmp/move_zero_peer.py", "w");
-  std::map<int, double> out;
-  if (!f) return out;
+  if (!f) return {};
   std::fputs(script.c_str(), f);
   std::fclose(f);
   // The first interpreter that has numpy: $PYTHON, python3, the system's.
-  FILE* pipe = popen(
+  return vke::bench::ReadPeerTimes(
       "for p in ${PYTHON:-} python3 /usr/bin/python3; do"
       " \"$p\" -c 'import numpy' 2>/dev/null && exec \"$p\" /tmp/move_zero_peer.py 2>/dev/null;"
-      " done",
-      "r");
-  if (!pipe) return out;
-  int index;
-  double time;
-  while (std::fscanf(pipe, "%d %lf", &index, &time) == 2) out[index] = time;
-  pclose(pipe);
-  return out;
+      " done");
 }
 
 }  // namespace

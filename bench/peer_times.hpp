@@ -8,11 +8,9 @@
 
 namespace vke::bench {
 
-// The peer's times by case index, in the unit the script prints; empty when
-// the peer cannot be run.
-inline std::map<int, double> RunPeerTimes(const std::string& script) {
-  const std::string command =
-      "OPENBLAS_NUM_THREADS=1 octave --no-gui -q --eval \"" + script + "\" 2>/dev/null";
+// The lines "index time" a command prints, by index; empty when it cannot
+// be run.
+inline std::map<int, double> ReadPeerTimes(const std::string& command) {
   std::map<int, double> out;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return out;
@@ -21,6 +19,13 @@ inline std::map<int, double> RunPeerTimes(const std::string& script) {
   while (std::fscanf(pipe, "%d %lf", &index, &time) == 2) out[index] = time;
   pclose(pipe);
   return out;
+}
+
+// The peer's times by case index, in the unit the script prints; empty when
+// the peer cannot be run.
+inline std::map<int, double> RunPeerTimes(const std::string& script) {
+  return ReadPeerTimes("OPENBLAS_NUM_THREADS=1 octave --no-gui -q --eval \"" + script +
+                       "\" 2>/dev/null");
 }
 
 // The peer's statements that time a call: the best of reps runs, printed

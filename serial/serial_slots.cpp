@@ -5,6 +5,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/files/file_io.hpp"
 #include "engine/frames/frames.hpp"
 #include "serial/serial_devices.hpp"
 
@@ -70,22 +71,6 @@ ErrCode TransferError(int32_t result) {
     default:
       return kErrIoErr;
   }
-}
-
-// Text mode: CR becomes LF and a LF right after a CR goes; the bytes are
-// compacted in place and their new count given.
-int32_t ToLineFeeds(SerialSlot* slot, char* bytes, int32_t n) {
-  int32_t kept = 0;
-  for (int32_t i = 0; i < n; i++) {
-    const char c = bytes[i];
-    if (c == '\n' && slot->lastWasCr) {
-      slot->lastWasCr = false;
-      continue;
-    }
-    slot->lastWasCr = c == '\r';
-    bytes[kept++] = slot->lastWasCr ? '\n' : c;
-  }
-  return kept;
 }
 
 }  // namespace
@@ -165,7 +150,7 @@ ErrCode SerialReadHook(EngineContext* ctx, int32_t fd, char* buffer, int32_t siz
     int32_t got = 0;
     result = ReadSerialPort(slot->handle, reinterpret_cast<uint8_t*>(buffer + stored),
                             size - stored, slot->timeoutMs, BreakPollOf(ctx), &got);
-    stored += slot->textMode ? ToLineFeeds(slot, buffer + stored, got) : got;
+    stored += slot->textMode ? CrLfToLineFeeds(buffer + stored, got, &slot->lastWasCr) : got;
   }
   *count = stored;
   return TransferError(result);

@@ -29,8 +29,8 @@ class AppStartupHost {
   // Creates the context (with the sizes of the settings) and gives its
   // facade, created or not; it lives as long as the program.
   virtual EngineFacade& CreateContext(const StartupSettings& settings) = 0;
-  // The run-time table behind the registry's others; its failure is the
-  // context's to report.
+  // Binds the run-time table (registered with the context) to the window
+  // and, when asked, the standard descriptors' output to standard error.
   virtual void RegisterRuntimeTable(EngineFacade& engine) = 0;
   // The document, the main frame and the view; false when they could not
   // be made.

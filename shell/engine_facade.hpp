@@ -72,8 +72,6 @@ class EngineFacade : public FigureInteraction {
   virtual void InstallHostClock() = 0;
   virtual void SetNumberFormat(const NumberFormat& format) = 0;
   virtual NumberFormat GetNumberFormat() const = 0;
-  // Registers the run-time table in front of the registry.
-  virtual ErrCode RegisterRuntimeLibrary(const NativeFunctionRecord* table) = 0;
   virtual void SetInteractiveHighlight(uint8_t on) = 0;
   virtual void SetPathSeparator(char separator) = 0;
   // The application's table of open files: emptied at start, closed at exit.

@@ -18,6 +18,7 @@
 #include "app/instances.hpp"
 #include "app/languages.hpp"
 #include "app/menu_items.hpp"
+#include "app/natives/app_files.hpp"
 #include "app/plot_properties.hpp"
 #include "app/post_event.hpp"
 #include "app/reset_data.hpp"
@@ -76,9 +77,12 @@ NumberFormat KVEngine::GetNumberFormat() const {
   return f;
 }
 
-ErrCode KVEngine::RegisterRuntimeLibrary(const NativeFunctionRecord* table) {
-  if (!block()) return CreationError();
-  return RegisterLibrary(block()->Engine(), table, false);
+void KVEngine::ClearOpenFiles() {
+  ClearAppFileTable();
+}
+
+void KVEngine::CloseOpenFiles() {
+  CloseAllAppFiles();
 }
 
 void KVEngine::SetInteractiveHighlight(uint8_t on) {

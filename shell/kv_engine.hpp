@@ -23,11 +23,10 @@ class KVEngine final : public EngineFacade {
   void InstallHostClock() override;
   void SetNumberFormat(const NumberFormat& format) override;
   NumberFormat GetNumberFormat() const override;
-  ErrCode RegisterRuntimeLibrary(const NativeFunctionRecord* table) override;
   void SetInteractiveHighlight(uint8_t on) override;
   void SetPathSeparator(char separator) override;
-  void ClearOpenFiles() override {}
-  void CloseOpenFiles() override {}
+  void ClearOpenFiles() override;
+  void CloseOpenFiles() override;
 
   ErrCode LoadApplication(const std::string& executable, std::string* title) override;
   int32_t FirstInstance() const override;

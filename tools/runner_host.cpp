@@ -54,7 +54,9 @@ int FinishRun(EngineContext* ctx, ErrCode e) {
   if (const int32_t left = CountListedThreads(ctx))
     std::fprintf(stderr, "vke: the text ended with %d thread%s still running\n", left,
                  left == 1 ? "" : "s");
-  return e == kOk ? 0 : e == kStatusHalted ? kExitBreak : 1;
+  // quit ends a run as it would close the window: not as an error.
+  if (e == kOk || e == kStatusNoPrint) return 0;
+  return e == kStatusHalted ? kExitBreak : 1;
 }
 
 }  // namespace vke::runner

@@ -3,14 +3,14 @@
 //   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] FILE.vke
 //   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] -e TEXT
 //
-// The engine is created in one memory area as the application creates it
-// (static table at the front, the "!lapack" library in front of it unless
-// --no-lapack leaves it out, so that the engine's own natives of its names
-// answer, feature byte set, optimisation level 4 unless -O gives another),
-// with a table of its own in front: descriptor 1 goes to
-// standard output and 2 to standard error, "clock" reads the local time, the
-// serial library opens serial ports as descriptors, and libraries ("use
-// name") are read from name.vkl beside the script and in each -L folder. The
+// The engine is created in one memory area with the runtime's tables in the
+// runtime's order (the run-time table in front of the engine's part of the
+// static table, without its "!lapack" library when --no-lapack asks, so that
+// the engine's own natives of its names answer; the application's part,
+// figures only, is left out), feature byte set, optimisation level 4 unless
+// -O gives another, with a table of its own in front: descriptor 1 goes to standard
+// output and 2 to standard error, and libraries ("use name") are read from
+// name.vkl beside the script and in each -L folder. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); the area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/runtime_native_table.hpp"
 #include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
 #include "compiler/library_source.hpp"
@@ -35,8 +36,6 @@
 #include "engine/frames/calls.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
-#include "numerics/lapack/lapack_table.hpp"
-#include "serial/serial_devices.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -77,6 +76,17 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
     return kOk;
   }
   return kErrFileNotFound;
+}
+
+// The run-time table without the records of the "!lapack" library.
+std::vector<NativeFunctionRecord> WithoutLapack() {
+  std::vector<NativeFunctionRecord> table;
+  bool lapack = false;
+  for (const NativeFunctionRecord* r = RuntimeNativeTable();; r++) {
+    if (r->IsHeader()) lapack = std::strcmp(r->name, "!lapack") == 0;
+    if (!lapack) table.push_back(*r);
+    if (r->IsEnd()) return table;
+  }
 }
 
 int Usage() {
@@ -137,15 +147,11 @@ int main(int argc, char** argv) {
       MakeRecord("@vke"),
       MakeRecord("+write", &WriteHook, kLineFeed),
       MakeRecord("+readlib", &ReadLibraryHook),
-      MakeRecord("clock", &ClockNative, 0, 0, 1, 1),
-#define VKE_SERIAL_RECORD(name, fn, minIn, maxIn, minOut, maxOut) \
-  MakeRecord(name, fn, minIn, maxIn, minOut, maxOut),
-#include "serial/serial_records.def"
-#undef VKE_SERIAL_RECORD
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);
-  if (lapack) RegisterLibrary(ctx, LapackLibraryTable(), true);
+  static const std::vector<NativeFunctionRecord> noLapack = WithoutLapack();
+  RegisterLibrary(ctx, lapack ? RuntimeNativeTable() : noLapack.data(), true);
   SetContextFlag(ctx, 1);
   SetCompileOptions(ctx, level, 0);
   ResetEngine(ctx);

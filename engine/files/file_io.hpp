@@ -16,6 +16,13 @@ ErrCode GetFileIdArg(EngineContext* ctx, int32_t depth, int32_t* fd);
 // nothing check their descriptor with it.
 ErrCode CheckReadableFd(EngineContext* ctx, int32_t fd);
 
+// ---- Text mode ----
+
+// Bytes read in text mode, compacted in place: a CR becomes LF and an LF
+// right after a CR (also one that ended the read before, *lastWasCr) goes.
+// Gives the count kept.
+int32_t CrLfToLineFeeds(char* bytes, int32_t n, bool* lastWasCr);
+
 // ---- Line reads ----
 
 // At the entry of a line-reading builtin: true when a read of an earlier

@@ -27,6 +27,20 @@ ErrCode CheckReadableFd(EngineContext* ctx, int32_t fd) {
   return e == kErrBadFileID ? e : kOk;
 }
 
+int32_t CrLfToLineFeeds(char* bytes, int32_t n, bool* lastWasCr) {
+  int32_t kept = 0;
+  for (int32_t i = 0; i < n; i++) {
+    const char c = bytes[i];
+    if (c == '\n' && *lastWasCr) {
+      *lastWasCr = false;
+      continue;
+    }
+    *lastWasCr = c == '\r';
+    bytes[kept++] = *lastWasCr ? '\n' : c;
+  }
+  return kept;
+}
+
 bool TakeResumeMarker(EngineContext* ctx, int32_t* progress) {
   if (GetFrameEntryCount(ctx) < 1 || !GetMarkerAt(ctx, 0, progress)) return false;
   Drop(ctx);

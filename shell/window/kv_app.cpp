@@ -2,6 +2,7 @@
 // and its facade, the one document with its frame, and the run-time natives.
 #include <wx/modalhook.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/host_clock.hpp"
@@ -63,7 +64,9 @@ KVApp::KVApp() {
   setenv("GDK_GL", "disable", 0);
 }
 
-KVApp::~KVApp() = default;
+KVApp::~KVApp() {
+  BindRuntimeWindow(nullptr);
+}
 
 bool KVApp::OnInit() {
   wxInitAllImageHandlers();
@@ -107,9 +110,15 @@ EngineFacade& KVApp::CreateContext(const StartupSettings& settings) {
   return *engine_;
 }
 
-void KVApp::RegisterRuntimeTable(EngineFacade& engine) {
-  table_ = RuntimeTable(this);
-  engine.RegisterRuntimeLibrary(table_.data());
+void KVApp::RegisterRuntimeTable(EngineFacade&) {
+  BindRuntimeWindow(this);
+  // The engine's output is discarded unless this asks for it on standard
+  // error.
+  if (std::getenv("VKE_RUNTIME_OUTPUT")) {
+    SetStdOutputSink([](int32_t, const char* bytes, int32_t n,
+                        uintptr_t) { std::fwrite(bytes, 1, static_cast<size_t>(n), stderr); },
+                     0);
+  }
 }
 
 bool KVApp::CreateDocument() {

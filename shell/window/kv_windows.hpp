@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/figure_view.hpp"
+#include "app/runtime_native_table.hpp"
 #include "graphics/cairo_target.hpp"
 #include "shell/action_errors.hpp"
 #include "shell/app_startup.hpp"
@@ -20,7 +21,6 @@
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
 #include "shell/menu_resources.hpp"
-#include "shell/runtime_table.hpp"
 
 namespace vke {
 
@@ -259,7 +259,6 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<StatusBar> statusBar_;
   std::unique_ptr<ErrorBox> errorBox_;
   std::unique_ptr<ActionErrors> errors_;
-  std::vector<NativeFunctionRecord> table_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
   bool placed_ = false;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/runtime_native_table.hpp"
+#include "engine/files/fd.hpp"
 #include "engine/registry/registry.hpp"
 
 namespace vke::test {
@@ -16,6 +18,9 @@ void* AllocateAligned(uint32_t size) {
 BlockHost::BlockHost(uint32_t size, uint32_t maxSize)
     : memory_(AllocateAligned(size)), size_(size), maxSize_(maxSize) {
   init_ = InitKVContextBlock(&block_, memory_, size, 0, 2);
+  if (init_) return;
+  // The run-time table in front of the static tables, as the runtime has it.
+  init_ = RegisterRuntimeNativeTable(ctx());
   if (init_) return;
   const auto self = reinterpret_cast<uintptr_t>(this);
   table_ = {MakeRecord("@blockhost"), MakeRecord("+write", &WriteHook, 1, 0, 0, 0, self),
@@ -52,6 +57,8 @@ bool BlockHost::Grow(KVContextBlock** block, uint32_t* size, uintptr_t user) {
 
 ErrCode BlockHost::WriteHook(EngineContext*, int32_t fd, const char* bytes, int32_t n,
                              uintptr_t user) {
+  // Descriptors of the libraries' ranges (files) are theirs.
+  if (fd >= kFdFirstRange) return kErrBadFileID;
   reinterpret_cast<BlockHost*>(user)->output_[fd].append(bytes, n);
   return kOk;
 }

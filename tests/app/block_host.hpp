@@ -2,7 +2,7 @@
 // InitKVContextBlock in aligned memory that it owns, a growth callback that
 // moves the block to a larger allocation (1.5 times, up to a maximum, or a
 // size the test asks for), and a "+write" hook that captures the text
-// written to each descriptor.
+// written to each descriptor below the libraries' ranges.
 #pragma once
 
 #include <map>

@@ -9,6 +9,7 @@
 
 #include "app/host_clock.hpp"
 #include "app/name_buffer.hpp"
+#include "app/runtime_native_table.hpp"
 #include "app/runtime_tables.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/errors/raise.hpp"
@@ -56,11 +57,12 @@ TEST(Block, NewBlockHasItsEngineLibrariesAndStandardNames) {
   EXPECT_EQ(GetEngineContext(reinterpret_cast<uintptr_t>(h.slot())), ctx);
   EXPECT_EQ(b->nativeCall.Block(), b);
   EXPECT_EQ(ctx->defaultUserData, reinterpret_cast<uintptr_t>(&b->nativeCall));
-  // The host's table in front, then the engine's static table, then the
-  // application's part behind it.
-  ASSERT_EQ(ctx->registryCount, 3u);
-  EXPECT_EQ(ctx->Registry()[1].table, EngineStaticTable());
-  EXPECT_EQ(ctx->Registry()[2].table, AppStaticTable());
+  // The host's table in front, the run-time table, then the engine's static
+  // table, then the application's part behind it.
+  ASSERT_EQ(ctx->registryCount, 4u);
+  EXPECT_EQ(ctx->Registry()[1].table, RuntimeNativeTable());
+  EXPECT_EQ(ctx->Registry()[2].table, EngineStaticTable());
+  EXPECT_EQ(ctx->Registry()[3].table, AppStaticTable());
   EXPECT_STREQ(FindErrorMessage(ctx, kKvCannotUndo, false)->message, "Cannot undo");
   EXPECT_EQ(FindErrorIdInTables(ctx, "VKE:nonexistentUndoSet", -1), kKvNonexistentUndoSet);
 

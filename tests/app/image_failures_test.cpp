@@ -190,6 +190,7 @@ TEST(ImageFailures, CountsNoImageHolds) {
       {"no undo heap unit", [](ImageHeader& h) { h.undoHeapUnits = 0; }},
       {"undo heap x 8 wraps", [](ImageHeader& h) { h.undoHeapUnits = 0x20000000; }},
       {"undo sizes sum wraps", [](ImageHeader& h) { h.undoHeapUnits = 0xFFFFFFFF; }},
+      {"made under another registry", [](ImageHeader& h) { h.registryFingerprint ^= 1; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

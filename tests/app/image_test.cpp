@@ -20,6 +20,7 @@
 #include "app/runtime_context.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "tests/app/handler_test_host.hpp"
@@ -372,6 +373,23 @@ TEST(RuntimeContext, BlocksAgreeAndLoadEachOthersImages) {
   const char* name = nullptr;
   int32_t length = 0;
   EXPECT_EQ(FindVariableSlot(runtime->NameArea(), kX, &name, &length), kOk);
+}
+
+// An image runs only under the registry it was made with: a loader whose
+// tables number natives otherwise refuses it and is left empty.
+TEST(RuntimeContext, ImagesOfAnotherRegistryAreRefused) {
+  Application saver;
+  std::vector<uint8_t> file;
+  ASSERT_EQ(SaveImageBytes(saver.block(), "T", &file), kOk);
+  static const NativeFunctionRecord kMore[] = {MakeRecord("@more"), MakeRecord("more"),
+                                               MakeRecord("")};
+  BlockHost other;
+  ASSERT_EQ(RegisterLibrary(other.ctx(), kMore, false), kOk);
+  EXPECT_EQ(test::LoadBytes(other.slot(), file), kErrInit);
+  EXPECT_EQ(other.block()->elementWords, 0u);
+  // The same tables load it.
+  BlockHost same;
+  EXPECT_EQ(test::LoadBytes(same.slot(), file), kOk);
 }
 
 // Writes the seed images of the loader's fuzzer into the folder named by

@@ -26,7 +26,8 @@ Elems Random(size_t n, uint32_t seed) {
 
 class MatrixTest : public ::testing::Test {
  protected:
-  TestHost host_;
+  // The engine's own solvers, with no "!lapack" division in the registry.
+  TestHost host_{TestHostOptions{.runtimeTable = false}};
   EngineContext* ctx_ = host_.ctx();
 };
 

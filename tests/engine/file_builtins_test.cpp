@@ -217,7 +217,8 @@ TEST(BinaryStrings, SreadSwriteAndBwrite) {
 }
 
 TEST(FileDescriptors, PositionsFlushAndClose) {
-  TestHost host;
+  // No table but the host's and the test's serves control requests.
+  TestHost host(test::TestHostOptions{.runtimeTable = false});
   EngineContext* ctx = host.ctx();
   TestFileTable files(ctx);
   files.WriteFile("digits.txt", "0123456789");

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/runtime_native_table.hpp"
 #include "app/runtime_tables.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
@@ -31,6 +32,12 @@ TestHost::TestHost(TestHostOptions options)
       MakeRecord(""),
   };
   EXPECT_EQ(PrepareRuntimeEngine(ctx_), kOk);
+  // The run-time table's natives (the path, threads, timers, files) behind
+  // the static table, so that names the engine's natives share with
+  // "!lapack" still name the engine's.
+  if (options.runtimeTable) {
+    EXPECT_EQ(RegisterLibrary(ctx_, RuntimeNativeTable(), false), kOk);
+  }
   EXPECT_EQ(RegisterLibrary(ctx_, table_.data(), true), kOk);
   SetEngineCallbacks(ctx_, &Timer, reinterpret_cast<uintptr_t>(timerArea_), 8);
   SetHostCallbackPair(ctx_, &BreakCallback, self);

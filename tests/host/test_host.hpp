@@ -21,6 +21,10 @@ struct TestHostOptions {
   int lineEnd = 1;              // line-end mode of the "+write" hook: 1 LF, 2 CR LF, else CR
   bool wholeLineReads = false;  // the "+read" hook reads whole lines itself
   bool reset = true;            // run ResetEngine after registering the table
+  // The run-time table (path, threads, timers, files, "!lapack") behind the
+  // static table; without it the engine's builtins meet no "!lapack"
+  // native of their names.
+  bool runtimeTable = true;
 };
 
 class TestHost {

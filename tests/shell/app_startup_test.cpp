@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/errors.hpp"
-#include "shell/runtime_table.hpp"
 #include "tests/shell/memory_preferences.hpp"
 #include "tests/shell/mock_engine_facade.hpp"
 #include "tests/shell/temp_home.hpp"
@@ -147,36 +146,6 @@ TEST(LoadError, AProgramWithoutAnApplicationSaysHowOneIsPacked) {
   ON_CALL(engine, ErrorText(kKvNotEnoughMemForKV)).WillByDefault(Return("Too small KV buffer"));
   EXPECT_EQ(LoadErrorText(engine, kKvNotEnoughMemForKV, home.Root() + "/missing"),
             "Too small KV buffer");
-}
-
-class Window : public RuntimeWindow {
- public:
-  void DrawNow() override { draws++; }
-  void Quit() override { quits++; }
-  int draws = 0;
-  int quits = 0;
-};
-
-TEST(RuntimeTable, NativesActOnTheWindowAndOutputIsTakenForDescriptorsOneToThree) {
-  Window window;
-  const std::vector<NativeFunctionRecord> table = RuntimeTable(&window);
-  ASSERT_TRUE(table.back().IsEnd());
-  auto find = [&](const char* name) {
-    for (const NativeFunctionRecord& r : table)
-      if (std::string(r.name) == name) return r;
-    ADD_FAILURE() << name;
-    return table.back();
-  };
-  for (const char* name : {"drawnow", "quit"}) {
-    const NativeFunctionRecord r = find(name);
-    EXPECT_EQ(reinterpret_cast<NativeFn>(r.function)(nullptr, 0, 0, r.option), kOk);
-  }
-  EXPECT_EQ(window.draws, 1);
-  EXPECT_EQ(window.quits, 1);
-  const NativeFunctionRecord write = find("+write");
-  auto hook = reinterpret_cast<WriteHookFn>(write.function);
-  EXPECT_EQ(hook(nullptr, 1, "x", 1, 0), kOk);
-  EXPECT_EQ(hook(nullptr, 4, "x", 1, 0), kErrBadFileID);
 }
 
 }  // namespace

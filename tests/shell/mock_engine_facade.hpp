@@ -17,7 +17,6 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(void, InstallHostClock, (), (override));
   MOCK_METHOD(void, SetNumberFormat, (const NumberFormat&), (override));
   MOCK_METHOD(NumberFormat, GetNumberFormat, (), (const, override));
-  MOCK_METHOD(ErrCode, RegisterRuntimeLibrary, (const NativeFunctionRecord*), (override));
   MOCK_METHOD(void, SetInteractiveHighlight, (uint8_t), (override));
   MOCK_METHOD(void, SetPathSeparator, (char), (override));
   MOCK_METHOD(void, ClearOpenFiles, (), (override));

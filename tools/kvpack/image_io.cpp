@@ -33,14 +33,13 @@ ErrCode SaveRecords(KVContextBlock* block, Records* out) {
 
 // Where the records of a packed block and of its image loaded into a fresh
 // block differ, empty when they hold the same. The header's record of the
-// saving block's undo area size, and its reserved word, are not read by the
-// loader: a block that grew while packing records a larger area.
+// saving block's undo area size is not read by the loader: a block that grew
+// while packing records a larger area.
 std::string FirstDifference(Records packed, Records loaded) {
   for (Records* r : {&packed, &loaded}) {
     if (r->empty() || r->front().size() != sizeof(ImageHeader)) continue;
     auto* header = reinterpret_cast<ImageHeader*>(r->front().data());
     header->undoCapacity = 0;
-    header->reserved = 0;
   }
   if (packed.size() != loaded.size())
     return std::to_string(packed.size()) + " records packed, " + std::to_string(loaded.size()) +

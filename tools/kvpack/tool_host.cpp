@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/host_clock.hpp"
+#include "app/runtime_native_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/registry/native_record.hpp"
 #include "engine/registry/registry.hpp"
@@ -15,7 +16,6 @@ namespace vke::kvpack {
 namespace {
 
 constexpr uint64_t kMaxBlockBytes = 1u << 30;
-constexpr int kLineFeed = 1;  // line ending of the "+write" record
 
 void* Allocate(uint64_t size) {
   return std::aligned_alloc(16, (size + 15) & ~uint64_t{15});
@@ -26,6 +26,7 @@ void* Allocate(uint64_t size) {
 ToolHost::ToolHost() = default;
 
 ToolHost::~ToolHost() {
+  SetStdOutputSink(nullptr, 0);
   std::free(memory_);
 }
 
@@ -35,9 +36,7 @@ ErrCode ToolHost::Create() {
   if (!memory_) return kErrInit;
   if (ErrCode e = CreateRuntimeContext(&block_, memory_, size_)) return e;
   const auto self = reinterpret_cast<uintptr_t>(this);
-  table_ = {MakeRecord("@kvpack"), MakeRecord("+write", &Write, kLineFeed, 0, 0, 0, self),
-            MakeRecord("")};
-  if (ErrCode e = RegisterLibrary(ctx(), table_.data(), false)) return e;
+  SetStdOutputSink(&Write, self);
   SetMemoryGrowCallback(block_, &Grow, self);
   // Threads get their slices and wake from their sleeps on the real clock;
   // the block's own timing (idle steps) stays with the check script.
@@ -67,15 +66,24 @@ bool ToolHost::Grow(KVContextBlock** block, uint32_t* size, uintptr_t user) {
   return true;
 }
 
-ErrCode ToolHost::Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t user) {
-  if (fd != 1 && fd != 2) return kErrBadFileID;
+void ToolHost::Write(int32_t fd, const char* bytes, int32_t n, uintptr_t user) {
+  if (fd != 1 && fd != 2) return;
   auto* self = reinterpret_cast<ToolHost*>(user);
-  if (self->collect_) {
-    self->collected_.append(bytes, static_cast<size_t>(n));
+  // A CR goes when an LF follows it, also at the start of the next text.
+  std::string text;
+  if (self->pendingCr_ && bytes[0] != '\n') text += '\r';
+  for (int32_t i = 0; i < n; i++)
+    if (bytes[i] != '\r' || (i + 1 < n && bytes[i + 1] != '\n')) text += bytes[i];
+  self->pendingCr_ = bytes[n - 1] == '\r';
+  self->Emit(text.data(), text.size());
+}
+
+void ToolHost::Emit(const char* bytes, size_t n) {
+  if (collect_) {
+    collected_.append(bytes, n);
   } else {
-    std::fwrite(bytes, 1, static_cast<size_t>(n), stdout);
+    std::fwrite(bytes, 1, n, stdout);
   }
-  return kOk;
 }
 
 }  // namespace vke::kvpack

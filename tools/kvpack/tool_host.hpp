@@ -1,12 +1,11 @@
 // The block kvpack packs into and checks in: created as the runtime creates
 // its own, in memory the tool owns and grows when an operation needs more
 // room, with the engine's descriptors 1 and 2 written to standard output
-// (or collected) through a "+write" record registered behind every other
-// table, so that the natives keep the indices the runtime gives them.
+// (or collected) through the sink of the run-time table's standard
+// descriptors, with its CR LF line ends as LF.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "app/runtime_context.hpp"
 
@@ -32,12 +31,13 @@ class ToolHost {
 
  private:
   static bool Grow(KVContextBlock** block, uint32_t* size, uintptr_t self);
-  static ErrCode Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t self);
+  static void Write(int32_t fd, const char* bytes, int32_t n, uintptr_t self);
+  void Emit(const char* bytes, size_t n);
 
   void* memory_ = nullptr;
   uint32_t size_ = 0;
   KVContextBlock* block_ = nullptr;
-  std::vector<NativeFunctionRecord> table_;
+  bool pendingCr_ = false;  // the last text ended with a CR
   // The engine's timer areas: thread 0's, the profiler's.
   static constexpr uint32_t kTimeRecordBytes = 8;
   alignas(8) uint8_t timeRecords_[2 * kTimeRecordBytes] = {};

@@ -1,0 +1,213 @@
+// The application's files over POSIX descriptors: names are UTF-8 paths,
+// and every failure of the system is 302 "ioErr" with the file left open.
+#include "app/natives/app_files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "app/natives/host_text.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/files/file_io.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+namespace {
+
+constexpr int32_t kSlots = 32;
+// Descriptors reserved from the engine; the first kSlots are used.
+constexpr int32_t kFdRange = 1024;
+constexpr int32_t kNameBytes = 4096;
+// Bytes converted for the disk at a time in text mode.
+constexpr int32_t kTextChunk = 1 << 16;
+
+struct AppFile {
+  int handle = -1;  // -1: free
+  bool text = false;
+  bool lastWasCr = false;  // text reads: the last byte read was a CR
+};
+
+AppFile g_files[kSlots];
+int32_t g_fdBase = -1;
+
+AppFile* OpenFileOf(int32_t fd) {
+  if (g_fdBase < 0 || fd < g_fdBase || fd >= g_fdBase + kSlots) return nullptr;
+  AppFile* f = &g_files[fd - g_fdBase];
+  return f->handle >= 0 ? f : nullptr;
+}
+
+void CloseFile(AppFile* f) {
+  ::close(f->handle);
+  *f = AppFile{};
+}
+
+bool WriteAll(int handle, const char* bytes, size_t n) {
+  while (n > 0) {
+    const ssize_t k = ::write(handle, bytes, n);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    bytes += k;
+    n -= static_cast<size_t>(k);
+  }
+  return true;
+}
+
+ssize_t ReadSome(int handle, char* buffer, size_t n) {
+  ssize_t k;
+  do k = ::read(handle, buffer, n);
+  while (k < 0 && errno == EINTR);
+  return k;
+}
+
+// Every line break (CR, LF, CR LF or LF CR) of the bytes as CR LF.
+bool WriteText(int handle, const char* bytes, int32_t n) {
+  std::string out;
+  out.reserve(static_cast<size_t>(n < kTextChunk ? n : kTextChunk) + 2);
+  for (int32_t i = 0; i < n; i++) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      out += "\r\n";
+      if (i + 1 < n && (bytes[i + 1] == '\r' || bytes[i + 1] == '\n') && bytes[i + 1] != c) i++;
+    } else {
+      out += c;
+    }
+    if (out.size() >= static_cast<size_t>(kTextChunk)) {
+      if (!WriteAll(handle, out.data(), out.size())) return false;
+      out.clear();
+    }
+  }
+  return WriteAll(handle, out.data(), out.size());
+}
+
+}  // namespace
+
+void ClearAppFileTable() {
+  CloseAllAppFiles();
+  g_fdBase = -1;
+}
+
+void CloseAllAppFiles() {
+  for (AppFile& f : g_files)
+    if (f.handle >= 0) CloseFile(&f);
+}
+
+int32_t CountOpenAppFiles() {
+  int32_t n = 0;
+  for (const AppFile& f : g_files) n += f.handle >= 0;
+  return n;
+}
+
+ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  if (g_fdBase < 0) g_fdBase = AllocateFdRange(ctx, kFdRange);
+  std::string name(kNameBytes, '\0'), mode(8, '\0');
+  int32_t nameLength = 0, modeLength = 0;
+  if (EncodeTextArg(ctx, nargin - 1, name.data(), kNameBytes, &nameLength)) return kErrWrongType;
+  if (nargin == 2 && EncodeTextArg(ctx, 0, mode.data(), 8, &modeLength)) return kErrWrongType;
+  if (ErrCode e = Drop(ctx, nargin)) return e;
+  int32_t slot = 0;
+  while (slot < kSlots && g_files[slot].handle >= 0) slot++;
+  if (slot == kSlots) return kErrTooManyOpenFiles;
+  int flags;
+  switch (modeLength ? mode[0] : 'r') {
+    case 'r':
+      flags = O_RDONLY;
+      break;
+    case 'a':
+      flags = O_RDWR;
+      break;
+    case 'w':
+      flags = O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    default:
+      return kErrUnknownOpt;
+  }
+  // A name cut to the buffer would open another file.
+  const bool whole = nameLength < kNameBytes - 1;
+  const int handle = whole ? ::open(name.c_str(), flags | O_CLOEXEC, 0666) : -1;
+  if (handle >= 0 && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
+    ::close(handle);
+    return PushRealScalar(ctx, -1);
+  }
+  if (handle < 0) return PushRealScalar(ctx, -1);
+  g_files[slot] = AppFile{handle, modeLength > 1 && mode[1] == 't', false};
+  return PushRealScalar(ctx, g_fdBase + slot);
+}
+
+ErrCode AppFileWrite(EngineContext*, int32_t fd, const char* bytes, int32_t length, uintptr_t) {
+  AppFile* f = OpenFileOf(fd);
+  if (!f) return kErrBadFileID;
+  const bool ok = f->text ? WriteText(f->handle, bytes, length)
+                          : WriteAll(f->handle, bytes, static_cast<size_t>(length));
+  return ok ? kOk : kErrIoErr;
+}
+
+ErrCode AppFileRead(EngineContext*, int32_t fd, char* buffer, int32_t size, int32_t* count,
+                    uintptr_t) {
+  *count = 0;
+  AppFile* f = OpenFileOf(fd);
+  if (!f) return kErrBadFileID;
+  int32_t kept = 0;
+  while (kept < size) {
+    const ssize_t k = ReadSome(f->handle, buffer + kept, static_cast<size_t>(size - kept));
+    if (k < 0) return kErrIoErr;
+    if (k == 0) break;
+    const int32_t n = static_cast<int32_t>(k);
+    kept += f->text ? CrLfToLineFeeds(buffer + kept, n, &f->lastWasCr) : n;
+    if (!f->text) break;
+  }
+  *count = kept;
+  return kept == 0 ? kErrEof : kOk;
+}
+
+ErrCode AppFileClose(EngineContext*, int32_t fd, uintptr_t) {
+  if (fd == kAllFds) {
+    CloseAllAppFiles();
+    return kErrBadFileID;  // the other libraries close theirs too
+  }
+  AppFile* f = OpenFileOf(fd);
+  if (!f) return kErrBadFileID;
+  CloseFile(f);
+  return kOk;
+}
+
+ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* word, uintptr_t) {
+  AppFile* f = OpenFileOf(fd);
+  if (!f) return kErrBadFileID;
+  off_t at;
+  switch (code) {
+    case kIoEndOfFile: {
+      struct stat s;
+      at = ::lseek(f->handle, 0, SEEK_CUR);
+      if (at < 0 || ::fstat(f->handle, &s) != 0) return kErrIoErr;
+      *word = at >= s.st_size ? 1 : 0;
+      return kOk;
+    }
+    case kIoSeekBegin:
+    case kIoSeekCurrent:
+    case kIoSeekEnd: {
+      const int whence = code == kIoSeekBegin     ? SEEK_SET
+                         : code == kIoSeekCurrent ? SEEK_CUR
+                                                  : SEEK_END;
+      if (::lseek(f->handle, static_cast<off_t>(*word), whence) < 0) return kErrIoErr;
+      f->lastWasCr = false;
+      return kOk;
+    }
+    case kIoTell:
+      at = ::lseek(f->handle, 0, SEEK_CUR);
+      if (at < 0) return kErrIoErr;
+      *word = static_cast<intptr_t>(at);
+      return kOk;
+    case kIoFlush:
+      // Writes go straight to the system: nothing is held back here.
+      return kOk;
+    default:
+      return kErrIllegal;
+  }
+}
+
+}  // namespace vke

@@ -1,0 +1,34 @@
+// Files on disk for KV applications: "fopen" and the four descriptor hooks
+// of the run-time table over 32 slots, whose descriptors are the first 32
+// numbers of a range reserved from the engine on the first open. In text
+// mode ("rt", "at", "wt") line breaks are CR LF on disk and LF in the
+// program.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+// Closes every open file and forgets the descriptor range; at start-up.
+void ClearAppFileTable();
+// Closes every open file; at exit.
+void CloseAllAppFiles();
+// Files open now.
+int32_t CountOpenAppFiles();
+
+// fopen(name, mode): the descriptor, or -1 when the file cannot be opened;
+// 304 with 32 files open, 108 for an unknown mode, 43 for non-texts. "r"
+// reads, "a" reads and writes an existing file from its end, "w" creates
+// or truncates.
+ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user);
+ErrCode AppFileWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
+                     uintptr_t user);
+ErrCode AppFileRead(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, int32_t* count,
+                    uintptr_t user);
+// Closes one file, or all of them for descriptor -1.
+ErrCode AppFileClose(EngineContext* ctx, int32_t fd, uintptr_t user);
+// End of file, seeks, position and flush (IoRequest); 12 for others.
+ErrCode AppFileIoControl(EngineContext* ctx, int32_t fd, int32_t code, intptr_t* word,
+                         uintptr_t user);
+
+}  // namespace vke
