@@ -4,24 +4,10 @@
 // all registered tables, so a missing extension table would bind every call
 // to the wrong record: the load fails instead.
 #include "app/image.hpp"
+#include "compiler/extensions/extension_loader.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {
-
-namespace {
-
-// The word handed to the extensions' installation entry.
-constexpr int32_t kExtensionHostWord = 97;
-
-// Loads the extension libraries of a folder whose file names match the
-// filter and registers their tables in front of the others. The extension
-// loader is not part of this build yet: nothing gets loaded.
-ErrCode LoadEngineExtensions(KVContextBlock*, int32_t /*hostWord*/, const char* /*folder*/,
-                             bool /*single*/, const char* /*filter*/, int32_t /*filterLength*/) {
-  return kErrNotSupported;
-}
-
-}  // namespace
 
 std::string ExtensionFolderOf(std::string_view executable) {
   const size_t cut = executable.find_last_of("/\\");
@@ -35,7 +21,8 @@ ErrCode AddRuntimeExtensionFolder(KVContextBlock* block, const char* name, int32
   const char* path = reinterpret_cast<const char*>(executable);
   const std::string folder = ExtensionFolderOf(path ? path : "");
   const uint32_t tables = block->Engine()->registryCount;
-  LoadEngineExtensions(block, kExtensionHostWord, folder.c_str(), false, name, length);
+  LoadExtensions(block->Engine(), kExtensionHostWord, folder.c_str(), false, name, length, nullptr,
+                 0);
   return block->Engine()->registryCount > tables ? kOk : kErrInit;
 }
 
