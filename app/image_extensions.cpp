@@ -3,6 +3,10 @@
 // sure it got registered. Compiled code calls natives by their index over
 // all registered tables, so a missing extension table would bind every call
 // to the wrong record: the load fails instead.
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "app/image.hpp"
 #include "compiler/extensions/extension_loader.hpp"
 #include "engine/errors/errors.hpp"
@@ -19,7 +23,13 @@ std::string ExtensionFolderOf(std::string_view executable) {
 ErrCode AddRuntimeExtensionFolder(KVContextBlock* block, const char* name, int32_t length,
                                   uintptr_t executable) {
   const char* path = reinterpret_cast<const char*>(executable);
-  const std::string folder = ExtensionFolderOf(path ? path : "");
+  std::string folder = ExtensionFolderOf(path ? path : "");
+  // A relative image path names a file from the current folder.
+  if (folder[0] != '/') {
+    char* current = getcwd(nullptr, 0);
+    folder = std::string(current ? current : ".") + "/" + folder;
+    std::free(current);
+  }
   const uint32_t tables = block->Engine()->registryCount;
   LoadExtensions(block->Engine(), kExtensionHostWord, folder.c_str(), false, name, length, nullptr,
                  0);
