@@ -230,7 +230,7 @@ int32_t ExtMakeStructArray(VkeExtCallbacks* t, int32_t ndims, const int32_t* dim
   EngineContext* ctx = TableContext(t);
   if (ndims > 16) return FailWith(t, kErrOutOfRangeArg);
   if (ErrCode e = StructListToArray(ctx)) return FailWith(t, e);
-  if (ndims >= 1 && dims) return Succeed(t, ReshapeTopValue(ctx, ndims, dims));
+  if (ndims >= 1 && dims) return Succeed(t, ReshapeTopCellArray(ctx, ndims, dims));
   return 1;
 }
 

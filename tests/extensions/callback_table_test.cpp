@@ -84,6 +84,19 @@ TEST_F(CallbackTable, ListItemsAndStructureFields) {
   EXPECT_EQ(Show("same(v, 7 + 2i) && same(name, 'a')"), "true\r\n");
 }
 
+TEST_F(CallbackTable, ListsStructuresAndOptionStructuresAsOutputs) {
+  ASSERT_EQ(Run("[l, s] = oldcheck(13);"), kOk);
+  EXPECT_EQ(Show("islist(l) && numel(l) == 2 && l{1} == 1 && same(l{2}, 'a')"), "true\r\n");
+  EXPECT_EQ(Show("same(size(s), [1 2]) && s(1).x == 1 && s(2).x == 2"), "true\r\n");
+  // The value replaces the template's field; the pair stays below.
+  ASSERT_EQ(Run("[name, value, o] = oldcheck(14, 'b');"), kOk);
+  EXPECT_EQ(Show("same(name, 'b') && value == 5 && o.a == 0 && o.b == 5"), "true\r\n");
+  EXPECT_EQ(Show("numel(fieldnames(o)) == 2"), "true\r\n");
+  ASSERT_EQ(Run("[name, value, o] = oldcheck(14, 'a');"), kOk);
+  EXPECT_EQ(Show("o.a == 5 && o.b == 0"), "true\r\n");
+  EXPECT_EQ(Run("[name, value, o] = oldcheck(14, 'c');"), kErrUnknownOpt);
+}
+
 TEST_F(CallbackTable, TextSplitAtLineFeeds) {
   ASSERT_EQ(Run("oldcheck(4, ['a' char(10) 'b']);"), kOk);
   EXPECT_EQ(host.Output(1), "a\r\nb");
