@@ -113,7 +113,8 @@ struct KVContextBlock {
   int32_t eventSubplot;                 // subplot of the last handler run with event values
   uint32_t extensionTables;             // tables the loaded image's extensions registered
   InteractionState* interaction;        // the host's mouse gesture record, or null
-  uint8_t spare[kKVHeaderBytes - 480];  // room for further header fields
+  const char* extensionNames;           // the extension list an image saves ("a;b"), host text
+  uint8_t spare[kKVHeaderBytes - 488];  // room for further header fields
 
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }
   EngineContext* Engine() { return reinterpret_cast<EngineContext*>(Bytes() + kKVHeaderBytes); }

@@ -56,6 +56,7 @@ static_assert(offsetof(KVContextBlock, subplotDrag) == 440);
 static_assert(offsetof(KVContextBlock, eventSubplot) == 464);
 static_assert(offsetof(KVContextBlock, extensionTables) == 468);
 static_assert(offsetof(KVContextBlock, interaction) == 472);
-static_assert(offsetof(KVContextBlock, spare) == 480);
+static_assert(offsetof(KVContextBlock, extensionNames) == 480);
+static_assert(offsetof(KVContextBlock, spare) == 488);
 
 }  // namespace vke

@@ -41,6 +41,7 @@
 
 #include "app/block.hpp"
 #include "engine/image/engine_image.hpp"
+#include "platform/shared_library.hpp"
 
 namespace vke {
 
@@ -133,9 +134,6 @@ bool WriteCompressedRecord(const void* source, uint32_t size, uintptr_t stream);
 bool TellOrSeekImage(int32_t mode, int64_t* saved, uintptr_t stream);
 
 // ---- Finding the image at the end of a file ----
-
-// The path of the running executable, empty when it cannot be read.
-std::string ExecutablePath();
 
 // Loads the image at the end of the file (the runtime passes its own
 // executable): the trailer, the title (given back), then the records;

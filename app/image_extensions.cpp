@@ -3,25 +3,15 @@
 // sure it got registered. Compiled code calls natives by their index over
 // all registered tables, so a missing extension table would bind every call
 // to the wrong record: the load fails instead.
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "app/image.hpp"
+#include "compiler/extensions/extension_loader.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {
-
-namespace {
-
-// The word handed to the extensions' installation entry.
-constexpr int32_t kExtensionHostWord = 97;
-
-// Loads the extension libraries of a folder whose file names match the
-// filter and registers their tables in front of the others. The extension
-// loader is not part of this build yet: nothing gets loaded.
-ErrCode LoadEngineExtensions(KVContextBlock*, int32_t /*hostWord*/, const char* /*folder*/,
-                             bool /*single*/, const char* /*filter*/, int32_t /*filterLength*/) {
-  return kErrNotSupported;
-}
-
-}  // namespace
 
 std::string ExtensionFolderOf(std::string_view executable) {
   const size_t cut = executable.find_last_of("/\\");
@@ -33,9 +23,16 @@ std::string ExtensionFolderOf(std::string_view executable) {
 ErrCode AddRuntimeExtensionFolder(KVContextBlock* block, const char* name, int32_t length,
                                   uintptr_t executable) {
   const char* path = reinterpret_cast<const char*>(executable);
-  const std::string folder = ExtensionFolderOf(path ? path : "");
+  std::string folder = ExtensionFolderOf(path ? path : "");
+  // A relative image path names a file from the current folder.
+  if (folder[0] != '/') {
+    char* current = getcwd(nullptr, 0);
+    folder = std::string(current ? current : ".") + "/" + folder;
+    std::free(current);
+  }
   const uint32_t tables = block->Engine()->registryCount;
-  LoadEngineExtensions(block, kExtensionHostWord, folder.c_str(), false, name, length);
+  LoadExtensions(block->Engine(), kExtensionHostWord, folder.c_str(), false, name, length, nullptr,
+                 0);
   return block->Engine()->registryCount > tables ? kOk : kErrInit;
 }
 

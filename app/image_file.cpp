@@ -90,19 +90,6 @@ ErrCode CopyRuntime(FILE* from, FILE* to, uint64_t* size) {
 
 }  // namespace
 
-std::string ExecutablePath() {
-  std::string path(256, '\0');
-  for (;;) {
-    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < path.size()) {
-      path.resize(static_cast<size_t>(n));
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* title) {
   File f(fopen(path, "rb"));
   if (!f) return kErrFileNotFound;

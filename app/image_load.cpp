@@ -2,6 +2,7 @@
 // checks, the extensions it names, the rounds of room checks and engine
 // state that grow the block until everything fits, the areas read into
 // their places, and the empty block left behind by any failure.
+#include <set>
 #include <string>
 
 #include "app/element_list.hpp"
@@ -42,14 +43,23 @@ bool CountsAreSound(const ImageHeader& h, uint32_t extensionBytes, uint64_t reco
   return recordBytes > UINT64_MAX / kMaxInflateRatio || total <= recordBytes * kMaxInflateRatio;
 }
 
+// The extension lists of the images loaded, kept for the process, so that
+// a block saves the list of the image it holds again.
+const char* KeptExtensionNames(const std::string& names) {
+  static std::set<std::string> kept;
+  return kept.insert(names).first->c_str();
+}
+
 // Hands every name of the list to the callback; empty names between two ";"
 // are skipped. The names are read into host memory first: loading an
 // extension moves the engine's stacks.
 ErrCode RegisterNamedExtensions(KVContextBlock* block, const ImageInput& in, uint32_t bytes,
                                 ExtensionFolderFn callback, uintptr_t argument) {
+  block->extensionNames = nullptr;
   if (bytes == 0) return kOk;
   std::string names(bytes, '\0');
   if (!Read(in, names.data(), bytes)) return kErrEof;
+  block->extensionNames = KeptExtensionNames(names);
   if (!callback) return kErrIllegal;
   for (size_t start = 0; start <= names.size();) {
     size_t end = names.find(';', start);
@@ -182,6 +192,7 @@ ErrCode LoadSections(KVContextBlock** slot, const ImageInput& in, ExtensionFolde
 
 // What a failed load leaves: a block as new, with an empty engine.
 void EmptyBlock(KVContextBlock* block) {
+  block->extensionNames = nullptr;
   InitFirstInstance(block);
   ResetKVContextBlock(block, false);
   EngineContext* ctx = block->Engine();

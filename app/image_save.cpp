@@ -38,8 +38,11 @@ ErrCode SaveImageSections(KVContextBlock* block, ImageWriteFn writer, uintptr_t 
   MakeUndoImage(block->UndoArea(), &undo);
   ImageHeader h;
   FillHeader(block, undo, &h);
-  const uint32_t noExtensions = 0;
-  if (!writer(&h, sizeof h, argument) || !writer(&noExtensions, 4, argument)) return kErrIoErr;
+  const char* names = block->extensionNames ? block->extensionNames : "";
+  const auto namesLength = static_cast<uint32_t>(std::strlen(names));
+  if (!writer(&h, sizeof h, argument) || !writer(&namesLength, 4, argument) ||
+      (namesLength && !writer(names, namesLength, argument)))
+    return kErrIoErr;
   if (ErrCode e = SaveEngineImage(block->Engine(), writer, argument)) return e;
 
   const uint32_t records = static_cast<uint32_t>(block->instanceCount) * kInstanceRecordBytes;

@@ -1,24 +1,29 @@
 // kvpack: packs a KV application into an application image, and drives a
 // packed application without a window.
 //
-//   kvpack [--runtime FILE | --bare] [--title TEXT] -o OUT APP.kvd
+//   kvpack [--runtime FILE | --bare] [--title TEXT] [--extension NAME]... -o OUT APP.kvd
 //   kvpack check IMAGE SCRIPT
 //
 // Packing reads the application's description (tools/kvpack/description.hpp)
 // and the VKE sources it names, builds the application in a block created as
 // the runtime creates its own, writes the image behind a copy of the runtime
 // (or alone with --bare) and loads it back through the runtime's loader to
-// check that it holds what was packed. Problems are reported as
+// check that it holds what was packed. Each --extension names an extension
+// library that the application calls: it is loaded before anything is
+// compiled, from the "KVRuntimeExt" folder beside OUT as the runtime loads
+// it beside itself, and the image lists it. Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
 // (tools/kvpack/check.hpp); threads its handlers leave running are counted
 // on standard error at its end. Exit status: 0 done, 1 a problem, 2 a bad
 // command line.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/image.hpp"
 #include "engine/threads/threads.hpp"
 #include "tools/kvpack/check.hpp"
 #include "tools/kvpack/image_io.hpp"
@@ -31,7 +36,8 @@ using namespace vke::kvpack;
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kvpack [--runtime FILE | --bare] [--title TEXT] -o OUT APP.kvd\n"
+               "usage: kvpack [--runtime FILE | --bare] [--title TEXT] [--extension NAME]... "
+               "-o OUT APP.kvd\n"
                "       kvpack check IMAGE SCRIPT\n");
   return 2;
 }
@@ -72,6 +78,23 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
   return true;
 }
 
+// Loads the extensions of the list ("a;b") from beside the image to be
+// written, in front of the block's tables, and has the image list them.
+bool LoadNamedExtensions(ToolHost* host, const std::string& names, const std::string& out) {
+  for (size_t start = 0; start < names.size();) {
+    const size_t end = std::min(names.find(';', start), names.size());
+    const std::string name = names.substr(start, end - start);
+    if (AddRuntimeExtensionFolder(host->block(), name.data(), static_cast<int32_t>(name.size()),
+                                  reinterpret_cast<uintptr_t>(out.c_str()))) {
+      Fail(out + ": " + ErrorText({kErrInit, 0, "extension " + name, ""}));
+      return false;
+    }
+    start = end + 1;
+  }
+  host->block()->extensionNames = names.c_str();
+  return true;
+}
+
 int Check(const std::string& image, const std::string& scriptPath) {
   ToolHost host;
   if (ErrCode e = host.Create())
@@ -99,11 +122,11 @@ int Check(const std::string& image, const std::string& scriptPath) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "check") return Check(argv[2], argv[3]);
-  std::string runtime, title, out, description;
+  std::string runtime, title, out, description, extensions;
   bool bare = false;
   for (int i = 1; i < argc; i++) {
     const std::string a = argv[i];
-    const bool value = a == "--runtime" || a == "--title" || a == "-o";
+    const bool value = a == "--runtime" || a == "--title" || a == "-o" || a == "--extension";
     if (value && i + 1 >= argc) return Usage();
     if (a == "--runtime") {
       runtime = argv[++i];
@@ -111,6 +134,8 @@ int main(int argc, char** argv) {
       title = argv[++i];
     } else if (a == "-o") {
       out = argv[++i];
+    } else if (a == "--extension") {
+      extensions += (extensions.empty() ? "" : ";") + std::string(argv[++i]);
     } else if (a == "--bare") {
       bare = true;
     } else if (!a.empty() && a[0] != '-' && description.empty()) {
@@ -123,6 +148,7 @@ int main(int argc, char** argv) {
   ToolHost host;
   if (ErrCode e = host.Create())
     return Fail("kvpack: cannot create the block: " + std::to_string(e));
+  if (!LoadNamedExtensions(&host, extensions, out)) return 1;
   host.Collect(true);
   std::string message;
   if (!PackDescription(&host, description, &message)) return Fail(message + host.Take());

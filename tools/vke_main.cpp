@@ -1,7 +1,7 @@
 // vke: runs VKE source without a window.
 //
-//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] FILE.vke
-//   vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] -e TEXT
+//   vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] FILE.vke
+//   vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] -e TEXT
 //
 // The engine is created in one memory area with the runtime's tables in the
 // runtime's order (the run-time table in front of the engine's part of the
@@ -10,7 +10,9 @@
 // figures only, is left out), feature byte set, optimisation level 4 unless
 // -O gives another, with a table of its own in front: descriptor 1 goes to standard
 // output and 2 to standard error, and libraries ("use name") are read from
-// name.vkl beside the script and in each -L folder. The
+// name.vkl beside the script and in each -L folder. The extension libraries
+// of each -x folder (a relative one is taken from the current folder) are
+// loaded last, in front of everything else. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); the area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
@@ -30,6 +32,7 @@
 #include "app/runtime_native_table.hpp"
 #include "app/runtime_tables.hpp"
 #include "compiler/compile.hpp"
+#include "compiler/extensions/extension_loader.hpp"
 #include "compiler/library_source.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
@@ -89,9 +92,18 @@ std::vector<NativeFunctionRecord> WithoutLapack() {
   }
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char* cwd = getcwd(nullptr, 0);
+  const std::string absolute = std::string(cwd ? cwd : ".") + "/" + path;
+  std::free(cwd);
+  return absolute;
+}
+
 int Usage() {
   std::fprintf(stderr,
-               "usage: vke [-O N] [-m SIZE] [-L DIR]... [--no-lapack] (FILE.vke | -e TEXT)\n");
+               "usage: vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] "
+               "(FILE.vke | -e TEXT)\n");
   return 2;
 }
 
@@ -101,10 +113,12 @@ int main(int argc, char** argv) {
   int32_t level = 4;
   uint64_t ceiling = DefaultAreaCeiling();
   std::string text, script;
+  std::vector<std::string> extensionFolders;
   bool haveText = false, lapack = true;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
-    if ((a == "-O" || a == "-L" || a == "-e" || a == "-m") && i + 1 >= argc) return Usage();
+    if ((a == "-O" || a == "-L" || a == "-e" || a == "-m" || a == "-x") && i + 1 >= argc)
+      return Usage();
     if (a == "-O") {
       if (!runner::ParseOptimisationLevel(argv[++i], &level)) return Usage();
     } else if (a == "-m") {
@@ -113,6 +127,8 @@ int main(int argc, char** argv) {
       lapack = false;
     } else if (a == "-L") {
       g_folders.push_back(argv[++i]);
+    } else if (a == "-x") {
+      extensionFolders.push_back(AbsolutePath(argv[++i]));
     } else if (a == "-e") {
       text = argv[++i];
       haveText = true;
@@ -158,6 +174,8 @@ int main(int argc, char** argv) {
   SetTextEncoding(ctx, 'u');
   RegisterLibrary(ctx, table, true);
   runner::InstallHostServices(ctx);
+  for (const std::string& folder : extensionFolders)
+    LoadExtensions(ctx, kExtensionHostWord, folder.c_str(), false, nullptr, 0, nullptr, 0);
 
   const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
   const int status = runner::FinishRun(ctx, e);

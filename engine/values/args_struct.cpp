@@ -331,19 +331,22 @@ ErrCode ReshapeTopCellArray(EngineContext* ctx, int32_t ndims, const int32_t* di
   StructuredParts parts;
   ErrCode e = GetStructuredValueOfKind(ctx, 0, '?', &parts);
   if (e) return e;
-  if (parts.kind != kKindCell) return kErrWrongType;
+  if (parts.kind != kKindCell && parts.kind != kKindStructArray) return kErrWrongType;
   Shape s;
   if (!NormaliseShape(ndims, dims, &s)) return kErrOutOfRangeArg;
   int64_t count;
   if (!ShapeCount(s, &count) || count != parts.elements) return kErrBadSize;
+  // A structure array's dimension item ends with its field count.
+  const int32_t words = s.ndims + (parts.kind == kKindStructArray);
+  s.dims[s.ndims] = parts.fields;
   uint8_t* data = DataAt(ctx, 0);
   uint32_t oldBytes = ItemBytes(data);
-  uint32_t newBytes = 8 * DimsItemUnits(s.ndims);
+  uint32_t newBytes = 8 * DimsItemUnits(words);
   uint32_t rest = 8 * DescAt(ctx, 0)->size - oldBytes;
   if (newBytes > oldBytes && uint64_t{ctx->dataTop} + (newBytes - oldBytes) / 8 > ctx->dataCap)
     return kErrDataOverflow;
   std::memmove(data + newBytes, data + oldBytes, rest);
-  WriteDimsItem(data, s.dims, s.ndims);
+  WriteDimsItem(data, s.dims, words);
   ValueDescriptor* d = DescAt(ctx, 0);
   ctx->dataTop = ctx->dataTop - d->size + (newBytes + rest) / 8;
   d->size = (newBytes + rest) / 8;

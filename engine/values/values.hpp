@@ -210,6 +210,8 @@ ErrCode GetStructFieldName(EngineContext* ctx, int32_t depth, int32_t index, con
                            int32_t* length);
 ErrCode StructListToArray(EngineContext* ctx);
 ErrCode ReshapeTopValue(EngineContext* ctx, int32_t ndims, const int32_t* dims);
+// Gives the cell array or structure array on top new dimensions (at most
+// 16) of the same element count.
 ErrCode ReshapeTopCellArray(EngineContext* ctx, int32_t ndims, const int32_t* dims);
 
 // Walks the items of structured data: the size in bytes of the item at p.
