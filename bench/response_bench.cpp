@@ -2,8 +2,9 @@
 // 800 x 600 figure, in milliseconds per redraw (the draw handlers and one
 // paint; target 16 ms, so that dragging a pole moves the curves at 60 frames
 // per second): the Bode magnitude, Bode phase and Nyquist curves of a
-// tenth-order transfer function; its step and impulse responses and an lsim
-// of 10,000 input samples. Then the numerics alone, in microseconds, against
+// tenth-order transfer function; its step and impulse responses, an lsim
+// of 10,000 input samples and the root locus of a sixth-order loop (target
+// 50 ms). Then the numerics alone, in microseconds, against
 // GNU Octave with its control package (tic/toc; bode and nyquist at 200
 // given frequencies, step, impulse and lsim at the times the curves use),
 // with the ratio ours / Octave's. Without the peer only our times print.
@@ -51,6 +52,8 @@ figure "Impulse"
   draw impulses(n, d)
 figure "Simulation"
   draw simulation(n, d, u, t)
+figure "Root locus"
+  draw locus()
 )";
 
 constexpr const char* kTimeHandlers = R"(function steps(n, d)
@@ -61,6 +64,9 @@ function impulses(n, d)
 
 function simulation(n, d, u, t)
   lsim(n, d, u, t);
+
+function locus
+  rlocus([1 2 5], conv(conv([1 1], [1 4]), conv([1 0.6 9], [1 2 2 0])));
 )";
 
 constexpr const char* kHandlers = R"(function magnitude(n, d)
@@ -113,8 +119,10 @@ int main() {
     vke::bench::Check(vke::RunDrawHandlers(times.slot(), 0) == vke::kOk, "draw");
     vke::DrawInstanceSubplots(times.block(), 0);
   });
-  std::printf("redraw of step, impulse, lsim of 10000 samples: %.3f ms (target 16)\n",
-              1000 * timeRedraw);
+  std::printf(
+      "redraw of step, impulse, lsim of 10000 samples, rlocus: %.3f ms (target 16, "
+      "rlocus 50)\n",
+      1000 * timeRedraw);
   // The curves alone: the draw handlers without the paint.
   const double timeCurves = SecondsPer(
       [&] { vke::bench::Check(vke::RunDrawHandlers(times.slot(), 0) == vke::kOk, "draw"); });
@@ -152,15 +160,24 @@ int main() {
 
   const std::string setup = "pkg load control; G = tf(" + std::string(kNum) + ", " + kDen +
                             "); w = logspace(-2, 2, 200);";
-  const auto peer =
+  auto peer =
       vke::bench::RunPeerTimes(setup + vke::bench::PeerTiming(0, 20, "[m, p] = bode(G, w)") +
                                vke::bench::PeerTiming(1, 20, "[r, i] = nyquist(G, w)") +
                                "tu = (0:9999) * 0.004; u = sin(tu) + 0.5 * sign(sin(3 * tu));"
                                "ts = linspace(0, 40, 201);" +
                                vke::bench::PeerTiming(2, 5,
                                                       "y1 = step(G, ts); y2 = impulse(G, ts); "
-                                                      "y3 = lsim(G, u, tu)"));
+                                                      "y3 = lsim(G, u, tu)") +
+                               "L = tf([1 2 5], conv(conv([1 1], [1 4]), conv([1 0.6 9], "
+                               "[1 2 2 0]))); k = logspace(-3, 3, 400);" +
+                               vke::bench::PeerTiming(3, 5, "r = rlocus(L, k)"));
   if (peer.empty()) std::printf("peer (octave with its control package) not available\n");
+  // The time curves are timed together, rlocus among them.
+  if (peer.count(2) != 0 && peer.count(3) != 0) {
+    peer[2] += peer[3];
+  } else {
+    peer.erase(2);
+  }
   std::printf("%-30s %12s %12s %8s\n", "numerics", "ours [us]", "peer [us]", "ratio");
   const auto row = [&](const char* name, double seconds, int index) {
     std::printf("%-30s %12.2f", name, 1e6 * seconds);
@@ -173,7 +190,7 @@ int main() {
   };
   row("response at 200 frequencies", response, 0);
   row("nyquist traced", traced, 1);
-  row("step, impulse, lsim (curves)", timeCurves, 2);
+  row("step, impulse, lsim, rlocus", timeCurves, 2);
   std::printf("(traced nyquist: %lld points)\n", static_cast<long long>(area[0]));
   return 0;
 }

@@ -103,7 +103,7 @@ struct LsimCurveCall {
 using LsimCurveFn = ErrCode (*)(EngineContext* ctx, const LsimCurveCall& call);
 
 // The curve routines of the frequency and time responses and of the root
-// locus. Their own code is not built yet: each refuses with 1000.
+// locus.
 ErrCode BodeMagnitudeCurve(EngineContext* ctx, const ResponseCurveCall& call);
 ErrCode BodePhaseCurve(EngineContext* ctx, const ResponseCurveCall& call);
 ErrCode NyquistCurve(EngineContext* ctx, const ResponseCurveCall& call);

@@ -4,7 +4,8 @@
 // 3-D box of a helix in both projections, an application whose draw handlers are compiled VKE
 // functions, a lit surface in both projections, an image in each resampling
 // mode, pseudo-colour cells, contours, the response-plot grids, the error
-// locus, frequency and time responses. VKE_UPDATE_GOLDENS=1 writes the images anew.
+// locus, frequency and time responses and a root locus. VKE_UPDATE_GOLDENS=1 writes the images
+// anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -458,6 +459,22 @@ TEST(FigurePng, TimeResponses) {
   EXPECT_EQ(d.Text("Discrete staircase").Run("title"), kOk);
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "time_responses.png");
+}
+
+// A root locus on an s-plane grid: four poles, one zero.
+TEST(FigurePng, RootLocusOnAnSGrid) {
+  Drawn d(1, 1);
+  d.Subplot(0);
+  EXPECT_EQ(d.Text("fullgrid").Run("plotoption"), kOk);
+  EXPECT_EQ(d.Run("sgrid"), kOk);
+  EXPECT_EQ(d.Row({-6, 2, -4, 4}).Run("scale"), kOk);
+  d.Row({1, 3}).Row({1, 6, 13, 18, 0}).Text("b");
+  EXPECT_EQ(RunResponse(d, "rlocus"), kOk);
+  EXPECT_EQ(d.Row({1, 6, 13, 18, 0}).Text("rx").Run("plotroots"), kOk);
+  EXPECT_EQ(d.Row({1, 3}).Text("bo").Run("plotroots"), kOk);
+  EXPECT_EQ(d.Text("Root locus").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "root_locus.png");
 }
 
 }  // namespace
