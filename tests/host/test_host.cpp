@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "app/runtime_native_table.hpp"
 #include "app/runtime_tables.hpp"
@@ -18,6 +19,9 @@ double g_now = 1000.0;
 
 TestHost::TestHost(TestHostOptions options)
     : area_(std::aligned_alloc(16, (options.areaBytes + 15) & ~15u), &std::free) {
+  // Cleared, so that two hosts made alike hold the same bytes even where
+  // nothing was written: tests compare whole heaps.
+  std::memset(area_.get(), 0, options.areaBytes);
   EXPECT_EQ(CreateEngine(area_.get(), options.areaBytes, &ctx_), kOk);
   const auto self = reinterpret_cast<uintptr_t>(this);
   table_ = {
