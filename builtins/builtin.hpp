@@ -111,12 +111,6 @@ const char* EnumBuiltins(EngineContext* ctx, int32_t i, bool operators, const ch
 // table (CompilerBuiltinRows).
 extern const std::array<BuiltinDispatch, kOpcodeCount> kBuiltinDispatch;
 
-// A type mismatch (kErrWrongType) reported as kErrWrongTypeOverload, so that an object operand
-// reaches the class method of the builtin's name; other codes unchanged.
-inline ErrCode AllowOverload(ErrCode e) {
-  return e == kErrWrongType ? kErrWrongTypeOverload : e;
-}
-
 // ---- Implementing functions, one declaration per row of the table ----
 #define VKE_BUILTIN(name, id, in, out, function, opt) \
   ErrCode function(EngineContext*, int32_t, int32_t, int32_t);

@@ -2,6 +2,8 @@
 // of their own: the adapters that give them the builtin calling convention.
 #include "builtins/builtin.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/text/dump.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 
@@ -17,6 +19,25 @@ ErrCode LasterrBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t opt
 
 ErrCode RethrowErrorBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   return RethrowBuiltin(ctx, nargin);
+}
+
+ErrCode ClearBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
+  return ClearVariables(ctx, nargin);
+}
+
+// variables: a structure of the current function's variables.
+ErrCode VariablesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  return ListVariables(ctx, -1, false);
+}
+
+// subsref(value, s) and subsasgn(value, s, rhs) for values that are not
+// objects.
+ErrCode SubsrefBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  return ObjectSubsref(ctx);
+}
+
+ErrCode SubsasgnBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  return ObjectSubsasgn(ctx);
 }
 
 }  // namespace vke

@@ -23,6 +23,7 @@
 
 #include "engine/code/opcodes.hpp"
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -62,6 +63,12 @@ struct BuiltinDispatch {
 struct BuiltinHooks {
   const BuiltinDispatch* rows;
 };
+
+// A type mismatch (kErrWrongType) reported as kErrWrongTypeOverload, so that an object operand
+// reaches the class method of the builtin's name; other codes unchanged.
+inline ErrCode AllowOverload(ErrCode e) {
+  return e == kErrWrongType ? kErrWrongTypeOverload : e;
+}
 
 // Installs the table (null removes it); it must outlive the engine's use.
 void SetBuiltinHooks(EngineContext* ctx, const BuiltinHooks* hooks);

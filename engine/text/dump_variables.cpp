@@ -1,13 +1,13 @@
 // The dumper's callers: the dumpvar native, the listing of a frame's
 // variables (as dump statements or as the structure the variables builtin
 // returns) and the debugger's buffered form of that listing.
-#include "builtins/builtin.hpp"
-#include "builtins/builtin_helpers.hpp"
+#include "engine/builtin_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/text/dump_detail.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -104,11 +104,6 @@ ErrCode ListVariablesForDebugger(EngineContext* ctx, int32_t fd, bool declaratio
   ErrCode e = ListVariables(ctx, fd, declarations);
   FlushFd(ctx, fd, kBufferingOff);
   return e;
-}
-
-// variables: a structure of the current function's variables.
-ErrCode VariablesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  return ListVariables(ctx, -1, false);
 }
 
 // dumpvar(value), dumpvar(name, value), dumpvar(fd, name, value): the value

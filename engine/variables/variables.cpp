@@ -1,7 +1,6 @@
 // Variables of the current scope: finding their slots, loading and storing
 // values, unsetting, the increment instructions, global and persistent links
 // to shared values, and clear.
-#include "builtins/builtin.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
@@ -257,10 +256,6 @@ ErrCode ClearVariables(EngineContext* ctx, int32_t n) {
       if (NameMatches(GetVariableName(ctx, i), text, length)) UnsetVariable(ctx, i);
   }
   return Drop(ctx, n);
-}
-
-ErrCode ClearBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
-  return ClearVariables(ctx, nargin);
 }
 
 }  // namespace vke

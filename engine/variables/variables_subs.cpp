@@ -1,10 +1,9 @@
-// The builtins subsref(value, s) and subsasgn(value, s, rhs) for values that
+// The work of the builtins subsref(value, s) and subsasgn(value, s, rhs) for values that
 // are not objects: the subscript structure s read into a field name or
 // subscript entries, the reference done by the indexing operations, the
 // assignment by a short instruction sequence run as a function of its own.
 #include <initializer_list>
 
-#include "builtins/builtin.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
@@ -157,14 +156,6 @@ ErrCode ObjectSubsasgn(EngineContext* ctx) {
   }
   emit({kOpLoadVar, 0});
   return RunFunctionCode(ctx, code, words, type == SubsType::kField ? 2 : n + 2, 1, 1);
-}
-
-ErrCode SubsrefBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  return ObjectSubsref(ctx);
-}
-
-ErrCode SubsasgnBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  return ObjectSubsasgn(ctx);
 }
 
 }  // namespace vke

@@ -10,6 +10,7 @@
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/figure_commands.hpp"
+#include "app/figure_event_route.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_png.hpp"
 #include "app/handler_runner.hpp"
@@ -231,48 +232,7 @@ class Checker {
   }
 
   ErrCode RunEvent(uint32_t kind, double x, double y, int32_t target) {
-    KVContextBlock** slot = h_->slot();
-    InstanceRecord* r = FindInstance(*slot, kInstance);
-    if (!r) return kKvNonexistentInstance;
-    InstanceFigureHost host(slot, kInstance);
-    PlotHandlers handlers;
-    if (ErrCode e = host.FindPlotHandlers(r->figure.subplots[0].plotId, target, &handlers))
-      return e;
-    const int32_t index = kind == kElemDraw
-                              ? kHandlerDraw
-                              : kHandlerMouseDown + static_cast<int32_t>(kind - kElemMouseDown);
-    // A plot without a handler for the event ignores it.
-    const bool up = kind == kElemMouseUp;
-    if (handlers.descriptors[index] < 0) return up ? RunPostEventHandlers(slot, kInstance) : kOk;
-    EventState& ev = (*slot)->event;
-    const bool down = kind == kElemMouseDown;
-    ev.flags = (down ? 0 : ev.flags & (kEventX0 | kEventY0)) | kEventX | kEventY;
-    ev.x = x;
-    ev.y = y;
-    if (down) {
-      ev.x0 = x;
-      ev.y0 = y;
-      ev.flags |= kEventX0 | kEventY0;
-    }
-    if (target >= 0) {
-      ev.id = target;
-      ev.flags |= kEventId;
-    }
-    if (down)
-      if (ErrCode e = PushUndoVersion((*slot)->UndoArea(), kInstance)) return e;
-    HandlerRequest request;
-    request.instance = kInstance;
-    request.descriptor = handlers.descriptors[index];
-    request.objectId = 0;
-    request.kind = kind;
-    request.event = true;
-    const ErrCode e = RunHandler(slot, request);
-    if (e) {
-      if (down) DropNewestUndoVersion((*slot)->UndoArea(), kInstance);
-      return e;
-    }
-    if (ErrCode drawn = RunDrawHandlers(slot, kInstance)) return drawn;
-    return up ? RunPostEventHandlers(slot, kInstance) : kOk;
+    return RunFigureEvent(h_->slot(), kInstance, kind, x, y, target);
   }
 
   // The instance's figure drawn into a PNG file, 640 x 480 unless a size

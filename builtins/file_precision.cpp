@@ -1,6 +1,6 @@
 // The precision names of binary reading and writing.
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 

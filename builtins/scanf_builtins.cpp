@@ -1,8 +1,8 @@
 // sscanf and fscanf: the scanning engine over a string or over one line read
 // from a file descriptor.
 #include "builtins/builtin.hpp"
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/text/scanf.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

@@ -1,9 +1,9 @@
 // The descriptor builtins: fclose, fflush, fseek, ftell, feof and clc, each
 // a request to the descriptor layer.
 #include "builtins/builtin.hpp"
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

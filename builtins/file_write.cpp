@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "builtins/builtin.hpp"
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 

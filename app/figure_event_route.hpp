@@ -1,0 +1,20 @@
+// The route of one figure event from its point to the handlers and the
+// redraw, as the packing tool's check scripts send it: the event record,
+// the handler of the plot, the redraw, and after a release the post-event
+// handlers.
+#pragma once
+
+#include "app/block.hpp"
+
+namespace vke {
+
+// Runs the event of a handler kind (kElemMouseDown to kElemDragOut, or
+// kElemDraw) at (x, y) of the first subplot of an instance, for the object
+// target (-1: none). A plot without a handler of the kind ignores the event;
+// a release still runs the post-event handlers. A press keeps an undo
+// version, dropped again when its handler fails. kKvNonexistentInstance for
+// an unknown instance; else the first failure.
+ErrCode RunFigureEvent(KVContextBlock** slot, int32_t instance, uint32_t kind, double x, double y,
+                       int32_t target);
+
+}  // namespace vke

@@ -1,0 +1,41 @@
+// Results that replace a call's inputs on the stacks.
+#include "engine/values/stack_results.hpp"
+
+#include <cstring>
+
+#include "engine/values/value_build.hpp"
+#include "engine/values/values.hpp"
+
+namespace vke {
+
+ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value) {
+  ErrCode e = Drop(ctx, n);
+  return e ? e : PushLogicalScalar(ctx, value ? 1 : 0);
+}
+
+ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout) {
+  ErrCode e = Drop(ctx, n);
+  return e || nargout >= 0 ? e : PushNoValue(ctx);
+}
+
+ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {
+  return DropStackEntries(ctx, 1, n);
+}
+
+ErrCode ShrinkTopCharRow(EngineContext* ctx, int32_t first, int32_t n) {
+  ValueDescriptor* d = DescAt(ctx, 0);
+  if (!IsTypedKind(*d, kKindChar) || IsStructured(*d)) return kErrWrongType;
+  uint8_t* data = DataAt(ctx, 0);
+  const uint8_t* from = HeaderElements(data) + 2ull * first;
+  const int32_t dims[2] = {n > 0 ? 1 : 0, n};
+  uint8_t* to = data + 8 * HeaderUnits(2);
+  std::memmove(to, from, 2ull * n);
+  const auto units = static_cast<uint32_t>(TypedArrayUnits(2, 2ull * n));
+  std::memset(to + 2ull * n, 0, 8ull * units - 8 * HeaderUnits(2) - 2ull * n);
+  WriteTypedHeader(data, kCodeUInt16, 2, dims);
+  ctx->dataTop -= d->size - units;
+  d->size = units;
+  return kOk;
+}
+
+}  // namespace vke

@@ -1,0 +1,21 @@
+// Results that replace a call's inputs on the stacks: the steps with which
+// builtins and natives leave their outputs where their inputs were.
+#pragma once
+
+#include "engine/context.hpp"
+
+namespace vke {
+
+// Drops the top n inputs and pushes a logical scalar in their place.
+ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value);
+// Drops the n inputs of a call that gives no output; a call as a statement
+// (nargout < 0) leaves the no-value marker in their place.
+ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout);
+// Drops the n inputs lying under the result on top.
+ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n);
+
+// Makes the char array on top a 1 x n row of its characters first to
+// first + n - 1 (0 x 0 when n is 0), moved to the front of its own data.
+ErrCode ShrinkTopCharRow(EngineContext* ctx, int32_t first, int32_t n);
+
+}  // namespace vke
