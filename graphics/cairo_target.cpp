@@ -1,5 +1,6 @@
-// Drawing targets over cairo: creation of the image, PDF and SVG targets,
-// their completion, and the saved device-context states of the port.
+// Drawing targets over cairo: creation of the image, PDF, SVG, recording
+// and lent-context targets, their completion, the replay of a recording and
+// the saved device-context states of the port.
 #include "graphics/cairo_target.hpp"
 
 #include <cairo-pdf.h>
@@ -44,6 +45,12 @@ CairoTarget::CairoTarget(int32_t width, int32_t height, bool raster, bool invert
 
 CairoTarget::~CairoTarget() {
   if (layout_ != nullptr) g_object_unref(layout_);
+  // A lent context goes back to its owner as it came.
+  if (lent_ && cr_ != nullptr) {
+    while (RestoreState()) {
+    }
+    cairo_restore(cr_);
+  }
   if (cr_ != nullptr) cairo_destroy(cr_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
 }
@@ -92,9 +99,25 @@ ErrCode CairoTarget::CreatePdf(const char* path, int32_t width, int32_t height, 
   return kOk;
 }
 
-cairo_status_t CairoTarget::AppendSvg(void* closure, const unsigned char* data,
-                                      unsigned int length) {
-  static_cast<CairoTarget*>(closure)->svg_.append(reinterpret_cast<const char*>(data), length);
+ErrCode CairoTarget::CreatePdfDocument(int32_t width, int32_t height, double dotsPerInch,
+                                       std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (!ValidSize(width, height) || !(dotsPerInch >= 1 && dotsPerInch <= 10000)) {
+    return kErrBadSize;
+  }
+  const double scale = 72.0 / dotsPerInch;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, true));
+  const ErrCode err = t->Attach(
+      cairo_pdf_surface_create_for_stream(&AppendDocument, t.get(), width * scale, height * scale),
+      scale);
+  if (err != kOk) return err;
+  *out = std::move(t);
+  return kOk;
+}
+
+cairo_status_t CairoTarget::AppendDocument(void* closure, const unsigned char* data,
+                                           unsigned int length) {
+  static_cast<CairoTarget*>(closure)->document_.append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
 }
 
@@ -103,15 +126,58 @@ ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<Ca
   if (!ValidSize(width, height)) return kErrBadSize;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
   const ErrCode err =
-      t->Attach(cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height), 1);
+      t->Attach(cairo_svg_surface_create_for_stream(&AppendDocument, t.get(), width, height), 1);
   if (err != kOk) return err;
   *out = std::move(t);
   return kOk;
 }
 
+ErrCode CairoTarget::CreateRecording(int32_t width, int32_t height,
+                                     std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (!ValidSize(width, height)) return kErrBadSize;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
+  const cairo_rectangle_t extent{0, 0, static_cast<double>(width), static_cast<double>(height)};
+  const ErrCode err =
+      t->Attach(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extent), 1);
+  if (err != kOk) return err;
+  t->recording_ = true;
+  *out = std::move(t);
+  return kOk;
+}
+
+ErrCode CairoTarget::CreateOnContext(cairo_t* context, int32_t width, int32_t height,
+                                     std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (context == nullptr || cairo_status(context) != CAIRO_STATUS_SUCCESS) return kErrBadArg;
+  if (!ValidSize(width, height)) return kErrBadSize;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, true));
+  t->lent_ = true;
+  t->cr_ = cairo_reference(context);
+  t->surface_ = cairo_surface_reference(cairo_get_target(context));
+  cairo_save(t->cr_);
+  cairo_set_line_cap(t->cr_, CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(t->cr_, CAIRO_LINE_JOIN_ROUND);
+  t->layout_ = pango_cairo_create_layout(t->cr_);
+  pango_layout_set_single_paragraph_mode(t->layout_, TRUE);
+  *out = std::move(t);
+  return kOk;
+}
+
+ErrCode CairoTarget::ReplayOnto(CairoTarget& other) const {
+  if (!recording_ || other.cr_ == nullptr) return kErrBadArg;
+  cairo_save(other.cr_);
+  cairo_set_source_surface(other.cr_, surface_, 0, 0);
+  cairo_paint(other.cr_);
+  cairo_restore(other.cr_);
+  return cairo_status(other.cr_) == CAIRO_STATUS_SUCCESS ? kOk : kErrOutOfMem;
+}
+
 ErrCode CairoTarget::Finish() {
   if (finished_) return kOk;
   finished_ = true;
+  // A lent context stays drawable for its owner until the target goes.
+  if (lent_) return kOk;
   if (layout_ != nullptr) {
     g_object_unref(layout_);
     layout_ = nullptr;

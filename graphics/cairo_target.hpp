@@ -1,7 +1,9 @@
 // The drawing target of the graphics port: a cairo context on an image (the
-// view's off-screen bitmap), a PDF page (the printer) or an SVG document (the
-// clipboard copy), with the device-context state the port's slots keep on
-// it: the selected font, the text colour and the stack of saved states.
+// view's off-screen bitmap), a PDF page (the printer, or a PDF copy kept in
+// memory), an SVG document (the clipboard copy), a recording replayed onto
+// other targets, or a context lent by the toolkit (a printer page), with the
+// device-context state the port's slots keep on it: the selected font, the
+// text colour and the stack of saved states.
 #pragma once
 
 #include <cairo.h>
@@ -44,8 +46,19 @@ class CairoTarget {
   // path by Finish.
   static ErrCode CreatePdf(const char* path, int32_t width, int32_t height, double dotsPerInch,
                            std::unique_ptr<CairoTarget>* out);
+  // The same page kept in memory (DocumentText) by Finish.
+  static ErrCode CreatePdfDocument(int32_t width, int32_t height, double dotsPerInch,
+                                   std::unique_ptr<CairoTarget>* out);
   // An SVG document of width x height units, kept as text (SvgText) by Finish.
   static ErrCode CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out);
+  // A record of width x height units of what is drawn, to be replayed onto
+  // other targets (ReplayOnto). It cannot invert: feedback is drawn in black.
+  static ErrCode CreateRecording(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out);
+  // Draws on a context that the caller keeps (a printer page): width x
+  // height device units in the context's current user space. The context's
+  // state is saved here and restored when the target goes.
+  static ErrCode CreateOnContext(cairo_t* context, int32_t width, int32_t height,
+                                 std::unique_ptr<CairoTarget>* out);
 
   CairoTarget(const CairoTarget&) = delete;
   CairoTarget& operator=(const CairoTarget&) = delete;
@@ -56,7 +69,12 @@ class CairoTarget {
   ErrCode Finish();
   // Image targets only: the pixels as a PNG file; kErrIoErr on failure.
   ErrCode WritePng(const char* path);
-  const std::string& SvgText() const { return svg_; }
+  // The document kept in memory (SVG text, PDF bytes) once finished.
+  const std::string& DocumentText() const { return document_; }
+  const std::string& SvgText() const { return DocumentText(); }
+  // Paints everything this recording holds onto another target at its
+  // origin; kErrBadArg for a target that records nothing.
+  ErrCode ReplayOnto(CairoTarget& other) const;
 
   cairo_t* context() const { return cr_; }
   cairo_surface_t* surface() const { return surface_; }
@@ -82,7 +100,8 @@ class CairoTarget {
   // Takes over the surface (destroyed with the target) and draws on it in
   // device units of `scale` surface units.
   ErrCode Attach(cairo_surface_t* surface, double scale);
-  static cairo_status_t AppendSvg(void* closure, const unsigned char* data, unsigned int length);
+  static cairo_status_t AppendDocument(void* closure, const unsigned char* data,
+                                       unsigned int length);
 
   struct SavedState {
     PortFont font;
@@ -97,10 +116,12 @@ class CairoTarget {
   bool raster_;
   bool invertible_;
   bool finished_ = false;
+  bool recording_ = false;
+  bool lent_ = false;  // the context is the caller's
   PortFont font_;
   uint32_t textRgb_ = 0;
   std::vector<SavedState> saved_;
-  std::string svg_;
+  std::string document_;
 };
 
 // The figure font as a target selects it when no command font is set.

@@ -95,6 +95,86 @@ TEST(CairoDocuments, ClipboardSvgAndImagePng) {
   EXPECT_EQ(t->WritePng(path.c_str()), kErrBadArg);
 }
 
+TEST(CairoDocuments, ARecordingReplaysOntoEveryDocument) {
+  std::unique_ptr<CairoTarget> record;
+  ASSERT_EQ(CairoTarget::CreateRecording(600, 400, &record), kOk);
+  EXPECT_FALSE(record->invertible());
+  DrawSample(ScreenPort(), record.get());
+
+  std::unique_ptr<CairoTarget> svg;
+  ASSERT_EQ(CairoTarget::CreateSvg(600, 400, &svg), kOk);
+  ASSERT_EQ(record->ReplayOnto(*svg), kOk);
+  ASSERT_EQ(svg->Finish(), kOk);
+  EXPECT_GT(CountOf(svg->SvgText(), "<path"), 3);
+
+  std::unique_ptr<CairoTarget> pdf;
+  ASSERT_EQ(CairoTarget::CreatePdfDocument(600, 400, 300, &pdf), kOk);
+  ASSERT_EQ(record->ReplayOnto(*pdf), kOk);
+  ASSERT_EQ(pdf->Finish(), kOk);
+  EXPECT_EQ(pdf->DocumentText().rfind("%PDF-", 0), 0u);
+  EXPECT_NE(pdf->DocumentText().find("/MediaBox [ 0 0 144 96 ]"), std::string::npos);
+
+  // The same pixels as drawn on the image at once, but for antialiasing:
+  // the dashed red polyline shows in both.
+  auto image = test::NewImage(600, 400);
+  ASSERT_EQ(record->ReplayOnto(*image), kOk);
+  EXPECT_FALSE(test::Ink(*image).empty());
+  EXPECT_EQ(image->ReplayOnto(*svg), kErrBadArg);  // not a recording
+}
+
+TEST(CairoDocuments, ALentContextIsGivenBackAsItCame) {
+  auto owner = test::NewImage(100, 100);
+  cairo_t* c = owner->context();
+  cairo_translate(c, 10, 20);
+  cairo_set_line_width(c, 7);
+  {
+    std::unique_ptr<CairoTarget> t;
+    ASSERT_EQ(CairoTarget::CreateOnContext(c, 80, 60, &t), kOk);
+    cairo_scale(t->context(), 2, 2);
+    cairo_set_line_width(t->context(), 1);
+    t->SaveState();  // left unbalanced on purpose
+    const PlotStyle line{kStyleFilled | 4, 0, 0, 0, 0};
+    const double x[4] = {0, 10, 10, 0};
+    const double y[4] = {0, 0, 10, 10};
+    ScreenPort().drawPolyline(x, y, 4, &line, t.get());
+    EXPECT_EQ(t->Finish(), kOk);
+  }
+  EXPECT_EQ(cairo_status(c), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_get_line_width(c), 7);
+  double x = 0;
+  double y = 0;
+  cairo_user_to_device(c, &x, &y);
+  EXPECT_EQ(x, 10);
+  EXPECT_EQ(y, 20);
+  // Drawn at the owner's offset, in the target's doubled units.
+  EXPECT_EQ(test::PixelAt(*owner, 15, 25), 0xFF0000u);
+  EXPECT_EQ(test::PixelAt(*owner, 35, 45), 0xFFFFFFu);
+
+  std::unique_ptr<CairoTarget> t;
+  EXPECT_EQ(CairoTarget::CreateOnContext(nullptr, 10, 10, &t), kErrBadArg);
+  EXPECT_EQ(CairoTarget::CreateOnContext(c, 0, 10, &t), kErrBadSize);
+}
+
+TEST(CairoDocuments, TheBackgroundColourDialog) {
+  const uint32_t before = GetBackgroundColor();
+  SetBackgroundColor(0x123456);
+  uint32_t offered = 0;
+  EXPECT_FALSE(ChooseBackgroundColor([&](uint32_t* c) {
+    offered = *c;
+    *c = 0xABCDEF;
+    return false;
+  }));
+  EXPECT_EQ(offered, 0x123456u);
+  EXPECT_EQ(GetBackgroundColor(), 0x123456u);
+  EXPECT_FALSE(ChooseBackgroundColor(nullptr));
+  EXPECT_TRUE(ChooseBackgroundColor([](uint32_t* c) {
+    *c = 0xFF00FF80;  // only the colour bytes are kept
+    return true;
+  }));
+  EXPECT_EQ(GetBackgroundColor(), 0x00FF80u);
+  SetBackgroundColor(before);
+}
+
 TEST(CairoDocuments, BadSizesAndPaths) {
   std::unique_ptr<CairoTarget> t;
   for (auto [w, h] : {std::pair{0, 10}, {10, -1}, {32768, 10}, {10, 40000}}) {
@@ -108,6 +188,9 @@ TEST(CairoDocuments, BadSizesAndPaths) {
   EXPECT_EQ(CairoTarget::CreatePdf("", 100, 100, 300, &t), kErrBadArg);
   EXPECT_EQ(CairoTarget::CreatePdf(nullptr, 100, 100, 300, &t), kErrBadArg);
   EXPECT_EQ(CairoTarget::CreatePdf("/nonexistent-dir/x.pdf", 100, 100, 300, &t), kErrIoErr);
+  EXPECT_EQ(CairoTarget::CreatePdfDocument(100, 0, 300, &t), kErrBadSize);
+  EXPECT_EQ(CairoTarget::CreatePdfDocument(100, 100, 0, &t), kErrBadSize);
+  EXPECT_EQ(CairoTarget::CreateRecording(32768, 10, &t), kErrBadSize);
   EXPECT_EQ(t, nullptr);
 
   auto image = test::NewImage(8, 8);
