@@ -1,10 +1,11 @@
-// Drawing targets over cairo: creation of the image, PDF, SVG, recording
-// and lent-context targets, their completion, the replay of a recording and
-// the saved device-context states of the port.
+// Drawing targets over cairo: creation of the image, PDF, SVG, copy and
+// lent-context targets, their completion, and the saved device-context
+// states of the port.
 #include "graphics/cairo_target.hpp"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
+#include <cairo-tee.h>
 
 #include "engine/errors/errors.hpp"
 
@@ -53,6 +54,7 @@ CairoTarget::~CairoTarget() {
   }
   if (cr_ != nullptr) cairo_destroy(cr_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
+  for (cairo_surface_t* r : replicas_) cairo_surface_destroy(r);
 }
 
 ErrCode CairoTarget::Attach(cairo_surface_t* surface, double scale) {
@@ -99,25 +101,9 @@ ErrCode CairoTarget::CreatePdf(const char* path, int32_t width, int32_t height, 
   return kOk;
 }
 
-ErrCode CairoTarget::CreatePdfDocument(int32_t width, int32_t height, double dotsPerInch,
-                                       std::unique_ptr<CairoTarget>* out) {
-  out->reset();
-  if (!ValidSize(width, height) || !(dotsPerInch >= 1 && dotsPerInch <= 10000)) {
-    return kErrBadSize;
-  }
-  const double scale = 72.0 / dotsPerInch;
-  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, true));
-  const ErrCode err = t->Attach(
-      cairo_pdf_surface_create_for_stream(&AppendDocument, t.get(), width * scale, height * scale),
-      scale);
-  if (err != kOk) return err;
-  *out = std::move(t);
-  return kOk;
-}
-
-cairo_status_t CairoTarget::AppendDocument(void* closure, const unsigned char* data,
-                                           unsigned int length) {
-  static_cast<CairoTarget*>(closure)->document_.append(reinterpret_cast<const char*>(data), length);
+cairo_status_t CairoTarget::AppendSvg(void* closure, const unsigned char* data,
+                                      unsigned int length) {
+  static_cast<CairoTarget*>(closure)->svg_.append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
 }
 
@@ -126,22 +112,41 @@ ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<Ca
   if (!ValidSize(width, height)) return kErrBadSize;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
   const ErrCode err =
-      t->Attach(cairo_svg_surface_create_for_stream(&AppendDocument, t.get(), width, height), 1);
+      t->Attach(cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height), 1);
   if (err != kOk) return err;
   *out = std::move(t);
   return kOk;
 }
 
-ErrCode CairoTarget::CreateRecording(int32_t width, int32_t height,
-                                     std::unique_ptr<CairoTarget>* out) {
+ErrCode CairoTarget::CreateCopyDocuments(int32_t width, int32_t height, double dotsPerInch,
+                                         std::unique_ptr<CairoTarget>* out) {
   out->reset();
-  if (!ValidSize(width, height)) return kErrBadSize;
+  if (!ValidSize(width, height) || !(dotsPerInch >= 1 && dotsPerInch <= 10000)) {
+    return kErrBadSize;
+  }
+  const double scale = 72.0 / dotsPerInch;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
-  const cairo_rectangle_t extent{0, 0, static_cast<double>(width), static_cast<double>(height)};
-  const ErrCode err =
-      t->Attach(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extent), 1);
+  cairo_surface_t* svg = cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height);
+  cairo_surface_t* pdf =
+      cairo_pdf_surface_create_for_stream(&AppendPdf, t.get(), width * scale, height * scale);
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  t->replicas_ = {svg, pdf, image};
+  for (cairo_surface_t* r : t->replicas_) {
+    if (cairo_surface_status(r) != CAIRO_STATUS_SUCCESS) {
+      return cairo_surface_status(r) == CAIRO_STATUS_NO_MEMORY ? kErrOutOfMem : kErrIoErr;
+    }
+  }
+  // Every replica takes the drawing in the same units, the image on white.
+  cairo_surface_set_device_scale(pdf, scale, scale);
+  cairo_t* white = cairo_create(image);
+  cairo_set_source_rgb(white, 1, 1, 1);
+  cairo_paint(white);
+  cairo_destroy(white);
+  cairo_surface_t* tee = cairo_tee_surface_create(svg);
+  cairo_tee_surface_add(tee, pdf);
+  cairo_tee_surface_add(tee, image);
+  const ErrCode err = t->Attach(tee, 1);
   if (err != kOk) return err;
-  t->recording_ = true;
   *out = std::move(t);
   return kOk;
 }
@@ -164,13 +169,10 @@ ErrCode CairoTarget::CreateOnContext(cairo_t* context, int32_t width, int32_t he
   return kOk;
 }
 
-ErrCode CairoTarget::ReplayOnto(CairoTarget& other) const {
-  if (!recording_ || other.cr_ == nullptr) return kErrBadArg;
-  cairo_save(other.cr_);
-  cairo_set_source_surface(other.cr_, surface_, 0, 0);
-  cairo_paint(other.cr_);
-  cairo_restore(other.cr_);
-  return cairo_status(other.cr_) == CAIRO_STATUS_SUCCESS ? kOk : kErrOutOfMem;
+cairo_status_t CairoTarget::AppendPdf(void* closure, const unsigned char* data,
+                                      unsigned int length) {
+  static_cast<CairoTarget*>(closure)->pdf_.append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
 }
 
 ErrCode CairoTarget::Finish() {
@@ -190,7 +192,39 @@ ErrCode CairoTarget::Finish() {
   } else {
     cairo_surface_finish(surface_);
   }
-  return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
+  bool written = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+  for (cairo_surface_t* r : replicas_) {
+    if (r == Pixels()) {
+      cairo_surface_flush(r);
+    } else {
+      cairo_surface_finish(r);
+    }
+    written = written && cairo_surface_status(r) == CAIRO_STATUS_SUCCESS;
+  }
+  return written ? kOk : kErrIoErr;
+}
+
+cairo_surface_t* CairoTarget::Pixels() const {
+  if (raster_) return surface_;
+  for (cairo_surface_t* r : replicas_) {
+    if (cairo_surface_get_type(r) == CAIRO_SURFACE_TYPE_IMAGE) return r;
+  }
+  return nullptr;
+}
+
+ErrCode CairoTarget::PngText(std::string* png) const {
+  png->clear();
+  cairo_surface_t* pixels = Pixels();
+  if (pixels == nullptr) return kErrBadArg;
+  cairo_surface_flush(pixels);
+  const cairo_status_t status = cairo_surface_write_to_png_stream(
+      pixels,
+      [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      png);
+  return status == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
 }
 
 ErrCode CairoTarget::WritePng(const char* path) {

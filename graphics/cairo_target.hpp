@@ -1,9 +1,9 @@
 // The drawing target of the graphics port: a cairo context on an image (the
-// view's off-screen bitmap), a PDF page (the printer, or a PDF copy kept in
-// memory), an SVG document (the clipboard copy), a recording replayed onto
-// other targets, or a context lent by the toolkit (a printer page), with the
-// device-context state the port's slots keep on it: the selected font, the
-// text colour and the stack of saved states.
+// view's off-screen bitmap), a PDF page (the printer), an SVG document, the
+// clipboard's copy (one drawing kept as SVG, PDF and PNG at once), or a
+// context lent by the toolkit (a printer page), with the device-context
+// state the port's slots keep on it: the selected font, the text colour and
+// the stack of saved states.
 #pragma once
 
 #include <cairo.h>
@@ -46,17 +46,16 @@ class CairoTarget {
   // path by Finish.
   static ErrCode CreatePdf(const char* path, int32_t width, int32_t height, double dotsPerInch,
                            std::unique_ptr<CairoTarget>* out);
-  // The same page kept in memory (DocumentText) by Finish.
-  static ErrCode CreatePdfDocument(int32_t width, int32_t height, double dotsPerInch,
-                                   std::unique_ptr<CairoTarget>* out);
   // An SVG document of width x height units, kept as text (SvgText) by Finish.
   static ErrCode CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out);
-  // A record of width x height units of what is drawn, to be replayed onto
-  // other targets (ReplayOnto). It cannot invert: feedback is drawn in black.
-  static ErrCode CreateRecording(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out);
+  // One drawing of width x height units kept at once as an SVG document
+  // (SvgText), a PDF page at dotsPerInch (PdfText) and an image (PngText)
+  // by Finish. Like SVG it cannot invert: feedback is drawn in black.
+  static ErrCode CreateCopyDocuments(int32_t width, int32_t height, double dotsPerInch,
+                                     std::unique_ptr<CairoTarget>* out);
   // Draws on a context that the caller keeps (a printer page): width x
   // height device units in the context's current user space. The context's
-  // state is saved here and restored when the target goes.
+  // state is saved here and given back as it was when the target goes.
   static ErrCode CreateOnContext(cairo_t* context, int32_t width, int32_t height,
                                  std::unique_ptr<CairoTarget>* out);
 
@@ -69,12 +68,11 @@ class CairoTarget {
   ErrCode Finish();
   // Image targets only: the pixels as a PNG file; kErrIoErr on failure.
   ErrCode WritePng(const char* path);
-  // The document kept in memory (SVG text, PDF bytes) once finished.
-  const std::string& DocumentText() const { return document_; }
-  const std::string& SvgText() const { return DocumentText(); }
-  // Paints everything this recording holds onto another target at its
-  // origin; kErrBadArg for a target that records nothing.
-  ErrCode ReplayOnto(CairoTarget& other) const;
+  const std::string& SvgText() const { return svg_; }
+  const std::string& PdfText() const { return pdf_; }
+  // The pixels of an image, or of a copy's image, as PNG bytes; kErrBadArg
+  // for a target without pixels, kErrIoErr on failure.
+  ErrCode PngText(std::string* png) const;
 
   cairo_t* context() const { return cr_; }
   cairo_surface_t* surface() const { return surface_; }
@@ -100,8 +98,10 @@ class CairoTarget {
   // Takes over the surface (destroyed with the target) and draws on it in
   // device units of `scale` surface units.
   ErrCode Attach(cairo_surface_t* surface, double scale);
-  static cairo_status_t AppendDocument(void* closure, const unsigned char* data,
-                                       unsigned int length);
+  static cairo_status_t AppendSvg(void* closure, const unsigned char* data, unsigned int length);
+  static cairo_status_t AppendPdf(void* closure, const unsigned char* data, unsigned int length);
+  // The surface holding a copy's or an image's pixels, or null.
+  cairo_surface_t* Pixels() const;
 
   struct SavedState {
     PortFont font;
@@ -116,12 +116,14 @@ class CairoTarget {
   bool raster_;
   bool invertible_;
   bool finished_ = false;
-  bool recording_ = false;
   bool lent_ = false;  // the context is the caller's
+  // A copy's SVG, PDF and image surfaces, which its surface draws on.
+  std::vector<cairo_surface_t*> replicas_;
   PortFont font_;
   uint32_t textRgb_ = 0;
   std::vector<SavedState> saved_;
-  std::string document_;
+  std::string svg_;
+  std::string pdf_;
 };
 
 // The figure font as a target selects it when no command font is set.
