@@ -6,10 +6,12 @@
 
 #include "app/block.hpp"
 #include "engine/registry/native_record.hpp"
+#include "graphics/contour.hpp"
 #include "graphics/panel_natives.hpp"
 #include "graphics/plot_natives.hpp"
 #include "graphics/scene_natives.hpp"
 #include "graphics/settings_natives.hpp"
+#include "graphics/surface_natives.hpp"
 
 namespace vke {
 

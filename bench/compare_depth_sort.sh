@@ -9,18 +9,7 @@ set -e
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${BUILD:-$root/build/release}
-# The first interpreter that has matplotlib: $PYTHON, python3, the system's.
-python=
-for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-  if "$candidate" -c "import matplotlib" 2>/dev/null; then
-    python=$candidate
-    break
-  fi
-done
-[ -n "$python" ] || {
-  echo "matplotlib is missing (Debian: python3-matplotlib); not compared" >&2
-  exit 2
-}
+. "$here/matplotlib_python.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF >/dev/null
 cmake --build "$build" --target bench_depth_sort_bench >/dev/null
 out=$(mktemp -d)

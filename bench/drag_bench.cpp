@@ -11,7 +11,7 @@
 #include "app/figure_png.hpp"
 #include "app/headless_view.hpp"
 #include "app/instances.hpp"
-#include "bench/bench_packed.hpp"
+#include "bench/packed_figure.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/scale.hpp"
 
@@ -49,7 +49,7 @@ function y = move(y, ix, v)
 
 int main() {
   vke::kvpack::ToolHost host;
-  PackForBench(&host, kDescription, kSource, "drag");
+  PackForBench(&host, kDescription, "drag", kSource);
   vke::HeadlessFigureView view(host.slot(), 0);
   Check(view.Create(kWidth, kHeight) == vke::kOk, "image");
   Check(vke::DrawFigureImage(host.slot(), 0, view.image(), true) == vke::kOk, "draw");

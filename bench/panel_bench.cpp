@@ -6,24 +6,14 @@
 // bench/compare_matplotlib.sh sets it beside the same figure in matplotlib.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
 
-#include "app/draw_cycle.hpp"
-#include "app/instance_figure.hpp"
-#include "app/instances.hpp"
 #include "app/menu_items.hpp"
-#include "app/reset_data.hpp"
-#include "bench/bench_packed.hpp"
-#include "graphics/cairo_target.hpp"
+#include "bench/packed_figure.hpp"
 #include "graphics/figure_codes.hpp"
-#include "graphics/port.hpp"
 
 namespace {
 
 using vke::bench::Check;
-using vke::bench::PackForBench;
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
@@ -69,34 +59,23 @@ function signal(gain, freq)
 }  // namespace
 
 int main() {
-  vke::kvpack::ToolHost host;
-  PackForBench(&host, kDescription, kSource, "panel");
-  Check(vke::ResetInstanceData(host.slot(), 0) == vke::kOk, "reset");
+  vke::bench::PackedFigure figure(kDescription, "panel", kSource, kWidth, kHeight);
   int32_t move = -1;
   vke::MenuEntry entry;
-  Check(vke::GetMenuItemInfo(host.block(), 0, 'm', &move, &entry) == vke::kOk, "menu");
+  vke::bench::Check(vke::GetMenuItemInfo(figure.block(), 0, 'm', &move, &entry) == vke::kOk,
+                    "menu");
   while (entry.text != "Move") {
-    Check(vke::GetMenuItemInfo(host.block(), 0, 'm', &move, &entry) == vke::kOk, "item");
+    vke::bench::Check(vke::GetMenuItemInfo(figure.block(), 0, 'm', &move, &entry) == vke::kOk,
+                      "item");
   }
-
-  std::unique_ptr<vke::CairoTarget> image;
-  Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
-  vke::InitScreenPortMetrics();
-  vke::SetGraphicsPortFunctions(host.block(), &vke::ScreenPort());
-  vke::SetGraphicsPortTarget(host.block(), image.get());
-  vke::InstanceFigureHost figureHost(host.slot(), 0);
-  vke::FigureState& fig = vke::FindInstance(host.block(), 0)->figure;
-  vke::SetFigureRect(&fig, figureHost, 0, kWidth, 0, kHeight);
-  vke::ResetInstanceSubplots(&fig);
-  Check(vke::RunDrawHandlers(host.slot(), 0) == vke::kOk, "draw");
-  vke::DrawInstanceSubplots(host.block(), 0);
 
   int32_t redraws = 0;
   const auto start = std::chrono::steady_clock::now();
   std::chrono::duration<double> spent{};
   while (spent.count() < 2.0 || redraws < 10) {
-    Check(vke::RunMenuItemHandler(host.slot(), 0, move) == vke::kStatusRepaint, "move");
-    vke::DrawInstanceSubplots(host.block(), 0);
+    vke::bench::Check(vke::RunMenuItemHandler(figure.slot(), 0, move) == vke::kStatusRepaint,
+                      "move");
+    vke::DrawInstanceSubplots(figure.block(), 0);
     ++redraws;
     spent = std::chrono::steady_clock::now() - start;
   }

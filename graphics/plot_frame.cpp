@@ -51,8 +51,17 @@ void CommandWriter::Put(double v) {
 }
 
 void CommandWriter::PutBytes(const char* bytes, int64_t n) {
-  for (int64_t i = 0; i < n; ++i) {
-    pending_[pendingCount_++] = bytes[i];
+  int64_t i = 0;
+  while (i < n) {
+    // Whole doubles go straight through while no partial one waits.
+    if (pendingCount_ == 0 && n - i >= 8) {
+      double d;
+      std::memcpy(&d, bytes + i, 8);
+      PutDouble(d);
+      i += 8;
+      continue;
+    }
+    pending_[pendingCount_++] = bytes[i++];
     if (pendingCount_ == 8) FlushBytes();
   }
 }
@@ -135,6 +144,16 @@ int32_t FirstTextArgument(EngineContext* ctx, int32_t nargin) {
 
 uint32_t CycleStyleWord(int32_t counter) {
   return kColourCycle[static_cast<size_t>(counter) % kColourCycle.size()];
+}
+
+void NumberRange(const double* v, int64_t n, double* low, double* high) {
+  *low = std::numeric_limits<double>::infinity();
+  *high = -*low;
+  for (int64_t k = 0; k < n; ++k) {
+    if (v[k] != v[k]) continue;
+    *low = std::min(*low, v[k]);
+    *high = std::max(*high, v[k]);
+  }
 }
 
 ErrCode FinishPlotCall(EngineContext* ctx, int32_t nargin) {

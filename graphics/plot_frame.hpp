@@ -164,6 +164,10 @@ uint32_t CycleStyleWord(int32_t counter);
 // The default style word of curves: the renderer's data style.
 inline constexpr uint32_t kCurveStyleWord = kStyleDefaultRecord;
 
+// The smallest and largest of n values that are numbers (NaN skipped);
+// *low > *high when there is none.
+void NumberRange(const double* v, int64_t n, double* low, double* high);
+
 // Removes the arguments of a finished call.
 ErrCode FinishPlotCall(EngineContext* ctx, int32_t nargin);
 

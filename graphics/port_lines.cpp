@@ -218,15 +218,57 @@ void DrawMarkers(cairo_t* cr, bool raster, const double* x, const double* y, int
   path.Finish();
 }
 
+// Adds the pixels that LinePath's strokes of a closed one-unit outline
+// cover: one rectangle per segment, pulled back by half a unit along its
+// direction, each turned clockwise on the device.
+void AddOutlineRectangles(cairo_t* cr, const double* x, const double* y, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    const Pt a{PinCoord(x[i]), PinCoord(y[i])};
+    const Pt b{PinCoord(x[(i + 1) % n]), PinCoord(y[(i + 1) % n])};
+    if (a == b) continue;
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    const double ux = 0.5 * (b.x - a.x) / len;
+    const double uy = 0.5 * (b.y - a.y) / len;
+    const Pt p0{a.x + 0.5 - ux, a.y + 0.5 - uy};
+    const Pt p1{b.x + 0.5 - ux, b.y + 0.5 - uy};
+    cairo_move_to(cr, p0.x - uy, p0.y + ux);
+    cairo_line_to(cr, p1.x - uy, p1.y + ux);
+    cairo_line_to(cr, p1.x + uy, p1.y - ux);
+    cairo_line_to(cr, p0.x + uy, p0.y - ux);
+    cairo_close_path(cr);
+  }
+}
+
 void DrawPolygon(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
                  const PenBrush& pen) {
   const double offset = pen.width % 2 == 1 ? 0.5 : 0.0;
+  // A one-unit solid outline is the same colour as the brush: on a raster
+  // target it joins the fill, a triangle in one pass with the outline
+  // (turned like it, so that the windings add up).
+  const bool joined = raster && pen.width == 1 && pen.dash == PenDash::kSolid;
+  int32_t order[3] = {0, 1, 2};
+  if (joined && n == 3 && (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) > 0) {
+    std::swap(order[1], order[2]);
+  }
   for (int32_t i = 0; i < n; ++i) {
-    cairo_line_to(cr, PinCoord(x[i]) + offset, PinCoord(y[i]) + offset);
+    const int32_t k = joined && n == 3 ? order[i] : i;
+    cairo_line_to(cr, PinCoord(x[k]) + offset, PinCoord(y[k]) + offset);
   }
   cairo_close_path(cr);
+  if (joined && n == 3) {
+    AddOutlineRectangles(cr, x, y, n);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
+    return;
+  }
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   cairo_fill(cr);
+  if (joined) {
+    AddOutlineRectangles(cr, x, y, n);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
+    return;
+  }
   LinePath path(cr, pen, raster);
   path.MoveTo(Pt{PinCoord(x[0]), PinCoord(y[0])});
   for (int32_t i = 1; i <= n; ++i) {

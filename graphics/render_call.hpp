@@ -34,6 +34,7 @@ struct RenderCall {
   bool vertical = false;  // the control panel stands in one column
 
   DepthSortPool* pool = nullptr;  // of a 3-D subplot's primitives
+  int64_t materialAt = -1;        // position of the material command in force
 
   double rowHeight = 0;   // of control-panel rows
   double arrowUnit = 0;   // arrowheads and slider arrows
@@ -85,6 +86,10 @@ inline bool PanelText(const RenderCommand& c, uint32_t i, const char** text, int
   return *length >= 0 && c.Holds(i + 1 + PackedDoubles(*length));
 }
 
+// The style a command draws with: its own, or the default record that its
+// style word asks for.
+PlotStyle CommandStyle(const RenderCall& call, const CommandHeader& h);
+
 // The drawing of each command kind; the renderer dispatches by code.
 void DrawPolylineCommand(RenderCall& call, const RenderCommand& c);
 void DrawInfiniteLine(RenderCall& call, const RenderCommand& c);
@@ -103,6 +108,26 @@ void DrawPanelSliderRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelButtonRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelPopupRow(RenderCall& call, const RenderCommand& c);
 void DrawPanelTextFieldRow(RenderCall& call, const RenderCommand& c);
+void DrawImageCommand(RenderCall& call, const RenderCommand& c);
+void DrawPcolorCommand(RenderCall& call, const RenderCommand& c);
+
+// A 3-D subplot hands its commands of points, lines, polygons and 3-D text
+// to the depth pool; 2-D text is dropped there.
+void AddToDepthPool(RenderCall& call, const RenderCommand& c);
+void RememberMaterial(RenderCall& call, const RenderCommand& c);
+// The words a primitive carries through the pool: its command's position,
+// the position of the material in force when it was added, and its point,
+// segment or face index within the command.
+enum PoolWord : int32_t { kPoolCommand = 0, kPoolMaterial = 1, kPoolIndex = 2 };
+inline constexpr uint32_t kNoPoolMaterial = UINT32_MAX;
+
+// Adds a polyline of n device points: line kinds add the segments between
+// finite neighbours, the blank and marker kinds the points (markers).
+void Render3DAddPolyline(RenderCall& call, uint32_t at, const double* X, const double* Y,
+                         const double* Z, int32_t n, const PlotStyle& style);
+// Sorts the pool and draws it through the callbacks of the 3-D primitives,
+// with the group's colour map and lights.
+void Render3DFlush(RenderCall& call);
 
 // The open pop-up menu of the group, over everything else.
 void DrawDeferredPopupMenu(RenderCall& call);

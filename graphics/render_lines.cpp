@@ -1,6 +1,7 @@
 // Replay of the line commands of a 2-D subplot: polylines split at points
 // that are not finite and clamped near the device, arrowheads, curve lists,
-// infinite lines of two and three dimensions, and bars.
+// infinite lines of two and three dimensions (the 3-D one also for the depth
+// pool of a 3-D subplot), and bars.
 #include <algorithm>
 #include <cmath>
 
@@ -210,7 +211,7 @@ void DrawInfiniteLine(RenderCall& call, const RenderCommand& c) {
 }
 
 void DrawInfiniteLine3(RenderCall& call, const RenderCommand& c) {
-  if (call.port.drawPolyline == nullptr || !c.Holds(8)) return;
+  if ((call.port.drawPolyline == nullptr && !call.is3d) || !c.Holds(8)) return;
   double planes[8];
   for (uint32_t i = 0; i < 8; ++i) planes[i] = c.Get(i);
   double p0[3];
@@ -221,9 +222,15 @@ void DrawInfiniteLine3(RenderCall& call, const RenderCommand& c) {
   }
   const double x[2] = {p0[kAxisX], p1[kAxisX]};
   const double y[2] = {p0[kAxisY], p1[kAxisY]};
+  const double z[2] = {p0[kAxisZ], p1[kAxisZ]};
   double X[2];
   double Y[2];
-  DataToDevice(*call.subplot, x, y, nullptr, 2, X, Y, nullptr);
+  double Z[2];
+  DataToDevice(*call.subplot, x, y, z, 2, X, Y, Z);
+  if (call.is3d) {
+    Render3DAddPolyline(call, c.at, X, Y, Z, 2, c.style);
+    return;
+  }
   call.port.drawPolyline(X, Y, 2, &c.style, call.target);
 }
 

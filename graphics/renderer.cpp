@@ -28,7 +28,7 @@ constexpr PlotStyle kBuiltinLabel{0, 0, 0, 0, 0};
 // How the replay treats a command code.
 enum CommandRule : uint8_t {
   kFlatOnly = 1,    // skipped in a 3-D subplot
-  kDepthPool = 2,   // a 3-D subplot hands it to the depth pool
+  kDepthPool = 2,   // a 3-D subplot hands it to the depth pool (AddToDepthPool)
   kLayoutToo = 4,   // also run when laying out only
   kPanelRow = 8,    // skipped in a vertical control panel
   kGridStyle = 16,  // the default-style bit takes the grid default
@@ -38,7 +38,7 @@ using CommandDrawer = void (*)(RenderCall&, const RenderCommand&);
 
 struct CommandEntry {
   int32_t code;
-  CommandDrawer draw;  // null: drawn by code not built yet, skipped
+  CommandDrawer draw;  // null: skipped
   uint8_t rules;
 };
 
@@ -53,12 +53,12 @@ constexpr CommandEntry kCommandTable[] = {
     {kCmdEllipses, &DrawEllipses, kFlatOnly},                   // ellipses
     {kCmdBars, &DrawBars, kFlatOnly},                           // bars
     {kCmdCurveList, &DrawCurveList, kFlatOnly},                 // root-locus curves
-    {kCmdImageCells, nullptr, kFlatOnly},                       // image, with the image commands
-    {kCmdPseudoColour, nullptr, kFlatOnly},                     // pcolor cells, likewise
+    {kCmdImageCells, &DrawImageCommand, kFlatOnly},             // image
+    {kCmdPseudoColour, &DrawPcolorCommand, kFlatOnly},          // pcolor cells
     {kCmdPolyline3, &DrawPolylineCommand, kDepthPool},          // 3-D polyline
     {kCmdInfiniteLine3, &DrawInfiniteLine3, kDepthPool},        // intersection of two planes
     {kCmdPolygons3, nullptr, kDepthPool},                       // polygons, 3-D subplots only
-    {kCmdMaterial, nullptr, 0},                                 // material of the 3-D primitives
+    {kCmdMaterial, &RememberMaterial, 0},                       // material of the 3-D primitives
     {kCmdErrorLocus, nullptr, kFlatOnly},                       // error-locus region
     {47, nullptr, kFlatOnly | kGridStyle},                      // z-plane grid
     {48, nullptr, kFlatOnly | kGridStyle},                      // s-plane grid
@@ -98,8 +98,10 @@ const CommandEntry* EntryFor(int32_t code) {
   return code >= 0 && code < kCodeCount ? kCommandIndex[code] : nullptr;
 }
 
-// The style a command draws with.
-PlotStyle CommandStyle(const RenderCall& call, const CommandHeader& h, const CommandEntry* entry) {
+}  // namespace
+
+PlotStyle CommandStyle(const RenderCall& call, const CommandHeader& h) {
+  const CommandEntry* entry = EntryFor(h.code);
   PlotStyle own{h.style, static_cast<uint8_t>(h.colour >> 16), static_cast<uint8_t>(h.colour >> 8),
                 static_cast<uint8_t>(h.colour), 0};
   if (!(own.flags & kStyleDefaultRecord)) return own;
@@ -110,6 +112,8 @@ PlotStyle CommandStyle(const RenderCall& call, const CommandHeader& h, const Com
   }
   return taken;
 }
+
+namespace {
 
 // Walks the commands of the group that starts at `from` (its command 70),
 // calling visit(command header, position) for each and stopping before the
@@ -205,13 +209,16 @@ void PrePass(RenderCall& call, uint32_t from) {
 uint32_t Replay(RenderCall& call, uint32_t from) {
   return WalkGroup(call.list, call.end, from, [&](const CommandHeader& h, uint32_t at) {
     const CommandEntry* entry = EntryFor(h.code);
-    if (entry == nullptr || entry->draw == nullptr) return;
+    if (entry == nullptr) return;
     if (call.layoutOnly && !(entry->rules & kLayoutToo)) return;
-    if (call.is3d && (entry->rules & (kFlatOnly | kDepthPool))) return;
+    if (call.is3d && (entry->rules & kFlatOnly)) return;
     if (call.vertical && (entry->rules & kPanelRow)) return;
+    const CommandDrawer draw =
+        call.is3d && (entry->rules & kDepthPool) ? &AddToDepthPool : entry->draw;
+    if (draw == nullptr) return;
     const RenderCommand c{h, at, call.list + size_t{at + kCommandHeaderDoubles} * 8,
-                          CommandStyle(call, h, entry)};
-    entry->draw(call, c);
+                          CommandStyle(call, h)};
+    draw(call, c);
   });
 }
 
@@ -344,9 +351,7 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
   call.clampLimit = 100 * (std::fabs(v[kRight] - v[kLeft]) + std::fabs(v[kBottom] - v[kTop]));
   if (call.is3d) OpenDepthPool(call);
   const uint32_t stop = Replay(call, *position);
-  // The 3-D primitives join the pool with their drawing callbacks; until
-  // then the flush finds it empty.
-  if (call.is3d) DepthSortFlush(call.pool, DepthSortCallbacks{}, &call);
+  if (call.is3d) Render3DFlush(call);
   if (!layoutOnly) DrawDeferredPopupMenu(call);
   if (!layoutOnly) {
     if (call.decorated && call.is3d && subplot->orthographic) {

@@ -47,6 +47,12 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
                       const TextFieldEdit& edit, bool layoutOnly, const GraphicsPort& port,
                       void* target);
 
+// The colour of t through a colour map of `count` entries (reds, then
+// greens, then blues, `count` doubles each, 0 to 1): entry floor(count t),
+// the first below 0 (and for NaN), the last from 1 on; without a map
+// (count <= 0) grey from black at 0 to white at 1.
+void ColormapLookup(const std::byte* colormap, int32_t count, double t, uint8_t rgb[3]);
+
 // Lays a subplot out for a port: margin units from the size of "0" (10 by 12
 // without text metrics), margins from the port's first four metrics (the
 // start metrics of the screen without a port).

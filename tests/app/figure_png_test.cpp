@@ -1,8 +1,10 @@
 // Figures drawn by the plot natives and rendered to PNG through the screen
 // port, compared with committed images (tests/data): a plain curve, a plot
 // with title, labels, legend and grid, a figure of several subplots, the
-// 3-D box of a helix in both projections, and an application whose draw handlers are compiled VKE
-// functions. VKE_UPDATE_GOLDENS=1 writes the images anew.
+// 3-D box of a helix in both projections, an application whose draw handlers are compiled VKE
+// functions, a lit surface in both projections, an image in each resampling
+// mode, pseudo-colour cells and contours. VKE_UPDATE_GOLDENS=1 writes the
+// images anew.
 #include "app/figure_png.hpp"
 
 #include <cairo.h>
@@ -185,6 +187,110 @@ TEST(FigurePng, ApplicationDrawnByItsHandlers) {
   }
   FindInstance(app.block(), 0)->initialised = 1;
   ExpectLikeGolden(app, "application_figure.png", true);
+}
+
+// A smooth surface with two peaks and a pit on a 30 x 30 grid over
+// [-3, 3] x [-3, 3]: the x row, the y column and z row by row.
+struct Peaks {
+  explicit Peaks(int32_t n) : n(n) {
+    for (int32_t i = 0; i < n; ++i) axis.push_back(-3 + 6.0 * i / (n - 1));
+    for (double y : axis) {
+      for (double x : axis) {
+        z.push_back(3 * (1 - x) * (1 - x) * std::exp(-x * x - (y + 1) * (y + 1)) -
+                    10 * (x / 5 - x * x * x - std::pow(y, 5)) * std::exp(-x * x - y * y) -
+                    std::exp(-(x + 1) * (x + 1) - y * y) / 3);
+      }
+    }
+  }
+  int32_t n;
+  V axis;
+  V z;
+};
+
+// A colour map of n entries from dark blue through green to yellow, as an
+// n x 3 table.
+V BlueToYellow(int32_t n) {
+  V map;
+  for (int32_t i = 0; i < n; ++i) {
+    const double t = i / (n - 1.0);
+    map.insert(map.end(), {std::min(1.0, 2 * t * t), 0.2 + 0.7 * t, 0.6 * (1 - t) + 0.1});
+  }
+  return map;
+}
+
+TEST(FigurePng, LitSurfaceInBothProjections) {
+  Drawn d(1, 2);
+  const Peaks p(30);
+  for (int32_t k = 0; k < 2; ++k) {
+    d.Subplot(k);
+    EXPECT_EQ(d.Table(64, 3, BlueToYellow(64)).Run("colormap"), kOk);
+    EXPECT_EQ(d.Row(p.axis).Row(p.axis).Table(p.n, p.n, p.z).Text("").Text("k_").Run("surf"), kOk);
+    EXPECT_EQ(d.Row({-2.2}).Row({0.7}).Run("lightangle"), kOk);
+    EXPECT_EQ(d.Text(k == 0 ? "Orthographic" : "Perspective").Run("title"), kOk);
+    if (k == 1) {
+      EXPECT_EQ(d.Text("p").Run("camproj"), kOk);
+    }
+  }
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "lit_surface.png");
+}
+
+TEST(FigurePng, ImageInEachResamplingMode) {
+  Drawn d(2, 2);
+  V r, g, b;
+  for (int32_t i = 0; i < 16; ++i) {
+    for (int32_t j = 0; j < 16; ++j) {
+      r.push_back(j / 15.0);
+      g.push_back(i / 15.0);
+      b.push_back((i + j) % 4 == 0 ? 1 : 0.3);
+    }
+  }
+  const char* options[4] = {"", "1", "3", "e"};
+  const char* titles[4] = {"Nearest", "Linear", "Cubic", "Whole pixels"};
+  for (int32_t k = 0; k < 4; ++k) {
+    d.Subplot(k);
+    EXPECT_EQ(d.Table(16, 16, r)
+                  .Table(16, 16, g)
+                  .Table(16, 16, b)
+                  .Row({0, 16, 0, 16})
+                  .Text(options[k])
+                  .Run("image"),
+              kOk);
+    EXPECT_EQ(d.Text(titles[k]).Run("title"), kOk);
+  }
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "image_modes.png");
+}
+
+TEST(FigurePng, PseudoColourCellsThroughAColourMap) {
+  Drawn d(1, 1);
+  d.Subplot(0);
+  const Peaks p(12);
+  V c;
+  for (double v : p.z) c.push_back((v + 7) / 15);
+  EXPECT_EQ(d.Table(16, 3, BlueToYellow(16)).Run("colormap"), kOk);
+  EXPECT_EQ(d.Row(p.axis).Row(p.axis).Table(p.n, p.n, c).Text("k").Run("pcolor"), kOk);
+  EXPECT_EQ(d.Text("Cells").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "pcolor_cells.png");
+}
+
+TEST(FigurePng, FilledAndLineContours) {
+  Drawn d(1, 2);
+  const Peaks p(40);
+  d.Subplot(0);
+  EXPECT_EQ(d.Table(p.n, p.n, p.z).Row({-3, 3, -3, 3}).Row({10}).Run("contour"), kOk);
+  EXPECT_EQ(d.Text("Lines").Run("title"), kOk);
+  d.Subplot(1);
+  EXPECT_EQ(d.Table(p.n, p.n, p.z)
+                .Row({-3, 3, -3, 3})
+                .Row({-8, -4, -2, 0, 2, 4, 6})
+                .Text("bf,cf,gf,yf,h(f80)f,rf,mf")
+                .Run("contour"),
+            kOk);
+  EXPECT_EQ(d.Text("Filled").Run("title"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ExpectLikeGolden(d, "contours.png");
 }
 
 // A control panel beside a plot, drawn by its handlers; then the pop-up menu

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "graphics/figure_codes.hpp"
 #include "graphics/object_store.hpp"
 #include "tests/graphics/command_list.hpp"
+#include "tests/graphics/room_guard.hpp"
 #include "tests/host/figure_harness.hpp"
 
 namespace vke {
@@ -186,64 +186,31 @@ TEST(ControlNatives, LayoutNativesIgnoreTheirErrors) {
   EXPECT_EQ(cmds[2].data, Doubles{1});
 }
 
-// The double just past the room a test leaves, where nothing may be written.
-struct Guard {
-  explicit Guard(FigureHarness& h) : h(h) {
-    const ObjectWriterState& w = h.block()->capture;
-    at = ObjectList(h.block()->DataArea()).At(w.start) + size_t{w.capacity} * 8;
-    SetPayloadDouble(at, 0, kMark);
-  }
-  bool Intact() const { return PayloadDouble(at, 0) == kMark; }
-  static constexpr double kMark = -12345.5;
-  FigureHarness& h;
-  std::byte* at;
-};
-
 // Sliders of three values and short labels need 15 + 2k + label doubles
 // each: one double less than that answers 10001 and writes nothing.
 TEST(ControlNatives, RoomIsCheckedForEveryDoubleWritten) {
   const char* body = "slider(['a', char(9), 'b', char(9), 'c'], [1 2 3; 1 2 3; 1 2 3], [0 5])";
-  const uint32_t need = kObjectBeginDoubles + 3 * (15 + 2 * 3 + 1);
-  for (uint32_t room : {need - 1, need}) {
-    FigureHarness h;
-    h.Open();
-    h.LimitRoom(room);
-    const Guard guard(h);
-    EXPECT_EQ(h.Draw(0, body), room < need ? kErrPlotOverflow : kOk);
-    EXPECT_EQ(h.used(), room < need ? kObjectBeginDoubles : need);
-    EXPECT_TRUE(guard.Intact());
-  }
+  test::ExpectExactRoom(body, kObjectBeginDoubles + 3 * (15 + 2 * 3 + 1));
 }
 
 // A random mix of the new natives into a store left with little room: every
 // call answers, nothing passes the room and the store stays well formed.
 TEST(ControlNatives, RandomMixKeepsTheStoreValid) {
-  const char* calls[] = {
-      "text('abc')",
-      "text(1, 2, 'label', 'rb')",
-      "text(1, 2, 3, 'z', fontset('Font', 'DejaVu Sans', 'Size', 14))",
-      "slider(['a', char(9), 'b'], [1 2; 3 4], [0 10; 1 100], 'nl', 'rg', 3)",
-      "button(['x', char(9), 'y', char(10), 'z'], [1; 2], 'r')",
-      "pushbutton(['Go', char(10), 'Stop'])",
-      "popupmenu('menu', {'alpha', 'beta', 'gamma'}, 3)",
-      "textfield(['f', char(9), 'g'], '%8.3e', [1 2 3])",
-      "settabs(['name', char(9), 'value'])",
-      "settabs([4 8 12])",
-      "vertcontrols(0)",
-  };
-  std::mt19937 random(26);
-  FigureHarness h;
-  h.Open();
-  for (int32_t i = 0; i < 300; ++i) {
-    h.LimitRoom(static_cast<uint32_t>(random() % 90));
-    const Guard guard(h);
-    const ErrCode e = h.Draw(0, calls[random() % std::size(calls)]);
-    EXPECT_TRUE(e == kOk || e == kErrPlotOverflow) << e;
-    ASSERT_TRUE(guard.Intact());
-  }
-  ASSERT_EQ(h.Close(), kOk);
-  EXPECT_TRUE(
-      ObjectListIsValid(h.block()->DataArea(), (h.block()->dataBytes - kInstanceRecordBytes) / 8));
+  test::ExpectRandomMixKeepsStoreValid(
+      {
+          "text('abc')",
+          "text(1, 2, 'label', 'rb')",
+          "text(1, 2, 3, 'z', fontset('Font', 'DejaVu Sans', 'Size', 14))",
+          "slider(['a', char(9), 'b'], [1 2; 3 4], [0 10; 1 100], 'nl', 'rg', 3)",
+          "button(['x', char(9), 'y', char(10), 'z'], [1; 2], 'r')",
+          "pushbutton(['Go', char(10), 'Stop'])",
+          "popupmenu('menu', {'alpha', 'beta', 'gamma'}, 3)",
+          "textfield(['f', char(9), 'g'], '%8.3e', [1 2 3])",
+          "settabs(['name', char(9), 'value'])",
+          "settabs([4 8 12])",
+          "vertcontrols(0)",
+      },
+      26, 90);
 }
 
 }  // namespace
