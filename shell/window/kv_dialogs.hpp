@@ -89,6 +89,7 @@ class SplashDialog : public wxDialog {
   std::string footer_;
   std::string body_;
   wxBitmap bitmap_;
+  wxWindow* face_;
 };
 
 // The about box's heading: the runtime's name.

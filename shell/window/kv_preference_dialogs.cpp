@@ -30,8 +30,7 @@ std::optional<FigureFontChoice> WxPreferenceDialogs::ChooseFont(const FigureFont
   if (dialog.ShowModal() != wxID_OK) return std::nullopt;
   const wxFont font = dialog.GetFontData().GetChosenFont();
   if (!font.IsOk()) return std::nullopt;
-  const wxScopedCharBuffer face = font.GetFaceName().utf8_str();
-  return FigureFontChoice{std::string(face.data(), face.length()),
+  return FigureFontChoice{font.GetFaceName().utf8_string(),
                           FontHeightOfPoints(font.GetFractionalPointSize(), dpi)};
 }
 

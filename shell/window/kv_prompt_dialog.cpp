@@ -67,8 +67,7 @@ bool WxPromptWindows::AskText(const std::string& title, const std::string& promp
                               std::string* answer) {
   PromptDialog dialog(parent_(), WindowText(title), WindowText(prompt), WindowText(*answer));
   if (dialog.ShowModal() != wxID_OK) return false;
-  const wxScopedCharBuffer utf8 = dialog.Answer().utf8_str();
-  answer->assign(utf8.data(), utf8.length());
+  *answer = dialog.Answer().utf8_string();
   return true;
 }
 

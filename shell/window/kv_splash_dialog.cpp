@@ -31,11 +31,17 @@ SplashDialog::SplashDialog(wxWindow* parent, const std::string& heading, const s
       footer_(footer),
       body_(body),
       bitmap_(SplashBitmap()) {
-  SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetClientSize(kSplashWidth, kSplashHeight);
-  Bind(wxEVT_PAINT, &SplashDialog::OnPaint, this);
+  // The box is painted on a face that fills it and takes the keyboard: a
+  // dialog without a child to focus hears no keys.
+  face_ = new wxWindow(this, wxID_ANY, wxPoint(0, 0), wxSize(kSplashWidth, kSplashHeight),
+                       wxWANTS_CHARS);
+  face_->SetBackgroundStyle(wxBG_STYLE_PAINT);
+  face_->Bind(wxEVT_PAINT, &SplashDialog::OnPaint, this);
+  face_->SetFocus();
   Bind(wxEVT_CHAR_HOOK, &SplashDialog::OnChar, this);
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Close(wxID_CANCEL); }, wxID_CANCEL);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Close(wxID_CANCEL); }, wxID_CANCEL);
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Close(wxID_CANCEL); });
   CentreOnScreen();
 }
@@ -53,7 +59,7 @@ void SplashDialog::OnChar(wxKeyEvent&) {
 }
 
 void SplashDialog::OnPaint(wxPaintEvent&) {
-  wxAutoBufferedPaintDC dc(this);
+  wxAutoBufferedPaintDC dc(face_);
   dc.SetBackground(*wxWHITE_BRUSH);
   dc.Clear();
   const bool hasBitmap = bitmap_.IsOk();
