@@ -107,12 +107,22 @@ cairo_status_t CairoTarget::AppendSvg(void* closure, const unsigned char* data,
   return CAIRO_STATUS_SUCCESS;
 }
 
+// An SVG document measured in pixels, as the drawing's device units are: a
+// program that takes it in shows it at the size it had on the screen.
+cairo_surface_t* CairoTarget::SvgDocument(CairoTarget* t, int32_t width, int32_t height) {
+  cairo_surface_t* svg = cairo_svg_surface_create_for_stream(&AppendSvg, t, width, height);
+  if (cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS) {
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+  }
+  return svg;
+}
+
 ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out) {
   out->reset();
   if (!ValidSize(width, height)) return kErrBadSize;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
   const ErrCode err =
-      t->Attach(cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height), 1);
+      t->Attach(SvgDocument(t.get(), width, height), 1);
   if (err != kOk) return err;
   *out = std::move(t);
   return kOk;
@@ -126,7 +136,7 @@ ErrCode CairoTarget::CreateCopyDocuments(int32_t width, int32_t height, double d
   }
   const double scale = 72.0 / dotsPerInch;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
-  cairo_surface_t* svg = cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height);
+  cairo_surface_t* svg = SvgDocument(t.get(), width, height);
   cairo_surface_t* pdf =
       cairo_pdf_surface_create_for_stream(&AppendPdf, t.get(), width * scale, height * scale);
   cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);

@@ -98,6 +98,7 @@ class CairoTarget {
   // Takes over the surface (destroyed with the target) and draws on it in
   // device units of `scale` surface units.
   ErrCode Attach(cairo_surface_t* surface, double scale);
+  static cairo_surface_t* SvgDocument(CairoTarget* t, int32_t width, int32_t height);
   static cairo_status_t AppendSvg(void* closure, const unsigned char* data, unsigned int length);
   static cairo_status_t AppendPdf(void* closure, const unsigned char* data, unsigned int length);
   // The surface holding a copy's or an image's pixels, or null.

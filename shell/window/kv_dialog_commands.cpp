@@ -24,8 +24,8 @@ DialogCommands::DialogCommands(KVMainFrame* frame)
       files_([frame] { return static_cast<wxWindow*>(frame); }),
       dialogs_([frame] { return static_cast<wxWindow*>(frame); }) {
   KVApp& app = wxGetApp();
-  preferences_ =
-      std::make_unique<FigurePreferences>(app.Engine(), app.Prefs(), dialogs_, app.State().settings);
+  preferences_ = std::make_unique<FigurePreferences>(app.Engine(), app.Prefs(), dialogs_,
+                                                     app.State().settings);
   print_.SetPrintData(setup_.GetPrintData());
 }
 
@@ -98,8 +98,8 @@ void DialogCommands::PageSetup() {
 
 void DialogCommands::Print() {
   auto report = [](ErrCode code) { wxGetApp().Errors().Report(code); };
-  FigurePrintout printout(wxGetApp().Engine(), Instance(), [this] { RestoreView(true); }, report,
-                          &setup_);
+  FigurePrintout printout(
+      wxGetApp().Engine(), Instance(), [this] { RestoreView(true); }, report, &setup_);
   wxPrinter printer(&print_);
   // The printer is always asked for through its dialog.
   if (printer.Print(frame_, &printout, true)) {
@@ -122,10 +122,7 @@ void DialogCommands::Preview() {
     wxGetApp().Errors().ReportText(kPrintFailed);
     return;
   }
-  auto* frame = new wxPreviewFrame(preview, frame_, "Print Preview", wxDefaultPosition,
-                                   frame_->GetSize());
-  frame->Initialize();
-  frame->Show();
+  ShowPrintPreview(preview, frame_, frame_->GetSize());
 }
 
 void DialogCommands::Copy() {
@@ -133,8 +130,8 @@ void DialogCommands::Copy() {
   if (!canvas) return;
   const wxSize size = canvas->GetClientSize();
   FigureImages images;
-  const ErrCode e = CopyFigureImages(wxGetApp().Engine(), Instance(), size.x, size.y,
-                                     [this] { RestoreView(false); }, &images);
+  const ErrCode e = CopyFigureImages(
+      wxGetApp().Engine(), Instance(), size.x, size.y, [this] { RestoreView(false); }, &images);
   canvas->Refresh(false);
   if (!e && !PutFigureOnClipboard(images)) {
     wxGetApp().Errors().ReportText(kClipboardFailed);

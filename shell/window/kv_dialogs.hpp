@@ -134,6 +134,10 @@ class FigurePrintout : public wxPrintout {
   const wxPageSetupDialogData* setup_;
 };
 
+// Opens the preview of a printout in a frame of that size over the parent;
+// the frame owns the preview.
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size);
+
 // ---- The frame's commands ----
 
 // The dialogs the figure preferences open.

@@ -3,6 +3,7 @@
 // context of the device; the preview's device is a small bitmap of the
 // same page, so the page units are scaled to the device here.
 #include <wx/dc.h>
+#include <wx/prntbase.h>
 
 #include <algorithm>
 
@@ -57,11 +58,20 @@ bool FigurePrintout::OnPrintPage(int) {
                                 static_cast<double>(deviceHeight) / pageHeight);
   cairo_scale(cr, scale, scale);
   cairo_translate(cr, left, top);
-  const ErrCode e = PrintFigurePage(engine_, id_, cr, {width, height, static_cast<double>(ppiX)},
-                                    restoreView_);
+  const ErrCode e =
+      PrintFigurePage(engine_, id_, cr, {width, height, static_cast<double>(ppiX)}, restoreView_);
   cairo_restore(cr);
   if (e && report_) report_(e);
   return true;
+}
+
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size) {
+  auto* frame = new wxPreviewFrame(preview, parent, "Print Preview");
+  frame->Initialize();
+  // Laying out fits the frame to its tool bar: the page gets its room after.
+  frame->SetSize(size);
+  frame->Show();
+  return frame;
 }
 
 }  // namespace vke

@@ -81,7 +81,7 @@ TEST(CairoDocuments, ClipboardSvgAndImagePng) {
   const std::string& svg = t->SvgText();
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
-  EXPECT_NE(svg.find("width=\"600pt\""), std::string::npos);
+  EXPECT_NE(svg.find("width=\"600px\""), std::string::npos);
   // Shapes stay vectors: nothing turns the page into a bitmap.
   EXPECT_GT(CountOf(svg, "<path"), 3);
 
@@ -104,7 +104,7 @@ TEST(CairoDocuments, ACopyIsKeptAsSvgPdfAndPng) {
     DrawSample(ScreenPort(), t.get());
     ASSERT_EQ(t->Finish(), kOk);
     EXPECT_GT(CountOf(t->SvgText(), "<path"), 3);
-    EXPECT_NE(t->SvgText().find("width=\"600pt\""), std::string::npos);
+    EXPECT_NE(t->SvgText().find("width=\"600px\""), std::string::npos);
     EXPECT_EQ(t->PdfText().rfind("%PDF-", 0), 0u);
     EXPECT_NE(t->PdfText().find("/MediaBox [ 0 0 144 96 ]"), std::string::npos);
     std::string png;

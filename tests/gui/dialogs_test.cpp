@@ -7,8 +7,6 @@
 #include <dlfcn.h>
 #include <glib.h>
 #include <gmock/gmock.h>
-#include <wx/dcclient.h>
-#include <wx/dcmemory.h>
 #include <wx/fontdlg.h>
 #include <wx/modalhook.h>
 #include <wx/richtext/richtextctrl.h>
@@ -30,11 +28,6 @@ namespace {
 
 using ::testing::NiceMock;
 using ::testing::Return;
-
-std::string ScreenDir() {
-  const char* dir = std::getenv("VKE_SCREEN_DIR");
-  return dir ? dir : ".";
-}
 
 // A function of the toolkit's GTK underneath, found at run time.
 template <typename Fn>
@@ -105,20 +98,6 @@ struct Dialogs : ::testing::Test {
   }
 };
 
-// The window's pixels, saved as a PNG for the record.
-wxImage Snapshot(wxWindow* window, const std::string& name) {
-  const wxSize size = window->GetClientSize();
-  wxBitmap bitmap(size);
-  {
-    wxClientDC screen(window);
-    wxMemoryDC memory(bitmap);
-    memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-  }
-  const wxImage image = bitmap.ConvertToImage();
-  image.SaveFile(ScreenDir() + "/" + name + ".png", wxBITMAP_TYPE_PNG);
-  return image;
-}
-
 TEST_F(Dialogs, ThePromptShowsItsTextsAndGivesBackWhatIsTyped) {
   KVAppContext context(8290304, 8290304);
   ASSERT_TRUE(context.Created());
@@ -131,7 +110,7 @@ TEST_F(Dialogs, ThePromptShowsItsTextsAndGivesBackWhatIsTyped) {
     title = p->GetTitle();
     prompt = p->Prompt();
     answer = p->Answer();
-    Snapshot(p, "prompt");
+    test::Snapshot(p, "prompt");
     wxUIActionSimulator sim;
     p->AnswerEdit()->SetFocus();
     p->AnswerEdit()->SetInsertionPointEnd();
@@ -230,7 +209,7 @@ TEST_F(Dialogs, TheAboutBoxIsAWhiteBoxThatAKeyEnds) {
   SplashDialog about(frame, "VKE Runtime", "", "Demo Application");
   wxImage picture;
   WhenOpen viewer(Open(), [&](wxDialog* d) {
-    picture = Snapshot(d, "about");
+    picture = test::Snapshot(d, "about");
     wxUIActionSimulator().Char('x');
   });
   EXPECT_EQ(about.ShowModal(), wxID_CANCEL);
@@ -283,7 +262,7 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   EXPECT_EQ(at(bold - 2).GetLeftIndent(), 53);  // 300 twips
   EXPECT_EQ(at(bold - 2).GetLeftSubIndent(), -53);
   EXPECT_EQ(at(bold - 2).GetTabs().size(), 32u);
-  Snapshot(window, "help-text");
+  test::Snapshot(window, "help-text");
 
   // Closing hides it; it is shown again as it was.
   window->Close();

@@ -117,7 +117,7 @@ TEST_F(FigureOutputs, ACopyIsTheCopyRectangleInThreeFormats) {
 
   EXPECT_EQ(images.width, 200);
   EXPECT_EQ(images.height, 120);
-  EXPECT_NE(images.svg.find("width=\"200pt\" height=\"120pt\""), std::string::npos);
+  EXPECT_NE(images.svg.find("width=\"200px\" height=\"120px\""), std::string::npos);
   EXPECT_NE(images.svg.find("<path"), std::string::npos);
   EXPECT_EQ(images.pdf.rfind("%PDF-", 0), 0u);
   EXPECT_NE(images.pdf.find("/MediaBox [ 0 0 150 90 ]"), std::string::npos);  // at 96 per inch
