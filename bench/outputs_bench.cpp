@@ -6,10 +6,8 @@
 // case, read by bench/compare_outputs.sh.
 #include <cairo-pdf.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +23,7 @@ namespace {
 
 using vke::CairoTarget;
 using vke::bench::Check;
+using vke::bench::MillisecondsPer;
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
@@ -35,18 +34,6 @@ constexpr int32_t kPageWidth = 7 * 600 + 300;
 constexpr int32_t kPageHeight = 10 * 600;
 
 size_t g_bytes = 0;  // what the documents weigh, so that none is left out
-
-double Milliseconds(const std::function<void()>& run) {
-  int32_t runs = 0;
-  const auto start = std::chrono::steady_clock::now();
-  std::chrono::duration<double> spent{};
-  while (spent.count() < 2.0 || runs < 5) {
-    run();
-    ++runs;
-    spent = std::chrono::steady_clock::now() - start;
-  }
-  return 1000 * spent.count() / runs;
-}
 
 void DrawOn(vke::KVContextBlock* block, CairoTarget* target) {
   vke::SetGraphicsPortTarget(block, target);
@@ -132,10 +119,10 @@ int main() {
       vke::bench::MakeGridFigure(memory.get(), 2, 5, 10000, kWidth, kHeight);
   vke::InitScreenPortMetrics();
   vke::SetGraphicsPortFunctions(block, &vke::ScreenPort());
-  std::printf("copy %.2f\n", Milliseconds([&] { Copy(block); }));
-  std::printf("svg %.2f\n", Milliseconds([&] { Svg(block); }));
-  std::printf("png %.2f\n", Milliseconds([&] { Png(block); }));
-  std::printf("pdf %.2f\n", Milliseconds([&] { Print(block); }));
+  std::printf("copy %.2f\n", MillisecondsPer([&] { Copy(block); }));
+  std::printf("svg %.2f\n", MillisecondsPer([&] { Svg(block); }));
+  std::printf("png %.2f\n", MillisecondsPer([&] { Png(block); }));
+  std::printf("pdf %.2f\n", MillisecondsPer([&] { Print(block); }));
   std::fprintf(stderr, "%zu bytes written\n", g_bytes);
   return 0;
 }
