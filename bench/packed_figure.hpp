@@ -13,19 +13,12 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/reset_data.hpp"
+#include "bench/bench_check.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/port.hpp"
 #include "tools/kvpack/pack.hpp"
 
 namespace vke::bench {
-
-// Ends the benchmark when a step of its set-up failed.
-inline void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-  }
-}
 
 // Creates the host's block and packs the application into it; `name` names
 // the description (NAME.kvd) and its source file.

@@ -82,19 +82,7 @@ function show(a, b, c)
      "", false},
 };
 
-// Milliseconds per call of step, over at least two seconds and ten calls.
-template <typename Step>
-double MillisecondsPer(Step step) {
-  int32_t runs = 0;
-  const auto start = std::chrono::steady_clock::now();
-  std::chrono::duration<double> spent{};
-  while (spent.count() < 2.0 || runs < 10) {
-    step();
-    ++runs;
-    spent = std::chrono::steady_clock::now() - start;
-  }
-  return 1000 * spent.count() / runs;
-}
+using vke::bench::MillisecondsPer;
 
 void Measure(const Case& c) {
   vke::bench::PackedFigure figure(kDescription, "surfaces",

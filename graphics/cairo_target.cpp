@@ -1,9 +1,11 @@
-// Drawing targets over cairo: creation of the image, PDF and SVG targets,
-// their completion, and the saved device-context states of the port.
+// Drawing targets over cairo: creation of the image, PDF, SVG, copy and
+// lent-context targets, their completion, and the saved device-context
+// states of the port.
 #include "graphics/cairo_target.hpp"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
+#include <cairo-tee.h>
 
 #include "engine/errors/errors.hpp"
 
@@ -44,8 +46,15 @@ CairoTarget::CairoTarget(int32_t width, int32_t height, bool raster, bool invert
 
 CairoTarget::~CairoTarget() {
   if (layout_ != nullptr) g_object_unref(layout_);
+  // A lent context goes back to its owner as it came.
+  if (lent_ && cr_ != nullptr) {
+    while (RestoreState()) {
+    }
+    cairo_restore(cr_);
+  }
   if (cr_ != nullptr) cairo_destroy(cr_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
+  for (cairo_surface_t* r : replicas_) cairo_surface_destroy(r);
 }
 
 ErrCode CairoTarget::Attach(cairo_surface_t* surface, double scale) {
@@ -98,20 +107,89 @@ cairo_status_t CairoTarget::AppendSvg(void* closure, const unsigned char* data,
   return CAIRO_STATUS_SUCCESS;
 }
 
+// An SVG document measured in pixels, as the drawing's device units are: a
+// program that takes it in shows it at the size it had on the screen.
+cairo_surface_t* CairoTarget::SvgDocument(CairoTarget* t, int32_t width, int32_t height) {
+  cairo_surface_t* svg = cairo_svg_surface_create_for_stream(&AppendSvg, t, width, height);
+  if (cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS) {
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+  }
+  return svg;
+}
+
 ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out) {
   out->reset();
   if (!ValidSize(width, height)) return kErrBadSize;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
   const ErrCode err =
-      t->Attach(cairo_svg_surface_create_for_stream(&AppendSvg, t.get(), width, height), 1);
+      t->Attach(SvgDocument(t.get(), width, height), 1);
   if (err != kOk) return err;
   *out = std::move(t);
   return kOk;
 }
 
+ErrCode CairoTarget::CreateCopyDocuments(int32_t width, int32_t height, double dotsPerInch,
+                                         std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (!ValidSize(width, height) || !(dotsPerInch >= 1 && dotsPerInch <= 10000)) {
+    return kErrBadSize;
+  }
+  const double scale = 72.0 / dotsPerInch;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
+  cairo_surface_t* svg = SvgDocument(t.get(), width, height);
+  cairo_surface_t* pdf =
+      cairo_pdf_surface_create_for_stream(&AppendPdf, t.get(), width * scale, height * scale);
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  t->replicas_ = {svg, pdf, image};
+  for (cairo_surface_t* r : t->replicas_) {
+    if (cairo_surface_status(r) != CAIRO_STATUS_SUCCESS) {
+      return cairo_surface_status(r) == CAIRO_STATUS_NO_MEMORY ? kErrOutOfMem : kErrIoErr;
+    }
+  }
+  // Every replica takes the drawing in the same units, the image on white.
+  cairo_surface_set_device_scale(pdf, scale, scale);
+  cairo_t* white = cairo_create(image);
+  cairo_set_source_rgb(white, 1, 1, 1);
+  cairo_paint(white);
+  cairo_destroy(white);
+  cairo_surface_t* tee = cairo_tee_surface_create(svg);
+  cairo_tee_surface_add(tee, pdf);
+  cairo_tee_surface_add(tee, image);
+  const ErrCode err = t->Attach(tee, 1);
+  if (err != kOk) return err;
+  *out = std::move(t);
+  return kOk;
+}
+
+ErrCode CairoTarget::CreateOnContext(cairo_t* context, int32_t width, int32_t height,
+                                     std::unique_ptr<CairoTarget>* out) {
+  out->reset();
+  if (context == nullptr || cairo_status(context) != CAIRO_STATUS_SUCCESS) return kErrBadArg;
+  if (!ValidSize(width, height)) return kErrBadSize;
+  std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, true));
+  t->lent_ = true;
+  t->cr_ = cairo_reference(context);
+  t->surface_ = cairo_surface_reference(cairo_get_target(context));
+  cairo_save(t->cr_);
+  cairo_set_line_cap(t->cr_, CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(t->cr_, CAIRO_LINE_JOIN_ROUND);
+  t->layout_ = pango_cairo_create_layout(t->cr_);
+  pango_layout_set_single_paragraph_mode(t->layout_, TRUE);
+  *out = std::move(t);
+  return kOk;
+}
+
+cairo_status_t CairoTarget::AppendPdf(void* closure, const unsigned char* data,
+                                      unsigned int length) {
+  static_cast<CairoTarget*>(closure)->pdf_.append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
 ErrCode CairoTarget::Finish() {
   if (finished_) return kOk;
   finished_ = true;
+  // A lent context stays drawable for its owner until the target goes.
+  if (lent_) return kOk;
   if (layout_ != nullptr) {
     g_object_unref(layout_);
     layout_ = nullptr;
@@ -124,7 +202,39 @@ ErrCode CairoTarget::Finish() {
   } else {
     cairo_surface_finish(surface_);
   }
-  return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
+  bool written = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+  for (cairo_surface_t* r : replicas_) {
+    if (r == Pixels()) {
+      cairo_surface_flush(r);
+    } else {
+      cairo_surface_finish(r);
+    }
+    written = written && cairo_surface_status(r) == CAIRO_STATUS_SUCCESS;
+  }
+  return written ? kOk : kErrIoErr;
+}
+
+cairo_surface_t* CairoTarget::Pixels() const {
+  if (raster_) return surface_;
+  for (cairo_surface_t* r : replicas_) {
+    if (cairo_surface_get_type(r) == CAIRO_SURFACE_TYPE_IMAGE) return r;
+  }
+  return nullptr;
+}
+
+ErrCode CairoTarget::PngText(std::string* png) const {
+  png->clear();
+  cairo_surface_t* pixels = Pixels();
+  if (pixels == nullptr) return kErrBadArg;
+  cairo_surface_flush(pixels);
+  const cairo_status_t status = cairo_surface_write_to_png_stream(
+      pixels,
+      [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      png);
+  return status == CAIRO_STATUS_SUCCESS ? kOk : kErrIoErr;
 }
 
 ErrCode CairoTarget::WritePng(const char* path) {

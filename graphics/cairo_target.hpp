@@ -1,7 +1,9 @@
 // The drawing target of the graphics port: a cairo context on an image (the
-// view's off-screen bitmap), a PDF page (the printer) or an SVG document (the
-// clipboard copy), with the device-context state the port's slots keep on
-// it: the selected font, the text colour and the stack of saved states.
+// view's off-screen bitmap), a PDF page (the printer), an SVG document, the
+// clipboard's copy (one drawing kept as SVG, PDF and PNG at once), or a
+// context lent by the toolkit (a printer page), with the device-context
+// state the port's slots keep on it: the selected font, the text colour and
+// the stack of saved states.
 #pragma once
 
 #include <cairo.h>
@@ -46,6 +48,16 @@ class CairoTarget {
                            std::unique_ptr<CairoTarget>* out);
   // An SVG document of width x height units, kept as text (SvgText) by Finish.
   static ErrCode CreateSvg(int32_t width, int32_t height, std::unique_ptr<CairoTarget>* out);
+  // One drawing of width x height units kept at once as an SVG document
+  // (SvgText), a PDF page at dotsPerInch (PdfText) and an image (PngText)
+  // by Finish. Like SVG it cannot invert: feedback is drawn in black.
+  static ErrCode CreateCopyDocuments(int32_t width, int32_t height, double dotsPerInch,
+                                     std::unique_ptr<CairoTarget>* out);
+  // Draws on a context that the caller keeps (a printer page): width x
+  // height device units in the context's current user space. The context's
+  // state is saved here and given back as it was when the target goes.
+  static ErrCode CreateOnContext(cairo_t* context, int32_t width, int32_t height,
+                                 std::unique_ptr<CairoTarget>* out);
 
   CairoTarget(const CairoTarget&) = delete;
   CairoTarget& operator=(const CairoTarget&) = delete;
@@ -57,6 +69,10 @@ class CairoTarget {
   // Image targets only: the pixels as a PNG file; kErrIoErr on failure.
   ErrCode WritePng(const char* path);
   const std::string& SvgText() const { return svg_; }
+  const std::string& PdfText() const { return pdf_; }
+  // The pixels of an image, or of a copy's image, as PNG bytes; kErrBadArg
+  // for a target without pixels, kErrIoErr on failure.
+  ErrCode PngText(std::string* png) const;
 
   cairo_t* context() const { return cr_; }
   cairo_surface_t* surface() const { return surface_; }
@@ -82,7 +98,11 @@ class CairoTarget {
   // Takes over the surface (destroyed with the target) and draws on it in
   // device units of `scale` surface units.
   ErrCode Attach(cairo_surface_t* surface, double scale);
+  static cairo_surface_t* SvgDocument(CairoTarget* t, int32_t width, int32_t height);
   static cairo_status_t AppendSvg(void* closure, const unsigned char* data, unsigned int length);
+  static cairo_status_t AppendPdf(void* closure, const unsigned char* data, unsigned int length);
+  // The surface holding a copy's or an image's pixels, or null.
+  cairo_surface_t* Pixels() const;
 
   struct SavedState {
     PortFont font;
@@ -97,10 +117,14 @@ class CairoTarget {
   bool raster_;
   bool invertible_;
   bool finished_ = false;
+  bool lent_ = false;  // the context is the caller's
+  // A copy's SVG, PDF and image surfaces, which its surface draws on.
+  std::vector<cairo_surface_t*> replicas_;
   PortFont font_;
   uint32_t textRgb_ = 0;
   std::vector<SavedState> saved_;
   std::string svg_;
+  std::string pdf_;
 };
 
 // The figure font as a target selects it when no command font is set.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "graphics/style.hpp"
 
@@ -115,6 +116,11 @@ PenBrush SelectPenBrush(const PlotStyle& style);
 inline constexpr uint32_t kDefaultBackgroundColor = 0xE5E5E5;  // 0x00BBGGRR
 void SetBackgroundColor(uint32_t colorref);                    // 0x00BBGGRR
 uint32_t GetBackgroundColor();
+// The colour dialog of the figure background: the dialog is given the
+// current colour and answers true with the user's choice in it, false when
+// cancelled. True, and the choice stored, when the user accepted.
+using ColorDialogFn = std::function<bool(uint32_t* colorref)>;
+bool ChooseBackgroundColor(const ColorDialogFn& dialog);
 void SetDrawingOption(bool thickLines);
 // The figure font that a font selection without a name returns to; size in
 // device units (em height), bits as in PortSetFontFn.

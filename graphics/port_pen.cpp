@@ -73,6 +73,12 @@ void SetBackgroundColor(uint32_t colorref) {
 uint32_t GetBackgroundColor() {
   return g_background;
 }
+bool ChooseBackgroundColor(const ColorDialogFn& dialog) {
+  uint32_t colorref = g_background;
+  if (!dialog || !dialog(&colorref)) return false;
+  SetBackgroundColor(colorref);
+  return true;
+}
 void SetDrawingOption(bool thickLines) {
   g_thickLines = thickLines;
 }

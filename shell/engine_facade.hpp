@@ -161,6 +161,12 @@ class EngineFacade : public FigureInteraction {
   virtual ErrCode HandleFigureKey(int32_t id, uint32_t key) = 0;
   virtual ErrCode SelectAllSubplots(int32_t id) = 0;
   virtual ErrCode CopyFigure(int32_t id, double left, double right, double top, double bottom) = 0;
+  // The rectangle a copy takes (left, right, top, bottom): the one selected
+  // subplot, else the free layout's extent, else the figure; false without
+  // the instance.
+  virtual bool GetCopyRect(int32_t id, double rect[4]) const = 0;
+  // Every subplot laid out anew at the next drawing (printing).
+  virtual void ResetSubplots(int32_t id) = 0;
   virtual int32_t SelectedSubplot(int32_t id) const = 0;
   // Bit 0 enabled, bit 1 checked, for a plot of the figure (-3: removal).
   virtual uint32_t SubplotSelectionState(int32_t id, int32_t plot) const = 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/runtime_context.hpp"
+#include "shell/prompt_dialog.hpp"
 #include "shell/status_bar.hpp"
 
 namespace vke {
@@ -95,6 +96,17 @@ void KVContext::CallShowBusy(int32_t on, double seconds, uintptr_t context) {
 
 void KVAppContext::ShowBusy(int32_t on, double) {
   if (statusBar_) statusBar_->SetPaneText(kBusyPane, on ? "Running" : "");
+}
+
+bool KVAppContext::AskInput(const char* title, int32_t titleLength, const char* prompt,
+                            int32_t promptLength, char* answer, int32_t capacity, int32_t* length,
+                            int32_t okCancel) {
+  if (!prompt_) {
+    return KVContext::AskInput(title, titleLength, prompt, promptLength, answer, capacity, length,
+                               okCancel);
+  }
+  return RunPromptDialog(*prompt_, title, titleLength, prompt, promptLength, answer, capacity,
+                         length, okCancel);
 }
 
 }  // namespace vke

@@ -12,6 +12,7 @@
 
 namespace vke {
 
+class PromptWindows;
 class StatusBar;
 
 // Where a context's block comes from; the heap unless a test says otherwise.
@@ -76,18 +77,22 @@ class KVContext {
 };
 
 // The application's context: shows "Running" in the status bar while a
-// handler runs long. Its prompt is the base context's until the shell has a
-// prompt dialog.
+// handler runs long, and asks the user through the prompt windows (the
+// base context's answer until they are set).
 class KVAppContext : public KVContext {
  public:
   using KVContext::KVContext;
 
   // Set by the main frame once its status bar exists.
   void SetStatusBar(StatusBar* statusBar) { statusBar_ = statusBar; }
+  void SetPromptWindows(PromptWindows* windows) { prompt_ = windows; }
   void ShowBusy(int32_t on, double seconds) override;
+  bool AskInput(const char* title, int32_t titleLength, const char* prompt, int32_t promptLength,
+                char* answer, int32_t capacity, int32_t* length, int32_t okCancel) override;
 
  private:
   StatusBar* statusBar_ = nullptr;
+  PromptWindows* prompt_ = nullptr;
 };
 
 // The status-bar pane that shows the busy text.

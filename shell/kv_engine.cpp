@@ -329,6 +329,17 @@ ErrCode KVEngine::CopyFigure(int32_t id, double left, double right, double top, 
   return block() ? vke::CopyFigure(slot(), id, left, right, top, bottom) : CreationError();
 }
 
+bool KVEngine::GetCopyRect(int32_t id, double rect[4]) const {
+  const FigureState* f = Figure(block(), id);
+  if (!f) return false;
+  vke::GetCopyRect(*f, rect);
+  return true;
+}
+
+void KVEngine::ResetSubplots(int32_t id) {
+  if (FigureState* f = Figure(block(), id)) ResetInstanceSubplots(f);
+}
+
 int32_t KVEngine::SelectedSubplot(int32_t id) const {
   return block() ? GetSelectedSubplot(block(), id) : -1;
 }

@@ -78,6 +78,8 @@ class KVEngine final : public EngineFacade {
   ErrCode HandleFigureKey(int32_t id, uint32_t key) override;
   ErrCode SelectAllSubplots(int32_t id) override;
   ErrCode CopyFigure(int32_t id, double left, double right, double top, double bottom) override;
+  bool GetCopyRect(int32_t id, double rect[4]) const override;
+  void ResetSubplots(int32_t id) override;
   int32_t SelectedSubplot(int32_t id) const override;
   uint32_t SubplotSelectionState(int32_t id, int32_t plot) const override;
   MenuBits GetFigureMenuState(int32_t id, FigureMenu menu) const override;

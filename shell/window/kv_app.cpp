@@ -12,6 +12,7 @@
 #include "shell/kv_engine.hpp"
 #include "shell/platform/break_key.hpp"
 #include "shell/status_bar.hpp"
+#include "shell/window/kv_dialogs.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {
@@ -126,6 +127,9 @@ bool KVApp::CreateDocument() {
   SetTopWindow(frame_);
   statusBar_ = std::make_unique<FrameStatusBar>(frame_);
   context_->SetStatusBar(statusBar_.get());
+  dialogs_ = std::make_unique<DialogCommands>(frame_);
+  dialogs_->Install();
+  context_->SetPromptWindows(&dialogs_->Prompt());
   if (!manager_->CreateDocument(wxString(), wxDOC_NEW)) return false;
   frame_->Show();
   // Once the window manager has framed the window, so that the saved outer

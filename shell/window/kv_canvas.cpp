@@ -127,6 +127,13 @@ void KVCanvas::SetTicking(bool on) {
   if (!on && timer_.IsRunning()) timer_.Stop();
 }
 
+void KVCanvas::Renew(bool relayout) {
+  if (relayout) width_ = height_ = 1;
+  image_.reset();
+  InstallTarget();
+  Refresh(false);
+}
+
 void KVCanvas::DrawNowFromHere() {
   Refresh(false);
   Update();

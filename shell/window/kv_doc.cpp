@@ -33,6 +33,7 @@ void KVDoc::LoadEmbeddedApplication() {
     wxGetApp().Errors().ReportText(LoadErrorText(engine, e, wxGetApp().Executable()));
     return;
   }
+  imageTitle_ = title;
   instance_ = engine.FirstInstance();
   DocumentCommands& commands = Commands();
   commands.SetInstance(instance_);

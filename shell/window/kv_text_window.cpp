@@ -1,7 +1,10 @@
-// The about and help text windows of the application: a read-only text in
-// an 11-point sans-serif face, 500 by 300 pixels, above other windows.
-#include <wx/textctrl.h>
+// The about and help text windows of the application: a read-only rich-text
+// control in an 11-point sans-serif face with 32 tab stops a third of an
+// inch apart, 500 by 300 pixels, above other windows, showing the text's
+// markup rendered (or the text as it is).
+#include <wx/richtext/richtextctrl.h>
 
+#include "shell/window/kv_dialogs.hpp"
 #include "shell/window/kv_windows.hpp"
 
 namespace vke {
@@ -11,15 +14,32 @@ namespace {
 constexpr int kWidth = 500;
 constexpr int kHeight = 300;
 constexpr int kPoints = 11;
+constexpr int kTabStops = 32;
+constexpr int kTabStepTenthsMm = 85;  // 480 twips
+
+wxRichTextAttr TextWindowStyle() {
+  wxRichTextAttr style;
+  style.SetFont(wxFont(wxFontInfo(kPoints).FaceName("Arial")));
+  style.SetTextColour(*wxBLACK);
+  wxArrayInt tabs;
+  for (int k = 0; k < kTabStops; k++) tabs.Add(k * kTabStepTenthsMm);
+  style.SetTabs(tabs);
+  return style;
+}
 
 }  // namespace
 
-KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title)
+KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool markup)
     : wxFrame(parent, wxID_ANY, WindowText(title), wxDefaultPosition, wxSize(kWidth, kHeight),
               (wxDEFAULT_FRAME_STYLE & ~(wxMINIMIZE_BOX | wxMAXIMIZE_BOX)) | wxSTAY_ON_TOP),
-      text_(new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
-                           wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP)) {
-  text_->SetFont(wxFont(wxFontInfo(kPoints).FaceName("Arial")));
+      text_(new wxRichTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                               wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL |
+                                   (markup ? 0 : wxHSCROLL))),
+      markup_(markup) {
+  text_->SetBasicStyle(TextWindowStyle());
+  text_->Bind(wxEVT_TEXT_URL, [](wxTextUrlEvent& event) {
+    wxLaunchDefaultBrowser(event.GetString());
+  });
   // Closing keeps the window for the next time.
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
     if (!event.CanVeto()) return event.Skip();
@@ -33,7 +53,8 @@ void KVTextWindow::SetTitle(const std::string& title) {
 }
 
 void KVTextWindow::SetText(const std::string& text) {
-  text_->ChangeValue(WindowText(text));
+  if (markup_ && RenderMarkupToRichEdit(text_, text, false, nullptr, false)) return;
+  text_->SetValue(WindowText(text));
   text_->SetInsertionPoint(0);
 }
 

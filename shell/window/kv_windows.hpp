@@ -8,6 +8,8 @@
 #include <wx/evtloopsrc.h>
 #include <wx/wx.h>
 
+class wxRichTextCtrl;
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,6 +29,7 @@ namespace vke {
 class KVEngine;
 class KVCanvas;
 class StatusBar;
+class DialogCommands;
 
 // Refuses every document but the first: opening a file or dropping one on
 // the window never replaces the application.
@@ -90,18 +93,20 @@ void ApplyCommandUpdate(wxUpdateUIEvent& event, const CommandUpdate& update);
 // The desktop's clipboard.
 Clipboard& SystemClipboard();
 
-// A frame with a read-only text, for the application's about and help
-// texts; closing it hides it.
+// A frame with a read-only rich text, for the application's about and help
+// texts, their markup rendered; closing it hides it.
 class KVTextWindow : public wxFrame, public TextWindow {
  public:
-  KVTextWindow(wxWindow* parent, const std::string& title);
+  KVTextWindow(wxWindow* parent, const std::string& title, bool markup = true);
   void SetTitle(const std::string& title) override;
   void SetText(const std::string& text) override;
   void BringToTop() override;
   void Hide() override;
+  wxRichTextCtrl* Control() const { return text_; }
 
  private:
-  wxTextCtrl* text_;
+  wxRichTextCtrl* text_;
+  bool markup_;
 };
 
 class KVDoc : public wxDocument {
@@ -115,11 +120,14 @@ class KVDoc : public wxDocument {
   // Draw handlers of a changed instance, then the views.
   void RunIdleStep();
   int32_t Instance() const { return instance_; }
+  // The title the application image carries.
+  const std::string& ImageTitle() const { return imageTitle_; }
   // The document's commands, menus and text windows.
   DocumentCommands& Commands();
 
  private:
   int32_t instance_ = 0;
+  std::string imageTitle_;
   std::unique_ptr<DocumentHost> host_;
   std::unique_ptr<DocumentCommands> commands_;
   wxDECLARE_DYNAMIC_CLASS(KVDoc);
@@ -246,6 +254,9 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   const std::string& Executable() const { return executable_; }
   KVDoc* Document() const;
   KVMainFrame* Frame() const { return frame_; }
+  // The dialogs and printing of the frame's commands, the prompt and the
+  // file choosers.
+  DialogCommands* Dialogs() const { return dialogs_.get(); }
   // Runs the idle step of every document.
   void RunIdleStepAllDocuments();
   // A modal dialog is open.
@@ -259,6 +270,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<StatusBar> statusBar_;
   std::unique_ptr<ErrorBox> errorBox_;
   std::unique_ptr<ActionErrors> errors_;
+  std::unique_ptr<DialogCommands> dialogs_;
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
   bool placed_ = false;
@@ -275,6 +287,10 @@ class KVCanvas : public wxWindow, public FigureViewHost {
 
   // Repaints before returning.
   void DrawNowFromHere();
+  // A new off-screen image (a new figure font), and with relayout the
+  // figure laid out anew at the next paint (after printing); the port
+  // takes this window's target again.
+  void Renew(bool relayout);
   // The 20 ms tick, on or off.
   void SetTicking(bool on);
   bool Dragging() const { return view_.Dragging(); }

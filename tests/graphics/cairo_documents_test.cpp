@@ -81,7 +81,7 @@ TEST(CairoDocuments, ClipboardSvgAndImagePng) {
   const std::string& svg = t->SvgText();
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
-  EXPECT_NE(svg.find("width=\"600pt\""), std::string::npos);
+  EXPECT_NE(svg.find("width=\"600px\""), std::string::npos);
   // Shapes stay vectors: nothing turns the page into a bitmap.
   EXPECT_GT(CountOf(svg, "<path"), 3);
 
@@ -93,6 +93,85 @@ TEST(CairoDocuments, ClipboardSvgAndImagePng) {
   std::remove(path.c_str());
   EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   EXPECT_EQ(t->WritePng(path.c_str()), kErrBadArg);
+}
+
+TEST(CairoDocuments, ACopyIsKeptAsSvgPdfAndPng) {
+  for (int round = 0; round < 2; ++round) {
+    std::unique_ptr<CairoTarget> t;
+    ASSERT_EQ(CairoTarget::CreateCopyDocuments(600, 400, 300, &t), kOk);
+    EXPECT_FALSE(t->invertible());
+    EXPECT_FALSE(t->raster());
+    DrawSample(ScreenPort(), t.get());
+    ASSERT_EQ(t->Finish(), kOk);
+    EXPECT_GT(CountOf(t->SvgText(), "<path"), 3);
+    EXPECT_NE(t->SvgText().find("width=\"600px\""), std::string::npos);
+    EXPECT_EQ(t->PdfText().rfind("%PDF-", 0), 0u);
+    EXPECT_NE(t->PdfText().find("/MediaBox [ 0 0 144 96 ]"), std::string::npos);
+    std::string png;
+    ASSERT_EQ(t->PngText(&png), kOk);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  }
+  std::unique_ptr<CairoTarget> svg;
+  ASSERT_EQ(CairoTarget::CreateSvg(10, 10, &svg), kOk);
+  std::string png = "x";
+  EXPECT_EQ(svg->PngText(&png), kErrBadArg);
+  EXPECT_EQ(png, "");
+  auto image = test::NewImage(8, 8);
+  EXPECT_EQ(image->PngText(&png), kOk);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+}
+
+TEST(CairoDocuments, ALentContextIsGivenBackAsItCame) {
+  auto owner = test::NewImage(100, 100);
+  cairo_t* c = owner->context();
+  cairo_translate(c, 10, 20);
+  cairo_set_line_width(c, 7);
+  {
+    std::unique_ptr<CairoTarget> t;
+    ASSERT_EQ(CairoTarget::CreateOnContext(c, 80, 60, &t), kOk);
+    cairo_scale(t->context(), 2, 2);
+    cairo_set_line_width(t->context(), 1);
+    t->SaveState();  // left unbalanced on purpose
+    const PlotStyle line{kStyleFilled | 4, 0, 0, 0, 0};
+    const double x[4] = {0, 10, 10, 0};
+    const double y[4] = {0, 0, 10, 10};
+    ScreenPort().drawPolyline(x, y, 4, &line, t.get());
+    EXPECT_EQ(t->Finish(), kOk);
+  }
+  EXPECT_EQ(cairo_status(c), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_get_line_width(c), 7);
+  double x = 0;
+  double y = 0;
+  cairo_user_to_device(c, &x, &y);
+  EXPECT_EQ(x, 10);
+  EXPECT_EQ(y, 20);
+  // Drawn at the owner's offset, in the target's doubled units.
+  EXPECT_EQ(test::PixelAt(*owner, 15, 25), 0xFF0000u);
+  EXPECT_EQ(test::PixelAt(*owner, 35, 45), 0xFFFFFFu);
+
+  std::unique_ptr<CairoTarget> t;
+  EXPECT_EQ(CairoTarget::CreateOnContext(nullptr, 10, 10, &t), kErrBadArg);
+  EXPECT_EQ(CairoTarget::CreateOnContext(c, 0, 10, &t), kErrBadSize);
+}
+
+TEST(CairoDocuments, TheBackgroundColourDialog) {
+  const uint32_t before = GetBackgroundColor();
+  SetBackgroundColor(0x123456);
+  uint32_t offered = 0;
+  EXPECT_FALSE(ChooseBackgroundColor([&](uint32_t* c) {
+    offered = *c;
+    *c = 0xABCDEF;
+    return false;
+  }));
+  EXPECT_EQ(offered, 0x123456u);
+  EXPECT_EQ(GetBackgroundColor(), 0x123456u);
+  EXPECT_FALSE(ChooseBackgroundColor(nullptr));
+  EXPECT_TRUE(ChooseBackgroundColor([](uint32_t* c) {
+    *c = 0xFF00FF80;  // only the colour bytes are kept
+    return true;
+  }));
+  EXPECT_EQ(GetBackgroundColor(), 0x00FF80u);
+  SetBackgroundColor(before);
 }
 
 TEST(CairoDocuments, BadSizesAndPaths) {
@@ -108,6 +187,8 @@ TEST(CairoDocuments, BadSizesAndPaths) {
   EXPECT_EQ(CairoTarget::CreatePdf("", 100, 100, 300, &t), kErrBadArg);
   EXPECT_EQ(CairoTarget::CreatePdf(nullptr, 100, 100, 300, &t), kErrBadArg);
   EXPECT_EQ(CairoTarget::CreatePdf("/nonexistent-dir/x.pdf", 100, 100, 300, &t), kErrIoErr);
+  EXPECT_EQ(CairoTarget::CreateCopyDocuments(100, 0, 300, &t), kErrBadSize);
+  EXPECT_EQ(CairoTarget::CreateCopyDocuments(100, 100, 0, &t), kErrBadSize);
   EXPECT_EQ(t, nullptr);
 
   auto image = test::NewImage(8, 8);

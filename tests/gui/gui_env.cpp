@@ -2,6 +2,8 @@
 #include "tests/gui/gui_env.hpp"
 
 #include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
 #include <wx/utils.h>
 
 #include <array>
@@ -20,6 +22,24 @@ void Pump(int milliseconds) {
     wxTheApp->ProcessIdle();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   } while (std::chrono::steady_clock::now() < end);
+}
+
+std::string ScreenDir() {
+  const char* dir = std::getenv("VKE_SCREEN_DIR");
+  return dir ? dir : ".";
+}
+
+wxImage Snapshot(wxWindow* window, const std::string& name) {
+  const wxSize size = window->GetClientSize();
+  wxBitmap bitmap(size);
+  {
+    wxClientDC screen(window);
+    wxMemoryDC memory(bitmap);
+    memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
+  }
+  const wxImage image = bitmap.ConvertToImage();
+  image.SaveFile(ScreenDir() + "/" + name + ".png", wxBITMAP_TYPE_PNG);
+  return image;
 }
 
 int Shell(const std::string& command) {

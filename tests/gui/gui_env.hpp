@@ -3,6 +3,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <wx/image.h>
+#include <wx/window.h>
 
 #include <string>
 
@@ -15,6 +17,11 @@ bool GuiAvailable();
 
 // Lets the toolkit handle its events for about the time given.
 void Pump(int milliseconds);
+
+// Where screenshots go: VKE_SCREEN_DIR, else the working folder.
+std::string ScreenDir();
+// The window's client pixels, kept as NAME.png in the screenshots' folder.
+wxImage Snapshot(wxWindow* window, const std::string& name);
 
 // Runs a shell command; its exit status.
 int Shell(const std::string& command);

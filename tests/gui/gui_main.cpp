@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <wx/app.h>
+#include <wx/image.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include <cstdlib>
 #include <string>
@@ -58,6 +60,17 @@ int main(int argc, char** argv) {
   int wxArgc = 1;
   char* wxArgv[] = {argv[0], nullptr};
   g_skipAll = !std::getenv("DISPLAY") || !wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit();
+  if (!g_skipAll) {
+    // The toolkit's complaints go to the output and its assertions fail the
+    // test: a message box would wait for a click no test gives.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond,
+                          const wxString& message) {
+      ADD_FAILURE_AT(file.utf8_string().c_str(), line)
+          << "toolkit assertion " << cond.utf8_string() << " " << message.utf8_string();
+    });
+    wxInitAllImageHandlers();
+  }
   const int status = RUN_ALL_TESTS();
   if (!g_skipAll) wxEntryCleanup();
   return status;

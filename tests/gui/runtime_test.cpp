@@ -29,11 +29,6 @@ std::string Quoted(const std::string& s) {
   return "'" + s + "'";
 }
 
-std::string ScreenDir() {
-  const char* dir = std::getenv("VKE_SCREEN_DIR");
-  return dir ? dir : ".";
-}
-
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
@@ -83,7 +78,7 @@ class Runtime {
   }
   // The window's picture below the tool bar.
   std::string Shot(const std::string& window, const std::string& name) {
-    const std::string path = ScreenDir() + "/" + name + ".png";
+    const std::string path = test::ScreenDir() + "/" + name + ".png";
     test::Shell("import -window " + window + " " + Quoted(path));
     return path;
   }
@@ -321,7 +316,7 @@ TEST_F(RuntimeWindow, ShowsItsFigureAndKeysUndoAndRedoIt) {
   EXPECT_GT(Colours(start), 4);
   run.Keys("plus");
   EXPECT_GT(FigureAfter(run, window, "families-plus", start, false), 0);
-  const std::string plus = ScreenDir() + "/families-plus.png";
+  const std::string plus = test::ScreenDir() + "/families-plus.png";
   run.Keys("ctrl+z");
   EXPECT_EQ(FigureAfter(run, window, "families-undo", start, true), 0);
   run.Keys("ctrl+shift+z");
@@ -474,7 +469,7 @@ TEST_F(RuntimeWindow, DemoPointFollowsTheMouse) {
        static_cast<int>(y) - 90);
   EXPECT_GT(FigureAfter(run, window, "demo-drag-after", before, false), 0);
   double moved = 0;
-  EXPECT_FALSE(Grey(ScreenDir() + "/demo-drag-after.png").DarkMiddle(&moved, &moved));
+  EXPECT_FALSE(Grey(test::ScreenDir() + "/demo-drag-after.png").DarkMiddle(&moved, &moved));
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
 }
@@ -515,8 +510,9 @@ TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {
   EXPECT_GT(FigureAfter(run, window, "plot-zooming", start, false), 0);
   test::Shell("xdotool mouseup 1");
   std::this_thread::sleep_for(500ms);
-  const std::string zoomed = ScreenDir() + "/plot-zoomed.png";
-  EXPECT_GT(FigureAfter(run, window, "plot-zoomed", ScreenDir() + "/plot-zooming.png", false), 0);
+  const std::string zoomed = test::ScreenDir() + "/plot-zoomed.png";
+  EXPECT_GT(FigureAfter(run, window, "plot-zoomed", test::ScreenDir() + "/plot-zooming.png", false),
+            0);
   // The wheel in Drag mode scrolls the plot.
   Click(window, kModeToolX[3], kToolBarY);
   Click(window, 300, 250, 4);
@@ -591,7 +587,7 @@ TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
   run.Shot("root", "menus-context");
   run.Keys("Down Right Return");
   EXPECT_GT(FigureAfter(run, window, "menus-removed", start, false), 0);
-  const std::string removed = ScreenDir() + "/menus-removed.png";
+  const std::string removed = test::ScreenDir() + "/menus-removed.png";
   contextMenu();
   run.Keys("Down Right Down Return");
   EXPECT_GT(FigureAfter(run, window, "menus-chosen", removed, false), 0);

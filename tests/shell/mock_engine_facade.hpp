@@ -71,6 +71,8 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(void, SetGraphicsPort, (const GraphicsPort*, void*), (override));
   MOCK_METHOD(void, DrawFigure, (int32_t), (override));
   MOCK_METHOD(ErrCode, CopyFigure, (int32_t, double, double, double, double), (override));
+  MOCK_METHOD(bool, GetCopyRect, (int32_t, double*), (const, override));
+  MOCK_METHOD(void, ResetSubplots, (int32_t), (override));
   MOCK_METHOD(int32_t, SelectedSubplot, (int32_t), (const, override));
   MOCK_METHOD(uint32_t, SubplotSelectionState, (int32_t, int32_t), (const, override));
   MOCK_METHOD(MenuBits, GetFigureMenuState, (int32_t, FigureMenu), (const, override));

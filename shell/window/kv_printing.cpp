@@ -1,0 +1,77 @@
+// The figure's printout: one page whose drawing rectangle is the page within
+// the page setup's margins, in the printer's units, drawn on the cairo
+// context of the device; the preview's device is a small bitmap of the
+// same page, so the page units are scaled to the device here.
+#include <wx/dc.h>
+#include <wx/prntbase.h>
+
+#include <algorithm>
+
+#include "shell/figure_print.hpp"
+#include "shell/window/kv_dialogs.hpp"
+
+namespace vke {
+
+FigurePrintout::FigurePrintout(EngineFacade& engine, int32_t id, std::function<void()> restoreView,
+                               std::function<void(ErrCode)> report,
+                               const wxPageSetupDialogData* setup)
+    : wxPrintout("Figures"),
+      engine_(engine),
+      id_(id),
+      restoreView_(std::move(restoreView)),
+      report_(std::move(report)),
+      setup_(setup) {}
+
+void FigurePrintout::GetPageInfo(int* minPage, int* maxPage, int* pageFrom, int* pageTo) {
+  *minPage = *maxPage = *pageFrom = *pageTo = 1;
+}
+
+bool FigurePrintout::OnPrintPage(int) {
+  wxDC* dc = GetDC();
+  if (!dc || !dc->GetImpl()) return false;
+  auto* cr = static_cast<cairo_t*>(dc->GetImpl()->GetCairoContext());
+  if (!cr) return false;
+  int pageWidth = 0;
+  int pageHeight = 0;
+  GetPageSizePixels(&pageWidth, &pageHeight);
+  int deviceWidth = 0;
+  int deviceHeight = 0;
+  dc->GetSize(&deviceWidth, &deviceHeight);
+  int ppiX = 0;
+  int ppiY = 0;
+  GetPPIPrinter(&ppiX, &ppiY);
+  if (pageWidth <= 0 || pageHeight <= 0 || ppiX <= 0) return false;
+  // The margins the page setup asks for, in millimetres.
+  wxPoint topLeft;
+  wxPoint bottomRight;
+  if (setup_) {
+    topLeft = setup_->GetMarginTopLeft();
+    bottomRight = setup_->GetMarginBottomRight();
+  }
+  const double perMm = ppiX / 25.4;
+  const int left = static_cast<int>(topLeft.x * perMm);
+  const int top = static_cast<int>(topLeft.y * perMm);
+  const int width = pageWidth - left - static_cast<int>(bottomRight.x * perMm);
+  const int height = pageHeight - top - static_cast<int>(bottomRight.y * perMm);
+  cairo_save(cr);
+  const double scale = std::min(static_cast<double>(deviceWidth) / pageWidth,
+                                static_cast<double>(deviceHeight) / pageHeight);
+  cairo_scale(cr, scale, scale);
+  cairo_translate(cr, left, top);
+  const ErrCode e =
+      PrintFigurePage(engine_, id_, cr, {width, height, static_cast<double>(ppiX)}, restoreView_);
+  cairo_restore(cr);
+  if (e && report_) report_(e);
+  return true;
+}
+
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size) {
+  auto* frame = new wxPreviewFrame(preview, parent, "Print Preview");
+  frame->Initialize();
+  // Laying out fits the frame to its tool bar: the page gets its room after.
+  frame->SetSize(size);
+  frame->Show();
+  return frame;
+}
+
+}  // namespace vke
