@@ -1,11 +1,12 @@
 // Builds the engine's part of the runtime's static native table from the
-// natives.def rows of the engine, builtins and numerics, library by library
-// in a fixed order, and prepares new engines with it. Kept apart from the
-// application's part: it references no figure code.
+// natives.def rows of the engine, builtins, numerics and compiler, library
+// by library in a fixed order, and prepares new engines with it. Kept apart
+// from the application's part: it references no figure code.
 #include <vector>
 
 #include "app/runtime_tables.hpp"
 #include "compiler/compile_calls.hpp"
+#include "compiler/tool_natives.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
@@ -32,6 +33,7 @@ std::vector<NativeFunctionRecord> BuildEngineTable() {
 #include "engine/natives.def"
 #include "builtins/natives.def"
 #include "numerics/natives.def"
+#include "compiler/natives.def"
 // clang-format on
 #undef VKE_NATIVE
       {nullptr, {}},
