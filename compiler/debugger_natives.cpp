@@ -40,9 +40,12 @@ struct BreakpointArgs {
 };
 
 // The line: a text of decimal digits (107 for any other character) or an
-// integer.
+// integer (107 below 0, which no line has).
 ErrCode ReadLine(EngineContext* ctx, int32_t depth, int32_t* line) {
-  if (!IsCharArray(ctx, depth)) return GetIntegerArg(ctx, depth, line);
+  if (!IsCharArray(ctx, depth)) {
+    ErrCode e = GetIntegerArg(ctx, depth, line);
+    return e ? e : *line < 0 ? kErrBadArg : kOk;
+  }
   char text[kLineTextBytes];
   int32_t length;
   if (GetStringArgToBuffer(ctx, depth, text, sizeof text, &length) || length == 0)

@@ -52,6 +52,7 @@ TEST_F(Debugger, BreakpointsByNameAndTheirStatus) {
   // Refused: a line that is no number, a line with -interrupt, a name
   // that names nothing; none of them adds a breakpoint.
   EXPECT_EQ(Run("dbstop('outer', '12a')"), kErrBadArg);
+  EXPECT_EQ(Run("dbstop('outer', -5)"), kErrBadArg);
   EXPECT_EQ(Run("dbstop('-interrupt', 3)"), kErrTooManyArgin);
   EXPECT_EQ(Run("dbstop nothere"), kErrUndefFun);
   EXPECT_EQ(Run("dbstatus nothere"), kErrUndefFun);
