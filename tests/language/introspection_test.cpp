@@ -59,6 +59,19 @@ TEST_F(Introspection, FunctionsLibrariesAndGlobals) {
   EXPECT_EQ(Out(), "G1\nG2\nlist\n");
 }
 
+TEST_F(Introspection, PersistentVariablesAndThreads) {
+  files.WriteFile("count.vkl",
+                  "function c = counter()\n  persistent n\n  if isempty(n)\n    n = 0;\n  end\n"
+                  "  n = n + 1;\n  c = n;\nendfunction\n");
+  ASSERT_EQ(Run("use count\ncounter();\nglobal G\ninfo('p')\np = info('p'); disp(p{1})"), kOk);
+  EXPECT_EQ(Out(), "n\nn\n");
+  ASSERT_EQ(Run("id = threadnew(@(t) threadsleep(t), [], 1);\ndisp(id)\ninfo('t')\n"
+                "t = info('t'); disp([numel(t), t(1).id == id])\nthreadkill(id);"),
+            kOk);
+  // The listing writes the id as numbers are written, disp pads it.
+  EXPECT_EQ(Out(), "         1\n1\n         1         1\n");
+}
+
 TEST_F(Introspection, BuiltinsOperatorsAndThreads) {
   ASSERT_EQ(Run("info('b')"), kOk);
   const std::string builtins = Out();
