@@ -9,6 +9,7 @@
 #include "app/runtime_tables.hpp"
 #include "builtins/builtin.hpp"
 #include "compiler/compile_calls.hpp"
+#include "compiler/tool_natives.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"

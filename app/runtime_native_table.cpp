@@ -8,12 +8,13 @@
 #include "app/natives/app_files.hpp"
 #include "app/natives/file_dialogs.hpp"
 #include "app/natives/launch_url.hpp"
+#include "compiler/tool_natives.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
-#include "serial/serial_devices.hpp"
 #include "numerics/lapack/lapack_table.hpp"
+#include "serial/serial_devices.hpp"
 
 namespace vke {
 
@@ -44,13 +45,6 @@ ErrCode QuitNative(EngineContext*, int32_t, int32_t, uintptr_t slot) {
   if (!window) return kStatusNoPrint;
   window->Quit();
   return kOk;
-}
-
-// Records whose natives belong to a part of the system not built here
-// (help and the debugger) keep their place, so that indices stay fixed,
-// and answer that the function is not available.
-ErrCode NotBuiltNative(EngineContext*, int32_t, int32_t, uintptr_t) {
-  return kErrUndefFun;
 }
 
 NativeFunctionRecord* BuildTable() {

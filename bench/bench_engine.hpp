@@ -1,16 +1,19 @@
 // The bare engine a benchmark runs in: one area of 512 MiB unless asked
 // otherwise (an eighth of it is the data stack) with the runtime's static
-// tables registered and reset.
+// tables registered and reset; and command lines run in it.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "app/runtime_tables.hpp"
+#include "compiler/compile.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke::bench {
@@ -31,6 +34,16 @@ class BenchEngine {
   std::unique_ptr<void, decltype(&std::free)> area_;
   EngineContext* ctx_ = nullptr;
 };
+
+// Runs a text as a command line, to its end; the engine's result code.
+inline ErrCode RunCommandText(EngineContext* ctx, const std::string& text) {
+  ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
+  while (e == kOk || e == kStatusSuspended) {
+    e = ExecuteBytecode(ctx, 1);
+    if (e != kStatusSuspended) break;
+  }
+  return e;
+}
 
 using NativeFn = ErrCode (*)(EngineContext*, int32_t, int32_t, uintptr_t);
 

@@ -109,7 +109,11 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
   SkipByteOrderMark(ctx, &text, &length);  // a script saved with one
   if (IsDebugging(ctx)) {
     // Stopped in the debugger: an empty line steps, anything else runs in
-    // the stopped frame.
+    // the stopped frame. The stop no longer holds the loop back, and the
+    // line's frame returns to no code: where execution stopped is kept in
+    // the stopped frame, from which dbcont and dbstep go on.
+    if (ctx->errLocCode == kStatusDebug) ClearErrorLocation(ctx);
+    ctx->cpKind = kCodeNone;
     bool blank = true;
     for (int32_t i = 0; i < length && blank; i++)
       blank = text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n';

@@ -189,6 +189,20 @@ ErrCode LoadLibrarySource(EngineContext* ctx, const char* name, int32_t length,
               nullptr);
 }
 
+ErrCode PlaceLibraryFolder(EngineContext* ctx, int32_t entry, char* buffer, int32_t* capacity,
+                           const char** folders) {
+  int32_t folderLength;
+  const char* folder = GetLibraryFolder(ctx, entry, &folderLength);
+  *folders = nullptr;
+  if (!folder) return kOk;
+  if (folderLength + 2 > *capacity) return kErrDataOverflow;
+  *capacity -= folderLength + 2;
+  std::memmove(buffer + *capacity, folder, folderLength);
+  buffer[*capacity + folderLength] = buffer[*capacity + folderLength + 1] = 0;
+  *folders = buffer + *capacity;
+  return kOk;
+}
+
 ErrCode FindFunctionSource(EngineContext* ctx, int32_t index, char* buffer, int32_t capacity,
                            int32_t* outLength, int32_t* outLine) {
   FunctionTableEntry* entry = GetFunctionEntry(ctx, index);
@@ -206,17 +220,8 @@ ErrCode FindFunctionSource(EngineContext* ctx, int32_t index, char* buffer, int3
   FunctionTableEntry* holder = GetLibraryEntry(ctx, source);
   int32_t libraryLength = holder ? CopyName(ctx, static_cast<int32_t>(holder->info), library) : 0;
   if (!libraryLength) return RaiseWithName(ctx, kErrSrcNotFound, name, nameLength);
-  // The library's folder goes to the buffer's end as a one-folder list.
-  int32_t folderLength;
-  const char* folder = GetLibraryFolder(ctx, source, &folderLength);
-  const char* folders = nullptr;
-  if (folder) {
-    if (folderLength + 2 > capacity) return kErrDataOverflow;
-    capacity -= folderLength + 2;
-    std::memcpy(buffer + capacity, folder, folderLength);
-    buffer[capacity + folderLength] = buffer[capacity + folderLength + 1] = 0;
-    folders = buffer + capacity;
-  }
+  const char* folders;
+  if (ErrCode e = PlaceLibraryFolder(ctx, source, buffer, &capacity, &folders)) return e;
   int32_t length;
   ErrCode e = LoadLibrarySource(ctx, library, libraryLength, folders, true, buffer, capacity,
                                 &length, kSourceIncludeDepth, true);

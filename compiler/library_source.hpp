@@ -33,6 +33,11 @@ inline constexpr int32_t kSourceIncludeDepth = 4;
 ErrCode LoadLibrarySource(EngineContext* ctx, const char* name, int32_t length,
                           const char* searchFolders, bool asLibrary, char* buffer, int32_t capacity,
                           int32_t* outLength, int32_t depth, bool convertCharset);
+// The folder of library entry `entry` as a one-folder list (the form
+// LoadLibrarySource takes) at the end of the buffer, whose capacity shrinks
+// by its size; null when the entry has no folder. 3 when it does not fit.
+ErrCode PlaceLibraryFolder(EngineContext* ctx, int32_t entry, char* buffer, int32_t* capacity,
+                           const char** folders);
 // Loads the source of function-table entry `index` and moves its definition
 // to the buffer's start, giving its first line: the library's source (from
 // the library's folder) scanned for the definition of the same name and

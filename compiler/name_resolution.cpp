@@ -69,4 +69,17 @@ int32_t FindFunctionQualified(EngineContext* ctx, const char* name, int32_t leng
   return FindFunction(ctx, colon + 2, length - split - 2, name, split, scope, true, nullptr);
 }
 
+int32_t FindNamedFunction(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
+                          ErrCode* error) {
+  const int32_t found = FindFunctionQualified(ctx, name, length, scope, error);
+  const char* colon = static_cast<const char*>(std::memchr(name, ':', length > 0 ? length : 0));
+  if (found >= 0 || !colon || (error && *error)) return found;
+  // "lib::name" of a function that lib's source defines without a qualifier.
+  const int32_t split = static_cast<int32_t>(colon - name);
+  if (split + 2 >= length || colon[1] != ':') return -1;
+  const int32_t library = FindLibraryEntryById(ctx, LeadingNameId(ctx, name, split));
+  if (library < 0) return -1;
+  return FindFunction(ctx, colon + 2, length - split - 2, nullptr, 0, library, false, nullptr);
+}
+
 }  // namespace vke

@@ -11,23 +11,33 @@ namespace vke {
 namespace {
 
 constexpr int32_t kBreakpointGrowth = 8;
-constexpr int32_t kQualifiedLookupScope = 99;
 
 int32_t* BreakpointPairs(EngineContext* ctx) {
   return reinterpret_cast<int32_t*>(BlockData(ctx, ctx->bpTable));
 }
 
 void FreeBreakpointTable(EngineContext* ctx) {
+  ForgetCachedBreakpoint(ctx);
   if (ctx->bpTable > 0) FreeEngineBlock(ctx, ctx->bpTable);
   ctx->bpTable = -1;
   ctx->bpCount = 0;
 }
 
-// Finds a function for the debugger; raises 121 with its name when unknown.
+void RemoveBreakpointAt(EngineContext* ctx, uint32_t i) {
+  ForgetCachedBreakpoint(ctx);
+  int32_t* p = BreakpointPairs(ctx);
+  std::memmove(p + 2 * i, p + 2 * (i + 1), 8ull * (ctx->bpCount - i - 1));
+  ctx->bpCount--;
+}
+
+}  // namespace
+
 ErrCode FindDebugFunction(EngineContext* ctx, const char* name, int32_t length, int32_t* index) {
   if (length < 0) length = static_cast<int32_t>(std::strlen(name));
-  *index = FindFunctionQualified(ctx, name, length, kQualifiedLookupScope);
+  ErrCode e = kOk;
+  *index = FindNamedFunction(ctx, name, length, CurrentScope(ctx), &e);
   if (*index >= 0) return kOk;
+  if (e) return e;
   char text[64];
   int32_t n = length < 63 ? length : 63;
   std::memcpy(text, name, n);
@@ -35,13 +45,13 @@ ErrCode FindDebugFunction(EngineContext* ctx, const char* name, int32_t length, 
   return RaiseError(ctx, kErrUndefFun, -1, 0, -1, text);
 }
 
-void RemoveBreakpointAt(EngineContext* ctx, uint32_t i) {
-  int32_t* p = BreakpointPairs(ctx);
-  std::memmove(p + 2 * i, p + 2 * (i + 1), 8ull * (ctx->bpCount - i - 1));
-  ctx->bpCount--;
+bool GetBreakpoint(EngineContext* ctx, uint32_t i, int32_t* function, int32_t* line) {
+  if (ctx->bpTable <= 0 || i >= ctx->bpCount || i >= BlockUnits(ctx, ctx->bpTable)) return false;
+  const int32_t* p = BreakpointPairs(ctx);
+  *function = p[2 * i];
+  *line = p[2 * i + 1];
+  return true;
 }
-
-}  // namespace
 
 bool IsDebugging(EngineContext* ctx) {
   return ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwDebugKind] != 0;
@@ -78,6 +88,7 @@ ErrCode SetBreakpoint(EngineContext* ctx, const char* name, int32_t length, int3
   p[2 * ctx->bpCount] = fn;
   p[2 * ctx->bpCount + 1] = line;
   ctx->bpCount++;
+  ForgetCachedBreakpoint(ctx);
   return kOk;
 }
 

@@ -44,6 +44,19 @@ ErrCode ClearBreakpoint(EngineContext* ctx, const char* name, int32_t length, in
 void SetInterruptDebug(EngineContext* ctx, uint8_t on);
 uint8_t GetInterruptDebug(EngineContext* ctx);
 ErrCode SetEchoMode(EngineContext* ctx, bool on, const char* name, int32_t length, int32_t level);
+// The function a name given to the debugger stands for, looked up as the
+// name queries look names up (from the library of the current frame's
+// function); 121 raised with the name when there is none.
+ErrCode FindDebugFunction(EngineContext* ctx, const char* name, int32_t length, int32_t* index);
+// Breakpoint i in the order they were set; false beyond the last.
+bool GetBreakpoint(EngineContext* ctx, uint32_t i, int32_t* function, int32_t* line);
+// The execution loop's stepping words keep the last function the line
+// instruction asked about and whether any breakpoint names it (-1:
+// unknown); a change of the breakpoints makes it unknown.
+enum StepWord : int { kStepCachedFunction = 0, kStepCachedHasBreakpoint = 1 };
+inline void ForgetCachedBreakpoint(EngineContext* ctx) {
+  ctx->stepWords[kStepCachedHasBreakpoint] = -1;
+}
 
 // ---- Error location ----
 void SetErrorLocation(EngineContext* ctx, ErrCode code, int32_t position);

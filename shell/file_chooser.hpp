@@ -1,27 +1,38 @@
-// The open and save dialogs behind the application's file natives: what
-// the natives ask for (a title, the filter in the dialogs' "description|
-// patterns|...||" form, a proposed name) and the chosen path. The window
+// The open and save dialogs behind the application's file natives: the
+// request the natives make (app/natives/file_dialogs.hpp) answered with the
+// chosen path, and the provider the natives call over a chooser. The window
 // answers with the toolkit's file chooser; a test with its own.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "app/natives/file_dialogs.hpp"
 
 namespace vke {
-
-struct FileDialogRequest {
-  bool save = false;         // the save dialog, which asks before overwriting
-  std::string title;         // empty: the toolkit's own caption
-  std::string filter;        // "desc|*.a;*.b|All files|*.*||", or empty for none
-  std::string proposedName;  // the save dialog's file name, or empty
-};
 
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
   // The chosen file's full path (UTF-8), or nothing when the user cancelled.
   virtual std::optional<std::string> Choose(const FileDialogRequest& request) = 0;
+};
+
+// The natives' provider over a chooser: a cancel answers false.
+class ChooserDialogProvider : public FileDialogProvider {
+ public:
+  explicit ChooserDialogProvider(FileChooser& chooser) : chooser_(chooser) {}
+  bool Choose(const FileDialogRequest& request, std::string* path) override {
+    std::optional<std::string> chosen = chooser_.Choose(request);
+    if (!chosen) return false;
+    *path = std::move(*chosen);
+    return true;
+  }
+
+ private:
+  FileChooser& chooser_;
 };
 
 // The toolkit's wildcard for a filter: its pairs of a description and a

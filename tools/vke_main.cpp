@@ -2,24 +2,30 @@
 //
 //   vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] FILE.vke
 //   vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] -e TEXT
+//   vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] -i
 //
 // The engine is created in one memory area with the runtime's tables in the
 // runtime's order (the run-time table in front of the engine's part of the
 // static table, without its "!lapack" library when --no-lapack asks, so that
 // the engine's own natives of its names answer; the application's part,
 // figures only, is left out), feature byte set, optimisation level 4 unless
-// -O gives another, with a table of its own in front: descriptor 1 goes to standard
-// output and 2 to standard error, and libraries ("use name") are read from
-// name.vkl beside the script and in each -L folder. The extension libraries
-// of each -x folder (a relative one is taken from the current folder) are
-// loaded last, in front of everything else. The
+// -O gives another, with a table of its own in front: descriptors 1 and 4
+// (help links) go to standard output and 2 to standard error (help, lookfor
+// and the debugger's natives come with the run-time table), and libraries ("use name") and help
+// files are read from name.vkl and name.hlp beside the script and in each -L
+// folder. The extension libraries of each -x folder (a relative one is taken
+// from the current folder) are loaded last, in front of everything else. The
 // text runs as one command line with the sliced loop, sharing the engine with
-// the threads it starts, until it finishes (tools/runner_host.hpp); the area
+// the threads it starts, until it finishes (tools/runner_host.hpp); with -i
+// every line of standard input is a command line of its own, and lines typed
+// after the debugger has stopped are commands at the stop
+// (tools/runner_session.hpp). The area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
 // instruction runs out of room, up to -m SIZE (default three quarters of the
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
-// it), 2 for a bad command line, 130 after Ctrl-C.
+// it), 2 for a bad command line, 130 after Ctrl-C; with -i 0 once the
+// input has ended.
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,14 +40,17 @@
 #include "compiler/compile.hpp"
 #include "compiler/extensions/extension_loader.hpp"
 #include "compiler/library_source.hpp"
+#include "compiler/tool_natives.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
+#include "tools/runner_session.hpp"
 
 namespace {
 
@@ -54,8 +63,8 @@ constexpr int kLineFeed = 1;                  // line-end mode of the "+write" r
 std::vector<std::string> g_folders;  // where libraries are looked for, in order
 
 ErrCode WriteHook(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t) {
-  if (fd != 1 && fd != 2) return kErrBadFileID;
-  int out = fd == 1 ? STDOUT_FILENO : STDERR_FILENO;
+  if (fd != kFdOut && fd != kFdErr && fd != kFdHelpLinks) return kErrBadFileID;
+  int out = fd == kFdErr ? STDERR_FILENO : STDOUT_FILENO;
   for (int32_t done = 0; done < n;) {
     ssize_t k = ::write(out, bytes + done, static_cast<size_t>(n - done));
     if (k <= 0) return kErrIoErr;
@@ -69,10 +78,12 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
   std::vector<std::string> folders;
   if (folder && *folder) folders.push_back(folder);
   folders.insert(folders.end(), g_folders.begin(), g_folders.end());
+  // A name without an extension names a library's source.
+  const std::string file = std::strchr(name, '.') ? name : std::string(name) + ".vkl";
   for (const std::string& f : folders) {
     std::string text;
-    std::string path = f.empty() ? name : f + (f.back() == '/' ? "" : "/") + name;
-    if (!ReadDiskFile(path + ".vkl", &text)) continue;
+    std::string path = f.empty() ? file : f + (f.back() == '/' ? "" : "/") + file;
+    if (!ReadDiskFile(path, &text)) continue;
     if (text.size() > static_cast<size_t>(capacity)) return kErrDataOverflow;
     std::memcpy(buffer, text.data(), text.size());
     *length = static_cast<int32_t>(text.size());
@@ -103,7 +114,7 @@ std::string AbsolutePath(const std::string& path) {
 int Usage() {
   std::fprintf(stderr,
                "usage: vke [-O N] [-m SIZE] [-L DIR]... [-x DIR]... [--no-lapack] "
-               "(FILE.vke | -e TEXT)\n");
+               "(FILE.vke | -e TEXT | -i)\n");
   return 2;
 }
 
@@ -114,7 +125,7 @@ int main(int argc, char** argv) {
   uint64_t ceiling = DefaultAreaCeiling();
   std::string text, script;
   std::vector<std::string> extensionFolders;
-  bool haveText = false, lapack = true;
+  bool haveText = false, lapack = true, interactive = false;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if ((a == "-O" || a == "-L" || a == "-e" || a == "-m" || a == "-x") && i + 1 >= argc)
@@ -129,9 +140,11 @@ int main(int argc, char** argv) {
       g_folders.push_back(argv[++i]);
     } else if (a == "-x") {
       extensionFolders.push_back(AbsolutePath(argv[++i]));
-    } else if (a == "-e") {
+    } else if (a == "-e" && !interactive) {
       text = argv[++i];
       haveText = true;
+    } else if (a == "-i" && !haveText && script.empty()) {
+      interactive = haveText = true;
     } else if (!a.empty() && a[0] != '-' && script.empty() && !haveText) {
       script = a;
     } else {
@@ -177,6 +190,11 @@ int main(int argc, char** argv) {
   for (const std::string& folder : extensionFolders)
     LoadExtensions(ctx, kExtensionHostWord, folder.c_str(), false, nullptr, 0, nullptr, 0);
 
+  if (interactive) {
+    const int status = runner::RunCommandLines(&area, ctx, stdin);
+    std::fflush(stdout);
+    return status;
+  }
   const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
   const int status = runner::FinishRun(ctx, e);
   std::fflush(stdout);

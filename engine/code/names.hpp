@@ -38,6 +38,13 @@ int32_t FindFunction(EngineContext* ctx, const char* name, int32_t length, const
 // list; a single ":" sets *error to 107 (badArg) and gives -1.
 int32_t FindFunctionQualified(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                               ErrCode* error = nullptr);
+// The function a name given to the language's tools (which, help, the
+// debugger) stands for, seen from the scope: "name" from the scope's library
+// and its use list; "lib::name" qualified with lib there or, when no such
+// function is visible, defined in the source of library lib. -1 when none;
+// a single ":" sets *error to 107 (badArg).
+int32_t FindNamedFunction(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
+                          ErrCode* error = nullptr);
 // The maximum input and output counts of the function value (a name, an
 // inline function or a function reference) at the depth, names resolved in
 // the scope.

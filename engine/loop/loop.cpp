@@ -658,6 +658,9 @@ ErrCode RunLoop(LoopRun& run) {
           } else if (op >= kFirstNativeOpcode) {
             run.ip = ip + kNativeCallLength;
             e = CallNativeInstruction(run, at);
+            // A native that left no code to go on with (dbquit abandoned
+            // every frame) ends the thread's code.
+            if (!e && !run.ip && EndOfThread(run) == Next::kReturn) return kOk;
             ip = run.ip;
           } else if (!builtin.fn) {
             e = kErrNotSupported;

@@ -105,15 +105,29 @@ void ShowStopLine(EngineContext* ctx, int32_t function, int32_t line) {
   WriteNewlineToFd(ctx, kFdErr);
 }
 
-bool BreakpointAt(EngineContext* ctx, int32_t function, int32_t line) {
+// True when a breakpoint names the function at the line (line < 0: at any
+// line).
+bool BreakpointIn(EngineContext* ctx, int32_t function, int32_t line) {
   if (ctx->bpTable <= 0) return false;
   uint32_t pairs = BlockUnits(ctx, ctx->bpTable);
   if (ctx->bpCount < pairs) pairs = ctx->bpCount;
   const uint8_t* p = BlockData(ctx, ctx->bpTable);
   for (uint32_t i = 0; i < pairs; i++)
-    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) == line)
+    if (Load<int32_t>(p + 8ull * i) == function &&
+        (line < 0 || Load<int32_t>(p + 8ull * i + 4) == line))
       return true;
   return false;
+}
+
+// The line instruction's question, asked of the table only for functions
+// that have a breakpoint: a loop in a function without one pays a compare.
+bool BreakpointAt(EngineContext* ctx, int32_t function, int32_t line) {
+  int32_t* step = ctx->stepWords;
+  if (step[kStepCachedHasBreakpoint] < 0 || step[kStepCachedFunction] != function) {
+    step[kStepCachedFunction] = function;
+    step[kStepCachedHasBreakpoint] = BreakpointIn(ctx, function, -1) ? 1 : 0;
+  }
+  return step[kStepCachedHasBreakpoint] && BreakpointIn(ctx, function, line);
 }
 
 void KillCurrentThread(EngineContext* ctx) {
@@ -163,7 +177,10 @@ ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
   *light = true;
   if (ctx->curFrame < 0) return kOk;
   uint32_t* w = FrameWords(ctx, ctx->curFrame);
-  w[kFwFunction] = static_cast<uint32_t>(function);
+  // The marker that begins every code names no function: the frame keeps
+  // the function its call gave it, so that a stop at a function's entry
+  // still names the function.
+  if (function != -1) w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwPosition] = static_cast<uint32_t>(line);
   if (ctx->profileTable > 0) ProfileLine(ctx, function, line);
   if (ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function))
@@ -173,7 +190,7 @@ ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
   const uint32_t stop = w[kFwStopRequest];
   if (stop == 0) return kOk;
   *light = false;
-  ShowStopLine(ctx, function, line);
+  ShowStopLine(ctx, static_cast<int32_t>(w[kFwFunction]), line);
   if (stop >= kStopAtNextLine) return kStatusDebug;
   YieldRequested(ctx) = 1;
   return kOk;

@@ -194,6 +194,21 @@ ErrCode AddToVariable(EngineContext* ctx, int32_t n, double amount) {
   return kOk;
 }
 
+bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int32_t* owner) {
+  const SharedEntry* e = SharedEntryAt(ctx, index);
+  if (!e) return false;
+  *nameId = e->nameId;
+  *owner = e->owner;
+  return true;
+}
+
+bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner) {
+  const SharedEntry* e = LinkedEntry(ctx, slotBlock);
+  if (!e) return false;
+  *owner = e->owner;
+  return true;
+}
+
 ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner) {
   // Everything that can fail comes before the slot changes.
   uint32_t position;

@@ -49,6 +49,13 @@ ErrCode AddToVariable(EngineContext* ctx, int32_t n, double amount);
 // given [] when it has no value). 12 for a variable beyond the scope; the
 // variable is unchanged on failure.
 ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner);
+// Shared variables, held by function-table entries: the name id and owner
+// (-1 global, else the declaring function) of the one entry `index` holds;
+// false for entries that hold none.
+bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int32_t* owner);
+// The owner of the shared variable a variable's slot block links to; false
+// when the block is no link.
+bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner);
 // Clears the variables named by the top n texts (all for n = 0; "-f" clears
 // the compiled functions instead, 400 inside a function). The texts are
 // dropped.

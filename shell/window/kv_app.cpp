@@ -85,6 +85,7 @@ bool KVApp::OnInit() {
 
 int KVApp::OnExit() {
   ExitInstance(state_);
+  SetFileDialogProvider(nullptr);
   delete manager_;
   manager_ = nullptr;
   return 0;
@@ -130,6 +131,8 @@ bool KVApp::CreateDocument() {
   dialogs_ = std::make_unique<DialogCommands>(frame_);
   dialogs_->Install();
   context_->SetPromptWindows(&dialogs_->Prompt());
+  fileDialogs_ = std::make_unique<ChooserDialogProvider>(dialogs_->Files());
+  SetFileDialogProvider(fileDialogs_.get());
   if (!manager_->CreateDocument(wxString(), wxDOC_NEW)) return false;
   frame_->Show();
   // Once the window manager has framed the window, so that the saved outer

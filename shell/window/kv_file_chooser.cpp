@@ -13,7 +13,7 @@ std::optional<std::string> WxFileChooser::Choose(const FileDialogRequest& reques
   wxFileDialog dialog(
       parent_(),
       request.title.empty() ? wxString(wxFileSelectorPromptStr) : WindowText(request.title),
-      wxString(), request.save ? WindowText(request.proposedName) : wxString(),
+      wxString(), request.save ? WindowText(request.name) : wxString(),
       wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : wildcard, style);
   if (watch_) watch_(dialog);
   // After Cancel the chooser's path is whatever was selected: never used.

@@ -20,6 +20,7 @@ class wxRichTextCtrl;
 #include "shell/action_errors.hpp"
 #include "shell/app_startup.hpp"
 #include "shell/document_commands.hpp"
+#include "shell/file_chooser.hpp"
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
 #include "shell/menu_resources.hpp"
@@ -271,6 +272,7 @@ class KVApp : public wxApp, public AppStartupHost, public RuntimeWindow {
   std::unique_ptr<ErrorBox> errorBox_;
   std::unique_ptr<ActionErrors> errors_;
   std::unique_ptr<DialogCommands> dialogs_;
+  std::unique_ptr<ChooserDialogProvider> fileDialogs_;  // getfile and putfile
   wxDocManager* manager_ = nullptr;
   KVMainFrame* frame_ = nullptr;
   bool placed_ = false;
