@@ -4,11 +4,11 @@
 // builtins, operators, threads, and the sizes of this build.
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/info_listing.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/image/image_walk.hpp"

@@ -4,12 +4,12 @@
 // lines written once; markup for the help window goes whole to descriptor
 // 4.
 #include "builtins/builtin_helpers.hpp"
-#include "bytecode/library_source.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/help_files.hpp"
 #include "compiler/help_text.hpp"
+#include "compiler/library_source.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/text.hpp"

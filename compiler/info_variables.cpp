@@ -3,8 +3,8 @@
 // size for other values).
 #include <cstdio>
 
-#include "bytecode/names.hpp"
 #include "compiler/info_listing.hpp"
+#include "engine/code/names.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"

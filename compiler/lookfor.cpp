@@ -6,13 +6,13 @@
 #include <initializer_list>
 
 #include "builtins/builtin_helpers.hpp"
-#include "bytecode/function_table.hpp"
-#include "bytecode/names.hpp"
 #include "compiler/help_files.hpp"
 #include "compiler/help_text.hpp"
 #include "compiler/scan.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
+#include "engine/code/function_table.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/frames.hpp"

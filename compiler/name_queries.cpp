@@ -2,10 +2,10 @@
 // builtin, or nothing), isglobal and iskeyword.
 #include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
-#include "bytecode/names.hpp"
-#include "bytecode/operators.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
+#include "engine/code/names.hpp"
+#include "engine/code/operators.hpp"
 #include "engine/engine.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"

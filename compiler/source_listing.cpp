@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "builtins/builtin_helpers.hpp"
-#include "bytecode/library_source.hpp"
 #include "compiler/help_files.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "compiler/library_source.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
 #include "engine/engine.hpp"

@@ -3,9 +3,9 @@
 // and the user's break asked while a transfer runs.
 #include "serial/serial_slots.hpp"
 
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/frames/frames.hpp"
 #include "serial/serial_devices.hpp"
 

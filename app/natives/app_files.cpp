@@ -10,9 +10,9 @@
 #include <string>
 
 #include "app/natives/host_text.hpp"
+#include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/files/file_io.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {

@@ -2,7 +2,7 @@
 // isglobal and iskeyword, as lines and as values.
 #include <string>
 
-#include "bytecode/operators.hpp"
+#include "engine/code/operators.hpp"
 #include "tests/language/tools_fixture.hpp"
 
 namespace vke {
