@@ -58,6 +58,9 @@ const char* LibraryOfNative(EngineContext* ctx, const char* name, int32_t length
     key[length] = 0;
     const NativeFunctionRecord* r = nullptr;
     while ((r = FindLibraryRecord(ctx, key, r, 0, nullptr))) {
+      // A bare name is the function called without a library's value: the
+      // methods of a value type (abs of quaternions) are not its help.
+      if (!wanted && r->kind > 0) continue;
       const char* library = GetRecordLibraryName(ctx, r);
       if (library && (!wanted || StringsEqual(library, -1, wanted, wantedLength, false)))
         return library;

@@ -81,6 +81,7 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
 // Loads the extensions of the list ("a;b") from beside the image to be
 // written, in front of the block's tables, and has the image list them.
 bool LoadNamedExtensions(ToolHost* host, const std::string& names, const std::string& out) {
+  const uint32_t tables = host->block()->Engine()->registryCount;
   for (size_t start = 0; start < names.size();) {
     const size_t end = std::min(names.find(';', start), names.size());
     const std::string name = names.substr(start, end - start);
@@ -92,6 +93,9 @@ bool LoadNamedExtensions(ToolHost* host, const std::string& names, const std::st
     start = end + 1;
   }
   host->block()->extensionNames = names.c_str();
+  // As a load counts them, so that the registry's fingerprint leaves them
+  // out here as it does when the image is loaded back.
+  host->block()->extensionTables = host->block()->Engine()->registryCount - tables;
   return true;
 }
 
