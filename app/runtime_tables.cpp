@@ -4,11 +4,11 @@
 // figure code and none of the drawing libraries under it.
 #include "app/runtime_tables.hpp"
 
+#include "app/control_native_frame.hpp"
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/layout_natives.hpp"
 #include "app/name_buffer.hpp"
-#include "app/control_native_frame.hpp"
 #include "app/natives/app_natives.hpp"
 #include "app/natives/embedded_files.hpp"
 #include "app/plot_native_frame.hpp"

@@ -121,8 +121,7 @@ ErrCode CairoTarget::CreateSvg(int32_t width, int32_t height, std::unique_ptr<Ca
   out->reset();
   if (!ValidSize(width, height)) return kErrBadSize;
   std::unique_ptr<CairoTarget> t(new CairoTarget(width, height, false, false));
-  const ErrCode err =
-      t->Attach(SvgDocument(t.get(), width, height), 1);
+  const ErrCode err = t->Attach(SvgDocument(t.get(), width, height), 1);
   if (err != kOk) return err;
   *out = std::move(t);
   return kOk;

@@ -70,8 +70,7 @@ ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plo
 
 // hstep(num1, den1, T, num2, den2 [, style [, id]]): one curve per row pair;
 // a pair of one row serves every row of the other.
-ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target,
-                     HstepCurveFn curve);
+ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target, HstepCurveFn curve);
 
 // lsim(num, den, u, t ...) or lsim(A, B, C, D, u, t [, x0] ...); dlsim takes
 // Ts in the place of t. Then [options], [style [, id]].

@@ -32,14 +32,13 @@ wxRichTextAttr TextWindowStyle() {
 KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool markup)
     : wxFrame(parent, wxID_ANY, WindowText(title), wxDefaultPosition, wxSize(kWidth, kHeight),
               (wxDEFAULT_FRAME_STYLE & ~(wxMINIMIZE_BOX | wxMAXIMIZE_BOX)) | wxSTAY_ON_TOP),
-      text_(new wxRichTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
-                               wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL |
-                                   (markup ? 0 : wxHSCROLL))),
+      text_(new wxRichTextCtrl(
+          this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+          wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL | (markup ? 0 : wxHSCROLL))),
       markup_(markup) {
   text_->SetBasicStyle(TextWindowStyle());
-  text_->Bind(wxEVT_TEXT_URL, [](wxTextUrlEvent& event) {
-    wxLaunchDefaultBrowser(event.GetString());
-  });
+  text_->Bind(wxEVT_TEXT_URL,
+              [](wxTextUrlEvent& event) { wxLaunchDefaultBrowser(event.GetString()); });
   // Closing keeps the window for the next time.
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
     if (!event.CanVeto()) return event.Skip();

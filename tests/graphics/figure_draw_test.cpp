@@ -51,8 +51,8 @@ struct Canvas {
   ObjectList list() { return ObjectList(store.data()); }
   FigureCanvas View(bool focus = true) {
     if (!focus) rec.RemoveSlot(PortSlot::drawFocusRect);
-    return FigureCanvas{list(), &writer, kId, fig.get(), highlighted, &drag, &rec.port(),
-                        rec.target()};
+    return FigureCanvas{list(),      &writer, kId,         fig.get(),
+                        highlighted, &drag,   &rec.port(), rec.target()};
   }
 
   std::vector<double> store = std::vector<double>(4096);

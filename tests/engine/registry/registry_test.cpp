@@ -19,7 +19,9 @@ ErrCode Recorder(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   return kOk;
 }
 
-ErrCode Other(EngineContext*, int32_t, int32_t, uintptr_t) { return kOk; }
+ErrCode Other(EngineContext*, int32_t, int32_t, uintptr_t) {
+  return kOk;
+}
 
 struct Tables {
   NativeFunctionRecord a[4] = {MakeRecord("@liba"), MakeRecord("f", &Recorder, 0, 1, 0, 1, 0, 3),
@@ -173,9 +175,9 @@ TEST(Registry, HooksByName) {
     seen = arg + user;
     return 17;
   };
-  NativeFunctionRecord table[4] = {MakeRecord("@h"), MakeRecord("+genericFun", hook, 0, 0, 0, 0, 0, 1),
-                                   MakeRecord("+genericFun", hook, 0, 0, 0, 0, 100, 0),
-                                   MakeRecord("")};
+  NativeFunctionRecord table[4] = {
+      MakeRecord("@h"), MakeRecord("+genericFun", hook, 0, 0, 0, 0, 0, 1),
+      MakeRecord("+genericFun", hook, 0, 0, 0, 0, 100, 0), MakeRecord("")};
   RegisterLibrary(ctx, table, true);
   EXPECT_EQ(CallHookByName(ctx, "+genericFun", 0, 5), 17);  // the kind-1 record is skipped
   EXPECT_EQ(seen, 105u);
