@@ -12,6 +12,14 @@
 
 namespace vke {
 
+ErrCode RunHandlerAndRedraw(KVContextBlock** slot, const HandlerRequest& request,
+                            bool* handlerFailed) {
+  const ErrCode e = RunHandler(slot, request);
+  if (handlerFailed != nullptr) *handlerFailed = e != kOk;
+  if (e) return e;
+  return RunDrawHandlers(slot, request.instance);
+}
+
 ErrCode RunFigureEvent(KVContextBlock** slot, int32_t instance, uint32_t kind, double x, double y,
                        int32_t target) {
   InstanceRecord* r = FindInstance(*slot, instance);
@@ -47,12 +55,11 @@ ErrCode RunFigureEvent(KVContextBlock** slot, int32_t instance, uint32_t kind, d
   request.objectId = 0;
   request.kind = kind;
   request.event = true;
-  const ErrCode e = RunHandler(slot, request);
-  if (e) {
-    if (down) DropNewestUndoVersion((*slot)->UndoArea(), instance);
+  bool handlerFailed = false;
+  if (ErrCode e = RunHandlerAndRedraw(slot, request, &handlerFailed)) {
+    if (down && handlerFailed) DropNewestUndoVersion((*slot)->UndoArea(), instance);
     return e;
   }
-  if (ErrCode drawn = RunDrawHandlers(slot, instance)) return drawn;
   return up ? RunPostEventHandlers(slot, instance) : kOk;
 }
 

@@ -5,8 +5,16 @@
 #pragma once
 
 #include "app/block.hpp"
+#include "app/handler_runner.hpp"
 
 namespace vke {
+
+// The step a figure event's handler shares on every route (the check
+// scripts' events, a press of the manipulate tool): the handler runs and,
+// when it succeeds, the draw handlers of the instance follow. The first
+// failure; *handlerFailed (when given) tells whether it is the handler's.
+ErrCode RunHandlerAndRedraw(KVContextBlock** slot, const HandlerRequest& request,
+                            bool* handlerFailed = nullptr);
 
 // Runs the event of a handler kind (kElemMouseDown to kElemDragOut, or
 // kElemDraw) at (x, y) of the first subplot of an instance, for the object

@@ -75,6 +75,11 @@ void FigureEvent::FindHandlers(int32_t k, int32_t objectId, int32_t* descriptors
 
 ErrCode FigureEvent::Run(int32_t k, int32_t descriptor, uint32_t kind, bool first,
                          const TextBuffer* text) const {
+  return RunHandler(slot_, Request(k, descriptor, kind, first, text));
+}
+
+HandlerRequest FigureEvent::Request(int32_t k, int32_t descriptor, uint32_t kind, bool first,
+                                    const TextBuffer* text) const {
   HandlerRequest request;
   request.instance = id_;
   request.descriptor = descriptor;
@@ -87,7 +92,7 @@ ErrCode FigureEvent::Run(int32_t k, int32_t descriptor, uint32_t kind, bool firs
     request.messageCapacity = text->size;
     request.messageLength = text->length;
   }
-  return RunHandler(slot_, request);
+  return request;
 }
 
 bool FigureEvent::QuietCancel(ErrCode code) const {

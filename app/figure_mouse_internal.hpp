@@ -6,6 +6,7 @@
 
 #include "app/block.hpp"
 #include "app/figure_mouse.hpp"
+#include "app/handler_runner.hpp"
 #include "app/instance_record.hpp"
 #include "app/interaction_state.hpp"
 #include "graphics/figure_draw.hpp"
@@ -52,6 +53,9 @@ class FigureEvent {
   // the inputs from the version before the gesture's.
   ErrCode Run(int32_t k, int32_t descriptor, uint32_t kind, bool first,
               const TextBuffer* text = nullptr) const;
+  // The request Run hands to the handler runner.
+  HandlerRequest Request(int32_t k, int32_t descriptor, uint32_t kind, bool first,
+                         const TextBuffer* text = nullptr) const;
   // The handler ended with cancel(false): no failure, nothing stored and
   // nothing to redraw.
   bool QuietCancel(ErrCode code) const;

@@ -2,6 +2,7 @@
 // follow it, and what each tool does at the start of a gesture; the
 // manipulate tool runs the handlers of the object under the pointer.
 #include "app/draw_cycle.hpp"
+#include "app/figure_event_route.hpp"
 #include "app/figure_mouse_internal.hpp"
 #include "app/figure_queries.hpp"
 #include "app/kv_elements.hpp"
@@ -65,8 +66,7 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
   HoldSubplotScales(s, true);
   ErrCode rc = kOk;
   if (h[kHandlerMouseDown] >= 0) {
-    rc = e.Run(k, h[kHandlerMouseDown], kElemMouseDown, false);
-    if (rc == kOk) rc = e.Redraw();
+    rc = RunHandlerAndRedraw(e.slot(), e.Request(k, h[kHandlerMouseDown], kElemMouseDown, false));
   }
   if (rc == kOk) {
     if (h[kHandlerMouseDrag] >= 0 || h[kHandlerSecondDrag] >= 0) {

@@ -51,21 +51,22 @@ void FigureView::Show(ErrCode code) {
   }
 }
 
-void FigureView::Press(double x, double y, bool shift) {
+ErrCode FigureView::Press(double x, double y, bool shift) {
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseDown(id_, x, y, shift);
   dragging_ = Accepted(code);
   Show(code);
   if (dragging_) host_.CaptureMouse();
+  return code;
 }
 
-void FigureView::Move(double x, double y, MouseButtons buttons) {
+ErrCode FigureView::Move(double x, double y, MouseButtons buttons) {
   if (buttons.middle) buttons = {true, false, true};
   host_.InstallTarget();
   std::string text;
   if (buttons.left && dragging_) {
     const ErrCode code = interaction_.FigureMouseDrag(id_, x, y, buttons.shift, &text);
-    if (code == kStatusMoveDropped) return;
+    if (code == kStatusMoveDropped) return code;
     dragging_ = Accepted(code);
     if (dragging_) {
       ShowText(text);
@@ -73,28 +74,30 @@ void FigureView::Move(double x, double y, MouseButtons buttons) {
       host_.ReleaseMouse();
     }
     Show(code);
-    return;
+    return code;
   }
   const ErrCode code = interaction_.FigureMouseHover(id_, x, y, buttons.shift, &text);
-  if (code == kStatusMoveDropped) return;  // the status text stays
+  if (code == kStatusMoveDropped) return code;  // the status text stays
   if (code == kStatusRepaint) host_.DrawNow();
   if (!Accepted(code)) text.clear();
   ShowText(text);
   if (dragging_) host_.ReleaseMouse();
   dragging_ = false;
+  return code;
 }
 
-void FigureView::Release(double x, double y, bool shift) {
-  if (!dragging_) return;
+ErrCode FigureView::Release(double x, double y, bool shift) {
+  if (!dragging_) return kStatusNothingDone;
   host_.InstallTarget();
   const ErrCode code = interaction_.FigureMouseUp(id_, x, y, shift);
   dragging_ = false;
   Show(code);
   host_.ReleaseMouse();
   host_.MarkModified();
+  return code;
 }
 
-void FigureView::Wheel(double x, double y, int32_t delta, bool shift) {
+ErrCode FigureView::Wheel(double x, double y, int32_t delta, bool shift) {
   host_.InstallTarget();
   std::string text;
   const ErrCode code =
@@ -102,6 +105,14 @@ void FigureView::Wheel(double x, double y, int32_t delta, bool shift) {
   if (code == kStatusRepaint) host_.DrawNow();
   if (!Accepted(code)) text.clear();
   ShowText(text);
+  return code;
+}
+
+ErrCode FigureView::SelectClick(double x, double y) {
+  host_.InstallTarget();
+  const ErrCode code = interaction_.FigureSelectClick(id_, x, y);
+  if (code != kOk) host_.DrawNow();
+  return code;
 }
 
 namespace {
@@ -118,47 +129,60 @@ ErrCode WithText(std::string* text, Op op) {
 
 }  // namespace
 
+const FigureMouseEvents& BlockMouseEvents() {
+  static constexpr FigureMouseEvents kEvents{&FigureMouseDown,   &FigureMouseDrag,
+                                             &FigureMouseUp,     &FigureMouseHover,
+                                             &FigureMouseScroll, &FigureSelectClick};
+  return kEvents;
+}
+
 KVContextBlock** BlockInteraction::Attach() {
   if (*slot_ != nullptr) SetInteractionState(*slot_, &state_);
   return slot_;
 }
 
 ErrCode BlockInteraction::FigureMouseDown(int32_t id, double x, double y, bool shift) {
-  return vke::FigureMouseDown(Attach(), id, x, y, shift);
+  if (*slot_ == nullptr) return kStatusNothingDone;
+  return events_.down(Attach(), id, x, y, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseDrag(int32_t id, double x, double y, bool shift,
                                           std::string* text) {
+  if (*slot_ == nullptr) return kStatusNothingDone;
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseDrag(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
+    return events_.drag(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
 ErrCode BlockInteraction::FigureMouseUp(int32_t id, double, double, bool shift) {
-  return vke::FigureMouseUp(Attach(), id, shift);
+  if (*slot_ == nullptr) return kStatusNothingDone;
+  return events_.up(Attach(), id, shift);
 }
 
 ErrCode BlockInteraction::FigureMouseHover(int32_t id, double x, double y, bool shift,
                                            std::string* text) {
+  if (*slot_ == nullptr) return kStatusNothingDone;
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseHover(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
+    return events_.hover(Attach(), id, x, y, shift, buffer, kStatusTextBytes, length);
   });
 }
 
 ErrCode BlockInteraction::FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
                                             bool shift, std::string* text) {
+  if (*slot_ == nullptr) return kStatusNothingDone;
   return WithText(text, [&](char* buffer, int32_t* length) {
-    return vke::FigureMouseScroll(Attach(), id, x, y, dx, dy, shift, buffer, kStatusTextBytes,
-                                  length);
+    return events_.scroll(Attach(), id, x, y, dx, dy, shift, buffer, kStatusTextBytes, length);
   });
 }
 
 int32_t BlockInteraction::HitTestForCursor(int32_t id, double x, double y, bool shift) {
+  if (*slot_ == nullptr) return 0;
   return vke::HitTestForCursor(*slot_, id, x, y, shift);
 }
 
 ErrCode BlockInteraction::FigureSelectClick(int32_t id, double x, double y) {
-  return vke::FigureSelectClick(Attach(), id, x, y);
+  if (*slot_ == nullptr) return kStatusNothingDone;
+  return events_.select(Attach(), id, x, y);
 }
 
 }  // namespace vke

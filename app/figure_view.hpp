@@ -10,6 +10,7 @@
 
 #include "app/block.hpp"
 #include "app/interaction_state.hpp"
+#include "graphics/figure_codes.hpp"
 
 namespace vke {
 
@@ -32,6 +33,9 @@ class FigureInteraction {
   virtual ErrCode FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
                                     bool shift, std::string* text) = 0;
   virtual int32_t HitTestForCursor(int32_t id, double x, double y, bool shift) = 0;
+  // A press and release in Select mode, without Shift (the context menu's
+  // button).
+  virtual ErrCode FigureSelectClick(int32_t, double, double) { return kStatusNothingDone; }
 };
 
 // What the view does for the rules.
@@ -68,13 +72,18 @@ class FigureView {
   void SetInstance(int32_t id) { id_ = id; }
   bool Dragging() const { return dragging_; }
 
-  void Press(double x, double y, bool shift);
+  // Each gives the interaction call's result; a release without a drag
+  // calls nothing and answers kStatusNothingDone.
+  ErrCode Press(double x, double y, bool shift);
   // The middle button presses as the left one with Shift.
-  void MiddlePress(double x, double y) { Press(x, y, true); }
-  void Move(double x, double y, MouseButtons buttons);
-  void Release(double x, double y, bool shift);
+  ErrCode MiddlePress(double x, double y) { return Press(x, y, true); }
+  ErrCode Move(double x, double y, MouseButtons buttons);
+  ErrCode Release(double x, double y, bool shift);
   // delta in the toolkit's units, 120 a notch, positive away from the user.
-  void Wheel(double x, double y, int32_t delta, bool shift);
+  ErrCode Wheel(double x, double y, int32_t delta, bool shift);
+  // A click of the context menu's button; draws the figure unless it
+  // answers 0.
+  ErrCode SelectClick(double x, double y);
   // The mouse was taken away: the drag is over.
   void CaptureLost() { dragging_ = false; }
 
@@ -95,12 +104,37 @@ class FigureView {
 // character replaced by U+FFFD.
 std::string ShownStatusText(std::string_view text);
 
-// The interaction calls of figure_mouse.hpp on the block in the slot, with
-// the gesture record they keep; the record is given to the block at every
-// call, so the block may be replaced or moved in between.
+// The figure's mouse operations the interaction calls. Drag, hover and
+// scroll fill a status text of at most `size` bytes and give its length.
+struct FigureMouseEvents {
+  ErrCode (*down)(KVContextBlock** slot, int32_t id, double x, double y, bool shift);
+  ErrCode (*drag)(KVContextBlock** slot, int32_t id, double x, double y, bool shift, char* text,
+                  int32_t size, int32_t* length);
+  ErrCode (*up)(KVContextBlock** slot, int32_t id, bool shift);
+  ErrCode (*hover)(KVContextBlock** slot, int32_t id, double x, double y, bool shift, char* text,
+                   int32_t size, int32_t* length);
+  ErrCode (*scroll)(KVContextBlock** slot, int32_t id, double x, double y, double dx, double dy,
+                    bool shift, char* text, int32_t size, int32_t* length);
+  // A click of the context-menu button.
+  ErrCode (*select)(KVContextBlock** slot, int32_t id, double x, double y);
+};
+
+// The figure's own mouse operations (figure_mouse.hpp).
+const FigureMouseEvents& BlockMouseEvents();
+
+// The mouse operations on the block in the slot (without a block they
+// answer kStatusNothingDone, the cursor query 0), with the gesture record
+// they keep; the record is given to the block at every call, so the block
+// may be replaced or moved in between.
 class BlockInteraction : public FigureInteraction {
  public:
-  explicit BlockInteraction(KVContextBlock** slot) : slot_(slot) { Attach(); }
+  explicit BlockInteraction(KVContextBlock** slot,
+                            const FigureMouseEvents& events = BlockMouseEvents())
+      : slot_(slot), events_(events) {
+    Attach();
+  }
+  BlockInteraction(const BlockInteraction&) = delete;
+  BlockInteraction& operator=(const BlockInteraction&) = delete;
   ErrCode FigureMouseDown(int32_t id, double x, double y, bool shift) override;
   ErrCode FigureMouseDrag(int32_t id, double x, double y, bool shift, std::string* text) override;
   ErrCode FigureMouseUp(int32_t id, double x, double y, bool shift) override;
@@ -108,15 +142,15 @@ class BlockInteraction : public FigureInteraction {
   ErrCode FigureMouseScroll(int32_t id, double x, double y, double dx, double dy, bool shift,
                             std::string* text) override;
   int32_t HitTestForCursor(int32_t id, double x, double y, bool shift) override;
-  // A press and release in Select mode, without Shift (the context menu's
-  // button).
-  ErrCode FigureSelectClick(int32_t id, double x, double y);
+  ErrCode FigureSelectClick(int32_t id, double x, double y) override;
+  const InteractionState& gesture() const { return state_; }
 
  private:
   // The slot, its block given the gesture record.
   KVContextBlock** Attach();
 
   KVContextBlock** slot_;
+  FigureMouseEvents events_;
   InteractionState state_;
 };
 

@@ -55,10 +55,14 @@ struct LayoutState {
 // The figure menus whose state is bits over the selected subplots.
 enum class FigureMenu { kScale, kOption };
 
-// The mouse calls of FigureInteraction answer 10200 without a context, the
-// cursor query 0.
-class EngineFacade : public FigureInteraction {
+class EngineFacade {
  public:
+  virtual ~EngineFacade() = default;
+
+  // The mouse on the instances' figures; its calls answer
+  // kStatusNothingDone without a context, the cursor query 0.
+  virtual FigureInteraction& Interaction() = 0;
+
   // ---- The context ----
   virtual bool Created() const = 0;
   virtual ErrCode CreationError() const = 0;
@@ -183,8 +187,6 @@ class EngineFacade : public FigureInteraction {
   // The selected subplots' plot chosen in a new undo version, then drawn;
   // the plot change's result.
   virtual ErrCode ChoosePlot(int32_t id, int32_t plot) = 0;
-  // A press and release in the Select mode at a point in pixels.
-  virtual ErrCode FigureSelectClick(int32_t id, double x, double y) = 0;
   // The instance has a figure element and its layout may change.
   virtual bool HasFigureElements(int32_t id) const = 0;
   virtual LayoutState GetLayout(int32_t id) const = 0;

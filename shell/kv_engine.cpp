@@ -410,10 +410,6 @@ ErrCode KVEngine::ChoosePlot(int32_t id, int32_t plot) {
   return block() ? vke::ChoosePlot(slot(), id, plot) : CreationError();
 }
 
-ErrCode KVEngine::FigureSelectClick(int32_t id, double x, double y) {
-  return block() ? vke::FigureSelectClick(slot(), id, x, y) : kStatusNothingDone;
-}
-
 bool KVEngine::HasFigureElements(int32_t id) const {
   const FigureState* f = Figure(block(), id);
   return f && vke::HasFigureElements(*f, InstanceFigureHost(block(), id).Elements());
@@ -482,32 +478,6 @@ ErrCode KVEngine::PushUndoVersion(int32_t id) {
 
 ErrCode KVEngine::DropNewestUndoVersion(int32_t id) {
   return block() ? vke::DropNewestUndoVersion(block()->UndoArea(), id) : CreationError();
-}
-
-ErrCode KVEngine::FigureMouseDown(int32_t id, double x, double y, bool shift) {
-  return block() ? interaction_.FigureMouseDown(id, x, y, shift) : kStatusNothingDone;
-}
-
-ErrCode KVEngine::FigureMouseDrag(int32_t id, double x, double y, bool shift, std::string* text) {
-  return block() ? interaction_.FigureMouseDrag(id, x, y, shift, text) : kStatusNothingDone;
-}
-
-ErrCode KVEngine::FigureMouseUp(int32_t id, double x, double y, bool shift) {
-  return block() ? interaction_.FigureMouseUp(id, x, y, shift) : kStatusNothingDone;
-}
-
-ErrCode KVEngine::FigureMouseHover(int32_t id, double x, double y, bool shift, std::string* text) {
-  return block() ? interaction_.FigureMouseHover(id, x, y, shift, text) : kStatusNothingDone;
-}
-
-ErrCode KVEngine::FigureMouseScroll(int32_t id, double x, double y, double dx, double dy,
-                                    bool shift, std::string* text) {
-  return block() ? interaction_.FigureMouseScroll(id, x, y, dx, dy, shift, text)
-                 : kStatusNothingDone;
-}
-
-int32_t KVEngine::HitTestForCursor(int32_t id, double x, double y, bool shift) {
-  return block() ? interaction_.HitTestForCursor(id, x, y, shift) : 0;
 }
 
 }  // namespace vke

@@ -92,7 +92,6 @@ class KVEngine final : public EngineFacade {
   ErrCode SetPerspectiveView(int32_t id, bool on) override;
   ErrCode ChangeSubplotPlot(int32_t id, int32_t plot) override;
   ErrCode ChoosePlot(int32_t id, int32_t plot) override;
-  ErrCode FigureSelectClick(int32_t id, double x, double y) override;
   bool HasFigureElements(int32_t id) const override;
   LayoutState GetLayout(int32_t id) const override;
   ErrCode ApplyLayout(int32_t id, int32_t rows, int32_t columns) override;
@@ -109,13 +108,7 @@ class KVEngine final : public EngineFacade {
   ErrCode PushUndoVersion(int32_t id) override;
   ErrCode DropNewestUndoVersion(int32_t id) override;
 
-  ErrCode FigureMouseDown(int32_t id, double x, double y, bool shift) override;
-  ErrCode FigureMouseDrag(int32_t id, double x, double y, bool shift, std::string* text) override;
-  ErrCode FigureMouseUp(int32_t id, double x, double y, bool shift) override;
-  ErrCode FigureMouseHover(int32_t id, double x, double y, bool shift, std::string* text) override;
-  ErrCode FigureMouseScroll(int32_t id, double x, double y, double dx, double dy, bool shift,
-                            std::string* text) override;
-  int32_t HitTestForCursor(int32_t id, double x, double y, bool shift) override;
+  FigureInteraction& Interaction() override { return interaction_; }
 
  private:
   KVContextBlock* block() const { return context_.Block(); }

@@ -10,23 +10,11 @@ namespace vke {
 
 namespace {
 
-// Cursor by hit-test code 0 to 14.
+// Cursor by hit-test code.
 constexpr int32_t kCursorByCode[] = {
-    kArrowCursor,  // 0 nothing interactive under the pointer
-    150,           // 1 manipulate an object or a legend
-    153,           // 2 zoom in
-    154,           // 3 zoom out
-    155,           // 4 zoom along x in
-    156,           // 5 zoom along x out
-    151,           // 6 drag
-    152,           // 7 drag along x
-    kArrowCursor,  // 8 select
-    159,           // 9 orbit
-    159,           // 10 orbit with Shift
-    158,           // 11 roll
-    157,           // 12 pan and tilt
-    160,           // 13 dolly laterally
-    161,           // 14 dolly forward
+#define VKE_FIGURE_CURSOR(resource, shape) resource,
+#include "shell/figure_cursors.def"
+#undef VKE_FIGURE_CURSOR
 };
 
 constexpr uint32_t kArrowCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown};

@@ -17,27 +17,12 @@ namespace {
 
 constexpr int kViewTickMs = 20;
 
-// The shapes of the program's cursors 150 to 161.
-constexpr wxStockCursor kFigureCursors[] = {
-    wxCURSOR_HAND,         // 150 manipulate
-    wxCURSOR_SIZING,       // 151 drag
-    wxCURSOR_SIZEWE,       // 152 drag along x
-    wxCURSOR_MAGNIFIER,    // 153 zoom in
-    wxCURSOR_MAGNIFIER,    // 154 zoom out
-    wxCURSOR_SIZEWE,       // 155 zoom along x in
-    wxCURSOR_SIZEWE,       // 156 zoom along x out
-    wxCURSOR_CROSS,        // 157 pan and tilt
-    wxCURSOR_POINT_RIGHT,  // 158 roll
-    wxCURSOR_BULLSEYE,     // 159 orbit
-    wxCURSOR_SIZENS,       // 160 dolly laterally
-    wxCURSOR_SIZENWSE,     // 161 dolly forward
+// The toolkit's shape of the cursor of each hit-test code.
+constexpr wxStockCursor kShapeByCode[] = {
+#define VKE_FIGURE_CURSOR(resource, shape) wxCURSOR_##shape,
+#include "shell/figure_cursors.def"
+#undef VKE_FIGURE_CURSOR
 };
-static_assert(std::size(kFigureCursors) == kLastFigureCursor - kFirstFigureCursor + 1);
-
-wxCursor CursorOf(int32_t resource) {
-  if (resource < kFirstFigureCursor) return wxCursor(wxCURSOR_ARROW);
-  return wxCursor(kFigureCursors[resource - kFirstFigureCursor]);
-}
 
 }  // namespace
 
@@ -45,7 +30,7 @@ KVCanvas::KVCanvas(wxWindow* parent, EngineFacade& engine, CanvasHost& host)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS),
       engine_(engine),
       host_(host),
-      view_(engine, *this),
+      view_(engine.Interaction(), *this),
       timer_(this) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   Bind(wxEVT_PAINT, &KVCanvas::OnPaint, this);
@@ -250,8 +235,8 @@ void KVCanvas::UpdateCursor() {
   if (!GetClientRect().Contains(at)) return;
   const bool shift = wxGetKeyState(WXK_SHIFT);
   InstallTarget();
-  const int32_t code = engine_.HitTestForCursor(host_.Instance(), at.x, at.y, shift);
-  if (const std::optional<int32_t> cursor = CursorForCode(code)) SetCursor(CursorOf(*cursor));
+  const int32_t code = engine_.Interaction().HitTestForCursor(host_.Instance(), at.x, at.y, shift);
+  if (CursorForCode(code)) SetCursor(wxCursor(kShapeByCode[code]));
 }
 
 }  // namespace vke

@@ -11,7 +11,7 @@ void KVCanvas::OnContextMenu(wxContextMenuEvent& event) {
   at = at == wxDefaultPosition ? wxPoint(width_ / 2, height_ / 2) : ScreenToClient(at);
   InstallTarget();
   if (engine_.Created() &&
-      engine_.FigureSelectClick(host_.Instance(), at.x, at.y) == kStatusRepaint)
+      engine_.Interaction().FigureSelectClick(host_.Instance(), at.x, at.y) == kStatusRepaint)
     DrawNowFromHere();
   const std::unique_ptr<wxMenu> menu(NewMenu(host_.ContextMenu()));
   PopupMenu(menu.get(), at);

@@ -64,14 +64,15 @@ struct Canvas : ::testing::Test {
 
 TEST_F(Canvas, DragReachesTheFigureWithCaptureAndStatusText) {
   bool capturedWhileDragging = false;
-  EXPECT_CALL(engine, FigureMouseDown(kInstance, 40.0, 50.0, false)).WillOnce(Return(kOk));
-  EXPECT_CALL(engine, FigureMouseDrag(kInstance, _, _, true, _))
+  EXPECT_CALL(engine.interaction, FigureMouseDown(kInstance, 40.0, 50.0, false))
+      .WillOnce(Return(kOk));
+  EXPECT_CALL(engine.interaction, FigureMouseDrag(kInstance, _, _, true, _))
       .WillRepeatedly([&](int32_t, double, double, bool, std::string* text) {
         capturedWhileDragging = canvas->HasCapture();
         *text = "x = 0.25";
         return kStatusRepaint;
       });
-  EXPECT_CALL(engine, FigureMouseUp(kInstance, 90.0, 80.0, true)).WillOnce(Return(kOk));
+  EXPECT_CALL(engine.interaction, FigureMouseUp(kInstance, 90.0, 80.0, true)).WillOnce(Return(kOk));
 
   wxUIActionSimulator sim;
   sim.MouseMove(canvas->ClientToScreen(wxPoint(40, 50)));
@@ -135,7 +136,7 @@ TEST_F(Canvas, KeysReportTheirHandlersErrorsButNotKeysWithoutUse) {
 }
 
 TEST_F(Canvas, TheContextMenuSelectsTheSubplotUnderThePointer) {
-  EXPECT_CALL(engine, FigureSelectClick(kInstance, 60.0, 70.0)).WillOnce(Return(kOk));
+  EXPECT_CALL(engine.interaction, FigureSelectClick(kInstance, 60.0, 70.0)).WillOnce(Return(kOk));
   bool shown = false;
   wxUIActionSimulator sim;
   sim.MouseMove(canvas->ClientToScreen(wxPoint(60, 70)));

@@ -93,11 +93,11 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   // to do and a hover nothing to show; the cursor query answers a cursor
   // code of the tool under the pointer.
   std::string text = "old";
-  EXPECT_EQ(engine.FigureMouseDown(id, 1, 1, false), kStatusNothingDone);
-  EXPECT_EQ(engine.FigureMouseHover(id, 1, 1, false, &text), kOk);
+  EXPECT_EQ(engine.Interaction().FigureMouseDown(id, 1, 1, false), kStatusNothingDone);
+  EXPECT_EQ(engine.Interaction().FigureMouseHover(id, 1, 1, false, &text), kOk);
   EXPECT_EQ(text, "");
-  EXPECT_EQ(engine.FigureMouseUp(id, 1, 1, false), kStatusNothingDone);
-  const int32_t cursor = engine.HitTestForCursor(id, 10, 10, false);
+  EXPECT_EQ(engine.Interaction().FigureMouseUp(id, 1, 1, false), kStatusNothingDone);
+  const int32_t cursor = engine.Interaction().HitTestForCursor(id, 10, 10, false);
   EXPECT_GE(cursor, 0);
   EXPECT_LE(cursor, 15);
   engine.SetGraphicsPort(nullptr, nullptr);
@@ -209,9 +209,9 @@ TEST(FacadeWithoutContext, AnswersTheCreationErrorAndNoEngine) {
   EXPECT_EQ(engine.LoadApplication("/proc/self/exe", &title), context.CreationError());
   EXPECT_EQ(engine.ErrorText(context.CreationError()), "Too small KV buffer");
   std::string text;
-  EXPECT_EQ(engine.FigureMouseDown(0, 1, 1, false), kStatusNothingDone);
-  EXPECT_EQ(engine.FigureMouseDrag(0, 1, 1, false, &text), kStatusNothingDone);
-  EXPECT_EQ(engine.HitTestForCursor(0, 1, 1, false), 0);
+  EXPECT_EQ(engine.Interaction().FigureMouseDown(0, 1, 1, false), kStatusNothingDone);
+  EXPECT_EQ(engine.Interaction().FigureMouseDrag(0, 1, 1, false, &text), kStatusNothingDone);
+  EXPECT_EQ(engine.Interaction().HitTestForCursor(0, 1, 1, false), 0);
   EXPECT_FALSE(engine.HandlerBusy());
   EXPECT_FALSE(engine.FindHandlerSlot(0));
   const NumberFormat f = engine.GetNumberFormat();

@@ -7,8 +7,23 @@
 
 namespace vke::test {
 
+class MockFigureInteraction : public FigureInteraction {
+ public:
+  MOCK_METHOD(ErrCode, FigureMouseDown, (int32_t, double, double, bool), (override));
+  MOCK_METHOD(ErrCode, FigureMouseDrag, (int32_t, double, double, bool, std::string*), (override));
+  MOCK_METHOD(ErrCode, FigureMouseUp, (int32_t, double, double, bool), (override));
+  MOCK_METHOD(ErrCode, FigureMouseHover, (int32_t, double, double, bool, std::string*), (override));
+  MOCK_METHOD(ErrCode, FigureMouseScroll,
+              (int32_t, double, double, double, double, bool, std::string*), (override));
+  MOCK_METHOD(int32_t, HitTestForCursor, (int32_t, double, double, bool), (override));
+  MOCK_METHOD(ErrCode, FigureSelectClick, (int32_t, double, double), (override));
+};
+
 class MockEngineFacade : public EngineFacade {
  public:
+  FigureInteraction& Interaction() override { return interaction; }
+  ::testing::NiceMock<MockFigureInteraction> interaction;
+
   MOCK_METHOD(bool, Created, (), (const, override));
   MOCK_METHOD(ErrCode, CreationError, (), (const, override));
   MOCK_METHOD(std::string, ErrorText, (ErrCode), (const, override));
@@ -34,13 +49,6 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(void, SetFigureMode, (uint32_t), (override));
   MOCK_METHOD(ErrCode, HandleFigureKey, (int32_t, uint32_t), (override));
   MOCK_METHOD(ErrCode, SelectAllSubplots, (int32_t), (override));
-  MOCK_METHOD(ErrCode, FigureMouseDown, (int32_t, double, double, bool), (override));
-  MOCK_METHOD(ErrCode, FigureMouseDrag, (int32_t, double, double, bool, std::string*), (override));
-  MOCK_METHOD(ErrCode, FigureMouseUp, (int32_t, double, double, bool), (override));
-  MOCK_METHOD(ErrCode, FigureMouseHover, (int32_t, double, double, bool, std::string*), (override));
-  MOCK_METHOD(ErrCode, FigureMouseScroll,
-              (int32_t, double, double, double, double, bool, std::string*), (override));
-  MOCK_METHOD(int32_t, HitTestForCursor, (int32_t, double, double, bool), (override));
   MOCK_METHOD(std::optional<std::string>, GetText, (int32_t, InstanceText), (const, override));
   MOCK_METHOD(ErrCode, ResetData, (int32_t), (override));
   MOCK_METHOD(ErrCode, CloseInstance, (int32_t), (override));
@@ -85,7 +93,6 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(ErrCode, SetPerspectiveView, (int32_t, bool), (override));
   MOCK_METHOD(ErrCode, ChangeSubplotPlot, (int32_t, int32_t), (override));
   MOCK_METHOD(ErrCode, ChoosePlot, (int32_t, int32_t), (override));
-  MOCK_METHOD(ErrCode, FigureSelectClick, (int32_t, double, double), (override));
   MOCK_METHOD(bool, HasFigureElements, (int32_t), (const, override));
   MOCK_METHOD(LayoutState, GetLayout, (int32_t), (const, override));
   MOCK_METHOD(ErrCode, ApplyLayout, (int32_t, int32_t, int32_t), (override));
