@@ -48,8 +48,10 @@ static_assert(offsetof(EngineImageHeader, curFrame) == 24);
 static_assert(offsetof(EngineImageHeader, thread0) == 40);
 static_assert(offsetof(EngineImageHeader, currentThread) == 200);
 static_assert(offsetof(EngineImageHeader, semTable) == 212);
+static_assert(offsetof(EngineImageHeader, semWord) == 220);
 static_assert(offsetof(EngineImageHeader, displayDigits) == 224);
 static_assert(offsetof(EngineImageHeader, formatLetter) == 228);
+static_assert(offsetof(EngineImageHeader, displayFlag) == 230);
 static_assert(offsetof(EngineImageHeader, displayWord) == 232);
 static_assert(offsetof(EngineImageHeader, displayOn) == 236);
 
