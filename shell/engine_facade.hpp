@@ -55,7 +55,7 @@ struct LayoutState {
 // The figure menus whose state is bits over the selected subplots.
 enum class FigureMenu { kScale, kOption };
 
-// The mouse calls of FigureInteraction answer 10200 without a context, the
+// The mouse calls of FigureInteraction answer kStatusNothingDone without a context, the
 // cursor query 0.
 class EngineFacade : public FigureInteraction {
  public:
@@ -100,7 +100,7 @@ class EngineFacade : public FigureInteraction {
 
   // ---- Menus, paste and copy items ----
   // The next stop after *position (-1: the instance start) of the family the
-  // letter names ('m' menu items, 'f' figures, 'i' paste, 'e' copy); 10040
+  // letter names ('m' menu items, 'f' figures, 'i' paste, 'e' copy); kKvUndefElement
   // past the last. With menus, it also stops at the starts and ends of the
   // menus that hold the family and at separators; with structure, at the
   // menus' structure texts.
@@ -121,9 +121,9 @@ class EngineFacade : public FigureInteraction {
 
   // ---- Languages ----
   // The next language after the section at *position (-1: the first),
-  // positions in the element list as the menu stops'; 10040 past the last.
+  // positions in the element list as the menu stops'; kKvUndefElement past the last.
   virtual ErrCode NextLanguage(int32_t id, int32_t* position, std::string* name) = 0;
-  // The language of the section at the position: 0 unchanged, 10202
+  // The language of the section at the position: 0 unchanged, kStatusInstanceChanged
   // changed.
   virtual ErrCode SetLanguage(int32_t id, int32_t position) = 0;
 
@@ -138,9 +138,9 @@ class EngineFacade : public FigureInteraction {
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
   virtual ErrCode RunDrawHandlers(int32_t id) = 0;
-  // The view's timer step: 10201 when the figure must be repainted.
+  // The view's timer step: kStatusRepaint when the figure must be repainted.
   virtual ErrCode OnTimer(int32_t id) = 0;
-  // The frame's idle step: 10201 when the figure must be repainted.
+  // The frame's idle step: kStatusRepaint when the figure must be repainted.
   virtual ErrCode RunIdleStep(int32_t id, bool allowRedraw) = 0;
   virtual void ResumeThreads() = 0;
   virtual bool IdleProcessingEnabled(int32_t id) const = 0;
