@@ -40,8 +40,8 @@ ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
 }
 
 // The header fields a new block starts with.
-void InitHeader(KVContextBlock* block, uint32_t hostWord, uint32_t newlineMode) {
-  block->hostWord = hostWord;
+void InitHeader(KVContextBlock* block, uint32_t hostData, uint32_t newlineMode) {
+  block->hostData = hostData;
   block->newlineMode = newlineMode;
   block->capture = kNoObjectWriter;
   block->inputObjectId = -1;
@@ -68,7 +68,7 @@ AreaSizes ProportionalAreas(uint32_t usable) {
   return a;
 }
 
-ErrCode InitKVContextBlock(KVContextBlock** slot, void* memory, uint32_t size, uint32_t hostWord,
+ErrCode InitKVContextBlock(KVContextBlock** slot, void* memory, uint32_t size, uint32_t hostData,
                            uint32_t newlineMode) {
   if (!slot) return kErrInit;
   *slot = nullptr;
@@ -87,7 +87,7 @@ ErrCode InitKVContextBlock(KVContextBlock** slot, void* memory, uint32_t size, u
   *slot = block;
   ErrCode e = PrepareEngine(block, slot);
   if (!e) {
-    InitHeader(block, hostWord, newlineMode);
+    InitHeader(block, hostData, newlineMode);
     InitFirstInstance(block);
     e = ResetKVContextBlock(block, true);
   }

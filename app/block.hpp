@@ -37,7 +37,7 @@ struct NativeCallContext {
 // Bits of NativeCallContext::flags.
 inline constexpr uint32_t kCallFlagDrew = 1;         // drawing commands or settings changed
 inline constexpr uint32_t kCallFlagRedraw = 2;       // "redraw" was called
-inline constexpr uint32_t kCallFlagQuietCancel = 4;  // cancel(false): 402 counts as success
+inline constexpr uint32_t kCallFlagQuietCancel = 4;  // cancel(false): kStatusNoPrint succeeds
 
 // Host callbacks.
 // Grows the block: may move it (updating *block) and raises *size to the
@@ -69,7 +69,7 @@ struct KVContextBlock {
   uint32_t undoBytes;
   uint32_t elementWords;  // words of the element list in use
   uint8_t handlerBusy;
-  uint32_t hostWord;     // kept as given
+  uint32_t hostData;     // kept as given
   uint32_t newlineMode;  // 0 CR, 1 LF, 2 CR LF
   int32_t instanceCount;
   uint32_t nextInstanceId;
@@ -137,10 +137,10 @@ inline KVContextBlock* NativeCallContext::Block() {
 // ---- Creation and reset ----
 
 // Lays the block out in memory (8-byte aligned) and stores its address in
-// the slot, which holds null on failure: 10004 below 8,192 bytes, 600 for
+// the slot, which holds null on failure: kKvNotEnoughMemForKV below 8,192 bytes, kErrInit for
 // memory that is missing or not aligned, the engine's code when the engine
 // cannot be created, or the failure of the reset.
-ErrCode InitKVContextBlock(KVContextBlock** slot, void* memory, uint32_t size, uint32_t hostWord,
+ErrCode InitKVContextBlock(KVContextBlock** slot, void* memory, uint32_t size, uint32_t hostData,
                            uint32_t newlineMode);
 // Empties the name buffer (but for the standard variables), the undo buffer
 // and the element list and leaves instance 0 alone; with resetFunctions the
@@ -167,10 +167,9 @@ AreaSizes ProportionalAreas(uint32_t usable);
 
 // Lays the block out anew for newSize bytes after the host moved it there
 // (the areas still lie at their old places). Engine codes give the gain to
-// the engine, 10006 to the element list, 10009 to the undo buffer, 10001 to
-// the KV data buffer, any other code shares all anew; false, with nothing
-// changed, when the new size is not above the old one or an area would
-// shrink.
+// the engine, kKvNotEnoughMemForKVFile to the element list, kKvVarTooLargeForUndo to the undo
+// buffer, kKvPlotOverflow to the KV data buffer, any other code shares all anew; false, with
+// nothing changed, when the new size is not above the old one or an area would shrink.
 bool ResizeEngineMemory(KVContextBlock* block, uint32_t newSize, ErrCode code);
 // Asks the host to grow the block after an operation failed with code, moves
 // the areas and reports "KV memory expanded to ..." on descriptor 2. False

@@ -14,7 +14,7 @@ static_assert(offsetof(KVContextBlock, nameBytes) == 12);
 static_assert(offsetof(KVContextBlock, undoBytes) == 16);
 static_assert(offsetof(KVContextBlock, elementWords) == 20);
 static_assert(offsetof(KVContextBlock, handlerBusy) == 24);
-static_assert(offsetof(KVContextBlock, hostWord) == 28);
+static_assert(offsetof(KVContextBlock, hostData) == 28);
 static_assert(offsetof(KVContextBlock, newlineMode) == 32);
 static_assert(offsetof(KVContextBlock, instanceCount) == 36);
 static_assert(offsetof(KVContextBlock, nextInstanceId) == 40);

@@ -1,4 +1,4 @@
-// The application's copy items (element kind 15) and paste items (14). A
+// The application's copy items (kElemCopy) and paste items (kElemPaste). A
 // copy item's handler writes clipboard text through its _xdata and
 // _xdatatype outputs; a paste item's handler reads the pasted text through
 // those inputs, and a "%KV link ## **" line in the text links the item to
@@ -14,7 +14,7 @@ namespace vke {
 // Of the paste item at word position `at` and the continuation items after
 // it, the first whose flag from "_menuFlags" (computed with the pasted data)
 // is set; an item that uses _param counts as unset while no subplot is
-// selected. An item that nothing continues is chosen as it is. 10040 when
+// selected. An item that nothing continues is chosen as it is. kKvUndefElement when
 // no item of the group is enabled.
 ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const char* text,
                         int32_t length, int32_t* target);
@@ -23,7 +23,7 @@ ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const cha
 // (or the enabled item of its group): a new undo version, the item's handler
 // with the text as its data and the selected subplot as its object, the link
 // of the text's second line stored in the item, then the draw handlers and
-// the post-event handlers: 10201. A failure drops the version and is
+// the post-event handlers: kStatusRepaint. A failure drops the version and is
 // returned.
 ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* text, int32_t length);
 
@@ -31,7 +31,7 @@ ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* tex
 // the link id for its "%KV link" line; its _xdata and _xdatatype outputs write
 // the clipboard text into the buffer (capacity bytes; the length written
 // goes to *written). The buffer is the caller's: the block may move while
-// the handler runs. 10040 for a position that is no copy item.
+// the handler runs. kKvUndefElement for a position that is no copy item.
 ErrCode RunCopyHandler(KVContextBlock** slot, int32_t id, int32_t at, int32_t linkId, char* buffer,
                        int32_t capacity, int32_t* written);
 

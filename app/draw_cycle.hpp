@@ -14,7 +14,7 @@ namespace vke {
 
 // Runs every subplot's draw handler into a new object (or the instance-wide
 // step of an instance whose code is one element), initialising the instance
-// first when needed, and stores the figure in _pl and _3d. 0, 10041, or the
+// first when needed, and stores the figure in _pl and _3d. 0, kKvNonexistentInstance, or the
 // first failing handler's code; a full store ends the loop quietly.
 ErrCode RunDrawHandlers(KVContextBlock** slot, int32_t id);
 
@@ -38,14 +38,14 @@ void DrawInstanceSubplots(KVContextBlock* block, int32_t id);
 // Draws the single selected subplot, drawn anew into the rectangle, or else
 // the whole figure, into the block's port and target; the figure is laid
 // out and drawn again afterwards on every path. 0 (also when the subplot's
-// handler fails: nothing is drawn then), 10041, or 10000 when the store
+// handler fails: nothing is drawn then), kKvNonexistentInstance, or kKvExhaustedRsrc when the store
 // cannot take the subplot's group.
 ErrCode CopyFigure(KVContextBlock** slot, int32_t id, double left, double right, double top,
                    double bottom);
 
 // Runs the idle handler when idle processing is on and its time has come,
 // then schedules the next run; with allowRedraw the draw handlers follow.
-// 0, 10201 when the figure must be repainted, or the failure (idle
+// 0, kStatusRepaint when the figure must be repainted, or the failure (idle
 // processing is then off).
 ErrCode RunIdleHandlerIfDue(KVContextBlock** slot, int32_t id, bool allowRedraw);
 

@@ -28,7 +28,7 @@ bool IsMemoryCode(ErrCode code);
 
 // The text an error box shows for a code, NUL-terminated and cut at size - 1;
 // returns its length. ctx may be null when no engine exists.
-//   600: "Initialization error";
+//   kErrInit: "Initialization error";
 //   below 10000: "VKE error N" without an engine, else the engine's message;
 //   10000 and above: the application table's message, or "Error N";
 //   for 10000 and above only, " (line N)" when the engine knows the line.

@@ -24,7 +24,7 @@ ErrCode PushHandlerAction(KVContextBlock* block);
 // ---- The natives (no input, one output) ----
 
 // The event value of the current instance, [] without one. user is the
-// block's NativeCallContext; 400 without it.
+// block's NativeCallContext; kErrBadContext without it.
 ErrCode PushCurrentEventValue(EngineContext* ctx, uintptr_t user, int32_t code);
 
 template <int32_t Code>

@@ -13,32 +13,32 @@ namespace vke {
 inline constexpr int32_t kRemovePlot = -1;
 
 // A new undo version, the plot change of the selected subplots, then the
-// draw handlers; the plot change's result. 10041.
+// draw handlers; the plot change's result. kKvNonexistentInstance.
 ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId);
 
 // A key typed on the figure: to the text field being edited, else to the
 // first key handler that lists it (or the one that lists no key), else to
 // the figure's own keys. After a handler ran: the draw handlers, the
-// handlers that follow a change, and 10201. A failing handler leaves no undo
-// version and its code is returned (402: 0). 10041.
+// handlers that follow a change, and kStatusRepaint. A failing handler leaves no undo
+// version and its code is returned (kStatusNoPrint: 0). kKvNonexistentInstance.
 ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key);
 
 // The figure's own keys: backspace and delete remove the selection's plot,
 // "+" and "-" step the selected subplot to the next or previous plot; any
-// other key 10040.
+// other key kKvUndefElement.
 ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key);
 
 // One undo step back or forward: the figure taken from its variables, the
-// draw handlers and the handlers that follow a change, then 10201; 0 when
-// there is no step to take. 10041.
+// draw handlers and the handlers that follow a change, then kStatusRepaint; 0 when
+// there is no step to take. kKvNonexistentInstance.
 ErrCode UndoFigureStep(KVContextBlock** slot, int32_t id);
 ErrCode RedoFigureStep(KVContextBlock** slot, int32_t id);
 bool CanUndoFigure(KVContextBlock* block, int32_t id);
 bool CanRedoFigure(KVContextBlock* block, int32_t id);
 
 // Selects (or deselects) every subplot, drawing or removing the marks
-// through the block's port, when the instance allows it; 0, 10201 when the
-// figure must be repainted, 10041.
+// through the block's port, when the instance allows it; 0, kStatusRepaint when the
+// figure must be repainted, kKvNonexistentInstance.
 ErrCode SelectAllSubplots(KVContextBlock* block, int32_t id, bool on);
 
 }  // namespace vke

@@ -11,7 +11,7 @@ namespace vke {
 // Gives the figure the image's rectangle (the figure-rectangle handlers
 // run), lays the subplots out anew for the screen port, runs the draw
 // handlers when asked and draws on the image through the screen port, which
-// stays installed. 0, 10041, or else the draw handlers' failure (the figure
+// stays installed. 0, kKvNonexistentInstance, or else the draw handlers' failure (the figure
 // is drawn all the same).
 ErrCode DrawFigureImage(KVContextBlock** slot, int32_t id, CairoTarget* image,
                         bool runDrawHandlers);

@@ -18,7 +18,7 @@ void SetInteractiveHighlight(KVContextBlock* block, uint8_t flag);
 bool HitTestInstanceObjects(KVContextBlock* block, int32_t id, const HitTestRequest& request,
                             EventState* record, const GraphicsPort* port, void* target);
 
-// The cursor code at pixel (x, y) of instance id's figure; 10041 for an
+// The cursor code at pixel (x, y) of instance id's figure; kKvNonexistentInstance for an
 // unknown instance.
 int32_t HitTestForCursor(KVContextBlock* block, int32_t id, double x, double y, bool shift);
 

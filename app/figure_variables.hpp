@@ -8,18 +8,18 @@
 
 namespace vke {
 
-// Stores _pl and _3d from the figure. 10041, or the undo buffer's code.
+// Stores _pl and _3d from the figure. kKvNonexistentInstance, or the undo buffer's code.
 ErrCode SaveFigureState(KVContextBlock* block, int32_t id);
 
 // Takes _pl and _3d back into the figure and hands each entry of _ppl to its
 // subplot's plot properties; the first failure is returned. Values of
-// another form than these variables have are ignored. 10041.
+// another form than these variables have are ignored. kKvNonexistentInstance.
 ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
 
 // Copies the value of a variable `back` versions back into `out` when it is
 // a real double matrix of at most `capacity` elements with `columns`
 // columns (any number for 0), giving its rows and element count; both are 0
-// for a value of another form. 10044, 10010 or the engine's code.
+// for a value of another form. kKvNonexistentUndoSet, kKvVarNotFound or the engine's code.
 ErrCode ReadMatrixVariable(KVContextBlock* block, int32_t id, int32_t back, int32_t variable,
                            int32_t columns, double* out, int32_t capacity, int32_t* rows,
                            int32_t* count);

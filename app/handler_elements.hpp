@@ -19,11 +19,11 @@ bool DescriptorOffsetInList(const ElementListView& list, const ElementRef& eleme
 // The same for the element at word position `at` of the instance's list.
 bool ElementDescriptorOffset(KVContextBlock* block, int32_t id, int32_t at, int32_t* offset);
 
-// Runs that descriptor with the request's other fields; 10040 for an
+// Runs that descriptor with the request's other fields; kKvUndefElement for an
 // element without one.
 ErrCode RunElementHandler(KVContextBlock** slot, int32_t id, int32_t at, HandlerRequest request);
 
-// Runs the descriptors of the active elements of a kind (48: the init
+// Runs the descriptors of the active elements of a kind (kElemLanguageInit: the init
 // handlers of the current language) in list order until one fails; running
 // out of elements is success. *ran counts the elements run (may be null).
 ErrCode RunElementsOfKind(KVContextBlock** slot, int32_t id, uint32_t kind,
@@ -31,8 +31,8 @@ ErrCode RunElementsOfKind(KVContextBlock** slot, int32_t id, uint32_t kind,
 
 // A user action that runs one element's handler: a new undo version, the
 // handler with the request's other fields, then the draw handlers and the
-// post-event handlers, and 10201. A failure drops the new version and is
-// returned (402: 0).
+// post-event handlers, and kStatusRepaint. A failure drops the new version and is
+// returned (kStatusNoPrint: 0).
 ErrCode RunActionAt(KVContextBlock** slot, int32_t id, int32_t at, const HandlerRequest& request);
 
 // The element list as the instance sees it (its current language), with

@@ -65,14 +65,14 @@ struct HandlerRequest {
   int32_t* messageLength = nullptr;
 };
 
-// Runs the handler. 0, an engine or application code, 402 when a handler
-// already runs (nothing else happens then), 500 when the user stopped it,
-// 10041 for an unknown instance, 10040 for a descriptor outside the element
-// list, 10010 for a function id without a name. The block may have moved:
-// take it again from the slot.
+// Runs the handler. 0, an engine or application code, kStatusNoPrint when a handler
+// already runs (nothing else happens then), kStatusSuspended when the user stopped it,
+// kKvNonexistentInstance for an unknown instance, kKvUndefElement for a descriptor outside the
+// element list, kKvVarNotFound for a function id without a name. The block may have moved: take it
+// again from the slot.
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request);
 
-// True for 402 when the running handler was cancelled quietly.
+// True for kStatusNoPrint when the running handler was cancelled quietly.
 bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code);
 
 // The first failure of a handler run (not nested, not refused as busy) since

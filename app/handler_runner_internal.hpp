@@ -23,14 +23,14 @@ void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before
 void ClearRunningHandler(KVContextBlock* block);
 
 // Pushes the value of one input code for the request's instance, event and
-// buffers. 10044 and 10010 come from the undo buffer; stack codes from the
+// buffers. kKvNonexistentUndoSet and kKvVarNotFound come from the undo buffer; stack codes from the
 // push.
 ErrCode PushHandlerInput(KVContextBlock* block, const HandlerRequest& r, int32_t code);
 
 // The _xdata (36) and _xdatatype (37) inputs from pasted bytes: an empty
 // string without data; bytes that do not start with the "%KV xdata" line as a
 // string of type "text"; otherwise the type of that line, and the value of
-// the source text behind it, which must give exactly one value (124).
+// the source text behind it, which must give exactly one value (kErrTooManyArgin).
 ErrCode GetXDataArgument(KVContextBlock* block, int32_t code, const char* data, int32_t length);
 
 // Stores the outputs in descriptor order, each taking the value on top of the

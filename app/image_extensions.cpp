@@ -31,7 +31,7 @@ ErrCode AddRuntimeExtensionFolder(KVContextBlock* block, const char* name, int32
     std::free(current);
   }
   const uint32_t tables = block->Engine()->registryCount;
-  LoadExtensions(block->Engine(), kExtensionHostWord, folder.c_str(), false, name, length, nullptr,
+  LoadExtensions(block->Engine(), kExtensionHostData, folder.c_str(), false, name, length, nullptr,
                  0);
   return block->Engine()->registryCount > tables ? kOk : kErrInit;
 }

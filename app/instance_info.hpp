@@ -1,6 +1,6 @@
 // The title, version and help texts of an instance: the standard variables
 // _title, _version and _help when they hold text, else the texts of the
-// instance's elements of kinds 2, 3 and 5. Letters: 't', 'v', 'h'.
+// instance's kElemTitle, kElemVersion and kElemHelp elements. Letters: 't', 'v', 'h'.
 #pragma once
 
 #include <string_view>
@@ -9,8 +9,8 @@
 
 namespace vke {
 
-// Pushes the text as a char row. 12 for another letter; without a text,
-// 10040 when required, else an empty text. 10041.
+// Pushes the text as a char row. kErrIllegal for another letter; without a text,
+// kKvUndefElement when required, else an empty text. kKvNonexistentInstance.
 ErrCode GetInstanceInfoText(KVContextBlock* block, int32_t id, char letter, bool require);
 // Stores the text (null: []) as the variable's value in the current version
 // of the instance's undo set.

@@ -28,7 +28,7 @@ struct InstanceRecord {
   uint32_t idleMode;      // IdleMode
   double idleValue;       // -1 when unset
   double idleValue2;      // -1 when unset
-  // The figure; its first word is the layout word (element kind 6), its
+  // The figure; its first word is the layout word (kElemUiOptions), its
   // first two style records the style pairs, its rectangle the extent.
   FigureState figure;
   uint8_t spareByte;

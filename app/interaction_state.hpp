@@ -3,7 +3,7 @@
 // the subplots that follow it, the feedback drawn on the screen, and the
 // limit on the rate of mouse moves. None of it belongs in an image: the
 // host owns the record and gives the block its address; the mouse
-// operations do nothing (10200) without one.
+// operations do nothing (kStatusNothingDone) without one.
 #pragma once
 
 #include <cstdint>

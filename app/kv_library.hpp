@@ -19,7 +19,7 @@ bool KVLibraryName(std::string_view fileName, char* out, int32_t capacity);
 
 // Defines the library (when it is new) and compiles every function of the
 // text into it, after the text's "use" statements and the definitions of
-// the libraries they name (215 when one cannot be found); the library's
+// the libraries they name (kErrLibNotFound when one cannot be found); the library's
 // entry. The engine's codes, with the error's line recorded.
 ErrCode DefineKVLibrary(EngineContext* ctx, std::string_view fileName, const char* text,
                         int32_t length, int32_t* entry);

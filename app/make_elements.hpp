@@ -17,7 +17,7 @@ namespace vke {
 // Runs, before the handler whose descriptor lies at that offset, the make
 // elements that give its inputs values (reading one version back with
 // `previous`). The failure of a make handler ends the pass and is returned;
-// 10041.
+// kKvNonexistentInstance.
 ErrCode RunPendingMakeHandlers(KVContextBlock** slot, int32_t id, int32_t descriptor, bool previous,
                                bool allowGrowth);
 
@@ -29,7 +29,7 @@ bool PrepareMakePass(KVContextBlock* block, int32_t id, int32_t descriptor, bool
 
 // After the outputs of the descriptor (single: the one variable given)
 // changed in the current version: the variables derived from them lose
-// their values, except the changed ones themselves. 10041.
+// their values, except the changed ones themselves. kKvNonexistentInstance.
 ErrCode InvalidateMakeOutputs(KVContextBlock* block, int32_t id, int32_t descriptorOrVariable,
                               bool single);
 

@@ -1,6 +1,6 @@
-// The application's menu items (element kind 19) with their states, and the
+// The application's menu items (kElemMenuItem) with their states, and the
 // menu lookup the host builds its menus with. The states of menu items,
-// paste items (14) and copy items (15) come from the instance's function
+// paste items (kElemPaste) and copy items (kElemCopy) come from the instance's function
 // "_menuFlags", run with the instance's variables, the type of the data on
 // the clipboard and the selected subplot's _param, and are cached in the
 // instance record for one undo version until a handler changes a variable.
@@ -21,13 +21,14 @@ struct MenuEntry {
 
 // Steps from the element at word position *position (-1: the instance start)
 // to the next active element of the family the letter names: 'm' menu items
-// (19), 'f' figures (24), 'i' and 'I' paste items (14), any other copy items
-// (15). Elements after the end of a language block (13) are active again.
-// With menus, it also stops at the start (22) of every menu that holds an
-// element of the family, skipping the others whole, and at menu ends (23);
-// with structure, also at menu structure texts (20); with separators, also
-// at menu separators (25). A kind 18, the next instance start or the end of
-// the list gives 10040; 10041.
+// (kElemMenuItem), 'f' figures (kElemFigure), 'i' and 'I' paste items (kElemPaste),
+// any other copy items (kElemCopy). Elements after the end of a language block
+// (kElemLanguageEnd) are active again.
+// With menus, it also stops at the start (kElemMenuStart) of every menu that holds an
+// element of the family, skipping the others whole, and at menu ends (kElemMenuEnd);
+// with structure, also at menu structure texts (kElemMenuStructure); with separators, also
+// at menu separators (kElemMenuSeparator). A kElemMenuLookupEnd, the next instance start or the end
+// of the list gives kKvUndefElement; kKvNonexistentInstance.
 ErrCode GetMenuItemInfo(KVContextBlock* block, int32_t id, char letter, int32_t* position,
                         MenuEntry* entry, bool menus = false, bool structure = false,
                         bool separators = false);
@@ -39,7 +40,7 @@ bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position);
 // value of every variable above 105 in the order of the instance's undo set,
 // the _xdatatype of the data (an empty string without), and the selected
 // subplot's _param. Its three outputs are left on the stack, the first on
-// top. 121 when the instance's code has no such function; 402 while a
+// top. kErrUndefFun when the instance's code has no such function; kStatusNoPrint while a
 // handler runs.
 ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data, int32_t length);
 
@@ -50,17 +51,17 @@ bool ConvertMenuFlags(EngineContext* ctx, int32_t depth);
 // an output that is no number array.
 int32_t MenuFlagAt(EngineContext* ctx, int32_t depth, int32_t index);
 
-// The state of the element at the position: for a menu item (19), paste
-// item (14, a continuation answering for its group) or copy item (15) bit 0
+// The state of the element at the position: for a menu item (kElemMenuItem), paste
+// item (kElemPaste, a continuation answering for its group) or copy item (kElemCopy) bit 0
 // enabled and bit 1 checked, from the cache of the given undo version or
-// computed anew; for a language section (11) 3 when it is the current one,
-// else 1. Items past the 64 the cache holds are disabled. 10040, 10041.
+// computed anew; for a language section (kElemLanguageSection) 3 when it is the current one,
+// else 1. Items past the 64 the cache holds are disabled. kKvUndefElement, kKvNonexistentInstance.
 ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, int32_t version,
                          const char* data, int32_t length, uint8_t* state);
 
 // Runs the menu item's handler in a new undo version with the selected
 // subplot as its object, then the draw handlers and the post-event handlers:
-// 10201. A failure drops the new version and is returned (402 as 0).
+// kStatusRepaint. A failure drops the new version and is returned (kStatusNoPrint as 0).
 ErrCode RunMenuItemHandler(KVContextBlock** slot, int32_t id, int32_t position);
 
 // The selected subplot of the instance (0 in a 1 x 1 grid), -1 without one.

@@ -16,12 +16,12 @@
 namespace vke {
 
 // The figure context of the running handler: its native-call context and
-// the capture buffer with the current subplot; 400 when no draw handler of a
+// the capture buffer with the current subplot; kErrBadContext when no draw handler of a
 // subplot runs (no current subplot, no object open for drawing, or no such
 // instance).
 ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* target);
 
-// 400 as FindPlotTarget; otherwise the implementation's result, with bit
+// kErrBadContext as FindPlotTarget; otherwise the implementation's result, with bit
 // kCallFlagDrew set on success when marksDrawn.
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
                       uint32_t flag, bool marksDrawn = true);
@@ -42,7 +42,7 @@ ErrCode ControlNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t opt
   return RunControlNative(ctx, nargin, option, Impl, Flag);
 }
 
-// The panel-layout natives (settabs, vertcontrols): outside a figure 400;
+// The panel-layout natives (settabs, vertcontrols): outside a figure kErrBadContext;
 // otherwise the implementation's failure is ignored (its arguments are
 // dropped), the flag is set and the call succeeds.
 ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl);

@@ -8,8 +8,8 @@ namespace vke {
 
 // Pops the value on top of the engine's stack and stores it as subplot k's
 // entry, padding a shorter list with empty values; for a negative k it only
-// pops the value. 29 for a k whose entry cannot exist; 10044, 10009, or the
-// engine's code.
+// pops the value. kErrIndexOutOfRange for a k whose entry cannot exist; kKvNonexistentUndoSet,
+// kKvVarTooLargeForUndo, or the engine's code.
 ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k);
 
 // Pushes subplot k's entry `back` versions back, or [] when the list has

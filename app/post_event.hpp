@@ -1,6 +1,6 @@
 // The handlers the host runs after user actions and on its timer: the
-// post-event handlers (element kind 39), run after mouse-up, key, paste,
-// undo and redo, and idle processing, which runs the idle handler (kind 41)
+// post-event handlers (kElemPostEvent), run after mouse-up, key, paste,
+// undo and redo, and idle processing, which runs the idle handler (kElemIdle)
 // on timer ticks while it is on.
 #pragma once
 

@@ -37,19 +37,19 @@ void BindRuntimeWindow(RuntimeWindow* window);
 // Sends the standard descriptors' text to the sink (null: discards it).
 void SetStdOutputSink(StdOutputSink sink, uintptr_t user);
 
-// The table at the front of the engine's registry (600 when it is there
+// The table at the front of the engine's registry (kErrInit when it is there
 // already).
 ErrCode RegisterRuntimeNativeTable(EngineContext* ctx);
 
 // The hooks of the standard descriptors: output to descriptors 1 to 3 goes
 // to the sink and answers 0, as does their flush; requests on 1 and 2 are
-// accepted and change nothing; every other descriptor answers 301.
+// accepted and change nothing; every other descriptor answers kErrBadFileID.
 ErrCode StdFileWriteHook(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                          uintptr_t sink);
 ErrCode StdFileBufferingHook(EngineContext* ctx, int32_t fd, int32_t mode, uintptr_t sink);
 ErrCode StdFileIoControlHook(EngineContext* ctx, int32_t fd, int32_t code, intptr_t* word,
                              uintptr_t user);
-// A "+write" that takes no descriptor (301).
+// A "+write" that takes no descriptor (kErrBadFileID).
 ErrCode NotMyDescriptorHook(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                             uintptr_t user);
 

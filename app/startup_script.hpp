@@ -2,7 +2,7 @@
 // 45): its text is wrapped into a function "_d_" of the instance's code,
 // whose outputs are the instance's variables and the figure settings, each
 // preset to a marker value so that the ones the script leaves alone keep
-// theirs. Without a start-up output element (kind 9) the outputs are the
+// theirs. Without a start-up output element (kElemStartOutputs) the outputs are the
 // instance's variables (ids above 105) and _plots, _plotprops, _plot3d,
 // _plotpos, _plotsize, _plotspring, _plotparam, _title, _version and _help,
 // which go to the figure and title natives; with one they are the names of
@@ -14,7 +14,7 @@
 namespace vke {
 
 // Builds the wrapper of the script text in the free part of the element-list
-// area, compiles it and runs it (CompileStartupScript). 10000 when the free
+// area, compiles it and runs it (CompileStartupScript). kKvExhaustedRsrc when the free
 // part cannot hold the wrapper; compile and run failures.
 ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* text, int32_t length);
 

@@ -42,12 +42,12 @@ inline constexpr int32_t kUndoFlagSingleVersion = 1;
 
 // ---- The buffer ----
 
-// Lays out an empty buffer of size bytes in area; 10005 below 8,192 bytes.
+// Lays out an empty buffer of size bytes in area; kKvTooSmallUndoBuf below 8,192 bytes.
 ErrCode InitUndoBuffer(void* area, uint32_t size);
 
 // Grows a buffer in place to newSize bytes (the memory behind it must be
 // there): the heap moves to its new place and the gained units become one
-// free block behind it. 10005 when newSize is smaller; the same size changes
+// free block behind it. kKvTooSmallUndoBuf when newSize is smaller; the same size changes
 // nothing.
 ErrCode RelocateUndoBuffer(void* buffer, uint32_t newSize);
 
@@ -62,7 +62,7 @@ bool UndoBufferIsValid(const void* buffer, uint32_t size);
 // A block of units data units: reference -2 for 0 units. Takes the first free
 // block (after merging the free blocks behind it) that is larger than the
 // request; when none is, compacts once unless the heap is compacted, then
-// 10009.
+// kKvVarTooLargeForUndo.
 ErrCode AllocUndoBlock(void* buffer, uint32_t units, int32_t* reference);
 void ReleaseUndoBlock(void* buffer, int32_t reference);
 // Slides the live blocks down in order, rewriting the references of every
@@ -71,40 +71,41 @@ void CompactUndoHeap(void* buffer);
 
 // ---- Sets ----
 
-// Appends an empty set; 10008 when fewer than 128 set-area words would stay
+// Appends an empty set; kKvTooManyVarInUndoBuf when fewer than 128 set-area words would stay
 // free.
 ErrCode AddUndoSet(void* buffer, int32_t id);
 // Adds a variable to a set that has not been reset yet (12 after a reset).
-// 10044, 10011 when present, 10008 when the set area cannot take it.
+// kKvNonexistentUndoSet, kKvVarDuplicate when present, kKvTooManyVarInUndoBuf when the set area
+// cannot take it.
 ErrCode AddUndoSetVariable(void* buffer, int32_t id, int32_t variable, bool flag);
 // Gives a set one empty current version: the values of all its versions are
-// released, and a set without references gets them (10008 when they do not
-// fit the set area; the sets behind it move up). 10044.
+// released, and a set without references gets them (kKvTooManyVarInUndoBuf when they do not
+// fit the set area; the sets behind it move up). kKvNonexistentUndoSet.
 ErrCode ResetUndoSet(void* buffer, int32_t id);
-// Releases the set's values and closes the gap. 10044.
+// Releases the set's values and closes the gap. kKvNonexistentUndoSet.
 ErrCode RemoveUndoSet(void* buffer, int32_t id);
 // The n-th variable (from 0) of the set, or of its variables whose flag bit 0
-// is clear; 10010 when there is none, 10044.
+// is clear; kKvVarNotFound when there is none, kKvNonexistentUndoSet.
 ErrCode GetUndoSetVariableId(void* buffer, int32_t id, int32_t n, bool unflaggedOnly,
                              int32_t* variable);
 
 // ---- Values ----
 
 // The value `back` versions back: its units and data, or 0 units and null for
-// a negative reference. 10044 for a missing set or version, 10010.
+// a negative reference. kKvNonexistentUndoSet for a missing set or version, kKvVarNotFound.
 ErrCode GetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, uint32_t* units,
                      void** data);
 // Makes room for a new value of units units (a negative back: version 0) and
 // gives its data address; units below 1 store a value without data. A full
 // heap gives up the oldest versions (keeping one below the written one), then
-// the redo versions, then answers 10009. 10044, 10010.
+// the redo versions, then answers kKvVarTooLargeForUndo. kKvNonexistentUndoSet, kKvVarNotFound.
 ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, uint32_t units,
                      void** data);
 // Releases the value; the reference becomes stale (-3) or no value (-2).
 ErrCode ClearUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, bool stale);
 bool HasUndoValue(const void* buffer, int32_t id, int32_t back, int32_t variable);
 bool IsUndoValueStale(const void* buffer, int32_t id, int32_t back, int32_t variable);
-// Every stale reference of the version becomes -2. 10044.
+// Every stale reference of the version becomes -2. kKvNonexistentUndoSet.
 ErrCode ClearStaleUndoValues(void* buffer, int32_t id, int32_t back);
 
 // ---- Versions ----
@@ -112,10 +113,10 @@ ErrCode ClearStaleUndoValues(void* buffer, int32_t id, int32_t back);
 // A new current version sharing every value of the current one; the versions
 // above the current one are dropped, and the oldest when all Depth are used.
 ErrCode PushUndoVersion(void* buffer, int32_t id);
-// Releases the newest version; 10044 with fewer than 2 versions.
+// Releases the newest version; kKvNonexistentUndoSet with fewer than 2 versions.
 ErrCode DropNewestUndoVersion(void* buffer, int32_t id);
-ErrCode UndoSetStepBack(void* buffer, int32_t id);     // 10058 at version 0
-ErrCode UndoSetStepForward(void* buffer, int32_t id);  // 10059 at the newest
+ErrCode UndoSetStepBack(void* buffer, int32_t id);     // kKvCannotUndo at version 0
+ErrCode UndoSetStepForward(void* buffer, int32_t id);  // kKvCannotRedo at the newest
 bool UndoSetCanStepBack(const void* buffer, int32_t id);
 // The index of the current version; -1 for a missing set or one not reset.
 int32_t UndoSetCurrentVersion(const void* buffer, int32_t id);

@@ -15,11 +15,12 @@ inline double ConstantCodeValue(int32_t code) {
 }
 
 // Pushes a constant code's number, or the variable's value in the
-// instance's undo set `back` versions back ([] when it has none). 10044,
-// 10010, or the engine's code when the value does not fit the stack.
+// instance's undo set `back` versions back ([] when it has none). kKvNonexistentUndoSet,
+// kKvVarNotFound, or the engine's code when the value does not fit the stack.
 ErrCode PushUndoValue(KVContextBlock* block, int32_t id, int32_t back, int32_t code);
 // Stores the value on top of the engine's stack as the variable's value
-// `back` versions back, and drops it from the stack. 10044, 10010, 10009.
+// `back` versions back, and drops it from the stack. kKvNonexistentUndoSet, kKvVarNotFound,
+// kKvVarTooLargeForUndo.
 ErrCode StoreUndoValue(KVContextBlock* block, int32_t id, int32_t back, int32_t code);
 
 }  // namespace vke

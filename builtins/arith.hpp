@@ -25,14 +25,14 @@ inline bool RealArith(int32_t op, int64_t n, const T* a, bool aFull, const T* b,
 
 // Pushes the result of the operation on two double (T = double) or single
 // (T = float) operands of the given common shape and fills it: complex when
-// an operand has an imaginary part or a real power needs one. 43 for rem and
+// an operand has an imaginary part or a real power needs one. kErrWrongType for rem and
 // mod with a complex operand.
 template <typename T>
 ErrCode FloatArith(EngineContext* ctx, int32_t op, const Shape& shape,
                    const ElementwiseOperand* ops);
 
 // The same for two operands of one integer class: wrapping + - *, division
-// truncating toward zero, rem and mod; 107 for power and realpow.
+// truncating toward zero, rem and mod; kErrBadArg for power and realpow.
 ErrCode IntegerArith(EngineContext* ctx, int32_t op, const Shape& shape,
                      const ElementwiseOperand* ops);
 

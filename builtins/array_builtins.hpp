@@ -12,14 +12,14 @@ namespace vke {
 ErrCode PushIntegerScalar(EngineContext* ctx, int32_t width, bool isUnsigned, int32_t value);
 
 // The list-building instruction: the top value (a list or cell array, else
-// 44) and the n - 1 values below it become one list: the n - 1 values
+// kErrWrongTypeOverload) and the n - 1 values below it become one list: the n - 1 values
 // followed by the elements of the top value.
 ErrCode ConcatenateValues(EngineContext* ctx, int32_t n);
 
 // The range instruction and colon: a 1 x count row start, start + step, ...
 // (a running sum), double or single. The count is
 // floor(((stop - start) + step) / step x (1 + 1000 x 2^-52)); none gives [];
-// a quotient above 2147483647 gives 109 (objTooLarge).
+// a quotient above 2147483647 gives kErrObjTooLarge.
 ErrCode MakeRange(EngineContext* ctx, double start, double stop, double step, bool single);
 
 // The same for complex bounds: the elements start + k step whose advance
@@ -36,7 +36,7 @@ ErrCode ConformStructFields(EngineContext* ctx, const int32_t* nameIds, int32_t 
 
 // Concatenates the top n structures and structure arrays along the zero-based
 // dimension into one structure array, after conforming every operand to the
-// field names of all of them in order of first appearance; 44 when an
+// field names of all of them in order of first appearance; kErrWrongTypeOverload when an
 // operand is not a structure or structure array.
 ErrCode ConcatenateStructures(EngineContext* ctx, int32_t n, int32_t dim);
 

@@ -79,7 +79,7 @@ ErrCode RearrangeTop(EngineContext* ctx, const Shape& result, const Fn& source) 
 }
 
 // Gives the top value the shape, its elements keeping their storage order
-// (21 when the element counts differ); numeric values are relabelled in
+// (kErrBadSize when the element counts differ); numeric values are relabelled in
 // place, structured ones rebuilt.
 ErrCode SetTopShape(EngineContext* ctx, const Shape& shape);
 

@@ -12,7 +12,7 @@
 namespace vke {
 
 // Converts the value at the depth to the class (its complexity is kept):
-// to double or single, to logical (a single value gives 43), to an integer
+// to double or single, to logical (a single value gives kErrWrongType), to an integer
 // class or to char with the unchecked integer conversion.
 ErrCode ConvertToClass(EngineContext* ctx, int32_t depth, ArrayClass cls);
 

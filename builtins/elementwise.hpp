@@ -14,7 +14,7 @@ namespace vke {
 
 // Converts the two operands on top to their common class and pairs them;
 // ops[0] is the first (deeper) operand. A type mismatch is reported as 44 so
-// that an object's class method may serve; 20 when the sizes differ.
+// that an object's class method may serve; kErrIncompSize when the sizes differ.
 ErrCode PairInCommonClass(EngineContext* ctx, Shape* shape, ElementwiseOperand* ops);
 
 // out[i] = f(a[i], b[i]) over n elements; an operand that is not full is a

@@ -40,7 +40,7 @@ bool AbsWholeArray(double* x, int64_t n, int32_t option);
 // (inverse functions) or to each value after it (direct functions).
 enum class ReciprocalStep : uint8_t { kNone, kBefore, kAfter };
 
-// Runs the kernels over the top value (a double array, else 44).
+// Runs the kernels over the top value (a double array, else kErrWrongTypeOverload).
 ErrCode ApplyElementwise(EngineContext* ctx, const ElementwiseKernels& kernels, int32_t option,
                          ReciprocalStep reciprocal);
 

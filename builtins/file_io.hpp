@@ -9,10 +9,10 @@ namespace vke {
 // ---- Descriptors ----
 
 // The descriptor argument at the depth, as GetIntegerArg reads it; a wide
-// integer whose value does not fit 32 bits names no descriptor: 301
+// integer whose value does not fit 32 bits names no descriptor: kErrBadFileID
 // ("badFileID").
 ErrCode GetFileIdArg(EngineContext* ctx, int32_t depth, int32_t* fd);
-// A read of no bytes: 0 when a hook serves fd, else 301. Reads that ask for
+// A read of no bytes: 0 when a hook serves fd, else kErrBadFileID. Reads that ask for
 // nothing check their descriptor with it.
 ErrCode CheckReadableFd(EngineContext* ctx, int32_t fd);
 
@@ -35,8 +35,8 @@ bool TakeResumeMarker(EngineContext* ctx, int32_t* progress);
 // a char row, its bytes decoded with the context's text decoder; without the
 // final LF when dropLineEnd. End of file gives an empty row. With resumed,
 // the partial line on top is continued and replaced by the result.
-// When no data is there yet (502), the bytes read so far are left on top and
-// a marker holding their count above them, and 502 is returned: the caller
+// When no data is there yet (kStatusRetry), the bytes read so far are left on top and
+// a marker holding their count above them, and kStatusRetry is returned: the caller
 // is called again later with its arguments and these two entries on top.
 ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
                        int32_t progress, bool dropLineEnd);
@@ -54,7 +54,7 @@ struct Precision {
 
 // The precision named by the char array at the depth: one of the names of
 // the table, optionally behind "*" and followed by ";l" (little-endian) or
-// ";b" (big-endian). 108 (unknownOpt) for any other text, 107 for a value
+// ";b" (big-endian). kErrUnknownOpt for any other text, kErrBadArg for a value
 // that is not text. Without a precision argument the default is "uint8".
 ErrCode GetPrecisionArg(EngineContext* ctx, int32_t depth, Precision* out);
 

@@ -58,7 +58,7 @@ ErrCode ArgCountBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opt
   if (nargin > 1) return kErrTooManyArgin;
   if (nargin < 1) return PushCallerArgCount(ctx, option != 0);
   int32_t scope =
-      ctx->curFrame >= 0 ? static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]) : 0;
+      ctx->curFrame >= 0 ? static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwScope]) : 0;
   return PushFunctionArgCount(ctx, 0, option, scope);
 }
 

@@ -36,8 +36,8 @@ enum class ScalarRule : uint8_t {
 };
 
 // Serves a pair of operands of which at least one is not a double matrix:
-// 44 when either is not numeric, 21 when the rule's operand is not a scalar,
-// else the elementwise operation of the option character.
+// kErrWrongTypeOverload when either is not numeric, kErrBadSize when the rule's operand is not a
+// scalar, else the elementwise operation of the option character.
 ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option);
 
 // Gives the plain double below the top a zero imaginary block (3 when the
@@ -48,7 +48,7 @@ ErrCode MakeBelowTopComplex(EngineContext* ctx);
 ErrCode PushIdentity(EngineContext* ctx, int32_t n, bool complex);
 
 // n words of the descriptor stack's free space above its top, for a solver's
-// permutation vector; 1 (stackOverflow) when fewer are free.
+// permutation vector; kErrStackOverflow when fewer are free.
 ErrCode ReservePermutation(EngineContext* ctx, int32_t n, int32_t** perm);
 
 // The matrix divisions hand a pair of double matrices whose divisor is
@@ -66,7 +66,7 @@ bool IsNativeServedOperator(const char* builtinName);
 bool CallOperatorNative(EngineContext* ctx, const char* name, ErrCode* e);
 
 // Replaces the matrix on top by its pseudo-inverse through the first native
-// registered as "pinv"; 26 (nonSquareSize) when there is none, and the
+// registered as "pinv"; kErrNonSquareSize when there is none, and the
 // native's own code when it fails.
 ErrCode ReplaceTopByPseudoInverse(EngineContext* ctx);
 

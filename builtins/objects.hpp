@@ -7,7 +7,7 @@ namespace vke {
 
 // The class name of the top value: *length is -1 for a name that ends at its
 // NUL (the fixed names), the name's length for a class read from the name
-// table. 43 for a value that has no class name.
+// table. kErrWrongType for a value that has no class name.
 ErrCode GetClassName(EngineContext* ctx, const char** name, int32_t* length);
 
 // The class name of numeric arrays with the type code ("int8", "uint64",

@@ -15,7 +15,7 @@ namespace vke {
 // the first length elements of each line): real doubles by value, complex
 // ones by squared modulus, other classes through their comparators. When
 // index is given (the array's size) its elements move with the array's.
-// 12 for an element class no comparator knows.
+// kErrIllegal for an element class no comparator knows.
 ErrCode SortLines(EngineContext* ctx, const NumericView& v, const DimLayout& layout,
                   bool descending, double* index);
 
@@ -23,14 +23,14 @@ ErrCode SortLines(EngineContext* ctx, const NumericView& v, const DimLayout& lay
 // above 1) of the double, single, integer, char or logical array at the
 // depth. With index (x's size, not on the stack above the array, or the
 // array's own position shifts) the 1-based position each element came from
-// along the line is written there. 43 for any other value.
+// along the line is written there. kErrWrongType for any other value.
 ErrCode SortArrayInPlace(EngineContext* ctx, int32_t depth, int32_t dim, bool descending,
                          double* index);
 
 // The strings of the list or cell array at the depth put in order (stable;
 // descending reverses it): *perm (in the scratch) receives the zero-based
 // position of each string in order, *count their number, and compare what
-// SortCompareStrings needs to compare two of them. 43 when an element is
+// SortCompareStrings needs to compare two of them. kErrWrongType when an element is
 // not a char array.
 ErrCode OrderStringList(EngineContext* ctx, int32_t depth, bool descending, DataScratch* scratch,
                         SortCompareContext* compare, int32_t** perm, int32_t* count);

@@ -32,7 +32,7 @@ ErrCode CheckFieldAccess(EngineContext* ctx, int32_t depth) {
   if (!IsStructured(*d)) return kErrWrongTypeOverload;
   if (d->word == kKindStruct) return kOk;
   if (!IsObjectKind(d->word)) return kErrWrongTypeOverload;
-  const bool inMethod = ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwCaller2] != 0;
+  const bool inMethod = ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwMethodCall] != 0;
   return inMethod ? kOk : kErrInvalidFieldAccess;
 }
 

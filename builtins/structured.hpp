@@ -14,8 +14,8 @@ namespace vke {
 
 inline constexpr int32_t kNameBufferSize = kMaxIdentifierLength + 1;
 
-// A field name given as text: 44 for other values, 204 for an empty text,
-// 205 for one longer than 32 characters. NUL-terminated in the buffer.
+// A field name given as text: kErrWrongTypeOverload for other values, kErrNullName for an empty
+// text, kErrNameTooLong for one longer than 32 characters. NUL-terminated in the buffer.
 ErrCode ReadNameArg(EngineContext* ctx, int32_t depth, char* buffer, int32_t* length);
 // ReadNameArg, then the name's id, interned when new.
 ErrCode InternNameArg(EngineContext* ctx, int32_t depth, int32_t* id);

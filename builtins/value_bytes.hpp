@@ -9,7 +9,7 @@ namespace vke {
 // The low byte of each character of a char array (packed in place, in the
 // first half of the entry's data), the elements of a logical or 1-byte
 // integer array, or as many bytes from the start of a wider integer array's
-// data as it has elements. 44 for any other value.
+// data as it has elements. kErrWrongTypeOverload for any other value.
 ErrCode GetValueBytes(EngineContext* ctx, int32_t depth, const uint8_t** bytes, int32_t* count);
 
 }  // namespace vke

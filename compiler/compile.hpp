@@ -54,14 +54,14 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
 // ---- Function-table entries ----
 
 // Compiles entry `index` from the source (fetched with FindFunctionSource
-// when source is null) at the code area's fill position. 199 when it has
-// code, 122 when no source is found.
+// when source is null) at the code area's fill position. kErrFunAlreadyDefined when it has
+// code, kErrUndefFunOrVar when no source is found.
 ErrCode CompileFunctionEntry(EngineContext* ctx, int32_t index, const char* source, int32_t length,
                              int32_t firstLine);
-// Compiles every entry whose code is -1 (and 0 with includeKnown); 200 when
+// Compiles every entry whose code is -1 (and 0 with includeKnown); kErrFunNotFound when
 // the source of any was missing (those are skipped).
 ErrCode CompilePendingFunctions(EngineContext* ctx, bool includeKnown);
-// The same, reporting (200) only the missing entries from index reportFrom
+// The same, reporting (kErrFunNotFound) only the missing entries from index reportFrom
 // on; the others are skipped quietly.
 ErrCode CompilePending(EngineContext* ctx, bool includeKnown, uint32_t reportFrom);
 // Defines and compiles every function of a source text; the functions get

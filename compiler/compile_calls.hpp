@@ -35,8 +35,8 @@ struct FunctionValue {
   bool captured = false;  // inline: takes the captured values first
 };
 // Reads the value at the depth: a char row (a name, resolved in scope), an
-// inline function or a function reference. 204 for an empty name, 121 for
-// a name too long, 44 for any other value.
+// inline function or a function reference. kErrNullName for an empty name, kErrUndefFun for
+// a name too long, kErrWrongTypeOverload for any other value.
 ErrCode ReadFunctionValue(EngineContext* ctx, int32_t depth, int32_t scope, FunctionValue* out);
 
 // The function value under n - 1 arguments (at depth n - 1) called with k

@@ -69,7 +69,7 @@ struct AnonContext {
 };
 
 // The error for a character that ends an expression where it cannot: the
-// closers and separators, else 161 (incompleteExpr).
+// closers and separators, else kErrIncompleteExpr.
 ErrCode UnexpectedCloser(char c);
 
 class ExprCompiler {
@@ -147,7 +147,7 @@ class ExprCompiler {
   ErrCode ParseCall(Callee& callee, const Level& level);
   ErrCode EmitCall(const Callee& callee, const GroupArgs& args, int32_t outputs);
   // The output count a call gets: asked outputs when it is the whole
-  // expression, the statement rule for 0, else 1; 187 when it cannot.
+  // expression, the statement rule for 0, else 1; kErrIncorrectNargout when it cannot.
   ErrCode CallOutputs(const Callee& callee, bool whole, int32_t* outputs);
 
   // Index groups and chains (expr_index.cpp).

@@ -103,10 +103,10 @@ class VarTable {
   const char* Name(int32_t i) const { return names_ + static_cast<size_t>(i) * kVarNameBytes; }
   // The index of the variable of that name, -1 when none.
   int32_t Find(const char* name, int32_t length) const;
-  // Finds or adds; 182 when the table is full, 163 for a bad name, 205 for
-  // a name of more than 32 characters.
+  // Finds or adds; kErrVarTableOverflow when the table is full, kErrBadVarName for a bad name,
+  // kErrNameTooLong for a name of more than 32 characters.
   ErrCode Add(const char* name, int32_t length, int32_t* index);
-  // Adds a new variable; 197 when the name exists.
+  // Adds a new variable; kErrReusedVarName when the name exists.
   ErrCode AddNew(const char* name, int32_t length, int32_t* index);
   // Adds a variable of a name that exists already (found after it).
   ErrCode AddShadow(const char* name, int32_t length, int32_t* index);

@@ -26,15 +26,16 @@ struct NumberLiteral {
 // True when a number starts at text[pos]: a digit, or "." and a digit.
 bool IsNumberStart(const char* text, int32_t length, int32_t pos);
 
-// Reads the number at *pos and moves *pos behind it. 173 for an integer
-// literal of another size than 8, 16, 32 or 64, 174 for a malformed one.
+// Reads the number at *pos and moves *pos behind it. kErrUnsupportedIntSize for an integer
+// literal of another size than 8, 16, 32 or 64, kErrUnrecognizedToken for a malformed one.
 ErrCode ScanNumberLiteral(const char* text, int32_t length, int32_t* pos, NumberLiteral* out);
 
 // Reads the string literal whose opening quote stands at *pos into chars
 // (capacity characters) and moves *pos behind its closing quote. Two quotes
 // stand for one; backslash escapes are decoded; bytes above 127 go through
-// the context's text decoder when one is installed. 164 without a closing
-// quote on the line, 165 for an unknown escape, 183 when chars is too small.
+// the context's text decoder when one is installed. kErrUnterminatedString without a closing
+// quote on the line, kErrUnknownEscape for an unknown escape, kErrExprTooLarge when chars is too
+// small.
 ErrCode ScanStringLiteral(EngineContext* ctx, const char* text, int32_t length, int32_t* pos,
                           uint16_t* chars, int32_t capacity, int32_t* count);
 

@@ -24,7 +24,7 @@ class WithheldSpace {
   // bytes at the end of the free data stack (8-byte aligned); null when
   // they do not fit beside the room kept for pushes.
   uint8_t* Data(uint32_t bytes);
-  // Most of the free data stack as the passes' scratch; 180 when too small.
+  // Most of the free data stack as the passes' scratch; kErrCompOutOfMemory when too small.
   ErrCode TakeScratch(Scratch* scratch);
   // The source of function-table entry `index` (FindFunctionSource) in the
   // free part of the descriptor stack, or of the data stack when it does not

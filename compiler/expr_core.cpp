@@ -93,7 +93,7 @@ ErrCode ExprCompiler::Emit(std::initializer_list<int16_t> words, int32_t delta) 
 
 ErrCode ExprCompiler::EmitText(const uint16_t* chars, int32_t count) {
   int32_t at = code.Pos();
-  if (ErrCode e = code.PutText(chars, count, ctx->compilerByte2 != 0)) return e;
+  if (ErrCode e = code.PutText(chars, count, ctx->wideText != 0)) return e;
   lastInstr = at;
   depth++;
   return kOk;

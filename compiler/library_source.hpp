@@ -9,11 +9,11 @@ namespace vke {
 
 // "+readlib" and "+readfn" handlers: write the source named `name` (looked
 // for in `folder`, or wherever the hook looks when null) into the buffer and
-// its length; 300 (fileNotFound) when the source is not one of theirs.
+// its length; kErrFileNotFound when the source is not one of theirs.
 using ReadSourceHookFn = ErrCode (*)(EngineContext* ctx, const char* name, const char* folder,
                                      uintptr_t option, char* buffer, int32_t capacity,
                                      int32_t* length);
-// "+convertcharset" handler: converts a loaded text in place; 300 when it
+// "+convertcharset" handler: converts a loaded text in place; kErrFileNotFound when it
 // leaves the text to the next hook.
 using ConvertCharsetHookFn = ErrCode (*)(EngineContext* ctx, char* text, int32_t capacity,
                                          int32_t* length, uintptr_t option);
@@ -27,9 +27,9 @@ inline constexpr int32_t kSourceIncludeDepth = 4;
 // with a line end, drops what the context's prefilter skips, converts the
 // character set when asked, and replaces each "include name" and
 // "includeifexists name" statement by the named source (loaded the same way,
-// depth - 1; no expansion for a negative depth). Errors: 215 (library) or 214
-// not found, 216 bad include, 217 depth exhausted, 205 name too long, 3 no
-// room, or a hook's own error.
+// depth - 1; no expansion for a negative depth). Errors: kErrLibNotFound (library) or
+// kErrSrcNotFound not found, kErrIncludeSyntax bad include, kErrIncludeDepth depth
+// exhausted, kErrNameTooLong name too long, kErrDataOverflow no room, or a hook's own error.
 ErrCode LoadLibrarySource(EngineContext* ctx, const char* name, int32_t length,
                           const char* searchFolders, bool asLibrary, char* buffer, int32_t capacity,
                           int32_t* outLength, int32_t depth, bool convertCharset);
@@ -41,8 +41,8 @@ ErrCode PlaceLibraryFolder(EngineContext* ctx, int32_t entry, char* buffer, int3
 // Loads the source of function-table entry `index` and moves its definition
 // to the buffer's start, giving its first line: the library's source (from
 // the library's folder) scanned for the definition of the same name and
-// qualifier, or the function's own source. 122 for an index that is not a
-// function, 214 when the source holds no such definition.
+// qualifier, or the function's own source. kErrUndefFunOrVar for an index that is not a
+// function, kErrSrcNotFound when the source holds no such definition.
 ErrCode FindFunctionSource(EngineContext* ctx, int32_t index, char* buffer, int32_t capacity,
                            int32_t* outLength, int32_t* outLine);
 

@@ -20,7 +20,7 @@ int32_t OptimizeJumps(int16_t* code, int32_t length, bool aggressive);
 // from it on every instruction keeps its length and position. Operations on
 // a double constant that need a builtin's own arithmetic (abs, exp, sin,
 // cos, tan, atan) are evaluated through that builtin on ctx's stack, and
-// stay as they are when it fails or ctx is null. 107 ("badArg"), with the
+// stay as they are when it fails or ctx is null. kErrBadArg, with the
 // code unchanged, when the range does not hold whole instructions, holds a
 // misaligned double or a jump that leaves it.
 ErrCode ConstantFoldCode(EngineContext* ctx, int16_t* code, int32_t start, int32_t* end);

@@ -29,10 +29,11 @@ struct ScannedDefinition {
 };
 
 // Finds the next definition behind scan->position and leaves the position at
-// the end of its header statement: 0, 305 (eof) at the end of the text, 158
-// for an "include", 152 for a bad function header, 153 for a "define" without
-// name, and with stopAtStatements 211 for a statement after a definition has
-// ended. Unless quiet, an error records its line as the error position.
+// the end of its header statement: 0, kErrEof at the end of the text,
+// kErrIncludeNotPermitted for an "include", kErrBadFunHeader for a bad function header,
+// kErrBadDefinition for a "define" without name, and with stopAtStatements kErrExpectedFunHeader
+// for a statement after a definition has ended. Unless quiet, an error records its line as the
+// error position.
 ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t length,
                                SourceScan* scan, ScannedDefinition* out, bool stopAtStatements,
                                bool quiet);

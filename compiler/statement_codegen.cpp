@@ -98,7 +98,7 @@ class Generator {
 
   ErrCode Put(std::initializer_list<int16_t> words) { return code.Put(words); }
   ErrCode Line(int32_t line) {
-    if (!ctx->featureByte) return kOk;
+    if (!ctx->lineMarkers) return kOk;
     return Put({kOpLine, static_cast<int16_t>(u.request->function),
                 static_cast<int16_t>(line > INT16_MAX ? INT16_MAX : line)});
   }
@@ -551,7 +551,7 @@ ErrCode Generator::Run(const StatementRecord* first, int32_t count) {
     }
   }
   ErrCode e = kOk;
-  if (ctx->featureByte) e = Put({kOpLine, -1, 0});
+  if (ctx->lineMarkers) e = Put({kOpLine, -1, 0});
   const StatementRecord* r = first;
   for (int32_t i = 0; i < count && !e; i++, r = r->Next()) {
     u.line = r->line;

@@ -725,7 +725,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
     if (keyword->kind == kStmtPersistent) {
       if (text) return Fail(kErrUnexpectedPersistent);
-      if (!u.ctx->featureByte) return Fail(kErrNotSupported);
+      if (!u.ctx->lineMarkers) return Fail(kErrNotSupported);
     }
     StatementRecord* r = nullptr;
     if (ErrCode e = ReadStatement(keyword->kind, recordLine, &r)) return e;

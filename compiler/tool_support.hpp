@@ -18,17 +18,17 @@ inline constexpr char kEngineLibrary[] = "VKE";
 // text is still reported as the name it is.
 inline constexpr int32_t kToolNameBytes = 256;
 
-// A name given as a char row at the depth (terminated); 43 for any other
-// value, 121 raised with its start when it is longer than any name.
+// A name given as a char row at the depth (terminated); kErrWrongType for any other
+// value, kErrUndefFun raised with its start when it is longer than any name.
 ErrCode ReadToolName(EngineContext* ctx, int32_t depth, char* name, int32_t* length);
 
 // A name at the depth and the function it stands for, looked up as the
-// debugger looks names up (121 raised when there is none).
+// debugger looks names up (kErrUndefFun raised when there is none).
 ErrCode ReadDebugFunction(EngineContext* ctx, int32_t depth, char* name, int32_t* length,
                           int32_t* function);
 
 // An option given as a text at the depth: *which receives the index of the
-// word it equals; 108 for any other text.
+// word it equals; kErrUnknownOpt for any other text.
 ErrCode ReadOption(EngineContext* ctx, int32_t depth, std::initializer_list<const char*> words,
                    int32_t* which);
 

@@ -92,7 +92,7 @@ void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
   if (newSize == 0) return;
   // Thread 0's stacks: live in the context while thread 0 runs, else in its
   // record.
-  InterpThreadRecord& t0 = ctx->thread0;
+  InterpThreadRecord& t0 = ctx->mainThread;
   const bool live = ctx->currentThread == 0;
   const uint32_t descBase = live ? ctx->descBase : t0.descBase;
   const uint32_t descTop = live ? ctx->descTop : t0.descTop;

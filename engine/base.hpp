@@ -20,7 +20,7 @@ namespace vke {
 #define VKE_HOT_LAMBDA __attribute__((always_inline))
 
 // Every engine operation returns one of these: 0 for success, a code of the
-// error tables, or a status code (500 suspended ...). Identifiers that no
+// error tables, or a status code (kStatusSuspended ...). Identifiers that no
 // table knows are interned and their code is the negative name id.
 using ErrCode = int32_t;
 

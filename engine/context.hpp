@@ -26,7 +26,7 @@ enum CodeAreaKind : uint32_t {
   kCodeStatic = 5,     // the program's own generated sequences
 };
 
-// One interpreter thread's state; thread 0's record lies in the context, the
+// One interpreter thread's state; the main thread's record lies in the context, the
 // others at the start of their heap blocks. Stored in engine images.
 struct InterpThreadRecord {
   uint32_t descBase, descCap, descTop;  // descriptor stack (byte offset, words, words)
@@ -119,8 +119,11 @@ struct EngineContext {
   uint32_t pendingArgCount;
   uint32_t pendingArgWord;
   // 12. Threads and loop timing.
-  InterpThreadRecord thread0;
-  uint32_t currentThread;  // block index, 0 = thread 0
+  union {
+    InterpThreadRecord mainThread;
+    InterpThreadRecord thread0;  // the execution loop's name for mainThread, until it adopts that
+  };
+  uint32_t currentThread;  // block index, 0 = the main thread
   uint32_t firstThread;    // first listed thread, 0 = none
   uint32_t nextThreadId;
   uint32_t sliceSpare[2];   // not used
@@ -129,7 +132,7 @@ struct EngineContext {
   uint32_t yieldRequested;  // nonzero: the running thread yields at the next slice test
   int32_t semTable;         // heap index, -1 = none
   uint32_t semCap;
-  uint32_t semWord;
+  uint32_t lastSemaphoreId;  // the id handed out last; 0 marks a free table entry
   // 13. Compiler bytes and the random generator state.
   uint8_t compiling;  // 1 while a compilation writes at the code fill position
   uint8_t compilerSpare[2];
@@ -148,8 +151,9 @@ struct EngineContext {
   int32_t lastError;
   int32_t pendingError;
   // 17. Compiler switches.
-  uint8_t featureByte;
-  uint8_t compilerByte2;
+  uint8_t lineMarkers;  // nonzero: compiled code carries line markers and may declare persistent
+                        // variables
+  uint8_t wideText;     // nonzero: text constants are compiled with 16-bit characters
   int32_t optLevel;
   uint8_t optByte;
   uint8_t showPrivate;
@@ -164,7 +168,7 @@ struct EngineContext {
   int32_t displayDigits;
   uint8_t formatLetter;
   uint8_t imagLetter;
-  uint8_t displayFlag;
+  uint8_t looseSpacing;  // nonzero: an empty line before and after each display
   int32_t displayWord;
   int32_t displayOnOff;  // 0 when on, -1 when off
   // 21. File-descriptor state.

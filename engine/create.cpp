@@ -83,15 +83,15 @@ ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
   for (int32_t& w : ctx->stepWords) w = -1;
   ctx->echoMode = -1;
   ctx->profileTable = -1;
-  SaveLiveThreadFields(ctx, &ctx->thread0);
-  ctx->thread0.wakeTime = -1;
+  SaveLiveThreadFields(ctx, &ctx->mainThread);
+  ctx->mainThread.wakeTime = -1;
   return kOk;
 }
 
 void ResetEngineState(EngineContext* ctx) {
   // Go back to thread 0's own stacks before anything is dropped.
   if (ctx->currentThread != 0) {
-    const InterpThreadRecord& t = ctx->thread0;
+    const InterpThreadRecord& t = ctx->mainThread;
     ctx->descBase = t.descBase;
     ctx->descCap = t.descCap;
     ctx->dataBase = t.dataBase;
@@ -151,7 +151,7 @@ ErrCode ResetEngine(EngineContext* ctx) {
   std::memset(f, 0, 4ull * words);
   f[kFwReturnKind] = kBaseFrameKind;
   f[kFwBackLink] = static_cast<uint32_t>(-1);
-  f[kFwCaller1] = static_cast<uint32_t>(-1);
+  f[kFwScope] = static_cast<uint32_t>(-1);
   f[kFwVarCount] = 1;
   f[kFwNameCapacity] = names;
   f[kFwPosition] = static_cast<uint32_t>(-1);

@@ -18,8 +18,10 @@ void SetEngineCallbacks(EngineContext* ctx, ThreadTimerFn fn, uintptr_t argument
                         uint32_t hostAreaSize);
 void SetHookUserData(EngineContext* ctx, uintptr_t word);
 void SetHostCallbackPair(EngineContext* ctx, AbortFn fn, uintptr_t argument);
-void SetContextFlag(EngineContext* ctx, uint8_t flag);
-// With retry on, a builtin of thread 0 that fails for lack of room (a code
+// Nonzero: compiled code carries line markers and may declare persistent
+// variables, as the application compiles.
+void SetContextFlag(EngineContext* ctx, uint8_t lineMarkers);
+// With retry on, a builtin of the main thread that fails for lack of room (a code
 // IsEngineMemoryCode accepts) with its operands still on the stack ends
 // ExecuteBytecode with that code before anything is unwound or printed, and
 // MemoryRetryPending tells so; once the host has grown the area
@@ -32,9 +34,9 @@ void SetCompileOptions(EngineContext* ctx, int32_t level, uint8_t byte);
 void SetHostCallbacks(EngineContext* ctx, ContextResolverFn fn, uintptr_t argument);
 void SetTextEncoding(EngineContext* ctx, char letter);
 void SetDisplayOptions(EngineContext* ctx, char formatLetter, int32_t digits, char imagLetter,
-                       uint8_t flag, int32_t word, uint8_t on);
+                       uint8_t looseSpacing, int32_t word, uint8_t on);
 void GetDisplayOptions(EngineContext* ctx, char* formatLetter, int32_t* digits, char* imagLetter,
-                       uint8_t* flag, int32_t* word, uint8_t* on);
+                       uint8_t* looseSpacing, int32_t* word, uint8_t* on);
 
 // ---- Debugger holders ----
 bool IsDebugging(EngineContext* ctx);
@@ -46,7 +48,7 @@ uint8_t GetInterruptDebug(EngineContext* ctx);
 ErrCode SetEchoMode(EngineContext* ctx, bool on, const char* name, int32_t length, int32_t level);
 // The function a name given to the debugger stands for, looked up as the
 // name queries look names up (from the library of the current frame's
-// function); 121 raised with the name when there is none.
+// function); kErrUndefFun raised with the name when there is none.
 ErrCode FindDebugFunction(EngineContext* ctx, const char* name, int32_t length, int32_t* index);
 // Breakpoint i in the order they were set; false beyond the last.
 bool GetBreakpoint(EngineContext* ctx, uint32_t i, int32_t* function, int32_t* line);

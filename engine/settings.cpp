@@ -22,8 +22,8 @@ void SetHostCallbackPair(EngineContext* ctx, AbortFn fn, uintptr_t argument) {
   ctx->abortArg = argument;
 }
 
-void SetContextFlag(EngineContext* ctx, uint8_t flag) {
-  ctx->featureByte = flag;
+void SetContextFlag(EngineContext* ctx, uint8_t lineMarkers) {
+  ctx->lineMarkers = lineMarkers;
 }
 
 void SetMemoryRetry(EngineContext* ctx, bool on) {
@@ -69,21 +69,21 @@ void SetTextEncoding(EngineContext* ctx, char letter) {
 }
 
 void SetDisplayOptions(EngineContext* ctx, char formatLetter, int32_t digits, char imagLetter,
-                       uint8_t flag, int32_t word, uint8_t on) {
+                       uint8_t looseSpacing, int32_t word, uint8_t on) {
   ctx->formatLetter = static_cast<uint8_t>(formatLetter);
   ctx->displayDigits = digits;
   ctx->imagLetter = static_cast<uint8_t>(imagLetter);
-  ctx->displayFlag = flag;
+  ctx->looseSpacing = looseSpacing;
   ctx->displayWord = word;
   ctx->displayOnOff = on ? 0 : -1;
 }
 
 void GetDisplayOptions(EngineContext* ctx, char* formatLetter, int32_t* digits, char* imagLetter,
-                       uint8_t* flag, int32_t* word, uint8_t* on) {
+                       uint8_t* looseSpacing, int32_t* word, uint8_t* on) {
   if (formatLetter) *formatLetter = static_cast<char>(ctx->formatLetter);
   if (digits) *digits = ctx->displayDigits;
   if (imagLetter) *imagLetter = static_cast<char>(ctx->imagLetter);
-  if (flag) *flag = ctx->displayFlag;
+  if (looseSpacing) *looseSpacing = ctx->looseSpacing;
   if (word) *word = ctx->displayWord;
   if (on) *on = ctx->displayOnOff >= 0 ? 1 : 0;
 }

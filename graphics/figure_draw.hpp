@@ -54,7 +54,7 @@ void FillPortRect(double left, double right, double top, double bottom, const Gr
 void DrawSubplotSelection(const FigureCanvas& canvas, int32_t k, bool on);
 
 // Redraws the marks that change (with `redraw`) and stores the new
-// selection. 10201 when the port cannot remove a mark by drawing it again,
+// selection. kStatusRepaint when the port cannot remove a mark by drawing it again,
 // so the caller must repaint.
 ErrCode SetSubplotSelection(const FigureCanvas& canvas, uint32_t selection, bool redraw);
 

@@ -69,7 +69,7 @@ ErrCode SetPerspectiveView(FigureState* figure, FigureHost& host, bool on);
 
 // Gives the selected subplots plot `plotId`; in free layout -1 deletes
 // them and any other plot adds a subplot on the place of the selected (or
-// last) one. No undo version, no drawing. 10000 when a free layout has no
+// last) one. No undo version, no drawing. kErrExhaustedRsrc when a free layout has no
 // room for another subplot.
 ErrCode ChangeSubplotPlot(FigureState* figure, FigureHost& host, int32_t plotId);
 

@@ -2,7 +2,7 @@
 // spring records. FigureState is the figure part of the instance record
 // (22,520 bytes, 8-byte aligned, no pointers), embedded there by the
 // application model at an 8-byte aligned offset; its first word is the
-// instance's layout word (the options of element kind 6). The operations
+// instance's layout word (the options of the kElemUiOptions element). The operations
 // that need the application (its element list, undo versions, handlers)
 // reach it through FigureHost.
 #pragma once
@@ -99,7 +99,7 @@ class FigureHost {
   // The handler descriptors of the plot for objects of id `target` (the
   // handlers meant for every object or for that one); every handler's
   // function is looked up, the first failure returned, and the descriptors
-  // filled in any case. No handlers for a negative plot id; 10040 for an id
+  // filled in any case. No handlers for a negative plot id; kErrUndefElement for an id
   // that names no plot.
   virtual ErrCode FindPlotHandlers(int32_t plotId, int32_t target, PlotHandlers* out) = 0;
   // Whether the plot has a handler of a mouse press, drag, release, double
@@ -142,7 +142,7 @@ int32_t GetSubplotPlotId(const FigureState* fig, int32_t row, int32_t column);
 // with a selection, or a free layout, packs the selected (or, in free
 // layout, all) subplots into the first cells instead and leaves free layout.
 // New cells are empty; the selection is cleared; the viewports recomputed.
-// 103 for rows or columns below 1.
+// kErrOutOfRangeArg for rows or columns below 1.
 ErrCode SetSubplotLayout(FigureState* fig, int32_t rows, int32_t columns);
 // A new undo version, SetSubplotLayout, then the draw handlers.
 ErrCode ApplySubplotLayout(FigureState* fig, FigureHost& host, int32_t rows, int32_t columns);

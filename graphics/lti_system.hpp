@@ -118,7 +118,7 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& call);
 // The roots of one polynomial of degree d (real coefficients, and the
 // imaginary ones or null) as one polyline command {d, Re[d], Im[d]}; the
 // automatic limits take the roots. work: RootsPlotWork(d, complex) doubles.
-// 10001 when the command does not fit.
+// kErrPlotOverflow when the command does not fit.
 ErrCode RootsPlotCurve(PlotTarget& target, const double* re, const double* im, int32_t degree,
                        const PlotStyle& style, int32_t id, int32_t series, double* work);
 int64_t RootsPlotWork(int32_t degree, bool complex);

@@ -86,7 +86,7 @@ struct ReopenedObject {
   int64_t capacity;   // payload doubles available from the start
 };
 
-// Formats a buffer of `totalDoubles` as an empty store. 10000 when the buffer
+// Formats a buffer of `totalDoubles` as an empty store. kErrExhaustedRsrc when the buffer
 // has no room for a record area.
 ErrCode ObjectListInit(void* buffer, uint32_t totalDoubles);
 
@@ -96,13 +96,13 @@ ErrCode ObjectListInit(void* buffer, uint32_t totalDoubles);
 bool ObjectListIsValid(const void* buffer, uint32_t totalDoubles);
 
 // Gives the store `totalDoubles` in place. Shrinking compacts first and
-// answers 10000 when the live records would not leave one free double; the
+// answers kErrExhaustedRsrc when the live records would not leave one free double; the
 // count then stays, but the records have been compacted.
 ErrCode ObjectListResize(ObjectList list, uint32_t totalDoubles);
 
 // Moves the store to `destination` (the buffers may overlap) and gives it
 // `totalDoubles` there. Shrinking compacts at the source first, so nothing is
-// written past the destination's size; 10000 as for a resize, with nothing
+// written past the destination's size; kErrExhaustedRsrc as for a resize, with nothing
 // copied.
 ErrCode ObjectListCopy(void* source, void* destination, uint32_t totalDoubles);
 
@@ -137,7 +137,7 @@ bool ObjectListDelete(ObjectList list, int32_t id);
 // record behind it, or moves its payload to the largest free record. The
 // object's record is free afterwards; closing it again restores it. When no
 // free record can take the payload it stays where it is with a capacity equal
-// to its length, so the next append fails with 10001 and nothing is lost.
+// to its length, so the next append fails with kErrPlotOverflow and nothing is lost.
 ReopenedObject ObjectListReopen(ObjectList list, int32_t id);
 
 // The offset (in doubles from the payload start) of the command that opens
@@ -166,7 +166,7 @@ inline constexpr ObjectWriterState kNoObjectWriter{-1, 0, 0, 0, -1};
 void BeginObjectListCapture(ObjectList list, ObjectWriterState* writer, int32_t id, bool erase);
 
 // Closes the open object: its record is written when commands were added.
-// 10001 when the commands no longer lie in free space of the store (they are
+// kErrPlotOverflow when the commands no longer lie in free space of the store (they are
 // then dropped); the writer is closed in every case.
 ErrCode EndObjectListCapture(ObjectList list, ObjectWriterState* writer);
 

@@ -41,7 +41,7 @@ using PlotImplFn = ErrCode (*)(EngineContext* ctx, int32_t nargin, PlotTarget& t
 // saturating instead of wrapping.
 uint64_t RoomFor(uint64_t items, uint64_t perItem, uint64_t extra = 0);
 
-// 10001 when `needed` doubles (and command 70 first when the buffer is still
+// kErrPlotOverflow when `needed` doubles (and command 70 first when the buffer is still
 // empty) would pass the capacity. Otherwise an empty buffer gets its
 // object-begin command and the subplot's automatic limits are reset.
 ErrCode ReservePlotRoom(PlotTarget& target, uint64_t needed);
@@ -65,7 +65,7 @@ class CommandWriter {
   void PutBytes(const char* bytes, int64_t n);
   // The data written so far, as one run of doubles.
   const double* Data() const;
-  // Writes the header and takes the command into the object; 10001 when its
+  // Writes the header and takes the command into the object; kErrPlotOverflow when its
   // data did not fit.
   ErrCode Commit();
 
@@ -102,12 +102,12 @@ struct MatrixArg {
   }
 };
 
-// The double matrix at `depth`; 43 for anything else.
+// The double matrix at `depth`; kErrWrongType for anything else.
 ErrCode ReadMatrixArg(EngineContext* ctx, int32_t depth, MatrixArg* out);
 
 // Calls use(bytes, length) with the text at `depth` converted to 8-bit text
 // in the engine's encoding; the converted copy lies on top of the stack
-// meanwhile (the arguments sit one deeper) and is dropped afterwards. 44 when
+// meanwhile (the arguments sit one deeper) and is dropped afterwards. kErrWrongTypeOverload when
 // the value is no text.
 template <typename Use>
 ErrCode WithText(EngineContext* ctx, int32_t depth, Use use) {
@@ -125,19 +125,19 @@ struct StyleArg {
   int32_t length = 0;
 };
 
-// The char array at `depth` as a style string; 43 when it is not text. The
+// The char array at `depth` as a style string; kErrWrongType when it is not text. The
 // text is narrowed in place on the stack, so it is read once per call.
 ErrCode ReadStyleArg(EngineContext* ctx, int32_t depth, StyleArg* out);
 
 // The style of series `series` (entry series mod their count), starting from
-// the default style word and black; 108 for a bad style character.
+// the default style word and black; kErrUnknownOpt for a bad style character.
 ErrCode SeriesStyle(const StyleArg& style, int32_t series, uint32_t defaultFlags, PlotStyle* out);
 
 // The colour of a header: 0xRRGGBB.
 uint32_t StyleColour(const PlotStyle& style);
 
 // An id argument: a real scalar, truncated to an integer; `countError` when
-// it has not exactly one element, 43 when it is no real double.
+// it has not exactly one element, kErrWrongType when it is no real double.
 ErrCode ReadIdArg(EngineContext* ctx, int32_t depth, ErrCode countError, int32_t* id);
 
 // The id of commands written without one.

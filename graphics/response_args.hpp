@@ -20,11 +20,11 @@ struct RealMatrix {
   const double* Row(int32_t i) const { return re + int64_t{i} * cols; }
 };
 
-// 43 for anything but a double matrix, 107 for a complex one.
+// kErrWrongType for anything but a double matrix, kErrBadArg for a complex one.
 ErrCode ReadRealMatrix(EngineContext* ctx, int32_t depth, RealMatrix* out);
 
-// A sampling period or interval: a real scalar (43, 104 as GetScalarArg),
-// positive and finite (else 107).
+// A sampling period or interval: a real scalar (kErrWrongType, kErrNonScalarArg as GetScalarArg),
+// positive and finite (else kErrBadArg).
 ErrCode ReadPeriod(EngineContext* ctx, int32_t depth, double* ts);
 
 // A polynomial row without its leading zeros (at most degree-many: the
@@ -63,7 +63,7 @@ class ResponseScratch {
   uint32_t used_ = 0;
 };
 
-// count style records from the scratch (10001 when they do not fit),
+// count style records from the scratch (kErrPlotOverflow when they do not fit),
 // record i parsed as series i over the default style word.
 ErrCode ScratchStyles(ResponseScratch& scratch, const StyleArg& style, int32_t count,
                       PlotStyle** out);

@@ -25,7 +25,7 @@ bool AxisFollowsViewport(const SubplotRecord* subplot, int32_t axis);
 // Pushes a rows x columns matrix whose column j is the run of rows values
 // at first + j * stride. A run in the free data stack must lie above the
 // room the matrix takes there (the temporary command area of a call without
-// a figure is the upper half); else 10001.
+// a figure is the upper half); else kErrPlotOverflow.
 ErrCode PushColumns(EngineContext* ctx, int32_t rows, int32_t columns, const double* first,
                     int64_t stride);
 

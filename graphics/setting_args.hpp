@@ -12,7 +12,7 @@
 
 namespace vke {
 
-// A real double array at `depth`; 44 for anything else.
+// A real double array at `depth`; kErrWrongTypeOverload for anything else.
 inline ErrCode ReadRealArray(EngineContext* ctx, int32_t depth, NumericView* out) {
   *out = ViewNumeric(ctx, depth);
   return out->cls == ValueClass::kDouble && !out->complex ? kOk : kErrWrongTypeOverload;
@@ -23,7 +23,7 @@ inline double ArrayElement(const NumericView& v, int64_t i) {
 }
 
 // Calls use(bytes, length) with the text at `depth` converted to 8-bit text
-// in the engine's encoding; the converted copy is dropped afterwards. 44 for
+// in the engine's encoding; the converted copy is dropped afterwards. kErrWrongTypeOverload for
 // a value that is no text.
 template <typename Use>
 ErrCode WithTextArg(EngineContext* ctx, int32_t depth, Use use) {

@@ -5,7 +5,7 @@
  * A library offers one of two interfaces, found by its exported names:
  *
  * - The current interface: VKE_EXT_VERSION_FN returns VKE_EXTENSIONS_VERSION
- *   and VKE_EXT_INSTALL_FN(context, hostWord, &table) stores the address of a
+ *   and VKE_EXT_INSTALL_FN(context, hostData, &table) stores the address of a
  *   native table (records as VkeNativeRecord, ended by a record with an empty
  *   name) that the engine registers in front of its own. Its functions are
  *   called as VkeNativeFn and reach the engine only through the engine
@@ -194,7 +194,7 @@ typedef struct VkeEngineInterface {
 #define VKE_ENGINE(context) (*(const VkeEngineInterface* const*)(context))
 
 typedef uint32_t (*VkeExtVersionFn)(void);
-typedef void (*VkeExtInstallFn)(VkeContext* context, intptr_t hostWord,
+typedef void (*VkeExtInstallFn)(VkeContext* context, intptr_t hostData,
                                 const VkeNativeRecord** table);
 
 /* ---- The old-style interface ---- */

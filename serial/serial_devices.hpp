@@ -20,7 +20,7 @@ ErrCode FlushdeviceNative(EngineContext* ctx, int32_t nargin, int32_t nargout, u
 // closedevice(fd): closes the port.
 ErrCode ClosedeviceNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option);
 
-// The descriptor hooks; each answers 301 for a descriptor that is not an open
+// The descriptor hooks; each answers kErrBadFileID for a descriptor that is not an open
 // port of the library, so that the next library is asked.
 ErrCode SerialWriteHook(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                         uintptr_t user);

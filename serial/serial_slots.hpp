@@ -32,7 +32,7 @@ int32_t FreeSerialSlot();
 int32_t OpenSerialSlot(EngineContext* ctx, int32_t slot, const char* path,
                        const SerialOpenSettings& settings);
 
-// flushdevice and closedevice: 301 for a descriptor that is not an open port.
+// flushdevice and closedevice: kErrBadFileID for a descriptor that is not an open port.
 ErrCode FlushSerialFd(int32_t fd);
 ErrCode CloseSerialFd(int32_t fd);
 

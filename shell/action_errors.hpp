@@ -29,7 +29,7 @@ class ErrorBox {
 };
 
 // True for the codes an action reports: neither success, nor a status of the
-// figure (10200 to 10203), nor the break or a handler's cancel.
+// figure (kStatusNothingDone to kStatusMoveDropped), nor the break or a handler's cancel.
 bool IsReportedError(ErrCode code);
 
 class ActionErrors {

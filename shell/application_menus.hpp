@@ -77,8 +77,8 @@ class ApplicationMenus {
   MenuNode ContextMenu(int32_t id);
 
   // The commands of the generated ids: 0 for an id not in the tables,
-  // 10201 when the figure must be repainted, 10202 when the instance
-  // changed, else an error. A text the clipboard could not take is 10000.
+  // kStatusRepaint when the figure must be repainted, kStatusInstanceChanged when the instance
+  // changed, else an error. A text the clipboard could not take is kKvExhaustedRsrc.
   ErrCode RunKVMenuItem(int32_t id, int32_t command);
   ErrCode RunPlotMenuCommand(int32_t id, int32_t command);
   // Their update rules; nothing for an id not in the tables.

@@ -104,7 +104,7 @@ class EngineFacade {
 
   // ---- Menus, paste and copy items ----
   // The next stop after *position (-1: the instance start) of the family the
-  // letter names ('m' menu items, 'f' figures, 'i' paste, 'e' copy); 10040
+  // letter names ('m' menu items, 'f' figures, 'i' paste, 'e' copy); kKvUndefElement
   // past the last. With menus, it also stops at the starts and ends of the
   // menus that hold the family and at separators; with structure, at the
   // menus' structure texts.
@@ -125,9 +125,9 @@ class EngineFacade {
 
   // ---- Languages ----
   // The next language after the section at *position (-1: the first),
-  // positions in the element list as the menu stops'; 10040 past the last.
+  // positions in the element list as the menu stops'; kKvUndefElement past the last.
   virtual ErrCode NextLanguage(int32_t id, int32_t* position, std::string* name) = 0;
-  // The language of the section at the position: 0 unchanged, 10202
+  // The language of the section at the position: 0 unchanged, kStatusInstanceChanged
   // changed.
   virtual ErrCode SetLanguage(int32_t id, int32_t position) = 0;
 
@@ -142,9 +142,9 @@ class EngineFacade {
   virtual ErrCode RunInitHandler(int32_t id) = 0;
   virtual ErrCode RunPostEventHandlers(int32_t id) = 0;
   virtual ErrCode RunDrawHandlers(int32_t id) = 0;
-  // The view's timer step: 10201 when the figure must be repainted.
+  // The view's timer step: kStatusRepaint when the figure must be repainted.
   virtual ErrCode OnTimer(int32_t id) = 0;
-  // The frame's idle step: 10201 when the figure must be repainted.
+  // The frame's idle step: kStatusRepaint when the figure must be repainted.
   virtual ErrCode RunIdleStep(int32_t id, bool allowRedraw) = 0;
   virtual void ResumeThreads() = 0;
   virtual bool IdleProcessingEnabled(int32_t id) const = 0;

@@ -32,7 +32,7 @@ bool KeyUnused(ErrCode code);
 // The frame's tick lets the engine's pending threads run; true when the
 // documents' idle steps may follow.
 bool RunFrameTick(EngineFacade& engine, bool modalOpen);
-// The view's tick runs the instance's timer step: 10201 when the figure
+// The view's tick runs the instance's timer step: kStatusRepaint when the figure
 // must be drawn at once; 0 when skipped.
 ErrCode RunViewTick(EngineFacade& engine, int32_t id, bool modalOpen);
 // Whether the ticks are needed: while the engine has timed work or a drag

@@ -23,7 +23,7 @@ constexpr uint64_t kPageBytes = 4096;
 
 uint64_t PartSizesSum(const EngineContext* ctx) {
   return uint64_t{ctx->dataCap} + ctx->heapSize + ctx->descCap + ctx->codeSize +
-         ctx->thread0.dataCap + ctx->thread0.descCap;
+         ctx->mainThread.dataCap + ctx->mainThread.descCap;
 }
 
 }  // namespace

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
   RegisterLibrary(ctx, table, true);
   runner::InstallHostServices(ctx);
   for (const std::string& folder : extensionFolders)
-    LoadExtensions(ctx, kExtensionHostWord, folder.c_str(), false, nullptr, 0, nullptr, 0);
+    LoadExtensions(ctx, kExtensionHostData, folder.c_str(), false, nullptr, 0, nullptr, 0);
 
   if (interactive) {
     const int status = runner::RunCommandLines(&area, ctx, stdin);

@@ -17,9 +17,9 @@ void CloseAllAppFiles();
 int32_t CountOpenAppFiles();
 
 // fopen(name, mode): the descriptor, or -1 when the file cannot be opened;
-// 304 with 32 files open, 108 for an unknown mode, 43 for non-texts. "r"
-// reads, "a" reads and writes an existing file from its end, "w" creates
-// or truncates.
+// kErrTooManyOpenFiles with 32 files open, kErrUnknownOpt for an unknown mode, kErrWrongType for
+// non-texts. "r" reads, "a" reads and writes an existing file from its end, "w" creates or
+// truncates.
 ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user);
 ErrCode AppFileWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                      uintptr_t user);
@@ -27,7 +27,7 @@ ErrCode AppFileRead(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, 
                     uintptr_t user);
 // Closes one file, or all of them for descriptor -1.
 ErrCode AppFileClose(EngineContext* ctx, int32_t fd, uintptr_t user);
-// End of file, seeks, position and flush (IoRequest); 12 for others.
+// End of file, seeks, position and flush (IoRequest); kErrIllegal for others.
 ErrCode AppFileIoControl(EngineContext* ctx, int32_t fd, int32_t code, intptr_t* word,
                          uintptr_t user);
 

@@ -14,8 +14,8 @@ namespace vke {
 // A dragged zero of a real polynomial moved to another place.
 VKE_APP_NATIVE_FN(MoveZeroNative)
 
-// Ends the running handler with 402; cancel(false) asks that what the
-// handler leaves stays as it is (the runner counts the 402 as success).
+// Ends the running handler with kStatusNoPrint; cancel(false) asks that what the
+// handler leaves stays as it is (the runner counts the kStatusNoPrint as success).
 VKE_APP_NATIVE_FN(CancelNative)
 // The current instance's title ('t'), version ('v') or help text ('h'):
 // given, read, or with any non-text value given back to the KV file's text.
@@ -28,7 +28,7 @@ ErrCode InstanceInfoNative(EngineContext* ctx, int32_t nargin, int32_t nargout, 
 // Whether the current instance's idle handler may run; set or read.
 VKE_APP_NATIVE_FN(IdleStateNative)
 // The current language's code and name; with a text, the language of that
-// code or name made current (10202 when it changed).
+// code or name made current (kStatusInstanceChanged when it changed).
 VKE_APP_NATIVE_FN(CurrentLanguageNative)
 // Calls the function another instance offers by name ("callable"); the
 // outputs its descriptor names are stored for that instance.
@@ -48,12 +48,12 @@ VKE_APP_NATIVE_FN(DialogNative)
 
 // "+genericFun": the compiler asks it for names no table knows. While a
 // handler of an instance runs it takes them (0), unless the flag asks for
-// more (1000); 400 otherwise.
+// more (1000); kErrBadContext otherwise.
 ErrCode GenericFunctionHook(EngineContext* ctx, const char* name, int32_t length, int32_t flag,
                             int32_t, int32_t, uintptr_t user);
 
 // "+readlib": the library "_KV_<name>" of the instance of the KV file
-// <name> from its embedded-library elements; 300 for names of no instance,
+// <name> from its embedded-library elements; kErrFileNotFound for names of no instance,
 // 3 when the texts do not fit the buffer whole.
 ErrCode ReadKVLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
                       char* buffer, int32_t capacity, int32_t* length);

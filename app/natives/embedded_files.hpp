@@ -1,4 +1,4 @@
-// Files carried inside the compiled KV file (elements of kind 43), read by
+// Files carried inside the compiled KV file (kElemEmbeddedFile elements), read by
 // the application as descriptors: "efopen" and its four hooks over 32
 // streams, as text (CR and CR LF read as LF) or decoded from base64. A
 // stream keeps reading the instance that opened it, whichever handler
@@ -13,10 +13,10 @@ namespace vke {
 void ResetEmbeddedStreamTable();
 
 // efopen(name, 'text' or 'base64'): the descriptor of the current
-// instance's embedded file of that name; 300 for none, 108 for another
-// encoding, 304 with 32 streams open, 400 without a current instance.
+// instance's embedded file of that name; kErrFileNotFound for none, kErrUnknownOpt for another
+// encoding, kErrTooManyOpenFiles with 32 streams open, kErrBadContext without a current instance.
 ErrCode EmbeddedFileOpen(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user);
-// 302 for the streams' descriptors: they are read-only.
+// kErrIoErr for the streams' descriptors: they are read-only.
 ErrCode EmbeddedFileWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                           uintptr_t user);
 ErrCode EmbeddedFileRead(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, int32_t* count,

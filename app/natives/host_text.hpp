@@ -8,7 +8,7 @@
 namespace vke {
 
 // The char array at the depth as host text in out (size bytes with its
-// NUL; a longer text is cut), its length in *length. 44 for any other
+// NUL; a longer text is cut), its length in *length. kErrWrongTypeOverload for any other
 // value.
 ErrCode EncodeTextArg(EngineContext* ctx, int32_t depth, char* out, int32_t size, int32_t* length);
 

@@ -16,7 +16,7 @@ using UrlSpawner = bool (*)(const std::string& program, const std::string& argum
 void SetUrlSpawner(UrlSpawner spawner);
 
 // launchurl(text): a logical, true when the opener started; the no-value
-// marker as a statement, nothing with zero outputs. 44 for a non-text.
+// marker as a statement, nothing with zero outputs. kErrWrongTypeOverload for a non-text.
 ErrCode LaunchUrlNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user);
 
 }  // namespace vke

@@ -19,7 +19,7 @@ struct CurrentInstance {
   InstanceRecord* record = nullptr;
 };
 
-// 400 (badContext) without a block or when the current id names no
+// kErrBadContext without a block or when the current id names no
 // instance.
 ErrCode FindCurrentInstance(uintptr_t user, CurrentInstance* out);
 

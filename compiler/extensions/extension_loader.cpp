@@ -96,7 +96,7 @@ void InstallOldStyle(EngineContext* ctx, void* library, VkeExtOldInstallFn insta
 
 }  // namespace
 
-ErrCode LoadExtension(EngineContext* ctx, intptr_t hostWord, const std::string& path,
+ErrCode LoadExtension(EngineContext* ctx, intptr_t hostData, const std::string& path,
                       const char* filter, int32_t filterLength, ExtensionLoadedFn loaded,
                       uintptr_t loadedArgument) {
   const size_t cut = path.rfind('/');
@@ -116,7 +116,7 @@ ErrCode LoadExtension(EngineContext* ctx, intptr_t hostWord, const std::string& 
       return kErrInit;
     }
     const VkeNativeRecord* table = nullptr;
-    install(reinterpret_cast<VkeContext*>(ctx), hostWord, &table);
+    install(reinterpret_cast<VkeContext*>(ctx), hostData, &table);
     if (table) RegisterLibrary(ctx, reinterpret_cast<const NativeFunctionRecord*>(table), true);
     g_registry.current[g_registry.currentCount++] = {
         table, FindSharedSymbol(library, VKE_EXT_SHUTDOWN_FN)};
@@ -130,20 +130,20 @@ ErrCode LoadExtension(EngineContext* ctx, intptr_t hostWord, const std::string& 
   return kOk;
 }
 
-ErrCode LoadExtensions(EngineContext* ctx, intptr_t hostWord, const char* folder, bool single,
+ErrCode LoadExtensions(EngineContext* ctx, intptr_t hostData, const char* folder, bool single,
                        const char* filter, int32_t filterLength, ExtensionLoadedFn loaded,
                        uintptr_t loadedArgument) {
   const int firstRecord = g_registry.recordCount;
   ErrCode result = kOk;
   if (single) {
-    result = LoadExtension(ctx, hostWord, FromExecutableFolder(folder ? folder : ""), filter,
+    result = LoadExtension(ctx, hostData, FromExecutableFolder(folder ? folder : ""), filter,
                            filterLength, loaded, loadedArgument);
   } else {
     std::string from = folder ? FromExecutableFolder(folder) : ExecutableFolder() + "VKEExt";
     if (!from.empty() && from.back() != '/') from += '/';
     for (const std::string& name : ListFolderFiles(from, ".so")) {
       if (g_registry.currentCount >= kExtensionSlots) break;
-      LoadExtension(ctx, hostWord, from + name, filter, filterLength, loaded, loadedArgument);
+      LoadExtension(ctx, hostData, from + name, filter, filterLength, loaded, loadedArgument);
     }
   }
   if (g_registry.recordCount > firstRecord) {

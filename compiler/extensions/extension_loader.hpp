@@ -18,8 +18,8 @@ inline constexpr int kExtensionSlots = 64;
 // Records made from old-style libraries, headers and closing records
 // included.
 inline constexpr int kOldStyleRecordRoom = 256;
-// The word the runtime and the runner install extensions with.
-inline constexpr intptr_t kExtensionHostWord = 97;
+// The host data the runtime and the runner hand every extension they install.
+inline constexpr intptr_t kExtensionHostData = 97;
 // The longest path of a library the loader takes, in bytes.
 inline constexpr size_t kMaxExtensionPath = 510;
 
@@ -34,15 +34,15 @@ using ExtensionLoadedFn = void (*)(const char* path, uintptr_t argument);
 // name starts with it, compared without case, and ends or goes on with
 // ".". The records of the old-style libraries loaded are registered as one
 // table in front. 0, or with `single` what LoadExtension gives.
-ErrCode LoadExtensions(EngineContext* ctx, intptr_t hostWord, const char* folder, bool single,
+ErrCode LoadExtensions(EngineContext* ctx, intptr_t hostData, const char* folder, bool single,
                        const char* filter, int32_t filterLength, ExtensionLoadedFn loaded,
                        uintptr_t loadedArgument);
 // Loads one library by its path: 0 when loaded or skipped by the filter;
-// 600 when it cannot be opened, offers neither interface, its path is
+// kErrInit when it cannot be opened, offers neither interface, its path is
 // longer than kMaxExtensionPath or the slots of its interface are used up
 // (a refused library is closed again and nothing is registered). Old-style
 // records are only added to the run that LoadExtensions registers.
-ErrCode LoadExtension(EngineContext* ctx, intptr_t hostWord, const std::string& path,
+ErrCode LoadExtension(EngineContext* ctx, intptr_t hostData, const std::string& path,
                       const char* filter, int32_t filterLength, ExtensionLoadedFn loaded,
                       uintptr_t loadedArgument);
 
@@ -52,7 +52,7 @@ ErrCode CallOldStyleExtensionFn(EngineContext* ctx, int32_t nargin, int32_t narg
                                 uintptr_t option);
 // Runs an old-style function with a freshly filled callback table and
 // settles the stack: on success the first nargout outputs stay in place of
-// the inputs, the first on top (126 when fewer were pushed); a string
+// the inputs, the first on top (kErrTooManyArgout when fewer were pushed); a string
 // output left open is closed first. On failure the code the callbacks stored, else 11.
 ErrCode CallExtensionFunction(EngineContext* ctx, VkeOldStyleFn fn, int32_t nargin,
                               int32_t nargout);

@@ -50,7 +50,7 @@ template <typename Visit>
 void ForEachCodePointer(EngineContext* ctx, Visit visit) {
   VisitThreadCode({&ctx->cpKind, &ctx->cpOffset, ctx->DescWords(), ctx->descTop, ctx->curFrame},
                   visit);
-  if (ctx->currentThread != 0) VisitThreadCode(SavedThreadCode(ctx, ctx->thread0), visit);
+  if (ctx->currentThread != 0) VisitThreadCode(SavedThreadCode(ctx, ctx->mainThread), visit);
   ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord& t, const HeapBlock& b) {
     if (b.index != ctx->currentThread) VisitThreadCode(SavedThreadCode(ctx, t), visit);
   });

@@ -7,7 +7,7 @@
 
 namespace vke {
 
-// Pushes a reference to the name; 107 (badArg) for a length outside 0 to
+// Pushes a reference to the name; kErrBadArg for a length outside 0 to
 // 65,535, stack errors as every push.
 ErrCode PushFunctionReference(EngineContext* ctx, const char* bytes, int32_t n, int32_t word,
                               uint8_t** data);

@@ -56,25 +56,25 @@ inline bool IsCompiling(const EngineContext* ctx) {
 }
 
 // Reserves a block of `words` at the fill position (rounded up to 4 words);
-// 6 when the code area has no room.
+// kErrCodeOverflow when the code area has no room.
 ErrCode ReserveCodeBlock(EngineContext* ctx, int32_t words, int32_t* position);
 
 // Finds the entry of that name, qualifier and source library and sets or
 // clears its private bit, or adds a new one (code -1). 204/205 for a bad
-// name, 198 when the table is full and cannot grow.
+// name, kErrTooManyUserFun when the table is full and cannot grow.
 ErrCode DefineFunctionEntry(EngineContext* ctx, const char* name, int32_t length,
                             const char* library, int32_t libraryLength, int32_t sourceLibrary,
                             bool isPrivate, bool restricted, int32_t* index);
 // Adds (free words - 1) / 256 entries, at least 2 when 16 words are free, by
 // moving the compiled code up; the code positions of every thread follow.
-// 6 when there is no room; 400 (badContext) while a compilation runs or
+// kErrCodeOverflow when there is no room; kErrBadContext while a compilation runs or
 // when the list of threads is damaged.
 ErrCode GrowFunctionTable(EngineContext* ctx);
 // Adds up to k entries, as far as the free room and the table's limit allow,
 // in the same way.
 ErrCode ExtendFunctionTable(EngineContext* ctx, int64_t k);
 // The library entry of the name (letters, digits, "_", at most 32), added
-// when absent with code -1 (create) or 0. 157 for other characters.
+// when absent with code -1 (create) or 0. kErrBadLibName for other characters.
 ErrCode FindLibraryEntry(EngineContext* ctx, const char* name, int32_t length, bool create,
                          int32_t* index);
 // The index of the library entry with that name id, -1 when none.
@@ -83,7 +83,7 @@ int32_t FindLibraryEntryById(EngineContext* ctx, int32_t nameId);
 // Gives the library entry a block when it has none (its folder taken from
 // sourcePath up to the last "/" or "\"), then makes each of the ids the
 // most recently used library of its use list: moved to the end when listed,
-// else appended. 107 when entry is not a library entry, 6 when the block
+// else appended. kErrBadArg when entry is not a library entry, kErrCodeOverflow when the block
 // cannot grow.
 ErrCode SetLibraryUseList(EngineContext* ctx, int32_t entry, const int16_t* ids, int32_t count,
                           const char* sourcePath, int32_t pathLength);
@@ -94,7 +94,7 @@ const uint16_t* GetLibraryUseList(EngineContext* ctx, int32_t entry, int32_t* co
 // The folder text of a library entry's block; null (and *length 0) without.
 const char* GetLibraryFolder(EngineContext* ctx, int32_t entry, int32_t* length);
 
-// The name of the library whose source holds function `index`; 214 when the
+// The name of the library whose source holds function `index`; kErrSrcNotFound when the
 // function has a source of its own.
 ErrCode GetFunctionName(EngineContext* ctx, int32_t index, const char** name, int32_t* length);
 // Marks the entries uncompiled, keeps only entry 0 (cleared) and empties the

@@ -18,8 +18,9 @@ inline int64_t FreeCodeBytes(const EngineContext* ctx) {
 
 // The id of a stored name, 0 when absent.
 int32_t FindName(EngineContext* ctx, const char* text, int32_t length);
-// The id of the name, stored first when new. 204 for an empty name, 205
-// beyond maxLength (or 255), 7 when the table would pass 32,767 bytes, 6 when
+// The id of the name, stored first when new. kErrNullName for an empty name,
+// kErrNameTooLong beyond maxLength (or 255), kErrSymbTableTooLarge when the table
+// would pass 32,767 bytes, kErrCodeOverflow when
 // the code area has no room; the table is unchanged on failure.
 ErrCode InternName(EngineContext* ctx, const char* text, int32_t length, int32_t maxLength,
                    int32_t* id);
@@ -35,14 +36,14 @@ const char* NameText(EngineContext* ctx, int32_t id, int32_t* length);
 int32_t FindFunction(EngineContext* ctx, const char* name, int32_t length, const char* library,
                      int32_t libraryLength, int32_t scope, bool useScopeList, int32_t* libraryId);
 // FindFunction for "name" or "lib::name" from the scope's library and its use
-// list; a single ":" sets *error to 107 (badArg) and gives -1.
+// list; a single ":" sets *error to kErrBadArg and gives -1.
 int32_t FindFunctionQualified(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                               ErrCode* error = nullptr);
 // The function a name given to the language's tools (which, help, the
 // debugger) stands for, seen from the scope: "name" from the scope's library
 // and its use list; "lib::name" qualified with lib there or, when no such
 // function is visible, defined in the source of library lib. -1 when none;
-// a single ":" sets *error to 107 (badArg).
+// a single ":" sets *error to kErrBadArg.
 int32_t FindNamedFunction(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                           ErrCode* error = nullptr);
 // The maximum input and output counts of the function value (a name, an

@@ -16,8 +16,8 @@ enum ErrorCode : ErrCode {
 #undef VKE_ERROR_TEMPLATE
 };
 
-// Status codes shared by the loop, the natives and the host; only 500, 501
-// and 505 have table messages.
+// Status codes shared by the loop, the natives and the host; only kStatusSuspended, kStatusHalted
+// and kStatusDebug have table messages.
 enum StatusCode : ErrCode {
   kStatusNoPrint = 402,    // ends a run without printing the error
   kStatusSuspended = 500,  // call ExecuteBytecode again

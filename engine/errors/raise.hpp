@@ -86,7 +86,7 @@ ErrCode RaiseError(EngineContext* ctx, ErrCode code, int32_t variable, int32_t f
 // error: length -1 = NUL-terminated; no text takes the plain message. Records
 // the error location; withLocation appends " (location;position)" when the
 // position is above 1. Code 0 without text does nothing. Returns 0 and the
-// stored length, or 5 (varOverflow) when the block heap has no room, leaving
+// stored length, or kErrVarOverflow when the block heap has no room, leaving
 // no error pending. The text must not lie in a message block.
 ErrCode FormatErrorMessage(EngineContext* ctx, ErrCode code, const char* text, int32_t length,
                            bool withLocation, int32_t* storedLength = nullptr);

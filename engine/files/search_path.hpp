@@ -22,7 +22,7 @@ using SearchOpener = ErrCode (*)(const char* candidate, bool scheme, void* argum
 // the name and "." and the extension; an empty entry gives the name alone.
 // The candidate is built in buffer (kCandidateBytes; null for a buffer of
 // its own), where the accepted one stays. 0 with *scheme for the accepted
-// candidate, 300 (fileNotFound) when none is, or when there is no opener.
+// candidate, kErrFileNotFound when none is, or when there is no opener.
 ErrCode SplitSearchPath(const char* name, const char* extension, const char* baseFile, char* buffer,
                         SearchOpener opener, void* arguments, bool* scheme);
 

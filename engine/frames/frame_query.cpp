@@ -9,12 +9,12 @@
 namespace vke {
 
 int32_t ScopeWord(EngineContext* ctx) {
-  return ctx->curFrame < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
+  return ctx->curFrame < 0 ? 0 : static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwScope]);
 }
 
 int32_t CurrentScope(EngineContext* ctx) {
   if (ctx->curFrame < 0) return 0;
-  const int32_t scope = static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwCaller1]);
+  const int32_t scope = static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwScope]);
   return scope > 0 ? scope : 0;
 }
 

@@ -34,7 +34,7 @@ bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* han
   while (ctx->curFrame != f) LeaveFrame(ctx, 0);
   const uint32_t* w = FrameWords(ctx, f);
   const int64_t keep =
-      int64_t{static_cast<int32_t>(w[kFwCatchKeep1])} + static_cast<int32_t>(w[kFwCatchKeep2]);
+      int64_t{static_cast<int32_t>(w[kFwCatchKeep])} + static_cast<int32_t>(w[kFwCatchKeepExtra]);
   const int32_t entries = GetFrameEntryCount(ctx);
   if (entries > keep) DropStackEntries(ctx, 0, entries - static_cast<int32_t>(keep < 0 ? 0 : keep));
   handler->kind = w[kFwCatchKind];

@@ -174,8 +174,8 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   w[kFwReturnKind] = info.returnTo.kind;
   w[kFwReturnOffset] = info.returnTo.offset;
   w[kFwBackLink] = caller < 0 ? 0 : frame - static_cast<uint32_t>(caller);
-  w[kFwCaller1] = static_cast<uint32_t>(info.scope);
-  w[kFwCaller2] = static_cast<uint32_t>(info.method);
+  w[kFwScope] = static_cast<uint32_t>(info.scope);
+  w[kFwMethodCall] = static_cast<uint32_t>(info.method);
   w[kFwVarCount] = h.vars;
   int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
   w[kFwResultsWanted] = static_cast<uint32_t>(wanted);

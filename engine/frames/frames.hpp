@@ -16,7 +16,7 @@ inline constexpr uint32_t kBlockInUse = 1u << 30;
 inline constexpr uint32_t kBlockKept = 1u << 31;
 
 // First fit; free neighbours are merged while walking. 0 units gives index 0.
-// 5 (varOverflow) when no free block is large enough. The data is not cleared.
+// kErrVarOverflow when no free block is large enough. The data is not cleared.
 ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index);
 // Clears the in-use bit; indices outside the heap are ignored.
 void FreeEngineBlock(EngineContext* ctx, int32_t index);
@@ -31,7 +31,7 @@ inline uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
          kBlockSizeMask;
 }
 // Copies a heap to a new place of at least its size (the places may
-// overlap); extra room becomes one free block. 12 (illegal) for a smaller
+// overlap); extra room becomes one free block. kErrIllegal for a smaller
 // new size, nothing moved.
 ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize);
 
@@ -44,12 +44,12 @@ enum FrameWord : int {
   kFwBackLink = 2,  // words back to the previous frame; 0 or -1 for none
   kFwCatchKind = 3,
   kFwCatchOffset = 4,
-  kFwCatchKeep1 = 5,  // value entries kept when the catch handler is entered,
-  kFwCatchKeep2 = 6,  // the sum of these two words
-  kFwDebugKind = 7,   // code pointer saved when the debugger stopped here
+  kFwCatchKeep = 5,       // value entries kept when the catch handler is entered,
+  kFwCatchKeepExtra = 6,  // the sum of these two words
+  kFwDebugKind = 7,       // code pointer saved when the debugger stopped here
   kFwDebugOffset = 8,
-  kFwCaller1 = 9,   // scope: the function whose library resolves names
-  kFwCaller2 = 10,  // nonzero while a class's method runs
+  kFwScope = 9,        // the function whose library resolves names
+  kFwMethodCall = 10,  // nonzero while a class's method runs
   kFwVarCount = 11,
   kFwResultsWanted = 12,  // -1 statement call, -2 when the function declares no output
   kFwInputsGiven = 13,
@@ -62,8 +62,13 @@ enum FrameWord : int {
   kFwStopRequest = 20,  // debugger: 2 stop at the next line, 3 step into
   kFwHeader = 21,  // function block: > 0 in the code area, < -1 on the data stack, 0 names held
   kFrameHeaderWords = 22,
+  // The execution loop's names for kFwCatchKeep, kFwCatchKeepExtra and
+  // kFwMethodCall, until it adopts those.
+  kFwCatchKeep1 = kFwCatchKeep,
+  kFwCatchKeep2 = kFwCatchKeepExtra,
+  kFwCaller2 = kFwMethodCall,
 };
-// Debugger stop requests of frame word 20.
+// Debugger stop requests of kFwStopRequest.
 inline constexpr uint32_t kStopAtNextLine = 2;
 inline constexpr uint32_t kStepIntoCalls = 3;
 inline constexpr int kFrameNameBytes = 32;
@@ -112,7 +117,7 @@ constexpr int32_t ContinuationOutputs(uint32_t word) {
 struct CallInfo {
   SavedCodePointer returnTo{kCodeNone, 0};  // where the return continues; kind 0 native code
   int32_t scope = 0;                        // frame word 9
-  int32_t method = 0;                       // frame word 10
+  int32_t method = 0;                       // kFwMethodCall
   bool callBack = false;                    // call the native again after the return
 };
 
@@ -120,24 +125,24 @@ struct CallInfo {
 // (the first deepest); for kCallInline the inline function value lies right
 // under them and stays there. function >= 0 is a function-table entry with
 // compiled code; kCallText makes a frame that shares the innermost function's
-// variables and takes no inputs (12) and at most one result. outputs < 0 is
+// variables and takes no inputs (kErrIllegal) and at most one result. outputs < 0 is
 // a call as a statement. The inputs move into variable blocks (surplus ones
 // into the varargin list), the frame becomes current and, for compiled and
 // inline functions, the code pointer goes to the first instruction (flag 0).
-// 124 too many inputs, 126 too many outputs, 1 no room for the frame,
-// 5 no room in the heap, 12 a target that is no function; the stacks and
-// the heap are unchanged on failure.
+// kErrTooManyArgin too many inputs, kErrTooManyArgout too many outputs, kErrStackOverflow no room
+// for the frame, kErrVarOverflow no room in the heap, kErrIllegal a target that is no function; the
+// stacks and the heap are unchanged on failure.
 ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
                              int32_t inputs, int32_t outputs);
 // Ends the current function: its results (declared outputs, then varargout
 // elements) replace the frame with the first result on top, the previous
 // frame becomes current and the code pointer the frame's return record.
-// 36, 128 for a varargout that cannot supply the results, 120 raised with an
-// unset output, 4 raised with the output that does not fit, 1; the frame stays
-// on failure; 12 without a function frame. *callBack gives the frame's
-// kFwContinue word (0 when nothing is to be called back).
+// kErrVarargoutNotList, kErrNotEnoughVarargoutEl for a varargout that cannot supply the results,
+// kErrUndefVar raised with an unset output, kErrDataOverflowVar raised with the output that does
+// not fit, kErrStackOverflow; the frame stays on failure; kErrIllegal without a function frame.
+// *callBack gives the frame's kFwContinue word (0 when nothing is to be called back).
 ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack = nullptr);
-// Ends the current frame keeping as many of its top entries as frame word 12
+// Ends the current frame keeping as many of its top entries as kFwResultsWanted
 // asks for (or as there are), moved down to where the frame began.
 ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack = nullptr);
 // level 0: every frame down to the base frame, and the code pointer's kind
@@ -193,7 +198,8 @@ ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int
 // called as (context, 0, option word or the default user data).
 bool PollAbortRequest(EngineContext* ctx);
 void RunOnAbortHooks(EngineContext* ctx);
-// 500 without a break, else 501, or 505 with the debugger's interrupt on.
+// kStatusSuspended without a break, else kStatusHalted, or kStatusDebug with the debugger's
+// interrupt on.
 ErrCode CheckBreakAtSliceEnd(EngineContext* ctx);
 
 // ---- Frame layout helpers ----

@@ -25,17 +25,17 @@ struct EngineImageHeader {
   uint32_t cpKind;     // code pointer: area kind,
   uint32_t cpFlag;     // flag byte held in a word,
   uint32_t cpOffset;   // byte offset in that area
-  InterpThreadRecord thread0;
-  uint32_t currentThread;  // block index, 0 = thread 0
+  InterpThreadRecord mainThread;
+  uint32_t currentThread;  // block index, 0 = the main thread
   uint32_t firstThread;    // block index of the first listed thread, 0 = none
   uint32_t nextThreadId;
   int32_t semTable;  // heap index, -1 = none
   uint32_t semCap;
-  uint32_t semWord;
+  uint32_t lastSemaphoreId;
   int32_t displayDigits;
   uint8_t formatLetter;
   uint8_t imagLetter;
-  uint8_t displayFlag;
+  uint8_t looseSpacing;
   uint8_t reserved1;
   int32_t displayWord;
   uint8_t displayOn;  // nonzero = on
@@ -45,17 +45,20 @@ struct EngineImageHeader {
 };
 static_assert(sizeof(EngineImageHeader) == 240);
 static_assert(offsetof(EngineImageHeader, curFrame) == 24);
-static_assert(offsetof(EngineImageHeader, thread0) == 40);
+static_assert(offsetof(EngineImageHeader, mainThread) == 40);
 static_assert(offsetof(EngineImageHeader, currentThread) == 200);
 static_assert(offsetof(EngineImageHeader, semTable) == 212);
+static_assert(offsetof(EngineImageHeader, lastSemaphoreId) == 220);
 static_assert(offsetof(EngineImageHeader, displayDigits) == 224);
 static_assert(offsetof(EngineImageHeader, formatLetter) == 228);
+static_assert(offsetof(EngineImageHeader, looseSpacing) == 230);
 static_assert(offsetof(EngineImageHeader, displayWord) == 232);
 static_assert(offsetof(EngineImageHeader, displayOn) == 236);
 
-// Restores a stored engine state into this engine. 305 when the header cannot
-// be read; 1, 3, 5 or 6 when the descriptor stack, data stack, heap or code
-// area is too small (nothing changed); 600 for a header that describes no
+// Restores a stored engine state into this engine. kErrEof when the header cannot
+// be read; kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
+// kErrCodeOverflow when the descriptor stack, data stack, heap or code
+// area is too small (nothing changed); kErrInit for a header that describes no
 // sound state (nothing changed) or a later read that fails or delivers an
 // inconsistent heap (the engine is then left empty and must be reset).
 ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument);
@@ -68,7 +71,8 @@ void ClearEngineState(EngineContext* ctx);
 // Writes the engine's state so that LoadEngineImage restores it: the header,
 // then descriptor words, data units, heap units (up to the end of the last
 // block in use), function table, code and names, one writer call each.
-// 400 while a thread other than thread 0 is current; 302 when a write fails.
+// kErrBadContext while a thread other than the main thread is current; kErrIoErr when a write
+// fails.
 ErrCode SaveEngineImage(EngineContext* ctx, ImageWriteFn writer, uintptr_t argument);
 
 // Called before the host copies the area. Every reference inside the area is

@@ -51,9 +51,9 @@ void SetContextFields(EngineContext* ctx, const EngineImageHeader& h) {
   ctx->cpOffset = h.cpOffset;
   ctx->descTop = h.descWords;
   // Thread 0's stacks and host area stay this engine's own.
-  InterpThreadRecord& t = ctx->thread0;
+  InterpThreadRecord& t = ctx->mainThread;
   const InterpThreadRecord own = t;
-  t = h.thread0;
+  t = h.mainThread;
   t.descBase = own.descBase;
   t.descCap = own.descCap;
   t.dataBase = own.dataBase;
@@ -64,9 +64,9 @@ void SetContextFields(EngineContext* ctx, const EngineImageHeader& h) {
   ctx->nextThreadId = h.nextThreadId;
   ctx->semTable = h.semTable;
   ctx->semCap = h.semCap;
-  ctx->semWord = h.semWord;
+  ctx->lastSemaphoreId = h.lastSemaphoreId;
   SetDisplayOptions(ctx, static_cast<char>(h.formatLetter), h.displayDigits,
-                    static_cast<char>(h.imagLetter), h.displayFlag, h.displayWord, h.displayOn);
+                    static_cast<char>(h.imagLetter), h.looseSpacing, h.displayWord, h.displayOn);
 }
 
 // A listed thread's stacks and host timer area lie behind its record, inside

@@ -20,17 +20,17 @@ void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
   h->cpKind = ctx->cpKind;
   h->cpFlag = ctx->cpFlag;
   h->cpOffset = ctx->cpOffset;
-  h->thread0 = ctx->thread0;
+  h->mainThread = ctx->mainThread;
   h->currentThread = ctx->currentThread;
   h->firstThread = ctx->firstThread;
   h->nextThreadId = ctx->nextThreadId;
   h->semTable = ctx->semTable;
   h->semCap = ctx->semCap;
-  h->semWord = ctx->semWord;
+  h->lastSemaphoreId = ctx->lastSemaphoreId;
   h->displayDigits = ctx->displayDigits;
   h->formatLetter = ctx->formatLetter;
   h->imagLetter = ctx->imagLetter;
-  h->displayFlag = ctx->displayFlag;
+  h->looseSpacing = ctx->looseSpacing;
   h->displayWord = ctx->displayWord;
   h->displayOn = ctx->displayOnOff >= 0 ? 1 : 0;
   // Without the capacity a loader of another layout would misplace the code.

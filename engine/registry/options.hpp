@@ -45,22 +45,22 @@ static_assert(offsetof(OptionRecord, type) == 16 && offsetof(OptionRecord, hidde
 int32_t FindOptionRecord(const OptionRecord* table, const char* name, int32_t length);
 
 // The body of an option-setting native: with an odd nargin the first argument
-// is an option structure to update (43 when it is not a structure), else a new
+// is an option structure to update (kErrWrongType when it is not a structure), else a new
 // structure of the defaults of the records that are not hidden is built, in
 // table order. The rest are name/value pairs; each name must be a char array
-// (43) equal to a record's name (108), all checked before anything changes;
+// (kErrWrongType) equal to a record's name (kErrUnknownOpt), all checked before anything changes;
 // its field is replaced in place or appended. The structure replaces the
 // arguments; on failure the arguments stay.
 ErrCode SetOptions(EngineContext* ctx, int32_t nargin, const OptionRecord* table);
 
 // Pushes the named option of the option structure at the depth; the record's
 // default when the argument is the empty array, the structure lacks the field
-// or the field is a plain empty double. 39 when the table has no such record.
+// or the field is a plain empty double. kErrUndefField when the table has no such record.
 ErrCode GetOptionsArg(EngineContext* ctx, int32_t depth, const char* name,
                       const OptionRecord* table);
 
 // Pops the top value (always, also on failure) and gives it as a double: the
-// value when it has one element, def when it is empty, 21 for other sizes.
+// value when it has one element, def when it is empty, kErrBadSize for other sizes.
 ErrCode PopScalarOptionValue(EngineContext* ctx, double def, double* out);
 
 // GetOptionsArg then PopScalarOptionValue; numbers and logicals fall back to

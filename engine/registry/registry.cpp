@@ -64,8 +64,8 @@ static bool CarveDataStack(EngineContext* ctx, uint32_t newBase, ErrCode* err) {
   ctx->dataBase = newBase;
   ctx->dataCap = newCap;
   if (ctx->currentThread == 0) {
-    ctx->thread0.dataBase = newBase;
-    ctx->thread0.dataCap = newCap;
+    ctx->mainThread.dataBase = newBase;
+    ctx->mainThread.dataCap = newCap;
   }
   return true;
 }
@@ -122,8 +122,8 @@ void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count) {
   ctx->dataCap += (ctx->dataBase - newBase) / 8;
   ctx->dataBase = newBase;
   if (ctx->currentThread == 0) {
-    ctx->thread0.dataBase = newBase;
-    ctx->thread0.dataCap = ctx->dataCap;
+    ctx->mainThread.dataBase = newBase;
+    ctx->mainThread.dataCap = ctx->dataCap;
   }
 }
 

@@ -17,7 +17,7 @@ void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uint
 // word), or the function alone with the default user data.
 ErrCode CallNativeFunction(EngineContext* ctx, NativeFn function, int32_t a, int32_t b);
 // Calls a registered record reached by name or through a function value
-// (InvokeNative); 12 for a record no registered table holds.
+// (InvokeNative); kErrIllegal for a record no registered table holds.
 ErrCode CallNativeRecord(EngineContext* ctx, const NativeFunctionRecord* record, int32_t a,
                          int32_t b);
 // The one way natives are called. The native is called back, one call after

@@ -8,10 +8,10 @@
 namespace vke {
 
 // Shows the value at depth 0 on the descriptor; the drop flag removes it
-// afterwards, unless the display failed (a break during output gives 501 and
+// afterwards, unless the display failed (a break during output gives kStatusHalted and
 // leaves it in place).
 ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop);
-// "name =" on its own line, then the value on descriptor 1; 44 without a
+// "name =" on its own line, then the value on descriptor 1; kErrWrongTypeOverload without a
 // display for an object when objects are not allowed.
 ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop);
 

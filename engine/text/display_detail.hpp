@@ -23,9 +23,9 @@ class DisplayLine {
   // bytes of its end.
   ErrCode Append(const char* text, int32_t length);
   ErrCode Append(const char* text);
-  // Writes the fill out (501 on a break requested meanwhile).
+  // Writes the fill out (kStatusHalted on a break requested meanwhile).
   ErrCode Flush();
-  // Writes the fill out and ends the line (501 on a break).
+  // Writes the fill out and ends the line (kStatusHalted on a break).
   ErrCode EndLine();
 
  private:

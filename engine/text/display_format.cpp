@@ -93,7 +93,7 @@ ErrCode FormatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       ctx->displayDigits = option->digits;
       break;
     case FormatSetting::kLoose:
-      ctx->displayFlag = static_cast<uint8_t>(option->digits);
+      ctx->looseSpacing = static_cast<uint8_t>(option->digits);
       break;
     case FormatSetting::kImaginary:
       ctx->imagLetter = static_cast<uint8_t>(letter);

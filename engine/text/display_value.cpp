@@ -25,7 +25,7 @@ constexpr int32_t kShortTextColumns = 20;
 constexpr int32_t kKindFreeList = 4;
 
 bool LooseMode(EngineContext* ctx) {
-  return ctx->displayFlag != 0;
+  return ctx->looseSpacing != 0;
 }
 
 ErrCode Line(DisplayLine& line, const char* text) {

@@ -28,8 +28,8 @@ using ByteDumpHookFn = ErrCode (*)(EngineContext* ctx, char* out, int32_t room, 
 // writes to the descriptor (buffer, when given, collects the line); fd -1
 // writes into buffer[*position ...], capacity characters in all. A
 // nameLength below 0 means the name ends at its NUL. Codes: 3 when the
-// buffer has fewer than 50 characters or the text does not fit, 501 for a
-// user break during descriptor output, 109 for values nested more than 256
+// buffer has fewer than 50 characters or the text does not fit, kStatusHalted for a
+// user break during descriptor output, kErrObjTooLarge for values nested more than 256
 // deep, and the codes of the descriptor layer and of the hooks.
 ErrCode DumpValue(EngineContext* ctx, uint16_t* buffer, int32_t capacity, int32_t* position,
                   int32_t fd, const char* name, int32_t nameLength, int32_t precision);
@@ -57,7 +57,7 @@ ErrCode DumpNumericArray(EngineContext* ctx, uint16_t* buffer, int32_t capacity,
 // descriptor stack) stops the listing when a copy does not fit.
 ErrCode ListVariables(EngineContext* ctx, int32_t fd, bool declarations);
 // ListVariables with the descriptor's output buffering switched on meanwhile;
-// 301 for a negative descriptor.
+// kErrBadFileID for a negative descriptor.
 ErrCode ListVariablesForDebugger(EngineContext* ctx, int32_t fd, bool declarations);
 
 }  // namespace vke

@@ -25,7 +25,7 @@ class DumpWriter {
   ErrCode PutChars(const uint16_t* chars, int32_t length);
   ErrCode LineEnd();
   // "..." and a line end; in descriptor mode a user break then ends the dump
-  // with 501.
+  // with kStatusHalted.
   ErrCode ContinueLine();
   // Characters written since the last line end.
   int32_t LineLength() const { return lineLength_; }

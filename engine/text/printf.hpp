@@ -14,8 +14,8 @@ namespace vke {
 // converted to 8-bit (the context's encoder, else the low bytes) and left on
 // top as a uint8 row whose bytes and length are handed out (valid until the
 // next push or drop). The n arguments stay below; the caller drops them.
-// Errors: 125 no template, 107 a template that is not a char array, 43 a
-// value that is neither a double nor a typed array, 3 no room for the text.
+// Errors: kErrTooFewArgin no template, kErrBadArg a template that is not a char array,
+// kErrWrongType a value that is neither a double nor a typed array, 3 no room for the text.
 ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines, const char** text,
                            int32_t* length);
 

@@ -26,10 +26,10 @@ class TemplateArguments {
   TemplateArguments(EngineContext* ctx, int32_t deepest, int32_t count)
       : ctx_(ctx), deepest_(deepest), count_(count) {}
 
-  // The next element; 29 (indexOutOfRange) when no argument has one left.
+  // The next element; kErrIndexOutOfRange when no argument has one left.
   ErrCode FetchNextElement(TemplateElement* out);
   // Makes the current argument one with elements left, skipping arguments
-  // without any: 29 when none is left, 43 (wrongType) for an argument that
+  // without any: kErrIndexOutOfRange when none is left, kErrWrongType for an argument that
   // is neither a double array nor a typed array.
   ErrCode AdvanceToNextArgument();
   // Elements left in the current argument.

@@ -72,9 +72,9 @@ ErrCode FreeEntry(EngineContext* ctx, Semaphore** entry) {
 ErrCode SemaphorenewNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   Semaphore* entry = nullptr;
   if (ErrCode e = FreeEntry(ctx, &entry)) return e;
-  if (++ctx->semWord == 0) ctx->semWord = 1;  // 0 marks a free entry
-  *entry = {ctx->semWord, 0};
-  ErrCode e = PushRealScalar(ctx, ctx->semWord);
+  if (++ctx->lastSemaphoreId == 0) ctx->lastSemaphoreId = 1;  // 0 marks a free entry
+  *entry = {ctx->lastSemaphoreId, 0};
+  ErrCode e = PushRealScalar(ctx, ctx->lastSemaphoreId);
   if (e) entry->id = 0;
   return e;
 }

@@ -21,7 +21,7 @@ constexpr int32_t kMinStep = 1, kMaxStep = 41, kStepBias = 21;
 
 InterpThreadRecord* RecordOf(EngineContext* ctx, uint32_t block) {
   return block ? reinterpret_cast<InterpThreadRecord*>(BlockData(ctx, static_cast<int32_t>(block)))
-               : &ctx->thread0;
+               : &ctx->mainThread;
 }
 
 void* HostAreaOf(EngineContext* ctx, const InterpThreadRecord& t) {
@@ -73,7 +73,7 @@ bool IsAwake(EngineContext* ctx, const InterpThreadRecord& t) {
 // with), and every thread with code gains its priority step.
 uint32_t ChooseNextThread(EngineContext* ctx) {
   uint32_t best = 0;
-  int32_t bestCredit = ctx->thread0.credit;
+  int32_t bestCredit = ctx->mainThread.credit;
   ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord& t, const HeapBlock& b) {
     const uint32_t kind = b.index == ctx->currentThread ? ctx->cpKind : t.cpKind;
     if (kind == kCodeNone) return;

@@ -38,8 +38,8 @@ ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
 ErrCode PushTypedEntry(EngineContext* ctx, int32_t kind, uint32_t bytes, void** data);
 ErrCode PushTypedEntryDefault(EngineContext* ctx, uint32_t bytes, void** data);
 
-// Whether an entry of `size` data units can be pushed: 0, or 1 (stack
-// overflow) or 3 (data overflow). exactFit lets the push use the last
+// Whether an entry of `size` data units can be pushed: 0, or kErrStackOverflow
+// or kErrDataOverflow. exactFit lets the push use the last
 // descriptor words and data units.
 VKE_HOT_INLINE ErrCode CheckRoomToPush(const EngineContext* ctx, uint32_t size, bool exactFit) {
   const uint64_t descNeed = uint64_t{ctx->descTop} + 3;
@@ -148,8 +148,8 @@ ErrCode PushWideString(EngineContext* ctx, int32_t length, const uint16_t* chars
 // by its length is cleared.
 ErrCode PushStringOfLength(EngineContext* ctx, int32_t* length, uint16_t** buffer);
 // The code for a text that did not fit a reservation of `capacity`
-// characters: 3 (data overflow: more room would help), or 109 (object too
-// large) when the reservation was as large as a row can be.
+// characters: kErrDataOverflow (more room would help), or kErrObjTooLarge when the reservation was
+// as large as a row can be.
 ErrCode TextRoomError(int32_t capacity);
 ErrCode ReserveStringBuffer(EngineContext* ctx, int32_t* length, uint16_t** buffer);
 ErrCode ReserveByteBuffer(EngineContext* ctx, int32_t* length, uint8_t** buffer);

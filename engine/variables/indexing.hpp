@@ -105,8 +105,8 @@ struct SubscriptList {
 
 // Converts the group's entries for the kernels: logical arrays stay, every
 // other entry becomes an int32 array, each element checked to be whole (28
-// nonIntegerIndex) and within the int32 range (29 indexOutOfRange); a value
-// that is not numeric gives 27 (badIndexType). *count receives the number of
+// nonIntegerIndex) and within the int32 range (kErrIndexOutOfRange); a value
+// that is not numeric gives kErrBadIndexType. *count receives the number of
 // entries. With checkOwner set, nothing is converted when the indexed value
 // (the entry below the group, or what a reference entry there designates) is
 // an object or a function value, which index themselves.
@@ -167,10 +167,10 @@ struct IndexAnalysis {
 // selection; tables that need memory take it from the scratch, which must
 // live as long as the analysis is used. rhs, when given in kGrow mode, lets a
 // colon over an empty value take its size from the right-hand side.
-// Codes: 103 more than 16 subscripts; 32 no subscript, or too few subscripts
-// without a colon last; 27 an entry that is not int32 or logical; 33 a
-// logical mask of the wrong size; 29 an index below 1 or beyond the value
-// where it may not grow; 3 no room for the tables.
+// Codes: kErrOutOfRangeArg more than 16 subscripts; kErrWrongNumInd no subscript, or too few
+// subscripts without a colon last; kErrBadIndexType an entry that is not int32 or logical;
+// kErrIncompSizeSel a logical mask of the wrong size; kErrIndexOutOfRange an index below 1 or
+// beyond the value where it may not grow; 3 no room for the tables.
 ErrCode AnalyzeIndices(EngineContext* ctx, const Shape& value, const SubscriptList& subs,
                        IndexMode mode, const Shape* rhs, DataScratch* scratch, IndexAnalysis* out);
 
@@ -199,7 +199,7 @@ class SelectionCursor {
 // ---- Indexed reading ----
 
 // Pushes x(subscripts) for a double, single, integer, char or logical array x
-// (43 otherwise), of x's class; 34 for more than 16 subscripts; no subscript
+// (kErrWrongType otherwise), of x's class; kErrBadDim for more than 16 subscripts; no subscript
 // pushes a copy of x. With two or more subscripts the result has one
 // dimension per subscript, each the number of elements it selects. With one:
 // x(:) is a column of all elements; a logical mask gives a row when x is a
@@ -210,8 +210,8 @@ ErrCode IndexSelect(EngineContext* ctx, const ArrayOperand& x, const SubscriptLi
 
 // Pushes a new list of items of a structured value: count items whose first
 // header lies at the byte offset items from the context. With all set, every
-// item; otherwise those named by the int32 array on top (12 for any other
-// value), each from 1 to count (29 otherwise), in index order with repeats,
+// item; otherwise those named by the int32 array on top (kErrIllegal for any other
+// value), each from 1 to count (kErrIndexOutOfRange otherwise), in index order with repeats,
 // and the index array is dropped under the new list.
 ErrCode IndexListSelect(EngineContext* ctx, uint32_t items, int32_t count, bool all);
 
@@ -227,11 +227,11 @@ struct ArrayClass {
 // x(subscripts) = y, with y on top and the subscripts below it (subs.top 1).
 // With convert set, y is first converted to the class (in place on the
 // stack); otherwise it must already have the class's element representation
-// (43). x is a double, single, integer, char or logical array (43
+// (kErrWrongType). x is a double, single, integer, char or logical array (43
 // otherwise), converted to the class as needed. Indices beyond x grow it (new
 // elements are zero): with one subscript a column vector grows downward and
 // other values with at most two dimensions along the row, a matrix or N-D
-// value gives 29. y must have one element or match the selection (41
+// value gives kErrIndexOutOfRange. y must have one element or match the selection (41
 // incompAsgnSize): the same element count with one subscript, the same
 // dimensions other than 1, in order, with several. When the class, the
 // complexity and the dimensions stay, the elements are written into x in
@@ -245,7 +245,7 @@ ErrCode IndexAssign(EngineContext* ctx, const ArrayOperand& x, const SubscriptLi
 // *deleted is false: the caller assigns. Otherwise the selected elements are
 // removed and the smaller array of x's class is pushed on top. One subscript:
 // a column vector stays a column, other values become a row. Several: all
-// but one subscript must select their whole dimension (30 delMultipleDim),
+// but one subscript must select their whole dimension (kErrDelMultipleDim),
 // and that dimension shrinks. Selecting nothing leaves x as it is. Indices
 // outside x give 29.
 ErrCode DeleteElements(EngineContext* ctx, const ArrayOperand& x, const SubscriptList& subs,
@@ -253,9 +253,9 @@ ErrCode DeleteElements(EngineContext* ctx, const ArrayOperand& x, const Subscrip
 
 // ---- Element tables of structured values ----
 
-// Pushes an int32 row of n entries (at most the element count, 21 beyond):
+// Pushes an int32 row of n entries (at most the element count, kErrBadSize beyond):
 // for each element of the list, cell array or structure array at the depth
-// (43 for other values), the unit offset of its first item, from the
+// (kErrWrongType for other values), the unit offset of its first item, from the
 // data-stack base when absolute is set, else from the value's data. An
 // element of a structure array spans its field count of items.
 ErrCode IndexStructuredElements(EngineContext* ctx, int32_t depth, int32_t n, bool absolute);
@@ -264,8 +264,8 @@ ErrCode IndexStructuredElements(EngineContext* ctx, int32_t depth, int32_t n, bo
 // depth, pushes a new cell array (fields -1) or structure array of the given
 // dimensions whose elements are copies of the items the table finds, in table
 // order; each element of a structure array copies fields items. The table
-// must hold one entry per element (21) and each entry must find whole items
-// inside the value (12). No element gives an empty list, or an empty
+// must hold one entry per element (kErrBadSize) and each entry must find whole items
+// inside the value (kErrIllegal). No element gives an empty list, or an empty
 // structure.
 ErrCode BuildStructuredFromIndex(EngineContext* ctx, int32_t depth, int32_t ndims,
                                  const int32_t* dims, int32_t fields, bool absolute);

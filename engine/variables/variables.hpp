@@ -33,11 +33,12 @@ inline constexpr int32_t kKindCommaList = 4;
 
 // ---- Variables (n is the variable's slot index) ----
 
-// Pushes a copy of variable n. 120 raised with the variable when unset; 2 and
-// 4 when a stack is full.
+// Pushes a copy of variable n. kErrUndefVar raised with the variable when unset;
+// kErrStackOverflowVar and kErrDataOverflowVar when a stack is full.
 ErrCode LoadVariable(EngineContext* ctx, int32_t n);
 // Pops the top value into variable n. A no-value marker is dropped; a comma
-// list gives 129; 5 when the heap is full (the variable is unchanged).
+// list gives kErrFreeListAssignment; kErrVarOverflow when the heap is full (the variable is
+// unchanged).
 ErrCode StoreVariable(EngineContext* ctx, int32_t n);
 // Makes variable n unset; for a persistent link the shared value goes too.
 ErrCode UnsetVariable(EngineContext* ctx, int32_t n);
@@ -46,7 +47,7 @@ ErrCode UnsetVariable(EngineContext* ctx, int32_t n);
 ErrCode AddToVariable(EngineContext* ctx, int32_t n, double amount);
 // Links variable n to the shared value of its name: owner -1 global, else
 // persistent to that function (entry added when the name has none yet, and
-// given [] when it has no value). 12 for a variable beyond the scope; the
+// given [] when it has no value). kErrIllegal for a variable beyond the scope; the
 // variable is unchanged on failure.
 ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner);
 // Shared variables, held by function-table entries: the name id and owner
@@ -57,7 +58,7 @@ bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int3
 // when the block is no link.
 bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner);
 // Clears the variables named by the top n texts (all for n = 0; "-f" clears
-// the compiled functions instead, 400 inside a function). The texts are
+// the compiled functions instead, kErrBadContext inside a function). The texts are
 // dropped.
 ErrCode ClearVariables(EngineContext* ctx, int32_t n);
 

@@ -12,7 +12,7 @@ namespace vke {
 // ---- Slots ----
 
 // Where variable n's slot lies: a word index of the descriptor stack.
-// 12 (illegal) when n is outside the scope's variables.
+// kErrIllegal when n is outside the scope's variables.
 ErrCode FindVariableSlot(EngineContext* ctx, int32_t n, uint32_t* position);
 // The block holding the value of the slot at that word (0 when unset),
 // through a link when the slot holds one.
@@ -34,7 +34,8 @@ struct ReferenceWords {
   int32_t created;  // the variable was unset and became an empty list
   int32_t variable;
   // A step that created a missing field or item records what a read would
-  // have raised instead: a field's name id (negative: 39) or an index (29).
+  // have raised instead: a field's name id (negative: kErrUndefField) or an index
+  // (kErrIndexOutOfRange).
   int32_t masked;
 };
 static_assert(sizeof(ReferenceWords) == 32);
@@ -56,7 +57,7 @@ struct Designated {
   uint8_t* Data(EngineContext* ctx) const { return ctx->Bytes() + item + 16; }
 };
 
-// Reads the reference at the depth; 12 when the entry is no reference or
+// Reads the reference at the depth; kErrIllegal when the entry is no reference or
 // the variable no longer holds the block it points into.
 ErrCode ReadReference(EngineContext* ctx, int32_t depth, Designated* out);
 // Moves the reference at the depth to the item at that unit offset.
@@ -74,7 +75,7 @@ ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDep
 // ReferenceWords::masked), unless something is recorded already.
 void MaskReadError(EngineContext* ctx, int32_t depth, int32_t masked);
 // Reads end here when their reference created something on the way: a
-// variable created for it is unset again (120), else the recorded error.
+// variable created for it is unset again (kErrUndefVar), else the recorded error.
 // 0 when nothing was created.
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d);
 
@@ -115,7 +116,7 @@ ErrCode ReplaceByFirstElement(EngineContext* ctx);
 
 // An index group of count subscripts (colons in mask) with `below` more
 // entries under its subscript entries (the indexed value, a right-hand
-// side): 34 for more than 16 subscripts, 12 when the stack holds too few.
+// side): kErrBadDim for more than 16 subscripts, kErrIllegal when the stack holds too few.
 ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
                        SubscriptList* subs);
 
@@ -133,8 +134,8 @@ inline int64_t PlainCount(const ValueDescriptor& d) {
 // array of the selection's shape, a structure array (one element: a
 // structure). *selected receives their number.
 ErrCode SelectStructuredElements(EngineContext* ctx, const SubscriptList& subs, int32_t* selected);
-// The subscripts of a list or cell element as 1-based integers: 31 for a
-// colon or a value that is no whole number, 29 below 1 (*bad: the value).
+// The subscripts of a list or cell element as 1-based integers: kErrBadListIndex for a
+// colon or a value that is no whole number, kErrIndexOutOfRange below 1 (*bad: the value).
 ErrCode ReadListIndices(EngineContext* ctx, const SubscriptList& subs, int32_t* values,
                         int32_t* bad);
 

@@ -155,7 +155,7 @@ TEST_F(Structs, ObjectFieldsOnlyInsideMethods) {
   PushText(ctx, "a");
   EXPECT_EQ(CallNamed(ctx, "getfield", 2), kErrInvalidFieldAccess);
   Drop(ctx);
-  FrameWords(ctx, ctx->curFrame)[kFwCaller2] = 1;  // a class's method runs
+  FrameWords(ctx, ctx->curFrame)[kFwMethodCall] = 1;  // a class's method runs
   ASSERT_EQ(DuplicateStackEntries(ctx, 0, 1), kOk);
   PushText(ctx, "a");
   EXPECT_EQ(Finish("getfield", 2), "1");

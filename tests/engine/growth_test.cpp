@@ -57,8 +57,8 @@ TEST(AreaGrowth, EveryModeKeepsEveryPart) {
     EXPECT_GE(now.heap, old.heap);
     EXPECT_GE(now.code, old.code);
     EXPECT_LE(ctx->codeBase + 2ull * ctx->codeSize, area.bytes());
-    EXPECT_EQ(ctx->thread0.descCap, ctx->descCap);
-    EXPECT_EQ(ctx->thread0.dataCap, ctx->dataCap);
+    EXPECT_EQ(ctx->mainThread.descCap, ctx->descCap);
+    EXPECT_EQ(ctx->mainThread.dataCap, ctx->dataCap);
     // Registered tables and reserved names stay where they were.
     EXPECT_EQ(ctx->Registry()[1].table, host->Registry()[1].table);
   }
@@ -185,18 +185,18 @@ TEST(AreaGrowth, ThreadStacksFollowTheHeap) {
   uint32_t thread = test::AddSampleThread(host.ctx());
   ExchangeLiveThreadFields(host.ctx(), thread);
   MovableArea area(host.ctx(), kMiB);
-  const InterpThreadRecord old = area.ctx()->thread0;
+  const InterpThreadRecord old = area.ctx()->mainThread;
   const uint32_t heapBase = area.ctx()->heapBase;
   area.Grow(2 * kMiB, kErrDataOverflow);
   EngineContext* ctx = area.ctx();
   ASSERT_GT(ctx->heapBase, heapBase);
   // Thread 0's data stack grew, not the running thread's.
-  EXPECT_GT(ctx->thread0.dataCap, old.dataCap);
-  EXPECT_EQ(ctx->thread0.descCap, old.descCap);
+  EXPECT_GT(ctx->mainThread.dataCap, old.dataCap);
+  EXPECT_EQ(ctx->mainThread.descCap, old.descCap);
   EXPECT_EQ(ctx->dataCap, (1024 / 2 - 8) / 8u);
   EXPECT_EQ(test::TopString(ctx, 0), "thread");
   ExchangeLiveThreadFields(ctx, 0);
-  EXPECT_EQ(ctx->dataCap, ctx->thread0.dataCap);
+  EXPECT_EQ(ctx->dataCap, ctx->mainThread.dataCap);
   test::ExpectSampleState(ctx);
   test::ExpectSampleThread(ctx, thread);
 }

@@ -23,7 +23,7 @@ using test::ScratchFolder;
 class ExtensionLoader : public ::testing::Test {
  protected:
   ErrCode LoadOne(const std::string& path, LoadedPaths* loaded = nullptr) {
-    return LoadExtensions(ctx, kExtensionHostWord, path.c_str(), true, nullptr, 0,
+    return LoadExtensions(ctx, kExtensionHostData, path.c_str(), true, nullptr, 0,
                           loaded ? &LoadedPaths::Add : nullptr,
                           reinterpret_cast<uintptr_t>(loaded));
   }

@@ -96,16 +96,16 @@ CompiledText CompileForTest(EngineContext* ctx, const std::string& text,
   request.frameVars = static_cast<int32_t>(options.vars.size());
   request.baseEntries = options.isText ? 1 : 0;
   const int32_t level = ctx->optLevel;
-  const uint8_t feature = ctx->featureByte;
+  const uint8_t feature = ctx->lineMarkers;
   ctx->optLevel = options.level;
-  ctx->featureByte = options.feature;
+  ctx->lineMarkers = options.feature;
   auto* buffer = reinterpret_cast<int16_t*>(codeMemory.data());
   CompiledBlock block;
   ClearPendingError(ctx);
   result.error = CompileFunction(ctx, request, buffer, static_cast<int32_t>(codeMemory.size() * 4),
                                  false, &scratch, &block);
   ctx->optLevel = level;
-  ctx->featureByte = feature;
+  ctx->lineMarkers = feature;
   if (result.error) {
     char message[400];
     GetErrorText(ctx, result.error, true, message, sizeof message, nullptr);

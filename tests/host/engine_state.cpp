@@ -131,7 +131,7 @@ char* SlotName(EngineContext* ctx, int slot) {
 
 InterpThreadRecord& Record(EngineContext* ctx, uint32_t block) {
   return block ? *reinterpret_cast<InterpThreadRecord*>(BlockData(ctx, static_cast<int32_t>(block)))
-               : ctx->thread0;
+               : ctx->mainThread;
 }
 
 }  // namespace
@@ -205,7 +205,7 @@ void ExpectSampleState(EngineContext* ctx) {
   EXPECT_EQ(ctx->formatLetter, 'e');
   EXPECT_EQ(ctx->displayDigits, 7);
   EXPECT_EQ(ctx->imagLetter, 'i');
-  EXPECT_EQ(ctx->displayFlag, 1);
+  EXPECT_EQ(ctx->looseSpacing, 1);
   EXPECT_EQ(ctx->displayWord, 30);
   EXPECT_EQ(ctx->displayOnOff, 0);  // on
 }

@@ -92,6 +92,33 @@ X
   EXPECT_EQ(app.items.back().data, "a");
 }
 
+// Every handler keyword of a figure makes the element kind the runtime looks
+// for; the second drag handler has a keyword of its own.
+TEST(Description, FigureHandlerKeywordsMakeTheirKinds) {
+  const struct {
+    const char* keyword;
+    ElementKind kind;
+  } handlers[] = {
+      {"mousedown", kElemMouseDown},
+      {"mousedrag", kElemMouseDrag},
+      {"seconddrag", kElemSecondDrag},
+      {"mouseup", kElemMouseUp},
+      {"mouseover", kElemMouseOver},
+      {"mousescroll", kElemMouseScroll},
+      {"dragin", kElemDragIn},
+      {"dragout", kElemDragOut},
+      {"draw", kElemDraw},
+  };
+  for (const auto& h : handlers) {
+    SCOPED_TRACE(h.keyword);
+    const AppDescription app =
+        Parse(std::string("var x\nfigure \"P\"\n  ") + h.keyword + " x = f(x)\n");
+    ASSERT_FALSE(app.items.empty());
+    EXPECT_EQ(app.items.back().kind, h.kind);
+    EXPECT_EQ(app.items.back().descriptor.function, "f");
+  }
+}
+
 // Each limit the parser accepts, and the first value past it.
 TEST(Description, EachLimitAndTheValuePastIt) {
   const auto fails = [](const std::string& text) {

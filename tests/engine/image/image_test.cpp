@@ -50,8 +50,8 @@ TEST(EngineImage, RoundTripIntoEnginesOfOtherSizes) {
     test::ExpectSampleState(loader.ctx());
     // Bases stay the loading engine's own, thread 0's record included.
     EXPECT_EQ(loader->dataBase, dataBase);
-    EXPECT_EQ(loader->thread0.descBase, descBase);
-    EXPECT_EQ(loader->thread0.descCap, loader->descCap);
+    EXPECT_EQ(loader->mainThread.descBase, descBase);
+    EXPECT_EQ(loader->mainThread.descCap, loader->descCap);
     // The loaded engine saves the same parts again.
     MemoryImage again = test::SaveToMemory(loader.ctx());
     ASSERT_EQ(again.records.size(), 7u);

@@ -105,7 +105,7 @@ TEST_F(Display, FormatCommandTable) {
     PushCString(ctx, -1, a);
     ASSERT_EQ(FormatBuiltin(ctx, 1, 0, 0), kOk);
   }
-  EXPECT_EQ(ctx->displayFlag, 0);
+  EXPECT_EQ(ctx->looseSpacing, 0);
   EXPECT_EQ(ctx->imagLetter, 'j');
   EXPECT_EQ(ctx->formatLetter, 'f');
 }

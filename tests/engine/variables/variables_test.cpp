@@ -497,7 +497,7 @@ TEST_F(Variables, ObjectsReadLikeStructuresOnlyInTheirMethods) {
   EXPECT_EQ(Run(a), kErrInvalidFieldAccess);
   EXPECT_NE(host_.Output(2).find("Invalid access to private field of object"), std::string::npos);
   Drop(ctx(), EntryCount(ctx()));
-  FrameWords(ctx(), 0)[kFwCaller2] = 1;
+  FrameWords(ctx(), 0)[kFwMethodCall] = 1;
   ASSERT_EQ(Run(a), kOk);
   EXPECT_EQ(TopScalar(ctx()), 1);
 }
