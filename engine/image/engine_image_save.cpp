@@ -8,30 +8,24 @@ namespace vke {
 
 namespace {
 
+// The fields saved straight from the context field of the same name.
+#define VKE_SAVE_Context(name) h->name = static_cast<decltype(h->name)>(ctx->name);
+#define VKE_SAVE_Display(name) VKE_SAVE_Context(name)
+#define VKE_SAVE_Beside(name)
+#define VKE_SAVE_Zero(name)
+
 void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
   std::memset(h, 0, sizeof *h);
+#define VKE_ENGINE_IMAGE_FIELD(type, name, offset, copy, meaning) VKE_SAVE_##copy(name)
+#include "engine/image/engine_image_header.def"
+#undef VKE_ENGINE_IMAGE_FIELD
   h->descWords = ctx->descTop;
   h->dataUnits = ctx->dataTop;
   h->heapUnits = heapUnits;
   h->funcCount = ctx->funcCount;
   h->codeUnits = ctx->codeEnd - 8 * ctx->funcCap;
   h->nameBytes = static_cast<uint32_t>(-ctx->nameStart);
-  h->curFrame = ctx->curFrame;
-  h->cpKind = ctx->cpKind;
-  h->cpFlag = ctx->cpFlag;
-  h->cpOffset = ctx->cpOffset;
   h->thread0 = ctx->thread0;
-  h->currentThread = ctx->currentThread;
-  h->firstThread = ctx->firstThread;
-  h->nextThreadId = ctx->nextThreadId;
-  h->semTable = ctx->semTable;
-  h->semCap = ctx->semCap;
-  h->semWord = ctx->semWord;
-  h->displayDigits = ctx->displayDigits;
-  h->formatLetter = ctx->formatLetter;
-  h->imagLetter = ctx->imagLetter;
-  h->displayFlag = ctx->displayFlag;
-  h->displayWord = ctx->displayWord;
   h->displayOn = ctx->displayOnOff >= 0 ? 1 : 0;
   // Without the capacity a loader of another layout would misplace the code.
   if (ctx->funcCap < (1u << 24)) {
@@ -40,6 +34,11 @@ void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
     h->savedTableCap[2] = static_cast<uint8_t>(ctx->funcCap >> 16);
   }
 }
+
+#undef VKE_SAVE_Context
+#undef VKE_SAVE_Display
+#undef VKE_SAVE_Beside
+#undef VKE_SAVE_Zero
 
 }  // namespace
 
