@@ -136,66 +136,6 @@ bool ForEachInstanceStart(const ElementListView& list, F f) {
 
 }  // namespace
 
-PayloadLayout ElementPayloadLayout(uint32_t kind) {
-  switch (kind) {
-    case kElemInstanceStart:
-      return PayloadLayout::kInstanceStart;
-    case kElemTitle:
-    case kElemVersion:
-    case kElemHelp:
-    case kElemLanguageSection:
-    case kElemMenuStructure:
-    case kElemMenuStart:
-    case kElemFigure:
-    case kElemStartupScript:
-    case kElemInstanceCode:
-      return PayloadLayout::kText;
-    case kElemUiOptions:
-    case kElemLanguageBlock:
-      return PayloadLayout::kWord;
-    case kElemInit:
-    case kElemTerminate:
-    case kElemStartOutputs:
-    case kElemMake:
-    case kElemMouseOut:
-    case kElemDraw:
-    case kElemDrawAndMouse:
-    case kElemResize:
-    case kElemIdle:
-      return PayloadLayout::kDescriptor;
-    case kElemMouseDown:
-    case kElemMouseDrag:
-    case kElemSecondDrag:
-    case kElemMouseUp:
-    case kElemMouseDoubleClick:
-    case kElemMouseOver:
-    case kElemMouseScroll:
-    case kElemDragIn:
-    case kElemDragOut:
-      return PayloadLayout::kTargetDescriptor;
-    case kElemPaste:
-      return PayloadLayout::kPaste;
-    case kElemCopy:
-    case kElemFunction:
-    case kElemMenuItem:
-    case kElemKey:
-      return PayloadLayout::kTextDescriptor;
-    case kElemPostEvent:
-      return PayloadLayout::kPostEvent;
-    case kElemEmbeddedFile:
-      return PayloadLayout::kEmbeddedFile;
-    case kElemEmbeddedLibrary:
-      return PayloadLayout::kEmbeddedLibrary;
-    case kElemLanguageEnd:
-    case kElemMenuLookupEnd:
-    case kElemMenuEnd:
-    case kElemMenuSeparator:
-      return PayloadLayout::kNone;
-    default:
-      return PayloadLayout::kOther;
-  }
-}
-
 ErrCode CheckElementList(const void* words, uint32_t wordCount) {
   for (uint64_t pos = 0; pos < wordCount;) {
     if (wordCount - pos < 2) return kKvUndefElement;

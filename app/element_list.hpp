@@ -4,7 +4,7 @@
 // (kind 1) to the next one. Positions handed out here are word positions in
 // the list; the offsets that handler descriptors and records keep are counted
 // from the instance-start element. Texts are {u32 n; n bytes; NUL; zero
-// padding}: n / 4 + 2 words. The kinds are listed in app/kv_elements.hpp.
+// padding}: n / 4 + 2 words. The kinds are listed in app/element_kinds.def.
 #pragma once
 
 #include <string_view>
@@ -22,24 +22,6 @@ struct HandlerDescriptor {
   uint32_t outputs;
   uint32_t codes;  // word position of the first output code
 };
-
-// The payload layouts of the element kinds, in words after the kind and
-// length; texts are {n; n bytes; NUL; padding}.
-enum class PayloadLayout : uint8_t {
-  kNone,              // no payload
-  kInstanceStart,     // instance id; code word; NUL-terminated file name
-  kText,              // text
-  kWord,              // one word
-  kDescriptor,        // descriptor
-  kTargetDescriptor,  // target id; descriptor
-  kTextDescriptor,    // text; descriptor
-  kPaste,             // linked instance id; link id; text; descriptor
-  kPostEvent,         // n; n variable ids; descriptor
-  kEmbeddedFile,      // name length n; name, NUL and padding; data length m; m bytes
-  kEmbeddedLibrary,   // byte count b; text length t; first line; a word; b bytes; t bytes
-  kOther,             // not known here: walked over by its length
-};
-PayloadLayout ElementPayloadLayout(uint32_t kind);
 
 // True when the words of an element list are sound to walk: it starts with an
 // instance start, every element fits the words in use, and every payload

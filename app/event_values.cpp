@@ -116,19 +116,6 @@ ErrCode PushIdValue(EngineContext* ctx, const EventState& ev, int32_t code) {
   return Has(ev.flags, bits[i]) ? PushRealScalar(ctx, values[i]) : PushEmptyMatrix(ctx);
 }
 
-// The handler kinds that _action names.
-struct ActionName {
-  uint32_t kind;
-  const char* name;
-};
-constexpr ActionName kActionNames[] = {
-    {kElemMouseDown, "mousedown"},     {kElemMouseDrag, "mousedrag"},
-    {kElemMouseUp, "mouseup"},         {kElemMouseDoubleClick, "mousedoubleclick"},
-    {kElemMouseOver, "mouseover"},     {kElemMouseOut, "mouseout"},
-    {kElemMouseScroll, "mousescroll"}, {kElemDragIn, "dragin"},
-    {kElemDragOut, "dragout"},         {kElemDraw, "draw"},
-};
-
 KVContextBlock* BlockOfUser(uintptr_t user) {
   return user ? reinterpret_cast<NativeCallContext*>(user)->Block() : nullptr;
 }
@@ -177,9 +164,8 @@ ErrCode GetEventVariable(KVContextBlock* block, int32_t code) {
 }
 
 const char* HandlerActionName(uint32_t kind) {
-  for (const ActionName& a : kActionNames)
-    if (a.kind == kind) return a.name;
-  return "";
+  const ElementKindInfo* info = FindElementKind(kind);
+  return info && info->namedAction ? info->keyword : "";
 }
 
 ErrCode PushHandlerAction(KVContextBlock* block) {

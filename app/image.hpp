@@ -45,33 +45,18 @@
 
 namespace vke {
 
-// The first record of an image. The arrows of the comments name the block
-// header fields that receive the values at the end of a load.
+// The first record of an image; its fields are the rows of
+// app/image_header.def.
 struct ImageHeader {
-  uint32_t dataUsed;             // bytes of the figure-store record
-  int32_t instanceCount;         // instance records
-  uint32_t elementWords;         // words of the element list
-  uint32_t nameUsed;             // bytes of the name-buffer record
-  uint32_t undoCapacity;         // the saving block's undo area; not read
-  uint32_t undoHeadBytes;        // H
-  uint32_t undoHeapUnits;        // U
-  uint32_t registryFingerprint;  // 0: not marked
-  uint32_t savedWord;            // -> savedWord
-  uint32_t nextInstanceId;       // -> nextInstanceId
-  uint8_t defaultInstanceFlag;   // -> defaultInstanceFlag
-  uint8_t unused1[3];
-  uint32_t figureMode;  // -> figureMode
-  StylePair styleA;     // -> styleA
-  StylePair styleB;     // -> styleB
-  uint8_t imageFlag;    // -> imageFlag
-  uint8_t savedByte;    // -> savedByte
-  uint8_t unused2[2];
+#define VKE_IMAGE_FIELD(type, name, offset, copy, meaning) type name;
+#include "app/image_header.def"
+#undef VKE_IMAGE_FIELD
 };
 static_assert(sizeof(ImageHeader) == 68);
-static_assert(offsetof(ImageHeader, savedWord) == 32);
-static_assert(offsetof(ImageHeader, figureMode) == 44);
-static_assert(offsetof(ImageHeader, styleB) == 56);
-static_assert(offsetof(ImageHeader, imageFlag) == 64);
+#define VKE_IMAGE_FIELD(type, name, offset, copy, meaning) \
+  static_assert(offsetof(ImageHeader, name) == (offset));
+#include "app/image_header.def"
+#undef VKE_IMAGE_FIELD
 
 // Mode 0 stores the input's position in *saved; any other mode goes back to
 // it. Always true.

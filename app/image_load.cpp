@@ -135,16 +135,20 @@ bool ReadAreas(KVContextBlock* block, const ImageInput& in, const ImageHeader& h
          CheckNameBuffer(block->NameArea(), h.nameUsed) == kOk;
 }
 
+// The fields given straight to the block header field of the same name.
+#define VKE_LOAD_Block(name) block->name = h.name;
+#define VKE_LOAD_Beside(name)
+#define VKE_LOAD_Zero(name)
+
 void CopyHeaderFields(KVContextBlock* block, const ImageHeader& h) {
-  block->savedWord = h.savedWord;
-  block->nextInstanceId = h.nextInstanceId;
-  block->defaultInstanceFlag = h.defaultInstanceFlag;
-  block->figureMode = h.figureMode;
-  block->styleA = h.styleA;
-  block->styleB = h.styleB;
-  block->imageFlag = h.imageFlag;
-  block->savedByte = h.savedByte;
+#define VKE_IMAGE_FIELD(type, name, offset, copy, meaning) VKE_LOAD_##copy(name)
+#include "app/image_header.def"
+#undef VKE_IMAGE_FIELD
 }
+
+#undef VKE_LOAD_Block
+#undef VKE_LOAD_Beside
+#undef VKE_LOAD_Zero
 
 // Idling starts afresh: on for instances that have an idle handler, which
 // "idlestate" has not held back.

@@ -11,8 +11,16 @@ namespace vke {
 
 namespace {
 
+// The fields saved straight from the block header field of the same name.
+#define VKE_SAVE_Block(name) h->name = block->name;
+#define VKE_SAVE_Beside(name)
+#define VKE_SAVE_Zero(name)
+
 void FillHeader(KVContextBlock* block, const UndoImage& undo, ImageHeader* h) {
   std::memset(h, 0, sizeof *h);
+#define VKE_IMAGE_FIELD(type, name, offset, copy, meaning) VKE_SAVE_##copy(name)
+#include "app/image_header.def"
+#undef VKE_IMAGE_FIELD
   h->dataUsed = 0;
   h->instanceCount = block->instanceCount;
   h->elementWords = block->elementWords;
@@ -21,15 +29,11 @@ void FillHeader(KVContextBlock* block, const UndoImage& undo, ImageHeader* h) {
   h->undoHeadBytes = static_cast<uint32_t>(undo.head.size());
   h->undoHeapUnits = static_cast<uint32_t>(undo.heap.size() / 8);
   h->registryFingerprint = RegistryFingerprint(block);
-  h->savedWord = block->savedWord;
-  h->nextInstanceId = block->nextInstanceId;
-  h->defaultInstanceFlag = block->defaultInstanceFlag;
-  h->figureMode = block->figureMode;
-  h->styleA = block->styleA;
-  h->styleB = block->styleB;
-  h->imageFlag = block->imageFlag;
-  h->savedByte = block->savedByte;
 }
+
+#undef VKE_SAVE_Block
+#undef VKE_SAVE_Beside
+#undef VKE_SAVE_Zero
 
 }  // namespace
 

@@ -9,54 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace vke {
+#include "app/element_kinds.hpp"
 
-// Element kinds of the compiled element list.
-enum ElementKind : uint32_t {
-  kElemInstanceStart = 1,      // instance id; code word; file name up to the element's end
-  kElemTitle = 2,              // text
-  kElemVersion = 3,            // text
-  kElemHelp = 5,               // text (markup)
-  kElemUiOptions = 6,          // word copied into the instance's layout word
-  kElemInit = 7,               // descriptor of the init handler
-  kElemTerminate = 8,          // descriptor of the terminate handler
-  kElemStartOutputs = 9,       // descriptor of the start-up outputs
-  kElemLanguageSection = 11,   // language section; active when it is the current one
-  kElemLanguageBlock = 12,     // language block; active when its payload is the current one
-  kElemLanguageEnd = 13,       // end of a language block
-  kElemPaste = 14,             // linked instance id; link id; text; descriptor
-  kElemCopy = 15,              // text; descriptor
-  kElemMake = 16,              // descriptor of a make element
-  kElemFunction = 17,          // name text; descriptor of a function callable by name
-  kElemMenuLookupEnd = 18,     // ends the menu lookup
-  kElemMenuItem = 19,          // text; descriptor
-  kElemMenuStructure = 20,     // text reported by the menu lookup
-  kElemMenuStart = 22,         // text (menu title)
-  kElemMenuEnd = 23,           // end of a menu
-  kElemFigure = 24,            // a plot: its name, then its handler elements up to the next 24
-  kElemMenuSeparator = 25,     // separator for the menu lookup
-  kElemMouseDown = 26,         // target id; descriptor
-  kElemMouseDrag = 27,         // target id; descriptor
-  kElemSecondDrag = 28,        // target id; descriptor (second drag kind)
-  kElemMouseUp = 29,           // target id; descriptor
-  kElemMouseDoubleClick = 30,  // target id; descriptor
-  kElemMouseOver = 31,         // target id; descriptor
-  kElemMouseOut = 32,          // descriptor
-  kElemMouseScroll = 33,       // target id; descriptor
-  kElemDragIn = 34,            // target id; descriptor
-  kElemDragOut = 35,           // target id; descriptor
-  kElemDraw = 36,              // descriptor
-  kElemDrawAndMouse = 37,      // descriptor of the draw and all mouse handlers 26-32
-  kElemResize = 38,            // descriptor of a figure-rectangle handler
-  kElemPostEvent = 39,         // n; n variable ids; descriptor
-  kElemKey = 40,               // text (keys, empty: any); descriptor
-  kElemIdle = 41,              // descriptor of the idle handler
-  kElemEmbeddedFile = 43,      // name length; name; data length; data
-  kElemEmbeddedLibrary = 44,   // six header words, bytes, library text
-  kElemStartupScript = 45,     // text (source)
-  kElemInstanceCode = 47,      // source text; only right after the instance start
-  kElemLanguageInit = 48,      // never stored: asks for kind 7 inside the current language
-};
+namespace vke {
 
 // The element list as one instance sees it. Made again after anything that
 // can move the memory block.

@@ -11,31 +11,40 @@ namespace vke {
 
 namespace {
 
+// Plot descriptor slots of the table's rows besides the subplot's own.
+constexpr int32_t kHandlerAllOfDraw = -1;  // the draw and every mouse handler
+constexpr int32_t kHandlerNoSlot = -2;     // not a per-plot handler
+
 // How a handler element fills the descriptors of a plot.
 struct HandlerElementRule {
   uint32_t kind;
-  int32_t slot;   // descriptor it fills; -1 for all of draw and 26-32
+  int32_t slot;   // descriptor it fills, or kHandlerAllOfDraw
   bool targeted;  // the payload starts with a target id
 };
 
-constexpr HandlerElementRule kHandlerRules[] = {
-    {kElemMouseDown, kHandlerMouseDown, true},
-    {kElemMouseDrag, kHandlerMouseDrag, true},
-    {kElemSecondDrag, kHandlerSecondDrag, true},
-    {kElemMouseUp, kHandlerMouseUp, true},
-    {kElemMouseDoubleClick, kHandlerMouseDoubleClick, true},
-    {kElemMouseOver, kHandlerMouseOver, true},
-    {kElemMouseOut, kHandlerMouseOut, false},
-    {kElemMouseScroll, kHandlerMouseScroll, true},
-    {kElemDragIn, kHandlerDragIn, true},
-    {kElemDragOut, kHandlerDragOut, true},
-    {kElemDraw, kHandlerDraw, false},
-    {kElemDrawAndMouse, -1, false},  // the draw and every mouse handler at once
+constexpr HandlerElementRule kAllRows[] = {
+#define VKE_ELEMENT_KIND(code, name, layout, keyword, group, slot, action, meaning) \
+  {code, kHandler##slot, PayloadLayout::layout == PayloadLayout::kTargetDescriptor},
+#include "app/element_kinds.def"
+#undef VKE_ELEMENT_KIND
 };
 
+// Every plot handler fills a slot, and only plot handlers do; a targeted
+// handler fills one slot.
+constexpr bool SlotsMatchGroups() {
+  for (const HandlerElementRule& row : kAllRows) {
+    const HandlerGroup group = ElementHandlerGroup(row.kind);
+    const bool perPlot = group != HandlerGroup::kNone && group != HandlerGroup::kFigureRect;
+    if (perPlot != (row.slot != kHandlerNoSlot)) return false;
+    if (row.targeted && (row.slot < 0 || row.slot >= kSubplotHandlerCount)) return false;
+  }
+  return true;
+}
+static_assert(SlotsMatchGroups());
+
 const HandlerElementRule* RuleFor(uint32_t kind) {
-  for (const HandlerElementRule& rule : kHandlerRules) {
-    if (rule.kind == kind) return &rule;
+  for (const HandlerElementRule& rule : kAllRows) {
+    if (rule.kind == kind) return rule.slot == kHandlerNoSlot ? nullptr : &rule;
   }
   return nullptr;
 }
@@ -81,7 +90,7 @@ ErrCode ElementFigureHost::FindPlotHandlers(int32_t plotId, int32_t target, Plot
     int32_t elementTarget = rule->targeted ? static_cast<int32_t>(ElementWord(list, e, 0)) : -1;
     if (rule->targeted && elementTarget >= 0 && elementTarget != target) return;
     int32_t descriptor = static_cast<int32_t>(e.offset + 2 + uint32_t{rule->targeted});
-    if (rule->slot < 0) {
+    if (rule->slot == kHandlerAllOfDraw) {
       std::fill_n(out->descriptors, kHandlerMouseOut + 1, descriptor);
     } else {
       out->descriptors[rule->slot] = descriptor;
@@ -99,10 +108,7 @@ bool ElementFigureHost::PlotHasMouseHandlers(int32_t plotId) {
   if (!FindFigureElement(list, plotId, &figure)) return false;
   bool any = false;
   ForEachPlotElement(list, figure, [&](const ElementRef& e) {
-    if ((e.kind >= kElemMouseDown && e.kind <= kElemMouseDoubleClick) ||
-        e.kind == kElemMouseScroll) {
-      any = true;
-    }
+    if (ElementHandlerGroup(e.kind) == HandlerGroup::kButton) any = true;
   });
   return any;
 }

@@ -34,7 +34,7 @@ ErrCode CheckFits(EngineContext* ctx, const EngineImageHeader& h) {
 }
 
 // False for a header that cannot describe a state of this engine: another
-// thread than thread 0 current (its stacks would be read into thread 0's), no
+// thread than the main thread current (its stacks would be read into the main thread's), no
 // base workspace entry, a frame outside the descriptor words, a name area
 // beyond the name table's limit.
 bool HeaderIsSound(const EngineImageHeader& h) {
@@ -44,11 +44,16 @@ bool HeaderIsSound(const EngineImageHeader& h) {
   return h.nameBytes <= static_cast<uint32_t>(kMaxNameTableBytes);
 }
 
+// The fields restored straight into the context field of the same name.
+#define VKE_LOAD_Context(name) ctx->name = static_cast<decltype(ctx->name)>(h.name);
+#define VKE_LOAD_Display(name)
+#define VKE_LOAD_Beside(name)
+#define VKE_LOAD_Zero(name)
+
 void SetContextFields(EngineContext* ctx, const EngineImageHeader& h) {
-  ctx->curFrame = h.curFrame;
-  ctx->cpKind = h.cpKind;
-  ctx->cpFlag = static_cast<uint8_t>(h.cpFlag);
-  ctx->cpOffset = h.cpOffset;
+#define VKE_ENGINE_IMAGE_FIELD(type, name, offset, copy, meaning) VKE_LOAD_##copy(name)
+#include "engine/image/engine_image_header.def"
+#undef VKE_ENGINE_IMAGE_FIELD
   ctx->descTop = h.descWords;
   // Thread 0's stacks and host area stay this engine's own.
   InterpThreadRecord& t = ctx->mainThread;
@@ -59,15 +64,14 @@ void SetContextFields(EngineContext* ctx, const EngineImageHeader& h) {
   t.dataBase = own.dataBase;
   t.dataCap = own.dataCap;
   t.hostAreaOffset = own.hostAreaOffset;
-  ctx->currentThread = h.currentThread;
-  ctx->firstThread = h.firstThread;
-  ctx->nextThreadId = h.nextThreadId;
-  ctx->semTable = h.semTable;
-  ctx->semCap = h.semCap;
-  ctx->lastSemaphoreId = h.lastSemaphoreId;
   SetDisplayOptions(ctx, static_cast<char>(h.formatLetter), h.displayDigits,
                     static_cast<char>(h.imagLetter), h.looseSpacing, h.displayWord, h.displayOn);
 }
+
+#undef VKE_LOAD_Context
+#undef VKE_LOAD_Display
+#undef VKE_LOAD_Beside
+#undef VKE_LOAD_Zero
 
 // A listed thread's stacks and host timer area lie behind its record, inside
 // its block.

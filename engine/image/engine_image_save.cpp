@@ -8,30 +8,24 @@ namespace vke {
 
 namespace {
 
+// The fields saved straight from the context field of the same name.
+#define VKE_SAVE_Context(name) h->name = static_cast<decltype(h->name)>(ctx->name);
+#define VKE_SAVE_Display(name) VKE_SAVE_Context(name)
+#define VKE_SAVE_Beside(name)
+#define VKE_SAVE_Zero(name)
+
 void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
   std::memset(h, 0, sizeof *h);
+#define VKE_ENGINE_IMAGE_FIELD(type, name, offset, copy, meaning) VKE_SAVE_##copy(name)
+#include "engine/image/engine_image_header.def"
+#undef VKE_ENGINE_IMAGE_FIELD
   h->descWords = ctx->descTop;
   h->dataUnits = ctx->dataTop;
   h->heapUnits = heapUnits;
   h->funcCount = ctx->funcCount;
   h->codeUnits = ctx->codeEnd - 8 * ctx->funcCap;
   h->nameBytes = static_cast<uint32_t>(-ctx->nameStart);
-  h->curFrame = ctx->curFrame;
-  h->cpKind = ctx->cpKind;
-  h->cpFlag = ctx->cpFlag;
-  h->cpOffset = ctx->cpOffset;
   h->mainThread = ctx->mainThread;
-  h->currentThread = ctx->currentThread;
-  h->firstThread = ctx->firstThread;
-  h->nextThreadId = ctx->nextThreadId;
-  h->semTable = ctx->semTable;
-  h->semCap = ctx->semCap;
-  h->lastSemaphoreId = ctx->lastSemaphoreId;
-  h->displayDigits = ctx->displayDigits;
-  h->formatLetter = ctx->formatLetter;
-  h->imagLetter = ctx->imagLetter;
-  h->looseSpacing = ctx->looseSpacing;
-  h->displayWord = ctx->displayWord;
   h->displayOn = ctx->displayOnOff >= 0 ? 1 : 0;
   // Without the capacity a loader of another layout would misplace the code.
   if (ctx->funcCap < (1u << 24)) {
@@ -41,10 +35,15 @@ void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
   }
 }
 
+#undef VKE_SAVE_Context
+#undef VKE_SAVE_Display
+#undef VKE_SAVE_Beside
+#undef VKE_SAVE_Zero
+
 }  // namespace
 
 ErrCode SaveEngineImage(EngineContext* ctx, ImageWriteFn writer, uintptr_t argument) {
-  // The context holds another thread's stacks: thread 0's would be missed.
+  // The context holds another thread's stacks: the main thread's would be missed.
   if (ctx->currentThread != 0) return kErrBadContext;
   // Free blocks behind the last block in use are not stored.
   uint32_t heapUnits = WalkHeapChain(ctx->HeapBytes(), ctx->heapSize).inUseEnd;

@@ -203,16 +203,19 @@ class Checker {
     Report(e);
   }
 
-  // The handler kind whose _action name this is, 0 for none.
+  // The mouse handler kind whose _action name this is, 0 for none.
   static uint32_t EventKind(const std::string& name) {
-    for (uint32_t k = kElemMouseDown; k <= kElemResize; k++)
-      if (name == HandlerActionName(k)) return k;
+    for (const ElementKindInfo& k : kElementKinds) {
+      const bool mouse = k.group == HandlerGroup::kButton || k.group == HandlerGroup::kHover ||
+                         k.group == HandlerGroup::kFileDrag;
+      if (mouse && name == HandlerActionName(k.code)) return k.code;
+    }
     return 0;
   }
 
   bool Event(TokenCursor& c, std::string* error) {
     const uint32_t kind = EventKind(c.Take().text);
-    if (kind == 0 || kind > kElemDragOut) return Bad(error, "a mouse event name");
+    if (kind == 0) return Bad(error, "a mouse event name");
     double point[2];
     for (double& v : point) {
       if (c.Peek().type != Tok::kNumber) return Bad(error, "the point's x and y");

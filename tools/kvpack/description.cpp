@@ -21,10 +21,23 @@ struct Keyword {
   uint32_t kind;
 };
 constexpr Keyword kKeywords[] = {
-#define KVPACK_KEYWORD(word, kind, what) {word, kind},
+#define VKE_ELEMENT_KIND(code, name, layout, keyword, group, slot, action, meaning) {keyword, code},
+#include "app/element_kinds.def"
+#undef VKE_ELEMENT_KIND
+#define KVPACK_KEYWORD(word, what) {word, kNoElement},
 #include "tools/kvpack/keywords.def"
 #undef KVPACK_KEYWORD
 };
+
+// No keyword of the description names two things.
+constexpr bool KeywordsUnique() {
+  for (size_t i = 0; i < std::size(kKeywords); i++)
+    for (size_t j = i + 1; j < std::size(kKeywords); j++)
+      if (*kKeywords[i].word && std::string_view(kKeywords[i].word) == kKeywords[j].word)
+        return false;
+  return true;
+}
+static_assert(KeywordsUnique());
 
 // ---- The parser ----
 
@@ -33,7 +46,7 @@ bool InsideMenu(uint32_t kind) {
   return kind == kElemMenuItem || kind == kElemMenuSeparator || kind == kElemMenuStructure;
 }
 bool FigureHandler(uint32_t kind) {
-  return kind >= kElemMouseDown && kind <= kElemResize;
+  return ElementHandlerGroup(kind) != HandlerGroup::kNone;
 }
 bool BeforeItems(uint32_t kind) {
   return kind == kElemTitle || kind == kElemVersion || kind == kElemHelp || kind == kElemUiOptions;
@@ -293,7 +306,7 @@ class Parser {
     if (word.type != Tok::kName) return Fail(kKvUnknownKeyword, word.text);
     const Keyword* k = nullptr;
     for (const Keyword& candidate : kKeywords)
-      if (word.text == candidate.word) k = &candidate;
+      if (*candidate.word && word.text == candidate.word) k = &candidate;
     if (!k) return Fail(kKvUnknownKeyword, word.text);
     if (k->kind == kNoElement && word.text == "var") return Variables();
     if (k->kind == kNoElement) {
