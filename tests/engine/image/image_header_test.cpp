@@ -17,7 +17,7 @@ TEST(EngineImageHeader, FieldsComeBackAndSaveTheSameHeader) {
   TestHost saver;
   test::FillSampleState(saver.ctx());
   saver->nextThreadId = 77;
-  saver->semWord = 0x5A5A5A5A;
+  saver->lastSemaphoreId = 0x5A5A5A5A;
   saver->semCap = 12;
   MemoryImage image = test::SaveToMemory(saver.ctx());
   EXPECT_EQ(image.header().nextThreadId, 77u);
@@ -29,7 +29,7 @@ TEST(EngineImageHeader, FieldsComeBackAndSaveTheSameHeader) {
   TestHost loader;
   ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
   EXPECT_EQ(loader->nextThreadId, 77u);
-  EXPECT_EQ(loader->semWord, 0x5A5A5A5Au);
+  EXPECT_EQ(loader->lastSemaphoreId, 0x5A5A5A5Au);
   EXPECT_EQ(loader->semCap, 12u);
   EXPECT_EQ(loader->curFrame, saver->curFrame);
   EXPECT_EQ(loader->cpKind, saver->cpKind);
