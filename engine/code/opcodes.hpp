@@ -114,12 +114,11 @@ inline bool HasJumpOffset(int32_t op) {
 
 // ---- Queries ----
 
-// 0 when the descriptor rows agree with their indexes, with their operand
-// layouts and with the count codes of the builtin records (up to the record
-// with the empty name); else 600 ("init"). The table must have 333 rows.
-struct BuiltinRecord;
-ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows,
-                         const BuiltinRecord* builtins);
+// 0 when the descriptor rows agree with their indexes and with their
+// operand layouts; else 600 ("init"). The table must have kOpcodeCount rows.
+// (The builtin rows' count codes are held to the call codes where both
+// tables are compiled.)
+ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows);
 // The same for the engine's own tables; engine creation fails with its code.
 ErrCode CheckOpcodeTable();
 
@@ -134,8 +133,10 @@ int32_t InstructionLengthWithin(const int16_t* code, int32_t p, int32_t end);
 // may be null); 107 ("badArg") for an instruction that is not a call.
 ErrCode GetOpcodeInfo(const int16_t* code, int32_t* inputs, int32_t* outputs);
 
-// The builtin's name (first record of that id), the native record's name for
-// opcodes from 333, or "" for anything else; with asOperator, the operator
+// The builtin's name (of the first record of that id, as the installed
+// dispatch table holds it), the native record's name for opcodes from
+// kFirstNativeOpcode, or "" for anything else (and for builtins without a
+// context or table); with asOperator, the operator
 // characters of the first operator row naming that builtin. Gives 32 when the
 // name fills all 32 characters without a terminator, else 0.
 ErrCode GetOpcodeName(EngineContext* ctx, int32_t opcode, bool asOperator, char name[32]);
