@@ -49,8 +49,14 @@ inline constexpr int32_t kNoCall = -2;
 inline constexpr int32_t kCountInOperand = 15;  // call-code nibble: the count is an operand word
 inline constexpr int32_t kOpFlagPure = 1;       // flags bit 0: no side effect
 inline constexpr int32_t kOpFlagSafe = 2;       // flags bit 1: cannot fail either
-inline constexpr int32_t kOpcodeCount = 333;
-inline constexpr int32_t kFirstNativeOpcode = 333;
+// The rows of opcodes.def, counted.
+inline constexpr int32_t kOpcodeCount = 0
+#define VKE_OPCODE(code, name, kind, count, call, flags) +1
+#include "engine/code/opcodes.def"
+#undef VKE_OPCODE
+    ;
+// Native calls are numbered from the first word past the opcodes.
+inline constexpr int32_t kFirstNativeOpcode = kOpcodeCount;
 inline constexpr int32_t kNativeCallLength = 3;
 inline constexpr int16_t kSelfJumpOffset = -2;
 
