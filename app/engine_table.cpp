@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
+#include "builtins/array_builtins.hpp"
 #include "builtins/builtin.hpp"
 #include "compiler/compile_calls.hpp"
 #include "compiler/tool_natives.hpp"
@@ -69,7 +70,7 @@ const BuiltinHooks* RuntimeBuiltinHooks() {
       if (!t[row.opcode].fn) t[row.opcode].fn = row.fn;
     return t;
   }();
-  static const BuiltinHooks hooks{rows.data()};
+  static const BuiltinHooks hooks{rows.data(), ConcatenateStructures};
   return &hooks;
 }
 

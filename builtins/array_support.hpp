@@ -7,7 +7,7 @@
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

@@ -76,6 +76,19 @@ constexpr bool CountsAgreeWithCallCode(uint32_t inputCode, uint32_t outputCode, 
   return words == 0 || words == operandCount;
 }
 
+// Every builtin record up to the one with the empty name has an id of the
+// descriptor table (kOpcodeCount rows) whose call code agrees with its
+// counts.
+constexpr bool BuiltinsAgreeWithOpcodes(const OpcodeDescriptor* table,
+                                        const BuiltinRecord* builtins) {
+  for (const BuiltinRecord* b = builtins;; b++) {
+    if (!b->name[0]) return true;
+    if (b->id >= static_cast<uint32_t>(kOpcodeCount)) return false;
+    const OpcodeDescriptor& d = table[b->id];
+    if (!CountsAgreeWithCallCode(b->inputCode, b->outputCode, d.callCode, d.count)) return false;
+  }
+}
+
 struct CountLimits {
   int32_t min;
   int32_t max;  // kNoMaximumCount when there is none

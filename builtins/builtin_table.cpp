@@ -16,18 +16,8 @@ constexpr BuiltinRecord kBuiltinTable[kBuiltinCount + 1] = {
     {0, 0, 0, ""},
 };
 
-// The builtin table joined with the opcode table when both are compiled:
-// every builtin's id is an opcode whose call code agrees with its counts.
-constexpr bool BuiltinsAgreeWithOpcodes() {
-  for (const BuiltinRecord& b : kBuiltinTable) {
-    if (!b.name[0]) return true;
-    if (b.id >= static_cast<uint32_t>(kOpcodeCount)) return false;
-    const OpcodeDescriptor& d = kOpcodeTable[b.id];
-    if (!CountsAgreeWithCallCode(b.inputCode, b.outputCode, d.callCode, d.count)) return false;
-  }
-  return false;
-}
-static_assert(BuiltinsAgreeWithOpcodes());
+// The builtin table joined with the opcode table when both are compiled.
+static_assert(BuiltinsAgreeWithOpcodes(kOpcodeTable, kBuiltinTable));
 
 const BuiltinRecord* FindBuiltinRecord(const char* name, int32_t length) {
   if (!name || length <= 0 || length >= static_cast<int32_t>(sizeof kBuiltinTable[0].name))

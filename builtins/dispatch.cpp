@@ -48,9 +48,9 @@ inline constexpr Family kFamilyOf<&MrdivideBuiltin> = Family::kMrdivide;
 
 // A variable input count is the first operand word; a variable output count
 // the word after it.
-constexpr BuiltinDispatch MakeEntry(BuiltinFn fn, Family family, int32_t option, uint32_t in,
-                                    uint32_t out) {
-  BuiltinDispatch d{fn, option, 0, 0, ScalarForm::kNone, 0};
+constexpr BuiltinDispatch MakeEntry(const char* name, BuiltinFn fn, Family family, int32_t option,
+                                    uint32_t in, uint32_t out) {
+  BuiltinDispatch d{fn, option, 0, 0, ScalarForm::kNone, 0, name};
   d.inputs = IsVariableCount(in) ? kCountFromW0 : static_cast<int8_t>(in);
   d.outputs = !IsVariableCount(out) ? static_cast<int8_t>(out)
               : IsVariableCount(in) ? kCountFromW1
@@ -78,9 +78,10 @@ constexpr std::array<BuiltinDispatch, kOpcodeCount> MakeDispatchTable() {
   std::array<bool, kOpcodeCount> filled{};
 #define VKE_BUILTIN(name, id, in, out, function, opt) \
   if (!filled[id])                                    \
-    t[id] = MakeEntry(&function, kFamilyOf<&function>, opt, in, out), filled[id] = true;
+    t[id] = MakeEntry(name, &function, kFamilyOf<&function>, opt, in, out), filled[id] = true;
 #define VKE_COMPILER_BUILTIN(name, id, in, out, function, opt) \
-  if (!filled[id]) t[id] = MakeEntry(nullptr, Family::kOther, opt, in, out), filled[id] = true;
+  if (!filled[id])                                             \
+    t[id] = MakeEntry(name, nullptr, Family::kOther, opt, in, out), filled[id] = true;
 #include "builtins/builtin_table.def"
 #undef VKE_COMPILER_BUILTIN
 #undef VKE_BUILTIN

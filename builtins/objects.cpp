@@ -14,20 +14,6 @@ namespace vke {
 
 namespace {
 
-// Class names of numeric arrays by their type code.
-struct CodeName {
-  uint32_t code;
-  const char* name;
-};
-constexpr CodeName kCodeNames[] = {
-    {kCodeInt8, "int8"},     {kCodeInt16, "int16"},
-    {kCodeInt32, "int32"},   {kCodeInt64, "int64"},
-    {kCodeUInt8, "uint8"},   {kCodeUInt16, "uint16"},
-    {kCodeUInt32, "uint32"}, {kCodeUInt64, "uint64"},
-    {kCodeDouble, "double"}, {kCodeDoubleComplex, "double"},
-    {kCodeSingle, "single"}, {kCodeSingleComplex, "single"},
-};
-
 // Class names of the other values: typed kinds, then structured kinds.
 constexpr const char* kTypedKindNames[] = {
     nullptr,    // 0: no typed kind
@@ -109,12 +95,6 @@ bool IsMethodOf(EngineContext* ctx, const FunctionTableEntry& entry, int32_t cla
 }
 
 }  // namespace
-
-const char* ClassNameOfCode(uint32_t code) {
-  for (const CodeName& c : kCodeNames)
-    if (c.code == code) return c.name;
-  return nullptr;
-}
 
 ErrCode GetClassName(EngineContext* ctx, const char** name, int32_t* length) {
   const ValueDescriptor* d = DescAt(ctx, 0);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/values/class_names.hpp"
 
 namespace vke {
 
@@ -9,9 +10,5 @@ namespace vke {
 // NUL (the fixed names), the name's length for a class read from the name
 // table. kErrWrongType for a value that has no class name.
 ErrCode GetClassName(EngineContext* ctx, const char** name, int32_t* length);
-
-// The class name of numeric arrays with the type code ("int8", "uint64",
-// "double", "single"...); null for other codes.
-const char* ClassNameOfCode(uint32_t code);
 
 }  // namespace vke

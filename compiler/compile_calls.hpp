@@ -65,6 +65,17 @@ int32_t FindFunctionGlobally(EngineContext* ctx, const char* name, int32_t lengt
 ErrCode ResolveFunctionInScope(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                                int32_t* maxIn, int32_t* maxOut, uint8_t* varargin,
                                uint8_t* varargout);
+// ResolveFunctionInScope in the scope of the library of that name (the
+// top scope when there is none).
+ErrCode ResolveFunctionInLibrary(EngineContext* ctx, const char* name, int32_t length,
+                                 const char* library, int32_t libraryLength, int32_t* maxIn,
+                                 int32_t* maxOut, uint8_t* varargin, uint8_t* varargout);
+// The maximum input and output counts of the function value at depth.
+ErrCode ResolveValueCounts(EngineContext* ctx, int32_t depth, int32_t scope, int32_t* maxIn,
+                           int32_t* maxOut);
+// Whether the code pointer stands before a halt with only harmless
+// instructions in between (sets the context's halted flag when it does).
+bool StandsBeforeHalt(EngineContext* ctx);
 // The text on top becomes a function reference resolved in scope.
 ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope);
 

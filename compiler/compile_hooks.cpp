@@ -33,8 +33,21 @@ ErrCode CallValueFromNative(EngineContext* ctx, int32_t depth, int32_t inputs, i
   return kOk;
 }
 
-constexpr CompileHooks kHooks = {CallValueFromNative, CallFunctionValueWithArgs, EvaluateSourceText,
-                                 FindFunctionSource};
+ErrCode CallByName(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
+                   int32_t inputs, int32_t outputs) {
+  return CallFunctionNamed(ctx, name, length, scope, inputs, outputs, false);
+}
+
+constexpr CompileHooks kHooks = {
+    .callValue = CallValueFromNative,
+    .callValueWithArgs = CallFunctionValueWithArgs,
+    .evaluateText = EvaluateSourceText,
+    .functionSource = FindFunctionSource,
+    .callByName = CallByName,
+    .resolveName = ResolveFunctionInLibrary,
+    .resolveValue = ResolveValueCounts,
+    .atHalt = StandsBeforeHalt,
+};
 
 }  // namespace
 

@@ -206,11 +206,6 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
   return RaiseNamed(ctx, kErrUndefFun, name, length);
 }
 
-ErrCode CallFunctionByName(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
-                           int32_t inputs, int32_t outputs) {
-  return CallFunctionNamed(ctx, name, length, scope, inputs, outputs, false);
-}
-
 ErrCode ResolveFunctionInScope(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                                int32_t* maxIn, int32_t* maxOut, uint8_t* varargin,
                                uint8_t* varargout) {
@@ -241,9 +236,9 @@ ErrCode ResolveFunctionInScope(EngineContext* ctx, const char* name, int32_t len
   return kOk;
 }
 
-ErrCode ResolveFunctionName(EngineContext* ctx, const char* name, int32_t length,
-                            const char* library, int32_t libraryLength, int32_t* maxIn,
-                            int32_t* maxOut, uint8_t* varargin, uint8_t* varargout) {
+ErrCode ResolveFunctionInLibrary(EngineContext* ctx, const char* name, int32_t length,
+                                 const char* library, int32_t libraryLength, int32_t* maxIn,
+                                 int32_t* maxOut, uint8_t* varargin, uint8_t* varargout) {
   int32_t scope = 0;
   if (library && libraryLength > 0) {
     int32_t id = FindName(ctx, library, libraryLength);
@@ -253,8 +248,8 @@ ErrCode ResolveFunctionName(EngineContext* ctx, const char* name, int32_t length
   return ResolveFunctionInScope(ctx, name, length, scope, maxIn, maxOut, varargin, varargout);
 }
 
-ErrCode ResolveFunctionValue(EngineContext* ctx, int32_t depth, int32_t scope, int32_t* maxIn,
-                             int32_t* maxOut) {
+ErrCode ResolveValueCounts(EngineContext* ctx, int32_t depth, int32_t scope, int32_t* maxIn,
+                           int32_t* maxOut) {
   FunctionValue v;
   if (ErrCode e = ReadFunctionValue(ctx, depth, scope, &v)) return e;
   if (v.isInline) {

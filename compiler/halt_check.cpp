@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "builtins/builtin.hpp"
+#include "compiler/compile_calls.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
@@ -44,7 +45,7 @@ bool IsHarmlessNative(EngineContext* ctx, int32_t op) {
 
 }  // namespace
 
-bool IsAtHaltInstruction(EngineContext* ctx) {
+bool StandsBeforeHalt(EngineContext* ctx) {
   const int16_t* code = GetCodePointer(ctx);
   if (!code) return false;
   const uint64_t words = CodePointerRoom(ctx) / 2;

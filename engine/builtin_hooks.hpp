@@ -57,11 +57,19 @@ struct BuiltinDispatch {
   int8_t outputs;  // the same
   ScalarForm scalarForm;
   int32_t scalarOption;  // the option of the scalar form
+  // The name of the opcode's first builtin row, null for opcodes that are
+  // not builtin ids. The compiler's rows have their name while their
+  // function is still null, before the host lays it over them.
+  const char* name = nullptr;
 };
 
-// The rows the host installs: kOpcodeCount of them, indexed by opcode.
+// What the host installs: the rows, kOpcodeCount of them, indexed by
+// opcode, and the builtins' concatenation of the n structures or structure
+// arrays on top along dimension d (0-based) into one structure array, their
+// fields conformed (StructListToArray uses it).
 struct BuiltinHooks {
   const BuiltinDispatch* rows;
+  ErrCode (*concatenateStructures)(EngineContext* ctx, int32_t n, int32_t d) = nullptr;
 };
 
 // A type mismatch (kErrWrongType) reported as kErrWrongTypeOverload, so that an object operand

@@ -27,6 +27,21 @@ struct CompileHooks {
   // error shows).
   ErrCode (*functionSource)(EngineContext* ctx, int32_t index, char* buffer, int32_t capacity,
                             int32_t* outLength, int32_t* outLine);
+  // The function, native or builtin of the name called with the counts, the
+  // name resolved in scope (CallFunctionByName).
+  ErrCode (*callByName)(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
+                        int32_t inputs, int32_t outputs);
+  // The maximum counts of what the name stands for in a library's scope
+  // (ResolveFunctionName).
+  ErrCode (*resolveName)(EngineContext* ctx, const char* name, int32_t length, const char* library,
+                         int32_t libraryLength, int32_t* maxIn, int32_t* maxOut, uint8_t* varargin,
+                         uint8_t* varargout);
+  // The maximum counts of the function value at depth (ResolveFunctionValue).
+  ErrCode (*resolveValue)(EngineContext* ctx, int32_t depth, int32_t scope, int32_t* maxIn,
+                          int32_t* maxOut);
+  // Whether the code pointer reaches a halt through harmless instructions
+  // only (IsAtHaltInstruction).
+  bool (*atHalt)(EngineContext* ctx);
 };
 
 void SetCompileHooks(EngineContext* ctx, const CompileHooks* hooks);

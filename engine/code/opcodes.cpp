@@ -3,7 +3,7 @@
 // compiler asks about code ranges.
 #include "engine/code/opcodes.hpp"
 
-#include "builtins/builtin.hpp"
+#include "engine/builtin_hooks.hpp"
 #include "engine/code/operators.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/registry.hpp"
@@ -37,21 +37,15 @@ ErrCode CopyName(char name[32], const char* text, int32_t capacity) {
 
 }  // namespace
 
-ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows,
-                         const BuiltinRecord* builtins) {
+ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows) {
   if (rows != kOpcodeCount) return kErrInit;
   for (int32_t i = 0; i < rows; i++)
     if (!ValidDescriptor(table[i], i)) return kErrInit;
-  for (const BuiltinRecord* b = builtins; b->name[0]; b++) {
-    if (b->id >= static_cast<uint32_t>(kOpcodeCount)) return kErrInit;
-    const OpcodeDescriptor& d = table[b->id];
-    if (!CountsAgreeWithCallCode(b->inputCode, b->outputCode, d.callCode, d.count)) return kErrInit;
-  }
   return kOk;
 }
 
 ErrCode CheckOpcodeTable() {
-  return CheckOpcodeTable(kOpcodeTable, kOpcodeCount, kBuiltinTable);
+  return CheckOpcodeTable(kOpcodeTable, kOpcodeCount);
 }
 
 int32_t GetInstructionLength(const int16_t* code) {
@@ -112,10 +106,10 @@ ErrCode GetOpcodeName(EngineContext* ctx, int32_t opcode, bool asOperator, char 
     const NativeFunctionRecord* r = GetNativeRecordByIndex(ctx, opcode - kFirstNativeOpcode);
     return r ? CopyName(name, r->name, sizeof r->name) : kOk;
   }
-  const BuiltinRecord* b = FindBuiltinById(opcode);
-  if (!b) return kOk;
-  const OperatorRecord* o = asOperator ? FindOperatorOfBuiltin(b->name) : nullptr;
-  return o ? CopyName(name, o->chars, sizeof o->chars) : CopyName(name, b->name, sizeof b->name);
+  const char* builtin = ctx ? GetBuiltinDispatch(ctx, opcode).name : nullptr;
+  if (!builtin) return kOk;
+  const OperatorRecord* o = asOperator ? FindOperatorOfBuiltin(builtin) : nullptr;
+  return o ? CopyName(name, o->chars, sizeof o->chars) : CopyName(name, builtin, 32);
 }
 
 bool IsMultiOutputCall(int32_t opcode) {

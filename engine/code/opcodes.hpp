@@ -1,14 +1,14 @@
 // The instruction set of compiled code: opcode numbering, the descriptor
-// table that gives every opcode below kOpcodeCount its operand layout, call code and
+// table that gives every opcode below 333 its operand layout, call code and
 // side-effect flag, the operand readers, and the queries that code walkers
 // (execution loop, compiler, debugger, image walkers, optimisers) step with.
 //
 // Code is an array of int16_t words. An instruction is an opcode word
 // followed by its operand words W0, W1, ...:
-// - Opcodes below kOpcodeCount are described by kOpcodeTable; those equal to a builtin
+// - Opcodes 0 to 332 are described by kOpcodeTable; those equal to a builtin
 //   id call that builtin, the others are internal instructions.
-// - Opcodes from kFirstNativeOpcode on call the native record whose global index over the
-//   registry is opcode - kFirstNativeOpcode (all records of all tables, headers and hooks
+// - Opcodes 333 and above call the native record whose global index over the
+//   registry is opcode - 333 (all records of all tables, headers and hooks
 //   counted). They are always 3 words: opcode, W0 = inputs, W1 = outputs.
 // - Negative opcode words are not instructions.
 //
@@ -49,8 +49,14 @@ inline constexpr int32_t kNoCall = -2;
 inline constexpr int32_t kCountInOperand = 15;  // call-code nibble: the count is an operand word
 inline constexpr int32_t kOpFlagPure = 1;       // flags bit 0: no side effect
 inline constexpr int32_t kOpFlagSafe = 2;       // flags bit 1: cannot fail either
-inline constexpr int32_t kOpcodeCount = 333;
-inline constexpr int32_t kFirstNativeOpcode = 333;
+// The rows of opcodes.def, counted.
+inline constexpr int32_t kOpcodeCount = 0
+#define VKE_OPCODE(code, name, kind, count, call, flags) +1
+#include "engine/code/opcodes.def"
+#undef VKE_OPCODE
+    ;
+// Native calls are numbered from the first word past the opcodes.
+inline constexpr int32_t kFirstNativeOpcode = kOpcodeCount;
 inline constexpr int32_t kNativeCallLength = 3;
 inline constexpr int16_t kSelfJumpOffset = -2;
 
@@ -114,12 +120,11 @@ inline bool HasJumpOffset(int32_t op) {
 
 // ---- Queries ----
 
-// 0 when the descriptor rows agree with their indexes, with their operand
-// layouts and with the count codes of the builtin records (up to the record
-// with the empty name); else kErrInit. The table must have kOpcodeCount rows.
-struct BuiltinRecord;
-ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows,
-                         const BuiltinRecord* builtins);
+// 0 when the descriptor rows agree with their indexes and with their
+// operand layouts; else kErrInit. The table must have kOpcodeCount rows.
+// (The builtin rows' count codes are held to the call codes where both
+// tables are compiled.)
+ErrCode CheckOpcodeTable(const OpcodeDescriptor* table, int32_t rows);
 // The same for the engine's own tables; engine creation fails with its code.
 ErrCode CheckOpcodeTable();
 
@@ -131,11 +136,13 @@ int32_t GetInstructionLength(const int16_t* code);
 int32_t InstructionLengthWithin(const int16_t* code, int32_t p, int32_t end);
 
 // The input and output counts of the call instruction at code (either output
-// may be null); kErrBadArg for an instruction that is not a call.
+// may be null); 107 ("badArg") for an instruction that is not a call.
 ErrCode GetOpcodeInfo(const int16_t* code, int32_t* inputs, int32_t* outputs);
 
-// The builtin's name (first record of that id), the native record's name for
-// opcodes from kFirstNativeOpcode, or "" for anything else; with asOperator, the operator
+// The builtin's name (of the first record of that id, as the installed
+// dispatch table holds it), the native record's name for opcodes from
+// kFirstNativeOpcode, or "" for anything else (and for builtins without a
+// context or table); with asOperator, the operator
 // characters of the first operator row naming that builtin. Gives 32 when the
 // name fills all 32 characters without a terminator, else 0.
 ErrCode GetOpcodeName(EngineContext* ctx, int32_t opcode, bool asOperator, char name[32]);

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <limits>
 
-#include "builtins/objects.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/text/dump_detail.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/class_names.hpp"
 
 namespace vke::dump {
 

@@ -4,13 +4,14 @@
 // value kinds.
 #include <algorithm>
 
-#include "builtins/structured.hpp"
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/dump_detail.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/struct_values.hpp"
 
 namespace vke::dump {
 

@@ -1,7 +1,6 @@
 // Structured values on the stacks: lists, structures, cell arrays and
 // structure arrays built from entries, decoded, and taken apart.
-#include "builtins/array_builtins.hpp"
-#include "builtins/array_support.hpp"
+#include "engine/builtin_hooks.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_build.hpp"
@@ -318,10 +317,12 @@ ErrCode StructListToArray(EngineContext* ctx) {
     if (!IsStructured(d) || d.word != kKindStruct) return kErrWrongType;
   }
   // The elements side by side, then in the cell array's shape.
+  if (!ctx->builtinHooks || !ctx->builtinHooks->concatenateStructures) return kErrNotSupported;
   int32_t count;
   e = GetStructFields(ctx, &count);
-  if (!e) e = ConcatenateStructures(ctx, count, 1);
-  if (!e && parts.kind == kKindCell) e = SetTopShape(ctx, parts.shape);
+  if (!e) e = ctx->builtinHooks->concatenateStructures(ctx, count, 1);
+  if (!e && parts.kind == kKindCell)
+    e = ReshapeTopCellArray(ctx, parts.shape.ndims, parts.shape.dims);
   if (e) return e;
   return DropStackEntries(ctx, 1, 1);
 }

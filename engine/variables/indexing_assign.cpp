@@ -3,7 +3,7 @@
 // place when nothing about x but its elements changes.
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

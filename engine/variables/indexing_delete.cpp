@@ -2,7 +2,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

@@ -2,7 +2,7 @@
 // selection of items of a list.
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

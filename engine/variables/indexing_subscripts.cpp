@@ -6,7 +6,7 @@
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 

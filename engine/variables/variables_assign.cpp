@@ -3,7 +3,7 @@
 // items, in place in the variable's block when nothing but elements change.
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
 
 namespace vke {

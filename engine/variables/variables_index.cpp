@@ -6,7 +6,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
 
 namespace vke {

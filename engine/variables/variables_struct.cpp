@@ -8,7 +8,7 @@
 #include "engine/frames/frame_internal.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
 
 namespace vke {

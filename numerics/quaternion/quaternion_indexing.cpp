@@ -6,7 +6,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 #include "engine/variables/variables.hpp"
 #include "numerics/quaternion/quaternion_value.hpp"
 

@@ -5,7 +5,7 @@
 
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/indexing_internal.hpp"
+#include "engine/variables/indexing.hpp"
 #include "numerics/quaternion/quaternion_value.hpp"
 
 namespace vke {

@@ -24,8 +24,10 @@ std::vector<OpcodeDescriptor> TableCopy() {
   return std::vector<OpcodeDescriptor>(kOpcodeTable, kOpcodeTable + kOpcodeCount);
 }
 
+// The engine's check of the rows, then the builtin rows' join with them.
 ErrCode Check(const std::vector<OpcodeDescriptor>& t, const BuiltinRecord* b = kBuiltinTable) {
-  return CheckOpcodeTable(t.data(), static_cast<int32_t>(t.size()), b);
+  if (ErrCode e = CheckOpcodeTable(t.data(), static_cast<int32_t>(t.size()))) return e;
+  return BuiltinsAgreeWithOpcodes(t.data(), b) ? kOk : kErrInit;
 }
 
 TEST(OpcodeTable, EngineTablesPassTheCheckAndEngineCreationUsesIt) {

@@ -1,8 +1,9 @@
-// Finding functions by name within a library's scope and its use list.
-#include "compiler/lexer_helpers.hpp"
+// Finding functions by name within a library's scope and its use list:
+// lookups over the code area alone.
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/text/name_chars.hpp"
 
 namespace vke {
 
