@@ -1,14 +1,14 @@
 // The instruction set of compiled code: opcode numbering, the descriptor
-// table that gives every opcode below 333 its operand layout, call code and
+// table that gives every opcode below kOpcodeCount its operand layout, call code and
 // side-effect flag, the operand readers, and the queries that code walkers
 // (execution loop, compiler, debugger, image walkers, optimisers) step with.
 //
 // Code is an array of int16_t words. An instruction is an opcode word
 // followed by its operand words W0, W1, ...:
-// - Opcodes 0 to 332 are described by kOpcodeTable; those equal to a builtin
+// - Opcodes below kOpcodeCount are described by kOpcodeTable; those equal to a builtin
 //   id call that builtin, the others are internal instructions.
-// - Opcodes 333 and above call the native record whose global index over the
-//   registry is opcode - 333 (all records of all tables, headers and hooks
+// - Opcodes from kFirstNativeOpcode on call the native record whose global index over the
+//   registry is opcode - kFirstNativeOpcode (all records of all tables, headers and hooks
 //   counted). They are always 3 words: opcode, W0 = inputs, W1 = outputs.
 // - Negative opcode words are not instructions.
 //
@@ -136,7 +136,7 @@ int32_t GetInstructionLength(const int16_t* code);
 int32_t InstructionLengthWithin(const int16_t* code, int32_t p, int32_t end);
 
 // The input and output counts of the call instruction at code (either output
-// may be null); 107 ("badArg") for an instruction that is not a call.
+// may be null); kErrBadArg for an instruction that is not a call.
 ErrCode GetOpcodeInfo(const int16_t* code, int32_t* inputs, int32_t* outputs);
 
 // The builtin's name (of the first record of that id, as the installed
