@@ -33,9 +33,10 @@ static_assert(sizeof(EngineImageHeader) == 240);
 #include "engine/image/engine_image_header.def"
 #undef VKE_ENGINE_IMAGE_FIELD
 
-// Restores a stored engine state into this engine. 305 when the header cannot
-// be read; 1, 3, 5 or 6 when the descriptor stack, data stack, heap or code
-// area is too small (nothing changed); 600 for a header that describes no
+// Restores a stored engine state into this engine. kErrEof when the header cannot
+// be read; kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
+// kErrCodeOverflow when the descriptor stack, data stack, heap or code
+// area is too small (nothing changed); kErrInit for a header that describes no
 // sound state (nothing changed) or a later read that fails or delivers an
 // inconsistent heap (the engine is then left empty and must be reset).
 ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument);
@@ -48,7 +49,8 @@ void ClearEngineState(EngineContext* ctx);
 // Writes the engine's state so that LoadEngineImage restores it: the header,
 // then descriptor words, data units, heap units (up to the end of the last
 // block in use), function table, code and names, one writer call each.
-// 400 while a thread other than thread 0 is current; 302 when a write fails.
+// kErrBadContext while a thread other than the main thread is current; kErrIoErr when a write
+// fails.
 ErrCode SaveEngineImage(EngineContext* ctx, ImageWriteFn writer, uintptr_t argument);
 
 // Called before the host copies the area. Every reference inside the area is
