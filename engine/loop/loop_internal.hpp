@@ -6,6 +6,7 @@
 #include "engine/code/opcodes.hpp"
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/range_count.hpp"
 #include "engine/values/values.hpp"
 
@@ -117,6 +118,22 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing);
 Next EndOfThread(LoopRun& run);
 
 // ---- Lines, errors and objects (loop_errors.cpp, loop_objects.cpp) ----
+// Whether line markers have no observer: no profiler, no echo and no
+// breakpoint. Asked once per pass of the loop top; everything that changes
+// the answer is a call, which goes through the top.
+VKE_HOT_INLINE bool LinesAreQuiet(const EngineContext* ctx) {
+  return ctx->profileTable <= 0 && ctx->echoMode != -2 && ctx->echoMode < 0 && ctx->bpCount == 0;
+}
+// The line instruction at `at` while lines are quiet: the frame's function
+// and position only. False when the frame has a stop request, which the full
+// LineInstruction then serves.
+VKE_HOT_INLINE bool MarkQuietLine(EngineContext* ctx, const int16_t* at) {
+  if (ctx->curFrame < 0) return true;
+  uint32_t* w = FrameWords(ctx, ctx->curFrame);
+  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
+  w[kFwPosition] = static_cast<uint32_t>(at[2]);
+  return w[kFwStopRequest] == 0;
+}
 // The line instruction at `at`: 505 when the run stops for the debugger;
 // *light tells that it neither stops nor asks for a yield.
 ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light);
