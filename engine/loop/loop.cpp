@@ -274,7 +274,7 @@ ErrCode RunLoop(LoopRun& run) {
       return true;
     };
     int32_t scope = -1;
-    const bool quietLines = LinesAreQuiet(ctx);
+    run.quietLines = LinesAreQuiet(ctx);
     // A conditional jump at jumpAt with its condition's truth; a sliced run
     // ends its slice at a taken backward jumpfalse (the end of a loop).
     auto branch = [&](const int16_t* jumpAt, bool truth) VKE_HOT_LAMBDA {
@@ -316,7 +316,7 @@ ErrCode RunLoop(LoopRun& run) {
         case kOpLine: {
           bool light = false;
           ip += 3;
-          if (quietLines && MarkQuietLine(ctx, at)) continue;
+          if (run.quietLines && MarkQuietLine(ctx, at)) continue;
           run.ip = ip;
           e = LineInstruction(run, at, &light);
           if (light) continue;

@@ -17,6 +17,9 @@ struct LoopRun {
   EngineContext* ctx;
   const int16_t* ip;  // next instruction; null when the code has ended
   uint8_t sliced;     // every backward jump ends a slice
+  // LinesAreQuiet as the loop top last found it; kept here rather than in a
+  // register, which the loop's hot paths need more.
+  bool quietLines = false;
 };
 
 // Builtins that may start other code: the instruction pointer goes through
