@@ -7,6 +7,7 @@
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
 #include "engine/range_count.hpp"
 #include "engine/values/values.hpp"
 
@@ -27,6 +28,28 @@ struct LoopRun {
 inline bool StartsCode(int32_t op) {
   return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
 }
+
+// ---- The code may move ----
+// A call that can run other code or grow the area may move the code or start
+// other code: the position to go on at is handed over in the code pointer
+// before the call, and the run takes it back from there after the call when
+// it went on, suspended or stopped for the debugger. After any other failure
+// the error path decides where the run goes on.
+VKE_HOT_INLINE bool GoesOnFromCodePointer(ErrCode e) {
+  return e == kOk || e == kStatusSuspended || e == kStatusDebug;
+}
+template <typename Call>
+ErrCode CodeMayMove(EngineContext* ctx, const int16_t*& ip, Call&& call) {
+  SetCodePointer(ctx, ip);
+  const ErrCode e = call();
+  if (GoesOnFromCodePointer(e)) ip = GetCodePointer(ctx);
+  return e;
+}
+
+// The plain instructions (plain_instructions.cpp): every opcode below the
+// natives' that the loop itself and the fused scalar forms do not take. Sets
+// *next to where the run goes on.
+ErrCode RunPlainInstruction(EngineContext* ctx, const int16_t* at, const int16_t** next);
 
 // How an instruction that did not simply succeed goes on.
 enum class Next : uint8_t {
