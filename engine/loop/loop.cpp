@@ -21,7 +21,36 @@ namespace {
 // The abort poll runs once every 503 instructions that pass the loop top.
 constexpr int32_t kAbortPollAfter = 501;
 
-ErrCode RunLoop(LoopRun& run) {
+// The base of a code area kind and its size in bytes; null, size 0, for
+// kinds that hold no code.
+VKE_HOT_INLINE const uint8_t* CodeArea(EngineContext* ctx, uint32_t kind, uint64_t* size) {
+  switch (kind) {
+    case kCodeArea:
+      *size = 2ull * ctx->codeSize;
+      return ctx->CodeBytes();
+    case kCodeDataStack:
+      *size = 8ull * ctx->dataCap;
+      return ctx->DataBytes();
+    case kCodeHeap:
+      *size = 8ull * ctx->heapSize;
+      return ctx->HeapBytes();
+    default:
+      *size = 0;
+      return nullptr;
+  }
+}
+
+// SetCodePointer, inline where a slice ends.
+VKE_HOT_INLINE void StoreCodePointer(EngineContext* ctx, const int16_t* address) {
+  uint64_t size;
+  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
+  if (base && address)
+    ctx->cpOffset = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(address) - base);
+}
+
+// Inline in ExecuteBytecode, its only caller: a sliced run enters it at every
+// backward jump.
+[[gnu::always_inline]] inline ErrCode RunLoop(LoopRun& run) {
   EngineContext* const ctx = run.ctx;
   const int16_t* ip = run.ip;
   ScalarForms forms(run);
@@ -167,7 +196,7 @@ ErrCode RunLoop(LoopRun& run) {
     run.ip = ip;
     if (e == kStatusSuspended && ctx->currentThread == 0) {
       // The end of a slice, as HandleError ends it, without the call.
-      SetCodePointer(ctx, ip);
+      StoreCodePointer(ctx, ip);
       LeaveRun(ctx);
       return e;
     }
@@ -180,29 +209,6 @@ ErrCode RunLoop(LoopRun& run) {
     ip = run.ip;
   }
 }
-}  // namespace
-
-namespace {
-
-// The base of a code area kind and its size in bytes; null, size 0, for
-// kinds that hold no code.
-VKE_HOT_INLINE const uint8_t* CodeArea(EngineContext* ctx, uint32_t kind, uint64_t* size) {
-  switch (kind) {
-    case kCodeArea:
-      *size = 2ull * ctx->codeSize;
-      return ctx->CodeBytes();
-    case kCodeDataStack:
-      *size = 8ull * ctx->dataCap;
-      return ctx->DataBytes();
-    case kCodeHeap:
-      *size = 8ull * ctx->heapSize;
-      return ctx->HeapBytes();
-    default:
-      *size = 0;
-      return nullptr;
-  }
-}
-
 }  // namespace
 
 const uint8_t* CodeAreaBase(EngineContext* ctx, uint32_t kind) {
@@ -223,10 +229,7 @@ const int16_t* GetCodePointer(EngineContext* ctx) {
 }
 
 void SetCodePointer(EngineContext* ctx, const int16_t* address) {
-  uint64_t size;
-  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
-  if (base && address)
-    ctx->cpOffset = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(address) - base);
+  StoreCodePointer(ctx, address);
 }
 
 ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
