@@ -24,10 +24,12 @@ constexpr int32_t kAbortPollAfter = 501;
 // The base of a code area kind and its size in bytes; null, size 0, for
 // kinds that hold no code.
 VKE_HOT_INLINE const uint8_t* CodeArea(EngineContext* ctx, uint32_t kind, uint64_t* size) {
+  // The code area first: almost every run and every slice is there.
+  if (kind == kCodeArea) [[likely]] {
+    *size = 2ull * ctx->codeSize;
+    return ctx->CodeBytes();
+  }
   switch (kind) {
-    case kCodeArea:
-      *size = 2ull * ctx->codeSize;
-      return ctx->CodeBytes();
     case kCodeDataStack:
       *size = 8ull * ctx->dataCap;
       return ctx->DataBytes();
