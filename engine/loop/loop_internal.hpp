@@ -111,7 +111,8 @@ VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {
 // a value is left; when one is, *value receives it and the iterator advances
 // (the caller pushes it). False, with nothing done, for other iterators.
 VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
-  const ValueDescriptor d = *DescAt(ctx, 0);
+  // Read in place: a copy of the descriptor goes through memory.
+  const ValueDescriptor& d = *DescAt(ctx, 0);
   if (!IsRealRangeIterator(d)) return false;
   uint8_t* data = DataAt(ctx, 0);
   const double k = Load<double>(data);
