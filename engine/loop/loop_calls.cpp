@@ -64,12 +64,6 @@ ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, in
                       outputs);
 }
 
-// Reloads the instruction pointer after a call that may have moved it.
-ErrCode ReloadAfter(LoopRun& run, ErrCode e) {
-  if (e == kOk || e == kStatusSuspended || e == kStatusDebug) run.ip = GetCodePointer(run.ctx);
-  return e;
-}
-
 bool HasObjectArgument(EngineContext* ctx, int32_t inputs) {
   for (int32_t d = 0; d < inputs && d < GetFrameEntryCount(ctx); d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
@@ -110,30 +104,28 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
       !InSwitchableLibrary(ctx, t))
     return kErrSecViolation;
   if (t.record->kind > 0) return kErrWrongTypeOverload;
-  SetCodePointer(ctx, run.ip);
-  return ReloadAfter(run, CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction));
+  return CodeMayMove(ctx, run.ip,
+                     [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
 }
 
 ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at) {
   EngineContext* ctx = run.ctx;
   const int32_t function = at[1], inputs = at[2], outputs = at[3];
-  SetCodePointer(ctx, run.ip);
-  const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
-  ErrCode e;
-  if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
-    // Compiled already, and no class method can take the call: straight in.
-    CallInfo info;
-    info.returnTo = {ctx->cpKind, ctx->cpOffset};
-    info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
-    e = CallCompiledFunction(ctx, info, function, inputs, outputs);
-  } else {
+  return CodeMayMove(ctx, run.ip, [&] {
+    const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
+    if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
+      // Compiled already, and no class method can take the call: straight in.
+      CallInfo info;
+      info.returnTo = {ctx->cpKind, ctx->cpOffset};
+      info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
+      return CallCompiledFunction(ctx, info, function, inputs, outputs);
+    }
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
-    e = CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
-                           inputs, outputs);
-  }
-  return ReloadAfter(run, e);
+    return CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
+                              inputs, outputs);
+  });
 }
 
 ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
@@ -153,8 +145,8 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
   if (!e && n < 1) e = kErrIllegal;
   if (!e) e = ExpandCommaLists(ctx, n - 1, &arguments);
   if (e) return e;
-  SetCodePointer(ctx, run.ip);
-  return ReloadAfter(run, CallFunctionValueWithArguments(ctx, arguments + 1, at[2]));
+  return CodeMayMove(ctx, run.ip,
+                     [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
 }
 
 ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
@@ -187,7 +179,9 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
   }
   // A native called back has used its inputs: failing, it cannot run again.
   ctx->instructionLevel = UINT32_MAX;
-  return ReloadAfter(run, CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack));
+  return CodeMayMove(ctx, run.ip, [&] {
+    return CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack);
+  });
 }
 
 Next EndOfThread(LoopRun& run) {

@@ -6,6 +6,8 @@
 #include "engine/code/opcodes.hpp"
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "engine/loop/loop.hpp"
 #include "engine/range_count.hpp"
 #include "engine/values/values.hpp"
 
@@ -16,6 +18,9 @@ struct LoopRun {
   EngineContext* ctx;
   const int16_t* ip;  // next instruction; null when the code has ended
   uint8_t sliced;     // every backward jump ends a slice
+  // LinesAreQuiet as the loop top last found it; kept here rather than in a
+  // register, which the loop's hot paths need more.
+  bool quietLines = false;
 };
 
 // Builtins that may start other code: the instruction pointer goes through
@@ -23,6 +28,28 @@ struct LoopRun {
 inline bool StartsCode(int32_t op) {
   return op == kOpSubsasgn || op == kOpClear || op == kOpEval || op == kOpFeval || op == kOpBuiltin;
 }
+
+// ---- The code may move ----
+// A call that can run other code or grow the area may move the code or start
+// other code: the position to go on at is handed over in the code pointer
+// before the call, and the run takes it back from there after the call when
+// it went on, suspended or stopped for the debugger. After any other failure
+// the error path decides where the run goes on.
+VKE_HOT_INLINE bool GoesOnFromCodePointer(ErrCode e) {
+  return e == kOk || e == kStatusSuspended || e == kStatusDebug;
+}
+template <typename Call>
+ErrCode CodeMayMove(EngineContext* ctx, const int16_t*& ip, Call&& call) {
+  SetCodePointer(ctx, ip);
+  const ErrCode e = call();
+  if (GoesOnFromCodePointer(e)) ip = GetCodePointer(ctx);
+  return e;
+}
+
+// The plain instructions (plain_instructions.cpp): every opcode below the
+// natives' that the loop itself and the fused scalar forms do not take. Sets
+// *next to where the run goes on.
+ErrCode RunPlainInstruction(EngineContext* ctx, const int16_t* at, const int16_t** next);
 
 // How an instruction that did not simply succeed goes on.
 enum class Next : uint8_t {
@@ -84,7 +111,8 @@ VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {
 // a value is left; when one is, *value receives it and the iterator advances
 // (the caller pushes it). False, with nothing done, for other iterators.
 VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
-  const ValueDescriptor d = *DescAt(ctx, 0);
+  // Read in place: a copy of the descriptor goes through memory.
+  const ValueDescriptor& d = *DescAt(ctx, 0);
   if (!IsRealRangeIterator(d)) return false;
   uint8_t* data = DataAt(ctx, 0);
   const double k = Load<double>(data);
@@ -117,6 +145,22 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing);
 Next EndOfThread(LoopRun& run);
 
 // ---- Lines, errors and objects (loop_errors.cpp, loop_objects.cpp) ----
+// Whether line markers have no observer: no profiler, no echo and no
+// breakpoint. Asked once per pass of the loop top; everything that changes
+// the answer is a call, which goes through the top.
+VKE_HOT_INLINE bool LinesAreQuiet(const EngineContext* ctx) {
+  return ctx->profileTable <= 0 && ctx->echoMode != -2 && ctx->echoMode < 0 && ctx->bpCount == 0;
+}
+// The line instruction at `at` while lines are quiet: the frame's function
+// and position only. False when the frame has a stop request, which the full
+// LineInstruction then serves.
+VKE_HOT_INLINE bool MarkQuietLine(EngineContext* ctx, const int16_t* at) {
+  if (ctx->curFrame < 0) return true;
+  uint32_t* w = FrameWords(ctx, ctx->curFrame);
+  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
+  w[kFwPosition] = static_cast<uint32_t>(at[2]);
+  return w[kFwStopRequest] == 0;
+}
 // The line instruction at `at`: 505 when the run stops for the debugger;
 // *light tells that it neither stops nor asks for a yield.
 ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light);

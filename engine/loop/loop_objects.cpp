@@ -277,7 +277,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   else if (!e)
     e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
   // A call that started code, or suspended, goes on from the code pointer.
-  if (!e || e == kStatusSuspended || e == kStatusDebug) run.ip = GetCodePointer(ctx);
+  if (GoesOnFromCodePointer(e)) run.ip = GetCodePointer(ctx);
   *code = e ? e : *code;
   return !e;
 }

@@ -71,14 +71,32 @@ ErrCode RunsNested(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   return ExecuteBytecode(ctx, 0) == kOk && ctx->running ? kOk : kErrIllegal;
 }
 
+// At its third call: a stop request on the current frame (option 0) or a
+// breakpoint at line 3 of g_function (option 1).
+ErrCode StopsSoon(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
+  if (++g_calls != 3) return kOk;
+  if (option == 0) {
+    FrameWords(ctx, ctx->curFrame)[kFwStopRequest] = kStopAtNextLine;
+    return kOk;
+  }
+  ErrCode e = AllocEngineBlock(ctx, 1, &ctx->bpTable);
+  if (e) return e;
+  const int32_t pair[2] = {g_function, 3};
+  std::memcpy(BlockData(ctx, ctx->bpTable), pair, 8);
+  ctx->bpCount = 1;
+  return kOk;
+}
+
 struct Library {
-  NativeFunctionRecord records[10] = {
+  NativeFunctionRecord records[12] = {
       MakeRecord("@looplib"),
       MakeRecord("twice", &Twice, 1, 1, 1, 1),
       MakeRecord("callsback", &CallsBack, 1, 1, 1, 1),
       MakeRecord("yield", &WaitsOnce, 0, 0, 0, 0, kStatusYield),
       MakeRecord("retry", &WaitsOnce, 0, 0, 0, 0, kStatusRetry),
       MakeRecord("nested", &RunsNested),
+      MakeRecord("stopsoon", &StopsSoon, 0, 0, 0, 0, 0),
+      MakeRecord("breaksoon", &StopsSoon, 0, 0, 0, 0, 1),
       MakeRecord("typed", &Twice, 1, 1, 1, 1, 0, 3),
       MakeRecord("!safelib"),
       MakeRecord("safe", &Twice, 1, 1, 1, 1),
@@ -290,6 +308,34 @@ TEST_F(LoopCalls, ABreakpointStopsTheRunForTheDebugger) {
   ctx()->errLocCode = 0;
   EXPECT_EQ(ExecuteBytecode(ctx(), 0), kOk);
   EXPECT_EQ(TopScalar(ctx()), 1);
+}
+
+// Lines with nothing observing them run light; a stop request or a
+// breakpoint that a call sets in the middle of a loop still stops the run at
+// the next line, whether it runs in one go or in slices.
+TEST_F(LoopCalls, AStopOrBreakpointSetInsideALoopStopsAtTheNextLine) {
+  for (const char* native : {"stopsoon", "breaksoon"}) {
+    for (uint8_t sliced : {0, 1}) {
+      SCOPED_TRACE(std::string(native) + (sliced ? " sliced" : ""));
+      TestHost host;
+      ASSERT_EQ(RegisterLibrary(host.ctx(), lib_.records, true), kOk);
+      EngineContext* c = host.ctx();
+      g_calls = 0;
+      g_function = static_cast<int32_t>(c->funcCount);
+      int32_t index = -1;
+      ASSERT_NE(FindLibraryRecord(c, native, nullptr, 0, &index), nullptr);
+      Assembler f;
+      f.Label("top").Op(kOpLine, {g_function, 2}).Native(index, 0, 0);
+      f.Op(kOpLine, {g_function, 3}).Op(kOpPushOne).Op(kOpStoreVar, {0}).Jump(kOpJump, "top");
+      ASSERT_EQ(InstallFunction(c, FunctionSpec{"spins", 0, 1, {"r"}}, f), g_function);
+      ErrCode e = RunCompiledFunction(c, "spins", 0, 0, 1, 0, sliced);
+      while (e == kStatusSuspended) e = ExecuteBytecode(c, 1);
+      EXPECT_EQ(e, kStatusDebug);
+      EXPECT_EQ(g_calls, 3);
+      EXPECT_EQ(host.Output(2), "<spins:3> \n");
+      EXPECT_EQ(FrameWords(c, c->curFrame)[kFwPosition], 3u);
+    }
+  }
 }
 
 TEST_F(LoopCalls, AFrameLeftWithoutRunningGoesBackToItsCaller) {

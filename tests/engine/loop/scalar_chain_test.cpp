@@ -91,5 +91,40 @@ TEST(ScalarRuns, RunsStopWhereTheInstructionsNeedTheirOwnPaths) {
   EXPECT_NE(host.Output(2).find("nosuch"), std::string::npos) << host.Output(2);
 }
 
+// A sliced run ends a slice at every loop end that the fused forms take
+// (the for-range step with its store, a run that ends in a tested
+// comparison, a comparison on the stack before its jump) as at a plain loop
+// end, and the next slice goes on exactly where the last one stopped: after
+// k slices the loop has shown k rounds, and the rest ends it as one run
+// would have.
+TEST(ScalarRuns, ASlicedRunEndsASliceAtEveryLoopEndAndGoesOnWhereItStopped) {
+  const char* loops[] = {
+      "s = 0;\nfor n = 1:10, s = s + n; disp(n); end\ndisp(s)\n",
+      "s = 0; n = 0;\nwhile n < 10, n = n + 1; s = s + n; disp(n); end\ndisp(s)\n",
+      "s = 0; n = 0; m = [10];\nwhile n < m(1), n = n + 1; s = s + n; disp(n); end\ndisp(s)\n",
+      "s = 0; n = 0;\nrepeat n = n + 1; s = s + n; disp(n); until n >= 10\ndisp(s)\n",
+      "s = 0; n = 0; m = [10];\nrepeat n = n + 1; s = s + n; disp(n); until n >= m(1)\ndisp(s)\n",
+      "s = 0; n = 0; t = 'x';\n"
+      "while numel(t) < 11, t = [t 'x']; n = n + 1; s = s + n; disp(n); end\ndisp(s)\n",
+  };
+  for (const char* loop : loops) {
+    SCOPED_TRACE(loop);
+    TestHost whole;
+    ASSERT_EQ(RunCommandLine(whole.ctx(), loop), kOk) << whole.Output(2);
+    const std::string all = whole.Output(1);
+    ASSERT_NE(all.find("55"), std::string::npos) << all;
+    for (int32_t slices : {1, 4, 9}) {
+      TestHost host;
+      // The assignments before the loop end no slice of their own.
+      ASSERT_EQ(RunCommandLine(host.ctx(), loop, slices), kStatusSuspended) << host.Output(2);
+      size_t shown = 0;
+      for (int32_t k = 0; k < slices; k++) shown = all.find('\n', shown) + 1;
+      EXPECT_EQ(host.Output(1), all.substr(0, shown)) << slices << " slices";
+      EXPECT_EQ(test::ResumeRun(host.ctx()), kOk) << host.Output(2);
+      EXPECT_EQ(host.Output(1), all);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vke

@@ -1,0 +1,206 @@
+// The fused scalar forms of the execution loop, the one door through which
+// RunLoop takes them: runs of scalar instructions done as one (the chain),
+// a comparison that a conditional jump tests, the for-range step that stores
+// straight into the loop variable, the operators on two scalars, and the
+// shortcuts of the variable instructions (scalar loads and stores, s = [s x]).
+// The pieces they are made of live in scalar_chain.hpp, scalar_operators.hpp
+// and scalar_variables.hpp; the loop includes only this file.
+//
+// A form that applies leaves no pending error, error location or call
+// behind, changes no frame and does not move the area, so the next
+// instruction may run at once, counted for the abort poll, without passing
+// the loop top; the scope frame of the variables, once found, holds until
+// the top is passed again.
+#pragma once
+
+#include "engine/builtin_hooks.hpp"
+#include "engine/loop/loop_internal.hpp"
+#include "engine/loop/scalar_chain.hpp"
+#include "engine/variables/variables.hpp"
+
+namespace vke {
+
+// How a fused form left the instruction it was given.
+enum class Fused : uint8_t {
+  kOn,    // done: the instruction at ip runs at once
+  kTail,  // done, or failed with the code in e: the loop's tail follows
+  kAsIs,  // the form does not apply: the instruction runs as compiled
+};
+
+// s = [s x] compiled as loadvar s, one push of x, horzcat 2, storevar s:
+// x goes straight into the variable's own block. Gives the instruction
+// after the statement, or null when the code is not that statement or the
+// values do not fit (the statement then runs as compiled).
+inline const int16_t* AppendStatement(EngineContext* ctx, const int16_t* at) {
+  const int16_t* x = at + 2;
+  AppendPiece piece;
+  switch (x[0]) {
+    case kOpPushStr8:
+      piece.bytes = reinterpret_cast<const uint8_t*>(x + 2);
+      piece.count = OperandLength(x + 1);
+      break;
+    case kOpPushStr:
+      piece.chars = reinterpret_cast<const uint16_t*>(x + 2);
+      piece.count = OperandLength(x + 1);
+      break;
+    case kOpPushSmallInt:
+      piece.scalar = x[1];
+      piece.count = 1;
+      break;
+    case kOpPushDouble:
+      piece.scalar = OperandDouble(x + 1);
+      piece.count = 1;
+      break;
+    case kOpLoadVar:
+      if (x[1] == at[1] || !AppendPieceOfVariable(ctx, x[1], &piece)) return nullptr;
+      break;
+    default:
+      return nullptr;
+  }
+  const int16_t* cat = x + GetInstructionLength(x);
+  if (cat[0] != kOpHorzcat || cat[1] != 2 || cat[2] != kOpStoreVar || cat[3] != at[1] ||
+      !AppendToVariable(ctx, at[1], piece))
+    return nullptr;
+  return cat + 4;
+}
+
+// The fused forms for one pass of the loop top. Each takes the instruction
+// at `at`, sets ip to where the run goes on and e to a failure or the end
+// of a slice.
+class ScalarForms {
+ public:
+  VKE_HOT_INLINE explicit ScalarForms(LoopRun& run) : run_(run), ctx_(run.ctx) {}
+
+  // At the loop top: true when the abort poll is due (the count starts
+  // again). Whether a queued call or listed threads need the top is known
+  // once per pass (the forms start no call and list no thread): then every
+  // instruction goes back through it. The scope frame is found again.
+  VKE_HOT_INLINE bool PassTop(int32_t pollAfter) {
+    const bool due = polls_++ > pollAfter;
+    if (due) polls_ = 0;
+    limit_ = ctx_->pendingArgCount || ctx_->firstThread ? -1 : pollAfter;
+    scope_ = -1;
+    return due;
+  }
+
+  // Whether the next instruction may run without passing the top.
+  VKE_HOT_INLINE bool MayGoOn() const { return polls_ <= limit_; }
+  // kOn, the instruction counted, when the next one may run at once.
+  VKE_HOT_INLINE Fused GoOn() {
+    if (!MayGoOn()) return Fused::kTail;
+    polls_++;
+    return Fused::kOn;
+  }
+
+  // pushsmallint, pushdouble and loadvar: a run of scalar instructions from
+  // here done as one; else the single push or load.
+  VKE_HOT_INLINE Fused Scalars(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
+    const int32_t op = at[0];
+    ScalarChain c;
+    const ChainEnd end = RunScalarChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
+    if (end == ChainEnd::kNothing) {
+      ip = at + (op == kOpPushDouble ? 5 : 2);
+      if (op != kOpLoadVar) {
+        e = PushRealScalar(ctx_, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
+      } else if (!LoadScalarVariable(ctx_, Scope(), at[1])) {
+        if (const int16_t* after = AppendStatement(ctx_, at)) {
+          ip = after;
+          return GoOn();
+        }
+        e = LoadVariable(ctx_, at[1]);
+        return Fused::kTail;
+      }
+      return e ? Fused::kTail : GoOn();
+    }
+    // Each instruction of the run counted as one that went on.
+    polls_ += c.steps;
+    if (end != ChainEnd::kTested) {
+      ip = c.ip;
+      return Fused::kOn;
+    }
+    return Branch(c.ip, c.truth, ip, e);
+  }
+
+  // storevar: a real double scalar on top into a scalar-sized variable.
+  VKE_HOT_INLINE Fused Store(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+    ip = at + 2;
+    if (StoreScalarVariable(ctx_, Scope(), at[1])) return GoOn();
+    e = StoreVariable(ctx_, at[1]);
+    return Fused::kTail;
+  }
+
+  // jumptrue and jumpfalse on the condition on top.
+  VKE_HOT_INLINE Fused ConditionalJump(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+    uint8_t truth = 0;
+    e = PopConditionTruth(ctx_, &truth);
+    if (e) return Fused::kTail;
+    return Branch(at, truth != 0, ip, e);
+  }
+
+  // forrangenext: the step of a real range; the value goes straight into
+  // the loop variable that the next instruction stores it in, when the push
+  // would have had room.
+  VKE_HOT_INLINE Fused ForRange(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+    double value;
+    bool more;
+    if (!NextDoubleRangeValue(ctx_, &value, &more)) {
+      e = ForRangeNext(ctx_);
+      ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
+      if (e == kErrIndexOutOfRange) e = kOk;
+      return Fused::kTail;
+    }
+    ip = more ? at + 2 : at + 2 + at[1];
+    if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
+        StoreScalarValue(ctx_, Scope(), ip[1], value)) {
+      polls_++;
+      ip += 2;
+    } else if (more) {
+      e = PushRealScalar(ctx_, value);
+    }
+    return e ? Fused::kTail : GoOn();
+  }
+
+  // A builtin's opcode whose dispatch row has a scalar form, on two real
+  // double scalars: a comparison that a conditional jump tests gives the
+  // jump its truth without the logical value between them (at moves to the
+  // jump); an operator replaces its operands by its result. ip is next, the
+  // instruction after the builtin's.
+  VKE_HOT_INLINE Fused Operator(const BuiltinDispatch& builtin, const int16_t*& at,
+                                const int16_t* next, const int16_t*& ip, ErrCode& e) {
+    bool truth;
+    if (builtin.scalarForm == ScalarForm::kCompare &&
+        (next[0] == kOpJumpTrue || next[0] == kOpJumpFalse) && MayGoOn() &&
+        CompareTopScalars(ctx_, builtin.scalarOption, &truth) &&
+        CheckRoomForComparison(ctx_) == kOk) {
+      polls_++;
+      Drop(ctx_);
+      Drop(ctx_);
+      at = next;
+      return Branch(at, truth, ip, e);
+    }
+    if (!TryScalarOperator(ctx_, builtin, &e)) return Fused::kAsIs;
+    ip = next;
+    return e ? Fused::kTail : GoOn();
+  }
+
+ private:
+  VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }
+
+  // The conditional jump at jumpAt with its condition's truth; a sliced run
+  // ends its slice at a taken backward jumpfalse (the end of a loop).
+  VKE_HOT_INLINE Fused Branch(const int16_t* jumpAt, bool truth, const int16_t*& ip, ErrCode& e) {
+    const bool jump = truth == (jumpAt[0] == kOpJumpTrue);
+    ip = jump ? jumpAt + 2 + jumpAt[1] : jumpAt + 2;
+    if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run_.sliced)
+      e = CheckBreakAtSliceEnd(ctx_);
+    return e ? Fused::kTail : GoOn();
+  }
+
+  LoopRun& run_;
+  EngineContext* const ctx_;
+  int32_t polls_ = 0;  // instructions since the last abort poll
+  int32_t limit_ = -1;
+  int32_t scope_ = -1;
+};
+
+}  // namespace vke
