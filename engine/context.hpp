@@ -119,10 +119,7 @@ struct EngineContext {
   uint32_t pendingArgCount;
   uint32_t pendingArgWord;
   // 12. Threads and loop timing.
-  union {
-    InterpThreadRecord mainThread;
-    InterpThreadRecord thread0;  // the execution loop's name for mainThread, until it adopts that
-  };
+  InterpThreadRecord mainThread;
   uint32_t currentThread;  // block index, 0 = the main thread
   uint32_t firstThread;    // first listed thread, 0 = none
   uint32_t nextThreadId;

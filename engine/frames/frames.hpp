@@ -62,11 +62,6 @@ enum FrameWord : int {
   kFwStopRequest = 20,  // debugger: 2 stop at the next line, 3 step into
   kFwHeader = 21,  // function block: > 0 in the code area, < -1 on the data stack, 0 names held
   kFrameHeaderWords = 22,
-  // The execution loop's names for kFwCatchKeep, kFwCatchKeepExtra and
-  // kFwMethodCall, until it adopts those.
-  kFwCatchKeep1 = kFwCatchKeep,
-  kFwCatchKeep2 = kFwCatchKeepExtra,
-  kFwCaller2 = kFwMethodCall,
 };
 // Debugger stop requests of kFwStopRequest.
 inline constexpr uint32_t kStopAtNextLine = 2;

@@ -42,7 +42,7 @@ bool SliceCheck(LoopRun& run) {
     const double dt = ctx->threadTimer(HostArea(ctx, 0), 0, 1);
     double slice;
     if (ctx->currentThread == 0) {
-      slice = ctx->thread0.sliceTime += dt;
+      slice = ctx->mainThread.sliceTime += dt;
     } else {
       uint8_t* record = BlockData(ctx, static_cast<int32_t>(ctx->currentThread));
       slice = Load<double>(record + offsetof(InterpThreadRecord, sliceTime)) + dt;

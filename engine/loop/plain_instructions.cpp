@@ -175,8 +175,8 @@ void SetTry(EngineContext* ctx, const int16_t* at) {
   const bool enter = at[1] > 0;
   w[kFwCatchKind] = enter ? ctx->cpKind : kCodeNone;
   w[kFwCatchOffset] = enter ? CodeOffsetOf(ctx, at + 3 + at[1]) : 0;
-  w[kFwCatchKeep1] = static_cast<uint32_t>(static_cast<int32_t>(at[2]));
-  w[kFwCatchKeep2] = 0;
+  w[kFwCatchKeep] = static_cast<uint32_t>(static_cast<int32_t>(at[2]));
+  w[kFwCatchKeepExtra] = 0;
 }
 
 }  // namespace
@@ -253,9 +253,9 @@ ErrCode RunPlainInstruction(EngineContext* ctx, const int16_t* at, const int16_t
     case kOpClearVar:
       return UnsetVariable(ctx, at[1]);
     case kOpLoadField:
-      return GetField(ctx, at[1], CurrentFrameWord(ctx, kFwCaller2));
+      return GetField(ctx, at[1], CurrentFrameWord(ctx, kFwMethodCall));
     case kOpLoadFieldByName:
-      return GetFieldByNameValue(ctx, CurrentFrameWord(ctx, kFwCaller2));
+      return GetFieldByNameValue(ctx, CurrentFrameWord(ctx, kFwMethodCall));
     case kOpIndexValue:
       return CodeMayMove(ctx, ip, [&] {
         return IndexOrCallValue(ctx, at[1], static_cast<uint16_t>(at[2]), true, at[3]);
