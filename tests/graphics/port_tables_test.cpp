@@ -36,14 +36,6 @@ TEST(PortTables, EveryOperationFilledEveryReservedSlotEmpty) {
   ExpectFilledAsListed(again.port(), "recording again");
 }
 
-TEST(PortTables, TheScreenAndPrinterTablesShareEveryFunction) {
-  const GraphicsPort& screen = ScreenPort();
-  const GraphicsPort& printer = PrinterPort();
-#define VKE_PORT_SLOT(index, member, type, name) EXPECT_EQ(screen.member, printer.member) << name;
-#include "graphics/port_slots.def"
-#undef VKE_PORT_SLOT
-}
-
 TEST(PortTables, SlotNumbersRunWithoutGapsOrRepeats) {
   std::set<std::string> names;
   for (int32_t i = 0; i < kPortSlotCount; ++i) {
