@@ -57,7 +57,12 @@ enum class PortSlot : int32_t {
 #include "graphics/port_slots.def"
 #undef VKE_PORT_SLOT
 };
-inline constexpr int32_t kPortSlotCount = 13;
+// The rows of port_slots.def, counted.
+inline constexpr int32_t kPortSlotCount = 0
+#define VKE_PORT_SLOT(index, member, type, name) +1
+#include "graphics/port_slots.def"
+#undef VKE_PORT_SLOT
+    ;
 
 // Meaning of the eight metric doubles. The renderer's layout reads the
 // margins in margin units (the width and height of "0"), free-layout

@@ -213,32 +213,41 @@ void CairoPixelScale(double* sx, double* sy) {
 
 namespace {
 
-GraphicsPort MakeCairoPort(const PortMetrics& metrics) {
-  GraphicsPort port{};
-  port.clipRect = &CairoClipRect;
-  port.restoreClip = &CairoRestoreClip;
-  port.drawPolyline = &CairoDrawPolyline;
-  port.drawCircle = &CairoDrawCircle;
-  port.drawText = &CairoDrawText;
-  port.textExtent = &CairoTextExtent;
-  port.setFont = &CairoSetFont;
-  port.drawFocusRect = &CairoDrawFocusRect;
-  port.drawImageCells = &CairoDrawImageCells;
-  port.pixelScale = &CairoPixelScale;
-  port.fillBackground = &CairoFillBackground;
-  port.metrics = metrics;
-  return port;
+// The cairo table; the screen and printer tables hold the same functions and
+// differ only in their metrics.
+constexpr GraphicsPort CairoTable(const PortMetrics& metrics) {
+  return GraphicsPort{
+      .clipRect = &CairoClipRect,
+      .restoreClip = &CairoRestoreClip,
+      .drawPolyline = &CairoDrawPolyline,
+      .drawCircle = &CairoDrawCircle,
+      .empty4 = nullptr,  // reserved: keeps the text slots at their numbers
+      .drawText = &CairoDrawText,
+      .textExtent = &CairoTextExtent,
+      .setFont = &CairoSetFont,
+      .drawFocusRect = &CairoDrawFocusRect,
+      .empty9 = nullptr,  // reserved: keeps the image and fill slots at their numbers
+      .drawImageCells = &CairoDrawImageCells,
+      .pixelScale = &CairoPixelScale,
+      .fillBackground = &CairoFillBackground,
+      .metrics = metrics,
+  };
 }
+
+constexpr GraphicsPort kScreenTable = CairoTable(kScreenStartMetrics);
+constexpr GraphicsPort kPrinterTable = CairoTable(kPrinterMetrics);
 
 }  // namespace
 
+// The run's tables start as the constant ones; only the screen metrics change
+// (when a view exists and around the clipboard copy).
 GraphicsPort& ScreenPort() {
-  static GraphicsPort port = MakeCairoPort(kScreenStartMetrics);
+  static constinit GraphicsPort port = kScreenTable;
   return port;
 }
 
 GraphicsPort& PrinterPort() {
-  static GraphicsPort port = MakeCairoPort(kPrinterMetrics);
+  static constinit GraphicsPort port = kPrinterTable;
   return port;
 }
 

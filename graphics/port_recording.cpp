@@ -122,21 +122,28 @@ void RecFillBackground(double l, double t, double r, double b, int32_t whiteFlag
   }
 }
 
+// Every recording port starts with all slots filled and the screen's
+// starting metrics; a test empties slots with RemoveSlot.
+constexpr GraphicsPort kRecordingTable{
+    .clipRect = &RecClipRect,
+    .restoreClip = &RecRestoreClip,
+    .drawPolyline = &RecDrawPolyline,
+    .drawCircle = &RecDrawCircle,
+    .empty4 = nullptr,  // reserved: keeps the text slots at their numbers
+    .drawText = &RecDrawText,
+    .textExtent = &RecTextExtent,
+    .setFont = &RecSetFont,
+    .drawFocusRect = &RecDrawFocusRect,
+    .empty9 = nullptr,  // reserved: keeps the image and fill slots at their numbers
+    .drawImageCells = &RecDrawImageCells,
+    .pixelScale = &RecPixelScale,
+    .fillBackground = &RecFillBackground,
+    .metrics = kScreenStartMetrics,
+};
+
 }  // namespace
 
-RecordingPort::RecordingPort() : port_{}, previous_(g_latest) {
-  port_.clipRect = &RecClipRect;
-  port_.restoreClip = &RecRestoreClip;
-  port_.drawPolyline = &RecDrawPolyline;
-  port_.drawCircle = &RecDrawCircle;
-  port_.drawText = &RecDrawText;
-  port_.textExtent = &RecTextExtent;
-  port_.setFont = &RecSetFont;
-  port_.drawFocusRect = &RecDrawFocusRect;
-  port_.drawImageCells = &RecDrawImageCells;
-  port_.pixelScale = &RecPixelScale;
-  port_.fillBackground = &RecFillBackground;
-  port_.metrics = kScreenStartMetrics;
+RecordingPort::RecordingPort() : port_(kRecordingTable), previous_(g_latest) {
   g_latest = this;
 }
 

@@ -3,6 +3,7 @@
 // move into the frame, and the entries and frames above it move up.
 #include <cstring>
 
+#include "engine/errors/errors.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/frames/function_block.hpp"

@@ -2,6 +2,7 @@
 // variable blocks and links, the header of a frame's function, and popping a
 // frame with the entries it keeps.
 #include "engine/errors/errors.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"

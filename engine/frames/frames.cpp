@@ -5,6 +5,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/values/value.hpp"

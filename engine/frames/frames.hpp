@@ -231,5 +231,9 @@ VKE_HOT_INLINE int32_t GetFrameEntryCount(EngineContext* ctx) {
       static_cast<uint32_t>(ctx->curFrame) + FrameFixedWords(FrameWords(ctx, ctx->curFrame));
   return ctx->descTop > start ? static_cast<int32_t>((ctx->descTop - start) / 3) : 0;
 }
+// Value entries above the current frame; all entries without a frame.
+int32_t EntriesAboveFrame(EngineContext* ctx);
+// Data units of the entries whose descriptors lie at or above word `from`.
+uint32_t EntryUnitsAbove(EngineContext* ctx, uint32_t from);
 
 }  // namespace vke

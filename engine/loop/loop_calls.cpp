@@ -13,7 +13,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/registry/registry.hpp"

@@ -5,12 +5,12 @@
 
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
-#include "engine/variables/variables_internal.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 

@@ -15,7 +15,7 @@
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
-#include "engine/variables/variables_internal.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 

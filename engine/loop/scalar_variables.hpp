@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 
 namespace vke {
 

@@ -7,7 +7,7 @@
 
 #include "engine/compile_hooks.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/image/image_walk.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/values/values.hpp"

@@ -5,7 +5,7 @@
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/scalar_variables.hpp"
 #include "engine/values/values.hpp"

@@ -23,7 +23,10 @@
 // parenafterindex (a selection from it).
 #pragma once
 
+#include <cstddef>
+
 #include "engine/values/value.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
@@ -111,6 +114,39 @@ ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask);
 ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
                          int32_t results);
 
+// The data words of a reference entry (4 units).
+struct ReferenceWords {
+  int32_t create;   // made for an assignment: missing fields and items are created
+  int32_t tag;      // 2
+  int32_t slot;     // word index of the variable's slot
+  int32_t block;    // block of the variable's value (kRefWordBlock)
+  int32_t offset;   // unit offset of the designated item's header (kRefWordOffset)
+  int32_t created;  // the variable was unset and became an empty list
+  int32_t variable;
+  // A step that created a missing field or item records what a read would
+  // have raised instead: a field's name id (negative: kErrUndefField) or an index
+  // (kErrIndexOutOfRange).
+  int32_t masked;
+};
+static_assert(sizeof(ReferenceWords) == 32);
+static_assert(offsetof(ReferenceWords, block) == 4 * kRefWordBlock);
+static_assert(offsetof(ReferenceWords, offset) == 4 * kRefWordOffset);
+
+// What a reference designates, checked against the variable it came from.
+struct Designated {
+  ReferenceWords ref;
+  ValueDescriptor desc;  // the designated value's descriptor
+  uint32_t item = 0;     // byte offset of its header from the context
+  uint8_t* Header(EngineContext* ctx) const { return ctx->Bytes() + item; }
+  uint8_t* Data(EngineContext* ctx) const { return ctx->Bytes() + item + 16; }
+};
+
+// Reads the reference at the depth; kErrIllegal when the entry is no reference or
+// the variable no longer holds the block it points into.
+ErrCode ReadReference(EngineContext* ctx, int32_t depth, Designated* out);
+// Pushes a copy of the designated value.
+ErrCode PushDesignated(EngineContext* ctx, const Designated& d);
+
 // subsref(value, s) and subsasgn(value, s, rhs) for non-objects.
 ErrCode ObjectSubsref(EngineContext* ctx);
 ErrCode ObjectSubsasgn(EngineContext* ctx);
@@ -141,6 +177,26 @@ bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int6
                           double value);
 
 // ---- Structured values and blocks ----
+
+// How a structured value's elements lie in its data.
+struct StructuredLayout {
+  int32_t kind = 0;
+  Shape shape;           // lists: 1 x n (0 x 0 when empty); structures and objects: 1 x 1
+  int32_t elements = 0;  // list items, cell elements, structure array elements
+  int32_t span = 1;      // items per element: the fields of structures and structure arrays
+  uint32_t first = 0;    // byte offset of the first element from the data
+};
+// False for values that are not structured or whose dimension item does not
+// agree with their items.
+bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out);
+// Byte offset from the data of element e's first item.
+uint32_t ElementOffset(const uint8_t* data, const StructuredLayout& l, int64_t e);
+
+// Pushes the elements of the list, cell array, structure or structure array
+// at subs.top + entries that the converted subscripts select: a list, a cell
+// array of the selection's shape, a structure array (one element: a
+// structure). *selected receives their number.
+ErrCode SelectStructuredElements(EngineContext* ctx, const SubscriptList& subs, int32_t* selected);
 
 // The item of one level (items from `items`, `bytes` long) whose header
 // carries the name id; null when none.

@@ -6,7 +6,7 @@
 // times. Whatever does not fit these shapes takes the ordinary path.
 #include <cstring>
 
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/variables/variables_internal.hpp"

@@ -5,7 +5,7 @@
 #include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"

@@ -24,23 +24,6 @@ ErrCode NewValueBlock(EngineContext* ctx, int32_t depth, int32_t* block);
 
 // ---- Reference entries ----
 
-// The data words of a reference entry (4 units).
-struct ReferenceWords {
-  int32_t create;   // made for an assignment: missing fields and items are created
-  int32_t tag;      // 2
-  int32_t slot;     // word index of the variable's slot
-  int32_t block;    // block of the variable's value (kRefWordBlock)
-  int32_t offset;   // unit offset of the designated item's header (kRefWordOffset)
-  int32_t created;  // the variable was unset and became an empty list
-  int32_t variable;
-  // A step that created a missing field or item records what a read would
-  // have raised instead: a field's name id (negative: kErrUndefField) or an index
-  // (kErrIndexOutOfRange).
-  int32_t masked;
-};
-static_assert(sizeof(ReferenceWords) == 32);
-static_assert(offsetof(ReferenceWords, block) == 4 * kRefWordBlock);
-static_assert(offsetof(ReferenceWords, offset) == 4 * kRefWordOffset);
 inline constexpr uint32_t kReferenceUnits = 4;
 inline constexpr int32_t kReferenceTag = 2;
 
@@ -48,25 +31,11 @@ inline bool IsReferenceEntry(const ValueDescriptor& d) {
   return (d.flags & kFlagReference) != 0 && d.size == kReferenceUnits;
 }
 
-// What a reference designates, checked against the variable it came from.
-struct Designated {
-  ReferenceWords ref;
-  ValueDescriptor desc;  // the designated value's descriptor
-  uint32_t item = 0;     // byte offset of its header from the context
-  uint8_t* Header(EngineContext* ctx) const { return ctx->Bytes() + item; }
-  uint8_t* Data(EngineContext* ctx) const { return ctx->Bytes() + item + 16; }
-};
-
-// Reads the reference at the depth; kErrIllegal when the entry is no reference or
-// the variable no longer holds the block it points into.
-ErrCode ReadReference(EngineContext* ctx, int32_t depth, Designated* out);
 // Moves the reference at the depth to the item at that unit offset.
 void MoveReference(EngineContext* ctx, int32_t depth, int32_t offset);
 // Raises a code with the reference's variable (its name fills %v).
 ErrCode RaiseForReference(EngineContext* ctx, const Designated& d, ErrCode code,
                           int32_t fieldId = 0, int32_t integer = -1);
-// Pushes a copy of the designated value.
-ErrCode PushDesignated(EngineContext* ctx, const Designated& d);
 // Replaces the designated value by the entry at the depth (its item name is
 // kept), resizing the variable's block and the enclosing items; the
 // reference at refDepth follows a moved block. The entry stays.
@@ -86,20 +55,6 @@ ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d);
 bool IsEmptyPlaceholder(const ValueDescriptor& d);
 // The class of an array to be assigned into x by the assignment of y.
 ArrayClass AssignmentClass(const NumericView& x, const NumericView& y);
-
-// How a structured value's elements lie in its data.
-struct StructuredLayout {
-  int32_t kind = 0;
-  Shape shape;           // lists: 1 x n (0 x 0 when empty); structures and objects: 1 x 1
-  int32_t elements = 0;  // list items, cell elements, structure array elements
-  int32_t span = 1;      // items per element: the fields of structures and structure arrays
-  uint32_t first = 0;    // byte offset of the first element from the data
-};
-// False for values that are not structured or whose dimension item does not
-// agree with their items.
-bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out);
-// Byte offset from the data of element e's first item.
-uint32_t ElementOffset(const uint8_t* data, const StructuredLayout& l, int64_t e);
 
 // Transformations of the structured value on top, which the result replaces:
 // empty items (with the name id) behind a list's or structure's items; cell
@@ -129,11 +84,6 @@ inline int64_t PlainCount(const ValueDescriptor& d) {
   return (d.flags & kFlagComplex) ? d.size / 2 : d.size;
 }
 
-// Pushes the elements of the list, cell array, structure or structure array
-// at subs.top + entries that the converted subscripts select: a list, a cell
-// array of the selection's shape, a structure array (one element: a
-// structure). *selected receives their number.
-ErrCode SelectStructuredElements(EngineContext* ctx, const SubscriptList& subs, int32_t* selected);
 // The subscripts of a list or cell element as 1-based integers: kErrBadListIndex for a
 // colon or a value that is no whole number, kErrIndexOutOfRange below 1 (*bad: the value).
 ErrCode ReadListIndices(EngineContext* ctx, const SubscriptList& subs, int32_t* values,

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "engine/errors/errors.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"

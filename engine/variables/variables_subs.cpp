@@ -7,7 +7,7 @@
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/frames/frame_internal.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
