@@ -7,10 +7,10 @@
 // repaint is drawn through the port's focus rectangle. Also the subplot
 // selection of an instance and the keyboard editing of a text field.
 //
-// Results: 0 done, nothing to repaint (a press keeps the mouse); 10200
+// Results: 0 done, nothing to repaint (a press keeps the mouse); kStatusNothingDone
 // nothing to do here (no interaction record, no press, no subplot or no
-// tool at the point); 10201 done, repaint (a press keeps the mouse); 10203
-// a move dropped by the rate limit; 10041 no such instance; any other code
+// tool at the point); kStatusRepaint done, repaint (a press keeps the mouse); kStatusMoveDropped
+// a move dropped by the rate limit; kKvNonexistentInstance no such instance; any other code
 // a handler's failure, which ends the press.
 //
 // The operations that may run handlers take the block's slot: the block may
@@ -44,9 +44,9 @@ ErrCode FigureMouseScroll(KVContextBlock** slot, int32_t id, double x, double y,
 ErrCode FigureSelectClick(KVContextBlock** slot, int32_t id, double x, double y);
 
 // Runs the hovered subplot's "mouseout" handler and forgets the hover; with
-// redraw the draw handlers follow its success (10201), without it
-// *redrawNeeded (when given) tells that they should. 0, 10201, 10041 or the
-// handler's failure.
+// redraw the draw handlers follow its success (kStatusRepaint), without it
+// *redrawNeeded (when given) tells that they should. 0, kStatusRepaint, kKvNonexistentInstance or
+// the handler's failure.
 ErrCode LeaveHoveredSubplot(KVContextBlock** slot, int32_t id, bool redraw, bool* redrawNeeded);
 
 // A click on subplot k (-1 none): without Shift it becomes the only
@@ -71,13 +71,13 @@ void RedrawGestureFeedback(KVContextBlock* block, int32_t id);
 
 // Hands the number typed into the text field being edited to the field's
 // "mousedrag" handler (as _x1, with the field's _id and _nb) in a new undo
-// version. 0 (no edit, no handler or no number), 10201, 10041 or the
+// version. 0 (no edit, no handler or no number), kStatusRepaint, kKvNonexistentInstance or the
 // handler's failure.
 ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id);
 
 // A key typed while a text field is edited; Enter commits and ends the
-// edit. 0 when no field is edited, 10201, 12 when the edited command is no
-// text field any more, 10041.
+// edit. 0 when no field is edited, kStatusRepaint, 12 when the edited command is no
+// text field any more, kKvNonexistentInstance.
 ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key);
 
 }  // namespace vke

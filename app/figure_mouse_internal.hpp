@@ -66,7 +66,7 @@ class FigureEvent {
   ErrCode PushUndo() const;
   void DropUndo() const;
   ErrCode Redraw() const;
-  // The draw handlers after a step of a drag: 10201, or their failure,
+  // The draw handlers after a step of a drag: kStatusRepaint, or their failure,
   // which ends the press.
   ErrCode RedrawStep() const;
   ErrCode SaveFigure() const;

@@ -18,7 +18,7 @@ namespace vke {
 inline constexpr int32_t kStatusTextBytes = 255;
 
 // The interaction calls on one instance's figure, at a point in pixels; the
-// codes of figure_mouse.hpp, 10200 when there is no engine. The moves and
+// codes of figure_mouse.hpp, kStatusNothingDone when there is no engine. The moves and
 // the wheel give their status text. CursorCode answers 0 to 15, anything
 // above leaving the cursor as it is.
 class FigureInteraction {

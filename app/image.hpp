@@ -83,20 +83,19 @@ struct ImageInput {
 // Loads the records behind the title into the block in the slot, growing it
 // while the image needs more room. Codes: 305 when the header or the
 // extension list cannot be read; 12 for extension names without a callback;
-// 10001, 10006 or 10009 when the KV data, the element list or the undo
-// buffer does not fit and the block cannot grow; 10002 at once when the
-// name buffer does not fit; the engine's code (1, 3, 5, 6, 305 ...) for its
-// state; 600 for an extension that is not registered, an image made under
-// another registry, a later record that cannot be read, and counts or
-// contents that no sound image holds. On any
-// failure the block is left empty: one new instance, no elements, the
-// standard names, an empty undo buffer and an empty, reset engine.
+// kKvPlotOverflow, kKvNotEnoughMemForKVFile or kKvVarTooLargeForUndo when the KV data, the element
+// list or the undo buffer does not fit and the block cannot grow; kKvTooSmallNameBuf at once when
+// the name buffer does not fit; the engine's code (1, 3, 5, 6, 305 ...) for its state; 600 for an
+// extension that is not registered, an image made under another registry, a later record that
+// cannot be read, and counts or contents that no sound image holds. On any failure the block is
+// left empty: one new instance, no elements, the standard names, an empty undo buffer and an empty,
+// reset engine.
 ErrCode LoadImageSections(KVContextBlock** slot, const ImageInput& input,
                           ExtensionFolderFn extensions, uintptr_t extensionArgument);
 
 // Loads the undo buffer from its two records into an undo area whose size K
 // is its first header word; without a reader only checks that the records
-// fit. 10009 when H / 8 + U + 1 > K / 8 or when W words of sets or U units
+// fit. kKvVarTooLargeForUndo when H / 8 + U + 1 > K / 8 or when W words of sets or U units
 // of heap do not fit the area laid out for K bytes; 600 for H below 36, no
 // heap unit, a record that cannot be read, a header that does not describe
 // the heap record, or a buffer that is not sound once moved to its size.

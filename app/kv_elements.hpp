@@ -1,7 +1,7 @@
 // Reading the compiled element list of one instance: elements are 32-bit
 // words {kind, length in words including these two, payload}; positions of
 // elements and descriptors are counted in words from the instance's start
-// element (kind 1). A walk skips the elements of language sections other
+// element (kElemInstanceStart). A walk skips the elements of language sections other
 // than the instance's current one.
 #pragma once
 

@@ -13,7 +13,7 @@
 
 namespace vke {
 
-// The one-record table published behind the engine's own table (10001
+// The one-record table published behind the engine's own table (kKvPlotOverflow,
 // "plotOverflow"); it shadows the application's record of that code.
 extern const ErrorTableRecord kPlotErrorTable[];
 
@@ -101,7 +101,7 @@ bool ReadErrorBlock(EngineContext* ctx, int32_t block, ErrCode* code, const char
 
 // The text of an error, NUL-terminated and cut at size - 1; returns its
 // length. With fromPending and a pending error (code != 0) the pending error
-// becomes the last error and its text is given. For code 10, negative codes
+// becomes the last error and its text is given. For kErrUser, negative codes
 // and codes no table has, the last error's text when there is one. Otherwise
 // the plain message, followed (when 71 bytes remain) by the recorded location
 // and the recorded error name in single quotes.
@@ -113,7 +113,7 @@ int32_t GetErrorText(EngineContext* ctx, ErrCode code, bool fromPending, char* b
 // layer's code.
 ErrCode PrintError(EngineContext* ctx, ErrCode code, bool keep);
 
-// Raises an error given by identifier (no identifier: code 10) and message
+// Raises an error given by identifier (no identifier: kErrUser) and message
 // (lengths -1 = NUL-terminated); a non-empty message becomes the pending
 // error with its location. Returns the code.
 ErrCode RaiseErrorById(EngineContext* ctx, const char* id, int32_t idLength, const char* message,

@@ -23,8 +23,8 @@ enum TypedKind : int32_t {
   kKindInline = 1,   // inline function
   kKindFuncRef = 2,  // function reference
   kKindArray = 3,    // numeric array with a TypedArrayHeader
-  kKindChar = 4,     // char array (code 130)
-  kKindLogical = 5,  // logical array (code 129)
+  kKindChar = 4,     // char array (kCodeUInt16)
+  kKindLogical = 5,  // logical array (kCodeUInt8)
   kKindLibrary = 6,  // 6 and above: a library's own value type
 };
 

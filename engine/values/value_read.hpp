@@ -72,8 +72,8 @@ inline bool IsIntegerCode(uint32_t code) {
 
 // The numeric classes a value can have.
 enum class ValueClass : uint8_t {
-  kDouble,   // plain matrix or N-D double (codes 64/65)
-  kSingle,   // codes 66/67
+  kDouble,   // plain matrix or N-D double (kCodeDouble, kCodeDoubleComplex)
+  kSingle,   // kCodeSingle, kCodeSingleComplex
   kInteger,  // integer-class typed array
   kChar,
   kLogical,
