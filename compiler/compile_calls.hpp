@@ -3,7 +3,7 @@
 // native code and the name queries: function values read from the stack,
 // inline function values, and the frame facts they need.
 //
-// An inline function value (typed kind 1) holds: a 16-bit length and the
+// An inline function value (typed kKindInline) holds: a 16-bit length and the
 // expression text in 16-bit characters; a 16-bit length and that many bytes:
 // the parameter names joined by "," and a 0 byte, then, when the function
 // captured values, the list of them as one item (header and data); then, on

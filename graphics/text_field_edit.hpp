@@ -24,7 +24,7 @@ enum FigureKey : uint32_t {
 // The most characters an edit lets a field hold.
 inline constexpr int32_t kFieldEditChars = 14;
 
-// The text of a field as its command (code 65) holds it: behind the label
+// The text of a field as its command (kCmdTextField) holds it: behind the label
 // and its NUL, up to the NUL that ends it or the end of the byte area.
 struct FieldText {
   const char* label;

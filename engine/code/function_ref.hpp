@@ -1,4 +1,4 @@
-// Function-reference values: typed values of kind 2 whose data is a 16-bit
+// Function-reference values: typed values of kKindFuncRef whose data is a 16-bit
 // name length n, a 16-bit word of their creator (the scope in which the name
 // is resolved), the n bytes of the name and a terminating 0.
 #pragma once

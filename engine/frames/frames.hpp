@@ -110,7 +110,7 @@ constexpr int32_t ContinuationOutputs(uint32_t word) {
 }
 
 struct CallInfo {
-  SavedCodePointer returnTo{kCodeNone, 0};  // where the return continues; kind 0 native code
+  SavedCodePointer returnTo{kCodeNone, 0};  // where the return continues; kCodeNone: native code
   int32_t scope = 0;                        // frame word 9
   int32_t method = 0;                       // kFwMethodCall
   bool callBack = false;                    // call the native again after the return

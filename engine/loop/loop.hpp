@@ -33,8 +33,8 @@ namespace vke {
 ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope, int32_t inputs,
                             int32_t outputs, uint8_t sandbox, uint8_t sliced);
 
-// The address the code pointer designates; null for kind 0 and kinds that
-// hold no code here (5), and for an offset outside its area.
+// The address the code pointer designates; null for kCodeNone and kinds that
+// hold no code here (kCodeStatic), and for an offset outside its area.
 const int16_t* GetCodePointer(EngineContext* ctx);
 // The bytes from the code pointer to the end of its area; 0 where
 // GetCodePointer gives null.
