@@ -1,5 +1,6 @@
 // Times the execution loop on hand-assembled code: a scalar loop
 // (s = s + i over a range), the same loop with line markers run in slices,
+// the sliced loop again with an abort callback to ask at every slice end,
 // a loop of variable reads and indexed assignments x(i) = i, and a loop of
 // calls of a small compiled function. Prints nanoseconds per iteration.
 #include <chrono>
@@ -108,10 +109,16 @@ std::vector<int16_t> RangeLoop(const std::vector<int16_t>& prologue,
   return w;
 }
 
+// The scalar loop as compiled from two lines.
+std::vector<int16_t> LinedLoop() {
+  return RangeLoop({kOpPushZero, kOpStoreVar, 1}, {kOpLine, -1, 2, kOpLoadVar, 1, kOpLoadVar, 2,
+                                                   kOpPlus, kOpStoreVar, 1, kOpLine, -1, 3});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A name runs only that benchmark: scalar, sliced, indexed, calls.
+  // A name runs only that benchmark: scalar, sliced, asked, indexed, calls.
   auto wanted = [&](const char* name) { return argc < 2 || std::strcmp(argv[1], name) == 0; };
   if (argc > 2) {
     gIterations = std::atoi(argv[2]);
@@ -126,11 +133,18 @@ int main(int argc, char** argv) {
   }
   if (wanted("sliced")) {
     Engine e;
-    // The scalar loop as compiled from two lines and run in slices.
-    const auto code = RangeLoop(
-        {kOpPushZero, kOpStoreVar, 1},
-        {kOpLine, -1, 2, kOpLoadVar, 1, kOpLoadVar, 2, kOpPlus, kOpStoreVar, 1, kOpLine, -1, 3});
+    // The scalar loop with lines, run in slices.
+    const auto code = LinedLoop();
     std::printf("sliced lines     %7.1f ns per iteration\n", TimeSliced(e.ctx, Place(e.ctx, code)));
+  }
+  if (wanted("asked")) {
+    Engine e;
+    // The sliced loop with an abort callback installed, as a host has one:
+    // every slice end asks it.
+    SetHostCallbackPair(
+        e.ctx, [](uintptr_t) { return false; }, 0);
+    const auto code = LinedLoop();
+    std::printf("sliced, asked    %7.1f ns per iteration\n", TimeSliced(e.ctx, Place(e.ctx, code)));
   }
   if (wanted("indexed")) {
     Engine e;

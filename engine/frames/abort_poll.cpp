@@ -32,8 +32,7 @@ bool PollAbortRequest(EngineContext* ctx) {
   return old != 0;
 }
 
-ErrCode CheckBreakAtSliceEnd(EngineContext* ctx) {
-  ctx->abortToggle = 0;
+ErrCode AskBreakAtSliceEnd(EngineContext* ctx) {
   if (!BreakRequested(ctx)) return kStatusSuspended;
   RunOnAbortHooks(ctx);
   if (!ctx->interruptDebug) return kStatusHalted;

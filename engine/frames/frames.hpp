@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -193,9 +194,17 @@ ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int
 // called as (context, 0, option word or the default user data).
 bool PollAbortRequest(EngineContext* ctx);
 void RunOnAbortHooks(EngineContext* ctx);
+// The end of a run's slice once an abort callback is installed: asks it.
+ErrCode AskBreakAtSliceEnd(EngineContext* ctx);
 // kStatusSuspended without a break, else kStatusHalted, or kStatusDebug with the debugger's
-// interrupt on.
-ErrCode CheckBreakAtSliceEnd(EngineContext* ctx);
+// interrupt on. Inline: a sliced run ends a slice at every loop end, and
+// without a callback no break can be asked for.
+VKE_HOT_INLINE ErrCode CheckBreakAtSliceEnd(EngineContext* ctx) {
+  ctx->abortToggle = 0;
+  if (!ctx->abortFn) [[likely]]
+    return kStatusSuspended;
+  return AskBreakAtSliceEnd(ctx);
+}
 
 // ---- Frame layout helpers ----
 inline uint32_t* FrameWords(EngineContext* ctx, int32_t f) {

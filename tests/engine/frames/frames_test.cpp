@@ -417,6 +417,23 @@ TEST(FrameQueries, AFrameWithoutTheBaseBelowIt) {
   EXPECT_EQ(ctx->descTop, 0u);
 }
 
+// A slice end forgets the first half of a debugger break even when no
+// callback is installed to ask for a new one.
+TEST(AbortPoll, ASliceEndWithoutACallbackForgetsAHalfBreak) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const AbortFn always = [](uintptr_t) { return true; };
+  SetInterruptDebug(ctx, 1);
+  SetHostCallbackPair(ctx, always, 0);
+  EXPECT_FALSE(PollAbortRequest(ctx));  // the first of the two
+  SetHostCallbackPair(ctx, nullptr, 0);
+  EXPECT_FALSE(PollAbortRequest(ctx));
+  EXPECT_EQ(CheckBreakAtSliceEnd(ctx), kStatusSuspended);
+  SetHostCallbackPair(ctx, always, 0);
+  EXPECT_FALSE(PollAbortRequest(ctx));  // a first one again
+  EXPECT_TRUE(PollAbortRequest(ctx));
+}
+
 int g_aborts = 0;
 ErrCode CountAbort(EngineContext*, uintptr_t, uintptr_t user) {
   g_aborts += static_cast<int>(user);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
@@ -91,6 +92,13 @@ TEST(ScalarRuns, RunsStopWhereTheInstructionsNeedTheirOwnPaths) {
   EXPECT_NE(host.Output(2).find("nosuch"), std::string::npos) << host.Output(2);
 }
 
+// What the code shows when it runs in one go.
+std::string OutputOfOneRun(const char* code) {
+  TestHost whole;
+  EXPECT_EQ(RunCommandLine(whole.ctx(), code), kOk) << whole.Output(2);
+  return whole.Output(1);
+}
+
 // A sliced run ends a slice at every loop end that the fused forms take
 // (the for-range step with its store, a run that ends in a tested
 // comparison, a comparison on the stack before its jump) as at a plain loop
@@ -109,9 +117,7 @@ TEST(ScalarRuns, ASlicedRunEndsASliceAtEveryLoopEndAndGoesOnWhereItStopped) {
   };
   for (const char* loop : loops) {
     SCOPED_TRACE(loop);
-    TestHost whole;
-    ASSERT_EQ(RunCommandLine(whole.ctx(), loop), kOk) << whole.Output(2);
-    const std::string all = whole.Output(1);
+    const std::string all = OutputOfOneRun(loop);
     ASSERT_NE(all.find("55"), std::string::npos) << all;
     for (int32_t slices : {1, 4, 9}) {
       TestHost host;
@@ -123,6 +129,31 @@ TEST(ScalarRuns, ASlicedRunEndsASliceAtEveryLoopEndAndGoesOnWhereItStopped) {
       EXPECT_EQ(test::ResumeRun(host.ctx()), kOk) << host.Output(2);
       EXPECT_EQ(host.Output(1), all);
     }
+  }
+}
+
+// Without an abort callback nobody can ask for a break, and the slice end
+// takes its short way: the slices still end at every loop end, after each
+// round, and the run still goes on where it stopped.
+TEST(ScalarRuns, ASlicedRunWithoutABreakCallbackEndsItsSlicesAlike) {
+  const char* loops[] = {
+      "s = 0;\nfor n = 1:5, s = s + n; disp(n); end\ndisp(s)\n",
+      "s = 0; n = 0;\nwhile n < 5, n = n + 1; s = s + n; disp(n); end\ndisp(s)\n",
+  };
+  for (const char* loop : loops) {
+    SCOPED_TRACE(loop);
+    const std::string all = OutputOfOneRun(loop);
+    TestHost host;
+    SetHostCallbackPair(host.ctx(), nullptr, 0);
+    ASSERT_EQ(RunCommandLine(host.ctx(), loop, 1), kStatusSuspended) << host.Output(2);
+    size_t shown = all.find('\n') + 1;
+    for (int32_t slice = 2; slice <= 4; slice++) {
+      ASSERT_EQ(ExecuteBytecode(host.ctx(), 1), kStatusSuspended) << host.Output(2);
+      shown = all.find('\n', shown) + 1;
+      EXPECT_EQ(host.Output(1), all.substr(0, shown)) << slice << " slices";
+    }
+    EXPECT_EQ(test::ResumeRun(host.ctx()), kOk) << host.Output(2);
+    EXPECT_EQ(host.Output(1), all);
   }
 }
 
