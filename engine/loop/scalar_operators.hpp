@@ -30,7 +30,8 @@ VKE_HOT_INLINE int32_t ScalarArithOption(const BuiltinDispatch& b) {
 // options without a scalar path.
 VKE_HOT_INLINE bool ArithOnScalars(int32_t option, double x, double y, double* result) {
   if (option == '\\') std::swap(x, y), option = '/';
-  return option != '^' && WithRealOperation<double>(option, [&](auto f) { *result = f(x, y); });
+  return option != '^' &&
+         WithRealOperation<double>(option, [x, y, result](auto f) { *result = f(x, y); });
 }
 
 // x op y for a comparison option; false for options of other families.
@@ -39,7 +40,7 @@ VKE_HOT_INLINE bool CompareScalars(int32_t option, double x, double y, bool* tru
   bool swapped;
   const int32_t ordered = OrderedComparison(option, &swapped);
   if (swapped) std::swap(x, y);
-  WithComparison<double>(ordered, [&](auto f) { *truth = f(x, y) != 0; });
+  WithComparison<double>(ordered, [x, y, truth](auto f) { *truth = f(x, y) != 0; });
   return true;
 }
 
