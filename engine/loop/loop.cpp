@@ -50,6 +50,13 @@ VKE_HOT_INLINE void StoreCodePointer(EngineContext* ctx, const int16_t* address)
     ctx->cpOffset = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(address) - base);
 }
 
+// The end of a slice of thread 0, as HandleError ends it, without the call.
+VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
+  StoreCodePointer(ctx, ip);
+  LeaveRun(ctx);
+  return kStatusSuspended;
+}
+
 // Inline in ExecuteBytecode, its only caller: a sliced run enters it at every
 // backward jump.
 [[gnu::always_inline]] inline ErrCode RunLoop(LoopRun& run) {
@@ -112,6 +119,7 @@ VKE_HOT_INLINE void StoreCodePointer(EngineContext* ctx, const int16_t* address)
           ip = at + 2 + at[1];
           if (at[1] >= 0 || !run.sliced) continue;
           e = CheckBreakAtSliceEnd(ctx);
+          if (e == kStatusSuspended && ctx->currentThread == 0) return EndSlice(ctx, ip);
           break;
         case kOpLine: {
           bool light = false;
@@ -196,12 +204,7 @@ VKE_HOT_INLINE void StoreCodePointer(EngineContext* ctx, const int16_t* address)
     }
     // ---- Common tail: the error path or the thread-slice check ----
     run.ip = ip;
-    if (e == kStatusSuspended && ctx->currentThread == 0) {
-      // The end of a slice, as HandleError ends it, without the call.
-      StoreCodePointer(ctx, ip);
-      LeaveRun(ctx);
-      return e;
-    }
+    if (e == kStatusSuspended && ctx->currentThread == 0) return EndSlice(ctx, ip);
     if (e) {
       ErrCode result;
       if (HandleError(run, e, at, &result) == Next::kReturn) return result;
