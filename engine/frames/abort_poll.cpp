@@ -32,8 +32,7 @@ bool PollAbortRequest(EngineContext* ctx) {
   return old != 0;
 }
 
-ErrCode AskBreakAtSliceEnd(EngineContext* ctx) {
-  if (!BreakRequested(ctx)) return kStatusSuspended;
+ErrCode BreakAtSliceEnd(EngineContext* ctx) {
   RunOnAbortHooks(ctx);
   if (!ctx->interruptDebug) return kStatusHalted;
   if (ctx->curFrame >= 0) FrameWords(ctx, ctx->curFrame)[kFwStopRequest] = kStopAtNextLine;

@@ -194,16 +194,16 @@ ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int
 // called as (context, 0, option word or the default user data).
 bool PollAbortRequest(EngineContext* ctx);
 void RunOnAbortHooks(EngineContext* ctx);
-// The end of a run's slice once an abort callback is installed: asks it.
-ErrCode AskBreakAtSliceEnd(EngineContext* ctx);
-// kStatusSuspended without a break, else kStatusHalted, or kStatusDebug with the debugger's
-// interrupt on. Inline: a sliced run ends a slice at every loop end, and
-// without a callback no break can be asked for.
+// A break asked for at the end of a run's slice: the hooks run, then
+// kStatusHalted, or kStatusDebug with the debugger's interrupt on.
+ErrCode BreakAtSliceEnd(EngineContext* ctx);
+// kStatusSuspended without a break, else BreakAtSliceEnd's code. Inline: a
+// sliced run ends a slice at every loop end.
 VKE_HOT_INLINE ErrCode CheckBreakAtSliceEnd(EngineContext* ctx) {
   ctx->abortToggle = 0;
-  if (!ctx->abortFn) [[likely]]
+  if (!ctx->abortFn || !ctx->abortFn(ctx->abortArg)) [[likely]]
     return kStatusSuspended;
-  return AskBreakAtSliceEnd(ctx);
+  return BreakAtSliceEnd(ctx);
 }
 
 // ---- Frame layout helpers ----
