@@ -68,7 +68,9 @@ constexpr const ElementKindInfo* FindElementKind(uint32_t kind) {
   return nullptr;
 }
 
-// The handler group of a kind; kNone for codes that are no element kind.
+// The handler group of a kind; kNone for codes that are no element kind. (Not
+// through FindElementKind: GCC 12 cannot test that pointer in a constant
+// expression.)
 constexpr HandlerGroup ElementHandlerGroup(uint32_t kind) {
   for (const ElementKindInfo& info : kElementKinds)
     if (info.code == kind) return info.group;

@@ -7,6 +7,7 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/kv_elements.hpp"
+#include "app/plot_handlers.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
 
@@ -27,9 +28,8 @@ ErrCode RunFigureEvent(KVContextBlock** slot, int32_t instance, uint32_t kind, d
   InstanceFigureHost host(slot, instance);
   PlotHandlers handlers;
   if (ErrCode e = host.FindPlotHandlers(r->figure.subplots[0].plotId, target, &handlers)) return e;
-  const int32_t index = kind == kElemDraw
-                            ? kHandlerDraw
-                            : kHandlerMouseDown + static_cast<int32_t>(kind - kElemMouseDown);
+  const int32_t index = PlotHandlerSlot(kind);
+  if (index == kNoHandler) return kErrBadArg;
   // A plot without a handler for the event ignores it.
   const bool up = kind == kElemMouseUp;
   if (handlers.descriptors[index] < 0) return up ? RunPostEventHandlers(slot, instance) : kOk;

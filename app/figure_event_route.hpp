@@ -21,7 +21,8 @@ ErrCode RunHandlerAndRedraw(KVContextBlock** slot, const HandlerRequest& request
 // target (-1: none). A plot without a handler of the kind ignores the event;
 // a release still runs the post-event handlers. A press keeps an undo
 // version, dropped again when its handler fails. kKvNonexistentInstance for
-// an unknown instance; else the first failure.
+// an unknown instance, kErrBadArg for a kind that is no such handler; else
+// the first failure.
 ErrCode RunFigureEvent(KVContextBlock** slot, int32_t instance, uint32_t kind, double x, double y,
                        int32_t target);
 

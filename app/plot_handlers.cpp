@@ -49,6 +49,15 @@ const HandlerElementRule* RuleFor(uint32_t kind) {
   return nullptr;
 }
 
+}  // namespace
+
+int32_t PlotHandlerSlot(uint32_t kind) {
+  const HandlerElementRule* rule = RuleFor(kind);
+  return rule != nullptr && rule->slot >= 0 ? rule->slot : kNoHandler;
+}
+
+namespace {
+
 // Words of a call descriptor's header: function id, input and output counts.
 constexpr uint32_t kDescriptorHeaderWords = 3;
 

@@ -28,6 +28,10 @@ class ElementFigureHost : public FigureHost {
   int32_t NextPlot(int32_t plotId, int32_t step) override;
 };
 
+// The handler descriptor of a subplot that a handler kind fills (kElemDraw to
+// kElemDragOut), or kNoHandler for a kind that fills no single one.
+int32_t PlotHandlerSlot(uint32_t kind);
+
 // Whether the instance has a figure element and its layout may change.
 bool HasFigureElements(const FigureState& fig, const ElementListView& list);
 

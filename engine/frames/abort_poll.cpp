@@ -6,14 +6,6 @@
 
 namespace vke {
 
-namespace {
-
-bool BreakRequested(EngineContext* ctx) {
-  return ctx->abortFn && ctx->abortFn(ctx->abortArg);
-}
-
-}  // namespace
-
 void RunOnAbortHooks(EngineContext* ctx) {
   const NativeFunctionRecord* r = nullptr;
   while ((r = FindLibraryRecord(ctx, "+onabort", r, 0, nullptr))) {
@@ -23,7 +15,7 @@ void RunOnAbortHooks(EngineContext* ctx) {
 }
 
 bool PollAbortRequest(EngineContext* ctx) {
-  if (!BreakRequested(ctx)) return false;
+  if (!AbortRequested(ctx)) return false;
   RunOnAbortHooks(ctx);
   if (!ctx->interruptDebug) return true;
   // With the debugger's interrupt on, only a second break in a row stops.

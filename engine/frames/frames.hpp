@@ -197,11 +197,15 @@ void RunOnAbortHooks(EngineContext* ctx);
 // A break asked for at the end of a run's slice: the hooks run, then
 // kStatusHalted, or kStatusDebug with the debugger's interrupt on.
 ErrCode BreakAtSliceEnd(EngineContext* ctx);
+// Whether the host's abort callback, when there is one, asks for a break.
+VKE_HOT_INLINE bool AbortRequested(EngineContext* ctx) {
+  return ctx->abortFn && ctx->abortFn(ctx->abortArg);
+}
 // kStatusSuspended without a break, else BreakAtSliceEnd's code. Inline: a
 // sliced run ends a slice at every loop end.
 VKE_HOT_INLINE ErrCode CheckBreakAtSliceEnd(EngineContext* ctx) {
   ctx->abortToggle = 0;
-  if (!ctx->abortFn || !ctx->abortFn(ctx->abortArg)) [[likely]]
+  if (!AbortRequested(ctx)) [[likely]]
     return kStatusSuspended;
   return BreakAtSliceEnd(ctx);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/draw_cycle.hpp"
+#include "app/figure_event_route.hpp"
 #include "app/figure_png.hpp"
 #include "app/headless_view.hpp"
 #include "app/reset_data.hpp"
@@ -96,6 +97,19 @@ TEST(DemoRoute, TheEventStepLeavesWhatTheViewLeft) {
   EXPECT_EQ(Printed(evented, "x"), x) << evented;
   EXPECT_EQ(Printed(evented, "y"), y);
   EXPECT_EQ(Printed(evented, "label"), Printed(viewed, "label"));
+}
+
+// Kinds that fill no single handler of a plot (the figure rectangle, the
+// draw-and-mouse element, an instance-wide kind) are refused, and nothing runs.
+TEST(DemoRoute, TheEventRouteRefusesKindsThatAreNoPlotHandler) {
+  Demo demo;
+  ASSERT_FALSE(HasFatalFailure());
+  KVContextBlock** slot = demo.tool.slot();
+  ASSERT_EQ(ResetInstanceData(slot, kInstance), kOk);
+  for (uint32_t kind : {kElemResize, kElemDrawAndMouse, kElemPostEvent, kElemInstanceStart})
+    EXPECT_EQ(RunFigureEvent(slot, kInstance, kind, 0.5, 0.5, -1), kErrBadArg) << kind;
+  const std::string out = demo.Run("print x\n");
+  EXPECT_EQ(Printed(out, "x"), "0.5") << out;
 }
 
 }  // namespace
