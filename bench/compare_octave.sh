@@ -15,7 +15,8 @@
 # Octave's whole-process time over vke's. The targets: scalar loop at
 # 2e6 at least 20 times Octave (at most 26 ns per iteration), recursion 30
 # times, vector work at 1e6 and 1e7 elements 1.5 times, string building and
-# vector growth 10 times.
+# vector growth 10 times. Each row that has a target says "met" or "below"
+# beside it (medians of the runs).
 #   bench/compare_octave.sh            RUNS=10 bench/compare_octave.sh recursion
 #   RUNS=300 bench/compare_octave.sh empty
 set -e
@@ -36,18 +37,38 @@ vke=${VKE:-$build/tools/vke}
   fminbnd_cos fzero_cos fminsearch_rosenbrock quad_exp \
   ode45_vanderpol ode23_vanderpol ode45_linear ode23_linear
 out=$(mktemp -d)
+# The targets: a program's ratio at its own size, or NAME@N at size N; "ns"
+# bounds vke's nanoseconds per iteration as well.
+export TARGETS="recursion:30 scalar_loop:20 vector_work:1.5 string_building:10
+vector_growth:10 scalar_loop@2000000:20:ns26 vector_work@1000000:1.5
+vector_work@10000000:1.5 string_building@50000:10 vector_growth@100000:10"
+cat >"$out/target.py" <<'PY'
+import os
+def verdict(key, ratio, ns=None):
+    for spec in os.environ["TARGETS"].split():
+        name, least, *bound = spec.split(":")
+        if name != key:
+            continue
+        most = float(bound[0][2:]) if bound else None
+        met = ratio >= float(least) and (most is None or ns is None or ns <= most)
+        want = f">={least}" + (f", <={most:g} ns" if most else "")
+        return f"{want:>16} {'met' if met else 'below'}"
+    return ""
+PY
 echo "shared libraries vke maps: $(ldd "$vke" | grep -c '=>')"
-printf '%-18s %12s %12s %10s\n' program "vke (ms)" "octave (ms)" "ratio"
+printf '%-18s %12s %12s %10s %16s\n' program "vke (ms)" "octave (ms)" "ratio" target
 export OPENBLAS_NUM_THREADS=1
 for name in "$@"; do
   hyperfine -N --warmup 3 --runs "$runs" --export-json "$out/$name.json" \
     -n vke "$vke $here/programs/$name.vke" \
     -n octave "octave-cli --norc --quiet $here/programs/$name.m" >/dev/null 2>&1
-  python3 - "$out/$name.json" "$name" <<'PY'
+  python3 - "$out/$name.json" "$name" "$out" <<'PY'
 import json, sys
-results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+sys.path.insert(0, sys.argv[3])
+from target import verdict
+results = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
 v, o = results["vke"], results["octave"]
-print(f"{sys.argv[2]:<18} {v * 1e3:12.2f} {o * 1e3:12.2f} {o / v:10.1f}")
+print(f"{sys.argv[2]:<18} {v * 1e3:12.2f} {o * 1e3:12.2f} {o / v:10.1f} {verdict(sys.argv[2], o / v)}")
 PY
 done
 # The ODE programs end by printing their output rows, which differ by
@@ -75,7 +96,8 @@ v, p = results["lapack"], results["plain"]
 print(f"{'scalar_division':<18} {v:12.4f} {p:12.4f} {v / p:10.2f}")
 PY
 if [ "${SIZED:-1}" != 0 ]; then
-  printf '\n%-16s %9s %10s %10s %10s %8s\n' program size "vke ns/it" "oct ns/it" "lua ns/it" ratio
+  printf '\n%-16s %9s %10s %10s %10s %8s %16s\n' program size "vke ns/it" "oct ns/it" "lua ns/it" \
+    ratio target
   hyperfine -N --warmup 3 --runs 20 --export-json "$out/empty.json" \
     -n vke "$vke $here/programs/empty.vke" -n octave "octave-cli --norc --quiet $here/programs/empty.m" \
     >/dev/null 2>&1
@@ -93,8 +115,10 @@ if [ "${SIZED:-1}" != 0 ]; then
         set -- "$@" -n lua "lua5.4 $out/$name.lua"
       fi
       hyperfine -N --warmup 1 --runs "$runs" --export-json "$out/sized.json" "$@" >/dev/null 2>&1
-      python3 - "$out/sized.json" "$out/empty.json" "$name" "$n" <<'PY'
+      python3 - "$out/sized.json" "$out/empty.json" "$name" "$n" "$out" <<'PY'
 import json, sys
+sys.path.insert(0, sys.argv[5])
+from target import verdict
 def medians(path):
     return {r["command"]: r["median"] for r in json.load(open(path))["results"]}
 t, empty = medians(sys.argv[1]), medians(sys.argv[2])
@@ -102,7 +126,8 @@ n = int(sys.argv[4])
 per = lambda k, base: (t[k] - base) / n * 1e9 if k in t else float("nan")
 v, o = per("vke", empty["vke"]), per("octave", empty["octave"])
 l = per("lua", 0.0)
-print(f"{sys.argv[3]:<16} {n:9d} {v:10.1f} {o:10.1f} {l:10.1f} {t['octave'] / t['vke']:8.1f}")
+r = t["octave"] / t["vke"]
+print(f"{sys.argv[3]:<16} {n:9d} {v:10.1f} {o:10.1f} {l:10.1f} {r:8.1f} {verdict(f'{sys.argv[3]}@{n}', r, v)}")
 PY
     done
   done
