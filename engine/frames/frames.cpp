@@ -3,6 +3,8 @@
 // blocks, and leaving the results on the value stacks.
 #include "engine/frames/frames.hpp"
 
+#include <algorithm>
+
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
@@ -218,11 +220,17 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const int32_t caller = ctx->curFrame;
   uint32_t* slots = w + kFrameHeaderWords;
   const uint32_t firstInput = h.outputs;
-  for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
-  // Into their slots, the last first: the slots lie above.
-  for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
-  for (uint32_t i = 0; i < h.vars; i++)
-    if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
+  if (3 * named <= kFrameHeaderWords) {
+    // The blocks lie under the slots: straight in.
+    std::fill(slots, slots + h.vars, static_cast<uint32_t>(-1));
+    for (int32_t j = 0; j < named; j++) slots[firstInput + j] = w[3 * j];
+  } else {
+    for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
+    // Into their slots, the last first: the slots lie above.
+    for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
+    for (uint32_t i = 0; i < h.vars; i++)
+      if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
+  }
   if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
 
   // Every header word written one by one: a block clear first costs a call
