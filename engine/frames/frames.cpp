@@ -82,6 +82,23 @@ void RestoreMovedInputs(EngineContext* ctx, uint32_t first, int32_t done) {
   }
 }
 
+// The top `surplus` entries as the list of a new block (*block); true, with
+// nothing taken, when the heap has no room for it. Kept out of the common
+// path of a call.
+[[gnu::noinline]] bool GatherVarargin(EngineContext* ctx, int32_t surplus, int32_t* block) {
+  uint64_t units = kItemHeaderUnits;
+  for (int32_t d = 0; d < surplus; d++) units += DescAt(ctx, d)->size + kItemHeaderUnits;
+  if (units > kBlockSizeMask || AllocEngineBlock(ctx, static_cast<uint32_t>(units), block))
+    return true;
+  uint8_t* p = BlockData(ctx, *block);
+  Store(p, ValueDescriptor{kFlagStructured, static_cast<uint32_t>(units) - kItemHeaderUnits,
+                           kKindList});
+  Store<int32_t>(p + 12, 0);
+  p += kItemHeaderBytes;
+  for (int32_t d = surplus - 1; d >= 0; d--) p += WriteEntryAsItem(ctx, d, p);
+  return false;
+}
+
 // The number of elements of a varargout value and its first element item;
 // -1 when the value is not a list or cell array.
 int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** first) {
@@ -200,19 +217,9 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
     w[3 * j] = static_cast<uint32_t>(block);
   }
   int32_t varargin = -1;
-  if (h.Varargin()) {
-    uint64_t units = kItemHeaderUnits;
-    for (int32_t d = 0; d < inputs - named; d++) units += DescAt(ctx, d)->size + kItemHeaderUnits;
-    if (units > kBlockSizeMask || AllocEngineBlock(ctx, static_cast<uint32_t>(units), &varargin)) {
-      RestoreMovedInputs(ctx, frame, named);
-      return kErrVarOverflow;
-    }
-    uint8_t* p = BlockData(ctx, varargin);
-    Store(p, ValueDescriptor{kFlagStructured, static_cast<uint32_t>(units) - kItemHeaderUnits,
-                             kKindList});
-    Store<int32_t>(p + 12, 0);
-    p += kItemHeaderBytes;
-    for (int32_t d = inputs - named - 1; d >= 0; d--) p += WriteEntryAsItem(ctx, d, p);
+  if (h.Varargin() && GatherVarargin(ctx, inputs - named, &varargin)) {
+    RestoreMovedInputs(ctx, frame, named);
+    return kErrVarOverflow;
   }
 
   // Drop the inputs and build the frame where they were.
