@@ -3,6 +3,8 @@
 // blocks, and leaving the results on the value stacks.
 #include "engine/frames/frames.hpp"
 
+#include <algorithm>
+
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
@@ -80,6 +82,23 @@ void RestoreMovedInputs(EngineContext* ctx, uint32_t first, int32_t done) {
   }
 }
 
+// The top `surplus` entries as the list of a new block (*block); true, with
+// nothing taken, when the heap has no room for it. Kept out of the common
+// path of a call.
+[[gnu::noinline]] bool GatherVarargin(EngineContext* ctx, int32_t surplus, int32_t* block) {
+  uint64_t units = kItemHeaderUnits;
+  for (int32_t d = 0; d < surplus; d++) units += DescAt(ctx, d)->size + kItemHeaderUnits;
+  if (units > kBlockSizeMask || AllocEngineBlock(ctx, static_cast<uint32_t>(units), block))
+    return true;
+  uint8_t* p = BlockData(ctx, *block);
+  Store(p, ValueDescriptor{kFlagStructured, static_cast<uint32_t>(units) - kItemHeaderUnits,
+                           kKindList});
+  Store<int32_t>(p + 12, 0);
+  p += kItemHeaderBytes;
+  for (int32_t d = surplus - 1; d >= 0; d--) p += WriteEntryAsItem(ctx, d, p);
+  return false;
+}
+
 // The number of elements of a varargout value and its first element item;
 // -1 when the value is not a list or cell array.
 int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** first) {
@@ -99,6 +118,54 @@ int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** fir
   }
   *first = item;
   return items;
+}
+
+// The return of a call that asks for at most one result, which a declared
+// output holds: varargout cannot take part, and the results need neither
+// reversal nor room beyond the frame's header. Gives -1, nothing changed,
+// for every other return, which the general path then takes.
+int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t* callBack) {
+  const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
+  const auto declared = static_cast<int32_t>(w[kFwResultsDelivered]);
+  if (declared > vars || declared < 0) return -1;
+  const auto wanted = static_cast<int32_t>(w[kFwResultsWanted]);
+  uint32_t* slots = w + kFrameHeaderWords;
+  int32_t result = 0;  // the result's value block
+  if (wanted == 1 || (wanted == -1 && declared > 0)) {
+    if (declared < 1) return -1;
+    result = VariableValueBlock(ctx, static_cast<int32_t>(slots[0]));
+    if (result <= 0 && wanted == 1) return -1;  // unset: the general path raises
+  } else if (wanted != 0 && wanted != -2) {
+    return -1;
+  }
+  const uint32_t dataStart = ctx->dataTop - EntryUnitsAbove(ctx, FrameEntriesStart(ctx, f));
+  const uint8_t* item = result > 0 ? BlockData(ctx, result) : nullptr;
+  if (item) {
+    const uint32_t size = Load<ValueDescriptor>(item).size;
+    if (uint64_t{dataStart} + size >= ctx->dataCap || uint64_t{uint32_t(f)} + 3 >= ctx->descCap)
+      return -1;
+  }
+  const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
+  const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
+  const int32_t previous = PreviousFrame(ctx, f);
+  // The result is copied out before any block is freed; freeing only
+  // clears the in-use bits, so the order leaves the heap as the general
+  // path leaves it.
+  const uint32_t first = vars > 0 ? slots[0] : 0;
+  ctx->descTop = static_cast<uint32_t>(f);
+  ctx->dataTop = dataStart;
+  ctx->curFrame = previous;
+  if (item) {
+    PushItem(ctx, item);
+  } else if (wanted < 0) {
+    PushNoValue(ctx);
+  }
+  FreeEngineBlock(ctx, static_cast<int32_t>(first));
+  for (int32_t i = 1; i < vars; i++) FreeEngineBlock(ctx, static_cast<int32_t>(slots[i]));
+  ctx->cpKind = back.kind;
+  ctx->cpOffset = back.offset;
+  if (callBack) *callBack = again;
+  return kOk;
 }
 
 }  // namespace
@@ -128,53 +195,62 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
 
   // Move the inputs into blocks; each moved input's descriptor word 0 keeps
-  // its block until the frame is built.
+  // its block until the frame is built. The inputs' data lies in order from
+  // the first input's, at the end of the data stack.
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
   uint32_t* w = ctx->DescWords() + frame;
+  uint32_t inputUnits = 0;
+  for (int32_t j = 0; j < inputs; j++) inputUnits += w[3 * j + 1];
+  const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - inputUnits);
   for (int32_t j = 0; j < named; j++) {
-    const int32_t depth = inputs - 1 - j;
+    const ValueDescriptor d = Load<ValueDescriptor>(w + 3 * j);
     int32_t block;
-    if (AllocEngineBlock(ctx, DescAt(ctx, depth)->size + kItemHeaderUnits, &block)) {
+    if (AllocEngineBlock(ctx, d.size + kItemHeaderUnits, &block)) {
       RestoreMovedInputs(ctx, frame, j);
       return kErrVarOverflow;
     }
-    WriteEntryAsItem(ctx, depth, BlockData(ctx, block));
+    uint8_t* item = BlockData(ctx, block);
+    Store(item, d);
+    Store<int32_t>(item + 12, 0);
+    CopyUnits(item + kItemHeaderBytes, data, d.size);
+    data += 8ull * d.size;
     w[3 * j] = static_cast<uint32_t>(block);
   }
   int32_t varargin = -1;
-  if (h.Varargin()) {
-    uint64_t units = kItemHeaderUnits;
-    for (int32_t d = 0; d < inputs - named; d++) units += DescAt(ctx, d)->size + kItemHeaderUnits;
-    if (units > kBlockSizeMask || AllocEngineBlock(ctx, static_cast<uint32_t>(units), &varargin)) {
-      RestoreMovedInputs(ctx, frame, named);
-      return kErrVarOverflow;
-    }
-    uint8_t* p = BlockData(ctx, varargin);
-    Store(p, ValueDescriptor{kFlagStructured, static_cast<uint32_t>(units) - kItemHeaderUnits,
-                             kKindList});
-    Store<int32_t>(p + 12, 0);
-    p += kItemHeaderBytes;
-    for (int32_t d = inputs - named - 1; d >= 0; d--) p += WriteEntryAsItem(ctx, d, p);
+  if (h.Varargin() && GatherVarargin(ctx, inputs - named, &varargin)) {
+    RestoreMovedInputs(ctx, frame, named);
+    return kErrVarOverflow;
   }
 
   // Drop the inputs and build the frame where they were.
-  uint32_t inputUnits = 0;
-  for (int32_t d = 0; d < inputs; d++) inputUnits += DescAt(ctx, d)->size;
   const uint32_t stopRequest = InitialStopRequest(ctx, function);
   const int32_t caller = ctx->curFrame;
   uint32_t* slots = w + kFrameHeaderWords;
   const uint32_t firstInput = h.outputs;
-  for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
-  // Into their slots, the last first: the slots lie above.
-  for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
-  for (uint32_t i = 0; i < h.vars; i++)
-    if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
+  if (3 * named <= kFrameHeaderWords) {
+    // The blocks lie under the slots: straight in.
+    std::fill(slots, slots + h.vars, static_cast<uint32_t>(-1));
+    for (int32_t j = 0; j < named; j++) slots[firstInput + j] = w[3 * j];
+  } else {
+    for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks
+    // Into their slots, the last first: the slots lie above.
+    for (int32_t j = named; j-- > 0;) slots[firstInput + j] = w[j];
+    for (uint32_t i = 0; i < h.vars; i++)
+      if (i < firstInput || i >= firstInput + named) slots[i] = static_cast<uint32_t>(-1);
+  }
   if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
 
-  std::memset(w, 0, 4ull * kFrameHeaderWords);
+  // Every header word written one by one: a block clear first costs a call
+  // its most expensive instruction.
   w[kFwReturnKind] = info.returnTo.kind;
   w[kFwReturnOffset] = info.returnTo.offset;
   w[kFwBackLink] = caller < 0 ? 0 : frame - static_cast<uint32_t>(caller);
+  w[kFwCatchKind] = 0;
+  w[kFwCatchOffset] = 0;
+  w[kFwCatchKeep] = 0;
+  w[kFwCatchKeepExtra] = 0;
+  w[kFwDebugKind] = 0;
+  w[kFwDebugOffset] = 0;
   w[kFwScope] = static_cast<uint32_t>(info.scope);
   w[kFwMethodCall] = static_cast<uint32_t>(info.method);
   w[kFwVarCount] = h.vars;
@@ -182,11 +258,14 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   w[kFwResultsWanted] = static_cast<uint32_t>(wanted);
   w[kFwInputsGiven] = static_cast<uint32_t>(inputs);
   w[kFwResultsDelivered] = function == kCallText ? 0 : static_cast<uint32_t>(h.FixedOutputs());
+  w[kFwNameCapacity] = 0;
   w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
+  w[kFwEntry] = 0;
   w[kFwPosition] = static_cast<uint32_t>(-1);
   w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwStopRequest] = stopRequest;
   w[kFwHeader] = static_cast<uint32_t>(t.headerWord);
+  static_assert(kFwHeader + 1 == kFrameHeaderWords, "every header word is written above");
 
   ctx->descTop = frame + kFrameHeaderWords + h.vars;
   ctx->dataTop -= inputUnits;
@@ -203,6 +282,7 @@ ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
   uint32_t* w = FrameWords(ctx, f);
+  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
   uint32_t* slots = w + kFrameHeaderWords;
   const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
   int32_t declared = static_cast<int32_t>(w[kFwResultsDelivered]);

@@ -65,7 +65,8 @@ ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, in
 }
 
 bool HasObjectArgument(EngineContext* ctx, int32_t inputs) {
-  for (int32_t d = 0; d < inputs && d < GetFrameEntryCount(ctx); d++) {
+  const int32_t count = std::min(inputs, GetFrameEntryCount(ctx));
+  for (int32_t d = 0; d < count; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
     if (IsStructured(*v) && IsObjectKind(v->word)) return true;
   }
@@ -158,7 +159,8 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
     run.ip = nullptr;
     return kOk;
   }
-  if (!halt) ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]), -1);
+  if (!halt && ctx->profileTable > 0)
+    ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]), -1);
   uint32_t callBack = 0;
   ErrCode e = halt ? ReturnToCaller(ctx, &callBack) : ReturnFromCall(ctx, &callBack);
   if (e) return e;

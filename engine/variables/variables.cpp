@@ -145,6 +145,15 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
   uint32_t position;
   ErrCode e = FindVariableSlot(ctx, n, &position);
   if (e) return e;
+  if (position < ctx->descTop && static_cast<int32_t>(ctx->DescWords()[position]) <= 0) {
+    // The first value of a variable: no block to reuse, free or follow.
+    int32_t block;
+    e = NewValueBlock(ctx, 0, &block);
+    if (e) return e;
+    ctx->DescWords()[position] = static_cast<uint32_t>(block);
+    PopTop(ctx, d);
+    return kOk;
+  }
   const int32_t old = SlotValueBlock(ctx, position);
   if (old > 0 && BlockUnits(ctx, old) == d.size + 2) {
     WriteEntryAsItem(ctx, 0, BlockData(ctx, old));

@@ -90,6 +90,26 @@ bool HeapIsFree(EngineContext* ctx) {
   return true;
 }
 
+// A shared function-table entry holding the scalar v in a block of its own
+// (*value), and a variable block linking to such an entry.
+int32_t AddSharedScalar(EngineContext* ctx, double v, int32_t* value) {
+  PushRealScalar(ctx, v);
+  EXPECT_EQ(AllocEngineBlock(ctx, 3, value), kOk);
+  WriteEntryAsItem(ctx, 0, BlockData(ctx, *value));
+  Drop(ctx);
+  const auto shared = static_cast<int32_t>(ctx->funcCount++);
+  const int32_t entry[4] = {1, 0, *value, -1};
+  std::memcpy(ctx->CodeBytes() + 16 * shared, entry, 16);
+  return shared;
+}
+int32_t LinkTo(EngineContext* ctx, int32_t shared) {
+  int32_t link = 0;
+  EXPECT_EQ(AllocEngineBlock(ctx, 3, &link), kOk);
+  Store(BlockData(ctx, link), ValueDescriptor{kFlagReference, 1, 0});
+  Store<int32_t>(BlockData(ctx, link) + 16, shared);
+  return link;
+}
+
 CallInfo ReturnTo(uint32_t offset, bool callBack = false) {
   CallInfo info;
   info.returnTo = {kCodeArea, offset};
@@ -257,25 +277,55 @@ TEST(ReturnFromCall, ManyArgumentsResultsAndSharedValues) {
 
   // Variable 3 links to the shared value of function-table entry `shared`.
   int32_t value, link;
-  PushRealScalar(ctx, 40);
-  ASSERT_EQ(AllocEngineBlock(ctx, 3, &value), kOk);
-  WriteEntryAsItem(ctx, 0, BlockData(ctx, value));
-  Drop(ctx);
-  int32_t shared = static_cast<int32_t>(ctx->funcCount++);
-  const int32_t entry[4] = {1, 0, value, -1};
-  std::memcpy(ctx->CodeBytes() + 16 * shared, entry, 16);
+  const int32_t shared = AddSharedScalar(ctx, 40, &value);
   int32_t f = AddFunction(ctx, {0, 10, 0, 10});
   ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 0, 10), kOk);
   for (int32_t i = 0; i < 10; i++)
     if (i != 3) SetScalar(ctx, i, i + 1);
-  ASSERT_EQ(AllocEngineBlock(ctx, 3, &link), kOk);
-  Store(BlockData(ctx, link), ValueDescriptor{kFlagReference, 1, 0});
-  Store<int32_t>(BlockData(ctx, link) + 16, shared);
+  link = LinkTo(ctx, shared);
   Frame(ctx)[kFrameHeaderWords + 3] = static_cast<uint32_t>(link);
   ASSERT_EQ(ReturnFromCall(ctx), kOk);
   ASSERT_EQ(EntryCount(ctx), 10);
   for (int32_t i = 0; i < 10; i++) EXPECT_EQ(TopScalar(ctx, i), i == 3 ? 40 : i + 1) << i;
   FreeEngineBlock(ctx, value);  // the shared value stayed; nothing else did
+  EXPECT_TRUE(HeapIsFree(ctx));
+}
+
+TEST(ReturnFromCall, OneResultThroughALinkAndFramesWithoutVariables) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // The only output links to a shared value: the value is copied out and
+  // stays, only the link goes.
+  int32_t value, link;
+  const int32_t shared = AddSharedScalar(ctx, 8, &value);
+  int32_t f = AddFunction(ctx, {0, 2, 1, 1}, {"r", "n"});
+  PushZeroMatrix(ctx, 2, 3, false);  // inputs of different sizes below the frame
+  PushRealScalar(ctx, 4);
+  const uint32_t desc = ctx->descTop, data = ctx->dataTop;
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 1, 1), kOk);
+  EXPECT_EQ(SlotScalar(ctx, 1), 4);
+  link = LinkTo(ctx, shared);
+  Frame(ctx)[kFrameHeaderWords] = static_cast<uint32_t>(link);
+  ASSERT_EQ(ReturnFromCall(ctx), kOk);
+  EXPECT_EQ(ctx->descTop, desc);
+  EXPECT_EQ(ctx->dataTop, data);
+  EXPECT_EQ(TopScalar(ctx), 8);
+  EXPECT_EQ(DescAt(ctx, 1)->size, 6u);
+  EXPECT_EQ(Load<double>(BlockData(ctx, value) + 16), 8);
+  Drop(ctx, 2);
+  FreeEngineBlock(ctx, value);
+  EXPECT_TRUE(HeapIsFree(ctx));
+  // No variables at all: no result, the no-value marker for a statement.
+  int32_t bare = AddFunction(ctx, {0, 0, 0, 0});
+  for (int32_t outputs : {0, -1}) {
+    ASSERT_EQ(CallCompiledFunction(ctx, {}, bare, 0, outputs), kOk);
+    ASSERT_EQ(ReturnFromCall(ctx), kOk);
+    EXPECT_EQ(EntryCount(ctx), outputs < 0 ? 1 : 0) << outputs;
+    if (outputs < 0) {
+      EXPECT_NE(DescAt(ctx, 0)->flags & kFlagNoValue, 0u);
+    }
+  }
+  Drop(ctx);
   EXPECT_TRUE(HeapIsFree(ctx));
 }
 

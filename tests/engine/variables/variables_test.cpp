@@ -141,6 +141,22 @@ TEST_F(Variables, LoadStoreAndTheirFailures) {
   EXPECT_EQ(LastError(ctx()), "Wrong type for variable 'z'");
 }
 
+TEST_F(Variables, AFirstStoreWithoutRoomLeavesTheVariableUnset) {
+  int32_t filler;
+  ASSERT_EQ(AllocEngineBlock(ctx(), ctx()->heapSize - 3, &filler), kOk);
+  PushRow(ctx(), {1, 2, 3});
+  const uint32_t desc = ctx()->descTop, data = ctx()->dataTop;
+  EXPECT_EQ(StoreVariable(ctx(), 1), kErrVarOverflow);
+  EXPECT_EQ(ctx()->descTop, desc);
+  EXPECT_EQ(ctx()->dataTop, data);
+  FreeEngineBlock(ctx(), filler);
+  EXPECT_EQ(LoadVariable(ctx(), 1), kErrUndefVar);
+  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+  EXPECT_EQ(ctx()->descTop, desc - 3);
+  ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
+  EXPECT_EQ(Elements(ctx()), (std::vector<double>{1, 2, 3}));
+}
+
 TEST_F(Variables, GlobalAndPersistentValuesAreShared) {
   BuiltinStandIn plus(ctx(), kOpPlus, &AddScalars);
   // counter(): persistent n; n = n + 1; r = n.
