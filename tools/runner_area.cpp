@@ -26,6 +26,17 @@ uint64_t PartSizesSum(const EngineContext* ctx) {
          ctx->mainThread.dataCap + ctx->mainThread.descCap;
 }
 
+// Gives back the pages of thread 0's data stack above its top: after a
+// growth they hold what the heap and the parts above it left behind where
+// the stack now lies, which nothing reads again.
+void ReleaseFreeStackPages(EngineContext* ctx) {
+  if (ctx->currentThread != 0) return;
+  const uint64_t from =
+      (uint64_t{ctx->dataBase} + 8ull * ctx->dataTop + kPageBytes - 1) & ~(kPageBytes - 1);
+  const uint64_t to = uint64_t{ctx->heapBase} & ~(kPageBytes - 1);
+  if (to > from) ::madvise(ctx->Bytes() + from, to - from, MADV_DONTNEED);
+}
+
 }  // namespace
 
 RunnerArea::~RunnerArea() {
@@ -55,6 +66,7 @@ bool RunnerArea::Grow(EngineContext* ctx, ErrCode code) {
   MakeContextRelative(ctx);
   MakeContextAbsolute(ctx, static_cast<uint32_t>(next), code);
   if (PartSizesSum(ctx) == before) return false;
+  ReleaseFreeStackPages(ctx);
   size_ = static_cast<uint32_t>(next);
   return true;
 }

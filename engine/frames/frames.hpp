@@ -32,7 +32,8 @@ inline uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
          kBlockSizeMask;
 }
 // Copies a heap to a new place of at least its size (the places may
-// overlap); extra room becomes one free block. kErrIllegal for a smaller
+// overlap); extra room becomes one free block. Large free blocks keep their
+// headers only, not their (meaningless) data. kErrIllegal for a smaller
 // new size, nothing moved.
 ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize);
 
