@@ -100,7 +100,8 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   return true;
 }
 
-ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
+ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize,
+                      AreaMoveFn move) {
   if (newSize < oldSize) return kErrIllegal;
   // Free blocks of at least this many units keep only their header: their
   // data means nothing, and copying it would back pages nothing uses.
@@ -122,7 +123,9 @@ ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint
   // it; moving up, the highest goes first so that no source is overwritten
   // before it is read.
   auto moveStretch = [&](uint32_t from, uint32_t to) {
-    if (to > from) std::memmove(newBase + 8ull * from, oldBase + 8ull * from, 8ull * (to - from));
+    if (to <= from) return;
+    if (!move) move = [](void* t, const void* f, size_t n) { std::memmove(t, f, n); };
+    move(newBase + 8ull * from, oldBase + 8ull * from, 8ull * (to - from));
   };
   if (newBase > oldBase) {
     uint32_t end = oldSize;
