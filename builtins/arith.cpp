@@ -17,21 +17,25 @@ namespace vke {
 
 namespace {
 
-// + - * / of real doubles where an operand dies with the operation and
-// holds as many elements as the result: its block takes the result, so
-// that a .* b + c makes no temporary beyond the first. False when neither
-// operand can.
+// + - * / and power of real doubles where an operand dies with the
+// operation and holds as many elements as the result: its block takes the
+// result, so that a .* b + c makes no temporary beyond the first and x .^ 2
+// none. False when neither operand can, or when a power is complex.
 bool ArithIntoDyingOperand(EngineContext* ctx, int32_t op, const Shape& shape,
                            const ElementwiseOperand* ops, ErrCode* e) {
   const ElementwiseOperand &a = ops[0], &b = ops[1];
-  if (a.cls != OperandClass::kDouble || a.im || b.im || !IsFamilyOption(op, "+-*/")) return false;
+  if (a.cls != OperandClass::kDouble || a.im || b.im || !IsFamilyOption(op, "+-*/^")) return false;
+  auto into = [&](double* out) {
+    if (op == '^') return RealPowerInto(shape.count, a, b, out);
+    return RealArith<double>(op, shape.count, a.re, a.full, b.re, b.full, out);
+  };
   if (a.full && IsOwnedRealMatrix(ctx, 1)) {
-    RealArith<double>(op, shape.count, a.re, true, b.re, b.full, a.re);
+    if (!into(a.re)) return false;
     *e = Drop(ctx);
     return true;
   }
   if (b.full && IsOwnedRealMatrix(ctx, 0)) {
-    RealArith<double>(op, shape.count, a.re, a.full, b.re, true, b.re);
+    if (!into(b.re)) return false;
     *e = DropStackEntries(ctx, 1, 1);
     return true;
   }

@@ -23,6 +23,12 @@ inline bool RealArith(int32_t op, int64_t n, const T* a, bool aFull, const T* b,
   return WithRealOperation<T>(op, [&](auto f) { MapPairs(n, a, aFull, b, bFull, out, f); });
 }
 
+// The real power of two paired real double operands, written to out (which
+// may be either operand's data): the same values FloatArith gives. False,
+// nothing written, when a negative base meets a non-integer exponent.
+bool RealPowerInto(int64_t n, const ElementwiseOperand& a, const ElementwiseOperand& b,
+                   double* out);
+
 // Pushes the result of the operation on two double (T = double) or single
 // (T = float) operands of the given common shape and fills it: complex when
 // an operand has an imaginary part or a real power needs one. kErrWrongType for rem and

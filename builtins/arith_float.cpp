@@ -181,6 +181,13 @@ void ComplexPowerScalar(double zr, double zi, double wr, double wi, double* outR
   *outIm = modulus * std::sin(phase);
 }
 
+bool RealPowerInto(int64_t n, const ElementwiseOperand& a, const ElementwiseOperand& b,
+                   double* out) {
+  if (PowerNeedsComplex<double>(n, a, b)) return false;
+  PowerOfReals<double>(n, a, b, out, nullptr);
+  return true;
+}
+
 template <typename T>
 ErrCode FloatArith(EngineContext* ctx, int32_t op, const Shape& shape,
                    const ElementwiseOperand* ops) {

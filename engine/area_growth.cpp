@@ -88,7 +88,7 @@ void FollowHeapMove(EngineContext* ctx, uint32_t delta) {
 
 void MakeContextRelative(EngineContext*) {}
 
-void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
+void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode, AreaMoveFn move) {
   if (newSize == 0) return;
   // Thread 0's stacks: live in the context while thread 0 runs, else in its
   // record.
@@ -106,7 +106,7 @@ void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode) {
   const uint32_t newDescBase = heapBase + 8 * n.heap;
   MoveCodeArea(ctx, newDescBase + 4 * n.desc, n.code);
   std::memmove(ctx->Bytes() + newDescBase, ctx->Bytes() + descBase, 4ull * descTop);
-  MoveBlockHeap(ctx->HeapBytes(), ctx->heapSize, ctx->Bytes() + heapBase, n.heap);
+  MoveBlockHeap(ctx->HeapBytes(), ctx->heapSize, ctx->Bytes() + heapBase, n.heap, move);
   const uint32_t heapDelta = heapBase - ctx->heapBase;
   ctx->heapBase = heapBase;
   ctx->heapSize = n.heap;

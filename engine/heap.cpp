@@ -1,5 +1,7 @@
 // The block heap: first-fit allocation of 8-byte units inside the engine
 // area, with free neighbours merged while the allocator walks.
+#include <vector>
+
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 
@@ -98,9 +100,48 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   return true;
 }
 
-ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize) {
+ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize,
+                      AreaMoveFn move) {
   if (newSize < oldSize) return kErrIllegal;
-  std::memmove(newBase, oldBase, 8ull * oldSize);
+  // Free blocks of at least this many units keep only their header: their
+  // data means nothing, and copying it would back pages nothing uses.
+  constexpr uint32_t kSkippedFreeUnits = 512;
+  struct Gap {
+    uint32_t header;  // the free block's header unit
+    uint32_t end;     // the unit behind its data
+  };
+  std::vector<Gap> gaps;
+  for (uint64_t u = 0; u < oldSize;) {
+    const uint32_t h = HeaderAt(oldBase, static_cast<uint32_t>(u));
+    const uint64_t next = u + (h & kBlockSizeMask) + 1;
+    if (next > oldSize) break;  // the rest is copied whole
+    if (!(h & kBlockInUse) && (h & kBlockSizeMask) >= kSkippedFreeUnits)
+      gaps.push_back({static_cast<uint32_t>(u), static_cast<uint32_t>(next)});
+    u = next;
+  }
+  // The stretches between the gaps, each with the header of the gap before
+  // it; moving up, the highest goes first so that no source is overwritten
+  // before it is read.
+  auto moveStretch = [&](uint32_t from, uint32_t to) {
+    if (to <= from) return;
+    if (!move) move = [](void* t, const void* f, size_t n) { std::memmove(t, f, n); };
+    move(newBase + 8ull * from, oldBase + 8ull * from, 8ull * (to - from));
+  };
+  if (newBase > oldBase) {
+    uint32_t end = oldSize;
+    for (size_t k = gaps.size(); k-- > 0;) {
+      moveStretch(gaps[k].end, end);
+      end = gaps[k].header + 1;
+    }
+    moveStretch(0, end);
+  } else if (newBase < oldBase) {
+    uint32_t from = 0;
+    for (const Gap& g : gaps) {
+      moveStretch(from, g.header + 1);
+      from = g.end;
+    }
+    moveStretch(from, oldSize);
+  }
   if (newSize > oldSize) SetHeader(newBase, oldSize, newSize - oldSize - 1);
   return kOk;
 }

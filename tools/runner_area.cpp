@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "compiler/compile.hpp"
 #include "engine/engine.hpp"
@@ -24,6 +25,75 @@ constexpr uint64_t kPageBytes = 4096;
 uint64_t PartSizesSum(const EngineContext* ctx) {
   return uint64_t{ctx->dataCap} + ctx->heapSize + ctx->descCap + ctx->codeSize +
          ctx->mainThread.dataCap + ctx->mainThread.descCap;
+}
+
+// Whole pages of at least this many bytes move by remapping; less is copied.
+constexpr uint64_t kRemapBytes = 64 * kPageBytes;
+
+// Moves the pages [from, from + bytes) to `to` (all page-aligned, the two
+// places apart by at least `bytes`): the page table entries move, nothing is
+// copied or faulted in, and fresh pages fill the place left behind. Copies
+// when the kernel refuses.
+void RemapPages(uintptr_t to, uintptr_t from, uint64_t bytes) {
+  void* moved = ::mremap(reinterpret_cast<void*>(from), bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED,
+                         reinterpret_cast<void*>(to));
+  if (moved == MAP_FAILED) {
+    std::memcpy(reinterpret_cast<void*>(to), reinterpret_cast<const void*>(from), bytes);
+    return;
+  }
+  void* refill = ::mmap(reinterpret_cast<void*>(from), bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
+  if (refill == MAP_FAILED) {
+    // A hole inside the area: nothing could run on safely.
+    std::fprintf(stderr, "vke: the memory area could not be mapped again\n");
+    std::abort();
+  }
+}
+
+}  // namespace
+
+void MoveAreaBytes(void* to, const void* from, size_t bytes) {
+  const uintptr_t t = reinterpret_cast<uintptr_t>(to), f = reinterpret_cast<uintptr_t>(from);
+  const uintptr_t first = (f + kPageBytes - 1) & ~(kPageBytes - 1);
+  const uintptr_t last = (f + bytes) & ~(kPageBytes - 1);
+  const uintptr_t apart = t > f ? t - f : f - t;
+  if (apart == 0 || apart % kPageBytes != 0 || last < first + kRemapBytes) {
+    std::memmove(to, from, bytes);
+    return;
+  }
+  const uint64_t head = first - f, tail = f + bytes - last;
+  // Pieces of at most `apart` bytes never overlap their own new places;
+  // moving up, the highest goes first, moving down the lowest.
+  if (t > f) {
+    std::memmove(reinterpret_cast<void*>(last + apart), reinterpret_cast<const void*>(last), tail);
+    for (uintptr_t end = last; end > first;) {
+      const uintptr_t start = end - first > apart ? end - apart : first;
+      RemapPages(start + apart, start, end - start);
+      end = start;
+    }
+    std::memmove(to, from, head);
+  } else {
+    std::memmove(to, from, head);
+    for (uintptr_t start = first; start < last;) {
+      const uintptr_t end = last - start > apart ? start + apart : last;
+      RemapPages(start - apart, start, end - start);
+      start = end;
+    }
+    std::memmove(reinterpret_cast<void*>(last - apart), reinterpret_cast<const void*>(last), tail);
+  }
+}
+
+namespace {
+
+// Gives back the pages of thread 0's data stack above its top: after a
+// growth they hold what the heap and the parts above it left behind where
+// the stack now lies, which nothing reads again.
+void ReleaseFreeStackPages(EngineContext* ctx) {
+  if (ctx->currentThread != 0) return;
+  const uint64_t from =
+      (uint64_t{ctx->dataBase} + 8ull * ctx->dataTop + kPageBytes - 1) & ~(kPageBytes - 1);
+  const uint64_t to = uint64_t{ctx->heapBase} & ~(kPageBytes - 1);
+  if (to > from) ::madvise(ctx->Bytes() + from, to - from, MADV_DONTNEED);
 }
 
 }  // namespace
@@ -53,8 +123,9 @@ bool RunnerArea::Grow(EngineContext* ctx, ErrCode code) {
   next &= ~uint64_t{7};
   const uint64_t before = PartSizesSum(ctx);
   MakeContextRelative(ctx);
-  MakeContextAbsolute(ctx, static_cast<uint32_t>(next), code);
+  MakeContextAbsolute(ctx, static_cast<uint32_t>(next), code, MoveAreaBytes);
   if (PartSizesSum(ctx) == before) return false;
+  ReleaseFreeStackPages(ctx);
   size_ = static_cast<uint32_t>(next);
   return true;
 }

@@ -4,6 +4,7 @@
 // reservation costs nothing until it is used.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/context.hpp"
@@ -36,6 +37,12 @@ class RunnerArea {
   uint32_t size_ = 0;
   uint32_t ceiling_ = 0;
 };
+
+// memmove inside an area that Reserve mapped, with the whole pages the two
+// places have in common (when they are apart by whole pages) remapped rather
+// than copied: a large heap then moves in the time of its page tables, and
+// the place it leaves holds fresh pages.
+void MoveAreaBytes(void* to, const void* from, size_t bytes);
 
 // The default ceiling: three quarters of the physical memory, at most what
 // 32-bit offsets address.

@@ -32,9 +32,14 @@ inline uint32_t BlockUnits(EngineContext* ctx, int32_t index) {
          kBlockSizeMask;
 }
 // Copies a heap to a new place of at least its size (the places may
-// overlap); extra room becomes one free block. kErrIllegal for a smaller
+// overlap); extra room becomes one free block. Large free blocks keep their
+// headers only, not their (meaningless) data. kErrIllegal for a smaller
 // new size, nothing moved.
-ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize);
+// A host's way of moving bytes inside its area as memmove does (for instance
+// by remapping whole pages); null means memmove.
+using AreaMoveFn = void (*)(void* to, const void* from, size_t bytes);
+ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint32_t newSize,
+                      AreaMoveFn move = nullptr);
 
 // ---- Call frames ----
 // Header words of a frame; the variable slots (block indices, -1 unset)

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "engine/context.hpp"
+#include "engine/frames/frames.hpp"
 
 namespace vke {
 
@@ -64,6 +65,8 @@ void MakeContextRelative(EngineContext* ctx);
 // Nothing moves when any part would shrink. The function table then grows
 // towards a 256th of the code area, the code and every code position of
 // every interpreter thread following it, unless a compilation runs.
-void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode);
+// The heap's blocks move through `move` when the host gives one.
+void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode,
+                         AreaMoveFn move = nullptr);
 
 }  // namespace vke

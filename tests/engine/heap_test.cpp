@@ -92,6 +92,41 @@ TEST(BlockHeap, MoveKeepsBlocksAndAddsOneFreeBlock) {
   EXPECT_EQ(Load<uint32_t>(newBase), 3u | kBlockInUse);
 }
 
+TEST(BlockHeap, MoveCarriesOnlyTheHeadersOfLargeFreeBlocks) {
+  // In use 2 units, free 1000, in use 3, free 600 at the end: moved up by
+  // just past the first block's place and down by as much, every block and
+  // header arrives; the large free blocks' data is not written.
+  constexpr uint32_t kOld = 1609, kNew = 1700, kShift = 1003;
+  for (bool up : {true, false}) {
+    SCOPED_TRACE(up);
+    std::vector<uint8_t> mem(8 * (kNew + kShift), 0xEE);
+    uint8_t* oldBase = mem.data() + (up ? 0 : 8 * kShift);
+    uint8_t* newBase = mem.data() + (up ? 8 * kShift : 0);
+    Store<uint32_t>(oldBase, 2u | kBlockInUse);
+    Store<uint64_t>(oldBase + 8, 0x1111);
+    Store<uint64_t>(oldBase + 16, 0x2222);
+    Store<uint32_t>(oldBase + 8 * 3, 1000u);
+    Store<uint32_t>(oldBase + 8 * 1004, 3u | kBlockInUse);
+    for (uint64_t k = 0; k < 3; k++) Store<uint64_t>(oldBase + 8 * (1005 + k), 0x3333 + k);
+    Store<uint32_t>(oldBase + 8 * 1008, 600u);
+    // What the free blocks hold at their new places beforehand.
+    Store<uint64_t>(newBase + 8 * 500, 0x5A5A);
+    Store<uint64_t>(newBase + 8 * 1300, 0x6B6B);
+    ASSERT_EQ(MoveBlockHeap(oldBase, kOld, newBase, kNew), kOk);
+    EXPECT_EQ(Load<uint32_t>(newBase), 2u | kBlockInUse);
+    EXPECT_EQ(Load<uint64_t>(newBase + 8), 0x1111u);
+    EXPECT_EQ(Load<uint64_t>(newBase + 16), 0x2222u);
+    EXPECT_EQ(Load<uint32_t>(newBase + 8 * 3), 1000u);
+    EXPECT_EQ(Load<uint32_t>(newBase + 8 * 1004), 3u | kBlockInUse);
+    for (uint64_t k = 0; k < 3; k++)
+      EXPECT_EQ(Load<uint64_t>(newBase + 8 * (1005 + k)), 0x3333 + k);
+    EXPECT_EQ(Load<uint32_t>(newBase + 8 * 1008), 600u);
+    EXPECT_EQ(Load<uint32_t>(newBase + 8 * kOld), kNew - kOld - 1);
+    EXPECT_EQ(Load<uint64_t>(newBase + 8 * 500), 0x5A5Au);
+    EXPECT_EQ(Load<uint64_t>(newBase + 8 * 1300), 0x6B6Bu);
+  }
+}
+
 // Allocates blocks until not one unit is left: the walk's start hint ends
 // near the heap's end.
 void FillHeap(EngineContext* ctx) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/context.hpp"
+#include "tests/host/test_host.hpp"
 
 namespace vke::test {
 
@@ -16,5 +17,9 @@ ErrCode RunCommandLine(EngineContext* ctx, const std::string& text, int32_t slic
 
 // Runs on a run that was left suspended, as RunCommandLine does.
 ErrCode ResumeRun(EngineContext* ctx, int32_t slices = 1000000);
+
+// What the text printed on descriptor 1, run as RunCommandLine runs it;
+// a failure to run to the end fails the test with what it printed on 2.
+std::string RunForOutput(TestHost& host, const std::string& text);
 
 }  // namespace vke::test
