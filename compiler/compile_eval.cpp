@@ -6,6 +6,7 @@
 // them: a text only appends variables, and nothing is compacted.
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
+#include "compiler/compile_undo.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
@@ -105,6 +106,21 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   return e;
 }
 
+namespace {
+
+// A failure is printed, except one for want of room while the host grows
+// the area and tries again (memory retry on): that attempt ends quietly.
+void ReportCommandLineFailure(EngineContext* ctx, ErrCode e) {
+  if (ctx->memoryRetry && IsEngineMemoryCode(e)) {
+    if (ctx->pendingError != -1) ClearPendingError(ctx);
+    ClearErrorLocation(ctx);
+    return;
+  }
+  PrintError(ctx, e, true);
+}
+
+}  // namespace
+
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length) {
   SkipByteOrderMark(ctx, &text, &length);  // a script saved with one
   if (IsDebugging(ctx)) {
@@ -119,12 +135,15 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
       blank = text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n';
     ErrCode e = blank ? CallFunctionByName(ctx, "dbstep", 6, 0, 0, 0)
                       : EvaluateSourceText(ctx, text, length, CurrentScope(ctx), 0, kEvalKeepAns);
-    if (e && e != kStatusSuspended && e != kStatusDebug) PrintError(ctx, e, true);
+    if (e && e != kStatusSuspended && e != kStatusDebug) ReportCommandLineFailure(ctx, e);
     return e;
   }
   int32_t cli;
   ErrCode e = CommandLineLibrary(ctx, &cli);
   if (!e) e = ProcessUseStatements(ctx, cli, text, length, nullptr, 0, true);
+  // What the use statements did is done again alike by another attempt; the
+  // definitions and code from here on are taken back when room runs out.
+  const CompileMark mark = MarkCompile(ctx);
   if (!e) {
     e = DefineSourceFunctions(ctx, text, length, cli);
     if (e == kErrFunNotFound) e = kOk;
@@ -132,8 +151,9 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
   if (!e) e = LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0);
   if (!e) e = EvaluateSourceText(ctx, text, length, cli, 0, kEvalKeepAns);
   if (e && e != kStatusSuspended && e != kStatusDebug) {
-    PrintError(ctx, e, true);
+    ReportCommandLineFailure(ctx, e);
     ctx->cpKind = kCodeNone;
+    if (IsEngineMemoryCode(e)) UndoCompile(ctx, mark);
   }
   return e;
 }

@@ -177,12 +177,15 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
     noted = true;
     SetMemoryRetry(ctx, false);
   };
+  // A compile out of room takes back what it did and stays quiet while the
+  // area can grow; at the ceiling it runs once more with retry off, which
+  // reports the failure.
+  SetMemoryRetry(ctx, true);
   ErrCode e;
-  while (IsEngineMemoryCode(e = CompileCommandLine(ctx, text, length)))
-    if (!area->Grow(ctx, e)) {
-      atCeiling();
-      return e;
-    }
+  while (IsEngineMemoryCode(e = CompileCommandLine(ctx, text, length))) {
+    if (noted) return e;
+    if (!area->Grow(ctx, e)) atCeiling();
+  }
   SetMemoryRetry(ctx, true);
   while (e == kOk || e == kStatusSuspended) {
     e = ExecuteBytecode(ctx, 1);

@@ -193,5 +193,31 @@ TEST_F(ResetData, ABreakStopsInstanceWideCodeForGood) {
   EXPECT_EQ(h.block()->handlerBusy, 0);
 }
 
+// Instance-wide code that defines functions, in blocks so small that its
+// compile runs out of room: the attempt is taken back and the code compiles
+// again, without a redefinition, in the grown block.
+TEST(InstanceCodeGrowth, ACompileOutOfRoomRunsAgainInTheGrownBlock) {
+  const std::string code =
+      "fprintf('%d\\n', f(2) + g(3))\n"
+      "function r = f(n)\n  r = h(n) + 1;\nendfunction\n"
+      "function r = g(n)\n  r = h(n) * [1 2 3](2);\nendfunction\n"
+      "function r = h(n)\n  r = n * 10;\nendfunction\n";
+  int32_t growths = 0;
+  for (uint32_t size = 256u << 10; size <= 768u << 10; size += 32u << 10) {
+    SCOPED_TRACE(size);
+    FamilyHost h({"a"}, size);
+    // Blocks too small for the engine or the library are passed over.
+    if (h.init() != kOk || h.Compile("function a = seta()\n  a = 1;\n") != kOk) continue;
+    ElementListBuilder b;
+    b.Instance(0, "app.kv", h.library()).Text(kElemInstanceCode, code);
+    ASSERT_EQ(h.Load(b), kOk);
+    EXPECT_EQ(RunInitHandler(h.slot(), 0), kOk) << h.Output(2);
+    EXPECT_EQ(h.Output(1), "81\n");
+    EXPECT_EQ(h.Output(2).find("redefine"), std::string::npos) << h.Output(2);
+    growths += h.growths();
+  }
+  EXPECT_GT(growths, 0);
+}
+
 }  // namespace
 }  // namespace vke

@@ -45,3 +45,18 @@ wait $pid
 status=$?
 [ $status -eq 130 ] && grep -q "Execution halted" "$folder/err" ||
   fail "break: status $status, $(cat "$folder/err")"
+
+# A compile that runs out of room in a small area is taken back and done
+# again once the area has grown: no memory message, no redefinition, and the
+# functions run. At the ceiling the failure is reported once, after the note.
+printf 'x = f(2)\nfunction r = f(n)\n  r = n + 1;\nendfunction\n' >"$folder/grow.vke"
+for size in 1M 1100K 1200K 1500K 2M; do
+  out=$("$vke" -m $size "$folder/grow.vke" 2>&1)
+  [ $? -eq 0 ] && [ "$out" = "$(printf 'x =\n         3')" ] || fail "-m $size: $out"
+done
+awk 'BEGIN { printf "x = sum(["; for (i = 0; i < 60000; i++) printf " %d", i; print "])" }' \
+  >"$folder/huge.vke"
+"$vke" -m 1M "$folder/huge.vke" 2>"$folder/err"
+[ $? -eq 1 ] && [ "$(grep -c . "$folder/err")" -eq 2 ] &&
+  head -1 "$folder/err" | grep -q "memory ceiling of 1 MB" &&
+  tail -1 "$folder/err" | grep -q "Not enough memory" || fail "ceiling: $(cat "$folder/err")"
