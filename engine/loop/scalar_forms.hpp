@@ -14,8 +14,8 @@
 #pragma once
 
 #include "engine/builtin_hooks.hpp"
+#include "engine/loop/decoded_chain.hpp"
 #include "engine/loop/loop_internal.hpp"
-#include "engine/loop/scalar_chain.hpp"
 #include "engine/variables/variables.hpp"
 
 namespace vke {
@@ -97,7 +97,7 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Scalars(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const int32_t op = at[0];
     ScalarChain c;
-    const ChainEnd end = RunScalarChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
+    const ChainEnd end = RunDecodedChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
     if (end == ChainEnd::kNothing) {
       ip = at + (op == kOpPushDouble ? 5 : 2);
       if (op != kOpLoadVar) {

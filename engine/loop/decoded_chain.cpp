@@ -1,0 +1,203 @@
+// The decoded runs of scalar instructions (decoded_chain.hpp): decoding, the
+// table of decoded runs and running them.
+#include "engine/loop/decoded_chain.hpp"
+
+#include <cstring>
+
+#include "engine/code/code_generation.hpp"
+
+namespace vke {
+
+namespace {
+
+// Decoded runs per thread; a run whose entry another run took is decoded
+// again when it comes back.
+constexpr uint32_t kDecodedChains = 64;
+thread_local DecodedChain tDecoded[kDecodedChains];
+
+VKE_HOT_INLINE DecodedChain& EntryFor(const int16_t* at) {
+  const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
+  return tDecoded[(word ^ (word >> 6)) % kDecodedChains];
+}
+
+// Whether an entry may be used without reading the code again: decoded at
+// `at` with these rows in this generation.
+VKE_HOT_INLINE bool Trusted(const DecodedChain& d, const int16_t* at, const BuiltinDispatch* rows) {
+  return d.start == at && d.generation == CodeGeneration() && d.rows == rows;
+}
+
+// Makes the entry that of the code at `at` in this generation: kept when the
+// words it was decoded from are still there, else decoded again.
+[[gnu::noinline]] void Refresh(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  if (d->start != at || d->rows != rows ||
+      std::memcmp(d->code, at, sizeof(int16_t) * d->checked) != 0)
+    DecodeChain(at, rows, d);
+  d->generation = CodeGeneration();
+}
+
+// The operator of a run's opcode, if it has one.
+bool OperatorOf(ChainOpcode::Kind kind, ChainStep::Kind* out) {
+  switch (kind) {
+    case ChainOpcode::kPlus:
+      *out = ChainStep::kPlus;
+      return true;
+    case ChainOpcode::kMinus:
+      *out = ChainStep::kMinus;
+      return true;
+    case ChainOpcode::kTimes:
+      *out = ChainStep::kTimes;
+      return true;
+    case ChainOpcode::kDivide:
+      *out = ChainStep::kDivide;
+      return true;
+    case ChainOpcode::kArith:
+      *out = ChainStep::kArith;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  const ChainOpcode* const table = ChainOpcodes();
+  d->start = at;
+  d->rows = rows;
+  d->steps = d->loadCount = d->opCount = 0;
+  d->end = ChainEnd::kPushed;
+  // The registers of the values on the run's stack.
+  uint8_t* const stack = d->left;
+  int32_t depth = 0;
+  const int16_t* p = at;
+  while (d->end == ChainEnd::kPushed && depth < kChainDepth) {
+    const int32_t op = *p;
+    if (static_cast<uint32_t>(op) >= static_cast<uint32_t>(kFirstNativeOpcode)) break;
+    ChainOpcode c = table[op];
+    if (c.kind == ChainOpcode::kBuiltin) {
+      c.kind = ChainKindOf(rows[op].scalarForm);
+      c.option = rows[op].scalarOption;
+    }
+    if (d->steps == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
+    // The register a value pushed here gets.
+    const auto fresh = static_cast<uint8_t>(d->steps);
+    double* const value = &d->registers[fresh];
+    ChainStep::Kind kind;
+    double unused;
+    bool truth;
+    switch (c.kind) {
+      case ChainOpcode::kNop:
+        p += 1;
+        continue;
+      case ChainOpcode::kLoad:
+        d->loads[d->loadCount++] = {p[1], fresh};
+        stack[depth++] = fresh;
+        break;
+      case ChainOpcode::kPushZero:
+      case ChainOpcode::kPushOne:
+      case ChainOpcode::kPushSmallInt:
+      case ChainOpcode::kPushDouble:
+        *value = c.kind == ChainOpcode::kPushOne        ? 1
+                 : c.kind == ChainOpcode::kPushSmallInt ? p[1]
+                 : c.kind == ChainOpcode::kPushDouble   ? OperandDouble(p + 1)
+                                                        : 0;
+        stack[depth++] = fresh;
+        break;
+      case ChainOpcode::kStore:
+        if (depth != 1) goto done;
+        d->target = p[1];
+        d->end = ChainEnd::kStored;
+        break;
+      case ChainOpcode::kCompare:
+        if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
+            !CompareScalars(c.option, 0, 0, &truth))
+          goto done;
+        d->target = c.option;
+        d->end = ChainEnd::kTested;
+        break;
+      default:
+        // Whether an option has a scalar path does not depend on the values.
+        if (!OperatorOf(c.kind, &kind) || depth < 2 ||
+            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)))
+          goto done;
+        d->ops[d->opCount++] = {kind, fresh, stack[depth - 2], stack[depth - 1], c.option};
+        stack[depth - 2] = fresh;
+        depth -= 1;
+        break;
+    }
+    d->lastAt = static_cast<uint16_t>(p - at);
+    d->steps++;
+    p += c.length;
+  }
+done:
+  d->pending = static_cast<uint8_t>(depth);
+  d->words = static_cast<uint16_t>(p - at);
+  // A comparison's run is taken only before its jump.
+  d->checked = static_cast<uint16_t>(d->words + (d->end == ChainEnd::kTested ? 1 : 0));
+  std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
+}
+
+ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const int16_t* at, int32_t budget,
+                         ScalarChain* out) {
+  const BuiltinHooks* const hooks = ctx->builtinHooks;
+  if (!hooks || ctx->curFrame < 0 || scope < 0 ||
+      !RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
+    return RunScalarChain(ctx, scope, at, budget, out);
+  DecodedChain& d = EntryFor(at);
+  if (!Trusted(d, at, hooks->rows)) [[unlikely]]
+    Refresh(at, hooks->rows, &d);
+  const int32_t steps = d.steps, loads = d.loadCount, ops = d.opCount;
+  const ChainEnd end = d.end;
+  // A run cut short, or one whose variable is no real double scalar, goes
+  // one instruction at a time: nothing has been changed yet.
+  if (steps == 0 || budget < steps) return RunScalarChain(ctx, scope, at, budget, out);
+  // Nothing in the run changes a frame or moves the area; stores write
+  // into the variables' own blocks.
+  const ScopeSlots vars(ctx, scope);
+  double* const r = d.registers;
+  for (int32_t i = 0; i < loads; i++)
+    if (!vars.LoadScalar(d.loads[i].variable, &r[d.loads[i].reg]))
+      return RunScalarChain(ctx, scope, at, budget, out);
+  for (int32_t i = 0; i < ops; i++) {
+    const ChainStep& s = d.ops[i];
+    const double x = r[s.left], y = r[s.right];
+    switch (s.kind) {
+      case ChainStep::kPlus:
+        r[s.result] = x + y;
+        break;
+      case ChainStep::kMinus:
+        r[s.result] = x - y;
+        break;
+      case ChainStep::kTimes:
+        r[s.result] = x * y;
+        break;
+      case ChainStep::kDivide:
+        r[s.result] = x / y;
+        break;
+      case ChainStep::kArith:
+        if (!ArithOnScalars(s.option, x, y, &r[s.result]))
+          return RunScalarChain(ctx, scope, at, budget, out);
+        break;
+    }
+  }
+  out->ip = at + d.words;
+  out->steps = steps;
+  switch (end) {
+    case ChainEnd::kStored:
+      if (vars.StoreScalar(d.target, r[d.left[0]])) return ChainEnd::kStored;
+      // The value waits on the stack for the store's own path.
+      out->ip = at + d.lastAt;
+      out->steps--;
+      PushRealScalar(ctx, r[d.left[0]]);
+      return ChainEnd::kPushed;
+    case ChainEnd::kTested:
+      if (CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
+        return ChainEnd::kTested;
+      return RunScalarChain(ctx, scope, at, budget, out);
+    default:
+      for (int32_t i = 0; i < d.pending; i++) PushRealScalar(ctx, r[d.left[i]]);
+      return ChainEnd::kPushed;
+  }
+}
+
+}  // namespace vke
