@@ -26,12 +26,19 @@ VKE_HOT_INLINE bool Trusted(const DecodedChain& d, const int16_t* at, const Buil
   return d.start == at && d.generation == CodeGeneration() && d.rows == rows;
 }
 
+// Whether the code at `at` is still the words the entry was decoded from.
+// Read word by word up to the first that differs: no further than the code
+// there runs on.
+bool SameWords(const DecodedChain& d, const int16_t* at) {
+  for (int32_t i = 0; i < d.checked; i++)
+    if (at[i] != d.code[i]) return false;
+  return true;
+}
+
 // Makes the entry that of the code at `at` in this generation: kept when the
 // words it was decoded from are still there, else decoded again.
 [[gnu::noinline]] void Refresh(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
-  if (d->start != at || d->rows != rows ||
-      std::memcmp(d->code, at, sizeof(int16_t) * d->checked) != 0)
-    DecodeChain(at, rows, d);
+  if (d->start != at || d->rows != rows || !SameWords(*d, at)) DecodeChain(at, rows, d);
   d->generation = CodeGeneration();
 }
 

@@ -137,5 +137,20 @@ TEST(DecodedRuns, SlicedAndUnslicedRunsAgree) {
   }
 }
 
+// More runs in one loop than the table of decoded runs holds: they take one
+// another's entries round after round and each still gives its own result.
+TEST(DecodedRuns, RunsThatShareTheirEntriesKeepTheirOwnResults) {
+  std::string text = "t = 0;\nfor k = 1:3\n";
+  for (int32_t i = 1; i <= 150; i++) {
+    const std::string v = "v" + std::to_string(i);
+    text += "  " + v + " = k * " + std::to_string(i) + " - 1;\n  t = t + " + v + ";\n";
+  }
+  text += "end\ndisp(t)\n";
+  // Each round adds k times 1 + ... + 150 less 150: 6 * 11325 - 450.
+  TestHost host;
+  ASSERT_EQ(RunCommandLine(host.ctx(), text), kOk) << host.Output(2);
+  EXPECT_EQ(host.Output(1), "     67500\n");
+}
+
 }  // namespace
 }  // namespace vke
