@@ -1,5 +1,5 @@
-// The decoded runs of scalar instructions (decoded_chain.hpp): decoding, the
-// table of decoded runs and running them.
+// The decoded runs of scalar instructions (decoded_chain.hpp): the table of
+// decoded runs, decoding and checking an entry again.
 #include "engine/loop/decoded_chain.hpp"
 
 #include <cstring>
@@ -8,23 +8,9 @@
 
 namespace vke {
 
+thread_local DecodedChain tDecodedChains[kDecodedChains];
+
 namespace {
-
-// Decoded runs per thread; a run whose entry another run took is decoded
-// again when it comes back.
-constexpr uint32_t kDecodedChains = 64;
-thread_local DecodedChain tDecoded[kDecodedChains];
-
-VKE_HOT_INLINE DecodedChain& EntryFor(const int16_t* at) {
-  const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
-  return tDecoded[(word ^ (word >> 6)) % kDecodedChains];
-}
-
-// Whether an entry may be used without reading the code again: decoded at
-// `at` with these rows in this generation.
-VKE_HOT_INLINE bool Trusted(const DecodedChain& d, const int16_t* at, const BuiltinDispatch* rows) {
-  return d.start == at && d.generation == CodeGeneration() && d.rows == rows;
-}
 
 // Whether the code at `at` is still the words the entry was decoded from.
 // Read word by word up to the first that differs: no further than the code
@@ -33,13 +19,6 @@ bool SameWords(const DecodedChain& d, const int16_t* at) {
   for (int32_t i = 0; i < d.checked; i++)
     if (at[i] != d.code[i]) return false;
   return true;
-}
-
-// Makes the entry that of the code at `at` in this generation: kept when the
-// words it was decoded from are still there, else decoded again.
-[[gnu::noinline]] void Refresh(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
-  if (d->start != at || d->rows != rows || !SameWords(*d, at)) DecodeChain(at, rows, d);
-  d->generation = CodeGeneration();
 }
 
 // The operator of a run's opcode, if it has one.
@@ -144,67 +123,9 @@ done:
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }
 
-ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const int16_t* at, int32_t budget,
-                         ScalarChain* out) {
-  const BuiltinHooks* const hooks = ctx->builtinHooks;
-  if (!hooks || ctx->curFrame < 0 || scope < 0 ||
-      !RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
-    return RunScalarChain(ctx, scope, at, budget, out);
-  DecodedChain& d = EntryFor(at);
-  if (!Trusted(d, at, hooks->rows)) [[unlikely]]
-    Refresh(at, hooks->rows, &d);
-  const int32_t steps = d.steps, loads = d.loadCount, ops = d.opCount;
-  const ChainEnd end = d.end;
-  // A run cut short, or one whose variable is no real double scalar, goes
-  // one instruction at a time: nothing has been changed yet.
-  if (steps == 0 || budget < steps) return RunScalarChain(ctx, scope, at, budget, out);
-  // Nothing in the run changes a frame or moves the area; stores write
-  // into the variables' own blocks.
-  const ScopeSlots vars(ctx, scope);
-  double* const r = d.registers;
-  for (int32_t i = 0; i < loads; i++)
-    if (!vars.LoadScalar(d.loads[i].variable, &r[d.loads[i].reg]))
-      return RunScalarChain(ctx, scope, at, budget, out);
-  for (int32_t i = 0; i < ops; i++) {
-    const ChainStep& s = d.ops[i];
-    const double x = r[s.left], y = r[s.right];
-    switch (s.kind) {
-      case ChainStep::kPlus:
-        r[s.result] = x + y;
-        break;
-      case ChainStep::kMinus:
-        r[s.result] = x - y;
-        break;
-      case ChainStep::kTimes:
-        r[s.result] = x * y;
-        break;
-      case ChainStep::kDivide:
-        r[s.result] = x / y;
-        break;
-      case ChainStep::kArith:
-        if (!ArithOnScalars(s.option, x, y, &r[s.result]))
-          return RunScalarChain(ctx, scope, at, budget, out);
-        break;
-    }
-  }
-  out->ip = at + d.words;
-  out->steps = steps;
-  switch (end) {
-    case ChainEnd::kStored:
-      if (vars.StoreScalar(d.target, r[d.left[0]])) return ChainEnd::kStored;
-      // The value waits on the stack for the store's own path.
-      out->ip = at + d.lastAt;
-      out->steps--;
-      PushRealScalar(ctx, r[d.left[0]]);
-      return ChainEnd::kPushed;
-    case ChainEnd::kTested:
-      if (CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
-        return ChainEnd::kTested;
-      return RunScalarChain(ctx, scope, at, budget, out);
-    default:
-      for (int32_t i = 0; i < d.pending; i++) PushRealScalar(ctx, r[d.left[i]]);
-      return ChainEnd::kPushed;
-  }
+void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  if (d->start != at || d->rows != rows || !SameWords(*d, at)) DecodeChain(at, rows, d);
+  d->generation = CodeGeneration();
 }
 
 }  // namespace vke
