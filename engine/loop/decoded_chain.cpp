@@ -8,7 +8,7 @@
 
 namespace vke {
 
-thread_local DecodedChain tDecodedChains[kDecodedChains];
+constinit thread_local DecodedChain tDecodedChains[kDecodedChains] = {};
 
 namespace {
 

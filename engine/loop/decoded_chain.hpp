@@ -73,7 +73,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* o
 // Decoded runs per thread; a run whose entry another run took is decoded
 // again when it comes back.
 inline constexpr uint32_t kDecodedChains = 64;
-extern thread_local DecodedChain tDecodedChains[kDecodedChains];
+extern constinit thread_local DecodedChain tDecodedChains[kDecodedChains];
 
 VKE_HOT_INLINE DecodedChain& DecodedChainAt(const int16_t* at) {
   const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
