@@ -116,6 +116,7 @@ class ScalarForms {
     polls_ += c.steps;
     if (end != ChainEnd::kTested) {
       ip = c.ip;
+      QuietLineAt(ip);
       return Fused::kOn;
     }
     return Branch(c.ip, c.truth, ip, e);
@@ -154,6 +155,7 @@ class ScalarForms {
         StoreScalarValue(ctx_, Scope(), ip[1], value)) {
       polls_++;
       ip += 2;
+      QuietLineAt(ip);
     } else if (more) {
       e = PushRealScalar(ctx_, value);
     }
@@ -184,6 +186,12 @@ class ScalarForms {
   }
 
  private:
+  // A line marker at ip while lines are quiet, as the loop marks it (a light
+  // instruction, not counted); one with a stop request is left to the loop.
+  VKE_HOT_INLINE void QuietLineAt(const int16_t*& ip) {
+    if (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
+  }
+
   VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }
 
   // The conditional jump at jumpAt with its condition's truth; a sliced run
