@@ -140,8 +140,9 @@ class ScalarForms {
 
   // forrangenext: the step of a real range; the value goes straight into
   // the loop variable that the next instruction stores it in, when the push
-  // would have had room.
-  VKE_HOT_INLINE Fused ForRange(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+  // would have had room. When the body goes on with a variable's load, its
+  // run starts at once (at moves to it).
+  VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     double value;
     bool more;
     if (!NextDoubleRangeValue(ctx_, &value, &more)) {
@@ -159,7 +160,13 @@ class ScalarForms {
     } else if (more) {
       e = PushRealScalar(ctx_, value);
     }
-    return e ? Fused::kTail : GoOn();
+    if (e) return Fused::kTail;
+    const Fused step = GoOn();
+    if (step != Fused::kOn || ip[0] != kOpLoadVar) return step;
+    // As the loop would start the next instruction.
+    at = ip;
+    ctx_->instructionLevel = ctx_->descTop;
+    return Scalars(at, ip, e);
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
