@@ -94,7 +94,6 @@ void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, Decoded
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. A run cut short by `budget` or one that
 // does not fit a decoded entry goes through RunScalarChain itself.
-
 VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const int16_t* at,
                                         int32_t budget, ScalarChain* out) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
