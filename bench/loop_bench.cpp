@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/runtime_tables.hpp"
+#include "engine/code/code_generation.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
@@ -45,6 +46,7 @@ struct Engine {
 // Words behind the fill position; a double operand needs its first word on
 // an 8-byte boundary, so the code starts at a word position that is 3 mod 4.
 uint32_t Place(EngineContext* ctx, const std::vector<int16_t>& words) {
+  NoteCodeChanged();
   uint32_t at = ((ctx->codeEnd + 3) & ~3u) + 3;
   std::memcpy(ctx->CodeBytes() + 2ull * at, words.data(), 2 * words.size());
   ctx->codeEnd = at + static_cast<uint32_t>(words.size());

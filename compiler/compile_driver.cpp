@@ -45,7 +45,10 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   struct Restore {
     EngineContext* ctx;
     uint8_t value;
-    ~Restore() { ctx->compiling = value; }
+    ~Restore() {
+      ctx->compiling = value;
+      NoteCodeChanged();
+    }
   } restore{ctx, wasCompiling};
 
   // Room for the variables: a quarter of the scratch at most.

@@ -96,6 +96,7 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
     return e;
   }
   std::memmove(data, code, 2ull * block.words);
+  NoteCodeChanged();
   ctx->cpKind = kCodeDataStack;
   ctx->cpOffset = static_cast<uint32_t>(data - ctx->DataBytes());
   ctx->cpFlag = 0;

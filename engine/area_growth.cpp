@@ -89,6 +89,7 @@ void FollowHeapMove(EngineContext* ctx, uint32_t delta) {
 void MakeContextRelative(EngineContext*) {}
 
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode, AreaMoveFn move) {
+  NoteCodeChanged();
   if (newSize == 0) return;
   // Thread 0's stacks: live in the context while thread 0 runs, else in its
   // record.

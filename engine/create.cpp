@@ -1,4 +1,5 @@
 // Creating an engine inside its memory area, and resetting it.
+#include "engine/code/code_generation.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
@@ -23,6 +24,7 @@ const char* GetEngineVersion() {
 }
 
 ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
+  NoteCodeChanged();
   if (size < kMinEngineBytes) return kErrInit;
   if (ErrCode e = CheckOpcodeTable()) return e;
   std::memset(area, 0, kEngineHeaderBytes);

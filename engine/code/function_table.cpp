@@ -56,6 +56,7 @@ FunctionTableEntry* GetLibraryEntry(EngineContext* ctx, int32_t index) {
 }
 
 ErrCode ReserveCodeBlock(EngineContext* ctx, int32_t words, int32_t* position) {
+  NoteCodeChanged();
   uint32_t start = RoundUpToBlock(ctx->codeEnd);
   uint32_t end = RoundUpToBlock(start + static_cast<uint32_t>(words));
   if (words < 0 || int64_t{end} * 2 > int64_t{ctx->codeSize} * 2 + ctx->nameStart)
@@ -96,6 +97,7 @@ ErrCode GrowFunctionTable(EngineContext* ctx) {
 }
 
 ErrCode ExtendFunctionTable(EngineContext* ctx, int64_t k) {
+  NoteCodeChanged();
   if (IsCompiling(ctx) || !CodePointersReachable(ctx)) return kErrBadContext;
   if (k > FreeCodeBytes(ctx) / (2 * kEntryWords)) k = FreeCodeBytes(ctx) / (2 * kEntryWords);
   // A table made larger than indices reach (a large area at creation) grows
@@ -150,6 +152,7 @@ ErrCode GetFunctionName(EngineContext* ctx, int32_t index, const char** name, in
 }
 
 void ResetFunctionTable(EngineContext* ctx) {
+  NoteCodeChanged();
   FunctionTableEntry* entries = FunctionEntries(ctx);
   for (uint32_t i = 0; i < ctx->funcCount; i++) entries[i].code = kCodeNotCompiled;
   entries[0] = {};
@@ -172,6 +175,7 @@ void PopFunctionScope(EngineContext* ctx) {
 }
 
 void RemoveFunctionsOfEntry(EngineContext* ctx, int32_t index) {
+  NoteCodeChanged();
   FunctionTableEntry* e = GetFunctionEntry(ctx, index);
   if (!e || !HoldsCodePosition(*e)) return;
   int32_t position = e->code;

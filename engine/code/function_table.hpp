@@ -6,6 +6,7 @@
 // table, the compiled blocks and the name table all move with the area.
 #pragma once
 
+#include "engine/code/code_generation.hpp"
 #include "engine/context.hpp"
 
 namespace vke {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/code/code_generation.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
@@ -51,6 +52,7 @@ ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
   if (!t->header.Consistent() || 2ull * t->header.CodeAt() >= 8ull * units) return kErrIllegal;
   uint32_t offset = static_cast<uint32_t>(block - ctx->DataBytes());
   t->headerWord = kInlineHeaderBase - static_cast<int32_t>(offset / 2);
+  NoteCodeChanged();
   t->codeKind = kCodeDataStack;
   t->codeOffset = offset + 2 * t->header.CodeAt();
   return kOk;

@@ -119,6 +119,7 @@ void ClearEngineState(EngineContext* ctx) {
 }
 
 ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument) {
+  NoteCodeChanged();
   if (ctx->currentThread != 0) return kErrBadContext;
   EngineImageHeader h;
   if (!reader(&h, sizeof h, argument)) return kErrEof;

@@ -42,6 +42,14 @@ VKE_HOT_INLINE const uint8_t* CodeArea(EngineContext* ctx, uint32_t kind, uint64
   }
 }
 
+// GetCodePointer, inline where a run starts or resumes.
+VKE_HOT_INLINE const int16_t* CodePointerAddress(EngineContext* ctx) {
+  uint64_t size;
+  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
+  if (!base || ctx->cpOffset >= size) return nullptr;
+  return reinterpret_cast<const int16_t*>(base + ctx->cpOffset);
+}
+
 // SetCodePointer, inline where a slice ends.
 VKE_HOT_INLINE void StoreCodePointer(EngineContext* ctx, const int16_t* address) {
   uint64_t size;
@@ -227,10 +235,7 @@ uint64_t CodePointerRoom(EngineContext* ctx) {
 }
 
 const int16_t* GetCodePointer(EngineContext* ctx) {
-  uint64_t size;
-  const uint8_t* base = CodeArea(ctx, ctx->cpKind, &size);
-  if (!base || ctx->cpOffset >= size) return nullptr;
-  return reinterpret_cast<const int16_t*>(base + ctx->cpOffset);
+  return CodePointerAddress(ctx);
 }
 
 void SetCodePointer(EngineContext* ctx, const int16_t* address) {
@@ -248,7 +253,7 @@ ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
   }
   if (ctx->threadTimer && ctx->firstThread)
     ctx->threadTimer(reinterpret_cast<void*>(ctx->threadTimerArg), 0, 1);
-  LoopRun run{ctx, GetCodePointer(ctx), sliced};
+  LoopRun run{ctx, CodePointerAddress(ctx), sliced};
   ctx->running = 1;
   return RunLoop(run);
 }

@@ -286,6 +286,7 @@ ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, 
   ctx->curFrame = static_cast<int32_t>(moved);
   FrameWords(ctx, ctx->curFrame)[kFwBackLink] =
       previous < 0 ? 0 : moved - static_cast<uint32_t>(previous);
+  NoteCodeChanged();
   ctx->cpKind = kCodeDataStack;
   ctx->cpOffset = codeOffset;
   ctx->cpFlag = 0;

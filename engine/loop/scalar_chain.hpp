@@ -77,6 +77,10 @@ enum class ChainEnd : uint8_t {
   kTested,   // a comparison's truth is for the conditional jump at ip
 };
 
+// The values a run holds at most; a run that reaches as many ends there,
+// the values pushed.
+inline constexpr int32_t kChainDepth = 8;
+
 struct ScalarChain {
   const int16_t* ip;  // where the loop goes on
   int32_t steps;      // instructions done, for the abort poll
@@ -104,7 +108,7 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
 [[gnu::noinline]] inline ChainEnd RunScalarChain(EngineContext* ctx, int32_t scope,
                                                  const int16_t* at, int32_t budget,
                                                  ScalarChain* out) {
-  constexpr int32_t kDepth = 8;
+  constexpr int32_t kDepth = kChainDepth;
   if (budget <= 0 || ctx->curFrame < 0 || scope < 0 ||
       !RoomAbove(ctx, kDepth + 1, kDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
     return ChainEnd::kNothing;

@@ -14,8 +14,8 @@
 #pragma once
 
 #include "engine/builtin_hooks.hpp"
+#include "engine/loop/decoded_chain.hpp"
 #include "engine/loop/loop_internal.hpp"
-#include "engine/loop/scalar_chain.hpp"
 #include "engine/variables/variables.hpp"
 
 namespace vke {
@@ -97,7 +97,7 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Scalars(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const int32_t op = at[0];
     ScalarChain c;
-    const ChainEnd end = RunScalarChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
+    const ChainEnd end = RunDecodedChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
     if (end == ChainEnd::kNothing) {
       ip = at + (op == kOpPushDouble ? 5 : 2);
       if (op != kOpLoadVar) {
@@ -116,6 +116,7 @@ class ScalarForms {
     polls_ += c.steps;
     if (end != ChainEnd::kTested) {
       ip = c.ip;
+      QuietLineAt(ip);
       return Fused::kOn;
     }
     return Branch(c.ip, c.truth, ip, e);
@@ -139,8 +140,9 @@ class ScalarForms {
 
   // forrangenext: the step of a real range; the value goes straight into
   // the loop variable that the next instruction stores it in, when the push
-  // would have had room.
-  VKE_HOT_INLINE Fused ForRange(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+  // would have had room. When the body goes on with a variable's load, its
+  // run starts at once (at moves to it).
+  VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     double value;
     bool more;
     if (!NextDoubleRangeValue(ctx_, &value, &more)) {
@@ -154,10 +156,17 @@ class ScalarForms {
         StoreScalarValue(ctx_, Scope(), ip[1], value)) {
       polls_++;
       ip += 2;
+      QuietLineAt(ip);
     } else if (more) {
       e = PushRealScalar(ctx_, value);
     }
-    return e ? Fused::kTail : GoOn();
+    if (e) return Fused::kTail;
+    const Fused step = GoOn();
+    if (step != Fused::kOn || ip[0] != kOpLoadVar) return step;
+    // As the loop would start the next instruction.
+    at = ip;
+    ctx_->instructionLevel = ctx_->descTop;
+    return Scalars(at, ip, e);
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
@@ -184,6 +193,12 @@ class ScalarForms {
   }
 
  private:
+  // A line marker at ip while lines are quiet, as the loop marks it (a light
+  // instruction, not counted); one with a stop request is left to the loop.
+  VKE_HOT_INLINE void QuietLineAt(const int16_t*& ip) {
+    if (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
+  }
+
   VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }
 
   // The conditional jump at jumpAt with its condition's truth; a sliced run

@@ -5,6 +5,7 @@
 
 #include <type_traits>
 
+#include "engine/code/code_generation.hpp"
 #include "engine/compile_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
@@ -159,6 +160,7 @@ ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args) {
 }
 
 ErrCode SwitchThread(EngineContext* ctx, int32_t target) {
+  NoteCodeChanged();
   if (target == -1) {
     if (!ctx->firstThread) return kOk;
     target = static_cast<int32_t>(ChooseNextThread(ctx));

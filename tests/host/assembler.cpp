@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "engine/code/code_generation.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
@@ -125,6 +126,7 @@ int32_t InstallFunction(EngineContext* ctx, const FunctionSpec& spec, const Asse
   const uint32_t total = h.CodeAt() + static_cast<uint32_t>(words.size());
   EXPECT_LT(uint64_t{position} + total, ctx->codeSize);
   EXPECT_LT(ctx->funcCount, ctx->funcCap);
+  NoteCodeChanged();
   uint8_t* block = ctx->CodeBytes() + 2ull * position;
   std::memset(block, 0, 2ull * total);
   Store(block, h);
@@ -148,6 +150,7 @@ void LoadBaseCode(EngineContext* ctx, const Assembler& code) {
   const uint32_t position = NextBlock(ctx);
   const std::vector<int16_t> words = code.Words(Phase(ctx, position));
   EXPECT_LT(position + words.size(), ctx->codeSize);
+  NoteCodeChanged();
   std::memcpy(ctx->CodeBytes() + 2ull * position, words.data(), 2 * words.size());
   ctx->codeEnd = position + static_cast<uint32_t>(words.size());
   ctx->cpKind = kCodeArea;

@@ -117,6 +117,36 @@ class LoopCalls : public ::testing::Test {
     return index;
   }
 
+  // Runs "spins": line 2 calls the native, which sets a stop request or a
+  // breakpoint on its third call, then (with `fused`) the statement r = 2
+  // that runs as a fused scalar run, then line 3, in a loop, in one go or
+  // in slices. The run must stop at line 3 of the third round.
+  void ExpectStopAtTheNextLine(bool fused) {
+    for (const char* native : {"stopsoon", "breaksoon"}) {
+      for (uint8_t sliced : {0, 1}) {
+        SCOPED_TRACE(std::string(native) + (sliced ? " sliced" : ""));
+        TestHost host;
+        ASSERT_EQ(RegisterLibrary(host.ctx(), lib_.records, true), kOk);
+        EngineContext* c = host.ctx();
+        g_calls = 0;
+        g_function = static_cast<int32_t>(c->funcCount);
+        int32_t index = -1;
+        ASSERT_NE(FindLibraryRecord(c, native, nullptr, 0, &index), nullptr);
+        Assembler f;
+        f.Label("top").Op(kOpLine, {g_function, 2}).Native(index, 0, 0);
+        if (fused) f.Op(kOpPushSmallInt, {2}).Op(kOpStoreVar, {0});
+        f.Op(kOpLine, {g_function, 3}).Op(kOpPushOne).Op(kOpStoreVar, {0}).Jump(kOpJump, "top");
+        ASSERT_EQ(InstallFunction(c, FunctionSpec{"spins", 0, 1, {"r"}}, f), g_function);
+        ErrCode e = RunCompiledFunction(c, "spins", 0, 0, 1, 0, sliced);
+        while (e == kStatusSuspended) e = ExecuteBytecode(c, 1);
+        EXPECT_EQ(e, kStatusDebug);
+        EXPECT_EQ(g_calls, 3);
+        EXPECT_EQ(host.Output(2), "<spins:3> \n");
+        EXPECT_EQ(FrameWords(c, c->curFrame)[kFwPosition], 3u);
+      }
+    }
+  }
+
   TestHost host_;
   Library lib_;
 };
@@ -314,28 +344,13 @@ TEST_F(LoopCalls, ABreakpointStopsTheRunForTheDebugger) {
 // breakpoint that a call sets in the middle of a loop still stops the run at
 // the next line, whether it runs in one go or in slices.
 TEST_F(LoopCalls, AStopOrBreakpointSetInsideALoopStopsAtTheNextLine) {
-  for (const char* native : {"stopsoon", "breaksoon"}) {
-    for (uint8_t sliced : {0, 1}) {
-      SCOPED_TRACE(std::string(native) + (sliced ? " sliced" : ""));
-      TestHost host;
-      ASSERT_EQ(RegisterLibrary(host.ctx(), lib_.records, true), kOk);
-      EngineContext* c = host.ctx();
-      g_calls = 0;
-      g_function = static_cast<int32_t>(c->funcCount);
-      int32_t index = -1;
-      ASSERT_NE(FindLibraryRecord(c, native, nullptr, 0, &index), nullptr);
-      Assembler f;
-      f.Label("top").Op(kOpLine, {g_function, 2}).Native(index, 0, 0);
-      f.Op(kOpLine, {g_function, 3}).Op(kOpPushOne).Op(kOpStoreVar, {0}).Jump(kOpJump, "top");
-      ASSERT_EQ(InstallFunction(c, FunctionSpec{"spins", 0, 1, {"r"}}, f), g_function);
-      ErrCode e = RunCompiledFunction(c, "spins", 0, 0, 1, 0, sliced);
-      while (e == kStatusSuspended) e = ExecuteBytecode(c, 1);
-      EXPECT_EQ(e, kStatusDebug);
-      EXPECT_EQ(g_calls, 3);
-      EXPECT_EQ(host.Output(2), "<spins:3> \n");
-      EXPECT_EQ(FrameWords(c, c->curFrame)[kFwPosition], 3u);
-    }
-  }
+  ExpectStopAtTheNextLine(false);
+}
+
+// The same when the next line follows a statement that runs as one fused
+// scalar run: the line after it still stops the run.
+TEST_F(LoopCalls, AStopSetInsideALoopStopsAtTheLineAfterAFusedStatement) {
+  ExpectStopAtTheNextLine(true);
 }
 
 TEST_F(LoopCalls, AFrameLeftWithoutRunningGoesBackToItsCaller) {

@@ -1,0 +1,131 @@
+// The decoded runs of scalar instructions (decoded_chain.hpp): the table of
+// decoded runs, decoding and checking an entry again.
+#include "engine/loop/decoded_chain.hpp"
+
+#include <cstring>
+
+#include "engine/code/code_generation.hpp"
+
+namespace vke {
+
+constinit thread_local DecodedChain tDecodedChains[kDecodedChains] = {};
+
+namespace {
+
+// Whether the code at `at` is still the words the entry was decoded from.
+// Read word by word up to the first that differs: no further than the code
+// there runs on.
+bool SameWords(const DecodedChain& d, const int16_t* at) {
+  for (int32_t i = 0; i < d.checked; i++)
+    if (at[i] != d.code[i]) return false;
+  return true;
+}
+
+// The operator of a run's opcode, if it has one.
+bool OperatorOf(ChainOpcode::Kind kind, ChainStep::Kind* out) {
+  switch (kind) {
+    case ChainOpcode::kPlus:
+      *out = ChainStep::kPlus;
+      return true;
+    case ChainOpcode::kMinus:
+      *out = ChainStep::kMinus;
+      return true;
+    case ChainOpcode::kTimes:
+      *out = ChainStep::kTimes;
+      return true;
+    case ChainOpcode::kDivide:
+      *out = ChainStep::kDivide;
+      return true;
+    case ChainOpcode::kArith:
+      *out = ChainStep::kArith;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  const ChainOpcode* const table = ChainOpcodes();
+  d->start = at;
+  d->rows = rows;
+  d->steps = d->loadCount = d->opCount = 0;
+  d->end = ChainEnd::kPushed;
+  // The registers of the values on the run's stack.
+  uint8_t* const stack = d->left;
+  int32_t depth = 0;
+  const int16_t* p = at;
+  while (d->end == ChainEnd::kPushed && depth < kChainDepth) {
+    const int32_t op = *p;
+    if (static_cast<uint32_t>(op) >= static_cast<uint32_t>(kFirstNativeOpcode)) break;
+    ChainOpcode c = table[op];
+    if (c.kind == ChainOpcode::kBuiltin) {
+      c.kind = ChainKindOf(rows[op].scalarForm);
+      c.option = rows[op].scalarOption;
+    }
+    if (d->steps == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
+    // The register a value pushed here gets.
+    const auto fresh = static_cast<uint8_t>(d->steps);
+    double* const value = &d->registers[fresh];
+    ChainStep::Kind kind;
+    double unused;
+    bool truth;
+    switch (c.kind) {
+      case ChainOpcode::kNop:
+        p += 1;
+        continue;
+      case ChainOpcode::kLoad:
+        d->loads[d->loadCount++] = {p[1], fresh};
+        stack[depth++] = fresh;
+        break;
+      case ChainOpcode::kPushZero:
+      case ChainOpcode::kPushOne:
+      case ChainOpcode::kPushSmallInt:
+      case ChainOpcode::kPushDouble:
+        *value = c.kind == ChainOpcode::kPushOne        ? 1
+                 : c.kind == ChainOpcode::kPushSmallInt ? p[1]
+                 : c.kind == ChainOpcode::kPushDouble   ? OperandDouble(p + 1)
+                                                        : 0;
+        stack[depth++] = fresh;
+        break;
+      case ChainOpcode::kStore:
+        if (depth != 1) goto done;
+        d->target = p[1];
+        d->end = ChainEnd::kStored;
+        break;
+      case ChainOpcode::kCompare:
+        if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
+            !CompareScalars(c.option, 0, 0, &truth))
+          goto done;
+        d->target = c.option;
+        d->end = ChainEnd::kTested;
+        break;
+      default:
+        // Whether an option has a scalar path does not depend on the values.
+        if (!OperatorOf(c.kind, &kind) || depth < 2 ||
+            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)))
+          goto done;
+        d->ops[d->opCount++] = {kind, fresh, stack[depth - 2], stack[depth - 1], c.option};
+        stack[depth - 2] = fresh;
+        depth -= 1;
+        break;
+    }
+    d->lastAt = static_cast<uint16_t>(p - at);
+    d->steps++;
+    p += c.length;
+  }
+done:
+  d->pending = static_cast<uint8_t>(depth);
+  d->words = static_cast<uint16_t>(p - at);
+  // A comparison's run is taken only before its jump.
+  d->checked = static_cast<uint16_t>(d->words + (d->end == ChainEnd::kTested ? 1 : 0));
+  std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
+}
+
+void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  if (d->start != at || d->rows != rows || !SameWords(*d, at)) DecodeChain(at, rows, d);
+  d->generation = CodeGeneration();
+}
+
+}  // namespace vke

@@ -1,0 +1,163 @@
+// Runs of scalar instructions decoded once: the instructions that a run of
+// RunScalarChain would read at a code position, kept beside the code as
+// steps with their operands resolved (variable numbers, literals as
+// doubles, the operator itself) and the way the run ends. The decoded runs
+// live in a small table outside the engine's area, one per thread, keyed by
+// the address of the run's first instruction. An entry serves as it is while
+// the code generation it was decoded in lasts and the same dispatch rows are
+// installed (engine/code/code_generation.hpp); after that it serves again
+// only when the code there is still the words it was decoded from (it holds
+// a copy), else it is decoded again. What depends on the values (a variable
+// that holds a real double scalar, a block of a scalar's size) is checked
+// at every run, as the instructions one by one would. The run itself is
+// inline in the loop; decoding and checking again live in decoded_chain.cpp.
+#pragma once
+
+#include "engine/code/code_generation.hpp"
+#include "engine/loop/scalar_chain.hpp"
+
+namespace vke {
+
+// An operator of a decoded run on its registers: registers[result] =
+// registers[left] op registers[right].
+// Its fields are wider than bytes so that the compiler need not read them
+// again after every register written.
+struct ChainStep {
+  enum Kind : uint16_t {
+    kPlus,
+    kMinus,
+    kTimes,
+    kDivide,
+    kArith,  // another element-wise option, through ArithOnScalars
+  } kind;
+  uint16_t result, left, right;
+  int32_t option;
+};
+
+// A variable a decoded run reads, each once, into its register.
+struct ChainLoad {
+  int32_t variable;
+  int32_t reg;
+};
+
+// A decoded run. Every value the run makes has a register of its own; the
+// literals' registers are filled when the run is decoded, the variables'
+// at the start of each use, before any operator.
+struct DecodedChain {
+  static constexpr int32_t kMaxSteps = 16;
+  static constexpr int32_t kMaxWords = 48;
+  const int16_t* start;  // null: a free entry
+  const BuiltinDispatch* rows;
+  uint32_t generation;  // the code generation it is trusted in; 0 none
+  uint16_t words;       // the run's words, from start
+  uint16_t checked;     // the code words compared before each use: a comparison's jump too
+  uint16_t lastAt;      // the word offset of the run's last instruction
+  uint8_t steps;        // the instructions the run does; 0 when the first does not apply
+  uint8_t loadCount, opCount, pending;
+  ChainEnd end;    // kStored, kTested or kPushed
+  int32_t target;  // kStored: the variable; kTested: the comparison option
+  // The registers of the values the run leaves, bottom first: the value
+  // stored, the two compared or the values pushed.
+  uint8_t left[kChainDepth];
+  ChainLoad loads[kMaxSteps];
+  ChainStep ops[kMaxSteps];
+  double registers[kMaxSteps];
+  int16_t code[kMaxWords + 1];
+};
+
+// Decodes the run at `at` as RunScalarChain would read it with the dispatch
+// rows `rows`, stopping early where a decoded entry is full (the rest then
+// runs as a run of its own).
+void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
+
+// Decoded runs per thread; a run whose entry another run took is decoded
+// again when it comes back.
+inline constexpr uint32_t kDecodedChains = 64;
+extern constinit thread_local DecodedChain tDecodedChains[kDecodedChains];
+
+VKE_HOT_INLINE DecodedChain& DecodedChainAt(const int16_t* at) {
+  const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
+  return tDecodedChains[(word ^ (word >> 6)) % kDecodedChains];
+}
+
+// Whether an entry may be used without reading the code again: decoded at
+// `at` with these rows in this generation.
+VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
+                                 const BuiltinDispatch* rows) {
+  return d.start == at && d.generation == CodeGeneration() && d.rows == rows;
+}
+
+// Makes the entry that of the code at `at` in this generation: kept when the
+// words it was decoded from are still there, else decoded again.
+void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d);
+
+// RunScalarChain through the decoded run at `at`: the same results, the
+// same end and the same position. A run cut short by `budget` or one that
+// does not fit a decoded entry goes through RunScalarChain itself.
+VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const int16_t* at,
+                                        int32_t budget, ScalarChain* out) {
+  const BuiltinHooks* const hooks = ctx->builtinHooks;
+  // A scope frame means a current frame.
+  if (!hooks || scope < 0 ||
+      !RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
+      [[unlikely]]
+    return RunScalarChain(ctx, scope, at, budget, out);
+  DecodedChain& d = DecodedChainAt(at);
+  if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
+    RefreshDecodedChain(at, hooks->rows, &d);
+  const int32_t steps = d.steps, loads = d.loadCount, ops = d.opCount;
+  const ChainEnd end = d.end;
+  // A run cut short, or one whose variable is no real double scalar, goes
+  // one instruction at a time: nothing has been changed yet.
+  if (steps == 0 || budget < steps) [[unlikely]]
+    return RunScalarChain(ctx, scope, at, budget, out);
+  // Nothing in the run changes a frame or moves the area; stores write
+  // into the variables' own blocks.
+  const ScopeSlots vars(ctx, scope);
+  double* const r = d.registers;
+  for (int32_t i = 0; i < loads; i++)
+    if (!vars.LoadScalar(d.loads[i].variable, &r[d.loads[i].reg])) [[unlikely]]
+      return RunScalarChain(ctx, scope, at, budget, out);
+  for (int32_t i = 0; i < ops; i++) {
+    const ChainStep& s = d.ops[i];
+    const double x = r[s.left], y = r[s.right];
+    switch (s.kind) {
+      case ChainStep::kPlus:
+        r[s.result] = x + y;
+        break;
+      case ChainStep::kMinus:
+        r[s.result] = x - y;
+        break;
+      case ChainStep::kTimes:
+        r[s.result] = x * y;
+        break;
+      case ChainStep::kDivide:
+        r[s.result] = x / y;
+        break;
+      case ChainStep::kArith:
+        if (!ArithOnScalars(s.option, x, y, &r[s.result]))
+          return RunScalarChain(ctx, scope, at, budget, out);
+        break;
+    }
+  }
+  out->ip = at + d.words;
+  out->steps = steps;
+  switch (end) {
+    case ChainEnd::kStored:
+      if (vars.StoreScalar(d.target, r[d.left[0]])) return ChainEnd::kStored;
+      // The value waits on the stack for the store's own path.
+      out->ip = at + d.lastAt;
+      out->steps--;
+      PushRealScalar(ctx, r[d.left[0]]);
+      return ChainEnd::kPushed;
+    case ChainEnd::kTested:
+      if (CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
+        return ChainEnd::kTested;
+      return RunScalarChain(ctx, scope, at, budget, out);
+    default:
+      for (int32_t i = 0; i < d.pending; i++) PushRealScalar(ctx, r[d.left[i]]);
+      return ChainEnd::kPushed;
+  }
+}
+
+}  // namespace vke

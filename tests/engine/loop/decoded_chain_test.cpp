@@ -1,0 +1,156 @@
+// Runs of scalar instructions kept decoded beside the code: other code put
+// where a decoded run was (another command line, a function defined again, an
+// image loaded back, the area moved) runs as itself; a variable that stops
+// holding a real double scalar inside a loop takes the general path; and
+// runs in slices give what one run gives.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "compiler/compile.hpp"
+#include "engine/engine.hpp"
+#include "engine/errors/errors.hpp"
+#include "engine/frames/calls.hpp"
+#include "tests/host/command_line.hpp"
+#include "tests/host/engine_state.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::RunCommandLine;
+using test::TestHost;
+
+// A loop whose statement is one decoded run, with the operators given.
+std::string LoopWith(const char* first, const char* second) {
+  return std::string("s = 1; for k = 1:6, s = s ") + first + " k .* 0.5 " + second +
+         " 1; end; disp(s)\n";
+}
+
+TEST(DecodedRuns, OtherCodeAtTheSamePlaceRunsAsItself) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // Command lines of one length run from the same place on the stack.
+  const struct {
+    const char* first;
+    const char* second;
+    const char* shown;
+  } lines[] = {
+      {"+", "-", "       5.5\n"},
+      {"-", "+", "      -3.5\n"},
+      {"*", "/", "     11.25\n"},
+      {"+", "-", "       5.5\n"},
+  };
+  for (const auto& line : lines) {
+    host.ClearOutput();
+    ASSERT_EQ(RunCommandLine(ctx, LoopWith(line.first, line.second)), kOk) << host.Output(2);
+    EXPECT_EQ(host.Output(1), line.shown) << line.first << line.second;
+  }
+  // A function defined again, with another operator in its loop.
+  host.ClearOutput();
+  ASSERT_EQ(RunCommandLine(ctx,
+                           "function s = f(n)\n  s = 0;\n  for k = 1:n, s = s + k * 2; end\n"
+                           "endfunction\ndisp(f(4))\n"),
+            kOk)
+      << host.Output(2);
+  // The functions' code removed, another compiled where it was.
+  ASSERT_EQ(RunCommandLine(ctx, "clear -f\n"), kOk) << host.Output(2);
+  ASSERT_EQ(RunCommandLine(ctx,
+                           "function s = h(n)\n  s = 0;\n  for k = 1:n, s = s - k * 2; end\n"
+                           "endfunction\ndisp(h(4))\n"),
+            kOk)
+      << host.Output(2);
+  EXPECT_EQ(host.Output(1), "        20\n       -20\n");
+}
+
+TEST(DecodedRuns, AnImageLoadedBackOrAnAreaMovedRunsItsOwnCode) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const char* define = "function s = g(n)\n  s = 0;\n  for k = 1:n, s = s %s k; end\nendfunction\n";
+  char text[160];
+  std::snprintf(text, sizeof text, define, "+");
+  ASSERT_EQ(RunCommandLine(ctx, std::string(text) + "disp(g(4))\n"), kOk) << host.Output(2);
+  test::MemoryImage adding = test::SaveToMemory(ctx);
+  // Removed, another compiled where it was and run: the decoded run is the
+  // subtracting one.
+  ASSERT_EQ(RunCommandLine(ctx, "clear -f\n"), kOk) << host.Output(2);
+  std::snprintf(text, sizeof text, define, "-");
+  text[std::string(text).find("g(n)")] = 'h';
+  ASSERT_EQ(RunCommandLine(ctx, std::string(text) + "disp(h(4))\n"), kOk) << host.Output(2);
+  // The image brings the adding code back.
+  ASSERT_EQ(test::LoadFromMemory(ctx, adding), kOk);
+  ASSERT_EQ(RunCommandLine(ctx, "disp(g(4))\n"), kOk) << host.Output(2);
+  EXPECT_EQ(host.Output(1), "        10\n       -10\n        10\n");
+
+  // Moved into a larger area, the code runs from its new place; the check
+  // is made by the code itself.
+  test::MovableArea area(ctx, 1u << 20);
+  const char* check = "if g(5) ~= 15, error('wrong sum'); end\n";
+  ASSERT_EQ(RunCommandLine(area.ctx(), check), kOk);
+  area.Grow((1u << 20) + (1u << 19), 6);
+  ASSERT_EQ(RunCommandLine(area.ctx(), check), kOk);
+}
+
+TEST(DecodedRuns, AVariableThatChangesKindInsideTheLoopTakesTheGeneralPath) {
+  // s is a real double scalar for two rounds, then another kind for one
+  // (an integer or single one gives a double at once): each round adds
+  // k/2 - 1, so s ends as the value plus 3.
+  const struct {
+    const char* value;
+    const char* expected;
+  } kinds[] = {
+      {"[1 2]", "[4 5]"}, {"'ab'", "[100 101]"}, {"1i", "3 + 1i"},
+      {"int32(4)", "7"},  {"single(2)", "5"},
+  };
+  for (const auto& kind : kinds) {
+    TestHost host;
+    const std::string text = std::string("s = 0;\nfor k = 1:5\n  if k == 3, s = ") + kind.value +
+                             "; end\n  s = s + k .* 0.5 - 1;\nend\ndisp(s)\ndisp(" + kind.expected +
+                             ")\n";
+    ASSERT_EQ(RunCommandLine(host.ctx(), text), kOk) << kind.value << host.Output(2);
+    const std::string shown = host.Output(1);
+    EXPECT_EQ(shown.substr(0, shown.size() / 2), shown.substr(shown.size() / 2)) << kind.value;
+  }
+}
+
+// The loop run in one go (ExecuteBytecode without slices).
+std::string OutputUnsliced(const std::string& text) {
+  TestHost host;
+  EXPECT_EQ(CompileCommandLine(host.ctx(), text.data(), static_cast<int32_t>(text.size())), kOk);
+  EXPECT_EQ(ExecuteBytecode(host.ctx(), 0), kOk) << host.Output(2);
+  return host.Output(1);
+}
+
+TEST(DecodedRuns, SlicedAndUnslicedRunsAgree) {
+  const char* loops[] = {
+      "s = 0; for k = 1:200, s = s + k .* 0.5 - 1; end; disp(s)\n",
+      "s = 0; n = 0; while n < 50, n = n + 1; s = s - n / 3; end; disp([s n])\n",
+      "s = 2; for k = 1:30, if s * 2 > k + 1, s = s - 1; else s = s + 3; end; end; disp(s)\n",
+      "a = 1; b = 2; for k = 1:40, a = b - a * 0.5; b = a + b .\\ 4; end; disp([a b])\n",
+  };
+  for (const char* loop : loops) {
+    SCOPED_TRACE(loop);
+    TestHost host;
+    ASSERT_EQ(RunCommandLine(host.ctx(), loop), kOk) << host.Output(2);
+    EXPECT_EQ(host.Output(1), OutputUnsliced(loop));
+  }
+}
+
+// More runs in one loop than the table of decoded runs holds: they take one
+// another's entries round after round and each still gives its own result.
+TEST(DecodedRuns, RunsThatShareTheirEntriesKeepTheirOwnResults) {
+  std::string text = "t = 0;\nfor k = 1:3\n";
+  for (int32_t i = 1; i <= 150; i++) {
+    const std::string v = "v" + std::to_string(i);
+    text += "  " + v + " = k * " + std::to_string(i) + " - 1;\n  t = t + " + v + ";\n";
+  }
+  text += "end\ndisp(t)\n";
+  // Each round adds k times 1 + ... + 150 less 150: 6 * 11325 - 450.
+  TestHost host;
+  ASSERT_EQ(RunCommandLine(host.ctx(), text), kOk) << host.Output(2);
+  EXPECT_EQ(host.Output(1), "     67500\n");
+}
+
+}  // namespace
+}  // namespace vke
