@@ -153,16 +153,20 @@ ErrCode LoadVariable(EngineContext* ctx, int32_t n) {
 
 ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
   const int32_t f = ScopeFrame(ctx);
-  if (StoreScalarVariable(ctx, f, n)) return kOk;
+  uint32_t position = 0;
+  const ErrCode found = SlotOfScopeFrame(ctx, f, n, &position);
+  // An unset variable has no block a scalar could go into.
+  const bool unset = found == kOk && position < ctx->descTop &&
+                     static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
+  if (!unset && StoreScalarVariable(ctx, f, n)) return kOk;
   if (ctx->descTop < 3) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
   if (d.flags & kFlagReference) return kErrIllegal;
-  uint32_t position;
-  ErrCode e = SlotOfScopeFrame(ctx, f, n, &position);
-  if (e) return e;
-  if (position < ctx->descTop && static_cast<int32_t>(ctx->DescWords()[position]) <= 0) {
+  if (found) return found;
+  ErrCode e;
+  if (unset) {
     // The first value of a variable: no block to reuse, free or follow.
     int32_t block;
     e = NewBlockForTop(ctx, d, &block);
