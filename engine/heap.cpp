@@ -16,13 +16,43 @@ inline void SetHeader(uint8_t* heap, uint32_t unit, uint32_t h) {
   Store<uint32_t>(heap + 8ull * unit, h);
 }
 
-}  // namespace
-
-ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
-  if (units == 0) {
-    *index = 0;
-    return kOk;
+// The commonest allocation: the block at the hint is free and, with the free
+// blocks that follow it merged in, large enough. The headers end up exactly
+// as the general walk below leaves them; false, with nothing changed, when
+// the walk has to decide.
+inline bool TakeAtHint(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t units,
+                       int32_t* index) {
+  const uint64_t u = ctx->heapFreeFrom;
+  if (u >= end) return false;
+  const uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
+  if (h & kBlockInUse) return false;
+  uint64_t size = h & kBlockSizeMask;
+  uint64_t next = u + size + 1;
+  if (next > end) return false;
+  // Free followers join as the walk would join them one by one: each only
+  // while it lies inside the heap and the sum still fits a header.
+  while (next < end) {
+    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+    if (nh & kBlockInUse) break;
+    const uint64_t merged = size + (nh & kBlockSizeMask) + 1;
+    if (merged > kBlockSizeMask) break;
+    size = merged;
+    next = u + size + 1;
   }
+  if (next > end || size < units) return false;  // a follower ran past the heap, or too small
+  if (size == units) {
+    SetHeader(heap, static_cast<uint32_t>(u), static_cast<uint32_t>(size) | kBlockInUse);
+  } else {
+    SetHeader(heap, static_cast<uint32_t>(u), units | kBlockInUse);
+    SetHeader(heap, static_cast<uint32_t>(u + units + 1), static_cast<uint32_t>(size - units - 1));
+  }
+  *index = static_cast<int32_t>(u + 1);
+  ctx->heapFreeFrom = static_cast<uint32_t>(u + units + 1);
+  return true;
+}
+
+// The first-fit walk from the hint, for whatever TakeAtHint leaves.
+[[gnu::noinline]] ErrCode WalkForBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
   uint8_t* heap = ctx->HeapBytes();
   const uint64_t end = ctx->heapSize;
   // Every block below the hint is in use: a walk from there chooses as a
@@ -62,6 +92,17 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
   }
   ctx->heapFreeFrom = static_cast<uint32_t>(firstFree < u ? firstFree : u);
   return kErrVarOverflow;
+}
+
+}  // namespace
+
+ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
+  if (units == 0) {
+    *index = 0;
+    return kOk;
+  }
+  if (TakeAtHint(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) return kOk;
+  return WalkForBlock(ctx, units, index);
 }
 
 void FreeEngineBlock(EngineContext* ctx, int32_t index) {

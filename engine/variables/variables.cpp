@@ -82,14 +82,30 @@ void WriteEmptyMatrixBlock(EngineContext* ctx, int32_t block) {
   std::memset(BlockData(ctx, block), 0, 16);
 }
 
-}  // namespace
-
-ErrCode FindVariableSlot(EngineContext* ctx, int32_t n, uint32_t* position) {
-  const int32_t f = ScopeFrame(ctx);
+// The slot of variable n in the scope frame f (ScopeFrame's).
+ErrCode SlotOfScopeFrame(EngineContext* ctx, int32_t f, int32_t n, uint32_t* position) {
   if (f < 0 || n < 0 || static_cast<uint32_t>(n) >= FrameWords(ctx, f)[kFwVarCount])
     return kErrIllegal;
   *position = static_cast<uint32_t>(f) + kFrameHeaderWords + static_cast<uint32_t>(n);
   return kOk;
+}
+
+// A new block holding the top entry, whose descriptor is d.
+ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor& d, int32_t* block) {
+  if (uint64_t{d.size} + 2 > kBlockSizeMask) return kErrVarOverflow;
+  ErrCode e = AllocEngineBlock(ctx, d.size + 2, block);
+  if (e) return e;
+  uint8_t* item = BlockData(ctx, *block);
+  Store(item, d);
+  Store<int32_t>(item + 12, 0);
+  CopyUnits(item + kItemHeaderBytes, ctx->DataBytes() + 8ull * (ctx->dataTop - d.size), d.size);
+  return kOk;
+}
+
+}  // namespace
+
+ErrCode FindVariableSlot(EngineContext* ctx, int32_t n, uint32_t* position) {
+  return SlotOfScopeFrame(ctx, ScopeFrame(ctx), n, position);
 }
 
 int32_t SlotValueBlock(EngineContext* ctx, uint32_t position) {
@@ -136,19 +152,24 @@ ErrCode LoadVariable(EngineContext* ctx, int32_t n) {
 }
 
 ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
-  if (StoreScalarVariable(ctx, ScopeFrame(ctx), n)) return kOk;
+  const int32_t f = ScopeFrame(ctx);
+  uint32_t position = 0;
+  const ErrCode found = SlotOfScopeFrame(ctx, f, n, &position);
+  // An unset variable has no block a scalar could go into.
+  const bool unset = found == kOk && position < ctx->descTop &&
+                     static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
+  if (!unset && StoreScalarVariable(ctx, f, n)) return kOk;
   if (ctx->descTop < 3) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
   if (d.flags & kFlagReference) return kErrIllegal;
-  uint32_t position;
-  ErrCode e = FindVariableSlot(ctx, n, &position);
-  if (e) return e;
-  if (position < ctx->descTop && static_cast<int32_t>(ctx->DescWords()[position]) <= 0) {
+  if (found) return found;
+  ErrCode e;
+  if (unset) {
     // The first value of a variable: no block to reuse, free or follow.
     int32_t block;
-    e = NewValueBlock(ctx, 0, &block);
+    e = NewBlockForTop(ctx, d, &block);
     if (e) return e;
     ctx->DescWords()[position] = static_cast<uint32_t>(block);
     PopTop(ctx, d);
@@ -162,7 +183,7 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
   }
   // A new block first, so that a full heap leaves the variable as it was.
   int32_t block;
-  e = NewValueBlock(ctx, 0, &block);
+  e = NewBlockForTop(ctx, d, &block);
   if (e) return e;
   SetSlotValueBlock(ctx, position, block);
   FreeEngineBlock(ctx, old);

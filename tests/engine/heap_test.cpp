@@ -171,6 +171,45 @@ TEST(BlockHeap, HintedWalkChoosesAsAWalkFromTheStart) {
   EXPECT_EQ(std::memcmp(hinted->HeapBytes(), plain->HeapBytes(), 8ull * hinted->heapSize), 0);
 }
 
+TEST(BlockHeap, TakingTheBlockAtTheHintLeavesHeadersAsTheWalkDoes) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const uint32_t size = ctx->heapSize;
+  int32_t a, b, c, d;
+  // A call's pattern: two scalar blocks freed in turn are merged with the
+  // free rest and split again, the rest's header rewritten behind the block.
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &a), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &b), kOk);
+  FreeEngineBlock(ctx, b);
+  FreeEngineBlock(ctx, a);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &c), kOk);
+  EXPECT_EQ(c, a);
+  EXPECT_EQ(Header(ctx, c), 3u | kBlockInUse);
+  EXPECT_EQ(Header(ctx, c + 4), size - 5);
+  EXPECT_EQ(ctx->heapFreeFrom, 4u);
+  // Merged free blocks at the hint too small for the request: the walk goes
+  // on to the first that fits, and the merged header stays written.
+  ASSERT_EQ(AllocEngineBlock(ctx, 2, &a), kOk);  // units 4..6
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &b), kOk);  // units 7..8
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &d), kOk);  // units 9..10, then the rest
+  FreeEngineBlock(ctx, b);
+  FreeEngineBlock(ctx, a);
+  ASSERT_EQ(AllocEngineBlock(ctx, 10, &b), kOk);
+  EXPECT_EQ(b, d + 2);
+  EXPECT_EQ(Header(ctx, a), 4u);  // 2 + 1 + 1, free
+  EXPECT_EQ(ctx->heapFreeFrom, 4u);
+  // A free follower whose header runs past the heap is merged, but never
+  // handed out: the allocation fails and the merge is the walk's.
+  FreeEngineBlock(ctx, b);
+  Store<uint32_t>(BlockData(ctx, d + 2) - 8, size);
+  EXPECT_EQ(AllocEngineBlock(ctx, 1, &c), kOk);  // the merged block at the hint still fits
+  EXPECT_EQ(c, a);
+  FreeEngineBlock(ctx, d);
+  ctx->heapFreeFrom = static_cast<uint32_t>(d - 1);
+  EXPECT_EQ(AllocEngineBlock(ctx, 1, &c), kErrVarOverflow);
+  EXPECT_EQ(Header(ctx, d), size + 2);  // the walk's merge of the two
+}
+
 TEST(BlockHeap, ExtendTakesFreeFollowersOnly) {
   TestHost host;
   EngineContext* ctx = host.ctx();

@@ -22,6 +22,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "engine/variables/variables_internal.hpp"
 #include "tests/host/assembler.hpp"
 #include "tests/host/builtin_stand_in.hpp"
 #include "tests/host/test_host.hpp"
@@ -155,6 +156,30 @@ TEST_F(Variables, AFirstStoreWithoutRoomLeavesTheVariableUnset) {
   EXPECT_EQ(ctx()->descTop, desc - 3);
   ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
   EXPECT_EQ(Elements(ctx()), (std::vector<double>{1, 2, 3}));
+}
+
+TEST_F(Variables, AStoreJudgesTheValueBeforeTheVariable) {
+  // Into a variable the scope lacks: a no-value marker is dropped all the
+  // same, a value is refused and stays.
+  const uint32_t empty = ctx()->descTop;
+  PushNoValue(ctx());
+  EXPECT_EQ(StoreVariable(ctx(), 99), kOk);
+  EXPECT_EQ(ctx()->descTop, empty);
+  PushRealScalar(ctx(), 4);
+  EXPECT_EQ(StoreVariable(ctx(), 99), kErrIllegal);
+  EXPECT_EQ(TopScalar(ctx()), 4);
+  // An unset variable takes a scalar's block; later scalars go into it.
+  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+  uint32_t position;
+  ASSERT_EQ(FindVariableSlot(ctx(), 1, &position), kOk);
+  const int32_t block = SlotValueBlock(ctx(), position);
+  ASSERT_GT(block, 0);
+  EXPECT_EQ(BlockUnits(ctx(), block), 3u);
+  PushRealScalar(ctx(), 7);
+  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+  EXPECT_EQ(SlotValueBlock(ctx(), position), block);
+  ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 7);
 }
 
 TEST_F(Variables, GlobalAndPersistentValuesAreShared) {
