@@ -3,6 +3,7 @@
 #include "engine/loop/decoded_chain.hpp"
 
 #include <cstring>
+#include <iterator>
 
 #include "engine/code/code_generation.hpp"
 
@@ -116,11 +117,42 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     p += c.length;
   }
 done:
+  d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
   d->pending = static_cast<uint8_t>(depth);
   d->words = static_cast<uint16_t>(p - at);
   // A comparison's run is taken only before its jump.
   d->checked = static_cast<uint16_t>(d->words + (d->end == ChainEnd::kTested ? 1 : 0));
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
+}
+
+bool RunChainSteps(const ChainStep* s, double* r) {
+  // Threaded: each step goes straight to the next one's code, without a
+  // dispatch loop around them.
+  static constexpr const void* kCode[] = {&&plus, &&minus, &&times, &&divide, &&arith, &&end};
+  static_assert(std::size(kCode) == ChainStep::kEnd + 1);
+  goto* kCode[s->kind];
+plus:
+  r[s->result] = r[s->left] + r[s->right];
+  s++;
+  goto* kCode[s->kind];
+minus:
+  r[s->result] = r[s->left] - r[s->right];
+  s++;
+  goto* kCode[s->kind];
+times:
+  r[s->result] = r[s->left] * r[s->right];
+  s++;
+  goto* kCode[s->kind];
+divide:
+  r[s->result] = r[s->left] / r[s->right];
+  s++;
+  goto* kCode[s->kind];
+arith:
+  if (!ArithOnScalars(s->option, r[s->left], r[s->right], &r[s->result])) return false;
+  s++;
+  goto* kCode[s->kind];
+end:
+  return true;
 }
 
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {

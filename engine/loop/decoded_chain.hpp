@@ -29,6 +29,7 @@ struct ChainStep {
     kTimes,
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
+    kEnd,    // after the run's last operator
   } kind;
   uint16_t result, left, right;
   int32_t option;
@@ -60,10 +61,15 @@ struct DecodedChain {
   // stored, the two compared or the values pushed.
   uint8_t left[kChainDepth];
   ChainLoad loads[kMaxSteps];
-  ChainStep ops[kMaxSteps];
+  ChainStep ops[kMaxSteps + 1];  // ended by a kEnd step
   double registers[kMaxSteps];
   int16_t code[kMaxWords + 1];
 };
+
+// Does a decoded run's operators, `steps` up to its kEnd step, on its
+// registers; false when an element-wise option has no result on these
+// values (the registers then are of no use).
+bool RunChainSteps(const ChainStep* steps, double* registers);
 
 // Decodes the run at `at` as RunScalarChain would read it with the dispatch
 // rows `rows`, stopping early where a decoded entry is full (the rest then
@@ -92,10 +98,11 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d);
 
 // RunScalarChain through the decoded run at `at`: the same results, the
-// same end and the same position. A run cut short by `budget` or one that
-// does not fit a decoded entry goes through RunScalarChain itself.
-VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const int16_t* at,
-                                        int32_t budget, ScalarChain* out) {
+// same end and the same position. `vars` are the slots of the scope frame
+// `scope`. A run cut short by `budget` or one that does not fit a decoded
+// entry goes through RunScalarChain itself.
+VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const ScopeSlots& slots,
+                                        const int16_t* at, int32_t budget, ScalarChain* out) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   // A scope frame means a current frame.
   if (!hooks || scope < 0 ||
@@ -105,41 +112,24 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
     RefreshDecodedChain(at, hooks->rows, &d);
-  const int32_t steps = d.steps, loads = d.loadCount, ops = d.opCount;
+  const int32_t steps = d.steps, loads = d.loadCount;
   const ChainEnd end = d.end;
   // A run cut short, or one whose variable is no real double scalar, goes
   // one instruction at a time: nothing has been changed yet.
   if (steps == 0 || budget < steps) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
-  // Nothing in the run changes a frame or moves the area; stores write
-  // into the variables' own blocks.
-  const ScopeSlots vars(ctx, scope);
+  // Copied: the registers' stores would make the compiler read the slots
+  // and the entry's fields again after each (the code may alias anything).
+  const ScopeSlots vars = slots;
   double* const r = d.registers;
-  for (int32_t i = 0; i < loads; i++)
-    if (!vars.LoadScalar(d.loads[i].variable, &r[d.loads[i].reg])) [[unlikely]]
+  for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
+    double value;
+    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
       return RunScalarChain(ctx, scope, at, budget, out);
-  for (int32_t i = 0; i < ops; i++) {
-    const ChainStep& s = d.ops[i];
-    const double x = r[s.left], y = r[s.right];
-    switch (s.kind) {
-      case ChainStep::kPlus:
-        r[s.result] = x + y;
-        break;
-      case ChainStep::kMinus:
-        r[s.result] = x - y;
-        break;
-      case ChainStep::kTimes:
-        r[s.result] = x * y;
-        break;
-      case ChainStep::kDivide:
-        r[s.result] = x / y;
-        break;
-      case ChainStep::kArith:
-        if (!ArithOnScalars(s.option, x, y, &r[s.result]))
-          return RunScalarChain(ctx, scope, at, budget, out);
-        break;
-    }
+    r[load->reg] = value;
   }
+  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+    return RunScalarChain(ctx, scope, at, budget, out);
   out->ip = at + d.words;
   out->steps = steps;
   switch (end) {

@@ -135,6 +135,7 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
           if (run.quietLines && MarkQuietLine(ctx, at)) continue;
           run.ip = ip;
           e = LineInstruction(run, at, &light);
+          forms.ForgetSlots();
           if (light) continue;
           break;
         }

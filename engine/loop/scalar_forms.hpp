@@ -9,8 +9,8 @@
 // A form that applies leaves no pending error, error location or call
 // behind, changes no frame and does not move the area, so the next
 // instruction may run at once, counted for the abort poll, without passing
-// the loop top; the scope frame of the variables, once found, holds until
-// the top is passed again.
+// the loop top; the scope frame of the variables and its slots, once found,
+// hold until the top is passed again (or a form changes a variable's block).
 #pragma once
 
 #include "engine/builtin_hooks.hpp"
@@ -80,8 +80,13 @@ class ScalarForms {
     if (due) polls_ = 0;
     limit_ = ctx_->pendingArgCount || ctx_->firstThread ? -1 : pollAfter;
     scope_ = -1;
+    haveSlots_ = false;
     return due;
   }
+
+  // The scope's slots are read again at their next use: something other
+  // than the forms ran without passing the top.
+  VKE_HOT_INLINE void ForgetSlots() { haveSlots_ = false; }
 
   // Whether the next instruction may run without passing the top.
   VKE_HOT_INLINE bool MayGoOn() const { return polls_ <= limit_; }
@@ -97,13 +102,16 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Scalars(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const int32_t op = at[0];
     ScalarChain c;
-    const ChainEnd end = RunDecodedChain(ctx_, Scope(), at, limit_ - polls_ + 1, &c);
+    const ChainEnd end = RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c);
     if (end == ChainEnd::kNothing) {
       ip = at + (op == kOpPushDouble ? 5 : 2);
       if (op != kOpLoadVar) {
         e = PushRealScalar(ctx_, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
-      } else if (!LoadScalarVariable(ctx_, Scope(), at[1])) {
+      } else if (double value;
+                 !Slots().LoadScalar(at[1], &value) || PushRealScalar(ctx_, value) != kOk) {
         if (const int16_t* after = AppendStatement(ctx_, at)) {
+          // The variable's block may be another one now.
+          haveSlots_ = false;
           ip = after;
           return GoOn();
         }
@@ -125,7 +133,7 @@ class ScalarForms {
   // storevar: a real double scalar on top into a scalar-sized variable.
   VKE_HOT_INLINE Fused Store(const int16_t* at, const int16_t*& ip, ErrCode& e) {
     ip = at + 2;
-    if (StoreScalarVariable(ctx_, Scope(), at[1])) return GoOn();
+    if (PopScalarInto(ctx_, Slots(), at[1])) return GoOn();
     e = StoreVariable(ctx_, at[1]);
     return Fused::kTail;
   }
@@ -153,7 +161,7 @@ class ScalarForms {
     }
     ip = more ? at + 2 : at + 2 + at[1];
     if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
-        StoreScalarValue(ctx_, Scope(), ip[1], value)) {
+        Slots().StoreScalar(ip[1], value)) {
       polls_++;
       ip += 2;
       QuietLineAt(ip);
@@ -200,6 +208,13 @@ class ScalarForms {
   }
 
   VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }
+  VKE_HOT_INLINE const ScopeSlots& Slots() {
+    if (!haveSlots_) {
+      slots_ = ScopeSlots(ctx_, Scope());
+      haveSlots_ = true;
+    }
+    return slots_;
+  }
 
   // The conditional jump at jumpAt with its condition's truth; a sliced run
   // ends its slice at a taken backward jumpfalse (the end of a loop).
@@ -216,6 +231,8 @@ class ScalarForms {
   int32_t polls_ = 0;  // instructions since the last abort poll
   int32_t limit_ = -1;
   int32_t scope_ = -1;
+  bool haveSlots_ = false;
+  ScopeSlots slots_;
 };
 
 }  // namespace vke

@@ -31,6 +31,7 @@ struct ScopeSlots {
   uint8_t* heap = nullptr;
   uint32_t heapSize = 0;
 
+  ScopeSlots() = default;
   VKE_HOT_INLINE ScopeSlots(EngineContext* ctx, int32_t f)
       : heap(ctx->HeapBytes()), heapSize(ctx->heapSize) {
     if (f < 0) return;
@@ -42,6 +43,26 @@ struct ScopeSlots {
     count = vars < below ? vars : static_cast<uint32_t>(below);
   }
 
+  // A block's item and its size in 8-byte units.
+  VKE_HOT_INLINE uint8_t* Item(int32_t block) const {
+    return heap + 8ull * static_cast<uint32_t>(block);
+  }
+  VKE_HOT_INLINE uint32_t Units(int32_t block) const {
+    return Load<uint32_t>(heap + 8ull * static_cast<uint32_t>(block - 1)) & kBlockSizeMask;
+  }
+
+  // The value of variable n when it holds a real double scalar. A real
+  // double scalar's flags are clear, so a link is never taken for one.
+  VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
+    if (static_cast<uint32_t>(n) >= count) return false;
+    const auto block = static_cast<int32_t>(slots[n]);
+    if (static_cast<uint32_t>(block) - 1 >= heapSize || Units(block) < 3) return false;
+    const uint8_t* item = Item(block);
+    if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) return false;
+    *value = Load<double>(item + kItemHeaderBytes);
+    return true;
+  }
+
   // The block of variable n when its slot holds one of its own (no link) of
   // at least the three units of a real double scalar; 0 otherwise.
   VKE_HOT_INLINE int32_t ScalarSizedBlock(int32_t n) const {
@@ -51,22 +72,6 @@ struct ScopeSlots {
         (Load<uint32_t>(Item(block)) & kFlagReference) || Units(block) < 3)
       return 0;
     return block;
-  }
-  VKE_HOT_INLINE uint8_t* Item(int32_t block) const {
-    return heap + 8ull * static_cast<uint32_t>(block);
-  }
-  VKE_HOT_INLINE uint32_t Units(int32_t block) const {
-    return Load<uint32_t>(heap + 8ull * static_cast<uint32_t>(block - 1)) & kBlockSizeMask;
-  }
-
-  // The value of variable n when it holds a real double scalar.
-  VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
-    const int32_t block = ScalarSizedBlock(n);
-    if (!block) return false;
-    const uint8_t* item = Item(block);
-    if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) return false;
-    *value = Load<double>(item + kItemHeaderBytes);
-    return true;
   }
 
   // Stores a real double scalar into variable n when the variable's block
@@ -94,16 +99,21 @@ VKE_HOT_INLINE bool StoreScalarValue(EngineContext* ctx, int32_t f, int32_t n, d
   return ScopeSlots(ctx, f).StoreScalar(n, value);
 }
 
-// Pops the real double scalar on top into variable n of the scope frame f
-// when the variable's block has a scalar's size; false, with nothing
-// changed, for anything else.
-VKE_HOT_INLINE bool StoreScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
+// Pops the real double scalar on top into variable n of the scope whose
+// slots are `vars` when the variable's block has a scalar's size; false,
+// with nothing changed, for anything else.
+VKE_HOT_INLINE bool PopScalarInto(EngineContext* ctx, const ScopeSlots& vars, int32_t n) {
   if (ctx->descTop < 3 || !IsRealDoubleScalar(*DescAt(ctx, 0)) ||
-      !StoreScalarValue(ctx, f, n, Load<double>(ctx->DataUnits() + ctx->dataTop - 1)))
+      !vars.StoreScalar(n, Load<double>(ctx->DataUnits() + ctx->dataTop - 1)))
     return false;
   ctx->descTop -= 3;
   ctx->dataTop -= 1;
   return true;
+}
+
+// PopScalarInto for the scope frame f.
+VKE_HOT_INLINE bool StoreScalarVariable(EngineContext* ctx, int32_t f, int32_t n) {
+  return PopScalarInto(ctx, ScopeSlots(ctx, f), n);
 }
 
 }  // namespace vke

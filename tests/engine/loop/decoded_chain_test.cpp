@@ -152,5 +152,42 @@ TEST(DecodedRuns, RunsThatShareTheirEntriesKeepTheirOwnResults) {
   EXPECT_EQ(host.Output(1), "     67500\n");
 }
 
+// Element-wise options in a run: one whose result is no real scalar in some
+// rounds (a root of a negative number) gives what the general path gives,
+// an infinite power of zero stays a real one, and later rounds go on.
+TEST(DecodedRuns, AnOptionWithoutARealResultTakesTheGeneralPath) {
+  const struct {
+    const char* loop;
+    const char* expected;
+  } cases[] = {
+      {"s = 0; for k = 1:4, s = s + (k - 3) .^ 0.5; end", "1 + (sqrt(2) + 1) * 1i"},
+      {"s = 1; for k = 1:4, s = s - (k - 2) .^ -1; end", "-Inf"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.loop);
+    TestHost host;
+    const std::string text = std::string(c.loop) + "\ndisp(s)\ndisp(" + c.expected + ")\n";
+    ASSERT_EQ(RunCommandLine(host.ctx(), text), kOk) << host.Output(2);
+    const std::string shown = host.Output(1);
+    EXPECT_EQ(shown.substr(0, shown.size() / 2), shown.substr(shown.size() / 2));
+  }
+}
+
+// A statement that appends to a variable may give it another block; the
+// scalar statements after it in the same round read and write the variables
+// where they are now.
+TEST(DecodedRuns, ScalarsAfterAnAppendInTheSameRoundSeeTheBlocksAsTheyAreNow) {
+  TestHost host;
+  ASSERT_EQ(RunCommandLine(host.ctx(),
+                           "s = []; a = 0; b = 1; for k = 1:300, s = [s k]; a = a + k * 2; "
+                           "b = [b k]; a = a - 1; end; disp([a sum(s) sum(b) numel(b)])\n"),
+            kOk)
+      << host.Output(2);
+  // a: 2 * 45150 - 300; s: 45150; b: 1 + 45150 in 301 elements.
+  TestHost expected;
+  ASSERT_EQ(RunCommandLine(expected.ctx(), "disp([90000 45150 45151 301])\n"), kOk);
+  EXPECT_EQ(host.Output(1), expected.Output(1));
+}
+
 }  // namespace
 }  // namespace vke
