@@ -1,7 +1,7 @@
-// The LAPACK and BLAS libraries opened at the first "!lapack" call: a library
-// or routine that cannot be found fails the natives with libNotFound and
-// leaves the rest of the system working; the load happens once, also when
-// threads race for it.
+// The LAPACK and BLAS libraries opened at the first "!lapack" call that needs
+// them: a library or routine that cannot be found fails the natives with
+// libNotFound and leaves the rest of the system working; the load happens
+// once, also when threads race for it.
 #include "numerics/lapack/lapack_loader.hpp"
 
 #include <gtest/gtest.h>
@@ -43,6 +43,9 @@ TEST_F(LapackLoader, AMissingLibraryFailsTheNativesAndNothingElse) {
   // Every later call fails the same way, and the rest of the system works.
   EXPECT_EQ(Show("svd([1 2; 3 4])"), "error " + std::to_string(kErrLibNotFound));
   EXPECT_EQ(Show("sum([1 2 3 4])"), "10");
+  // Division by a scalar needs no LAPACK; a system does.
+  EXPECT_EQ(Show("all([2 4] / 2 == [1 2])"), "true");
+  EXPECT_EQ(Show("[4 2; 1 3] \\ [1; 2]"), "error " + std::to_string(kErrLibNotFound));
 
   PointLapackLoaderAt(nullptr);
   EXPECT_EQ(Show("inv(4) == 0.25"), "true");
