@@ -11,6 +11,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/lapack/lapack_loader.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
 
 namespace vke {
@@ -58,7 +59,8 @@ bool ArgumentsMatch(EngineContext* ctx, int32_t nargin, const char* letters) {
 }
 
 ErrCode CheckLapackArguments(EngineContext* ctx, int32_t nargin, const char* letters) {
-  return ArgumentsMatch(ctx, nargin, letters) ? kOk : kErrWrongTypeOverload;
+  if (!ArgumentsMatch(ctx, nargin, letters)) return kErrWrongTypeOverload;
+  return LoadLapack(ctx);
 }
 
 ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a) {

@@ -28,7 +28,9 @@ inline constexpr double kLapackEps = 2.220446049250313e-16;
 // double, A any double array (N-D too), r a real double scalar, i a real
 // double scalar with an integer value; from "[" on the rest are optional.
 bool ArgumentsMatch(EngineContext* ctx, int32_t nargin, const char* letters);
-// The same as an engine code: 44 when they do not match.
+// The same as an engine code: 44 when they do not match. Arguments that
+// match commit the native to LAPACK: the libraries are opened then, if not
+// yet open, and their load's error returned (lapack_loader.hpp).
 ErrCode CheckLapackArguments(EngineContext* ctx, int32_t nargin, const char* letters);
 // The one argument on top, a square double matrix: 44 or 21 (badSize) when
 // it is not one.

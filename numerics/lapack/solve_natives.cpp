@@ -14,6 +14,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/lapack/lapack_loader.hpp"
 #include "numerics/lapack/lapack_support.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
@@ -215,6 +216,7 @@ ErrCode Divide(EngineContext* ctx, bool right, BuiltinFn fallback, const char* e
   d.n = right ? d.a.rows : d.a.cols;
   d.sides = right ? d.b.rows : d.b.cols;
   if ((right ? d.b.cols : d.b.rows) != d.m) return kErrIncompSize;
+  if (ErrCode e = LoadLapack(ctx)) return e;
   return d.m == d.n ? DivideSquare(ctx, d) : DivideLeastSquares(ctx, d);
 }
 
