@@ -11,9 +11,13 @@
 namespace vke {
 
 // Whether option is one of the option characters of a family.
-inline bool IsFamilyOption(int32_t option, std::string_view options) {
-  return option > 0 && option < 128 &&
-         options.find(static_cast<char>(option)) != std::string_view::npos;
+// A loop rather than a search: with the family a literal, the compiler
+// unrolls it into a few comparisons. The families are 7-bit characters, so
+// no other value matches.
+constexpr bool IsFamilyOption(int32_t option, std::string_view options) {
+  for (const char c : options)
+    if (c > 0 && c == option) return true;
+  return false;
 }
 
 // Calls apply with the function of a real operation + - * / % (rem),

@@ -12,6 +12,7 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/values/element_operations.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
@@ -187,6 +188,14 @@ TEST(DecodedRuns, ScalarsAfterAnAppendInTheSameRoundSeeTheBlocksAsTheyAreNow) {
   TestHost expected;
   ASSERT_EQ(RunCommandLine(expected.ctx(), "disp([90000 45150 45151 301])\n"), kOk);
   EXPECT_EQ(host.Output(1), expected.Output(1));
+}
+
+TEST(DecodedRuns, OnlyAFamilysOwnCharactersAreItsOptions) {
+  for (const char c : std::string("=~<>LG")) EXPECT_TRUE(IsFamilyOption(c, "=~<>LG")) << c;
+  // Values whose low byte is a member's, zero and negatives are not options.
+  for (const int32_t option : {0, -1, '<' + 128, '<' + 256, '=' - 256, int32_t{'+'}, int32_t{'l'}})
+    EXPECT_FALSE(IsFamilyOption(option, "=~<>LG")) << option;
+  EXPECT_FALSE(IsFamilyOption('<', ""));
 }
 
 }  // namespace
