@@ -125,7 +125,10 @@ class ScalarForms {
     if (end != ChainEnd::kTested) {
       ip = c.ip;
       QuietLineAt(ip);
-      return Fused::kOn;
+      // The jump that closes a loop's body is taken here, as the loop would.
+      if (ip[0] != kOpJump) return Fused::kOn;
+      at = ip;
+      return Jump(at, ip, e);
     }
     return Branch(c.ip, c.truth, ip, e);
   }
@@ -214,6 +217,15 @@ class ScalarForms {
       haveSlots_ = true;
     }
     return slots_;
+  }
+
+  // The jump at jumpAt, a light instruction (not counted); a sliced run ends
+  // its slice at a backward one.
+  VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
+    ip = jumpAt + 2 + jumpAt[1];
+    if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
+    e = CheckBreakAtSliceEnd(ctx_);
+    return Fused::kTail;
   }
 
   // The conditional jump at jumpAt with its condition's truth; a sliced run

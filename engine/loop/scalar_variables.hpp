@@ -5,6 +5,7 @@
 // the general operations, which decide as before.
 #pragma once
 
+#include <cstddef>
 #include <cstring>
 
 #include "engine/frames/entry_items.hpp"
@@ -58,7 +59,11 @@ struct ScopeSlots {
     const auto block = static_cast<int32_t>(slots[n]);
     if (static_cast<uint32_t>(block) - 1 >= heapSize || Units(block) < 3) return false;
     const uint8_t* item = Item(block);
-    if (!IsRealDoubleScalar(Load<ValueDescriptor>(item))) return false;
+    // IsRealDoubleScalar read in place: a copy of the descriptor would go
+    // through the stack.
+    if (Load<uint64_t>(item) != Load<uint64_t>(&kRealDoubleScalar) ||
+        Load<int32_t>(item + offsetof(ValueDescriptor, word)) != kRealDoubleScalar.word)
+      return false;
     *value = Load<double>(item + kItemHeaderBytes);
     return true;
   }

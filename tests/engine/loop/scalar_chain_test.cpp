@@ -132,6 +132,50 @@ TEST(ScalarRuns, ASlicedRunEndsASliceAtEveryLoopEndAndGoesOnWhereItStopped) {
   }
 }
 
+// A round whose last statement is a scalar run goes straight on to the jump
+// after it: a backward one (the loop's end) still ends the slice, one per
+// round, asking the abort callback as often as the same loop whose round
+// ends in a display; a forward one (out of an if's branch) goes on in the
+// same slice.
+TEST(ScalarRuns, ARoundEndingInAScalarRunEndsOneSlicePerRound) {
+  const struct {
+    const char* scalarLast;
+    const char* displayLast;
+  } loops[] = {
+      {"s = 0;\nfor n = 1:10, disp(n); s = s + n * 2 - 1; end\ndisp(s)\n",
+       "s = 0;\nfor n = 1:10, s = s + n * 2 - 1; disp(n); end\ndisp(s)\n"},
+      {"s = 0; n = 0;\nwhile n < 10, n = n + 1; disp(n); s = s + n; end\ndisp(s)\n",
+       "s = 0; n = 0;\nwhile n < 10, n = n + 1; s = s + n; disp(n); end\ndisp(s)\n"},
+      {"s = 0;\nfor n = 1:10, disp(n); if n > 4, s = s + n; else s = s - n; end; end\ndisp(s)\n",
+       "s = 0;\nfor n = 1:10, if n > 4, s = s + n; else s = s - n; end; disp(n); end\ndisp(s)\n"},
+  };
+  const AbortFn counted = [](uintptr_t asked) {
+    ++*reinterpret_cast<int32_t*>(asked);
+    return false;
+  };
+  // The output and the callback's questions after `slices` slices.
+  const auto sliced = [&](const char* loop, int32_t slices, int32_t* asked) {
+    TestHost host;
+    SetHostCallbackPair(host.ctx(), counted, reinterpret_cast<uintptr_t>(asked));
+    EXPECT_EQ(RunCommandLine(host.ctx(), loop, slices), kStatusSuspended) << host.Output(2);
+    return host.Output(1);
+  };
+  for (const auto& loop : loops) {
+    SCOPED_TRACE(loop.scalarLast);
+    const std::string all = OutputOfOneRun(loop.scalarLast);
+    ASSERT_EQ(all, OutputOfOneRun(loop.displayLast));
+    for (int32_t slices : {1, 4, 9}) {
+      int32_t asked = 0, twinAsked = 0;
+      const std::string shown = sliced(loop.scalarLast, slices, &asked);
+      EXPECT_EQ(shown, sliced(loop.displayLast, slices, &twinAsked)) << slices << " slices";
+      EXPECT_EQ(asked, twinAsked) << slices << " slices";
+      size_t end = 0;
+      for (int32_t k = 0; k < slices; k++) end = all.find('\n', end) + 1;
+      EXPECT_EQ(shown, all.substr(0, end)) << slices << " slices";
+    }
+  }
+}
+
 // Without an abort callback nobody can ask for a break, and the slice end
 // takes its short way: the slices still end at every loop end, after each
 // round, and the run still goes on where it stopped.
