@@ -65,6 +65,22 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
   return kStatusSuspended;
 }
 
+// The end of the thread's code at the loop top (no code pointer): thread 0
+// takes over again and the run is left. Out of line, as the other rare paths
+// of the top, so that the loop's own code stays small.
+[[gnu::noinline, gnu::cold]] ErrCode LeaveAtEndOfCode(EngineContext* ctx) {
+  ctx->cpKind = kCodeNone;
+  if (ctx->currentThread != 0) SwitchThreadFromLoop(ctx, 0);
+  LeaveRun(ctx);
+  return ctx->cpKind != kCodeNone ? ErrCode{kStatusSuspended} : ErrCode{kOk};
+}
+
+// A failure's block that the previous instruction left behind is freed.
+[[gnu::noinline, gnu::cold]] void FreePendingError(EngineContext* ctx) {
+  FreeEngineBlock(ctx, ctx->pendingError);
+  ctx->pendingError = -1;
+}
+
 // Inline in ExecuteBytecode, its only caller: a sliced run enters it at every
 // backward jump.
 [[gnu::always_inline]] inline ErrCode RunLoop(LoopRun& run) {
@@ -73,16 +89,10 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
   ScalarForms forms(run);
   for (;;) {
     // ---- Top of the loop ----
-    if (!ip) {
-      ctx->cpKind = kCodeNone;
-      if (ctx->currentThread != 0) SwitchThreadFromLoop(ctx, 0);
-      LeaveRun(ctx);
-      return ctx->cpKind != kCodeNone ? ErrCode{kStatusSuspended} : ErrCode{kOk};
-    }
-    if (ctx->pendingError != -1) {
-      FreeEngineBlock(ctx, ctx->pendingError);
-      ctx->pendingError = -1;
-    }
+    if (!ip) [[unlikely]]
+      return LeaveAtEndOfCode(ctx);
+    if (ctx->pendingError != -1) [[unlikely]]
+      FreePendingError(ctx);
     ctx->errLocFunc = -1;
     ctx->errLocPos = -1;
     ctx->errLocName[0] = 0;
