@@ -43,8 +43,11 @@ struct ChainLoad {
 
 // A decoded run. Every value the run makes has a register of its own; the
 // literals' registers are filled when the run is decoded, the variables'
-// at the start of each use, before any operator.
-struct DecodedChain {
+// at the start of each use, before any operator. An entry's size is a
+// power of two (its alignment) so that the run finds its address in the
+// table by a shift of the index, not a multiplication; the run computes it
+// more than once, where the loop has no register left to keep it.
+struct alignas(1024) DecodedChain {
   static constexpr int32_t kMaxSteps = 16;
   static constexpr int32_t kMaxWords = 48;
   const int16_t* start;  // null: a free entry
@@ -65,6 +68,7 @@ struct DecodedChain {
   double registers[kMaxSteps];
   int16_t code[kMaxWords + 1];
 };
+static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew its alignment");
 
 // Does a decoded run's operators, `steps` up to its kEnd step, on its
 // registers; false when an element-wise option has no result on these
