@@ -134,9 +134,7 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
           ip += 2;
           continue;
         case kOpJump:
-          ip = at + 2 + at[1];
-          if (at[1] >= 0 || !run.sliced) continue;
-          e = CheckBreakAtSliceEnd(ctx);
+          if (forms.Jump(at, ip, e) == Fused::kOn) continue;
           if (e == kStatusSuspended && ctx->currentThread == 0) return EndSlice(ctx, ip);
           break;
         case kOpLine: {

@@ -180,6 +180,15 @@ class ScalarForms {
     return Scalars(at, ip, e);
   }
 
+  // jump, the loop's own and the one after a run: a light instruction (not
+  // counted); a sliced run ends its slice at a backward one.
+  VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
+    ip = jumpAt + 2 + jumpAt[1];
+    if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
+    e = CheckBreakAtSliceEnd(ctx_);
+    return Fused::kTail;
+  }
+
   // A builtin's opcode whose dispatch row has a scalar form, on two real
   // double scalars: a comparison that a conditional jump tests gives the
   // jump its truth without the logical value between them (at moves to the
@@ -217,15 +226,6 @@ class ScalarForms {
       haveSlots_ = true;
     }
     return slots_;
-  }
-
-  // The jump at jumpAt, a light instruction (not counted); a sliced run ends
-  // its slice at a backward one.
-  VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
-    ip = jumpAt + 2 + jumpAt[1];
-    if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
-    e = CheckBreakAtSliceEnd(ctx_);
-    return Fused::kTail;
   }
 
   // The conditional jump at jumpAt with its condition's truth; a sliced run
