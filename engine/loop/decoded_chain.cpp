@@ -2,6 +2,7 @@
 // decoded runs, decoding and checking an entry again.
 #include "engine/loop/decoded_chain.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -51,6 +52,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   const ChainOpcode* const table = ChainOpcodes();
   d->start = at;
   d->rows = rows;
+  d->roundSite = d->round = false;
   d->steps = d->loadCount = d->opCount = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
@@ -125,6 +127,53 @@ done:
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }
 
+void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
+  const int16_t* p = at + 2;
+  // Not a round: the entry holds the words read to find that out.
+  const auto notRound = [&](const int16_t* end) {
+    d->start = at;
+    d->rows = rows;
+    d->roundSite = true;
+    d->round = false;
+    d->steps = 0;
+    d->checked = static_cast<uint16_t>(end - at);
+    std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
+  };
+  if (at[0] != kOpForRangeNext || p[0] != kOpStoreVar) return notRound(p + 1);
+  const int16_t variable = p[1];
+  p += 2;
+  const int16_t* lineBefore = nullptr;
+  if (p[0] == kOpLine) {
+    lineBefore = p;
+    p += 3;
+  }
+  const int16_t* const body = p;
+  DecodeChain(body, rows, d);
+  if (d->end != ChainEnd::kStored) return notRound(body + d->checked);
+  p = body + d->words;
+  const int16_t* lineAfter = nullptr;
+  if (p[0] == kOpLine) {
+    lineAfter = p;
+    p += 3;
+  }
+  if (p[0] != kOpJump) return notRound(p + 1);
+  if (p + 2 + p[1] != at) return notRound(p + 2);
+  // The loop variable's loads first: their registers take the step's value.
+  std::stable_partition(d->loads, d->loads + d->loadCount,
+                        [&](const ChainLoad& load) { return load.variable == variable; });
+  d->rangeLoads = 0;
+  while (d->rangeLoads < d->loadCount && d->loads[d->rangeLoads].variable == variable)
+    d->rangeLoads++;
+  d->start = at;
+  d->roundSite = d->round = true;
+  d->body = static_cast<uint8_t>(body - at);
+  d->lineBefore = static_cast<uint8_t>(lineBefore ? lineBefore - at : 0);
+  d->lineAfter = static_cast<uint8_t>(lineAfter ? lineAfter - at : 0);
+  d->jump = static_cast<uint8_t>(p - at);
+  d->checked = static_cast<uint16_t>(p + 2 - at);
+  std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
+}
+
 bool RunChainSteps(const ChainStep* s, double* r) {
   // Threaded: each step goes straight to the next one's code, without a
   // dispatch loop around them.
@@ -155,8 +204,14 @@ end:
   return true;
 }
 
-void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
-  if (d->start != at || d->rows != rows || !SameWords(*d, at)) DecodeChain(at, rows, d);
+void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
+                         DecodedChain* d) {
+  if (d->start != at || d->rows != rows || d->roundSite != round || !SameWords(*d, at)) {
+    if (round)
+      DecodeRound(at, rows, d);
+    else
+      DecodeChain(at, rows, d);
+  }
   d->generation = CodeGeneration();
 }
 

@@ -50,6 +50,9 @@ struct ChainLoad {
 struct alignas(1024) DecodedChain {
   static constexpr int32_t kMaxSteps = 16;
   static constexpr int32_t kMaxWords = 48;
+  // A round's words around its run: the step and the loop variable's store,
+  // a line marker on each side, the jump back.
+  static constexpr int32_t kRoundWords = 2 + 2 + 3 + 3 + 2;
   const int16_t* start;  // null: a free entry
   const BuiltinDispatch* rows;
   uint32_t generation;  // the code generation it is trusted in; 0 none
@@ -66,7 +69,15 @@ struct alignas(1024) DecodedChain {
   ChainLoad loads[kMaxSteps];
   ChainStep ops[kMaxSteps + 1];  // ended by a kEnd step
   double registers[kMaxSteps];
-  int16_t code[kMaxWords + 1];
+  // A round (DecodeRound): the loop variable's loads come first in loads,
+  // their registers take the step's value; the run's own offsets above are
+  // from `start + body`. The word offsets from start of the line markers
+  // before and after the run (0: none) and of the jump back.
+  bool roundSite;  // decoded by DecodeRound, a round or not
+  bool round;
+  uint8_t rangeLoads;
+  uint8_t body, lineBefore, lineAfter, jump;
+  int16_t code[kMaxWords + kRoundWords + 1];
 };
 static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew its alignment");
 
@@ -79,6 +90,13 @@ bool RunChainSteps(const ChainStep* steps, double* registers);
 // rows `rows`, stopping early where a decoded entry is full (the rest then
 // runs as a run of its own).
 void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
+
+// Decodes the round of a for-range loop at its forrangenext `at`: a round
+// when the step's value is stored in the loop variable and the body is one
+// run that ends in a store, with at most a line marker before and after it,
+// followed by the jump back to `at`. Any other code gives an entry whose
+// `round` is false.
+void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
 
 // Decoded runs per thread; a run whose entry another run took is decoded
 // again when it comes back.
@@ -97,9 +115,24 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
   return d.start == at && d.generation == CodeGeneration() && d.rows == rows;
 }
 
-// Makes the entry that of the code at `at` in this generation: kept when the
-// words it was decoded from are still there, else decoded again.
-void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d);
+// Makes the entry that of the code at `at` in this generation, a round's
+// (DecodeRound) or a run's: kept when the words it was decoded from are
+// still there, else decoded again.
+void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
+                         DecodedChain* d);
+
+// Reads the variables of the loads [load, last) into their registers; false
+// when one holds no real double scalar.
+VKE_HOT_INLINE bool LoadRegisters(const ScopeSlots& vars, const ChainLoad* load,
+                                  const ChainLoad* last, double* r) {
+  for (; load != last; load++) {
+    double value;
+    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
+      return false;
+    r[load->reg] = value;
+  }
+  return true;
+}
 
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
@@ -115,7 +148,7 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
     return RunScalarChain(ctx, scope, at, budget, out);
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
-    RefreshDecodedChain(at, hooks->rows, &d);
+    RefreshDecodedChain(at, hooks->rows, false, &d);
   const int32_t steps = d.steps, loads = d.loadCount;
   const ChainEnd end = d.end;
   // A run cut short, or one whose variable is no real double scalar, goes
@@ -126,13 +159,7 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   // and the entry's fields again after each (the code may alias anything).
   const ScopeSlots vars = slots;
   double* const r = d.registers;
-  for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
-    double value;
-    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
-      return RunScalarChain(ctx, scope, at, budget, out);
-    r[load->reg] = value;
-  }
-  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+  if (!LoadRegisters(vars, d.loads, d.loads + loads, r) || !RunChainSteps(d.ops, r)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   out->ip = at + d.words;
   out->steps = steps;
@@ -152,6 +179,36 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       for (int32_t i = 0; i < d.pending; i++) PushRealScalar(ctx, r[d.left[i]]);
       return ChainEnd::kPushed;
   }
+}
+
+// The decoded round at the forrangenext `at`, when the code there is one
+// (DecodeRound); null otherwise.
+VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int16_t* at) {
+  const BuiltinHooks* const hooks = ctx->builtinHooks;
+  if (!hooks) [[unlikely]]
+    return nullptr;
+  DecodedChain& d = DecodedChainAt(at);
+  if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
+    RefreshDecodedChain(at, hooks->rows, true, &d);
+  return d.round ? &d : nullptr;
+}
+
+// The run of a decoded round, the loop variable already stored with the
+// step's value: its loads (the loop variable's from `value`), operators and
+// store, as RunDecodedChain would do them from the body's first instruction.
+// False, with nothing changed, when that would not end in the store: the
+// instructions then run from there as usual.
+VKE_HOT_INLINE bool RunDecodedRound(const EngineContext* ctx, const ScopeSlots& slots,
+                                    DecodedChain& d, double value) {
+  if (!RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
+      [[unlikely]]
+    return false;
+  const ScopeSlots vars = slots;
+  double* const r = d.registers;
+  const ChainLoad* load = d.loads;
+  for (const ChainLoad* last = load + d.rangeLoads; load != last; load++) r[load->reg] = value;
+  return LoadRegisters(vars, load, d.loads + d.loadCount, r) && RunChainSteps(d.ops, r) &&
+         vars.StoreScalar(d.target, r[d.left[0]]);
 }
 
 }  // namespace vke

@@ -152,13 +152,16 @@ VKE_HOT_INLINE bool LinesAreQuiet(const EngineContext* ctx) {
   return ctx->profileTable <= 0 && ctx->echoMode != -2 && ctx->echoMode < 0 && ctx->bpCount == 0;
 }
 // The line instruction at `at` while lines are quiet: the frame's function
-// and position only. False when the frame has a stop request, which the full
-// LineInstruction then serves.
+// and position only (MarkLineInFrame writes them into the frame words w). False when the frame has
+// a stop request, which the full LineInstruction then serves.
+VKE_HOT_INLINE void MarkLineInFrame(uint32_t* w, const int16_t* at) {
+  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
+  w[kFwPosition] = static_cast<uint32_t>(at[2]);
+}
 VKE_HOT_INLINE bool MarkQuietLine(EngineContext* ctx, const int16_t* at) {
   if (ctx->curFrame < 0) return true;
   uint32_t* w = FrameWords(ctx, ctx->curFrame);
-  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
-  w[kFwPosition] = static_cast<uint32_t>(at[2]);
+  MarkLineInFrame(w, at);
   return w[kFwStopRequest] == 0;
 }
 // The line instruction at `at`: 505 when the run stops for the debugger;

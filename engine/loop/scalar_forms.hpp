@@ -167,6 +167,7 @@ class ScalarForms {
         Slots().StoreScalar(ip[1], value)) {
       polls_++;
       ip += 2;
+      if (const Fused round = Round(at, value, ip, e); round != Fused::kAsIs) return round;
       QuietLineAt(ip);
     } else if (more) {
       e = PushRealScalar(ctx_, value);
@@ -178,6 +179,27 @@ class ScalarForms {
     at = ip;
     ctx_->instructionLevel = ctx_->descTop;
     return Scalars(at, ip, e);
+  }
+
+  // The rest of a round of a for-range loop whose body is one scalar
+  // statement (DecodeRound), the loop variable stored: the statement, its
+  // line markers and the jump back, done as the instructions one by one
+  // would do them. kAsIs, with nothing more done, where they would not all go
+  // on without the loop top (the budget, a line with an observer or a stop
+  // request, a value of another kind): they then run from ip as usual.
+  VKE_HOT_INLINE Fused Round(const int16_t* at, double value, const int16_t*& ip, ErrCode& e) {
+    DecodedChain* const d = DecodedRoundAt(ctx_, at);
+    // The loop variable's store found a scope frame, so there is a frame.
+    if (!d || polls_ + d->steps > limit_ || ((d->lineBefore | d->lineAfter) && !run_.quietLines))
+      return Fused::kAsIs;
+    uint32_t* const frame = FrameWords(ctx_, ctx_->curFrame);
+    if (frame[kFwStopRequest] != 0 || !RunDecodedRound(ctx_, Slots(), *d, value))
+      return Fused::kAsIs;
+    if (d->lineBefore) MarkLineInFrame(frame, at + d->lineBefore);
+    if (d->lineAfter) MarkLineInFrame(frame, at + d->lineAfter);
+    // The storevar counted; the load that starts the run, and the run.
+    polls_ += 1 + d->steps;
+    return Jump(at + d->jump, ip, e);
   }
 
   // jump, the loop's own and the one after a run: a light instruction (not

@@ -2,16 +2,20 @@
 // where a decoded run was (another command line, a function defined again, an
 // image loaded back, the area moved) runs as itself; a variable that stops
 // holding a real double scalar inside a loop takes the general path; and
-// runs in slices give what one run gives.
+// runs in slices give what one run gives. Rounds of for-range loops whose
+// body is one scalar statement, done whole, give what their instructions
+// one by one give, and a stop asked for between rounds stops at the line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "compiler/compile.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/values/element_operations.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/engine_state.hpp"
@@ -188,6 +192,75 @@ TEST(DecodedRuns, ScalarsAfterAnAppendInTheSameRoundSeeTheBlocksAsTheyAreNow) {
   TestHost expected;
   ASSERT_EQ(RunCommandLine(expected.ctx(), "disp([90000 45150 45151 301])\n"), kOk);
   EXPECT_EQ(host.Output(1), expected.Output(1));
+}
+
+// The output of a text run in slices, with line markers or without.
+std::string OutputWithMarkers(const std::string& text, uint8_t markers, int32_t slices) {
+  TestHost host;
+  SetContextFlag(host.ctx(), markers);
+  EXPECT_EQ(RunCommandLine(host.ctx(), text, slices), kOk) << text << host.Output(2);
+  return host.Output(1) + host.Output(2);
+}
+
+// Each loop's body is one scalar statement, done as a decoded round; its
+// twin has a second statement, so that its rounds go instruction by
+// instruction. Both give the same, sliced or not, with line markers or not.
+TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
+  const char* loops[] = {
+      "s = 0; for k = 1:200, s = s + k .* 0.5 - 1%s; end; disp(s)\n",
+      // A loop variable read twice, a falling range of fractions.
+      "s = 1; for k = 10:-0.5:1, s = k * k / (s + k)%s; end; disp(s)\n",
+      // The loop variable itself stored.
+      "for k = 1:5, k = k * 2 - 1%s; end; disp(k)\n",
+      // The first round makes the variable; the others store into it.
+      "for k = 1:5, t = 3 - k%s; end; disp(t)\n",
+      // Variables of other kinds, and a division by zero.
+      "s = int8(1); for k = 1:20, s = s + k%s; end; disp(s)\n",
+      "s = 'a'; for k = 1:3, s = s + k%s; end; disp(s)\n",
+      "s = 0; for k = -2:2, s = s + 1 / k%s; end; disp(s)\n",
+      "s = 0; for k = 1:4, s = s + (k - 3) .^ 0.5%s; end; disp(s)\n",
+      // An empty range and one round.
+      "s = 7; for k = 1:0, s = s + k%s; end; for k = 2:2, s = s * k%s; end; disp(s)\n",
+  };
+  for (const char* loop : loops) {
+    char round[256], twin[256];
+    std::snprintf(round, sizeof round, loop, "", "");
+    std::snprintf(twin, sizeof twin, loop, "; t0 = 0", "; t0 = 0");
+    SCOPED_TRACE(round);
+    const std::string expected = OutputWithMarkers(twin, 0, 1000000);
+    EXPECT_FALSE(expected.empty());
+    for (uint8_t markers : {0, 1}) {
+      EXPECT_EQ(OutputWithMarkers(round, markers, 1000000), expected) << int{markers};
+      EXPECT_EQ(OutputWithMarkers(twin, markers, 1000000), expected) << int{markers};
+    }
+    EXPECT_EQ(OutputUnsliced(round), OutputUnsliced(twin));
+  }
+}
+
+// A stop asked for between slices (as a break with the debugger's
+// interrupt on asks for it): the next slice stops at the body's line, as the
+// instructions one by one stop there.
+TEST(DecodedRounds, AStopAskedForBetweenRoundsStopsAtTheLine) {
+  const std::string round = "s = 0;\nfor k = 1:9\n  s = s + k;\nend\ndisp(s)\n";
+  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = 0;\nend\ndisp(s)\n";
+  // The codes of the slices, the frame's line after each, and s.
+  const auto stops = [](const std::string& text) {
+    TestHost host;
+    EngineContext* ctx = host.ctx();
+    SetContextFlag(ctx, 1);
+    std::string seen;
+    ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
+    for (int32_t slice = 0; slice < 6 && (e == kOk || e == kStatusSuspended); slice++) {
+      if (slice == 4) FrameWords(ctx, ctx->curFrame)[kFwStopRequest] = kStopAtNextLine;
+      e = ExecuteBytecode(ctx, 1);
+      seen += std::to_string(e) + "@" +
+              std::to_string(FrameWords(ctx, ctx->curFrame)[kFwPosition]) + " ";
+    }
+    return seen;
+  };
+  const std::string shown = stops(round);
+  EXPECT_NE(shown.find(std::to_string(kStatusDebug) + "@"), std::string::npos) << shown;
+  EXPECT_EQ(shown, stops(twin));
 }
 
 TEST(DecodedRuns, OnlyAFamilysOwnCharactersAreItsOptions) {
