@@ -53,7 +53,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->start = at;
   d->rows = rows;
   d->roundSite = d->round = false;
-  d->steps = d->loadCount = d->opCount = 0;
+  d->steps = d->loadCount = d->opCount = d->depth = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
@@ -114,6 +114,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         depth -= 1;
         break;
     }
+    if (depth > d->depth) d->depth = static_cast<uint8_t>(depth);
     d->lastAt = static_cast<uint16_t>(p - at);
     d->steps++;
     p += c.length;
@@ -164,6 +165,13 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rangeLoads = 0;
   while (d->rangeLoads < d->loadCount && d->loads[d->rangeLoads].variable == variable)
     d->rangeLoads++;
+  // Then the stored variable's, when it is another.
+  ChainLoad* const rest = d->loads + d->rangeLoads;
+  ChainLoad* const stored = std::find_if(rest, d->loads + d->loadCount, [&](const ChainLoad& load) {
+    return load.variable == d->target;
+  });
+  d->storesLoaded = stored != d->loads + d->loadCount;
+  if (d->storesLoaded) std::swap(*rest, *stored);
   d->start = at;
   d->roundSite = d->round = true;
   d->body = static_cast<uint8_t>(body - at);

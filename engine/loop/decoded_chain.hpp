@@ -61,6 +61,7 @@ struct alignas(1024) DecodedChain {
   uint16_t lastAt;      // the word offset of the run's last instruction
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
   uint8_t loadCount, opCount, pending;
+  uint8_t depth;   // the most values the run holds at once
   ChainEnd end;    // kStored, kTested or kPushed
   int32_t target;  // kStored: the variable; kTested: the comparison option
   // The registers of the values the run leaves, bottom first: the value
@@ -70,11 +71,13 @@ struct alignas(1024) DecodedChain {
   ChainStep ops[kMaxSteps + 1];  // ended by a kEnd step
   double registers[kMaxSteps];
   // A round (DecodeRound): the loop variable's loads come first in loads,
-  // their registers take the step's value; the run's own offsets above are
+  // their registers take the step's value, then the stored variable's load
+  // when it has one (storesLoaded); the run's own offsets above are
   // from `start + body`. The word offsets from start of the line markers
   // before and after the run (0: none) and of the jump back.
   bool roundSite;  // decoded by DecodeRound, a round or not
   bool round;
+  bool storesLoaded;  // the load after the loop variable's is the stored variable's
   uint8_t rangeLoads;
   uint8_t body, lineBefore, lineAfter, jump;
   int16_t code[kMaxWords + kRoundWords + 1];
@@ -194,21 +197,33 @@ VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int1
 }
 
 // The run of a decoded round, the loop variable already stored with the
-// step's value: its loads (the loop variable's from `value`), operators and
-// store, as RunDecodedChain would do them from the body's first instruction.
-// False, with nothing changed, when that would not end in the store: the
-// instructions then run from there as usual.
-VKE_HOT_INLINE bool RunDecodedRound(const EngineContext* ctx, const ScopeSlots& slots,
-                                    DecodedChain& d, double value) {
-  if (!RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
-      [[unlikely]]
-    return false;
+// step's value and the stacks checked for room for the run's `depth`
+// pushes: its loads (the loop variable's from `value`), operators and
+// store, as its instructions one by one would do them. False, with nothing
+// changed, when that would not end in the store: the instructions then run
+// from there as usual.
+VKE_HOT_INLINE bool RunDecodedRound(const ScopeSlots& slots, DecodedChain& d, double value) {
   const ScopeSlots vars = slots;
   double* const r = d.registers;
   const ChainLoad* load = d.loads;
   for (const ChainLoad* last = load + d.rangeLoads; load != last; load++) r[load->reg] = value;
-  return LoadRegisters(vars, load, d.loads + d.loadCount, r) && RunChainSteps(d.ops, r) &&
-         vars.StoreScalar(d.target, r[d.left[0]]);
+  // A variable both read and stored (s = s + ...): its item found once
+  // serves the load and the store.
+  uint8_t* stored = nullptr;
+  if (d.storesLoaded) {
+    stored = vars.StorableScalarItem(load->variable);
+    if (!stored) return false;
+    r[load->reg] = Load<double>(stored + kItemHeaderBytes);
+    load++;
+  }
+  if (!LoadRegisters(vars, load, d.loads + d.loadCount, r) || !RunChainSteps(d.ops, r))
+    return false;
+  if (!stored) return vars.StoreScalar(d.target, r[d.left[0]]);
+  // As StoreScalar stores: the descriptor is the one it writes but for the
+  // word after it.
+  Store<int32_t>(stored + sizeof(ValueDescriptor), 0);
+  Store<double>(stored + kItemHeaderBytes, r[d.left[0]]);
+  return true;
 }
 
 }  // namespace vke

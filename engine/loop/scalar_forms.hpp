@@ -163,11 +163,14 @@ class ScalarForms {
       return Fused::kTail;
     }
     ip = more ? at + 2 : at + 2 + at[1];
-    if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
-        Slots().StoreScalar(ip[1], value)) {
+    DecodedChain* round = nullptr;
+    // Room for the push that the store replaces, and for those of a round.
+    if (more && ip[0] == kOpStoreVar && MayGoOn() &&
+        RoomForStep(round = DecodedRoundAt(ctx_, at)) && Slots().StoreScalar(ip[1], value)) {
       polls_++;
       ip += 2;
-      if (const Fused round = Round(at, value, ip, e); round != Fused::kAsIs) return round;
+      if (round)
+        if (const Fused done = Round(*round, at, value, ip, e); done != Fused::kAsIs) return done;
       QuietLineAt(ip);
     } else if (more) {
       e = PushRealScalar(ctx_, value);
@@ -187,19 +190,26 @@ class ScalarForms {
   // would do them. kAsIs, with nothing more done, where they would not all go
   // on without the loop top (the budget, a line with an observer or a stop
   // request, a value of another kind): they then run from ip as usual.
-  VKE_HOT_INLINE Fused Round(const int16_t* at, double value, const int16_t*& ip, ErrCode& e) {
-    DecodedChain* const d = DecodedRoundAt(ctx_, at);
+  VKE_HOT_INLINE Fused Round(DecodedChain& d, const int16_t* at, double value, const int16_t*& ip,
+                             ErrCode& e) {
     // The loop variable's store found a scope frame, so there is a frame.
-    if (!d || polls_ + d->steps > limit_ || ((d->lineBefore | d->lineAfter) && !run_.quietLines))
+    if (polls_ + d.steps > limit_ || ((d.lineBefore | d.lineAfter) && !run_.quietLines))
       return Fused::kAsIs;
     uint32_t* const frame = FrameWords(ctx_, ctx_->curFrame);
-    if (frame[kFwStopRequest] != 0 || !RunDecodedRound(ctx_, Slots(), *d, value))
-      return Fused::kAsIs;
-    if (d->lineBefore) MarkLineInFrame(frame, at + d->lineBefore);
-    if (d->lineAfter) MarkLineInFrame(frame, at + d->lineAfter);
-    // The storevar counted; the load that starts the run, and the run.
-    polls_ += 1 + d->steps;
-    return Jump(at + d->jump, ip, e);
+    if (frame[kFwStopRequest] != 0 || !RunDecodedRound(Slots(), d, value)) return Fused::kAsIs;
+    if (d.lineBefore) MarkLineInFrame(frame, at + d.lineBefore);
+    if (d.lineAfter) MarkLineInFrame(frame, at + d.lineAfter);
+    // Counted as the instructions one by one count: the store, the step
+    // that goes on to the run, the run.
+    polls_ += 1 + d.steps;
+    return Jump(at + d.jump, ip, e);
+  }
+
+  // Whether the stacks have room for the push a for-range step makes, and
+  // for the most values its round's run holds.
+  VKE_HOT_INLINE bool RoomForStep(const DecodedChain* round) const {
+    const int32_t pushes = round ? round->depth : 1;
+    return RoomAbove(ctx_, pushes, pushes);
   }
 
   // jump, the loop's own and the one after a run: a light instruction (not

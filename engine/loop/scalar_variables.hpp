@@ -68,6 +68,20 @@ struct ScopeSlots {
     return true;
   }
 
+  // The item of variable n when it holds a real double scalar in a block of
+  // a scalar's size: the one StoreScalar would store into, its descriptor
+  // already the one a store writes. Null otherwise.
+  VKE_HOT_INLINE uint8_t* StorableScalarItem(int32_t n) const {
+    if (static_cast<uint32_t>(n) >= count) return nullptr;
+    const auto block = static_cast<int32_t>(slots[n]);
+    if (static_cast<uint32_t>(block) - 1 >= heapSize || Units(block) != 3) return nullptr;
+    uint8_t* item = Item(block);
+    if (Load<uint64_t>(item) != Load<uint64_t>(&kRealDoubleScalar) ||
+        Load<int32_t>(item + offsetof(ValueDescriptor, word)) != kRealDoubleScalar.word)
+      return nullptr;
+    return item;
+  }
+
   // The block of variable n when its slot holds one of its own (no link) of
   // at least the three units of a real double scalar; 0 otherwise.
   VKE_HOT_INLINE int32_t ScalarSizedBlock(int32_t n) const {
