@@ -174,10 +174,14 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   if (d->storesLoaded) std::swap(*rest, *stored);
   d->start = at;
   d->roundSite = d->round = true;
-  d->body = static_cast<uint8_t>(body - at);
-  d->lineBefore = static_cast<uint8_t>(lineBefore ? lineBefore - at : 0);
-  d->lineAfter = static_cast<uint8_t>(lineAfter ? lineAfter - at : 0);
-  d->jump = static_cast<uint8_t>(p - at);
+  d->lines = false;
+  d->lineFunction = -1;
+  for (const int16_t* line : {lineBefore, lineAfter}) {
+    if (!line) continue;
+    d->lines = true;
+    if (line[1] != -1) d->lineFunction = line[1];
+    d->linePosition = line[2];
+  }
   d->checked = static_cast<uint16_t>(p + 2 - at);
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }

@@ -73,13 +73,15 @@ struct alignas(1024) DecodedChain {
   // A round (DecodeRound): the loop variable's loads come first in loads,
   // their registers take the step's value, then the stored variable's load
   // when it has one (storesLoaded); the run's own offsets above are
-  // from `start + body`. The word offsets from start of the line markers
-  // before and after the run (0: none) and of the jump back.
+  // from `start + body`. Its line markers, when it has any, leave the last
+  // function operand other than -1 (-1: none) and the last position in the
+  // frame.
   bool roundSite;  // decoded by DecodeRound, a round or not
   bool round;
   bool storesLoaded;  // the load after the loop variable's is the stored variable's
+  bool lines;
   uint8_t rangeLoads;
-  uint8_t body, lineBefore, lineAfter, jump;
+  int16_t lineFunction, linePosition;
   int16_t code[kMaxWords + kRoundWords + 1];
 };
 static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew its alignment");

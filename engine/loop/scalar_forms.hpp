@@ -193,16 +193,18 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Round(DecodedChain& d, const int16_t* at, double value, const int16_t*& ip,
                              ErrCode& e) {
     // The loop variable's store found a scope frame, so there is a frame.
-    if (polls_ + d.steps > limit_ || ((d.lineBefore | d.lineAfter) && !run_.quietLines))
-      return Fused::kAsIs;
+    if (polls_ + d.steps > limit_ || (d.lines && !run_.quietLines)) return Fused::kAsIs;
     uint32_t* const frame = FrameWords(ctx_, ctx_->curFrame);
     if (frame[kFwStopRequest] != 0 || !RunDecodedRound(Slots(), d, value)) return Fused::kAsIs;
-    if (d.lineBefore) MarkLineInFrame(frame, at + d.lineBefore);
-    if (d.lineAfter) MarkLineInFrame(frame, at + d.lineAfter);
+    // What the markers leave in the frame, as MarkQuietLine marks them.
+    if (d.lines) {
+      if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
+      frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
+    }
     // Counted as the instructions one by one count: the store, the step
     // that goes on to the run, the run.
     polls_ += 1 + d.steps;
-    return Jump(at + d.jump, ip, e);
+    return JumpTo(at, true, ip, e);
   }
 
   // Whether the stacks have room for the push a for-range step makes, and
@@ -215,8 +217,13 @@ class ScalarForms {
   // jump, the loop's own and the one after a run: a light instruction (not
   // counted); a sliced run ends its slice at a backward one.
   VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
-    ip = jumpAt + 2 + jumpAt[1];
-    if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
+    return JumpTo(jumpAt + 2 + jumpAt[1], jumpAt[1] < 0, ip, e);
+  }
+  // A jump whose target and direction are known.
+  VKE_HOT_INLINE Fused JumpTo(const int16_t* target, bool backward, const int16_t*& ip,
+                              ErrCode& e) {
+    ip = target;
+    if (!backward || !run_.sliced) return Fused::kOn;
     e = CheckBreakAtSliceEnd(ctx_);
     return Fused::kTail;
   }
