@@ -174,6 +174,8 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   if (d->storesLoaded) std::swap(*rest, *stored);
   d->start = at;
   d->roundSite = d->round = true;
+  d->rangeVariable = variable;
+  d->jump = static_cast<uint8_t>(p - at);
   d->lines = false;
   d->lineFunction = -1;
   for (const int16_t* line : {lineBefore, lineAfter}) {

@@ -72,8 +72,9 @@ struct alignas(1024) DecodedChain {
   double registers[kMaxSteps];
   // A round (DecodeRound): the loop variable's loads come first in loads,
   // their registers take the step's value, then the stored variable's load
-  // when it has one (storesLoaded); the run's own offsets above are
-  // from `start + body`. Its line markers, when it has any, leave the last
+  // when it has one (storesLoaded); the run's own offsets above are from
+  // its body (after the loop variable's store and a marker). Its line
+  // markers, when it has any, leave the last
   // function operand other than -1 (-1: none) and the last position in the
   // frame.
   bool roundSite;  // decoded by DecodeRound, a round or not
@@ -81,6 +82,8 @@ struct alignas(1024) DecodedChain {
   bool storesLoaded;  // the load after the loop variable's is the stored variable's
   bool lines;
   uint8_t rangeLoads;
+  uint8_t jump;  // the word offset from start of the jump back
+  int16_t rangeVariable;
   int16_t lineFunction, linePosition;
   int16_t code[kMaxWords + kRoundWords + 1];
 };
@@ -198,33 +201,57 @@ VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int1
   return d.round ? &d : nullptr;
 }
 
-// The run of a decoded round, the loop variable already stored with the
-// step's value and the stacks checked for room for the run's `depth`
-// pushes: its loads (the loop variable's from `value`), operators and
-// store, as its instructions one by one would do them. False, with nothing
-// changed, when that would not end in the store: the instructions then run
-// from there as usual.
-VKE_HOT_INLINE bool RunDecodedRound(const ScopeSlots& slots, DecodedChain& d, double value) {
+// A whole round of the decoded round `d` at the forrangenext `at`, as its
+// instructions one by one would do it: the step of the real range on top
+// (`step`, peeked, with a value left) stored into the loop variable, the
+// run and the store of its value, the line markers (the caller has found
+// lines quiet when the round has any); the jump back is the caller's. False,
+// with nothing changed, where any of them would not go on as one: a
+// variable of another kind or size, no room for the run's pushes, a stop
+// request, an element-wise option without a real result. The instructions
+// then run as usual.
+VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
+                                     const RealRangeStep& step) {
+  if (ctx->curFrame < 0 || !RoomAbove(ctx, d.depth, d.depth)) [[unlikely]]
+    return false;
+  uint32_t* const frame = FrameWords(ctx, ctx->curFrame);
+  // Copied: the registers' stores would make the compiler read the slots
+  // again after each.
   const ScopeSlots vars = slots;
+  uint8_t* const loopItem = vars.ItemToStore(d.rangeVariable);
+  if (frame[kFwStopRequest] != 0 || !loopItem) [[unlikely]]
+    return false;
   double* const r = d.registers;
+  const double value = step.value;
   const ChainLoad* load = d.loads;
   for (const ChainLoad* last = load + d.rangeLoads; load != last; load++) r[load->reg] = value;
-  // A variable both read and stored (s = s + ...): its item found once
-  // serves the load and the store.
-  uint8_t* stored = nullptr;
+  // The other variables are read before the loop variable is stored, so
+  // none of them may be its block. A variable both read and stored
+  // (s = s + ...): its item found once serves the load and the store.
+  uint8_t* target = nullptr;
   if (d.storesLoaded) {
-    stored = vars.StorableScalarItem(load->variable);
-    if (!stored) return false;
-    r[load->reg] = Load<double>(stored + kItemHeaderBytes);
+    target = vars.ScalarItem(load->variable, true);
+    if (!target || target == loopItem) [[unlikely]]
+      return false;
+    r[load->reg] = Load<double>(target + kItemHeaderBytes);
     load++;
   }
-  if (!LoadRegisters(vars, load, d.loads + d.loadCount, r) || !RunChainSteps(d.ops, r))
+  for (const ChainLoad* last = d.loads + d.loadCount; load != last; load++) {
+    const uint8_t* const item = vars.ScalarItem(load->variable, false);
+    if (!item || item == loopItem) [[unlikely]]
+      return false;
+    r[load->reg] = Load<double>(item + kItemHeaderBytes);
+  }
+  if (!RunChainSteps(d.ops, r) || (!target && !(target = vars.ItemToStore(d.target)))) [[unlikely]]
     return false;
-  if (!stored) return vars.StoreScalar(d.target, r[d.left[0]]);
-  // As StoreScalar stores: the descriptor is the one it writes but for the
-  // word after it.
-  Store<int32_t>(stored + sizeof(ValueDescriptor), 0);
-  Store<double>(stored + kItemHeaderBytes, r[d.left[0]]);
+  step.Take();
+  ScopeSlots::WriteScalar(loopItem, value);
+  ScopeSlots::WriteScalar(target, r[d.left[0]]);
+  // What the markers leave in the frame, as MarkQuietLine marks them.
+  if (d.lines) {
+    if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
+    frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
+  }
   return true;
 }
 

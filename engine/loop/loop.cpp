@@ -81,9 +81,46 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
   ctx->pendingError = -1;
 }
 
-// Inline in ExecuteBytecode, its only caller: a sliced run enters it at every
-// backward jump.
-[[gnu::always_inline]] inline ErrCode RunLoop(LoopRun& run) {
+// The error location the loop top clears before each pass.
+VKE_HOT_INLINE void ClearErrorLocation(EngineContext* ctx) {
+  ctx->errLocFunc = -1;
+  ctx->errLocPos = -1;
+  ctx->errLocName[0] = 0;
+}
+
+// A sliced run resumes at the step of a decoded round after every round
+// (its jump back ended the slice): when the loop top would find nothing to
+// do there (no failure's block, no queued call, no listed thread, thread 0
+// running) the round is taken here, as the loop would take it, and the
+// slice ends again with the code pointer where it is. kReturn with the
+// run's result then; kContinue, with nothing done, for the loop to run from
+// run.ip.
+[[gnu::noinline]] Next ResumeAtRound(LoopRun& run, ErrCode* result) {
+  EngineContext* const ctx = run.ctx;
+  const int16_t* const at = run.ip;
+  if (!at || at[0] != kOpForRangeNext || ctx->pendingError != -1 || ctx->pendingArgCount ||
+      ctx->firstThread || ctx->currentThread != 0)
+    return Next::kContinue;
+  DecodedChain* const round = DecodedRoundAt(ctx, at);
+  RealRangeStep range;
+  if (!round || (round->lines && !LinesAreQuiet(ctx)) || !PeekRealRange(ctx, &range) || !range.more)
+    return Next::kContinue;
+  ClearErrorLocation(ctx);
+  ctx->instructionLevel = ctx->descTop;
+  if (!TakeDecodedRound(ctx, ScopeSlots(ctx, ScopeFrame(ctx)), *round, range))
+    return Next::kContinue;
+  const ErrCode e = CheckBreakAtSliceEnd(ctx);
+  if (e == kStatusSuspended) [[likely]] {
+    LeaveRun(ctx);
+    *result = e;
+    return Next::kReturn;
+  }
+  return HandleError(run, e, at + round->jump, result);
+}
+
+// Out of line: ExecuteBytecode, which a sliced run enters at every backward
+// jump, comes here only when it does not resume a round.
+[[gnu::noinline]] ErrCode RunLoop(LoopRun& run) {
   EngineContext* const ctx = run.ctx;
   const int16_t* ip = run.ip;
   ScalarForms forms(run);
@@ -93,9 +130,7 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
       return LeaveAtEndOfCode(ctx);
     if (ctx->pendingError != -1) [[unlikely]]
       FreePendingError(ctx);
-    ctx->errLocFunc = -1;
-    ctx->errLocPos = -1;
-    ctx->errLocName[0] = 0;
+    ClearErrorLocation(ctx);
     if (ctx->pendingArgCount) {
       // Through a copy: the pointer itself stays in a register.
       const int16_t* cell = ip;
@@ -264,6 +299,7 @@ ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
     ctx->threadTimer(reinterpret_cast<void*>(ctx->threadTimerArg), 0, 1);
   LoopRun run{ctx, CodePointerAddress(ctx), sliced};
   ctx->running = 1;
+  if (ErrCode result; sliced && ResumeAtRound(run, &result) == Next::kReturn) return result;
   return RunLoop(run);
 }
 

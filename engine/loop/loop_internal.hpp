@@ -107,20 +107,39 @@ VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {
   return d.flags == 0 && d.word == static_cast<int32_t>(d.size) &&
          (d.size == kRangeIteratorSize || d.size == kRangeIteratorSize + 1);
 }
+// The next step of the iterator of a real range on top, read without
+// taking it: whether a value is left and, when one is, the value; Take
+// advances the iterator past it.
+struct RealRangeStep {
+  uint8_t* data;
+  double index;
+  double value;
+  bool more;
+  VKE_HOT_INLINE void Take() const { Store<double>(data, index + 1); }
+};
+// False, with nothing read, for other iterators.
+VKE_HOT_INLINE bool PeekRealRange(EngineContext* ctx, RealRangeStep* step) {
+  // Read in place: a copy of the descriptor goes through memory.
+  const ValueDescriptor& d = *DescAt(ctx, 0);
+  if (!IsRealRangeIterator(d)) return false;
+  step->data = DataAt(ctx, 0);
+  step->index = Load<double>(step->data);
+  step->more = step->index < Load<double>(step->data + 8);
+  if (step->more)
+    step->value = RangeElement(Load<double>(step->data + 16), Load<double>(step->data + 24),
+                               static_cast<int64_t>(step->index), d.size != kRangeIteratorSize);
+  return true;
+}
 // ForRangeNext's step for the iterator of a real range: *more tells whether
 // a value is left; when one is, *value receives it and the iterator advances
 // (the caller pushes it). False, with nothing done, for other iterators.
 VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
-  // Read in place: a copy of the descriptor goes through memory.
-  const ValueDescriptor& d = *DescAt(ctx, 0);
-  if (!IsRealRangeIterator(d)) return false;
-  uint8_t* data = DataAt(ctx, 0);
-  const double k = Load<double>(data);
-  *more = k < Load<double>(data + 8);
-  if (*more) {
-    Store<double>(data, k + 1);
-    *value = RangeElement(Load<double>(data + 16), Load<double>(data + 24), static_cast<int64_t>(k),
-                          d.size != kRangeIteratorSize);
+  RealRangeStep step;
+  if (!PeekRealRange(ctx, &step)) return false;
+  *more = step.more;
+  if (step.more) {
+    step.Take();
+    *value = step.value;
   }
   return true;
 }
@@ -152,16 +171,13 @@ VKE_HOT_INLINE bool LinesAreQuiet(const EngineContext* ctx) {
   return ctx->profileTable <= 0 && ctx->echoMode != -2 && ctx->echoMode < 0 && ctx->bpCount == 0;
 }
 // The line instruction at `at` while lines are quiet: the frame's function
-// and position only (MarkLineInFrame writes them into the frame words w). False when the frame has
+// and position only. False when the frame has
 // a stop request, which the full LineInstruction then serves.
-VKE_HOT_INLINE void MarkLineInFrame(uint32_t* w, const int16_t* at) {
-  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
-  w[kFwPosition] = static_cast<uint32_t>(at[2]);
-}
 VKE_HOT_INLINE bool MarkQuietLine(EngineContext* ctx, const int16_t* at) {
   if (ctx->curFrame < 0) return true;
   uint32_t* w = FrameWords(ctx, ctx->curFrame);
-  MarkLineInFrame(w, at);
+  if (at[1] != -1) w[kFwFunction] = static_cast<uint32_t>(at[1]);
+  w[kFwPosition] = static_cast<uint32_t>(at[2]);
   return w[kFwStopRequest] == 0;
 }
 // The line instruction at `at`: 505 when the run stops for the debugger;

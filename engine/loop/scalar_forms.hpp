@@ -149,28 +149,40 @@ class ScalarForms {
     return Branch(at, truth != 0, ip, e);
   }
 
-  // forrangenext: the step of a real range; the value goes straight into
-  // the loop variable that the next instruction stores it in, when the push
-  // would have had room. When the body goes on with a variable's load, its
-  // run starts at once (at moves to it).
+  // forrangenext: the step of a real range. A round whose body is one
+  // scalar statement (DecodeRound) is done whole, up to the jump back;
+  // otherwise the value goes straight into the loop variable that the next
+  // instruction stores it in, when the push would have had room, and when
+  // the body goes on with a variable's load, its run starts at once (at
+  // moves to it).
   VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
-    double value;
-    bool more;
-    if (!NextDoubleRangeValue(ctx_, &value, &more)) {
+    RealRangeStep range{};
+    if (!PeekRealRange(ctx_, &range)) {
       e = ForRangeNext(ctx_);
       ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
       if (e == kErrIndexOutOfRange) e = kOk;
       return Fused::kTail;
     }
+    if (range.more) {
+      // Counted as the instructions one by one count: the step, the store,
+      // the run. The jump back is light.
+      DecodedChain* const round = DecodedRoundAt(ctx_, at);
+      if (round && polls_ + 1 + round->steps <= limit_ && (!round->lines || run_.quietLines) &&
+          TakeDecodedRound(ctx_, Slots(), *round, range)) {
+        polls_ += 2 + round->steps;
+        const int16_t* const loop = at;
+        at += round->jump;
+        return JumpTo(loop, true, ip, e);
+      }
+      range.Take();
+    }
+    const double value = range.value;
+    const bool more = range.more;
     ip = more ? at + 2 : at + 2 + at[1];
-    DecodedChain* round = nullptr;
-    // Room for the push that the store replaces, and for those of a round.
-    if (more && ip[0] == kOpStoreVar && MayGoOn() &&
-        RoomForStep(round = DecodedRoundAt(ctx_, at)) && Slots().StoreScalar(ip[1], value)) {
+    if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
+        Slots().StoreScalar(ip[1], value)) {
       polls_++;
       ip += 2;
-      if (round)
-        if (const Fused done = Round(*round, at, value, ip, e); done != Fused::kAsIs) return done;
       QuietLineAt(ip);
     } else if (more) {
       e = PushRealScalar(ctx_, value);
@@ -182,36 +194,6 @@ class ScalarForms {
     at = ip;
     ctx_->instructionLevel = ctx_->descTop;
     return Scalars(at, ip, e);
-  }
-
-  // The rest of a round of a for-range loop whose body is one scalar
-  // statement (DecodeRound), the loop variable stored: the statement, its
-  // line markers and the jump back, done as the instructions one by one
-  // would do them. kAsIs, with nothing more done, where they would not all go
-  // on without the loop top (the budget, a line with an observer or a stop
-  // request, a value of another kind): they then run from ip as usual.
-  VKE_HOT_INLINE Fused Round(DecodedChain& d, const int16_t* at, double value, const int16_t*& ip,
-                             ErrCode& e) {
-    // The loop variable's store found a scope frame, so there is a frame.
-    if (polls_ + d.steps > limit_ || (d.lines && !run_.quietLines)) return Fused::kAsIs;
-    uint32_t* const frame = FrameWords(ctx_, ctx_->curFrame);
-    if (frame[kFwStopRequest] != 0 || !RunDecodedRound(Slots(), d, value)) return Fused::kAsIs;
-    // What the markers leave in the frame, as MarkQuietLine marks them.
-    if (d.lines) {
-      if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
-      frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
-    }
-    // Counted as the instructions one by one count: the store, the step
-    // that goes on to the run, the run.
-    polls_ += 1 + d.steps;
-    return JumpTo(at, true, ip, e);
-  }
-
-  // Whether the stacks have room for the push a for-range step makes, and
-  // for the most values its round's run holds.
-  VKE_HOT_INLINE bool RoomForStep(const DecodedChain* round) const {
-    const int32_t pushes = round ? round->depth : 1;
-    return RoomAbove(ctx_, pushes, pushes);
   }
 
   // jump, the loop's own and the one after a run: a light instruction (not

@@ -52,34 +52,31 @@ struct ScopeSlots {
     return Load<uint32_t>(heap + 8ull * static_cast<uint32_t>(block - 1)) & kBlockSizeMask;
   }
 
-  // The value of variable n when it holds a real double scalar. A real
+  // The item of variable n when it holds a real double scalar, in a block of
+  // a scalar's size when `exact` (the one StoreScalar would store into, its
+  // descriptor already the one a store writes); null otherwise. A real
   // double scalar's flags are clear, so a link is never taken for one.
-  VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
-    if (static_cast<uint32_t>(n) >= count) return false;
+  VKE_HOT_INLINE uint8_t* ScalarItem(int32_t n, bool exact) const {
+    if (static_cast<uint32_t>(n) >= count) return nullptr;
     const auto block = static_cast<int32_t>(slots[n]);
-    if (static_cast<uint32_t>(block) - 1 >= heapSize || Units(block) < 3) return false;
-    const uint8_t* item = Item(block);
+    if (static_cast<uint32_t>(block) - 1 >= heapSize ||
+        (exact ? Units(block) != 3 : Units(block) < 3))
+      return nullptr;
+    uint8_t* item = Item(block);
     // IsRealDoubleScalar read in place: a copy of the descriptor would go
     // through the stack.
     if (Load<uint64_t>(item) != Load<uint64_t>(&kRealDoubleScalar) ||
         Load<int32_t>(item + offsetof(ValueDescriptor, word)) != kRealDoubleScalar.word)
-      return false;
-    *value = Load<double>(item + kItemHeaderBytes);
-    return true;
-  }
-
-  // The item of variable n when it holds a real double scalar in a block of
-  // a scalar's size: the one StoreScalar would store into, its descriptor
-  // already the one a store writes. Null otherwise.
-  VKE_HOT_INLINE uint8_t* StorableScalarItem(int32_t n) const {
-    if (static_cast<uint32_t>(n) >= count) return nullptr;
-    const auto block = static_cast<int32_t>(slots[n]);
-    if (static_cast<uint32_t>(block) - 1 >= heapSize || Units(block) != 3) return nullptr;
-    uint8_t* item = Item(block);
-    if (Load<uint64_t>(item) != Load<uint64_t>(&kRealDoubleScalar) ||
-        Load<int32_t>(item + offsetof(ValueDescriptor, word)) != kRealDoubleScalar.word)
       return nullptr;
     return item;
+  }
+
+  // The value of variable n when it holds a real double scalar.
+  VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
+    const uint8_t* item = ScalarItem(n, false);
+    if (!item) return false;
+    *value = Load<double>(item + kItemHeaderBytes);
+    return true;
   }
 
   // The block of variable n when its slot holds one of its own (no link) of
@@ -93,15 +90,26 @@ struct ScopeSlots {
     return block;
   }
 
-  // Stores a real double scalar into variable n when the variable's block
-  // has a scalar's size; false, with nothing changed, for anything else.
-  VKE_HOT_INLINE bool StoreScalar(int32_t n, double value) const {
+  // The item StoreScalar would store variable n's value into: that of its
+  // block when the block has a scalar's size; null otherwise.
+  VKE_HOT_INLINE uint8_t* ItemToStore(int32_t n) const {
     const int32_t block = ScalarSizedBlock(n);
-    if (!block || Units(block) != 3) return false;
-    uint8_t* item = Item(block);
+    return block && Units(block) == 3 ? Item(block) : nullptr;
+  }
+
+  // A real double scalar written into the item of a block of a scalar's size.
+  VKE_HOT_INLINE static void WriteScalar(uint8_t* item, double value) {
     std::memcpy(item, &kRealDoubleScalar, sizeof kRealDoubleScalar);
     Store<int32_t>(item + 12, 0);
     Store<double>(item + kItemHeaderBytes, value);
+  }
+
+  // Stores a real double scalar into variable n when the variable's block
+  // has a scalar's size; false, with nothing changed, for anything else.
+  VKE_HOT_INLINE bool StoreScalar(int32_t n, double value) const {
+    uint8_t* const item = ItemToStore(n);
+    if (!item) return false;
+    WriteScalar(item, value);
     return true;
   }
 };

@@ -263,6 +263,30 @@ TEST(DecodedRounds, AStopAskedForBetweenRoundsStopsAtTheLine) {
   EXPECT_EQ(shown, stops(twin));
 }
 
+// A break asked for at the end of a round's slice halts the run, or stops
+// it for the debugger, where the instructions one by one would.
+TEST(DecodedRounds, ABreakAtARoundsEndHaltsAsTheInstructionsHalt) {
+  const std::string round = "s = 0;\nfor k = 1:9\n  s = s + k;\nend\ndisp(s)\n";
+  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = 0;\nend\ndisp(s)\n";
+  for (uint8_t debug : {0, 1}) {
+    const auto halted = [&](const std::string& text) {
+      TestHost host;
+      EngineContext* ctx = host.ctx();
+      SetContextFlag(ctx, 1);
+      SetInterruptDebug(ctx, debug);
+      host.ScriptBreaks({false, false, false, true, true});
+      const ErrCode e = RunCommandLine(ctx, text + "disp(k)\n");
+      std::string seen = std::to_string(e) + " " + host.Output(1) + host.Output(2);
+      if (e == kStatusDebug)
+        seen += " @" + std::to_string(FrameWords(ctx, ctx->curFrame)[kFwPosition]);
+      return seen;
+    };
+    const std::string shown = halted(round);
+    EXPECT_EQ(shown.substr(0, 3), std::to_string(debug ? kStatusDebug : kStatusHalted)) << shown;
+    EXPECT_EQ(shown, halted(twin)) << int{debug};
+  }
+}
+
 TEST(DecodedRuns, OnlyAFamilysOwnCharactersAreItsOptions) {
   for (const char c : std::string("=~<>LG")) EXPECT_TRUE(IsFamilyOption(c, "=~<>LG")) << c;
   // Values whose low byte is a member's, zero and negatives are not options.
