@@ -159,19 +159,30 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   }
   if (p[0] != kOpJump) return notRound(p + 1);
   if (p + 2 + p[1] != at) return notRound(p + 2);
-  // The loop variable's loads first: their registers take the step's value.
-  std::stable_partition(d->loads, d->loads + d->loadCount,
-                        [&](const ChainLoad& load) { return load.variable == variable; });
-  d->rangeLoads = 0;
-  while (d->rangeLoads < d->loadCount && d->loads[d->rangeLoads].variable == variable)
-    d->rangeLoads++;
-  // Then the stored variable's, when it is another.
-  ChainLoad* const rest = d->loads + d->rangeLoads;
-  ChainLoad* const stored = std::find_if(rest, d->loads + d->loadCount, [&](const ChainLoad& load) {
-    return load.variable == d->target;
-  });
-  d->storesLoaded = stored != d->loads + d->loadCount;
-  if (d->storesLoaded) std::swap(*rest, *stored);
+  // The loop variable's loads all read the register the step's value goes
+  // into, and the stored variable's (when it is another) the register its
+  // item's value goes into; the other loads stay.
+  d->storesLoaded = false;
+  const auto remap = [d](uint8_t from, uint8_t to) {
+    for (int32_t i = 0; i < d->opCount; i++) {
+      if (d->ops[i].left == from) d->ops[i].left = to;
+      if (d->ops[i].right == from) d->ops[i].right = to;
+    }
+    if (d->left[0] == from) d->left[0] = to;
+  };
+  int32_t kept = 0;
+  for (int32_t i = 0; i < d->loadCount; i++) {
+    const ChainLoad load = d->loads[i];
+    if (load.variable == variable) {
+      remap(static_cast<uint8_t>(load.reg), DecodedChain::kRangeRegister);
+    } else if (load.variable == d->target) {
+      remap(static_cast<uint8_t>(load.reg), DecodedChain::kTargetRegister);
+      d->storesLoaded = true;
+    } else {
+      d->loads[kept++] = load;
+    }
+  }
+  d->loadCount = static_cast<uint8_t>(kept);
   d->start = at;
   d->roundSite = d->round = true;
   d->rangeVariable = variable;

@@ -69,19 +69,21 @@ struct alignas(1024) DecodedChain {
   uint8_t left[kChainDepth];
   ChainLoad loads[kMaxSteps];
   ChainStep ops[kMaxSteps + 1];  // ended by a kEnd step
-  double registers[kMaxSteps];
-  // A round (DecodeRound): the loop variable's loads come first in loads,
-  // their registers take the step's value, then the stored variable's load
-  // when it has one (storesLoaded); the run's own offsets above are from
+  // A round's registers for the loop variable's value and for the value
+  // of the variable it stores when it reads that too.
+  static constexpr uint8_t kRangeRegister = kMaxSteps, kTargetRegister = kMaxSteps + 1;
+  double registers[kMaxSteps + 2];
+  // A round (DecodeRound): its loads are those of the variables other than
+  // the loop variable and the one it stores (storesLoaded when it reads
+  // that one too); the run's own offsets above are from
   // its body (after the loop variable's store and a marker). Its line
   // markers, when it has any, leave the last
   // function operand other than -1 (-1: none) and the last position in the
   // frame.
   bool roundSite;  // decoded by DecodeRound, a round or not
   bool round;
-  bool storesLoaded;  // the load after the loop variable's is the stored variable's
+  bool storesLoaded;
   bool lines;
-  uint8_t rangeLoads;
   uint8_t jump;  // the word offset from start of the jump back
   int16_t rangeVariable;
   int16_t lineFunction, linePosition;
@@ -223,20 +225,18 @@ VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots
     return false;
   double* const r = d.registers;
   const double value = step.value;
-  const ChainLoad* load = d.loads;
-  for (const ChainLoad* last = load + d.rangeLoads; load != last; load++) r[load->reg] = value;
+  r[DecodedChain::kRangeRegister] = value;
   // The other variables are read before the loop variable is stored, so
   // none of them may be its block. A variable both read and stored
   // (s = s + ...): its item found once serves the load and the store.
   uint8_t* target = nullptr;
   if (d.storesLoaded) {
-    target = vars.ScalarItem(load->variable, true);
+    target = vars.ScalarItem(d.target, true);
     if (!target || target == loopItem) [[unlikely]]
       return false;
-    r[load->reg] = Load<double>(target + kItemHeaderBytes);
-    load++;
+    r[DecodedChain::kTargetRegister] = Load<double>(target + kItemHeaderBytes);
   }
-  for (const ChainLoad* last = d.loads + d.loadCount; load != last; load++) {
+  for (const ChainLoad *load = d.loads, *last = load + d.loadCount; load != last; load++) {
     const uint8_t* const item = vars.ScalarItem(load->variable, false);
     if (!item || item == loopItem) [[unlikely]]
       return false;

@@ -210,6 +210,9 @@ TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
       "s = 0; for k = 1:200, s = s + k .* 0.5 - 1%s; end; disp(s)\n",
       // A loop variable read twice, a falling range of fractions.
       "s = 1; for k = 10:-0.5:1, s = k * k / (s + k)%s; end; disp(s)\n",
+      // The stored variable read twice, another variable read.
+      "s = 1; for k = 1:6, s = s * 0.5 + s / k%s; end; disp(s)\n",
+      "a = 2; s = 0; for k = 1:5, s = s + a * k - a%s; end; disp([s a])\n",
       // The loop variable itself stored.
       "for k = 1:5, k = k * 2 - 1%s; end; disp(k)\n",
       // The first round makes the variable; the others store into it.
