@@ -94,8 +94,8 @@ VKE_HOT_INLINE void ClearErrorLocation(EngineContext* ctx) {
 // running) the round is taken here, as the loop would take it, and the
 // slice ends again with the code pointer where it is. kReturn with the
 // run's result then; kContinue, with nothing done, for the loop to run from
-// run.ip.
-[[gnu::noinline]] Next ResumeAtRound(LoopRun& run, ErrCode* result) {
+// run.ip. Inline in ExecuteBytecode, whose frame it shares.
+VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
   EngineContext* const ctx = run.ctx;
   const int16_t* const at = run.ip;
   if (!at || at[0] != kOpForRangeNext || ctx->pendingError != -1 || ctx->pendingArgCount ||
