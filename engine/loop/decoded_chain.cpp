@@ -1,5 +1,5 @@
 // The decoded runs of scalar instructions (decoded_chain.hpp): the table of
-// decoded runs, decoding and checking an entry again.
+// decoded runs, decoding runs and rounds and checking an entry again.
 #include "engine/loop/decoded_chain.hpp"
 
 #include <algorithm>

@@ -11,6 +11,9 @@
 // that holds a real double scalar, a block of a scalar's size) is checked
 // at every run, as the instructions one by one would. The run itself is
 // inline in the loop; decoding and checking again live in decoded_chain.cpp.
+// The same table holds decoded rounds: a for-range loop whose body is one
+// scalar statement, keyed by its step, done whole (step, loop variable,
+// statement, line markers) or not at all.
 #pragma once
 
 #include "engine/code/code_generation.hpp"

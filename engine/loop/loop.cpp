@@ -1,4 +1,5 @@
-// The execution loop: ExecuteBytecode's entry, the checks at the top of the
+// The execution loop: ExecuteBytecode's entry (where a sliced run that
+// resumes at a decoded round takes it whole), the checks at the top of the
 // loop, and the dispatch of every opcode: the light instructions here, the
 // fused scalar forms through scalar_forms.hpp, the calls and returns the run
 // follows here, natives by global index, and every other instruction through
