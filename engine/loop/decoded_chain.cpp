@@ -11,6 +11,7 @@
 namespace vke {
 
 constinit thread_local DecodedChain tDecodedChains[kDecodedChains] = {};
+constinit thread_local RoundHint tRoundHint = {};
 
 namespace {
 
@@ -227,6 +228,13 @@ arith:
   goto* kCode[s->kind];
 end:
   return true;
+}
+
+DecodedChain* FindDecodedRound(const int16_t* at, const BuiltinDispatch* rows) {
+  DecodedChain& d = DecodedChainAt(at);
+  if (!TrustedChain(d, at, rows)) RefreshDecodedChain(at, rows, true, &d);
+  tRoundHint = {at, CodeGeneration(), rows, d.round ? &d : nullptr};
+  return tRoundHint.round;
 }
 
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,

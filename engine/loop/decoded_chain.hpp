@@ -194,16 +194,33 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   }
 }
 
+// The step a sliced run of this thread last resumed at and its decoded
+// round (null: not a round), as DecodedRoundAt found them: a run resumes at
+// the same step round after round and finds the answer here, without the
+// table's look-up, for as long as the code generation and the rows last
+// (and, for a round, its entry is still that step's).
+struct RoundHint {
+  const int16_t* step;
+  uint32_t generation;
+  const BuiltinDispatch* rows;
+  DecodedChain* round;
+};
+extern constinit thread_local RoundHint tRoundHint;
+
+// DecodedRoundAt through the table; keeps the answer in tRoundHint.
+DecodedChain* FindDecodedRound(const int16_t* at, const BuiltinDispatch* rows);
+
 // The decoded round at the forrangenext `at`, when the code there is one
 // (DecodeRound); null otherwise.
 VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int16_t* at) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   if (!hooks) [[unlikely]]
     return nullptr;
-  DecodedChain& d = DecodedChainAt(at);
-  if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
-    RefreshDecodedChain(at, hooks->rows, true, &d);
-  return d.round ? &d : nullptr;
+  const RoundHint& hint = tRoundHint;
+  if (hint.step == at && hint.generation == CodeGeneration() && hint.rows == hooks->rows &&
+      (!hint.round || hint.round->start == at)) [[likely]]
+    return hint.round;
+  return FindDecodedRound(at, hooks->rows);
 }
 
 // A whole round of the decoded round `d` at the forrangenext `at`, as its

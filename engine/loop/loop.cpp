@@ -89,13 +89,16 @@ VKE_HOT_INLINE void ClearErrorLocation(EngineContext* ctx) {
   ctx->errLocName[0] = 0;
 }
 
-// A sliced run resumes at the step of a decoded round after every round
-// (its jump back ended the slice): when the loop top would find nothing to
-// do there (no failure's block, no queued call, no listed thread, thread 0
-// running) the round is taken here, as the loop would take it, and the
-// slice ends again with the code pointer where it is. kReturn with the
-// run's result then; kContinue, with nothing done, for the loop to run from
-// run.ip. Inline in ExecuteBytecode, whose frame it shares.
+// A sliced run resumes at the step of a for-range loop after every round
+// (its jump back ended the slice). When the loop's body is one scalar
+// statement (a decoded round) and the loop top would find nothing to do
+// there (no failure's block, no queued call, no listed thread, thread 0
+// running), the round is done here whole, as the instructions one by one
+// would do it in the loop (a pass that starts here is far from the abort
+// poll's count), and the slice ends again at its jump back, the code pointer
+// where it is. kReturn with the run's result then; kContinue, with nothing
+// done, for the loop to run from run.ip. Inline in ExecuteBytecode, whose
+// frame it shares.
 VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
   EngineContext* const ctx = run.ctx;
   const int16_t* const at = run.ip;
@@ -119,9 +122,9 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
   return HandleError(run, e, at + round->jump, result);
 }
 
-// Out of line: ExecuteBytecode, which a sliced run enters at every backward
-// jump, comes here only when it does not resume a round.
-[[gnu::noinline]] ErrCode RunLoop(LoopRun& run) {
+// Inline in ExecuteBytecode, its only caller: a sliced run enters it at every
+// backward jump where it does not resume a round.
+[[gnu::always_inline]] inline ErrCode RunLoop(LoopRun& run) {
   EngineContext* const ctx = run.ctx;
   const int16_t* ip = run.ip;
   ScalarForms forms(run);

@@ -149,35 +149,19 @@ class ScalarForms {
     return Branch(at, truth != 0, ip, e);
   }
 
-  // forrangenext: the step of a real range. A round whose body is one
-  // scalar statement (DecodeRound) is done whole, up to the jump back;
-  // otherwise the value goes straight into the loop variable that the next
-  // instruction stores it in, when the push would have had room, and when
-  // the body goes on with a variable's load, its run starts at once (at
-  // moves to it).
+  // forrangenext: the step of a real range; the value goes straight into
+  // the loop variable that the next instruction stores it in, when the push
+  // would have had room. When the body goes on with a variable's load, its
+  // run starts at once (at moves to it).
   VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
-    RealRangeStep range{};
-    if (!PeekRealRange(ctx_, &range)) {
+    double value;
+    bool more;
+    if (!NextDoubleRangeValue(ctx_, &value, &more)) {
       e = ForRangeNext(ctx_);
       ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
       if (e == kErrIndexOutOfRange) e = kOk;
       return Fused::kTail;
     }
-    if (range.more) {
-      // Counted as the instructions one by one count: the step, the store,
-      // the run. The jump back is light.
-      DecodedChain* const round = DecodedRoundAt(ctx_, at);
-      if (round && polls_ + 1 + round->steps <= limit_ && (!round->lines || run_.quietLines) &&
-          TakeDecodedRound(ctx_, Slots(), *round, range)) {
-        polls_ += 2 + round->steps;
-        const int16_t* const loop = at;
-        at += round->jump;
-        return JumpTo(loop, true, ip, e);
-      }
-      range.Take();
-    }
-    const double value = range.value;
-    const bool more = range.more;
     ip = more ? at + 2 : at + 2 + at[1];
     if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
         Slots().StoreScalar(ip[1], value)) {
@@ -199,13 +183,8 @@ class ScalarForms {
   // jump, the loop's own and the one after a run: a light instruction (not
   // counted); a sliced run ends its slice at a backward one.
   VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
-    return JumpTo(jumpAt + 2 + jumpAt[1], jumpAt[1] < 0, ip, e);
-  }
-  // A jump whose target and direction are known.
-  VKE_HOT_INLINE Fused JumpTo(const int16_t* target, bool backward, const int16_t*& ip,
-                              ErrCode& e) {
-    ip = target;
-    if (!backward || !run_.sliced) return Fused::kOn;
+    ip = jumpAt + 2 + jumpAt[1];
+    if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
     e = CheckBreakAtSliceEnd(ctx_);
     return Fused::kTail;
   }

@@ -14,7 +14,7 @@ namespace vke {
 // A loop rather than a search: with the family a literal, the compiler
 // unrolls it into a few comparisons. The families are 7-bit characters, so
 // no other value matches.
-constexpr bool IsFamilyOption(int32_t option, std::string_view options) {
+[[gnu::always_inline]] constexpr bool IsFamilyOption(int32_t option, std::string_view options) {
   for (const char c : options)
     if (c > 0 && c == option) return true;
   return false;
@@ -60,7 +60,7 @@ VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
 
 // a > b as b < a, a >= b as b <= a: the option to compare the operands
 // with, in their order or swapped.
-inline int32_t OrderedComparison(int32_t option, bool* swapped) {
+VKE_HOT_INLINE int32_t OrderedComparison(int32_t option, bool* swapped) {
   *swapped = option == '>' || option == 'G';
   return *swapped ? (option == '>' ? '<' : 'L') : option;
 }

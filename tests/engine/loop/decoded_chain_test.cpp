@@ -240,6 +240,23 @@ TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
   }
 }
 
+// A round loop inside a loop whose other statements take every entry of
+// the table in each outer round: the round is found again, each time with
+// its own result.
+TEST(DecodedRounds, ARoundWhoseEntryOthersTookIsFoundAgain) {
+  std::string text = "s = 0;\nfor i = 1:3\n  for k = 1:5\n    s = s + k * i;\n  end\n";
+  for (int32_t v = 1; v <= 300; v++)
+    text += "  v" + std::to_string(v) + " = i * " + std::to_string(v) + " - 1;\n";
+  text += "end\ndisp([s v300])\n";
+  TestHost host;
+  SetContextFlag(host.ctx(), 1);
+  ASSERT_EQ(RunCommandLine(host.ctx(), text), kOk) << host.Output(2);
+  // s: 15 * (1 + 2 + 3); v300: 3 * 300 - 1.
+  TestHost expected;
+  ASSERT_EQ(RunCommandLine(expected.ctx(), "disp([90 899])\n"), kOk);
+  EXPECT_EQ(host.Output(1), expected.Output(1));
+}
+
 // A stop asked for between slices (as a break with the debugger's
 // interrupt on asks for it): the next slice stops at the body's line, as the
 // instructions one by one stop there.
