@@ -78,11 +78,9 @@ struct alignas(1024) DecodedChain {
   double registers[kMaxSteps + 2];
   // A round (DecodeRound): its loads are those of the variables other than
   // the loop variable and the one it stores (storesLoaded when it reads
-  // that one too); the run's own offsets above are from
-  // its body (after the loop variable's store and a marker). Its line
-  // markers, when it has any, leave the last
-  // function operand other than -1 (-1: none) and the last position in the
-  // frame.
+  // that one too); the run's own offsets above count from its body. Its
+  // line markers, when it has any, leave the last function operand other
+  // than -1 (-1: none) and the last position in the frame.
   bool roundSite;  // decoded by DecodeRound, a round or not
   bool round;
   bool storesLoaded;
@@ -134,19 +132,6 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
                          DecodedChain* d);
 
-// Reads the variables of the loads [load, last) into their registers; false
-// when one holds no real double scalar.
-VKE_HOT_INLINE bool LoadRegisters(const ScopeSlots& vars, const ChainLoad* load,
-                                  const ChainLoad* last, double* r) {
-  for (; load != last; load++) {
-    double value;
-    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
-      return false;
-    r[load->reg] = value;
-  }
-  return true;
-}
-
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
 // `scope`. A run cut short by `budget` or one that does not fit a decoded
@@ -172,7 +157,13 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   // and the entry's fields again after each (the code may alias anything).
   const ScopeSlots vars = slots;
   double* const r = d.registers;
-  if (!LoadRegisters(vars, d.loads, d.loads + loads, r) || !RunChainSteps(d.ops, r)) [[unlikely]]
+  for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
+    double value;
+    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
+      return RunScalarChain(ctx, scope, at, budget, out);
+    r[load->reg] = value;
+  }
+  if (!RunChainSteps(d.ops, r)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   out->ip = at + d.words;
   out->steps = steps;

@@ -171,8 +171,8 @@ VKE_HOT_INLINE bool LinesAreQuiet(const EngineContext* ctx) {
   return ctx->profileTable <= 0 && ctx->echoMode != -2 && ctx->echoMode < 0 && ctx->bpCount == 0;
 }
 // The line instruction at `at` while lines are quiet: the frame's function
-// and position only. False when the frame has
-// a stop request, which the full LineInstruction then serves.
+// and position only. False when the frame has a stop request, which the full
+// LineInstruction then serves.
 VKE_HOT_INLINE bool MarkQuietLine(EngineContext* ctx, const int16_t* at) {
   if (ctx->curFrame < 0) return true;
   uint32_t* w = FrameWords(ctx, ctx->curFrame);
