@@ -131,71 +131,88 @@ done:
 
 void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
   const int16_t* p = at + 2;
-  // Not a round: the entry holds the words read to find that out.
+  // Not a round: the entry holds the words read to find that out, as many
+  // as it has room for (words further on that change later cost a round
+  // missed, never a wrong one).
   const auto notRound = [&](const int16_t* end) {
     d->start = at;
     d->rows = rows;
     d->roundSite = true;
     d->round = false;
     d->steps = 0;
-    d->checked = static_cast<uint16_t>(end - at);
+    d->checked = static_cast<uint16_t>(std::min<ptrdiff_t>(end - at, DecodedChain::kMaxRoundWords));
     std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
   };
   if (at[0] != kOpForRangeNext || p[0] != kOpStoreVar) return notRound(p + 1);
   const int16_t variable = p[1];
   p += 2;
-  const int16_t* lineBefore = nullptr;
-  if (p[0] == kOpLine) {
-    lineBefore = p;
-    p += 3;
-  }
-  const int16_t* const body = p;
-  DecodeChain(body, rows, d);
-  if (d->end != ChainEnd::kStored) return notRound(body + d->checked);
-  p = body + d->words;
-  const int16_t* lineAfter = nullptr;
-  if (p[0] == kOpLine) {
-    lineAfter = p;
-    p += 3;
-  }
-  if (p[0] != kOpJump) return notRound(p + 1);
-  if (p + 2 + p[1] != at) return notRound(p + 2);
-  // The loop variable's loads all read the register the step's value goes
-  // into, and the stored variable's (when it is another) the register its
-  // item's value goes into; the other loads stay.
-  d->storesLoaded = false;
-  const auto remap = [d](uint8_t from, uint8_t to) {
-    for (int32_t i = 0; i < d->opCount; i++) {
-      if (d->ops[i].left == from) d->ops[i].left = to;
-      if (d->ops[i].right == from) d->ops[i].right = to;
-    }
-    if (d->left[0] == from) d->left[0] = to;
-  };
-  int32_t kept = 0;
-  for (int32_t i = 0; i < d->loadCount; i++) {
-    const ChainLoad load = d->loads[i];
-    if (load.variable == variable) {
-      remap(static_cast<uint8_t>(load.reg), DecodedChain::kRangeRegister);
-    } else if (load.variable == d->target) {
-      remap(static_cast<uint8_t>(load.reg), DecodedChain::kTargetRegister);
-      d->storesLoaded = true;
-    } else {
-      d->loads[kept++] = load;
-    }
-  }
-  d->loadCount = static_cast<uint8_t>(kept);
   d->start = at;
+  d->rows = rows;
+  d->steps = d->loadCount = d->opCount = d->depth = 0;
+  d->storeCount = 0;
+  d->lines = false;
+  d->lineFunction = -1;
+  // The register of the value a statement of the round stored last in a
+  // variable: its reads after that take it.
+  const auto storedIn = [d](int32_t v) -> int32_t {
+    for (int32_t i = d->storeCount - 1; i >= 0; i--)
+      if (d->stores[i].variable == v) return d->stores[i].reg;
+    return -1;
+  };
+  while (p[0] != kOpJump) {
+    if (p[0] == kOpLine) {
+      if (p + 3 - at > DecodedChain::kMaxRoundWords) return notRound(p + 1);
+      d->lines = true;
+      if (p[1] != -1) d->lineFunction = p[1];
+      d->linePosition = p[2];
+      p += 3;
+      continue;
+    }
+    // A statement: a run that ends in a store, its registers after the
+    // round's others.
+    DecodedChain part;
+    DecodeChain(p, rows, &part);
+    const int32_t base = d->steps;
+    if (part.end != ChainEnd::kStored || base + part.steps > DecodedChain::kMaxSteps ||
+        d->storeCount == DecodedChain::kMaxStores ||
+        p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
+      return notRound(p + part.checked);
+    uint8_t reg[DecodedChain::kMaxSteps];
+    for (int32_t i = 0; i < part.steps; i++) {
+      reg[i] = static_cast<uint8_t>(base + i);
+      d->registers[base + i] = part.registers[i];
+    }
+    for (int32_t i = 0; i < part.loadCount; i++) {
+      const ChainLoad& load = part.loads[i];
+      const int32_t stored = storedIn(load.variable);
+      if (stored >= 0)
+        reg[load.reg] = static_cast<uint8_t>(stored);
+      else if (load.variable == variable)
+        reg[load.reg] = DecodedChain::kRangeRegister;
+      else
+        d->loads[d->loadCount++] = {load.variable, base + load.reg};
+    }
+    for (int32_t i = 0; i < part.opCount; i++) {
+      const ChainStep& op = part.ops[i];
+      d->ops[d->opCount++] = {op.kind, reg[op.result], reg[op.left], reg[op.right], op.option};
+    }
+    // A variable read before the round first stores it: its read finds the
+    // item its store goes into.
+    int8_t load = -1;
+    if (storedIn(part.target) < 0)
+      for (int32_t i = 0; i < d->loadCount; i++)
+        if (d->loads[i].variable == part.target) load = static_cast<int8_t>(i);
+    d->stores[d->storeCount++] = {static_cast<int16_t>(part.target), reg[part.left[0]], load};
+    if (part.depth > d->depth) d->depth = part.depth;
+    d->steps = static_cast<uint8_t>(base + part.steps);
+    p += part.words;
+  }
+  if (d->storeCount == 0 || p + 2 - at > DecodedChain::kMaxRoundWords || p + 2 + p[1] != at)
+    return notRound(p + 2);
+  d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
   d->roundSite = d->round = true;
   d->rangeVariable = variable;
   d->jump = static_cast<uint8_t>(p - at);
-  d->lines = false;
-  d->lineFunction = -1;
-  for (const int16_t* line : {lineBefore, lineAfter}) {
-    if (!line) continue;
-    d->lines = true;
-    if (line[1] != -1) d->lineFunction = line[1];
-    d->linePosition = line[2];
-  }
   d->checked = static_cast<uint16_t>(p + 2 - at);
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }

@@ -53,9 +53,6 @@ struct ChainLoad {
 struct alignas(1024) DecodedChain {
   static constexpr int32_t kMaxSteps = 16;
   static constexpr int32_t kMaxWords = 48;
-  // A round's words around its run: the step and the loop variable's store,
-  // a line marker on each side, the jump back.
-  static constexpr int32_t kRoundWords = 2 + 2 + 3 + 3 + 2;
   const int16_t* start;  // null: a free entry
   const BuiltinDispatch* rows;
   uint32_t generation;  // the code generation it is trusted in; 0 none
@@ -72,23 +69,32 @@ struct alignas(1024) DecodedChain {
   uint8_t left[kChainDepth];
   ChainLoad loads[kMaxSteps];
   ChainStep ops[kMaxSteps + 1];  // ended by a kEnd step
-  // A round's registers for the loop variable's value and for the value
-  // of the variable it stores when it reads that too.
-  static constexpr uint8_t kRangeRegister = kMaxSteps, kTargetRegister = kMaxSteps + 1;
-  double registers[kMaxSteps + 2];
-  // A round (DecodeRound): its loads are those of the variables other than
-  // the loop variable and the one it stores (storesLoaded when it reads
-  // that one too); the run's own offsets above count from its body. Its
-  // line markers, when it has any, leave the last function operand other
-  // than -1 (-1: none) and the last position in the frame.
+  // A round's register for the loop variable's value.
+  static constexpr uint8_t kRangeRegister = kMaxSteps;
+  double registers[kMaxSteps + 1];
+  // A round (DecodeRound): its statements' operators one after another in
+  // ops, each value on a register of its own; its loads are the reads of
+  // variables other than the loop variable before the round stores them
+  // (the loop variable's reads take kRangeRegister, the reads after a store
+  // the stored value's register); its stores in order. Its line markers,
+  // when it has any, leave the last function operand other than -1 (-1:
+  // none) and the last position in the frame.
+  static constexpr int32_t kMaxStores = 8;
+  static constexpr int32_t kMaxRoundWords = 96;
+  struct RoundStore {
+    int16_t variable;
+    uint8_t reg;
+    int8_t load;  // the index in loads of the variable's read before it is stored; -1 none
+  };
+  RoundStore stores[kMaxStores];
+  uint8_t storeCount;
   bool roundSite;  // decoded by DecodeRound, a round or not
   bool round;
-  bool storesLoaded;
   bool lines;
   uint8_t jump;  // the word offset from start of the jump back
   int16_t rangeVariable;
   int16_t lineFunction, linePosition;
-  int16_t code[kMaxWords + kRoundWords + 1];
+  int16_t code[kMaxRoundWords + 1];
 };
 static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew its alignment");
 
@@ -103,10 +109,10 @@ bool RunChainSteps(const ChainStep* steps, double* registers);
 void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
 
 // Decodes the round of a for-range loop at its forrangenext `at`: a round
-// when the step's value is stored in the loop variable and the body is one
-// run that ends in a store, with at most a line marker before and after it,
-// followed by the jump back to `at`. Any other code gives an entry whose
-// `round` is false.
+// when the step's value is stored in the loop variable and the body is
+// runs that each end in a store, line markers between them, followed by the
+// jump back to `at`, all within the entry's bounds. Any other code gives an
+// entry whose `round` is false.
 void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
 
 // Decoded runs per thread; a run whose entry another run took is decoded
@@ -217,12 +223,12 @@ VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int1
 // A whole round of the decoded round `d` at the forrangenext `at`, as its
 // instructions one by one would do it: the step of the real range on top
 // (`step`, peeked, with a value left) stored into the loop variable, the
-// run and the store of its value, the line markers (the caller has found
-// lines quiet when the round has any); the jump back is the caller's. False,
-// with nothing changed, where any of them would not go on as one: a
-// variable of another kind or size, no room for the run's pushes, a stop
-// request, an element-wise option without a real result. The instructions
-// then run as usual.
+// statements and their stores, the line markers (the caller has found lines
+// quiet when the round has any); the jump back is the caller's. False, with
+// nothing changed, where any of them would not go on as one: a variable of
+// another kind or size, no room for a statement's pushes, a stop request,
+// an element-wise option without a real result. The instructions then run
+// as usual.
 VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
                                      const RealRangeStep& step) {
   if (ctx->curFrame < 0 || !RoomAbove(ctx, d.depth, d.depth)) [[unlikely]]
@@ -237,27 +243,41 @@ VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots
   double* const r = d.registers;
   const double value = step.value;
   r[DecodedChain::kRangeRegister] = value;
-  // The other variables are read before the loop variable is stored, so
-  // none of them may be its block. A variable both read and stored
-  // (s = s + ...): its item found once serves the load and the store.
-  uint8_t* target = nullptr;
-  if (d.storesLoaded) {
-    target = vars.ScalarItem(d.target, true);
-    if (!target || target == loopItem) [[unlikely]]
-      return false;
-    r[DecodedChain::kTargetRegister] = Load<double>(target + kItemHeaderBytes);
-  }
-  for (const ChainLoad *load = d.loads, *last = load + d.loadCount; load != last; load++) {
-    const uint8_t* const item = vars.ScalarItem(load->variable, false);
+  // The variables are read before the loop variable is stored, so none of
+  // them may be its block.
+  uint8_t* items[DecodedChain::kMaxSteps];
+  for (int32_t i = 0; i < d.loadCount; i++) {
+    uint8_t* const item = vars.ScalarItem(d.loads[i].variable, false);
     if (!item || item == loopItem) [[unlikely]]
       return false;
-    r[load->reg] = Load<double>(item + kItemHeaderBytes);
+    items[i] = item;
+    r[d.loads[i].reg] = Load<double>(item + kItemHeaderBytes);
   }
-  if (!RunChainSteps(d.ops, r) || (!target && !(target = vars.ItemToStore(d.target)))) [[unlikely]]
+  // Where each store goes: a variable read before holds a real double
+  // scalar already, and its block need only have a scalar's size.
+  // A round stores at least once.
+  uint8_t* stored[DecodedChain::kMaxStores];
+  int32_t i = 0;
+  do {
+    const DecodedChain::RoundStore& s = d.stores[i];
+    uint8_t* item;
+    if (s.load >= 0)
+      item = ScopeSlots::HasScalarSize(items[s.load]) ? items[s.load] : nullptr;
+    else if (s.variable != d.rangeVariable)
+      item = vars.ItemToStore(s.variable);
+    else
+      item = loopItem;
+    if (!item) [[unlikely]]
+      return false;
+    stored[i] = item;
+  } while (++i < d.storeCount);
+  if (!RunChainSteps(d.ops, r)) [[unlikely]]
     return false;
   step.Take();
   ScopeSlots::WriteScalar(loopItem, value);
-  ScopeSlots::WriteScalar(target, r[d.left[0]]);
+  i = 0;
+  do ScopeSlots::WriteScalar(stored[i], r[d.stores[i].reg]);
+  while (++i < d.storeCount);
   // What the markers leave in the frame, as MarkQuietLine marks them.
   if (d.lines) {
     if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);

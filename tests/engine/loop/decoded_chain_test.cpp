@@ -202,8 +202,8 @@ std::string OutputWithMarkers(const std::string& text, uint8_t markers, int32_t 
   return host.Output(1) + host.Output(2);
 }
 
-// Each loop's body is one scalar statement, done as a decoded round; its
-// twin has a second statement, so that its rounds go instruction by
+// Each loop's body is scalar statements, done as a decoded round; its twin
+// has a statement that is not scalar, so that its rounds go instruction by
 // instruction. Both give the same, sliced or not, with line markers or not.
 TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
   const char* loops[] = {
@@ -222,13 +222,20 @@ TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
       "s = 'a'; for k = 1:3, s = s + k%s; end; disp(s)\n",
       "s = 0; for k = -2:2, s = s + 1 / k%s; end; disp(s)\n",
       "s = 0; for k = 1:4, s = s + (k - 3) .^ 0.5%s; end; disp(s)\n",
+      // Several statements: one reads what another stored in the same
+      // round, or stores the same variable again; the loop variable stored
+      // and read after; a variable first stored, then read.
+      "a = 0; b = 1; for k = 1:30, a = a + b * k%s; b = b * 0.5 + a / k; end; disp([a b])\n",
+      "s = 0; for k = 1:10, s = s + k; s = s * 0.5%s; end; disp(s)\n",
+      "for k = 1:5, k = k + 1; t = k * 2%s; end; disp([k t])\n",
+      "x = 1; for k = 1:8, y = x + k;\n  x = y / 2%s;\nend; disp([x y])\n",
       // An empty range and one round.
       "s = 7; for k = 1:0, s = s + k%s; end; for k = 2:2, s = s * k%s; end; disp(s)\n",
   };
   for (const char* loop : loops) {
     char round[256], twin[256];
     std::snprintf(round, sizeof round, loop, "", "");
-    std::snprintf(twin, sizeof twin, loop, "; t0 = 0", "; t0 = 0");
+    std::snprintf(twin, sizeof twin, loop, "; t0 = []", "; t0 = []");
     SCOPED_TRACE(round);
     const std::string expected = OutputWithMarkers(twin, 0, 1000000);
     EXPECT_FALSE(expected.empty());
@@ -262,7 +269,7 @@ TEST(DecodedRounds, ARoundWhoseEntryOthersTookIsFoundAgain) {
 // instructions one by one stop there.
 TEST(DecodedRounds, AStopAskedForBetweenRoundsStopsAtTheLine) {
   const std::string round = "s = 0;\nfor k = 1:9\n  s = s + k;\nend\ndisp(s)\n";
-  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = 0;\nend\ndisp(s)\n";
+  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = [];\nend\ndisp(s)\n";
   // The codes of the slices, the frame's line after each, and s.
   const auto stops = [](const std::string& text) {
     TestHost host;
@@ -287,7 +294,7 @@ TEST(DecodedRounds, AStopAskedForBetweenRoundsStopsAtTheLine) {
 // it for the debugger, where the instructions one by one would.
 TEST(DecodedRounds, ABreakAtARoundsEndHaltsAsTheInstructionsHalt) {
   const std::string round = "s = 0;\nfor k = 1:9\n  s = s + k;\nend\ndisp(s)\n";
-  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = 0;\nend\ndisp(s)\n";
+  const std::string twin = "s = 0;\nfor k = 1:9\n  s = s + k; t0 = [];\nend\ndisp(s)\n";
   for (uint8_t debug : {0, 1}) {
     const auto halted = [&](const std::string& text) {
       TestHost host;
