@@ -150,6 +150,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rows = rows;
   d->steps = d->loadCount = d->opCount = d->depth = 0;
   d->storeCount = 0;
+  d->storedLoads = 0;
   d->lines = false;
   d->lineFunction = -1;
   // The register of the value a statement of the round stored last in a
@@ -201,7 +202,10 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     int8_t load = -1;
     if (storedIn(part.target) < 0)
       for (int32_t i = 0; i < d->loadCount; i++)
-        if (d->loads[i].variable == part.target) load = static_cast<int8_t>(i);
+        if (d->loads[i].variable == part.target) {
+          load = static_cast<int8_t>(i);
+          d->storedLoads = static_cast<uint16_t>(d->storedLoads | 1u << i);
+        }
     d->stores[d->storeCount++] = {static_cast<int16_t>(part.target), reg[part.left[0]], load};
     if (part.depth > d->depth) d->depth = part.depth;
     d->steps = static_cast<uint8_t>(base + part.steps);

@@ -88,7 +88,8 @@ struct alignas(1024) DecodedChain {
   };
   RoundStore stores[kMaxStores];
   uint8_t storeCount;
-  bool roundSite;  // decoded by DecodeRound, a round or not
+  uint16_t storedLoads;  // bit i: load i reads a variable the round stores
+  bool roundSite;        // decoded by DecodeRound, a round or not
   bool round;
   bool lines;
   uint8_t jump;  // the word offset from start of the jump back
@@ -244,25 +245,25 @@ VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots
   const double value = step.value;
   r[DecodedChain::kRangeRegister] = value;
   // The variables are read before the loop variable is stored, so none of
-  // them may be its block.
+  // them may be its block. A variable the round stores as well is read in a
+  // block of a scalar's size, the item its store then goes into (a larger
+  // block would refuse the store anyway).
   uint8_t* items[DecodedChain::kMaxSteps];
   for (int32_t i = 0; i < d.loadCount; i++) {
-    uint8_t* const item = vars.ScalarItem(d.loads[i].variable, false);
+    uint8_t* const item = vars.ScalarItem(d.loads[i].variable, (d.storedLoads >> i) & 1);
     if (!item || item == loopItem) [[unlikely]]
       return false;
     items[i] = item;
     r[d.loads[i].reg] = Load<double>(item + kItemHeaderBytes);
   }
-  // Where each store goes: a variable read before holds a real double
-  // scalar already, and its block need only have a scalar's size.
-  // A round stores at least once.
+  // Where each store goes (a round stores at least once).
   uint8_t* stored[DecodedChain::kMaxStores];
   int32_t i = 0;
   do {
     const DecodedChain::RoundStore& s = d.stores[i];
     uint8_t* item;
     if (s.load >= 0)
-      item = ScopeSlots::HasScalarSize(items[s.load]) ? items[s.load] : nullptr;
+      item = items[s.load];
     else if (s.variable != d.rangeVariable)
       item = vars.ItemToStore(s.variable);
     else

@@ -97,11 +97,6 @@ struct ScopeSlots {
     return block && Units(block) == 3 ? Item(block) : nullptr;
   }
 
-  // Whether the block of an item has a scalar's size.
-  VKE_HOT_INLINE static bool HasScalarSize(const uint8_t* item) {
-    return (Load<uint32_t>(item - 8) & kBlockSizeMask) == 3;
-  }
-
   // A real double scalar written into the item of a block of a scalar's size.
   VKE_HOT_INLINE static void WriteScalar(uint8_t* item, double value) {
     std::memcpy(item, &kRealDoubleScalar, sizeof kRealDoubleScalar);
