@@ -398,8 +398,12 @@ ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
   const int32_t split = FindAssignment(text, length);
   if (split >= 0) {
     int32_t targets;
+    // A bad target is reported at the statement's first line; the lines
+    // the statement spans still count for the statements after it.
+    const int32_t lineAfter = line;
     line = recordLine;
     if (ErrCode e = ScanTargets(u, text, split, &targets)) return Fail(e);
+    line = lineAfter;
     // text1 = targets, text2 = the right-hand side, moved to its place.
     int32_t rhs = split + 1;
     while (rhs < length && (text[rhs] == ' ' || text[rhs] == '\t')) rhs++;

@@ -3,6 +3,7 @@
 // their complex twins) and balance ([T, B] with B = T^-1 A T, diagonal
 // scaling only by dgebal_/zgebal_).
 #include <algorithm>
+#include <cmath>
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
@@ -23,10 +24,20 @@ void ClearBelowSubdiagonal(const MatrixOperand& h) {
   }
 }
 
+// Whether the factor's diagonal is finite: a NaN or an infinity anywhere in
+// the upper triangle reaches the diagonal of the factor, which the
+// factorisation itself lets through.
+bool FiniteDiagonal(const double* r, LapackInt n, bool complex) {
+  const int64_t step = (int64_t{n} + 1) * (complex ? 2 : 1);
+  for (LapackInt k = 0; k < n; k++)
+    if (!std::isfinite(r[k * step])) return false;
+  return true;
+}
+
 }  // namespace
 
 // chol(A): the upper triangular R with R^H R = A; 107 when A is not
-// positive definite.
+// positive definite, or holds a NaN or an infinity.
 ErrCode LapackChol(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   MatrixOperand a;
   if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
@@ -40,6 +51,7 @@ ErrCode LapackChol(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   LapackInt info = 0;
   (complex ? zpotrf_ : dpotrf_)("U", &n, r, &n, &info, 1);
   if (ErrCode e = MapInfo(info, kErrBadArg)) return e;
+  if (!FiniteDiagonal(r, n, complex)) return kErrBadArg;
   if (complex) {
     ExtractComplexUpperTriangle(r, a.re, a.im, n, n);
   } else {

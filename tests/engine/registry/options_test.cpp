@@ -208,6 +208,35 @@ TEST(OptionReaders, EmptyAndAbsentOptionsGiveDefaults) {
   EXPECT_EQ(EntryCount(ctx), 4);
 }
 
+// A field set to [] stands for the record's own default, whatever its
+// type: the number, the logical, the text, the empty list.
+TEST(OptionReaders, AFieldSetEmptyTakesTheRecordsDefault) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  for (const char* name : {"RelTol", "Stats", "PreArg"}) {
+    PushCString(ctx, -1, name);
+    PushEmptyMatrix(ctx);
+  }
+  ASSERT_EQ(SetOptions(ctx, 6, kOdesetTable), kOk);
+  ASSERT_EQ(GetOptionsArg(ctx, 0, "RelTol", kOdesetTable), kOk);
+  EXPECT_EQ(Show(ctx), "0.001");
+  ASSERT_EQ(GetOptionsArg(ctx, 1, "Stats", kOdesetTable), kOk);
+  EXPECT_EQ(Show(ctx), "false");
+  ASSERT_EQ(GetOptionsArg(ctx, 2, "PreArg", kOdesetTable), kOk);
+  EXPECT_EQ(Show(ctx), "list");
+  Drop(ctx, 3);
+  PushCString(ctx, -1, "Size");
+  PushEmptyMatrix(ctx);
+  PushCString(ctx, -1, "Color");
+  PushEmptyMatrix(ctx);
+  ASSERT_EQ(SetOptions(ctx, 5, kFontsetTable), kOk);
+  double size = 0;
+  ASSERT_EQ(GetOptionField(ctx, 0, "Size", kFontsetTable, 99, &size), kOk);
+  EXPECT_EQ(size, 10);
+  ASSERT_EQ(GetOptionsArg(ctx, 0, "Color", kFontsetTable), kOk);
+  EXPECT_EQ(Show(ctx), "[0 0 0]");
+}
+
 TEST(OptionReaders, ScalarValuesAreConvertedAndAlwaysPopped) {
   TestHost host;
   EngineContext* ctx = host.ctx();
