@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,9 +20,36 @@ constexpr size_t kDiskFileLimit = size_t{256} << 20;
 // (a folder, a file the system refuses to read) or it holds more than
 // kDiskFileLimit bytes, with errno telling why (EFBIG for the last); *text is
 // then left as it was.
+inline bool ReadOpenedFile(int fd, std::string* text);
+
 inline bool ReadDiskFile(const std::string& path, std::string* text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  return ReadOpenedFile(fd, text);
+}
+
+// errno of ReadRegularDiskFile for a name that is no regular file.
+constexpr int kNotRegularFile = ENOTSUP;
+
+// As ReadDiskFile, for the files a packed application takes in: only a
+// regular file is read, so that a named pipe or a device is refused at once
+// instead of waiting for a writer or reading without end.
+inline bool ReadRegularDiskFile(const std::string& path, std::string* text) {
+  // Opened without waiting: a named pipe would otherwise block the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    errno = kNotRegularFile;
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return ReadOpenedFile(fd, text);
+}
+
+// Reads an open file to its end and closes it, as ReadDiskFile describes.
+inline bool ReadOpenedFile(int fd, std::string* text) {
   std::string bytes;
   char buffer[1 << 16];
   for (;;) {
@@ -49,6 +77,7 @@ inline bool ReadDiskFile(const std::string& path, std::string* text) {
 // Why ReadDiskFile failed, from its errno, for the tools' messages.
 inline std::string DiskFileReason(int cause) {
   if (cause == EFBIG) return "larger than " + std::to_string(kDiskFileLimit >> 20) + " MiB";
+  if (cause == kNotRegularFile) return "not a regular file";
   return std::strerror(cause);
 }
 

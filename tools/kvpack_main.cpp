@@ -71,7 +71,7 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
     *message = PackErrorText(error);
     return false;
   }
-  if (!PackApplication(host, app, path, &ReadDiskFile, &error)) {
+  if (!PackApplication(host, app, path, &ReadRegularDiskFile, &error)) {
     *message = PackErrorText(error);
     return false;
   }

@@ -4,6 +4,7 @@
 #include "tools/kvpack/pack.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -279,6 +280,27 @@ TEST_F(Packing, AnEndlessFileIsRefused) {
     EXPECT_EQ(error.error.code, kErrIoErr) << PackErrorText(error);
     EXPECT_NE(PackErrorText(error).find("larger than"), std::string::npos) << PackErrorText(error);
   }
+}
+
+// The packing tool reads only regular files: a named pipe (which would wait
+// for a writer for ever) or a device named as a source or an embedded file
+// is refused at once with the reason.
+TEST_F(Packing, OnlyRegularFilesAreTakenIn) {
+  const std::filesystem::path fifo =
+      std::filesystem::temp_directory_path() / ("kvpack_fifo_" + std::to_string(::getpid()));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& kvd :
+       {"var a\nembed \"x\" file \"" + fifo.string() + "\"\n", "source \"" + fifo.string() + "\"\n",
+        std::string("var a\nembed \"x\" file \"/dev/zero\"\n")}) {
+    NewHost();
+    AppDescription app;
+    ASSERT_TRUE(ParseDescription(kvd, "app.kv", &app, &error.error));
+    EXPECT_FALSE(PackApplication(&Host(), app, "/nowhere/app.kvd", &ReadRegularDiskFile, &error));
+    EXPECT_EQ(error.error.code, kErrIoErr) << PackErrorText(error);
+    EXPECT_NE(PackErrorText(error).find("not a regular file"), std::string::npos)
+        << PackErrorText(error);
+  }
+  std::filesystem::remove(fifo);
 }
 
 // Absolute paths of sources and embedded files are taken as they are; only
