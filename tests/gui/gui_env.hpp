@@ -12,8 +12,27 @@ namespace vke::test {
 
 bool GuiAvailable();
 
+// Under CI (CI=true) every test must run, so a missing display or tool is
+// a failure there; elsewhere the test is skipped. Either way the message
+// names the Debian package that brings what is missing.
+bool UnderCi();
+
+#define VKE_MISSING(what, package)                                                  \
+  {                                                                                 \
+    if (::vke::test::UnderCi())                                                     \
+      GTEST_FAIL() << what << " is needed: install the Debian package " << package; \
+    GTEST_SKIP() << what << " is needed: install the Debian package " << package;   \
+  }
+
 #define VKE_REQUIRE_GUI() \
-  if (!::vke::test::GuiAvailable()) GTEST_SKIP() << "no X display could be started"
+  if (!::vke::test::GuiAvailable()) VKE_MISSING("an X display (xvfb-run)", "xvfb")
+
+// Whether every command named (separated by spaces) is on the PATH.
+bool HasCommands(const std::string& commands);
+
+// Skips the test, or fails it under CI, when a command it calls is missing.
+#define VKE_REQUIRE_COMMANDS(commands, package) \
+  if (!::vke::test::HasCommands(commands)) VKE_MISSING(commands, package)
 
 // Lets the toolkit handle its events for about the time given.
 void Pump(int milliseconds);

@@ -140,7 +140,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST_F(ToolkitMenus, TheClipboardIsSharedWithOtherPrograms) {
-  if (test::Shell("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip is needed";
+  VKE_REQUIRE_COMMANDS("xclip", "xclip");
   test::TempFolder folder;
   const std::string out = folder.Path() + "/clip.txt";
   ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc"));

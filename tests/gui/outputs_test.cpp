@@ -90,10 +90,10 @@ std::string SizeOf(const std::string& picture) {
 }
 
 TEST_F(Outputs, TheCopyIsOfferedAsSvgPdfAndPng) {
-  for (const char* tool : {"xclip", "rsvg-convert", "pdfinfo", "identify"}) {
-    if (test::Shell(std::string("command -v ") + tool + " >/dev/null") != 0)
-      GTEST_SKIP() << tool << " is needed";
-  }
+  VKE_REQUIRE_COMMANDS("xclip", "xclip");
+  VKE_REQUIRE_COMMANDS("rsvg-convert", "librsvg2-bin");
+  VKE_REQUIRE_COMMANDS("pdfinfo", "poppler-utils");
+  VKE_REQUIRE_COMMANDS("identify", "imagemagick");
   ON_CALL(engine, GetCopyRect(kId, _)).WillByDefault([](int32_t, double* r) {
     r[0] = 0;
     r[1] = 240;
@@ -147,8 +147,7 @@ constexpr int kPageWidth = 5100;
 constexpr int kPageHeight = 6600;
 
 TEST_F(Outputs, ThePrintoutIsOnePageOfTheFigureInsideTheMargins) {
-  if (test::Shell("command -v pdfinfo >/dev/null && command -v pdftoppm >/dev/null") != 0)
-    GTEST_SKIP() << "pdfinfo and pdftoppm are needed";
+  VKE_REQUIRE_COMMANDS("pdfinfo pdftoppm", "poppler-utils");
   wxPageSetupDialogData setup;
   setup.SetMarginTopLeft(wxPoint(10, 10));  // millimetres
   setup.SetMarginBottomRight(wxPoint(10, 10));

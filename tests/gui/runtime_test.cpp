@@ -300,8 +300,8 @@ int Colours(const std::string& picture) {
 struct RuntimeWindow : ::testing::Test {
   void SetUp() override {
     VKE_REQUIRE_GUI();
-    if (test::Shell("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool and ImageMagick are needed";
+    VKE_REQUIRE_COMMANDS("xdotool", "xdotool");
+    VKE_REQUIRE_COMMANDS("import convert", "imagemagick");
   }
   test::TempFolder home;
 };
@@ -544,7 +544,7 @@ TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
 // enabled by "_menuFlags", "Copy As" and "Paste As" through the desktop
 // clipboard, a language change, and the plot choices of the context menu.
 TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
-  if (test::Shell("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip is needed";
+  VKE_REQUIRE_COMMANDS("xclip", "xclip");
   const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");
   Runtime run(home, program);
   const std::string window = run.Window("Families");
