@@ -12,8 +12,8 @@
 namespace vke {
 
 using numtext::PadField;
-using numtext::PutSign;
 using numtext::PutDigits;
+using numtext::PutSign;
 using numtext::TextOut;
 
 namespace {
@@ -82,7 +82,7 @@ void FormatSignificant(char* buffer, int32_t* position, double value, int32_t di
     out.Put('.', digitLimit);
     for (int32_t i = whole; i < 0; i++) out.Put('0', digitLimit);
     for (int32_t i = std::max(whole, 0); i < kept; i++) out.Put(s.digits[i], digitLimit);
-    for (int32_t i = 0; i < extraZeros; i++) out.Put('0', digitLimit);
+    for (int32_t i = 0; i < extraZeros && out.pos < digitLimit; i++) out.Put('0', digitLimit);
   }
   if (!fixed && out.pos + 5 < size) {
     out.Put(upperCase ? 'E' : 'e');
