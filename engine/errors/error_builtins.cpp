@@ -14,6 +14,9 @@ namespace vke {
 namespace {
 
 constexpr int32_t kMaxIdentifierArgChars = 66;
+// The message of an error raised by its identifier alone when no table
+// gives that identifier's code a message of its own.
+constexpr char kUnspecifiedMessage[] = "unspecified error";
 
 bool IsAsciiLetter(uint16_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -69,6 +72,14 @@ ErrCode IssueText(EngineContext* ctx, ErrCode code, const char* text, int32_t le
   return e ? e : code;
 }
 
+// An error raised by its identifier alone: a code with a message of its
+// own in the tables keeps it; the user code and identifiers no table knows
+// get the unspecified message, never the text of an earlier error.
+ErrCode RaiseIdentifierAlone(EngineContext* ctx, ErrCode code) {
+  if (code > 0 && code != kErrUser && FindErrorMessage(ctx, code, false)) return code;
+  return IssueText(ctx, code, kUnspecifiedMessage, sizeof kUnspecifiedMessage - 1, false);
+}
+
 // Pushes the text of the error as a char row, read through scratch that the
 // pushed row cannot reach: the last error's own message when it was raised
 // with this code (the details and the text given to "error" are kept), else
@@ -116,7 +127,7 @@ ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) 
       if (e) return e;
     }
     DropStackEntries(ctx, nargin - 1, 1);
-    if (--nargin == 0) return code;
+    if (--nargin == 0) return isWarning ? code : RaiseIdentifierAlone(ctx, code);
   }
   const char* text;
   int32_t length;
@@ -172,8 +183,8 @@ ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
       e = IssueText(ctx, code ? code : kErrUser, text, length, false, located);
       Drop(ctx);
     }
-  } else if (!e) {
-    e = code;  // an identifier alone raises its code without a message
+  } else if (!e && code) {
+    e = RaiseIdentifierAlone(ctx, code);
   }
   Drop(ctx, hasMessage + hasId + 1);
   return e;

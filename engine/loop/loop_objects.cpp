@@ -34,12 +34,13 @@ struct ObjectCall {
   char method[33] = {};
   int32_t inputs = 0;
   int32_t outputs = 1;
-  int32_t base = 0;     // depth of the indexed or shown value
-  int32_t count = 0;    // subscripts of an index group
-  uint32_t mask = 0;    // their colons
-  int32_t nameId = 0;   // the field (0: its name is the text on top)
-  bool brace = false;   // the index group is x{...}
-  bool assign = false;  // subsasgn: the right-hand side lies under the reference
+  int32_t base = 0;       // depth of the indexed or shown value
+  int32_t count = 0;      // subscripts of an index group
+  uint32_t mask = 0;      // their colons
+  int32_t nameId = 0;     // the field (0: its name is the text on top)
+  int32_t thenField = 0;  // x(...).name: the field read from the selection
+  bool brace = false;     // the index group is x{...}
+  bool assign = false;    // subsasgn: the right-hand side lies under the reference
   const int16_t* after = nullptr;
 };
 
@@ -94,6 +95,18 @@ bool Describe(EngineContext* ctx, const int16_t* at, ObjectCall* c) {
       c->nameId = op == kOpLoadField ? at[1] : 0;
       c->base = op == kOpLoadField ? 0 : 1;
       break;
+    case kOpIndexField:
+      // x(...).name read from a library's value: its subsref selects, then
+      // reads the field of the selection. Assignments keep their error.
+      if (*c->after == kOpApplyBrace) return false;
+      c->form = Form::kIndex;
+      c->count = at[1];
+      c->mask = static_cast<uint16_t>(at[2]);
+      c->thenField = at[3];
+      c->base = SubscriptEntries(c->count, c->mask);
+      c->inputs = 2;
+      SetMethod(c, "subsref");
+      return true;
     case kOpBraceIndexValue:
     case kOpIndexValue:
     case kOpParenAfterIndex:
@@ -165,6 +178,21 @@ ErrCode PushSubsStruct(EngineContext* ctx, const ObjectCall& c) {
   return e;
 }
 
+// value.name for the value on top, by the subsref native of its library's
+// type; 44 for a value of another kind.
+ErrCode ReadFieldByNative(EngineContext* ctx, int32_t nameId) {
+  const ValueDescriptor v = *DescAt(ctx, 0);
+  const NativeFunctionRecord* native = IsTyped(v) && !IsStructured(v) && v.word >= kKindLibrary
+                                           ? FindTypeNative(ctx, v.word, "subsref", 2, 1)
+                                           : nullptr;
+  if (!native) return kErrWrongType;
+  ObjectCall field;
+  field.form = Form::kField;
+  field.nameId = nameId;
+  ErrCode e = PushSubsStruct(ctx, field);
+  return e ? e : CallNativeRecord(ctx, native, 2, 1);
+}
+
 // Pushes a copy of the value at the depth, through a reference.
 ErrCode PushOperandValue(EngineContext* ctx, int32_t depth) {
   if (!(DescAt(ctx, depth)->flags & kFlagReference)) return DuplicateStackEntries(ctx, depth, 1);
@@ -233,6 +261,8 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
       if (r && r->kind > 0) *code = kErrUndefFun;
       return false;
     }
+  } else if (c.thenField) {
+    return false;  // a class's subsref takes one step at a time
   } else {
     // An object's kind is the negated name id of its class.
     library = FindLibraryEntryById(ctx, -objectKind);
@@ -276,6 +306,8 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
     e = CallNativeRecord(ctx, native, c.inputs, c.outputs);
   else if (!e)
     e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
+  // The selection, given at once, has its field read.
+  if (!e && c.thenField && GetCodePointer(ctx) == c.after) e = ReadFieldByNative(ctx, c.thenField);
   // A call that started code, or suspended, goes on from the code pointer.
   if (GoesOnFromCodePointer(e)) run.ip = GetCodePointer(ctx);
   *code = e ? e : *code;

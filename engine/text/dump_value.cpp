@@ -23,6 +23,16 @@ constexpr int32_t kMaxOpen = 256;
 // kInline: the rest of an inline function's arguments, its captured values.
 enum class Open : uint8_t { kList, kStruct, kObject, kCell, kStructArray, kInline };
 
+// How a non-empty cell array is written: reshape({...}, dims) gives a list
+// for a row, so a 1 x 1 cell array is the one cell of a structure's fields
+// and a longer row the transpose of a column.
+enum class CellText : uint8_t { kScalar, kRow, kReshaped };
+
+CellText CellForm(const Shape& shape) {
+  if (shape.ndims != 2 || shape.dims[0] != 1) return CellText::kReshaped;
+  return shape.dims[1] == 1 ? CellText::kScalar : CellText::kRow;
+}
+
 struct Container {
   Open kind;
   ValueDescriptor desc;  // the container's own descriptor
@@ -113,8 +123,16 @@ ErrCode ValueWalk::Enter(const ValueDescriptor& d, uint32_t data) {
     c.count = parts.items;
     e = out_.Put("struct(");
   } else if (d.word == kKindCell) {
+    // A list is a row of its own: a cell array that is a row, or empty,
+    // is written so that it reads back as a cell array.
+    if (c.count == 0) {
+      e = out_.Put("cell(");
+      if (!e) e = Dims(parts.shape);
+      return e ? e : out_.Put(")");
+    }
     c.kind = Open::kCell;
-    e = out_.Put("reshape({");
+    e = out_.Put(CellForm(parts.shape) == CellText::kScalar ? "struct2cell(struct('a',"
+                                                            : "reshape({");
   } else if (d.word == kKindStructArray) {
     c.kind = Open::kStructArray;
     e = c.values.Init(ctx_, parts, &scratch_);
@@ -165,9 +183,23 @@ ErrCode ValueWalk::Close(const Container& c) {
     case Open::kCell: {
       StructuredParts parts;
       DecodeStructuredData(c.desc, AtOffset(ctx_, c.value), &parts);
-      ErrCode e = out_.Put("},");
-      if (!e) e = Dims(parts.shape);
-      return e ? e : out_.Put(")");
+      switch (CellForm(parts.shape)) {
+        case CellText::kScalar:
+          return out_.Put("))");
+        case CellText::kRow: {
+          Shape column = parts.shape;
+          std::swap(column.dims[0], column.dims[1]);
+          ErrCode e = out_.Put("},");
+          if (!e) e = Dims(column);
+          return e ? e : out_.Put(").'");
+        }
+        case CellText::kReshaped: {
+          ErrCode e = out_.Put("},");
+          if (!e) e = Dims(parts.shape);
+          return e ? e : out_.Put(")");
+        }
+      }
+      return kOk;
     }
     case Open::kInline:
       return out_.Put(c.value ? ",true)" : ")");

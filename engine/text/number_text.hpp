@@ -16,6 +16,15 @@ void FormatDouble(char* buffer, int32_t* position, double value, int32_t precisi
                   int32_t width, bool leftAlign, bool upperCase, bool plusSign, bool blankSign,
                   bool zeroPad, bool alwaysPoint, int32_t size);
 
+// One double with the given number of significant digits (at least one),
+// correctly rounded: the fixed form for a decimal exponent from -4 up to
+// below the digit count, else the exponent form as FormatDouble writes it;
+// trailing zeros of the fraction are removed unless alwaysPoint is set.
+// Non-finite values are written as FormatDouble writes them.
+void FormatSignificant(char* buffer, int32_t* position, double value, int32_t digits, int32_t width,
+                       bool leftAlign, bool upperCase, bool plusSign, bool blankSign, bool zeroPad,
+                       bool alwaysPoint, int32_t size);
+
 // real, then " +", the imaginary magnitude and the letter ('i' or 'j'); the
 // imaginary part is left out when adding it does not change the real part.
 void AppendComplexNumber(char* buffer, int32_t* position, double re, double im, int32_t precision,

@@ -27,6 +27,10 @@ void PutDigits(TextOut& out, uint64_t v, uint32_t base, int32_t minDigits, bool 
 // and in two steps where 10^k alone would leave the range.
 long double ScaleByPowerOfTen(long double value, int32_t k);
 
+// The sign of a number: "-" when negative, else "+" with the plus flag or
+// a blank with the blank flag; gives the bytes written (0 or 1).
+int32_t PutSign(TextOut& out, bool negative, bool plusSign, bool blankSign);
+
 // Pads the text written since start to width: blanks after it when left-
 // aligned, else the text moves right and blanks, or zeros after the first
 // signLength bytes when zeroPad is set, fill the gap.

@@ -12,6 +12,7 @@
 namespace vke {
 
 using numtext::PadField;
+using numtext::PutSign;
 using numtext::PutDigits;
 using numtext::TextOut;
 
@@ -240,15 +241,7 @@ void FormatDouble(char* buffer, int32_t* position, double value, int32_t precisi
     *position = out.pos;
     return;
   }
-  int32_t signLength = 1;
-  if (value < 0)
-    out.Put('-');
-  else if (plusSign)
-    out.Put('+');
-  else if (blankSign)
-    out.Put(' ');
-  else
-    signLength = 0;
+  const int32_t signLength = PutSign(out, value < 0, plusSign, blankSign);
 
   DecimalForm form = Decompose(std::fabs(Real{value}), std::max(precision, 0), letter);
   const int32_t digitLimit = size - 2;

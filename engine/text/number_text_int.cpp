@@ -42,6 +42,12 @@ void PadField(TextOut& out, int32_t start, int32_t width, bool leftAlign, bool z
   out.pos += gap;
 }
 
+int32_t PutSign(TextOut& out, bool negative, bool plusSign, bool blankSign) {
+  if (!negative && !plusSign && !blankSign) return 0;
+  out.Put(negative ? '-' : plusSign ? '+' : ' ');
+  return 1;
+}
+
 }  // namespace numtext
 
 using numtext::PadField;

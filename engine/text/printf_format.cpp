@@ -120,6 +120,13 @@ struct TextWriter {
 };
 
 ErrCode PutDouble(TextWriter& w, double value, const Directive& d, uint16_t letter) {
+  // %g with a precision of its own asks for that many significant digits.
+  if (LowerCase(d.letter) == 'g' && d.precision != kNoPrecision) {
+    return w.PutNumber([&](char* b, int32_t* p, int32_t size) {
+      FormatSignificant(b, p, value, d.precision, d.width, d.left, d.letter == 'G', d.plus, d.blank,
+                        d.zeroPad, d.alternate, size);
+    });
+  }
   return w.PutNumber([&](char* b, int32_t* p, int32_t size) {
     FormatDouble(b, p, value, d.PrecisionOr(kDefaultPrecision),
                  static_cast<char>(LowerCase(letter)), d.width, d.left, letter != LowerCase(letter),

@@ -1,4 +1,5 @@
 // The thread natives: threadnew, threadkill, threadsleep and threadset.
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
@@ -40,8 +41,14 @@ ErrCode ThreadnewNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) 
     if (ErrCode e = ReadThreadOptions(ctx, spec.args, &spec)) return e;
     if (ErrCode e = DropStackEntries(ctx, spec.args, 1)) return e;
   }
+  // The function is found, and compiled when its source has not been yet,
+  // here: the new thread's stacks are too small to compile on. Without a
+  // compiler the call finds what it can.
+  int32_t maxIn, maxOut;
+  ErrCode e = ResolveFunctionValue(ctx, spec.args, spec.scope, &maxIn, &maxOut);
+  if (e && e != kErrNotSupported) return e;
   uint32_t id = 0;
-  if (ErrCode e = CreateInterpThread(ctx, spec, &id)) return e;
+  if ((e = CreateInterpThread(ctx, spec, &id))) return e;
   return PushRealScalar(ctx, id);
 }
 

@@ -48,11 +48,27 @@ struct IntegerRange {
         hiExclusive(PowerOfTwo(isUnsigned ? 8 * es : 8 * es - 1)) {}
 };
 
+// The low 64 bits of a double truncated toward zero, in two's complement
+// for a negative one, for every class alike: each keeps the low bits of its
+// width. NaN and the infinities have none and give 0.
+VKE_HOT_INLINE uint64_t TruncatedLowBits(double x) {
+  if (x > -9223372036854775808.0 && x < 9223372036854775808.0)
+    return static_cast<uint64_t>(static_cast<int64_t>(x));
+  if (!std::isfinite(x)) return 0;
+  // Past 2^63 a double is its 53-bit significand times 2^(exponent - 53),
+  // a shift of at least 11 bits.
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(x), &exponent);
+  const auto significand = static_cast<uint64_t>(std::ldexp(fraction, 53));
+  const int shift = exponent - 53;
+  const uint64_t bits = shift >= 64 ? 0 : significand << shift;
+  return x < 0 ? ~bits + 1 : bits;
+}
+
 // Converts a double to the integer bits of the target class without ever
 // invoking undefined behaviour; with a range, 102 for a number that is not
 // whole and 103 for one outside the range.
-VKE_HOT_INLINE ErrCode DoubleToIntegerBits(double x, int es, bool isUnsigned,
-                                           const IntegerRange* checked, uint64_t* out) {
+VKE_HOT_INLINE ErrCode DoubleToIntegerBits(double x, const IntegerRange* checked, uint64_t* out) {
   if (checked) {
     // Within the range, below 2^63 in size, a whole number survives the
     // round trip through int64 (larger ones are all whole); anything else
@@ -62,11 +78,7 @@ VKE_HOT_INLINE ErrCode DoubleToIntegerBits(double x, int es, bool isUnsigned,
                        static_cast<double>(static_cast<int64_t>(x)) == x;
     if (!inRange || !whole) return x != std::floor(x) ? kErrNonIntArg : kErrOutOfRangeArg;
   }
-  if (es == 8 && isUnsigned && x >= 9223372036854775808.0 && x < 18446744073709551616.0) {
-    *out = static_cast<uint64_t>(x);
-    return kOk;
-  }
-  *out = static_cast<uint64_t>(TruncToInt64(x));
+  *out = TruncatedLowBits(x);
   return kOk;
 }
 
@@ -146,8 +158,7 @@ ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isU
     for (int64_t i = 0; i < n; i++) {
       uint64_t bits;
       if (fromFloat) {
-        ErrCode failed =
-            DoubleToIntegerBits(readFloat(i), es, isUnsigned, checked ? &range : nullptr, &bits);
+        ErrCode failed = DoubleToIntegerBits(readFloat(i), checked ? &range : nullptr, &bits);
         if (failed) return failed;
       } else {
         bits = ReadIntegerBits(v.elements, v.code, i);

@@ -273,13 +273,30 @@ ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner) {
   return kOk;
 }
 
+namespace {
+
+// Whether a function, compiled or inline, runs between the current frame
+// and the base frame, whether it has variables or not.
+bool RunsInFunction(EngineContext* ctx) {
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
+    const uint32_t* w = FrameWords(ctx, f);
+    if (w[kFwReturnKind] == kBaseFrameKind) return false;
+    if (static_cast<int32_t>(w[kFwFunction]) != kCallText) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 ErrCode ClearVariables(EngineContext* ctx, int32_t n) {
   if (n < 0 || n > GetFrameEntryCount(ctx)) return kErrIllegal;
   char text[kMaxIdentifierLength + 2];
   int32_t length = 0;
   if (n == 1 && GetStringArgToBuffer(ctx, 0, text, sizeof text, &length) == kOk && length == 2 &&
       text[0] == '-' && text[1] == 'f') {
-    if (IsInFunctionContext(ctx)) return kErrBadContext;
+    // Functions are cleared from the base workspace only: a function that
+    // runs would lose its own code.
+    if (IsInFunctionContext(ctx) || RunsInFunction(ctx)) return kErrBadContext;
     for (uint32_t i = 1; i < ctx->funcCount; i++)
       if (HoldsCodePosition(FunctionEntries(ctx)[i]) && IsFunctionEntry(FunctionEntries(ctx)[i]))
         RemoveFunctionsOfEntry(ctx, static_cast<int32_t>(i));

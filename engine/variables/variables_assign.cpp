@@ -25,12 +25,6 @@ ErrCode Finish(EngineContext* ctx, int32_t refDepth, bool replace) {
   return Drop(ctx, refDepth + 1);
 }
 
-// Kernel codes that name the variable in their messages.
-ErrCode RaiseKernelError(EngineContext* ctx, const Designated& t, ErrCode e) {
-  if (e == kErrIndexOutOfRange || e == kErrIncompAsgnSize) return RaiseForReference(ctx, t, e);
-  return e;
-}
-
 // Stack: ref, subscripts, rhs (top). The designated value is an array, or
 // an empty list that an assignment target just created, which counts as [].
 ErrCode AssignArray(EngineContext* ctx, const SubscriptList& subs, const Designated& t,
@@ -39,17 +33,17 @@ ErrCode AssignArray(EngineContext* ctx, const SubscriptList& subs, const Designa
   ArrayOperand x = OperandOfEntry(ctx, refDepth);
   if (placeholder) x.desc = ValueDescriptor{0, 0, 0};
   ErrCode e = ConvertIndexArgs(ctx, subs, nullptr, false);
-  if (e) return e;
+  if (e) return RaiseIndexingError(ctx, t, e);
   bool deleted = false;
   e = DeleteElements(ctx, x, subs, &deleted);
-  if (deleted) return e ? RaiseKernelError(ctx, t, e) : Finish(ctx, refDepth + 1, true);
+  if (deleted) return e ? RaiseIndexingError(ctx, t, e) : Finish(ctx, refDepth + 1, true);
   const NumericView xv = ViewNumericData(x.desc, OperandData(ctx, x));
   const NumericView yv = ViewNumeric(ctx, 0);
   if (yv.cls == ValueClass::kOther)
     return IsStructured(*DescAt(ctx, 0)) ? kErrWrongTypeOverload : kErrWrongType;
   bool inPlace = false;
   e = IndexAssign(ctx, x, subs, AssignmentClass(xv, yv), true, &inPlace);
-  if (e) return RaiseKernelError(ctx, t, e);
+  if (e) return RaiseIndexingError(ctx, t, e);
   if (inPlace && placeholder) {
     // Nothing was selected: the variable becomes [].
     e = PushEmptyMatrix(ctx);
@@ -109,7 +103,7 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
     return kErrWrongTypeOverload;
   if (!ReadStructuredLayout(t.desc, t.Data(ctx), &xl)) return kErrIllegal;
   ErrCode e = ConvertIndexArgs(ctx, subs, nullptr, false);
-  if (e) return e;
+  if (e) return RaiseIndexingError(ctx, t, e);
   const int32_t level = static_cast<int32_t>(ctx->descTop);
   e = PushDesignated(ctx, t);  // X
   StructuredLayout layouts[2] = {xl, yl};
@@ -125,13 +119,13 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
     e = PushEmptyMatrix(ctx);  // the kernel wants the empty right-hand side on top
     subs.top++;
     if (!e) e = DeleteElements(ctx, OperandOfEntry(ctx, 1), subs, &changed);
-    if (e) return RaiseKernelError(ctx, t, e);
+    if (e) return RaiseIndexingError(ctx, t, e);
   } else {
     // The right-hand side gives one element for all, or one per position.
     DataScratch scratch(ctx);
     IndexAnalysis a;
     e = AnalyzeIndices(ctx, xl.shape, subs, IndexMode::kGrow, nullptr, &scratch, &a);
-    if (e) return RaiseKernelError(ctx, t, e);
+    if (e) return RaiseIndexingError(ctx, t, e);
     if (a.count == 0 && yl.elements > 1) return kErrBadSize;
     if (a.count != 0 && yl.elements != 1 && yl.elements != a.count)
       return RaiseForReference(ctx, t, kErrIncompAsgnSize);
@@ -143,7 +137,7 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
     if (!e)
       e = IndexAssign(ctx, OperandOfEntry(ctx, 1), subs, ArrayClass{kKindArray, kCodeInt32}, false,
                       &changed);
-    if (e) return RaiseKernelError(ctx, t, e);
+    if (e) return RaiseIndexingError(ctx, t, e);
     changed = !changed;  // in place: the table T itself holds the new offsets
   }
   // The new table is on top (or is T, under Y); build the new value from C.

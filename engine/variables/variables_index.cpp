@@ -166,14 +166,14 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   if (e) return e;
   if (IsArrayValue(t.desc)) {
     e = CheckResults(results);
-    if (e || SelectElements(ctx, subs, t.desc, t.Data(ctx), &e))
-      return e ? e : KeepSelection(ctx, entries + 1, results);
-    e = ConvertIndexArgs(ctx, subs, nullptr, false);
-    // The kernel reads the elements where they lie, in the variable's block.
-    if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
-    if (e == kErrIndexOutOfRange || e == kErrIncompSizeSel || e == kErrWrongNumInd)
-      return RaiseForReference(ctx, t, e, 0, e == kErrWrongNumInd ? count : -1);
-    return e ? e : KeepSelection(ctx, entries + 1, results);
+    if (e) return e;
+    if (!SelectElements(ctx, subs, t.desc, t.Data(ctx), &e)) {
+      e = ConvertIndexArgs(ctx, subs, nullptr, false);
+      // The kernel reads the elements where they lie, in the variable's block.
+      if (!e) e = IndexSelect(ctx, OperandOfEntry(ctx, entries), subs);
+    }
+    if (e == kErrWrongNumInd) return RaiseForReference(ctx, t, e, 0, count);
+    return e ? RaiseIndexingError(ctx, t, e) : KeepSelection(ctx, entries + 1, results);
   }
   const bool listLike =
       IsStructured(t.desc) && t.desc.word >= kKindList && t.desc.word <= kKindStructArray;
@@ -181,7 +181,9 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   // Lists and function values work on a copy in the reference's place.
   e = PushDesignated(ctx, t);
   if (!e) e = ReplaceEntryWithTop(ctx, entries);
-  return e ? e : IndexOrCallValue(ctx, count, mask, true, results);
+  if (e) return e;
+  e = IndexOrCallValue(ctx, count, mask, true, results);
+  return e && listLike ? RaiseIndexingError(ctx, t, e) : e;
 }
 
 }  // namespace vke

@@ -36,6 +36,10 @@ void MoveReference(EngineContext* ctx, int32_t depth, int32_t offset);
 // Raises a code with the reference's variable (its name fills %v).
 ErrCode RaiseForReference(EngineContext* ctx, const Designated& d, ErrCode code,
                           int32_t fieldId = 0, int32_t integer = -1);
+// A code of the indexing kernels raised with the reference's variable when
+// its message names one (bad index type, fraction, range, selection size,
+// right-hand side size); other codes pass unchanged.
+ErrCode RaiseIndexingError(EngineContext* ctx, const Designated& d, ErrCode code);
 // Replaces the designated value by the entry at the depth (its item name is
 // kept), resizing the variable's block and the enclosing items; the
 // reference at refDepth follows a moved block. The entry stays.

@@ -88,6 +88,19 @@ ErrCode RaiseForReference(EngineContext* ctx, const Designated& d, ErrCode code,
   return RaiseError(ctx, code, d.ref.variable, fieldId, integer, nullptr);
 }
 
+ErrCode RaiseIndexingError(EngineContext* ctx, const Designated& d, ErrCode code) {
+  switch (code) {
+    case kErrBadIndexType:
+    case kErrNonIntegerIndex:
+    case kErrIndexOutOfRange:
+    case kErrIncompSizeSel:
+    case kErrIncompAsgnSize:
+      return RaiseForReference(ctx, d, code);
+    default:
+      return code;
+  }
+}
+
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d) {
   if (d.ref.created) {
     SetSlotValueBlock(ctx, static_cast<uint32_t>(d.ref.slot), -1);

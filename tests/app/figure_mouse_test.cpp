@@ -88,7 +88,7 @@ TEST(ManipulateTool, PressDragAndReleaseRunTheHandlersOfTheObject) {
   EXPECT_EQ(log,
             "mousedown n=0 x=0.503 y=0.502 x0=0.5 y0=0.5 id=7 ix=2 dx=0 dy=0 m=0\n"
             "mousedrag n=100 x=0.503 y=0.502 x0=0.5 y0=0.5 id=7 ix=2 dx=0 dy=0 m=0\n"
-            "mousedrag n=100 x=0.6 y=0.7 x0=0.5 y0=0.5 id=7 ix=2 dx=9.657e-2 dy=0.198 m=0\n"
+            "mousedrag n=100 x=0.6 y=0.7 x0=0.5 y0=0.5 id=7 ix=2 dx=0.0966 dy=0.198 m=0\n"
             "mousedrag n=100 x=0.7 y=0.4 x0=0.5 y0=0.5 id=7 ix=2 dx=0.197 dy=-0.102 m=1\n"
             "mouseup n=100 x=0.7 y=0.4 x0=0.5 y0=0.5 id=7 ix=2 dx=0.197 dy=-0.102 m=0\n");
   EXPECT_NEAR(a.Values("x")[1], 0.7, 1e-12);

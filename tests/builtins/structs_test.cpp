@@ -278,7 +278,7 @@ TEST_F(Structs, Num2cellAndNum2listCutArrays) {
   PushIntegers(ctx, kCodeInt8, {1, 2}, {-1, 7});
   EXPECT_EQ(Finish("num2list", 1), "{-1int8, ...\n7int8}");
   PushComplexScalar(ctx, 1, 2);
-  EXPECT_EQ(Finish("num2cell", 1), "reshape({1+2i},[1,1])");
+  EXPECT_EQ(Finish("num2cell", 1), "struct2cell(struct('a',1+2i))");
   PushEmptyMatrix(ctx);
   EXPECT_EQ(Finish("num2cell", 1), "{}");
   PushRow(ctx, "double", {1, 2});

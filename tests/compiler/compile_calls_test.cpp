@@ -397,6 +397,14 @@ TEST(CallsFromNatives, FevalxExpandsItsArgumentsToOneSize) {
   PushRealScalar(ctx, 1);
   PushRealScalar(ctx, 1);
   EXPECT_EQ(FevalxNative(ctx, 2, 1, 0), kErrWrongTypeOverload);
+  Drop(ctx, 2);
+  // A name longer than any function's is not cut to one that may exist.
+  for (int length : {33, 40, 80}) {
+    PushText(ctx, std::string(length, 'a').c_str());
+    PushRealScalar(ctx, 1);
+    EXPECT_EQ(FevalxNative(ctx, 2, 1, 0), kErrFunNotFound) << length;
+    Drop(ctx, 2);
+  }
 }
 
 TEST(CallsFromNatives, HasFeatureAndThePendingCallQueue) {

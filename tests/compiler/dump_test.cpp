@@ -526,6 +526,14 @@ TEST_F(Dump, TextEvaluatesToTheIdenticalValue) {
         MakeStruct(ctx, {"x"});
         DescAt(ctx, 0)->word = -point;
       },
+      // Cell arrays that are rows or empty stay cell arrays, not lists,
+      // also inside a structure.
+      [&] { test::EvaluateText(ctx, "cell(0, 0)"); },
+      [&] { test::EvaluateText(ctx, "cell(0, 3)"); },
+      [&] { test::EvaluateText(ctx, "num2cell(5)"); },
+      [&] { test::EvaluateText(ctx, "num2cell([1 2 3])"); },
+      [&] { test::EvaluateText(ctx, "struct('a', num2cell([4 5]), 'b', cell(1, 0))"); },
+      [&] { test::EvaluateText(ctx, "{num2cell(6), cell(0, 0)}"); },
       [&] { test::EvaluateText(ctx, "@(x, y) x - y"); },
       [&] { test::EvaluateText(ctx, "inline('x + a', 'x', {'a', 3})"); },
       [&] { test::EvaluateText(ctx, "@(v) size(v)"); },

@@ -176,6 +176,25 @@ TEST(FormatDouble, StaysInsideTheBuffer) {
   EXPECT_EQ(wide.size(), 510u);  // digits stop two bytes before the end of 512
 }
 
+// The significant-digit writer keeps to the same bounds, for precisions
+// up to and past the digits a double holds.
+TEST(FormatSignificant, StaysInsideTheBuffer) {
+  char buf[48];
+  for (int32_t digits : {1, 17, 40, 100000}) {
+    for (int32_t size = 0; size <= 40; size++) {
+      std::memset(buf, '#', sizeof buf);
+      int32_t pos = 1;
+      FormatSignificant(buf, &pos, -1.0 / 3, digits, 30, false, false, false, false, true, true,
+                        size);
+      EXPECT_LE(pos, std::max(size, 1));
+      for (int32_t i = std::max(size, 1); i < 48; i++) ASSERT_EQ(buf[i], '#') << size;
+    }
+  }
+  int32_t pos = 0;  // no room for the exponent
+  FormatSignificant(buf, &pos, 1.5e-7, 2, 0, false, false, false, false, false, false, 8);
+  EXPECT_EQ(std::string(buf, pos), "1.5");
+}
+
 TEST(AppendComplexNumber, ImaginaryPartLayout) {
   EXPECT_EQ(Complex(1e20, 1, 'g', 0, false), "1e20");
   EXPECT_EQ(Complex(1, -2, 'g', 0, false), "1 -2i");

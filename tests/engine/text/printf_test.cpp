@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <numbers>
+#include <sstream>
+#include <string>
 
 #include "builtins/builtin.hpp"
 #include "engine/image/engine_image.hpp"
@@ -75,6 +79,60 @@ TEST(Sprintf, NumberConversions) {
   Store<int64_t>(ViewNumeric(ctx, 0).elements, -1);
   Store<int64_t>(ViewNumeric(ctx, 0).elements + 8, -1);
   EXPECT_EQ(Sprintf(ctx, "%d %x", 1), "18446744073709551615 ffffffffffffffff");
+  EXPECT_EQ(EntryCount(ctx), 0);
+}
+
+// %g with a precision of its own: that many significant digits, correctly
+// rounded, against the table of scripts/significant_digits.py (ties,
+// carries into a new digit, the switch to the exponent form, denormals).
+TEST(Sprintf, GeneralFormWithAPrecisionGivesSignificantDigits) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const char* dir = std::getenv("VKE_TEST_DATA");
+  ASSERT_NE(dir, nullptr);
+  std::ifstream in(std::string(dir) + "/significant_digits.txt");
+  ASSERT_TRUE(in.good());
+  std::string line;
+  int lines = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string value, text;
+    int digits = 0;
+    fields >> value >> digits >> text;
+    PushRealScalar(ctx, std::strtod(value.c_str(), nullptr));
+    const std::string tmpl = "%." + std::to_string(digits) + "g";
+    EXPECT_EQ(Sprintf(ctx, tmpl.c_str(), 1), text) << tmpl << " of " << value;
+    lines++;
+  }
+  EXPECT_GT(lines, 60);
+  struct Case {
+    const char* tmpl;
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"%g", 0.99999999999971612, "1"},  // no precision: the display rule
+      {"%g", 2.675, "2.675"},
+      {"%10.3g|", -std::numbers::pi, "     -3.14|"},
+      {"%-8.2g|", 1e-10, "1e-10   |"},
+      {"%08.3g", -std::numbers::pi, "-0003.14"},
+      {"%+.3g", 2.5, "+2.5"},
+      {"% .2G", 1.5e-7, " 1.5E-7"},
+      {"%#.3g", 1, "1.00"},
+      {"%#.3g", 100, "100."},
+      {"%.3g", INFINITY, "inf"},
+      {"%.3G", -INFINITY, "-Inf"},
+      {"%.5g", NAN, "nan"},
+      {"%.3d", 1e30, "1e30"},  // other conversions keep their own rule
+  };
+  for (const Case& c : cases) {
+    PushRealScalar(ctx, c.value);
+    EXPECT_EQ(Sprintf(ctx, c.tmpl, 1), c.text) << c.tmpl << " of " << c.value;
+  }
+  // A precision past the digits a double holds ends in zeros.
+  PushRealScalar(ctx, 0.1);
+  EXPECT_EQ(Sprintf(ctx, "%#.60g", 1).size(), 62u);
   EXPECT_EQ(EntryCount(ctx), 0);
 }
 

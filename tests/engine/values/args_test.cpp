@@ -195,6 +195,50 @@ TEST(Conversions, CheckedIntegerConversion) {
   EXPECT_EQ(ReadIntegerBits(ViewNumeric(ctx, 0).elements, kCodeUInt64, 0), ~uint64_t{0});
 }
 
+// Doubles out of an integer class's range, at the limits of each class:
+// truncated toward zero, the low bits of the width kept, for the 64-bit
+// classes as for the narrower ones; NaN and the infinities give 0.
+TEST(Conversions, OutOfRangeDoublesKeepTheLowBitsOfEveryWidth) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  struct Limits {
+    int32_t bytes;
+    bool isUnsigned;
+  };
+  for (const Limits c : {Limits{1, false}, Limits{1, true}, Limits{2, false}, Limits{2, true},
+                         Limits{4, false}, Limits{4, true}}) {
+    const int bits = 8 * c.bytes;
+    const double lo = c.isUnsigned ? 0 : -std::ldexp(1, bits - 1);
+    const double hi = std::ldexp(1, c.isUnsigned ? bits : bits - 1) - 1;
+    PushRow(ctx, {lo, hi, lo - 1, hi + 1, hi + 2.9, lo - 1.9, NAN, INFINITY, -INFINITY});
+    ASSERT_EQ(ConvertToInteger(ctx, 0, c.bytes, c.isUnsigned, false), kOk);
+    const NumericView v = ViewNumeric(ctx, 0);
+    const double want[] = {lo, hi, hi, lo, lo + 1, hi, 0, 0, 0};
+    for (int i = 0; i < 9; i++)
+      EXPECT_EQ(ReadIntegerElement(v.elements, v.code, i), want[i])
+          << bits << (c.isUnsigned ? " unsigned, element " : " signed, element ") << i;
+    Drop(ctx);
+  }
+  // 64 bits: the doubles next to the limits are 2^11 apart.
+  const double two63 = 9223372036854775808.0, two64 = 18446744073709551616.0;
+  PushRow(ctx, {two63, -two63, -two63 - 2048, two63 + 2048, two64, 1e30, NAN, INFINITY, -2.9});
+  ASSERT_EQ(ConvertToInteger(ctx, 0, 8, false, false), kOk);
+  const int64_t signedWant[] = {
+      INT64_MIN, INT64_MIN, INT64_MAX - 2047, INT64_MIN + 2048, 0, 5076964154930102272, 0, 0, -2};
+  for (int i = 0; i < 9; i++)
+    EXPECT_EQ(static_cast<int64_t>(ReadIntegerBits(ViewNumeric(ctx, 0).elements, kCodeInt64, i)),
+              signedWant[i])
+        << "int64 element " << i;
+  Drop(ctx);
+  PushRow(ctx, {two64 - 2048, two64, -1, -two63, two64 + 4096, -INFINITY, 2.9});
+  ASSERT_EQ(ConvertToInteger(ctx, 0, 8, true, false), kOk);
+  const uint64_t unsignedWant[] = {UINT64_MAX - 2047, 0, UINT64_MAX, uint64_t{1} << 63, 4096, 0, 2};
+  for (int i = 0; i < 7; i++)
+    EXPECT_EQ(ReadIntegerBits(ViewNumeric(ctx, 0).elements, kCodeUInt64, i), unsignedWant[i])
+        << "uint64 element " << i;
+  Drop(ctx);
+}
+
 TEST(Conversions, FloatAndLogical) {
   TestHost host;
   EngineContext* ctx = host.ctx();
