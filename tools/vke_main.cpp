@@ -17,15 +17,16 @@
 // from the current folder) are loaded last, in front of everything else. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); with -i
-// every line of standard input is a command line of its own, and lines typed
-// after the debugger has stopped are commands at the stop
+// every line of standard input (or the lines of a definition) is a command
+// line of its own, lines typed after the debugger has stopped are commands at
+// the stop, and Ctrl-C at the prompt cancels the line being typed
 // (tools/runner_session.hpp). The area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
 // instruction runs out of room, up to -m SIZE (default three quarters of the
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
 // it), 2 for a bad command line, 130 after Ctrl-C; with -i 0 once the
-// input has ended.
+// input has ended, 130 after a second Ctrl-C within a second.
 #include <unistd.h>
 
 #include <cerrno>
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
     LoadExtensions(ctx, kExtensionHostData, folder.c_str(), false, nullptr, 0, nullptr, 0);
 
   if (interactive) {
-    const int status = runner::RunCommandLines(&area, ctx, stdin);
+    const int status = runner::RunCommandLines(&area, ctx, STDIN_FILENO);
     std::fflush(stdout);
     return status;
   }
