@@ -7,8 +7,9 @@
 // The engine is created in one memory area with the runtime's tables in the
 // runtime's order (the run-time table in front of the engine's part of the
 // static table, without its "!lapack" library when --no-lapack asks, so that
-// the engine's own natives of its names answer; the application's part,
-// figures only, is left out), feature byte set, optimisation level 4 unless
+// the engine's own natives of its names answer; of the application's part
+// only the natives that need no figure, instance or window, behind the
+// engine's part as in the runtime), feature byte set, optimisation level 4 unless
 // -O gives another, with a table of its own in front: descriptors 1 and 4
 // (help links) go to standard output and 2 to standard error (help, lookfor
 // and the debugger's natives come with the run-time table), and libraries ("use name") and help
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);
+  RegisterLibrary(ctx, HeadlessAppTable(), false);
   static const std::vector<NativeFunctionRecord> noLapack = WithoutLapack();
   RegisterLibrary(ctx, lapack ? RuntimeNativeTable() : noLapack.data(), true);
   SetContextFlag(ctx, 1);
