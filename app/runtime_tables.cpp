@@ -21,7 +21,9 @@ const NativeFunctionRecord* AppStaticTable() {
   static const NativeFunctionRecord table[] = {
 #define VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind),
+#define VKE_APP_HEADLESS_RECORD VKE_APP_RECORD
 #include "app/natives.def"
+#undef VKE_APP_HEADLESS_RECORD
 #undef VKE_APP_RECORD
       MakeRecord(""),
   };

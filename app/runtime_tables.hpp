@@ -14,6 +14,11 @@ const NativeFunctionRecord* EngineStaticTable();
 // The application's part, registered behind the engine's own when the block
 // is created; ending with an empty record.
 const NativeFunctionRecord* AppStaticTable();
+// The rows of the application's part whose natives need no figure, instance
+// or window, with their library headers, in the same order; what the runner
+// registers of the application's part (app/headless_table.cpp, which pulls
+// in no figure code).
+const NativeFunctionRecord* HeadlessAppTable();
 
 // The builtins' dispatch rows with the compiler's rows laid over them;
 // built once, never moves.

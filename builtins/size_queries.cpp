@@ -92,7 +92,7 @@ ErrCode IsemptyBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
     StructuredParts parts;
     ErrCode e = GetStructuredValueOfKind(ctx, 0, '?', &parts);
     if (e) return e;
-    empty = d.word == kKindCell ? parts.elements == 0 : d.size == 0;
+    empty = d.word == kKindCell || d.word == kKindStructArray ? parts.elements == 0 : d.size == 0;
   } else if (IsPlain(d)) {
     empty = d.size == 0;
   } else {

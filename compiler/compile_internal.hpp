@@ -123,7 +123,7 @@ class VarTable {
 enum StatementKind : int32_t {
   kStmtQuiet = 0,    // expression or assignment ended by ";"
   kStmtShow = 1,     // expression or assignment whose result is displayed
-  kStmtCommand = 2,  // command syntax, already rewritten as a call
+  kStmtCommand = 2,  // command syntax, already rewritten as a call; shown as kStmtShow
   kStmtIf = 3,
   kStmtElseif = 4,
   kStmtElse = 5,
@@ -145,6 +145,8 @@ enum StatementKind : int32_t {
   // Generated: copy input variable text2[0] into output text1[0] when at
   // least `targets` inputs were given (a name in both argument lists).
   kStmtCopyInput = 30,
+  // Command syntax ended by ";": the call not shown.
+  kStmtQuietCommand = 31,
 };
 
 // One record: a header, then the two texts (each padded to 4 bytes).

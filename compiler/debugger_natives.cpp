@@ -3,6 +3,7 @@
 // on the engine's debugger holders and on the frames' step words; after a
 // stop, the command typed at it runs in a frame of its own above the
 // stopped one, which dbcont and dbstep leave for the stop.
+#include "builtins/builtin.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "compiler/tool_natives.hpp"
 #include "compiler/tool_support.hpp"
@@ -110,6 +111,18 @@ ErrCode PushFrameStructure(EngineContext* ctx, int32_t fn, int32_t line) {
   return e;
 }
 
+// No frame: a 0 x 1 structure array. An empty structure array holds no
+// field names (they are kept with the elements), so it has none.
+ErrCode PushNoFrames(EngineContext* ctx) {
+  static constexpr int32_t kNone[] = {0, 1};
+  if (ErrCode e = StructarrayBuiltin(ctx, 0, 1, 0)) return e;
+  if (ErrCode e = ReshapeTopCellArray(ctx, 2, kNone)) {
+    Drop(ctx);
+    return e;
+  }
+  return kOk;
+}
+
 }  // namespace
 
 ErrCode DbstackNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
@@ -139,6 +152,10 @@ ErrCode DbstackNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
     if (!all && caller >= 0 && FrameWords(ctx, caller)[kFwReturnKind] == 0) break;
   }
   if (nargout < 1) return e ? e : ReplaceInputsWithNothing(ctx, nargin, nargout);
+  if (!e && pushed == 0) {
+    if (ErrCode none = PushNoFrames(ctx)) return none;
+    return DropInputsUnderResult(ctx, nargin);
+  }
   if (!e) e = PushListFromEntries(ctx, pushed, false, nullptr, 0);
   if (!e) e = StructListToArray(ctx);
   if (e) {

@@ -276,7 +276,7 @@ ErrCode Generator::EvalWithCatch(const StatementRecord* r, const char* text, int
 }
 
 ErrCode Generator::ExpressionStatement(const StatementRecord* r) {
-  const bool show = r->kind == kStmtShow;
+  const bool show = r->kind == kStmtShow || r->kind == kStmtCommand;
   {
     const char* text = r->targets > 0 ? r->Text2() : r->Text1();
     const int32_t length = r->targets > 0 ? r->length2 : r->length1;
@@ -426,6 +426,7 @@ ErrCode Generator::Statement(const StatementRecord* r) {
     case kStmtQuiet:
     case kStmtShow:
     case kStmtCommand:
+    case kStmtQuietCommand:
       return ExpressionStatement(r);
     case kStmtIf: {
       int32_t jump;

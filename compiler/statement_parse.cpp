@@ -425,7 +425,7 @@ ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
     auto* c = static_cast<StatementRecord*>(u.scratch->Take(bytes));
     if (!c) return Fail(kErrCompOutOfMemory);
     ConvertCommand(text, length, const_cast<char*>(c->Text1()), need);
-    *c = {kStmtCommand, recordLine, 0, need, 0};
+    *c = {r->kind == kStmtQuiet ? kStmtQuietCommand : kStmtCommand, recordLine, 0, need, 0};
     const auto size = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(c->Next()) -
                                             reinterpret_cast<const uint8_t*>(c));
     std::memmove(r, c, size);

@@ -96,6 +96,15 @@ void ReleaseFreeStackPages(EngineContext* ctx) {
   if (to > from) ::madvise(ctx->Bytes() + from, to - from, MADV_DONTNEED);
 }
 
+// A failure of another thread, printed and its thread ended, comes back
+// with thread 0 still inside its text: the text goes on from there, so that
+// no later text runs before the rest of it. Thread 0's own failures and
+// breaks leave it without code.
+bool IsWorkerFailure(const EngineContext* ctx, ErrCode e) {
+  const bool status = e == kStatusNoPrint || (e >= kStatusSuspended && e <= kStatusDebug);
+  return e != kOk && !status && ctx->currentThread == 0 && ctx->cpKind != kCodeNone;
+}
+
 }  // namespace
 
 RunnerArea::~RunnerArea() {
@@ -187,17 +196,21 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
     if (!area->Grow(ctx, e)) atCeiling();
   }
   SetMemoryRetry(ctx, true);
+  ErrCode workerFailure = kOk;
   while (e == kOk || e == kStatusSuspended) {
     e = ExecuteBytecode(ctx, 1);
     if (MemoryRetryPending(ctx)) {
       SetMemoryRetry(ctx, true);
       if (!area->Grow(ctx, e)) atCeiling();
       e = kStatusSuspended;  // resumed: the builtin runs again
+    } else if (IsWorkerFailure(ctx, e)) {
+      if (workerFailure == kOk) workerFailure = e;
+      e = kStatusSuspended;
     }
     if (e != kStatusSuspended) break;
   }
   SetMemoryRetry(ctx, false);
-  return e;
+  return e == kOk ? workerFailure : e;
 }
 
 }  // namespace vke

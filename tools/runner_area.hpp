@@ -55,7 +55,9 @@ bool ParseAreaSize(const char* text, uint64_t* bytes);
 // Compiles and runs the text as one command line with the sliced loop,
 // growing the area and running the failing builtin again whenever it runs
 // out of room with its operands in place (see SetMemoryRetry). At the ceiling a note goes to
-// standard error and the failure takes the engine's error path. The engine's result code.
+// standard error and the failure takes the engine's error path. An uncaught failure of another
+// thread (printed by the engine) does not end the text, which runs on to its end. The engine's
+// result code; the first failure of another thread when the text itself finished.
 ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32_t length);
 
 }  // namespace vke

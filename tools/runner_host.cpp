@@ -1,9 +1,11 @@
 // The runner's host services: option numbers, timer, break, the sliced run.
 #include "tools/runner_host.hpp"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "app/host_clock.hpp"
 #include "engine/engine.hpp"
@@ -20,8 +22,18 @@ constexpr uint32_t kTimerAreaBytes = 8;  // one clock reading
 // Thread 0's timer area, then the profiler's.
 alignas(8) uint8_t g_timerAreas[2 * kTimerAreaBytes];
 
+constexpr int64_t kSecond = 1000000000;  // in nanoseconds
+constexpr int64_t kNoPress = -2 * kSecond;
+
+// When the last two breaks came, on the monotonic clock.
+std::atomic<int64_t> g_lastPress{kNoPress}, g_pressBefore{kNoPress};
+
 // The break key of the headless runner.
 void OnInterrupt(int) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  g_pressBefore.store(g_lastPress.load());
+  g_lastPress.store(int64_t{now.tv_sec} * kSecond + now.tv_nsec);
   NoteBreakKeyPressed();
 }
 
@@ -48,6 +60,11 @@ void InstallHostServices(EngineContext* ctx) {
   action.sa_handler = &OnInterrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+}
+
+bool TakePromptBreak() {
+  IsBreakKeyDown(0);
+  return g_lastPress.load() - g_pressBefore.load() < kSecond;
 }
 
 int FinishRun(EngineContext* ctx, ErrCode e) {

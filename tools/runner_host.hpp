@@ -20,6 +20,11 @@ bool ParseOptimisationLevel(const char* text, int32_t* level);
 // ending at once.
 void InstallHostServices(EngineContext* ctx);
 
+// A break that came while the console waited for input: no line runs to
+// be stopped, so the engine's break is dropped. True when it came within a
+// second of the break before it, which ends the session.
+bool TakePromptBreak();
+
 // After the text has run to its end (`result`: its final code, the threads
 // it started having shared the engine with it): says on standard error how
 // many threads it leaves. The process's exit status: 0 when the text

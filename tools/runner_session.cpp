@@ -1,33 +1,34 @@
-// The runner's interactive mode: one command line at a time.
+// The runner's interactive mode: one command at a time.
 #include "tools/runner_session.hpp"
 
 #include <string>
 
 #include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
+#include "tools/console_input.hpp"
 #include "tools/runner_host.hpp"
 
 namespace vke::runner {
 
-namespace {
-
-// The next line without its line end; false at the end of the stream.
-bool ReadLine(std::FILE* in, std::string* line) {
-  line->clear();
-  int c;
-  while ((c = std::fgetc(in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
-  if (c == EOF && line->empty()) return false;
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return true;
-}
-
-}  // namespace
-
-int RunCommandLines(RunnerArea* area, EngineContext* ctx, std::FILE* in) {
-  std::string line;
+int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
+  ConsoleInput input(ctx, fd, &TakePromptBreak);
+  std::string command;
   ErrCode last = kOk;
-  while (ReadLine(in, &line)) {
-    line.push_back('\n');
-    last = RunGrowing(area, ctx, line.data(), static_cast<int32_t>(line.size()));
+  for (;;) {
+    const ConsoleInput::Result read = input.Next(&command);
+    if (read == ConsoleInput::Result::kEnd) break;
+    if (read == ConsoleInput::Result::kQuit) {
+      last = kStatusHalted;
+      break;
+    }
+    last = RunGrowing(area, ctx, command.data(), static_cast<int32_t>(command.size()));
+    // A line that failed or was stopped leaves no frame of its calls and no
+    // code behind: the next line runs where the debugger stopped, or in the
+    // base workspace.
+    if (last != kOk && last != kStatusDebug) {
+      UnwindCallFrames(ctx, -1);
+      ctx->cpKind = kCodeNone;
+    }
   }
   return FinishRun(ctx, last == kStatusHalted ? last : kOk);
 }

@@ -1,19 +1,20 @@
-// The runner's interactive mode: command lines read one by one from a
-// stream and run as the command line of a console runs them. While the
-// debugger has stopped, a line is a command at the stop (it runs in the
-// stopped function's frame; an empty line steps one statement).
+// The runner's interactive mode: commands read one by one from a file
+// descriptor (a line, or the lines of a definition) and run as the command
+// line of a console runs them. While the debugger has stopped, a line is a
+// command at the stop (it runs in the stopped function's frame; an empty
+// line steps one statement). After a line that failed or was stopped the
+// next runs in the base workspace again (or where the debugger stopped).
 #pragma once
-
-#include <cstdio>
 
 #include "engine/context.hpp"
 #include "tools/runner_area.hpp"
 
 namespace vke::runner {
 
-// Runs every line of the stream until its end; errors are printed and the
-// next line runs. The process's exit status: 0, or kExitBreak when a break
-// ended the last line.
-int RunCommandLines(RunnerArea* area, EngineContext* ctx, std::FILE* in);
+// Runs every command until the end of the input; errors are printed and the
+// next command runs. Ctrl-C at the prompt cancels the command being typed; a
+// second one within a second ends the session. The process's exit status:
+// 0, or kExitBreak when a break ended the last line or the session.
+int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd);
 
 }  // namespace vke::runner

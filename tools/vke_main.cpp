@@ -7,8 +7,9 @@
 // The engine is created in one memory area with the runtime's tables in the
 // runtime's order (the run-time table in front of the engine's part of the
 // static table, without its "!lapack" library when --no-lapack asks, so that
-// the engine's own natives of its names answer; the application's part,
-// figures only, is left out), feature byte set, optimisation level 4 unless
+// the engine's own natives of its names answer; of the application's part
+// only the natives that need no figure, instance or window, behind the
+// engine's part as in the runtime), feature byte set, optimisation level 4 unless
 // -O gives another, with a table of its own in front: descriptors 1 and 4
 // (help links) go to standard output and 2 to standard error (help, lookfor
 // and the debugger's natives come with the run-time table), and libraries ("use name") and help
@@ -17,15 +18,16 @@
 // from the current folder) are loaded last, in front of everything else. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); with -i
-// every line of standard input is a command line of its own, and lines typed
-// after the debugger has stopped are commands at the stop
+// every line of standard input (or the lines of a definition) is a command
+// line of its own, lines typed after the debugger has stopped are commands at
+// the stop, and Ctrl-C at the prompt cancels the line being typed
 // (tools/runner_session.hpp). The area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
 // instruction runs out of room, up to -m SIZE (default three quarters of the
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
 // it), 2 for a bad command line, 130 after Ctrl-C; with -i 0 once the
-// input has ended.
+// input has ended, 130 after a second Ctrl-C within a second.
 #include <unistd.h>
 
 #include <cerrno>
@@ -179,6 +181,7 @@ int main(int argc, char** argv) {
       MakeRecord(""),
   };
   PrepareRuntimeEngine(ctx);
+  RegisterLibrary(ctx, HeadlessAppTable(), false);
   static const std::vector<NativeFunctionRecord> noLapack = WithoutLapack();
   RegisterLibrary(ctx, lapack ? RuntimeNativeTable() : noLapack.data(), true);
   SetContextFlag(ctx, 1);
@@ -191,7 +194,7 @@ int main(int argc, char** argv) {
     LoadExtensions(ctx, kExtensionHostData, folder.c_str(), false, nullptr, 0, nullptr, 0);
 
   if (interactive) {
-    const int status = runner::RunCommandLines(&area, ctx, stdin);
+    const int status = runner::RunCommandLines(&area, ctx, STDIN_FILENO);
     std::fflush(stdout);
     return status;
   }

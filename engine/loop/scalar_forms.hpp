@@ -185,8 +185,18 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Jump(const int16_t* jumpAt, const int16_t*& ip, ErrCode& e) {
     ip = jumpAt + 2 + jumpAt[1];
     if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
-    e = CheckBreakAtSliceEnd(ctx_);
+    EndOfRound(e);
     return Fused::kTail;
+  }
+
+  // The end of a loop round in a sliced run: thread 0 ends its slice there
+  // (the host asks for a break between slices). Another thread has the break
+  // asked for and goes on for the rest of its time slice (the slice check
+  // after the instruction), rather than giving the processor back to thread 0
+  // after every round.
+  VKE_HOT_INLINE void EndOfRound(ErrCode& e) {
+    e = CheckBreakAtSliceEnd(ctx_);
+    if (e == kStatusSuspended && ctx_->currentThread != 0) e = kOk;
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
@@ -233,8 +243,7 @@ class ScalarForms {
   VKE_HOT_INLINE Fused Branch(const int16_t* jumpAt, bool truth, const int16_t*& ip, ErrCode& e) {
     const bool jump = truth == (jumpAt[0] == kOpJumpTrue);
     ip = jump ? jumpAt + 2 + jumpAt[1] : jumpAt + 2;
-    if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run_.sliced)
-      e = CheckBreakAtSliceEnd(ctx_);
+    if (jump && jumpAt[0] == kOpJumpFalse && jumpAt[1] < 0 && run_.sliced) EndOfRound(e);
     return e ? Fused::kTail : GoOn();
   }
 

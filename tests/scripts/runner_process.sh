@@ -60,3 +60,50 @@ awk 'BEGIN { printf "x = sum(["; for (i = 0; i < 60000; i++) printf " %d", i; pr
 [ $? -eq 1 ] && [ "$(grep -c . "$folder/err")" -eq 2 ] &&
   head -1 "$folder/err" | grep -q "memory ceiling of 1 MB" &&
   tail -1 "$folder/err" | grep -q "Not enough memory" || fail "ceiling: $(cat "$folder/err")"
+
+# The console under Ctrl-C. A break stops a function the line called and the
+# next line runs in the base workspace; at the prompt Ctrl-C cancels what was
+# typed of the line and the session goes on to the end of its input (status
+# 0); a second Ctrl-C within a second ends it (status 130).
+mkfifo "$folder/in"
+# Starts a console reading the FIFO (written through descriptor 3), types
+# the text $1 and waits until standard output holds $2 lines.
+console() {
+  "$vke" -i <"$folder/in" >"$folder/out" 2>"$folder/err" &
+  pid=$!
+  exec 3>"$folder/in"
+  printf "$1" >&3
+  lines "$2"
+}
+# Waits until standard output holds $1 lines.
+lines() {
+  for i in $(seq 400); do
+    [ "$(grep -c . "$folder/out")" -ge "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "console: $(cat "$folder/out" "$folder/err")"
+}
+console 'v = 5;\nfunction spin(), disp(0), while true, end, endfunction\nspin()\n' 1
+kill -INT $pid
+sleep 1.1
+printf 'disp(v)\ndisp(' >&3
+lines 2
+sleep 0.3
+kill -INT $pid
+sleep 1.2
+printf '7)\ndisp(3)\n' >&3
+exec 3>&-
+wait $pid
+status=$?
+[ $status -eq 0 ] && [ "$(tr -d ' ' <"$folder/out" | tr '\n' ,)" = "0,5,3," ] &&
+  grep -q "Execution halted" "$folder/err" || fail "console break: $status, $(cat "$folder/out" "$folder/err")"
+
+console 'disp(1)\n' 1
+kill -INT $pid
+sleep 0.2
+kill -INT $pid
+wait $pid
+status=$?
+exec 3>&-
+[ $status -eq 130 ] && [ "$(grep -c . "$folder/out")" -eq 1 ] ||
+  fail "console second break: $status, $(cat "$folder/out" "$folder/err")"
