@@ -86,6 +86,20 @@ double LargestLineSum(const MatrixOperand& x, bool byColumns) {
   return largest;
 }
 
+// sqrt(sum of |a_ij|^2) from the last element to the first; entries whose
+// squares would underflow or overflow are summed scaled by a power of two,
+// which leaves the result of every other matrix exactly as it was.
+double FrobeniusNorm(const MatrixOperand& x) {
+  const int64_t count = int64_t(x.rows) * x.cols;
+  const int shift = SafeRangeExponent(x.re, x.im, count);
+  double sum = 0;
+  for (int64_t i = count - 1; i >= 0; i--) {
+    const double re = std::ldexp(x.re[i], shift), im = x.im ? std::ldexp(x.im[i], shift) : 0.0;
+    sum += re * re + im * im;
+  }
+  return std::ldexp(std::sqrt(sum), -shift);
+}
+
 // The scratch of the matrix 2-norm, which takes the words behind x.
 int64_t TwoNormScratch(const MatrixOperand& x) {
   const int64_t m = x.rows, n = x.cols;
@@ -132,9 +146,7 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   } else if (kind == NormKind::kInf || kind == NormKind::kMinusInf) {
     result = LargestLineSum(x, false);
   } else if (kind == NormKind::kFrobenius) {
-    double sum = 0;
-    for (int64_t i = int64_t(x.rows) * x.cols - 1; i >= 0; i--) sum += SquaredModulus(x, i);
-    result = std::sqrt(sum);
+    result = FrobeniusNorm(x);
   } else {
     double* values = FirstFreeWord(ctx);
     ComputeSingularValues(x, values);

@@ -2,6 +2,8 @@
 // source text, the matrix divisions that go through pinv, and the codes.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/numerics/linalg_fixture.hpp"
 
 namespace vke {
@@ -102,6 +104,30 @@ TEST_F(SvdNatives, VectorAndMatrixNorms) {
   EXPECT_EQ(Show("norm([1 2 3; 4 5 6], Inf)"), "15");
   EXPECT_EQ(Show("norm([1 2; 3 4], 'fro') == sqrt(30)"), "true");
   EXPECT_EQ(Show("abs(norm([1 1i; 0 1]) - (1 + sqrt(5)) / 2) <= 1e-15"), "true");
+}
+
+TEST_F(SvdNatives, TinyAndHugeMatricesKeepTheirSize) {
+  // Squares of the entries would underflow or overflow: the singular values
+  // and the Frobenius norm scale with the matrix all the same.
+  for (const char* s : {"1e-170", "1e170", "1e-300"}) {
+    SCOPED_TRACE(s);
+    Run(std::string("k = ") + s + "; A = [1 2; 3 4] * k; C = A * 1i;");
+    EXPECT_EQ(Show("abs(norm(A) / k - 5.464985704219043) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(norm(A, 'fro') / k - sqrt(30)) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(norm(C) / k - 5.464985704219043) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(cond(A) - 14.933034373659268) <= 1e-11"), "true");
+    EXPECT_EQ(Show("maxabs(svd(A) / k - [5.464985704219043; 0.365966190626258]) <= 1e-13"), "true");
+    Run("[U, S, V] = svd(C);");
+    EXPECT_EQ(Show("maxabs(U * S * V' - C) / k <= 1e-13"), "true");
+  }
+}
+
+TEST_F(SvdNatives, SingularMatricesHaveInfiniteCondition) {
+  // Rounding leaves the smallest value near 1e-16 of the largest, not 0.
+  EXPECT_EQ(Show("cond([1 2; 2 4])"), "inf");
+  EXPECT_EQ(Show("cond([1 2 3; 4 5 6; 7 8 9])"), "inf");
+  EXPECT_EQ(Show("cond([1 2; 2 4] * 1i)"), "inf");
+  EXPECT_EQ(Show("abs(cond(diag([1 1e-12])) - 1e12) <= 1e-3"), "true");
 }
 
 }  // namespace
