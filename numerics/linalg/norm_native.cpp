@@ -7,6 +7,7 @@
 #include "builtins/array_support.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/linalg/linalg_support.hpp"
@@ -132,8 +133,12 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   const bool vector = x.rows == 1 || x.cols == 1;
   if (!vector && kind == NormKind::kPower) return kErrUnknownOpt;
   const bool twoNorm = !vector && !x.IsEmpty() && kind == NormKind::kTwo;
+  // The largest singular value comes from LAPACK's decomposition when its
+  // library stands in front, else from the engine's own in the words after x.
+  const NativeFunctionRecord* frontSvd = twoNorm ? FrontSvdRecord(ctx) : nullptr;
   const int64_t kindWords = nargin == 2 ? EntryDataWords(ctx, 0) : 0;
-  if (twoNorm && TwoNormScratch(x) > FreeDataWords(ctx) + kindWords) return kErrDataOverflow;
+  if (twoNorm && !frontSvd && TwoNormScratch(x) > FreeDataWords(ctx) + kindWords)
+    return kErrDataOverflow;
   if (nargin == 2) Drop(ctx);
 
   double result;
@@ -147,6 +152,10 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     result = LargestLineSum(x, false);
   } else if (kind == NormKind::kFrobenius) {
     result = FrobeniusNorm(x);
+  } else if (frontSvd) {
+    SingularValueRange range;
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+    result = range.largest;
   } else {
     double* values = FirstFreeWord(ctx);
     ComputeSingularValues(x, values);

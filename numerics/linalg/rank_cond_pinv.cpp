@@ -66,17 +66,25 @@ ErrCode RankNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
 ErrCode CondNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   MatrixOperand a;
   if (!GetMatrixArg(ctx, 0, &a)) return kErrWrongTypeOverload;
-  const int64_t scratch = SingularValueScratch(a.rows, a.cols, a.im != nullptr);
-  StackPlan plan;
-  plan.Scratch(scratch);
-  if (ErrCode e = plan.Check(ctx)) return e;
-  double* s = TakeScratch(ctx, scratch);
-  ComputeSingularValues(a, s);
   const int32_t k = std::min(a.rows, a.cols);
+  SingularValueRange range;
+  if (const NativeFunctionRecord* frontSvd = k > 0 ? FrontSvdRecord(ctx) : nullptr) {
+    // LAPACK's decomposition, when its library stands in front.
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+  } else {
+    const int64_t scratch = SingularValueScratch(a.rows, a.cols, a.im != nullptr);
+    StackPlan plan;
+    plan.Scratch(scratch);
+    if (ErrCode e = plan.Check(ctx)) return e;
+    double* s = TakeScratch(ctx, scratch);
+    ComputeSingularValues(a, s);
+    if (k > 0) range = {s[0], s[k - 1]};
+  }
   double result = 0;
   if (k > 0) {
-    const double zero = std::max(a.rows, a.cols) * s[0] * kKernelEps;
-    result = s[k - 1] <= zero ? std::numeric_limits<double>::infinity() : s[0] / s[k - 1];
+    const double zero = std::max(a.rows, a.cols) * range.largest * kKernelEps;
+    result = range.smallest <= zero ? std::numeric_limits<double>::infinity()
+                                    : range.largest / range.smallest;
   }
   Drop(ctx);
   return PushRealScalar(ctx, result);

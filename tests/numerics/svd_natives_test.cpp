@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "engine/registry/native_record.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 #include "tests/numerics/linalg_fixture.hpp"
 
 namespace vke {
@@ -120,6 +123,34 @@ TEST_F(SvdNatives, TinyAndHugeMatricesKeepTheirSize) {
     Run("[U, S, V] = svd(C);");
     EXPECT_EQ(Show("maxabs(U * S * V' - C) / k <= 1e-13"), "true");
   }
+}
+
+// An "svd" in front of the engine's own (as the LAPACK library stands):
+// the values [8; 2] for any matrix, counting its calls.
+int g_frontSvdCalls = 0;
+ErrCode FrontSvd(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  g_frontSvdCalls++;
+  double* s;
+  if (ErrCode e = PushNewMatrix(ctx, 2, 1, &s, nullptr)) return e;
+  s[0] = 8;
+  s[1] = 2;
+  return DropStackEntries(ctx, 1, 1);
+}
+
+TEST_F(SvdNatives, NormAndConditionTakeTheDecompositionInFront) {
+  EXPECT_EQ(Show("cond([1 2; 3 4]) > 14.9"), "true");
+  NativeFunctionRecord table[] = {MakeRecord("@frontsvd"), MakeRecord("svd", &FrontSvd, 1, 2, 1, 3),
+                                  MakeRecord("")};
+  ASSERT_EQ(RegisterLibrary(ctx, table, true), kOk);
+  g_frontSvdCalls = 0;
+  Run("A = [1 2; 3 4];");
+  EXPECT_EQ(Show("norm(A)"), "8");
+  EXPECT_EQ(Show("cond(A)"), "4");
+  EXPECT_EQ(Show("same(A, [1 2; 3 4])"), "true");  // a copy went in
+  EXPECT_EQ(g_frontSvdCalls, 2);
+  // Vectors and the other norms need no decomposition.
+  EXPECT_EQ(Show("norm([3 4]) + norm(A, 1)"), "11");
+  EXPECT_EQ(g_frontSvdCalls, 2);
 }
 
 TEST_F(SvdNatives, SingularMatricesHaveInfiniteCondition) {
