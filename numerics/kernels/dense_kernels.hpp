@@ -160,9 +160,10 @@ void BalanceMatrix(double* re, double* im, int32_t n, double* scale);
 bool ComputeRealEigenvaluesPaired(double* a, int32_t n, double* c, double* work);
 
 // ---- Polynomial roots ----
-// Roots of c[0] z^n + ... + c[n]: eigenvalues of the companion matrix, with
-// the Laguerre fallback below when that iteration fails (c is then
-// normalised and deflated in place). Roots at zero from trailing zero
+// Roots of c[0] z^n + ... + c[n]: eigenvalues of the balanced companion
+// matrix (BalanceMatrix, so that widely spread coefficients keep their small
+// roots), with the Laguerre fallback below when that iteration fails (c is
+// then normalised and deflated in place). Roots at zero from trailing zero
 // coefficients take the last positions. Real: 1 when a root has a non-zero
 // (or NaN) imaginary part, 0 when none, kKernelFailed when c[0] is 0 or the
 // fallback fails too; work: n^2 doubles, then n words. Complex: false in
