@@ -3,6 +3,7 @@
 // raised to a square matrix as expm(ln(s) M). Real and complex matrices go
 // through one template; a complex matrix is its real block then its
 // imaginary block.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -41,6 +42,42 @@ void MultiplyInPlace(const double* a, double* x, int32_t n, double* column) {
       if (kCx) x[nn + int64_t(i) * n + j] = column[n + i];
     }
   }
+}
+
+// C = F F once F holds an overflowed entry: a zero part of either factor
+// contributes nothing, also beside an infinite one, so that the overflow
+// stays infinite without turning the exact zeros beside it into NaN (0
+// times Inf), and entries that underflow stay 0. Sums run over l in
+// increasing order, as in the plain products.
+template <bool kCx>
+void SquareOverflowed(const double* f, int32_t n, double* c) {
+  const int64_t nn = int64_t(n) * n;
+  auto times = [](double a, double b) { return a == 0 || b == 0 ? 0.0 : a * b; };
+  std::fill(c, c + (kCx ? 2 : 1) * nn, 0.0);
+  for (int32_t i = 0; i < n; i++) {
+    double* rowRe = c + int64_t(i) * n;
+    double* rowIm = rowRe + nn;
+    for (int32_t l = 0; l < n; l++) {
+      const double xr = f[int64_t(i) * n + l], xi = kCx ? f[nn + int64_t(i) * n + l] : 0.0;
+      const double* yr = f + int64_t(l) * n;
+      const double* yi = yr + nn;
+      for (int32_t j = 0; j < n; j++) {
+        if (!kCx) {
+          rowRe[j] += times(xr, yr[j]);
+          continue;
+        }
+        rowRe[j] += times(xr, yr[j]) - times(xi, yi[j]);
+        rowIm[j] += times(xr, yi[j]) + times(xi, yr[j]);
+      }
+    }
+  }
+}
+
+bool AllFinite(const double* x, int64_t count) {
+  for (int64_t i = 0; i < count; i++) {
+    if (!std::isfinite(x[i])) return false;
+  }
+  return true;
 }
 
 template <bool kCx>
@@ -91,7 +128,9 @@ void Expm(double* a, int32_t n, double* result, double* work) {
   double* from = result;
   double* to = x;
   for (int32_t t = 0; t < squarings; t++) {
-    if (kCx) {
+    if (!AllFinite(from, block)) {
+      SquareOverflowed<kCx>(from, n, to);
+    } else if (kCx) {
       MultiplyComplexMatrices(n, n, n, from, from, to);
     } else {
       MultiplyRealMatrices(n, n, n, from, from, to);

@@ -160,8 +160,20 @@ void GaussJordan(const View& a, const RightSides& b, int32_t n, int32_t* perm) {
   }
 }
 
+// Whether a part of column k in the rows perm[k .. n-1] is NaN.
+template <bool kCx>
+bool ColumnHasNaN(const View& a, int32_t k, int32_t n, const int32_t* perm) {
+  for (int32_t i = k; i < n; i++) {
+    const Num x = Get<kCx>(a, perm[i], k);
+    if (std::isnan(x.re) || std::isnan(x.im)) return true;
+  }
+  return false;
+}
+
 // The determinant: the product of the pivots, negated at each exchange;
-// stops at the first pivot that is zero or NaN.
+// stops at the first pivot that is zero or NaN. A NaN never wins the pivot
+// search, so a zero pivot beside a NaN in its column counts as NaN: the
+// determinant of a matrix with a NaN is NaN, never 0.
 template <bool kCx>
 Num Determinant(const View& a, int32_t n, int32_t* perm) {
   Num det{1, 0};
@@ -169,6 +181,7 @@ Num Determinant(const View& a, int32_t n, int32_t* perm) {
   for (int32_t k = 0; k < n; k++) {
     if (ChoosePivot<kCx>(a, k, n, perm)) det = Num{-det.re, -det.im};
     Num p = Get<kCx>(a, perm[k], k);
+    if (IsZero<kCx>(p) && ColumnHasNaN<kCx>(a, k, n, perm)) p = Num{NAN, kCx ? NAN : 0.0};
     det = Times<kCx>(det, p);
     if (IsZero<kCx>(p) || std::isnan(p.re) || std::isnan(p.im)) break;
     ForRow<kCx>(a, perm[k], k + 1, n, [&](Num x, int32_t) { return Quotient<kCx>(x, p); });

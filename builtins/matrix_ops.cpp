@@ -38,7 +38,10 @@ ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t op
   bool fits = rule == ScalarRule::kEither ? belowScalar || topScalar
               : rule == ScalarRule::kTop  ? topScalar
                                           : belowScalar;
-  if (!fits) return kErrBadSize;
+  // An array of more than two dimensions is no matrix: with no scalar to
+  // make the operation elementwise it is the wrong type of operand.
+  if (!fits)
+    return below.shape.ndims > 2 || top.shape.ndims > 2 ? kErrWrongTypeOverload : kErrBadSize;
   return ElementwiseArith(ctx, 2, 1, option);
 }
 

@@ -37,7 +37,8 @@ enum class ScalarRule : uint8_t {
 
 // Serves a pair of operands of which at least one is not a double matrix:
 // kErrWrongTypeOverload when either is not numeric, kErrBadSize when the rule's operand is not a
-// scalar, else the elementwise operation of the option character.
+// scalar (kErrWrongTypeOverload when an operand has more than two
+// dimensions then), else the elementwise operation of the option character.
 ErrCode TypedOperandsElementwise(EngineContext* ctx, ScalarRule rule, int32_t option);
 
 // Gives the plain double below the top a zero imaginary block (3 when the

@@ -16,6 +16,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/geometry/geometry.hpp"
+#include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/native_results.hpp"
 
 namespace vke {
@@ -187,31 +188,58 @@ int64_t NextHolding(const SimplexStore& store, const double* point, int32_t n, i
   return store.count;
 }
 
+// The user-break poll between points, and within one point's insertion
+// once its circumspheres have cost about kWorkBetweenPolls operations (n^3
+// each): in many dimensions a single point takes long.
+class InsertionPoll {
+ public:
+  InsertionPoll(EngineContext* ctx, int32_t n)
+      : ctx_(ctx),
+        spheresPerPoll_(std::max<int64_t>(1, kWorkBetweenPolls / (int64_t{n} * n * n))) {}
+  // After each circumsphere: true on a break.
+  bool AfterSphere() {
+    if (++spheres_ < spheresPerPoll_) return false;
+    spheres_ = 0;
+    return PollAbortRequest(ctx_);
+  }
+  bool AfterPoint() { return PollAbortRequest(ctx_); }
+
+ private:
+  static constexpr int64_t kWorkBetweenPolls = int64_t{1} << 22;
+  EngineContext* ctx_;
+  int64_t spheresPerPoll_;
+  int64_t spheres_ = 0;
+};
+
+enum class Insertion : uint8_t { kDone, kFull, kHalted };
+
 // Inserts point p: removes the simplices whose circumsphere holds it and
-// joins the hole's boundary to it. false when the store is full.
-bool Insert(const double* work, int32_t n, int32_t p, SimplexStore* store) {
+// joins the hole's boundary to it.
+Insertion Insert(const double* work, int32_t n, int32_t p, SimplexStore* store,
+                 InsertionPoll* poll) {
   const double* point = work + int64_t{p} * n;
   const auto next = n == 2 ? NextHolding<2> : n == 3 ? NextHolding<3> : NextHolding<0>;
   Boundary boundary(*store, n);
   for (int64_t s = next(*store, point, n, 0); s < store->count; s = next(*store, point, n, s + 1)) {
     store->Radius2(s) = kRemoved;
     store->removed++;
-    if (!boundary.AddFacesOf(s)) return false;
+    if (!boundary.AddFacesOf(s)) return Insertion::kFull;
   }
   // The removed simplices stay in place, passed over by the test, until
   // they are many or their room is needed: squeezing them out then keeps
   // the others in the same order as squeezing after every point would.
   if (store->count + boundary.count > store->capacity() || 2 * store->removed > store->count)
     store->Squeeze();
-  if (store->count + boundary.count > store->capacity()) return false;
+  if (store->count + boundary.count > store->capacity()) return Insertion::kFull;
   for (int64_t f = 0; f < boundary.count; f++) {
     const int64_t s = store->count++;
     int32_t* vertices = store->Vertices(s);
     std::memcpy(vertices, store->Face(f), sizeof(int32_t) * n);
     vertices[n] = p;
     Circumsphere(work, n, vertices, store->Centre(s), &store->Radius2(s), store->SphereScratch());
+    if (poll->AfterSphere()) return Insertion::kHalted;
   }
-  return true;
+  return Insertion::kDone;
 }
 
 // Drops the simplices with a vertex of the enclosing simplex, marking their
@@ -241,6 +269,10 @@ ErrCode TriangulateTop(EngineContext* ctx, bool hull) {
   if (!x.IsMatrix()) return kErrWrongTypeOverload;
   const int32_t m = x.Rows(), n = x.Cols();
   if (n > Boundary::kMaxFaceVertices) return kErrBadSize;
+  // A point at infinity or NaN has no place in a triangulation.
+  const int64_t coordinates = int64_t{m} * n;
+  for (int64_t i = 0; i < coordinates; i++)
+    if (!std::isfinite(x.re[i])) return kErrOutOfRangeArg;
   const uint32_t level = ctx->descTop;
   const auto fail = [&](ErrCode e) { return DropAboveLevel(ctx, level, e); };
   // The work matrix: the points, then the enclosing simplex's vertices.
@@ -250,11 +282,18 @@ ErrCode TriangulateTop(EngineContext* ctx, bool hull) {
   const bool empty = m == 0 || n == 0;
   if (!empty) {
     std::memcpy(work, x.re, sizeof(double) * m * n);
+    // Coordinates whose squares (over the reach of the enclosing simplex)
+    // would overflow or underflow are scaled by a power of two, which
+    // leaves the triangulation as it is.
+    if (const int shift = SafeRangeExponent(work, nullptr, coordinates))
+      ScaleValues(work, coordinates, shift);
     if (!store.LayOut(ctx, m, n)) return fail(kErrDataOverflow);
     Enclose(work, m, n, &store);
+    InsertionPoll poll(ctx, n);
     for (int32_t p = 0; p < m; p++) {
-      if (!Insert(work, n, p, &store)) return fail(kErrDataOverflow);
-      if (PollAbortRequest(ctx)) return fail(kErrHalted);
+      const Insertion done = Insert(work, n, p, &store, &poll);
+      if (done == Insertion::kFull) return fail(kErrDataOverflow);
+      if (done == Insertion::kHalted || poll.AfterPoint()) return fail(kErrHalted);
     }
   }
   // The results take the place of the spheres and faces, below the

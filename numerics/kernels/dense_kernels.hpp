@@ -160,9 +160,10 @@ void BalanceMatrix(double* re, double* im, int32_t n, double* scale);
 bool ComputeRealEigenvaluesPaired(double* a, int32_t n, double* c, double* work);
 
 // ---- Polynomial roots ----
-// Roots of c[0] z^n + ... + c[n]: eigenvalues of the companion matrix, with
-// the Laguerre fallback below when that iteration fails (c is then
-// normalised and deflated in place). Roots at zero from trailing zero
+// Roots of c[0] z^n + ... + c[n]: eigenvalues of the balanced companion
+// matrix (BalanceMatrix, so that widely spread coefficients keep their small
+// roots), with the Laguerre fallback below when that iteration fails (c is
+// then normalised and deflated in place). Roots at zero from trailing zero
 // coefficients take the last positions. Real: 1 when a root has a non-zero
 // (or NaN) imaginary part, 0 when none, kKernelFailed when c[0] is 0 or the
 // fallback fails too; work: n^2 doubles, then n words. Complex: false in
@@ -197,6 +198,17 @@ struct RootKernelFaults {
 extern RootKernelFaults gRootKernelFaults;
 
 // ---- Singular values and Cholesky ----
+// The power of two (its exponent) that brings the largest magnitude of the
+// count values (and of the count values of also, when given) to about 1
+// when it lies outside [2^-450, 2^450], where the squares the
+// decompositions form would underflow or overflow; 0 otherwise, also for
+// zeros and non-finite values. Scaling by it is exact; the singular values
+// are scaled back by its negative.
+int SafeRangeExponent(const double* values, const double* also, int64_t count);
+
+// x := x 2^exponent for count values.
+void ScaleValues(double* x, int64_t count, int exponent);
+
 // Golub-Reinsch SVD of a real m x n A, which becomes U (m x n); w (n) the
 // singular values in decreasing order; V (n x n, or null). Without V only
 // the values are computed and A is left as scratch. work: 2n doubles. A value that does not

@@ -47,13 +47,13 @@ Num TimesAbsorbingZeros(Num x, Num y) {
 // F := U F U^H through T := U F, with the given complex product.
 template <typename Product>
 void BackTransform(const ComplexMatrixView& t, const ComplexMatrixView& f, int32_t n,
-                   const double* uRe, const double* uIm, Product times) {
-  const int64_t nn = int64_t(n) * n;
-  std::fill(t.re, t.re + nn, 0.0);
-  std::fill(t.im, t.im + nn, 0.0);
+                   const ComplexMatrixView& u, Product times) {
+  for (int32_t i = 0; i < n; i++) {
+    for (int32_t j = 0; j < n; j++) t.Set(i, j, Num{});
+  }
   for (int32_t i = 0; i < n; i++) {
     for (int32_t k = 0; k < n; k++) {
-      Num uik{uRe[int64_t(i) * n + k], uIm[int64_t(i) * n + k]};
+      const Num uik = u.Get(i, k);
       for (int32_t j = 0; j < n; j++) {
         t.Set(i, j, Plus<true>(t.Get(i, j), times(uik, f.Get(k, j))));
       }
@@ -63,8 +63,8 @@ void BackTransform(const ComplexMatrixView& t, const ComplexMatrixView& f, int32
     for (int32_t j = 0; j < n; j++) {
       Num sum{};
       for (int32_t k = 0; k < n; k++) {
-        Num conjUjk{uRe[int64_t(j) * n + k], -uIm[int64_t(j) * n + k]};
-        sum = Plus<true>(sum, times(t.Get(i, k), conjUjk));
+        const Num ujk = u.Get(j, k);
+        sum = Plus<true>(sum, times(t.Get(i, k), Num{ujk.re, -ujk.im}));
       }
       f.Set(i, j, sum);
     }
@@ -93,22 +93,34 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
     *estimate = outcome.unresolved ? 1.0 : std::clamp(bound, kKernelEps, 1.0);
   }
 
-  // An infinite f (the logarithm of 0) is kept apart from the exact zeros
-  // of U, which would turn it into NaN.
-  const bool finite =
-      std::all_of(fRe, fRe + int64_t(n) * n, [](double x) { return std::isfinite(x); }) &&
-      std::all_of(fIm, fIm + int64_t(n) * n, [](double x) { return std::isfinite(x); });
-  if (finite) {
-    BackTransform(t, f, n, uRe, uIm, [](Num x, Num y) { return Times<true>(x, y); });
-  } else {
-    BackTransform(t, f, n, uRe, uIm, &TimesAbsorbingZeros);
-  }
+  // U is only read.
+  const ComplexMatrixView u{const_cast<double*>(uRe), const_cast<double*>(uIm), n, 1};
+  TransformBack(t, f, n, u);
   if (isComplex) {
     double size = LargestColumnSum(f, n, false, false);
     double imaginary = LargestColumnSum(f, n, false, true);
     *isComplex = kRealnessTolerance * size >= imaginary ? 0 : 1;
   }
   return true;
+}
+
+bool IsFiniteMatrix(const ComplexMatrixView& x, int32_t n) {
+  for (int32_t i = 0; i < n; i++) {
+    for (int32_t j = 0; j < n; j++) {
+      const Num v = x.Get(i, j);
+      if (!std::isfinite(v.re) || !std::isfinite(v.im)) return false;
+    }
+  }
+  return true;
+}
+
+void TransformBack(const ComplexMatrixView& t, const ComplexMatrixView& f, int32_t n,
+                   const ComplexMatrixView& u) {
+  if (IsFiniteMatrix(f, n)) {
+    BackTransform(t, f, n, u, [](Num x, Num y) { return Times<true>(x, y); });
+  } else {
+    BackTransform(t, f, n, u, &TimesAbsorbingZeros);
+  }
 }
 
 }  // namespace vke

@@ -97,4 +97,14 @@ ParlettOutcome RunParlettRecurrence(const ComplexMatrixView& t, const ComplexMat
   return out;
 }
 
+// F := U F U^H for n x n complex matrices in any layout, through T := U F
+// (T is scratch). When F holds an infinite or NaN part (the logarithm of
+// 0), a zero part of either factor contributes nothing, also beside an
+// infinite one: exact zeros of U keep f's infinities where they belong
+// instead of spreading NaN.
+void TransformBack(const ComplexMatrixView& t, const ComplexMatrixView& f, int32_t n,
+                   const ComplexMatrixView& u);
+// Whether every part of the n x n matrix is finite.
+bool IsFiniteMatrix(const ComplexMatrixView& x, int32_t n);
+
 }  // namespace vke

@@ -261,6 +261,10 @@ int32_t ComputeRealPolynomialRoots(double* c, int32_t n, double* re, double* im,
   std::fill(work, work + nn, 0.0);
   for (int32_t k = 0; k < n; k++) work[k] = -c[k + 1] / c[0];
   for (int32_t i = 1; i < n; i++) work[int64_t(i) * n + i - 1] = 1;
+  // Balanced, the companion matrix of widely spread coefficients keeps its
+  // small roots: the scaling keeps the Hessenberg form and the eigenvalues,
+  // and im serves as the scale vector until they are written.
+  BalanceMatrix(work, nullptr, n, im);
   if (!gRootKernelFaults.companion &&
       ComputeRealEigenvalues(work, n, reinterpret_cast<uint32_t*>(work + nn), re, im)) {
     for (int32_t i = 0; i < n; i++) {
@@ -296,6 +300,7 @@ bool ComputeComplexPolynomialRoots(double* cRe, double* cIm, int32_t n, double* 
     tIm[k] = -x.im;
   }
   for (int32_t i = 1; i < n; i++) tRe[int64_t(i) * n + i - 1] = 1;
+  BalanceMatrix(tRe, tIm, n, re);  // as for a real polynomial
   if (!gRootKernelFaults.companion &&
       ComputeComplexSchurForm(tRe, tIm, n, nullptr, nullptr, work + 2 * nn)) {
     for (int32_t k = 0; k < n; k++) {

@@ -117,6 +117,13 @@ bool ComputeSvdWithVectors(double* aRe, double* aIm, int32_t m, int32_t n, doubl
                            double* uIm, int32_t ncu, double* vRe, double* vIm, int32_t ncv,
                            double* work) {
   if (m <= 0 || n <= 0) return true;
+  // Very small or large entries are scaled first (A is destroyed anyway).
+  const int64_t count = int64_t(m) * n;
+  const int shift = SafeRangeExponent(aRe, aIm, count);
+  if (shift != 0) {
+    ScaleValues(aRe, count, shift);
+    ScaleValues(aIm, count, shift);
+  }
   int32_t rows = std::max(m, n);
   double* next = work;
   auto carve = [&](int32_t r, int32_t c) {
@@ -211,6 +218,7 @@ bool ComputeSvdWithVectors(double* aRe, double* aIm, int32_t m, int32_t n, doubl
   if (wantU && u.re != uRe) u.CopyTo(Block{uRe, uIm, m, ncu}, m, ncu);
   if (wantV && v.re != vRe) v.CopyTo(Block{vRe, vIm, n, ncv}, n, ncv);
   std::copy(d, d + n, s);
+  if (shift != 0) ScaleValues(s, n, -shift);
   return true;
 }
 

@@ -16,6 +16,10 @@ namespace {
 // Sweeps on one singular value before it is taken as it stands.
 constexpr int32_t kMaxSweeps = 30;
 
+// Magnitudes within 2^+-kSafeExponent square without overflow or underflow,
+// with room for the sums and products of the decompositions.
+constexpr int kSafeExponent = 450;
+
 struct View {
   double* a;
   int32_t cols;
@@ -151,8 +155,28 @@ void PermuteColumns(View x, int32_t rows, int32_t n, const int32_t* order, doubl
 
 }  // namespace
 
+int SafeRangeExponent(const double* values, const double* also, int64_t count) {
+  double largest = 0;
+  for (int64_t i = 0; i < count; i++) {
+    largest = std::max(largest, std::fabs(values[i]));
+    if (also) largest = std::max(largest, std::fabs(also[i]));
+  }
+  // NaN never passes the comparisons above; an infinity is left as it is.
+  if (largest == 0 || !std::isfinite(largest)) return 0;
+  int exponent;
+  std::frexp(largest, &exponent);
+  return exponent >= -kSafeExponent && exponent <= kSafeExponent ? 0 : -exponent;
+}
+
+void ScaleValues(double* x, int64_t count, int exponent) {
+  for (int64_t i = 0; i < count; i++) x[i] = std::ldexp(x[i], exponent);
+}
+
 void ComputeSvdReal(double* data, int32_t m, int32_t n, double* w, double* vm, double* work) {
   if (m <= 0 || n <= 0) return;
+  // Very small or large entries are scaled first (A becomes U anyway).
+  const int shift = SafeRangeExponent(data, nullptr, int64_t(m) * n);
+  if (shift != 0) ScaleValues(data, int64_t(m) * n, shift);
   View a{data, n};
   double* rv = work;
   double anorm = Bidiagonalise(a, m, n, w, rv);
@@ -161,6 +185,7 @@ void ComputeSvdReal(double* data, int32_t m, int32_t n, double* w, double* vm, d
     DiagonaliseBidiagonal(w, rv, n, RotatedColumns{nullptr, m, n}, RotatedColumns{nullptr, n, n},
                           NegligibleTest{anorm, true}, kMaxSweeps, false);
     ShellSortReal(w, n, 1, true);
+    if (shift != 0) ScaleValues(w, n, -shift);
     return;
   }
   AccumulateRight(a, n, View{vm, n}, rv);
@@ -175,6 +200,7 @@ void ComputeSvdReal(double* data, int32_t m, int32_t n, double* w, double* vm, d
   std::reverse(order, order + n);
   PermuteColumns(a, m, n, order, work);
   PermuteColumns(View{vm, n}, n, n, order, work);
+  if (shift != 0) ScaleValues(w, n, -shift);
 }
 
 void ComputeComplexSingularValues(const double* aRe, const double* aIm, int32_t m, int32_t n,

@@ -4,6 +4,7 @@
 // real problem gives real results unless an eigenvalue is complex; its
 // eigenvectors then come in conjugate pairs.
 #include <algorithm>
+#include <limits>
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
@@ -177,6 +178,27 @@ ErrCode EigGeneralized(EngineContext* ctx, const MatrixOperand& a, const MatrixO
   return PushRealResults(ctx, n, vectors, {la, pairs ? la + n : nullptr, vr, alphai});
 }
 
+// An infinite or NaN entry leaves every eigenvalue undefined: a column of
+// NaN, or D with NaN on its diagonal and V all NaN, real, in place of the
+// argument.
+ErrCode EigNonFinite(EngineContext* ctx, int32_t n, bool vectors) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const int64_t nn = int64_t{n} * n;
+  Reservations results(ctx);
+  if (ErrCode e = results.Push(n, vectors ? n : 1, false)) return results.Abandon(e);
+  MatrixOperand x = ReadMatrixOperand(ctx, 0);
+  if (!vectors) {
+    std::fill(x.re, x.re + n, nan);
+    return RemoveArguments(ctx, 1, 1);
+  }
+  std::fill(x.re, x.re + nn, 0.0);
+  for (int32_t i = 0; i < n; i++) x.re[int64_t{i} * n + i] = nan;
+  if (ErrCode e = results.Push(n, n, false)) return results.Abandon(e);
+  x = ReadMatrixOperand(ctx, 0);
+  std::fill(x.re, x.re + nn, nan);
+  return RemoveArguments(ctx, 2, 1);
+}
+
 }  // namespace
 
 ErrCode LapackEig(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
@@ -194,6 +216,7 @@ ErrCode LapackEig(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t
   }
   // Empty: the argument is the one result; two outputs get [] above it.
   if (a.rows == 0) return vectors ? PushEmptyMatrix(ctx) : kOk;
+  if (HasNonFinite(a)) return EigNonFinite(ctx, a.rows, vectors);
   return a.im ? EigComplex(ctx, a.rows, vectors) : EigReal(ctx, a.rows, vectors);
 }
 

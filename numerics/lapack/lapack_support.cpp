@@ -2,6 +2,7 @@
 // of the "!lapack" natives.
 #include "numerics/lapack/lapack_support.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -76,6 +77,13 @@ bool IsRealDoubleScalarAt(EngineContext* ctx, int32_t depth) {
 bool IsSingleScalarAt(EngineContext* ctx, int32_t depth) {
   const NumericView v = ViewNumeric(ctx, depth);
   return v.cls == ValueClass::kSingle && v.shape.count == 1;
+}
+
+bool HasNonFinite(const MatrixOperand& a) {
+  const int64_t count = int64_t{a.rows} * a.cols;
+  auto finite = [](double x) { return std::isfinite(x); };
+  return !std::all_of(a.re, a.re + count, finite) ||
+         (a.im && !std::all_of(a.im, a.im + count, finite));
 }
 
 bool EconomyRequested(EngineContext* ctx, int32_t nargin) {

@@ -38,6 +38,10 @@ ErrCode ReadSquareArgument(EngineContext* ctx, int32_t nargin, MatrixOperand* a)
 // Whether the value at the depth is a real double scalar, or a single one.
 bool IsRealDoubleScalarAt(EngineContext* ctx, int32_t depth);
 bool IsSingleScalarAt(EngineContext* ctx, int32_t depth);
+// Whether a part of an element of the matrix is infinite or NaN: such
+// arguments are answered before LAPACK sees them, which would refuse some
+// of them with a message of its own.
+bool HasNonFinite(const MatrixOperand& a);
 // Whether the optional second argument (on top) asks for the economy
 // shapes: it is given and zero.
 bool EconomyRequested(EngineContext* ctx, int32_t nargin);

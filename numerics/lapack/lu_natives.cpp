@@ -119,7 +119,9 @@ ErrCode LapackLu(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t)
 }
 
 // det(A): the product of U's diagonal, negated for an odd number of row
-// swaps; 1 for [].
+// swaps; 1 for []. A real matrix takes the real product, so that an
+// overflow or a NaN stays real (Inf, NaN) and never meets a zero
+// imaginary part in a complex product.
 ErrCode LapackDet(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   MatrixOperand a;
   if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
@@ -136,10 +138,13 @@ ErrCode LapackDet(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     bool odd = false;
     for (int32_t k = 0; k < n; k++) {
       const double* u = factor + (complex ? 2 : 1) * (int64_t{k} * n + k);
-      const double c = u[0], d = complex ? u[1] : 0.0;
-      const double next = re * c - im * d;
-      im = im * c + re * d;
-      re = next;
+      if (complex) {
+        const double next = re * u[0] - im * u[1];
+        im = im * u[0] + re * u[1];
+        re = next;
+      } else {
+        re *= u[0];
+      }
       odd ^= pivots[k] != k + 1;
     }
     if (odd) {
@@ -148,7 +153,8 @@ ErrCode LapackDet(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     }
   }
   ErrCode e = Drop(ctx);
-  return e ? e : PushComplexScalar(ctx, re, im);
+  if (e) return e;
+  return complex ? PushComplexScalar(ctx, re, im) : PushRealScalar(ctx, re);
 }
 
 // rcond(A): LAPACK's estimate of the reciprocal condition number in the

@@ -68,8 +68,13 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
   MatrixOperand a;
   if (ErrCode e = ReadSquareArgument(ctx, nargin, &a)) return e;
   const LapackInt n = a.rows;
-  if (n == 0) return kOk;
   const bool estimate = nargout >= 2, wasReal = a.im == nullptr;
+  if (n == 0) {
+    // [] is its own result; the estimate of nothing is 0, below it.
+    if (!estimate) return kOk;
+    if (ErrCode e = PushRealScalar(ctx, 0)) return e;
+    return RollStackEntries(ctx, 2, 1);
+  }
   // The zero imaginary block, with the estimate's placeholder, makes room
   // for the results below the workspace.
   if (ErrCode e = MakeTopComplex(ctx, nullptr)) return e;
@@ -102,6 +107,9 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
     F2cDoubleComplex x = ToF2c(tv.Get(i, i)), fx;
     if (option == kSquareRoot) {
       z_sqrt(&fx, &x);
+    } else if (x.r == 0 && x.i == 0) {
+      // The run-time's logarithm of 0 is NaN; the limit is -Inf.
+      fx = {-std::numeric_limits<double>::infinity(), 0};
     } else {
       z_log(&fx, &x);
     }
@@ -117,10 +125,15 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
   if (std::isnan(e) || e < kLapackEps) e = kLapackEps;
   if (e > 1 || outcome.unresolved) e = 1;
 
-  // X = Z F Z^H: T := Z F, then F := T Z^H.
-  const double one[2] = {1, 0}, zero[2] = {0, 0};
-  zgemm_("N", "N", &n, &n, &n, one, z, &n, f, &n, zero, t, &n, 1, 1);
-  zgemm_("N", "C", &n, &n, &n, one, t, &n, z, &n, zero, f, &n, 1, 1);
+  // X = Z F Z^H: T := Z F, then F := T Z^H. An infinite F (the logarithm
+  // of 0) takes the products that keep it apart from Z's exact zeros.
+  if (IsFiniteMatrix(fv, n)) {
+    const double one[2] = {1, 0}, zero[2] = {0, 0};
+    zgemm_("N", "N", &n, &n, &n, one, z, &n, f, &n, zero, t, &n, 1, 1);
+    zgemm_("N", "C", &n, &n, &n, one, t, &n, z, &n, zero, f, &n, 1, 1);
+  } else {
+    TransformBack(tv, fv, n, ComplexMatrixView{z, z + 1, 2, 2 * int64_t{n}});
+  }
   const bool real = PartOneNorm(f, n, 1) < 10 * n * PartOneNorm(f, n, 0) * kLapackEps;
 
   ErrCode code = Drop(ctx, 1 + reserved.count());

@@ -97,6 +97,11 @@ ErrCode LapackBalance(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   if (n == 0) return scaling ? PushEmptyMatrix(ctx) : kOk;
   Reservations reserved(ctx);
   if (ErrCode e = reserved.PushIf(scaling, n, n, false)) return reserved.Abandon(e);
+  if (HasNonFinite(a)) {
+    // Nothing to even out against an infinite or NaN entry: B = A, T = I.
+    if (scaling) SetRealIdentity(ReadMatrixOperand(ctx, 0).re, n);
+    return kOk;
+  }
   Workspace ws(ctx);
   double* b = complex ? ws.Complexes(int64_t{n} * n) : ws.Reals(int64_t{n} * n);
   double* scale = ws.Reals(n);

@@ -81,6 +81,16 @@ ErrCode Decompose(EngineContext* ctx, int32_t depth, Reservations* reserved, Svd
   return kOk;
 }
 
+// Pushes a real rows x cols matrix with `diagonal` on its diagonal and
+// zeros elsewhere.
+ErrCode PushDiagonal(EngineContext* ctx, int32_t rows, int32_t cols, double diagonal = 1) {
+  MatrixOperand x;
+  if (ErrCode e = PushResultMatrix(ctx, rows, cols, false, &x)) return e;
+  std::fill(x.re, x.re + int64_t{rows} * cols, 0.0);
+  for (int32_t i = 0; i < std::min(rows, cols); i++) x.re[int64_t{i} * cols + i] = diagonal;
+  return kOk;
+}
+
 // How many leading singular values exceed tol (counting stops at the first
 // that does not).
 int32_t CountAbove(const SvdProblem& p, double tol) {
@@ -104,10 +114,14 @@ ErrCode LapackSvd(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t
   const bool economy = EconomyRequested(ctx, nargin), complex = a.im != nullptr;
   const int32_t outputs = std::max(nargout, 1), m = a.rows, n = a.cols, k = std::min(m, n);
   if (a.IsEmpty()) {
-    // The argument is output 1, each further output [].
-    ErrCode e = RemoveArguments(ctx, 0, nargin - 1);
-    for (int32_t o = 1; !e && o < outputs; o++) e = PushEmptyMatrix(ctx);
-    return e ? e : RollStackEntries(ctx, outputs, 1);
+    // No singular values: a 0 x 1 column, or U and V the identities of
+    // their shapes beside an S of zeros.
+    ErrCode e = Drop(ctx, nargin);
+    if (!e && outputs == 1) e = PushResultMatrix(ctx, 0, 1, false);
+    if (!e && outputs == 3) e = PushDiagonal(ctx, n, economy ? k : n);
+    if (!e && outputs >= 2) e = PushDiagonal(ctx, economy ? k : m, economy ? k : n, 0.0);
+    if (!e && outputs >= 2) e = PushDiagonal(ctx, m, economy ? k : m);
+    return e;
   }
   Reservations reserved(ctx);
   ErrCode e = kOk;
@@ -162,7 +176,12 @@ ErrCode LapackRank(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
 ErrCode LapackOrth(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
   const MatrixOperand a = ReadMatrixOperand(ctx, 0);
-  if (a.IsEmpty()) return kOk;
+  if (a.IsEmpty()) {
+    // No columns in the range: m x 0.
+    const int32_t m = a.rows;
+    ErrCode e = Drop(ctx);
+    return e ? e : PushResultMatrix(ctx, m, 0, false);
+  }
   Reservations none(ctx);
   SvdProblem p;
   p.jobu = 'S';
@@ -180,11 +199,12 @@ ErrCode LapackOrth(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
 ErrCode LapackNull(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (ErrCode e = CheckLapackArguments(ctx, nargin, "C")) return e;
   const MatrixOperand a = ReadMatrixOperand(ctx, 0);
-  if (a.rows == 0) return kOk;
   const int32_t n = a.cols;
-  if (n == 0) {
+  if (a.IsEmpty()) {
+    // Without rows every vector is in the null space: the n x n identity
+    // (0 x 0 without columns).
     ErrCode e = Drop(ctx);
-    return e ? e : PushEmptyMatrix(ctx);
+    return e ? e : PushDiagonal(ctx, n, a.rows == 0 ? n : 0);
   }
   // Room for the largest result, n x n, below the workspace.
   Reservations reserved(ctx);

@@ -18,6 +18,19 @@ namespace vke {
 
 namespace {
 
+// A right singular vector of A - lambda I whose singular value exceeds
+// n sqrt(eps) times the size of A (or of lambda) is no eigenvector.
+constexpr double kSqrtEps = 1.4901161193847656e-08;  // 2^-26
+
+// The largest modulus of A's elements.
+double LargestModulus(const MatrixOperand& a) {
+  double largest = 0;
+  for (int64_t k = 0; k < int64_t(a.rows) * a.cols; k++) {
+    largest = std::max(largest, a.im ? std::hypot(a.re[k], a.im[k]) : std::fabs(a.re[k]));
+  }
+  return largest;
+}
+
 bool IsSymmetric(const MatrixOperand& a) {
   for (int32_t i = 0; i < a.rows; i++) {
     for (int32_t j = i + 1; j < a.cols; j++) {
@@ -78,19 +91,26 @@ ErrCode FindEigenvectors(EngineContext* ctx, int32_t n) {
       sRe[int64_t(k) * n + k] -= re;
       if (complexShift) sIm[int64_t(k) * n + k] -= im;
     }
+    const double size = std::max({LargestModulus(a), std::fabs(re), std::fabs(im)});
     if (ErrCode e = DecomposeTop(ctx, false)) return e;
-    Drop(ctx, 2);  // U and S
-    // The last count right singular vectors.
-    const MatrixOperand w = ReadMatrixOperand(ctx, 0);
-    const MatrixOperand v = ReadMatrixOperand(ctx, 1);
-    for (int32_t r = 0; r < n; r++) {
-      for (int32_t c = 0; c < count; c++) {
-        const int64_t to = int64_t(r) * n + i + c, from = int64_t(r) * n + n - count + c;
-        v.re[to] = w.re[from];
-        if (v.im) v.im[to] = w.im ? w.im[from] : 0.0;
+    // The last count right singular vectors. A group larger than the null
+    // space of A - lambda I (a defective eigenvalue) takes the vector of the
+    // smallest singular value again for each of its members whose value is
+    // not negligible: repeated columns, each of them an eigenvector.
+    const MatrixOperand sv = ReadMatrixOperand(ctx, 1);
+    const MatrixOperand w = ReadMatrixOperand(ctx, 2);
+    const MatrixOperand v = ReadMatrixOperand(ctx, 3);
+    const double negligible = n * kSqrtEps * size;
+    for (int32_t c = 0; c < count; c++) {
+      int32_t from = n - count + c;
+      if (sv.re[int64_t(from) * n + from] > negligible) from = n - 1;
+      for (int32_t r = 0; r < n; r++) {
+        const int64_t to = int64_t(r) * n + i + c, at = int64_t(r) * n + from;
+        v.re[to] = w.re[at];
+        if (v.im) v.im[to] = w.im ? w.im[at] : 0.0;
       }
     }
-    Drop(ctx);
+    Drop(ctx, 3);  // U, S and V of A - lambda I
     i += count;
   }
   // D's diagonal; the spare words are the free ones above the stack.

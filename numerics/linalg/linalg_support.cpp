@@ -4,9 +4,13 @@
 #include <algorithm>
 
 #include "builtins/array_support.hpp"
+#include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -116,6 +120,24 @@ double* FirstFreeWord(EngineContext* ctx) {
 int64_t SingularValueScratch(int32_t m, int32_t n, bool complex) {
   if (complex) return (4 * int64_t(m) + 6) * n + 1;
   return 2 * int64_t(n) + n / 2 + 1;
+}
+
+const NativeFunctionRecord* FrontSvdRecord(EngineContext* ctx) {
+  const NativeFunctionRecord* r = FindLibraryRecord(ctx, "svd", nullptr, 0, nullptr);
+  return r && reinterpret_cast<NativeFn>(r->function) != &SvdNative ? r : nullptr;
+}
+
+ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd,
+                                SingularValueRange* range) {
+  const uint32_t level = ctx->descTop;
+  ErrCode e = DuplicateStackEntries(ctx, 0, 1);
+  if (!e) e = CallNativeRecord(ctx, svd, 1, 1);
+  if (e) return DropAboveLevel(ctx, level, e);
+  MatrixOperand s;
+  if (!GetMatrixArg(ctx, 0, &s)) return DropAboveLevel(ctx, level, kErrWrongType);
+  const int64_t k = int64_t(s.rows) * s.cols;
+  *range = k > 0 ? SingularValueRange{s.re[0], s.re[k - 1]} : SingularValueRange{};
+  return Drop(ctx);
 }
 
 void ComputeSingularValues(const MatrixOperand& a, double* scratch) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "builtins/matrix_ops.hpp"
+#include "engine/registry/native_record.hpp"
 #include "engine/values/value.hpp"
 
 namespace vke {
@@ -68,5 +69,19 @@ int64_t SingularValueScratch(int32_t m, int32_t n, bool complex);
 // first, destroying a real matrix; scratch as SingularValueScratch gives,
 // the values at its start.
 void ComputeSingularValues(const MatrixOperand& a, double* scratch);
+
+// The largest and the smallest of the min(m, n) singular values of a
+// matrix (0 and 0 when it has none).
+struct SingularValueRange {
+  double largest = 0;
+  double smallest = 0;
+};
+// The record of an "svd" native registered in front of the engine's own
+// (the "!lapack" library's), or null when the engine's own is the first.
+const NativeFunctionRecord* FrontSvdRecord(EngineContext* ctx);
+// The range of the singular values of the matrix on top, which stays, as
+// that native computes them on a copy; its code when it fails.
+ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd,
+                                SingularValueRange* range);
 
 }  // namespace vke

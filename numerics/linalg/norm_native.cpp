@@ -7,6 +7,7 @@
 #include "builtins/array_support.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/linalg/linalg_support.hpp"
@@ -86,6 +87,20 @@ double LargestLineSum(const MatrixOperand& x, bool byColumns) {
   return largest;
 }
 
+// sqrt(sum of |a_ij|^2) from the last element to the first; entries whose
+// squares would underflow or overflow are summed scaled by a power of two,
+// which leaves the result of every other matrix exactly as it was.
+double FrobeniusNorm(const MatrixOperand& x) {
+  const int64_t count = int64_t(x.rows) * x.cols;
+  const int shift = SafeRangeExponent(x.re, x.im, count);
+  double sum = 0;
+  for (int64_t i = count - 1; i >= 0; i--) {
+    const double re = std::ldexp(x.re[i], shift), im = x.im ? std::ldexp(x.im[i], shift) : 0.0;
+    sum += re * re + im * im;
+  }
+  return std::ldexp(std::sqrt(sum), -shift);
+}
+
 // The scratch of the matrix 2-norm, which takes the words behind x.
 int64_t TwoNormScratch(const MatrixOperand& x) {
   const int64_t m = x.rows, n = x.cols;
@@ -118,8 +133,12 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   const bool vector = x.rows == 1 || x.cols == 1;
   if (!vector && kind == NormKind::kPower) return kErrUnknownOpt;
   const bool twoNorm = !vector && !x.IsEmpty() && kind == NormKind::kTwo;
+  // The largest singular value comes from LAPACK's decomposition when its
+  // library stands in front, else from the engine's own in the words after x.
+  const NativeFunctionRecord* frontSvd = twoNorm ? FrontSvdRecord(ctx) : nullptr;
   const int64_t kindWords = nargin == 2 ? EntryDataWords(ctx, 0) : 0;
-  if (twoNorm && TwoNormScratch(x) > FreeDataWords(ctx) + kindWords) return kErrDataOverflow;
+  if (twoNorm && !frontSvd && TwoNormScratch(x) > FreeDataWords(ctx) + kindWords)
+    return kErrDataOverflow;
   if (nargin == 2) Drop(ctx);
 
   double result;
@@ -132,9 +151,11 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   } else if (kind == NormKind::kInf || kind == NormKind::kMinusInf) {
     result = LargestLineSum(x, false);
   } else if (kind == NormKind::kFrobenius) {
-    double sum = 0;
-    for (int64_t i = int64_t(x.rows) * x.cols - 1; i >= 0; i--) sum += SquaredModulus(x, i);
-    result = std::sqrt(sum);
+    result = FrobeniusNorm(x);
+  } else if (frontSvd) {
+    SingularValueRange range;
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+    result = range.largest;
   } else {
     double* values = FirstFreeWord(ctx);
     ComputeSingularValues(x, values);

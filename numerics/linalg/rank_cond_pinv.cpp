@@ -60,19 +60,32 @@ ErrCode RankNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
 
 // cond(A): the largest singular value over the smallest of the min(m, n)
 // that exist (a wide matrix has no zero values for its missing rows); +Inf
-// when that is 0, and 0 for a matrix without values.
+// for a singular matrix, whose smallest value is 0 to working precision
+// (at most max(m, n) s1 eps: rounding leaves it near 1e-16 s1, seldom
+// exactly 0), and 0 for a matrix without values.
 ErrCode CondNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   MatrixOperand a;
   if (!GetMatrixArg(ctx, 0, &a)) return kErrWrongTypeOverload;
-  const int64_t scratch = SingularValueScratch(a.rows, a.cols, a.im != nullptr);
-  StackPlan plan;
-  plan.Scratch(scratch);
-  if (ErrCode e = plan.Check(ctx)) return e;
-  double* s = TakeScratch(ctx, scratch);
-  ComputeSingularValues(a, s);
   const int32_t k = std::min(a.rows, a.cols);
+  SingularValueRange range;
+  if (const NativeFunctionRecord* frontSvd = k > 0 ? FrontSvdRecord(ctx) : nullptr) {
+    // LAPACK's decomposition, when its library stands in front.
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+  } else {
+    const int64_t scratch = SingularValueScratch(a.rows, a.cols, a.im != nullptr);
+    StackPlan plan;
+    plan.Scratch(scratch);
+    if (ErrCode e = plan.Check(ctx)) return e;
+    double* s = TakeScratch(ctx, scratch);
+    ComputeSingularValues(a, s);
+    if (k > 0) range = {s[0], s[k - 1]};
+  }
   double result = 0;
-  if (k > 0) result = s[k - 1] == 0 ? std::numeric_limits<double>::infinity() : s[0] / s[k - 1];
+  if (k > 0) {
+    const double zero = std::max(a.rows, a.cols) * range.largest * kKernelEps;
+    result = range.smallest <= zero ? std::numeric_limits<double>::infinity()
+                                    : range.largest / range.smallest;
+  }
   Drop(ctx);
   return PushRealScalar(ctx, result);
 }

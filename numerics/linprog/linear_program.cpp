@@ -49,7 +49,8 @@ int64_t LinearProgramWorkspace(int32_t m, int32_t n) {
   return (5 * rows + cols) / 2 + (2 * cols + m + 1) * rows + 2 * cols / 8 + m + 3 * cols + 2;
 }
 
-bool SolveLinearProgram(const LinearProgram& lp, const double* cost, double* x, double* work) {
+SimplexOutcome SolveLinearProgram(const LinearProgram& lp, const double* cost, double* x,
+                                  double* work) {
   const int32_t m = lp.m, n = lp.n, rows = ConstraintRows(lp);
   // T, r, the costs, the shifts, the simplex's workspace, then the flags.
   double* t = work;
@@ -77,19 +78,15 @@ bool SolveLinearProgram(const LinearProgram& lp, const double* cost, double* x, 
   }
   SubstitutedRightHandSide(&lp, r);
 
-  const SimplexTableau tab{t, r, costs, isFree, rows, n};
-  switch (RunSimplexPivots(tab, x, simplexWork, SubstitutedRightHandSide, &lp)) {
-    case SimplexOutcome::kOptimal:
-      for (int32_t j = 0; j < n; j++) x[j] = (negated[j] ? -x[j] : x[j]) + shift[j];
-      return true;
-    case SimplexOutcome::kInfeasible:
-    case SimplexOutcome::kUnbounded:
-      // NaN or +Inf in every component, whatever the substitution.
-      return true;
-    case SimplexOutcome::kBudgetSpent:
-      break;
+  const SimplexTableau tab{t, r, costs, isFree, rows, n, lp.poll};
+  const SimplexOutcome outcome =
+      RunSimplexPivots(tab, x, simplexWork, SubstitutedRightHandSide, &lp);
+  // Infeasible and unbounded problems leave NaN or +Inf in every
+  // component, whatever the substitution.
+  if (outcome == SimplexOutcome::kOptimal) {
+    for (int32_t j = 0; j < n; j++) x[j] = (negated[j] ? -x[j] : x[j]) + shift[j];
   }
-  return false;
+  return outcome;
 }
 
 }  // namespace vke

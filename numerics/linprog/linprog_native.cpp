@@ -1,7 +1,13 @@
 // The native linprog: minimises c . x subject to A x <= b and the optional
-// bounds lb <= x <= ub. Infeasible problems give NaN in every component,
-// unbounded ones +Inf; only a spent pivot budget is an error.
+// bounds lb <= x <= ub. Infeasible problems, and costs or constraints
+// holding a NaN, give NaN in every component, unbounded ones +Inf; only a
+// spent pivot budget and a break are errors.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/linalg/linalg_support.hpp"
@@ -14,6 +20,15 @@ namespace {
 // A bound argument: a column of at most n entries.
 bool FitsBound(const MatrixOperand& bound, int32_t n) {
   return bound.rows <= n && bound.cols <= 1;
+}
+
+bool HasNaN(const MatrixOperand& x) {
+  const int64_t count = int64_t(x.rows) * x.cols;
+  return std::any_of(x.re, x.re + count, [](double v) { return std::isnan(v); });
+}
+
+bool AskBreak(void* ctx) {
+  return PollAbortRequest(static_cast<EngineContext*>(ctx));
 }
 
 }  // namespace
@@ -50,9 +65,21 @@ ErrCode LinprogNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     lp.ub = arg[4].re;
     lp.nub = arg[4].rows * arg[4].cols;
   }
-  // The solver maximises; x is written over c.
-  for (int32_t j = 0; j < n; j++) c.re[j] = -c.re[j];
-  if (!SolveLinearProgram(lp, c.re, c.re, work)) return kErrNoConvergence;
+  lp.poll = BreakPoll{&AskBreak, ctx};
+  if (HasNaN(c) || HasNaN(a) || HasNaN(b)) {
+    // A NaN in the costs or the constraints leaves the problem undefined:
+    // NaN in every component, as for constraints that cannot be met.
+    std::fill(c.re, c.re + n, std::numeric_limits<double>::quiet_NaN());
+  } else {
+    // The solver maximises; x is written over c, which it leaves alone
+    // when it fails.
+    for (int32_t j = 0; j < n; j++) c.re[j] = -c.re[j];
+    const SimplexOutcome outcome = SolveLinearProgram(lp, c.re, c.re, work);
+    if (outcome == SimplexOutcome::kBudgetSpent || outcome == SimplexOutcome::kHalted) {
+      for (int32_t j = 0; j < n; j++) c.re[j] = -c.re[j];
+      return outcome == SimplexOutcome::kHalted ? kErrHalted : kErrNoConvergence;
+    }
+  }
 
   // x is pushed over c's data, where the solver left it: the arguments are
   // dropped and the next push takes the place of the first.

@@ -266,6 +266,7 @@ SimplexOutcome Simplex::Run(double* x, OriginalRightHandSide original, const voi
     const int64_t budget = kPivotsPerRow * m_ + (phase == 2 ? 1 : 0);
     bool ended = false;
     for (int64_t it = 0; it < budget && !ended; it++) {
+      if (tab_.poll()) return SimplexOutcome::kHalted;
       const Step step = SelectPivotRow();
       switch (step) {
         case Step::kOptimal:

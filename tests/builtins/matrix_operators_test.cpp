@@ -134,6 +134,13 @@ TEST_F(MatrixTest, SquareDivisions) {
             kErrIncompSize);
   EXPECT_EQ(Failure(ctx_, MrdivideBuiltin, {Of("int8", {1, 1}, {2}), Of("int8", {1, 2}, {1, 2})}),
             kErrBadSize);  // a non-scalar typed divisor
+  // An array of three dimensions is no matrix operand (a scalar divisor
+  // still divides it elementwise).
+  const Arg cube = Of("double", {2, 2, 2}, Elems(8, 1.0));
+  EXPECT_EQ(Failure(ctx_, MldivideBuiltin, {Mat(2, 2, {1, 2, 3, 4}), cube}), kErrWrongTypeOverload);
+  EXPECT_EQ(Failure(ctx_, MrdivideBuiltin, {cube, Mat(2, 2, {1, 2, 3, 4})}), kErrWrongTypeOverload);
+  EXPECT_EQ(Failure(ctx_, MtimesBuiltin, {Mat(2, 2, {1, 2, 3, 4}), cube}), kErrWrongTypeOverload);
+  EXPECT_EQ(Result(ctx_, MldivideBuiltin, {Row({2}), cube}).re, Elems(8, 0.5));
 }
 
 // A stand-in for the numerical library's "pinv", enough for vectors: v' / |v|^2.
@@ -227,6 +234,15 @@ TEST_F(MatrixTest, InverseAndDeterminant) {
   EXPECT_EQ(v.re, Elems{1});
   EXPECT_EQ(v.im, Elems{1});
 
+  // A NaN never wins the pivot search; the zero pivot beside it counts as
+  // NaN, in the first column and after an elimination step alike.
+  for (const Elems& a : {Elems{NAN, 0, 0, 0, 1, 0, 0, 0, 1}, Elems{1, 0, 0, 0, NAN, 0, 0, 0, 1}}) {
+    v = Result(ctx_, DetBuiltin, {Mat(3, 3, a)});
+    ASSERT_EQ(v.re.size(), 1u);
+    EXPECT_TRUE(std::isnan(v.re[0]));
+  }
+  EXPECT_EQ(Result(ctx_, DetBuiltin, {Mat(2, 2, {0, NAN, 0, 1})}).re, Elems{0});  // a zero column
+
   EXPECT_EQ(Result(ctx_, DetBuiltin, {Row({})}).re, Elems{1});
   EXPECT_EQ(Result(ctx_, InvBuiltin, {Row({})}).dims, (Dims{0, 0}));
   EXPECT_EQ(Failure(ctx_, DetBuiltin, {Row({1, 2, 3})}), kErrIncompSize);
@@ -313,6 +329,19 @@ TEST(MatrixKernels, ExponentialClosedForms) {
   Elems n{0, big, 0, 0}, r(4), w(10);
   ExpmReal(n.data(), 2, r.data(), w.data());
   EXPECT_EQ(r, (Elems{1, big, 0, 1}));
+
+  // Squarings that overflow keep Inf where it arises and 0 beside it and
+  // where entries underflow, real and complex alike.
+  const double inf = INFINITY;
+  Elems huge{1e6, 0, 0, -1e6};
+  ExpmReal(huge.data(), 2, r.data(), w.data());
+  EXPECT_EQ(r, (Elems{inf, 0, 0, 0}));
+  Elems upper{1e6, 1e6, 0, -1e6};
+  ExpmReal(upper.data(), 2, r.data(), w.data());
+  EXPECT_EQ(r, (Elems{inf, inf, 0, 0}));
+  Elems hugeComplex{1e6, 0, 0, -1e6, 0, 0, 0, 0}, rc(8), wc(20);
+  ExpmComplex(hugeComplex.data(), 2, rc.data(), wc.data());
+  EXPECT_EQ(rc, (Elems{inf, 0, 0, 0, 0, 0, 0, 0}));
 
   const double rows[] = {1, -2, 3, -4};
   EXPECT_EQ(MatrixNormReal(rows, 2), 7);

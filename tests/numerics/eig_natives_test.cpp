@@ -4,6 +4,8 @@
 // root and logarithm with their real results and confluent diagonals.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/numerics/linalg_fixture.hpp"
 
 namespace vke {
@@ -43,6 +45,16 @@ TEST_F(EigNatives, RepeatedEigenvaluesShareOneDecomposition) {
   EXPECT_EQ(Show("maxabs(W' * W - eye(2)) <= 1e-14"), "true");
 }
 
+TEST_F(EigNatives, DefectiveEigenvaluesRepeatEigenvectors) {
+  // The double value 1 has one eigenvector only: both its columns are it.
+  for (const char* a : {"[1 1 0; 0 1 0; 0 0 2]", "[2 1; 0 2]", "[3 1 0; 0 3 1; 0 0 3]"}) {
+    SCOPED_TRACE(a);
+    Run(std::string("A = ") + a + "; [V, D] = eig(A);");
+    EXPECT_EQ(Show("maxabs(A * V - V * D) <= 1e-12 && maxabs(sqrt(sum(abs(V) .^ 2)) - 1) <= 1e-12"),
+              "true");
+  }
+}
+
 TEST_F(EigNatives, ComplexMatricesAndEmptyOnes) {
   EXPECT_EQ(Show("stored_real(eig([1 1i; 0 2]))"), "false");
   EXPECT_EQ(Show("maxabs(sort(real(eig([1 1i; 0 2]))) - [1; 2]) <= 1e-15"), "true");
@@ -66,6 +78,13 @@ TEST_F(EigNatives, BalanceScalesByPowersOfTwo) {
   EXPECT_EQ(Show("same(T, eye(2)) && same(Bc, diag(1 ./ diag(Tc)) * [1 100i; 0.01 1] * Tc)"),
             "true");
   EXPECT_EQ(Show("balance(ones(2, 3))"), "error 26");
+}
+
+TEST_F(EigNatives, OverflowingExponential) {
+  // Inf where the exponential overflows, 0 beside it and where it underflows.
+  EXPECT_EQ(Show("same(expm(1e6 * [1 0; 0 -1]), [Inf 0; 0 0])"), "true");
+  EXPECT_EQ(Show("same(expm(1e6 * [1 1; 0 -1]), [Inf Inf; 0 0])"), "true");
+  EXPECT_EQ(Show("same(expm(-1e6 * eye(2)), zeros(2))"), "true");
 }
 
 TEST_F(EigNatives, Exponential) {

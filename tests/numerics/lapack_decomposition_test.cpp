@@ -42,7 +42,6 @@ TEST_F(LapackDecomposition, SingularValuesAndTheirVectors) {
     EXPECT_TRUE(Holds(x + "[U, S] = svd(A); " + Within("U' * U - eye(p)", "1", "1e-14")));
     EXPECT_TRUE(Holds(x + "[U, S, V] = svd(A); " + Within("diag(S) - svd(A)", "A", "1e-14")));
   }
-  EXPECT_EQ(Eval("size(svd(zeros(3, 0)))"), "[3,0]");
   EXPECT_EQ(Eval("[U, S, V] = svd([]); {U, S, V}"), Eval("{[], [], []}"));
   EXPECT_EQ(Eval("svd([1 2], 0.5)"), "error 44");
 }
@@ -66,7 +65,23 @@ TEST_F(LapackDecomposition, RankAndTheBasesOfRangeAndNullSpace) {
   }
   EXPECT_EQ(Eval("size(null(eye(3)))"), "[3,0]");
   EXPECT_EQ(Eval("size(orth(zeros(2, 0)))"), "[2,0]");
-  EXPECT_EQ(Eval("size(null(zeros(0, 3)))"), "[0,3]");
+}
+
+TEST_F(LapackDecomposition, EmptyArgumentsGiveTheShapesOfTheirDecompositions) {
+  // No singular values: a 0 x 1 column; U and V identities of their shapes.
+  EXPECT_EQ(Eval("size(svd(zeros(3, 0)))"), "[0,1]");
+  EXPECT_EQ(Eval("size(svd(zeros(0, 3)))"), "[0,1]");
+  EXPECT_EQ(Eval("[U, S, V] = svd(zeros(0, 3)); {size(U), size(S), V}"),
+            Eval("{[0 0], [0 3], eye(3)}"));
+  EXPECT_EQ(Eval("[U, S, V] = svd(zeros(3, 0)); {U, size(S), size(V)}"),
+            Eval("{eye(3), [3 0], [0 0]}"));
+  EXPECT_EQ(Eval("[U, S, V] = svd(zeros(0, 3), 0); {size(U), size(S), size(V)}"),
+            Eval("{[0 0], [0 0], [3 0]}"));
+  EXPECT_EQ(Eval("[U, S] = svd(zeros(2, 0)); {U, size(S)}"), Eval("{eye(2), [2 0]}"));
+  // Without rows every vector is in the null space; the range has no basis.
+  EXPECT_EQ(Eval("null(zeros(0, 3))"), Eval("eye(3)"));
+  EXPECT_EQ(Eval("size(null(zeros(3, 0)))"), "[0,0]");
+  EXPECT_EQ(Eval("size(orth(zeros(0, 3)))"), "[0,0]");
 }
 
 TEST_F(LapackDecomposition, QrInFullAndEconomyForms) {
@@ -163,6 +178,13 @@ TEST_F(LapackDecomposition, SchurForms) {
 TEST_F(LapackDecomposition, SquareRootAndLogarithmOfMatrices) {
   EXPECT_EQ(Eval("sqrtm(-4)"), Eval("2i"));
   EXPECT_EQ(Eval("sqrtm([])"), "[]");
+  EXPECT_EQ(Eval("[X, e] = sqrtm([]); {X, e}"), Eval("{[], 0}"));
+  EXPECT_EQ(Eval("[X, e] = logm(zeros(0, 0)); {X, e}"), Eval("{[], 0}"));
+  // The logarithm of a zero eigenvalue is -Inf, kept apart from the zeros
+  // of the Schur vectors: a real result, not NaN.
+  EXPECT_EQ(Eval("logm([0 0; 0 1])"), Eval("[-Inf 0; 0 0]"));
+  EXPECT_EQ(Eval("logm([1 0; 0 0])"), Eval("[0 0; 0 -Inf]"));
+  EXPECT_EQ(Eval("logm(0)"), Eval("-Inf"));
   EXPECT_TRUE(Holds("max(max(abs(sqrtm([4 1; 0 9]) - [2 0.2; 0 3]))) <= 1e-14"));
   EXPECT_EQ(Eval("sqrtm([4 1; 0 9])").find('i'), std::string::npos) << "the result is real";
   // Equal diagonal entries of the Schur factor: no division by zero.
@@ -187,6 +209,26 @@ TEST_F(LapackDecomposition, SquareRootAndLogarithmOfMatrices) {
     EXPECT_TRUE(Holds(y + Within("logm(A) - 2 * logm(sqrtm(A))", "A", "1e-12")));
   }
   EXPECT_EQ(Eval("sqrtm([1 2 3])"), "error 21");
+}
+
+TEST_F(LapackDecomposition, NonFiniteEntriesAreAnsweredBeforeLapackSeesThem) {
+  // eig: NaN eigenvalues (real), D with NaN on its diagonal and V all NaN;
+  // balance: nothing to even out, B = A and T = I. LAPACK prints nothing.
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (const char* a : {"[NaN 1; 2 3]", "[Inf Inf; Inf Inf]", "[1 2; 3 4] * 1i + [NaN 0; 0 0]"}) {
+    SCOPED_TRACE(a);
+    const std::string x = std::string("A = ") + a + "; ";
+    EXPECT_TRUE(
+        Holds(x + "d = eig(A); all(size(d) == [2 1]) && all(isnan(d)) && same(d, real(d))"));
+    EXPECT_TRUE(Holds(x + "[V, D] = eig(A); all(isnan(V(:))) && all(isnan(diag(D))) && "
+                          "D(1, 2) == 0 && D(2, 1) == 0"));
+    EXPECT_TRUE(Holds(x + "[T, B] = balance(A); same(T, eye(2)) && same(isnan(B), isnan(A)) && "
+                          "all(B(~isnan(A)) == A(~isnan(A)))"));
+  }
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out + err, "");
 }
 
 TEST_F(LapackDecomposition, EmptyEigLeavesExactlyItsOutputs) {

@@ -27,6 +27,13 @@ TEST_F(LapackSolve, DeterminantInverseAndCondition) {
   EXPECT_TRUE(Holds("abs(det([1 1i; 2 3]) - (3 - 2i)) <= 1e-13"));
   EXPECT_EQ(Eval("det([])"), "1");
   EXPECT_TRUE(Holds("det([1 2; 2 4]) == 0"));
+  // A real matrix has a real determinant, also when the product overflows
+  // or meets NaN or Inf.
+  EXPECT_EQ(Eval("det(1e200 * eye(3))"), Eval("Inf"));
+  EXPECT_EQ(Eval("det(-1e200 * eye(3))"), Eval("-Inf"));
+  EXPECT_EQ(Eval("det([NaN 1; 2 3])"), Eval("NaN"));
+  EXPECT_EQ(Eval("det([Inf 1; 2 3])"), Eval("Inf"));
+  EXPECT_TRUE(Holds("imag(det(1e200 * eye(3))) == 0 && imag(det([NaN 1; 2 3])) == 0"));
   EXPECT_TRUE(Holds("max(max(abs(inv([4 7; 2 6]) - [0.6 -0.7; -0.2 0.4]))) <= 1e-14"));
   EXPECT_TRUE(Holds(std::string(kSystems) + "max(max(abs(C * inv(C) - eye(5)))) <= 1e-13"));
   EXPECT_EQ(Eval("inv([])"), "[]");

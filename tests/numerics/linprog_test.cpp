@@ -5,6 +5,7 @@
 // takes.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "builtins/matrix_ops.hpp"
@@ -90,6 +91,18 @@ TEST_F(Linprog, Codes) {
   for (auto [text, code] : cases) EXPECT_EQ(Show(text), code) << text;
 }
 
+TEST_F(Linprog, NaNDataLeavesTheProblemUndefined) {
+  for (const char* text :
+       {"linprog([1 1], [NaN 1], 1)", "linprog([NaN 1], [1 1], 1)",
+        "linprog([-1 -1], [1 0; 0 1], [1; NaN])", "linprog([1 1], [NaN 1], 1, [0; 0], [1; 1])"}) {
+    EXPECT_EQ(Show(std::string("same(size(") + text + "), [2 1]) && all(isnan(" + text + "))"),
+              "true")
+        << text;
+  }
+  // A NaN bound is no bound, as before.
+  EXPECT_EQ(Show("same(linprog([-1 -1], [1 0; 0 1], [1; 1], [NaN; 0]), [1; 1])"), "true");
+}
+
 // Pushes c, A and b of max x1 + x2, x <= 1 (two rows), leaving `free`
 // words free above them.
 void PushProblem(EngineContext* ctx, int64_t free) {
@@ -133,6 +146,19 @@ TEST(LinprogStack, OneWordShortFailsAndLeavesTheArguments) {
       EXPECT_EQ(LinprogNative(ctx, 3, 1, 0), kOk);
     }
   }
+}
+
+// A break between two pivots ends the run with 501 and leaves the
+// arguments as they were.
+TEST(LinprogStack, ABreakStopsThePivots) {
+  test::TestHost host;
+  EngineContext* ctx = host.ctx();
+  PushProblem(ctx, 1000);
+  const uint32_t descTop = ctx->descTop;
+  host.ScriptBreaks({false, true});
+  EXPECT_EQ(LinprogNative(ctx, 3, 1, 0), kErrHalted);
+  EXPECT_EQ(ctx->descTop, descTop);
+  EXPECT_EQ(test::ReadArray(ctx, 2).re, (std::vector<double>{-1, -1}));
 }
 
 }  // namespace

@@ -54,6 +54,11 @@ TEST_F(PolynomialNatives, Roots) {
   EXPECT_EQ(Show("R(1, 1) == -2 && isnan(R(2, 1)) && same(sort(R(:, 2)), [1; 2])"), "true");
   EXPECT_EQ(Show("maxabs(abs(roots([1 0 0 0 -16])) - 2) <= 1e-14"), "true");
   EXPECT_EQ(Show("maxabs(sort(roots([1i 1])) - 1i) <= 1e-15"), "true");
+  // Widely spread coefficients: the balanced companion matrix keeps the
+  // small root beside the huge one, real and complex alike.
+  Run("r = sort(roots([1e-20 1 -1])); c = roots([1e-20 1i -1i]);");
+  EXPECT_EQ(Show("abs(r(1) + 1e20) <= 1e6 && abs(r(2) - 1) <= 1e-12"), "true");
+  EXPECT_EQ(Show("min(abs(c - 1)) <= 1e-12 && max(abs(c)) >= 1e19"), "true");
 }
 
 TEST_F(PolynomialNatives, PolynomialsOfRootsAndMatrices) {

@@ -2,6 +2,11 @@
 // source text, the matrix divisions that go through pinv, and the codes.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "engine/registry/native_record.hpp"
+#include "engine/registry/registry.hpp"
+#include "engine/values/values.hpp"
 #include "tests/numerics/linalg_fixture.hpp"
 
 namespace vke {
@@ -102,6 +107,58 @@ TEST_F(SvdNatives, VectorAndMatrixNorms) {
   EXPECT_EQ(Show("norm([1 2 3; 4 5 6], Inf)"), "15");
   EXPECT_EQ(Show("norm([1 2; 3 4], 'fro') == sqrt(30)"), "true");
   EXPECT_EQ(Show("abs(norm([1 1i; 0 1]) - (1 + sqrt(5)) / 2) <= 1e-15"), "true");
+}
+
+TEST_F(SvdNatives, TinyAndHugeMatricesKeepTheirSize) {
+  // Squares of the entries would underflow or overflow: the singular values
+  // and the Frobenius norm scale with the matrix all the same.
+  for (const char* s : {"1e-170", "1e170", "1e-300"}) {
+    SCOPED_TRACE(s);
+    Run(std::string("k = ") + s + "; A = [1 2; 3 4] * k; C = A * 1i;");
+    EXPECT_EQ(Show("abs(norm(A) / k - 5.464985704219043) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(norm(A, 'fro') / k - sqrt(30)) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(norm(C) / k - 5.464985704219043) <= 1e-13"), "true");
+    EXPECT_EQ(Show("abs(cond(A) - 14.933034373659268) <= 1e-11"), "true");
+    EXPECT_EQ(Show("maxabs(svd(A) / k - [5.464985704219043; 0.365966190626258]) <= 1e-13"), "true");
+    Run("[U, S, V] = svd(C);");
+    EXPECT_EQ(Show("maxabs(U * S * V' - C) / k <= 1e-13"), "true");
+  }
+}
+
+// An "svd" in front of the engine's own (as the LAPACK library stands):
+// the values [8; 2] for any matrix, counting its calls.
+int g_frontSvdCalls = 0;
+ErrCode FrontSvd(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  g_frontSvdCalls++;
+  double* s;
+  if (ErrCode e = PushNewMatrix(ctx, 2, 1, &s, nullptr)) return e;
+  s[0] = 8;
+  s[1] = 2;
+  return DropStackEntries(ctx, 1, 1);
+}
+
+TEST_F(SvdNatives, NormAndConditionTakeTheDecompositionInFront) {
+  EXPECT_EQ(Show("cond([1 2; 3 4]) > 14.9"), "true");
+  NativeFunctionRecord table[] = {MakeRecord("@frontsvd"), MakeRecord("svd", &FrontSvd, 1, 2, 1, 3),
+                                  MakeRecord("")};
+  ASSERT_EQ(RegisterLibrary(ctx, table, true), kOk);
+  g_frontSvdCalls = 0;
+  Run("A = [1 2; 3 4];");
+  EXPECT_EQ(Show("norm(A)"), "8");
+  EXPECT_EQ(Show("cond(A)"), "4");
+  EXPECT_EQ(Show("same(A, [1 2; 3 4])"), "true");  // a copy went in
+  EXPECT_EQ(g_frontSvdCalls, 2);
+  // Vectors and the other norms need no decomposition.
+  EXPECT_EQ(Show("norm([3 4]) + norm(A, 1)"), "11");
+  EXPECT_EQ(g_frontSvdCalls, 2);
+}
+
+TEST_F(SvdNatives, SingularMatricesHaveInfiniteCondition) {
+  // Rounding leaves the smallest value near 1e-16 of the largest, not 0.
+  EXPECT_EQ(Show("cond([1 2; 2 4])"), "inf");
+  EXPECT_EQ(Show("cond([1 2 3; 4 5 6; 7 8 9])"), "inf");
+  EXPECT_EQ(Show("cond([1 2; 2 4] * 1i)"), "inf");
+  EXPECT_EQ(Show("abs(cond(diag([1 1e-12])) - 1e12) <= 1e-3"), "true");
 }
 
 }  // namespace
