@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,8 +27,8 @@ struct Branch {
 };
 
 // The branches of the curve-list command the body drew.
-std::vector<Branch> Locus(FigureHarness& h, const std::string& body) {
-  h.Open();
+std::vector<Branch> Locus(FigureHarness& h, const std::string& body, bool open = true) {
+  if (open) h.Open();
   EXPECT_EQ(h.Draw(0, body), kOk) << body << h.TakeOutput();
   std::vector<Branch> branches;
   for (const auto& c : h.Commands(0)) {
@@ -87,6 +89,70 @@ TEST(RootLocus, AZeroEndsABranchOnACircle) {
   EXPECT_LE(LimitMin(h.subplot(0), kAxisX), -1);
   // Roles exchanged: a numerator of the higher degree.
   EXPECT_EQ(Locus(h, "rlocus([1 0 0], [1 1]);").size(), 2u);
+}
+
+// A traced locus of den + K num with the automatic limits it left: the
+// branches, the limits and the size of a device unit in data units.
+struct Traced {
+  std::vector<Branch> branches;
+  double xlo, xhi, ylo, yhi, pixel;
+  bool Visible(double x, double y) const { return x >= xlo && x <= xhi && y >= ylo && y <= yhi; }
+};
+
+// Traces in a viewport of a window's size (a device unit is a pixel), under
+// automatic scales or, with a window {x0, x1, y0, y1}, fixed ones.
+Traced Trace(FigureHarness& h, const V& num, const V& den, const V& window = {}) {
+  std::string body;
+  if (!window.empty()) {
+    body = "scale([";
+    for (double c : window) body += std::to_string(c) + " ";
+    body += "]); ";
+  }
+  body += "rlocus([";
+  for (double c : num) body += std::to_string(c) + " ";
+  body += "], [";
+  for (double c : den) body += std::to_string(c) + " ";
+  body += "]);";
+  Traced t;
+  h.Open();
+  SetRect(h.subplot(0).viewport, 0, 400, 0, 300);
+  t.branches = Locus(h, body, false);
+  const SubplotRecord& s = h.subplot(0);
+  t.xlo = LimitMin(s, kAxisX);
+  t.xhi = LimitMax(s, kAxisX);
+  t.ylo = LimitMin(s, kAxisY);
+  t.yhi = LimitMax(s, kAxisY);
+  t.pixel = std::max(1 / std::fabs(s.xFactor), 1 / std::fabs(s.yFactor));
+  return t;
+}
+
+// Under automatic scales the limits hold every traced point but the last
+// two of a branch (which may lie beyond the window it was traced in), and
+// they leave room on both axes even when the poles and zeros are real.
+TEST(RootLocus, AutomaticLimitsHoldTheWholeLocus) {
+  FigureHarness h;
+  const std::vector<std::pair<V, V>> systems = {
+      {{1}, {1, 3, 2}}, {{1, 1}, {1, 0, 0}}, {{1, 2}, {1, 3, 3, 1, 0}}};
+  for (const auto& [num, den] : systems) {
+    const Traced t = Trace(h, num, den);
+    EXPECT_GT(t.xhi - t.xlo, 0.5);
+    EXPECT_GT(t.yhi - t.ylo, 0.5);
+    for (const Branch& b : t.branches) {
+      ASSERT_GE(b.x.size(), 1u);
+      EXPECT_TRUE(t.Visible(b.x[0], b.y[0]));
+      for (size_t i = 0; i + 2 < b.x.size(); i++) {
+        EXPECT_TRUE(t.Visible(b.x[i], b.y[i])) << b.x[i] << " " << b.y[i];
+      }
+    }
+  }
+  // The error locus of a double root: its region, not a point.
+  h.Open();
+  ASSERT_EQ(h.Draw(0, "erlocus([1 2 1], eye(2));"), kOk) << h.TakeOutput();
+  const SubplotRecord& s = h.subplot(0);
+  EXPECT_LT(LimitMin(s, kAxisX), -2);
+  EXPECT_GT(LimitMax(s, kAxisX), 0);
+  EXPECT_LT(LimitMin(s, kAxisY), -1);
+  EXPECT_GT(LimitMax(s, kAxisY), 1);
 }
 
 // The greedy assignment's cost, as the matcher's bound.
