@@ -193,7 +193,7 @@ int64_t DiscretizeSsByExpmWork(int32_t n, int32_t m, int32_t p) {
 
 void DiscretizeSsByExpm(const double* a, const double* b, const double* c, const double* d,
                         int32_t n, int32_t m, int32_t p, double ts, double* ad, double* bd,
-                        double* cd, double* dd, double* work) {
+                        double* cd, double* dd, double* work, double* rampOut) {
   const int32_t size = n + 2 * m;
   double* mm = work;
   double* e = mm + Sq(size);
@@ -206,6 +206,7 @@ void DiscretizeSsByExpm(const double* a, const double* b, const double* c, const
   CopyBlock(e, size, 0, 0, n, n, ad);
   CopyBlock(e, size, 0, n, n, m, bd);
   CopyBlock(e, size, 0, n + m, n, m, gamma2);
+  if (rampOut != nullptr) std::copy(gamma2, gamma2 + int64_t{n} * m, rampOut);
   MultiplyRealMatrices(n, n, m, ad, gamma2, phiGamma2);
   for (int64_t k = 0; k < int64_t{n} * m; k++) bd[k] += phiGamma2[k] - gamma2[k];
   double* cGamma2 = phiGamma2;  // reused: p x m

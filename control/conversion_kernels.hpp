@@ -34,10 +34,13 @@ void ZohStateSpace(const double* a, const double* b, int32_t n, int32_t m, doubl
                    double* bd, double* work);
 int64_t ZohStateSpaceWork(int32_t n, int32_t m);
 
-// First-order hold equivalent (Ad, Bd, Cd, Dd) of (A, B, C, D).
+// First-order hold equivalent (Ad, Bd, Cd, Dd) of (A, B, C, D). Its state
+// is x - G u, with G (n x m, written to rampOut unless null) the response
+// over one period to the input's ramp: a run from the state x(0) starts at
+// x(0) - G u(0).
 void DiscretizeSsByExpm(const double* a, const double* b, const double* c, const double* d,
                         int32_t n, int32_t m, int32_t p, double ts, double* ad, double* bd,
-                        double* cd, double* dd, double* work);
+                        double* cd, double* dd, double* work, double* rampOut = nullptr);
 int64_t DiscretizeSsByExpmWork(int32_t n, int32_t m, int32_t p);
 
 // The controllable companion form of one numerator row over den (degree n):

@@ -19,6 +19,8 @@ constexpr double kLastAngle = 1.01 * kPi;
 constexpr int32_t kBisections = 20;
 // A pole at z = 1 when |den(1)| is this small relative to the coefficients.
 constexpr double kPoleAtOne = 1e-6;
+// |L| this close to 1 where the search starts counts as 1 itself.
+constexpr double kUnitGainAtStart = 1e-10;
 
 struct Loop {
   const double* num;
@@ -116,6 +118,12 @@ void FindGainPhaseCrossovers(const double* num, int32_t numDegree, const double*
   loop.At(theta, &re, &im);
   int lastSign = ImaginarySign(im);
   bool lastBelow = std::hypot(re, im) < 1;
+  if (std::fabs(std::hypot(re, im) - 1) <= kUnitGainAtStart) {
+    // A loop gain of exactly 1 at the first angle (the zero frequency):
+    // the rounding of |L| there decides nothing; the side is the next one's.
+    loop.At(theta + kAngleStep, &re, &im);
+    lastBelow = std::hypot(re, im) < 1;
+  }
   double lastTheta = theta;
   for (theta += kAngleStep; theta <= kLastAngle; theta += kAngleStep) {
     loop.At(theta, &re, &im);

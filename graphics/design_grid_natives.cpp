@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "engine/values/values.hpp"
+#include "graphics/error_locus.hpp"
 #include "graphics/response_args.hpp"
 #include "graphics/scale.hpp"
 #include "graphics/subplot.hpp"
@@ -148,14 +149,24 @@ ErrCode AddErlocusObject(EngineContext* ctx, int32_t nargin, PlotTarget& target)
     const char byte = ColourByte(colours.re[k]);
     w.PutBytes(&byte, 1);
   }
+  const double* payload = w.Data();
   if (ErrCode e = w.Commit()) return e;
-  // The roots join the automatic limits.
+  // The roots join the automatic limits, and the region coloured round
+  // them.
   ResponseScratch scratch(ctx, false);
-  if (uint64_t(3 * n + 1) <= scratch.doubles) {
+  if (uint64_t(12 * n + 1) <= scratch.doubles) {
     double* re = scratch.at;
     double* im = re + n;
-    if (FindRealPolynomialRootsOnCopy(p.re, n, re, im, im + n)) {
+    double* xs = im + n;
+    double* ys = xs + 4 * n;
+    if (FindRealPolynomialRootsOnCopy(p.re, n, re, im, xs)) {
       UpdateAutoLimits(target.subplot, re, im, nullptr, n);
+      if (n <= kErrorLocusExtentDegree) {
+        const double* squaredGains = payload + 2 + n + int64_t{n} * n + 1;
+        ErrorLocusExtent(p.re, m.re, n, re, im, n, ErrorLocusBound(squaredGains, marks), xs, ys,
+                         ys + 4 * n);
+        UpdateAutoLimits(target.subplot, xs, ys, nullptr, 4 * n);
+      }
     }
   }
   return FinishPlotCall(ctx, nargin);

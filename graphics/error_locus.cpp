@@ -22,6 +22,11 @@ struct Rgb {
   uint8_t r, g, b;
 };
 constexpr Rgb kWhite{255, 255, 255};
+// The search for the region's extent around a root: the first step (of the
+// root's magnitude, at least 1), its doublings and the halvings after.
+constexpr double kExtentStart = 1e-4;
+constexpr int32_t kExtentDoublings = 40;
+constexpr int32_t kExtentHalvings = 20;
 
 // The bands shown without gain marks: the measure's upper bound and colour.
 struct Band {
@@ -126,6 +131,48 @@ double ErrorLocusValue(const double* p, const double* m, int32_t n, double sr, d
     q3 += u[i] * mv;
   }
   return (b * b * q1 + a * a * q2 - 2 * a * b * q3) / (q1 * q2 - q3 * q3);
+}
+
+double ErrorLocusBound(const double* squaredGains, int32_t marks) {
+  if (marks <= 0) return std::end(kBands)[-1].upTo;
+  double bound = 0;
+  for (int32_t i = 0; i < marks; i++) bound = std::max(bound, squaredGains[i]);
+  return bound;
+}
+
+void ErrorLocusExtent(const double* p, const double* m, int32_t n, const double* re,
+                      const double* im, int32_t count, double bound, double* xs, double* ys,
+                      double* work) {
+  constexpr double kDirections[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+  for (int32_t r = 0; r < count; r++) {
+    const double x = re[r], y = im[r];
+    const auto inside = [&](const double* dir, double d) {
+      return !(ErrorLocusValue(p, m, n, x + d * dir[0], y + d * dir[1], work) > bound);
+    };
+    for (int32_t k = 0; k < 4; k++) {
+      const double* dir = kDirections[k];
+      // Doubling from a step below the root's own scale, then halving the
+      // last interval: where the region ends, or the root alone when it
+      // does not end within reach.
+      double lo = 0, hi = kExtentStart * std::max(1.0, std::hypot(x, y));
+      int32_t step = 0;
+      while (step < kExtentDoublings && inside(dir, hi)) {
+        lo = hi;
+        hi *= 2;
+        step++;
+      }
+      double d = 0;
+      if (step < kExtentDoublings) {
+        for (int32_t i = 0; i < kExtentHalvings; i++) {
+          const double mid = 0.5 * (lo + hi);
+          (inside(dir, mid) ? lo : hi) = mid;
+        }
+        d = hi;
+      }
+      xs[4 * r + k] = x + d * dir[0];
+      ys[4 * r + k] = y + d * dir[1];
+    }
+  }
 }
 
 void DrawErrorLocus(const double* payload, int64_t length, const SubplotRecord& s,

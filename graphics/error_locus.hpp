@@ -19,6 +19,21 @@ namespace vke {
 double ErrorLocusValue(const double* p, const double* m, int32_t n, double sr, double si,
                        double* work);
 
+// The measure's bound past which nothing is coloured: the largest squared
+// gain of the marks, else the last default band's.
+double ErrorLocusBound(const double* squaredGains, int32_t marks);
+
+// The extent is searched up to this degree (its cost grows as degree^3).
+inline constexpr int32_t kErrorLocusExtentDegree = 64;
+
+// For each of the roots (re, im; count of them) the points left, right,
+// below and above it where the measure first exceeds the bound: four
+// points a root into xs and ys (4 count doubles each), the extent of the
+// region drawn around the roots. work: 2n doubles.
+void ErrorLocusExtent(const double* p, const double* m, int32_t n, const double* re,
+                      const double* im, int32_t count, double bound, double* xs, double* ys,
+                      double* work);
+
 // Draws the payload of an error-locus command ({n, P, M, k, k thresholds,
 // 3k colour bytes}, `length` doubles) over the viewport through the port's
 // image-cell slot, in cells of the port's pixel scale. The row of cell

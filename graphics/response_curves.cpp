@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
@@ -27,6 +28,15 @@ ErrCode PushColumns(EngineContext* ctx, int32_t rows, int32_t columns, const dou
   GetDataStackFree(ctx, &bytes, &freeAt);
   const auto* low = static_cast<const double*>(freeAt);
   const uint64_t count = uint64_t(std::max(rows, 0)) * std::max(columns, 0);
+  if (count == 0) {
+    // No values: the shape asked for all the same (0 x 1 for a column of
+    // no points).
+    Shape shape;
+    shape.dims[0] = std::max(rows, 0);
+    shape.dims[1] = std::max(columns, 0);
+    uint32_t at;
+    return PushArrayWithShape(ctx, ArrayClass{}, false, shape, &at);
+  }
   // The new matrix takes the first count doubles of the free stack (and a
   // few words of bookkeeping): runs there would be overwritten while read.
   const uint64_t reach = count + 8;

@@ -1,7 +1,8 @@
 // The root-locus tracer: the locus polynomial, the assignment of new roots
-// to branches, the adaptive walk over the gain parameter and the storage
-// rules that keep a branch short where it runs along the axis or outside
-// the window.
+// to branches, the adaptive walk over the gain parameter (its step halved
+// where a move is too long, and down to a sliver of q where branches meet
+// on the real axis) and the storage rules that keep a branch short where it
+// runs along the axis or outside the window.
 #include "graphics/root_locus.hpp"
 
 #include <algorithm>
@@ -15,8 +16,12 @@ namespace {
 
 constexpr double kStep = 0.02;       // of q at the top level
 constexpr double kLastStep = 0.995;  // past it q becomes 1
-constexpr int32_t kLevels = 10;      // of the refinement stack
-constexpr int32_t kDeepest = 9;
+constexpr int32_t kLevels = 64;      // of the refinement stack
+constexpr int32_t kDeepest = 9;      // for a move longer than the tolerance
+// A step in which a branch reaches or leaves the real axis is halved down to
+// this width of q, so that the points on either side of a meeting point of
+// branches lie on it to well within a pixel.
+constexpr double kFinestStep = 1e-14;
 constexpr double kNoCost = 1e9;
 constexpr double kWorse = 100;  // a refinement this much costlier is dropped
 constexpr int32_t kSearchSteps = 10000;
@@ -272,10 +277,13 @@ int64_t TraceCurveAdaptive(const double* den, int32_t denDegree, const double* n
   for (int32_t j = 0; j < n; j++) br.Start(j, rx[j], ry[j]);
   if (m > 0 && !FindRealPolynomialRootsOnCopy(q, m, zx, zy, copy)) std::fill(zx, zx + 2 * m, NAN);
   budget -= 6 * int64_t{n} + 1;
-  double levels[kLevels];
+  // The refinement stack: each level's q and the cost of its parent's step
+  // (a refinement that costs far more than the step it halves is dropped).
+  double levels[kLevels], parentCost[kLevels];
   int32_t level = 0;
   levels[0] = kStep;
-  double accepted = 0, previousCost = kNoCost;
+  parentCost[0] = kNoCost;
+  double accepted = 0;
   bool keep = false;  // accept the next evaluation without refining
   for (int64_t iteration = 0; budget > 0 && iteration < kMostIterations; iteration++) {
     const double t = levels[level];
@@ -304,17 +312,23 @@ int64_t TraceCurveAdaptive(const double* den, int32_t denDegree, const double* n
         for (int32_t r = 0; r < k; r++) matched = matched || assignment[r] == j;
         if (!matched && bx[j] > window.xlo && bx[j] < window.xhi && by[j] > window.ylo &&
             by[j] < window.yhi) {
-          cost = largest = previousCost = kNoCost;
+          cost = largest = parentCost[level] = kNoCost;
         }
       }
     }
-    if (!keep && level < kDeepest && largest > window.tolerance && cost < kWorse * previousCost) {
+    // A branch reaching or leaving the real axis passes a meeting point:
+    // its step is halved until the meeting point is pinned down.
+    bool crossing = false;
+    for (int32_t r = 0; r < k && !crossing; r++) crossing = (by[assignment[r]] == 0) != (y[r] == 0);
+    const bool refine = (level < kDeepest && largest > window.tolerance) ||
+                        (crossing && level + 1 < kLevels && t - accepted > kFinestStep);
+    if (!keep && refine && cost < kWorse * parentCost[level]) {
       levels[level + 1] = (accepted + t) / 2;
+      parentCost[level + 1] = cost;
       level++;
-      previousCost = cost;
       continue;
     }
-    if (!keep && cost >= kWorse * previousCost && level > 0) {
+    if (!keep && cost >= kWorse * parentCost[level] && level > 0) {
       level--;
       keep = true;
       continue;
@@ -328,7 +342,7 @@ int64_t TraceCurveAdaptive(const double* den, int32_t denDegree, const double* n
     }
     if (atEnd) break;
     levels[0] = t + kStep > kLastStep ? 1.0 : t + kStep;
-    previousCost = kNoCost;
+    parentCost[0] = kNoCost;
   }
   return br.Compact();
 }

@@ -2,8 +2,10 @@
 // function in its companion form) run as a difference equation on a uniform
 // grid, from its initial state at time 0; a continuous system discretised
 // with a first-order hold of the input resampled onto the grid, a discrete
-// one on its own samples. The delay shifts the curve; results may be taken
-// at the given times only.
+// one on its own samples. The grid has 201 points over the window; a
+// transfer function's input of 200 samples or more keeps its own interval,
+// a state-space system's grid is refined to its input's shortest interval.
+// The delay shifts the curve; results may be taken at the given times only.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -21,6 +23,8 @@ namespace {
 constexpr double kStepFraction = 0.005;  // of the window: 201 points
 constexpr double kFinestSteps = 999;     // a window of at most 1000 points
 constexpr int64_t kFinestPoints = 1000;
+// A transfer function's input of this many samples sets the grid itself.
+constexpr int32_t kGivenGridSamples = 200;
 
 // The input of column `column` (of m) at time tau: 0 before the first and
 // after the last sample, linear in between; zero-length intervals pass on
@@ -81,14 +85,18 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& c) {
   double h;
   if (c.discrete) {
     h = c.ts;
+  } else if (!ss && samples >= kGivenGridSamples && c.t[samples - 1] > c.t[0]) {
+    // A long input on its own grid; the mean interval, which is the grid's
+    // step where the samples are equally spaced.
+    h = (c.t[samples - 1] - c.t[0]) / (samples - 1);
   } else if (t2 <= t1) {
     h = 1;
   } else {
     h = (t2 - t1) * kStepFraction;
-    // Finer where the input's own samples are: down to their smallest
-    // interval, at most 1000 points over the window.
+    // State space: finer where the input's own samples are, down to their
+    // smallest interval, at most 1000 points over the window.
     double hmin = HUGE_VAL;
-    for (int32_t i = 1; i < samples; i++) {
+    for (int32_t i = 1; i < samples && ss; i++) {
       if (c.t[i] > c.t[i - 1]) hmin = std::min(hmin, c.t[i] - c.t[i - 1]);
     }
     if (hmin < h) h = (t2 - t1) / hmin + 1 >= kFinestPoints ? (t2 - t1) / kFinestSteps : hmin;
@@ -104,7 +112,7 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& c) {
   const double need = p * (kCommandHeaderDoubles + 1 + 2 * perPoint * pointsD) +
                       (std::max(lastK, 0.0) + 1) * m + double(n) * n + double(n) * m +
                       double(p) * n + double(p) * m + 3.0 * n + double(n) * n + 2.0 * n + 1 +
-                      double(p) * m + double(DiscretizeSsByExpmWork(n, m, p)) +
+                      double(p) * m + double(n) * m + double(DiscretizeSsByExpmWork(n, m, p)) +
                       (tOnly ? p * (kCommandHeaderDoubles + 1 + 2.0 * samples) : 0) + 16;
   if (!(pointsD >= 1) || !(need < double(area.doubles))) return kErrPlotOverflow;
   const int64_t points = int64_t(pointsD), kLast = int64_t(std::max(lastK, 0.0));
@@ -115,7 +123,8 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& c) {
   double* d = cm + int64_t{p} * n;
   double* x = d + int64_t{p} * m;
   double* next = x + n;
-  double* uu = next + n;
+  double* ramp = next + n;  // n x m
+  double* uu = ramp + int64_t{n} * m;
   double* work = uu + (kLast + 1) * m;
   // The system as A, B, C, D (a transfer function in companion form).
   const double *sa = s.a, *sb = s.b, *sc = s.c, *sd = s.d;
@@ -142,7 +151,7 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& c) {
   } else {
     double* zeroD = work;
     for (int64_t i = 0; i < int64_t{p} * m; i++) zeroD[i] = sd != nullptr ? sd[i] : 0;
-    DiscretizeSsByExpm(sa, sb, sc, zeroD, n, m, p, h, a, b, cm, d, zeroD + int64_t{p} * m);
+    DiscretizeSsByExpm(sa, sb, sc, zeroD, n, m, p, h, a, b, cm, d, zeroD + int64_t{p} * m, ramp);
     for (int32_t i = 0; i < m; i++) {
       int32_t at = 0;
       for (int64_t k = 0; k <= kLast; k++) {
@@ -152,6 +161,13 @@ ErrCode LsimCurve(EngineContext* ctx, const LsimCurveCall& c) {
   }
   std::fill(x, x + n, 0.0);
   if (c.x0 != nullptr) std::copy(c.x0, c.x0 + n, x);
+  if (!c.discrete) {
+    // The held system's state is x - G u: starting it at x(0) itself would
+    // add the first input's ramp response at time 0, half a step early.
+    for (int32_t r = 0; r < n; r++) {
+      for (int32_t i = 0; i < m; i++) x[r] -= ramp[int64_t{r} * m + i] * uu[i];
+    }
+  }
   // Advance x by sample k (y of output j at y[j * stride] unless null).
   const auto advance = [&](int64_t k, double* y, int64_t stride) {
     const double* uk = uu + k * m;

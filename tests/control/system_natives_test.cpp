@@ -224,6 +224,22 @@ TEST_F(SystemNatives, Margins) {
   EXPECT_EQ(out[2].re[0], INFINITY);
   EXPECT_NEAR(out[2].re[1], std::sqrt(3.0), 1e-6);
   ExpectValues(3, {0.7664209}, 1e-6);
+  // A loop gain of exactly 1 at zero frequency, falling after it: no gain
+  // crossover, so no phase margin; the gain margin as before.
+  for (double k : {1.0, 1.0 + 1e-13, 1.0 - 1e-13}) {
+    Row({k});
+    Row({1, 3, 3, 1});
+    ASSERT_EQ(Call(&MarginNative, 4), kOk);
+    EXPECT_TRUE(out[1].re.empty()) << k;
+    EXPECT_TRUE(out[3].re.empty()) << k;
+    EXPECT_NEAR(out[0].re[1], 8 / k, 1e-6);
+  }
+  // Just above 1: a real crossover near zero frequency.
+  Row({1.001});
+  Row({1, 3, 3, 1});
+  ASSERT_EQ(Call(&MarginNative, 4), kOk);
+  ASSERT_EQ(out[3].re.size(), 1u);
+  EXPECT_NEAR(out[3].re[0], std::sqrt(std::pow(1.001, 2.0 / 3) - 1), 1e-4);
   // An unstable closed loop: every output empty.
   Row({10});
   Row({1, 3, 3, 1});

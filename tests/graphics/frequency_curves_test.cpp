@@ -299,6 +299,12 @@ TEST(PlaneCurves, OutsideThePointsCollapse) {
   // An improper system traces within its room; a constant one is empty.
   EXPECT_GT(TracedOnce(h, "nyquist([1 0 0], [1 1]);").x.size(), 0u);
   EXPECT_EQ(TracedOnce(h, "nyquist(2, 1);").x.size(), 0u);
+  // Its outputs are columns of no points.
+  for (int32_t nargout : {1, 2, 3}) {
+    const auto out = Outputs(h, "nyquist", {{2}, {1}}, nargout);
+    ASSERT_EQ(out.size(), size_t(nargout));
+    for (const auto& o : out) EXPECT_EQ(o.dims, (std::vector<int32_t>{0, 1})) << nargout;
+  }
 }
 
 TEST(PlaneCurves, NicholsOfAnIntegratorKeepsItsLimits) {

@@ -227,6 +227,71 @@ TEST(TimeCurves, Simulations) {
   EXPECT_TRUE(guard.Intact());
 }
 
+// A step, a sine and an initial state through first- and second-order
+// systems against their closed forms, as transfer functions and in state
+// space: a causal system answers a step with 0 at time 0, and the hold is
+// exact for inputs linear between the grid points.
+TEST(TimeCurves, InputResponsesFollowTheExactSolution) {
+  FigureHarness h;
+  const auto first = [](double t) { return 1 - std::exp(-t); };
+  const double w = std::sqrt(0.75);
+  const auto second = [w](double t) {
+    return 1 - std::exp(-t / 2) * (std::cos(w * t) + std::sin(w * t) / (2 * w));
+  };
+  const auto sine = [](double t) { return (std::sin(t) - std::cos(t) + std::exp(-t)) / 2; };
+  struct Case {
+    const char* body;
+    double (*exact)(double);
+    double tolerance;
+  };
+  const Case cases[] = {
+      {"t = 0:0.05:5; lsim(1, [1 1], ones(1, 101), t);", +first, 1e-12},
+      {"t = 0:0.05:10; lsim(1, [1 1], ones(1, 201), t);", +first, 1e-12},
+      {"t = 0:0.05:5; lsim(-1, 1, 1, 0, ones(101, 1), t);", +first, 1e-12},
+      {"t = 0:0.02:6; lsim(-1, 1, 1, 0, ones(301, 1), t);", +first, 1e-12},
+      {"t = 0:0.05:10; lsim(1, [1 1 1], ones(1, 201), t);", nullptr, 1e-10},
+      {"t = 0:0.05:10; lsim([0 1; -1 -1], [0; 1], [1 0], 0, ones(201, 1), t);", nullptr, 1e-10},
+      {"t = 0:0.05:10; lsim(1, [1 1], sin(t), t);", +sine, 1e-3},
+      {"t = 0:0.05:10; lsim(-1, 1, 1, 0, sin(t)', t);", +sine, 1e-3},
+  };
+  for (const Case& k : cases) {
+    const auto c = Drawn(h, k.body);
+    ASSERT_EQ(c.size(), 1u) << k.body;
+    ASSERT_GT(c[0].t.size(), 100u) << k.body;
+    EXPECT_NEAR(c[0].y[0], 0, 1e-15) << k.body;
+    for (size_t i = 0; i < c[0].t.size(); i++) {
+      const double t = c[0].t[i];
+      EXPECT_NEAR(c[0].y[i], k.exact ? k.exact(t) : second(t), k.tolerance) << k.body << " " << t;
+    }
+  }
+  // From an initial state with a step: the free and the forced parts.
+  const auto c = Drawn(h, "t = 0:0.05:5; lsim(-1, 1, 1, 0, ones(101, 1), t, 2);");
+  for (size_t i = 0; i < c[0].t.size(); i++) {
+    EXPECT_NEAR(c[0].y[i], 1 + std::exp(-c[0].t[i]), 1e-12) << c[0].t[i];
+  }
+}
+
+// The grid's points: 201 over the window for a transfer function's short
+// input, however irregular; a long input keeps its own samples; state
+// space refines to the input's shortest interval, up to 1000 points.
+TEST(TimeCurves, InputGridPointCounts) {
+  FigureHarness h;
+  const std::string irregular = "t = 5 * ((0:149) / 149) .^ 2; u = sin(t);";
+  EXPECT_EQ(Drawn(h, irregular + "lsim(1, [1 1], u, t);")[0].t.size(), 201u);
+  EXPECT_EQ(Drawn(h, irregular + "lsim(1, [1 1], u, t, responseset('tOnly', 1));")[0].t.size(),
+            150u);
+  EXPECT_EQ(Drawn(h, irregular + "lsim(-1, 1, 1, 0, u', t);")[0].t.size(), 1000u);
+  auto c = Drawn(h, "t = 0:0.02:4.98; lsim(1, [1 1], ones(1, 250), t);");
+  ASSERT_EQ(c[0].t.size(), 250u);
+  EXPECT_NEAR(c[0].t[1], 0.02, 1e-15);
+  // A long irregular input: its mean interval, as many points as samples.
+  c = Drawn(h, "t = 5 * ((0:299) / 299) .^ 2; lsim(1, [1 1], ones(1, 300), t);");
+  ASSERT_EQ(c[0].t.size(), 300u);
+  for (size_t i = 0; i < c[0].t.size(); i++) {
+    EXPECT_NEAR(c[0].y[i], 1 - std::exp(-c[0].t[i]), 1e-12);
+  }
+}
+
 TEST(TimeCurves, SampledControllerInALoop) {
   FigureHarness h;
   // A unit controller: the plant's own step on the fine grid.
