@@ -240,10 +240,10 @@ void DrawMarkers(cairo_t* cr, Placement at, const double* x, const double* y, in
 // Adds the pixels that LinePath's strokes of a closed one-unit outline
 // cover: one rectangle per segment, pulled back by half a unit along its
 // direction, each turned clockwise on the device.
-void AddOutlineRectangles(cairo_t* cr, const double* x, const double* y, int32_t n) {
+void AddOutlineRectangles(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n) {
   for (int32_t i = 0; i < n; ++i) {
-    const Pt a{PinCoord(x[i]), PinCoord(y[i])};
-    const Pt b{PinCoord(x[(i + 1) % n]), PinCoord(y[(i + 1) % n])};
+    const Pt a{PinPlacedCoord(x[i], at), PinPlacedCoord(y[i], at)};
+    const Pt b{PinPlacedCoord(x[(i + 1) % n], at), PinPlacedCoord(y[(i + 1) % n], at)};
     if (a == b) continue;
     const double len = std::hypot(b.x - a.x, b.y - a.y);
     const double ux = 0.5 * (b.x - a.x) / len;
@@ -262,10 +262,10 @@ void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, in
                  const PenBrush& pen) {
   const double offset = pen.width % 2 == 1 ? 0.5 : 0.0;
   // A one-unit solid outline is the same colour as the brush: drawn
-  // pixel-exact it joins the fill, a triangle in one pass with the outline
-  // (turned like it, so that the windings add up). Drawn smooth, the
-  // outline stroked over the fill covers the seams between neighbours.
-  const bool joined = at.pixelRule && pen.width == 1 && pen.dash == PenDash::kSolid;
+  // pixel-exact or smooth it joins the fill, a triangle in one pass with the
+  // outline (turned like it, so that the windings add up); smooth, it
+  // covers the seams between neighbouring faces.
+  const bool joined = (at.pixelRule || at.smooth) && pen.width == 1 && pen.dash == PenDash::kSolid;
   int32_t order[3] = {0, 1, 2};
   if (joined && n == 3 && (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) > 0) {
     std::swap(order[1], order[2]);
@@ -276,7 +276,7 @@ void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, in
   }
   cairo_close_path(cr);
   if (joined && n == 3) {
-    AddOutlineRectangles(cr, x, y, n);
+    AddOutlineRectangles(cr, at, x, y, n);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr);
     return;
@@ -284,7 +284,7 @@ void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, in
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   cairo_fill(cr);
   if (joined) {
-    AddOutlineRectangles(cr, x, y, n);
+    AddOutlineRectangles(cr, at, x, y, n);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr);
     return;
