@@ -66,8 +66,9 @@ void SetAutoPosition(SubplotRecord* record, bool on);
 void SetAutoUp(SubplotRecord* record, bool on);
 
 // Projects the data point (x, y, z) with the subplot's view matrix: device
-// *X, *Y and the depth *w (negative in front of the camera, -1 in
-// orthographic projection). A point at or behind a perspective camera gives
+// *X, *Y and the depth *w, the distance along the view direction (larger is
+// nearer; negative in front of a perspective camera, which divides by it;
+// orthographic projection divides by -1). A point at or behind a perspective camera gives
 // NaN. Without offsets the transform's offsets and the view terms of X and Y
 // are left out, which projects a displacement.
 void ProjectPoint(const SubplotRecord& record, double x, double y, double z, bool withOffsets,

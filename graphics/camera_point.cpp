@@ -16,9 +16,12 @@ double Dot(const double* a, const double* q) {
 void ProjectPoint(const SubplotRecord& r, double x, double y, double z, bool withOffsets, double* X,
                   double* Y, double* w) {
   const double q[3] = {x * r.inverseAspect[0], y * r.inverseAspect[1], z * r.inverseAspect[2]};
-  double depth = -1;
+  // The distance along the view direction orders what hides what in both
+  // projections; only perspective divides by it.
+  const double depth = Dot(r.backAxis, q) + r.depthTerm;
+  double divisor = -1;
   if (!r.orthographic) {
-    depth = Dot(r.backAxis, q) + r.depthTerm;
+    divisor = depth;
     if (depth >= 0) {
       *X = *Y = *w = std::numeric_limits<double>::quiet_NaN();
       return;
@@ -26,8 +29,8 @@ void ProjectPoint(const SubplotRecord& r, double x, double y, double z, bool wit
   }
   const double rightTerm = withOffsets ? r.rightTerm : 0;
   const double upTerm = withOffsets ? r.upTerm : 0;
-  *X = (withOffsets ? r.xOffset : 0) - (Dot(r.rightAxis, q) + rightTerm) * r.xFactor / depth;
-  *Y = (withOffsets ? r.yOffset : 0) - (Dot(r.trueUp, q) + upTerm) * r.yFactor / depth;
+  *X = (withOffsets ? r.xOffset : 0) - (Dot(r.rightAxis, q) + rightTerm) * r.xFactor / divisor;
+  *Y = (withOffsets ? r.yOffset : 0) - (Dot(r.trueUp, q) + upTerm) * r.yFactor / divisor;
   *w = depth;
 }
 

@@ -1,6 +1,8 @@
-// Lines, polygons, markers and ellipses of the cairo port. One-unit lines
-// follow the platform's pixel rule: the first point of a line is drawn, the
-// last is not; wider pens are round-capped and always solid.
+// Lines, polygons, markers and ellipses of the cairo port. On a raster
+// target one-unit lines follow the platform's pixel rule: the first point of
+// a line is drawn, the last is not; wider pens are round-capped and always
+// solid. Styles marked smooth (data curves, markers, fills and faces) are
+// drawn anti-aliased through their points' fractions instead.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -43,18 +45,18 @@ void SetDash(cairo_t* cr, PenDash dash, double offset) {
   }
 }
 
-// Draws line runs with a pen. One-unit lines on a raster target follow the
-// platform's pixel rule exactly: each segment is stroked on its own through
+// Draws line runs with a pen. One-unit lines drawn pixel-exact follow the
+// platform's pixel rule: each segment is stroked on its own through
 // pixel centres, pulled back by half a unit at both ends, so that its first
 // pixel is covered and its last is not (cairo's rasteriser adds pixels where
 // strokes of one path overlap); the dash pattern runs on across segments.
 // Other pens draw connected runs with round joins, stroked once by Finish.
 class LinePath {
  public:
-  LinePath(cairo_t* cr, const PenBrush& pen, bool raster)
+  LinePath(cairo_t* cr, const PenBrush& pen, bool pixelExact)
       : cr_(cr),
         pen_(pen),
-        exact_(raster && pen.width == 1),
+        exact_(pixelExact && pen.width == 1),
         offset_(pen.width % 2 == 1 ? 0.5 : 0.0) {}
 
   void MoveTo(Pt p) {
@@ -99,9 +101,26 @@ class LinePath {
   bool inRun_ = false;
 };
 
-// Device point of a coordinate pair, truncated and saturated (not pinned).
-Pt TruncPoint(double x, double y) {
-  return Pt{TruncCoord(x), TruncCoord(y)};
+// How a shape is placed: smooth shapes keep their points' fractions and
+// are anti-aliased on a raster target; others are truncated to whole device
+// units as the platform does, and their one-unit lines follow its pixel
+// rule there.
+struct Placement {
+  bool smooth;
+  bool pixelRule;
+};
+
+// A device coordinate as the placement takes it, saturated (NaN at the
+// negative end); pinned: also within +-kCoordLimit.
+double PlaceCoord(double v, Placement at) {
+  constexpr double kSaturate = 1e15;
+  if (!at.smooth) return TruncCoord(v);
+  return std::isnan(v) ? -kSaturate : std::clamp(v, -kSaturate, kSaturate);
+}
+
+double PinPlacedCoord(double v, Placement at) {
+  const double lim = static_cast<double>(kCoordLimit);
+  return std::clamp(PlaceCoord(v, at), -lim, lim);
 }
 
 // Cuts the segment a-b to the square of +-kCoordLimit (Liang-Barsky); false
@@ -189,14 +208,14 @@ constexpr std::array<MarkerShape, 8> kMarkers{{
     {kKindDiamond, 1, {{5, {{0, 3}, {3, 0}, {0, -3}, {-3, 0}, {0, 3}}}}},
 }};
 
-void DrawMarkers(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+void DrawMarkers(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n,
                  uint32_t kind, const PenBrush& pen) {
   const MarkerShape* shape = nullptr;
   for (const MarkerShape& m : kMarkers) {
     if (m.kind == kind) shape = &m;
   }
   if (shape == nullptr && kind != kKindCircle) return;
-  LinePath path(cr, pen, raster);
+  LinePath path(cr, pen, at.pixelRule);
   for (int32_t i = 0; i < n; ++i) {
     int32_t px = 0;
     int32_t py = 0;
@@ -221,10 +240,10 @@ void DrawMarkers(cairo_t* cr, bool raster, const double* x, const double* y, int
 // Adds the pixels that LinePath's strokes of a closed one-unit outline
 // cover: one rectangle per segment, pulled back by half a unit along its
 // direction, each turned clockwise on the device.
-void AddOutlineRectangles(cairo_t* cr, const double* x, const double* y, int32_t n) {
+void AddOutlineRectangles(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n) {
   for (int32_t i = 0; i < n; ++i) {
-    const Pt a{PinCoord(x[i]), PinCoord(y[i])};
-    const Pt b{PinCoord(x[(i + 1) % n]), PinCoord(y[(i + 1) % n])};
+    const Pt a{PinPlacedCoord(x[i], at), PinPlacedCoord(y[i], at)};
+    const Pt b{PinPlacedCoord(x[(i + 1) % n], at), PinPlacedCoord(y[(i + 1) % n], at)};
     if (a == b) continue;
     const double len = std::hypot(b.x - a.x, b.y - a.y);
     const double ux = 0.5 * (b.x - a.x) / len;
@@ -239,24 +258,25 @@ void AddOutlineRectangles(cairo_t* cr, const double* x, const double* y, int32_t
   }
 }
 
-void DrawPolygon(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n,
                  const PenBrush& pen) {
   const double offset = pen.width % 2 == 1 ? 0.5 : 0.0;
-  // A one-unit solid outline is the same colour as the brush: on a raster
-  // target it joins the fill, a triangle in one pass with the outline
-  // (turned like it, so that the windings add up).
-  const bool joined = raster && pen.width == 1 && pen.dash == PenDash::kSolid;
+  // A one-unit solid outline is the same colour as the brush: drawn
+  // pixel-exact or smooth it joins the fill, a triangle in one pass with the
+  // outline (turned like it, so that the windings add up); smooth, it
+  // covers the seams between neighbouring faces.
+  const bool joined = (at.pixelRule || at.smooth) && pen.width == 1 && pen.dash == PenDash::kSolid;
   int32_t order[3] = {0, 1, 2};
   if (joined && n == 3 && (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) > 0) {
     std::swap(order[1], order[2]);
   }
   for (int32_t i = 0; i < n; ++i) {
     const int32_t k = joined && n == 3 ? order[i] : i;
-    cairo_line_to(cr, PinCoord(x[k]) + offset, PinCoord(y[k]) + offset);
+    cairo_line_to(cr, PinPlacedCoord(x[k], at) + offset, PinPlacedCoord(y[k], at) + offset);
   }
   cairo_close_path(cr);
   if (joined && n == 3) {
-    AddOutlineRectangles(cr, x, y, n);
+    AddOutlineRectangles(cr, at, x, y, n);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr);
     return;
@@ -264,26 +284,27 @@ void DrawPolygon(cairo_t* cr, bool raster, const double* x, const double* y, int
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   cairo_fill(cr);
   if (joined) {
-    AddOutlineRectangles(cr, x, y, n);
+    AddOutlineRectangles(cr, at, x, y, n);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr);
     return;
   }
-  LinePath path(cr, pen, raster);
-  path.MoveTo(Pt{PinCoord(x[0]), PinCoord(y[0])});
+  LinePath path(cr, pen, at.pixelRule);
+  path.MoveTo(Pt{PinPlacedCoord(x[0], at), PinPlacedCoord(y[0], at)});
   for (int32_t i = 1; i <= n; ++i) {
-    path.LineTo(Pt{PinCoord(x[i % n]), PinCoord(y[i % n])});
+    path.LineTo(Pt{PinPlacedCoord(x[i % n], at), PinPlacedCoord(y[i % n], at)});
   }
   path.Finish();
 }
 
-void DrawLines(cairo_t* cr, bool raster, const double* x, const double* y, int32_t n,
+void DrawLines(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n,
                const PenBrush& pen) {
-  LinePath path(cr, pen, raster);
-  Pt prev = TruncPoint(x[0], y[0]);
+  LinePath path(cr, pen, at.pixelRule);
+  const auto place = [&](int32_t i) { return Pt{PlaceCoord(x[i], at), PlaceCoord(y[i], at)}; };
+  Pt prev = place(0);
   path.MoveTo(prev);
   for (int32_t i = 1; i < n; ++i) {
-    const Pt cur = TruncPoint(x[i], y[i]);
+    const Pt cur = place(i);
     Pt a = prev;
     Pt b = cur;
     if (BothBeyond(a.x, b.x) || BothBeyond(a.y, b.y) || !ClipToLimit(&a, &b)) {
@@ -296,6 +317,16 @@ void DrawLines(cairo_t* cr, bool raster, const double* x, const double* y, int32
     prev = cur;
   }
   path.Finish();
+}
+
+// Starts a shape on a saved context: a smooth style is anti-aliased on a
+// raster target.
+Placement BeginShape(CairoTarget* t, const PlotStyle& style) {
+  cairo_t* cr = t->context();
+  cairo_new_path(cr);
+  const bool smooth = (style.flags & kStyleSmooth) != 0;
+  if (smooth && t->raster()) cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+  return {smooth, t->raster() && !smooth};
 }
 
 }  // namespace
@@ -312,14 +343,14 @@ void CairoDrawPolyline(const double* x, const double* y, int32_t n, const PlotSt
   const PenBrush pen = SelectPenBrush(*style);
   cairo_t* cr = t->context();
   cairo_save(cr);
-  cairo_new_path(cr);
+  const Placement at = BeginShape(t, *style);
   ApplyPen(cr, pen);
   if (kind >= kKindNone) {
-    DrawMarkers(cr, t->raster(), x, y, n, kind, pen);
+    DrawMarkers(cr, at, x, y, n, kind, pen);
   } else if (pen.fill) {
-    if (n >= 2) DrawPolygon(cr, t->raster(), x, y, n, pen);
+    if (n >= 2) DrawPolygon(cr, at, x, y, n, pen);
   } else if (n >= 2) {
-    DrawLines(cr, t->raster(), x, y, n, pen);
+    DrawLines(cr, at, x, y, n, pen);
   }
   cairo_new_path(cr);
   cairo_restore(cr);
@@ -342,7 +373,7 @@ void CairoDrawCircle(double cx, double cy, double rx, double ry, const PlotStyle
   const PenBrush pen = SelectPenBrush(*style);
   cairo_t* cr = t->context();
   cairo_save(cr);
-  cairo_new_path(cr);
+  BeginShape(t, *style);
   ApplyPen(cr, pen);
   AddEllipse(cr, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b));
   FillAndStroke(cr, pen);

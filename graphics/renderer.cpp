@@ -32,10 +32,14 @@ enum CommandRule : uint8_t {
   kLayoutToo = 4,   // also run when laying out only
   kPanelRow = 8,    // skipped in a vertical control panel
   kGridStyle = 16,  // the default-style bit takes the grid default
+  kSmooth = 32,     // data shapes: drawn anti-aliased (kStyleSmooth)
 };
 
-// The rules of a whole control-design grid.
+// The rules of a whole control-design grid, and of data in either kind of
+// subplot and in flat ones only.
 constexpr uint8_t kDesignGrid = kFlatOnly | kGridStyle;
+constexpr uint8_t kData = kDepthPool | kSmooth;
+constexpr uint8_t kFlatData = kFlatOnly | kSmooth;
 
 using CommandDrawer = void (*)(RenderCall&, const RenderCommand&);
 
@@ -49,34 +53,34 @@ struct CommandEntry {
 // colormap 11, light 17 and orientation 67 that the pre-pass reads) draw
 // nothing.
 constexpr CommandEntry kCommandTable[] = {
-    {kCmdPolyline, &DrawPolylineCommand, kDepthPool},           // 2-D polyline or markers
-    {kCmdFrequencyPolyline, &DrawPolylineCommand, kDepthPool},  // polyline with frequencies
-    {kCmdInfiniteLine, &DrawInfiniteLine, 0},                   // a x + b y = c
-    {kCmdCircles, &DrawCircles, kFlatOnly},                     // circles
-    {kCmdEllipses, &DrawEllipses, kFlatOnly},                   // ellipses
-    {kCmdBars, &DrawBars, kFlatOnly},                           // bars
-    {kCmdCurveList, &DrawCurveList, kFlatOnly},                 // root-locus curves
-    {kCmdImageCells, &DrawImageCommand, kFlatOnly},             // image
-    {kCmdPseudoColour, &DrawPcolorCommand, kFlatOnly},          // pcolor cells
-    {kCmdPolyline3, &DrawPolylineCommand, kDepthPool},          // 3-D polyline
-    {kCmdInfiniteLine3, &DrawInfiniteLine3, kDepthPool},        // intersection of two planes
-    {kCmdPolygons3, nullptr, kDepthPool},                       // polygons, 3-D subplots only
-    {kCmdMaterial, &RememberMaterial, 0},                       // material of the 3-D primitives
-    {kCmdErrorLocus, &DrawErrorLocusCommand, kFlatOnly},        // error-locus region
-    {kCmdZGrid, &DrawDesignGridCommand, kDesignGrid},           // z-plane grid
-    {kCmdSGrid, &DrawDesignGridCommand, kDesignGrid},           // s-plane grid
-    {kCmdHallChart, &DrawDesignGridCommand, kDesignGrid},       // Hall chart of the Nyquist plane
-    {kCmdNicholsChart, &DrawDesignGridCommand, kDesignGrid},    // Nichols chart
-    {kCmdZGridFrequency, &DrawGridCurveCommand, kFlatOnly},     // z-plane natural frequency
-    {kCmdZGridDamping, &DrawGridCurveCommand, kFlatOnly},       // z-plane damping ratio
-    {kCmdSGridFrequency, &DrawGridCurveCommand, kFlatOnly},     // s-plane natural frequency
-    {kCmdSGridDamping, &DrawGridCurveCommand, kFlatOnly},       // s-plane damping ratio
-    {55, &DrawPanelTextRow, kPanelRow | kLayoutToo},            // control-panel text row
-    {56, &DrawTextCommand, kDepthPool},                         // text at a 2-D point
-    {57, &DrawTextCommand, kDepthPool},                         // text at a 3-D point
-    {kCmdLegendEntry, &DrawLegendCommand, 0},                   // legend box
-    {59, &DrawPanelSliderRow, kLayoutToo},                      // slider row
-    {60, &DrawPanelSliderRow, kLayoutToo},                      // logarithmic slider row
+    {kCmdPolyline, &DrawPolylineCommand, kData},              // 2-D polyline or markers
+    {kCmdFrequencyPolyline, &DrawPolylineCommand, kData},     // polyline with frequencies
+    {kCmdInfiniteLine, &DrawInfiniteLine, kSmooth},           // a x + b y = c
+    {kCmdCircles, &DrawCircles, kFlatData},                   // circles
+    {kCmdEllipses, &DrawEllipses, kFlatData},                 // ellipses
+    {kCmdBars, &DrawBars, kFlatData},                         // bars
+    {kCmdCurveList, &DrawCurveList, kFlatData},               // root-locus curves
+    {kCmdImageCells, &DrawImageCommand, kFlatOnly},           // image
+    {kCmdPseudoColour, &DrawPcolorCommand, kFlatOnly},        // pcolor cells
+    {kCmdPolyline3, &DrawPolylineCommand, kData},             // 3-D polyline
+    {kCmdInfiniteLine3, &DrawInfiniteLine3, kData},           // intersection of two planes
+    {kCmdPolygons3, nullptr, kData},                          // polygons, 3-D subplots only
+    {kCmdMaterial, &RememberMaterial, 0},                     // material of the 3-D primitives
+    {kCmdErrorLocus, &DrawErrorLocusCommand, kFlatData},      // error-locus region
+    {kCmdZGrid, &DrawDesignGridCommand, kDesignGrid},         // z-plane grid
+    {kCmdSGrid, &DrawDesignGridCommand, kDesignGrid},         // s-plane grid
+    {kCmdHallChart, &DrawDesignGridCommand, kDesignGrid},     // Hall chart of the Nyquist plane
+    {kCmdNicholsChart, &DrawDesignGridCommand, kDesignGrid},  // Nichols chart
+    {kCmdZGridFrequency, &DrawGridCurveCommand, kFlatOnly},   // z-plane natural frequency
+    {kCmdZGridDamping, &DrawGridCurveCommand, kFlatOnly},     // z-plane damping ratio
+    {kCmdSGridFrequency, &DrawGridCurveCommand, kFlatOnly},   // s-plane natural frequency
+    {kCmdSGridDamping, &DrawGridCurveCommand, kFlatOnly},     // s-plane damping ratio
+    {55, &DrawPanelTextRow, kPanelRow | kLayoutToo},          // control-panel text row
+    {56, &DrawTextCommand, kDepthPool},                       // text at a 2-D point
+    {57, &DrawTextCommand, kDepthPool},                       // text at a 3-D point
+    {kCmdLegendEntry, &DrawLegendCommand, 0},                 // legend box
+    {59, &DrawPanelSliderRow, kLayoutToo},                    // slider row
+    {60, &DrawPanelSliderRow, kLayoutToo},                    // logarithmic slider row
     {kCmdPushButton, &DrawPanelButtonRow, kPanelRow | kLayoutToo},    // push buttons
     {kCmdCheckBox, &DrawPanelButtonRow, kPanelRow | kLayoutToo},      // check boxes
     {kCmdRadioButton, &DrawPanelButtonRow, kPanelRow | kLayoutToo},   // radio buttons
@@ -107,12 +111,17 @@ PlotStyle CommandStyle(const RenderCall& call, const CommandHeader& h) {
   const CommandEntry* entry = EntryFor(h.code);
   PlotStyle own{h.style, static_cast<uint8_t>(h.colour >> 16), static_cast<uint8_t>(h.colour >> 8),
                 static_cast<uint8_t>(h.colour), 0};
-  if (!(own.flags & kStyleDefaultRecord)) return own;
+  const uint32_t smooth = entry != nullptr && (entry->rules & kSmooth) ? kStyleSmooth : 0;
+  if (!(own.flags & kStyleDefaultRecord)) {
+    own.flags = (own.flags & ~kStyleSmooth) | smooth;
+    return own;
+  }
   PlotStyle taken =
       entry != nullptr && (entry->rules & kGridStyle) ? *call.styles.grid : *call.styles.data;
   if ((own.flags & kStyleKindMask) >= kKindNone) {
     taken.flags = (taken.flags & ~kStyleKindMask) | (own.flags & kStyleKindMask);
   }
+  taken.flags = (taken.flags & ~kStyleSmooth) | smooth;
   return taken;
 }
 

@@ -14,13 +14,36 @@ struct AxisMap {
   double offset;
 };
 
+// An automatic range of one value shows that value in the middle of a
+// range wide enough for labelled ticks on either side: the value a tenth of
+// its magnitude either way (at least the least lenient span), or -1..1
+// around 0; on a logarithmic axis the value divided and multiplied by 1.1.
+constexpr double kLoneValueShare = 0.1;
+constexpr double kLeastLoneHalfSpan = 1e-6;
+
+void WidenLoneValue(bool log, double* lo, double* hi) {
+  const double v = *lo;
+  if (log) {
+    if (!(v > 0)) return;
+    *lo = v / (1 + kLoneValueShare);
+    *hi = v * (1 + kLoneValueShare);
+    return;
+  }
+  const double half = v == 0 ? 1 : std::max(kLoneValueShare * std::fabs(v), kLeastLoneHalfSpan);
+  // Near the largest doubles the range would overflow: keep the old span.
+  if (!std::isfinite(v - half) || !std::isfinite(v + half)) return;
+  *lo = v - half;
+  *hi = v + half;
+}
+
 // The map of data lo..hi onto near..far less m / 2 at each end; false when
 // the axis keeps its transform (a logarithmic axis without a positive
-// value).
+// value). A lenient map widens a range of one value.
 bool FitAxis(double lo, double hi, bool log, bool lenient, double m, double nearEdge,
              double farEdge, AxisMap* out) {
   const double extent = farEdge - nearEdge;
   const double base = m * farEdge / 2 + (1 - m / 2) * nearEdge;
+  if (lenient && lo == hi) WidenLoneValue(log, &lo, &hi);
   if (log) {
     if (!(hi > 0)) return false;
     const double e = lenient ? 1e-6 : 1e-24;

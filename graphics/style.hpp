@@ -30,6 +30,9 @@ inline constexpr uint32_t kStyleKindMask = 0x3C0;     // line or marker kind, be
 inline constexpr uint32_t kStyleStairs = 0x800;       // option "s"
 inline constexpr uint32_t kStyleArrowFirst = 0x1000;  // renderer: arrowhead at the first point
 inline constexpr uint32_t kStyleArrowLast = 0x2000;   // renderer: arrowhead at the last point
+// Set by the renderer on the styles of data it hands the port, never stored:
+// drawn anti-aliased (curves, markers, fills, faces) rather than pixel-exact.
+inline constexpr uint32_t kStyleSmooth = 0x40000000;
 
 // Line and marker kinds (style word & kStyleKindMask).
 enum StyleKind : uint32_t {

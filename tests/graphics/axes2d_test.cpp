@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,36 @@ TEST(Axes2D, AxisLabelsKeepTheirRoom) {
   EXPECT_EQ(texts[3].text, "0123456789abcdef");
   EXPECT_EQ(texts[3].x, 450);
   EXPECT_EQ(texts[3].align, kTextLeft | kTextBelow);
+}
+
+// One point, or constant data, still gets an axis of at least two distinct
+// labels on either side of its value, on linear and logarithmic axes.
+TEST(Axes2D, ConstantDataGetsTwoDistinctLabelsOnEachAxis) {
+  struct Case {
+    std::vector<double> x, y;
+    uint32_t kind;
+  };
+  const std::vector<double> ones(10, 7.0);
+  const Case cases[] = {
+      {{7}, {7}, 0},
+      {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, ones, 0},
+      {{0}, {0}, 0},
+      {{1e-12}, {-3e5}, 0},
+      {{7}, {7}, kScaleLogX | kScaleLogY},
+      {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, ones, kScaleLogY},
+  };
+  for (const Case& c : cases) {
+    SubplotRecord r = MakeSubplot(50, 450, 18, 318);
+    SetScaleKind(&r, 0, c.kind);
+    AddPoints(&r, c.x, c.y);
+    Port p;
+    p.Axes(r);
+    std::set<std::string> xs;
+    std::set<std::string> ys;
+    for (const auto& t : Texts(p.rec)) (t.align == kTextBelow ? xs : ys).insert(t.text);
+    EXPECT_GE(xs.size(), 2u) << c.x[0] << " kind " << c.kind;
+    EXPECT_GE(ys.size(), 2u) << c.y[0] << " kind " << c.kind;
+  }
 }
 
 TEST(Axes2D, LabelsCloseToZeroReadAsZero) {

@@ -53,6 +53,13 @@ TEST(Camera, NewSubplotLooksFromTheDefaultDirection) {
   ProjectPoint(r, 0.5, 0.5, 0.5, true, &X, &Y, &w);
   EXPECT_NEAR(X, r.xOffset, 1e-9);
   EXPECT_NEAR(Y, r.yOffset, 1e-9);
+  // The depth is the distance along the view direction from the target,
+  // larger toward the camera at (-3, -2, 1).
+  EXPECT_NEAR(w, 0, 1e-12);
+  double nearDepth = 0;
+  ProjectPoint(r, 0, 0, 1, true, &X, &Y, &nearDepth);
+  EXPECT_NEAR(nearDepth, (3 * 0.5 + 2 * 0.5 + 0.5) / std::sqrt(14.0), 1e-12);
+  ProjectPoint(r, 0.5, 0.5, 0.5, true, &X, &Y, &w);
   // Up is up on the screen, where y grows downward.
   double top = 0;
   ProjectPoint(r, 0.5, 0.5, 1, true, &X, &top, &w);

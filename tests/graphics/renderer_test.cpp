@@ -200,10 +200,13 @@ TEST(Renderer, DefaultStyleBitTakesTheDataDefault) {
   r.Run();
   const auto calls = CallsOf(r.rec, PortSlot::drawPolyline);
   ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(V(calls[0].values.begin() + 1, calls[0].values.begin() + 5), (V{0x44, 1, 2, 3}));
-  EXPECT_EQ(V(calls[1].values.begin() + 1, calls[1].values.begin() + 5), (V{0x1C4, 1, 2, 3}));
+  // Data reaches the port marked smooth.
+  EXPECT_EQ(V(calls[0].values.begin() + 1, calls[0].values.begin() + 5),
+            (V{0x44 | kStyleSmooth, 1, 2, 3}));
+  EXPECT_EQ(V(calls[1].values.begin() + 1, calls[1].values.begin() + 5),
+            (V{0x1C4 | kStyleSmooth, 1, 2, 3}));
   EXPECT_EQ(V(calls[2].values.begin() + 1, calls[2].values.begin() + 5),
-            (V{0x21, 0x10, 0x20, 0x30}));
+            (V{0x21 | kStyleSmooth, 0x10, 0x20, 0x30}));
 }
 
 TEST(Renderer, CommandsThatDoNotFitOrLackTheirSlotAreSkipped) {

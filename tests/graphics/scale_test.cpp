@@ -61,18 +61,31 @@ TEST(Scale, AutomaticLimitsFollowTheDrawableData) {
 }
 
 TEST(Scale, TransformLeavesTheMarginAndSurvivesDegenerateSpans) {
+  // A lone point lands in the middle of a range a tenth of its value either
+  // way; the strict transform has no such range.
   SubplotRecord r = Plain();
   Add(&r, {3}, {3});
-  EXPECT_NEAR(DataXToDevice(r, 3), 0.02 * 400, 1e-6);
-  EXPECT_NEAR(r.xFactor / (0.96 * 400 / 1e-6), 1, 1e-6);
+  EXPECT_NEAR(DataXToDevice(r, 3), 200, 1e-6);
+  EXPECT_NEAR(DataXToDevice(r, 3.3), 400 - 0.02 * 400, 1e-6);
+  EXPECT_NEAR(DataYToDevice(r, 2.7), 300 - 0.02 * 300, 1e-6);
+  EXPECT_EQ(LimitMin(r, kAxisX), 3);  // the limits stay the data's
+  EXPECT_EQ(LimitMax(r, kAxisX), 3);
   ComputeSubplotTransform(&r, false, kAutoMargin);
   EXPECT_EQ(r.xFactor, 1e6);
   EXPECT_EQ(r.xOffset, 0);
-  // A lone point far from 0 still lands on the viewport.
+  // Far from 0, at 0, near 0 and near the largest doubles.
   r = Plain();
   Add(&r, {1e13}, {-3e12});
-  EXPECT_NEAR(DataXToDevice(r, 1e13), 8, 0.1);
-  EXPECT_NEAR(DataYToDevice(r, -3e12), 300 - 0.02 * 300, 0.1);
+  EXPECT_NEAR(DataXToDevice(r, 1e13), 200, 0.1);
+  EXPECT_NEAR(DataXToDevice(r, 1.1e13), 392, 0.1);
+  EXPECT_NEAR(DataYToDevice(r, -3e12), 150, 0.1);
+  r = Plain();
+  Add(&r, {0}, {1e-30});
+  EXPECT_NEAR(DataXToDevice(r, 1), 392, 1e-9);
+  EXPECT_NEAR(DataYToDevice(r, 1e-30 + 1e-6), 6, 1e-6);
+  r = Plain();
+  Add(&r, {1.7e308}, {-1.7e308});
+  EXPECT_TRUE(std::isfinite(r.xFactor) && std::isfinite(r.yFactor));
   // Log x from 1 to 1000: 1 lands 2 % inside the left edge, 1000 2 % inside
   // the right one.
   r = Plain();
