@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Builds the Release configuration, packs the point demo of examples/demo
-# behind the runtime, drives it headless (its check script, then a drag of
-# the point with the mouse, the figure drawn into build/release/demo.png) and
-# starts it in a window when there is a display.
+# Usage: scripts/run-demo.sh [NAME]
+# Builds the Release configuration, packs the example application NAME of
+# examples/NAME (the point demo when no name is given) behind the runtime,
+# drives it headless through its check script (the point demo also through a
+# drag of the point with the mouse, the figure drawn into
+# build/release/demo.png) and starts it in a window when there is a display.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+name="${1:-demo}"
+if [ $# -gt 1 ] || [ ! -f "$root/examples/$name/$name.kvd" ]; then
+  names="$(cd "$root/examples" && for d in */; do [ -f "$d${d%/}.kvd" ] && printf ' %s' "${d%/}"; done; true)"
+  echo "usage: $0 [NAME]; the examples are:$names" >&2
+  exit 2
+fi
 "$root/scripts/install-deps.sh"
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 build="$root/build/release"
@@ -13,8 +21,25 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF
 echo "Building the runtime and the tools in $build (the first build takes a few minutes)..."
 cmake --build "$build" --parallel
 kvpack="$build/tools/kvpack"
-demo="$build/demo"
-"$kvpack" --runtime "$build/shell/kvrt" -o "$demo" "$root/examples/demo/demo.kvd"
+app="$build/$name"
+"$kvpack" --runtime "$build/shell/kvrt" -o "$app" "$root/examples/$name/$name.kvd"
+if [ "$name" != demo ]; then
+  # The check script's files (its pictures, the files it saves) land in a
+  # folder of their own.
+  work="$build/$name-check"
+  mkdir -p "$work"
+  echo "The $name example driven by its check script (a reply \"=> 10201\" means handled, redraw):"
+  (cd "$work" && "$kvpack" check "$app" "$root/examples/$name/$name.script")
+  echo "The figure after the script: $work/$name.png"
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting $name in its window: $app"
+    exec "$app"
+  else
+    echo "No display: the application is $app; start it where there is one."
+  fi
+  exit 0
+fi
+demo="$app"
 echo "The demo: a point dragged with the mouse, put back by Point/Center. Its check script sends" \
   "it events and menu picks; a reply \"=> 10201\" or \"=> 10202\" means handled, redraw."
 "$kvpack" check "$demo" "$root/examples/demo/demo.script"
