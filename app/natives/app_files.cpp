@@ -104,16 +104,18 @@ int32_t CountOpenAppFiles() {
 
 ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (g_fdBase < 0) g_fdBase = AllocateFdRange(ctx, kFdRange);
-  std::string name(kNameBytes, '\0'), mode(8, '\0');
-  int32_t nameLength = 0, modeLength = 0;
-  if (EncodeTextArg(ctx, nargin - 1, name.data(), kNameBytes, &nameLength)) return kErrWrongType;
-  if (nargin == 2 && EncodeTextArg(ctx, 0, mode.data(), 8, &modeLength)) return kErrWrongType;
+  std::string name, mode;
+  if (ErrCode e = WholeTextArg(ctx, nargin - 1, &name)) return e;
+  if (ErrCode e = nargin == 2 ? WholeTextArg(ctx, 0, &mode) : kOk) return e;
   if (ErrCode e = Drop(ctx, nargin)) return e;
+  // The system takes paths of fewer than kNameBytes bytes: a longer name is
+  // refused, never cut (the cut one would name another file).
+  if (name.size() >= static_cast<size_t>(kNameBytes)) return kErrNameTooLong;
   int32_t slot = 0;
   while (slot < kSlots && g_files[slot].handle >= 0) slot++;
   if (slot == kSlots) return kErrTooManyOpenFiles;
   int flags;
-  switch (modeLength ? mode[0] : 'r') {
+  switch (mode.empty() ? 'r' : mode[0]) {
     case 'r':
       flags = O_RDONLY;
       break;
@@ -126,15 +128,15 @@ ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     default:
       return kErrUnknownOpt;
   }
-  // A name cut to the buffer would open another file.
-  const bool whole = nameLength < kNameBytes - 1;
+  // A name holding a NUL names no file: the system would read a shorter one.
+  const bool whole = name.find('\0') == std::string::npos;
   const int handle = whole ? ::open(name.c_str(), flags | O_CLOEXEC, 0666) : -1;
-  if (handle >= 0 && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
+  if (handle >= 0 && !mode.empty() && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
     ::close(handle);
     return PushRealScalar(ctx, -1);
   }
   if (handle < 0) return PushRealScalar(ctx, -1);
-  g_files[slot] = AppFile{handle, modeLength > 1 && mode[1] == 't', false};
+  g_files[slot] = AppFile{handle, mode.size() > 1 && mode[1] == 't', false};
   return PushRealScalar(ctx, g_fdBase + slot);
 }
 

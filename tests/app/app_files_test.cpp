@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/engine.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -106,6 +107,33 @@ TEST_F(AppFiles, PositionRequests) {
   EXPECT_EQ(Eval("feof(fd)"), "false");
   EXPECT_EQ(Eval("fread(fd); feof(fd)"), "true");
   Run("fclose(fd);");
+}
+
+// Names reach the system whole, through the encoder the runtime sets: a
+// name the system cannot take is refused, and a name is never cut into
+// another file's, however long it is or whatever it holds.
+TEST_F(AppFiles, NamesAreNeverCutIntoOtherNames) {
+  SetTextEncoding(h.ctx(), 'u');
+  Store("ab", "keep");
+  // folder/././.../ab is 4,092 bytes, so that "ab" is what a cut leaves.
+  std::string head = folder + "/";
+  if ((4090 - head.size()) % 2) head += "/";
+  const size_t steps = (4090 - head.size()) / 2;
+  Run("p = ['" + head + "', repmat('./', 1, " + std::to_string(steps) + ")];");
+  ASSERT_EQ(Eval("numel(p)"), "4090");
+  Run("fd = fopen([p 'abcd'], 'wt'); fwrite(fd, 'new'); fclose(fd);");
+  EXPECT_EQ(Bytes("abcd"), "new");
+  EXPECT_EQ(Bytes("ab"), "keep");
+  // 4,095 bytes are the longest path the system takes.
+  Run("fd = fopen([p 'abcde'], 'w'); fclose(fd);");
+  EXPECT_TRUE(std::filesystem::exists(Path("abcde")));
+  EXPECT_EQ(Eval("fopen([p 'abcdef'], 'w')"), "error 205");
+  EXPECT_EQ(Eval("fopen(['" + Path("ab") + "' char(0) 'x'], 'w')"), "-1");
+  EXPECT_EQ(Bytes("ab"), "keep");
+  EXPECT_EQ(CountOpenAppFiles(), 0);
+  // A character beyond ASCII reaches the system as its UTF-8 bytes.
+  Run("fd = fopen(['" + Path("") + "' char(233) 't'], 'w'); fwrite(fd, 'e'); fclose(fd);");
+  EXPECT_EQ(Bytes("\xC3\xA9t"), "e");
 }
 
 }  // namespace

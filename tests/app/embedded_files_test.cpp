@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.hpp"
 #include "tests/app/family_host.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -90,6 +91,17 @@ TEST_F(EmbeddedFiles, StreamsAreReadOnlyLimitedAndChecked) {
   EXPECT_EQ(Eval("fclose('all'); 0"), "0");
   h.block()->nativeCall.instanceId = 99;
   EXPECT_EQ(Eval("efopen('same')"), "error 400");
+}
+
+// The runtime's UTF-8 encoder needs room beyond each character: the
+// encoding and the name still arrive whole, and only exact ones are taken.
+TEST_F(EmbeddedFiles, NamesAndEncodingsArriveWholeThroughTheEncoder) {
+  SetTextEncoding(h.ctx(), 'u');
+  EXPECT_EQ(Eval("fd = efopen('long64', 'base64'); s = char(fread(fd, 5)'); fclose(fd); s"),
+            "'01234'");
+  EXPECT_EQ(Eval("efopen('long64', 'base64 ')"), "error 108");
+  EXPECT_EQ(Eval("efopen('long64x', 'base64')"), "error 300");
+  EXPECT_EQ(Eval("efopen('long6', 'base64')"), "error 300");
 }
 
 TEST_F(EmbeddedFiles, StreamKeepsReadingTheInstanceThatOpenedIt) {
