@@ -136,6 +136,9 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(bytes));
   if (e) return e;
   IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
+  // Where the read starts, to give back what it read when the rest does not fit.
+  intptr_t start = -1;
+  if (requested > capacity && IoControlFd(ctx, fd, kIoTell, 0, &start, nullptr) != kOk) start = -1;
   int64_t got = 0;
   while (got < want) {
     int32_t n = 0;
@@ -146,8 +149,12 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
     if (e == kStatusRetry || (!e && n <= 0)) break;
     if (e) return e;
   }
-  // A full buffer short of the request: the rest does not fit.
-  if (got == want && requested > capacity) return kErrDataOverflow;
+  // A full buffer short of the request: the rest does not fit, and the read
+  // runs again from where it started once the area has grown.
+  if (got == want && requested > capacity) {
+    if (start >= 0) IoControlFd(ctx, fd, kIoSeekBegin, start, nullptr, nullptr);
+    return kErrDataOverflow;
+  }
   *count = static_cast<int32_t>(got / p.size);
   return kOk;
 }

@@ -185,7 +185,18 @@ ErrCode Base64Control(Stream* s, std::string_view data, int32_t code, intptr_t* 
       Rewind(s);
       return Discard(s, data, *word);
     case kIoSeekCurrent:
-      return *word >= 1 ? Discard(s, data, *word) : kOk;
+      if (*word >= 0) return Discard(s, data, *word);
+      // Back within the group being delivered, or read again from the start.
+      if (-*word <= s->pendingAt) {
+        s->pendingAt += static_cast<int32_t>(*word);
+        s->delivered += *word;
+        return kOk;
+      }
+      {
+        const int64_t to = std::max<int64_t>(s->delivered + *word, 0);
+        Rewind(s);
+        return Discard(s, data, to);
+      }
     case kIoSeekEnd: {
       Rewind(s);
       Discard(s, data, INT64_MAX);
