@@ -101,7 +101,19 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
   }
   if (e) return e;
   auto* out = static_cast<uint8_t*>(data);
-  std::memset(out, 0, static_cast<size_t>(total * elementBytes));
+  // Only the padding of the last row is not written below.
+  std::memset(out + int64_t{count} * elementBytes, 0,
+              static_cast<size_t>((total - count) * elementBytes));
+  if (!p.keepClass && p.size == 1) {
+    // Bytes as doubles, the most common read, without assembling bits.
+    for (int32_t i = 0; i < count; i++) {
+      const uint8_t byte = bytes[int64_t{i} * stride];
+      Store<double>(out + 8 * int64_t{i}, p.isUnsigned
+                                              ? static_cast<double>(byte)
+                                              : static_cast<double>(static_cast<int8_t>(byte)));
+    }
+    return kOk;
+  }
   for (int32_t i = 0; i < count; i++) {
     const uint64_t bits = ElementBits(bytes, stride, i, p);
     uint8_t* el = out + int64_t{i} * elementBytes;
