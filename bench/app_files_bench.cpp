@@ -46,12 +46,7 @@ int main() {
   vke::SetStdOutputSink(&Collect, 0);
   const std::string path = "/tmp/vke-app-files-" + std::to_string(getpid());
   const std::string ours = Script(path, false);
-  int32_t results = 0;
-  vke::ErrCode e =
-      vke::RunTextInFunctionScope(ctx, ours.data(), static_cast<int32_t>(ours.size()), &results);
-  if (!e) do
-      e = vke::ExecuteBytecode(ctx, 0);
-    while (e == vke::kStatusSuspended);
+  const vke::ErrCode e = vke::bench::RunScriptText(ctx, ours);
   std::remove(path.c_str());
   double seconds[2] = {0, 0};
   if (e || std::sscanf(g_printed.c_str(), "0 %lf 1 %lf", &seconds[0], &seconds[1]) != 2) {

@@ -45,6 +45,17 @@ inline ErrCode RunCommandText(EngineContext* ctx, const std::string& text) {
   return e;
 }
 
+// Runs a text in a function's scope, as a script runs, to its end; the
+// engine's result code.
+inline ErrCode RunScriptText(EngineContext* ctx, const std::string& text) {
+  int32_t results = 0;
+  ErrCode e = RunTextInFunctionScope(ctx, text.data(), static_cast<int32_t>(text.size()), &results);
+  if (!e) do
+      e = ExecuteBytecode(ctx, 0);
+    while (e == kStatusSuspended);
+  return e;
+}
+
 using NativeFn = ErrCode (*)(EngineContext*, int32_t, int32_t, uintptr_t);
 
 // The best time in seconds of reps calls of a native, each on copies of the

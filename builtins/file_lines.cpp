@@ -1,6 +1,7 @@
 // Line reads from file descriptors: fgetl and fgets, and the resumable line
 // read that fscanf shares.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "builtins/builtin.hpp"
@@ -78,6 +79,14 @@ ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool r
   }
   // End of file after some bytes ends the line; before any, the row is empty.
   if (e == kErrEof) e = kOk;
+  // A line longer than the room is never cut into two: its bytes go back to
+  // the stream (where it has a position) and the read fails for lack of
+  // room, to run again once the area has grown.
+  if (!e && n == limit && limit < (maxLength >= 0 ? maxLength : INT32_MAX) &&
+      (n == 0 || bytes[n - 1] != '\n')) {
+    if (!resumed) IoControlFd(ctx, fd, kIoSeekCurrent, -intptr_t{n}, nullptr, nullptr);
+    e = kErrDataOverflow;
+  }
   if (e) {
     Drop(ctx, 1 + partial);
     return e;

@@ -101,7 +101,19 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
   }
   if (e) return e;
   auto* out = static_cast<uint8_t*>(data);
-  std::memset(out, 0, static_cast<size_t>(total * elementBytes));
+  // Only the padding of the last row is not written below.
+  std::memset(out + int64_t{count} * elementBytes, 0,
+              static_cast<size_t>((total - count) * elementBytes));
+  if (!p.keepClass && p.size == 1) {
+    // Bytes as doubles, the most common read, without assembling bits.
+    for (int32_t i = 0; i < count; i++) {
+      const uint8_t byte = bytes[int64_t{i} * stride];
+      Store<double>(out + 8 * int64_t{i}, p.isUnsigned
+                                              ? static_cast<double>(byte)
+                                              : static_cast<double>(static_cast<int8_t>(byte)));
+    }
+    return kOk;
+  }
   for (int32_t i = 0; i < count; i++) {
     const uint64_t bits = ElementBits(bytes, stride, i, p);
     uint8_t* el = out + int64_t{i} * elementBytes;
@@ -136,6 +148,9 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(bytes));
   if (e) return e;
   IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
+  // Where the read starts, to give back what it read when the rest does not fit.
+  intptr_t start = -1;
+  if (requested > capacity && IoControlFd(ctx, fd, kIoTell, 0, &start, nullptr) != kOk) start = -1;
   int64_t got = 0;
   while (got < want) {
     int32_t n = 0;
@@ -146,8 +161,12 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
     if (e == kStatusRetry || (!e && n <= 0)) break;
     if (e) return e;
   }
-  // A full buffer short of the request: the rest does not fit.
-  if (got == want && requested > capacity) return kErrDataOverflow;
+  // A full buffer short of the request: the rest does not fit, and the read
+  // runs again from where it started once the area has grown.
+  if (got == want && requested > capacity) {
+    if (start >= 0) IoControlFd(ctx, fd, kIoSeekBegin, start, nullptr, nullptr);
+    return kErrDataOverflow;
+  }
   *count = static_cast<int32_t>(got / p.size);
   return kOk;
 }

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/natives/host_text.hpp"
@@ -25,11 +28,19 @@ constexpr int32_t kFdRange = 1024;
 constexpr int32_t kNameBytes = 4096;
 // Bytes converted for the disk at a time in text mode.
 constexpr int32_t kTextChunk = 1 << 16;
+// Bytes read ahead of the program: lines are read a byte at a time.
+constexpr int32_t kReadAhead = 1 << 16;
 
 struct AppFile {
   int handle = -1;  // -1: free
   bool text = false;
   bool lastWasCr = false;  // text reads: the last byte read was a CR
+  // Bytes read from the system that the program has not had yet, as they
+  // are on disk: ahead[at, end). The system's position is past them.
+  std::unique_ptr<char[]> ahead;
+  int32_t at = 0, end = 0;
+
+  int32_t Buffered() const { return end - at; }
 };
 
 AppFile g_files[kSlots];
@@ -44,6 +55,20 @@ AppFile* OpenFileOf(int32_t fd) {
 void CloseFile(AppFile* f) {
   ::close(f->handle);
   *f = AppFile{};
+}
+
+// Gives the bytes read ahead back to the system, so that its position is
+// the program's; false when the system refuses.
+bool DropReadAhead(AppFile* f) {
+  const int32_t n = f->Buffered();
+  f->at = f->end = 0;
+  return n == 0 || ::lseek(f->handle, -static_cast<off_t>(n), SEEK_CUR) >= 0;
+}
+
+// The program's position: the system's, less the bytes read ahead.
+off_t ProgramPosition(const AppFile* f) {
+  const off_t at = ::lseek(f->handle, 0, SEEK_CUR);
+  return at < 0 ? at : at - f->Buffered();
 }
 
 bool WriteAll(int handle, const char* bytes, size_t n) {
@@ -62,6 +87,36 @@ ssize_t ReadSome(int handle, char* buffer, size_t n) {
   do k = ::read(handle, buffer, n);
   while (k < 0 && errno == EINTR);
   return k;
+}
+
+// Up to n bytes as they are on disk: from the bytes read ahead, else a read
+// of the system, straight into out when n is large; 0 at the end, -1 when
+// the system fails.
+ssize_t ReadRaw(AppFile* f, char* out, int32_t n) {
+  if (f->Buffered() == 0) {
+    if (n >= kReadAhead) return ReadSome(f->handle, out, static_cast<size_t>(n));
+    if (!f->ahead) f->ahead = std::make_unique<char[]>(kReadAhead);
+    const ssize_t k = ReadSome(f->handle, f->ahead.get(), kReadAhead);
+    if (k <= 0) return k;
+    f->at = 0;
+    f->end = static_cast<int32_t>(k);
+  }
+  const int32_t k = std::min(n, f->Buffered());
+  std::memcpy(out, f->ahead.get() + f->at, static_cast<size_t>(k));
+  f->at += k;
+  return k;
+}
+
+// In text mode, the LF of a CR LF whose CR ended a read is passed at once,
+// so that the position (and the end-of-file test) is after the line end.
+void PassLineFeedOfCrLf(AppFile* f) {
+  if (!f->lastWasCr) return;
+  char next;
+  if (f->Buffered() == 0 && ReadRaw(f, &next, 0) < 0) return;
+  if (f->Buffered() > 0 && f->ahead[f->at] == '\n') {
+    f->at++;
+    f->lastWasCr = false;
+  }
 }
 
 // Every line break (CR, LF, CR LF or LF CR) of the bytes as CR LF.
@@ -104,16 +159,18 @@ int32_t CountOpenAppFiles() {
 
 ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (g_fdBase < 0) g_fdBase = AllocateFdRange(ctx, kFdRange);
-  std::string name(kNameBytes, '\0'), mode(8, '\0');
-  int32_t nameLength = 0, modeLength = 0;
-  if (EncodeTextArg(ctx, nargin - 1, name.data(), kNameBytes, &nameLength)) return kErrWrongType;
-  if (nargin == 2 && EncodeTextArg(ctx, 0, mode.data(), 8, &modeLength)) return kErrWrongType;
+  std::string name, mode;
+  if (ErrCode e = WholeTextArg(ctx, nargin - 1, &name)) return e;
+  if (ErrCode e = nargin == 2 ? WholeTextArg(ctx, 0, &mode) : kOk) return e;
   if (ErrCode e = Drop(ctx, nargin)) return e;
+  // The system takes paths of fewer than kNameBytes bytes: a longer name is
+  // refused, never cut (the cut one would name another file).
+  if (name.size() >= static_cast<size_t>(kNameBytes)) return kErrNameTooLong;
   int32_t slot = 0;
   while (slot < kSlots && g_files[slot].handle >= 0) slot++;
   if (slot == kSlots) return kErrTooManyOpenFiles;
   int flags;
-  switch (modeLength ? mode[0] : 'r') {
+  switch (mode.empty() ? 'r' : mode[0]) {
     case 'r':
       flags = O_RDONLY;
       break;
@@ -126,21 +183,24 @@ ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     default:
       return kErrUnknownOpt;
   }
-  // A name cut to the buffer would open another file.
-  const bool whole = nameLength < kNameBytes - 1;
+  // A name holding a NUL names no file: the system would read a shorter one.
+  const bool whole = name.find('\0') == std::string::npos;
   const int handle = whole ? ::open(name.c_str(), flags | O_CLOEXEC, 0666) : -1;
-  if (handle >= 0 && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
+  if (handle >= 0 && !mode.empty() && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
     ::close(handle);
     return PushRealScalar(ctx, -1);
   }
   if (handle < 0) return PushRealScalar(ctx, -1);
-  g_files[slot] = AppFile{handle, modeLength > 1 && mode[1] == 't', false};
+  g_files[slot] = AppFile{};
+  g_files[slot].handle = handle;
+  g_files[slot].text = mode.size() > 1 && mode[1] == 't';
   return PushRealScalar(ctx, g_fdBase + slot);
 }
 
 ErrCode AppFileWrite(EngineContext*, int32_t fd, const char* bytes, int32_t length, uintptr_t) {
   AppFile* f = OpenFileOf(fd);
   if (!f) return kErrBadFileID;
+  if (!DropReadAhead(f)) return kErrIoErr;
   const bool ok = f->text ? WriteText(f->handle, bytes, length)
                           : WriteAll(f->handle, bytes, static_cast<size_t>(length));
   return ok ? kOk : kErrIoErr;
@@ -153,13 +213,14 @@ ErrCode AppFileRead(EngineContext*, int32_t fd, char* buffer, int32_t size, int3
   if (!f) return kErrBadFileID;
   int32_t kept = 0;
   while (kept < size) {
-    const ssize_t k = ReadSome(f->handle, buffer + kept, static_cast<size_t>(size - kept));
+    const ssize_t k = ReadRaw(f, buffer + kept, size - kept);
     if (k < 0) return kErrIoErr;
     if (k == 0) break;
     const int32_t n = static_cast<int32_t>(k);
     kept += f->text ? CrLfToLineFeeds(buffer + kept, n, &f->lastWasCr) : n;
     if (!f->text) break;
   }
+  if (f->text) PassLineFeedOfCrLf(f);
   *count = kept;
   return kept == 0 ? kErrEof : kOk;
 }
@@ -182,23 +243,31 @@ ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* wor
   switch (code) {
     case kIoEndOfFile: {
       struct stat s;
-      at = ::lseek(f->handle, 0, SEEK_CUR);
+      at = ProgramPosition(f);
       if (at < 0 || ::fstat(f->handle, &s) != 0) return kErrIoErr;
       *word = at >= s.st_size ? 1 : 0;
       return kOk;
     }
-    case kIoSeekBegin:
     case kIoSeekCurrent:
+      // A step within the bytes read ahead stays there.
+      if (*word <= f->Buffered() && -*word <= f->at) {
+        f->at += static_cast<int32_t>(*word);
+        f->lastWasCr = false;
+        return kOk;
+      }
+      [[fallthrough]];
+    case kIoSeekBegin:
     case kIoSeekEnd: {
       const int whence = code == kIoSeekBegin     ? SEEK_SET
                          : code == kIoSeekCurrent ? SEEK_CUR
                                                   : SEEK_END;
-      if (::lseek(f->handle, static_cast<off_t>(*word), whence) < 0) return kErrIoErr;
+      if (!DropReadAhead(f) || ::lseek(f->handle, static_cast<off_t>(*word), whence) < 0)
+        return kErrIoErr;
       f->lastWasCr = false;
       return kOk;
     }
     case kIoTell:
-      at = ::lseek(f->handle, 0, SEEK_CUR);
+      at = ProgramPosition(f);
       if (at < 0) return kErrIoErr;
       *word = static_cast<intptr_t>(at);
       return kOk;

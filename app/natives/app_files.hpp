@@ -16,10 +16,13 @@ void CloseAllAppFiles();
 // Files open now.
 int32_t CountOpenAppFiles();
 
-// fopen(name, mode): the descriptor, or -1 when the file cannot be opened;
-// kErrTooManyOpenFiles with 32 files open, kErrUnknownOpt for an unknown mode, kErrWrongType for
-// non-texts. "r" reads, "a" reads and writes an existing file from its end, "w" creates or
-// truncates.
+// fopen(name, mode): the descriptor, or -1 when the file cannot be opened
+// (also for a name holding a NUL); kErrTooManyOpenFiles with 32 files open,
+// kErrUnknownOpt for an unknown mode, kErrWrongType for non-texts,
+// kErrNameTooLong for a name of more bytes than the system takes (never
+// cut). "r" reads, "a" reads and writes an existing file from its end, "w"
+// creates or truncates. Reads go through a buffer read ahead, which
+// positions, the end-of-file test and writes take into account.
 ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user);
 ErrCode AppFileWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
                      uintptr_t user);

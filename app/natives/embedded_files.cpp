@@ -23,7 +23,6 @@ namespace {
 constexpr int32_t kStreams = 32;
 // Descriptors reserved from the engine; the first kStreams are used.
 constexpr int32_t kFdRange = 1024;
-constexpr int32_t kNameBytes = 1024;
 // Bytes read and dropped at a time by the seeks of base64 streams.
 constexpr int32_t kDiscardPiece = 16;
 
@@ -186,7 +185,18 @@ ErrCode Base64Control(Stream* s, std::string_view data, int32_t code, intptr_t* 
       Rewind(s);
       return Discard(s, data, *word);
     case kIoSeekCurrent:
-      return *word >= 1 ? Discard(s, data, *word) : kOk;
+      if (*word >= 0) return Discard(s, data, *word);
+      // Back within the group being delivered, or read again from the start.
+      if (-*word <= s->pendingAt) {
+        s->pendingAt += static_cast<int32_t>(*word);
+        s->delivered += *word;
+        return kOk;
+      }
+      {
+        const int64_t to = std::max<int64_t>(s->delivered + *word, 0);
+        Rewind(s);
+        return Discard(s, data, to);
+      }
     case kIoSeekEnd: {
       Rewind(s);
       Discard(s, data, INT64_MAX);
@@ -213,13 +223,9 @@ void ResetEmbeddedStreamTable() {
 
 ErrCode EmbeddedFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t user) {
   if (g_fdBase < 0) g_fdBase = AllocateFdRange(ctx, kFdRange);
-  std::string name(kNameBytes, '\0'), encoding(8, '\0');
-  int32_t nameLength = 0, encodingLength = 0;
-  if (EncodeTextArg(ctx, nargin - 1, name.data(), kNameBytes, &nameLength)) return kErrWrongType;
-  if (nargin == 2 && EncodeTextArg(ctx, 0, encoding.data(), 8, &encodingLength))
-    return kErrWrongType;
-  name.resize(static_cast<size_t>(nameLength));
-  encoding.resize(static_cast<size_t>(encodingLength));
+  std::string name, encoding;
+  if (ErrCode e = WholeTextArg(ctx, nargin - 1, &name)) return e;
+  if (ErrCode e = nargin == 2 ? WholeTextArg(ctx, 0, &encoding) : kOk) return e;
   bool base64 = false;
   if (nargin == 2 && encoding != "text") {
     if (encoding != "base64") return kErrUnknownOpt;

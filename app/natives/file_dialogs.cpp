@@ -50,8 +50,6 @@ static_assert(std::size(kFileTypeTable) == 25);
 // The description stops growing at this length.
 constexpr size_t kMaxDescription = 100;
 constexpr char kAllFiles[] = "|All files|*.*||";
-// Title and names handed to the dialog, at most.
-constexpr int32_t kTextBytes = 4096;
 
 FileDialogProvider* g_provider = nullptr;
 
@@ -64,22 +62,20 @@ const char* ExtensionOf(std::string_view type) {
 // Reads the texts, drops the arguments, shows the dialog and pushes the
 // chosen path or an empty text.
 ErrCode ShowFileDialog(EngineContext* ctx, int32_t nargin, bool save) {
-  char title[kTextBytes] = {}, second[kTextBytes] = {};
-  int32_t titleLength = 0, secondLength = 0;
-  // Any value but a text is refused as it is (43), not tried as a number.
-  if (nargin >= 1 && EncodeTextArg(ctx, nargin - 1, title, sizeof title, &titleLength))
-    return kErrWrongType;
-  if (nargin >= 2 && EncodeTextArg(ctx, 0, second, sizeof second, &secondLength))
-    return kErrWrongType;
+  // Any value but a text is refused as it is (43), not tried as a number;
+  // the proposed name is handed on whole, never cut into another one.
+  std::string title, second;
+  if (ErrCode e = nargin >= 1 ? WholeTextArg(ctx, nargin - 1, &title) : kOk) return e;
+  if (ErrCode e = nargin >= 2 ? WholeTextArg(ctx, 0, &second) : kOk) return e;
   if (ErrCode e = Drop(ctx, nargin)) return e;
   FileDialogRequest request;
   request.save = save;
-  request.title = std::string_view(title, titleLength);
+  request.title = title;
   std::string filter;
   if (save) {
-    request.name = std::string_view(second, secondLength);
+    request.name = second;
   } else {
-    filter = FileTypeFilter(std::string_view(second, secondLength));
+    filter = FileTypeFilter(second);
     request.filter = filter;
   }
   std::string path;

@@ -3,6 +3,8 @@
 // engine encodes so, else one byte a character).
 #pragma once
 
+#include <string>
+
 #include "engine/context.hpp"
 
 namespace vke {
@@ -11,5 +13,10 @@ namespace vke {
 // NUL; a longer text is cut), its length in *length. kErrWrongTypeOverload for any other
 // value.
 ErrCode EncodeTextArg(EngineContext* ctx, int32_t depth, char* out, int32_t size, int32_t* length);
+
+// The char array at the depth as host text, whole however long it is: names
+// and options, which a cut would turn into other names. kErrWrongType for any
+// other value, kErrObjTooLarge for a text whose bytes no buffer holds.
+ErrCode WholeTextArg(EngineContext* ctx, int32_t depth, std::string* out);
 
 }  // namespace vke

@@ -19,8 +19,6 @@ namespace vke {
 namespace {
 
 constexpr char kOpener[] = "xdg-open";
-// Texts handed on, at most (a longer one is cut).
-constexpr int32_t kTextBytes = 8192;
 
 bool SpawnDetached(const std::string& program, const std::string& argument) {
   std::vector<char*> argv = {const_cast<char*>(program.c_str()),
@@ -42,12 +40,13 @@ void SetUrlSpawner(UrlSpawner spawner) {
 }
 
 ErrCode LaunchUrlNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
-  std::string text(kTextBytes, '\0');
-  int32_t length = 0;
-  if (ErrCode e = EncodeTextArg(ctx, 0, text.data(), kTextBytes, &length)) return e;
-  text.resize(static_cast<size_t>(length));
+  std::string text;
+  if (ErrCode e = WholeTextArg(ctx, 0, &text))
+    return e == kErrWrongType ? kErrWrongTypeOverload : e;
   if (ErrCode e = Drop(ctx)) return e;
-  const bool started = (g_spawner ? g_spawner : &SpawnDetached)(kOpener, text);
+  // A NUL would hand on the shorter text before it: such a text opens nothing.
+  const bool started = text.find('\0') == std::string::npos &&
+                       (g_spawner ? g_spawner : &SpawnDetached)(kOpener, text);
   if (nargout < 0) return PushNoValue(ctx);
   if (nargout == 0) return kOk;
   return PushLogicalScalar(ctx, started ? 1 : 0);

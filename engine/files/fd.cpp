@@ -73,6 +73,18 @@ ErrCode WriteOrNewline(EngineContext* ctx, int32_t fd, const char* bytes, int32_
   return kOk;
 }
 
+// After a CR that ended a line: a CR LF pair is one line end, so an LF
+// that follows is read too; any other byte is given back. Only a stream with
+// a position can give a byte back: on any other a CR alone ends the line,
+// and a read that would wait for the next byte is not made.
+void PassLineFeedAfterCr(EngineContext* ctx, int32_t fd, ReadHookFn fn, uintptr_t user) {
+  if (IoControlFd(ctx, fd, kIoSeekCurrent, 0, nullptr, nullptr) != kOk) return;
+  char next = 0;
+  int32_t got = 0;
+  if (fn(ctx, fd, &next, 1, &got, user) != kOk || got != 1 || next == '\n') return;
+  IoControlFd(ctx, fd, kIoSeekCurrent, -1, nullptr, nullptr);
+}
+
 }  // namespace
 
 ErrCode WriteToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length) {
@@ -159,6 +171,7 @@ ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, b
       if (c == '\r' || c == '\n') {
         buffer[n] = '\n';
         *count = n + 1;
+        if (c == '\r') PassLineFeedAfterCr(ctx, fd, fn, user);
         return kOk;
       }
       n++;

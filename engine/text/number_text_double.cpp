@@ -89,12 +89,21 @@ int32_t ShortestFractionDigits(Real m, int32_t precision) {
   return d;
 }
 
+// Below this, a non-negative extended value's whole part is its
+// conversion to 64 bits, which truncates without the rounding mode's
+// switches that floor costs.
+constexpr Real kTwoTo64 = 18446744073709551616.0L;
+
+Real Floor(Real x) {
+  return x >= 0 && x < kTwoTo64 ? static_cast<Real>(static_cast<uint64_t>(x)) : std::floor(x);
+}
+
 // Splits a rounded value r (0 <= r < 2^64) into its whole part and the
 // given number of fraction digits.
 DecimalForm Split(Real r, int32_t digits, int32_t exponent) {
   DecimalForm form;
   form.exponent = exponent;
-  Real whole = std::floor(r);
+  Real whole = Floor(r);
   form.whole = whole < 18446744073709551615.0L ? static_cast<uint64_t>(whole) : UINT64_MAX;
   Real f = r - whole;
   if (digits <= 0 || f <= 0) {
@@ -104,7 +113,7 @@ DecimalForm Split(Real r, int32_t digits, int32_t exponent) {
   if (form.whole == 0) form.leadingZeros = std::min(digits, -DecimalExponent(f) - 1);
   form.fractionDigits = std::min(digits - form.leadingZeros, kHeldFractionDigits);
   form.zeros = digits - form.leadingZeros - form.fractionDigits;
-  Real scaled = std::floor(ScaleByPowerOfTen(f, form.leadingZeros + form.fractionDigits));
+  Real scaled = Floor(ScaleByPowerOfTen(f, form.leadingZeros + form.fractionDigits));
   Real limit = ScaleByPowerOfTen(1, form.fractionDigits) - 1;
   form.fraction = static_cast<uint64_t>(std::min(std::max(scaled, Real{0}), limit));
   return form;
@@ -120,17 +129,17 @@ constexpr int32_t kMaxExactPower = 27;
 bool RoundScaled(Real x, int32_t k, Real* whole) {
   if (k > kMaxExactPower || k < -kMaxExactPower) return false;
   const Real s = ScaleByPowerOfTen(1, k < 0 ? -k : k);
-  Real p, residual;
-  if (k >= 0) {
-    p = x * s;
-    residual = std::fmal(x, s, -p);  // x * s - p
-  } else {
-    p = x / s;
-    residual = std::fmal(-p, s, x);  // (x / s - p) * s
-  }
+  const Real p = k >= 0 ? x * s : x / s;
   if (!(p < 9.2e18L)) return false;
-  const Real w = std::floor(p), f = p - w;
-  *whole = w + (f > 0.5L || (f == 0.5L && residual >= 0) ? 1 : 0);
+  const Real w = Floor(p), f = p - w;
+  // The residual (an fma of extended precision, slow) matters at a tie only.
+  bool up = f > 0.5L;
+  if (f == 0.5L) {
+    const Real residual = k >= 0 ? std::fmal(x, s, -p)   // x * s - p
+                                 : std::fmal(-p, s, x);  // (x / s - p) * s
+    up = residual >= 0;
+  }
+  *whole = w + (up ? 1 : 0);
   return true;
 }
 
@@ -142,9 +151,27 @@ Real RoundedAt(Real x, int32_t digits) {
   return ScaleByPowerOfTen(whole + 0.5L, -digits);
 }
 
+// Below this, a rounded whole number reads back through Split unchanged,
+// so that its digits may be taken from it directly.
+constexpr Real kDirectDigitsLimit = 4611686018427387904.0L;  // 2^62
+
 // Rounds x to the given fraction digits: half a unit of the last one
-// rounds up.
+// rounds up. Where the digits fit, they come from the rounded whole number
+// x * 10^digits by integer division, as Split would read them back.
 DecimalForm RoundFixed(Real x, int32_t digits) {
+  Real rounded;
+  if (digits >= 0 && digits <= kHeldFractionDigits && RoundScaled(x, digits, &rounded) &&
+      rounded < kDirectDigitsLimit) {
+    uint64_t unit = 1;
+    for (int32_t i = 0; i < digits; i++) unit *= 10;
+    const auto all = static_cast<uint64_t>(rounded);
+    DecimalForm form;
+    form.whole = all / unit;
+    form.fraction = all % unit;
+    form.fractionDigits = form.fraction != 0 ? digits : 0;
+    form.zeros = digits - form.fractionDigits;
+    return form;
+  }
   return Split(RoundedAt(x, digits), digits, kNoExponent);
 }
 

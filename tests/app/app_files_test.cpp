@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/engine.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -106,6 +107,67 @@ TEST_F(AppFiles, PositionRequests) {
   EXPECT_EQ(Eval("feof(fd)"), "false");
   EXPECT_EQ(Eval("fread(fd); feof(fd)"), "true");
   Run("fclose(fd);");
+}
+
+// Line reads of files opened without "t": a CR LF pair is one line end and
+// a lone CR ends a line too; the bytes read ahead of the program never show
+// in positions, the end-of-file test or where a write lands.
+TEST_F(AppFiles, LineEndsAndPositionsAroundReadAhead) {
+  Store("r", "a\r\nb\rc\n\r\nd");
+  Run("fd = fopen('" + Path("r") + "');");
+  EXPECT_EQ(Eval("s = fgetl(fd); sprintf('%s|%d', s, ftell(fd))"), "'a|3'");
+  EXPECT_EQ(Eval("[fgetl(fd), '|', fgetl(fd), '|', fgetl(fd), '|', fgetl(fd)]"), "'b|c||d'");
+  EXPECT_EQ(Eval("fseek(fd, 0, 'b'); double(fgets(fd))"), "[97,10]");
+  Run("fclose(fd);");
+  Store("mix", "one\ntwo\nthree");
+  Run("fd = fopen('" + Path("mix") + "', 'a'); fseek(fd, 0, 'b');");
+  EXPECT_EQ(Eval("s = fgetl(fd); sprintf('%s|%d', s, ftell(fd))"), "'one|4'");
+  EXPECT_EQ(Eval("char(fread(fd, 3)')"), "'two'");
+  EXPECT_EQ(Eval("fseek(fd, -2, 'c'); fgetl(fd)"), "'wo'");
+  EXPECT_EQ(Eval("e = feof(fd); s = fgetl(fd); sprintf('%s|%d%d', s, e, feof(fd))"), "'three|01'");
+  Run("fseek(fd, 4, 'b'); fgetl(fd); fseek(fd, 4, 'b'); fwrite(fd, 'T'); fclose(fd);");
+  EXPECT_EQ(Bytes("mix"), "one\nTwo\nthree");
+}
+
+// A line (or a whole read) longer than the room for it fails for lack of
+// room, and its bytes stay in the file for the next read: it is never
+// returned in pieces.
+TEST_F(AppFiles, ALineIsNeverCutIntoTwo) {
+  Store("long", std::string(3000000, 'x') + "\nshort\n");
+  Run("fd = fopen('" + Path("long") + "');");
+  EXPECT_EQ(Eval("fgetl(fd)"), "error 3");
+  EXPECT_EQ(Eval("ftell(fd)"), "0");
+  EXPECT_EQ(Eval("fread(fd)"), "error 3");
+  EXPECT_EQ(Eval("ftell(fd)"), "0");
+  EXPECT_EQ(Eval("fseek(fd, 3000001, 'b'); fgetl(fd)"), "'short'");
+  Run("fclose(fd);");
+}
+
+// Names reach the system whole, through the encoder the runtime sets: a
+// name the system cannot take is refused, and a name is never cut into
+// another file's, however long it is or whatever it holds.
+TEST_F(AppFiles, NamesAreNeverCutIntoOtherNames) {
+  SetTextEncoding(h.ctx(), 'u');
+  Store("ab", "keep");
+  // folder/././.../ab is 4,092 bytes, so that "ab" is what a cut leaves.
+  std::string head = folder + "/";
+  if ((4090 - head.size()) % 2) head += "/";
+  const size_t steps = (4090 - head.size()) / 2;
+  Run("p = ['" + head + "', repmat('./', 1, " + std::to_string(steps) + ")];");
+  ASSERT_EQ(Eval("numel(p)"), "4090");
+  Run("fd = fopen([p 'abcd'], 'wt'); fwrite(fd, 'new'); fclose(fd);");
+  EXPECT_EQ(Bytes("abcd"), "new");
+  EXPECT_EQ(Bytes("ab"), "keep");
+  // 4,095 bytes are the longest path the system takes.
+  Run("fd = fopen([p 'abcde'], 'w'); fclose(fd);");
+  EXPECT_TRUE(std::filesystem::exists(Path("abcde")));
+  EXPECT_EQ(Eval("fopen([p 'abcdef'], 'w')"), "error 205");
+  EXPECT_EQ(Eval("fopen(['" + Path("ab") + "' char(0) 'x'], 'w')"), "-1");
+  EXPECT_EQ(Bytes("ab"), "keep");
+  EXPECT_EQ(CountOpenAppFiles(), 0);
+  // A character beyond ASCII reaches the system as its UTF-8 bytes.
+  Run("fd = fopen(['" + Path("") + "' char(233) 't'], 'w'); fwrite(fd, 'e'); fclose(fd);");
+  EXPECT_EQ(Bytes("\xC3\xA9t"), "e");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.hpp"
 #include "tests/app/family_host.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -41,7 +42,8 @@ class EmbeddedFiles : public ::testing::Test {
         .Raw(kElemEmbeddedFile, FilePayload("lines", "a\r\nb\rc\n"))
         .Raw(kElemEmbeddedFile, FilePayload("abc64", "YWJj\n"))
         .Raw(kElemEmbeddedFile, FilePayload("long64", "MDEyMzQ1\nNjc4OQ==\n"))
-        .Raw(kElemEmbeddedFile, FilePayload("same", "first"));
+        .Raw(kElemEmbeddedFile, FilePayload("same", "first"))
+        .Raw(kElemEmbeddedFile, FilePayload("breaks64", "YQ0KYg1jCg=="));
     l.Instance(1, "other.kv").Raw(kElemEmbeddedFile, FilePayload("same", "second"));
     ASSERT_EQ(h.Load(l), kOk);
     h.block()->nativeCall.instanceId = 0;
@@ -90,6 +92,27 @@ TEST_F(EmbeddedFiles, StreamsAreReadOnlyLimitedAndChecked) {
   EXPECT_EQ(Eval("fclose('all'); 0"), "0");
   h.block()->nativeCall.instanceId = 99;
   EXPECT_EQ(Eval("efopen('same')"), "error 400");
+}
+
+// Decoded bytes keep their line breaks: a CR LF pair ends one line, a lone
+// CR too, and a step back gives the bytes again.
+TEST_F(EmbeddedFiles, Base64LinesAndStepsBack) {
+  Run("fd = efopen('breaks64', 'base64');");
+  EXPECT_EQ(Eval("[fgetl(fd), '|', fgetl(fd), '|', fgetl(fd)]"), "'a|b|c'");
+  EXPECT_EQ(Eval("fseek(fd, -3, 'c'); double(fread(fd)')"), "[13,99,10]");
+  EXPECT_EQ(Eval("fseek(fd, -6, 'c'); ftell(fd)"), "1");
+  Run("fclose(fd);");
+}
+
+// The runtime's UTF-8 encoder needs room beyond each character: the
+// encoding and the name still arrive whole, and only exact ones are taken.
+TEST_F(EmbeddedFiles, NamesAndEncodingsArriveWholeThroughTheEncoder) {
+  SetTextEncoding(h.ctx(), 'u');
+  EXPECT_EQ(Eval("fd = efopen('long64', 'base64'); s = char(fread(fd, 5)'); fclose(fd); s"),
+            "'01234'");
+  EXPECT_EQ(Eval("efopen('long64', 'base64 ')"), "error 108");
+  EXPECT_EQ(Eval("efopen('long64x', 'base64')"), "error 300");
+  EXPECT_EQ(Eval("efopen('long6', 'base64')"), "error 300");
 }
 
 TEST_F(EmbeddedFiles, StreamKeepsReadingTheInstanceThatOpenedIt) {

@@ -44,8 +44,10 @@ struct FdLibrary {
     std::memcpy(buf, chunk.data(), *count);
     return kOk;
   }
+  // A stream without a position, as a port is: seeks are refused.
   static ErrCode Control(EngineContext*, int32_t fd, int32_t code, intptr_t* word, uintptr_t) {
     if (fd < 1024) return kErrBadFileID;
+    if (code >= kIoSeekBegin && code <= kIoSeekEnd) return kErrIoErr;
     *word = *word * 10 + code;
     return 0;
   }
@@ -100,6 +102,8 @@ TEST(FileDescriptors, ByteDrivenLineReads) {
   EngineContext* ctx = host.ctx();
   FdLibrary lib(1);
   RegisterLibrary(ctx, lib.table, true);
+  // A CR ends the line at once: without a position the byte after it could
+  // not be given back.
   lib.reads = {"a", "b", "\r", "c"};
   char buf[16];
   int32_t n;
