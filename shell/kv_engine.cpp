@@ -7,6 +7,7 @@
 
 #include "app/clipboard_items.hpp"
 #include "app/draw_cycle.hpp"
+#include "app/error_place.hpp"
 #include "app/errors.hpp"
 #include "app/figure_commands.hpp"
 #include "app/figure_mouse.hpp"
@@ -33,7 +34,6 @@ namespace vke {
 
 namespace {
 
-constexpr int32_t kErrorTextBytes = 256;
 constexpr int32_t kTextBytes = 1 << 16;
 constexpr char kPlainText = 'n';
 constexpr int32_t kClockStride = 8;
@@ -47,10 +47,7 @@ FigureState* Figure(KVContextBlock* block, int32_t id) {
 }  // namespace
 
 std::string KVEngine::ErrorText(ErrCode code) const {
-  char text[kErrorTextBytes];
-  const int32_t n =
-      GetErrorMessageText(block() ? block()->Engine() : nullptr, code, text, kErrorTextBytes);
-  return std::string(text, static_cast<size_t>(n));
+  return ActionErrorText(block(), code);
 }
 
 void KVEngine::SetBreakTest(AbortFn test, uintptr_t argument) {

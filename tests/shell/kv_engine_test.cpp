@@ -193,6 +193,40 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   EXPECT_TRUE(host.errors.empty()) << host.errors[0];
 }
 
+// What failed and where: an error box carries the engine's whole message
+// (the undefined name, the variable indexed) and the place as the source
+// file and its line; a draw handler that fails after a menu item reports
+// once.
+TEST_F(Facade, ErrorBoxesSayWhatFailedWhereAndOnce) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/shell/errors.kvd", &id));
+  std::unique_ptr<CairoTarget> image;
+  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
+  engine.SetGraphicsPort(&ScreenPort(), image.get());
+  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
+  test::FakeClipboard clipboard;
+  test::FakeDocumentHost host;
+  host.UseMenuBar(MainMenu());
+  DocumentCommands doc(engine, clipboard, host);
+  doc.SetInstance(id);
+  doc.UpdateMenus(true);
+  ASSERT_EQ(test::Outline(host.bar.children[2]), "Undefined,Index,Break drawing");
+  doc.Execute(kCmdResetData);
+  ASSERT_TRUE(host.errors.empty()) << host.errors[0];
+
+  doc.Execute(kKVMenuFirstId);
+  doc.Execute(kKVMenuFirstId + 1);
+  doc.Execute(kKVMenuFirstId + 2);
+  doc.Execute(kCmdResetData);
+  EXPECT_EQ(host.errors,
+            (std::vector<std::string>{
+                "Menu error: Undefined function or variable 'nosuchthing' (errors.vke, line 9)",
+                "Menu error: Index out of range for variable 'v' (errors.vke, line 13)",
+                "Menu error: Index out of range for variable 'q' (errors.vke, line 22)",
+            }));
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
 class NoMemory : public BlockMemory {
  public:
   void* Allocate(size_t) override { return nullptr; }
