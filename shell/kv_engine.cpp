@@ -3,6 +3,7 @@
 #include "shell/kv_engine.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "app/clipboard_items.hpp"
@@ -27,8 +28,11 @@
 #include "engine/files/search_path.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/threads/threads.hpp"
+#include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
+#include "graphics/port.hpp"
+#include "graphics/renderer.hpp"
 
 namespace vke {
 
@@ -297,6 +301,17 @@ void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {
 
 void KVEngine::DrawFigure(int32_t id) {
   if (block()) DrawInstanceSubplots(block(), id);
+}
+
+void KVEngine::RemeasureFigureMargins() {
+  // The screen's text metrics, from an image of the screen's kind.
+  std::unique_ptr<CairoTarget> scratch;
+  if (!block() || CairoTarget::CreateImage(1, 1, &scratch) != kOk) return;
+  for (int32_t i = 0; InstanceRecord* r = InstanceRecordAt(block(), i); ++i) {
+    FigureState& fig = r->figure;
+    for (int32_t k = 0; k < ActiveSubplotCount(fig); ++k)
+      RemeasureSubplotMargins(&fig.subplots[k], ScreenPort(), scratch.get());
+  }
 }
 
 ErrCode KVEngine::SetFigureRect(int32_t id, int32_t width, int32_t height) {

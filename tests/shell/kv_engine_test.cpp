@@ -227,6 +227,44 @@ TEST_F(Facade, ErrorBoxesSayWhatFailedWhereAndOnce) {
   engine.SetGraphicsPort(nullptr, nullptr);
 }
 
+// A larger figure font widens the margins at once: the y tick labels'
+// ink stays inside the figure, clear of its left edge.
+TEST_F(Facade, ANewFigureFontMeasuresTheMarginsAgain) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/shell/labels.kvd", &id));
+  InitScreenPortMetrics();
+  // A paint on an image of its own, as the view's, in the current font:
+  // the leftmost column with dark ink.
+  const auto leftInk = [&] {
+    std::unique_ptr<CairoTarget> image;
+    EXPECT_EQ(CairoTarget::CreateImage(400, 300, &image), kOk);
+    if (!image) return -1;
+    cairo_t* cr = image->context();
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    engine.SetGraphicsPort(&ScreenPort(), image.get());
+    engine.DrawFigure(id);
+    engine.SetGraphicsPort(nullptr, nullptr);
+    cairo_surface_flush(image->surface());
+    const unsigned char* data = cairo_image_surface_get_data(image->surface());
+    const int stride = cairo_image_surface_get_stride(image->surface());
+    int32_t first = image->width();
+    for (int32_t y = 0; y < image->height(); ++y)
+      for (int32_t x = 0; x < first; ++x)
+        if ((Load<uint32_t>(data + y * stride + x * 4) & 0xFF) < 0x80) first = x;
+    return first;
+  };
+  SetPortFont("Sans", 11, 0);
+  ASSERT_EQ(engine.SetFigureRect(id, 400, 300), kOk);
+  ASSERT_EQ(engine.RunDrawHandlers(id), kOk);
+  EXPECT_GT(leftInk(), 0);
+  SetPortFont("Sans", 30, 0);
+  engine.RemeasureFigureMargins();
+  EXPECT_GT(leftInk(), 0);
+  SetPortFont(kDefaultFigureFontName, kDefaultFigureFontSize, 0);
+  engine.RemeasureFigureMargins();
+}
+
 class NoMemory : public BlockMemory {
  public:
   void* Allocate(size_t) override { return nullptr; }
