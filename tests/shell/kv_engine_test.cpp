@@ -170,11 +170,11 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   doc.Execute(kKVMenuFirstId);                            // "Add one"
   EXPECT_TRUE(doc.Update(kKVMenuFirstId + 1)->enabled);
   doc.Execute(kCopyAsFirstId);
-  EXPECT_EQ(clipboard.text, "1\r\n");
+  EXPECT_EQ(clipboard.text, "1\n");
   clipboard.text = "41";
   doc.Execute(kPasteAsFirstId);
   doc.Execute(kCopyAsFirstId);
-  EXPECT_EQ(clipboard.text, "41\r\n");
+  EXPECT_EQ(clipboard.text, "41\n");
   EXPECT_TRUE(host.errors.empty()) << host.errors[0];
 
   // The second language: the instance changed, the menus are built again.
