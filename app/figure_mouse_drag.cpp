@@ -98,12 +98,14 @@ ErrCode ManipulateDrag(const FigureEvent& e, int32_t k, double x, double y, bool
     if (rc == kStatusRepaint) e.HitTest(k, x, y, shift, false);
     return rc;
   }
-  const bool clamped = UpdateDragValues(e, k, x, y, shift);
+  bool shown = false;
+  const bool clamped = UpdateDragValues(e, k, x, y, shift, &shown);
   int32_t h[kSubplotHandlerCount];
   e.FindHandlers(k, ev.id, h);
   if (clamped && h[kHandlerDragOut] >= 0) {
     if (ErrCode rc = HandOver(e, k, x, y, shift)) {
       st.pressedSubplot = -1;
+      e.EndGesture();
       return rc;
     }
     if (st.pressedSubplot != k) {
@@ -111,7 +113,8 @@ ErrCode ManipulateDrag(const FigureEvent& e, int32_t k, double x, double y, bool
       e.FindHandlers(k, e.event().id, h);
     }
   }
-  if (e.event().flags & kEventActsOnRelease) return idle;
+  // A held pop-up list is painted again when its marked item moves.
+  if (e.event().flags & kEventActsOnRelease) return shown ? kStatusRepaint : idle;
   bool ran = false;
   const ErrCode rc = RunDragHandlers(e, k, h, &text, &ran);
   if (e.QuietCancel(rc)) return idle;
@@ -121,6 +124,7 @@ ErrCode ManipulateDrag(const FigureEvent& e, int32_t k, double x, double y, bool
   const ErrCode result = rc != kOk ? rc : drawn;
   if (result != kOk) {
     st.pressedSubplot = -1;
+    e.EndGesture();
     return result;
   }
   return kStatusRepaint;

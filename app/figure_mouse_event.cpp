@@ -122,6 +122,14 @@ void FigureEvent::DropUndo() const {
   DropNewestUndoVersion(block()->UndoArea(), id_);
 }
 
+void FigureEvent::EndGesture() const {
+  InteractionState* st = state();
+  if (st == nullptr || st->foldVersion < 0) return;
+  if (UndoSetCurrentVersion(block()->UndoArea(), id_) == st->foldVersion)
+    FoldNewestUndoVersion(block()->UndoArea(), id_);
+  st->foldVersion = -1;
+}
+
 ErrCode FigureEvent::Redraw() const {
   return RunDrawHandlers(slot_, id_);
 }
@@ -130,6 +138,7 @@ ErrCode FigureEvent::RedrawStep() const {
   const ErrCode rc = Redraw();
   if (rc == kOk) return kStatusRepaint;
   if (state() != nullptr) state()->pressedSubplot = -1;
+  EndGesture();
   return rc;
 }
 
@@ -152,7 +161,8 @@ bool MoveDropped(KVContextBlock* block, InteractionState* state) {
   return false;
 }
 
-bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool shift) {
+bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool shift,
+                      bool* shown) {
   SubplotRecord& s = e.subplot(k);
   EventState& ev = e.event();
   const bool clamped = ClampPointToViewport(s, &x, &y);
@@ -172,7 +182,7 @@ bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool 
   }
   ev.flags = shift ? ev.flags | kEventM : ev.flags & ~kEventM;
   if (e.block()->portFunctions != nullptr) {
-    UpdateControlFromDrag(e.Canvas(), k, &e.subplot(k), x, y, 1, &ev);
+    UpdateControlFromDrag(e.Canvas(), k, &e.subplot(k), x, y, 1, &ev, shown);
   }
   return clamped;
 }

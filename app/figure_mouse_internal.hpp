@@ -65,6 +65,9 @@ class FigureEvent {
 
   ErrCode PushUndo() const;
   void DropUndo() const;
+  // The gesture ends: its version folds into the press's own when it is
+  // still the current one.
+  void EndGesture() const;
   ErrCode Redraw() const;
   // The draw handlers after a step of a drag: kStatusRepaint, or their failure,
   // which ends the press.
@@ -86,8 +89,9 @@ bool MoveDropped(KVContextBlock* block, InteractionState* state);
 // The event values of a drag to (x, y) on subplot k: the pointer, held
 // inside the viewport, in data units (with the move since the press as
 // _dx, _dy) and the values of the control or sensor dragged. True when the
-// pointer had to be moved into the viewport.
-bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool shift);
+// pointer had to be moved into the viewport. `shown` as UpdateControlFromDrag's.
+bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool shift,
+                      bool* shown = nullptr);
 
 // A mouse-handler step of a drag: "mousedrag" (first flag), or the second
 // drag kind when that is missing or busy. `ran` tells whether one ran.

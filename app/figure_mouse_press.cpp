@@ -6,6 +6,7 @@
 #include "app/figure_mouse_internal.hpp"
 #include "app/figure_queries.hpp"
 #include "app/kv_elements.hpp"
+#include "app/undo_buffer.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/camera_drag.hpp"
 #include "graphics/figure_codes.hpp"
@@ -64,13 +65,29 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
   e.FindHandlers(k, ev.id, h);
   if (e.figure().editField >= 0) return kStatusRepaint;  // the press started a text edit
   HoldSubplotScales(s, true);
+  // A "mousedown" handler gets a version of its own, taken before it
+  // changes anything; the gesture's version, whose handlers read the values
+  // "mousedown" left, folds into it when the gesture ends, so that one undo
+  // takes back the whole gesture: press, drags and release.
   ErrCode rc = kOk;
-  if (h[kHandlerMouseDown] >= 0) {
-    rc = RunHandlerAndRedraw(e.slot(), e.Request(k, h[kHandlerMouseDown], kElemMouseDown, false));
+  const bool down = h[kHandlerMouseDown] >= 0;
+  if (down) {
+    rc = e.PushUndo();
+    bool failed = false;
+    if (rc == kOk)
+      rc = RunHandlerAndRedraw(e.slot(), e.Request(k, h[kHandlerMouseDown], kElemMouseDown, false),
+                               &failed);
+    if (failed) e.DropUndo();
   }
+  const auto pushGestureVersion = [&] {
+    const ErrCode pushed = e.PushUndo();
+    if (pushed == kOk && down)
+      st.foldVersion = UndoSetCurrentVersion(e.block()->UndoArea(), e.id());
+    return pushed;
+  };
   if (rc == kOk) {
     if (h[kHandlerMouseDrag] >= 0 || h[kHandlerSecondDrag] >= 0) {
-      rc = e.PushUndo();
+      rc = pushGestureVersion();
       if (rc == kOk) {
         UpdateDragValues(e, k, x, y, shift);
         if (e.event().flags & kEventActsOnRelease) {
@@ -83,7 +100,7 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
         }
       }
     } else if (h[kHandlerMouseUp] >= 0) {
-      rc = e.PushUndo();
+      rc = pushGestureVersion();
       if (rc == kOk) {
         UpdateDragValues(e, k, x, y, shift);
         rc = kStatusRepaint;
@@ -95,6 +112,7 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
   if (rc != kStatusRepaint) {
     if (e.record() != nullptr) HoldSubplotScales(&e.subplot(k), false);
     st.pressedSubplot = -1;
+    e.EndGesture();
   }
   return rc;
 }
@@ -152,6 +170,7 @@ ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, b
   InteractionState* st = e.state();
   if (st == nullptr) return kStatusNothingDone;
   st->pressedSubplot = -1;
+  st->foldVersion = -1;
   if (e.record() == nullptr) return kKvNonexistentInstance;
   if (!FindHandlerSlot(e.block(), id)) return kStatusNothingDone;
   e.record()->deferredIdle = 0;

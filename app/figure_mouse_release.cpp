@@ -30,6 +30,7 @@ ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
     HoldSubplotScales(&r->figure.subplots[k], false);
     r->dragging = 0;
   }
+  e.EndGesture();
   const ErrCode drawn = e.Redraw();
   const ErrCode after = RunPostEventHandlers(e.slot(), e.id());
   if (rc == kStatusNoPrint) rc = kOk;

@@ -32,6 +32,9 @@ struct InteractionState {
   // The target the rectangle or the outlines were drawn on, where painting
   // the figure anew draws them again.
   const void* feedbackTarget = nullptr;
+  // The undo version of a gesture whose press handler has one of its own
+  // below it (-1: none); the two become one when the gesture ends.
+  int32_t foldVersion = -1;
   double minMoveInterval = 0;  // seconds the next move must wait
   double intervalReload = kMoveIntervalReload;
 };

@@ -227,7 +227,11 @@ ErrCode SelectPress(const FigureEvent& e, int32_t k, double x, double y, bool sh
     rc = e.Redraw();
     if (rc == kOk) rc = kStatusRepaint;
   }
-  if (shift || e.Wide()) rc = kStatusNothingDone;
+  if (shift || e.Wide()) {
+    // The press only selected: in a grid nothing moved, so no version is due.
+    if (rc == kOk && !e.figure().freeLayout) e.DropUndo();
+    rc = kStatusNothingDone;
+  }
   if (rc != kOk && rc != kStatusRepaint) st.pressedSubplot = -1;
   return rc;
 }

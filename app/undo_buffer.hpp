@@ -115,6 +115,10 @@ ErrCode ClearStaleUndoValues(void* buffer, int32_t id, int32_t back);
 ErrCode PushUndoVersion(void* buffer, int32_t id);
 // Releases the newest version; kKvNonexistentUndoSet with fewer than 2 versions.
 ErrCode DropNewestUndoVersion(void* buffer, int32_t id);
+// The newest version takes the place of the one below it, which is released:
+// a step back from it then goes past both. kKvNonexistentUndoSet with fewer
+// than 2 versions.
+ErrCode FoldNewestUndoVersion(void* buffer, int32_t id);
 ErrCode UndoSetStepBack(void* buffer, int32_t id);     // kKvCannotUndo at version 0
 ErrCode UndoSetStepForward(void* buffer, int32_t id);  // kKvCannotRedo at the newest
 bool UndoSetCanStepBack(const void* buffer, int32_t id);

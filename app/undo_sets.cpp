@@ -280,6 +280,21 @@ ErrCode DropNewestUndoVersion(void* buffer, int32_t id) {
   return kOk;
 }
 
+ErrCode FoldNewestUndoVersion(void* buffer, int32_t id) {
+  Buffer b(buffer);
+  Set s(b, 0);
+  if (!undo::FindSet(b, id, &s) || !s.IsReady() || s.Versions() < 2) return kKvNonexistentUndoSet;
+  const uint32_t last = s.Versions() - 1;
+  s.ReleaseVersion(last - 1);
+  for (uint32_t i = 0; i < s.VarCount(); i++) {
+    s.SetRef(last - 1, i, s.Ref(last, i));
+    s.SetRef(last, i, kUndoNoValue);
+  }
+  s.SetVersions(last);
+  if (s.Current() >= last) s.SetCurrent(last - 1);
+  return kOk;
+}
+
 ErrCode UndoSetStepBack(void* buffer, int32_t id) {
   Buffer b(buffer);
   Set s(b, 0);

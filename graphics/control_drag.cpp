@@ -18,8 +18,8 @@ constexpr int32_t kSliderMin = 0, kSliderMax = 1, kSliderTrackStart = 3, kSlider
                   kSliderLow = 5, kSliderHigh = 6, kSliderCount = 7, kSliderValues = 8;
 constexpr int32_t kButtonState = 0, kButtonColumns = 1, kButtonLow = 2, kButtonHigh = 3,
                   kButtonTextLength = 4, kButtonText = 5;
-constexpr int32_t kPopupSelected = 0, kPopupCount = 2, kPopupLeft = 5, kPopupRight = 6,
-                  kPopupLow = 7, kPopupHigh = 8, kPopupFields = 9;
+constexpr int32_t kPopupSelected = 0, kPopupHighlighted = 1, kPopupCount = 2, kPopupLeft = 5,
+                  kPopupRight = 6, kPopupLow = 7, kPopupHigh = 8, kPopupFields = 9;
 constexpr int32_t kFieldLeft = 0, kFieldRight = 1, kFieldLow = 2, kFieldHigh = 3, kFieldFields = 4;
 // Sensor payload: its kind letter, the buttons it follows, then its values.
 constexpr int32_t kSensorKind = 0, kSensorPart = 1, kSensorValues = 2;
@@ -137,7 +137,7 @@ bool ReadTabStops(const ControlCommand& c, const double** positions, int32_t* co
 }
 
 bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord* subplot, double x,
-                           double y, int32_t button, EventState* hit) {
+                           double y, int32_t button, EventState* hit, bool* shown) {
   // Lending scratch memory to the layout may compact the store: let that
   // happen before the object is found, so that nothing moves during the walk.
   ObjectListFreeArea(canvas.list, *canvas.writer);
@@ -149,7 +149,7 @@ bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord*
   }
   hit->dragPixel[0] = x;
   hit->dragPixel[1] = y;
-  const std::byte* payload = canvas.list.At(span.position);
+  std::byte* payload = canvas.list.At(span.position);
   const double* tabs = nullptr;
   int32_t tabCount = 0;
   bool vertical = false, laidOutOnce = false;
@@ -219,7 +219,17 @@ bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord*
         int32_t count = 0, selected = 0;
         bool laidOut = false;
         if (!ReadPopup(c, &box, &count, &selected, &laidOut) || !laidOut) return false;
-        return PopupHit(x, y, box, count, selected, h.id, h.index, false, *subplot, hit);
+        if (!PopupHit(x, y, box, count, selected, h.id, h.index, false, *subplot, hit))
+          return false;
+        // The list stays open while the button is held, the item under the
+        // pointer marked; the choice is made at the release.
+        hit->flags |= kEventActsOnRelease;
+        std::byte* data = payload + size_t{at + kCommandHeaderDoubles} * 8;
+        if (PayloadDouble(data, kPopupHighlighted) != hit->x) {
+          SetPayloadDouble(data, kPopupHighlighted, hit->x);
+          if (shown != nullptr) *shown = true;
+        }
+        return true;
       }
       default:
         break;

@@ -319,13 +319,29 @@ void DrawOverlay(const RenderCall& call) {
 
 }  // namespace
 
-void PrepareSubplotLayout(SubplotRecord* s, const GraphicsPort* port, void* target) {
+namespace {
+
+void MeasureMarginUnits(SubplotRecord* s, const GraphicsPort* port, void* target) {
   double width = 10.0;
   double height = 12.0;
   if (port != nullptr && port->textExtent != nullptr) {
     port->textExtent("0", 1, &width, &height, target);
   }
   SetMarginUnits(s, width, height);
+}
+
+}  // namespace
+
+void RemeasureSubplotMargins(SubplotRecord* s, const GraphicsPort& port, void* target) {
+  if (s->layoutPending) return;  // laid out at its next drawing
+  if (port.setFont != nullptr) port.setFont(nullptr, 0, 0, nullptr, target);
+  MeasureMarginUnits(s, &port, target);
+  SetSubplotViewport(s, s->position[kLeft], s->position[kRight], s->position[kTop],
+                     s->position[kBottom]);
+}
+
+void PrepareSubplotLayout(SubplotRecord* s, const GraphicsPort* port, void* target) {
+  MeasureMarginUnits(s, port, target);
   // Without a port the margins are those of the screen before a view exists.
   const PortMetrics& m = port != nullptr ? port->metrics : kScreenStartMetrics;
   SetMargins(s, m[kMetricMarginLeft], m[kMetricMarginRight], m[kMetricMarginTop],

@@ -57,5 +57,9 @@ void ColormapLookup(const std::byte* colormap, int32_t count, double t, uint8_t 
 // without text metrics), margins from the port's first four metrics (the
 // start metrics of the screen without a port).
 void PrepareSubplotLayout(SubplotRecord* subplot, const GraphicsPort* port, void* target);
+// The figure font changed: the margin units of a laid-out subplot are
+// measured again with it, and its viewport follows from its position and
+// margins.
+void RemeasureSubplotMargins(SubplotRecord* subplot, const GraphicsPort& port, void* target);
 
 }  // namespace vke

@@ -19,11 +19,10 @@ class Clipboard {
   virtual bool SetText(std::string_view text) = 0;
 };
 
-// The text with a CR put before every LF that does not follow one; an LF
-// that starts the text is left alone.
-std::string WithCarriageReturns(std::string_view text);
+// The text with the platform's line ends: CR LF and a lone CR become LF.
+std::string WithLineFeeds(std::string_view text);
 
-// Puts the text on the clipboard with CR LF line ends; false when the
+// Puts the text on the clipboard with LF line ends; false when the
 // clipboard cannot be opened.
 bool CopyTextToClipboard(Clipboard& clipboard, std::string_view text);
 

@@ -3,6 +3,7 @@
 
 #include "graphics/camera.hpp"
 #include "graphics/figure_codes.hpp"
+#include "shell/action_errors.hpp"
 
 namespace vke {
 
@@ -210,6 +211,7 @@ void DocumentCommands::ResetData() {
   engine_.RunDrawHandlers(id_);
   host_.UpdateAllViews();
   host_.SetModified(false);
+  ShowHandlerFailure(kResetError);
 }
 
 void DocumentCommands::OnKVMenuCommand(int32_t id) {
@@ -229,8 +231,9 @@ void DocumentCommands::OnKVMenuCommand(int32_t id) {
     if (help_) help_->SetTitle(HelpTitle());
     if (help_) ShowText(Text::kHelp, false);
   } else {
-    ShowError(e, kMenuError);
+    return ShowError(e, kMenuError);
   }
+  ShowHandlerFailure(kMenuError);
 }
 
 void DocumentCommands::OnPlotMenuCommand(int32_t id) {
@@ -239,8 +242,9 @@ void DocumentCommands::OnPlotMenuCommand(int32_t id) {
     host_.UpdateAllViews();
     host_.SetModified(true);
   } else if (e != kOk) {
-    ShowError(e, kChoosePlotError);
+    return ShowError(e, kChoosePlotError);
   }
+  ShowHandlerFailure(kChoosePlotError);
 }
 
 void DocumentCommands::ShowError(ErrCode code, std::string_view fallback) {
@@ -250,6 +254,12 @@ void DocumentCommands::ShowError(ErrCode code, std::string_view fallback) {
   std::string text = engine_.ErrorText(code);
   if (text.empty()) text = fallback;
   host_.ShowError(text, std::string(fallback));
+}
+
+void DocumentCommands::ShowHandlerFailure(std::string_view fallback) {
+  // A command that succeeded may have run draw handlers that failed.
+  const ErrCode failure = engine_.TakeHandlerFailure();
+  if (IsReportedError(failure)) ShowError(failure, fallback);
 }
 
 void DocumentCommands::UpdateMenus(bool checkLayout) {

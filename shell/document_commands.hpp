@@ -80,6 +80,7 @@ class DocumentCommands {
   ErrCode FigureCommand(const CommandRow& row);
   CommandUpdate FigureUpdate(const CommandRow& row) const;
   void ShowError(ErrCode code, std::string_view fallback);
+  void ShowHandlerFailure(std::string_view fallback);
 
   EngineFacade& engine_;
   DocumentHost& host_;

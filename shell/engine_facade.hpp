@@ -157,6 +157,8 @@ class EngineFacade {
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;
   virtual void DrawFigure(int32_t id) = 0;
+  // The figure font changed: every figure's margins are measured again.
+  virtual void RemeasureFigureMargins() = 0;
   // The figure's rectangle becomes the view's client area.
   virtual ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) = 0;
   virtual uint32_t GetFigureMode() const = 0;

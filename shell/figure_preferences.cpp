@@ -49,6 +49,7 @@ bool FigurePreferences::ChooseFigureFont() {
   SetPortFont(font->face.c_str(), height < 0 ? -height : height, 0);
   preferences_.WriteText(PrefKey::FigFontName, font->face);
   preferences_.WriteInt(PrefKey::FigFontSize, height);
+  if (engine_.Created()) engine_.RemeasureFigureMargins();
   return true;
 }
 

@@ -3,10 +3,12 @@
 #include "shell/kv_engine.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "app/clipboard_items.hpp"
 #include "app/draw_cycle.hpp"
+#include "app/error_place.hpp"
 #include "app/errors.hpp"
 #include "app/figure_commands.hpp"
 #include "app/figure_mouse.hpp"
@@ -26,14 +28,16 @@
 #include "engine/files/search_path.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/threads/threads.hpp"
+#include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/figure_menu.hpp"
+#include "graphics/port.hpp"
+#include "graphics/renderer.hpp"
 
 namespace vke {
 
 namespace {
 
-constexpr int32_t kErrorTextBytes = 256;
 constexpr int32_t kTextBytes = 1 << 16;
 constexpr char kPlainText = 'n';
 constexpr int32_t kClockStride = 8;
@@ -47,10 +51,7 @@ FigureState* Figure(KVContextBlock* block, int32_t id) {
 }  // namespace
 
 std::string KVEngine::ErrorText(ErrCode code) const {
-  char text[kErrorTextBytes];
-  const int32_t n =
-      GetErrorMessageText(block() ? block()->Engine() : nullptr, code, text, kErrorTextBytes);
-  return std::string(text, static_cast<size_t>(n));
+  return ActionErrorText(block(), code);
 }
 
 void KVEngine::SetBreakTest(AbortFn test, uintptr_t argument) {
@@ -300,6 +301,17 @@ void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {
 
 void KVEngine::DrawFigure(int32_t id) {
   if (block()) DrawInstanceSubplots(block(), id);
+}
+
+void KVEngine::RemeasureFigureMargins() {
+  // The screen's text metrics, from an image of the screen's kind.
+  std::unique_ptr<CairoTarget> scratch;
+  if (!block() || CairoTarget::CreateImage(1, 1, &scratch) != kOk) return;
+  for (int32_t i = 0; InstanceRecord* r = InstanceRecordAt(block(), i); ++i) {
+    FigureState& fig = r->figure;
+    for (int32_t k = 0; k < ActiveSubplotCount(fig); ++k)
+      RemeasureSubplotMargins(&fig.subplots[k], ScreenPort(), scratch.get());
+  }
 }
 
 ErrCode KVEngine::SetFigureRect(int32_t id, int32_t width, int32_t height) {

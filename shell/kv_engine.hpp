@@ -72,6 +72,7 @@ class KVEngine final : public EngineFacade {
 
   void SetGraphicsPort(const GraphicsPort* port, void* target) override;
   void DrawFigure(int32_t id) override;
+  void RemeasureFigureMargins() override;
   ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) override;
   uint32_t GetFigureMode() const override;
   void SetFigureMode(uint32_t mode) override;

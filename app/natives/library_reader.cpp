@@ -5,33 +5,12 @@
 
 #include "app/handler_elements.hpp"
 #include "app/kv_library.hpp"
+#include "app/kv_sources.hpp"
 #include "app/natives/app_natives.hpp"
 #include "app/natives/native_context.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {
-
-namespace {
-
-// Payload words of an embedded library in front of its bytes: the byte
-// count, the text length, the first line and one more word.
-constexpr uint32_t kLibraryHeaderWords = 4;
-
-// The text of an embedded-library element; false for one marked skipped
-// (a negative length) or whose text does not fit it.
-bool LibraryText(const ElementListView& list, const ElementRef& e, std::string_view* text) {
-  if (e.length < 2 + kLibraryHeaderWords) return false;
-  const uint32_t before = ElementWord(list, e, 0);
-  const auto length = static_cast<int32_t>(ElementWord(list, e, 1));
-  const uint64_t payload = 4ull * (e.length - 2);
-  if (length < 0 || 4ull * kLibraryHeaderWords + before + uint64_t(length) > payload) return false;
-  const auto* start = reinterpret_cast<const char*>(list.words) +
-                      4ull * (list.instanceStart + e.offset + 2 + kLibraryHeaderWords) + before;
-  *text = std::string_view(start, static_cast<size_t>(length));
-  return true;
-}
-
-}  // namespace
 
 ErrCode ReadKVLibrary(EngineContext*, const char* name, const char*, uintptr_t user, char* buffer,
                       int32_t capacity, int32_t* length) {
@@ -45,9 +24,11 @@ ErrCode ReadKVLibrary(EngineContext*, const char* name, const char*, uintptr_t u
   for (int32_t at = -1; FindElement(block, id, &at, kElemEmbeddedLibrary) == kOk;) {
     ElementListView list;
     ElementRef element;
-    std::string_view text;
-    if (!InstanceElementAt(block, id, at, &list, &element) || !LibraryText(list, element, &text))
+    EmbeddedSource source;
+    if (!InstanceElementAt(block, id, at, &list, &element) ||
+        !ReadEmbeddedSource(list, element, &source))
       continue;
+    const std::string_view text = source.text;
     // Texts follow each other on lines of their own.
     const bool separate = count > 0 && buffer[count - 1] != '\n' && buffer[count - 1] != '\r';
     const size_t need = text.size() + (separate ? 1 : 0);

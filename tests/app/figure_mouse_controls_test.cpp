@@ -3,6 +3,9 @@
 // keyboard, the hover with "mouseover" and "mouseout", and the wheel.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "app/figure_commands.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_pointer.hpp"
@@ -13,6 +16,7 @@
 #include "graphics/scale.hpp"
 #include "graphics/text_field_edit.hpp"
 #include "tests/app/mouse_app.hpp"
+#include "tests/graphics/pixels.hpp"
 
 namespace vke {
 namespace {
@@ -115,6 +119,70 @@ TEST(PanelControls, ASliderFollowsTheDragAndAButtonActsOnRelease) {
   EXPECT_EQ(a.view->Release(false), kStatusRepaint);
   EXPECT_EQ(a.Scalar("c"), 1);
   EXPECT_NE(a.Output().find("mousedrag id=2"), std::string::npos);
+}
+
+constexpr char kPopup[] = R"(
+function c = start()
+  c = 2;
+  subplots('Panel');
+function panel(c)
+  popupmenu('Colour', {'Blue', 'Red', 'Green'}, c, '', 5);
+function c = pick(c, x)
+  fprintf('pick %s\n', v(x));
+  c = x;
+)";
+
+// The pixels of rows [top, bottom) and columns [left, right) of the view.
+std::vector<uint32_t> Band(CairoTarget& t, double left, double right, double top, double bottom) {
+  std::vector<uint32_t> pixels;
+  for (int32_t y = static_cast<int32_t>(top); y < static_cast<int32_t>(bottom); ++y)
+    for (int32_t x = static_cast<int32_t>(left); x < static_cast<int32_t>(right); ++x)
+      pixels.push_back(test::PixelAt(t, x, y));
+  return pixels;
+}
+
+TEST(PanelControls, APopUpShowsItsListWhileHeldAndChoosesOnRelease) {
+  MouseApp a({"c"}, std::string(kPopup) + test::kValueText);
+  const int32_t c = a.Var("c");
+  a.list.Handler(kElemInit, {a.Fn("start"), {c}});
+  a.Plot("Panel", {a.Fn("panel"), {}, {c}});
+  a.Mouse(kElemMouseDrag, {a.Fn("pick"), {c}, {c, kVarX}});
+  a.Start();
+  CommandHeader h{};
+  const std::byte* data = nullptr;
+  ASSERT_TRUE(a.FindCommand(0, kCmdPopupMenu, &h, &data));
+  ControlRow box{};
+  int32_t count = 0, selected = 0;
+  bool laidOut = false;
+  ASSERT_TRUE(ReadPopup(ControlCommand{h.code, data, h.length}, &box, &count, &selected, &laidOut));
+  ASSERT_TRUE(laidOut);
+  const double x = (box.left + box.right) / 2, y = (box.low + box.high) / 2;
+  const double step = (box.high - box.low) * (IsYAxisDown(a.subplot(0)) ? 1 : -1);
+  // The row of the item after the selected one, where the closed box shows
+  // the panel's background.
+  const auto next = [&] {
+    a.view->Paint();
+    return Band(*a.view->image(), box.left + 2, box.right - 2, y + step - std::fabs(step) / 4,
+                y + step + std::fabs(step) / 4);
+  };
+  const std::vector<uint32_t> closed = next();
+
+  EXPECT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(x, y + step, kViewLeft), kStatusRepaint);
+  const std::vector<uint32_t> held = next();
+  size_t changed = 0;
+  for (size_t i = 0; i < held.size(); ++i) changed += held[i] != closed[i];
+  EXPECT_GT(changed, held.size() / 2) << "the list is not open at the item under the pointer";
+  EXPECT_EQ(a.Output(), "");
+  EXPECT_EQ(a.Scalar("c"), 2);
+  // Still open while the mark moves back and forth; then the choice.
+  EXPECT_EQ(a.view->Move(x, y, kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(x, y + step, kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(x + 1, y + step, kViewLeft), kOk);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("c"), 3);
+  EXPECT_EQ(a.Output(), "pick 3\n");
+  EXPECT_EQ(next(), closed);
 }
 
 TEST(PanelControls, ATextFieldIsEditedAndCommittedWithEnter) {

@@ -97,6 +97,12 @@ TEST(ManipulateTool, PressDragAndReleaseRunTheHandlersOfTheObject) {
   EXPECT_EQ(a.host.VersionCount(), versions + 1);
   // The scales were held while the handlers ran, and are free again.
   EXPECT_EQ(a.subplot(0).scaleState[kAxisX] & kScaleHoldBit, 0);
+  // One undo goes back to before the press, "mousedown"'s change included.
+  ASSERT_EQ(UndoFigureStep(a.slot(), 0), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("n"), 0);
+  EXPECT_EQ(a.Values("x")[1], 0.5);
+  ASSERT_EQ(RedoFigureStep(a.slot(), 0), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("n"), 101);
 }
 
 TEST(ManipulateTool, AFailingDragLeavesTheVariablesAsBeforeThePress) {
@@ -109,8 +115,10 @@ TEST(ManipulateTool, AFailingDragLeavesTheVariablesAsBeforeThePress) {
   EXPECT_NE(a.view->Move(a.X(0.95), a.Y(0.6), kViewLeft), kOk);
   EXPECT_FALSE(a.view->dragging());
   EXPECT_EQ(a.Values("x")[2], 0.8);
-  EXPECT_EQ(a.Scalar("n"), 100);  // what "mousedown" stored stays
-  EXPECT_EQ(a.host.VersionCount(), versions);
+  EXPECT_EQ(a.Scalar("n"), 100);  // what "mousedown" stored stays, in a version of its own
+  EXPECT_EQ(a.host.VersionCount(), versions + 1);
+  ASSERT_EQ(UndoFigureStep(a.slot(), 0), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("n"), 0);
   EXPECT_EQ(FigureMouseDrag(a.slot(), 0, 1, 1, false, nullptr, 0, nullptr), kStatusNothingDone);
   EXPECT_EQ(FigureMouseUp(a.slot(), 0, false), kStatusNothingDone);
 }

@@ -13,6 +13,7 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/undo_buffer.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/camera_drag.hpp"
 #include "graphics/figure_codes.hpp"
@@ -192,8 +193,11 @@ TEST(SelectTool, MovingTwoCellsRightFillsTheCellTheyLeave) {
     // on cell 0 takes both.
     EXPECT_EQ(v.Press(p.MidX(0), p.MidY(0), false), kOk);
     EXPECT_EQ(v.Release(false), kOk);
+    // The Shift-press only selects: it leaves no undo version behind.
+    const int32_t version = UndoSetCurrentVersion(p.block()->UndoArea(), 0);
     EXPECT_EQ(v.Press(p.MidX(1), p.MidY(1), true), kStatusNothingDone);
     EXPECT_EQ(p.figure().selection, 0b11u);
+    EXPECT_EQ(UndoSetCurrentVersion(p.block()->UndoArea(), 0), version);
     EXPECT_EQ(v.Press(p.MidX(0), p.MidY(0), false), kOk);
     // Within the cell only the outlines follow.
     EXPECT_EQ(v.Move(p.MidX(0) + 5, p.MidY(0), kViewLeft), kStatusRepaint);

@@ -143,11 +143,11 @@ TEST_F(ToolkitMenus, TheClipboardIsSharedWithOtherPrograms) {
   VKE_REQUIRE_COMMANDS("xclip", "xclip");
   test::TempFolder folder;
   const std::string out = folder.Path() + "/clip.txt";
-  ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc"));
+  ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc\rd"));
   // This program serves the clipboard while the other one reads it.
   test::Shell("(timeout 5 xclip -o -selection clipboard > '" + out + "') &");
   for (int k = 0; k < 40 && ReadFile(out).empty(); k++) test::Pump(50);
-  EXPECT_EQ(ReadFile(out), "a\r\nb\r\nc");
+  EXPECT_EQ(ReadFile(out), "a\nb\nc\nd");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   test::Shell("printf 'pasted' | timeout 5 xclip -selection clipboard");
   test::Pump(100);

@@ -558,15 +558,15 @@ TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
   // Down past "Mode" and "Broken" comes round to "Add one".
   run.Keys("Escape Escape alt+e Right Down Down Down Return");
   run.Keys(copy);
-  EXPECT_EQ(clipboard(), "1\r\n");
+  EXPECT_EQ(clipboard(), "1\n");
   run.Keys("alt+e Right Return alt+e Right Down Return");
   run.Keys(copy);
-  EXPECT_EQ(clipboard(), "0\r\n");
+  EXPECT_EQ(clipboard(), "0\n");
 
   test::Shell("printf 41 | timeout 5 xclip -selection clipboard");
   run.Keys("alt+e Up Up Right Return");
   run.Keys(copy);
-  EXPECT_EQ(clipboard(), "41\r\n");
+  EXPECT_EQ(clipboard(), "41\n");
 
   // The second language rebuilds the menus, which go on working.
   run.Keys("alt+e Up Right Down Return");
@@ -574,7 +574,7 @@ TEST_F(RuntimeWindow, TheApplicationsMenusRunItsItems) {
   run.Shot("root", "menus-language");
   run.Keys("Escape Escape Escape alt+e Right Return");
   run.Keys(copy);
-  EXPECT_EQ(clipboard(), "42\r\n");
+  EXPECT_EQ(clipboard(), "42\n");
 
   // "&Plots" heads the context menu: "&Remove" empties the subplot and
   // "Counter" shows the plot again.

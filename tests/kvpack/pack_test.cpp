@@ -113,8 +113,9 @@ endlanguage
   e = Next(&pos);
   EXPECT_EQ(e[0], uint32_t{kElemEmbeddedLibrary});
   EXPECT_EQ(std::vector<uint32_t>(e.begin() + 2, e.begin() + 6),
-            (std::vector<uint32_t>{0, sizeof kSource - 1, 1, 0}));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e[6]), sizeof kSource - 1), kSource);
+            (std::vector<uint32_t>{8, sizeof kSource - 1, 1, 0}));
+  EXPECT_STREQ(reinterpret_cast<const char*>(&e[6]), "a.vke");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e[8]), sizeof kSource - 1), kSource);
   EXPECT_EQ(Next(&pos)[0], uint32_t{kElemTitle});
   EXPECT_EQ(Next(&pos), (std::vector<uint32_t>{kElemInit, 7, 1000, 0, 2, 106, 107}));
   EXPECT_EQ(Next(&pos)[0], uint32_t{kElemFigure});

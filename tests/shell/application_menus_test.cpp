@@ -200,18 +200,18 @@ TEST(MenuShapes, TextsDoNotChangeAShapeButItemsAndIdsDo) {
   EXPECT_FALSE(SameShape(a, b));
 }
 
-TEST_F(Menus, CopyAsPutsCarriageReturnsAndAClosedClipboardIsAnError) {
+TEST_F(Menus, CopyAsPutsLineFeedsAndAClosedClipboardIsAnError) {
   lookup.Add('e', kElemCopy, "Text");
   lookup.Add('i', kElemPaste, "Text");
   lookup.languages = {"en", "fr"};
   menus.Rebuild(kId, barMenu);
   EXPECT_CALL(engine, RunCopyHandler(kId, 0, -1, _))
       .WillRepeatedly([](int32_t, int32_t, int32_t, std::string* text) -> ErrCode {
-        *text = "\nab\ncd\r\nef\n";
+        *text = "\nab\ncd\r\nef\rg\n";
         return kOk;
       });
   EXPECT_EQ(menus.RunKVMenuItem(kId, kCopyAsFirstId), kOk);
-  EXPECT_EQ(clipboard.text, "\nab\r\ncd\r\nef\r\n");
+  EXPECT_EQ(clipboard.text, "\nab\ncd\nef\ng\n");
   clipboard.opens = false;
   EXPECT_EQ(menus.RunKVMenuItem(kId, kCopyAsFirstId), kErrExhaustedRsrc);
 

@@ -91,6 +91,8 @@ TEST_F(FigurePreferencesTest, TheFigureFontIsKeptWhenAccepted) {
   prefs.Set(PrefKey::FigFontName, "DejaVu Sans");
   prefs.Set(PrefKey::FigFontSize, "-13");
   FigurePreferences p(engine, prefs, dialogs, ReadStartupSettings(prefs));
+  // The margins follow an accepted font only.
+  EXPECT_CALL(engine, RemeasureFigureMargins()).Times(2);
   EXPECT_FALSE(p.ChooseFigureFont());
   EXPECT_EQ(dialogs.offeredFont.face, "DejaVu Sans");
   EXPECT_EQ(dialogs.offeredFont.height, -13);

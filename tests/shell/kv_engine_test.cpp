@@ -170,11 +170,11 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   doc.Execute(kKVMenuFirstId);                            // "Add one"
   EXPECT_TRUE(doc.Update(kKVMenuFirstId + 1)->enabled);
   doc.Execute(kCopyAsFirstId);
-  EXPECT_EQ(clipboard.text, "1\r\n");
+  EXPECT_EQ(clipboard.text, "1\n");
   clipboard.text = "41";
   doc.Execute(kPasteAsFirstId);
   doc.Execute(kCopyAsFirstId);
-  EXPECT_EQ(clipboard.text, "41\r\n");
+  EXPECT_EQ(clipboard.text, "41\n");
   EXPECT_TRUE(host.errors.empty()) << host.errors[0];
 
   // The second language: the instance changed, the menus are built again.
@@ -191,6 +191,78 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   doc.Execute(kFirstPlotId);
   EXPECT_EQ(doc.Update(kFirstPlotId)->check, CheckMark::kOn);
   EXPECT_TRUE(host.errors.empty()) << host.errors[0];
+}
+
+// What failed and where: an error box carries the engine's whole message
+// (the undefined name, the variable indexed) and the place as the source
+// file and its line; a draw handler that fails after a menu item reports
+// once.
+TEST_F(Facade, ErrorBoxesSayWhatFailedWhereAndOnce) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/shell/errors.kvd", &id));
+  std::unique_ptr<CairoTarget> image;
+  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
+  engine.SetGraphicsPort(&ScreenPort(), image.get());
+  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
+  test::FakeClipboard clipboard;
+  test::FakeDocumentHost host;
+  host.UseMenuBar(MainMenu());
+  DocumentCommands doc(engine, clipboard, host);
+  doc.SetInstance(id);
+  doc.UpdateMenus(true);
+  ASSERT_EQ(test::Outline(host.bar.children[2]), "Undefined,Index,Break drawing");
+  doc.Execute(kCmdResetData);
+  ASSERT_TRUE(host.errors.empty()) << host.errors[0];
+
+  doc.Execute(kKVMenuFirstId);
+  doc.Execute(kKVMenuFirstId + 1);
+  doc.Execute(kKVMenuFirstId + 2);
+  doc.Execute(kCmdResetData);
+  EXPECT_EQ(host.errors,
+            (std::vector<std::string>{
+                "Menu error: Undefined function or variable 'nosuchthing' (errors.vke, line 9)",
+                "Menu error: Index out of range for variable 'v' (errors.vke, line 13)",
+                "Menu error: Index out of range for variable 'q' (errors.vke, line 22)",
+            }));
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
+// A larger figure font widens the margins at once: the y tick labels'
+// ink stays inside the figure, clear of its left edge.
+TEST_F(Facade, ANewFigureFontMeasuresTheMarginsAgain) {
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/shell/labels.kvd", &id));
+  InitScreenPortMetrics();
+  // A paint on an image of its own, as the view's, in the current font:
+  // the leftmost column with dark ink.
+  const auto leftInk = [&] {
+    std::unique_ptr<CairoTarget> image;
+    EXPECT_EQ(CairoTarget::CreateImage(400, 300, &image), kOk);
+    if (!image) return -1;
+    cairo_t* cr = image->context();
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    engine.SetGraphicsPort(&ScreenPort(), image.get());
+    engine.DrawFigure(id);
+    engine.SetGraphicsPort(nullptr, nullptr);
+    cairo_surface_flush(image->surface());
+    const unsigned char* data = cairo_image_surface_get_data(image->surface());
+    const int stride = cairo_image_surface_get_stride(image->surface());
+    int32_t first = image->width();
+    for (int32_t y = 0; y < image->height(); ++y)
+      for (int32_t x = 0; x < first; ++x)
+        if ((Load<uint32_t>(data + y * stride + x * 4) & 0xFF) < 0x80) first = x;
+    return first;
+  };
+  SetPortFont("Sans", 11, 0);
+  ASSERT_EQ(engine.SetFigureRect(id, 400, 300), kOk);
+  ASSERT_EQ(engine.RunDrawHandlers(id), kOk);
+  EXPECT_GT(leftInk(), 0);
+  SetPortFont("Sans", 30, 0);
+  engine.RemeasureFigureMargins();
+  EXPECT_GT(leftInk(), 0);
+  SetPortFont(kDefaultFigureFontName, kDefaultFigureFontSize, 0);
+  engine.RemeasureFigureMargins();
 }
 
 class NoMemory : public BlockMemory {

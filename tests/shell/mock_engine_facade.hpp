@@ -78,6 +78,7 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(void, SetIdleProcessing, (int32_t, bool), (override));
   MOCK_METHOD(void, SetGraphicsPort, (const GraphicsPort*, void*), (override));
   MOCK_METHOD(void, DrawFigure, (int32_t), (override));
+  MOCK_METHOD(void, RemeasureFigureMargins, (), (override));
   MOCK_METHOD(ErrCode, CopyFigure, (int32_t, double, double, double, double), (override));
   MOCK_METHOD(bool, GetCopyRect, (int32_t, double*), (const, override));
   MOCK_METHOD(void, ResetSubplots, (int32_t), (override));

@@ -7,6 +7,7 @@
 
 #include "app/clipboard_items.hpp"
 #include "app/draw_cycle.hpp"
+#include "app/error_place.hpp"
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
 #include "app/figure_commands.hpp"
@@ -153,11 +154,7 @@ class Checker {
     std::fflush(stdout);
     if (!e) return;
     std::string line = "=> " + std::to_string(e);
-    if (e < 10000 || FindAppErrorRecord(e)) {
-      char message[512];
-      GetErrorMessageText(h_->ctx(), e, message, sizeof message);
-      line += std::string(" ") + message;
-    }
+    if (e < 10000 || FindAppErrorRecord(e)) line += " " + ActionErrorText(h_->block(), e);
     Print(line + "\n");
   }
 

@@ -370,11 +370,16 @@ class Packer {
     for (const ItemSpec& item : app_.items)
       if (item.kind == kElemInstanceCode && !Item(item)) return false;
     for (const Source& s : sources_) {
+      // The file's name (NUL-terminated, in whole words) lies in front of
+      // the text, so that errors name the file the user wrote.
+      const std::string name =
+          s.path == kMenuFlagsName ? "" : s.path.substr(s.path.find_last_of('/') + 1);
       w_.Begin(kElemEmbeddedLibrary);
-      w_.Word(0);  // no bytes before the text
+      w_.Word(4 * static_cast<uint32_t>(name.size() / 4 + 1));
       w_.Word(static_cast<uint32_t>(s.text.size()));
       w_.Word(1);  // its first line
       w_.Word(0);
+      w_.Bytes(name, true);
       w_.Bytes(s.text, false);
       w_.End();
     }

@@ -1,0 +1,28 @@
+// The sources embedded in a KV file (elements of kind 44): each one's text
+// and the name of the file it came from, which the bytes in front of the
+// text hold as a NUL-terminated name when the packing tool wrote one.
+#pragma once
+
+#include <string_view>
+
+#include "app/element_list.hpp"
+#include "app/kv_elements.hpp"
+
+namespace vke {
+
+struct EmbeddedSource {
+  std::string_view fileName;  // empty when the element names no file
+  std::string_view text;
+};
+
+// The parts of an embedded-library element; false for one marked skipped
+// (a negative length) or whose parts do not fit it.
+bool ReadEmbeddedSource(const ElementListView& list, const ElementRef& element,
+                        EmbeddedSource* source);
+
+// The name of the source file of instance id that defines the function
+// (a line "function ... name" or "function name ..."); the only named
+// source when just one is named; empty when none is known.
+std::string_view SourceFileOfFunction(KVContextBlock* block, int32_t id, std::string_view function);
+
+}  // namespace vke
