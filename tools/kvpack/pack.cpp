@@ -99,6 +99,9 @@ class Packer {
     char library[40];
     if (!KVLibraryName(app_.fileName, library, sizeof library))
       return Fail(path_, kErrBadLibName, app_.fileNameLine, app_.fileName);
+    // Embedded libraries first: the sources' "use" statements find them.
+    for (const ItemSpec& item : app_.items)
+      if (item.kind == kElemEmbeddedLibrary && !EmbedLibrary(item)) return false;
     for (const SourceSpec& s : app_.sources) {
       std::string text;
       if (!Read(s.path, s.line, &text)) return false;
@@ -114,6 +117,10 @@ class Packer {
  private:
   struct Source {
     std::string path;
+    std::string text;
+  };
+  struct Library {
+    std::string name;
     std::string text;
   };
 
@@ -133,7 +140,26 @@ class Packer {
                const std::vector<int32_t>* lines) {
     const ErrCode e = DefineKVLibrary(ctx(), app_.fileName, text.data(),
                                       static_cast<int32_t>(text.size()), &library_);
-    if (!e) return true;
+    return e ? CompileFailed(file, e, lines) : true;
+  }
+
+  // Reads and compiles a library the application embeds; its text is kept
+  // for its element.
+  bool EmbedLibrary(const ItemSpec& item) {
+    char name[kMaxLibraryName + 1];
+    if (!EmbeddedLibraryName(item.file, name, sizeof name))
+      return Fail(kErrBadLibName, item.line, item.file);
+    std::string text;
+    if (!Read(item.file, item.line, &text)) return false;
+    int32_t entry;
+    const ErrCode e =
+        DefineTextLibrary(ctx(), name, text.data(), static_cast<int32_t>(text.size()), &entry);
+    if (e) return CompileFailed(item.file, e, nullptr);
+    libraries_.emplace(&item, Library{name, std::move(text)});
+    return true;
+  }
+
+  bool CompileFailed(const std::string& file, ErrCode e, const std::vector<int32_t>* lines) {
     char message[kMessageBytes];
     GetErrorMessageText(ctx(), e, message, sizeof message);
     int32_t line = GetErrorLocationText(ctx(), nullptr, 0, nullptr, 0);
@@ -313,6 +339,17 @@ class Packer {
     return true;
   }
 
+  // An embedded library's payload: the library's name (NUL-ended, in whole
+  // words; none for the KV file's own sources) before its text.
+  void LibraryPayload(const std::string& name, const std::string& text) {
+    w_.Word(name.empty() ? 0 : 4 * static_cast<uint32_t>(name.size() / 4 + 1));
+    w_.Word(static_cast<uint32_t>(text.size()));
+    w_.Word(1);  // its first line
+    w_.Word(0);
+    if (!name.empty()) w_.Bytes(name, true);
+    w_.Bytes(text, false);
+  }
+
   bool Item(const ItemSpec& item) {
     if (item.kind == kElemLanguageSection) {
       Language(item.text);
@@ -353,6 +390,11 @@ class Packer {
       case PayloadLayout::kEmbeddedFile:
         if (!EmbeddedFile(item)) return false;
         break;
+      case PayloadLayout::kEmbeddedLibrary: {
+        const Library& library = libraries_.at(&item);
+        LibraryPayload(library.name, library.text);
+        break;
+      }
       default:
         break;
     }
@@ -371,11 +413,7 @@ class Packer {
       if (item.kind == kElemInstanceCode && !Item(item)) return false;
     for (const Source& s : sources_) {
       w_.Begin(kElemEmbeddedLibrary);
-      w_.Word(0);  // no bytes before the text
-      w_.Word(static_cast<uint32_t>(s.text.size()));
-      w_.Word(1);  // its first line
-      w_.Word(0);
-      w_.Bytes(s.text, false);
+      LibraryPayload("", s.text);
       w_.End();
     }
     for (const ItemSpec& item : app_.items)
@@ -434,6 +472,7 @@ class Packer {
   PackError* error_;
   int32_t library_ = 0;
   std::vector<Source> sources_;
+  std::map<const ItemSpec*, Library> libraries_;
   std::map<std::string, int32_t> functions_;
   std::unordered_map<std::string, int32_t> variableIndex_;
   std::vector<std::string> order_;
