@@ -103,7 +103,8 @@ ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* tex
   r.dataLength = length;
   const ErrCode e = RunActionAt(slot, id, target, r);
   uint32_t instance, link;
-  if (e == kStatusRepaint && ReadLink(text, length, &instance, &link)) {
+  if ((e == kStatusRepaint || e == kStatusInstanceChanged) &&
+      ReadLink(text, length, &instance, &link)) {
     uint8_t* words = (*slot)->ElementArea() + 4 * (size_t{static_cast<uint32_t>(target)} + 2);
     Store<uint32_t>(words, instance);
     Store<uint32_t>(words + 4, link);

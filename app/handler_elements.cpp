@@ -90,6 +90,8 @@ ErrCode RunElementsOfKind(KVContextBlock** slot, int32_t id, uint32_t kind,
 
 ErrCode RunActionAt(KVContextBlock** slot, int32_t id, int32_t at, const HandlerRequest& request) {
   if (ErrCode e = PushUndoVersion((*slot)->UndoArea(), id)) return e;
+  const InstanceRecord* before = FindInstance(*slot, id);
+  const int32_t language = before ? before->currentLanguage : kNoLanguage;
   const ErrCode e = RunElementHandler(slot, id, at, request);
   if (e) {
     DropNewestUndoVersion((*slot)->UndoArea(), id);
@@ -97,7 +99,9 @@ ErrCode RunActionAt(KVContextBlock** slot, int32_t id, int32_t at, const Handler
   }
   RunDrawHandlers(slot, id);
   RunPostEventHandlers(slot, id);
-  return kStatusRepaint;
+  // Another language asks the host for its menus and texts too.
+  const InstanceRecord* after = FindInstance(*slot, id);
+  return after && after->currentLanguage != language ? kStatusInstanceChanged : kStatusRepaint;
 }
 
 bool IsPasteContinuation(const ElementListView& list, const ElementRef& element) {

@@ -31,7 +31,8 @@ ErrCode RunElementsOfKind(KVContextBlock** slot, int32_t id, uint32_t kind,
 
 // A user action that runs one element's handler: a new undo version, the
 // handler with the request's other fields, then the draw handlers and the
-// post-event handlers, and kStatusRepaint. A failure drops the new version and is
+// post-event handlers, and kStatusRepaint (kStatusInstanceChanged when the handler
+// made another language current). A failure drops the new version and is
 // returned (kStatusNoPrint: 0).
 ErrCode RunActionAt(KVContextBlock** slot, int32_t id, int32_t at, const HandlerRequest& request);
 

@@ -7,6 +7,7 @@
 #include "app/errors.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
+#include "app/languages.hpp"
 #include "app/make_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "engine/engine.hpp"
@@ -16,6 +17,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/text/dump.hpp"
+#include "engine/threads/threads.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -178,14 +180,18 @@ ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t star
   return e;
 }
 
-// The attempts: again in a grown block after a memory failure.
+// The attempts: again in a grown block after a memory failure, once the
+// threads the failed attempt started have ended.
 ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
   uint32_t start;
   ErrCode e = FindInstanceStart(*slot, r.instance, &start);
   const uint32_t collected = (*slot)->capture.used;
   while (!e) {
+    const uint32_t threadMark = (*slot)->Engine()->nextThreadId;
     e = RunAttempt(*slot, r, start, collected);
     if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
+    // The next attempt starts afresh: the threads this one started end.
+    KillThreadsSince((*slot)->Engine(), threadMark);
     e = FindInstanceStart(*slot, r.instance, &start);
   }
   ClearRunningHandler(*slot);
@@ -244,9 +250,31 @@ ErrCode NoteFailure(KVContextBlock* block, ErrCode e) {
   return e;
 }
 
+int32_t CurrentLanguageOf(KVContextBlock* block, int32_t id) {
+  const InstanceRecord* r = FindInstance(block, id);
+  return r ? r->currentLanguage : kNoLanguage;
+}
+
+// A handler that made another language current ("kvcurrentlanguage") has
+// the new language's init handlers run after it, their values stored
+// beside its own; a handler that failed leaves the language it found.
+// Init handlers that switch again start no further round.
+ErrCode FinishLanguageSwitch(KVContextBlock** slot, const HandlerRequest& request, int32_t before,
+                             ErrCode e) {
+  if (request.kind == kElemLanguageInit || CurrentLanguageOf(*slot, request.instance) == before)
+    return e;
+  if (e) {
+    if (InstanceRecord* r = FindInstance(*slot, request.instance)) r->currentLanguage = before;
+    return e;
+  }
+  int32_t ran = 0;
+  return RunLanguageInitHandlers(slot, request.instance, &ran);
+}
+
 }  // namespace
 
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
+  const int32_t language = CurrentLanguageOf(*slot, request.instance);
   if (!request.nested) {
     // A request while a handler runs changes nothing: not the timer, not the
     // variables through a make pass.
@@ -263,10 +291,11 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
     }
     (*slot)->handlerBusy = 1;
   }
-  const ErrCode e = RunAttempts(slot, request);
+  ErrCode e = RunAttempts(slot, request);
   if (!request.nested) {
     (*slot)->handlerBusy = 0;
     StopBusyIndicator(*slot);
+    e = FinishLanguageSwitch(slot, request, language, e);
     NoteFailure(*slot, e);
   }
   return e;

@@ -69,7 +69,9 @@ struct HandlerRequest {
 // already runs (nothing else happens then), kStatusSuspended when the user stopped it,
 // kKvNonexistentInstance for an unknown instance, kKvUndefElement for a descriptor outside the
 // element list, kKvVarNotFound for a function id without a name. The block may have moved: take it
-// again from the slot.
+// again from the slot. A handler that made another language current has that language's init
+// handlers run after it (a failed one leaves the language as it was); a retry after memory
+// growth first ends the threads the failed attempt started.
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request);
 
 // True for kStatusNoPrint when the running handler was cancelled quietly.

@@ -51,6 +51,10 @@ bool ReadEmbeddedSource(const ElementListView& list, const ElementRef& e, Embedd
   const auto* bytes = reinterpret_cast<const char*>(list.words) +
                       4ull * (list.instanceStart + e.offset + 2 + kLibraryHeaderWords);
   source->fileName = std::string_view(bytes, strnlen(bytes, before));
+  const size_t next = source->fileName.size() + 1;
+  source->library = next < before
+                        ? std::string_view(bytes + next, strnlen(bytes + next, before - next))
+                        : std::string_view{};
   source->text = std::string_view(bytes + before, static_cast<size_t>(length));
   return true;
 }

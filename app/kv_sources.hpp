@@ -1,6 +1,8 @@
-// The sources embedded in a KV file (elements of kind 44): each one's text
-// and the name of the file it came from, which the bytes in front of the
-// text hold as a NUL-terminated name when the packing tool wrote one.
+// The sources embedded in a KV file (elements of kind 44): each one's text,
+// the name of the file it came from and, for a library the application
+// embeds, the library's name; the bytes in front of the text hold the two
+// names one after the other, each NUL-terminated, when the packing tool
+// wrote them.
 #pragma once
 
 #include <string_view>
@@ -12,6 +14,7 @@ namespace vke {
 
 struct EmbeddedSource {
   std::string_view fileName;  // empty when the element names no file
+  std::string_view library;   // empty for the KV file's own sources
   std::string_view text;
 };
 

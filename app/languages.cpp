@@ -112,6 +112,13 @@ ErrCode SelectLanguageByName(KVContextBlock* block, int32_t id, std::string_view
   return kStatusInstanceChanged;
 }
 
+ErrCode RunLanguageInitHandlers(KVContextBlock** slot, int32_t id, int32_t* ran) {
+  HandlerRequest request;
+  request.kind = kElemLanguageInit;
+  request.fdValue = 1;
+  return RunElementsOfKind(slot, id, kElemLanguageInit, request, ran);
+}
+
 ErrCode SetInstanceLanguage(KVContextBlock** slot, int32_t id, int32_t offset) {
   BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
@@ -121,11 +128,8 @@ ErrCode SetInstanceLanguage(KVContextBlock** slot, int32_t id, int32_t offset) {
   if (offset != kNoLanguage && GetLanguageInfo(*slot, id, offset, &code, &name))
     return kKvUndefElement;
   r->currentLanguage = offset;
-  HandlerRequest request;
-  request.kind = kElemLanguageInit;
-  request.fdValue = 1;
   int32_t ran = 0;
-  const ErrCode e = RunElementsOfKind(slot, id, kElemLanguageInit, request, &ran);
+  const ErrCode e = RunLanguageInitHandlers(slot, id, &ran);
   if (ran > 0 || e) RunDrawHandlers(slot, id);
   return e ? e : kStatusInstanceChanged;
 }

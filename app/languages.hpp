@@ -36,6 +36,10 @@ ErrCode FindLanguageByName(KVContextBlock* block, int32_t id, std::string_view t
 // it was current, kKvUndefElement when none matches, kKvNonexistentInstance.
 ErrCode SelectLanguageByName(KVContextBlock* block, int32_t id, std::string_view text);
 
+// Runs the init handlers of the language blocks active in the current
+// language, in list order; the first failure ends them. *ran counts them.
+ErrCode RunLanguageInitHandlers(KVContextBlock** slot, int32_t id, int32_t* ran);
+
 // Makes the section at the offset (or kNoLanguage) current and runs the init
 // handlers of the language blocks that are now active, then, when any ran,
 // the draw handlers: kStatusInstanceChanged. A failing init handler ends them; the draw

@@ -3,9 +3,10 @@
 // megabyte, best of several runs; the target is under 50); 10 MB on one
 // line of each construct that looks for its end on the line (one word, and
 // closed or unclosed plugins, links and images), whose time per megabyte
-// should be that of the text of many lines (the ratio printed); and the same
-// text converted by pandoc's creole reader to HTML as a whole process, when
-// pandoc is installed, with the ratio of its time to ours.
+// should be that of the text of many lines (the ratio printed); 10 MB of
+// one table row of empty cells in plain, compact and man output, likewise;
+// and the same text converted by pandoc's creole reader to HTML as a whole
+// process, when pandoc is installed, with the ratio of its time to ours.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,25 @@ int main() {
     const double perMb = 1000 * t / (line.size() / double(1 << 20));
     std::printf("one line of \"%s\" to plain: %8.2f ms per MB (%.1f x the text of many lines)\n",
                 piece, perMb, perMb / (1000 * plain / mb));
+  }
+  // A table row of empty cells comes out as one line of blanks, which
+  // never breaks, in each format that wraps lines.
+  const struct {
+    const char* name;
+    vke::MarkupFormat format;
+  } wrapping[] = {{"plain", vke::MarkupFormat::kPlain},
+                  {"compact", vke::MarkupFormat::kCompact},
+                  {"man", vke::MarkupFormat::kMan}};
+  for (const char* piece : {"|", "| "}) {
+    std::string row;
+    while (row.size() < kLineBytes) row += piece;
+    row += "x\n";
+    for (const auto& w : wrapping) {
+      const double t = TimeConversion(row, w.format);
+      const double perMb = 1000 * t / (row.size() / double(1 << 20));
+      std::printf("one row of \"%s\" to %s: %8.2f ms per MB (%.1f x the text of many lines)\n",
+                  piece, w.name, perMb, perMb / (1000 * plain / mb));
+    }
   }
 
   if (std::system("command -v pandoc >/dev/null 2>&1") != 0) {

@@ -393,6 +393,9 @@ void Converter::TrimBlanks() {
     o_.column--;
     o_.unbreakableLength = 0;  // the line changed: search it anew
   }
+  // The blanks counted as its indentation end at the end of the line now.
+  if (o_.leadStart == o_.lineStart)
+    o_.leadLength = std::min(o_.leadLength, o_.bytes - o_.lineStart);
 }
 
 bool Converter::EndCell() {

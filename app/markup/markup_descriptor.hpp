@@ -89,6 +89,11 @@ struct MarkupOutput {
   // searched again from its start for every character added.
   int32_t unbreakableStart;
   int32_t unbreakableLength;
+  // The line at leadStart begins with at least leadLength blanks (its
+  // indentation): a line of blanks is not counted again from its start for
+  // every character added.
+  int32_t leadStart;
+  int32_t leadLength;
   int32_t result;  // why the conversion stopped: 1 no room, or a hook's code
 };
 

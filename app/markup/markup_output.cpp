@@ -186,8 +186,10 @@ bool MarkupWrapLine(MarkupOutput* out) {
     uint8_t* line = out->out + out->lineStart;
     const int32_t length = out->bytes - out->lineStart;
     // A line's leading blanks are its indentation and never break.
-    int32_t lead = 0;
+    int32_t lead = out->leadStart == out->lineStart ? std::min(out->leadLength, length) : 0;
     while (lead < length && IsBlank(line[lead])) lead++;
+    out->leadStart = out->lineStart;
+    out->leadLength = lead;
     // Only the bytes added since a search that found nothing can hold a
     // break now (a finder looks at most one byte ahead of a break).
     const int32_t lineStart = out->lineStart + lead;

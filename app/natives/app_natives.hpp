@@ -28,7 +28,8 @@ ErrCode InstanceInfoNative(EngineContext* ctx, int32_t nargin, int32_t nargout, 
 // Whether the current instance's idle handler may run; set or read.
 VKE_APP_NATIVE_FN(IdleStateNative)
 // The current language's code and name; with a text, the language of that
-// code or name made current (kStatusInstanceChanged when it changed).
+// code or name made current; the handler runner runs that language's init
+// handlers when the calling handler has finished.
 VKE_APP_NATIVE_FN(CurrentLanguageNative)
 // Calls the function another instance offers by name ("callable"); the
 // outputs its descriptor names are stored for that instance.

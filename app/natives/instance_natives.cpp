@@ -101,9 +101,11 @@ ErrCode CurrentLanguageNative(EngineContext* ctx, int32_t nargin, int32_t nargou
     const char* text;
     int32_t length;
     if (!IsCharArray(ctx, 0) || GetStringArg(ctx, 0, &text, &length)) return kErrWrongTypeOverload;
+    // A change is no failure: the handler runner runs the new language's
+    // init handlers once the calling handler has finished.
     const ErrCode e =
         SelectLanguageByName(current.block, current.id, std::string_view(text, length));
-    if (e) return e;  // 10202: the language changed, the host rebuilds its menus
+    if (e && e != kStatusInstanceChanged) return e;
     if (ErrCode dropped = Drop(ctx)) return dropped;
     if (nargout < 0) return PushNoValue(ctx);
   }

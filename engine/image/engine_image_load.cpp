@@ -4,6 +4,7 @@
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/function_block.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"
 
@@ -73,6 +74,62 @@ void SetContextFields(EngineContext* ctx, const EngineImageHeader& h) {
 #undef VKE_LOAD_Beside
 #undef VKE_LOAD_Zero
 
+// A function block at 16-bit unit `at` of an area of `limit` units: its
+// header describes a consistent function whose variable table and names
+// end inside the area.
+bool FunctionBlockFits(const uint8_t* area, uint64_t at, uint64_t limit) {
+  if (at + kFnHeaderUnits > limit) return false;
+  const FunctionHeader h = ReadFunctionHeader(area + 2 * at);
+  return h.Consistent() && at + h.CodeAt() <= limit;
+}
+
+// A thread's stacks as loaded: descriptor words and data units in use.
+struct ThreadStacks {
+  const uint32_t* words;
+  uint32_t top;
+  const uint8_t* data;
+  uint32_t dataUnits;
+};
+
+// The function block a frame names (frame word kFwHeader) lies in the code
+// behind the table or on the thread's data stack below its top; 0 and -1
+// name none.
+bool FrameFunctionIsSound(EngineContext* ctx, const ThreadStacks& s, int32_t at) {
+  if (at > 0)
+    return static_cast<uint32_t>(at) >= 8ull * ctx->funcCap &&
+           FunctionBlockFits(ctx->CodeBytes(), static_cast<uint32_t>(at), ctx->codeEnd);
+  if (at < -1)
+    return FunctionBlockFits(s.data, static_cast<uint64_t>(-2 - int64_t{at}), 4ull * s.dataUnits);
+  return true;
+}
+
+// The frames of one thread's descriptor stack, from its current frame down:
+// each frame's fixed part lies below the frame above it (the top, for the
+// current one), its variables fit the slots it holds, and its function
+// block lies where the block can be read. The main thread's chain ends in
+// the base frame at word 0.
+bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, int32_t frame, bool mainThread) {
+  if (frame == -1) return true;
+  const uint32_t* words = s.words;
+  uint32_t top = s.top;
+  int32_t bottom = -1;
+  for (int32_t f = frame; f >= 0;) {
+    if (static_cast<uint64_t>(f) + kFrameHeaderWords > top) return false;
+    const uint32_t* w = words + f;
+    const uint32_t capacity = w[kFwNameCapacity];
+    if (capacity > top || (capacity && w[kFwVarCount] > capacity) || w[kFwVarCount] > top)
+      return false;
+    if (static_cast<uint64_t>(f) + FrameFixedWords(w) > top) return false;
+    if (!FrameFunctionIsSound(ctx, s, static_cast<int32_t>(w[kFwHeader]))) return false;
+    const int32_t link = static_cast<int32_t>(w[kFwBackLink]);
+    const int32_t previous = link > 0 && link <= f ? f - link : -1;
+    top = static_cast<uint32_t>(f);
+    bottom = f;
+    f = previous;
+  }
+  return !mainThread || (bottom == 0 && words[kFwReturnKind] == kBaseFrameKind);
+}
+
 // A listed thread's stacks and host timer area lie behind its record, inside
 // its block.
 bool ThreadFitsItsBlock(const InterpThreadRecord& t, const HeapBlock& b) {
@@ -83,6 +140,37 @@ bool ThreadFitsItsBlock(const InterpThreadRecord& t, const HeapBlock& b) {
          (t.curFrame == -1 || (t.curFrame >= 0 && static_cast<uint32_t>(t.curFrame) < t.descTop)) &&
          inside(t.descBase, 4ull * t.descCap) && inside(t.dataBase, 8ull * t.dataCap) &&
          inside(t.hostAreaOffset, 0);
+}
+
+// The frames of the main thread and of every listed thread (whose stacks
+// were found inside their blocks).
+bool AllFramesAreSound(EngineContext* ctx, uint32_t heapUnits) {
+  const ThreadStacks main{ctx->DescWords(), ctx->descTop, ctx->DataBytes(), ctx->dataTop};
+  if (!FramesAreSound(ctx, main, ctx->curFrame, true)) return false;
+  bool sound = true;
+  ForEachListedThread(ctx, heapUnits, [&](InterpThreadRecord& t, const HeapBlock&) {
+    const ThreadStacks own{reinterpret_cast<const uint32_t*>(ctx->Bytes() + t.descBase), t.descTop,
+                           ctx->Bytes() + t.dataBase, t.dataTop};
+    sound = sound && FramesAreSound(ctx, own, t.curFrame, false);
+  });
+  return sound;
+}
+
+// Every code position of the table lies in the code behind it: a library
+// entry's block starts there (its block is checked where it is opened), a
+// function entry's header, variable table and names end before the code's
+// end and describe a consistent function.
+bool CodePositionsAreSound(EngineContext* ctx) {
+  const FunctionTableEntry* entries = FunctionEntries(ctx);
+  const uint64_t tableWords = 8ull * ctx->funcCap;
+  for (uint32_t i = 0; i < ctx->funcCount; i++) {
+    const FunctionTableEntry& e = entries[i];
+    if (!HoldsCodePosition(e)) continue;
+    const auto at = static_cast<uint32_t>(e.code);
+    if (at < tableWords || at >= ctx->codeEnd) return false;
+    if (IsFunctionEntry(e) && !FunctionBlockFits(ctx->CodeBytes(), at, ctx->codeEnd)) return false;
+  }
+  return true;
 }
 
 // The heap as read must be a whole chain of blocks, and the thread list and
@@ -145,6 +233,7 @@ ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argume
   ctx->codeEnd = h.codeUnits + 8 * tableCap;
   if (!reader(ctx->CodeEndBytes() - h.nameBytes, h.nameBytes, argument)) return AbandonLoad(ctx);
   ctx->nameStart = -static_cast<int32_t>(h.nameBytes);
+  if (!CodePositionsAreSound(ctx) || !AllFramesAreSound(ctx, h.heapUnits)) return AbandonLoad(ctx);
   return kOk;
 }
 

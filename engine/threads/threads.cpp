@@ -4,6 +4,7 @@
 #include "engine/threads/threads.hpp"
 
 #include <type_traits>
+#include <vector>
 
 #include "engine/code/code_generation.hpp"
 #include "engine/compile_hooks.hpp"
@@ -193,6 +194,17 @@ void KillThread(EngineContext* ctx, uint32_t block) {
     SwitchThread(ctx, 0);
   Unlink(ctx, block);
   FreeEngineBlock(ctx, static_cast<int32_t>(block));
+}
+
+void KillThreadsSince(EngineContext* ctx, uint32_t mark) {
+  // Ids count up from the mark (past the wrap too); the blocks are gathered
+  // first, as ending a thread changes the list.
+  const uint32_t given = ctx->nextThreadId - mark;
+  std::vector<uint32_t> blocks;
+  ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord& t, const HeapBlock& b) {
+    if (t.threadId - mark < given) blocks.push_back(b.index);
+  });
+  for (uint32_t block : blocks) KillThread(ctx, block);
 }
 
 int32_t CountListedThreads(EngineContext* ctx) {

@@ -53,6 +53,10 @@ void SaveLiveThreadFields(EngineContext* ctx, InterpThreadRecord* t);
 // changes, and the target need not be listed.
 void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target);
 
+// Ends every listed thread whose id was given since nextThreadId read
+// `mark`: what a run started, when the run is made again from the start.
+void KillThreadsSince(EngineContext* ctx, uint32_t mark);
+
 // The threads other than thread 0 that are listed (running or sleeping).
 int32_t CountListedThreads(EngineContext* ctx);
 // The block of the thread with that id: true with block 0 for id 0.

@@ -20,6 +20,7 @@
 #include "compiler/compile.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
+#include "engine/threads/threads.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/port.hpp"
@@ -609,6 +610,29 @@ TEST_F(CompiledHandlers, HandlersWrittenInVke) {
   EXPECT_NE(h.Output(2).find("Index out of range for variable 'x'"), std::string::npos)
       << h.Output(2);
   EXPECT_EQ(h.Text(kD), "3 values");
+}
+
+// A handler retried in a grown block ends first the threads its failed
+// attempt started: only those of the attempt that succeeds go on.
+TEST_F(CompiledHandlers, RetryEndsTheThreadsOfTheFailedAttempt) {
+  const std::string source =
+      "function r = spawn(n)\n"
+      "  for k = 1:3\n    threadnew(@wait_forever, []);\n  end\n"
+      "  r = zeros(1, n);\nendfunction\n"
+      "function wait_forever()\n  while true\n    threadsleep(1);\n  end\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kSpawn = 203;
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), kSpawn, "spawn", -1), kOk);
+  ASSERT_EQ(h.SetScalar(kA, 10), kOk);
+  ASSERT_EQ(RunOne({kSpawn, {kB}, {kA}}), kOk);
+  EXPECT_EQ(CountListedThreads(h.ctx()), 3);
+  ASSERT_EQ(h.SetScalar(kA, 300000), kOk);
+  ASSERT_EQ(RunOne({kSpawn, {kB}, {kA}}), kOk);
+  EXPECT_GT(h.growths(), 0);
+  EXPECT_EQ(h.Count(kB), 300000);
+  // The three of the first run, three of the attempt that succeeded.
+  EXPECT_EQ(CountListedThreads(h.ctx()), 6);
 }
 
 // A handler of an instance whose handlers start as entry frames runs

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/image.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/app/image_parts.hpp"
@@ -58,6 +61,24 @@ void ExpectEmptyBlock(BlockHost& h) {
   ASSERT_EQ(SaveImageBytes(b, "again", &file), kOk);
   EXPECT_EQ(test::LoadBytes(h.slot(), file), kOk);
   EXPECT_EQ(h.block()->instanceCount, 2);
+}
+
+// A change of the sample image and what it stands for.
+struct Change {
+  std::string what;
+  std::function<void(ImageParts&)> change;
+};
+
+// Each changed image is refused with kErrInit and leaves an empty block.
+void ExpectRefused(const ImageParts& good, const std::vector<Change>& changes) {
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    ImageParts parts = good;
+    c.change(parts);
+    BlockHost h;
+    EXPECT_EQ(test::LoadParts(h.slot(), parts), kErrInit);
+    ExpectEmptyBlock(h);
+  }
 }
 
 // Files without a sound frame, and records missing or of another size than
@@ -208,11 +229,7 @@ TEST(ImageFailures, ContentsNoImageHolds) {
   const ImageParts good = SampleParts();
   using test::kRecElements, test::kRecInstances, test::kRecNames, test::kRecUndoHead,
       test::kRecUndoHeap;
-  struct Case {
-    const char* what;
-    std::function<void(ImageParts&)> change;
-  };
-  const Case cases[] = {
+  const std::vector<Change> cases = {
       {"element shorter than its head", [](ImageParts& p) { p.SetWord(kRecElements, 1, 1); }},
       {"title longer than its element",
        [](ImageParts& p) { p.SetWord(kRecElements, p.Word(kRecElements, 1) + 2, 4000); }},
@@ -241,14 +258,43 @@ TEST(ImageFailures, ContentsNoImageHolds) {
          p.SetWord(kRecUndoHead, firstReference, 0x7FFFFFF0);
        }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ImageParts parts = good;
-    c.change(parts);
-    BlockHost h;
-    EXPECT_EQ(test::LoadParts(h.slot(), parts), kErrInit);
-    ExpectEmptyBlock(h);
-  }
+  ExpectRefused(good, cases);
+}
+
+// Engine records whose offsets or frame words point where nothing sound
+// lies: code positions of the function table and the words of the frames.
+TEST(ImageFailures, EngineOffsetsNoImageHolds) {
+  const ImageParts good = SampleParts();
+  constexpr size_t kTable = test::kRecEngineHeader + 4, kFrames = test::kRecEngineHeader + 1;
+  constexpr size_t kCurrentFrame = 6;          // engine header word
+  constexpr size_t kFunctionCode = 4 * 1 + 2;  // entry 1, a compiled function
+  constexpr size_t kLibraryCode = 4 * 3 + 2;   // entry 3, a library
+  std::vector<Change> cases = {
+      {"function code far beyond the code",
+       [](ImageParts& p) { p.SetWord(kTable, kFunctionCode, 0x7FFFFFFF); }},
+      {"function code inside the table",
+       [](ImageParts& p) { p.SetWord(kTable, kFunctionCode, 1); }},
+      {"function header running past the code",
+       [&](ImageParts& p) { p.SetWord(kTable, kFunctionCode, p.Word(kTable, kLibraryCode) + 2); }},
+      {"library block beyond the code",
+       [](ImageParts& p) { p.SetWord(kTable, kLibraryCode, 0x40000000); }},
+      {"frame variables beyond their slots",
+       [](ImageParts& p) { p.SetWord(kFrames, kFwVarCount, 1000); }},
+      {"frame function beyond the code",
+       [](ImageParts& p) { p.SetWord(kFrames, kFwHeader, 0x7FFFFFF0); }},
+      {"frame function beyond the data stack",
+       [](ImageParts& p) { p.SetWord(kFrames, kFwHeader, 0x80000000); }},
+      {"no base frame under the current one",
+       [](ImageParts& p) { p.SetWord(kFrames, kFwReturnKind, 0); }},
+  };
+  // One bit flipped in the current-frame word, for every flip that still
+  // lies inside the descriptor words.
+  const uint32_t descWords = good.Word(test::kRecEngineHeader, 0);
+  for (uint32_t bit = 0; (1u << bit) < descWords; bit++)
+    cases.push_back({"current frame at word " + std::to_string(1u << bit), [bit](ImageParts& p) {
+                       p.SetWord(test::kRecEngineHeader, kCurrentFrame, 1u << bit);
+                     }});
+  ExpectRefused(good, cases);
 }
 
 // A set area wider than the moved buffer gives would let the heap move over

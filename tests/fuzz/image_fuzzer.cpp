@@ -8,10 +8,13 @@
 #include <cstring>
 #include <random>
 
+#include "app/draw_cycle.hpp"
 #include "app/element_list.hpp"
 #include "app/image.hpp"
 #include "app/instance_info.hpp"
 #include "app/instances.hpp"
+#include "app/menu_items.hpp"
+#include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/values/values.hpp"
@@ -28,6 +31,7 @@ constexpr uint32_t kMaxBlockBytes = 2u << 20;
 constexpr const char* kExecutable = "/nonexistent/runtime";
 constexpr uint32_t kLastElementKind = 48;
 constexpr int kMaxWalkSteps = 4096;
+constexpr int kMaxSlices = 10000;
 
 void Require(bool condition) {
   if (!condition) std::abort();
@@ -53,18 +57,40 @@ void WalkInstances(KVContextBlock* b) {
   }
 }
 
+// Reset Data, the draw handlers and the first menu item of every instance:
+// code run from the loaded code positions on the loaded frames. Whatever
+// they answer, the block stays whole.
+void RunInstances(KVContextBlock** slot) {
+  // Handlers run in slices, and a handler that loops is stopped.
+  int slices = 0;
+  (*slot)->breakTest = [](uintptr_t count) {
+    return ++*reinterpret_cast<int*>(count) > kMaxSlices;
+  };
+  (*slot)->breakTestArg = reinterpret_cast<uintptr_t>(&slices);
+  for (int32_t i = 0; i < (*slot)->instanceCount; i++) {
+    const auto id = static_cast<int32_t>(InstanceRecordAt(*slot, i)->id);
+    ResetInstanceData(slot, id);
+    RunDrawHandlers(slot, id);
+    int32_t position = -1;
+    if (FindElement(*slot, id, &position, kElemMenuItem) == kOk)
+      RunMenuItemHandler(slot, id, position);
+  }
+  Require(UndoBufferIsValid((*slot)->UndoArea(), (*slot)->undoBytes));
+}
+
 void CheckEmpty(KVContextBlock* b) {
   Require(b->instanceCount == 1 && b->elementWords == 0);
   Require(b->Engine()->funcCount == 1 && b->Engine()->nameStart == 0);
   Require(UndoBufferIsValid(b->UndoArea(), b->undoBytes));
 }
 
-void CheckLoaded(KVContextBlock* b, const std::string& title) {
-  WalkInstances(b);
+void CheckLoaded(KVContextBlock** slot, const std::string& title) {
+  WalkInstances(*slot);
   std::vector<uint8_t> again;
-  Require(SaveImageBytes(b, title, &again) == kOk);
+  Require(SaveImageBytes(*slot, title, &again) == kOk);
   test::BlockHost second(kBlockBytes, kMaxBlockBytes);
   Require(LoadImageBytes(second.slot(), again.data(), again.size(), kExecutable, nullptr) == kOk);
+  RunInstances(slot);
 }
 
 }  // namespace
@@ -77,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (e)
     vke::CheckEmpty(host.block());
   else
-    vke::CheckLoaded(host.block(), title);
+    vke::CheckLoaded(host.slot(), title);
   return 0;
 }
 

@@ -59,7 +59,8 @@ void MovableArea::Grow(uint32_t newBytes, int32_t mode) {
 
 namespace {
 
-constexpr uint16_t kCodeF[] = {0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107, 0x0108};
+// A compiled function: no names, one variable, then its code.
+constexpr uint16_t kCodeF[] = {0x0008, 0x0001, 0x0000, 0x0000, 0x0105, 0x0106, 0x0107, 0x0108};
 constexpr uint16_t kCodeLib[] = {0x0201, 0x0202, 0x0203, 0x0204};
 constexpr uint8_t kHostMarker = 0x5A;
 

@@ -222,6 +222,10 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
        0, "app/app.kvd", 4},
       {"instance \"no name.kv\"\n", kSource, kErrBadLibName, "app/app.kvd", 1},
       {"embed \"x\" file \"none.txt\"\n", kSource, kErrFileNotFound, "app/app.kvd", 1},
+      {"library \"none.vkl\"\n", kSource, kErrFileNotFound, "app/app.kvd", 1},
+      {"library \"no name.vkl\"\n", kSource, kErrBadLibName, "app/app.kvd", 1},
+      {"library \"_KV_app.vkl\"\n", kSource, kErrBadLibName, "app/app.kvd", 1},
+      {"library \"a.vke\"\n", "function a = f(x)\n a = x +;\n", 0, "a.vke", 2},
       {"source \"a.vke\"\nvar a b c\nmake b = one(a)\nmake c = one(b)\nmake a = one(c)\n", kSource,
        kKvCircularMakeDep, "app/app.kvd", 5},
       {"source \"a.vke\"\nvar a\nmake a = one(a, 3)\n", kSource, kKvCircularMakeDep, "app/app.kvd",
@@ -250,6 +254,33 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
       << PackErrorText(error);
   EXPECT_EQ(PackErrorText({"a.kvd", {kKvVarNotFound, 4, "q", ""}}),
             "a.kvd:4: Variable not found (10010): q");
+}
+
+// An embedded library is compiled before the sources that use it and
+// written under its file's name and its own, which precede its text.
+TEST_F(Packing, AnEmbeddedLibraryIsWrittenUnderItsName) {
+  const std::string library = "function r = area(x)\n r = x * x;\n";
+  files["app/lib/geo.v1.vkl"] = library;
+  files["app/a.vke"] = std::string("use geo\n") + kSource;
+  ASSERT_TRUE(Pack("source \"a.vke\"\nlibrary \"lib/geo.v1.vkl\"\n")) << PackErrorText(error);
+  std::vector<std::vector<uint32_t>> libraries;
+  for (uint32_t pos = 0; pos < Host().block()->elementWords;) {
+    std::vector<uint32_t> words = Next(&pos);
+    if (words[0] == kElemEmbeddedLibrary) libraries.push_back(std::move(words));
+  }
+  ASSERT_EQ(libraries.size(), 2u);
+  // The sources: their file's name and no library name.
+  ASSERT_EQ(libraries[0][2], 8u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(libraries[0].data() + 6), "a.vke");
+  EXPECT_EQ(reinterpret_cast<const char*>(libraries[0].data() + 6)[6], '\0');
+  // The library: its file's name, then its own name.
+  const std::vector<uint32_t>& geo = libraries[1];
+  ASSERT_EQ(geo[2], 16u);
+  ASSERT_EQ(geo[3], library.size());
+  const char* bytes = reinterpret_cast<const char*>(geo.data() + 6);
+  EXPECT_STREQ(bytes, "geo.v1.vkl");
+  EXPECT_STREQ(bytes + 11, "geo");
+  EXPECT_EQ(std::string(bytes + 16, library.size()), library);
 }
 
 // A folder named as a source or an embedded file is refused with the

@@ -420,6 +420,10 @@ class Parser {
         }
         return Text(&item->data) && End();
       case PayloadLayout::kEmbeddedLibrary:
+        // library "FILE": the library named after the file's base name.
+        if (!String(&item->file)) return false;
+        if (item->file.empty()) return Fail(kKvEmptyString, "library");
+        return End();
       case PayloadLayout::kOther:
         break;
     }

@@ -66,7 +66,7 @@ struct ItemSpec {
   int32_t line = 0;
   std::string text;  // its text, the keys of a key handler, an embedded file's name
   std::string data;  // an embedded file's contents
-  std::string file;  // an embedded file read from this path, relative to the description
+  std::string file;  // an embedded file or library read from this path, relative to the description
   int64_t word = 0;  // option bits, target id
   std::vector<std::string> variables;  // of a post-event handler
   DescriptorSpec descriptor;

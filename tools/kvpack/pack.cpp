@@ -99,6 +99,9 @@ class Packer {
     char library[40];
     if (!KVLibraryName(app_.fileName, library, sizeof library))
       return Fail(path_, kErrBadLibName, app_.fileNameLine, app_.fileName);
+    // Embedded libraries first: the sources' "use" statements find them.
+    for (const ItemSpec& item : app_.items)
+      if (item.kind == kElemEmbeddedLibrary && !EmbedLibrary(item)) return false;
     for (const SourceSpec& s : app_.sources) {
       std::string text;
       if (!Read(s.path, s.line, &text)) return false;
@@ -116,6 +119,16 @@ class Packer {
     std::string path;
     std::string text;
   };
+  struct Library {
+    std::string name;
+    std::string fileName;
+    std::string text;
+  };
+
+  // A path's last part, the name errors give.
+  static std::string BaseName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+  }
 
   EngineContext* ctx() const { return host_->ctx(); }
 
@@ -133,7 +146,26 @@ class Packer {
                const std::vector<int32_t>* lines) {
     const ErrCode e = DefineKVLibrary(ctx(), app_.fileName, text.data(),
                                       static_cast<int32_t>(text.size()), &library_);
-    if (!e) return true;
+    return e ? CompileFailed(file, e, lines) : true;
+  }
+
+  // Reads and compiles a library the application embeds; its text is kept
+  // for its element.
+  bool EmbedLibrary(const ItemSpec& item) {
+    char name[kMaxLibraryName + 1];
+    if (!EmbeddedLibraryName(item.file, name, sizeof name))
+      return Fail(kErrBadLibName, item.line, item.file);
+    std::string text;
+    if (!Read(item.file, item.line, &text)) return false;
+    int32_t entry;
+    const ErrCode e =
+        DefineTextLibrary(ctx(), name, text.data(), static_cast<int32_t>(text.size()), &entry);
+    if (e) return CompileFailed(item.file, e, nullptr);
+    libraries_.emplace(&item, Library{name, BaseName(item.file), std::move(text)});
+    return true;
+  }
+
+  bool CompileFailed(const std::string& file, ErrCode e, const std::vector<int32_t>* lines) {
     char message[kMessageBytes];
     GetErrorMessageText(ctx(), e, message, sizeof message);
     int32_t line = GetErrorLocationText(ctx(), nullptr, 0, nullptr, 0);
@@ -313,6 +345,22 @@ class Packer {
     return true;
   }
 
+  // An embedded text's payload: in front of the text, in whole words, the
+  // name of the file it came from, so that errors name the file the user
+  // wrote, and for a library the application embeds the library's name,
+  // each NUL-ended (none for the KV file's own sources).
+  void SourcePayload(const std::string& fileName, const std::string& library,
+                     const std::string& text) {
+    std::string names = fileName;
+    if (!library.empty()) names += '\0' + library;
+    w_.Word(4 * static_cast<uint32_t>(names.size() / 4 + 1));
+    w_.Word(static_cast<uint32_t>(text.size()));
+    w_.Word(1);  // its first line
+    w_.Word(0);
+    w_.Bytes(names, true);
+    w_.Bytes(text, false);
+  }
+
   bool Item(const ItemSpec& item) {
     if (item.kind == kElemLanguageSection) {
       Language(item.text);
@@ -353,6 +401,11 @@ class Packer {
       case PayloadLayout::kEmbeddedFile:
         if (!EmbeddedFile(item)) return false;
         break;
+      case PayloadLayout::kEmbeddedLibrary: {
+        const Library& library = libraries_.at(&item);
+        SourcePayload(library.fileName, library.name, library.text);
+        break;
+      }
       default:
         break;
     }
@@ -370,17 +423,8 @@ class Packer {
     for (const ItemSpec& item : app_.items)
       if (item.kind == kElemInstanceCode && !Item(item)) return false;
     for (const Source& s : sources_) {
-      // The file's name (NUL-terminated, in whole words) lies in front of
-      // the text, so that errors name the file the user wrote.
-      const std::string name =
-          s.path == kMenuFlagsName ? "" : s.path.substr(s.path.find_last_of('/') + 1);
       w_.Begin(kElemEmbeddedLibrary);
-      w_.Word(4 * static_cast<uint32_t>(name.size() / 4 + 1));
-      w_.Word(static_cast<uint32_t>(s.text.size()));
-      w_.Word(1);  // its first line
-      w_.Word(0);
-      w_.Bytes(name, true);
-      w_.Bytes(s.text, false);
+      SourcePayload(s.path == kMenuFlagsName ? "" : BaseName(s.path), "", s.text);
       w_.End();
     }
     for (const ItemSpec& item : app_.items)
@@ -439,6 +483,7 @@ class Packer {
   PackError* error_;
   int32_t library_ = 0;
   std::vector<Source> sources_;
+  std::map<const ItemSpec*, Library> libraries_;
   std::map<std::string, int32_t> functions_;
   std::unordered_map<std::string, int32_t> variableIndex_;
   std::vector<std::string> order_;
