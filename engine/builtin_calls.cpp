@@ -2,6 +2,7 @@
 #include "engine/builtin_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/native_nesting.hpp"
 
 namespace vke {
 
@@ -30,12 +31,17 @@ ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code) {
   const int32_t nargin = CountOf(e.inputs, code);
   const int32_t nargout = CountOf(e.outputs, code);
   if (nargin < 0 || nargin > GetFrameEntryCount(ctx)) return kErrIllegal;
+  const NativeNesting nesting;
+  if (nesting.TooDeep()) return kErrStackOverflow;
   return e.fn(ctx, nargin, nargout, e.option);
 }
 
 ErrCode CallBuiltinOf(EngineContext* ctx, int32_t opcode, int32_t nargin, int32_t nargout) {
   const BuiltinDispatch& e = GetBuiltinDispatch(ctx, opcode);
-  return e.fn ? e.fn(ctx, nargin, nargout, e.option) : kErrNotSupported;
+  if (!e.fn) return kErrNotSupported;
+  const NativeNesting nesting;
+  if (nesting.TooDeep()) return kErrStackOverflow;
+  return e.fn(ctx, nargin, nargout, e.option);
 }
 
 }  // namespace vke

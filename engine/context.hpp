@@ -69,6 +69,8 @@ struct PendingCallArg {
 };
 
 inline constexpr uint32_t kEngineHeaderBytes = 1192;
+// Free blocks below the heap's walk start that the context lists.
+inline constexpr uint32_t kHeapListedBlocks = 24;
 inline constexpr uint32_t kMinEngineBytes = 7336;
 inline constexpr int kPendingCallArgs = 16;
 inline constexpr uint8_t kMemoryRetryPending = 2;  // a builtin waits for room
@@ -213,6 +215,18 @@ struct EngineContext {
   // The builtins' dispatch rows set by the host (engine/builtin_hooks.hpp);
   // null until then.
   const BuiltinHooks* builtinHooks;
+  // Block heap (kept by heap.cpp): every free block that starts below
+  // heapListedTo is among the first heapListedCount units of heapListed, in
+  // address order, so that a walk visits those and goes on from there
+  // instead of passing every block in use. All 0 after anything else
+  // rewrites block headers.
+  uint32_t heapListedTo;
+  uint32_t heapListedCount;
+  uint32_t heapListed[kHeapListedBlocks];
+  // The descriptor level where the running native's entries begin (set by
+  // InvokeNative): DropStackEntries takes nothing below it. 0 outside
+  // natives.
+  uint32_t nativeFloor;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -119,9 +119,10 @@ void ResetEngineState(EngineContext* ctx) {
   ctx->interruptDebug = 0;
   ctx->nativeResults = 0;
   ctx->nativeContinuation = kContinueAtInstruction;
+  ctx->nativeFloor = 0;
 
   // Keep the value blocks of shared globals and persistents; free the rest.
-  ctx->heapFreeFrom = 0;
+  ForgetHeapHints(ctx);
   uint8_t* heap = ctx->HeapBytes();
   for (uint32_t u = 0; u < ctx->heapSize;) {
     uint32_t h = Load<uint32_t>(heap + 8ull * u);

@@ -1,5 +1,11 @@
 // The block heap: first-fit allocation of 8-byte units inside the engine
-// area, with free neighbours merged while the allocator walks.
+// area, with free neighbours merged while the allocator walks. The walk
+// steps over the blocks in use below its start through a short list of the
+// free blocks there, so that its cost does not grow with the blocks in use
+// (beyond that list's length, the start comes down to the highest free
+// block that did not fit in it).
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "engine/errors/errors.hpp"
@@ -51,65 +57,181 @@ inline bool TakeAtHint(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t
   return true;
 }
 
-// The first-fit walk from the hint, for whatever TakeAtHint leaves.
+// The listed free blocks (EngineContext::heapListed): the blocks between
+// them and below heapListedTo are in use, so the walk steps from one to the
+// next and only then goes on block by block. heapFreeFrom is the first of
+// them, or heapListedTo when none is listed; another value means that
+// something else rewrote headers or the hint, and the list is forgotten.
+uint32_t ListedFreeFrom(const EngineContext* ctx) {
+  return ctx->heapListedCount ? ctx->heapListed[0] : ctx->heapListedTo;
+}
+
+bool ListIsCurrent(const EngineContext* ctx) {
+  return ctx->heapListedCount <= kHeapListedBlocks && ctx->heapFreeFrom == ListedFreeFrom(ctx);
+}
+
+void RemoveListed(EngineContext* ctx, uint32_t i) {
+  uint32_t* listed = ctx->heapListed;
+  std::memmove(listed + i, listed + i + 1, 4ull * (ctx->heapListedCount - i - 1));
+  ctx->heapListedCount--;
+}
+
+void RemoveListedUnit(EngineContext* ctx, uint32_t unit) {
+  for (uint32_t i = 0; i < ctx->heapListedCount; i++)
+    if (ctx->heapListed[i] == unit) return RemoveListed(ctx, i);
+}
+
+// Lists a free block below the walk's start. With the list full, its
+// highest block stays unlisted and the walk's start comes down to it.
+void ListFreeBlock(EngineContext* ctx, uint32_t unit) {
+  if (unit >= ctx->heapListedTo) return;
+  uint32_t* listed = ctx->heapListed;
+  uint32_t n = ctx->heapListedCount;
+  uint32_t i = n;
+  while (i > 0 && listed[i - 1] > unit) i--;
+  if (i > 0 && listed[i - 1] == unit) return;
+  if (n == kHeapListedBlocks) {
+    if (i == n) {
+      ctx->heapListedTo = unit;
+      return;
+    }
+    ctx->heapListedTo = listed[--n];
+  }
+  std::memmove(listed + i + 1, listed + i, 4ull * (n - i));
+  listed[i] = unit;
+  ctx->heapListedCount = n + 1;
+}
+
+// Merges the free blocks behind the free block at u into it as the walk
+// does: one by one, while the sum fits a header. Its size then, or -1 when
+// it runs past the heap, which ends the walk.
+int64_t MergeFollowers(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t u) {
+  uint64_t size = HeaderAt(heap, u) & kBlockSizeMask;
+  for (;;) {
+    const uint64_t next = u + size + 1;
+    if (next > end) return -1;
+    if (next == end) return static_cast<int64_t>(size);
+    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+    const uint64_t merged = size + (nh & kBlockSizeMask) + 1;
+    if ((nh & kBlockInUse) || merged > kBlockSizeMask) return static_cast<int64_t>(size);
+    SetHeader(heap, u, static_cast<uint32_t>(merged));
+    // The follower's header is gone: off the list, or, merged across the
+    // walk's start, the start moves behind the merged block.
+    if (next < ctx->heapListedTo)
+      RemoveListedUnit(ctx, static_cast<uint32_t>(next));
+    else if (u < ctx->heapListedTo)
+      ctx->heapListedTo = static_cast<uint32_t>(std::min<uint64_t>(u + merged + 1, end));
+    size = merged;
+  }
+}
+
+// Takes `units` of the free block of `size` units at u; the unit behind
+// what was taken.
+uint32_t TakeBlock(uint8_t* heap, uint32_t u, uint64_t size, uint32_t units, int32_t* index) {
+  if (size == units) {
+    SetHeader(heap, u, units | kBlockInUse);
+  } else {
+    SetHeader(heap, u, units | kBlockInUse);
+    SetHeader(heap, u + units + 1, static_cast<uint32_t>(size - units - 1));
+  }
+  *index = static_cast<int32_t>(u + 1);
+  return u + units + 1;
+}
+
+// The first-fit walk for whatever TakeAtHint leaves: the listed blocks,
+// then block by block from the walk's start, listing the free blocks it
+// passes while there is room.
 [[gnu::noinline]] ErrCode WalkForBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
   uint8_t* heap = ctx->HeapBytes();
   const uint64_t end = ctx->heapSize;
-  // Every block below the hint is in use: a walk from there chooses as a
-  // walk from the start does. Afterwards the hint moves to the first free
-  // block the walk met, or past the block it handed out.
-  uint64_t u = ctx->heapFreeFrom <= end ? ctx->heapFreeFrom : 0;
-  uint64_t firstFree = end;
-  while (u < end) {
-    uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
-    uint32_t size = h & kBlockSizeMask;
-    uint64_t next = u + size + 1;
-    if (next > end) break;  // a block that runs past the heap ends the walk
-    if (!(h & kBlockInUse)) {
-      if (firstFree == end) firstFree = u;
-      if (next < end) {
-        uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
-        uint64_t merged = uint64_t{size} + (nh & kBlockSizeMask) + 1;
-        if (!(nh & kBlockInUse) && merged <= kBlockSizeMask) {
-          // Merge and look at the merged block again.
-          SetHeader(heap, static_cast<uint32_t>(u), static_cast<uint32_t>(merged));
-          continue;
-        }
-      }
-      if (size >= units) {
-        if (size == units) {
-          SetHeader(heap, static_cast<uint32_t>(u), size | kBlockInUse);
-        } else {
-          SetHeader(heap, static_cast<uint32_t>(u), units | kBlockInUse);
-          SetHeader(heap, static_cast<uint32_t>(u + units + 1), size - units - 1);
-        }
-        *index = static_cast<int32_t>(u + 1);
-        ctx->heapFreeFrom = static_cast<uint32_t>(firstFree < u ? firstFree : u + units + 1);
-        return kOk;
-      }
+  ErrCode result = kErrVarOverflow;
+  bool ended = false;  // a block ran past the heap
+  for (uint32_t i = 0; i < ctx->heapListedCount && !ended; i++) {
+    const uint32_t u = ctx->heapListed[i];
+    const int64_t size = MergeFollowers(ctx, heap, end, u);
+    if (size < 0) {
+      ended = true;
+    } else if (size >= units) {
+      const uint32_t behind = TakeBlock(heap, u, static_cast<uint64_t>(size), units, index);
+      if (size == units)
+        RemoveListed(ctx, i);
+      else
+        ctx->heapListed[i] = behind;
+      ctx->heapFreeFrom = ListedFreeFrom(ctx);
+      return kOk;
     }
-    u = next;
   }
-  ctx->heapFreeFrom = static_cast<uint32_t>(firstFree < u ? firstFree : u);
-  return kErrVarOverflow;
+  uint64_t u = std::min<uint64_t>(ctx->heapListedTo, end);
+  bool listing = true;  // every free block passed is listed
+  while (!ended && u < end) {
+    if (listing) ctx->heapListedTo = static_cast<uint32_t>(u);
+    const uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
+    if (h & kBlockInUse) {
+      const uint64_t next = u + (h & kBlockSizeMask) + 1;
+      if (next > end) break;
+      u = next;
+      continue;
+    }
+    const int64_t size = MergeFollowers(ctx, heap, end, static_cast<uint32_t>(u));
+    if (size < 0) break;
+    if (size >= units) {
+      const uint32_t behind =
+          TakeBlock(heap, static_cast<uint32_t>(u), static_cast<uint64_t>(size), units, index);
+      if (listing) ctx->heapListedTo = behind;
+      result = kOk;
+      break;
+    }
+    if (listing && ctx->heapListedCount < kHeapListedBlocks)
+      ctx->heapListed[ctx->heapListedCount++] = static_cast<uint32_t>(u);
+    else
+      listing = false;
+    u += static_cast<uint64_t>(size) + 1;
+  }
+  if (result && listing) ctx->heapListedTo = static_cast<uint32_t>(u);
+  ctx->heapFreeFrom = ListedFreeFrom(ctx);
+  return result;
 }
 
 }  // namespace
+
+void ForgetHeapHints(EngineContext* ctx) {
+  ctx->heapFreeFrom = 0;
+  ctx->heapListedTo = 0;
+  ctx->heapListedCount = 0;
+}
 
 ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
   if (units == 0) {
     *index = 0;
     return kOk;
   }
-  if (TakeAtHint(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) return kOk;
+  if (!ListIsCurrent(ctx)) {
+    // Walk from the hint as it stands.
+    ctx->heapListedTo = ctx->heapFreeFrom;
+    ctx->heapListedCount = 0;
+  }
+  if (ctx->heapListedCount == 0 && TakeAtHint(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) {
+    ctx->heapListedTo = ctx->heapFreeFrom;
+    return kOk;
+  }
   return WalkForBlock(ctx, units, index);
+}
+
+void NoteFreeBlock(EngineContext* ctx, uint32_t unit) {
+  if (ListIsCurrent(ctx)) {
+    ListFreeBlock(ctx, unit);
+    ctx->heapFreeFrom = ListedFreeFrom(ctx);
+  } else if (unit < ctx->heapFreeFrom) {
+    ctx->heapFreeFrom = unit;
+  }
 }
 
 void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return;
   uint8_t* heap = ctx->HeapBytes();
-  SetHeader(heap, index - 1, HeaderAt(heap, index - 1) & ~kBlockInUse);
-  if (static_cast<uint32_t>(index - 1) < ctx->heapFreeFrom) ctx->heapFreeFrom = index - 1;
+  const uint32_t h = HeaderAt(heap, index - 1);
+  SetHeader(heap, index - 1, h & ~kBlockInUse);
+  if (h & kBlockInUse) NoteFreeBlock(ctx, static_cast<uint32_t>(index - 1));
 }
 
 bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
@@ -122,7 +244,8 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   const uint64_t end = ctx->heapSize;
   // Free followers join the block one by one; the headers are only
   // rewritten once enough is found.
-  uint64_t next = at + size + 1;
+  const uint64_t first = at + size + 1;
+  uint64_t next = first;
   while (size < units && next < end) {
     const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
     const uint64_t nsize = nh & kBlockSizeMask;
@@ -131,13 +254,25 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
     next += nsize + 1;
   }
   if (size < units || size > kBlockSizeMask) return false;
+  const bool current = ListIsCurrent(ctx);
   SetHeader(heap, at, (h & ~kBlockSizeMask) | units);
   const uint64_t rest = uint64_t{at} + units + 1;
   if (size > units)
     SetHeader(heap, static_cast<uint32_t>(rest), static_cast<uint32_t>(size - units - 1));
-  // The hint may have named one of the blocks taken in.
-  if (ctx->heapFreeFrom > at && ctx->heapFreeFrom < rest)
-    ctx->heapFreeFrom = static_cast<uint32_t>(rest);
+  if (!current) {
+    // The hint may have named one of the blocks taken in.
+    if (ctx->heapFreeFrom > at && ctx->heapFreeFrom < rest)
+      ctx->heapFreeFrom = static_cast<uint32_t>(rest);
+    return true;
+  }
+  // The blocks taken in leave the list; a walk's start among them moves to
+  // the rest, which is listed when it lies below the start.
+  for (uint32_t i = ctx->heapListedCount; i-- > 0;)
+    if (ctx->heapListed[i] >= first && ctx->heapListed[i] < next) RemoveListed(ctx, i);
+  if (ctx->heapListedTo >= first && ctx->heapListedTo < next)
+    ctx->heapListedTo = static_cast<uint32_t>(rest);
+  if (rest < next) ListFreeBlock(ctx, static_cast<uint32_t>(rest));
+  ctx->heapFreeFrom = ListedFreeFrom(ctx);
   return true;
 }
 

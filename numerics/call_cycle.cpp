@@ -9,6 +9,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/loop/loop.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -94,8 +95,15 @@ ErrCode KeepArgumentsOnFailure(EngineContext* ctx, uint32_t level, ErrCode e) {
   return e;
 }
 
+ErrCode CheckCycleNesting(EngineContext* ctx, const void* self) {
+  return CountCallBacksOf(ctx, self) >= kMaxCycleNesting ? kErrStackOverflow : kOk;
+}
+
 ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
-                   CycleEntry start, CycleEntry resume) {
+                   CycleEntry start, CycleEntry resume, const void* self) {
+  if (nargin >= 0) {
+    if (ErrCode e = CheckCycleNesting(ctx, self)) return e;
+  }
   const uint32_t level = ArgumentsTop(ctx, nargin, working);
   const ErrCode e = nargin >= 0 ? start(ctx, nargin, nargout) : resume(ctx, nargin, nargout);
   return KeepArgumentsOnFailure(ctx, level, e);

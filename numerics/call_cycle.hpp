@@ -59,9 +59,18 @@ ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_l
 using CycleEntry = ErrCode (*)(EngineContext* ctx, int32_t nargin, int32_t nargout);
 // Runs the entry nargin asks for; a failed one leaves the arguments as they
 // came (KeepArgumentsOnFailure), with `working` entries above them between
-// calls.
+// calls. `self` is the native's own function, for CheckCycleNesting.
 ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
-                   CycleEntry start, CycleEntry resume);
+                   CycleEntry start, CycleEntry resume, const void* self);
+
+// A native of the cycle runs inside the functions it calls at most this
+// many times over (a function that starts its own solver again, without
+// end, would otherwise fill memory before any stack did).
+inline constexpr int32_t kMaxCycleNesting = 40;
+
+// At a first entry: kErrStackOverflow when the native `self` already runs
+// kMaxCycleNesting times in the functions below.
+ErrCode CheckCycleNesting(EngineContext* ctx, const void* self);
 
 // The stack level up to which the native's arguments reach: the top at a
 // first entry (nargin >= 0), below fun's results and the working entries

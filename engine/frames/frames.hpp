@@ -21,6 +21,12 @@ inline constexpr uint32_t kBlockKept = 1u << 31;
 ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index);
 // Clears the in-use bit; indices outside the heap are ignored.
 void FreeEngineBlock(EngineContext* ctx, int32_t index);
+// Tells the allocator of a free block that starts at the unit (a header
+// written outside this file).
+void NoteFreeBlock(EngineContext* ctx, uint32_t unit);
+// The allocator's hints forgotten: the next walk starts at the heap's first
+// unit (after the headers were rewritten wholesale).
+void ForgetHeapHints(EngineContext* ctx);
 // Grows the block in place to at least `units` over the free blocks behind
 // it; false, nothing changed, when they are too few.
 bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units);

@@ -4,6 +4,7 @@
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"
@@ -218,7 +219,7 @@ ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argume
   if (!reader(ctx->DescWords(), 4 * h.descWords, argument)) return AbandonLoad(ctx);
   if (!reader(ctx->DataBytes(), 8 * h.dataUnits, argument)) return AbandonLoad(ctx);
   ctx->dataTop = h.dataUnits;
-  ctx->heapFreeFrom = 0;  // the heap's blocks are the image's now
+  ForgetHeapHints(ctx);  // the heap's blocks are the image's now
   if (!reader(ctx->HeapBytes(), 8 * h.heapUnits, argument)) return AbandonLoad(ctx);
   if (h.heapUnits < ctx->heapSize)
     Store<uint32_t>(ctx->HeapBytes() + 8ull * h.heapUnits, ctx->heapSize - h.heapUnits - 1);

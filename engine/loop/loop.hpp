@@ -69,6 +69,11 @@ void PrintErrorTrace(EngineContext* ctx, ErrCode code);
 ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs, int32_t outputs,
                                 uint32_t continuation);
 
+// How many frames, from the current one down, will call back a native of
+// this function when they return: how deeply that native runs inside the
+// functions it called (a solver whose function starts the solver again).
+int32_t CountCallBacksOf(EngineContext* ctx, const void* function);
+
 // Runs `words` words of code (a halt is appended) as a function of its own
 // whose entries are the top `inputs` stack entries, with `variables` unset
 // variables of its own; the code lies in a value on the data stack below

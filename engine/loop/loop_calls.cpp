@@ -97,6 +97,27 @@ ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inpu
   return CallRecord(ctx, t, inputs, outputs, continuation);
 }
 
+int32_t CountCallBacksOf(EngineContext* ctx, const void* function) {
+  int32_t count = 0;
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
+    const uint32_t* w = FrameWords(ctx, f);
+    const uint32_t callBack = w[kFwContinue];
+    if (!callBack) continue;
+    int32_t global = ContinuationNative(callBack);
+    if (IsInstructionContinuation(callBack)) {
+      // The native whose call instruction lies before the return position.
+      const uint8_t* base = CodeAreaBase(ctx, w[kFwReturnKind]);
+      const uint32_t offset = w[kFwReturnOffset];
+      if (!base || offset < 2u * kNativeCallLength) continue;
+      const auto* native = reinterpret_cast<const int16_t*>(base + offset) - kNativeCallLength;
+      global = native[0] - kFirstNativeOpcode;
+    }
+    NativeTarget t;
+    if (LocateNative(ctx, global, &t) && t.record->function == function) count++;
+  }
+  return count;
+}
+
 ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
   EngineContext* ctx = run.ctx;
   NativeTarget t;

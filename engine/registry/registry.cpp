@@ -7,6 +7,7 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/native_nesting.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 
@@ -170,11 +171,16 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     const int64_t returned = int64_t{ctx->descTop} - 3ll * (-int64_t{inputs} - 1);
     base = returned - ContinuationEntriesBelow(continuation);
   }
+  const NativeNesting nesting;
+  if (nesting.TooDeep()) return kErrStackOverflow;
   // A native called while another one runs (its function value) keeps the
-  // other's call-back state as it was.
+  // other's call-back state as it was; while it runs, no entry below its
+  // own may be dropped.
   const int32_t outerResults = ctx->nativeResults;
   const uint32_t outerContinuation = ctx->nativeContinuation;
+  const uint32_t outerFloor = ctx->nativeFloor;
   ctx->nativeContinuation = continuation;
+  if (base >= 0) ctx->nativeFloor = static_cast<uint32_t>(base);
   ErrCode e;
   for (int32_t a = inputs;;) {
     ctx->nativeResults = 0;
@@ -185,6 +191,7 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   }
   ctx->nativeResults = outerResults;
   ctx->nativeContinuation = outerContinuation;
+  ctx->nativeFloor = outerFloor;
   if (e) return e;
   if (ctx->curFrame != frame) {
     // A compiled function was started for a call-back: its frame keeps

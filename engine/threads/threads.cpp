@@ -153,6 +153,8 @@ void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target) {
   std::memcpy(ctx->errLocName, to->errName, sizeof to->errName);
   ctx->errLocName[sizeof to->errName] = 0;
   ctx->currentThread = target;
+  // The running native's floor was a level of the other thread's stack.
+  ctx->nativeFloor = 0;
 }
 
 ErrCode CallThreadFunction(EngineContext* ctx, int32_t scope, int32_t args) {

@@ -11,7 +11,9 @@ namespace vke {
 
 ErrCode DropStackEntries(EngineContext* ctx, int32_t keep, int32_t count) {
   if (count <= 0) return kOk;
-  if (keep < 0 || 3u * uint32_t(keep + count) > ctx->descTop) return kErrIllegal;
+  if (keep < 0 || 3ull * (uint64_t(keep) + uint64_t(count)) > ctx->descTop) return kErrIllegal;
+  // A native drops its own entries only, never its caller's.
+  if (ctx->descTop - 3u * uint32_t(keep + count) < ctx->nativeFloor) return kErrIllegal;
   uint32_t keepUnits = 0, dropUnits = 0;
   for (int32_t d = 0; d < keep; d++) keepUnits += DescAt(ctx, d)->size;
   for (int32_t d = keep; d < keep + count; d++) dropUnits += DescAt(ctx, d)->size;

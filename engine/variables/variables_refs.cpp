@@ -35,7 +35,7 @@ void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units) {
   Store<uint32_t>(header, (h & ~kBlockSizeMask) | units);
   Store<uint32_t>(header + 8ull * (units + 1), old - units - 1);
   const uint32_t rest = static_cast<uint32_t>(block) + units;  // the new free block
-  if (rest < ctx->heapFreeFrom) ctx->heapFreeFrom = rest;
+  NoteFreeBlock(ctx, rest);
 }
 
 void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth) {

@@ -345,9 +345,12 @@ ErrCode DelaunaynNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t)
 // T = delaunay(x, y), [T, hull] = delaunay(x, y).
 ErrCode DelaunayNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   if (ErrCode e = PushPointPairs(ctx, 1, 0)) return e;
-  const ErrCode e = TriangulateTop(ctx, nargout >= 2);
-  if (e) Drop(ctx);
-  return e;
+  const bool hull = nargout >= 2;
+  if (ErrCode e = TriangulateTop(ctx, hull)) {
+    Drop(ctx);
+    return e;
+  }
+  return DropStackEntries(ctx, hull ? 2 : 1, 2);
 }
 
 }  // namespace vke

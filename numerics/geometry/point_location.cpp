@@ -207,7 +207,10 @@ ErrCode TsearchnNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
   const int32_t n = x.Cols(), q = xi.Rows();
   if (t.Cols() != n + 1 || xi.Cols() != n) return kErrIncompSize;
   if (n > 64) return kErrBadSize;
-  if (nargout < 2) return PushLocations(ctx, x, t, xi, MatrixShape(q, 1));
+  if (nargout < 2) {
+    if (ErrCode e = PushLocations(ctx, x, t, xi, MatrixShape(q, 1))) return e;
+    return DropStackEntries(ctx, 1, 3);
+  }
   const uint32_t level = ctx->descTop;
   double* barycentric;
   if (ErrCode e = PushDoubleArrayOfShape(ctx, MatrixShape(q, n + 1), &barycentric)) return e;
@@ -222,7 +225,7 @@ ErrCode TsearchnNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
   if (!scratch) return DropAboveLevel(ctx, level, kErrDataOverflow);
   if (ErrCode e = LocatePoints(x, t, xi, simplex, barycentric, scratch))
     return DropAboveLevel(ctx, level, e);
-  return kOk;
+  return DropStackEntries(ctx, 2, 3);
 }
 
 // zi = griddatan(X, z, XI [, method]).
@@ -237,7 +240,9 @@ ErrCode GriddatanNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) 
   if (z.Rows() != x.Rows() || z.Cols() != 1) return kErrBadSize;
   if (xi.Cols() != x.Cols()) return kErrIncompSize;
   if (x.Cols() > 64) return kErrBadSize;
-  return PushScatteredValues(ctx, top + 2, z.re, xi, method, MatrixShape(xi.Rows(), 1));
+  if (ErrCode e = PushScatteredValues(ctx, top + 2, z.re, xi, method, MatrixShape(xi.Rows(), 1)))
+    return e;
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 // zi = griddata(x, y, z, xi, yi [, method]) (option 'g') and idx =
@@ -274,7 +279,8 @@ ErrCode GriddataNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t op
                                               : kErrIncompSize;
   }
   if (e) return DropAboveLevel(ctx, level, e);
-  return DropStackEntries(ctx, 1, 2);
+  // The pairs and the inputs go; the result stays.
+  return DropStackEntries(ctx, 1, 2 + nargin);
 }
 
 }  // namespace vke

@@ -162,9 +162,12 @@ ErrCode VoronoinNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
 // V = voronoi(x, y), [V, C] = voronoi(x, y), each cell counter-clockwise.
 ErrCode VoronoiNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   if (ErrCode e = PushPointPairs(ctx, 1, 0)) return e;
-  const ErrCode e = VoronoiTop(ctx, nargout >= 2, true);
-  if (e) Drop(ctx);
-  return e;
+  const bool cells = nargout >= 2;
+  if (ErrCode e = VoronoiTop(ctx, cells, true)) {
+    Drop(ctx);
+    return e;
+  }
+  return DropStackEntries(ctx, cells ? 2 : 1, 2);
 }
 
 }  // namespace vke

@@ -127,7 +127,9 @@ ErrCode Interp1Native(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
       }
     }
   }
-  return hasX ? kOk : DropStackEntries(ctx, 1, 1);
+  // The result takes the place of the inputs (and of the coordinates made
+  // for a missing x).
+  return DropStackEntries(ctx, 1, nargin + (hasX ? 0 : 1));
 }
 
 }  // namespace vke

@@ -141,7 +141,7 @@ ErrCode InterpnNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     re[p] = vr;
     if (outIm) outIm[p] = vi;
   }
-  return kOk;
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 }  // namespace vke

@@ -154,6 +154,7 @@ ErrCode PushSolution(OdeRun& r, int32_t nargout) {
 ErrCode IntegrateOde(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
   const auto* table = reinterpret_cast<const double*>(option);
   if (nargin >= 0) {
+    if (ErrCode e = CheckCycleNesting(ctx, reinterpret_cast<const void*>(&IntegrateOde))) return e;
     const uint32_t level = ctx->descTop;
     bool events = false;
     ErrCode e = nargin >= 4 ? WantsEventIntegrator(ctx, nargin - 4, &events) : kOk;

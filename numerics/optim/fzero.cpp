@@ -222,7 +222,8 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t) {
 // x = fzero(fun, x0, options, p1, ..., pk); entered again with a negative
 // nargin after each evaluation of fun.
 ErrCode FzeroNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume,
+                    reinterpret_cast<const void*>(&FzeroNative));
 }
 
 }  // namespace vke

@@ -150,7 +150,8 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t) {
 // quad(fun, a, b, tol, trace, p1, ..., pk); entered again with a negative
 // nargin after each evaluation of fun.
 ErrCode QuadNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume);
+  return EnterCycle(ctx, nargin, nargout, kLayout.working, &Start, &Resume,
+                    reinterpret_cast<const void*>(&QuadNative));
 }
 
 }  // namespace vke

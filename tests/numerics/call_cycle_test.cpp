@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "engine/registry/natives_decl.hpp"
 #include "engine/threads/threads.hpp"
@@ -32,6 +33,31 @@ TEST_F(CallCycle, FunMayRunTheNativesItself) {
   EXPECT_EQ(Show("abs(quad(@(a) fminbnd(@(x) (x - a)^2, [-1 2]), 0, 1) - 0.5) <= 1e-6"), "true");
   Run("x = fminsearch(@(p) (quad(@(t) p(1) * t, 0, 1) - 1)^2 + (p(2) - 3)^2, [1 1]);");
   EXPECT_EQ(Show("max(abs(x - [2 3])) <= 1e-3"), "true");
+}
+
+// A function that starts its own solver again, without end, fails with the
+// stack-overflow error at a modest depth, which try catches; the next
+// statement runs and nesting within bounds still works.
+TEST_F(CallCycle, ASolverStartedAgainWithoutEndOverflows) {
+  // Each function counts how deeply it runs.
+  Run("function y = q(t)\n  global depth\n  depth = depth + 1;\n  y = quad(@q, 0, "
+      "1);\nendfunction\n"
+      "function y = m(p)\n  global depth\n  depth = depth + 1;\n  y = fminsearch(@m, p);\n"
+      "endfunction\n"
+      "function y = z(x)\n  global depth\n  depth = depth + 1;\n  y = fzero(@z, x);\nendfunction\n"
+      "function d = o(t, y)\n  global depth\n  depth = depth + 1;\n  [s, w] = ode45(@o, [0 1], "
+      "y);\n"
+      "  d = -y;\nendfunction\nglobal depth");
+  for (const char* call :
+       {"quad(@q, 0, 1)", "fminsearch(@m, 1)", "fzero(@z, 1)", "ode45(@o, [0 1], 1)"}) {
+    Run(std::string("depth = 0; try, ") + call + "; e = ''; catch, e = lasterr; end, k = 1;");
+    EXPECT_EQ(Show("same(e(1:min(14, end)), 'Stack overflow')"), "true")
+        << call << ": " << Show("e");
+    EXPECT_EQ(Show("depth"), "40") << call;
+  }
+  Run("function y = nest(a, n)\n  if n == 0\n    y = a;\n  else\n"
+      "    y = quad(@(t) nest(t, n - 1), 0, 1);\n  end\nendfunction");
+  EXPECT_EQ(Show("abs(nest(0, 5) - 1 / 2) < 1e-9"), "true");
 }
 
 TEST_F(CallCycle, FevalAndHandlesGiveTheDirectResults) {

@@ -172,6 +172,33 @@ TEST_F(Geometry, CodesOfBadCalls) {
   for (auto [text, code] : cases) EXPECT_EQ(Show(text), code) << text;
 }
 
+// Each native leaves its results in place of its inputs, so that the loop
+// around a call finds its own entries as it left them: three rounds over a
+// range, over a matrix's columns and over a list.
+TEST_F(Geometry, CallsInsideLoops) {
+  const char* calls[] = {
+      "r = delaunay([0 1 0], [0 0 1]);",
+      "[r, h] = delaunay([0 1 0], [0 0 1]);",
+      "[r, h] = delaunayn([0 0; 1 0; 0 1]);",
+      "r = tsearchn([0 0; 1 0; 0 1], [1 2 3], [0.2 0.2]);",
+      "[r, p] = tsearchn([0 0; 1 0; 0 1], [1 2 3], [0.2 0.2]);",
+      "r = griddata([0 1 0], [0 0 1], [1 2 3], 0.2, 0.2);",
+      "r = griddata([0 1 0], [0 0 1], [1 2 3], 0.2, 0.2, 'nearest');",
+      "r = griddatan([0 0; 1 0; 0 1], [1; 2; 3], [0.2 0.2]);",
+      "r = tsearch([0 1 0], [0 0 1], [1 2 3], 0.2, 0.2);",
+      "[v, r] = voronoi([0 1 0], [0 0 1]);",
+      "r = voronoi([0 1 0], [0 0 1]);",
+  };
+  for (const char* call : calls) {
+    for (const char* over : {"1:3", "[4 5 6]", "{1, 'a', []}"}) {
+      Run(std::string("n = 0; for k = ") + over + ", " + call + " n = n + 1; end");
+      EXPECT_EQ(Show("n"), "3") << call << " over " << over;
+    }
+  }
+  Run("for k = 1:2, r = griddata([0 1 0], [0 0 1], [1 2 3], 0.25, 0.5); s(k) = r; end");
+  EXPECT_EQ(Show("all(abs(s - 2.25) < 1e-12)"), "true");
+}
+
 // A native of one argument (delaunayn, voronoin) with two outputs on
 // `count` points of a spiral through its record, with `free` data words
 // left above the argument; the stack as it was when it fails.

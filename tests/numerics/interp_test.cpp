@@ -97,6 +97,28 @@ TEST_F(Interpolation, AgreeWithOctave) {
   EXPECT_EQ(Show("close(interpn(g1, g2, g3, gV, p1, p2, p3, 'nearest'), gNearest)"), "true");
 }
 
+// The result takes the place of the inputs, so that the loop around a call
+// finds its own entries as it left them: three rounds over a range, over a
+// matrix's columns and over a list.
+TEST_F(Interpolation, CallsInsideLoops) {
+  const char* calls[] = {
+      "r = interp1([1 2 3], [4 5 6], 1.5);",
+      "r = interp1([4 5 6], 1.5, 'n');",
+      "r = interp1([1 2 3], [4 5 6], 5, 'l', 0);",
+      "r = interp1([1 2 3], [4 5; 6 7; 8 9], [1.5 2]);",
+      "r = interpn([1 2 3], [4 5 6], 1.5);",
+      "r = interpn([1 2], [1 2 3], [1 2 3; 4 5 6], 1.5, 2, 'n', 0);",
+  };
+  for (const char* call : calls) {
+    for (const char* over : {"1:3", "[4 5 6]", "{1, 'a', []}"}) {
+      Run(std::string("n = 0; for k = ") + over + ", " + call + " n = n + 1; end");
+      EXPECT_EQ(Show("n"), "3") << call << " over " << over;
+    }
+  }
+  Run("for k = [2 3], s(k - 1) = interp1([1 2 3], [4 5 6], k - 0.5); end");
+  EXPECT_EQ(Show("same(s, [4.5 5.5])"), "true");
+}
+
 TEST_F(Interpolation, CodesOfBadCalls) {
   const std::pair<const char*, const char*> cases[] = {
       {"interp1([1 2 3], [1 2 3], 2, 'cubic')", "error 108"},
