@@ -12,7 +12,10 @@
 # sizes each (the runner in its sliced mode, as always): nanoseconds per
 # iteration or element in vke, Octave and, for the scalar loop, Lua 5.4
 # (lua5.4, when installed), the start of an empty program taken off, and
-# Octave's whole-process time over vke's. The targets: scalar loop at
+# Octave's whole-process time over vke's. Before those, where lua5.4 is
+# installed, the programs with a .lua version run against Lua (vke's time
+# over Lua's, with the targets of the handler loop, recursion and the
+# scalar loop beside them). The targets: scalar loop at
 # 2e6 at least 20 times Octave (at most 26 ns per iteration), recursion 30
 # times, vector work at 1e6 and 1e7 elements 1.5 times, string building and
 # vector growth 10 times. Each row that has a target says "met" or "below"
@@ -33,7 +36,7 @@ if [ -z "$VKE" ]; then
 fi
 vke=${VKE:-$build/tools/vke}
 [ $# -gt 0 ] || set -- empty scalar_loop scalar_division recursion vector_slices string_building \
-  vector_work vector_growth \
+  vector_work vector_growth mixed_loop matrix_elements \
   fminbnd_cos fzero_cos fminsearch_rosenbrock quad_exp \
   ode45_vanderpol ode23_vanderpol ode45_linear ode23_linear
 out=$(mktemp -d)
@@ -95,6 +98,26 @@ results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["result
 v, p = results["lapack"], results["plain"]
 print(f"{'scalar_division':<18} {v:12.4f} {p:12.4f} {v / p:10.2f}")
 PY
+# Against Lua 5.4 (when installed), whole processes: the programs that have
+# a .lua version, vke's time over Lua's. The targets bound that ratio: the
+# mixed handler loop within 3 times Lua, recursion and the scalar loop
+# within 2 times.
+if command -v lua5.4 >/dev/null; then
+  printf '\n%-18s %12s %12s %10s %8s\n' program "vke (ms)" "lua (ms)" "vke/lua" target
+  for name in mixed_loop recursion scalar_loop matrix_elements string_building; do
+    hyperfine -N --warmup 1 --runs "$runs" --export-json "$out/lua.json" \
+      -n vke "$vke $here/programs/$name.vke" -n lua "lua5.4 $here/programs/$name.lua" \
+      >/dev/null 2>&1
+    python3 - "$out/lua.json" "$name" <<'PY'
+import json, sys
+t = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+most = {"mixed_loop": 3, "recursion": 2, "scalar_loop": 2}.get(sys.argv[2])
+r = t["vke"] / t["lua"]
+verdict = f"<={most} {'met' if r <= most else 'above'}" if most else ""
+print(f"{sys.argv[2]:<18} {t['vke'] * 1e3:12.2f} {t['lua'] * 1e3:12.2f} {r:10.2f} {verdict:>8}")
+PY
+  done
+fi
 if [ "${SIZED:-1}" != 0 ]; then
   printf '\n%-16s %9s %10s %10s %10s %8s %16s\n' program size "vke ns/it" "oct ns/it" "lua ns/it" \
     ratio target

@@ -203,6 +203,13 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
         case kOpForRangeNext:
           if (forms.ForRange(at, ip, e) == Fused::kOn) continue;
           break;
+        case kOpLoadIndexed:
+        case kOpLoadIndexedFirst: {
+          const Fused step = forms.Indexed(at, ip, e);
+          if (step == Fused::kOn) continue;
+          if (step == Fused::kAsIs) e = RunPlainInstruction(ctx, at, &ip);
+          break;
+        }
 
           // ---- Calls and returns ----
         case kOpCallFn:

@@ -13,6 +13,9 @@
 // hold until the top is passed again (or a form changes a variable's block).
 #pragma once
 
+#include <cmath>
+#include <cstddef>
+
 #include "engine/builtin_hooks.hpp"
 #include "engine/loop/decoded_chain.hpp"
 #include "engine/loop/loop_internal.hpp"
@@ -178,6 +181,66 @@ class ScalarForms {
     at = ip;
     ctx_->instructionLevel = ctx_->descTop;
     return Scalars(at, ip, e);
+  }
+
+  // loadindexed and loadindexedfirst that begin x(i) or x(i, j), each
+  // subscript a variable's load or a small integer, read as a value or
+  // assigned the value on top: with x a real double matrix, the subscripts
+  // real double scalars that are whole numbers within its size and, for an
+  // assignment, a real double scalar on top, the element is pushed or
+  // written in place without the reference between. Anything else, errors
+  // included, is left to the instructions as compiled (kAsIs).
+  VKE_HOT_INLINE Fused Indexed(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+    const bool write = at[0] == kOpLoadIndexedFirst;
+    const int16_t* sub = at + 2;
+    double subs[2];
+    int32_t count = 0;
+    for (; count < 2 && (sub[0] == kOpLoadVar || sub[0] == kOpPushSmallInt); count++, sub += 2) {
+      if (sub[0] == kOpPushSmallInt)
+        subs[count] = sub[1];
+      else if (!Slots().LoadScalar(sub[1], &subs[count]))
+        return Fused::kAsIs;
+    }
+    if (count == 0 || sub[1] != count || sub[2] != 0 ||
+        (write ? sub[0] != kOpParenAfterBrace : sub[0] != kOpParenAfterIndex || sub[3] != 1))
+      return Fused::kAsIs;
+    uint8_t* const item = Slots().RealMatrixItem(at[1]);
+    if (!item) return Fused::kAsIs;
+    const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
+    int64_t k;
+    if (count == 1) {
+      if (!(subs[0] >= 1 && subs[0] <= size) || subs[0] != std::floor(subs[0])) return Fused::kAsIs;
+      k = static_cast<int64_t>(subs[0]) - 1;
+    } else {
+      const int32_t columns = Load<int32_t>(item + offsetof(ValueDescriptor, word));
+      if (columns <= 0) return Fused::kAsIs;
+      const uint32_t rows = size / static_cast<uint32_t>(columns);
+      if (!(subs[0] >= 1 && subs[0] <= rows) || subs[0] != std::floor(subs[0]) ||
+          !(subs[1] >= 1 && subs[1] <= columns) || subs[1] != std::floor(subs[1]))
+        return Fused::kAsIs;
+      // A plain matrix lies row by row.
+      k = (static_cast<int64_t>(subs[0]) - 1) * columns + static_cast<int64_t>(subs[1]) - 1;
+    }
+    // The reference (four units) and the subscripts the instructions push
+    // must have had room: a full stack fails there, as before.
+    if (uint64_t{ctx_->descTop} + 3ull * (count + 1) >= ctx_->descCap ||
+        uint64_t{ctx_->dataTop} + 4ull + count >= ctx_->dataCap)
+      return Fused::kAsIs;
+    uint8_t* const element = item + kItemHeaderBytes + 8 * k;
+    if (write) {
+      if (!FrameHasEntries(ctx_, 1) || !IsRealDoubleScalar(*DescAt(ctx_, 0))) return Fused::kAsIs;
+      vke::Store<double>(element, Load<double>(ctx_->DataUnits() + ctx_->dataTop - 1));
+      ctx_->descTop -= 3;
+      ctx_->dataTop -= 1;
+      ip = sub + 3;
+    } else {
+      e = PushRealScalar(ctx_, Load<double>(element));
+      if (e) return Fused::kAsIs;
+      ip = sub + 4;
+    }
+    // The instructions taken, counted as the loop would count them.
+    polls_ += count + 1;
+    return GoOn();
   }
 
   // jump, the loop's own and the one after a run: a light instruction (not

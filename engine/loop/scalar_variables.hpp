@@ -71,6 +71,17 @@ struct ScopeSlots {
     return item;
   }
 
+  // The item of variable n when it holds a real double matrix (no link, no
+  // imaginary part) whose elements lie whole in its block; null otherwise.
+  VKE_HOT_INLINE uint8_t* RealMatrixItem(int32_t n) const {
+    if (static_cast<uint32_t>(n) >= count) return nullptr;
+    const auto block = static_cast<int32_t>(slots[n]);
+    if (static_cast<uint32_t>(block) - 1 >= heapSize) return nullptr;
+    uint8_t* item = Item(block);
+    if (Load<uint32_t>(item) != 0 || Units(block) < 2ull + Load<uint32_t>(item + 4)) return nullptr;
+    return item;
+  }
+
   // The value of variable n when it holds a real double scalar.
   VKE_HOT_INLINE bool LoadScalar(int32_t n, double* value) const {
     const uint8_t* item = ScalarItem(n, false);

@@ -46,6 +46,16 @@ VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
       // smaller than y would lose it.
       apply([](T x, T y) {
         if (y == 0) return x;
+        // Whole numbers below 2^53 take the integer remainder, which is
+        // fmod's exactly (a zero one with x's sign, as fmod gives it).
+        constexpr T kWhole = T(9007199254740992.0);
+        if (x == std::trunc(x) && y == std::trunc(y) && std::fabs(x) < kWhole &&
+            std::fabs(y) < kWhole) {
+          const auto q = static_cast<int64_t>(x) % static_cast<int64_t>(y);
+          if (q == 0) return std::copysign(T(0), x);
+          const auto r = static_cast<T>(q);
+          return (r < 0) != (y < 0) ? r + y : r;
+        }
         const T r = std::fmod(x, y);
         return r != 0 && (r < 0) != (y < 0) ? r + y : r;
       });

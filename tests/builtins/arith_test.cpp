@@ -227,6 +227,10 @@ TEST_F(Arith, RealDoublesFollowIeeeWithRemAndModRules) {
       {"mod", -1e-10, -1, -1e-10},
       {"mod", -0.5, 1e10, 1e10 - 0.5},
       {"rem", -1e-10, 1, -1e-10},
+      // Whole numbers at the edge of exact integers, either sign.
+      {"mod", -9007199254740991, 10, 9},
+      {"mod", 9007199254740991, -10, -9},
+      {"mod", -12, -5, -2},
   };
   for (const DoubleCase& c : cases) {
     // Scalars, an array against a scalar on either side, and two arrays.

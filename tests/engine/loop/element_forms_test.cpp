@@ -1,0 +1,82 @@
+// Scalar elements of real matrices read and written in place by x(i) and
+// x(i, j) with variables or small integers as subscripts: the same values
+// as the general indexing paths (whose subscripts are expressions), and the
+// same errors, growth and conversions where the elements are not plain.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/engine.hpp"
+#include "engine/errors/errors.hpp"
+#include "tests/host/command_line.hpp"
+#include "tests/host/test_host.hpp"
+
+namespace vke {
+namespace {
+
+using test::RunCommandLine;
+using test::TestHost;
+
+// The text's output, or its error output after a failure.
+std::string Outcome(const std::string& text) {
+  TestHost host;
+  const ErrCode e = RunCommandLine(host.ctx(), text);
+  return e == kOk ? host.Output(1) : "error: " + host.Output(2);
+}
+
+TEST(ElementForms, ReadsAndWritesMatchTheGeneralPaths) {
+  // Every element of a matrix, a row and a column, read and written through
+  // variables and literals, against the subscripts as expressions.
+  EXPECT_EQ(Outcome("A = [1 2 3; 4 5 6]; bad = 0;\n"
+                    "for i = 1:2, for j = 1:3\n"
+                    "  if A(i, j) ~= A(i + 0, j + 0), bad = bad + 1; end\n"
+                    "  A(i, j) = 10 * i + j;\n"
+                    "end, end\n"
+                    "for k = 1:6, A(k) = A(k) - k; end\n"
+                    "x = A(2, 3); y = A(1, 2); z = A(5);\n"
+                    "disp(bad), disp(A), disp([x y z])\n"),
+            Outcome("B = [1 2 3; 4 5 6];\n"
+                    "for i = 1:2, for j = 1:3, B(i + 0, j + 0) = 10 * i + j; end, end\n"
+                    "for k = 1:6, B(k + 0) = B(k + 0) - k; end\n"
+                    "x = B(2 + 0, 3 + 0); y = B(1 + 0, 2 + 0); z = B(5 + 0);\n"
+                    "disp(0), disp(B), disp([x y z])\n"));
+  EXPECT_EQ(Outcome("v = zeros(1, 4); c = (1:3)';\n"
+                    "for k = 1:4, v(k) = k * k; end\n"
+                    "for k = 1:3, c(k, 1) = c(k) + v(k); end\n"
+                    "disp(v), disp(c')\n"),
+            Outcome("disp([1 4 9 16]), disp([2 6 12])\n"));
+}
+
+TEST(ElementForms, OtherSubscriptsAndValuesTakeTheirOwnPaths) {
+  // Out of range, not whole, zero, unset: the general path's errors.
+  const struct {
+    const char* fast;
+    const char* general;
+  } errors[] = {
+      {"v = [1 2 3]; k = 4; x = v(k);", "v = [1 2 3]; k = 4; x = v(k + 0);"},
+      {"v = [1 2 3]; k = 1.5; x = v(k);", "v = [1 2 3]; k = 1.5; x = v(k + 0);"},
+      {"v = [1 2 3]; k = 0; x = v(k);", "v = [1 2 3]; k = 0; x = v(k + 0);"},
+      {"A = eye(2); i = 3; j = 1; x = A(i, j);", "A = eye(2); i = 3; j = 1; x = A(i + 0, j);"},
+      {"A = eye(2); i = 1; j = 3; x = A(i, j);", "A = eye(2); i = 1; j = 3; x = A(i, j + 0);"},
+      {"v = [1 2 3]; k = 0; v(k) = 1;", "v = [1 2 3]; k = 0; v(k + 0) = 1;"},
+      {"clear w; k = 1; x = w(k);", "clear w; k = 1; x = w(k + 0);"},
+  };
+  for (const auto& c : errors) {
+    const std::string fast = Outcome(c.fast);
+    EXPECT_EQ(fast, Outcome(c.general)) << c.fast;
+    EXPECT_EQ(fast.rfind("error: ", 0), 0u) << c.fast;
+  }
+  // Growth, a complex matrix, an integer matrix, a string, a complex value
+  // stored, a global.
+  EXPECT_EQ(Outcome("v = [1 2]; k = 4; v(k) = 7; disp(v)\n"
+                    "z = [1i 2]; k = 2; z(k) = 3; disp(z(k) + z(1))\n"
+                    "n = int8([1 2]); k = 2; n(k) = 100; disp(n(k))\n"
+                    "s = 'ab'; k = 1; s(k) = 'x'; disp(s)\n"
+                    "w = [1 2]; k = 1; w(k) = 2i; disp(w)\n"
+                    "global g\ng = [5 6]; k = 2; g(k) = 8; disp(g(k))\n"),
+            Outcome("disp([1 2 0 7]), disp(3 + 1i), disp(int8(100)), disp('xb'),"
+                    "disp([2i 2]), disp(8)\n"));
+}
+
+}  // namespace
+}  // namespace vke
