@@ -30,8 +30,7 @@ constexpr int32_t kHeight = 600;
 // A letter page at 600 dots per inch with half-inch margins.
 constexpr double kPrinterDpi = 600;
 constexpr double kPagePoints[2] = {612, 792};
-constexpr int32_t kPageWidth = 7 * 600 + 300;
-constexpr int32_t kPageHeight = 10 * 600;
+constexpr double kMarginMm = 12.7;
 
 size_t g_bytes = 0;  // what the documents weigh, so that none is left out
 
@@ -80,23 +79,31 @@ cairo_status_t Append(void* closure, const unsigned char* data, unsigned int len
 }
 
 // The printed page as the printout draws it: the printer port on the
-// page's context, the figure laid out at the page's size, a 10-point font.
+// page's context, the figure laid out in screen units in the page's drawing
+// rectangle, a 10-point font.
 void Print(vke::KVContextBlock* block) {
   std::string pdf;
   cairo_surface_t* surface =
       cairo_pdf_surface_create_for_stream(Append, &pdf, kPagePoints[0], kPagePoints[1]);
   cairo_t* cr = cairo_create(surface);
   cairo_scale(cr, 72 / kPrinterDpi, 72 / kPrinterDpi);
-  cairo_translate(cr, kPrinterDpi / 2, kPrinterDpi / 2);
+  const vke::PageLayout layout({static_cast<int32_t>(kPagePoints[0] * kPrinterDpi / 72),
+                                static_cast<int32_t>(kPagePoints[1] * kPrinterDpi / 72),
+                                kPrinterDpi, kMarginMm, kMarginMm, kMarginMm, kMarginMm});
+  cairo_translate(cr, layout.left(), layout.top());
+  cairo_scale(cr, layout.scale(), layout.scale());
   vke::GraphicsPort& port = vke::PrinterPort();
   vke::SetGraphicsPortFunctions(block, &port);
   {
     std::unique_ptr<CairoTarget> page;
-    Check(CairoTarget::CreateOnContext(cr, kPageWidth, kPageHeight, &page) == vke::kOk, "page");
+    Check(CairoTarget::CreateOnContext(cr, layout.figureWidth(), layout.figureHeight(), &page) ==
+              vke::kOk,
+          "page");
+    page->SetLeastLineWidth(vke::PageLayout::LeastLineUnits());
     vke::FigureState& fig = vke::FindInstance(block, 0)->figure;
-    vke::SetRect(fig.rect, 0, kPageWidth, 0, kPageHeight);
+    vke::SetRect(fig.rect, 0, layout.figureWidth(), 0, layout.figureHeight());
     vke::ResetInstanceSubplots(&fig);
-    port.setFont(vke::kPrintFontFace, vke::kPrintFontPoints * kPrinterDpi / 72, 0, nullptr,
+    port.setFont(vke::kPrintFontFace, vke::PageLayout::FontUnits(vke::kPrintFontPoints), 0, nullptr,
                  page.get());
     DrawOn(block, page.get());
     vke::SetRect(fig.rect, 0, kWidth, 0, kHeight);

@@ -6,6 +6,7 @@
 
 #include "graphics/camera.hpp"
 #include "graphics/decoration_draw.hpp"
+#include "graphics/scale.hpp"
 #include "graphics/ticks.hpp"
 
 namespace vke {
@@ -218,8 +219,7 @@ class BoxPainter {
 
 void Compute3DBoxOutline(const SubplotRecord& s, Box3D* out) {
   for (int a = 0; a < 3; ++a) {
-    out->minimum[a] = s.limits[a];
-    out->maximum[a] = s.limits[a + 3];
+    ShownLimits(s, a, &out->minimum[a], &out->maximum[a]);
     const bool backAtMax =
         s.orthographic ? s.cameraPosition[a] < 0 : s.cameraPosition[a] < s.cameraTarget[a];
     out->back[a] = backAtMax ? out->maximum[a] : out->minimum[a];

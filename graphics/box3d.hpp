@@ -10,7 +10,8 @@
 
 namespace vke {
 
-// The limits box as seen from the camera: its limits, the back corner B
+// The limits box as seen from the camera: its limits (a range of one value
+// widened as the axes show it, ShownLimits), the back corner B
 // (farthest from the viewer) and the front corner F, and the outline
 // through the six other corners, from (F.x, B.y, B.z) round to it again,
 // projected to device x and y. A corner behind a perspective camera takes

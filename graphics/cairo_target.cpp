@@ -174,6 +174,15 @@ ErrCode CairoTarget::CreateOnContext(cairo_t* context, int32_t width, int32_t he
   cairo_set_line_join(t->cr_, CAIRO_LINE_JOIN_ROUND);
   t->layout_ = pango_cairo_create_layout(t->cr_);
   pango_layout_set_single_paragraph_mode(t->layout_, TRUE);
+  // The same text extents whatever the context's scale and surface.
+  PangoContext* text = pango_layout_get_context(t->layout_);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  pango_cairo_context_set_font_options(text, options);
+  cairo_font_options_destroy(options);
+  pango_context_set_round_glyph_positions(text, FALSE);
+  pango_layout_context_changed(t->layout_);
   *out = std::move(t);
   return kOk;
 }

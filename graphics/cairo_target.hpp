@@ -53,9 +53,12 @@ class CairoTarget {
   // by Finish. Like SVG it cannot invert: feedback is drawn in black.
   static ErrCode CreateCopyDocuments(int32_t width, int32_t height, double dotsPerInch,
                                      std::unique_ptr<CairoTarget>* out);
-  // Draws on a context that the caller keeps (a printer page): width x
-  // height device units in the context's current user space. The context's
-  // state is saved here and given back as it was when the target goes.
+  // Draws on a context that the caller keeps (a printer page, a preview's
+  // bitmap): width x height device units in the context's current user
+  // space. Text is measured and drawn alike at any scale of that space (no
+  // hinting, glyphs placed unrounded), so that a page drawn large and small
+  // is laid out the same. The context's state is saved here and given back
+  // as it was when the target goes.
   static ErrCode CreateOnContext(cairo_t* context, int32_t width, int32_t height,
                                  std::unique_ptr<CairoTarget>* out);
 
@@ -86,6 +89,10 @@ class CairoTarget {
   void SaveState();
   // False (and nothing restored) when no state is saved.
   bool RestoreState();
+  // The thinnest line the port strokes, in device units; 0 (the default)
+  // strokes every pen at its own width.
+  void SetLeastLineWidth(double units) { leastLineWidth_ = units; }
+  double leastLineWidth() const { return leastLineWidth_; }
   const PortFont& font() const { return font_; }
   void SelectFont(const PortFont& font) { font_ = font; }
   uint32_t textRgb() const { return textRgb_; }
@@ -122,6 +129,7 @@ class CairoTarget {
   std::vector<cairo_surface_t*> replicas_;
   PortFont font_;
   uint32_t textRgb_ = 0;
+  double leastLineWidth_ = 0;
   std::vector<SavedState> saved_;
   std::string svg_;
   std::string pdf_;

@@ -57,7 +57,11 @@ bool HasData(const SubplotRecord& r, int axis) {
 }
 
 double Span(const SubplotRecord& r, int axis) {
-  return HasData(r, axis) ? r.limits[axis + 3] - r.limits[axis] : 0;
+  if (!HasData(r, axis)) return 0;
+  double lo = 0;
+  double hi = 0;
+  ShownLimits(r, axis, &lo, &hi);
+  return hi - lo;
 }
 
 void UsableSize(const SubplotRecord& r, double* width, double* height) {
@@ -98,8 +102,10 @@ double ScaledDiagonal(const SubplotRecord& r) {
 void UpdateAutomaticVectors(SubplotRecord* r, double diagonal) {
   if (r->viewFlags & kViewAutoTarget) {
     for (int a = 0; a < 3; ++a) {
-      r->cameraTarget[a] =
-          HasData(*r, a) ? (r->limits[a] + r->limits[a + 3]) / 2 * r->inverseAspect[a] : 0;
+      double lo = 0;
+      double hi = 0;
+      ShownLimits(*r, a, &lo, &hi);
+      r->cameraTarget[a] = HasData(*r, a) ? (lo + hi) / 2 * r->inverseAspect[a] : 0;
     }
   }
   if (r->viewFlags & kViewAutoPosition) {
@@ -162,9 +168,12 @@ void UpdateViewMatrix(SubplotRecord* r) {
 void FitBox(SubplotRecord* r, double width, double height) {
   double farX = 0;
   double farY = 0;
+  double lo[3];
+  double hi[3];
+  for (int a = 0; a < 3; ++a) ShownLimits(*r, a, &lo[a], &hi[a]);
   for (int corner = 0; corner < 8; ++corner) {
     double p[3];
-    for (int a = 0; a < 3; ++a) p[a] = r->limits[a + ((corner >> a) & 1 ? 3 : 0)];
+    for (int a = 0; a < 3; ++a) p[a] = (corner >> a) & 1 ? hi[a] : lo[a];
     double X = 0;
     double Y = 0;
     double w = 0;

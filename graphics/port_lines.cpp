@@ -156,9 +156,11 @@ bool BothBeyond(double u, double v) {
   return (u < -kFarCoord && v < -kFarCoord) || (u > kFarCoord && v > kFarCoord);
 }
 
-void ApplyPen(cairo_t* cr, const PenBrush& pen) {
+// The pen on the target's context; no thinner than the target's least line.
+void ApplyPen(const CairoTarget& t, const PenBrush& pen) {
+  cairo_t* cr = t.context();
   SetSourceRgb(cr, pen.rgb);
-  cairo_set_line_width(cr, pen.width);
+  cairo_set_line_width(cr, std::max<double>(pen.width, t.leastLineWidth()));
   cairo_set_line_cap(cr, pen.width == 1 ? CAIRO_LINE_CAP_BUTT : CAIRO_LINE_CAP_ROUND);
   SetDash(cr, pen.dash, 0);
 }
@@ -344,7 +346,7 @@ void CairoDrawPolyline(const double* x, const double* y, int32_t n, const PlotSt
   cairo_t* cr = t->context();
   cairo_save(cr);
   const Placement at = BeginShape(t, *style);
-  ApplyPen(cr, pen);
+  ApplyPen(*t, pen);
   if (kind >= kKindNone) {
     DrawMarkers(cr, at, x, y, n, kind, pen);
   } else if (pen.fill) {
@@ -374,7 +376,7 @@ void CairoDrawCircle(double cx, double cy, double rx, double ry, const PlotStyle
   cairo_t* cr = t->context();
   cairo_save(cr);
   BeginShape(t, *style);
-  ApplyPen(cr, pen);
+  ApplyPen(*t, pen);
   AddEllipse(cr, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b));
   FillAndStroke(cr, pen);
   cairo_restore(cr);

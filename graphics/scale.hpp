@@ -61,6 +61,16 @@ inline double LimitMax(const SubplotRecord& r, Axis axis) {
 
 // --- States and limits ---
 
+// An automatic range of one value shows that value in the middle of a range
+// wide enough for labelled ticks on either side: the value a tenth of its
+// magnitude either way (at least 1e-6), or -1..1 around 0; on a logarithmic
+// axis the value divided and multiplied by 1.1. Other ranges, and one that
+// would overflow, are left as they are.
+void WidenLoneValue(bool log, double* lo, double* hi);
+// The limits of an axis as a 3-D box shows them: its limits, a range of one
+// value widened by WidenLoneValue.
+void ShownLimits(const SubplotRecord& record, int32_t axis, double* lo, double* hi);
+
 // Each axis below the fixed state becomes automatic with the default limits.
 void SubplotScaleDefaults(SubplotRecord* record);
 // Widens the automatic limits with n points (any array may be null), then

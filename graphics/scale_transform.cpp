@@ -14,27 +14,10 @@ struct AxisMap {
   double offset;
 };
 
-// An automatic range of one value shows that value in the middle of a
-// range wide enough for labelled ticks on either side: the value a tenth of
-// its magnitude either way (at least the least lenient span), or -1..1
-// around 0; on a logarithmic axis the value divided and multiplied by 1.1.
+// A range of one value is widened by this share of its magnitude each way,
+// by at least the least half span.
 constexpr double kLoneValueShare = 0.1;
 constexpr double kLeastLoneHalfSpan = 1e-6;
-
-void WidenLoneValue(bool log, double* lo, double* hi) {
-  const double v = *lo;
-  if (log) {
-    if (!(v > 0)) return;
-    *lo = v / (1 + kLoneValueShare);
-    *hi = v * (1 + kLoneValueShare);
-    return;
-  }
-  const double half = v == 0 ? 1 : std::max(kLoneValueShare * std::fabs(v), kLeastLoneHalfSpan);
-  // Near the largest doubles the range would overflow: keep the old span.
-  if (!std::isfinite(v - half) || !std::isfinite(v + half)) return;
-  *lo = v - half;
-  *hi = v + half;
-}
 
 // The map of data lo..hi onto near..far less m / 2 at each end; false when
 // the axis keeps its transform (a logarithmic axis without a positive
@@ -43,7 +26,7 @@ bool FitAxis(double lo, double hi, bool log, bool lenient, double m, double near
              double farEdge, AxisMap* out) {
   const double extent = farEdge - nearEdge;
   const double base = m * farEdge / 2 + (1 - m / 2) * nearEdge;
-  if (lenient && lo == hi) WidenLoneValue(log, &lo, &hi);
+  if (lenient) WidenLoneValue(log, &lo, &hi);
   if (log) {
     if (!(hi > 0)) return false;
     const double e = lenient ? 1e-6 : 1e-24;
@@ -68,6 +51,28 @@ bool FitAxis(double lo, double hi, bool log, bool lenient, double m, double near
 }
 
 }  // namespace
+
+void WidenLoneValue(bool log, double* lo, double* hi) {
+  if (!(*lo == *hi)) return;
+  const double v = *lo;
+  if (log) {
+    if (!(v > 0)) return;
+    *lo = v / (1 + kLoneValueShare);
+    *hi = v * (1 + kLoneValueShare);
+    return;
+  }
+  const double half = v == 0 ? 1 : std::max(kLoneValueShare * std::fabs(v), kLeastLoneHalfSpan);
+  // Near the largest doubles the range would overflow: keep the old span.
+  if (!std::isfinite(v - half) || !std::isfinite(v + half)) return;
+  *lo = v - half;
+  *hi = v + half;
+}
+
+void ShownLimits(const SubplotRecord& r, int32_t axis, double* lo, double* hi) {
+  *lo = r.limits[axis];
+  *hi = r.limits[axis + 3];
+  WidenLoneValue(IsLogAxis(r, axis), lo, hi);
+}
 
 void ComputeSubplotTransform(SubplotRecord* r, bool lenient, double margin) {
   if (LimitMax(*r, kAxisX) < LimitMin(*r, kAxisX)) {

@@ -1,7 +1,8 @@
-// The figure's printout: one page whose drawing rectangle is the page within
-// the page setup's margins, in the printer's units, drawn on the cairo
-// context of the device; the preview's device is a small bitmap of the
-// same page, so the page units are scaled to the device here.
+// The figure's printout: one page whose drawing rectangle is the paper within
+// the page setup's margins (PageLayout), drawn on the cairo context of the
+// device in the printer's units; the preview's device is a small bitmap of
+// the same page, so the page units are scaled to the device here and the
+// preview shows the printout's picture.
 #include <wx/dc.h>
 #include <wx/prntbase.h>
 
@@ -41,25 +42,20 @@ bool FigurePrintout::OnPrintPage(int) {
   int ppiY = 0;
   GetPPIPrinter(&ppiX, &ppiY);
   if (pageWidth <= 0 || pageHeight <= 0 || ppiX <= 0) return false;
+  PrintSheet sheet{pageWidth, pageHeight, static_cast<double>(ppiX)};
   // The margins the page setup asks for, in millimetres.
-  wxPoint topLeft;
-  wxPoint bottomRight;
   if (setup_) {
-    topLeft = setup_->GetMarginTopLeft();
-    bottomRight = setup_->GetMarginBottomRight();
+    sheet.marginLeft = setup_->GetMarginTopLeft().x;
+    sheet.marginTop = setup_->GetMarginTopLeft().y;
+    sheet.marginRight = setup_->GetMarginBottomRight().x;
+    sheet.marginBottom = setup_->GetMarginBottomRight().y;
   }
-  const double perMm = ppiX / 25.4;
-  const int left = static_cast<int>(topLeft.x * perMm);
-  const int top = static_cast<int>(topLeft.y * perMm);
-  const int width = pageWidth - left - static_cast<int>(bottomRight.x * perMm);
-  const int height = pageHeight - top - static_cast<int>(bottomRight.y * perMm);
   cairo_save(cr);
+  // The preview's bitmap holds the page at its own scale.
   const double scale = std::min(static_cast<double>(deviceWidth) / pageWidth,
                                 static_cast<double>(deviceHeight) / pageHeight);
   cairo_scale(cr, scale, scale);
-  cairo_translate(cr, left, top);
-  const ErrCode e =
-      PrintFigurePage(engine_, id_, cr, {width, height, static_cast<double>(ppiX)}, restoreView_);
+  const ErrCode e = PrintFigurePage(engine_, id_, cr, PageLayout(sheet), restoreView_);
   cairo_restore(cr);
   if (e && report_) report_(e);
   return true;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -85,6 +86,39 @@ TEST(Box3D, LabelsNearZeroPrintAsZero) {
   std::set<std::string> seen(texts.begin(), texts.end());
   EXPECT_TRUE(seen.count("0"));
   for (const std::string& t : texts) EXPECT_EQ(t.find('e'), std::string::npos) << t;
+}
+
+// A constant z (plot3 at one height, surf of a constant matrix) gets a box
+// of some height, widened around the value as a 2-D axis is, and a z axis
+// of at least two distinct labels.
+TEST(Box3D, AConstantAxisIsWidenedAroundItsValue) {
+  struct Case {
+    double z;
+    double low, high;
+  };
+  for (const Case c : {Case{50, 45, 55}, Case{0, -1, 1}, Case{-2, -2.2, -1.8}}) {
+    SubplotRecord r = Box({0, 1, 0.5}, {0, 1, 0.25}, {c.z, c.z, c.z});
+    EXPECT_EQ(r.limits[kAxisZ], c.z);  // the limits themselves stay the data's
+    Box3D box{};
+    Compute3DBoxOutline(r, &box);
+    EXPECT_DOUBLE_EQ(box.minimum[kAxisZ], c.low) << c.z;
+    EXPECT_DOUBLE_EQ(box.maximum[kAxisZ], c.high) << c.z;
+    // The box stands up on the device: its outline spans some height.
+    const auto [lowest, highest] = std::minmax_element(box.outlineY, box.outlineY + 7);
+    EXPECT_GT(*highest - *lowest, 50) << c.z;
+    r.optionWord = kOptXLabels << 8;  // the z labels alone
+    RecordingPort rec;
+    Draw3DOutlineAndLabels(r, nullptr, rec.port(), rec.target());
+    const auto texts = TextStrings(rec);
+    const std::set<std::string> labels(texts.begin(), texts.end());
+    EXPECT_GE(labels.size(), 2u) << c.z;
+  }
+  // An axis with two values is left as it is.
+  SubplotRecord r = Box({0, 1}, {0, 1}, {3, 4});
+  Box3D box{};
+  Compute3DBoxOutline(r, &box);
+  EXPECT_EQ(box.minimum[kAxisZ], 3);
+  EXPECT_EQ(box.maximum[kAxisZ], 4);
 }
 
 }  // namespace

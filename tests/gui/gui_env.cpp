@@ -1,4 +1,4 @@
-// Event pumping, shell commands and temporary folders of the window tests.
+// Event pumping and screenshots of the window tests.
 #include "tests/gui/gui_env.hpp"
 
 #include <wx/app.h>
@@ -6,11 +6,8 @@
 #include <wx/dcmemory.h>
 #include <wx/utils.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 namespace vke::test {
@@ -40,32 +37,6 @@ wxImage Snapshot(wxWindow* window, const std::string& name) {
   const wxImage image = bitmap.ConvertToImage();
   image.SaveFile(ScreenDir() + "/" + name + ".png", wxBITMAP_TYPE_PNG);
   return image;
-}
-
-int Shell(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ShellOutput(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-    pclose(pipe);
-  }
-  return out;
-}
-
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vke-gui-XXXXXX").string();
-  path_ = mkdtemp(pattern.data());
-}
-
-TempFolder::~TempFolder() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
 }
 
 }  // namespace vke::test

@@ -42,26 +42,6 @@ namespace vke::test {
 bool GuiAvailable() {
   return !g_skipAll;
 }
-
-bool UnderCi() {
-  const char* ci = std::getenv("CI");
-  return ci != nullptr && std::string(ci) == "true";
-}
-
-bool HasCommands(const std::string& commands) {
-  std::string test = "true";
-  std::string word;
-  for (size_t k = 0; k <= commands.size(); k++) {
-    if (k < commands.size() && commands[k] != ' ') {
-      word += commands[k];
-    } else if (!word.empty()) {
-      test += " && command -v " + word + " >/dev/null 2>&1";
-      word.clear();
-    }
-  }
-  return std::system(test.c_str()) == 0;
-}
-
 }  // namespace vke::test
 
 int main(int argc, char** argv) {

@@ -1,18 +1,26 @@
 // The figure's outputs on the desktop, against a mocked engine that draws a
 // red square: the copy served on the clipboard as SVG, PDF and PNG to
 // another program, the printout rendered onto a PDF page of its own, and
-// the print preview opened on the screen and closed.
+// the print preview opened on the screen and closed. Then a real figure,
+// printed in both orientations inside the margins, and the toolkit's
+// preview drawing the printed page.
 #include <cairo-pdf.h>
 #include <gmock/gmock.h>
 #include <wx/dc.h>
 #include <wx/dcgraph.h>
 #include <wx/graphics.h>
+#include <wx/gtk/print.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
+#include "shell/figure_print.hpp"
+#include "shell/kv_engine.hpp"
 #include "shell/window/kv_dialogs.hpp"
 #include "tests/gui/gui_env.hpp"
+#include "tests/host/page_picture.hpp"
 #include "tests/shell/mock_engine_facade.hpp"
 
 namespace vke {
@@ -149,17 +157,18 @@ constexpr int kPageHeight = 6600;
 TEST_F(Outputs, ThePrintoutIsOnePageOfTheFigureInsideTheMargins) {
   VKE_REQUIRE_COMMANDS("pdfinfo pdftoppm", "poppler-utils");
   wxPageSetupDialogData setup;
-  setup.SetMarginTopLeft(wxPoint(10, 10));  // millimetres
-  setup.SetMarginBottomRight(wxPoint(10, 10));
-  const int margin = static_cast<int>(10 * 600 / 25.4);
+  setup.SetMarginTopLeft(wxPoint(20, 20));  // millimetres
+  setup.SetMarginBottomRight(wxPoint(20, 20));
+  const PageLayout layout({kPageWidth, kPageHeight, 600, 20, 20, 20, 20});
+  const double margin = 20 * 600 / 25.4;
   std::vector<ErrCode> reported;
   int restored = 0;
   double fontHeight = 0;
-  EXPECT_CALL(engine, SetFigureRect(kId, kPageWidth - 2 * margin, kPageHeight - 2 * margin));
+  EXPECT_CALL(engine, SetFigureRect(kId, layout.figureWidth(), layout.figureHeight()));
   EXPECT_CALL(engine, RunDrawHandlers(kId)).WillOnce(Return(25));
   EXPECT_CALL(engine, DrawFigure(kId)).WillOnce([&](int32_t) {
     port->textExtent("0", 1, nullptr, &fontHeight, target);
-    DrawSquare(1000, 1000);
+    DrawSquare(100, 100);
   });
   FigurePrintout printout(
       engine, kId, [&] { restored++; }, [&](ErrCode e) { reported.push_back(e); }, &setup);
@@ -189,18 +198,19 @@ TEST_F(Outputs, ThePrintoutIsOnePageOfTheFigureInsideTheMargins) {
   EXPECT_EQ(port, &PrinterPort());
   EXPECT_EQ(restored, 1);
   EXPECT_THAT(reported, ::testing::ElementsAre(25));  // told, and the page drawn all the same
-  EXPECT_GT(fontHeight, 83);                          // 10 points at 600 per inch
-  EXPECT_LT(fontHeight, 120);
+  EXPECT_GT(fontHeight, 13.3);                        // 10 points in screen units
+  EXPECT_LT(fontHeight, 20);
   const std::string info = test::ShellOutput("pdfinfo " + Quoted(pdf));
   EXPECT_THAT(info, ::testing::HasSubstr("Pages:           1"));
   EXPECT_THAT(info, ::testing::HasSubstr("612 x 792 pts"));
-  // At 60 per inch a printer dot is a tenth of a pixel: the square spans
-  // (margin + 1000) / 10 to (margin + 2000) / 10.
+  // At 60 per inch a screen unit is 0.625 pixel and a printer dot a tenth:
+  // the square spans (margin + 625) / 10 to (margin + 1250) / 10.
   const std::string page = File("page");
   test::Shell("pdftoppm -r 60 -png -singlefile " + Quoted(pdf) + " " + Quoted(page));
-  const int inside = (margin + 1500) / 10;
+  const int inside = static_cast<int>((margin + 150 * 6.25) / 10);
   EXPECT_THAT(PixelOf(page + ".png", inside, inside), kRed);
-  EXPECT_THAT(PixelOf(page + ".png", (1500) / 10 - 30, (1500) / 10 - 30), ::testing::Not(kRed));
+  const int before = static_cast<int>((margin + 50 * 6.25) / 10);
+  EXPECT_THAT(PixelOf(page + ".png", before, before), ::testing::Not(kRed));
 }
 
 TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
@@ -234,6 +244,134 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   EXPECT_TRUE(frame->Close());
   test::Pump(200);
   EXPECT_FALSE(wxTopLevelWindows.Find(frame));
+}
+
+// ---- A real figure printed and previewed ----
+
+// A letter sheet at 600 dots per inch in either orientation, in the page
+// setup as the toolkit's dialog leaves it: no margins of its own.
+wxPrintData LetterData(bool landscape) {
+  wxPrintData data;
+  data.SetPaperId(wxPAPER_LETTER);
+  data.SetOrientation(landscape ? wxLANDSCAPE : wxPORTRAIT);
+  data.SetQuality(wxPRINT_QUALITY_MEDIUM);  // 600 per inch
+  return data;
+}
+
+// The toolkit's own preview, with its page rendered into a bitmap as the
+// preview frame shows it.
+class RenderedPreview : public wxGtkPrintPreview {
+ public:
+  using wxGtkPrintPreview::wxGtkPrintPreview;
+  bool Render(wxBitmap& bitmap) { return RenderPageIntoBitmap(bitmap, 1); }
+};
+
+// The figure of tests/shell/printed.kvd, a blue line through five red
+// circles, packed by the packing tool and loaded into an engine.
+struct PrintedFigure : ::testing::Test {
+  test::TempFolder folder;
+  KVAppContext context{8290304, 134217728};
+  KVEngine engine{context};
+  int32_t id = 0;
+
+  void SetUp() override {
+    VKE_REQUIRE_GUI();
+    VKE_REQUIRE_COMMANDS("pdfinfo pdftoppm", "poppler-utils");
+    ASSERT_TRUE(engine.Created());
+    const char* data = std::getenv("VKE_TEST_DATA");
+    const std::string source = std::string(data ? data : ".") + "/../shell/printed.kvd";
+    const std::string image = File("printed.img");
+    ASSERT_EQ(test::Shell(std::string(VKE_KVPACK) + " --bare -o " + Quoted(image) + " " +
+                          Quoted(source) + " >/dev/null"),
+              0);
+    std::string title;
+    ASSERT_EQ(engine.LoadApplication(image, &title), kOk);
+    id = engine.FirstInstance();
+  }
+  void TearDown() override { engine.SetGraphicsPort(nullptr, nullptr); }
+
+  std::string File(const std::string& name) const { return folder.Path() + "/" + name; }
+
+  // The printout on a PDF page of the paper, through a device that reports
+  // what the printer's reports: the paper's size at 600 per inch.
+  std::string PrintOnPdf(const wxPageSetupDialogData& setup, int width, int height,
+                         const std::string& name) {
+    const std::string pdf = File(name + ".pdf");
+    cairo_surface_t* surface =
+        cairo_pdf_surface_create(pdf.c_str(), width * 72.0 / 600, height * 72.0 / 600);
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, 72.0 / 600, 72.0 / 600);
+    FigurePrintout printout(engine, id, nullptr, nullptr, &setup);
+    {
+      PdfPageDC dc(cr, width, height);
+      printout.SetDC(&dc);
+      printout.SetPageSizePixels(width, height);
+      printout.SetPPIPrinter(600, 600);
+      printout.SetPaperRectPixels(wxRect(0, 0, width, height));
+      EXPECT_TRUE(printout.OnPrintPage(1));
+    }
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+    return pdf;
+  }
+
+  std::string Rasterise(const std::string& pdf, int dpi) {
+    const std::string out = pdf.substr(0, pdf.size() - 4);
+    EXPECT_EQ(test::Shell("pdftoppm -r " + std::to_string(dpi) + " -png -singlefile " +
+                          Quoted(pdf) + " " + Quoted(out)),
+              0);
+    return out + ".png";
+  }
+};
+
+// The preview's bitmap, drawn by the toolkit's preview at 100 per inch of
+// the page, against the printed page rasterised at 100 per inch: the same
+// picture, frame, labels and markers, in both orientations.
+TEST_F(PrintedFigure, ThePreviewShowsThePrintedPage) {
+  for (const bool landscape : {false, true}) {
+    SCOPED_TRACE(landscape ? "landscape" : "portrait");
+    const wxPrintData data = LetterData(landscape);
+    const wxPageSetupDialogData setup(data);
+    const int width = landscape ? kPageHeight : kPageWidth;
+    const int height = landscape ? kPageWidth : kPageHeight;
+    const test::Picture printed(
+        Rasterise(PrintOnPdf(setup, width, height, landscape ? "wide" : "tall"), 100));
+    ASSERT_TRUE(printed.ok());
+    // The printed figure lies inside the least margins, 10 mm each side.
+    const double margin = 10 / 25.4 * 100;
+    const test::Box ink = test::BoxOf(printed, test::Ink);
+    ASSERT_FALSE(ink.empty());
+    EXPECT_GE(ink.left, margin - 1);
+    EXPECT_GE(ink.top, margin - 1);
+    EXPECT_LE(ink.right, printed.width() - margin);
+    EXPECT_LE(ink.bottom, printed.height() - margin);
+
+    wxPrintDialogData dialog(data);
+    RenderedPreview preview(new FigurePrintout(engine, id, nullptr, nullptr, &setup), nullptr,
+                            &dialog);
+    wxBitmap bitmap(width / 6, height / 6);
+    ASSERT_TRUE(preview.Render(bitmap));
+    const wxImage image = bitmap.ConvertToImage();
+    image.SaveFile(test::ScreenDir() + (landscape ? "/preview-wide.png" : "/preview-tall.png"),
+                   wxBITMAP_TYPE_PNG);
+    const test::Picture shown(image.GetData(), image.GetWidth(), image.GetHeight());
+    ASSERT_EQ(shown.width(), printed.width());
+    ASSERT_EQ(shown.height(), printed.height());
+
+    int drawn = 0;
+    const int differing = test::DifferingPixels(shown, printed, &drawn);
+    ASSERT_GT(drawn, 1000);  // the frame, the labels, the line
+    EXPECT_LT(differing, drawn / 50) << differing << " of " << drawn;
+    EXPECT_EQ(test::Markers(shown).size(), 5u);
+    EXPECT_EQ(test::Markers(printed).size(), 5u);
+    const std::vector<int> frame = test::FrameLines(shown, true, margin);
+    const std::vector<int> printedFrame = test::FrameLines(printed, true, margin);
+    ASSERT_FALSE(frame.empty());
+    ASSERT_FALSE(printedFrame.empty());
+    EXPECT_NEAR(frame.front(), printedFrame.front(), 1);
+    EXPECT_NEAR(frame.back(), printedFrame.back(), 1);
+  }
 }
 
 }  // namespace

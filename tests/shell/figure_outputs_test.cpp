@@ -2,8 +2,8 @@
 // rectangle sizes the documents, the copy metrics hold while the figure
 // draws and are restored, the figure is laid out at 0.95 of the view and
 // back at full size afterwards, a rectangle no target can take leaves the
-// view's figure intact; the page goes through the printer port at the page
-// size in a 10-point font, and the view is given back its target.
+// view's figure intact; the page goes through the printer port laid out in
+// screen units in a 10-point font, and the view is given back its target.
 #include <cairo-pdf.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -158,7 +158,7 @@ TEST_F(FigureOutputs, WithoutAnEngineTheCopyIsAnEmptySquare) {
   EXPECT_EQ(CopyFigureImages(engine, kId, 400, 300, nullptr, &images), kKvNonexistentInstance);
 }
 
-TEST_F(FigureOutputs, APageThroughThePrinterPortAtThePageSize) {
+TEST_F(FigureOutputs, APageThroughThePrinterPortInScreenUnits) {
   std::string pdf;
   cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(
       [](void* closure, const unsigned char* data, unsigned int n) {
@@ -167,35 +167,61 @@ TEST_F(FigureOutputs, APageThroughThePrinterPortAtThePageSize) {
       },
       &pdf, 595, 842);
   cairo_t* c = cairo_create(surface);
-  cairo_scale(c, 72.0 / 600, 72.0 / 600);  // device units at 600 per inch
+  cairo_scale(c, 72.0 / 600, 72.0 / 600);    // device units at 600 per inch
+  const PageLayout page({4958, 7016, 600});  // A4
   double fontHeight = 0;
+  double leastLine = 0;
   {
     InSequence order;
     EXPECT_CALL(engine, ResetSubplots(kId));
-    EXPECT_CALL(engine, SetFigureRect(kId, 4800, 6000));
+    EXPECT_CALL(engine, SetFigureRect(kId, page.figureWidth(), page.figureHeight()));
     EXPECT_CALL(engine, RunDrawHandlers(kId)).WillOnce(Return(25));
     EXPECT_CALL(engine, ResetSubplots(kId));
     EXPECT_CALL(engine, DrawFigure(kId)).WillOnce([&](int32_t) {
       port->textExtent("0", 1, nullptr, &fontHeight, target);
+      leastLine = static_cast<CairoTarget*>(target)->leastLineWidth();
       DrawSquare();
     });
     EXPECT_CALL(engine, ResetSubplots(kId));
   }
   // The handlers' failure is told; the page is drawn all the same.
-  EXPECT_EQ(PrintFigurePage(engine, kId, c, {4800, 6000, 600}, [&] { restored++; }), 25);
+  EXPECT_EQ(PrintFigurePage(engine, kId, c, page, [&] { restored++; }), 25);
   EXPECT_EQ(port, &PrinterPort());
   EXPECT_EQ(restored, 1);
-  // 10 points at 600 per inch: an em of 83 device units, a line a little
-  // taller.
-  EXPECT_GT(fontHeight, 83);
-  EXPECT_LT(fontHeight, 120);
+  // 10 points in screen units: an em of 13.3, a line a little taller.
+  EXPECT_GT(fontHeight, 13.3);
+  EXPECT_LT(fontHeight, 20);
+  EXPECT_DOUBLE_EQ(leastLine, 0.5 * 96 / 72);  // half a point
+  // The context is given back as it came.
   EXPECT_EQ(cairo_status(c), CAIRO_STATUS_SUCCESS);
+  double x = 600;
+  double y = 600;
+  cairo_user_to_device(c, &x, &y);
+  EXPECT_DOUBLE_EQ(x, 72);
+  EXPECT_DOUBLE_EQ(y, 72);
   cairo_destroy(c);
   cairo_surface_finish(surface);
   cairo_surface_destroy(surface);
   EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
 
-  EXPECT_EQ(PrintFigurePage(engine, kId, nullptr, {4800, 6000, 600}, nullptr), kErrBadArg);
+  EXPECT_EQ(PrintFigurePage(engine, kId, nullptr, page, [&] { restored++; }), kErrBadArg);
+  EXPECT_EQ(restored, 2);
+}
+
+// Margins that leave no room: nothing is laid out or drawn, and the view
+// gets its target back.
+TEST_F(FigureOutputs, APageWithoutRoomDrawsNothing) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 10, 10);
+  cairo_t* c = cairo_create(surface);
+  EXPECT_CALL(engine, SetFigureRect(_, _, _)).Times(0);
+  EXPECT_CALL(engine, DrawFigure(_)).Times(0);
+  const PageLayout page({400, 400, 600, 10, 10, 10, 10});
+  EXPECT_EQ(page.figureWidth(), 0);
+  EXPECT_EQ(PrintFigurePage(engine, kId, c, page, [&] { restored++; }), kErrBadSize);
+  EXPECT_EQ(restored, 1);
+  EXPECT_EQ(cairo_status(c), CAIRO_STATUS_SUCCESS);
+  cairo_destroy(c);
+  cairo_surface_destroy(surface);
 }
 
 }  // namespace
