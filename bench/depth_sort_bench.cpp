@@ -127,6 +127,7 @@ double Milliseconds(const Triangles& t, bool draw, std::vector<uint64_t>* buffer
   vke::InitScreenPortMetrics();
   Painter painter{&vke::ScreenPort(), image.get()};
   const vke::DepthSortCallbacks callbacks{nullptr, nullptr, draw ? &FillTriangle : nullptr};
+  std::vector<uint32_t> work;
   int32_t frames = 0;
   const auto start = std::chrono::steady_clock::now();
   std::chrono::duration<double> spent{};
@@ -136,7 +137,8 @@ double Milliseconds(const Triangles& t, bool draw, std::vector<uint64_t>* buffer
       const uint32_t user[3] = {static_cast<uint32_t>(k), static_cast<uint32_t>(60 + k % 150), 0};
       vke::DepthSortAddTriangle(pool, user, &t.x[3 * k], &t.y[3 * k], &t.z[3 * k], true, true, 0);
     }
-    vke::DepthSortFlush(pool, callbacks, &painter);
+    work.resize(vke::DepthSortWorkBytes(pool) / 4);
+    vke::DepthSortFlush(pool, callbacks, &painter, work.data(), work.size() * 4);
     *drawnItems = static_cast<size_t>(pool->count);
     ++frames;
     spent = std::chrono::steady_clock::now() - start;

@@ -256,7 +256,9 @@ void DrawTriangle(void* context, const uint32_t user[3], const float* x, const f
 }  // namespace
 
 void Render3DFlush(RenderCall& call) {
-  DepthSortFlush(call.pool, DepthSortCallbacks{&DrawPoint, &DrawSegment, &DrawTriangle}, &call);
+  // The commands' half of the scratch is free by now: the flush's work area.
+  DepthSortFlush(call.pool, DepthSortCallbacks{&DrawPoint, &DrawSegment, &DrawTriangle}, &call,
+                 call.scratch, size_t{call.capacity} * sizeof(double));
 }
 
 }  // namespace vke
