@@ -75,15 +75,26 @@ struct Flush {
   void Sort(int32_t from) {
     const int32_t to = pool->active;
     const int32_t n = to - from;
+    // With keys the maximum depths are sorted along beside the order, in
+    // the place of the keys set again below.
+    float* front = keyed ? keys.back : nullptr;
+    if (front != nullptr) {
+      for (int32_t i = from; i < to; ++i) front[i] = items[order[i]].z[0];
+    }
+    const auto frontAt = [&](int32_t j) { return front != nullptr ? front[j] : items[order[j]].z[0]; };
     int32_t h = 1;
     while (h < n / 3) h = 3 * h + 1;
     for (; h > 0; h /= 3) {
       for (int32_t i = from + h; i < to; ++i) {
         const uint32_t v = order[i];
-        const float z = items[v].z[0];
+        const float z = frontAt(i);
         int32_t j = i;
-        for (; j - h >= from && items[order[j - h]].z[0] < z; j -= h) order[j] = order[j - h];
+        for (; j - h >= from && frontAt(j - h) < z; j -= h) {
+          order[j] = order[j - h];
+          if (front != nullptr) front[j] = front[j - h];
+        }
         order[j] = v;
+        if (front != nullptr) front[j] = z;
       }
     }
     for (int32_t i = from; i < to; ++i) {
