@@ -376,7 +376,7 @@ int32_t ConvexTurn(const double* x, const double* y, int32_t n) {
     const int32_t j = (i + 1) % n;
     const int32_t k = (i + 2) % n;
     const double cross = (x[j] - x[i]) * (y[k] - y[j]) - (y[j] - y[i]) * (x[k] - x[j]);
-    if (!(cross != 0) || (turn != 0 && (cross > 0) != (turn > 0))) return 0;
+    if (!(cross > 0 || cross < 0) || (turn != 0 && (cross > 0) != (turn > 0))) return 0;
     turn = cross;
   }
   return turn > 0 ? 1 : -1;
