@@ -1,6 +1,8 @@
 // Milliseconds to depth-sort and draw 3-D triangles at 800 x 600 through the
-// screen port: the pool is filled, flushed, and each triangle filled through
-// the polyline slot, anti-aliased as the renderer fills faces. Two cases:
+// screen port: the pool is filled, flushed with its work area, and the
+// triangles filled anti-aliased through the renderer's face fills (the two
+// halves of a surface's quadrilateral in one fill where they come one after
+// the other) and the polyline slot. Two cases:
 // (a) a 100 x 100 surface grid, 19,602 triangles, seen through a perspective
 // and through an orthographic camera, and (b) 2,000 random overlapping
 // triangles, the stress case of splits and cycles. Targets: (a) under 16 ms
@@ -24,6 +26,7 @@
 #include "graphics/cairo_target.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/depth_sort.hpp"
+#include "graphics/face_fills.hpp"
 #include "graphics/port.hpp"
 #include "graphics/scale.hpp"
 
@@ -101,42 +104,49 @@ Triangles Stress() {
   return t;
 }
 
-struct Painter {
-  const vke::GraphicsPort* port;
-  void* target;
-};
-
-// Fills the triangle with a grey of its user word.
+// Fills the triangle with the grey of its face (user word 0 the face, 1 the
+// grey, 2 set for the halves of a surface's quadrilateral).
 void FillTriangle(void* context, const uint32_t user[3], const float* x, const float* y,
-                  const float*, const uint32_t*, bool) {
-  const auto* p = static_cast<const Painter*>(context);
-  const double dx[3] = {x[0], x[1], x[2]};
-  const double dy[3] = {y[0], y[1], y[2]};
+                  const float*, const uint32_t*, bool front) {
+  auto* faces = static_cast<vke::FaceFills*>(context);
   const auto grey = static_cast<uint8_t>(user[1]);
   const vke::PlotStyle style{vke::kStyleFilled | vke::kStyleSmooth, grey, grey,
                              static_cast<uint8_t>(grey / 2 + 100), 0};
-  p->port->drawPolyline(dx, dy, 3, &style, p->target);
+  faces->Draw(vke::FaceTriangle{{user[0], 0, 0},
+                                front,
+                                user[2] != 0,
+                                {x[0], x[1], x[2]},
+                                {y[0], y[1], y[2]},
+                                style,
+                                0,
+                                {},
+                                {},
+                                style});
 }
 
 // Mean milliseconds of one sort and draw of the triangles (without drawing:
 // the sort alone).
-double Milliseconds(const Triangles& t, bool draw, std::vector<uint64_t>* buffer,
+double Milliseconds(const Triangles& t, bool quads, bool draw, std::vector<uint64_t>* buffer,
                     size_t* drawnItems) {
   std::unique_ptr<vke::CairoTarget> image;
   Check(vke::CairoTarget::CreateImage(kWidth, kHeight, &image) == vke::kOk, "image");
   vke::InitScreenPortMetrics();
-  Painter painter{&vke::ScreenPort(), image.get()};
+  vke::FaceFills faces(vke::ScreenPort(), image.get());
   const vke::DepthSortCallbacks callbacks{nullptr, nullptr, draw ? &FillTriangle : nullptr};
+  std::vector<uint32_t> work;
   int32_t frames = 0;
   const auto start = std::chrono::steady_clock::now();
   std::chrono::duration<double> spent{};
   while (spent.count() < 2.0 || frames < 5) {
     vke::DepthSortPool* pool = vke::DepthSortInit(buffer->data(), buffer->size() * 8, false);
     for (size_t k = 0; k < t.Count(); ++k) {
-      const uint32_t user[3] = {static_cast<uint32_t>(k), static_cast<uint32_t>(60 + k % 150), 0};
+      const auto face = static_cast<uint32_t>(quads ? k / 2 : k);
+      const uint32_t user[3] = {face, 60 + face % 150, quads ? 1u : 0u};
       vke::DepthSortAddTriangle(pool, user, &t.x[3 * k], &t.y[3 * k], &t.z[3 * k], true, true, 0);
     }
-    vke::DepthSortFlush(pool, callbacks, &painter);
+    work.resize(vke::DepthSortWorkBytes(pool) / 4);
+    vke::DepthSortFlush(pool, callbacks, &faces, work.data(), work.size() * 4);
+    faces.Release();
     *drawnItems = static_cast<size_t>(pool->count);
     ++frames;
     spent = std::chrono::steady_clock::now() - start;
@@ -169,17 +179,17 @@ int main(int argc, char** argv) {
   // Room for every split the stress case makes.
   std::vector<uint64_t> buffer((48 + vke::kDepthItemBytes * 400000) / 8);
   size_t items = 0;
-  const double sorted = Milliseconds(surface, false, &buffer, &items);
-  const double a = Milliseconds(surface, true, &buffer, &items);
+  const double sorted = Milliseconds(surface, true, false, &buffer, &items);
+  const double a = Milliseconds(surface, true, true, &buffer, &items);
   std::printf("surface: %zu triangles at %dx%d: sort %.2f ms, sort and fill %.2f ms (target 16)\n",
               surface.Count(), kWidth, kHeight, sorted, a);
-  const double flatSorted = Milliseconds(flat, false, &buffer, &items);
-  const double flatA = Milliseconds(flat, true, &buffer, &items);
+  const double flatSorted = Milliseconds(flat, true, false, &buffer, &items);
+  const double flatA = Milliseconds(flat, true, true, &buffer, &items);
   std::printf(
       "orthographic: %zu triangles at %dx%d: sort %.2f ms, sort and fill %.2f ms (target 16)\n",
       flat.Count(), kWidth, kHeight, flatSorted, flatA);
   if (std::getenv("VKE_ONLY_SURFACE") != nullptr) return 0;
-  const double b = Milliseconds(stress, true, &buffer, &items);
+  const double b = Milliseconds(stress, false, true, &buffer, &items);
   std::printf(
       "stress: %zu triangles (%zu after splits) at %dx%d: sort and fill %.2f ms (target 500)\n",
       stress.Count(), items, kWidth, kHeight, b);

@@ -7,12 +7,50 @@
 // `lowest` and the last; everything below `lowest` stays sorted by maximum
 // depth.
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "graphics/depth_sort_internal.hpp"
 
 namespace vke {
 namespace {
+
+// Positions the keyed search tests at once.
+constexpr int32_t kBlock = 16;
+
+// Copies of what the search for conflicts reads of the item at each
+// position, kept in the order array's order in the caller's work area so
+// that the search runs through memory in sequence: the bounding box and the
+// minimum depth (+infinity for a removed item, which then overlaps nothing
+// in depth).
+struct PositionKeys {
+  float* xMin;
+  float* xMax;
+  float* yMin;
+  float* yMax;
+  float* back;
+
+  void Set(int32_t position, const DepthSortItem& item) const {
+    xMin[position] = item.xMin;
+    xMax[position] = item.xMax;
+    yMin[position] = item.yMin;
+    yMax[position] = item.yMax;
+    back[position] = item.kind == kDepthRemoved ? INFINITY : item.z[item.vertexCount - 1];
+  }
+  // The key at j goes to i, those at j + 1 .. i one place down.
+  void Shift(int32_t j, int32_t i) const {
+    for (float* a : {xMin, xMax, yMin, yMax, back}) {
+      const float v = a[j];
+      std::memmove(a + j, a + j + 1, sizeof(float) * static_cast<size_t>(i - j));
+      a[i] = v;
+    }
+  }
+};
 
 struct Flush {
   DepthSortPool* pool;
@@ -22,23 +60,41 @@ struct Flush {
   // before it (the spare array): how far back those items reach.
   float* reach;
   int32_t lowestCut;  // the lowest position a split put pieces at
+  bool keyed;         // keys holds a copy for every position in use
+  PositionKeys keys;
 
   const DepthSortItem& At(int32_t position) const { return items[order[position]]; }
+
+  void SetOrder(int32_t position, uint32_t item) {
+    order[position] = item;
+    if (keyed) keys.Set(position, items[item]);
+  }
 
   // Shell sort of positions from..active-1 by decreasing maximum depth;
   // clears the moved flags there.
   void Sort(int32_t from) {
     const int32_t to = pool->active;
     const int32_t n = to - from;
+    // With keys the maximum depths are sorted along beside the order, in
+    // the place of the keys set again below.
+    float* front = keyed ? keys.back : nullptr;
+    if (front != nullptr) {
+      for (int32_t i = from; i < to; ++i) front[i] = items[order[i]].z[0];
+    }
+    const auto frontAt = [&](int32_t j) { return front != nullptr ? front[j] : items[order[j]].z[0]; };
     int32_t h = 1;
     while (h < n / 3) h = 3 * h + 1;
     for (; h > 0; h /= 3) {
       for (int32_t i = from + h; i < to; ++i) {
         const uint32_t v = order[i];
-        const float z = items[v].z[0];
+        const float z = frontAt(i);
         int32_t j = i;
-        for (; j - h >= from && items[order[j - h]].z[0] < z; j -= h) order[j] = order[j - h];
+        for (; j - h >= from && frontAt(j - h) < z; j -= h) {
+          order[j] = order[j - h];
+          if (front != nullptr) front[j] = front[j - h];
+        }
         order[j] = v;
+        if (front != nullptr) front[j] = z;
       }
     }
     for (int32_t i = from; i < to; ++i) {
@@ -46,6 +102,7 @@ struct Flush {
       items[order[i]].moved = 0;
       const float back = item.z[item.vertexCount - 1];
       reach[i] = i > 0 ? std::min(reach[i - 1], back) : back;
+      if (keyed) keys.Set(i, item);
     }
   }
 
@@ -60,6 +117,7 @@ struct Flush {
   int32_t FindConflict(int32_t i, int32_t lowest, bool* cross) const {
     const DepthSortItem& p = At(i);
     const DepthPlane plane = IsTriangle(p) ? PlaneOf(p) : DepthPlane{};
+    if (keyed) return FindKeyedConflict(p, plane, i, lowest, cross);
     for (int32_t j = i - 1; j >= 0; --j) {
       const DepthSortItem& q = At(j);
       // Below `lowest` the order is sorted: once nothing up to j reaches
@@ -73,11 +131,88 @@ struct Flush {
     return -1;
   }
 
+  // Bit k tells for position base + k whether the item there overlaps the
+  // depth range and the box given (candidates), and whether the items up to
+  // it reach no further back than `front` (stops).
+  void BlockTests(float front, float xMin, float xMax, float yMin, float yMax, int32_t base,
+                  uint32_t* candidates, uint32_t* stops) const {
+#if defined(__SSE2__)
+    const __m128 f = _mm_set1_ps(front);
+    const __m128 x0 = _mm_set1_ps(xMin);
+    const __m128 x1 = _mm_set1_ps(xMax);
+    const __m128 y0 = _mm_set1_ps(yMin);
+    const __m128 y1 = _mm_set1_ps(yMax);
+    uint32_t pass = 0;
+    uint32_t stop = 0;
+    for (int32_t k = 0; k < kBlock; k += 4) {
+      const int32_t j = base + k;
+      __m128 m = _mm_cmplt_ps(_mm_loadu_ps(keys.back + j), f);
+      m = _mm_and_ps(m, _mm_cmplt_ps(x0, _mm_loadu_ps(keys.xMax + j)));
+      m = _mm_and_ps(m, _mm_cmplt_ps(_mm_loadu_ps(keys.xMin + j), x1));
+      m = _mm_and_ps(m, _mm_cmplt_ps(y0, _mm_loadu_ps(keys.yMax + j)));
+      m = _mm_and_ps(m, _mm_cmplt_ps(_mm_loadu_ps(keys.yMin + j), y1));
+      pass |= static_cast<uint32_t>(_mm_movemask_ps(m)) << k;
+      // Not less: true also for NaN, as !(reach < front).
+      stop |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpnlt_ps(_mm_loadu_ps(reach + j), f)))
+              << k;
+    }
+    *candidates = pass;
+    *stops = stop;
+#else
+    uint32_t pass = 0;
+    uint32_t stop = 0;
+    for (int32_t k = 0; k < kBlock; ++k) {
+      const int32_t j = base + k;
+      pass |= uint32_t{front > keys.back[j] && xMin < keys.xMax[j] && keys.xMin[j] < xMax &&
+                       yMin < keys.yMax[j] && keys.yMin[j] < yMax}
+              << k;
+      stop |= uint32_t{!(reach[j] < front)} << k;
+    }
+    *candidates = pass;
+    *stops = stop;
+#endif
+  }
+
+  // FindConflict through the keys: the same tests in the same order, a
+  // block of positions at a time without branches, then the positions
+  // that passed (or end the search) from the top of the block down.
+  int32_t FindKeyedConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t i,
+                            int32_t lowest, bool* cross) const {
+    const float front = p.z[0];
+    const float xMin = p.xMin, xMax = p.xMax, yMin = p.yMin, yMax = p.yMax;
+    for (int32_t top = i - 1; top >= 0; top -= kBlock) {
+      const int32_t base = top - kBlock + 1;
+      uint32_t candidates = 0;
+      uint32_t stops = 0;
+      if (base >= 0) {
+        BlockTests(front, xMin, xMax, yMin, yMax, base, &candidates, &stops);
+        const int32_t below = lowest - base;  // positions of the block below `lowest`
+        stops &= below >= kBlock ? ~0u : below <= 0 ? 0u : (1u << below) - 1;
+      } else {
+        for (int32_t j = 0; j <= top; ++j) {
+          const int32_t k = j - base;
+          candidates |= uint32_t{(front > keys.back[j]) && xMin < keys.xMax[j] &&
+                                 keys.xMin[j] < xMax && yMin < keys.yMax[j] && keys.yMin[j] < yMax}
+                        << k;
+          stops |= uint32_t{j < lowest && !(reach[j] < front)} << k;
+        }
+      }
+      for (uint32_t bits = candidates | stops; bits != 0;) {
+        const int k = 31 - std::countl_zero(bits);
+        if (stops >> k & 1) return -1;
+        const int32_t j = base + k;
+        if (Conflicts(p, plane, At(j), cross)) return j;
+        bits &= ~(1u << k);
+      }
+    }
+    return -1;
+  }
+
   // Puts the pieces in place of the cut item's entry and behind the last.
   void Place(int32_t position, const uint32_t* pieces, int32_t made) {
     lowestCut = std::min(lowestCut, position);
-    order[position] = pieces[0];
-    for (int32_t k = 1; k < made; ++k) order[pool->active++] = pieces[k];
+    SetOrder(position, pieces[0]);
+    for (int32_t k = 1; k < made; ++k) SetOrder(pool->active++, pieces[k]);
   }
 
   // Cuts the item at b by the plane of the triangle at a.
@@ -149,10 +284,21 @@ struct Flush {
 
 }  // namespace
 
-void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context) {
+void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context,
+                    void* work, size_t workBytes) {
   if (pool == nullptr) return;
-  Flush f{pool, DepthSortItems(pool), DepthSortOrder(pool),
-          reinterpret_cast<float*>(reinterpret_cast<std::byte*>(pool) + pool->spareAt), 0};
+  Flush f{pool,
+          DepthSortItems(pool),
+          DepthSortOrder(pool),
+          reinterpret_cast<float*>(reinterpret_cast<std::byte*>(pool) + pool->spareAt),
+          0,
+          work != nullptr && workBytes >= DepthSortWorkBytes(pool),
+          {}};
+  if (f.keyed) {
+    const auto n = static_cast<size_t>(pool->capacity);
+    float* at = static_cast<float*>(work);
+    f.keys = PositionKeys{at, at + n, at + 2 * n, at + 3 * n, at + 4 * n};
+  }
   for (int32_t k = 0; k < pool->count; ++k) {
     FinishItem(&f.items[k]);
     f.order[k] = static_cast<uint32_t>(k);
@@ -184,6 +330,7 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
         break;  // drawn as it is when nothing could be split
       }
       // q goes behind the item at i and is tested in its place.
+      if (f.keyed) f.keys.Shift(j, i);
       std::memmove(f.order + j, f.order + j + 1, sizeof(uint32_t) * static_cast<size_t>(i - j));
       f.order[i] = q;
       f.items[q].moved = 1;

@@ -106,6 +106,12 @@ void InitScreenPortMetrics();
 // 1..7) takes the style's own bytes.
 uint32_t PortStyleColour(const PlotStyle& style);
 
+// The direction a polygon of n >= 3 points turns at every corner: 1 or -1;
+// 0 when it is not strictly convex (a straight or reversed corner, a
+// repeated point, NaN). Smooth fills of convex triangles and quadrilaterals
+// grow their outline into one shape.
+int32_t ConvexTurn(const double* x, const double* y, int32_t n);
+
 // The pen and brush a style word selects.
 enum class PenDash : int32_t { kSolid, kDash, kDot, kDashDot };
 struct PenBrush {

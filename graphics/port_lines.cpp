@@ -260,6 +260,40 @@ void AddOutlineRectangles(cairo_t* cr, Placement at, const double* x, const doub
   }
 }
 
+// Most corners of a polygon grown in one outline.
+constexpr int32_t kGrownCorners = 4;
+
+// Adds a smooth convex polygon of at most kGrownCorners points grown by half
+// a unit outward along each edge, its corners cut off: the fill and the
+// one-unit outline around it as one simple shape, which covers the seams
+// between neighbouring faces as the outline does at a fraction of the cost.
+// False (nothing added) for other polygons and for those without area.
+bool AddGrownConvex(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n) {
+  if (!at.smooth || n < 3 || n > kGrownCorners) return false;
+  Pt p[kGrownCorners];
+  double px[kGrownCorners];
+  double py[kGrownCorners];
+  for (int32_t i = 0; i < n; ++i) {
+    p[i] = Pt{PinPlacedCoord(x[i], at), PinPlacedCoord(y[i], at)};
+    px[i] = p[i].x;
+    py[i] = p[i].y;
+  }
+  const int32_t turn = ConvexTurn(px, py, n);
+  if (turn == 0) return false;
+  const double outward = turn > 0 ? 0.5 : -0.5;
+  for (int32_t i = 0; i < n; ++i) {
+    const Pt a = p[i];
+    const Pt b = p[(i + 1) % n];
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    const double nx = outward * (b.y - a.y) / len;
+    const double ny = -outward * (b.x - a.x) / len;
+    cairo_line_to(cr, a.x + 0.5 + nx, a.y + 0.5 + ny);
+    cairo_line_to(cr, b.x + 0.5 + nx, b.y + 0.5 + ny);
+  }
+  cairo_close_path(cr);
+  return true;
+}
+
 void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, int32_t n,
                  const PenBrush& pen) {
   const double offset = pen.width % 2 == 1 ? 0.5 : 0.0;
@@ -268,6 +302,11 @@ void DrawPolygon(cairo_t* cr, Placement at, const double* x, const double* y, in
   // outline (turned like it, so that the windings add up); smooth, it
   // covers the seams between neighbouring faces.
   const bool joined = (at.pixelRule || at.smooth) && pen.width == 1 && pen.dash == PenDash::kSolid;
+  if (joined && AddGrownConvex(cr, at, x, y, n)) {
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
+    return;
+  }
   int32_t order[3] = {0, 1, 2};
   if (joined && n == 3 && (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) > 0) {
     std::swap(order[1], order[2]);
@@ -332,6 +371,18 @@ Placement BeginShape(CairoTarget* t, const PlotStyle& style) {
 }
 
 }  // namespace
+
+int32_t ConvexTurn(const double* x, const double* y, int32_t n) {
+  double turn = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t j = (i + 1) % n;
+    const int32_t k = (i + 2) % n;
+    const double cross = (x[j] - x[i]) * (y[k] - y[j]) - (y[j] - y[i]) * (x[k] - x[j]);
+    if (!(cross > 0 || cross < 0) || (turn != 0 && (cross > 0) != (turn > 0))) return 0;
+    turn = cross;
+  }
+  return turn > 0 ? 1 : -1;
+}
 
 void CairoDrawPolyline(const double* x, const double* y, int32_t n, const PlotStyle* style,
                        void* target) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/face_fills.hpp"
 #include "graphics/polygon_payload.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/renderer.hpp"
@@ -28,6 +29,12 @@ struct Source {
   PlotStyle style;
 };
 
+// The context of the flush's callbacks.
+struct Painter {
+  RenderCall& call;
+  FaceFills faces;
+};
+
 bool ReadSource(const RenderCall& call, const uint32_t user[3], Source* out) {
   const uint32_t at = user[kPoolCommand];
   if (!ReadCommandAt(call.list, call.end, at, &out->header)) return false;
@@ -37,7 +44,9 @@ bool ReadSource(const RenderCall& call, const uint32_t user[3], Source* out) {
 }
 
 void DrawPoint(void* context, const uint32_t user[3], float x, float y, float) {
-  const RenderCall& call = *static_cast<const RenderCall*>(context);
+  Painter& painter = *static_cast<Painter*>(context);
+  painter.faces.Release();
+  const RenderCall& call = painter.call;
   Source s;
   if (!ReadSource(call, user, &s)) return;
   const double X = x;
@@ -68,7 +77,9 @@ void DrawPoint(void* context, const uint32_t user[3], float x, float y, float) {
 
 void DrawSegment(void* context, const uint32_t user[3], const float* x, const float* y,
                  const float*, const uint32_t*) {
-  const RenderCall& call = *static_cast<const RenderCall*>(context);
+  Painter& painter = *static_cast<Painter*>(context);
+  painter.faces.Release();
+  const RenderCall& call = painter.call;
   Source s;
   if (call.port.drawPolyline == nullptr || !ReadSource(call, user, &s)) return;
   switch (s.header.code) {
@@ -214,7 +225,8 @@ int32_t EdgePath(const float* x, const float* y, const uint32_t* edges, double* 
 
 void DrawTriangle(void* context, const uint32_t user[3], const float* x, const float* y,
                   const float*, const uint32_t* edges, bool front) {
-  const RenderCall& call = *static_cast<const RenderCall*>(context);
+  Painter& painter = *static_cast<Painter*>(context);
+  const RenderCall& call = painter.call;
   Source s;
   PolygonPayload p;
   if (call.port.drawPolyline == nullptr || !ReadSource(call, user, &s) ||
@@ -234,29 +246,41 @@ void DrawTriangle(void* context, const uint32_t user[3], const float* x, const f
     shaded.green = rgb[1];
     shaded.blue = rgb[2];
   }
-  if (fill) {
-    const double X[3] = {x[0], x[1], x[2]};
-    const double Y[3] = {y[0], y[1], y[2]};
-    const PlotStyle& style = p.flags & kPolyFillShaded ? shaded : s.style;
-    call.port.drawPolyline(X, Y, 3, &style, call.target);
+  FaceTriangle t{{user[0], user[1], user[2]},
+                 front,
+                 p.perFace == 4,
+                 {x[0], x[1], x[2]},
+                 {y[0], y[1], y[2]},
+                 p.flags & kPolyFillShaded ? shaded : s.style,
+                 0,
+                 {},
+                 {},
+                 s.style};
+  if (edge) {
+    t.edgePoints = EdgePath(x, y, edges, t.edgeX, t.edgeY);
+    if (p.flags & kPolyEdgesShaded) {
+      t.line = shaded;
+      t.line.flags = kFaceEdge;
+    }
   }
-  if (!edge) return;
-  double X[4];
-  double Y[4];
-  const int32_t n = EdgePath(x, y, edges, X, Y);
-  if (n < 2) return;
-  PlotStyle line = s.style;
-  if (p.flags & kPolyEdgesShaded) {
-    line = shaded;
-    line.flags = kFaceEdge;
+  if (!fill) {
+    painter.faces.Release();
+    if (t.edgePoints >= 2) {
+      call.port.drawPolyline(t.edgeX, t.edgeY, t.edgePoints, &t.line, call.target);
+    }
+    return;
   }
-  call.port.drawPolyline(X, Y, n, &line, call.target);
+  painter.faces.Draw(t);
 }
 
 }  // namespace
 
 void Render3DFlush(RenderCall& call) {
-  DepthSortFlush(call.pool, DepthSortCallbacks{&DrawPoint, &DrawSegment, &DrawTriangle}, &call);
+  // The commands' half of the scratch is free by now: the flush's work area.
+  Painter painter{call, FaceFills(call.port, call.target)};
+  DepthSortFlush(call.pool, DepthSortCallbacks{&DrawPoint, &DrawSegment, &DrawTriangle}, &painter,
+                 call.scratch, size_t{call.capacity} * sizeof(double));
+  painter.faces.Release();
 }
 
 }  // namespace vke

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -61,9 +62,11 @@ struct Pool {
     const float z[3] = {xyz[2], xyz[5], xyz[8]};
     return DepthSortAddTriangle(pool, user, x, y, z, true, true, hidden);
   }
-  std::vector<Drawn> Flush() {
+  // Without and with the work area that speeds the flush up.
+  std::vector<Drawn> Flush(bool work = false) {
     Log log;
-    DepthSortFlush(pool, kLogCallbacks, &log);
+    std::vector<uint32_t> area(work ? DepthSortWorkBytes(pool) / 4 : 0);
+    DepthSortFlush(pool, kLogCallbacks, &log, area.data(), area.size() * 4);
     return log.drawn;
   }
   size_t bytes;
@@ -253,24 +256,35 @@ int WrongOrders(const std::vector<Drawn>& drawn, std::mt19937* rng) {
   return wrong;
 }
 
-TEST(DepthSort, RandomTrianglesDrawInPainterOrder) {
-  std::mt19937 rng(25);
+bool operator==(const Drawn& a, const Drawn& b) {
+  const auto same = [](const auto& u, const auto& v) { return std::memcmp(u, v, sizeof u) == 0; };
+  return a.user == b.user && a.vertices == b.vertices && same(a.x, b.x) && same(a.y, b.y) &&
+         same(a.z, b.z) && same(a.edges, b.edges) && a.front == b.front;
+}
+
+// n random triangles around centres in 0..800 at depths -100..100.
+void AddRandomTriangles(Pool* p, int32_t n, float size, std::mt19937* rng) {
   std::uniform_real_distribution<float> centre(0, 800);
   std::uniform_real_distribution<float> depth(-100, 100);
-  std::uniform_real_distribution<float> offset(-40, 40);
+  std::uniform_real_distribution<float> offset(-size, size);
+  for (uint32_t k = 0; k < static_cast<uint32_t>(n); ++k) {
+    const float cx = centre(*rng), cy = centre(*rng), cz = depth(*rng);
+    std::vector<float> xyz;
+    for (int v = 0; v < 3; ++v) {
+      xyz.push_back(cx + offset(*rng));
+      xyz.push_back(cy + offset(*rng));
+      xyz.push_back(cz + offset(*rng));
+    }
+    ASSERT_EQ(p->Triangle(k, xyz), kDepthAdded);
+  }
+}
+
+TEST(DepthSort, RandomTrianglesDrawInPainterOrder) {
+  std::mt19937 rng(25);
   for (int32_t spare : {50000, 20}) {
     const int32_t n = 2000;
     Pool p(n + spare);
-    for (uint32_t k = 0; k < static_cast<uint32_t>(n); ++k) {
-      const float cx = centre(rng), cy = centre(rng), cz = depth(rng);
-      std::vector<float> xyz;
-      for (int v = 0; v < 3; ++v) {
-        xyz.push_back(cx + offset(rng));
-        xyz.push_back(cy + offset(rng));
-        xyz.push_back(cz + offset(rng));
-      }
-      ASSERT_EQ(p.Triangle(k, xyz), kDepthAdded);
-    }
+    AddRandomTriangles(&p, n, 40, &rng);
     const auto drawn = p.Flush();
     EXPECT_GE(drawn.size(), static_cast<size_t>(n));
     for (const Drawn& d : drawn) {
@@ -283,6 +297,29 @@ TEST(DepthSort, RandomTrianglesDrawInPainterOrder) {
     if (p.pool->count + 2 < p.pool->capacity) {
       EXPECT_EQ(WrongOrders(drawn, &rng), 0);
     }
+  }
+}
+
+// The work area changes nothing of what is drawn: splits, cycles, a pool
+// that fills up, segments and points among the triangles, and an infinite
+// depth.
+TEST(DepthSort, WorkAreaDrawsTheSame) {
+  std::mt19937 rng(3);
+  for (int32_t spare : {40000, 30, 0}) {
+    std::vector<Drawn> drawn[2];
+    for (bool work : {false, true}) {
+      std::mt19937 same = rng;
+      Pool p(600 + spare);
+      AddRandomTriangles(&p, 600, 60, &same);
+      const uint32_t user[3] = {5000, 0, 0};
+      DepthSortAddLine(p.pool, user, 0, 0, -200, 800, 800, 200);
+      DepthSortAddLine(p.pool, user, 0, 800, 0, 800, 0, 0);
+      DepthSortAddPoint(p.pool, user, 400, 400, 0);
+      DepthSortAddPoint(p.pool, user, 410, 400, INFINITY);
+      drawn[work] = p.Flush(work);
+    }
+    EXPECT_GT(drawn[0].size(), spare > 0 ? 604u : 500u);  // splits were made
+    EXPECT_TRUE(drawn[0] == drawn[1]) << spare;
   }
 }
 
