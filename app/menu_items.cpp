@@ -164,13 +164,16 @@ bool FillMenuStates(KVContextBlock* block, int32_t id, bool selected) {
   ForEachInstanceElement(list, [&](const ElementRef& e) {
     int32_t row, index, place;
     if (!counter.Count(e, &row, &index, &place) || index >= kMenuStateBytes) return true;
-    if (!selected && DescriptorUsesParam(block, list, e)) return true;
-    uint8_t state;
-    if (row == kRowMenuItems) {
-      state = (MenuFlagAt(ctx, row, 2 * place) != 0 ? 1 : 0) |
-              (MenuFlagAt(ctx, row, 2 * place + 1) > 0 ? 2 : 0);
-    } else {
-      state = MenuFlagAt(ctx, row, place) != 0 ? 1 : 0;
+    uint8_t state = 0;
+    if (row == kRowMenuItems && MenuFlagAt(ctx, row, 2 * place + 1) < 0)
+      state = kMenuStateNoCheckMark;
+    if (selected || !DescriptorUsesParam(block, list, e)) {
+      if (row == kRowMenuItems) {
+        state |= (MenuFlagAt(ctx, row, 2 * place) != 0 ? kMenuStateEnabled : 0) |
+                 (MenuFlagAt(ctx, row, 2 * place + 1) > 0 ? kMenuStateChecked : 0);
+      } else {
+        state |= MenuFlagAt(ctx, row, place) != 0 ? kMenuStateEnabled : 0;
+      }
     }
     states[row][index] |= state;
     return true;

@@ -51,9 +51,18 @@ bool ConvertMenuFlags(EngineContext* ctx, int32_t depth);
 // an output that is no number array.
 int32_t MenuFlagAt(EngineContext* ctx, int32_t depth, int32_t index);
 
+// The bits of a menu item's state.
+inline constexpr uint8_t kMenuStateEnabled = 1;
+inline constexpr uint8_t kMenuStateChecked = 2;
+// A menu item whose check flag is negative carries no check mark: the
+// generated "_menuFlags" gives -1 to the items without a checked
+// expression. The bit stands also while the item is disabled for want of a
+// selected subplot.
+inline constexpr uint8_t kMenuStateNoCheckMark = 4;
+
 // The state of the element at the position: for a menu item (kElemMenuItem), paste
-// item (kElemPaste, a continuation answering for its group) or copy item (kElemCopy) bit 0
-// enabled and bit 1 checked, from the cache of the given undo version or
+// item (kElemPaste, a continuation answering for its group) or copy item (kElemCopy) the
+// bits above (paste and copy items: enabled only), from the cache of the given undo version or
 // computed anew; for a language section (kElemLanguageSection) 3 when it is the current one,
 // else 1. Items past the 64 the cache holds are disabled. kKvUndefElement, kKvNonexistentInstance.
 ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, int32_t version,

@@ -22,7 +22,10 @@ const NativeFunctionRecord* AppStaticTable() {
 #define VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind),
 #define VKE_APP_HEADLESS_RECORD VKE_APP_RECORD
+#define VKE_APP_RESPONSE_RECORD(name, fn, outputsFn, minIn, maxIn, minOut, maxOut, option, kind) \
+  VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind)
 #include "app/natives.def"
+#undef VKE_APP_RESPONSE_RECORD
 #undef VKE_APP_HEADLESS_RECORD
 #undef VKE_APP_RECORD
       MakeRecord(""),

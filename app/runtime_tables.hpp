@@ -15,9 +15,10 @@ const NativeFunctionRecord* EngineStaticTable();
 // is created; ending with an empty record.
 const NativeFunctionRecord* AppStaticTable();
 // The rows of the application's part whose natives need no figure, instance
-// or window, with their library headers, in the same order; what the runner
-// registers of the application's part (app/headless_table.cpp, which pulls
-// in no figure code).
+// or window, with their library headers, and the response natives for
+// their outputs, in the same order; what the runner registers of the
+// application's part (app/headless_table.cpp). It pulls in the response
+// curves but none of the drawing code and libraries.
 const NativeFunctionRecord* HeadlessAppTable();
 
 // The builtins' dispatch rows with the compiler's rows laid over them;

@@ -83,6 +83,17 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
 ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
                        bool discrete, ResponseCurveCallback curve);
 
+// The natives above that compute without a figure, as a host without
+// figures registers them: their outputs only; without outputs, which would
+// draw, kErrBadContext.
+template <ResponseNative Native>
+ErrCode ResponseOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  if (nargout < 1) return kErrBadContext;
+  return AddResponsePlot(ctx, nargin, nargout, nullptr, ResponseNativeRowOf(Native));
+}
+ErrCode LsimOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t);
+ErrCode DlsimOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t);
+
 // plotroots(P [, style [, id]]): the roots of each row of P.
 ErrCode AddRootsPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target);
 

@@ -5,6 +5,7 @@
 
 #include "app/figure_commands.hpp"
 #include "app/kv_elements.hpp"
+#include "app/menu_items.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/subplot.hpp"
 #include "shell/command_table.hpp"
@@ -113,7 +114,9 @@ void ApplicationMenus::BuildKVMenus(int32_t id, MenuSurface& bar, int32_t* posit
           fill.Append(MenuNode::Separator());
           commands_.Add(SeparatorRecord(KVMenuKind::kItem));
         } else if (next < kKVMenuFirstId + kGeneratedBlockIds) {
-          fill.Append(MenuNode::Item(next, MenuEntryText(stop.text), true));
+          const bool mark = (ItemState(id, at) & kMenuStateNoCheckMark) == 0;
+          fill.Append(MenuNode::Item(next, MenuEntryText(stop.text),
+                                     mark ? MenuItemKind::kCheck : MenuItemKind::kCommand));
           commands_.Add({next++, at, KVMenuKind::kItem});
         }
         break;
@@ -130,7 +133,7 @@ MenuNode ApplicationMenus::LanguageMenu(int32_t id) {
        next < kLanguageFirstId + kGeneratedBlockIds && !commands_.Full() &&
        engine_.NextLanguage(id, &offset, &name) == kOk;
        next++) {
-    menu.children.push_back(MenuNode::Item(next, MenuEntryText(name), true));
+    menu.children.push_back(MenuNode::Item(next, MenuEntryText(name), MenuItemKind::kCheck));
     commands_.Add({next, offset, KVMenuKind::kLanguage});
   }
   return menu;
@@ -147,7 +150,9 @@ MenuNode ApplicationMenus::FormatMenu(int32_t id, char family, int32_t first, KV
       menu.children.push_back(MenuNode::Separator());
       commands_.Add(SeparatorRecord(kind));
     } else if (next < first + kGeneratedBlockIds) {
-      menu.children.push_back(MenuNode::Item(next, MenuEntryText(stop.text), true));
+      // Formats are enabled or not, never checked.
+      menu.children.push_back(
+          MenuNode::Item(next, MenuEntryText(stop.text), MenuItemKind::kCommand));
       commands_.Add({next++, at, kind});
     }
   }
@@ -183,7 +188,7 @@ void ApplicationMenus::UpdateLayoutMenu(int32_t id, MenuSurface& bar) {
 bool ApplicationMenus::BuildPlotsMenu(int32_t id, MenuNode* popup) {
   MenuFill fill;
   fill.Start(popup->label);
-  fill.Append(MenuNode::Item(kRemovePlotId, std::string(kRemovePlotText), true));
+  fill.Append(MenuNode::Item(kRemovePlotId, std::string(kRemovePlotText), MenuItemKind::kCheck));
   fill.Append(MenuNode::Separator());
   plots_.Clear();
   int32_t next = kFirstPlotId;
@@ -197,7 +202,7 @@ bool ApplicationMenus::BuildPlotsMenu(int32_t id, MenuNode* popup) {
       fill.Append(MenuNode::Separator());
       plots_.Add(SeparatorRecord(KVMenuKind::kItem));
     } else {
-      fill.Append(MenuNode::Item(next, MenuEntryText(stop.text), true));
+      fill.Append(MenuNode::Item(next, MenuEntryText(stop.text), MenuItemKind::kCheck));
       plots_.Add({next++, stop.offset, KVMenuKind::kItem});
     }
   }
@@ -255,19 +260,24 @@ ErrCode ApplicationMenus::RunPlotMenuCommand(int32_t id, int32_t command) {
 }
 
 CommandUpdate ApplicationMenus::StateUpdate(uint32_t state) const {
-  return {(state & 1) != 0, (state & 2) ? CheckMark::kOn : CheckMark::kOff, std::string()};
+  return {(state & kMenuStateEnabled) != 0,
+          (state & kMenuStateChecked) ? CheckMark::kOn : CheckMark::kOff, std::string()};
+}
+
+uint8_t ApplicationMenus::ItemState(int32_t id, int32_t element) {
+  if (!engine_.Created()) return 0;
+  const std::optional<std::string> text = clipboard_.Text();
+  uint8_t state = 0;
+  if (engine_.MenuItemState(id, element, text ? std::string_view(*text) : std::string_view(),
+                            &state) != kOk)
+    state = 0;
+  return state;
 }
 
 std::optional<CommandUpdate> ApplicationMenus::UpdateKVMenuCommand(int32_t id, int32_t command) {
   const MenuCommandRecord* r = commands_.Find(command);
   if (!r) return std::nullopt;
-  if (!engine_.Created()) return StateUpdate(0);
-  const std::optional<std::string> text = clipboard_.Text();
-  uint8_t state = 0;
-  if (engine_.MenuItemState(id, r->element, text ? std::string_view(*text) : std::string_view(),
-                            &state) != kOk)
-    state = 0;
-  return StateUpdate(state);
+  return StateUpdate(ItemState(id, r->element));
 }
 
 std::optional<CommandUpdate> ApplicationMenus::UpdatePlotMenuCommand(int32_t id, int32_t command) {

@@ -3,7 +3,10 @@
 // the "&Edit" menu ("Copy As", "Paste As", "Language") and the figure's
 // context menu; the two tables that map the ids they take back to the
 // instance's elements, languages and plots; running those commands, with
-// the clipboard for "Copy As" and "Paste As", and their update rules.
+// the clipboard for "Copy As" and "Paste As", and their update rules. An
+// application's menu item is a check item unless its state says it carries
+// no check mark; "Copy As" and "Paste As" entries are plain commands, the
+// languages and plots check items.
 #pragma once
 
 #include <cstdint>
@@ -94,6 +97,9 @@ class ApplicationMenus {
   MenuNode LanguageMenu(int32_t id);
   void BuildKVMenus(int32_t id, MenuSurface& bar, int32_t* position);
   CommandUpdate StateUpdate(uint32_t state) const;
+  // The state of an element's entry with the clipboard's text; 0 without an
+  // engine or when it cannot be had.
+  uint8_t ItemState(int32_t id, int32_t element);
 
   EngineFacade& engine_;
   Clipboard& clipboard_;

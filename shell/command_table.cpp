@@ -10,8 +10,8 @@ namespace vke {
 namespace {
 
 constexpr CommandRow kRows[] = {
-#define VKE_COMMAND(name, id, text, prompt, action, checkable, first, second) \
-  {id, text, prompt, CommandAction::action, checkable, first, second},
+#define VKE_COMMAND(name, id, text, prompt, action, kind, first, second) \
+  {id, text, prompt, CommandAction::action, MenuItemKind::kind, first, second},
 #include "shell/commands.def"
 #undef VKE_COMMAND
 };

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "shell/menu_tree.hpp"
+
 namespace vke {
 
 enum class CommandAction : uint8_t {
@@ -29,7 +31,7 @@ enum class CommandAction : uint8_t {
 };
 
 enum CommandId : int32_t {
-#define VKE_COMMAND(name, id, text, prompt, action, checkable, first, second) name = id,
+#define VKE_COMMAND(name, id, text, prompt, action, kind, first, second) name = id,
 #include "shell/commands.def"
 #undef VKE_COMMAND
 };
@@ -39,7 +41,7 @@ struct CommandRow {
   std::string_view text;    // menu text, with mnemonic and accelerator
   std::string_view prompt;  // status text, "\n", tool tip
   CommandAction action;
-  bool checkable;
+  MenuItemKind kind;  // plain command, check item or radio item
   uint32_t first;
   uint32_t second;
 };

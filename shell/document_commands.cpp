@@ -126,7 +126,7 @@ std::optional<CommandUpdate> DocumentCommands::Update(int32_t id) {
   if (row.action == CommandAction::kAboutKVFile) u.text = AboutTitle();
   if (row.action == CommandAction::kKVFileHelp) u.text = HelpTitle();
   if (!engine_.Created()) {
-    u.check = row.checkable ? CheckMark::kOff : CheckMark::kNone;
+    u.check = row.kind != MenuItemKind::kCommand ? CheckMark::kOff : CheckMark::kNone;
     return u;
   }
   switch (row.action) {

@@ -95,7 +95,7 @@ void KVContext::CallShowBusy(int32_t on, double seconds, uintptr_t context) {
 }
 
 void KVAppContext::ShowBusy(int32_t on, double) {
-  if (statusBar_) statusBar_->SetPaneText(kBusyPane, on ? "Running" : "");
+  if (statusBar_) statusBar_->SetPaneText(kBusyPane, on ? kBusyText : std::string_view());
 }
 
 bool KVAppContext::AskInput(const char* title, int32_t titleLength, const char* prompt,

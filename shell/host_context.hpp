@@ -76,7 +76,7 @@ class KVContext {
   KVContextBlock* layout_ = nullptr;
 };
 
-// The application's context: shows "Running" in the status bar while a
+// The application's context: shows the busy text in the status bar while a
 // handler runs long, and asks the user through the prompt windows (the
 // base context's answer until they are set).
 class KVAppContext : public KVContext {
@@ -94,8 +94,5 @@ class KVAppContext : public KVContext {
   StatusBar* statusBar_ = nullptr;
   PromptWindows* prompt_ = nullptr;
 };
-
-// The status-bar pane that shows the busy text.
-inline constexpr int kBusyPane = 1;
 
 }  // namespace vke

@@ -11,7 +11,7 @@ namespace {
 
 MenuNode Cmd(CommandId id) {
   const CommandRow* row = FindCommand(id);
-  return MenuNode::Item(id, std::string(row->text), row->checkable,
+  return MenuNode::Item(id, std::string(row->text), row->kind,
                         std::string(PromptStatus(row->prompt)));
 }
 

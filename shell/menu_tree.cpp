@@ -13,12 +13,8 @@ MenuNode MenuNode::Separator() {
   return {MenuItemKind::kSeparator, std::string(), -1, std::string(), {}};
 }
 
-MenuNode MenuNode::Item(int32_t id, std::string label, bool checkable, std::string help) {
-  return {checkable ? MenuItemKind::kCheck : MenuItemKind::kCommand,
-          std::move(label),
-          id,
-          std::move(help),
-          {}};
+MenuNode MenuNode::Item(int32_t id, std::string label, MenuItemKind kind, std::string help) {
+  return {kind, std::move(label), id, std::move(help), {}};
 }
 
 int32_t NodeMenu::Count() const {

@@ -13,7 +13,10 @@
 
 namespace vke {
 
-enum class MenuItemKind : uint8_t { kCommand, kCheck, kSeparator, kPopup };
+// A plain command, a check item (a mark the user turns on and off), a radio
+// item (one of the items beside it that has the mark), a separator or a
+// pop-up.
+enum class MenuItemKind : uint8_t { kCommand, kCheck, kRadio, kSeparator, kPopup };
 
 struct MenuNode {
   MenuItemKind kind = MenuItemKind::kPopup;
@@ -24,7 +27,8 @@ struct MenuNode {
 
   static MenuNode Popup(std::string label, std::vector<MenuNode> children = {});
   static MenuNode Separator();
-  static MenuNode Item(int32_t id, std::string label, bool checkable,
+  // A command, check or radio item.
+  static MenuNode Item(int32_t id, std::string label, MenuItemKind kind,
                        std::string help = std::string());
 };
 

@@ -1,4 +1,4 @@
-// dialog and dialogset: a prompt the user answers yes or no, or values the
+// dialog: a prompt the user answers yes or no, or values the
 // user edits as the source text that writes them. The window is the host's
 // (its AskInput callback); an edited text that does not give as many values
 // as were given is shown again, and a cancel ends the handler (402) unless
@@ -136,10 +136,6 @@ class IdlePause {
 };
 
 }  // namespace
-
-ErrCode DialogsetNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
-  return SetOptions(ctx, nargin, kDialogsetTable);
-}
 
 ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
   const int32_t m = nargin - 1;

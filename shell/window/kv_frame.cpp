@@ -9,6 +9,8 @@
 
 #include "app/host_clock.hpp"
 #include "graphics/figure_codes.hpp"
+#include "shell/bar_settings.hpp"
+#include "shell/command_table.hpp"
 #include "shell/desktop_places.hpp"
 #include "shell/file_types.hpp"
 #include "shell/mode_icons.hpp"
@@ -26,7 +28,6 @@ constexpr int kModeFirst = 10020;  // Manipulate, Zoom, Zoom X, Drag, Select
 constexpr int kModeCount = 5;
 constexpr int kHelpCommand = 10211;
 constexpr int kRegisterCommand = 10103;
-constexpr int kBusyPaneWidth = 64;
 constexpr int kIconFallback = 32;
 constexpr int kToolFallback = 24;
 
@@ -110,9 +111,8 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
                         mode.tip, mode.help);
   }
   tools->Realize();
-  CreateStatusBar(2);
-  const int widths[2] = {-1, kBusyPaneWidth};
-  SetStatusWidths(2, widths);
+  FitBusyPane(CreateStatusBar(2));
+  RestoreBars();
   sizer_ = new wxBoxSizer(wxVERTICAL);
   SetSizer(sizer_);
 
@@ -198,8 +198,21 @@ void KVMainFrame::SavePlacementNow() {
                 {0, show, r.GetLeft(), r.GetTop(), r.GetRight() + 1, r.GetBottom() + 1});
 }
 
+void KVMainFrame::RestoreBars() {
+  for (const BarState& state : LoadBarStates(wxGetApp().Prefs()))
+    if (wxWindow* bar = Bar(state.id)) bar->Show(state.visible);
+}
+
+void KVMainFrame::SaveBars() {
+  std::vector<BarState> bars;
+  for (const int32_t id : {kCmdToolbar, kCmdStatusBar})
+    if (const wxWindow* bar = Bar(id)) bars.push_back({id, bar->IsShown()});
+  SaveBarStates(wxGetApp().Prefs(), bars);
+}
+
 void KVMainFrame::OnClose(wxCloseEvent& event) {
   timer_.Stop();
+  SaveBars();
   SavePlacementNow();
   event.Skip();
 }

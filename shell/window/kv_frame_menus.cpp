@@ -6,14 +6,10 @@
 
 namespace vke {
 
-namespace {
-
-// The tool bar or the status bar that a View command shows and hides.
-wxWindow* BarOf(KVMainFrame* frame, int id) {
-  return id == kCmdToolbar ? static_cast<wxWindow*>(frame->GetToolBar()) : frame->GetStatusBar();
+wxWindow* KVMainFrame::Bar(int32_t id) {
+  if (id == kCmdToolbar) return GetToolBar();
+  return id == kCmdStatusBar ? GetStatusBar() : nullptr;
 }
-
-}  // namespace
 
 void KVMainFrame::InstallMenus() {
   SetMenuBar(NewMenuBar(MainMenu()));
@@ -68,14 +64,14 @@ void KVMainFrame::OnHookUpdate(wxUpdateUIEvent& event) {
 }
 
 void KVMainFrame::OnBarCommand(wxCommandEvent& event) {
-  if (wxWindow* bar = BarOf(this, CommandOfWindowId(event.GetId()))) {
+  if (wxWindow* bar = Bar(CommandOfWindowId(event.GetId()))) {
     bar->Show(!bar->IsShown());
     SendSizeEvent();
   }
 }
 
 void KVMainFrame::OnBarUpdate(wxUpdateUIEvent& event) {
-  wxWindow* bar = BarOf(this, CommandOfWindowId(event.GetId()));
+  wxWindow* bar = Bar(CommandOfWindowId(event.GetId()));
   event.Enable(bar != nullptr);
   event.Check(bar && bar->IsShown());
 }

@@ -1,7 +1,7 @@
 // The about and help text windows of the application: a read-only rich-text
 // control in an 11-point sans-serif face with 32 tab stops a third of an
 // inch apart, 500 by 300 pixels, above other windows, showing the text's
-// markup rendered (or the text as it is).
+// markup rendered (or the text as it is), without a caret.
 #include <wx/richtext/richtextctrl.h>
 
 #include "shell/window/kv_dialogs.hpp"
@@ -37,6 +37,10 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
           wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL | (markup ? 0 : wxHSCROLL))),
       markup_(markup) {
   text_->SetBasicStyle(TextWindowStyle());
+  // The text is read, never edited: no caret shows in it. The control
+  // shows and hides its caret in pairs (on focus, while painting); one
+  // hiding more keeps it hidden.
+  if (wxCaret* caret = text_->GetCaret()) caret->Hide();
   text_->Bind(wxEVT_TEXT_URL,
               [](wxTextUrlEvent& event) { wxLaunchDefaultBrowser(event.GetString()); });
   // Closing keeps the window for the next time.

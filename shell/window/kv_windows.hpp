@@ -174,6 +174,10 @@ struct CommandHook {
   std::function<void(wxUpdateUIEvent&)> update;
 };
 
+// Widens the status bar's busy pane (the last) to hold its longest text
+// whole in the bar's font.
+void FitBusyPane(wxStatusBar* bar);
+
 class KVMainFrame : public wxDocParentFrame {
  public:
   KVMainFrame(wxDocManager* manager, const wxString& title);
@@ -210,6 +214,10 @@ class KVMainFrame : public wxDocParentFrame {
   void OnUpdateHelp(wxUpdateUIEvent& event);
   void OnRegister(wxCommandEvent& event);
   void SavePlacementNow();
+  // The tool bar and the status bar, shown or hidden as the preferences
+  // keep them.
+  void RestoreBars();
+  void SaveBars();
   // Repaints the views when the code asks for it; reports an error.
   void RepaintOn(ErrCode code);
   // The menu bar and the commands of its menus and of the context menu.
@@ -218,6 +226,8 @@ class KVMainFrame : public wxDocParentFrame {
   void OnDocumentUpdate(wxUpdateUIEvent& event);
   void OnHookCommand(wxCommandEvent& event);
   void OnHookUpdate(wxUpdateUIEvent& event);
+  // The tool bar or the status bar of a View command's id; null for others.
+  wxWindow* Bar(int32_t id);
   void OnBarCommand(wxCommandEvent& event);
   void OnBarUpdate(wxUpdateUIEvent& event);
 

@@ -39,6 +39,28 @@ std::string Utf8(const wxString& text) {
   return std::string(utf8.data(), utf8.length());
 }
 
+wxItemKind ItemKindOf(MenuItemKind kind) {
+  switch (kind) {
+    case MenuItemKind::kCheck:
+      return wxITEM_CHECK;
+    case MenuItemKind::kRadio:
+      return wxITEM_RADIO;
+    default:
+      return wxITEM_NORMAL;
+  }
+}
+
+MenuItemKind KindOf(const wxMenuItem* item) {
+  switch (item->GetKind()) {
+    case wxITEM_CHECK:
+      return MenuItemKind::kCheck;
+    case wxITEM_RADIO:
+      return MenuItemKind::kRadio;
+    default:
+      return MenuItemKind::kCommand;
+  }
+}
+
 wxMenuItem* NewItem(wxMenu* parent, const MenuNode& node) {
   switch (node.kind) {
     case MenuItemKind::kSeparator:
@@ -48,8 +70,7 @@ wxMenuItem* NewItem(wxMenu* parent, const MenuNode& node) {
                             NewMenu(node));
     default:
       return new wxMenuItem(parent, WindowCommandId(node.id), WindowText(node.label),
-                            WindowText(node.help),
-                            node.kind == MenuItemKind::kCheck ? wxITEM_CHECK : wxITEM_NORMAL);
+                            WindowText(node.help), ItemKindOf(node.kind));
   }
 }
 
@@ -64,7 +85,7 @@ MenuNode NodeOf(wxMenu* menu) {
       node.children.back().label = Utf8(item->GetItemLabel());
     } else {
       node.children.push_back(MenuNode::Item(CommandOfWindowId(item->GetId()),
-                                             Utf8(item->GetItemLabel()), item->IsCheckable(),
+                                             Utf8(item->GetItemLabel()), KindOf(item),
                                              Utf8(item->GetHelp())));
     }
   }
@@ -219,13 +240,17 @@ void ApplyCommandUpdate(wxUpdateUIEvent& event, const CommandUpdate& update) {
   auto* menu = dynamic_cast<wxMenu*>(event.GetEventObject());
   wxMenuItem* item = menu ? menu->FindItem(event.GetId()) : nullptr;
   const bool checkable = item ? item->IsCheckable() : !menu;
-  if (update.check != CheckMark::kNone && checkable) event.Check(update.check == CheckMark::kOn);
+  // A radio item is turned off by turning on another of its group.
+  const bool radio = item && item->IsRadio();
+  if (update.check != CheckMark::kNone && checkable && !(radio && update.check != CheckMark::kOn))
+    event.Check(update.check == CheckMark::kOn);
   if (!item) return;
   if (!update.text.empty()) {
     const wxString label = Relabelled(item->GetItemLabel(), update.text);
     if (label != item->GetItemLabel()) event.SetText(label);
   }
-  if (checkable) SetCheckItemIndeterminate(item->GetMenuItem(), update.check == CheckMark::kMixed);
+  if (checkable && !radio)
+    SetCheckItemIndeterminate(item->GetMenuItem(), update.check == CheckMark::kMixed);
 }
 
 }  // namespace vke

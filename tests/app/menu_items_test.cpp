@@ -122,9 +122,10 @@ TEST_F(MenuItems, AnErrorLineBelongsToTheActionThatRaisedIt) {
 }
 
 TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {
-  // Item 1 enabled when a > 0 and checked when b > 0; item 2 enabled but
-  // reading _param; item 3 beyond the output: disabled.
-  CompileFlags("[a > 0, b, 1, 0]");
+  // Item 1 enabled when a > 0 and checked when b > 0 (no check mark when
+  // b < 0); item 2 enabled, without a check mark, but reading _param; item
+  // 3 beyond the output: disabled.
+  CompileFlags("[a > 0, b, 1, -1]");
   ElementListBuilder l;
   l.Instance(0, "app.kv", h.library()).TextHandler(kElemMenuItem, "One", {-1});
   const int32_t one = Add(l);
@@ -136,7 +137,7 @@ TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {
   ASSERT_EQ(h.SetScalar(a, 1), kOk);
   ASSERT_EQ(h.SetScalar(b, 1), kOk);
   EXPECT_EQ(State(one), 3);
-  EXPECT_EQ(State(two), 1);  // the 1 x 1 grid's subplot is selected
+  EXPECT_EQ(State(two), kMenuStateEnabled | kMenuStateNoCheckMark);  // 1 x 1: selected
   EXPECT_EQ(State(three), 0);
   EXPECT_EQ(h.Record()->changed, 0);
   // Unchanged and the same version: the cache answers.
@@ -146,13 +147,14 @@ TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {
   EXPECT_EQ(State(one, 1), 2);
   ASSERT_EQ(h.SetScalar(b, -1), kOk);
   h.Record()->changed = 1;
-  EXPECT_EQ(State(one, 1), 0);
-  // Without a selected subplot, items that use _param are disabled.
+  EXPECT_EQ(State(one, 1), kMenuStateNoCheckMark);
+  // Without a selected subplot, items that use _param are disabled; whether
+  // they carry a check mark stays known.
   FigureState& fig = h.Record()->figure;
   fig.rows = 2;
   fig.selection = 0;
   h.Record()->changed = 1;
-  EXPECT_EQ(State(two), 0);
+  EXPECT_EQ(State(two), kMenuStateNoCheckMark);
 }
 
 TEST_F(MenuItems, SixtyFourItemsAreCached) {

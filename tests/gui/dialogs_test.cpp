@@ -262,6 +262,14 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   EXPECT_EQ(at(bold - 2).GetLeftIndent(), 53);  // 300 twips
   EXPECT_EQ(at(bold - 2).GetLeftSubIndent(), -53);
   EXPECT_EQ(at(bold - 2).GetTabs().size(), 32u);
+  // Read-only, it shows no caret, also with the focus and after keys.
+  text->SetFocus();
+  wxUIActionSimulator keys;
+  keys.Char(WXK_DOWN);
+  keys.Char(WXK_END);
+  test::Pump(200);
+  EXPECT_TRUE(text->GetCaret() == nullptr || !text->GetCaret()->IsVisible());
+  EXPECT_EQ(text->GetValue(), shown);
   test::Snapshot(window, "help-text");
 
   // Closing hides it; it is shown again as it was.

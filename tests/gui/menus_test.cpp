@@ -1,7 +1,8 @@
 // The menus in the toolkit, against a mocked engine: the application's
 // menus built into a real menu bar and built again, the update rules given
 // to menu items with the indeterminate check mark and relabelled items,
-// and the desktop clipboard seen from another program.
+// radio and plain items, the busy pane of the status bar, and the desktop
+// clipboard seen from another program.
 #include <gmock/gmock.h>
 
 #include <chrono>
@@ -9,8 +10,10 @@
 #include <sstream>
 #include <thread>
 
+#include "app/menu_items.hpp"
 #include "shell/command_table.hpp"
 #include "shell/platform/menu_check.hpp"
+#include "shell/status_bar.hpp"
 #include "shell/window/kv_windows.hpp"
 #include "tests/gui/gui_env.hpp"
 #include "tests/shell/menu_fakes.hpp"
@@ -130,6 +133,72 @@ TEST_F(ToolkitMenus, UpdatesEnableCheckRelabelAndMarkMixedItems) {
   update = {true, CheckMark::kNone, "Families Help"};
   refresh();
   EXPECT_EQ(bar->FindItem(kCmdKVFileHelp)->GetItemLabel(), "Families Help\tF1");
+}
+
+// The figure modes are radio items of one group: turning one on turns the
+// one before off, and the update of the others, off, leaves it on. The
+// application's items without a check mark are plain items.
+TEST_F(ToolkitMenus, FigureModesAreRadioItemsAndPlainItemsCarryNoMark) {
+  wxMenuBar* bar = frame->GetMenuBar();
+  for (const int32_t id : {kCmdManipulate, kCmdZoom, kCmdZoomX, kCmdDrag, kCmdSelect})
+    EXPECT_TRUE(bar->FindItem(id)->IsRadio()) << id;
+  EXPECT_TRUE(bar->FindItem(kCmdLogX)->IsCheck());
+  EXPECT_FALSE(bar->FindItem(kCmdResetData)->IsCheckable());
+  int32_t mode = kCmdDrag;
+  frame->Bind(
+      wxEVT_UPDATE_UI,
+      [&](wxUpdateUIEvent& event) {
+        ApplyCommandUpdate(event,
+                           {true, event.GetId() == mode ? CheckMark::kOn : CheckMark::kOff, ""});
+      },
+      kCmdManipulate, kCmdSelect);
+  auto refresh = [&] {
+    for (size_t k = 0; k < bar->GetMenuCount(); k++) bar->GetMenu(k)->UpdateUI(frame);
+  };
+  refresh();
+  EXPECT_TRUE(bar->FindItem(kCmdDrag)->IsChecked());
+  EXPECT_FALSE(bar->FindItem(kCmdManipulate)->IsChecked());
+  mode = kCmdZoom;
+  refresh();
+  EXPECT_TRUE(bar->FindItem(kCmdZoom)->IsChecked());
+  EXPECT_FALSE(bar->FindItem(kCmdDrag)->IsChecked());
+
+  lookup.Add('m', kElemMenuStart, "&Count");
+  lookup.Add('m', kElemMenuItem, "Add one");
+  ON_CALL(engine, MenuItemState)
+      .WillByDefault([](int32_t, int32_t, std::string_view, uint8_t* state) {
+        *state = kMenuStateEnabled | kMenuStateNoCheckMark;
+        return kOk;
+      });
+  ApplicationMenus menus(engine, clipboard);
+  WxMenuBarSurface surface(bar);
+  menus.Rebuild(kId, surface);
+  surface.Redraw();
+  EXPECT_FALSE(bar->FindItem(kKVMenuFirstId)->IsCheckable());
+}
+
+// The busy pane shows its text whole; at the 64 pixels it had, the text
+// did not fit.
+TEST_F(ToolkitMenus, TheBusyPaneShowsItsTextWhole) {
+  wxStatusBar* bar = frame->CreateStatusBar(2);
+  frame->SendSizeEvent();
+  test::Pump(100);
+  auto shown = [&](int width) {
+    if (width > 0) {
+      const int widths[2] = {-1, width};
+      bar->SetStatusWidths(2, widths);
+    } else {
+      FitBusyPane(bar);
+    }
+    bar->SetStatusText(WindowText(kBusyText), kBusyPane);
+    bar->Refresh();
+    bar->Update();
+    test::Pump(100);
+    return !bar->GetField(kBusyPane).IsEllipsized();
+  };
+  EXPECT_FALSE(shown(kBusyPaneLeast));
+  EXPECT_TRUE(shown(0));
+  test::Snapshot(frame, "busy-pane");
 }
 
 std::string ReadFile(const std::string& path) {

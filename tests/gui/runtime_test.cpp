@@ -1,7 +1,8 @@
 // The runtime as its own process on the display, with packed applications
 // behind it: its window, keys and undo, closing and the placement kept, the
 // break key, the demo, the figure drawn as the packing tool draws it, a
-// handler's error reported once, and the runtime without an application,
+// handler's error reported once (after a key and after a menu command), the
+// tool bar's visibility kept, and the runtime without an application,
 // which says how one is packed. Screenshots go to the build folder
 // (VKE_SCREEN_DIR when set).
 #include <cairo.h>
@@ -493,6 +494,62 @@ TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError)
   EXPECT_EQ(LinesStartingWith(run.Output(), "window: "), 1) << run.Output();
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
+}
+
+// A menu item after which the draw handler fails: one box and one line on
+// standard error, and nothing more once the box is closed and the figure
+// repainted.
+TEST_F(RuntimeWindow, AFailingDrawAfterAMenuCommandIsReportedOnce) {
+  const std::string program = Pack(home, "tests/shell/errors.kvd", "errors");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Errors").empty()) << run.Output();
+  const std::string windows = "^(Errors|Menu error)$";  // the frame and the command's box
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  // "Fail" follows "&Edit"; its third item makes the next drawing fail.
+  run.Keys("alt+e Right Down Down Return");
+  for (int k = 0; k < 20 && VisibleWindows(windows) < 2; k++) std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(VisibleWindows(windows), 2);
+  run.Shot("root", "menu-draw-error");
+  const std::string output = run.Output();
+  EXPECT_EQ(LinesStartingWith(output, "errors: "), 1) << output;
+  EXPECT_NE(output.find("Index out of range for variable 'q'"), std::string::npos) << output;
+  run.Keys("Return");
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "errors: "), 1) << run.Output();
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The tool bar hidden from the View menu stays hidden after a restart: the
+// second run, left alone, closes with it hidden.
+TEST_F(RuntimeWindow, AHiddenToolBarStaysHiddenAfterARestart) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  const std::string prefs = home.Path() + "/config/Morvath/window.conf";
+  {
+    Runtime run(home, program);
+    const std::string window = run.Window("Window");
+    ASSERT_FALSE(window.empty()) << run.Output();
+    run.Shot(window, "bars-shown");
+    run.Keys("alt+v Return");  // "&Toolbar"
+    run.Shot(window, "bars-hidden");
+    run.Keys("ctrl+q");
+    ASSERT_EQ(run.Exit(), 0);
+  }
+  EXPECT_NE(ReadText(prefs).find("Bar0ID=59392\nBar0Visible=0\n"), std::string::npos)
+      << ReadText(prefs);
+  {
+    Runtime run(home, program);
+    const std::string window = run.Window("Window");
+    ASSERT_FALSE(window.empty()) << run.Output();
+    run.Shot(window, "bars-restored");
+    run.Keys("ctrl+q");
+    ASSERT_EQ(run.Exit(), 0);
+  }
+  const std::string saved = ReadText(prefs);
+  EXPECT_NE(saved.find("Bar0Visible=0\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Bar1Visible=1\n"), std::string::npos) << saved;
 }
 
 TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {

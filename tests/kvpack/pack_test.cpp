@@ -176,11 +176,11 @@ paste "" h() enabled "1"
   std::vector<int32_t> lines;
   EXPECT_EQ(MenuFlagsSource(app, &lines),
             "function (_items, _pastes, _copies) = _menuFlags(a, b, _xdatatype, _param)\n"
-            "_items = [1, 0, 1, 0];\n"
-            "_items(1) = (a > 0);\n"
-            "_items(4) = (b);\n"
+            "_items = [1, -1, 1, 0];\n"
+            "_items(1) = any((a > 0) ~= 0);\n"
+            "_items(4) = any((b) > 0);\n"
             "_pastes = [1, 1];\n"
-            "_pastes(2) = (1);\n"
+            "_pastes(2) = any((1) ~= 0);\n"
             "_copies = [1];\n");
   EXPECT_EQ(lines, (std::vector<int32_t>{0, 0, 3, 4, 0, 8, 0}));
   // Packed, the generated function gives the items their states.
@@ -190,8 +190,34 @@ paste "" h() enabled "1"
            "endmenu\n"))
       << PackErrorText(error);
   ASSERT_EQ(RunMenuFlagsFunction(Host().block(), 0, nullptr, 0), kOk);
-  EXPECT_EQ(test::TopScalar(Host().ctx()), 0);  // a has no value: [] > 0 is empty
+  // a has no value: a > 0 is empty, which disables the item and keeps the
+  // place of its flag.
+  EXPECT_EQ(MenuFlagAt(Host().ctx(), 0, 0), 0);
+  EXPECT_EQ(MenuFlagAt(Host().ctx(), 0, 1), -1);
   Drop(Host().ctx(), 3);
+}
+
+// Only an item with a checked expression carries a check mark; an empty
+// value checks nothing and leaves the flags of the items after it in place.
+TEST_F(Packing, OnlyItemsWithACheckedExpressionCarryACheckMark) {
+  files["app/a.vke"] = "function f()\n";
+  ASSERT_TRUE(
+      Pack("source \"a.vke\"\nvar a b\nmenu \"M\"\n item \"Plain\" f()\n"
+           " item \"Unset\" f() checked \"a\"\n item \"Set\" f() checked \"b == 0\"\n"
+           " item \"Last\" f() enabled \"isempty(a)\"\nendmenu\n"))
+      << PackErrorText(error);
+  KVContextBlock* block = Host().block();
+  const int32_t version = UndoSetCurrentVersion(block->UndoArea(), 0);
+  std::vector<int> states;
+  MenuEntry entry;
+  for (int32_t at = -1; GetMenuItemInfo(block, 0, 'm', &at, &entry) == kOk;) {
+    uint8_t state = 0;
+    EXPECT_EQ(GetMenuItemState(block, 0, at, version, nullptr, 0, &state), kOk);
+    states.push_back(state);
+  }
+  constexpr int kOn = kMenuStateEnabled, kNoMark = kMenuStateNoCheckMark;
+  // b has no value either: b == 0 is empty.
+  EXPECT_EQ(states, (std::vector<int>{kOn | kNoMark, kOn, kOn, kOn | kNoMark}));
 }
 
 struct BadPack {

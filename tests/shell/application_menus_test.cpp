@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/figure_commands.hpp"
+#include "app/menu_items.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/subplot.hpp"
 #include "shell/command_table.hpp"
@@ -182,9 +183,83 @@ TEST_F(Menus, RemovingUpToAMissingMenuRemovesNothing) {
   EXPECT_EQ(test::Titles(plain), "&File,Mine");
 }
 
+// The kinds of item a menu shows a mark in front of.
+std::string Kinds(const MenuNode& node) {
+  std::string out;
+  for (const MenuNode& c : node.children) {
+    switch (c.kind) {
+      case MenuItemKind::kCheck:
+        out += 'c';
+        break;
+      case MenuItemKind::kRadio:
+        out += 'r';
+        break;
+      case MenuItemKind::kCommand:
+        out += '.';
+        break;
+      case MenuItemKind::kSeparator:
+        out += '-';
+        break;
+      case MenuItemKind::kPopup:
+        out += "{" + Kinds(c) + "}";
+        break;
+    }
+  }
+  return out;
+}
+
+// The figure modes are one group of radio items; the toggles are check
+// items, the rest plain commands.
+TEST_F(Menus, FigureModesAreRadioItemsAndTogglesCheckItems) {
+  EXPECT_EQ(Kinds(Menu(kFigureMenuText)), "rrrrr-cccc-c{ccc}{cccc}{ccc-ccc}-c");
+  EXPECT_EQ(Kinds(Menu("&File")), ".-...-.");
+  EXPECT_EQ(Kinds(Menu(kEditMenuText)), "..-..-{cc..}");
+  EXPECT_EQ(Kinds(Menu(kLayoutMenuText)), "ccccccccc-cc");
+  EXPECT_EQ(Kinds(FigureContextMenu()), "cccc-c{ccc}{cccc}{ccc-ccc}");
+}
+
+// Only the application's items whose state may carry a check mark are
+// check items; its formats are plain commands, languages and plots check
+// items. Without the state (no engine), items keep their check mark.
+TEST_F(Menus, OnlyItemsWithACheckedExpressionAreCheckItems) {
+  lookup.Add('m', kElemMenuStart, "&Count");
+  lookup.Add('m', kElemMenuItem, "Add one");
+  lookup.Add('m', kElemMenuItem, "Mode");
+  lookup.Add('m', kElemMenuItem, "Unread");
+  lookup.Add('m', kElemMenuEnd);
+  lookup.Add('i', kElemPaste, "Count");
+  lookup.Add('e', kElemCopy, "Count");
+  lookup.Add('f', kElemFigure, "Counter", 40);
+  lookup.languages = {"English"};
+  clipboard.text = "12";
+  EXPECT_CALL(engine, MenuItemState(kId, 1, std::string_view("12"), _))
+      .WillRepeatedly([](int32_t, int32_t, std::string_view, uint8_t* state) {
+        *state = kMenuStateEnabled | kMenuStateNoCheckMark;
+        return kOk;
+      });
+  EXPECT_CALL(engine, MenuItemState(kId, 2, _, _))
+      .WillRepeatedly([](int32_t, int32_t, std::string_view, uint8_t* state) {
+        *state = kMenuStateEnabled;
+        return kOk;
+      });
+  EXPECT_CALL(engine, MenuItemState(kId, 3, _, _)).WillRepeatedly(Return(kKvUndefElement));
+  menus.Rebuild(kId, barMenu);
+  EXPECT_EQ(Kinds(Menu("&Count")), ".cc");
+  EXPECT_EQ(Kinds(Menu("&Plots")), "c-c");
+  const MenuNode& edit = Menu(kEditMenuText);
+  EXPECT_EQ(Kinds(edit).substr(Kinds(edit).size() - 9), "{.}{.}{c}");
+  // The update of a plain item gives no check mark.
+  EXPECT_EQ(menus.UpdateKVMenuCommand(kId, kKVMenuFirstId)->check, CheckMark::kOff);
+
+  ON_CALL(engine, Created()).WillByDefault(Return(false));
+  menus.Rebuild(kId, barMenu);
+  EXPECT_EQ(Kinds(Menu("&Count")), "ccc");
+}
+
 TEST(MenuShapes, TextsDoNotChangeAShapeButItemsAndIdsDo) {
-  const MenuNode a = MenuNode::Popup("A", {MenuNode::Item(7, "x", true), MenuNode::Separator(),
-                                           MenuNode::Popup("S", {MenuNode::Item(8, "y", false)})});
+  const MenuNode a = MenuNode::Popup(
+      "A", {MenuNode::Item(7, "x", MenuItemKind::kCheck), MenuNode::Separator(),
+            MenuNode::Popup("S", {MenuNode::Item(8, "y", MenuItemKind::kCommand)})});
   MenuNode b = a;
   b.label = "B";
   b.children[0].label = "z";

@@ -164,6 +164,11 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
   EXPECT_EQ(edit.substr(edit.find("Copy As")),
             "Copy As{Count,Typed},Paste As{Count,Typed,-},Language{English,Francais}");
   EXPECT_EQ(test::Outline(host.bar.children[2]), "Add one,Zero,Mode,Broken");
+  // Only "Mode" has a checked expression: the others are plain items.
+  std::string checks;
+  for (const MenuNode& item : host.bar.children[2].children)
+    checks += item.kind == MenuItemKind::kCheck ? 'c' : '.';
+  EXPECT_EQ(checks, "..c.");
 
   doc.Execute(kCmdResetData);
   EXPECT_FALSE(doc.Update(kKVMenuFirstId + 1)->enabled);  // "Zero" while count is 0

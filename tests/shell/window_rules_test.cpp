@@ -1,7 +1,7 @@
-// The frame's and the view's rules that need no window: the placement kept
-// in the preferences, the cursor table, the arrow keys, the timers' ticks,
-// which never enter a busy engine and run only while there is work, and
-// the interrupt that closes an idle program.
+// The frame's and the view's rules that need no window: the placement and
+// the bars kept in the preferences, the busy pane's width, the cursor table, the arrow keys, the
+// timers' ticks, which never enter a busy engine and run only while there is work, and the
+// interrupt that closes an idle program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "graphics/figure_codes.hpp"
+#include "shell/bar_settings.hpp"
+#include "shell/status_bar.hpp"
 #include "shell/view_input.hpp"
 #include "shell/window_placement.hpp"
 #include "tests/shell/memory_preferences.hpp"
@@ -90,6 +92,42 @@ TEST_F(Placement, SavedPlacementComesBackAndThePanelRowIsZero) {
   const std::optional<WindowPlacement> p = RestoredPlacement(prefs, kCurrent, kScreen);
   ASSERT_TRUE(p);
   EXPECT_EQ((std::array{p->left, p->top, p->right, p->bottom}), (std::array{5, 6, 705, 506}));
+}
+
+// The bars' visibility comes back as stored; records that do not read
+// whole, and a damaged count, leave the bars as they are.
+TEST_F(Placement, BarsComeBackAsTheyWereAndDamagedRecordsAreSkipped) {
+  EXPECT_TRUE(LoadBarStates(prefs).empty());
+  const BarState bars[] = {{59392, false}, {59393, true}};
+  SaveBarStates(prefs, bars);
+  std::vector<BarState> back = LoadBarStates(prefs);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].id, 59392);
+  EXPECT_FALSE(back[0].visible);
+  EXPECT_EQ(back[1].id, 59393);
+  EXPECT_TRUE(back[1].visible);
+  EXPECT_EQ((prefs.values[{"BarSettings", "Bar0Visible"}]), "0");
+
+  prefs.values[{"BarSettings", "Bar0Visible"}] = "2";
+  prefs.values[{"BarSettings", "Bar1ID"}] = "toolbar";
+  EXPECT_TRUE(LoadBarStates(prefs).empty());
+  SaveBarStates(prefs, std::span<const BarState>(bars, 1));
+  ASSERT_EQ(LoadBarStates(prefs).size(), 1u);
+  prefs.values[{"BarSettings", "Bars"}] = "2147483647";
+  EXPECT_EQ(LoadBarStates(prefs).size(), 1u);
+  prefs.values[{"BarSettings", "Bars"}] = "-3";
+  EXPECT_TRUE(LoadBarStates(prefs).empty());
+}
+
+// The busy pane holds its text whole in the bar's font, however wide, and
+// never shrinks below its least width.
+TEST(StatusBarRules, TheBusyPaneFitsItsLongestText) {
+  auto perLetter = [](int32_t pixels) {
+    return [pixels](std::string_view text) { return static_cast<int32_t>(text.size()) * pixels; };
+  };
+  EXPECT_EQ(BusyPaneWidth(perLetter(12), 30), 7 * 12 + 30);
+  EXPECT_EQ(BusyPaneWidth(perLetter(3), 10), kBusyPaneLeast);
+  EXPECT_EQ(BusyPaneWidth(perLetter(20), -5), 140);
 }
 
 TEST(ViewInput, CursorCodesMapToTheTableAndOthersLeaveTheCursor) {

@@ -182,7 +182,8 @@ class Checker {
       const int32_t version = UndoSetCurrentVersion((*slot)->UndoArea(), kInstance);
       const ErrCode e = GetMenuItemState(*slot, kInstance, at, version, clipboard_.data(),
                                          static_cast<int32_t>(clipboard_.size()), &state);
-      if (!e) Print("state " + std::to_string(state) + "\n");
+      if (!e)
+        Print("state " + std::to_string(state & (kMenuStateEnabled | kMenuStateChecked)) + "\n");
       return Report(e);
     }
     std::string buffer(kClipboardBytes, '\0');

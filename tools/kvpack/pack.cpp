@@ -491,14 +491,11 @@ class Packer {
   ElementWriter w_;
 };
 
-// "[1, 0, 1, 0]" of n items with the given defaults.
-std::string Defaults(size_t n, const char* each) {
-  if (n == 0) return "zeros(1, 0)";
+// "[1, -1, 1, 0]": the items' defaults in a row; "zeros(1, 0)" for none.
+std::string Defaults(const std::vector<std::string>& each) {
+  if (each.empty()) return "zeros(1, 0)";
   std::string s = "[";
-  for (size_t i = 0; i < n; i++) {
-    if (i) s += ", ";
-    s += each;
-  }
+  for (size_t i = 0; i < each.size(); i++) s += (i ? ", " : "") + each[i];
   return s + "]";
 }
 
@@ -513,31 +510,34 @@ std::string MenuFlagsSource(const AppDescription& app, std::vector<int32_t>* lin
   lines->push_back(0);
   // Every item's flags, and where expressions replace the defaults.
   std::vector<std::string> rows[3];
-  size_t counts[3] = {0, 0, 0};
   std::vector<int32_t> rowLines[3];
+  // A menu item's check flag: -1 (no check mark) unless it has a checked
+  // expression, which gives 1 when its value is above 0, else 0.
+  std::vector<std::string> defaults[3];
   for (const ItemSpec& item : app.items) {
     const int row = item.kind == kElemMenuItem ? 0 : item.kind == kElemPaste ? 1 : 2;
     if (item.kind != kElemMenuItem && item.kind != kElemPaste && item.kind != kElemCopy) continue;
-    const size_t first = row == 0 ? 2 * counts[row] + 1 : counts[row] + 1;
-    counts[row]++;
+    const size_t count = defaults[row].size();
+    const size_t first = row == 0 ? 2 * count + 1 : count + 1;
+    defaults[row].push_back(row != 0 ? "1" : item.checked.empty() ? "1, -1" : "1, 0");
     const char* names[3] = {"_items", "_pastes", "_copies"};
+    // An empty value (a variable not yet set) enables or checks nothing and
+    // keeps its flag's place, where an empty right side would delete the
+    // flag and move the ones after it.
     if (!item.enabled.empty()) {
-      rows[row].push_back(std::string(names[row]) + "(" + std::to_string(first) + ") = (" +
-                          item.enabled + ");\n");
+      rows[row].push_back(std::string(names[row]) + "(" + std::to_string(first) + ") = any((" +
+                          item.enabled + ") ~= 0);\n");
       rowLines[row].push_back(item.line);
     }
     if (!item.checked.empty()) {
-      rows[row].push_back(std::string(names[row]) + "(" + std::to_string(first + 1) + ") = (" +
-                          item.checked + ");\n");
+      rows[row].push_back(std::string(names[row]) + "(" + std::to_string(first + 1) + ") = any((" +
+                          item.checked + ") > 0);\n");
       rowLines[row].push_back(item.line);
     }
   }
   const char* heads[3] = {"_items = ", "_pastes = ", "_copies = "};
   for (int row = 0; row < 3; row++) {
-    s << heads[row]
-      << (row == 0 ? (counts[0] ? Defaults(counts[0], "1, 0") : "zeros(1, 0)")
-                   : Defaults(counts[row], "1"))
-      << ";\n";
+    s << heads[row] << Defaults(defaults[row]) << ";\n";
     lines->push_back(0);
     for (size_t i = 0; i < rows[row].size(); i++) {
       s << rows[row][i];

@@ -40,8 +40,11 @@ bool PackApplication(ToolHost* host, const AppDescription& app, const std::strin
                      const FileReader& read, PackError* error);
 
 // The source of "_menuFlags" for the items of the description: every item
-// enabled and unchecked unless its expressions say otherwise. lines gets,
-// for each line of the source, the description line it comes from (0: none).
+// enabled unless its enabled expression's value is 0; a menu item with a
+// checked expression is checked when its value is above 0, one without
+// carries no check mark (its check flag is -1). An empty value enables and
+// checks nothing. lines gets, for each line of the source, the description
+// line it comes from (0: none).
 std::string MenuFlagsSource(const AppDescription& app, std::vector<int32_t>* lines);
 
 // "file:line: message (code): detail".
