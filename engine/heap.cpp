@@ -102,6 +102,28 @@ void ListFreeBlock(EngineContext* ctx, uint32_t unit) {
   ctx->heapListedCount = n + 1;
 }
 
+// Whether the free block at the unit ends where the walk starts, as the
+// blocks of a call's frame do when they are freed in any order after the
+// call: then the walk's start comes down to it rather than the list growing.
+inline bool EndsAtWalkStart(EngineContext* ctx, uint32_t unit) {
+  return uint64_t{unit} + (HeaderAt(ctx->HeapBytes(), unit) & kBlockSizeMask) + 1 ==
+         ctx->heapListedTo;
+}
+
+// The walk's start comes down to the free block at the unit, and on over
+// the listed blocks that end where it then starts: the walk would pass
+// them as it passes them listed, so that the allocation that follows finds
+// the free blocks at the hint and takes them without the walk.
+void LowerWalkStart(EngineContext* ctx, uint32_t unit) {
+  ctx->heapListedTo = unit;
+  while (ctx->heapListedCount > 0) {
+    const uint32_t last = ctx->heapListed[ctx->heapListedCount - 1];
+    if (!EndsAtWalkStart(ctx, last)) break;
+    ctx->heapListedTo = last;
+    ctx->heapListedCount--;
+  }
+}
+
 // Merges the free blocks behind the free block at u into it as the walk
 // does: one by one, while the sum fits a header. Its size then, or -1 when
 // it runs past the heap, which ends the walk.
@@ -219,7 +241,10 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
 
 void NoteFreeBlock(EngineContext* ctx, uint32_t unit) {
   if (ListIsCurrent(ctx)) {
-    ListFreeBlock(ctx, unit);
+    if (EndsAtWalkStart(ctx, unit))
+      LowerWalkStart(ctx, unit);
+    else
+      ListFreeBlock(ctx, unit);
     ctx->heapFreeFrom = ListedFreeFrom(ctx);
   } else if (unit < ctx->heapFreeFrom) {
     ctx->heapFreeFrom = unit;
