@@ -104,7 +104,7 @@ PY
 # within 2 times.
 if command -v lua5.4 >/dev/null; then
   printf '\n%-18s %12s %12s %10s %8s\n' program "vke (ms)" "lua (ms)" "vke/lua" target
-  for name in mixed_loop recursion scalar_loop matrix_elements string_building; do
+  for name in mixed_loop recursion call_loop scalar_loop matrix_elements string_building; do
     hyperfine -N --warmup 1 --runs "$runs" --export-json "$out/lua.json" \
       -n vke "$vke $here/programs/$name.vke" -n lua "lua5.4 $here/programs/$name.lua" \
       >/dev/null 2>&1

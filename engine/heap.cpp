@@ -22,13 +22,14 @@ inline void SetHeader(uint8_t* heap, uint32_t unit, uint32_t h) {
   Store<uint32_t>(heap + 8ull * unit, h);
 }
 
-// The commonest allocation: the block at the hint is free and, with the free
-// blocks that follow it merged in, large enough. The headers end up exactly
-// as the general walk below leaves them; false, with nothing changed, when
-// the walk has to decide.
-inline bool TakeAtHint(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t units,
-                       int32_t* index) {
-  const uint64_t u = ctx->heapFreeFrom;
+// The commonest allocation: the block where the walk starts is free and,
+// with the free blocks that follow it merged in, large enough. The headers
+// end up exactly as the general walk below leaves them; false, with nothing
+// changed, when the walk has to decide. The walk's start moves behind the
+// block taken.
+inline bool TakeAtWalkStart(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t units,
+                            int32_t* index) {
+  const uint64_t u = ctx->heapListedTo;
   if (u >= end) return false;
   const uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
   if (h & kBlockInUse) return false;
@@ -53,7 +54,7 @@ inline bool TakeAtHint(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t
     SetHeader(heap, static_cast<uint32_t>(u + units + 1), static_cast<uint32_t>(size - units - 1));
   }
   *index = static_cast<int32_t>(u + 1);
-  ctx->heapFreeFrom = static_cast<uint32_t>(u + units + 1);
+  ctx->heapListedTo = static_cast<uint32_t>(u + units + 1);
   return true;
 }
 
@@ -102,6 +103,45 @@ void ListFreeBlock(EngineContext* ctx, uint32_t unit) {
   ctx->heapListedCount = n + 1;
 }
 
+// Whether the walk would pass every listed block without a change: each is
+// too small for the request and has a block in use behind it, so that none
+// is merged with its followers (a small free block left at the heap's start,
+// for instance). False when the walk has to decide.
+inline bool ListedBlocksPassed(EngineContext* ctx, const uint8_t* heap, uint64_t end,
+                               uint32_t units) {
+  for (uint32_t i = 0; i < ctx->heapListedCount; i++) {
+    const uint32_t u = ctx->heapListed[i];
+    const uint32_t h = HeaderAt(heap, u);
+    const uint64_t next = uint64_t{u} + (h & kBlockSizeMask) + 1;
+    if ((h & kBlockInUse) || (h & kBlockSizeMask) >= units || next >= end ||
+        !(HeaderAt(heap, static_cast<uint32_t>(next)) & kBlockInUse))
+      return false;
+  }
+  return true;
+}
+
+// Whether the free block at the unit ends where the walk starts, as the
+// blocks of a call's frame do when they are freed in any order after the
+// call: then the walk's start comes down to it rather than the list growing.
+inline bool EndsAtWalkStart(EngineContext* ctx, uint32_t unit) {
+  return uint64_t{unit} + (HeaderAt(ctx->HeapBytes(), unit) & kBlockSizeMask) + 1 ==
+         ctx->heapListedTo;
+}
+
+// The walk's start comes down to the free block at the unit, and on over
+// the listed blocks that end where it then starts: the walk would pass
+// them as it passes them listed, so that the allocation that follows finds
+// the free blocks at the hint and takes them without the walk.
+void LowerWalkStart(EngineContext* ctx, uint32_t unit) {
+  ctx->heapListedTo = unit;
+  while (ctx->heapListedCount > 0) {
+    const uint32_t last = ctx->heapListed[ctx->heapListedCount - 1];
+    if (!EndsAtWalkStart(ctx, last)) break;
+    ctx->heapListedTo = last;
+    ctx->heapListedCount--;
+  }
+}
+
 // Merges the free blocks behind the free block at u into it as the walk
 // does: one by one, while the sum fits a header. Its size then, or -1 when
 // it runs past the heap, which ends the walk.
@@ -138,7 +178,7 @@ uint32_t TakeBlock(uint8_t* heap, uint32_t u, uint64_t size, uint32_t units, int
   return u + units + 1;
 }
 
-// The first-fit walk for whatever TakeAtHint leaves: the listed blocks,
+// The first-fit walk for whatever TakeAtWalkStart leaves: the listed blocks,
 // then block by block from the walk's start, listing the free blocks it
 // passes while there is room.
 [[gnu::noinline]] ErrCode WalkForBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
@@ -192,6 +232,19 @@ uint32_t TakeBlock(uint8_t* heap, uint32_t u, uint64_t size, uint32_t units, int
   return result;
 }
 
+// With free blocks listed below the walk's start, the block there is still
+// taken directly when the walk would pass every listed one unchanged; else
+// the walk decides.
+[[gnu::noinline]] ErrCode TakePastListedOrWalk(EngineContext* ctx, uint32_t units, int32_t* index) {
+  uint8_t* heap = ctx->HeapBytes();
+  if (ctx->heapListedCount > 0 && ListedBlocksPassed(ctx, heap, ctx->heapSize, units) &&
+      TakeAtWalkStart(ctx, heap, ctx->heapSize, units, index)) {
+    ctx->heapFreeFrom = ListedFreeFrom(ctx);
+    return kOk;
+  }
+  return WalkForBlock(ctx, units, index);
+}
+
 }  // namespace
 
 void ForgetHeapHints(EngineContext* ctx) {
@@ -210,16 +263,20 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
     ctx->heapListedTo = ctx->heapFreeFrom;
     ctx->heapListedCount = 0;
   }
-  if (ctx->heapListedCount == 0 && TakeAtHint(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) {
-    ctx->heapListedTo = ctx->heapFreeFrom;
+  if (ctx->heapListedCount == 0 &&
+      TakeAtWalkStart(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) {
+    ctx->heapFreeFrom = ctx->heapListedTo;
     return kOk;
   }
-  return WalkForBlock(ctx, units, index);
+  return TakePastListedOrWalk(ctx, units, index);
 }
 
 void NoteFreeBlock(EngineContext* ctx, uint32_t unit) {
   if (ListIsCurrent(ctx)) {
-    ListFreeBlock(ctx, unit);
+    if (EndsAtWalkStart(ctx, unit))
+      LowerWalkStart(ctx, unit);
+    else
+      ListFreeBlock(ctx, unit);
     ctx->heapFreeFrom = ListedFreeFrom(ctx);
   } else if (unit < ctx->heapFreeFrom) {
     ctx->heapFreeFrom = unit;

@@ -239,6 +239,66 @@ TEST(BlockHeap, TakingTheBlockAtTheHintLeavesHeadersAsTheWalkDoes) {
   EXPECT_EQ(Header(ctx, d), size + 2);  // the walk's merge of the two
 }
 
+TEST(BlockHeap, FramesFreedInAnyOrderBringTheWalkStartDown) {
+  // A frame's blocks freed in either order at the top of the heap leave
+  // nothing listed: the walk starts at the lowest of them, and the next
+  // allocation takes it at the hint, as a walk from the start would.
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t hole, a, b, c, again;
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &hole), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 5, &a), kOk);
+  FreeEngineBlock(ctx, hole);  // listed: below the walk's start
+  for (int order = 0; order < 2; order++) {
+    ASSERT_EQ(AllocEngineBlock(ctx, 3, &b), kOk);
+    ASSERT_EQ(AllocEngineBlock(ctx, 3, &c), kOk);
+    EXPECT_GT(b, a);
+    FreeEngineBlock(ctx, order ? b : c);
+    FreeEngineBlock(ctx, order ? c : b);
+    EXPECT_EQ(ctx->heapListedCount, 1u);
+    EXPECT_EQ(ctx->heapListedTo, uint32_t(b - 1));
+    EXPECT_EQ(ctx->heapFreeFrom, uint32_t(hole - 1));
+  }
+  // The hole too: a block freed below the start carries the start down over
+  // the listed blocks that end where it begins.
+  FreeEngineBlock(ctx, a);
+  EXPECT_EQ(ctx->heapListedCount, 0u);
+  EXPECT_EQ(ctx->heapListedTo, uint32_t(hole - 1));
+  ASSERT_EQ(AllocEngineBlock(ctx, 8, &again), kOk);
+  EXPECT_EQ(again, hole);
+  EXPECT_EQ(Header(ctx, again), 8u | kBlockInUse);
+}
+
+TEST(BlockHeap, ListedBlocksTooSmallLeaveTheWalkStartToTheRequest) {
+  // Small free blocks listed below the walk's start, each before a block in
+  // use: a larger request takes the block at the start and the list stays.
+  // Two listed neighbours that fit together are still merged and taken
+  // first, as first fit takes them.
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t small1, used1, small2, small3, used2, block;
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &small1), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &used1), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &small2), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 1, &small3), kOk);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &used2), kOk);
+  FreeEngineBlock(ctx, small1);
+  FreeEngineBlock(ctx, small2);
+  FreeEngineBlock(ctx, small3);
+  ASSERT_EQ(ctx->heapListedCount, 3u);
+  ASSERT_EQ(AllocEngineBlock(ctx, 2, &block), kOk);
+  EXPECT_EQ(block, small2);  // merged with small3 (1 + 1 + 1 units), an empty block left
+  EXPECT_EQ(Header(ctx, block), 2u | kBlockInUse);
+  EXPECT_EQ(ctx->heapListedCount, 2u);
+  ASSERT_EQ(AllocEngineBlock(ctx, 3, &block), kOk);
+  EXPECT_GT(block, used2);
+  EXPECT_EQ(ctx->heapListedCount, 2u);
+  EXPECT_EQ(ctx->heapListed[0], uint32_t(small1 - 1));
+  EXPECT_EQ(ctx->heapFreeFrom, uint32_t(small1 - 1));
+  EXPECT_EQ(ctx->heapListedTo, uint32_t(block + 3));
+  EXPECT_EQ(Header(ctx, small1), 1u);
+}
+
 TEST(BlockHeap, ExtendTakesFreeFollowersOnly) {
   TestHost host;
   EngineContext* ctx = host.ctx();
