@@ -67,6 +67,16 @@ inline const int16_t* AppendStatement(EngineContext* ctx, const int16_t* at) {
   return cat + 4;
 }
 
+// A subscript that is a whole number from 1 to `bound`: its 0-based
+// position in *k. A whole number's conversion gives it back unchanged, so
+// no rounding function is needed.
+VKE_HOT_INLINE bool WholeSubscript(double subscript, uint32_t bound, int64_t* k) {
+  if (!(subscript >= 1 && subscript <= bound)) return false;
+  const auto whole = static_cast<int64_t>(subscript);
+  *k = whole - 1;
+  return static_cast<double>(whole) == subscript;
+}
+
 // The fused forms for one pass of the loop top. Each takes the instruction
 // at `at`, sets ip to where the run goes on and e to a failure or the end
 // of a slice.
@@ -157,6 +167,10 @@ class ScalarForms {
   // would have had room. When the body goes on with a variable's load, its
   // run starts at once (at moves to it).
   VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
+    if (run_.sliced && MayGoOn()) {
+      const Fused rounds = Rounds(at, ip, e);
+      if (rounds != Fused::kAsIs) return rounds;
+    }
     double value;
     bool more;
     if (!NextDoubleRangeValue(ctx_, &value, &more)) {
@@ -209,17 +223,17 @@ class ScalarForms {
     const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
     int64_t k;
     if (count == 1) {
-      if (!(subs[0] >= 1 && subs[0] <= size) || subs[0] != std::floor(subs[0])) return Fused::kAsIs;
-      k = static_cast<int64_t>(subs[0]) - 1;
+      if (!WholeSubscript(subs[0], size, &k)) return Fused::kAsIs;
     } else {
       const int32_t columns = Load<int32_t>(item + offsetof(ValueDescriptor, word));
       if (columns <= 0) return Fused::kAsIs;
       const uint32_t rows = size / static_cast<uint32_t>(columns);
-      if (!(subs[0] >= 1 && subs[0] <= rows) || subs[0] != std::floor(subs[0]) ||
-          !(subs[1] >= 1 && subs[1] <= columns) || subs[1] != std::floor(subs[1]))
+      int64_t row, column;
+      if (!WholeSubscript(subs[0], rows, &row) ||
+          !WholeSubscript(subs[1], static_cast<uint32_t>(columns), &column))
         return Fused::kAsIs;
       // A plain matrix lies row by row.
-      k = (static_cast<int64_t>(subs[0]) - 1) * columns + static_cast<int64_t>(subs[1]) - 1;
+      k = row * columns + column;
     }
     // The reference (four units) and the subscripts the instructions push
     // must have had room: a full stack fails there, as before.
@@ -249,17 +263,28 @@ class ScalarForms {
     ip = jumpAt + 2 + jumpAt[1];
     if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
     EndOfRound(e);
-    return Fused::kTail;
+    // A slice of thread 0 that goes on in place: the next round starts at
+    // once, counted as an instruction.
+    return !e && ctx_->currentThread == 0 ? GoOn() : Fused::kTail;
   }
 
   // The end of a loop round in a sliced run: thread 0 ends its slice there
-  // (the host asks for a break between slices). Another thread has the break
+  // (the host asks for a break between slices), or goes on in place where
+  // the host would only call the run again. Another thread has the break
   // asked for and goes on for the rest of its time slice (the slice check
   // after the instruction), rather than giving the processor back to thread 0
   // after every round.
   VKE_HOT_INLINE void EndOfRound(ErrCode& e) {
     e = CheckBreakAtSliceEnd(ctx_);
-    if (e == kStatusSuspended && ctx_->currentThread != 0) e = kOk;
+    if (e == kStatusSuspended && (ctx_->currentThread != 0 || SliceGoesOn())) e = kOk;
+  }
+
+  // Whether thread 0's slice, ended at a loop end without a break, goes on
+  // in the same run: its host would only call the run again, and nothing
+  // that the call does before the loop is due (no listed threads, whose
+  // clock it restarts; no stop for the debugger).
+  VKE_HOT_INLINE bool SliceGoesOn() const {
+    return run_.continuous && !ctx_->firstThread && ctx_->errLocCode != kStatusDebug;
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
@@ -286,10 +311,35 @@ class ScalarForms {
   }
 
  private:
+  // The for-range step at `at` of a sliced run of thread 0 whose loop is a
+  // decoded round (a body of scalar statements): whole rounds, each as its
+  // instructions one by one would do it, each ending its slice at the jump
+  // back (the abort callback asked); while the slices go on in place, the
+  // next round follows at once. kAsIs, for the step to run as usual, when
+  // the loop is no round, the range has ended or a round does not go on as
+  // one; else the end of the slice or a break at the jump (at moves there).
+  VKE_HOT_INLINE Fused Rounds(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
+    if (ctx_->currentThread != 0) return Fused::kAsIs;
+    DecodedChain* const round = DecodedRoundAt(ctx_, at);
+    if (!round || (round->lines && !run_.quietLines)) return Fused::kAsIs;
+    for (;;) {
+      RealRangeStep range;
+      if (!PeekRealRange(ctx_, &range) || !range.more ||
+          !TakeDecodedRound(ctx_, Slots(), *round, range))
+        return Fused::kAsIs;
+      e = CheckBreakAtSliceEnd(ctx_);
+      if (e != kStatusSuspended || !SliceGoesOn()) break;
+      e = kOk;
+    }
+    ip = at;
+    at += round->jump;
+    return Fused::kTail;
+  }
+
   // A line marker at ip while lines are quiet, as the loop marks it (a light
   // instruction, not counted); one with a stop request is left to the loop.
   VKE_HOT_INLINE void QuietLineAt(const int16_t*& ip) {
-    if (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
+    while (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
   }
 
   VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }
