@@ -54,7 +54,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->start = at;
   d->rows = rows;
   d->roundSite = d->round = false;
-  d->steps = d->loadCount = d->opCount = d->depth = 0;
+  d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
@@ -98,6 +98,27 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->target = p[1];
         d->end = ChainEnd::kStored;
         break;
+      case ChainOpcode::kElement:
+      case ChainOpcode::kElementStore: {
+        ChainElement element;
+        const int16_t* const after = ParseElement(p, &element);
+        if (!after || after - at > DecodedChain::kMaxWords) goto done;
+        c.length = static_cast<uint8_t>(after - p);
+        if (c.kind == ChainOpcode::kElementStore ? depth != 1
+                                                 : d->elementCount == DecodedChain::kMaxElements)
+          goto done;
+        // The reference and the subscripts count as instructions.
+        d->polls = static_cast<uint8_t>(d->polls + element.count + 1);
+        if (c.kind == ChainOpcode::kElementStore) {
+          d->stored = element;
+          d->end = ChainEnd::kStoredElement;
+          break;
+        }
+        d->loads[d->loadCount++] = {-1 - d->elementCount, fresh};
+        d->elements[d->elementCount++] = element;
+        stack[depth++] = fresh;
+        break;
+      }
       case ChainOpcode::kCompare:
         if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
             !CompareScalars(c.option, 0, 0, &truth))
@@ -118,6 +139,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     if (depth > d->depth) d->depth = static_cast<uint8_t>(depth);
     d->lastAt = static_cast<uint16_t>(p - at);
     d->steps++;
+    d->polls++;
     p += c.length;
   }
 done:
@@ -139,7 +161,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     d->rows = rows;
     d->roundSite = true;
     d->round = false;
-    d->steps = 0;
+    d->steps = d->polls = 0;
     d->checked = static_cast<uint16_t>(std::min<ptrdiff_t>(end - at, DecodedChain::kMaxRoundWords));
     std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
   };
@@ -148,7 +170,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   p += 2;
   d->start = at;
   d->rows = rows;
-  d->steps = d->loadCount = d->opCount = d->depth = 0;
+  d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->storeCount = 0;
   d->storedLoads = 0;
   d->lines = false;
@@ -174,8 +196,9 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     DecodedChain part;
     DecodeChain(p, rows, &part);
     const int32_t base = d->steps;
-    if (part.end != ChainEnd::kStored || base + part.steps > DecodedChain::kMaxSteps ||
-        d->storeCount == DecodedChain::kMaxStores ||
+    // A round's statements read and store variables only, no elements.
+    if (part.end != ChainEnd::kStored || part.elementCount ||
+        base + part.steps > DecodedChain::kMaxSteps || d->storeCount == DecodedChain::kMaxStores ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
     uint8_t reg[DecodedChain::kMaxSteps];

@@ -38,7 +38,8 @@ struct ChainStep {
   int32_t option;
 };
 
-// A variable a decoded run reads, each once, into its register.
+// A variable a decoded run reads, each once, into its register; a negative
+// `variable` reads element -1 - variable of the run's elements instead.
 struct ChainLoad {
   int32_t variable;
   int32_t reg;
@@ -60,10 +61,16 @@ struct alignas(1024) DecodedChain {
   uint16_t checked;     // the code words compared before each use: a comparison's jump too
   uint16_t lastAt;      // the word offset of the run's last instruction
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
+  uint8_t polls;        // the same counted as the loop counts them (an element's are several)
   uint8_t loadCount, opCount, pending;
   uint8_t depth;   // the most values the run holds at once
   ChainEnd end;    // kStored, kTested or kPushed
   int32_t target;  // kStored: the variable; kTested: the comparison option
+  // The elements the run reads, and the one a kStoredElement run assigns.
+  static constexpr int32_t kMaxElements = 4;
+  uint8_t elementCount;
+  ChainElement elements[kMaxElements];
+  ChainElement stored;
   // The registers of the values the run leaves, bottom first: the value
   // stored, the two compared or the values pushed.
   uint8_t left[kChainDepth];
@@ -147,14 +154,12 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
                                         const int16_t* at, int32_t budget, ScalarChain* out) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   // A scope frame means a current frame.
-  if (!hooks || scope < 0 ||
-      !RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
-      [[unlikely]]
+  if (!hooks || scope < 0 || !RoomAbove(ctx, kChainRoomEntries, kChainRoomUnits)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
     RefreshDecodedChain(at, hooks->rows, false, &d);
-  const int32_t steps = d.steps, loads = d.loadCount;
+  const int32_t steps = d.polls, loads = d.loadCount;
   const ChainEnd end = d.end;
   // A run cut short, or one whose variable is no real double scalar, goes
   // one instruction at a time: nothing has been changed yet.
@@ -166,8 +171,15 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   double* const r = d.registers;
   for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
     double value;
-    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
-      return RunScalarChain(ctx, scope, at, budget, out);
+    if (load->variable >= 0) [[likely]] {
+      if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
+        return RunScalarChain(ctx, scope, at, budget, out);
+    } else {
+      const uint8_t* const element = ElementOf(vars, d.elements[-1 - load->variable]);
+      if (!element) [[unlikely]]
+        return RunScalarChain(ctx, scope, at, budget, out);
+      value = Load<double>(element);
+    }
     r[load->reg] = value;
   }
   if (!RunChainSteps(d.ops, r)) [[unlikely]]
@@ -180,6 +192,15 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       // The value waits on the stack for the store's own path.
       out->ip = at + d.lastAt;
       out->steps--;
+      PushRealScalar(ctx, r[d.left[0]]);
+      return ChainEnd::kPushed;
+    case ChainEnd::kStoredElement:
+      if (uint8_t* const element = ElementOf(vars, d.stored)) {
+        Store<double>(element, r[d.left[0]]);
+        return ChainEnd::kStoredElement;
+      }
+      out->ip = at + d.lastAt;
+      out->steps -= d.stored.count + 2;
       PushRealScalar(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kTested:

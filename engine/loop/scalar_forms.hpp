@@ -67,16 +67,6 @@ inline const int16_t* AppendStatement(EngineContext* ctx, const int16_t* at) {
   return cat + 4;
 }
 
-// A subscript that is a whole number from 1 to `bound`: its 0-based
-// position in *k. A whole number's conversion gives it back unchanged, so
-// no rounding function is needed.
-VKE_HOT_INLINE bool WholeSubscript(double subscript, uint32_t bound, int64_t* k) {
-  if (!(subscript >= 1 && subscript <= bound)) return false;
-  const auto whole = static_cast<int64_t>(subscript);
-  *k = whole - 1;
-  return static_cast<double>(whole) == subscript;
-}
-
 // The fused forms for one pass of the loop top. Each takes the instruction
 // at `at`, sets ip to where the run goes on and e to a failure or the end
 // of a slice.
@@ -133,6 +123,14 @@ class ScalarForms {
       }
       return e ? Fused::kTail : GoOn();
     }
+    return AfterChain(end, c, at, ip, e);
+  }
+
+  // Where a run of scalar instructions from `at` that did something leaves
+  // the loop: at the instruction after it, the jump back of a loop taken at
+  // once, or the conditional jump that tests its comparison.
+  VKE_HOT_INLINE Fused AfterChain(ChainEnd end, const ScalarChain& c, const int16_t*& at,
+                                  const int16_t*& ip, ErrCode& e) {
     // Each instruction of the run counted as one that went on.
     polls_ += c.steps;
     if (end != ChainEnd::kTested) {
@@ -202,56 +200,37 @@ class ScalarForms {
   // assigned the value on top: with x a real double matrix, the subscripts
   // real double scalars that are whole numbers within its size and, for an
   // assignment, a real double scalar on top, the element is pushed or
-  // written in place without the reference between. Anything else, errors
+  // written in place without the reference between; a read that begins a
+  // run of scalar instructions is done with the run. Anything else, errors
   // included, is left to the instructions as compiled (kAsIs).
-  VKE_HOT_INLINE Fused Indexed(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+  VKE_HOT_INLINE Fused Indexed(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const bool write = at[0] == kOpLoadIndexedFirst;
-    const int16_t* sub = at + 2;
-    double subs[2];
-    int32_t count = 0;
-    for (; count < 2 && (sub[0] == kOpLoadVar || sub[0] == kOpPushSmallInt); count++, sub += 2) {
-      if (sub[0] == kOpPushSmallInt)
-        subs[count] = sub[1];
-      else if (!Slots().LoadScalar(sub[1], &subs[count]))
-        return Fused::kAsIs;
+    if (!write) {
+      ScalarChain c;
+      const ChainEnd end = RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c);
+      if (end != ChainEnd::kNothing) return AfterChain(end, c, at, ip, e);
     }
-    if (count == 0 || sub[1] != count || sub[2] != 0 ||
-        (write ? sub[0] != kOpParenAfterBrace : sub[0] != kOpParenAfterIndex || sub[3] != 1))
-      return Fused::kAsIs;
-    uint8_t* const item = Slots().RealMatrixItem(at[1]);
+    ChainElement element;
+    const int16_t* const after = ParseElement(at, &element);
+    if (!after) return Fused::kAsIs;
+    uint8_t* const item = ElementOf(Slots(), element);
     if (!item) return Fused::kAsIs;
-    const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
-    int64_t k;
-    if (count == 1) {
-      if (!WholeSubscript(subs[0], size, &k)) return Fused::kAsIs;
-    } else {
-      const int32_t columns = Load<int32_t>(item + offsetof(ValueDescriptor, word));
-      if (columns <= 0) return Fused::kAsIs;
-      const uint32_t rows = size / static_cast<uint32_t>(columns);
-      int64_t row, column;
-      if (!WholeSubscript(subs[0], rows, &row) ||
-          !WholeSubscript(subs[1], static_cast<uint32_t>(columns), &column))
-        return Fused::kAsIs;
-      // A plain matrix lies row by row.
-      k = row * columns + column;
-    }
+    const int32_t count = element.count;
     // The reference (four units) and the subscripts the instructions push
     // must have had room: a full stack fails there, as before.
     if (uint64_t{ctx_->descTop} + 3ull * (count + 1) >= ctx_->descCap ||
         uint64_t{ctx_->dataTop} + 4ull + count >= ctx_->dataCap)
       return Fused::kAsIs;
-    uint8_t* const element = item + kItemHeaderBytes + 8 * k;
     if (write) {
       if (!FrameHasEntries(ctx_, 1) || !IsRealDoubleScalar(*DescAt(ctx_, 0))) return Fused::kAsIs;
-      vke::Store<double>(element, Load<double>(ctx_->DataUnits() + ctx_->dataTop - 1));
+      vke::Store<double>(item, Load<double>(ctx_->DataUnits() + ctx_->dataTop - 1));
       ctx_->descTop -= 3;
       ctx_->dataTop -= 1;
-      ip = sub + 3;
     } else {
-      e = PushRealScalar(ctx_, Load<double>(element));
+      e = PushRealScalar(ctx_, Load<double>(item));
       if (e) return Fused::kAsIs;
-      ip = sub + 4;
     }
+    ip = after;
     // The instructions taken, counted as the loop would count them.
     polls_ += count + 1;
     return GoOn();
