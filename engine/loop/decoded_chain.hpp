@@ -242,70 +242,95 @@ VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int1
   return FindDecodedRound(at, hooks->rows);
 }
 
-// A whole round of the decoded round `d` at the forrangenext `at`, as its
-// instructions one by one would do it: the step of the real range on top
-// (`step`, peeked, with a value left) stored into the loop variable, the
-// statements and their stores, the line markers (the caller has found lines
-// quiet when the round has any); the jump back is the caller's. False, with
-// nothing changed, where any of them would not go on as one: a variable of
-// another kind or size, no room for a statement's pushes, a stop request,
-// an element-wise option without a real result. The instructions then run
-// as usual.
-VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
-                                     const RealRangeStep& step) {
+// Where a round of the decoded round `d` reads and writes: the items of its
+// loop variable, of the variables it reads and of those it stores, and the
+// frame its line markers mark. They hold from round to round for as long
+// as nothing but the rounds runs (the rounds write only into these items).
+struct RoundItems {
+  uint32_t* frame;
+  uint8_t* loopItem;
+  uint8_t* items[DecodedChain::kMaxSteps];
+  uint8_t* stored[DecodedChain::kMaxStores];
+};
+
+// The items of the next round of `d` (RoundItems); false, with nothing
+// changed, where the round would not go on as one: a variable of another
+// kind or size, no room for a statement's pushes, a stop request.
+VKE_HOT_INLINE bool FindRoundItems(EngineContext* ctx, const ScopeSlots& slots,
+                                   const DecodedChain& d, RoundItems* out) {
   if (ctx->curFrame < 0 || !RoomAbove(ctx, d.depth, d.depth)) [[unlikely]]
     return false;
-  uint32_t* const frame = FrameWords(ctx, ctx->curFrame);
-  // Copied: the registers' stores would make the compiler read the slots
+  out->frame = FrameWords(ctx, ctx->curFrame);
+  // Copied: the stores into out would make the compiler read the slots
   // again after each.
   const ScopeSlots vars = slots;
   uint8_t* const loopItem = vars.ItemToStore(d.rangeVariable);
-  if (frame[kFwStopRequest] != 0 || !loopItem) [[unlikely]]
+  if (out->frame[kFwStopRequest] != 0 || !loopItem) [[unlikely]]
     return false;
-  double* const r = d.registers;
-  const double value = step.value;
-  r[DecodedChain::kRangeRegister] = value;
+  out->loopItem = loopItem;
   // The variables are read before the loop variable is stored, so none of
   // them may be its block. A variable the round stores as well is read in a
   // block of a scalar's size, the item its store then goes into (a larger
   // block would refuse the store anyway).
-  uint8_t* items[DecodedChain::kMaxSteps];
   for (int32_t i = 0; i < d.loadCount; i++) {
     uint8_t* const item = vars.ScalarItem(d.loads[i].variable, (d.storedLoads >> i) & 1);
     if (!item || item == loopItem) [[unlikely]]
       return false;
-    items[i] = item;
-    r[d.loads[i].reg] = Load<double>(item + kItemHeaderBytes);
+    out->items[i] = item;
   }
   // Where each store goes (a round stores at least once).
-  uint8_t* stored[DecodedChain::kMaxStores];
   int32_t i = 0;
   do {
     const DecodedChain::RoundStore& s = d.stores[i];
     uint8_t* item;
     if (s.load >= 0)
-      item = items[s.load];
+      item = out->items[s.load];
     else if (s.variable != d.rangeVariable)
       item = vars.ItemToStore(s.variable);
     else
       item = loopItem;
     if (!item) [[unlikely]]
       return false;
-    stored[i] = item;
+    out->stored[i] = item;
   } while (++i < d.storeCount);
+  return true;
+}
+
+// A whole round of the decoded round `d` at the forrangenext `at` into the
+// items FindRoundItems found, as its instructions one by one would do it:
+// the step of the real range on top (`step`, peeked, with a value left)
+// stored into the loop variable, the statements and their stores, the line
+// markers (the caller has found lines quiet when the round has any); the
+// jump back is the caller's. False, with nothing changed, when an
+// element-wise option has no real result: the instructions then run as
+// usual.
+VKE_HOT_INLINE bool RunRound(DecodedChain& d, const RoundItems& at, const RealRangeStep& step) {
+  double* const r = d.registers;
+  const double value = step.value;
+  r[DecodedChain::kRangeRegister] = value;
+  for (int32_t i = 0; i < d.loadCount; i++)
+    r[d.loads[i].reg] = Load<double>(at.items[i] + kItemHeaderBytes);
   if (!RunChainSteps(d.ops, r)) [[unlikely]]
     return false;
   step.Take();
-  ScopeSlots::WriteScalar(loopItem, value);
-  i = 0;
-  do ScopeSlots::WriteScalar(stored[i], r[d.stores[i].reg]);
+  ScopeSlots::WriteScalar(at.loopItem, value);
+  int32_t i = 0;
+  do ScopeSlots::WriteScalar(at.stored[i], r[d.stores[i].reg]);
   while (++i < d.storeCount);
   // What the markers leave in the frame, as MarkQuietLine marks them.
   if (d.lines) {
-    if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
-    frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
+    if (d.lineFunction != -1) at.frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
+    at.frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
   }
   return true;
+}
+
+// A whole round (FindRoundItems, then RunRound); false, with nothing
+// changed, where either refuses.
+VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
+                                     const RealRangeStep& step) {
+  RoundItems items;
+  return FindRoundItems(ctx, slots, d, &items) && RunRound(d, items, step);
 }
 
 }  // namespace vke

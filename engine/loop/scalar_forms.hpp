@@ -301,10 +301,12 @@ class ScalarForms {
     if (ctx_->currentThread != 0) return Fused::kAsIs;
     DecodedChain* const round = DecodedRoundAt(ctx_, at);
     if (!round || (round->lines && !run_.quietLines)) return Fused::kAsIs;
+    // The items found once serve every round that follows at once.
+    RoundItems items;
+    if (!FindRoundItems(ctx_, Slots(), *round, &items)) return Fused::kAsIs;
     for (;;) {
       RealRangeStep range;
-      if (!PeekRealRange(ctx_, &range) || !range.more ||
-          !TakeDecodedRound(ctx_, Slots(), *round, range))
+      if (!PeekRealRange(ctx_, &range) || !range.more || !RunRound(*round, items, range))
         return Fused::kAsIs;
       e = CheckBreakAtSliceEnd(ctx_);
       if (e != kStatusSuspended || !SliceGoesOn()) break;

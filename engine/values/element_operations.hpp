@@ -47,11 +47,14 @@ VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
       apply([](T x, T y) {
         if (y == 0) return x;
         // Whole numbers below 2^53 take the integer remainder, which is
-        // fmod's exactly (a zero one with x's sign, as fmod gives it).
+        // fmod's exactly (a zero one with x's sign, as fmod gives it). Such
+        // a number is the one its conversion gives back.
         constexpr T kWhole = T(9007199254740992.0);
-        if (x == std::trunc(x) && y == std::trunc(y) && std::fabs(x) < kWhole &&
-            std::fabs(y) < kWhole) {
-          const auto q = static_cast<int64_t>(x) % static_cast<int64_t>(y);
+        const bool small = std::fabs(x) < kWhole && std::fabs(y) < kWhole;
+        const auto xi = small ? static_cast<int64_t>(x) : 0;
+        const auto yi = small ? static_cast<int64_t>(y) : 0;
+        if (small && static_cast<T>(xi) == x && static_cast<T>(yi) == y) {
+          const auto q = xi % yi;
           if (q == 0) return std::copysign(T(0), x);
           const auto r = static_cast<T>(q);
           return (r < 0) != (y < 0) ? r + y : r;
