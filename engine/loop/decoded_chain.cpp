@@ -98,6 +98,11 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->target = p[1];
         d->end = ChainEnd::kStored;
         break;
+      case ChainOpcode::kUnary:
+        if (depth < 1) goto done;
+        d->ops[d->opCount++] = {ChainStep::kUnary, fresh, stack[depth - 1], 0, c.option};
+        stack[depth - 1] = fresh;
+        break;
       case ChainOpcode::kElement:
       case ChainOpcode::kElementStore: {
         ChainElement element;
@@ -247,7 +252,8 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
 bool RunChainSteps(const ChainStep* s, double* r) {
   // Threaded: each step goes straight to the next one's code, without a
   // dispatch loop around them.
-  static constexpr const void* kCode[] = {&&plus, &&minus, &&times, &&divide, &&arith, &&end};
+  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times, &&divide,
+                                          &&arith, &&unary, &&end};
   static_assert(std::size(kCode) == ChainStep::kEnd + 1);
   goto* kCode[s->kind];
 plus:
@@ -268,6 +274,10 @@ divide:
   goto* kCode[s->kind];
 arith:
   if (!ArithOnScalars(s->option, r[s->left], r[s->right], &r[s->result])) return false;
+  s++;
+  goto* kCode[s->kind];
+unary:
+  r[s->result] = UnaryOnScalar(s->option, r[s->left]);
   s++;
   goto* kCode[s->kind];
 end:

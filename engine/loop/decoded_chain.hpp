@@ -32,6 +32,7 @@ struct ChainStep {
     kTimes,
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
+    kUnary,  // registers[result] = UnaryOnScalar(option, registers[left])
     kEnd,    // after the run's last operator
   } kind;
   uint16_t result, left, right;

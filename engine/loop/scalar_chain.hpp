@@ -40,6 +40,7 @@ struct ChainOpcode {
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
     kCompare,
+    kUnary,         // a function of one element (UnaryOnScalar)
     kElement,       // loadindexed: x(i) or x(i, j) read (ParseElement; its length varies)
     kElementStore,  // loadindexedfirst: x(i) or x(i, j) assigned
   } kind;
@@ -66,6 +67,8 @@ VKE_HOT_INLINE ChainOpcode::Kind ChainKindOf(ScalarForm form) {
       return ChainOpcode::kArith;
     case ScalarForm::kCompare:
       return ChainOpcode::kCompare;
+    case ScalarForm::kUnary:
+      return ChainOpcode::kUnary;
     default:
       return ChainOpcode::kNone;
   }
@@ -232,6 +235,10 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
         if (depth < 2 || !ArithOnScalars(c.option, v[depth - 2], v[depth - 1], &value))
           goto pending;
         depth -= 2;
+        break;
+      case ChainOpcode::kUnary:
+        if (depth < 1) goto pending;
+        value = UnaryOnScalar(c.option, v[--depth]);
         break;
       case ChainOpcode::kCompare: {
         const int16_t* next = p + c.length;

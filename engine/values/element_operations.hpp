@@ -20,6 +20,26 @@ namespace vke {
   return false;
 }
 
+// fix 't', floor 'f', ceil 'c' or round 'r' of a real element; round takes
+// halves toward +Inf.
+template <typename T>
+VKE_HOT_INLINE T RoundElement(T x, int32_t option) {
+  switch (option) {
+    case 'f':
+      return std::floor(x);
+    case 'c':
+      return std::ceil(x);
+    case 't':
+      return std::trunc(x);
+    default: {
+      // From 2^52 on every double is whole.
+      if (!(std::fabs(x) < T(0x1p52))) return x;
+      const T f = std::floor(x);
+      return x - f >= T(0.5) ? f + 1 : f;
+    }
+  }
+}
+
 // Calls apply with the function of a real operation + - * / % (rem),
 // o (mod) or r (realpow) on two elements of T; false for any other.
 template <typename T, typename Apply>
