@@ -83,13 +83,19 @@ TEST(BreakCheckedRuns, ABreakStopsEndlessLoopsEvenEmptyOnes) {
       "n = 0;\nwhile true, if n > 1e15, break; end, n = n + 1; end\n",
   };
   for (const char* text : texts) {
-    SCOPED_TRACE(text);
-    TestHost host;
-    EngineContext* ctx = host.ctx();
-    host.ScriptBreaks({false, false, false, false, true});
-    ASSERT_EQ(CompileCommandLine(ctx, text, static_cast<int32_t>(std::string(text).size())), kOk);
-    EXPECT_EQ(ExecuteBreakChecked(ctx), kStatusHalted);
-    EXPECT_EQ(host.Output(2), "Execution halted\n");
+    // A break halts the run, or stops it for the debugger when it asks so.
+    for (const uint8_t debugger : {0, 1}) {
+      SCOPED_TRACE(std::string(text) + (debugger ? " (debugger)" : ""));
+      TestHost host;
+      EngineContext* ctx = host.ctx();
+      ctx->interruptDebug = debugger;
+      host.ScriptBreaks({false, false, false, false, true});
+      ASSERT_EQ(CompileCommandLine(ctx, text, static_cast<int32_t>(std::string(text).size())), kOk);
+      EXPECT_EQ(ExecuteBreakChecked(ctx), debugger ? kStatusDebug : kStatusHalted);
+      if (!debugger) {
+        EXPECT_EQ(host.Output(2), "Execution halted\n");
+      }
+    }
   }
 }
 
