@@ -59,6 +59,16 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
   int32_t depth = 0;
+  // The registers given out; a step's own is the next one.
+  int32_t regs = 0;
+  // The register of variable v's value: the one an earlier load gave it,
+  // or `reg`, its load added. A run reads each variable once.
+  const auto loadInto = [d](int32_t v, uint8_t reg) -> uint8_t {
+    for (int32_t i = 0; i < d->loadCount; i++)
+      if (d->loads[i].variable == v) return static_cast<uint8_t>(d->loads[i].reg);
+    d->loads[d->loadCount++] = {v, reg};
+    return reg;
+  };
   const int16_t* p = at;
   while (d->end == ChainEnd::kPushed && depth < kChainDepth) {
     const int32_t op = *p;
@@ -68,9 +78,11 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
       c.kind = ChainKindOf(rows[op].scalarForm);
       c.option = rows[op].scalarOption;
     }
-    if (d->steps == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
-    // The register a value pushed here gets.
-    const auto fresh = static_cast<uint8_t>(d->steps);
+    if (regs == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
+    // The register a value pushed here gets, and the registers a step takes
+    // besides.
+    const auto fresh = static_cast<uint8_t>(regs);
+    int32_t extra = 0;
     double* const value = &d->registers[fresh];
     ChainStep::Kind kind;
     double unused;
@@ -80,8 +92,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         p += 1;
         continue;
       case ChainOpcode::kLoad:
-        d->loads[d->loadCount++] = {p[1], fresh};
-        stack[depth++] = fresh;
+        stack[depth++] = loadInto(p[1], fresh);
         break;
       case ChainOpcode::kPushZero:
       case ChainOpcode::kPushOne:
@@ -109,9 +120,22 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         const int16_t* const after = ParseElement(p, &element);
         if (!after || after - at > DecodedChain::kMaxWords) goto done;
         c.length = static_cast<uint8_t>(after - p);
-        if (c.kind == ChainOpcode::kElementStore ? depth != 1
-                                                 : d->elementCount == DecodedChain::kMaxElements)
+        if (regs + 1 + element.count > DecodedChain::kMaxSteps ||
+            (c.kind == ChainOpcode::kElementStore ? depth != 1
+                                                  : d->elementCount == DecodedChain::kMaxElements))
           goto done;
+        // The subscripts' values on registers: variables read with the
+        // run's loads, numbers filled in here.
+        for (int32_t i = 0; i < element.count; i++) {
+          const auto next = static_cast<uint8_t>(fresh + 1 + extra);
+          if ((element.variables >> i) & 1) {
+            element.reg[i] = loadInto(element.sub[i], next);
+          } else {
+            d->registers[next] = element.sub[i];
+            element.reg[i] = next;
+          }
+          if (element.reg[i] == next) extra++;
+        }
         // The reference and the subscripts count as instructions.
         d->polls = static_cast<uint8_t>(d->polls + element.count + 1);
         if (c.kind == ChainOpcode::kElementStore) {
@@ -145,6 +169,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     d->lastAt = static_cast<uint16_t>(p - at);
     d->steps++;
     d->polls++;
+    regs += 1 + extra;
     p += c.length;
   }
 done:

@@ -147,6 +147,13 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
                          DecodedChain* d);
 
+// The item of a decoded run's element, its subscripts' values on the
+// registers `r` (ScopeSlots::RealElement); null otherwise.
+VKE_HOT_INLINE uint8_t* ElementIn(const ScopeSlots& vars, const ChainElement& e, const double* r) {
+  const double subs[2] = {r[e.reg[0]], e.count > 1 ? r[e.reg[1]] : 0};
+  return vars.RealElement(e.matrix, e.count, subs);
+}
+
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
 // `scope`. A run cut short by `budget` or one that does not fit a decoded
@@ -176,7 +183,7 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
         return RunScalarChain(ctx, scope, at, budget, out);
     } else {
-      const uint8_t* const element = ElementOf(vars, d.elements[-1 - load->variable]);
+      const uint8_t* const element = ElementIn(vars, d.elements[-1 - load->variable], r);
       if (!element) [[unlikely]]
         return RunScalarChain(ctx, scope, at, budget, out);
       value = Load<double>(element);
@@ -196,7 +203,7 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       PushRealScalar(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kStoredElement:
-      if (uint8_t* const element = ElementOf(vars, d.stored)) {
+      if (uint8_t* const element = ElementIn(vars, d.stored, r)) {
         Store<double>(element, r[d.left[0]]);
         return ChainEnd::kStoredElement;
       }

@@ -81,6 +81,7 @@ struct ChainElement {
   uint8_t count;      // its subscripts, 1 or 2
   uint8_t variables;  // bit i: subscript i is variable sub[i], else the number sub[i]
   int16_t sub[2];
+  uint8_t reg[2];  // in a decoded run: the registers that hold the subscripts' values
 };
 
 // The element that the instructions at `at` begin, loadindexed reading it
