@@ -261,9 +261,10 @@ class ScalarForms {
   // Whether thread 0's slice, ended at a loop end without a break, goes on
   // in the same run: its host would only call the run again, and nothing
   // that the call does before the loop is due (no listed threads, whose
-  // clock it restarts; no stop for the debugger).
+  // clock it restarts; no queued call; no stop for the debugger).
   VKE_HOT_INLINE bool SliceGoesOn() const {
-    return run_.continuous && !ctx_->firstThread && ctx_->errLocCode != kStatusDebug;
+    return run_.continuous && !ctx_->firstThread && !ctx_->pendingArgCount &&
+           ctx_->errLocCode != kStatusDebug;
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
