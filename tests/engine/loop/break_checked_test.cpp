@@ -75,6 +75,22 @@ TEST(BreakCheckedRuns, GoOnAtEveryLoopEndAskingForABreakAsSlicesWould) {
   }
 }
 
+// While interpreter threads are listed, the host's next call restarts
+// their clock: thread 0's slices end at its loop ends as before.
+TEST(BreakCheckedRuns, ListedThreadsEndTheSlicesAsBefore) {
+  const char* text =
+      "function spin()\n  t = 0;\n  for j = 1:20000, t = t + j; end\n  disp(t)\nendfunction\n"
+      "threadnew(@spin, []);\ns = 0;\nfor k = 1:20000, s = s + k; end\ndisp(s)\n";
+  const Outcome sliced = RunToItsEnd(text, false);
+  const Outcome inPlace = RunToItsEnd(text, true);
+  ASSERT_EQ(sliced.result, kOk) << sliced.output;
+  EXPECT_EQ(inPlace.result, kOk) << inPlace.output;
+  EXPECT_GT(inPlace.suspensions, 0);
+  EXPECT_EQ(inPlace.suspensions, sliced.suspensions);
+  EXPECT_EQ(inPlace.output, sliced.output);
+  EXPECT_NE(inPlace.output.find("200010000"), std::string::npos) << inPlace.output;
+}
+
 TEST(BreakCheckedRuns, ABreakStopsEndlessLoopsEvenEmptyOnes) {
   const char* texts[] = {
       "while true, end\n",
