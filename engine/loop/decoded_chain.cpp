@@ -140,6 +140,14 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->polls = static_cast<uint8_t>(d->polls + element.count + 1);
         if (c.kind == ChainOpcode::kElementStore) {
           d->stored = element;
+          d->storedRead = -1;
+          for (int32_t i = 0; i < d->elementCount; i++) {
+            const ChainElement& read = d->elements[i];
+            if (read.matrix == element.matrix && read.count == element.count &&
+                read.reg[0] == element.reg[0] &&
+                (element.count == 1 || read.reg[1] == element.reg[1]))
+              d->storedRead = static_cast<int8_t>(i);
+          }
           d->end = ChainEnd::kStoredElement;
           break;
         }

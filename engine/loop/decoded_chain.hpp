@@ -72,6 +72,7 @@ struct alignas(1024) DecodedChain {
   uint8_t elementCount;
   ChainElement elements[kMaxElements];
   ChainElement stored;
+  int8_t storedRead;  // the index in elements of the same element read before; -1 none
   // The registers of the values the run leaves, bottom first: the value
   // stored, the two compared or the values pushed.
   uint8_t left[kChainDepth];
@@ -177,15 +178,18 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   // and the entry's fields again after each (the code may alias anything).
   const ScopeSlots vars = slots;
   double* const r = d.registers;
+  // The items of the elements read, for an assignment to one of them.
+  uint8_t* elements[DecodedChain::kMaxElements];
   for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
     double value;
     if (load->variable >= 0) [[likely]] {
       if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
         return RunScalarChain(ctx, scope, at, budget, out);
     } else {
-      const uint8_t* const element = ElementIn(vars, d.elements[-1 - load->variable], r);
+      uint8_t* const element = ElementIn(vars, d.elements[-1 - load->variable], r);
       if (!element) [[unlikely]]
         return RunScalarChain(ctx, scope, at, budget, out);
+      elements[-1 - load->variable] = element;
       value = Load<double>(element);
     }
     r[load->reg] = value;
@@ -203,7 +207,9 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       PushRealScalar(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kStoredElement:
-      if (uint8_t* const element = ElementIn(vars, d.stored, r)) {
+      // The element read before is where it was: the run wrote nothing.
+      if (uint8_t* const element =
+              d.storedRead >= 0 ? elements[d.storedRead] : ElementIn(vars, d.stored, r)) {
         Store<double>(element, r[d.left[0]]);
         return ChainEnd::kStoredElement;
       }

@@ -118,6 +118,11 @@ TEST(ElementForms, ElementsInsideScalarRunsMatchTheGeneralPaths) {
       {"t = 'ab'; k = 2; t(k) = t(1) + 1; disp(t)",
        "t = 'ab'; k = 2; t(k + 0) = t(1) + 1; disp(t)"},
       {"u = 4; k = 1; u(k) = u(1) - 1; disp(u)", "u = 4; k = 1; u(k + 0) = u(1) - 1; disp(u)"},
+      // The element assigned is one read before, or another one.
+      {"v = [1 2 3]; k = 2; j = 2; v(k) = v(k) * 2 + v(j); disp(v)",
+       "v = [1 2 3]; k = 2; j = 2; v(k + 0) = v(k + 0) * 2 + v(j + 0); disp(v)"},
+      {"A = magic(3); i = 1; j = 2; A(i, j) = A(j, i) - A(i, j); disp(A)",
+       "A = magic(3); i = 1; j = 2; A(i + 0, j) = A(j + 0, i) - A(i + 0, j); disp(A)"},
       {"w = int8([1 2]); k = 2; x = w(k) + 1.5; disp(x)",
        "w = int8([1 2]); k = 2; x = w(k + 0) + 1.5; disp(x)"},
   };
