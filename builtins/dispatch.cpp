@@ -34,7 +34,9 @@ constexpr ScalarForm ArithForm(int32_t option) {
 // The families with a scalar form, told apart by their implementing function:
 // the element-wise operators and the comparisons take their option; mtimes
 // and mrdivide are element-wise for scalars.
-enum class Family : uint8_t { kOther, kElementwise, kCompare, kMtimes, kMrdivide };
+// abs and the rounding functions of one operand have a scalar form of one
+// element.
+enum class Family : uint8_t { kOther, kElementwise, kCompare, kMtimes, kMrdivide, kAbs, kRounding };
 template <BuiltinFn F>
 inline constexpr Family kFamilyOf = Family::kOther;
 template <>
@@ -45,6 +47,10 @@ template <>
 inline constexpr Family kFamilyOf<&MtimesBuiltin> = Family::kMtimes;
 template <>
 inline constexpr Family kFamilyOf<&MrdivideBuiltin> = Family::kMrdivide;
+template <>
+inline constexpr Family kFamilyOf<&AbsBuiltin> = Family::kAbs;
+template <>
+inline constexpr Family kFamilyOf<&RoundingBuiltin> = Family::kRounding;
 
 // A variable input count is the first operand word; a variable output count
 // the word after it.
@@ -66,6 +72,12 @@ constexpr BuiltinDispatch MakeEntry(const char* name, BuiltinFn fn, Family famil
       d.scalarOption = family == Family::kMtimes ? '*' : family == Family::kMrdivide ? '/' : option;
       d.scalarForm = ArithForm(d.scalarOption);
       if (d.scalarForm == ScalarForm::kNone) d.scalarOption = 0;
+      break;
+    case Family::kAbs:
+    case Family::kRounding:
+      if (in != 1 || out != 1) break;
+      d.scalarForm = ScalarForm::kUnary;
+      d.scalarOption = family == Family::kAbs ? 'a' : option;
       break;
     case Family::kOther:
       break;

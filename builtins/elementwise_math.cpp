@@ -9,6 +9,7 @@
 
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
+#include "engine/values/element_operations.hpp"
 
 namespace vke {
 
@@ -69,20 +70,7 @@ ErrCode ApplyRealValued(EngineContext* ctx, const ElementwiseKernels& kernels) {
 }
 
 RealValue RoundReal(Real x, int32_t option) {
-  switch (option) {
-    case 'f':
-      return {std::floor(x)};
-    case 'c':
-      return {std::ceil(x)};
-    case 't':
-      return {std::trunc(x)};
-    default: {
-      // Halves go toward +Inf; from 2^52 on every double is whole.
-      if (!(std::fabs(x) < 0x1p52L)) return {x};
-      const Real f = std::floor(x);
-      return {x - f >= 0.5L ? f + 1 : f};
-    }
-  }
+  return {RoundElement(x, option)};
 }
 
 RealValue ExpLogReal(Real x, int32_t option) {

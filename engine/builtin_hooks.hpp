@@ -38,7 +38,8 @@ inline constexpr int8_t kCountFromW1 = -2;  // operand word W1
 
 // What the loop may do itself, without the call, when the two operands on
 // top are real double scalars: the four commonest element-wise operations,
-// another element-wise option (power excepted), or a comparison.
+// another element-wise option (power excepted), or a comparison; or, when
+// the one operand on top is, a function of one element.
 enum class ScalarForm : uint8_t {
   kNone,
   kPlus,
@@ -47,6 +48,7 @@ enum class ScalarForm : uint8_t {
   kDivide,
   kArith,    // the element-wise option scalarOption
   kCompare,  // the comparison option scalarOption
+  kUnary,    // one operand: abs 'a', or fix 't', floor 'f', ceil 'c', round 'r'
 };
 
 // The dispatch row of one opcode.

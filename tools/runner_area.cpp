@@ -13,6 +13,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/image/engine_image.hpp"
+#include "engine/loop/loop.hpp"
 
 namespace vke {
 
@@ -198,7 +199,7 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
   SetMemoryRetry(ctx, true);
   ErrCode workerFailure = kOk;
   while (e == kOk || e == kStatusSuspended) {
-    e = ExecuteBytecode(ctx, 1);
+    e = ExecuteBreakChecked(ctx);
     if (MemoryRetryPending(ctx)) {
       SetMemoryRetry(ctx, true);
       if (!area->Grow(ctx, e)) atCeiling();

@@ -52,7 +52,8 @@ uint64_t DefaultAreaCeiling();
 // megabytes or gigabytes with a K, M or G after it. False for anything else.
 bool ParseAreaSize(const char* text, uint64_t* bytes);
 
-// Compiles and runs the text as one command line with the sliced loop,
+// Compiles and runs the text as one command line with the sliced loop (its
+// slices going on in place: ExecuteBreakChecked),
 // growing the area and running the failing builtin again whenever it runs
 // out of room with its operands in place (see SetMemoryRetry). At the ceiling a note goes to
 // standard error and the failure takes the engine's error path. An uncaught failure of another

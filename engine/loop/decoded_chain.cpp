@@ -54,11 +54,21 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->start = at;
   d->rows = rows;
   d->roundSite = d->round = false;
-  d->steps = d->loadCount = d->opCount = d->depth = 0;
+  d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
   int32_t depth = 0;
+  // The registers given out; a step's own is the next one.
+  int32_t regs = 0;
+  // The register of variable v's value: the one an earlier load gave it,
+  // or `reg`, its load added. A run reads each variable once.
+  const auto loadInto = [d](int32_t v, uint8_t reg) -> uint8_t {
+    for (int32_t i = 0; i < d->loadCount; i++)
+      if (d->loads[i].variable == v) return static_cast<uint8_t>(d->loads[i].reg);
+    d->loads[d->loadCount++] = {v, reg};
+    return reg;
+  };
   const int16_t* p = at;
   while (d->end == ChainEnd::kPushed && depth < kChainDepth) {
     const int32_t op = *p;
@@ -68,9 +78,11 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
       c.kind = ChainKindOf(rows[op].scalarForm);
       c.option = rows[op].scalarOption;
     }
-    if (d->steps == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
-    // The register a value pushed here gets.
-    const auto fresh = static_cast<uint8_t>(d->steps);
+    if (regs == DecodedChain::kMaxSteps || p + c.length - at > DecodedChain::kMaxWords) break;
+    // The register a value pushed here gets, and the registers a step takes
+    // besides.
+    const auto fresh = static_cast<uint8_t>(regs);
+    int32_t extra = 0;
     double* const value = &d->registers[fresh];
     ChainStep::Kind kind;
     double unused;
@@ -80,8 +92,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         p += 1;
         continue;
       case ChainOpcode::kLoad:
-        d->loads[d->loadCount++] = {p[1], fresh};
-        stack[depth++] = fresh;
+        stack[depth++] = loadInto(p[1], fresh);
         break;
       case ChainOpcode::kPushZero:
       case ChainOpcode::kPushOne:
@@ -98,6 +109,53 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->target = p[1];
         d->end = ChainEnd::kStored;
         break;
+      case ChainOpcode::kUnary:
+        if (depth < 1) goto done;
+        d->ops[d->opCount++] = {ChainStep::kUnary, fresh, stack[depth - 1], 0, c.option};
+        stack[depth - 1] = fresh;
+        break;
+      case ChainOpcode::kElement:
+      case ChainOpcode::kElementStore: {
+        ChainElement element;
+        const int16_t* const after = ParseElement(p, &element);
+        if (!after || after - at > DecodedChain::kMaxWords) goto done;
+        c.length = static_cast<uint8_t>(after - p);
+        if (regs + 1 + element.count > DecodedChain::kMaxSteps ||
+            (c.kind == ChainOpcode::kElementStore ? depth != 1
+                                                  : d->elementCount == DecodedChain::kMaxElements))
+          goto done;
+        // The subscripts' values on registers: variables read with the
+        // run's loads, numbers filled in here.
+        for (int32_t i = 0; i < element.count; i++) {
+          const auto next = static_cast<uint8_t>(fresh + 1 + extra);
+          if ((element.variables >> i) & 1) {
+            element.reg[i] = loadInto(element.sub[i], next);
+          } else {
+            d->registers[next] = element.sub[i];
+            element.reg[i] = next;
+          }
+          if (element.reg[i] == next) extra++;
+        }
+        // The reference and the subscripts count as instructions.
+        d->polls = static_cast<uint8_t>(d->polls + element.count + 1);
+        if (c.kind == ChainOpcode::kElementStore) {
+          d->stored = element;
+          d->storedRead = -1;
+          for (int32_t i = 0; i < d->elementCount; i++) {
+            const ChainElement& read = d->elements[i];
+            if (read.matrix == element.matrix && read.count == element.count &&
+                read.reg[0] == element.reg[0] &&
+                (element.count == 1 || read.reg[1] == element.reg[1]))
+              d->storedRead = static_cast<int8_t>(i);
+          }
+          d->end = ChainEnd::kStoredElement;
+          break;
+        }
+        d->loads[d->loadCount++] = {-1 - d->elementCount, fresh};
+        d->elements[d->elementCount++] = element;
+        stack[depth++] = fresh;
+        break;
+      }
       case ChainOpcode::kCompare:
         if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
             !CompareScalars(c.option, 0, 0, &truth))
@@ -118,6 +176,8 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     if (depth > d->depth) d->depth = static_cast<uint8_t>(depth);
     d->lastAt = static_cast<uint16_t>(p - at);
     d->steps++;
+    d->polls++;
+    regs += 1 + extra;
     p += c.length;
   }
 done:
@@ -139,7 +199,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     d->rows = rows;
     d->roundSite = true;
     d->round = false;
-    d->steps = 0;
+    d->steps = d->polls = 0;
     d->checked = static_cast<uint16_t>(std::min<ptrdiff_t>(end - at, DecodedChain::kMaxRoundWords));
     std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
   };
@@ -148,7 +208,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   p += 2;
   d->start = at;
   d->rows = rows;
-  d->steps = d->loadCount = d->opCount = d->depth = 0;
+  d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->storeCount = 0;
   d->storedLoads = 0;
   d->lines = false;
@@ -174,8 +234,9 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     DecodedChain part;
     DecodeChain(p, rows, &part);
     const int32_t base = d->steps;
-    if (part.end != ChainEnd::kStored || base + part.steps > DecodedChain::kMaxSteps ||
-        d->storeCount == DecodedChain::kMaxStores ||
+    // A round's statements read and store variables only, no elements.
+    if (part.end != ChainEnd::kStored || part.elementCount ||
+        base + part.steps > DecodedChain::kMaxSteps || d->storeCount == DecodedChain::kMaxStores ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
     uint8_t reg[DecodedChain::kMaxSteps];
@@ -224,7 +285,8 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
 bool RunChainSteps(const ChainStep* s, double* r) {
   // Threaded: each step goes straight to the next one's code, without a
   // dispatch loop around them.
-  static constexpr const void* kCode[] = {&&plus, &&minus, &&times, &&divide, &&arith, &&end};
+  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times, &&divide,
+                                          &&arith, &&unary, &&end};
   static_assert(std::size(kCode) == ChainStep::kEnd + 1);
   goto* kCode[s->kind];
 plus:
@@ -245,6 +307,10 @@ divide:
   goto* kCode[s->kind];
 arith:
   if (!ArithOnScalars(s->option, r[s->left], r[s->right], &r[s->result])) return false;
+  s++;
+  goto* kCode[s->kind];
+unary:
+  r[s->result] = UnaryOnScalar(s->option, r[s->left]);
   s++;
   goto* kCode[s->kind];
 end:

@@ -32,13 +32,15 @@ struct ChainStep {
     kTimes,
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
+    kUnary,  // registers[result] = UnaryOnScalar(option, registers[left])
     kEnd,    // after the run's last operator
   } kind;
   uint16_t result, left, right;
   int32_t option;
 };
 
-// A variable a decoded run reads, each once, into its register.
+// A variable a decoded run reads, each once, into its register; a negative
+// `variable` reads element -1 - variable of the run's elements instead.
 struct ChainLoad {
   int32_t variable;
   int32_t reg;
@@ -60,10 +62,17 @@ struct alignas(1024) DecodedChain {
   uint16_t checked;     // the code words compared before each use: a comparison's jump too
   uint16_t lastAt;      // the word offset of the run's last instruction
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
+  uint8_t polls;        // the same counted as the loop counts them (an element's are several)
   uint8_t loadCount, opCount, pending;
   uint8_t depth;   // the most values the run holds at once
   ChainEnd end;    // kStored, kTested or kPushed
   int32_t target;  // kStored: the variable; kTested: the comparison option
+  // The elements the run reads, and the one a kStoredElement run assigns.
+  static constexpr int32_t kMaxElements = 4;
+  uint8_t elementCount;
+  ChainElement elements[kMaxElements];
+  ChainElement stored;
+  int8_t storedRead;  // the index in elements of the same element read before; -1 none
   // The registers of the values the run leaves, bottom first: the value
   // stored, the two compared or the values pushed.
   uint8_t left[kChainDepth];
@@ -139,6 +148,13 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
 void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
                          DecodedChain* d);
 
+// The item of a decoded run's element, its subscripts' values on the
+// registers `r` (ScopeSlots::RealElement); null otherwise.
+VKE_HOT_INLINE uint8_t* ElementIn(const ScopeSlots& vars, const ChainElement& e, const double* r) {
+  const double subs[2] = {r[e.reg[0]], e.count > 1 ? r[e.reg[1]] : 0};
+  return vars.RealElement(e.matrix, e.count, subs);
+}
+
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
 // `scope`. A run cut short by `budget` or one that does not fit a decoded
@@ -147,14 +163,12 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
                                         const int16_t* at, int32_t budget, ScalarChain* out) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   // A scope frame means a current frame.
-  if (!hooks || scope < 0 ||
-      !RoomAbove(ctx, kChainDepth + 1, kChainDepth + static_cast<int32_t>(TypedArrayUnits(2, 1))))
-      [[unlikely]]
+  if (!hooks || scope < 0 || !RoomAbove(ctx, kChainRoomEntries, kChainRoomUnits)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
     RefreshDecodedChain(at, hooks->rows, false, &d);
-  const int32_t steps = d.steps, loads = d.loadCount;
+  const int32_t steps = d.polls, loads = d.loadCount;
   const ChainEnd end = d.end;
   // A run cut short, or one whose variable is no real double scalar, goes
   // one instruction at a time: nothing has been changed yet.
@@ -164,10 +178,20 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   // and the entry's fields again after each (the code may alias anything).
   const ScopeSlots vars = slots;
   double* const r = d.registers;
+  // The items of the elements read, for an assignment to one of them.
+  uint8_t* elements[DecodedChain::kMaxElements];
   for (const ChainLoad *load = d.loads, *last = load + loads; load != last; load++) {
     double value;
-    if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
-      return RunScalarChain(ctx, scope, at, budget, out);
+    if (load->variable >= 0) [[likely]] {
+      if (!vars.LoadScalar(load->variable, &value)) [[unlikely]]
+        return RunScalarChain(ctx, scope, at, budget, out);
+    } else {
+      uint8_t* const element = ElementIn(vars, d.elements[-1 - load->variable], r);
+      if (!element) [[unlikely]]
+        return RunScalarChain(ctx, scope, at, budget, out);
+      elements[-1 - load->variable] = element;
+      value = Load<double>(element);
+    }
     r[load->reg] = value;
   }
   if (!RunChainSteps(d.ops, r)) [[unlikely]]
@@ -180,6 +204,17 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       // The value waits on the stack for the store's own path.
       out->ip = at + d.lastAt;
       out->steps--;
+      PushRealScalar(ctx, r[d.left[0]]);
+      return ChainEnd::kPushed;
+    case ChainEnd::kStoredElement:
+      // The element read before is where it was: the run wrote nothing.
+      if (uint8_t* const element =
+              d.storedRead >= 0 ? elements[d.storedRead] : ElementIn(vars, d.stored, r)) {
+        Store<double>(element, r[d.left[0]]);
+        return ChainEnd::kStoredElement;
+      }
+      out->ip = at + d.lastAt;
+      out->steps -= d.stored.count + 2;
       PushRealScalar(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kTested:
@@ -221,70 +256,95 @@ VKE_HOT_INLINE DecodedChain* DecodedRoundAt(const EngineContext* ctx, const int1
   return FindDecodedRound(at, hooks->rows);
 }
 
-// A whole round of the decoded round `d` at the forrangenext `at`, as its
-// instructions one by one would do it: the step of the real range on top
-// (`step`, peeked, with a value left) stored into the loop variable, the
-// statements and their stores, the line markers (the caller has found lines
-// quiet when the round has any); the jump back is the caller's. False, with
-// nothing changed, where any of them would not go on as one: a variable of
-// another kind or size, no room for a statement's pushes, a stop request,
-// an element-wise option without a real result. The instructions then run
-// as usual.
-VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
-                                     const RealRangeStep& step) {
+// Where a round of the decoded round `d` reads and writes: the items of its
+// loop variable, of the variables it reads and of those it stores, and the
+// frame its line markers mark. They hold from round to round for as long
+// as nothing but the rounds runs (the rounds write only into these items).
+struct RoundItems {
+  uint32_t* frame;
+  uint8_t* loopItem;
+  uint8_t* items[DecodedChain::kMaxSteps];
+  uint8_t* stored[DecodedChain::kMaxStores];
+};
+
+// The items of the next round of `d` (RoundItems); false, with nothing
+// changed, where the round would not go on as one: a variable of another
+// kind or size, no room for a statement's pushes, a stop request.
+VKE_HOT_INLINE bool FindRoundItems(EngineContext* ctx, const ScopeSlots& slots,
+                                   const DecodedChain& d, RoundItems* out) {
   if (ctx->curFrame < 0 || !RoomAbove(ctx, d.depth, d.depth)) [[unlikely]]
     return false;
-  uint32_t* const frame = FrameWords(ctx, ctx->curFrame);
-  // Copied: the registers' stores would make the compiler read the slots
+  out->frame = FrameWords(ctx, ctx->curFrame);
+  // Copied: the stores into out would make the compiler read the slots
   // again after each.
   const ScopeSlots vars = slots;
   uint8_t* const loopItem = vars.ItemToStore(d.rangeVariable);
-  if (frame[kFwStopRequest] != 0 || !loopItem) [[unlikely]]
+  if (out->frame[kFwStopRequest] != 0 || !loopItem) [[unlikely]]
     return false;
-  double* const r = d.registers;
-  const double value = step.value;
-  r[DecodedChain::kRangeRegister] = value;
+  out->loopItem = loopItem;
   // The variables are read before the loop variable is stored, so none of
   // them may be its block. A variable the round stores as well is read in a
   // block of a scalar's size, the item its store then goes into (a larger
   // block would refuse the store anyway).
-  uint8_t* items[DecodedChain::kMaxSteps];
   for (int32_t i = 0; i < d.loadCount; i++) {
     uint8_t* const item = vars.ScalarItem(d.loads[i].variable, (d.storedLoads >> i) & 1);
     if (!item || item == loopItem) [[unlikely]]
       return false;
-    items[i] = item;
-    r[d.loads[i].reg] = Load<double>(item + kItemHeaderBytes);
+    out->items[i] = item;
   }
   // Where each store goes (a round stores at least once).
-  uint8_t* stored[DecodedChain::kMaxStores];
   int32_t i = 0;
   do {
     const DecodedChain::RoundStore& s = d.stores[i];
     uint8_t* item;
     if (s.load >= 0)
-      item = items[s.load];
+      item = out->items[s.load];
     else if (s.variable != d.rangeVariable)
       item = vars.ItemToStore(s.variable);
     else
       item = loopItem;
     if (!item) [[unlikely]]
       return false;
-    stored[i] = item;
+    out->stored[i] = item;
   } while (++i < d.storeCount);
+  return true;
+}
+
+// A whole round of the decoded round `d` at the forrangenext `at` into the
+// items FindRoundItems found, as its instructions one by one would do it:
+// the step of the real range on top (`step`, peeked, with a value left)
+// stored into the loop variable, the statements and their stores, the line
+// markers (the caller has found lines quiet when the round has any); the
+// jump back is the caller's. False, with nothing changed, when an
+// element-wise option has no real result: the instructions then run as
+// usual.
+VKE_HOT_INLINE bool RunRound(DecodedChain& d, const RoundItems& at, const RealRangeStep& step) {
+  double* const r = d.registers;
+  const double value = step.value;
+  r[DecodedChain::kRangeRegister] = value;
+  for (int32_t i = 0; i < d.loadCount; i++)
+    r[d.loads[i].reg] = Load<double>(at.items[i] + kItemHeaderBytes);
   if (!RunChainSteps(d.ops, r)) [[unlikely]]
     return false;
   step.Take();
-  ScopeSlots::WriteScalar(loopItem, value);
-  i = 0;
-  do ScopeSlots::WriteScalar(stored[i], r[d.stores[i].reg]);
+  ScopeSlots::WriteScalar(at.loopItem, value);
+  int32_t i = 0;
+  do ScopeSlots::WriteScalar(at.stored[i], r[d.stores[i].reg]);
   while (++i < d.storeCount);
   // What the markers leave in the frame, as MarkQuietLine marks them.
   if (d.lines) {
-    if (d.lineFunction != -1) frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
-    frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
+    if (d.lineFunction != -1) at.frame[kFwFunction] = static_cast<uint32_t>(d.lineFunction);
+    at.frame[kFwPosition] = static_cast<uint32_t>(d.linePosition);
   }
   return true;
+}
+
+// A whole round (FindRoundItems, then RunRound); false, with nothing
+// changed, where either refuses.
+VKE_HOT_INLINE bool TakeDecodedRound(EngineContext* ctx, const ScopeSlots& slots, DecodedChain& d,
+                                     const RealRangeStep& step) {
+  RoundItems items;
+  return FindRoundItems(ctx, slots, d, &items) && RunRound(d, items, step);
 }
 
 }  // namespace vke

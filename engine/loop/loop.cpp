@@ -179,7 +179,11 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
         case kOpLine: {
           bool light = false;
           ip += 3;
-          if (run.quietLines && MarkQuietLine(ctx, at)) continue;
+          if (run.quietLines && MarkQuietLine(ctx, at)) {
+            // The markers that follow (a statement's and its branch's) at once.
+            while (ip[0] == kOpLine && MarkQuietLine(ctx, ip)) ip += 3;
+            continue;
+          }
           run.ip = ip;
           e = LineInstruction(run, at, &light);
           forms.ForgetSlots();
@@ -297,7 +301,10 @@ void SetCodePointer(EngineContext* ctx, const int16_t* address) {
   StoreCodePointer(ctx, address);
 }
 
-ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
+namespace {
+
+// ExecuteBytecode, its slices going on in place when `continuous`.
+[[gnu::noinline]] ErrCode Execute(EngineContext* ctx, uint8_t sliced, bool continuous) {
   // A run inside a run that does not allow nesting does nothing (see loop.hpp).
   if (ctx->running && !ctx->cpFlag) return kOk;
   if (ctx->errLocCode == kStatusDebug) return kStatusDebug;
@@ -308,10 +315,20 @@ ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
   }
   if (ctx->threadTimer && ctx->firstThread)
     ctx->threadTimer(reinterpret_cast<void*>(ctx->threadTimerArg), 0, 1);
-  LoopRun run{ctx, CodePointerAddress(ctx), sliced};
+  LoopRun run{ctx, CodePointerAddress(ctx), sliced, continuous};
   ctx->running = 1;
   if (ErrCode result; sliced && ResumeAtRound(run, &result) == Next::kReturn) return result;
   return RunLoop(run);
+}
+
+}  // namespace
+
+ErrCode ExecuteBytecode(EngineContext* ctx, uint8_t sliced) {
+  return Execute(ctx, sliced, false);
+}
+
+ErrCode ExecuteBreakChecked(EngineContext* ctx) {
+  return Execute(ctx, 1, true);
 }
 
 }  // namespace vke

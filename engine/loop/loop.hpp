@@ -33,6 +33,15 @@ namespace vke {
 ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope, int32_t inputs,
                             int32_t outputs, uint8_t sandbox, uint8_t sliced);
 
+// ExecuteBytecode(ctx, 1) for a host that does nothing between slices but
+// call it again: a slice that ends at a loop end, the abort callback asked
+// and no break found, goes on at once in the same run instead of returning
+// 500 (the callback is still asked at every backward jump; a break ends the
+// run as it ends a sliced run). 500 comes back where a sliced run ends its
+// slice for any other reason, and at every loop end while interpreter
+// threads are listed.
+ErrCode ExecuteBreakChecked(EngineContext* ctx);
+
 // The address the code pointer designates; null for kCodeNone and kinds that
 // hold no code here (kCodeStatic), and for an offset outside its area.
 const int16_t* GetCodePointer(EngineContext* ctx);

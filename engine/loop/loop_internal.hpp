@@ -18,6 +18,10 @@ struct LoopRun {
   EngineContext* ctx;
   const int16_t* ip;  // next instruction; null when the code has ended
   uint8_t sliced;     // every backward jump ends a slice
+  // A sliced run whose host only calls it again after each slice: a slice
+  // that ends at a loop end without a break goes on at once, where nothing
+  // but that call would come between (ExecuteBreakChecked).
+  bool continuous = false;
   // LinesAreQuiet as the loop top last found it; kept here rather than in a
   // register, which the loop's hot paths need more.
   bool quietLines = false;

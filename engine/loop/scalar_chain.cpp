@@ -21,6 +21,8 @@ std::array<ChainOpcode, kFirstNativeOpcode> MakeChainOpcodes() {
   table[kOpPushSmallInt] = {ChainOpcode::kPushSmallInt, 2, 0};
   table[kOpPushDouble] = {ChainOpcode::kPushDouble, 5, 0};
   table[kOpStoreVar] = {ChainOpcode::kStore, 2, 0};
+  table[kOpLoadIndexed] = {ChainOpcode::kElement, 0, 0};
+  table[kOpLoadIndexedFirst] = {ChainOpcode::kElementStore, 0, 0};
   return table;
 }
 

@@ -40,6 +40,9 @@ struct ChainOpcode {
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
     kCompare,
+    kUnary,         // a function of one element (UnaryOnScalar)
+    kElement,       // loadindexed: x(i) or x(i, j) read (ParseElement; its length varies)
+    kElementStore,  // loadindexedfirst: x(i) or x(i, j) assigned
   } kind;
   uint8_t length;
   int32_t option;
@@ -64,22 +67,75 @@ VKE_HOT_INLINE ChainOpcode::Kind ChainKindOf(ScalarForm form) {
       return ChainOpcode::kArith;
     case ScalarForm::kCompare:
       return ChainOpcode::kCompare;
+    case ScalarForm::kUnary:
+      return ChainOpcode::kUnary;
     default:
       return ChainOpcode::kNone;
   }
 }
 
+// An element of a real double matrix variable read or assigned, x(i) or
+// x(i, j): each subscript a variable's value or a small integer.
+struct ChainElement {
+  int16_t matrix;     // the variable
+  uint8_t count;      // its subscripts, 1 or 2
+  uint8_t variables;  // bit i: subscript i is variable sub[i], else the number sub[i]
+  int16_t sub[2];
+  uint8_t reg[2];  // in a decoded run: the registers that hold the subscripts' values
+};
+
+// The element that the instructions at `at` begin, loadindexed reading it
+// as a value (... parenafterindex count 0 1) or loadindexedfirst assigning
+// it the value on top (... parenafterbrace count 0), each subscript a
+// variable's load or a small integer: the instruction after them, or null
+// for any other code.
+VKE_HOT_INLINE const int16_t* ParseElement(const int16_t* at, ChainElement* e) {
+  const bool write = at[0] == kOpLoadIndexedFirst;
+  const int16_t* sub = at + 2;
+  int32_t count = 0;
+  e->variables = 0;
+  for (; count < 2 && (sub[0] == kOpLoadVar || sub[0] == kOpPushSmallInt); count++, sub += 2) {
+    if (sub[0] == kOpLoadVar) e->variables = static_cast<uint8_t>(e->variables | 1u << count);
+    e->sub[count] = sub[1];
+  }
+  if (count == 0 || sub[1] != count || sub[2] != 0 ||
+      (write ? sub[0] != kOpParenAfterBrace : sub[0] != kOpParenAfterIndex || sub[3] != 1))
+    return nullptr;
+  e->matrix = at[1];
+  e->count = static_cast<uint8_t>(count);
+  return sub + (write ? 3 : 4);
+}
+
+// The item of the element's value (ScopeSlots::RealElement), its subscript
+// variables read as real double scalars; null otherwise.
+VKE_HOT_INLINE uint8_t* ElementOf(const ScopeSlots& vars, const ChainElement& e) {
+  double subs[2];
+  for (int32_t i = 0; i < e.count; i++) {
+    if (!((e.variables >> i) & 1))
+      subs[i] = e.sub[i];
+    else if (!vars.LoadScalar(e.sub[i], &subs[i]))
+      return nullptr;
+  }
+  return vars.RealElement(e.matrix, e.count, subs);
+}
+
 // How a run of scalar instructions ended.
 enum class ChainEnd : uint8_t {
-  kNothing,  // the first instruction does not apply: nothing was done
-  kPushed,   // the pending values are on the stacks; the loop goes on at ip
-  kStored,   // the last instruction stored the result; the loop goes on at ip
-  kTested,   // a comparison's truth is for the conditional jump at ip
+  kNothing,        // the first instruction does not apply: nothing was done
+  kPushed,         // the pending values are on the stacks; the loop goes on at ip
+  kStored,         // the last instruction stored the result; the loop goes on at ip
+  kStoredElement,  // the same into an element of a real double matrix
+  kTested,         // a comparison's truth is for the conditional jump at ip
 };
 
 // The values a run holds at most; a run that reaches as many ends there,
 // the values pushed.
 inline constexpr int32_t kChainDepth = 8;
+// The room above the tops that a decoded run needs: its values pushed, and
+// above them a comparison's result or an element's reference with two
+// subscripts (TypedArrayUnits(2, 1) is far less).
+inline constexpr int32_t kChainRoomEntries = kChainDepth + 2;
+inline constexpr int32_t kChainRoomUnits = kChainDepth + 6;
 
 struct ScalarChain {
   const int16_t* ip;  // where the loop goes on
@@ -180,6 +236,10 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
         if (depth < 2 || !ArithOnScalars(c.option, v[depth - 2], v[depth - 1], &value))
           goto pending;
         depth -= 2;
+        break;
+      case ChainOpcode::kUnary:
+        if (depth < 1) goto pending;
+        value = UnaryOnScalar(c.option, v[--depth]);
         break;
       case ChainOpcode::kCompare: {
         const int16_t* next = p + c.length;

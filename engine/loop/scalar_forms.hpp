@@ -123,6 +123,14 @@ class ScalarForms {
       }
       return e ? Fused::kTail : GoOn();
     }
+    return AfterChain(end, c, at, ip, e);
+  }
+
+  // Where a run of scalar instructions from `at` that did something leaves
+  // the loop: at the instruction after it, the jump back of a loop taken at
+  // once, or the conditional jump that tests its comparison.
+  VKE_HOT_INLINE Fused AfterChain(ChainEnd end, const ScalarChain& c, const int16_t*& at,
+                                  const int16_t*& ip, ErrCode& e) {
     // Each instruction of the run counted as one that went on.
     polls_ += c.steps;
     if (end != ChainEnd::kTested) {
@@ -157,6 +165,10 @@ class ScalarForms {
   // would have had room. When the body goes on with a variable's load, its
   // run starts at once (at moves to it).
   VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
+    if (run_.sliced && MayGoOn()) {
+      const Fused rounds = Rounds(at, ip, e);
+      if (rounds != Fused::kAsIs) return rounds;
+    }
     double value;
     bool more;
     if (!NextDoubleRangeValue(ctx_, &value, &more)) {
@@ -188,56 +200,37 @@ class ScalarForms {
   // assigned the value on top: with x a real double matrix, the subscripts
   // real double scalars that are whole numbers within its size and, for an
   // assignment, a real double scalar on top, the element is pushed or
-  // written in place without the reference between. Anything else, errors
+  // written in place without the reference between; a read that begins a
+  // run of scalar instructions is done with the run. Anything else, errors
   // included, is left to the instructions as compiled (kAsIs).
-  VKE_HOT_INLINE Fused Indexed(const int16_t* at, const int16_t*& ip, ErrCode& e) {
+  VKE_HOT_INLINE Fused Indexed(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const bool write = at[0] == kOpLoadIndexedFirst;
-    const int16_t* sub = at + 2;
-    double subs[2];
-    int32_t count = 0;
-    for (; count < 2 && (sub[0] == kOpLoadVar || sub[0] == kOpPushSmallInt); count++, sub += 2) {
-      if (sub[0] == kOpPushSmallInt)
-        subs[count] = sub[1];
-      else if (!Slots().LoadScalar(sub[1], &subs[count]))
-        return Fused::kAsIs;
+    if (!write) {
+      ScalarChain c;
+      const ChainEnd end = RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c);
+      if (end != ChainEnd::kNothing) return AfterChain(end, c, at, ip, e);
     }
-    if (count == 0 || sub[1] != count || sub[2] != 0 ||
-        (write ? sub[0] != kOpParenAfterBrace : sub[0] != kOpParenAfterIndex || sub[3] != 1))
-      return Fused::kAsIs;
-    uint8_t* const item = Slots().RealMatrixItem(at[1]);
+    ChainElement element;
+    const int16_t* const after = ParseElement(at, &element);
+    if (!after) return Fused::kAsIs;
+    uint8_t* const item = ElementOf(Slots(), element);
     if (!item) return Fused::kAsIs;
-    const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
-    int64_t k;
-    if (count == 1) {
-      if (!(subs[0] >= 1 && subs[0] <= size) || subs[0] != std::floor(subs[0])) return Fused::kAsIs;
-      k = static_cast<int64_t>(subs[0]) - 1;
-    } else {
-      const int32_t columns = Load<int32_t>(item + offsetof(ValueDescriptor, word));
-      if (columns <= 0) return Fused::kAsIs;
-      const uint32_t rows = size / static_cast<uint32_t>(columns);
-      if (!(subs[0] >= 1 && subs[0] <= rows) || subs[0] != std::floor(subs[0]) ||
-          !(subs[1] >= 1 && subs[1] <= columns) || subs[1] != std::floor(subs[1]))
-        return Fused::kAsIs;
-      // A plain matrix lies row by row.
-      k = (static_cast<int64_t>(subs[0]) - 1) * columns + static_cast<int64_t>(subs[1]) - 1;
-    }
+    const int32_t count = element.count;
     // The reference (four units) and the subscripts the instructions push
     // must have had room: a full stack fails there, as before.
     if (uint64_t{ctx_->descTop} + 3ull * (count + 1) >= ctx_->descCap ||
         uint64_t{ctx_->dataTop} + 4ull + count >= ctx_->dataCap)
       return Fused::kAsIs;
-    uint8_t* const element = item + kItemHeaderBytes + 8 * k;
     if (write) {
       if (!FrameHasEntries(ctx_, 1) || !IsRealDoubleScalar(*DescAt(ctx_, 0))) return Fused::kAsIs;
-      vke::Store<double>(element, Load<double>(ctx_->DataUnits() + ctx_->dataTop - 1));
+      vke::Store<double>(item, Load<double>(ctx_->DataUnits() + ctx_->dataTop - 1));
       ctx_->descTop -= 3;
       ctx_->dataTop -= 1;
-      ip = sub + 3;
     } else {
-      e = PushRealScalar(ctx_, Load<double>(element));
+      e = PushRealScalar(ctx_, Load<double>(item));
       if (e) return Fused::kAsIs;
-      ip = sub + 4;
     }
+    ip = after;
     // The instructions taken, counted as the loop would count them.
     polls_ += count + 1;
     return GoOn();
@@ -249,17 +242,29 @@ class ScalarForms {
     ip = jumpAt + 2 + jumpAt[1];
     if (jumpAt[1] >= 0 || !run_.sliced) return Fused::kOn;
     EndOfRound(e);
-    return Fused::kTail;
+    // A slice of thread 0 that goes on in place: the next round starts at
+    // once, counted as an instruction.
+    return !e && ctx_->currentThread == 0 ? GoOn() : Fused::kTail;
   }
 
   // The end of a loop round in a sliced run: thread 0 ends its slice there
-  // (the host asks for a break between slices). Another thread has the break
+  // (the host asks for a break between slices), or goes on in place where
+  // the host would only call the run again. Another thread has the break
   // asked for and goes on for the rest of its time slice (the slice check
   // after the instruction), rather than giving the processor back to thread 0
   // after every round.
   VKE_HOT_INLINE void EndOfRound(ErrCode& e) {
     e = CheckBreakAtSliceEnd(ctx_);
-    if (e == kStatusSuspended && ctx_->currentThread != 0) e = kOk;
+    if (e == kStatusSuspended && (ctx_->currentThread != 0 || SliceGoesOn())) e = kOk;
+  }
+
+  // Whether thread 0's slice, ended at a loop end without a break, goes on
+  // in the same run: its host would only call the run again, and nothing
+  // that the call does before the loop is due (no listed threads, whose
+  // clock it restarts; no queued call; no stop for the debugger).
+  VKE_HOT_INLINE bool SliceGoesOn() const {
+    return run_.continuous && !ctx_->firstThread && !ctx_->pendingArgCount &&
+           ctx_->errLocCode != kStatusDebug;
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
@@ -286,10 +291,37 @@ class ScalarForms {
   }
 
  private:
+  // The for-range step at `at` of a sliced run of thread 0 whose loop is a
+  // decoded round (a body of scalar statements): whole rounds, each as its
+  // instructions one by one would do it, each ending its slice at the jump
+  // back (the abort callback asked); while the slices go on in place, the
+  // next round follows at once. kAsIs, for the step to run as usual, when
+  // the loop is no round, the range has ended or a round does not go on as
+  // one; else the end of the slice or a break at the jump (at moves there).
+  VKE_HOT_INLINE Fused Rounds(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
+    if (ctx_->currentThread != 0) return Fused::kAsIs;
+    DecodedChain* const round = DecodedRoundAt(ctx_, at);
+    if (!round || (round->lines && !run_.quietLines)) return Fused::kAsIs;
+    // The items found once serve every round that follows at once.
+    RoundItems items;
+    if (!FindRoundItems(ctx_, Slots(), *round, &items)) return Fused::kAsIs;
+    for (;;) {
+      RealRangeStep range;
+      if (!PeekRealRange(ctx_, &range) || !range.more || !RunRound(*round, items, range))
+        return Fused::kAsIs;
+      e = CheckBreakAtSliceEnd(ctx_);
+      if (e != kStatusSuspended || !SliceGoesOn()) break;
+      e = kOk;
+    }
+    ip = at;
+    at += round->jump;
+    return Fused::kTail;
+  }
+
   // A line marker at ip while lines are quiet, as the loop marks it (a light
   // instruction, not counted); one with a stop request is left to the loop.
   VKE_HOT_INLINE void QuietLineAt(const int16_t*& ip) {
-    if (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
+    while (ip[0] == kOpLine && run_.quietLines && MarkQuietLine(ctx_, ip)) ip += 3;
   }
 
   VKE_HOT_INLINE int32_t Scope() { return scope_ < 0 ? (scope_ = ScopeFrame(ctx_)) : scope_; }

@@ -22,8 +22,25 @@ VKE_HOT_INLINE bool TopTwoRealDoubleScalars(EngineContext* ctx) {
 // The element-wise option that an operator builtin applies to two real
 // double scalars; 0 for rows without an arithmetic scalar form.
 VKE_HOT_INLINE int32_t ScalarArithOption(const BuiltinDispatch& b) {
-  return b.scalarForm == ScalarForm::kNone || b.scalarForm == ScalarForm::kCompare ? 0
-                                                                                   : b.scalarOption;
+  return b.scalarForm == ScalarForm::kNone || b.scalarForm == ScalarForm::kCompare ||
+                 b.scalarForm == ScalarForm::kUnary
+             ? 0
+             : b.scalarOption;
+}
+
+// The function of one element of a unary scalar form (abs 'a', or a
+// rounding option) of x.
+VKE_HOT_INLINE double UnaryOnScalar(int32_t option, double x) {
+  return option == 'a' ? std::fabs(x) : RoundElement(x, option);
+}
+
+// A unary scalar form on the real double scalar on top, replaced by its
+// result in place; false, with nothing changed, for anything else.
+VKE_HOT_INLINE bool ScalarUnary(EngineContext* ctx, int32_t option) {
+  if (!FrameHasEntries(ctx, 1) || !IsRealDoubleScalar(*DescAt(ctx, 0))) return false;
+  double* const x = ctx->DataUnits() + ctx->dataTop - 1;
+  *x = UnaryOnScalar(option, *x);
+  return true;
 }
 
 // x op y for an element-wise arithmetic option other than power; false for
@@ -85,13 +102,15 @@ VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* r
 
 // The builtin of an opcode on two real double scalars on top, when it is an
 // operator with such a path: the element-wise operators, the comparisons,
-// and mtimes and mrdivide, which are element-wise for scalars. False when
+// and mtimes and mrdivide, which are element-wise for scalars; or on one,
+// for abs and the rounding functions. False when
 // neither applies; else *result is the builtin's result.
 VKE_HOT_INLINE bool TryScalarOperator(EngineContext* ctx, const BuiltinDispatch& builtin,
                                       ErrCode* result) {
   *result = kOk;
   if (builtin.scalarForm == ScalarForm::kCompare)
     return ScalarCompare(ctx, builtin.scalarOption, result);
+  if (builtin.scalarForm == ScalarForm::kUnary) return ScalarUnary(ctx, builtin.scalarOption);
   return ScalarArith(ctx, ScalarArithOption(builtin));
 }
 

@@ -12,6 +12,16 @@
 
 namespace vke {
 
+// A subscript that is a whole number from 1 to `bound`: its 0-based
+// position in *k. A whole number's conversion gives it back unchanged, so
+// no rounding function is needed.
+VKE_HOT_INLINE bool WholeSubscript(double subscript, uint32_t bound, int64_t* k) {
+  if (!(subscript >= 1 && subscript <= bound)) return false;
+  const auto whole = static_cast<int64_t>(subscript);
+  *k = whole - 1;
+  return static_cast<double>(whole) == subscript;
+}
+
 // The frame whose slots hold the scope's variables: the innermost with
 // variables, or the base frame; -1 when there is none.
 VKE_HOT_INLINE int32_t ScopeFrame(EngineContext* ctx) {
@@ -80,6 +90,28 @@ struct ScopeSlots {
     uint8_t* item = Item(block);
     if (Load<uint32_t>(item) != 0 || Units(block) < 2ull + Load<uint32_t>(item + 4)) return nullptr;
     return item;
+  }
+
+  // The element x(k) (count 1) or x(i, j) (count 2) of variable n, a real
+  // double matrix (RealMatrixItem's), when its subscripts are whole numbers
+  // within its size; null otherwise.
+  VKE_HOT_INLINE uint8_t* RealElement(int32_t n, int32_t count, const double* subs) const {
+    uint8_t* const item = RealMatrixItem(n);
+    if (!item) return nullptr;
+    const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
+    int64_t k;
+    if (count == 1) {
+      if (!WholeSubscript(subs[0], size, &k)) return nullptr;
+    } else {
+      const int32_t columns = Load<int32_t>(item + offsetof(ValueDescriptor, word));
+      int64_t row, column;
+      if (columns <= 0 || !WholeSubscript(subs[0], size / static_cast<uint32_t>(columns), &row) ||
+          !WholeSubscript(subs[1], static_cast<uint32_t>(columns), &column))
+        return nullptr;
+      // A plain matrix lies row by row.
+      k = row * columns + column;
+    }
+    return item + kItemHeaderBytes + 8 * k;
   }
 
   // The value of variable n when it holds a real double scalar.

@@ -20,6 +20,26 @@ namespace vke {
   return false;
 }
 
+// fix 't', floor 'f', ceil 'c' or round 'r' of a real element; round takes
+// halves toward +Inf.
+template <typename T>
+VKE_HOT_INLINE T RoundElement(T x, int32_t option) {
+  switch (option) {
+    case 'f':
+      return std::floor(x);
+    case 'c':
+      return std::ceil(x);
+    case 't':
+      return std::trunc(x);
+    default: {
+      // From 2^52 on every double is whole.
+      if (!(std::fabs(x) < T(0x1p52))) return x;
+      const T f = std::floor(x);
+      return x - f >= T(0.5) ? f + 1 : f;
+    }
+  }
+}
+
 // Calls apply with the function of a real operation + - * / % (rem),
 // o (mod) or r (realpow) on two elements of T; false for any other.
 template <typename T, typename Apply>
@@ -47,11 +67,14 @@ VKE_HOT_INLINE bool WithRealOperation(int32_t op, Apply apply) {
       apply([](T x, T y) {
         if (y == 0) return x;
         // Whole numbers below 2^53 take the integer remainder, which is
-        // fmod's exactly (a zero one with x's sign, as fmod gives it).
+        // fmod's exactly (a zero one with x's sign, as fmod gives it). Such
+        // a number is the one its conversion gives back.
         constexpr T kWhole = T(9007199254740992.0);
-        if (x == std::trunc(x) && y == std::trunc(y) && std::fabs(x) < kWhole &&
-            std::fabs(y) < kWhole) {
-          const auto q = static_cast<int64_t>(x) % static_cast<int64_t>(y);
+        const bool small = std::fabs(x) < kWhole && std::fabs(y) < kWhole;
+        const auto xi = small ? static_cast<int64_t>(x) : 0;
+        const auto yi = small ? static_cast<int64_t>(y) : 0;
+        if (small && static_cast<T>(xi) == x && static_cast<T>(yi) == y) {
+          const auto q = xi % yi;
           if (q == 0) return std::copysign(T(0), x);
           const auto r = static_cast<T>(q);
           return (r < 0) != (y < 0) ? r + y : r;

@@ -287,6 +287,10 @@ TEST(Dispatch, RowsCarryTheCompilersFunctionsAndTheScalarForms) {
   EXPECT_EQ(Row(kOpLt).scalarForm, ScalarForm::kCompare);
   EXPECT_EQ(Row(kOpLt).scalarOption, '<');
   EXPECT_EQ(Row(kOpSin).scalarForm, ScalarForm::kNone);
+  EXPECT_EQ(Row(kOpAbs).scalarForm, ScalarForm::kUnary);
+  EXPECT_EQ(Row(kOpAbs).scalarOption, 'a');
+  EXPECT_EQ(Row(kOpFloor).scalarForm, ScalarForm::kUnary);
+  EXPECT_EQ(Row(kOpFloor).scalarOption, 'f');
 }
 
 // ---- Builtins the dispatch carries out itself ----

@@ -78,5 +78,56 @@ TEST(ElementForms, OtherSubscriptsAndValuesTakeTheirOwnPaths) {
                     "disp([2i 2]), disp(8)\n"));
 }
 
+// Elements inside runs of scalar instructions (read among the operands,
+// compared for a branch, assigned a run's result): the values, errors and
+// growth of the instructions one by one, which subscripts as expressions
+// take.
+TEST(ElementForms, ElementsInsideScalarRunsMatchTheGeneralPaths) {
+  EXPECT_EQ(Outcome("v = zeros(1, 4); A = magic(3); s = 0;\n"
+                    "for i = 1:30\n"
+                    "  k = mod(i, 4) + 1; j = mod(i, 3) + 1;\n"
+                    "  if v(k) > 2, v(k) = 0; else, v(k) = v(k) + 0.75; end\n"
+                    "  A(j, k - (k > 3)) = A(j, 1) * 0.5 + v(k) - s / 100;\n"
+                    "  s = s + v(k) * 2 - A(j, 2);\n"
+                    "  x = v(1) + v(2) + v(3) + v(4) + A(2, 2);\n"
+                    "  while v(k) < 1, v(k) = v(k) + 0.5; end\n"
+                    "end\n"
+                    "disp(s), disp(v), disp(A), disp(x)\n"),
+            Outcome("v = zeros(1, 4); A = magic(3); s = 0;\n"
+                    "for i = 1:30\n"
+                    "  k = mod(i, 4) + 1; j = mod(i, 3) + 1;\n"
+                    "  if v(k + 0) > 2, v(k + 0) = 0; else, v(k + 0) = v(k + 0) + 0.75; end\n"
+                    "  A(j + 0, k - (k > 3)) = A(j + 0, 1) * 0.5 + v(k + 0) - s / 100;\n"
+                    "  s = s + v(k + 0) * 2 - A(j + 0, 2);\n"
+                    "  x = v(1 + 0) + v(2 + 0) + v(3 + 0) + v(4 + 0) + A(2 + 0, 2);\n"
+                    "  while v(k + 0) < 1, v(k + 0) = v(k + 0) + 0.5; end\n"
+                    "end\n"
+                    "disp(s), disp(v), disp(A), disp(x)\n"));
+  const struct {
+    const char* fast;
+    const char* general;
+  } cases[] = {
+      // An element out of range in the middle of a run, and as the target.
+      {"v = [1 2 3]; k = 4; x = 1 + v(1) * v(k);", "v = [1 2 3]; k = 4; x = 1 + v(1) * v(k + 0);"},
+      {"v = [1 2 3]; k = 2.5; if v(k) > 1, disp(1); end",
+       "v = [1 2 3]; k = 2.5; if v(k + 0) > 1, disp(1); end"},
+      {"v = [1 2 3]; k = 0; v(k) = v(1) + 1;", "v = [1 2 3]; k = 0; v(k + 0) = v(1) + 1;"},
+      // Growth, a string and a scalar that is no matrix as the target.
+      {"v = [1 2]; k = 5; v(k) = v(2) * 3; disp(v)",
+       "v = [1 2]; k = 5; v(k + 0) = v(2) * 3; disp(v)"},
+      {"t = 'ab'; k = 2; t(k) = t(1) + 1; disp(t)",
+       "t = 'ab'; k = 2; t(k + 0) = t(1) + 1; disp(t)"},
+      {"u = 4; k = 1; u(k) = u(1) - 1; disp(u)", "u = 4; k = 1; u(k + 0) = u(1) - 1; disp(u)"},
+      // The element assigned is one read before, or another one.
+      {"v = [1 2 3]; k = 2; j = 2; v(k) = v(k) * 2 + v(j); disp(v)",
+       "v = [1 2 3]; k = 2; j = 2; v(k + 0) = v(k + 0) * 2 + v(j + 0); disp(v)"},
+      {"A = magic(3); i = 1; j = 2; A(i, j) = A(j, i) - A(i, j); disp(A)",
+       "A = magic(3); i = 1; j = 2; A(i + 0, j) = A(j + 0, i) - A(i + 0, j); disp(A)"},
+      {"w = int8([1 2]); k = 2; x = w(k) + 1.5; disp(x)",
+       "w = int8([1 2]); k = 2; x = w(k + 0) + 1.5; disp(x)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Outcome(c.fast), Outcome(c.general)) << c.fast;
+}
+
 }  // namespace
 }  // namespace vke

@@ -57,6 +57,14 @@ TEST(ScalarRuns, OperatorsAndComparisonsGiveTheArrayResults) {
       {"if x == y, a = 1; else a = 0; end", "X == Y"},
       {"if x ~= y, a = 1; else a = 0; end", "X ~= Y"},
       {"a = 0; while x + a < y && a < 2, a = a + 1; end", "min(max(ceil(Y - X), 0), 2)"},
+      // mod and the functions of one element, inside runs and alone.
+      {"a = mod(x, y) - 1;", "mod(X, Y) - 1"},
+      {"a = abs(x - y);", "abs(X - Y)"},
+      {"a = floor(x / y) + ceil(y);", "floor(X ./ Y) + ceil(Y)"},
+      {"a = fix(x) - round(y);", "fix(X) - round(Y)"},
+      {"a = round(x / 2) * 4;", "round(X ./ 2) .* 4"},
+      {"a = 1 ./ abs(x');", "1 ./ abs(X)"},
+      {"if abs(x) < floor(y), a = 1; else a = 0; end", "abs(X) < floor(Y)"},
   };
   for (const auto& c : cases) {
     TestHost host;
