@@ -237,7 +237,8 @@ void DrawTriangle(void* context, const uint32_t user[3], const float* x, const f
   if (face >= p.faces || p.perFace < 3 || !p.FaceIsValid(face)) return;
   const bool fill = (p.flags & kPolyFaces) && (p.flags & (kPolyFillShaded | kPolyFillStyled));
   const bool edge = (p.flags & kPolyEdges) && (p.flags & (kPolyEdgesShaded | kPolyEdgesStyled));
-  PlotStyle shaded{kFaceFill, 0, 0, 0, 0};
+  // Shaded faces are drawn anti-aliased whenever their command is.
+  PlotStyle shaded{kFaceFill | (s.style.flags & kStyleSmooth), 0, 0, 0, 0};
   if ((fill && (p.flags & kPolyFillShaded)) || (edge && (p.flags & kPolyEdgesShaded))) {
     const double i = FaceIntensity(call, p, face, user[kPoolMaterial], front);
     uint8_t rgb[3];

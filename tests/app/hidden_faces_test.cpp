@@ -118,9 +118,9 @@ int32_t Differing(const Picture& a, const Picture& b) {
 TEST(HiddenFaces, TurnedSurfaceLooksTheSameWrittenBackwards) {
   // A peak over a flat base, coloured by height, written cell by cell from
   // either corner of the grid (the same triangles in the opposite order):
-  // after any turn of the camera both give one picture, but for pixels on
-  // the edges shared by a red and a blue face (a base painted over the peak
-  // differs by a thousand).
+  // after any turn of the camera both give one picture, but for the
+  // anti-aliased pixels on the edges shared by a red and a blue face (a base
+  // painted over the peak differs by a thousand).
   const std::string grid =
       "[x, y] = meshgrid(-2:0.25:2);\n"
       "z = exp(-(x.^2 + y.^2));\n"
@@ -131,7 +131,7 @@ TEST(HiddenFaces, TurnedSurfaceLooksTheSameWrittenBackwards) {
       const Picture forward(grid + "surf(x, y, z, 'f');" + orbit, perspective);
       const Picture backward(grid + "surf(rot90(x, 2), rot90(y, 2), rot90(z, 2), 'f');" + orbit,
                              perspective);
-      EXPECT_LT(Differing(forward, backward), 200)
+      EXPECT_LT(Differing(forward, backward), 300)
           << "turn " << turn << (perspective ? " in perspective" : "");
     }
   }
