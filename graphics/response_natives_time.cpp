@@ -235,12 +235,10 @@ ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plot
 }
 
 ErrCode LsimOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  if (nargout < 1) return kErrBadContext;
   return AddLsimPlot(ctx, nargin, nargout, nullptr, false, &LsimCurve);
 }
 
 ErrCode DlsimOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
-  if (nargout < 1) return kErrBadContext;
   return AddLsimPlot(ctx, nargin, nargout, nullptr, true, &LsimCurve);
 }
 
