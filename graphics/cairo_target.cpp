@@ -7,6 +7,8 @@
 #include <cairo-svg.h>
 #include <cairo-tee.h>
 
+#include <algorithm>
+
 #include "engine/errors/errors.hpp"
 
 namespace vke {
@@ -42,7 +44,8 @@ CairoTarget::CairoTarget(int32_t width, int32_t height, bool raster, bool invert
       height_(height),
       raster_(raster),
       invertible_(invertible),
-      font_(FigureFont()) {}
+      font_(FigureFont()),
+      clip_{0, 0, width, height} {}
 
 CairoTarget::~CairoTarget() {
   if (layout_ != nullptr) g_object_unref(layout_);
@@ -254,7 +257,7 @@ ErrCode CairoTarget::WritePng(const char* path) {
 void CairoTarget::SaveState() {
   if (cr_ == nullptr) return;
   cairo_save(cr_);
-  saved_.push_back(SavedState{font_, textRgb_});
+  saved_.push_back(SavedState{font_, textRgb_, clip_});
 }
 
 bool CairoTarget::RestoreState() {
@@ -263,8 +266,48 @@ bool CairoTarget::RestoreState() {
   cairo_restore(cr_);
   font_ = saved_.back().font;
   textRgb_ = saved_.back().textRgb;
+  clip_ = saved_.back().clip;
   saved_.pop_back();
   return true;
+}
+
+void CairoTarget::ClipToRect(double left, double top, double right, double bottom) {
+  if (cr_ == nullptr) return;
+  cairo_new_path(cr_);
+  cairo_rectangle(cr_, left, top, right - left, bottom - top);
+  cairo_clip(cr_);
+  const auto narrow = [](int32_t* edge, double to, bool up) {
+    const double v = std::clamp(to, -1.0, kMaxTargetSize + 1.0);
+    const auto unit = static_cast<int32_t>(v);
+    *edge = up ? std::max(*edge, unit) : std::min(*edge, unit);
+  };
+  narrow(&clip_.left, left, true);
+  narrow(&clip_.top, top, true);
+  narrow(&clip_.right, right, false);
+  narrow(&clip_.bottom, bottom, false);
+}
+
+bool CairoTarget::DirectPixels(PixelRows* rows) {
+  if (!raster_ || cr_ == nullptr || lent_) return false;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr_, &m);
+  if (m.xx != 1 || m.yx != 0 || m.xy != 0 || m.yy != 1 || m.x0 != 0 || m.y0 != 0) return false;
+  const cairo_format_t format = cairo_image_surface_get_format(surface_);
+  if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
+  cairo_surface_flush(surface_);
+  rows->data = cairo_image_surface_get_data(surface_);
+  if (rows->data == nullptr) return false;
+  rows->stride = cairo_image_surface_get_stride(surface_);
+  rows->left = std::max(clip_.left, 0);
+  rows->top = std::max(clip_.top, 0);
+  rows->right = std::min(clip_.right, width_);
+  rows->bottom = std::min(clip_.bottom, height_);
+  return true;
+}
+
+void CairoTarget::MarkWritten(const PixelRows& rows) {
+  cairo_surface_mark_dirty_rectangle(surface_, rows.left, rows.top, rows.right - rows.left,
+                                     rows.bottom - rows.top);
 }
 
 PangoLayout* CairoTarget::LayoutText(const char* utf8, int32_t nbytes) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/base.hpp"
+#include "graphics/convex_fill.hpp"
 
 namespace vke {
 
@@ -85,6 +86,18 @@ class CairoTarget {
   // False where the document format has no inverting blend (SVG).
   bool invertible() const { return invertible_; }
 
+  // Narrows the clip to the rectangle (device units, right and bottom
+  // exclusive, whole units).
+  void ClipToRect(double left, double top, double right, double bottom);
+  // An image drawn on in device pixels under the clip rectangles alone:
+  // the pixels that a direct fill may write, with cairo's drawing complete
+  // in them; false for any other target or state. MarkWritten tells cairo
+  // which of them were written.
+  bool DirectPixels(PixelRows* rows);
+  void MarkWritten(const PixelRows& rows);
+  // Room for the coverage of one pixel row of a direct fill.
+  std::vector<float>* fillCells() { return &fillCells_; }
+
   // The emulated device-context state.
   void SaveState();
   // False (and nothing restored) when no state is saved.
@@ -111,9 +124,14 @@ class CairoTarget {
   // The surface holding a copy's or an image's pixels, or null.
   cairo_surface_t* Pixels() const;
 
+  // The clip in device pixels, as the port narrowed it.
+  struct ClipBox {
+    int32_t left, top, right, bottom;
+  };
   struct SavedState {
     PortFont font;
     uint32_t textRgb;
+    ClipBox clip;
   };
 
   cairo_surface_t* surface_ = nullptr;
@@ -131,6 +149,8 @@ class CairoTarget {
   uint32_t textRgb_ = 0;
   double leastLineWidth_ = 0;
   std::vector<SavedState> saved_;
+  ClipBox clip_;
+  std::vector<float> fillCells_;
   std::string svg_;
   std::string pdf_;
 };

@@ -64,10 +64,7 @@ void CairoClipRect(double left, double right, double top, double bottom, void* t
   if (t == nullptr) return;
   t->SaveState();
   const DeviceRect rc = NormalRect(left, top, right, bottom);
-  cairo_t* cr = t->context();
-  cairo_new_path(cr);
-  cairo_rectangle(cr, rc.l, rc.t, rc.r - rc.l, rc.b - rc.t);
-  cairo_clip(cr);
+  t->ClipToRect(rc.l, rc.t, rc.r, rc.b);
 }
 
 void CairoRestoreClip(void* target) {
