@@ -9,6 +9,10 @@
 #include <cmath>
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vke {
 namespace {
 
@@ -16,6 +20,11 @@ namespace {
 // gathered before the rows are blended.
 constexpr int32_t kBandCells = 16384;
 constexpr int32_t kMaxBandRows = 64;
+// Pixels blended at a time.
+constexpr int32_t kRunPixels = 256;
+// Widths of the rows blended whole, without a branch per pixel.
+constexpr int32_t kNarrowTile = 8;
+constexpr int32_t kWideTile = 16;
 // Room for the corners a cut to the clip box adds.
 constexpr int32_t kMaxCutCorners = 2 * kMaxDirectCorners + 8;
 
@@ -116,6 +125,53 @@ uint32_t Blend(uint32_t src, uint32_t alpha, uint32_t dst) {
   return lanes(src, dst) | (lanes(src >> 8, dst >> 8) << 8);
 }
 
+// Blends n pixels toward src, each by its share (0..255): four at a time in
+// 16-bit lanes where the processor has them, without a branch per pixel.
+void BlendRun(uint32_t src, const uint16_t* shares, uint32_t* pixels, int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i full = _mm_set1_epi16(255);
+  const __m128i half = _mm_set1_epi16(128);
+  const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int32_t>(src)), zero);
+  // Two pixels' bytes in 16-bit lanes, each moved by its share.
+  const auto blend = [&](__m128i dst, __m128i share) {
+    const __m128i t = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(colour, share),
+                                                  _mm_mullo_epi16(dst, _mm_sub_epi16(full, share))),
+                                    half);
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+  };
+  for (; i + 4 <= n; i += 4) {
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(shares + i));
+    const __m128i pairs = _mm_unpacklo_epi16(a, a);
+    const __m128i low = blend(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(pairs, pairs));
+    const __m128i high = blend(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(pairs, pairs));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; i < n; ++i) pixels[i] = Blend(src, shares[i], pixels[i]);
+}
+
+// The share (0..255) of a pixel whose cells add up to sum.
+uint16_t Share(float sum) {
+  return static_cast<uint16_t>(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f);
+}
+
+// Blends the `width` pixels of a row by the running sum of their cells and
+// clears the cells, the two past them included.
+template <int32_t width>
+void BlendTileRow(uint32_t src, float* cells, uint32_t* pixels) {
+  uint16_t shares[width];
+  float sum = 0;
+  for (int32_t i = 0; i < width; ++i) {
+    sum += cells[i];
+    shares[i] = Share(sum);
+  }
+  std::fill(cells, cells + width + 2, 0.0f);
+  BlendRun(src, shares, pixels, width);
+}
+
 }  // namespace
 
 bool FillConvexPolygon(const PixelRows& rows, const double* x, const double* y, int32_t n,
@@ -165,14 +221,24 @@ bool FillConvexPolygon(const PixelRows& rows, const double* x, const double* y, 
         Edge{a.x[top], a.y[top], a.y[bottom], (a.x[bottom] - a.x[top]) / (a.y[bottom] - a.y[top]),
              down ? 1.0f : -1.0f};
   }
-  const auto originX = static_cast<int32_t>(std::floor(minX));
+  // A narrow outline is blended a fixed width at a time from a column that
+  // keeps that width inside the clip: the pixels it does not cover take a
+  // share of nothing and stay as they are.
+  const auto left = static_cast<int32_t>(std::floor(minX));
+  const auto right = static_cast<int32_t>(std::ceil(maxX));
+  const int32_t clipWidth = rows.right - rows.left;
+  const int32_t tile = right - left <= kNarrowTile && clipWidth >= kNarrowTile ? kNarrowTile
+                       : right - left <= kWideTile && clipWidth >= kWideTile   ? kWideTile
+                                                                               : 0;
+  const int32_t originX = tile != 0 ? std::min(left, rows.right - tile) : left;
+  const int32_t pitch = (tile != 0 ? tile : right - originX) + 2;
   const auto firstRow = static_cast<int32_t>(std::floor(minY));
   const auto endRow = static_cast<int32_t>(std::ceil(maxY));
-  const auto pitch = static_cast<int32_t>(std::ceil(maxX)) - originX + 2;
   const int32_t bandRows = std::clamp(kBandCells / pitch, 1, kMaxBandRows);
   const auto cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(pitch);
   if (scratch->size() < cellCount) scratch->resize(cellCount, 0.0f);
   const uint32_t src = 0xFF000000u | (rgb & 0xFFFFFFu);
+  uint16_t shares[kRunPixels];
 
   for (int32_t bandTop = firstRow; bandTop < endRow; bandTop += bandRows) {
     const int32_t bandEnd = std::min(endRow, bandTop + bandRows);
@@ -199,23 +265,31 @@ bool FillConvexPolygon(const PixelRows& rows, const double* x, const double* y, 
       }
     }
     for (int32_t r = 0; r < bandEnd - bandTop; ++r) {
-      if (lo[r] > hi[r]) continue;
       float* cells = scratch->data() + static_cast<size_t>(r) * static_cast<size_t>(pitch);
-      // Past the last cell written the sum is back to nothing.
-      const int32_t end = std::min(hi[r], rows.right - originX);
       auto* pixel = reinterpret_cast<uint32_t*>(
                         rows.data + static_cast<std::ptrdiff_t>(bandTop + r) * rows.stride) +
                     originX;
+      if (tile == kNarrowTile) {
+        BlendTileRow<kNarrowTile>(src, cells, pixel);
+        continue;
+      }
+      if (tile == kWideTile) {
+        BlendTileRow<kWideTile>(src, cells, pixel);
+        continue;
+      }
+      if (lo[r] > hi[r]) continue;
+      // Past the last cell written the sum is back to nothing.
+      const int32_t end = std::min(hi[r], rows.right - originX);
+      // The covered share of each pixel, then the blends, a run at a time.
       float sum = 0;
-      for (int32_t c = lo[r]; c < end; ++c) {
-        sum += cells[c];
-        cells[c] = 0;
-        const auto alpha = static_cast<uint32_t>(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f);
-        if (alpha == 255) {
-          pixel[c] = src;
-        } else if (alpha != 0) {
-          pixel[c] = Blend(src, alpha, pixel[c]);
+      for (int32_t from = lo[r]; from < end; from += kRunPixels) {
+        const int32_t count = std::min(kRunPixels, end - from);
+        for (int32_t i = 0; i < count; ++i) {
+          sum += cells[from + i];
+          cells[from + i] = 0;
+          shares[i] = Share(sum);
         }
+        BlendRun(src, shares, pixel + from, count);
       }
       for (int32_t c = end; c <= hi[r]; ++c) cells[c] = 0;
     }

@@ -116,18 +116,24 @@ TEST(ConvexFill, KeepsToTheClipBox) {
   std::vector<float> scratch;
   std::vector<double> x;
   std::vector<double> y;
-  for (int k = 0; k < 60; ++k) {
-    RandomConvex(&rng, 6, 24, 24, 10 + k % 20, &x, &y);
-    Pixels own;
-    ASSERT_TRUE(
-        FillConvexPolygon(own.Rows(10, 13, 31, 40), x.data(), y.data(), 6, 0x204060, &scratch));
-    const std::vector<uint32_t> theirs = CairoFill(x, y, 0x204060, 10, 13, 31, 40);
-    EXPECT_LE(LargestDifference(own.words, theirs), kEdgeShade);
-    for (int32_t i = 0; i < kSide * kSide; ++i) {
-      const int32_t px = i % kSide;
-      const int32_t py = i / kSide;
-      if (px < 10 || px >= 31 || py < 13 || py >= 40) {
-        ASSERT_EQ(own.words[i], kWhite);
+  struct Clip {
+    int32_t l, t, r, b;
+  };
+  // Wider than the rows blended whole, and narrower.
+  for (const Clip c : {Clip{10, 13, 31, 40}, Clip{20, 5, 26, 44}}) {
+    for (int k = 0; k < 60; ++k) {
+      RandomConvex(&rng, 6, 24, 24, 2 + k % 20, &x, &y);
+      Pixels own;
+      ASSERT_TRUE(FillConvexPolygon(own.Rows(c.l, c.t, c.r, c.b), x.data(), y.data(), 6, 0x204060,
+                                    &scratch));
+      const std::vector<uint32_t> theirs = CairoFill(x, y, 0x204060, c.l, c.t, c.r, c.b);
+      EXPECT_LE(LargestDifference(own.words, theirs), kEdgeShade);
+      for (int32_t i = 0; i < kSide * kSide; ++i) {
+        const int32_t px = i % kSide;
+        const int32_t py = i / kSide;
+        if (px < c.l || px >= c.r || py < c.t || py >= c.b) {
+          ASSERT_EQ(own.words[i], kWhite);
+        }
       }
     }
   }
