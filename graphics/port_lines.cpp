@@ -283,7 +283,7 @@ int32_t GrowConvex(Placement at, const double* x, const double* y, int32_t n, do
   if (turn == 0) return 0;
   const double outward = turn > 0 ? 0.5 : -0.5;
   for (int32_t i = 0; i < n; ++i) {
-    const int32_t j = (i + 1) % n;
+    const int32_t j = i + 1 == n ? 0 : i + 1;
     const double dx = px[j] - px[i];
     const double dy = py[j] - py[i];
     // Pinned corners: the squares stay far from overflow.
@@ -403,10 +403,11 @@ Placement BeginShape(CairoTarget* t, const PlotStyle& style) {
 }  // namespace
 
 int32_t ConvexTurn(const double* x, const double* y, int32_t n) {
+  if (n < 3) return 0;
   double turn = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const int32_t j = (i + 1) % n;
-    const int32_t k = (i + 2) % n;
+  // The corners after each one, wrapped without a division.
+  for (int32_t i = 0, j = 1, k = 2; i < n;
+       ++i, j = j + 1 == n ? 0 : j + 1, k = k + 1 == n ? 0 : k + 1) {
     const double cross = (x[j] - x[i]) * (y[k] - y[j]) - (y[j] - y[i]) * (x[k] - x[j]);
     if (!(cross > 0 || cross < 0) || (turn != 0 && (cross > 0) != (turn > 0))) return 0;
     turn = cross;
