@@ -111,6 +111,8 @@ TEST(FaceFills, ConvexTurn) {
   EXPECT_EQ(ConvexTurn(sx, lineY, 3), 0);
   const double nanX[3] = {0, NAN, 1};
   EXPECT_EQ(ConvexTurn(nanX, sy, 3), 0);
+  EXPECT_EQ(ConvexTurn(sx, sy, 2), 0);  // too few corners
+  EXPECT_EQ(ConvexTurn(sx, sy, 0), 0);
 }
 
 // Smooth faces meeting along an edge cover it fully, and reach at most about
