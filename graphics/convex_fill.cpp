@@ -179,39 +179,43 @@ bool FillConvexPolygon(const PixelRows& rows, const double* x, const double* y, 
   if (n < 3 || n > kMaxDirectCorners) return false;
   Outline a;
   a.n = n;
+  double minX = x[0];
+  double maxX = x[0];
+  double minY = y[0];
+  double maxY = y[0];
   for (int32_t i = 0; i < n; ++i) {
     if (!(std::fabs(x[i]) <= kDirectCoordLimit && std::fabs(y[i]) <= kDirectCoordLimit)) {
       return false;
     }
     a.x[i] = x[i];
     a.y[i] = y[i];
+    minX = std::min(minX, x[i]);
+    maxX = std::max(maxX, x[i]);
+    minY = std::min(minY, y[i]);
+    maxY = std::max(maxY, y[i]);
   }
   if (rows.right <= rows.left || rows.bottom <= rows.top) return true;
-  const auto [minX0, maxX0] = std::minmax_element(a.x, a.x + n);
-  const auto [minY0, maxY0] = std::minmax_element(a.y, a.y + n);
-  if (*maxX0 <= rows.left || *minX0 >= rows.right || *maxY0 <= rows.top || *minY0 >= rows.bottom) {
+  if (maxX <= rows.left || minX >= rows.right || maxY <= rows.top || minY >= rows.bottom) {
     return true;
   }
-  if (*minX0 < rows.left || *maxX0 > rows.right || *minY0 < rows.top || *maxY0 > rows.bottom) {
+  if (minX < rows.left || maxX > rows.right || minY < rows.top || maxY > rows.bottom) {
     Outline b;
     if (!Cut(a, true, rows.left, true, &b) || !Cut(b, true, rows.right, false, &a) ||
         !Cut(a, false, rows.top, true, &b) || !Cut(b, false, rows.bottom, false, &a)) {
       return false;
     }
     if (a.n < 3) return true;
+    const auto [lowX, highX] = std::minmax_element(a.x, a.x + a.n);
+    const auto [lowY, highY] = std::minmax_element(a.y, a.y + a.n);
+    minX = *lowX;
+    maxX = *highX;
+    minY = *lowY;
+    maxY = *highY;
   }
 
   Edge edges[kMaxCutCorners];
   int32_t edgeCount = 0;
-  double minX = a.x[0];
-  double maxX = a.x[0];
-  double minY = a.y[0];
-  double maxY = a.y[0];
   for (int32_t i = 0; i < a.n; ++i) {
-    minX = std::min(minX, a.x[i]);
-    maxX = std::max(maxX, a.x[i]);
-    minY = std::min(minY, a.y[i]);
-    maxY = std::max(maxY, a.y[i]);
     const int32_t j = i + 1 == a.n ? 0 : i + 1;
     if (a.y[i] == a.y[j]) continue;
     const bool down = a.y[i] < a.y[j];
