@@ -55,6 +55,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rows = rows;
   d->roundSite = d->round = false;
   d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
+  d->inputs = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
@@ -83,6 +84,26 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     // besides.
     const auto fresh = static_cast<uint8_t>(regs);
     int32_t extra = 0;
+    // An operator short of operands (need: 1 or 2) takes the missing ones
+    // off the stack, below the run's own values, each on a register of its
+    // own; inputs taken before lie above them.
+    const auto takeInputs = [&](int32_t need) {
+      const int32_t more = need - depth;
+      if (more <= 0) return true;
+      if (d->inputs + more > DecodedChain::kMaxInputs ||
+          regs + 1 + extra + more > DecodedChain::kMaxSteps)
+        return false;
+      // need 2, depth 1: the run's value goes above the input.
+      if (depth == 1) stack[1] = stack[0];
+      if (d->inputs == 1) d->inputRegs[1] = d->inputRegs[0];
+      for (int32_t i = 0; i < more; i++) {
+        stack[i] = d->inputRegs[i] = static_cast<uint8_t>(fresh + 1 + extra);
+        extra++;
+      }
+      d->inputs = static_cast<uint8_t>(d->inputs + more);
+      depth = need;
+      return true;
+    };
     double* const value = &d->registers[fresh];
     ChainStep::Kind kind;
     double unused;
@@ -110,7 +131,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->end = ChainEnd::kStored;
         break;
       case ChainOpcode::kUnary:
-        if (depth < 1) goto done;
+        if (!takeInputs(1)) goto done;
         d->ops[d->opCount++] = {ChainStep::kUnary, fresh, stack[depth - 1], 0, c.option};
         stack[depth - 1] = fresh;
         break;
@@ -157,16 +178,17 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         break;
       }
       case ChainOpcode::kCompare:
-        if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
-            !CompareScalars(c.option, 0, 0, &truth))
+        if (depth > 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
+            !CompareScalars(c.option, 0, 0, &truth) || !takeInputs(2))
           goto done;
         d->target = c.option;
         d->end = ChainEnd::kTested;
         break;
       default:
         // Whether an option has a scalar path does not depend on the values.
-        if (!OperatorOf(c.kind, &kind) || depth < 2 ||
-            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)))
+        if (!OperatorOf(c.kind, &kind) ||
+            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)) ||
+            !takeInputs(2))
           goto done;
         d->ops[d->opCount++] = {kind, fresh, stack[depth - 2], stack[depth - 1], c.option};
         stack[depth - 2] = fresh;
@@ -235,7 +257,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     DecodeChain(p, rows, &part);
     const int32_t base = d->steps;
     // A round's statements read and store variables only, no elements.
-    if (part.end != ChainEnd::kStored || part.elementCount ||
+    if (part.end != ChainEnd::kStored || part.elementCount || part.inputs ||
         base + part.steps > DecodedChain::kMaxSteps || d->storeCount == DecodedChain::kMaxStores ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);

@@ -64,7 +64,13 @@ struct alignas(1024) DecodedChain {
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
   uint8_t polls;        // the same counted as the loop counts them (an element's are several)
   uint8_t loadCount, opCount, pending;
-  uint8_t depth;   // the most values the run holds at once
+  uint8_t depth;  // the most values the run holds at once
+  // A run that begins with an operator takes its first operands off the
+  // stack: the entries it takes (the result of a call before it, say), and
+  // their registers, the deepest first.
+  static constexpr int32_t kMaxInputs = 2;
+  uint8_t inputs;
+  uint8_t inputRegs[kMaxInputs];
   ChainEnd end;    // kStored, kTested or kPushed
   int32_t target;  // kStored: the variable; kTested: the comparison option
   // The elements the run reads, and the one a kStoredElement run assigns.
@@ -113,6 +119,29 @@ static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew i
 // values (the registers then are of no use).
 bool RunChainSteps(const ChainStep* steps, double* registers);
 
+// RunChainSteps inline, for the runs of a statement or two: the four
+// commonest operators here, the rest from the first other one on through
+// RunChainSteps.
+VKE_HOT_INLINE bool RunChainStepsInline(const ChainStep* s, double* r) {
+  for (;; s++) {
+    switch (s->kind) {
+      case ChainStep::kPlus:
+        r[s->result] = r[s->left] + r[s->right];
+        continue;
+      case ChainStep::kMinus:
+        r[s->result] = r[s->left] - r[s->right];
+        continue;
+      case ChainStep::kTimes:
+        r[s->result] = r[s->left] * r[s->right];
+        continue;
+      case ChainStep::kEnd:
+        return true;
+      default:
+        return RunChainSteps(s, r);
+    }
+  }
+}
+
 // Decodes the run at `at` as RunScalarChain would read it with the dispatch
 // rows `rows`, stopping early where a decoded entry is full (the rest then
 // runs as a run of its own).
@@ -125,14 +154,23 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* o
 // entry whose `round` is false.
 void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
 
-// Decoded runs per thread; a run whose entry another run took is decoded
-// again when it comes back.
+// Decoded runs per thread, in pairs: a code position has the two entries of
+// its pair. A run whose entry another run took is decoded again when it
+// comes back.
 inline constexpr uint32_t kDecodedChains = 64;
 extern constinit thread_local DecodedChain tDecodedChains[kDecodedChains];
 
+// The entry of the run at `at`: the one of its pair that holds it, else the
+// one to decode it in, the first unless that one serves another run in this
+// code generation (runs near each other in one loop share a pair).
 VKE_HOT_INLINE DecodedChain& DecodedChainAt(const int16_t* at) {
   const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
-  return tDecodedChains[(word ^ (word >> 6)) % kDecodedChains];
+  DecodedChain* const pair = &tDecodedChains[((word ^ (word >> 5)) % (kDecodedChains / 2)) * 2];
+  if (pair[0].start == at) [[likely]]
+    return pair[0];
+  if (pair[1].start == at || (pair[0].start && pair[0].generation == CodeGeneration()))
+    return pair[1];
+  return pair[0];
 }
 
 // Whether an entry may be used without reading the code again: decoded at
@@ -155,12 +193,29 @@ VKE_HOT_INLINE uint8_t* ElementIn(const ScopeSlots& vars, const ChainElement& e,
   return vars.RealElement(e.matrix, e.count, subs);
 }
 
+// The values of a run's inputs (DecodedChain::inputs), the top entries of
+// the current frame, on their registers: false, with nothing read, unless
+// they are real double scalars.
+VKE_HOT_INLINE bool ReadChainInputs(EngineContext* ctx, const DecodedChain& d, double* r) {
+  const int32_t n = d.inputs;
+  if (!FrameHasEntries(ctx, n)) return false;
+  const double* const top = ctx->DataUnits() + ctx->dataTop - 1;
+  for (int32_t i = 0; i < n; i++) {
+    if (!IsRealDoubleScalar(*DescAt(ctx, i))) return false;
+    r[d.inputRegs[n - 1 - i]] = top[-i];
+  }
+  return true;
+}
+
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
 // `scope`. A run cut short by `budget` or one that does not fit a decoded
-// entry goes through RunScalarChain itself.
+// entry goes through RunScalarChain itself. `atOperator`: the run begins
+// with an operator, whose operands are on the stack; only a run that takes
+// them and goes on past the operator is done (else kNothing, nothing done).
 VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const ScopeSlots& slots,
-                                        const int16_t* at, int32_t budget, ScalarChain* out) {
+                                        const int16_t* at, int32_t budget, ScalarChain* out,
+                                        bool atOperator = false) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   // A scope frame means a current frame.
   if (!hooks || scope < 0 || !RoomAbove(ctx, kChainRoomEntries, kChainRoomUnits)) [[unlikely]]
@@ -168,11 +223,19 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
     RefreshDecodedChain(at, hooks->rows, false, &d);
-  const int32_t steps = d.polls, loads = d.loadCount;
+  const int32_t steps = d.polls, loads = d.loadCount, inputs = d.inputs;
   const ChainEnd end = d.end;
+  // An operator alone or followed only by a variable's store (whose own
+  // forms are as quick), or one whose operands are not real double scalars,
+  // is left to the operator's own form.
+  if (atOperator && (inputs == 0 || (d.steps < 3 && end != ChainEnd::kStoredElement) ||
+                     budget < steps || !ReadChainInputs(ctx, d, d.registers)))
+    return ChainEnd::kNothing;
   // A run cut short, or one whose variable is no real double scalar, goes
   // one instruction at a time: nothing has been changed yet.
   if (steps == 0 || budget < steps) [[unlikely]]
+    return RunScalarChain(ctx, scope, at, budget, out);
+  if (inputs && !atOperator && !ReadChainInputs(ctx, d, d.registers)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   // Copied: the registers' stores would make the compiler read the slots
   // and the entry's fields again after each (the code may alias anything).
@@ -194,10 +257,19 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
     }
     r[load->reg] = value;
   }
-  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+  if (!RunChainStepsInline(d.ops, r)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   out->ip = at + d.words;
   out->steps = steps;
+  if (inputs) [[unlikely]] {
+    // A comparison that has no truth leaves everything to the instructions.
+    if (end == ChainEnd::kTested &&
+        !CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
+      return RunScalarChain(ctx, scope, at, budget, out);
+    // The inputs are used: the instructions would have popped them.
+    ctx->descTop -= 3 * static_cast<uint32_t>(inputs);
+    ctx->dataTop -= static_cast<uint32_t>(inputs);
+  }
   switch (end) {
     case ChainEnd::kStored:
       if (vars.StoreScalar(d.target, r[d.left[0]])) return ChainEnd::kStored;
