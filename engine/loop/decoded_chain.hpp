@@ -119,7 +119,7 @@ static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew i
 // values (the registers then are of no use).
 bool RunChainSteps(const ChainStep* steps, double* registers);
 
-// RunChainSteps inline, for the runs of a statement or two: the four
+// RunChainSteps inline, for the runs of a statement or two: the three
 // commonest operators here, the rest from the first other one on through
 // RunChainSteps.
 VKE_HOT_INLINE bool RunChainStepsInline(const ChainStep* s, double* r) {
