@@ -203,6 +203,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     p += c.length;
   }
 done:
+  d->registerCount = static_cast<uint8_t>(regs);
   d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
   d->pending = static_cast<uint8_t>(depth);
   d->words = static_cast<uint16_t>(p - at);
@@ -232,6 +233,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rows = rows;
   d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->storeCount = 0;
+  d->matrixCount = 0;
   d->storedLoads = 0;
   d->lines = false;
   d->lineFunction = -1;
@@ -256,18 +258,22 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     DecodedChain part;
     DecodeChain(p, rows, &part);
     const int32_t base = d->steps;
-    // A round's statements read and store variables only, no elements.
-    if (part.end != ChainEnd::kStored || part.elementCount || part.inputs ||
-        base + part.steps > DecodedChain::kMaxSteps || d->storeCount == DecodedChain::kMaxStores ||
+    // A round's statements store variables only; the elements they read
+    // become steps before the statement's operators.
+    if (part.end != ChainEnd::kStored || part.inputs ||
+        base + part.registerCount > DecodedChain::kMaxSteps ||
+        d->storeCount == DecodedChain::kMaxStores ||
+        d->opCount + part.elementCount + part.opCount > DecodedChain::kMaxSteps ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
     uint8_t reg[DecodedChain::kMaxSteps];
-    for (int32_t i = 0; i < part.steps; i++) {
+    for (int32_t i = 0; i < part.registerCount; i++) {
       reg[i] = static_cast<uint8_t>(base + i);
       d->registers[base + i] = part.registers[i];
     }
     for (int32_t i = 0; i < part.loadCount; i++) {
       const ChainLoad& load = part.loads[i];
+      if (load.variable < 0) continue;
       const int32_t stored = storedIn(load.variable);
       if (stored >= 0)
         reg[load.reg] = static_cast<uint8_t>(stored);
@@ -275,6 +281,18 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         reg[load.reg] = DecodedChain::kRangeRegister;
       else
         d->loads[d->loadCount++] = {load.variable, base + load.reg};
+    }
+    for (int32_t i = 0; i < part.loadCount; i++) {
+      const ChainLoad& load = part.loads[i];
+      if (load.variable >= 0) continue;
+      const ChainElement& e = part.elements[-1 - load.variable];
+      int32_t matrix = 0;
+      while (matrix < d->matrixCount && d->matrices[matrix] != e.matrix) matrix++;
+      if (matrix == DecodedChain::kMaxMatrices || e.matrix == variable)
+        return notRound(p + part.checked);
+      if (matrix == d->matrixCount) d->matrices[d->matrixCount++] = e.matrix;
+      d->ops[d->opCount++] = {ChainStep::kElement, reg[load.reg], reg[e.reg[0]],
+                              reg[e.reg[e.count - 1]], matrix << 1 | (e.count - 1)};
     }
     for (int32_t i = 0; i < part.opCount; i++) {
       const ChainStep& op = part.ops[i];
@@ -291,9 +309,13 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         }
     d->stores[d->storeCount++] = {static_cast<int16_t>(part.target), reg[part.left[0]], load};
     if (part.depth > d->depth) d->depth = part.depth;
-    d->steps = static_cast<uint8_t>(base + part.steps);
+    d->steps = static_cast<uint8_t>(base + part.registerCount);
     p += part.words;
   }
+  // A matrix the round stores would be read where its store has not been
+  // made yet.
+  for (int32_t i = 0; i < d->matrixCount; i++)
+    if (storedIn(d->matrices[i]) >= 0) return notRound(p + 2);
   if (d->storeCount == 0 || p + 2 - at > DecodedChain::kMaxRoundWords || p + 2 + p[1] != at)
     return notRound(p + 2);
   d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
@@ -304,11 +326,11 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }
 
-bool RunChainSteps(const ChainStep* s, double* r) {
+bool RunChainSteps(const ChainStep* s, double* r, uint8_t* const* matrices) {
   // Threaded: each step goes straight to the next one's code, without a
   // dispatch loop around them.
-  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times, &&divide,
-                                          &&arith, &&unary, &&end};
+  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times,   &&divide,
+                                          &&arith, &&unary, &&element, &&end};
   static_assert(std::size(kCode) == ChainStep::kEnd + 1);
   goto* kCode[s->kind];
 plus:
@@ -335,6 +357,15 @@ unary:
   r[s->result] = UnaryOnScalar(s->option, r[s->left]);
   s++;
   goto* kCode[s->kind];
+element : {
+  const double subs[2] = {r[s->left], r[s->right]};
+  const uint8_t* const item =
+      ScopeSlots::ElementOfItem(matrices[s->option >> 1], (s->option & 1) + 1, subs);
+  if (!item) return false;
+  r[s->result] = Load<double>(item);
+  s++;
+  goto* kCode[s->kind];
+}
 end:
   return true;
 }

@@ -33,7 +33,11 @@ struct ChainStep {
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
     kUnary,  // registers[result] = UnaryOnScalar(option, registers[left])
-    kEnd,    // after the run's last operator
+    // A round's element read: registers[result] = element (registers[left],
+    // and registers[right] when option & 1) of the round's matrix
+    // option >> 1; fails outside its size.
+    kElement,
+    kEnd,  // after the run's last operator
   } kind;
   uint16_t result, left, right;
   int32_t option;
@@ -64,7 +68,8 @@ struct alignas(1024) DecodedChain {
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
   uint8_t polls;        // the same counted as the loop counts them (an element's are several)
   uint8_t loadCount, opCount, pending;
-  uint8_t depth;  // the most values the run holds at once
+  uint8_t depth;          // the most values the run holds at once
+  uint8_t registerCount;  // the registers the run uses
   // A run that begins with an operator takes its first operands off the
   // stack: the entries it takes (the result of a call before it, say), and
   // their registers, the deepest first.
@@ -103,6 +108,11 @@ struct alignas(1024) DecodedChain {
   };
   RoundStore stores[kMaxStores];
   uint8_t storeCount;
+  // The matrices whose elements a round reads (kElement steps), none of
+  // them a variable the round stores.
+  static constexpr int32_t kMaxMatrices = 4;
+  int16_t matrices[kMaxMatrices];
+  uint8_t matrixCount;
   uint16_t storedLoads;  // bit i: load i reads a variable the round stores
   bool roundSite;        // decoded by DecodeRound, a round or not
   bool round;
@@ -116,8 +126,10 @@ static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew i
 
 // Does a decoded run's operators, `steps` up to its kEnd step, on its
 // registers; false when an element-wise option has no result on these
-// values (the registers then are of no use).
-bool RunChainSteps(const ChainStep* steps, double* registers);
+// values or an element is outside its matrix (the registers then are of no
+// use). `matrices`: the items of a round's matrices (null for a run, which
+// reads its elements before its steps).
+bool RunChainSteps(const ChainStep* steps, double* registers, uint8_t* const* matrices = nullptr);
 
 // RunChainSteps inline, for the runs of a statement or two: the three
 // commonest operators here, the rest from the first other one on through
@@ -149,7 +161,8 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* o
 
 // Decodes the round of a for-range loop at its forrangenext `at`: a round
 // when the step's value is stored in the loop variable and the body is
-// runs that each end in a store, line markers between them, followed by the
+// runs that each end in a store (reading elements of matrices the round
+// does not store), line markers between them, followed by the
 // jump back to `at`, all within the entry's bounds. Any other code gives an
 // entry whose `round` is false.
 void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
@@ -337,6 +350,7 @@ struct RoundItems {
   uint8_t* loopItem;
   uint8_t* items[DecodedChain::kMaxSteps];
   uint8_t* stored[DecodedChain::kMaxStores];
+  uint8_t* matrices[DecodedChain::kMaxMatrices];
 };
 
 // The items of the next round of `d` (RoundItems); false, with nothing
@@ -363,6 +377,14 @@ VKE_HOT_INLINE bool FindRoundItems(EngineContext* ctx, const ScopeSlots& slots,
     if (!item || item == loopItem) [[unlikely]]
       return false;
     out->items[i] = item;
+  }
+  // The matrices read, each a real double matrix (the elements' own
+  // checks are the steps').
+  for (int32_t i = 0; i < d.matrixCount; i++) {
+    uint8_t* const item = vars.RealMatrixItem(d.matrices[i]);
+    if (!item || item == loopItem) [[unlikely]]
+      return false;
+    out->matrices[i] = item;
   }
   // Where each store goes (a round stores at least once).
   int32_t i = 0;
@@ -396,7 +418,7 @@ VKE_HOT_INLINE bool RunRound(DecodedChain& d, const RoundItems& at, const RealRa
   r[DecodedChain::kRangeRegister] = value;
   for (int32_t i = 0; i < d.loadCount; i++)
     r[d.loads[i].reg] = Load<double>(at.items[i] + kItemHeaderBytes);
-  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+  if (!RunChainSteps(d.ops, r, at.matrices)) [[unlikely]]
     return false;
   step.Take();
   ScopeSlots::WriteScalar(at.loopItem, value);
