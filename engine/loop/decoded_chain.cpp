@@ -55,6 +55,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rows = rows;
   d->roundSite = d->round = false;
   d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
+  d->inputs = 0;
   d->end = ChainEnd::kPushed;
   // The registers of the values on the run's stack.
   uint8_t* const stack = d->left;
@@ -83,6 +84,26 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     // besides.
     const auto fresh = static_cast<uint8_t>(regs);
     int32_t extra = 0;
+    // An operator short of operands (need: 1 or 2) takes the missing ones
+    // off the stack, below the run's own values, each on a register of its
+    // own; inputs taken before lie above them.
+    const auto takeInputs = [&](int32_t need) {
+      const int32_t more = need - depth;
+      if (more <= 0) return true;
+      if (d->inputs + more > DecodedChain::kMaxInputs ||
+          regs + 1 + extra + more > DecodedChain::kMaxSteps)
+        return false;
+      // need 2, depth 1: the run's value goes above the input.
+      if (depth == 1) stack[1] = stack[0];
+      if (d->inputs == 1) d->inputRegs[1] = d->inputRegs[0];
+      for (int32_t i = 0; i < more; i++) {
+        stack[i] = d->inputRegs[i] = static_cast<uint8_t>(fresh + 1 + extra);
+        extra++;
+      }
+      d->inputs = static_cast<uint8_t>(d->inputs + more);
+      depth = need;
+      return true;
+    };
     double* const value = &d->registers[fresh];
     ChainStep::Kind kind;
     double unused;
@@ -110,7 +131,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->end = ChainEnd::kStored;
         break;
       case ChainOpcode::kUnary:
-        if (depth < 1) goto done;
+        if (!takeInputs(1)) goto done;
         d->ops[d->opCount++] = {ChainStep::kUnary, fresh, stack[depth - 1], 0, c.option};
         stack[depth - 1] = fresh;
         break;
@@ -157,16 +178,17 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         break;
       }
       case ChainOpcode::kCompare:
-        if (depth != 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
-            !CompareScalars(c.option, 0, 0, &truth))
+        if (depth > 2 || (p[c.length] != kOpJumpTrue && p[c.length] != kOpJumpFalse) ||
+            !CompareScalars(c.option, 0, 0, &truth) || !takeInputs(2))
           goto done;
         d->target = c.option;
         d->end = ChainEnd::kTested;
         break;
       default:
         // Whether an option has a scalar path does not depend on the values.
-        if (!OperatorOf(c.kind, &kind) || depth < 2 ||
-            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)))
+        if (!OperatorOf(c.kind, &kind) ||
+            (kind == ChainStep::kArith && !ArithOnScalars(c.option, 1, 1, &unused)) ||
+            !takeInputs(2))
           goto done;
         d->ops[d->opCount++] = {kind, fresh, stack[depth - 2], stack[depth - 1], c.option};
         stack[depth - 2] = fresh;
@@ -181,6 +203,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     p += c.length;
   }
 done:
+  d->registerCount = static_cast<uint8_t>(regs);
   d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
   d->pending = static_cast<uint8_t>(depth);
   d->words = static_cast<uint16_t>(p - at);
@@ -210,6 +233,7 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   d->rows = rows;
   d->steps = d->polls = d->loadCount = d->opCount = d->depth = d->elementCount = 0;
   d->storeCount = 0;
+  d->matrixCount = 0;
   d->storedLoads = 0;
   d->lines = false;
   d->lineFunction = -1;
@@ -234,18 +258,22 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
     DecodedChain part;
     DecodeChain(p, rows, &part);
     const int32_t base = d->steps;
-    // A round's statements read and store variables only, no elements.
-    if (part.end != ChainEnd::kStored || part.elementCount ||
-        base + part.steps > DecodedChain::kMaxSteps || d->storeCount == DecodedChain::kMaxStores ||
+    // A round's statements store variables only; the elements they read
+    // become steps before the statement's operators.
+    if (part.end != ChainEnd::kStored || part.inputs ||
+        base + part.registerCount > DecodedChain::kMaxSteps ||
+        d->storeCount == DecodedChain::kMaxStores ||
+        d->opCount + part.elementCount + part.opCount > DecodedChain::kMaxSteps ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
     uint8_t reg[DecodedChain::kMaxSteps];
-    for (int32_t i = 0; i < part.steps; i++) {
+    for (int32_t i = 0; i < part.registerCount; i++) {
       reg[i] = static_cast<uint8_t>(base + i);
       d->registers[base + i] = part.registers[i];
     }
     for (int32_t i = 0; i < part.loadCount; i++) {
       const ChainLoad& load = part.loads[i];
+      if (load.variable < 0) continue;
       const int32_t stored = storedIn(load.variable);
       if (stored >= 0)
         reg[load.reg] = static_cast<uint8_t>(stored);
@@ -253,6 +281,18 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         reg[load.reg] = DecodedChain::kRangeRegister;
       else
         d->loads[d->loadCount++] = {load.variable, base + load.reg};
+    }
+    for (int32_t i = 0; i < part.loadCount; i++) {
+      const ChainLoad& load = part.loads[i];
+      if (load.variable >= 0) continue;
+      const ChainElement& e = part.elements[-1 - load.variable];
+      int32_t matrix = 0;
+      while (matrix < d->matrixCount && d->matrices[matrix] != e.matrix) matrix++;
+      if (matrix == DecodedChain::kMaxMatrices || e.matrix == variable)
+        return notRound(p + part.checked);
+      if (matrix == d->matrixCount) d->matrices[d->matrixCount++] = e.matrix;
+      d->ops[d->opCount++] = {ChainStep::kElement, reg[load.reg], reg[e.reg[0]],
+                              reg[e.reg[e.count - 1]], matrix << 1 | (e.count - 1)};
     }
     for (int32_t i = 0; i < part.opCount; i++) {
       const ChainStep& op = part.ops[i];
@@ -269,9 +309,13 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         }
     d->stores[d->storeCount++] = {static_cast<int16_t>(part.target), reg[part.left[0]], load};
     if (part.depth > d->depth) d->depth = part.depth;
-    d->steps = static_cast<uint8_t>(base + part.steps);
+    d->steps = static_cast<uint8_t>(base + part.registerCount);
     p += part.words;
   }
+  // A matrix the round stores would be read where its store has not been
+  // made yet.
+  for (int32_t i = 0; i < d->matrixCount; i++)
+    if (storedIn(d->matrices[i]) >= 0) return notRound(p + 2);
   if (d->storeCount == 0 || p + 2 - at > DecodedChain::kMaxRoundWords || p + 2 + p[1] != at)
     return notRound(p + 2);
   d->ops[d->opCount] = {ChainStep::kEnd, 0, 0, 0, 0};
@@ -282,11 +326,11 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
   std::memcpy(d->code, at, sizeof(int16_t) * d->checked);
 }
 
-bool RunChainSteps(const ChainStep* s, double* r) {
+bool RunChainSteps(const ChainStep* s, double* r, uint8_t* const* matrices) {
   // Threaded: each step goes straight to the next one's code, without a
   // dispatch loop around them.
-  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times, &&divide,
-                                          &&arith, &&unary, &&end};
+  static constexpr const void* kCode[] = {&&plus,  &&minus, &&times,   &&divide,
+                                          &&arith, &&unary, &&element, &&end};
   static_assert(std::size(kCode) == ChainStep::kEnd + 1);
   goto* kCode[s->kind];
 plus:
@@ -313,6 +357,15 @@ unary:
   r[s->result] = UnaryOnScalar(s->option, r[s->left]);
   s++;
   goto* kCode[s->kind];
+element : {
+  const double subs[2] = {r[s->left], r[s->right]};
+  const uint8_t* const item =
+      ScopeSlots::ElementOfItem(matrices[s->option >> 1], (s->option & 1) + 1, subs);
+  if (!item) return false;
+  r[s->result] = Load<double>(item);
+  s++;
+  goto* kCode[s->kind];
+}
 end:
   return true;
 }

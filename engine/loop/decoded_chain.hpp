@@ -33,7 +33,11 @@ struct ChainStep {
     kDivide,
     kArith,  // another element-wise option, through ArithOnScalars
     kUnary,  // registers[result] = UnaryOnScalar(option, registers[left])
-    kEnd,    // after the run's last operator
+    // A round's element read: registers[result] = element (registers[left],
+    // and registers[right] when option & 1) of the round's matrix
+    // option >> 1; fails outside its size.
+    kElement,
+    kEnd,  // after the run's last operator
   } kind;
   uint16_t result, left, right;
   int32_t option;
@@ -64,7 +68,14 @@ struct alignas(1024) DecodedChain {
   uint8_t steps;        // the instructions the run does; 0 when the first does not apply
   uint8_t polls;        // the same counted as the loop counts them (an element's are several)
   uint8_t loadCount, opCount, pending;
-  uint8_t depth;   // the most values the run holds at once
+  uint8_t depth;          // the most values the run holds at once
+  uint8_t registerCount;  // the registers the run uses
+  // A run that begins with an operator takes its first operands off the
+  // stack: the entries it takes (the result of a call before it, say), and
+  // their registers, the deepest first.
+  static constexpr int32_t kMaxInputs = 2;
+  uint8_t inputs;
+  uint8_t inputRegs[kMaxInputs];
   ChainEnd end;    // kStored, kTested or kPushed
   int32_t target;  // kStored: the variable; kTested: the comparison option
   // The elements the run reads, and the one a kStoredElement run assigns.
@@ -97,6 +108,11 @@ struct alignas(1024) DecodedChain {
   };
   RoundStore stores[kMaxStores];
   uint8_t storeCount;
+  // The matrices whose elements a round reads (kElement steps), none of
+  // them a variable the round stores.
+  static constexpr int32_t kMaxMatrices = 4;
+  int16_t matrices[kMaxMatrices];
+  uint8_t matrixCount;
   uint16_t storedLoads;  // bit i: load i reads a variable the round stores
   bool roundSite;        // decoded by DecodeRound, a round or not
   bool round;
@@ -110,8 +126,33 @@ static_assert(sizeof(DecodedChain) == alignof(DecodedChain), "an entry outgrew i
 
 // Does a decoded run's operators, `steps` up to its kEnd step, on its
 // registers; false when an element-wise option has no result on these
-// values (the registers then are of no use).
-bool RunChainSteps(const ChainStep* steps, double* registers);
+// values or an element is outside its matrix (the registers then are of no
+// use). `matrices`: the items of a round's matrices (null for a run, which
+// reads its elements before its steps).
+bool RunChainSteps(const ChainStep* steps, double* registers, uint8_t* const* matrices = nullptr);
+
+// RunChainSteps inline, for the runs of a statement or two: the three
+// commonest operators here, the rest from the first other one on through
+// RunChainSteps.
+VKE_HOT_INLINE bool RunChainStepsInline(const ChainStep* s, double* r) {
+  for (;; s++) {
+    switch (s->kind) {
+      case ChainStep::kPlus:
+        r[s->result] = r[s->left] + r[s->right];
+        continue;
+      case ChainStep::kMinus:
+        r[s->result] = r[s->left] - r[s->right];
+        continue;
+      case ChainStep::kTimes:
+        r[s->result] = r[s->left] * r[s->right];
+        continue;
+      case ChainStep::kEnd:
+        return true;
+      default:
+        return RunChainSteps(s, r);
+    }
+  }
+}
 
 // Decodes the run at `at` as RunScalarChain would read it with the dispatch
 // rows `rows`, stopping early where a decoded entry is full (the rest then
@@ -120,19 +161,29 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* o
 
 // Decodes the round of a for-range loop at its forrangenext `at`: a round
 // when the step's value is stored in the loop variable and the body is
-// runs that each end in a store, line markers between them, followed by the
+// runs that each end in a store (reading elements of matrices the round
+// does not store), line markers between them, followed by the
 // jump back to `at`, all within the entry's bounds. Any other code gives an
 // entry whose `round` is false.
 void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* out);
 
-// Decoded runs per thread; a run whose entry another run took is decoded
-// again when it comes back.
+// Decoded runs per thread, in pairs: a code position has the two entries of
+// its pair. A run whose entry another run took is decoded again when it
+// comes back.
 inline constexpr uint32_t kDecodedChains = 64;
 extern constinit thread_local DecodedChain tDecodedChains[kDecodedChains];
 
+// The entry of the run at `at`: the one of its pair that holds it, else the
+// one to decode it in, the first unless that one serves another run in this
+// code generation (runs near each other in one loop share a pair).
 VKE_HOT_INLINE DecodedChain& DecodedChainAt(const int16_t* at) {
   const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
-  return tDecodedChains[(word ^ (word >> 6)) % kDecodedChains];
+  DecodedChain* const pair = &tDecodedChains[((word ^ (word >> 5)) % (kDecodedChains / 2)) * 2];
+  if (pair[0].start == at) [[likely]]
+    return pair[0];
+  if (pair[1].start == at || (pair[0].start && pair[0].generation == CodeGeneration()))
+    return pair[1];
+  return pair[0];
 }
 
 // Whether an entry may be used without reading the code again: decoded at
@@ -155,12 +206,29 @@ VKE_HOT_INLINE uint8_t* ElementIn(const ScopeSlots& vars, const ChainElement& e,
   return vars.RealElement(e.matrix, e.count, subs);
 }
 
+// The values of a run's inputs (DecodedChain::inputs), the top entries of
+// the current frame, on their registers: false, with nothing read, unless
+// they are real double scalars.
+VKE_HOT_INLINE bool ReadChainInputs(EngineContext* ctx, const DecodedChain& d, double* r) {
+  const int32_t n = d.inputs;
+  if (!FrameHasEntries(ctx, n)) return false;
+  const double* const top = ctx->DataUnits() + ctx->dataTop - 1;
+  for (int32_t i = 0; i < n; i++) {
+    if (!IsRealDoubleScalar(*DescAt(ctx, i))) return false;
+    r[d.inputRegs[n - 1 - i]] = top[-i];
+  }
+  return true;
+}
+
 // RunScalarChain through the decoded run at `at`: the same results, the
 // same end and the same position. `vars` are the slots of the scope frame
 // `scope`. A run cut short by `budget` or one that does not fit a decoded
-// entry goes through RunScalarChain itself.
+// entry goes through RunScalarChain itself. `atOperator`: the run begins
+// with an operator, whose operands are on the stack; only a run that takes
+// them and goes on past the operator is done (else kNothing, nothing done).
 VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const ScopeSlots& slots,
-                                        const int16_t* at, int32_t budget, ScalarChain* out) {
+                                        const int16_t* at, int32_t budget, ScalarChain* out,
+                                        bool atOperator = false) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   // A scope frame means a current frame.
   if (!hooks || scope < 0 || !RoomAbove(ctx, kChainRoomEntries, kChainRoomUnits)) [[unlikely]]
@@ -168,11 +236,19 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   DecodedChain& d = DecodedChainAt(at);
   if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
     RefreshDecodedChain(at, hooks->rows, false, &d);
-  const int32_t steps = d.polls, loads = d.loadCount;
+  const int32_t steps = d.polls, loads = d.loadCount, inputs = d.inputs;
   const ChainEnd end = d.end;
+  // An operator alone or followed only by a variable's store (whose own
+  // forms are as quick), or one whose operands are not real double scalars,
+  // is left to the operator's own form.
+  if (atOperator && (inputs == 0 || (d.steps < 3 && end != ChainEnd::kStoredElement) ||
+                     budget < steps || !ReadChainInputs(ctx, d, d.registers)))
+    return ChainEnd::kNothing;
   // A run cut short, or one whose variable is no real double scalar, goes
   // one instruction at a time: nothing has been changed yet.
   if (steps == 0 || budget < steps) [[unlikely]]
+    return RunScalarChain(ctx, scope, at, budget, out);
+  if (inputs && !atOperator && !ReadChainInputs(ctx, d, d.registers)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   // Copied: the registers' stores would make the compiler read the slots
   // and the entry's fields again after each (the code may alias anything).
@@ -194,10 +270,19 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
     }
     r[load->reg] = value;
   }
-  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+  if (!RunChainStepsInline(d.ops, r)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   out->ip = at + d.words;
   out->steps = steps;
+  if (inputs) [[unlikely]] {
+    // A comparison that has no truth leaves everything to the instructions.
+    if (end == ChainEnd::kTested &&
+        !CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
+      return RunScalarChain(ctx, scope, at, budget, out);
+    // The inputs are used: the instructions would have popped them.
+    ctx->descTop -= 3 * static_cast<uint32_t>(inputs);
+    ctx->dataTop -= static_cast<uint32_t>(inputs);
+  }
   switch (end) {
     case ChainEnd::kStored:
       if (vars.StoreScalar(d.target, r[d.left[0]])) return ChainEnd::kStored;
@@ -265,6 +350,7 @@ struct RoundItems {
   uint8_t* loopItem;
   uint8_t* items[DecodedChain::kMaxSteps];
   uint8_t* stored[DecodedChain::kMaxStores];
+  uint8_t* matrices[DecodedChain::kMaxMatrices];
 };
 
 // The items of the next round of `d` (RoundItems); false, with nothing
@@ -291,6 +377,14 @@ VKE_HOT_INLINE bool FindRoundItems(EngineContext* ctx, const ScopeSlots& slots,
     if (!item || item == loopItem) [[unlikely]]
       return false;
     out->items[i] = item;
+  }
+  // The matrices read, each a real double matrix (the elements' own
+  // checks are the steps').
+  for (int32_t i = 0; i < d.matrixCount; i++) {
+    uint8_t* const item = vars.RealMatrixItem(d.matrices[i]);
+    if (!item || item == loopItem) [[unlikely]]
+      return false;
+    out->matrices[i] = item;
   }
   // Where each store goes (a round stores at least once).
   int32_t i = 0;
@@ -324,7 +418,7 @@ VKE_HOT_INLINE bool RunRound(DecodedChain& d, const RoundItems& at, const RealRa
   r[DecodedChain::kRangeRegister] = value;
   for (int32_t i = 0; i < d.loadCount; i++)
     r[d.loads[i].reg] = Load<double>(at.items[i] + kItemHeaderBytes);
-  if (!RunChainSteps(d.ops, r)) [[unlikely]]
+  if (!RunChainSteps(d.ops, r, at.matrices)) [[unlikely]]
     return false;
   step.Take();
   ScopeSlots::WriteScalar(at.loopItem, value);

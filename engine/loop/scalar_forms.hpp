@@ -268,12 +268,21 @@ class ScalarForms {
   }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
-  // double scalars: a comparison that a conditional jump tests gives the
+  // double scalars: the run of scalar instructions it begins, when it goes
+  // on past the operator; else a comparison that a conditional jump tests gives the
   // jump its truth without the logical value between them (at moves to the
   // jump); an operator replaces its operands by its result. ip is next, the
   // instruction after the builtin's.
   VKE_HOT_INLINE Fused Operator(const BuiltinDispatch& builtin, const int16_t*& at,
                                 const int16_t* next, const int16_t*& ip, ErrCode& e) {
+    // Operands on the stack (a call's result) that begin a run of scalar
+    // instructions: the operator is done with the run.
+    if (builtin.scalarForm != ScalarForm::kNone && MayGoOn()) {
+      ScalarChain c;
+      const ChainEnd end =
+          RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c, true);
+      if (end != ChainEnd::kNothing) return AfterChain(end, c, at, ip, e);
+    }
     bool truth;
     if (builtin.scalarForm == ScalarForm::kCompare &&
         (next[0] == kOpJumpTrue || next[0] == kOpJumpFalse) && MayGoOn() &&

@@ -97,7 +97,11 @@ struct ScopeSlots {
   // within its size; null otherwise.
   VKE_HOT_INLINE uint8_t* RealElement(int32_t n, int32_t count, const double* subs) const {
     uint8_t* const item = RealMatrixItem(n);
-    if (!item) return nullptr;
+    return item ? ElementOfItem(item, count, subs) : nullptr;
+  }
+
+  // The same of a real double matrix's item found before.
+  VKE_HOT_INLINE static uint8_t* ElementOfItem(uint8_t* item, int32_t count, const double* subs) {
     const uint32_t size = Load<uint32_t>(item + offsetof(ValueDescriptor, size));
     int64_t k;
     if (count == 1) {

@@ -205,6 +205,7 @@ std::string OutputWithMarkers(const std::string& text, uint8_t markers, int32_t 
 // Each loop's body is scalar statements, done as a decoded round; its twin
 // has a statement that is not scalar, so that its rounds go instruction by
 // instruction. Both give the same, sliced or not, with line markers or not.
+// A round reads elements of matrices among its operands.
 TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
   const char* loops[] = {
       "s = 0; for k = 1:200, s = s + k .* 0.5 - 1%s; end; disp(s)\n",
@@ -231,6 +232,22 @@ TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
       "x = 1; for k = 1:8, y = x + k;\n  x = y / 2%s;\nend; disp([x y])\n",
       // An empty range and one round.
       "s = 7; for k = 1:0, s = s + k%s; end; for k = 2:2, s = s * k%s; end; disp(s)\n",
+      // Elements read: subscripts stored in the same round, literals, the
+      // loop variable, a scalar's only element.
+      "v = (1:10) * 0.5; s = 0; for i = 1:40, k = mod(i, 10) + 1; s = s + v(k) * 2%s; end; "
+      "disp(s)\n",
+      "A = magic(4); s = 0; for i = 1:16, r = mod(i, 4) + 1; c = mod(i * 3, 4) + 1;\n"
+      "  s = s - A(r, c) / 2 + A(c, 2)%s; end; disp(s)\n",
+      "v = [3 1 4 1 5]; x = 2; j = 1; s = 0; for i = 1:5, s = s + v(i) * v(2) - x(j)%s; end; "
+      "disp(s)\n",
+      // Matrices of other kinds, a matrix the round stores, the loop
+      // variable's element.
+      "v = int8([1 2 3]); s = 0; for i = 1:3, s = s + v(i)%s; end; disp(s)\n",
+      "v = [1i 2]; s = 0; for i = 1:2, s = s + v(i)%s; end; disp(s)\n",
+      "v = 'abc'; s = 0; for i = 1:3, s = s + v(i)%s; end; disp(s)\n",
+      "v = [5 6]; for i = 1:3, v = v(1) + i%s; end; disp(v)\n",
+      "v = 5; j = 1; s = 0; for i = 1:3, v = v + i; s = v(j) * 2%s; end; disp([v s])\n",
+      "s = 0; for i = 1:3, s = s + i(1)%s; end; disp(s)\n",
   };
   for (const char* loop : loops) {
     char round[256], twin[256];
@@ -244,6 +261,30 @@ TEST(DecodedRounds, RoundsGiveWhatTheirInstructionsGive) {
       EXPECT_EQ(OutputWithMarkers(twin, markers, 1000000), expected) << int{markers};
     }
     EXPECT_EQ(OutputUnsliced(round), OutputUnsliced(twin));
+  }
+}
+
+// An element outside its matrix (past its end, not whole) in some round:
+// the rounds before it are done, and the failure is the instructions'.
+TEST(DecodedRounds, ElementsOutsideTheirMatrixFailAsTheInstructionsFail) {
+  const char* loops[] = {
+      "v = [1 2 3]; s = 0;\ntry\n  for i = 1:5, s = s + v(i)%s; end\ncatch\n  disp(lasterr)\n"
+      "end\ndisp(s)\n",
+      "v = [1 2 3]; s = 0;\ntry\n  for i = 1:3, k = i / 2; s = s + v(k)%s; end\ncatch\n"
+      "  disp(lasterr)\nend\ndisp(s)\n",
+      "A = eye(2); s = 0;\ntry\n  for i = 1:3, s = s + A(i, 1) + A(1, i)%s; end\ncatch\n"
+      "  disp(lasterr)\nend\ndisp(s)\n",
+  };
+  for (const char* loop : loops) {
+    char round[256], twin[256];
+    std::snprintf(round, sizeof round, loop, "");
+    std::snprintf(twin, sizeof twin, loop, "; t0 = []");
+    SCOPED_TRACE(round);
+    for (uint8_t markers : {0, 1}) {
+      const std::string expected = OutputWithMarkers(twin, markers, 1000000);
+      EXPECT_NE(expected.find("for variable"), std::string::npos) << expected;
+      EXPECT_EQ(OutputWithMarkers(round, markers, 1000000), expected) << int{markers};
+    }
   }
 }
 
