@@ -2,12 +2,21 @@
 // items that overlap, the splits that break crossings and cycles, and the
 // calls of the drawing callbacks.
 //
-// The order array holds the items not yet drawn, nearest first, so the item
-// drawn next is always the last entry. Moves happen between positions
-// `lowest` and the last; everything below `lowest` stays sorted by maximum
-// depth.
+// The order array holds the items not yet drawn sorted nearest first (by
+// maximum depth, ties by item index), so the item drawn next is the last
+// entry. An item found that must be drawn before the one being placed is
+// moved: it joins a chain on top of the last entry, linked through the
+// items' moved words, and its entry stays in the sorted order as a hole the
+// searches pass over. The chain stands for the order with the moved items
+// taken out and put behind the last entry one after another. When the top
+// of the chain has been drawn, the item below it goes on with its search
+// from where it found the top instead of starting again: nothing before that
+// point has changed, so putting the moved items back in place and moving
+// them again would lead to the same place. A split puts every moved item
+// back and sorts the pieces in.
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -23,11 +32,16 @@ namespace {
 // Positions the keyed search tests at once.
 constexpr int32_t kBlock = 16;
 
+// Moved words: the bottom of the chain, and the position of the item below
+// plus kChainLink.
+constexpr uint32_t kChainBottom = 1;
+constexpr uint32_t kChainLink = 2;
+
 // Copies of what the search for conflicts reads of the item at each
 // position, kept in the order array's order in the caller's work area so
 // that the search runs through memory in sequence: the bounding box and the
-// minimum depth (+infinity for a removed item, which then overlaps nothing
-// in depth).
+// minimum depth (+infinity for a removed or moved item, which then overlaps
+// nothing in depth).
 struct PositionKeys {
   float* xMin;
   float* xMax;
@@ -40,15 +54,8 @@ struct PositionKeys {
     xMax[position] = item.xMax;
     yMin[position] = item.yMin;
     yMax[position] = item.yMax;
-    back[position] = item.kind == kDepthRemoved ? INFINITY : item.z[item.vertexCount - 1];
-  }
-  // The key at j goes to i, those at j + 1 .. i one place down.
-  void Shift(int32_t j, int32_t i) const {
-    for (float* a : {xMin, xMax, yMin, yMax, back}) {
-      const float v = a[j];
-      std::memmove(a + j, a + j + 1, sizeof(float) * static_cast<size_t>(i - j));
-      a[i] = v;
-    }
+    back[position] =
+        item.kind == kDepthRemoved || item.moved != 0 ? INFINITY : item.z[item.vertexCount - 1];
   }
 };
 
@@ -56,54 +63,157 @@ struct Flush {
   DepthSortPool* pool;
   DepthSortItem* items;
   uint32_t* order;
-  // For each position, the smallest minimum depth of the items at it and
-  // before it (the spare array): how far back those items reach.
+  // For each position, the smallest minimum depth of the entries at it and
+  // before it when the positions were last laid out (the spare array): how
+  // far back those items reach. Entries only leave the order in between, so
+  // it never promises more than holds.
   float* reach;
-  int32_t lowestCut;  // the lowest position a split put pieces at
-  bool keyed;         // keys holds a copy for every position in use
+  bool keyed;  // keys holds a copy for every position in use
   PositionKeys keys;
+  uint32_t* scratch;  // the work area seen as words, for the first sort
+  // The chain: the position of its top, whether the top's search has yet to
+  // pass the moved items below it, and where its search of the sorted
+  // entries goes on.
+  int32_t top = -1;
+  bool fresh = true;
+  int32_t resume = 0;
+  int32_t firstHole = INT32_MAX;  // lowest position left by a moved item
+  uint32_t pieces[3] = {};        // the last split's pieces
+  int32_t made = 0;
 
   const DepthSortItem& At(int32_t position) const { return items[order[position]]; }
 
-  void SetOrder(int32_t position, uint32_t item) {
-    order[position] = item;
-    if (keyed) keys.Set(position, items[item]);
+  // The sort key: larger maximum depth first, then lower item index. It is
+  // a total order, so the sorted order is the same however it was reached.
+  static uint32_t Rank(float z) {
+    const auto bits = std::bit_cast<uint32_t>(z + 0.0f);  // -0 as +0
+    return ~(bits >> 31 ? ~bits : bits | 0x80000000u);
+  }
+  bool Before(uint32_t a, uint32_t b) const {
+    const uint32_t ra = Rank(items[a].z[0]);
+    const uint32_t rb = Rank(items[b].z[0]);
+    return ra < rb || (ra == rb && a < b);
   }
 
-  // Shell sort of positions from..active-1 by decreasing maximum depth;
-  // clears the moved flags there.
-  void Sort(int32_t from) {
-    const int32_t to = pool->active;
-    const int32_t n = to - from;
-    // With keys the maximum depths are sorted along beside the order, in
-    // the place of the keys set again below.
-    float* front = keyed ? keys.back : nullptr;
-    if (front != nullptr) {
-      for (int32_t i = from; i < to; ++i) front[i] = items[order[i]].z[0];
-    }
-    const auto frontAt = [&](int32_t j) { return front != nullptr ? front[j] : items[order[j]].z[0]; };
-    int32_t h = 1;
-    while (h < n / 3) h = 3 * h + 1;
-    for (; h > 0; h /= 3) {
-      for (int32_t i = from + h; i < to; ++i) {
-        const uint32_t v = order[i];
-        const float z = frontAt(i);
-        int32_t j = i;
-        for (; j - h >= from && frontAt(j - h) < z; j -= h) {
-          order[j] = order[j - h];
-          if (front != nullptr) front[j] = front[j - h];
-        }
-        order[j] = v;
-        if (front != nullptr) front[j] = z;
-      }
-    }
-    for (int32_t i = from; i < to; ++i) {
-      const DepthSortItem& item = items[order[i]];
-      items[order[i]].moved = 0;
+  // The position below a moved item's in the chain, -1 below the bottom.
+  int32_t Below(int32_t position) const {
+    const uint32_t link = At(position).moved;
+    return link == kChainBottom ? -1 : static_cast<int32_t>(link - kChainLink);
+  }
+
+  // Sets the keys and the reach of positions from..active-1 from the items.
+  void Refresh(int32_t from) {
+    for (int32_t i = from; i < pool->active; ++i) {
+      const DepthSortItem& item = At(i);
       const float back = item.z[item.vertexCount - 1];
       reach[i] = i > 0 ? std::min(reach[i - 1], back) : back;
       if (keyed) keys.Set(i, item);
     }
+  }
+
+  // Every item in the order, sorted; none moved.
+  void SortAll() {
+    const int32_t n = pool->count;
+    for (int32_t k = 0; k < n; ++k) {
+      FinishItem(&items[k]);
+      items[k].moved = 0;
+      order[k] = static_cast<uint32_t>(k);
+    }
+    pool->active = n;
+    if (keyed) {
+      // Four stable passes of a byte of the key each, the keys in the work
+      // area and the item indexes between the order and the spare array.
+      uint32_t* rank = scratch;
+      uint32_t* rankTo = scratch + n;
+      uint32_t* index = order;
+      uint32_t* indexTo = reinterpret_cast<uint32_t*>(reach);
+      for (int32_t k = 0; k < n; ++k) rank[k] = Rank(items[k].z[0]);
+      for (int shift = 0; shift < 32; shift += 8) {
+        int32_t start[257] = {};
+        for (int32_t k = 0; k < n; ++k) ++start[(rank[k] >> shift & 255) + 1];
+        for (int d = 0; d < 256; ++d) start[d + 1] += start[d];
+        for (int32_t k = 0; k < n; ++k) {
+          const int32_t to = start[rank[k] >> shift & 255]++;
+          rankTo[to] = rank[k];
+          indexTo[to] = index[k];
+        }
+        std::swap(rank, rankTo);
+        std::swap(index, indexTo);
+      }
+    } else {
+      std::sort(order, order + n, [this](uint32_t a, uint32_t b) { return Before(a, b); });
+    }
+    Refresh(0);
+  }
+
+  // Drops the entries of drawn and removed items from position `from` on.
+  void Compact(int32_t from) {
+    int32_t to = from;
+    for (int32_t i = from; i < pool->active; ++i) {
+      const DepthSortItem& item = At(i);
+      if (item.moved == 0 && item.kind != kDepthRemoved) order[to++] = order[i];
+    }
+    pool->active = to;
+  }
+
+  // Puts the item into the sorted order; its position.
+  int32_t Insert(uint32_t item) {
+    const uint32_t* at = std::upper_bound(order, order + pool->active, item,
+                                          [this](uint32_t a, uint32_t b) { return Before(a, b); });
+    const auto position = static_cast<int32_t>(at - order);
+    std::memmove(order + position + 1, order + position,
+                 sizeof(uint32_t) * static_cast<size_t>(pool->active - position));
+    order[position] = item;
+    ++pool->active;
+    return position;
+  }
+
+  // After a split: the moved items go back in place, the cut item leaves
+  // (its entry is at `cut` or in the chain) and the pieces are sorted in.
+  void Reset(int32_t cut) {
+    for (int32_t at = top; at >= 0;) {
+      const int32_t below = Below(at);
+      items[order[at]].moved = 0;
+      at = below;
+    }
+    top = -1;
+    int32_t from = std::min(cut, firstHole);
+    firstHole = INT32_MAX;
+    Compact(from);
+    for (int32_t k = 0; k < made; ++k) from = std::min(from, Insert(pieces[k]));
+    Refresh(from);
+  }
+
+  // The item at `position` is to be drawn before the top: it goes on the
+  // chain, leaving a hole in the sorted entries.
+  void Push(int32_t position) {
+    items[order[position]].moved = static_cast<uint32_t>(top) + kChainLink;
+    if (keyed) keys.back[position] = INFINITY;
+    firstHole = std::min(firstHole, position);
+    top = position;
+    fresh = true;
+  }
+
+  // The top has been drawn. A moved item's entry stays marked until the
+  // chain is gone, and the item below goes on with its search after the
+  // top's position.
+  void Pop() {
+    DepthSortItem& item = items[order[top]];
+    if (item.moved != kChainBottom) {
+      const int32_t below = Below(top);
+      resume = top - 1;
+      top = below;
+      fresh = false;
+      return;
+    }
+    item.moved = 0;
+    pool->active = top;
+    top = -1;
+    if (firstHole < pool->active) {
+      Compact(firstHole);
+      Refresh(firstHole);
+    }
+    firstHole = INT32_MAX;
   }
 
   // Depth ranges and bounding boxes overlap, strictly.
@@ -112,20 +222,45 @@ struct Flush {
            q.xMin < p.xMax && p.yMin < q.yMax && q.yMin < p.yMax;
   }
 
-  // The position of the first item below position i that must be drawn
-  // before the item at i, or -1.
-  int32_t FindConflict(int32_t i, int32_t lowest, bool* cross) const {
-    const DepthSortItem& p = At(i);
+  // q is in use, reaches back behind p and overlaps it in x and y.
+  static bool MayCover(const DepthSortItem& p, const DepthSortItem& q) {
+    return q.kind != kDepthRemoved && p.z[0] > q.z[q.vertexCount - 1] && p.xMin < q.xMax &&
+           q.xMin < p.xMax && p.yMin < q.yMax && q.yMin < p.yMax;
+  }
+
+  // The position of the first item that must be drawn before the top,
+  // looking from the top down: first the moved items below it (*inChain),
+  // then the sorted entries; -1 for none.
+  int32_t FindConflict(bool* cross, bool* inChain) {
+    const DepthSortItem& p = At(top);
     const DepthPlane plane = IsTriangle(p) ? PlaneOf(p) : DepthPlane{};
-    if (keyed) return FindKeyedConflict(p, plane, i, lowest, cross);
-    for (int32_t j = i - 1; j >= 0; --j) {
+    *inChain = false;
+    if (fresh) {
+      for (int32_t at = Below(top); at >= 0; at = Below(at)) {
+        const DepthSortItem& q = At(at);
+        if (MayCover(p, q) && Conflicts(p, plane, q, cross)) {
+          *inChain = true;
+          return at;
+        }
+      }
+      fresh = false;
+      resume = pool->active - 2;
+    }
+    const int32_t j = keyed ? FindKeyedConflict(p, plane, resume, cross)
+                            : FindSortedConflict(p, plane, resume, cross);
+    resume = j - 1;
+    return j;
+  }
+
+  // The first sorted entry at or below `from` that must be drawn before p.
+  int32_t FindSortedConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t from,
+                             bool* cross) const {
+    for (int32_t j = from; j >= 0; --j) {
+      // Once nothing up to j reaches back behind p, nothing further down
+      // does.
+      if (!(reach[j] < p.z[0])) break;
       const DepthSortItem& q = At(j);
-      // Below `lowest` the order is sorted: once nothing up to j reaches
-      // back behind p, nothing further down does.
-      if (j < lowest && !(reach[j] < p.z[0])) break;
-      if (q.kind == kDepthRemoved) continue;
-      if (!(p.z[0] > q.z[q.vertexCount - 1])) continue;
-      if (!(p.xMin < q.xMax && q.xMin < p.xMax && p.yMin < q.yMax && q.yMin < p.yMax)) continue;
+      if (q.moved != 0 || !MayCover(p, q)) continue;
       if (Conflicts(p, plane, q, cross)) return j;
     }
     return -1;
@@ -173,28 +308,26 @@ struct Flush {
 #endif
   }
 
-  // FindConflict through the keys: the same tests in the same order, a
-  // block of positions at a time without branches, then the positions
+  // FindSortedConflict through the keys: the same tests in the same order,
+  // a block of positions at a time without branches, then the positions
   // that passed (or end the search) from the top of the block down.
-  int32_t FindKeyedConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t i,
-                            int32_t lowest, bool* cross) const {
+  int32_t FindKeyedConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t from,
+                            bool* cross) const {
     const float front = p.z[0];
     const float xMin = p.xMin, xMax = p.xMax, yMin = p.yMin, yMax = p.yMax;
-    for (int32_t top = i - 1; top >= 0; top -= kBlock) {
-      const int32_t base = top - kBlock + 1;
+    for (int32_t last = from; last >= 0; last -= kBlock) {
+      const int32_t base = last - kBlock + 1;
       uint32_t candidates = 0;
       uint32_t stops = 0;
       if (base >= 0) {
         BlockTests(front, xMin, xMax, yMin, yMax, base, &candidates, &stops);
-        const int32_t below = lowest - base;  // positions of the block below `lowest`
-        stops &= below >= kBlock ? ~0u : below <= 0 ? 0u : (1u << below) - 1;
       } else {
-        for (int32_t j = 0; j <= top; ++j) {
+        for (int32_t j = 0; j <= last; ++j) {
           const int32_t k = j - base;
           candidates |= uint32_t{(front > keys.back[j]) && xMin < keys.xMax[j] &&
                                  keys.xMin[j] < xMax && yMin < keys.yMax[j] && keys.yMin[j] < yMax}
                         << k;
-          stops |= uint32_t{j < lowest && !(reach[j] < front)} << k;
+          stops |= uint32_t{!(reach[j] < front)} << k;
         }
       }
       for (uint32_t bits = candidates | stops; bits != 0;) {
@@ -208,19 +341,10 @@ struct Flush {
     return -1;
   }
 
-  // Puts the pieces in place of the cut item's entry and behind the last.
-  void Place(int32_t position, const uint32_t* pieces, int32_t made) {
-    lowestCut = std::min(lowestCut, position);
-    SetOrder(position, pieces[0]);
-    for (int32_t k = 1; k < made; ++k) SetOrder(pool->active++, pieces[k]);
-  }
-
   // Cuts the item at b by the plane of the triangle at a.
   bool CutBy(int32_t a, int32_t b) {
     if (!IsTriangle(At(a))) return false;
-    uint32_t pieces[3];
-    const int32_t made = SplitByPlane(pool, order[b], PlaneOf(At(a)), pieces);
-    if (made > 0) Place(b, pieces, made);
+    made = SplitByPlane(pool, order[b], PlaneOf(At(a)), pieces);
     return made > 0;
   }
 
@@ -234,18 +358,18 @@ struct Flush {
     return (either || p.kind == kDepthSegment) && CutBy(near, far);
   }
 
-  // A cycle through the item at i and the moved item at j: a split of the
-  // pair, of the item at i against another moved item in conflict with it,
-  // or of any pair of moved items in conflict.
-  bool BreakCycle(int32_t i, int32_t j, int32_t lowest) {
+  // A cycle through the top and the moved item at j: a split of the pair,
+  // of the top against another moved item in conflict with it, or of any
+  // pair of moved items in conflict, from the top of the chain down.
+  bool BreakCycle(int32_t j) {
+    const int32_t i = top;
     if (SplitPair(i, j, true)) return true;
-    for (int32_t k = i - 1; k >= lowest; --k) {
-      if (k != j && At(k).moved && Ordered(i, k) && SplitPair(i, k, true)) return true;
+    for (int32_t k = Below(i); k >= 0; k = Below(k)) {
+      if (k != j && Ordered(i, k) && SplitPair(i, k, true)) return true;
     }
-    for (int32_t a = i; a >= lowest; --a) {
-      if (!At(a).moved) continue;
-      for (int32_t b = a - 1; b >= lowest; --b) {
-        if (At(b).moved && Ordered(a, b) && SplitPair(a, b, true)) return true;
+    for (int32_t a = i; a >= 0; a = Below(a)) {
+      for (int32_t b = Below(a); b >= 0; b = Below(b)) {
+        if (Ordered(a, b) && SplitPair(a, b, true)) return true;
       }
     }
     return false;
@@ -291,60 +415,48 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
           DepthSortItems(pool),
           DepthSortOrder(pool),
           reinterpret_cast<float*>(reinterpret_cast<std::byte*>(pool) + pool->spareAt),
-          0,
           work != nullptr && workBytes >= DepthSortWorkBytes(pool),
-          {}};
+          {},
+          static_cast<uint32_t*>(work)};
   if (f.keyed) {
     const auto n = static_cast<size_t>(pool->capacity);
     float* at = static_cast<float*>(work);
     f.keys = PositionKeys{at, at + n, at + 2 * n, at + 3 * n, at + 4 * n};
   }
-  for (int32_t k = 0; k < pool->count; ++k) {
-    FinishItem(&f.items[k]);
-    f.order[k] = static_cast<uint32_t>(k);
-  }
-  pool->active = pool->count;
-  f.Sort(0);
+  f.SortAll();
   while (pool->active > 0) {
-    const int32_t i = pool->active - 1;
-    if (f.At(i).kind == kDepthRemoved) {
-      --pool->active;
-      continue;
-    }
-    int32_t lowest = i;
-    bool split = false;
-    f.lowestCut = i;
-    // The item drawn next counts as moved: meeting it again closes a cycle.
-    f.items[f.order[i]].moved = 1;
-    for (;;) {
-      bool cross = false;
-      const int32_t j = f.FindConflict(i, lowest, &cross);
-      if (j < 0) break;
-      if (cross && f.SplitPair(i, j, false)) {
-        split = true;
-        break;
+    if (f.top < 0) {
+      const int32_t last = pool->active - 1;
+      if (f.At(last).kind == kDepthRemoved) {
+        --pool->active;
+        continue;
       }
-      const uint32_t q = f.order[j];
-      if (f.items[q].moved) {
-        split = f.BreakCycle(i, j, lowest);
-        break;  // drawn as it is when nothing could be split
+      // The item drawn next heads the chain: meeting it again closes a
+      // cycle.
+      f.top = last;
+      f.fresh = true;
+      f.items[f.order[last]].moved = kChainBottom;
+    }
+    bool cross = false;
+    bool inChain = false;
+    const int32_t j = f.FindConflict(&cross, &inChain);
+    if (j >= 0) {
+      if (cross && f.SplitPair(f.top, j, false)) {
+        f.Reset(inChain ? pool->active - 1 : j);
+        continue;
       }
-      // q goes behind the item at i and is tested in its place.
-      if (f.keyed) f.keys.Shift(j, i);
-      std::memmove(f.order + j, f.order + j + 1, sizeof(uint32_t) * static_cast<size_t>(i - j));
-      f.order[i] = q;
-      f.items[q].moved = 1;
-      lowest = std::min(lowest, j);
+      if (!inChain) {
+        f.Push(j);
+        continue;
+      }
+      if (f.BreakCycle(j)) {
+        f.Reset(pool->active - 1);
+        continue;
+      }
+      // Drawn as it is when nothing could be split.
     }
-    if (split) {
-      // The pieces lie no nearer than the item they came from, so the order
-      // below both the moves and the cut item stands.
-      f.Sort(std::min(lowest, f.lowestCut));
-      continue;
-    }
-    f.Draw(f.At(i), callbacks, context);
-    pool->active = i;
-    if (lowest < i) f.Sort(lowest);
+    f.Draw(f.At(f.top), callbacks, context);
+    f.Pop();
   }
 }
 
