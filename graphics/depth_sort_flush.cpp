@@ -36,6 +36,20 @@ constexpr int32_t kBlock = 16;
 // plus kChainLink.
 constexpr uint32_t kChainBottom = 1;
 constexpr uint32_t kChainLink = 2;
+// The moved word of an item drawn from the bottom of the chain.
+constexpr uint32_t kDrawn = UINT32_MAX;
+
+// How the search of the chain's top goes on: from the start (the moved
+// items below it, then the sorted entries), from its memo (the moved items
+// below it were found clear), or through the sorted entries from a
+// position.
+enum Next { kFresh, kRecall, kResume };
+
+// Memos of searches: none yet, and nothing found.
+constexpr uint32_t kNoMemo = UINT32_MAX;
+constexpr uint32_t kNoConflict = UINT32_MAX - 1;
+// Items added since a memo beyond which searching again is cheaper.
+constexpr uint32_t kMostNew = 256;
 
 // Copies of what the search for conflicts reads of the item at each
 // position, kept in the order array's order in the caller's work area so
@@ -71,13 +85,18 @@ struct Flush {
   bool keyed;  // keys holds a copy for every position in use
   PositionKeys keys;
   uint32_t* scratch;  // the work area seen as words, for the first sort
-  // The chain: the position of its top, whether the top's search has yet to
-  // pass the moved items below it, and where its search of the sorted
-  // entries goes on.
+  // Per item, from its last search of the sorted entries (in the work
+  // area): the item found, or kNoConflict, and the item count then. Every
+  // entry that search passed was clear of the item, and so it stays but for
+  // items added since.
+  uint32_t* memoFound = nullptr;
+  uint32_t* memoCount = nullptr;
+  // The chain: the position of its top, how the top's search goes on, and
+  // where in the sorted entries when it resumes.
   int32_t top = -1;
-  bool fresh = true;
+  Next next = kFresh;
   int32_t resume = 0;
-  int32_t firstHole = INT32_MAX;  // lowest position left by a moved item
+  int32_t firstGone = INT32_MAX;  // lowest position a moved or a cut item may have left
   uint32_t pieces[3] = {};        // the last split's pieces
   int32_t made = 0;
 
@@ -120,6 +139,7 @@ struct Flush {
       order[k] = static_cast<uint32_t>(k);
     }
     pool->active = n;
+    if (memoFound != nullptr) std::fill_n(memoFound, n, kNoMemo);
     if (keyed) {
       // Four stable passes of a byte of the key each, the keys in the work
       // area and the item indexes between the order and the spare array.
@@ -156,32 +176,125 @@ struct Flush {
     pool->active = to;
   }
 
-  // Puts the item into the sorted order; its position.
-  int32_t Insert(uint32_t item) {
-    const uint32_t* at = std::upper_bound(order, order + pool->active, item,
+  // The position of the item in the sorted order, or where it would be.
+  int32_t Position(uint32_t item) const {
+    const uint32_t* at = std::lower_bound(order, order + pool->active, item,
                                           [this](uint32_t a, uint32_t b) { return Before(a, b); });
-    const auto position = static_cast<int32_t>(at - order);
-    std::memmove(order + position + 1, order + position,
-                 sizeof(uint32_t) * static_cast<size_t>(pool->active - position));
-    order[position] = item;
-    ++pool->active;
-    return position;
+    return static_cast<int32_t>(at - order);
   }
 
-  // After a split: the moved items go back in place, the cut item leaves
-  // (its entry is at `cut` or in the chain) and the pieces are sorted in.
-  void Reset(int32_t cut) {
-    for (int32_t at = top; at >= 0;) {
-      const int32_t below = Below(at);
-      items[order[at]].moved = 0;
-      at = below;
+  // Puts the last split's pieces into the sorted order, moving each entry
+  // once, and moves the chain's positions along.
+  void InsertPieces() {
+    uint32_t piece[3];
+    int32_t at[3];  // where each goes among the entries as they were
+    for (int32_t k = 0; k < made; ++k) {
+      int32_t i = k;
+      for (; i > 0 && Before(pieces[k], piece[i - 1]); --i) piece[i] = piece[i - 1];
+      piece[i] = pieces[k];
     }
-    top = -1;
-    int32_t from = std::min(cut, firstHole);
-    firstHole = INT32_MAX;
-    Compact(from);
-    for (int32_t k = 0; k < made; ++k) from = std::min(from, Insert(pieces[k]));
-    Refresh(from);
+    for (int32_t k = 0; k < made; ++k) at[k] = Position(piece[k]);
+    const int32_t end = pool->active;
+    const auto shift = [&](auto* a) {
+      for (int32_t k = made - 1; k >= 0; --k) {
+        const int32_t to = k + 1 < made ? at[k + 1] : end;
+        std::memmove(a + at[k] + k + 1, a + at[k], sizeof(*a) * static_cast<size_t>(to - at[k]));
+      }
+    };
+    shift(order);
+    shift(reach);
+    if (keyed) {
+      for (float* a : {keys.xMin, keys.xMax, keys.yMin, keys.yMax, keys.back}) shift(a);
+    }
+    pool->active += made;
+    // Each piece reaches as far back as it goes at its position and after.
+    float back = INFINITY;
+    for (int32_t k = 0; k < made; ++k) {
+      const int32_t position = at[k] + k;
+      const DepthSortItem& item = items[piece[k]];
+      order[position] = piece[k];
+      if (keyed) keys.Set(position, item);
+      if (memoFound != nullptr) memoFound[piece[k]] = kNoMemo;
+      back = std::min(back, item.z[item.vertexCount - 1]);
+      reach[position] = position > 0 ? std::min(reach[position - 1], back) : back;
+      const int32_t to = k + 1 < made ? at[k + 1] + k + 1 : pool->active;
+      for (int32_t i = position + 1; i < to; ++i) reach[i] = std::min(reach[i], back);
+    }
+    const auto moved = [&](int32_t position) {
+      int32_t by = 0;
+      while (by < made && at[by] <= position) ++by;
+      return position + by;
+    };
+    if (top < 0) return;
+    top = moved(top);
+    for (int32_t i = top;;) {
+      DepthSortItem& item = items[order[i]];
+      if (item.moved == kChainBottom) break;
+      i = moved(static_cast<int32_t>(item.moved - kChainLink));
+      item.moved = static_cast<uint32_t>(i) + kChainLink;
+    }
+  }
+
+  // The pieces of the last split in the sorted entries nearer the top than
+  // `before`, in conflict with x (not drawn before it when it was searched).
+  bool PieceConflicts(uint32_t x, uint32_t before) const {
+    const DepthSortItem& p = items[x];
+    for (int32_t k = 0; k < made; ++k) {
+      const DepthSortItem& q = items[pieces[k]];
+      if (q.moved != 0 || !Before(before, pieces[k]) || !MayCover(p, q)) continue;
+      bool cross = false;
+      if (Conflicts(p, IsTriangle(p) ? PlaneOf(p) : DepthPlane{}, q, &cross)) return true;
+    }
+    return false;
+  }
+
+  // The moved items above position `keep` go back in place (all of them
+  // for -1).
+  void Unwind(int32_t keep) {
+    while (top != keep) {
+      const int32_t below = Below(top);
+      items[order[top]].moved = 0;
+      if (keyed) keys.Set(top, At(top));
+      top = below;
+    }
+  }
+
+  // After a split (of an item at `cut` or in the chain): the cut item's
+  // entry stays as a removed one and the pieces are sorted in. Putting every
+  // moved item back in place and starting again from the last entry would
+  // move the same items again as far as each item of the chain would find
+  // the one above it again: up to an item that was cut, or one for which a
+  // piece now comes first. The chain stands up to there; the item there
+  // searches again from its memo (which the pieces follow), or the top from
+  // the start when what it found was in the chain.
+  void Reset(int32_t cut, bool foundInChain) {
+    if (keyed) keys.Set(cut, At(cut));
+    firstGone = std::min(firstGone, cut);
+    InsertPieces();
+    if (top < 0) return;
+    int32_t keep = top;
+    next = foundInChain ? kFresh : kRecall;
+    int32_t bottom = top;
+    for (int32_t at = top, above = -1; at >= 0; above = at, at = Below(at)) {
+      const uint32_t x = order[at];
+      bottom = at;
+      if (items[x].kind == kDepthRemoved) {
+        keep = Below(at);
+        next = kRecall;
+      } else if (above >= 0 && PieceConflicts(x, order[above])) {
+        keep = at;
+        next = kRecall;
+      }
+    }
+    if (bottom != pool->active - 1 || keep < 0) {
+      Unwind(-1);
+      return;
+    }
+    Unwind(keep);
+    for (int32_t at = top; at >= 0; at = Below(at)) {
+      if (memoFound != nullptr && at != top)
+        memoCount[order[at]] = static_cast<uint32_t>(pool->count);
+    }
   }
 
   // The item at `position` is to be drawn before the top: it goes on the
@@ -189,31 +302,31 @@ struct Flush {
   void Push(int32_t position) {
     items[order[position]].moved = static_cast<uint32_t>(top) + kChainLink;
     if (keyed) keys.back[position] = INFINITY;
-    firstHole = std::min(firstHole, position);
+    firstGone = std::min(firstGone, position);
     top = position;
-    fresh = true;
+    next = kFresh;
   }
 
-  // The top has been drawn. A moved item's entry stays marked until the
-  // chain is gone, and the item below goes on with its search after the
-  // top's position.
+  // The top has been drawn. A moved item's entry stays until the chain is
+  // gone, and the item below goes on with its search after the top's
+  // position.
   void Pop() {
     DepthSortItem& item = items[order[top]];
     if (item.moved != kChainBottom) {
       const int32_t below = Below(top);
       resume = top - 1;
       top = below;
-      fresh = false;
+      next = kResume;
       return;
     }
-    item.moved = 0;
+    item.moved = kDrawn;
     pool->active = top;
     top = -1;
-    if (firstHole < pool->active) {
-      Compact(firstHole);
-      Refresh(firstHole);
+    if (firstGone < pool->active) {
+      Compact(firstGone);
+      Refresh(firstGone);
     }
-    firstHole = INT32_MAX;
+    firstGone = INT32_MAX;
   }
 
   // Depth ranges and bounding boxes overlap, strictly.
@@ -232,10 +345,12 @@ struct Flush {
   // looking from the top down: first the moved items below it (*inChain),
   // then the sorted entries; -1 for none.
   int32_t FindConflict(bool* cross, bool* inChain) {
-    const DepthSortItem& p = At(top);
+    const uint32_t x = order[top];
+    const DepthSortItem& p = items[x];
     const DepthPlane plane = IsTriangle(p) ? PlaneOf(p) : DepthPlane{};
     *inChain = false;
-    if (fresh) {
+    int32_t j = -1;
+    if (next == kFresh) {
       for (int32_t at = Below(top); at >= 0; at = Below(at)) {
         const DepthSortItem& q = At(at);
         if (MayCover(p, q) && Conflicts(p, plane, q, cross)) {
@@ -243,13 +358,59 @@ struct Flush {
           return at;
         }
       }
-      fresh = false;
-      resume = pool->active - 2;
+      next = kRecall;
     }
-    const int32_t j = keyed ? FindKeyedConflict(p, plane, resume, cross)
-                            : FindSortedConflict(p, plane, resume, cross);
+    if (next == kRecall) {
+      j = Recall(x, plane, cross);
+    } else {
+      j = Scan(p, plane, resume, cross);
+    }
     resume = j - 1;
+    if (memoFound != nullptr) {
+      memoFound[x] = j >= 0 ? order[j] : kNoConflict;
+      memoCount[x] = static_cast<uint32_t>(pool->count);
+    }
     return j;
+  }
+
+  int32_t Scan(const DepthSortItem& p, const DepthPlane& plane, int32_t from, bool* cross) const {
+    return keyed ? FindKeyedConflict(p, plane, from, cross)
+                 : FindSortedConflict(p, plane, from, cross);
+  }
+
+  // The first sorted entry in conflict with item x, from the memo of its
+  // last search where that holds: only the items added since can come
+  // before the one found then.
+  int32_t Recall(uint32_t x, const DepthPlane& plane, bool* cross) const {
+    const DepthSortItem& p = items[x];
+    const auto count = static_cast<uint32_t>(pool->count);
+    if (memoFound == nullptr || memoFound[x] == kNoMemo || count - memoCount[x] > kMostNew) {
+      return Scan(p, plane, pool->active - 2, cross);
+    }
+    const uint32_t found = memoFound[x];
+    uint32_t first = kNoConflict;  // of the items added since, the one met first
+    for (uint32_t k = memoCount[x]; k < count; ++k) {
+      const DepthSortItem& q = items[k];
+      if (q.moved != 0 || !MayCover(p, q)) continue;
+      if ((found != kNoConflict && !Before(found, k)) ||
+          (first != kNoConflict && !Before(first, k))) {
+        continue;
+      }
+      bool crossing = false;
+      if (Conflicts(p, plane, q, &crossing)) {
+        first = k;
+        *cross = crossing;
+      }
+    }
+    if (first != kNoConflict) return Position(first);
+    if (found == kNoConflict) return -1;
+    const int32_t at = Position(found);
+    const DepthSortItem& q = items[found];
+    if (q.kind != kDepthRemoved && q.moved == 0) {
+      Conflicts(p, plane, q, cross);  // still in conflict: whether they cross
+      return at;
+    }
+    return Scan(p, plane, at - 1, cross);
   }
 
   // The first sorted entry at or below `from` that must be drawn before p.
@@ -422,19 +583,21 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
     const auto n = static_cast<size_t>(pool->capacity);
     float* at = static_cast<float*>(work);
     f.keys = PositionKeys{at, at + n, at + 2 * n, at + 3 * n, at + 4 * n};
+    f.memoFound = f.scratch + 5 * n;
+    f.memoCount = f.scratch + 6 * n;
   }
   f.SortAll();
   while (pool->active > 0) {
     if (f.top < 0) {
       const int32_t last = pool->active - 1;
-      if (f.At(last).kind == kDepthRemoved) {
+      if (f.At(last).kind == kDepthRemoved || f.At(last).moved != 0) {
         --pool->active;
         continue;
       }
       // The item drawn next heads the chain: meeting it again closes a
       // cycle.
       f.top = last;
-      f.fresh = true;
+      f.next = kFresh;
       f.items[f.order[last]].moved = kChainBottom;
     }
     bool cross = false;
@@ -442,7 +605,7 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
     const int32_t j = f.FindConflict(&cross, &inChain);
     if (j >= 0) {
       if (cross && f.SplitPair(f.top, j, false)) {
-        f.Reset(inChain ? pool->active - 1 : j);
+        f.Reset(inChain ? pool->active - 1 : j, inChain);
         continue;
       }
       if (!inChain) {
@@ -450,7 +613,7 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
         continue;
       }
       if (f.BreakCycle(j)) {
-        f.Reset(pool->active - 1);
+        f.Reset(pool->active - 1, true);
         continue;
       }
       // Drawn as it is when nothing could be split.
