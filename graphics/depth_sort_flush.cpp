@@ -226,7 +226,9 @@ struct Flush {
       back = std::min(back, item.z[item.vertexCount - 1]);
       reach[position] = position > 0 ? std::min(reach[position - 1], back) : back;
       const int32_t to = k + 1 < made ? at[k + 1] + k + 1 : pool->active;
-      for (int32_t i = position + 1; i < to; ++i) reach[i] = std::min(reach[i], back);
+      // The reach falls along the positions: once it is below the piece's,
+      // it stays so.
+      for (int32_t i = position + 1; i < to && !(reach[i] <= back); ++i) reach[i] = back;
     }
     const auto moved = [&](int32_t position) {
       int32_t by = 0;
