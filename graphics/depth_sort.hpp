@@ -88,17 +88,14 @@ struct DepthSortCallbacks {
 // left, and draws each through its callback. A null pool draws nothing.
 // A work area of DepthSortWorkBytes(pool) bytes or more (4-byte aligned;
 // its contents are overwritten) makes the search for overlapping items run
-// through compact copies of their bounds and an index of screen cells, and
-// remember what it found; the order drawn is the same without it. (The
-// compact copies and the memos alone take 28 bytes an item.)
+// through compact copies of their bounds and remember what it found; the
+// order drawn is the same without it.
 void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context,
                     void* work = nullptr, size_t workBytes = 0);
 
 // Bytes of the work area that speeds up the flush of the pool.
 inline size_t DepthSortWorkBytes(const DepthSortPool* pool) {
-  // Per item: seven words of bounds and memos, six and a half of an index
-  // of screen cells; and 130 more.
-  return pool == nullptr ? 0 : (27 * static_cast<size_t>(pool->capacity) / 2 + 130) * 4;
+  return pool == nullptr ? 0 : 7 * sizeof(float) * static_cast<size_t>(pool->capacity);
 }
 
 // The items and the order array of a pool.

@@ -24,7 +24,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "graphics/depth_cells.hpp"
 #include "graphics/depth_sort_internal.hpp"
 
 namespace vke {
@@ -51,11 +50,6 @@ constexpr uint32_t kNoMemo = UINT32_MAX;
 constexpr uint32_t kNoConflict = UINT32_MAX - 1;
 // Items added since a memo beyond which searching again is cheaper.
 constexpr uint32_t kMostNew = 256;
-// Items near another that a search through the cells sorts; with more it
-// searches the positions.
-constexpr int32_t kMostNear = 64;
-// Words of the work area per item for the keys and the memos.
-constexpr size_t kKeyWords = 7;
 
 // Copies of what the search for conflicts reads of the item at each
 // position, kept in the order array's order in the caller's work area so
@@ -97,7 +91,6 @@ struct Flush {
   // items added since.
   uint32_t* memoFound = nullptr;
   uint32_t* memoCount = nullptr;
-  DepthCells cells{};  // of the items at the start, when the work area holds it
   // The chain: the position of its top, how the top's search goes on, and
   // where in the sorted entries when it resumes.
   int32_t top = -1;
@@ -222,7 +215,6 @@ struct Flush {
       order[position] = piece[k];
       if (keyed) keys.Set(position, item);
       if (memoFound != nullptr) memoFound[piece[k]] = kNoMemo;
-      cells.Add(piece[k]);
       back = std::min(back, item.z[item.vertexCount - 1]);
       reach[position] = position > 0 ? std::min(reach[position - 1], back) : back;
       const int32_t to = k + 1 < made ? at[k + 1] + k + 1 : pool->active;
@@ -383,42 +375,9 @@ struct Flush {
     return j;
   }
 
-  // The first sorted entry at or below `from` that must be drawn before p.
   int32_t Scan(const DepthSortItem& p, const DepthPlane& plane, int32_t from, bool* cross) const {
-    int32_t found = -1;
-    if (cells.Usable() && FindNearConflict(p, plane, from, cross, &found)) return found;
     return keyed ? FindKeyedConflict(p, plane, from, cross)
                  : FindSortedConflict(p, plane, from, cross);
-  }
-
-  // Scan through the cells: the sorted entries at or below `from` that may
-  // cover p, tested from the top down. False when the cells do not serve p.
-  bool FindNearConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t from, bool* cross,
-                        int32_t* found) const {
-    *found = -1;
-    if (from < 0) return true;
-    const uint32_t limit = order[from];
-    uint32_t near[kMostNear];
-    int32_t n = 0;
-    bool full = false;
-    const bool served = cells.ForEachNear(p, [&](uint32_t k) {
-      const DepthSortItem& q = items[k];
-      if (q.moved != 0 || !MayCover(p, q) || Before(limit, k)) return;
-      if (n == kMostNear) {
-        full = true;
-      } else {
-        near[n++] = k;
-      }
-    });
-    if (!served || full) return false;
-    std::sort(near, near + n, [this](uint32_t a, uint32_t b) { return Before(b, a); });
-    for (int32_t k = 0; k < n; ++k) {
-      if (Conflicts(p, plane, items[near[k]], cross)) {
-        *found = Position(near[k]);
-        return true;
-      }
-    }
-    return true;
   }
 
   // The first sorted entry in conflict with item x, from the memo of its
@@ -619,7 +578,7 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
           DepthSortItems(pool),
           DepthSortOrder(pool),
           reinterpret_cast<float*>(reinterpret_cast<std::byte*>(pool) + pool->spareAt),
-          work != nullptr && workBytes >= kKeyWords * sizeof(uint32_t) * size_t(pool->capacity),
+          work != nullptr && workBytes >= DepthSortWorkBytes(pool),
           {},
           static_cast<uint32_t*>(work)};
   if (f.keyed) {
@@ -630,10 +589,6 @@ void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, vo
     f.memoCount = f.scratch + 6 * n;
   }
   f.SortAll();
-  const auto n = static_cast<size_t>(pool->capacity);
-  if (f.keyed && workBytes >= (kKeyWords * n + DepthCells::Words(n)) * sizeof(uint32_t)) {
-    f.cells.Build(f.scratch + kKeyWords * n, n, f.items, pool->count);
-  }
   while (pool->active > 0) {
     if (f.top < 0) {
       const int32_t last = pool->active - 1;

@@ -5,7 +5,7 @@
 // back in order and start again from the last. The flush keeps its moved
 // items as a chain, resumes searches and remembers their results; whatever
 // it draws must be exactly what the plain rules draw, with its work area
-// (and its index of screen cells) and without.
+// and without.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -198,8 +198,8 @@ Trace Flushed(std::vector<uint64_t> memory, bool work) {
 TEST(DepthSortChain, DrawsWhatThePlainRulesDraw) {
   int32_t splitScenes = 0;
   for (uint32_t seed = 1; seed <= 14; ++seed) {
-    // Room for every split, for a few, and for none; the last scenes are
-    // large enough for the index of screen cells.
+    // Room for every split, for a few, and for none; small scenes and
+    // large ones.
     for (int32_t spare : {4000, 25, 0}) {
       const std::vector<uint64_t> memory = Scene(seed, seed <= 12 ? 120 : 400, spare);
       std::vector<uint64_t> copy = memory;
