@@ -430,18 +430,16 @@ struct Flush {
   }
 
   // Bit k tells for position base + k whether the item there overlaps the
-  // depth range and the box given (candidates), and whether the items up to
-  // it reach no further back than `front` (stops).
-  void BlockTests(float front, float xMin, float xMax, float yMin, float yMax, int32_t base,
-                  uint32_t* candidates, uint32_t* stops) const {
+  // depth range and the box given.
+  uint32_t BlockTests(float front, float xMin, float xMax, float yMin, float yMax,
+                      int32_t base) const {
+    uint32_t pass = 0;
 #if defined(__SSE2__)
     const __m128 f = _mm_set1_ps(front);
     const __m128 x0 = _mm_set1_ps(xMin);
     const __m128 x1 = _mm_set1_ps(xMax);
     const __m128 y0 = _mm_set1_ps(yMin);
     const __m128 y1 = _mm_set1_ps(yMax);
-    uint32_t pass = 0;
-    uint32_t stop = 0;
     for (int32_t k = 0; k < kBlock; k += 4) {
       const int32_t j = base + k;
       __m128 m = _mm_cmplt_ps(_mm_loadu_ps(keys.back + j), f);
@@ -450,52 +448,45 @@ struct Flush {
       m = _mm_and_ps(m, _mm_cmplt_ps(y0, _mm_loadu_ps(keys.yMax + j)));
       m = _mm_and_ps(m, _mm_cmplt_ps(_mm_loadu_ps(keys.yMin + j), y1));
       pass |= static_cast<uint32_t>(_mm_movemask_ps(m)) << k;
-      // Not less: true also for NaN, as !(reach < front).
-      stop |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpnlt_ps(_mm_loadu_ps(reach + j), f)))
-              << k;
     }
-    *candidates = pass;
-    *stops = stop;
 #else
-    uint32_t pass = 0;
-    uint32_t stop = 0;
     for (int32_t k = 0; k < kBlock; ++k) {
       const int32_t j = base + k;
       pass |= uint32_t{front > keys.back[j] && xMin < keys.xMax[j] && keys.xMin[j] < xMax &&
                        yMin < keys.yMax[j] && keys.yMin[j] < yMax}
               << k;
-      stop |= uint32_t{!(reach[j] < front)} << k;
     }
-    *candidates = pass;
-    *stops = stop;
 #endif
+    return pass;
   }
 
   // FindSortedConflict through the keys: the same tests in the same order,
   // a block of positions at a time without branches, then the positions
-  // that passed (or end the search) from the top of the block down.
+  // that passed from the top of the block down.
   int32_t FindKeyedConflict(const DepthSortItem& p, const DepthPlane& plane, int32_t from,
                             bool* cross) const {
     const float front = p.z[0];
     const float xMin = p.xMin, xMax = p.xMax, yMin = p.yMin, yMax = p.yMax;
-    for (int32_t last = from; last >= 0; last -= kBlock) {
+    // The reach only falls along the positions: the search ends above the
+    // last position up to which nothing reaches back behind p.
+    const auto end = static_cast<int32_t>(
+        std::partition_point(reach, reach + from + 1, [front](float r) { return !(r < front); }) -
+        reach);
+    for (int32_t last = from; last >= end; last -= kBlock) {
       const int32_t base = last - kBlock + 1;
       uint32_t candidates = 0;
-      uint32_t stops = 0;
       if (base >= 0) {
-        BlockTests(front, xMin, xMax, yMin, yMax, base, &candidates, &stops);
+        candidates = BlockTests(front, xMin, xMax, yMin, yMax, base);
+        if (base < end) candidates &= ~0u << (end - base);
       } else {
-        for (int32_t j = 0; j <= last; ++j) {
-          const int32_t k = j - base;
+        for (int32_t j = end; j <= last; ++j) {
           candidates |= uint32_t{(front > keys.back[j]) && xMin < keys.xMax[j] &&
                                  keys.xMin[j] < xMax && yMin < keys.yMax[j] && keys.yMin[j] < yMax}
-                        << k;
-          stops |= uint32_t{!(reach[j] < front)} << k;
+                        << (j - base);
         }
       }
-      for (uint32_t bits = candidates | stops; bits != 0;) {
+      for (uint32_t bits = candidates; bits != 0;) {
         const int k = 31 - std::countl_zero(bits);
-        if (stops >> k & 1) return -1;
         const int32_t j = base + k;
         if (Conflicts(p, plane, At(j), cross)) return j;
         bits &= ~(1u << k);
