@@ -88,14 +88,14 @@ struct DepthSortCallbacks {
 // left, and draws each through its callback. A null pool draws nothing.
 // A work area of DepthSortWorkBytes(pool) bytes or more (4-byte aligned;
 // its contents are overwritten) makes the search for overlapping items run
-// through compact copies of their bounds; the order drawn is the same
-// without it.
+// through compact copies of their bounds and remember what it found; the
+// order drawn is the same without it.
 void DepthSortFlush(DepthSortPool* pool, const DepthSortCallbacks& callbacks, void* context,
                     void* work = nullptr, size_t workBytes = 0);
 
 // Bytes of the work area that speeds up the flush of the pool.
 inline size_t DepthSortWorkBytes(const DepthSortPool* pool) {
-  return pool == nullptr ? 0 : 5 * sizeof(float) * static_cast<size_t>(pool->capacity);
+  return pool == nullptr ? 0 : 7 * sizeof(float) * static_cast<size_t>(pool->capacity);
 }
 
 // The items and the order array of a pool.
