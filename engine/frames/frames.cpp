@@ -73,6 +73,44 @@ uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
   return 0;
 }
 
+// Whether at least n entries lie above the current frame (all entries
+// count without a frame): EntriesAboveFrame(ctx) >= n without its division.
+inline bool HasEntriesAboveFrame(EngineContext* ctx, int32_t n) {
+  if (n == 0) return true;
+  if (ctx->curFrame < 0) return ctx->descTop >= 3ull * static_cast<uint32_t>(n);
+  return FrameHasEntries(ctx, n);
+}
+
+// Sets `count` variable slots to -1 (unset). A few slots, the common case,
+// are cheaper stored one by one than through a library call.
+inline void MarkSlotsUnset(uint32_t* slots, uint32_t count) {
+  constexpr auto kUnset = static_cast<uint32_t>(-1);
+  switch (count) {
+    case 6:
+      slots[5] = kUnset;
+      [[fallthrough]];
+    case 5:
+      slots[4] = kUnset;
+      [[fallthrough]];
+    case 4:
+      slots[3] = kUnset;
+      [[fallthrough]];
+    case 3:
+      slots[2] = kUnset;
+      [[fallthrough]];
+    case 2:
+      slots[1] = kUnset;
+      [[fallthrough]];
+    case 1:
+      slots[0] = kUnset;
+      [[fallthrough]];
+    case 0:
+      return;
+    default:
+      std::fill(slots, slots + count, kUnset);
+  }
+}
+
 // Undoes the first `done` input moves: each moved input's descriptor word 0
 // holds its block, whose header keeps the original flags.
 void RestoreMovedInputs(EngineContext* ctx, uint32_t first, int32_t done) {
@@ -175,7 +213,7 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
 ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
                              int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
-  if (inputs < 0 || inputs + below > EntriesAboveFrame(ctx)) return kErrIllegal;
+  if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
   CallTarget t;
   if (function >= 0) {
     ErrCode e = LocateCompiled(ctx, function, &t);
@@ -231,7 +269,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const uint32_t firstInput = h.outputs;
   if (3 * named <= kFrameHeaderWords) {
     // The blocks lie under the slots: straight in.
-    std::fill(slots, slots + h.vars, static_cast<uint32_t>(-1));
+    MarkSlotsUnset(slots, h.vars);
     for (int32_t j = 0; j < named; j++) slots[firstInput + j] = w[3 * j];
   } else {
     for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks

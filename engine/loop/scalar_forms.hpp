@@ -91,6 +91,15 @@ class ScalarForms {
   // than the forms ran without passing the top.
   VKE_HOT_INLINE void ForgetSlots() { haveSlots_ = false; }
 
+  // After a call's frame was set up or ended with nothing else run (no
+  // native, no compilation, no failure): the scope is found again, and the
+  // next instruction may run at once, counted, as after a form.
+  VKE_HOT_INLINE Fused FrameChanged() {
+    scope_ = -1;
+    haveSlots_ = false;
+    return GoOn();
+  }
+
   // Whether the next instruction may run without passing the top.
   VKE_HOT_INLINE bool MayGoOn() const { return polls_ <= limit_; }
   // kOn, the instruction counted, when the next one may run at once.
