@@ -158,7 +158,12 @@ class ScalarForms {
     ip = at + 2;
     if (PopScalarInto(ctx_, Slots(), at[1])) return GoOn();
     e = StoreVariable(ctx_, at[1]);
-    return Fused::kTail;
+    if (e) return Fused::kTail;
+    // A store runs no other code and leaves nothing for the top: the first
+    // value of a function's output or local goes on at once. Its block may
+    // be a new one.
+    haveSlots_ = false;
+    return GoOn();
   }
 
   // jumptrue and jumpfalse on the condition on top.
