@@ -90,6 +90,14 @@ ErrCode CallSavedRecord(EngineContext* ctx, const uint8_t* record) {
   return CallFunctionValueWithArguments(ctx, count + 1, 0);
 }
 
+// GetCodePointer without its call where the code pointer lies in the code
+// area, as it does after almost every call and return.
+VKE_HOT_INLINE const int16_t* CodeAddress(EngineContext* ctx) {
+  if (ctx->cpKind == kCodeArea && ctx->cpOffset < 2ull * ctx->codeSize) [[likely]]
+    return reinterpret_cast<const int16_t*>(ctx->CodeBytes() + ctx->cpOffset);
+  return GetCodePointer(ctx);
+}
+
 }  // namespace
 
 ErrCode CallNativeByGlobalIndex(EngineContext* ctx, int32_t opcode, int32_t inputs, int32_t outputs,
@@ -145,7 +153,7 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
     info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
     const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs);
     if (e) return e;
-    run.ip = GetCodePointer(ctx);
+    run.ip = CodeAddress(ctx);
     *straight = run.ip != nullptr;
     return kOk;
   }
@@ -193,7 +201,7 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain)
   uint32_t callBack = 0;
   ErrCode e = halt ? ReturnToCaller(ctx, &callBack) : ReturnFromCall(ctx, &callBack);
   if (e) return e;
-  run.ip = GetCodePointer(ctx);
+  run.ip = CodeAddress(ctx);
   if (!callBack || !run.ip) {
     *plain = run.ip != nullptr;
     return kOk;
