@@ -69,9 +69,12 @@ bool HasObjectArgument(EngineContext* ctx, int32_t inputs) {
   const int32_t count = inputs > 0 && FrameHasEntries(ctx, inputs)
                             ? inputs
                             : std::min(inputs, GetFrameEntryCount(ctx));
-  const ValueDescriptor* v = DescAt(ctx, 0);
-  for (int32_t d = 0; d < count; d++, v--)
+  const uint32_t* w = ctx->DescWords() + ctx->descTop;
+  for (int32_t d = 0; d < count; d++) {
+    w -= 3;  // the entry at depth d
+    const auto* v = reinterpret_cast<const ValueDescriptor*>(w);
     if (IsStructured(*v) && IsObjectKind(v->word)) return true;
+  }
   return false;
 }
 
