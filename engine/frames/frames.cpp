@@ -42,6 +42,34 @@ ErrCode LocateCompiled(EngineContext* ctx, int32_t function, CallTarget* t) {
   return kOk;
 }
 
+// The located code of the functions called lately, per thread: a call of a
+// function called before finds its header read and checked while the code's
+// generation lasts (any compilation, table change, image load or area move
+// ends it). Kept outside the engine's area, so nothing stored changes.
+struct LocatedFunction {
+  const EngineContext* ctx = nullptr;
+  const uint8_t* code = nullptr;
+  uint32_t generation = 0;
+  int32_t function = -1;
+  CallTarget target;
+};
+constexpr uint32_t kLocatedFunctions = 16;
+thread_local LocatedFunction tLocated[kLocatedFunctions];
+
+ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* t) {
+  LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
+  const uint32_t generation = CodeGeneration();
+  const uint8_t* code = ctx->CodeBytes();
+  if (known.function == function && known.ctx == ctx && known.generation == generation &&
+      known.code == code) {
+    *t = known.target;
+    return kOk;
+  }
+  const ErrCode e = LocateCompiled(ctx, function, t);
+  if (!e) known = {ctx, code, generation, function, *t};
+  return e;
+}
+
 ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
   const uint8_t* block;
   int32_t units;
@@ -216,7 +244,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
   CallTarget t;
   if (function >= 0) {
-    ErrCode e = LocateCompiled(ctx, function, &t);
+    ErrCode e = LocateCompiledOnce(ctx, function, &t);
     if (e) return e;
   } else if (function == kCallInline) {
     ErrCode e = LocateInline(ctx, inputs, &t);
