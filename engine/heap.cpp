@@ -288,7 +288,18 @@ void FreeEngineBlock(EngineContext* ctx, int32_t index) {
   uint8_t* heap = ctx->HeapBytes();
   const uint32_t h = HeaderAt(heap, index - 1);
   SetHeader(heap, index - 1, h & ~kBlockInUse);
-  if (h & kBlockInUse) NoteFreeBlock(ctx, static_cast<uint32_t>(index - 1));
+  if (!(h & kBlockInUse)) return;
+  const auto unit = static_cast<uint32_t>(index - 1);
+  // The commonest free, a returning call's: nothing listed and the block
+  // ends where the walk starts, which comes down to it (NoteFreeBlock's
+  // outcome, without the call).
+  if (ctx->heapListedCount == 0 && ctx->heapFreeFrom == ctx->heapListedTo &&
+      uint64_t{unit} + (h & kBlockSizeMask) + 1 == ctx->heapListedTo) {
+    ctx->heapListedTo = unit;
+    ctx->heapFreeFrom = unit;
+    return;
+  }
+  NoteFreeBlock(ctx, unit);
 }
 
 bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {

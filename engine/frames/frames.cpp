@@ -42,6 +42,34 @@ ErrCode LocateCompiled(EngineContext* ctx, int32_t function, CallTarget* t) {
   return kOk;
 }
 
+// The located code of the functions called lately, per thread: a call of a
+// function called before finds its header read and checked while the code's
+// generation lasts (any compilation, table change, image load or area move
+// ends it). Kept outside the engine's area, so nothing stored changes.
+struct LocatedFunction {
+  const EngineContext* ctx = nullptr;
+  const uint8_t* code = nullptr;
+  uint32_t generation = 0;
+  int32_t function = -1;
+  CallTarget target;
+};
+constexpr uint32_t kLocatedFunctions = 16;
+thread_local LocatedFunction tLocated[kLocatedFunctions];
+
+ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* t) {
+  LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
+  const uint32_t generation = CodeGeneration();
+  const uint8_t* code = ctx->CodeBytes();
+  if (known.function == function && known.ctx == ctx && known.generation == generation &&
+      known.code == code) {
+    *t = known.target;
+    return kOk;
+  }
+  const ErrCode e = LocateCompiled(ctx, function, t);
+  if (!e) known = {ctx, code, generation, function, *t};
+  return e;
+}
+
 ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
   const uint8_t* block;
   int32_t units;
@@ -71,6 +99,44 @@ uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
     if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1)
       return kStopAtNextLine;
   return 0;
+}
+
+// Whether at least n entries lie above the current frame (all entries
+// count without a frame): EntriesAboveFrame(ctx) >= n without its division.
+inline bool HasEntriesAboveFrame(EngineContext* ctx, int32_t n) {
+  if (n == 0) return true;
+  if (ctx->curFrame < 0) return ctx->descTop >= 3ull * static_cast<uint32_t>(n);
+  return FrameHasEntries(ctx, n);
+}
+
+// Sets `count` variable slots to -1 (unset). A few slots, the common case,
+// are cheaper stored one by one than through a library call.
+inline void MarkSlotsUnset(uint32_t* slots, uint32_t count) {
+  constexpr auto kUnset = static_cast<uint32_t>(-1);
+  switch (count) {
+    case 6:
+      slots[5] = kUnset;
+      [[fallthrough]];
+    case 5:
+      slots[4] = kUnset;
+      [[fallthrough]];
+    case 4:
+      slots[3] = kUnset;
+      [[fallthrough]];
+    case 3:
+      slots[2] = kUnset;
+      [[fallthrough]];
+    case 2:
+      slots[1] = kUnset;
+      [[fallthrough]];
+    case 1:
+      slots[0] = kUnset;
+      [[fallthrough]];
+    case 0:
+      return;
+    default:
+      std::fill(slots, slots + count, kUnset);
+  }
 }
 
 // Undoes the first `done` input moves: each moved input's descriptor word 0
@@ -175,10 +241,10 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
 ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
                              int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
-  if (inputs < 0 || inputs + below > EntriesAboveFrame(ctx)) return kErrIllegal;
+  if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
   CallTarget t;
   if (function >= 0) {
-    ErrCode e = LocateCompiled(ctx, function, &t);
+    ErrCode e = LocateCompiledOnce(ctx, function, &t);
     if (e) return e;
   } else if (function == kCallInline) {
     ErrCode e = LocateInline(ctx, inputs, &t);
@@ -231,7 +297,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const uint32_t firstInput = h.outputs;
   if (3 * named <= kFrameHeaderWords) {
     // The blocks lie under the slots: straight in.
-    std::fill(slots, slots + h.vars, static_cast<uint32_t>(-1));
+    MarkSlotsUnset(slots, h.vars);
     for (int32_t j = 0; j < named; j++) slots[firstInput + j] = w[3 * j];
   } else {
     for (int32_t j = 0; j < named; j++) w[j] = w[3 * j];  // gather the blocks

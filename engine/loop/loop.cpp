@@ -216,11 +216,15 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
         }
 
           // ---- Calls and returns ----
-        case kOpCallFn:
+        case kOpCallFn: {
           run.ip = ip + 4;
-          e = CallFunctionIndex(run, at);
+          bool straight = false;
+          e = CallFunctionIndex(run, at, &straight);
           ip = run.ip;
+          // A frame set up and nothing else: the function's code starts at once.
+          if (straight && forms.FrameChanged() == Fused::kOn) continue;
           break;
+        }
         case kOpCallValue:
           run.ip = ip + 3;
           e = CallValueInstruction(run, at);
@@ -230,9 +234,12 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
         case kOpHalt: {
           run.ip = ip + 1;
           const int16_t* failing = at;
-          e = LeaveCall(run, op == kOpHalt, &failing);
+          bool plain = false;
+          e = LeaveCall(run, op == kOpHalt, &failing, &plain);
           at = failing;
           ip = run.ip;
+          // Back in the caller's code with nothing else run: it goes on at once.
+          if (!e && plain && forms.FrameChanged() == Fused::kOn) continue;
           // The outermost call has returned: the thread's code is done.
           if (!e && !ip) {
             if (EndOfThread(run) == Next::kReturn) return kOk;

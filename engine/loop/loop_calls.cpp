@@ -65,9 +65,14 @@ ErrCode CallRecord(EngineContext* ctx, const NativeTarget& t, int32_t inputs, in
 }
 
 bool HasObjectArgument(EngineContext* ctx, int32_t inputs) {
-  const int32_t count = std::min(inputs, GetFrameEntryCount(ctx));
+  // The inputs are almost always all there: no division to count them.
+  const int32_t count = inputs > 0 && FrameHasEntries(ctx, inputs)
+                            ? inputs
+                            : std::min(inputs, GetFrameEntryCount(ctx));
+  const uint32_t* w = ctx->DescWords() + ctx->descTop;
   for (int32_t d = 0; d < count; d++) {
-    const ValueDescriptor* v = DescAt(ctx, d);
+    w -= 3;  // the entry at depth d
+    const auto* v = reinterpret_cast<const ValueDescriptor*>(w);
     if (IsStructured(*v) && IsObjectKind(v->word)) return true;
   }
   return false;
@@ -86,6 +91,14 @@ ErrCode CallSavedRecord(EngineContext* ctx, const uint8_t* record) {
     p += 8ull * (3 + DescAt(ctx, 0)->size);
   }
   return CallFunctionValueWithArguments(ctx, count + 1, 0);
+}
+
+// GetCodePointer without its call where the code pointer lies in the code
+// area, as it does after almost every call and return.
+VKE_HOT_INLINE const int16_t* CodeAddress(EngineContext* ctx) {
+  if (ctx->cpKind == kCodeArea && ctx->cpOffset < 2ull * ctx->codeSize) [[likely]]
+    return reinterpret_cast<const int16_t*>(ctx->CodeBytes() + ctx->cpOffset);
+  return GetCodePointer(ctx);
 }
 
 }  // namespace
@@ -130,18 +143,24 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
                      [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
 }
 
-ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at) {
+ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
   EngineContext* ctx = run.ctx;
   const int32_t function = at[1], inputs = at[2], outputs = at[3];
+  const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
+  if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
+    // Compiled already, and no class method can take the call: straight in.
+    // Nothing runs but the frame's set-up, so the code stays where it is.
+    SetCodePointer(ctx, run.ip);
+    CallInfo info;
+    info.returnTo = {ctx->cpKind, ctx->cpOffset};
+    info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
+    const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs);
+    if (e) return e;
+    run.ip = CodeAddress(ctx);
+    *straight = run.ip != nullptr;
+    return kOk;
+  }
   return CodeMayMove(ctx, run.ip, [&] {
-    const FunctionTableEntry* entry = GetFunctionEntry(ctx, function);
-    if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
-      // Compiled already, and no class method can take the call: straight in.
-      CallInfo info;
-      info.returnTo = {ctx->cpKind, ctx->cpOffset};
-      info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
-      return CallCompiledFunction(ctx, info, function, inputs, outputs);
-    }
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
@@ -171,7 +190,7 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
                      [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
 }
 
-ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
+ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain) {
   EngineContext* ctx = run.ctx;
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) {
@@ -185,8 +204,11 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing) {
   uint32_t callBack = 0;
   ErrCode e = halt ? ReturnToCaller(ctx, &callBack) : ReturnFromCall(ctx, &callBack);
   if (e) return e;
-  run.ip = GetCodePointer(ctx);
-  if (!callBack || !run.ip) return kOk;
+  run.ip = CodeAddress(ctx);
+  if (!callBack || !run.ip) {
+    *plain = run.ip != nullptr;
+    return kOk;
+  }
   const int32_t results = static_cast<int32_t>(ctx->descTop - static_cast<uint32_t>(f)) / 3;
   int32_t opcode, outputs;
   if (IsInstructionContinuation(callBack)) {

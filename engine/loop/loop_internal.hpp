@@ -159,11 +159,15 @@ ErrCode ExpandCommaLists(EngineContext* ctx, int32_t n, int32_t* count);
 // ---- Calls (loop_calls.cpp) ----
 // The native call instruction at `at` (nargin and nargout its operands).
 ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at);
-ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at);
+// A call of a function by its index; *straight tells that it only set up
+// the frame of a compiled function (nothing else ran) and run.ip is that
+// function's first instruction.
+ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight);
 ErrCode CallValueInstruction(LoopRun& run, const int16_t* at);
 // return and halt: leaves the current call; the native before the return
-// position is called again when the call asked for it.
-ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing);
+// position is called again when the call asked for it. *plain tells that
+// nothing but the frame's end ran and run.ip is the caller's code.
+ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain);
 // The thread whose code has ended: thread 0 ends the run.
 Next EndOfThread(LoopRun& run);
 

@@ -91,6 +91,15 @@ class ScalarForms {
   // than the forms ran without passing the top.
   VKE_HOT_INLINE void ForgetSlots() { haveSlots_ = false; }
 
+  // After a call's frame was set up or ended with nothing else run (no
+  // native, no compilation, no failure): the scope is found again, and the
+  // next instruction may run at once, counted, as after a form.
+  VKE_HOT_INLINE Fused FrameChanged() {
+    scope_ = -1;
+    haveSlots_ = false;
+    return GoOn();
+  }
+
   // Whether the next instruction may run without passing the top.
   VKE_HOT_INLINE bool MayGoOn() const { return polls_ <= limit_; }
   // kOn, the instruction counted, when the next one may run at once.
@@ -149,7 +158,12 @@ class ScalarForms {
     ip = at + 2;
     if (PopScalarInto(ctx_, Slots(), at[1])) return GoOn();
     e = StoreVariable(ctx_, at[1]);
-    return Fused::kTail;
+    if (e) return Fused::kTail;
+    // A store runs no other code and leaves nothing for the top: the first
+    // value of a function's output or local goes on at once. Its block may
+    // be a new one.
+    haveSlots_ = false;
+    return GoOn();
   }
 
   // jumptrue and jumpfalse on the condition on top.
