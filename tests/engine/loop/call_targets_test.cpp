@@ -40,6 +40,20 @@ TEST(CallTargets, FunctionsCompiledLaterAreCalledWithTheirOwnHeaders) {
   EXPECT_EQ(host.Output(1), "         6\n       -12\n");
 }
 
+TEST(CallTargets, AFunctionDefinedAgainAfterAClearIsCalledAsItNowStands) {
+  TestHost host;
+  ASSERT_EQ(CompileAndRun(host, "function r = f(n)\n  r = n * 2;\nendfunction\ndisp(f(4))\n"), kOk)
+      << host.Output(2);
+  ASSERT_EQ(CompileAndRun(host, "clear -f\n"), kOk) << host.Output(2);
+  // The same name in the emptied table, so the same place, another header.
+  ASSERT_EQ(CompileAndRun(host,
+                          "function [r, s] = f(a, b, c)\n  t = a + b;\n  r = t * c;\n"
+                          "  s = -r;\nendfunction\n[u, v] = f(1, 2, 3);\ndisp(u + 2 * v)\n"),
+            kOk)
+      << host.Output(2);
+  EXPECT_EQ(host.Output(1), "         8\n        -9\n");
+}
+
 TEST(CallTargets, EnginesWithAFunctionAtTheSameIndexKeepTheirOwn) {
   TestHost one;
   TestHost two;
