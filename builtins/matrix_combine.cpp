@@ -126,6 +126,13 @@ ErrCode DiffBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     return PushEmptyMatrix(ctx);
   }
   const int64_t k = static_cast<int64_t>(order), kept = l.length - k;
+  // The result first: a push that fails for lack of room runs the builtin
+  // again once the area has grown, so the operand must still be as given.
+  const Shape result = ShapeWithDim(s, dim, static_cast<int32_t>(kept));
+  double *out, *outIm = nullptr;
+  e = PushNewArray(ctx, result.ndims, result.dims, &out, im ? &outIm : nullptr);
+  if (e) return e;
+  GetDoubleArrayArg(ctx, 1, nullptr, &re, &im);
   for (double* block : {re, im}) {
     if (!block) continue;
     for (int64_t b = 0; b < l.count; b++) {
@@ -137,11 +144,6 @@ ErrCode DiffBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       }
     }
   }
-  const Shape result = ShapeWithDim(s, dim, static_cast<int32_t>(kept));
-  double *out, *outIm = nullptr;
-  e = PushNewArray(ctx, result.ndims, result.dims, &out, im ? &outIm : nullptr);
-  if (e) return e;
-  GetDoubleArrayArg(ctx, 1, nullptr, &re, &im);
   for (int64_t b = 0; b < l.count; b++) {
     for (int64_t i = 0; i < kept; i++) {
       for (int64_t j = 0; j < l.stride; j++) {

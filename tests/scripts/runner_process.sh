@@ -60,6 +60,11 @@ awk 'BEGIN { printf "x = sum(["; for (i = 0; i < 60000; i++) printf " %d", i; pr
 [ $? -eq 1 ] && [ "$(grep -c . "$folder/err")" -eq 2 ] &&
   head -1 "$folder/err" | grep -q "memory ceiling of 1 MB" &&
   tail -1 "$folder/err" | grep -q "Not enough memory" || fail "ceiling: $(cat "$folder/err")"
+# A builtin whose result does not fit runs again once the area has grown:
+# diff of ten million elements makes the area grow at its result, and the
+# differences are those of the operand as given.
+out=$("$vke" -e "x = 1:1e7; d = diff(x); fprintf('%d\n', sum(d ~= 1));" 2>&1)
+[ "$out" = 0 ] || fail "diff after growth: $out"
 
 # The console under Ctrl-C. A break stops a function the line called and the
 # next line runs in the base workspace; at the prompt Ctrl-C cancels what was
