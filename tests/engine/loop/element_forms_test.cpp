@@ -155,6 +155,12 @@ TEST(ElementForms, TheLiteralOneAsASubscript) {
       {"A = [1 2]; A(1, 3) = 9; disp(A)", "A = [1 2]; o = 1; A(o + 0, 3) = 9; disp(A)"},
       {"t = 'ab'; x = t(1) + 1; disp(x)", "t = 'ab'; o = 1; x = t(o + 0) + 1; disp(x)"},
       {"s.a = 1; x = s(1);", "s.a = 1; o = 1; x = s(o + 0);"},
+      // A loop whose body is one statement, done whole per round.
+      {"v = [2 3]; s = 0; for k = 1:5, s = s + v(1) * k - v(1, 2); end, disp(s)",
+       "v = [2 3]; s = 0; o = 1; for k = 1:5, s = s + v(o + 0) * k - v(o + 0, 2); end, disp(s)"},
+      {"v = []; s = 0; for k = 1:5, s = s + v(1); end",
+       "v = []; s = 0; o = 1;"
+       " for k = 1:5, s = s + v(o + 0); end"},
   };
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.fast), Outcome(c.general)) << c.fast;
 }
