@@ -87,16 +87,28 @@ struct ChainElement {
 // The element that the instructions at `at` begin, loadindexed reading it
 // as a value (... parenafterindex count 0 1) or loadindexedfirst assigning
 // it the value on top (... parenafterbrace count 0), each subscript a
-// variable's load or a small integer: the instruction after them, or null
-// for any other code.
+// variable's load or a small integer (pushsmallint or pushone): the
+// instruction after them, or null for any other code.
 VKE_HOT_INLINE const int16_t* ParseElement(const int16_t* at, ChainElement* e) {
   const bool write = at[0] == kOpLoadIndexedFirst;
   const int16_t* sub = at + 2;
   int32_t count = 0;
   e->variables = 0;
-  for (; count < 2 && (sub[0] == kOpLoadVar || sub[0] == kOpPushSmallInt); count++, sub += 2) {
-    if (sub[0] == kOpLoadVar) e->variables = static_cast<uint8_t>(e->variables | 1u << count);
-    e->sub[count] = sub[1];
+  for (; count < 2; count++) {
+    if (sub[0] == kOpLoadVar) {
+      e->variables = static_cast<uint8_t>(e->variables | 1u << count);
+      e->sub[count] = sub[1];
+      sub += 2;
+    } else if (sub[0] == kOpPushSmallInt) {
+      e->sub[count] = sub[1];
+      sub += 2;
+    } else if (sub[0] == kOpPushOne) {
+      // x(1): the literal 1 has an instruction of its own.
+      e->sub[count] = 1;
+      sub += 1;
+    } else {
+      break;
+    }
   }
   if (count == 0 || sub[1] != count || sub[2] != 0 ||
       (write ? sub[0] != kOpParenAfterBrace : sub[0] != kOpParenAfterIndex || sub[3] != 1))

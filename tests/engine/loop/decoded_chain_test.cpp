@@ -355,6 +355,31 @@ TEST(DecodedRounds, ABreakAtARoundsEndHaltsAsTheInstructionsHalt) {
   }
 }
 
+// A stop asked for between slices of a loop whose body begins with a
+// branch (two markers at once in its else part) stops at the body's first
+// line, before anything of the round ran, and goes on from there.
+TEST(DecodedRuns, AStopBeforeSeveralMarkersStopsAtTheFirst) {
+  const std::string text =
+      "s = 0;\nfor k = 1:9\n  if k > 100, s = 0; else, s = s + k; end\n  s = s * 1;\nend\n";
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  SetContextFlag(ctx, 1);
+  ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
+  std::string seen;
+  for (int32_t slice = 0; slice < 5 && (e == kOk || e == kStatusSuspended); slice++) {
+    if (slice == 3) FrameWords(ctx, ctx->curFrame)[kFwStopRequest] = kStopAtNextLine;
+    e = ExecuteBytecode(ctx, 1);
+    seen +=
+        std::to_string(e) + "@" + std::to_string(FrameWords(ctx, ctx->curFrame)[kFwPosition]) + " ";
+  }
+  const std::string stop = std::to_string(kStatusDebug) + "@3 ";
+  EXPECT_NE(seen.find(stop), std::string::npos) << seen;
+  // Three slices of a round each before it.
+  EXPECT_EQ(seen.substr(0, seen.find(stop)).size(),
+            3 * (std::to_string(kStatusSuspended).size() + 3))
+      << seen;
+}
+
 TEST(DecodedRuns, OnlyAFamilysOwnCharactersAreItsOptions) {
   for (const char c : std::string("=~<>LG")) EXPECT_TRUE(IsFamilyOption(c, "=~<>LG")) << c;
   // Values whose low byte is a member's, zero and negatives are not options.

@@ -129,5 +129,41 @@ TEST(ElementForms, ElementsInsideScalarRunsMatchTheGeneralPaths) {
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.fast), Outcome(c.general)) << c.fast;
 }
 
+// A subscript of 1 compiles to an instruction of its own (a literal one):
+// the element forms take it as they take other small integers, with the
+// general path's values and errors.
+TEST(ElementForms, TheLiteralOneAsASubscript) {
+  EXPECT_EQ(Outcome("v = [5 6 7]; A = magic(3); s = 0;\n"
+                    "for i = 1:3\n"
+                    "  v(1) = v(1) + i; A(1, i) = A(i, 1) * 2 + v(1);\n"
+                    "  if v(1) > 8, s = s + A(1, 1); else, s = s - v(1); end\n"
+                    "end\n"
+                    "disp(v), disp(A), disp(s)\n"),
+            Outcome("v = [5 6 7]; A = magic(3); s = 0; o = 1;\n"
+                    "for i = 1:3\n"
+                    "  v(o + 0) = v(o + 0) + i; A(o + 0, i) = A(i, o + 0) * 2 + v(o + 0);\n"
+                    "  if v(o + 0) > 8, s = s + A(o + 0, o + 0); else, s = s - v(o + 0); end\n"
+                    "end\n"
+                    "disp(v), disp(A), disp(s)\n"));
+  const struct {
+    const char* fast;
+    const char* general;
+  } cases[] = {
+      {"v = []; x = v(1);", "v = []; o = 1; x = v(o + 0);"},
+      {"A = zeros(0, 3); x = A(1, 2);", "A = zeros(0, 3); o = 1; x = A(o + 0, 2);"},
+      {"v = []; v(1) = 4; disp(v)", "v = []; o = 1; v(o + 0) = 4; disp(v)"},
+      {"A = [1 2]; A(1, 3) = 9; disp(A)", "A = [1 2]; o = 1; A(o + 0, 3) = 9; disp(A)"},
+      {"t = 'ab'; x = t(1) + 1; disp(x)", "t = 'ab'; o = 1; x = t(o + 0) + 1; disp(x)"},
+      {"s.a = 1; x = s(1);", "s.a = 1; o = 1; x = s(o + 0);"},
+      // A loop whose body is one statement, done whole per round.
+      {"v = [2 3]; s = 0; for k = 1:5, s = s + v(1) * k - v(1, 2); end, disp(s)",
+       "v = [2 3]; s = 0; o = 1; for k = 1:5, s = s + v(o + 0) * k - v(o + 0, 2); end, disp(s)"},
+      {"v = []; s = 0; for k = 1:5, s = s + v(1); end",
+       "v = []; s = 0; o = 1;"
+       " for k = 1:5, s = s + v(o + 0); end"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Outcome(c.fast), Outcome(c.general)) << c.fast;
+}
+
 }  // namespace
 }  // namespace vke
