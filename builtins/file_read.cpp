@@ -17,7 +17,7 @@ namespace vke {
 namespace {
 
 constexpr int64_t kUnlimited = -1;
-// Room left free below a read buffer for the result's header.
+// Room left free below the bytes read for the headers of the outputs.
 constexpr uint32_t kResultHeaderBytes = 64;
 
 // What the size argument asks for.
@@ -73,9 +73,57 @@ double ElementValue(uint64_t bits, const Precision& p) {
   return p.isUnsigned ? static_cast<double>(bits) : static_cast<double>(static_cast<int64_t>(bits));
 }
 
+// Whether the values are doubles: always but where "*" keeps another class.
+bool ValuesAreDoubles(const Precision& p) {
+  return !p.keepClass || (p.floating && p.size == 8);
+}
+
+// The bytes of an element of the values.
+int32_t ResultElementBytes(const Precision& p) {
+  if (ValuesAreDoubles(p)) return 8;
+  return p.character ? 2 : p.size;
+}
+
+// Whether [a, a + an) and [b, b + bn) share a byte.
+bool Overlap(const void* a, int64_t an, const void* b, int64_t bn) {
+  const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+  return x < y + static_cast<uint64_t>(bn) && y < x + static_cast<uint64_t>(an);
+}
+
+// Bytes as doubles, the most common read, without assembling bits. The
+// doubles may lie over the bytes (a file's bytes read into the result's own
+// room): they are made from the last down, each block's bytes taken before
+// its doubles are stored, and the few at the head whose doubles would reach
+// bytes still to be read are first moved to the doubles' start.
+void BytesToDoubles(const uint8_t* bytes, int32_t stride, int32_t count, bool isUnsigned,
+                    double* out) {
+  constexpr int32_t kBlock = 16;
+  const auto value = [isUnsigned](uint8_t b) {
+    return isUnsigned ? static_cast<double>(b) : static_cast<double>(static_cast<int8_t>(b));
+  };
+  int32_t n = count;  // the elements [0, n) are left
+  if (stride == 1) {
+    for (; n >= kBlock; n -= kBlock) {
+      const int32_t start = n - kBlock;
+      if (Overlap(out + start, 8 * kBlock, bytes, start)) break;
+      uint8_t block[kBlock];
+      std::memcpy(block, bytes + start, kBlock);
+      for (int32_t k = 0; k < kBlock; k++) out[start + k] = value(block[k]);
+    }
+    if (Overlap(out, 8ull * n, bytes, n)) {
+      std::memmove(out, bytes, static_cast<size_t>(n));
+      bytes = reinterpret_cast<const uint8_t*>(out);
+    }
+  }
+  for (int32_t i = n - 1; i >= 0; i--) out[i] = value(bytes[int64_t{i} * stride]);
+}
+
 // Pushes count elements of the bytes as a column, or as m rows filled in
 // storage order (the last row padded with zeros), in the precision's class
-// with "*" and as doubles otherwise.
+// with "*" and as doubles otherwise. The bytes may lie in the room of the
+// values (a read into it): no element is wider than its bytes, and the
+// elements are made from the last down, so that each is read before it is
+// overwritten.
 ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, int32_t count,
                      const SizeRequest& size, const Precision& p) {
   int32_t dims[2] = {count, count > 0 ? 1 : 0};
@@ -86,67 +134,74 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
   const int64_t total = int64_t{dims[0]} * dims[1];
   void* data;
   ErrCode e;
-  int32_t elementBytes = 8;
-  if (!p.keepClass || (p.floating && p.size == 8)) {
+  const int32_t elementBytes = ResultElementBytes(p);
+  if (ValuesAreDoubles(p)) {
     e = PushNewArray(ctx, 2, dims, reinterpret_cast<double**>(&data), nullptr);
   } else if (p.floating) {
     e = PushNewSingleArray(ctx, 2, dims, reinterpret_cast<float**>(&data), nullptr);
-    elementBytes = 4;
   } else if (p.character) {
     e = PushNewCharArray(ctx, 2, dims, reinterpret_cast<uint16_t**>(&data));
-    elementBytes = 2;
   } else {
     e = PushNewTypedArray(ctx, 2, dims, p.size, p.isUnsigned, &data);
-    elementBytes = p.size;
   }
   if (e) return e;
   auto* out = static_cast<uint8_t*>(data);
-  // Only the padding of the last row is not written below.
+  if (!p.keepClass && p.size == 1) {
+    BytesToDoubles(bytes, stride, count, p.isUnsigned, reinterpret_cast<double*>(out));
+  } else {
+    if (Overlap(out, int64_t{elementBytes} * count, bytes, int64_t{p.size} * count)) {
+      std::memmove(out, bytes, static_cast<size_t>(p.size) * count);
+      bytes = out;
+    }
+    for (int32_t i = count - 1; i >= 0; i--) {
+      const uint64_t bits = ElementBits(bytes, stride, i, p);
+      uint8_t* el = out + int64_t{i} * elementBytes;
+      if (!p.keepClass || p.floating) {
+        const double value = ElementValue(bits, p);
+        if (elementBytes == 4)
+          Store<float>(el, static_cast<float>(value));
+        else
+          Store<double>(el, value);
+      } else {
+        const uint64_t stored = p.character ? bits & 0xFF : bits;  // characters are unsigned
+        std::memcpy(el, &stored, elementBytes);
+      }
+    }
+  }
+  // The padding of the last row, after the elements: the bytes read may
+  // reach into it.
   std::memset(out + int64_t{count} * elementBytes, 0,
               static_cast<size_t>((total - count) * elementBytes));
-  if (!p.keepClass && p.size == 1) {
-    // Bytes as doubles, the most common read, without assembling bits.
-    for (int32_t i = 0; i < count; i++) {
-      const uint8_t byte = bytes[int64_t{i} * stride];
-      Store<double>(out + 8 * int64_t{i}, p.isUnsigned
-                                              ? static_cast<double>(byte)
-                                              : static_cast<double>(static_cast<int8_t>(byte)));
-    }
-    return kOk;
-  }
-  for (int32_t i = 0; i < count; i++) {
-    const uint64_t bits = ElementBits(bytes, stride, i, p);
-    uint8_t* el = out + int64_t{i} * elementBytes;
-    if (!p.keepClass || p.floating) {
-      const double value = ElementValue(bits, p);
-      if (elementBytes == 4)
-        Store<float>(el, static_cast<float>(value));
-      else
-        Store<double>(el, value);
-    } else {
-      const uint64_t stored = p.character ? bits & 0xFF : bits;  // characters are unsigned
-      std::memcpy(el, &stored, elementBytes);
-    }
-  }
   return kOk;
 }
 
-// Reads up to the size's bytes of fd into scratch: until the size is met,
-// the end of the file (after something was read), or a read that brought
-// nothing new (502 or no bytes: what has arrived so far).
+// Reads up to the size's bytes of fd: until the size is met, the end of the
+// file (after something was read), or a read that brought nothing new (502
+// or no bytes: what has arrived so far). A read whose values are doubles
+// goes into their own room just above the top (their first elements stand
+// where the arguments are now); any other into the far end of the free data
+// stack. Either way as much is read as the values fit, the padding of their
+// last row counted; a read that fills that room short of the request is
+// given back, and the area must grow (kErrDataOverflow).
 ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, const Precision& p,
                     uint8_t** bytes, int32_t* count) {
   uint32_t freeBytes;
-  GetDataStackFree(ctx, &freeBytes, nullptr);
-  // The result needs up to 8 bytes per element besides the bytes read.
-  const int32_t resultBytes = p.keepClass ? std::max(p.size, p.character ? 2 : 0) : 8;
-  const uint64_t room = freeBytes > kResultHeaderBytes ? freeBytes - kResultHeaderBytes : 0;
-  const int64_t capacity = static_cast<int64_t>(room / (p.size + resultBytes)) * p.size;
-  const int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements * p.size;
-  const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX}});
-  const auto units = static_cast<uint32_t>((want + 7) / 8);
-  ErrCode e = ReserveDataStack(ctx, units, reinterpret_cast<void**>(bytes));
-  if (e) return e;
+  void* top;
+  GetDataStackFree(ctx, &freeBytes, &top);
+  const int64_t room = freeBytes > kResultHeaderBytes ? freeBytes - kResultHeaderBytes : 0;
+  const int32_t elementBytes = ResultElementBytes(p);
+  const bool inPlace = ValuesAreDoubles(p);
+  const int64_t padding = size.rows == kUnlimited ? 0 : (size.rows - 1) * elementBytes;
+  const int64_t capacity =
+      std::max<int64_t>(room - padding, 0) / (elementBytes + (inPlace ? 0 : p.size));
+  const int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements;
+  const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX / p.size}}) * p.size;
+  if (inPlace) {
+    *bytes = static_cast<uint8_t*>(top) + kResultHeaderBytes;
+  } else if (ErrCode e = ReserveDataStack(ctx, static_cast<uint32_t>((want + 7) / 8),
+                                          reinterpret_cast<void**>(bytes))) {
+    return e;
+  }
   IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
   // Where the read starts, to give back what it read when the rest does not fit.
   intptr_t start = -1;
@@ -154,14 +209,14 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   int64_t got = 0;
   while (got < want) {
     int32_t n = 0;
-    e = ReadFromFd(ctx, fd, reinterpret_cast<char*>(*bytes) + got, static_cast<int32_t>(want - got),
-                   false, &n);
+    ErrCode e = ReadFromFd(ctx, fd, reinterpret_cast<char*>(*bytes) + got,
+                           static_cast<int32_t>(want - got), false, &n);
     got += std::clamp<int64_t>(n, 0, want - got);
     if (e == kErrEof && got > 0) break;
     if (e == kStatusRetry || (!e && n <= 0)) break;
     if (e) return e;
   }
-  // A full buffer short of the request: the rest does not fit, and the read
+  // A full room short of the request: the rest does not fit, and the read
   // runs again from where it started once the area has grown.
   if (got == want && requested > capacity) {
     if (start >= 0) IoControlFd(ctx, fd, kIoSeekBegin, start, nullptr, nullptr);
@@ -169,6 +224,32 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   }
   *count = static_cast<int32_t>(got / p.size);
   return kOk;
+}
+
+// The outputs: the number of elements when two are asked for, under the
+// values.
+ErrCode PushOutputs(EngineContext* ctx, int32_t outputs, const uint8_t* bytes, int32_t stride,
+                    int32_t count, const SizeRequest& size, const Precision& p) {
+  ErrCode e;
+  if (outputs == 2 && (e = PushRealScalar(ctx, count))) return e;
+  if (outputs >= 1 && (e = PushElements(ctx, bytes, stride, count, size, p))) {
+    Drop(ctx, outputs - 1);
+    return e;
+  }
+  return kOk;
+}
+
+// fread's read and outputs. The outputs take the place of the arguments,
+// so that a large result is never moved down over them; a read is made only when its
+// outputs' descriptors fit, so that no read bytes are lost to a full stack.
+ErrCode ReadFdOutputs(EngineContext* ctx, int32_t fd, int32_t nargin, int32_t outputs,
+                      const SizeRequest& size, const Precision& p) {
+  if (uint64_t{ctx->descTop} - 3 * nargin + 3 * outputs >= ctx->descCap) return kErrStackOverflow;
+  uint8_t* bytes = nullptr;
+  int32_t count = 0;
+  if (ErrCode e = ReadFdBytes(ctx, fd, size, p, &bytes, &count)) return e;
+  return PushInPlaceOfTop(ctx, nargin,
+                          [&] { return PushOutputs(ctx, outputs, bytes, 1, count, size, p); });
 }
 
 }  // namespace
@@ -185,18 +266,15 @@ ErrCode ReadBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, i
   ErrCode e = nargin == 3 ? GetPrecisionArg(ctx, 0, &p) : kOk;
   if (!e && nargin >= 2) e = GetSizeArg(ctx, nargin - 2, &size);
   if (e) return e;
+  const int32_t outputs = nargout > 1 ? 2 : nargout != 0;
   const uint8_t* bytes = nullptr;
   int32_t stride = 1, count = 0;
   if (option == 0) {
     int32_t fd;
-    e = GetFileIdArg(ctx, nargin - 1, &fd);
-    uint8_t* buffer = nullptr;
+    if ((e = GetFileIdArg(ctx, nargin - 1, &fd))) return e;
+    if (size.maxElements != 0) return ReadFdOutputs(ctx, fd, nargin, outputs, size, p);
     // Nothing to read: the descriptor must still name a file.
-    if (!e)
-      e = size.maxElements == 0 ? CheckReadableFd(ctx, fd)
-                                : ReadFdBytes(ctx, fd, size, p, &buffer, &count);
-    if (e) return e;
-    bytes = buffer;
+    if ((e = CheckReadableFd(ctx, fd))) return e;
   } else if (size.maxElements == 0) {
     // Nothing to read.
   } else {
@@ -211,12 +289,8 @@ ErrCode ReadBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, i
     if (size.maxElements != kUnlimited) available = std::min(available, size.maxElements);
     count = static_cast<int32_t>(available);
   }
-  const int32_t outputs = nargout > 1 ? 2 : nargout != 0;
-  if (outputs == 2 && (e = PushRealScalar(ctx, count))) return e;
-  if (outputs >= 1 && (e = PushElements(ctx, bytes, stride, count, size, p))) {
-    Drop(ctx, outputs - 1);
-    return e;
-  }
+  // The bytes of sread are its argument's: the outputs go above it.
+  if ((e = PushOutputs(ctx, outputs, bytes, stride, count, size, p))) return e;
   return DropStackEntries(ctx, outputs, nargin);
 }
 
