@@ -536,5 +536,25 @@ TEST(RerunAfterGrowth, CellsAndStructures) {
   });
 }
 
+TEST(RerunAfterGrowth, OutputAndFunctionArguments) {
+  ExpectAll({
+      {"disp", "disp(x)"},
+      {"disp", "disp(A)"},
+      {"fprintf", "fprintf('%d;', x)"},
+      {"fprintf", "fprintf('%s\\n', s)"},
+      {"sprintf", "o1 = sprintf('%5.2f', A)"},
+      {"interp1", "o1 = interp1(1:7, x, [1.5 6.5], 'nearest')"},
+      {"quad", "o1 = quad(@(t) t .^ 2, 0, 1)"},
+      {"fzero", "o1 = fzero(@(t) t ^ 2 - 2, [0 2])"},
+      {"fminbnd", "[o1, o2] = fminbnd(@(t) (t - 1) ^ 2, [0 3])"},
+      {"fminsearch", "o1 = fminsearch(@(p) sum((p - [1 2]) .^ 2), [0 0])"},
+      {"ode45", "[o1, o2] = ode45(@(t, u) -u, [0 1], 1)"},
+      {"feval", "o1 = feval(@plus, x, 1)"},
+      {"cellfun", "o1 = cellfun(@(a) a * 2, {1, 2})"},
+      {"intmax", "o1 = intmax('uint8')"},
+      {"schur", "[o1, o2] = schur(B, 'complex')"},
+  });
+}
+
 }  // namespace
 }  // namespace vke
