@@ -505,6 +505,8 @@ TEST(RerunAfterGrowth, Strings) {
       {"utf8encode", "o1 = utf8encode(s)"},
       {"utf8decode", "o1 = utf8decode(uint8([72 195 169]))"},
       {"swrite", "o1 = swrite(u16)"},
+      {"sread", "o1 = sread(uint8([1 0 2 0]), 2, 'uint16')"},
+      {"swrite", "o1 = swrite(x, 'int16;b')"},
       {"fun2str", "o1 = fun2str(@(a) a + 1)"},
       {"str2fun", "o1 = fun2str(str2fun('sin'))"},
   });
