@@ -15,7 +15,7 @@
 #include "compiler/compile.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/loop/loop.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/values/values.hpp"
 #include "tests/builtins/room_limit.hpp"
 #include "tests/host/command_line.hpp"
@@ -86,15 +86,14 @@ Outcome Run(TestHost& host, const std::string& statement) {
   SetMemoryRetry(ctx, true);
   const std::string text = statement + ";";
   ErrCode e = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
-  int32_t reruns = 0;
-  while (e == kStatusSuspended || (e == kOk && reruns == 0)) {
+  if (e == kOk) e = kStatusSuspended;
+  for (int32_t reruns = 0; e == kStatusSuspended && reruns <= 4;) {
     e = ExecuteBytecode(ctx, 1);
     if (MemoryRetryPending(ctx)) {
       SetMemoryRetry(ctx, true);
       e = kStatusSuspended;
-      if (++reruns > 4) break;
+      reruns++;
     }
-    if (e != kStatusSuspended) break;
   }
   SetMemoryRetry(ctx, false);
   o.code = e;
@@ -110,21 +109,19 @@ std::string OperandTexts(EngineContext* ctx) {
   return text;
 }
 
-// The statement at every point where its function can run out of room:
-// how many runs failed and were run again.
-int32_t ExpectRerunsGiveTheReference(TestHost& host, const RerunCase& c) {
+// The statement at every point where its function can run out of room.
+void ExpectRerunsGiveTheReference(TestHost& host, const RerunCase& c) {
   SCOPED_TRACE(c.statement);
   EngineContext* ctx = host.ctx();
   const std::string operands = OperandTexts(ctx);
   RoomLimit limit(ctx, c.function);
   EXPECT_TRUE(limit.found()) << c.function;
-  if (!limit.found()) return 0;
+  if (!limit.found()) return;
   const Outcome reference = Run(host, c.statement);
   EXPECT_EQ(reference.code, kOk) << reference;
   EXPECT_GT(limit.calls(), 0) << c.function << " is not called";
   std::string unassigned;
   for (int32_t k = 0; k < OutputCount(c.statement); k++) unassigned += "<none>; ";
-  int32_t failures = 0;
   for (RoomPart part : {RoomPart::kData, RoomPart::kDescriptors}) {
     for (uint32_t spare = 0;; spare++) {
       limit.Arm(part, spare);
@@ -138,7 +135,6 @@ int32_t ExpectRerunsGiveTheReference(TestHost& host, const RerunCase& c) {
           << o << "\n  reference: " << reference << "\n  with "
           << (part == RoomPart::kData ? "data units " : "descriptor words ") << spare;
       if (!failed || (o != reference && !IsEngineMemoryCode(o.code))) break;
-      failures++;
       if (spare > 100000) {
         ADD_FAILURE() << "still out of room";
         break;
@@ -146,7 +142,6 @@ int32_t ExpectRerunsGiveTheReference(TestHost& host, const RerunCase& c) {
     }
   }
   EXPECT_EQ(OperandTexts(ctx), operands);
-  return failures;
 }
 
 void ExpectAll(const std::vector<RerunCase>& cases) {
