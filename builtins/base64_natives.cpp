@@ -10,11 +10,12 @@ namespace vke {
 
 // Option 'e' encodes, 'd' decodes. The result is built in all the free
 // data stack space above the input: the text straight as characters, the
-// decoded bytes widened to characters afterwards.
+// decoded bytes widened to characters afterwards. The input stays as given.
 ErrCode Base64Native(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   const uint8_t* bytes;
   int32_t count;
-  ErrCode e = GetValueBytes(ctx, 0, &bytes, &count);
+  DataScratch scratch(ctx);
+  ErrCode e = GetValueBytes(ctx, 0, &scratch, &bytes, &count);
   if (e) return e;
   int32_t room = -1;
   uint16_t* out;

@@ -42,25 +42,36 @@ ErrCode DigestDescriptor(EngineContext* ctx, int32_t fd, DigestState* digest) {
 
 }  // namespace
 
-// Option 's' gives SHA-1, any other MD5. A number is a descriptor.
+// Option 's' gives SHA-1, any other MD5. A number is a descriptor. The
+// text's row comes first, so that a failure for lack of room leaves the
+// argument as given and the descriptor unread.
 ErrCode DigestNative(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
+  const DigestKind& kind = option == 's' ? kSHA1Digest : kMD5Digest;
   DigestState digest;
-  DigestInit(&digest, option == 's' ? kSHA1Digest : kMD5Digest);
-  ErrCode e;
-  if (ViewNumeric(ctx, 0).cls == ValueClass::kDouble) {
+  DigestInit(&digest, kind);
+  uint16_t* text;
+  ErrCode e = PushNewCharRow(ctx, 8 * kind.words, &text);
+  if (e) return e;
+  DataScratch scratch(ctx);
+  if (ViewNumeric(ctx, 1).cls == ValueClass::kDouble) {
     int32_t fd;
-    if ((e = GetIntegerArg(ctx, 0, &fd))) return AllowOverload(e);
-    if ((e = DigestDescriptor(ctx, fd, &digest))) return e;
+    e = GetIntegerArg(ctx, 1, &fd);
+    if (e) e = AllowOverload(e);
+    if (!e) e = DigestDescriptor(ctx, fd, &digest);
   } else {
     const uint8_t* bytes;
     int32_t count;
-    if ((e = GetValueBytes(ctx, 0, &bytes, &count))) return e;
-    DigestUpdate(&digest, bytes, count);
+    e = GetValueBytes(ctx, 1, &scratch, &bytes, &count);
+    if (!e) DigestUpdate(&digest, bytes, count);
+  }
+  if (e) {
+    Drop(ctx);
+    return e;
   }
   DigestFinal(&digest);
   char hex[kMaxDigestHexLength];
   const int32_t length = DigestToHex(&digest, hex);
-  if ((e = PushCString(ctx, length, hex))) return e;
+  for (int32_t i = 0; i < length; i++) text[i] = static_cast<uint8_t>(hex[i]);
   return ReplaceEntryWithTop(ctx, 0);
 }
 

@@ -13,6 +13,21 @@
 
 namespace vke {
 
+namespace {
+
+// Whether the kernel gives a complex value for any element of a real array.
+bool AnyComplexValue(const ElementwiseKernels& kernels, const double* re, int64_t n, int32_t option,
+                     ReciprocalStep reciprocal) {
+  for (int64_t i = 0; i < n; i++) {
+    Real x = re[i];
+    if (reciprocal == ReciprocalStep::kBefore) x = 1 / x;
+    if (kernels.real(x, option).complex) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 ErrCode ApplyElementwise(EngineContext* ctx, const ElementwiseKernels& kernels, int32_t option,
                          ReciprocalStep reciprocal) {
   Shape s;
@@ -23,6 +38,13 @@ ErrCode ApplyElementwise(EngineContext* ctx, const ElementwiseKernels& kernels, 
   if (!complexArg && reciprocal == ReciprocalStep::kNone && kernels.wholeArray &&
       kernels.wholeArray(re, s.count, option))
     return kOk;
+  // The values are written over the argument's, and the first complex one
+  // gives it an imaginary part. Without room for that part, the elements
+  // are tried first, so that the failure leaves the argument as given: the
+  // builtin runs again on it once the area has grown.
+  if (!complexArg && !HasRoomToMakeTopComplex(ctx) &&
+      AnyComplexValue(kernels, re, s.count, option, reciprocal))
+    return kErrDataOverflow;
   for (int64_t i = 0; i < s.count; i++) {
     if (complexArg && (im[i] != 0 || std::signbit(im[i]))) {
       Cx z(re[i], im[i]);

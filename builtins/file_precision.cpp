@@ -16,6 +16,9 @@ struct PrecisionRecord {
 
 // Each name may also be followed by ";l" (little-endian, as without) or
 // ";b" (big-endian for sizes 2, 4 and 8).
+// Room for the longest text of a precision: '*', a name, ";b".
+constexpr int32_t kPrecisionTextBytes = 32;
+
 constexpr PrecisionRecord kPrecisions[] = {
     {"int8", 1, 0, 0, 0},    // signed 8-bit integer
     {"int16", 2, 0, 0, 0},   // signed 16-bit integer
@@ -34,9 +37,14 @@ constexpr PrecisionRecord kPrecisions[] = {
 }  // namespace
 
 ErrCode GetPrecisionArg(EngineContext* ctx, int32_t depth, Precision* out) {
-  const char* text;
+  // Copied out, so that the argument stays as given: a read or write that
+  // fails for lack of room runs again once the area has grown.
+  char buffer[kPrecisionTextBytes];
+  const char* text = buffer;
   int32_t length;
-  if (GetStringArg(ctx, depth, &text, &length)) return kErrBadArg;
+  const ErrCode e = GetStringArgToBuffer(ctx, depth, buffer, sizeof buffer, &length);
+  if (e == kErrObjTooLarge) return kErrUnknownOpt;  // longer than any precision
+  if (e) return kErrBadArg;
   *out = Precision();
   if (length > 0 && text[0] == '*') {
     out->keepClass = true;

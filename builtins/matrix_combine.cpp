@@ -239,6 +239,11 @@ ErrCode CovBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     if (e) return e;
     return PushZeroMatrix(ctx, c, c, false);
   }
+  // The result first, as diff does: the columns are centred in the operand.
+  double* out;
+  e = PushNewMatrix(ctx, c, c, &out, nullptr);
+  if (e) return e;
+  GetNumericArg(ctx, 1, nullptr, nullptr, &re, &im);
   for (double* block : {re, im}) {
     if (!block) continue;
     for (int64_t j = 0; j < c; j++) {
@@ -248,10 +253,6 @@ ErrCode CovBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       for (int64_t r = 0; r < m; r++) block[r * c + j] -= mean;
     }
   }
-  double* out;
-  e = PushNewMatrix(ctx, c, c, &out, nullptr);
-  if (e) return e;
-  GetNumericArg(ctx, 1, nullptr, nullptr, &re, &im);
   const double divisor = flag != 0 ? m : m - 1;
   for (int64_t i = 0; i < c; i++) {
     for (int64_t j = 0; j <= i; j++) {

@@ -80,6 +80,16 @@ ErrCode ReserveDoubles(DataScratch* scratch, EngineContext* ctx, int64_t n, doub
   return e;
 }
 
+// Room for the index outputs of unique over n elements (rows of at most n
+// elements each), checked before its operand is changed.
+ErrCode CheckRoomForIndexRows(EngineContext* ctx, int32_t outputs, int32_t n) {
+  const uint64_t rows = outputs >= 3 ? 2 : outputs - 1;
+  if (rows == 0) return kOk;
+  if (uint64_t{ctx->descTop} + 3 * rows >= ctx->descCap) return kErrStackOverflow;
+  if (uint64_t{ctx->dataTop} + rows * n >= ctx->dataCap) return kErrDataOverflow;
+  return kOk;
+}
+
 // Pushes the index outputs of unique after the values: the kept positions
 // and the group of every element, then puts the first output on top.
 ErrCode PushUniqueIndices(EngineContext* ctx, int32_t outputs, const double* kept, int32_t k,
@@ -156,16 +166,13 @@ void FirstEqualPositions(const NumericView& v, int32_t n, int32_t* first, int32_
 // ones to the front with their indices; groups[i - 1] receives, for the
 // element that came from position i, the number of its value among the
 // kept. Returns the number kept.
-ErrCode KeepDistinct(EngineContext* ctx, const NumericView& v, double* index, double* groups,
-                     DataScratch* scratch, int32_t* count) {
+// A complex vector takes `first`, scratch of 3n int32 (see
+// ReserveDistinctScratch); a real one none.
+int32_t KeepDistinct(const NumericView& v, double* index, double* groups, int32_t* first) {
   int es = ElementBytesOfCode(v.code);
   int32_t n = v.shape.count;
-  int32_t *first = nullptr, *number = nullptr;
+  int32_t* number = nullptr;
   if (v.complex) {
-    uint32_t at;
-    ErrCode e = scratch->Reserve(12ull * n, &at);
-    if (e) return e;
-    first = reinterpret_cast<int32_t*>(ctx->Bytes() + at);
     number = first + n;
     FirstEqualPositions(v, n, first, number + n);
   }
@@ -185,8 +192,7 @@ ErrCode KeepDistinct(EngineContext* ctx, const NumericView& v, double* index, do
     }
     if (groups) groups[static_cast<int64_t>(from) - 1] = group;
   }
-  *count = kept;
-  return kOk;
+  return kept;
 }
 
 // Shortens the row or column of n elements on top to its first k (k >= 1).
@@ -222,6 +228,7 @@ ErrCode UniqueStringList(EngineContext* ctx, int32_t outputs) {
   if (!e) e = ReserveDoubles(&scratch, ctx, n, &kept);
   if (!e) e = ReserveDoubles(&scratch, ctx, n, &groups);
   if (!e) e = scratch.Reserve(4ull * n, &positionsAt);
+  if (!e) e = CheckRoomForIndexRows(ctx, outputs, n);
   if (e) return e;
   // The first string of each run of equal ones is kept.
   auto* positions = reinterpret_cast<int32_t*>(ctx->Bytes() + positionsAt);
@@ -272,26 +279,42 @@ ErrCode UniqueBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
   if (!row && (e = ReshapeTopValue(ctx, 2, column))) return e;
   DataScratch scratch(ctx);
   double *index = nullptr, *groups = nullptr;
+  int32_t* first = nullptr;
   if (outputs >= 2 && (e = ReserveDoubles(&scratch, ctx, n, &index))) return e;
   if (outputs >= 3 && (e = ReserveDoubles(&scratch, ctx, n, &groups))) return e;
-  for (int32_t i = 0; index && i < n; i++) index[i] = i + 1;
   v = ViewNumeric(ctx, 0);
+  if (v.complex && n > 0) {
+    uint32_t at;
+    if ((e = scratch.Reserve(12ull * n, &at))) return e;
+    first = reinterpret_cast<int32_t*>(ctx->Bytes() + at);
+  }
+  // The values are sorted and cut to the distinct ones in place: every
+  // reservation comes first, the index rows' room included, so that a
+  // failure for lack of room leaves the operand as given.
+  if ((e = CheckRoomForIndexRows(ctx, outputs, n))) return e;
+  for (int32_t i = 0; index && i < n; i++) index[i] = i + 1;
   // NaNs sort last in their order, each a value of its own.
   const DimLayout layout{1, 1, n};
   if ((e = SortLines(ctx, v, layout, false, index))) return e;
   int32_t kept = 0;
   if (n > 0) {
-    if ((e = KeepDistinct(ctx, v, index, groups, &scratch, &kept))) return e;
+    kept = KeepDistinct(v, index, groups, first);
     ShrinkTopVector(ctx, kept, row);
   }
   return PushUniqueIndices(ctx, outputs, index, kept, groups, n);
 }
 
+namespace {
+
+// ---- The set operations, composed on the stack ----
+//
+// Each replaces its two operands with its outputs, through steps that
+// rearrange and consume them as they go.
+
 // [c, ia, ib] = union(a, b).
-ErrCode UnionBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
-  if (e) return e;
-  int32_t outputs = nargout < 1 ? 1 : nargout, na = ElementCount(ctx, 1);
+ErrCode Union(EngineContext* ctx, int32_t outputs) {
+  ErrCode e;
+  int32_t na = ElementCount(ctx, 1);
   if ((e = ConcatenateSetArgs(ctx)) || (e = Unique(ctx, outputs >= 2 ? 2 : 1)) || outputs < 2)
     return e;
   DataScratch scratch(ctx);
@@ -307,10 +330,8 @@ ErrCode UnionBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
 // [c, ia, ib] = intersect(a, b): the values found in both, ascending. The
 // unique values of each are put together and made unique once more; a value
 // whose group holds an element of each is in both.
-ErrCode IntersectBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
-  if (e) return e;
-  int32_t outputs = nargout < 1 ? 1 : nargout;
+ErrCode Intersect(EngineContext* ctx, int32_t outputs) {
+  ErrCode e;
   // a b -> ia ua ib ub -> ia ib ua ub -> ia ib jc ic uc
   if ((e = Swap(ctx)) || (e = Unique(ctx, 2)) || (e = MakeTopColumn(ctx))) return e;
   int32_t na = ElementCount(ctx, 0);
@@ -353,15 +374,11 @@ ErrCode IntersectBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) 
 }
 
 // [c, ia] = setdiff(a, b): the values of a not in b, ascending.
-ErrCode SetdiffBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
-  if (e) return e;
-  int32_t outputs = nargout < 1 ? 1 : nargout;
-  if (outputs > 2) return kErrTooManyArgout;
+ErrCode Setdiff(EngineContext* ctx, int32_t outputs) {
+  ErrCode e;
   // a b -> b ia ua -> ia ua ua b -> ia ua ipos c
   if ((e = Swap(ctx)) || (e = Unique(ctx, 2)) || (e = MoveToTop(ctx, 2)) ||
-      (e = DuplicateStackEntries(ctx, 1, 1)) || (e = Swap(ctx)) ||
-      (e = IntersectBuiltin(ctx, 2, 2, 0)))
+      (e = DuplicateStackEntries(ctx, 1, 1)) || (e = Swap(ctx)) || (e = Intersect(ctx, 2)))
     return e;
   DataScratch scratch(ctx);
   double *both, *ia, *inA;
@@ -391,16 +408,13 @@ ErrCode SetdiffBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
 }
 
 // [c, ia, ib] = setxor(a, b): the values in one of a and b only.
-ErrCode SetxorBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
-  if (e) return e;
-  int32_t outputs = nargout < 1 ? 1 : nargout;
+ErrCode Setxor(EngineContext* ctx, int32_t outputs) {
+  ErrCode e;
   // a b -> a b i -> b i ia da -> ia da ib db -> ia ib c
-  if ((e = DuplicateStackEntries(ctx, 0, 2)) || (e = IntersectBuiltin(ctx, 2, 1, 0)) ||
-      (e = MoveToTop(ctx, 2)) || (e = DuplicateStackEntries(ctx, 1, 1)) ||
-      (e = SetdiffBuiltin(ctx, 2, 2, 0)) || (e = MoveToTop(ctx, 3)) || (e = MoveToTop(ctx, 3)) ||
-      (e = SetdiffBuiltin(ctx, 2, 2, 0)) || (e = MoveToTop(ctx, 2)) || (e = Swap(ctx)) ||
-      (e = UnionBuiltin(ctx, 2, 1, 0)))
+  if ((e = DuplicateStackEntries(ctx, 0, 2)) || (e = Intersect(ctx, 1)) ||
+      (e = MoveToTop(ctx, 2)) || (e = DuplicateStackEntries(ctx, 1, 1)) || (e = Setdiff(ctx, 2)) ||
+      (e = MoveToTop(ctx, 3)) || (e = MoveToTop(ctx, 3)) || (e = Setdiff(ctx, 2)) ||
+      (e = MoveToTop(ctx, 2)) || (e = Swap(ctx)) || (e = Union(ctx, 1)))
     return e;
   if (outputs == 1) return DropStackEntries(ctx, 1, 2);
   if (outputs == 2) return DropStackEntries(ctx, 1, 1);
@@ -410,15 +424,14 @@ ErrCode SetxorBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
 
 // ismember(a, s): a logical array of a's shape, true where a's element is
 // in s.
-ErrCode IsmemberBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
-  if (e) return e;
+ErrCode Ismember(EngineContext* ctx) {
+  ErrCode e;
   Shape shape;
   if ((e = GetValueShape(ctx, 1, &shape))) return e;
   // a s -> s j i u -> j u s -> j iu
   if ((e = Swap(ctx)) || (e = Unique(ctx, 3)) || (e = DropStackEntries(ctx, 1, 1))) return e;
   int32_t nU = ElementCount(ctx, 0);
-  if ((e = MoveToTop(ctx, 2)) || (e = IntersectBuiltin(ctx, 2, 2, 0)) || (e = Drop(ctx))) return e;
+  if ((e = MoveToTop(ctx, 2)) || (e = Intersect(ctx, 2)) || (e = Drop(ctx))) return e;
   DataScratch scratch(ctx);
   double *found, *groups, *flags;
   int32_t nFound, n;
@@ -438,6 +451,54 @@ ErrCode IsmemberBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
     out[p] = q >= 0 && q < nU && flags[q] != 0;
   }
   return DropStackEntries(ctx, 1, 2);
+}
+
+// Runs a set operation on copies of the two operands on top: a failure
+// drops the copies and whatever the steps left above them, so that the
+// operands stay as given (a failure for lack of room runs the builtin again
+// once the area has grown); on success the operands under the outputs go.
+template <typename Operation>
+ErrCode OnCopiesOfOperands(EngineContext* ctx, int32_t outputs, Operation operation) {
+  ErrCode e = CheckArgumentTypes(ctx, 2, nullptr);
+  if (e) return e;
+  const uint32_t level = ctx->descTop;
+  if ((e = DuplicateStackEntries(ctx, 0, 2))) return e;
+  if ((e = operation())) {
+    if (ctx->descTop > level) Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
+    return e;
+  }
+  return DropStackEntries(ctx, outputs, 2);
+}
+
+int32_t OutputsOf(int32_t nargout) {
+  return nargout < 1 ? 1 : nargout;
+}
+
+}  // namespace
+
+ErrCode UnionBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  const int32_t outputs = OutputsOf(nargout);
+  return OnCopiesOfOperands(ctx, outputs, [&] { return Union(ctx, outputs); });
+}
+
+ErrCode IntersectBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  const int32_t outputs = OutputsOf(nargout);
+  return OnCopiesOfOperands(ctx, outputs, [&] { return Intersect(ctx, outputs); });
+}
+
+ErrCode SetdiffBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  const int32_t outputs = OutputsOf(nargout);
+  if (outputs > 2) return kErrTooManyArgout;
+  return OnCopiesOfOperands(ctx, outputs, [&] { return Setdiff(ctx, outputs); });
+}
+
+ErrCode SetxorBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
+  const int32_t outputs = OutputsOf(nargout);
+  return OnCopiesOfOperands(ctx, outputs, [&] { return Setxor(ctx, outputs); });
+}
+
+ErrCode IsmemberBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
+  return OnCopiesOfOperands(ctx, 1, [&] { return Ismember(ctx); });
 }
 
 }  // namespace vke

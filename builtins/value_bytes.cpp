@@ -7,12 +7,17 @@
 
 namespace vke {
 
-ErrCode GetValueBytes(EngineContext* ctx, int32_t depth, const uint8_t** bytes, int32_t* count) {
+ErrCode GetValueBytes(EngineContext* ctx, int32_t depth, DataScratch* scratch,
+                      const uint8_t** bytes, int32_t* count) {
   const NumericView v = ViewNumeric(ctx, depth);
   if (v.cls == ValueClass::kChar) {
-    const char* text;
-    GetStringArg(ctx, depth, &text, count);
-    *bytes = reinterpret_cast<const uint8_t*>(text);
+    const int32_t n = v.shape.count;
+    uint32_t at;
+    if (ErrCode e = scratch->Reserve(n, &at)) return e;
+    uint8_t* out = ctx->Bytes() + at;
+    for (int32_t i = 0; i < n; i++) out[i] = v.elements[2 * i];
+    *bytes = out;
+    *count = n;
     return kOk;
   }
   if (v.cls != ValueClass::kLogical && v.cls != ValueClass::kInteger) return kErrWrongTypeOverload;

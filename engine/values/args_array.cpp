@@ -161,6 +161,17 @@ ErrCode MakeTopReal(EngineContext* ctx) {
   return kOk;
 }
 
+bool HasRoomToMakeTopComplex(EngineContext* ctx) {
+  const ValueDescriptor* d = DescAt(ctx, 0);
+  uint64_t units = d->size;  // a plain matrix doubles
+  if (!IsPlain(*d)) {
+    const NumericView v = ViewNumeric(ctx, 0);
+    units =
+        TypedArrayUnits(v.shape.ndims, 2ull * v.shape.count * ElementBytesOfCode(v.code)) - d->size;
+  }
+  return uint64_t{ctx->dataTop} + units <= ctx->dataCap;
+}
+
 ErrCode MakeTopComplex(EngineContext* ctx, void** imaginary) {
   ValueDescriptor* d = DescAt(ctx, 0);
   uint8_t* data = DataAt(ctx, 0);

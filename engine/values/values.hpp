@@ -119,6 +119,9 @@ ErrCode GetElementwiseOperands(EngineContext* ctx, int32_t n, Shape* shape,
                                ElementwiseOperand* operands);
 ErrCode MakeTopReal(EngineContext* ctx);
 ErrCode MakeTopComplex(EngineContext* ctx, void** imaginary);
+// Whether MakeTopComplex finds room for the imaginary part of the real array
+// on top.
+bool HasRoomToMakeTopComplex(EngineContext* ctx);
 bool IsCharArray(EngineContext* ctx, int32_t depth);
 // A real double matrix whose elements lie in its own stack entry (not a
 // reference into a variable): an operation that consumes it may write its
