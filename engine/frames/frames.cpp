@@ -11,6 +11,7 @@
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
+#include "engine/heap_fast.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"
 
@@ -56,17 +57,21 @@ struct LocatedFunction {
 constexpr uint32_t kLocatedFunctions = 16;
 thread_local LocatedFunction tLocated[kLocatedFunctions];
 
-ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* t) {
+// The located target of a compiled function: the table's when known, else
+// located into *scratch.
+ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* scratch,
+                           const CallTarget** t) {
   LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
   const uint32_t generation = CodeGeneration();
   const uint8_t* code = ctx->CodeBytes();
   if (known.function == function && known.ctx == ctx && known.generation == generation &&
-      known.code == code) {
-    *t = known.target;
+      known.code == code) [[likely]] {
+    *t = &known.target;
     return kOk;
   }
-  const ErrCode e = LocateCompiled(ctx, function, t);
-  if (!e) known = {ctx, code, generation, function, *t};
+  const ErrCode e = LocateCompiled(ctx, function, scratch);
+  if (!e) known = {ctx, code, generation, function, *scratch};
+  *t = scratch;
   return e;
 }
 
@@ -224,12 +229,17 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   ctx->dataTop = dataStart;
   ctx->curFrame = previous;
   if (item) {
-    PushItem(ctx, item);
+    // The room was checked above: the result goes where the frame began.
+    const ValueDescriptor d = Load<ValueDescriptor>(item);
+    Store(ctx->DescWords() + f, d);
+    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, d.size);
+    ctx->descTop = static_cast<uint32_t>(f) + 3;
+    ctx->dataTop = dataStart + d.size;
   } else if (wanted < 0) {
     PushNoValue(ctx);
   }
-  FreeEngineBlock(ctx, static_cast<int32_t>(first));
-  for (int32_t i = 1; i < vars; i++) FreeEngineBlock(ctx, static_cast<int32_t>(slots[i]));
+  FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(first));
+  for (int32_t i = 1; i < vars; i++) FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(slots[i]));
   ctx->cpKind = back.kind;
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;
@@ -242,19 +252,21 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
                              int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
   if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
-  CallTarget t;
-  if (function >= 0) {
-    ErrCode e = LocateCompiledOnce(ctx, function, &t);
+  CallTarget located;
+  const CallTarget* target = &located;
+  if (function >= 0) [[likely]] {
+    ErrCode e = LocateCompiledOnce(ctx, function, &located, &target);
     if (e) return e;
   } else if (function == kCallInline) {
-    ErrCode e = LocateInline(ctx, inputs, &t);
+    ErrCode e = LocateInline(ctx, inputs, &located);
     if (e) return e;
   } else if (function == kCallText) {
     if (inputs > 0) return kErrIllegal;
-    t.header.outputs = 1;
+    located.header.outputs = 1;
   } else {
     return kErrIllegal;
   }
+  const CallTarget& t = *target;
   const FunctionHeader& h = t.header;
   if (inputs > h.FixedInputs() && !h.Varargin()) return kErrTooManyArgin;
   if (outputs > h.FixedOutputs() && !h.Varargout()) return kErrTooManyArgout;
@@ -273,7 +285,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   for (int32_t j = 0; j < named; j++) {
     const ValueDescriptor d = Load<ValueDescriptor>(w + 3 * j);
     int32_t block;
-    if (AllocEngineBlock(ctx, d.size + kItemHeaderUnits, &block)) {
+    if (AllocBlockAtWalkStart(ctx, d.size + kItemHeaderUnits, &block)) {
       RestoreMovedInputs(ctx, frame, j);
       return kErrVarOverflow;
     }

@@ -150,7 +150,11 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
   if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
     // Compiled already, and no class method can take the call: straight in.
     // Nothing runs but the frame's set-up, so the code stays where it is.
-    SetCodePointer(ctx, run.ip);
+    if (ctx->cpKind == kCodeArea) [[likely]]
+      ctx->cpOffset =
+          static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(run.ip) - ctx->CodeBytes());
+    else
+      SetCodePointer(ctx, run.ip);
     CallInfo info;
     info.returnTo = {ctx->cpKind, ctx->cpOffset};
     info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
