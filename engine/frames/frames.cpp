@@ -248,6 +248,118 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
 
 }  // namespace
 
+namespace {
+
+// Moves the first `named` of the inputs (descriptors from word `frame`) into
+// blocks; each moved input's descriptor word 0 keeps its block until the
+// frame is built. The inputs' data lies in order from the first input's, at
+// the end of the data stack: *inputUnits gives its size. kErrVarOverflow,
+// nothing moved, when the heap has no room.
+VKE_HOT_INLINE ErrCode MoveInputsIntoBlocks(EngineContext* ctx, uint32_t frame, int32_t inputs,
+                                            int32_t named, uint32_t* inputUnits) {
+  uint32_t* w = ctx->DescWords() + frame;
+  uint32_t units = 0;
+  for (int32_t j = 0; j < inputs; j++) units += w[3 * j + 1];
+  *inputUnits = units;
+  const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - units);
+  for (int32_t j = 0; j < named; j++) {
+    // The descriptor's words copied as they are, not through a copy of it.
+    const uint32_t size = w[3 * j + 1];
+    int32_t block;
+    if (AllocBlockAtWalkStart(ctx, size + kItemHeaderUnits, &block)) [[unlikely]] {
+      RestoreMovedInputs(ctx, frame, j);
+      return kErrVarOverflow;
+    }
+    uint8_t* item = BlockData(ctx, block);
+    Store<uint64_t>(item, Load<uint64_t>(w + 3 * j));
+    Store<uint64_t>(item + 8, w[3 * j + 2]);  // the word, then 0
+    CopyUnits(item + kItemHeaderBytes, data, size);
+    data += 8ull * size;
+    w[3 * j] = static_cast<uint32_t>(block);
+  }
+  return kOk;
+}
+
+// The words of a new frame's header that depend on the call.
+struct FrameStart {
+  uint32_t frame;
+  int32_t function;
+  int32_t inputs;
+  int32_t wanted;     // kFwResultsWanted
+  int32_t delivered;  // kFwResultsDelivered
+  int32_t headerWord;
+  uint32_t vars;
+};
+
+// Writes the header of the frame at s.frame, makes it current and drops the
+// inputs' data: the slots are in place.
+VKE_HOT_INLINE void OpenFrame(EngineContext* ctx, const CallInfo& info, const FrameStart& s,
+                              uint32_t inputUnits) {
+  const uint32_t stopRequest = InitialStopRequest(ctx, s.function);
+  const int32_t caller = ctx->curFrame;
+  uint32_t* w = ctx->DescWords() + s.frame;
+  // Every header word written one by one: a block clear first costs a call
+  // its most expensive instruction.
+  w[kFwReturnKind] = info.returnTo.kind;
+  w[kFwReturnOffset] = info.returnTo.offset;
+  w[kFwBackLink] = caller < 0 ? 0 : s.frame - static_cast<uint32_t>(caller);
+  w[kFwCatchKind] = 0;
+  w[kFwCatchOffset] = 0;
+  w[kFwCatchKeep] = 0;
+  w[kFwCatchKeepExtra] = 0;
+  w[kFwDebugKind] = 0;
+  w[kFwDebugOffset] = 0;
+  w[kFwScope] = static_cast<uint32_t>(info.scope);
+  w[kFwMethodCall] = static_cast<uint32_t>(info.method);
+  w[kFwVarCount] = s.vars;
+  w[kFwResultsWanted] = static_cast<uint32_t>(s.wanted);
+  w[kFwInputsGiven] = static_cast<uint32_t>(s.inputs);
+  w[kFwResultsDelivered] = static_cast<uint32_t>(s.delivered);
+  w[kFwNameCapacity] = 0;
+  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
+  w[kFwEntry] = 0;
+  w[kFwPosition] = static_cast<uint32_t>(-1);
+  w[kFwFunction] = static_cast<uint32_t>(s.function);
+  w[kFwStopRequest] = stopRequest;
+  w[kFwHeader] = static_cast<uint32_t>(s.headerWord);
+  static_assert(kFwHeader + 1 == kFrameHeaderWords, "every header word is written above");
+  ctx->descTop = s.frame + kFrameHeaderWords + s.vars;
+  ctx->dataTop -= inputUnits;
+  ctx->curFrame = static_cast<int32_t>(s.frame);
+}
+
+// The commonest call: a compiled function located before, without
+// varargin, given at most its inputs and asked for at most its outputs, its
+// frame within the stack. CallCompiledFunction's outcome for it, without its
+// other kinds of call; false, with nothing done, for any other call.
+VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                                       int32_t inputs, int32_t outputs, const CallTarget& t,
+                                       ErrCode* e) {
+  const FunctionHeader& h = t.header;
+  const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
+  if (h.Varargin() || inputs > h.inputs || 3 * inputs > kFrameHeaderWords ||
+      (outputs > h.FixedOutputs() && !h.Varargout()) ||
+      uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap)
+    return false;
+  uint32_t inputUnits;
+  *e = MoveInputsIntoBlocks(ctx, frame, inputs, inputs, &inputUnits);
+  if (*e) return true;
+  // The blocks lie under the slots: straight in.
+  uint32_t* w = ctx->DescWords() + frame;
+  uint32_t* slots = w + kFrameHeaderWords;
+  MarkSlotsUnset(slots, h.vars);
+  for (int32_t j = 0; j < inputs; j++) slots[h.outputs + j] = w[3 * j];
+  const int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
+  OpenFrame(ctx, info, {frame, function, inputs, wanted, h.FixedOutputs(), t.headerWord, h.vars},
+            inputUnits);
+  ctx->cpKind = t.codeKind;
+  ctx->cpOffset = t.codeOffset;
+  ctx->cpFlag = 0;
+  return true;
+}
+
+}  // namespace
+
 ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
                              int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
@@ -257,6 +369,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   if (function >= 0) [[likely]] {
     ErrCode e = LocateCompiledOnce(ctx, function, &located, &target);
     if (e) return e;
+    if (EnterKnownFunction(ctx, info, function, inputs, outputs, *target, &e)) return e;
   } else if (function == kCallInline) {
     ErrCode e = LocateInline(ctx, inputs, &located);
     if (e) return e;
@@ -274,28 +387,9 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
   if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
 
-  // Move the inputs into blocks; each moved input's descriptor word 0 keeps
-  // its block until the frame is built. The inputs' data lies in order from
-  // the first input's, at the end of the data stack.
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
-  uint32_t* w = ctx->DescWords() + frame;
-  uint32_t inputUnits = 0;
-  for (int32_t j = 0; j < inputs; j++) inputUnits += w[3 * j + 1];
-  const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - inputUnits);
-  for (int32_t j = 0; j < named; j++) {
-    const ValueDescriptor d = Load<ValueDescriptor>(w + 3 * j);
-    int32_t block;
-    if (AllocBlockAtWalkStart(ctx, d.size + kItemHeaderUnits, &block)) {
-      RestoreMovedInputs(ctx, frame, j);
-      return kErrVarOverflow;
-    }
-    uint8_t* item = BlockData(ctx, block);
-    Store(item, d);
-    Store<int32_t>(item + 12, 0);
-    CopyUnits(item + kItemHeaderBytes, data, d.size);
-    data += 8ull * d.size;
-    w[3 * j] = static_cast<uint32_t>(block);
-  }
+  uint32_t inputUnits;
+  if (MoveInputsIntoBlocks(ctx, frame, inputs, named, &inputUnits)) return kErrVarOverflow;
   int32_t varargin = -1;
   if (h.Varargin() && GatherVarargin(ctx, inputs - named, &varargin)) {
     RestoreMovedInputs(ctx, frame, named);
@@ -303,8 +397,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   }
 
   // Drop the inputs and build the frame where they were.
-  const uint32_t stopRequest = InitialStopRequest(ctx, function);
-  const int32_t caller = ctx->curFrame;
+  uint32_t* w = ctx->DescWords() + frame;
   uint32_t* slots = w + kFrameHeaderWords;
   const uint32_t firstInput = h.outputs;
   if (3 * named <= kFrameHeaderWords) {
@@ -320,36 +413,10 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   }
   if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
 
-  // Every header word written one by one: a block clear first costs a call
-  // its most expensive instruction.
-  w[kFwReturnKind] = info.returnTo.kind;
-  w[kFwReturnOffset] = info.returnTo.offset;
-  w[kFwBackLink] = caller < 0 ? 0 : frame - static_cast<uint32_t>(caller);
-  w[kFwCatchKind] = 0;
-  w[kFwCatchOffset] = 0;
-  w[kFwCatchKeep] = 0;
-  w[kFwCatchKeepExtra] = 0;
-  w[kFwDebugKind] = 0;
-  w[kFwDebugOffset] = 0;
-  w[kFwScope] = static_cast<uint32_t>(info.scope);
-  w[kFwMethodCall] = static_cast<uint32_t>(info.method);
-  w[kFwVarCount] = h.vars;
-  int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
-  w[kFwResultsWanted] = static_cast<uint32_t>(wanted);
-  w[kFwInputsGiven] = static_cast<uint32_t>(inputs);
-  w[kFwResultsDelivered] = function == kCallText ? 0 : static_cast<uint32_t>(h.FixedOutputs());
-  w[kFwNameCapacity] = 0;
-  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
-  w[kFwEntry] = 0;
-  w[kFwPosition] = static_cast<uint32_t>(-1);
-  w[kFwFunction] = static_cast<uint32_t>(function);
-  w[kFwStopRequest] = stopRequest;
-  w[kFwHeader] = static_cast<uint32_t>(t.headerWord);
-  static_assert(kFwHeader + 1 == kFrameHeaderWords, "every header word is written above");
-
-  ctx->descTop = frame + kFrameHeaderWords + h.vars;
-  ctx->dataTop -= inputUnits;
-  ctx->curFrame = static_cast<int32_t>(frame);
+  const int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
+  const int32_t delivered = function == kCallText ? 0 : h.FixedOutputs();
+  OpenFrame(ctx, info, {frame, function, inputs, wanted, delivered, t.headerWord, h.vars},
+            inputUnits);
   if (t.codeKind != kCodeNone) {
     ctx->cpKind = t.codeKind;
     ctx->cpOffset = t.codeOffset;

@@ -238,6 +238,29 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
   EXPECT_EQ(ReturnFromCall(ctx), kOk);
 }
 
+TEST(ReturnFromCall, OneResultWithoutRoomForItsDescriptorLeavesTheFrame) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t f = AddFunction(ctx, {0, 2, 1, 1}, {"y", "x"});
+  for (int pass = 0; pass < 2; pass++) {  // the second call finds the function located
+    PushRealScalar(ctx, 5);
+    ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 1, 1), kOk);
+    const int32_t frame = ctx->curFrame;
+    SetScalar(ctx, 0, 6 + pass);
+    const uint32_t cap = ctx->descCap;
+    ctx->descCap = static_cast<uint32_t>(frame) + 3;
+    EXPECT_EQ(ReturnFromCall(ctx), kErrStackOverflow);
+    EXPECT_EQ(ctx->curFrame, frame);
+    EXPECT_EQ(SlotScalar(ctx, 0), 6 + pass);
+    ctx->descCap = cap;
+    ASSERT_EQ(ReturnFromCall(ctx), kOk);
+    EXPECT_EQ(EntryCount(ctx), 1);
+    EXPECT_EQ(TopScalar(ctx), 6 + pass);
+    Drop(ctx);
+  }
+  EXPECT_TRUE(HeapIsFree(ctx));
+}
+
 TEST(ReturnFromCall, VarargoutSuppliesTheResultsBeyondTheDeclaredOnes) {
   TestHost host;
   EngineContext* ctx = host.ctx();
