@@ -91,19 +91,25 @@ ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
   return kOk;
 }
 
-// Frame word 20 of a new frame: stop at its first line when the caller steps
-// into functions or a breakpoint before the first line names the function.
-uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
-  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] == kStepIntoCalls)
-    return kStopAtNextLine;
-  if (function < 0 || ctx->bpTable <= 0) return 0;
+// Whether a breakpoint before the first line names the function. Out of
+// line: breakpoints are rare.
+[[gnu::noinline]] bool BreakpointBeforeFirstLine(EngineContext* ctx, int32_t function) {
   uint32_t pairs = BlockUnits(ctx, ctx->bpTable);
   if (ctx->bpCount < pairs) pairs = ctx->bpCount;
   const uint8_t* p = BlockData(ctx, ctx->bpTable);
   for (uint32_t i = 0; i < pairs; i++)
-    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1)
-      return kStopAtNextLine;
-  return 0;
+    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1) return true;
+  return false;
+}
+
+// Frame word 20 of a new frame: stop at its first line when the caller steps
+// into functions or a breakpoint before the first line names the function.
+VKE_HOT_INLINE uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
+  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] == kStepIntoCalls)
+    return kStopAtNextLine;
+  if (function < 0 || ctx->bpTable <= 0) [[likely]]
+    return 0;
+  return BreakpointBeforeFirstLine(ctx, function) ? kStopAtNextLine : 0;
 }
 
 // Whether at least n entries lie above the current frame (all entries
