@@ -57,20 +57,25 @@ struct LocatedFunction {
 constexpr uint32_t kLocatedFunctions = 16;
 thread_local LocatedFunction tLocated[kLocatedFunctions];
 
+// The table's located target of a compiled function; null when it is not
+// known there.
+VKE_HOT_INLINE const CallTarget* KnownTarget(EngineContext* ctx, int32_t function) {
+  const LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
+  if (known.function == function && known.ctx == ctx && known.generation == CodeGeneration() &&
+      known.code == ctx->CodeBytes()) [[likely]]
+    return &known.target;
+  return nullptr;
+}
+
 // The located target of a compiled function: the table's when known, else
 // located into *scratch.
 ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* scratch,
                            const CallTarget** t) {
-  LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
-  const uint32_t generation = CodeGeneration();
-  const uint8_t* code = ctx->CodeBytes();
-  if (known.function == function && known.ctx == ctx && known.generation == generation &&
-      known.code == code) [[likely]] {
-    *t = &known.target;
-    return kOk;
-  }
+  if ((*t = KnownTarget(ctx, function))) return kOk;
   const ErrCode e = LocateCompiled(ctx, function, scratch);
-  if (!e) known = {ctx, code, generation, function, *scratch};
+  if (!e)
+    tLocated[static_cast<uint32_t>(function) % kLocatedFunctions] = {
+        ctx, ctx->CodeBytes(), CodeGeneration(), function, *scratch};
   *t = scratch;
   return e;
 }
@@ -364,18 +369,17 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   return true;
 }
 
-}  // namespace
-
-ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
-                             int32_t inputs, int32_t outputs) {
+// CallCompiledFunction for every kind of call. Out of line, so that the
+// commonest call (EnterKnownFunction) is set up without its work.
+[[gnu::noinline]] ErrCode CallAnyFunction(EngineContext* ctx, const CallInfo& info,
+                                          int32_t function, int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
   if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
   CallTarget located;
   const CallTarget* target = &located;
-  if (function >= 0) [[likely]] {
+  if (function >= 0) {
     ErrCode e = LocateCompiledOnce(ctx, function, &located, &target);
     if (e) return e;
-    if (EnterKnownFunction(ctx, info, function, inputs, outputs, *target, &e)) return e;
   } else if (function == kCallInline) {
     ErrCode e = LocateInline(ctx, inputs, &located);
     if (e) return e;
@@ -431,11 +435,9 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   return kOk;
 }
 
-ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
-  const int32_t f = ctx->curFrame;
-  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
-  uint32_t* w = FrameWords(ctx, f);
-  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+// ReturnFromCall for every return; out of line, as CallAnyFunction.
+[[gnu::noinline]] ErrCode ReturnAnyResults(EngineContext* ctx, int32_t f, uint32_t* w,
+                                           uint32_t* callBack) {
   uint32_t* slots = w + kFrameHeaderWords;
   const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
   int32_t declared = static_cast<int32_t>(w[kFwResultsDelivered]);
@@ -520,6 +522,27 @@ ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;
   return kOk;
+}
+
+}  // namespace
+
+ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                             int32_t inputs, int32_t outputs) {
+  if (function >= 0 && inputs >= 0 && HasEntriesAboveFrame(ctx, inputs)) [[likely]] {
+    ErrCode e;
+    const CallTarget* known = KnownTarget(ctx, function);
+    if (known && EnterKnownFunction(ctx, info, function, inputs, outputs, *known, &e)) return e;
+  }
+  return CallAnyFunction(ctx, info, function, inputs, outputs);
+}
+
+// Out of line: inside the loop it would crowd the code of every instruction.
+[[gnu::noinline]] ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
+  const int32_t f = ctx->curFrame;
+  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
+  uint32_t* w = FrameWords(ctx, f);
+  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+  return ReturnAnyResults(ctx, f, w, callBack);
 }
 
 ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack) {
