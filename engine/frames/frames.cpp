@@ -249,8 +249,14 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   } else if (wanted < 0) {
     PushNoValue(ctx);
   }
+  // The first output first, then the others from the last: the reverse of
+  // the order in which a call commonly takes its blocks (its inputs at the
+  // call, then its locals and outputs as they are first stored, the output
+  // last), so that each block ends where the heap's walk starts when freed,
+  // the quickest free. In the order of the slots a block below one still in
+  // use would be listed first.
   FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(first));
-  for (int32_t i = 1; i < vars; i++) FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(slots[i]));
+  for (int32_t i = vars; i-- > 1;) FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(slots[i]));
   ctx->cpKind = back.kind;
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;
