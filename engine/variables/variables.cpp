@@ -163,6 +163,20 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
                      static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
   if (!unset && StoreScalarVariable(ctx, f, n)) return kOk;
   if (ctx->descTop < 3) return kErrIllegal;
+  if (unset && IsRealDoubleScalar(*DescAt(ctx, 0))) {
+    // The commonest first value, a function's output for one: a block of a
+    // scalar's size written whole. Without room the general path below
+    // fails as it would.
+    int32_t block;
+    if (AllocBlockAtWalkStart(ctx, 3, &block) == kOk) {
+      ScopeSlots::WriteScalar(BlockData(ctx, block),
+                              Load<double>(ctx->DataUnits() + ctx->dataTop - 1));
+      ctx->DescWords()[position] = static_cast<uint32_t>(block);
+      ctx->descTop -= 3;
+      ctx->dataTop -= 1;
+      return kOk;
+    }
+  }
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
