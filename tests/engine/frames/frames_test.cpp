@@ -474,6 +474,11 @@ TEST(CallCompiledFunction, StepIntoAndEarlyBreakpointsStopAtTheFirstLine) {
   Frame(ctx)[kFwStopRequest] = kStepIntoCalls;
   ASSERT_EQ(CallCompiledFunction(ctx, {}, g, 0, 0), kOk);
   EXPECT_EQ(Word(ctx, kFwStopRequest), 2);
+  // Called again, located before: the breakpoint still stops it.
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 0, 0), kOk);
+  EXPECT_EQ(Word(ctx, kFwStopRequest), 2);
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, g, 0, 0), kOk);
+  EXPECT_EQ(Word(ctx, kFwStopRequest), 0);
 }
 
 TEST(FrameQueries, AFrameWithoutTheBaseBelowIt) {
