@@ -263,10 +263,6 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   return kOk;
 }
 
-}  // namespace
-
-namespace {
-
 // Moves the first `named` of the inputs (descriptors from word `frame`) into
 // blocks; each moved input's descriptor word 0 keeps its block until the
 // frame is built. The inputs' data lies in order from the first input's, at
