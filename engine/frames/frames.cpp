@@ -222,7 +222,10 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   } else if (wanted != 0 && wanted != -2) {
     return -1;
   }
-  const uint32_t dataStart = ctx->dataTop - EntryUnitsAbove(ctx, FrameEntriesStart(ctx, f));
+  // The frame's entries, none as a rule when its code returns.
+  const uint32_t entries = FrameEntriesStart(ctx, f);
+  const uint32_t dataStart =
+      ctx->dataTop - (ctx->descTop > entries ? EntryUnitsAbove(ctx, entries) : 0);
   const uint8_t* item = result > 0 ? BlockData(ctx, result) : nullptr;
   if (item) {
     const uint32_t size = Load<ValueDescriptor>(item).size;
