@@ -10,53 +10,11 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/heap_fast.hpp"
 
 namespace vke {
 
 namespace {
-
-inline uint32_t HeaderAt(const uint8_t* heap, uint32_t unit) {
-  return Load<uint32_t>(heap + 8ull * unit);
-}
-inline void SetHeader(uint8_t* heap, uint32_t unit, uint32_t h) {
-  Store<uint32_t>(heap + 8ull * unit, h);
-}
-
-// The commonest allocation: the block where the walk starts is free and,
-// with the free blocks that follow it merged in, large enough. The headers
-// end up exactly as the general walk below leaves them; false, with nothing
-// changed, when the walk has to decide. The walk's start moves behind the
-// block taken.
-inline bool TakeAtWalkStart(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t units,
-                            int32_t* index) {
-  const uint64_t u = ctx->heapListedTo;
-  if (u >= end) return false;
-  const uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
-  if (h & kBlockInUse) return false;
-  uint64_t size = h & kBlockSizeMask;
-  uint64_t next = u + size + 1;
-  if (next > end) return false;
-  // Free followers join as the walk would join them one by one: each only
-  // while it lies inside the heap and the sum still fits a header.
-  while (next < end) {
-    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
-    if (nh & kBlockInUse) break;
-    const uint64_t merged = size + (nh & kBlockSizeMask) + 1;
-    if (merged > kBlockSizeMask) break;
-    size = merged;
-    next = u + size + 1;
-  }
-  if (next > end || size < units) return false;  // a follower ran past the heap, or too small
-  if (size == units) {
-    SetHeader(heap, static_cast<uint32_t>(u), static_cast<uint32_t>(size) | kBlockInUse);
-  } else {
-    SetHeader(heap, static_cast<uint32_t>(u), units | kBlockInUse);
-    SetHeader(heap, static_cast<uint32_t>(u + units + 1), static_cast<uint32_t>(size - units - 1));
-  }
-  *index = static_cast<int32_t>(u + 1);
-  ctx->heapListedTo = static_cast<uint32_t>(u + units + 1);
-  return true;
-}
 
 // The listed free blocks (EngineContext::heapListed): the blocks between
 // them and below heapListedTo are in use, so the walk steps from one to the
@@ -111,10 +69,10 @@ inline bool ListedBlocksPassed(EngineContext* ctx, const uint8_t* heap, uint64_t
                                uint32_t units) {
   for (uint32_t i = 0; i < ctx->heapListedCount; i++) {
     const uint32_t u = ctx->heapListed[i];
-    const uint32_t h = HeaderAt(heap, u);
+    const uint32_t h = HeapHeaderAt(heap, u);
     const uint64_t next = uint64_t{u} + (h & kBlockSizeMask) + 1;
     if ((h & kBlockInUse) || (h & kBlockSizeMask) >= units || next >= end ||
-        !(HeaderAt(heap, static_cast<uint32_t>(next)) & kBlockInUse))
+        !(HeapHeaderAt(heap, static_cast<uint32_t>(next)) & kBlockInUse))
       return false;
   }
   return true;
@@ -124,7 +82,7 @@ inline bool ListedBlocksPassed(EngineContext* ctx, const uint8_t* heap, uint64_t
 // blocks of a call's frame do when they are freed in any order after the
 // call: then the walk's start comes down to it rather than the list growing.
 inline bool EndsAtWalkStart(EngineContext* ctx, uint32_t unit) {
-  return uint64_t{unit} + (HeaderAt(ctx->HeapBytes(), unit) & kBlockSizeMask) + 1 ==
+  return uint64_t{unit} + (HeapHeaderAt(ctx->HeapBytes(), unit) & kBlockSizeMask) + 1 ==
          ctx->heapListedTo;
 }
 
@@ -146,15 +104,15 @@ void LowerWalkStart(EngineContext* ctx, uint32_t unit) {
 // does: one by one, while the sum fits a header. Its size then, or -1 when
 // it runs past the heap, which ends the walk.
 int64_t MergeFollowers(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t u) {
-  uint64_t size = HeaderAt(heap, u) & kBlockSizeMask;
+  uint64_t size = HeapHeaderAt(heap, u) & kBlockSizeMask;
   for (;;) {
     const uint64_t next = u + size + 1;
     if (next > end) return -1;
     if (next == end) return static_cast<int64_t>(size);
-    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+    const uint32_t nh = HeapHeaderAt(heap, static_cast<uint32_t>(next));
     const uint64_t merged = size + (nh & kBlockSizeMask) + 1;
     if ((nh & kBlockInUse) || merged > kBlockSizeMask) return static_cast<int64_t>(size);
-    SetHeader(heap, u, static_cast<uint32_t>(merged));
+    SetHeapHeader(heap, u, static_cast<uint32_t>(merged));
     // The follower's header is gone: off the list, or, merged across the
     // walk's start, the start moves behind the merged block.
     if (next < ctx->heapListedTo)
@@ -169,10 +127,10 @@ int64_t MergeFollowers(EngineContext* ctx, uint8_t* heap, uint64_t end, uint32_t
 // what was taken.
 uint32_t TakeBlock(uint8_t* heap, uint32_t u, uint64_t size, uint32_t units, int32_t* index) {
   if (size == units) {
-    SetHeader(heap, u, units | kBlockInUse);
+    SetHeapHeader(heap, u, units | kBlockInUse);
   } else {
-    SetHeader(heap, u, units | kBlockInUse);
-    SetHeader(heap, u + units + 1, static_cast<uint32_t>(size - units - 1));
+    SetHeapHeader(heap, u, units | kBlockInUse);
+    SetHeapHeader(heap, u + units + 1, static_cast<uint32_t>(size - units - 1));
   }
   *index = static_cast<int32_t>(u + 1);
   return u + units + 1;
@@ -205,7 +163,7 @@ uint32_t TakeBlock(uint8_t* heap, uint32_t u, uint64_t size, uint32_t units, int
   bool listing = true;  // every free block passed is listed
   while (!ended && u < end) {
     if (listing) ctx->heapListedTo = static_cast<uint32_t>(u);
-    const uint32_t h = HeaderAt(heap, static_cast<uint32_t>(u));
+    const uint32_t h = HeapHeaderAt(heap, static_cast<uint32_t>(u));
     if (h & kBlockInUse) {
       const uint64_t next = u + (h & kBlockSizeMask) + 1;
       if (next > end) break;
@@ -284,29 +242,14 @@ void NoteFreeBlock(EngineContext* ctx, uint32_t unit) {
 }
 
 void FreeEngineBlock(EngineContext* ctx, int32_t index) {
-  if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return;
-  uint8_t* heap = ctx->HeapBytes();
-  const uint32_t h = HeaderAt(heap, index - 1);
-  SetHeader(heap, index - 1, h & ~kBlockInUse);
-  if (!(h & kBlockInUse)) return;
-  const auto unit = static_cast<uint32_t>(index - 1);
-  // The commonest free, a returning call's: nothing listed and the block
-  // ends where the walk starts, which comes down to it (NoteFreeBlock's
-  // outcome, without the call).
-  if (ctx->heapListedCount == 0 && ctx->heapFreeFrom == ctx->heapListedTo &&
-      uint64_t{unit} + (h & kBlockSizeMask) + 1 == ctx->heapListedTo) {
-    ctx->heapListedTo = unit;
-    ctx->heapFreeFrom = unit;
-    return;
-  }
-  NoteFreeBlock(ctx, unit);
+  FreeBlockBelowWalkStart(ctx, index);
 }
 
 bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   if (index <= 0 || static_cast<uint32_t>(index) > ctx->heapSize) return false;
   uint8_t* heap = ctx->HeapBytes();
   const uint32_t at = static_cast<uint32_t>(index - 1);
-  const uint32_t h = HeaderAt(heap, at);
+  const uint32_t h = HeapHeaderAt(heap, at);
   uint64_t size = h & kBlockSizeMask;
   if (size >= units) return true;
   const uint64_t end = ctx->heapSize;
@@ -315,7 +258,7 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   const uint64_t first = at + size + 1;
   uint64_t next = first;
   while (size < units && next < end) {
-    const uint32_t nh = HeaderAt(heap, static_cast<uint32_t>(next));
+    const uint32_t nh = HeapHeaderAt(heap, static_cast<uint32_t>(next));
     const uint64_t nsize = nh & kBlockSizeMask;
     if ((nh & kBlockInUse) || next + nsize + 1 > end) break;
     size += nsize + 1;
@@ -323,10 +266,10 @@ bool ExtendEngineBlock(EngineContext* ctx, int32_t index, uint32_t units) {
   }
   if (size < units || size > kBlockSizeMask) return false;
   const bool current = ListIsCurrent(ctx);
-  SetHeader(heap, at, (h & ~kBlockSizeMask) | units);
+  SetHeapHeader(heap, at, (h & ~kBlockSizeMask) | units);
   const uint64_t rest = uint64_t{at} + units + 1;
   if (size > units)
-    SetHeader(heap, static_cast<uint32_t>(rest), static_cast<uint32_t>(size - units - 1));
+    SetHeapHeader(heap, static_cast<uint32_t>(rest), static_cast<uint32_t>(size - units - 1));
   if (!current) {
     // The hint may have named one of the blocks taken in.
     if (ctx->heapFreeFrom > at && ctx->heapFreeFrom < rest)
@@ -356,7 +299,7 @@ ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint
   };
   std::vector<Gap> gaps;
   for (uint64_t u = 0; u < oldSize;) {
-    const uint32_t h = HeaderAt(oldBase, static_cast<uint32_t>(u));
+    const uint32_t h = HeapHeaderAt(oldBase, static_cast<uint32_t>(u));
     const uint64_t next = u + (h & kBlockSizeMask) + 1;
     if (next > oldSize) break;  // the rest is copied whole
     if (!(h & kBlockInUse) && (h & kBlockSizeMask) >= kSkippedFreeUnits)
@@ -386,7 +329,7 @@ ErrCode MoveBlockHeap(uint8_t* oldBase, uint32_t oldSize, uint8_t* newBase, uint
     }
     moveStretch(from, oldSize);
   }
-  if (newSize > oldSize) SetHeader(newBase, oldSize, newSize - oldSize - 1);
+  if (newSize > oldSize) SetHeapHeader(newBase, oldSize, newSize - oldSize - 1);
   return kOk;
 }
 

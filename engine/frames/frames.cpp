@@ -11,6 +11,7 @@
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
+#include "engine/heap_fast.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"
 
@@ -56,17 +57,26 @@ struct LocatedFunction {
 constexpr uint32_t kLocatedFunctions = 16;
 thread_local LocatedFunction tLocated[kLocatedFunctions];
 
-ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* t) {
-  LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
-  const uint32_t generation = CodeGeneration();
-  const uint8_t* code = ctx->CodeBytes();
-  if (known.function == function && known.ctx == ctx && known.generation == generation &&
-      known.code == code) {
-    *t = known.target;
-    return kOk;
-  }
-  const ErrCode e = LocateCompiled(ctx, function, t);
-  if (!e) known = {ctx, code, generation, function, *t};
+// The table's located target of a compiled function; null when it is not
+// known there.
+VKE_HOT_INLINE const CallTarget* KnownTarget(EngineContext* ctx, int32_t function) {
+  const LocatedFunction& known = tLocated[static_cast<uint32_t>(function) % kLocatedFunctions];
+  if (known.function == function && known.ctx == ctx && known.generation == CodeGeneration() &&
+      known.code == ctx->CodeBytes()) [[likely]]
+    return &known.target;
+  return nullptr;
+}
+
+// The located target of a compiled function: the table's when known, else
+// located into *scratch.
+ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* scratch,
+                           const CallTarget** t) {
+  if ((*t = KnownTarget(ctx, function))) return kOk;
+  const ErrCode e = LocateCompiled(ctx, function, scratch);
+  if (!e)
+    tLocated[static_cast<uint32_t>(function) % kLocatedFunctions] = {
+        ctx, ctx->CodeBytes(), CodeGeneration(), function, *scratch};
+  *t = scratch;
   return e;
 }
 
@@ -86,19 +96,25 @@ ErrCode LocateInline(EngineContext* ctx, int32_t depth, CallTarget* t) {
   return kOk;
 }
 
-// Frame word 20 of a new frame: stop at its first line when the caller steps
-// into functions or a breakpoint before the first line names the function.
-uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
-  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] == kStepIntoCalls)
-    return kStopAtNextLine;
-  if (function < 0 || ctx->bpTable <= 0) return 0;
+// Whether a breakpoint before the first line names the function. Out of
+// line: breakpoints are rare.
+[[gnu::noinline]] bool BreakpointBeforeFirstLine(EngineContext* ctx, int32_t function) {
   uint32_t pairs = BlockUnits(ctx, ctx->bpTable);
   if (ctx->bpCount < pairs) pairs = ctx->bpCount;
   const uint8_t* p = BlockData(ctx, ctx->bpTable);
   for (uint32_t i = 0; i < pairs; i++)
-    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1)
-      return kStopAtNextLine;
-  return 0;
+    if (Load<int32_t>(p + 8ull * i) == function && Load<int32_t>(p + 8ull * i + 4) < 1) return true;
+  return false;
+}
+
+// Frame word 20 of a new frame: stop at its first line when the caller steps
+// into functions or a breakpoint before the first line names the function.
+VKE_HOT_INLINE uint32_t InitialStopRequest(EngineContext* ctx, int32_t function) {
+  if (ctx->curFrame >= 0 && FrameWords(ctx, ctx->curFrame)[kFwStopRequest] == kStepIntoCalls)
+    return kStopAtNextLine;
+  if (function < 0 || ctx->bpTable <= 0) [[likely]]
+    return 0;
+  return BreakpointBeforeFirstLine(ctx, function) ? kStopAtNextLine : 0;
 }
 
 // Whether at least n entries lie above the current frame (all entries
@@ -206,7 +222,10 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   } else if (wanted != 0 && wanted != -2) {
     return -1;
   }
-  const uint32_t dataStart = ctx->dataTop - EntryUnitsAbove(ctx, FrameEntriesStart(ctx, f));
+  // The frame's entries, none as a rule when its code returns.
+  const uint32_t entries = FrameEntriesStart(ctx, f);
+  const uint32_t dataStart =
+      ctx->dataTop - (ctx->descTop > entries ? EntryUnitsAbove(ctx, entries) : 0);
   const uint8_t* item = result > 0 ? BlockData(ctx, result) : nullptr;
   if (item) {
     const uint32_t size = Load<ValueDescriptor>(item).size;
@@ -224,37 +243,158 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   ctx->dataTop = dataStart;
   ctx->curFrame = previous;
   if (item) {
-    PushItem(ctx, item);
+    // The room was checked above: the result goes where the frame began.
+    const ValueDescriptor d = Load<ValueDescriptor>(item);
+    Store(ctx->DescWords() + f, d);
+    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, d.size);
+    ctx->descTop = static_cast<uint32_t>(f) + 3;
+    ctx->dataTop = dataStart + d.size;
   } else if (wanted < 0) {
     PushNoValue(ctx);
   }
-  FreeEngineBlock(ctx, static_cast<int32_t>(first));
-  for (int32_t i = 1; i < vars; i++) FreeEngineBlock(ctx, static_cast<int32_t>(slots[i]));
+  // The first output first, then the others from the last: the reverse of
+  // the order in which a call commonly takes its blocks (its inputs at the
+  // call, then its locals and outputs as they are first stored, the output
+  // last), so that each block ends where the heap's walk starts when freed,
+  // the quickest free. In the order of the slots a block below one still in
+  // use would be listed first.
+  FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(first));
+  for (int32_t i = vars; i-- > 1;) FreeBlockBelowWalkStart(ctx, static_cast<int32_t>(slots[i]));
   ctx->cpKind = back.kind;
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;
   return kOk;
 }
 
-}  // namespace
+// Moves the first `named` of the inputs (descriptors from word `frame`) into
+// blocks; each moved input's descriptor word 0 keeps its block until the
+// frame is built. The inputs' data lies in order from the first input's, at
+// the end of the data stack: *inputUnits gives its size. kErrVarOverflow,
+// nothing moved, when the heap has no room.
+VKE_HOT_INLINE ErrCode MoveInputsIntoBlocks(EngineContext* ctx, uint32_t frame, int32_t inputs,
+                                            int32_t named, uint32_t* inputUnits) {
+  uint32_t* w = ctx->DescWords() + frame;
+  uint32_t units = 0;
+  for (int32_t j = 0; j < inputs; j++) units += w[3 * j + 1];
+  *inputUnits = units;
+  const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - units);
+  for (int32_t j = 0; j < named; j++) {
+    // The descriptor's words copied as they are, not through a copy of it.
+    const uint32_t size = w[3 * j + 1];
+    int32_t block;
+    if (AllocBlockAtWalkStart(ctx, size + kItemHeaderUnits, &block)) [[unlikely]] {
+      RestoreMovedInputs(ctx, frame, j);
+      return kErrVarOverflow;
+    }
+    uint8_t* item = BlockData(ctx, block);
+    Store<uint64_t>(item, Load<uint64_t>(w + 3 * j));
+    Store<uint64_t>(item + 8, w[3 * j + 2]);  // the word, then 0
+    CopyUnits(item + kItemHeaderBytes, data, size);
+    data += 8ull * size;
+    w[3 * j] = static_cast<uint32_t>(block);
+  }
+  return kOk;
+}
 
-ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
-                             int32_t inputs, int32_t outputs) {
+// The words of a new frame's header that depend on the call.
+struct FrameStart {
+  uint32_t frame;
+  int32_t function;
+  int32_t inputs;
+  int32_t wanted;     // kFwResultsWanted
+  int32_t delivered;  // kFwResultsDelivered
+  int32_t headerWord;
+  uint32_t vars;
+};
+
+// Writes the header of the frame at s.frame, makes it current and drops the
+// inputs' data: the slots are in place.
+VKE_HOT_INLINE void OpenFrame(EngineContext* ctx, const CallInfo& info, const FrameStart& s,
+                              uint32_t inputUnits) {
+  const uint32_t stopRequest = InitialStopRequest(ctx, s.function);
+  const int32_t caller = ctx->curFrame;
+  uint32_t* w = ctx->DescWords() + s.frame;
+  // Every header word written one by one: a block clear first costs a call
+  // its most expensive instruction.
+  w[kFwReturnKind] = info.returnTo.kind;
+  w[kFwReturnOffset] = info.returnTo.offset;
+  w[kFwBackLink] = caller < 0 ? 0 : s.frame - static_cast<uint32_t>(caller);
+  w[kFwCatchKind] = 0;
+  w[kFwCatchOffset] = 0;
+  w[kFwCatchKeep] = 0;
+  w[kFwCatchKeepExtra] = 0;
+  w[kFwDebugKind] = 0;
+  w[kFwDebugOffset] = 0;
+  w[kFwScope] = static_cast<uint32_t>(info.scope);
+  w[kFwMethodCall] = static_cast<uint32_t>(info.method);
+  w[kFwVarCount] = s.vars;
+  w[kFwResultsWanted] = static_cast<uint32_t>(s.wanted);
+  w[kFwInputsGiven] = static_cast<uint32_t>(s.inputs);
+  w[kFwResultsDelivered] = static_cast<uint32_t>(s.delivered);
+  w[kFwNameCapacity] = 0;
+  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
+  w[kFwEntry] = 0;
+  w[kFwPosition] = static_cast<uint32_t>(-1);
+  w[kFwFunction] = static_cast<uint32_t>(s.function);
+  w[kFwStopRequest] = stopRequest;
+  w[kFwHeader] = static_cast<uint32_t>(s.headerWord);
+  static_assert(kFwHeader + 1 == kFrameHeaderWords, "every header word is written above");
+  ctx->descTop = s.frame + kFrameHeaderWords + s.vars;
+  ctx->dataTop -= inputUnits;
+  ctx->curFrame = static_cast<int32_t>(s.frame);
+}
+
+// The commonest call: a compiled function located before, without
+// varargin, given at most its inputs and asked for at most its outputs, its
+// frame within the stack. CallCompiledFunction's outcome for it, without its
+// other kinds of call; false, with nothing done, for any other call.
+VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                                       int32_t inputs, int32_t outputs, const CallTarget& t,
+                                       ErrCode* e) {
+  const FunctionHeader& h = t.header;
+  const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
+  if (h.Varargin() || inputs > h.inputs || 3 * inputs > kFrameHeaderWords ||
+      (outputs > h.FixedOutputs() && !h.Varargout()) ||
+      uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap)
+    return false;
+  uint32_t inputUnits;
+  *e = MoveInputsIntoBlocks(ctx, frame, inputs, inputs, &inputUnits);
+  if (*e) return true;
+  // The blocks lie under the slots: straight in.
+  uint32_t* w = ctx->DescWords() + frame;
+  uint32_t* slots = w + kFrameHeaderWords;
+  MarkSlotsUnset(slots, h.vars);
+  for (int32_t j = 0; j < inputs; j++) slots[h.outputs + j] = w[3 * j];
+  const int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
+  OpenFrame(ctx, info, {frame, function, inputs, wanted, h.FixedOutputs(), t.headerWord, h.vars},
+            inputUnits);
+  ctx->cpKind = t.codeKind;
+  ctx->cpOffset = t.codeOffset;
+  ctx->cpFlag = 0;
+  return true;
+}
+
+// CallCompiledFunction for every kind of call. Out of line, so that the
+// commonest call (EnterKnownFunction) is set up without its work.
+[[gnu::noinline]] ErrCode CallAnyFunction(EngineContext* ctx, const CallInfo& info,
+                                          int32_t function, int32_t inputs, int32_t outputs) {
   const int32_t below = function == kCallInline ? 1 : 0;
   if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs + below)) return kErrIllegal;
-  CallTarget t;
+  CallTarget located;
+  const CallTarget* target = &located;
   if (function >= 0) {
-    ErrCode e = LocateCompiledOnce(ctx, function, &t);
+    ErrCode e = LocateCompiledOnce(ctx, function, &located, &target);
     if (e) return e;
   } else if (function == kCallInline) {
-    ErrCode e = LocateInline(ctx, inputs, &t);
+    ErrCode e = LocateInline(ctx, inputs, &located);
     if (e) return e;
   } else if (function == kCallText) {
     if (inputs > 0) return kErrIllegal;
-    t.header.outputs = 1;
+    located.header.outputs = 1;
   } else {
     return kErrIllegal;
   }
+  const CallTarget& t = *target;
   const FunctionHeader& h = t.header;
   if (inputs > h.FixedInputs() && !h.Varargin()) return kErrTooManyArgin;
   if (outputs > h.FixedOutputs() && !h.Varargout()) return kErrTooManyArgout;
@@ -262,28 +402,9 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
   if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
 
-  // Move the inputs into blocks; each moved input's descriptor word 0 keeps
-  // its block until the frame is built. The inputs' data lies in order from
-  // the first input's, at the end of the data stack.
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
-  uint32_t* w = ctx->DescWords() + frame;
-  uint32_t inputUnits = 0;
-  for (int32_t j = 0; j < inputs; j++) inputUnits += w[3 * j + 1];
-  const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - inputUnits);
-  for (int32_t j = 0; j < named; j++) {
-    const ValueDescriptor d = Load<ValueDescriptor>(w + 3 * j);
-    int32_t block;
-    if (AllocEngineBlock(ctx, d.size + kItemHeaderUnits, &block)) {
-      RestoreMovedInputs(ctx, frame, j);
-      return kErrVarOverflow;
-    }
-    uint8_t* item = BlockData(ctx, block);
-    Store(item, d);
-    Store<int32_t>(item + 12, 0);
-    CopyUnits(item + kItemHeaderBytes, data, d.size);
-    data += 8ull * d.size;
-    w[3 * j] = static_cast<uint32_t>(block);
-  }
+  uint32_t inputUnits;
+  if (MoveInputsIntoBlocks(ctx, frame, inputs, named, &inputUnits)) return kErrVarOverflow;
   int32_t varargin = -1;
   if (h.Varargin() && GatherVarargin(ctx, inputs - named, &varargin)) {
     RestoreMovedInputs(ctx, frame, named);
@@ -291,8 +412,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   }
 
   // Drop the inputs and build the frame where they were.
-  const uint32_t stopRequest = InitialStopRequest(ctx, function);
-  const int32_t caller = ctx->curFrame;
+  uint32_t* w = ctx->DescWords() + frame;
   uint32_t* slots = w + kFrameHeaderWords;
   const uint32_t firstInput = h.outputs;
   if (3 * named <= kFrameHeaderWords) {
@@ -308,36 +428,10 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   }
   if (h.Varargin()) slots[firstInput + h.FixedInputs()] = static_cast<uint32_t>(varargin);
 
-  // Every header word written one by one: a block clear first costs a call
-  // its most expensive instruction.
-  w[kFwReturnKind] = info.returnTo.kind;
-  w[kFwReturnOffset] = info.returnTo.offset;
-  w[kFwBackLink] = caller < 0 ? 0 : frame - static_cast<uint32_t>(caller);
-  w[kFwCatchKind] = 0;
-  w[kFwCatchOffset] = 0;
-  w[kFwCatchKeep] = 0;
-  w[kFwCatchKeepExtra] = 0;
-  w[kFwDebugKind] = 0;
-  w[kFwDebugOffset] = 0;
-  w[kFwScope] = static_cast<uint32_t>(info.scope);
-  w[kFwMethodCall] = static_cast<uint32_t>(info.method);
-  w[kFwVarCount] = h.vars;
-  int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
-  w[kFwResultsWanted] = static_cast<uint32_t>(wanted);
-  w[kFwInputsGiven] = static_cast<uint32_t>(inputs);
-  w[kFwResultsDelivered] = function == kCallText ? 0 : static_cast<uint32_t>(h.FixedOutputs());
-  w[kFwNameCapacity] = 0;
-  w[kFwContinue] = info.callBack ? ctx->nativeContinuation : 0;
-  w[kFwEntry] = 0;
-  w[kFwPosition] = static_cast<uint32_t>(-1);
-  w[kFwFunction] = static_cast<uint32_t>(function);
-  w[kFwStopRequest] = stopRequest;
-  w[kFwHeader] = static_cast<uint32_t>(t.headerWord);
-  static_assert(kFwHeader + 1 == kFrameHeaderWords, "every header word is written above");
-
-  ctx->descTop = frame + kFrameHeaderWords + h.vars;
-  ctx->dataTop -= inputUnits;
-  ctx->curFrame = static_cast<int32_t>(frame);
+  const int32_t wanted = outputs >= 0 ? outputs : (h.outputs > 0 ? -1 : -2);
+  const int32_t delivered = function == kCallText ? 0 : h.FixedOutputs();
+  OpenFrame(ctx, info, {frame, function, inputs, wanted, delivered, t.headerWord, h.vars},
+            inputUnits);
   if (t.codeKind != kCodeNone) {
     ctx->cpKind = t.codeKind;
     ctx->cpOffset = t.codeOffset;
@@ -346,11 +440,9 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   return kOk;
 }
 
-ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
-  const int32_t f = ctx->curFrame;
-  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
-  uint32_t* w = FrameWords(ctx, f);
-  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+// ReturnFromCall for every return; out of line, as CallAnyFunction.
+[[gnu::noinline]] ErrCode ReturnAnyResults(EngineContext* ctx, int32_t f, uint32_t* w,
+                                           uint32_t* callBack) {
   uint32_t* slots = w + kFrameHeaderWords;
   const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
   int32_t declared = static_cast<int32_t>(w[kFwResultsDelivered]);
@@ -435,6 +527,27 @@ ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
   ctx->cpOffset = back.offset;
   if (callBack) *callBack = again;
   return kOk;
+}
+
+}  // namespace
+
+ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
+                             int32_t inputs, int32_t outputs) {
+  if (function >= 0 && inputs >= 0 && HasEntriesAboveFrame(ctx, inputs)) [[likely]] {
+    ErrCode e;
+    const CallTarget* known = KnownTarget(ctx, function);
+    if (known && EnterKnownFunction(ctx, info, function, inputs, outputs, *known, &e)) return e;
+  }
+  return CallAnyFunction(ctx, info, function, inputs, outputs);
+}
+
+// Out of line: inside the loop it would crowd the code of every instruction.
+[[gnu::noinline]] ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
+  const int32_t f = ctx->curFrame;
+  if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
+  uint32_t* w = FrameWords(ctx, f);
+  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+  return ReturnAnyResults(ctx, f, w, callBack);
 }
 
 ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack) {

@@ -150,23 +150,37 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
   if (entry && IsFunctionEntry(*entry) && entry->code > 0 && !HasObjectArgument(ctx, inputs)) {
     // Compiled already, and no class method can take the call: straight in.
     // Nothing runs but the frame's set-up, so the code stays where it is.
-    SetCodePointer(ctx, run.ip);
+    if (ctx->cpKind == kCodeArea) [[likely]]
+      ctx->cpOffset =
+          static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(run.ip) - ctx->CodeBytes());
+    else
+      SetCodePointer(ctx, run.ip);
     CallInfo info;
     info.returnTo = {ctx->cpKind, ctx->cpOffset};
     info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
     const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs);
-    if (e) return e;
+    if (e) {
+      // A frame without room on the stack is where recursion stops: the
+      // stack does not grow for it. A call whose inputs found no room in
+      // the heap runs again once the area has grown.
+      if (e == kErrStackOverflow) ctx->instructionLevel = UINT32_MAX;
+      return e;
+    }
     run.ip = CodeAddress(ctx);
     *straight = run.ip != nullptr;
     return kOk;
   }
-  return CodeMayMove(ctx, run.ip, [&] {
+  const ErrCode e = CodeMayMove(ctx, run.ip, [&] {
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
     return CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
                               inputs, outputs);
   });
+  // What the call by name did before it ran out of room (a compilation, a
+  // method's dispatch) is not undone: it does not run again after growth.
+  if (e && IsEngineMemoryCode(e)) ctx->instructionLevel = UINT32_MAX;
+  return e;
 }
 
 ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {

@@ -268,6 +268,10 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpApplyParen:
     case kOpApplyBrace:
     case kOpParenAfterBrace:
+    // A call whose inputs found no room in the heap has moved nothing
+    // (CallFunctionIndex keeps a frame without room on the stack, and a
+    // call by name that ran out of room, from running again).
+    case kOpCallFn:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

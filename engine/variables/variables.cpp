@@ -7,6 +7,7 @@
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/heap_fast.hpp"
 #include "engine/loop/scalar_variables.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -90,10 +91,12 @@ ErrCode SlotOfScopeFrame(EngineContext* ctx, int32_t f, int32_t n, uint32_t* pos
   return kOk;
 }
 
-// A new block holding the top entry, whose descriptor is d.
-ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor& d, int32_t* block) {
+// A new block holding the top entry, whose descriptor is d. Inline: a
+// function's first store to its output takes it on every call.
+VKE_HOT_INLINE ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor& d,
+                                      int32_t* block) {
   if (uint64_t{d.size} + 2 > kBlockSizeMask) return kErrVarOverflow;
-  ErrCode e = AllocEngineBlock(ctx, d.size + 2, block);
+  ErrCode e = AllocBlockAtWalkStart(ctx, d.size + 2, block);
   if (e) return e;
   uint8_t* item = BlockData(ctx, *block);
   Store(item, d);
@@ -160,6 +163,20 @@ ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
                      static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
   if (!unset && StoreScalarVariable(ctx, f, n)) return kOk;
   if (ctx->descTop < 3) return kErrIllegal;
+  if (unset && IsRealDoubleScalar(*DescAt(ctx, 0))) {
+    // The commonest first value, a function's output for one: a block of a
+    // scalar's size written whole. Without room the general path below
+    // fails as it would.
+    int32_t block;
+    if (AllocBlockAtWalkStart(ctx, 3, &block) == kOk) {
+      ScopeSlots::WriteScalar(BlockData(ctx, block),
+                              Load<double>(ctx->DataUnits() + ctx->dataTop - 1));
+      ctx->DescWords()[position] = static_cast<uint32_t>(block);
+      ctx->descTop -= 3;
+      ctx->dataTop -= 1;
+      return kOk;
+    }
+  }
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;

@@ -9,6 +9,7 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/heap_fast.hpp"
 #include "engine/variables/variables.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
@@ -267,6 +268,38 @@ TEST(BlockHeap, FramesFreedInAnyOrderBringTheWalkStartDown) {
   ASSERT_EQ(AllocEngineBlock(ctx, 8, &again), kOk);
   EXPECT_EQ(again, hole);
   EXPECT_EQ(Header(ctx, again), 8u | kBlockInUse);
+}
+
+TEST(BlockHeap, TheCallPathsInlineAllocationKeepsFirstFit) {
+  // A call's blocks freed at the top: the inline allocation takes the block
+  // at the walk's start, its free followers merged as the walk merges them.
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const uint32_t size = ctx->heapSize;
+  int32_t a, b, c, hole, d;
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 3, &a), kOk);
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 3, &b), kOk);
+  EXPECT_EQ(b, a + 4);
+  FreeEngineBlock(ctx, b);
+  FreeEngineBlock(ctx, a);
+  EXPECT_EQ(ctx->heapListedTo, uint32_t(a - 1));
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 5, &c), kOk);
+  EXPECT_EQ(c, a);
+  EXPECT_EQ(Header(ctx, c), 5u | kBlockInUse);
+  EXPECT_EQ(Header(ctx, c + 6), size - 7);
+  EXPECT_EQ(ctx->heapFreeFrom, ctx->heapListedTo);
+  // A free block listed below the start comes first when it fits: the
+  // request goes to the walk.
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 2, &hole), kOk);
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 3, &d), kOk);
+  FreeEngineBlock(ctx, hole);
+  EXPECT_EQ(ctx->heapListedCount, 1u);
+  ASSERT_EQ(AllocBlockAtWalkStart(ctx, 2, &b), kOk);
+  EXPECT_EQ(b, hole);
+  EXPECT_EQ(ctx->heapListedCount, 0u);
+  // No room anywhere: the allocator's answer, nothing changed.
+  EXPECT_EQ(AllocBlockAtWalkStart(ctx, size, &b), kErrVarOverflow);
+  EXPECT_EQ(Header(ctx, d), 3u | kBlockInUse);
 }
 
 TEST(BlockHeap, ListedBlocksTooSmallLeaveTheWalkStartToTheRequest) {

@@ -238,6 +238,35 @@ TEST(ReturnFromCall, ResultsReplaceTheFrameFirstOnTop) {
   EXPECT_EQ(ReturnFromCall(ctx), kOk);
 }
 
+TEST(ReturnFromCall, OneResultWithoutRoomForItsDescriptorLeavesTheFrame) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  int32_t f = AddFunction(ctx, {0, 2, 1, 1}, {"y", "x"});
+  const uint32_t data = ctx->dataTop;
+  for (int pass = 0; pass < 2; pass++) {  // the second call finds the function located
+    PushRealScalar(ctx, 5);
+    ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 1, 1), kOk);
+    const int32_t frame = ctx->curFrame;
+    SetScalar(ctx, 0, 6 + pass);
+    // Entries of the frame's own on the second pass: they go with it.
+    if (pass) {
+      ASSERT_EQ(PushZeroMatrix(ctx, 2, 3, false), kOk);
+    }
+    const uint32_t cap = ctx->descCap;
+    ctx->descCap = static_cast<uint32_t>(frame) + 3;
+    EXPECT_EQ(ReturnFromCall(ctx), kErrStackOverflow);
+    EXPECT_EQ(ctx->curFrame, frame);
+    EXPECT_EQ(SlotScalar(ctx, 0), 6 + pass);
+    ctx->descCap = cap;
+    ASSERT_EQ(ReturnFromCall(ctx), kOk);
+    EXPECT_EQ(EntryCount(ctx), 1);
+    EXPECT_EQ(TopScalar(ctx), 6 + pass);
+    EXPECT_EQ(ctx->dataTop, data + 1);
+    Drop(ctx);
+  }
+  EXPECT_TRUE(HeapIsFree(ctx));
+}
+
 TEST(ReturnFromCall, VarargoutSuppliesTheResultsBeyondTheDeclaredOnes) {
   TestHost host;
   EngineContext* ctx = host.ctx();
@@ -451,6 +480,11 @@ TEST(CallCompiledFunction, StepIntoAndEarlyBreakpointsStopAtTheFirstLine) {
   Frame(ctx)[kFwStopRequest] = kStepIntoCalls;
   ASSERT_EQ(CallCompiledFunction(ctx, {}, g, 0, 0), kOk);
   EXPECT_EQ(Word(ctx, kFwStopRequest), 2);
+  // Called again, located before: the breakpoint still stops it.
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 0, 0), kOk);
+  EXPECT_EQ(Word(ctx, kFwStopRequest), 2);
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, g, 0, 0), kOk);
+  EXPECT_EQ(Word(ctx, kFwStopRequest), 0);
 }
 
 TEST(FrameQueries, AFrameWithoutTheBaseBelowIt) {

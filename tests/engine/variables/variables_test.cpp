@@ -156,6 +156,18 @@ TEST_F(Variables, AFirstStoreWithoutRoomLeavesTheVariableUnset) {
   EXPECT_EQ(ctx()->descTop, desc - 3);
   ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
   EXPECT_EQ(Elements(ctx()), (std::vector<double>{1, 2, 3}));
+  // A real scalar, whose first store takes a block of its own way, alike.
+  std::vector<int32_t> fillers;
+  for (uint32_t units = ctx()->heapSize; units > 0; units /= 2)
+    while (AllocEngineBlock(ctx(), units, &filler) == kOk) fillers.push_back(filler);
+  PushRealScalar(ctx(), 7);
+  EXPECT_EQ(StoreVariable(ctx(), 2), kErrVarOverflow);
+  EXPECT_EQ(TopScalar(ctx()), 7);
+  for (int32_t block : fillers) FreeEngineBlock(ctx(), block);
+  EXPECT_EQ(LoadVariable(ctx(), 2), kErrUndefVar);
+  ASSERT_EQ(StoreVariable(ctx(), 2), kOk);
+  ASSERT_EQ(LoadVariable(ctx(), 2), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 7);
 }
 
 TEST_F(Variables, AStoreJudgesTheValueBeforeTheVariable) {
