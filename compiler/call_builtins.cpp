@@ -5,6 +5,7 @@
 #include "compiler/compile_memory.hpp"
 #include "engine/code/function_ref.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -65,13 +66,17 @@ ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
 
 ErrCode EvalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   if (nargin != 1) return kErrIllegal;
+  if (ViewNumeric(ctx, 0).cls != ValueClass::kChar) return Overloadable(kErrWrongType);
+  // The text moves to the free end of the data stack for the compilation. It
+  // is narrowed only once there is room for it, as a lack of room runs the
+  // call again on the argument as it stands.
+  WithheldSpace withheld(ctx);
+  char* copy = reinterpret_cast<char*>(
+      withheld.Data(static_cast<uint32_t>(ViewNumeric(ctx, 0).shape.count) + 1));
+  if (!copy) return kErrDataOverflow;
   const char* text;
   int32_t length;
-  if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return Overloadable(e);
-  // The text moves to the free end of the data stack for the compilation.
-  WithheldSpace withheld(ctx);
-  char* copy = reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(length) + 1));
-  if (!copy) return kErrDataOverflow;
+  GetStringArg(ctx, 0, &text, &length);
   std::memcpy(copy, text, length);
   if (ErrCode e = Drop(ctx)) return e;
   int32_t results = nargout;

@@ -3,6 +3,7 @@
 // libraries and declares no globals, sandboxtrust marks a function trusted
 // for such code, and str2obj turns a text into the values it lists.
 #include <cstring>
+#include <string>
 
 #include "compiler/compile.hpp"
 #include "compiler/compile_calls.hpp"
@@ -14,19 +15,24 @@
 #include "engine/frames/frames.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/registry/natives_decl.hpp"
+#include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
 
 ErrCode SandboxNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
+  const NumericView source = ViewNumeric(ctx, nargin - 1);
+  if (source.cls != ValueClass::kChar) return kErrWrongType;
+  // The text moves to the free end of the data stack, withheld from pushes
+  // while it is compiled. It is narrowed only once there is room for it, as
+  // a lack of room runs the call again on the argument as it stands.
+  WithheldSpace withheld(ctx);
+  char* copy =
+      reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(source.shape.count) + 1));
+  if (!copy) return kErrDataOverflow;
   const char* text;
   int32_t length;
-  if (ErrCode e = GetStringArg(ctx, nargin - 1, &text, &length)) return e;
-  // The text moves to the free end of the data stack, withheld from pushes
-  // while it is compiled.
-  WithheldSpace withheld(ctx);
-  char* copy = reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(length) + 1));
-  if (!copy) return kErrDataOverflow;
+  GetStringArg(ctx, nargin - 1, &text, &length);
   std::memcpy(copy, text, static_cast<size_t>(length));
   if (ErrCode e = Drop(ctx, nargin)) return e;
   int32_t results = nargout;
@@ -70,11 +76,16 @@ ErrCode SandboxTrustNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
 
 ErrCode Str2objNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   const int32_t wanted = nargout < 1 ? 1 : nargout;
-  const char* text;
-  int32_t length;
-  if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
+  // A copy of the text is read: the argument stays as given for a run again
+  // after a lack of room.
+  const NumericView source = ViewNumeric(ctx, 0);
+  if (source.cls != ValueClass::kChar) return kErrWrongType;
+  std::string text(static_cast<size_t>(source.shape.count), '\0');
+  for (int32_t i = 0; i < source.shape.count; i++)
+    text[i] = static_cast<char>(source.elements[2 * i]);
+  const auto length = static_cast<int32_t>(text.size());
   int32_t count;
-  if (ErrCode e = EvaluateValueList(ctx, text, length, &count)) return e;
+  if (ErrCode e = EvaluateValueList(ctx, text.c_str(), length, &count)) return e;
   if (count != wanted) {
     Drop(ctx, count);
     return count > wanted ? kErrTooFewArgout : kErrTooManyArgout;

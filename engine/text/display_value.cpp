@@ -17,7 +17,9 @@ using display::FloatBlock;
 
 namespace {
 
-// A line buffer this small shows a structured value by its kind's word.
+// A structured value needs a line buffer larger than this: with less free
+// room its display fails for lack of room before writing anything, so that
+// a run again once the area has grown shows it whole.
 constexpr int32_t kSmallLine = 99;
 // Char rows up to this length show in quotes as list items.
 constexpr int32_t kShortTextColumns = 20;
@@ -265,10 +267,6 @@ ErrCode ShowStructured(DisplayLine& line) {
     if (kind == kKindFreeList) return kOk;
     return Line(line, structLike ? " (empty struct)" : " {}");
   }
-  if (line.size() <= kSmallLine) {
-    e = line.Append(" ");
-    return e ? e : Line(line, object ? "struct" : StructuredWord(kind));
-  }
   if (kind == kKindCell || kind == kKindStructArray) {
     e = AppendSummary(line, kind == kKindCell ? ShapeClass::kCell : ShapeClass::kStruct, 0,
                       parts.shape, kind == kKindCell ? -1 : parts.fields);
@@ -314,12 +312,23 @@ ErrCode ShowValue(DisplayLine& line, const ValueDescriptor& d, uint8_t* data) {
   }
 }
 
+// Whether the value on top is structured and the free room is too small for
+// the line buffer its display needs.
+bool LacksRoomForStructured(EngineContext* ctx) {
+  if (ctx->descTop < 3 || !IsStructured(*DescAt(ctx, 0))) return false;
+  uint32_t bytes;
+  void* scratch;
+  GetDataStackFree(ctx, &bytes, &scratch);
+  return bytes <= static_cast<uint32_t>(kSmallLine);
+}
+
 }  // namespace
 
 ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop) {
   if (ctx->descTop < 3) return kErrTooFewArgin;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return drop ? Drop(ctx) : kOk;
+  if (LacksRoomForStructured(ctx)) return kErrDataOverflow;
   FlushFd(ctx, fd, kBufferingOn);
   ErrCode e;
   {
@@ -334,6 +343,8 @@ ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop) {
 }
 
 ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop) {
+  // Checked before the name is written, which a run again would repeat.
+  if (LacksRoomForStructured(ctx)) return kErrDataOverflow;
   FlushFd(ctx, kFdOut, kBufferingOn);
   ErrCode e;
   {

@@ -537,6 +537,8 @@ TEST(RerunAfterGrowth, OutputAndFunctionArguments) {
   ExpectAll({
       {"disp", "disp(x)"},
       {"disp", "disp(A)"},
+      {"disp", "disp(c)"},
+      {"disp", "disp(st)"},
       {"fprintf", "fprintf('%d;', x)"},
       {"fprintf", "fprintf('%s\\n', s)"},
       {"sprintf", "o1 = sprintf('%5.2f', A)"},
@@ -550,6 +552,14 @@ TEST(RerunAfterGrowth, OutputAndFunctionArguments) {
       {"cellfun", "o1 = cellfun(@(a) a * 2, {1, 2})"},
       {"intmax", "o1 = intmax('uint8')"},
       {"schur", "[o1, o2] = schur(B, 'complex')"},
+      {"fclose", "fclose('all')"},
+  });
+}
+
+// Builtins that read a text argument and then may lack room.
+TEST(RerunAfterGrowth, TextArguments) {
+  ExpectAll({
+      {"exist", "o1 = exist('x', 'v')"},
   });
 }
 

@@ -8,7 +8,10 @@
 #include "compiler/compile.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
+#include "engine/errors/errors.hpp"
 #include "engine/frames/function_block.hpp"
+#include "engine/registry/natives_decl.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -46,6 +49,27 @@ TEST(SandboxTrustNative, MarksTheCompiledFunction) {
   EXPECT_TRUE(flags("helper") & kFnTrusted);
   EXPECT_FALSE(flags("other") & kFnTrusted);
   EXPECT_EQ(test::RunCommandLine(ctx, "sandboxtrust('nosuchfunction')"), kErrUndefFun);
+}
+
+// A text native that lacks room fails before it changes its argument: the
+// loop runs it again on the same text once the area has grown.
+TEST(TextNatives, LackOfRoomLeavesTheTextAsGiven) {
+  test::TestHost host;
+  EngineContext* ctx = host.ctx();
+  const char kText[] = "[1 2], 'two'";
+  for (NativeFn native : {&SandboxNative, &Str2objNative}) {
+    ASSERT_EQ(PushCString(ctx, -1, kText), kOk);
+    const uint32_t cap = ctx->dataCap;
+    ctx->dataCap = ctx->dataTop;
+    const ErrCode e = native(ctx, 1, 1, 0);
+    ctx->dataCap = cap;
+    EXPECT_TRUE(IsEngineMemoryCode(e)) << e;
+    char text[32];
+    int32_t length;
+    ASSERT_EQ(GetStringArgToBuffer(ctx, 0, text, sizeof text, &length), kOk);
+    EXPECT_EQ(std::string(text, length), kText);
+    Drop(ctx);
+  }
 }
 
 }  // namespace

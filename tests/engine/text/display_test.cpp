@@ -292,11 +292,22 @@ TEST_F(Display, ObjectsFunctionsAndUnknownKinds) {
   EXPECT_EQ(EntryCount(ctx), 1);
 }
 
-// With less than 100 bytes free, a structured value shows its kind's word.
-TEST_F(Display, SmallLineBufferShowsKindWords) {
+// With less than 100 bytes free, a structured value fails for lack of room
+// before writing anything, its name included, and keeps its operand; with
+// more it shows whole.
+TEST_F(Display, SmallLineBufferFailsForRoom) {
   PushFiller(80 + 24);
   PushStruct({"a"});  // 24 bytes
-  EXPECT_EQ(Show(), " struct\n");
+  host.ClearOutput();
+  EXPECT_EQ(DisplayValue(ctx, kFdOut, true), kErrDataOverflow);
+  EXPECT_EQ(DisplayNamedValue(ctx, Intern("s"), false, true), kErrDataOverflow);
+  EXPECT_EQ(DispBuiltin(ctx, 1, 0, 0), kErrDataOverflow);
+  EXPECT_EQ(host.Output(kFdOut), "");
+  EXPECT_EQ(EntryCount(ctx), 2);
+  Drop(ctx, 2);
+  PushFiller(200 + 24);
+  PushStruct({"a"});
+  EXPECT_EQ(Show(), "a: 1\n");
 }
 
 TEST_F(Display, NamedValueAndDisp) {
