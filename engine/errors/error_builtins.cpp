@@ -38,11 +38,18 @@ bool IsIdentifierArg(EngineContext* ctx, int32_t depth) {
 }
 
 // The code of the identifier at the depth (a char array; empty gives 0).
+// Read into a buffer of its own, the argument left as given: a new
+// identifier's name may find no room in the code area, and the call runs
+// again once the area has grown.
 ErrCode IdentifierArgCode(EngineContext* ctx, int32_t depth, ErrCode* code) {
-  const char* id;
-  int32_t length;
-  if (GetStringArg(ctx, depth, &id, &length)) return kErrBadArg;
+  const NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls != ValueClass::kChar) return kErrBadArg;
   *code = 0;
+  const int32_t length = v.shape.count;
+  // Longer than any identifier: no table holds it and no name can take it.
+  if (length > kMaxErrorIdentifierLength) return kErrNameTooLong;
+  char id[kMaxErrorIdentifierLength];
+  for (int32_t i = 0; i < length; i++) id[i] = static_cast<char>(v.elements[2 * i]);
   return length > 0 ? ErrorCodeOfIdentifier(ctx, id, length, code) : kOk;
 }
 

@@ -563,5 +563,24 @@ TEST(RerunAfterGrowth, TextArguments) {
   });
 }
 
+// error() with an identifier no table knows adds the identifier to the
+// names; without room for it, it runs again once the area has grown and
+// raises the error under the identifier as given.
+TEST(RerunAfterGrowth, NewErrorIdentifiers) {
+  TestHost host({.areaBytes = 4u << 20});
+  RoomLimit limit(host.ctx(), "error");
+  ASSERT_TRUE(limit.found());
+  for (const std::string id : {"room:first", "room:second_id", "room:x"}) {
+    SCOPED_TRACE(id);
+    limit.Arm(RoomPart::kCode, 0);
+    const Outcome o = vke::Run(
+        host, "try, error('" + id + "', 'text'); catch, e = lasterror(); o1 = e.identifier; end");
+    EXPECT_TRUE(limit.failed());
+    limit.Disarm();
+    EXPECT_EQ(o.code, kOk);
+    EXPECT_EQ(o.values, "'" + id + "'; ");
+  }
+}
+
 }  // namespace
 }  // namespace vke

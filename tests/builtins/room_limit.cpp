@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/code/names.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke::test {
@@ -29,16 +30,19 @@ template <typename Call>
 ErrCode Limited(EngineContext* ctx, Call call) {
   state.calls++;
   if (!state.armed) return call();
-  const uint32_t dataCap = ctx->dataCap, descCap = ctx->descCap;
+  const uint32_t dataCap = ctx->dataCap, descCap = ctx->descCap, codeEnd = ctx->codeEnd;
   if (state.part == RoomPart::kData)
     ctx->dataCap =
         static_cast<uint32_t>(std::min<uint64_t>(dataCap, uint64_t{ctx->dataTop} + state.spare));
-  else
+  else if (state.part == RoomPart::kDescriptors)
     ctx->descCap =
         static_cast<uint32_t>(std::min<uint64_t>(descCap, uint64_t{ctx->descTop} + state.spare));
+  else if (FreeCodeBytes(ctx) > state.spare)
+    ctx->codeEnd = static_cast<uint32_t>((FreeCodeBytes(ctx) - state.spare) / 2 + codeEnd);
   const ErrCode e = call();
   ctx->dataCap = dataCap;
   ctx->descCap = descCap;
+  ctx->codeEnd = codeEnd;
   if (IsEngineMemoryCode(e)) {
     state.armed = false;
     state.failed = true;

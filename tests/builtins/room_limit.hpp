@@ -19,8 +19,10 @@
 
 namespace vke::test {
 
-// The stack whose room a limited call finds short.
-enum class RoomPart { kData, kDescriptors };
+// The part whose room a limited call finds short: a stack, or the code
+// area's free bytes between its code and its names (for functions that
+// only add names: the code's end is put back after the call).
+enum class RoomPart { kData, kDescriptors, kCode };
 
 class RoomLimit {
  public:
@@ -35,7 +37,8 @@ class RoomLimit {
   bool found() const { return found_; }
 
   // The calls from now on, until one fails for lack of room, find `spare`
-  // units (kData) or words (kDescriptors) free beyond what is in use. The
+  // units (kData), words (kDescriptors) or bytes (kCode) free beyond what is
+  // in use. The
   // call counts start again.
   void Arm(RoomPart part, uint32_t spare);
   // Calls without a limit from now on.
