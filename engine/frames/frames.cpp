@@ -4,6 +4,7 @@
 #include "engine/frames/frames.hpp"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "engine/code/code_generation.hpp"
 #include "engine/errors/errors.hpp"
@@ -227,11 +228,12 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   const uint32_t dataStart =
       ctx->dataTop - (ctx->descTop > entries ? EntryUnitsAbove(ctx, entries) : 0);
   const uint8_t* item = result > 0 ? BlockData(ctx, result) : nullptr;
-  if (item) {
-    const uint32_t size = Load<ValueDescriptor>(item).size;
-    if (uint64_t{dataStart} + size >= ctx->dataCap || uint64_t{uint32_t(f)} + 3 >= ctx->descCap)
-      return -1;
-  }
+  // The result's descriptor is read and written word by word, not through
+  // a copy of it.
+  const uint32_t size = item ? Load<uint32_t>(item + offsetof(ValueDescriptor, size)) : 0;
+  if (item &&
+      (uint64_t{dataStart} + size >= ctx->dataCap || uint64_t{uint32_t(f)} + 3 >= ctx->descCap))
+    return -1;
   const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
   const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
   const int32_t previous = PreviousFrame(ctx, f);
@@ -244,11 +246,12 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   ctx->curFrame = previous;
   if (item) {
     // The room was checked above: the result goes where the frame began.
-    const ValueDescriptor d = Load<ValueDescriptor>(item);
-    Store(ctx->DescWords() + f, d);
-    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, d.size);
+    uint32_t* d = ctx->DescWords() + f;
+    Store<uint64_t>(d, Load<uint64_t>(item));
+    Store<uint32_t>(d + 2, Load<uint32_t>(item + 8));
+    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, size);
     ctx->descTop = static_cast<uint32_t>(f) + 3;
-    ctx->dataTop = dataStart + d.size;
+    ctx->dataTop = dataStart + size;
   } else if (wanted < 0) {
     PushNoValue(ctx);
   }
