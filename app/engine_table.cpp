@@ -4,6 +4,8 @@
 // builtins' dispatch rows. Kept apart from the application's part: it
 // references no figure code.
 #include <array>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "app/runtime_tables.hpp"
@@ -13,26 +15,26 @@
 #include "compiler/tool_natives.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
-#include "engine/text/text.hpp"
 
 namespace vke {
 
 namespace {
 
-struct NativeRow {
-  const char* library;
-  NativeFunctionRecord record;
-};
-
 // The libraries of the engine's part, in table order.
-constexpr const char* kLibraries[] = {"@VKE", "!VKE", "!quaternion"};
+constexpr std::string_view kLibraries[] = {"@VKE", "!VKE", "!quaternion"};
+constexpr int kLibraryCount = static_cast<int>(std::size(kLibraries));
 
-std::vector<NativeFunctionRecord> BuildEngineTable() {
-  // VKE_NATIVE(library, name, function, minIn, maxIn, minOut, maxOut, option, kind)
-  const NativeRow rows[] = {
-#define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind) \
-  {lib, MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind)},
-// The folders in table order.
+// The place of a row's library in kLibraries; kLibraryCount for a library
+// of neither part, whose rows are left out.
+constexpr int LibraryIndex(std::string_view library) {
+  int i = 0;
+  while (i < kLibraryCount && kLibraries[i] != library) i++;
+  return i;
+}
+
+// The library of each row, in the order of the rows.
+constexpr int kRowLibrary[] = {
+#define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind) LibraryIndex(lib),
 // clang-format off
 #include "engine/natives.def"
 #include "builtins/natives.def"
@@ -40,19 +42,36 @@ std::vector<NativeFunctionRecord> BuildEngineTable() {
 #include "compiler/natives.def"
 // clang-format on
 #undef VKE_NATIVE
-      {nullptr, {}},
-  };
-  std::vector<NativeFunctionRecord> table;
-  for (const char* lib : kLibraries) {
-    bool any = false;
-    for (const NativeRow& row : rows) {
-      if (!row.library || !StringsEqual(row.library, -1, lib, -1, false)) continue;
-      if (!any) table.push_back(MakeRecord(lib));
-      any = true;
-      table.push_back(row.record);
-    }
+};
+
+// Each library's header record, then its rows in the order of the folders
+// and of their rows, library by library; an empty record ends the table.
+// One pass over the rows, each written straight into its place.
+std::vector<NativeFunctionRecord> BuildEngineTable() {
+  std::array<size_t, kLibraryCount + 1> rows{};
+  for (int library : kRowLibrary) rows[library]++;
+  std::array<size_t, kLibraryCount + 1> next{};
+  size_t size = 0;
+  for (int i = 0; i < kLibraryCount; i++) {
+    if (rows[i] == 0) continue;
+    next[i] = size + 1;
+    size += rows[i] + 1;
   }
-  table.push_back(MakeRecord(""));
+  std::vector<NativeFunctionRecord> table(size + 1);
+  for (int i = 0; i < kLibraryCount; i++)
+    if (rows[i] > 0) table[next[i] - 1] = MakeRecord(kLibraries[i].data());
+  table[size] = MakeRecord("");
+  // VKE_NATIVE(library, name, function, minIn, maxIn, minOut, maxOut, option, kind)
+#define VKE_NATIVE(lib, name, fn, minIn, maxIn, minOut, maxOut, option, kind)       \
+  if constexpr (constexpr int library = LibraryIndex(lib); library < kLibraryCount) \
+    table[next[library]++] = MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind);
+// clang-format off
+#include "engine/natives.def"
+#include "builtins/natives.def"
+#include "numerics/natives.def"
+#include "compiler/natives.def"
+// clang-format on
+#undef VKE_NATIVE
   return table;
 }
 

@@ -1,9 +1,11 @@
 // Whole-array kernels of the commonest real elementwise functions, for
 // arrays whose every element stays real: each call rewrites n doubles in
 // place with values within one unit in the last place of the exact ones.
-// They run four elements at a time where the processor has AVX2 and FMA;
-// elsewhere VectorMathAvailable is false and the callers keep their
-// element-by-element path.
+// They run four elements at a time through the vector library's routines
+// where the processor has AVX2 and FMA; the library is opened at the first
+// use, so a process that never needs it does not load it. Without either,
+// VectorMathAvailable is false and the callers keep their element-by-element
+// path.
 #pragma once
 
 #include <cstdint>
@@ -11,32 +13,32 @@
 namespace vke {
 
 enum class VectorFunction : uint8_t {
-  kExp,
-  kExpm1,
-  kLog,  // x >= 0
-  kLog10,
-  kLog2,
-  kLog1p,  // x >= -1
-  kSin,
-  kCos,
-  kTan,
-  kAtan,
-  kAsin,  // -1 <= x <= 1
-  kAcos,
-  kTanh,
+#define VKE_VECTOR_FUNCTION(name, routine) name,
+#include "builtins/vector_functions.def"
+#undef VKE_VECTOR_FUNCTION
   kCount
 };
 
-using VectorKernel = void (*)(double* x, int64_t n);
-
-// The AVX2 kernels, indexed by VectorFunction.
-extern const VectorKernel kVectorKernelsAvx2[];
-
+// Whether the kernels may run here: the processor's check and, the first
+// time it passes, the library's load. Thread-safe.
 bool VectorMathAvailable();
+
+// The routine of f, loaded; VectorMathAvailable must have been true.
+const void* VectorRoutine(VectorFunction f);
+
+// The routine (of four doubles) applied to x[0..n); the tail past the last
+// group of four goes through it on a padded block, so every element gets the
+// one routine's rounding. Built for AVX2: only after VectorMathAvailable.
+void ApplyVectorRoutineAvx2(const void* routine, double* x, int64_t n);
 
 // f over x[0..n); VectorMathAvailable must be true.
 inline void ApplyVectorFunction(VectorFunction f, double* x, int64_t n) {
-  kVectorKernelsAvx2[static_cast<int>(f)](x, n);
+  ApplyVectorRoutineAvx2(VectorRoutine(f), x, n);
 }
+
+// For tests: the library to open instead of the configured one (null: the
+// configured one), forgetting what was loaded before. Not to be called while
+// another thread runs a kernel.
+void PointVectorMathAt(const char* library);
 
 }  // namespace vke

@@ -54,14 +54,22 @@ VKE_HOT_INLINE bool TakeAtWalkStart(EngineContext* ctx, uint8_t* heap, uint64_t 
   return true;
 }
 
-// AllocEngineBlock for units > 0, inline when nothing is listed below the
-// walk's start and the block there is taken (TakeAtWalkStart).
-VKE_HOT_INLINE ErrCode AllocBlockAtWalkStart(EngineContext* ctx, uint32_t units, int32_t* index) {
+// AllocEngineBlock's outcome for units > 0 when nothing is listed below the
+// walk's start and the block there is taken (TakeAtWalkStart); false, with
+// nothing changed, when the allocator has to decide.
+VKE_HOT_INLINE bool TakeBlockAtWalkStart(EngineContext* ctx, uint32_t units, int32_t* index) {
   if (ctx->heapListedCount == 0 && ctx->heapFreeFrom == ctx->heapListedTo && units > 0 &&
       TakeAtWalkStart(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) [[likely]] {
     ctx->heapFreeFrom = ctx->heapListedTo;
-    return kOk;
+    return true;
   }
+  return false;
+}
+
+// AllocEngineBlock for units > 0, inline when TakeBlockAtWalkStart takes it.
+VKE_HOT_INLINE ErrCode AllocBlockAtWalkStart(EngineContext* ctx, uint32_t units, int32_t* index) {
+  if (TakeBlockAtWalkStart(ctx, units, index)) [[likely]]
+    return kOk;
   return AllocEngineBlock(ctx, units, index);
 }
 

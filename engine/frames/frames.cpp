@@ -4,6 +4,7 @@
 #include "engine/frames/frames.hpp"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "engine/code/code_generation.hpp"
 #include "engine/errors/errors.hpp"
@@ -227,11 +228,12 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   const uint32_t dataStart =
       ctx->dataTop - (ctx->descTop > entries ? EntryUnitsAbove(ctx, entries) : 0);
   const uint8_t* item = result > 0 ? BlockData(ctx, result) : nullptr;
-  if (item) {
-    const uint32_t size = Load<ValueDescriptor>(item).size;
-    if (uint64_t{dataStart} + size >= ctx->dataCap || uint64_t{uint32_t(f)} + 3 >= ctx->descCap)
-      return -1;
-  }
+  // The result's descriptor is read and written word by word, not through
+  // a copy of it.
+  const uint32_t size = item ? Load<uint32_t>(item + offsetof(ValueDescriptor, size)) : 0;
+  if (item &&
+      (uint64_t{dataStart} + size >= ctx->dataCap || uint64_t{uint32_t(f)} + 3 >= ctx->descCap))
+    return -1;
   const SavedCodePointer back{w[kFwReturnKind], w[kFwReturnOffset]};
   const uint32_t again = back.kind != kCodeNone ? w[kFwContinue] : 0;
   const int32_t previous = PreviousFrame(ctx, f);
@@ -244,11 +246,12 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   ctx->curFrame = previous;
   if (item) {
     // The room was checked above: the result goes where the frame began.
-    const ValueDescriptor d = Load<ValueDescriptor>(item);
-    Store(ctx->DescWords() + f, d);
-    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, d.size);
+    uint32_t* d = ctx->DescWords() + f;
+    Store<uint64_t>(d, Load<uint64_t>(item));
+    Store<uint32_t>(d + 2, Load<uint32_t>(item + 8));
+    CopyUnits(ctx->DataBytes() + 8ull * dataStart, item + kItemHeaderBytes, size);
     ctx->descTop = static_cast<uint32_t>(f) + 3;
-    ctx->dataTop = dataStart + d.size;
+    ctx->dataTop = dataStart + size;
   } else if (wanted < 0) {
     PushNoValue(ctx);
   }
@@ -271,27 +274,44 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
 // frame is built. The inputs' data lies in order from the first input's, at
 // the end of the data stack: *inputUnits gives its size. kErrVarOverflow,
 // nothing moved, when the heap has no room.
+// Moves one input, its descriptor at d and its data at data, into a new
+// block, whose index replaces the descriptor's word 0; false, nothing
+// changed, when the heap has no room.
+VKE_HOT_INLINE bool MoveInputIntoBlock(EngineContext* ctx, uint32_t* d, const uint8_t* data) {
+  // The descriptor's words copied as they are, not through a copy of it.
+  const uint32_t size = d[1];
+  int32_t block;
+  if (AllocBlockAtWalkStart(ctx, size + kItemHeaderUnits, &block)) [[unlikely]]
+    return false;
+  uint8_t* item = BlockData(ctx, block);
+  Store<uint64_t>(item, Load<uint64_t>(d));
+  Store<uint64_t>(item + 8, d[2]);  // the word, then 0
+  CopyUnits(item + kItemHeaderBytes, data, size);
+  d[0] = static_cast<uint32_t>(block);
+  return true;
+}
+
 VKE_HOT_INLINE ErrCode MoveInputsIntoBlocks(EngineContext* ctx, uint32_t frame, int32_t inputs,
                                             int32_t named, uint32_t* inputUnits) {
   uint32_t* w = ctx->DescWords() + frame;
+  if (inputs == 1 && named == 1) {
+    // The commonest call: one input, moved without the loops.
+    *inputUnits = w[1];
+    if (!MoveInputIntoBlock(ctx, w, ctx->DataBytes() + 8ull * (ctx->dataTop - w[1]))) [[unlikely]]
+      return kErrVarOverflow;
+    return kOk;
+  }
   uint32_t units = 0;
   for (int32_t j = 0; j < inputs; j++) units += w[3 * j + 1];
   *inputUnits = units;
   const uint8_t* data = ctx->DataBytes() + 8ull * (ctx->dataTop - units);
   for (int32_t j = 0; j < named; j++) {
-    // The descriptor's words copied as they are, not through a copy of it.
     const uint32_t size = w[3 * j + 1];
-    int32_t block;
-    if (AllocBlockAtWalkStart(ctx, size + kItemHeaderUnits, &block)) [[unlikely]] {
+    if (!MoveInputIntoBlock(ctx, w + 3 * j, data)) [[unlikely]] {
       RestoreMovedInputs(ctx, frame, j);
       return kErrVarOverflow;
     }
-    uint8_t* item = BlockData(ctx, block);
-    Store<uint64_t>(item, Load<uint64_t>(w + 3 * j));
-    Store<uint64_t>(item + 8, w[3 * j + 2]);  // the word, then 0
-    CopyUnits(item + kItemHeaderBytes, data, size);
     data += 8ull * size;
-    w[3 * j] = static_cast<uint32_t>(block);
   }
   return kOk;
 }

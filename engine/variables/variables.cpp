@@ -105,6 +105,45 @@ VKE_HOT_INLINE ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor&
   return kOk;
 }
 
+// StoreVariable for every value. Out of line, so that the real scalars of
+// StoreVariable's own path are stored without its set-up.
+[[gnu::noinline]] ErrCode StoreAnyValue(EngineContext* ctx, int32_t n) {
+  uint32_t position = 0;
+  const ErrCode found = FindVariableSlot(ctx, n, &position);
+  const bool unset = found == kOk && position < ctx->descTop &&
+                     static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
+  if (ctx->descTop < 3) return kErrIllegal;
+  const ValueDescriptor d = *DescAt(ctx, 0);
+  if (d.flags & kFlagNoValue) return Drop(ctx);
+  if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
+  if (d.flags & kFlagReference) return kErrIllegal;
+  if (found) return found;
+  ErrCode e;
+  if (unset) {
+    // The first value of a variable: no block to reuse, free or follow.
+    int32_t block;
+    e = NewBlockForTop(ctx, d, &block);
+    if (e) return e;
+    ctx->DescWords()[position] = static_cast<uint32_t>(block);
+    PopTop(ctx, d);
+    return kOk;
+  }
+  const int32_t old = SlotValueBlock(ctx, position);
+  if (old > 0 && BlockUnits(ctx, old) == d.size + 2) {
+    WriteEntryAsItem(ctx, 0, BlockData(ctx, old));
+    PopTop(ctx, d);
+    return kOk;
+  }
+  // A new block first, so that a full heap leaves the variable as it was.
+  int32_t block;
+  e = NewBlockForTop(ctx, d, &block);
+  if (e) return e;
+  SetSlotValueBlock(ctx, position, block);
+  FreeEngineBlock(ctx, old);
+  PopTop(ctx, d);
+  return kOk;
+}
+
 }  // namespace
 
 ErrCode FindVariableSlot(EngineContext* ctx, int32_t n, uint32_t* position) {
@@ -155,57 +194,29 @@ ErrCode LoadVariable(EngineContext* ctx, int32_t n) {
 }
 
 ErrCode StoreVariable(EngineContext* ctx, int32_t n) {
+  // A real scalar into a variable that holds one, or into an unset one, the
+  // commonest first value (a function's output for one): a block of a
+  // scalar's size written whole where the heap's walk starts. Everything
+  // else, a full heap included, takes the general path, which decides as
+  // it would without these.
   const int32_t f = ScopeFrame(ctx);
-  uint32_t position = 0;
-  const ErrCode found = SlotOfScopeFrame(ctx, f, n, &position);
-  // An unset variable has no block a scalar could go into.
-  const bool unset = found == kOk && position < ctx->descTop &&
-                     static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
-  if (!unset && StoreScalarVariable(ctx, f, n)) return kOk;
-  if (ctx->descTop < 3) return kErrIllegal;
-  if (unset && IsRealDoubleScalar(*DescAt(ctx, 0))) {
-    // The commonest first value, a function's output for one: a block of a
-    // scalar's size written whole. Without room the general path below
-    // fails as it would.
-    int32_t block;
-    if (AllocBlockAtWalkStart(ctx, 3, &block) == kOk) {
-      ScopeSlots::WriteScalar(BlockData(ctx, block),
-                              Load<double>(ctx->DataUnits() + ctx->dataTop - 1));
-      ctx->DescWords()[position] = static_cast<uint32_t>(block);
-      ctx->descTop -= 3;
-      ctx->dataTop -= 1;
-      return kOk;
+  uint32_t position;
+  if (SlotOfScopeFrame(ctx, f, n, &position) == kOk && position < ctx->descTop) {
+    if (static_cast<int32_t>(ctx->DescWords()[position]) > 0) {
+      if (StoreScalarVariable(ctx, f, n)) return kOk;
+    } else if (ctx->descTop >= 3 && IsRealDoubleScalar(*DescAt(ctx, 0))) {
+      int32_t block;
+      if (TakeBlockAtWalkStart(ctx, 3, &block)) {
+        ScopeSlots::WriteScalar(BlockData(ctx, block),
+                                Load<double>(ctx->DataUnits() + ctx->dataTop - 1));
+        ctx->DescWords()[position] = static_cast<uint32_t>(block);
+        ctx->descTop -= 3;
+        ctx->dataTop -= 1;
+        return kOk;
+      }
     }
   }
-  const ValueDescriptor d = *DescAt(ctx, 0);
-  if (d.flags & kFlagNoValue) return Drop(ctx);
-  if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
-  if (d.flags & kFlagReference) return kErrIllegal;
-  if (found) return found;
-  ErrCode e;
-  if (unset) {
-    // The first value of a variable: no block to reuse, free or follow.
-    int32_t block;
-    e = NewBlockForTop(ctx, d, &block);
-    if (e) return e;
-    ctx->DescWords()[position] = static_cast<uint32_t>(block);
-    PopTop(ctx, d);
-    return kOk;
-  }
-  const int32_t old = SlotValueBlock(ctx, position);
-  if (old > 0 && BlockUnits(ctx, old) == d.size + 2) {
-    WriteEntryAsItem(ctx, 0, BlockData(ctx, old));
-    PopTop(ctx, d);
-    return kOk;
-  }
-  // A new block first, so that a full heap leaves the variable as it was.
-  int32_t block;
-  e = NewBlockForTop(ctx, d, &block);
-  if (e) return e;
-  SetSlotValueBlock(ctx, position, block);
-  FreeEngineBlock(ctx, old);
-  PopTop(ctx, d);
-  return kOk;
+  return StoreAnyValue(ctx, n);
 }
 
 ErrCode UnsetVariable(EngineContext* ctx, int32_t n) {

@@ -1,5 +1,5 @@
 // The LAPACK and BLAS routines the "!lapack" natives call, and the f2c
-// run-time's complex helpers. The routines come from the library opened at
+// run-time's complex helpers. The routines come from the libraries opened at
 // their first use (lapack_loader.hpp): each name of lapack_routines.def is a
 // function pointer of vke with the routine's prototype, which calls through
 // the loaded address. Reference calling conventions of the LP64 builds:
@@ -15,6 +15,11 @@
 namespace vke {
 
 using LapackInt = int32_t;
+// A double complex number as the f2c run-time lays it out.
+struct F2cDoubleComplex {
+  double r;
+  double i;
+};
 // The selection function of the sorting Schur routines; null here, as no
 // eigenvalues are sorted.
 using LapackSelect = LapackInt (*)(...);
@@ -52,18 +57,3 @@ struct LapackCall<routine, Result(Parameters...)> {
 #undef VKE_LAPACK_ROUTINE
 
 }  // namespace vke
-
-extern "C" {
-
-// ---- The f2c run-time library's double complex helpers ----
-// A complex number as f2c lays it out: real part, imaginary part.
-struct F2cDoubleComplex {
-  double r;
-  double i;
-};
-void z_sqrt(F2cDoubleComplex* result, F2cDoubleComplex* z);
-void z_log(F2cDoubleComplex* result, F2cDoubleComplex* z);
-// Aborts the process on a zero divisor: call it with a non-zero b only.
-void z_div(F2cDoubleComplex* result, F2cDoubleComplex* a, F2cDoubleComplex* b);
-
-}  // extern "C"

@@ -1,6 +1,7 @@
-// The LAPACK and BLAS libraries opened at their first use: the configured
-// library names (sonames, ':'-separated, given by the build as
-// VKE_LAPACK_LIBRARIES), the resolved addresses and the outcome of the load.
+// The LAPACK, BLAS and f2c run-time libraries opened at their first use:
+// the configured library names (sonames, ':'-separated, given by the build
+// as VKE_LAPACK_LIBRARIES), the resolved addresses and the outcome of the
+// load.
 #include "numerics/lapack/lapack_loader.hpp"
 
 #include <array>

@@ -1,6 +1,6 @@
-// Opening the LAPACK and BLAS libraries at the first use of a routine of
-// lapack_routines.def, and resolving every routine there in one go: a process
-// that calls none of them never loads them.
+// Opening the LAPACK, BLAS and f2c run-time libraries at the first use of a
+// routine of lapack_routines.def, and resolving every routine there in one
+// go: a process that calls none of them never loads them.
 #pragma once
 
 #include "engine/base.hpp"

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "builtins/builtin.hpp"
+#include "builtins/vector_math.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
@@ -337,6 +338,37 @@ TEST(ElementwiseMath, WholeArrayPassesAtTheEdges) {
   EXPECT_TRUE(std::signbit(a.re[0]));
   EXPECT_EQ(a.re[4], 5);
   EXPECT_EQ(Apply(ctx, kOpTanh, {-800, 800, 1e-310}).re, (Values{-1, 1, 1e-310}));
+}
+
+// The vector library is opened at the kernels' first use; one that cannot
+// be opened, or that lacks a routine, leaves them unavailable and the
+// functions take the element-by-element path with the same results.
+TEST(ElementwiseMath, WholeArrayPassesWithoutTheVectorLibrary) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const Values x = {-3, -0.5, 0.25, 1, 2.5, 7, 30};
+  const ArrayValue vectorExp = Apply(ctx, kOpExp, x);
+  const ArrayValue vectorSin = Apply(ctx, kOpSin, x);
+  for (const char* library : {"libabsent-vector.so.3", "libc.so.6"}) {
+    PointVectorMathAt(library);
+    EXPECT_FALSE(VectorMathAvailable()) << library;
+    const ArrayValue e = Apply(ctx, kOpExp, x);
+    const ArrayValue s = Apply(ctx, kOpSin, x);
+    for (size_t k = 0; k < x.size(); k++) {
+      EXPECT_LE(UlpsApart(e.re[k], vectorExp.re[k]), 1) << library << " exp " << x[k];
+      EXPECT_LE(UlpsApart(s.re[k], vectorSin.re[k]), 1) << library << " sin " << x[k];
+    }
+    // Outside the real domain the element path still gives complex values.
+    EXPECT_FALSE(Apply(ctx, kOpLog, {-1, 2}).im.empty());
+  }
+  PointVectorMathAt(nullptr);
+  const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  EXPECT_EQ(VectorMathAvailable(), avx2);
+  if (avx2) {
+    for (int f = 0; f < static_cast<int>(VectorFunction::kCount); f++)
+      EXPECT_NE(VectorRoutine(static_cast<VectorFunction>(f)), nullptr) << f;
+  }
+  EXPECT_EQ(Apply(ctx, kOpExp, x).re, vectorExp.re);
 }
 
 }  // namespace

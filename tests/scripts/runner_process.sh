@@ -1,5 +1,6 @@
 #!/bin/sh
-# The runner as a process: it loads none of the drawing or window libraries;
+# The runner as a process: it loads none of the drawing or window libraries,
+# and the numerical and vector libraries only at their first use;
 # bad command lines and unreadable or endless files end with status 2 and a
 # reason; --no-lapack leaves the "!lapack" library out; Ctrl-C stops an
 # endless text through the engine's break, which prints its message, and the
@@ -13,6 +14,16 @@ if command -v readelf >/dev/null; then
   needed=$(readelf -d "$vke" | grep NEEDED)
   echo "$needed" | grep -Eiq 'cairo|pango|gtk|wx_|x11|xcb|glib|gobject|fontconfig' &&
     fail "the runner links drawing libraries: $needed"
+  echo "$needed" | grep -Eiq 'sleef|f2c|lapack|blas' &&
+    fail "the runner links a library it opens at first use: $needed"
+fi
+# The vector library of the whole-array kernels is opened at their first use
+# only, where the processor can run them.
+if grep -qw avx2 /proc/cpuinfo && grep -qw fma /proc/cpuinfo; then
+  LD_DEBUG=files "$vke" -e "x = sqrt(4) + abs(-1);" 2>&1 | grep -q "file=libsleef" &&
+    fail "a program without the vector functions opens the vector library"
+  LD_DEBUG=files "$vke" -e "x = exp(1);" 2>&1 | grep -q "file=libsleef" ||
+    fail "exp does not open the vector library"
 fi
 
 for level in abc -5 99999 ""; do

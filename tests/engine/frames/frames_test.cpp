@@ -171,6 +171,19 @@ TEST(CallCompiledFunction, RefusalsLeaveTheStacksAndTheHeap) {
   EXPECT_EQ(TopScalar(ctx, 2), 1);
   EXPECT_EQ(TopScalar(ctx, 0), 3);
   EXPECT_TRUE(HeapIsFree(ctx));
+  // A single input without room, on its own short path, alike; once there
+  // is room the same call goes through.
+  ASSERT_EQ(AllocEngineBlock(ctx, ctx->heapSize - 2, &filler), kOk);
+  EXPECT_EQ(CallCompiledFunction(ctx, {}, f, 1, 1), kErrVarOverflow);
+  EXPECT_EQ(ctx->descTop, desc);
+  EXPECT_EQ(ctx->dataTop, data);
+  EXPECT_EQ(TopScalar(ctx), 3);
+  FreeEngineBlock(ctx, filler);
+  EXPECT_TRUE(HeapIsFree(ctx));
+  ASSERT_EQ(CallCompiledFunction(ctx, {}, f, 1, 1), kOk);
+  EXPECT_EQ(SlotScalar(ctx, 1), 3.0);
+  ASSERT_EQ(UnwindCallFrames(ctx, 0), kOk);
+  EXPECT_TRUE(HeapIsFree(ctx));
 }
 
 TEST(CallCompiledFunction, VararginGathersTheSurplusInputs) {

@@ -192,6 +192,20 @@ TEST_F(Variables, AStoreJudgesTheValueBeforeTheVariable) {
   EXPECT_EQ(SlotValueBlock(ctx(), position), block);
   ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
   EXPECT_EQ(TopScalar(ctx()), 7);
+  Drop(ctx());
+  // A row replaces the scalar's block, and a scalar the row's in turn.
+  PushRow(ctx(), {1, 2});
+  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+  const int32_t row = SlotValueBlock(ctx(), position);
+  EXPECT_EQ(BlockUnits(ctx(), row), 4u);
+  EXPECT_FALSE(Load<uint32_t>(ctx()->HeapBytes() + 8 * (block - 1)) & kBlockInUse);
+  PushRealScalar(ctx(), 9);
+  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+  EXPECT_EQ(BlockUnits(ctx(), SlotValueBlock(ctx(), position)), 3u);
+  EXPECT_FALSE(Load<uint32_t>(ctx()->HeapBytes() + 8 * (row - 1)) & kBlockInUse);
+  ASSERT_EQ(LoadVariable(ctx(), 1), kOk);
+  EXPECT_EQ(TopScalar(ctx()), 9);
+  EXPECT_EQ(ctx()->descTop, empty + 3);
 }
 
 TEST_F(Variables, GlobalAndPersistentValuesAreShared) {
