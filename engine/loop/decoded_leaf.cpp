@@ -11,6 +11,7 @@
 namespace vke {
 
 constinit thread_local DecodedLeaf tDecodedLeaves[kDecodedLeaves] = {};
+constinit thread_local uint64_t tLeafKeys[kLeafKeys] = {};
 
 namespace {
 
@@ -44,10 +45,7 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
     return;
   const int16_t* const code = block + h.CodeAt();
   const int16_t* const last = std::min(end, code + DecodedLeaf::kMaxWords);
-  d->inputs = static_cast<uint8_t>(h.inputs);
-  d->outputs = static_cast<uint8_t>(h.outputs);
-  d->vars = h.vars;
-  d->needInputs = 0;
+  int32_t needInputs = 0;
   // The values the body has stored so far, in order: a variable's value is
   // the register of its last store, else, for an input, the input's.
   struct Stored {
@@ -59,7 +57,7 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
       if (stored[i].variable == v) return stored[i].reg;
     const int32_t input = v - h.outputs;
     if (input < 0 || input >= h.inputs) return -1;
-    d->needInputs = static_cast<uint8_t>(std::max(input + 1, int32_t{d->needInputs}));
+    needInputs = std::max(input + 1, needInputs);
     return input;
   };
   int32_t regs = h.inputs, ops = 0;
@@ -145,6 +143,11 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
     for (int32_t i = storedCount - 1; i >= 0 && d->result < 0; i--)
       if (stored[i].variable == 0) d->result = static_cast<int8_t>(stored[i].reg);
   d->polls = static_cast<uint16_t>(polls);
+  d->room = kFrameHeaderWords + h.vars + 3 * kChainRoomEntries;
+  d->calls = 0;
+  for (int32_t given = needInputs; given <= h.inputs; given++)
+    for (int32_t outputs = -1; outputs <= std::min(1, int32_t{h.outputs}); outputs++)
+      if (outputs < 1 || d->result >= 0) d->calls |= CallBit(given, outputs);
   d->leaf = true;
   keep(p + 1);
 }
@@ -161,45 +164,53 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   const int32_t caller = ctx->curFrame;
   if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks || caller < 0 ||
-      static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs || outputs < -1 || outputs > 1)
+      static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs ||
+      static_cast<uint32_t>(outputs + 1) > 2)
     return -1;
   const FunctionTableEntry& entry = FunctionEntries(ctx)[function];
   if (!IsFunctionEntry(entry) || entry.code <= 0) return -1;
   const auto* const code = reinterpret_cast<const int16_t*>(ctx->CodeBytes());
   const int16_t* const block = code + entry.code;
-  DecodedLeaf& d = DecodedLeafOf(function);
-  if (d.block != block || d.generation != CodeGeneration() || d.rows != hooks->rows) [[unlikely]] {
+  DecodedLeaf* const d = &DecodedLeafAt(block);
+  if (d->block != block || d->generation != CodeGeneration() || d->rows != hooks->rows)
+      [[unlikely]] {
     if (uint64_t{static_cast<uint32_t>(entry.code)} + kFnHeaderUnits > ctx->codeEnd) return -1;
-    RefreshDecodedLeaf(block, code + ctx->codeEnd, hooks->rows, &d);
-    d.function = function;
+    RefreshDecodedLeaf(block, code + ctx->codeEnd, hooks->rows, d);
   }
-  if (!d.leaf || d.polls - 1 > budget || given > d.inputs || given < d.needInputs ||
-      outputs > d.outputs || (outputs == 1 && d.result < 0))
+  if (!d->leaf) {
+    LeafKeyOf(function) = LeafKey(function, false);
     return -1;
+  }
+  if (!(d->calls & CallBit(given, outputs)) || d->polls - 1 > budget) return -1;
   // The room the frame would take, and above it what the body's runs need
   // to go as one, so that the instructions too would have found it.
-  const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(given);
-  if (!FrameHasEntries(ctx, given) ||
-      uint64_t{frame} + kFrameHeaderWords + d.vars + 3ull * kChainRoomEntries >= ctx->descCap ||
-      uint64_t{ctx->dataTop} + kChainRoomUnits >= ctx->dataCap)
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  const uint32_t frame = descTop - 3 * static_cast<uint32_t>(given);
+  if (!FrameHasEntries(ctx, given) || uint64_t{frame} + d->room >= ctx->descCap ||
+      uint64_t{dataTop} + kChainRoomUnits >= ctx->dataCap)
     return -1;
   // A caller that steps into calls stops at the function's first line.
-  if (FrameWords(ctx, caller)[kFwStopRequest] == kStepIntoCalls) return -1;
-  for (int32_t i = 0; i < given; i++)
-    if (!IsRealDoubleScalar(*DescAt(ctx, i))) return -1;
+  uint32_t* const words = ctx->DescWords();
+  if (words[static_cast<uint32_t>(caller) + kFwStopRequest] == kStepIntoCalls) return -1;
+  for (uint32_t i = 0; i < static_cast<uint32_t>(given); i++)
+    if (!IsRealDoubleScalar(*reinterpret_cast<const ValueDescriptor*>(words + descTop - 3 * i - 3)))
+      return -1;
   // Each input's data is one unit, the first input's deepest.
-  double* const r = d.registers;
-  std::memcpy(r, ctx->DataUnits() + ctx->dataTop - given, sizeof(double) * given);
-  if (!RunChainStepsInline(d.ops, r)) return -1;
+  double* const r = d->registers;
+  double* const data = ctx->DataUnits() + dataTop - given;
+  for (int32_t i = 0; i < given; i++) r[i] = data[i];
+  if (!RunChainStepsInline(d->ops, r)) return -1;
+  // The inputs give way to the result, as the return leaves it: the value,
+  // or, for a statement call, the no-value marker when there is none.
   ctx->descTop = frame;
-  ctx->dataTop -= static_cast<uint32_t>(given);
-  if (outputs == 1 || (outputs < 0 && d.result >= 0))
-    PushRealScalar(ctx, r[d.result]);
+  ctx->dataTop = dataTop - given;
+  if (outputs == 1 || (outputs < 0 && d->result >= 0))
+    PushScalarInRoom(ctx, r[d->result]);
   else if (outputs < 0)
     PushNoValue(ctx);
   // As the call would leave the code pointer's flag.
   ctx->cpFlag = 0;
-  return d.polls;
+  return d->polls;
 }
 
 }  // namespace vke

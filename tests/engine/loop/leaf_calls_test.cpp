@@ -70,9 +70,9 @@ bool DecodedAsLeaf(EngineContext* ctx, const std::string& name) {
     GetFunctionNameOfIndex(ctx, f, &text, &length);
     if (!IsFunctionEntry(*entry) || entry->code <= 0 || !text || std::string(text, length) != name)
       continue;
-    const DecodedLeaf& d = DecodedLeafOf(f);
-    return d.leaf && d.function == f &&
-           d.block == reinterpret_cast<const int16_t*>(ctx->CodeBytes()) + entry->code;
+    const int16_t* block = reinterpret_cast<const int16_t*>(ctx->CodeBytes()) + entry->code;
+    const DecodedLeaf& d = DecodedLeafAt(block);
+    return d.leaf && d.block == block && d.generation == CodeGeneration();
   }
   return false;
 }
