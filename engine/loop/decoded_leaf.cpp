@@ -192,13 +192,14 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // A caller that steps into calls stops at the function's first line.
   uint32_t* const words = ctx->DescWords();
   if (words[static_cast<uint32_t>(caller) + kFwStopRequest] == kStepIntoCalls) return -1;
-  for (uint32_t i = 0; i < static_cast<uint32_t>(given); i++)
-    if (!IsRealDoubleScalar(*reinterpret_cast<const ValueDescriptor*>(words + descTop - 3 * i - 3)))
-      return -1;
   // Each input's data is one unit, the first input's deepest.
-  double* const r = d->registers;
+  const auto* const inputs = reinterpret_cast<const ValueDescriptor*>(words + frame);
   double* const data = ctx->DataUnits() + dataTop - given;
-  for (int32_t i = 0; i < given; i++) r[i] = data[i];
+  double* const r = d->registers;
+  for (int32_t i = 0; i < given; i++) {
+    if (!IsRealDoubleScalar(inputs[i])) return -1;
+    r[i] = data[i];
+  }
   if (!RunChainStepsInline(d->ops, r)) return -1;
   // The inputs give way to the result, as the return leaves it: the value,
   // or, for a statement call, the no-value marker when there is none.
