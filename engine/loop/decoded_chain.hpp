@@ -289,7 +289,7 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       // The value waits on the stack for the store's own path.
       out->ip = at + d.lastAt;
       out->steps--;
-      PushRealScalar(ctx, r[d.left[0]]);
+      PushScalarInRoom(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kStoredElement:
       // The element read before is where it was: the run wrote nothing.
@@ -300,14 +300,14 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
       }
       out->ip = at + d.lastAt;
       out->steps -= d.stored.count + 2;
-      PushRealScalar(ctx, r[d.left[0]]);
+      PushScalarInRoom(ctx, r[d.left[0]]);
       return ChainEnd::kPushed;
     case ChainEnd::kTested:
       if (CompareScalars(d.target, r[d.left[0]], r[d.left[1]], &out->truth))
         return ChainEnd::kTested;
       return RunScalarChain(ctx, scope, at, budget, out);
     default:
-      for (int32_t i = 0; i < d.pending; i++) PushRealScalar(ctx, r[d.left[i]]);
+      for (int32_t i = 0; i < d.pending; i++) PushScalarInRoom(ctx, r[d.left[i]]);
       return ChainEnd::kPushed;
   }
 }

@@ -217,6 +217,7 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
 
           // ---- Calls and returns ----
         case kOpCallFn: {
+          if (forms.LeafCall(at, ip) == Fused::kOn) continue;
           run.ip = ip + 4;
           bool straight = false;
           e = CallFunctionIndex(run, at, &straight);

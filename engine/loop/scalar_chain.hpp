@@ -162,6 +162,22 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
          uint64_t{ctx->dataTop} + static_cast<uint32_t>(units) < ctx->dataCap;
 }
 
+// PushRealScalar where RoomAbove has found room for the entry: without
+// asking again.
+VKE_HOT_INLINE void PushScalarInRoom(EngineContext* ctx, double value) {
+  // Every address read before the first store: the stores could alias the
+  // context's fields as far as the compiler knows.
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  uint32_t* const w = ctx->DescWords() + descTop;
+  double* const data = ctx->DataUnits() + dataTop;
+  ctx->descTop = descTop + 3;
+  ctx->dataTop = dataTop + 1;
+  w[0] = 0;
+  w[1] = 1;
+  w[2] = 1;
+  *data = value;
+}
+
 // Runs at most `budget` instructions from `at` in the scope frame `scope`
 // as one, for as long as they are loads of real double scalar variables,
 // double literals and the operators of two such values; the run ends at
@@ -272,7 +288,7 @@ VKE_HOT_INLINE bool RoomAbove(const EngineContext* ctx, int32_t entries, int32_t
 pending:
   // The values still pending go on the stacks, as the pushes left them.
   if (steps == 0) return ChainEnd::kNothing;
-  for (int32_t i = 0; i < depth; i++) PushRealScalar(ctx, v[i]);
+  for (int32_t i = 0; i < depth; i++) PushScalarInRoom(ctx, v[i]);
   out->ip = p;
   out->steps = steps;
   return ChainEnd::kPushed;

@@ -2,7 +2,8 @@
 // RunLoop takes them: runs of scalar instructions done as one (the chain),
 // a comparison that a conditional jump tests, the for-range step that stores
 // straight into the loop variable, the operators on two scalars, and the
-// shortcuts of the variable instructions (scalar loads and stores, s = [s x]).
+// shortcuts of the variable instructions (scalar loads and stores, s = [s x])
+// and the calls of small scalar leaf functions (decoded_leaf.hpp).
 // The pieces they are made of live in scalar_chain.hpp, scalar_operators.hpp
 // and scalar_variables.hpp; the loop includes only this file.
 //
@@ -18,6 +19,7 @@
 
 #include "engine/builtin_hooks.hpp"
 #include "engine/loop/decoded_chain.hpp"
+#include "engine/loop/decoded_leaf.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/variables/variables.hpp"
 
@@ -248,6 +250,19 @@ class ScalarForms {
     // The instructions taken, counted as the loop would count them.
     polls_ += count + 1;
     return GoOn();
+  }
+
+  // callfn of a small scalar leaf function (decoded_leaf.hpp) while lines
+  // are quiet: the call, its body and its return done at once, counted as
+  // the instructions would count them; kAsIs, nothing done, for the call
+  // to run as compiled. The scope and its slots stay: no frame changed.
+  VKE_HOT_INLINE Fused LeafCall(const int16_t* at, const int16_t*& ip) {
+    if (KnownNoLeaf(at[1]) || !run_.quietLines || !MayGoOn()) return Fused::kAsIs;
+    const int32_t counted = TakeLeafCall(ctx_, at, limit_ - polls_);
+    if (counted < 0) return Fused::kAsIs;
+    polls_ += counted;
+    ip = at + 4;
+    return Fused::kOn;
   }
 
   // jump, the loop's own and the one after a run: a light instruction (not
