@@ -107,7 +107,7 @@ void TakeTopAsItem(EngineContext* ctx, const ValueDescriptor& d, uint8_t* item) 
 }
 
 // NewBlockForTop for a value that moves by pages: its block placed to
-// share the value's place in a page.
+// share the value's place in a granule.
 [[gnu::noinline]] ErrCode NewBlockTakingTop(EngineContext* ctx, const ValueDescriptor& d,
                                             int32_t* block) {
   ErrCode e = AllocBlockAlignedWith(ctx, d.size + kItemHeaderUnits, kItemHeaderUnits,
