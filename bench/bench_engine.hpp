@@ -1,7 +1,10 @@
 // The bare engine a benchmark runs in: one area of 512 MiB unless asked
-// otherwise (an eighth of it is the data stack) with the runtime's static
-// tables registered and reset; and command lines run in it.
+// otherwise (an eighth of it is the data stack), allocated or mapped, with
+// the runtime's static tables registered and reset; and command lines run
+// in it.
 #pragma once
+
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,24 +17,47 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/heap_pages.hpp"
 #include "engine/values/values.hpp"
+#include "platform/memory_pages.hpp"
 
 namespace vke::bench {
+
+// How the area is made: from the allocator, or mapped as the runner maps
+// its own, large values then moving by pages (engine/heap_pages.hpp).
+enum class BenchArea { kAllocated, kMapped };
 
 class BenchEngine {
  public:
   // ctx() is null when the area or the engine could not be made.
-  explicit BenchEngine(uint32_t bytes = kArea) : area_(std::aligned_alloc(16, bytes), &std::free) {
+  explicit BenchEngine(uint32_t bytes = kArea, BenchArea kind = BenchArea::kAllocated)
+      : bytes_(bytes), mapped_(kind == BenchArea::kMapped) {
+    area_ = mapped_ ? ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)
+                    : std::aligned_alloc(16, bytes);
+    if (area_ == MAP_FAILED) area_ = nullptr;
     EngineContext* ctx;
-    if (area_ && CreateEngine(area_.get(), bytes, &ctx) == kOk &&
-        PrepareRuntimeEngine(ctx) == kOk && ResetEngine(ctx) == kOk)
+    if (area_ && CreateEngine(area_, bytes, &ctx) == kOk && PrepareRuntimeEngine(ctx) == kOk &&
+        ResetEngine(ctx) == kOk)
       ctx_ = ctx;
+    if (ctx_ && mapped_) SetPageSwap(ctx_, &SwapMemoryPages);
   }
+  ~BenchEngine() {
+    if (!area_) return;
+    if (mapped_)
+      ::munmap(area_, bytes_);
+    else
+      std::free(area_);
+  }
+  BenchEngine(const BenchEngine&) = delete;
+  BenchEngine& operator=(const BenchEngine&) = delete;
   EngineContext* ctx() const { return ctx_; }
 
  private:
   static constexpr uint32_t kArea = 512u << 20;
-  std::unique_ptr<void, decltype(&std::free)> area_;
+  uint32_t bytes_;
+  bool mapped_;
+  void* area_ = nullptr;
   EngineContext* ctx_ = nullptr;
 };
 

@@ -62,6 +62,10 @@ using CharDecodeFn = int32_t (*)(const uint8_t* text, int32_t length, uint16_t* 
 // Appends one character at *pos of a buffer of the given size; false when
 // there is no room.
 using CharEncodeFn = bool (*)(uint16_t ch, uint8_t* buffer, int32_t size, int32_t* pos);
+// Exchanges the contents of two runs of whole pages of the area, apart from
+// each other, by moving the pages rather than their bytes; false, both
+// unchanged, when it cannot.
+using PageSwapFn = bool (*)(void* a, void* b, size_t bytes);
 
 struct PendingCallArg {
   uintptr_t extra;
@@ -227,6 +231,10 @@ struct EngineContext {
   // InvokeNative): DropStackEntries takes nothing below it. 0 outside
   // natives.
   uint32_t nativeFloor;
+  // Set by a host whose area is private anonymous memory
+  // (engine/heap_pages.hpp): large values then move between the data stack
+  // and heap blocks by exchanging pages. Null: they are copied.
+  PageSwapFn pageSwap;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

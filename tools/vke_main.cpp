@@ -47,8 +47,10 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/heap_pages.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "platform/memory_pages.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_host.hpp"
@@ -174,6 +176,8 @@ int main(int argc, char** argv) {
   if (!area.Reserve(ceiling, static_cast<uint32_t>(start)) ||
       CreateEngine(area.base(), area.size(), &ctx) != kOk)
     return 1;
+  // The area is the runner's own mapping: large values may move by pages.
+  SetPageSwap(ctx, &SwapMemoryPages);
   static const NativeFunctionRecord table[] = {
       MakeRecord("@vke"),
       MakeRecord("+write", &WriteHook, kLineFeed),

@@ -8,6 +8,7 @@
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/heap_fast.hpp"
+#include "engine/heap_pages.hpp"
 #include "engine/loop/scalar_variables.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -91,17 +92,44 @@ ErrCode SlotOfScopeFrame(EngineContext* ctx, int32_t f, int32_t n, uint32_t* pos
   return kOk;
 }
 
+// The top entry's data: the top of the data stack.
+uint8_t* TopData(EngineContext* ctx, const ValueDescriptor& d) {
+  return ctx->DataBytes() + 8ull * (ctx->dataTop - d.size);
+}
+
+// Writes the top entry, whose descriptor is d, into an item of its size,
+// its data taken rather than copied where it moves by pages: the entry is
+// dropped afterwards.
+void TakeTopAsItem(EngineContext* ctx, const ValueDescriptor& d, uint8_t* item) {
+  Store(item, d);
+  Store<int32_t>(item + 12, 0);
+  TakeUnits(ctx, item + kItemHeaderBytes, TopData(ctx, d), d.size);
+}
+
+// NewBlockForTop for a value that moves by pages: its block placed to
+// share the value's place in a granule.
+[[gnu::noinline]] ErrCode NewBlockTakingTop(EngineContext* ctx, const ValueDescriptor& d,
+                                            int32_t* block) {
+  ErrCode e = AllocBlockAlignedWith(ctx, d.size + kItemHeaderUnits, kItemHeaderUnits,
+                                    TopData(ctx, d), block);
+  if (e) return e;
+  TakeTopAsItem(ctx, d, BlockData(ctx, *block));
+  return kOk;
+}
+
 // A new block holding the top entry, whose descriptor is d. Inline: a
 // function's first store to its output takes it on every call.
 VKE_HOT_INLINE ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor& d,
                                       int32_t* block) {
   if (uint64_t{d.size} + 2 > kBlockSizeMask) return kErrVarOverflow;
+  if (MovesByPages(ctx, d.size)) [[unlikely]]
+    return NewBlockTakingTop(ctx, d, block);
   ErrCode e = AllocBlockAtWalkStart(ctx, d.size + 2, block);
   if (e) return e;
   uint8_t* item = BlockData(ctx, *block);
   Store(item, d);
   Store<int32_t>(item + 12, 0);
-  CopyUnits(item + kItemHeaderBytes, ctx->DataBytes() + 8ull * (ctx->dataTop - d.size), d.size);
+  CopyUnits(item + kItemHeaderBytes, TopData(ctx, d), d.size);
   return kOk;
 }
 
@@ -130,7 +158,10 @@ VKE_HOT_INLINE ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor&
   }
   const int32_t old = SlotValueBlock(ctx, position);
   if (old > 0 && BlockUnits(ctx, old) == d.size + 2) {
-    WriteEntryAsItem(ctx, 0, BlockData(ctx, old));
+    if (MovesByPages(ctx, d.size))
+      TakeTopAsItem(ctx, d, BlockData(ctx, old));
+    else
+      WriteEntryAsItem(ctx, 0, BlockData(ctx, old));
     PopTop(ctx, d);
     return kOk;
   }
