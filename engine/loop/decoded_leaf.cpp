@@ -32,6 +32,210 @@ bool SameLeafWords(const DecodedLeaf& d, const int16_t* block, const int16_t* en
 
 }  // namespace
 
+namespace {
+
+// Decodes a function's body into a DecodedLeaf, a path at a time: each
+// piece of a path is its statements up to a return, a tested comparison
+// (whose two ways are decoded as pieces of their own, each with what the
+// path held so far) or the first thing that is not for a leaf.
+class LeafDecoder {
+ public:
+  LeafDecoder(const FunctionHeader& h, const int16_t* code, const int16_t* last,
+              const BuiltinDispatch* rows, DecodedLeaf* d)
+      : h_(h), last_(last), rows_(rows), d_(d), regs_(h.inputs), seen_(code) {}
+
+  // The values a path has stored so far, in order: a variable's value is
+  // the register of its last store, else, for an input, the input's.
+  struct Path {
+    struct Stored {
+      int32_t variable, reg;
+    } stored[DecodedLeaf::kMaxOps];
+    int32_t storedCount = 0;
+    int32_t needInputs = 0;
+    // The call's first instruction and the caller's next one.
+    int32_t polls = 2;
+  };
+
+  // The piece of the path from `p`, decoded with what follows it; the
+  // index of its segment.
+  int32_t Piece(const int16_t* p, Path path) {
+    if (segments_ == DecodedLeaf::kMaxSegments - 1) return General();
+    const int32_t index = segments_++;
+    LeafSegment& s = d_->segments[index];
+    s = {};
+    s.first = static_cast<uint8_t>(ops_);
+    const LeafSegment::Kind end = Statements(p, path);
+    if (end == LeafSegment::kGeneral) {
+      ops_ = s.first;
+      s.kind = LeafSegment::kGeneral;
+      return index;
+    }
+    d_->ops[ops_++] = {ChainStep::kEnd, 0, 0, 0, 0};
+    s.kind = end;
+    if (end == LeafSegment::kReturn) {
+      s.result = -1;
+      if (h_.outputs > 0) s.result = static_cast<int8_t>(ValueOf(path, 0));
+      s.needInputs = static_cast<uint8_t>(path.needInputs);
+      s.polls = static_cast<uint16_t>(path.polls);
+      returns_ = true;
+      if (path.needInputs < minInputs_) minInputs_ = path.needInputs;
+      if (s.result >= 0) anyResult_ = true;
+      return index;
+    }
+    s.left = test_.left;
+    s.right = test_.right;
+    s.option = test_.option;
+    const int16_t* const jump = test_.jump;
+    const int16_t* const taken = jump + 2 + jump[1];
+    const bool onTrueJumps = jump[0] == kOpJumpTrue;
+    // The taken way first: the other one is usually the longer.
+    const int32_t jumped = jump[1] >= 0 ? Piece(taken, path) : General();
+    const int32_t fallen = Piece(jump + 2, path);
+    d_->segments[index].onTrue = static_cast<uint8_t>(onTrueJumps ? jumped : fallen);
+    d_->segments[index].onFalse = static_cast<uint8_t>(onTrueJumps ? fallen : jumped);
+    return index;
+  }
+
+  bool returns() const { return returns_; }
+  int32_t minInputs() const { return minInputs_; }
+  bool anyResult() const { return anyResult_; }
+  // The furthest code word read.
+  const int16_t* seen() const { return seen_; }
+
+ private:
+  // The one segment of the paths that leave the call to the general path.
+  int32_t General() {
+    if (general_ < 0) {
+      general_ = segments_++;
+      d_->segments[general_] = {};
+      d_->segments[general_].kind = LeafSegment::kGeneral;
+    }
+    return general_;
+  }
+
+  void Saw(const int16_t* upTo) { seen_ = std::max(seen_, std::min(upTo, last_)); }
+
+  int32_t ValueOf(Path& path, int32_t v) const {
+    for (int32_t i = path.storedCount - 1; i >= 0; i--)
+      if (path.stored[i].variable == v) return path.stored[i].reg;
+    const int32_t input = v - h_.outputs;
+    if (input < 0 || input >= h_.inputs) return -1;
+    path.needInputs = std::max(input + 1, path.needInputs);
+    return input;
+  }
+
+  // The statements from `p` onto the path's operators, up to its return
+  // (kReturn), a comparison a jump tests (kTest, the comparison in test_)
+  // or what no leaf does (kGeneral).
+  LeafSegment::Kind Statements(const int16_t* p, Path& path) {
+    for (;;) {
+      if (p >= last_) return Saw(last_), LeafSegment::kGeneral;
+      if (p[0] == kOpNop) {
+        p += 1;
+        continue;
+      }
+      if (p[0] == kOpLine) {
+        Saw(p + 3);
+        p += 3;
+        continue;
+      }
+      if (p[0] == kOpReturn) return Saw(p + 1), LeafSegment::kReturn;
+      // A forward jump (past an else) is a light instruction, not counted.
+      if (p[0] == kOpJump) {
+        Saw(p + 2);
+        if (p + 2 > last_ || p[1] < 0) return LeafSegment::kGeneral;
+        p += 2 + p[1];
+        continue;
+      }
+      // The pushes of 0 and 1 that begin a statement are light instructions
+      // of the loop, not counted; the run starts after them, taking their
+      // values off the stack.
+      double pushed[DecodedChain::kMaxInputs];
+      int32_t pushes = 0;
+      for (; p < last_ && (p[0] == kOpPushZero || p[0] == kOpPushOne || p[0] == kOpNop); p++)
+        if (p[0] != kOpNop) {
+          if (pushes == DecodedChain::kMaxInputs) return Saw(p + 1), LeafSegment::kGeneral;
+          pushed[pushes++] = p[0] == kOpPushOne ? 1 : 0;
+        }
+      Saw(p + 2);
+      if (p + 2 > last_) return LeafSegment::kGeneral;
+      if (pushes == 1 && p[0] == kOpStoreVar) {
+        // x = 0 or x = 1: the store alone counts.
+        if (p[1] < 0 || p[1] >= h_.vars || path.storedCount == DecodedLeaf::kMaxOps ||
+            regs_ == DecodedLeaf::kMaxRegisters)
+          return LeafSegment::kGeneral;
+        d_->registers[regs_] = pushed[0];
+        path.stored[path.storedCount++] = {p[1], regs_++};
+        path.polls++;
+        p += 2;
+        continue;
+      }
+      if (!StartsRun(p[0])) return LeafSegment::kGeneral;
+      DecodedChain part;
+      std::fill(std::begin(part.registers), std::end(part.registers), 0.0);
+      DecodeChain(p, rows_, &part);
+      Saw(p + part.checked);
+      const bool tested = part.end == ChainEnd::kTested;
+      if ((part.end != ChainEnd::kStored && !tested) || part.inputs != pushes ||
+          part.elementCount != 0 || part.registerCount > DecodedChain::kMaxSteps ||
+          (!tested && (part.target < 0 || part.target >= h_.vars ||
+                       path.storedCount == DecodedLeaf::kMaxOps)) ||
+          regs_ + part.registerCount > DecodedLeaf::kMaxRegisters ||
+          ops_ + part.opCount > DecodedLeaf::kMaxOps || p + part.checked > last_)
+        return LeafSegment::kGeneral;
+      // The run's registers after the others; its loads read the values
+      // the path holds.
+      uint8_t reg[DecodedChain::kMaxSteps];
+      for (int32_t i = 0; i < part.registerCount; i++) {
+        reg[i] = static_cast<uint8_t>(regs_ + i);
+        d_->registers[regs_ + i] = part.registers[i];
+      }
+      for (int32_t i = 0; i < pushes; i++) d_->registers[regs_ + part.inputRegs[i]] = pushed[i];
+      for (int32_t i = 0; i < part.loadCount; i++) {
+        const int32_t variable = part.loads[i].variable;
+        const int32_t value = variable < h_.vars ? ValueOf(path, variable) : -1;
+        if (value < 0) return LeafSegment::kGeneral;
+        reg[part.loads[i].reg] = static_cast<uint8_t>(value);
+      }
+      for (int32_t i = 0; i < part.opCount; i++) {
+        const ChainStep& op = part.ops[i];
+        d_->ops[ops_++] = {op.kind, reg[op.result], reg[op.left], reg[op.right], op.option};
+      }
+      regs_ += part.registerCount;
+      path.polls += part.polls;
+      if (tested) {
+        // The jump counts as the run's next instruction.
+        Saw(p + part.words + 2);
+        if (p + part.words + 2 > last_) return LeafSegment::kGeneral;
+        path.polls++;
+        test_ = {reg[part.left[0]], reg[part.left[1]], part.target, p + part.words};
+        return LeafSegment::kTest;
+      }
+      path.stored[path.storedCount++] = {part.target, reg[part.left[0]]};
+      p += part.words;
+    }
+  }
+
+  const FunctionHeader& h_;
+  const int16_t* const last_;
+  const BuiltinDispatch* const rows_;
+  DecodedLeaf* const d_;
+  // The inputs' registers come first.
+  int32_t regs_;
+  const int16_t* seen_;
+  int32_t segments_ = 0, ops_ = 0, general_ = -1;
+  int32_t minInputs_ = DecodedLeaf::kMaxInputs + 1;
+  bool returns_ = false, anyResult_ = false;
+  // The comparison that ended the last piece, and its jump.
+  struct {
+    uint8_t left, right;
+    int32_t option;
+    const int16_t* jump;
+  } test_ = {};
+};
+
+}  // namespace
+
 void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch* rows,
                 DecodedLeaf* d) {
   d->block = block;
@@ -45,111 +249,20 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
     return;
   const int16_t* const code = block + h.CodeAt();
   const int16_t* const last = std::min(end, code + DecodedLeaf::kMaxWords);
-  int32_t needInputs = 0;
-  // The values the body has stored so far, in order: a variable's value is
-  // the register of its last store, else, for an input, the input's.
-  struct Stored {
-    int32_t variable, reg;
-  } stored[DecodedLeaf::kMaxOps];
-  int32_t storedCount = 0;
-  const auto valueOf = [&](int32_t v) -> int32_t {
-    for (int32_t i = storedCount - 1; i >= 0; i--)
-      if (stored[i].variable == v) return stored[i].reg;
-    const int32_t input = v - h.outputs;
-    if (input < 0 || input >= h.inputs) return -1;
-    needInputs = std::max(input + 1, needInputs);
-    return input;
-  };
-  int32_t regs = h.inputs, ops = 0;
-  // The call's first instruction and the caller's next one.
-  int32_t polls = 2;
-  // A body that is no leaf keeps the words read up to where that showed: a
-  // change further on costs a call that could have been quick, never a
-  // wrong one.
-  const int16_t* p = code;
-  const auto keep = [&](const int16_t* upTo) {
-    d->words = static_cast<uint16_t>(std::min(upTo, last) - code);
-    std::memcpy(d->code, code, sizeof(int16_t) * d->words);
-  };
-  for (;;) {
-    if (p >= last) return keep(last);
-    if (p[0] == kOpNop) {
-      p += 1;
-      continue;
-    }
-    if (p[0] == kOpLine) {
-      p += 3;
-      continue;
-    }
-    if (p[0] == kOpReturn) break;
-    // The pushes of 0 and 1 that begin a statement are light instructions
-    // of the loop, not counted; the run starts after them, taking their
-    // values off the stack.
-    double pushed[DecodedChain::kMaxInputs];
-    int32_t pushes = 0;
-    for (; p < last && (p[0] == kOpPushZero || p[0] == kOpPushOne || p[0] == kOpNop); p++)
-      if (p[0] != kOpNop) {
-        if (pushes == DecodedChain::kMaxInputs) return keep(p + 1);
-        pushed[pushes++] = p[0] == kOpPushOne ? 1 : 0;
-      }
-    if (p + 2 > last) return keep(last);
-    if (pushes == 1 && p[0] == kOpStoreVar) {
-      // x = 0 or x = 1: the store alone counts.
-      if (p[1] < 0 || p[1] >= h.vars || storedCount == DecodedLeaf::kMaxOps ||
-          regs == DecodedLeaf::kMaxRegisters)
-        return keep(p + 2);
-      d->registers[regs] = pushed[0];
-      stored[storedCount++] = {p[1], regs++};
-      polls++;
-      p += 2;
-      continue;
-    }
-    if (!StartsRun(p[0])) return keep(p + 1);
-    DecodedChain part;
-    std::fill(std::begin(part.registers), std::end(part.registers), 0.0);
-    DecodeChain(p, rows, &part);
-    if (part.end != ChainEnd::kStored || part.inputs != pushes || part.elementCount != 0 ||
-        part.registerCount > DecodedChain::kMaxSteps || part.target < 0 || part.target >= h.vars ||
-        storedCount == DecodedLeaf::kMaxOps ||
-        regs + part.registerCount > DecodedLeaf::kMaxRegisters ||
-        ops + part.opCount > DecodedLeaf::kMaxOps || p + part.words > last)
-      return keep(p + part.checked);
-    // The run's registers after the body's others; its loads read the
-    // values the body holds.
-    uint8_t reg[DecodedChain::kMaxSteps];
-    for (int32_t i = 0; i < part.registerCount; i++) {
-      reg[i] = static_cast<uint8_t>(regs + i);
-      d->registers[regs + i] = part.registers[i];
-    }
-    for (int32_t i = 0; i < pushes; i++) d->registers[regs + part.inputRegs[i]] = pushed[i];
-    for (int32_t i = 0; i < part.loadCount; i++) {
-      const int32_t variable = part.loads[i].variable;
-      const int32_t value = variable < h.vars ? valueOf(variable) : -1;
-      if (value < 0) return keep(p + part.checked);
-      reg[part.loads[i].reg] = static_cast<uint8_t>(value);
-    }
-    for (int32_t i = 0; i < part.opCount; i++) {
-      const ChainStep& op = part.ops[i];
-      d->ops[ops++] = {op.kind, reg[op.result], reg[op.left], reg[op.right], op.option};
-    }
-    stored[storedCount++] = {part.target, reg[part.left[0]]};
-    regs += part.registerCount;
-    polls += part.polls;
-    p += part.words;
-  }
-  d->ops[ops] = {ChainStep::kEnd, 0, 0, 0, 0};
-  d->result = -1;
-  if (h.outputs > 0)
-    for (int32_t i = storedCount - 1; i >= 0 && d->result < 0; i--)
-      if (stored[i].variable == 0) d->result = static_cast<int8_t>(stored[i].reg);
-  d->polls = static_cast<uint16_t>(polls);
+  LeafDecoder decoder(h, code, last, rows, d);
+  decoder.Piece(code, {});
+  // A body that is no leaf on some path keeps the words read up to where
+  // that showed: a change further on costs a call that could have been
+  // quick, never a wrong one.
+  d->words = static_cast<uint16_t>(decoder.seen() - code);
+  std::memcpy(d->code, code, sizeof(int16_t) * d->words);
   d->room = kFrameHeaderWords + h.vars + 3 * kChainRoomEntries;
   d->calls = 0;
-  for (int32_t given = needInputs; given <= h.inputs; given++)
+  if (!decoder.returns()) return;
+  for (int32_t given = decoder.minInputs(); given <= h.inputs; given++)
     for (int32_t outputs = -1; outputs <= std::min(1, int32_t{h.outputs}); outputs++)
-      if (outputs < 1 || d->result >= 0) d->calls |= CallBit(given, outputs);
+      if (outputs < 1 || decoder.anyResult()) d->calls |= CallBit(given, outputs);
   d->leaf = true;
-  keep(p + 1);
 }
 
 void RefreshDecodedLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch* rows,
@@ -181,37 +294,50 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
     LeafKeyOf(function) = LeafKey(function, false);
     return -1;
   }
-  if (!(d->calls & CallBit(given, outputs)) || d->polls - 1 > budget) return -1;
-  // The room the frame would take, and above it what the body's runs need
-  // to go as one, so that the instructions too would have found it.
+  if (!(d->calls & CallBit(given, outputs)) || !FrameHasEntries(ctx, given)) return -1;
+  // Each input's data is one unit, the first input's deepest.
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
   const uint32_t frame = descTop - 3 * static_cast<uint32_t>(given);
-  if (!FrameHasEntries(ctx, given) || uint64_t{frame} + d->room >= ctx->descCap ||
-      uint64_t{dataTop} + kChainRoomUnits >= ctx->dataCap)
-    return -1;
-  // A caller that steps into calls stops at the function's first line.
   uint32_t* const words = ctx->DescWords();
-  if (words[static_cast<uint32_t>(caller) + kFwStopRequest] == kStepIntoCalls) return -1;
-  // Each input's data is one unit, the first input's deepest.
   const auto* const inputs = reinterpret_cast<const ValueDescriptor*>(words + frame);
-  double* const data = ctx->DataUnits() + dataTop - given;
+  const double* const data = ctx->DataUnits() + dataTop - given;
   double* const r = d->registers;
   for (int32_t i = 0; i < given; i++) {
     if (!IsRealDoubleScalar(inputs[i])) return -1;
     r[i] = data[i];
   }
-  if (!RunChainStepsInline(d->ops, r)) return -1;
+  // The path the inputs take, up to its return; the registers of inputs
+  // not given hold what an earlier call left, read only by a path that
+  // then refuses the call. The path is found first, so that a call whose
+  // path is the general one costs little more than its look-up.
+  const LeafSegment* s = d->segments;
+  for (;;) {
+    if (s->kind == LeafSegment::kGeneral) return -1;
+    if (!RunChainStepsInline(d->ops + s->first, r)) return -1;
+    if (s->kind == LeafSegment::kReturn) break;
+    bool truth;
+    if (!CompareScalars(s->option, r[s->left], r[s->right], &truth)) return -1;
+    s = d->segments + (truth ? s->onTrue : s->onFalse);
+  }
+  if (given < s->needInputs || (outputs == 1 && s->result < 0) || s->polls - 1 > budget) return -1;
+  // The room the frame would take, and above it what the body's runs need
+  // to go as one, so that the instructions too would have found it.
+  if (uint64_t{frame} + d->room >= ctx->descCap ||
+      uint64_t{dataTop} + kChainRoomUnits >= ctx->dataCap)
+    return -1;
+  // A caller that steps into calls stops at the function's first line.
+  if (words[static_cast<uint32_t>(caller) + kFwStopRequest] == kStepIntoCalls) return -1;
   // The inputs give way to the result, as the return leaves it: the value,
   // or, for a statement call, the no-value marker when there is none.
   ctx->descTop = frame;
   ctx->dataTop = dataTop - given;
-  if (outputs == 1 || (outputs < 0 && d->result >= 0))
-    PushScalarInRoom(ctx, r[d->result]);
+  if (outputs == 1 || (outputs < 0 && s->result >= 0))
+    PushScalarInRoom(ctx, r[s->result]);
   else if (outputs < 0)
     PushNoValue(ctx);
   // As the call would leave the code pointer's flag.
   ctx->cpFlag = 0;
-  return d->polls;
+  return s->polls;
 }
 
 }  // namespace vke

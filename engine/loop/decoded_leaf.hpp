@@ -1,20 +1,27 @@
 // Calls of small scalar leaf functions without a frame. A compiled function
-// whose whole body is line markers and scalar statements (loads of its
-// inputs and of variables it set before, literals, the operators the
-// decoded runs do, each statement ending in the store of a variable),
-// followed by its return, is decoded once into one run on registers, kept
+// whose body is line markers, scalar statements (loads of its inputs and of
+// variables it set before, literals, the operators the decoded runs do,
+// each statement ending in the store of a variable) and comparisons of two
+// such values that a conditional jump tests, each path through it ending in
+// a return, is decoded once into runs on registers, a path at a time, kept
 // beside the code in a small table per thread, keyed by the function
 // block's address and trusted as the decoded runs are (decoded_chain.hpp):
 // while the code generation and the dispatch rows last, and after that only
 // when the block's header and code are still the words it was decoded from.
+// A path that reaches anything else (a call, a loop, a value that is not a
+// scalar's) is decoded as one that leaves the call to the general path:
+// a function whose small cases are leaves (the ends of a recursion) takes
+// the quick way in those cases only.
 // A call of such a function by callfn, with real double scalar inputs and
 // asking for at most one result, runs the body on the registers and leaves
 // its result where the return would have left it, with no frame, no blocks
 // and nothing for the return to free. Whatever the body could not finish as
-// its instructions would (a value of another kind, a read of an input not
-// given, an output not set, an operator without a real result, a debugger
-// or profiler that watches the lines, too little room, an abort poll due
-// within the call) leaves the call to the general path, nothing changed.
+// its instructions would (a path to the general call, a value of another
+// kind, a read of an input not given, an output not set, an operator or
+// comparison without a real result, a debugger or profiler that watches the
+// lines, too little room, an abort poll due within the call) leaves the
+// call to the general path, nothing changed: until its return the body
+// writes nothing but its registers.
 #pragma once
 
 #include "engine/frames/function_block.hpp"
@@ -22,32 +29,53 @@
 
 namespace vke {
 
+// A piece of a decoded leaf's path: its operators, then how it ends.
+struct LeafSegment {
+  enum Kind : uint8_t {
+    kReturn,   // the path returns
+    kTest,     // a comparison picks the piece that follows
+    kGeneral,  // the path leaves the call to the general path, its operators not run
+  };
+  Kind kind;
+  uint8_t first;  // its first operator in DecodedLeaf::ops, a kEnd step after its last
+  // kTest: the registers compared, and the pieces that follow on each truth.
+  uint8_t left, right;
+  uint8_t onTrue, onFalse;
+  // kReturn: the register of the first output's value (-1 unset) and the
+  // inputs the path reads before it sets them.
+  int8_t result;
+  uint8_t needInputs;
+  // kReturn: the instructions the loop counts towards the abort poll for a
+  // call that takes the path: the first of the body, each statement's and
+  // each tested jump's as its run counts them, and the caller's next one
+  // after the return.
+  uint16_t polls;
+  int32_t option;  // kTest: the comparison option
+};
+
 struct DecodedLeaf {
   static constexpr int32_t kMaxInputs = 7;
   static constexpr int32_t kMaxRegisters = 40;
   static constexpr int32_t kMaxOps = 24;
-  // The code words the body may take, through its return.
+  static constexpr int32_t kMaxSegments = 8;
+  // The code words the body may take, through its returns.
   static constexpr int32_t kMaxWords = 96;
   const int16_t* block;  // the function block (its header); null: a free entry
   const BuiltinDispatch* rows;
   uint32_t generation;  // the code generation it is trusted in; 0 none
   uint16_t words;       // the code words compared before reuse, from the block's code
-  bool leaf;            // false: the function is no leaf, its calls take the general path
-  int8_t result;        // the register of the first output's value at the return; -1 unset
+  bool leaf;            // false: no path returns, the calls take the general path
   // The calls that may take the leaf: bit CallBit(inputs given, outputs
-  // asked) is set when the function declares that many inputs and outputs,
-  // the body reads no input beyond those given before it sets it, and an
-  // output asked for is set.
+  // asked) is set when the function declares that many inputs and outputs
+  // and some path reads no input beyond those given before it sets it and,
+  // for an output asked, sets it (the path taken is checked at its return).
   uint32_t calls;
-  // The instructions the loop counts towards the abort poll for a call of
-  // it: the first of the body, each statement's as its run counts them, and
-  // the caller's next one after the return.
-  uint16_t polls;
   // The descriptor words the call's frame would take with the room its
   // runs need above it.
   uint32_t room;
   int16_t header[kFnHeaderUnits];
-  ChainStep ops[kMaxOps + 1];  // ended by a kEnd step
+  LeafSegment segments[kMaxSegments];  // the first is where the body starts
+  ChainStep ops[kMaxOps + kMaxSegments];
   double registers[kMaxRegisters];
   int16_t code[kMaxWords];
 };

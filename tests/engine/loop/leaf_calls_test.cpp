@@ -34,7 +34,13 @@ const char kFunctions[] =
     "function z = first(a, b)\n  z = a * 2;\nendfunction\n"
     "function y = unset(x)\n  t = x + 1;\nendfunction\n"
     "function none(x)\n  t = x + 1;\nendfunction\n"
-    "function y = root(x)\n  y = x .^ 0.5;\nendfunction\n";
+    "function y = root(x)\n  y = x .^ 0.5;\nendfunction\n"
+    "function y = clip(x)\n  if x > 2\n    y = x * 10;\n  elseif -1 >= x\n    y = -x;\n  else\n"
+    "    y = x;\n  end\n  y = y + 1;\nendfunction\n"
+    "function r = fib(n)\n  if n < 2\n    r = n;\n  else\n    r = fib(n - 1) + fib(n - 2);\n"
+    "  end\nendfunction\n"
+    "function y = half(x)\n  if x > 0\n    y = x / 2;\n  end\nendfunction\n"
+    "function y = early(x)\n  y = 1;\n  if x ~= 0, return; end\n  y = later(x);\nendfunction\n";
 
 // A breakpoint in no function: lines are watched, every call is general.
 void BreakNowhere(EngineContext* ctx) {
@@ -74,6 +80,7 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
       "r = [];\n"
       "for x = [0.1, -0, 3, -2.5, 1e308, -Inf, NaN, 7]\n"
       "  r = [r, sq(x), mix(x, 1/3), mix(sq(x), x), lit(x), ops(x, 0.7), ops(3, x), first(x)];\n"
+      "  r = [r, clip(x), early(x + 0.5), fib(min(abs(x), 9))];\n"
       "end\n"
       "fprintf('%d ', typecast(r, 'uint32')); disp(' ')\nsq(4)\nnone(1)\n";
   const std::string quick = Outcome(text, false);
@@ -84,6 +91,13 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
   ASSERT_EQ(RunCommandLine(host.ctx(), kFunctions + std::string("a = lit(2) + ops(1, 2);\n")), kOk);
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "lit"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "ops"));
+  // A recursion's ends take the quick way; a body whose every path calls
+  // takes none.
+  ASSERT_EQ(RunCommandLine(host.ctx(), "a = fib(6) + clip(3) + early(1) + half(1);\n"), kOk);
+  EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "fib"));
+  EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "clip"));
+  EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "early"));
+  EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "half"));
 }
 
 TEST(LeafCalls, OtherValuesAndCountsTakeTheGeneralCall) {
@@ -106,6 +120,13 @@ TEST(LeafCalls, OtherValuesAndCountsTakeTheGeneralCall) {
       "v = none(4)",
       "sq({1})",
       "s = sq(2) + nothere",
+      "disp(half(-1))",
+      "x = half(0)",
+      "disp(early(0))",
+      "disp(clip(NaN))",
+      "disp(clip([1 3]))",
+      "disp(clip(int8(3)))",
+      "disp(fib(3, 1))",
   };
   for (const char* statement : statements)
     EXPECT_EQ(Outcome(std::string(statement) + "\n", false),
@@ -128,6 +149,8 @@ TEST(LeafCalls, AFunctionDefinedAgainRunsAsItIsNow) {
   EXPECT_TRUE(DecodedAsLeaf(ctx, "f"));
   define("y = x - 1;");
   define("if x > 2, y = x * 10; else, y = x; end");
+  EXPECT_TRUE(DecodedAsLeaf(ctx, "f"));
+  define("y = 0; for j = 1:x, y = y + j; end");
   EXPECT_FALSE(DecodedAsLeaf(ctx, "f"));
   define("y = x * 3;");
   // Brought back by an image over other code at the same place.
@@ -136,7 +159,7 @@ TEST(LeafCalls, AFunctionDefinedAgainRunsAsItIsNow) {
   ASSERT_EQ(test::LoadFromMemory(ctx, tripling), kOk);
   ASSERT_EQ(RunCommandLine(ctx, "s = 0; for k = 1:4, s = s + f(k); end, disp(s)\n"), kOk);
   EXPECT_EQ(host.Output(1),
-            "        14\n         6\n        73\n        30\n         5\n        30\n");
+            "        14\n         6\n        73\n        20\n        30\n         5\n        30\n");
 }
 
 TEST(LeafCalls, TheDebuggerStopsInALeaf) {
@@ -175,6 +198,7 @@ ErrCode RunCalls(bool watched, Asked* asked, std::string* output) {
   SetHostCallbackPair(ctx, &AnswersBreak, reinterpret_cast<uintptr_t>(asked));
   const std::string text = std::string(kFunctions) +
                            "s = 0;\nfor k = 1:3000\n  s = mix(s, sq(0.01)) + lit(k);\n"
+                           "  s = s + clip(k - 1500) + fib(3) + early(k);\n"
                            "  none(k);\nend\ndisp(s)\n";
   EXPECT_EQ(CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size())), kOk);
   const ErrCode e = ExecuteBytecode(ctx, 0);
