@@ -12,6 +12,7 @@ namespace vke {
 
 constinit thread_local DecodedLeaf tDecodedLeaves[kDecodedLeaves] = {};
 constinit thread_local uint64_t tLeafKeys[kLeafKeys] = {};
+constinit thread_local LeafSite tLeafSites[kLeafSites] = {};
 
 namespace {
 
@@ -75,11 +76,11 @@ class LeafDecoder {
     if (end == LeafSegment::kReturn) {
       s.result = -1;
       if (h_.outputs > 0) s.result = static_cast<int8_t>(ValueOf(path, 0));
-      s.needInputs = static_cast<uint8_t>(path.needInputs);
       s.polls = static_cast<uint16_t>(path.polls);
-      returns_ = true;
-      if (path.needInputs < minInputs_) minInputs_ = path.needInputs;
-      if (s.result >= 0) anyResult_ = true;
+      for (int32_t given = path.needInputs; given <= h_.inputs; given++)
+        for (int32_t outputs = -1; outputs <= std::min(1, int32_t{h_.outputs}); outputs++)
+          if (outputs < 1 || s.result >= 0) s.calls |= CallBit(given, outputs);
+      calls_ |= s.calls;
       return index;
     }
     s.left = test_.left;
@@ -96,9 +97,8 @@ class LeafDecoder {
     return index;
   }
 
-  bool returns() const { return returns_; }
-  int32_t minInputs() const { return minInputs_; }
-  bool anyResult() const { return anyResult_; }
+  // The calls some path takes to its return.
+  uint32_t calls() const { return calls_; }
   // The furthest code word read.
   const int16_t* seen() const { return seen_; }
 
@@ -224,8 +224,7 @@ class LeafDecoder {
   int32_t regs_;
   const int16_t* seen_;
   int32_t segments_ = 0, ops_ = 0, general_ = -1;
-  int32_t minInputs_ = DecodedLeaf::kMaxInputs + 1;
-  bool returns_ = false, anyResult_ = false;
+  uint32_t calls_ = 0;
   // The comparison that ended the last piece, and its jump.
   struct {
     uint8_t left, right;
@@ -257,12 +256,8 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
   d->words = static_cast<uint16_t>(decoder.seen() - code);
   std::memcpy(d->code, code, sizeof(int16_t) * d->words);
   d->room = kFrameHeaderWords + h.vars + 3 * kChainRoomEntries;
-  d->calls = 0;
-  if (!decoder.returns()) return;
-  for (int32_t given = decoder.minInputs(); given <= h.inputs; given++)
-    for (int32_t outputs = -1; outputs <= std::min(1, int32_t{h.outputs}); outputs++)
-      if (outputs < 1 || decoder.anyResult()) d->calls |= CallBit(given, outputs);
-  d->leaf = true;
+  d->calls = decoder.calls();
+  d->leaf = d->calls != 0;
 }
 
 void RefreshDecodedLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch* rows,
@@ -272,29 +267,50 @@ void RefreshDecodedLeaf(const int16_t* block, const int16_t* end, const BuiltinD
   d->generation = CodeGeneration();
 }
 
-int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
+namespace {
+
+// The decoded leaf of the function that the call at `at` calls, decoded
+// again where its entry does not hold it in this generation; null where the
+// call cannot take a leaf (its operands, the function's entry).
+[[gnu::noinline]] DecodedLeaf* FindLeafOfCall(EngineContext* ctx, const int16_t* at) {
   const int32_t function = at[1], given = at[2], outputs = at[3];
   const BuiltinHooks* const hooks = ctx->builtinHooks;
-  const int32_t caller = ctx->curFrame;
-  if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks || caller < 0 ||
+  if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks ||
       static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs ||
       static_cast<uint32_t>(outputs + 1) > 2)
-    return -1;
+    return nullptr;
   const FunctionTableEntry& entry = FunctionEntries(ctx)[function];
-  if (!IsFunctionEntry(entry) || entry.code <= 0) return -1;
+  if (!IsFunctionEntry(entry) || entry.code <= 0) return nullptr;
   const auto* const code = reinterpret_cast<const int16_t*>(ctx->CodeBytes());
   const int16_t* const block = code + entry.code;
   DecodedLeaf* const d = &DecodedLeafAt(block);
-  if (d->block != block || d->generation != CodeGeneration() || d->rows != hooks->rows)
-      [[unlikely]] {
-    if (uint64_t{static_cast<uint32_t>(entry.code)} + kFnHeaderUnits > ctx->codeEnd) return -1;
+  if (d->block != block || d->generation != CodeGeneration() || d->rows != hooks->rows) {
+    if (uint64_t{static_cast<uint32_t>(entry.code)} + kFnHeaderUnits > ctx->codeEnd) return nullptr;
     RefreshDecodedLeaf(block, code + ctx->codeEnd, hooks->rows, d);
   }
   if (!d->leaf) {
     LeafKeyOf(function) = LeafKey(function, false);
-    return -1;
+    return nullptr;
   }
-  if (!(d->calls & CallBit(given, outputs)) || !FrameHasEntries(ctx, given)) return -1;
+  LeafSiteOf(at) = {at, d->generation, hooks->rows, block, d};
+  return d;
+}
+
+}  // namespace
+
+int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
+  const int32_t given = at[2], outputs = at[3];
+  const int32_t caller = ctx->curFrame;
+  if (caller < 0) return -1;
+  const LeafSite& site = LeafSiteOf(at);
+  DecodedLeaf* d = site.leaf;
+  if (site.at != at || site.generation != CodeGeneration() || !ctx->builtinHooks ||
+      site.rows != ctx->builtinHooks->rows || d->block != site.block) [[unlikely]] {
+    d = FindLeafOfCall(ctx, at);
+    if (!d) return -1;
+  }
+  const uint32_t call = CallBit(given, outputs);
+  if (!(d->calls & call) || !FrameHasEntries(ctx, given)) return -1;
   // Each input's data is one unit, the first input's deepest.
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
   const uint32_t frame = descTop - 3 * static_cast<uint32_t>(given);
@@ -311,15 +327,15 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // then refuses the call. The path is found first, so that a call whose
   // path is the general one costs little more than its look-up.
   const LeafSegment* s = d->segments;
-  for (;;) {
-    if (s->kind == LeafSegment::kGeneral) return -1;
-    if (!RunChainStepsInline(d->ops + s->first, r)) return -1;
-    if (s->kind == LeafSegment::kReturn) break;
-    bool truth;
-    if (!CompareScalars(s->option, r[s->left], r[s->right], &truth)) return -1;
-    s = d->segments + (truth ? s->onTrue : s->onFalse);
+  bool truth = false;
+  for (; s->kind == LeafSegment::kTest; s = d->segments + (truth ? s->onTrue : s->onFalse)) {
+    if (!RunChainStepsInline(d->ops + s->first, r) ||
+        !CompareScalars(s->option, r[s->left], r[s->right], &truth))
+      return -1;
   }
-  if (given < s->needInputs || (outputs == 1 && s->result < 0) || s->polls - 1 > budget) return -1;
+  if (s->kind != LeafSegment::kReturn || !(s->calls & call) || s->polls - 1 > budget ||
+      !RunChainStepsInline(d->ops + s->first, r))
+    return -1;
   // The room the frame would take, and above it what the body's runs need
   // to go as one, so that the instructions too would have found it.
   if (uint64_t{frame} + d->room >= ctx->descCap ||

@@ -41,15 +41,17 @@ struct LeafSegment {
   // kTest: the registers compared, and the pieces that follow on each truth.
   uint8_t left, right;
   uint8_t onTrue, onFalse;
-  // kReturn: the register of the first output's value (-1 unset) and the
-  // inputs the path reads before it sets them.
+  // kReturn: the register of the first output's value (-1 unset).
   int8_t result;
-  uint8_t needInputs;
   // kReturn: the instructions the loop counts towards the abort poll for a
   // call that takes the path: the first of the body, each statement's and
   // each tested jump's as its run counts them, and the caller's next one
   // after the return.
   uint16_t polls;
+  // kReturn: the calls that may take the path, as DecodedLeaf::calls: the
+  // path reads no input beyond those given before it sets it and sets an
+  // output asked for.
+  uint32_t calls;
   int32_t option;  // kTest: the comparison option
 };
 
@@ -67,8 +69,8 @@ struct DecodedLeaf {
   bool leaf;            // false: no path returns, the calls take the general path
   // The calls that may take the leaf: bit CallBit(inputs given, outputs
   // asked) is set when the function declares that many inputs and outputs
-  // and some path reads no input beyond those given before it sets it and,
-  // for an output asked, sets it (the path taken is checked at its return).
+  // and some path may take such a call (the path taken is checked at its
+  // return).
   uint32_t calls;
   // The descriptor words the call's frame would take with the room its
   // runs need above it.
@@ -129,6 +131,24 @@ VKE_HOT_INLINE uint64_t& LeafKeyOf(int32_t function) {
 // its calls go their general way without a look at the function.
 VKE_HOT_INLINE bool KnownNoLeaf(int32_t function) {
   return LeafKeyOf(function) == LeafKey(function, false);
+}
+
+// The decoded leaf a call instruction found last, per thread, by the
+// instruction's address: while the code generation and the dispatch rows
+// last, the instruction is the same call of the same block, and the entry
+// is that block's for as long as it holds the block.
+struct LeafSite {
+  const int16_t* at;  // the call instruction; null: a free site
+  uint32_t generation;
+  const BuiltinDispatch* rows;
+  const int16_t* block;
+  DecodedLeaf* leaf;
+};
+inline constexpr uint32_t kLeafSites = 64;
+extern constinit thread_local LeafSite tLeafSites[kLeafSites];
+VKE_HOT_INLINE LeafSite& LeafSiteOf(const int16_t* at) {
+  const auto word = reinterpret_cast<uintptr_t>(at) >> 1;
+  return tLeafSites[(word ^ (word >> 6)) % kLeafSites];
 }
 
 // Makes the entry that of the block in this generation: kept when the
