@@ -16,12 +16,6 @@ constinit thread_local LeafSite tLeafSites[kLeafSites] = {};
 
 namespace {
 
-// The first instructions of a statement that the loop starts a run of
-// scalar instructions at.
-bool StartsRun(int32_t op) {
-  return op == kOpLoadVar || op == kOpPushSmallInt || op == kOpPushDouble;
-}
-
 // Whether the block at `block` is still the header and code the entry was
 // decoded from, all of it before `end`.
 bool SameLeafWords(const DecodedLeaf& d, const int16_t* block, const int16_t* end) {
@@ -55,6 +49,10 @@ class LeafDecoder {
     int32_t needInputs = 0;
     // The call's first instruction and the caller's next one.
     int32_t polls = 2;
+    // The registers of the values the statement has pushed so far, the
+    // deepest first.
+    uint8_t pushed[kChainDepth];
+    int32_t depth = 0;
   };
 
   // The piece of the path from `p`, decoded with what follows it; the
@@ -81,6 +79,14 @@ class LeafDecoder {
         for (int32_t outputs = -1; outputs <= std::min(1, int32_t{h_.outputs}); outputs++)
           if (outputs < 1 || s.result >= 0) s.calls |= CallBit(given, outputs);
       calls_ |= s.calls;
+      return index;
+    }
+    if (end == LeafSegment::kCall) {
+      // The path goes on after the call with the call's result pushed.
+      s.option = callSteps_ - 1;
+      s.polls = static_cast<uint16_t>(path.polls);
+      const int16_t* const after = call_;
+      d_->segments[index].onTrue = static_cast<uint8_t>(Piece(after, path));
       return index;
     }
     s.left = test_.left;
@@ -139,7 +145,8 @@ class LeafDecoder {
         p += 3;
         continue;
       }
-      if (p[0] == kOpReturn) return Saw(p + 1), LeafSegment::kReturn;
+      if (p[0] == kOpReturn)
+        return Saw(p + 1), path.depth == 0 ? LeafSegment::kReturn : LeafSegment::kGeneral;
       // A forward jump (past an else) is a light instruction, not counted.
       if (p[0] == kOpJump) {
         Saw(p + 2);
@@ -147,39 +154,63 @@ class LeafDecoder {
         p += 2 + p[1];
         continue;
       }
-      // The pushes of 0 and 1 that begin a statement are light instructions
-      // of the loop, not counted; the run starts after them, taking their
-      // values off the stack.
-      double pushed[DecodedChain::kMaxInputs];
-      int32_t pushes = 0;
-      for (; p < last_ && (p[0] == kOpPushZero || p[0] == kOpPushOne || p[0] == kOpNop); p++)
-        if (p[0] != kOpNop) {
-          if (pushes == DecodedChain::kMaxInputs) return Saw(p + 1), LeafSegment::kGeneral;
-          pushed[pushes++] = p[0] == kOpPushOne ? 1 : 0;
-        }
+      // The pushes of 0 and 1 are light instructions of the loop, not
+      // counted; the run after them takes their values off the stack.
+      if (p[0] == kOpPushZero || p[0] == kOpPushOne) {
+        if (path.depth == kChainDepth || regs_ == DecodedLeaf::kMaxRegisters)
+          return Saw(p + 1), LeafSegment::kGeneral;
+        d_->registers[regs_] = p[0] == kOpPushOne ? 1 : 0;
+        d_->literals[d_->literalCount++] = static_cast<uint8_t>(regs_);
+        path.pushed[path.depth++] = static_cast<uint8_t>(regs_++);
+        p += 1;
+        continue;
+      }
       Saw(p + 2);
       if (p + 2 > last_) return LeafSegment::kGeneral;
-      if (pushes == 1 && p[0] == kOpStoreVar) {
-        // x = 0 or x = 1: the store alone counts.
-        if (p[1] < 0 || p[1] >= h_.vars || path.storedCount == DecodedLeaf::kMaxOps ||
-            regs_ == DecodedLeaf::kMaxRegisters)
+      if (p[0] == kOpStoreVar && path.depth == 1) {
+        // A value pushed alone (x = 0, x = f(y)): the store alone counts.
+        if (p[1] < 0 || p[1] >= h_.vars || path.storedCount == DecodedLeaf::kMaxOps)
           return LeafSegment::kGeneral;
-        d_->registers[regs_] = pushed[0];
-        path.stored[path.storedCount++] = {p[1], regs_++};
+        path.stored[path.storedCount++] = {p[1], path.pushed[--path.depth]};
         path.polls++;
         p += 2;
         continue;
       }
-      if (!StartsRun(p[0])) return LeafSegment::kGeneral;
+      if (p[0] == kOpCallFn) {
+        // A call of a function for one value: done on the registers when
+        // the function's path there is a leaf's (TakeLeafCall).
+        Saw(p + 4);
+        if (p + 4 > last_ || p[3] != 1 || p[2] < 0 || p[2] > path.depth ||
+            p[2] > DecodedLeaf::kMaxInputs || callSteps_ == DecodedLeaf::kMaxCallSteps ||
+            regs_ == DecodedLeaf::kMaxRegisters)
+          return LeafSegment::kGeneral;
+        LeafCallStep& step = d_->callSteps[callSteps_++];
+        step = {};
+        step.function = p[1];
+        step.given = static_cast<uint8_t>(p[2]);
+        path.depth -= p[2];
+        for (int32_t i = 0; i < p[2]; i++) step.inputs[i] = path.pushed[path.depth + i];
+        step.result = static_cast<uint8_t>(regs_);
+        d_->registers[regs_] = 0;
+        path.pushed[path.depth++] = static_cast<uint8_t>(regs_++);
+        call_ = p + 4;
+        return LeafSegment::kCall;
+      }
       DecodedChain part;
       std::fill(std::begin(part.registers), std::end(part.registers), 0.0);
       DecodeChain(p, rows_, &part);
       Saw(p + part.checked);
+      if (part.steps == 0) return LeafSegment::kGeneral;
+      const int32_t pushes = path.depth;
       const bool tested = part.end == ChainEnd::kTested;
-      if ((part.end != ChainEnd::kStored && !tested) || part.inputs != pushes ||
+      const bool pushing = part.end == ChainEnd::kPushed;
+      // A statement's store or test takes every value pushed before it.
+      if ((part.end != ChainEnd::kStored && !tested && !pushing) || part.inputs > pushes ||
+          (!pushing && part.inputs != pushes) ||
+          (pushing && pushes - part.inputs + part.pending > kChainDepth) ||
           part.elementCount != 0 || part.registerCount > DecodedChain::kMaxSteps ||
-          (!tested && (part.target < 0 || part.target >= h_.vars ||
-                       path.storedCount == DecodedLeaf::kMaxOps)) ||
+          (part.end == ChainEnd::kStored && (part.target < 0 || part.target >= h_.vars ||
+                                             path.storedCount == DecodedLeaf::kMaxOps)) ||
           regs_ + part.registerCount > DecodedLeaf::kMaxRegisters ||
           ops_ + part.opCount > DecodedLeaf::kMaxOps || p + part.checked > last_)
         return LeafSegment::kGeneral;
@@ -190,17 +221,26 @@ class LeafDecoder {
         reg[i] = static_cast<uint8_t>(regs_ + i);
         d_->registers[regs_ + i] = part.registers[i];
       }
-      for (int32_t i = 0; i < pushes; i++) d_->registers[regs_ + part.inputRegs[i]] = pushed[i];
+      // Its inputs are the values on top, the deepest first.
+      path.depth -= part.inputs;
+      for (int32_t i = 0; i < part.inputs; i++)
+        reg[part.inputRegs[i]] = path.pushed[path.depth + i];
       for (int32_t i = 0; i < part.loadCount; i++) {
         const int32_t variable = part.loads[i].variable;
         const int32_t value = variable < h_.vars ? ValueOf(path, variable) : -1;
         if (value < 0) return LeafSegment::kGeneral;
         reg[part.loads[i].reg] = static_cast<uint8_t>(value);
       }
+      bool written[DecodedChain::kMaxSteps] = {};
       for (int32_t i = 0; i < part.opCount; i++) {
         const ChainStep& op = part.ops[i];
         d_->ops[ops_++] = {op.kind, reg[op.result], reg[op.left], reg[op.right], op.option};
+        written[op.result] = true;
       }
+      // The literals: its own registers that no operator writes.
+      for (int32_t i = 0; i < part.registerCount; i++)
+        if (reg[i] == regs_ + i && !written[i])
+          d_->literals[d_->literalCount++] = static_cast<uint8_t>(regs_ + i);
       regs_ += part.registerCount;
       path.polls += part.polls;
       if (tested) {
@@ -211,8 +251,12 @@ class LeafDecoder {
         test_ = {reg[part.left[0]], reg[part.left[1]], part.target, p + part.words};
         return LeafSegment::kTest;
       }
-      path.stored[path.storedCount++] = {part.target, reg[part.left[0]]};
       p += part.words;
+      if (pushing) {
+        for (int32_t i = 0; i < part.pending; i++) path.pushed[path.depth++] = reg[part.left[i]];
+        continue;
+      }
+      path.stored[path.storedCount++] = {part.target, reg[part.left[0]]};
     }
   }
 
@@ -223,8 +267,10 @@ class LeafDecoder {
   // The inputs' registers come first.
   int32_t regs_;
   const int16_t* seen_;
-  int32_t segments_ = 0, ops_ = 0, general_ = -1;
+  int32_t segments_ = 0, ops_ = 0, general_ = -1, callSteps_ = 0;
   uint32_t calls_ = 0;
+  // Where the path goes on after the call that ended the last piece.
+  const int16_t* call_ = nullptr;
   // The comparison that ended the last piece, and its jump.
   struct {
     uint8_t left, right;
@@ -248,6 +294,8 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
     return;
   const int16_t* const code = block + h.CodeAt();
   const int16_t* const last = std::min(end, code + DecodedLeaf::kMaxWords);
+  d->literalCount = 0;
+  d->inputs = static_cast<uint8_t>(h.inputs);
   LeafDecoder decoder(h, code, last, rows, d);
   decoder.Piece(code, {});
   // A body that is no leaf on some path keeps the words read up to where
@@ -257,6 +305,7 @@ void DecodeLeaf(const int16_t* block, const int16_t* end, const BuiltinDispatch*
   std::memcpy(d->code, code, sizeof(int16_t) * d->words);
   d->room = kFrameHeaderWords + h.vars + 3 * kChainRoomEntries;
   d->calls = decoder.calls();
+
   d->leaf = d->calls != 0;
 }
 
@@ -269,16 +318,16 @@ void RefreshDecodedLeaf(const int16_t* block, const int16_t* end, const BuiltinD
 
 namespace {
 
-// The decoded leaf of the function that the call at `at` calls, decoded
-// again where its entry does not hold it in this generation; null where the
-// call cannot take a leaf (its operands, the function's entry).
-[[gnu::noinline]] DecodedLeaf* FindLeafOfCall(EngineContext* ctx, const int16_t* at) {
-  const int32_t function = at[1], given = at[2], outputs = at[3];
+// The calls within a leaf's path nest at most this deep: deeper ones are
+// left to the general path, which a recursion then takes for its larger
+// cases (whose tries cost more the deeper they may go).
+constexpr int32_t kLeafCallDepth = 3;
+
+// The decoded leaf of function `function`, decoded again where its entry
+// does not hold it in this generation; null where the function has none.
+DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function) {
   const BuiltinHooks* const hooks = ctx->builtinHooks;
-  if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks ||
-      static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs ||
-      static_cast<uint32_t>(outputs + 1) > 2)
-    return nullptr;
+  if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks) return nullptr;
   const FunctionTableEntry& entry = FunctionEntries(ctx)[function];
   if (!IsFunctionEntry(entry) || entry.code <= 0) return nullptr;
   const auto* const code = reinterpret_cast<const int16_t*>(ctx->CodeBytes());
@@ -292,8 +341,86 @@ namespace {
     LeafKeyOf(function) = LeafKey(function, false);
     return nullptr;
   }
-  LeafSiteOf(at) = {at, d->generation, hooks->rows, block, d};
   return d;
+}
+
+// The decoded leaf of the function that the call at `at` calls, kept for
+// the call's site; null where the call cannot take a leaf.
+[[gnu::noinline]] DecodedLeaf* FindLeafOfCall(EngineContext* ctx, const int16_t* at) {
+  const int32_t given = at[2], outputs = at[3];
+  if (static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs ||
+      static_cast<uint32_t>(outputs + 1) > 2)
+    return nullptr;
+  DecodedLeaf* const d = FindLeafOfFunction(ctx, at[1]);
+  if (d) LeafSiteOf(at) = {at, d->generation, ctx->builtinHooks->rows, d->block, d};
+  return d;
+}
+
+// The path of `d` that the values on the registers `r` take, up to its
+// return: the segment of the return, or null where the path is the general
+// one or an operator or comparison has no real result. The calls on the
+// way, nested at most `depth` deep, add their instructions to *polls and
+// the most room their frames would take to *room; the path gives up as
+// soon as they and its own would count more than `budget` instructions.
+const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, int32_t depth,
+                               int32_t budget, int32_t* polls, uint32_t* room);
+
+// A call step of a path on the caller's registers `r`: the function's own
+// path on registers of its own, its calls nested at most `depth` deep, all
+// of it counting at most `budget` instructions.
+[[gnu::noinline]] bool RunLeafCallStep(EngineContext* ctx, const DecodedLeaf* caller,
+                                       LeafCallStep& step, double* r, int32_t depth, int32_t budget,
+                                       int32_t* polls, uint32_t* room) {
+  DecodedLeaf* d = step.leaf;
+  if (step.generation != CodeGeneration() || d->block != step.block ||
+      d->generation != step.generation || d->rows != caller->rows) [[unlikely]] {
+    const int16_t* const block = caller->block;
+    d = FindLeafOfFunction(ctx, step.function);
+    // An entry decoded for the call in place of the caller's own ends it.
+    if (!d || caller->block != block) return false;
+    step.leaf = d;
+    step.block = d->block;
+    step.generation = d->generation;
+  }
+  if (!(d->calls & CallBit(step.given, 1))) return false;
+  double own[DecodedLeaf::kMaxRegisters];
+  for (int32_t i = 0; i < d->literalCount; i++) own[d->literals[i]] = d->registers[d->literals[i]];
+  for (int32_t i = 0; i < step.given; i++) own[i] = r[step.inputs[i]];
+  // Inputs not given are read only by a path that then refuses the call.
+  for (int32_t i = step.given; i < d->inputs; i++) own[i] = 0;
+  int32_t nestedPolls = 0;
+  uint32_t nestedRoom = 0;
+  const LeafSegment* const s = RunLeafPath(ctx, d, own, depth, budget, &nestedPolls, &nestedRoom);
+  if (!s || !(s->calls & CallBit(step.given, 1)) || s->polls + nestedPolls > budget) return false;
+  r[step.result] = own[s->result];
+  *polls += s->polls + nestedPolls;
+  *room = std::max(*room, d->room + nestedRoom);
+  return true;
+}
+
+const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, int32_t depth,
+                               int32_t budget, int32_t* polls, uint32_t* room) {
+  const LeafSegment* s = d->segments;
+  // Branches rather than a jump table: the kinds follow each other in
+  // patterns that the values decide.
+  for (;;) {
+    if (s->kind == LeafSegment::kTest) {
+      bool truth;
+      if (!RunChainStepsInline(d->ops + s->first, r) ||
+          !CompareScalars(s->option, r[s->left], r[s->right], &truth))
+        return nullptr;
+      s = d->segments + (truth ? s->onTrue : s->onFalse);
+    } else if (s->kind == LeafSegment::kCall) {
+      if (depth == 0 || *polls + s->polls >= budget || !RunChainStepsInline(d->ops + s->first, r) ||
+          !RunLeafCallStep(ctx, d, d->callSteps[s->option], r, depth - 1,
+                           budget - *polls - s->polls, polls, room))
+        return nullptr;
+      s = d->segments + s->onTrue;
+    } else {
+      return s->kind == LeafSegment::kReturn && RunChainStepsInline(d->ops + s->first, r) ? s
+                                                                                          : nullptr;
+    }
+  }
 }
 
 }  // namespace
@@ -325,21 +452,24 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // The path the inputs take, up to its return; the registers of inputs
   // not given hold what an earlier call left, read only by a path that
   // then refuses the call. The path is found first, so that a call whose
-  // path is the general one costs little more than its look-up.
+  // path is the general one costs little more than its look-up. The calls
+  // it makes take frames above the call's own.
+  int32_t polls = 0;
+  uint32_t room = 0;
   const LeafSegment* s = d->segments;
-  bool truth = false;
-  for (; s->kind == LeafSegment::kTest; s = d->segments + (truth ? s->onTrue : s->onFalse)) {
-    if (!RunChainStepsInline(d->ops + s->first, r) ||
-        !CompareScalars(s->option, r[s->left], r[s->right], &truth))
-      return -1;
-  }
-  if (s->kind != LeafSegment::kReturn || !(s->calls & call) || s->polls - 1 > budget ||
-      !RunChainStepsInline(d->ops + s->first, r))
+  if (s->kind != LeafSegment::kReturn) [[unlikely]] {
+    s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room);
+    if (!s) return -1;
+  } else if (!RunChainStepsInline(d->ops + s->first, r)) {
     return -1;
+  }
+  if (!(s->calls & call)) return -1;
+  polls += s->polls;
+  if (polls - 1 > budget) return -1;
   // The room the frame would take, and above it what the body's runs need
   // to go as one, so that the instructions too would have found it.
-  if (uint64_t{frame} + d->room >= ctx->descCap ||
-      uint64_t{dataTop} + kChainRoomUnits >= ctx->dataCap)
+  if (uint64_t{frame} + d->room + room >= ctx->descCap ||
+      uint64_t{dataTop} + 2 * kChainRoomUnits >= ctx->dataCap)
     return -1;
   // A caller that steps into calls stops at the function's first line.
   if (words[static_cast<uint32_t>(caller) + kFwStopRequest] == kStepIntoCalls) return -1;
@@ -353,7 +483,7 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
     PushNoValue(ctx);
   // As the call would leave the code pointer's flag.
   ctx->cpFlag = 0;
-  return s->polls;
+  return polls;
 }
 
 }  // namespace vke

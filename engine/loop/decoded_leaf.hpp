@@ -1,27 +1,29 @@
-// Calls of small scalar leaf functions without a frame. A compiled function
+// Calls of small scalar functions without a frame. A compiled function
 // whose body is line markers, scalar statements (loads of its inputs and of
 // variables it set before, literals, the operators the decoded runs do,
-// each statement ending in the store of a variable) and comparisons of two
-// such values that a conditional jump tests, each path through it ending in
-// a return, is decoded once into runs on registers, a path at a time, kept
-// beside the code in a small table per thread, keyed by the function
-// block's address and trusted as the decoded runs are (decoded_chain.hpp):
-// while the code generation and the dispatch rows last, and after that only
-// when the block's header and code are still the words it was decoded from.
-// A path that reaches anything else (a call, a loop, a value that is not a
-// scalar's) is decoded as one that leaves the call to the general path:
-// a function whose small cases are leaves (the ends of a recursion) takes
-// the quick way in those cases only.
+// calls of functions for one value, each statement ending in the store of a
+// variable) and comparisons of two such values that a conditional jump
+// tests, each path through it ending in a return, is decoded once into runs
+// on registers, a path at a time, kept beside the code in a small table per
+// thread, keyed by the function block's address and trusted as the decoded
+// runs are (decoded_chain.hpp): while the code generation and the dispatch
+// rows last, and after that only when the block's header and code are still
+// the words it was decoded from. A path that reaches anything else (a loop,
+// a value that is not a scalar's) is decoded as one that leaves the call to
+// the general path.
 // A call of such a function by callfn, with real double scalar inputs and
 // asking for at most one result, runs the body on the registers and leaves
 // its result where the return would have left it, with no frame, no blocks
-// and nothing for the return to free. Whatever the body could not finish as
-// its instructions would (a path to the general call, a value of another
-// kind, a read of an input not given, an output not set, an operator or
-// comparison without a real result, a debugger or profiler that watches the
-// lines, too little room, an abort poll due within the call) leaves the
-// call to the general path, nothing changed: until its return the body
-// writes nothing but its registers.
+// and nothing for the return to free. The calls on its path are done the
+// same way, each on registers of its own, nested a few deep: a recursion
+// takes the quick way for its small cases and the general one above them.
+// Whatever the body could not finish as its instructions would (a path to
+// the general call, calls nested deeper, a value of another kind, a read of
+// an input not given, an output not set, an operator or comparison without
+// a real result, a debugger or profiler that watches the lines, too little
+// room, an abort poll due within the call) leaves the call to the general
+// path, nothing changed: until its return the body writes nothing but its
+// registers.
 #pragma once
 
 #include "engine/frames/function_block.hpp"
@@ -34,6 +36,7 @@ struct LeafSegment {
   enum Kind : uint8_t {
     kReturn,   // the path returns
     kTest,     // a comparison picks the piece that follows
+    kCall,     // a call of a leaf (DecodedLeaf::callSteps[option]), then the piece onTrue
     kGeneral,  // the path leaves the call to the general path, its operators not run
   };
   Kind kind;
@@ -46,20 +49,37 @@ struct LeafSegment {
   // kReturn: the instructions the loop counts towards the abort poll for a
   // call that takes the path: the first of the body, each statement's and
   // each tested jump's as its run counts them, and the caller's next one
-  // after the return.
+  // after the return; those of the calls on the way not included. kCall:
+  // the same up to the call.
   uint16_t polls;
   // kReturn: the calls that may take the path, as DecodedLeaf::calls: the
   // path reads no input beyond those given before it sets it and sets an
   // output asked for.
   uint32_t calls;
-  int32_t option;  // kTest: the comparison option
+  int32_t option;  // kTest: the comparison option; kCall: the call's step
+};
+
+// A call of a function for one value within a leaf's path: done on
+// registers of its own when the path the function takes is a leaf's that
+// calls nothing, else the whole call is left to the general path.
+struct LeafCallStep {
+  int32_t function;  // its index
+  uint8_t given;     // the inputs, their registers in the caller's
+  uint8_t inputs[7];
+  uint8_t result;  // the caller's register of the result
+  // The function's decoded leaf found last, while the code generation
+  // found in lasts and the entry still holds the block; 0: none yet.
+  uint32_t generation;
+  const int16_t* block;
+  struct DecodedLeaf* leaf;
 };
 
 struct DecodedLeaf {
   static constexpr int32_t kMaxInputs = 7;
   static constexpr int32_t kMaxRegisters = 40;
   static constexpr int32_t kMaxOps = 24;
-  static constexpr int32_t kMaxSegments = 8;
+  static constexpr int32_t kMaxSegments = 12;
+  static constexpr int32_t kMaxCallSteps = 4;
   // The code words the body may take, through its returns.
   static constexpr int32_t kMaxWords = 96;
   const int16_t* block;  // the function block (its header); null: a free entry
@@ -76,7 +96,13 @@ struct DecodedLeaf {
   // runs need above it.
   uint32_t room;
   int16_t header[kFnHeaderUnits];
+  uint8_t inputs;  // the inputs declared, on the first registers
+  // The registers of the literals, which a call on registers of its own
+  // takes from here.
+  uint8_t literalCount;
+  uint8_t literals[kMaxRegisters];
   LeafSegment segments[kMaxSegments];  // the first is where the body starts
+  LeafCallStep callSteps[kMaxCallSteps];
   ChainStep ops[kMaxOps + kMaxSegments];
   double registers[kMaxRegisters];
   int16_t code[kMaxWords];

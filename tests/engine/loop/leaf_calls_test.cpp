@@ -40,7 +40,9 @@ const char kFunctions[] =
     "function r = fib(n)\n  if n < 2\n    r = n;\n  else\n    r = fib(n - 1) + fib(n - 2);\n"
     "  end\nendfunction\n"
     "function y = half(x)\n  if x > 0\n    y = x / 2;\n  end\nendfunction\n"
-    "function y = early(x)\n  y = 1;\n  if x ~= 0, return; end\n  y = later(x);\nendfunction\n";
+    "function y = early(x)\n  y = 1;\n  if x ~= 0, return; end\n  y = later(x);\nendfunction\n"
+    "function y = twice(x)\n  y = 1 - sq(x) + mix(x, sq(x + 1)) * 2;\nendfunction\n"
+    "function y = wrap(x)\n  y = half(x) * 2 + early(x);\nendfunction\n";
 
 // A breakpoint in no function: lines are watched, every call is general.
 void BreakNowhere(EngineContext* ctx) {
@@ -80,7 +82,7 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
       "r = [];\n"
       "for x = [0.1, -0, 3, -2.5, 1e308, -Inf, NaN, 7]\n"
       "  r = [r, sq(x), mix(x, 1/3), mix(sq(x), x), lit(x), ops(x, 0.7), ops(3, x), first(x)];\n"
-      "  r = [r, clip(x), early(x + 0.5), fib(min(abs(x), 9))];\n"
+      "  r = [r, clip(x), early(x + 0.5), fib(min(abs(x), 9)), twice(x), wrap(3)];\n"
       "end\n"
       "fprintf('%d ', typecast(r, 'uint32')); disp(' ')\nsq(4)\nnone(1)\n";
   const std::string quick = Outcome(text, false);
@@ -93,7 +95,9 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "ops"));
   // A recursion's ends take the quick way; a body whose every path calls
   // takes none.
-  ASSERT_EQ(RunCommandLine(host.ctx(), "a = fib(6) + clip(3) + early(1) + half(1);\n"), kOk);
+  ASSERT_EQ(RunCommandLine(host.ctx(), "a = fib(6) + clip(3) + early(1) + half(1) + twice(2);\n"),
+            kOk);
+  EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "twice"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "fib"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "clip"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "early"));
@@ -127,6 +131,9 @@ TEST(LeafCalls, OtherValuesAndCountsTakeTheGeneralCall) {
       "disp(clip([1 3]))",
       "disp(clip(int8(3)))",
       "disp(fib(3, 1))",
+      "disp(wrap(-1))",
+      "disp(wrap(0))",
+      "disp(twice(NaN))",
   };
   for (const char* statement : statements)
     EXPECT_EQ(Outcome(std::string(statement) + "\n", false),
@@ -160,6 +167,25 @@ TEST(LeafCalls, AFunctionDefinedAgainRunsAsItIsNow) {
   ASSERT_EQ(RunCommandLine(ctx, "s = 0; for k = 1:4, s = s + f(k); end, disp(s)\n"), kOk);
   EXPECT_EQ(host.Output(1),
             "        14\n         6\n        73\n        20\n        30\n         5\n        30\n");
+}
+
+TEST(LeafCalls, ACalleeDefinedAgainRunsAsItIsNow) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const auto run = [&](const char* g) {
+    EXPECT_EQ(RunCommandLine(ctx, "clear -f\n"), kOk);
+    EXPECT_EQ(RunCommandLine(ctx, std::string("function y = f(x)\n  y = g(x) * 2;\n"
+                                              "endfunction\nfunction y = g(x)\n") +
+                                      g + "\nendfunction\n"),
+              kOk);
+    RunCommandLine(ctx, "s = 0; for k = 1:4, s = s + f(k); end, disp(s)\n");
+  };
+  run("y = x + 1;");
+  EXPECT_TRUE(DecodedAsLeaf(ctx, "f"));
+  run("y = x - 1;");
+  run("y = later(x);");
+  EXPECT_EQ(host.Output(1), "        28\n        12\n");
+  EXPECT_NE(host.Output(2).find("later"), std::string::npos) << host.Output(2);
 }
 
 TEST(LeafCalls, TheDebuggerStopsInALeaf) {
@@ -198,7 +224,7 @@ ErrCode RunCalls(bool watched, Asked* asked, std::string* output) {
   SetHostCallbackPair(ctx, &AnswersBreak, reinterpret_cast<uintptr_t>(asked));
   const std::string text = std::string(kFunctions) +
                            "s = 0;\nfor k = 1:3000\n  s = mix(s, sq(0.01)) + lit(k);\n"
-                           "  s = s + clip(k - 1500) + fib(3) + early(k);\n"
+                           "  s = s + clip(k - 1500) + fib(mod(k, 12)) + early(k) + twice(k);\n"
                            "  none(k);\nend\ndisp(s)\n";
   EXPECT_EQ(CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size())), kOk);
   const ErrCode e = ExecuteBytecode(ctx, 0);
