@@ -25,10 +25,6 @@ bool SameLeafWords(const DecodedLeaf& d, const int16_t* block, const int16_t* en
   return std::memcmp(d.code, block + codeAt, sizeof(int16_t) * d.words) == 0;
 }
 
-}  // namespace
-
-namespace {
-
 // Decodes a function's body into a DecodedLeaf, a path at a time: each
 // piece of a path is its statements up to a return, a tested comparison
 // (whose two ways are decoded as pieces of their own, each with what the
@@ -58,7 +54,8 @@ class LeafDecoder {
   // The piece of the path from `p`, decoded with what follows it; the
   // index of its segment.
   int32_t Piece(const int16_t* p, Path path) {
-    if (segments_ == DecodedLeaf::kMaxSegments - 1) return General();
+    // The last segment is kept for the general path's.
+    if (segments_ >= DecodedLeaf::kMaxSegments - 1) return General();
     const int32_t index = segments_++;
     LeafSegment& s = d_->segments[index];
     s = {};
@@ -131,8 +128,9 @@ class LeafDecoder {
   }
 
   // The statements from `p` onto the path's operators, up to its return
-  // (kReturn), a comparison a jump tests (kTest, the comparison in test_)
-  // or what no leaf does (kGeneral).
+  // (kReturn), a comparison a jump tests (kTest, the comparison in test_),
+  // a call for one value (kCall, its step the last in callSteps, the path
+  // going on at call_) or what no leaf does (kGeneral).
   LeafSegment::Kind Statements(const int16_t* p, Path& path) {
     for (;;) {
       if (p >= last_) return Saw(last_), LeafSegment::kGeneral;
@@ -181,8 +179,8 @@ class LeafDecoder {
         // the function's path there is a leaf's (TakeLeafCall).
         Saw(p + 4);
         if (p + 4 > last_ || p[3] != 1 || p[2] < 0 || p[2] > path.depth ||
-            p[2] > DecodedLeaf::kMaxInputs || callSteps_ == DecodedLeaf::kMaxCallSteps ||
-            regs_ == DecodedLeaf::kMaxRegisters)
+            path.depth - p[2] == kChainDepth || p[2] > DecodedLeaf::kMaxInputs ||
+            callSteps_ == DecodedLeaf::kMaxCallSteps || regs_ == DecodedLeaf::kMaxRegisters)
           return LeafSegment::kGeneral;
         LeafCallStep& step = d_->callSteps[callSteps_++];
         step = {};

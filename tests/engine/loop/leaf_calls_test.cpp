@@ -42,7 +42,12 @@ const char kFunctions[] =
     "function y = half(x)\n  if x > 0\n    y = x / 2;\n  end\nendfunction\n"
     "function y = early(x)\n  y = 1;\n  if x ~= 0, return; end\n  y = later(x);\nendfunction\n"
     "function y = twice(x)\n  y = 1 - sq(x) + mix(x, sq(x + 1)) * 2;\nendfunction\n"
-    "function y = wrap(x)\n  y = half(x) * 2 + early(x);\nendfunction\n";
+    "function y = wrap(x)\n  y = half(x) * 2 + early(x);\nendfunction\n"
+    "function y = steps(x)\n  if x < 1, y = 1; elseif x < 2, y = 2; elseif x < 3, y = 3;\n"
+    "  elseif x < 4, y = 4; elseif x < 5, y = 5; elseif x < 6, y = 6; elseif x < 7, y = 7;\n"
+    "  elseif x < 8, y = 8; elseif x < 9, y = 9; else, y = 10; end\nendfunction\n"
+    "function y = many(x)\n  y = sq(x) + sq(x + 1) * (sq(x + 2) - sq(x + 3) / (sq(x + 4) + 1));"
+    "\nendfunction\n";
 
 // A breakpoint in no function: lines are watched, every call is general.
 void BreakNowhere(EngineContext* ctx) {
@@ -82,7 +87,8 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
       "r = [];\n"
       "for x = [0.1, -0, 3, -2.5, 1e308, -Inf, NaN, 7]\n"
       "  r = [r, sq(x), mix(x, 1/3), mix(sq(x), x), lit(x), ops(x, 0.7), ops(3, x), first(x)];\n"
-      "  r = [r, clip(x), early(x + 0.5), fib(min(abs(x), 9)), twice(x), wrap(3)];\n"
+      "  r = [r, clip(x), early(x + 0.5), fib(min(abs(x), 9)), twice(x), wrap(3), "
+      "steps(x), steps(abs(x) + 5), many(x)];\n"
       "end\n"
       "fprintf('%d ', typecast(r, 'uint32')); disp(' ')\nsq(4)\nnone(1)\n";
   const std::string quick = Outcome(text, false);
