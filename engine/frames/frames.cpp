@@ -269,11 +269,6 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
   return kOk;
 }
 
-// Moves the first `named` of the inputs (descriptors from word `frame`) into
-// blocks; each moved input's descriptor word 0 keeps its block until the
-// frame is built. The inputs' data lies in order from the first input's, at
-// the end of the data stack: *inputUnits gives its size. kErrVarOverflow,
-// nothing moved, when the heap has no room.
 // Moves one input, its descriptor at d and its data at data, into a new
 // block, whose index replaces the descriptor's word 0; false, nothing
 // changed, when the heap has no room.
@@ -291,6 +286,11 @@ VKE_HOT_INLINE bool MoveInputIntoBlock(EngineContext* ctx, uint32_t* d, const ui
   return true;
 }
 
+// Moves the first `named` of the inputs (descriptors from word `frame`) into
+// blocks; each moved input's descriptor word 0 keeps its block until the
+// frame is built. The inputs' data lies in order from the first input's, at
+// the end of the data stack: *inputUnits gives its size. kErrVarOverflow,
+// nothing moved, when the heap has no room.
 VKE_HOT_INLINE ErrCode MoveInputsIntoBlocks(EngineContext* ctx, uint32_t frame, int32_t inputs,
                                             int32_t named, uint32_t* inputUnits) {
   uint32_t* w = ctx->DescWords() + frame;

@@ -92,9 +92,10 @@ class LeafDecoder {
     const int16_t* const jump = test_.jump;
     const int16_t* const taken = jump + 2 + jump[1];
     const bool onTrueJumps = jump[0] == kOpJumpTrue;
-    // The taken way first: the other one is usually the longer.
-    const int32_t jumped = jump[1] >= 0 ? Piece(taken, path) : General();
+    // The way that falls through first: the branches of an if and of its
+    // elseifs, in order, keep the table's places before what follows them.
     const int32_t fallen = Piece(jump + 2, path);
+    const int32_t jumped = jump[1] >= 0 ? Piece(taken, path) : General();
     d_->segments[index].onTrue = static_cast<uint8_t>(onTrueJumps ? jumped : fallen);
     d_->segments[index].onFalse = static_cast<uint8_t>(onTrueJumps ? fallen : jumped);
     return index;
@@ -454,6 +455,7 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // it makes take frames above the call's own.
   int32_t polls = 0;
   uint32_t room = 0;
+  // A body of one path, the commonest, runs its operators without the walk.
   const LeafSegment* s = d->segments;
   if (s->kind != LeafSegment::kReturn) [[unlikely]] {
     s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room);

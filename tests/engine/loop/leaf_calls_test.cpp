@@ -43,9 +43,9 @@ const char kFunctions[] =
     "function y = early(x)\n  y = 1;\n  if x ~= 0, return; end\n  y = later(x);\nendfunction\n"
     "function y = twice(x)\n  y = 1 - sq(x) + mix(x, sq(x + 1)) * 2;\nendfunction\n"
     "function y = wrap(x)\n  y = half(x) * 2 + early(x);\nendfunction\n"
-    "function y = steps(x)\n  if x < 1, y = 1; elseif x < 2, y = 2; elseif x < 3, y = 3;\n"
-    "  elseif x < 4, y = 4; elseif x < 5, y = 5; elseif x < 6, y = 6; elseif x < 7, y = 7;\n"
-    "  elseif x < 8, y = 8; elseif x < 9, y = 9; else, y = 10; end\nendfunction\n"
+    "function y = steps(x)\n  if x < 1, y = 1; elseif x < 2, y = 2; elseif x < 3, y = 3; "
+    "elseif x < 4, y = 4; elseif x < 5, y = 5; elseif x < 6, y = 6; else, y = 7; end\n"
+    "endfunction\n"
     "function y = many(x)\n  y = sq(x) + sq(x + 1) * (sq(x + 2) - sq(x + 3) / (sq(x + 4) + 1));"
     "\nendfunction\n";
 
@@ -66,8 +66,8 @@ std::string Outcome(const std::string& text, bool watched) {
   return e == kOk ? host.Output(1) : "error " + std::to_string(e) + ": " + host.Output(2);
 }
 
-// Whether the calls of the function took its decoded leaf.
-bool DecodedAsLeaf(EngineContext* ctx, const std::string& name) {
+// The decoded leaf that the calls of the function took; null: none.
+const DecodedLeaf* LeafOf(EngineContext* ctx, const std::string& name) {
   for (int32_t f = 1; f < static_cast<int32_t>(ctx->funcCount); f++) {
     const FunctionTableEntry* entry = GetFunctionEntry(ctx, f);
     const char* text = nullptr;
@@ -77,9 +77,13 @@ bool DecodedAsLeaf(EngineContext* ctx, const std::string& name) {
       continue;
     const int16_t* block = reinterpret_cast<const int16_t*>(ctx->CodeBytes()) + entry->code;
     const DecodedLeaf& d = DecodedLeafAt(block);
-    return d.leaf && d.block == block && d.generation == CodeGeneration();
+    return d.leaf && d.block == block && d.generation == CodeGeneration() ? &d : nullptr;
   }
-  return false;
+  return nullptr;
+}
+
+bool DecodedAsLeaf(EngineContext* ctx, const std::string& name) {
+  return LeafOf(ctx, name) != nullptr;
 }
 
 TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
@@ -108,6 +112,17 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "clip"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "early"));
   EXPECT_TRUE(DecodedAsLeaf(host.ctx(), "half"));
+  // A body of more paths than a leaf holds: the paths beyond are general
+  // ones, and every way points into the table.
+  ASSERT_EQ(RunCommandLine(host.ctx(), "a = steps(1);\n"), kOk);
+  const DecodedLeaf* steps = LeafOf(host.ctx(), "steps");
+  ASSERT_NE(steps, nullptr);
+  for (const LeafSegment& s : steps->segments) {
+    if (s.kind == LeafSegment::kTest) {
+      EXPECT_LT(s.onTrue, DecodedLeaf::kMaxSegments);
+      EXPECT_LT(s.onFalse, DecodedLeaf::kMaxSegments);
+    }
+  }
 }
 
 TEST(LeafCalls, OtherValuesAndCountsTakeTheGeneralCall) {
