@@ -27,8 +27,13 @@ struct Loop {
   int32_t numDegree;
   const double* den;
   int32_t n;
+  // L(e^(i theta)); at pi exactly z = -1, which cos and sin of the rounded
+  // pi miss by 1.2e-16 in the imaginary part: a zero of L at -1 would then
+  // give a finite, huge gain margin instead of an infinite one.
   void At(double theta, double* re, double* im) const {
-    EvalRationalAtComplex(num, numDegree, den, n, std::cos(theta), std::sin(theta), re, im);
+    const bool minusOne = theta == kPi;
+    EvalRationalAtComplex(num, numDegree, den, n, minusOne ? -1.0 : std::cos(theta),
+                          minusOne ? 0.0 : std::sin(theta), re, im);
   }
 };
 

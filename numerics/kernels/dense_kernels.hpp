@@ -75,6 +75,9 @@ void FactorQRHouseholderComplex(double* aRe, double* aIm, int32_t m, int32_t n, 
 // partial reduction.
 bool ComputeRealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair, double* work);
 // The same for a complex T: upper triangular, Q unitary. work: 2n doubles.
+// Both iterate on T brought to unit size by a power of two (see
+// ScaleToUnitRange), so that entries near either end of the double range
+// neither overflow nor underflow; a triangular T is already its own form.
 bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, double* qIm,
                              double* work);
 
@@ -148,7 +151,7 @@ void ReduceToHessenbergByElimination(double* a, int32_t n, uint32_t* index);
 // not reached are not written) or a is not finite.
 bool IterateHessenbergQR(double* a, int32_t n, double tol, double* re, double* im);
 // ReduceToHessenbergByElimination, then IterateHessenbergQR with tolerance
-// eps. index: n words.
+// eps, on a brought to unit size as the Schur forms are. index: n words.
 bool ComputeRealEigenvalues(double* a, int32_t n, uint32_t* index, double* re, double* im);
 // A becomes S^-1 A S with S = diag(scale), powers of two that even out the
 // row and column sums; im is null for a real matrix.
@@ -162,7 +165,8 @@ bool ComputeRealEigenvaluesPaired(double* a, int32_t n, double* c, double* work)
 // ---- Polynomial roots ----
 // Roots of c[0] z^n + ... + c[n]: eigenvalues of the balanced companion
 // matrix (BalanceMatrix, so that widely spread coefficients keep their small
-// roots), with the Laguerre fallback below when that iteration fails (c is
+// roots), each polished by Newton steps on the polynomial while they reduce
+// |p|, with the Laguerre fallback below when that iteration fails (c is
 // then normalised and deflated in place). Roots at zero from trailing zero
 // coefficients take the last positions. Real: 1 when a root has a non-zero
 // (or NaN) imaginary part, 0 when none, kKernelFailed when c[0] is 0 or the

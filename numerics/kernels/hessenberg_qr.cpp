@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/kernels/kernel_math.hpp"
 
 namespace vke {
 
@@ -194,8 +195,14 @@ bool IterateHessenbergQR(double* data, int32_t n, double tol, double* wr, double
 }
 
 bool ComputeRealEigenvalues(double* a, int32_t n, uint32_t* index, double* re, double* im) {
+  // At unit size the iteration's squares neither overflow nor underflow; a
+  // triangular matrix, whose diagonal is already the answer, keeps its
+  // smallest entries unscaled.
+  const int e = IsUpperTriangular(a, nullptr, n) ? 0 : ScaleToUnitRange(a, nullptr, int64_t(n) * n);
   ReduceToHessenbergByElimination(a, n, index);
-  return IterateHessenbergQR(a, n, kKernelEps, re, im);
+  if (!IterateHessenbergQR(a, n, kKernelEps, re, im)) return false;
+  ScaleByPowerOfTwo(re, im, n, e);
+  return true;
 }
 
 }  // namespace vke

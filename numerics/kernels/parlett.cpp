@@ -85,7 +85,19 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
   const ComplexVectorView df{dfRe, dfIm, 1};
   const ParlettOutcome outcome =
       RunParlettRecurrence(t, f, n, dfRe ? &df : nullptr, &ScaledQuotient);
+  CompleteMatrixFunction(tRe, tIm, uRe, uIm, n, fRe, fIm, outcome, isComplex, estimate);
+  return true;
+}
 
+void CompleteMatrixFunction(double* tRe, double* tIm, const double* uRe, const double* uIm,
+                            int32_t n, double* fRe, double* fIm, const ParlettOutcome& outcome,
+                            uint8_t* isComplex, double* estimate) {
+  if (n <= 0) {
+    if (isComplex) *isComplex = 0;
+    if (estimate) *estimate = 0;
+    return;
+  }
+  const ComplexMatrixView t = RowByRow(tRe, tIm, n), f = RowByRow(fRe, fIm, n);
   if (estimate) {
     double gap = std::sqrt(outcome.smallestGap);
     double bound =
@@ -97,11 +109,11 @@ bool ParlettMatrixFunction(double* tRe, double* tIm, const double* uRe, const do
   const ComplexMatrixView u{const_cast<double*>(uRe), const_cast<double*>(uIm), n, 1};
   TransformBack(t, f, n, u);
   if (isComplex) {
+    // An infinite imaginary part is never rounding.
     double size = LargestColumnSum(f, n, false, false);
     double imaginary = LargestColumnSum(f, n, false, true);
-    *isComplex = kRealnessTolerance * size >= imaginary ? 0 : 1;
+    *isComplex = std::isfinite(imaginary) && kRealnessTolerance * size >= imaginary ? 0 : 1;
   }
-  return true;
 }
 
 bool IsFiniteMatrix(const ComplexMatrixView& x, int32_t n) {

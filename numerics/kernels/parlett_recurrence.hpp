@@ -97,6 +97,14 @@ ParlettOutcome RunParlettRecurrence(const ComplexMatrixView& t, const ComplexMat
   return out;
 }
 
+// What ParlettMatrixFunction does after its recurrence, for an F whose upper
+// triangle is complete: the error estimate from the outcome (or null), F :=
+// U F U^H (T is scratch), and whether F is real (or null); all split
+// row-by-row blocks.
+void CompleteMatrixFunction(double* tRe, double* tIm, const double* uRe, const double* uIm,
+                            int32_t n, double* fRe, double* fIm, const ParlettOutcome& outcome,
+                            uint8_t* isComplex, double* estimate);
+
 // F := U F U^H for n x n complex matrices in any layout, through T := U F
 // (T is scratch). When F holds an infinite or NaN part (the logarithm of
 // 0), a zero part of either factor contributes nothing, also beside an

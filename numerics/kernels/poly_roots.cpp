@@ -1,6 +1,7 @@
 // Roots of real and complex polynomials: eigenvalues of the companion
-// matrix, and when that iteration fails, Laguerre's method with deflation,
-// one root (or one conjugate pair) at a time.
+// matrix, polished by Newton steps on the polynomial, and when that
+// iteration fails, Laguerre's method with deflation, one root (or one
+// conjugate pair) at a time.
 #include <algorithm>
 #include <cmath>
 
@@ -25,6 +26,8 @@ constexpr double kPairImaginaryFloor = 1e-7;
 // A complex result stays a pair while the remainder terms are this large
 // relative to the leading coefficient.
 constexpr double kPairRemainder = 1e-9;
+// Newton steps at most that polish one root of the companion matrix.
+constexpr int32_t kPolishSteps = 10;
 
 // p, p' and p'' at z by Horner's rule over n + 1 coefficients.
 template <bool kCx>
@@ -91,6 +94,36 @@ void DeflateComplexRoot(double* cRe, double* cIm, int32_t n, Num root) {
     Num x = Times<true>(root, Num{cRe[k], cIm[k]});
     cRe[k + 1] += x.re;
     cIm[k + 1] += x.im;
+  }
+}
+
+// Newton steps on the polynomial from each of the n roots while they make
+// |p| smaller. The companion matrix gives its eigenvalues to rounding of
+// the largest coefficient ratio, so that a root much smaller than the others
+// may come out as 0 or far off; one or two steps on the polynomial itself
+// give it to rounding of its own size. Real roots stay real, and the
+// members of a conjugate pair stay conjugate.
+template <bool kCx>
+void PolishRoots(const double* cRe, const double* cIm, int32_t n, double* re, double* im) {
+  for (int32_t i = 0; i < n; i++) {
+    Num z{re[i], im[i]};
+    if (!std::isfinite(z.re) || !std::isfinite(z.im)) continue;
+    Num p, dp, d2p;
+    Evaluate<kCx>(cRe, cIm, n, z, &p, &dp, &d2p);
+    double size = std::hypot(p.re, p.im);
+    for (int32_t step = 0; step < kPolishSteps && size > 0 && !IsZero<true>(dp); step++) {
+      const Num next = Minus<true>(z, ScaledQuotient(p, dp));
+      Num q, dq;
+      Evaluate<kCx>(cRe, cIm, n, next, &q, &dq, &d2p);
+      const double nextSize = std::hypot(q.re, q.im);
+      if (!(nextSize < size)) break;
+      z = next;
+      p = q;
+      dp = dq;
+      size = nextSize;
+    }
+    re[i] = z.re;
+    im[i] = z.im;
   }
 }
 
@@ -267,6 +300,7 @@ int32_t ComputeRealPolynomialRoots(double* c, int32_t n, double* re, double* im,
   BalanceMatrix(work, nullptr, n, im);
   if (!gRootKernelFaults.companion &&
       ComputeRealEigenvalues(work, n, reinterpret_cast<uint32_t*>(work + nn), re, im)) {
+    PolishRoots<false>(c, nullptr, n, re, im);
     for (int32_t i = 0; i < n; i++) {
       if (im[i] != 0) return 1;  // NaN included
     }
@@ -307,6 +341,7 @@ bool ComputeComplexPolynomialRoots(double* cRe, double* cIm, int32_t n, double* 
       re[k] = tRe[int64_t(k) * n + k];
       im[k] = tIm[int64_t(k) * n + k];
     }
+    PolishRoots<true>(cRe, cIm, n, re, im);
     return true;
   }
   return FindComplexPolynomialRoots(cRe, cIm, n, re, im);

@@ -246,8 +246,15 @@ void FrancisDoubleShiftStepComplex(double* tRe, double* tIm, int32_t n, int32_t 
   DoubleShiftStep<true>({tRe, tIm, n}, p, q, shift, {qRe, qIm, n});
 }
 
-bool ComputeRealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair, double* work) {
-  if (n <= 0) return false;
+namespace {
+
+// Brings T to unit size for the iteration (see ScaleToUnitRange); a
+// triangular T stays as it is. Returns the exponent that restores it.
+int ScaleForIteration(double* tRe, double* tIm, int32_t n) {
+  return IsUpperTriangular(tRe, tIm, n) ? 0 : ScaleToUnitRange(tRe, tIm, int64_t(n) * n);
+}
+
+bool RealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair, double* work) {
   ReduceToHessenbergHouseholder(t, n, q, work);
   Square<false> tm{t, nullptr, n}, qm{q, nullptr, n};
   if (!IterateToSmallBlocks<false>(tm, qm)) return false;
@@ -271,9 +278,7 @@ bool ComputeRealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair,
   return true;
 }
 
-bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, double* qIm,
-                             double* work) {
-  if (n <= 0) return false;
+bool ComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, double* qIm, double* work) {
   ReduceToHessenbergHouseholderComplex(tRe, tIm, n, qRe, qIm, work);
   Square<true> tm{tRe, tIm, n}, qm{qRe, qIm, n};
   if (!IterateToSmallBlocks<true>(tm, qm)) return false;
@@ -300,6 +305,25 @@ bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, d
   }
   ZeroBelowSubdiagonal(tRe, tIm, n);
   return true;
+}
+
+}  // namespace
+
+bool ComputeRealSchurForm(double* t, int32_t n, double* q, uint8_t* complexPair, double* work) {
+  if (n <= 0) return false;
+  const int e = ScaleForIteration(t, nullptr, n);
+  const bool done = RealSchurForm(t, n, q, complexPair, work);
+  ScaleByPowerOfTwo(t, nullptr, int64_t(n) * n, e);
+  return done;
+}
+
+bool ComputeComplexSchurForm(double* tRe, double* tIm, int32_t n, double* qRe, double* qIm,
+                             double* work) {
+  if (n <= 0) return false;
+  const int e = ScaleForIteration(tRe, tIm, n);
+  const bool done = ComplexSchurForm(tRe, tIm, n, qRe, qIm, work);
+  ScaleByPowerOfTwo(tRe, tIm, int64_t(n) * n, e);
+  return done;
 }
 
 void SwapSchurDiagonalPair(double* tRe, double* tIm, double* qRe, double* qIm, int32_t n,

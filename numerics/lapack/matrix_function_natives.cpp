@@ -1,8 +1,10 @@
 // The "!lapack" natives sqrtm and logm, one routine steered by its record's
 // option ('s' the principal square root, 'l' the principal logarithm): the
-// complex Schur form A = Z T Z^H (zgees_), f on T's diagonal (the f2c
-// run-time's z_sqrt and z_log), the Parlett recurrence for the rest of
-// f(T), and X = Z f(T) Z^H by two products (zgemm_). [X, e] = ... gives an
+// complex Schur form A = Z T Z^H (zgees_; a triangular A is its own), f on
+// T's diagonal (the f2c run-time's z_sqrt and z_log), the rest of f(T) by
+// the recurrences of triangular_functions.hpp (the Parlett recurrence for
+// the logarithm of a singular T), and X = Z f(T) Z^H by two products
+// (zgemm_). [X, e] = ... gives an
 // error estimate e in [eps, 1]; X is real when its imaginary part is
 // negligible.
 #include <algorithm>
@@ -11,7 +13,9 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/kernels/kernel_math.hpp"
 #include "numerics/kernels/parlett_recurrence.hpp"
+#include "numerics/kernels/triangular_functions.hpp"
 #include "numerics/lapack/lapack_support.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
@@ -91,14 +95,23 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
   double* w = ws.Complexes(n);
   double* z = ws.Complexes(nn);
   double* f = ws.Complexes(nn);
+  double* logWork = option == kSquareRoot ? nullptr : ws.Reals(TriangularLogarithmWork(n));
   double* rwork = ws.RealsAtEnd(n);  // also the logical work, not referenced
   if (ErrCode e = ws.Fits(std::max(2 * n, 1), 16)) return fail(e);
-  CopyMatrixIn(ReadMatrixOperand(ctx, reserved.count()), true, t);
-  const LapackInt lwork = ws.WorkLength(16);
-  LapackInt sdim = 0, info = 0;
-  zgees_("V", "N", nullptr, &n, t, &n, &sdim, w, z, &n, ws.Work(), &lwork, rwork,
-         reinterpret_cast<LapackInt*>(rwork), &info, 1, 1);
-  if (ErrCode e = MapInfo(info, kErrNoConvergence)) return fail(e);
+  const MatrixOperand argument = ReadMatrixOperand(ctx, reserved.count());
+  CopyMatrixIn(argument, true, t);
+  if (IsUpperTriangular(argument.re, argument.im, n)) {
+    // Its own Schur form: zgees_ would scale a matrix of entries far apart
+    // and lose its smallest diagonal values.
+    std::fill(z, z + 2 * nn, 0.0);
+    for (int64_t i = 0; i < n; i++) z[2 * (i * n + i)] = 1;
+  } else {
+    const LapackInt lwork = ws.WorkLength(16);
+    LapackInt sdim = 0, info = 0;
+    zgees_("V", "N", nullptr, &n, t, &n, &sdim, w, z, &n, ws.Work(), &lwork, rwork,
+           reinterpret_cast<LapackInt*>(rwork), &info, 1, 1);
+    if (ErrCode e = MapInfo(info, kErrNoConvergence)) return fail(e);
+  }
 
   // f on the diagonal, f' beside it in w for the equal adjacent pairs.
   const ComplexMatrixView tv{t, t + 1, 2, 2 * int64_t{n}}, fv{f, f + 1, 2, 2 * int64_t{n}};
@@ -119,8 +132,17 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
     w[2 * i] = derivative.re;
     w[2 * i + 1] = derivative.im;
   }
-  const ComplexVectorView df{w, w + 1, 2};
-  const ParlettOutcome outcome = RunParlettRecurrence(tv, fv, n, &df, &DivideNonzero);
+  ParlettOutcome outcome;
+  if (option == kSquareRoot) {
+    outcome.unresolved = !TriangularSquareRoot(tv, fv, n);
+    outcome.smallestGap = SmallestDiagonalGap(tv, n);
+  } else if (TriangularLogarithm(tv, fv, n, logWork)) {
+    outcome.smallestGap = SmallestDiagonalGap(tv, n);
+  } else {
+    // A singular or non-finite T.
+    const ComplexVectorView df{w, w + 1, 2};
+    outcome = RunParlettRecurrence(tv, fv, n, &df, &DivideNonzero);
+  }
   double e = kLapackEps * LargestStrictColumnSum(tv, n) / std::sqrt(outcome.smallestGap);
   if (std::isnan(e) || e < kLapackEps) e = kLapackEps;
   if (e > 1 || outcome.unresolved) e = 1;

@@ -1,10 +1,11 @@
 // The natives sqrtm, logm and funm: a scalar function of a square matrix
 // through its complex Schur form A = U T U'. The function of each diagonal
-// element of T goes on the diagonal of F, the Parlett recurrence fills F's
-// upper triangle, and U F U' is the result, real when its imaginary part is
-// negligible. funm calls its function value once per diagonal element
-// through the call-and-resume cycle, its state on the stack:
-// T, f, U, F, then the next 1-based diagonal index and the argument.
+// element of T goes on the diagonal of F; the Parlett recurrence fills F's
+// upper triangle for funm, the square-root recurrence and inverse scaling
+// and squaring (triangular_functions.hpp) for sqrtm and logm; U F U' is the
+// result, real when its imaginary part is negligible. funm calls its function value once per
+// diagonal element through the call-and-resume cycle, its state on the stack: T, f, U, F, then the
+// next 1-based diagonal index and the argument.
 #include <cmath>
 #include <limits>
 
@@ -13,6 +14,8 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
+#include "numerics/kernels/kernel_math.hpp"
+#include "numerics/kernels/triangular_functions.hpp"
 #include "numerics/linalg/linalg_support.hpp"
 
 namespace vke {
@@ -80,20 +83,43 @@ ErrCode CallForDiagonal(EngineContext* ctx, int32_t k) {
   return CallFunctionValue(ctx, kFunctionDepth, 1, 1, 1);
 }
 
-// With F on top: the Parlett recurrence, back-transformation, realness,
-// and the outputs F and, when asked, the error estimate. df: the
-// derivatives of the scalar function on T's diagonal (n each), or null.
-ErrCode Finish(EngineContext* ctx, int32_t n, int32_t nargout, bool withFunction, double* df) {
+// With F on top: the Parlett recurrence (or, with done, an upper triangle
+// already complete), back-transformation, realness, and the outputs F and,
+// when asked, the error estimate.
+ErrCode Finish(EngineContext* ctx, int32_t n, int32_t nargout, bool withFunction,
+               const ParlettOutcome* done) {
   Stack s = ReadStack(ctx, 0, withFunction);
   uint8_t isComplex = 1;
   double estimate = 0;
-  ParlettMatrixFunction(s.t.re, s.t.im, s.u.re, s.u.im, n, s.f.re, s.f.im, df,
-                        df ? df + n : nullptr, &isComplex, &estimate);
+  if (done) {
+    CompleteMatrixFunction(s.t.re, s.t.im, s.u.re, s.u.im, n, s.f.re, s.f.im, *done, &isComplex,
+                           &estimate);
+  } else {
+    ParlettMatrixFunction(s.t.re, s.t.im, s.u.re, s.u.im, n, s.f.re, s.f.im, nullptr, nullptr,
+                          &isComplex, &estimate);
+  }
   if (!isComplex) MakeTopReal(ctx);
   DropStackEntries(ctx, 1, withFunction ? 3 : 2);
   if (nargout < 2) return kOk;
   if (ErrCode e = PushRealScalar(ctx, estimate)) return e;
   return RollStackEntries(ctx, 2, 1);
+}
+
+// The upper triangle of the square root or logarithm of the triangular T,
+// F's diagonal holding f on T's; the logarithm of a singular or non-finite
+// T takes the Parlett recurrence with the derivatives df (n each).
+ParlettOutcome TriangularFunction(const MatrixOperand& t, const MatrixOperand& f, int32_t n,
+                                  uintptr_t option, const double* df, double* work) {
+  const ComplexMatrixView tv{t.re, t.im, n, 1}, fv{f.re, f.im, n, 1};
+  ParlettOutcome outcome;
+  if (option == kSqrtm) {
+    outcome.unresolved = !TriangularSquareRoot(tv, fv, n);
+  } else if (!TriangularLogarithm(tv, fv, n, work)) {
+    const ComplexVectorView derivatives{df, df + n, 1};
+    return RunParlettRecurrence(tv, fv, n, &derivatives, &ScaledQuotient);
+  }
+  outcome.smallestGap = SmallestDiagonalGap(tv, n);
+  return outcome;
 }
 
 // The first entry: checks, the Schur form, F, and the diagonal.
@@ -111,15 +137,15 @@ ErrCode StartMatrixFunction(EngineContext* ctx, int32_t nargin, int32_t nargout,
     if (ErrCode e = PushRealScalar(ctx, 0)) return e;
     return RollStackEntries(ctx, 2, 1);
   }
-  // sqrtm and logm keep the derivatives on T's diagonal for equal
-  // neighbours on it.
-  const bool derivatives = !withFunction;
+  // logm keeps the derivatives on T's diagonal for equal neighbours on it,
+  // should it need the Parlett recurrence.
+  const bool derivatives = option == kLogm;
   StackPlan plan;
   if (!a.im) plan.Grow(int64_t(n) * n);
   plan.Push(n, n, true);
   plan.Scratch(2 * int64_t(n));
   plan.Push(n, n, true);
-  if (derivatives) plan.Scratch(2 * int64_t(n));
+  if (derivatives) plan.Scratch(2 * int64_t(n) + TriangularLogarithmWork(n));
   if (withFunction) {
     plan.PushScalar();
     plan.Push(1, 1, true);
@@ -142,18 +168,24 @@ ErrCode StartMatrixFunction(EngineContext* ctx, int32_t nargin, int32_t nargout,
   if (withFunction) return CallForDiagonal(ctx, 0);
 
   Stack s = ReadStack(ctx, 0, false);
-  double* df = TakeScratch(ctx, 2 * int64_t(n));
+  // The derivatives, then the logarithm's work, in one scratch area.
+  double* df =
+      derivatives ? TakeScratch(ctx, 2 * int64_t(n) + TriangularLogarithmWork(n)) : nullptr;
   for (int32_t i = 0; i < n; i++) {
     const Complex t = Diagonal(s.t, i);
     const Complex f = option == kSqrtm ? SquareRoot(t) : Logarithm(t);
-    const Complex d = Reciprocal(option == kSqrtm ? Complex{2 * f.re, 2 * f.im} : t);
     const int64_t at = int64_t(i) * n + i;
     s.f.re[at] = f.re;
     s.f.im[at] = f.im;
-    df[i] = d.re;
-    df[n + i] = d.im;
+    if (df) {
+      const Complex d = Reciprocal(t);
+      df[i] = d.re;
+      df[n + i] = d.im;
+    }
   }
-  return Finish(ctx, n, nargout, false, df);
+  double* work = derivatives ? df + 2 * int64_t(n) : nullptr;
+  const ParlettOutcome outcome = TriangularFunction(s.t, s.f, n, option, df, work);
+  return Finish(ctx, n, nargout, false, &outcome);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -257,6 +258,25 @@ TEST_F(SystemNatives, Margins) {
   ExpectValues(0, unit[0].re, 0);
   ExpectValues(2, {unit[2].re[0] / 0.1, unit[2].re[1] / 0.1}, 1e-12);
   EXPECT_NEAR(unit[0].re[1], 3, 1e-12);  // L(-1) = -1/3
+  // A zero of the loop at z = -1 (at infinite frequency for margin): L
+  // there is exactly 0, so both gain margins are infinite, at pi (infinite
+  // frequency), and no gain crossover gives a phase margin.
+  for (bool discrete : {false, true}) {
+    SCOPED_TRACE(discrete);
+    if (discrete) {
+      Row({0.25, 0.25});
+      Row({1, 0});
+    } else {
+      Row({0.5});
+      Row({1, 1});
+    }
+    ASSERT_EQ(Call(discrete ? &DmarginNative : &MarginNative, 4), kOk);
+    const double angle = discrete ? std::numbers::pi : INFINITY;
+    EXPECT_EQ(out[0].re, (std::vector<double>{-INFINITY, INFINITY}));
+    EXPECT_TRUE(out[1].re.empty());
+    EXPECT_EQ(out[2].re, (std::vector<double>{angle, angle}));
+    EXPECT_TRUE(out[3].re.empty());
+  }
   // A pole at z = 1 keeps the infinite margins no crossover replaces.
   Row({0.1});
   Row({1, -1});

@@ -197,10 +197,10 @@ TEST_F(LapackDecomposition, SquareRootAndLogarithmOfMatrices) {
   }
   EXPECT_TRUE(Holds("[X, e] = sqrtm([1 1; 0 1]); e >= eps && e <= 1"));
   EXPECT_TRUE(Holds("[X, e] = sqrtm(eye(2)); e == eps"));
-  // A longer run of equal values keeps what the recurrence cannot reach and
-  // says so.
-  EXPECT_TRUE(Holds("[X, e] = sqrtm([4 1 0; 0 4 1; 0 0 4]); e == 1"));
-  EXPECT_TRUE(Holds("[X, e] = logm([4 1 0; 0 9 1; 0 0 4]); e == 1"));
+  // A longer run of equal values: the root and the logarithm are right
+  // (see matrix_function_accuracy_test.cpp) and say so.
+  EXPECT_TRUE(Holds("[X, e] = sqrtm([4 1 0; 0 4 1; 0 0 4]); e < 1e-12"));
+  EXPECT_TRUE(Holds("[X, e] = logm([4 1 0; 0 9 1; 0 0 4]); e < 1e-12"));
   for (const char* m : {"R", "C"}) {
     SCOPED_TRACE(m);
     const std::string y = kMatrices + "A = " + m + "; ";

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/registry/natives_decl.hpp"
@@ -59,6 +60,26 @@ TEST_F(PolynomialNatives, Roots) {
   Run("r = sort(roots([1e-20 1 -1])); c = roots([1e-20 1i -1i]);");
   EXPECT_EQ(Show("abs(r(1) + 1e20) <= 1e6 && abs(r(2) - 1) <= 1e-12"), "true");
   EXPECT_EQ(Show("min(abs(c - 1)) <= 1e-12 && max(abs(c)) >= 1e19"), "true");
+}
+
+TEST_F(PolynomialNatives, SmallRootsBesideHugeOnes) {
+  // The companion matrix knows the small root only to rounding of the huge
+  // one; each root to its own precision, as the reference gives them.
+  Run("function r = rel(x, y)\n  r = max(abs(x(:) - y(:)) ./ abs(y(:)));\nendfunction");
+  for (const char* text : {"rel(sort(roots([1 1e16 1])), [-1e16; -1e-16])",
+                           "rel(sort(roots([1 1e15 1])), [-1e15; -1e-15])",
+                           "rel(sort(roots([1e-100 1 1])), [-1e100; -1])",
+                           "rel(sort(roots([1 -1e12 1])), [1e-12; 1e12])",
+                           "rel(sort(roots([1e-20 1 -3 2])), [-1e20; 1; 2])"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(Show(std::string(text) + " <= 4e-16"), "true");
+  }
+  Run("c = roots([1 1e16i 1]);");
+  EXPECT_EQ(Show("rel(sort(imag(c)), [-1e16; 1e-16]) <= 4e-16 && max(abs(real(c))) <= 1e-30"),
+            "true");
+  // Each column of a matrix of polynomials alike.
+  EXPECT_EQ(Show("rel(sort(roots([1 1; 1e16 1e15; 1 1])), [-1e16 -1e15; -1e-16 -1e-15]) <= 4e-16"),
+            "true");
 }
 
 TEST_F(PolynomialNatives, PolynomialsOfRootsAndMatrices) {

@@ -1,0 +1,127 @@
+// sqrtm, logm and eig of the engine's own library and of "!lapack" on the
+// matrices where the Parlett recurrence and unscaled products went wrong:
+// repeated eigenvalues in runs longer than two, and matrices of entries near
+// the ends of the double range, whose results must scale with them. The
+// reference values are those of an independent implementation.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "engine/registry/registry.hpp"
+#include "numerics/lapack/lapack_table.hpp"
+#include "tests/numerics/linalg_fixture.hpp"
+
+namespace vke {
+namespace {
+
+using test::LinalgFixture;
+
+// A value, what the reference gives for it, and the tolerance relative to
+// the reference's largest entry.
+struct Reference {
+  const char* value;
+  const char* expected;
+  const char* tol;
+};
+
+// The parameter: whether "!lapack" stands in front of the engine's library.
+class MatrixFunctionAccuracy : public LinalgFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    LinalgFixture::SetUp();
+    if (GetParam()) {
+      ASSERT_EQ(RegisterLibrary(ctx, LapackLibraryTable(), true), kOk);
+    }
+    Run("function r = near_to(x, y, tol)\n"
+        "  r = all(size(x) == size(y)) && max(abs(x(:) - y(:))) <= tol * max(abs(y(:)));\n"
+        "endfunction");
+  }
+  bool Holds(const std::string& condition) { return Show(condition) == "true"; }
+  void ExpectNear(std::initializer_list<Reference> cases) {
+    for (const Reference& r : cases) {
+      SCOPED_TRACE(r.value);
+      EXPECT_TRUE(
+          Holds(std::string("near_to(") + r.value + ", " + r.expected + ", " + r.tol + ")"));
+    }
+  }
+};
+
+TEST_P(MatrixFunctionAccuracy, RepeatedEigenvaluesGiveTheTrueFunction) {
+  Run("A = [4 1 1; 0 4 1; 0 0 4]; J = [4 1 0; 0 4 1; 0 0 4]; B = [4 1 0; 0 9 1; 0 0 4];"
+      "Q = [1 2 2; 2 1 -2; 2 -2 1] / 3; G = Q * J * Q';");
+  ExpectNear({
+      {"sqrtm(A)", "[2 0.25 0.234375; 0 2 0.25; 0 0 2]", "1e-15"},
+      {"sqrtm(J)", "[2 0.25 -0.015625; 0 2 0.25; 0 0 2]", "1e-15"},
+      {"sqrtm(B)", "[2 0.2 -0.01; 0 3 0.2; 0 0 2]", "1e-15"},
+      {"logm(A)", "[log(4) 0.25 0.21875; 0 log(4) 0.25; 0 0 log(4)]", "1e-15"},
+      {"logm(J)", "[log(4) 0.25 -0.03125; 0 log(4) 0.25; 0 0 log(4)]", "1e-15"},
+      {"logm(B)",
+       "[1.3862943611198906 0.1621860432432658 -0.017562791351346856;"
+       " 0 2.1972245773362196 0.16218604324326577; 0 0 1.3862943611198906]",
+       "1e-14"},
+      // Through a Schur form that is not the matrix itself.
+      {"sqrtm(G)",
+       "[2.1631944444444455 -0.079861111111110494 -0.0017361111111127659;"
+       " 0.15972222222222313 2.006944444444442 -0.086805555555557773;"
+       " -0.006944444444446073 0.17361111111110883 1.8298611111111085]",
+       "1e-13"},
+      {"logm(G)",
+       "[1.5460165833421107 -0.076388888888890047 -0.0034722222222229853;"
+       " 0.15277777777777615 1.4001832500087772 -0.090277777777780011;"
+       " -0.013888888888890106 0.18055555555555355 1.212683250008777]",
+       "1e-13"},
+  });
+  // Eigenvalues of opposite signs and like sizes, and complex ones.
+  for (const char* t :
+       {"[1 0.3 0.2; 0 -1.6 0.4; 0 0 -1.5]", "[1+1i 2 1; 0 -1+1i 3; 0 0 -1.2-0.9i]"}) {
+    SCOPED_TRACE(t);
+    Run(std::string("T = ") + t + ";");
+    ExpectNear({{"expm(logm(T))", "T", "1e-13"}, {"sqrtm(T) ^ 2", "T", "1e-14"}});
+  }
+  // Right results say so.
+  for (const char* call : {"sqrtm(J)", "logm(J)", "sqrtm(A)", "logm(B)"}) {
+    SCOPED_TRACE(call);
+    Run(std::string("[X, e] = ") + call + ";");
+    EXPECT_TRUE(Holds("e < 1e-12"));
+  }
+}
+
+TEST_P(MatrixFunctionAccuracy, ResultsScaleWithTheMatrix) {
+  Run("S = [4 1; 1 3]; P = [1 2; 3 4];");
+  for (const char* c : {"2^-700", "2^600", "1e-200", "1e160", "1e300", "1e-300"}) {
+    SCOPED_TRACE(c);
+    Run(std::string("c = ") + c + ";");
+    ExpectNear({{"sort(eig(P * c))", "sort(eig(P)) * c", "1e-15"},
+                {"sqrtm(S * c)", "sqrtm(S) * sqrt(c)", "1e-14"},
+                {"sqrtm(P * c)", "sqrtm(P) * sqrt(c)", "1e-14"}});
+  }
+  ExpectNear({
+      {"sort(eig(P * 1e-200))", "[-3.7228132326901433e-201; 5.3722813232690143e-200]", "1e-15"},
+      {"sqrtm(S * 1e100)",
+       "[1.9815776331353156e50 2.7083220609417959e49; 2.7083220609417933e49 1.7107454270411367e50]",
+       "1e-14"},
+      {"sqrtm(S * 1e-100)",
+       "[1.981577633135315e-50 2.7083220609417905e-51; 2.7083220609417923e-51 "
+       "1.7107454270411364e-50]",
+       "1e-14"},
+      {"logm(S * 1e-100)",
+       "[-228.9115243770662 0.29607457187827235; 0.29607457187826958 -229.20759894894448]",
+       "1e-15"},
+      // Entries far apart on the diagonal keep each its own value.
+      {"logm(diag([1e-300 1e300]))", "diag([-690.7755278982137 690.7755278982137])", "1e-15"},
+      {"sqrtm(diag([1e-300 1e300]))", "diag([1e-150 1e150])", "1e-15"},
+      {"sqrtm([1e-300 1; 0 1e300])", "[1e-150 1e-150; 0 1e150]", "1e-15"},
+  });
+  // The root of -Inf is infinite and imaginary, not 0.
+  Run("x = sqrtm(-Inf);");
+  EXPECT_TRUE(Holds("~stored_real(x) && real(x) == 0 && imag(x) == Inf"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLibraries, MatrixFunctionAccuracy, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Lapack" : "Engine";
+                         });
+
+}  // namespace
+}  // namespace vke
