@@ -5,7 +5,8 @@
 // the process, the second's in use already). Each is timed in the program
 // itself (tic/toc), the engine with the runtime's UTF-8 text encoder and
 // files, in an area mapped as the runner maps its own; prints the seconds
-// of each, Octave's, and the ratio (the target: each at most 1).
+// of each, Octave's, and the ratio (the target: each at most 1), then the
+// line loop against Lua 5.4 reading the same lines.
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +41,20 @@ std::string Script(const std::string& path, bool octave) {
          "'0 %.9g\\n1 %.9g\\n2 %.9g\\n3 %.9g\\n', w, r, f, g);";
 }
 
+// Seconds Lua 5.4 takes to read the file's lines one by one; 0 when it
+// cannot be run.
+double LuaLineSeconds(const std::string& path) {
+  const std::string command = "lua5.4 -e \"local f = io.open('" + path +
+                              "'); local t = os.clock(); for i = 1, " + std::to_string(kRows) +
+                              " do local l = f:read('l') end; print(os.clock() - t)\" 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  double seconds = 0;
+  if (!pipe) return 0;
+  if (std::fscanf(pipe, "%lf", &seconds) != 1) seconds = 0;
+  pclose(pipe);
+  return seconds;
+}
+
 std::string g_printed;
 
 void Collect(int32_t, const char* bytes, int32_t n, uintptr_t) {
@@ -57,6 +72,7 @@ int main() {
   const std::string path = "/tmp/vke-text-files-" + std::to_string(getpid());
   const std::string ours = Script(path, false);
   const vke::ErrCode e = vke::bench::RunScriptText(ctx, ours);
+  const double lua = LuaLineSeconds(path);
   std::remove(path.c_str());
   double seconds[4] = {0, 0, 0, 0};
   if (e || std::sscanf(g_printed.c_str(), "0 %lf 1 %lf 2 %lf 3 %lf", &seconds[0], &seconds[1],
@@ -72,5 +88,9 @@ int main() {
     std::printf("%-16s", rows[i]);
     vke::bench::PrintTimes(seconds[i], peer, i);
   }
+  // The interpreted peer of the line loop (target: at most twice its time).
+  if (lua > 0)
+    std::printf("%-16s %12.6f %12.6f %8.2f  (lua5.4; target <= 2)\n", "fgetl vs Lua", seconds[1],
+                lua, seconds[1] / lua);
   return 0;
 }

@@ -175,6 +175,18 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
   return kOk;
 }
 
+// The bytes of fd from its position to its end, when it has a length (a
+// file); -1 for a stream without one. The position stays where it was.
+int64_t BytesLeftInFd(EngineContext* ctx, int32_t fd) {
+  intptr_t at = -1, end = -1;
+  if (IoControlFd(ctx, fd, kIoTell, 0, &at, nullptr) != kOk || at < 0) return -1;
+  if (IoControlFd(ctx, fd, kIoSeekEnd, 0, nullptr, nullptr) != kOk) return -1;
+  const ErrCode e = IoControlFd(ctx, fd, kIoTell, 0, &end, nullptr);
+  if (IoControlFd(ctx, fd, kIoSeekBegin, at, nullptr, nullptr) != kOk || e != kOk || end < at)
+    return -1;
+  return end - at;
+}
+
 // Reads up to the size's bytes of fd: until the size is met, the end of the
 // file (after something was read), or a read that brought nothing new (502
 // or no bytes: what has arrived so far). A read whose values are doubles
@@ -182,9 +194,12 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
 // where the arguments are now); any other into the far end of the free data
 // stack. Either way as much is read as the values fit, the padding of their
 // last row counted; a read that fills that room short of the request is
-// given back, and the area must grow (kErrDataOverflow).
+// given back, and the area must grow (kErrDataOverflow). A file's length
+// is known before: what it holds is read once, into room found for all of
+// it, or the area grows first.
 ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, const Precision& p,
                     uint8_t** bytes, int32_t* count) {
+  IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
   uint32_t freeBytes;
   void* top;
   GetDataStackFree(ctx, &freeBytes, &top);
@@ -194,7 +209,11 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   const int64_t padding = size.rows == kUnlimited ? 0 : (size.rows - 1) * elementBytes;
   const int64_t capacity =
       std::max<int64_t>(room - padding, 0) / (elementBytes + (inPlace ? 0 : p.size));
-  const int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements;
+  int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements;
+  const int64_t left = BytesLeftInFd(ctx, fd);
+  // Nothing holds more than the file has left (text mode may give less).
+  if (left >= 0) requested = std::min(requested, std::max<int64_t>(left / p.size, 1));
+  if (left >= 0 && requested > capacity && capacity < INT32_MAX / p.size) return kErrDataOverflow;
   const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX / p.size}}) * p.size;
   if (inPlace) {
     *bytes = static_cast<uint8_t*>(top) + kResultHeaderBytes;
@@ -202,7 +221,6 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
                                           reinterpret_cast<void**>(bytes))) {
     return e;
   }
-  IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
   // Where the read starts, to give back what it read when the rest does not fit.
   intptr_t start = -1;
   if (requested > capacity && IoControlFd(ctx, fd, kIoTell, 0, &start, nullptr) != kOk) start = -1;

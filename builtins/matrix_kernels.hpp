@@ -13,9 +13,17 @@ namespace vke {
 // ---- Products ----
 // C = A x B for A m x k, B k x n, C m x n; C(i, j) is the sum of A(i, l) x
 // B(l, j) started at 0 and taken over l in increasing order. C must not
-// overlap A or B.
+// overlap A or B. panel, when given, is ProductPanelDoubles(n) doubles of
+// scratch in which B is packed a panel at a time (faster for large
+// products); without it the kernel packs one strip at a time on the stack.
 void MultiplyRealMatrices(int32_t m, int32_t k, int32_t n, const double* a, const double* b,
-                          double* c);
+                          double* c, double* panel = nullptr);
+int32_t ProductPanelDoubles(int32_t n);
+// The same with vectors of the given number of lanes (8, 4 or 2; 0: the
+// widest the processor has); false, having done nothing, when the
+// processor lacks that width. For tests and benchmarks of each width.
+bool MultiplyRealMatricesWithLanes(int32_t lanes, int32_t m, int32_t k, int32_t n, const double* a,
+                                   const double* b, double* c, double* panel);
 // The same for complex A, B and C: the real part sums Ar Br - Ai Bi, the
 // imaginary part Ar Bi + Ai Br.
 void MultiplyComplexMatrices(int32_t m, int32_t k, int32_t n, const double* a, const double* b,

@@ -119,6 +119,58 @@ void PassLineFeedOfCrLf(AppFile* f) {
   }
 }
 
+// One line into the buffer, as the engine assembles one from one-byte
+// reads: up to and including the first CR or LF, stored as LF; the LF of a
+// CR LF pair is passed with it. Taken from the bytes read ahead, a run at a
+// time. A full buffer ends the read (the rest of the line comes next).
+ErrCode ReadLine(AppFile* f, char* buffer, int32_t size, int32_t* count) {
+  int32_t n = 0;
+  bool cr = false;
+  while (n < size) {
+    if (f->Buffered() == 0) {
+      char none;
+      const ssize_t k = ReadRaw(f, &none, 0);
+      if (k < 0) {
+        *count = n;
+        return kErrIoErr;
+      }
+      if (f->Buffered() == 0) break;
+    }
+    const char* from = f->ahead.get() + f->at;
+    // In text mode the LF of a CR LF whose CR ended the last read is dropped.
+    if (f->text && f->lastWasCr && n == 0 && *from == '\n') {
+      f->at++;
+      f->lastWasCr = false;
+      continue;
+    }
+    f->lastWasCr = false;
+    const int32_t run = std::min(size - n, f->Buffered());
+    int32_t i = 0;
+    while (i < run && from[i] != '\n' && from[i] != '\r') i++;
+    std::memcpy(buffer + n, from, static_cast<size_t>(i));
+    n += i;
+    f->at += i;
+    if (i < run) {
+      cr = from[i] == '\r';
+      buffer[n++] = '\n';
+      f->at++;
+      break;
+    }
+  }
+  if (cr) {
+    f->lastWasCr = f->text;
+    char none;
+    if (f->Buffered() > 0 || ReadRaw(f, &none, 0) >= 0) {
+      if (f->Buffered() > 0 && f->ahead[f->at] == '\n') {
+        f->at++;
+        f->lastWasCr = false;
+      }
+    }
+  }
+  *count = n;
+  return n == 0 ? kErrEof : kOk;
+}
+
 // Every line break (CR, LF, CR LF or LF CR) of the bytes as CR LF.
 bool WriteText(int handle, const char* bytes, int32_t n) {
   std::string out;
@@ -206,11 +258,12 @@ ErrCode AppFileWrite(EngineContext*, int32_t fd, const char* bytes, int32_t leng
   return ok ? kOk : kErrIoErr;
 }
 
-ErrCode AppFileRead(EngineContext*, int32_t fd, char* buffer, int32_t size, int32_t* count,
+ErrCode AppFileRead(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, int32_t* count,
                     uintptr_t) {
   *count = 0;
   AppFile* f = OpenFileOf(fd);
   if (!f) return kErrBadFileID;
+  if (IsLineRead(ctx)) return ReadLine(f, buffer, size, count);
   int32_t kept = 0;
   while (kept < size) {
     const ssize_t k = ReadRaw(f, buffer + kept, size - kept);

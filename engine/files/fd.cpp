@@ -85,7 +85,15 @@ void PassLineFeedAfterCr(EngineContext* ctx, int32_t fd, ReadHookFn fn, uintptr_
   IoControlFd(ctx, fd, kIoSeekCurrent, -1, nullptr, nullptr);
 }
 
+// The context whose line read is being offered to a hook that reads whole
+// lines itself.
+thread_local const EngineContext* t_lineReader = nullptr;
+
 }  // namespace
+
+bool IsLineRead(const EngineContext* ctx) {
+  return ctx && t_lineReader == ctx;
+}
 
 ErrCode WriteToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length) {
   if (length < 0) length = CStringLength(bytes);
@@ -141,7 +149,10 @@ ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, b
     auto fn = reinterpret_cast<ReadHookFn>(rec->function);
     uintptr_t user = RecordUserData(ctx, rec);
     if (!lineMode || rec->minIn != 0) {
+      const EngineContext* outer = t_lineReader;
+      t_lineReader = lineMode ? ctx : nullptr;
       ErrCode e = fn(ctx, fd, buffer, size, count, user);
+      t_lineReader = outer;
       if (e == kErrBadFileID) continue;
       return e;
     }

@@ -46,6 +46,13 @@ ErrCode IoControlFd(EngineContext* ctx, int32_t fd, int32_t code, intptr_t input
                     uint8_t* outByte);
 ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, bool lineMode,
                    int32_t* count);
+// Whether the read that ReadFromFd now offers to a "+read" hook is a line
+// read. A hook whose record says that it reads whole lines itself (a
+// nonzero first count byte) then stops after the first line end, a CR or LF
+// stored as LF (the LF of a CR LF pair read with it), as the engine stops
+// when it assembles a line from one-byte reads; otherwise it reads as much
+// as it has.
+bool IsLineRead(const EngineContext* ctx);
 ErrCode CloseFd(EngineContext* ctx, int32_t fd);
 ErrCode SetRedirect(EngineContext* ctx, int32_t fd, int32_t target, uint8_t copy);
 int32_t AllocateFdRange(EngineContext* ctx, int32_t n);

@@ -129,6 +129,32 @@ TEST_F(AppFiles, LineEndsAndPositionsAroundReadAhead) {
   EXPECT_EQ(Bytes("mix"), "one\nTwo\nthree");
 }
 
+// Lines are read from the bytes read ahead a run at a time: line ends that
+// straddle the end of those bytes, every kind of line end, and a last line
+// without one come out as a byte-at-a-time read gives them, in both modes.
+TEST_F(AppFiles, LinesAcrossTheReadAheadBoundary) {
+  // 655 lines of 100 bytes, then a line whose CR is the last byte read
+  // ahead and whose LF is the first byte of the next read.
+  std::string text;
+  for (int i = 0; i < 655; i++) text += std::string(99, 'p') + "\n";
+  text += std::string(35, 'o') + "\r\nq\n\rr\r\rs" + std::string(2000, 'u') + "\r";
+  Store("edge", text);
+  for (const char* mode : {"r", "rt"}) {
+    Run("fd = fopen('" + Path("edge") + "', '" + mode + "');");
+    EXPECT_EQ(Eval("for i = 1:655, a = fgetl(fd); end; [numel(a), all(a == 'p'), ftell(fd)]"),
+              "[99,1,65500]")
+        << mode;
+    EXPECT_EQ(Eval("a = fgetl(fd); [numel(a), all(a == 'o'), ftell(fd)]"), "[35,1,65537]") << mode;
+    EXPECT_EQ(Eval("[fgetl(fd), '|', fgetl(fd), '|', fgetl(fd), '|', fgetl(fd)]"), "'q||r|'")
+        << mode;
+    EXPECT_EQ(Eval("a = fgets(fd); [numel(a), a(1) == 's', a(end) == 10, feof(fd)]"),
+              "[2002,1,1,1]")
+        << mode;
+    EXPECT_EQ(Eval("fgetl(fd)"), "''") << mode;
+    Run("fclose(fd);");
+  }
+}
+
 // A line (or a whole read) longer than the room for it fails for lack of
 // room, and its bytes stay in the file for the next read: it is never
 // returned in pieces.

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
+#include <vector>
 
 #include "builtins/matrix_kernels.hpp"
 #include "engine/registry/registry.hpp"
@@ -32,15 +34,32 @@ class MatrixTest : public ::testing::Test {
 };
 
 TEST(MatrixKernels, BlockedProductSumsInOrderLikeThePlainLoop) {
-  // Sizes that leave partial tiles and span several inner-dimension passes.
-  for (auto [m, k, n] : {std::tuple{37, 600, 21}, {4, 8, 8}, {1, 257, 1}, {65, 3, 130}}) {
-    Elems a = Random(size_t(m) * k, 1), b = Random(size_t(k) * n, 2), c(size_t(m) * n, 7);
-    MultiplyRealMatrices(m, k, n, a.data(), b.data(), c.data());
+  // Sizes that leave partial tiles and panels and span several inner-dimension
+  // passes, then random ones, tiny and odd among them; every vector width the
+  // processor has, with a packed panel and strip by strip.
+  std::vector<std::tuple<int32_t, int32_t, int32_t>> sizes = {
+      {37, 600, 21}, {4, 8, 8}, {1, 257, 1}, {65, 3, 130}, {9, 513, 529}, {17, 40, 1040}};
+  std::mt19937 g(11);
+  for (int t = 0; t < 12; t++)
+    sizes.push_back({int32_t(g() % 70 + 1), int32_t(g() % 300 + 1), int32_t(g() % 90 + 1)});
+  for (auto [m, k, n] : sizes) {
+    Elems a = Random(size_t(m) * k, 1), b = Random(size_t(k) * n, 2);
+    Elems plain(size_t(m) * n);
     for (int32_t i = 0; i < m; i++)
       for (int32_t j = 0; j < n; j++) {
         double s = 0;
         for (int32_t l = 0; l < k; l++) s += a[size_t(i) * k + l] * b[size_t(l) * n + j];
-        ASSERT_EQ(c[size_t(i) * n + j], s) << m << "x" << k << "x" << n << " at " << i << "," << j;
+        plain[size_t(i) * n + j] = s;
+      }
+    Elems panel(ProductPanelDoubles(n), 5);
+    for (int32_t lanes : {0, 8, 4, 2})
+      for (double* p : {panel.data(), static_cast<double*>(nullptr)}) {
+        Elems c(size_t(m) * n, 7);
+        if (!MultiplyRealMatricesWithLanes(lanes, m, k, n, a.data(), b.data(), c.data(), p))
+          continue;
+        for (size_t e = 0; e < c.size(); e++)
+          ASSERT_EQ(c[e], plain[e]) << m << "x" << k << "x" << n << " lanes " << lanes
+                                    << (p ? " panel" : " strips") << " at " << e;
       }
   }
   Elems c(6, 9);

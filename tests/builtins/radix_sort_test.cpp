@@ -1,0 +1,82 @@
+// The radix sort of real doubles against the stable Shell-sort kernel: the
+// same values to the last bit (the sign of zeros and the bits of NaNs among
+// them) and the same positions, in both directions.
+#include "builtins/radix_sort.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <numeric>
+#include <random>
+
+#include "builtins/shell_sort.hpp"
+
+namespace vke {
+namespace {
+
+using Elems = std::vector<double>;
+
+void ExpectSameAsShellSort(const Elems& input, const char* what) {
+  const int32_t n = static_cast<int32_t>(input.size());
+  for (bool descending : {false, true}) {
+    Elems expected = input, expectedIndex(n);
+    std::iota(expectedIndex.begin(), expectedIndex.end(), 1.0);
+    ShellSortRealWithIndex(expected.data(), expectedIndex.data(), n, 1, descending);
+    Elems values = input, index(n), scratch(n), indexScratch(n);
+    std::iota(index.begin(), index.end(), 1.0);
+    RadixSortReal(values.data(), index.data(), n, descending, scratch.data(), indexScratch.data());
+    Elems alone = input;
+    RadixSortReal(alone.data(), nullptr, n, descending, scratch.data(), nullptr);
+    for (int32_t i = 0; i < n; i++) {
+      ASSERT_EQ(std::bit_cast<uint64_t>(values[i]), std::bit_cast<uint64_t>(expected[i]))
+          << what << " n " << n << (descending ? " descending" : "") << " at " << i;
+      ASSERT_EQ(index[i], expectedIndex[i]) << what << " n " << n << " at " << i;
+      ASSERT_EQ(std::bit_cast<uint64_t>(alone[i]), std::bit_cast<uint64_t>(expected[i]))
+          << what << " values alone, n " << n << " at " << i;
+    }
+  }
+}
+
+TEST(RadixSort, GivesTheStableShellSortsValuesAndPositions) {
+  std::mt19937 g(3);
+  std::uniform_real_distribution<double> uniform(-1e3, 1e3);
+  const double nan = std::nan(""), negativeNan = -std::nan("1");
+  // Lengths on both sides of the insertion sort's limit and a long one.
+  for (int32_t n : {0, 1, 2, 3, 47, 48, 49, 50, 200, 5000, 70000}) {
+    std::vector<std::pair<const char*, std::function<double(int32_t)>>> kinds = {
+        {"random", [&](int32_t) { return uniform(g); }},
+        {"sorted", [&](int32_t i) { return i * 0.5 - 7; }},
+        {"reversed", [&](int32_t i) { return -i * 1e-3; }},
+        {"many equal", [&](int32_t) { return double(g() % 4); }},
+        {"NaNs", [&](int32_t i) { return i % 3 == 0 ? (i % 2 ? nan : negativeNan) : uniform(g); }},
+        {"signed zeros", [&](int32_t) { return g() % 3 == 0 ? -0.0
+                                               : g() % 2    ? 0.0
+                                                            : -1.0; }},
+        {"extremes",
+         [&](int32_t i) {
+           const double v[] = {INFINITY,
+                               -INFINITY,
+                               5e-324,
+                               -5e-324,
+                               1.7976931348623157e308,
+                               -1.7976931348623157e308,
+                               1,
+                               -1,
+                               0.0,
+                               -0.0};
+           return v[(i * 7 + g() % 3) % 10];
+         }},
+    };
+    for (auto& [what, make] : kinds) {
+      Elems input(n);
+      for (int32_t i = 0; i < n; i++) input[i] = make(i);
+      ExpectSameAsShellSort(input, what);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vke
