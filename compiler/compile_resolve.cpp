@@ -38,11 +38,11 @@ void SplitQualified(const char* name, int32_t length, const char** library, int3
     }
 }
 
-// A method of the class of an object (kind: its class's name id), or of a
-// parent class stored in one of its fields.
+// A method of the class of an object (kind: its kind word), or of a parent
+// class stored in one of its fields.
 int32_t FindMethod(EngineContext* ctx, const char* name, int32_t length, int32_t kind,
                    const uint8_t* items, const uint8_t* end, int32_t level) {
-  int32_t library = FindLibraryEntryById(ctx, kind);
+  int32_t library = FindLibraryEntryById(ctx, ObjectClassId(kind));
   if (library > 0) {
     int32_t f = FindFunction(ctx, name, length, nullptr, 0, library, false, nullptr);
     if (f >= 0) return f;
@@ -50,7 +50,7 @@ int32_t FindMethod(EngineContext* ctx, const char* name, int32_t length, int32_t
   if (level >= kMaxParentDepth) return -1;
   for (const uint8_t* item = items; item + 16 <= end; item += ItemBytes(item)) {
     ValueDescriptor d = Load<ValueDescriptor>(item);
-    if (!IsStructured(d) || !IsObjectKind(d.word) || d.word >= 0) continue;
+    if (!IsStructured(d) || !IsObjectKind(d.word)) continue;
     int32_t f =
         FindMethod(ctx, name, length, d.word, item + 16, item + 16 + 8ull * d.size, level + 1);
     if (f >= 0) return f;
@@ -62,7 +62,7 @@ int32_t FindMethod(EngineContext* ctx, const char* name, int32_t length, int32_t
 int32_t FindMethodOfArguments(EngineContext* ctx, const char* name, int32_t length, int32_t args) {
   for (int32_t depth = 0; depth < args; depth++) {
     const ValueDescriptor* d = DescAt(ctx, depth);
-    if (!IsStructured(*d) || !IsObjectKind(d->word) || d->word >= 0) continue;
+    if (!IsStructured(*d) || !IsObjectKind(d->word)) continue;
     const uint8_t* data = DataAt(ctx, depth);
     return FindMethod(ctx, name, length, d->word, data, data + 8ull * d->size, 0);
   }

@@ -41,7 +41,8 @@ int32_t PassContinuation(const char* text, int32_t length, int32_t pos, int32_t*
   return pos < length ? PassLineEnd(text, length, pos, lines) : pos;
 }
 
-// Passes a quoted string starting at pos; a string never goes past its line.
+}  // namespace
+
 int32_t PassString(const char* text, int32_t length, int32_t pos) {
   for (pos++; pos < length && !IsLineEnd(text[pos]); pos++) {
     if (text[pos] == '\\' && pos + 1 < length && !IsLineEnd(text[pos + 1])) {
@@ -56,12 +57,9 @@ int32_t PassString(const char* text, int32_t length, int32_t pos) {
   return pos;
 }
 
-// A quote right behind one of these is the transpose operator.
 bool EndsOperand(char c) {
   return IsNameChar(c) || c == '.' || c == ')' || c == ']' || c == '}' || c == '\'';
 }
-
-}  // namespace
 
 bool IsCommentStart(const char* text, int32_t length, int32_t pos) {
   return pos < length && (text[pos] == '%' || StartsWith(text, length, pos, "//") ||

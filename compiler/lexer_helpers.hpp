@@ -13,6 +13,13 @@ inline bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
 }
 
+// True when a quote right behind c is the transpose operator, not the start
+// of a string.
+bool EndsOperand(char c);
+// Passes the quoted string whose opening quote stands at pos, its doubled
+// quotes and backslash escapes with it; a string never goes past its line.
+int32_t PassString(const char* text, int32_t length, int32_t pos);
+
 // True when a comment ("%", "//" or "/*") starts at text[pos].
 bool IsCommentStart(const char* text, int32_t length, int32_t pos);
 

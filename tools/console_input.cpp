@@ -1,12 +1,11 @@
-// The console's input: lines, definitions over several lines, Ctrl-C.
+// The console's input: lines, commands over several lines, Ctrl-C.
 #include "tools/console_input.hpp"
 
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "compiler/scan.hpp"
-#include "engine/errors/errors.hpp"
+#include "tools/command_gatherer.hpp"
 
 namespace vke::runner {
 
@@ -15,17 +14,6 @@ namespace {
 constexpr size_t kReadBytes = 4096;
 
 }  // namespace
-
-bool EndsInsideDefinition(EngineContext* ctx, std::string_view text) {
-  SourceScan scan;
-  ScannedDefinition found;
-  // A header the scanner refuses closes nothing: the command runs and the
-  // compiler reports it.
-  while (ScanSourceForFunctions(ctx, text.data(), static_cast<int32_t>(text.size()), &scan, &found,
-                                false, true) == kOk) {
-  }
-  return scan.inBody;
-}
 
 ConsoleInput::Line ConsoleInput::ReadLine(std::string* line) {
   for (;;) {
@@ -55,12 +43,14 @@ ConsoleInput::Line ConsoleInput::ReadLine(std::string* line) {
 
 ConsoleInput::Result ConsoleInput::Next(std::string* command) {
   command->clear();
+  CommandGatherer gatherer;
   std::string line;
   for (;;) {
     switch (ReadLine(&line)) {
       case Line::kInterrupted:
         if (interrupted_()) return Result::kQuit;
         command->clear();
+        gatherer.Reset();
         continue;
       case Line::kEnd:
         return command->empty() ? Result::kEnd : Result::kCommand;
@@ -69,7 +59,8 @@ ConsoleInput::Result ConsoleInput::Next(std::string* command) {
     }
     command->append(line);
     command->push_back('\n');
-    if (!EndsInsideDefinition(ctx_, *command)) return Result::kCommand;
+    gatherer.Add(line);
+    if (gatherer.Complete()) return Result::kCommand;
   }
 }
 

@@ -11,7 +11,7 @@
 namespace vke::runner {
 
 int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
-  ConsoleInput input(ctx, fd, &TakePromptBreak);
+  ConsoleInput input(fd, &TakePromptBreak);
   std::string command;
   ErrCode last = kOk;
   for (;;) {

@@ -264,8 +264,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   } else if (c.thenField) {
     return false;  // a class's subsref takes one step at a time
   } else {
-    // An object's kind is the negated name id of its class.
-    library = FindLibraryEntryById(ctx, -objectKind);
+    library = FindLibraryEntryById(ctx, ObjectClassId(objectKind));
     if (library < 0 ||
         FindFunction(ctx, c.method, length, nullptr, 0, library, false, nullptr) < 0) {
       // Without the method, indexing keeps its own error; display shows the
@@ -283,7 +282,7 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
         return true;
       }
       int32_t classLength = 0;
-      const char* className = NameText(ctx, -objectKind, &classLength);
+      const char* className = NameText(ctx, ObjectClassId(objectKind), &classLength);
       char name[33];
       int32_t position = 0;
       AppendBytes(name, &position, className ? className : "", classLength < 28 ? classLength : 28,

@@ -80,7 +80,8 @@ out=$("$vke" -e "x = 1:1e7; d = diff(x); fprintf('%d\n', sum(d ~= 1));" 2>&1)
 # The console under Ctrl-C. A break stops a function the line called and the
 # next line runs in the base workspace; at the prompt Ctrl-C cancels what was
 # typed of the line and the session goes on to the end of its input (status
-# 0); a second Ctrl-C within a second ends it (status 130).
+# 0), also when it is the lines of a definition typed so far; a second
+# Ctrl-C within a second ends it (status 130).
 mkfifo "$folder/in"
 # Starts a console reading the FIFO (written through descriptor 3), types
 # the text $1 and waits until standard output holds $2 lines.
@@ -113,6 +114,20 @@ wait $pid
 status=$?
 [ $status -eq 0 ] && [ "$(tr -d ' ' <"$folder/out" | tr '\n' ,)" = "0,5,3," ] &&
   grep -q "Execution halted" "$folder/err" || fail "console break: $status, $(cat "$folder/out" "$folder/err")"
+
+# Ctrl-C while a definition is being typed cancels all of it: the next line
+# is a command of its own and runs at once.
+console 'disp(1)\nfunction r = half(x)\n  r = x / 2;\n' 1
+sleep 0.3
+kill -INT $pid
+sleep 1.2
+printf 'disp(7)\n' >&3
+lines 2
+exec 3>&-
+wait $pid
+status=$?
+[ $status -eq 0 ] && [ "$(tr -d ' ' <"$folder/out" | tr '\n' ,)" = "1,7," ] ||
+  fail "console break in a definition: $status, $(cat "$folder/out" "$folder/err")"
 
 console 'disp(1)\n' 1
 kill -INT $pid

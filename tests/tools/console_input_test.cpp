@@ -1,6 +1,7 @@
 // The console's commands from its input: one line each, CR LF taken as one
 // line end, a definition gathered up to its "endfunction" (not one in a
-// string or comment), and what the end of the input leaves.
+// string or comment), a block up to its "end", and what the end of the
+// input leaves.
 #include "tools/console_input.hpp"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@
 
 #include <string>
 #include <vector>
-
-#include "tests/host/test_host.hpp"
 
 namespace vke::runner {
 namespace {
@@ -19,13 +18,13 @@ bool KeepGoing() {
 }
 
 // Every command of the text written into a pipe and closed.
-std::vector<std::string> Commands(EngineContext* ctx, const std::string& text) {
+std::vector<std::string> Commands(const std::string& text) {
   int fds[2];
   if (::pipe(fds) != 0) return {"no pipe"};
   const bool written = ::write(fds[1], text.data(), text.size()) == ssize_t(text.size());
   ::close(fds[1]);
   std::vector<std::string> commands;
-  ConsoleInput input(ctx, fds[0], &KeepGoing);
+  ConsoleInput input(fds[0], &KeepGoing);
   std::string command;
   while (written && input.Next(&command) == ConsoleInput::Result::kCommand)
     commands.push_back(command);
@@ -34,19 +33,25 @@ std::vector<std::string> Commands(EngineContext* ctx, const std::string& text) {
 }
 
 TEST(ConsoleInput, DefinitionsAreGatheredUpToTheirEnd) {
-  test::TestHost host;
   const std::string definition =
       "function r = f(n)\n"
       "  s = 'endfunction'; % endfunction\n"
       "  r = n;\n"
       "endfunction\n";
-  EXPECT_EQ(Commands(host.ctx(), "x = 1;\r\n" + definition + "function g(), endfunction\n\nlast"),
+  EXPECT_EQ(Commands("x = 1;\r\n" + definition + "function g(), endfunction\n\nlast"),
             (std::vector<std::string>{"x = 1;\n", definition, "function g(), endfunction\n", "\n",
                                       "last\n"}));
   // An open definition at the end of the input is given as it stands.
-  EXPECT_EQ(Commands(host.ctx(), "y = 2; function h()\n  z = 3;\n"),
+  EXPECT_EQ(Commands("y = 2; function h()\n  z = 3;\n"),
             (std::vector<std::string>{"y = 2; function h()\n  z = 3;\n"}));
-  EXPECT_TRUE(Commands(host.ctx(), "").empty());
+  EXPECT_TRUE(Commands("").empty());
+}
+
+TEST(ConsoleInput, BlocksAreGatheredUpToTheirEnd) {
+  EXPECT_EQ(Commands("x = 1;\nif 0\n  x = 99;\nend\ndisp(x)\n"),
+            (std::vector<std::string>{"x = 1;\n", "if 0\n  x = 99;\nend\n", "disp(x)\n"}));
+  EXPECT_EQ(Commands("for k = 1:2\r\n  if k, end\r\nend, y = 2\r\nz\r\n"),
+            (std::vector<std::string>{"for k = 1:2\n  if k, end\nend, y = 2\n", "z\n"}));
 }
 
 }  // namespace

@@ -64,25 +64,29 @@ class LoopObjects : public ::testing::Test {
     EXPECT_EQ(InternName(ctx(), text, static_cast<int32_t>(std::strlen(text)), 32, &id), kOk);
     return id;
   }
-  // An object of class myclass with one field f = 1.
-  void PushObject() {
+  // An object of class myclass with one field f = 1; its kind word the
+  // negated name id of the class, as class makes it, or the id itself.
+  void PushObject(bool negated = true) {
     PushRealScalar(ctx(), 1);
     ASSERT_EQ(PushListFromEntries(ctx(), 1, false, "f", 1), kOk);
-    DescAt(ctx(), 0)->word = -Name("myclass");
+    DescAt(ctx(), 0)->word = negated ? -Name("myclass") : Name("myclass");
   }
 
   TestHost host_;
 };
 
 TEST_F(LoopObjects, AnOperatorWithoutAMethodOfTheClassNamesIt) {
-  SetBaseVariables(ctx(), {"o"});
-  PushObject();
-  ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
-  BuiltinStandIn plus(ctx(), kOpPlus, &PlusOfDoubles);
-  Assembler a;
-  a.Op(kOpLoadVar, {1}).Op(kOpPushOne).Op(kOpPlus).Op(kOpHalt);
-  EXPECT_EQ(RunBaseCode(ctx(), a), kErrUndefFun);
-  EXPECT_EQ(host_.Output(2).substr(0, 38), "Undefined function 'myclass::plus'\n");
+  for (const bool negated : {true, false}) {
+    host_.ClearOutput();
+    SetBaseVariables(ctx(), {"o"});
+    PushObject(negated);
+    ASSERT_EQ(StoreVariable(ctx(), 1), kOk);
+    BuiltinStandIn plus(ctx(), kOpPlus, &PlusOfDoubles);
+    Assembler a;
+    a.Op(kOpLoadVar, {1}).Op(kOpPushOne).Op(kOpPlus).Op(kOpHalt);
+    EXPECT_EQ(RunBaseCode(ctx(), a), kErrUndefFun);
+    EXPECT_EQ(host_.Output(2).substr(0, 38), "Undefined function 'myclass::plus'\n") << negated;
+  }
 }
 
 TEST_F(LoopObjects, IntegerCharAndLogicalOperandsAreRetriedAsDoubles) {

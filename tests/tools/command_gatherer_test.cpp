@@ -1,0 +1,91 @@
+// The rule that gathers the console's lines into whole commands: blocks and
+// definitions up to what closes them, keywords that close nothing (in
+// strings, comments, indices, behind other words), statements that go on to
+// the next line, refused headers, and a gathering cancelled half way.
+#include "tools/command_gatherer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vke::runner {
+namespace {
+
+// For each line fed in turn, 'c' when the lines so far make a whole command
+// (the gathering then starts again), '.' when the command goes on.
+std::string Completion(const std::vector<std::string>& lines) {
+  CommandGatherer g;
+  std::string marks;
+  for (const std::string& line : lines) {
+    g.Add(line);
+    marks += g.Complete() ? 'c' : '.';
+    if (g.Complete()) g.Reset();
+  }
+  return marks;
+}
+
+TEST(CommandGatherer, BlocksAreGatheredUpToWhatClosesThem) {
+  EXPECT_EQ(Completion({"x = 1;", "if 0", "  x = 99;", "end", "disp(x)"}), "c..cc");
+  EXPECT_EQ(Completion({"for k = 1:3", "  while k > 5", "    switch k", "      case 1", "    end",
+                        "  end", "end"}),
+            "......c");
+  EXPECT_EQ(Completion({"try", "  error('x')", "catch", "  disp(1)", "end"}), "....c");
+  EXPECT_EQ(Completion({"repeat", "  k = k + 1;", "until k > 3"}), "..c");
+  // A body begun on the keyword's line, blocks closed on the line they open.
+  EXPECT_EQ(Completion({"try x = f(1)", "catch disp(2), end"}), ".c");
+  EXPECT_EQ(Completion({"repeat k = k + 1; until k > 3"}), "c");
+  EXPECT_EQ(Completion({"for k = 1:3, if k, disp(k), end, end", "if(x) y = 1;", "end"}), "c.c");
+  // "else if" opens a block of its own.
+  EXPECT_EQ(Completion({"if a", "else if b", "end", "end"}), "...c");
+  // A close with nothing open is the compiler's to report.
+  EXPECT_EQ(Completion({"end", "until x"}), "cc");
+}
+
+TEST(CommandGatherer, KeywordsElsewhereCloseNothing) {
+  EXPECT_EQ(Completion({"if x(end) > 0", "  y = a(1, end) + b([1; end]);", "  s = 'end';",
+                        "  t = {'if', 'end'}; % end", "  u = v.end + w // end", "end"}),
+            ".....c");
+  // A quote behind a value is a transpose: the "end" behind it counts.
+  EXPECT_EQ(Completion({"if 1, y = x', end"}), "c");
+  EXPECT_EQ(Completion({"if 1", "  y = x'; z = 'end';", "end"}), "..c");
+  // Command syntax and words that only begin with a keyword.
+  EXPECT_EQ(Completion({"while k", "  disp end", "  endx = 1; format if", "end"}), "...c");
+  // A "/*" comment over several lines.
+  EXPECT_EQ(Completion({"if a /* end", "end */", "end"}), "..c");
+}
+
+TEST(CommandGatherer, StatementsGoOnAfterContinuationsAndComments) {
+  EXPECT_EQ(Completion({"x = 1 + ...", "  2"}), ".c");
+  EXPECT_EQ(Completion({"/* x = 99;", "   y = 1; */ z = 2"}), ".c");
+  EXPECT_EQ(Completion({"x = 1 /* a", " b */ + 2, if 1", "end"}), "..c");
+  // Strings hide the markers; a bracket open at a line end does not.
+  EXPECT_EQ(Completion({"s = '... /* %';", "x = [1 2"}), "cc");
+}
+
+TEST(CommandGatherer, DefinitionsAreGatheredUpToEndfunction) {
+  EXPECT_EQ(Completion({"function r = f(n)", "  if n", "    r = 1;", "  end",
+                        "  s = 'endfunction'; % endfunction", "endfunction", "f(1)"}),
+            ".....cc");
+  EXPECT_EQ(Completion({"function g(), endfunction"}), "c");
+  EXPECT_EQ(Completion({"private function h(x)", "endfunction"}), ".c");
+  // A header over two lines; a header the scanner refuses completes the
+  // command at once, for the compiler to report.
+  EXPECT_EQ(Completion({"function r = k(a, ...", "  b)", "  r = a;", "endfunction"}), "...c");
+  EXPECT_EQ(Completion({"function (", "x = 1"}), "cc");
+  // A definition inside a block leaves the block open.
+  EXPECT_EQ(Completion({"if 1", "function q()", "end", "endfunction", "end"}), "....c");
+}
+
+TEST(CommandGatherer, ResetForgetsWhatWasGathered) {
+  CommandGatherer g;
+  for (const char* line : {"function r = f(n)", "  for k = 1:n", "  x = 1 + ...", "/* a"})
+    g.Add(line);
+  EXPECT_FALSE(g.Complete());
+  g.Reset();
+  g.Add("disp(7)");
+  EXPECT_TRUE(g.Complete());
+}
+
+}  // namespace
+}  // namespace vke::runner

@@ -1,0 +1,140 @@
+// When the console's lines make a whole command.
+#include "tools/command_gatherer.hpp"
+
+#include "compiler/lexer_helpers.hpp"
+#include "compiler/scan.hpp"
+#include "engine/errors/errors.hpp"
+
+namespace vke::runner {
+
+namespace {
+
+// The keywords that open and close blocks or let a statement follow them on
+// their line, as the statement parser reads them at a statement's start.
+struct BlockWord {
+  std::string_view word;
+  int8_t blocks;          // +1 opens a block, -1 closes the innermost one
+  bool statementFollows;  // a statement may follow without a separator
+};
+constexpr BlockWord kBlockWords[] = {
+    {"if", 1, false},        // closed by "end"
+    {"for", 1, false},       // closed by "end"
+    {"while", 1, false},     // closed by "end"
+    {"switch", 1, false},    // closed by "end"
+    {"try", 1, true},        // closed by "end"; "try x = f(1)"
+    {"repeat", 1, true},     // closed by "until"
+    {"end", -1, false},      // closes if, for, while, switch and try
+    {"until", -1, false},    // closes repeat; its condition follows
+    {"else", 0, true},       // "else x = 1"
+    {"catch", 0, true},      // "catch disp(1)"
+    {"otherwise", 0, true},  // "otherwise x = 1"
+    {"private", 0, true},    // "private function f(x)"
+    {"public", 0, true},     // "public function f(x)"
+};
+
+bool StartsAt(std::string_view line, size_t at, std::string_view s) {
+  return line.compare(at, s.size(), s) == 0;
+}
+
+}  // namespace
+
+void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
+  const size_t start = *at;
+  const auto k = static_cast<size_t>(
+      NameSpan(line.data(), static_cast<int32_t>(line.size()), static_cast<int32_t>(start)));
+  const std::string_view word = line.substr(start, k);
+  *at = start + k;
+  atStatement_ = false;
+  previous_ = ' ';
+  if (word == "function") {
+    // The header is checked once its statement has been read whole.
+    inDefinition_ = inHeader_ = true;
+    header_.assign(line.substr(start));
+    return;
+  }
+  if (word == "endfunction") {
+    inDefinition_ = false;
+    return;
+  }
+  for (const BlockWord& b : kBlockWords) {
+    if (b.word != word) continue;
+    // Blocks inside a definition are its own: only "endfunction" closes it.
+    if (!inDefinition_ && openBlocks_ + b.blocks >= 0) openBlocks_ += b.blocks;
+    atStatement_ = b.statementFollows;
+    return;
+  }
+  previous_ = word.back();
+}
+
+void CommandGatherer::CheckHeader() {
+  SourceScan scan;
+  ScannedDefinition found;
+  if (ScanSourceForFunctions(nullptr, header_.data(), static_cast<int32_t>(header_.size()), &scan,
+                             &found, false, true) != kOk)
+    inDefinition_ = false;
+  inHeader_ = false;
+  header_.clear();
+}
+
+void CommandGatherer::Add(std::string_view line) {
+  const bool joined = continued_ || inComment_;
+  if (inHeader_) header_.append("\n").append(line);
+  continued_ = false;
+  if (!joined) {
+    // A line end outside a comment ends the statement, brackets and all.
+    atStatement_ = true;
+    depth_ = 0;
+    previous_ = ' ';
+  }
+  const size_t n = line.size();
+  for (size_t at = 0; at < n;) {
+    if (inComment_) {
+      const size_t close = line.find("*/", at);
+      if (close == std::string_view::npos) break;
+      at = close + 2;
+      inComment_ = false;
+      previous_ = ' ';
+      continue;
+    }
+    const char c = line[at];
+    if (StartsAt(line, at, "...")) {
+      continued_ = true;
+      break;
+    }
+    if (c == '%' || StartsAt(line, at, "//")) break;
+    if (StartsAt(line, at, "/*")) {
+      inComment_ = true;
+      at += 2;
+      continue;
+    }
+    if (atStatement_) {
+      if (c == ' ' || c == '\t' || c == ',' || c == ';') {
+        at++;
+        continue;
+      }
+      if (IsNameStart(c)) {
+        TakeWord(line, &at);
+        continue;
+      }
+      atStatement_ = false;
+    }
+    if (c == '\'' && !EndsOperand(previous_)) {
+      at = static_cast<size_t>(
+          PassString(line.data(), static_cast<int32_t>(n), static_cast<int32_t>(at)));
+      previous_ = '\'';
+      continue;
+    }
+    if (c == '(' || c == '[' || c == '{') {
+      depth_++;
+    } else if ((c == ')' || c == ']' || c == '}') && depth_ > 0) {
+      depth_--;
+    } else if ((c == ',' || c == ';') && depth_ == 0) {
+      atStatement_ = true;
+    }
+    previous_ = c;
+    at++;
+  }
+  if (inHeader_ && !continued_ && !inComment_) CheckHeader();
+}
+
+}  // namespace vke::runner

@@ -1,0 +1,42 @@
+// When the lines typed at the console make one whole command: a block (if,
+// for, while, switch, try ... end; repeat ... until) or a function definition
+// that is not closed yet, a statement continued with "..." and a "/*"
+// comment not closed yet all keep the command open for the next line. Each
+// line is scanned once, from the state the lines before it left.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vke::runner {
+
+class CommandGatherer {
+ public:
+  // Scans the next line of the command, given without its line end.
+  void Add(std::string_view line);
+  // Whether the lines added so far make a whole command.
+  bool Complete() const { return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_; }
+  // Forgets every line added.
+  void Reset() { *this = CommandGatherer(); }
+
+ private:
+  // The keyword at line[at], when one that matters stands there at the start
+  // of a statement; `at` then moves behind it.
+  void TakeWord(std::string_view line, size_t* at);
+  // At the end of a header statement: a header the scanner refuses opens no
+  // definition, so that the command runs and the compiler reports it.
+  void CheckHeader();
+
+  int32_t openBlocks_ = 0;     // blocks opened and not yet closed
+  bool inDefinition_ = false;  // inside a "function" not closed by "endfunction"
+  bool continued_ = false;     // the last line ended with "..."
+  bool inComment_ = false;     // inside a "/*" comment
+  bool atStatement_ = true;    // where a statement may begin
+  int32_t depth_ = 0;          // brackets open in the statement
+  char previous_ = ' ';        // the character before, for quotes
+  bool inHeader_ = false;      // reading a function's header statement
+  std::string header_;         // its text so far
+};
+
+}  // namespace vke::runner
