@@ -212,7 +212,8 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
   int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements;
   const int64_t left = BytesLeftInFd(ctx, fd);
   // Nothing holds more than the file has left (text mode may give less).
-  if (left >= 0) requested = std::min(requested, std::max<int64_t>(left / p.size, 1));
+  if (left >= 0)
+    requested = std::min(requested, std::max<int64_t>((left + p.size - 1) / p.size, 1));
   if (left >= 0 && requested > capacity && capacity < INT32_MAX / p.size) return kErrDataOverflow;
   const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX / p.size}}) * p.size;
   if (inPlace) {

@@ -41,7 +41,7 @@ hasfeature 1 1 1 1
 +write 2 0 0 0
 @VKE 0 0 0 0
 fopen 1 2 1 1
-+read 0 0 0 0
++read 1 0 0 0
 +write 1 0 0 0
 +fclose 0 0 0 0
 +iocontrol 0 0 0 0
