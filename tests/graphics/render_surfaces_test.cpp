@@ -309,6 +309,23 @@ TEST(Render3D, SurfacesLargerThanTheScratchAreDrawnWhole) {
   EXPECT_LT(starved.Fills().size(), 1800u);
 }
 
+TEST(Render3D, SurfacesLookAlikeAtEveryScale) {
+  Scene unit;
+  Surface(unit, 6).Run();
+  const auto fills = Polylines(unit.rec);
+  ASSERT_EQ(fills.size(), 72u);
+  for (double k : {1e-200, 1e160}) {
+    Scene scaled;
+    Surface(scaled, 6, k).Run();
+    const auto got = Polylines(scaled.rec);
+    ASSERT_EQ(got.size(), fills.size()) << k;
+    for (size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i].size(), fills[i].size());
+      for (size_t j = 0; j < got[i].size(); ++j) EXPECT_NEAR(got[i][j], fills[i][j], 1e-6) << k;
+    }
+  }
+}
+
 TEST(Render3D, PolylinesBecomeSegmentsOrPoints) {
   Scene lines;
   lines.Solid();
