@@ -53,8 +53,15 @@ class AxesPainter {
     if (ChooseAxisTicks(r_, kAxisX, room, labels, &t)) {
       Ticks(t, [this](double x, double length) { XTick(x, length); });
       if (labels) {
+        // A label is centred on its value: with an axis label at the right
+        // end, the right edge of its text must stay clear of that label.
+        const double clear = right_ - room;
         ForEachLabel(r_, t, [&](double x, double v) {
-          DrawNumberAt(port_, target_, x, labelY, v, kXPrecision, kTextBelow);
+          char text[24];
+          const int32_t length = FormatTickLabel(v, kXPrecision, text);
+          const bool measured = n > 0 && port_.textExtent != nullptr;
+          if (measured && x + Measure(text, length).width / 2 > clear) return;
+          DrawTextAt(port_, target_, x, labelY, text, length, kTextBelow);
         });
       }
     }

@@ -115,6 +115,29 @@ TEST(Axes2D, AxisLabelsKeepTheirRoom) {
   EXPECT_EQ(texts[3].align, kTextLeft | kTextBelow);
 }
 
+// A tick label is centred on its value: the right edge of its text, not
+// only its value, stays clear of the x axis label's room.
+TEST(Axes2D, TickLabelsEndBeforeTheAxisLabel) {
+  // At these ranges the last label's value lies left of the room but its
+  // text ran into "f [Hz]".
+  for (double top : {120.0, 180.0, 240.0}) {
+    SubplotRecord r = MakeSubplot(50, 450, 18, 318);
+    AddPoints(&r, {0, top}, {0, 1});
+    SetLabel(&r, kAxisX, "f [Hz]");
+    Port p(true);
+    p.Axes(r);
+    const auto texts = Texts(p.rec);
+    size_t tickLabels = 0;
+    for (const auto& t : texts) {
+      if (t.align != kTextBelow) continue;
+      ++tickLabels;
+      // "f [Hz]" and a character: 70 units at the right end.
+      EXPECT_LE(t.x + 5.0 * t.text.size(), 380) << top << " " << t.text;
+    }
+    EXPECT_GE(tickLabels, 3u) << top;
+  }
+}
+
 // One point, or constant data, still gets an axis of at least two distinct
 // labels on either side of its value, on linear and logarithmic axes.
 TEST(Axes2D, ConstantDataGetsTwoDistinctLabelsOnEachAxis) {
