@@ -12,7 +12,7 @@
 // frames per second; (b) under 0.5 s; (c) no target, about nine times (a)
 // as the triangles are.
 //
-// With --export DIR the triangles of both cases are written to
+// With --export DIR the triangles of cases (a) and (b) are written to
 // DIR/surface.txt and DIR/stress.txt (one triangle a line: x y z of each
 // vertex) for bench/compare_depth_sort.sh, which times its peer on them.
 #include <chrono>
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
   const double largeSorted = Milliseconds(large, true, false, &buffer, &items);
   const double c = Milliseconds(large, true, true, &buffer, &items);
   Check(items >= large.Count(), "every triangle kept");
-  std::printf("large: %zu triangles at %dx%d: sort %.2f ms, sort and fill %.2f ms\n",
-              large.Count(), kWidth, kHeight, largeSorted, c);
+  std::printf("large: %zu triangles at %dx%d: sort %.2f ms, sort and fill %.2f ms\n", large.Count(),
+              kWidth, kHeight, largeSorted, c);
   return 0;
 }
