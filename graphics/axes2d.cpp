@@ -53,8 +53,15 @@ class AxesPainter {
     if (ChooseAxisTicks(r_, kAxisX, room, labels, &t)) {
       Ticks(t, [this](double x, double length) { XTick(x, length); });
       if (labels) {
+        // A label is centred on its value: with an axis label at the right
+        // end, the right edge of its text must stay clear of that label.
+        const double clear = right_ - room;
         ForEachLabel(r_, t, [&](double x, double v) {
-          DrawNumberAt(port_, target_, x, labelY, v, kXPrecision, kTextBelow);
+          char text[24];
+          const int32_t length = FormatTickLabel(v, kXPrecision, text);
+          const bool measured = n > 0 && port_.textExtent != nullptr;
+          if (measured && x + Measure(text, length).width / 2 > clear) return;
+          DrawTextAt(port_, target_, x, labelY, text, length, kTextBelow);
         });
       }
     }
@@ -93,10 +100,10 @@ class AxesPainter {
       }
     }
     if (!labels) return;
-    if (n > 0) DrawTextAt(port_, target_, labelX, top_, label, n, kAxisLabelAlign);
+    if (n > 0) LeftLabel(labelX, top_, label, n);
     if (db) {
       const double y = n > 0 ? 2 * top_ - r_.position[kTop] : top_;
-      DrawTextAt(port_, target_, labelX, y, "[dB]", 4, kAxisLabelAlign);
+      LeftLabel(labelX, y, "[dB]", 4);
     }
   }
 
@@ -110,6 +117,19 @@ class AxesPainter {
     Extent e{0, 0};
     port_.textExtent(text, n, &e.width, &e.height, target_);
     return e;
+  }
+
+  // A label that ends at x, below y; one wider than the margin left of x
+  // starts at the subplot's outer left edge instead, so that it shows whole
+  // within the subplot.
+  void LeftLabel(double x, double y, const char* text, int32_t n) const {
+    const double width = port_.textExtent != nullptr ? Measure(text, n).width : n * cw_;
+    const double outer = r_.position[kLeft];
+    if (x - width < outer) {
+      DrawTextAt(port_, target_, outer, y, text, n, kTextRight | kTextBelow);
+    } else {
+      DrawTextAt(port_, target_, x, y, text, n, kAxisLabelAlign);
+    }
   }
 
   bool LabelsOn(uint32_t labelBit) const {

@@ -40,9 +40,14 @@ void Cross(const double* a, const double* b, double* out) {
   Set3(out, x, y, z);
 }
 
+// The length of v, without overflow or underflow on the way.
+double Length(const double* v) {
+  return std::hypot(v[0], v[1], v[2]);
+}
+
 // Scales v to unit length; false (v unchanged) when it has none.
 bool Normalise(double* v) {
-  const double n = std::sqrt(Dot(v, v));
+  const double n = Length(v);
   if (!(n > 0) || !std::isfinite(n)) return false;
   for (int i = 0; i < 3; ++i) v[i] /= n;
   return true;
@@ -62,6 +67,15 @@ double Span(const SubplotRecord& r, int axis) {
   double hi = 0;
   ShownLimits(r, axis, &lo, &hi);
   return hi - lo;
+}
+
+// The middle of an axis' limits, 0 without data.
+double Middle(const SubplotRecord& r, int axis) {
+  if (!HasData(r, axis)) return 0;
+  double lo = 0;
+  double hi = 0;
+  ShownLimits(r, axis, &lo, &hi);
+  return lo / 2 + hi / 2;
 }
 
 void UsableSize(const SubplotRecord& r, double* width, double* height) {
@@ -88,16 +102,16 @@ void UpdateAspect(SubplotRecord* r) {
   for (int a = 0; a < 3; ++a) r->inverseAspect[a] = 1 / r->dataAspect[a];
 }
 
-// The length of the box's diagonal in scaled units, 1 when it has none.
+}  // namespace
+
 double ScaledDiagonal(const SubplotRecord& r) {
-  double sum = 0;
-  for (int a = 0; a < 3; ++a) {
-    const double s = r.inverseAspect[a] * Span(r, a);
-    sum += s * s;
-  }
-  const double d = std::sqrt(sum);
+  double sides[3];
+  for (int a = 0; a < 3; ++a) sides[a] = r.inverseAspect[a] * Span(r, a);
+  const double d = Length(sides);
   return d > 0 && std::isfinite(d) ? d : 1;
 }
+
+namespace {
 
 void UpdateAutomaticVectors(SubplotRecord* r, double diagonal) {
   if (r->viewFlags & kViewAutoTarget) {
@@ -105,7 +119,7 @@ void UpdateAutomaticVectors(SubplotRecord* r, double diagonal) {
       double lo = 0;
       double hi = 0;
       ShownLimits(*r, a, &lo, &hi);
-      r->cameraTarget[a] = HasData(*r, a) ? (lo + hi) / 2 * r->inverseAspect[a] : 0;
+      r->cameraTarget[a] = HasData(*r, a) ? (lo / 2 + hi / 2) * r->inverseAspect[a] : 0;
     }
   }
   if (r->viewFlags & kViewAutoPosition) {
@@ -171,13 +185,14 @@ void FitBox(SubplotRecord* r, double width, double height) {
   double lo[3];
   double hi[3];
   for (int a = 0; a < 3; ++a) ShownLimits(*r, a, &lo[a], &hi[a]);
+  const ProjectionFrame frame = MakeProjectionFrame(*r);
   for (int corner = 0; corner < 8; ++corner) {
     double p[3];
     for (int a = 0; a < 3; ++a) p[a] = (corner >> a) & 1 ? hi[a] : lo[a];
     double X = 0;
     double Y = 0;
     double w = 0;
-    ProjectPoint(*r, p[0], p[1], p[2], true, &X, &Y, &w);
+    ProjectPoint(*r, frame, p[0], p[1], p[2], true, &X, &Y, &w);
     if (std::isfinite(X)) farX = std::max(farX, std::fabs(X - r->xOffset));
     if (std::isfinite(Y)) farY = std::max(farY, std::fabs(Y - r->yOffset));
   }
@@ -352,7 +367,7 @@ void SetOrthographic(SubplotRecord* r, bool orthographic) {
     double v[3];
     ViewDirection(*r, v);
     if (!orthographic && Normalise(v)) {
-      const double far = ScaledDiagonal(*r) * std::sqrt(Dot(kAutoOffset, kAutoOffset));
+      const double far = ScaledDiagonal(*r) * Length(kAutoOffset);
       for (int a = 0; a < 3; ++a) r->cameraPosition[a] = r->cameraTarget[a] + far * v[a];
     } else if (orthographic) {
       std::copy_n(v, 3, r->cameraPosition);
@@ -366,7 +381,20 @@ double CameraDistance(const SubplotRecord& r) {
   if (!r.is3d || r.orthographic) return kInfinity;
   double v[3];
   ViewDirection(r, v);
-  return std::sqrt(Dot(v, v));
+  return Length(v);
+}
+
+ProjectionFrame MakeProjectionFrame(const SubplotRecord& r) {
+  ProjectionFrame f{};
+  f.unit = std::exp2(std::ilogb(ScaledDiagonal(r)));
+  for (int a = 0; a < 3; ++a) f.centre[a] = Middle(r, a) * r.inverseAspect[a] / f.unit;
+  // The view terms are minus the dot products of the axes with the view's
+  // origin: divided by the unit and moved to the centre.
+  f.rightTerm = r.rightTerm / f.unit + Dot(r.rightAxis, f.centre);
+  f.upTerm = r.upTerm / f.unit + Dot(r.trueUp, f.centre);
+  f.plainDepthTerm = r.depthTerm / f.unit;
+  f.depthTerm = f.plainDepthTerm + Dot(r.backAxis, f.centre);
+  return f;
 }
 
 double GetViewAngle(const SubplotRecord& r) {

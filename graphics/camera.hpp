@@ -65,12 +65,32 @@ void SetAutoTarget(SubplotRecord* record, bool on);
 void SetAutoPosition(SubplotRecord* record, bool on);
 void SetAutoUp(SubplotRecord* record, bool on);
 
+// The length of the limits box's diagonal in scaled units, 1 when it has
+// none (or none a double holds).
+double ScaledDiagonal(const SubplotRecord& record);
+
+// Points are projected from the limits box's own frame: measured from the
+// box's centre in units of a power of two near its scaled diagonal, so that
+// the data of any finite box project without overflow or underflow on the
+// way, and depths come out in box units, near 1 at every scale. The frame
+// holds that centre and unit and the view terms measured in it.
+struct ProjectionFrame {
+  double centre[3];  // scaled units over the unit
+  double unit;
+  double rightTerm, upTerm, depthTerm;
+  double plainDepthTerm;  // the depth term from 0, for displacements
+};
+ProjectionFrame MakeProjectionFrame(const SubplotRecord& record);
+
 // Projects the data point (x, y, z) with the subplot's view matrix: device
-// *X, *Y and the depth *w, the distance along the view direction (larger is
-// nearer; negative in front of a perspective camera, which divides by it;
-// orthographic projection divides by -1). A point at or behind a perspective camera gives
-// NaN. Without offsets the transform's offsets and the view terms of X and Y
-// are left out, which projects a displacement.
+// *X, *Y and the depth *w, the distance along the view direction in box
+// units (larger is nearer; negative in front of a perspective camera, which
+// divides by it; orthographic projection divides by -1). A point at or
+// behind a perspective camera gives NaN. Without offsets the transform's
+// offsets and the view terms of X and Y are left out, which projects a
+// displacement. The frame is the subplot's, made once for many points.
+void ProjectPoint(const SubplotRecord& record, const ProjectionFrame& frame, double x, double y,
+                  double z, bool withOffsets, double* X, double* Y, double* w);
 void ProjectPoint(const SubplotRecord& record, double x, double y, double z, bool withOffsets,
                   double* X, double* Y, double* w);
 

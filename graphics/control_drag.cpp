@@ -209,7 +209,17 @@ bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord*
         bool laidOut = false;
         if (!ReadButtonRow(c, *subplot, tabs, tabCount, &b, &laidOut) || !laidOut) return false;
         ButtonRowHit(x, y, b, h.id, h.index, false, hit);
-        if (h.code == kCmdPushButton) hit->flags |= kEventActsOnRelease;
+        if (h.code == kCmdPushButton) {
+          // The button acts on release; while it is held under the pointer
+          // its row shows it pressed.
+          hit->flags |= kEventActsOnRelease;
+          const double held = hit->flags & kHitPressedUnderPointer ? hit->ix : 0;
+          std::byte* data = payload + size_t{at + kCommandHeaderDoubles} * 8;
+          if (PayloadDouble(data, kButtonState) != held) {
+            SetPayloadDouble(data, kButtonState, held);
+            if (shown != nullptr) *shown = true;
+          }
+        }
         // A pressed radio button ends the walk; the others may share the id.
         if (h.code == kCmdRadioButton) return true;
         break;

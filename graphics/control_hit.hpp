@@ -98,8 +98,9 @@ bool PopupHit(double x, double y, const ControlRow& box, int32_t count, int32_t 
 // 2 right) held; a control not laid out yet is laid out by drawing the group
 // without output. False when the subplot has no group or the control no
 // layout. A held pop-up menu acts on release and keeps its list open, the
-// item under the pointer marked; `shown`, when given, is set when that mark
-// moved, so that the figure is painted again.
+// item under the pointer marked; a held push button acts on release and is
+// shown pressed while the pointer stays on it. `shown`, when given, is set
+// when such a mark changed, so that the figure is painted again.
 bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord* subplot, double x,
                            double y, int32_t button, EventState* hit, bool* shown = nullptr);
 

@@ -83,6 +83,22 @@ DepthSortPool* DepthSortInit(void* buffer, size_t bytes, bool flip) {
   return pool;
 }
 
+DepthSortPool* DepthSortMove(const DepthSortPool* from, void* buffer, size_t bytes) {
+  if (from == nullptr) return nullptr;
+  DepthSortPool* pool = DepthSortInit(buffer, bytes, from->flip != 0);
+  if (pool == nullptr || pool->capacity < from->count) return nullptr;
+  pool->clipping = from->clipping;
+  pool->clipXMin = from->clipXMin;
+  pool->clipXMax = from->clipXMax;
+  pool->clipYMin = from->clipYMin;
+  pool->clipYMax = from->clipYMax;
+  const auto* items = reinterpret_cast<const DepthSortItem*>(
+      reinterpret_cast<const std::byte*>(from) + from->itemsAt);
+  std::copy_n(items, from->count, DepthSortItems(pool));
+  pool->count = from->count;
+  return pool;
+}
+
 void DepthSortSetClip(DepthSortPool* pool, float xMin, float xMax, float yMin, float yMax) {
   if (pool == nullptr) return;
   pool->clipping = 1;

@@ -63,6 +63,17 @@ inline constexpr size_t kDepthItemBytes = sizeof(DepthSortItem) + 2 * sizeof(uin
 // (bytes - 48) / 96; null when bytes < 48.
 DepthSortPool* DepthSortInit(void* buffer, size_t bytes, bool flip);
 
+// Bytes of a pool of `capacity` items.
+inline size_t DepthSortBytes(size_t capacity) {
+  return sizeof(DepthSortPool) + kDepthItemBytes * capacity;
+}
+
+// The pool moved into `bytes` bytes of `buffer` (4-byte aligned, apart from
+// the old pool's): its items, flip flag and clip rectangle, with the
+// capacity the new buffer gives. Null when that capacity cannot hold the
+// items.
+DepthSortPool* DepthSortMove(const DepthSortPool* from, void* buffer, size_t bytes);
+
 // Primitives wholly beyond one side of the rectangle are ignored from now on.
 void DepthSortSetClip(DepthSortPool* pool, float xMin, float xMax, float yMin, float yMax);
 

@@ -83,7 +83,8 @@ bool Dragged(const FigureCanvas& canvas, int32_t k) {
 
 }  // namespace
 
-bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutOnly) {
+bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutOnly,
+                      ErrCode* error) {
   GroupSource source;
   if (!FindGroupSource(canvas, &source)) return false;
   const int32_t k = GroupSubplot(canvas, source, *offset);
@@ -98,7 +99,7 @@ bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutO
   const TextFieldEdit edit{fig.editField, fig.editCommand, fig.caretStart, fig.caretEnd};
   const GraphicsPort& port = *canvas.port;
   RenderObjectList(source.commands, source.length, source.scratch, source.capacity, &subplot,
-                   offset, styles, edit, layoutOnly, port, canvas.target);
+                   offset, styles, edit, layoutOnly, port, canvas.target, error);
   if (!layoutOnly && port.drawFocusRect == nullptr) {
     if ((fig.selection >> k) & 1u) DrawSubplotSelection(canvas, k, true);
     if (Dragged(canvas, k)) {
@@ -110,7 +111,7 @@ bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutO
   return *offset < source.length;
 }
 
-void DrawFigure(const FigureCanvas& canvas) {
+ErrCode DrawFigure(const FigureCanvas& canvas) {
   const FigureState& fig = *canvas.figure;
   double extent[4];
   GetLayoutExtent(fig, extent);
@@ -120,11 +121,13 @@ void DrawFigure(const FigureCanvas& canvas) {
                canvas.target);
   const int32_t n = ActiveSubplotCount(fig);
   uint32_t offset = 0;
-  for (int32_t drawn = 0; drawn < n && DrawSubplotGroup(canvas, &offset, false); ++drawn) {
+  ErrCode error = kOk;
+  for (int32_t drawn = 0; drawn < n && DrawSubplotGroup(canvas, &offset, false, &error); ++drawn) {
   }
   for (int32_t k = 0; k < n; ++k) {
     if ((fig.selection >> k) & 1u) DrawSubplotSelection(canvas, k, true);
   }
+  return error;
 }
 
 void FillPortRect(double left, double right, double top, double bottom, const GraphicsPort& port,

@@ -37,12 +37,16 @@ struct FigureCanvas {
 // Replays the group whose command 70 lies at *offset of the instance's
 // object (or of the commands being written for it), leaving *offset at the
 // next group. True while more groups follow. Without a focus-rectangle slot
-// the subplot's selection mark and drag outline are drawn here.
-bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutOnly);
+// the subplot's selection mark and drag outline are drawn here. When memory
+// ran out for part of the subplot, *error (when given) becomes
+// kErrOutOfMem.
+bool DrawSubplotGroup(const FigureCanvas& canvas, uint32_t* offset, bool layoutOnly,
+                      ErrCode* error = nullptr);
 
 // The background over the layout, every group in turn, then the selection
-// marks.
-void DrawFigure(const FigureCanvas& canvas);
+// marks. kErrOutOfMem when memory ran out for part of a subplot (the rest
+// is drawn), else kOk.
+ErrCode DrawFigure(const FigureCanvas& canvas);
 
 // Clips to the rectangle, fills it with the background colour and restores
 // the clip; nothing without a fill slot.

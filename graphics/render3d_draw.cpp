@@ -277,10 +277,19 @@ void DrawTriangle(void* context, const uint32_t user[3], const float* x, const f
 }  // namespace
 
 void Render3DFlush(RenderCall& call) {
-  // The commands' half of the scratch is free by now: the flush's work area.
+  // The commands' half of the scratch is free by now: the flush's work area,
+  // or memory of the call's own when a grown pool needs more. Without it
+  // the flush draws the same, only slower.
+  const size_t need = (DepthSortWorkBytes(call.pool) + 7) / 8;
+  double* work = call.scratch;
+  size_t doubles = call.capacity;
+  if (need > doubles) {
+    work = CallMemory(call, need);
+    doubles = work != nullptr ? need : 0;
+  }
   Painter painter{call, FaceFills(call.port, call.target)};
   DepthSortFlush(call.pool, DepthSortCallbacks{&DrawPoint, &DrawSegment, &DrawTriangle}, &painter,
-                 call.scratch, size_t{call.capacity} * sizeof(double));
+                 work, doubles * sizeof(double));
   painter.faces.Release();
 }
 

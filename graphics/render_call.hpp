@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
+#include "engine/errors/errors.hpp"
 #include "graphics/depth_sort.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/renderer.hpp"
@@ -34,7 +36,13 @@ struct RenderCall {
   bool vertical = false;  // the control panel stands in one column
 
   DepthSortPool* pool = nullptr;  // of a 3-D subplot's primitives
-  int64_t materialAt = -1;        // position of the material command in force
+  // The pool once it outgrew the scratch, and the call's memory for what
+  // else the scratch cannot hold (CallMemory).
+  std::unique_ptr<double[]> poolStore = nullptr;
+  std::unique_ptr<double[]> own = nullptr;
+  size_t ownDoubles = 0;
+  int64_t materialAt = -1;  // position of the material command in force
+  ErrCode error = kOk;      // memory ran out: part of the figure is missing
 
   double rowHeight = 0;   // of control-panel rows
   double arrowUnit = 0;   // arrowheads and slider arrows
@@ -120,6 +128,14 @@ void RememberMaterial(RenderCall& call, const RenderCommand& c);
 // segment or face index within the command.
 enum PoolWord : int32_t { kPoolCommand = 0, kPoolMaterial = 1, kPoolIndex = 2 };
 inline constexpr uint32_t kNoPoolMaterial = UINT32_MAX;
+
+// Memory of the call's own for n doubles, kept for the rest of the call
+// (the last request's contents are lost); null when none is to be had.
+double* CallMemory(RenderCall& call, size_t n);
+// Room for n doubles of a 3-D command's device points: the scratch when it
+// holds them, else the call's memory; null, with the call's error set, when
+// there is none.
+double* DepthPointRoom(RenderCall& call, int64_t n);
 
 // Adds a polyline of n device points: line kinds add the segments between
 // finite neighbours, the blank and marker kinds the points (markers).

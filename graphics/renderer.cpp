@@ -351,7 +351,7 @@ void PrepareSubplotLayout(SubplotRecord* s, const GraphicsPort* port, void* targ
 bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t capacity,
                       SubplotRecord* subplot, uint32_t* position, const RenderStyles& styles,
                       const TextFieldEdit& edit, bool layoutOnly, const GraphicsPort& port,
-                      void* target) {
+                      void* target, ErrCode* error) {
   const RenderStyles resolved{
       styles.data != nullptr ? styles.data : &kBuiltinData,
       styles.box != nullptr ? styles.box : &kBuiltinBox,
@@ -389,6 +389,7 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
   }
   *position = stop;
   if (!layoutOnly) DrawOverlay(call);
+  if (error != nullptr && call.error != kOk) *error = call.error;
   return stop < end;
 }
 

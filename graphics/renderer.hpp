@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/errors/errors.hpp"
 #include "graphics/port.hpp"
 #include "graphics/subplot.hpp"
 
@@ -41,11 +42,19 @@ inline constexpr TextFieldEdit kNoTextFieldEdit{-1, -1, -1, -1};
 // fit is skipped, as is one that needs an empty port slot. With layoutOnly
 // nothing is drawn: only the fonts are selected and the tab stops measured.
 // The renderer writes into the list only the measured tab stops of their own
-// commands.
+// commands. A 3-D subplot's primitives outgrow the scratch into memory of
+// the call's own; when no memory is left for them *error (when given)
+// becomes kErrOutOfMem and what was kept is drawn, else it is left as it
+// was.
 bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t capacity,
                       SubplotRecord* subplot, uint32_t* position, const RenderStyles& styles,
                       const TextFieldEdit& edit, bool layoutOnly, const GraphicsPort& port,
-                      void* target);
+                      void* target, ErrCode* error = nullptr);
+
+// Tests of a figure drawn when memory runs out: each piece of memory a
+// render call takes for itself is refused above `bytes` (0, as at start:
+// no bound but the system's).
+void SetRenderMemoryBound(size_t bytes);
 
 // The colour of t through a colour map of `count` entries (reds, then
 // greens, then blues, `count` doubles each, 0 to 1): entry floor(count t),

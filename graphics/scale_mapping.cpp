@@ -31,12 +31,13 @@ void ConvertAxis(const double* in, double* out, int32_t n, bool log, double fact
 
 void Project(const SubplotRecord& r, const double* x, const double* y, const double* z, int32_t n,
              bool withOffsets, double* X, double* Y, double* Z) {
+  const ProjectionFrame frame = MakeProjectionFrame(r);
   for (int32_t i = 0; i < n; ++i) {
     double px = 0;
     double py = 0;
     double w = 0;
-    ProjectPoint(r, x != nullptr ? x[i] : 0, y != nullptr ? y[i] : 0, z != nullptr ? z[i] : 0,
-                 withOffsets, &px, &py, &w);
+    ProjectPoint(r, frame, x != nullptr ? x[i] : 0, y != nullptr ? y[i] : 0,
+                 z != nullptr ? z[i] : 0, withOffsets, &px, &py, &w);
     if (X != nullptr) X[i] = px;
     if (Y != nullptr) Y[i] = py;
     if (Z != nullptr) Z[i] = w;

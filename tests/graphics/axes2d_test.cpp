@@ -115,6 +115,55 @@ TEST(Axes2D, AxisLabelsKeepTheirRoom) {
   EXPECT_EQ(texts[3].align, kTextLeft | kTextBelow);
 }
 
+// A tick label is centred on its value: the right edge of its text, not
+// only its value, stays clear of the x axis label's room.
+TEST(Axes2D, TickLabelsEndBeforeTheAxisLabel) {
+  // At these ranges the last label's value lies left of the room but its
+  // text ran into "f [Hz]".
+  for (double top : {120.0, 180.0, 240.0}) {
+    SubplotRecord r = MakeSubplot(50, 450, 18, 318);
+    AddPoints(&r, {0, top}, {0, 1});
+    SetLabel(&r, kAxisX, "f [Hz]");
+    Port p(true);
+    p.Axes(r);
+    const auto texts = Texts(p.rec);
+    size_t tickLabels = 0;
+    for (const auto& t : texts) {
+      if (t.align != kTextBelow) continue;
+      ++tickLabels;
+      // "f [Hz]" and a character: 70 units at the right end.
+      EXPECT_LE(t.x + 5.0 * t.text.size(), 380) << top << " " << t.text;
+    }
+    EXPECT_GE(tickLabels, 3u) << top;
+  }
+}
+
+// A y axis label ends half a character left of the viewport; one wider
+// than the margin there starts at the subplot's outer edge, so that the
+// clip to the subplot cuts none of it.
+TEST(Axes2D, LongYLabelsShowWhole) {
+  for (bool measures : {true, false}) {
+    SubplotRecord r = MakeSubplot(50, 450, 18, 318);
+    AddPoints(&r, {1, 2, 3}, {1, 2, 3});
+    SetLabel(&r, kAxisY, "y");
+    Port fits(measures);
+    fits.Axes(r);
+    const auto shortLabel = Texts(fits.rec).back();
+    EXPECT_EQ(shortLabel.text, "y");
+    EXPECT_EQ(shortLabel.x, 45);
+    EXPECT_EQ(shortLabel.align, kTextLeft | kTextBelow);
+    // 11 characters of 10 units against 45 units of margin.
+    SetLabel(&r, kAxisY, "theta [deg]");
+    Port wide(measures);
+    wide.Axes(r);
+    const auto longLabel = Texts(wide.rec).back();
+    EXPECT_EQ(longLabel.text, "theta [deg]");
+    EXPECT_EQ(longLabel.x, r.position[kLeft]);
+    EXPECT_EQ(longLabel.y, 18);
+    EXPECT_EQ(longLabel.align, kTextRight | kTextBelow);
+  }
+}
+
 // One point, or constant data, still gets an axis of at least two distinct
 // labels on either side of its value, on linear and logarithmic axes.
 TEST(Axes2D, ConstantDataGetsTwoDistinctLabelsOnEachAxis) {

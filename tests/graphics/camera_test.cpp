@@ -66,6 +66,41 @@ TEST(Camera, NewSubplotLooksFromTheDefaultDirection) {
   EXPECT_LT(top, Y);
 }
 
+// The box from (0, 0, -k) to (k, k, k) and points in it project alike at
+// every scale k that the doubles hold: the same device points, and depths
+// in the same order (in box units, so that they stay near 1).
+TEST(Camera, ProjectionsAgreeAtEveryScale) {
+  const std::vector<double> box[3] = {{0, 1}, {0, 1}, {-1, 1}};
+  const double points[4][3] = {{0, 0, 1}, {1, 0.25, -1}, {0.5, 1, 0.3}, {1, 1, 1}};
+  for (bool orthographic : {true, false}) {
+    std::vector<double> base;
+    for (double k : {1.0, 1e-200, 1e160, 1e300}) {
+      std::vector<double> scaled[3];
+      for (int a = 0; a < 3; ++a) {
+        for (double v : box[a]) scaled[a].push_back(v * k);
+      }
+      SubplotRecord r = Make3D(scaled[0], scaled[1], scaled[2]);
+      SetOrthographic(&r, orthographic);
+      std::vector<double> got;
+      for (const auto& p : points) {
+        double X = 0, Y = 0, w = 0;
+        ProjectPoint(r, p[0] * k, p[1] * k, p[2] * k, true, &X, &Y, &w);
+        ASSERT_TRUE(std::isfinite(static_cast<float>(w))) << k;
+        EXPECT_GT(std::fabs(w), 1e-3) << k;
+        got.insert(got.end(), {X, Y, w});
+      }
+      if (base.empty()) base = got;
+      for (size_t i = 0; i < got.size(); i += 3) {
+        EXPECT_NEAR(got[i], base[i], 1e-9) << k << " " << orthographic;
+        EXPECT_NEAR(got[i + 1], base[i + 1], 1e-9) << k << " " << orthographic;
+        // Depths differ by one factor, which keeps their order.
+        EXPECT_NEAR(got[i + 2] * base[2], base[i + 2] * got[2], 1e-12 * std::fabs(base[2] * got[2]))
+            << k << " " << orthographic;
+      }
+    }
+  }
+}
+
 TEST(Camera, NiceAspectRatios) {
   EXPECT_EQ(NiceAspectRatio(1.22), 1.2);
   EXPECT_EQ(NiceAspectRatio(1.27), 1.25);

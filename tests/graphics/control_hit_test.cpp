@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <utility>
 
+#include "decoration_fixture.hpp"
 #include "graphics/camera.hpp"
 #include "hit_fixture.hpp"
 
@@ -117,6 +120,46 @@ TEST(ControlHit, ControlRowsThroughTheHitTestAndTheDrag) {
   EXPECT_EQ(c.event.id, 9);
   EXPECT_EQ(c.fig->editField, 0);
   EXPECT_EQ(c.fig->caretEnd, 32000);
+}
+
+// Where the row's drawing puts the text of button "two": one unit right
+// and down while it is pressed.
+std::pair<double, double> ButtonTextAt(HitCanvas& c) {
+  c.rec.Clear();
+  uint32_t offset = 0;
+  DrawSubplotGroup(c.View(), &offset, false);
+  for (const PortCall& call : test::CallsOf(c.rec, PortSlot::drawText)) {
+    if (call.text == "two") return {call.values[0], call.values[1]};
+  }
+  return {NAN, NAN};
+}
+
+TEST(ControlHit, AHeldPushButtonLooksPressedWhileThePointerIsOnIt) {
+  HitCanvas c;
+  c.subplot().transformValid = 0;
+  const std::string text = "row\tone\ttwo";
+  c.Store(CommandList().Begin(0).Add(
+      kCmdPushButton, Join({0, 3, 90, 110, double(text.size())}, Packed(text)), 8, 0, 5, 1));
+  // Drawn once, the row is laid out where its text stands.
+  const auto raised = ButtonTextAt(c);
+  const auto [x, y] = raised;
+  ASSERT_TRUE(c.Hit(x, y));
+  bool shown = false;
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), x, y, 1, &c.event, &shown));
+  EXPECT_TRUE(shown);
+  const auto pressed = ButtonTextAt(c);
+  EXPECT_EQ(pressed.first, x + 1);
+  EXPECT_EQ(pressed.second, y + 1);
+  // Held still: nothing to paint again.
+  shown = false;
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), x + 5, y, 1, &c.event, &shown));
+  EXPECT_FALSE(shown);
+  // Off the button it rises, and back on it it is pressed again.
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), x - 150, y, 1, &c.event, &shown));
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(ButtonTextAt(c), raised);
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), x, y, 1, &c.event, &shown));
+  EXPECT_EQ(ButtonTextAt(c), pressed);
 }
 
 TEST(ControlHit, AControlWithoutLayoutEndsTheWalk) {

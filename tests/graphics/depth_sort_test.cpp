@@ -104,6 +104,35 @@ TEST(DepthSort, CapacityAndAdds) {
   EXPECT_EQ(drawn[1].edges[0], 1u);
 }
 
+TEST(DepthSort, FullPoolMovedIntoMoreRoom) {
+  Pool p(2);
+  DepthSortSetClip(p.pool, 0, 100, 0, 100);
+  const uint32_t user[3] = {1, 2, 3};
+  ASSERT_EQ(DepthSortAddPoint(p.pool, user, 1, 2, 3), kDepthAdded);
+  ASSERT_EQ(DepthSortAddLine(p.pool, user, 0, 0, 5, 10, 0, 6), kDepthAdded);
+  ASSERT_EQ(p.Triangle(7, {0, 0, 0, 1, 0, 0, 0, 1, 0}), kDepthPoolFull);
+  std::vector<uint64_t> small(DepthSortBytes(1) / 8 + 1);
+  EXPECT_EQ(DepthSortMove(p.pool, small.data(), DepthSortBytes(1)), nullptr);
+  std::vector<uint64_t> room(DepthSortBytes(4) / 8);
+  DepthSortPool* moved = DepthSortMove(p.pool, room.data(), DepthSortBytes(4));
+  ASSERT_NE(moved, nullptr);
+  EXPECT_EQ(moved->capacity, 4);
+  EXPECT_EQ(moved->count, 2);
+  // The clip rectangle goes along: a point beyond it is still ignored.
+  EXPECT_EQ(DepthSortAddPoint(moved, user, 200, 2, 3), kDepthAdded);
+  EXPECT_EQ(moved->count, 2);
+  const uint32_t lost[3] = {7, 0, 0};
+  const float x[3] = {0, 1, 0}, y[3] = {0, 0, 1}, z[3] = {0, 0, 0};
+  EXPECT_EQ(DepthSortAddTriangle(moved, lost, x, y, z, true, true, 0), kDepthAdded);
+  Log log;
+  DepthSortFlush(moved, kLogCallbacks, &log);
+  EXPECT_EQ(log.drawn.size(), 3u);
+  // The flip flag goes along too.
+  Pool flipped(1);
+  flipped.pool->flip = 1;
+  EXPECT_EQ(DepthSortMove(flipped.pool, room.data(), DepthSortBytes(4))->flip, 1u);
+}
+
 TEST(DepthSort, FacingFlipAndHiddenEdges) {
   Pool p(4);
   const uint32_t user[3] = {0, 0, 0};

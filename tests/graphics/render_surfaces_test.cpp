@@ -39,12 +39,12 @@ struct Scene {
     s.yFactor = -1;
     s.yOffset = 200;
   }
-  // A 3-D subplot seen from the default camera.
-  Scene& Solid() {
+  // A 3-D subplot seen from the default camera, its box the cube of side k.
+  Scene& Solid(double k = 1) {
     s = test::MakeSubplot(0, 400, 0, 300);
     s.optionWord &= ~kOptFrame;
     s.is3d = 1;
-    const double corner[2] = {0, 1};
+    const double corner[2] = {0, k};
     UpdateAutoLimits(&s, corner, corner, corner, 2);
     return *this;
   }
@@ -52,7 +52,7 @@ struct Scene {
     uint32_t position = 0;
     RenderObjectList(list.bytes(), list.size(), scratch.data(),
                      static_cast<uint32_t>(scratch.size()), &s, &position, RenderStyles{},
-                     kNoTextFieldEdit, false, rec.port(), rec.target());
+                     kNoTextFieldEdit, false, rec.port(), rec.target(), &error);
   }
   // The image rows handed to the port: x, y, band height and the bytes of
   // each plane given.
@@ -93,6 +93,7 @@ struct Scene {
   CommandList list;
   RecordingPort rec;
   std::vector<double> scratch = std::vector<double>(4000);
+  ErrCode error = kOk;
 };
 
 // An image payload: flags, rows, columns, placement and the bytes packed.
@@ -262,6 +263,67 @@ V PolygonPayload(uint32_t flags, const V& x, const V& y, const V& z, const V& co
   V packed(indices.size() / 2);
   std::memcpy(packed.data(), indices.data(), indices.size() * 4);
   return Join(out, packed);
+}
+
+// A surface of side x side cells over the square of side k, two triangular
+// faces each (filled one by one), seen from the default camera.
+Scene& Surface(Scene& r, int side, double k = 1) {
+  r.Solid(k);
+  V x, y, z;
+  for (int i = 0; i <= side; ++i) {
+    for (int j = 0; j <= side; ++j) {
+      x.push_back(k * i / side);
+      y.push_back(k * j / side);
+      z.push_back(k * (0.5 + 0.3 * std::sin(6.0 * i / side) * j / side));
+    }
+  }
+  std::vector<std::vector<uint32_t>> faces;
+  for (uint32_t i = 0; i < uint32_t(side); ++i) {
+    for (uint32_t j = 0; j < uint32_t(side); ++j) {
+      const uint32_t k = i * (side + 1) + j;
+      faces.push_back({k, k + side + 1, k + side + 2});
+      faces.push_back({k, k + side + 2, k + 1});
+    }
+  }
+  r.list.Begin(0).Add(kCmdPolygons3,
+                      PolygonPayload(kPolyFaces | kPolyFillShaded, x, y, z, {}, faces));
+  return r;
+}
+
+TEST(Render3D, SurfacesLargerThanTheScratchAreDrawnWhole) {
+  // 1,800 triangles and 961 vertices: neither the pool's half of the 4,000
+  // doubles of scratch nor the commands' half holds them.
+  Scene r;
+  Surface(r, 30).Run();
+  EXPECT_EQ(r.Fills().size(), 1800u);
+  EXPECT_EQ(r.error, kOk);
+  // When no memory is left, what the scratch held is drawn and the call
+  // says that memory ran out.
+  SetRenderMemoryBound(8);
+  Scene starved;
+  starved.scratch.resize(8000);
+  Surface(starved, 30).Run();
+  SetRenderMemoryBound(0);
+  EXPECT_EQ(starved.error, kErrOutOfMem);
+  EXPECT_GT(starved.Fills().size(), 0u);
+  EXPECT_LT(starved.Fills().size(), 1800u);
+}
+
+TEST(Render3D, SurfacesLookAlikeAtEveryScale) {
+  Scene unit;
+  Surface(unit, 6).Run();
+  const auto fills = Polylines(unit.rec);
+  ASSERT_EQ(fills.size(), 72u);
+  for (double k : {1e-200, 1e160}) {
+    Scene scaled;
+    Surface(scaled, 6, k).Run();
+    const auto got = Polylines(scaled.rec);
+    ASSERT_EQ(got.size(), fills.size()) << k;
+    for (size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i].size(), fills[i].size());
+      for (size_t j = 0; j < got[i].size(); ++j) EXPECT_NEAR(got[i][j], fills[i][j], 1e-6) << k;
+    }
+  }
 }
 
 TEST(Render3D, PolylinesBecomeSegmentsOrPoints) {
