@@ -9,6 +9,7 @@
 #include "engine/code/code_generation.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
@@ -48,6 +49,8 @@ ErrCode LocateCompiled(EngineContext* ctx, int32_t function, CallTarget* t) {
 // function called before finds its header read and checked while the code's
 // generation lasts (any compilation, table change, image load or area move
 // ends it). Kept outside the engine's area, so nothing stored changes.
+// With the fast forms switched off nothing is kept: every call locates its
+// function again (the switch ended the generation of what was kept).
 struct LocatedFunction {
   const EngineContext* ctx = nullptr;
   const uint8_t* code = nullptr;
@@ -74,7 +77,7 @@ ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* scr
                            const CallTarget** t) {
   if ((*t = KnownTarget(ctx, function))) return kOk;
   const ErrCode e = LocateCompiled(ctx, function, scratch);
-  if (!e)
+  if (!e && FastFormsOn())
     tLocated[static_cast<uint32_t>(function) % kLocatedFunctions] = {
         ctx, ctx->CodeBytes(), CodeGeneration(), function, *scratch};
   *t = scratch;
@@ -208,7 +211,8 @@ int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** fir
 // The return of a call that asks for at most one result, which a declared
 // output holds: varargout cannot take part, and the results need neither
 // reversal nor room beyond the frame's header. Gives -1, nothing changed,
-// for every other return, which the general path then takes.
+// for every other return, which the general path then takes (as it takes
+// every return with the fast forms switched off).
 int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t* callBack) {
   const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
   const auto declared = static_cast<int32_t>(w[kFwResultsDelivered]);
@@ -566,7 +570,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
   uint32_t* w = FrameWords(ctx, f);
-  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+  if (FastFormsOn() && ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
   return ReturnAnyResults(ctx, f, w, callBack);
 }
 
