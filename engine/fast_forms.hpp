@@ -1,11 +1,12 @@
 // The one switch of the engine's fast forms, for the tests that compare them
 // with the general paths: the decoded runs and rounds of scalar
-// instructions and the loop's other scalar shortcuts, the frameless calls of
-// leaf functions, the table of functions located before, the return of a
-// single result and the exchange of pages for large values. Switched off, each of them steps aside and the
-// general path does the work. It is switched only while no engine runs; the
-// switch ends the code generation, so that no form kept from before is
-// trusted again.
+// instructions, the frameless calls of leaf functions, the table of
+// functions located before and the exchange of pages for large values.
+// Switched off, each of them steps aside and the general path does the
+// work. It is switched only while no engine runs; the switch ends the code
+// generation, so that no form kept from before is trusted again, and each
+// form looks at the switch where it would decode or keep something, so
+// that its quick path, which trusts what was kept, tests nothing for it.
 #pragma once
 
 #include <atomic>

@@ -211,8 +211,7 @@ int32_t ListBlockElements(EngineContext* ctx, int32_t block, const uint8_t** fir
 // The return of a call that asks for at most one result, which a declared
 // output holds: varargout cannot take part, and the results need neither
 // reversal nor room beyond the frame's header. Gives -1, nothing changed,
-// for every other return, which the general path then takes (as it takes
-// every return with the fast forms switched off).
+// for every other return, which the general path then takes.
 int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t* callBack) {
   const int32_t vars = static_cast<int32_t>(w[kFwVarCount]);
   const auto declared = static_cast<int32_t>(w[kFwResultsDelivered]);
@@ -570,7 +569,7 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   const int32_t f = ctx->curFrame;
   if (f < 0 || FrameWords(ctx, f)[kFwReturnKind] == kBaseFrameKind) return kErrIllegal;
   uint32_t* w = FrameWords(ctx, f);
-  if (FastFormsOn() && ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
+  if (ReturnSingleResult(ctx, f, w, callBack) == kOk) return kOk;
   return ReturnAnyResults(ctx, f, w, callBack);
 }
 

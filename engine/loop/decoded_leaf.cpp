@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/code/function_table.hpp"
+#include "engine/fast_forms.hpp"
 
 namespace vke {
 
@@ -322,18 +323,19 @@ namespace {
 // cases (whose tries cost more the deeper they may go).
 constexpr int32_t kLeafCallDepth = 3;
 
-// The entries of tDecodedLeaves as bits of a set: those whose leaves the
-// calls of a chain are running.
-static_assert(kDecodedLeaves <= 32, "the running entries outgrew their bits");
-uint32_t EntryBit(const DecodedLeaf* d) {
-  return 1u << (d - tDecodedLeaves);
-}
+static_assert(kDecodedLeaves <= 32, "the entries outgrew the bits of their sets");
 
 // The decoded leaf of function `function`, decoded again where its entry
 // does not hold it in this generation; null where the function has none,
 // or where that entry is one of `running` (a call further up the chain goes
 // on with it after this one).
 DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function, uint32_t running) {
+  // With the fast forms switched off every function is taken for none, and
+  // its calls look no further in this generation.
+  if (!FastFormsOn()) {
+    LeafKeyOf(function) = LeafKey(function, false);
+    return nullptr;
+  }
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks) return nullptr;
   const FunctionTableEntry& entry = FunctionEntries(ctx)[function];
@@ -342,7 +344,8 @@ DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function, uint32_t r
   const int16_t* const block = code + entry.code;
   DecodedLeaf* const d = &DecodedLeafAt(block);
   if (d->block != block || d->generation != CodeGeneration() || d->rows != hooks->rows) {
-    if (running & EntryBit(d)) return nullptr;
+    d->bit = 1u << (d - tDecodedLeaves);
+    if (running & d->bit) return nullptr;
     if (uint64_t{static_cast<uint32_t>(entry.code)} + kFnHeaderUnits > ctx->codeEnd) return nullptr;
     RefreshDecodedLeaf(block, code + ctx->codeEnd, hooks->rows, d);
   }
@@ -401,7 +404,7 @@ const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, in
   int32_t nestedPolls = 0;
   uint32_t nestedRoom = 0;
   const LeafSegment* const s =
-      RunLeafPath(ctx, d, own, depth, budget, &nestedPolls, &nestedRoom, running | EntryBit(d));
+      RunLeafPath(ctx, d, own, depth, budget, &nestedPolls, &nestedRoom, running | d->bit);
   if (!s || !(s->calls & CallBit(step.given, 1)) || s->polls + nestedPolls > budget) return false;
   r[step.result] = own[s->result];
   *polls += s->polls + nestedPolls;
@@ -470,7 +473,7 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // A body of one path, the commonest, runs its operators without the walk.
   const LeafSegment* s = d->segments;
   if (s->kind != LeafSegment::kReturn) [[unlikely]] {
-    s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room, EntryBit(d));
+    s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room, d->bit);
     if (!s) return -1;
   } else if (!RunChainStepsInline(d->ops + s->first, r)) {
     return -1;

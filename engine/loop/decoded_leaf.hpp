@@ -88,6 +88,7 @@ struct DecodedLeaf {
   uint32_t generation;  // the code generation it is trusted in; 0 none
   uint16_t words;       // the code words compared before reuse, from the block's code
   bool leaf;            // false: no path returns, the calls take the general path
+  uint32_t bit;         // its bit in a set of the table's entries (1 << its index)
   // The calls that may take the leaf: bit CallBit(inputs given, outputs
   // asked) is set when the function declares that many inputs and outputs
   // and some path may take such a call (the path taken is checked at its

@@ -9,7 +9,6 @@
 #include "engine/builtin_hooks.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/errors/errors.hpp"
-#include "engine/fast_forms.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop_internal.hpp"
@@ -104,7 +103,7 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
   EngineContext* const ctx = run.ctx;
   const int16_t* const at = run.ip;
   if (!at || at[0] != kOpForRangeNext || ctx->pendingError != -1 || ctx->pendingArgCount ||
-      ctx->firstThread || ctx->currentThread != 0 || !FastFormsOn())
+      ctx->firstThread || ctx->currentThread != 0)
     return Next::kContinue;
   DecodedChain* const round = DecodedRoundAt(ctx, at);
   RealRangeStep range;

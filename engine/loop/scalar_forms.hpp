@@ -12,15 +12,12 @@
 // instruction may run at once, counted for the abort poll, without passing
 // the loop top; the scope frame of the variables and its slots, once found,
 // hold until the top is passed again (or a form changes a variable's block).
-// With the fast forms switched off (engine/fast_forms.hpp) every form steps
-// aside: each instruction runs through its general operation.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 
 #include "engine/builtin_hooks.hpp"
-#include "engine/fast_forms.hpp"
 #include "engine/loop/decoded_chain.hpp"
 #include "engine/loop/decoded_leaf.hpp"
 #include "engine/loop/loop_internal.hpp"
@@ -77,8 +74,7 @@ inline const int16_t* AppendStatement(EngineContext* ctx, const int16_t* at) {
 // of a slice.
 class ScalarForms {
  public:
-  VKE_HOT_INLINE explicit ScalarForms(LoopRun& run)
-      : run_(run), ctx_(run.ctx), fast_(FastFormsOn()) {}
+  VKE_HOT_INLINE explicit ScalarForms(LoopRun& run) : run_(run), ctx_(run.ctx) {}
 
   // At the loop top: true when the abort poll is due (the count starts
   // again). Whether a queued call or listed threads need the top is known
@@ -119,26 +115,26 @@ class ScalarForms {
   // here done as one; else the single push or load.
   VKE_HOT_INLINE Fused Scalars(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
     const int32_t op = at[0];
-    if (fast_) [[likely]] {
-      ScalarChain c;
-      const ChainEnd end = RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c);
-      if (end != ChainEnd::kNothing) return AfterChain(end, c, at, ip, e);
-    }
-    ip = at + (op == kOpPushDouble ? 5 : 2);
-    if (op != kOpLoadVar) {
-      e = PushRealScalar(ctx_, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
-    } else if (double value;
-               !fast_ || !Slots().LoadScalar(at[1], &value) || PushRealScalar(ctx_, value) != kOk) {
-      if (const int16_t* after = fast_ ? AppendStatement(ctx_, at) : nullptr) {
-        // The variable's block may be another one now.
-        haveSlots_ = false;
-        ip = after;
-        return GoOn();
+    ScalarChain c;
+    const ChainEnd end = RunDecodedChain(ctx_, Scope(), Slots(), at, limit_ - polls_ + 1, &c);
+    if (end == ChainEnd::kNothing) {
+      ip = at + (op == kOpPushDouble ? 5 : 2);
+      if (op != kOpLoadVar) {
+        e = PushRealScalar(ctx_, op == kOpPushDouble ? OperandDouble(at + 1) : at[1]);
+      } else if (double value;
+                 !Slots().LoadScalar(at[1], &value) || PushRealScalar(ctx_, value) != kOk) {
+        if (const int16_t* after = AppendStatement(ctx_, at)) {
+          // The variable's block may be another one now.
+          haveSlots_ = false;
+          ip = after;
+          return GoOn();
+        }
+        e = LoadVariable(ctx_, at[1]);
+        return Fused::kTail;
       }
-      e = LoadVariable(ctx_, at[1]);
-      return Fused::kTail;
+      return e ? Fused::kTail : GoOn();
     }
-    return e ? Fused::kTail : GoOn();
+    return AfterChain(end, c, at, ip, e);
   }
 
   // Where a run of scalar instructions from `at` that did something leaves
@@ -162,7 +158,7 @@ class ScalarForms {
   // storevar: a real double scalar on top into a scalar-sized variable.
   VKE_HOT_INLINE Fused Store(const int16_t* at, const int16_t*& ip, ErrCode& e) {
     ip = at + 2;
-    if (fast_ && PopScalarInto(ctx_, Slots(), at[1])) return GoOn();
+    if (PopScalarInto(ctx_, Slots(), at[1])) return GoOn();
     e = StoreVariable(ctx_, at[1]);
     if (e) return Fused::kTail;
     // A store runs no other code and leaves nothing for the top: the first
@@ -185,13 +181,13 @@ class ScalarForms {
   // would have had room. When the body goes on with a variable's load, its
   // run starts at once (at moves to it).
   VKE_HOT_INLINE Fused ForRange(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
-    if (run_.sliced && fast_ && MayGoOn()) {
+    if (run_.sliced && MayGoOn()) {
       const Fused rounds = Rounds(at, ip, e);
       if (rounds != Fused::kAsIs) return rounds;
     }
     double value;
     bool more;
-    if (!fast_ || !NextDoubleRangeValue(ctx_, &value, &more)) {
+    if (!NextDoubleRangeValue(ctx_, &value, &more)) {
       e = ForRangeNext(ctx_);
       ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
       if (e == kErrIndexOutOfRange) e = kOk;
@@ -224,7 +220,6 @@ class ScalarForms {
   // run of scalar instructions is done with the run. Anything else, errors
   // included, is left to the instructions as compiled (kAsIs).
   VKE_HOT_INLINE Fused Indexed(const int16_t*& at, const int16_t*& ip, ErrCode& e) {
-    if (!fast_) return Fused::kAsIs;
     const bool write = at[0] == kOpLoadIndexedFirst;
     if (!write) {
       ScalarChain c;
@@ -262,7 +257,7 @@ class ScalarForms {
   // the instructions would count them; kAsIs, nothing done, for the call
   // to run as compiled. The scope and its slots stay: no frame changed.
   VKE_HOT_INLINE Fused LeafCall(const int16_t* at, const int16_t*& ip) {
-    if (KnownNoLeaf(at[1]) || !fast_ || !run_.quietLines || !MayGoOn()) return Fused::kAsIs;
+    if (KnownNoLeaf(at[1]) || !run_.quietLines || !MayGoOn()) return Fused::kAsIs;
     const int32_t counted = TakeLeafCall(ctx_, at, limit_ - polls_);
     if (counted < 0) return Fused::kAsIs;
     polls_ += counted;
@@ -309,7 +304,6 @@ class ScalarForms {
   // instruction after the builtin's.
   VKE_HOT_INLINE Fused Operator(const BuiltinDispatch& builtin, const int16_t*& at,
                                 const int16_t* next, const int16_t*& ip, ErrCode& e) {
-    if (!fast_) return Fused::kAsIs;
     // Operands on the stack (a call's result) that begin a run of scalar
     // instructions: the operator is done with the run.
     if (builtin.scalarForm != ScalarForm::kNone && MayGoOn()) {
@@ -388,7 +382,6 @@ class ScalarForms {
 
   LoopRun& run_;
   EngineContext* const ctx_;
-  const bool fast_;    // the fast forms are on
   int32_t polls_ = 0;  // instructions since the last abort poll
   int32_t limit_ = -1;
   int32_t scope_ = -1;
