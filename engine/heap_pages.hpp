@@ -9,6 +9,7 @@
 
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/fast_forms.hpp"
 
 namespace vke {
 
@@ -25,9 +26,10 @@ inline constexpr uint64_t kSwapGranuleBytes = 2u << 20;
 // for them a copy costs little.
 inline constexpr uint32_t kPageMovedUnits = 2 * kSwapGranuleBytes / 8;
 
-// Whether a value of `units` units moves by pages.
+// Whether a value of `units` units moves by pages (never with the fast
+// forms switched off).
 inline bool MovesByPages(const EngineContext* ctx, uint32_t units) {
-  return ctx->pageSwap != nullptr && units >= kPageMovedUnits;
+  return ctx->pageSwap != nullptr && units >= kPageMovedUnits && FastFormsOn();
 }
 
 // AllocEngineBlock for a block whose data, from its unit `at` on, is to

@@ -9,6 +9,7 @@
 #include "engine/code/code_generation.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
@@ -48,6 +49,8 @@ ErrCode LocateCompiled(EngineContext* ctx, int32_t function, CallTarget* t) {
 // function called before finds its header read and checked while the code's
 // generation lasts (any compilation, table change, image load or area move
 // ends it). Kept outside the engine's area, so nothing stored changes.
+// With the fast forms switched off nothing is kept: every call locates its
+// function again (the switch ended the generation of what was kept).
 struct LocatedFunction {
   const EngineContext* ctx = nullptr;
   const uint8_t* code = nullptr;
@@ -74,7 +77,7 @@ ErrCode LocateCompiledOnce(EngineContext* ctx, int32_t function, CallTarget* scr
                            const CallTarget** t) {
   if ((*t = KnownTarget(ctx, function))) return kOk;
   const ErrCode e = LocateCompiled(ctx, function, scratch);
-  if (!e)
+  if (!e && FastFormsOn())
     tLocated[static_cast<uint32_t>(function) % kLocatedFunctions] = {
         ctx, ctx->CodeBytes(), CodeGeneration(), function, *scratch};
   *t = scratch;

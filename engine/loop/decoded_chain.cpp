@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "engine/code/code_generation.hpp"
+#include "engine/fast_forms.hpp"
 
 namespace vke {
 
@@ -372,13 +373,14 @@ end:
 
 DecodedChain* FindDecodedRound(const int16_t* at, const BuiltinDispatch* rows) {
   DecodedChain& d = DecodedChainAt(at);
-  if (!TrustedChain(d, at, rows)) RefreshDecodedChain(at, rows, true, &d);
-  tRoundHint = {at, CodeGeneration(), rows, d.round ? &d : nullptr};
+  const bool decoded = TrustedChain(d, at, rows) || RefreshDecodedChain(at, rows, true, &d);
+  tRoundHint = {at, CodeGeneration(), rows, decoded && d.round ? &d : nullptr};
   return tRoundHint.round;
 }
 
-void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
+bool RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
                          DecodedChain* d) {
+  if (!FastFormsOn()) return false;
   if (d->start != at || d->rows != rows || d->roundSite != round || !SameWords(*d, at)) {
     if (round)
       DecodeRound(at, rows, d);
@@ -386,6 +388,7 @@ void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool ro
       DecodeChain(at, rows, d);
   }
   d->generation = CodeGeneration();
+  return true;
 }
 
 }  // namespace vke

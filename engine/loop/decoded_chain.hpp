@@ -195,8 +195,10 @@ VKE_HOT_INLINE bool TrustedChain(const DecodedChain& d, const int16_t* at,
 
 // Makes the entry that of the code at `at` in this generation, a round's
 // (DecodeRound) or a run's: kept when the words it was decoded from are
-// still there, else decoded again.
-void RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
+// still there, else decoded again. False, the entry left untrusted, while
+// the fast forms are switched off (engine/fast_forms.hpp): the code then
+// runs as its instructions.
+bool RefreshDecodedChain(const int16_t* at, const BuiltinDispatch* rows, bool round,
                          DecodedChain* d);
 
 // The item of a decoded run's element, its subscripts' values on the
@@ -234,8 +236,9 @@ VKE_HOT_INLINE ChainEnd RunDecodedChain(EngineContext* ctx, int32_t scope, const
   if (!hooks || scope < 0 || !RoomAbove(ctx, kChainRoomEntries, kChainRoomUnits)) [[unlikely]]
     return RunScalarChain(ctx, scope, at, budget, out);
   DecodedChain& d = DecodedChainAt(at);
-  if (!TrustedChain(d, at, hooks->rows)) [[unlikely]]
-    RefreshDecodedChain(at, hooks->rows, false, &d);
+  if (!TrustedChain(d, at, hooks->rows) && !RefreshDecodedChain(at, hooks->rows, false, &d))
+      [[unlikely]]
+    return ChainEnd::kNothing;
   const int32_t steps = d.polls, loads = d.loadCount, inputs = d.inputs;
   const ChainEnd end = d.end;
   // An operator alone or followed only by a variable's store (whose own

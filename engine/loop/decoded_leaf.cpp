@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/code/function_table.hpp"
+#include "engine/fast_forms.hpp"
 
 namespace vke {
 
@@ -322,9 +323,19 @@ namespace {
 // cases (whose tries cost more the deeper they may go).
 constexpr int32_t kLeafCallDepth = 3;
 
+static_assert(kDecodedLeaves <= 32, "the entries outgrew the bits of their sets");
+
 // The decoded leaf of function `function`, decoded again where its entry
-// does not hold it in this generation; null where the function has none.
-DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function) {
+// does not hold it in this generation; null where the function has none,
+// or where that entry is one of `running` (a call further up the chain goes
+// on with it after this one).
+DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function, uint32_t running) {
+  // With the fast forms switched off every function is taken for none, and
+  // its calls look no further in this generation.
+  if (!FastFormsOn()) {
+    LeafKeyOf(function) = LeafKey(function, false);
+    return nullptr;
+  }
   const BuiltinHooks* const hooks = ctx->builtinHooks;
   if (static_cast<uint32_t>(function) >= ctx->funcCount || !hooks) return nullptr;
   const FunctionTableEntry& entry = FunctionEntries(ctx)[function];
@@ -333,6 +344,8 @@ DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function) {
   const int16_t* const block = code + entry.code;
   DecodedLeaf* const d = &DecodedLeafAt(block);
   if (d->block != block || d->generation != CodeGeneration() || d->rows != hooks->rows) {
+    d->bit = 1u << (d - tDecodedLeaves);
+    if (running & d->bit) return nullptr;
     if (uint64_t{static_cast<uint32_t>(entry.code)} + kFnHeaderUnits > ctx->codeEnd) return nullptr;
     RefreshDecodedLeaf(block, code + ctx->codeEnd, hooks->rows, d);
   }
@@ -350,7 +363,7 @@ DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function) {
   if (static_cast<uint32_t>(given) > DecodedLeaf::kMaxInputs ||
       static_cast<uint32_t>(outputs + 1) > 2)
     return nullptr;
-  DecodedLeaf* const d = FindLeafOfFunction(ctx, at[1]);
+  DecodedLeaf* const d = FindLeafOfFunction(ctx, at[1], 0);
   if (d) LeafSiteOf(at) = {at, d->generation, ctx->builtinHooks->rows, d->block, d};
   return d;
 }
@@ -361,22 +374,23 @@ DecodedLeaf* FindLeafOfFunction(EngineContext* ctx, int32_t function) {
 // way, nested at most `depth` deep, add their instructions to *polls and
 // the most room their frames would take to *room; the path gives up as
 // soon as they and its own would count more than `budget` instructions.
+// `running`: the entries of the chain's leaves, d's among them, which the
+// calls on the way leave as they are.
 const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, int32_t depth,
-                               int32_t budget, int32_t* polls, uint32_t* room);
+                               int32_t budget, int32_t* polls, uint32_t* room, uint32_t running);
 
 // A call step of a path on the caller's registers `r`: the function's own
 // path on registers of its own, its calls nested at most `depth` deep, all
-// of it counting at most `budget` instructions.
+// of it counting at most `budget` instructions. `running`: the entries of
+// the caller's leaf and of those above it, never decoded again here.
 [[gnu::noinline]] bool RunLeafCallStep(EngineContext* ctx, const DecodedLeaf* caller,
                                        LeafCallStep& step, double* r, int32_t depth, int32_t budget,
-                                       int32_t* polls, uint32_t* room) {
+                                       int32_t* polls, uint32_t* room, uint32_t running) {
   DecodedLeaf* d = step.leaf;
   if (step.generation != CodeGeneration() || d->block != step.block ||
       d->generation != step.generation || d->rows != caller->rows) [[unlikely]] {
-    const int16_t* const block = caller->block;
-    d = FindLeafOfFunction(ctx, step.function);
-    // An entry decoded for the call in place of the caller's own ends it.
-    if (!d || caller->block != block) return false;
+    d = FindLeafOfFunction(ctx, step.function, running);
+    if (!d) return false;
     step.leaf = d;
     step.block = d->block;
     step.generation = d->generation;
@@ -389,7 +403,8 @@ const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, in
   for (int32_t i = step.given; i < d->inputs; i++) own[i] = 0;
   int32_t nestedPolls = 0;
   uint32_t nestedRoom = 0;
-  const LeafSegment* const s = RunLeafPath(ctx, d, own, depth, budget, &nestedPolls, &nestedRoom);
+  const LeafSegment* const s =
+      RunLeafPath(ctx, d, own, depth, budget, &nestedPolls, &nestedRoom, running | d->bit);
   if (!s || !(s->calls & CallBit(step.given, 1)) || s->polls + nestedPolls > budget) return false;
   r[step.result] = own[s->result];
   *polls += s->polls + nestedPolls;
@@ -398,7 +413,7 @@ const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, in
 }
 
 const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, int32_t depth,
-                               int32_t budget, int32_t* polls, uint32_t* room) {
+                               int32_t budget, int32_t* polls, uint32_t* room, uint32_t running) {
   const LeafSegment* s = d->segments;
   // Branches rather than a jump table: the kinds follow each other in
   // patterns that the values decide.
@@ -412,7 +427,7 @@ const LeafSegment* RunLeafPath(EngineContext* ctx, DecodedLeaf* d, double* r, in
     } else if (s->kind == LeafSegment::kCall) {
       if (depth == 0 || *polls + s->polls >= budget || !RunChainStepsInline(d->ops + s->first, r) ||
           !RunLeafCallStep(ctx, d, d->callSteps[s->option], r, depth - 1,
-                           budget - *polls - s->polls, polls, room))
+                           budget - *polls - s->polls, polls, room, running))
         return nullptr;
       s = d->segments + s->onTrue;
     } else {
@@ -458,7 +473,7 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   // A body of one path, the commonest, runs its operators without the walk.
   const LeafSegment* s = d->segments;
   if (s->kind != LeafSegment::kReturn) [[unlikely]] {
-    s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room);
+    s = RunLeafPath(ctx, d, r, kLeafCallDepth, budget + 1, &polls, &room, d->bit);
     if (!s) return -1;
   } else if (!RunChainStepsInline(d->ops + s->first, r)) {
     return -1;

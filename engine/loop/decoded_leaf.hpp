@@ -18,12 +18,13 @@
 // same way, each on registers of its own, nested a few deep: a recursion
 // takes the quick way for its small cases and the general one above them.
 // Whatever the body could not finish as its instructions would (a path to
-// the general call, calls nested deeper, a value of another kind, a read of
+// the general call, calls nested deeper, a callee whose place in the table
+// holds the leaf of a call further up, a value of another kind, a read of
 // an input not given, an output not set, an operator or comparison without
 // a real result, a debugger or profiler that watches the lines, too little
 // room, an abort poll due within the call) leaves the call to the general
 // path, nothing changed: until its return the body writes nothing but its
-// registers.
+// registers, and no call replaces the entry of a leaf still running above it.
 #pragma once
 
 #include "engine/frames/function_block.hpp"
@@ -87,6 +88,7 @@ struct DecodedLeaf {
   uint32_t generation;  // the code generation it is trusted in; 0 none
   uint16_t words;       // the code words compared before reuse, from the block's code
   bool leaf;            // false: no path returns, the calls take the general path
+  uint32_t bit;         // its bit in a set of the table's entries (1 << its index)
   // The calls that may take the leaf: bit CallBit(inputs given, outputs
   // asked) is set when the function declares that many inputs and outputs
   // and some path may take such a call (the path taken is checked at its

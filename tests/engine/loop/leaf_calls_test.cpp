@@ -125,6 +125,48 @@ TEST(LeafCalls, ValuesAreTheGeneralCallsToTheLastBit) {
   }
 }
 
+// A chain of calls deeper than the leaves nest, whose blocks may share
+// places in the table of decoded leaves: no call goes on with the leaf of
+// another.
+TEST(LeafCalls, ACallNeverGoesOnWithAnotherFunctionsLeaf) {
+  const std::string chain =
+      "function r = c5(x)\n  r = c4(x) - c4(x + 1) * 0.5;\nendfunction\n"
+      "function r = c0(x)\n  r = x * 2 + 1;\nendfunction\n"
+      "function r = c1(x)\n  r = c0(x) - c0(x + 1) * 0.5;\nendfunction\n"
+      "function r = c2(x)\n  r = c1(x) - c1(x + 1) * 0.5;\nendfunction\n"
+      "function r = c3(x)\n  r = c2(x + 3);\nendfunction\n"
+      "function r = c4(x)\n  r = c3(x + 4);\nendfunction\n"
+      "fprintf('%.17g\\n', c5(0.25), c5(0.25), c5(0.25), c4(1), c2(-3));\n";
+  EXPECT_EQ(Outcome(chain, false), "1.1875\n1.1875\n1.1875\n3.25\n-2.25\n");
+
+  // Many functions, their blocks all over the table, in six levels: the
+  // first are leaves, a few with branches; each of the others calls one or
+  // two of the level below.
+  std::string many;
+  constexpr int kLevel = 40, kFunctions = 6 * kLevel;
+  for (int f = 0; f < kFunctions; f++) {
+    many += "function r = m" + std::to_string(f) + "(x)\n";
+    const int below = f / kLevel * kLevel - kLevel;
+    const std::string first = "m" + std::to_string(below + f * 7 % kLevel);
+    const std::string second = "m" + std::to_string(below + (f * 13 + 5) % kLevel);
+    if (below < 0 && f % 3 == 0)
+      many += "  if x > " + std::to_string(f % 5) + "\n    r = x * " + std::to_string(f + 2) +
+              ";\n  else\n    r = 1 - x;\n  end\n";
+    else if (below < 0)
+      many += "  r = x * " + std::to_string(f + 2) + " + 1;\n";
+    else if (f % 4 == 0)
+      many += "  r = " + first + "(x + 3);\n";
+    else
+      many += "  r = " + first + "(x) - " + second + "(x + 1) * 0.5;\n";
+    many += "endfunction\n";
+  }
+  many += "s = 0;\nfor k = 0:3\n";
+  for (int f = kLevel; f < kFunctions; f++)
+    many += "  s = s * 0.25 + m" + std::to_string(f) + "(k / 4);\n";
+  many += "end\nfprintf('%.17g\\n', s);\n";
+  EXPECT_EQ(Outcome(many, false), Outcome(many, true));
+}
+
 TEST(LeafCalls, OtherValuesAndCountsTakeTheGeneralCall) {
   const char* statements[] = {
       "disp(sq([1 2; 3 4]))",
