@@ -47,15 +47,16 @@ inline ErrCode CountRange(double start, double stop, double step, bool single, i
 // The number of steps of a range loop, which holds no elements and so has
 // no limit: as CountRange below kMaxRangeCount; above it the margin stays
 // that of kMaxRangeCount (so that no step lies past the stop), and an
-// infinite span gives an infinite count. Only a zero step toward a larger
-// stop gives kErrObjTooLarge, as the range value does.
+// infinite stop gives an infinite count. A zero step toward a larger stop,
+// or an infinite start, whose every step is the same, gives kErrObjTooLarge
+// as the range value does.
 inline ErrCode CountLoopRange(double start, double stop, double step, bool single, double* count) {
   const double q = RangeQuotient(start, stop, step, single);
   if (q <= kMaxRangeCount || q != q) {
     *count = FloorRangeQuotient(q);
     return kOk;
   }
-  if (step == 0) return kErrObjTooLarge;
+  if (step == 0 || !std::isfinite(start)) return kErrObjTooLarge;
   *count = std::floor(q + kMaxRangeCount * 1000 * 0x1p-52);
   return kOk;
 }

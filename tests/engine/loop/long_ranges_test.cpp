@@ -39,9 +39,11 @@ TEST(LongRanges, LoopCountsHaveNoLimit) {
   EXPECT_EQ(CountRange(0, 0.5, 0.1, false, &c), kOk);
   EXPECT_EQ(n, 6);
   EXPECT_EQ(c, 6);
-  // A zero step toward the stop is refused as the range is; away from it,
-  // or with NaN, nothing.
+  // A zero step toward the stop, or an infinite start (every step the same
+  // infinity), is refused as the range is; away from it, or with NaN,
+  // nothing.
   EXPECT_EQ(CountLoopRange(1, 5, 0, false, &n), kErrObjTooLarge);
+  EXPECT_EQ(CountLoopRange(-INFINITY, 0.3, 1, false, &n), kErrObjTooLarge);
   EXPECT_EQ(CountLoopRange(5, 1, 0, false, &n), kOk);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(CountLoopRange(1, NAN, 1, false, &n), kOk);
