@@ -19,17 +19,43 @@ ErrCode UnwindCallFrames(EngineContext* ctx, int32_t level) {
   return kOk;
 }
 
-bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler) {
+namespace {
+
+// The frame whose catch handler takes an error (true), or the frame where
+// the search stops without one (false; -1 when there is no frame).
+bool CatchingFrame(EngineContext* ctx, bool respectEntry, int32_t* frame) {
   int32_t f = ctx->curFrame;
   while (f >= 0) {
     const uint32_t* w = FrameWords(ctx, f);
     const bool sandbox = respectEntry && w[kFwEntry] != 0;
-    if (w[kFwCatchKind] != 0 && !sandbox) break;
+    *frame = f;
+    if (w[kFwCatchKind] != 0 && !sandbox) return true;
     if (sandbox || w[kFwReturnKind] == kBaseFrameKind || w[kFwReturnKind] == kCodeNone)
       return false;
     f = PreviousFrame(ctx, f);
   }
-  if (f < 0) return false;
+  *frame = -1;
+  return false;
+}
+
+}  // namespace
+
+uint32_t UnwoundEntriesStart(EngineContext* ctx, bool catchable, bool respectEntry) {
+  int32_t f;
+  const bool caught = CatchingFrame(ctx, respectEntry, &f);
+  if (!catchable || f < 0) return 0;
+  const uint32_t start = FrameEntriesStart(ctx, f);
+  if (!caught) return start;
+  const uint32_t* w = FrameWords(ctx, f);
+  const int64_t keep =
+      int64_t{static_cast<int32_t>(w[kFwCatchKeep])} + static_cast<int32_t>(w[kFwCatchKeepExtra]);
+  const int64_t kept = start + 3 * (keep < 0 ? 0 : keep);
+  return kept < ctx->descTop ? static_cast<uint32_t>(kept) : ctx->descTop;
+}
+
+bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler) {
+  int32_t f;
+  if (!CatchingFrame(ctx, respectEntry, &f)) return false;
   if (!handler) return true;
   while (ctx->curFrame != f) LeaveFrame(ctx, 0);
   const uint32_t* w = FrameWords(ctx, f);

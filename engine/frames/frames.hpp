@@ -160,6 +160,11 @@ ErrCode UnwindCallFrames(EngineContext* ctx, int32_t level);
 // entry frame); with a handler record it also pops the frames above it, trims
 // its entries to the kept count and gives the handler's code pointer.
 bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler);
+// The descriptor word from which an error unwinds the entries: those above
+// the kept ones of the frame whose catch handler takes it, else those of
+// the frame where the search for one stops; 0 (all) for an error no handler
+// may take (catchable false) or without a frame.
+uint32_t UnwoundEntriesStart(EngineContext* ctx, bool catchable, bool respectEntry);
 
 ErrCode GetStackLevel(EngineContext* ctx, int32_t* level);
 void SaveCodePointer(EngineContext* ctx, SavedCodePointer* record);

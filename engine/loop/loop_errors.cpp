@@ -17,6 +17,7 @@
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 
@@ -305,12 +306,16 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
     if (code == kStatusSuspended || code == kStatusDebug) return HandleError(run, code, at, result);
   }
   *result = code;
+  const bool sandboxed = code == kErrSecViolation || code == kErrSecViolationGlobal;
+  // The stores that the error leaves unfinished leave their variables as
+  // they were.
+  AbandonStores(ctx, UnwoundEntriesStart(ctx, code != kStatusHalted, sandboxed));
   // A message raised with its details stays pending until the catch takes it
   // or the trace prints it whole.
   if (ctx->pendingError == -1) KeepAsLastError(ctx, code);
   if (code != kStatusHalted) {
     SavedCodePointer handler;
-    if (FindCatchFrame(ctx, code == kErrSecViolation || code == kErrSecViolationGlobal, &handler)) {
+    if (FindCatchFrame(ctx, sandboxed, &handler)) {
       if (ctx->pendingError != -1) ClearPendingError(ctx);
       ctx->cpKind = handler.kind;
       ctx->cpOffset = handler.offset;

@@ -72,14 +72,14 @@ ErrCode PushRow(EngineContext* ctx, const double* values, int32_t n) {
 }
 
 // Replaces the n bounds on top, [start, stop] or [start, step, stop], by
-// the iterator of their real range; a range that the range values refuse is
-// refused alike.
+// the iterator of their real range, which may run through more elements
+// than a range value can hold, or on without end.
 ErrCode ReplaceByRangeIterator(EngineContext* ctx, const double* bounds, int32_t n, bool single) {
   const double start = bounds[0], stop = bounds[n - 1];
   const double step = n == 3 ? bounds[1] : 1;
-  int64_t count;
-  if (ErrCode e = CountRange(start, stop, step, single, &count)) return e;
-  const double iterator[kRangeIteratorSize + 1] = {0, static_cast<double>(count), start, step, 1};
+  double count;
+  if (ErrCode e = CountLoopRange(start, stop, step, single, &count)) return e;
+  const double iterator[kRangeIteratorSize + 1] = {0, count, start, step, 1};
   ErrCode e = PushRow(ctx, iterator, kRangeIteratorSize + (single ? 1 : 0));
   return e ? e : DropStackEntries(ctx, 1, n);
 }
@@ -348,10 +348,11 @@ ErrCode ForRangeLast(EngineContext* ctx) {
   bool empty;
   if (IsRealRangeIterator(d)) {
     const uint8_t* data = DataAt(ctx, 0);
-    const auto count = static_cast<int64_t>(Load<double>(data + 8));
-    empty = count == 0;
-    last = RangeElement(Load<double>(data + 16), Load<double>(data + 24), count - 1,
-                        d.size != kRangeIteratorSize);
+    const double count = Load<double>(data + 8);
+    empty = !(count > 0);
+    last = empty ? 0
+                 : LastRangeElement(Load<double>(data + 16), Load<double>(data + 24), count,
+                                    d.size != kRangeIteratorSize);
   } else if (ReadIntegerIterator(ctx, &it)) {
     double v[3];
     const int32_t n = it.count == 4 ? 3 : it.count;

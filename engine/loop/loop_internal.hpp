@@ -104,7 +104,8 @@ ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, u
 ErrCode ForNext(EngineContext* ctx);
 ErrCode ForRangeNext(EngineContext* ctx);
 // The iterator of a real range loop is a plain row on top: the index of
-// the next element, the element count, start and step; a fifth element marks
+// the next element, the element count (infinite for a range without end),
+// start and step; a fifth element marks
 // single bounds, whose elements are rounded to single.
 inline constexpr uint32_t kRangeIteratorSize = 4;
 VKE_HOT_INLINE bool IsRealRangeIterator(const ValueDescriptor& d) {

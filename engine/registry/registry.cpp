@@ -160,6 +160,7 @@ void SetNativeOptionByFn(NativeFunctionRecord* table, const void* function, uint
 ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int32_t nativeId,
                      uint32_t continuation, int32_t inputs, int32_t outputs) {
   const int32_t frame = ctx->curFrame;
+  const uint32_t thread = ctx->currentThread;
   // Where the native's entries begin: under its inputs; called back once a
   // compiled function has returned, the frame's continuation word told how
   // far below that function's results (-1: not known).
@@ -203,11 +204,22 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     }
     return kOk;
   }
-  if (base < 0 || outputs <= 0) return kOk;
+  // A native that switched threads (one that ended its own) left stacks
+  // of another thread; a call for no output keeps what it left.
+  if (base < 0 || ctx->currentThread != thread || outputs == 0) return kOk;
   const int64_t pushed = (int64_t{ctx->descTop} - base) / 3;
-  if (pushed >= outputs) return kOk;
-  if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));
-  return kErrTooManyArgout;
+  if (pushed < outputs) {
+    if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));
+    return kErrTooManyArgout;
+  }
+  // The outputs asked for (one for a statement, which may be the no-value
+  // marker) stay on top; what the native left under them, inputs or
+  // further outputs, goes, so that the caller's entries below are as the
+  // call found them.
+  const int64_t kept = outputs < 0 ? 1 : outputs;
+  if (pushed > kept)
+    return DropStackEntries(ctx, static_cast<int32_t>(kept), static_cast<int32_t>(pushed - kept));
+  return kOk;
 }
 
 int32_t GlobalIndexOfRecord(EngineContext* ctx, const NativeFunctionRecord* record) {

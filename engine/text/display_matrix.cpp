@@ -17,9 +17,10 @@ namespace {
 constexpr int32_t kMaxDisplayDigits = 200;
 
 // Whole numbers show without decimals in fixed format; infinities count as
-// whole, NaN does not.
+// whole, NaN does not. Nor do numbers written with an exponent, which
+// without decimals would keep one digit.
 bool IsWhole(double x) {
-  return std::isinf(x) || x == std::floor(x);
+  return std::isinf(x) || (x == std::floor(x) && std::fabs(x) <= kMaxFixedMagnitude);
 }
 
 bool AllWhole(const FloatBlock& block, int64_t count) {

@@ -8,6 +8,10 @@
 
 namespace vke {
 
+// Magnitudes above this are written in the exponent form whatever the
+// letter.
+inline constexpr double kMaxFixedMagnitude = 1e18;
+
 // One double. Letters: 'f' fixed, 'e' exponent, 'g' shortest, 'n' exponent
 // lowered to a multiple of 3, 'k'/'K' the shorter of fixed and exponent.
 // Non-finite values are the words "nan", "inf", "-inf" (capitalised with

@@ -12,8 +12,8 @@
 namespace vke {
 
 using numtext::PadField;
-using numtext::PutSign;
 using numtext::PutDigits;
+using numtext::PutSign;
 using numtext::TextOut;
 
 namespace numtext {
@@ -210,13 +210,13 @@ void ChooseShorterForm(DecimalForm& form, Real magnitude, bool oneLess) {
     return;
   }
   // Whole numbers past 1e18 keep an exponent whatever the letter.
-  if (magnitude <= 1e18L) form = RoundFixed(magnitude, std::max(0, d - e));
+  if (magnitude <= kMaxFixedMagnitude) form = RoundFixed(magnitude, std::max(0, d - e));
 }
 
 // Rounds a non-negative magnitude into the form the letter asks for.
 DecimalForm Decompose(Real magnitude, int32_t precision, char letter) {
   bool exponentForm = letter == 'e' || letter == 'n' || letter == 'k' || letter == 'K' ||
-                      (magnitude >= 2e9L && letter != 'f') || magnitude > 1e18L ||
+                      (magnitude >= 2e9L && letter != 'f') || magnitude > kMaxFixedMagnitude ||
                       (magnitude != 0 && magnitude < 0.1L && letter != 'f');
   if (!exponentForm) {
     int32_t d = IsShortestLetter(letter) ? ShortestFractionDigits(magnitude, precision) : precision;

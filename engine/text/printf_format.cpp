@@ -95,15 +95,19 @@ struct TextWriter {
     return kOk;
   }
   // Runs an 8-bit appender at the end of the row and widens what it wrote.
+  // The appender writes into the bytes behind the row, twice the room it
+  // may take, and stops short of their end (its digits 2 bytes before, its
+  // exponent when 5 are not left): only a text that ends within the room
+  // and clear of that margin is whole.
   template <typename Append>
   ErrCode PutNumber(Append append) {
     const int32_t room = capacity - length;
     char* bytes = reinterpret_cast<char*>(out);
     const int32_t start = 2 * length;
     int32_t position = start;
-    append(bytes, &position, start + room);
+    append(bytes, &position, start + 2 * room);
     const int32_t written = position - start;
-    if (written >= room) return kErrDataOverflow;
+    if (written >= room || written + 5 >= 2 * room) return kErrDataOverflow;
     for (int32_t i = written - 1; i >= 0; i--)
       out[length + i] = static_cast<uint8_t>(bytes[start + i]);
     length += written;

@@ -109,6 +109,10 @@ ErrCode AssignThroughReference(EngineContext* ctx);
 // x(subscripts) = rhs with rhs, the reference and the subscripts on the
 // stack in that order; all are dropped.
 ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask);
+// An error unwinds the entries at and above descriptor word `from`: each
+// store whose reference lies among them is undone, a variable it created
+// unset again and one it changed on the way given its value from before.
+void AbandonStores(EngineContext* ctx, uint32_t from);
 // value(subscripts): selects from arrays, lists, cells and structure arrays,
 // or calls a function value with the subscripts as its arguments (call set).
 ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
@@ -116,12 +120,15 @@ ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool 
 
 // The data words of a reference entry (4 units).
 struct ReferenceWords {
-  int32_t create;   // made for an assignment: missing fields and items are created
-  int32_t tag;      // 2
-  int32_t slot;     // word index of the variable's slot
-  int32_t block;    // block of the variable's value (kRefWordBlock)
-  int32_t offset;   // unit offset of the designated item's header (kRefWordOffset)
-  int32_t created;  // the variable was unset and became an empty list
+  int32_t create;  // made for an assignment: missing fields and items are created
+  int32_t tag;     // 2
+  int32_t slot;    // word index of the variable's slot
+  int32_t block;   // block of the variable's value (kRefWordBlock)
+  int32_t offset;  // unit offset of the designated item's header (kRefWordOffset)
+  // 1: the variable was unset and became an empty list; -b: a step that
+  // changed the variable's value (a field or item added on the way) kept its
+  // value from before the store in block b; 0: neither.
+  int32_t created;
   int32_t variable;
   // A step that created a missing field or item records what a read would
   // have raised instead: a field's name id (negative: kErrUndefField) or an index

@@ -154,16 +154,11 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
   return e ? e : Finish(ctx, entries + 2, true);
 }
 
-}  // namespace
-
-ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
-  SubscriptList subs;
-  ErrCode e = ReadIndexGroup(ctx, count, mask, 2, &subs);
-  if (e) return e;
+// AssignIndexed once the reference is read.
+ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& t, int32_t count,
+                      uint32_t mask) {
   const int32_t entries = subs.Entries();
-  Designated t;
-  e = ReadReference(ctx, entries, &t);
-  if (e) return e;
+  ErrCode e;
   const ValueDescriptor& x = t.desc;
   const bool items = IsStructured(x) && (x.word == kKindList || x.word == kKindCell);
   const bool array =
@@ -180,7 +175,7 @@ ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
     }
     // One past the end of the variable itself: it grows in place.
     const int64_t next = ScalarSubscript(ctx, 0, x.size + 1);
-    if (next == x.size && t.ref.offset == 0 && !t.ref.created &&
+    if (next == x.size && t.ref.offset == 0 && t.ref.created == 0 &&
         AppendElementInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, next,
                              Load<double>(DataAt(ctx, 2))))
       return Drop(ctx, 3);
@@ -189,10 +184,24 @@ ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
   e = RollStackEntries(ctx, entries + 2, 1);
   if (e) return e;
   subs.top = 1;
-  if (items && x.word == kKindList && x.size == 0 && t.ref.created &&
+  if (items && x.word == kKindList && x.size == 0 && t.ref.created > 0 &&
       !IsStructured(*DescAt(ctx, 0)))
     return AssignArray(ctx, subs, t, true);
   return items ? AssignItems(ctx, subs, t) : AssignArray(ctx, subs, t, false);
+}
+
+}  // namespace
+
+ErrCode AssignIndexed(EngineContext* ctx, int32_t count, uint32_t mask) {
+  SubscriptList subs;
+  ErrCode e = ReadIndexGroup(ctx, count, mask, 2, &subs);
+  if (e) return e;
+  Designated t;
+  e = ReadReference(ctx, subs.Entries(), &t);
+  if (e) return e;
+  e = AssignThrough(ctx, subs, t, count, mask);
+  if (!e) ReleaseKeptValue(ctx, t.ref);
+  return e;
 }
 
 }  // namespace vke

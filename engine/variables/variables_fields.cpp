@@ -23,8 +23,10 @@ int32_t UnitOffset(EngineContext* ctx, const Designated& t, const uint8_t* item)
 template <typename Transform>
 ErrCode RebuildDesignated(EngineContext* ctx, int32_t refDepth, Designated* t,
                           Transform transform) {
+  ErrCode e = KeepValueBeforeChange(ctx, refDepth, t);
+  if (e) return e;
   const uint32_t level = ctx->descTop;
-  ErrCode e = PushDesignated(ctx, *t);
+  e = PushDesignated(ctx, *t);
   if (!e) e = transform();
   if (!e) e = ReplaceDesignated(ctx, refDepth + 1, 0);
   if (ctx->descTop > level) Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
@@ -32,11 +34,14 @@ ErrCode RebuildDesignated(EngineContext* ctx, int32_t refDepth, Designated* t,
 }
 
 // Turns an empty placeholder designated by an assignment's reference into
-// an empty value of the kind.
-void FillPlaceholder(EngineContext* ctx, Designated* t, int32_t kind) {
-  if (!t->ref.create || !IsEmptyPlaceholder(t->desc)) return;
+// an empty value of the kind (the reference lies at refDepth).
+ErrCode FillPlaceholder(EngineContext* ctx, int32_t refDepth, Designated* t, int32_t kind) {
+  if (!t->ref.create || !IsEmptyPlaceholder(t->desc)) return kOk;
+  ErrCode e = KeepValueBeforeChange(ctx, refDepth, t);
+  if (e) return e;
   t->desc = ValueDescriptor{kFlagStructured, 0, kind};
   Store(t->Header(ctx), t->desc);
+  return kOk;
 }
 
 // Moves the reference to the field's item of the designated structure,
@@ -177,7 +182,8 @@ ErrCode BraceThroughReference(EngineContext* ctx, const SubscriptList& subs, int
   Designated t;
   ErrCode e = ReadReference(ctx, entries, &t);
   if (e) return e;
-  FillPlaceholder(ctx, &t, kKindList);
+  e = FillPlaceholder(ctx, entries, &t, kKindList);
+  if (e) return e;
   if (!IsStructured(t.desc) || (t.desc.word != kKindList && t.desc.word != kKindCell))
     return RaiseForReference(ctx, t, kErrWrongVarTypeElem);
   StructuredLayout l;
@@ -194,7 +200,8 @@ ErrCode FieldThroughReference(EngineContext* ctx, const SubscriptList& subs, int
   Designated t;
   ErrCode e = ReadReference(ctx, entries, &t);
   if (e) return e;
-  FillPlaceholder(ctx, &t, kKindStruct);
+  e = FillPlaceholder(ctx, entries, &t, kKindStruct);
+  if (e) return e;
   if (!IsStructured(t.desc) || (t.desc.word != kKindStruct && t.desc.word != kKindStructArray))
     return kErrWrongTypeOverload;
   StructuredLayout l;
@@ -269,7 +276,8 @@ ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method) {
     ErrCode e = ReadReference(ctx, 0, &t);
     if (e) return e;
     if (t.ref.create && IsEmptyPlaceholder(t.desc)) MaskReadError(ctx, 0, nameId);
-    FillPlaceholder(ctx, &t, kKindStruct);
+    e = FillPlaceholder(ctx, 0, &t, kKindStruct);
+    if (e) return e;
     const int32_t kind = IsStructured(t.desc) ? t.desc.word : kKindCommaList;
     if (kind == kKindStruct || (IsObjectKind(kind) && method))
       return FieldOfDesignated(ctx, 0, &t, nameId);

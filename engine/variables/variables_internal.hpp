@@ -47,6 +47,13 @@ ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDep
 // Records in the reference at the depth what a read would have raised (see
 // ReferenceWords::masked), unless something is recorded already.
 void MaskReadError(EngineContext* ctx, int32_t depth, int32_t masked);
+// Before a step of a store changes an existing variable's value on the way
+// (adds a field or items, makes [] a structure): a copy of the value is kept
+// for the reference at refDepth, once per store, so that an error can put it
+// back (AbandonStores). kErrVarOverflow, nothing changed, without room.
+ErrCode KeepValueBeforeChange(EngineContext* ctx, int32_t refDepth, Designated* t);
+// A store through the reference has finished: the copy it kept goes.
+void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r);
 // Reads end here when their reference created something on the way: a
 // variable created for it is unset again (kErrUndefVar), else the recorded error.
 // 0 when nothing was created.

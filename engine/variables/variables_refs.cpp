@@ -102,7 +102,7 @@ ErrCode RaiseIndexingError(EngineContext* ctx, const Designated& d, ErrCode code
 }
 
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d) {
-  if (d.ref.created) {
+  if (d.ref.created > 0) {
     SetSlotValueBlock(ctx, static_cast<uint32_t>(d.ref.slot), -1);
     FreeEngineBlock(ctx, d.ref.block);
     return RaiseForReference(ctx, d, kErrUndefVar);
@@ -110,6 +110,46 @@ ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d) {
   if (d.ref.masked < 0) return RaiseForReference(ctx, d, kErrUndefField, d.ref.masked);
   if (d.ref.masked > 0) return RaiseForReference(ctx, d, kErrIndexOutOfRange, 0, d.ref.masked);
   return kOk;
+}
+
+ErrCode KeepValueBeforeChange(EngineContext* ctx, int32_t refDepth, Designated* t) {
+  if (t->ref.created != 0) return kOk;
+  const uint32_t units = UsedUnits(BlockData(ctx, t->ref.block));
+  int32_t kept;
+  if (AllocEngineBlock(ctx, units, &kept)) return kErrVarOverflow;
+  std::memcpy(BlockData(ctx, kept), BlockData(ctx, t->ref.block), 8ull * units);
+  t->ref.created = -kept;
+  WordsAt(ctx, refDepth)->created = -kept;
+  return kOk;
+}
+
+void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r) {
+  if (r.created < 0) FreeEngineBlock(ctx, -r.created);
+}
+
+void AbandonStores(EngineContext* ctx, uint32_t from) {
+  const uint32_t* words = ctx->DescWords();
+  uint32_t top = ctx->descTop, data = ctx->dataTop;
+  for (int32_t f = ctx->curFrame; top > from;
+       top = static_cast<uint32_t>(f), f = PreviousFrame(ctx, f)) {
+    uint32_t start = f >= 0 ? static_cast<uint32_t>(f) + FrameFixedWords(FrameWords(ctx, f)) : 0;
+    if (start < from) start = from;
+    for (; top >= start + 3; top -= 3) {
+      const ValueDescriptor d = Load<ValueDescriptor>(words + top - 3);
+      if (d.size > data) return;
+      data -= d.size;
+      if (!IsReferenceEntry(d)) continue;
+      const ReferenceWords r = Load<ReferenceWords>(DataUnitPtr(ctx, data));
+      if (r.tag != kReferenceTag || r.slot < 0 || r.created == 0 || r.block <= 0 ||
+          SlotValueBlock(ctx, static_cast<uint32_t>(r.slot)) != r.block)
+        continue;
+      // The slot holds what the store made of the value: the value from
+      // before takes its place (none for a variable the store created).
+      SetSlotValueBlock(ctx, static_cast<uint32_t>(r.slot), r.created > 0 ? -1 : -r.created);
+      FreeEngineBlock(ctx, r.block);
+    }
+    if (f < 0) break;
+  }
 }
 
 ErrCode PushDesignated(EngineContext* ctx, const Designated& d) {
@@ -204,7 +244,9 @@ ErrCode ResolveReference(EngineContext* ctx) {
 ErrCode AssignThroughReference(EngineContext* ctx) {
   if (ctx->descTop < 6) return kErrIllegal;
   ErrCode e = ReplaceDesignated(ctx, 0, 1);
-  return e ? e : Drop(ctx, 2);
+  if (e) return e;
+  ReleaseKeptValue(ctx, *WordsAt(ctx, 0));
+  return Drop(ctx, 2);
 }
 
 }  // namespace vke

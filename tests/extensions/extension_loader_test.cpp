@@ -52,6 +52,22 @@ TEST_F(ExtensionLoader, ACurrentLibraryShadowsTheEngineNatives) {
   EXPECT_EQ(Show("exthost()"), "97\n");
 }
 
+// A native that leaves its inputs under its result, or more outputs than
+// were asked for, leaves the caller's stack as the call found it: the
+// outputs asked for are kept, the rest goes, and a loop around the calls
+// runs on.
+TEST_F(ExtensionLoader, WhatANativeLeavesBeyondItsOutputsGoes) {
+  ASSERT_EQ(LoadOne(FixtureLibrary("current")), kOk);
+  host.ClearOutput();
+  ASSERT_EQ(test::RunCommandLine(ctx,
+                                 "s = 0; for k = 1:3, s = s + extleave(k, 2); end, disp(s)\n"
+                                 "s = 0; for k = 1:3, s = s + extthree(); end, disp(s)\n"
+                                 "[a, b] = extthree(); disp([a b])\n"
+                                 "for k = 1:2, extleave(k); extthree(); end, disp(k)\n"),
+            kOk);
+  EXPECT_EQ(host.Output(1), "        60\n         3\n         1         2\n         2\n");
+}
+
 TEST_F(ExtensionLoader, OldStyleRecordsGetAHeaderAndAClosingRecord) {
   const int before = CountLoadedExtensions().oldStyleRecords;
   ASSERT_EQ(LoadOne(FixtureLibrary("oldstyle")), kOk);

@@ -151,6 +151,26 @@ TEST_F(Display, DoublesInFixedFormat) {
   EXPECT_EQ(Show(), "     1 -    2i\n     3       \n");
 }
 
+// Whole numbers beyond 1e18, which take the exponent form, keep the
+// format's digits; up to 1e18 they show without decimals.
+TEST_F(Display, WholeNumbersWithAnExponentKeepTheirDigits) {
+  SetFormat('f', 15);
+  PushRow({4611686018427387904.0});
+  EXPECT_EQ(Show(), " 4.611686018427388e18\n");
+  PushRow({1.25e18, -1.5e19});
+  EXPECT_EQ(Show(), " 1.250000000000000e18 -1.500000000000000e19\n");
+  PushRow({1e18, 2});
+  EXPECT_EQ(Show(), "  1000000000000000000                    2\n");
+  SetFormat('f', 4);
+  PushRow({3.141592653589793e300});
+  EXPECT_EQ(Show(), " 3.1416e300\n");
+  float* single;
+  const int32_t one[2] = {1, 1};
+  ASSERT_EQ(PushNewSingleArray(ctx, 2, one, &single, nullptr), kOk);
+  *single = 4611686018427387904.0f;
+  EXPECT_EQ(Show(), " 4.6117e18 (single)\n");
+}
+
 TEST_F(Display, IntegerLettersAndSigns) {
   const double inf = std::numeric_limits<double>::infinity();
   SetFormat('d', 0);

@@ -184,6 +184,46 @@ TEST(Sprintf, TemplatesCycleOverTheValues) {
   EXPECT_EQ(EntryCount(ctx), 5);
 }
 
+// A number that does not fit the room left fails for room (so that the host
+// may grow the area and run it again); one that fits is written whole,
+// never cut at the edge of the room.
+TEST(Sprintf, ANumberAtTheEdgeOfTheRoomIsWholeOrRefused) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  // The text of %.pe of 1: "1.", p zeros, "e0|", or the code.
+  auto write = [&](int32_t p, std::string* text) -> ErrCode {
+    const std::string tmpl = "%." + std::to_string(p) + "e|";
+    PushCString(ctx, -1, tmpl.c_str());
+    PushRealScalar(ctx, 1);
+    const ErrCode e = SprintfBuiltin(ctx, 2, 1, 0);
+    if (e) {
+      Drop(ctx, 2);
+      return e;
+    }
+    *text = PopText(ctx);
+    return kOk;
+  };
+  // The largest precision that is written, between one that is and one
+  // that cannot be.
+  int32_t fits = 10, refused = static_cast<int32_t>(8ull * (ctx->dataCap - ctx->dataTop));
+  std::string text;
+  ASSERT_EQ(write(fits, &text), kOk);
+  while (refused - fits > 1) {
+    const int32_t p = fits + (refused - fits) / 2;
+    (write(p, &text) == kOk ? fits : refused) = p;
+  }
+  for (int32_t p = fits - 8; p <= fits + 8; p++) {
+    const ErrCode e = write(p, &text);
+    if (e) {
+      EXPECT_EQ(e, kErrDataOverflow) << p;
+      continue;
+    }
+    EXPECT_EQ(text.size(), static_cast<size_t>(p) + 5) << p;
+    EXPECT_EQ(text.substr(text.size() - 4), "0e0|") << p;
+  }
+  EXPECT_EQ(EntryCount(ctx), 0);
+}
+
 // The working row reserves half of the free data stack but writes only its
 // text: the free space beyond it keeps what it held.
 TEST(Sprintf, TheWorkingRowWritesOnlyItsText) {
