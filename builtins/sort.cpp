@@ -9,16 +9,12 @@
 #include "builtins/radix_sort.hpp"
 #include "builtins/sorting.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/values/value_read.hpp"
 
 namespace vke {
 
 namespace {
-
-// The engine's switch of the fast forms (on until it is merged in).
-bool FastFormsOn(EngineContext*) {
-  return true;
-}
 
 // Where line s of an array split by a layout starts, in elements.
 int64_t LineStart(const DimLayout& layout, int64_t s) {
@@ -74,7 +70,7 @@ ErrCode SortRealLinesByRadix(EngineContext* ctx, double* re, const DimLayout& la
   *done = false;
   int32_t n = layout.length;
   int64_t step = layout.stride;
-  if (lines == 0 || n < 2 || !FastFormsOn(ctx)) return kOk;
+  if (lines == 0 || n < 2 || !FastFormsOn()) return kOk;
   uint64_t copies = step == 1 ? 1 : 2;
   DataScratch scratch(ctx);
   uint32_t valuesAt, indexAt = 0;
