@@ -12,6 +12,7 @@
 #include "app/name_buffer.hpp"
 #include "app/natives/app_files.hpp"
 #include "app/natives/embedded_files.hpp"
+#include "app/runtime_native_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
@@ -74,7 +75,11 @@ void WriteErrorLine(EngineContext* ctx, const char* text) {
 // and the failure takes its course. The engine then runs the instruction
 // again where it stopped.
 void AnswerMemoryStop(KVContextBlock** slot, ErrCode code) {
+  // The block stays grown whatever becomes of the attempt, and so does the
+  // report of its growth.
+  KeepStdOutput(true);
   const bool grew = ExpandMemory(slot, code);
+  KeepStdOutput(false);
   SetMemoryRetry((*slot)->Engine(), grew);
 }
 
@@ -218,38 +223,45 @@ ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t star
   return e;
 }
 
-// What an attempt leaves behind it that lives outside the block: the
-// threads it started and the files it opened.
+// What an attempt leaves behind it outside the block: the threads it
+// started, the files it opened and the text it wrote.
 struct AttemptMark {
   uint32_t threads;
-  uint64_t files, embeddedFiles;
+  uint64_t files, embeddedFiles, output;
 };
 
 AttemptMark MarkAttempt(KVContextBlock* block) {
-  return {block->Engine()->nextThreadId, CountAppFileOpens(), CountEmbeddedFileOpens()};
+  return {block->Engine()->nextThreadId, CountAppFileOpens(), CountEmbeddedFileOpens(),
+          StdOutputPosition()};
 }
 
-// Ends what the failed attempt left, so that the next one starts afresh.
-void UndoAttempt(KVContextBlock* block, const AttemptMark& mark) {
-  KillThreadsSince(block->Engine(), mark.threads);
+// Ends what the failed attempt left, so that the next one starts afresh;
+// its text ended at `written` (the growth's report came after it).
+void UndoAttempt(KVContextBlock* block, const AttemptMark& mark, uint64_t written) {
+  EngineContext* ctx = block->Engine();
+  DropStdOutput(mark.output, written, mark.threads, ctx->nextThreadId);
+  KillThreadsSince(ctx, mark.threads);
   CloseAppFilesOpenedAfter(mark.files);
   CloseEmbeddedFilesOpenedAfter(mark.embeddedFiles);
 }
 
 // The attempts: again in a grown block after a memory failure that the
 // engine could not wait out in place, once what the failed attempt left
-// has ended.
+// has ended. The text of the attempts is held until the last has ended.
 ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
   uint32_t start;
   ErrCode e = FindInstanceStart(*slot, r.instance, &start);
   const uint32_t collected = (*slot)->capture.used;
+  if (r.allowGrowth) HoldStdOutput();
   while (!e) {
     const AttemptMark mark = MarkAttempt(*slot);
     e = RunAttempt(slot, r, start, collected);
+    const uint64_t written = StdOutputPosition();
     if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
-    UndoAttempt(*slot, mark);
+    UndoAttempt(*slot, mark, written);
     e = FindInstanceStart(*slot, r.instance, &start);
   }
+  if (r.allowGrowth) ReleaseStdOutput();
   ClearRunningHandler(*slot);
   return e;
 }
