@@ -267,7 +267,11 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
     uint8_t reg[DecodedChain::kMaxSteps];
-    for (int32_t i = 0; i < part.registerCount; i++) {
+    // At most kMaxSteps - base registers, as tested above; the bound is
+    // stated again for the optimiser, which does not join the two counts
+    // and would take the loop to run past reg.
+    const int32_t registers = std::min<int32_t>(part.registerCount, DecodedChain::kMaxSteps);
+    for (int32_t i = 0; i < registers; i++) {
       reg[i] = static_cast<uint8_t>(base + i);
       d->registers[base + i] = part.registers[i];
     }
