@@ -40,8 +40,13 @@ struct HeldPiece {
   std::string bytes;
 };
 
+// The most text held: a handler that writes more has it sent as it goes
+// (an attempt made again then repeats what was sent).
+constexpr size_t kMaxHeldBytes = size_t{1} << 20;
+
 struct HeldText {
   int32_t holds = 0;
+  size_t bytes = 0;
   bool keeping = false;
   uint64_t sent = 0;  // the position of pieces.front()
   std::vector<HeldPiece> pieces;
@@ -120,10 +125,12 @@ uint64_t StdOutputPosition() {
 void DropStdOutput(uint64_t from, uint64_t to, uint32_t threads, uint32_t nextThread) {
   std::vector<HeldPiece>& pieces = g_held.pieces;
   const uint64_t first = std::max(from, g_held.sent) - g_held.sent;
-  const uint64_t end = std::min(to, StdOutputPosition()) - g_held.sent;
+  const uint64_t end = std::max(std::min(to, StdOutputPosition()), g_held.sent) - g_held.sent;
   if (first >= end) return;
   const auto dropped = [&](const HeldPiece& p) {
-    return !p.kept && (p.thread == 0 || p.thread - threads < nextThread - threads);
+    const bool drop = !p.kept && (p.thread == 0 || p.thread - threads < nextThread - threads);
+    if (drop) g_held.bytes -= p.bytes.size();
+    return drop;
   };
   pieces.erase(std::remove_if(pieces.begin() + static_cast<ptrdiff_t>(first),
                               pieces.begin() + static_cast<ptrdiff_t>(end), dropped),
@@ -135,6 +142,7 @@ void FlushStdOutput() {
   std::vector<HeldPiece> pieces;
   pieces.swap(g_held.pieces);
   g_held.sent += pieces.size();
+  g_held.bytes = 0;
   for (const HeldPiece& p : pieces)
     Send(p.fd, p.bytes.data(), static_cast<int32_t>(p.bytes.size()));
 }
@@ -154,6 +162,8 @@ ErrCode StdFileWriteHook(EngineContext* ctx, int32_t fd, const char* bytes, int3
   const InterpThreadRecord* thread = ctx ? GetCurrentThreadRecord(ctx) : nullptr;
   g_held.pieces.push_back({fd, thread ? thread->threadId : 0, g_held.keeping,
                            std::string(bytes, static_cast<size_t>(length))});
+  g_held.bytes += static_cast<size_t>(length);
+  if (g_held.bytes > kMaxHeldBytes) FlushStdOutput();
   return kOk;
 }
 

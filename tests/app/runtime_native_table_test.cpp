@@ -214,6 +214,12 @@ TEST_F(RuntimeBlock, HeldTextIsSentInOrderUnlessDropped) {
   EXPECT_EQ(joined(), "1:now|");
   FlushStdOutput();
   EXPECT_EQ(joined(), "1:now|1:held|");
+  // A handler that writes much has it sent as it goes.
+  const std::string much(600000, 'x');
+  WriteToFd(ctx(), kFdOut, much.data(), static_cast<int32_t>(much.size()));
+  EXPECT_EQ(out.texts.size(), 2u);
+  WriteToFd(ctx(), kFdOut, much.data(), static_cast<int32_t>(much.size()));
+  EXPECT_EQ(out.texts.size(), 4u);
   ReleaseStdOutput();
 }
 
