@@ -119,7 +119,7 @@ uint32_t HighlightedSubplots(KVContextBlock* block, const InstanceRecord& record
 }  // namespace
 
 ErrCode RunDrawHandlers(KVContextBlock** slot, int32_t id) {
-  const bool wide = InstanceStartsWithKind47(*slot, id);
+  const bool wide = HasInstanceWideCode(*slot, id);
   InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
   r->figure.editField = -1;

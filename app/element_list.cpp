@@ -216,7 +216,7 @@ uint32_t GetInstanceHeaderWord(KVContextBlock* block, int32_t id) {
   return ReadElementAt(list, start, &e) ? ElementWord(list, e, 1) : 0;
 }
 
-bool InstanceStartsWithKind47(KVContextBlock* block, int32_t id) {
+bool HasInstanceWideCode(KVContextBlock* block, int32_t id) {
   uint32_t start;
   if (FindInstanceStart(block, id, &start)) return false;
   const ElementListView list = InstanceList(block, id, start);

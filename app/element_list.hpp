@@ -46,8 +46,9 @@ ErrCode FindInstanceStart(KVContextBlock* block, int32_t id, uint32_t* position)
 ErrCode FindElement(KVContextBlock* block, int32_t id, int32_t* position, uint32_t kind);
 // The code word of the instance-start element, 0 when there is none.
 uint32_t GetInstanceHeaderWord(KVContextBlock* block, int32_t id);
-// Whether the element right after the instance start is a kElemInstanceCode.
-bool InstanceStartsWithKind47(KVContextBlock* block, int32_t id);
+// Whether the instance has instance-wide code (a kElemInstanceCode right
+// after its instance start), which runs in place of its draw handlers.
+bool HasInstanceWideCode(KVContextBlock* block, int32_t id);
 // Removes the instance's elements; kKvNonexistentInstance.
 ErrCode RemoveInstanceElements(KVContextBlock* block, int32_t id);
 // The id of the first instance whose file name is the name, or the name

@@ -32,6 +32,9 @@ std::string PlaceText(KVContextBlock* block, std::string_view location, int32_t 
     if (library.starts_with(kPrefix)) {
       const int32_t id = FindInstanceByFileName(block, library.substr(kPrefix.size()));
       if (id >= 0) file = SourceFileOfFunction(block, id, function);
+    } else {
+      // A library the application embeds: its own file.
+      file = SourceFileOfLibrary(block, library);
     }
   }
   if (const size_t colons = function.rfind("::"); colons != std::string_view::npos)

@@ -46,7 +46,7 @@ InstanceRecord* FigureEvent::record() const {
 }
 
 bool FigureEvent::Wide() const {
-  return InstanceStartsWithKind47(block(), id_);
+  return HasInstanceWideCode(block(), id_);
 }
 
 FigureCanvas FigureEvent::Canvas() const {

@@ -41,7 +41,7 @@ int32_t HitTestForCursor(KVContextBlock* block, int32_t id, double x, double y, 
   const int32_t k = FindSubplotAt(fig, x, y, mode == kModeSelect);
   if (k == kNoSubplot) return kCursorNone;
   SubplotRecord* s = &fig.subplots[k];
-  const bool wide = InstanceStartsWithKind47(block, id);
+  const bool wide = HasInstanceWideCode(block, id);
   if (s->handlers[kHandlerDraw] < 0 && !wide && mode != kModeSelect) return kCursorNone;
   const int32_t tool = GetEffectiveTool(mode, shift, *s);
   if (tool != kToolManipulate) return ToolCursor(tool, shift, s);

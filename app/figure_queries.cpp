@@ -15,8 +15,7 @@ bool IsInstanceDefined(KVContextBlock* block, int32_t id) {
 
 bool FindHandlerSlot(KVContextBlock* block, int32_t id) {
   int32_t position = -1;
-  return FindElement(block, id, &position, kElemFigure) == kOk ||
-         InstanceStartsWithKind47(block, id);
+  return FindElement(block, id, &position, kElemFigure) == kOk || HasInstanceWideCode(block, id);
 }
 
 bool GetInstanceMenuState(KVContextBlock* block, int32_t id, int32_t command) {

@@ -10,6 +10,9 @@
 #include "app/languages.hpp"
 #include "app/make_elements.hpp"
 #include "app/name_buffer.hpp"
+#include "app/natives/app_files.hpp"
+#include "app/natives/embedded_files.hpp"
+#include "app/runtime_native_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
@@ -66,11 +69,25 @@ void WriteErrorLine(EngineContext* ctx, const char* text) {
   WriteNewlineToFd(ctx, kFdErr);
 }
 
+// After the engine stopped for room (MemoryRetryPending): the block grows
+// and the stop stays on for the next shortage; a block that cannot grow
+// turns it off, so that the instruction, run again, fails as it would have
+// and the failure takes its course. The engine then runs the instruction
+// again where it stopped.
+void AnswerMemoryStop(KVContextBlock** slot, ErrCode code) {
+  // The block stays grown whatever becomes of the attempt, and so does the
+  // report of its growth.
+  KeepStdOutput(true);
+  const bool grew = ExpandMemory(slot, code);
+  KeepStdOutput(false);
+  SetMemoryRetry((*slot)->Engine(), grew);
+}
+
 // Runs the function in slices, asking the break test and refreshing the busy
 // indicator between them.
-ErrCode RunInSlices(KVContextBlock* block, const HandlerRequest& r, const char* name,
+ErrCode RunInSlices(KVContextBlock** slot, const HandlerRequest& r, const char* name,
                     int32_t length, int32_t scope, const DescriptorCodes& codes, uint8_t entry) {
-  EngineContext* ctx = block->Engine();
+  EngineContext* ctx = (*slot)->Engine();
   ErrCode e = CallFunctionByName(ctx, name, length, scope, static_cast<int32_t>(codes.Inputs()),
                                  static_cast<int32_t>(codes.Outputs()));
   if (e == kOk) e = kStatusSuspended;
@@ -81,7 +98,14 @@ ErrCode RunInSlices(KVContextBlock* block, const HandlerRequest& r, const char* 
   if (entry) MarkFrameAsEntry(ctx);
   while (e == kStatusSuspended) {
     e = ExecuteBytecode(ctx, 1);
+    if (MemoryRetryPending(ctx)) {
+      AnswerMemoryStop(slot, e);
+      ctx = (*slot)->Engine();
+      e = kStatusSuspended;
+      continue;
+    }
     if (e != kStatusSuspended) break;
+    KVContextBlock* block = *slot;
     if (block->breakTest(block->breakTestArg)) {
       SetErrorLocation(ctx, kStatusSuspended, 0);
       PrintError(ctx, kStatusSuspended, false);
@@ -93,9 +117,12 @@ ErrCode RunInSlices(KVContextBlock* block, const HandlerRequest& r, const char* 
 }
 
 // Calls the descriptor's function on the inputs on the stack, leaving its
-// outputs there; a failure unwinds its frames.
-ErrCode CallHandlerFunction(KVContextBlock* block, const HandlerRequest& r,
+// outputs there; a failure unwinds its frames. With growth allowed an
+// instruction that runs out of room waits while the block grows and then
+// goes on: the handler is not run again and says nothing of it.
+ErrCode CallHandlerFunction(KVContextBlock** slot, const HandlerRequest& r,
                             const DescriptorCodes& codes, int32_t scope, uint8_t entry) {
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   const char* slotName;
   int32_t length;
@@ -106,13 +133,21 @@ ErrCode CallHandlerFunction(KVContextBlock* block, const HandlerRequest& r,
   name[length] = 0;
   SavedCodePointer before;
   SaveCodePointer(ctx, &before);
+  const bool retry = ctx->memoryRetry != 0;
+  SetMemoryRetry(ctx, r.allowGrowth);
   ErrCode e;
   if (block->breakTest) {
-    e = RunInSlices(block, r, name, length, scope, codes, entry);
+    e = RunInSlices(slot, r, name, length, scope, codes, entry);
   } else {
     e = RunCompiledFunction(ctx, name, scope, static_cast<int32_t>(codes.Inputs()),
                             static_cast<int32_t>(codes.Outputs()), entry, 0);
+    while (MemoryRetryPending((*slot)->Engine())) {
+      AnswerMemoryStop(slot, e);
+      e = ExecuteBytecode((*slot)->Engine(), 0);
+    }
   }
+  ctx = (*slot)->Engine();
+  SetMemoryRetry(ctx, retry);
   if (e == kStatusDebug) {
     WriteErrorLine(ctx, kNoStepping);
     WriteErrorLine(ctx, kLocalVariables);
@@ -140,8 +175,9 @@ ErrCode PushInputs(KVContextBlock* block, const HandlerRequest& r, const Descrip
 }
 
 // Inputs, call and outputs, with the stack left as it was found.
-ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t start,
+ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t start,
                    uint32_t collected) {
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   DescriptorCodes codes;
   if (!codes.Read(block, start, r.descriptor)) return kKvUndefElement;
@@ -156,7 +192,14 @@ ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t star
 
   const int32_t base = GetFrameEntryCount(ctx);
   ErrCode e = PushInputs(block, r, codes);
-  if (!e && codes.Function() >= 0) e = CallHandlerFunction(block, r, codes, scope, entry);
+  if (!e && codes.Function() >= 0) {
+    e = CallHandlerFunction(slot, r, codes, scope, entry);
+    // The call may have grown the block: the list and the engine moved, the
+    // descriptor kept its place in the list.
+    block = *slot;
+    ctx = block->Engine();
+    codes.Read(block, start, r.descriptor);
+  }
   if (r.event) {
     block->handledEventStamp = block->eventStamp;
     block->eventSubplot = r.objectId;
@@ -180,20 +223,45 @@ ErrCode RunAttempt(KVContextBlock* block, const HandlerRequest& r, uint32_t star
   return e;
 }
 
-// The attempts: again in a grown block after a memory failure, once the
-// threads the failed attempt started have ended.
+// What an attempt leaves behind it outside the block: the threads it
+// started, the files it opened and the text it wrote.
+struct AttemptMark {
+  uint32_t threads;
+  uint64_t files, embeddedFiles, output;
+};
+
+AttemptMark MarkAttempt(KVContextBlock* block) {
+  return {block->Engine()->nextThreadId, CountAppFileOpens(), CountEmbeddedFileOpens(),
+          StdOutputPosition()};
+}
+
+// Ends what the failed attempt left, so that the next one starts afresh;
+// its text ended at `written` (the growth's report came after it).
+void UndoAttempt(KVContextBlock* block, const AttemptMark& mark, uint64_t written) {
+  EngineContext* ctx = block->Engine();
+  DropStdOutput(mark.output, written, mark.threads, ctx->nextThreadId);
+  KillThreadsSince(ctx, mark.threads);
+  CloseAppFilesOpenedAfter(mark.files);
+  CloseEmbeddedFilesOpenedAfter(mark.embeddedFiles);
+}
+
+// The attempts: again in a grown block after a memory failure that the
+// engine could not wait out in place, once what the failed attempt left
+// has ended. The text of the attempts is held until the last has ended.
 ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
   uint32_t start;
   ErrCode e = FindInstanceStart(*slot, r.instance, &start);
   const uint32_t collected = (*slot)->capture.used;
+  if (r.allowGrowth) HoldStdOutput();
   while (!e) {
-    const uint32_t threadMark = (*slot)->Engine()->nextThreadId;
-    e = RunAttempt(*slot, r, start, collected);
+    const AttemptMark mark = MarkAttempt(*slot);
+    e = RunAttempt(slot, r, start, collected);
+    const uint64_t written = StdOutputPosition();
     if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
-    // The next attempt starts afresh: the threads this one started end.
-    KillThreadsSince((*slot)->Engine(), threadMark);
+    UndoAttempt(*slot, mark, written);
     e = FindInstanceStart(*slot, r.instance, &start);
   }
+  if (r.allowGrowth) ReleaseStdOutput();
   ClearRunningHandler(*slot);
   return e;
 }

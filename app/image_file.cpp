@@ -2,10 +2,14 @@
 // reading its title and handing its records to the loader, and writing an
 // image behind a copy of the runtime or alone. Files held in memory go
 // through the same code as streams over their bytes.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "app/image.hpp"
 #include "engine/errors/errors.hpp"
@@ -88,6 +92,32 @@ ErrCode CopyRuntime(FILE* from, FILE* to, uint64_t* size) {
   return kOk;
 }
 
+// A new file beside `path` for writing, under a name of its own that the
+// caller gets: ".NAME.PID-N" in the same folder, so that a rename puts it in
+// place. Created as the system creates new files (its mask applies).
+// Null with errno when it cannot be made.
+FILE* CreateBeside(const std::string& path, std::string* name) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = path.substr(folder.size());
+  for (int attempt = 0; attempt < 100; attempt++) {
+    *name = folder + "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      FILE* f = fdopen(fd, "wb");
+      if (!f) {
+        const int cause = errno;
+        close(fd);
+        unlink(name->c_str());
+        errno = cause;
+      }
+      return f;
+    }
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* title) {
@@ -112,19 +142,47 @@ ErrCode LoadImageBytes(KVContextBlock** slot, const void* bytes, size_t size,
 }
 
 ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char* runtime,
-                       const char* path) {
+                       const char* path, int* cause) {
+  int unused;
+  if (!cause) cause = &unused;
+  *cause = 0;
   File from(runtime ? fopen(runtime, "rb") : nullptr);
-  if (runtime && !from) return kErrFileNotFound;
-  File out(fopen(path, "wb"));
-  if (!out) return kErrFileNotFound;
-  uint64_t start = 0;
-  if (from) {
-    if (ErrCode e = CopyRuntime(from.get(), out.get(), &start)) return e;
-    // The trailer holds the image's start in 32 bits.
-    if (start > UINT32_MAX) return kErrIoErr;
+  if (runtime && !from) {
+    *cause = errno;
+    return kErrFileNotFound;
   }
-  if (ErrCode e = WriteToStream(block, title, out.get(), start)) return e;
-  return fclose(out.release()) == 0 ? kOk : kErrIoErr;
+  // A link is followed: the file it names is the one replaced.
+  std::string target = path;
+  struct stat link;
+  if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::unique_ptr<char, decltype(&free)> resolved(realpath(path, nullptr), &free);
+    if (resolved) target = resolved.get();
+  }
+  std::string temporary;
+  File out(CreateBeside(target, &temporary));
+  if (!out) {
+    *cause = errno;
+    return kErrIoErr;
+  }
+  errno = 0;
+  uint64_t start = 0;
+  ErrCode e = kOk;
+  if (from) {
+    e = CopyRuntime(from.get(), out.get(), &start);
+    // The trailer holds the image's start in 32 bits.
+    if (!e && start > UINT32_MAX) {
+      e = kErrIoErr;
+      errno = EFBIG;
+    }
+  }
+  if (!e) e = WriteToStream(block, title, out.get(), start);
+  if (fclose(out.release()) != 0 && !e) e = kErrIoErr;
+  if (!e && rename(temporary.c_str(), target.c_str()) != 0) e = kErrIoErr;
+  if (e) {
+    *cause = errno != 0 ? errno : EIO;
+    unlink(temporary.c_str());
+  }
+  return e;
 }
 
 ErrCode SaveImageBytes(KVContextBlock* block, std::string_view title, std::vector<uint8_t>* out) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/handler_elements.hpp"
+#include "app/instances.hpp"
 #include "engine/text/name_chars.hpp"
 
 namespace vke {
@@ -75,6 +76,21 @@ std::string_view SourceFileOfFunction(KVContextBlock* block, int32_t id,
     ++named;
   }
   return named == 1 ? only : std::string_view{};
+}
+
+std::string_view SourceFileOfLibrary(KVContextBlock* block, std::string_view library) {
+  for (int32_t i = 0; const InstanceRecord* r = InstanceRecordAt(block, i); i++) {
+    const auto id = static_cast<int32_t>(r->id);
+    for (int32_t at = -1; FindElement(block, id, &at, kElemEmbeddedLibrary) == kOk;) {
+      ElementListView list;
+      ElementRef element;
+      EmbeddedSource source;
+      if (InstanceElementAt(block, id, at, &list, &element) &&
+          ReadEmbeddedSource(list, element, &source) && source.library == library)
+        return source.fileName;
+    }
+  }
+  return {};
 }
 
 }  // namespace vke

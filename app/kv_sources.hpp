@@ -28,4 +28,8 @@ bool ReadEmbeddedSource(const ElementListView& list, const ElementRef& element,
 // source when just one is named; empty when none is known.
 std::string_view SourceFileOfFunction(KVContextBlock* block, int32_t id, std::string_view function);
 
+// The name of the file of the embedded library of that name, from the
+// first instance that embeds it; empty when none does.
+std::string_view SourceFileOfLibrary(KVContextBlock* block, std::string_view library);
+
 }  // namespace vke

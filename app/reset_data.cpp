@@ -134,7 +134,7 @@ ErrCode ResetInstanceData(KVContextBlock** slot, int32_t id) {
   BeginTopLevelAction((*slot)->Engine());
   InstanceRecord* r = FindInstance(*slot, id);
   if (!r) return kKvNonexistentInstance;
-  if (InstanceStartsWithKind47(*slot, id)) {
+  if (HasInstanceWideCode(*slot, id)) {
     r->firstRun = 1;
     return ResetInstanceLayout(*slot, id, false);
   }

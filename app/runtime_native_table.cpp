@@ -3,7 +3,10 @@
 // stand-in of the natives whose subsystem this runtime does not have yet.
 #include "app/runtime_native_table.hpp"
 
+#include <algorithm>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "app/natives/app_files.hpp"
 #include "app/natives/file_dialogs.hpp"
@@ -13,6 +16,7 @@
 #include "engine/files/fd.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/threads/threads.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "serial/serial_devices.hpp"
 
@@ -26,6 +30,31 @@ struct StdSink {
 };
 
 StdSink g_stdSink;
+
+// A piece of held text: its descriptor, the id of the thread that wrote it
+// (0 for thread 0), whether a drop keeps it, and its bytes.
+struct HeldPiece {
+  int32_t fd;
+  uint32_t thread;
+  bool kept;
+  std::string bytes;
+};
+
+// The most text held: a handler that writes more has it sent as it goes
+// (an attempt made again then repeats what was sent).
+constexpr size_t kMaxHeldBytes = size_t{1} << 20;
+
+struct HeldText {
+  int32_t holds = 0;
+  size_t bytes = 0;
+  bool keeping = false;
+  uint64_t sent = 0;  // the position of pieces.front()
+  std::vector<HeldPiece> pieces;
+} g_held;
+
+void Send(int32_t fd, const char* bytes, int32_t length) {
+  if (g_stdSink.function && length > 0) g_stdSink.function(fd, bytes, length, g_stdSink.user);
+}
 // The window of "drawnow" and "quit", whose option words point here (a zero
 // option word would hand them the engine's default user data instead).
 RuntimeWindow* g_window = nullptr;
@@ -81,11 +110,60 @@ ErrCode RegisterRuntimeNativeTable(EngineContext* ctx) {
   return RegisterLibrary(ctx, RuntimeNativeTable(), true);
 }
 
-ErrCode StdFileWriteHook(EngineContext*, int32_t fd, const char* bytes, int32_t length,
-                         uintptr_t sink) {
+void HoldStdOutput() {
+  g_held.holds++;
+}
+
+void ReleaseStdOutput() {
+  if (g_held.holds > 0 && --g_held.holds == 0) FlushStdOutput();
+}
+
+uint64_t StdOutputPosition() {
+  return g_held.sent + g_held.pieces.size();
+}
+
+void DropStdOutput(uint64_t from, uint64_t to, uint32_t threads, uint32_t nextThread) {
+  std::vector<HeldPiece>& pieces = g_held.pieces;
+  const uint64_t first = std::max(from, g_held.sent) - g_held.sent;
+  const uint64_t end = std::max(std::min(to, StdOutputPosition()), g_held.sent) - g_held.sent;
+  if (first >= end) return;
+  const auto dropped = [&](const HeldPiece& p) {
+    const bool drop = !p.kept && (p.thread == 0 || p.thread - threads < nextThread - threads);
+    if (drop) g_held.bytes -= p.bytes.size();
+    return drop;
+  };
+  pieces.erase(std::remove_if(pieces.begin() + static_cast<ptrdiff_t>(first),
+                              pieces.begin() + static_cast<ptrdiff_t>(end), dropped),
+               pieces.begin() + static_cast<ptrdiff_t>(end));
+}
+
+void FlushStdOutput() {
+  // Sent in order, before anything the sink writes may come back here.
+  std::vector<HeldPiece> pieces;
+  pieces.swap(g_held.pieces);
+  g_held.sent += pieces.size();
+  g_held.bytes = 0;
+  for (const HeldPiece& p : pieces)
+    Send(p.fd, p.bytes.data(), static_cast<int32_t>(p.bytes.size()));
+}
+
+void KeepStdOutput(bool on) {
+  g_held.keeping = on;
+}
+
+ErrCode StdFileWriteHook(EngineContext* ctx, int32_t fd, const char* bytes, int32_t length,
+                         uintptr_t) {
   if (!IsStdDescriptor(fd)) return kErrBadFileID;
-  const auto* s = reinterpret_cast<const StdSink*>(sink);
-  if (s && s->function && length > 0) s->function(fd, bytes, length, s->user);
+  if (length <= 0) return kOk;
+  if (g_held.holds == 0) {
+    Send(fd, bytes, length);
+    return kOk;
+  }
+  const InterpThreadRecord* thread = ctx ? GetCurrentThreadRecord(ctx) : nullptr;
+  g_held.pieces.push_back({fd, thread ? thread->threadId : 0, g_held.keeping,
+                           std::string(bytes, static_cast<size_t>(length))});
+  g_held.bytes += static_cast<size_t>(length);
+  if (g_held.bytes > kMaxHeldBytes) FlushStdOutput();
   return kOk;
 }
 

@@ -37,6 +37,28 @@ void BindRuntimeWindow(RuntimeWindow* window);
 // Sends the standard descriptors' text to the sink (null: discards it).
 void SetStdOutputSink(StdOutputSink sink, uintptr_t user);
 
+// Holding the standard descriptors' text back while a handler's attempt
+// runs, so that an attempt made again from its start after a memory failure
+// leaves nothing of the failed one behind: neither its output nor its
+// error. Holds nest; the text stays in order, and the outermost release
+// sends it to the sink. A position counts the pieces written since the
+// process started.
+// Starts a hold.
+void HoldStdOutput();
+// Ends a hold; the last one sends what is held.
+void ReleaseStdOutput();
+// The position of the next piece.
+uint64_t StdOutputPosition();
+// Forgets the pieces from `from` to `to` that thread 0 wrote or the threads
+// whose ids were given since nextThreadId read `threads` (with
+// `nextThread` its value now); pieces already sent stay sent.
+void DropStdOutput(uint64_t from, uint64_t to, uint32_t threads, uint32_t nextThread);
+// Sends what is held now, as before a dialog that shows what came before it.
+void FlushStdOutput();
+// While on, what is written is kept by DropStdOutput: the reports of the
+// block's growth, which stays when the attempt that asked for it goes.
+void KeepStdOutput(bool on);
+
 // The table at the front of the engine's registry (kErrInit when it is there
 // already).
 ErrCode RegisterRuntimeNativeTable(EngineContext* ctx);

@@ -12,7 +12,6 @@
 #include "graphics/depth_sort.hpp"
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
-#include "graphics/render_pending.hpp"
 #include "graphics/scale.hpp"
 
 namespace vke {

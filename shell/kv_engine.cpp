@@ -377,19 +377,19 @@ ErrCode KVEngine::SetFigureMenuBits(int32_t id, FigureMenu menu, uint32_t mask, 
 bool KVEngine::GetLockedScaleState(int32_t id, bool* mixed) const {
   const FigureState* f = Figure(block(), id);
   *mixed = false;
-  return f && vke::GetLockedScaleState(*f, InstanceStartsWithKind47(block(), id), mixed);
+  return f && vke::GetLockedScaleState(*f, HasInstanceWideCode(block(), id), mixed);
 }
 
 bool KVEngine::CanLockScale(int32_t id) const {
   const FigureState* f = Figure(block(), id);
-  return f && vke::CanLockScale(*f, InstanceStartsWithKind47(block(), id));
+  return f && vke::CanLockScale(*f, HasInstanceWideCode(block(), id));
 }
 
 ErrCode KVEngine::ToggleLockedScale(int32_t id) {
   FigureState* f = Figure(block(), id);
   if (!f) return block() ? kKvNonexistentInstance : CreationError();
   InstanceFigureHost host(slot(), id);
-  return vke::ToggleLockedScale(f, host, InstanceStartsWithKind47(block(), id));
+  return vke::ToggleLockedScale(f, host, HasInstanceWideCode(block(), id));
 }
 
 bool KVEngine::GetViewMenuState(int32_t id, ViewMenuState* state) const {

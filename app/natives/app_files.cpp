@@ -39,12 +39,14 @@ struct AppFile {
   // are on disk: ahead[at, end). The system's position is past them.
   std::unique_ptr<char[]> ahead;
   int32_t at = 0, end = 0;
+  uint64_t serial = 0;  // the count of opens when it was opened
 
   int32_t Buffered() const { return end - at; }
 };
 
 AppFile g_files[kSlots];
 int32_t g_fdBase = -1;
+uint64_t g_opens = 0;
 
 AppFile* OpenFileOf(int32_t fd) {
   if (g_fdBase < 0 || fd < g_fdBase || fd >= g_fdBase + kSlots) return nullptr;
@@ -203,6 +205,15 @@ void CloseAllAppFiles() {
     if (f.handle >= 0) CloseFile(&f);
 }
 
+uint64_t CountAppFileOpens() {
+  return g_opens;
+}
+
+void CloseAppFilesOpenedAfter(uint64_t opens) {
+  for (AppFile& f : g_files)
+    if (f.handle >= 0 && f.serial > opens) CloseFile(&f);
+}
+
 int32_t CountOpenAppFiles() {
   int32_t n = 0;
   for (const AppFile& f : g_files) n += f.handle >= 0;
@@ -246,6 +257,7 @@ ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   g_files[slot] = AppFile{};
   g_files[slot].handle = handle;
   g_files[slot].text = mode.size() > 1 && mode[1] == 't';
+  g_files[slot].serial = ++g_opens;
   return PushRealScalar(ctx, g_fdBase + slot);
 }
 

@@ -15,6 +15,10 @@ void ClearAppFileTable();
 void CloseAllAppFiles();
 // Files open now.
 int32_t CountOpenAppFiles();
+// The opens so far, and closing the files opened after that count: a
+// handler run again from its start closes what its failed attempt opened.
+uint64_t CountAppFileOpens();
+void CloseAppFilesOpenedAfter(uint64_t opens);
 
 // fopen(name, mode): the descriptor, or -1 when the file cannot be opened
 // (also for a name holding a NUL); kErrTooManyOpenFiles with 32 files open,

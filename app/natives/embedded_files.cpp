@@ -38,10 +38,12 @@ struct Stream {
   uint8_t pending[3] = {};
   int32_t pendingAt = 0, pendingCount = 0;
   int64_t delivered = 0;
+  uint64_t serial = 0;  // the count of opens when it was opened
 };
 
 Stream g_streams[kStreams];
 int32_t g_fdBase = -1;
+uint64_t g_opens = 0;
 
 Stream* StreamOf(int32_t fd) {
   if (g_fdBase < 0 || fd < g_fdBase || fd >= g_fdBase + kStreams) return nullptr;
@@ -221,6 +223,15 @@ void ResetEmbeddedStreamTable() {
   g_fdBase = -1;
 }
 
+uint64_t CountEmbeddedFileOpens() {
+  return g_opens;
+}
+
+void CloseEmbeddedFilesOpenedAfter(uint64_t opens) {
+  for (Stream& s : g_streams)
+    if (s.inUse && s.serial > opens) s.inUse = false;
+}
+
 ErrCode EmbeddedFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t user) {
   if (g_fdBase < 0) g_fdBase = AllocateFdRange(ctx, kFdRange);
   std::string name, encoding;
@@ -256,6 +267,7 @@ ErrCode EmbeddedFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t 
   s.owner = current.id;
   s.element = at;
   s.length = static_cast<int64_t>(data.size());
+  s.serial = ++g_opens;
   return PushRealScalar(ctx, g_fdBase + slot);
 }
 

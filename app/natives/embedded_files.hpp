@@ -11,6 +11,10 @@ namespace vke {
 
 // Frees every stream; while a block is laid out.
 void ResetEmbeddedStreamTable();
+// The opens so far, and freeing the streams opened after that count (see
+// CloseAppFilesOpenedAfter).
+uint64_t CountEmbeddedFileOpens();
+void CloseEmbeddedFilesOpenedAfter(uint64_t opens);
 
 // efopen(name, 'text' or 'base64'): the descriptor of the current
 // instance's embedded file of that name; kErrFileNotFound for none, kErrUnknownOpt for another

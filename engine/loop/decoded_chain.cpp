@@ -267,11 +267,13 @@ void DecodeRound(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         d->opCount + part.elementCount + part.opCount > DecodedChain::kMaxSteps ||
         p + part.words + 1 - at > DecodedChain::kMaxRoundWords)
       return notRound(p + part.checked);
+    // The statement's registers in the round's order. The whole array is
+    // filled (the places past the statement's registers go unread), so that
+    // the loop's bound is the array's own: the optimiser takes a bound it
+    // cannot join to the test above to run past the array.
     uint8_t reg[DecodedChain::kMaxSteps];
-    for (int32_t i = 0; i < part.registerCount; i++) {
-      reg[i] = static_cast<uint8_t>(base + i);
-      d->registers[base + i] = part.registers[i];
-    }
+    for (int32_t i = 0; i < DecodedChain::kMaxSteps; i++) reg[i] = static_cast<uint8_t>(base + i);
+    for (int32_t i = 0; i < part.registerCount; i++) d->registers[base + i] = part.registers[i];
     for (int32_t i = 0; i < part.loadCount; i++) {
       const ChainLoad& load = part.loads[i];
       if (load.variable < 0) continue;

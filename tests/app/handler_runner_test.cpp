@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
+#include "app/natives/app_files.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "compiler/compile.hpp"
@@ -633,6 +635,68 @@ TEST_F(CompiledHandlers, RetryEndsTheThreadsOfTheFailedAttempt) {
   EXPECT_EQ(h.Count(kB), 300000);
   // The three of the first run, three of the attempt that succeeded.
   EXPECT_EQ(CountListedThreads(h.ctx()), 6);
+}
+
+// A builtin that runs out of room waits while the block grows and then
+// runs on: the handler runs once, whatever it printed before stays printed
+// once, and the shortage is no error anywhere.
+TEST_F(CompiledHandlers, TheEngineWaitsForRoomWithoutRunningTheHandlerAgain) {
+  const std::string source =
+      "function r = grow(n)\n  disp('started');\n  r = numel(zeros(1, n));\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kGrow = 203;
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), kGrow, "grow", -1), kOk);
+  for (bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    h.ClearOutput();
+    const int before = h.growths();
+    ASSERT_EQ(h.SetScalar(kA, sliced ? 1500000 : 300000), kOk);
+    ASSERT_EQ(RunOne({kGrow, {kB}, {kA}}), kOk);
+    EXPECT_GT(h.growths(), before);
+    EXPECT_EQ(h.Scalar(kB), sliced ? 1500000 : 300000);
+    EXPECT_EQ(h.Output(1), "started\n");
+    EXPECT_EQ(h.Output(2).find("overflow"), std::string::npos) << h.Output(2);
+    EXPECT_NE(h.Output(2).find("KV memory expanded to"), std::string::npos);
+  }
+  // A block that cannot grow far enough: the shortage is the handler's
+  // error, reported as any other.
+  h.SetMaxSize(h.size());
+  h.ClearOutput();
+  ASSERT_EQ(h.SetScalar(kA, 1e8), kOk);
+  EXPECT_TRUE(IsMemoryCode(RunOne({kGrow, {kB}, {kA}})));
+  EXPECT_NE(h.Output(2).find("overflow"), std::string::npos);
+  EXPECT_EQ(h.block()->Engine()->memoryRetry, 0);
+}
+
+// A failure that the engine cannot wait out (here a result too large for
+// the undo buffer) runs the handler again from its start in a grown block:
+// the files the failed attempts opened are closed first, those opened
+// before stay open.
+TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
+  const std::string path = ::testing::TempDir() + "vke_runner_files.txt";
+  const std::string source = "function [r, fd] = openbig(n)\n  fd = fopen('" + path +
+                             "', 'w');\n  r = ones(1, n);\nendfunction\n";
+  ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+            kOk);
+  constexpr int32_t kOpenBig = 203;
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), kOpenBig, "openbig", -1), kOk);
+  ClearAppFileTable();
+  ASSERT_EQ(h.SetScalar(kA, 10), kOk);
+  ASSERT_EQ(RunOne({kOpenBig, {kB, kC}, {kA}}), kOk);
+  ASSERT_EQ(CountOpenAppFiles(), 1);
+  const double first = h.Scalar(kC);
+  const int before = h.growths();
+  ASSERT_EQ(h.SetScalar(kA, 60000), kOk);
+  ASSERT_EQ(RunOne({kOpenBig, {kB, kC}, {kA}}), kOk);
+  EXPECT_GT(h.growths(), before);
+  EXPECT_EQ(h.Count(kB), 60000);
+  // The first run's file and the one of the attempt that succeeded, which
+  // took the next free slot.
+  EXPECT_EQ(CountOpenAppFiles(), 2);
+  EXPECT_EQ(h.Scalar(kC), first + 1);
+  ClearAppFileTable();
+  std::remove(path.c_str());
 }
 
 // A handler of an instance whose handlers start as entry frames runs

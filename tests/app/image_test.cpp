@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -350,6 +354,54 @@ TEST(ImageFile, AppendedToACopyOfTheRuntime) {
   EXPECT_EQ(LoadImageFile(loader.slot(), dir.File("plain").c_str(), &title), kErrEof);
   EXPECT_EQ(WriteImageFile(saver.block(), "T", dir.File("missing").c_str(), dir.File("x").c_str()),
             kErrFileNotFound);
+}
+
+// The file is replaced whole, never written in place: a program running
+// from the old file (which the system refuses to open for writing) goes on
+// while the new file takes its name; a write that cannot happen names the
+// system's reason and leaves neither the old file changed nor a stray file.
+TEST(ImageFile, ReplacesAProgramThatRunsAndNamesWhyAWriteFails) {
+  TempDir dir;
+  const std::string program = dir.File("program");
+  std::filesystem::copy_file("/bin/sleep", program);
+  chmod(program.c_str(), 0755);
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(program.c_str(), "program", "30", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  // Until the child runs the program, the old file may still be free.
+  for (int i = 0; i < 200 && !std::filesystem::exists("/proc/" + std::to_string(child) + "/exe");
+       i++)
+    usleep(10000);
+  usleep(100000);
+  Application saver;
+  int cause = -1;
+  const ErrCode written =
+      WriteImageFile(saver.block(), "Busy", dir.File("runtime").c_str(), program.c_str(), &cause);
+  EXPECT_EQ(written, kErrFileNotFound);  // no runtime file yet
+  EXPECT_EQ(cause, ENOENT);
+  std::filesystem::copy_file("/bin/sleep", dir.File("runtime"));
+  EXPECT_EQ(
+      WriteImageFile(saver.block(), "Busy", dir.File("runtime").c_str(), program.c_str(), &cause),
+      kOk);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  EXPECT_TRUE(FileCarriesImage(program.c_str()));
+
+  const std::string nowhere = dir.File("none/app");
+  EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, nowhere.c_str(), &cause), kErrIoErr);
+  EXPECT_EQ(cause, ENOENT);
+  // A folder in the way of the rename: the temporary file goes again.
+  std::filesystem::create_directories(dir.File("folder/inside"));
+  EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, dir.File("folder").c_str(), &cause),
+            kErrIoErr);
+  EXPECT_EQ(cause, EISDIR);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.File("")))
+    files++;
+  EXPECT_EQ(files, 3);  // program, runtime, folder
 }
 
 // The runtime and the packing tool set their engines up alike, so that

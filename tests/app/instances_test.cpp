@@ -173,9 +173,9 @@ TEST_F(Languages, OnlyTheCurrentLanguageIsActive) {
 TEST_F(Languages, InstanceStartWordsAndFileNames) {
   EXPECT_EQ(GetInstanceHeaderWord(h.block(), 1), 0x77u);
   EXPECT_EQ(GetInstanceHeaderWord(h.block(), 5), 0u);
-  EXPECT_FALSE(InstanceStartsWithKind47(h.block(), 1));
-  EXPECT_TRUE(InstanceStartsWithKind47(h.block(), 2));
-  EXPECT_FALSE(InstanceStartsWithKind47(h.block(), 5));
+  EXPECT_FALSE(HasInstanceWideCode(h.block(), 1));
+  EXPECT_TRUE(HasInstanceWideCode(h.block(), 2));
+  EXPECT_FALSE(HasInstanceWideCode(h.block(), 5));
 
   EXPECT_EQ(FindInstanceByFileName(h.block(), "beta.kv"), 2);
   EXPECT_EQ(FindInstanceByFileName(h.block(), "beta"), 2);  // the name followed by "."

@@ -183,6 +183,46 @@ class RuntimeBlock : public ::testing::Test {
   Collected out;
 };
 
+// Held text reaches the sink in order when the last hold ends; a drop
+// forgets thread 0's pieces of its range but keeps those written while
+// keeping is on.
+TEST_F(RuntimeBlock, HeldTextIsSentInOrderUnlessDropped) {
+  auto joined = [&] {
+    std::string text;
+    for (const auto& [fd, piece] : out.texts) text += std::to_string(fd) + ":" + piece + "|";
+    return text;
+  };
+  HoldStdOutput();
+  WriteToFd(ctx(), kFdOut, "before", -1);
+  const uint64_t from = StdOutputPosition();
+  HoldStdOutput();  // a nested hold sends nothing when it ends
+  WriteToFd(ctx(), kFdErr, "failed", -1);
+  KeepStdOutput(true);
+  WriteToFd(ctx(), kFdErr, "grown", -1);
+  KeepStdOutput(false);
+  ReleaseStdOutput();
+  EXPECT_TRUE(out.texts.empty());
+  DropStdOutput(from, StdOutputPosition(), ctx()->nextThreadId, ctx()->nextThreadId);
+  WriteToFd(ctx(), kFdOut, "again", -1);
+  ReleaseStdOutput();
+  EXPECT_EQ(joined(), "1:before|2:grown|1:again|");
+  // Without a hold the text goes at once; a flush sends what is held.
+  out.texts.clear();
+  WriteToFd(ctx(), kFdOut, "now", -1);
+  HoldStdOutput();
+  WriteToFd(ctx(), kFdOut, "held", -1);
+  EXPECT_EQ(joined(), "1:now|");
+  FlushStdOutput();
+  EXPECT_EQ(joined(), "1:now|1:held|");
+  // A handler that writes much has it sent as it goes.
+  const std::string much(600000, 'x');
+  WriteToFd(ctx(), kFdOut, much.data(), static_cast<int32_t>(much.size()));
+  EXPECT_EQ(out.texts.size(), 2u);
+  WriteToFd(ctx(), kFdOut, much.data(), static_cast<int32_t>(much.size()));
+  EXPECT_EQ(out.texts.size(), 4u);
+  ReleaseStdOutput();
+}
+
 TEST_F(RuntimeBlock, StandardDescriptorsGoToTheSinkWithCrLfLineEnds) {
   EXPECT_EQ(WriteToFd(ctx(), kFdOut, "a", 1), kOk);
   EXPECT_EQ(WriteNewlineToFd(ctx(), kFdOut), kOk);

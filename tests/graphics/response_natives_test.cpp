@@ -260,7 +260,7 @@ TEST(ResponseNatives, OutputsAreComputedWithOrWithoutAFigure) {
       kOk);
   f.S(-1).S(1).S(1);
   EXPECT_EQ(f.Native("initial", 1), kErrBadContext);
-  // The curve routines not built yet refuse.
+  // Called by its name, lsim computes its curve as well.
   f.R({1}).R({1, 1}).R({0, 1}).R({0, 1});
   EXPECT_EQ(f.Native("lsim", 1), kOk);
 }

@@ -48,7 +48,7 @@ struct ToolkitMenus : ::testing::Test {
     std::string out;
     wxMenuBar* bar = frame->GetMenuBar();
     for (size_t k = 0; k < bar->GetMenuCount(); k++)
-      out += (k ? "," : "") + bar->GetMenuLabel(k).ToStdString();
+      out.append(k ? "," : "").append(bar->GetMenuLabel(k).ToStdString());
     return out;
   }
 };

@@ -387,5 +387,23 @@ TEST_F(Packing, AGrownBlockLoadsBackAsPacked) {
   std::filesystem::remove(out);
 }
 
+// An output that cannot be written is named with the system's reason, and
+// a runtime that cannot be read with its own.
+TEST_F(Packing, WriteProblemsNameTheFileAndTheReason) {
+  ASSERT_TRUE(Pack("source \"a.vke\"\nvar x y\ninit (x, y) = setup()\n")) << PackErrorText(error);
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / ("kvpack_out_" + std::to_string(::getpid())))
+          .string();
+  std::filesystem::create_directories(folder + "/app");
+  std::string message;
+  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/none/app", &message));
+  EXPECT_EQ(message, folder + "/none/app: cannot be written: No such file or directory");
+  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/app", &message));
+  EXPECT_EQ(message, folder + "/app: cannot be written: Is a directory");
+  EXPECT_FALSE(WriteImage(&Host(), "T", (folder + "/kvrt").c_str(), folder + "/out", &message));
+  EXPECT_EQ(message, folder + "/kvrt: the runtime cannot be read: No such file or directory");
+  std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace vke::kvpack

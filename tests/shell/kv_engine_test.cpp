@@ -1,7 +1,8 @@
 // The engine facade over a real context: an image loaded from the end of a
 // file, the instance's queries, drawing into an off-screen image, a key and
-// its undo, the interaction calls not built yet, a handler's failure kept
-// for the report, the timed work, and a context that could not be created.
+// its undo, the application's menus, a handler's failure kept for the
+// report, the timed work, a new figure font, and a context that could not
+// be created.
 #include "shell/kv_engine.hpp"
 
 #include <gtest/gtest.h>

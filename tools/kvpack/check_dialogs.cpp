@@ -3,11 +3,15 @@
 
 #include <cstdio>
 
+#include "app/runtime_native_table.hpp"
+
 namespace vke::kvpack {
 
 namespace {
 
 void Show(const std::string& line) {
+  // What the handler wrote before the dialog comes before it.
+  FlushStdOutput();
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
 }

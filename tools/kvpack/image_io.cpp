@@ -5,6 +5,7 @@
 
 #include "app/image.hpp"
 #include "app/instance_info.hpp"
+#include "tools/disk_file.hpp"
 #include "tools/kvpack/description.hpp"
 
 namespace vke::kvpack {
@@ -89,8 +90,14 @@ bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
                            (difference.empty() ? "" : " (" + difference + ")"));
     return false;
   }
-  if ((e = WriteImageFile(host->block(), name, runtime, out.c_str()))) {
-    *message = Problem(out, e, runtime ? runtime : "");
+  int cause = 0;
+  if ((e = WriteImageFile(host->block(), name, runtime, out.c_str(), &cause))) {
+    if (e == kErrFileNotFound)
+      *message = std::string(runtime) + ": the runtime cannot be read: " + DiskFileReason(cause);
+    else if (e == kErrIoErr)
+      *message = out + ": cannot be written: " + DiskFileReason(cause);
+    else
+      *message = Problem(out, e, "the image");
     return false;
   }
   return true;

@@ -13,7 +13,10 @@ namespace vke::kvpack {
 // runtime file (none: the image alone). The title is the given one, else
 // the application's. Before writing, the image is loaded into a fresh block:
 // its records must hold what the packed block's hold (the record and word
-// that differ are named when they do not). False with a message.
+// that differ are named when they do not). The old file at `out` is
+// replaced whole, also while a program runs from it. False with a message:
+// a runtime that cannot be read, an output that cannot be written (each
+// named, with the system's reason) or the problem of the image.
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
                 const std::string& out, std::string* message);
 

@@ -51,7 +51,7 @@ std::string Fields(EngineContext* ctx, std::initializer_list<const char*> names 
   const char* name;
   int32_t len;
   for (int32_t i = 1; GetStructFieldName(ctx, 0, i, &name, &len) == kOk; i++)
-    out += (i > 1 ? " " : "") + std::string(name, len);
+    out.append(i > 1 ? " " : "").append(name, static_cast<size_t>(len));
   for (const char* field : names) {
     if (GetStructField(ctx, 0, field, -1) != kOk) return out + " / no " + field;
     out += (field == *names.begin() ? " / " : " ") + Show(ctx);
