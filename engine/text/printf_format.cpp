@@ -1,5 +1,5 @@
 // The template formatter: directives, conversions and the cycling of the
-// template over its values.
+// template over its values; the text is left whole or handed out in pieces.
 #include <algorithm>
 #include <cmath>
 
@@ -74,7 +74,8 @@ struct Directive {
   int32_t MinDigits() const { return PrecisionOr(1); }
 };
 
-// Characters of text handed to a sink at a time, at most.
+// The characters a sink is handed at a time: about this many, more only
+// when a field is longer.
 constexpr int32_t kPieceChars = 32768;
 
 // The output row: 16-bit characters, with LF turned into the line end when
@@ -90,7 +91,7 @@ struct TextWriter {
   bool handedOut = false;  // a piece has been taken
 
   // Between fields: hands the text out when a piece is full.
-  ErrCode HandOutIfFull() { return sink && length >= pieceChars ? HandOut() : kOk; }
+  ErrCode HandOutIfFull() { return sink && length > 0 && length >= pieceChars ? HandOut() : kOk; }
   ErrCode HandOut() {
     handedOut = true;
     const int32_t n = length;

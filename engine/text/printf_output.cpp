@@ -19,6 +19,7 @@ class FdPieceWriter final : public TextPieceSink {
   FdPieceWriter(EngineContext* ctx, int32_t fd) : ctx_(ctx), fd_(fd) {}
 
   ErrCode Take(const uint16_t* chars, int32_t n) override {
+    if (error_) return error_;  // nothing more after a failed piece
     // 3 bytes a character at most, the encoder's margin and a NUL.
     const int32_t dims[2] = {1, 3 * n + 8};
     void* bytes;
