@@ -18,7 +18,7 @@ peak() {  # the maximum resident set size in KB of the command
   /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -n 1
 }
 printf '%-16s %14s %14s %8s\n' program "vke (MB)" "octave (MB)" "ratio"
-for name in large_vector large_product; do
+for name in large_vector large_product large_table; do
   v=$(peak "$vke" "$here/programs/$name.vke")
   o=$(peak octave-cli --norc --quiet "$here/programs/$name.m")
   awk -v n="$name" -v v="$v" -v o="$o" \

@@ -27,15 +27,10 @@ ErrCode FprintfBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int3
       return kErrNonScalarArg;
     fd = TruncToInt32(Load<double>(v.elements));
   }
-  const char* text;
-  int32_t length;
-  ErrCode e = FormatWithTemplate(ctx, nargin - hasFd, true, &text, &length);
-  if (e) return e;
-  e = WriteToFd(ctx, fd, text, length);
-  Drop(ctx);
-  if (e) return e;
+  int64_t bytes;
+  if (ErrCode e = WriteFormattedText(ctx, nargin - hasFd, fd, &bytes)) return e;
   Drop(ctx, nargin);
-  if (nargout > 0) return PushRealScalar(ctx, length);
+  if (nargout > 0) return PushRealScalar(ctx, static_cast<double>(bytes));
   return nargout < 0 ? PushNoValue(ctx) : kOk;
 }
 

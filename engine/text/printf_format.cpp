@@ -1,5 +1,5 @@
 // The template formatter: directives, conversions and the cycling of the
-// template over its values.
+// template over its values; the text is left whole or handed out in pieces.
 #include <algorithm>
 #include <cmath>
 
@@ -74,14 +74,30 @@ struct Directive {
   int32_t MinDigits() const { return PrecisionOr(1); }
 };
 
+// The characters a sink is handed at a time: about this many, more only
+// when a field is longer.
+constexpr int32_t kPieceChars = 32768;
+
 // The output row: 16-bit characters, with LF turned into the line end when
-// translating.
+// translating. With a sink, the row holds only the text not yet handed out.
 struct TextWriter {
   uint16_t* out;
   int32_t capacity;
   int32_t length = 0;
   const char* lineEnd = nullptr;  // null: no translation
   int32_t lineEndLength = 0;
+  TextPieceSink* sink = nullptr;
+  int32_t pieceChars = 0;  // the row is handed out once it holds this much
+  bool handedOut = false;  // a piece has been taken
+
+  // Between fields: hands the text out when a piece is full.
+  ErrCode HandOutIfFull() { return sink && length > 0 && length >= pieceChars ? HandOut() : kOk; }
+  ErrCode HandOut() {
+    handedOut = true;
+    const int32_t n = length;
+    length = 0;
+    return sink->Take(out, n);
+  }
 
   ErrCode Put(uint16_t c) {
     if (length >= capacity) return kErrDataOverflow;
@@ -186,6 +202,7 @@ class TemplateRun {
   // Writes the template once. 29 when a conversion found no element left.
   ErrCode Pass() {
     for (int32_t i = 0; i < length_;) {
+      if (ErrCode e = w_.HandOutIfFull()) return e;
       const uint16_t c = At(i);
       if (c != '%') {
         if (ErrCode e = w_.PutText(c)) return e;
@@ -330,7 +347,7 @@ int32_t OutputLineEndMode(EngineContext* ctx) {
 }
 
 ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines, const char** text,
-                           int32_t* length) {
+                           int32_t* length, TextPieceSink* pieces) {
   if (n < 1) return kErrTooFewArgin;
   if (ViewNumeric(ctx, n - 1).cls != ValueClass::kChar) return kErrBadArg;
   TextWriter w{nullptr, 0};
@@ -342,8 +359,19 @@ ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines
   const NumericView tmpl = ViewNumeric(ctx, n);
   TemplateArguments args(ctx, n - 1, n - 1);
   TemplateRun run(tmpl.elements, tmpl.shape.count, args, w);
+  if (pieces) {
+    w.sink = pieces;
+    // Half of the room at most, so that a field always has the other half.
+    w.pieceChars = std::min(kPieceChars, w.capacity / 2);
+  }
   e = RunTemplate(run, args);
   if (e == kErrDataOverflow) e = TextRoomError(w.capacity);
+  if (pieces) {
+    // The rest, and the one (maybe empty) write of a text that had none.
+    if (!e && (w.length > 0 || !w.handedOut)) e = w.HandOut();
+    Drop(ctx);
+    return e;
+  }
   if (!e) e = FinishByteString(ctx, w.length);
   if (!e && text) e = GetStringArgCopy(ctx, 0);
   if (e) {
