@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -574,6 +575,55 @@ TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {
   Click(window, kModeToolX[3], kToolBarY);
   Click(window, 300, 250, 4);
   EXPECT_GT(FigureAfter(run, window, "plot-scrolled", zoomed, false), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// Whether a window lies whole on the 1024 x 768 screen.
+bool OnScreen(const std::string& window) {
+  std::istringstream geometry(test::ShellOutput("xdotool getwindowgeometry --shell " + window));
+  std::map<std::string, int> values;
+  for (std::string line; std::getline(geometry, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = std::atoi(&line[equals + 1]);
+  }
+  return values["X"] >= 0 && values["Y"] >= 0 && values["X"] + values["WIDTH"] <= 1024 &&
+         values["Y"] + values["HEIGHT"] <= 768 && values["WIDTH"] > 0;
+}
+
+// The print preview opens on the screen. It disables the main window while
+// it is open, which takes the focus from the view: closed, the view has it
+// back and Ctrl+Q (an accelerator of the frame, in no menu) quits.
+TEST_F(RuntimeWindow, CtrlQQuitsAfterThePrintPreviewIsClosed) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  run.Keys("alt+f v");  // "Print Pre&view"
+  const std::string preview = run.Window("Print Preview");
+  ASSERT_FALSE(preview.empty());
+  run.Shot("root", "preview-open");
+  EXPECT_TRUE(OnScreen(preview));
+  test::Shell("xdotool windowactivate --sync " + preview + " key alt+F4");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(VisibleWindows("^Print Preview$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The application's help opens on the screen, however low the main window.
+TEST_F(RuntimeWindow, TheHelpWindowOpensOnTheScreen) {
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  test::Shell("xdotool windowmove " + window + " 200 300");
+  std::this_thread::sleep_for(500ms);
+  run.Keys("F1");
+  const std::string help = run.Window("Point demo Help");
+  ASSERT_FALSE(help.empty());
+  run.Shot("root", "help-open");
+  EXPECT_TRUE(OnScreen(help));
+  test::Shell("xdotool windowactivate --sync " + window);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
 }
