@@ -195,7 +195,8 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow));
+    std::string status;
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow), &status);
     if (code == kStatusRepaint) Refresh(false);
     if (!KeyUnused(code)) host_.ReportError(code);
   }
@@ -214,7 +215,11 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
     return;
   }
   InstallTarget();
-  const ErrCode code = engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch));
+  std::string status;
+  const ErrCode code =
+      engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch), &status);
+  // A text field's handler that refused the number says why.
+  if (!status.empty()) ShowStatus(status);
   if (code == kStatusRepaint) {
     Refresh(false);
   } else if (code != kOk) {
