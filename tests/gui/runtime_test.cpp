@@ -497,6 +497,26 @@ TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError)
   EXPECT_EQ(run.Exit(), 0);
 }
 
+// A draw handler that fails from the first paint: one box, one line on
+// standard error, and the other subplots drawn.
+TEST_F(RuntimeWindow, ADrawHandlerFailingAtStartIsShownOnceAndTheOthersDrawn) {
+  const std::string program = Pack(home, "tests/gui/broken.kvd", "broken");
+  Runtime run(home, program);
+  const std::string window = run.Window("Broken");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string windows = "^(Broken|broken)$";  // the frame and the box
+  for (int k = 0; k < 20 && VisibleWindows(windows) < 2; k++) std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(VisibleWindows(windows), 2);
+  run.Shot("root", "start-error");
+  run.Keys("Return");
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "broken: "), 1) << run.Output();
+  double x = 0, y = 0;
+  EXPECT_TRUE(Grey(run.Shot(window, "start-error-figure")).DarkMiddle(&x, &y));
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 // A menu item after which the draw handler fails: one box and one line on
 // standard error, and nothing more once the box is closed and the figure
 // repainted.
