@@ -102,6 +102,7 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
   cairo_set_source_surface(screen, image_->surface(), 0, 0);
   cairo_paint(screen);
   cairo_restore(screen);
+  paints_++;
   // The benchmark of the start ends the program after the first paint.
   static const bool exitAfterPaint = std::getenv("VKE_BENCH_EXIT_AFTER_PAINT") != nullptr;
   if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });

@@ -319,6 +319,9 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   // The 20 ms tick, on or off.
   void SetTicking(bool on);
   bool Dragging() const { return view_.Dragging(); }
+  // The paints that reached the screen so far (the window benchmark waits
+  // for one after each key).
+  int Paints() const { return paints_; }
 
   // FigureViewHost
   void InstallTarget() override;
@@ -351,6 +354,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   int width_ = 0;
   int height_ = 0;
   bool feedbackOnly_ = false;  // the next paint shows the image as the mouse left it
+  int paints_ = 0;
   wxTimer timer_;
 };
 

@@ -6,6 +6,7 @@
 // which says how one is packed. Screenshots go to the build folder
 // (VKE_SCREEN_DIR when set).
 #include <cairo.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +50,9 @@ class Runtime {
       setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
       setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
       setenv("VKE_RUNTIME_OUTPUT", "1", 1);
+      // Files the program writes without asking where (the printer's
+      // output.pdf) land in its home.
+      if (chdir(home_.c_str()) != 0) _exit(126);
       const std::string log = home_ + "/output.txt";
       if (!freopen(log.c_str(), "a", stderr)) _exit(126);
       std::vector<char*> argv{program.data()};
@@ -646,6 +650,105 @@ TEST_F(RuntimeWindow, TheHelpWindowOpensOnTheScreen) {
   test::Shell("xdotool windowactivate --sync " + window);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
+}
+
+// The margins of a page's content, as ImageMagick trims it: left, right,
+// top, bottom in pixels at 72 per inch; empty when it cannot be read.
+std::vector<int> ContentMargins(const std::string& pdf) {
+  const std::string png = pdf + ".png";
+  test::Shell("pdftoppm -r 72 -png -singlefile " + Quoted(pdf) + " " + Quoted(pdf) +
+              " >/dev/null 2>&1");
+  std::istringstream trim(
+      test::ShellOutput("convert " + Quoted(png) + " -trim -format '%w %h %W %H %X %Y' info:"));
+  int w = 0, h = 0, pageW = 0, pageH = 0, x = 0, y = 0;
+  if (!(trim >> w >> h >> pageW >> pageH >> x >> y)) return {};
+  return {x, pageW - x - w, y, pageH - y - h};
+}
+
+// Waits for the printer's file and moves it aside; its new path.
+std::string TakePrintedFile(const test::TempFolder& home, const std::string& name) {
+  const std::string printed = home.Path() + "/output.pdf";
+  for (int k = 0; k < 40; k++) {
+    if (test::Shell("pdfinfo " + Quoted(printed) + " >/dev/null 2>&1") == 0) break;
+    std::this_thread::sleep_for(250ms);
+  }
+  const std::string kept = home.Path() + "/" + name;
+  std::error_code error;
+  std::filesystem::rename(printed, kept, error);
+  return kept;
+}
+
+// File › Print to the desktop's file printer, then Page Setup › Landscape
+// and print again: in both orientations the figure lies on the PDF's page
+// with equal margins (about 10 mm).
+TEST_F(RuntimeWindow, PrintedToAFileTheFigureIsCentredInBothOrientations) {
+  VKE_REQUIRE_COMMANDS("pdfinfo pdftoppm", "poppler-utils");
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  auto print = [&](const std::string& name) {
+    run.Keys("ctrl+p");
+    EXPECT_FALSE(run.Window("Print").empty());
+    run.Keys("Down");  // the file printer
+    run.Keys("alt+p");
+    return TakePrintedFile(home, name);
+  };
+  const std::vector<int> tall = ContentMargins(print("tall.pdf"));
+  run.Keys("alt+f Down Return");  // "Page Setup..."
+  ASSERT_FALSE(run.Window("Page Setup").empty());
+  run.Shot("root", "page-setup");
+  run.Keys("Tab Tab Down Return");  // "Landscape", applied
+  const std::vector<int> wide = ContentMargins(print("wide.pdf"));
+  for (const std::vector<int>& m : {tall, wide}) {
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_NEAR(m[0], m[1], 2) << "left and right";
+    EXPECT_NEAR(m[2], m[3], 2) << "top and bottom";
+    EXPECT_NEAR(m[0], 28, 2);
+  }
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The preferences of the Edit menu, each through its item: the highlight
+// off, thick lines on (the figure changes), a background colour and a
+// figure font taken from their dialogs; all kept after the program ends.
+// Copy puts the figure on the clipboard; the about box opens and a key
+// ends it.
+TEST_F(RuntimeWindow, TheEditMenusCommandsAndTheAboutBoxWork) {
+  VKE_REQUIRE_COMMANDS("xclip", "xclip");
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string start = run.Shot(window, "edit-start");
+  run.Keys("alt+e p i");  // "&Interactive Figure Highlight"
+  run.Keys("alt+e p t");  // "&Thick Lines"
+  EXPECT_GT(FigureAfter(run, window, "edit-thick", start, false), 0);
+  run.Keys("alt+e p b");  // "&Background Color..."
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(VisibleWindows("."), 2);
+  run.Keys("Return");
+  run.Keys("alt+e p f");  // "Figure &Font..."
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(VisibleWindows("."), 2);
+  run.Keys("Down Down Return");  // a face of the list (none is chosen at first)
+  EXPECT_EQ(VisibleWindows("."), 1);
+  run.Keys("ctrl+c");
+  EXPECT_THAT(test::ShellOutput("timeout 5 xclip -o -selection clipboard -t TARGETS"),
+              ::testing::HasSubstr("image/png"));
+  run.Shot("root", "edit-copied");
+  run.Keys("alt+h");
+  run.Keys("a");  // "&About This Application..."
+  EXPECT_FALSE(run.Window("About This Application").empty());
+  run.Keys("x");
+  EXPECT_EQ(VisibleWindows("^About This Application$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(home.Path() + "/config/Morvath/demo.conf");
+  EXPECT_NE(saved.find("InteractiveHilight=0\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ThickLines=1\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("BkColor="), std::string::npos) << saved;
+  EXPECT_NE(saved.find("FigFontName="), std::string::npos) << saved;
 }
 
 TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
