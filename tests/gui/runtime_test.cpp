@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -749,6 +750,61 @@ TEST_F(RuntimeWindow, TheEditMenusCommandsAndTheAboutBoxWork) {
   EXPECT_NE(saved.find("ThickLines=1\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("BkColor="), std::string::npos) << saved;
   EXPECT_NE(saved.find("FigFontName="), std::string::npos) << saved;
+}
+
+// The mouse on a plot with a legend beside a surface: the legend dragged in
+// Manipulate mode, then in Drag mode the plot panned and the surface's
+// camera turned; each changes the picture.
+TEST_F(RuntimeWindow, TheLegendThePanAndTheCameraFollowTheMouse) {
+  const std::string program = Pack(home, "tests/gui/tools.kvd", "tools");
+  Runtime run(home, program);
+  const std::string window = run.Window("Tools");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  std::string before = run.Shot(window, "tools-start");
+  auto changed = [&](const std::string& name) {
+    const int difference = FigureAfter(run, window, name, before, false);
+    before = test::ScreenDir() + "/" + name + ".png";
+    return difference;
+  };
+  Drag(window, 280, 110, 150, 300);  // the legend's box
+  EXPECT_GT(changed("tools-legend"), 0);
+  Click(window, kModeToolX[3], kToolBarY);  // Drag
+  Drag(window, 150, 250, 210, 190);
+  EXPECT_GT(changed("tools-pan"), 0);
+  Drag(window, 490, 260, 560, 230);
+  EXPECT_GT(changed("tools-camera"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("rror"), std::string::npos) << run.Output();
+}
+
+// The application's file natives through the window's file dialogs: the
+// signals example saves its samples where the save dialog says (its
+// proposed name, in the working folder) and loads them back through the
+// open dialog.
+TEST_F(RuntimeWindow, GetfileAndPutfileAskThroughTheFileDialogs) {
+  const std::string program = Pack(home, "examples/signals/signals.kvd", "signals");
+  Runtime run(home, program);
+  const std::string window = run.Window("Signals");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  run.Keys("alt+e Right Return");  // "Signal", "Save as text..."
+  ASSERT_FALSE(run.Window("Save the signal").empty());
+  run.Shot("root", "putfile");
+  run.Keys("Return");
+  const std::string saved = home.Path() + "/signal.txt";
+  for (int k = 0; k < 20 && !std::filesystem::exists(saved); k++)
+    std::this_thread::sleep_for(250ms);
+  ASSERT_TRUE(std::filesystem::exists(saved));
+  const std::string samples = ReadText(saved);
+  EXPECT_GT(std::count(samples.begin(), samples.end(), ' '), 200);
+  run.Keys("alt+e Right Down Return");  // "Load text..."
+  ASSERT_FALSE(run.Window("Load a signal").empty());
+  test::Shell("xdotool type --delay 50 " + Quoted(saved));
+  run.Keys("Return");
+  EXPECT_EQ(VisibleWindows("^Load a signal$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("rror"), std::string::npos) << run.Output();
 }
 
 TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {
