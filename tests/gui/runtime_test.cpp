@@ -722,18 +722,19 @@ TEST_F(RuntimeWindow, TheEditMenusCommandsAndTheAboutBoxWork) {
   const std::string window = run.Window("Point demo");
   ASSERT_FALSE(window.empty()) << run.Output();
   const std::string start = run.Shot(window, "edit-start");
-  run.Keys("alt+e p i");  // "&Interactive Figure Highlight"
-  run.Keys("alt+e p t");  // "&Thick Lines"
+  const int shown = VisibleWindows(".");  // the frame, and what else the display shows
+  run.Keys("alt+e p i");                  // "&Interactive Figure Highlight"
+  run.Keys("alt+e p t");                  // "&Thick Lines"
   EXPECT_GT(FigureAfter(run, window, "edit-thick", start, false), 0);
   run.Keys("alt+e p b");  // "&Background Color..."
   std::this_thread::sleep_for(1s);
-  EXPECT_EQ(VisibleWindows("."), 2);
+  EXPECT_GT(VisibleWindows("."), shown);
   run.Keys("Return");
   run.Keys("alt+e p f");  // "Figure &Font..."
   std::this_thread::sleep_for(1s);
-  EXPECT_EQ(VisibleWindows("."), 2);
+  EXPECT_GT(VisibleWindows("."), shown);
   run.Keys("Down Down Return");  // a face of the list (none is chosen at first)
-  EXPECT_EQ(VisibleWindows("."), 1);
+  EXPECT_EQ(VisibleWindows("."), shown);
   run.Keys("ctrl+c");
   EXPECT_THAT(test::ShellOutput("timeout 5 xclip -o -selection clipboard -t TARGETS"),
               ::testing::HasSubstr("image/png"));
