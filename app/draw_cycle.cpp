@@ -51,22 +51,33 @@ ErrCode RunSubplotDrawHandler(KVContextBlock** slot, int32_t id, int32_t k, bool
   return RunHandler(slot, request);
 }
 
-// One group per subplot, each filled by its draw handler; the first failure
-// ends the loop, and so does a full store (quietly). `drawing` marks the
-// subplots drawn and gives the handlers the event values.
+// The user's break stops the drawing; any other failure of a subplot's
+// handler leaves the subplots after it to be drawn.
+bool StopsDrawing(ErrCode code) {
+  return code == kStatusSuspended || code == kStatusHalted;
+}
+
+// One group per subplot, each filled by its draw handler; a failing handler
+// leaves its subplot undrawn and the first failure is the result. A full
+// store ends the loop (quietly). `drawing` marks the subplots drawn and
+// gives the handlers the event values.
 ErrCode FillSubplotGroups(KVContextBlock** slot, int32_t id, bool drawing) {
-  ErrCode rc = kOk;
+  ErrCode first = kOk;
   for (int32_t k = 0;; ++k) {
     InstanceRecord* r = FindInstance(*slot, id);
     if (r == nullptr || k >= ActiveSubplotCount(r->figure)) break;
-    if (!OpenSubplotGroup(*slot, id, k, k == 0)) return kOk;
+    if (!OpenSubplotGroup(*slot, id, k, k == 0)) return first;
     SubplotScaleDefaults(&r->figure.subplots[k]);
-    rc = RunSubplotDrawHandler(slot, id, k, drawing);
-    if (rc != kOk) break;
+    const ErrCode rc = RunSubplotDrawHandler(slot, id, k, drawing);
+    if (rc != kOk) {
+      if (first == kOk) first = rc;
+      if (StopsDrawing(rc)) break;
+      continue;
+    }
     if (drawing) FindInstance(*slot, id)->figure.subplots[k].drawn = 1;
   }
   CloseObject(*slot);
-  return rc;
+  return first;
 }
 
 bool HasFigureElement(KVContextBlock* block, int32_t id) {

@@ -83,11 +83,12 @@ ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId) {
   return rc;
 }
 
-ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key) {
+ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text, int32_t size,
+                        int32_t* length) {
   BeginTopLevelAction((*slot)->Engine());
   const InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
-  if (r->figure.editField >= 0) return TextFieldKey(slot, id, key);
+  if (r->figure.editField >= 0) return TextFieldKey(slot, id, key, text, size, length);
   const int32_t at = FindKeyElement(*slot, id, key);
   if (at < 0) return FigureKeyCommand(slot, id, key);
   HandlerRequest request;

@@ -21,7 +21,10 @@ ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId);
 // the figure's own keys. After a handler ran: the draw handlers, the
 // handlers that follow a change, and kStatusRepaint. A failing handler leaves no undo
 // version and its code is returned (kStatusNoPrint: 0). kKvNonexistentInstance.
-ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key);
+// The text buffer, when given, receives the _msg text of a text field's
+// handler that Enter ran.
+ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text = nullptr,
+                        int32_t size = 0, int32_t* length = nullptr);
 
 // The figure's own keys: backspace and delete remove the selection's plot,
 // "+" and "-" step the selected subplot to the next or previous plot; any

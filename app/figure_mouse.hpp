@@ -71,13 +71,17 @@ void RedrawGestureFeedback(KVContextBlock* block, int32_t id);
 
 // Hands the number typed into the text field being edited to the field's
 // "mousedrag" handler (as _x1, with the field's _id and _nb) in a new undo
-// version. 0 (no edit, no handler or no number), kStatusRepaint, kKvNonexistentInstance or the
+// version; the text buffer, when given, receives the handler's _msg text.
+// 0 (no edit, no handler or no number), kStatusRepaint, kKvNonexistentInstance or the
 // handler's failure.
-ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id);
+ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id, char* text = nullptr,
+                            int32_t size = 0, int32_t* length = nullptr);
 
 // A key typed while a text field is edited; Enter commits and ends the
-// edit. 0 when no field is edited, kStatusRepaint, 12 when the edited command is no
-// text field any more, kKvNonexistentInstance.
-ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key);
+// edit, the handler's _msg text going to the text buffer when given. 0 when
+// no field is edited, kStatusRepaint, 12 when the edited command is no text
+// field any more, kKvNonexistentInstance.
+ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text = nullptr,
+                     int32_t size = 0, int32_t* length = nullptr);
 
 }  // namespace vke

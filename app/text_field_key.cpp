@@ -33,8 +33,11 @@ void EndEdit(FigureState* fig) {
 
 }  // namespace
 
-ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id) {
+ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id, char* text, int32_t size,
+                            int32_t* length) {
   const FigureEvent e(slot, id);
+  const TextBuffer buffer{text, size, length};
+  buffer.Clear();
   InstanceRecord* r = e.record();
   if (r == nullptr) return kKvNonexistentInstance;
   if (e.state() != nullptr) e.state()->pressedSubplot = -1;
@@ -60,7 +63,7 @@ ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id) {
   ev.id = h.id;
   ev.nb = h.index;
   if (ErrCode pushed = e.PushUndo()) return pushed;
-  const ErrCode rc = e.Run(k, handlers[kHandlerMouseDrag], kElemMouseDrag, true);
+  const ErrCode rc = e.Run(k, handlers[kHandlerMouseDrag], kElemMouseDrag, true, &buffer);
   if (rc != kOk) {
     e.DropUndo();
     return rc;
@@ -68,7 +71,8 @@ ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id) {
   return kStatusRepaint;
 }
 
-ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key) {
+ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text, int32_t size,
+                     int32_t* length) {
   const FigureEvent e(slot, id);
   InstanceRecord* r = e.record();
   if (r == nullptr) return kKvNonexistentInstance;
@@ -85,7 +89,7 @@ ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key) {
     EditFieldText(&field, &fig.caretStart, &fig.caretEnd, key);
     return kStatusRepaint;
   }
-  const ErrCode rc = CommitTextFieldEdit(slot, id);
+  const ErrCode rc = CommitTextFieldEdit(slot, id, text, size, length);
   if (InstanceRecord* after = e.record()) EndEdit(&after->figure);
   if (rc != kOk && rc != kStatusRepaint) return rc;
   // The field shows its variable again, whether the number was taken or not.

@@ -163,8 +163,9 @@ class EngineFacade {
   virtual ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) = 0;
   virtual uint32_t GetFigureMode() const = 0;
   virtual void SetFigureMode(uint32_t mode) = 0;
-  // A key typed on the figure (arrows as their figure codes).
-  virtual ErrCode HandleFigureKey(int32_t id, uint32_t key) = 0;
+  // A key typed on the figure (arrows as their figure codes); the message
+  // of a text field's handler that the key ran goes to status.
+  virtual ErrCode HandleFigureKey(int32_t id, uint32_t key, std::string* status) = 0;
   virtual ErrCode SelectAllSubplots(int32_t id) = 0;
   virtual ErrCode CopyFigure(int32_t id, double left, double right, double top, double bottom) = 0;
   // The rectangle a copy takes (left, right, top, bottom): the one selected

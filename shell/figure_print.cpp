@@ -26,6 +26,8 @@ double AppliedMargin(double asked) {
 
 PageLayout::PageLayout(const PrintSheet& sheet) {
   const double perInch = sheet.unitsPerInch;
+  paperWidth_ = std::max(0, sheet.width);
+  paperHeight_ = std::max(0, sheet.height);
   if (!(perInch > 0) || !std::isfinite(perInch) || sheet.width <= 0 || sheet.height <= 0) return;
   const double asked[4] = {sheet.marginLeft, sheet.marginTop, sheet.marginRight,
                            sheet.marginBottom};
@@ -61,6 +63,25 @@ double PageLayout::FontUnits(double points) {
   return points * kScreenUnitsPerInch / kPointsPerInch;
 }
 
+void PlacePaperAtDeviceOrigin(cairo_t* context, double width, double height) {
+  double left = HUGE_VAL;
+  double top = HUGE_VAL;
+  for (const double x : {0.0, width}) {
+    for (const double y : {0.0, height}) {
+      double dx = x;
+      double dy = y;
+      cairo_user_to_device(context, &dx, &dy);
+      left = std::min(left, dx);
+      top = std::min(top, dy);
+    }
+  }
+  if (!std::isfinite(left) || !std::isfinite(top)) return;
+  double ux = -left;
+  double uy = -top;
+  cairo_device_to_user_distance(context, &ux, &uy);
+  cairo_translate(context, ux, uy);
+}
+
 ErrCode PrintFigurePage(EngineFacade& engine, int32_t id, cairo_t* context,
                         const PageLayout& layout, const std::function<void()>& restoreView) {
   if (context == nullptr || cairo_status(context) != CAIRO_STATUS_SUCCESS) {
@@ -71,6 +92,7 @@ ErrCode PrintFigurePage(EngineFacade& engine, int32_t id, cairo_t* context,
   const int32_t height = layout.figureHeight();
   ErrCode e = kErrBadSize;
   cairo_save(context);
+  PlacePaperAtDeviceOrigin(context, layout.paperWidth(), layout.paperHeight());
   // Screen units from the drawing rectangle's corner; nothing beyond it.
   cairo_translate(context, layout.left(), layout.top());
   cairo_scale(context, layout.scale(), layout.scale());

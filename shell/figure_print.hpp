@@ -48,6 +48,9 @@ class PageLayout {
 
   explicit PageLayout(const PrintSheet& sheet);
 
+  // The paper in device units, as oriented.
+  double paperWidth() const { return paperWidth_; }
+  double paperHeight() const { return paperHeight_; }
   // The drawing rectangle, in device units from the paper's top-left
   // corner: the paper less the margins.
   double left() const { return left_; }
@@ -78,6 +81,8 @@ class PageLayout {
   static double FontUnits(double points);
 
  private:
+  double paperWidth_ = 0;
+  double paperHeight_ = 0;
   double left_ = 0;
   double top_ = 0;
   double width_ = 0;
@@ -92,9 +97,16 @@ class PageLayout {
 inline constexpr double kPrintFontPoints = 10;
 inline constexpr const char* kPrintFontFace = "Arial";
 
+// Moves the context's origin so that the paper, width by height in its
+// units, starts at the device's origin, whatever the context's rotation:
+// the toolkit's landscape page comes with its origin off the paper's corner
+// by the difference of two of the printer's margins.
+void PlacePaperAtDeviceOrigin(cairo_t* context, double width, double height);
+
 // Prints the instance's figure on the page. The context draws in device
-// units of the sheet with its origin at the paper's top-left corner (a
-// preview scales it to its bitmap beforehand); it is given back as it came.
+// units of the sheet (a preview scales it to its bitmap beforehand); the
+// paper is placed at the device's origin first. It is given back as it
+// came.
 // restoreView gives the port the view's own target back and has the view
 // lay its figure out anew. 0, the draw handlers' failure (the page is drawn
 // still), kErrBadArg without a usable context, or kErrBadSize for a page

@@ -329,8 +329,14 @@ void KVEngine::SetFigureMode(uint32_t mode) {
   if (block()) vke::SetFigureMode(slot(), static_cast<int32_t>(mode));
 }
 
-ErrCode KVEngine::HandleFigureKey(int32_t id, uint32_t key) {
-  return block() ? vke::HandleFigureKey(slot(), id, key) : kStatusNothingDone;
+ErrCode KVEngine::HandleFigureKey(int32_t id, uint32_t key, std::string* status) {
+  status->clear();
+  if (!block()) return kStatusNothingDone;
+  char text[kStatusTextBytes];
+  int32_t length = 0;
+  const ErrCode code = vke::HandleFigureKey(slot(), id, key, text, kStatusTextBytes, &length);
+  status->assign(text, static_cast<size_t>(std::clamp(length, 0, kStatusTextBytes)));
+  return code;
 }
 
 ErrCode KVEngine::SelectAllSubplots(int32_t id) {

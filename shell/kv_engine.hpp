@@ -76,7 +76,7 @@ class KVEngine final : public EngineFacade {
   ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) override;
   uint32_t GetFigureMode() const override;
   void SetFigureMode(uint32_t mode) override;
-  ErrCode HandleFigureKey(int32_t id, uint32_t key) override;
+  ErrCode HandleFigureKey(int32_t id, uint32_t key, std::string* status) override;
   ErrCode SelectAllSubplots(int32_t id) override;
   ErrCode CopyFigure(int32_t id, double left, double right, double top, double bottom) override;
   bool GetCopyRect(int32_t id, double rect[4]) const override;

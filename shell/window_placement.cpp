@@ -1,4 +1,5 @@
-// Reading, checking and writing the window's placement.
+// Reading, checking and writing the window's placement, and a window kept
+// inside the work area.
 #include "shell/window_placement.hpp"
 
 #include <algorithm>
@@ -19,7 +20,35 @@ bool Overlaps(const WindowPlacement& p, const ScreenRect& r) {
   return p.left < r.right && r.left < p.right && p.top < r.bottom && r.top < p.bottom;
 }
 
+// How far a point lies outside a rectangle, along both axes together.
+int64_t DistanceOutside(const ScreenRect& r, int64_t x, int64_t y) {
+  const int64_t dx = x < r.left ? r.left - x : x >= r.right ? x - r.right + 1 : 0;
+  const int64_t dy = y < r.top ? r.top - y : y >= r.bottom ? y - r.bottom + 1 : 0;
+  return dx + dy;
+}
+
+// An extent [start, start + size) pulled inside [low, high).
+void FitExtent(int32_t low, int32_t high, int32_t* start, int32_t* end) {
+  const int64_t size = std::min<int64_t>(int64_t{*end} - *start, int64_t{high} - low);
+  int64_t at = std::clamp<int64_t>(*start, low, high - size);
+  *start = static_cast<int32_t>(at);
+  *end = static_cast<int32_t>(at + size);
+}
+
 }  // namespace
+
+ScreenRect PlaceInWorkArea(const ScreenRect& window, const std::vector<ScreenRect>& workAreas) {
+  if (workAreas.empty()) return window;
+  const int64_t x = (int64_t{window.left} + window.right) / 2;
+  const int64_t y = (int64_t{window.top} + window.bottom) / 2;
+  const ScreenRect* area = &workAreas.front();
+  for (const ScreenRect& r : workAreas)
+    if (DistanceOutside(r, x, y) < DistanceOutside(*area, x, y)) area = &r;
+  ScreenRect placed = window;
+  FitExtent(area->left, area->right, &placed.left, &placed.right);
+  FitExtent(area->top, area->bottom, &placed.top, &placed.bottom);
+  return placed;
+}
 
 std::optional<WindowPlacement> RestoredPlacement(const Preferences& preferences,
                                                  const WindowPlacement& current,

@@ -37,6 +37,11 @@ struct ScreenSize {
   int32_t minWidth, minHeight;  // the window's smallest size
 };
 
+// A window's outer rectangle moved, and shrunk when it is larger, so that it
+// lies whole inside the work area that holds its middle (the nearest one
+// when none does); unchanged without work areas.
+ScreenRect PlaceInWorkArea(const ScreenRect& window, const std::vector<ScreenRect>& workAreas);
+
 // The stored placement over the current one, or nothing when it is
 // missing or rejected.
 std::optional<WindowPlacement> RestoredPlacement(const Preferences& preferences,

@@ -102,6 +102,7 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
   cairo_set_source_surface(screen, image_->surface(), 0, 0);
   cairo_paint(screen);
   cairo_restore(screen);
+  paints_++;
   // The benchmark of the start ends the program after the first paint.
   static const bool exitAfterPaint = std::getenv("VKE_BENCH_EXIT_AFTER_PAINT") != nullptr;
   if (exitAfterPaint) wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
@@ -195,7 +196,8 @@ void KVCanvas::OnKeyDown(wxKeyEvent& event) {
   }
   if (arrow) {
     InstallTarget();
-    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow));
+    std::string status;
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow), &status);
     if (code == kStatusRepaint) Refresh(false);
     if (!KeyUnused(code)) host_.ReportError(code);
   }
@@ -214,7 +216,11 @@ void KVCanvas::OnChar(wxKeyEvent& event) {
     return;
   }
   InstallTarget();
-  const ErrCode code = engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch));
+  std::string status;
+  const ErrCode code =
+      engine_.HandleFigureKey(host_.Instance(), static_cast<uint32_t>(ch), &status);
+  // A text field's handler that refused the number says why.
+  if (!status.empty()) ShowStatus(status);
   if (code == kStatusRepaint) {
     Refresh(false);
   } else if (code != kOk) {

@@ -3,7 +3,6 @@
 // placement and the commands of the whole program (the menus' are in
 // kv_frame_menus.cpp).
 #include <wx/artprov.h>
-#include <wx/display.h>
 
 #include <functional>
 
@@ -125,6 +124,7 @@ KVMainFrame::KVMainFrame(wxDocManager* manager, const wxString& title)
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
 
   Bind(wxEVT_CLOSE_WINDOW, &KVMainFrame::OnClose, this);
+  Bind(wxEVT_ACTIVATE, &KVMainFrame::OnActivate, this);
   Bind(wxEVT_TIMER, &KVMainFrame::OnTick, this);
   Bind(wxEVT_IDLE, &KVMainFrame::OnIdle, this);
   Bind(wxEVT_MENU, &KVMainFrame::OnUndo, this, wxID_UNDO);
@@ -179,11 +179,7 @@ void KVMainFrame::RestorePlacement() {
   const wxSize least = GetMinSize();
   ScreenSize screen{
       {}, iconX > 0 ? iconX : kIconFallback, iconY > 0 ? iconY : kIconFallback, least.x, least.y};
-  for (unsigned k = 0; k < wxDisplay::GetCount(); k++) {
-    const wxRect area = wxDisplay(k).GetClientArea();
-    screen.workAreas.push_back(
-        {area.GetLeft(), area.GetTop(), area.GetRight() + 1, area.GetBottom() + 1});
-  }
+  screen.workAreas = ScreenWorkAreas();
   const std::optional<WindowPlacement> p = RestoredPlacement(wxGetApp().Prefs(), current, screen);
   if (!p) return;
   SetSize(wxRect(p->left, p->top, p->right - p->left, p->bottom - p->top));
@@ -215,6 +211,18 @@ void KVMainFrame::OnClose(wxCloseEvent& event) {
   SaveBars();
   SavePlacementNow();
   event.Skip();
+}
+
+void KVMainFrame::OnActivate(wxActivateEvent& event) {
+  event.Skip();
+  if (event.GetActive()) CallAfter([this] { RestoreViewFocus(); });
+}
+
+void KVMainFrame::RestoreViewFocus() {
+  if (!IsActive()) return;
+  const wxWindow* focus = wxWindow::FindFocus();
+  if (focus != nullptr && focus != this && IsDescendant(const_cast<wxWindow*>(focus))) return;
+  if (KVCanvas* canvas = Canvas()) canvas->SetFocus();
 }
 
 void KVMainFrame::OnTick(wxTimerEvent&) {

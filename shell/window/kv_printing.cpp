@@ -10,6 +10,7 @@
 
 #include "shell/figure_print.hpp"
 #include "shell/window/kv_dialogs.hpp"
+#include "shell/window/kv_windows.hpp"
 
 namespace vke {
 
@@ -66,6 +67,9 @@ wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, cons
   frame->Initialize();
   // Laying out fits the frame to its tool bar: the page gets its room after.
   frame->SetSize(size);
+  // Placed before it shows: the window manager takes the place asked for.
+  frame->CentreOnParent();
+  KeepInWorkArea(frame);
   frame->Show();
   return frame;
 }

@@ -1,7 +1,7 @@
 // The about and help text windows of the application: a read-only rich-text
 // control in an 11-point sans-serif face with 32 tab stops a third of an
-// inch apart, 500 by 300 pixels, above other windows, showing the text's
-// markup rendered (or the text as it is), without a caret.
+// inch apart, 500 by 300 pixels, above other windows and inside the work
+// area, showing the text's markup rendered (or the text as it is).
 #include <wx/richtext/richtextctrl.h>
 
 #include "shell/window/kv_dialogs.hpp"
@@ -14,6 +14,7 @@ namespace {
 constexpr int kWidth = 500;
 constexpr int kHeight = 300;
 constexpr int kPoints = 11;
+constexpr int kInnerMargin = 6;  // pixels between the border and the text
 constexpr int kTabStops = 32;
 constexpr int kTabStepTenthsMm = 85;  // 480 twips
 
@@ -37,10 +38,9 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
           wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL | (markup ? 0 : wxHSCROLL))),
       markup_(markup) {
   text_->SetBasicStyle(TextWindowStyle());
-  // The text is read, never edited: no caret shows in it. The control
-  // shows and hides its caret in pairs (on focus, while painting); one
-  // hiding more keeps it hidden.
-  if (wxCaret* caret = text_->GetCaret()) caret->Hide();
+  // The text is read, never edited; its caret still shows where a click
+  // or a key put it, and the text keeps clear of the border.
+  text_->SetMargins(kInnerMargin, kInnerMargin);
   text_->Bind(wxEVT_TEXT_URL,
               [](wxTextUrlEvent& event) { wxLaunchDefaultBrowser(event.GetString()); });
   // Closing keeps the window for the next time.
@@ -62,6 +62,13 @@ void KVTextWindow::SetText(const std::string& text) {
 }
 
 void KVTextWindow::BringToTop() {
+  if (!placed_) {
+    // Placed before it first shows: the window manager takes the place
+    // asked for.
+    placed_ = true;
+    CentreOnParent();
+    KeepInWorkArea(this);
+  }
   Show();
   Restore();
   Raise();

@@ -24,6 +24,7 @@ class wxRichTextCtrl;
 #include "shell/file_preferences.hpp"
 #include "shell/host_context.hpp"
 #include "shell/menu_resources.hpp"
+#include "shell/window_placement.hpp"
 
 namespace vke {
 
@@ -108,6 +109,7 @@ class KVTextWindow : public wxFrame, public TextWindow {
  private:
   wxRichTextCtrl* text_;
   bool markup_;
+  bool placed_ = false;
 };
 
 class KVDoc : public wxDocument {
@@ -174,6 +176,11 @@ struct CommandHook {
   std::function<void(wxUpdateUIEvent&)> update;
 };
 
+// The screens' work areas; a window moved, and shrunk when it is larger,
+// so that it lies inside one.
+std::vector<ScreenRect> ScreenWorkAreas();
+void KeepInWorkArea(wxTopLevelWindow* window);
+
 // Widens the status bar's busy pane (the last) to hold its longest text
 // whole in the bar's font.
 void FitBusyPane(wxStatusBar* bar);
@@ -190,6 +197,11 @@ class KVMainFrame : public wxDocParentFrame {
   // The hook of a command of the dialogs or printing (kHook in the command
   // table); until one is installed the command stands disabled.
   void InstallCommandHook(int32_t id, CommandHook hook);
+  // Gives the view the focus unless a window inside the frame has it: the
+  // frame's accelerators reach it only through a window that has the focus,
+  // and a dialog or the print preview, which disables the frame, leaves it
+  // with none.
+  void RestoreViewFocus();
 
  protected:
   // Undo and redo are the figure's, never the document manager's.
@@ -197,6 +209,7 @@ class KVMainFrame : public wxDocParentFrame {
 
  private:
   void OnClose(wxCloseEvent& event);
+  void OnActivate(wxActivateEvent& event);
   void OnTick(wxTimerEvent& event);
   void OnIdle(wxIdleEvent& event);
   // A SIGINT arrived: closes the window once no handler runs and no dialog
@@ -306,6 +319,9 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   // The 20 ms tick, on or off.
   void SetTicking(bool on);
   bool Dragging() const { return view_.Dragging(); }
+  // The paints that reached the screen so far (the window benchmark waits
+  // for one after each key).
+  int Paints() const { return paints_; }
 
   // FigureViewHost
   void InstallTarget() override;
@@ -338,6 +354,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   int width_ = 0;
   int height_ = 0;
   bool feedbackOnly_ = false;  // the next paint shows the image as the mouse left it
+  int paints_ = 0;
   wxTimer timer_;
 };
 

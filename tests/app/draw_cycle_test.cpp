@@ -1,8 +1,8 @@
 // The draw cycle of an instance: groups written for every subplot, a full
-// store and a failing handler ending the loop, the instance-wide step,
-// drawing through the block's port, the copy that restores the figure on
-// every path, the retry of a handler that ran out of plot room in a grown
-// block, and the idle step with its pacing.
+// store ending the loop, a failing handler that leaves the others drawn,
+// the instance-wide step, drawing through the block's port, the copy that
+// restores the figure on every path, the retry of a handler that ran out of
+// plot room in a grown block, and the idle step with its pacing.
 #include "app/draw_cycle.hpp"
 
 #include <gtest/gtest.h>
@@ -114,14 +114,16 @@ TEST(DrawCycle, AFullStoreShowsTheGroupsThatFitted) {
   EXPECT_EQ(c.Groups(), std::vector<int32_t>{0});
 }
 
-TEST(DrawCycle, AFailingDrawHandlerEndsTheLoop) {
+TEST(DrawCycle, AFailingDrawHandlerLeavesTheOtherSubplotsDrawn) {
   Cycle c(1, 3, true, kNoFunction);
   c.subplot(0).handlers[kHandlerDraw] = kNoHandler;
+  c.subplot(2).handlers[kHandlerDraw] = kNoHandler;
   EXPECT_NE(c.Draw(), kOk);
-  // The failing subplot's group stays; the one after it is never opened.
-  EXPECT_EQ(c.Groups(), (std::vector<int32_t>{0, 1}));
+  // The failing subplot's group stays, undrawn; the one after it is drawn.
+  EXPECT_EQ(c.Groups(), (std::vector<int32_t>{0, 1, 2}));
   EXPECT_EQ(c.subplot(0).drawn, 1);
   EXPECT_EQ(c.subplot(1).drawn, 0);
+  EXPECT_EQ(c.subplot(2).drawn, 1);
   EXPECT_EQ(c.block()->capture.id, -1);
   EXPECT_EQ(c.block()->capture.currentObject, -1);
 }

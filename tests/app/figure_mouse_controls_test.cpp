@@ -3,7 +3,9 @@
 // keyboard, the hover with "mouseover" and "mouseout", and the wheel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "app/figure_commands.hpp"
@@ -212,6 +214,60 @@ TEST(PanelControls, ATextFieldIsEditedAndCommittedWithEnter) {
   // Without an edit the keys go elsewhere and TextFieldKey does nothing.
   EXPECT_EQ(TextFieldKey(a.slot(), 0, '1'), kOk);
   EXPECT_EQ(TextFieldKey(a.slot(), 4, '1'), kKvNonexistentInstance);
+}
+
+// A field whose handler refuses a number and says why in _msg.
+constexpr char kRefusingField[] = R"(
+function f = start()
+  f = 0.3;
+  subplots('Field');
+function field(f)
+  textfield('Damping', '%.2f', f, '', 1);
+function (f, _msg) = set(f, x1)
+  _msg = '';
+  if x1 >= 0
+    f = x1;
+  else
+    _msg = 'refused: damping >= 0';
+  end
+)";
+
+struct RefusingField : MouseApp {
+  RefusingField() : MouseApp({"f"}, kRefusingField) {
+    const int32_t f = Var("f");
+    list.Handler(kElemInit, {Fn("start"), {f}});
+    Plot("Field", {Fn("field"), {}, {f}});
+    Mouse(kElemMouseDrag, {Fn("set"), {f, kVarMsg}, {f, kVarX1}});
+    Start();
+  }
+};
+
+// Enter hands the number to the handler: its message comes back as the
+// status text, whether it refused the number or took it.
+TEST(PanelControls, EnterGivesBackTheHandlersMessage) {
+  RefusingField a;
+  CommandHeader h{};
+  const std::byte* data = nullptr;
+  ASSERT_TRUE(a.FindCommand(0, kCmdTextField, &h, &data));
+  ControlRow row{};
+  bool laidOut = false;
+  ASSERT_TRUE(ReadTextField(ControlCommand{h.code, data, h.length}, &row, &laidOut));
+  ASSERT_EQ(a.view->Press((row.left + row.right) / 2, (row.low + row.high) / 2, false),
+            kStatusRepaint);
+  for (const uint32_t key : {uint32_t{'-'}, uint32_t{'1'}})
+    EXPECT_EQ(HandleFigureKey(a.slot(), 0, key), kStatusRepaint);
+  char text[64] = "stale";
+  int32_t length = -1;
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter, text, sizeof text, &length), kStatusRepaint);
+  EXPECT_EQ(std::string(text, static_cast<size_t>(std::max(length, 0))), "refused: damping >= 0");
+  EXPECT_DOUBLE_EQ(a.Scalar("f"), 0.3);
+  // Taken: an empty message.
+  ASSERT_EQ(a.view->Press((row.left + row.right) / 2, (row.low + row.high) / 2, false),
+            kStatusRepaint);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, '2'), kStatusRepaint);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter, text, sizeof text, &length), kStatusRepaint);
+  EXPECT_EQ(length, 0);
+  EXPECT_DOUBLE_EQ(a.Scalar("f"), 2);
 }
 
 TEST(PanelControls, APressElsewhereCommitsTheEdit) {

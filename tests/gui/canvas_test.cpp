@@ -17,6 +17,7 @@ namespace {
 
 using ::testing::_;
 using ::testing::DoAll;
+using ::testing::DoAll;
 using ::testing::NiceMock;
 using ::testing::Return;
 using ::testing::SetArgPointee;
@@ -122,17 +123,22 @@ TEST_F(Canvas, AFailingDrawIsReportedOncePerSizeAndNotOnRepaints) {
 }
 
 TEST_F(Canvas, KeysReportTheirHandlersErrorsButNotKeysWithoutUse) {
-  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'a')).WillOnce(Return(kKvUndefElement));
-  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'b')).WillOnce(Return(kKvVarNotFound));
-  EXPECT_CALL(engine, HandleFigureKey(kInstance, 0xF700u)).WillOnce(Return(kErrNotSupported));
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'a', _)).WillOnce(Return(kKvUndefElement));
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 'b', _)).WillOnce(Return(kKvVarNotFound));
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 0xF700u, _)).WillOnce(Return(kErrNotSupported));
+  // Enter commits a text field whose handler says why it refused.
+  EXPECT_CALL(engine, HandleFigureKey(kInstance, 13u, _))
+      .WillOnce(DoAll(SetArgPointee<2>(std::string("refused")), Return(kStatusRepaint)));
   canvas->SetFocus();
   test::Pump(100);
   wxUIActionSimulator sim;
   sim.Char('a');
   sim.Char('b');
   sim.Char(WXK_UP);
+  sim.Char(WXK_RETURN);
   test::Pump(200);
   EXPECT_THAT(host.reported, ::testing::ElementsAre(kKvVarNotFound, kErrNotSupported));
+  EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "refused");
 }
 
 TEST_F(Canvas, TheContextMenuSelectsTheSubplotUnderThePointer) {

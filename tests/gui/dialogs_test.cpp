@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <glib.h>
 #include <gmock/gmock.h>
+#include <wx/display.h>
 #include <wx/fontdlg.h>
 #include <wx/modalhook.h>
 #include <wx/richtext/richtextctrl.h>
@@ -262,16 +263,24 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   EXPECT_EQ(at(bold - 2).GetLeftIndent(), 53);  // 300 twips
   EXPECT_EQ(at(bold - 2).GetLeftSubIndent(), -53);
   EXPECT_EQ(at(bold - 2).GetTabs().size(), 32u);
-  // Read-only, it shows no caret, also with the focus and after keys.
-  text->SetFocus();
+  // Read-only, it still shows its caret where a click and Ctrl+End put it,
+  // and the keys change nothing.
   wxUIActionSimulator keys;
-  keys.Char(WXK_DOWN);
-  keys.Char(WXK_END);
-  test::Pump(200);
-  EXPECT_TRUE(text->GetCaret() == nullptr || !text->GetCaret()->IsVisible());
+  keys.MouseMove(text->ClientToScreen(wxPoint(60, 40)));
+  keys.MouseClick();
+  test::Pump(300);
+  ASSERT_NE(text->GetCaret(), nullptr);
+  EXPECT_TRUE(text->GetCaret()->IsVisible());
+  keys.Char(WXK_END, wxMOD_CONTROL);
+  keys.Char('x');
+  test::Pump(300);
+  EXPECT_EQ(text->GetInsertionPoint(), text->GetLastPosition());
+  EXPECT_TRUE(text->GetCaret()->IsVisible());
   EXPECT_EQ(text->GetValue(), shown);
   test::Snapshot(window, "help-text");
-
+  // It opens inside the work area.
+  const wxRect area = wxDisplay(window).GetClientArea();
+  EXPECT_TRUE(area.Contains(window->GetRect())) << window->GetRect().GetBottom();
   // Closing hides it; it is shown again as it was.
   window->Close();
   test::Pump(100);
@@ -280,6 +289,24 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   test::Pump(100);
   EXPECT_TRUE(window->IsShown());
   EXPECT_EQ(text->GetValue(), shown);
+  window->Destroy();
+}
+
+// A paragraph's wrapped lines keep clear of the left border too.
+TEST_F(Dialogs, HelpTextKeepsClearOfTheBorder) {
+  auto* window = new KVTextWindow(frame, "Help");
+  std::string words;
+  for (int k = 0; k < 40; k++) words += "wrapped words ";
+  window->SetText(words + "\n");
+  window->BringToTop();
+  test::Pump(300);
+  const wxImage picture = test::Snapshot(window, "help-margin");
+  int firstInk = picture.GetWidth();
+  for (int y = 0; y < picture.GetHeight(); y++)
+    for (int x = 0; x < firstInk; x++)
+      if (picture.GetRed(x, y) < 100) firstInk = x;
+  EXPECT_GE(firstInk, 4);
+  EXPECT_LT(firstInk, 30);
   window->Destroy();
 }
 

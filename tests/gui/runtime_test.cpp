@@ -6,14 +6,17 @@
 // which says how one is packed. Screenshots go to the build folder
 // (VKE_SCREEN_DIR when set).
 #include <cairo.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -48,6 +51,9 @@ class Runtime {
       setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
       setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
       setenv("VKE_RUNTIME_OUTPUT", "1", 1);
+      // Files the program writes without asking where (the printer's
+      // output.pdf) land in its home.
+      if (chdir(home_.c_str()) != 0) _exit(126);
       const std::string log = home_ + "/output.txt";
       if (!freopen(log.c_str(), "a", stderr)) _exit(126);
       std::vector<char*> argv{program.data()};
@@ -496,6 +502,26 @@ TEST_F(RuntimeWindow, AFailingDrawHandlerIsReportedOnceInABoxAndOnStandardError)
   EXPECT_EQ(run.Exit(), 0);
 }
 
+// A draw handler that fails from the first paint: one box, one line on
+// standard error, and the other subplots drawn.
+TEST_F(RuntimeWindow, ADrawHandlerFailingAtStartIsShownOnceAndTheOthersDrawn) {
+  const std::string program = Pack(home, "tests/gui/broken.kvd", "broken");
+  Runtime run(home, program);
+  const std::string window = run.Window("Broken");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string windows = "^(Broken|broken)$";  // the frame and the box
+  for (int k = 0; k < 20 && VisibleWindows(windows) < 2; k++) std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(VisibleWindows(windows), 2);
+  run.Shot("root", "start-error");
+  run.Keys("Return");
+  EXPECT_EQ(VisibleWindows(windows), 1);
+  EXPECT_EQ(LinesStartingWith(run.Output(), "broken: "), 1) << run.Output();
+  double x = 0, y = 0;
+  EXPECT_TRUE(Grey(run.Shot(window, "start-error-figure")).DarkMiddle(&x, &y));
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
 // A menu item after which the draw handler fails: one box and one line on
 // standard error, and nothing more once the box is closed and the figure
 // repainted.
@@ -576,6 +602,210 @@ TEST_F(RuntimeWindow, ZoomToolAndWheelOnTenThousandPoints) {
   EXPECT_GT(FigureAfter(run, window, "plot-scrolled", zoomed, false), 0);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
+}
+
+// Whether a window lies whole on the 1024 x 768 screen.
+bool OnScreen(const std::string& window) {
+  std::istringstream geometry(test::ShellOutput("xdotool getwindowgeometry --shell " + window));
+  std::map<std::string, int> values;
+  for (std::string line; std::getline(geometry, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = std::atoi(&line[equals + 1]);
+  }
+  return values["X"] >= 0 && values["Y"] >= 0 && values["X"] + values["WIDTH"] <= 1024 &&
+         values["Y"] + values["HEIGHT"] <= 768 && values["WIDTH"] > 0;
+}
+
+// The print preview opens on the screen. It disables the main window while
+// it is open, which takes the focus from the view: closed, the view has it
+// back and Ctrl+Q (an accelerator of the frame, in no menu) quits.
+TEST_F(RuntimeWindow, CtrlQQuitsAfterThePrintPreviewIsClosed) {
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  run.Keys("alt+f v");  // "Print Pre&view"
+  const std::string preview = run.Window("Print Preview");
+  ASSERT_FALSE(preview.empty());
+  run.Shot("root", "preview-open");
+  EXPECT_TRUE(OnScreen(preview));
+  test::Shell("xdotool windowactivate --sync " + preview + " key alt+F4");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(VisibleWindows("^Print Preview$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The application's help opens on the screen, however low the main window.
+TEST_F(RuntimeWindow, TheHelpWindowOpensOnTheScreen) {
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  test::Shell("xdotool windowmove " + window + " 200 300");
+  std::this_thread::sleep_for(500ms);
+  run.Keys("F1");
+  const std::string help = run.Window("Point demo Help");
+  ASSERT_FALSE(help.empty());
+  run.Shot("root", "help-open");
+  EXPECT_TRUE(OnScreen(help));
+  test::Shell("xdotool windowactivate --sync " + window);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The margins of a page's content, as ImageMagick trims it: left, right,
+// top, bottom in pixels at 72 per inch; empty when it cannot be read.
+std::vector<int> ContentMargins(const std::string& pdf) {
+  const std::string png = pdf + ".png";
+  test::Shell("pdftoppm -r 72 -png -singlefile " + Quoted(pdf) + " " + Quoted(pdf) +
+              " >/dev/null 2>&1");
+  std::istringstream trim(
+      test::ShellOutput("convert " + Quoted(png) + " -trim -format '%w %h %W %H %X %Y' info:"));
+  int w = 0, h = 0, pageW = 0, pageH = 0, x = 0, y = 0;
+  if (!(trim >> w >> h >> pageW >> pageH >> x >> y)) return {};
+  return {x, pageW - x - w, y, pageH - y - h};
+}
+
+// Waits for the printer's file and moves it aside; its new path.
+std::string TakePrintedFile(const test::TempFolder& home, const std::string& name) {
+  const std::string printed = home.Path() + "/output.pdf";
+  for (int k = 0; k < 40; k++) {
+    if (test::Shell("pdfinfo " + Quoted(printed) + " >/dev/null 2>&1") == 0) break;
+    std::this_thread::sleep_for(250ms);
+  }
+  const std::string kept = home.Path() + "/" + name;
+  std::error_code error;
+  std::filesystem::rename(printed, kept, error);
+  return kept;
+}
+
+// File › Print to the desktop's file printer, then Page Setup › Landscape
+// and print again: in both orientations the figure lies on the PDF's page
+// with equal margins (about 10 mm).
+TEST_F(RuntimeWindow, PrintedToAFileTheFigureIsCentredInBothOrientations) {
+  VKE_REQUIRE_COMMANDS("pdfinfo pdftoppm", "poppler-utils");
+  const std::string program = Pack(home, "tests/gui/window.kvd", "window");
+  Runtime run(home, program);
+  ASSERT_FALSE(run.Window("Window").empty()) << run.Output();
+  auto print = [&](const std::string& name) {
+    run.Keys("ctrl+p");
+    EXPECT_FALSE(run.Window("Print").empty());
+    run.Keys("Down");  // the file printer
+    run.Keys("alt+p");
+    return TakePrintedFile(home, name);
+  };
+  const std::vector<int> tall = ContentMargins(print("tall.pdf"));
+  run.Keys("alt+f Down Return");  // "Page Setup..."
+  ASSERT_FALSE(run.Window("Page Setup").empty());
+  run.Shot("root", "page-setup");
+  run.Keys("Tab Tab Down Return");  // "Landscape", applied
+  const std::vector<int> wide = ContentMargins(print("wide.pdf"));
+  for (const std::vector<int>& m : {tall, wide}) {
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_NEAR(m[0], m[1], 2) << "left and right";
+    EXPECT_NEAR(m[2], m[3], 2) << "top and bottom";
+    EXPECT_NEAR(m[0], 28, 2);
+  }
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// The preferences of the Edit menu, each through its item: the highlight
+// off, thick lines on (the figure changes), a background colour and a
+// figure font taken from their dialogs; all kept after the program ends.
+// Copy puts the figure on the clipboard; the about box opens and a key
+// ends it.
+TEST_F(RuntimeWindow, TheEditMenusCommandsAndTheAboutBoxWork) {
+  VKE_REQUIRE_COMMANDS("xclip", "xclip");
+  const std::string program = Pack(home, "examples/demo/demo.kvd", "demo");
+  Runtime run(home, program);
+  const std::string window = run.Window("Point demo");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  const std::string start = run.Shot(window, "edit-start");
+  const int shown = VisibleWindows(".");  // the frame, and what else the display shows
+  run.Keys("alt+e p i");                  // "&Interactive Figure Highlight"
+  run.Keys("alt+e p t");                  // "&Thick Lines"
+  EXPECT_GT(FigureAfter(run, window, "edit-thick", start, false), 0);
+  run.Keys("alt+e p b");  // "&Background Color..."
+  std::this_thread::sleep_for(1s);
+  EXPECT_GT(VisibleWindows("."), shown);
+  run.Keys("Return");
+  run.Keys("alt+e p f");  // "Figure &Font..."
+  std::this_thread::sleep_for(1s);
+  EXPECT_GT(VisibleWindows("."), shown);
+  run.Keys("Down Down Return");  // a face of the list (none is chosen at first)
+  EXPECT_EQ(VisibleWindows("."), shown);
+  run.Keys("ctrl+c");
+  EXPECT_THAT(test::ShellOutput("timeout 5 xclip -o -selection clipboard -t TARGETS"),
+              ::testing::HasSubstr("image/png"));
+  run.Shot("root", "edit-copied");
+  run.Keys("alt+h");
+  run.Keys("a");  // "&About This Application..."
+  EXPECT_FALSE(run.Window("About This Application").empty());
+  run.Keys("x");
+  EXPECT_EQ(VisibleWindows("^About This Application$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  const std::string saved = ReadText(home.Path() + "/config/Morvath/demo.conf");
+  EXPECT_NE(saved.find("InteractiveHilight=0\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ThickLines=1\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("BkColor="), std::string::npos) << saved;
+  EXPECT_NE(saved.find("FigFontName="), std::string::npos) << saved;
+}
+
+// The mouse on a plot with a legend beside a surface: the legend dragged in
+// Manipulate mode, then in Drag mode the plot panned and the surface's
+// camera turned; each changes the picture.
+TEST_F(RuntimeWindow, TheLegendThePanAndTheCameraFollowTheMouse) {
+  const std::string program = Pack(home, "tests/gui/tools.kvd", "tools");
+  Runtime run(home, program);
+  const std::string window = run.Window("Tools");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  std::string before = run.Shot(window, "tools-start");
+  auto changed = [&](const std::string& name) {
+    const int difference = FigureAfter(run, window, name, before, false);
+    before = test::ScreenDir() + "/" + name + ".png";
+    return difference;
+  };
+  Drag(window, 280, 110, 150, 300);  // the legend's box
+  EXPECT_GT(changed("tools-legend"), 0);
+  Click(window, kModeToolX[3], kToolBarY);  // Drag
+  Drag(window, 150, 250, 210, 190);
+  EXPECT_GT(changed("tools-pan"), 0);
+  Drag(window, 490, 260, 560, 230);
+  EXPECT_GT(changed("tools-camera"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("rror"), std::string::npos) << run.Output();
+}
+
+// The application's file natives through the window's file dialogs: the
+// signals example saves its samples where the save dialog says (its
+// proposed name, in the working folder) and loads them back through the
+// open dialog.
+TEST_F(RuntimeWindow, GetfileAndPutfileAskThroughTheFileDialogs) {
+  const std::string program = Pack(home, "examples/signals/signals.kvd", "signals");
+  Runtime run(home, program);
+  const std::string window = run.Window("Signals");
+  ASSERT_FALSE(window.empty()) << run.Output();
+  run.Keys("alt+e Right Return");  // "Signal", "Save as text..."
+  ASSERT_FALSE(run.Window("Save the signal").empty());
+  run.Shot("root", "putfile");
+  run.Keys("Return");
+  const std::string saved = home.Path() + "/signal.txt";
+  for (int k = 0; k < 20 && !std::filesystem::exists(saved); k++)
+    std::this_thread::sleep_for(250ms);
+  ASSERT_TRUE(std::filesystem::exists(saved));
+  const std::string samples = ReadText(saved);
+  EXPECT_GT(std::count(samples.begin(), samples.end(), ' '), 200);
+  run.Keys("alt+e Right Down Return");  // "Load text..."
+  ASSERT_FALSE(run.Window("Load a signal").empty());
+  test::Shell("xdotool type --delay 50 " + Quoted(saved));
+  run.Keys("Return");
+  EXPECT_EQ(VisibleWindows("^Load a signal$"), 0);
+  run.Keys("ctrl+q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output().find("rror"), std::string::npos) << run.Output();
 }
 
 TEST_F(RuntimeWindow, RuntimeWithoutAnApplicationShowsWhyAndStays) {

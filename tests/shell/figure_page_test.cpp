@@ -13,6 +13,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/port.hpp"
@@ -97,6 +98,44 @@ TEST(PageLayout, LinesMarkersAndTextMeasureWhatTheyDoOnTheScreen) {
   EXPECT_DOUBLE_EQ(PageLayout::Millimetres(6), 6 * 25.4 / 96);
   EXPECT_DOUBLE_EQ(PageLayout::Millimetres(96), 25.4);
   EXPECT_DOUBLE_EQ(PageLayout::FontUnits(10), 10 * 96 / 72.0);
+}
+
+// The toolkit hands the printout a context whose origin may lie off the
+// paper's corner: shifted (its landscape page, by the difference of two
+// printer margins) or rotated onto a portrait sheet. The paper goes back to
+// the device's origin, so that the drawing rectangle keeps its margins.
+TEST(PageLayout, ThePaperIsPlacedAtTheDevicesOrigin) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 842, 596);
+  auto corner = [](cairo_t* cr, double x, double y) {
+    cairo_user_to_device(cr, &x, &y);
+    return std::pair<double, double>{x, y};
+  };
+  using Point = std::pair<double, double>;
+  // Shifted by 22.25 points right, in device units of 600 per inch.
+  cairo_t* shifted = cairo_create(surface);
+  cairo_translate(shifted, 22.25, 0);
+  cairo_scale(shifted, 72 / kDpi, 72 / kDpi);
+  PlacePaperAtDeviceOrigin(shifted, 7016, 4961);
+  const Point origin = corner(shifted, 0, 0);
+  EXPECT_NEAR(origin.first, 0, 1e-9);
+  EXPECT_NEAR(origin.second, 0, 1e-9);
+  const Point far = corner(shifted, 7016, 4961);
+  EXPECT_NEAR(far.first, 7016 * 72 / kDpi, 1e-9);
+  EXPECT_NEAR(far.second, 4961 * 72 / kDpi, 1e-9);
+  cairo_destroy(shifted);
+  // A landscape page turned onto a portrait sheet: its corner was
+  // (0, height) and stays there; one shifted off it comes back.
+  for (const double offset : {0.0, 30.0}) {
+    cairo_t* turned = cairo_create(surface);
+    cairo_translate(turned, offset, 842);
+    cairo_rotate(turned, -M_PI / 2);
+    PlacePaperAtDeviceOrigin(turned, 842, 596);
+    const Point start = corner(turned, 0, 0);
+    EXPECT_NEAR(start.first, 0, 1e-9) << offset;
+    EXPECT_NEAR(start.second, 842, 1e-9) << offset;
+    cairo_destroy(turned);
+  }
+  cairo_surface_destroy(surface);
 }
 
 // ---- A real figure on paper ----
@@ -200,6 +239,31 @@ TEST_F(PrintedPage, BothOrientationsHoldTheWholeFigureInsideTheMargins) {
       for (int x = centre - 6; x <= centre + 6; ++x) labelInk += Dark(page.At(x, y));
     EXPECT_GT(labelInk, 10);
   }
+}
+
+// A landscape page whose context came shifted, as the toolkit gives it:
+// the same page as a straight one.
+TEST_F(PrintedPage, AShiftedLandscapeContextPrintsTheSamePage) {
+  VKE_REQUIRE_COMMANDS("pdftoppm", "poppler-utils");
+  const PrintSheet sheet = Letter(true);
+  const Picture straight(Rasterise(PrintPdf(sheet, "straight"), 100));
+  const std::string pdf = File("shifted.pdf");
+  cairo_surface_t* surface = cairo_pdf_surface_create(pdf.c_str(), 792, 612);
+  cairo_t* cr = cairo_create(surface);
+  cairo_translate(cr, 22.25, 0);
+  cairo_scale(cr, 72 / kDpi, 72 / kDpi);
+  EXPECT_EQ(PrintFigurePage(engine, id, cr, PageLayout(sheet), nullptr), kOk);
+  cairo_destroy(cr);
+  cairo_surface_finish(surface);
+  cairo_surface_destroy(surface);
+  const Picture shifted(Rasterise(pdf, 100));
+  ASSERT_TRUE(straight.ok() && shifted.ok());
+  const Box a = test::BoxOf(straight, Ink);
+  const Box b = test::BoxOf(shifted, Ink);
+  EXPECT_EQ(a.left, b.left);
+  EXPECT_EQ(a.right, b.right);
+  EXPECT_EQ(a.top, b.top);
+  EXPECT_EQ(a.bottom, b.bottom);
 }
 
 TEST_F(PrintedPage, LinesAndMarkersMeasureOnPaperWhatTheyDoOnTheScreen) {

@@ -77,7 +77,8 @@ TEST_F(Facade, LoadsTheImageAndDrawsAndUndoesAKey) {
   engine.DrawFigure(id);
 
   EXPECT_FALSE(engine.CanUndo(id));
-  EXPECT_EQ(engine.HandleFigureKey(id, '+'), kStatusRepaint);
+  std::string status;
+  EXPECT_EQ(engine.HandleFigureKey(id, '+', &status), kStatusRepaint);
   EXPECT_TRUE(engine.CanUndo(id));
   EXPECT_EQ(engine.Undo(id), kStatusRepaint);
   EXPECT_TRUE(engine.CanRedo(id));
@@ -125,7 +126,8 @@ TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
   // The key handler's new value makes the draw handler fail; the key asks
   // for a redraw and leaves the failure behind.
   EXPECT_EQ(engine.TakeHandlerFailure(), kOk);
-  EXPECT_EQ(engine.HandleFigureKey(id, 'e'), kStatusRepaint);
+  std::string status;
+  EXPECT_EQ(engine.HandleFigureKey(id, 'e', &status), kStatusRepaint);
   const ErrCode failed = engine.TakeHandlerFailure();
   EXPECT_NE(engine.ErrorText(failed).find("The count is negative"), std::string::npos)
       << engine.ErrorText(failed);

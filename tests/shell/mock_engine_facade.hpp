@@ -47,7 +47,7 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(ErrCode, SetFigureRect, (int32_t, int32_t, int32_t), (override));
   MOCK_METHOD(uint32_t, GetFigureMode, (), (const, override));
   MOCK_METHOD(void, SetFigureMode, (uint32_t), (override));
-  MOCK_METHOD(ErrCode, HandleFigureKey, (int32_t, uint32_t), (override));
+  MOCK_METHOD(ErrCode, HandleFigureKey, (int32_t, uint32_t, std::string*), (override));
   MOCK_METHOD(ErrCode, SelectAllSubplots, (int32_t), (override));
   MOCK_METHOD(std::optional<std::string>, GetText, (int32_t, InstanceText), (const, override));
   MOCK_METHOD(ErrCode, ResetData, (int32_t), (override));

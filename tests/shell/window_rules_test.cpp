@@ -96,6 +96,39 @@ TEST_F(Placement, SavedPlacementComesBackAndThePanelRowIsZero) {
 
 // The bars' visibility comes back as stored; records that do not read
 // whole, and a damaged count, leave the bars as they are.
+// The help window and the print preview open inside the work area: one that
+// hangs over an edge is moved in, one larger than the area is shrunk to
+// it, and on two screens the one holding its middle takes it.
+TEST(WindowInWorkArea, AWindowOverAnEdgeIsMovedInsideAndATooLargeOneShrunk) {
+  const std::vector<ScreenRect> one{{0, 0, 1024, 740}};
+  const ScreenRect inside{100, 100, 600, 400};
+  const ScreenRect same = PlaceInWorkArea(inside, one);
+  EXPECT_EQ(same.left, 100);
+  EXPECT_EQ(same.bottom, 400);
+  const ScreenRect low = PlaceInWorkArea({0, 263, 670, 783}, one);
+  EXPECT_EQ(low.top, 220);
+  EXPECT_EQ(low.bottom, 740);
+  EXPECT_EQ(low.left, 0);
+  EXPECT_EQ(low.right, 670);
+  const ScreenRect leftOf = PlaceInWorkArea({-50, -20, 200, 100}, one);
+  EXPECT_EQ(leftOf.left, 0);
+  EXPECT_EQ(leftOf.top, 0);
+  EXPECT_EQ(leftOf.right, 250);
+  const ScreenRect huge = PlaceInWorkArea({10, 10, 3000, 2000}, one);
+  EXPECT_EQ(huge.left, 0);
+  EXPECT_EQ(huge.right, 1024);
+  EXPECT_EQ(huge.top, 0);
+  EXPECT_EQ(huge.bottom, 740);
+  const std::vector<ScreenRect> two{{0, 0, 1024, 740}, {1024, 0, 2048, 1000}};
+  const ScreenRect second = PlaceInWorkArea({1500, 900, 1800, 1100}, two);
+  EXPECT_EQ(second.left, 1500);
+  EXPECT_EQ(second.bottom, 1000);
+  // Beyond every screen: the nearest one.
+  const ScreenRect beyond = PlaceInWorkArea({3000, 100, 3100, 200}, two);
+  EXPECT_EQ(beyond.right, 2048);
+  EXPECT_EQ(PlaceInWorkArea(inside, {}).top, 100);
+}
+
 TEST_F(Placement, BarsComeBackAsTheyWereAndDamagedRecordsAreSkipped) {
   EXPECT_TRUE(LoadBarStates(prefs).empty());
   const BarState bars[] = {{59392, false}, {59393, true}};
