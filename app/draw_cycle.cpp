@@ -170,13 +170,15 @@ FigureCanvas InstanceCanvas(KVContextBlock* block, InstanceRecord* record, const
                       target};
 }
 
-void DrawInstanceSubplots(KVContextBlock* block, int32_t id) {
+ErrCode DrawInstanceSubplots(KVContextBlock* block, int32_t id) {
   InstanceRecord* r = FindInstance(block, id);
-  if (r == nullptr || block->portFunctions == nullptr) return;
-  DrawFigure(InstanceCanvas(block, r, block->portFunctions, block->portTarget));
+  if (r == nullptr || block->portFunctions == nullptr) return kOk;
+  const ErrCode drawn =
+      DrawFigure(InstanceCanvas(block, r, block->portFunctions, block->portTarget));
   RedrawGestureFeedback(block, id);
   block->subplotDrag.pending = 0;
   r->redrawPending = 0;
+  return drawn;
 }
 
 ErrCode CopyFigure(KVContextBlock** slot, int32_t id, double left, double right, double top,

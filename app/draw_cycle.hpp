@@ -32,8 +32,9 @@ FigureCanvas InstanceCanvas(KVContextBlock* block, InstanceRecord* record, const
 
 // Draws the whole figure through the block's port and target (nothing
 // without a port), with the feedback of a mouse drag drawn on that target,
-// and clears the pending drag and the redraw request.
-void DrawInstanceSubplots(KVContextBlock* block, int32_t id);
+// and clears the pending drag and the redraw request. kErrOutOfMem when the
+// drawing ran out of memory (what it kept is drawn).
+ErrCode DrawInstanceSubplots(KVContextBlock* block, int32_t id);
 
 // Draws the single selected subplot, drawn anew into the rectangle, or else
 // the whole figure, into the block's port and target; the figure is laid

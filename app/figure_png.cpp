@@ -25,8 +25,8 @@ ErrCode DrawFigureImage(KVContextBlock** slot, int32_t id, CairoTarget* image,
     const ErrCode drawn = RunDrawHandlers(slot, id);
     if (rc == kOk) rc = drawn;
   }
-  DrawInstanceSubplots(*slot, id);
-  return rc;
+  const ErrCode drawn = DrawInstanceSubplots(*slot, id);
+  return rc == kOk ? drawn : rc;
 }
 
 ErrCode RenderFigurePng(KVContextBlock** slot, int32_t id, int32_t width, int32_t height,

@@ -156,7 +156,9 @@ class EngineFacade {
 
   // ---- The figure ----
   virtual void SetGraphicsPort(const GraphicsPort* port, void* target) = 0;
-  virtual void DrawFigure(int32_t id) = 0;
+  // Draws the figure; kErrOutOfMem when the drawing ran out of memory and
+  // drew only part of it.
+  virtual ErrCode DrawFigure(int32_t id) = 0;
   // The figure font changed: every figure's margins are measured again.
   virtual void RemeasureFigureMargins() = 0;
   // The figure's rectangle becomes the view's client area.

@@ -109,7 +109,8 @@ ErrCode PrintFigurePage(EngineFacade& engine, int32_t id, cairo_t* context,
     e = engine.RunDrawHandlers(id);
     port.setFont(kPrintFontFace, PageLayout::FontUnits(kPrintFontPoints), 0, nullptr, target.get());
     engine.ResetSubplots(id);
-    engine.DrawFigure(id);
+    const ErrCode drawn = engine.DrawFigure(id);
+    if (e == kOk) e = drawn;
     engine.ResetSubplots(id);
   }
   target.reset();

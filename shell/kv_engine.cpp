@@ -299,8 +299,8 @@ void KVEngine::SetGraphicsPort(const GraphicsPort* port, void* target) {
   SetGraphicsPortTarget(block(), target);
 }
 
-void KVEngine::DrawFigure(int32_t id) {
-  if (block()) DrawInstanceSubplots(block(), id);
+ErrCode KVEngine::DrawFigure(int32_t id) {
+  return block() ? DrawInstanceSubplots(block(), id) : kOk;
 }
 
 void KVEngine::RemeasureFigureMargins() {

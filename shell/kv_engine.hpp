@@ -71,7 +71,7 @@ class KVEngine final : public EngineFacade {
   bool HasTimedWork(int32_t id) const override;
 
   void SetGraphicsPort(const GraphicsPort* port, void* target) override;
-  void DrawFigure(int32_t id) override;
+  ErrCode DrawFigure(int32_t id) override;
   void RemeasureFigureMargins() override;
   ErrCode SetFigureRect(int32_t id, int32_t width, int32_t height) override;
   uint32_t GetFigureMode() const override;

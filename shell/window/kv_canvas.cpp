@@ -93,7 +93,10 @@ void KVCanvas::OnPaint(wxPaintEvent&) {
     cairo_set_source_rgb(c, window.Red() / 255.0, window.Green() / 255.0, window.Blue() / 255.0);
     cairo_paint(c);
     cairo_restore(c);
-    engine.DrawFigure(id);
+    // A drawing that ran out of memory says so once, not at every paint.
+    const ErrCode drawn = engine.DrawFigure(id);
+    if (drawn != drawFailure_ && drawn != kOk) host_.ReportError(drawn);
+    drawFailure_ = drawn;
   }
   cairo_surface_flush(image_->surface());
   auto* screen = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());

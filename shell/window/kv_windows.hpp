@@ -355,6 +355,7 @@ class KVCanvas : public wxWindow, public FigureViewHost {
   int height_ = 0;
   bool feedbackOnly_ = false;  // the next paint shows the image as the mouse left it
   int paints_ = 0;
+  ErrCode drawFailure_ = kOk;  // of the last paint
   wxTimer timer_;
 };
 

@@ -23,6 +23,7 @@
 #include "compiler/compile.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/object_store.hpp"
+#include "graphics/renderer.hpp"
 #include "tests/app/figure_app.hpp"
 
 namespace vke {
@@ -234,6 +235,23 @@ TEST(FigurePng, LitSurfaceInBothProjections) {
   }
   ASSERT_EQ(d.Close(), kOk);
   ExpectLikeGolden(d, "lit_surface.png");
+}
+
+// A drawing that runs out of memory draws what it kept and says so, up to
+// the figure's caller (the window shows the code in its error box).
+TEST(FigurePng, ADrawingOutOfMemorySaysSo) {
+  Drawn d(1, 1);
+  const Peaks p(120);
+  d.Subplot(0);
+  EXPECT_EQ(d.Row(p.axis).Row(p.axis).Table(p.n, p.n, p.z).Text("").Text("k_").Run("surf"), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  KVContextBlock* slot = d.block();
+  const std::string out = (std::filesystem::temp_directory_path() / "vke_starved.png").string();
+  SetRenderMemoryBound(8);
+  const ErrCode starved = RenderFigurePng(&slot, 0, kWidth, kHeight, out.c_str(), false);
+  SetRenderMemoryBound(0);
+  EXPECT_EQ(starved, kErrOutOfMem);
+  EXPECT_EQ(RenderFigurePng(&slot, 0, kWidth, kHeight, out.c_str(), false), kOk);
 }
 
 TEST(FigurePng, ImageInEachResamplingMode) {

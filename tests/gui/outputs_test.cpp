@@ -169,6 +169,7 @@ TEST_F(Outputs, ThePrintoutIsOnePageOfTheFigureInsideTheMargins) {
   EXPECT_CALL(engine, DrawFigure(kId)).WillOnce([&](int32_t) {
     port->textExtent("0", 1, nullptr, &fontHeight, target);
     DrawSquare(100, 100);
+    return kOk;
   });
   FigurePrintout printout(
       engine, kId, [&] { restored++; }, [&](ErrCode e) { reported.push_back(e); }, &setup);
@@ -218,6 +219,7 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   ON_CALL(engine, DrawFigure(kId)).WillByDefault([&](int32_t) {
     drawn++;
     DrawSquare(100, 200);
+    return kOk;
   });
   wxPageSetupDialogData setup;
   wxPrintDialogData print(setup.GetPrintData());

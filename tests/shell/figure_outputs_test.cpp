@@ -181,6 +181,7 @@ TEST_F(FigureOutputs, APageThroughThePrinterPortInScreenUnits) {
       port->textExtent("0", 1, nullptr, &fontHeight, target);
       leastLine = static_cast<CairoTarget*>(target)->leastLineWidth();
       DrawSquare();
+      return kOk;
     });
     EXPECT_CALL(engine, ResetSubplots(kId));
   }

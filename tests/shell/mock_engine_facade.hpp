@@ -77,7 +77,7 @@ class MockEngineFacade : public EngineFacade {
   MOCK_METHOD(bool, HasIdleHandler, (int32_t), (const, override));
   MOCK_METHOD(void, SetIdleProcessing, (int32_t, bool), (override));
   MOCK_METHOD(void, SetGraphicsPort, (const GraphicsPort*, void*), (override));
-  MOCK_METHOD(void, DrawFigure, (int32_t), (override));
+  MOCK_METHOD(ErrCode, DrawFigure, (int32_t), (override));
   MOCK_METHOD(void, RemeasureFigureMargins, (), (override));
   MOCK_METHOD(ErrCode, CopyFigure, (int32_t, double, double, double, double), (override));
   MOCK_METHOD(bool, GetCopyRect, (int32_t, double*), (const, override));
