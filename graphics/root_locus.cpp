@@ -100,7 +100,9 @@ double MatchRootsToBranches(const double* bx, const double* by, int32_t n, const
                             const double* ry, int32_t k, int32_t* assignment, double* largest,
                             double* work) {
   *largest = 0;
-  if (k == 0) return 0;
+  // Each root takes a branch of its own: with fewer branches than roots
+  // there is no assignment.
+  if (k <= 0 || n < k) return 0;
   for (int32_t r = 0; r < k; r++) {
     if (std::isnan(rx[r]) || std::isnan(ry[r])) {
       for (int32_t j = 0; j < k; j++) assignment[j] = j;

@@ -179,7 +179,7 @@ ErrCode DiscreteResponse(EngineContext* ctx, const ResponseCurveCall& c, bool im
         for (int64_t i = 0; i < samples; i++) put(i * ts, yj[i]);
         break;
       case DiscreteForm::kMarkers:
-        for (int64_t i = k0; at < points; i++) put(i * ts, i < 0 ? 0 : yj[i]);
+        for (int64_t i = k0; i < k0 + points; i++) put(i * ts, i < 0 ? 0 : yj[i]);
         break;
     }
   }

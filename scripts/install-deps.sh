@@ -12,6 +12,7 @@ packages=(
   libwxgtk3.2-dev shared-mime-info
   xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xclip xdg-utils
   librsvg2-bin poppler-utils
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -4,6 +4,8 @@
 # users run, and runs the whole suite again there. In each, every test not
 # labelled "gui" runs without a display, then those labelled "gui" on a
 # virtual X server with a window manager, in a home folder of their own.
+# Last the fuzzers are built with clang and libFuzzer as the README builds
+# them, and each runs its seeds once.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -36,3 +38,17 @@ run_suite() {
 
 run_suite "$root/build/test" -DCMAKE_BUILD_TYPE=Debug -DVKE_SANITIZE=ON
 run_suite "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+
+fuzz="$root/build/fuzz"
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DVKE_SANITIZE=ON -DVKE_FUZZ=ON -DVKE_TESTS=OFF >/dev/null
+cmake --build "$fuzz" --parallel --target image_fuzzer compiler_fuzzer description_fuzzer
+for harness in image compiler description; do
+  # Files named one by one run once each; the committed seeds stay as they are.
+  log="$fuzz/${harness}_seeds.log"
+  if ! "$fuzz/tests/fuzz/${harness}_fuzzer" "$root/tests/fuzz/${harness}_corpus"/* >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+  fi
+  echo "${harness}_fuzzer: $(grep -c '^Executed' "$log") seeds ran"
+done

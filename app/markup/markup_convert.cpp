@@ -308,6 +308,7 @@ bool Converter::Heading(int32_t at) {
   o_.i = number;
   pos_ = SkipBlanks(k);
   state_ = Block::kHeading;
+  o_.heading = true;
   return Hook(d_->structureHook, level, number, 1, "=") && Emit(kHeadingBegin);
 }
 
@@ -316,6 +317,7 @@ bool Converter::EndHeading() {
   o_.l = headingLevel_;
   o_.i = headingNumber_;
   state_ = Block::kBlockStart;
+  o_.heading = false;
   return Emit(kHeadingEnd) && Hook(d_->structureHook, headingLevel_, headingNumber_, 0, "=");
 }
 
@@ -438,7 +440,10 @@ bool Converter::SkipBlockPlugin(int32_t at, int32_t eol, bool* taken) {
     return true;
   }
   const bool triple = at + 2 < eol && src_[at + 2] == '<';
-  for (int32_t line = NextLine(eol); line < n_;) {
+  int32_t& unclosedFrom = blockUnclosedFrom_[triple];
+  const int32_t first = NextLine(eol);
+  if (unclosedFrom >= 0 && first >= unclosedFrom) return true;
+  for (int32_t line = first; line < n_;) {
     const int32_t e = Eol(line);
     const int32_t k = SkipBlanks(line);
     if (e - k >= 2 && src_[k] == '>' && src_[k + 1] == '>' &&
@@ -449,6 +454,7 @@ bool Converter::SkipBlockPlugin(int32_t at, int32_t eol, bool* taken) {
     }
     line = NextLine(e);
   }
+  unclosedFrom = first;
   return true;
 }
 

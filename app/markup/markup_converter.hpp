@@ -142,6 +142,16 @@ class Converter {
   // between them has the same line end (lines are read forward).
   mutable int32_t eolFrom_ = 0, eolAt_ = -1;
   mutable FailedSearch unclosed_[kCloserCount];
+  // A run of "=" in a heading's text that text follows: it closes the
+  // heading from none of its places, so that a long run is read once.
+  struct Span {
+    int32_t from = 0, to = 0;
+  };
+  mutable Span openEquals_;
+  // Lines from this place on hold no line that closes a block plugin call
+  // (">>", or ">>>" for the long form): calls that never close are not
+  // searched for to the end of the text once each.
+  int32_t blockUnclosedFrom_[2] = {-1, -1};
 };
 
 inline bool IsBlank(uint8_t c) {

@@ -83,7 +83,8 @@ struct MarkupOutput {
   // Template variables: level, item or heading number, font size, source
   // position of the construct, anchors wanted.
   int32_t l, i, s, o, x;
-  bool wrap;  // the line width applies (not in preformatted text)
+  bool wrap;     // the line width applies (not in preformatted text)
+  bool heading;  // the text is a heading's, which a run of "=" may close
   // The line at unbreakableStart had no place to break in its first
   // unbreakableLength bytes (after its indentation): a long word is not
   // searched again from its start for every character added.

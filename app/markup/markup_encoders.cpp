@@ -111,6 +111,31 @@ bool PutRtfUnit(MarkupOutput* out, int32_t unit) {
   return MarkupPut(out, text, n);
 }
 
+// The byte written last, 0 when there is none or a "~" escapes it.
+char LastUnescaped(const MarkupOutput* out) {
+  if (out->bytes == 0) return 0;
+  int32_t tildes = 0;
+  while (tildes < out->bytes - 1 && out->out[out->bytes - 2 - tildes] == '~') tildes++;
+  return tildes % 2 ? 0 : static_cast<char>(out->out[out->bytes - 1]);
+}
+
+// Whether c, written next, would start a markup token where it lands: a
+// line-start mark at the start of a line, ":" in a definition term, "=" in
+// a heading, or a character that doubles with the one written before it or
+// with the next one of the source (a "~" before that one escapes it, so the
+// output is looked at, not the source).
+bool StartsToken(const MarkupOutput* out, char c) {
+  if (c == '~' || c == '|') return true;
+  if (out->column == 0 && std::strchr(kLineStartTokens, c)) return true;
+  if (c == ':' && out->depth > 0 && out->nesting[out->depth - 1].kind == MarkupLevel::kTerm)
+    return true;
+  if (c == '=' && out->heading) return true;
+  if (!std::strchr(kDoubledTokens, c)) return false;
+  const char next =
+      out->sourcePos < out->sourceLength ? static_cast<char>(out->source[out->sourcePos]) : 0;
+  return LastUnescaped(out) == c || next == c;
+}
+
 }  // namespace
 
 bool MarkupHtmlEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
@@ -159,15 +184,9 @@ bool MarkupRtfEncode(MarkupOutput* out, const uint8_t* text, int32_t length, con
 }
 
 bool MarkupMarkupEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void*) {
-  const char c = static_cast<char>(text[0]);
-  if (length == 1 && c) {
-    const char next =
-        out->sourcePos < out->sourceLength ? static_cast<char>(out->source[out->sourcePos]) : 0;
-    const bool token = c == '~' || c == '|' ||
-                       (out->column == 0 && std::strchr(kLineStartTokens, c)) ||
-                       (next == c && std::strchr(kDoubledTokens, c));
-    if (token && !MarkupPut(out, "~", 1)) return false;
-  }
+  if (length == 1 && text[0] && StartsToken(out, static_cast<char>(text[0])) &&
+      !MarkupPut(out, "~", 1))
+    return false;
   return MarkupPut(out, text, length);
 }
 

@@ -55,9 +55,14 @@ bool Converter::Blanks() {
 
 bool Converter::ClosingEquals(int32_t at) const {
   if (src_[at] != '=') return false;
+  if (at >= openEquals_.from && at < openEquals_.to) return false;
+  const int32_t from = at;
   while (at < n_ && src_[at] == '=') at++;
+  const int32_t run = at;
   at = SkipBlanks(at);
-  return at >= n_ || IsLineEnd(src_[at]);
+  if (at >= n_ || IsLineEnd(src_[at])) return true;
+  openEquals_ = {from, run};
+  return false;
 }
 
 bool Converter::UrlSlashes() const {

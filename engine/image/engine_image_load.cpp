@@ -104,15 +104,26 @@ bool FrameFunctionIsSound(EngineContext* ctx, const ThreadStacks& s, int32_t at)
   return true;
 }
 
+// Data units of the value entries whose descriptors lie in words [from, top)
+// of a descriptor stack, counted as the top entry is, in threes down from
+// the top.
+uint64_t EntryUnits(const uint32_t* words, uint32_t from, uint32_t top) {
+  uint64_t units = 0;
+  for (uint64_t at = top; at >= uint64_t{from} + 3; at -= 3) units += words[at - 2];
+  return units;
+}
+
 // The frames of one thread's descriptor stack, from its current frame down:
 // each frame's fixed part lies below the frame above it (the top, for the
 // current one), its variables fit the slots it holds, and its function
 // block lies where the block can be read. The main thread's chain ends in
-// the base frame at word 0.
+// the base frame at word 0. The value entries between the frames (and below
+// the lowest) hold no more data than the thread's data stack, so that every
+// entry's data lies on it.
 bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, int32_t frame, bool mainThread) {
-  if (frame == -1) return true;
   const uint32_t* words = s.words;
   uint32_t top = s.top;
+  uint64_t units = 0;
   int32_t bottom = -1;
   for (int32_t f = frame; f >= 0;) {
     if (static_cast<uint64_t>(f) + kFrameHeaderWords > top) return false;
@@ -120,15 +131,19 @@ bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, int32_t frame, bo
     const uint32_t capacity = w[kFwNameCapacity];
     if (capacity > top || (capacity && w[kFwVarCount] > capacity) || w[kFwVarCount] > top)
       return false;
-    if (static_cast<uint64_t>(f) + FrameFixedWords(w) > top) return false;
+    const uint64_t fixedEnd = static_cast<uint64_t>(f) + FrameFixedWords(w);
+    if (fixedEnd > top) return false;
     if (!FrameFunctionIsSound(ctx, s, static_cast<int32_t>(w[kFwHeader]))) return false;
+    units += EntryUnits(words, static_cast<uint32_t>(fixedEnd), top);
     const int32_t link = static_cast<int32_t>(w[kFwBackLink]);
     const int32_t previous = link > 0 && link <= f ? f - link : -1;
     top = static_cast<uint32_t>(f);
     bottom = f;
     f = previous;
   }
-  return !mainThread || (bottom == 0 && words[kFwReturnKind] == kBaseFrameKind);
+  units += EntryUnits(words, 0, top);
+  if (units > s.dataUnits) return false;
+  return frame == -1 || !mainThread || (bottom == 0 && words[kFwReturnKind] == kBaseFrameKind);
 }
 
 // A listed thread's stacks and host timer area lie behind its record, inside

@@ -14,19 +14,22 @@ ErrCode DropStackEntries(EngineContext* ctx, int32_t keep, int32_t count) {
   if (keep < 0 || 3ull * (uint64_t(keep) + uint64_t(count)) > ctx->descTop) return kErrIllegal;
   // A native drops its own entries only, never its caller's.
   if (ctx->descTop - 3u * uint32_t(keep + count) < ctx->nativeFloor) return kErrIllegal;
-  uint32_t keepUnits = 0, dropUnits = 0;
+  uint64_t keepUnits = 0, dropUnits = 0;
   for (int32_t d = 0; d < keep; d++) keepUnits += DescAt(ctx, d)->size;
   for (int32_t d = keep; d < keep + count; d++) dropUnits += DescAt(ctx, d)->size;
+  // Descriptors that claim more data than the data stack holds are damaged:
+  // nothing is moved below its base.
+  if (keepUnits + dropUnits > ctx->dataTop) return kErrIllegal;
   if (keep > 0) {
     uint32_t* w = ctx->DescWords();
     uint32_t from = ctx->descTop - 3 * keep;
     std::memmove(w + from - 3 * count, w + from, 12ull * keep);
     uint8_t* data = ctx->DataBytes();
-    uint32_t dfrom = ctx->dataTop - keepUnits;
+    const uint64_t dfrom = ctx->dataTop - keepUnits;
     std::memmove(data + 8ull * (dfrom - dropUnits), data + 8ull * dfrom, 8ull * keepUnits);
   }
   ctx->descTop -= 3 * count;
-  ctx->dataTop -= dropUnits;
+  ctx->dataTop -= static_cast<uint32_t>(dropUnits);
   return kOk;
 }
 

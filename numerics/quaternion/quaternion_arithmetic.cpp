@@ -17,8 +17,8 @@ namespace vke {
 
 namespace {
 
-// Option letters of MultiplyQuaternions.
-constexpr uintptr_t kTimes = 't';
+// Option letters of MultiplyQuaternions; the elementwise product ('t')
+// takes the plain path.
 constexpr uintptr_t kMtimes = 'T';
 constexpr uintptr_t kRdivide = 'r';
 constexpr uintptr_t kMrdivide = 'R';

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/runtime_context.hpp"
 #include "app/runtime_native_table.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/registry/registry.hpp"
@@ -15,14 +16,19 @@ void* AllocateAligned(uint32_t size) {
 }
 }  // namespace
 
-BlockHost::BlockHost(uint32_t size, uint32_t maxSize)
+BlockHost::BlockHost(uint32_t size, uint32_t maxSize, HostTables tables)
     : memory_(AllocateAligned(size)), size_(size), maxSize_(maxSize) {
+  const auto self = reinterpret_cast<uintptr_t>(this);
+  if (tables == HostTables::kRuntime) {
+    init_ = CreateRuntimeContext(&block_, memory_, size);
+    if (!init_) SetMemoryGrowCallback(block_, &Grow, self);
+    return;
+  }
   init_ = InitKVContextBlock(&block_, memory_, size, 0, 2);
   if (init_) return;
   // The run-time table in front of the static tables, as the runtime has it.
   init_ = RegisterRuntimeNativeTable(ctx());
   if (init_) return;
-  const auto self = reinterpret_cast<uintptr_t>(this);
   table_ = {MakeRecord("@blockhost"), MakeRecord("+write", &WriteHook, 1, 0, 0, 0, self),
             MakeRecord("")};
   RegisterEngineLibrary(block_, table_.data());

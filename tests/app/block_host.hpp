@@ -2,7 +2,8 @@
 // InitKVContextBlock in aligned memory that it owns, a growth callback that
 // moves the block to a larger allocation (1.5 times, up to a maximum, or a
 // size the test asks for), and a "+write" hook that captures the text
-// written to each descriptor below the libraries' ranges.
+// written to each descriptor below the libraries' ranges; or, for images
+// that the runtime itself must load, a block set up as the runtime's.
 #pragma once
 
 #include <map>
@@ -13,9 +14,18 @@
 
 namespace vke::test {
 
+// The native tables of a host's engine.
+enum class HostTables : uint8_t {
+  kCapture,  // the runtime's, behind a table of the output capturing hook
+  kRuntime,  // the runtime's alone: images saved or loaded are the runtime's
+};
+
+inline constexpr uint32_t kHostMaxBytes = 64u << 20;
+
 class BlockHost {
  public:
-  explicit BlockHost(uint32_t size = 1u << 20, uint32_t maxSize = 64u << 20);
+  explicit BlockHost(uint32_t size = 1u << 20, uint32_t maxSize = kHostMaxBytes,
+                     HostTables tables = HostTables::kCapture);
   ~BlockHost();
   BlockHost(const BlockHost&) = delete;
   BlockHost& operator=(const BlockHost&) = delete;

@@ -11,7 +11,8 @@
 
 namespace vke::test {
 
-HandlerTestHost::HandlerTestHost(std::vector<int32_t> variables, uint32_t size) : BlockHost(size) {
+HandlerTestHost::HandlerTestHost(std::vector<int32_t> variables, uint32_t size, HostTables tables)
+    : BlockHost(size, kHostMaxBytes, tables) {
   void* undo = block()->UndoArea();
   RemoveUndoSet(undo, 0);  // a new block has no set for instance 0 yet
   EXPECT_EQ(AddUndoSet(undo, 0), kOk);

@@ -15,7 +15,8 @@ namespace vke::test {
 class HandlerTestHost : public BlockHost {
  public:
   // Instance 0's undo set holds the standard KV variables and these.
-  explicit HandlerTestHost(std::vector<int32_t> variables, uint32_t size = 1u << 20);
+  explicit HandlerTestHost(std::vector<int32_t> variables, uint32_t size = 1u << 20,
+                           HostTables tables = HostTables::kCapture);
 
   ErrCode Load(const ElementListBuilder& list) { return list.LoadInto(block()); }
   ErrCode Run(const HandlerRequest& request) { return RunHandler(slot(), request); }

@@ -18,7 +18,8 @@ constexpr const char* kExecutable = "/opt/app/runtime";
 
 }  // namespace
 
-Application::Application(uint32_t size) : HandlerTestHost({kX, kY}, size) {
+Application::Application(uint32_t size, HostTables tables)
+    : HandlerTestHost({kX, kY}, size, tables) {
   KVContextBlock* b = block();
   ElementListBuilder list;
   list.Instance(0, "demo.kv", 3)

@@ -19,7 +19,7 @@ inline constexpr int32_t kX = 106, kY = 107, kSetup = 1000;
 // fields off their defaults, and the engine's sample state.
 class Application : public HandlerTestHost {
  public:
-  explicit Application(uint32_t size = 1u << 20);
+  explicit Application(uint32_t size = 1u << 20, HostTables tables = HostTables::kCapture);
 };
 
 // Takes an image file apart; fails the test when it is not one.

@@ -445,7 +445,9 @@ TEST(RuntimeContext, ImagesOfAnotherRegistryAreRefused) {
 }
 
 // Writes the seed images of the loader's fuzzer into the folder named by
-// VKE_FUZZ_SEEDS; run by hand when the image format changes.
+// VKE_FUZZ_SEEDS, under the runtime's own tables, as its fuzzer loads them;
+// run by hand when the image format or the native tables change (the
+// fuzz_seeds_image test then says so).
 TEST(ImageFuzzSeeds, DISABLED_Write) {
   const char* folder = std::getenv("VKE_FUZZ_SEEDS");
   ASSERT_NE(folder, nullptr);
@@ -453,11 +455,12 @@ TEST(ImageFuzzSeeds, DISABLED_Write) {
     std::ofstream(std::string(folder) + "/" + name, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), file.size());
   };
-  Application app;
+  Application app(1u << 20, test::HostTables::kRuntime);
   const ImageParts parts = test::SaveParts(app.block(), "Demo");
   write("application", test::JoinImage(parts));
-  write("extensions", test::JoinImage(WithExtensions(parts, "a;;b")));
-  HandlerTestHost plain({kX});
+  // Names between the ";" would have to load from beside the runtime.
+  write("extensions", test::JoinImage(WithExtensions(parts, ";;")));
+  HandlerTestHost plain({kX}, 1u << 20, test::HostTables::kRuntime);
   int32_t id = 0;
   ASSERT_EQ(CreateInstance(plain.block(), &id), kOk);
   std::vector<uint8_t> file;

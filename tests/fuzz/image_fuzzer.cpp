@@ -1,9 +1,12 @@
 // Fuzzes the application image loader with libFuzzer. Inputs are image
-// files; most mutations are made inside the inflated records and the file
-// put together again, so that they reach past the zlib checksums. Whatever
-// the input, the load answers a code. A failed load must leave an empty
-// block; a loaded block must stand the walks the runtime makes over it and
-// must save an image that loads again.
+// files of the runtime's own native tables; most mutations are made inside
+// the inflated records and the file put together again, so that they reach
+// past the zlib checksums. Whatever the input, the load answers a code. A
+// failed load must leave an empty block; a loaded block must stand the walks
+// the runtime makes over it and must save an image that loads again. Built
+// with VKE_SEEDS_MUST_LOAD (the normal build's run over the seeds), an
+// image that does not load fails the run.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -32,6 +35,7 @@ constexpr const char* kExecutable = "/nonexistent/runtime";
 constexpr uint32_t kLastElementKind = 48;
 constexpr int kMaxWalkSteps = 4096;
 constexpr int kMaxSlices = 10000;
+constexpr test::HostTables kTables = test::HostTables::kRuntime;
 
 void Require(bool condition) {
   if (!condition) std::abort();
@@ -88,7 +92,7 @@ void CheckLoaded(KVContextBlock** slot, const std::string& title) {
   WalkInstances(*slot);
   std::vector<uint8_t> again;
   Require(SaveImageBytes(*slot, title, &again) == kOk);
-  test::BlockHost second(kBlockBytes, kMaxBlockBytes);
+  test::BlockHost second(kBlockBytes, kMaxBlockBytes, kTables);
   Require(LoadImageBytes(second.slot(), again.data(), again.size(), kExecutable, nullptr) == kOk);
   RunInstances(slot);
 }
@@ -97,9 +101,15 @@ void CheckLoaded(KVContextBlock** slot, const std::string& title) {
 }  // namespace vke
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vke::test::BlockHost host(vke::kBlockBytes, vke::kMaxBlockBytes);
+  vke::test::BlockHost host(vke::kBlockBytes, vke::kMaxBlockBytes, vke::kTables);
   std::string title;
   const vke::ErrCode e = vke::LoadImageBytes(host.slot(), data, size, vke::kExecutable, &title);
+#ifdef VKE_SEEDS_MUST_LOAD
+  if (e) {
+    std::fprintf(stderr, "a seed image is refused with %d: write the seeds again (README)\n", e);
+    std::abort();
+  }
+#endif
   if (e)
     vke::CheckEmpty(host.block());
   else

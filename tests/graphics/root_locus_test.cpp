@@ -232,6 +232,16 @@ TEST(RootLocus, AutomaticLimitsHoldTheWholeLocus) {
       }
     }
   }
+  // Meeting points of a negative gain (1 - sqrt(3) and 1 + sqrt(3) here) are
+  // no part of the locus: the limits end at the zero at 1, not at 2.73, and
+  // the branch running to the left is cut where the window of the poles and
+  // zeros alone ends (their spread, 3, beyond the pole at -2), not where
+  // one reaching to 2.73 would (4.73 beyond).
+  const Traced t = Trace(h, {1, -1}, {1, 2, 0});
+  EXPECT_GE(t.xhi, 1);
+  EXPECT_LT(t.xhi, 2);
+  EXPECT_TRUE(Reaches(t, 1));
+  EXPECT_NEAR(t.xlo, -5, 0.5);
   // The error locus of a double root: its region, not a point.
   h.Open();
   ASSERT_EQ(h.Draw(0, "erlocus([1 2 1], eye(2));"), kOk) << h.TakeOutput();

@@ -13,6 +13,7 @@
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "app/kv_sources.hpp"
 #include "app/menu_items.hpp"
 #include "app/name_buffer.hpp"
 #include "app/reset_data.hpp"
@@ -307,6 +308,45 @@ TEST_F(Packing, AnEmbeddedLibraryIsWrittenUnderItsName) {
   EXPECT_STREQ(bytes, "geo.v1.vkl");
   EXPECT_STREQ(bytes + 11, "geo");
   EXPECT_EQ(std::string(bytes + 16, library.size()), library);
+}
+
+// Every embedded source reads back as its file, under its file's name,
+// whatever the length of the name: names of a whole number of words (whose
+// NUL takes a word of its own) as much as the others.
+TEST_F(Packing, EmbeddedSourcesReadBackAsTheirFiles) {
+  files["app/demo.vke"] = kSource;
+  files["app/loop.vke"] = "function y = two()\n y = 2;\n";
+  files["app/abc.vke"] = "function y = three()\n y = 3;\n";
+  files["app/lib/abcd.vkl"] = "function r = area(x)\n r = x * x;\n";
+  files["app/lib/geom.vkl"] = "function r = cube(x)\n r = x ^ 3;\n";
+  ASSERT_TRUE(
+      Pack("source \"demo.vke\"\nsource \"loop.vke\"\nsource \"abc.vke\"\n"
+           "library \"lib/abcd.vkl\"\nlibrary \"lib/geom.vkl\"\n"))
+      << PackErrorText(error);
+  KVContextBlock* b = Host().block();
+  const ElementListView list{reinterpret_cast<const std::byte*>(b->ElementArea()), b->elementWords,
+                             0, -2};
+  std::map<std::string, std::string> read;
+  for (uint32_t pos = 0; pos < b->elementWords;) {
+    ElementRef element;
+    ASSERT_TRUE(ReadElementAt(list, pos, &element));
+    pos += element.length;
+    EmbeddedSource source;
+    if (element.kind != kElemEmbeddedLibrary) continue;
+    ASSERT_TRUE(ReadEmbeddedSource(list, element, &source));
+    if (source.fileName == "_menuFlags") continue;
+    read[std::string(source.fileName)] = source.text;
+    EXPECT_EQ(source.library, source.fileName.ends_with(".vkl")
+                                  ? source.fileName.substr(0, source.fileName.size() - 4)
+                                  : "");
+  }
+  EXPECT_EQ(read, (std::map<std::string, std::string>{
+                      {"demo.vke", files["app/demo.vke"]},
+                      {"loop.vke", files["app/loop.vke"]},
+                      {"abc.vke", files["app/abc.vke"]},
+                      {"abcd.vkl", files["app/lib/abcd.vkl"]},
+                      {"geom.vkl", files["app/lib/geom.vkl"]},
+                  }));
 }
 
 // A folder named as a source or an embedded file is refused with the

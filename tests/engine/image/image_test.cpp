@@ -175,6 +175,26 @@ TEST(EngineImage, FailedReadsLeaveAnEngineThatResets) {
   }
 }
 
+// Value entries whose descriptors claim more data than the stored data
+// stack holds are refused: dropping them would move data from below the
+// stack's base.
+TEST(EngineImage, EntriesBeyondTheDataStackAreRefused) {
+  MemoryImage image = SampleImage();
+  const uint32_t top = image.header().descWords, units = image.header().dataUnits;
+  for (const uint32_t claim : {units, units + 1, 0xFFFFFFFFu}) {
+    MemoryImage bad = image;
+    Store<uint32_t>(bad.records[1].data() + 4 * (top - 2), claim);
+    TestHost loader;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit) << claim;
+    ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+    ExpectUsable(loader.ctx());
+  }
+  // The entries' own sizes load.
+  TestHost loader;
+  ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+  test::ExpectSampleState(loader.ctx());
+}
+
 TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
   TestHost saver;
   test::FillSampleState(saver.ctx());
