@@ -139,6 +139,9 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
       !InSwitchableLibrary(ctx, t))
     return kErrSecViolation;
   if (t.record->kind > 0) return kErrWrongTypeOverload;
+  // Code read from an image may claim inputs the frame does not hold: the
+  // native would read entries below its frame.
+  if (at[1] < 0 || at[1] > EntriesAboveFrame(ctx)) return kErrIllegal;
   return CodeMayMove(ctx, run.ip,
                      [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
 }

@@ -171,6 +171,13 @@ TEST_F(LoopCalls, NativesByGlobalIndex) {
   EXPECT_EQ(RunBaseCode(ctx(), typed), kErrUndefFun);
   // The failing native's name is in the message location.
   EXPECT_NE(host_.Output(2).find("'typed'"), std::string::npos);
+  // Code that claims more inputs than there are entries (or fewer than none)
+  // is refused before the native reads below them.
+  for (int16_t inputs : {400, 17409, -3}) {
+    Assembler claims;
+    claims.Op(kOpPushSmallInt, {21}).Native(Index("twice"), inputs, 1).Op(kOpHalt);
+    EXPECT_EQ(RunBaseCode(ctx(), claims), kErrIllegal) << inputs;
+  }
 }
 
 TEST_F(LoopCalls, ASandboxedFrameCallsOnlySwitchableLibrariesAndItsTryDoesNotCatchThat) {
