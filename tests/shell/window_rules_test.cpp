@@ -94,8 +94,6 @@ TEST_F(Placement, SavedPlacementComesBackAndThePanelRowIsZero) {
   EXPECT_EQ((std::array{p->left, p->top, p->right, p->bottom}), (std::array{5, 6, 705, 506}));
 }
 
-// The bars' visibility comes back as stored; records that do not read
-// whole, and a damaged count, leave the bars as they are.
 // The help window and the print preview open inside the work area: one that
 // hangs over an edge is moved in, one larger than the area is shrunk to
 // it, and on two screens the one holding its middle takes it.
@@ -105,20 +103,13 @@ TEST(WindowInWorkArea, AWindowOverAnEdgeIsMovedInsideAndATooLargeOneShrunk) {
   const ScreenRect same = PlaceInWorkArea(inside, one);
   EXPECT_EQ(same.left, 100);
   EXPECT_EQ(same.bottom, 400);
-  const ScreenRect low = PlaceInWorkArea({0, 263, 670, 783}, one);
-  EXPECT_EQ(low.top, 220);
-  EXPECT_EQ(low.bottom, 740);
-  EXPECT_EQ(low.left, 0);
-  EXPECT_EQ(low.right, 670);
-  const ScreenRect leftOf = PlaceInWorkArea({-50, -20, 200, 100}, one);
-  EXPECT_EQ(leftOf.left, 0);
-  EXPECT_EQ(leftOf.top, 0);
-  EXPECT_EQ(leftOf.right, 250);
-  const ScreenRect huge = PlaceInWorkArea({10, 10, 3000, 2000}, one);
-  EXPECT_EQ(huge.left, 0);
-  EXPECT_EQ(huge.right, 1024);
-  EXPECT_EQ(huge.top, 0);
-  EXPECT_EQ(huge.bottom, 740);
+  // Edges as left, top, right, bottom.
+  auto edges = [](const ScreenRect& r) {
+    return std::vector<int>{r.left, r.top, r.right, r.bottom};
+  };
+  EXPECT_EQ(edges(PlaceInWorkArea({0, 263, 670, 783}, one)), (std::vector<int>{0, 220, 670, 740}));
+  EXPECT_EQ(edges(PlaceInWorkArea({-50, -20, 200, 100}, one)), (std::vector<int>{0, 0, 250, 120}));
+  EXPECT_EQ(edges(PlaceInWorkArea({10, 10, 3000, 2000}, one)), (std::vector<int>{0, 0, 1024, 740}));
   const std::vector<ScreenRect> two{{0, 0, 1024, 740}, {1024, 0, 2048, 1000}};
   const ScreenRect second = PlaceInWorkArea({1500, 900, 1800, 1100}, two);
   EXPECT_EQ(second.left, 1500);
@@ -129,6 +120,8 @@ TEST(WindowInWorkArea, AWindowOverAnEdgeIsMovedInsideAndATooLargeOneShrunk) {
   EXPECT_EQ(PlaceInWorkArea(inside, {}).top, 100);
 }
 
+// The bars' visibility comes back as stored; records that do not read
+// whole, and a damaged count, leave the bars as they are.
 TEST_F(Placement, BarsComeBackAsTheyWereAndDamagedRecordsAreSkipped) {
   EXPECT_TRUE(LoadBarStates(prefs).empty());
   const BarState bars[] = {{59392, false}, {59393, true}};
