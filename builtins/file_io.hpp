@@ -36,8 +36,8 @@ bool TakeResumeMarker(EngineContext* ctx, int32_t* progress);
 // final LF when dropLineEnd. End of file gives an empty row. With resumed,
 // the partial line on top is continued and replaced by the result. A line
 // longer than that room is never cut: kErrDataOverflow, with its bytes given
-// back to a stream that has a position, so that the read can run again once
-// the area has grown.
+// back to the stream (GiveBackToFd), so that the read can run again once the
+// area has grown; kErrIoErr where the stream can take nothing back.
 // When no data is there yet (kStatusRetry), the bytes read so far are left on top and
 // a marker holding their count above them, and kStatusRetry is returned: the caller
 // is called again later with its arguments and these two entries on top.

@@ -79,13 +79,14 @@ ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool r
   }
   // End of file after some bytes ends the line; before any, the row is empty.
   if (e == kErrEof) e = kOk;
-  // A line longer than the room is never cut into two: its bytes go back to
-  // the stream (where it has a position) and the read fails for lack of
-  // room, to run again once the area has grown.
+  // A line longer than the room is never cut into two: its bytes, those of
+  // a resumed read with them, go back to the stream and the read fails for
+  // lack of room, to run again once the area has grown; a stream that can
+  // take nothing back fails (kErrIoErr).
   if (!e && n == limit && limit < (maxLength >= 0 ? maxLength : INT32_MAX) &&
       (n == 0 || bytes[n - 1] != '\n')) {
-    if (!resumed) IoControlFd(ctx, fd, kIoSeekCurrent, -intptr_t{n}, nullptr, nullptr);
-    e = kErrDataOverflow;
+    e = GiveBackToFd(ctx, fd, bytes, n);
+    if (!e) e = kErrDataOverflow;
   }
   if (e) {
     Drop(ctx, 1 + partial);

@@ -175,8 +175,8 @@ ErrCode PushElements(EngineContext* ctx, const uint8_t* bytes, int32_t stride, i
   return kOk;
 }
 
-// The bytes of fd from its position to its end, when it has a length (a
-// file); -1 for a stream without one. The position stays where it was.
+// The bytes of fd from its position to its end, as its length tells them;
+// -1 for a stream without a position. The position stays where it was.
 int64_t BytesLeftInFd(EngineContext* ctx, int32_t fd) {
   intptr_t at = -1, end = -1;
   if (IoControlFd(ctx, fd, kIoTell, 0, &at, nullptr) != kOk || at < 0) return -1;
@@ -188,15 +188,22 @@ int64_t BytesLeftInFd(EngineContext* ctx, int32_t fd) {
 }
 
 // Reads up to the size's bytes of fd: until the size is met, the end of the
-// file (after something was read), or a read that brought nothing new (502
-// or no bytes: what has arrived so far). A read whose values are doubles
-// goes into their own room just above the top (their first elements stand
-// where the arguments are now); any other into the far end of the free data
-// stack. Either way as much is read as the values fit, the padding of their
-// last row counted; a read that fills that room short of the request is
-// given back, and the area must grow (kErrDataOverflow). A file's length
-// is known before: what it holds is read once, into room found for all of
-// it, or the area grows first.
+// stream (after something was read), or a read that brought nothing new
+// (502 or no bytes: what has arrived so far). A read whose values are
+// doubles goes into their own room just above the top (their first elements
+// stand where the arguments are now); any other into the far end of the
+// free data stack. Either way as much is read as the values fit, the
+// padding of their last row counted.
+//
+// A length beyond the position is a file's: what it holds is read once,
+// into room found for all of it, or the area grows first. A length of 0, or
+// none, tells nothing (pipes, terminals and devices, and the system's own
+// files such as those of /proc, report 0 or have no position): such a
+// stream is read until the count is met or it ends, and a read that fills
+// the room short of the request gives its bytes back to the stream, so that
+// it runs again from there once the area has grown (kErrDataOverflow). A
+// stream that can take nothing back fails instead (kErrIoErr), never
+// losing bytes unsaid.
 ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, const Precision& p,
                     uint8_t** bytes, int32_t* count) {
   IoControlFd(ctx, fd, kIoBeforeRead, 0, nullptr, nullptr);
@@ -211,10 +218,11 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
       std::max<int64_t>(room - padding, 0) / (elementBytes + (inPlace ? 0 : p.size));
   int64_t requested = size.maxElements == kUnlimited ? INT64_MAX : size.maxElements;
   const int64_t left = BytesLeftInFd(ctx, fd);
-  // Nothing holds more than the file has left (text mode may give less).
-  if (left >= 0)
-    requested = std::min(requested, std::max<int64_t>((left + p.size - 1) / p.size, 1));
-  if (left >= 0 && requested > capacity && capacity < INT32_MAX / p.size) return kErrDataOverflow;
+  if (left > 0) {
+    // Nothing holds more than the file has left (text mode may give less).
+    requested = std::min(requested, (left + p.size - 1) / p.size);
+    if (requested > capacity && capacity < INT32_MAX / p.size) return kErrDataOverflow;
+  }
   const int64_t want = std::min({requested, capacity, int64_t{INT32_MAX / p.size}}) * p.size;
   if (inPlace) {
     *bytes = static_cast<uint8_t*>(top) + kResultHeaderBytes;
@@ -222,9 +230,6 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
                                           reinterpret_cast<void**>(bytes))) {
     return e;
   }
-  // Where the read starts, to give back what it read when the rest does not fit.
-  intptr_t start = -1;
-  if (requested > capacity && IoControlFd(ctx, fd, kIoTell, 0, &start, nullptr) != kOk) start = -1;
   int64_t got = 0;
   while (got < want) {
     int32_t n = 0;
@@ -235,11 +240,11 @@ ErrCode ReadFdBytes(EngineContext* ctx, int32_t fd, const SizeRequest& size, con
     if (e == kStatusRetry || (!e && n <= 0)) break;
     if (e) return e;
   }
-  // A full room short of the request: the rest does not fit, and the read
-  // runs again from where it started once the area has grown.
+  // A full room short of the request: the rest does not fit.
   if (got == want && requested > capacity) {
-    if (start >= 0) IoControlFd(ctx, fd, kIoSeekBegin, start, nullptr, nullptr);
-    return kErrDataOverflow;
+    const ErrCode e =
+        GiveBackToFd(ctx, fd, reinterpret_cast<const char*>(*bytes), static_cast<int32_t>(got));
+    return e ? e : kErrDataOverflow;
   }
   *count = static_cast<int32_t>(got / p.size);
   return kOk;

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/natives/host_text.hpp"
 #include "builtins/file_io.hpp"
@@ -35,9 +35,11 @@ struct AppFile {
   int handle = -1;  // -1: free
   bool text = false;
   bool lastWasCr = false;  // text reads: the last byte read was a CR
+  bool ended = false;      // the system's last read gave nothing
   // Bytes read from the system that the program has not had yet, as they
-  // are on disk: ahead[at, end). The system's position is past them.
-  std::unique_ptr<char[]> ahead;
+  // are on disk: ahead[at, end). The system's position is past them. Bytes
+  // the program gave back stand in front of them (GiveBack).
+  std::vector<char> ahead;
   int32_t at = 0, end = 0;
   uint64_t serial = 0;  // the count of opens when it was opened
 
@@ -60,11 +62,13 @@ void CloseFile(AppFile* f) {
 }
 
 // Gives the bytes read ahead back to the system, so that its position is
-// the program's; false when the system refuses.
+// the program's; false, with the bytes kept, when the system refuses (a
+// stream without a position).
 bool DropReadAhead(AppFile* f) {
   const int32_t n = f->Buffered();
+  if (n > 0 && ::lseek(f->handle, -static_cast<off_t>(n), SEEK_CUR) < 0) return false;
   f->at = f->end = 0;
-  return n == 0 || ::lseek(f->handle, -static_cast<off_t>(n), SEEK_CUR) >= 0;
+  return true;
 }
 
 // The program's position: the system's, less the bytes read ahead.
@@ -96,15 +100,24 @@ ssize_t ReadSome(int handle, char* buffer, size_t n) {
 // the system fails.
 ssize_t ReadRaw(AppFile* f, char* out, int32_t n) {
   if (f->Buffered() == 0) {
-    if (n >= kReadAhead) return ReadSome(f->handle, out, static_cast<size_t>(n));
-    if (!f->ahead) f->ahead = std::make_unique<char[]>(kReadAhead);
-    const ssize_t k = ReadSome(f->handle, f->ahead.get(), kReadAhead);
+    if (n >= kReadAhead) {
+      const ssize_t k = ReadSome(f->handle, out, static_cast<size_t>(n));
+      f->ended = k == 0;
+      return k;
+    }
+    // Bytes given back may have made the buffer large: it shrinks again.
+    if (f->ahead.size() != static_cast<size_t>(kReadAhead)) {
+      f->ahead.assign(kReadAhead, 0);
+      f->ahead.shrink_to_fit();
+    }
+    const ssize_t k = ReadSome(f->handle, f->ahead.data(), kReadAhead);
+    f->ended = k == 0;
     if (k <= 0) return k;
     f->at = 0;
     f->end = static_cast<int32_t>(k);
   }
   const int32_t k = std::min(n, f->Buffered());
-  std::memcpy(out, f->ahead.get() + f->at, static_cast<size_t>(k));
+  std::memcpy(out, f->ahead.data() + f->at, static_cast<size_t>(k));
   f->at += k;
   return k;
 }
@@ -138,7 +151,7 @@ ErrCode ReadLine(AppFile* f, char* buffer, int32_t size, int32_t* count) {
       }
       if (f->Buffered() == 0) break;
     }
-    const char* from = f->ahead.get() + f->at;
+    const char* from = f->ahead.data() + f->at;
     // In text mode the LF of a CR LF whose CR ended the last read is dropped.
     if (f->text && f->lastWasCr && n == 0 && *from == '\n') {
       f->at++;
@@ -171,6 +184,40 @@ ErrCode ReadLine(AppFile* f, char* buffer, int32_t size, int32_t* count) {
   }
   *count = n;
   return n == 0 ? kErrEof : kOk;
+}
+
+// Bytes the program read and gives back (kIoGiveBack) are read again first,
+// as they were read: in front of the bytes read ahead. In text mode they
+// hold no CR (each became LF) and the state after them is that of their
+// last byte: the LF of a CR LF was passed with it.
+void GiveBack(AppFile* f, const char* bytes, int32_t n) {
+  std::vector<char> joined(bytes, bytes + n);
+  joined.insert(joined.end(), f->ahead.begin() + f->at, f->ahead.begin() + f->end);
+  f->ahead = std::move(joined);
+  f->at = 0;
+  f->end = static_cast<int32_t>(f->ahead.size());
+  f->lastWasCr = false;
+  f->ended = false;
+}
+
+// Whether the program has read all of the file. A regular file that has a
+// length is at its end at or past it. A stream without one (a pipe, a
+// terminal, a device, or one of the system's own files such as those of
+// /proc, which report a length of 0) is at its end once a read has given
+// nothing: with no bytes read ahead, a read ahead tells.
+ErrCode AtEndOfFile(AppFile* f, bool* atEnd) {
+  struct stat s;
+  if (::fstat(f->handle, &s) != 0) return kErrIoErr;
+  if (S_ISREG(s.st_mode) && s.st_size > 0) {
+    const off_t at = ProgramPosition(f);
+    if (at < 0) return kErrIoErr;
+    *atEnd = at >= s.st_size;
+    return kOk;
+  }
+  char none;
+  if (f->Buffered() == 0 && !f->ended && ReadRaw(f, &none, 0) < 0) return kErrIoErr;
+  *atEnd = f->Buffered() == 0;
+  return kOk;
 }
 
 // Every line break (CR, LF, CR LF or LF CR) of the bytes as CR LF.
@@ -307,10 +354,9 @@ ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* wor
   off_t at;
   switch (code) {
     case kIoEndOfFile: {
-      struct stat s;
-      at = ProgramPosition(f);
-      if (at < 0 || ::fstat(f->handle, &s) != 0) return kErrIoErr;
-      *word = at >= s.st_size ? 1 : 0;
+      bool atEnd = false;
+      if (ErrCode e = AtEndOfFile(f, &atEnd)) return e;
+      *word = atEnd ? 1 : 0;
       return kOk;
     }
     case kIoSeekCurrent:
@@ -329,6 +375,7 @@ ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* wor
       if (!DropReadAhead(f) || ::lseek(f->handle, static_cast<off_t>(*word), whence) < 0)
         return kErrIoErr;
       f->lastWasCr = false;
+      f->ended = false;
       return kOk;
     }
     case kIoTell:
@@ -339,6 +386,12 @@ ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* wor
     case kIoFlush:
       // Writes go straight to the system: nothing is held back here.
       return kOk;
+    case kIoGiveBack: {
+      const auto* given = reinterpret_cast<const GivenBackBytes*>(*word);
+      GiveBack(f, given->bytes, given->count);
+      *word = 0;
+      return kOk;
+    }
     default:
       return kErrIllegal;
   }

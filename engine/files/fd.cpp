@@ -133,8 +133,8 @@ ErrCode IoControlFd(EngineContext* ctx, int32_t fd, int32_t code, intptr_t input
     auto fn = reinterpret_cast<IoControlHookFn>(rec->function);
     ErrCode e = fn(ctx, fd, code, &word, RecordUserData(ctx, rec));
     if (e == kErrBadFileID) continue;
-    if (code == 0 && outByte) *outByte = word != 0;
-    if (code == 4 && outWord) *outWord = word;
+    if (code == kIoEndOfFile && outByte) *outByte = word != 0;
+    if ((code == kIoTell || code == kIoGiveBack) && outWord) *outWord = word;
     return e;
   }
   return kErrBadFileID;
@@ -189,6 +189,18 @@ ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, b
     }
   }
   return fd == 0 ? kErrEof : kErrBadFileID;
+}
+
+ErrCode GiveBackToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t n) {
+  if (n <= 0) return kOk;
+  GivenBackBytes given{bytes, n};
+  intptr_t word = -1;
+  if (IoControlFd(ctx, fd, kIoGiveBack, reinterpret_cast<intptr_t>(&given), &word, nullptr) ==
+          kOk &&
+      word == 0)
+    return kOk;
+  return IoControlFd(ctx, fd, kIoSeekCurrent, -intptr_t{n}, nullptr, nullptr) == kOk ? kOk
+                                                                                     : kErrIoErr;
 }
 
 ErrCode CloseFd(EngineContext* ctx, int32_t fd) {

@@ -31,6 +31,16 @@ enum IoRequest : int32_t {
 // its answer does not matter.
 inline constexpr int32_t kIoBeforeRead = 7;
 
+// The control request that hands bytes just read back to the descriptor's
+// library (GiveBackToFd): the word points at a GivenBackBytes, and a library
+// that keeps them, to deliver them again as they are before anything else,
+// sets it to 0. A word left as it was means that nothing was taken.
+inline constexpr int32_t kIoGiveBack = 8;
+struct GivenBackBytes {
+  const char* bytes;
+  int32_t count;
+};
+
 // The descriptor of a close of all: each library closes every descriptor of
 // its own and passes the request on.
 inline constexpr int32_t kAllFds = -1;
@@ -53,6 +63,12 @@ ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, b
 // when it assembles a line from one-byte reads; otherwise it reads as much
 // as it has.
 bool IsLineRead(const EngineContext* ctx);
+// Gives the last n bytes read from fd (a read whose result found no room,
+// to run again once the area has grown) back to the stream: its library
+// keeps them (kIoGiveBack), or else its position steps back over them. A
+// stream that does neither (one without a position whose library keeps
+// nothing) loses them: kErrIoErr.
+ErrCode GiveBackToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t n);
 ErrCode CloseFd(EngineContext* ctx, int32_t fd);
 ErrCode SetRedirect(EngineContext* ctx, int32_t fd, int32_t target, uint8_t copy);
 int32_t AllocateFdRange(EngineContext* ctx, int32_t n);

@@ -1,15 +1,19 @@
 // The application's files on disk: the 32 slots and their descriptors, the
-// modes, text mode's line breaks both ways, the position requests, and bad
+// modes, text mode's line breaks both ways, the position requests, streams
+// without a length (pipes, devices, the system's own files), and bad
 // arguments that leave open files as they were.
 #include "app/natives/app_files.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "engine/engine.hpp"
 #include "tests/app/block_host.hpp"
@@ -45,7 +49,7 @@ class AppFiles : public ::testing::Test {
     std::ofstream(Path(name), std::ios::binary) << bytes;
   }
 
-  test::BlockHost h;
+  test::BlockHost h{4u << 20};
   std::string folder;
 };
 
@@ -166,6 +170,114 @@ TEST_F(AppFiles, ALineIsNeverCutIntoTwo) {
   EXPECT_EQ(Eval("fread(fd)"), "error 3");
   EXPECT_EQ(Eval("ftell(fd)"), "0");
   EXPECT_EQ(Eval("fseek(fd, 3000001, 'b'); fgetl(fd)"), "'short'");
+  Run("fclose(fd);");
+}
+
+// A pipe whose read end the program opens by its name under /proc; a
+// writer thread feeds it the bytes and closes it.
+class FedPipe {
+ public:
+  explicit FedPipe(std::string bytes) {
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that stops early ends the writer
+    int ends[2];
+    EXPECT_EQ(::pipe(ends), 0);
+    read_ = ends[0];
+    writer_ = std::thread([fd = ends[1], bytes = std::move(bytes)] {
+      for (size_t at = 0; at < bytes.size();) {
+        const ssize_t k = ::write(fd, bytes.data() + at, bytes.size() - at);
+        if (k <= 0) break;
+        at += static_cast<size_t>(k);
+      }
+      ::close(fd);
+    });
+  }
+  // The program's descriptors of the pipe are closed too, so that a writer
+  // left with bytes to write ends.
+  ~FedPipe() {
+    CloseAllAppFiles();
+    ::close(read_);
+    writer_.join();
+  }
+  std::string Path() const { return "/proc/self/fd/" + std::to_string(read_); }
+
+ private:
+  int read_ = -1;
+  std::thread writer_;
+};
+
+// Streams that report no length, or a length of 0 (pipes, devices and the
+// system's own files), are read until the count is met or they end, and are
+// at their end once a read gives nothing.
+TEST_F(AppFiles, StreamsWithoutALength) {
+  EXPECT_EQ(Eval("fd = fopen('/dev/urandom'); [d, n] = fread(fd, 16, 'uint8'); fclose(fd); "
+                 "[n, size(d)]"),
+            "[16,16,1]");
+  EXPECT_EQ(Eval("fd = fopen('/dev/zero'); e = feof(fd); [d, n] = fread(fd, [3 4]); fclose(fd); "
+                 "[n, size(d), any(d(:)), e]"),
+            "[12,3,4,0,0]");
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(cmdline.size(), 12u);
+  EXPECT_EQ(Eval("fd = fopen('/proc/self/cmdline'); d = fread(fd); fclose(fd); numel(d)"),
+            std::to_string(cmdline.size()));
+  EXPECT_EQ(Eval("fd = fopen('/proc/self/cmdline'); [d, n] = fread(fd, [3 4]); fclose(fd); "
+                 "[n, d(1, 1), d(3, 4)]"),
+            "[12," + std::to_string(static_cast<uint8_t>(cmdline[0])) + "," +
+                std::to_string(static_cast<uint8_t>(cmdline[11])) + "]");
+  std::ifstream host("/proc/sys/kernel/hostname");
+  std::string name;
+  std::getline(host, name);
+  EXPECT_EQ(Eval("fd = fopen('/proc/sys/kernel/hostname'); e = feof(fd); s = fgetl(fd); "
+                 "f = feof(fd); fclose(fd); sprintf('%d%d%s', e, f, s)"),
+            "'01" + name + "'");
+  // A pipe's lines up to its end, then its bytes.
+  FedPipe lines("a\nb\r\nc");
+  EXPECT_EQ(Eval("fd = fopen('" + lines.Path() +
+                 "'); s = ''; while ~feof(fd), s = [s, fgetl(fd), '|']; end; "
+                 "[s, sprintf('%d', feof(fd))]"),
+            "'a|b|c|1'");
+  EXPECT_EQ(Eval("[d, n] = fread(fd); fclose(fd); n"), "error 305");
+  FedPipe bytes("0123456789");
+  EXPECT_EQ(Eval("fd = fopen('" + bytes.Path() +
+                 "'); [d, n] = fread(fd, 4); s = char(fread(fd)'); fclose(fd); "
+                 "sprintf('%d %s %s', n, char(d'), s)"),
+            "'4 0123 456789'");
+}
+
+// A read from a stream without a length that fills the room short of its
+// request gives its bytes back: the read that follows has them, so that a
+// read run again once the area has grown loses nothing and repeats nothing.
+TEST_F(AppFiles, AReadThatFindsNoRoomGivesItsBytesBack) {
+  constexpr int32_t kBytes = 3000000;
+  std::string pattern(kBytes, '\0');
+  for (int32_t i = 0; i < kBytes; i++) pattern[i] = static_cast<char>((i * 37 + 11) % 251);
+  for (const bool text : {false, true}) {
+    SCOPED_TRACE(text ? "text" : "bytes");
+    // The count and sum of the bytes the program reads: in text mode each
+    // CR, or CR LF, is one LF.
+    int64_t count = 0, sum = 0;
+    for (int32_t i = 0; i < kBytes; i++) {
+      const auto c = static_cast<uint8_t>(pattern[i]);
+      if (text && c == '\n' && i > 0 && pattern[i - 1] == '\r') continue;
+      count++;
+      sum += text && c == '\r' ? '\n' : c;
+    }
+    FedPipe pipe(pattern);
+    Run("fd = fopen('" + pipe.Path() + "', '" + (text ? "rt" : "r") + "');");
+    EXPECT_EQ(Eval("fread(fd)"), "error 3");
+    EXPECT_EQ(Eval("d = fread(fd, 3); d'"), "[11,48,85]");
+    EXPECT_EQ(Eval("s = sum(d); n = 3; while ~feof(fd), d = fread(fd, 1000); "
+                   "s = s + sum(d); n = n + numel(d); end; fclose(fd); sprintf('%d %d', n, s)"),
+              "'" + std::to_string(count) + " " + std::to_string(sum) + "'");
+  }
+  // A line longer than the room, then a short one.
+  FedPipe lines(std::string(kBytes, 'x') + "\nshort\n");
+  Run("fd = fopen('" + lines.Path() + "');");
+  EXPECT_EQ(Eval("fgetl(fd)"), "error 3");
+  EXPECT_EQ(Eval("n = 0; a = repmat('x', 1, 1000); while numel(a) == 1000, a = fgetl(fd, 1000); n "
+                 "= n + numel(a); "
+                 "end; sprintf('%d %s', n, fgetl(fd))"),
+            "'" + std::to_string(kBytes) + " short'");
   Run("fclose(fd);");
 }
 

@@ -144,6 +144,35 @@ TEST(FileDescriptors, IoControlAndClose) {
   EXPECT_EQ(CloseFd(ctx, 1024), kErrBadFileID);  // no "+fclose" hook
 }
 
+// Bytes a reader could not keep go back to their stream: to a library that
+// takes them (it sets the word to 0), else by a step back of the position;
+// a stream that does neither (a port) reports the loss.
+TEST(FileDescriptors, BytesGivenBack) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  FdLibrary port(1);
+  RegisterLibrary(ctx, port.table, true);
+  EXPECT_EQ(GiveBackToFd(ctx, 1024, "ab", 2), kErrIoErr);
+  EXPECT_EQ(GiveBackToFd(ctx, 1024, "", 0), kOk);  // nothing to give
+  static std::string kept;
+  const auto keep = [](EngineContext*, int32_t fd, int32_t code, intptr_t* word,
+                       uintptr_t) -> ErrCode {
+    if (fd != 2048) return kErrBadFileID;
+    if (code != kIoGiveBack) return kErrIllegal;
+    const auto* given = reinterpret_cast<const GivenBackBytes*>(*word);
+    kept.assign(given->bytes, given->count);
+    *word = 0;
+    return kOk;
+  };
+  const NativeFunctionRecord keeper[] = {MakeRecord("@keeper"), MakeRecord("+iocontrol", +keep),
+                                         MakeRecord("")};
+  RegisterLibrary(ctx, keeper, true);
+  EXPECT_EQ(GiveBackToFd(ctx, 2048, "line", 4), kOk);
+  EXPECT_EQ(kept, "line");
+  EXPECT_EQ(GiveBackToFd(ctx, 1024, "ab", 2), kErrIoErr);
+  UnregisterFrontLibraries(ctx, 1);
+}
+
 TEST(FileDescriptors, CaptureBufferKeepsOneByteFree) {
   TestHost host;
   EngineContext* ctx = host.ctx();
