@@ -448,6 +448,27 @@ TEST_F(Packing, WriteProblemsNameTheFileAndTheReason) {
   std::filesystem::remove_all(folder);
 }
 
+// A handler written with a name where its function or inputs belong is
+// refused with the table's code and message, and the forms it may take.
+TEST_F(Packing, BindingErrorsTellTheFormsOfAHandler) {
+  const std::string forms = "; " + std::string(kDescriptorForms);
+  EXPECT_FALSE(Pack("source \"a.vke\"\nvar x\nfigure \"P\"\n  mousedown x = _x\n"));
+  EXPECT_EQ(PackErrorText(error),
+            "app/app.kvd:4: Bad function name in function declaration (10033): _x" + forms);
+  NewHost();
+  EXPECT_FALSE(Pack("source \"a.vke\"\nvar x y\ninit y = x\n"));
+  EXPECT_EQ(error.error.code, kKvVarNameAsFunName);
+  EXPECT_EQ(error.error.detail, "x" + forms);
+  AppDescription app;
+  EXPECT_FALSE(ParseDescription("var x\ninit x = \n", "app.kv", &app, &error.error));
+  EXPECT_EQ(ErrorText(error.error),
+            "Bad function name in function declaration (10033): " + std::string(kDescriptorForms));
+  // Where the form is not the fault, none is told.
+  NewHost();
+  EXPECT_FALSE(Pack("source \"a.vke\"\ninit nothere()\n"));
+  EXPECT_EQ(error.error.detail, "nothere");
+}
+
 // This program carries the runtime's mark, so that it can stand for the
 // runtime here.
 VKE_DEFINE_RUNTIME_MARK();
