@@ -248,7 +248,7 @@ TEST(MarkupMarkup, WrittenMarkupReadsBackAsTheSameText) {
   for (int k = 0; k < 30; k++) heading.append(" w").append(std::to_string(k));
   for (int k = 0; k < 12; k++) row.append(" | cell ").append(std::to_string(k));
   for (const std::string& src : {heading + " =\n", "=" + heading + "\ntext\n",
-                                row + "\n" + row + "\n", "* item\n" + row + "\n" + heading + "\n"})
+                                 row + "\n" + row + "\n", "* item\n" + row + "\n" + heading + "\n"})
     EXPECT_EQ(again(src), plain(src)) << src << "\n" << Convert(src, MarkupFormat::kMarkup, 0);
 }
 
