@@ -247,7 +247,7 @@ void Compute3DBoxOutline(const SubplotRecord& s, Box3D* out) {
 
 void Draw3DBox(const SubplotRecord& s, const PlotStyle* tick, const PlotStyle* axes,
                const PlotStyle* box, const GraphicsPort& port, void* target) {
-  if (port.drawPolyline == nullptr) return;
+  if (port.drawPolyline == nullptr || !PlaneHasRange(s)) return;
   const BoxPainter painter(s, port, target);
   painter.Outline(box);
   painter.BackEdges(axes);
@@ -256,7 +256,7 @@ void Draw3DBox(const SubplotRecord& s, const PlotStyle* tick, const PlotStyle* a
 
 void Draw3DOutlineAndLabels(const SubplotRecord& s, const PlotStyle* label,
                             const GraphicsPort& port, void* target) {
-  if (port.drawPolyline == nullptr) return;
+  if (port.drawPolyline == nullptr || !PlaneHasRange(s)) return;
   const BoxPainter painter(s, port, target);
   painter.Outline(label);
   if (port.drawText == nullptr) return;

@@ -25,13 +25,14 @@ void Compute3DBoxOutline(const SubplotRecord& subplot, Box3D* out);
 
 // First pass, behind the data: the outline filled with the box style, the
 // back edges and the grid lines with the axes style, the ticks with the
-// tick style. Nothing without a polyline slot.
+// tick style. Nothing without a polyline slot, or without data.
 void Draw3DBox(const SubplotRecord& subplot, const PlotStyle* tick, const PlotStyle* axes,
                const PlotStyle* box, const GraphicsPort& port, void* target);
 
 // Second pass: the outline with the label style, then the tick labels and
 // axis labels along the front edges. The renderer calls it before the data
-// in perspective and after them in orthographic projection.
+// in perspective and after them in orthographic projection. Nothing without
+// data either.
 void Draw3DOutlineAndLabels(const SubplotRecord& subplot, const PlotStyle* label,
                             const GraphicsPort& port, void* target);
 
