@@ -15,7 +15,8 @@ namespace vke {
 // (farthest from the viewer) and the front corner F, and the outline
 // through the six other corners, from (F.x, B.y, B.z) round to it again,
 // projected to device x and y. A corner behind a perspective camera takes
-// the device point before it (the first takes the sixth's, or (0, 0)).
+// the device point before it (the first takes the last drawable one going
+// round, or (0, 0) when none is drawable).
 struct Box3D {
   double minimum[3], maximum[3];
   double back[3], front[3];
