@@ -1,5 +1,6 @@
 // The 3-D box through the recording port: its corners as seen from the
-// camera, grid lines without ticks, and tick labels near zero.
+// camera, grid lines without ticks, tick labels near zero, and boxes of
+// small cells.
 #include "graphics/box3d.hpp"
 
 #include <gtest/gtest.h>

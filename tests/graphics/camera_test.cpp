@@ -1,5 +1,6 @@
 // The camera of 3-D subplots: the automatic camera, the data aspect, the
-// view angle, the box fit, the moves and their degenerate cases.
+// view angle, the box fit (also in small cells), the moves and their
+// degenerate cases.
 #include "graphics/camera.hpp"
 
 #include <gtest/gtest.h>

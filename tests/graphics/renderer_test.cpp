@@ -1,7 +1,8 @@
 // The subplot renderer through the recording port: the fixed order around
-// the data, group boundaries, and how each kind of command reaches the port,
-// including what is skipped (non-finite points, logarithmic axes, missing
-// room, missing slots, malformed commands).
+// the data, the frame of a subplot without data, group boundaries, and how
+// each kind of command reaches the port, including what is skipped
+// (non-finite points, logarithmic axes, missing room, missing slots,
+// malformed commands).
 #include "graphics/renderer.hpp"
 
 #include <gtest/gtest.h>
