@@ -15,6 +15,7 @@ namespace vke {
 
 ErrCode GetFileIdArg(EngineContext* ctx, int32_t depth, int32_t* fd) {
   if (ErrCode e = GetIntegerArg(ctx, depth, fd)) return e;
+  if (IsPlain(*DescAt(ctx, depth))) return kOk;  // a double, whole as GetIntegerArg found it
   const NumericView v = ViewNumeric(ctx, depth);
   if (v.cls != ValueClass::kInteger || (v.code != kCodeInt64 && v.code != kCodeUInt64)) return kOk;
   const int64_t wide = Load<int64_t>(v.elements);

@@ -88,10 +88,19 @@ bool WriteAll(int handle, const char* bytes, size_t n) {
   return true;
 }
 
+// A read of up to n bytes. Some of the system's own files (those of
+// /proc/sys) refuse a read larger than the kernel will hold at once
+// (ENOMEM) however few bytes they have: such a read is made again for as
+// many bytes as are read ahead.
 ssize_t ReadSome(int handle, char* buffer, size_t n) {
   ssize_t k;
-  do k = ::read(handle, buffer, n);
-  while (k < 0 && errno == EINTR);
+  do {
+    k = ::read(handle, buffer, n);
+    if (k < 0 && errno == ENOMEM && n > size_t{kReadAhead}) {
+      n = kReadAhead;
+      errno = EINTR;
+    }
+  } while (k < 0 && errno == EINTR);
   return k;
 }
 
@@ -160,8 +169,11 @@ ErrCode ReadLine(AppFile* f, char* buffer, int32_t size, int32_t* count) {
     }
     f->lastWasCr = false;
     const int32_t run = std::min(size - n, f->Buffered());
-    int32_t i = 0;
-    while (i < run && from[i] != '\n' && from[i] != '\r') i++;
+    // The run up to the first LF, and within it up to the first CR.
+    const void* lf = std::memchr(from, '\n', static_cast<size_t>(run));
+    int32_t i = lf ? static_cast<int32_t>(static_cast<const char*>(lf) - from) : run;
+    if (const void* cr = std::memchr(from, '\r', static_cast<size_t>(i)))
+      i = static_cast<int32_t>(static_cast<const char*>(cr) - from);
     std::memcpy(buffer + n, from, static_cast<size_t>(i));
     n += i;
     f->at += i;

@@ -3,12 +3,20 @@
 #include "engine/files/fd.hpp"
 
 #include "engine/errors/errors.hpp"
+#include "engine/registry/hook_records.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
 
 namespace vke {
 
 namespace {
+
+// The hook records of each request, kept between requests.
+thread_local HookRecords t_writeHooks{"+write"};
+thread_local HookRecords t_bufferingHooks{"+iocbuffering"};
+thread_local HookRecords t_controlHooks{"+iocontrol"};
+thread_local HookRecords t_readHooks{"+read"};
+thread_local HookRecords t_closeHooks{"+fclose"};
 
 // The descriptor that output to fd goes to: 1 and 2 follow a plain
 // redirection (one without copy).
@@ -38,7 +46,7 @@ ErrCode OfferWrite(EngineContext* ctx, int32_t fd, const char* bytes, int32_t le
                    bool newline) {
   const NativeFunctionRecord* rec = nullptr;
   bool any = false;
-  while ((rec = FindLibraryRecord(ctx, "+write", rec, 0, nullptr))) {
+  while ((rec = t_writeHooks.Next(ctx, rec))) {
     if (!rec->function) continue;
     any = true;
     const char* text = bytes;
@@ -109,7 +117,7 @@ ErrCode FlushFd(EngineContext* ctx, int32_t fd, int32_t mode) {
   auto offer = [&](int32_t target) -> ErrCode {
     const NativeFunctionRecord* rec = nullptr;
     bool any = false;
-    while ((rec = FindLibraryRecord(ctx, "+iocbuffering", rec, 0, nullptr))) {
+    while ((rec = t_bufferingHooks.Next(ctx, rec))) {
       if (!rec->function) continue;
       any = true;
       auto fn = reinterpret_cast<BufferingHookFn>(rec->function);
@@ -127,7 +135,7 @@ ErrCode FlushFd(EngineContext* ctx, int32_t fd, int32_t mode) {
 ErrCode IoControlFd(EngineContext* ctx, int32_t fd, int32_t code, intptr_t input, intptr_t* outWord,
                     uint8_t* outByte) {
   const NativeFunctionRecord* rec = nullptr;
-  while ((rec = FindLibraryRecord(ctx, "+iocontrol", rec, 0, nullptr))) {
+  while ((rec = t_controlHooks.Next(ctx, rec))) {
     if (!rec->function) continue;
     intptr_t word = input;
     auto fn = reinterpret_cast<IoControlHookFn>(rec->function);
@@ -144,7 +152,7 @@ ErrCode ReadFromFd(EngineContext* ctx, int32_t fd, char* buffer, int32_t size, b
                    int32_t* count) {
   *count = 0;
   const NativeFunctionRecord* rec = nullptr;
-  while ((rec = FindLibraryRecord(ctx, "+read", rec, 0, nullptr))) {
+  while ((rec = t_readHooks.Next(ctx, rec))) {
     if (!rec->function) continue;
     auto fn = reinterpret_cast<ReadHookFn>(rec->function);
     uintptr_t user = RecordUserData(ctx, rec);
@@ -205,7 +213,7 @@ ErrCode GiveBackToFd(EngineContext* ctx, int32_t fd, const char* bytes, int32_t 
 
 ErrCode CloseFd(EngineContext* ctx, int32_t fd) {
   const NativeFunctionRecord* rec = nullptr;
-  while ((rec = FindLibraryRecord(ctx, "+fclose", rec, 0, nullptr))) {
+  while ((rec = t_closeHooks.Next(ctx, rec))) {
     if (!rec->function) continue;
     auto fn = reinterpret_cast<CloseHookFn>(rec->function);
     ErrCode e = fn(ctx, fd, RecordUserData(ctx, rec));

@@ -8,6 +8,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/native_nesting.hpp"
+#include "engine/registry/hook_records.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 
@@ -101,6 +102,7 @@ ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, b
     reg[n - 1] = entry;
   }
   ctx->registryCount = n;
+  NoteRegistryChanged();
   return kOk;
 }
 
@@ -117,6 +119,7 @@ void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count) {
     ctx->reservedNamesOff = listOff;
   }
   ctx->registryCount = n;
+  NoteRegistryChanged();
   // The data stack takes its room back: it moves down to the list's end.
   const uint32_t newBase = listOff + kPairBytes * r + kGapBytes;
   std::memmove(ctx->Bytes() + newBase, ctx->DataBytes(), 8ull * ctx->dataTop);

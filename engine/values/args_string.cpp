@@ -1,6 +1,12 @@
 // Strings on the stacks: pushing 8-bit and 16-bit text, scratch text
 // buffers, decoding, and reading char arrays back as 8-bit text.
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "engine/errors/errors.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"
@@ -93,7 +99,23 @@ ErrCode ReserveByteBuffer(EngineContext* ctx, int32_t* length, uint8_t** buffer)
 ErrCode WidenBytesToString(EngineContext* ctx, int32_t n) {
   uint8_t* el = DataAt(ctx, 0) + 16;
   if (n > TopCharCapacity(ctx)) return kErrDataOverflow;
-  for (int32_t i = n - 1; i >= 0; i--) Store<uint16_t>(el + 2 * i, el[i]);
+  // From the end, eight bytes at a time: their characters land on
+  // themselves and above, never on the bytes still to be read.
+  int32_t i = n;
+  for (; i >= 8; i -= 8) {
+#ifdef __SSE2__
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(el + i - 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(el + 2 * (i - 8)),
+                     _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+#else
+    uint8_t bytes[8];
+    uint16_t chars[8];
+    std::memcpy(bytes, el + i - 8, 8);
+    for (int k = 0; k < 8; k++) chars[k] = bytes[k];
+    std::memcpy(el + 2 * (i - 8), chars, 16);
+#endif
+  }
+  while (--i >= 0) Store<uint16_t>(el + 2 * i, el[i]);
   ShrinkTopCharRow(ctx, n);
   return kOk;
 }
@@ -106,10 +128,32 @@ ErrCode FinishByteString(EngineContext* ctx, int32_t n) {
 
 namespace {
 
+// Whether the decoder makes each byte below 0x80 the character of its code.
+bool IsAsciiTransparent(CharDecodeFn decode) {
+  return decode == DecodeUtf8Char || decode == DecodeTwoByteChar;
+}
+
+// Whether n bytes are all below 0x80, tested eight at a time.
+bool IsAscii(const uint8_t* bytes, int32_t n) {
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word & 0x8080808080808080ull) return false;
+  }
+  for (; i < n; i++)
+    if (bytes[i] & 0x80) return false;
+  return true;
+}
+
 // Decodes n bytes written at the start of the scratch row on top, in place:
 // the bytes are moved to the end of the row's space and read from there.
 ErrCode DecodeTopBuffer(EngineContext* ctx, int32_t n, CharDecodeFn decode) {
   if (!decode) return WidenBytesToString(ctx, n);
+  // Text of bytes below 0x80 alone, which the system's decoders read as
+  // themselves, is widened as a block rather than a call per character.
+  if (FastFormsOn() && IsAsciiTransparent(decode) && IsAscii(DataAt(ctx, 0) + 16, n))
+    return WidenBytesToString(ctx, n);
   uint8_t* el = DataAt(ctx, 0) + 16;
   int32_t capBytes = 2 * TopCharCapacity(ctx);
   if (n > capBytes) return kErrDataOverflow;

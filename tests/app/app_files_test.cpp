@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "engine/engine.hpp"
+#include "engine/fast_forms.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -171,6 +172,36 @@ TEST_F(AppFiles, ALineIsNeverCutIntoTwo) {
   EXPECT_EQ(Eval("ftell(fd)"), "0");
   EXPECT_EQ(Eval("fseek(fd, 3000001, 'b'); fgetl(fd)"), "'short'");
   Run("fclose(fd);");
+}
+
+// Lines of random bytes (text below 0x80, UTF-8 characters, bytes that
+// start none, CR and LF) read by fgetl come out the same with the engine's
+// fast forms off, in both modes.
+TEST_F(AppFiles, LinesReadTheSameWithTheFastFormsOff) {
+  SetTextEncoding(h.ctx(), 'u');
+  std::string bytes;
+  uint32_t seed = 12345;
+  for (int32_t line = 0; line < 400; line++) {
+    seed = seed * 1103515245 + 12345;
+    const int32_t length = static_cast<int32_t>(seed >> 16) % 50;
+    for (int32_t i = 0; i < length; i++) {
+      seed = seed * 1103515245 + 12345;
+      const uint32_t r = seed >> 16;
+      bytes += r % 9 == 0 ? "\xC3\xA9" : r % 13 == 0 ? "\xFF" : std::string(1, 32 + r % 95);
+    }
+    bytes += line % 5 == 0 ? "\r\n" : line % 7 == 0 ? "\r" : "\n";
+  }
+  Store("random.txt", bytes);
+  for (const char* mode : {"r", "rt"}) {
+    const std::string read =
+        "fd = fopen('" + Path("random.txt") + "', '" + mode +
+        "'); n = 0; s = 0; while ~feof(fd), l = double(fgetl(fd)); n = n + numel(l); "
+        "s = s + sum(l .* (1:numel(l))) + n; end; fclose(fd); sprintf('%d %d', n, s)";
+    const std::string fast = Eval(read);
+    SetFastForms(false);
+    EXPECT_EQ(Eval(read), fast) << mode;
+    SetFastForms(true);
+  }
 }
 
 // A pipe whose read end the program opens by its name under /proc; a

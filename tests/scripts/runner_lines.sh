@@ -31,4 +31,7 @@ out=$(printf 'a\nb\n' | "$vke" "$folder/lines.vke" 2>&1)
 [ $? -eq 0 ] && [ "$out" = "$(printf 'a\nb')" ] || fail "feof of a pipe: $out"
 out=$("$vke" -e "fd = fopen('/dev/urandom', 'r'); [d, n] = fread(fd, 16, 'uint8'); fprintf('%d\n', n);" 2>&1)
 [ "$out" = 16 ] || fail "fread of a device: $out"
+# The system's own files of /proc/sys refuse a read as large as the room.
+out=$("$vke" -e "fd = fopen('/proc/sys/kernel/hostname'); [d, n] = fread(fd); fclose(fd); fprintf('%d %d\n', n, d(end));" 2>&1)
+[ "$out" = "$(($(wc -c </proc/sys/kernel/hostname))) 10" ] || fail "fread of /proc/sys: $out"
 exit 0

@@ -5,7 +5,9 @@
 #include <deque>
 #include <map>
 
+#include "engine/fast_forms.hpp"
 #include "engine/interface.hpp"
+#include "engine/registry/hook_records.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
@@ -68,6 +70,48 @@ TEST(FileDescriptors, EachHookGetsItsOwnLineEnd) {
   ASSERT_EQ(WriteNewlineToFd(host2.ctx(), 1030), kOk);
   EXPECT_EQ(cr.written[1030], "\r");
   EXPECT_EQ(WriteToFd(ctx, 700, "x", 1), kErrBadFileID);
+}
+
+// The hooks of each request are looked up once and kept: what is kept
+// follows every change of the registry, also one that leaves as many
+// libraries as before, and each context has its own; with the fast forms
+// off every request walks the registry, to the same hooks.
+TEST(FileDescriptors, KeptHooksFollowTheRegistry) {
+  for (const bool fast : {true, false}) {
+    SCOPED_TRACE(fast ? "kept" : "walked");
+    SetFastForms(fast);
+    FdLibrary first(1), second(1), third(1);
+    std::deque<FdLibrary> many;
+    TestHost host, other;
+    EngineContext* ctx = host.ctx();
+    RegisterLibrary(ctx, first.table, true);
+    ASSERT_EQ(WriteToFd(ctx, 1024, "a", 1), kOk);
+    UnregisterFrontLibraries(ctx, 1);
+    RegisterLibrary(ctx, second.table, true);
+    ASSERT_EQ(WriteToFd(ctx, 1024, "b", 1), kOk);
+    RegisterLibrary(other.ctx(), third.table, true);
+    for (const char* text : {"c", "d"}) {
+      ASSERT_EQ(WriteToFd(other.ctx(), 1024, text, 1), kOk);
+      ASSERT_EQ(WriteToFd(ctx, 1024, text, 1), kOk);
+    }
+    EXPECT_EQ(first.written[1024], "a");
+    EXPECT_EQ(second.written[1024], "bcd");
+    EXPECT_EQ(third.written[1024], "cd");
+    // More libraries with a read hook than a kept list holds: the first
+    // that takes the descriptor reads.
+    for (int i = 0; i <= HookRecords::kMaxRecords; i++)
+      RegisterLibrary(ctx, many.emplace_back(1).table, false);
+    second.reads = {"xy"};
+    char bytes[4] = {};
+    int32_t count = 0;
+    EXPECT_EQ(ReadFromFd(ctx, 1024, bytes, 4, false, &count), kOk);
+    EXPECT_EQ(std::string(bytes, count), "xy");
+    UnregisterFrontLibraries(ctx, 1);
+    many.front().reads = {"z"};
+    EXPECT_EQ(ReadFromFd(ctx, 1024, bytes, 4, false, &count), kOk);
+    EXPECT_EQ(std::string(bytes, count), "z");
+  }
+  SetFastForms(true);
 }
 
 TEST(FileDescriptors, WithoutWriteHooksTheConsoleAcceptsText) {

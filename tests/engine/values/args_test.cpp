@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/fast_forms.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/test_host.hpp"
@@ -377,6 +378,47 @@ TEST(Strings, ScratchBuffersBecomeRows) {
   ASSERT_EQ(ReserveByteBuffer(ctx, &n, &bytes), kOk);
   std::memcpy(bytes, "abcdefgh", 8);
   EXPECT_EQ(DecodeUtf8Buffer(ctx, 8), kErrDataOverflow);
+}
+
+// Text read as bytes decodes the same whether a run below 0x80 is widened
+// as a block or each byte goes through the decoder: every length about the
+// block's size, with a byte of another kind (a lead byte, an invalid one)
+// at each place, under both of the system's decoders and the plain widening.
+TEST(Strings, TextDecodesTheSameAsABlockOrByCharacter) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const auto decode = [&](const std::string& bytes, bool fast) {
+    SetFastForms(fast);
+    int32_t n = 96;  // room for 48 characters
+    uint8_t* buffer;
+    EXPECT_EQ(ReserveByteBuffer(ctx, &n, &buffer), kOk);
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    EXPECT_EQ(DecodeTextBuffer(ctx, static_cast<int32_t>(bytes.size())), kOk);
+    const NumericView v = ViewNumeric(ctx, 0);
+    std::vector<uint16_t> chars(static_cast<size_t>(v.shape.count));
+    for (size_t i = 0; i < chars.size(); i++) chars[i] = Load<uint16_t>(v.elements + 2 * i);
+    Drop(ctx);
+    SetFastForms(true);
+    return chars;
+  };
+  for (const char letter : {'u', 's', '-'}) {
+    SetTextEncoding(ctx, letter);
+    for (int32_t length = 0; length <= 40; length++) {
+      std::string ascii;
+      for (int32_t i = 0; i < length; i++) ascii += static_cast<char>(32 + (i * 7) % 95);
+      const std::vector<uint16_t> widened(ascii.begin(), ascii.end());
+      EXPECT_EQ(decode(ascii, true), widened) << letter << " " << length;
+      EXPECT_EQ(decode(ascii, false), widened) << letter << " " << length;
+      for (int32_t at = 0; at < length; at++) {
+        for (const char other : {'\xC3', '\xFF'}) {
+          std::string mixed = ascii;
+          mixed[at] = other;
+          EXPECT_EQ(decode(mixed, true), decode(mixed, false))
+              << letter << " " << length << " " << at;
+        }
+      }
+    }
+  }
 }
 
 TEST(Strings, CopyThroughTheEncoder) {
