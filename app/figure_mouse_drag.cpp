@@ -214,6 +214,8 @@ ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, b
     st->pressedSubplot = -1;
     return idle;
   }
+  st->pointer[0] = x;
+  st->pointer[1] = y;
   if (MoveDropped(e.block(), st)) return kStatusMoveDropped;
   if (e.figure().editField >= 0) return idle;
   const int32_t k = st->pressedSubplot;

@@ -5,6 +5,7 @@
 #include "app/figure_mouse_internal.hpp"
 #include "app/kv_elements.hpp"
 #include "app/post_event.hpp"
+#include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
@@ -12,17 +13,29 @@
 namespace vke {
 namespace {
 
+// Whether the push button pressed is still under the pointer where the
+// last move left it, a move the rate limit dropped too.
+bool ButtonStillHeld(const FigureEvent& e, int32_t k, bool shift) {
+  const InteractionState& st = *e.state();
+  UpdateDragValues(e, k, st.pointer[0], st.pointer[1], shift);
+  return (e.event().flags & kHitPressedUnderPointer) != 0;
+}
+
 ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
   EventState& ev = e.event();
   ev.flags = shift ? ev.flags | kEventM : ev.flags & ~kEventM;
   int32_t h[kSubplotHandlerCount];
   e.FindHandlers(k, ev.id, h);
+  // A push button released away from it is no click: no handler runs and
+  // the gesture leaves no undo version; the button is drawn raised.
+  const bool cancelled = e.state()->pushButton && !ButtonStillHeld(e, k, shift);
+  if (cancelled) e.DropUndo();
   ErrCode rc = kOk;
-  if ((ev.flags & kEventActsOnRelease) && h[kHandlerMouseDrag] >= 0) {
+  if (!cancelled && (ev.flags & kEventActsOnRelease) && h[kHandlerMouseDrag] >= 0) {
     rc = e.Run(k, h[kHandlerMouseDrag], kElemMouseDrag, true);
     if (rc != kOk && !e.QuietCancel(rc)) e.DropUndo();
   }
-  if (rc == kOk && h[kHandlerMouseUp] >= 0) {
+  if (rc == kOk && !cancelled && h[kHandlerMouseUp] >= 0) {
     rc = e.Run(k, h[kHandlerMouseUp], kElemMouseUp, true);
     if (rc != kOk && !e.QuietCancel(rc)) e.DropUndo();
   }
@@ -31,7 +44,9 @@ ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
     r->dragging = 0;
   }
   e.EndGesture();
+  e.state()->pushButton = 0;
   const ErrCode drawn = e.Redraw();
+  if (cancelled) return drawn == kOk ? kStatusRepaint : drawn;
   const ErrCode after = RunPostEventHandlers(e.slot(), e.id());
   if (rc == kStatusNoPrint) rc = kOk;
   if (rc == kOk) rc = drawn != kOk ? drawn : after;
