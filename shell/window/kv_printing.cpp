@@ -5,12 +5,14 @@
 // preview shows the printout's picture.
 #include <wx/dc.h>
 #include <wx/prntbase.h>
+#include <wx/sizer.h>
 
 #include <algorithm>
 
 #include "shell/figure_print.hpp"
 #include "shell/window/kv_dialogs.hpp"
 #include "shell/window/kv_windows.hpp"
+#include "shell/window_placement.hpp"
 
 namespace vke {
 
@@ -62,14 +64,37 @@ bool FigurePrintout::OnPrintPage(int) {
   return true;
 }
 
-wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size) {
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent) {
   auto* frame = new wxPreviewFrame(preview, parent, "Print Preview");
   frame->Initialize();
-  // Laying out fits the frame to its tool bar: the page gets its room after.
-  frame->SetSize(size);
+  // At 100 % the canvas scrolls over the page and its margins (its virtual
+  // size, cut to the scroll step of 10 pixels); the frame's bars and
+  // borders are what it holds beside the canvas, laid out.
+  preview->SetZoom(100);
+  wxPreviewCanvas* canvas = preview->GetCanvas();
+  const wxSize virtualSize = canvas->GetVirtualSize();
+  frame->Layout();
+  const wxSize outer = frame->GetSize();
+  const wxSize inner = canvas->GetSize();
+  const int margin = 2 * wxSizerFlags::GetDefaultBorder();
+  constexpr int kScrollStep = 10;
+  const wxSize bars = frame->GetControlBar()->GetBestSize();
+  const PreviewContent content{virtualSize.x - 2 * margin + kScrollStep,
+                               virtualSize.y - 2 * margin + kScrollStep,
+                               outer.x - inner.x + 2 * margin, outer.y - inner.y + 2 * margin,
+                               bars.x + outer.x - frame->GetClientSize().x};
+  const std::vector<ScreenRect> areas = ScreenWorkAreas();
+  ScreenRect main = areas.empty() ? ScreenRect{0, 0, outer.x, outer.y} : areas.front();
+  if (parent) {
+    const wxRect r = parent->GetScreenRect();
+    main = {r.GetLeft(), r.GetTop(), r.GetRight() + 1, r.GetBottom() + 1};
+  }
+  const PreviewPlacement placed = PlacePreview(main, content, areas);
+  preview->SetZoom(placed.zoom);
+  frame->GetControlBar()->SetZoomControl(placed.zoom);
   // Placed before it shows: the window manager takes the place asked for.
-  frame->CentreOnParent();
-  KeepInWorkArea(frame);
+  frame->SetSize(placed.window.left, placed.window.top, placed.window.right - placed.window.left,
+                 placed.window.bottom - placed.window.top);
   frame->Show();
   return frame;
 }

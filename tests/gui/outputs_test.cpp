@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <wx/dc.h>
 #include <wx/dcgraph.h>
+#include <wx/display.h>
 #include <wx/graphics.h>
 #include <wx/gtk/print.h>
 
@@ -123,7 +124,7 @@ TEST_F(Outputs, TheCopyIsOfferedAsSvgPdfAndPng) {
     const std::string done = out + ".done";
     test::Shell("(timeout 5 xclip -o -selection clipboard -t " + type + " > " + Quoted(out) +
                 "; touch " + Quoted(done) + ") &");
-    for (int k = 0; k < 100 && !std::ifstream(done); k++) test::Pump(50);
+    test::PumpUntil([&] { return static_cast<bool>(std::ifstream(done)); });
     return out;
   };
   std::ifstream targets(read("TARGETS", "targets"));
@@ -228,11 +229,18 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
                          new FigurePrintout(engine, kId, nullptr, nullptr, &setup), &print);
   ASSERT_TRUE(preview->IsOk());
   EXPECT_EQ(preview->GetMaxPage(), 1);
-  wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr, wxSize(600, 700));
-  test::Pump(800);
-  // The page gets the room asked for, not only the tool bar's.
-  EXPECT_GE(frame->GetSize().x, 600);
-  EXPECT_EQ(frame->GetSize().y, 700);
+  wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr);
+  test::PumpUntil([&] { return drawn > 0; });
+  // The whole page shows at once, in a window on the screen: the canvas
+  // has nothing to scroll.
+  const wxSize page = preview->GetCanvas()->GetVirtualSize();
+  const wxSize room = preview->GetCanvas()->GetClientSize();
+  EXPECT_LE(page.x, room.x);
+  EXPECT_LE(page.y, room.y);
+  EXPECT_GE(preview->GetZoom(), 10);
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  EXPECT_LE(frame->GetSize().x, area.width);
+  EXPECT_LE(frame->GetSize().y, area.height);
   EXPECT_GE(drawn, 1);
   const wxImage shot = test::Snapshot(preview->GetCanvas(), "print-preview");
   // Somewhere on the page the square is red.
@@ -244,7 +252,7 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   }
   EXPECT_TRUE(red);
   EXPECT_TRUE(frame->Close());
-  test::Pump(200);
+  test::PumpUntil([&] { return !wxTopLevelWindows.Find(frame); });
   EXPECT_FALSE(wxTopLevelWindows.Find(frame));
 }
 
