@@ -183,6 +183,7 @@ ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, b
   st->pressedSubplot = -1;
   st->foldVersion = -1;
   st->pushButton = 0;
+  st->moveDropped = 0;
   st->pointer[0] = x;
   st->pointer[1] = y;
   if (e.record() == nullptr) return kKvNonexistentInstance;

@@ -13,14 +13,6 @@
 namespace vke {
 namespace {
 
-// Whether the push button pressed is still under the pointer where the
-// last move left it, a move the rate limit dropped too.
-bool ButtonStillHeld(const FigureEvent& e, int32_t k, bool shift) {
-  const InteractionState& st = *e.state();
-  UpdateDragValues(e, k, st.pointer[0], st.pointer[1], shift);
-  return (e.event().flags & kHitPressedUnderPointer) != 0;
-}
-
 ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
   EventState& ev = e.event();
   ev.flags = shift ? ev.flags | kEventM : ev.flags & ~kEventM;
@@ -28,7 +20,7 @@ ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
   e.FindHandlers(k, ev.id, h);
   // A push button released away from it is no click: no handler runs and
   // the gesture leaves no undo version; the button is drawn raised.
-  const bool cancelled = e.state()->pushButton && !ButtonStillHeld(e, k, shift);
+  const bool cancelled = e.state()->pushButton && !(ev.flags & kHitPressedUnderPointer);
   if (cancelled) e.DropUndo();
   ErrCode rc = kOk;
   if (!cancelled && (ev.flags & kEventActsOnRelease) && h[kHandlerMouseDrag] >= 0) {
@@ -107,6 +99,20 @@ ErrCode FigureMouseUp(KVContextBlock** slot, int32_t id, bool shift) {
   }
   if (r->deferredIdle) r->idleState = kIdleOn;
   if (r->figure.editField >= 0) return kOk;
+  if (st->moveDropped) {
+    // The button came up where the pointer is: a last move the rate limit
+    // dropped is made first (its status text is not shown).
+    st->moveDropped = 0;
+    char discarded[256];
+    int32_t length = 0;
+    const ErrCode moved = DragStep(e, st->pointer[0], st->pointer[1], shift,
+                                   {discarded, sizeof discarded, &length}, kOk);
+    if (st->pressedSubplot < 0) return moved;
+    if ((r = e.record()) == nullptr) {
+      st->pressedSubplot = -1;
+      return kKvNonexistentInstance;
+    }
+  }
   const int32_t k = st->pressedSubplot;
   st->pressedSubplot = -1;
   if (k >= ActiveSubplotCount(r->figure)) return kStatusNothingDone;

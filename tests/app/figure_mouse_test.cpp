@@ -143,6 +143,8 @@ TEST(ManipulateTool, PressesWithoutAnythingToDo) {
 
 // ---- The rate limit ----
 
+// A move within the interval is dropped; made just before the release, it
+// is made at the release, where the button came up.
 TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
   Points a;
   test::HandClock clock(a.block());
@@ -155,7 +157,16 @@ TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
   clock.Advance(0.01);
   EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusRepaint);
   EXPECT_NEAR(a.Values("x")[1], 0.3, 1e-12);
-  a.view->Release(false);
+  clock.Advance(0.004);
+  EXPECT_EQ(a.view->Move(a.X(0.4), a.Y(0.45), kViewLeft), kStatusMoveDropped);
+  EXPECT_NEAR(a.Values("x")[1], 0.3, 1e-12);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[1], 0.4, 1e-12);
+  EXPECT_NEAR(a.Values("y")[1], 0.45, 1e-12);
+  EXPECT_FALSE(a.view->dragging());
+  // One gesture, one undo step back to where the press found the point.
+  ASSERT_EQ(UndoFigureStep(a.slot(), 0), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[1], 0.5, 1e-12);
 }
 
 }  // namespace
