@@ -78,12 +78,24 @@ wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent) {
   const wxSize inner = canvas->GetSize();
   const int margin = 2 * wxSizerFlags::GetDefaultBorder();
   constexpr int kScrollStep = 10;
+  // The window manager's frame is known only once a window of the program
+  // has shown; before, room is kept for a title bar and borders.
+  const wxSize kLeastDecoration(8, 32);
+  const wxSize client = frame->GetClientSize();
+  const int status = frame->GetStatusBar() ? frame->GetStatusBar()->GetSize().y : 0;
+  const wxSize decoration(outer.x - client.x, outer.y - client.y - status);
+  const wxSize extra(std::max(0, kLeastDecoration.x - decoration.x),
+                     std::max(0, kLeastDecoration.y - decoration.y));
   const wxSize bars = frame->GetControlBar()->GetBestSize();
-  const PreviewContent content{virtualSize.x - 2 * margin + kScrollStep,
-                               virtualSize.y - 2 * margin + kScrollStep,
-                               outer.x - inner.x + 2 * margin, outer.y - inner.y + 2 * margin,
-                               bars.x + outer.x - frame->GetClientSize().x};
-  const std::vector<ScreenRect> areas = ScreenWorkAreas();
+  const PreviewContent content{
+      virtualSize.x - 2 * margin + kScrollStep, virtualSize.y - 2 * margin + kScrollStep,
+      outer.x - inner.x + 2 * margin + extra.x, outer.y - inner.y + 2 * margin + extra.y,
+      bars.x + outer.x - client.x + extra.x};
+  // A window manager may put the window's frame, not the window, at the
+  // point asked for, so that it comes down by the frame's title bar: the
+  // rooms keep that much spare at their bottoms.
+  std::vector<ScreenRect> areas = ScreenWorkAreas();
+  for (ScreenRect& area : areas) area.bottom -= decoration.y + extra.y;
   ScreenRect main = areas.empty() ? ScreenRect{0, 0, outer.x, outer.y} : areas.front();
   if (parent) {
     const wxRect r = parent->GetScreenRect();

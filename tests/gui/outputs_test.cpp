@@ -230,11 +230,15 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   ASSERT_TRUE(preview->IsOk());
   EXPECT_EQ(preview->GetMaxPage(), 1);
   wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr);
-  test::PumpUntil([&] { return drawn > 0; });
-  // The whole page shows at once, in a window on the screen: the canvas
-  // has nothing to scroll.
-  const wxSize page = preview->GetCanvas()->GetVirtualSize();
-  const wxSize room = preview->GetCanvas()->GetClientSize();
+  // The whole page shows at once, in a window on the screen: once the
+  // window system has given the frame its size (some time after it
+  // shows), the canvas has nothing to scroll.
+  wxSize page, room;
+  test::PumpUntil([&] {
+    page = preview->GetCanvas()->GetVirtualSize();
+    room = preview->GetCanvas()->GetClientSize();
+    return drawn > 0 && page.x <= room.x && page.y <= room.y;
+  });
   EXPECT_LE(page.x, room.x);
   EXPECT_LE(page.y, room.y);
   EXPECT_GE(preview->GetZoom(), 10);
@@ -242,15 +246,18 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   EXPECT_LE(frame->GetSize().x, area.width);
   EXPECT_LE(frame->GetSize().y, area.height);
   EXPECT_GE(drawn, 1);
-  const wxImage shot = test::Snapshot(preview->GetCanvas(), "print-preview");
-  // Somewhere on the page the square is red.
-  bool red = false;
-  for (int y = 0; y < shot.GetHeight() && !red; y += 2) {
-    for (int x = 0; x < shot.GetWidth() && !red; x += 2) {
-      red = shot.GetRed(x, y) > 200 && shot.GetGreen(x, y) < 60 && shot.GetBlue(x, y) < 60;
+  // Somewhere on the page, once painted, the square is red.
+  const auto red = [&] {
+    const wxImage shot = test::Snapshot(preview->GetCanvas(), "print-preview");
+    for (int y = 0; y < shot.GetHeight(); y += 2) {
+      for (int x = 0; x < shot.GetWidth(); x += 2) {
+        if (shot.GetRed(x, y) > 200 && shot.GetGreen(x, y) < 60 && shot.GetBlue(x, y) < 60)
+          return true;
+      }
     }
-  }
-  EXPECT_TRUE(red);
+    return false;
+  };
+  EXPECT_TRUE(test::PumpUntil(red));
   EXPECT_TRUE(frame->Close());
   test::PumpUntil([&] { return !wxTopLevelWindows.Find(frame); });
   EXPECT_FALSE(wxTopLevelWindows.Find(frame));

@@ -725,7 +725,7 @@ TEST_F(RuntimeWindow, ThePrintPreviewShowsTheWholePage) {
   run.Keys("alt+f v");  // "Print Pre&view"
   const std::string preview = run.Window("Print Preview");
   ASSERT_FALSE(preview.empty());
-  EXPECT_TRUE(OnScreen(preview));
+  EXPECT_TRUE(OnScreen(preview)) << test::ShellOutput("xdotool getwindowgeometry " + preview);
   // The sheet: the box of the white pixels below the preview's bar.
   constexpr int kBar = 48;
   int width = 0, height = 0, left = 0, top = 0, shotWidth = 0, shotHeight = 0;
@@ -993,9 +993,13 @@ TEST_F(RuntimeWindow, GetfileAndPutfileAskThroughTheFileDialogs) {
   ASSERT_FALSE(load.empty());
   ASSERT_TRUE(Focused(load));
   test::Shell("xdotool type --delay 50 " + Quoted(saved));
+  run.Shot("root", "getfile-typed");
   run.Keys("Return");
   // A completion list the name's entry opened late takes the first Return.
-  if (WindowsBecome("^Load a signal$", 0) != 0 && ActiveWindow() == load) run.Keys("Return");
+  if (WindowsBecome("^Load a signal$", 0) != 0) {
+    run.Shot("root", "getfile-still-open");
+    run.Keys("Return");
+  }
   EXPECT_EQ(WindowsBecome("^Load a signal$", 0), 0);
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);
