@@ -56,6 +56,23 @@ class Runtime {
   bool exited_ = false;
 };
 
+// Text in the display's clipboard for as long as this lives: a clipboard
+// program serves it in the foreground, its output to nowhere (a program
+// left behind holding the test's output would keep the test from ending),
+// and is ended with it. Whether the clipboard came to hold the text.
+class ClipboardText {
+ public:
+  explicit ClipboardText(const std::string& text);
+  ~ClipboardText();
+  ClipboardText(const ClipboardText&) = delete;
+  ClipboardText& operator=(const ClipboardText&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool held_ = false;
+};
+
 // Packs a description of the source tree behind the runtime.
 std::string Pack(const TempFolder& folder, const std::string& relative, const std::string& name);
 

@@ -824,7 +824,8 @@ TEST_F(RuntimeWindow, GetfileAndPutfileAskThroughTheFileDialogs) {
   // The path goes into the dialog's name entry in one paste: typed key by
   // key, the entry completes it from the folders as they load, which a
   // loaded machine does between the keys, and keys are lost.
-  test::Shell("printf %s " + Quoted(saved) + " | timeout 5 xclip -selection clipboard");
+  const test::ClipboardText path(saved);
+  ASSERT_TRUE(path.Held());
   run.Keys("ctrl+l ctrl+a ctrl+v");
   run.Shot("root", "getfile-named");
   run.Keys("Return");
