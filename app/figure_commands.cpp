@@ -80,7 +80,8 @@ ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId) {
     DeleteFigureObject(*slot, id);
   }
   RunDrawHandlers(slot, id);
-  return rc;
+  // Every route to a new plot (the Plots menu, the figure's keys) repaints.
+  return rc == kOk ? kStatusRepaint : rc;
 }
 
 ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text, int32_t size,

@@ -13,7 +13,8 @@ namespace vke {
 inline constexpr int32_t kRemovePlot = -1;
 
 // A new undo version, the plot change of the selected subplots, then the
-// draw handlers; the plot change's result. kKvNonexistentInstance.
+// draw handlers; kStatusRepaint, or the plot change's failure.
+// kKvNonexistentInstance.
 ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId);
 
 // A key typed on the figure: to the text field being edited, else to the
@@ -27,8 +28,9 @@ ErrCode HandleFigureKey(KVContextBlock** slot, int32_t id, uint32_t key, char* t
                         int32_t size = 0, int32_t* length = nullptr);
 
 // The figure's own keys: backspace and delete remove the selection's plot,
-// "+" and "-" step the selected subplot to the next or previous plot; any
-// other key kKvUndefElement.
+// "+" and "-" step the selected subplot to the next or previous plot (as
+// ChoosePlot; 0 without a single selected subplot); any other key
+// kKvUndefElement.
 ErrCode FigureKeyCommand(KVContextBlock** slot, int32_t id, uint32_t key);
 
 // One undo step back or forward: the figure taken from its variables, the

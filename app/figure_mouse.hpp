@@ -30,7 +30,8 @@ ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, b
 // A move with the button held; the buffer receives the handler's _msg.
 ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, bool shift,
                         char* text, int32_t size, int32_t* length);
-// The release acts where the last drag left the pointer.
+// The release acts where the last move left the pointer: a move the rate
+// limit dropped just before it is made first.
 ErrCode FigureMouseUp(KVContextBlock** slot, int32_t id, bool shift);
 // A move without a button; the buffer receives the tool's status text or the
 // "mouseover" handler's _msg.

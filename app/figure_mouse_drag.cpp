@@ -198,24 +198,9 @@ ErrCode PanDrag(const FigureEvent& e, int32_t k, double x, double y, bool shift)
   return e.RedrawStep();
 }
 
-ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, bool shift,
-                        char* buffer, int32_t size, int32_t* length) {
-  const FigureEvent e(slot, id);
+ErrCode DragStep(const FigureEvent& e, double x, double y, bool shift, const TextBuffer& text,
+                 ErrCode idle) {
   InteractionState* st = e.state();
-  const TextBuffer text{buffer, size, length};
-  text.Clear();
-  if (st == nullptr || st->pressedSubplot < 0) return kStatusNothingDone;
-  if (e.record() == nullptr) {
-    st->pressedSubplot = -1;
-    return kKvNonexistentInstance;
-  }
-  const ErrCode idle = RunIdleHandlerIfDue(slot, id, true);
-  if (idle != kOk && idle != kStatusRepaint) {
-    st->pressedSubplot = -1;
-    return idle;
-  }
-  if (MoveDropped(e.block(), st)) return kStatusMoveDropped;
-  if (e.figure().editField >= 0) return idle;
   const int32_t k = st->pressedSubplot;
   if (k >= ActiveSubplotCount(e.figure())) {
     st->pressedSubplot = -1;
@@ -248,6 +233,31 @@ ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, b
       st->pressedSubplot = -1;
       break;
   }
+  return rc;
+}
+
+ErrCode FigureMouseDrag(KVContextBlock** slot, int32_t id, double x, double y, bool shift,
+                        char* buffer, int32_t size, int32_t* length) {
+  const FigureEvent e(slot, id);
+  InteractionState* st = e.state();
+  const TextBuffer text{buffer, size, length};
+  text.Clear();
+  if (st == nullptr || st->pressedSubplot < 0) return kStatusNothingDone;
+  if (e.record() == nullptr) {
+    st->pressedSubplot = -1;
+    return kKvNonexistentInstance;
+  }
+  const ErrCode idle = RunIdleHandlerIfDue(slot, id, true);
+  if (idle != kOk && idle != kStatusRepaint) {
+    st->pressedSubplot = -1;
+    return idle;
+  }
+  st->pointer[0] = x;
+  st->pointer[1] = y;
+  st->moveDropped = MoveDropped(e.block(), st);
+  if (st->moveDropped) return kStatusMoveDropped;
+  if (e.figure().editField >= 0) return idle;
+  const ErrCode rc = DragStep(e, x, y, shift, text, idle);
   return rc == kOk && idle == kStatusRepaint ? kStatusRepaint : rc;
 }
 

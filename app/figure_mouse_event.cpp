@@ -165,6 +165,7 @@ bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool 
                       bool* shown) {
   SubplotRecord& s = e.subplot(k);
   EventState& ev = e.event();
+  const double pointerX = x, pointerY = y;
   const bool clamped = ClampPointToViewport(s, &x, &y);
   if (s.transformValid && !(ev.flags & kEventLegend)) {
     DeviceToData(s, x, y, &ev.x, &ev.y);
@@ -182,7 +183,11 @@ bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool 
   }
   ev.flags = shift ? ev.flags | kEventM : ev.flags & ~kEventM;
   if (e.block()->portFunctions != nullptr) {
-    UpdateControlFromDrag(e.Canvas(), k, &e.subplot(k), x, y, 1, &ev, shown);
+    // A push button is held only while the pointer itself is on it: held
+    // into the viewport, a pointer beyond its edge could still find it.
+    const bool button = e.state() != nullptr && e.state()->pushButton;
+    UpdateControlFromDrag(e.Canvas(), k, &e.subplot(k), button ? pointerX : x,
+                          button ? pointerY : y, 1, &ev, shown);
   }
   return clamped;
 }

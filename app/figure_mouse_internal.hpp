@@ -98,6 +98,11 @@ bool UpdateDragValues(const FigureEvent& e, int32_t k, double x, double y, bool 
 ErrCode RunDragHandlers(const FigureEvent& e, int32_t k, const int32_t* handlers,
                         const TextBuffer* text, bool* ran);
 
+// One step of the pressed subplot's tool to (x, y), whatever the rate
+// limit; `idle` is what the idle handler answered first.
+ErrCode DragStep(const FigureEvent& e, double x, double y, bool shift, const TextBuffer& text,
+                 ErrCode idle);
+
 // The tools other than manipulate, by file: zoom and pan
 // (figure_mouse_drag.cpp), the camera (figure_mouse_camera.cpp), Select
 // (subplot_select.cpp).

@@ -9,6 +9,7 @@
 #include "app/undo_buffer.hpp"
 #include "graphics/camera.hpp"
 #include "graphics/camera_drag.hpp"
+#include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
@@ -31,6 +32,14 @@ uint32_t FollowingSubplots(const FigureEvent& e, int32_t k, int32_t tool, bool s
   }
   ToggleSubplotSelection(e.block(), e.id(), -1, false);
   return count >= 2 ? mask : 0;
+}
+
+// A press on a push button: a control that acts on release whose pressed
+// item is under the pointer (a pop-up list, the other such control, has no
+// pressed item).
+void NotePushButton(const FigureEvent& e) {
+  constexpr uint32_t kHeld = kEventActsOnRelease | kHitPressedUnderPointer;
+  e.state()->pushButton = (e.event().flags & kHeld) == kHeld;
 }
 
 // A press of the manipulate tool on subplot k.
@@ -90,6 +99,7 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
       rc = pushGestureVersion();
       if (rc == kOk) {
         UpdateDragValues(e, k, x, y, shift);
+        NotePushButton(e);
         if (e.event().flags & kEventActsOnRelease) {
           rc = kStatusRepaint;
         } else {
@@ -103,6 +113,7 @@ ErrCode ManipulatePress(const FigureEvent& e, int32_t k, double x, double y, boo
       rc = pushGestureVersion();
       if (rc == kOk) {
         UpdateDragValues(e, k, x, y, shift);
+        NotePushButton(e);
         rc = kStatusRepaint;
       }
     } else {
@@ -171,6 +182,10 @@ ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, b
   if (st == nullptr) return kStatusNothingDone;
   st->pressedSubplot = -1;
   st->foldVersion = -1;
+  st->pushButton = 0;
+  st->moveDropped = 0;
+  st->pointer[0] = x;
+  st->pointer[1] = y;
   if (e.record() == nullptr) return kKvNonexistentInstance;
   if (!FindHandlerSlot(e.block(), id)) return kStatusNothingDone;
   e.record()->deferredIdle = 0;

@@ -5,6 +5,7 @@
 #include "app/figure_mouse_internal.hpp"
 #include "app/kv_elements.hpp"
 #include "app/post_event.hpp"
+#include "graphics/control_hit.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/scale.hpp"
@@ -17,12 +18,16 @@ ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
   ev.flags = shift ? ev.flags | kEventM : ev.flags & ~kEventM;
   int32_t h[kSubplotHandlerCount];
   e.FindHandlers(k, ev.id, h);
+  // A push button released away from it is no click: no handler runs and
+  // the gesture leaves no undo version; the button is drawn raised.
+  const bool cancelled = e.state()->pushButton && !(ev.flags & kHitPressedUnderPointer);
+  if (cancelled) e.DropUndo();
   ErrCode rc = kOk;
-  if ((ev.flags & kEventActsOnRelease) && h[kHandlerMouseDrag] >= 0) {
+  if (!cancelled && (ev.flags & kEventActsOnRelease) && h[kHandlerMouseDrag] >= 0) {
     rc = e.Run(k, h[kHandlerMouseDrag], kElemMouseDrag, true);
     if (rc != kOk && !e.QuietCancel(rc)) e.DropUndo();
   }
-  if (rc == kOk && h[kHandlerMouseUp] >= 0) {
+  if (rc == kOk && !cancelled && h[kHandlerMouseUp] >= 0) {
     rc = e.Run(k, h[kHandlerMouseUp], kElemMouseUp, true);
     if (rc != kOk && !e.QuietCancel(rc)) e.DropUndo();
   }
@@ -31,7 +36,9 @@ ErrCode ManipulateRelease(const FigureEvent& e, int32_t k, bool shift) {
     r->dragging = 0;
   }
   e.EndGesture();
+  e.state()->pushButton = 0;
   const ErrCode drawn = e.Redraw();
+  if (cancelled) return drawn == kOk ? kStatusRepaint : drawn;
   const ErrCode after = RunPostEventHandlers(e.slot(), e.id());
   if (rc == kStatusNoPrint) rc = kOk;
   if (rc == kOk) rc = drawn != kOk ? drawn : after;
@@ -92,6 +99,20 @@ ErrCode FigureMouseUp(KVContextBlock** slot, int32_t id, bool shift) {
   }
   if (r->deferredIdle) r->idleState = kIdleOn;
   if (r->figure.editField >= 0) return kOk;
+  if (st->moveDropped) {
+    // The button came up where the pointer is: a last move the rate limit
+    // dropped is made first (its status text is not shown).
+    st->moveDropped = 0;
+    char discarded[256];
+    int32_t length = 0;
+    const ErrCode moved = DragStep(e, st->pointer[0], st->pointer[1], shift,
+                                   {discarded, sizeof discarded, &length}, kOk);
+    if (st->pressedSubplot < 0) return moved;
+    if ((r = e.record()) == nullptr) {
+      st->pressedSubplot = -1;
+      return kKvNonexistentInstance;
+    }
+  }
   const int32_t k = st->pressedSubplot;
   st->pressedSubplot = -1;
   if (k >= ActiveSubplotCount(r->figure)) return kStatusNothingDone;

@@ -22,7 +22,13 @@ struct InteractionState {
   // with the pointer, and a dolly forward keeps its view distance and the
   // pointer's distance from the centre in it.
   double press[2] = {0, 0};
-  double current[2] = {0, 0};   // the last point a drag saw
+  double current[2] = {0, 0};  // the last point a drag saw
+  // The pointer at the last move of the gesture, one the rate limit dropped
+  // too (pixels, as given), and whether that move was dropped: the release
+  // makes it first.
+  double pointer[2] = {0, 0};
+  uint8_t moveDropped = 0;
+  uint8_t pushButton = 0;       // the press holds a push button down
   uint32_t followMask = 0;      // subplots that follow the pressed one (bit = index)
   uint8_t rectangleDrawn = 0;   // a zoom rectangle is on the screen
   uint8_t rectangleAlongX = 0;  // it spans the subplots' height

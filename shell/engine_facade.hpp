@@ -93,6 +93,7 @@ class EngineFacade {
   // The instance exists in the compiled file; it has figures.
   virtual bool IsInstanceDefined(int32_t id) const = 0;
   virtual bool FindHandlerSlot(int32_t id) const = 0;
+  // The text as UTF-8; nothing when the instance has none or an empty one.
   virtual std::optional<std::string> GetText(int32_t id, InstanceText which) const = 0;
   virtual ErrCode ResetData(int32_t id) = 0;
   virtual ErrCode CloseInstance(int32_t id) = 0;

@@ -132,8 +132,10 @@ std::optional<std::string> KVEngine::GetText(int32_t id, InstanceText which) con
       e = GetInstanceHelpText(block(), id, kPlainText, buffer.data(), kTextBytes, &n);
       break;
   }
-  if (e) return std::nullopt;
-  return std::string(buffer.data(), static_cast<size_t>(std::clamp(n, 0, kTextBytes)));
+  // An instance without the text, or with an empty one, has none: its
+  // command stays disabled and its window is not shown.
+  if (e || n <= 0) return std::nullopt;
+  return std::string(buffer.data(), static_cast<size_t>(std::min(n, kTextBytes)));
 }
 
 ErrCode KVEngine::ResetData(int32_t id) {

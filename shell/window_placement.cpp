@@ -35,19 +35,54 @@ void FitExtent(int32_t low, int32_t high, int32_t* start, int32_t* end) {
   *end = static_cast<int32_t>(at + size);
 }
 
-}  // namespace
-
-ScreenRect PlaceInWorkArea(const ScreenRect& window, const std::vector<ScreenRect>& workAreas) {
-  if (workAreas.empty()) return window;
+// The work area that holds the window's middle, else the nearest one.
+const ScreenRect& AreaOf(const ScreenRect& window, const std::vector<ScreenRect>& workAreas) {
   const int64_t x = (int64_t{window.left} + window.right) / 2;
   const int64_t y = (int64_t{window.top} + window.bottom) / 2;
   const ScreenRect* area = &workAreas.front();
   for (const ScreenRect& r : workAreas)
     if (DistanceOutside(r, x, y) < DistanceOutside(*area, x, y)) area = &r;
+  return *area;
+}
+
+// A page length at a zoom step, as the preview scales it.
+int64_t Zoomed(int32_t length, int32_t zoom) {
+  return int64_t{length} * zoom / 100;
+}
+
+}  // namespace
+
+ScreenRect PlaceInWorkArea(const ScreenRect& window, const std::vector<ScreenRect>& workAreas) {
+  if (workAreas.empty()) return window;
+  const ScreenRect* area = &AreaOf(window, workAreas);
   ScreenRect placed = window;
   FitExtent(area->left, area->right, &placed.left, &placed.right);
   FitExtent(area->top, area->bottom, &placed.top, &placed.bottom);
   return placed;
+}
+
+PreviewPlacement PlacePreview(const ScreenRect& mainWindow, const PreviewContent& content,
+                              const std::vector<ScreenRect>& workAreas) {
+  const ScreenRect room = workAreas.empty() ? mainWindow : AreaOf(mainWindow, workAreas);
+  const int64_t roomWidth = int64_t{room.right} - room.left;
+  const int64_t roomHeight = int64_t{room.bottom} - room.top;
+  int32_t zoom = kPreviewZoomSteps[0];
+  for (const int32_t step : kPreviewZoomSteps) {
+    if (Zoomed(content.pageWidth, step) + content.aroundWidth <= roomWidth &&
+        Zoomed(content.pageHeight, step) + content.aroundHeight <= roomHeight)
+      zoom = step;
+  }
+  const int64_t width =
+      std::max<int64_t>(Zoomed(content.pageWidth, zoom) + content.aroundWidth, content.leastWidth);
+  const int64_t height = Zoomed(content.pageHeight, zoom) + content.aroundHeight;
+  const int64_t x = (int64_t{mainWindow.left} + mainWindow.right) / 2 - width / 2;
+  const int64_t y = (int64_t{mainWindow.top} + mainWindow.bottom) / 2 - height / 2;
+  // Edges beyond 32 bits cannot lie on a screen: clamped, then pulled in.
+  auto edge = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+  };
+  const ScreenRect window{edge(x), edge(y), edge(x + width), edge(y + height)};
+  return {workAreas.empty() ? window : PlaceInWorkArea(window, {room}), zoom};
 }
 
 std::optional<WindowPlacement> RestoredPlacement(const Preferences& preferences,

@@ -42,6 +42,33 @@ struct ScreenSize {
 // when none does); unchanged without work areas.
 ScreenRect PlaceInWorkArea(const ScreenRect& window, const std::vector<ScreenRect>& workAreas);
 
+// The zoom steps of the print preview, in per cent: those of its zoom
+// control up to the page's own size.
+inline constexpr int32_t kPreviewZoomSteps[] = {10, 15, 20, 25, 30, 35, 40, 45, 50, 55,
+                                                60, 65, 70, 75, 80, 85, 90, 95, 100};
+
+// What the print preview's window holds: the page at 100 % and the room
+// its frame takes around the page (bars, borders, margins), in pixels; the
+// window is never narrower than `leastWidth`, its bars' width.
+struct PreviewContent {
+  int32_t pageWidth, pageHeight;
+  int32_t aroundWidth, aroundHeight;
+  int32_t leastWidth;
+};
+
+struct PreviewPlacement {
+  ScreenRect window;
+  int32_t zoom;  // one of kPreviewZoomSteps
+};
+
+// The print preview shows the whole page: the largest zoom step at which
+// the page with the room around it fits the work area that holds the main
+// window's middle (the nearest one; the main window itself without work
+// areas), the smallest step when none fits. The window just holds it,
+// centred on the main window and kept in that work area.
+PreviewPlacement PlacePreview(const ScreenRect& mainWindow, const PreviewContent& content,
+                              const std::vector<ScreenRect>& workAreas);
+
 // The stored placement over the current one, or nothing when it is
 // missing or rejected.
 std::optional<WindowPlacement> RestoredPlacement(const Preferences& preferences,

@@ -122,7 +122,7 @@ void DialogCommands::Preview() {
     wxGetApp().Errors().ReportText(kPrintFailed);
     return;
   }
-  ShowPrintPreview(preview, frame_, frame_->GetSize());
+  ShowPrintPreview(preview, frame_);
 }
 
 void DialogCommands::Copy() {

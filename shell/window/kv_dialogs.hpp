@@ -134,9 +134,10 @@ class FigurePrintout : public wxPrintout {
   const wxPageSetupDialogData* setup_;
 };
 
-// Opens the preview of a printout in a frame of that size over the parent;
-// the frame owns the preview.
-wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size);
+// Opens the preview of a printout in a frame over the parent (the screen
+// without one), sized and zoomed to show the whole page inside the work
+// area; the frame owns the preview.
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent);
 
 // ---- The frame's commands ----
 

@@ -5,12 +5,14 @@
 // preview shows the printout's picture.
 #include <wx/dc.h>
 #include <wx/prntbase.h>
+#include <wx/sizer.h>
 
 #include <algorithm>
 
 #include "shell/figure_print.hpp"
 #include "shell/window/kv_dialogs.hpp"
 #include "shell/window/kv_windows.hpp"
+#include "shell/window_placement.hpp"
 
 namespace vke {
 
@@ -62,14 +64,49 @@ bool FigurePrintout::OnPrintPage(int) {
   return true;
 }
 
-wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent, const wxSize& size) {
+wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent) {
   auto* frame = new wxPreviewFrame(preview, parent, "Print Preview");
   frame->Initialize();
-  // Laying out fits the frame to its tool bar: the page gets its room after.
-  frame->SetSize(size);
+  // At 100 % the canvas scrolls over the page and its margins (its virtual
+  // size, cut to the scroll step of 10 pixels); the frame's bars and
+  // borders are what it holds beside the canvas, laid out.
+  preview->SetZoom(100);
+  wxPreviewCanvas* canvas = preview->GetCanvas();
+  const wxSize virtualSize = canvas->GetVirtualSize();
+  frame->Layout();
+  const wxSize outer = frame->GetSize();
+  const wxSize inner = canvas->GetSize();
+  const int margin = 2 * wxSizerFlags::GetDefaultBorder();
+  constexpr int kScrollStep = 10;
+  // The window manager's frame is known only once a window of the program
+  // has shown; before, room is kept for a title bar and borders.
+  const wxSize kLeastDecoration(8, 32);
+  const wxSize client = frame->GetClientSize();
+  const int status = frame->GetStatusBar() ? frame->GetStatusBar()->GetSize().y : 0;
+  const wxSize decoration(outer.x - client.x, outer.y - client.y - status);
+  const wxSize extra(std::max(0, kLeastDecoration.x - decoration.x),
+                     std::max(0, kLeastDecoration.y - decoration.y));
+  const wxSize bars = frame->GetControlBar()->GetBestSize();
+  const PreviewContent content{
+      virtualSize.x - 2 * margin + kScrollStep, virtualSize.y - 2 * margin + kScrollStep,
+      outer.x - inner.x + 2 * margin + extra.x, outer.y - inner.y + 2 * margin + extra.y,
+      bars.x + outer.x - client.x + extra.x};
+  // A window manager may put the window's frame, not the window, at the
+  // point asked for, so that it comes down by the frame's title bar: the
+  // rooms keep that much spare at their bottoms.
+  std::vector<ScreenRect> areas = ScreenWorkAreas();
+  for (ScreenRect& area : areas) area.bottom -= decoration.y + extra.y;
+  ScreenRect main = areas.empty() ? ScreenRect{0, 0, outer.x, outer.y} : areas.front();
+  if (parent) {
+    const wxRect r = parent->GetScreenRect();
+    main = {r.GetLeft(), r.GetTop(), r.GetRight() + 1, r.GetBottom() + 1};
+  }
+  const PreviewPlacement placed = PlacePreview(main, content, areas);
+  preview->SetZoom(placed.zoom);
+  frame->GetControlBar()->SetZoomControl(placed.zoom);
   // Placed before it shows: the window manager takes the place asked for.
-  frame->CentreOnParent();
-  KeepInWorkArea(frame);
+  frame->SetSize(placed.window.left, placed.window.top, placed.window.right - placed.window.left,
+                 placed.window.bottom - placed.window.top);
   frame->Show();
   return frame;
 }

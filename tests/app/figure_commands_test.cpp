@@ -19,6 +19,7 @@
 #include "graphics/port_recording.hpp"
 #include "graphics/saved_figure.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_field_edit.hpp"
 #include "tests/app/figure_app.hpp"
 
 namespace vke {
@@ -97,8 +98,8 @@ TEST(FigureCommands, UndoAndRedoOfAPlotChoice) {
   // Nothing to undo yet: nothing happens.
   EXPECT_EQ(UndoFigureStep(h.slot(), 0), kOk);
   EXPECT_FALSE(CanUndoFigure(h.block(), 0));
-  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[0]), kOk);
-  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[1]), kOk);
+  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[0]), kStatusRepaint);
+  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[1]), kStatusRepaint);
   EXPECT_EQ(h.subplot(0).plotId, h.plots[1]);
   EXPECT_TRUE(CanUndoFigure(h.block(), 0));
   EXPECT_EQ(UndoFigureStep(h.slot(), 0), kStatusRepaint);
@@ -110,16 +111,26 @@ TEST(FigureCommands, UndoAndRedoOfAPlotChoice) {
   EXPECT_EQ(ChoosePlot(h.slot(), 9, 0), kKvNonexistentInstance);
 }
 
+// Each key that changes a plot asks for the repaint that shows it, as the
+// Plots menu does; without a single selected subplot "+" does nothing.
 TEST(FigureCommands, FigureKeysStepAndRemovePlots) {
   Commands h(1, 1);
   h.Ready();
-  EXPECT_EQ(HandleFigureKey(h.slot(), 0, '+'), kOk);
+  EXPECT_EQ(HandleFigureKey(h.slot(), 0, '+'), kStatusRepaint);
   EXPECT_EQ(h.subplot(0).plotId, h.plots[0]);
-  EXPECT_EQ(HandleFigureKey(h.slot(), 0, '-'), kOk);
+  EXPECT_EQ(HandleFigureKey(h.slot(), 0, '-'), kStatusRepaint);
   EXPECT_EQ(h.subplot(0).plotId, h.plots[2]);
-  EXPECT_EQ(HandleFigureKey(h.slot(), 0, 127), kOk);
+  EXPECT_EQ(HandleFigureKey(h.slot(), 0, 127), kStatusRepaint);
   EXPECT_EQ(h.subplot(0).handlers[kHandlerDraw], kNoHandler);
+  EXPECT_EQ(HandleFigureKey(h.slot(), 0, kKeyBackspace), kStatusRepaint);
   EXPECT_EQ(HandleFigureKey(h.slot(), 0, 'x'), kKvUndefElement);
+
+  Commands grid(1, 2);
+  grid.Ready();
+  EXPECT_EQ(HandleFigureKey(grid.slot(), 0, '+'), kOk);
+  grid.figure().selection = 0b10;
+  EXPECT_EQ(HandleFigureKey(grid.slot(), 0, '+'), kStatusRepaint);
+  EXPECT_EQ(grid.subplot(1).plotId, grid.plots[0]);
 }
 
 TEST(FigureCommands, KeysGoToTheHandlerThatListsThem) {
@@ -179,7 +190,7 @@ TEST(FigureCommands, PlotChoiceStatesAndOfferedCommands) {
   EXPECT_EQ(state(h.plots[0]), 0u);
   EXPECT_EQ(state(kPlotNone), 0u);
   h.figure().selection = 0b10;
-  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[1]), kOk);
+  ASSERT_EQ(ChoosePlot(h.slot(), 0, h.plots[1]), kStatusRepaint);
   EXPECT_EQ(state(h.plots[1]), 3u);
   EXPECT_EQ(state(h.plots[0]), 1u);
   // Two selected subplots: enabled, none checked.

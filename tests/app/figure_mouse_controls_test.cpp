@@ -123,6 +123,49 @@ TEST(PanelControls, ASliderFollowsTheDragAndAButtonActsOnRelease) {
   EXPECT_NE(a.Output().find("mousedrag id=2"), std::string::npos);
 }
 
+// A push button released away from it does nothing and leaves no undo
+// version, whether the pointer went off its row, beyond the panel's edge
+// beside it, or off it in a move the rate limit dropped; brought back on
+// it before the release, it acts.
+TEST(PanelControls, APushButtonReleasedAwayFromItIsCancelled) {
+  Panel a;
+  double sx = 0, sy = 0, fx = 0, fy = 0;
+  a.Locate(kCmdFirstSlider, 0.5, &sx, &sy);
+  a.Locate(kCmdTextField, 0.5, &fx, &fy);
+  const double by = (sy + fy) / 2;
+  const double bx = a.FindAlong(2, by);
+  const double* v = a.subplot(0).viewport;
+  const bool undo = CanUndoFigure(a.block(), 0);
+  auto cancelled = [&](double x, double y) {
+    EXPECT_EQ(a.view->Press(bx, by, false), kStatusRepaint);
+    EXPECT_EQ(a.view->Move(x, y, kViewLeft), kStatusRepaint) << x << " " << y;
+    EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+    EXPECT_EQ(a.Output(), "");
+    EXPECT_EQ(a.Scalar("c"), 0);
+    EXPECT_EQ(CanUndoFigure(a.block(), 0), undo);
+  };
+  cancelled(bx, sy);                                        // onto the slider's row
+  cancelled(std::max(v[kLeft], v[kRight]) + 40, by + 0.5);  // beyond the panel's edge
+
+  test::HandClock clock(a.block());
+  EXPECT_EQ(a.view->Press(bx, by, false), kStatusRepaint);
+  EXPECT_EQ(a.view->Move(bx + 1, by, kViewLeft), kOk);
+  clock.Advance(0.004);
+  EXPECT_EQ(a.view->Move(bx, sy, kViewLeft), kStatusMoveDropped);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("c"), 0);
+
+  clock.Advance(1);
+  EXPECT_EQ(a.view->Press(bx, by, false), kStatusRepaint);
+  clock.Advance(1);
+  EXPECT_EQ(a.view->Move(bx, sy, kViewLeft), kStatusRepaint);
+  clock.Advance(1);
+  EXPECT_EQ(a.view->Move(bx + 1, by, kViewLeft), kStatusRepaint);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("c"), 1);
+  EXPECT_TRUE(CanUndoFigure(a.block(), 0));
+}
+
 constexpr char kPopup[] = R"(
 function c = start()
   c = 2;

@@ -143,31 +143,30 @@ TEST(ManipulateTool, PressesWithoutAnythingToDo) {
 
 // ---- The rate limit ----
 
-double g_clock = 0;
-double Clock(void*, int32_t, int32_t restart) {
-  static double start = 0;
-  const double elapsed = g_clock - start;
-  if (restart) start = g_clock;
-  return elapsed;
-}
-
+// A move within the interval is dropped; made just before the release, it
+// is made at the release, where the button came up.
 TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
   Points a;
-  uint8_t records[6 * 8] = {};
-  a.block()->timeFunction = &Clock;
-  a.block()->timeRecords = records;
-  a.block()->timeRecordStride = 8;
-  g_clock = 10;
+  test::HandClock clock(a.block());
   ASSERT_EQ(a.view->Press(a.X(0.5), a.Y(0.5), false), kStatusRepaint);
   EXPECT_EQ(a.view->Move(a.X(0.6), a.Y(0.6), kViewLeft), kStatusRepaint);
-  g_clock += 0.004;
+  clock.Advance(0.004);
   EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusMoveDropped);
   EXPECT_TRUE(a.view->dragging());
   EXPECT_NEAR(a.Values("x")[1], 0.6, 1e-12);
-  g_clock += 0.01;
+  clock.Advance(0.01);
   EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusRepaint);
   EXPECT_NEAR(a.Values("x")[1], 0.3, 1e-12);
-  a.view->Release(false);
+  clock.Advance(0.004);
+  EXPECT_EQ(a.view->Move(a.X(0.4), a.Y(0.45), kViewLeft), kStatusMoveDropped);
+  EXPECT_NEAR(a.Values("x")[1], 0.3, 1e-12);
+  EXPECT_EQ(a.view->Release(false), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[1], 0.4, 1e-12);
+  EXPECT_NEAR(a.Values("y")[1], 0.45, 1e-12);
+  EXPECT_FALSE(a.view->dragging());
+  // One gesture, one undo step back to where the press found the point.
+  ASSERT_EQ(UndoFigureStep(a.slot(), 0), kStatusRepaint);
+  EXPECT_NEAR(a.Values("x")[1], 0.5, 1e-12);
 }
 
 }  // namespace

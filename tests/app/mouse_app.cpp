@@ -12,6 +12,20 @@
 
 namespace vke::test {
 
+HandClock::HandClock(KVContextBlock* block) {
+  for (Record& r : records_) r = {this, now_};
+  block->timeFunction = &Read;
+  block->timeRecords = reinterpret_cast<uint8_t*>(records_);
+  block->timeRecordStride = sizeof(Record);
+}
+
+double HandClock::Read(void* record, int32_t, int32_t restart) {
+  auto* r = static_cast<Record*>(record);
+  const double elapsed = r->clock->now_ - r->start;
+  if (restart) r->start = r->clock->now_;
+  return elapsed;
+}
+
 MouseApp::MouseApp(const std::vector<std::string>& variables, const std::string& source,
                    const NativeFunctionRecord* natives)
     : host(variables, 4u << 20) {

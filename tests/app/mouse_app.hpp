@@ -30,6 +30,24 @@ function s = v(a)
   end
 )";
 
+// A clock the test moves by hand, given to a block as the clock of its
+// time records (the rate limit of mouse moves reads it). Each record holds
+// the clock's address and its own start.
+class HandClock {
+ public:
+  explicit HandClock(KVContextBlock* block);
+  void Advance(double seconds) { now_ += seconds; }
+
+ private:
+  struct Record {
+    HandClock* clock;
+    double start;
+  };
+  static double Read(void* record, int32_t, int32_t restart);
+  Record records_[6] = {};
+  double now_ = 10;
+};
+
 class MouseApp {
  public:
   // Natives of the test's own (a table) are registered before the source

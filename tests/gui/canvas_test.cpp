@@ -17,7 +17,6 @@ namespace {
 
 using ::testing::_;
 using ::testing::DoAll;
-using ::testing::DoAll;
 using ::testing::NiceMock;
 using ::testing::Return;
 using ::testing::SetArgPointee;
@@ -55,7 +54,8 @@ struct Canvas : ::testing::Test {
     sizer->Add(canvas, 1, wxEXPAND);
     frame->SetSizer(sizer);
     frame->Show();
-    test::Pump(400);
+    test::PumpUntil([&] { return canvas->IsShownOnScreen() && canvas->GetClientSize().y > 0; });
+    test::Pump(100);
   }
   void TearDown() override {
     if (frame) frame->Destroy();
@@ -63,30 +63,36 @@ struct Canvas : ::testing::Test {
   }
 };
 
+// Each step waits for the event it sent to have arrived.
 TEST_F(Canvas, DragReachesTheFigureWithCaptureAndStatusText) {
   bool capturedWhileDragging = false;
+  bool dragged = false, released = false;
   EXPECT_CALL(engine.interaction, FigureMouseDown(kInstance, 40.0, 50.0, false))
       .WillOnce(Return(kOk));
   EXPECT_CALL(engine.interaction, FigureMouseDrag(kInstance, _, _, true, _))
       .WillRepeatedly([&](int32_t, double, double, bool, std::string* text) {
         capturedWhileDragging = canvas->HasCapture();
+        dragged = true;
         *text = "x = 0.25";
         return kStatusRepaint;
       });
-  EXPECT_CALL(engine.interaction, FigureMouseUp(kInstance, 90.0, 80.0, true)).WillOnce(Return(kOk));
+  EXPECT_CALL(engine.interaction, FigureMouseUp(kInstance, 90.0, 80.0, true))
+      .WillOnce([&](int32_t, double, double, bool) {
+        released = true;
+        return kOk;
+      });
 
   wxUIActionSimulator sim;
   sim.MouseMove(canvas->ClientToScreen(wxPoint(40, 50)));
   test::Pump(100);
   sim.MouseDown();
-  test::Pump(100);
-  EXPECT_TRUE(canvas->HasCapture());
+  EXPECT_TRUE(test::PumpUntil([&] { return canvas->HasCapture(); }));
   sim.KeyDown(WXK_SHIFT);
   test::Pump(50);
   sim.MouseMove(canvas->ClientToScreen(wxPoint(90, 80)));
-  test::Pump(100);
+  EXPECT_TRUE(test::PumpUntil([&] { return dragged; }));
   sim.MouseUp();
-  test::Pump(100);
+  EXPECT_TRUE(test::PumpUntil([&] { return released; }));
   sim.KeyUp(WXK_SHIFT);
   test::Pump(50);
   EXPECT_TRUE(capturedWhileDragging);
@@ -95,15 +101,19 @@ TEST_F(Canvas, DragReachesTheFigureWithCaptureAndStatusText) {
 }
 
 TEST_F(Canvas, ResizingRunsTheDrawHandlersOncePerSize) {
-  EXPECT_CALL(engine, RunDrawHandlers(kInstance)).Times(2);
+  int runs = 0;
+  EXPECT_CALL(engine, RunDrawHandlers(kInstance)).Times(2).WillRepeatedly([&](int32_t) {
+    runs++;
+    return kOk;
+  });
   EXPECT_CALL(engine, SetFigureRect(kInstance, _, _)).Times(2);
   frame->SetSize(500, 400);
-  test::Pump(200);
+  EXPECT_TRUE(test::PumpUntil([&] { return runs == 1; }));
   canvas->Refresh();
   test::Pump(100);
   canvas->DrawNowFromHere();
   frame->SetSize(450, 350);
-  test::Pump(200);
+  EXPECT_TRUE(test::PumpUntil([&] { return runs == 2; }));
   canvas->Refresh();
   test::Pump(100);
 }
@@ -111,14 +121,14 @@ TEST_F(Canvas, ResizingRunsTheDrawHandlersOncePerSize) {
 TEST_F(Canvas, AFailingDrawIsReportedOncePerSizeAndNotOnRepaints) {
   ON_CALL(engine, RunDrawHandlers(kInstance)).WillByDefault(Return(25));
   frame->SetSize(500, 400);
-  test::Pump(200);
+  test::PumpUntil([&] { return !host.reported.empty(); });
   for (int k = 0; k < 3; k++) {
     canvas->DrawNowFromHere();
     test::Pump(50);
   }
   EXPECT_THAT(host.reported, ::testing::ElementsAre(25));
   frame->SetSize(450, 350);
-  test::Pump(200);
+  test::PumpUntil([&] { return host.reported.size() >= 2; });
   EXPECT_THAT(host.reported, ::testing::ElementsAre(25, 25));
 }
 
@@ -130,13 +140,13 @@ TEST_F(Canvas, KeysReportTheirHandlersErrorsButNotKeysWithoutUse) {
   EXPECT_CALL(engine, HandleFigureKey(kInstance, 13u, _))
       .WillOnce(DoAll(SetArgPointee<2>(std::string("refused")), Return(kStatusRepaint)));
   canvas->SetFocus();
-  test::Pump(100);
+  test::PumpUntil([&] { return canvas->HasFocus(); });
   wxUIActionSimulator sim;
   sim.Char('a');
   sim.Char('b');
   sim.Char(WXK_UP);
   sim.Char(WXK_RETURN);
-  test::Pump(200);
+  test::PumpUntil([&] { return frame->GetStatusBar()->GetStatusText(0) == "refused"; });
   EXPECT_THAT(host.reported, ::testing::ElementsAre(kKvVarNotFound, kErrNotSupported));
   EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "refused");
 }
@@ -153,8 +163,7 @@ TEST_F(Canvas, TheContextMenuSelectsTheSubplotUnderThePointer) {
     wxUIActionSimulator().Char(WXK_ESCAPE);
   });
   sim.MouseClick(wxMOUSE_BTN_RIGHT);
-  test::Pump(300);
-  EXPECT_TRUE(shown);
+  EXPECT_TRUE(test::PumpUntil([&] { return shown; }));
 }
 
 // A document of the test's own, with a view that draws nothing.

@@ -115,9 +115,9 @@ TEST_F(Dialogs, ThePromptShowsItsTextsAndGivesBackWhatIsTyped) {
     wxUIActionSimulator sim;
     p->AnswerEdit()->SetFocus();
     p->AnswerEdit()->SetInsertionPointEnd();
-    test::Pump(100);
+    test::PumpUntil([&] { return p->AnswerEdit()->HasFocus(); });
     sim.Text(",3");
-    test::Pump(200);
+    test::PumpUntil([&] { return p->AnswerEdit()->GetValue().EndsWith(",3"); });
     sim.Char(WXK_RETURN);
   });
   char buffer[32] = "1,2";
@@ -268,12 +268,12 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   wxUIActionSimulator keys;
   keys.MouseMove(text->ClientToScreen(wxPoint(60, 40)));
   keys.MouseClick();
-  test::Pump(300);
+  test::PumpUntil([&] { return text->GetCaret() && text->GetCaret()->IsVisible(); });
   ASSERT_NE(text->GetCaret(), nullptr);
   EXPECT_TRUE(text->GetCaret()->IsVisible());
   keys.Char(WXK_END, wxMOD_CONTROL);
   keys.Char('x');
-  test::Pump(300);
+  test::PumpUntil([&] { return text->GetInsertionPoint() == text->GetLastPosition(); });
   EXPECT_EQ(text->GetInsertionPoint(), text->GetLastPosition());
   EXPECT_TRUE(text->GetCaret()->IsVisible());
   EXPECT_EQ(text->GetValue(), shown);
@@ -283,10 +283,10 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   EXPECT_TRUE(area.Contains(window->GetRect())) << window->GetRect().GetBottom();
   // Closing hides it; it is shown again as it was.
   window->Close();
-  test::Pump(100);
+  test::PumpUntil([&] { return !window->IsShown(); });
   EXPECT_FALSE(window->IsShown());
   window->BringToTop();
-  test::Pump(100);
+  test::PumpUntil([&] { return window->IsShown(); });
   EXPECT_TRUE(window->IsShown());
   EXPECT_EQ(text->GetValue(), shown);
   window->Destroy();

@@ -21,6 +21,15 @@ void Pump(int milliseconds) {
   } while (std::chrono::steady_clock::now() < end);
 }
 
+bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    Pump(20);
+  }
+  return true;
+}
+
 std::string ScreenDir() {
   const char* dir = std::getenv("VKE_SCREEN_DIR");
   return dir ? dir : ".";

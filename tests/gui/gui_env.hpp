@@ -7,6 +7,7 @@
 #include <wx/image.h>
 #include <wx/window.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/host/tool_commands.hpp"
@@ -20,6 +21,9 @@ bool GuiAvailable();
 
 // Lets the toolkit handle its events for about the time given.
 void Pump(int milliseconds);
+// Lets it handle them until the state has come, for at most the limit: a
+// loaded machine delivers events late. Whether it came.
+bool PumpUntil(const std::function<bool()>& done, int milliseconds = 20000);
 
 // Where screenshots go: VKE_SCREEN_DIR, else the working folder.
 std::string ScreenDir();

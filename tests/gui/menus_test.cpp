@@ -215,12 +215,11 @@ TEST_F(ToolkitMenus, TheClipboardIsSharedWithOtherPrograms) {
   ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc\rd"));
   // This program serves the clipboard while the other one reads it.
   test::Shell("(timeout 5 xclip -o -selection clipboard > '" + out + "') &");
-  for (int k = 0; k < 40 && ReadFile(out).empty(); k++) test::Pump(50);
+  test::PumpUntil([&] { return !ReadFile(out).empty(); });
   EXPECT_EQ(ReadFile(out), "a\nb\nc\nd");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   test::Shell("printf 'pasted' | timeout 5 xclip -selection clipboard");
-  test::Pump(100);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  test::PumpUntil([] { return SystemClipboard().Text() == "pasted"; });
   EXPECT_EQ(SystemClipboard().Text(), "pasted");
 }
 

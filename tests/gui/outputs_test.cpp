@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <wx/dc.h>
 #include <wx/dcgraph.h>
+#include <wx/display.h>
 #include <wx/graphics.h>
 #include <wx/gtk/print.h>
 
@@ -123,7 +124,7 @@ TEST_F(Outputs, TheCopyIsOfferedAsSvgPdfAndPng) {
     const std::string done = out + ".done";
     test::Shell("(timeout 5 xclip -o -selection clipboard -t " + type + " > " + Quoted(out) +
                 "; touch " + Quoted(done) + ") &");
-    for (int k = 0; k < 100 && !std::ifstream(done); k++) test::Pump(50);
+    test::PumpUntil([&] { return static_cast<bool>(std::ifstream(done)); });
     return out;
   };
   std::ifstream targets(read("TARGETS", "targets"));
@@ -228,23 +229,37 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
                          new FigurePrintout(engine, kId, nullptr, nullptr, &setup), &print);
   ASSERT_TRUE(preview->IsOk());
   EXPECT_EQ(preview->GetMaxPage(), 1);
-  wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr, wxSize(600, 700));
-  test::Pump(800);
-  // The page gets the room asked for, not only the tool bar's.
-  EXPECT_GE(frame->GetSize().x, 600);
-  EXPECT_EQ(frame->GetSize().y, 700);
+  wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr);
+  // The whole page shows at once, in a window on the screen: once the
+  // window system has given the frame its size (some time after it
+  // shows), the canvas has nothing to scroll.
+  wxSize page, room;
+  test::PumpUntil([&] {
+    page = preview->GetCanvas()->GetVirtualSize();
+    room = preview->GetCanvas()->GetClientSize();
+    return drawn > 0 && page.x <= room.x && page.y <= room.y;
+  });
+  EXPECT_LE(page.x, room.x);
+  EXPECT_LE(page.y, room.y);
+  EXPECT_GE(preview->GetZoom(), 10);
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  EXPECT_LE(frame->GetSize().x, area.width);
+  EXPECT_LE(frame->GetSize().y, area.height);
   EXPECT_GE(drawn, 1);
-  const wxImage shot = test::Snapshot(preview->GetCanvas(), "print-preview");
-  // Somewhere on the page the square is red.
-  bool red = false;
-  for (int y = 0; y < shot.GetHeight() && !red; y += 2) {
-    for (int x = 0; x < shot.GetWidth() && !red; x += 2) {
-      red = shot.GetRed(x, y) > 200 && shot.GetGreen(x, y) < 60 && shot.GetBlue(x, y) < 60;
+  // Somewhere on the page, once painted, the square is red.
+  const auto red = [&] {
+    const wxImage shot = test::Snapshot(preview->GetCanvas(), "print-preview");
+    for (int y = 0; y < shot.GetHeight(); y += 2) {
+      for (int x = 0; x < shot.GetWidth(); x += 2) {
+        if (shot.GetRed(x, y) > 200 && shot.GetGreen(x, y) < 60 && shot.GetBlue(x, y) < 60)
+          return true;
+      }
     }
-  }
-  EXPECT_TRUE(red);
+    return false;
+  };
+  EXPECT_TRUE(test::PumpUntil(red));
   EXPECT_TRUE(frame->Close());
-  test::Pump(200);
+  test::PumpUntil([&] { return !wxTopLevelWindows.Find(frame); });
   EXPECT_FALSE(wxTopLevelWindows.Find(frame));
 }
 

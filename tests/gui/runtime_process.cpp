@@ -3,6 +3,7 @@
 #include "tests/gui/runtime_process.hpp"
 
 #include <cairo.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,15 @@ std::string ReadText(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
 }
 
 Runtime::Runtime(const TempFolder& home, std::string program, std::vector<std::string> args)
@@ -76,7 +86,7 @@ void Runtime::Signal(int signal) {
 }
 
 int Runtime::Exit() {
-  for (int k = 0; k < 100; k++) {
+  for (int k = 0; k < 200; k++) {
     int status;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       exited_ = true;
@@ -101,6 +111,43 @@ long Runtime::ProcessorTicks() const {
 
 std::string Runtime::Output() const {
   return ReadText(home_ + "/output.txt");
+}
+
+bool Runtime::Busy() const {
+  const long start = ProcessorTicks();
+  return Eventually([&] { return ProcessorTicks() - start >= 20; });
+}
+
+ClipboardText::ClipboardText(const std::string& text) {
+  int input[2];
+  if (pipe(input) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int nowhere = open("/dev/null", O_WRONLY);
+    dup2(input[0], STDIN_FILENO);
+    dup2(nowhere, STDOUT_FILENO);
+    dup2(nowhere, STDERR_FILENO);
+    close(input[0]);
+    close(input[1]);
+    close(nowhere);
+    execlp("xclip", "xclip", "-quiet", "-selection", "clipboard", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(input[0]);
+  if (pid_ > 0 && write(input[1], text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+    close(input[1]);
+    held_ = Eventually(
+        [&] { return ShellOutput("timeout 5 xclip -o -selection clipboard 2>/dev/null") == text; });
+  } else {
+    close(input[1]);
+  }
+}
+
+ClipboardText::~ClipboardText() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
 }
 
 std::string Pack(const TempFolder& folder, const std::string& relative, const std::string& name) {

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,11 @@
 namespace vke::test {
 
 std::string ReadText(const std::string& path);
+
+// Polls for a state every 100 ms, for at most the limit: a loaded machine
+// maps, paints and closes windows late. Whether it came.
+bool Eventually(const std::function<bool()>& done,
+                std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // One run of a program with a home folder of its own.
 class Runtime {
@@ -34,16 +41,36 @@ class Runtime {
   std::string Shot(const std::string& window, const std::string& name);
   void Signal(int signal);
   // The exit status (128 and the signal for a signal's end, as the shell
-  // says), or -1 when it has not ended within 10 s.
+  // says), or -1 when it has not ended within 20 s.
   int Exit();
   // The processor time used so far, in clock ticks.
   long ProcessorTicks() const;
   std::string Output() const;
+  // Waits until the program is busy, as a handler that loops is: its
+  // processor time grows by a fifth of a second.
+  bool Busy() const;
 
  private:
   std::string home_;
   pid_t pid_ = -1;
   bool exited_ = false;
+};
+
+// Text in the display's clipboard for as long as this lives: a clipboard
+// program serves it in the foreground, its output to nowhere (a program
+// left behind holding the test's output would keep the test from ending),
+// and is ended with it. Whether the clipboard came to hold the text.
+class ClipboardText {
+ public:
+  explicit ClipboardText(const std::string& text);
+  ~ClipboardText();
+  ClipboardText(const ClipboardText&) = delete;
+  ClipboardText& operator=(const ClipboardText&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool held_ = false;
 };
 
 // Packs a description of the source tree behind the runtime.

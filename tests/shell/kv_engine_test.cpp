@@ -147,6 +147,32 @@ TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
   EXPECT_FALSE(engine.HasTimedWork(id));
 }
 
+// The help command and its window follow the help text: an application
+// without one offers no help; one with it shows its text.
+TEST_F(Facade, HelpIsOfferedOnlyWithAHelpText) {
+  std::string title;
+  ASSERT_EQ(engine.LoadApplication(runtime, &title), kOk);
+  test::FakeClipboard clipboard;
+  test::FakeDocumentHost host;
+  DocumentCommands doc(engine, clipboard, host);
+  doc.SetInstance(engine.FirstInstance());
+  EXPECT_EQ(engine.GetText(engine.FirstInstance(), InstanceText::kHelp), std::nullopt);
+  EXPECT_FALSE(doc.Update(kCmdKVFileHelp)->enabled);
+  doc.Execute(kCmdKVFileHelp);
+  for (const auto& window : host.windows) EXPECT_FALSE(window->shown) << window->title;
+
+  int32_t id;
+  ASSERT_NO_FATAL_FAILURE(LoadPacked("examples/demo/demo.kvd", &id));
+  test::FakeDocumentHost helped;
+  DocumentCommands demo(engine, clipboard, helped);
+  demo.SetInstance(id);
+  EXPECT_TRUE(demo.Update(kCmdKVFileHelp)->enabled);
+  demo.Execute(kCmdKVFileHelp);
+  ASSERT_EQ(helped.windows.size(), 1u);
+  EXPECT_TRUE(helped.windows[0]->shown);
+  EXPECT_NE(helped.windows[0]->text.find("Point"), std::string::npos) << helped.windows[0]->text;
+}
+
 // The document's menus over the packed application: its "Count" menu,
 // items enabled by "_menuFlags", "Copy As" and "Paste As" through the
 // clipboard, a language change that rebuilds the menus, and plot choices.

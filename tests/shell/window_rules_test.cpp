@@ -120,6 +120,38 @@ TEST(WindowInWorkArea, AWindowOverAnEdgeIsMovedInsideAndATooLargeOneShrunk) {
   EXPECT_EQ(PlaceInWorkArea(inside, {}).top, 100);
 }
 
+// The preview shows the whole page: A4 at 96 dpi (794 x 1123 pixels at
+// 100 %) in a 1024 x 768 work area takes the largest step whose page and
+// bars fit, in a window centred on the main one and kept inside; a large
+// screen shows it at 100 %, a tiny one at the smallest step.
+TEST(WindowInWorkArea, ThePrintPreviewHoldsTheWholePage) {
+  const std::vector<ScreenRect> screen{{0, 0, 1024, 768}};
+  const PreviewContent a4{794, 1123, 40, 120, 520};
+  const ScreenRect main{100, 100, 767, 580};
+  auto edges = [](const ScreenRect& r) {
+    return std::vector<int>{r.left, r.top, r.right, r.bottom};
+  };
+  PreviewPlacement p = PlacePreview(main, a4, screen);
+  EXPECT_EQ(p.zoom, 55);  // 617 + 120 rows of 768; 60 % needs 793
+  EXPECT_EQ(edges(p.window), (std::vector<int>{173, 0, 693, 737}));
+  // Landscape: 85 % would fit the width but not the height; the window
+  // is wider than its bars.
+  p = PlacePreview(main, {1123, 794, 40, 120, 520}, screen);
+  EXPECT_EQ(p.zoom, 80);
+  EXPECT_EQ(edges(p.window), (std::vector<int>{0, 0, 938, 755}));
+  // The work area under the main window's middle counts, not the first.
+  const std::vector<ScreenRect> two{{0, 0, 1024, 768}, {1024, 0, 3584, 1440}};
+  p = PlacePreview({1500, 200, 2100, 700}, a4, two);
+  EXPECT_EQ(p.zoom, 100);
+  EXPECT_GE(p.window.left, 1024);
+  EXPECT_EQ(p.window.bottom - p.window.top, 1123 + 120);
+  p = PlacePreview(main, a4, {{0, 0, 200, 150}});
+  EXPECT_EQ(p.zoom, kPreviewZoomSteps[0]);
+  EXPECT_EQ(edges(p.window), (std::vector<int>{0, 0, 200, 150}));
+  // Without work areas the main window is the room.
+  EXPECT_EQ(PlacePreview(main, a4, {}).zoom, 30);
+}
+
 // The bars' visibility comes back as stored; records that do not read
 // whole, and a damaged count, leave the bars as they are.
 TEST_F(Placement, BarsComeBackAsTheyWereAndDamagedRecordsAreSkipped) {
