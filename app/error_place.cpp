@@ -6,6 +6,7 @@
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "app/kept_failure.hpp"
 #include "app/kv_library.hpp"
 #include "app/kv_sources.hpp"
 #include "app/startup_script.hpp"
@@ -74,21 +75,6 @@ bool ConvertEmbeddedPlaces(KVContextBlock* block, std::string* text) {
   return converted;
 }
 
-// The text kept for the last failure of a top-level handler: the block's
-// serial, the code and the text.
-struct KeptFailure {
-  uint32_t serial = 0;  // 0: none kept
-  ErrCode code = kOk;
-  std::string text;
-  int32_t spans = 0;       // FirstFailureSpans alive
-  bool spanHolds = false;  // the open span's first failure is kept
-};
-
-KeptFailure& Kept() {
-  static KeptFailure kept;
-  return kept;
-}
-
 // The text of the code from what the engine holds now.
 std::string LiveErrorText(KVContextBlock* block, ErrCode code) {
   EngineContext* ctx = block ? block->Engine() : nullptr;
@@ -144,10 +130,6 @@ void KeepFailureText(KVContextBlock* block, ErrCode code) {
   kept.code = code;
   kept.text = LiveErrorText(block, code);
   kept.spanHolds = kept.spans > 0;
-}
-
-void ForgetFailureText() {
-  Kept().serial = 0;
 }
 
 FirstFailureSpan::FirstFailureSpan() {

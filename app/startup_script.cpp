@@ -304,24 +304,6 @@ ErrCode RunWrapper(KVContextBlock** slot, int32_t id) {
 
 }  // namespace
 
-bool StartupScriptPlace(KVContextBlock* block, int32_t id, std::string_view* file,
-                        int32_t* firstLine) {
-  ElementListView list;
-  ElementRef element;
-  std::string_view script;
-  int32_t at = -1;
-  if (FindElement(block, id, &at, kElemStartupScript) != kOk ||
-      !InstanceElementAt(block, id, at, &list, &element) || !ElementText(list, element, 0, &script))
-    return false;
-  // The line word follows the text's words, the file name's text the line.
-  const auto line = static_cast<uint32_t>(script.size() / 4 + 2);
-  if (line + 1 >= element.length - 2 || !ElementText(list, element, line + 1, file) ||
-      file->empty())
-    return false;
-  *firstLine = static_cast<int32_t>(ElementWord(list, element, line));
-  return *firstLine > 0;
-}
-
 ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* text, int32_t length) {
   KVContextBlock* block = *slot;
   // An earlier Reset Data compiled the wrapper of the same script.
