@@ -41,6 +41,9 @@ ErrCode PrepareEngine(KVContextBlock* block, KVContextBlock** slot) {
 
 // The header fields a new block starts with.
 void InitHeader(KVContextBlock* block, uint32_t hostData, uint32_t newlineMode) {
+  static uint32_t serials = 0;
+  if (++serials == 0) serials = 1;  // 0 names no block
+  block->serial = serials;
   block->hostData = hostData;
   block->newlineMode = newlineMode;
   block->capture = kNoObjectWriter;

@@ -107,7 +107,8 @@ struct KVContextBlock {
   uint32_t cursor;
   uint32_t handledEventStamp;           // eventStamp of the last handler run with an event
   uint8_t savedByte;                    // kept in images
-  uint32_t tailSpare[2];                // not used
+  uint32_t serial;                      // names the block to the records kept outside it
+  uint32_t tailSpare;                   // not used
   uint8_t interactiveHighlight;         // labels of subplots with mouse handlers stand out
   SubplotDragState subplotDrag;         // a drag of subplots by the mouse
   int32_t eventSubplot;                 // subplot of the last handler run with event values

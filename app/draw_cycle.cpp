@@ -3,6 +3,7 @@
 #include "app/draw_cycle.hpp"
 
 #include "app/element_list.hpp"
+#include "app/error_place.hpp"
 #include "app/errors.hpp"
 #include "app/figure_mouse.hpp"
 #include "app/figure_variables.hpp"
@@ -62,6 +63,7 @@ bool StopsDrawing(ErrCode code) {
 // store ends the loop (quietly). `drawing` marks the subplots drawn and
 // gives the handlers the event values.
 ErrCode FillSubplotGroups(KVContextBlock** slot, int32_t id, bool drawing) {
+  const FirstFailureSpan span;
   ErrCode first = kOk;
   for (int32_t k = 0;; ++k) {
     InstanceRecord* r = FindInstance(*slot, id);

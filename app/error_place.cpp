@@ -6,8 +6,10 @@
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "app/kept_failure.hpp"
 #include "app/kv_library.hpp"
 #include "app/kv_sources.hpp"
+#include "app/startup_script.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 
@@ -31,6 +33,11 @@ std::string PlaceText(KVContextBlock* block, std::string_view location, int32_t 
     constexpr std::string_view kPrefix = kKVLibraryPrefix;
     if (library.starts_with(kPrefix)) {
       const int32_t id = FindInstanceByFileName(block, library.substr(kPrefix.size()));
+      // The start-up script's lines are the description's, from its first.
+      int32_t firstLine;
+      if (id >= 0 && function == kStartupWrapperName &&
+          StartupScriptPlace(block, id, &file, &firstLine))
+        return std::string(file) + ", line " + std::to_string(firstLine + line - 1);
       if (id >= 0) file = SourceFileOfFunction(block, id, function);
     } else {
       // A library the application embeds: its own file.
@@ -44,9 +51,32 @@ std::string PlaceText(KVContextBlock* block, std::string_view location, int32_t 
   return place + "line " + std::to_string(line);
 }
 
-}  // namespace
+// A place of the engine's form, " (_KV_<base>/<function>;N)", that a
+// message carries given the user's form, "(FILE, line N)", wherever it
+// stands; true when one was.
+bool ConvertEmbeddedPlaces(KVContextBlock* block, std::string* text) {
+  const std::string opening = std::string(" (") + kKVLibraryPrefix;
+  bool converted = false;
+  for (size_t at = text->find(opening); at != std::string::npos; at = text->find(opening, at + 1)) {
+    const size_t close = text->find(')', at);
+    const size_t semicolon = text->rfind(';', close);
+    if (close == std::string::npos || semicolon == std::string::npos || semicolon < at) continue;
+    const std::string_view digits =
+        std::string_view(*text).substr(semicolon + 1, close - semicolon - 1);
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    const std::string location = text->substr(at + 2, semicolon - at - 2);
+    const std::string place =
+        " (" + PlaceText(block, location, std::stoi(std::string(digits))) + ")";
+    text->replace(at, close + 1 - at, place);
+    converted = true;
+  }
+  return converted;
+}
 
-std::string ActionErrorText(KVContextBlock* block, ErrCode code) {
+// The text of the code from what the engine holds now.
+std::string LiveErrorText(KVContextBlock* block, ErrCode code) {
   EngineContext* ctx = block ? block->Engine() : nullptr;
   char buffer[kTextBytes];
   std::string text(buffer, static_cast<size_t>(GetErrorMessageText(ctx, code, buffer, kTextBytes)));
@@ -67,15 +97,47 @@ std::string ActionErrorText(KVContextBlock* block, ErrCode code) {
   char suffix[kLocationBytes + 16];
   int32_t n = 0;
   if (location[0] || line > 1) AppendLocationSuffix(location, line, suffix, &n, sizeof suffix);
+  bool current = false;  // the message ends in the engine's record of its place
   for (const std::string& place : {std::string(suffix, static_cast<uint32_t>(std::max(n, 0))),
                                    " (line " + std::to_string(line) + ")"}) {
     const size_t at = place.empty() ? std::string::npos : text.rfind(place);
-    if (at != std::string::npos) text.erase(at, place.size());
+    if (at == std::string::npos) continue;
+    text.erase(at, place.size());
+    current = true;
   }
+  // A message that names a place of its own, where the engine's record has
+  // moved on since (a later handler ran), keeps that place and gets no
+  // name or place of the later record.
+  if (ConvertEmbeddedPlaces(block, &text) && !current) return text;
   const std::string quoted = std::string("'") + name + "'";
   if (name[0] && text.find(quoted) == std::string::npos) text += " " + quoted;
   if (line > 0) text += " (" + PlaceText(block, location, line) + ")";
   return text;
+}
+
+}  // namespace
+
+std::string ActionErrorText(KVContextBlock* block, ErrCode code) {
+  const KeptFailure& kept = Kept();
+  if (block && kept.serial == block->serial && kept.code == code) return kept.text;
+  return LiveErrorText(block, code);
+}
+
+void KeepFailureText(KVContextBlock* block, ErrCode code) {
+  KeptFailure& kept = Kept();
+  if (kept.spans > 0 && kept.spanHolds) return;
+  kept.serial = block->serial;
+  kept.code = code;
+  kept.text = LiveErrorText(block, code);
+  kept.spanHolds = kept.spans > 0;
+}
+
+FirstFailureSpan::FirstFailureSpan() {
+  if (Kept().spans++ == 0) Kept().spanHolds = false;
+}
+
+FirstFailureSpan::~FirstFailureSpan() {
+  Kept().spans--;
 }
 
 }  // namespace vke

@@ -1,6 +1,7 @@
 // The application's error table and the error-box text of a code.
 #include "app/errors.hpp"
 
+#include "app/error_place.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/text/number_text.hpp"
@@ -81,6 +82,7 @@ int32_t GetErrorMessageText(EngineContext* ctx, ErrCode code, char* buffer, int3
 }
 
 void BeginTopLevelAction(EngineContext* ctx) {
+  ForgetFailureText();
   if (ctx) ClearErrorLocation(ctx);
 }
 

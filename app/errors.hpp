@@ -37,7 +37,8 @@ int32_t GetErrorMessageText(EngineContext* ctx, ErrCode code, char* buffer, int3
 // A new top-level action starts (a menu item, a key, a handler run, an undo
 // step, a paste ...): the source line of an earlier action's error is
 // forgotten, so that an error of this action carries a line only when it
-// raised one itself.
+// raised one itself, and the text kept of an earlier handler's failure
+// (ForgetFailureText) no longer stands for this action's.
 void BeginTopLevelAction(EngineContext* ctx);
 
 }  // namespace vke

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/error_place.hpp"
 #include "app/errors.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
@@ -83,39 +84,6 @@ void AnswerMemoryStop(KVContextBlock** slot, ErrCode code) {
   SetMemoryRetry((*slot)->Engine(), grew);
 }
 
-// Runs the function in slices, asking the break test and refreshing the busy
-// indicator between them.
-ErrCode RunInSlices(KVContextBlock** slot, const HandlerRequest& r, const char* name,
-                    int32_t length, int32_t scope, const DescriptorCodes& codes, uint8_t entry) {
-  EngineContext* ctx = (*slot)->Engine();
-  ErrCode e = CallFunctionByName(ctx, name, length, scope, static_cast<int32_t>(codes.Inputs()),
-                                 static_cast<int32_t>(codes.Outputs()));
-  if (e == kOk) e = kStatusSuspended;
-  if (e != kStatusSuspended) {
-    PrintError(ctx, e, false);
-    return e;
-  }
-  if (entry) MarkFrameAsEntry(ctx);
-  while (e == kStatusSuspended) {
-    e = ExecuteBytecode(ctx, 1);
-    if (MemoryRetryPending(ctx)) {
-      AnswerMemoryStop(slot, e);
-      ctx = (*slot)->Engine();
-      e = kStatusSuspended;
-      continue;
-    }
-    if (e != kStatusSuspended) break;
-    KVContextBlock* block = *slot;
-    if (block->breakTest(block->breakTestArg)) {
-      SetErrorLocation(ctx, kStatusSuspended, 0);
-      PrintError(ctx, kStatusSuspended, false);
-      break;
-    }
-    if (!r.nested) RefreshBusyIndicator(block);
-  }
-  return e;
-}
-
 // Calls the descriptor's function on the inputs on the stack, leaving its
 // outputs there; a failure unwinds its frames. With growth allowed an
 // instruction that runs out of room waits while the block grows and then
@@ -135,16 +103,21 @@ ErrCode CallHandlerFunction(KVContextBlock** slot, const HandlerRequest& r,
   SaveCodePointer(ctx, &before);
   const bool retry = ctx->memoryRetry != 0;
   SetMemoryRetry(ctx, r.allowGrowth);
+  const auto inputs = static_cast<int32_t>(codes.Inputs());
+  const auto outputs = static_cast<int32_t>(codes.Outputs());
   ErrCode e;
   if (block->breakTest) {
-    e = RunInSlices(slot, r, name, length, scope, codes, entry);
-  } else {
-    e = RunCompiledFunction(ctx, name, scope, static_cast<int32_t>(codes.Inputs()),
-                            static_cast<int32_t>(codes.Outputs()), entry, 0);
-    while (MemoryRetryPending((*slot)->Engine())) {
-      AnswerMemoryStop(slot, e);
-      e = ExecuteBytecode((*slot)->Engine(), 0);
+    e = CallFunctionByName(ctx, name, length, scope, inputs, outputs);
+    if (e == kOk) e = kStatusSuspended;
+    if (e != kStatusSuspended) {
+      PrintError(ctx, e, false);
+    } else {
+      if (entry) MarkFrameAsEntry(ctx);
+      e = RunEngineCode(slot, e, true, !r.nested);
     }
+  } else {
+    e = RunEngineCode(slot, RunCompiledFunction(ctx, name, scope, inputs, outputs, entry, 0), false,
+                      false);
   }
   ctx = (*slot)->Engine();
   SetMemoryRetry(ctx, retry);
@@ -174,9 +147,11 @@ ErrCode PushInputs(KVContextBlock* block, const HandlerRequest& r, const Descrip
   return kOk;
 }
 
-// Inputs, call and outputs, with the stack left as it was found.
+// Inputs, call and outputs, with the stack left as it was found. *called
+// tells whether the function ran to its end: from then on the attempt is
+// not made again, its outputs are stored in a block grown in place.
 ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t start,
-                   uint32_t collected) {
+                   uint32_t collected, bool* called) {
   KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   DescriptorCodes codes;
@@ -209,9 +184,12 @@ ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t star
   // take entries that are not the handler's.
   if (!e && GetFrameEntryCount(ctx) - base < static_cast<int64_t>(codes.Outputs()))
     e = kErrTooManyArgout;
+  *called = !e;
   if (!e) {
     if (r.dataWritten) *r.dataWritten = 0;
-    e = StoreHandlerOutputs(block, r, codes);
+    e = StoreOutputsGrowing(slot, r, start, &codes);
+    block = *slot;
+    ctx = block->Engine();
     if (!e && !r.nested && codes.Outputs() > 0)
       e = InvalidateMakeOutputs(block, r.instance, r.descriptor, false);
   } else {
@@ -245,9 +223,10 @@ void UndoAttempt(KVContextBlock* block, const AttemptMark& mark, uint64_t writte
   CloseEmbeddedFilesOpenedAfter(mark.embeddedFiles);
 }
 
-// The attempts: again in a grown block after a memory failure that the
-// engine could not wait out in place, once what the failed attempt left
-// has ended. The text of the attempts is held until the last has ended.
+// The attempts: again in a grown block after a memory failure of the
+// function that the engine could not wait out in place, once what the
+// failed attempt left has ended. A function that ran to its end is not run
+// again. The text of the attempts is held until the last has ended.
 ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
   uint32_t start;
   ErrCode e = FindInstanceStart(*slot, r.instance, &start);
@@ -255,9 +234,10 @@ ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
   if (r.allowGrowth) HoldStdOutput();
   while (!e) {
     const AttemptMark mark = MarkAttempt(*slot);
-    e = RunAttempt(slot, r, start, collected);
+    bool called = false;
+    e = RunAttempt(slot, r, start, collected, &called);
     const uint64_t written = StdOutputPosition();
-    if (!r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
+    if (called || !r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
     UndoAttempt(*slot, mark, written);
     e = FindInstanceStart(*slot, r.instance, &start);
   }
@@ -284,6 +264,25 @@ void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before
     UnwindCallFrames(ctx, -1);
   }
   RestoreCodePointer(ctx, &before);
+}
+
+ErrCode RunEngineCode(KVContextBlock** slot, ErrCode e, bool sliced, bool showBusy) {
+  for (;;) {
+    EngineContext* ctx = (*slot)->Engine();
+    if (MemoryRetryPending(ctx)) {
+      AnswerMemoryStop(slot, e);
+    } else if (!IsWorkerFailure(ctx, e)) {
+      if (e != kStatusSuspended || !sliced) return e;
+      KVContextBlock* block = *slot;
+      if (block->breakTest(block->breakTestArg)) {
+        SetErrorLocation(ctx, kStatusSuspended, 0);
+        PrintError(ctx, kStatusSuspended, false);
+        return kStatusSuspended;
+      }
+      if (showBusy) RefreshBusyIndicator(block);
+    }
+    e = ExecuteBytecode((*slot)->Engine(), sliced ? 1 : 0);
+  }
 }
 
 bool DescriptorCodes::Read(KVContextBlock* block, uint32_t start, int32_t offset) {
@@ -313,8 +312,12 @@ ErrCode TakeHandlerFailure(KVContextBlock* block) {
 
 namespace {
 
+// A failure of a top-level run: kept for the host, the first since it took
+// the last, and its text as it reads now.
 ErrCode NoteFailure(KVContextBlock* block, ErrCode e) {
-  if (e != kOk && block->handlerFailure == kOk) block->handlerFailure = e;
+  if (e == kOk) return e;
+  if (block->handlerFailure == kOk) block->handlerFailure = e;
+  KeepFailureText(block, e);
   return e;
 }
 
@@ -347,7 +350,9 @@ ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
     // A request while a handler runs changes nothing: not the timer, not the
     // variables through a make pass.
     if ((*slot)->handlerBusy) return kStatusNoPrint;
-    BeginTopLevelAction((*slot)->Engine());
+    // Its own error's line alone; the kept text of a failure earlier in the
+    // same action stays for the action's report.
+    ClearErrorLocation((*slot)->Engine());
     StartBusyTimer(*slot);
     const ErrCode e = RunWithGrowth(slot, [&](KVContextBlock*) {
       return RunPendingMakeHandlers(slot, request.instance, request.descriptor, request.previous,

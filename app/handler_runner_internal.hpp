@@ -18,6 +18,14 @@ inline constexpr int32_t kXDataLineLength = sizeof kXDataLine - 1;
 // into the abandoned code.
 void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before);
 
+// Runs the engine's code on to its end from the result `e` of the call or
+// run that started it: in slices with the block's break test between them
+// (refreshing the busy indicator when asked), or at once. An
+// instruction that stopped for room (with the engine's memory retry on)
+// waits while the block grows and goes on; the failure of a worker thread,
+// which the engine printed with its place, ends that thread alone.
+ErrCode RunEngineCode(KVContextBlock** slot, ErrCode e, bool sliced, bool showBusy);
+
 // Names no running handler any more: instance 0, no object, no kind; the
 // flags word of the native-call context is kept.
 void ClearRunningHandler(KVContextBlock* block);
@@ -33,10 +41,29 @@ ErrCode PushHandlerInput(KVContextBlock* block, const HandlerRequest& r, int32_t
 // the source text behind it, which must give exactly one value (kErrTooManyArgin).
 ErrCode GetXDataArgument(KVContextBlock* block, int32_t code, const char* data, int32_t length);
 
-// Stores the outputs in descriptor order, each taking the value on top of the
-// stack and dropping it. A failure ends the storing; the values of the
-// remaining outputs stay on the stack.
+// The version the outputs of the request go to, counted back from the
+// current one: one back for a nested run that reads the previous version.
+int32_t OutputVersion(const HandlerRequest& r);
+
+// Makes room in the undo buffer for all the values the outputs on the
+// stack will leave there, so that storing them cannot run short part-way;
+// kKvVarTooLargeForUndo when the buffer has to grow first.
+ErrCode ReserveOutputRoom(KVContextBlock* block, const HandlerRequest& r,
+                          const DescriptorCodes& codes);
+
+// Stores the outputs in descriptor order from output *next on, each taking
+// the value on top of the stack and dropping it, and counting *next on. A
+// failure ends the storing with the value of output *next on top and those
+// of the outputs after it below.
 ErrCode StoreHandlerOutputs(KVContextBlock* block, const HandlerRequest& r,
-                            const DescriptorCodes& codes);
+                            const DescriptorCodes& codes, uint32_t* next);
+
+// Stores the outputs of a handler whose function has run: room for all of
+// them is made first, so that none is stored when room runs out; the block
+// grows in place when the request allows it, and the storing goes on from
+// the output it stopped at. `start` is the instance start, where `codes`
+// are read again after the block moved.
+ErrCode StoreOutputsGrowing(KVContextBlock** slot, const HandlerRequest& r, uint32_t start,
+                            DescriptorCodes* codes);
 
 }  // namespace vke

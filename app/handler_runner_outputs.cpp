@@ -9,6 +9,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/plot_properties.hpp"
+#include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/text/dump.hpp"
 #include "engine/text/number_text.hpp"
@@ -205,7 +206,7 @@ ErrCode StoreOutput(KVContextBlock* block, const HandlerRequest& r, const Descri
     case kVarIdleAmount:
       return StoreIdlePacing(block, r.instance, kIdleModeAmount);
     default: {
-      ErrCode e = StoreUndoValue(block, r.instance, r.nested && r.previous ? 1 : 0, code);
+      ErrCode e = StoreUndoValue(block, r.instance, OutputVersion(r), code);
       if (e) return e;
       if (InstanceRecord* rec = FindInstance(block, r.instance)) rec->changed = 1;
       return kOk;
@@ -213,13 +214,77 @@ ErrCode StoreOutput(KVContextBlock* block, const HandlerRequest& r, const Descri
   }
 }
 
+// Whether an output code names no KV variable but a standard one with a
+// place of its own (the clipboard, the message, the record).
+bool IsOwnPlaceOutput(int32_t code) {
+  switch (code) {
+    case kVarXData:
+    case kVarXDataType:
+    case kVarMsg:
+    case kVarCursor:
+    case kVarIdleRate:
+    case kVarIdleAmount:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Heap units of the values the outputs leave in the undo buffer, a block
+// header each: a KV variable's value as it lies on the stack; for _param
+// the new _ppl list, at most the old one with the value and an empty entry
+// of a few units for each place up to the object's.
+ErrCode UndoUnitsOfOutputs(KVContextBlock* block, const HandlerRequest& r,
+                           const DescriptorCodes& codes, uint64_t* units) {
+  constexpr uint64_t kEntryUnits = 4;  // an item header and an empty value's descriptor
+  EngineContext* ctx = block->Engine();
+  *units = 0;
+  for (uint32_t i = 0; i < codes.Outputs(); i++) {
+    const int32_t code = codes.Output(i);
+    const auto depth = static_cast<int32_t>(i);
+    if (IsOwnPlaceOutput(code) || (code == kVarParam && r.objectId < 0)) continue;
+    uint64_t value = static_cast<uint32_t>(GetEntryWordCount(ctx, depth)) + 1;
+    if (code == kVarParam) {
+      uint32_t list;
+      void* data;
+      if (ErrCode e = GetUndoValue(block->UndoArea(), r.instance, 0, kVarPpl, &list, &data))
+        return e;
+      value += list + kEntryUnits * (uint64_t{static_cast<uint32_t>(r.objectId)} + 2);
+    }
+    *units += value;
+  }
+  return kOk;
+}
+
 }  // namespace
 
+int32_t OutputVersion(const HandlerRequest& r) {
+  return r.nested && r.previous ? 1 : 0;
+}
+
+ErrCode ReserveOutputRoom(KVContextBlock* block, const HandlerRequest& r,
+                          const DescriptorCodes& codes) {
+  uint64_t units;
+  if (ErrCode e = UndoUnitsOfOutputs(block, r, codes, &units)) return e;
+  return units ? ReserveUndoRoom(block->UndoArea(), r.instance, OutputVersion(r), units) : kOk;
+}
+
 ErrCode StoreHandlerOutputs(KVContextBlock* block, const HandlerRequest& r,
-                            const DescriptorCodes& codes) {
-  for (uint32_t i = 0; i < codes.Outputs(); i++)
-    if (ErrCode e = StoreOutput(block, r, codes, i)) return e;
+                            const DescriptorCodes& codes, uint32_t* next) {
+  for (; *next < codes.Outputs(); ++*next)
+    if (ErrCode e = StoreOutput(block, r, codes, *next)) return e;
   return kOk;
+}
+
+ErrCode StoreOutputsGrowing(KVContextBlock** slot, const HandlerRequest& r, uint32_t start,
+                            DescriptorCodes* codes) {
+  uint32_t next = 0;
+  for (;;) {
+    ErrCode e = next == 0 ? ReserveOutputRoom(*slot, r, *codes) : kOk;
+    if (!e) e = StoreHandlerOutputs(*slot, r, *codes, &next);
+    if (!e || !r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) return e;
+    if (!codes->Read(*slot, start, r.descriptor)) return kKvUndefElement;
+  }
 }
 
 }  // namespace vke

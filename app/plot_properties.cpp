@@ -5,6 +5,7 @@
 
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -22,7 +23,14 @@ ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k) {
   EngineContext* ctx = block->Engine();
   if (k < 0) return DropStackEntries(ctx, 0, 1);
   if (k == INT32_MAX) return kErrIndexOutOfRange;
-  if (ErrCode e = PushUndoValue(block, id, 0, kVarPpl)) return e;
+  // A failure leaves the value on top, as it found it, so that the caller
+  // may store it again once there is room.
+  const int32_t base = GetFrameEntryCount(ctx);
+  const auto fail = [&](ErrCode e) {
+    Drop(ctx, GetFrameEntryCount(ctx) - base);
+    return e;
+  };
+  if (ErrCode e = PushUndoValue(block, id, 0, kVarPpl)) return fail(e);
   const int32_t count = ListEntries(ctx);
   const int32_t entry = k + 1;
   const int32_t total = std::max(count, entry);
@@ -32,10 +40,10 @@ ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k) {
     const ErrCode e = i == entry   ? DuplicateStackEntries(ctx, i, 1)
                       : i <= count ? GetListElement(ctx, i - 1, i)
                                    : PushEmptyMatrix(ctx);
-    if (e) return e;
+    if (e) return fail(e);
   }
-  if (ErrCode e = PushListFromEntries(ctx, total, false, nullptr, 0)) return e;
-  if (ErrCode e = StoreUndoValue(block, id, 0, kVarPpl)) return e;
+  if (ErrCode e = PushListFromEntries(ctx, total, false, nullptr, 0)) return fail(e);
+  if (ErrCode e = StoreUndoValue(block, id, 0, kVarPpl)) return fail(e);
   return DropStackEntries(ctx, 0, 2);
 }
 

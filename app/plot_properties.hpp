@@ -9,7 +9,7 @@ namespace vke {
 // Pops the value on top of the engine's stack and stores it as subplot k's
 // entry, padding a shorter list with empty values; for a negative k it only
 // pops the value. kErrIndexOutOfRange for a k whose entry cannot exist; kKvNonexistentUndoSet,
-// kKvVarTooLargeForUndo, or the engine's code.
+// kKvVarTooLargeForUndo, or the engine's code, with the value left on top.
 ErrCode GetPlotProperties(KVContextBlock* block, int32_t id, int32_t k);
 
 // Pushes subplot k's entry `back` versions back, or [] when the list has

@@ -2,8 +2,10 @@
 #include "app/startup_script.hpp"
 
 #include <cstring>
+#include <string>
 
 #include "app/element_list.hpp"
+#include "app/handler_elements.hpp"
 #include "app/handler_runner_internal.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
@@ -12,6 +14,7 @@
 #include "compiler/compile.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
+#include "engine/engine.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
@@ -22,7 +25,8 @@ namespace vke {
 
 namespace {
 
-constexpr char kWrapperName[] = "_d_";
+constexpr const char* kWrapperName = kStartupWrapperName;
+constexpr int32_t kWrapperNameLength = sizeof kStartupWrapperName - 1;
 constexpr char kUndefined[] = "_undef";    // the value of an output the script left alone
 constexpr int32_t kWrapperReserve = 1024;  // bytes beyond the script the wrapper may need
 constexpr int32_t kFirstAppVariable = 106;
@@ -82,6 +86,8 @@ class TextBuffer {
 struct WrapperOutputs {
   DescriptorCodes startOutputs;
   bool hasStartOutputs = false;
+  uint32_t start = 0;       // the instance start, where startOutputs are read from
+  int32_t startOffset = 0;  // and their offset from it
   int32_t codes[kMaxWrapperOutputs];
   int32_t count = 0;
 
@@ -93,8 +99,11 @@ ErrCode CollectOutputs(KVContextBlock* block, int32_t id, WrapperOutputs* out) {
   uint32_t start;
   if (FindInstanceStart(block, id, &start)) return kKvNonexistentInstance;
   int32_t at = -1;
-  out->hasStartOutputs = FindElement(block, id, &at, kElemStartOutputs) == kOk &&
-                         out->startOutputs.Read(block, start, at + 2 - static_cast<int32_t>(start));
+  out->start = start;
+  out->hasStartOutputs = FindElement(block, id, &at, kElemStartOutputs) == kOk;
+  out->startOffset = at + 2 - static_cast<int32_t>(start);
+  out->hasStartOutputs =
+      out->hasStartOutputs && out->startOutputs.Read(block, start, out->startOffset);
   const int32_t capacity = kMaxWrapperOutputs - kSettingCount;
   out->count = 0;
   if (out->hasStartOutputs) {
@@ -162,10 +171,12 @@ ErrCode BuildWrapper(KVContextBlock* block, const WrapperOutputs& outputs, const
   return text->Full() ? ErrCode{kKvExhaustedRsrc} : ErrCode{kOk};
 }
 
+// Read without changing the value (GetStringArg narrows it in place).
 bool IsUndefinedMarker(EngineContext* ctx, int32_t depth) {
-  const char* text;
+  char text[sizeof kUndefined];
   int32_t length;
-  return IsCharArray(ctx, depth) && GetStringArg(ctx, depth, &text, &length) == kOk &&
+  return IsCharArray(ctx, depth) &&
+         GetStringArgToBuffer(ctx, depth, text, sizeof text, &length) == kOk &&
          length == static_cast<int32_t>(sizeof kUndefined - 1) &&
          std::memcmp(text, kUndefined, sizeof kUndefined - 1) == 0;
 }
@@ -180,8 +191,18 @@ bool IsEmptyValue(EngineContext* ctx, int32_t depth) {
 }
 
 // Stores the top `count` results in the variables, output 1 (on top) in the
-// first; results the script left alone are dropped.
-ErrCode StoreResults(KVContextBlock* block, int32_t id, const int32_t* codes, int32_t count) {
+// first; results the script left alone are dropped. Room for all of them is
+// made first, in a grown block when the undo buffer is short.
+ErrCode StoreResults(KVContextBlock** slot, int32_t id, const int32_t* codes, int32_t count) {
+  const ErrCode room = RunWithGrowth(slot, [&](KVContextBlock* block) {
+    EngineContext* ctx = block->Engine();
+    uint64_t units = 0;
+    for (int32_t i = 0; i < count; i++)
+      if (!IsUndefinedMarker(ctx, i)) units += static_cast<uint32_t>(GetEntryWordCount(ctx, i)) + 1;
+    return ReserveUndoRoom(block->UndoArea(), id, 0, units);
+  });
+  if (room) return room;
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   for (int32_t i = 0; i < count; i++) {
     if (IsUndefinedMarker(ctx, 0)) {
@@ -195,11 +216,13 @@ ErrCode StoreResults(KVContextBlock* block, int32_t id, const int32_t* codes, in
 
 // Calls a native (or function) by name on the top `inputs` entries for its
 // effect; whatever it leaves is dropped.
-ErrCode CallForEffect(EngineContext* ctx, const char* name, int32_t scope, int32_t inputs) {
+ErrCode CallForEffect(KVContextBlock** slot, const char* name, int32_t scope, int32_t inputs) {
+  EngineContext* ctx = (*slot)->Engine();
   const int32_t base = GetFrameEntryCount(ctx) - inputs;
   ErrCode e =
       CallFunctionByName(ctx, name, static_cast<int32_t>(std::strlen(name)), scope, inputs, 0);
-  if (e == kStatusSuspended) e = ExecuteBytecode(ctx, 0);
+  if (e == kStatusSuspended) e = RunEngineCode(slot, ExecuteBytecode(ctx, 0), false, false);
+  ctx = (*slot)->Engine();
   const int32_t left = GetFrameEntryCount(ctx) - base;
   if (left > 0) Drop(ctx, left);
   return e;
@@ -207,16 +230,17 @@ ErrCode CallForEffect(EngineContext* ctx, const char* name, int32_t scope, int32
 
 // The settings on top (_plots topmost) handed to their natives in order;
 // settings the script left empty are dropped.
-ErrCode ApplySettings(EngineContext* ctx, int32_t scope) {
+ErrCode ApplySettings(KVContextBlock** slot, int32_t scope) {
   ErrCode first = kOk;
   for (int32_t i = 0; i < kSettingCount;) {
+    EngineContext* ctx = (*slot)->Engine();
     int32_t values = 1;
     while (i + values < kSettingCount && !kSettings[i + values].native) values++;
     bool empty = true;
     for (int32_t k = 0; k < values; k++) empty = empty && IsEmptyValue(ctx, k);
     // Arguments in order: the first value deepest.
     if (values > 1) ReverseStackEntries(ctx, values);
-    ErrCode e = empty ? Drop(ctx, values) : CallForEffect(ctx, kSettings[i].native, scope, values);
+    ErrCode e = empty ? Drop(ctx, values) : CallForEffect(slot, kSettings[i].native, scope, values);
     if (e && !first) first = e;
     i += values;
   }
@@ -225,9 +249,11 @@ ErrCode ApplySettings(EngineContext* ctx, int32_t scope) {
 
 // Runs the kind-9 function on the wrapper's results ("_undef" given as [])
 // and stores its outputs as a handler's.
-ErrCode RunStartOutputs(KVContextBlock* block, int32_t id, const DescriptorCodes& codes,
+ErrCode RunStartOutputs(KVContextBlock** slot, int32_t id, const WrapperOutputs& outputs,
                         int32_t scope, uint8_t entry) {
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
+  DescriptorCodes codes = outputs.startOutputs;
   const auto inputs = static_cast<int32_t>(codes.Inputs());
   for (int32_t d = 0; d < inputs; d++) {
     if (!IsUndefinedMarker(ctx, d)) continue;
@@ -241,35 +267,39 @@ ErrCode RunStartOutputs(KVContextBlock* block, int32_t id, const DescriptorCodes
       return e;
     char name[kNameSlotChars + 1] = {};
     std::memcpy(name, slotName, static_cast<size_t>(length));
-    if (ErrCode e = RunCompiledFunction(ctx, name, scope, inputs,
-                                        static_cast<int32_t>(codes.Outputs()), entry, 0))
+    const auto results = static_cast<int32_t>(codes.Outputs());
+    if (ErrCode e = RunEngineCode(
+            slot, RunCompiledFunction(ctx, name, scope, inputs, results, entry, 0), false, false))
       return e;
+    if (!codes.Read(*slot, outputs.start, outputs.startOffset)) return kKvUndefElement;
   } else if (codes.Outputs() > codes.Inputs()) {
     return kErrTooManyArgout;
   }
   HandlerRequest r;
   r.instance = id;
+  r.descriptor = outputs.startOffset;
   r.kind = kElemStartOutputs;
-  return StoreHandlerOutputs(block, r, codes);
+  return StoreOutputsGrowing(slot, r, outputs.start, &codes);
 }
 
-ErrCode RunWrapper(KVContextBlock* block, int32_t id) {
+ErrCode RunWrapper(KVContextBlock** slot, int32_t id) {
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   const InstanceRecord* record = FindInstance(block, id);
   if (!record) return kKvNonexistentInstance;
   const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
-  if (FindFunction(ctx, kWrapperName, sizeof kWrapperName - 1, nullptr, 0, scope, true, nullptr) <
-      0)
+  if (FindFunction(ctx, kWrapperName, kWrapperNameLength, nullptr, 0, scope, true, nullptr) < 0)
     return kOk;
   WrapperOutputs outputs;
   if (ErrCode e = CollectOutputs(block, id, &outputs)) return e;
-  if (ErrCode e = RunCompiledFunction(ctx, kWrapperName, scope, 0, outputs.Outputs(),
-                                      record->entryOption, 0))
+  const uint8_t entry = record->entryOption;
+  if (ErrCode e = RunEngineCode(
+          slot, RunCompiledFunction(ctx, kWrapperName, scope, 0, outputs.Outputs(), entry, 0),
+          false, false))
     return e;
-  if (outputs.hasStartOutputs)
-    return RunStartOutputs(block, id, outputs.startOutputs, scope, record->entryOption);
-  if (ErrCode e = StoreResults(block, id, outputs.codes, outputs.count)) return e;
-  return ApplySettings(ctx, scope);
+  if (outputs.hasStartOutputs) return RunStartOutputs(slot, id, outputs, scope, entry);
+  if (ErrCode e = StoreResults(slot, id, outputs.codes, outputs.count)) return e;
+  return ApplySettings(slot, scope);
 }
 
 }  // namespace
@@ -278,21 +308,26 @@ ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* tex
   KVContextBlock* block = *slot;
   // An earlier Reset Data compiled the wrapper of the same script.
   const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
-  const int32_t compiled = FindFunction(block->Engine(), kWrapperName, sizeof kWrapperName - 1,
-                                        nullptr, 0, scope, false, nullptr);
+  const int32_t compiled = FindFunction(block->Engine(), kWrapperName, kWrapperNameLength, nullptr,
+                                        0, scope, false, nullptr);
   if (compiled >= 0 && GetFunctionEntry(block->Engine(), compiled)->code > 0)
     return CompileStartupScript(slot, id);
-  const int64_t used = 4 * int64_t{block->elementWords};
-  const int64_t free = int64_t{block->elementBytes} - used;
-  WrapperOutputs outputs;
-  if (ErrCode e = CollectOutputs(block, id, &outputs)) return e;
-  if (length < 0 || free < int64_t{length} + kWrapperReserve) return kKvExhaustedRsrc;
-  TextBuffer source(reinterpret_cast<char*>(block->ElementArea() + used), free);
-  if (ErrCode e = BuildWrapper(block, outputs, text, length, &source)) return e;
-  int32_t index;
-  if (ErrCode e = CompileSourceText(block->Engine(), source.Text(), source.Length(), scope, &index))
-    return e;
-  return CompileStartupScript(slot, id);
+  if (length < 0) return kKvExhaustedRsrc;
+  // The text may lie in the element list, which moves when the block grows
+  // for the wrapper or its code.
+  const std::string script(text, static_cast<size_t>(length));
+  const ErrCode e = RunWithGrowth(slot, [&](KVContextBlock* b) -> ErrCode {
+    const int64_t used = 4 * int64_t{b->elementWords};
+    const int64_t free = int64_t{b->elementBytes} - used;
+    WrapperOutputs outputs;
+    if (ErrCode c = CollectOutputs(b, id, &outputs)) return c;
+    if (free < int64_t{length} + kWrapperReserve) return kKvExhaustedRsrc;
+    TextBuffer source(reinterpret_cast<char*>(b->ElementArea() + used), free);
+    if (ErrCode c = BuildWrapper(b, outputs, script.data(), length, &source)) return c;
+    int32_t index;
+    return CompileSourceText(b->Engine(), source.Text(), source.Length(), scope, &index);
+  });
+  return e ? e : CompileStartupScript(slot, id);
 }
 
 ErrCode CompileStartupScript(KVContextBlock** slot, int32_t id) {
@@ -304,7 +339,14 @@ ErrCode CompileStartupScript(KVContextBlock** slot, int32_t id) {
   SaveCodePointer(ctx, &before);
   block->handlerBusy = 1;
   SetCurrentInstanceContext(&block->nativeCall, static_cast<uint32_t>(id), 0);
-  const ErrCode e = RunWrapper(block, id);
+  // An instruction short of room waits while the block grows, as in a
+  // handler: the script is not run again.
+  const bool retry = ctx->memoryRetry != 0;
+  SetMemoryRetry(ctx, true);
+  const ErrCode e = RunWrapper(slot, id);
+  block = *slot;
+  ctx = block->Engine();
+  SetMemoryRetry(ctx, retry);
   if (e) AbandonRun(ctx, e, before);
   const int32_t left = GetFrameEntryCount(ctx) - base;
   if (left > 0) Drop(ctx, left);

@@ -101,6 +101,13 @@ ErrCode GetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
 // the redo versions, then answers kKvVarTooLargeForUndo. kKvNonexistentUndoSet, kKvVarNotFound.
 ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, uint32_t units,
                      void** data);
+// Makes sure that new values of `units` heap units in all, with one unit
+// for each value's block header, can then be stored `back` versions back
+// (as SetUndoValue takes it) without a failure: gives up versions as
+// SetUndoValue does and compacts the heap when its free room is split, or
+// answers kKvVarTooLargeForUndo, after which the caller grows the buffer
+// and asks again. kKvNonexistentUndoSet.
+ErrCode ReserveUndoRoom(void* buffer, int32_t id, int32_t back, uint64_t units);
 // Releases the value; the reference becomes stale (-3) or no value (-2).
 ErrCode ClearUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, bool stale);
 bool HasUndoValue(const void* buffer, int32_t id, int32_t back, int32_t variable);

@@ -97,6 +97,28 @@ bool SetsAreSound(Buffer b) {
 
 }  // namespace
 
+int64_t FreeRoom(Buffer b) {
+  uint64_t live = 0;
+  ForEachBlock(b, [&](uint32_t, int32_t refCount, uint32_t units) {
+    if (refCount > 0) live += uint64_t{units} + 1;
+  });
+  return int64_t{b.HeapUnits()} - static_cast<int64_t>(live) - 1;
+}
+
+int64_t LargestFreeRun(Buffer b) {
+  int64_t largest = -1, run = -1;
+  ForEachBlock(b, [&](uint32_t, int32_t refCount, uint32_t units) {
+    if (refCount > 0) {
+      run = -1;
+      return;
+    }
+    // Free blocks side by side merge: the later ones' headers become room.
+    run += int64_t{units} + 1;
+    if (run > largest) largest = run;
+  });
+  return largest;
+}
+
 int64_t Buffer::FindSet(int32_t id) const {
   int64_t found = -1;
   ForEachSet(*this, [&](Set s) {

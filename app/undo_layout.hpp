@@ -137,4 +137,11 @@ bool ForEachBlock(Buffer b, F f) {
   return true;
 }
 
+// The room of the heap for new blocks, each block's header counted with it:
+// all its free units once compacted (the free block's own header apart),
+// and the largest run of free units it has as it stands. Negative when no
+// free block would be left.
+int64_t FreeRoom(Buffer b);
+int64_t LargestFreeRun(Buffer b);
+
 }  // namespace vke::undo

@@ -2,6 +2,7 @@
 // variables, reading and writing the values of a version, and moving between
 // versions.
 #include <cstring>
+#include <unordered_map>
 
 #include "app/errors.hpp"
 #include "app/undo_layout.hpp"
@@ -60,6 +61,24 @@ bool FindSet(Buffer b, int32_t id, Set* out) {
   if (pos < 0) return false;
   *out = Set(b, static_cast<uint32_t>(pos));
   return true;
+}
+
+// Heap units that giving up the versions below the one under version `kept`
+// and those above the current one would free: their blocks that no other
+// version refers to.
+int64_t FreedByGivingUp(Buffer b, Set s, uint32_t kept) {
+  std::unordered_map<int32_t, int32_t> dropped;  // block: references given up
+  for (uint32_t v = 0; v < s.Versions(); v++) {
+    if (v <= s.Current() && v + 1 >= kept) continue;
+    for (uint32_t i = 0; i < s.VarCount(); i++)
+      if (s.Ref(v, i) >= 0) dropped[s.Ref(v, i)]++;
+  }
+  int64_t freed = 0;
+  for (const auto& [block, count] : dropped) {
+    const auto u = static_cast<uint32_t>(block);
+    if (b.RefCount(u) <= count) freed += int64_t{b.Units(u)} + 1;
+  }
+  return freed;
 }
 
 // The word of a variable's reference in the version `back` versions back.
@@ -217,6 +236,27 @@ ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
   if (e) return e;
   s.SetRef(s.Current() - written, i, r);
   if (data) *data = b.Unit(static_cast<uint32_t>(r)) + 8;
+  return kOk;
+}
+
+ErrCode ReserveUndoRoom(void* buffer, int32_t id, int32_t back, uint64_t units) {
+  Buffer b(buffer);
+  Set s(b, 0);
+  if (!undo::FindSet(b, id, &s) || !s.IsReady()) return kKvNonexistentUndoSet;
+  const uint32_t written = back < 0 ? s.Current() : static_cast<uint32_t>(back);
+  if (written > s.Current()) return kKvNonexistentUndoSet;
+  const auto fits = [&] { return undo::FreeRoom(b) >= static_cast<int64_t>(units); };
+  // The versions SetUndoValue would give up, in its order; none when even
+  // all of them would not make room enough, so that the caller's growth
+  // keeps them.
+  if (!fits() && undo::FreeRoom(b) + undo::FreedByGivingUp(b, s, s.Current() - written) <
+                     static_cast<int64_t>(units))
+    return kKvVarTooLargeForUndo;
+  while (!fits() && s.Current() > written + 1) s.DropOldest();
+  while (!fits() && s.Versions() > s.Current() + 1) s.DropNewest();
+  if (!fits()) return kKvVarTooLargeForUndo;
+  // In one free run, blocks taken one after another all find their place.
+  if (undo::LargestFreeRun(b) < static_cast<int64_t>(units)) CompactUndoHeap(buffer);
   return kOk;
 }
 

@@ -14,6 +14,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/threads/threads.hpp"
 
 namespace vke {
 
@@ -95,15 +96,6 @@ void ReleaseFreeStackPages(EngineContext* ctx) {
       (uint64_t{ctx->dataBase} + 8ull * ctx->dataTop + kPageBytes - 1) & ~(kPageBytes - 1);
   const uint64_t to = uint64_t{ctx->heapBase} & ~(kPageBytes - 1);
   if (to > from) ::madvise(ctx->Bytes() + from, to - from, MADV_DONTNEED);
-}
-
-// A failure of another thread, printed and its thread ended, comes back
-// with thread 0 still inside its text: the text goes on from there, so that
-// no later text runs before the rest of it. Thread 0's own failures and
-// breaks leave it without code.
-bool IsWorkerFailure(const EngineContext* ctx, ErrCode e) {
-  const bool status = e == kStatusNoPrint || (e >= kStatusSuspended && e <= kStatusDebug);
-  return e != kOk && !status && ctx->currentThread == 0 && ctx->cpKind != kCodeNone;
 }
 
 }  // namespace
@@ -205,6 +197,8 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
       if (!area->Grow(ctx, e)) atCeiling();
       e = kStatusSuspended;  // resumed: the builtin runs again
     } else if (IsWorkerFailure(ctx, e)) {
+      // The text goes on from where the other thread's failure left it, so
+      // that no later text runs before the rest of it.
       if (workerFailure == kOk) workerFailure = e;
       e = kStatusSuspended;
     }

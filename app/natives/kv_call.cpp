@@ -105,7 +105,10 @@ ErrCode FinishCall(KVContextBlock* block, int32_t results, int32_t nargout) {
   if (results < stored) return kErrTooFewArgout;
   HandlerRequest target;
   target.instance = id;
-  if (ErrCode e = StoreHandlerOutputs(block, target, codes)) return e;
+  // All of them or none: a shortage stores nothing.
+  if (ErrCode e = ReserveOutputRoom(block, target, codes)) return e;
+  uint32_t next = 0;
+  if (ErrCode e = StoreHandlerOutputs(block, target, codes, &next)) return e;
   if (stored > 0)
     if (InstanceRecord* r = FindInstance(block, id)) r->redrawPending = 1;
   if (ErrCode e = DropStackEntries(ctx, results - stored, kSavedEntries + 1)) return e;

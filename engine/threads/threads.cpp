@@ -209,6 +209,11 @@ void KillThreadsSince(EngineContext* ctx, uint32_t mark) {
   for (uint32_t block : blocks) KillThread(ctx, block);
 }
 
+bool IsWorkerFailure(const EngineContext* ctx, ErrCode e) {
+  const bool status = e == kStatusNoPrint || (e >= kStatusSuspended && e <= kStatusDebug);
+  return e != kOk && !status && ctx->currentThread == 0 && ctx->cpKind != kCodeNone;
+}
+
 int32_t CountListedThreads(EngineContext* ctx) {
   int32_t n = 0;
   ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord&, const HeapBlock&) { n++; });

@@ -57,6 +57,14 @@ void ExchangeLiveThreadFields(EngineContext* ctx, uint32_t target);
 // `mark`: what a run started, when the run is made again from the start.
 void KillThreadsSince(EngineContext* ctx, uint32_t mark);
 
+// True when ExecuteBytecode came back with the failure of a thread other
+// than thread 0: the engine printed its error and trace and ended it, and
+// thread 0 is still inside its own code, which goes on when ExecuteBytecode
+// is called again. A thread's failure is its own: the run it interrupted
+// is no worse for it. Thread 0's own failures and breaks leave it without
+// code.
+bool IsWorkerFailure(const EngineContext* ctx, ErrCode e);
+
 // The threads other than thread 0 that are listed (running or sleeping).
 int32_t CountListedThreads(EngineContext* ctx);
 // The block of the thread with that id: true with block 0 for id 0.

@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "app/host_clock.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/natives/app_files.hpp"
@@ -22,6 +24,7 @@
 #include "compiler/compile.hpp"
 #include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
+#include "engine/registry/native_record.hpp"
 #include "engine/threads/threads.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -423,6 +426,16 @@ bool ScriptedBreak(uintptr_t) {
   return ++g_breakCalls == g_breakAt;
 }
 
+// "shortonce": once armed, its next call fails for lack of room in the
+// figure's store, a shortage that the engine cannot wait out in place.
+bool g_shortOnce = false;
+ErrCode ShortOnce(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
+  if (std::exchange(g_shortOnce, false)) return kKvPlotOverflow;
+  return nargout < 0 ? PushNoValue(ctx) : kOk;
+}
+const NativeFunctionRecord kShortOnceTable[] = {
+    MakeRecord("@shortonce"), MakeRecord("shortonce", &ShortOnce), MakeRecord("")};
+
 // Handlers assembled as compiled functions: "swap" gives its two inputs back
 // exchanged; "spin" counts its input up for ever, one round per slice.
 class CompiledHandlers : public Runner {
@@ -444,6 +457,15 @@ class CompiledHandlers : public Runner {
     g_breakAt = 0;
     g_clockStep = 0;
     g_busyCalls.clear();
+    g_shortOnce = false;
+    ASSERT_EQ(RegisterEngineLibrary(h.block(), kShortOnceTable), kOk);
+  }
+
+  // Defines the functions of the source and names the first as `id`.
+  void Define(const std::string& source, int32_t id, const char* name) {
+    ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
+              kOk);
+    ASSERT_EQ(AddNameSlot(h.block()->NameArea(), id, name, -1), kOk);
   }
 
   // Installs the scripted break test as the runner's alone (the engine keeps
@@ -620,7 +642,7 @@ TEST_F(CompiledHandlers, RetryEndsTheThreadsOfTheFailedAttempt) {
   const std::string source =
       "function r = spawn(n)\n"
       "  for k = 1:3\n    threadnew(@wait_forever, []);\n  end\n"
-      "  r = zeros(1, n);\nendfunction\n"
+      "  shortonce();\n  r = zeros(1, n);\nendfunction\n"
       "function wait_forever()\n  while true\n    threadsleep(1);\n  end\nendfunction\n";
   ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
             kOk);
@@ -630,6 +652,7 @@ TEST_F(CompiledHandlers, RetryEndsTheThreadsOfTheFailedAttempt) {
   ASSERT_EQ(RunOne({kSpawn, {kB}, {kA}}), kOk);
   EXPECT_EQ(CountListedThreads(h.ctx()), 3);
   ASSERT_EQ(h.SetScalar(kA, 300000), kOk);
+  g_shortOnce = true;
   ASSERT_EQ(RunOne({kSpawn, {kB}, {kA}}), kOk);
   EXPECT_GT(h.growths(), 0);
   EXPECT_EQ(h.Count(kB), 300000);
@@ -669,14 +692,14 @@ TEST_F(CompiledHandlers, TheEngineWaitsForRoomWithoutRunningTheHandlerAgain) {
   EXPECT_EQ(h.block()->Engine()->memoryRetry, 0);
 }
 
-// A failure that the engine cannot wait out (here a result too large for
-// the undo buffer) runs the handler again from its start in a grown block:
-// the files the failed attempts opened are closed first, those opened
-// before stay open.
+// A failure that the engine cannot wait out (here the figure's store out
+// of room) runs the handler again from its start in a grown block: the
+// files the failed attempts opened are closed first, those opened before
+// stay open.
 TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
   const std::string path = ::testing::TempDir() + "vke_runner_files.txt";
   const std::string source = "function [r, fd] = openbig(n)\n  fd = fopen('" + path +
-                             "', 'w');\n  r = ones(1, n);\nendfunction\n";
+                             "', 'w');\n  shortonce();\n  r = ones(1, n);\nendfunction\n";
   ASSERT_EQ(DefineSourceFunctions(h.ctx(), source.data(), static_cast<int32_t>(source.size()), 0),
             kOk);
   constexpr int32_t kOpenBig = 203;
@@ -688,6 +711,7 @@ TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
   const double first = h.Scalar(kC);
   const int before = h.growths();
   ASSERT_EQ(h.SetScalar(kA, 60000), kOk);
+  g_shortOnce = true;
   ASSERT_EQ(RunOne({kOpenBig, {kB, kC}, {kA}}), kOk);
   EXPECT_GT(h.growths(), before);
   EXPECT_EQ(h.Count(kB), 60000);
@@ -697,6 +721,70 @@ TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
   EXPECT_EQ(h.Scalar(kC), first + 1);
   ClearAppFileTable();
   std::remove(path.c_str());
+}
+
+// Outputs too large for the undo buffer are stored in a block grown for
+// them, after the one run of the function: what it wrote is written once,
+// the values it was given are those it changed, and where the block may
+// not grow no output is stored at all.
+TEST_F(CompiledHandlers, OutputsThatOverflowTheUndoBufferAreStoredOnce) {
+  Define(
+      "function [n, big] = step(n, size)\n  disp('ran');\n  n = n + 1;\n"
+      "  big = ones(1, size);\nendfunction\n"
+      "function r = warm(n)\n  x = zeros(1, n);\n  r = numel(x);\nendfunction\n",
+      203, "step");
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), 204, "warm", -1), kOk);
+  // An engine grown beyond the undo buffer holds a value that the buffer
+  // cannot take; a block that may not grow then stores no output at all.
+  ASSERT_EQ(RunOne({204, {kC}, {Constant(300000)}}), kOk);
+  const auto beyondUndo = [&] { return static_cast<int32_t>(h.block()->undoBytes / 8 + 100); };
+  ASSERT_EQ(h.SetScalar(kA, 0), kOk);
+  h.SetMaxSize(h.size());
+  EXPECT_EQ(RunOne({203, {kA, kB}, {kA, Constant(beyondUndo())}}), kKvVarTooLargeForUndo);
+  h.SetMaxSize(test::kHostMaxBytes);
+  EXPECT_EQ(h.Scalar(kA), 0);
+  EXPECT_FALSE(h.HasValue(kB));
+  for (const bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    h.ClearOutput();
+    const int before = h.growths();
+    const int32_t n = beyondUndo();
+    ASSERT_EQ(RunOne({203, {kA, kB}, {kA, Constant(n)}}), kOk);
+    EXPECT_GT(h.growths(), before);
+    EXPECT_EQ(h.Output(1), "ran\n");
+    EXPECT_EQ(h.Count(kB), n);
+  }
+  EXPECT_EQ(h.Scalar(kA), 2);
+}
+
+// A worker thread's failure is its own: the engine prints it with its place
+// and ends the thread, and the handler that started it goes on. A worker
+// short of room on its own stack fails alone: the block does not grow.
+TEST_F(CompiledHandlers, AWorkerThreadFailsAloneAndTheHandlerGoesOn) {
+  // The host's clock, by which the engine switches between threads.
+  alignas(8) uint8_t records[6 * 8] = {};
+  SetEngineTimeCallbacks(h.block(), &GetTimeValue, records, 8);
+  Define(
+      "function r = setup(k)\n  global done\n  done = 0;\n  threadnew(@work, [], k);\n"
+      "  tic;\n  while done == 0 && toc < 2\n  end\n  r = 5 + done;\nendfunction\n"
+      "function work(k)\n  global done\n  done = 1;\n  if k == 1\n    error('boom');\n"
+      "  end\n  x = zeros(1, 2000);\nendfunction\n",
+      203, "setup");
+  for (const bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    for (const int32_t k : {1, 2}) {
+      h.ClearOutput();
+      ASSERT_EQ(h.SetScalar(kA, 0), kOk);
+      const int before = h.growths();
+      ASSERT_EQ(RunOne({203, {kA}, {Constant(k)}}), kOk) << h.Output(2);
+      EXPECT_EQ(h.Scalar(kA), 6);  // the worker ran first
+      EXPECT_EQ(h.growths(), before);
+      EXPECT_NE(h.Output(2).find(k == 1 ? "boom" : "Data stack overflow"), std::string::npos)
+          << h.Output(2);
+      EXPECT_NE(h.Output(2).find("work;"), std::string::npos) << h.Output(2);
+      EXPECT_EQ(CountListedThreads(h.ctx()), 0);
+    }
+  }
 }
 
 // A handler of an instance whose handlers start as entry frames runs

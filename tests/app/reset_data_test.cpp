@@ -139,10 +139,17 @@ TEST_F(ResetData, StartupScriptFailuresLeaveTheInstanceUninitialised) {
   EXPECT_NE(Reset(), kOk);
   EXPECT_EQ(h.Record()->initialised, 0);
   EXPECT_EQ(h.Record()->idleState, kIdleOff);
-  // A script that the free part of the element area cannot hold: 10000.
+  // A script that the free part of the element area cannot hold: 10000
+  // in a block that may not grow; a block that may grows for it.
   const std::string script(h.block()->elementBytes, ' ');
+  const uint32_t size = h.size();
+  h.SetMaxSize(size);
   EXPECT_EQ(CompileHandlerWrapper(h.slot(), 0, script.data(), static_cast<int32_t>(script.size())),
             kKvExhaustedRsrc);
+  h.SetMaxSize(test::kHostMaxBytes);
+  EXPECT_EQ(CompileHandlerWrapper(h.slot(), 0, script.data(), static_cast<int32_t>(script.size())),
+            kOk);
+  EXPECT_GT(h.size(), size);
 }
 
 // ---- Instance-wide code ----

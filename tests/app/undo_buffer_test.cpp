@@ -144,6 +144,45 @@ TEST(UndoBuffer, FullHeapGivesUpOldVersionsThenRedoVersionsThenFails) {
   EXPECT_TRUE(UndoBufferIsValid(u.data(), 8192));
 }
 
+// Room for several values at once is made before any is stored: the older
+// versions are given up as for one value, but only when that makes room
+// enough; a split free room is compacted, and every value stored after it
+// fits. Room the heap cannot give is refused with the values as they were,
+// until the buffer grows.
+TEST(UndoBuffer, RoomForSeveralValuesIsMadeBeforeAnyIsStored) {
+  Undo u(kUndoMinBytes, 2 * kUndoMinBytes);
+  u.AddSet(1, 3);
+  ASSERT_EQ(u.Put(1, 0, 100, 200, 0xA0), kOk);
+  ASSERT_EQ(PushUndoVersion(u.data(), 1), kOk);
+  ASSERT_EQ(u.Put(1, 0, 100, 200, 0xA1), kOk);
+  ASSERT_EQ(u.Put(1, 0, 101, 50, 0xB1), kOk);
+  ASSERT_EQ(u.Put(1, 0, 102, 100, 0xC1), kOk);
+  ASSERT_EQ(ClearUndoValue(u.data(), 1, 0, 101, false), kOk);
+  ASSERT_EQ(PushUndoVersion(u.data(), 1), kOk);
+  // 892 units: 201, 201 and 101 live, a free 51 between them, 338 behind:
+  // 388 free, 589 once version 0 is given up.
+  EXPECT_EQ(ReserveUndoRoom(u.data(), 1, 0, 590), kKvVarTooLargeForUndo);
+  EXPECT_EQ(u.Fill(1, 2, 100, 200), 0xA0);
+  ASSERT_EQ(ReserveUndoRoom(u.data(), 1, 0, 550), kOk);
+  EXPECT_EQ(u.Word(24), 1u);              // compacted into one run
+  EXPECT_EQ(u.Fill(1, 2, 100, 200), -2);  // given up
+  ASSERT_EQ(u.Put(1, 0, 101, 299, 0xB2), kOk);
+  ASSERT_EQ(u.Put(1, 0, 102, 249, 0xC2), kOk);
+  EXPECT_EQ(u.Fill(1, 0, 100, 200), 0xA1);
+  EXPECT_EQ(u.Fill(1, 1, 102, 100), 0xC1);
+  // 39 units are left and the version below stays.
+  EXPECT_EQ(ReserveUndoRoom(u.data(), 1, 0, 40), kKvVarTooLargeForUndo);
+  EXPECT_EQ(u.Fill(1, 1, 102, 100), 0xC1);
+  EXPECT_EQ(ReserveUndoRoom(u.data(), 1, 0, 39), kOk);
+  EXPECT_EQ(ReserveUndoRoom(u.data(), 2, 0, 1), kKvNonexistentUndoSet);
+  // 1,788 units once grown.
+  ASSERT_EQ(RelocateUndoBuffer(u.data(), 2 * kUndoMinBytes), kOk);
+  ASSERT_EQ(ReserveUndoRoom(u.data(), 1, 0, 900), kOk);
+  ASSERT_EQ(u.Put(1, 0, 100, 899, 0xA2), kOk);
+  EXPECT_EQ(u.Fill(1, 1, 100, 200), 0xA1);
+  EXPECT_TRUE(UndoBufferIsValid(u.data(), 2 * kUndoMinBytes));
+}
+
 TEST(UndoBuffer, FlaggedVariableMakesItsVersionTheOldest) {
   Undo u;
   ASSERT_EQ(AddUndoSet(u.data(), 3), kOk);

@@ -381,6 +381,12 @@ class Packer {
     switch (ElementPayloadLayout(item.kind)) {
       case PayloadLayout::kText:
         w_.Text(item.text);
+        // A start-up script's errors name the description: the line its
+        // text starts on and the description's name follow the text.
+        if (item.kind == kElemStartupScript) {
+          w_.Word(static_cast<uint32_t>(item.line + 1));
+          w_.Text(BaseName(path_));
+        }
         break;
       case PayloadLayout::kWord:
         w_.Word(static_cast<uint32_t>(item.word));
