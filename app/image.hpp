@@ -160,8 +160,9 @@ uint32_t RegistryFingerprint(KVContextBlock* block);
 // Writes an image file: a copy of the runtime file followed by the image,
 // whose trailer then gives the runtime's size, or the image alone (runtime
 // null, trailer 0). The copy keeps the runtime's permissions. The file is
-// written under a name of its own beside `path` (beside the file a link
-// names) and renamed over it at the end, so that a program running from the
+// written under a name of its own beside `path` and renamed over it at the
+// end (a symbolic link keeps its place: the file its links lead to is
+// written, also when it does not exist yet), so that a program running from the
 // old file goes on undisturbed and the new file replaces it whole; a
 // failure leaves the old file as it was. 300 when the runtime cannot be
 // read, 302 when the output cannot be written, with the system's errno in

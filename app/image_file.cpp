@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -92,6 +93,31 @@ ErrCode CopyRuntime(FILE* from, FILE* to, uint64_t* size) {
   return kOk;
 }
 
+// The file a path names through its symbolic links, also one the last link
+// leads to that does not exist yet; a link's relative target counts from
+// its own folder. False with errno ELOOP for links that lead round.
+bool FollowLinks(std::string* path) {
+  constexpr int kMostLinks = 40;  // as the system follows them
+  for (int hops = 0; hops < kMostLinks; hops++) {
+    struct stat st;
+    if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = readlink(path->c_str(), target.data(), target.size());
+    if (n < 0) return false;
+    if (static_cast<size_t>(n) >= target.size()) {  // the link grew while it was read
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    target.resize(static_cast<size_t>(n));
+    const size_t slash = path->rfind('/');
+    if (!target.starts_with('/') && slash != std::string::npos)
+      target.insert(0, *path, 0, slash + 1);
+    *path = std::move(target);
+  }
+  errno = ELOOP;
+  return false;
+}
+
 // A new file beside `path` for writing, under a name of its own that the
 // caller gets: ".NAME.PID-N" in the same folder, so that a rename puts it in
 // place. Created as the system creates new files (its mask applies).
@@ -151,15 +177,10 @@ ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char
     *cause = errno;
     return kErrFileNotFound;
   }
-  // A link is followed: the file it names is the one replaced.
+  // A link keeps its place: the file it leads to is the one replaced.
   std::string target = path;
-  struct stat link;
-  if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
-    std::unique_ptr<char, decltype(&free)> resolved(realpath(path, nullptr), &free);
-    if (resolved) target = resolved.get();
-  }
   std::string temporary;
-  File out(CreateBeside(target, &temporary));
+  File out(FollowLinks(&target) ? CreateBeside(target, &temporary) : nullptr);
   if (!out) {
     *cause = errno;
     return kErrIoErr;

@@ -1,4 +1,4 @@
-// Post-event handlers and idle processing.
+// Post-event handlers, idle processing and the timer tick.
 #include "app/post_event.hpp"
 
 #include "app/draw_cycle.hpp"
@@ -6,6 +6,7 @@
 #include "app/instances.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/frames/calls.hpp"
+#include "graphics/figure_codes.hpp"
 
 namespace vke {
 
@@ -74,6 +75,28 @@ ErrCode OnTimerHandler(KVContextBlock** slot, int32_t id) {
 ErrCode ResumeEngineThreads(KVContextBlock* block) {
   if (block->handlerBusy) return kOk;
   return ExecuteBytecode(block->Engine(), 0);
+}
+
+ErrCode RunPendingRedraw(KVContextBlock** slot, int32_t id) {
+  InstanceRecord* r = FindInstance(*slot, id);
+  if (!r || !r->redrawPending) return kOk;
+  const ErrCode e = RunDrawHandlers(slot, id);
+  if (e == kOk) return kStatusRepaint;
+  // The failure is the caller's to report, once: the next tick does not run
+  // the failing handlers again (a painted figure clears the request too).
+  if (InstanceRecord* after = FindInstance(*slot, id)) after->redrawPending = 0;
+  return e;
+}
+
+ErrCode RunTimerTick(KVContextBlock** slot, int32_t id) {
+  if ((*slot)->handlerBusy) return kOk;
+  // A thread's failure has been reported where it happened, as the
+  // runtime's tick leaves it.
+  ResumeEngineThreads(*slot);
+  const ErrCode redraw = RunPendingRedraw(slot, id);
+  const ErrCode idle = OnTimerHandler(slot, id);
+  if (redraw != kOk && redraw != kStatusRepaint) return redraw;
+  return idle != kOk ? idle : redraw;
 }
 
 }  // namespace vke

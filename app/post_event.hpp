@@ -1,7 +1,8 @@
 // The handlers the host runs after user actions and on its timer: the
 // post-event handlers (kElemPostEvent), run after mouse-up, key, paste,
 // undo and redo, and idle processing, which runs the idle handler (kElemIdle)
-// on timer ticks while it is on.
+// on timer ticks while it is on; and the runtime's timer tick, which lets
+// the interpreter's pending threads run first.
 #pragma once
 
 #include "app/block.hpp"
@@ -26,5 +27,16 @@ ErrCode OnTimerHandler(KVContextBlock** slot, int32_t id);
 // A timer tick of the engine: the pending interpreter threads run; nothing
 // while a handler runs.
 ErrCode ResumeEngineThreads(KVContextBlock* block);
+// The draw handlers of an instance whose outputs an interpreter thread
+// stored (kv_call asks for a redraw), as the runtime's frame tick runs them
+// after the threads: kStatusRepaint when they ran, 0 when none was asked
+// for, else their failure, after which the request is dropped.
+ErrCode RunPendingRedraw(KVContextBlock** slot, int32_t id);
+// One tick of the runtime's timers for an instance, as the window gives
+// them: the pending interpreter threads run, then the redraw they asked
+// for, then the idle handler when its time has come; nothing while a
+// handler runs. The redraw's failure, else the idle step's result, else
+// kStatusRepaint after a redraw.
+ErrCode RunTimerTick(KVContextBlock** slot, int32_t id);
 
 }  // namespace vke

@@ -58,14 +58,19 @@ inline Cx Log(Cx z) {
   return Cx(lnr, std::atan2(z.imag(), z.real()));
 }
 
-// tanh(z) = (sinh 2re + i sin 2im) / (cosh 2re + cos 2im); for large |re|
-// the value is +-1 with an imaginary part of 2 sin(2 im) e^(-2 |re|).
+// tanh(z) = (sinh re cosh re + i sin im cos im) / (sinh^2 re + cos^2 im).
+// The double-angle form, (sinh 2re + i sin 2im) / (cosh 2re + cos 2im),
+// cancels to 0 in its denominator where re is 0 and im the double nearest
+// an odd multiple of pi/2, where tanh is at its largest; this one keeps
+// cos im whole there. For large |re| the value is +-1 with an imaginary
+// part of 2 sin(2 im) e^(-2 |re|).
 inline Cx Tanh(Cx z) {
   const Real a = z.real(), b = z.imag();
   if (std::fabs(a) > 40)
     return Cx(std::copysign(Real(1), a), 2 * std::sin(2 * b) * std::exp(-2 * std::fabs(a)));
-  const Real den = std::cosh(2 * a) + std::cos(2 * b);
-  return Cx(std::sinh(2 * a) / den, std::sin(2 * b) / den);
+  const Real sa = std::sinh(a), cb = std::cos(b);
+  const Real den = sa * sa + cb * cb;
+  return Cx(sa * std::cosh(a) / den, std::sin(b) * cb / den);
 }
 
 }  // namespace vke

@@ -219,8 +219,15 @@ ErrCode DbstatusNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
 
 ErrCode DbcontNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   if (ErrCode e = ReturnToStop(ctx)) return e;
-  const int32_t f = SteppingFrame(ctx);
-  if (f >= 0) FrameWords(ctx, f)[kFwStopRequest] = 0;
+  // Execution runs on freely: no frame of this stop keeps a step word (a
+  // caller that stepped into the stopped call would stop again at its next
+  // line). The frames of an earlier stop, under the one a command at it
+  // runs in, keep theirs.
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
+    uint32_t* w = FrameWords(ctx, f);
+    if (w[kFwDebugKind] != 0) break;
+    w[kFwStopRequest] = 0;
+  }
   return kOk;
 }
 

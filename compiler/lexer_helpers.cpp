@@ -120,8 +120,8 @@ void SkipStatement(const char* text, int32_t length, int32_t* pos, int32_t* line
       p++;
       break;
     }
-    if (c == '(' || c == '[' || c == '{') depth++;
-    if ((c == ')' || c == ']' || c == '}') && depth > 0) depth--;
+    if (OpeningBracket(c)) depth++;
+    if (IsClosingBracket(c) && depth > 0) depth--;
     if (StartsWith(text, length, p, "/*")) {
       p = PassBlockComment(text, length, p, lines);
       previous = ' ';

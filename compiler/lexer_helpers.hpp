@@ -13,6 +13,34 @@ inline bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
 }
 
+// The brackets of a statement. A line end inside one does not end the
+// statement: the statement parser reads it as what the bracket's row gives,
+// so that a matrix or an argument list may span lines. A closing bracket
+// closes the innermost bracket open, whichever it is; one with none open is
+// left for the expression compiler to report.
+struct StatementBracket {
+  char open;
+  char close;
+  char lineEnd;  // what a line end inside it reads as
+};
+inline constexpr StatementBracket kStatementBrackets[] = {
+    {'(', ')', ' '},  // arguments and grouping: a blank
+    {'[', ']', ';'},  // a matrix: the end of its row
+    {'{', '}', ';'},  // a cell array: likewise
+};
+
+// The bracket that c opens, null when it opens none.
+constexpr const StatementBracket* OpeningBracket(char c) {
+  for (const StatementBracket& b : kStatementBrackets)
+    if (b.open == c) return &b;
+  return nullptr;
+}
+constexpr bool IsClosingBracket(char c) {
+  for (const StatementBracket& b : kStatementBrackets)
+    if (b.close == c) return true;
+  return false;
+}
+
 // True when a quote right behind c is the transpose operator, not the start
 // of a string.
 bool EndsOperand(char c);

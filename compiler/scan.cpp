@@ -114,12 +114,11 @@ ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t len
     if (MatchKeywordAt(text, length, &c.pos, "include") ||
         MatchKeywordAt(text, length, &c.pos, "includeifexists"))
       return fail(kErrIncludeNotPermitted, line);
-    if (MatchKeywordAt(text, length, &c.pos, "private")) {
-      scan->privateMode = true;
-      continue;
-    }
-    if (MatchKeywordAt(text, length, &c.pos, "public")) {
-      scan->privateMode = false;
+    const VisibilityWord* visibility = nullptr;
+    for (const VisibilityWord& v : kVisibilityWords)
+      if (!visibility && MatchKeywordAt(text, length, &c.pos, v.word)) visibility = &v;
+    if (visibility) {
+      scan->privateMode = visibility->isPrivate;
       continue;
     }
     if (MatchKeywordAt(text, length, &c.pos, "endfunction")) {

@@ -6,6 +6,17 @@
 
 namespace vke {
 
+// The words that set the visibility of the definitions after them; each may
+// stand before "function" on its line.
+struct VisibilityWord {
+  const char* word;
+  bool isPrivate;
+};
+inline constexpr VisibilityWord kVisibilityWords[] = {
+    {"private", true},  // the definitions after it are private to their library
+    {"public", false},  // and after this public again
+};
+
 // In/out state of a scan; start with the defaults.
 struct SourceScan {
   int32_t position = 0;

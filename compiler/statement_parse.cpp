@@ -5,10 +5,13 @@
 // every assigned name in order of appearance).
 //
 // Statement texts are stored normalised: comments and continuations become
-// blanks, a line end inside "[ ]" or "{ }" becomes ";" and inside "( )" a
-// blank, so that the expression compiler sees one line.
+// blanks, a line end inside a bracket what the bracket's row of
+// kStatementBrackets gives (";" inside "[ ]" and "{ }", a blank inside
+// "( )"), so that the expression compiler sees one line. The keywords are
+// the rows of compiler/statement_keywords.def.
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
+#include "compiler/scan.hpp"
 #include "engine/errors/errors.hpp"
 
 namespace vke {
@@ -21,28 +24,15 @@ constexpr int32_t kTooDeep = -1;  // Extract: brackets nested past kMaxBracketDe
 struct KeywordKind {
   const char* keyword;
   StatementKind kind;
-  bool expression;  // takes an expression (else none may follow)
+  bool expression;   // takes an expression (else none may follow)
+  bool bodyFollows;  // a statement may follow on the keyword's line
 };
 // Tested in this order.
 constexpr KeywordKind kKeywordKinds[] = {
-    {"if", kStmtIf, true},
-    {"elseif", kStmtElseif, true},
-    {"else", kStmtElse, false},
-    {"end", kStmtEnd, false},
-    {"switch", kStmtSwitch, true},
-    {"case", kStmtCase, true},
-    {"otherwise", kStmtOtherwise, false},
-    {"for", kStmtFor, true},
-    {"while", kStmtWhile, true},
-    {"repeat", kStmtRepeat, false},
-    {"until", kStmtUntil, true},
-    {"break", kStmtBreak, false},
-    {"continue", kStmtContinue, false},
-    {"return", kStmtReturn, false},
-    {"try", kStmtTry, false},
-    {"catch", kStmtCatch, false},
-    {"global", kStmtGlobal, true},
-    {"persistent", kStmtPersistent, true},
+#define VKE_STATEMENT_KEYWORD(word, kind, expression, blocks, bodyFollows) \
+  {word, kind, expression, bodyFollows},
+#include "compiler/statement_keywords.def"
+#undef VKE_STATEMENT_KEYWORD
 };
 
 // Keywords that have no statement of their own here.
@@ -103,7 +93,7 @@ class Parser {
 };
 
 int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
-  char stack[kMaxBracketDepth];
+  const StatementBracket* stack[kMaxBracketDepth];
   int32_t depth = 0, k = 0;
   char previous = ' ';
   *quiet = false;
@@ -119,7 +109,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
       if (c == '\r' && At(pos + 1) == '\n') pos++;
       pos++;
       line++;
-      put(stack[depth - 1] == '(' ? ' ' : ';');
+      put(stack[depth - 1]->lineEnd);
       previous = ' ';
       continue;
     }
@@ -172,10 +162,10 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
       previous = '\'';
       continue;
     }
-    if (c == '(' || c == '[' || c == '{') {
+    if (const StatementBracket* bracket = OpeningBracket(c)) {
       if (depth == kMaxBracketDepth) return kTooDeep;
-      stack[depth++] = c;
-    } else if ((c == ')' || c == ']' || c == '}') && depth > 0) {
+      stack[depth++] = bracket;
+    } else if (IsClosingBracket(c) && depth > 0) {
       depth--;
     }
     put(c);
@@ -693,8 +683,9 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       if (lineMarker && digits) line = value - 1;
       continue;
     }
-    if (MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists") ||
-        MatchKeywordAt(t, n, &p, "public") || MatchKeywordAt(t, n, &p, "private")) {
+    bool visibility = false;
+    for (const VisibilityWord& v : kVisibilityWords) visibility |= MatchKeywordAt(t, n, &p, v.word);
+    if (visibility || MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists")) {
       pos = p;
       SkipStatement(t, n, &pos, &line);
       continue;
@@ -715,8 +706,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       continue;
     }
     pos = p;
-    if (keyword->kind == kStmtElse || keyword->kind == kStmtRepeat || keyword->kind == kStmtTry ||
-        keyword->kind == kStmtCatch || keyword->kind == kStmtOtherwise) {
+    if (keyword->bodyFollows) {
       // A body may begin on the keyword's line: "else x = 1", "try, f(x)";
       // anything else there is an expression the keyword does not take.
       while (pos < n && (t[pos] == ' ' || t[pos] == '\t')) pos++;

@@ -9,7 +9,7 @@
 namespace vke {
 
 void DrawPolarLabels(const SubplotRecord& r, const GraphicsPort& port, void* target) {
-  if (port.drawText == nullptr || !(r.optionWord & kOptMargin)) return;
+  if (port.drawText == nullptr || !(r.optionWord & kOptMargin) || !PlaneHasRange(r)) return;
   const AxisView x = ViewOfAxis(r, kAxisX);
   const AxisView y = ViewOfAxis(r, kAxisY);
   AxisTicks t;
@@ -34,7 +34,7 @@ void DrawPolarLabels(const SubplotRecord& r, const GraphicsPort& port, void* tar
 
 void DrawPolarFrame(const SubplotRecord& r, const PlotStyle* style, const GraphicsPort& port,
                     void* target) {
-  if (!r.plotFlag) return;
+  if (!r.plotFlag || !PlaneHasRange(r)) return;
   if ((r.optionWord & kOptXTicks) && port.drawPolyline != nullptr) {
     DrawHorizontalLine(r, 0, style, port, target);
     DrawVerticalLine(r, 0, style, port, target);

@@ -42,9 +42,11 @@ AxisView ViewOfAxis(const SubplotRecord& r, Axis axis) {
 
 bool ChooseAxisTicks(const SubplotRecord& r, Axis axis, double room, bool withLabels,
                      AxisTicks* out) {
+  *out = AxisTicks{};
+  // Without data the transform is a placeholder: no range to tick.
+  if (!AxisHasRange(r, axis)) return false;
   const AxisView v = ViewOfAxis(r, axis);
   const double unit = std::fabs(v.factor);
-  *out = AxisTicks{};
   out->axis = axis;
   out->low = v.low;
   out->high = v.high;

@@ -42,7 +42,8 @@ struct AxisTicks {
 
 // The ticks of an axis in the form its scale takes; `room` device units
 // below the high end are kept free of labels. False when the axis gets no
-// ticks: the choice failed, or a dB axis shows no positive value.
+// ticks: the axis has no data, the choice failed, or a dB axis shows no
+// positive value.
 bool ChooseAxisTicks(const SubplotRecord& record, Axis axis, double room, bool withLabels,
                      AxisTicks* out);
 

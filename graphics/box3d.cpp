@@ -99,6 +99,8 @@ class BoxPainter {
     const bool ticks = options & AxisBit(kBoxTicks, i);
     const bool grid = options & AxisBit(kBoxGrid, i);
     if ((!ticks && !grid) || std::isnan(scale_[i])) return;
+    // An edge shorter than the tick spacing holds no ticks.
+    if (!(EdgeLength(i) >= s_.tickParams[0])) return;
     const double f = s_.scaleFactors[i];
     const double hi = box_.maximum[i] * f;
     LinearTicks t{};
@@ -150,14 +152,12 @@ class BoxPainter {
     double h = std::fabs(ch);
     if (port_.textExtent != nullptr) port_.textExtent(label, length, &w, &h, target_);
     // The edge along i counts as horizontal when it runs more across than
-    // up the device.
-    double end[3] = {box_.back[0], box_.back[1], box_.back[2]};
-    end[i] = box_.front[i];
-    const Device b = Project(s_, box_.back);
-    const Device e = Project(s_, end);
-    const bool horizontal = std::fabs(e.y - b.y) <= std::fabs(e.x - b.x);
+    // up the device; one shorter than the label spacing holds no labels.
+    const Device edge = Edge(i);
+    const bool horizontal = std::fabs(edge.y) <= std::fabs(edge.x);
     const double room = horizontal ? w : 1.5 * std::fabs(h);
     const double spacing = horizontal ? 6 * cw : 2 * std::fabs(ch);
+    if (!(std::hypot(edge.x, edge.y) >= spacing)) return;
     const double limit = box_.maximum[i] - room / scale_[i];
     const double f = s_.scaleFactors[i];
     LinearTicks t{};
@@ -190,9 +190,24 @@ class BoxPainter {
   }
 
  private:
-  // A tick's extent along axis m in data units, pointing toward the back.
+  // The edge along axis a from the back corner, on the device.
+  Device Edge(int a) const {
+    double end[3] = {box_.back[0], box_.back[1], box_.back[2]};
+    end[a] = box_.front[a];
+    const Device b = Project(s_, box_.back);
+    const Device e = Project(s_, end);
+    return {e.x - b.x, e.y - b.y};
+  }
+  double EdgeLength(int a) const {
+    const Device e = Edge(a);
+    return std::hypot(e.x, e.y);
+  }
+
+  // A tick's extent along axis m in data units, pointing toward the back;
+  // never longer than the box's side, which a tick of a box a few units
+  // wide (or one seen along m) would pass far beyond.
   double TickDepth(int m, double length) const {
-    const double d = length / scale_[m];
+    const double d = std::min(length / scale_[m], std::fabs(box_.front[m] - box_.back[m]));
     return box_.back[m] < box_.front[m] ? -d : d;
   }
 
@@ -235,11 +250,13 @@ void Compute3DBoxOutline(const SubplotRecord& s, Box3D* out) {
   for (int c = 0; c < 7; ++c) {
     d[c] = Project(s, corners[c]);
   }
+  // A corner behind the camera takes the drawable one before it; the first
+  // takes the last drawable one going round, or with none (the whole box
+  // behind the camera) the origin, where the outline shrinks to a point.
+  for (int c = 5; c > 0 && std::isnan(d[0].x); --c) d[0] = d[c];
+  if (std::isnan(d[0].x)) d[0] = Device{0, 0};
   for (int c = 0; c < 7; ++c) {
-    if (std::isnan(d[c].x)) {
-      const Device before = c > 0 ? d[c - 1] : d[5];
-      d[c] = c == 0 && std::isnan(before.x) ? Device{0, 0} : before;
-    }
+    if (c > 0 && std::isnan(d[c].x)) d[c] = d[c - 1];
     out->outlineX[c] = d[c].x;
     out->outlineY[c] = d[c].y;
   }
@@ -247,7 +264,7 @@ void Compute3DBoxOutline(const SubplotRecord& s, Box3D* out) {
 
 void Draw3DBox(const SubplotRecord& s, const PlotStyle* tick, const PlotStyle* axes,
                const PlotStyle* box, const GraphicsPort& port, void* target) {
-  if (port.drawPolyline == nullptr) return;
+  if (port.drawPolyline == nullptr || !PlaneHasRange(s)) return;
   const BoxPainter painter(s, port, target);
   painter.Outline(box);
   painter.BackEdges(axes);
@@ -256,7 +273,7 @@ void Draw3DBox(const SubplotRecord& s, const PlotStyle* tick, const PlotStyle* a
 
 void Draw3DOutlineAndLabels(const SubplotRecord& s, const PlotStyle* label,
                             const GraphicsPort& port, void* target) {
-  if (port.drawPolyline == nullptr) return;
+  if (port.drawPolyline == nullptr || !PlaneHasRange(s)) return;
   const BoxPainter painter(s, port, target);
   painter.Outline(label);
   if (port.drawText == nullptr) return;

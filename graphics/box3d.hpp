@@ -15,7 +15,8 @@ namespace vke {
 // (farthest from the viewer) and the front corner F, and the outline
 // through the six other corners, from (F.x, B.y, B.z) round to it again,
 // projected to device x and y. A corner behind a perspective camera takes
-// the device point before it (the first takes the sixth's, or (0, 0)).
+// the device point before it (the first takes the last drawable one going
+// round, or (0, 0) when none is drawable).
 struct Box3D {
   double minimum[3], maximum[3];
   double back[3], front[3];
@@ -25,13 +26,14 @@ void Compute3DBoxOutline(const SubplotRecord& subplot, Box3D* out);
 
 // First pass, behind the data: the outline filled with the box style, the
 // back edges and the grid lines with the axes style, the ticks with the
-// tick style. Nothing without a polyline slot.
+// tick style. Nothing without a polyline slot, or without data.
 void Draw3DBox(const SubplotRecord& subplot, const PlotStyle* tick, const PlotStyle* axes,
                const PlotStyle* box, const GraphicsPort& port, void* target);
 
 // Second pass: the outline with the label style, then the tick labels and
 // axis labels along the front edges. The renderer calls it before the data
-// in perspective and after them in orthographic projection.
+// in perspective and after them in orthographic projection. Nothing without
+// data either.
 void Draw3DOutlineAndLabels(const SubplotRecord& subplot, const PlotStyle* label,
                             const GraphicsPort& port, void* target);
 

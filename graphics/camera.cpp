@@ -19,6 +19,9 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kAutoDirection[3] = {-3, -2, 1};
 constexpr double kAutoOffset[3] = {-7.8, -5.2, 2.6};
 
+// The least share of each side of the viewport the box may fill.
+constexpr double kLeastBoxShare = 0.5;
+
 // The aspect ratios an automatic data aspect snaps to.
 constexpr double kNiceRatios[] = {1, 1.2,  1.25, 4.0 / 3, 1.5, 5.0 / 3, 1.75,
                                   2, 2.25, 2.5,  3,       3.5, 4,       4.5};
@@ -78,6 +81,9 @@ double Middle(const SubplotRecord& r, int axis) {
   return lo / 2 + hi / 2;
 }
 
+// The part of the viewport the box may fill: with the frame, the room for
+// its labels (twice the margins) is kept free, but never more than half of
+// each side, so that a small cell still shows its box.
 void UsableSize(const SubplotRecord& r, double* width, double* height) {
   *width = r.viewport[kRight] - r.viewport[kLeft];
   *height = std::fabs(r.viewport[kTop] - r.viewport[kBottom]);
@@ -85,8 +91,8 @@ void UsableSize(const SubplotRecord& r, double* width, double* height) {
     double mw = 0;
     double mh = 0;
     GetMarginSizes(r, &mw, &mh);
-    *width -= mw;
-    *height -= mh;
+    *width = std::max(*width - mw, *width * kLeastBoxShare);
+    *height = std::max(*height - mh, *height * kLeastBoxShare);
   }
 }
 

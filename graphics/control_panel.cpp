@@ -14,6 +14,9 @@ namespace {
 
 constexpr int32_t kStripCells = 64;  // cells per image-cell call of a bevel
 constexpr uint8_t kWhiteRgb[3] = {255, 255, 255};
+// The room between a text field's text and its right border, in row
+// heights: where the caret after the last character stands.
+constexpr double kFieldTextInset = 0.2;
 
 // Cells of one grey: n one-unit-wide cells of the given height from (x, y),
 // in strips of at most kStripCells.
@@ -377,9 +380,12 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
   const PlotStyle coloured = SetStyleColourFromIndex(style);
   DrawRectangle(left, right, lower, upper, kWhiteBoxStyle, port, target);
   DrawRectangle(left, right, lower, upper, style, port, target);
-  // Positions are measured from the right edge, where the text ends.
+  // The text stands off the right border, so that a caret after its last
+  // character lies inside the field; positions are measured back from
+  // where the port ends the text.
+  const double textPoint = right - kFieldTextInset * rowHeight;
   const auto x = [&](int32_t p) {
-    return right - TextWidth(text + p, textLength - p, 0, port, target);
+    return textPoint - kTextGap - TextWidth(text + p, textLength - p, 0, port, target);
   };
   const int32_t end = std::min(caret.end, textLength);
   const int32_t start = std::min(caret.start, end);
@@ -389,7 +395,7 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
   }
   if (port.drawText != nullptr) {
     const uint8_t rgb[3] = {coloured.red, coloured.green, coloured.blue};
-    port.drawText(right, row, text, textLength, kTextLeft, rgb, target);
+    port.drawText(textPoint, row, text, textLength, kTextLeft, rgb, target);
   }
   if (caret.editing && start == end && start >= 0 && port.drawPolyline != nullptr &&
       port.textExtent != nullptr) {

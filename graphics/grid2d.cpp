@@ -45,6 +45,7 @@ void DrawGrid2D(const SubplotRecord& r, const PlotStyle* style, const GraphicsPo
   const bool xGrid = r.optionWord & kOptXGrid;
   const bool yGrid = r.optionWord & kOptYGrid;
   if (r.plotFlag) {
+    if (!PlaneHasRange(r)) return;
     if (xGrid) DrawRadialLines(r, style, port, target);
     if (yGrid) DrawGridCircles(r, style, port, target);
     return;

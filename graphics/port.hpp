@@ -26,6 +26,10 @@ enum TextAlign : int32_t {
   kTextBelow = 4,  // text top one unit below y
   kTextAbove = 8,  // text bottom one unit above y
 };
+// The units the port leaves between the point and text placed beside it:
+// text drawn with kTextLeft ends this far left of x, text below (above) y
+// starts (ends) this far from it.
+inline constexpr int32_t kTextGap = 1;
 // Style bits of a font selection; outline is not drawn.
 enum FontBits : int32_t { kFontBold = 1, kFontItalic = 2, kFontUnderline = 4, kFontOutline = 128 };
 

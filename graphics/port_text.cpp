@@ -108,10 +108,12 @@ void CairoDrawText(double x, double y, const char* utf8, int32_t nbytes, int32_t
     t->SetTextRgb((uint32_t{g_fontRgb[0]} << 16) | (uint32_t{g_fontRgb[1]} << 8) | g_fontRgb[2]);
   }
   // The shifted point is the bottom-left corner of the text cell.
-  const int32_t bottom = (flags & kTextBelow)   ? py + h + 1
-                         : (flags & kTextAbove) ? py - 1
+  const int32_t bottom = (flags & kTextBelow)   ? py + h + kTextGap
+                         : (flags & kTextAbove) ? py - kTextGap
                                                 : py + h / 2;
-  const int32_t left = (flags & kTextRight) ? px : (flags & kTextLeft) ? px - w - 1 : px - w / 2;
+  const int32_t left = (flags & kTextRight)  ? px
+                       : (flags & kTextLeft) ? px - w - kTextGap
+                                             : px - w / 2;
   cairo_t* cr = t->context();
   SetSourceRgb(cr, t->textRgb());
   cairo_move_to(cr, left, bottom - h);

@@ -58,6 +58,14 @@ inline double LimitMin(const SubplotRecord& r, Axis axis) {
 inline double LimitMax(const SubplotRecord& r, Axis axis) {
   return r.limits[axis + 3];
 }
+// Whether an axis shows a range: false while its limits are still those of
+// no data (the maximum below the minimum).
+inline bool AxisHasRange(const SubplotRecord& r, Axis axis) {
+  return !(LimitMax(r, axis) < LimitMin(r, axis));
+}
+inline bool PlaneHasRange(const SubplotRecord& r) {
+  return AxisHasRange(r, kAxisX) && AxisHasRange(r, kAxisY);
+}
 
 // --- States and limits ---
 

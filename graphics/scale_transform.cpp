@@ -75,7 +75,7 @@ void ShownLimits(const SubplotRecord& r, int32_t axis, double* lo, double* hi) {
 }
 
 void ComputeSubplotTransform(SubplotRecord* r, bool lenient, double margin) {
-  if (LimitMax(*r, kAxisX) < LimitMin(*r, kAxisX)) {
+  if (!AxisHasRange(*r, kAxisX)) {
     r->xFactor = r->yFactor = 1e-9;
     r->xOffset = r->yOffset = 0;
     return;

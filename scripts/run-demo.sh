@@ -3,9 +3,11 @@
 # Builds the runtime, the packer and the runner of the Release
 # configuration, packs the example application NAME of examples/NAME (the
 # point demo when no name is given) behind the runtime, drives it headless
-# through its check script (the point demo also through a drag of the point
-# with the mouse, the figure drawn into build/release/demo.png) and starts
-# it in a window when there is a display.
+# through its check script, saying whether its output is the one
+# examples/NAME/NAME.out holds (status 1 when it is not; the point demo
+# also through a drag of the point with the mouse, the figure drawn into
+# build/release/demo.png) and starts it in a window when there is a
+# display.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 name="${1:-demo}"
@@ -26,13 +28,31 @@ cmake --build "$build" --parallel --target kvrt kvpack vke
 kvpack="$build/tools/kvpack"
 app="$build/$name"
 "$kvpack" --runtime "$build/shell/kvrt" -o "$app" "$root/examples/$name/$name.kvd"
+
+# Runs the example's check script on the packed application and says
+# whether the output is the one examples/NAME/NAME.out holds; one that is
+# not is shown against it, and the script ends with status 1.
+check_example() {
+  local expected="$root/examples/$name/$name.out" actual
+  actual="$(mktemp)"
+  "$kvpack" check "$app" "$root/examples/$name/$name.script" | tee "$actual"
+  if cmp -s "$actual" "$expected"; then
+    rm -f "$actual"
+    echo "The output matches examples/$name/$name.out."
+    return 0
+  fi
+  echo "The output differs from examples/$name/$name.out (- expected, + this run):" >&2
+  diff -u "$expected" "$actual" >&2 || true
+  rm -f "$actual"
+  exit 1
+}
 if [ "$name" != demo ]; then
   # The check script's files (its pictures, the files it saves) land in a
   # folder of their own.
   work="$build/$name-check"
   mkdir -p "$work"
   echo "The $name example driven by its check script (a reply \"=> 10201\" means handled, redraw):"
-  (cd "$work" && "$kvpack" check "$app" "$root/examples/$name/$name.script")
+  (cd "$work" && check_example)
   echo "The figure after the script: $work/$name.png"
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "Starting $name in its window: $app"
@@ -45,7 +65,7 @@ fi
 demo="$app"
 echo "The demo: a point dragged with the mouse, put back by Point/Center. Its check script sends" \
   "it events and menu picks; a reply \"=> 10201\" or \"=> 10202\" means handled, redraw."
-"$kvpack" check "$demo" "$root/examples/demo/demo.script"
+check_example
 drag="$build/demo-drag.script"
 cat >"$drag" <<STEPS
 reset

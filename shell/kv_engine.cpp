@@ -260,14 +260,7 @@ ErrCode KVEngine::OnTimer(int32_t id) {
 }
 
 ErrCode KVEngine::RunIdleStep(int32_t id, bool) {
-  InstanceRecord* r = block() ? FindInstance(block(), id) : nullptr;
-  if (!r || !r->redrawPending) return kOk;
-  const ErrCode e = vke::RunDrawHandlers(slot(), id);
-  if (e == kOk) return kStatusRepaint;
-  // The failure is the caller's to report, once: the next tick does not run
-  // the failing handlers again (a painted figure clears the flag too).
-  if (InstanceRecord* after = FindInstance(block(), id)) after->redrawPending = 0;
-  return e;
+  return block() ? RunPendingRedraw(slot(), id) : kOk;
 }
 
 void KVEngine::ResumeThreads() {

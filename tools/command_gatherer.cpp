@@ -10,27 +10,30 @@ namespace vke::runner {
 namespace {
 
 // The keywords that open and close blocks or let a statement follow them on
-// their line, as the statement parser reads them at a statement's start.
+// their line: the statement parser's own rows, and the visibility words,
+// which may stand before "function".
 struct BlockWord {
   std::string_view word;
   int8_t blocks;          // +1 opens a block, -1 closes the innermost one
   bool statementFollows;  // a statement may follow without a separator
 };
-constexpr BlockWord kBlockWords[] = {
-    {"if", 1, false},        // closed by "end"
-    {"for", 1, false},       // closed by "end"
-    {"while", 1, false},     // closed by "end"
-    {"switch", 1, false},    // closed by "end"
-    {"try", 1, true},        // closed by "end"; "try x = f(1)"
-    {"repeat", 1, true},     // closed by "until"
-    {"end", -1, false},      // closes if, for, while, switch and try
-    {"until", -1, false},    // closes repeat; its condition follows
-    {"else", 0, true},       // "else x = 1"
-    {"catch", 0, true},      // "catch disp(1)"
-    {"otherwise", 0, true},  // "otherwise x = 1"
-    {"private", 0, true},    // "private function f(x)"
-    {"public", 0, true},     // "public function f(x)"
+constexpr BlockWord kStatementWords[] = {
+#define VKE_STATEMENT_KEYWORD(word, kind, expression, blocks, bodyFollows) \
+  {word, blocks, bodyFollows},
+#include "compiler/statement_keywords.def"
+#undef VKE_STATEMENT_KEYWORD
 };
+
+// What a visibility word is to the gatherer: "private function f(x)".
+constexpr BlockWord kVisibilityWord{"", 0, true};
+
+const BlockWord* FindBlockWord(std::string_view word) {
+  for (const BlockWord& b : kStatementWords)
+    if (b.word == word) return &b;
+  for (const VisibilityWord& v : kVisibilityWords)
+    if (v.word == word) return &kVisibilityWord;
+  return nullptr;
+}
 
 bool StartsAt(std::string_view line, size_t at, std::string_view s) {
   return line.compare(at, s.size(), s) == 0;
@@ -56,11 +59,10 @@ void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
     inDefinition_ = false;
     return;
   }
-  for (const BlockWord& b : kBlockWords) {
-    if (b.word != word) continue;
+  if (const BlockWord* b = FindBlockWord(word)) {
     // Blocks inside a definition are its own: only "endfunction" closes it.
-    if (!inDefinition_ && openBlocks_ + b.blocks >= 0) openBlocks_ += b.blocks;
-    atStatement_ = b.statementFollows;
+    if (!inDefinition_ && openBlocks_ + b->blocks >= 0) openBlocks_ += b->blocks;
+    atStatement_ = b->statementFollows;
     return;
   }
   previous_ = word.back();
@@ -80,12 +82,10 @@ void CommandGatherer::Add(std::string_view line) {
   const bool joined = continued_ || inComment_;
   if (inHeader_) header_.append("\n").append(line);
   continued_ = false;
-  if (!joined) {
-    // A line end outside a comment ends the statement, brackets and all.
-    atStatement_ = true;
-    depth_ = 0;
-    previous_ = ' ';
-  }
+  // A line end outside a comment and outside brackets ends the statement;
+  // inside a bracket it goes on, as the statement parser reads it.
+  if (!joined && depth_ == 0) atStatement_ = true;
+  if (!joined) previous_ = ' ';
   const size_t n = line.size();
   for (size_t at = 0; at < n;) {
     if (inComment_) {
@@ -124,9 +124,9 @@ void CommandGatherer::Add(std::string_view line) {
       previous_ = '\'';
       continue;
     }
-    if (c == '(' || c == '[' || c == '{') {
+    if (OpeningBracket(c)) {
       depth_++;
-    } else if ((c == ')' || c == ']' || c == '}') && depth_ > 0) {
+    } else if (IsClosingBracket(c) && depth_ > 0) {
       depth_--;
     } else if ((c == ',' || c == ';') && depth_ == 0) {
       atStatement_ = true;
@@ -134,7 +134,7 @@ void CommandGatherer::Add(std::string_view line) {
     previous_ = c;
     at++;
   }
-  if (inHeader_ && !continued_ && !inComment_) CheckHeader();
+  if (inHeader_ && !continued_ && !inComment_ && depth_ == 0) CheckHeader();
 }
 
 }  // namespace vke::runner

@@ -1,8 +1,11 @@
 // When the lines typed at the console make one whole command: a block (if,
 // for, while, switch, try ... end; repeat ... until) or a function definition
-// that is not closed yet, a statement continued with "..." and a "/*"
-// comment not closed yet all keep the command open for the next line. Each
-// line is scanned once, from the state the lines before it left.
+// that is not closed yet, a statement continued with "..." or inside a
+// bracket ("(", "[" or "{") not closed yet, and a "/*" comment not closed
+// yet all keep the command open for the next line. The keywords and the
+// brackets are the compiler's own (compiler/statement_keywords.def,
+// compiler/lexer_helpers.hpp). Each line is scanned once, from the state the
+// lines before it left.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +19,9 @@ class CommandGatherer {
   // Scans the next line of the command, given without its line end.
   void Add(std::string_view line);
   // Whether the lines added so far make a whole command.
-  bool Complete() const { return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_; }
+  bool Complete() const {
+    return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_ && depth_ == 0;
+  }
   // Forgets every line added.
   void Reset() { *this = CommandGatherer(); }
 

@@ -11,7 +11,9 @@
 // check that it holds what was packed. Each --extension names an extension
 // library that the application calls: it is loaded before anything is
 // compiled, from the "KVRuntimeExt" folder beside OUT as the runtime loads
-// it beside itself, and the image lists it. Problems are reported as
+// it beside itself, and the image lists it. OUT is never one of the files
+// the application is made from, nor the runtime, which must carry the
+// runtime's mark (app/runtime_mark.hpp). Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
 // (tools/kvpack/check.hpp); threads its handlers leave running are counted
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/image.hpp"
 #include "engine/threads/threads.hpp"
@@ -53,8 +56,11 @@ bool EndsWith(const std::string& s, const char* tail) {
   return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-// Parses and packs the description into the host's block.
-bool PackDescription(ToolHost* host, const std::string& path, std::string* message) {
+// Parses and packs the description into the host's block; inputs (when
+// given) gets the description and every file read for it.
+bool PackDescription(ToolHost* host, const std::string& path, std::string* message,
+                     std::vector<std::string>* inputs = nullptr) {
+  if (inputs) inputs->push_back(path);
   std::string text;
   if (!ReadDiskFile(path, &text)) {
     *message = errno == ENOENT ? PackErrorText({path, {kErrFileNotFound, 0, "", ""}})
@@ -71,7 +77,11 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
     *message = PackErrorText(error);
     return false;
   }
-  if (!PackApplication(host, app, path, &ReadRegularDiskFile, &error)) {
+  const FileReader read = [inputs](const std::string& file, std::string* text) {
+    if (inputs) inputs->push_back(file);
+    return ReadRegularDiskFile(file, text);
+  };
+  if (!PackApplication(host, app, path, read, &error)) {
     *message = PackErrorText(error);
     return false;
   }
@@ -155,8 +165,9 @@ int main(int argc, char** argv) {
   if (!LoadNamedExtensions(&host, extensions, out)) return 1;
   host.Collect(true);
   std::string message;
-  if (!PackDescription(&host, description, &message)) return Fail(message + host.Take());
-  if (!WriteImage(&host, title, bare ? nullptr : runtime.c_str(), out, &message))
+  std::vector<std::string> inputs;
+  if (!PackDescription(&host, description, &message, &inputs)) return Fail(message + host.Take());
+  if (!WriteImage(&host, title, bare ? nullptr : runtime.c_str(), out, inputs, &message))
     return Fail(message);
   return 0;
 }

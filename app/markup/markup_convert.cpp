@@ -211,7 +211,9 @@ bool Converter::EndBlock() {
     if (cellOpen_ && !EndCell()) return false;
     if (!rowOpen_) return true;
     rowOpen_ = false;
-    return Emit(kRowEnd);
+    const bool ended = Emit(kRowEnd);
+    o_.wrap = true;
+    return ended;
   }
   if (!itemOpen_) return true;
   itemOpen_ = false;
@@ -309,6 +311,7 @@ bool Converter::Heading(int32_t at) {
   pos_ = SkipBlanks(k);
   state_ = Block::kHeading;
   o_.heading = true;
+  o_.wrap = !d_->unbrokenHeadingsAndRows;
   return Hook(d_->structureHook, level, number, 1, "=") && Emit(kHeadingBegin);
 }
 
@@ -318,7 +321,9 @@ bool Converter::EndHeading() {
   o_.i = headingNumber_;
   state_ = Block::kBlockStart;
   o_.heading = false;
-  return Emit(kHeadingEnd) && Hook(d_->structureHook, headingLevel_, headingNumber_, 0, "=");
+  const bool ended = Emit(kHeadingEnd);
+  o_.wrap = true;
+  return ended && Hook(d_->structureHook, headingLevel_, headingNumber_, 0, "=");
 }
 
 bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
@@ -363,6 +368,7 @@ bool Converter::TableRow(int32_t at, bool* taken) {
   *taken = true;
   o_.l = o_.depth;
   o_.i = 0;
+  o_.wrap = !d_->unbrokenHeadingsAndRows;
   if (!Emit(kRowBegin)) return false;
   rowOpen_ = true;
   pos_ = at;

@@ -83,7 +83,8 @@ struct MarkupOutput {
   // Template variables: level, item or heading number, font size, source
   // position of the construct, anchors wanted.
   int32_t l, i, s, o, x;
-  bool wrap;     // the line width applies (not in preformatted text)
+  bool wrap;     // the line width applies (not in preformatted text, nor in
+                 // headings and rows the descriptor keeps unbroken)
   bool heading;  // the text is a heading's, which a run of "=" may close
   // The line at unbreakableStart had no place to break in its first
   // unbreakableLength bytes (after its indentation): a long word is not
@@ -130,6 +131,9 @@ struct MarkupDescriptor {
   MarkupEncodeFn preEncoder = nullptr;
   const void* preUser = nullptr;
   int32_t lineWidth = 70;  // -1: no wrapping
+  // Headings and table rows are never broken: the format reads a line end
+  // as their end.
+  bool unbrokenHeadingsAndRows = false;
   MarkupBreakFn breakFinder = nullptr;
   const void* breakUser = nullptr;
   MarkupHookFn structureHook = nullptr;

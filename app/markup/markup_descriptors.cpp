@@ -138,6 +138,7 @@ constexpr MarkupDescriptor Markup() {
   d.textEncoder = &MarkupMarkupEncode;
   d.breakFinder = &MarkupBreakAtBlank;
   d.breakUser = kMarkupLineStarts;
+  d.unbrokenHeadingsAndRows = true;
   return d;
 }
 

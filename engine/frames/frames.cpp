@@ -564,6 +564,13 @@ ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t f
   return CallAnyFunction(ctx, info, function, inputs, outputs);
 }
 
+int32_t LocatedFunctionCount(const EngineContext* ctx) {
+  int32_t count = 0;
+  for (const LocatedFunction& known : tLocated)
+    count += known.ctx == ctx && known.generation == CodeGeneration();
+  return count;
+}
+
 // Out of line: inside the loop it would crowd the code of every instruction.
 [[gnu::noinline]] ErrCode ReturnFromCall(EngineContext* ctx, uint32_t* callBack) {
   const int32_t f = ctx->curFrame;

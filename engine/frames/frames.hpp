@@ -141,6 +141,9 @@ struct CallInfo {
 // stacks and the heap are unchanged on failure.
 ErrCode CallCompiledFunction(EngineContext* ctx, const CallInfo& info, int32_t function,
                              int32_t inputs, int32_t outputs);
+// How many functions of this engine the calls' table of located functions
+// holds for the current code generation (none with the fast forms off).
+int32_t LocatedFunctionCount(const EngineContext* ctx);
 // Ends the current function: its results (declared outputs, then varargout
 // elements) replace the frame with the first result on top, the previous
 // frame becomes current and the code pointer the frame's return record.

@@ -70,13 +70,18 @@ ErrCode FindEigenvectors(EngineContext* ctx, int32_t n) {
   }
   double *vRe, *vIm;
   PushResultMatrix(ctx, n, n, complexA || complexValues, &vRe, &vIm);
+  // The grouping tolerance scales with A, so that eigenvalues apart by
+  // more than rounding stay apart at every size of the matrix; the
+  // eigenvalues of a zero matrix are one group.
+  const double sizeOfA = LargestModulus(ReadMatrixOperand(ctx, 2));
   for (int32_t i = 0; i < n;) {
     d = ReadMatrixOperand(ctx, 1);
     const double re = d.re[i], im = d.im ? d.im[i] : 0.0;
-    const double tol = (std::fabs(re) + std::fabs(im) + 10) * n * kKernelEps;
+    const double tol = (std::fabs(re) + std::fabs(im) + 10 * sizeOfA) * n * kKernelEps;
     int32_t count = 1;
     while (i + count < n &&
-           std::fabs(d.re[i + count] - re) + std::fabs((d.im ? d.im[i + count] : 0.0) - im) < tol) {
+           std::fabs(d.re[i + count] - re) + std::fabs((d.im ? d.im[i + count] : 0.0) - im) <=
+               tol) {
       count++;
     }
     // A - lambda I, complex when either is.
@@ -91,7 +96,7 @@ ErrCode FindEigenvectors(EngineContext* ctx, int32_t n) {
       sRe[int64_t(k) * n + k] -= re;
       if (complexShift) sIm[int64_t(k) * n + k] -= im;
     }
-    const double size = std::max({LargestModulus(a), std::fabs(re), std::fabs(im)});
+    const double size = std::max({sizeOfA, std::fabs(re), std::fabs(im)});
     if (ErrCode e = DecomposeTop(ctx, false)) return e;
     // The last count right singular vectors. A group larger than the null
     // space of A - lambda I (a defective eigenvalue) takes the vector of the

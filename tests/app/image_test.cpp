@@ -404,6 +404,38 @@ TEST(ImageFile, ReplacesAProgramThatRunsAndNamesWhyAWriteFails) {
   EXPECT_EQ(files, 3);  // program, runtime, folder
 }
 
+// A symbolic link in the output's place stays a link: the file its links
+// lead to is written, also one that does not exist yet; links that lead
+// round are refused and left as they are.
+TEST(ImageFile, ALinkKeepsItsPlaceAndTheFileItLeadsToIsWritten) {
+  TempDir dir;
+  Application saver;
+  const auto linkTo = [&](const std::string& target, const char* link) {
+    ASSERT_EQ(symlink(target.c_str(), dir.File(link).c_str()), 0) << link;
+  };
+  const auto isLink = [&](const char* name) {
+    struct stat st;
+    return lstat(dir.File(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  };
+  std::ofstream(dir.File("old")) << "old";
+  std::filesystem::create_directories(dir.File("sub"));
+  linkTo("old", "link");
+  linkTo(dir.File("link"), "sub/link2");
+  linkTo("sub/new", "dangling");
+  for (const char* name : {"sub/link2", "dangling"})
+    ASSERT_EQ(WriteImageFile(saver.block(), "T", nullptr, dir.File(name).c_str()), kOk) << name;
+  EXPECT_TRUE(isLink("link") && isLink("sub/link2") && isLink("dangling"));
+  EXPECT_TRUE(FileCarriesImage(dir.File("old").c_str()));
+  EXPECT_TRUE(FileCarriesImage(dir.File("sub/new").c_str()));
+  linkTo("round2", "round1");
+  linkTo("round1", "round2");
+  int cause = 0;
+  EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, dir.File("round1").c_str(), &cause),
+            kErrIoErr);
+  EXPECT_EQ(cause, ELOOP);
+  EXPECT_TRUE(isLink("round1") && isLink("round2"));
+}
+
 // The runtime and the packing tool set their engines up alike, so that
 // either loads what the other saved.
 TEST(RuntimeContext, BlocksAgreeAndLoadEachOthersImages) {

@@ -263,6 +263,40 @@ TEST(ElementwiseMath, KeepsPrecisionNearSingularPoints) {
   EXPECT_GT(points, 400u);
 }
 
+// tanh and coth of i times the doubles nearest odd multiples of pi/2, where
+// cos(im) is nearly 0: huge and finite, and its reciprocal tiny, as
+// sinh(z) / cosh(z) gives them; tan at the matching real point. The values
+// are an independent implementation's.
+TEST(ElementwiseMath, HyperbolicTangentNearItsPoles) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  const Values re = {0, 0, 0, 1e-20, 0.5, 0};
+  const Values im = {kPi / 2, 3 * kPi / 2, -kPi / 2, kPi / 2, kPi / 2, 5 * kPi / 2};
+  const std::complex<double> tanh[] = {{0, 16331239353195370},
+                                       {0, 5443746451065124},
+                                       {0, -16331239353195370},
+                                       {2667093716979.6802, 16331238917625910},
+                                       {2.1639534137386525, 2.2549999404121241e-16},
+                                       {0, 3266247870639073.5}};
+  const std::complex<double> coth[] = {{0, -6.123233995736766e-17},
+                                       {0, -1.8369701987210294e-16},
+                                       {0, 6.123233995736766e-17},
+                                       {1.0000000000000001e-20, -6.123233995736766e-17},
+                                       {0.46211715726000985, -4.8156034943670785e-17},
+                                       {0, -3.0616169978683831e-16}};
+  const ArrayValue t = Apply(ctx, kOpTanh, re, im), c = Apply(ctx, kOpCoth, re, im);
+  for (size_t k = 0; k < re.size(); k++) {
+    SCOPED_TRACE(k);
+    EXPECT_LE(UlpsApart(t.re[k], tanh[k].real()), 4) << t.re[k];
+    EXPECT_LE(UlpsApart(t.im[k], tanh[k].imag()), 4) << t.im[k];
+    EXPECT_LE(UlpsApart(c.re[k], coth[k].real()), 4) << c.re[k];
+    EXPECT_LE(UlpsApart(c.im[k], coth[k].imag()), 4) << c.im[k];
+  }
+  const ArrayValue tan = Apply(ctx, kOpTan, {kPi / 2}, {0});
+  EXPECT_LE(UlpsApart(tan.re[0], 16331239353195370), 4) << tan.re[0];
+  EXPECT_EQ(tan.im[0], 0);
+}
+
 }  // namespace
 }  // namespace vke
 

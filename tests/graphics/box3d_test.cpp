@@ -1,5 +1,6 @@
 // The 3-D box through the recording port: its corners as seen from the
-// camera, grid lines without ticks, and tick labels near zero.
+// camera, grid lines without ticks, tick labels near zero, and boxes of
+// small cells.
 #include "graphics/box3d.hpp"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,19 @@ TEST(Box3D, PerspectiveCameraBeyondEveryMaximum) {
   ComputeProjection(&r);
   Compute3DBoxOutline(r, &box);
   for (int c = 0; c < 7; ++c) EXPECT_TRUE(std::isfinite(box.outlineX[c])) << c;
+  // Looking toward -x from inside the box: the first corner (1, 0, 0) and
+  // the sixth (1, 0, 3) lie behind the camera; the first takes the fifth
+  // (0, 0, 3), not the device's origin.
+  const double looking[3] = {0.9, 1, 1.5};
+  std::copy_n(looking, 3, r.cameraPosition);
+  const double ahead[3] = {0, 1, 1.5};
+  std::copy_n(ahead, 3, r.cameraTarget);
+  ComputeProjection(&r);
+  Compute3DBoxOutline(r, &box);
+  double X = 0, Y = 0, w = 0;
+  ProjectPoint(r, 0, 0, 3, true, &X, &Y, &w);
+  EXPECT_DOUBLE_EQ(box.outlineX[0], X);
+  EXPECT_DOUBLE_EQ(box.outlineY[0], Y);
 }
 
 TEST(Box3D, GridWithoutTicksLiesAtMajorValuesOnly) {
@@ -119,6 +133,50 @@ TEST(Box3D, AConstantAxisIsWidenedAroundItsValue) {
   Compute3DBoxOutline(r, &box);
   EXPECT_EQ(box.minimum[kAxisZ], 3);
   EXPECT_EQ(box.maximum[kAxisZ], 4);
+}
+
+// Boxes of every size, seen from several sides: every line lies inside the
+// cell (no tick or outline reaches far from the box), and a box too small
+// for its labels gets none.
+TEST(Box3D, SmallBoxesDrawNoStrayLinesNorLabelsTheyCannotHold) {
+  constexpr double kCellLeft = 100, kCellTop = 50;
+  for (bool perspective : {false, true}) {
+    for (double turn : {0.0, 0.6, 1.4, 2.5}) {
+      for (double width = 40; width <= 400; width += 30) {
+        for (double height = 30; height <= 300; height += 30) {
+          SubplotRecord r = test::SurfaceInCell(kCellLeft, kCellTop, width, height);
+          SetOrthographic(&r, !perspective);
+          CameraOrbit(&r, turn, turn / 3);
+          RecordingPort rec;
+          Draw3DBox(r, nullptr, nullptr, nullptr, rec.port(), rec.target());
+          Draw3DOutlineAndLabels(r, nullptr, rec.port(), rec.target());
+          const std::string seen = std::to_string(width) + " x " + std::to_string(height) +
+                                   (perspective ? " perspective " : " orthographic ") +
+                                   std::to_string(turn);
+          const double* p = r.position;
+          for (const auto& line : Polylines(rec)) {
+            for (size_t k = 0; k + 1 < line.size(); k += 2) {
+              ASSERT_TRUE(line[k] >= p[kLeft] && line[k] <= p[kRight]) << seen;
+              ASSERT_TRUE(line[k + 1] >= p[kTop] && line[k + 1] <= p[kBottom]) << seen;
+            }
+          }
+          Box3D box{};
+          Compute3DBoxOutline(r, &box);
+          const auto [left, right] = std::minmax_element(box.outlineX, box.outlineX + 7);
+          const auto [top, bottom] = std::minmax_element(box.outlineY, box.outlineY + 7);
+          // Two lines of labels at the least.
+          if (*right - *left < 28 && *bottom - *top < 28) {
+            EXPECT_EQ(test::CountCalls(rec, PortSlot::drawText), 0u) << seen;
+          }
+        }
+      }
+    }
+  }
+  // A box of a good size has its labels.
+  SubplotRecord r = Box({-3, 3}, {-3, 3}, {-6.5, 8.1});
+  RecordingPort rec;
+  Draw3DOutlineAndLabels(r, nullptr, rec.port(), rec.target());
+  EXPECT_GE(test::CountCalls(rec, PortSlot::drawText), 3u);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The camera of 3-D subplots: the automatic camera, the data aspect, the
-// view angle, the box fit, the moves and their degenerate cases.
+// view angle, the box fit (also in small cells), the moves and their
+// degenerate cases.
 #include "graphics/camera.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "decoration_fixture.hpp"
@@ -145,6 +148,38 @@ TEST(Camera, FitFlagPutsTheBoxJustInsideTheViewport) {
       worst = std::max({worst, dx, dy});
     }
     EXPECT_NEAR(worst, 1, 1e-9) << perspective;
+  }
+}
+
+// Down to cells of 120 x 80 the box keeps a good part of the viewport, as a
+// 2-D plot in the same cell fills its own, and stays inside it.
+TEST(Camera, SmallCellsShowABoxFittedToTheirViewport) {
+  for (bool perspective : {false, true}) {
+    for (double width : {120, 160, 200, 240, 320, 640}) {
+      for (double height : {80, 100, 130, 160, 240, 480}) {
+        SubplotRecord r = test::SurfaceInCell(0, 0, width, height);
+        SetOrthographic(&r, !perspective);
+        const double* v = r.viewport;
+        const double shorter = std::min(v[kRight] - v[kLeft], v[kBottom] - v[kTop]);
+        ASSERT_GT(shorter, 0) << width << " x " << height;
+        double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+        for (int c = 0; c < 8; ++c) {
+          double p[2] = {0, 0}, w = 0;
+          ProjectPoint(r, r.limits[c & 1 ? 3 : 0], r.limits[c & 2 ? 4 : 1], r.limits[c & 4 ? 5 : 2],
+                       true, &p[0], &p[1], &w);
+          for (int a = 0; a < 2; ++a) {
+            low[a] = std::min(low[a], p[a]);
+            high[a] = std::max(high[a], p[a]);
+          }
+        }
+        const std::string cell = std::to_string(width) + " x " + std::to_string(height);
+        EXPECT_GE(std::max(high[0] - low[0], high[1] - low[1]), 0.3 * shorter) << cell;
+        EXPECT_GE(low[0], v[kLeft]) << cell;
+        EXPECT_LE(high[0], v[kRight]) << cell;
+        EXPECT_GE(low[1], v[kTop]) << cell;
+        EXPECT_LE(high[1], v[kBottom]) << cell;
+      }
+    }
   }
 }
 

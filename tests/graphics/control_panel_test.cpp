@@ -262,25 +262,38 @@ TEST(PanelWidgets, AnOpenPopupIsDrawnAfterTheRestOfTheGroup) {
   EXPECT_EQ(bb.y, all[all.size() - 3].y + 16);
 }
 
+// The text stands off the field's right border; the port draws text that
+// ends at a point one unit left of it, and the selection and the caret lie
+// on the boundaries between its characters (8 units each here), inside the
+// field and across its whole height.
 TEST(PanelWidgets, TheEditedFieldShowsItsSelectionAndCaret) {
   Panel p;
   p.list.Add(kCmdTextField, Field(-1, "f", " 1234"), 1);
   const uint32_t at = kObjectBeginDoubles;
   p.Run(false, TextFieldEdit{0, at, 1, 3});
-  const double right = p.Data(at)[1];
-  const auto lines = test::Polylines(p.rec);
-  // The selection from byte 1 to byte 3 of " 1234", measured from the right.
+  const double* field = p.Data(at);
+  const double left = field[0], right = field[1], lower = field[2], upper = field[3];
+  const auto texts = test::Texts(p.rec);
+  ASSERT_EQ(texts.back().text, " 1234");
+  const double end = texts.back().x - 1;  // where the text's last character ends
+  EXPECT_LT(end, right - 1);
+  // The selection from byte 1 to byte 3 of " 1234".
   bool selected = false;
-  for (const V& pts : lines)
-    selected |= pts.size() == 10 && pts[0] == right - 32 && pts[2] == right - 16;
+  for (const V& pts : test::Polylines(p.rec))
+    selected |= pts.size() == 10 && pts[0] == end - 32 && pts[2] == end - 16;
   EXPECT_TRUE(selected);
-  p.Run(false, TextFieldEdit{0, at, 9, 9});  // the caret clamps to the end
-  const auto caret = test::Polylines(p.rec);
-  ASSERT_FALSE(caret.empty());
-  EXPECT_EQ(caret.back(), (V{right, p.Data(at)[2], right, p.Data(at)[3]}));
+  for (int32_t caret : {0, 2, 5, 9}) {  // 9: clamped to the end
+    p.Run(false, TextFieldEdit{0, at, caret, caret});
+    const auto lines = test::Polylines(p.rec);
+    ASSERT_FALSE(lines.empty());
+    const double x = end - 8 * (5 - std::min(caret, 5));
+    EXPECT_EQ(lines.back(), (V{x, lower, x, upper})) << caret;
+    EXPECT_TRUE(x > left && x < right - 1) << caret;
+  }
   // Another field is not being edited.
+  const size_t withCaret = test::Polylines(p.rec).size();
   p.Run(false, TextFieldEdit{0, at + 1, 9, 9});
-  EXPECT_NE(test::Polylines(p.rec).size(), caret.size());
+  EXPECT_NE(test::Polylines(p.rec).size(), withCaret);
 }
 
 }  // namespace

@@ -27,6 +27,22 @@ inline SubplotRecord MakeSubplot(double left, double right, double top, double b
   return r;
 }
 
+// A 3-D subplot showing a surface's box (x and y from -3 to 3, z from -6.5
+// to 8.1) in a cell of width x height at (left, top), laid out as the view
+// lays it out: margins of 5, 0.5, 2 and 2 units of 7 by 14.
+inline SubplotRecord SurfaceInCell(double left, double top, double width, double height) {
+  SubplotRecord r;
+  SubplotRecordClear(&r);
+  SetMarginUnits(&r, 7, 14);
+  SetRect(r.position, left, left + width, top, top + height);
+  SetMargins(&r, 5, 0.5, 2, 2);
+  SubplotScaleDefaults(&r);
+  r.is3d = 1;
+  const double x[2] = {-3, 3}, y[2] = {-3, 3}, z[2] = {-6.5, 8.1};
+  UpdateAutoLimits(&r, x, y, z, 2);
+  return r;
+}
+
 inline void AddPoints(SubplotRecord* r, const std::vector<double>& x,
                       const std::vector<double>& y) {
   UpdateAutoLimits(r, x.data(), y.data(), nullptr, static_cast<int32_t>(x.size()));

@@ -1,7 +1,8 @@
 // The subplot renderer through the recording port: the fixed order around
-// the data, group boundaries, and how each kind of command reaches the port,
-// including what is skipped (non-finite points, logarithmic axes, missing
-// room, missing slots, malformed commands).
+// the data, the frame of a subplot without data, group boundaries, and how
+// each kind of command reaches the port, including what is skipped
+// (non-finite points, logarithmic axes, missing room, missing slots,
+// malformed commands).
 #include "graphics/renderer.hpp"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,40 @@ TEST(Renderer, TitleNeedsBothLabelAndMargin) {
     r.list.Begin(0);
     r.Run();
     EXPECT_EQ(CountCalls(r.rec, PortSlot::drawText), off == 0 ? 1u : 0u) << off;
+  }
+}
+
+// A draw that drew no data after one that did (a handler that only sets a
+// title, or one that failed): the frame shows empty, without ticks, grid
+// lines or tick labels computed over the placeholder transform of no data.
+// Whether the transform is still that of the data drawn before or was
+// computed again (at a new layout) for no data; a polar subplot likewise,
+// and a 3-D one draws no box.
+TEST(Renderer, ASubplotWithoutDataShowsItsFrameAlone) {
+  enum Kind { kPlain, kPolar, kSpace };
+  for (Kind kind : {kPlain, kPolar, kSpace}) {
+    for (bool laidOutAgain : {false, true}) {
+      Render r;
+      r.s.optionWord |= kOptXGrid | kOptYGrid;
+      r.s.plotFlag = kind == kPolar;
+      r.s.is3d = kind == kSpace;
+      SubplotScaleDefaults(&r.s);
+      if (laidOutAgain) ComputeSubplotTransform(&r.s, true, kAutoMargin);
+      ASSERT_TRUE(r.s.transformValid);
+      SetTitle(&r.s, "empty");
+      r.list.Begin(0);
+      r.Run();
+      const std::string seen = std::to_string(kind) + (laidOutAgain ? " laid out" : "");
+      EXPECT_EQ(TextStrings(r.rec), (std::vector<std::string>{"empty"})) << seen;
+      // The four sides of the frame and nothing else.
+      const V v(r.s.viewport, r.s.viewport + 4);
+      std::vector<V> frame = {{v[kLeft], v[kBottom], v[kRight], v[kBottom]},
+                              {v[kLeft], v[kTop], v[kRight], v[kTop]},
+                              {v[kLeft], v[kTop], v[kLeft], v[kBottom]},
+                              {v[kRight], v[kTop], v[kRight], v[kBottom]}};
+      if (kind == kSpace) frame.clear();
+      EXPECT_EQ(Polylines(r.rec), frame) << seen;
+    }
   }
 }
 

@@ -5,11 +5,8 @@
 // tool bar's visibility kept, and the runtime without an application,
 // which says how one is packed. Screenshots go to the build folder
 // (VKE_SCREEN_DIR when set).
-#include <cairo.h>
 #include <gmock/gmock.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,117 +20,21 @@
 #include <vector>
 
 #include "tests/gui/gui_env.hpp"
+#include "tests/gui/runtime_process.hpp"
 
 namespace vke {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string Quoted(const std::string& s) {
-  return "'" + s + "'";
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// One run of a program with a home folder of its own.
-class Runtime {
- public:
-  Runtime(const test::TempFolder& home, std::string program, std::vector<std::string> args = {})
-      : home_(home.Path()) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      setenv("HOME", home_.c_str(), 1);
-      setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
-      setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-      setenv("VKE_RUNTIME_OUTPUT", "1", 1);
-      // Files the program writes without asking where (the printer's
-      // output.pdf) land in its home.
-      if (chdir(home_.c_str()) != 0) _exit(126);
-      const std::string log = home_ + "/output.txt";
-      if (!freopen(log.c_str(), "a", stderr)) _exit(126);
-      std::vector<char*> argv{program.data()};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-  }
-  ~Runtime() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  // The id of the visible window of that title, once it shows (empty when
-  // it does not within 20 s).
-  std::string Window(const std::string& title) {
-    std::string id = test::ShellOutput("timeout 20 xdotool search --sync --onlyvisible --name " +
-                                       Quoted("^" + title + "$") + " 2>/dev/null | head -1");
-    while (!id.empty() && id.back() == '\n') id.pop_back();
-    std::this_thread::sleep_for(500ms);
-    return id;
-  }
-  void Keys(const std::string& keys) {
-    test::Shell("xdotool key --delay 100 " + keys);
-    std::this_thread::sleep_for(500ms);
-  }
-  // The window's picture below the tool bar.
-  std::string Shot(const std::string& window, const std::string& name) {
-    const std::string path = test::ScreenDir() + "/" + name + ".png";
-    test::Shell("import -window " + window + " " + Quoted(path));
-    return path;
-  }
-  void Signal(int signal) { kill(pid_, signal); }
-  // The exit status (128 and the signal for a signal's end, as the shell
-  // says), or -1 when it has not ended within 10 s.
-  int Exit() {
-    for (int k = 0; k < 100; k++) {
-      int status;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(100ms);
-    }
-    return -1;
-  }
-  // The processor time used so far, in clock ticks.
-  long ProcessorTicks() const {
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
-    std::string field;
-    long ticks = 0;
-    // utime and stime are fields 14 and 15; the name (field 2) has no blank
-    // in these programs.
-    for (int k = 1; k <= 15 && in >> field; k++)
-      if (k >= 14) ticks += std::atol(field.c_str());
-    return ticks;
-  }
-  std::string Output() const { return ReadText(home_ + "/output.txt"); }
-
- private:
-  std::string home_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
-
-// Packs a description of the source tree behind the runtime.
-std::string Pack(const test::TempFolder& folder, const std::string& relative,
-                 const std::string& name) {
-  const char* data = std::getenv("VKE_TEST_DATA");
-  const std::string source = std::string(data ? data : ".") + "/../../" + relative;
-  const std::string out = folder.Path() + "/" + name;
-  EXPECT_EQ(test::Shell(std::string(VKE_KVPACK) + " --runtime " + VKE_RUNTIME + " -o " +
-                        Quoted(out) + " " + Quoted(source) + " >/dev/null"),
-            0);
-  return out;
-}
+using test::Click;
+using test::FigureRows;
+using test::Pack;
+using test::Pixels;
+using test::Quoted;
+using test::ReadPng;
+using test::ReadText;
+using test::Runtime;
+using test::RuntimeWindow;
 
 // The number of pixels in which the figures of two window pictures differ
 // (below the menu bar and the tool bar, above the status bar).
@@ -160,48 +61,6 @@ int FigureAfter(Runtime& run, const std::string& window, const std::string& name
     std::this_thread::sleep_for(500ms);
   }
   return difference;
-}
-
-// A picture's pixels as 0xRRGGBB, row by row (none when it cannot be read).
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> rgb;
-  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
-};
-
-Pixels ReadPng(const std::string& path) {
-  Pixels p;
-  cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-  if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-    cairo_surface_flush(s);
-    p.width = cairo_image_surface_get_width(s);
-    p.height = cairo_image_surface_get_height(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    for (int y = 0; y < p.height; y++) {
-      const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-      for (int x = 0; x < p.width; x++) p.rgb.push_back(row[x] & 0xFFFFFF);
-    }
-  }
-  cairo_surface_destroy(s);
-  return p;
-}
-
-// The figure's rows in a window picture: the longest run of rows that start
-// and end in the figure's background, as the view spans the window's width.
-std::pair<int, int> FigureRows(const Pixels& p) {
-  constexpr uint32_t kBackground = 0xE5E5E5;
-  std::pair<int, int> best{0, 0};
-  for (int y = 0, start = 0; y <= p.height; y++) {
-    const bool inside =
-        y < p.height && p.At(0, y) == kBackground && p.At(p.width - 1, y) == kBackground;
-    if (!inside) {
-      if (y - start > best.second) best = {start, y - start};
-      start = y + 1;
-    }
-  }
-  return best;
 }
 
 // The pixels in which the window's figure differs from the figure the
@@ -294,24 +153,9 @@ void Drag(const std::string& window, int x0, int y0, int x1, int y1) {
   std::this_thread::sleep_for(500ms);
 }
 
-void Click(const std::string& window, int x, int y, int button = 1) {
-  test::Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-              std::to_string(y) + " sleep 0.2 click " + std::to_string(button));
-  std::this_thread::sleep_for(500ms);
-}
-
 int Colours(const std::string& picture) {
   return std::atoi(test::ShellOutput("convert " + Quoted(picture) + " -format %k info:").c_str());
 }
-
-struct RuntimeWindow : ::testing::Test {
-  void SetUp() override {
-    VKE_REQUIRE_GUI();
-    VKE_REQUIRE_COMMANDS("xdotool", "xdotool");
-    VKE_REQUIRE_COMMANDS("import convert", "imagemagick");
-  }
-  test::TempFolder home;
-};
 
 TEST_F(RuntimeWindow, ShowsItsFigureAndKeysUndoAndRedoIt) {
   const std::string program = Pack(home, "tests/kvpack/families.kvd", "families");

@@ -8,6 +8,11 @@
 namespace vke::kvpack {
 namespace {
 
+// A line that names no step is told every step there is.
+constexpr char kNoStep[] =
+    "line 1: expected a step name (reset, draw, event, key, menu, state, undo, redo, copy, "
+    "paste, idle, language, print, help, png, answer, mode, mouse, hover, scroll, select)";
+
 TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
   ToolHost host;
   ASSERT_EQ(host.Create(), kOk);
@@ -16,7 +21,8 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
     const char* script;
     const char* error;
   } cases[] = {
-      {"frobnicate\n", "line 1: expected a step name"},
+      {"frobnicate\n", kNoStep},
+      {"\"reset\"\n", kNoStep},
       {"# comment\n\nreset now\n", "line 3: expected nothing after reset"},
       {"event mousedown 1\n", "line 1: expected the point's x and y"},
       {"event sideways 1 2\n", "line 1: expected a mouse event name"},
@@ -31,14 +37,19 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"png \"f.png\" 0 10\n", "line 1: expected a width and height from 1 to 8192"},
       {"png \"f.png\" 10\n", "line 1: expected a width and height from 1 to 8192"},
       {"png \"f.png\" 10 10 10\n", "line 1: expected nothing more"},
-      {"mode\n", "line 1: expected a mode number"},
-      {"mode 1.5\n", "line 1: expected a mode number"},
+      {"mode\n", "line 1: expected a mode number from 1 to 5"},
+      {"mode 1.5\n", "line 1: expected a mode number from 1 to 5"},
+      {"mode 99\n", "line 1: expected a mode number from 1 to 5"},
+      {"mode 0\n", "line 1: expected a mode number from 1 to 5"},
+      {"mode -1\n", "line 1: expected a mode number from 1 to 5"},
       {"mouse sideways 1 2\n", "line 1: expected down, drag or up after mouse"},
       {"mouse down 1\n", "line 1: expected the point's x and y"},
       {"mouse drag 1 2 ctrl\n", "line 1: expected nothing more"},
       {"mouse up 1 2\n", "line 1: expected nothing more"},
       {"hover 1 2 shift\n", "line 1: expected nothing more"},
       {"scroll 1 2\n", "line 1: expected the point's x and y and the notches"},
+      {"scroll 300 200 99999999999\n", "line 1: expected notches from -17895697 to 17895697"},
+      {"scroll 300 200 -17895698\n", "line 1: expected notches from -17895697 to 17895697"},
       {"select \"a\" 2\n", "line 1: expected the point's x and y"},
       {"key sideways\n", "line 1: expected a key name"},
   };

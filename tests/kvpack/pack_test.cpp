@@ -8,15 +8,18 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "app/image.hpp"
 #include "app/kv_sources.hpp"
 #include "app/menu_items.hpp"
 #include "app/name_buffer.hpp"
 #include "app/reset_data.hpp"
+#include "app/runtime_mark.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/code/function_table.hpp"
@@ -423,7 +426,7 @@ TEST_F(Packing, AGrownBlockLoadsBackAsPacked) {
                            ("kvpack_grown_" + std::to_string(::getpid()) + ".img"))
                               .string();
   std::string message;
-  EXPECT_TRUE(WriteImage(&Host(), "Grown", nullptr, out, &message)) << message;
+  EXPECT_TRUE(WriteImage(&Host(), "Grown", nullptr, out, {}, &message)) << message;
   std::filesystem::remove(out);
 }
 
@@ -436,12 +439,91 @@ TEST_F(Packing, WriteProblemsNameTheFileAndTheReason) {
           .string();
   std::filesystem::create_directories(folder + "/app");
   std::string message;
-  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/none/app", &message));
+  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/none/app", {}, &message));
   EXPECT_EQ(message, folder + "/none/app: cannot be written: No such file or directory");
-  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/app", &message));
+  EXPECT_FALSE(WriteImage(&Host(), "T", nullptr, folder + "/app", {}, &message));
   EXPECT_EQ(message, folder + "/app: cannot be written: Is a directory");
-  EXPECT_FALSE(WriteImage(&Host(), "T", (folder + "/kvrt").c_str(), folder + "/out", &message));
+  EXPECT_FALSE(WriteImage(&Host(), "T", (folder + "/kvrt").c_str(), folder + "/out", {}, &message));
   EXPECT_EQ(message, folder + "/kvrt: the runtime cannot be read: No such file or directory");
+  std::filesystem::remove_all(folder);
+}
+
+// A handler written with a name where its function or inputs belong is
+// refused with the table's code and message, and the forms it may take.
+TEST_F(Packing, BindingErrorsTellTheFormsOfAHandler) {
+  const std::string forms = "; " + std::string(kDescriptorForms);
+  EXPECT_FALSE(Pack("source \"a.vke\"\nvar x\nfigure \"P\"\n  mousedown x = _x\n"));
+  EXPECT_EQ(PackErrorText(error),
+            "app/app.kvd:4: Bad function name in function declaration (10033): _x" + forms);
+  NewHost();
+  EXPECT_FALSE(Pack("source \"a.vke\"\nvar x y\ninit y = x\n"));
+  EXPECT_EQ(error.error.code, kKvVarNameAsFunName);
+  EXPECT_EQ(error.error.detail, "x" + forms);
+  AppDescription app;
+  EXPECT_FALSE(ParseDescription("var x\ninit x = \n", "app.kv", &app, &error.error));
+  EXPECT_EQ(ErrorText(error.error),
+            "Bad function name in function declaration (10033): " + std::string(kDescriptorForms));
+  // Where the form is not the fault, none is told.
+  NewHost();
+  EXPECT_FALSE(Pack("source \"a.vke\"\ninit nothere()\n"));
+  EXPECT_EQ(error.error.detail, "nothere");
+}
+
+// This program carries the runtime's mark, so that it can stand for the
+// runtime here.
+VKE_DEFINE_RUNTIME_MARK();
+
+// Only a file with the runtime's mark is taken as the runtime; and the
+// output is never the runtime or a file the application is made from,
+// whatever name or link leads to it: each stays as it was.
+TEST_F(Packing, TheRuntimeMustBeOneAndNoInputIsWrittenOver) {
+  ASSERT_TRUE(Pack("source \"a.vke\"\nvar x y\ninit (x, y) = setup()\n")) << PackErrorText(error);
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / ("kvpack_inputs_" + std::to_string(::getpid())))
+          .string();
+  std::filesystem::create_directories(folder + "/sub");
+  const std::string source = folder + "/a.vke";
+  std::ofstream(source) << kSource;
+  std::ofstream(folder + "/notes.txt") << "notes";
+  ASSERT_EQ(::link(source.c_str(), (folder + "/hard.vke").c_str()), 0);
+  ASSERT_EQ(::symlink("../a.vke", (folder + "/sub/soft.vke").c_str()), 0);
+  // A copy of this program whose mark says something else is no runtime.
+  std::string self;
+  ASSERT_TRUE(ReadDiskFile("/proc/self/exe", &self));
+  for (size_t at = 0; (at = self.find(kRuntimeMarkText, at)) != std::string::npos; at++)
+    self[at] = 'v';
+  std::ofstream(folder + "/unmarked", std::ios::binary) << self;
+
+  std::string message;
+  const auto write = [&](const char* runtime, const std::string& out) {
+    return WriteImage(&Host(), "T", runtime, out, {folder + "/app.kvd", source}, &message);
+  };
+  for (const std::string& out :
+       {source, folder + "/hard.vke", folder + "/sub/soft.vke", folder + "/sub/../a.vke"}) {
+    EXPECT_FALSE(write(nullptr, out)) << out;
+    EXPECT_EQ(message, out + ": not written: it is " + source + ", which kvpack reads");
+  }
+  std::string text;
+  ASSERT_TRUE(ReadDiskFile(source, &text));
+  EXPECT_EQ(text, kSource);
+
+  const std::string runtime = folder + "/notes.txt";
+  EXPECT_FALSE(write(runtime.c_str(), folder + "/app"));
+  EXPECT_EQ(message, runtime + ": not a runtime (only the runtime kvrt carries its mark)");
+  const std::string unmarked = folder + "/unmarked";
+  EXPECT_FALSE(write(unmarked.c_str(), folder + "/app"));
+  EXPECT_EQ(message, unmarked + ": not a runtime (only the runtime kvrt carries its mark)");
+  EXPECT_FALSE(write(folder.c_str(), folder + "/app"));
+  EXPECT_EQ(message, folder + ": the runtime cannot be read: Is a directory");
+  EXPECT_FALSE(std::filesystem::exists(folder + "/app"));
+
+  // This program is a runtime: an image goes behind it, but never over it.
+  const std::string copy = folder + "/runtime";
+  std::filesystem::copy_file("/proc/self/exe", copy);
+  EXPECT_TRUE(write(copy.c_str(), folder + "/app")) << message;
+  EXPECT_TRUE(FileCarriesImage((folder + "/app").c_str()));
+  EXPECT_FALSE(write(copy.c_str(), copy));
+  EXPECT_EQ(message, copy + ": not written: it is " + copy + ", which kvpack reads");
   std::filesystem::remove_all(folder);
 }
 

@@ -101,6 +101,19 @@ TEST_F(Debugger, SteppingIntoAndOutOfACall) {
   EXPECT_EQ(Run("dbstep('sideways')"), kErrUnknownOpt);
 }
 
+// Continuing after a step into a call runs to the end: the caller that
+// stepped in does not stop again at its next line.
+TEST_F(Debugger, ContinuingAfterASteppedIntoCallRunsOn) {
+  ASSERT_EQ(Run("dbstop steps::outer 8"), kOk);
+  EXPECT_EQ(Run("r = outer(1); disp(r)"), kStatusDebug);
+  EXPECT_EQ(Run("dbstep in"), kStatusDebug);
+  EXPECT_EQ(Err(), "<outer:8>   a = inner(x);\n<inner:0> \n");
+  ASSERT_EQ(Run("dbcont"), kOk);
+  EXPECT_EQ(Out(), "       104\n");
+  EXPECT_EQ(Err(), "");
+  EXPECT_FALSE(IsDebugging(ctx));
+}
+
 TEST_F(Debugger, QuittingHaltingAndNothingToContinue) {
   ASSERT_EQ(Run("dbstop inner"), kOk);
   EXPECT_EQ(Run("outer(1); disp('never')"), kStatusDebug);

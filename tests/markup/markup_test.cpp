@@ -242,6 +242,14 @@ TEST(MarkupMarkup, WrittenMarkupReadsBackAsTheSameText) {
     }
     ASSERT_EQ(again(src), plain(src)) << src << "\n" << Convert(src, MarkupFormat::kMarkup, 0);
   }
+  // Headings and table rows longer than a line are written unbroken: a line
+  // end would end them there.
+  std::string heading = "=", row = "|= a |= b";
+  for (int k = 0; k < 30; k++) heading.append(" w").append(std::to_string(k));
+  for (int k = 0; k < 12; k++) row.append(" | cell ").append(std::to_string(k));
+  for (const std::string& src : {heading + " =\n", "=" + heading + "\ntext\n",
+                                 row + "\n" + row + "\n", "* item\n" + row + "\n" + heading + "\n"})
+    EXPECT_EQ(again(src), plain(src)) << src << "\n" << Convert(src, MarkupFormat::kMarkup, 0);
 }
 
 TEST(MarkupPlain, NestingStopsAtEightLevels) {

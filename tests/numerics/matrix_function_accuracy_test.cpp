@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "engine/registry/registry.hpp"
 #include "numerics/lapack/lapack_table.hpp"
@@ -116,6 +117,50 @@ TEST_P(MatrixFunctionAccuracy, ResultsScaleWithTheMatrix) {
   // The root of -Inf is infinite and imaginary, not 0.
   Run("x = sqrtm(-Inf);");
   EXPECT_TRUE(Holds("~stored_real(x) && real(x) == 0 && imag(x) == Inf"));
+}
+
+// Equal zero eigenvalues give the square-root recurrence 0 / 0 above the
+// diagonal, which is 0 where the matrix has 0 there too: the root of a zero
+// block is zero, not NaN, and a result that is all zeros is real.
+TEST_P(MatrixFunctionAccuracy, RootsOfZeroBlocksAreRealZeros) {
+  for (const auto& [a, root] : {std::pair{"zeros(2)", "zeros(2)"},
+                                {"zeros(3)", "zeros(3)"},
+                                {"diag([4 0 0])", "diag([2 0 0])"},
+                                {"diag([0 0 9 0])", "diag([0 0 3 0])"}}) {
+    SCOPED_TRACE(a);
+    Run(std::string("[X, e] = sqrtm(") + a + ");");
+    EXPECT_TRUE(Holds(std::string("same(X, ") + root + ") && ~isnan(e)"));
+  }
+  EXPECT_TRUE(Holds("same(logm(eye(2)), zeros(2)) && same(logm(1), 0)"));
+}
+
+// [V, D] = eig(A) for a matrix of each route (real with real or complex
+// eigenvalues, real symmetric, Hermitian, complex) scaled across the range:
+// A V = V D to rounding of A's size, V's columns independent where the
+// eigenvalues are distinct (none taken for equal at a small scale), and
+// the eigenvalues scaled with the matrix.
+TEST_P(MatrixFunctionAccuracy, EigenvectorsHoldAtEverySize) {
+  Run("function [r, s] = eig_residual(A)\n"
+      "  [V, D] = eig(A);\n"
+      "  r = maxabs(A * V - V * D) / maxabs(A);\n"
+      "  s = min(svd(V));\n"
+      "endfunction\n"
+      "M = {[2 1; 0 3], [2 1; 1 3], [1 2; -3 1], [2 1-1i; 1+1i 3], [1+2i 3; 1i 2], "
+      "[4 1 2; 0.5 3 1; 1 2 5], [2 1 0; 0 3 1; 1 0 4]};");
+  for (const char* scale :
+       {"1", "1e-15", "1e-16", "3e-18", "1e-100", "2^-700", "1e-300", "1e16", "1e100", "1e300"}) {
+    for (int m = 1; m <= 7; m++) {
+      const std::string which = "M{" + std::to_string(m) + "}";
+      SCOPED_TRACE(which + " * " + scale);
+      Run("A = " + which + " * " + scale + "; [r, s] = eig_residual(A);");
+      EXPECT_TRUE(Holds("r <= 1e-14")) << Show("r");
+      EXPECT_TRUE(Holds("s >= 0.1")) << Show("s");
+      // Compared by modulus: the sort of complex values by their squares
+      // does not order them at the ends of the range.
+      ExpectNear(
+          {{"sort(abs(eig(A)))", ("sort(abs(eig(" + which + "))) * " + scale).c_str(), "1e-14"}});
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLibraries, MatrixFunctionAccuracy, ::testing::Bool(),

@@ -82,6 +82,16 @@ TEST_F(PolynomialNatives, SmallRootsBesideHugeOnes) {
             "true");
 }
 
+// Near a multiple root |p| is all rounding, and a Newton step on it lands
+// anywhere: the polishing keeps a step only where |p| falls, so that such
+// roots stay where the companion matrix put them (to eps^(1/m) for a root of
+// multiplicity m), and so do the well separated roots of a higher degree.
+TEST_F(PolynomialNatives, PolishingLeavesMultipleRootsInPlace) {
+  EXPECT_EQ(Show("maxabs(roots([1 -4 6 -4 1]) - 1) <= 2e-4"), "true");
+  EXPECT_EQ(Show("maxabs(roots([1 -3 3 -1]) - 1) <= 2e-5"), "true");
+  EXPECT_EQ(Show("maxabs(sort(roots(poly(1:10))) - (1:10)') <= 1e-8"), "true");
+}
+
 TEST_F(PolynomialNatives, PolynomialsOfRootsAndMatrices) {
   EXPECT_EQ(Show("same(poly([]), 1) && same(poly([1 2]), [1 -3 2])"), "true");
   Run("p = poly([1+1i 1-1i]);");

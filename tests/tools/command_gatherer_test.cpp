@@ -59,8 +59,29 @@ TEST(CommandGatherer, StatementsGoOnAfterContinuationsAndComments) {
   EXPECT_EQ(Completion({"x = 1 + ...", "  2"}), ".c");
   EXPECT_EQ(Completion({"/* x = 99;", "   y = 1; */ z = 2"}), ".c");
   EXPECT_EQ(Completion({"x = 1 /* a", " b */ + 2, if 1", "end"}), "..c");
-  // Strings hide the markers; a bracket open at a line end does not.
-  EXPECT_EQ(Completion({"s = '... /* %';", "x = [1 2"}), "cc");
+  // Strings hide the markers.
+  EXPECT_EQ(Completion({"s = '... /* %';", "x = 2"}), "cc");
+}
+
+// A bracket open at a line end keeps the statement going, as the statement
+// parser reads it; brackets in strings and comments and keywords inside
+// brackets count for nothing.
+TEST(CommandGatherer, BracketsOpenAtALineEndKeepTheStatementGoing) {
+  EXPECT_EQ(Completion({"a = [1 2", "3 4]", "c = {'x'", "'y'};"}), ".c.c");
+  EXPECT_EQ(Completion({"f(1,", "  g(2, [3", "  4]))", "disp(1)"}), "..cc");
+  EXPECT_EQ(Completion({"s = ['(' % [", "'x']"}), ".c");
+  EXPECT_EQ(Completion({"if x", "  y = a([1", "end]);", "end"}), "...c");
+  // A header whose inputs span lines; a close with nothing open is the
+  // compiler's to report.
+  EXPECT_EQ(Completion({"function r = k(a,", "  b)", "  r = a;", "endfunction"}), "...c");
+  EXPECT_EQ(Completion({"x = 1)]", "y = [2"}), "c.");
+}
+
+// The statement parser's keywords: a quote right behind each opens a
+// string, so that what the string holds ends no statement.
+TEST(CommandGatherer, EveryParserKeywordIsRead) {
+  EXPECT_EQ(Completion({"switch s", "  case'a;end'", "end"}), "..c");
+  EXPECT_EQ(Completion({"if a", "elseif'b;end'", "end"}), "..c");
 }
 
 TEST(CommandGatherer, DefinitionsAreGatheredUpToEndfunction) {
@@ -72,7 +93,9 @@ TEST(CommandGatherer, DefinitionsAreGatheredUpToEndfunction) {
   // A header over two lines; a header the scanner refuses completes the
   // command at once, for the compiler to report.
   EXPECT_EQ(Completion({"function r = k(a, ...", "  b)", "  r = a;", "endfunction"}), "...c");
-  EXPECT_EQ(Completion({"function (", "x = 1"}), "cc");
+  EXPECT_EQ(Completion({"function () = 3", "x = 1"}), "cc");
+  // One whose bracket is still open goes on, as the compiler reads it.
+  EXPECT_EQ(Completion({"function (", "x = 1"}), "..");
   // A definition inside a block leaves the block open.
   EXPECT_EQ(Completion({"if 1", "function q()", "end", "endfunction", "end"}), "....c");
 }

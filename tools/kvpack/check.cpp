@@ -1,6 +1,7 @@
 // Running check scripts on a packed application.
 #include "tools/kvpack/check.hpp"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/text/display.hpp"
+#include "graphics/mouse_tools.hpp"
 #include "graphics/text_field_edit.hpp"
 #include "tools/kvpack/check_dialogs.hpp"
 #include "tools/kvpack/line_tokens.hpp"
@@ -40,8 +42,10 @@ constexpr int32_t kClipboardBytes = 1 << 16;
 constexpr int32_t kHelpBytes = 1 << 16;
 constexpr int32_t kDefaultWidth = 640;
 constexpr int32_t kDefaultHeight = 480;
-// Wheel units per notch, as the window gets them.
+// Wheel units per notch, as the window gets them, and the most notches
+// whose units a 32-bit word holds.
 constexpr int32_t kWheelNotch = 120;
+constexpr int32_t kMaxNotches = INT32_MAX / kWheelNotch;
 
 // Keys without a character, by the names the "key" step takes.
 struct KeyName {
@@ -52,6 +56,35 @@ constexpr KeyName kKeyNames[] = {
     {"backspace", kKeyBackspace}, {"enter", kKeyEnter}, {"delete", kKeyDelete}, {"left", kKeyLeft},
     {"right", kKeyRight},         {"up", kKeyUp},       {"down", kKeyDown},
 };
+
+// The steps of a script, by the rows of check_steps.def.
+enum class StepKind {
+#define KVPACK_CHECK_STEP(id, name, form) id,
+#include "tools/kvpack/check_steps.def"
+#undef KVPACK_CHECK_STEP
+};
+struct StepRow {
+  const char* name;
+  StepKind kind;
+};
+constexpr StepRow kSteps[] = {
+#define KVPACK_CHECK_STEP(id, name, form) {name, StepKind::id},
+#include "tools/kvpack/check_steps.def"
+#undef KVPACK_CHECK_STEP
+};
+
+const StepRow* FindStep(const std::string& name) {
+  for (const StepRow& row : kSteps)
+    if (name == row.name) return &row;
+  return nullptr;
+}
+
+// "a step name (reset, draw, ...)", for a line that names none.
+std::string StepNames() {
+  std::string names;
+  for (const StepRow& row : kSteps) names.append(names.empty() ? "" : ", ").append(row.name);
+  return "a step name (" + names + ")";
+}
 
 void Print(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -64,60 +97,99 @@ class Checker {
   // One step; false with the reason for a line that is none.
   bool Step(TokenCursor& c, std::string* error) {
     const Token word = c.Take();
+    const StepRow* step = word.type == Tok::kName ? FindStep(word.text) : nullptr;
+    if (step == nullptr) return Bad(error, StepNames());
     const std::string& w = word.text;
-    std::string text;
-    if (word.type != Tok::kName) return Bad(error, "a step name");
     BeginTopLevelAction(h_->ctx());
-    if (w == "mode" || w == "mouse" || w == "hover" || w == "scroll" || w == "select") {
-      return Pointer(w, c, error);
+    switch (step->kind) {
+      case StepKind::kMode:
+        return Mode(c, error);
+      case StepKind::kMouse:
+      case StepKind::kHover:
+      case StepKind::kScroll:
+      case StepKind::kSelect:
+        return Pointer(step->kind, c, error);
+      default:
+        // The figure may change: the view paints it before the next mouse step.
+        stale_ = true;
+        return Action(step->kind, w, c, error);
     }
-    stale_ = true;  // the figure may change: the view paints it before the next mouse step
-    if (w == "key" && c.Peek().type == Tok::kName) return NamedKey(c, error);
-    if (w == "answer") return Answer(c, error);
-    if (w == "reset" || w == "draw" || w == "undo" || w == "redo" || w == "idle") {
-      if (!c.AtEnd()) return Bad(error, "nothing after " + w);
-      Report(Simple(w));
-    } else if (w == "event") {
-      return Event(c, error);
-    } else if (w == "png") {
-      return Png(c, error);
-    } else if (w == "print") {
-      const Token name = c.Take();
-      if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
-      PrintVariable(name.text);
-    } else if (w == "help") {
-      if (c.Peek().type != Tok::kString) return Bad(error, "a mode after help");
-      text = c.Take().text;
-      if (text.size() != 1 || !c.AtEnd()) return Bad(error, "a one-letter mode");
-      PrintHelp(text[0]);
-    } else if (w == "key" || w == "menu" || w == "state" || w == "copy" || w == "paste" ||
-               w == "language") {
-      if (c.Peek().type != Tok::kString) return Bad(error, "a text after " + w);
-      text = c.Take().text;
-      std::string data;
-      const bool hasData = w == "paste" && c.Peek().type == Tok::kString;
-      if (hasData) data = c.Take().text;
-      if (!c.AtEnd()) return Bad(error, "nothing more");
-      if (w == "key") {
-        if (text.empty()) return Bad(error, "a key");
-        Report(HandleFigureKey(h_->slot(), kInstance, static_cast<uint8_t>(text[0])));
-      } else if (w == "menu" || w == "state" || w == "copy" || w == "paste") {
-        Item(w, text, hasData ? &data : nullptr);
-      } else {
-        int32_t offset;
-        ErrCode e = FindLanguageByName(h_->block(), kInstance, text, &offset);
-        Report(e ? e : SetInstanceLanguage(h_->slot(), kInstance, offset));
-      }
-    } else {
-      return Bad(error, "a step name");
-    }
-    return true;
   }
 
  private:
+  // The steps that do not drive the view.
+  bool Action(StepKind kind, const std::string& w, TokenCursor& c, std::string* error) {
+    switch (kind) {
+      case StepKind::kReset:
+      case StepKind::kDraw:
+      case StepKind::kUndo:
+      case StepKind::kRedo:
+      case StepKind::kIdle:
+        if (!c.AtEnd()) return Bad(error, "nothing after " + w);
+        Report(Simple(kind));
+        return true;
+      case StepKind::kEvent:
+        return Event(c, error);
+      case StepKind::kPng:
+        return Png(c, error);
+      case StepKind::kAnswer:
+        return Answer(c, error);
+      case StepKind::kPrint: {
+        const Token name = c.Take();
+        if (name.type != Tok::kName || !c.AtEnd()) return Bad(error, "a variable name");
+        PrintVariable(name.text);
+        return true;
+      }
+      case StepKind::kHelp: {
+        if (c.Peek().type != Tok::kString) return Bad(error, "a mode after help");
+        const std::string mode = c.Take().text;
+        if (mode.size() != 1 || !c.AtEnd()) return Bad(error, "a one-letter mode");
+        PrintHelp(mode[0]);
+        return true;
+      }
+      case StepKind::kKey:
+        if (c.Peek().type == Tok::kName) return NamedKey(c, error);
+        return TextStep(kind, w, c, error);
+      case StepKind::kMenu:
+      case StepKind::kState:
+      case StepKind::kCopy:
+      case StepKind::kPaste:
+      case StepKind::kLanguage:
+        return TextStep(kind, w, c, error);
+      case StepKind::kMode:
+      case StepKind::kMouse:
+      case StepKind::kHover:
+      case StepKind::kScroll:
+      case StepKind::kSelect:
+        break;
+    }
+    return Bad(error, StepNames());
+  }
+
   bool Bad(std::string* error, const std::string& expected) {
     *error = "expected " + expected;
     return false;
+  }
+
+  // The steps that name an item, a key or a language by its text.
+  bool TextStep(StepKind kind, const std::string& w, TokenCursor& c, std::string* error) {
+    if (c.Peek().type != Tok::kString) return Bad(error, "a text after " + w);
+    const std::string text = c.Take().text;
+    std::string data;
+    const bool hasData = kind == StepKind::kPaste && c.Peek().type == Tok::kString;
+    if (hasData) data = c.Take().text;
+    if (!c.AtEnd()) return Bad(error, "nothing more");
+    if (kind == StepKind::kKey) {
+      if (text.empty()) return Bad(error, "a key");
+      Report(HandleFigureKey(h_->slot(), kInstance, static_cast<uint8_t>(text[0])));
+    } else if (kind == StepKind::kLanguage) {
+      int32_t offset;
+      ErrCode e = FindLanguageByName(h_->block(), kInstance, text, &offset);
+      Report(e ? e : SetInstanceLanguage(h_->slot(), kInstance, offset));
+    } else {
+      Item(kind, text, hasData ? &data : nullptr);
+    }
+    return true;
   }
 
   // "answer yes", "answer no" (a cancel) or "answer TEXT": the next dialog's.
@@ -130,13 +202,20 @@ class Checker {
     return true;
   }
 
-  ErrCode Simple(const std::string& w) {
+  ErrCode Simple(StepKind kind) {
     KVContextBlock** slot = h_->slot();
-    if (w == "reset") return ResetInstanceData(slot, kInstance);
-    if (w == "draw") return RunDrawHandlers(slot, kInstance);
-    if (w == "undo") return UndoFigureStep(slot, kInstance);
-    if (w == "redo") return RedoFigureStep(slot, kInstance);
-    return OnTimerHandler(slot, kInstance);
+    switch (kind) {
+      case StepKind::kReset:
+        return ResetInstanceData(slot, kInstance);
+      case StepKind::kDraw:
+        return RunDrawHandlers(slot, kInstance);
+      case StepKind::kUndo:
+        return UndoFigureStep(slot, kInstance);
+      case StepKind::kRedo:
+        return RedoFigureStep(slot, kInstance);
+      default:
+        return RunTimerTick(slot, kInstance);
+    }
   }
 
   void PrintHelp(char mode) {
@@ -166,18 +245,18 @@ class Checker {
     return false;
   }
 
-  void Item(const std::string& w, const std::string& text, const std::string* data) {
-    const char letter = w == "paste" ? 'i' : w == "copy" ? 'c' : 'm';
+  void Item(StepKind kind, const std::string& text, const std::string* data) {
+    const char letter = kind == StepKind::kPaste ? 'i' : kind == StepKind::kCopy ? 'c' : 'm';
     int32_t at;
     if (!FindItem(letter, text, &at)) return Report(kKvUndefElement);
     KVContextBlock** slot = h_->slot();
-    if (w == "menu") return Report(RunMenuItemHandler(slot, kInstance, at));
-    if (w == "paste") {
+    if (kind == StepKind::kMenu) return Report(RunMenuItemHandler(slot, kInstance, at));
+    if (kind == StepKind::kPaste) {
       const std::string& pasted = data ? *data : clipboard_;
       return Report(
           PasteLink(slot, kInstance, at, pasted.data(), static_cast<int32_t>(pasted.size())));
     }
-    if (w == "state") {
+    if (kind == StepKind::kState) {
       uint8_t state = 0;
       const int32_t version = UndoSetCurrentVersion((*slot)->UndoArea(), kInstance);
       const ErrCode e = GetMenuItemState(*slot, kInstance, at, version, clipboard_.data(),
@@ -304,33 +383,43 @@ class Checker {
     return shift;
   }
 
-  // The mouse steps: mode, mouse down/drag/up, hover, scroll, select.
-  bool Pointer(const std::string& w, TokenCursor& c, std::string* error) {
+  // "mode N": one of the figure modes.
+  bool Mode(TokenCursor& c, std::string* error) {
+    double mode = 0;
+    if (!Numbers(c, &mode, 1) || !c.AtEnd() || !(mode >= int32_t{kModeManipulate}) ||
+        mode > int32_t{kModeSelect} || mode != static_cast<int32_t>(mode))
+      return Bad(error, "a mode number from " + std::to_string(kModeManipulate) + " to " +
+                            std::to_string(kModeSelect));
+    SetFigureMode(h_->slot(), static_cast<int32_t>(mode));
+    return true;
+  }
+
+  // The mouse steps: mouse down/drag/up, hover, scroll, select.
+  bool Pointer(StepKind kind, TokenCursor& c, std::string* error) {
     double v[3] = {0, 0, 0};
-    if (w == "mode") {
-      if (!Numbers(c, v, 1) || !c.AtEnd() || v[0] != static_cast<int32_t>(v[0]))
-        return Bad(error, "a mode number");
-      SetFigureMode(h_->slot(), static_cast<int32_t>(v[0]));
-      return true;
-    }
     std::string action = "hover";
-    if (w == "mouse") {
+    if (kind == StepKind::kMouse) {
       action = c.Take().text;
       if (action != "down" && action != "drag" && action != "up")
         return Bad(error, "down, drag or up after mouse");
     }
-    const int32_t count = w == "scroll" ? 3 : action == "up" ? 0 : 2;
+    const bool scroll = kind == StepKind::kScroll;
+    const int32_t count = scroll ? 3 : action == "up" ? 0 : 2;
     if (!Numbers(c, v, count))
-      return Bad(error, "the point's x and y" + std::string(count == 3 ? " and the notches" : ""));
-    const bool shift = w == "mouse" && Shift(c);
+      return Bad(error, "the point's x and y" + std::string(scroll ? " and the notches" : ""));
+    // The wheel's units are whole numbers of a 32-bit word, as a window gets them.
+    if (scroll && std::abs(v[2]) > kMaxNotches)
+      return Bad(error, "notches from -" + std::to_string(kMaxNotches) + " to " +
+                            std::to_string(kMaxNotches));
+    const bool shift = kind == StepKind::kMouse && Shift(c);
     if (!c.AtEnd()) return Bad(error, "nothing more");
     HeadlessFigureView& view = View();
     const uint32_t held = shift ? uint32_t{kViewShift} : 0u;
     ErrCode code = kOk;
     bool status = true;
-    if (w == "scroll") {
+    if (scroll) {
       code = view.Wheel(v[0], v[1], static_cast<int32_t>(v[2] * kWheelNotch), false);
-    } else if (w == "select") {
+    } else if (kind == StepKind::kSelect) {
       code = view.SelectClick(v[0], v[1]);
       status = false;
     } else if (action == "down") {

@@ -249,8 +249,14 @@ class Parser {
       Take();
     }
   }
-  // [outputs "="] function["(" inputs ")"] | [outputs "="] "(" inputs ")".
+  // A call descriptor; its errors tell the forms it may take.
   bool Descriptor(DescriptorSpec* d) {
+    if (DescriptorParts(d)) return true;
+    TellDescriptorForms(error_);
+    return false;
+  }
+  // [outputs "="] function["(" inputs ")"] | [outputs "="] "(" inputs ")".
+  bool DescriptorParts(DescriptorSpec* d) {
     // Outputs, when an "=" follows the first name or list.
     const size_t mark = c_.Position();
     bool hasOutputs = false;
@@ -465,6 +471,10 @@ bool ParseDescription(const std::string& text, const std::string& defaultFileNam
   out->fileName = defaultFileName;
   *error = DescriptionError();
   return Parser(text, out, error).Run();
+}
+
+void TellDescriptorForms(DescriptionError* error) {
+  error->detail += (error->detail.empty() ? "" : "; ") + std::string(kDescriptorForms);
 }
 
 std::string ErrorText(const DescriptionError& error) {

@@ -44,6 +44,13 @@ struct DescriptionError {
   std::string message;  // the engine's own text of the error; empty: the table's
 };
 
+// How a handler names its function and variables, told after the detail of
+// an error in a call descriptor.
+inline constexpr char kDescriptorForms[] =
+    "expected OUTPUTS = FUNCTION(INPUTS), FUNCTION(INPUTS) or OUTPUTS = (INPUTS), "
+    "OUTPUTS being a name or (a, b, ...)";
+void TellDescriptorForms(DescriptionError* error);
+
 // An input of a descriptor: a name or an integer. Integers are stored
 // biased by 2^30 in a signed word, so they lie from -2^30 to 2^30 - 1.
 inline constexpr int64_t kMinInputConstant = -(int64_t{1} << 30);

@@ -1,10 +1,13 @@
 // Images of packed applications.
 #include "tools/kvpack/image_io.hpp"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "app/image.hpp"
 #include "app/instance_info.hpp"
+#include "app/runtime_mark.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/kvpack/description.hpp"
 
@@ -59,10 +62,42 @@ std::string FirstDifference(Records packed, Records loaded) {
   return "";
 }
 
+// The file of `files` that `out` is, by device and inode, so that links
+// and other spellings of its name count; null when it is none of them or
+// does not exist yet.
+const std::string* SameFile(const std::string& out, const std::vector<std::string>& files) {
+  struct stat target;
+  if (stat(out.c_str(), &target) != 0) return nullptr;
+  for (const std::string& file : files) {
+    struct stat st;
+    if (stat(file.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+      return &file;
+  }
+  return nullptr;
+}
+
+// Why the file cannot be the runtime; empty when it can.
+std::string RuntimeProblem(const std::string& runtime) {
+  int cause = 0;
+  if (CarriesRuntimeMark(runtime, &cause)) return "";
+  if (cause != 0) return runtime + ": the runtime cannot be read: " + DiskFileReason(cause);
+  return runtime + ": not a runtime (only the runtime kvrt carries its mark)";
+}
+
 }  // namespace
 
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
-                const std::string& out, std::string* message) {
+                const std::string& out, const std::vector<std::string>& inputs,
+                std::string* message) {
+  std::vector<std::string> read = inputs;
+  if (runtime) {
+    if (*message = RuntimeProblem(runtime); !message->empty()) return false;
+    read.emplace_back(runtime);
+  }
+  if (const std::string* input = SameFile(out, read)) {
+    *message = out + ": not written: it is " + *input + ", which kvpack reads";
+    return false;
+  }
   std::string name = title;
   if (name.empty()) {
     char buffer[kTitleBytes];

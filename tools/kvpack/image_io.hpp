@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tools/kvpack/tool_host.hpp"
 
@@ -14,11 +15,16 @@ namespace vke::kvpack {
 // the application's. Before writing, the image is loaded into a fresh block:
 // its records must hold what the packed block's hold (the record and word
 // that differ are named when they do not). The old file at `out` is
-// replaced whole, also while a program runs from it. False with a message:
-// a runtime that cannot be read, an output that cannot be written (each
-// named, with the system's reason) or the problem of the image.
+// replaced whole, also while a program runs from it; a link there keeps
+// its place and the file it leads to is replaced. False with a message,
+// nothing written: a runtime that cannot be read or carries no runtime mark
+// (app/runtime_mark.hpp), an output that is the runtime or one of the
+// inputs (the files the application was made from), under any of its names,
+// an output that cannot be written (each named, with the system's reason)
+// or the problem of the image.
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
-                const std::string& out, std::string* message);
+                const std::string& out, const std::vector<std::string>& inputs,
+                std::string* message);
 
 // Loads the image at the end of the file into the host's block.
 bool LoadImage(ToolHost* host, const std::string& path, std::string* message);

@@ -222,8 +222,19 @@ class Packer {
     for (const ItemSpec& item : app_.items) {
       const std::string& f = item.descriptor.function;
       if (f.empty() || functions_.count(f)) continue;
-      if (!IsName(f) || StandardCode(f)) return Fail(kKvBadFunName, item.line, f);
-      if (VariableIndex(f) >= 0) return Fail(kKvVarNameAsFunName, item.line, f);
+      // A name that cannot be a function's ("a = _x" meant as "a = (_x)"):
+      // the forms a descriptor takes are told.
+      ErrCode bad = kOk;
+      if (!IsName(f) || StandardCode(f)) {
+        bad = kKvBadFunName;
+      } else if (VariableIndex(f) >= 0) {
+        bad = kKvVarNameAsFunName;
+      }
+      if (bad) {
+        Fail(bad, item.line, f);
+        TellDescriptorForms(&error_->error);
+        return false;
+      }
       if (!HasFunction(f)) return Fail(kErrUndefFun, item.line, f);
       functions_[f] = kFirstFunctionId + static_cast<int32_t>(order_.size());
       order_.push_back(f);

@@ -19,8 +19,8 @@ constexpr int kMostInputs = 12;
 std::string Inputs(int n, bool defaults) {
   std::string s;
   for (int i = 1; i <= n; i++) {
-    s += (i > 1 ? ", a" : "a") + std::to_string(i);
-    if (defaults) s += " = " + std::to_string(100 + i);
+    s.append(i > 1 ? ", a" : "a").append(std::to_string(i));
+    if (defaults) s.append(" = ").append(std::to_string(100 + i));
   }
   return s;
 }
@@ -28,7 +28,7 @@ std::string Inputs(int n, bool defaults) {
 // "1, 2, ..., n"
 std::string Numbers(int n) {
   std::string s;
-  for (int i = 1; i <= n; i++) s += (i > 1 ? ", " : "") + std::to_string(i);
+  for (int i = 1; i <= n; i++) s.append(i > 1 ? ", " : "").append(std::to_string(i));
   return s;
 }
 

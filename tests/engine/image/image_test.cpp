@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
@@ -217,6 +218,33 @@ TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
                   thread);
   TestHost circle;
   EXPECT_EQ(test::LoadFromMemory(circle.ctx(), image), kErrInit);
+}
+
+// A listed thread's value entries are weighed against its own data stack,
+// those below its lowest frame included (it has none: all of them).
+TEST(EngineImage, AThreadsEntriesBeyondItsDataStackAreRefused) {
+  TestHost saver;
+  test::FillSampleState(saver.ctx());
+  const uint32_t thread = test::AddSampleThread(saver.ctx());
+  const auto& t =
+      *reinterpret_cast<const InterpThreadRecord*>(BlockData(saver.ctx(), int32_t(thread)));
+  ASSERT_EQ(t.curFrame, -1);
+  MemoryImage image = test::SaveToMemory(saver.ctx());
+  const uint32_t descAt = t.descBase - saver->heapBase;
+  for (const uint32_t entry : {0u, 1u}) {
+    for (const uint32_t claim : {t.dataTop, 0xFFFFFFFFu}) {
+      SCOPED_TRACE(std::to_string(entry) + " claims " + std::to_string(claim));
+      MemoryImage bad = image;
+      Store<uint32_t>(bad.records[3].data() + descAt + 4 * (t.descTop - 2 - 3 * entry), claim);
+      TestHost loader;
+      EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+      ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+      ExpectUsable(loader.ctx());
+    }
+  }
+  TestHost loader;
+  ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+  test::ExpectSampleThread(loader.ctx(), thread);
 }
 
 TEST(EngineImage, SaveRefusals) {

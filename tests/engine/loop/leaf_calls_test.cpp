@@ -268,6 +268,33 @@ TEST(LeafCalls, TheDebuggerStopsInALeaf) {
   }
 }
 
+// Stepping into a leaf's call from a stop enters the leaf, also once the
+// breakpoint that stopped the run is cleared and lines are quiet again, so
+// that the call could go without a frame.
+TEST(LeafCalls, StepInEntersALeafAfterTheBreakpointIsCleared) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  SetContextFlag(ctx, 1);
+  ASSERT_EQ(RunCommandLine(ctx,
+                           "function s = squares(n)\n  s = 0;\n  for k = 1:n\n"
+                           "    s = s + sq(k);\n  end\nendfunction\n" +
+                               std::string(kFunctions) + "a = sq(3);\n"),
+            kOk);
+  EXPECT_TRUE(DecodedAsLeaf(ctx, "sq"));
+  ASSERT_EQ(RunCommandLine(ctx, "dbstop squares 4\n"), kOk);
+  host.ClearOutput();
+  ASSERT_EQ(RunCommandLine(ctx, "t = squares(3);\n"), kStatusDebug);
+  EXPECT_EQ(host.Output(2).rfind("<squares:4>", 0), 0u) << host.Output(2);
+  ASSERT_EQ(RunCommandLine(ctx, "dbclear\n"), kOk);
+  host.ClearOutput();
+  EXPECT_EQ(RunCommandLine(ctx, "dbstep in\n"), kStatusDebug);
+  EXPECT_EQ(host.Output(2), "<sq:0> \n");
+  ASSERT_EQ(RunCommandLine(ctx, "dbcont\n"), kOk);
+  host.ClearOutput();
+  ASSERT_EQ(RunCommandLine(ctx, "disp(t)\n"), kOk);
+  EXPECT_EQ(host.Output(1), "        14\n");
+}
+
 struct Asked {
   int32_t count = 0;
   int32_t breakAt = -1;

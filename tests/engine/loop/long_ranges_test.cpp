@@ -7,7 +7,9 @@
 #include <cmath>
 #include <string>
 
+#include "engine/loop/loop_internal.hpp"
 #include "engine/range_count.hpp"
+#include "engine/values/values.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -83,6 +85,39 @@ TEST(LongRanges, AnEmptyBodyAssignsTheLastValue) {
   host->optLevel = 4;
   EXPECT_EQ(RunForOutput(host, "for k = 1:3e9, end, fprintf('%.0f\\n', k)\n"), "3000000000\n");
   EXPECT_EQ(RunForOutput(host, "for k = 2:0.5:Inf, end, disp(k)\n"), "       inf\n");
+}
+
+// A range of more steps than 2^31 whose quotient lies just below a whole
+// number keeps the margin that reaches its stop: 0:0.07:2.1e8 has
+// 3000000001 elements, the last 3e9 * 0.07, which is 2.1e8 to rounding.
+TEST(LongRanges, TheMarginReachesTheStopAboveTheLimit) {
+  double n = -1;
+  EXPECT_EQ(CountLoopRange(0, 2.1e8, 0.07, false, &n), kOk);
+  EXPECT_EQ(n, 3000000001);
+  EXPECT_EQ(CountLoopRange(2.1e8, 0, -0.07, false, &n), kOk);
+  EXPECT_EQ(n, 3000000001);
+  TestHost host;
+  host->optLevel = 4;
+  EXPECT_EQ(RunForOutput(host, "for k = 0:0.07:2.1e8, end, fprintf('%.6f\\n', k)\n"),
+            "210000000.000000\n");
+}
+
+// The iterator's index is a whole count of steps, not one of 32 bits: the
+// step after 2^31 (or 2^32) steps gives start + k * step and goes on.
+TEST(LongRanges, TheIteratorStepsPastThirtyTwoBits) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  for (const double k : {0x1p31, 0x1p31 + 1, 0x1p32 + 5}) {
+    SCOPED_TRACE(k);
+    for (const double bound : {0.5, 0.25, 4e10}) ASSERT_EQ(PushRealScalar(ctx, bound), kOk);
+    ASSERT_EQ(ForRangeInit(ctx, 3), kOk);
+    Store<double>(DataAt(ctx, 0), k);
+    ASSERT_EQ(ForRangeNext(ctx), kOk);
+    EXPECT_EQ(test::TopScalar(ctx, 0), 0.5 + k * 0.25);
+    ASSERT_EQ(DropStackEntries(ctx, 0, 1), kOk);
+    EXPECT_EQ(Load<double>(DataAt(ctx, 0)), k + 1);
+    ASSERT_EQ(DropStackEntries(ctx, 0, 1), kOk);
+  }
 }
 
 }  // namespace

@@ -180,6 +180,25 @@ TEST_F(LoopCalls, NativesByGlobalIndex) {
   }
 }
 
+// A claim of exactly one input more than the frame holds is refused as
+// well: the native's last input would be the entry below the frame.
+TEST_F(LoopCalls, ANativeTakesNoInputFromBelowItsFrame) {
+  for (const int16_t extra : {0, 1}) {
+    SCOPED_TRACE(extra);
+    const int32_t entries = EntryCount(ctx());
+    Assembler claims;
+    claims.Op(kOpPushSmallInt, {21})
+        .Native(Index("twice"), static_cast<int16_t>(entries + 1 + extra), 1)
+        .Op(kOpHalt);
+    if (extra) {
+      EXPECT_EQ(RunBaseCode(ctx(), claims), kErrIllegal);
+    } else {
+      ASSERT_EQ(RunBaseCode(ctx(), claims), kOk);
+      EXPECT_EQ(TopScalar(ctx()), 42);
+    }
+  }
+}
+
 TEST_F(LoopCalls, ASandboxedFrameCallsOnlySwitchableLibrariesAndItsTryDoesNotCatchThat) {
   auto install = [&](const char* name, const char* native) {
     Assembler a;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -419,20 +420,21 @@ TEST(StackShuffles, DropRollReverseDuplicate) {
 
 // Entries whose descriptors claim more data than the data stack holds (a
 // damaged stack) are not dropped: the data under the kept result would be
-// moved from below the stack's base.
+// moved from below the stack's base. The kept entries count as well as the
+// dropped ones.
 TEST(StackShuffles, DropRefusesEntriesBeyondTheDataStack) {
   TestHost host;
   EngineContext* ctx = host.ctx();
   for (double x : {1.0, 2.0, 3.0}) PushRealScalar(ctx, x);
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
-  DescAt(ctx, 1)->size = dataTop;
-  DescAt(ctx, 2)->size = dataTop;
-  EXPECT_EQ(DropStackEntries(ctx, 1, 2), kErrIllegal);
-  EXPECT_EQ(DropStackEntries(ctx, 0, 3), kErrIllegal);
-  EXPECT_EQ(ctx->descTop, descTop);
-  EXPECT_EQ(ctx->dataTop, dataTop);
-  DescAt(ctx, 1)->size = 1;
-  DescAt(ctx, 2)->size = 1;
+  for (const std::vector<int32_t>& claims : {std::vector<int32_t>{1, 2}, {0}}) {
+    for (int32_t depth : claims) DescAt(ctx, depth)->size = dataTop;
+    EXPECT_EQ(DropStackEntries(ctx, 1, 2), kErrIllegal);
+    EXPECT_EQ(DropStackEntries(ctx, 0, 3), kErrIllegal);
+    EXPECT_EQ(ctx->descTop, descTop);
+    EXPECT_EQ(ctx->dataTop, dataTop);
+    for (int32_t depth : claims) DescAt(ctx, depth)->size = 1;
+  }
   ASSERT_EQ(DropStackEntries(ctx, 1, 2), kOk);
   EXPECT_EQ(TopScalar(ctx, 0), 3);
   EXPECT_EQ(ctx->dataTop, dataTop - 2);

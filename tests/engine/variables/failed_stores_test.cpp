@@ -7,8 +7,10 @@
 
 #include <string>
 
+#include "compiler/compile.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/heap_fast.hpp"
+#include "engine/loop/loop.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -105,6 +107,27 @@ TEST(FailedStores, KeepNothingInTheHeap) {
   const uint64_t before = UsedUnits(host.ctx());
   ASSERT_EQ(RunCommandLine(host.ctx(), "n = 50;\n" + round), kOk);
   EXPECT_EQ(UsedUnits(host.ctx()), before);
+}
+
+// A halt is taken by no try: one that comes inside a try of a function
+// called for a store's subscript abandons the caller's store as well.
+TEST(FailedStores, AHaltInsideATryOfASubscriptsCallUndoesTheStore) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  ASSERT_EQ(RunCommandLine(ctx,
+                           "function r = g()\n  try\n    while true, end\n  catch\n    r = 0;\n"
+                           "  end\n  r = 2;\nendfunction\n"),
+            kOk);
+  // The break comes while g loops.
+  host.ScriptBreaks({false, false, false, false, true});
+  const std::string text = "s.a = 1; s.b(g()) = 5;\n";
+  ASSERT_EQ(CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size())), kOk);
+  ASSERT_EQ(ExecuteBreakChecked(ctx), kStatusHalted);
+  EXPECT_NE(host.Output(2).find("halted (_cli/g"), std::string::npos) << host.Output(2);
+  // The next line runs in the base workspace, as the runner leaves it.
+  ASSERT_EQ(UnwindCallFrames(ctx, -1), kOk);
+  ctx->cpKind = kCodeNone;
+  EXPECT_EQ(RunForOutput(host, "disp(fieldnames(s))\n"), " {'a'}\n");
 }
 
 }  // namespace
