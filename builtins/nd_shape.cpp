@@ -123,8 +123,10 @@ ErrCode RepmatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   // The counts go once the result stands, so that a failure for room
   // leaves the arguments as given.
   if (empty) {
-    e = WithDeepestOnTop(ctx, nargin, [&] { return PushEmptyLike(ctx, 0); });
-    return e ? e : DropStackEntries(ctx, 1, nargin);
+    return ReplaceValueUnderOptions(ctx, nargin, [&] {
+      const ErrCode pushed = PushEmptyLike(ctx, 0);
+      return pushed ? pushed : DropStackEntries(ctx, 1, 1);
+    });
   }
   Shape result;
   result.ndims = nc > s.ndims ? nc : s.ndims;
@@ -133,7 +135,7 @@ ErrCode RepmatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     if (size > INT32_MAX) return kErrObjTooLarge;
     result.dims[k] = static_cast<int32_t>(size);
   }
-  e = WithDeepestOnTop(ctx, nargin, [&] {
+  return ReplaceValueUnderOptions(ctx, nargin, [&] {
     return RearrangeTop(ctx, result, [&](const int32_t* subs) {
       int32_t src[kMaxDims];
       for (int32_t k = 0; k < result.ndims; k++) {
@@ -143,7 +145,6 @@ ErrCode RepmatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       return SubscriptsToIndex(s.ndims, s.dims, result.ndims, src);
     });
   });
-  return e ? e : DropStackEntries(ctx, 1, nargin - 1);
 }
 
 // ndgrid (flag 0) and meshgrid (flag 1): output i holds input i's elements
@@ -240,9 +241,7 @@ ErrCode PermuteBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
     for (int32_t k = 0; k < n; k++) inverse[order[k]] = k;
     std::memcpy(order, inverse, sizeof(int32_t) * n);
   }
-  e = Drop(ctx);
-  if (e) return e;
-  return PermuteTop(ctx, n, order);
+  return ReplaceValueUnderOptions(ctx, 2, [&] { return PermuteTop(ctx, n, order); });
 }
 
 namespace {

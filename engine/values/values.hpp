@@ -276,6 +276,16 @@ ErrCode WithDeepestOnTop(EngineContext* ctx, int32_t n, Step step) {
   return e;
 }
 
+// Runs a step that replaces the top value with its result, for a value that
+// lies under the n - 1 entries of its options (read already): the value is
+// rolled on top for the step and the options go once the result stands, so
+// that a failure leaves all n entries as given (WithDeepestOnTop).
+template <typename Step>
+ErrCode ReplaceValueUnderOptions(EngineContext* ctx, int32_t n, Step step) {
+  const ErrCode e = WithDeepestOnTop(ctx, n, step);
+  return e ? e : DropStackEntries(ctx, 1, n - 1);
+}
+
 template <typename Push>
 ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push) {
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;

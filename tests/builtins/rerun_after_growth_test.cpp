@@ -432,6 +432,55 @@ TEST(RerunAfterGrowth, TakesRoomBeforeChangingArguments) {
       true);
 }
 
+// Functions that read their options where they lie and push their result
+// above their arguments, which go only once it stands, grow wherever they
+// lack room: on every path, the empty and unchanged ones included.
+TEST(RerunAfterGrowth, KeepsItsArgumentsUntilItsResultStands) {
+  ExpectAll(
+      {
+          {"magic", "o1 = magic(4)"},
+          {"magic", "o1 = magic(0)"},
+          {"trace", "o1 = trace(B)"},
+          {"diff", "o1 = diff(A, 2, 2)"},
+          {"diff", "o1 = diff(z)"},
+          {"diff", "o1 = diff(x, 9)"},
+          {"max", "[o1, o2] = max(x)"},
+          {"max", "o1 = max(A, [], 2)"},
+          {"min", "[o1, o2] = min(A, [], 1)"},
+          {"min", "[o1, o2] = min(w)"},
+          {"size", "o1 = size(M3, 3)"},
+          {"size", "[o1, o2, o3, o4] = size(A)"},
+          {"numel", "o1 = numel(c)"},
+          {"length", "o1 = length(A)"},
+          {"ndims", "o1 = ndims(M3)"},
+          {"isempty", "o1 = isempty(c)"},
+          {"ischar", "o1 = ischar(s)"},
+          {"any", "o1 = any(A > 5)"},
+          {"any", "o1 = any(zeros(0, 3))"},
+          {"all", "o1 = all(i8, 2)"},
+          {"flipdim", "o1 = flipdim(M3, 3)"},
+          {"flipud", "o1 = flipud(A)"},
+          {"rot90", "o1 = rot90(A, 3)"},
+          {"rot90", "o1 = rot90(A, 4)"},
+          {"tril", "o1 = tril(B, -1)"},
+          {"triu", "o1 = triu(z)"},
+          {"diag", "o1 = diag(B, 1)"},
+          {"diag", "o1 = diag(zeros(0, 3), 1)"},
+          {"permute", "o1 = permute(M3, [3 1 2])"},
+          {"ipermute", "o1 = ipermute(M3, [3 1 2])"},
+          {"sum", "o1 = sum(M3, 3)"},
+          {"sum", "o1 = sum(x, 1)"},
+          {"sum", "o1 = sum(zeros(0, 3))"},
+          {"prod", "o1 = prod(z)"},
+          {"mean", "o1 = mean(A, 2)"},
+          {"var", "o1 = var(A, 1, 2)"},
+          {"std", "o1 = std(x)"},
+          {"moment", "o1 = moment(x, 3)"},
+          {"repmat", "o1 = repmat(x, 2, 2)"},
+      },
+      true);
+}
+
 TEST(RerunAfterGrowth, ArraysMadeFromNothing) {
   ExpectAll({
       {"zeros", "o1 = zeros(2, 3)"},
