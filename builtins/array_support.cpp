@@ -4,13 +4,18 @@
 
 namespace vke {
 
-ErrCode PopDimensionArg(EngineContext* ctx, int32_t* dim) {
+ErrCode GetDimensionArg(EngineContext* ctx, int32_t depth, int32_t* dim) {
   int32_t d;
-  ErrCode e = GetIntegerArg(ctx, 0, &d);
+  ErrCode e = GetIntegerArg(ctx, depth, &d);
   if (e) return e;
   if (d < 1) return kErrBadDim;
   *dim = d - 1;
-  return Drop(ctx);
+  return kOk;
+}
+
+ErrCode PopDimensionArg(EngineContext* ctx, int32_t* dim) {
+  ErrCode e = GetDimensionArg(ctx, 0, dim);
+  return e ? e : Drop(ctx);
 }
 
 bool IsTextArg(EngineContext* ctx, int32_t depth, const char* text) {

@@ -11,8 +11,10 @@
 
 namespace vke {
 
-// Pops a dimension argument given from 1 (PopIntegerArg): below 1 gives 34
-// (badDim). *dim receives it zero-based.
+// Reads a dimension argument given from 1 at the depth (GetIntegerArg):
+// below 1 gives 34 (badDim). *dim receives it zero-based.
+ErrCode GetDimensionArg(EngineContext* ctx, int32_t depth, int32_t* dim);
+// The same for the entry on top, which is then dropped.
 ErrCode PopDimensionArg(EngineContext* ctx, int32_t* dim);
 
 // Whether the entry at the depth is a char array holding exactly the text

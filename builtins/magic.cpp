@@ -72,13 +72,11 @@ ErrCode MagicBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   const ValueDescriptor* d = DescAt(ctx, 0);
   if (!IsPlain(*d) || d->word != 1 || PlainRows(*d) != 1) return kErrWrongTypeOverload;
   const double x = Load<double>(DataAt(ctx, 0));  // the real part
-  ErrCode e = Drop(ctx);
-  if (e) return e;
-  if (!(x > 0)) return PushEmptyMatrix(ctx);
+  if (!(x > 0)) return PushInPlaceOfTop(ctx, 1, [&] { return PushEmptyMatrix(ctx); });
   if (x > 16383) return kErrObjTooLarge;
   const int32_t n = static_cast<int32_t>(x);
   double* a;
-  e = PushNewMatrix(ctx, n, n, &a, nullptr);
+  ErrCode e = PushInPlaceOfTop(ctx, 1, [&] { return PushNewMatrix(ctx, n, n, &a, nullptr); });
   if (e) return e;
   MakeMagicSquare(a, n);
   return kOk;

@@ -55,9 +55,7 @@ ErrCode TraceBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
     sumRe += re[i * (cols + 1)];
     if (im) sumIm += im[i * (cols + 1)];
   }
-  e = Drop(ctx);
-  if (e) return e;
-  return PushComplexScalar(ctx, sumRe, sumIm);
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushComplexScalar(ctx, sumRe, sumIm); });
 }
 
 // kron(a, b): element (i rb + k, j cb + l) is a(i, j) b(k, l).
@@ -100,39 +98,37 @@ ErrCode DiffBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (e) return AllowOverload(e);
   int32_t dim = -1;
   if (nargin == 3) {
-    e = PopDimensionArg(ctx, &dim);
+    e = GetDimensionArg(ctx, 0, &dim);
     if (e) return e;
   }
   double order = 1;
   if (nargin >= 2) {
     Shape os;
     double* ov;
-    e = GetDoubleArrayArg(ctx, 0, &os, &ov, nullptr);
+    e = GetDoubleArrayArg(ctx, nargin - 2, &os, &ov, nullptr);
     if (e) return AllowOverload(e);
     if (os.count > 1) return kErrBadSize;
     if (os.count == 1) order = std::trunc(ov[0]);
     if (!(order >= 0)) return kErrOutOfRangeArg;
-    e = Drop(ctx);
-    if (e) return e;
   }
   Shape s;
   double *re, *im;
-  GetDoubleArrayArg(ctx, 0, &s, &re, &im);
+  GetDoubleArrayArg(ctx, nargin - 1, &s, &re, &im);
   DimLayout l;
   NextNonSingletonDim(s.ndims, s.dims, &dim, &l);
+  // The result first, above the arguments: a push that fails for lack of
+  // room runs the builtin again once the area has grown, so the arguments
+  // must still be as given.
   if (order >= l.length) {
-    e = Drop(ctx);
-    if (e) return e;
-    return PushEmptyMatrix(ctx);
+    e = PushEmptyMatrix(ctx);
+    return e ? e : DropStackEntries(ctx, 1, nargin);
   }
   const int64_t k = static_cast<int64_t>(order), kept = l.length - k;
-  // The result first: a push that fails for lack of room runs the builtin
-  // again once the area has grown, so the operand must still be as given.
   const Shape result = ShapeWithDim(s, dim, static_cast<int32_t>(kept));
   double *out, *outIm = nullptr;
   e = PushNewArray(ctx, result.ndims, result.dims, &out, im ? &outIm : nullptr);
   if (e) return e;
-  GetDoubleArrayArg(ctx, 1, nullptr, &re, &im);
+  GetDoubleArrayArg(ctx, nargin, nullptr, &re, &im);
   for (double* block : {re, im}) {
     if (!block) continue;
     for (int64_t b = 0; b < l.count; b++) {
@@ -153,7 +149,7 @@ ErrCode DiffBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       }
     }
   }
-  return DropStackEntries(ctx, 1, 1);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 // cross(a, b) and cross(a, b, dim): the cross product of the 3-element

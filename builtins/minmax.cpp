@@ -98,17 +98,17 @@ ErrCode MinMaxBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
     if (nargout >= 2) return kErrTooManyArgout;
     return MinMaxOfPair(ctx, max);
   }
-  NumericView v = ViewNumeric(ctx, nargin - 1);
+  // x lies under [] and the dimension when they are given; they go with it
+  // once the results stand.
+  const int32_t below = nargin - 1;
+  NumericView v = ViewNumeric(ctx, below);
   if (v.cls == ValueClass::kOther) return kErrWrongTypeOverload;
   int32_t dim = -1;
   if (nargin == 3) {
     Shape middle;
     if (GetValueShape(ctx, 1, &middle) != kOk || middle.count != 0) return kErrBadSize;
-    ErrCode e = PopDimensionArg(ctx, &dim);
-    if (!e) e = Drop(ctx);
-    if (e) return e;
+    if (ErrCode e = GetDimensionArg(ctx, 0, &dim)) return e;
   }
-  v = ViewNumeric(ctx, 0);
   DimLayout l;
   NextNonSingletonDim(v.shape.ndims, v.shape.dims, &dim, &l);
   // A dimension of length 0 stays 0: there is no slice to take a value from.
@@ -124,9 +124,12 @@ ErrCode MinMaxBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
                                           : v.cls == ValueClass::kSingle ? kCodeSingle
                                                                          : v.code);
   ErrCode e = PushArrayWithShape(ctx, cls, v.complex, result, &valueAt);
-  if (e) return e;
+  if (e) {
+    if (withIndex) Drop(ctx);
+    return e;
+  }
   const int32_t above = withIndex ? 2 : 1;
-  v = ViewNumeric(ctx, above);
+  v = ViewNumeric(ctx, above + below);
   const int64_t es = ElementBytesOfCode(v.code), n = v.shape.count;
   const int64_t results = l.length == 0 ? 0 : int64_t(l.count) * l.stride;
   uint8_t* out = ctx->Bytes() + valueAt;
@@ -148,7 +151,7 @@ ErrCode MinMaxBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
       if (withIndex) Store<double>(ctx->Bytes() + indexAt + 8 * k, double(best + 1));
     }
   }
-  return DropStackEntries(ctx, above, 1);
+  return DropStackEntries(ctx, above, nargin);
 }
 
 }  // namespace vke

@@ -120,12 +120,13 @@ ErrCode RepmatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   Shape s;
   e = GetValueShape(ctx, nargin - 1, &s);
   if (e) return AllowOverload(e);
-  e = Drop(ctx, nargin - 1);
-  if (e) return e;
+  // The counts go once the result stands, so that a failure for room
+  // leaves the arguments as given.
   if (empty) {
-    e = PushEmptyLike(ctx, 0);
-    if (e) return e;
-    return DropStackEntries(ctx, 1, 1);
+    return ReplaceValueUnderOptions(ctx, nargin, [&] {
+      const ErrCode pushed = PushEmptyLike(ctx, 0);
+      return pushed ? pushed : DropStackEntries(ctx, 1, 1);
+    });
   }
   Shape result;
   result.ndims = nc > s.ndims ? nc : s.ndims;
@@ -134,13 +135,15 @@ ErrCode RepmatBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     if (size > INT32_MAX) return kErrObjTooLarge;
     result.dims[k] = static_cast<int32_t>(size);
   }
-  return RearrangeTop(ctx, result, [&](const int32_t* subs) {
-    int32_t src[kMaxDims];
-    for (int32_t k = 0; k < result.ndims; k++) {
-      const int32_t size = ShapeDim(s, k);
-      src[k] = size ? subs[k] % size : 0;
-    }
-    return SubscriptsToIndex(s.ndims, s.dims, result.ndims, src);
+  return ReplaceValueUnderOptions(ctx, nargin, [&] {
+    return RearrangeTop(ctx, result, [&](const int32_t* subs) {
+      int32_t src[kMaxDims];
+      for (int32_t k = 0; k < result.ndims; k++) {
+        const int32_t size = ShapeDim(s, k);
+        src[k] = size ? subs[k] % size : 0;
+      }
+      return SubscriptsToIndex(s.ndims, s.dims, result.ndims, src);
+    });
   });
 }
 
@@ -238,9 +241,7 @@ ErrCode PermuteBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
     for (int32_t k = 0; k < n; k++) inverse[order[k]] = k;
     std::memcpy(order, inverse, sizeof(int32_t) * n);
   }
-  e = Drop(ctx);
-  if (e) return e;
-  return PermuteTop(ctx, n, order);
+  return ReplaceValueUnderOptions(ctx, 2, [&] { return PermuteTop(ctx, n, order); });
 }
 
 namespace {

@@ -25,21 +25,21 @@ ErrCode FlipTop(EngineContext* ctx, int32_t d) {
   });
 }
 
-// An optional integer argument k on top (when present), popped; else the
-// default.
-ErrCode PopOptionalInteger(EngineContext* ctx, int32_t nargin, int32_t fallback, int32_t* k) {
+// An optional integer argument k on top (when present, left there); else
+// the default.
+ErrCode GetOptionalInteger(EngineContext* ctx, int32_t nargin, int32_t fallback, int32_t* k) {
   *k = fallback;
-  return nargin >= 2 ? PopIntegerArg(ctx, k) : kOk;
+  return nargin >= 2 ? GetIntegerArg(ctx, 0, k) : kOk;
 }
 
-// The arguments of tril, triu and diag: the diagonal k (default 0), then the
-// numeric, char or logical matrix on top (44 for other values, 34 for more
-// than two dimensions).
+// The arguments of tril, triu and diag: the diagonal k (default 0) on top,
+// and the numeric, char or logical matrix under it (44 for other values, 34
+// for more than two dimensions).
 ErrCode GetMatrixAndDiagonal(EngineContext* ctx, int32_t nargin, NumericView* v, int32_t* k) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr);
-  if (!e) e = PopOptionalInteger(ctx, nargin, 0, k);
+  if (!e) e = GetOptionalInteger(ctx, nargin, 0, k);
   if (e) return e;
-  *v = ViewNumeric(ctx, 0);
+  *v = ViewNumeric(ctx, nargin - 1);
   if (v->cls == ValueClass::kOther) return kErrWrongTypeOverload;
   if (v->shape.ndims > 2) return kErrBadDim;
   return kOk;
@@ -85,10 +85,10 @@ ErrCode FlipBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option)
   if (e) return e;
   int32_t d = 0;
   if (option == 0) {
-    e = PopDimensionArg(ctx, &d);
+    e = GetDimensionArg(ctx, 0, &d);
     if (e) return e;
   }
-  return FlipTop(ctx, d);
+  return ReplaceValueUnderOptions(ctx, nargin, [&] { return FlipTop(ctx, d); });
 }
 
 ErrCode FliplrBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
@@ -102,23 +102,25 @@ ErrCode Rot90Builtin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr);
   if (e) return e;
   int32_t k;
-  e = PopOptionalInteger(ctx, nargin, 1, &k);
+  e = GetOptionalInteger(ctx, nargin, 1, &k);
   if (e) return e;
   k &= 3;
   Shape s;
-  e = GetValueShape(ctx, 0, &s);
+  e = GetValueShape(ctx, nargin - 1, &s);
   if (e) return AllowOverload(e);
-  if (k == 0 || s.count == 0) return kOk;
+  if (k == 0 || s.count == 0) return Drop(ctx, nargin - 1);
   const int32_t m = s.dims[0], n = s.dims[1];
   Shape result = s;
   if (k != 2) std::swap(result.dims[0], result.dims[1]);
-  return RearrangeTop(ctx, result, [&](const int32_t* subs) {
-    int32_t src[kMaxDims];
-    for (int32_t i = 2; i < s.ndims; i++) src[i] = subs[i];
-    const int32_t i = subs[0], j = subs[1];
-    src[0] = k == 1 ? j : k == 2 ? m - 1 - i : m - 1 - j;
-    src[1] = k == 1 ? n - 1 - i : k == 2 ? n - 1 - j : i;
-    return SubscriptsToIndex(s.ndims, s.dims, s.ndims, src);
+  return ReplaceValueUnderOptions(ctx, nargin, [&] {
+    return RearrangeTop(ctx, result, [&](const int32_t* subs) {
+      int32_t src[kMaxDims];
+      for (int32_t i = 2; i < s.ndims; i++) src[i] = subs[i];
+      const int32_t i = subs[0], j = subs[1];
+      src[0] = k == 1 ? j : k == 2 ? m - 1 - i : m - 1 - j;
+      src[1] = k == 1 ? n - 1 - i : k == 2 ? n - 1 - j : i;
+      return SubscriptsToIndex(s.ndims, s.dims, s.ndims, src);
+    });
   });
 }
 
@@ -138,7 +140,7 @@ ErrCode TriangleBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opt
       if (v.complex) std::memset(v.elements + (count + i * cols + j) * es, 0, es);
     }
   }
-  return kOk;
+  return Drop(ctx, nargin - 1);
 }
 
 // diag(x) and diag(x, k): the square matrix with a vector on diagonal k, or
@@ -148,7 +150,7 @@ ErrCode DiagBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   int32_t k32;
   ErrCode e = GetMatrixAndDiagonal(ctx, nargin, &v, &k32);
   if (e) return e;
-  if (v.shape.count == 0) return kOk;
+  if (v.shape.count == 0) return Drop(ctx, nargin - 1);
   const int64_t k = k32, rows = v.shape.dims[0], cols = v.shape.dims[1];
   const int64_t es = ElementBytesOfCode(v.code);
   const bool vector = rows == 1 || cols == 1;
@@ -167,9 +169,10 @@ ErrCode DiagBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   }
   uint32_t at;
   int32_t count;
+  // The result first, above x and k: they go once it stands.
   e = PushArrayOfClass(ctx, ClassOfView(v), v.complex, result, &at, &count);
   if (e) return e;
-  v = ViewNumeric(ctx, 1);
+  v = ViewNumeric(ctx, nargin);
   uint8_t* out = ctx->Bytes() + at;
   for (int64_t i = 0; i < length; i++) {
     // Row and column of the diagonal's element i.
@@ -180,7 +183,7 @@ ErrCode DiagBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     if (v.complex)
       std::memcpy(out + (count + dst) * es, v.elements + (v.shape.count + src) * es, es);
   }
-  return DropStackEntries(ctx, 1, 1);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 }  // namespace vke

@@ -98,28 +98,29 @@ Complex ReduceSlice(const Slice& s, const Statistic& st) {
   return total / (root * root * root);
 }
 
-// Pops the statistic's own arguments: the dimension (third for var, std
-// and moment, second for the others), then moment's order or the flag of
-// var and std.
-ErrCode PopStatisticArgs(EngineContext* ctx, int32_t nargin, int32_t option, Statistic* st,
+// Reads the statistic's own arguments above the values, where they stay:
+// the dimension (third for var, std and moment, second for the others),
+// then moment's order or the flag of var and std.
+ErrCode GetStatisticArgs(EngineContext* ctx, int32_t nargin, int32_t option, Statistic* st,
                          int32_t* dim, bool* haveDim) {
   const bool twoLeading = option == 'v' || option == 't' || option == 'M';
   *haveDim = nargin >= (twoLeading ? 3 : 2);
   if (*haveDim) {
-    ErrCode e = PopDimensionArg(ctx, dim);
+    ErrCode e = GetDimensionArg(ctx, 0, dim);
     if (e) return e;
   }
   st->option = option;
   st->order = 2;
   st->divideByN = false;
   if (!twoLeading || nargin < 2) return kOk;
+  const int32_t depth = *haveDim ? 1 : 0;
   if (option == 'M') {
-    ErrCode e = PopIntegerArg(ctx, &st->order);
+    ErrCode e = GetIntegerArg(ctx, depth, &st->order);
     if (e) return e;
     return st->order < 0 ? kErrOutOfRangeArg : kOk;
   }
   uint8_t flag;
-  ErrCode e = PopBooleanArg(ctx, &flag);
+  ErrCode e = GetBooleanArg(ctx, depth, &flag);
   st->divideByN = flag != 0;
   return e;
 }
@@ -134,37 +135,41 @@ ErrCode ReductionBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t op
   Statistic st;
   int32_t dim = -1;
   bool haveDim;
-  e = PopStatisticArgs(ctx, nargin, option, &st, &dim, &haveDim);
+  e = GetStatisticArgs(ctx, nargin, option, &st, &dim, &haveDim);
   if (e) return e;
-  Shape s;
-  double *re, *im;
-  GetDoubleArrayArg(ctx, 0, &s, &re, &im);
-  if (s.count == 0) {
-    e = Drop(ctx);
-    if (e) return e;
-    if (haveDim) return PushEmptyMatrix(ctx);
-    return PushRealScalar(ctx, option == 's' ? 0 : option == 'p' ? 1 : NAN);
-  }
-  const bool keepsSingletons = option == 's' || option == 'p' || option == 'm';
-  if (keepsSingletons && haveDim && (dim >= s.ndims || s.dims[dim] == 1)) return kOk;
-  DimLayout l;
-  NextNonSingletonDim(s.ndims, s.dims, &dim, &l);
-  const Shape result = ShapeWithDim(s, dim, 1);
-  if (result.ndims > kMaxResultDims) return kErrOutOfRangeArg;
-  const bool complexResult = im && option != 'v' && option != 't';
-  double *out, *outIm = nullptr;
-  e = PushNewArray(ctx, result.ndims, result.dims, &out, complexResult ? &outIm : nullptr);
-  if (e) return e;
-  GetDoubleArrayArg(ctx, 1, nullptr, &re, &im);
-  for (int64_t b = 0; b < l.count; b++) {
-    for (int64_t j = 0; j < l.stride; j++) {
-      const Slice slice{re, im, b * l.length * l.stride + j, l.stride, l.length};
-      const Complex r = ReduceSlice(slice, st);
-      out[b * l.stride + j] = r.real();
-      if (outIm) outIm[b * l.stride + j] = r.imag();
+  // The arguments go once the result stands.
+  return ReplaceValueUnderOptions(ctx, nargin, [&]() -> ErrCode {
+    Shape s;
+    double *re, *im;
+    GetDoubleArrayArg(ctx, 0, &s, &re, &im);
+    if (s.count == 0) {
+      return PushInPlaceOfTop(ctx, 1, [&] {
+        if (haveDim) return PushEmptyMatrix(ctx);
+        return PushRealScalar(ctx, option == 's' ? 0 : option == 'p' ? 1 : NAN);
+      });
     }
-  }
-  return DropStackEntries(ctx, 1, 1);
+    const bool keepsSingletons = option == 's' || option == 'p' || option == 'm';
+    if (keepsSingletons && haveDim && (dim >= s.ndims || s.dims[dim] == 1)) return kOk;
+    DimLayout l;
+    NextNonSingletonDim(s.ndims, s.dims, &dim, &l);
+    const Shape result = ShapeWithDim(s, dim, 1);
+    if (result.ndims > kMaxResultDims) return kErrOutOfRangeArg;
+    const bool complexResult = im && option != 'v' && option != 't';
+    double *out, *outIm = nullptr;
+    ErrCode pushed =
+        PushNewArray(ctx, result.ndims, result.dims, &out, complexResult ? &outIm : nullptr);
+    if (pushed) return pushed;
+    GetDoubleArrayArg(ctx, 1, nullptr, &re, &im);
+    for (int64_t b = 0; b < l.count; b++) {
+      for (int64_t j = 0; j < l.stride; j++) {
+        const Slice slice{re, im, b * l.length * l.stride + j, l.stride, l.length};
+        const Complex r = ReduceSlice(slice, st);
+        out[b * l.stride + j] = r.real();
+        if (outIm) outIm[b * l.stride + j] = r.imag();
+      }
+    }
+    return DropStackEntries(ctx, 1, 1);
+  });
 }
 
 // cumsum (flag 0) and cumprod (flag 1), in place along the dimension.

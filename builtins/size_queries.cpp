@@ -4,6 +4,7 @@
 #include "builtins/array_builtins.hpp"
 #include "builtins/array_support.hpp"
 #include "builtins/builtin.hpp"
+#include "engine/values/stack_results.hpp"
 
 namespace vke {
 
@@ -29,9 +30,7 @@ ErrCode NdimsBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   Shape s;
   ErrCode e = GetValueShape(ctx, 0, &s);
   if (e) return AllowOverload(e);
-  e = Drop(ctx);
-  if (e) return e;
-  return PushRealScalar(ctx, s.ndims);
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, s.ndims); });
 }
 
 // size(x) with 1 to 16 outputs, or size(x, d).
@@ -41,14 +40,12 @@ ErrCode SizeBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
   if (nargin == 2) {
     if (nargout > 1) return kErrTooManyArgout;
     int32_t d;
-    ErrCode e = PopDimensionArg(ctx, &d);
+    ErrCode e = GetDimensionArg(ctx, 0, &d);
     if (e) return e;
     Shape s;
-    e = GetValueShape(ctx, 0, &s);
+    e = GetValueShape(ctx, 1, &s);
     if (e) return AllowOverload(e);
-    e = Drop(ctx);
-    if (e) return e;
-    return PushRealScalar(ctx, ReportedDim(s, d));
+    return PushInPlaceOfTop(ctx, 2, [&] { return PushRealScalar(ctx, ReportedDim(s, d)); });
   }
   Shape s;
   ErrCode e = GetValueShape(ctx, 0, &s);
@@ -59,9 +56,14 @@ ErrCode SizeBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
     if (e) return e;
     for (int32_t k = 0; k < s.ndims; k++) re[k] = s.dims[k];
   } else {
+    // A push without room takes back those before it.
+    const uint32_t level = ctx->descTop;
     for (int32_t k = nargout - 1; k >= 0; k--) {
       e = PushRealScalar(ctx, ReportedDim(s, k));
-      if (e) return e;
+      if (e) {
+        DropAboveLevel(ctx, level);
+        return e;
+      }
     }
   }
   return DropStackEntries(ctx, nargout, 1);
@@ -79,9 +81,7 @@ ErrCode ElementCountBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option
     for (int32_t k = 0; k < s.ndims; k++)
       if (s.dims[k] > result) result = s.dims[k];
   }
-  e = Drop(ctx);
-  if (e) return e;
-  return PushRealScalar(ctx, result);
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, result); });
 }
 
 ErrCode IsemptyBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
@@ -100,9 +100,7 @@ ErrCode IsemptyBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
     if (v.cls == ValueClass::kOther) return kErrWrongTypeOverload;
     empty = v.shape.count == 0;
   }
-  ErrCode e = Drop(ctx);
-  if (e) return e;
-  return PushLogicalScalar(ctx, empty ? 1 : 0);
+  return ReplaceInputsWithLogical(ctx, 1, empty);
 }
 
 // complex(a, b): real part from a, imaginary part from b, always complex.
@@ -133,55 +131,47 @@ ErrCode ImagBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   return MakeTopReal(ctx);
 }
 
-// any (flag 0) and all (flag 1), along a dimension.
+// any (flag 0) and all (flag 1), along a dimension. The result comes first,
+// above the arguments, which stay as given until it stands: a push without
+// room runs the builtin again once the area has grown.
 ErrCode AnyAllBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option) {
   NumericView v = ViewNumeric(ctx, nargin - 1);
   if (v.cls == ValueClass::kOther) return kErrWrongTypeOverload;
   int32_t dim = -1;
   if (nargin == 2) {
-    ErrCode e = PopDimensionArg(ctx, &dim);
+    ErrCode e = GetDimensionArg(ctx, 0, &dim);
     if (e) return e;
   }
   const bool all = option != 0;
-  v = ViewNumeric(ctx, 0);
+  ErrCode e;
   if (v.shape.count == 0) {
-    ErrCode e = Drop(ctx);
-    if (e) return e;
-    return PushLogicalScalar(ctx, all ? 1 : 0);
-  }
-  // Each element becomes a truth byte, in place at the start of its data.
-  const int64_t n = v.shape.count;
-  for (int64_t i = 0; i < n; i++) {
-    bool truth;
-    if (v.cls == ValueClass::kDouble || v.cls == ValueClass::kSingle) {
-      // NaN counts as true; a signed zero as false.
-      const double re = ViewElement(v, i, false), im = ViewElement(v, i, true);
-      truth = re != 0 || im != 0;
-    } else {
-      truth = ReadIntegerBits(v.elements, v.code, i) != 0;
-    }
-    v.elements[i] = truth ? 1 : 0;
+    e = PushLogicalScalar(ctx, all ? 1 : 0);
+    return e ? e : DropStackEntries(ctx, 1, nargin);
   }
   DimLayout l;
   NextNonSingletonDim(v.shape.ndims, v.shape.dims, &dim, &l);
   const Shape result = ShapeWithDim(v.shape, dim, 1);
   uint8_t* out;
-  const uint32_t srcAt = static_cast<uint32_t>(v.elements - ctx->Bytes());
-  ErrCode e = PushLogicalArray(ctx, result.ndims, result.dims, &out);
-  if (e) return e;
-  const uint8_t* truth = ctx->Bytes() + srcAt;
+  if ((e = PushLogicalArray(ctx, result.ndims, result.dims, &out))) return e;
+  v = ViewNumeric(ctx, nargin);
+  const bool floating = v.cls == ValueClass::kDouble || v.cls == ValueClass::kSingle;
+  auto truth = [&](int64_t i) {
+    // NaN counts as true; a signed zero as false.
+    if (floating) return ViewElement(v, i, false) != 0 || ViewElement(v, i, true) != 0;
+    return ReadIntegerBits(v.elements, v.code, i) != 0;
+  };
   int64_t k = 0;
   for (int64_t b = 0; b < l.count; b++) {
     for (int64_t j = 0; j < l.stride; j++) {
       bool r = all;
       for (int64_t i = 0; i < l.length; i++) {
-        const bool t = truth[(b * l.length + i) * l.stride + j] != 0;
+        const bool t = truth((b * l.length + i) * l.stride + j);
         r = all ? (r && t) : (r || t);
       }
       out[k++] = r ? 1 : 0;
     }
   }
-  return DropStackEntries(ctx, 1, 1);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 // join(a, b, ...): lists and cell arrays joined into one list.

@@ -10,6 +10,7 @@
 #include "builtins/sorting.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 
 namespace vke {
@@ -45,18 +46,25 @@ void SortLineByComparator(const NumericView& v, SortComparator compare, int64_t 
   if (index) permute(reinterpret_cast<uint8_t*>(index + start), 8);
 }
 
-// Sorts the elements of the list on top (after the mode was taken) and,
-// with two outputs, leaves their positions under them.
-ErrCode SortStringList(EngineContext* ctx, bool descending, int32_t nargout) {
+// Sorts the elements of the list at the depth (a dimension or the mode
+// may lie above it) and leaves them on top in place of the entries from the
+// list up, with two outputs their positions under them. A failure leaves
+// the stack as it was.
+ErrCode SortStringList(EngineContext* ctx, int32_t depth, bool descending, int32_t nargout) {
   DataScratch scratch(ctx);
   SortCompareContext compare;
   int32_t *perm, n;
-  ErrCode e = OrderStringList(ctx, 0, descending, &scratch, &compare, &perm, &n);
+  ErrCode e = OrderStringList(ctx, depth, descending, &scratch, &compare, &perm, &n);
   if (e) return e;
   for (int32_t i = 0; i < n; i++) perm[i]++;
-  if ((e = SelectElements(ctx, perm, n)) || nargout < 2) return e;
-  if ((e = PushDoubleRow(ctx, n, [perm](int32_t k) { return perm[k]; }))) return e;
-  return RollStackEntries(ctx, 2, 1);
+  if ((e = PushSelectedElements(ctx, depth, perm, n))) return e;
+  const int32_t results = nargout < 2 ? 1 : 2;
+  if (results == 2 && (e = PushDoubleRow(ctx, n, [perm](int32_t k) { return perm[k]; }))) {
+    Drop(ctx);
+    return e;
+  }
+  if ((e = DropStackEntries(ctx, results, depth + 1))) return e;
+  return RollStackEntries(ctx, results, 1);
 }
 
 // Sorts the lines of a real array by radix (radix_sort.hpp) when the fast
@@ -76,7 +84,7 @@ ErrCode SortRealLinesByRadix(EngineContext* ctx, double* re, const DimLayout& la
   uint32_t valuesAt, indexAt = 0;
   ErrCode e = scratch.Reserve(copies * 8 * n, &valuesAt);
   if (!e && index) e = scratch.Reserve(copies * 8 * n, &indexAt);
-  if (e) return ctx->memoryRetry == 1 ? e : kOk;
+  if (e) return HostGrowsForRoom(ctx) ? e : kOk;
   auto* values = reinterpret_cast<double*>(ctx->Bytes() + valuesAt);
   auto* indices = index ? reinterpret_cast<double*>(ctx->Bytes() + indexAt) : nullptr;
   for (int64_t s = 0; s < lines; s++) {
@@ -191,10 +199,12 @@ ErrCode OrderStringList(EngineContext* ctx, int32_t depth, bool descending, Data
   return kOk;
 }
 
-ErrCode SelectElements(EngineContext* ctx, const int32_t* positions, int32_t count) {
-  bool list = IsListValue(ctx, 0);
+ErrCode PushSelectedElements(EngineContext* ctx, int32_t depth, const int32_t* positions,
+                             int32_t count) {
+  const uint32_t level = ctx->descTop;
+  bool list = IsListValue(ctx, depth);
   StructuredParts parts;
-  ErrCode e = list ? GetListParts(ctx, 0, &parts) : kOk;
+  ErrCode e = list ? GetListParts(ctx, depth, &parts) : kOk;
   if (e) return e;
   uint32_t items = list ? static_cast<uint32_t>(parts.first - ctx->Bytes()) : 0;
   void* index;
@@ -203,46 +213,66 @@ ErrCode SelectElements(EngineContext* ctx, const int32_t* positions, int32_t cou
   std::memcpy(index, positions, 4ull * count);
   if (list) {
     e = IndexListSelect(ctx, items, parts.elements, false);
-    return e ? e : DropStackEntries(ctx, 1, 1);
+  } else {
+    SubscriptList subs;
+    subs.n = 1;
+    e = IndexSelect(ctx, OperandOfEntry(ctx, depth + 1), subs);
+    if (!e) e = DropStackEntries(ctx, 1, 1);
   }
-  SubscriptList subs;
-  subs.n = 1;
-  e = IndexSelect(ctx, OperandOfEntry(ctx, 1), subs);
-  return e ? e : DropStackEntries(ctx, 1, 2);
+  if (e) DropAboveLevel(ctx, level);
+  return e;
+}
+
+ErrCode SelectElements(EngineContext* ctx, const int32_t* positions, int32_t count) {
+  ErrCode e = PushSelectedElements(ctx, 0, positions, count);
+  return e ? e : DropStackEntries(ctx, 1, 1);
 }
 
 // sort(x [, dim] [, mode]) with the sorted values on top and, with two
-// outputs, the positions they came from under them.
+// outputs, the positions they came from under them. The arguments stay as
+// they are until everything that may want room has it (the positions pushed
+// above them, the scratch reserved), so that a failure for lack of room
+// leaves them as given for the run after growth.
 ErrCode SortBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr);
   if (e) return e;
   if (nargout == 0) return Drop(ctx, nargin);
-  int32_t given = nargin;
   bool descending = false;
+  int32_t modes = 0;  // the mode's entry on top, if any
   if (nargin >= 2 && IsCharArray(ctx, 0)) {
     uint16_t mode = OptionText(ctx, 0).Initial();
     if (mode != 0 && mode != 'a' && mode != 'd') return kErrUnknownOpt;
     descending = mode == 'd';
-    if ((e = Drop(ctx))) return e;
-    nargin--;
+    modes = 1;
   }
-  if (IsListValue(ctx, nargin - 1)) {
-    if (given > 2) return kErrTooManyArgin;
-    if (nargin == 2 && (e = Drop(ctx))) return e;
-    return SortStringList(ctx, descending, nargout);
+  const int32_t depth = nargin - 1;  // x's
+  if (IsListValue(ctx, depth)) {
+    if (nargin > 2) return kErrTooManyArgin;
+    return SortStringList(ctx, depth, descending, nargout);
   }
+  if (nargin - modes > 2) return kErrUnknownOpt;  // a third argument that is no mode
   int32_t dim = -1;
-  if (nargin == 2) {
-    if ((e = PopIntegerArg(ctx, &dim))) return e;
+  if (nargin - modes == 2) {
+    if ((e = GetIntegerArg(ctx, modes, &dim))) return e;
     if (dim < 1) return kErrBadDim;
     dim--;
   }
-  NumericView v = ViewNumeric(ctx, 0);
+  NumericView v = ViewNumeric(ctx, depth);
   if (v.cls == ValueClass::kOther) return kErrWrongType;
-  if (nargout < 2) return SortArrayInPlace(ctx, 0, dim, descending, nullptr);
-  double* index;
-  if ((e = PushNewArray(ctx, v.shape.ndims, v.shape.dims, &index, nullptr))) return e;
-  if ((e = SortArrayInPlace(ctx, 1, dim, descending, index))) return e;
+  double* index = nullptr;
+  if (nargout >= 2) {
+    // The positions have x's size, empty ones too (1 x 0, 0 x 3).
+    uint32_t at;
+    int32_t count;
+    if ((e = PushArrayOfClass(ctx, ArrayClass{}, false, v.shape, &at, &count, false))) return e;
+    index = reinterpret_cast<double*>(ctx->Bytes() + at);
+  }
+  if ((e = SortArrayInPlace(ctx, depth + (index ? 1 : 0), dim, descending, index))) {
+    if (index) Drop(ctx);
+    return e;
+  }
+  if (!index) return Drop(ctx, depth);
+  if ((e = DropStackEntries(ctx, 1, depth))) return e;
   return RollStackEntries(ctx, 2, 1);
 }
 

@@ -35,9 +35,13 @@ ErrCode SortArrayInPlace(EngineContext* ctx, int32_t depth, int32_t dim, bool de
 ErrCode OrderStringList(EngineContext* ctx, int32_t depth, bool descending, DataScratch* scratch,
                         SortCompareContext* compare, int32_t** perm, int32_t* count);
 
-// Replaces the value on top by its elements at the 1-based positions given,
-// in that order: a list or cell array by a list, an array by x(positions)
-// (a row index: a column stays a column).
+// Pushes the elements of the value at the depth at the 1-based positions
+// given, in that order: of a list or cell array a list, of an array
+// x(positions) (a row index: a column stays a column). A failure leaves the
+// stack as it was.
+ErrCode PushSelectedElements(EngineContext* ctx, int32_t depth, const int32_t* positions,
+                             int32_t count);
+// The same for the value on top, which the selection replaces.
 ErrCode SelectElements(EngineContext* ctx, const int32_t* positions, int32_t count);
 
 // Pushes a 1 x n double row (0 x 0 when n is 0) whose element k is value(k).

@@ -235,6 +235,11 @@ struct EngineContext {
   // (engine/heap_pages.hpp): large values then move between the data stack
   // and heap blocks by exchanging pages. Null: they are copied.
   PageSwapFn pageSwap;
+  // What a builtin that ran out of room part-way had done outside the
+  // engine, kept for its run after growth, and the stack levels it left
+  // (engine/memory_retry.hpp); 0 when nothing is kept.
+  int64_t rerunProgress;
+  uint32_t rerunDescTop, rerunDataTop;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

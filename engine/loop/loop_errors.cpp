@@ -14,6 +14,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
@@ -293,6 +294,8 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
     SetCodePointer(ctx, run.ip);
     return Stop(run, code, result);
   }
+  // The instruction does not run again: what it kept for that goes.
+  ForgetRerunProgress(ctx);
   // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;

@@ -39,7 +39,10 @@ ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines
 // *bytes is the number of bytes. The text goes out in pieces as it is
 // formed when no value can fail part-way (each is a double or typed
 // array); otherwise, and with the fast forms off, it is formed whole first,
-// so that a value that fails leaves nothing written. The n arguments stay.
+// so that a value that fails leaves nothing written. Out of room after
+// pieces went out, it keeps their bytes as its progress, and its run after
+// growth writes only what follows them (engine/memory_retry.hpp); *bytes
+// counts the whole text. The n arguments stay.
 ErrCode WriteFormattedText(EngineContext* ctx, int32_t n, int32_t fd, int64_t* bytes);
 
 // The line-end mode of output to descriptor 1: the count bytes of the first

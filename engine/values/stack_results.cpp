@@ -9,13 +9,12 @@
 namespace vke {
 
 ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value) {
-  ErrCode e = Drop(ctx, n);
-  return e ? e : PushLogicalScalar(ctx, value ? 1 : 0);
+  return PushInPlaceOfTop(ctx, n, [&] { return PushLogicalScalar(ctx, value ? 1 : 0); });
 }
 
 ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout) {
-  ErrCode e = Drop(ctx, n);
-  return e || nargout >= 0 ? e : PushNoValue(ctx);
+  if (nargout >= 0) return Drop(ctx, n);
+  return PushInPlaceOfTop(ctx, n, [&] { return PushNoValue(ctx); });
 }
 
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {

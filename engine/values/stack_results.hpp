@@ -6,10 +6,11 @@
 
 namespace vke {
 
-// Drops the top n inputs and pushes a logical scalar in their place.
+// Drops the top n inputs and pushes a logical scalar in their place (a push
+// without room leaves them as they were, PushInPlaceOfTop).
 ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value);
 // Drops the n inputs of a call that gives no output; a call as a statement
-// (nargout < 0) leaves the no-value marker in their place.
+// (nargout < 0) leaves the no-value marker in their place, as above.
 ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout);
 // Drops the n inputs lying under the result on top.
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n);

@@ -254,6 +254,38 @@ VKE_HOT_INLINE ErrCode Drop(EngineContext* ctx, int32_t n = 1) {
   return kOk;
 }
 
+// Drops what lies above a descriptor level (a descTop reading); nothing
+// when the stack is not above it.
+inline void DropAboveLevel(EngineContext* ctx, uint32_t level) {
+  if (ctx->descTop > level) Drop(ctx, static_cast<int32_t>((ctx->descTop - level) / 3));
+}
+
+// Runs a step on the top n entries with the deepest of them rolled on top
+// (as kernels that work on the top value want it). When the step fails,
+// what it left above the n entries goes and they roll back, so that they
+// stand as given and the builtin can run again once the area has grown.
+template <typename Step>
+ErrCode WithDeepestOnTop(EngineContext* ctx, int32_t n, Step step) {
+  if (ErrCode e = RollStackEntries(ctx, n, 1)) return e;
+  const uint32_t level = ctx->descTop;
+  const ErrCode e = step();
+  if (e) {
+    DropAboveLevel(ctx, level);
+    if (ctx->descTop == level) RollStackEntries(ctx, n, n - 1);
+  }
+  return e;
+}
+
+// Runs a step that replaces the top value with its result, for a value that
+// lies under the n - 1 entries of its options (read already): the value is
+// rolled on top for the step and the options go once the result stands, so
+// that a failure leaves all n entries as given (WithDeepestOnTop).
+template <typename Step>
+ErrCode ReplaceValueUnderOptions(EngineContext* ctx, int32_t n, Step step) {
+  const ErrCode e = WithDeepestOnTop(ctx, n, step);
+  return e ? e : DropStackEntries(ctx, 1, n - 1);
+}
+
 template <typename Push>
 ErrCode PushInPlaceOfTop(EngineContext* ctx, int32_t n, Push push) {
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;

@@ -179,9 +179,9 @@ bool AppendPieceOfVariable(EngineContext* ctx, int32_t n, AppendPiece* piece);
 bool AppendToVariable(EngineContext* ctx, int32_t n, const AppendPiece& piece);
 // v(k + 1) = value for the real double row or column in the block of the
 // slot at that word, with k its element count; false, nothing changed,
-// otherwise.
-bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k,
-                          double value);
+// otherwise, *full telling whether only the heap's room was lacking.
+bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k, double value,
+                          bool* full);
 
 // ---- Structured values and blocks ----
 

@@ -117,8 +117,9 @@ bool AppendToVariable(EngineContext* ctx, int32_t n, const AppendPiece& piece) {
   return true;
 }
 
-bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k,
-                          double value) {
+bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k, double value,
+                          bool* full) {
+  *full = false;
   uint8_t* item = BlockData(ctx, block);
   ValueDescriptor d = Load<ValueDescriptor>(item);
   // A row (or 0 x 0, or one element) grows along its row, a column along
@@ -127,8 +128,11 @@ bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int6
   if (d.flags != 0 || k != d.size || (!column && DoubleRowLength(d) < 0)) return false;
   if (d.size + 1 > uint32_t(kMaxTypedElements)) return false;
   int32_t grown = block;
-  if (!EnsureBlockRoom(ctx, slot, &grown, kItemHeaderUnits + d.size, kItemHeaderUnits + d.size + 1))
+  if (!EnsureBlockRoom(ctx, slot, &grown, kItemHeaderUnits + d.size,
+                       kItemHeaderUnits + d.size + 1)) {
+    *full = true;
     return false;
+  }
   item = BlockData(ctx, grown);
   Store<double>(item + kItemHeaderBytes + 8ull * d.size, value);
   d.size += 1;

@@ -2,6 +2,7 @@
 // shortened by the indexing kernels; lists and cell arrays by tables of their
 // items, in place in the variable's block when nothing but elements change.
 #include "engine/errors/errors.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -158,7 +159,6 @@ ErrCode AssignItems(EngineContext* ctx, SubscriptList subs, const Designated& t)
 ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& t, int32_t count,
                       uint32_t mask) {
   const int32_t entries = subs.Entries();
-  ErrCode e;
   const ValueDescriptor& x = t.desc;
   const bool items = IsStructured(x) && (x.word == kKindList || x.word == kKindCell);
   const bool array =
@@ -173,21 +173,28 @@ ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& 
       std::memcpy(t.Data(ctx) + 8 * k, DataAt(ctx, 2), 8);
       return Drop(ctx, 3);
     }
-    // One past the end of the variable itself: it grows in place.
+    // One past the end of the variable itself: it grows in place. Where the
+    // host grows the area, a heap without room for it asks for growth
+    // rather than copying the value out and back on the stack.
     const int64_t next = ScalarSubscript(ctx, 0, x.size + 1);
-    if (next == x.size && t.ref.offset == 0 && t.ref.created == 0 &&
-        AppendElementInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, next,
-                             Load<double>(DataAt(ctx, 2))))
-      return Drop(ctx, 3);
+    if (next == x.size && t.ref.offset == 0 && t.ref.created == 0) {
+      bool full;
+      if (AppendElementInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, next,
+                               Load<double>(DataAt(ctx, 2)), &full))
+        return Drop(ctx, 3);
+      if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
+    }
   }
-  // The kernels want the right-hand side on top: rhs, ref, subs -> ref, subs, rhs.
-  e = RollStackEntries(ctx, entries + 2, 1);
-  if (e) return e;
+  // The kernels want the right-hand side on top: rhs, ref, subs -> ref, subs,
+  // rhs. A failure leaves the operands in their order, as the object path
+  // and a run after growth read them.
   subs.top = 1;
-  if (items && x.word == kKindList && x.size == 0 && t.ref.created > 0 &&
-      !IsStructured(*DescAt(ctx, 0)))
-    return AssignArray(ctx, subs, t, true);
-  return items ? AssignItems(ctx, subs, t) : AssignArray(ctx, subs, t, false);
+  return WithDeepestOnTop(ctx, entries + 2, [&] {
+    if (items && x.word == kKindList && x.size == 0 && t.ref.created > 0 &&
+        !IsStructured(*DescAt(ctx, 0)))
+      return AssignArray(ctx, subs, t, true);
+    return items ? AssignItems(ctx, subs, t) : AssignArray(ctx, subs, t, false);
+  });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -13,10 +14,14 @@
 #include <numeric>
 #include <random>
 
+#include "builtins/builtin.hpp"
 #include "builtins/shell_sort.hpp"
+#include "engine/engine.hpp"
 #include "engine/fast_forms.hpp"
 #include "tests/host/command_line.hpp"
+#include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
+#include "tests/host/value_io.hpp"
 
 namespace vke {
 namespace {
@@ -82,6 +87,21 @@ TEST(RadixSort, GivesTheStableShellSortsValuesAndPositions) {
   }
 }
 
+// Keys that all share a digit but one: the pass of that digit still moves
+// the odd key, wherever it lies, in lines long enough for the buckets.
+TEST(RadixSort, AKeyThatAloneDiffersInADigitIsMoved) {
+  for (int32_t n : {49, 61, 100, 1000}) {
+    for (const auto& [common, odd] : std::vector<std::pair<double, double>>{
+             {1, 0}, {5, 3}, {0, 1}, {-2, 7}, {1, 1 + 0x1p-52}, {1e300, -0.0}}) {
+      for (int32_t at : {0, 1, n / 2, n - 2, n - 1}) {
+        Elems input(n, common);
+        input[at] = odd;
+        ExpectSameAsShellSort(input, "one odd key");
+      }
+    }
+  }
+}
+
 // sort itself, fast and general: the same values and positions for long
 // and short lines, along either dimension (a line at a stride), both ways.
 // Without positions only the order of -0 and +0 among equal zeros may
@@ -102,6 +122,52 @@ TEST(RadixSort, SortGivesWhatTheGeneralPathGives) {
   }
   EXPECT_EQ(outputs[true], outputs[false]);
   EXPECT_EQ(outputs[true].find("rror"), std::string::npos) << outputs[true];
+}
+
+// The same through sort: an odd value among sixty equal ones, first and
+// last, with its position.
+TEST(RadixSort, SortMovesTheOneOddValue) {
+  test::TestHost host;
+  const std::string out = test::RunForOutput(
+      host,
+      "fprintf('%g ', sort([ones(1, 60) 0])); fprintf('\\n');"
+      "[s, i] = sort([5 * ones(1, 60) 3]); fprintf('%g ', s([1 2 61]), i([1 2 61]));"
+      "fprintf('\\n');"
+      "[s, i] = sort([7 2 * ones(1, 70)], 'descend'); fprintf('%g ', s([1 2 71]), i([1 2 71]));");
+  std::string sorted = "0 ";
+  for (int k = 0; k < 60; k++) sorted += "1 ";
+  EXPECT_EQ(out, sorted + "\n3 5 5 61 1 60 \n7 2 2 1 2 71 ");
+}
+
+// With the fast forms off sort takes the Shell sort, which needs no
+// scratch: where the host grows the area for room, the radix sort asks for
+// its copies and the Shell sort sorts in the room there is (so that the
+// comparisons of the two paths compare two paths).
+TEST(RadixSort, WithTheFastFormsOffSortTakesTheShellSort) {
+  Elems values(5000);
+  for (int32_t k = 0; k < 5000; k++) values[k] = (k * 7919) % 5003;
+  for (const bool fast : {true, false}) {
+    SCOPED_TRACE(fast);
+    SetFastForms(fast);
+    test::TestHost host;
+    EngineContext* ctx = host.ctx();
+    test::PushRow(ctx, "double", values);
+    SetMemoryRetry(ctx, true);
+    const uint32_t capacity = ctx->dataCap;
+    ctx->dataCap = ctx->dataTop + 100;
+    const ErrCode e = SortBuiltin(ctx, 1, 1, 0);
+    ctx->dataCap = capacity;
+    SetMemoryRetry(ctx, false);
+    SetFastForms(true);
+    if (fast) {
+      EXPECT_EQ(e, kErrDataOverflow);
+      continue;
+    }
+    ASSERT_EQ(e, kOk);
+    const Elems sorted = test::PopNumbers(ctx);
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+    EXPECT_EQ(sorted.size(), values.size());
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "builtins/shell_sort.hpp"
 #include "tests/builtins/stack_values.hpp"
+#include "tests/host/command_line.hpp"
 
 namespace vke {
 namespace {
@@ -177,6 +178,15 @@ TEST_F(SortTest, SortsNumericArrays) {
   EXPECT_EQ(out[1].re, (Elems{3, 2, 1}));
   out = Outputs(ctx_, SortBuiltin, {Row({3, 1, 0, 2}, {0, kNaN, 1, 0})}, 2);
   EXPECT_EQ(out[1].re, (Elems{3, 4, 1, 2}));
+
+  // The positions have x's size, empty ones too; so does the sorted value.
+  EXPECT_EQ(RunForOutput(host_,
+                         "c = {zeros(1, 0), zeros(0, 3), zeros(0, 1), zeros(2, 0, 4)};"
+                         "for k = 1:4, [y, i] = sort(c{k}); [v, j] = sort(c{k}, 'descend');"
+                         "fprintf('%d ', size(y), size(i), size(v), size(j)); fprintf('|'); end"),
+            "1 0 1 0 1 0 1 0 |0 3 0 3 0 3 0 3 |0 1 0 1 0 1 0 1 |2 0 4 2 0 4 2 0 4 2 0 4 |");
+  // A third argument that is no mode.
+  EXPECT_EQ(Failure(ctx_, SortBuiltin, {Row({2, 1}), Row({2}), Row({1})}), kErrUnknownOpt);
 
   // With no output the arguments go.
   Push(ctx_, Row({1}));

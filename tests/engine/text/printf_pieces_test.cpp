@@ -1,13 +1,17 @@
 // fprintf's text written piece by piece while it is formed: the bytes and
-// counts of the whole text, a text larger than the engine's area, and a
-// value that fails part-way.
+// counts of the whole text, a text larger than the engine's area, a value
+// that fails part-way, a descriptor whose write fails once, and a number
+// that would end at the edge of the room.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "builtins/builtin.hpp"
+#include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
+#include "engine/files/fd.hpp"
+#include "engine/registry/native_record.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 #include "tests/host/file_table.hpp"
@@ -128,6 +132,106 @@ TEST(FprintfPieces, AValueThatFailsPartWayLeavesNothingWritten) {
   EXPECT_EQ(FprintfBuiltin(ctx, 4, 1, 0), kErrWrongType);
   EXPECT_EQ(files.ReadFile("out.txt"), "");
   EXPECT_EQ(EntryCount(ctx), 4);
+}
+
+// A descriptor whose write fails once, at the call given: what it took
+// before, and the calls it got.
+struct FailingOnce {
+  int32_t fd = 0;
+  int32_t failAt = 0;
+  int32_t calls = 0;
+  std::string taken;
+
+  static ErrCode Write(EngineContext*, int32_t fd, const char* bytes, int32_t n, uintptr_t self) {
+    auto* sink = reinterpret_cast<FailingOnce*>(self);
+    if (fd != sink->fd) return kErrBadFileID;
+    if (++sink->calls == sink->failAt) return kErrIoErr;
+    sink->taken.append(bytes, static_cast<size_t>(n));
+    return kOk;
+  }
+};
+
+// The failed piece ends the text: fprintf gives the failure, and the pieces
+// after it, which the descriptor would take, are not written.
+TEST(FprintfPieces, AWriteThatFailsOnceEndsTheText) {
+  test::TestHostOptions options;
+  options.areaBytes = 8u << 20;
+  TestHost host(options);
+  EngineContext* ctx = host.ctx();
+  FailingOnce sink;
+  sink.fd = AllocateFdRange(ctx, 1);
+  const NativeFunctionRecord table[] = {
+      MakeRecord("@failingonce"),
+      MakeRecord("+write", &FailingOnce::Write, 0, 0, 0, 0, reinterpret_cast<uintptr_t>(&sink)),
+      MakeRecord(""),
+  };
+  ASSERT_EQ(RegisterLibrary(ctx, table, true), kOk);
+  auto write = [&] {
+    PushRealScalar(ctx, sink.fd);
+    PushCString(ctx, -1, "%7d\n");
+    PushRow(ctx, "double", Counting(20000));
+    return FprintfBuiltin(ctx, 3, 1, 0);
+  };
+  ASSERT_EQ(write(), kOk);
+  const std::string whole = sink.taken;
+  Drop(ctx);
+  ASSERT_GT(sink.calls, 3);  // pieces enough to fail in the middle
+  for (const int32_t failAt : {1, 2, 3}) {
+    SCOPED_TRACE(failAt);
+    sink.failAt = failAt;
+    sink.calls = 0;
+    sink.taken.clear();
+    EXPECT_EQ(write(), kErrIoErr);
+    EXPECT_EQ(sink.calls, failAt);
+    EXPECT_EQ(whole.compare(0, sink.taken.size(), sink.taken), 0);
+    Drop(ctx, EntryCount(ctx));
+  }
+}
+
+// With the text before it ending anywhere near the end of the room, a
+// number is written whole or the call fails for room (the area then grows
+// and the call runs again): a number cut short at the edge is never taken,
+// by sprintf or by fprintf, whose pieces before it are whole.
+TEST(FprintfPieces, ANumberAtTheEdgeOfTheRoomIsWholeOrAsksForRoom) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  constexpr uint32_t kSpareUnits = 16;  // 32 characters of text
+  for (const char* format : {"%e", "%g", "%.9e", "%12.3g", "%E", "%d"}) {
+    for (const double value : {123456.789, -1.5e-300, 7.0, 2.5e18}) {
+      PushCString(ctx, -1, format);
+      PushRealScalar(ctx, value);
+      ASSERT_EQ(SprintfBuiltin(ctx, 2, 1, 0), kOk);
+      const std::string number = test::TopString(ctx);
+      Drop(ctx);
+      int32_t whole = 0, refused = 0;
+      for (int32_t before = 0; before <= 2 * int32_t{kSpareUnits}; before++) {
+        SCOPED_TRACE(std::string(format) + " after " + std::to_string(before));
+        const std::string text = std::string(before, 'x') + number;
+        for (const bool toFile : {false, true}) {
+          host.ClearOutput();
+          PushCString(ctx, -1, (std::string(before, 'x') + format).c_str());
+          PushRealScalar(ctx, value);
+          const uint32_t capacity = ctx->dataCap;
+          ctx->dataCap = ctx->dataTop + kSpareUnits;
+          const ErrCode e = toFile ? FprintfBuiltin(ctx, 2, 0, 0) : SprintfBuiltin(ctx, 2, 1, 0);
+          ctx->dataCap = capacity;
+          const std::string written = host.Output(1);
+          if (e == kOk) {
+            EXPECT_EQ(toFile ? written : test::TopString(ctx), text);
+            whole++;
+          } else {
+            EXPECT_EQ(e, kErrDataOverflow);
+            EXPECT_EQ(text.compare(0, written.size(), written), 0) << written;
+            EXPECT_LE(written.size(), static_cast<size_t>(before));
+            refused++;
+          }
+          Drop(ctx, EntryCount(ctx));
+        }
+      }
+      EXPECT_GT(whole, 0);
+      EXPECT_GT(refused, 0);
+    }
+  }
 }
 
 }  // namespace
