@@ -423,7 +423,9 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   if (outputs > h.FixedOutputs() && !h.Varargout()) return kErrTooManyArgout;
 
   const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
-  if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
+  const uint64_t frameEnd = uint64_t{frame} + kFrameHeaderWords + h.vars;
+  if (frameEnd + RoomRequestToll() > ctx->descCap && StackRoomLacking(ctx, frameEnd > ctx->descCap))
+    return kErrStackOverflow;
 
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
   uint32_t inputUnits;
@@ -507,7 +509,8 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
                      : item;
     if (r >= declared) item += ItemBytes(item);
     dataEnd += Load<ValueDescriptor>(src).size;
-    if (dataEnd >= ctx->dataCap)
+    if (dataEnd + RoomRequestToll() >= ctx->dataCap &&
+        StackRoomLacking(ctx, dataEnd >= ctx->dataCap))
       return RaiseError(ctx, kErrDataOverflowVar, variable, 0, -1, nullptr);
   }
   const bool moveSlots = 3 * n > kFrameHeaderWords;
