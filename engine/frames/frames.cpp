@@ -256,6 +256,8 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
     ctx->descTop = static_cast<uint32_t>(f) + 3;
     ctx->dataTop = dataStart + size;
   } else if (wanted < 0) {
+    // The frame's room takes the marker: no request for room.
+    const RoomRequestsPaused checked;
     PushNoValue(ctx);
   }
   // The first output first, then the others from the last: the reverse of
@@ -534,6 +536,8 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   ctx->descTop = static_cast<uint32_t>(f);
   ctx->dataTop = dataStart;
   ctx->curFrame = previous;
+  // The results' room was found above: their pushes are no requests.
+  const RoomRequestsPaused checked;
   item = voFirst;
   for (int32_t r = 0; r < n; r++) {
     if (r < declared) {

@@ -54,6 +54,14 @@ void RecordSite(RoomKind kind, uint64_t number, uintptr_t argument) {
   if (occurrence <= r->kept) r->sites.push_back({number, kind, h, occurrence});
 }
 
+// With the refused request's callers traced: their names, on standard
+// error as the refusal is answered.
+void TraceRefused(RoomKind, uint64_t number, uintptr_t refused) {
+  if (number != refused) return;
+  void* frames[24];
+  backtrace_symbols_fd(frames, backtrace(frames, 24), STDERR_FILENO);
+}
+
 void WriteReport(const std::string& path, const SiteRecorder& recorder) {
   std::FILE* f = std::fopen(path.c_str(), "w");
   if (!f) return;
@@ -116,8 +124,11 @@ std::string ListFiles(const std::string& folder) {
     void* warm[1];
     backtrace(warm, 1);  // loads the unwinder before anything is counted
   }
-  WatchRoomRequests(spec.refuse, recorder.kept ? &RecordSite : nullptr,
-                    reinterpret_cast<uintptr_t>(&recorder));
+  if (spec.traceRefused)
+    WatchRoomRequests(spec.refuse, &TraceRefused, spec.refuse);
+  else
+    WatchRoomRequests(spec.refuse, recorder.kept ? &RecordSite : nullptr,
+                      reinterpret_cast<uintptr_t>(&recorder));
   const int status = spec.body();
   StopWatchingRoomRequests();
   std::fflush(stdout);

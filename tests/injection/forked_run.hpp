@@ -39,6 +39,7 @@ struct RunSpec {
   uint64_t refuse = 0;        // the request to refuse, 0 none
   uint32_t sitesKept = 0;     // with refuse 0: the first requests of each site to list
   double timeoutSeconds = 120;
+  bool traceRefused = false;  // the refused request's callers go to standard error
 };
 
 // Runs spec.body in a child whose working folder is `folder` (made empty

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -115,6 +116,7 @@ bool Crashed(const RunOutcome& o) {
 // of each site, in order.
 std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) {
   std::vector<uint64_t> ks;
+  if (s.shown) return {s.shown};
   if (s.whole) {
     for (uint64_t k = 1; k <= counting.requests; k++) ks.push_back(k);
     return ks;
@@ -133,6 +135,8 @@ DriverSettings SettingsFromEnvironment(DriverSettings d) {
   d.seconds = Setting("VKE_INJECT_SECONDS", d.seconds);
   d.strict = Setting("VKE_INJECT_STRICT", d.strict ? 1 : 0) != 0;
   d.jobs = std::max(1u, static_cast<uint32_t>(Setting("VKE_INJECT_JOBS", d.jobs)));
+  d.countingSeconds = Setting("VKE_INJECT_COUNTING_SECONDS", d.countingSeconds);
+  d.shown = static_cast<uint64_t>(Setting("VKE_INJECT_SHOW", static_cast<double>(d.shown)));
   return d;
 }
 
@@ -141,8 +145,14 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
   ProgramReport report;
   report.name = program.name;
   const auto start = std::chrono::steady_clock::now();
-  RunSpec spec{program.body, 0, s.whole ? 0 : s.perSite, s.timeoutSeconds};
+  RunSpec spec{
+      program.body, 0, s.whole ? 0 : s.perSite,
+      s.countingSeconds > 0 ? std::min(s.countingSeconds, s.timeoutSeconds) : s.timeoutSeconds};
   const RunOutcome counting = RunForked(spec, folder);
+  if (counting.timedOut && s.countingSeconds > 0 && s.countingSeconds < s.timeoutSeconds) {
+    report.passedOver = true;
+    return report;
+  }
   report.requests = counting.requests;
   std::copy(std::begin(counting.perKind), std::end(counting.perKind), report.perKind);
   if (Crashed(counting) || counting.timedOut) {
@@ -152,6 +162,7 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
     return report;
   }
   spec.sitesKept = 0;
+  spec.traceRefused = s.shown != 0;
   const Seen reference = SeenOf(counting);
   // A program whose runs differ by themselves (time, threads) says nothing.
   const std::string again = Difference(reference, SeenOf(RunForked(spec, folder)));
@@ -181,6 +192,9 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
       const uint64_t k = ks[from + i];
       report.runs++;
       const Seen seen = SeenOf(o);
+      if (s.shown)
+        std::printf("--- output with request %llu refused\n%s--- error output\n%s---\n",
+                    static_cast<unsigned long long>(k), o.out.c_str(), o.err.c_str());
       std::string what;
       if (o.timedOut)
         what = "did not end";
@@ -219,7 +233,9 @@ std::string DescribeReport(const ProgramReport& r) {
   text << "), " << r.runs << " of " << r.planned << " refused in turn, " << r.faults.size()
        << " faults, " << r.notGrown.size() << " not grown, " << static_cast<int>(r.seconds)
        << " s\n";
-  if (!r.deterministic)
+  if (r.passedOver)
+    text << "  passed over: its run without refusals took more than the sample allows\n";
+  else if (!r.deterministic)
     text << "  not deterministic, skipped: " << r.firstFailure << "\n";
   else if (!r.firstFailure.empty())
     text << "  the run without refusals failed: " << r.firstFailure << "\n";

@@ -120,6 +120,7 @@ TEST(GrowthInjection, OwnProgramsGiveTheSameWithRequestsRefused) {
   DriverSettings sample;
   sample.perSite = 3;
   sample.seconds = 20;
+  sample.countingSeconds = 20;
   const std::string folder = kSource + "/tests/injection/programs";
   std::vector<Program> programs = Scripts(folder);
   TempFolder images;
@@ -132,6 +133,7 @@ TEST(GrowthInjection, ScriptTestsGiveTheSameWithRequestsRefused) {
   DriverSettings sample;
   sample.perSite = 1;
   sample.seconds = 0.5;
+  sample.countingSeconds = 10;
   InjectInto(Scripts(kSource + "/tests/scripts"), SettingsFromEnvironment(sample));
 }
 
@@ -139,6 +141,7 @@ TEST(GrowthInjection, CheckScriptsGiveTheSameWithRequestsRefused) {
   DriverSettings sample;
   sample.perSite = 1;
   sample.seconds = 3;
+  sample.countingSeconds = 20;
   std::vector<std::string> scripts;
   for (const auto& entry : fs::directory_iterator(kSource + "/examples"))
     if (entry.is_directory())
