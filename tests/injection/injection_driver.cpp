@@ -130,7 +130,11 @@ std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) 
 }  // namespace
 
 DriverSettings SettingsFromEnvironment(DriverSettings d) {
-  d.whole = Setting("VKE_INJECT_ALL", d.whole ? 1 : 0) != 0;
+  // Every request asked for in the environment: without the sample's budgets.
+  if (!d.whole && Setting("VKE_INJECT_ALL", 0) != 0) {
+    d.whole = true;
+    d.seconds = d.countingSeconds = 0;
+  }
   d.perSite = static_cast<uint32_t>(Setting("VKE_INJECT_PER_SITE", d.perSite));
   d.seconds = Setting("VKE_INJECT_SECONDS", d.seconds);
   d.strict = Setting("VKE_INJECT_STRICT", d.strict ? 1 : 0) != 0;

@@ -33,7 +33,8 @@ struct DriverSettings {
   uint64_t shown = 0;  // refuse only this request and print the run's output
 };
 
-// The settings of the environment: VKE_INJECT_ALL=1 (every request),
+// The settings of the environment: VKE_INJECT_ALL=1 (every request, no
+// budgets but those given),
 // VKE_INJECT_PER_SITE, VKE_INJECT_SECONDS (per program), VKE_INJECT_STRICT=1,
 // VKE_INJECT_JOBS (runs at a time), VKE_INJECT_COUNTING_SECONDS,
 // VKE_INJECT_SHOW=K (refuse request K alone and print what the run wrote),
