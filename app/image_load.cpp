@@ -11,6 +11,7 @@
 #include "app/name_buffer.hpp"
 #include "engine/engine.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/room_requests.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {
@@ -76,9 +77,12 @@ ErrCode RegisterNamedExtensions(KVContextBlock* block, const ImageInput& in, uin
 // more instance record and a store, the element list, the name buffer and
 // the undo buffer.
 ErrCode CheckRoom(KVContextBlock* block, const ImageHeader& h) {
-  if (InstanceBytes(h.instanceCount + int64_t{1}) + h.dataUsed + kMinStoreBytes > block->dataBytes)
+  if (InstanceBytes(h.instanceCount + int64_t{1}) + h.dataUsed + kMinStoreBytes >
+          block->dataBytes ||
+      RoomRefused(RoomKind::kKvData))
     return kKvPlotOverflow;
-  if (4ull * h.elementWords > block->elementBytes) return kKvNotEnoughMemForKVFile;
+  if (4ull * h.elementWords > block->elementBytes || RoomRefused(RoomKind::kElements))
+    return kKvNotEnoughMemForKVFile;
   if (h.nameUsed > block->nameBytes) return kKvTooSmallNameBuf;
   return LoadUndoBuffer(block->UndoArea(), h.undoHeadBytes, h.undoHeapUnits, nullptr, 0);
 }

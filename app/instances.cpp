@@ -10,6 +10,7 @@
 #include "app/instance_figure.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
+#include "engine/room_requests.hpp"
 #include "graphics/object_store.hpp"
 
 namespace vke {
@@ -72,7 +73,7 @@ int32_t IndexOf(KVContextBlock* block, int32_t id) {
 // Gives the figure store the room below `records` instance records.
 ErrCode ResizeStoreFor(KVContextBlock* block, int64_t records) {
   const int64_t bytes = int64_t{block->dataBytes} - records * kInstanceRecordBytes;
-  if (bytes < 0) return kKvExhaustedRsrc;
+  if (bytes < 0 || RoomRefused(RoomKind::kKvData)) return kKvExhaustedRsrc;
   return ObjectListResize(ObjectList(block->DataArea()), static_cast<uint32_t>(bytes / 8));
 }
 

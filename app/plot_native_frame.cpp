@@ -3,6 +3,8 @@
 #include "app/plot_native_frame.hpp"
 
 #include "app/instances.hpp"
+#include "engine/room_requests.hpp"
+#include "graphics/figure_codes.hpp"
 
 namespace vke {
 
@@ -15,6 +17,8 @@ ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* t
   // handler the buffer's positions may belong to a closed object.
   if (writer.currentObject < 0 || writer.currentObject >= kMaxSubplots || writer.id == -1)
     return kErrBadContext;
+  // Each drawing native asks the figure store for room for its commands.
+  if (RoomRefused(RoomKind::kFigures)) return kErrPlotOverflow;
   InstanceRecord* instance = FindInstance(block, static_cast<int32_t>((*call)->instanceId));
   if (instance == nullptr) return kErrBadContext;
   *target = PlotTarget{&instance->figure.subplots[writer.currentObject],

@@ -6,6 +6,7 @@
 
 #include "app/errors.hpp"
 #include "app/undo_layout.hpp"
+#include "engine/room_requests.hpp"
 
 namespace vke {
 
@@ -113,7 +114,8 @@ using undo::Set;
 ErrCode AddUndoSet(void* buffer, int32_t id) {
   Buffer b(buffer);
   const uint32_t used = b.SetAreaUsed();
-  if (used + uint64_t{undo::kSetHeadWords} + kUndoSetReserveWords > b.SetAreaWords())
+  if (used + uint64_t{undo::kSetHeadWords} + kUndoSetReserveWords > b.SetAreaWords() ||
+      RoomRefused(RoomKind::kUndo))
     return kKvTooManyVarInUndoBuf;
   const int32_t head[undo::kSetHeadWords] = {static_cast<int32_t>(undo::kSetHeadWords), id, 0, 0,
                                              0};
@@ -151,7 +153,8 @@ ErrCode ResetUndoSet(void* buffer, int32_t id) {
     const uint32_t n = s.VarCount();
     const uint64_t ready = Set::ReadyLength(b.Depth(), n);
     const uint64_t grow = ready - s.Length();
-    if (b.SetAreaUsed() + grow > b.SetAreaWords()) return kKvTooManyVarInUndoBuf;
+    if (b.SetAreaUsed() + grow > b.SetAreaWords() || RoomRefused(RoomKind::kUndo))
+      return kKvTooManyVarInUndoBuf;
     undo::ShiftSets(b, s.Pos() + s.Length(), static_cast<int64_t>(grow));
     std::memset(b.WordAt(s.Pos() + s.Length()), 0, 4 * grow);
     s.SetLength(static_cast<uint32_t>(ready));
@@ -224,6 +227,8 @@ ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
   if (s.VarFlags(i) & kUndoFlagSingleVersion)
     while (s.Current() > written) s.DropOldest();
   int32_t r;
+  // Refused, as when no version could be given up.
+  if (RoomRefused(RoomKind::kUndo)) return kKvVarTooLargeForUndo;
   ErrCode e = AllocUndoBlock(buffer, units, &r);
   while (e && s.Current() > written + 1) {
     s.DropOldest();

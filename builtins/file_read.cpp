@@ -272,6 +272,8 @@ ErrCode ReadFdOutputs(EngineContext* ctx, int32_t fd, int32_t nargin, int32_t ou
   uint8_t* bytes = nullptr;
   int32_t count = 0;
   if (ErrCode e = ReadFdBytes(ctx, fd, size, p, &bytes, &count)) return e;
+  // The values' room was found before the read: no request.
+  const RoomRequestsPaused checked;
   return PushInPlaceOfTop(ctx, nargin,
                           [&] { return PushOutputs(ctx, outputs, bytes, 1, count, size, p); });
 }

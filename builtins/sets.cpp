@@ -94,6 +94,8 @@ ErrCode CheckRoomForIndexRows(EngineContext* ctx, int32_t outputs, int32_t n) {
 // and the group of every element, then puts the first output on top.
 ErrCode PushUniqueIndices(EngineContext* ctx, int32_t outputs, const double* kept, int32_t k,
                           const double* groups, int32_t n) {
+  // Their room was found before (CheckRoomForIndexRows): no request.
+  const RoomRequestsPaused checked;
   ErrCode e = kOk;
   if (outputs >= 2) e = PushDoubleRow(ctx, k, [kept](int32_t i) { return kept[i]; });
   if (!e && outputs >= 3) e = PushDoubleRow(ctx, n, [groups](int32_t i) { return groups[i]; });

@@ -9,6 +9,7 @@
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/room_requests.hpp"
 
 namespace vke {
 
@@ -71,7 +72,8 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   u.code.Open(buffer, capacity, inCodeArea ? ctx : nullptr);
   if (!request.isText) {
     const int32_t codeAt = static_cast<int32_t>(kFnHeaderUnits) + vars * (1 + kFnNameUnits);
-    if (u.code.Reserve(codeAt)) return CompileError(u, kErrCodeOverflow);
+    if (u.code.Reserve(codeAt) || RoomRefused(RoomKind::kCode))
+      return CompileError(u, kErrCodeOverflow);
     std::memset(buffer, 0, 2ull * codeAt);
     Store<FunctionHeader>(buffer, u.header);
     std::memcpy(buffer + kFnHeaderUnits + vars, u.vars.Name(0), static_cast<size_t>(vars) * 32);

@@ -3,6 +3,7 @@
 
 #include "compiler/library_source.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 
 namespace vke {
 
@@ -26,7 +27,7 @@ uint8_t* WithheldSpace::Data(uint32_t bytes) {
 
 ErrCode WithheldSpace::TakeScratch(Scratch* scratch) {
   const uint32_t free = ctx_->dataCap > ctx_->dataTop ? ctx_->dataCap - ctx_->dataTop : 0;
-  if (free < kKeptDataUnits) return kErrCompOutOfMemory;
+  if (free < kKeptDataUnits || RoomRefused(RoomKind::kCode)) return kErrCompOutOfMemory;
   const uint32_t units = (free - kKeptDataUnits) / 4 * 3;
   if (units * 8ull < kMinScratchBytes) return kErrCompOutOfMemory;
   uint8_t* base = Data(units * 8);

@@ -216,6 +216,7 @@ ErrCode AllocEngineBlock(EngineContext* ctx, uint32_t units, int32_t* index) {
     *index = 0;
     return kOk;
   }
+  if (RoomRefused(RoomKind::kHeap)) return kErrVarOverflow;
   if (!ListIsCurrent(ctx)) {
     // Walk from the hint as it stands.
     ctx->heapListedTo = ctx->heapFreeFrom;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/frames/frames.hpp"
+#include "engine/room_requests.hpp"
 
 namespace vke {
 
@@ -56,9 +57,11 @@ VKE_HOT_INLINE bool TakeAtWalkStart(EngineContext* ctx, uint8_t* heap, uint64_t 
 
 // AllocEngineBlock's outcome for units > 0 when nothing is listed below the
 // walk's start and the block there is taken (TakeAtWalkStart); false, with
-// nothing changed, when the allocator has to decide.
+// nothing changed, when the allocator has to decide (and always while the
+// requests for room are watched, so that the allocator counts them).
 VKE_HOT_INLINE bool TakeBlockAtWalkStart(EngineContext* ctx, uint32_t units, int32_t* index) {
-  if (ctx->heapListedCount == 0 && ctx->heapFreeFrom == ctx->heapListedTo && units > 0 &&
+  if (uint64_t{ctx->heapListedCount} + RoomRequestToll() == 0 &&
+      ctx->heapFreeFrom == ctx->heapListedTo && units > 0 &&
       TakeAtWalkStart(ctx, ctx->HeapBytes(), ctx->heapSize, units, index)) [[likely]] {
     ctx->heapFreeFrom = ctx->heapListedTo;
     return true;

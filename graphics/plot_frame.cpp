@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
@@ -31,7 +32,8 @@ uint64_t RoomFor(uint64_t items, uint64_t perItem, uint64_t extra) {
 ErrCode ReservePlotRoom(PlotTarget& t, uint64_t needed) {
   const uint64_t begin = *t.used == 0 ? kObjectBeginDoubles : 0;
   const uint64_t left = PlotRoomLeft(t);
-  if (begin > left || needed > left - begin) return kErrPlotOverflow;
+  if (begin > left || needed > left - begin || RoomRefused(RoomKind::kFigures))
+    return kErrPlotOverflow;
   if (begin) {
     AppendObjectBeginCommand(t.payload, t.capacity, t.used, t.subplotIndex);
     SubplotScaleDefaults(t.subplot);
@@ -42,7 +44,8 @@ ErrCode ReservePlotRoom(PlotTarget& t, uint64_t needed) {
 CommandWriter::CommandWriter(PlotTarget& target, int32_t code, int32_t id, int32_t index,
                              uint32_t style, uint32_t colour)
     : target_(target), header_{code, id, index, style, colour, 0} {
-  if (PlotRoomLeft(target) < kCommandHeaderDoubles) overflow_ = true;
+  if (PlotRoomLeft(target) < kCommandHeaderDoubles || RoomRefused(RoomKind::kFigures))
+    overflow_ = true;
 }
 
 void CommandWriter::Put(double v) {

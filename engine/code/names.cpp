@@ -2,6 +2,7 @@
 #include "engine/code/names.hpp"
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 
 namespace vke {
 
@@ -39,7 +40,7 @@ ErrCode InternName(EngineContext* ctx, const char* text, int32_t length, int32_t
     return kOk;
   }
   if (-ctx->nameStart + length + 2 > kMaxNameTableBytes) return kErrSymbTableTooLarge;
-  if (FreeCodeBytes(ctx) < length + 1) return kErrCodeOverflow;
+  if (FreeCodeBytes(ctx) < length + 1 || RoomRefused(RoomKind::kCode)) return kErrCodeOverflow;
   int32_t pos = ctx->nameStart - (length + 1);
   uint8_t* entry = ctx->CodeEndBytes() + pos;
   entry[0] = static_cast<uint8_t>(length);

@@ -34,6 +34,9 @@ ErrCode RaiseErrorWithDetails(EngineContext* ctx, ErrCode code, const ErrorDetai
   if (code == 0) return kOk;
   // Scratch: half of the free data stack, or a local buffer when that is
   // smaller or would overlap the details' texts.
+  // The message's room is no request the host could grow for: without it
+  // the message is cut, or keeps its plain text.
+  const RoomRequestsPaused paused;
   char local[kLocalMessageBytes];
   char* buffer = local;
   int32_t size = kLocalMessageBytes;
@@ -70,6 +73,7 @@ ErrCode RaiseError(EngineContext* ctx, ErrCode code, int32_t variable, int32_t f
 ErrCode FormatErrorMessage(EngineContext* ctx, ErrCode code, const char* text, int32_t length,
                            bool withLocation, int32_t* storedLength) {
   if (storedLength) *storedLength = 0;
+  const RoomRequestsPaused paused;
   FreeEngineBlock(ctx, ctx->pendingError);
   ctx->pendingError = -1;
   if (code == 0 && !text) return kOk;

@@ -256,6 +256,8 @@ int32_t ReturnSingleResult(EngineContext* ctx, int32_t f, uint32_t* w, uint32_t*
     ctx->descTop = static_cast<uint32_t>(f) + 3;
     ctx->dataTop = dataStart + size;
   } else if (wanted < 0) {
+    // The frame's room takes the marker: no request for room.
+    const RoomRequestsPaused checked;
     PushNoValue(ctx);
   }
   // The first output first, then the others from the last: the reverse of
@@ -423,7 +425,9 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   if (outputs > h.FixedOutputs() && !h.Varargout()) return kErrTooManyArgout;
 
   const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
-  if (uint64_t{frame} + kFrameHeaderWords + h.vars > ctx->descCap) return kErrStackOverflow;
+  const uint64_t frameEnd = uint64_t{frame} + kFrameHeaderWords + h.vars;
+  if (frameEnd + RoomRequestToll() > ctx->descCap && StackRoomLacking(ctx, frameEnd > ctx->descCap))
+    return kErrStackOverflow;
 
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
   uint32_t inputUnits;
@@ -507,7 +511,8 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
                      : item;
     if (r >= declared) item += ItemBytes(item);
     dataEnd += Load<ValueDescriptor>(src).size;
-    if (dataEnd >= ctx->dataCap)
+    if (dataEnd + RoomRequestToll() >= ctx->dataCap &&
+        StackRoomLacking(ctx, dataEnd >= ctx->dataCap))
       return RaiseError(ctx, kErrDataOverflowVar, variable, 0, -1, nullptr);
   }
   const bool moveSlots = 3 * n > kFrameHeaderWords;
@@ -531,6 +536,8 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   ctx->descTop = static_cast<uint32_t>(f);
   ctx->dataTop = dataStart;
   ctx->curFrame = previous;
+  // The results' room was found above: their pushes are no requests.
+  const RoomRequestsPaused checked;
   item = voFirst;
   for (int32_t r = 0; r < n; r++) {
     if (r < declared) {

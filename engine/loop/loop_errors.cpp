@@ -239,10 +239,13 @@ namespace {
 
 // Instructions that, failing for lack of room with the stack at the level
 // they started from, have changed nothing and can run again as they stand:
-// builtins that start no code, natives, and the instructions that load,
-// store, show, index and gather values.
+// builtins that start no code, natives, the instructions that neither act
+// nor fail but for room (pushes of literals, copies and rotations of the
+// top values), and the instructions that load, store, show, index and
+// gather values.
 bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
   if (op >= kFirstNativeOpcode) return true;
+  if (op >= 0 && (kOpcodeTable[op].flags & kOpFlagSafe)) return true;
   switch (op) {
     case kOpLoadVar:
     case kOpStoreVar:

@@ -133,15 +133,27 @@ ErrCode MakeFunctionReference(EngineContext* ctx, int32_t scope) {
   return e ? e : DropStackEntries(ctx, 1, 1);
 }
 
-// showvar, displayvar and storeansshow: variable n under its name.
-ErrCode ShowVariable(EngineContext* ctx, int32_t n) {
-  ErrCode e = LoadVariable(ctx, n);
-  if (e) return e;
-  int32_t nameId = 0;
+// The name id under which variable n is shown (0: none). A name the name
+// table has no room for fails for lack of room, before anything changed,
+// so that the instruction runs again once the area has grown; other
+// failures show it without a name.
+ErrCode ShownNameId(EngineContext* ctx, int32_t n, int32_t* nameId) {
+  *nameId = 0;
   const char* name = GetVariableName(ctx, n);
   int32_t length = 0;
   while (name && length < kMaxIdentifierLength && name[length]) length++;
-  if (length > 0 && InternName(ctx, name, length, kMaxIdentifierLength, &nameId)) nameId = 0;
+  if (length == 0) return kOk;
+  const ErrCode e = InternName(ctx, name, length, kMaxIdentifierLength, nameId);
+  if (e) *nameId = 0;
+  return IsEngineMemoryCode(e) ? e : kOk;
+}
+
+// showvar and displayvar: variable n under its name.
+ErrCode ShowVariable(EngineContext* ctx, int32_t n) {
+  int32_t nameId;
+  ErrCode e = ShownNameId(ctx, n, &nameId);
+  if (!e) e = LoadVariable(ctx, n);
+  if (e) return e;
   // An object stays on top for its class's display method.
   return DisplayNamedValue(ctx, nameId, false, true);
 }
@@ -149,9 +161,12 @@ ErrCode ShowVariable(EngineContext* ctx, int32_t n) {
 ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
+  int32_t nameId;
+  ErrCode e = ShownNameId(ctx, n, &nameId);
+  if (e) return e;
   int32_t count = 1;
   if (IsStructured(d) && d.word == kKindCommaList) {
-    ErrCode e = ExpandCommaLists(ctx, 1, &count);
+    e = ExpandCommaLists(ctx, 1, &count);
     if (e) return e;
     for (int32_t i = 0; i + 1 < count; i++) {
       e = RollStackEntries(ctx, count - i, 1);
@@ -160,8 +175,9 @@ ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
     }
     if (count == 0) return kOk;
   }
-  ErrCode e = StoreVariable(ctx, n);
-  return e ? e : ShowVariable(ctx, n);
+  e = StoreVariable(ctx, n);
+  if (!e) e = LoadVariable(ctx, n);
+  return e ? e : DisplayNamedValue(ctx, nameId, false, true);
 }
 
 int32_t CurrentFrameWord(EngineContext* ctx, int word) {

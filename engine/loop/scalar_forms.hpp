@@ -194,7 +194,7 @@ class ScalarForms {
       return Fused::kTail;
     }
     ip = more ? at + 2 : at + 2 + at[1];
-    if (more && ip[0] == kOpStoreVar && MayGoOn() && CheckRoomToPush(ctx_, 1, false) == kOk &&
+    if (more && ip[0] == kOpStoreVar && MayGoOn() && RoomAbove(ctx_, 1, 1) &&
         Slots().StoreScalar(ip[1], value)) {
       polls_++;
       ip += 2;

@@ -6,6 +6,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/printf.hpp"
 #include "engine/text/printf_args.hpp"
@@ -270,6 +271,7 @@ class TemplateRun {
   }
 
   ErrCode Convert(const Directive& d) {
+    if (RoomRefused(RoomKind::kText)) return kErrDataOverflow;
     TemplateElement el;
     const int32_t start = w_.length;
     switch (d.letter) {

@@ -12,6 +12,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/image/image_walk.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -264,7 +265,10 @@ ErrCode CreateInterpThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t*
   uint32_t block = 0;
   if (ErrCode e = AllocThreadBlock(ctx, spec.stackBytes, &block)) return e;
   InterpThreadRecord* t = RecordOf(ctx, block);
-  ErrCode e = words > t->descCap ? kErrStackOverflow : units > t->dataCap ? kErrDataOverflow : kOk;
+  ErrCode e = words > t->descCap                     ? kErrStackOverflow
+              : units > t->dataCap                   ? kErrDataOverflow
+              : RoomRefused(RoomKind::kThreadStacks) ? kErrDataOverflow
+                                                     : kOk;
   if (e) {
     FreeEngineBlock(ctx, static_cast<int32_t>(block));
     return e;

@@ -67,7 +67,8 @@ ErrCode PushListFromEntries(EngineContext* ctx, int32_t n, bool append, const ch
     return PushEntry(ctx, kFlagStructured, 0, kind, false, nullptr);
   }
   if (3u * uint32_t(n) > ctx->descTop) return kErrIllegal;
-  if (uint64_t{ctx->dataTop} + 2ull * n > ctx->dataCap) return kErrDataOverflow;
+  if (uint64_t{ctx->dataTop} + 2ull * n > ctx->dataCap || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
   uint32_t start = DataIndexAt(ctx, n - 1);
   uint32_t total = ctx->dataTop - start;
   uint8_t* base = ctx->DataBytes();

@@ -69,7 +69,8 @@ ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n) {
   uint64_t units = 0;
   for (int32_t d = depth; d < depth + n; d++) units += DescAt(ctx, d)->size;
   if (uint64_t{ctx->descTop} + 3ull * n >= ctx->descCap) return kErrStackOverflow;
-  if (uint64_t{ctx->dataTop} + units >= ctx->dataCap) return kErrDataOverflow;
+  if (uint64_t{ctx->dataTop} + units >= ctx->dataCap || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
   uint32_t start = DataIndexAt(ctx, depth + n - 1);
   uint32_t* w = ctx->DescWords();
   std::memcpy(w + ctx->descTop, w + ctx->descTop - 3 * (depth + n), 12ull * n);
@@ -79,8 +80,28 @@ ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n) {
   return kOk;
 }
 
+bool StackRoomLacking(const EngineContext* ctx, bool reallyShort) {
+  return reallyShort || RoomRefused(StackRoom(ctx));
+}
+
+ErrCode RoomToPushLacking(const EngineContext* ctx, uint32_t size, bool exactFit) {
+  const uint64_t descNeed = uint64_t{ctx->descTop} + 3;
+  const uint64_t dataNeed = uint64_t{ctx->dataTop} + size;
+  if (exactFit ? descNeed > ctx->descCap : descNeed >= ctx->descCap) return kErrStackOverflow;
+  const bool short_ = exactFit ? dataNeed > ctx->dataCap : dataNeed >= ctx->dataCap;
+  return StackRoomLacking(ctx, short_) ? kErrDataOverflow : kOk;
+}
+
+ErrCode PushEntryLacking(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
+                         bool exactFit, uint8_t** data) {
+  if (ErrCode e = RoomToPushLacking(ctx, size, exactFit)) return e;
+  PlaceEntry(ctx, flags, size, word, data);
+  return kOk;
+}
+
 ErrCode ReserveDataStack(EngineContext* ctx, uint32_t n, void** pointer) {
-  if (uint64_t{ctx->dataTop} + n > ctx->dataCap) return kErrDataOverflow;
+  if (uint64_t{ctx->dataTop} + n > ctx->dataCap || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
   if (pointer) *pointer = ctx->DataBytes() + 8ull * (ctx->dataCap - n);
   return kOk;
 }

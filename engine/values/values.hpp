@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/value.hpp"
 
 namespace vke {
@@ -38,22 +39,41 @@ ErrCode PushLogicalArray(EngineContext* ctx, int32_t ndims, const int32_t* dims,
 ErrCode PushTypedEntry(EngineContext* ctx, int32_t kind, uint32_t bytes, void** data);
 ErrCode PushTypedEntryDefault(EngineContext* ctx, uint32_t bytes, void** data);
 
+// The room a request on the current thread's stacks asks for.
+inline RoomKind StackRoom(const EngineContext* ctx) {
+  return ctx->currentThread ? RoomKind::kThreadStacks : RoomKind::kStacks;
+}
+
+// A test of the stacks' room that failed with the watch's toll added
+// (RoomRequestToll): whether the room lacks, really short or refused.
+[[gnu::cold, gnu::noinline]] bool StackRoomLacking(const EngineContext* ctx, bool reallyShort);
+
+// The room test of a push, the toll added: true when it passes.
+VKE_HOT_INLINE bool TolledRoomToPush(const EngineContext* ctx, uint32_t size, bool exactFit) {
+  const uint64_t descNeed = uint64_t{ctx->descTop} + 3;
+  const uint64_t dataNeed = uint64_t{ctx->dataTop} + size + RoomRequestToll();
+  return exactFit ? descNeed <= ctx->descCap && dataNeed <= ctx->dataCap
+                  : descNeed < ctx->descCap && dataNeed < ctx->dataCap;
+}
+
+// CheckRoomToPush once TolledRoomToPush has failed: kErrStackOverflow or
+// kErrDataOverflow for lack of room, the same for a refused request, or 0.
+[[gnu::cold, gnu::noinline]] ErrCode RoomToPushLacking(const EngineContext* ctx, uint32_t size,
+                                                       bool exactFit);
+
 // Whether an entry of `size` data units can be pushed: 0, or kErrStackOverflow
 // or kErrDataOverflow. exactFit lets the push use the last
 // descriptor words and data units.
 VKE_HOT_INLINE ErrCode CheckRoomToPush(const EngineContext* ctx, uint32_t size, bool exactFit) {
-  const uint64_t descNeed = uint64_t{ctx->descTop} + 3;
-  const uint64_t dataNeed = uint64_t{ctx->dataTop} + size;
-  if (exactFit ? descNeed > ctx->descCap : descNeed >= ctx->descCap) return kErrStackOverflow;
-  if (exactFit ? dataNeed > ctx->dataCap : dataNeed >= ctx->dataCap) return kErrDataOverflow;
-  return kOk;
+  if (TolledRoomToPush(ctx, size, exactFit)) [[likely]]
+    return kOk;
+  return RoomToPushLacking(ctx, size, exactFit);
 }
 
-// Low-level: pushes a descriptor and reserves its data (uninitialised).
-// Inline, as the pushes on every hot path go through it.
-VKE_HOT_INLINE ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
-                                 bool exactFit, uint8_t** data) {
-  if (ErrCode e = CheckRoomToPush(ctx, size, exactFit)) return e;
+// Pushes a descriptor and reserves its data where CheckRoomToPush has found
+// room.
+VKE_HOT_INLINE void PlaceEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
+                               uint8_t** data) {
   // The tops move before the area is written, so that they are read once.
   const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
   ctx->descTop = descTop + 3;
@@ -63,6 +83,21 @@ VKE_HOT_INLINE ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t si
   w[0] = flags;
   w[1] = size;
   w[2] = static_cast<uint32_t>(word);
+}
+
+// PushEntry once TolledRoomToPush has failed.
+[[gnu::cold, gnu::noinline]] ErrCode PushEntryLacking(EngineContext* ctx, uint32_t flags,
+                                                      uint32_t size, int32_t word, bool exactFit,
+                                                      uint8_t** data);
+
+// Low-level: pushes a descriptor and reserves its data (uninitialised).
+// Inline, as the pushes on every hot path go through it; a failed room test
+// goes on out of line, so that it leaves the inline part nothing to keep.
+VKE_HOT_INLINE ErrCode PushEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
+                                 bool exactFit, uint8_t** data) {
+  if (!TolledRoomToPush(ctx, size, exactFit)) [[unlikely]]
+    return PushEntryLacking(ctx, flags, size, word, exactFit, data);
+  PlaceEntry(ctx, flags, size, word, data);
   return kOk;
 }
 

@@ -1,0 +1,57 @@
+// One run of a program in a child process of its own, in an empty working
+// folder, with the requests for room watched: what it wrote to standard
+// output and standard error, the files it left in the folder, how it ended,
+// and what became of the requests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/room_requests.hpp"
+
+namespace vke::test {
+
+// A request of the counting run that the driver may refuse in a later one.
+struct RequestSite {
+  uint64_t number;      // the request's number in the run
+  RoomKind kind;        // the room it asked for
+  uint64_t site;        // the code that asked (its callers' addresses, hashed)
+  uint32_t occurrence;  // the how-manieth request of that site (from 1)
+};
+
+struct RunOutcome {
+  int status = 0;  // exit status, or 128 + the signal that ended it
+  bool timedOut = false;
+  std::string out, err;
+  std::string files;  // "name bytes hash" lines of the files left, sorted
+  uint64_t requests = 0;
+  uint64_t perKind[kRoomKindCount] = {};
+  bool refused = false;
+  RoomKind refusedKind = RoomKind::kStacks;
+  std::vector<RequestSite> sites;  // the counting run's first requests of each site
+  double seconds = 0;
+};
+
+struct RunSpec {
+  std::function<int()> body;  // runs in the child; its result is the exit status
+  uint64_t refuse = 0;        // the request to refuse, 0 none
+  uint32_t sitesKept = 0;     // with refuse 0: the first requests of each site to list
+  double timeoutSeconds = 120;
+  bool traceRefused = false;  // the refused request's callers go to standard error
+};
+
+// Runs spec.body in a child whose working folder is `folder` (made empty
+// first).
+RunOutcome RunForked(const RunSpec& spec, const std::string& folder);
+
+// Runs the specs in children, as many at a time as there are folders (each
+// child has one of them while it runs); the outcomes in the specs' order.
+std::vector<RunOutcome> RunForkedTogether(const std::vector<RunSpec>& specs,
+                                          const std::vector<std::string>& folders);
+
+// Removes a folder with its contents.
+void RemoveFolder(const std::string& path);
+
+}  // namespace vke::test

@@ -1,0 +1,52 @@
+// Statements the growth injection found giving another result once a
+// request for room on their way was refused, each run with every request
+// refused in turn: the run must give what the run without refusals gives,
+// and none may fail for lack of room where the runner grows.
+#include <gtest/gtest.h>
+
+#include "tests/host/tool_commands.hpp"
+#include "tests/injection/injection_driver.hpp"
+
+namespace vke::test {
+namespace {
+
+// Runs the text with every request refused in turn: no run may differ but
+// for a shortage reported.
+ProgramReport ExpectSame(const std::string& text) {
+  TempFolder scratch;
+  DriverSettings whole;
+  whole.whole = true;
+  const ProgramReport r =
+      InjectIntoProgram(TextProgram(text, text), whole, scratch.Path() + "/run");
+  EXPECT_GT(r.runs, 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty()) << DescribeReport(r);
+  return r;
+}
+
+// ExpectSame, and no shortage reported for a request of the kind given.
+void ExpectGrown(const std::string& text, RoomKind kind) {
+  const ProgramReport r = ExpectSame(text);
+  for (const Finding& f : r.notGrown) EXPECT_NE(f.kind, kind) << DescribeReport(r);
+}
+
+// The name of a variable shown is entered in the name table first: without
+// room there it was shown as "???".
+TEST(Retries, AVariableIsShownUnderItsNameWhenTheNameTableHadNoRoom) {
+  ExpectGrown("M = [1 2]\nlongername = 7\n3 + 4\n", RoomKind::kCode);
+}
+
+// A literal pushed without room runs again once the area has grown.
+TEST(Retries, ALiteralPushedWithoutRoomIsPushedAgain) {
+  ExpectGrown("a = 2.5; b = []; c = 7; d = 'text'; e = 1:3;\n", RoomKind::kStacks);
+}
+
+// A call's results go where its frame began, the room for them found
+// before the frame was left: none of them may go missing there.
+TEST(Retries, AFunctionsResultsAllReachTheCaller) {
+  ExpectSame(
+      "[a, b, c] = three(2);\ndisp([a b c])\nthree(1);\n"
+      "function [a, b, c] = three(x)\n  a = x; b = 2 * x; c = [x x x];\nendfunction\n");
+}
+
+}  // namespace
+}  // namespace vke::test
