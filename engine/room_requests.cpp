@@ -29,6 +29,9 @@ const char* RoomKindName(RoomKind kind) {
 }
 
 bool TakeRoomRequest(RoomKind kind) {
+  if ((kind == RoomKind::kStacks || kind == RoomKind::kThreadStacks) &&
+      gStackRoomPlanned.load(std::memory_order_relaxed))
+    return false;
   const uint64_t number = ++watch.count;
   watch.perKind[static_cast<int>(kind)]++;
   if (watch.observer) watch.observer(kind, number, watch.argument);

@@ -98,6 +98,31 @@ class RoomRequestsPaused {
   bool watched_;
 };
 
+// A native that has checked the room of all it pushes (its plan) could not
+// run short of the stacks after the check: while the requests are watched,
+// the check is the request, and the native's pushes behind it until it
+// returns are not counted (nor refused). Outside tests, nothing is held.
+inline std::atomic<bool> gStackRoomPlanned{false};
+
+inline void HoldPlannedStackRoom() {
+  if (RoomRequestsWatched()) gStackRoomPlanned.store(true, std::memory_order_relaxed);
+}
+
+// Around each run of a native: its plan is its own, and the caller's plan
+// holds again once it returns.
+class PlannedStackRoomScope {
+ public:
+  PlannedStackRoomScope() : outer_(gStackRoomPlanned.load(std::memory_order_relaxed)) {
+    if (outer_) gStackRoomPlanned.store(false, std::memory_order_relaxed);
+  }
+  ~PlannedStackRoomScope() { gStackRoomPlanned.store(outer_, std::memory_order_relaxed); }
+  PlannedStackRoomScope(const PlannedStackRoomScope&) = delete;
+  PlannedStackRoomScope& operator=(const PlannedStackRoomScope&) = delete;
+
+ private:
+  bool outer_;
+};
+
 // ---- The test's side ----
 
 // Called for every request counted, with its number (from 1).

@@ -273,6 +273,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpApplyParen:
     case kOpApplyBrace:
     case kOpParenAfterBrace:
+    // A function reference without room leaves the name it was made of.
+    case kOpMakeFunRef:
     // A call whose inputs found no room in the heap has moved nothing
     // (CallFunctionIndex keeps a frame without room on the stack, and a
     // call by name that ran out of room, from running again).

@@ -9,6 +9,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/native_nesting.hpp"
 #include "engine/registry/hook_records.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 
@@ -189,6 +190,7 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   for (int32_t a = inputs;;) {
     ctx->nativeResults = 0;
     ctx->currentNativeId = nativeId;
+    const PlannedStackRoomScope plan;
     e = function(ctx, a, outputs, data);
     if (e || ctx->nativeResults == 0) break;
     a = -ctx->nativeResults;

@@ -94,7 +94,10 @@ ErrCode StackPlan::Check(EngineContext* ctx) const {
   if (peakEntries_ > 0 &&
       uint64_t{ctx->descTop} + 3 * uint64_t(peakEntries_) >= uint64_t{ctx->descCap})
     return kErrStackOverflow;
-  return peak_ > FreeDataWords(ctx) ? kErrDataOverflow : kOk;
+  if (peak_ > FreeDataWords(ctx) || RoomRefused(StackRoom(ctx))) return kErrDataOverflow;
+  // What the plan pushes has its room: a test refuses no push behind it.
+  HoldPlannedStackRoom();
+  return kOk;
 }
 
 int64_t EntryDataWords(EngineContext* ctx, int32_t depth) {

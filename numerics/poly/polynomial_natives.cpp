@@ -29,13 +29,14 @@ ErrCode ReadCoefficients(EngineContext* ctx, int32_t depth, Coefficients* c) {
 }
 
 // Pushes the derivative row of q (degree d): (d - k) q[k] for k < d.
-void PushDerivative(EngineContext* ctx, const Coefficients& q) {
+ErrCode PushDerivative(EngineContext* ctx, const Coefficients& q) {
   double *re, *im;
-  PushZeroRow(ctx, q.degree, q.im != nullptr, &re, &im);
+  if (ErrCode e = PushZeroRow(ctx, q.degree, q.im != nullptr, &re, &im)) return e;
   for (int32_t k = 0; k < q.degree; k++) {
     re[k] = (q.degree - k) * q.re[k];
     if (q.im) im[k] = (q.degree - k) * q.im[k];
   }
+  return kOk;
 }
 
 // [num, den] = polyder(a, b): the derivative of a / b as num / den, num =
@@ -47,12 +48,13 @@ ErrCode QuotientDerivative(EngineContext* ctx, const Coefficients& a, const Coef
   PlanRow(&plan, a.degree, a.im != nullptr);
   PlanRow(&plan, a.degree + b.degree, complex);
   if (ErrCode e = plan.Check(ctx)) return e;
+  // The plan's room holds, but a push that still fails leaves its error.
   double *re, *im;
-  PushZeroRow(ctx, 2 * b.degree + 1, b.im != nullptr, &re, &im);
+  if (ErrCode e = PushZeroRow(ctx, 2 * b.degree + 1, b.im != nullptr, &re, &im)) return e;
   ConvolvePolynomials(b.re, b.im, b.degree, b.re, b.im, b.degree, re, im);
-  PushDerivative(ctx, a);
+  if (ErrCode e = PushDerivative(ctx, a)) return e;
   const MatrixOperand da = ReadMatrixOperand(ctx, 0);
-  PushZeroRow(ctx, a.degree + b.degree, complex, &re, &im);
+  if (ErrCode e = PushZeroRow(ctx, a.degree + b.degree, complex, &re, &im)) return e;
   ConvolvePolynomials(da.re, da.im, a.degree - 1, b.re, b.im, b.degree, re, im);
   // b becomes -b' in its own storage.
   for (int32_t k = 0; k < b.degree; k++) {
@@ -119,11 +121,11 @@ ErrCode PolyderNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   if (ErrCode e = plan.Check(ctx)) return e;
   Coefficients q = a;
   if (nargin == 2) {
-    PushZeroRow(ctx, degree + 1, complex, &q.re, &q.im);
+    if (ErrCode e = PushZeroRow(ctx, degree + 1, complex, &q.re, &q.im)) return e;
     ConvolvePolynomials(a.re, a.im, a.degree, b.re, b.im, b.degree, q.re, q.im);
     q.degree = degree;
   }
-  PushDerivative(ctx, q);
+  if (ErrCode e = PushDerivative(ctx, q)) return e;
   return DropStackEntries(ctx, 1, nargin + (nargin == 2 ? 1 : 0));
 }
 

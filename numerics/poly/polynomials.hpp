@@ -17,7 +17,8 @@ bool CoefficientCount(const MatrixOperand& p, int32_t* n);
 
 // A result row of `length` values (the empty 0 x 0 array for length <= 0),
 // zero-filled, complex when asked; its room in a plan.
-ErrCode PushZeroRow(EngineContext* ctx, int32_t length, bool complex, double** re, double** im);
+[[nodiscard]] ErrCode PushZeroRow(EngineContext* ctx, int32_t length, bool complex, double** re,
+                                  double** im);
 void PlanRow(StackPlan* plan, int32_t length, bool complex);
 
 // out += a * b for coefficient arrays of the given degrees (a negative one

@@ -37,18 +37,21 @@ std::string WithoutGrowthNotes(const std::string& text) {
 }
 
 // The texts by which a shortage of memory is reported: the messages of the
-// memory codes (up to their first placeholder) and the runner's note at its
-// ceiling.
+// memory codes (up to their first placeholder), their identifiers (which a
+// catch shows) and the runner's note at its ceiling.
 const std::vector<std::string>& ShortageTexts() {
   static const std::vector<std::string> texts = [] {
     std::vector<std::string> t{"memory ceiling of"};
+    auto add = [&t](std::string text) {
+      while (!text.empty() && text.back() == ' ') text.pop_back();
+      if (!text.empty() && std::find(t.begin(), t.end(), text) == t.end()) t.push_back(text);
+    };
     for (const ErrorTableRecord* table : {kEngineErrorTable, kAppErrorTable})
       for (const ErrorTableRecord* r = table; r->message; r++) {
         if (!IsMemoryCode(r->code)) continue;
-        std::string text = r->message;
-        text = text.substr(0, text.find('%'));
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        if (!text.empty() && std::find(t.begin(), t.end(), text) == t.end()) t.push_back(text);
+        const std::string text = r->message;
+        add(text.substr(0, text.find('%')));
+        if (r->id && *r->id) add(std::string("VKE:") + r->id);
       }
     return t;
   }();
