@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "engine/room_requests.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/values.hpp"
 
@@ -14,6 +15,11 @@ ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value) {
 
 ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout) {
   if (nargout >= 0) return Drop(ctx, n);
+  if (n < 1) return PushNoValue(ctx);
+  // The entry an input leaves holds the empty result, which has no data: no
+  // shortage can come here, so none is asked for (a test refusing it would
+  // have a native that already wrote its text run again).
+  const RoomRequestsPaused paused;
   return PushInPlaceOfTop(ctx, n, [&] { return PushNoValue(ctx); });
 }
 

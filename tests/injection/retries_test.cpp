@@ -48,5 +48,20 @@ TEST(Retries, AFunctionsResultsAllReachTheCaller) {
       "function [a, b, c] = three(x)\n  a = x; b = 2 * x; c = [x x x];\nendfunction\n");
 }
 
+// A native that writes its text and then leaves no value (a statement's
+// dumpvar) writes it once: the entry its input leaves holds the result.
+TEST(Retries, AVariableDumpedIsWrittenOnce) {
+  ExpectSame(
+      "global seen\nseen = [3 1 2];\ndumpvar('seen', seen)\nc = {5, 'six'};\n"
+      "dumpvar('c', c)\n");
+}
+
+// polyder pushes behind the room its plan checked and stops at a push that
+// still fails, instead of writing through the pointer the push left unset.
+TEST(Retries, PolynomialDerivativesGiveTheSame) {
+  ExpectSame(
+      "a = polyder([1 2 3 4])\nb = polyder([1 1], [1 -1])\n[n, d] = polyder([1 2], [1 0 1])\n");
+}
+
 }  // namespace
 }  // namespace vke::test
