@@ -111,15 +111,16 @@ ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
   return PushEncodedString(ctx, length, scratch);
 }
 
-// True when the char array at the depth is the message that lasterror
-// gives now: the text of an error raised before, its location included.
-bool IsLastErrorMessage(EngineContext* ctx, int32_t depth) {
-  if (PushErrorText(ctx, ctx->errLocCode)) return false;
+// *same: whether the char array at the depth is the message that lasterror
+// gives now, the text of an error raised before, its location included. A
+// failure for room leaves the stack as it was.
+ErrCode IsLastErrorMessage(EngineContext* ctx, int32_t depth, bool* same) {
+  if (ErrCode e = PushErrorText(ctx, ctx->errLocCode)) return e;
   const NumericView given = ViewNumeric(ctx, depth + 1), last = ViewNumeric(ctx, 0);
-  const bool same = given.cls == ValueClass::kChar && given.shape.count == last.shape.count &&
-                    std::memcmp(given.elements, last.elements, 2ull * last.shape.count) == 0;
+  *same = given.cls == ValueClass::kChar && given.shape.count == last.shape.count &&
+          std::memcmp(given.elements, last.elements, 2ull * last.shape.count) == 0;
   Drop(ctx);
-  return same;
+  return kOk;
 }
 
 }  // namespace
@@ -182,7 +183,13 @@ ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
   e = hasId ? IdentifierArgCode(ctx, 0, &code) : kOk;
   if (!e && hasMessage) {
     // The last error rethrown keeps the location its message names.
-    const bool located = IsLastErrorMessage(ctx, hasId);
+    bool located = false;
+    e = IsLastErrorMessage(ctx, hasId, &located);
+    if (e) {
+      // The copies go: without room, rethrow runs again from its operand.
+      Drop(ctx, hasMessage + hasId);
+      return e;
+    }
     char* text;
     int32_t length;
     e = PushEncodedCopy(ctx, hasId, &text, &length);

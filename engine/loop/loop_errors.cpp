@@ -292,8 +292,17 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   // once the host has grown the area.
   if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
       ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0])) {
-    if (ctx->pendingError != -1) ClearPendingError(ctx);
-    ClearErrorLocation(ctx);
+    // The shortage is no error: its message goes, and the last error caught
+    // stays what lasterr and lasterror give (raising the message recorded
+    // the shortage's code in its place).
+    if (ctx->pendingError != -1) {
+      FreeEngineBlock(ctx, ctx->pendingError);
+      ctx->pendingError = -1;
+      ErrCode last = 0;
+      ReadErrorBlock(ctx, ctx->lastError, &last, nullptr, nullptr);
+      ctx->errLocCode = last;
+    }
+    ClearInstructionLocation(ctx);
     ctx->memoryRetry = kMemoryRetryPending;
     run.ip = at;
     SetCodePointer(ctx, run.ip);

@@ -48,5 +48,15 @@ TEST(Retries, AFunctionsResultsAllReachTheCaller) {
       "function [a, b, c] = three(x)\n  a = x; b = 2 * x; c = [x x x];\nendfunction\n");
 }
 
+// A statement inside a catch that runs again after growth still finds the
+// error caught: its identifier, and its message with no second location.
+TEST(Retries, TheErrorCaughtOutlivesAStatementRunAgain) {
+  ExpectSame(
+      "try\n  error('VKE:badSize');\ncatch\n  [message, identifier] = lasterr\nend\n"
+      "try\n  error('mylib:fail', 'first');\ncatch\n  e = lasterror;\n"
+      "  disp(e.identifier)\n  try\n    rethrow(e);\n  catch\n"
+      "    disp(lasterr)\n  end\nend\n");
+}
+
 }  // namespace
 }  // namespace vke::test
