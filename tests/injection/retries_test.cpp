@@ -58,5 +58,10 @@ TEST(Retries, TheErrorCaughtOutlivesAStatementRunAgain) {
       "    disp(lasterr)\n  end\nend\n");
 }
 
+// The search path listed by a statement is written once.
+TEST(Retries, TheSearchPathListedWithoutRoomIsWrittenOnce) {
+  ExpectSame("path('first;second');\npath\ndisp(1)\n");
+}
+
 }  // namespace
 }  // namespace vke::test
