@@ -63,5 +63,10 @@ TEST(Retries, TheSearchPathListedWithoutRoomIsWrittenOnce) {
   ExpectSame("path('first;second');\npath\ndisp(1)\n");
 }
 
+// A value dumped by a statement is written once, named or not.
+TEST(Retries, AValueDumpedWithoutRoomIsWrittenOnce) {
+  ExpectSame("dumpvar(magic(3) / 3)\ndumpvar('m', [1 2; 3 4])\ndisp(1)\n");
+}
+
 }  // namespace
 }  // namespace vke::test
