@@ -279,6 +279,11 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // (CallFunctionIndex keeps a frame without room on the stack, and a
     // call by name that ran out of room, from running again).
     case kOpCallFn:
+    // A loop's iterator without room leaves the bounds it is made of (in
+    // their common class, which a second conversion keeps); its last value
+    // without room leaves the iterator.
+    case kOpForRangeInit:
+    case kOpForRangeLast:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

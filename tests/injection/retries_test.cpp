@@ -68,5 +68,14 @@ TEST(Retries, AValueDumpedWithoutRoomIsWrittenOnce) {
   ExpectSame("dumpvar(magic(3) / 3)\ndumpvar('m', [1 2; 3 4])\ndisp(1)\n");
 }
 
+// A loop whose iterator or last value found no room starts once the area
+// has grown (loops without rounds: a round's value is another matter).
+TEST(Retries, ALoopWithoutRoomForItsIteratorStartsAfterGrowth) {
+  ExpectGrown(
+      "k = 0;\nfor k = 5:-2:1, end\nfor k = 3:1, end\nfor k = int8(3):int8(1), end\n"
+      "for k = single(3):1, end\nk\n",
+      RoomKind::kStacks);
+}
+
 }  // namespace
 }  // namespace vke::test
