@@ -148,19 +148,21 @@ ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) 
 
 ErrCode LastErrorBuiltin(EngineContext* ctx, int32_t nargout, bool asStruct) {
   const ErrCode recorded = ctx->errLocCode;
+  // A failure takes back what was pushed: without room the call runs again.
+  const uint32_t level = ctx->descTop;
+  ErrCode e = kOk;
   if (!asStruct) {
-    if (nargout >= 2) {
-      ErrCode e = GetErrorIdentifier(ctx, recorded);
-      if (e) return e;
-    }
-    return PushErrorText(ctx, recorded);
+    if (nargout >= 2) e = GetErrorIdentifier(ctx, recorded);
+    if (!e) e = PushErrorText(ctx, recorded);
+  } else {
+    ErrCode idCode = recorded;
+    ReadErrorBlock(ctx, ctx->lastError, &idCode, nullptr, nullptr);
+    e = PushErrorText(ctx, recorded);
+    if (!e) e = PushListFromEntries(ctx, 1, false, "message", -1);
+    if (!e) e = GetErrorIdentifier(ctx, idCode);
+    if (!e) e = PushListFromEntries(ctx, 1, true, "identifier", -1);
   }
-  ErrCode idCode = recorded;
-  ReadErrorBlock(ctx, ctx->lastError, &idCode, nullptr, nullptr);
-  ErrCode e = PushErrorText(ctx, recorded);
-  if (!e) e = PushListFromEntries(ctx, 1, false, "message", -1);
-  if (!e) e = GetErrorIdentifier(ctx, idCode);
-  if (!e) e = PushListFromEntries(ctx, 1, true, "identifier", -1);
+  if (e) DropAboveLevel(ctx, level);
   return e;
 }
 

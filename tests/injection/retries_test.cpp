@@ -77,5 +77,11 @@ TEST(Retries, ALoopWithoutRoomForItsIteratorStartsAfterGrowth) {
       RoomKind::kStacks);
 }
 
+// The last error read without room is read again once the area has grown.
+TEST(Retries, TheLastErrorReadWithoutRoomIsReadAgain) {
+  ExpectGrown("try\n  error('VKE:badSize');\ncatch\nend\n[m, id] = lasterr;\ne = lasterror;\n",
+              RoomKind::kStacks);
+}
+
 }  // namespace
 }  // namespace vke::test
