@@ -176,7 +176,13 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
   // would when called directly.
   auto withDoubles = [&](auto call) {
     ErrCode e = call();
-    if (e == kErrWrongTypeOverload && ConvertPlainOperandsToDouble(ctx, inputs)) e = call();
+    if (e == kErrWrongTypeOverload) {
+      // Without room for the doubles, the shortage is the failure.
+      bool converted = false;
+      const ErrCode converting = ConvertPlainOperandsToDouble(ctx, inputs, &converted);
+      if (converting) return converting;
+      if (converted) e = call();
+    }
     return statementResult(e);
   };
   // A value of a library's own type, the first in argument order, finds

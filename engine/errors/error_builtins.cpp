@@ -111,15 +111,16 @@ ErrCode PushErrorText(EngineContext* ctx, ErrCode code) {
   return PushEncodedString(ctx, length, scratch);
 }
 
-// True when the char array at the depth is the message that lasterror
-// gives now: the text of an error raised before, its location included.
-bool IsLastErrorMessage(EngineContext* ctx, int32_t depth) {
-  if (PushErrorText(ctx, ctx->errLocCode)) return false;
+// *same: whether the char array at the depth is the message that lasterror
+// gives now, the text of an error raised before, its location included. A
+// failure for room leaves the stack as it was.
+ErrCode IsLastErrorMessage(EngineContext* ctx, int32_t depth, bool* same) {
+  if (ErrCode e = PushErrorText(ctx, ctx->errLocCode)) return e;
   const NumericView given = ViewNumeric(ctx, depth + 1), last = ViewNumeric(ctx, 0);
-  const bool same = given.cls == ValueClass::kChar && given.shape.count == last.shape.count &&
-                    std::memcmp(given.elements, last.elements, 2ull * last.shape.count) == 0;
+  *same = given.cls == ValueClass::kChar && given.shape.count == last.shape.count &&
+          std::memcmp(given.elements, last.elements, 2ull * last.shape.count) == 0;
   Drop(ctx);
-  return same;
+  return kOk;
 }
 
 }  // namespace
@@ -147,19 +148,21 @@ ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) 
 
 ErrCode LastErrorBuiltin(EngineContext* ctx, int32_t nargout, bool asStruct) {
   const ErrCode recorded = ctx->errLocCode;
+  // A failure takes back what was pushed: without room the call runs again.
+  const uint32_t level = ctx->descTop;
+  ErrCode e = kOk;
   if (!asStruct) {
-    if (nargout >= 2) {
-      ErrCode e = GetErrorIdentifier(ctx, recorded);
-      if (e) return e;
-    }
-    return PushErrorText(ctx, recorded);
+    if (nargout >= 2) e = GetErrorIdentifier(ctx, recorded);
+    if (!e) e = PushErrorText(ctx, recorded);
+  } else {
+    ErrCode idCode = recorded;
+    ReadErrorBlock(ctx, ctx->lastError, &idCode, nullptr, nullptr);
+    e = PushErrorText(ctx, recorded);
+    if (!e) e = PushListFromEntries(ctx, 1, false, "message", -1);
+    if (!e) e = GetErrorIdentifier(ctx, idCode);
+    if (!e) e = PushListFromEntries(ctx, 1, true, "identifier", -1);
   }
-  ErrCode idCode = recorded;
-  ReadErrorBlock(ctx, ctx->lastError, &idCode, nullptr, nullptr);
-  ErrCode e = PushErrorText(ctx, recorded);
-  if (!e) e = PushListFromEntries(ctx, 1, false, "message", -1);
-  if (!e) e = GetErrorIdentifier(ctx, idCode);
-  if (!e) e = PushListFromEntries(ctx, 1, true, "identifier", -1);
+  if (e) DropAboveLevel(ctx, level);
   return e;
 }
 
@@ -182,7 +185,13 @@ ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
   e = hasId ? IdentifierArgCode(ctx, 0, &code) : kOk;
   if (!e && hasMessage) {
     // The last error rethrown keeps the location its message names.
-    const bool located = IsLastErrorMessage(ctx, hasId);
+    bool located = false;
+    e = IsLastErrorMessage(ctx, hasId, &located);
+    if (e) {
+      // The copies go: without room, rethrow runs again from its operand.
+      Drop(ctx, hasMessage + hasId);
+      return e;
+    }
     char* text;
     int32_t length;
     e = PushEncodedCopy(ctx, hasId, &text, &length);

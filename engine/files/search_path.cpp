@@ -198,8 +198,13 @@ void ResetSearchPathForTest() {
 ErrCode PathNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   if (nargin > 2) return kErrTooManyArgin;
   if (nargin == 0 && nargout <= 0) {
+    // A statement gives no value, pushed before the list is written: the
+    // call that finds no room for it runs again having written nothing.
+    if (nargout < 0)
+      if (ErrCode e = PushNoValue(ctx)) return e;
     ErrCode e = ListSearchPath(ctx);
-    return e || nargout == 0 ? e : PushNoValue(ctx);  // a statement gives no value
+    if (e && nargout < 0) Drop(ctx);
+    return e;
   }
   if (nargin == 0) return PushCString(ctx, -1, g_path);
   const char* texts[2];

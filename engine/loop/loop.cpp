@@ -82,13 +82,6 @@ VKE_HOT_INLINE ErrCode EndSlice(EngineContext* ctx, const int16_t* ip) {
   ctx->pendingError = -1;
 }
 
-// The error location the loop top clears before each pass.
-VKE_HOT_INLINE void ClearErrorLocation(EngineContext* ctx) {
-  ctx->errLocFunc = -1;
-  ctx->errLocPos = -1;
-  ctx->errLocName[0] = 0;
-}
-
 // A sliced run resumes at the step of a for-range loop after every round
 // (its jump back ended the slice). When the loop's body is one scalar
 // statement (a decoded round) and the loop top would find nothing to do
@@ -109,7 +102,7 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
   RealRangeStep range;
   if (!round || (round->lines && !LinesAreQuiet(ctx)) || !PeekRealRange(ctx, &range) || !range.more)
     return Next::kContinue;
-  ClearErrorLocation(ctx);
+  ClearInstructionLocation(ctx);
   ctx->instructionLevel = ctx->descTop;
   if (!TakeDecodedRound(ctx, ScopeSlots(ctx, ScopeFrame(ctx)), *round, range))
     return Next::kContinue;
@@ -134,7 +127,7 @@ VKE_HOT_INLINE Next ResumeAtRound(LoopRun& run, ErrCode* result) {
       return LeaveAtEndOfCode(ctx);
     if (ctx->pendingError != -1) [[unlikely]]
       FreePendingError(ctx);
-    ClearErrorLocation(ctx);
+    ClearInstructionLocation(ctx);
     if (ctx->pendingArgCount) {
       // Through a copy: the pointer itself stays in a register.
       const int16_t* cell = ip;

@@ -279,26 +279,50 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // (CallFunctionIndex keeps a frame without room on the stack, and a
     // call by name that ran out of room, from running again).
     case kOpCallFn:
+    // A loop's iterator without room leaves the bounds it is made of (in
+    // their common class, which a second conversion keeps); its last value
+    // without room leaves the iterator.
+    case kOpForRangeInit:
+    case kOpForRangeLast:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);
   }
 }
 
+// An instruction that failed for lack of room with its operands in place
+// (the stack at the level it started from) can run again as it stands once
+// the host has grown the area.
+bool RunsAgainAfterGrowth(const EngineContext* ctx, ErrCode code, const int16_t* at) {
+  return ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
+         ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0]);
+}
+
+// Stops the run for the host to grow the area and run the instruction
+// again. The shortage is no error: its message goes, and the last error
+// caught stays what lasterr and lasterror give (lastCode, or the code of the
+// last error's message where raising the shortage's recorded its own).
+Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCode,
+                   ErrCode* result) {
+  EngineContext* ctx = run.ctx;
+  if (ctx->pendingError != -1) {
+    FreeEngineBlock(ctx, ctx->pendingError);
+    ctx->pendingError = -1;
+    lastCode = 0;
+    ReadErrorBlock(ctx, ctx->lastError, &lastCode, nullptr, nullptr);
+  }
+  ctx->errLocCode = lastCode;
+  ClearInstructionLocation(ctx);
+  ctx->memoryRetry = kMemoryRetryPending;
+  run.ip = at;
+  SetCodePointer(ctx, run.ip);
+  return Stop(run, code, result);
+}
+
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
-  // An instruction that failed for lack of room with its operands in place
-  // (the stack at the level it started from) can run again as it stands
-  // once the host has grown the area.
-  if (ctx->memoryRetry && ctx->currentThread == 0 && IsEngineMemoryCode(code) &&
-      ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0])) {
-    if (ctx->pendingError != -1) ClearPendingError(ctx);
-    ClearErrorLocation(ctx);
-    ctx->memoryRetry = kMemoryRetryPending;
-    run.ip = at;
-    SetCodePointer(ctx, run.ip);
-    return Stop(run, code, result);
-  }
+  const ErrCode lastCode = ctx->errLocCode;
+  if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   // The instruction does not run again: what it kept for that goes.
   ForgetRerunProgress(ctx);
   // Where it happened, and the failing builtin's or native's name.
@@ -312,6 +336,8 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   if (MayBeObjectError(code)) {
     if (TryObjectPath(run, at, &code)) return Next::kContinue;
     if (code == kStatusSuspended || code == kStatusDebug) return HandleError(run, code, at, result);
+    // Operands that found no room as doubles: the instruction runs again.
+    if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   }
   *result = code;
   const bool sandboxed = code == kErrSecViolation || code == kErrSecViolationGlobal;

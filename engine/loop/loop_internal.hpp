@@ -27,6 +27,15 @@ struct LoopRun {
   bool quietLines = false;
 };
 
+// The error location the loop top clears before each instruction: where a
+// failure happened and the failing builtin's name. The code of the last
+// error stays, for lasterr and lasterror to give.
+VKE_HOT_INLINE void ClearInstructionLocation(EngineContext* ctx) {
+  ctx->errLocFunc = -1;
+  ctx->errLocPos = -1;
+  ctx->errLocName[0] = 0;
+}
+
 // Builtins that may start other code: the instruction pointer goes through
 // the code pointer.
 inline bool StartsCode(int32_t op) {

@@ -245,7 +245,12 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   if (!objectKind) {
     const bool plain = typedKind >= kKindArray && typedKind <= kKindLogical;
     if ((plain || libraryKind) && c.form == Form::kOperands) {
-      if (ConvertPlainOperandsToDouble(ctx, c.inputs)) {
+      bool converted;
+      if (ErrCode e = ConvertPlainOperandsToDouble(ctx, c.inputs, &converted)) {
+        *code = e;  // without room: the shortage, not the instruction's error
+        return false;
+      }
+      if (converted) {
         run.ip = at;  // the instruction again, with doubles
         return true;
       }

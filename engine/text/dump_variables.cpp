@@ -128,10 +128,19 @@ ErrCode DumpvarNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   }
   const char* statement = nameLength >= 0 ? name : nullptr;
   if (nargout < 1) {
+    // A statement's no value takes its room above the inputs before the
+    // text is written: a call without room runs again having written none.
+    const int32_t marker = nargout < 0;
+    if (marker)
+      if (ErrCode e = PushNoValue(ctx)) return e;
     ErrCode e = dump::WriteDump(
         ctx, nullptr, 0, nullptr, fd, statement, nameLength,
-        [&](dump::DumpWriter& out) { return dump::DumpEntry(out, 0, kDumpPrecision); });
-    return e ? e : ReplaceInputsWithNothing(ctx, nargin, nargout);
+        [&](dump::DumpWriter& out) { return dump::DumpEntry(out, marker, kDumpPrecision); });
+    if (e) {
+      if (marker) Drop(ctx);
+      return e;
+    }
+    return marker ? DropInputsUnderResult(ctx, nargin) : Drop(ctx, nargin);
   }
   // The text is built in a char row above the value, then cut to its length.
   int32_t capacity = -2;

@@ -111,30 +111,35 @@ ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single) {
   return kOk;
 }
 
-bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n) {
+ErrCode ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n, bool* converted) {
+  *converted = false;
   int32_t kind = 0;
   for (int32_t d = n - 1; d >= 0 && !kind; d--) {
     const ValueDescriptor* v = DescAt(ctx, d);
-    if (IsStructured(*v) && IsObjectKind(v->word)) return false;
+    if (IsStructured(*v) && IsObjectKind(v->word)) return kOk;
     if (IsTyped(*v) && v->word < kKindLibrary) kind = v->word;
   }
-  if (kind < kKindArray || kind > kKindLogical) return false;
+  if (kind < kKindArray || kind > kKindLogical) return kOk;
   // Nothing is converted unless every operand can be: a structure or a list
   // among them keeps the instruction's own error. A library's value stays
   // as it is, for its library's native.
   for (int32_t d = 0; d < n; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
-    if (!IsPlain(*v) && !(IsTyped(*v) && !IsStructured(*v) && v->word >= kKindArray)) return false;
+    if (!IsPlain(*v) && !(IsTyped(*v) && !IsStructured(*v) && v->word >= kKindArray)) return kOk;
   }
-  bool converted = false;
   for (int32_t d = 0; d < n; d++) {
     const ValueDescriptor* v = DescAt(ctx, d);
     if (!IsTyped(*v) || v->word < kKindArray || v->word > kKindLogical) continue;
     if (ViewNumeric(ctx, d).cls == ValueClass::kDouble) continue;
-    if (ConvertOneToFloat(ctx, d, false)) return false;
-    converted = true;
+    // Without room, the operands converted so far stay doubles; another
+    // failure keeps the instruction's own error.
+    if (ErrCode e = ConvertOneToFloat(ctx, d, false)) {
+      *converted = false;
+      return IsEngineMemoryCode(e) ? e : kOk;
+    }
+    *converted = true;
   }
-  return converted;
+  return kOk;
 }
 
 ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isUnsigned,

@@ -171,8 +171,9 @@ ErrCode ConvertToFloat(EngineContext* ctx, int32_t depthOrMinusN, bool single);
 // doubles, whether called directly or through a function value: among the
 // top n entries, when no object is there and the first typed one (from the
 // deepest) that is no library's value is numeric, char or logical, every
-// such entry not yet double is converted. True when any was.
-bool ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n);
+// such entry not yet double is converted; *converted tells whether any was.
+// A failure for room leaves each operand as it was or as a double.
+ErrCode ConvertPlainOperandsToDouble(EngineContext* ctx, int32_t n, bool* converted);
 ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t elementBytes, bool isUnsigned,
                          bool checked);
 ErrCode ConvertToLogical(EngineContext* ctx, int32_t depth);

@@ -63,5 +63,46 @@ TEST(Retries, PolynomialDerivativesGiveTheSame) {
       "a = polyder([1 2 3 4])\nb = polyder([1 1], [1 -1])\n[n, d] = polyder([1 2], [1 0 1])\n");
 }
 
+// A statement inside a catch that runs again after growth still finds the
+// error caught: its identifier, and its message with no second location.
+TEST(Retries, TheErrorCaughtOutlivesAStatementRunAgain) {
+  ExpectSame(
+      "try\n  error('VKE:badSize');\ncatch\n  [message, identifier] = lasterr\nend\n"
+      "try\n  error('mylib:fail', 'first');\ncatch\n  e = lasterror;\n"
+      "  disp(e.identifier)\n  try\n    rethrow(e);\n  catch\n"
+      "    disp(lasterr)\n  end\nend\n");
+}
+
+// The search path listed by a statement is written once.
+TEST(Retries, TheSearchPathListedWithoutRoomIsWrittenOnce) {
+  ExpectSame("path('first;second');\npath\ndisp(1)\n");
+}
+
+// A value dumped by a statement is written once, named or not.
+TEST(Retries, AValueDumpedWithoutRoomIsWrittenOnce) {
+  ExpectSame("dumpvar(magic(3) / 3)\ndumpvar('m', [1 2; 3 4])\ndisp(1)\n");
+}
+
+// A loop whose iterator or last value found no room starts once the area
+// has grown (loops without rounds: a round's value is another matter).
+TEST(Retries, ALoopWithoutRoomForItsIteratorStartsAfterGrowth) {
+  ExpectGrown(
+      "k = 0;\nfor k = 5:-2:1, end\nfor k = 3:1, end\nfor k = int8(3):int8(1), end\n"
+      "for k = single(3):1, end\nk\n",
+      RoomKind::kStacks);
+}
+
+// The last error read without room is read again once the area has grown.
+TEST(Retries, TheLastErrorReadWithoutRoomIsReadAgain) {
+  ExpectGrown("try\n  error('VKE:badSize');\ncatch\nend\n[m, id] = lasterr;\ne = lasterror;\n",
+              RoomKind::kStacks);
+}
+
+// Integers that a class test takes as doubles find no room for them: the
+// test runs again once the area has grown, not failing for the class.
+TEST(Retries, OperandsWithoutRoomAsDoublesAreConvertedAgain) {
+  ExpectSame("x = [isnan(int8(1)), isinf(uint8(255))]\n");
+}
+
 }  // namespace
 }  // namespace vke::test
