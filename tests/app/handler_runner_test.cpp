@@ -748,6 +748,31 @@ TEST_F(CompiledHandlers, ANativeThatNarrowedItsTextIsNotRunAgainOnIt) {
   EXPECT_EQ(h.Scalar(kB), 1);
 }
 
+// A handler that wrote to a file before it ran out of room is not run
+// again: the line is written once and the shortage is its error.
+TEST_F(CompiledHandlers, AHandlerThatWroteToAFileIsNotRunAgain) {
+  const std::string path = ::testing::TempDir() + "vke_runner_written.txt";
+  Define("function r = logged(x)\n  fd = fopen('" + path +
+             "', 'a');\n  fprintf(fd, 'line\\n');\n  fclose(fd);\n  shortonce();\n"
+             "  r = x;\nendfunction\n",
+         203, "logged");
+  std::fclose(std::fopen(path.c_str(), "wb"));
+  ClearAppFileTable();
+  const int before = h.growths();
+  g_shortOnce = true;
+  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvPlotOverflow);
+  EXPECT_EQ(h.growths(), before);
+  EXPECT_FALSE(h.HasValue(kB));
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char text[32] = {};
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  EXPECT_EQ(std::string(text, n), "line\n");
+  ClearAppFileTable();
+  std::remove(path.c_str());
+}
+
 // Outputs too large for the undo buffer are stored in a block grown for
 // them, after the one run of the function: what it wrote is written once,
 // the values it was given are those it changed, and where the block may
