@@ -71,7 +71,10 @@ ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const cha
   });
   EngineContext* ctx = block->Engine();
   const int32_t base = GetFrameEntryCount(ctx);
-  const bool flags = RunMenuFlagsFunction(block, id, text, length) == kOk;
+  // A flags function without room is no answer: the block grows for it.
+  const ErrCode flagsCode = RunMenuFlagsFunction(block, id, text, length);
+  if (IsMemoryCode(flagsCode)) return flagsCode;
+  const bool flags = flagsCode == kOk;
   const bool selected = GetSelectedSubplot(block, id) >= 0;
   ErrCode e = kKvUndefElement;
   for (ElementRef candidate = item; flags; place++) {
@@ -94,7 +97,10 @@ ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* tex
   BeginTopLevelAction((*slot)->Engine());
   if (length < 0) length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
   int32_t target;
-  if (ErrCode e = FindPasteTarget(*slot, id, at, text, length, &target)) return e;
+  if (ErrCode e = RunWithGrowth(slot, [&](KVContextBlock* block) {
+        return FindPasteTarget(block, id, at, text, length, &target);
+      }))
+    return e;
   HandlerRequest r;
   r.objectId = GetSelectedSubplot(*slot, id);
   r.kind = kElemPaste;

@@ -145,7 +145,10 @@ ErrCode RunDrawHandlers(KVContextBlock** slot, int32_t id) {
     if (ErrCode e = ResetInstanceData(slot, id)) return e;
   }
   const ErrCode rc = FillSubplotGroups(slot, id, true);
-  const ErrCode saved = SaveFigureState(*slot, id);
+  // Saved again whole in a grown block: each store replaces the current
+  // version's value.
+  const ErrCode saved =
+      RunWithGrowth(slot, [id](KVContextBlock* block) { return SaveFigureState(block, id); });
   return rc != kOk ? rc : saved;
 }
 

@@ -60,13 +60,19 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id) {
   double* values;
   if (ErrCode e = PushNewMatrix(ctx, 1, LayoutValueLength(r->figure), &values, nullptr)) return e;
   EncodeLayout(r->figure, values);
-  if (ErrCode e = StoreUndoValue(block, id, 0, kVarPl)) return e;
+  // A value the undo buffer had no room for leaves the stack all the same.
+  if (ErrCode e = StoreUndoValue(block, id, 0, kVarPl)) {
+    Drop(ctx);
+    return e;
+  }
   const int32_t views = ViewRowCount(r->figure);
   ErrCode e =
       views == 0 ? PushEmptyMatrix(ctx) : PushNewMatrix(ctx, views, kViewRow, &values, nullptr);
   if (e) return e;
   if (views > 0) EncodeViews(r->figure, values);
-  return StoreUndoValue(block, id, 0, kVar3d);
+  e = StoreUndoValue(block, id, 0, kVar3d);
+  if (e) Drop(ctx);
+  return e;
 }
 
 ErrCode PushFigureViews(EngineContext* ctx, const FigureState& fig) {

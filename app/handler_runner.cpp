@@ -12,6 +12,7 @@
 #include "app/make_elements.hpp"
 #include "app/name_buffer.hpp"
 #include "app/natives/app_files.hpp"
+#include "app/natives/app_natives.hpp"
 #include "app/natives/embedded_files.hpp"
 #include "app/runtime_native_table.hpp"
 #include "engine/engine.hpp"
@@ -202,15 +203,22 @@ ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t star
 }
 
 // What an attempt leaves behind it outside the block: the threads it
-// started, the files it opened and the text it wrote.
+// started, the files it opened and the text it wrote; and what cannot be
+// taken back: the bytes it wrote to files and the dialogs it showed.
 struct AttemptMark {
   uint32_t threads;
-  uint64_t files, embeddedFiles, output;
+  uint64_t files, embeddedFiles, output, fileWrites, dialogs;
 };
 
 AttemptMark MarkAttempt(KVContextBlock* block) {
-  return {block->Engine()->nextThreadId, CountAppFileOpens(), CountEmbeddedFileOpens(),
-          StdOutputPosition()};
+  return {block->Engine()->nextThreadId, CountAppFileOpens(),  CountEmbeddedFileOpens(),
+          StdOutputPosition(),           CountAppFileWrites(), CountDialogsAsked()};
+}
+
+// A failed attempt that wrote to a file or asked the user is not made
+// again: its shortage is the handler's error.
+bool CanRunAgain(const AttemptMark& mark) {
+  return CountAppFileWrites() == mark.fileWrites && CountDialogsAsked() == mark.dialogs;
 }
 
 // Ends what the failed attempt left, so that the next one starts afresh;
@@ -237,7 +245,9 @@ ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
     bool called = false;
     e = RunAttempt(slot, r, start, collected, &called);
     const uint64_t written = StdOutputPosition();
-    if (called || !r.allowGrowth || !IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
+    if (called || !r.allowGrowth || !IsMemoryCode(e) || !CanRunAgain(mark) ||
+        !ExpandMemory(slot, e))
+      break;
     UndoAttempt(*slot, mark, written);
     e = FindInstanceStart(*slot, r.instance, &start);
   }

@@ -28,6 +28,12 @@ void KeepRerunProgress(EngineContext* ctx, int64_t progress);
 // Called at the builtin's start, its operands on the stack: the progress
 // its failed run kept, 0 when there is none (it is forgotten either way).
 int64_t TakeRerunProgress(EngineContext* ctx);
+// An instruction that has changed its operands in place (a text narrowed
+// where it lies) would not find them again: a later failure for lack of
+// room takes the error path rather than running it again.
+inline void MarkOperandsChanged(EngineContext* ctx) {
+  ctx->instructionLevel = UINT32_MAX;
+}
 // The loop's error path: nothing runs again.
 inline void ForgetRerunProgress(EngineContext* ctx) {
   ctx->rerunProgress = 0;

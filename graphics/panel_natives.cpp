@@ -472,12 +472,17 @@ ErrCode AddPopupMenu(EngineContext* ctx, int32_t nargin, PlotTarget& t, uint32_t
           w.Put(v);
         for (int32_t slot = 0; slot < 4; ++slot) w.Put(0);
         w.PutBytes(label, length);
+        // Each item is converted again and may find no room this time: the
+        // command is then not committed.
         for (int32_t i = 1; i <= m; ++i) {
-          WithListText(ctx, listDepth, i, [&](const char* item, int32_t n) -> ErrCode {
-            w.PutBytes(item, n);
-            w.PutBytes("", 1);
-            return kOk;
-          });
+          if (ErrCode e =
+                  WithListText(ctx, listDepth, i, [&](const char* item, int32_t n) -> ErrCode {
+                    w.PutBytes(item, n);
+                    w.PutBytes("", 1);
+                    return kOk;
+                  })) {
+            return e;
+          }
         }
         return w.Commit();
       });

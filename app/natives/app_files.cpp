@@ -49,6 +49,7 @@ struct AppFile {
 AppFile g_files[kSlots];
 int32_t g_fdBase = -1;
 uint64_t g_opens = 0;
+uint64_t g_writes = 0;
 
 AppFile* OpenFileOf(int32_t fd) {
   if (g_fdBase < 0 || fd < g_fdBase || fd >= g_fdBase + kSlots) return nullptr;
@@ -268,6 +269,10 @@ uint64_t CountAppFileOpens() {
   return g_opens;
 }
 
+uint64_t CountAppFileWrites() {
+  return g_writes;
+}
+
 void CloseAppFilesOpenedAfter(uint64_t opens) {
   for (AppFile& f : g_files)
     if (f.handle >= 0 && f.serial > opens) CloseFile(&f);
@@ -324,6 +329,7 @@ ErrCode AppFileWrite(EngineContext*, int32_t fd, const char* bytes, int32_t leng
   AppFile* f = OpenFileOf(fd);
   if (!f) return kErrBadFileID;
   if (!DropReadAhead(f)) return kErrIoErr;
+  if (length > 0) ++g_writes;
   const bool ok = f->text ? WriteText(f->handle, bytes, length)
                           : WriteAll(f->handle, bytes, static_cast<size_t>(length));
   return ok ? kOk : kErrIoErr;

@@ -19,6 +19,8 @@ int32_t CountOpenAppFiles();
 // handler run again from its start closes what its failed attempt opened.
 uint64_t CountAppFileOpens();
 void CloseAppFilesOpenedAfter(uint64_t opens);
+// The writes of bytes to files so far: a handler that wrote is not run again.
+uint64_t CountAppFileWrites();
 
 // fopen(name, mode): the descriptor, or -1 when the file cannot be opened
 // (also for a name holding a NUL); kErrTooManyOpenFiles with 32 files open,

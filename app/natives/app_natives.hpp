@@ -59,6 +59,9 @@ ErrCode GenericFunctionHook(EngineContext* ctx, const char* name, int32_t length
 ErrCode ReadKVLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
                       char* buffer, int32_t capacity, int32_t* length);
 
+// The dialogs shown so far: a handler that asked the user is not run again.
+uint64_t CountDialogsAsked();
+
 #undef VKE_APP_NATIVE_FN
 
 }  // namespace vke

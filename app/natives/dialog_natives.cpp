@@ -12,6 +12,7 @@
 #include "app/natives/native_context.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/value_list.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/option_tables.hpp"
 #include "engine/text/dump.hpp"
 #include "engine/text/text.hpp"
@@ -137,6 +138,23 @@ class IdlePause {
 
 }  // namespace
 
+namespace {
+
+uint64_t g_asked = 0;
+
+// Once the user is asked, the call is not made again on a shortage, nor
+// the handler run again: the user answered.
+void NoteAsked(EngineContext* ctx) {
+  ++g_asked;
+  MarkOperandsChanged(ctx);
+}
+
+}  // namespace
+
+uint64_t CountDialogsAsked() {
+  return g_asked;
+}
+
 ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
   const int32_t m = nargin - 1;
   const bool statement = nargout < 0;
@@ -167,6 +185,7 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
     bool yes;
     {
       IdlePause pause(user);
+      NoteAsked(ctx);
       yes = ask(t.title, t.titleLength, t.prompt, t.promptLength, nullptr, 0, nullptr, outputs == 1,
                 argument);
     }
@@ -179,6 +198,7 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   if (ErrCode e = WriteValues(ctx, m, &t, &length)) return e;
   IdlePause pause(user);
   for (;;) {
+    NoteAsked(ctx);
     if (!ask(t.title, t.titleLength, t.prompt, t.promptLength, t.edit, kEditBytes, &length, 1,
              argument)) {
       if (ErrCode e = Drop(ctx, nargin)) return e;

@@ -7,6 +7,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"
@@ -236,6 +237,7 @@ ErrCode GetStringArg(EngineContext* ctx, int32_t depth, const char** text, int32
     return kOk;
   }
   // Narrowed in place: the low byte of each character, then a NUL.
+  MarkOperandsChanged(ctx);
   uint8_t* el = v.elements;
   for (int32_t i = 0; i < n; i++) el[i] = el[2 * i];
   el[n] = 0;

@@ -6,11 +6,13 @@
 
 #include <string>
 
+#include "app/errors.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/post_event.hpp"
 #include "app/undo_buffer.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "graphics/figure_codes.hpp"
 #include "tests/app/family_host.hpp"
 
@@ -115,6 +117,32 @@ TEST_F(Clipboard, AGroupPastesIntoItsFirstEnabledItem) {
   ASSERT_EQ(h.SetScalar(a, 0), kOk);
   EXPECT_EQ(PasteLink(h.slot(), 0, first, "x", 1), kKvUndefElement);
   EXPECT_EQ(h.VersionCount(), 2u);
+}
+
+// A flags function that finds no room is no answer: the block grows for it
+// and the paste goes where it would have gone, never "Undefined element"
+// for an item that is there.
+TEST_F(Clipboard, APasteWhoseFlagsFunctionFoundNoRoomGrowsTheBlock) {
+  l.Paste(0, 0, "Value", {-1, {a}, {Constant(1)}});
+  const int32_t first = Last();
+  l.Paste(0, 0, "", {-1, {b}, {Constant(2)}});
+  ASSERT_EQ(Load(), kOk);
+  ASSERT_EQ(h.SetScalar(a, 5), kOk);
+  for (uint64_t k = 1;; ++k) {
+    ASSERT_EQ(h.SetScalar(b, 0), kOk);
+    WatchRoomRequests(k);
+    const ErrCode e = PasteLink(h.slot(), 0, first, "x", 1);
+    const bool refused = RoomRequestRefused();
+    StopWatchingRoomRequests();
+    if (!refused) break;
+    // Where this host does not grow, the shortage is the paste's error.
+    if (e == kStatusRepaint) {
+      EXPECT_EQ(h.Scalar(b), 2) << k;
+    } else {
+      EXPECT_TRUE(IsMemoryCode(e)) << k << ": " << e;
+      EXPECT_EQ(h.Scalar(b), 0) << k;
+    }
+  }
 }
 
 // ---- Post-event handlers and idle processing ----

@@ -14,6 +14,7 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "compiler/compile.hpp"
+#include "engine/room_requests.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/port_recording.hpp"
 #include "graphics/scale.hpp"
@@ -254,6 +255,35 @@ TEST(DrawCycle, AHandlerOutOfPlotRoomRunsAgainInTheGrownBlock) {
   for (uint32_t i = 0; i < span.length; ++i) payload.push_back(store.Get(span.position + i));
   EXPECT_EQ(payload, expected);
   EXPECT_TRUE(ObjectListIsValid(store.Buffer(), (h.block()->dataBytes - kInstanceRecordBytes) / 8));
+}
+
+// The figure's state saved after drawing into an undo buffer without room
+// for it: the block grows and the state is saved whole, nothing left on the
+// stack.
+TEST(DrawCycle, TheFigureStateIsSavedInAGrownBlockWhenTheUndoBufferIsFull) {
+  test::BlockHost h;
+  ASSERT_EQ(h.init(), kOk);
+  ASSERT_EQ(CreateInstance(h.block(), nullptr), kOk);
+  FigureState& figure = FindInstance(h.block(), 0)->figure;
+  SetRect(figure.rect, 0, 640, 0, 480);
+  ASSERT_EQ(SetSubplotLayout(&figure, 1, 1), kOk);
+  test::ElementListBuilder list;
+  list.Instance(0, "app.kv").Text(kElemFigure, "Saved");
+  ASSERT_EQ(list.LoadInto(h.block()), kOk);
+  FindInstance(h.block(), 0)->initialised = 1;
+  const int32_t entries = test::EntryCount(h.ctx());
+  for (uint64_t k = 1;; ++k) {
+    WatchRoomRequests(k);
+    const ErrCode e = RunDrawHandlers(h.slot(), 0);
+    RoomKind kind;
+    const bool refused = RoomRequestRefused(&kind);
+    StopWatchingRoomRequests();
+    if (!refused) break;
+    ASSERT_EQ(e, kOk) << k << " " << RoomKindName(kind);
+    EXPECT_EQ(test::EntryCount(h.ctx()), entries) << k;
+    ASSERT_EQ(PushUndoValue(h.block(), 0, 0, kVarPl), kOk);
+    EXPECT_EQ(test::PopNumbers(h.ctx()).size(), 2u + 6) << k;
+  }
 }
 
 // ---- The idle step ----

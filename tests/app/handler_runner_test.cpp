@@ -433,8 +433,21 @@ ErrCode ShortOnce(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   if (std::exchange(g_shortOnce, false)) return kKvPlotOverflow;
   return nargout < 0 ? PushNoValue(ctx) : kOk;
 }
+// "narrowonce(text)": reads its text as natives read options (narrowed in
+// place on the stack); once armed, it then fails for lack of room on the
+// stack. It gives 1 when the text it read is "gain".
+ErrCode NarrowOnce(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  const char* text;
+  int32_t length;
+  if (nargin != 1 || GetStringArg(ctx, 0, &text, &length)) return kErrWrongType;
+  if (std::exchange(g_shortOnce, false)) return kErrDataOverflow;
+  const bool same = std::string(text, static_cast<size_t>(length)) == "gain";
+  Drop(ctx);
+  return PushRealScalar(ctx, same ? 1 : 0);
+}
 const NativeFunctionRecord kShortOnceTable[] = {
-    MakeRecord("@shortonce"), MakeRecord("shortonce", &ShortOnce), MakeRecord("")};
+    MakeRecord("@shortonce"), MakeRecord("shortonce", &ShortOnce),
+    MakeRecord("narrowonce", &NarrowOnce, 1, 1, 0, 1), MakeRecord("")};
 
 // Handlers assembled as compiled functions: "swap" gives its two inputs back
 // exchanged; "spin" counts its input up for ever, one round per slice.
@@ -719,6 +732,43 @@ TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
   // took the next free slot.
   EXPECT_EQ(CountOpenAppFiles(), 2);
   EXPECT_EQ(h.Scalar(kC), first + 1);
+  ClearAppFileTable();
+  std::remove(path.c_str());
+}
+
+// A native that read its text in place and then ran out of room does not
+// run again on what it left on the stack: the handler runs again from its
+// start in the grown block, and the native reads its text as it was given.
+TEST_F(CompiledHandlers, ANativeThatNarrowedItsTextIsNotRunAgainOnIt) {
+  Define("function r = option(x)\n  r = narrowonce('gain');\nendfunction\n", 203, "option");
+  const int before = h.growths();
+  g_shortOnce = true;
+  ASSERT_EQ(RunOne({203, {kB}, {kA}}), kOk) << h.Output(2);
+  EXPECT_GT(h.growths(), before);
+  EXPECT_EQ(h.Scalar(kB), 1);
+}
+
+// A handler that wrote to a file before it ran out of room is not run
+// again: the line is written once and the shortage is its error.
+TEST_F(CompiledHandlers, AHandlerThatWroteToAFileIsNotRunAgain) {
+  const std::string path = ::testing::TempDir() + "vke_runner_written.txt";
+  Define("function r = logged(x)\n  fd = fopen('" + path +
+             "', 'a');\n  fprintf(fd, 'line\\n');\n  fclose(fd);\n  shortonce();\n"
+             "  r = x;\nendfunction\n",
+         203, "logged");
+  std::fclose(std::fopen(path.c_str(), "wb"));
+  ClearAppFileTable();
+  const int before = h.growths();
+  g_shortOnce = true;
+  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvPlotOverflow);
+  EXPECT_EQ(h.growths(), before);
+  EXPECT_FALSE(h.HasValue(kB));
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char text[32] = {};
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  EXPECT_EQ(std::string(text, n), "line\n");
   ClearAppFileTable();
   std::remove(path.c_str());
 }

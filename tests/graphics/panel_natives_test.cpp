@@ -9,6 +9,7 @@
 
 #include "app/block.hpp"
 #include "app/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/figure_codes.hpp"
@@ -108,6 +109,31 @@ TEST(ControlNatives, ButtonsCheckBoxesAndTheirErrors) {
   ASSERT_EQ(Fresh(h, "pushbutton(['Go', char(9), 'Stop', char(10), 'Quit'])"), kOk);
   ASSERT_EQ(Codes(h), (std::vector<int32_t>{61, 61}));
   EXPECT_EQ(h.Commands(0)[0].data[4], 7);
+}
+
+// A popup menu whose item finds no room as it is written fails for room
+// and writes nothing; it never leaves a menu without its items.
+TEST(ControlNatives, APopupMenuShortOfRoomWritesNothing) {
+  FigureHarness h;
+  const std::string body = "popupmenu('Kind', {'one', 'three'}, 2)";
+  ASSERT_EQ(Fresh(h, body), kOk);
+  const Doubles whole = h.Commands(0).at(0).data;
+  for (uint64_t k = 1;; ++k) {
+    h.Open();
+    WatchRoomRequests(k);
+    const ErrCode e = h.Draw(0, body);
+    const bool refused = RoomRequestRefused();
+    StopWatchingRoomRequests();
+    if (!refused) break;
+    const auto cmds = h.Commands(0);
+    if (e == kOk) {
+      ASSERT_EQ(cmds.size(), 1u) << k;
+      EXPECT_EQ(cmds[0].data, whole) << k;
+    } else {
+      EXPECT_TRUE(IsMemoryCode(e)) << k << ": " << e;
+      EXPECT_TRUE(cmds.empty()) << k;
+    }
+  }
 }
 
 TEST(ControlNatives, PopupMenusAndTextFields) {
