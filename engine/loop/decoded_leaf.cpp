@@ -494,8 +494,11 @@ int32_t TakeLeafCall(EngineContext* ctx, const int16_t* at, int32_t budget) {
   ctx->dataTop = dataTop - given;
   if (outputs == 1 || (outputs < 0 && s->result >= 0))
     PushScalarInRoom(ctx, r[s->result]);
-  else if (outputs < 0)
+  else if (outputs < 0) {
+    // Its room is tested above: a test refuses no request here.
+    const RoomRequestsPaused paused;
     PushNoValue(ctx);
+  }
   // As the call would leave the code pointer's flag.
   ctx->cpFlag = 0;
   return polls;

@@ -104,5 +104,13 @@ TEST(Retries, OperandsWithoutRoomAsDoublesAreConvertedAgain) {
   ExpectSame("x = [isnan(int8(1)), isinf(uint8(255))]\n");
 }
 
+// A leaf called as a statement that leaves its output unset gives the
+// no-value in the room its call tested.
+TEST(Retries, ALeafLeavingNoValueGivesTheSame) {
+  ExpectSame(
+      "for i = 1:3\n  unset(1);\nend\nx = 3\n"
+      "function r = unset(n)\n  if n > 1\n    n = n - 1;\n  end\nendfunction\n");
+}
+
 }  // namespace
 }  // namespace vke::test
