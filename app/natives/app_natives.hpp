@@ -61,6 +61,9 @@ ErrCode ReadKVLibrary(EngineContext* ctx, const char* name, const char* folder, 
 
 // The dialogs shown so far: a handler that asked the user is not run again.
 uint64_t CountDialogsAsked();
+// Counts a dialog about to be shown: neither the call nor its handler runs
+// again on a later shortage, the user has answered.
+void NoteDialogAsked(EngineContext* ctx);
 
 #undef VKE_APP_NATIVE_FN
 

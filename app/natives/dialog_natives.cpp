@@ -142,14 +142,12 @@ namespace {
 
 uint64_t g_asked = 0;
 
-// Once the user is asked, the call is not made again on a shortage, nor
-// the handler run again: the user answered.
-void NoteAsked(EngineContext* ctx) {
+}  // namespace
+
+void NoteDialogAsked(EngineContext* ctx) {
   ++g_asked;
   MarkOperandsChanged(ctx);
 }
-
-}  // namespace
 
 uint64_t CountDialogsAsked() {
   return g_asked;
@@ -185,7 +183,7 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
     bool yes;
     {
       IdlePause pause(user);
-      NoteAsked(ctx);
+      NoteDialogAsked(ctx);
       yes = ask(t.title, t.titleLength, t.prompt, t.promptLength, nullptr, 0, nullptr, outputs == 1,
                 argument);
     }
@@ -198,7 +196,7 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   if (ErrCode e = WriteValues(ctx, m, &t, &length)) return e;
   IdlePause pause(user);
   for (;;) {
-    NoteAsked(ctx);
+    NoteDialogAsked(ctx);
     if (!ask(t.title, t.titleLength, t.prompt, t.promptLength, t.edit, kEditBytes, &length, 1,
              argument)) {
       if (ErrCode e = Drop(ctx, nargin)) return e;

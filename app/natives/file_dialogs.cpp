@@ -4,9 +4,11 @@
 
 #include <iterator>
 
+#include "app/natives/app_natives.hpp"
 #include "app/natives/host_text.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/linalg/linalg_support.hpp"
 
 namespace vke {
 
@@ -50,6 +52,8 @@ static_assert(std::size(kFileTypeTable) == 25);
 // The description stops growing at this length.
 constexpr size_t kMaxDescription = 100;
 constexpr char kAllFiles[] = "|All files|*.*||";
+// The longest path whose room is made before the dialog shows.
+constexpr int32_t kPathRoom = 4096;
 
 FileDialogProvider* g_provider = nullptr;
 
@@ -59,14 +63,19 @@ const char* ExtensionOf(std::string_view type) {
   return nullptr;
 }
 
-// Reads the texts, drops the arguments, shows the dialog and pushes the
-// chosen path or an empty text.
+// Reads the texts, makes room for the path, drops the arguments, shows the
+// dialog and pushes the chosen path or an empty text. A shortage comes
+// before the user is asked (the call runs again after growth); once asked,
+// nothing asks again.
 ErrCode ShowFileDialog(EngineContext* ctx, int32_t nargin, bool save) {
   // Any value but a text is refused as it is (43), not tried as a number;
   // the proposed name is handed on whole, never cut into another one.
   std::string title, second;
   if (ErrCode e = nargin >= 1 ? WholeTextArg(ctx, nargin - 1, &title) : kOk) return e;
   if (ErrCode e = nargin >= 2 ? WholeTextArg(ctx, 0, &second) : kOk) return e;
+  StackPlan plan;
+  plan.Push(1, kPathRoom, false);
+  if (ErrCode e = plan.Check(ctx)) return e;
   if (ErrCode e = Drop(ctx, nargin)) return e;
   FileDialogRequest request;
   request.save = save;
@@ -79,6 +88,7 @@ ErrCode ShowFileDialog(EngineContext* ctx, int32_t nargin, bool save) {
     request.filter = filter;
   }
   std::string path;
+  if (g_provider) NoteDialogAsked(ctx);
   if (!g_provider || !g_provider->Choose(request, &path)) path.clear();
   return PushUtf8String(ctx, static_cast<int32_t>(path.size()), path.data());
 }

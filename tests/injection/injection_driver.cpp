@@ -116,7 +116,8 @@ bool Crashed(const RunOutcome& o) {
 }
 
 // The requests to refuse: all of them, or the counting run's first requests
-// of each site, in order.
+// of each site, in order, thinned evenly to the sample's number of runs. The
+// sample depends on the program alone, never on the machine's speed.
 std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) {
   std::vector<uint64_t> ks;
   if (s.shown) return {s.shown};
@@ -127,7 +128,10 @@ std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) 
   for (const RequestSite& site : counting.sites)
     if (site.occurrence <= s.perSite) ks.push_back(site.number);
   std::sort(ks.begin(), ks.end());
-  return ks;
+  if (s.maxRuns == 0 || ks.size() <= s.maxRuns) return ks;
+  std::vector<uint64_t> thinned;
+  for (uint64_t i = 0; i < s.maxRuns; i++) thinned.push_back(ks[i * ks.size() / s.maxRuns]);
+  return thinned;
 }
 
 }  // namespace
@@ -138,6 +142,7 @@ DriverSettings SettingsFromEnvironment(DriverSettings d) {
     d.whole = true;
     d.seconds = d.countingSeconds = 0;
   }
+  d.maxRuns = static_cast<uint32_t>(Setting("VKE_INJECT_MAX_RUNS", d.maxRuns));
   d.perSite = static_cast<uint32_t>(Setting("VKE_INJECT_PER_SITE", d.perSite));
   d.seconds = Setting("VKE_INJECT_SECONDS", d.seconds);
   d.strict = Setting("VKE_INJECT_STRICT", d.strict ? 1 : 0) != 0;

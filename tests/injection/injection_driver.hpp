@@ -23,7 +23,8 @@ namespace vke::test {
 struct DriverSettings {
   bool whole = false;    // every request, else the sample below
   uint32_t perSite = 3;  // the sample: the first requests of each site
-  double seconds = 0;    // at most this long per program (0: no limit)
+  uint32_t maxRuns = 0;  // of those at most this many, spread evenly (0: all)
+  double seconds = 0;    // at most this long per program (0: no limit; by hand)
   bool strict = false;   // a reported shortage is a fault
   uint32_t jobs = 1;     // runs at a time
   double timeoutSeconds = 120;
@@ -35,8 +36,8 @@ struct DriverSettings {
 
 // The settings of the environment: VKE_INJECT_ALL=1 (every request, no
 // budgets but those given),
-// VKE_INJECT_PER_SITE, VKE_INJECT_SECONDS (per program), VKE_INJECT_STRICT=1,
-// VKE_INJECT_JOBS (runs at a time), VKE_INJECT_COUNTING_SECONDS,
+// VKE_INJECT_PER_SITE, VKE_INJECT_MAX_RUNS (per program), VKE_INJECT_SECONDS (per program),
+// VKE_INJECT_STRICT=1, VKE_INJECT_JOBS (runs at a time), VKE_INJECT_COUNTING_SECONDS,
 // VKE_INJECT_SHOW=K (refuse request K alone and print what the run wrote),
 // on top of the defaults given.
 DriverSettings SettingsFromEnvironment(DriverSettings defaults);
