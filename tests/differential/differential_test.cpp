@@ -6,7 +6,10 @@
 // seed for a few seconds; VKE_DIFF_SECONDS and VKE_DIFF_SEED make longer
 // runs by hand:
 //   VKE_DIFF_SECONDS=600 VKE_DIFF_SEED=7 build/test/tests/test_differential
-// A difference is reported with the program that shows it.
+// A difference is reported with the program that shows it. Two runs that
+// both run out of room in the fixed area are not compared: how far a run
+// gets at the edge of memory, and which instruction finds no room, depend
+// on the temporaries of each level.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,6 +21,7 @@
 #include "engine/fast_forms.hpp"
 #include "tests/differential/program_generator.hpp"
 #include "tests/host/command_line.hpp"
+#include "tests/host/shortage_texts.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke::test {
@@ -62,7 +66,7 @@ TEST(Differential, TheLevelsAndTheFastFormsAgreeOnRandomPrograms) {
   const double seconds = Setting("VKE_DIFF_SECONDS", 3);
   ProgramGenerator generator(seed);
   const auto start = std::chrono::steady_clock::now();
-  int programs = 0;
+  int programs = 0, shortOfRoom = 0;
   bool differs = false;
   while (!differs &&
          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
@@ -70,9 +74,12 @@ TEST(Differential, TheLevelsAndTheFastFormsAgreeOnRandomPrograms) {
     const std::string program = programs % 2 ? generator.CallProgram() : generator.Program();
     programs++;
     const std::string first = RunWay(program, kWays[0]);
+    const bool firstShort = CountShortages(first) > 0;
+    bool ranShort = false;
     for (const Way& way : std::span(kWays).subspan(1)) {
       const std::string other = RunWay(program, way);
       if (other == first) continue;
+      if ((ranShort = firstShort && CountShortages(other) > 0)) break;
       ADD_FAILURE() << "program " << programs << " of seed " << seed << ":\n"
                     << program << "=== " << kWays[0].name << "\n"
                     << first << "\n=== " << way.name << "\n"
@@ -80,8 +87,10 @@ TEST(Differential, TheLevelsAndTheFastFormsAgreeOnRandomPrograms) {
       differs = true;
       break;
     }
+    if (ranShort) shortOfRoom++;
   }
-  std::printf("%d programs agree\n", programs - (differs ? 1 : 0));
+  std::printf("%d programs agree, %d ran out of room and were not compared\n",
+              programs - shortOfRoom - (differs ? 1 : 0), shortOfRoom);
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/errors.hpp"
-#include "engine/errors/errors.hpp"
+#include "tests/host/shortage_texts.hpp"
 
 namespace vke::test {
 
@@ -34,35 +33,6 @@ std::string WithoutGrowthNotes(const std::string& text) {
   if (from == 0) return text;
   kept.append(text, from, std::string::npos);
   return kept;
-}
-
-// The texts by which a shortage of memory is reported: the messages of the
-// memory codes (up to their first placeholder), their identifiers (which a
-// catch shows) and the runner's note at its ceiling.
-const std::vector<std::string>& ShortageTexts() {
-  static const std::vector<std::string> texts = [] {
-    std::vector<std::string> t{"memory ceiling of"};
-    auto add = [&t](std::string text) {
-      while (!text.empty() && text.back() == ' ') text.pop_back();
-      if (!text.empty() && std::find(t.begin(), t.end(), text) == t.end()) t.push_back(text);
-    };
-    for (const ErrorTableRecord* table : {kEngineErrorTable, kAppErrorTable})
-      for (const ErrorTableRecord* r = table; r->message; r++) {
-        if (!IsMemoryCode(r->code)) continue;
-        const std::string text = r->message;
-        add(text.substr(0, text.find('%')));
-        if (r->id && *r->id) add(std::string("VKE:") + r->id);
-      }
-    return t;
-  }();
-  return texts;
-}
-
-uint64_t CountShortages(const std::string& text) {
-  uint64_t n = 0;
-  for (const std::string& s : ShortageTexts())
-    for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + s.size())) n++;
-  return n;
 }
 
 // What a run left that the comparison reads.
