@@ -145,10 +145,7 @@ ErrCode RunDrawHandlers(KVContextBlock** slot, int32_t id) {
     if (ErrCode e = ResetInstanceData(slot, id)) return e;
   }
   const ErrCode rc = FillSubplotGroups(slot, id, true);
-  // Saved again whole in a grown block: each store replaces the current
-  // version's value.
-  const ErrCode saved =
-      RunWithGrowth(slot, [id](KVContextBlock* block) { return SaveFigureState(block, id); });
+  const ErrCode saved = SaveFigureStateWithGrowth(slot, id);
   return rc != kOk ? rc : saved;
 }
 

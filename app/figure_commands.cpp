@@ -59,7 +59,7 @@ int32_t FindKeyElement(KVContextBlock* block, int32_t id, uint32_t key) {
 // After a step of the undo buffer: the figure from its variables, drawn
 // anew, and the handlers that follow a change.
 ErrCode AfterUndoStep(KVContextBlock** slot, int32_t id) {
-  RestoreFigureState(*slot, id);
+  RestoreFigureStateWithGrowth(slot, id);
   RunDrawHandlers(slot, id);
   RunPostEventHandlers(slot, id);
   return kStatusRepaint;

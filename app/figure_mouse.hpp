@@ -58,9 +58,11 @@ void ToggleSubplotSelection(KVContextBlock* block, int32_t id, int32_t k, bool s
 // Moves the plots of the grid cells in the mask by dc columns and dr rows,
 // from the figure as it was at the press (_pl, _3d and one version back
 // _ppl): without Shift the plots they displace fill the cells they leave,
-// with Shift those cells keep their plots. A failing read changes nothing.
-void MoveSelectedSubplots(KVContextBlock* block, int32_t id, uint32_t mask, int32_t dc, int32_t dr,
-                          bool shift);
+// with Shift those cells keep their plots. A failing read changes nothing;
+// reads and stores without room grow the block. The shortage where it
+// cannot grow, kOk otherwise.
+ErrCode MoveSelectedSubplots(KVContextBlock** slot, int32_t id, uint32_t mask, int32_t dc,
+                             int32_t dr, bool shift);
 
 // Draws (flag 1) or erases (0) the outlines of the subplots that follow the
 // press, offset by (dx, dy), through the port's focus rectangle.

@@ -143,7 +143,7 @@ ErrCode FigureEvent::RedrawStep() const {
 }
 
 ErrCode FigureEvent::SaveFigure() const {
-  return SaveFigureState(block(), id_);
+  return SaveFigureStateWithGrowth(slot_, id_);
 }
 
 bool FigureEvent::HitTest(int32_t k, double x, double y, bool shift, bool forMove) const {

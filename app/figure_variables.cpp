@@ -2,6 +2,8 @@
 #include "app/figure_variables.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <type_traits>
 
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
@@ -73,6 +75,24 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id) {
   e = StoreUndoValue(block, id, 0, kVar3d);
   if (e) Drop(ctx);
   return e;
+}
+
+ErrCode SaveFigureStateWithGrowth(KVContextBlock** slot, int32_t id) {
+  return RunWithGrowth(slot, [id](KVContextBlock* block) { return SaveFigureState(block, id); });
+}
+
+ErrCode RestoreFigureStateWithGrowth(KVContextBlock** slot, int32_t id) {
+  const InstanceRecord* r = FindInstance(*slot, id);
+  if (r == nullptr) return kKvNonexistentInstance;
+  // A restore that found no room has changed the figure part of the way:
+  // each run starts from the figure the first one saw, so that the plots
+  // it reset have their properties cleared again.
+  static_assert(std::is_trivially_copyable_v<FigureState>);
+  const auto seen = std::make_unique<FigureState>(r->figure);
+  return RunWithGrowth(slot, [&](KVContextBlock* block) {
+    FindInstance(block, id)->figure = *seen;
+    return RestoreFigureState(block, id);
+  });
 }
 
 ErrCode PushFigureViews(EngineContext* ctx, const FigureState& fig) {

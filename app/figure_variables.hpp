@@ -16,6 +16,12 @@ ErrCode SaveFigureState(KVContextBlock* block, int32_t id);
 // another form than these variables have are ignored. kKvNonexistentInstance.
 ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
 
+// The two above in the block of the slot, grown and run again while they
+// find no room. Each is whole when run again: a save replaces the current
+// version's values, a restore starts again from the figure as it found it.
+ErrCode SaveFigureStateWithGrowth(KVContextBlock** slot, int32_t id);
+ErrCode RestoreFigureStateWithGrowth(KVContextBlock** slot, int32_t id);
+
 // Copies the value of a variable `back` versions back into `out` when it is
 // a real double matrix of at most `capacity` elements with `columns`
 // columns (any number for 0), giving its rows and element count; both are 0

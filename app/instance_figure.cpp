@@ -49,8 +49,13 @@ ErrCode InstanceFigureHost::PushUndoVersion() {
 }
 
 ErrCode InstanceFigureHost::ClearPlotProperties(int32_t subplot) {
-  if (ErrCode e = PushEmptyMatrix(block()->Engine())) return e;
-  return GetPlotProperties(block(), id_, subplot);
+  EngineContext* ctx = block()->Engine();
+  if (ErrCode e = PushEmptyMatrix(ctx)) return e;
+  // A store that fails leaves its value on top: it goes, so that the stack
+  // is as it was.
+  const ErrCode e = GetPlotProperties(block(), id_, subplot);
+  if (e) Drop(ctx);
+  return e;
 }
 
 ErrCode InstanceFigureHost::RunDrawHandlers() {

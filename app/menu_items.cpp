@@ -182,6 +182,35 @@ bool FillMenuStates(KVContextBlock* block, int32_t id, bool selected) {
   return true;
 }
 
+// Converts the outputs of "_menuFlags" that are number arrays to one-byte
+// integers, so that reading their flags asks for no room; a memory code
+// when one found none.
+ErrCode ConvertMenuFlagOutputs(EngineContext* ctx) {
+  for (int32_t k = 0; k < kMenuFlagsOutputs; k++) {
+    const ErrCode e = ConvertToInteger(ctx, k, 1, false, false);
+    if (IsMemoryCode(e)) return e;
+  }
+  return kOk;
+}
+
+// Fills the instance's cache anew from "_menuFlags" for that version and
+// leaves the stack as it was. A memory code when it found no room; any
+// other failure keeps the cache as it was.
+ErrCode RefreshMenuStates(KVContextBlock* block, int32_t id, int32_t version, const char* data,
+                          int32_t length) {
+  EngineContext* ctx = block->Engine();
+  const int32_t base = GetFrameEntryCount(ctx);
+  const ErrCode e = RunMenuFlagsFunction(block, id, data, length);
+  if (e == kOk && FillMenuStates(block, id, GetSelectedSubplot(block, id) >= 0)) {
+    InstanceRecord* r = FindInstance(block, id);
+    r->changed = 0;
+    r->menuStateVersion = static_cast<uint32_t>(version);
+  }
+  const int32_t left = GetFrameEntryCount(ctx) - base;
+  if (left > 0) Drop(ctx, left);
+  return IsMemoryCode(e) ? e : kOk;
+}
+
 }  // namespace
 
 bool ConvertMenuFlags(EngineContext* ctx, int32_t depth) {
@@ -269,6 +298,7 @@ ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data
   }
   if (!e)
     e = RunCompiledFunction(ctx, kMenuFlagsName, scope, inputs + 2, kMenuFlagsOutputs, entry, 0);
+  if (!e) e = ConvertMenuFlagOutputs(ctx);
   if (e) {
     UnwindCallFrames(ctx, 0);
     const int32_t left = GetFrameEntryCount(ctx) - base;
@@ -278,13 +308,13 @@ ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data
   return e;
 }
 
-ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, int32_t version,
+ErrCode GetMenuItemState(KVContextBlock** slot, int32_t id, int32_t position, int32_t version,
                          const char* data, int32_t length, uint8_t* state) {
   ElementListView list;
   ElementRef e;
-  if (!InstanceElementAt(block, id, position, &list, &e)) {
+  if (!InstanceElementAt(*slot, id, position, &list, &e)) {
     uint32_t start;
-    return FindInstanceStart(block, id, &start) ? kKvNonexistentInstance : kKvUndefElement;
+    return FindInstanceStart(*slot, id, &start) ? kKvNonexistentInstance : kKvUndefElement;
   }
   if (e.kind == kElemLanguageSection) {
     *state = static_cast<int64_t>(e.offset) == list.currentLanguage ? 3 : 1;
@@ -292,18 +322,13 @@ ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, in
   }
   int32_t row, index;
   if (!CacheIndex(list, e.offset, &row, &index)) return kKvUndefElement;
-  InstanceRecord* r = FindInstance(block, id);
+  const InstanceRecord* r = FindInstance(*slot, id);
   if (r->changed || r->menuStateVersion != static_cast<uint32_t>(version)) {
-    EngineContext* ctx = block->Engine();
-    const int32_t base = GetFrameEntryCount(ctx);
-    if (RunMenuFlagsFunction(block, id, data, length) == kOk &&
-        FillMenuStates(block, id, GetSelectedSubplot(block, id) >= 0)) {
-      r = FindInstance(block, id);
-      r->changed = 0;
-      r->menuStateVersion = static_cast<uint32_t>(version);
-    }
-    const int32_t left = GetFrameEntryCount(ctx) - base;
-    if (left > 0) Drop(ctx, left);
+    if (ErrCode room = RunWithGrowth(slot, [&](KVContextBlock* block) {
+          return RefreshMenuStates(block, id, version, data, length);
+        }))
+      return room;
+    r = FindInstance(*slot, id);
   }
   *state = index < kMenuStateBytes ? r->menuStates[row][index] : 0;
   return kOk;

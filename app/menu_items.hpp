@@ -40,8 +40,10 @@ bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position);
 // value of every variable above 105 in the order of the instance's undo set,
 // the _xdatatype of the data (an empty string without), and the selected
 // subplot's _param. Its three outputs are left on the stack, the first on
-// top. kErrUndefFun when the instance's code has no such function; kStatusNoPrint while a
-// handler runs.
+// top, those that are number arrays converted to one-byte integers.
+// kErrUndefFun when the instance's code has no such function; kStatusNoPrint while a
+// handler runs; a memory code, with nothing left on the stack, when the
+// run or a conversion found no room.
 ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data, int32_t length);
 
 // Converts the output of "_menuFlags" at the depth to one-byte integers;
@@ -65,7 +67,9 @@ inline constexpr uint8_t kMenuStateNoCheckMark = 4;
 // bits above (paste and copy items: enabled only), from the cache of the given undo version or
 // computed anew; for a language section (kElemLanguageSection) 3 when it is the current one,
 // else 1. Items past the 64 the cache holds are disabled. kKvUndefElement, kKvNonexistentInstance.
-ErrCode GetMenuItemState(KVContextBlock* block, int32_t id, int32_t position, int32_t version,
+// "_menuFlags" that finds no room grows the block and runs again; where the
+// block cannot grow, the shortage is returned.
+ErrCode GetMenuItemState(KVContextBlock** slot, int32_t id, int32_t position, int32_t version,
                          const char* data, int32_t length, uint8_t* state);
 
 // Runs the menu item's handler in a new undo version with the selected

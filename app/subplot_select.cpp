@@ -38,40 +38,48 @@ struct PressedFigure {
   int32_t viewRows;
 };
 
-bool ReadPressedFigure(KVContextBlock* block, int32_t id, const FigureState& fig,
-                       PressedFigure* out) {
+// *found false when _pl and _3d do not hold a layout of the figure's grid;
+// the engine's code when a read found no room.
+ErrCode ReadPressedFigure(KVContextBlock* block, int32_t id, PressedFigure* out, bool* found) {
+  *found = false;
+  const FigureState& fig = FindInstance(block, id)->figure;
   const int32_t n = fig.rows * fig.columns;
   int32_t rows = 0, count = 0;
-  if (ReadMatrixVariable(block, id, 0, kVarPl, 0, out->layout, kMaxLayoutValues, &rows, &count) !=
-          kOk ||
-      count < kLayoutHeader || n <= 0) {
-    return false;
+  if (ErrCode e = ReadMatrixVariable(block, id, 0, kVarPl, 0, out->layout, kMaxLayoutValues, &rows,
+                                     &count)) {
+    return IsMemoryCode(e) ? e : kOk;
   }
+  if (count < kLayoutHeader || n <= 0) return kOk;
   out->entry = (count - kLayoutHeader) / n == kFreeEntry ? kFreeEntry : kGridEntry;
   if (count != kLayoutHeader + n * out->entry || out->layout[0] != fig.rows ||
       out->layout[1] != fig.columns) {
-    return false;
+    return kOk;
   }
   int32_t viewCount = 0;
-  if (ReadMatrixVariable(block, id, 0, kVar3d, kViewRow, out->views, kMaxViewValues, &out->viewRows,
-                         &viewCount) != kOk) {
-    return false;
+  if (ErrCode e = ReadMatrixVariable(block, id, 0, kVar3d, kViewRow, out->views, kMaxViewValues,
+                                     &out->viewRows, &viewCount)) {
+    return IsMemoryCode(e) ? e : kOk;
   }
-  return true;
+  *found = true;
+  return kOk;
 }
 
-// Pushes each cell's source's plot properties one version back; false, with
-// the stack as it was, when one cannot be read.
-bool PushSourceProperties(KVContextBlock* block, int32_t id, const int32_t* source, int32_t n) {
+// Pushes each cell's source's plot properties one version back. A failure
+// leaves the stack as it was: *found false, or the engine's code when a
+// read found no room.
+ErrCode PushSourceProperties(KVContextBlock* block, int32_t id, const int32_t* source, int32_t n,
+                             bool* found) {
   EngineContext* ctx = block->Engine();
   const int32_t before = GetFrameEntryCount(ctx);
+  *found = true;
   for (int32_t cell = 0; cell < n; ++cell) {
-    if (GetPlotListEntry(block, id, source[cell], 1) != kOk) {
+    if (ErrCode e = GetPlotListEntry(block, id, source[cell], 1)) {
       DropStackEntries(ctx, 0, GetFrameEntryCount(ctx) - before);
-      return false;
+      *found = false;
+      return IsMemoryCode(e) ? e : kOk;
     }
   }
-  return true;
+  return kOk;
 }
 
 void EraseOutlines(const FigureEvent& e, InteractionState& st) {
@@ -111,7 +119,10 @@ ErrCode GridSelectDrag(const FigureEvent& e, int32_t k, double x, double y, bool
   int32_t dr = target / columns - k / columns;
   ClampSelectionShift(st.followMask, fig.rows, columns, &dc, &dr);
   fig.selection = ShiftCellMask(st.followMask, fig.rows, columns, dc, dr);
-  MoveSelectedSubplots(e.block(), e.id(), st.followMask, dc, dr, shift);
+  if (ErrCode rc = MoveSelectedSubplots(e.slot(), e.id(), st.followMask, dc, dr, shift)) {
+    st.pressedSubplot = -1;
+    return rc;
+  }
   ComputeSubplotViewports(&e.figure());
   st.targetCell = k + dr * columns + dc;
   st.current[0] = st.press[0];
@@ -164,24 +175,33 @@ void ToggleSubplotSelection(KVContextBlock* block, int32_t id, int32_t k, bool s
                       port->drawFocusRect != nullptr);
 }
 
-void MoveSelectedSubplots(KVContextBlock* block, int32_t id, uint32_t mask, int32_t dc, int32_t dr,
-                          bool shift) {
-  InstanceRecord* r = FindInstance(block, id);
-  if (r == nullptr) return;
-  FigureState& fig = r->figure;
-  const int32_t n = fig.rows * fig.columns;
-  if (fig.freeLayout || n > kMaxSubplots) return;
+ErrCode MoveSelectedSubplots(KVContextBlock** slot, int32_t id, uint32_t mask, int32_t dc,
+                             int32_t dr, bool shift) {
+  const InstanceRecord* r = FindInstance(*slot, id);
+  if (r == nullptr) return kOk;
+  const int32_t rows = r->figure.rows, columns = r->figure.columns, n = rows * columns;
+  if (r->figure.freeLayout || n > kMaxSubplots) return kOk;
   static_assert(sizeof(PressedFigure) < 16384, "kept on the stack");
   PressedFigure pressed;
-  if (!ReadPressedFigure(block, id, fig, &pressed)) return;
   int32_t source[kMaxSubplots];
-  MoveSourceCells(mask, fig.rows, fig.columns, dc, dr, shift, source);
-  if (!PushSourceProperties(block, id, source, n)) return;
+  MoveSourceCells(mask, rows, columns, dc, dr, shift, source);
+  // Read before anything changes: without room the block grows and they
+  // are read again.
+  bool found = false;
+  if (ErrCode e = RunWithGrowth(slot, [&](KVContextBlock* block) {
+        const ErrCode read = ReadPressedFigure(block, id, &pressed, &found);
+        return read || !found ? read : PushSourceProperties(block, id, source, n, &found);
+      })) {
+    return e;
+  }
+  if (!found) return kOk;
+  KVContextBlock* block = *slot;
+  FigureState& fig = FindInstance(block, id)->figure;
   InstanceFigureHost host(block, id);
   for (int32_t cell = 0; cell < n; ++cell) {
     const double* entry = pressed.layout + kLayoutHeader + source[cell] * pressed.entry;
-    ResetSubplots(&fig, host, cell / fig.columns, cell % fig.columns,
-                  static_cast<int32_t>(entry[0]), false);
+    ResetSubplots(&fig, host, cell / columns, cell % columns, static_cast<int32_t>(entry[0]),
+                  false);
     SubplotRecord* s = &fig.subplots[cell];
     ApplySubplotEntry(s, static_cast<uint32_t>(entry[1]), entry + 2);
     if (pressed.entry == kFreeEntry) SetSubplotViewport(s, entry[6], entry[7], entry[8], entry[9]);
@@ -193,8 +213,17 @@ void MoveSelectedSubplots(KVContextBlock* block, int32_t id, uint32_t mask, int3
       ApplyView(&fig, view);
     }
   }
-  // The properties lie on the stack with the last cell's on top.
-  for (int32_t cell = n - 1; cell >= 0; --cell) GetPlotProperties(block, id, cell);
+  // The properties lie on the stack with the last cell's on top. A store
+  // without room leaves its value there, to be stored once the block has
+  // grown; the cells stored before it are not stored again.
+  for (int32_t cell = n - 1; cell >= 0; --cell) {
+    if (ErrCode e = RunWithGrowth(
+            slot, [&](KVContextBlock* grown) { return GetPlotProperties(grown, id, cell); })) {
+      DropStackEntries((*slot)->Engine(), 0, cell + 1);
+      return e;
+    }
+  }
+  return kOk;
 }
 
 void DrawSelectionOutlines(KVContextBlock* block, int32_t id, double dx, double dy, bool draw) {

@@ -98,7 +98,9 @@ ErrCode GetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
 // Makes room for a new value of units units (a negative back: version 0) and
 // gives its data address; units below 1 store a value without data. A full
 // heap gives up the oldest versions (keeping one below the written one), then
-// the redo versions, then answers kKvVarTooLargeForUndo. kKvNonexistentUndoSet, kKvVarNotFound.
+// the redo versions; when even all of them and the old value would not make
+// room it answers kKvVarTooLargeForUndo with nothing changed, the old value
+// kept. kKvNonexistentUndoSet, kKvVarNotFound.
 ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, uint32_t units,
                      void** data);
 // Makes sure that new values of `units` heap units in all, with one unit

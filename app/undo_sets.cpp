@@ -65,10 +65,11 @@ bool FindSet(Buffer b, int32_t id, Set* out) {
 }
 
 // Heap units that giving up the versions below the one under version `kept`
-// and those above the current one would free: their blocks that no other
-// version refers to.
-int64_t FreedByGivingUp(Buffer b, Set s, uint32_t kept) {
+// and those above the current one, and the reference `released` (none when
+// negative), would free: their blocks that no other version refers to.
+int64_t FreedByGivingUp(Buffer b, Set s, uint32_t kept, int32_t released = -1) {
   std::unordered_map<int32_t, int32_t> dropped;  // block: references given up
+  if (released >= 0) dropped[released]++;
   for (uint32_t v = 0; v < s.Versions(); v++) {
     if (v <= s.Current() && v + 1 >= kept) continue;
     for (uint32_t i = 0; i < s.VarCount(); i++)
@@ -217,6 +218,20 @@ ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
   const int32_t found = s.FindVar(variable);
   if (found < 0) return kKvVarNotFound;
   const auto i = static_cast<uint32_t>(found);
+  const bool single = (s.VarFlags(i) & kUndoFlagSingleVersion) != 0;
+  if (units > 0) {
+    // Refused, as when no version could be given up.
+    if (RoomRefused(RoomKind::kUndo)) return kKvVarTooLargeForUndo;
+    // Nothing changes when even the old value and every version this store
+    // may give up would not make room: the caller grows the buffer and
+    // stores again, finding the old value and the versions as they were.
+    const int64_t needed = int64_t{units} + 1;
+    if (undo::FreeRoom(b) < needed &&
+        undo::FreeRoom(b) + undo::FreedByGivingUp(b, s, s.Current() - written + (single ? 1 : 0),
+                                                  s.Ref(s.Current() - written, i)) <
+            needed)
+      return kKvVarTooLargeForUndo;
+  }
   // The written version is Current - written; dropping old versions moves it.
   ReleaseUndoBlock(buffer, s.Ref(s.Current() - written, i));
   s.SetRef(s.Current() - written, i, kUndoNoValue);
@@ -224,11 +239,9 @@ ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
     s.SetRef(s.Current() - written, i, kUndoNoData);
     return kOk;
   }
-  if (s.VarFlags(i) & kUndoFlagSingleVersion)
+  if (single)
     while (s.Current() > written) s.DropOldest();
   int32_t r;
-  // Refused, as when no version could be given up.
-  if (RoomRefused(RoomKind::kUndo)) return kKvVarTooLargeForUndo;
   ErrCode e = AllocUndoBlock(buffer, units, &r);
   while (e && s.Current() > written + 1) {
     s.DropOldest();

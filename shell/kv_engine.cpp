@@ -175,7 +175,7 @@ ErrCode KVEngine::MenuItemState(int32_t id, int32_t position, std::string_view c
                                 uint8_t* state) {
   if (!block()) return CreationError();
   const int32_t version = UndoSetCurrentVersion(block()->UndoArea(), id);
-  return GetMenuItemState(block(), id, position, version, clipboard.data(),
+  return GetMenuItemState(slot(), id, position, version, clipboard.data(),
                           static_cast<int32_t>(clipboard.size()), state);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/errors.hpp"
@@ -11,6 +12,7 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
+#include "engine/room_requests.hpp"
 #include "graphics/figure_codes.hpp"
 #include "tests/app/family_host.hpp"
 
@@ -36,7 +38,7 @@ class MenuItems : public ::testing::Test {
   int32_t Add(ElementListBuilder& list) { return static_cast<int32_t>(list.Last()); }
   uint8_t State(int32_t at, int32_t version = 0) {
     uint8_t s = 0xFF;
-    EXPECT_EQ(GetMenuItemState(h.block(), 0, at, version, nullptr, 0, &s), kOk);
+    EXPECT_EQ(GetMenuItemState(h.slot(), 0, at, version, nullptr, 0, &s), kOk);
     return s;
   }
 
@@ -155,6 +157,35 @@ TEST_F(MenuItems, StatesComeFromMenuFlagsAndAreCachedPerVersion) {
   fig.selection = 0;
   h.Record()->changed = 1;
   EXPECT_EQ(State(two), kMenuStateNoCheckMark);
+}
+
+// A flags function that finds no room, in its run or in the conversion of
+// its outputs, is no answer: the block grows and the state read is the one
+// read without the refusal, never the stale cache.
+TEST_F(MenuItems, AStateWhoseFlagsFunctionFoundNoRoomGrowsTheBlock) {
+  CompileFlags("[a > 0, b > 0]");
+  ElementListBuilder l;
+  l.Instance(0, "app.kv", h.library()).TextHandler(kElemMenuItem, "One", {-1});
+  const int32_t one = Add(l);
+  ASSERT_EQ(h.Load(l), kOk);
+  ASSERT_EQ(h.SetScalar(a, 1), kOk);
+  ASSERT_EQ(h.SetScalar(b, 1), kOk);
+  for (uint64_t k = 1;; ++k) {
+    h.Record()->changed = 1;
+    std::memset(h.Record()->menuStates, 0, sizeof h.Record()->menuStates);
+    uint8_t state = 0xFF;
+    WatchRoomRequests(k);
+    const ErrCode e = GetMenuItemState(h.slot(), 0, one, 0, nullptr, 0, &state);
+    const bool refused = RoomRequestRefused();
+    StopWatchingRoomRequests();
+    if (!refused) break;
+    // Where this host does not grow, the shortage is the answer.
+    if (e == kOk) {
+      EXPECT_EQ(state, kMenuStateEnabled | kMenuStateChecked) << k;
+    } else {
+      EXPECT_TRUE(IsMemoryCode(e)) << k << ": " << e;
+    }
+  }
 }
 
 TEST_F(MenuItems, SixtyFourItemsAreCached) {

@@ -137,11 +137,38 @@ TEST(UndoBuffer, FullHeapGivesUpOldVersionsThenRedoVersionsThenFails) {
   EXPECT_EQ(u.Fill(1, 1, 100, 150), 2);
   EXPECT_EQ(u.Fill(1, 2, 100, 150), -2);
   EXPECT_FALSE(UndoSetCanStepForward(u.data(), 1));
-  // More than the heap holds: 10009, the value is gone, the older one stays.
+  // More than the heap holds: 10009, and both values stay.
   EXPECT_EQ(u.Put(1, 0, 100, 900, 0x90), kKvVarTooLargeForUndo);
-  EXPECT_FALSE(HasUndoValue(u.data(), 1, 0, 100));
+  EXPECT_EQ(u.Fill(1, 0, 100, 650), 0x65);
   EXPECT_EQ(u.Fill(1, 1, 100, 150), 2);
   EXPECT_TRUE(UndoBufferIsValid(u.data(), 8192));
+}
+
+// A value that even every version given up would not make room for changes
+// nothing: the store after the buffer has grown finds the old value, the
+// older versions and the redo version as they were, and keeps them all.
+TEST(UndoBuffer, AStoreTheHeapCannotTakeGivesUpNothing) {
+  Undo u(kUndoMinBytes, 2 * kUndoMinBytes);
+  u.AddSet(1, 1);
+  for (int k = 0; k < 5; k++) {
+    if (k) {
+      ASSERT_EQ(PushUndoVersion(u.data(), 1), kOk);
+    }
+    ASSERT_EQ(u.Put(1, 0, 100, 150, static_cast<uint8_t>(k)), kOk);
+  }
+  ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk);
+  // 136 free and 604 that could be given up: 801 do not fit.
+  EXPECT_EQ(u.Put(1, 0, 100, 800, 0x80), kKvVarTooLargeForUndo);
+  auto expectAll = [&](int current) {
+    EXPECT_EQ(u.Fill(1, 0, 100, current == 3 ? 150 : 800), current);
+    for (int back = 1; back <= 3; back++) EXPECT_EQ(u.Fill(1, back, 100, 150), 3 - back) << back;
+    EXPECT_TRUE(UndoSetCanStepForward(u.data(), 1));
+  };
+  expectAll(3);
+  ASSERT_EQ(RelocateUndoBuffer(u.data(), 2 * kUndoMinBytes), kOk);
+  ASSERT_EQ(u.Put(1, 0, 100, 800, 0x80), kOk);
+  expectAll(0x80);
+  EXPECT_TRUE(UndoBufferIsValid(u.data(), 2 * kUndoMinBytes));
 }
 
 // Room for several values at once is made before any is stored: the older

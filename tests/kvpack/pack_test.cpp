@@ -210,13 +210,12 @@ TEST_F(Packing, OnlyItemsWithACheckedExpressionCarryACheckMark) {
            " item \"Unset\" f() checked \"a\"\n item \"Set\" f() checked \"b == 0\"\n"
            " item \"Last\" f() enabled \"isempty(a)\"\nendmenu\n"))
       << PackErrorText(error);
-  KVContextBlock* block = Host().block();
-  const int32_t version = UndoSetCurrentVersion(block->UndoArea(), 0);
+  const int32_t version = UndoSetCurrentVersion(Host().block()->UndoArea(), 0);
   std::vector<int> states;
   MenuEntry entry;
-  for (int32_t at = -1; GetMenuItemInfo(block, 0, 'm', &at, &entry) == kOk;) {
+  for (int32_t at = -1; GetMenuItemInfo(Host().block(), 0, 'm', &at, &entry) == kOk;) {
     uint8_t state = 0;
-    EXPECT_EQ(GetMenuItemState(block, 0, at, version, nullptr, 0, &state), kOk);
+    EXPECT_EQ(GetMenuItemState(Host().slot(), 0, at, version, nullptr, 0, &state), kOk);
     states.push_back(state);
   }
   constexpr int kOn = kMenuStateEnabled, kNoMark = kMenuStateNoCheckMark;

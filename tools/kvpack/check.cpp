@@ -259,7 +259,7 @@ class Checker {
     if (kind == StepKind::kState) {
       uint8_t state = 0;
       const int32_t version = UndoSetCurrentVersion((*slot)->UndoArea(), kInstance);
-      const ErrCode e = GetMenuItemState(*slot, kInstance, at, version, clipboard_.data(),
+      const ErrCode e = GetMenuItemState(slot, kInstance, at, version, clipboard_.data(),
                                          static_cast<int32_t>(clipboard_.size()), &state);
       if (!e)
         Print("state " + std::to_string(state & (kMenuStateEnabled | kMenuStateChecked)) + "\n");
