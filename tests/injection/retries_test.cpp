@@ -112,5 +112,15 @@ TEST(Retries, ALeafLeavingNoValueGivesTheSame) {
       "function r = unset(n)\n  if n > 1\n    n = n - 1;\n  end\nendfunction\n");
 }
 
+// A division by a divisor that is not square keeps its operands as they
+// were until its product stands: run again after growth, it divides the
+// same operands the same way round.
+TEST(Retries, ADivisionByAPseudoInverseDividesTheSameOperandsAgain) {
+  ExpectGrown(
+      "a = size(zeros(0, 3) \\ zeros(0, 2))\nb = size(zeros(2, 0) / zeros(3, 0))\n"
+      "c = size(ones(3, 2) \\ zeros(3, 0))\nd = [1; 1; 1] \\ [1; 2; 3]\n",
+      RoomKind::kStacks);
+}
+
 }  // namespace
 }  // namespace vke::test
