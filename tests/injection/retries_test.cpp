@@ -122,5 +122,13 @@ TEST(Retries, ADivisionByAPseudoInverseDividesTheSameOperandsAgain) {
       RoomKind::kStacks);
 }
 
+// A distribution's integer operands without room as doubles fail for the
+// room, not for their class.
+TEST(Retries, ADistributionOfIntegersWithoutRoomAsDoublesIsEvaluatedAgain) {
+  ExpectSame(
+      "p = pdf('norm', int8(1)) - pdf('norm', 1)\n"
+      "c = cdf('norm', [int8(1) int8(2)], 0, uint8(2))\n");
+}
+
 }  // namespace
 }  // namespace vke::test
