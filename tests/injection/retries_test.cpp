@@ -130,5 +130,14 @@ TEST(Retries, ADistributionOfIntegersWithoutRoomAsDoublesIsEvaluatedAgain) {
       "c = cdf('norm', [int8(1) int8(2)], 0, uint8(2))\n");
 }
 
+// A native called back with the results of a builtin it called has used
+// its inputs: without room to gather them it fails for the room, and is not
+// run again on what the call left in their place.
+TEST(Retries, ANativeCalledBackWithoutRoomIsNotRunAgain) {
+  ExpectSame(
+      "f = @(a, b, c) deal(c, b, a);\n[p, q, r] = f(1, 'two', 3)\n"
+      "[p, q, r] = f(4, {5}, 'six');\nr\n");
+}
+
 }  // namespace
 }  // namespace vke::test
