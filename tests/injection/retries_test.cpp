@@ -139,5 +139,16 @@ TEST(Retries, ANativeCalledBackWithoutRoomIsNotRunAgain) {
       "[p, q, r] = f(4, {5}, 'six');\nr\n");
 }
 
+// A round whose value found no room runs again once the area has grown,
+// with the value it would have had: the iterator advances once the value
+// stands.
+TEST(Retries, ARoundWithoutRoomForItsValueRunsAgain) {
+  ExpectGrown(
+      "s = 0;\nfor k = int8(1):int8(2):int8(5)\n  s = s + double(k) * 10;\nend\n"
+      "for k = uint16(3):-1:1, s = s + double(k);, end\n"
+      "for k = 1:3\n  s = s + k / 4;\nend\ns\n",
+      RoomKind::kStacks);
+}
+
 }  // namespace
 }  // namespace vke::test
