@@ -150,5 +150,13 @@ TEST(Retries, ARoundWithoutRoomForItsValueRunsAgain) {
       RoomKind::kStacks);
 }
 
+// A solver that wrote a trace line before its call of the function found
+// no room does not run again to write it twice.
+TEST(Retries, ATraceLineIsWrittenOnce) {
+  ExpectSame(
+      "x = fzero(@(x) x^2 - 2, 1, optimset('Display', true));\nfprintf('%.6f\\n', x);\n"
+      "x = fzero(@(x) x - 1, [0 3], optimset('Display', true));\n");
+}
+
 }  // namespace
 }  // namespace vke::test
