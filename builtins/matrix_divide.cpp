@@ -22,6 +22,32 @@ ErrCode ReadSquareTop(EngineContext* ctx, ErrCode notSquare, MatrixOperand* a) {
   return a->IsSquare() ? kOk : notSquare;
 }
 
+// B / A (right) or A \ B by the pseudo-inverse of the divisor A, which is not
+// square. The pseudo-inverse is formed from a copy of A, so that until the
+// product stands both operands are kept as they were: a call that runs
+// short of room on the way leaves them so, and runs again as it stands once
+// the area has grown.
+ErrCode DivideByPseudoInverse(EngineContext* ctx, bool right) {
+  // A below B, then the pseudo-inverse of its copy on top: [A B pinv(A)].
+  if (right) RollStackEntries(ctx, 2, 1);
+  ErrCode e = DuplicateStackEntries(ctx, 1, 1);
+  if (!e && (e = ReplaceTopByPseudoInverse(ctx))) Drop(ctx);
+  if (!e) {
+    // The product's operands in order above A: [A pinv(A) B] for A \ B.
+    if (!right) RollStackEntries(ctx, 2, 1);
+    e = MtimesBuiltin(ctx, 2, 1, 0);
+    if (!e) return DropStackEntries(ctx, 1, 1);
+    // Back to [A B].
+    if (right) {
+      Drop(ctx);
+    } else {
+      DropStackEntries(ctx, 1, 1);
+    }
+  }
+  if (right) RollStackEntries(ctx, 2, 1);
+  return e;
+}
+
 }  // namespace
 
 // B / A with B below and A on top.
@@ -32,10 +58,7 @@ ErrCode MrdivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   ErrCode served;
   if (!a.IsEmpty() && !b.IsEmpty() && CallOperatorNative(ctx, kMrdivideName, &served))
     return served;
-  if (!a.IsSquare()) {
-    ErrCode e = ReplaceTopByPseudoInverse(ctx);
-    return e ? e : MtimesBuiltin(ctx, 2, 1, 0);
-  }
+  if (!a.IsSquare()) return DivideByPseudoInverse(ctx, true);
   int32_t n = a.rows, m = b.rows;
   if (m == 0) return Drop(ctx);
   if (b.cols != n) return kErrIncompSize;
@@ -62,12 +85,7 @@ ErrCode MldivideBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   ErrCode served;
   if (!a.IsEmpty() && !b.IsEmpty() && CallOperatorNative(ctx, kMldivideName, &served))
     return served;
-  if (!a.IsSquare()) {
-    ErrCode e = RollStackEntries(ctx, 2, 1);
-    if (!e) e = ReplaceTopByPseudoInverse(ctx);
-    if (!e) e = RollStackEntries(ctx, 2, 1);
-    return e ? e : MtimesBuiltin(ctx, 2, 1, 0);
-  }
+  if (!a.IsSquare()) return DivideByPseudoInverse(ctx, false);
   int32_t n = a.rows, m = b.cols;
   if (m == 0) return DropStackEntries(ctx, 1, 1);
   if (b.rows != n) return kErrIncompSize;

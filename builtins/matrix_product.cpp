@@ -208,9 +208,11 @@ ErrCode MtimesBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (a.IsScalar() || b.IsScalar()) return ElementwiseArith(ctx, 2, 1, '*');
   int32_t m = a.rows, k = a.cols, n = b.cols;
   if (k != b.rows) return kErrIncompSize;
+  // The empty result is pushed before its operands go, so that without room
+  // for it they stay as they were.
   if (m == 0 || n == 0) {
-    ErrCode e = Drop(ctx, 2);
-    return e ? e : PushEmptyMatrix(ctx);
+    ErrCode e = PushEmptyMatrix(ctx);
+    return e ? e : DropStackEntries(ctx, 1, 2);
   }
   bool complex = a.im || b.im;
   double *cr, *ci = nullptr;

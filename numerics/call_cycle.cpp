@@ -10,6 +10,7 @@
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -69,6 +70,9 @@ bool TakeEvaluation(double* count, double limit) {
 
 ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_list<double> numbers,
                        const char* tail) {
+  // What is written stays written: a later failure for lack of room takes
+  // the error path rather than running the native again to write it twice.
+  MarkOperandsChanged(ctx);
   if (ErrCode e = WriteToFd(ctx, kFdErr, label, -1)) return e;
   bool first = true;
   for (double x : numbers) {

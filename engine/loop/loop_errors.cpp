@@ -284,6 +284,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // without room leaves the iterator.
     case kOpForRangeInit:
     case kOpForRangeLast:
+    // A round's value without room leaves the iterator where it was.
+    case kOpForRangeNext:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

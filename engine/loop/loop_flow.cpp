@@ -305,10 +305,15 @@ ErrCode ForNext(EngineContext* ctx) {
 }
 
 ErrCode ForRangeNext(EngineContext* ctx) {
-  double value;
-  bool left;
-  if (NextDoubleRangeValue(ctx, &value, &left))
-    return left ? PushRealScalar(ctx, value) : ErrCode{kErrIndexOutOfRange};
+  // The iterator advances once the value stands: a value without room
+  // leaves it as it was, and the round runs again once the area has grown.
+  RealRangeStep step;
+  if (PeekRealRange(ctx, &step)) {
+    if (!step.more) return kErrIndexOutOfRange;
+    if (ErrCode e = PushRealScalar(ctx, step.value)) return e;
+    step.Take();
+    return kOk;
+  }
   IntegerIterator it;
   if (!ReadIntegerIterator(ctx, &it)) return kErrWrongTypeOverload;
   const uint64_t current = it.Get(0);
@@ -317,13 +322,15 @@ ErrCode ForRangeNext(EngineContext* ctx) {
   const bool descending = it.Descending();
   const bool more = size != 0 && (descending ? it.AtMost(stop, current) : it.AtMost(current, stop));
   if (!more) return kErrIndexOutOfRange;
+  // The push leaves the iterator's data where it lies.
+  if (ErrCode e = PushIntegerLiteral(ctx, it.bytes, it.isUnsigned, current)) return e;
   // Past the stop, or wrapping around, the iterator finishes.
   const uint64_t distance = descending ? current - stop : stop - current;
   if (distance < size)
     it.Finish();
   else
     it.Set(0, descending ? current - size : current + size);
-  return PushIntegerLiteral(ctx, it.bytes, it.isUnsigned, current);
+  return kOk;
 }
 
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n) {

@@ -7,6 +7,7 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/native_nesting.hpp"
 #include "engine/registry/hook_records.hpp"
 #include "engine/room_requests.hpp"
@@ -194,6 +195,9 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     e = function(ctx, a, outputs, data);
     if (e || ctx->nativeResults == 0) break;
     a = -ctx->nativeResults;
+    // Called back, the native has used its inputs and what it called has
+    // run: failing, it cannot run again.
+    MarkOperandsChanged(ctx);
   }
   ctx->nativeResults = outerResults;
   ctx->nativeContinuation = outerContinuation;

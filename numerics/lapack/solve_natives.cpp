@@ -295,11 +295,12 @@ ErrCode LapackPinv(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     SetRealIdentity(ls.b, ls.m);
   }
   if (ErrCode e = ls.Solve(ws, tol >= 0 ? tol : ls.m * kLapackEps)) return e;
-  // The result takes the arguments' place, below the workspace.
+  // The result takes the arguments' place, below the workspace; without
+  // room for it they stay in place.
   MatrixOperand x;
-  ErrCode e = Drop(ctx, nargin);
-  if (!e) e = PushResultMatrix(ctx, n, m, complex, &x);
-  if (e) return e;
+  if (ErrCode e =
+          PushInPlaceOfTop(ctx, nargin, [&] { return PushResultMatrix(ctx, n, m, complex, &x); }))
+    return e;
   if (!wide) {
     if (complex) {
       CopyComplexFromColumnMajorLd(ls.b, ls.m, x.re, x.im, n, m);

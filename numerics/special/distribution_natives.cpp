@@ -32,7 +32,9 @@ ErrCode GetDistributionOperands(EngineContext* ctx, int32_t n, Shape* shape,
   bool allDouble = true;
   for (int32_t k = 0; k < n; k++) allDouble = allDouble && ops[k].cls == OperandClass::kDouble;
   if (allDouble) return kOk;
-  if (ConvertToFloat(ctx, -n, false)) return kErrWrongTypeOverload;
+  // Without room for the doubles the shortage is the failure, so that the
+  // call runs again once the area has grown.
+  if ((e = ConvertToFloat(ctx, -n, false))) return e == kErrWrongType ? kErrWrongTypeOverload : e;
   return GetDoubleOperands(ctx, n, shape, ops);
 }
 

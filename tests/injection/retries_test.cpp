@@ -112,5 +112,51 @@ TEST(Retries, ALeafLeavingNoValueGivesTheSame) {
       "function r = unset(n)\n  if n > 1\n    n = n - 1;\n  end\nendfunction\n");
 }
 
+// A division by a divisor that is not square keeps its operands as they
+// were until its product stands: run again after growth, it divides the
+// same operands the same way round.
+TEST(Retries, ADivisionByAPseudoInverseDividesTheSameOperandsAgain) {
+  ExpectGrown(
+      "a = size(zeros(0, 3) \\ zeros(0, 2))\nb = size(zeros(2, 0) / zeros(3, 0))\n"
+      "c = size(ones(3, 2) \\ zeros(3, 0))\nd = [1; 1; 1] \\ [1; 2; 3]\n",
+      RoomKind::kStacks);
+}
+
+// A distribution's integer operands without room as doubles fail for the
+// room, not for their class.
+TEST(Retries, ADistributionOfIntegersWithoutRoomAsDoublesIsEvaluatedAgain) {
+  ExpectSame(
+      "p = pdf('norm', int8(1)) - pdf('norm', 1)\n"
+      "c = cdf('norm', [int8(1) int8(2)], 0, uint8(2))\n");
+}
+
+// A native called back with the results of a builtin it called has used
+// its inputs: without room to gather them it fails for the room, and is not
+// run again on what the call left in their place.
+TEST(Retries, ANativeCalledBackWithoutRoomIsNotRunAgain) {
+  ExpectSame(
+      "f = @(a, b, c) deal(c, b, a);\n[p, q, r] = f(1, 'two', 3)\n"
+      "[p, q, r] = f(4, {5}, 'six');\nr\n");
+}
+
+// A round whose value found no room runs again once the area has grown,
+// with the value it would have had: the iterator advances once the value
+// stands.
+TEST(Retries, ARoundWithoutRoomForItsValueRunsAgain) {
+  ExpectGrown(
+      "s = 0;\nfor k = int8(1):int8(2):int8(5)\n  s = s + double(k) * 10;\nend\n"
+      "for k = uint16(3):-1:1, s = s + double(k);, end\n"
+      "for k = 1:3\n  s = s + k / 4;\nend\ns\n",
+      RoomKind::kStacks);
+}
+
+// A solver that wrote a trace line before its call of the function found
+// no room does not run again to write it twice.
+TEST(Retries, ATraceLineIsWrittenOnce) {
+  ExpectSame(
+      "x = fzero(@(x) x^2 - 2, 1, optimset('Display', true));\nfprintf('%.6f\\n', x);\n"
+      "x = fzero(@(x) x - 1, [0 3], optimset('Display', true));\n");
+}
+
 }  // namespace
 }  // namespace vke::test
