@@ -112,5 +112,15 @@ TEST(Retries, ALeafLeavingNoValueGivesTheSame) {
       "function r = unset(n)\n  if n > 1\n    n = n - 1;\n  end\nendfunction\n");
 }
 
+// An object's method takes the subscripts, field names and bounds of an
+// index laid out as its inputs: without room for them, or for the method's
+// work once they were laid out, the index is not run again on what the
+// first attempt left.
+TEST(Retries, AnObjectIndexedWithoutRoomGivesTheSame) {
+  ExpectSame(
+      "q = quaternion(1, 2, 3, 4);\nw = [q, 2 * q];\ndisp(q2str(w(2)))\nx = q.x\n"
+      "disp(w(end).y)\nw.z = 9;\nh.w = w;\ndisp(h.w(2).v)\n");
+}
+
 }  // namespace
 }  // namespace vke::test
