@@ -122,5 +122,13 @@ TEST(Retries, AnObjectIndexedWithoutRoomGivesTheSame) {
       "disp(w(end).y)\nw.z = 9;\nh.w = w;\ndisp(h.w(2).v)\n");
 }
 
+// A list indexed through its variable that found no room is indexed again
+// through the variable, whose name its error gives.
+TEST(Retries, AListIndexedWithoutRoomNamesItsVariable) {
+  ExpectSame(
+      "c = {1, 2};\ntexts = {'c(2.5)', 'c{1.5}', 'c(3)'};\nfor k = 1:3\n"
+      "  try\n    eval(texts{k});\n  catch\n    disp(lasterr)\n  end\nend\nd = c(2)\n");
+}
+
 }  // namespace
 }  // namespace vke::test
