@@ -130,5 +130,11 @@ TEST(Retries, AListIndexedWithoutRoomNamesItsVariable) {
       "  try\n    eval(texts{k});\n  catch\n    disp(lasterr)\n  end\nend\nd = c(2)\n");
 }
 
+// The redirections listed by a statement are written once, and those given
+// as a value are given whole.
+TEST(Retries, TheRedirectionsListedWithoutRoomAreWrittenOnce) {
+  ExpectSame("redirect\nr = redirect(1)\nredirect(2)\nredirect(2, 1, true);\nr = redirect\n");
+}
+
 }  // namespace
 }  // namespace vke::test
