@@ -96,7 +96,7 @@ ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const cha
 ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* text, int32_t length) {
   BeginTopLevelAction((*slot)->Engine());
   if (length < 0) length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
-  int32_t target;
+  int32_t target = -1;
   if (ErrCode e = RunWithGrowth(slot, [&](KVContextBlock* block) {
         return FindPasteTarget(block, id, at, text, length, &target);
       }))
