@@ -284,6 +284,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // without room leaves the iterator.
     case kOpForRangeInit:
     case kOpForRangeLast:
+    // A range loop's next value without room leaves the iterator unstepped.
+    case kOpForRangeNext:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

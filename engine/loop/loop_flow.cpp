@@ -304,11 +304,16 @@ ErrCode ForNext(EngineContext* ctx) {
   return e;
 }
 
+// The iterator steps once the value has found room: a push without room
+// leaves it where it was, for the step to run again.
 ErrCode ForRangeNext(EngineContext* ctx) {
-  double value;
-  bool left;
-  if (NextDoubleRangeValue(ctx, &value, &left))
-    return left ? PushRealScalar(ctx, value) : ErrCode{kErrIndexOutOfRange};
+  RealRangeStep step;
+  if (PeekRealRange(ctx, &step)) {
+    if (!step.more) return kErrIndexOutOfRange;
+    ErrCode e = PushRealScalar(ctx, step.value);
+    if (!e) step.Take();
+    return e;
+  }
   IntegerIterator it;
   if (!ReadIntegerIterator(ctx, &it)) return kErrWrongTypeOverload;
   const uint64_t current = it.Get(0);
@@ -319,11 +324,13 @@ ErrCode ForRangeNext(EngineContext* ctx) {
   if (!more) return kErrIndexOutOfRange;
   // Past the stop, or wrapping around, the iterator finishes.
   const uint64_t distance = descending ? current - stop : stop - current;
+  ErrCode e = PushIntegerLiteral(ctx, it.bytes, it.isUnsigned, current);
+  if (e) return e;
   if (distance < size)
     it.Finish();
   else
     it.Set(0, descending ? current - size : current + size);
-  return PushIntegerLiteral(ctx, it.bytes, it.isUnsigned, current);
+  return kOk;
 }
 
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n) {

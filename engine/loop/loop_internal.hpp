@@ -144,19 +144,6 @@ VKE_HOT_INLINE bool PeekRealRange(EngineContext* ctx, RealRangeStep* step) {
                                static_cast<int64_t>(step->index), d.size != kRangeIteratorSize);
   return true;
 }
-// ForRangeNext's step for the iterator of a real range: *more tells whether
-// a value is left; when one is, *value receives it and the iterator advances
-// (the caller pushes it). False, with nothing done, for other iterators.
-VKE_HOT_INLINE bool NextDoubleRangeValue(EngineContext* ctx, double* value, bool* more) {
-  RealRangeStep step;
-  if (!PeekRealRange(ctx, &step)) return false;
-  *more = step.more;
-  if (step.more) {
-    step.Take();
-    *value = step.value;
-  }
-  return true;
-}
 ErrCode ForRangeInit(EngineContext* ctx, int32_t n);
 ErrCode ForRangeLast(EngineContext* ctx);
 // Compares the case value on top with the switch value under it and pops

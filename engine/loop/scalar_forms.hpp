@@ -185,24 +185,26 @@ class ScalarForms {
       const Fused rounds = Rounds(at, ip, e);
       if (rounds != Fused::kAsIs) return rounds;
     }
-    double value;
-    bool more;
-    if (!NextDoubleRangeValue(ctx_, &value, &more)) {
+    // The iterator steps once the value is stored or pushed (ForRangeNext).
+    RealRangeStep range;
+    if (!PeekRealRange(ctx_, &range)) {
       e = ForRangeNext(ctx_);
       ip = e == kErrIndexOutOfRange ? at + 2 + at[1] : at + 2;
       if (e == kErrIndexOutOfRange) e = kOk;
       return Fused::kTail;
     }
-    ip = more ? at + 2 : at + 2 + at[1];
-    if (more && ip[0] == kOpStoreVar && MayGoOn() && RoomAbove(ctx_, 1, 1) &&
-        Slots().StoreScalar(ip[1], value)) {
+    ip = range.more ? at + 2 : at + 2 + at[1];
+    if (range.more && ip[0] == kOpStoreVar && MayGoOn() && RoomAbove(ctx_, 1, 1) &&
+        Slots().StoreScalar(ip[1], range.value)) {
+      range.Take();
       polls_++;
       ip += 2;
       QuietLineAt(ip);
-    } else if (more) {
-      e = PushRealScalar(ctx_, value);
+    } else if (range.more) {
+      e = PushRealScalar(ctx_, range.value);
+      if (e) return Fused::kTail;
+      range.Take();
     }
-    if (e) return Fused::kTail;
     const Fused step = GoOn();
     if (step != Fused::kOn || ip[0] != kOpLoadVar) return step;
     // As the loop would start the next instruction.

@@ -92,6 +92,15 @@ TEST(Retries, ALoopWithoutRoomForItsIteratorStartsAfterGrowth) {
       RoomKind::kStacks);
 }
 
+// A round's value without room leaves the iterator where it was: the
+// round runs once the area has grown, none skipped.
+TEST(Retries, ALoopRoundWithoutRoomForItsValueRunsAfterGrowth) {
+  ExpectGrown(
+      "for k = 1:3\n  disp(k)\nend\nfor k = 3:-1.5:0, disp(k), end\n"
+      "for k = int8(1):int8(2)\n  disp(k)\nend\n",
+      RoomKind::kStacks);
+}
+
 // The last error read without room is read again once the area has grown.
 TEST(Retries, TheLastErrorReadWithoutRoomIsReadAgain) {
   ExpectGrown("try\n  error('VKE:badSize');\ncatch\nend\n[m, id] = lasterr;\ne = lasterror;\n",
