@@ -50,22 +50,29 @@ ErrCode RedirectBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int
       return RaiseErrorById(ctx, "VKE:redirectLoop", -1, "stdout <-> stderr redirection loop", -1);
     SetRedirect(ctx, fd, target, copy);
   }
-  Drop(ctx, nargin);
   const int32_t first = fd ? fd : kFdOut;
   const int32_t last = fd ? fd : kFdErr;
-  if (nargout <= 0) {
+  // The result, or the no value a statement gives, takes its room above the
+  // arguments before anything is listed: without room the call has written
+  // nothing and runs again as it stands once the area has grown.
+  if (nargout > 0) {
+    double* rows;
+    ErrCode e = PushNewMatrix(ctx, last - first + 1, 2, &rows, nullptr);
+    if (e) return e;
+    for (int32_t s = first; s <= last; s++) {
+      *rows++ = ctx->redirectTarget[s - 1];
+      *rows++ = ctx->redirectCopy[s - 1];
+    }
+  } else {
+    if (nargout < 0)
+      if (ErrCode e = PushNoValue(ctx)) return e;
     for (int32_t s = first; s <= last; s++)
-      if (ErrCode e = ListRedirection(ctx, s)) return e;
-    return nargout < 0 ? PushNoValue(ctx) : kOk;  // a statement gives no value
+      if (ErrCode e = ListRedirection(ctx, s)) {
+        if (nargout < 0) Drop(ctx);
+        return e;
+      }
   }
-  double* rows;
-  ErrCode e = PushNewMatrix(ctx, last - first + 1, 2, &rows, nullptr);
-  if (e) return e;
-  for (int32_t s = first; s <= last; s++) {
-    *rows++ = ctx->redirectTarget[s - 1];
-    *rows++ = ctx->redirectCopy[s - 1];
-  }
-  return kOk;
+  return DropStackEntries(ctx, nargout != 0 ? 1 : 0, nargin);
 }
 
 }  // namespace vke

@@ -12,6 +12,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
@@ -152,14 +153,16 @@ void OperandRange(const ObjectCall& c, int32_t* deepest, int32_t* top) {
   }
 }
 
-// The subscript structure of a field access or index group, from the name or
-// the subscripts above the indexed value, which it replaces.
+// The subscript structure of a field access or index group, pushed above
+// the name or the subscripts it is made of, which stay where they are.
 ErrCode PushSubsStruct(EngineContext* ctx, const ObjectCall& c) {
   ErrCode e = kOk;
   if (c.form == Form::kField && c.nameId) {
     int32_t length = 0;
     const char* name = NameText(ctx, c.nameId, &length);
     e = name ? PushCString(ctx, length, name) : kErrIllegal;
+  } else if (c.form == Form::kField) {
+    e = DuplicateStackEntries(ctx, 0, 1);  // the name's text
   } else if (c.form == Form::kIndex) {
     SubscriptList subs;
     subs.n = c.count;
@@ -168,7 +171,6 @@ ErrCode PushSubsStruct(EngineContext* ctx, const ObjectCall& c) {
       e = subs.IsColon(k) ? PushCString(ctx, 1, ":")
                           : DuplicateStackEntries(ctx, subs.DepthOf(k) + k, 1);
     if (!e) e = PushListFromEntries(ctx, c.count, false, nullptr, 0);
-    if (!e) e = DropStackEntries(ctx, 1, c.base);
   }
   const char* type = c.form == Form::kField ? "." : c.brace ? "{}" : "()";
   if (!e) e = PushCString(ctx, -1, type);
@@ -202,25 +204,35 @@ ErrCode PushOperandValue(EngineContext* ctx, int32_t depth) {
 }
 
 // Lays the method's inputs on top: an assignment leaves the reference, the
-// object, s and the right-hand side for the generated sequence.
+// object, s and the right-hand side for the generated sequence. What needs
+// room is pushed above the instruction's operands, which are rearranged only
+// once it all stands: without room they are left as they were.
 ErrCode ArrangeInputs(EngineContext* ctx, const ObjectCall& c, const int16_t* at) {
   if (c.form == Form::kOperands || c.form == Form::kDisplay) return kOk;
+  const uint32_t level = ctx->descTop;
+  ErrCode e = kOk;
   if (c.form == Form::kEnd) {
-    ErrCode e = PushOperandValue(ctx, c.base);
+    e = PushOperandValue(ctx, c.base);
     if (!e) e = PushRealScalar(ctx, at[2]);
-    return e ? e : PushRealScalar(ctx, at[3]);
+    if (!e) e = PushRealScalar(ctx, at[3]);
+  } else {
+    // value or reference, subscripts, s, and the object read through the
+    // reference
+    e = PushSubsStruct(ctx, c);
+    const bool read = !e && (c.assign || (DescAt(ctx, c.base + 1)->flags & kFlagReference));
+    if (read) e = PushOperandValue(ctx, c.base + 1);
+    if (!e && c.assign) {
+      // rhs, ref, subscripts, s, object -> ref, object, s, rhs
+      e = RollStackEntries(ctx, 2, 1);
+      if (!e) e = DropStackEntries(ctx, 2, c.base);
+      if (!e) e = RollStackEntries(ctx, 4, 1);
+    } else if (!e) {
+      if (read) e = ReplaceEntryWithTop(ctx, c.base + 1);
+      if (!e) e = DropStackEntries(ctx, 1, c.base);
+    }
   }
-  ErrCode e = PushSubsStruct(ctx, c);  // value or reference, s
-  if (e) return e;
-  if (c.assign) {
-    // rhs, ref, s -> ref, object, s, rhs
-    e = PushOperandValue(ctx, 1);
-    if (!e) e = RollStackEntries(ctx, 2, 1);
-    return e ? e : RollStackEntries(ctx, 4, 1);
-  }
-  if (!(DescAt(ctx, 1)->flags & kFlagReference)) return kOk;
-  e = PushOperandValue(ctx, 1);
-  return e ? e : ReplaceEntryWithTop(ctx, 1);
+  if (e && ctx->descTop > level) DropStackEntries(ctx, 0, int32_t(ctx->descTop - level) / 3);
+  return e;
 }
 
 }  // namespace
@@ -280,6 +292,8 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
         DescAt(ctx, 0)->word = kKindStruct;
         ErrCode e = CallBuiltinOf(ctx, kOpDisp, 1, 0);
         if (e) {
+          // The object shown again once the area has grown is the object.
+          if (ctx->descTop == ctx->instructionLevel) DescAt(ctx, 0)->word = objectKind;
           *code = e;
           return false;
         }
@@ -304,14 +318,28 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   if (ctx->pendingError != -1) ClearPendingError(ctx);
   ErrCode e = ArrangeInputs(ctx, c, at);
   SetCodePointer(ctx, c.after);
-  if (!e && c.assign)
+  if (e) {
+    *code = e;  // the operands as they were: without room, run again
+    return false;
+  }
+  const uint32_t arranged = ctx->descTop;
+  if (c.assign)
     e = RunFunctionCode(ctx, kAssignByMethod, sizeof kAssignByMethod / 2, 4, 0, 0);
-  else if (!e && native)
+  else if (native)
     e = CallNativeRecord(ctx, native, c.inputs, c.outputs);
-  else if (!e)
+  else
     e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
   // The selection, given at once, has its field read.
   if (!e && c.thenField && GetCodePointer(ctx) == c.after) e = ReadFieldByNative(ctx, c.thenField);
+  if (IsEngineMemoryCode(e) && c.form != Form::kOperands && c.form != Form::kDisplay) {
+    // The bounds pushed above the value go, which leaves the operands as
+    // they were; the other forms took theirs into the method's inputs and
+    // would not find them again.
+    if (c.form == Form::kEnd && ctx->descTop == arranged)
+      DropStackEntries(ctx, 0, c.inputs);
+    else
+      MarkOperandsChanged(ctx);
+  }
   // A call that started code, or suspended, goes on from the code pointer.
   if (GoesOnFromCodePointer(e)) run.ip = GetCodePointer(ctx);
   *code = e ? e : *code;

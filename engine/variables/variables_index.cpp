@@ -5,6 +5,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -106,6 +107,21 @@ bool SelectElements(EngineContext* ctx, const SubscriptList& subs, const ValueDe
   return true;
 }
 
+// The bytes of a reference entry as CopyEntryToBytes writes them.
+constexpr size_t kReferenceEntryBytes = 24 + 8 * kReferenceUnits;
+
+// A list or function value indexed on a copy in its reference's place that
+// found no room: the reference takes the copy's place again, so that the
+// index runs again on the variable (and names it in its errors) once the
+// area has grown. The copy's room holds the reference; a copy smaller than
+// the reference may leave none, and the instruction then does not run again.
+void PutReferenceBack(EngineContext* ctx, int32_t depth, const uint8_t* reference) {
+  bool back = DescAt(ctx, depth)->size >= kReferenceUnits && !RollStackEntries(ctx, depth + 1, 1) &&
+              !DropStackEntries(ctx, 0, 1);
+  back = back && !PushEntryFromBytes(ctx, reference) && !RollStackEntries(ctx, depth + 1, depth);
+  if (!back) MarkOperandsChanged(ctx);
+}
+
 }  // namespace
 
 ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t below,
@@ -179,10 +195,14 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
       IsStructured(t.desc) && t.desc.word >= kKindList && t.desc.word <= kKindStructArray;
   if (!listLike && !IsFunctionValue(t.desc)) return RaiseForReference(ctx, t, kErrWrongVarType);
   // Lists and function values work on a copy in the reference's place.
+  uint8_t reference[kReferenceEntryBytes];
+  CopyEntryToBytes(ctx, entries, reference);
   e = PushDesignated(ctx, t);
   if (!e) e = ReplaceEntryWithTop(ctx, entries);
   if (e) return e;
+  const uint32_t level = ctx->descTop;
   e = IndexOrCallValue(ctx, count, mask, true, results);
+  if (IsEngineMemoryCode(e) && ctx->descTop == level) PutReferenceBack(ctx, entries, reference);
   return e && listLike ? RaiseIndexingError(ctx, t, e) : e;
 }
 

@@ -92,6 +92,15 @@ TEST(Retries, ALoopWithoutRoomForItsIteratorStartsAfterGrowth) {
       RoomKind::kStacks);
 }
 
+// A round's value without room leaves the iterator where it was: the
+// round runs once the area has grown, none skipped.
+TEST(Retries, ALoopRoundWithoutRoomForItsValueRunsAfterGrowth) {
+  ExpectGrown(
+      "for k = 1:3\n  disp(k)\nend\nfor k = 3:-1.5:0, disp(k), end\n"
+      "for k = int8(1):int8(2)\n  disp(k)\nend\n",
+      RoomKind::kStacks);
+}
+
 // The last error read without room is read again once the area has grown.
 TEST(Retries, TheLastErrorReadWithoutRoomIsReadAgain) {
   ExpectGrown("try\n  error('VKE:badSize');\ncatch\nend\n[m, id] = lasterr;\ne = lasterror;\n",
@@ -156,6 +165,30 @@ TEST(Retries, ATraceLineIsWrittenOnce) {
   ExpectSame(
       "x = fzero(@(x) x^2 - 2, 1, optimset('Display', true));\nfprintf('%.6f\\n', x);\n"
       "x = fzero(@(x) x - 1, [0 3], optimset('Display', true));\n");
+}
+
+// An object's method takes the subscripts, field names and bounds of an
+// index laid out as its inputs: without room for them, or for the method's
+// work once they were laid out, the index is not run again on what the
+// first attempt left.
+TEST(Retries, AnObjectIndexedWithoutRoomGivesTheSame) {
+  ExpectSame(
+      "q = quaternion(1, 2, 3, 4);\nw = [q, 2 * q];\ndisp(q2str(w(2)))\nx = q.x\n"
+      "disp(w(end).y)\nw.z = 9;\nh.w = w;\ndisp(h.w(2).v)\n");
+}
+
+// A list indexed through its variable that found no room is indexed again
+// through the variable, whose name its error gives.
+TEST(Retries, AListIndexedWithoutRoomNamesItsVariable) {
+  ExpectSame(
+      "c = {1, 2};\ntexts = {'c(2.5)', 'c{1.5}', 'c(3)'};\nfor k = 1:3\n"
+      "  try\n    eval(texts{k});\n  catch\n    disp(lasterr)\n  end\nend\nd = c(2)\n");
+}
+
+// The redirections listed by a statement are written once, and those given
+// as a value are given whole.
+TEST(Retries, TheRedirectionsListedWithoutRoomAreWrittenOnce) {
+  ExpectSame("redirect\nr = redirect(1)\nredirect(2)\nredirect(2, 1, true);\nr = redirect\n");
 }
 
 }  // namespace
