@@ -5,7 +5,8 @@
 // history) must be the same, the notes of the host's growth aside.
 //
 // A run that differs is a fault, unless it reports a shortage of memory
-// that the first run did not: the refused request stood where the host
+// that the first run did not (more shortages, or one on the line where it
+// first parts from the first run): the refused request stood where the host
 // does not grow, and the program failed as it would when the memory is
 // really used up. Such runs are listed apart ("not grown"); with strict
 // set they are faults too.
