@@ -12,7 +12,6 @@
 #include "app/natives/native_context.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/value_list.hpp"
-#include "engine/memory_retry.hpp"
 #include "engine/registry/option_tables.hpp"
 #include "engine/text/dump.hpp"
 #include "engine/text/text.hpp"
@@ -137,21 +136,6 @@ class IdlePause {
 };
 
 }  // namespace
-
-namespace {
-
-uint64_t g_asked = 0;
-
-}  // namespace
-
-void NoteDialogAsked(EngineContext* ctx) {
-  ++g_asked;
-  MarkOperandsChanged(ctx);
-}
-
-uint64_t CountDialogsAsked() {
-  return g_asked;
-}
 
 ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
   const int32_t m = nargin - 1;
