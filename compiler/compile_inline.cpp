@@ -7,6 +7,7 @@
 #include "compiler/lexer_helpers.hpp"
 #include "engine/code/function_ref.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -313,8 +314,13 @@ ErrCode InlineBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (e) return e;
   const uint32_t blockBytes = 2u * static_cast<uint32_t>(compiled.words);
   const uint32_t total = restAt + ((blockBytes + 7) & ~7u);
-  // The image and the block are joined where the value is pushed.
+  // The image and the block are joined where the value is pushed. Its room
+  // is tested while the arguments still stand: a shortage then leaves them
+  // as they were and the call runs again once the area has grown; behind
+  // the test the push cannot run short, the arguments' room freed first.
   withheld.Release();
+  if (ErrCode e = CheckRoomToPush(ctx, (total + 7) / 8, false)) return e;
+  const RoomRequestsPaused tested;
   if (ErrCode e = Drop(ctx, nargin)) return e;
   void* data;
   if (ErrCode e = PushTypedEntry(ctx, kKindInline, total, &data)) return e;

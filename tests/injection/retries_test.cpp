@@ -184,5 +184,12 @@ TEST(Retries, TheRedirectionsListedWithoutRoomAreWrittenOnce) {
   ExpectSame("redirect\nr = redirect(1)\nredirect(2)\nredirect(2, 1, true);\nr = redirect\n");
 }
 
+// An inline function whose value found no room is made again from the
+// same arguments: a call that gives no value keeps the form that gives what
+// its callee gives.
+TEST(Retries, AnInlineFunctionWithoutRoomIsMadeFromItsArguments) {
+  ExpectSame("text = inline('disp(x + 1)');\ntext(1)\nsq = inline('x.^2');\nsq(3)\n");
+}
+
 }  // namespace
 }  // namespace vke::test
