@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/kernel_math.hpp"
 #include "numerics/kernels/parlett_recurrence.hpp"
@@ -159,6 +160,9 @@ ErrCode LapackSqrtmLogm(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
   // Real when the imaginary part is negligible, an all-zero result included.
   const bool real = PartOneNorm(f, n, 1) <= 10 * n * PartOneNorm(f, n, 0) * kLapackEps;
 
+  // The results take the room of the argument and the estimate's
+  // placeholder they replace: no request the host could grow for.
+  const RoomRequestsPaused replaced;
   ErrCode code = Drop(ctx, 1 + reserved.count());
   if (!code && estimate) code = PushRealScalar(ctx, e);
   MatrixOperand x;

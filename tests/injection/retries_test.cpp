@@ -191,5 +191,11 @@ TEST(Retries, AnInlineFunctionWithoutRoomIsMadeFromItsArguments) {
   ExpectSame("text = inline('disp(x + 1)');\ntext(1)\nsq = inline('x.^2');\nsq(3)\n");
 }
 
+// A matrix square root or logarithm gives its result and estimate in the
+// room of its argument: nothing there runs it again on what it left.
+TEST(Retries, AMatrixFunctionsResultsReplaceItsArgument) {
+  ExpectSame("[X, e] = sqrtm([1 1; 0 1])\nY = logm([1 1; 0 1])\n[Z, f] = sqrtm([4 1; 1 3]);\n");
+}
+
 }  // namespace
 }  // namespace vke::test
