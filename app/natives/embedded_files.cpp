@@ -14,6 +14,7 @@
 #include "builtins/base64.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -243,6 +244,9 @@ ErrCode EmbeddedFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t 
     base64 = true;
   }
   if (ErrCode e = Drop(ctx, nargin)) return e;
+  // The descriptor takes the room of the arguments just dropped: its push
+  // is no request a test could refuse once the file is open.
+  const RoomRequestsPaused freed;
   CurrentInstance current;
   if (ErrCode e = FindCurrentInstance(user, &current)) return e;
   int32_t at = -1;

@@ -197,5 +197,13 @@ TEST(Retries, AMatrixFunctionsResultsReplaceItsArgument) {
   ExpectSame("[X, e] = sqrtm([1 1; 0 1])\nY = logm([1 1; 0 1])\n[Z, f] = sqrtm([4 1; 1 3]);\n");
 }
 
+// A file opened in a try is given to its caller even when the room of its
+// descriptor is asked for: no slot is held by a file nobody can close.
+TEST(Retries, AFileOpenedIsAlwaysGivenToItsCaller) {
+  ExpectSame(
+      "fds = [];\nfor k = 1:3\n  try\n    fds = [fds, fopen('held.txt', 'w')];\n  catch\n  end\n"
+      "end\nheld = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
+}
+
 }  // namespace
 }  // namespace vke::test
