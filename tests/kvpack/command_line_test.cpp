@@ -1,6 +1,6 @@
 // The packing tool run as a user runs it: the outputs it refuses (the files
 // an application is made from, folders and special files), which stay as
-// they were with nothing made beside them.
+// they were with nothing made beside them, and the runtime it takes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -139,6 +139,19 @@ TEST_F(PackCommand, ADeviceNodeStaysAsItWas) {
   ASSERT_EQ(lstat(File("nulldev").c_str(), &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
   EXPECT_EQ(st.st_rdev, makedev(1, 3));
+}
+
+// A packed application carries the runtime's mark, but it is no runtime:
+// an image behind it would carry the old one along.
+TEST_F(PackCommand, APackedApplicationIsNoRuntime) {
+  // This program carries the runtime's mark.
+  const std::string runtime = std::filesystem::read_symlink("/proc/self/exe").string();
+  std::string said;
+  ASSERT_EQ(Pack("--runtime " + Quoted(runtime) + " -o packed app.kvd", &said), 0) << said;
+  const std::set<std::string> before = Names();
+  EXPECT_EQ(Pack("--runtime packed -o again app.kvd", &said), 1);
+  EXPECT_EQ(said, "packed: a packed application, not the runtime (pack behind the runtime kvrt)");
+  EXPECT_EQ(Names(), before);
 }
 
 }  // namespace
