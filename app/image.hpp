@@ -164,9 +164,12 @@ uint32_t RegistryFingerprint(KVContextBlock* block);
 // end (a symbolic link keeps its place: the file its links lead to is
 // written, also when it does not exist yet), so that a program running from the
 // old file goes on undisturbed and the new file replaces it whole; a
-// failure leaves the old file as it was. 300 when the runtime cannot be
-// read, 302 when the output cannot be written, with the system's errno in
-// *cause (when given); else the code of SaveImageSections.
+// failure leaves the old file as it was. Only a regular file is replaced:
+// a folder there, or one of the special files (a named pipe, a device, a
+// socket), also at the end of links, is refused with EISDIR or ENOTSUP
+// before any file is made, and stays as it was. 300 when the runtime
+// cannot be read, 302 when the output cannot be written, with the system's
+// errno in *cause (when given); else the code of SaveImageSections.
 ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char* runtime,
                        const char* path, int* cause = nullptr);
 // The image alone, in memory.

@@ -118,6 +118,17 @@ bool FollowLinks(std::string* path) {
   return false;
 }
 
+// Why an existing file at `path` may not be replaced by a new one: errno
+// EISDIR for a folder, ENOTSUP for any other file that is not a regular
+// one (a named pipe, a device, a socket), 0 when it may or when there is
+// none yet. A special file keeps its kind and its place: an image is only
+// ever a regular file.
+int NotReplaceable(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return 0;
+  return S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP;
+}
+
 // A new file beside `path` for writing, under a name of its own that the
 // caller gets: ".NAME.PID-N" in the same folder, so that a rename puts it in
 // place. Created as the system creates new files (its mask applies).
@@ -179,8 +190,13 @@ ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char
   }
   // A link keeps its place: the file it leads to is the one replaced.
   std::string target = path;
+  if (!FollowLinks(&target)) {
+    *cause = errno;
+    return kErrIoErr;
+  }
+  if ((*cause = NotReplaceable(target)) != 0) return kErrIoErr;
   std::string temporary;
-  File out(FollowLinks(&target) ? CreateBeside(target, &temporary) : nullptr);
+  File out(CreateBeside(target, &temporary));
   if (!out) {
     *cause = errno;
     return kErrIoErr;

@@ -13,7 +13,8 @@
 // compiled, from the "KVRuntimeExt" folder beside OUT as the runtime loads
 // it beside itself, and the image lists it. OUT is never one of the files
 // the application is made from, nor the runtime, which must carry the
-// runtime's mark (app/runtime_mark.hpp). Problems are reported as
+// runtime's mark (app/runtime_mark.hpp) and no image yet; an OUT that
+// exists is a regular file or a link to one. Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
 // (tools/kvpack/check.hpp); threads its handlers leave running are counted

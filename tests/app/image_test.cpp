@@ -393,15 +393,20 @@ TEST(ImageFile, ReplacesAProgramThatRunsAndNamesWhyAWriteFails) {
   const std::string nowhere = dir.File("none/app");
   EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, nowhere.c_str(), &cause), kErrIoErr);
   EXPECT_EQ(cause, ENOENT);
-  // A folder in the way of the rename: the temporary file goes again.
+  // A folder or a named pipe in the output's place is no file to replace:
+  // refused before any file is made beside it.
   std::filesystem::create_directories(dir.File("folder/inside"));
   EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, dir.File("folder").c_str(), &cause),
             kErrIoErr);
   EXPECT_EQ(cause, EISDIR);
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(WriteImageFile(saver.block(), "T", nullptr, dir.File("pipe").c_str(), &cause),
+            kErrIoErr);
+  EXPECT_EQ(cause, ENOTSUP);
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.File("")))
     files++;
-  EXPECT_EQ(files, 3);  // program, runtime, folder
+  EXPECT_EQ(files, 4);  // program, runtime, folder, pipe
 }
 
 // A symbolic link in the output's place stays a link: the file its links

@@ -60,5 +60,49 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
   }
 }
 
+// The wheel's notches go up to the most whose units a 32-bit word holds,
+// and reach the handler whole; one more on either side stops the script
+// before anything runs.
+TEST(CheckScript, TheWheelTurnsAsFarAsItsUnitsFitAWord) {
+  ToolHost host;
+  ASSERT_EQ(host.Create(), kOk);
+  host.Collect(true);
+  AppDescription app;
+  DescriptionError parsed;
+  ASSERT_TRUE(
+      ParseDescription("source \"wheel.vke\"\nvar turned\ninit turned = start()\n"
+                       "figure \"Wheel\"\n  draw show(turned)\n"
+                       "  mousescroll turned = (_dy)\n",
+                       "wheel.kv", &app, &parsed))
+      << ErrorText(parsed);
+  const FileReader read = [](const std::string& path, std::string* text) {
+    if (path != "wheel.vke") return false;
+    *text = "function t = start\n t = 0;\nfunction show(t)\n plot([0 1], [0 1]);\n";
+    return true;
+  };
+  PackError packed;
+  ASSERT_TRUE(PackApplication(&host, app, "wheel.kvd", read, &packed)) << PackErrorText(packed);
+  host.Collect(false);
+
+  std::string error;
+  ::testing::internal::CaptureStdout();
+  const bool ran = RunCheckScript(&host,
+                                  "reset\ndraw\nscroll 320 240 17895697\nprint turned\n"
+                                  "scroll 320 240 -17895697\nprint turned\n",
+                                  &error);
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(ran) << error;
+  // Notches turned away come as a negative y displacement.
+  EXPECT_NE(printed.find("turned =\n -17895697\n"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("turned =\n  17895697\n"), std::string::npos) << printed;
+
+  for (const char* beyond : {"17895698", "-17895698"}) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(RunCheckScript(&host, "scroll 320 240 " + std::string(beyond) + "\n", &error));
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(error, "line 1: expected notches from -17895697 to 17895697") << beyond;
+  }
+}
+
 }  // namespace
 }  // namespace vke::kvpack

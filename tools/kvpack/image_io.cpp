@@ -76,12 +76,19 @@ const std::string* SameFile(const std::string& out, const std::vector<std::strin
   return nullptr;
 }
 
-// Why the file cannot be the runtime; empty when it can.
+// Why the file cannot be the runtime; empty when it can. A packed
+// application carries the mark too, but a new image behind it would carry
+// its old one along, growing with each packing: a file in which the
+// runtime would find an image is refused.
 std::string RuntimeProblem(const std::string& runtime) {
   int cause = 0;
-  if (CarriesRuntimeMark(runtime, &cause)) return "";
-  if (cause != 0) return runtime + ": the runtime cannot be read: " + DiskFileReason(cause);
-  return runtime + ": not a runtime (only the runtime kvrt carries its mark)";
+  if (!CarriesRuntimeMark(runtime, &cause)) {
+    if (cause != 0) return runtime + ": the runtime cannot be read: " + DiskFileReason(cause);
+    return runtime + ": not a runtime (only the runtime kvrt carries its mark)";
+  }
+  if (FileCarriesImage(runtime.c_str()))
+    return runtime + ": a packed application, not the runtime (pack behind the runtime kvrt)";
+  return "";
 }
 
 }  // namespace

@@ -17,11 +17,12 @@ namespace vke::kvpack {
 // that differ are named when they do not). The old file at `out` is
 // replaced whole, also while a program runs from it; a link there keeps
 // its place and the file it leads to is replaced. False with a message,
-// nothing written: a runtime that cannot be read or carries no runtime mark
-// (app/runtime_mark.hpp), an output that is the runtime or one of the
-// inputs (the files the application was made from), under any of its names,
-// an output that cannot be written (each named, with the system's reason)
-// or the problem of the image.
+// nothing written: a runtime that cannot be read, carries no runtime mark
+// (app/runtime_mark.hpp) or is a packed application already, an output
+// that is the runtime or one of the inputs (the files the application was
+// made from), under any of its names, an output that cannot be written or
+// is no regular file (each named, with the system's reason) or the problem
+// of the image.
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
                 const std::string& out, const std::vector<std::string>& inputs,
                 std::string* message);

@@ -1,0 +1,158 @@
+// The packing tool run as a user runs it: the outputs it refuses (the files
+// an application is made from, folders and special files), which stay as
+// they were with nothing made beside them, and the runtime it takes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/image.hpp"
+#include "tests/host/tool_commands.hpp"
+#include "tools/disk_file.hpp"
+
+namespace vke::kvpack {
+namespace {
+
+using test::Quoted;
+
+constexpr char kDescription[] =
+    "source \"app.vke\"\nvar x y\ninit (x, y) = setup()\nembed \"data\" file \"data.txt\"\n";
+constexpr char kSource[] = "function (x, y) = setup()\n x = 1;\n y = 2;\n";
+constexpr char kData[] = "data";
+
+class PackCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Write("app.kvd", kDescription);
+    Write("app.vke", kSource);
+    Write("data.txt", kData);
+  }
+
+  std::string File(const std::string& name) const { return folder_.Path() + "/" + name; }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(File(name), std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::string text;
+    EXPECT_TRUE(ReadDiskFile(File(name), &text)) << name;
+    return text;
+  }
+
+  // Runs kvpack with the arguments in the folder: its exit status, and what
+  // it wrote in *said.
+  int Pack(const std::string& arguments, std::string* said) const {
+    // What it said is kept outside the folder, whose names the tests count.
+    const std::string log = logs_.Path() + "/said";
+    const int status = test::Shell("cd " + Quoted(folder_.Path()) + " && " + VKE_KVPACK + " " +
+                                   arguments + " >" + Quoted(log) + " 2>&1");
+    std::string text;
+    EXPECT_TRUE(ReadDiskFile(log, &text));
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    *said = text;
+    return status;
+  }
+
+  // The names in the folder.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  // Expects the output refused with the message and the folder left as it
+  // was, nothing made in it.
+  void ExpectRefused(const std::string& out, const std::string& message) const {
+    const std::set<std::string> before = Names();
+    std::string said;
+    EXPECT_EQ(Pack("--bare -o " + Quoted(out) + " app.kvd", &said), 1) << out;
+    EXPECT_EQ(said, message) << out;
+    EXPECT_EQ(Names(), before) << out;
+  }
+
+  // The kind of file the name is, not following a link.
+  mode_t Kind(const std::string& name) const {
+    struct stat st;
+    return lstat(File(name).c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+  }
+
+ private:
+  test::TempFolder folder_;
+  test::TempFolder logs_;
+};
+
+// The description, a source and an embedded file named as the output, under
+// their own names or others that lead to them, are never written over.
+TEST_F(PackCommand, NoFileTheApplicationIsMadeFromIsWrittenOver) {
+  ASSERT_EQ(::symlink("app.vke", File("alias.vke").c_str()), 0);
+  const struct {
+    const char* out;
+    const char* input;
+  } cases[] = {
+      {"app.kvd", "app.kvd"},   {"./app.kvd", "app.kvd"}, {"app.vke", "app.vke"},
+      {"alias.vke", "app.vke"}, {"data.txt", "data.txt"},
+  };
+  for (const auto& c : cases)
+    ExpectRefused(c.out,
+                  std::string(c.out) + ": not written: it is " + c.input + ", which kvpack reads");
+  EXPECT_EQ(Read("app.kvd"), kDescription);
+  EXPECT_EQ(Read("app.vke"), kSource);
+  EXPECT_EQ(Read("data.txt"), kData);
+  EXPECT_EQ(Kind("alias.vke"), S_IFLNK);
+}
+
+// Only a regular file is replaced: a named pipe or a folder in the output's
+// place, or at the end of a link there, stays what it was; a link to a
+// regular file stays a link and the file it leads to gets the image.
+TEST_F(PackCommand, OnlyARegularFileIsReplaced) {
+  ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directories(File("folder/inside"));
+  ASSERT_EQ(::symlink("fifo", File("to-fifo").c_str()), 0);
+  ExpectRefused("fifo", "fifo: cannot be written: not a regular file");
+  ExpectRefused("to-fifo", "to-fifo: cannot be written: not a regular file");
+  ExpectRefused("folder", "folder: cannot be written: Is a directory");
+  EXPECT_EQ(Kind("fifo"), S_IFIFO);
+  EXPECT_EQ(Kind("to-fifo"), S_IFLNK);
+  EXPECT_TRUE(std::filesystem::exists(File("folder/inside")));
+
+  Write("old", "old");
+  ASSERT_EQ(::symlink("old", File("to-old").c_str()), 0);
+  std::string said;
+  ASSERT_EQ(Pack("--bare -o to-old app.kvd", &said), 0) << said;
+  EXPECT_EQ(Kind("to-old"), S_IFLNK);
+  EXPECT_TRUE(FileCarriesImage(File("old").c_str()));
+}
+
+// A device node in the output's place (one the test may make: the null
+// device's numbers) is left as it was, not replaced by a regular file.
+TEST_F(PackCommand, ADeviceNodeStaysAsItWas) {
+  if (::mknod(File("nulldev").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+    GTEST_SKIP() << "no device node can be made here: " << std::strerror(errno);
+  ExpectRefused("nulldev", "nulldev: cannot be written: not a regular file");
+  struct stat st;
+  ASSERT_EQ(lstat(File("nulldev").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_EQ(st.st_rdev, makedev(1, 3));
+}
+
+// A packed application carries the runtime's mark, but it is no runtime:
+// an image behind it would carry the old one along.
+TEST_F(PackCommand, APackedApplicationIsNoRuntime) {
+  // This program carries the runtime's mark.
+  const std::string runtime = std::filesystem::read_symlink("/proc/self/exe").string();
+  std::string said;
+  ASSERT_EQ(Pack("--runtime " + Quoted(runtime) + " -o packed app.kvd", &said), 0) << said;
+  const std::set<std::string> before = Names();
+  EXPECT_EQ(Pack("--runtime packed -o again app.kvd", &said), 1);
+  EXPECT_EQ(said, "packed: a packed application, not the runtime (pack behind the runtime kvrt)");
+  EXPECT_EQ(Names(), before);
+}
+
+}  // namespace
+}  // namespace vke::kvpack
