@@ -175,7 +175,8 @@ TEST_P(MatrixFunctionAccuracy, NearlyDefectiveEigenvectorsHold) {
       "endfunction\n"
       "S = [2 1 0; 1 3 1; 0 1 1];");
   for (const char* m : {"[1 e; 0 1]", "[1i e; 0 1i]", "[1 e 0; 0 1 e; 0 0 1]", "[1 1; e^2 1]",
-                        "S * [1 e 0; 0 1 e; 0 0 1] / S", "[2 e 0; 0 2 1; 0 0 3]"}) {
+                        "S * [1 e 0; 0 1 e; 0 0 1] / S", "S * [1i e 0; 0 1i e; 0 0 1i] / S",
+                        "[2 e 0; 0 2 1; 0 0 3]"}) {
     for (const char* e : {"1e-6", "1e-8", "1e-10", "1e-13", "1e-15"}) {
       for (const char* scale : {"1", "1e200", "1e-200"}) {
         SCOPED_TRACE(std::string(m) + " with e = " + e + " times " + scale);
