@@ -59,16 +59,24 @@ template <bool kCx>
 void DoubleShiftStep(Square<kCx> t, int32_t p, int32_t q, double shift, Square<kCx> qm) {
   int32_t n = t.n, last = n - q - 1, size = n - p - q;
   if (p < 0 || q < 0 || size < 3) return;
+  // First column of (T - s1)(T - s2) restricted to the block, where s1 and
+  // s2 are the eigenvalues of the trailing 2 x 2 block [a b; c d], their sum
+  // and product raised by the perturbation e. It is written with the
+  // differences from a and d: the expanded products cancel to nothing when
+  // the eigenvalues crowd together far from 0, as those of a nearly
+  // defective matrix do.
   Num a = t.Get(last - 1, last - 1), d = t.Get(last, last);
-  Num s = Plus<kCx>(a, d);
-  Num prod = Minus<kCx>(Times<kCx>(a, d), Times<kCx>(t.Get(last, last - 1), t.Get(last - 1, last)));
-  s.re += shift;
-  prod.re += shift;
-  // First column of (T - s1)(T - s2) restricted to the block.
+  Num bc = Times<kCx>(t.Get(last, last - 1), t.Get(last - 1, last));
   Num tpp = t.Get(p, p), t10 = t.Get(p + 1, p);
-  Num x = Plus<kCx>(
-      Plus<kCx>(Times<kCx>(tpp, Minus<kCx>(tpp, s)), Times<kCx>(t.Get(p, p + 1), t10)), prod);
-  Num y = Times<kCx>(t10, Minus<kCx>(Plus<kCx>(tpp, t.Get(p + 1, p + 1)), s));
+  Num fromA = Minus<kCx>(tpp, a), fromD = Minus<kCx>(tpp, d);
+  // x = (tpp - a)(tpp - d) - bc + t01 t10 + e (1 - tpp)
+  Num x = Plus<kCx>(Minus<kCx>(Times<kCx>(fromA, fromD), bc), Times<kCx>(t.Get(p, p + 1), t10));
+  x.re += shift * (1 - tpp.re);
+  x.im -= shift * tpp.im;
+  // y = t10 ((tpp - a) + (t11 - d) - e)
+  Num sum = Plus<kCx>(fromA, Minus<kCx>(t.Get(p + 1, p + 1), d));
+  sum.re -= shift;
+  Num y = Times<kCx>(t10, sum);
   Num z = Times<kCx>(t10, t.Get(p + 2, p + 1));
   double startRe[3] = {x.re, y.re, z.re}, startIm[3] = {x.im, y.im, z.im};
   // The real step keeps the bulge's rounding when the shift is perturbed.

@@ -18,10 +18,6 @@ namespace vke {
 
 namespace {
 
-// A right singular vector of A - lambda I whose singular value exceeds
-// n sqrt(eps) times the size of A (or of lambda) is no eigenvector.
-constexpr double kSqrtEps = 1.4901161193847656e-08;  // 2^-26
-
 // The largest modulus of A's elements.
 double LargestModulus(const MatrixOperand& a) {
   double largest = 0;
@@ -96,19 +92,19 @@ ErrCode FindEigenvectors(EngineContext* ctx, int32_t n) {
       sRe[int64_t(k) * n + k] -= re;
       if (complexShift) sIm[int64_t(k) * n + k] -= im;
     }
-    const double size = std::max({sizeOfA, std::fabs(re), std::fabs(im)});
     if (ErrCode e = DecomposeTop(ctx, false)) return e;
-    // The last count right singular vectors. A group larger than the null
-    // space of A - lambda I (a defective eigenvalue) takes the vector of the
-    // smallest singular value again for each of its members whose value is
-    // not negligible: repeated columns, each of them an eigenvector.
+    // The last count right singular vectors. A vector is an eigenvector only
+    // when its singular value, the residual |(A - lambda I) v|, is within
+    // the tolerance that made the group: a group larger than the null space
+    // of A - lambda I (a defective or nearly defective eigenvalue) takes the
+    // vector of the smallest singular value again for each of its other
+    // members, repeated columns, each of them an eigenvector to rounding.
     const MatrixOperand sv = ReadMatrixOperand(ctx, 1);
     const MatrixOperand w = ReadMatrixOperand(ctx, 2);
     const MatrixOperand v = ReadMatrixOperand(ctx, 3);
-    const double negligible = n * kSqrtEps * size;
     for (int32_t c = 0; c < count; c++) {
       int32_t from = n - count + c;
-      if (sv.re[int64_t(from) * n + from] > negligible) from = n - 1;
+      if (sv.re[int64_t(from) * n + from] > tol) from = n - 1;
       for (int32_t r = 0; r < n; r++) {
         const int64_t to = int64_t(r) * n + i + c, at = int64_t(r) * n + from;
         v.re[to] = w.re[at];

@@ -43,6 +43,10 @@ TEST_F(EigNatives, RepeatedEigenvaluesShareOneDecomposition) {
   EXPECT_EQ(Show("maxabs(A * V - V * D) <= 1e-12 && same(diag(D), [2; 2; 3])"), "true");
   // Two orthonormal columns for the double value, as one decomposition gives.
   EXPECT_EQ(Show("maxabs(W' * W - eye(2)) <= 1e-14"), "true");
+  // A zero matrix: its tolerance is 0, and its equal values are still one
+  // group with a null space of three orthonormal columns.
+  Run("[V, D] = eig(complex(zeros(3), zeros(3)));");
+  EXPECT_EQ(Show("maxabs(V' * V - eye(3)) <= 1e-15 && maxabs(D) == 0"), "true");
 }
 
 TEST_F(EigNatives, DefectiveEigenvaluesRepeatEigenvectors) {

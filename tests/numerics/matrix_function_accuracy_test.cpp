@@ -163,6 +163,30 @@ TEST_P(MatrixFunctionAccuracy, EigenvectorsHoldAtEverySize) {
   }
 }
 
+// Nearly defective matrices, whose eigenvalues are equal or all but equal
+// while A - lambda I has a single null vector: every column of V is an
+// eigenvector of unit length to rounding of A's size, also where the
+// superdiagonal is far above rounding (a right singular vector of a small
+// but not negligible singular value is none), at every scale.
+TEST_P(MatrixFunctionAccuracy, NearlyDefectiveEigenvectorsHold) {
+  Run("function r = eig_residual(A)\n"
+      "  [V, D] = eig(A);\n"
+      "  r = max(norm(A * V - V * D) / norm(A), maxabs(sqrt(sum(abs(V) .^ 2)) - 1));\n"
+      "endfunction\n"
+      "S = [2 1 0; 1 3 1; 0 1 1];");
+  for (const char* m : {"[1 e; 0 1]", "[1i e; 0 1i]", "[1 e 0; 0 1 e; 0 0 1]", "[1 1; e^2 1]",
+                        "S * [1 e 0; 0 1 e; 0 0 1] / S", "S * [1i e 0; 0 1i e; 0 0 1i] / S",
+                        "[2 e 0; 0 2 1; 0 0 3]"}) {
+    for (const char* e : {"1e-6", "1e-8", "1e-10", "1e-13", "1e-15"}) {
+      for (const char* scale : {"1", "1e200", "1e-200"}) {
+        SCOPED_TRACE(std::string(m) + " with e = " + e + " times " + scale);
+        Run(std::string("e = ") + e + "; r = eig_residual(" + m + " * " + scale + ");");
+        EXPECT_TRUE(Holds("r <= 1e-14")) << Show("r");
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLibraries, MatrixFunctionAccuracy, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "Lapack" : "Engine";

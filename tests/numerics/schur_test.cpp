@@ -172,6 +172,39 @@ TEST(SchurTest, ComplexPairsConverge) {
   EXPECT_LE(EigenvalueMismatch(RealSchurEigenvalues(t, n), LapackRealEigenvalues(a, n)), 1e-12);
 }
 
+// A Jordan block with a small superdiagonal e, far from 0 and hidden by an
+// orthogonal similarity: its eigenvalues lie within about e of each other,
+// and both kernels still split it off within their budget.
+TEST(SchurTest, NearlyDefectiveMatricesConverge) {
+  constexpr int32_t n = 4;
+  Matrix q(n * n), r = RandomMatrix(n, n, 5), work(2 * n);
+  FactorQRHouseholder(r.data(), n, n, q.data(), nullptr, work.data());
+  for (double e : {1e-4, 1e-6, 1e-8, 1e-10}) {
+    for (bool complex : {false, true}) {
+      SCOPED_TRACE(std::to_string(e) + (complex ? " complex" : " real"));
+      // lambda I + e N, N the ones above the diagonal; lambda = 3 or 0.2 + 0.9i.
+      Matrix j(complex ? 2 * n * n : n * n, 0.0), qc = q;
+      if (complex) qc.resize(2 * n * n, 0.0);
+      for (int32_t i = 0; i < n; i++) {
+        j[i * n + i] = complex ? 0.2 : 3;
+        if (complex) j[n * n + i * n + i] = 0.9;
+        if (i + 1 < n) j[i * n + i + 1] = e;
+      }
+      const Matrix a =
+          Product(Product(qc, j, n, n, n, complex), Adjoint(qc, n, n, complex), n, n, n, complex);
+      Matrix t = a, z(a.size());
+      if (complex) {
+        ASSERT_TRUE(ComputeComplexSchurForm(t.data(), t.data() + n * n, n, z.data(),
+                                            z.data() + n * n, work.data()));
+      } else {
+        ASSERT_TRUE(ComputeRealSchurForm(t.data(), n, z.data(), nullptr, work.data()));
+      }
+      EXPECT_LE(SimilarityResidual(z, t, a, n, complex), 1e-14);
+      ExpectSchurShape(t, n, complex);
+    }
+  }
+}
+
 TEST(SchurTest, NonFiniteInputEndsWithinTheBudget) {
   constexpr int32_t n = 5;
   for (double bad :
