@@ -1,7 +1,8 @@
 // The room the labels of a 2-D subplot take: every tick label and axis label
 // is measured where the port draws it, and must lie whole within the
 // subplot's position and off its frame, in cells of a large and of a crowded
-// figure, on the recording port and with the screen's own fonts.
+// figure, on the recording port and, through the renderer, with the fonts of
+// the screen and of the printer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -155,13 +156,6 @@ TEST(AxesRoom, TheRoomFollowsTheLabels) {
   FitViewportToLabels(&r, rec.port(), rec.target());
   SetSubplotViewport(&r, 0, 640, 0, 480);
   EXPECT_EQ(V(r.viewport, r.viewport + 4), base);
-
-  // Without the margin option no label is drawn and no room is taken.
-  r.optionWord &= ~kOptMargin;
-  SetSubplotViewport(&r, 0, 640, 0, 480);
-  const V bare(r.viewport, r.viewport + 4);
-  FitViewportToLabels(&r, rec.port(), rec.target());
-  EXPECT_EQ(V(r.viewport, r.viewport + 4), bare);
 }
 
 // A label wider than two thirds of its cell leaves the viewport a third of
@@ -179,32 +173,6 @@ TEST(AxesRoom, TheViewportKeepsAThirdOfItsCell) {
     EXPECT_GE(b.left, 0) << b.text;
     EXPECT_LE(b.right, 120) << b.text;
   }
-}
-
-// The renderer fits the room before it draws: the frame is drawn around
-// the viewport that leaves the labels their room.
-TEST(AxesRoom, TheRendererDrawsTheFrameWhereTheLabelsLeaveRoom) {
-  SubplotRecord r = InCell(0, 0, 320, 240, kCases[0]);
-  test::CommandList list;
-  list.Begin(0).Add(kCmdPolyline, {2, 0, 10, -1, 1});
-  RecordingPort rec;
-  rec.SetCharCell(kCharWidth, kCharHeight);
-  std::vector<double> scratch(1000);
-  uint32_t position = 0;
-  RenderObjectList(list.bytes(), list.size(), scratch.data(), static_cast<uint32_t>(scratch.size()),
-                   &r, &position, RenderStyles{}, kNoTextFieldEdit, false, rec.port(),
-                   rec.target());
-  const auto boxes = Boxes(rec);
-  ASSERT_FALSE(boxes.empty());
-  ExpectWholeAndOffTheFrame(r, boxes, "rendered");
-  // The first frame line runs along the viewport's bottom.
-  const auto lines = test::Polylines(rec);
-  const auto frame = std::find_if(lines.begin(), lines.end(), [&](const V& l) {
-    return l.size() == 4 && l[1] == r.viewport[kBottom] && l[3] == r.viewport[kBottom];
-  });
-  ASSERT_NE(frame, lines.end());
-  EXPECT_EQ((*frame)[0], r.viewport[kLeft]);
-  EXPECT_GT(r.viewport[kLeft], 5 * kCharWidth);
 }
 
 // With the fonts of the screen and of the printer: each text's cell, as the
