@@ -20,6 +20,13 @@ namespace vke {
 void DrawAxesTicksAndLabels(const SubplotRecord& subplot, const PlotStyle* style,
                             const GraphicsPort& port, void* target);
 
+// Moves the viewport's left and right sides in from the margins as far as
+// the tick labels and axis labels need, so that each is drawn whole within
+// the position and off the frame where they stand; the viewport keeps a
+// third of the position's width at least. Nothing without the margin
+// option or a port that draws and measures text.
+void FitViewportToLabels(SubplotRecord* subplot, const GraphicsPort& port, void* target);
+
 // Polar subplots: the x and y axes through the origin and the circle of the
 // last radial label value. Nothing for other subplots.
 void DrawPolarFrame(const SubplotRecord& subplot, const PlotStyle* style, const GraphicsPort& port,

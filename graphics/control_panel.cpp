@@ -367,7 +367,9 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
                         bool layoutOnly, double field[4], const GraphicsPort& port, void* target) {
   const int32_t at = std::max(column, 0);
   const double left = ColumnAt(columns, at + 1);
-  const double right = ColumnAt(columns, at + 2);
+  // Columns of a fixed width may run past the panel: the field ends with
+  // it, so that its text, set against the field's right end, shows.
+  const double right = std::max(left, std::min(ColumnAt(columns, at + 2), columns.right));
   const double lower = row - 0.4 * rowHeight;
   const double upper = row + 0.4 * rowHeight;
   field[0] = left;
@@ -395,7 +397,11 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
   }
   if (port.drawText != nullptr) {
     const uint8_t rgb[3] = {coloured.red, coloured.green, coloured.blue};
+    // A text wider than the field shows its end, cut at the field's left.
+    const bool cut = port.clipRect != nullptr && port.restoreClip != nullptr && x(0) < left;
+    if (cut) port.clipRect(left, right, lower, upper, target);
     port.drawText(textPoint, row, text, textLength, kTextLeft, rgb, target);
+    if (cut) port.restoreClip(target);
   }
   if (caret.editing && start == end && start >= 0 && port.drawPolyline != nullptr &&
       port.textExtent != nullptr) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 
@@ -30,6 +31,25 @@ enum TextAlign : int32_t {
 // text drawn with kTextLeft ends this far left of x, text below (above) y
 // starts (ends) this far from it.
 inline constexpr int32_t kTextGap = 1;
+
+// The cell a port fills with a text of w by h units drawn at (x, y) with
+// the alignment flags, the point truncated as every slot truncates it:
+// left and top edges, device y growing downward.
+struct TextCell {
+  double left;
+  double top;
+};
+inline TextCell AlignedTextCell(double x, double y, double w, double h, int32_t flags) {
+  const double px = std::trunc(x);
+  const double py = std::trunc(y);
+  const double bottom = (flags & kTextBelow)   ? py + h + kTextGap
+                        : (flags & kTextAbove) ? py - kTextGap
+                                               : py + std::floor(h / 2);
+  const double left = (flags & kTextRight)  ? px
+                      : (flags & kTextLeft) ? px - w - kTextGap
+                                            : px - std::floor(w / 2);
+  return {left, bottom - h};
+}
 // Style bits of a font selection; outline is not drawn.
 enum FontBits : int32_t { kFontBold = 1, kFontItalic = 2, kFontUnderline = 4, kFontOutline = 128 };
 

@@ -107,16 +107,10 @@ void CairoDrawText(double x, double y, const char* utf8, int32_t nbytes, int32_t
   } else if (g_fontColourValid) {
     t->SetTextRgb((uint32_t{g_fontRgb[0]} << 16) | (uint32_t{g_fontRgb[1]} << 8) | g_fontRgb[2]);
   }
-  // The shifted point is the bottom-left corner of the text cell.
-  const int32_t bottom = (flags & kTextBelow)   ? py + h + kTextGap
-                         : (flags & kTextAbove) ? py - kTextGap
-                                                : py + h / 2;
-  const int32_t left = (flags & kTextRight)  ? px
-                       : (flags & kTextLeft) ? px - w - kTextGap
-                                             : px - w / 2;
+  const TextCell cell = AlignedTextCell(px, py, w, h, flags);
   cairo_t* cr = t->context();
   SetSourceRgb(cr, t->textRgb());
-  cairo_move_to(cr, left, bottom - h);
+  cairo_move_to(cr, cell.left, cell.top);
   pango_cairo_show_layout(cr, layout);
   if (coloured) t->SetTextRgb(0);
 }

@@ -359,18 +359,10 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
       styles.label != nullptr ? styles.label : &kBuiltinLabel,
   };
   if (subplot->layoutPending) PrepareSubplotLayout(subplot, &port, target);
-  RenderCall call{list,
-                  end,
-                  scratch,
-                  capacity,
-                  subplot,
-                  resolved,
-                  &edit,
-                  layoutOnly,
-                  subplot->transformValid && (subplot->optionWord & kOptFrame),
-                  subplot->is3d != 0,
-                  port,
-                  target};
+  const bool decorated = subplot->transformValid && (subplot->optionWord & kOptFrame);
+  if (!layoutOnly && decorated && !subplot->is3d) FitViewportToLabels(subplot, port, target);
+  RenderCall call{list,  end,        scratch,   capacity,           subplot, resolved,
+                  &edit, layoutOnly, decorated, subplot->is3d != 0, port,    target};
   if (!layoutOnly) DrawUnderlay(call);
   PrePass(call, *position);
   MeasureRows(call);

@@ -117,6 +117,11 @@ void GetSubplotLimits(const SubplotRecord& record, double* xMin, double* xMax, d
 // Stores the margins (margin units), lays the viewport out again inside the
 // position and clears the layout-pending flag.
 void SetMargins(SubplotRecord* record, double left, double right, double top, double bottom);
+// Places the viewport `left` and `right` device units inside the position's
+// sides (edges that would cross meet in the middle), keeping its top and
+// bottom; fixed axes keep showing the same data. The next layout from the
+// margins (SetSubplotViewport) puts it back inside them.
+void SetViewportSideInsets(SubplotRecord* record, double left, double right);
 // Twice the margins' width and height in device units.
 void GetMarginSizes(const SubplotRecord& record, double* width, double* height);
 // x unit as given; y unit signed like the viewport's y axis (negative when

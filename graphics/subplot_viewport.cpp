@@ -22,20 +22,10 @@ void RescaleAxis(double* factor, double* offset, double oldCentre, double newCen
   *factor *= k;
 }
 
-}  // namespace
-
-void SetSubplotViewport(SubplotRecord* r, double left, double right, double top, double bottom) {
-  const double unitY = std::fabs(r->marginUnit[1]);
-  r->marginUnit[1] = top > bottom ? -unitY : unitY;
-  double inner[4] = {left, right, top, bottom};
-  if (r->optionWord & kOptMargin) {
-    inner[kLeft] += r->margins[kLeft] * r->marginUnit[0];
-    inner[kRight] -= r->margins[kRight] * r->marginUnit[0];
-    inner[kTop] += r->margins[kTop] * r->marginUnit[1];
-    inner[kBottom] -= r->margins[kBottom] * r->marginUnit[1];
-    Uncross(&inner[kLeft], &inner[kRight], true);
-    Uncross(&inner[kTop], &inner[kBottom], top <= bottom);
-  }
+// Makes `inner` the viewport inside the position l, r, t, b: fixed axes keep
+// showing the same data, the others are fitted to it again.
+void PlaceViewport(SubplotRecord* r, const double inner[4], double left, double right, double top,
+                   double bottom) {
   const double* old = r->viewport;
   const double oldWidth = old[kRight] - old[kLeft];
   const double oldHeight = old[kTop] - old[kBottom];
@@ -68,6 +58,30 @@ void SetSubplotViewport(SubplotRecord* r, double left, double right, double top,
   SetRect(r->viewport, inner[kLeft], inner[kRight], inner[kTop], inner[kBottom]);
   SetRect(r->position, left, right, top, bottom);
   ComputeSubplotTransform(r, true, kAutoMargin);
+}
+
+}  // namespace
+
+void SetSubplotViewport(SubplotRecord* r, double left, double right, double top, double bottom) {
+  const double unitY = std::fabs(r->marginUnit[1]);
+  r->marginUnit[1] = top > bottom ? -unitY : unitY;
+  double inner[4] = {left, right, top, bottom};
+  if (r->optionWord & kOptMargin) {
+    inner[kLeft] += r->margins[kLeft] * r->marginUnit[0];
+    inner[kRight] -= r->margins[kRight] * r->marginUnit[0];
+    inner[kTop] += r->margins[kTop] * r->marginUnit[1];
+    inner[kBottom] -= r->margins[kBottom] * r->marginUnit[1];
+    Uncross(&inner[kLeft], &inner[kRight], true);
+    Uncross(&inner[kTop], &inner[kBottom], top <= bottom);
+  }
+  PlaceViewport(r, inner, left, right, top, bottom);
+}
+
+void SetViewportSideInsets(SubplotRecord* r, double left, double right) {
+  const double* p = r->position;
+  double inner[4] = {p[kLeft] + left, p[kRight] - right, r->viewport[kTop], r->viewport[kBottom]};
+  Uncross(&inner[kLeft], &inner[kRight], true);
+  PlaceViewport(r, inner, p[kLeft], p[kRight], p[kTop], p[kBottom]);
 }
 
 void SetMargins(SubplotRecord* r, double left, double right, double top, double bottom) {

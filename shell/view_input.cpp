@@ -1,4 +1,4 @@
-// The cursor table and the arrow keys.
+// The cursor table and the keys without a character.
 #include "shell/view_input.hpp"
 
 #include <iterator>
@@ -17,7 +17,7 @@ constexpr int32_t kCursorByCode[] = {
 #undef VKE_FIGURE_CURSOR
 };
 
-constexpr uint32_t kArrowCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown};
+constexpr uint32_t kCommandKeyCodes[] = {kKeyLeft, kKeyUp, kKeyRight, kKeyDown, kKeyDelete};
 
 }  // namespace
 
@@ -26,8 +26,8 @@ std::optional<int32_t> CursorForCode(int32_t code) {
   return kCursorByCode[code];
 }
 
-uint32_t FigureArrowKey(ArrowKey key) {
-  return kArrowCodes[static_cast<int>(key)];
+uint32_t FigureCommandKey(CommandKey key) {
+  return kCommandKeyCodes[static_cast<int>(key)];
 }
 
 bool KeyUnused(ErrCode code) {

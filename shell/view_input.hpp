@@ -1,5 +1,6 @@
 // The view's input rules that need no window: the cursor a hit-test code
-// selects, the figure key codes of the arrow keys, the timers' ticks and
+// selects, the figure key codes of the keys without a character, the
+// timers' ticks and
 // when they run, and what a SIGINT does.
 #pragma once
 
@@ -19,9 +20,11 @@ inline constexpr int32_t kLastFigureCursor = 161;
 // outside 0..14.
 std::optional<int32_t> CursorForCode(int32_t code);
 
-enum class ArrowKey { kLeft, kUp, kRight, kDown };
-// The figure's code of an arrow key.
-uint32_t FigureArrowKey(ArrowKey key);
+// Keys that come without a character: the arrows, and Delete, which the
+// figure takes as it takes Backspace.
+enum class CommandKey { kLeft, kUp, kRight, kDown, kDelete };
+// The figure's code of such a key.
+uint32_t FigureCommandKey(CommandKey key);
 // A key the figure has no use for (no key handler, no figure command): no
 // error, the key goes on to the window.
 bool KeyUnused(ErrCode code);

@@ -180,27 +180,32 @@ void KVCanvas::OnCaptureLost(wxMouseCaptureLostEvent&) {
 }
 
 void KVCanvas::OnKeyDown(wxKeyEvent& event) {
-  std::optional<ArrowKey> arrow;
+  // Taken here, these keys make no character event.
+  std::optional<CommandKey> key;
   switch (event.GetKeyCode()) {
     case WXK_LEFT:
-      arrow = ArrowKey::kLeft;
+      key = CommandKey::kLeft;
       break;
     case WXK_UP:
-      arrow = ArrowKey::kUp;
+      key = CommandKey::kUp;
       break;
     case WXK_RIGHT:
-      arrow = ArrowKey::kRight;
+      key = CommandKey::kRight;
       break;
     case WXK_DOWN:
-      arrow = ArrowKey::kDown;
+      key = CommandKey::kDown;
+      break;
+    case WXK_DELETE:
+    case WXK_NUMPAD_DELETE:
+      key = CommandKey::kDelete;
       break;
     default:
       event.Skip();
   }
-  if (arrow) {
+  if (key) {
     InstallTarget();
     std::string status;
-    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureArrowKey(*arrow), &status);
+    const ErrCode code = engine_.HandleFigureKey(host_.Instance(), FigureCommandKey(*key), &status);
     if (code == kStatusRepaint) Refresh(false);
     if (!KeyUnused(code)) host_.ReportError(code);
   }

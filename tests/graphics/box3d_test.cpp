@@ -1,6 +1,6 @@
 // The 3-D box through the recording port: its corners as seen from the
-// camera, grid lines without ticks, tick labels near zero, and boxes of
-// small cells.
+// camera, grid lines without ticks, tick labels near zero, boxes of small
+// cells, and ticks measured against the sides they stand on.
 #include "graphics/box3d.hpp"
 
 #include <gtest/gtest.h>
@@ -177,6 +177,77 @@ TEST(Box3D, SmallBoxesDrawNoStrayLinesNorLabelsTheyCannotHold) {
   RecordingPort rec;
   Draw3DOutlineAndLabels(r, nullptr, rec.port(), rec.target());
   EXPECT_GE(test::CountCalls(rec, PortSlot::drawText), 3u);
+}
+
+// The device length of the box's side along axis a, from its back corner.
+double SideLength(const SubplotRecord& r, int a) {
+  Box3D box{};
+  Compute3DBoxOutline(r, &box);
+  double end[3] = {box.back[0], box.back[1], box.back[2]};
+  end[a] = box.front[a];
+  double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0, w = 0;
+  ProjectPoint(r, box.back[0], box.back[1], box.back[2], true, &X0, &Y0, &w);
+  ProjectPoint(r, end[0], end[1], end[2], true, &X1, &Y1, &w);
+  return std::hypot(X1 - X0, Y1 - Y0);
+}
+
+// A box seen almost along y in orthographic projection: its y side is a
+// few units long on the device, shorter than a major tick and than the
+// tick spacing.
+SubplotRecord BoxSeenAlongY() {
+  SubplotRecord r = Box({0, 10}, {-1, 1}, {0, 10});
+  SetOrthographic(&r, true);
+  const double along[3] = {0.4, 30, 0.25};
+  std::copy_n(along, 3, r.cameraPosition);
+  r.viewFlags &= ~kViewAutoPosition;
+  ComputeProjection(&r);
+  return r;
+}
+
+// The ticks of an axis stand on the box's two back faces that hold it,
+// pointing into the box: none reaches past the face's far side, however
+// short that side looks, and an edge seen end on, shorter than the tick
+// spacing, holds no ticks of its own.
+TEST(Box3D, TicksStayOnTheirFacesAndOffEdgesSeenEndOn) {
+  SubplotRecord r = BoxSeenAlongY();
+  const double sideY = SideLength(r, kAxisY);
+  const double sideZ = SideLength(r, kAxisZ);
+  ASSERT_GT(sideY, r.tickParams[2]);  // a minor tick fits, a major one not
+  ASSERT_LT(sideY, r.tickParams[1]);
+  ASSERT_GT(SideLength(r, kAxisX), 100);
+
+  // The x ticks: after the outline and the back edges, each value gives a
+  // tick along y, then one along z.
+  r.optionWord = kOptXTicks;
+  RecordingPort rec;
+  Draw3DBox(r, nullptr, nullptr, nullptr, rec.port(), rec.target());
+  const auto lines = Polylines(rec);
+  ASSERT_GT(lines.size(), 8u);
+  double longestAlongY = 0;
+  double longestAlongZ = 0;
+  for (size_t i = 4; i < lines.size(); ++i) {
+    const auto& l = lines[i];
+    ASSERT_EQ(l.size(), 4u);
+    const double length = std::hypot(l[2] - l[0], l[3] - l[1]);
+    double& longest = (i - 4) % 2 == 0 ? longestAlongY : longestAlongZ;
+    longest = std::max(longest, length);
+  }
+  EXPECT_NEAR(longestAlongY, sideY, 1e-6);  // the major ticks, cut to the side
+  EXPECT_NEAR(longestAlongZ, r.tickParams[1], 1e-6);
+  EXPECT_LT(r.tickParams[1], sideZ);
+
+  // The y edge itself, a few units long, holds no ticks: only the outline
+  // and the back edges are drawn.
+  r.optionWord = kOptXTicks << 4;
+  RecordingPort endOn;
+  Draw3DBox(r, nullptr, nullptr, nullptr, endOn.port(), endOn.target());
+  EXPECT_EQ(Polylines(endOn).size(), 4u);
+  // Seen from aside, the same axis has its ticks.
+  CameraOrbit(&r, 0.8, 0.3);
+  ASSERT_GT(SideLength(r, kAxisY), r.tickParams[0]);
+  RecordingPort aside;
+  Draw3DBox(r, nullptr, nullptr, nullptr, aside.port(), aside.target());
+  EXPECT_GT(Polylines(aside).size(), 4u);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The control panel through the renderer and the recording port: column
 // positions, centring and scrolling, the rectangles written back into the
 // commands (also when only laying out), knobs, check marks, the open pop-up
-// over the rest, and the caret of the edited field.
+// over the rest, the caret of the edited field and fields wider than their
+// panel.
 #include "graphics/control_panel.hpp"
 
 #include <gtest/gtest.h>
@@ -294,6 +295,46 @@ TEST(PanelWidgets, TheEditedFieldShowsItsSelectionAndCaret) {
   const size_t withCaret = test::Polylines(p.rec).size();
   p.Run(false, TextFieldEdit{0, at + 1, 9, 9});
   EXPECT_NE(test::Polylines(p.rec).size(), withCaret);
+}
+
+// A panel narrower than its 80-unit columns: the field ends with the panel
+// and its text, set against that end, shows; a text wider than the field
+// is cut at the field's left, a narrower one is drawn as it is.
+TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
+  Panel narrow(121, 200);
+  narrow.list.Add(kCmdTextField, Field(-1, "Length [m]", "2.00"), 1);
+  narrow.list.Add(kCmdTextField, Field(-1, "Damping", "123456789"), 1);
+  narrow.Run();
+  const double* v = narrow.s.viewport;
+  const double* first = narrow.Data(kObjectBeginDoubles);
+  EXPECT_EQ(first[0], v[kLeft] + 80);
+  EXPECT_EQ(first[1], v[kRight]);
+  const auto texts = test::Texts(narrow.rec);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[1].text, "2.00");
+  EXPECT_GT(texts[1].x - 1 - 8 * 4, first[0]);  // whole within the field
+  EXPECT_LT(texts[1].x, v[kRight]);
+  // Only the long text is clipped, to its field.
+  const auto clips = CallsOf(narrow.rec, PortSlot::clipRect);
+  ASSERT_EQ(clips.size(), 3u);  // the viewport's, the field's, the position's
+  const double* second = first + 7 + 4 + kCommandHeaderDoubles;
+  EXPECT_EQ(clips[1].values, (V{second[0], second[1], second[2], second[3]}));
+  const auto calls = narrow.rec.calls();
+  const auto at = std::find_if(calls.begin(), calls.end(), [](const PortCall& c) {
+    return c.slot == PortSlot::drawText && c.text == "123456789";
+  });
+  ASSERT_NE(at, calls.end());
+  EXPECT_EQ((at - 1)->slot, PortSlot::clipRect);
+  EXPECT_EQ((at + 1)->slot, PortSlot::restoreClip);
+
+  // Where the columns share the width the field keeps its column.
+  Panel wide(300, 200);
+  wide.list.Add(kCmdTextField, Field(-1, "Length [m]", "2.00"), 1);
+  wide.Run();
+  const double* field = wide.Data(kObjectBeginDoubles);
+  EXPECT_EQ(field[0], wide.s.viewport[kLeft] + 150);
+  EXPECT_EQ(field[1], wide.s.viewport[kRight]);
+  EXPECT_EQ(CallsOf(wide.rec, PortSlot::clipRect).size(), 2u);
 }
 
 }  // namespace

@@ -727,10 +727,10 @@ TEST_F(RuntimeWindow, TheLegendThePanAndTheCameraFollowTheMouse) {
   EXPECT_EQ(run.Output().find("rror"), std::string::npos) << run.Output();
 }
 
-// "+", "-" and Backspace on the selected surface change its plot (to the
-// contour map, back, and to none): after each the window shows what the
-// figure drawn anew shows, once the window has been narrowed, painted
-// there, and given its size back.
+// "+", "-", Backspace, "+" and Delete on the selected surface change its
+// plot (to the contour map, back, to none, to the surface again and to
+// none): after each the window shows what the figure drawn anew shows, once
+// the window has been narrowed, painted there, and given its size back.
 TEST_F(RuntimeWindow, ThePlotKeysRepaintTheSelectedSubplot) {
   const std::string program = Pack(home, "tests/gui/plotkeys.kvd", "plotkeys");
   Runtime run(home, program);
@@ -744,10 +744,12 @@ TEST_F(RuntimeWindow, ThePlotKeysRepaintTheSelectedSubplot) {
   Click(window, kModeToolX[4], kToolBarY);  // Select
   Click(window, width / 4, height / 2);     // the surface
   std::string before = run.Shot(window, "plotkeys-start");
-  for (const std::string key : {"plus", "minus", "BackSpace"}) {
+  int step = 0;
+  for (const std::string key : {"plus", "minus", "BackSpace", "plus", "Delete"}) {
     run.Keys(key);
-    EXPECT_GT(FigureAfter(run, window, "plotkeys-" + key, before, false), 0) << key;
-    before = test::ScreenDir() + "/plotkeys-" + key + ".png";
+    const std::string shot = "plotkeys-" + std::to_string(++step) + "-" + key;
+    EXPECT_GT(FigureAfter(run, window, shot, before, false), 0) << key;
+    before = test::ScreenDir() + "/" + shot + ".png";
     test::Shell("xdotool windowsize " + window + " " + std::to_string(width - 120) + " " +
                 std::to_string(height));
     EXPECT_TRUE(Eventually([&] {
@@ -755,7 +757,7 @@ TEST_F(RuntimeWindow, ThePlotKeysRepaintTheSelectedSubplot) {
     })) << key;
     test::Shell("xdotool windowsize " + window + " " + std::to_string(width) + " " +
                 std::to_string(height));
-    EXPECT_EQ(FigureAfter(run, window, "plotkeys-" + key + "-anew", before, true), 0) << key;
+    EXPECT_EQ(FigureAfter(run, window, shot + "-anew", before, true), 0) << key;
   }
   run.Keys("ctrl+q");
   EXPECT_EQ(run.Exit(), 0);

@@ -201,11 +201,12 @@ TEST(ViewInput, CursorCodesMapToTheTableAndOthersLeaveTheCursor) {
   EXPECT_FALSE(CursorForCode(kErrNotSupported));
 }
 
-TEST(ViewInput, ArrowKeysBecomeTheFigureCodes) {
-  EXPECT_EQ(FigureArrowKey(ArrowKey::kLeft), 0xF702u);
-  EXPECT_EQ(FigureArrowKey(ArrowKey::kUp), 0xF700u);
-  EXPECT_EQ(FigureArrowKey(ArrowKey::kRight), 0xF703u);
-  EXPECT_EQ(FigureArrowKey(ArrowKey::kDown), 0xF701u);
+TEST(ViewInput, KeysWithoutACharacterBecomeTheFigureCodes) {
+  EXPECT_EQ(FigureCommandKey(CommandKey::kLeft), 0xF702u);
+  EXPECT_EQ(FigureCommandKey(CommandKey::kUp), 0xF700u);
+  EXPECT_EQ(FigureCommandKey(CommandKey::kRight), 0xF703u);
+  EXPECT_EQ(FigureCommandKey(CommandKey::kDown), 0xF701u);
+  EXPECT_EQ(FigureCommandKey(CommandKey::kDelete), 127u);
 }
 
 TEST(ViewInput, TicksNeverEnterABusyEngineNorOneUnderAModalDialog) {
