@@ -2,11 +2,13 @@
 // app/natives.def that need no figure, instance or window, and the response
 // natives, which compute their outputs without a figure. Without outputs a
 // response native would draw: there it answers as the natives that only
-// draw, which the runner does not have, as an unknown function. Apart from
+// draw, which the runner does not have, as an unknown function. The hook
+// rows come in their headless forms (the carried help files). Apart from
 // the rest of the table so that the runner links no drawing code.
 #include <algorithm>
 #include <cstddef>
 
+#include "app/carried_help.hpp"
 #include "app/errors.hpp"
 #include "app/natives/app_natives.hpp"
 #include "app/runtime_tables.hpp"
@@ -48,7 +50,10 @@ const NativeFunctionRecord* HeadlessAppTable() {
   MakeRecord(name, fn, minIn, maxIn, minOut, maxOut, option, kind),
 #define VKE_APP_RESPONSE_RECORD(name, fn, outputsFn, minIn, maxIn, minOut, maxOut, option, kind) \
   MakeRecord(name, &OutputsOnlyNative<outputsFn, name>, minIn, maxIn, minOut, maxOut, option, kind),
+#define VKE_APP_HEADLESS_HOOK(name, fn, headlessFn, minIn, maxIn, minOut, maxOut, option, kind) \
+  MakeRecord(name, headlessFn, minIn, maxIn, minOut, maxOut, option, kind),
 #include "app/natives.def"
+#undef VKE_APP_HEADLESS_HOOK
 #undef VKE_APP_RESPONSE_RECORD
 #undef VKE_APP_HEADLESS_RECORD
 #undef VKE_APP_RECORD

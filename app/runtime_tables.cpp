@@ -4,6 +4,7 @@
 // figure code and none of the drawing libraries under it.
 #include "app/runtime_tables.hpp"
 
+#include "app/carried_help.hpp"
 #include "app/control_native_frame.hpp"
 #include "app/errors.hpp"
 #include "app/event_values.hpp"
@@ -24,7 +25,9 @@ const NativeFunctionRecord* AppStaticTable() {
 #define VKE_APP_HEADLESS_RECORD VKE_APP_RECORD
 #define VKE_APP_RESPONSE_RECORD(name, fn, outputsFn, minIn, maxIn, minOut, maxOut, option, kind) \
   VKE_APP_RECORD(name, fn, minIn, maxIn, minOut, maxOut, option, kind)
+#define VKE_APP_HEADLESS_HOOK VKE_APP_RESPONSE_RECORD
 #include "app/natives.def"
+#undef VKE_APP_HEADLESS_HOOK
 #undef VKE_APP_RESPONSE_RECORD
 #undef VKE_APP_HEADLESS_RECORD
 #undef VKE_APP_RECORD

@@ -15,10 +15,11 @@ const NativeFunctionRecord* EngineStaticTable();
 // is created; ending with an empty record.
 const NativeFunctionRecord* AppStaticTable();
 // The rows of the application's part whose natives need no figure, instance
-// or window, with their library headers, and the response natives for
-// their outputs, in the same order; what the runner registers of the
-// application's part (app/headless_table.cpp). It pulls in the response
-// curves but none of the drawing code and libraries.
+// or window, with their library headers, the response natives for their
+// outputs and the hooks in their headless forms, in the same order; what
+// the runner registers of the application's part (app/headless_table.cpp).
+// It pulls in the response curves but none of the drawing code and
+// libraries.
 const NativeFunctionRecord* HeadlessAppTable();
 
 // The builtins' dispatch rows with the compiler's rows laid over them;

@@ -31,8 +31,8 @@ TextRoom::TextRoom(EngineContext* ctx) : scratch_(ctx) {
   capacity_ = static_cast<int32_t>(bytes);
 }
 
-bool LoadLibraryText(EngineContext* ctx, const char* library, int32_t length, int32_t entry,
-                     bool helpFile, char* buffer, int32_t capacity, int32_t* textLength) {
+ErrCode LoadLibraryText(EngineContext* ctx, const char* library, int32_t length, int32_t entry,
+                        bool helpFile, char* buffer, int32_t capacity, int32_t* textLength) {
   char name[kFileNameBytes];
   int32_t n = 0;
   AppendBytes(name, &n, library, length, sizeof name);
@@ -41,13 +41,15 @@ bool LoadLibraryText(EngineContext* ctx, const char* library, int32_t length, in
     AppendCString(name, &n, ctx->helpExt, sizeof name);
   }
   const char* folders = nullptr;
-  if (entry > 0 && PlaceLibraryFolder(ctx, entry, buffer, &capacity, &folders)) return false;
+  if (entry > 0 && PlaceLibraryFolder(ctx, entry, buffer, &capacity, &folders))
+    return kErrDataOverflow;
   TolerantLookup quiet(ctx);
   // Help files are taken as they are written: they include nothing.
   const ErrCode e = LoadLibrarySource(ctx, name, n, folders, true, buffer, capacity, textLength,
                                       helpFile ? -1 : kSourceIncludeDepth, true);
-  if (e) quiet.Forget();
-  return e == kOk;
+  if (e == kOk) return kOk;
+  quiet.Forget();
+  return e == kErrDataOverflow ? e : kErrLibNotFound;
 }
 
 const char* LibraryOfNative(EngineContext* ctx, const char* name, int32_t length,
@@ -61,9 +63,11 @@ const char* LibraryOfNative(EngineContext* ctx, const char* name, int32_t length
       // A bare name is the function called without a library's value: the
       // methods of a value type (abs of quaternions) are not its help.
       if (!wanted && r->kind > 0) continue;
+      // A native that stands before any library's header (path) is
+      // documented with the engine's own.
       const char* library = GetRecordLibraryName(ctx, r);
-      if (library && (!wanted || StringsEqual(library, -1, wanted, wantedLength, false)))
-        return library;
+      if (!library) library = kEngineLibrary;
+      if (!wanted || StringsEqual(library, -1, wanted, wantedLength, false)) return library;
     }
   }
   if (wanted && !StringsEqual(kEngineLibrary, -1, wanted, wantedLength, false)) return nullptr;

@@ -24,15 +24,16 @@ class TextRoom {
 
 // Loads the source (helpFile false) or the help file of a library into the
 // buffer: from the folder of its library entry when `entry` names one, else
-// wherever the hooks look. False, with nothing raised, when there is none or
-// it cannot be read.
-bool LoadLibraryText(EngineContext* ctx, const char* library, int32_t length, int32_t entry,
-                     bool helpFile, char* buffer, int32_t capacity, int32_t* textLength);
+// wherever the hooks look. With nothing raised: kErrDataOverflow when it is
+// there but does not fit the buffer (the caller asks for room), else
+// kErrLibNotFound when there is none or it cannot be read.
+ErrCode LoadLibraryText(EngineContext* ctx, const char* library, int32_t length, int32_t entry,
+                        bool helpFile, char* buffer, int32_t capacity, int32_t* textLength);
 
 // The library whose help file documents a native, builtin or operator of
 // that name: the first native record's library (with `wanted` given, the
-// first record in that library), else "VKE" for a builtin or an operator.
-// Null when there is none.
+// first record in that library; "VKE" for a record before any library's
+// header), else "VKE" for a builtin or an operator. Null when there is none.
 const char* LibraryOfNative(EngineContext* ctx, const char* name, int32_t length,
                             const char* wanted, int32_t wantedLength);
 

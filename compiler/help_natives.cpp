@@ -97,11 +97,13 @@ ErrCode ShowLibraryHelp(EngineContext* ctx, const char* name, int32_t length, bo
     }
   const char* library = LibraryOfNative(ctx, base, baseLength, wanted, wantedLength);
   if (!library) return kOk;
+  // A help file that does not fit asks for room: nothing is written yet.
   TextRoom room(ctx);
+  if (!room.data()) return kErrDataOverflow;
   int32_t textLength = 0;
-  if (!room.data() || !LoadLibraryText(ctx, library, CStringLength(library), -1, true, room.data(),
-                                       room.capacity(), &textLength))
-    return kOk;
+  const ErrCode e = LoadLibraryText(ctx, library, CStringLength(library), -1, true, room.data(),
+                                    room.capacity(), &textLength);
+  if (e) return e == kErrDataOverflow ? e : kOk;
   const char* text = room.data();
   HelpEntry entry;
   for (int32_t pos = 0; NextHelpEntry(text, textLength, &pos, &entry);) {

@@ -2,7 +2,9 @@
 // sources of the libraries of the function table and in the help files of
 // those libraries, of the native libraries, of the engine's own library
 // and of "other". Each match is written once to descriptor 4 as a link
-// line "##[[help:lib::key|lib::name]]## description".
+// line "##[[help:lib::key|lib::name]]## description", all of them once the
+// search has ended, so that a search that asks for room has written
+// nothing when it runs again.
 #include <initializer_list>
 
 #include "builtins/builtin_helpers.hpp"
@@ -44,7 +46,7 @@ bool ContainsIgnoringCase(const char* text, int32_t length, const char* pattern,
   return false;
 }
 
-// The texts of the links written, and the names of the libraries searched,
+// The texts of the links found, and the names of the libraries searched,
 // one after the other (each NUL-terminated) in a fixed room.
 class WrittenSet {
  public:
@@ -64,6 +66,17 @@ class WrittenSet {
     room_[used_ + length] = 0;
     used_ += length + 1;
     return true;
+  }
+  // Writes the links kept, in the order found, one a line.
+  void WriteLinks(EngineContext* ctx) const {
+    for (int32_t at = 0; at < used_;) {
+      const int32_t n = CStringLength(room_ + at);
+      if (room_[at] != kSearchedMark) {
+        WriteToFd(ctx, kFdHelpLinks, room_ + at, n);
+        WriteNewlineToFd(ctx, kFdHelpLinks);
+      }
+      at += n + 1;
+    }
   }
 
  private:
@@ -94,6 +107,7 @@ class Search {
       CopyCStringBounded(library, sizeof library, name, length);
       SourceFunctions(library, length, static_cast<int32_t>(i));
       HelpFile(library, length, static_cast<int32_t>(i));
+      if (overflow_) return;
       if (PollAbortRequest(ctx_)) return Stop();
     }
   }
@@ -111,19 +125,30 @@ class Search {
         if (StringsEqual(name, length, kEngineLibrary, -1, false) || !MarkSearched(name, length))
           continue;
         HelpFile(name, length, -1);
-        if (PollAbortRequest(ctx_)) Stop();
+        if (!overflow_ && PollAbortRequest(ctx_)) Stop();
       }
     for (const char* name : {kEngineLibrary, kOtherLibrary}) {
       if (stopped_) return;
       HelpFile(name, CStringLength(name), -1);
-      if (PollAbortRequest(ctx_)) Stop();
+      if (!overflow_ && PollAbortRequest(ctx_)) Stop();
     }
   }
 
   bool stopped() const { return stopped_; }
+  // A text that did not fit the room: the search asks for more.
+  bool overflow() const { return overflow_; }
 
  private:
   void Stop() { stopped_ = true; }
+  // Loads a library's text; false when there is none, or none that fits
+  // (which stops the search).
+  bool Load(const char* library, int32_t length, int32_t entry, bool helpFile,
+            int32_t* textLength) {
+    const ErrCode e =
+        LoadLibraryText(ctx_, library, length, entry, helpFile, texts_, textRoom_, textLength);
+    if (e == kErrDataOverflow) overflow_ = stopped_ = true;
+    return e == kOk;
+  }
 
   // Remembers a library as searched; false when it was already.
   bool MarkSearched(const char* name, int32_t length) {
@@ -138,8 +163,7 @@ class Search {
 
   void SourceFunctions(const char* library, int32_t length, int32_t entry) {
     int32_t textLength;
-    if (!LoadLibraryText(ctx_, library, length, entry, false, texts_, textRoom_, &textLength))
-      return;
+    if (!Load(library, length, entry, false, &textLength)) return;
     SourceScan scan;
     ScannedDefinition d;
     while (ScanSourceForFunctions(ctx_, texts_, textLength, &scan, &d, false, true) == kOk) {
@@ -154,8 +178,7 @@ class Search {
 
   void HelpFile(const char* library, int32_t length, int32_t entry) {
     int32_t textLength;
-    if (!LoadLibraryText(ctx_, library, length, entry, true, texts_, textRoom_, &textLength))
-      return;
+    if (stopped_ || !Load(library, length, entry, true, &textLength)) return;
     const bool noLibrary = StringsEqual(library, length, kNoLibrary, -1, false);
     HelpEntry e;
     for (int32_t pos = 0; NextHelpEntry(texts_, textLength, &pos, &e);) {
@@ -196,9 +219,7 @@ class Search {
     qualified(name, nameLength);
     AppendCString(link, &at, "]]## ", sizeof link);
     AppendBytes(link, &at, description.text, description.length, sizeof link);
-    if (written_->Contains(link, at) || !written_->Add(link, at)) return;
-    WriteToFd(ctx_, kFdHelpLinks, link, at);
-    WriteNewlineToFd(ctx_, kFdHelpLinks);
+    if (!written_->Contains(link, at)) written_->Add(link, at);
   }
 
   EngineContext* ctx_;
@@ -208,6 +229,7 @@ class Search {
   int32_t textRoom_;
   WrittenSet* written_;
   bool stopped_ = false;
+  bool overflow_ = false;
 };
 
 }  // namespace
@@ -220,9 +242,11 @@ ErrCode LookforScanAll(EngineContext* ctx, const char* pattern, int32_t length) 
   const int32_t textRoom = room.capacity() / 4 * 3;
   WrittenSet written(room.data() + textRoom, room.capacity() - textRoom);
   Search search(ctx, pattern, length, room.data(), textRoom, &written);
-  FlushFd(ctx, kFdHelpLinks, kBufferingOn);
   search.FunctionTableLibraries();
   if (!search.stopped()) search.NativeLibraries();
+  if (search.overflow()) return kErrDataOverflow;
+  FlushFd(ctx, kFdHelpLinks, kBufferingOn);
+  written.WriteLinks(ctx);
   FlushFd(ctx, kFdHelpLinks, kBufferingOff);
   return kOk;
 }

@@ -7,8 +7,9 @@
 // optimisation level given, and a table of the runner's own in front:
 // descriptors 1 and 4 (help links) go to standard output and 2 to standard
 // error, and libraries ("use name") and help files are read from name.vkl
-// and name.hlp in the folders given. The extension libraries of the
-// extension folders are loaded last, in front of everything else.
+// and name.hlp in the folders given (help files found nowhere else are
+// those the programs carry, app/carried_help.hpp). The extension libraries of
+// the extension folders are loaded last, in front of everything else.
 #pragma once
 
 #include <string>

@@ -14,8 +14,9 @@
 // (help links) go to standard output and 2 to standard error (help, lookfor
 // and the debugger's natives come with the run-time table), and libraries ("use name") and help
 // files are read from name.vkl and name.hlp beside the script and in each -L
-// folder. The extension libraries of each -x folder (a relative one is taken
-// from the current folder) are loaded last, in front of everything else. The
+// folder (help files found nowhere else are those the program carries). The
+// extension libraries of each -x folder (a relative one is taken from the
+// current folder) are loaded last, in front of everything else. The
 // text runs as one command line with the sliced loop, sharing the engine with
 // the threads it starts, until it finishes (tools/runner_host.hpp); with -i
 // every line of standard input (or the lines of a block or a definition) is

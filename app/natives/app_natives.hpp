@@ -58,6 +58,11 @@ ErrCode GenericFunctionHook(EngineContext* ctx, const char* name, int32_t length
 // 3 when the texts do not fit the buffer whole.
 ErrCode ReadKVLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
                       char* buffer, int32_t capacity, int32_t* length);
+// The application's "+readlib", the last one asked: the libraries of
+// ReadKVLibrary, else the help files the program carries
+// (app/carried_help.hpp).
+ErrCode ReadAppLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
+                       char* buffer, int32_t capacity, int32_t* length);
 
 // The dialogs shown so far: a handler that asked the user is not run again.
 uint64_t CountDialogsAsked();

@@ -2,9 +2,10 @@
 // "_KV_<name>" are the texts of its embedded-library elements (kind 44)
 // without a library name, served to the compiler in list order; a library
 // an instance embeds under its own name is served from the elements of
-// that name.
+// that name. Behind them, the help files the program carries.
 #include <cstring>
 
+#include "app/carried_help.hpp"
 #include "app/element_list.hpp"
 #include "app/handler_elements.hpp"
 #include "app/kv_library.hpp"
@@ -71,6 +72,13 @@ ErrCode ReadKVLibrary(EngineContext*, const char* name, const char*, uintptr_t u
   }
   *length = answer ? 0 : count;
   return answer;
+}
+
+ErrCode ReadAppLibrary(EngineContext* ctx, const char* name, const char* folder, uintptr_t user,
+                       char* buffer, int32_t capacity, int32_t* length) {
+  const ErrCode e = ReadKVLibrary(ctx, name, folder, user, buffer, capacity, length);
+  if (e != kErrFileNotFound) return e;
+  return ReadCarriedHelp(ctx, name, folder, user, buffer, capacity, length);
 }
 
 }  // namespace vke

@@ -27,7 +27,9 @@ constexpr char kEngineHelp[] =
     "% Absolute value; zero stays zero.\n"
     "\n"
     "||  % a || b\n"
-    "% Or, ZERO work on the right when a is true.\n";
+    "% Or, ZERO work on the right when a is true.\n"
+    "path  % p = path\n"
+    "% The folders searched for libraries.\n";
 
 class Help : public test::ToolsFixture {
  protected:
@@ -70,6 +72,30 @@ TEST_F(Help, EntriesOfALibrarysHelpFile) {
             " y = abs(x)\n Absolute value; zero stays zero.\n\n");
   ASSERT_EQ(Run("help other::abs"), kOk);
   EXPECT_EQ(Out(), "Sorry, no help about other::abs\n");
+  // A native before any library's header is the engine's.
+  ASSERT_EQ(Run("help path\nhelp VKE::path"), kOk);
+  EXPECT_EQ(Out(),
+            " p = path\n The folders searched for libraries.\n"
+            " p = path\n The folders searched for libraries.\n");
+}
+
+// A help file larger than the room asks for more, as the host then gives
+// and runs the line again, rather than answering that there is no help;
+// lookfor has written none of the links it found before it.
+TEST_F(Help, AHelpFileThatDoesNotFitAsksForRoom) {
+  files.WriteFile("VKE.hlp", std::string(kEngineHelp) + "% " + std::string(2u << 20, 'x') + "\n");
+  EXPECT_EQ(Run("help abs"), kErrDataOverflow);
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(Run("lookfor zero"), kErrDataOverflow);
+  EXPECT_EQ(Links(), "");
+  Err();
+  files.WriteFile("VKE.hlp", kEngineHelp);
+  ASSERT_EQ(Run("lookfor zero"), kOk);
+  EXPECT_EQ(Links(),
+            "##[[help:geometry::area|geometry::area]]## The area of a rectangle, zero when a side "
+            "is.\n"
+            "##[[help:VKE::abs|VKE::abs]]## Absolute value; zero stays zero.\n"
+            "##[[help:VKE::oror|VKE::||]]## Or, ZERO work on the right when a is true.\n");
 }
 
 TEST_F(Help, LookforWritesOneLinkPerMatch) {
