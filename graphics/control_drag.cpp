@@ -182,7 +182,11 @@ bool UpdateControlFromDrag(const FigureCanvas& canvas, int32_t k, SubplotRecord*
                                  Doubles(c, kSensorValues + 3), hit);
         }
         if (kind == 's' && h.length >= kSensorValues + kSphereSensorValues) {
-          const double grabbed[3] = {hit->x1, hit->y1, hit->z1};
+          // The sphere runs through the 3-D point the press picked; without
+          // one, through the last point of the drag.
+          const bool picked = hit->flags & kEventZ0;
+          const double grabbed[3] = {picked ? hit->x0 : hit->x1, picked ? hit->y0 : hit->y1,
+                                     picked ? hit->z0 : hit->z1};
           return SphereSensorDrag(*subplot, x, y, Doubles(c, kSensorValues), grabbed, hit);
         }
         break;

@@ -106,7 +106,8 @@ TEST(ControlHit, ControlRowsThroughTheHitTestAndTheDrag) {
   EXPECT_EQ(c.event.flags & (kEventActsOnRelease | kHitPressedUnderPointer),
             kEventActsOnRelease | kHitPressedUnderPointer);
 
-  // A press on the pop-up opens it; dragging two rows down picks item 3 of 3.
+  // A press on the pop-up opens it; dragging two rows down picks item 3 of 3,
+  // which the handlers also read as _x1, not the slider's value left there.
   HitTestEffects effects;
   ASSERT_TRUE(c.Hit(150, 150, false, true, &effects));
   EXPECT_TRUE(effects.popupOpened);
@@ -114,6 +115,8 @@ TEST(ControlHit, ControlRowsThroughTheHitTestAndTheDrag) {
   EXPECT_EQ(c.event.x, 2);
   ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), 150, 190, 1, &c.event));
   EXPECT_EQ(c.event.x, 3);
+  ASSERT_NE(c.event.flags & kEventX1, 0u);
+  EXPECT_EQ(c.event.x1, 3);
 
   // A press on the text field starts editing it with the whole text selected.
   ASSERT_TRUE(c.Hit(200, 200, false, true));
@@ -208,6 +211,30 @@ TEST(SensorDrag, PointsStayOnTheirPlaneUnderThePointer) {
     const double edgeOn[3] = {1, 0, 0};
     EXPECT_FALSE(PointSensorDrag(Camera(true), 5, 5, point, edgeOn, &hit));
   }
+}
+
+TEST(SensorDrag, ASphereSensorTurnsThePointGrabbedAroundItsCentre) {
+  // The vertex (0, 0, 5) of a 3-D polyline, under pixel (0, 0), with a
+  // sphere sensor of the same id around the origin: a drag to pixel 3 moves
+  // it on the sphere of radius 5, to (3, 0, 4).
+  HitCanvas c;
+  c.subplot() = Camera(true);
+  c.subplot().transformValid = 1;
+  SetRect(c.subplot().viewport, -300, 300, -200, 200);
+  c.Store(CommandList()
+              .Begin(0)
+              .Add(kCmdPolyline3, {1, 0, 0, 5}, 8, 0, 6, 1)
+              .Add(kCmdSensor3, {'s', 3, 0, 0, 0}, 0, 0, 6, 0));
+  ASSERT_TRUE(c.Hit(0, 0, false, true));
+  ASSERT_EQ(c.event.id, 6);
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), 3, 0, 1, &c.event));
+  EXPECT_NEAR(c.event.x1, 3, 1e-12);
+  EXPECT_NEAR(c.event.y1, 0, 1e-12);
+  EXPECT_NEAR(c.event.z1, 4, 1e-12);
+  // Further moves stay on the same sphere.
+  ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), 0, 4, 1, &c.event));
+  EXPECT_NEAR(c.event.y1, 4, 1e-12);
+  EXPECT_NEAR(c.event.z1, 3, 1e-12);
 }
 
 TEST(SensorDrag, SpheresAndRaysMeetWhereExpected) {
