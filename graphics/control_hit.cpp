@@ -179,7 +179,7 @@ bool PopupHit(double x, double y, const ControlRow& box, int32_t count, int32_t 
   if (!(height > 0) || count < 1) return false;
   const double rows = std::round((y - (box.low + box.high) / 2) / height);
   const double step = IsYAxisDown(subplot) ? rows : -rows;
-  hit->x = std::clamp(selected + step, 1.0, static_cast<double>(count));
+  hit->x = hit->x1 = std::clamp(selected + step, 1.0, static_cast<double>(count));
   hit->flags |= kEventX | kHitValueChanged;
   return true;
 }

@@ -114,6 +114,10 @@ TEST(ControlHit, ControlRowsThroughTheHitTestAndTheDrag) {
   EXPECT_EQ(c.event.x, 2);
   ASSERT_TRUE(UpdateControlFromDrag(c.View(), 0, &c.subplot(), 150, 190, 1, &c.event));
   EXPECT_EQ(c.event.x, 3);
+  // The second point the drag marks valid is that item, not the slider's
+  // value of the earlier gesture.
+  EXPECT_TRUE(c.event.flags & kHitValueChanged);
+  EXPECT_EQ(c.event.x1, 3);
 
   // A press on the text field starts editing it with the whole text selected.
   ASSERT_TRUE(c.Hit(200, 200, false, true));
