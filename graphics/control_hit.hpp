@@ -89,7 +89,8 @@ bool ButtonRowHit(double x, double y, const ButtonRowSpec& buttons, int32_t id, 
                   bool press, EventState* hit);
 
 // Press: the selected item when the point is on the box; drag: the item that
-// many item heights from the selected one, clamped to 1 .. count.
+// many item heights from the selected one, clamped to 1 .. count, as the
+// value and the second point (kHitValueChanged).
 bool PopupHit(double x, double y, const ControlRow& box, int32_t count, int32_t selected,
               int32_t id, int32_t index, bool press, const SubplotRecord& subplot, EventState* hit);
 
