@@ -122,6 +122,19 @@ bool ElementFigureHost::PlotHasMouseHandlers(int32_t plotId) {
   return any;
 }
 
+std::vector<int32_t> ElementFigureHost::PlotHandlerTargets(int32_t plotId, uint32_t kind) {
+  std::vector<int32_t> targets;
+  const ElementListView list = Elements();
+  ElementRef figure;
+  const HandlerElementRule* rule = RuleFor(kind);
+  if (!rule || !rule->targeted || !FindFigureElement(list, plotId, &figure)) return targets;
+  ForEachPlotElement(list, figure, [&](const ElementRef& e) {
+    if (e.kind == kind && e.length > 2)
+      targets.push_back(static_cast<int32_t>(ElementWord(list, e, 0)));
+  });
+  return targets;
+}
+
 bool HasFigureElements(const FigureState& fig, const ElementListView& list) {
   if (fig.flags & kFigureLayoutLocked) return false;
   ElementRef start;

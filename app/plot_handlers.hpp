@@ -3,6 +3,8 @@
 // plot's handlers are the handler elements between it and the next one.
 #pragma once
 
+#include <vector>
+
 #include "app/kv_elements.hpp"
 #include "graphics/figure_state.hpp"
 
@@ -24,6 +26,9 @@ class ElementFigureHost : public FigureHost {
   // to kHandlerMouseOut at once.
   ErrCode FindPlotHandlers(int32_t plotId, int32_t target, PlotHandlers* out) override;
   bool PlotHasMouseHandlers(int32_t plotId) override;
+  // The target ids of the plot's handlers of a targeted kind, in element
+  // order (-1: any target).
+  std::vector<int32_t> PlotHandlerTargets(int32_t plotId, uint32_t kind);
   // In the order of the figure elements.
   int32_t NextPlot(int32_t plotId, int32_t step) override;
 };

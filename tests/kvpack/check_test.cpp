@@ -25,7 +25,9 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"\"reset\"\n", kNoStep},
       {"# comment\n\nreset now\n", "line 3: expected nothing after reset"},
       {"event mousedown 1\n", "line 1: expected the point's x and y"},
-      {"event sideways 1 2\n", "line 1: expected a mouse event name"},
+      {"event sideways 1 2\n",
+       "line 1: expected a mouse event name (mousedown, mousedrag, mouseup, mousedoubleclick, "
+       "mouseover, mouseout, mousescroll, dragin, dragout)"},
       {"event mousedown 1 2 target x\n", "line 1: expected a target id"},
       {"event mousedown 0.2 0.3 target 99999999999\n", "line 1: expected a target id"},
       {"menu Reset\n", "line 1: expected a text after menu"},

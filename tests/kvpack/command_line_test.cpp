@@ -1,6 +1,7 @@
 // The packing tool run as a user runs it: the outputs it refuses (the files
 // an application is made from, folders and special files), which stay as
-// they were with nothing made beside them, and the runtime it takes.
+// they were with nothing made beside them, the runtime it takes, and how it
+// tells a description's error.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -151,6 +152,18 @@ TEST_F(PackCommand, APackedApplicationIsNoRuntime) {
   const std::set<std::string> before = Names();
   EXPECT_EQ(Pack("--runtime packed -o again app.kvd", &said), 1);
   EXPECT_EQ(said, "packed: a packed application, not the runtime (pack behind the runtime kvrt)");
+  EXPECT_EQ(Names(), before);
+}
+
+// A misspelt keyword is told with its file and line, the table's message
+// and the keyword meant; nothing is written.
+TEST_F(PackCommand, AMisspeltKeywordIsToldTheOneMeant) {
+  Write("typo.kvd", "source \"app.vke\"\nfigur \"P\"\n");
+  const std::set<std::string> before = Names();
+  std::string said;
+  EXPECT_EQ(Pack("--bare -o out typo.kvd", &said), 1);
+  EXPECT_EQ(said,
+            "typo.kvd:2: Unknown KV file keyword (10014): figur; the nearest keyword is figure");
   EXPECT_EQ(Names(), before);
 }
 

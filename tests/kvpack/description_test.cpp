@@ -6,6 +6,7 @@
 
 #include "app/element_list.hpp"
 #include "app/errors.hpp"
+#include "tools/kvpack/word_choices.hpp"
 
 namespace vke::kvpack {
 namespace {
@@ -237,6 +238,53 @@ E
       EXPECT_GT(error.line, 0) << n;
     }
   }
+}
+
+// The errors say what may stand where the line went wrong: the keyword
+// nearest to a misspelt one, or all of them, and a text where a handler's
+// binding or one of its inputs belongs.
+TEST(Description, ErrorsSayWhatIsAllowed) {
+  const auto detail = [](const std::string& text, ErrCode code) {
+    AppDescription app;
+    DescriptionError error;
+    EXPECT_FALSE(ParseDescription(text, "app.kv", &app, &error)) << text;
+    EXPECT_EQ(error.code, code) << text;
+    return error.detail;
+  };
+  EXPECT_EQ(detail("var x\nfigur \"P\"\n", kKvUnknownKeyword),
+            "figur; the nearest keyword is figure");
+  EXPECT_EQ(detail("titel \"T\"\n", kKvUnknownKeyword), "titel; the nearest keyword is title");
+  EXPECT_EQ(detail("\"figure\" \"P\"\n", kKvUnknownKeyword),
+            "\"figure\"; the nearest keyword is figure");
+  const std::string all = detail("frobnicate 3\n", kKvUnknownKeyword);
+  EXPECT_TRUE(all.starts_with("frobnicate; the keywords are instance, title, version, help, "))
+      << all;
+  EXPECT_TRUE(all.ends_with(", embed, library, startup, code, source, var")) << all;
+  EXPECT_EQ(detail("(3)\n", kKvUnknownKeyword).substr(0, 24), "(; the keywords are inst");
+
+  const std::string forms = std::string("; ") + kDescriptorForms;
+  EXPECT_EQ(detail("var x\nfigure \"P\"\n  draw \"show(x)\"\n", kKvBadFunName),
+            "\"show(x)\" is a text where a binding is expected" + forms);
+  EXPECT_EQ(detail("menu \"M\"\n  item \"Reset\" \"x = reset()\"\n", kKvBadFunName),
+            "\"x = reset()\" is a text where a binding is expected" + forms);
+  EXPECT_EQ(detail("var x\ninit x = \"setup\"()\n", kKvBadFunName),
+            "\"setup\" is a text where a function name is expected" + forms);
+  EXPECT_EQ(detail("var x\ninit x = setup(\"a\")\n", kKvUnexpectedCharInArgs),
+            "\"a\" is a text where an input is expected (a variable, a standard variable or an "
+            "integer)" +
+                forms);
+}
+
+// Slips of the keyboard are near; words that share little are not.
+TEST(Description, NearestWordsAreSlipsOfTheKeyboard) {
+  EXPECT_EQ(EditDistance("titel", "title"), 1u);  // two neighbours swapped
+  EXPECT_EQ(EditDistance("draw", "drawmouse"), 5u);
+  EXPECT_EQ(EditDistance("", "key"), 3u);
+  const std::vector<std::string_view> words = {"draw", "drawmouse", "mousedown", "mouseup", "dra"};
+  EXPECT_EQ(NearestWords("drw", words), (std::vector<std::string_view>{"draw", "dra"}));
+  EXPECT_EQ(NearestWords("mousedwn", words), std::vector<std::string_view>{"mousedown"});
+  EXPECT_TRUE(NearestWords("mouse", words).empty());
+  EXPECT_TRUE(NearestWords("x", {"var", "key"}).empty());
 }
 
 TEST(Description, ErrorTextsAreTheTablesMessages) {

@@ -23,6 +23,7 @@
 #include "app/languages.hpp"
 #include "app/menu_items.hpp"
 #include "app/name_buffer.hpp"
+#include "app/plot_handlers.hpp"
 #include "app/post_event.hpp"
 #include "app/reset_data.hpp"
 #include "app/undo_buffer.hpp"
@@ -32,6 +33,7 @@
 #include "graphics/text_field_edit.hpp"
 #include "tools/kvpack/check_dialogs.hpp"
 #include "tools/kvpack/line_tokens.hpp"
+#include "tools/kvpack/word_choices.hpp"
 
 namespace vke::kvpack {
 
@@ -81,9 +83,9 @@ const StepRow* FindStep(const std::string& name) {
 
 // "a step name (reset, draw, ...)", for a line that names none.
 std::string StepNames() {
-  std::string names;
-  for (const StepRow& row : kSteps) names.append(names.empty() ? "" : ", ").append(row.name);
-  return "a step name (" + names + ")";
+  std::vector<std::string_view> names;
+  for (const StepRow& row : kSteps) names.push_back(row.name);
+  return "a step name (" + WordList(names) + ")";
 }
 
 void Print(const std::string& text) {
@@ -228,27 +230,41 @@ class Checker {
     Report(e);
   }
 
-  // "=> code message" for anything but 0; statuses have no message.
-  void Report(ErrCode e) {
+  // "=> code message" for anything but 0, and ": detail" when there is
+  // one; statuses have no message.
+  void Report(ErrCode e, const std::string& detail = "") {
     std::fflush(stdout);
     if (!e) return;
     std::string line = "=> " + std::to_string(e);
     if (e < 10000 || FindAppErrorRecord(e)) line += " " + ActionErrorText(h_->block(), e);
+    if (!detail.empty()) line += ": " + detail;
     Print(line + "\n");
   }
 
-  // The item of a menu, paste or copy family with that text.
-  bool FindItem(char letter, const std::string& text, int32_t* at) {
+  // The item of a menu, paste or copy family with that text; else false,
+  // with the texts of the family's items in *texts.
+  bool FindItem(char letter, const std::string& text, int32_t* at,
+                std::vector<std::string>* texts) {
     MenuEntry entry;
-    for (*at = -1; GetMenuItemInfo(h_->block(), kInstance, letter, at, &entry) == kOk;)
+    for (*at = -1; GetMenuItemInfo(h_->block(), kInstance, letter, at, &entry) == kOk;) {
       if (entry.text == text) return true;
+      // A paste item without text continues the one before it.
+      if (!entry.text.empty()) texts->push_back('"' + std::string(entry.text) + '"');
+    }
     return false;
   }
 
   void Item(StepKind kind, const std::string& text, const std::string* data) {
     const char letter = kind == StepKind::kPaste ? 'i' : kind == StepKind::kCopy ? 'c' : 'm';
+    const char* family = letter == 'i' ? "paste item" : letter == 'c' ? "copy item" : "menu item";
     int32_t at;
-    if (!FindItem(letter, text, &at)) return Report(kKvUndefElement);
+    std::vector<std::string> texts;
+    if (!FindItem(letter, text, &at, &texts)) {
+      return Report(
+          kKvUndefElement,
+          "no " + std::string(family) + " \"" + text + "\" (" +
+              (texts.empty() ? "the application has none" : "there are " + WordList(texts)) + ")");
+    }
     KVContextBlock** slot = h_->slot();
     if (kind == StepKind::kMenu) return Report(RunMenuItemHandler(slot, kInstance, at));
     if (kind == StepKind::kPaste) {
@@ -280,19 +296,62 @@ class Checker {
     Report(e);
   }
 
-  // The mouse handler kind whose _action name this is, 0 for none.
-  static uint32_t EventKind(const std::string& name) {
+  // The mouse handler kinds an event step names by their _action names.
+  static std::vector<uint32_t> EventKinds() {
+    std::vector<uint32_t> kinds;
     for (const ElementKindInfo& k : kElementKinds) {
       const bool mouse = k.group == HandlerGroup::kButton || k.group == HandlerGroup::kHover ||
                          k.group == HandlerGroup::kFileDrag;
-      if (mouse && name == HandlerActionName(k.code)) return k.code;
+      if (mouse && *HandlerActionName(k.code)) kinds.push_back(k.code);
     }
+    return kinds;
+  }
+
+  // The mouse handler kind whose _action name this is, 0 for none.
+  static uint32_t EventKind(const std::string& name) {
+    for (uint32_t kind : EventKinds())
+      if (name == HandlerActionName(kind)) return kind;
     return 0;
+  }
+
+  // "a mouse event name (mousedown, ...)".
+  static std::string EventNames() {
+    std::vector<std::string_view> names;
+    for (uint32_t kind : EventKinds()) names.push_back(HandlerActionName(kind));
+    return "a mouse event name (" + WordList(names) + ")";
+  }
+
+  // Whether the first plot takes an event of the kind for the target: it
+  // does unless it has handlers of the kind and none takes that target;
+  // else *why says which targets they take.
+  bool TargetTaken(uint32_t kind, int32_t target, std::string* why) {
+    InstanceRecord* r = FindInstance(h_->block(), kInstance);
+    if (r == nullptr) return true;
+    const int32_t plot = r->figure.subplots[0].plotId;
+    InstanceFigureHost host(h_->slot(), kInstance);
+    PlotHandlers handlers;
+    const int32_t slot = PlotHandlerSlot(kind);
+    if (host.FindPlotHandlers(plot, target, &handlers) || slot == kNoHandler ||
+        handlers.descriptors[slot] >= 0)
+      return true;
+    const std::vector<int32_t> targets = host.PlotHandlerTargets(plot, kind);
+    if (targets.empty()) return true;
+    std::vector<std::string> taken;
+    for (int32_t t : targets) taken.push_back(std::to_string(t));
+    const std::string name = HandlerActionName(kind);
+    std::string_view plotName;
+    host.PlotName(plot, &plotName);
+    *why = "the plot \"" + std::string(plotName) +
+           "\" (the first subplot's, where events go) has no " + name + " handler for target " +
+           std::to_string(target) + ": its " + name + " handlers take target" +
+           (taken.size() > 1 ? "s " : " ") + WordList(taken) +
+           " (a target is the id of the object pressed, _id)";
+    return false;
   }
 
   bool Event(TokenCursor& c, std::string* error) {
     const uint32_t kind = EventKind(c.Take().text);
-    if (kind == 0) return Bad(error, "a mouse event name");
+    if (kind == 0) return Bad(error, EventNames());
     double point[2];
     for (double& v : point) {
       if (c.Peek().type != Tok::kNumber) return Bad(error, "the point's x and y");
@@ -307,6 +366,11 @@ class Checker {
       target = static_cast<int32_t>(c.Take().number);
     }
     if (!c.AtEnd()) return Bad(error, "nothing more");
+    std::string why;
+    if (target >= 0 && !TargetTaken(kind, target, &why)) {
+      Report(kKvUndefElement, why);
+      return true;
+    }
     Report(RunEvent(kind, point[0], point[1], target));
     return true;
   }

@@ -8,6 +8,7 @@
 #include "app/errors.hpp"
 #include "compiler/compile_internal.hpp"
 #include "tools/kvpack/line_tokens.hpp"
+#include "tools/kvpack/word_choices.hpp"
 
 namespace vke::kvpack {
 
@@ -240,6 +241,11 @@ class Parser {
         if (t.number < kMinInputConstant || t.number > kMaxInputConstant)
           return Fail(kKvSyntaxError, t.text + " is out of range");
         out->push_back({"", static_cast<int64_t>(t.number)});
+      } else if (t.type == Tok::kString) {
+        return Fail(kKvUnexpectedCharInArgs,
+                    Shown(t) +
+                        " is a text where an input is expected (a variable, a standard "
+                        "variable or an integer)");
       } else {
         return Fail(kKvUnexpectedCharInArgs, t.text);
       }
@@ -257,6 +263,8 @@ class Parser {
   }
   // [outputs "="] function["(" inputs ")"] | [outputs "="] "(" inputs ")".
   bool DescriptorParts(DescriptorSpec* d) {
+    if (Peek().type == Tok::kString)
+      return Fail(kKvBadFunName, Shown(Peek()) + " is a text where a binding is expected");
     // Outputs, when an "=" follows the first name or list.
     const size_t mark = c_.Position();
     bool hasOutputs = false;
@@ -279,6 +287,8 @@ class Parser {
       return true;
     }
     if (Peek().type != Tok::kName) {
+      if (hasOutputs && Peek().type == Tok::kString)
+        return Fail(kKvBadFunName, Shown(Peek()) + " is a text where a function name is expected");
       if (hasOutputs) return Fail(kKvBadFunName, Peek().text);
       if (IsPunct(')') || IsPunct(',')) return Fail(kKvUnexpectedCharOutArgs, Peek().text);
       return Fail(AtEnd() ? kKvMissingFunDecl : kKvBadFunName, Peek().text);
@@ -309,11 +319,10 @@ class Parser {
 
   bool Declaration() {
     const Token word = Take();
-    if (word.type != Tok::kName) return Fail(kKvUnknownKeyword, word.text);
     const Keyword* k = nullptr;
     for (const Keyword& candidate : kKeywords)
-      if (*candidate.word && word.text == candidate.word) k = &candidate;
-    if (!k) return Fail(kKvUnknownKeyword, word.text);
+      if (word.type == Tok::kName && *candidate.word && word.text == candidate.word) k = &candidate;
+    if (!k) return UnknownKeyword(word);
     if (k->kind == kNoElement && word.text == "var") return Variables();
     if (k->kind == kNoElement) {
       SourceSpec s{"", lineNumber_};
@@ -338,6 +347,22 @@ class Parser {
     }
     out_->items.push_back(std::move(item));
     return true;
+  }
+
+  // A word that is no keyword: the keywords nearest to it, or all of them.
+  bool UnknownKeyword(const Token& word) {
+    std::vector<std::string_view> keywords;
+    for (const Keyword& k : kKeywords)
+      if (*k.word) keywords.push_back(k.word);
+    // A keyword written as a text is near it too.
+    std::vector<std::string_view> nearest;
+    if (word.type == Tok::kName || word.type == Tok::kString)
+      nearest = NearestWords(word.text, keywords);
+    if (nearest.empty())
+      return Fail(kKvUnknownKeyword, Shown(word) + "; the keywords are " + WordList(keywords));
+    return Fail(kKvUnknownKeyword, Shown(word) + "; the nearest keyword" +
+                                       (nearest.size() > 1 ? "s are " : " is ") +
+                                       WordList(nearest));
   }
 
   bool Variables() {

@@ -51,6 +51,12 @@ bool ScanNumber(std::string_view line, size_t* i, Token* t) {
 
 }  // namespace
 
+std::string Shown(const Token& t) {
+  if (t.type == Tok::kString) return '"' + t.text + '"';
+  if (t.type == Tok::kBlock) return "<<" + t.text;
+  return t.text;
+}
+
 bool Tokenize(std::string_view line, std::vector<Token>* out, DescriptionError* error) {
   out->clear();
   for (size_t i = 0; i < line.size();) {

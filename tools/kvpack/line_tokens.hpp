@@ -20,6 +20,10 @@ struct Token {
   bool integer = false;  // a number that is an integer (decimal or 0x)
 };
 
+// A token near enough to how the line wrote it for a message: a string in
+// double quotes, a block start after its "<<".
+std::string Shown(const Token& t);
+
 // Splits one line into tokens; false with the error (its line not set).
 bool Tokenize(std::string_view line, std::vector<Token>* out, DescriptionError* error);
 
