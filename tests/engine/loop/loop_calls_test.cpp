@@ -199,6 +199,25 @@ TEST_F(LoopCalls, ANativeTakesNoInputFromBelowItsFrame) {
   }
 }
 
+// Nor does an indexed assignment whose value would lie below its frame
+// (x(1) = with nothing to assign) take the frame's own words for a value:
+// the caller's entries stay, and its try takes the error.
+TEST_F(LoopCalls, AnIndexedAssignmentTakesNoEntryFromBelowItsFrame) {
+  Assembler f;
+  f.Op(kOpLoadIndexedFirst, {0}).Op(kOpPushOne).Op(kOpParenAfterBrace, {1, 0}).Op(kOpReturn);
+  const int32_t index = InstallFunction(ctx(), FunctionSpec{"f", 0, 0, {"x"}}, f);
+  Assembler a;
+  a.Op(kOpPushSmallInt, {7}).Op(kOpPushSmallInt, {8}).Op(kOpPushSmallInt, {9});
+  a.Try("catch", 3).Op(kOpCallFn, {index, 0, -1}).Op(kOpHalt);
+  a.Label("catch").Op(kOpHalt);
+  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+  ASSERT_EQ(EntryCount(ctx()), 3);
+  for (int32_t depth = 0; depth < 3; depth++) EXPECT_EQ(TopScalar(ctx(), depth), 9 - depth);
+  ErrCode code = kOk;
+  ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, &code, nullptr, nullptr));
+  EXPECT_EQ(code, kErrIllegal);
+}
+
 TEST_F(LoopCalls, ASandboxedFrameCallsOnlySwitchableLibrariesAndItsTryDoesNotCatchThat) {
   auto install = [&](const char* name, const char* native) {
     Assembler a;
