@@ -87,8 +87,15 @@ ErrCode StopsSoon(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   return kOk;
 }
 
+// Counts its calls and gives its input count.
+ErrCode CountsInputs(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  g_calls++;
+  if (ErrCode e = Drop(ctx, nargin)) return e;
+  return PushRealScalar(ctx, nargin);
+}
+
 struct Library {
-  NativeFunctionRecord records[12] = {
+  NativeFunctionRecord records[14] = {
       MakeRecord("@looplib"),
       MakeRecord("twice", &Twice, 1, 1, 1, 1),
       MakeRecord("callsback", &CallsBack, 1, 1, 1, 1),
@@ -98,6 +105,8 @@ struct Library {
       MakeRecord("stopsoon", &StopsSoon, 0, 0, 0, 0, 0),
       MakeRecord("breaksoon", &StopsSoon, 0, 0, 0, 0, 1),
       MakeRecord("typed", &Twice, 1, 1, 1, 1, 0, 3),
+      MakeRecord("pair", &CountsInputs, 2, 3, 1, 1),
+      MakeRecord("many", &CountsInputs, 1, NativeFunctionRecord::kCountUnbounded, 1, 1),
       MakeRecord("!safelib"),
       MakeRecord("safe", &Twice, 1, 1, 1, 1),
       MakeRecord(""),
@@ -216,6 +225,37 @@ TEST_F(LoopCalls, AnIndexedAssignmentTakesNoEntryFromBelowItsFrame) {
   ErrCode code = kOk;
   ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, &code, nullptr, nullptr));
   EXPECT_EQ(code, kErrIllegal);
+}
+
+// Code read from an image may give a native fewer or more inputs than its
+// record admits (a maximum with the unbounded bit admits any number): the
+// native is not called, and the instruction fails as a call of the wrong
+// count does.
+TEST_F(LoopCalls, ANativeIsCalledOnlyWithACountItsRecordAdmits) {
+  const struct {
+    const char* name;
+    int16_t inputs;
+    bool admitted;
+  } calls[] = {{"pair", 1, false}, {"pair", 2, true}, {"pair", 3, true}, {"pair", 4, false},
+               {"many", 0, false}, {"many", 1, true}, {"many", 70, true}};
+  for (const auto& call : calls) {
+    SCOPED_TRACE(std::string(call.name) + " " + std::to_string(call.inputs));
+    g_calls = 0;
+    const int32_t entries = EntryCount(ctx());
+    Assembler a;
+    for (int16_t i = 0; i < std::max<int16_t>(call.inputs, 4); i++) a.Op(kOpPushOne);
+    a.Native(Index(call.name), call.inputs, 1).Op(kOpHalt);
+    const ErrCode e = RunBaseCode(ctx(), a);
+    if (call.admitted) {
+      ASSERT_EQ(e, kOk);
+      EXPECT_EQ(g_calls, 1);
+      EXPECT_EQ(TopScalar(ctx()), call.inputs);
+    } else {
+      EXPECT_EQ(e, kErrIncorrectNargin);
+      EXPECT_EQ(g_calls, 0);
+    }
+    ASSERT_EQ(DropStackEntries(ctx(), 0, EntryCount(ctx()) - entries), kOk);
+  }
 }
 
 TEST_F(LoopCalls, ASandboxedFrameCallsOnlySwitchableLibrariesAndItsTryDoesNotCatchThat) {
