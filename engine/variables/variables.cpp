@@ -291,6 +291,11 @@ bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int3
   return true;
 }
 
+int32_t SharedValueBlock(EngineContext* ctx, uint32_t index) {
+  const SharedEntry* e = SharedEntryAt(ctx, index);
+  return e ? e->value : 0;
+}
+
 bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner) {
   const SharedEntry* e = LinkedEntry(ctx, slotBlock);
   if (!e) return false;
