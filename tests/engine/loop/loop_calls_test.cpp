@@ -208,23 +208,30 @@ TEST_F(LoopCalls, ANativeTakesNoInputFromBelowItsFrame) {
   }
 }
 
-// Nor does an indexed assignment whose value would lie below its frame
-// (x(1) = with nothing to assign) take the frame's own words for a value:
-// the caller's entries stay, and its try takes the error.
-TEST_F(LoopCalls, AnIndexedAssignmentTakesNoEntryFromBelowItsFrame) {
-  Assembler f;
-  f.Op(kOpLoadIndexedFirst, {0}).Op(kOpPushOne).Op(kOpParenAfterBrace, {1, 0}).Op(kOpReturn);
-  const int32_t index = InstallFunction(ctx(), FunctionSpec{"f", 0, 0, {"x"}}, f);
-  Assembler a;
-  a.Op(kOpPushSmallInt, {7}).Op(kOpPushSmallInt, {8}).Op(kOpPushSmallInt, {9});
-  a.Try("catch", 3).Op(kOpCallFn, {index, 0, -1}).Op(kOpHalt);
-  a.Label("catch").Op(kOpHalt);
-  ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
-  ASSERT_EQ(EntryCount(ctx()), 3);
-  for (int32_t depth = 0; depth < 3; depth++) EXPECT_EQ(TopScalar(ctx(), depth), 9 - depth);
-  ErrCode code = kOk;
-  ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, &code, nullptr, nullptr));
-  EXPECT_EQ(code, kErrIllegal);
+// Nor does code that takes more entries than it pushed take its frame's own
+// words for values: an indexed assignment with nothing to assign, a store
+// and a field read of nothing. The caller's entries stay, and its try
+// takes the error.
+TEST_F(LoopCalls, CodeTakesNoEntryFromBelowItsFrame) {
+  Assembler assign, store, field;
+  assign.Op(kOpLoadIndexedFirst, {0}).Op(kOpPushOne).Op(kOpParenAfterBrace, {1, 0});
+  store.Op(kOpStoreVar, {0});
+  field.Op(kOpLoadField, {-1}).Op(kOpStoreVar, {0});
+  for (Assembler* f : {&assign, &store, &field}) {
+    f->Op(kOpReturn);
+    const int32_t index = InstallFunction(ctx(), FunctionSpec{"f", 0, 0, {"x"}}, *f);
+    Assembler a;
+    a.Op(kOpPushSmallInt, {7}).Op(kOpPushSmallInt, {8}).Op(kOpPushSmallInt, {9});
+    a.Try("catch", 3).Op(kOpCallFn, {index, 0, -1}).Op(kOpHalt);
+    a.Label("catch").Op(kOpHalt);
+    ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+    ASSERT_EQ(EntryCount(ctx()), 3);
+    for (int32_t depth = 0; depth < 3; depth++) EXPECT_EQ(TopScalar(ctx(), depth), 9 - depth);
+    ErrCode code = kOk;
+    ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, &code, nullptr, nullptr));
+    EXPECT_EQ(code, kErrIllegal);
+    Drop(ctx(), 3);
+  }
 }
 
 // Code read from an image may give a native fewer or more inputs than its
