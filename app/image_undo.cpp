@@ -10,6 +10,7 @@
 #include "app/errors.hpp"
 #include "app/image.hpp"
 #include "app/undo_layout.hpp"
+#include "engine/values/value_shape.hpp"
 
 namespace vke {
 
@@ -29,16 +30,28 @@ bool IsCount(double x, double limit) {
   return x >= 0 && x <= limit && x == static_cast<double>(static_cast<uint64_t>(x));
 }
 
+// A descriptor's third word pushed as it stands: a whole number in the
+// range of its type (any other number is refused when the value is pushed).
+bool IsDescriptorWord(double x) {
+  return x >= INT32_MIN && x <= INT32_MAX && x == static_cast<double>(static_cast<int64_t>(x));
+}
+
 // Every value holds a whole stack entry: its descriptor's flags word and
-// size as whole numbers (the third word may be any number), then the data
-// units the size gives.
+// size as whole numbers, then the data units the size gives, in the shape
+// the descriptor tells when its third word is one that can be pushed.
 bool ValuesAreWhole(undo::Buffer b) {
   bool whole = true;
   undo::ForEachBlock(b, [&](uint32_t u, int32_t refCount, uint32_t units) {
-    if (refCount <= 0) return;
+    if (refCount <= 0 || !whole) return;
     const uint8_t* entry = b.Unit(u) + 8;
-    whole = whole && units >= 3 && IsCount(Load<double>(entry), UINT32_MAX) &&
-            IsCount(Load<double>(entry + 8), units - 3);
+    const double flags = Load<double>(entry), size = Load<double>(entry + 8),
+                 word = Load<double>(entry + 16);
+    whole = units >= 3 && IsCount(flags, UINT32_MAX) && IsCount(size, units - 3);
+    if (whole && IsDescriptorWord(word)) {
+      const ValueDescriptor d{static_cast<uint32_t>(flags), static_cast<uint32_t>(size),
+                              static_cast<int32_t>(word)};
+      whole = ValueShapeIsSound(d, entry + 24);
+    }
   });
   return whole;
 }

@@ -121,14 +121,6 @@ VKE_HOT_INLINE uint32_t InitialStopRequest(EngineContext* ctx, int32_t function)
   return BreakpointBeforeFirstLine(ctx, function) ? kStopAtNextLine : 0;
 }
 
-// Whether at least n entries lie above the current frame (all entries
-// count without a frame): EntriesAboveFrame(ctx) >= n without its division.
-inline bool HasEntriesAboveFrame(EngineContext* ctx, int32_t n) {
-  if (n == 0) return true;
-  if (ctx->curFrame < 0) return ctx->descTop >= 3ull * static_cast<uint32_t>(n);
-  return FrameHasEntries(ctx, n);
-}
-
 // Sets `count` variable slots to -1 (unset). A few slots, the common case,
 // are cheaper stored one by one than through a library call.
 inline void MarkSlotsUnset(uint32_t* slots, uint32_t count) {

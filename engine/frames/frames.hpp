@@ -256,6 +256,14 @@ VKE_HOT_INLINE bool FrameHasEntries(EngineContext* ctx, int32_t n) {
   return ctx->descTop >= start + 3ull * static_cast<uint32_t>(n);
 }
 
+// Whether at least n entries lie above the current frame (all entries
+// count without a frame): EntriesAboveFrame(ctx) >= n without its division.
+VKE_HOT_INLINE bool HasEntriesAboveFrame(EngineContext* ctx, int32_t n) {
+  if (n == 0) return true;
+  if (ctx->curFrame < 0) return ctx->descTop >= 3ull * static_cast<uint32_t>(n);
+  return FrameHasEntries(ctx, n);
+}
+
 // Number of value entries above the current frame's fixed part.
 VKE_HOT_INLINE int32_t GetFrameEntryCount(EngineContext* ctx) {
   if (ctx->curFrame < 0) return 0;

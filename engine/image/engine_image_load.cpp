@@ -1,13 +1,19 @@
 // Restoring a stored engine state: the header's checks against this engine,
 // the context fields it sets, and the parts read into their places.
+#include <algorithm>
+#include <vector>
+
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"
+#include "engine/values/value_shape.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 
@@ -104,23 +110,62 @@ bool FrameFunctionIsSound(EngineContext* ctx, const ThreadStacks& s, int32_t at)
   return true;
 }
 
-// Data units of the value entries whose descriptors lie in words [from, top)
-// of a descriptor stack, counted as the top entry is, in threes down from
-// the top.
-uint64_t EntryUnits(const uint32_t* words, uint32_t from, uint32_t top) {
-  uint64_t units = 0;
-  for (uint64_t at = top; at >= uint64_t{from} + 3; at -= 3) units += words[at - 2];
-  return units;
+// The heap's blocks in use, in the order of its chain (found whole before).
+class BlocksInUse {
+ public:
+  BlocksInUse(EngineContext* ctx, uint32_t units) {
+    const uint8_t* heap = ctx->HeapBytes();
+    for (uint64_t u = 0; u < units;) {
+      const uint32_t h = Load<uint32_t>(heap + 8 * u);
+      if (h & kBlockInUse) indices_.push_back(static_cast<uint32_t>(u + 1));
+      u += (h & kBlockSizeMask) + 1;
+    }
+  }
+  bool Holds(int32_t index) const {
+    return index > 0 &&
+           std::binary_search(indices_.begin(), indices_.end(), static_cast<uint32_t>(index));
+  }
+
+ private:
+  std::vector<uint32_t> indices_;
+};
+
+// A block a variable's slot or a shared entry names (none when 0 or less):
+// one of the heap's blocks in use, whose item (descriptor, a word, the data)
+// lies in it with the shape it tells; a link's data word is there.
+bool ItemBlockIsSound(EngineContext* ctx, const BlocksInUse& blocks, int32_t block) {
+  if (block <= 0) return true;
+  if (!blocks.Holds(block) || BlockUnits(ctx, block) < kItemHeaderUnits) return false;
+  const uint8_t* item = BlockData(ctx, block);
+  const ValueDescriptor d = Load<ValueDescriptor>(item);
+  if (uint64_t{d.size} + kItemHeaderUnits > BlockUnits(ctx, block)) return false;
+  if ((d.flags & kFlagReference) && d.size == 0) return false;
+  return ValueShapeIsSound(d, item + kItemHeaderBytes);
+}
+
+// The value entries whose descriptors lie in words [from, top) of a thread's
+// stacks, walked down from the top below the `*units` data units of the
+// entries above them: each one's data lies on the data stack and has the
+// shape its descriptor tells.
+bool EntriesAreSound(const ThreadStacks& s, uint32_t from, uint32_t top, uint64_t* units) {
+  for (uint64_t at = top; at >= uint64_t{from} + 3; at -= 3) {
+    const ValueDescriptor d = Load<ValueDescriptor>(s.words + at - 3);
+    *units += d.size;
+    if (*units > s.dataUnits || !ValueShapeIsSound(d, s.data + 8 * (s.dataUnits - *units)))
+      return false;
+  }
+  return true;
 }
 
 // The frames of one thread's descriptor stack, from its current frame down:
 // each frame's fixed part lies below the frame above it (the top, for the
-// current one), its variables fit the slots it holds, and its function
-// block lies where the block can be read. The main thread's chain ends in
-// the base frame at word 0. The value entries between the frames (and below
-// the lowest) hold no more data than the thread's data stack, so that every
-// entry's data lies on it.
-bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, int32_t frame, bool mainThread) {
+// current one), its variables fit the slots it holds and name blocks of
+// sound items, and its function block lies where the block can be read.
+// The main thread's chain ends in the base frame at word 0. The value
+// entries between the frames (and below the lowest) are sound stored
+// values whose data lie on the thread's data stack.
+bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, const BlocksInUse& blocks,
+                    int32_t frame, bool mainThread) {
   const uint32_t* words = s.words;
   uint32_t top = s.top;
   uint64_t units = 0;
@@ -134,15 +179,17 @@ bool FramesAreSound(EngineContext* ctx, const ThreadStacks& s, int32_t frame, bo
     const uint64_t fixedEnd = static_cast<uint64_t>(f) + FrameFixedWords(w);
     if (fixedEnd > top) return false;
     if (!FrameFunctionIsSound(ctx, s, static_cast<int32_t>(w[kFwHeader]))) return false;
-    units += EntryUnits(words, static_cast<uint32_t>(fixedEnd), top);
+    for (uint32_t v = 0; v < w[kFwVarCount]; v++)
+      if (!ItemBlockIsSound(ctx, blocks, static_cast<int32_t>(w[kFrameHeaderWords + v])))
+        return false;
+    if (!EntriesAreSound(s, static_cast<uint32_t>(fixedEnd), top, &units)) return false;
     const int32_t link = static_cast<int32_t>(w[kFwBackLink]);
     const int32_t previous = link > 0 && link <= f ? f - link : -1;
     top = static_cast<uint32_t>(f);
     bottom = f;
     f = previous;
   }
-  units += EntryUnits(words, 0, top);
-  if (units > s.dataUnits) return false;
+  if (!EntriesAreSound(s, 0, top, &units)) return false;
   return frame == -1 || !mainThread || (bottom == 0 && words[kFwReturnKind] == kBaseFrameKind);
 }
 
@@ -159,16 +206,19 @@ bool ThreadFitsItsBlock(const InterpThreadRecord& t, const HeapBlock& b) {
 }
 
 // The frames of the main thread and of every listed thread (whose stacks
-// were found inside their blocks).
+// were found inside their blocks), and the values the function table shares.
 bool AllFramesAreSound(EngineContext* ctx, uint32_t heapUnits) {
+  const BlocksInUse blocks(ctx, heapUnits);
   const ThreadStacks main{ctx->DescWords(), ctx->descTop, ctx->DataBytes(), ctx->dataTop};
-  if (!FramesAreSound(ctx, main, ctx->curFrame, true)) return false;
+  if (!FramesAreSound(ctx, main, blocks, ctx->curFrame, true)) return false;
   bool sound = true;
   ForEachListedThread(ctx, heapUnits, [&](InterpThreadRecord& t, const HeapBlock&) {
     const ThreadStacks own{reinterpret_cast<const uint32_t*>(ctx->Bytes() + t.descBase), t.descTop,
                            ctx->Bytes() + t.dataBase, t.dataTop};
-    sound = sound && FramesAreSound(ctx, own, t.curFrame, false);
+    sound = sound && FramesAreSound(ctx, own, blocks, t.curFrame, false);
   });
+  for (uint32_t i = 0; sound && i < ctx->funcCount; i++)
+    sound = ItemBlockIsSound(ctx, blocks, SharedValueBlock(ctx, i));
   return sound;
 }
 

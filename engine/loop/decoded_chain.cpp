@@ -48,6 +48,15 @@ bool OperatorOf(ChainOpcode::Kind kind, ChainStep::Kind* out) {
   }
 }
 
+// Whether the variables an element names (the matrix and the subscripts
+// read from variables) are slot numbers, as a run's loads take them.
+bool VariablesAreSlots(const ChainElement& e) {
+  if (e.matrix < 0) return false;
+  for (int32_t i = 0; i < e.count; i++)
+    if (((e.variables >> i) & 1) && e.sub[i] < 0) return false;
+  return true;
+}
+
 }  // namespace
 
 void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d) {
@@ -114,6 +123,9 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         p += 1;
         continue;
       case ChainOpcode::kLoad:
+        // A load's variable number is a slot of the frame; a negative one
+        // (damaged code) would read as one of the run's elements.
+        if (p[1] < 0) goto done;
         stack[depth++] = loadInto(p[1], fresh);
         break;
       case ChainOpcode::kPushZero:
@@ -142,7 +154,7 @@ void DecodeChain(const int16_t* at, const BuiltinDispatch* rows, DecodedChain* d
         const int16_t* const after = ParseElement(p, &element);
         if (!after || after - at > DecodedChain::kMaxWords) goto done;
         c.length = static_cast<uint8_t>(after - p);
-        if (regs + 1 + element.count > DecodedChain::kMaxSteps ||
+        if (regs + 1 + element.count > DecodedChain::kMaxSteps || !VariablesAreSlots(element) ||
             (c.kind == ChainOpcode::kElementStore ? depth != 1
                                                   : d->elementCount == DecodedChain::kMaxElements))
           goto done;

@@ -142,6 +142,8 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
   // Code read from an image may claim inputs the frame does not hold: the
   // native would read entries below its frame.
   if (at[1] < 0 || at[1] > EntriesAboveFrame(ctx)) return kErrIllegal;
+  // It may also give a native fewer or more inputs than the native reads.
+  if (!t.record->AdmitsInputs(at[1])) return kErrIncorrectNargin;
   return CodeMayMove(ctx, run.ip,
                      [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
 }

@@ -34,9 +34,15 @@ struct NativeFunctionRecord {
   char name[32];     // "@lib", "!lib", "+hook" or the function name; empty ends a table
   uint8_t minIn, maxIn, minOut, maxOut;
 
+  // A maximum count with this bit set has no limit.
+  static constexpr uint8_t kCountUnbounded = 64;
+
   bool IsEnd() const { return name[0] == 0; }
   bool IsHeader() const { return name[0] == '@' || name[0] == '!'; }
   bool IsHook() const { return name[0] == '+'; }
+  bool AdmitsInputs(int32_t n) const {
+    return n >= minIn && ((maxIn & kCountUnbounded) || n <= maxIn);
+  }
 };
 static_assert(sizeof(NativeFunctionRecord) == 56);
 static_assert(offsetof(NativeFunctionRecord, name) == 20);

@@ -308,11 +308,10 @@ const NativeFunctionRecord* FindTypeNative(EngineContext* ctx, int32_t kind, con
       if (id != kind || !r.function || r.IsHeader() || r.IsHook() ||
           std::strncmp(r.name, name, sizeof r.name) != 0)
         continue;
-      const bool anyIn = (r.maxIn & 64) != 0, anyOut = (r.maxOut & 64) != 0;
-      const bool in = inputs >= r.minIn && (anyIn || inputs <= r.maxIn);
+      const bool anyOut = (r.maxOut & NativeFunctionRecord::kCountUnbounded) != 0;
       const bool out =
           outputs < 0 ? r.minOut < 2 : outputs >= r.minOut && (anyOut || outputs <= r.maxOut);
-      if (in && out) return &r;
+      if (r.AdmitsInputs(inputs) && out) return &r;
     }
   }
   return nullptr;

@@ -35,19 +35,24 @@ ErrCode DropStackEntries(EngineContext* ctx, int32_t keep, int32_t count) {
 
 ErrCode RollStackEntries(EngineContext* ctx, int32_t n, int32_t k) {
   if (n <= 1) return kOk;
-  if (3u * uint32_t(n) > ctx->descTop) return kErrIllegal;
+  if (3ull * uint32_t(n) > ctx->descTop) return kErrIllegal;
+  // A native rolls its own entries only, never its caller's.
+  if (ctx->descTop - 3u * uint32_t(n) < ctx->nativeFloor) return kErrIllegal;
   k %= n;
   if (k < 0) k += n;
   if (k == 0) return kOk;
   // Bottom-to-top order: the entry at depth j moves to depth (j + k) mod n,
   // which is a left rotation by k of the bottom-to-top sequence.
   uint32_t* w = ctx->DescWords() + ctx->descTop - 3 * n;
-  uint32_t lowUnits = 0, total = 0;
+  uint64_t lowUnits = 0, total = 0;
   for (int32_t i = 0; i < n; i++) {
     uint32_t s = w[3 * i + 1];
     if (i < k) lowUnits += s;
     total += s;
   }
+  // Descriptors that claim more data than the data stack holds are damaged:
+  // nothing is moved below its base.
+  if (total > ctx->dataTop) return kErrIllegal;
   std::rotate(w, w + 3 * k, w + 3 * n);
   // Whole 8-byte units move, not bytes.
   uint64_t* data = reinterpret_cast<uint64_t*>(ctx->DataBytes()) + (ctx->dataTop - total);
@@ -65,9 +70,13 @@ ErrCode ReverseStackEntries(EngineContext* ctx, int32_t n) {
 
 ErrCode DuplicateStackEntries(EngineContext* ctx, int32_t depth, int32_t n) {
   if (n <= 0) return kOk;
-  if (3u * uint32_t(depth + n) > ctx->descTop) return kErrIllegal;
-  uint64_t units = 0;
+  if (depth < 0 || 3ull * (uint64_t(depth) + uint64_t(n)) > ctx->descTop) return kErrIllegal;
+  uint64_t above = 0, units = 0;
+  for (int32_t d = 0; d < depth; d++) above += DescAt(ctx, d)->size;
   for (int32_t d = depth; d < depth + n; d++) units += DescAt(ctx, d)->size;
+  // The copies are read from the data stack: damaged descriptors must not
+  // send the read below its base.
+  if (above + units > ctx->dataTop) return kErrIllegal;
   if (uint64_t{ctx->descTop} + 3ull * n >= ctx->descCap) return kErrStackOverflow;
   if (uint64_t{ctx->dataTop} + units >= ctx->dataCap || RoomRefused(StackRoom(ctx)))
     return kErrDataOverflow;

@@ -140,7 +140,9 @@ VKE_HOT_INLINE ErrCode NewBlockForTop(EngineContext* ctx, const ValueDescriptor&
   const ErrCode found = FindVariableSlot(ctx, n, &position);
   const bool unset = found == kOk && position < ctx->descTop &&
                      static_cast<int32_t>(ctx->DescWords()[position]) <= 0;
-  if (ctx->descTop < 3) return kErrIllegal;
+  // Code read from an image may store where it pushed nothing: the top
+  // words would be its frame's.
+  if (!HasEntriesAboveFrame(ctx, 1)) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   if (IsStructured(d) && d.word == kKindCommaList) return kErrFreeListAssignment;
@@ -289,6 +291,11 @@ bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int3
   *nameId = e->nameId;
   *owner = e->owner;
   return true;
+}
+
+int32_t SharedValueBlock(EngineContext* ctx, uint32_t index) {
+  const SharedEntry* e = SharedEntryAt(ctx, index);
+  return e ? e->value : 0;
 }
 
 bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner) {

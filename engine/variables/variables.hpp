@@ -57,6 +57,9 @@ ErrCode DeclareGlobal(EngineContext* ctx, int32_t n, int32_t owner);
 // (-1 global, else the declaring function) of the one entry `index` holds;
 // false for entries that hold none.
 bool GetSharedVariable(EngineContext* ctx, uint32_t index, int32_t* nameId, int32_t* owner);
+// The block of the value entry `index` shares (0 or less: none yet); 0 for
+// entries that hold no shared variable.
+int32_t SharedValueBlock(EngineContext* ctx, uint32_t index);
 // The owner of the shared variable a variable's slot block links to; false
 // when the block is no link.
 bool GetLinkOwner(EngineContext* ctx, int32_t slotBlock, int32_t* owner);

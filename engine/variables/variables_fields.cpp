@@ -269,7 +269,7 @@ void ToCommaList(EngineContext* ctx) {
 }  // namespace
 
 ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method) {
-  if (ctx->descTop < 3) return kErrIllegal;
+  if (!HasEntriesAboveFrame(ctx, 1)) return kErrIllegal;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagReference) {
     Designated t;

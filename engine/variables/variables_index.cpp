@@ -130,7 +130,9 @@ ErrCode ReadIndexGroup(EngineContext* ctx, int32_t count, uint32_t mask, int32_t
   *subs = SubscriptList{};
   subs->n = count;
   subs->colonMask = mask;
-  if (count < 0 || 3u * uint32_t(subs->Entries() + below) > ctx->descTop) return kErrIllegal;
+  // Counts come from code, which an image may hold damaged: the entries
+  // must be the running code's own, above its frame.
+  if (count < 0 || subs->Entries() + below > EntriesAboveFrame(ctx)) return kErrIllegal;
   return kOk;
 }
 

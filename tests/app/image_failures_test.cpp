@@ -251,6 +251,8 @@ TEST(ImageFailures, ContentsNoImageHolds) {
        [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 16, 1e6); }},
       {"undo value with flags beyond 32 bits",
        [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 8, 3.7e19); }},
+      {"undo value of negative columns",
+       [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 24, -1); }},
       {"undo reference to no block",
        [](ImageParts& p) {
          // Behind the header, the set's head and its eight variable pairs.

@@ -196,6 +196,53 @@ TEST(EngineImage, EntriesBeyondTheDataStackAreRefused) {
   test::ExpectSampleState(loader.ctx());
 }
 
+// The engine reads a stored value as it stands, so each must have the
+// shape its descriptor tells and lie where it is said to: damaged, a value
+// entry (a char row claiming more characters than its data, a matrix of
+// negative columns), a variable's slot naming no block of the heap, a
+// variable's block whose item claims more than the block, or a shared
+// value's entry naming no block makes the load fail; the engine resets.
+TEST(EngineImage, ValuesOfAnotherShapeThanTheirPlaceAreRefused) {
+  TestHost saver;
+  test::FillSampleState(saver.ctx());
+  EngineContext* ctx = saver.ctx();
+  const MemoryImage image = test::SaveToMemory(ctx);
+  // Records: header, descriptor words, data units, heap, function table.
+  const auto wordOf = [&](const void* p) {
+    return static_cast<size_t>(static_cast<const uint32_t*>(p) - ctx->DescWords());
+  };
+  const size_t hello = static_cast<size_t>(DataAt(ctx, 2) - ctx->DataBytes());
+  const size_t matrixWord = wordOf(DescAt(ctx, 1)) + 2;
+  const uint32_t slot = ctx->DescWords()[kFrameHeaderWords];
+  const int32_t global = Load<int32_t>(ctx->CodeBytes() + 16 * 2 + 8);
+  const struct {
+    const char* what;
+    size_t record;
+    size_t byte;
+    uint32_t value;
+  } damage[] = {
+      {"characters", 2, hello + 12, 9},
+      {"columns", 1, 4 * matrixWord, 0xFFFFFFFDu},
+      {"slot", 1, 4 * kFrameHeaderWords, slot + 1},
+      {"item", 3, 8 * slot + 4, 40},
+      {"item shape", 3, 8 * slot + 8, 0xFFFFFFFFu},
+      {"global", 4, 16 * 2 + 8, static_cast<uint32_t>(global) + 1},
+  };
+  for (const auto& d : damage) {
+    SCOPED_TRACE(d.what);
+    MemoryImage bad = image;
+    Store<uint32_t>(bad.records[d.record].data() + d.byte, d.value);
+    TestHost loader;
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+    ASSERT_EQ(ResetEngine(loader.ctx()), kOk);
+    ExpectUsable(loader.ctx());
+  }
+  MemoryImage same = image;
+  TestHost loader;
+  ASSERT_EQ(test::LoadFromMemory(loader.ctx(), same), kOk);
+  test::ExpectSampleState(loader.ctx());
+}
+
 TEST(EngineImage, ListedThreadsNeedTheSavingLayout) {
   TestHost saver;
   test::FillSampleState(saver.ctx());

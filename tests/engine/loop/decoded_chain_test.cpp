@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "compiler/compile.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/element_operations.hpp"
+#include "tests/host/assembler.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
@@ -125,6 +128,42 @@ std::string OutputUnsliced(const std::string& text) {
   EXPECT_EQ(CompileCommandLine(host.ctx(), text.data(), static_cast<int32_t>(text.size())), kOk);
   EXPECT_EQ(ExecuteBytecode(host.ctx(), 0), kOk) << host.Output(2);
   return host.Output(1);
+}
+
+// A damaged run's code (an image's) may name a variable by a negative
+// number, which a decoded run's loads would take for one of its element
+// reads: such a run is left to the instructions, whose error it gives, as
+// with the fast forms off.
+TEST(DecodedRuns, NegativeVariableNumbersFailAsTheInstructionsFail) {
+  using test::Assembler;
+  // x = [5 6], then s = x(1) + v or s = x(v) + 1 with the variable number v.
+  auto run = [](bool element, int16_t variable, bool fast) {
+    SetFastForms(fast);
+    TestHost host;
+    EngineContext* ctx = host.ctx();
+    test::SetBaseVariables(ctx, {"x", "s"});
+    Assembler a;
+    a.Op(kOpPushSmallInt, {5}).Op(kOpPushSmallInt, {6}).Op(kOpHorzcat, {2}).Op(kOpStoreVar, {1});
+    if (element) {
+      a.Op(kOpLoadIndexed, {1}).Op(kOpLoadVar, {variable}).Op(kOpParenAfterIndex, {1, 0, 1});
+      a.Op(kOpPushOne);
+    } else {
+      a.Op(kOpLoadIndexed, {1}).Op(kOpPushOne).Op(kOpParenAfterIndex, {1, 0, 1});
+      a.Op(kOpLoadVar, {variable});
+    }
+    a.Op(kOpPlus).Op(kOpStoreVar, {2}).Op(kOpHalt);
+    const ErrCode e = test::RunBaseCode(ctx, a);
+    SetFastForms(true);
+    return e;
+  };
+  for (const bool element : {false, true}) {
+    for (const int16_t variable : {-1, -2, -4449, -32768}) {
+      SCOPED_TRACE(std::to_string(variable) + (element ? " as a subscript" : ""));
+      const ErrCode general = run(element, variable, false);
+      EXPECT_NE(general, kOk);
+      EXPECT_EQ(run(element, variable, true), general);
+    }
+  }
 }
 
 TEST(DecodedRuns, SlicedAndUnslicedRunsAgree) {

@@ -87,8 +87,15 @@ ErrCode StopsSoon(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
   return kOk;
 }
 
+// Counts its calls and gives its input count.
+ErrCode CountsInputs(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
+  g_calls++;
+  if (ErrCode e = Drop(ctx, nargin)) return e;
+  return PushRealScalar(ctx, nargin);
+}
+
 struct Library {
-  NativeFunctionRecord records[12] = {
+  NativeFunctionRecord records[14] = {
       MakeRecord("@looplib"),
       MakeRecord("twice", &Twice, 1, 1, 1, 1),
       MakeRecord("callsback", &CallsBack, 1, 1, 1, 1),
@@ -98,6 +105,8 @@ struct Library {
       MakeRecord("stopsoon", &StopsSoon, 0, 0, 0, 0, 0),
       MakeRecord("breaksoon", &StopsSoon, 0, 0, 0, 0, 1),
       MakeRecord("typed", &Twice, 1, 1, 1, 1, 0, 3),
+      MakeRecord("pair", &CountsInputs, 2, 3, 1, 1),
+      MakeRecord("many", &CountsInputs, 1, NativeFunctionRecord::kCountUnbounded, 1, 1),
       MakeRecord("!safelib"),
       MakeRecord("safe", &Twice, 1, 1, 1, 1),
       MakeRecord(""),
@@ -196,6 +205,63 @@ TEST_F(LoopCalls, ANativeTakesNoInputFromBelowItsFrame) {
       ASSERT_EQ(RunBaseCode(ctx(), claims), kOk);
       EXPECT_EQ(TopScalar(ctx()), 42);
     }
+  }
+}
+
+// Nor does code that takes more entries than it pushed take its frame's own
+// words for values: an indexed assignment with nothing to assign, a store
+// and a field read of nothing. The caller's entries stay, and its try
+// takes the error.
+TEST_F(LoopCalls, CodeTakesNoEntryFromBelowItsFrame) {
+  Assembler assign, store, field;
+  assign.Op(kOpLoadIndexedFirst, {0}).Op(kOpPushOne).Op(kOpParenAfterBrace, {1, 0});
+  store.Op(kOpStoreVar, {0});
+  field.Op(kOpLoadField, {-1}).Op(kOpStoreVar, {0});
+  for (Assembler* f : {&assign, &store, &field}) {
+    f->Op(kOpReturn);
+    const int32_t index = InstallFunction(ctx(), FunctionSpec{"f", 0, 0, {"x"}}, *f);
+    Assembler a;
+    a.Op(kOpPushSmallInt, {7}).Op(kOpPushSmallInt, {8}).Op(kOpPushSmallInt, {9});
+    a.Try("catch", 3).Op(kOpCallFn, {index, 0, -1}).Op(kOpHalt);
+    a.Label("catch").Op(kOpHalt);
+    ASSERT_EQ(RunBaseCode(ctx(), a), kOk);
+    ASSERT_EQ(EntryCount(ctx()), 3);
+    for (int32_t depth = 0; depth < 3; depth++) EXPECT_EQ(TopScalar(ctx(), depth), 9 - depth);
+    ErrCode code = kOk;
+    ASSERT_TRUE(ReadErrorBlock(ctx(), ctx()->lastError, &code, nullptr, nullptr));
+    EXPECT_EQ(code, kErrIllegal);
+    Drop(ctx(), 3);
+  }
+}
+
+// Code read from an image may give a native fewer or more inputs than its
+// record admits (a maximum with the unbounded bit admits any number): the
+// native is not called, and the instruction fails as a call of the wrong
+// count does.
+TEST_F(LoopCalls, ANativeIsCalledOnlyWithACountItsRecordAdmits) {
+  const struct {
+    const char* name;
+    int16_t inputs;
+    bool admitted;
+  } calls[] = {{"pair", 1, false}, {"pair", 2, true}, {"pair", 3, true}, {"pair", 4, false},
+               {"many", 0, false}, {"many", 1, true}, {"many", 70, true}};
+  for (const auto& call : calls) {
+    SCOPED_TRACE(std::string(call.name) + " " + std::to_string(call.inputs));
+    g_calls = 0;
+    const int32_t entries = EntryCount(ctx());
+    Assembler a;
+    for (int16_t i = 0; i < std::max<int16_t>(call.inputs, 4); i++) a.Op(kOpPushOne);
+    a.Native(Index(call.name), call.inputs, 1).Op(kOpHalt);
+    const ErrCode e = RunBaseCode(ctx(), a);
+    if (call.admitted) {
+      ASSERT_EQ(e, kOk);
+      EXPECT_EQ(g_calls, 1);
+      EXPECT_EQ(TopScalar(ctx()), call.inputs);
+    } else {
+      EXPECT_EQ(e, kErrIncorrectNargin);
+      EXPECT_EQ(g_calls, 0);
+    }
+    ASSERT_EQ(DropStackEntries(ctx(), 0, EntryCount(ctx()) - entries), kOk);
   }
 }
 

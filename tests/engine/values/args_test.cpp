@@ -482,6 +482,44 @@ TEST(StackShuffles, DropRefusesEntriesBeyondTheDataStack) {
   EXPECT_EQ(ctx->dataTop, dataTop - 2);
 }
 
+// Rolls and copies weigh the entries they are given as drops do: a count
+// beyond the descriptor stack, a negative depth, entries whose descriptors
+// claim more data than the data stack holds (sizes that wrap a 32-bit sum
+// among them) and, for a roll, entries below a running native's own change
+// nothing.
+TEST(StackShuffles, RollAndDuplicateRefuseWhatTheStacksDoNotHold) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  for (double x : {1.0, 2.0, 3.0}) PushRealScalar(ctx, x);
+  const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+  auto expectUnchanged = [&] {
+    EXPECT_EQ(ctx->descTop, descTop);
+    EXPECT_EQ(ctx->dataTop, dataTop);
+    for (int32_t depth = 0; depth < 3; depth++) EXPECT_EQ(TopScalar(ctx, depth), 3 - depth);
+  };
+  const auto beyond = static_cast<int32_t>(descTop / 3) + 1;
+  EXPECT_EQ(RollStackEntries(ctx, beyond, 1), kErrIllegal);
+  EXPECT_EQ(DuplicateStackEntries(ctx, beyond - 1, 1), kErrIllegal);
+  EXPECT_EQ(DuplicateStackEntries(ctx, -1, 2), kErrIllegal);
+  expectUnchanged();
+  for (const auto& claim : {std::pair<int32_t, uint32_t>{0, 0xFFFFFFFFu}, {2, dataTop}}) {
+    SCOPED_TRACE(claim.second);
+    DescAt(ctx, claim.first)->size = claim.second;
+    EXPECT_EQ(RollStackEntries(ctx, 3, 1), kErrIllegal);
+    EXPECT_EQ(DuplicateStackEntries(ctx, 2, 1), kErrIllegal);
+    EXPECT_EQ(DuplicateStackEntries(ctx, 0, 3), kErrIllegal);
+    DescAt(ctx, claim.first)->size = 1;
+    expectUnchanged();
+  }
+  ctx->nativeFloor = descTop - 3;
+  EXPECT_EQ(RollStackEntries(ctx, 2, 1), kErrIllegal);
+  expectUnchanged();
+  ctx->nativeFloor = descTop - 6;
+  ASSERT_EQ(RollStackEntries(ctx, 2, 1), kOk);
+  EXPECT_EQ(TopScalar(ctx, 0), 2);
+  ctx->nativeFloor = 0;
+}
+
 TEST(StackShuffles, RawCopiesRoundTrip) {
   TestHost host;
   EngineContext* ctx = host.ctx();
