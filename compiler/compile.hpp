@@ -34,6 +34,9 @@ struct CompileRequest {
   // Text: >= 1 makes its expression statements leave their values (eval
   // with outputs); 0 displays them or keeps them in "ans".
   int32_t results = 0;
+  // Text: a name it does not know is a function defined later, as in a
+  // function body, instead of an error.
+  bool laterFunctions = false;
 };
 
 // A compiled block: functions get header, variable table and code; texts
@@ -102,6 +105,15 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
 // its functions are defined, and the rest runs in the base workspace with
 // "ans" and displayed results. Errors are printed; the code is returned.
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length);
+// The error that a command line cut short at a line end makes before its
+// end: one that no line typed after it can mend (a character no token
+// starts with, a closing bracket or a block keyword out of place). 0 when
+// it compiles, when it lacks only its end (an expression, a bracket or a
+// block still open), or when its error may depend on the lines to come
+// (names, counts); a memory code when the look ran short of room (the area
+// may grow and the look run again). It is compiled as CompileCommandLine
+// would compile it; nothing of that is kept and no error is left pending.
+ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length);
 
 // ---- Finding and calling functions by name ----
 

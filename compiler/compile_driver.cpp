@@ -39,7 +39,7 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   u.ctx = ctx;
   u.request = &request;
   u.scratch = scratch;
-  u.isFunction = !request.isText;
+  u.laterFunctions = !request.isText || request.laterFunctions;
   u.line = request.firstLine;
   const uint8_t wasCompiling = ctx->compiling;
   ctx->compiling = 1;

@@ -4,9 +4,14 @@
 //
 // The frame keeps the slots of its variables where its running code expects
 // them: a text only appends variables, and nothing is compacted.
+//
+// A command line typed in part is compiled to look for an error no further
+// line can mend, and then taken back.
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/compile_undo.hpp"
+#include "compiler/scan.hpp"
+#include "compiler/tool_support.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
@@ -21,6 +26,34 @@ namespace {
 
 // Frames of texts run within one frame's variables, at most.
 constexpr int32_t kMaxTextNesting = 2048;
+
+// Takes from the scratch the names of frame f's variables and the room for
+// the code of a text compiled among them (*codeRoom bytes at *code), and
+// sets the request of that text.
+ErrCode OpenFrameText(EngineContext* ctx, int32_t f, const char* text, int32_t length,
+                      int32_t scope, Scratch* scratch, CompileRequest* request, int16_t** code,
+                      uint32_t* codeRoom) {
+  const int32_t frameVars = static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]);
+  char* names = static_cast<char*>(scratch->Take(static_cast<uint32_t>(frameVars) * 32 + 8));
+  *codeRoom = scratch->Free() / 3 & ~7u;
+  *code = static_cast<int16_t*>(scratch->Take(*codeRoom));
+  if (!names || !*code) return kErrCompOutOfMemory;
+  for (int32_t i = 0; i < frameVars; i++) {
+    const char* name = FrameVariableName(ctx, f, i);
+    if (name)
+      std::memcpy(names + 32ull * i, name, 32);
+    else
+      std::memset(names + 32ull * i, 0, 32);
+  }
+  request->text = text;
+  request->length = length;
+  request->isText = true;
+  request->scope = scope;
+  request->frameNames = names;
+  request->frameVars = frameVars;
+  request->baseEntries = 1;
+  return kOk;
+}
 
 }  // namespace
 
@@ -38,27 +71,13 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   WithheldSpace withheld(ctx);
   Scratch scratch;
   if (ErrCode e = withheld.TakeScratch(&scratch)) return e;
-  const int32_t frameVars = static_cast<int32_t>(FrameWords(ctx, f)[kFwVarCount]);
-  char* names = static_cast<char*>(scratch.Take(static_cast<uint32_t>(frameVars) * 32 + 8));
-  const uint32_t codeRoom = scratch.Free() / 3 & ~7u;
-  auto* code = static_cast<int16_t*>(scratch.Take(codeRoom));
-  if (!names || !code) return kErrCompOutOfMemory;
-  for (int32_t i = 0; i < frameVars; i++) {
-    const char* name = FrameVariableName(ctx, f, i);
-    if (name)
-      std::memcpy(names + 32ull * i, name, 32);
-    else
-      std::memset(names + 32ull * i, 0, 32);
-  }
   CompileRequest request;
-  request.text = text;
-  request.length = length;
-  request.isText = true;
+  int16_t* code;
+  uint32_t codeRoom;
+  if (ErrCode e = OpenFrameText(ctx, f, text, length, scope, &scratch, &request, &code, &codeRoom))
+    return e;
+  const int32_t frameVars = request.frameVars;
   request.keepAns = (flags & kEvalKeepAns) != 0;
-  request.scope = scope;
-  request.frameNames = names;
-  request.frameVars = frameVars;
-  request.baseEntries = 1;
   request.results = results > 0 ? results : 0;
   CompiledBlock block;
   const auto compile = [&] {
@@ -157,6 +176,108 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
     if (IsEngineMemoryCode(e)) UndoCompile(ctx, mark);
   }
   return e;
+}
+
+namespace {
+
+// The errors of reading a text that no line after it can mend: the text in
+// front of them reads the same whatever follows. Not among them: what the
+// end of the text causes (an expression incomplete or missing, a block not
+// closed) and what depends on the names and counts of the whole text.
+constexpr ErrCode kFaultsBeforeTheEnd[] = {
+    kErrUnterminatedString,      // a string ends on its line
+    kErrUnknownEscape,           // an escape strings do not have
+    kErrUnexpectedComma,         // a comma where no expression ends
+    kErrUnexpectedSemicolon,     // a semicolon where no expression ends
+    kErrUnexpectedRightPar,      // a ")" with no "(" open
+    kErrUnexpectedRightBracket,  // a "]" with no "[" open
+    kErrUnexpectedRightBrace,    // a "}" with no "{" open
+    kErrUnsupportedIntSize,      // an integer literal of no class
+    kErrUnrecognizedToken,       // a character no token starts with there
+    kErrUnexpectedEnd,           // "end" with no block open
+    kErrUnexpectedElse,          // "else" or "elseif" outside an "if"
+    kErrUnexpectedCase,          // "case" or "otherwise" outside a "switch"
+    kErrUnexpectedCatch,         // "catch" outside a "try", or a second one
+    kErrUnexpectedBreak,         // "break" or "continue" outside a loop
+    kErrUnexpectedUntil,         // "until" with no "repeat" open
+    kErrUnexpectedEndFunction,   // "endfunction" outside a definition
+};
+
+bool IsFaultBeforeTheEnd(ErrCode e) {
+  for (ErrCode fault : kFaultsBeforeTheEnd)
+    if (e == fault) return true;
+  return false;
+}
+
+// The first fault before the end among the definitions of a command line,
+// each compiled from its place in the text as a function of library cli, or
+// the memory code of one that ran short of room.
+ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, int32_t cli,
+                        Scratch* scratch) {
+  const uint32_t start = scratch->Used();
+  SourceScan scan;
+  ScannedDefinition d;
+  while (ScanSourceForFunctions(ctx, text, length, &scan, &d, false, true) == kOk) {
+    scratch->Release(start);
+    const uint32_t codeRoom = scratch->Free() / 3 & ~7u;
+    auto* code = static_cast<int16_t*>(scratch->Take(codeRoom));
+    if (!code) return kErrCompOutOfMemory;
+    CompileRequest request;
+    request.text = text + d.start;
+    request.length = length - d.start;
+    request.firstLine = d.line;
+    request.scope = cli;
+    CompiledBlock block;
+    const ErrCode e = CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false,
+                                      scratch, &block);
+    if (IsFaultBeforeTheEnd(e) || IsEngineMemoryCode(e)) return e;
+  }
+  scratch->Release(start);
+  return kOk;
+}
+
+// The error of a text compiled as code of the innermost frame that has
+// variables; names it does not know are taken for functions, since the
+// lines to come may assign or define them.
+ErrCode TextFault(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
+                  Scratch* scratch) {
+  const int32_t f = InnermostVariableFrame(ctx);
+  if (f < 0) return kErrBadContext;
+  CompileRequest request;
+  int16_t* code;
+  uint32_t codeRoom;
+  if (ErrCode e = OpenFrameText(ctx, f, text, length, scope, scratch, &request, &code, &codeRoom))
+    return e;
+  request.keepAns = true;
+  request.laterFunctions = true;
+  CompiledBlock block;
+  return CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false, scratch,
+                         &block);
+}
+
+}  // namespace
+
+ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length) {
+  SkipByteOrderMark(ctx, &text, &length);
+  TolerantLookup quiet(ctx);
+  const CompileMark mark = MarkCompile(ctx);
+  ErrCode e;
+  {
+    WithheldSpace withheld(ctx);
+    Scratch scratch;
+    // Stopped in the debugger, a line runs in the stopped frame and defines
+    // nothing.
+    const bool stopped = IsDebugging(ctx);
+    int32_t cli = 0;
+    e = withheld.TakeScratch(&scratch);
+    if (!e && !stopped) e = CommandLineLibrary(ctx, &cli);
+    if (!e && !stopped) e = DefinitionFault(ctx, text, length, cli, &scratch);
+    if (!e) e = TextFault(ctx, text, length, stopped ? CurrentScope(ctx) : cli, &scratch);
+  }
+  // The entries the names not known yet made go again.
+  UndoCompile(ctx, mark);
+  quiet.Forget();
+  return IsFaultBeforeTheEnd(e) || IsEngineMemoryCode(e) ? e : kOk;
 }
 
 }  // namespace vke

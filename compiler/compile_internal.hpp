@@ -173,12 +173,12 @@ struct CompileUnit {
   CodeWriter code;
   VarTable vars;
   FunctionHeader header;
-  bool isFunction = false;  // a function body: unknown names become functions
-  bool isDefine = false;    // a "define" constant
-  int32_t ansVar = -1;      // slot of "ans" when the text keeps it
-  int32_t line = 0;         // the line of the statement being compiled
-  int32_t codeStart = 0;    // where the code part of the block begins
-  bool raised = false;      // the current error's message is pending already
+  bool laterFunctions = false;  // unknown names become functions (a function body)
+  bool isDefine = false;        // a "define" constant
+  int32_t ansVar = -1;          // slot of "ans" when the text keeps it
+  int32_t line = 0;             // the line of the statement being compiled
+  int32_t codeStart = 0;        // where the code part of the block begins
+  bool raised = false;          // the current error's message is pending already
 };
 
 // Records a compile error at the unit's line: the message of the code

@@ -260,7 +260,7 @@ ErrCode ExprCompiler::ParseName(const Level& level, bool* flattened) {
       return ParseCall(c, level);
     }
   }
-  if (f < 0 && u.isFunction) {
+  if (f < 0 && u.laterFunctions) {
     // Compiled later from its source when it is first called.
     if (ErrCode e =
             DefineFunctionEntry(ctx, name, length, library, libraryLength, 0, false, false, &f))

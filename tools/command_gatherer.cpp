@@ -86,6 +86,8 @@ void CommandGatherer::Add(std::string_view line) {
   // inside a bracket it goes on, as the statement parser reads it.
   if (!joined && depth_ == 0) atStatement_ = true;
   if (!joined) previous_ = ' ';
+  // The fewest brackets open at any point of the line.
+  int32_t fewest = depth_;
   const size_t n = line.size();
   for (size_t at = 0; at < n;) {
     if (inComment_) {
@@ -128,12 +130,14 @@ void CommandGatherer::Add(std::string_view line) {
       depth_++;
     } else if (IsClosingBracket(c) && depth_ > 0) {
       depth_--;
+      if (depth_ < fewest) fewest = depth_;
     } else if ((c == ',' || c == ';') && depth_ == 0) {
       atStatement_ = true;
     }
     previous_ = c;
     at++;
   }
+  opened_ = depth_ > fewest;
   if (inHeader_ && !continued_ && !inComment_ && depth_ == 0) CheckHeader();
 }
 

@@ -22,6 +22,9 @@ class CommandGatherer {
   bool Complete() const {
     return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_ && depth_ == 0;
   }
+  // Whether the last line added left open a bracket it opened: from it on,
+  // every line goes into the command until that bracket closes.
+  bool OpenedBracket() const { return opened_; }
   // Forgets every line added.
   void Reset() { *this = CommandGatherer(); }
 
@@ -39,6 +42,7 @@ class CommandGatherer {
   bool inComment_ = false;     // inside a "/*" comment
   bool atStatement_ = true;    // where a statement may begin
   int32_t depth_ = 0;          // brackets open in the statement
+  bool opened_ = false;        // the last line left a bracket of its own open
   char previous_ = ' ';        // the character before, for quotes
   bool inHeader_ = false;      // reading a function's header statement
   std::string header_;         // its text so far

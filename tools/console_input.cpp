@@ -61,6 +61,10 @@ ConsoleInput::Result ConsoleInput::Next(std::string* command) {
     command->push_back('\n');
     gatherer.Add(line);
     if (gatherer.Complete()) return Result::kCommand;
+    // A line that opened a bracket and left it open would take every line
+    // after it into the command: unless it is wrong already.
+    if (gatherer.OpenedBracket() && faulty_ && faulty_(faultData_, *command))
+      return Result::kCommand;
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "compiler/compile.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "tools/console_input.hpp"
@@ -10,8 +11,29 @@
 
 namespace vke::runner {
 
+namespace {
+
+struct Session {
+  RunnerArea* area;
+  EngineContext* ctx;
+};
+
+// Whether the compiler finds a command typed in part wrong before its end;
+// the area grows while the look runs short of room.
+bool FaultyCommand(void* session, const std::string& command) {
+  const Session* s = static_cast<const Session*>(session);
+  ErrCode e;
+  while (IsEngineMemoryCode(
+      e = CommandLineFault(s->ctx, command.data(), static_cast<int32_t>(command.size()))))
+    if (!s->area->Grow(s->ctx, e)) return false;
+  return e != kOk;
+}
+
+}  // namespace
+
 int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
-  ConsoleInput input(fd, &TakePromptBreak);
+  Session session{area, ctx};
+  ConsoleInput input(fd, &TakePromptBreak, &FaultyCommand, &session);
   std::string command;
   ErrCode last = kOk;
   for (;;) {

@@ -1,10 +1,11 @@
 // The runner's interactive mode: commands read one by one from a file
-// descriptor (a line, or the lines of a block or a definition) and run as
-// the command line of a console runs them. While the debugger has stopped,
-// a line is a command at the stop (it runs in the stopped function's frame;
-// an empty line steps one statement). After a line that failed or was
-// stopped the next runs in the base workspace again (or where the debugger
-// stopped).
+// descriptor (a line, or the lines of a block or a definition; a line that
+// leaves a bracket open and that the compiler finds wrong already ends the
+// command) and run as the command line of a console runs them. While the
+// debugger has stopped, a line is a command at the stop (it runs in the
+// stopped function's frame; an empty line steps one statement). After a
+// line that failed or was stopped the next runs in the base workspace again
+// (or where the debugger stopped).
 #pragma once
 
 #include "engine/context.hpp"

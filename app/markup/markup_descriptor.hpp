@@ -187,6 +187,12 @@ int32_t MarkupCountChars(const uint8_t* text, int32_t length);
 
 // ---- Encoders and break finders of the built-ins (markup_encoders.cpp) ----
 
+// The characters that make a block token at the start of a line of markup
+// (a list item, a term, an indented block, a heading, a rule, a table row):
+// written there they are escaped, and a line of markup never breaks before
+// one.
+inline constexpr char kMarkupLineStartTokens[] = "*#;:=-|";
+
 bool MarkupHtmlEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
 bool MarkupLatexEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
 bool MarkupLatexTargetEncode(MarkupOutput* out, const uint8_t* text, int32_t length,

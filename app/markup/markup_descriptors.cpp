@@ -10,10 +10,8 @@ namespace vke {
 
 namespace {
 
-// Blanks followed by these never break a line of normalised markup: the
-// next line would start a list, a table or a heading.
-constexpr char kMarkupLineStarts[] = "*#|=";
-// Nor those of a man page: the next line would be a request.
+// Blanks followed by these never break a line of a man page: the next line
+// would be a request.
 constexpr char kManLineStarts[] = ".'";
 
 constexpr MarkupDescriptor Plain() {
@@ -137,7 +135,7 @@ constexpr MarkupDescriptor Markup() {
   d.headingLevels = 6;
   d.textEncoder = &MarkupMarkupEncode;
   d.breakFinder = &MarkupBreakAtBlank;
-  d.breakUser = kMarkupLineStarts;
+  d.breakUser = kMarkupLineStartTokens;
   d.unbrokenHeadingsAndRows = true;
   return d;
 }

@@ -51,8 +51,6 @@ constexpr Replacement kLatexTargetReplacements[] = {
 
 // Characters that, doubled, make an inline markup token.
 constexpr char kDoubledTokens[] = "*/#_^,[]{}<>\\";
-// Characters that make a block token at the start of a line.
-constexpr char kLineStartTokens[] = "*#;:=-|";
 
 template <size_t N>
 bool Replace(MarkupOutput* out, const Replacement (&table)[N], const uint8_t* text,
@@ -126,7 +124,7 @@ char LastUnescaped(const MarkupOutput* out) {
 // output is looked at, not the source).
 bool StartsToken(const MarkupOutput* out, char c) {
   if (c == '~' || c == '|') return true;
-  if (out->column == 0 && std::strchr(kLineStartTokens, c)) return true;
+  if (out->column == 0 && std::strchr(kMarkupLineStartTokens, c)) return true;
   if (c == ':' && out->depth > 0 && out->nesting[out->depth - 1].kind == MarkupLevel::kTerm)
     return true;
   if (c == '=' && out->heading) return true;

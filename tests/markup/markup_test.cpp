@@ -252,6 +252,27 @@ TEST(MarkupMarkup, WrittenMarkupReadsBackAsTheSameText) {
     EXPECT_EQ(again(src), plain(src)) << src << "\n" << Convert(src, MarkupFormat::kMarkup, 0);
 }
 
+// A paragraph or list item wider than a line, with a mark that starts a
+// block at a line's beginning standing alone between its words: the written
+// markup breaks its lines elsewhere, so that it reads back as the same
+// document.
+TEST(MarkupMarkup, LinesNeverBreakBeforeABlockMark) {
+  for (const char* c = kMarkupLineStartTokens; *c; c++) {
+    // A rule takes four dashes; one alone starts nothing.
+    const std::string mark = *c == '-' ? "----" : std::string(1, *c);
+    std::string words;
+    for (int k = 0; k < 40; k++) words += " a" + std::to_string(k) + " " + mark;
+    for (const std::string& src :
+         {"para" + words + "\n", "* item" + words + "\n", "# one\n# two" + words + "\n# three\n"}) {
+      const std::string markup = Convert(src, MarkupFormat::kMarkup, 0);
+      EXPECT_EQ(Convert(markup, MarkupFormat::kPlain, 0), Convert(src, MarkupFormat::kPlain, 0))
+          << src << "\n"
+          << markup;
+      EXPECT_EQ(Html(markup, 0), Html(src, 0)) << src << "\n" << markup;
+    }
+  }
+}
+
 TEST(MarkupPlain, NestingStopsAtEightLevels) {
   std::string src;
   for (int k = 1; k <= 12; k++) src += std::string(k, '*') + " x\n";

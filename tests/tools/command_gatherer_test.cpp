@@ -1,7 +1,8 @@
 // The rule that gathers the console's lines into whole commands: blocks and
 // definitions up to what closes them, keywords that close nothing (in
 // strings, comments, indices, behind other words), statements that go on to
-// the next line, refused headers, and a gathering cancelled half way.
+// the next line, refused headers, the line that left a bracket of its own
+// open, and a gathering cancelled half way.
 #include "tools/command_gatherer.hpp"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,19 @@ TEST(CommandGatherer, BracketsOpenAtALineEndKeepTheStatementGoing) {
   // compiler's to report.
   EXPECT_EQ(Completion({"function r = k(a,", "  b)", "  r = a;", "endfunction"}), "...c");
   EXPECT_EQ(Completion({"x = 1)]", "y = [2"}), "c.");
+}
+
+// The lines that open a bracket and leave it open, after which every line
+// goes into the command until it closes.
+TEST(CommandGatherer, TellsTheLineThatLeftItsOwnBracketOpen) {
+  CommandGatherer g;
+  std::string marks;
+  for (const char* line : {"x = [1 2", "3 4", "5] + [6", "7]", "if f(1, {2", "}) % [", "s = '['",
+                           "y = [1 ...", "2 ..."}) {
+    g.Add(line);
+    marks += g.OpenedBracket() ? 'o' : '.';
+  }
+  EXPECT_EQ(marks, "o.o.o..o.");
 }
 
 // The statement parser's keywords: a quote right behind each opens a

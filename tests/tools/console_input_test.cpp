@@ -1,7 +1,8 @@
 // The console's commands from its input: one line each, CR LF taken as one
 // line end, a definition gathered up to its "endfunction" (not one in a
-// string or comment), a block up to its "end", and what the end of the
-// input leaves.
+// string or comment), a block up to its "end", a bracket opened on a line
+// that is wrong already left to its error, and what the end of the input
+// leaves.
 #include "tools/console_input.hpp"
 
 #include <gtest/gtest.h>
@@ -17,14 +18,22 @@ bool KeepGoing() {
   return false;
 }
 
+// Stands in for the compiler: a command is wrong once it holds "@". Counts
+// the questions.
+bool HoldsAt(void* asked, const std::string& command) {
+  ++*static_cast<int*>(asked);
+  return command.find('@') != std::string::npos;
+}
+
 // Every command of the text written into a pipe and closed.
-std::vector<std::string> Commands(const std::string& text) {
+std::vector<std::string> Commands(const std::string& text, ConsoleInput::FaultFn faulty = nullptr,
+                                  void* data = nullptr) {
   int fds[2];
   if (::pipe(fds) != 0) return {"no pipe"};
   const bool written = ::write(fds[1], text.data(), text.size()) == ssize_t(text.size());
   ::close(fds[1]);
   std::vector<std::string> commands;
-  ConsoleInput input(fds[0], &KeepGoing);
+  ConsoleInput input(fds[0], &KeepGoing, faulty, data);
   std::string command;
   while (written && input.Next(&command) == ConsoleInput::Result::kCommand)
     commands.push_back(command);
@@ -52,6 +61,22 @@ TEST(ConsoleInput, BlocksAreGatheredUpToTheirEnd) {
             (std::vector<std::string>{"x = 1;\n", "if 0\n  x = 99;\nend\n", "disp(x)\n"}));
   EXPECT_EQ(Commands("for k = 1:2\r\n  if k, end\r\nend, y = 2\r\nz\r\n"),
             (std::vector<std::string>{"for k = 1:2\n  if k, end\nend, y = 2\n", "z\n"}));
+}
+
+// A line that opens a bracket and leaves it open ends the command there
+// when the command is wrong already; the next line starts a command of its
+// own. Only such a line is asked about.
+TEST(ConsoleInput, ABracketOpenedOnAWrongLineGathersNothingMore) {
+  int asked = 0;
+  EXPECT_EQ(Commands("a = 1 @ [\ndisp(7)\nx = [1 2\n3 4\n5 6]\nif 1\n  y = @ [\ndisp(8)\nend\n",
+                     &HoldsAt, &asked),
+            (std::vector<std::string>{"a = 1 @ [\n", "disp(7)\n", "x = [1 2\n3 4\n5 6]\n",
+                                      "if 1\n  y = @ [\n", "disp(8)\n", "end\n"}));
+  EXPECT_EQ(asked, 3);
+  // Without a bracket left open, a block wrong already is gathered whole.
+  EXPECT_EQ(Commands("if 1\n  y = @\nend\n", &HoldsAt, &asked),
+            (std::vector<std::string>{"if 1\n  y = @\nend\n"}));
+  EXPECT_EQ(asked, 3);
 }
 
 }  // namespace
