@@ -266,6 +266,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpBraceIndexValue:
     case kOpIndexField:
     case kOpIndexGroup:
+    case kOpBeginningValue:
+    case kOpEndValue:
     case kOpMatrixRowValue:
     case kOpMatrixColValue:
     case kOpLoadIndexed:
@@ -284,8 +286,10 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // without room leaves the iterator.
     case kOpForRangeInit:
     case kOpForRangeLast:
-    // A round's value without room leaves the iterator where it was.
+    // A round's value without room leaves the iterator where it was, and
+    // the loop value its count of rounds.
     case kOpForRangeNext:
+    case kOpForNext:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

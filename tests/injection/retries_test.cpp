@@ -29,6 +29,12 @@ void ExpectGrown(const std::string& text, RoomKind kind) {
   for (const Finding& f : r.notGrown) EXPECT_NE(f.kind, kind) << DescribeReport(r);
 }
 
+// ExpectSame, and no shortage reported for any request.
+void ExpectAllGrown(const std::string& text) {
+  const ProgramReport r = ExpectSame(text);
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
 // The name of a variable shown is entered in the name table first: without
 // room there it was shown as "???".
 TEST(Retries, AVariableIsShownUnderItsNameWhenTheNameTableHadNoRoom) {
@@ -203,6 +209,37 @@ TEST(Retries, AFileOpenedIsAlwaysGivenToItsCaller) {
   ExpectSame(
       "fds = [];\nfor k = 1:3\n  try\n    fds = [fds, fopen('held.txt', 'w')];\n  catch\n  end\n"
       "end\nheld = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
+}
+
+// Structures concatenated are conformed to the same fields on top of the
+// stack in turn: a conformed one without room leaves them in their order,
+// and the run after growth puts each element where it belongs.
+TEST(Retries, StructuresConcatenatedWithoutRoomKeepTheirOrder) {
+  ExpectSame(
+      "s = [struct('a', 1), struct('a', 2)];\ndisp(s(1).a)\n"
+      "t = [struct('a', 1, 'b', 2); struct('b', 3, 'c', 4)];\ndisp(t(2).b)\n"
+      "disp(fieldnames(t))\n");
+}
+
+// A for loop over list items, matrix columns or structure elements whose
+// round's value found no room runs that round again once the area has
+// grown, none skipped.
+TEST(Retries, ARoundOverItemsOrColumnsWithoutRoomRunsAgain) {
+  ExpectGrown(
+      "c = {1, 'two', [3 4]};\nfor x = c, disp(x), end\n"
+      "for col = [1 2; 3 4], disp(col'), end\n"
+      "for s = struct('a', {1, 2}), disp(s.a), end\n"
+      "for k = int8([5 6]), disp(k), end\n",
+      RoomKind::kStacks);
+}
+
+// end in an index without room runs again: the element is appended, and a
+// file opened for it is given to its caller.
+TEST(Retries, EndInAnIndexWithoutRoomIsTakenAgain) {
+  ExpectAllGrown(
+      "x = [];\ntry, x(end + 1) = 5; catch, end\nx(end + 1) = 6;\ndisp(x)\nfds = [];\n"
+      "for k = 1:2\n  fds(end + 1) = fopen(sprintf('f%d.txt', k), 'w');\nend\n"
+      "held = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
 }
 
 }  // namespace
