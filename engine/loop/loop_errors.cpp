@@ -277,10 +277,14 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpParenAfterBrace:
     // A function reference without room leaves the name it was made of.
     case kOpMakeFunRef:
-    // A call whose inputs found no room in the heap has moved nothing
-    // (CallFunctionIndex keeps a frame without room on the stack, and a
-    // call by name that ran out of room, from running again).
+    // A call whose frame or inputs found no room has moved nothing (one
+    // that ends a recursion does not run again, CallCompiledFunction); nor
+    // has a call by name, or of a function value, whose callee's code,
+    // frame or inputs found none: its value and arguments are left as they
+    // came (CallFunctionValueWithArgs).
     case kOpCallFn:
+    case kOpFeval:
+    case kOpBuiltin:
     // A loop's iterator without room leaves the bounds it is made of (in
     // their common class, which a second conversion keeps); its last value
     // without room leaves the iterator.

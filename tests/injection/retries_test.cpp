@@ -242,5 +242,33 @@ TEST(Retries, EndInAnIndexWithoutRoomIsTakenAgain) {
       "held = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
 }
 
+// An error raised in a function called back by a native, or through an
+// anonymous function's apply, reaches the caller with its own identifier and
+// message when its text or identifier found no room.
+TEST(Retries, AnErrorRaisedInACallbackKeepsItsIdentifier) {
+  ExpectSame(
+      "try\n  cellfun(@(x) error('my:inner', 'inner %d', x), {1, 2});\ncatch\n"
+      "  e = lasterror;\n  disp(e.identifier)\n  disp(e.message)\nend\n");
+  ExpectAllGrown(
+      "try\n  [t, y] = ode45(@(t, y) error('my:rhs', 'rhs at %g', t), [0 1], 1);\ncatch\n"
+      "  disp(lasterr)\nend\n"
+      "try\n  [t, y] = ode45(@(t, y) bad(t), [0 1], 1);\ncatch\n  disp(lasterr)\nend\n"
+      "function d = bad(t)\n  error('my:bad', 'bad at %g', t);\nendfunction\n");
+}
+
+// Calls by name (a function's first, compiled on the way), of functions
+// with varargin, of function references and by feval and builtin, whose
+// callee found no room for its code, frame or inputs run again once the
+// area has grown.
+TEST(Retries, ACallByNameWithoutRoomRunsAgain) {
+  ExpectAllGrown(
+      "w = twice(1);\nv = count(1, 2, 3) + count();\na = feval('twice', 3);\n"
+      "h = @twice;\nb = h(4);\nc = feval(h, 5);\nd = builtin('max', [1 7 2]);\n"
+      "e = feval(@(x) x + 1, 6);\ng = str2fun('twice');\nf = g(7);\n"
+      "disp([a b c d e f v w])\n"
+      "function y = twice(x)\n  y = 2 * x;\nendfunction\n"
+      "function n = count(varargin)\n  n = nargin;\nendfunction\n");
+}
+
 }  // namespace
 }  // namespace vke::test
