@@ -84,24 +84,14 @@ ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
 ErrCode EvalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   if (nargin != 1) return kErrIllegal;
   if (ViewNumeric(ctx, 0).cls != ValueClass::kChar) return Overloadable(kErrWrongType);
-  // The text moves to the free end of the data stack for the compilation. It
-  // is narrowed only once there is room for it, as a lack of room runs the
-  // call again on the argument as it stands.
+  // A copy of the text moves to the free end of the data stack for the
+  // compilation, and the argument stays as given until the text's run is
+  // set up: a lack of room runs the call again on it.
   WithheldSpace withheld(ctx);
-  char* copy = reinterpret_cast<char*>(
-      withheld.Data(static_cast<uint32_t>(ViewNumeric(ctx, 0).shape.count) + 1));
-  if (!copy) return kErrDataOverflow;
-  const char* text;
   int32_t length;
-  GetStringArg(ctx, 0, &text, &length);
-  std::memcpy(copy, text, length);
-  if (ErrCode e = Drop(ctx)) return e;
-  int32_t results = nargout;
-  if (nargout < 0) {
-    if (ErrCode e = PushNoValue(ctx)) return e;
-    results = 0;
-  }
-  return EvaluateSourceText(ctx, copy, length, CurrentScope(ctx), results, kEvalKeepAns);
+  const char* copy = withheld.TextCopy(0, &length);
+  if (!copy) return kErrDataOverflow;
+  return EvaluateInPlaceOfInputs(ctx, copy, length, CurrentScope(ctx), 1, nargout, kEvalKeepAns);
 }
 
 ErrCode FevalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {

@@ -285,6 +285,9 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpCallFn:
     case kOpFeval:
     case kOpBuiltin:
+    // A text without room to compile or to start leaves its argument as it
+    // came (EvaluateInPlaceOfInputs).
+    case kOpEval:
     // A loop's iterator without room leaves the bounds it is made of (in
     // their common class, which a second conversion keeps); its last value
     // without room leaves the iterator.

@@ -270,5 +270,14 @@ TEST(Retries, ACallByNameWithoutRoomRunsAgain) {
       "function n = count(varargin)\n  n = nargin;\nendfunction\n");
 }
 
+// A text evaluated that found no room to compile or to start runs again
+// once the area has grown, its argument as given.
+TEST(Retries, AnEvaluatedTextWithoutRoomRunsAgain) {
+  ExpectAllGrown(
+      "x = 0; z = 0; q = 0;\neval('x = x + 1;');\ny = eval('x * 2');\neval('z = 3')\n"
+      "try, eval('1 +'); catch, disp(lasterr), end\ns = 'q = 7;';\neval(s);\n"
+      "disp([x y z q])\nsandbox('w = 5;');\n");
+}
+
 }  // namespace
 }  // namespace vke::test
