@@ -4,8 +4,13 @@
 // and none may fail for lack of room where the runner grows.
 #include <gtest/gtest.h>
 
+#include "engine/errors/errors.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/injection_driver.hpp"
+#include "tools/runner_area.hpp"
+#include "tools/runner_engine.hpp"
+#include "tools/runner_host.hpp"
 
 namespace vke::test {
 namespace {
@@ -277,6 +282,37 @@ TEST(Retries, AnEvaluatedTextWithoutRoomRunsAgain) {
       "x = 0; z = 0; q = 0;\neval('x = x + 1;');\ny = eval('x * 2');\neval('z = 3')\n"
       "try, eval('1 +'); catch, disp(lasterr), end\ns = 'q = 7;';\neval(s);\n"
       "disp([x y z q])\nsandbox('w = 5;');\n");
+}
+
+// Runs the text as the runner does, in an area whose data stack has grown
+// first until a formatted text's row may hold as many characters as any
+// value may have.
+int RunWithLongestRows(const std::string& text) {
+  RunnerArea area;
+  EngineContext* ctx = nullptr;
+  if (!area.Reserve(uint64_t{1} << 30, 64u << 20) ||
+      !runner::CreateRunnerEngine(&area, runner::EngineSetup{}, &ctx))
+    return 1;
+  while (8ull * (ctx->dataCap - ctx->dataTop) < 4ull * kMaxTypedElements + (64u << 20))
+    if (!area.Grow(ctx, kErrDataOverflow)) return 1;
+  const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
+  return runner::FinishRun(ctx, e);
+}
+
+// A text formatted in a row as long as a value may be that found no room
+// reports the shortage, not a text too long: it runs again once the area
+// has grown, and no line is lost.
+TEST(Retries, AFormattedTextWithoutRoomInTheLongestRowIsWrittenOnce) {
+  const std::string text = "fprintf('%d|', 1:3);\nfprintf('\\n');\nt = sprintf('%g;', pi)\n";
+  TempFolder scratch;
+  DriverSettings whole;
+  whole.whole = true;
+  const ProgramReport r =
+      InjectIntoProgram({"longest rows", [text] { return RunWithLongestRows(text); }}, whole,
+                        scratch.Path() + "/run");
+  EXPECT_GT(r.perKind[static_cast<int>(RoomKind::kText)], 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty() && r.notGrown.empty())
+      << DescribeReport(r);
 }
 
 }  // namespace
