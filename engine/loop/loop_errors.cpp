@@ -288,6 +288,12 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // A text without room to compile or to start leaves its argument as it
     // came (EvaluateInPlaceOfInputs).
     case kOpEval:
+    // A return whose results found no room where its frame begins has left
+    // the frame as it was (ReturnFromCall finds their room first).
+    case kOpReturn:
+    // A global or persistent declaration without room has left the slot as
+    // it was; the shared entry it made is found again.
+    case kOpDeclareGlobal:
     // A loop's iterator without room leaves the bounds it is made of (in
     // their common class, which a second conversion keeps); its last value
     // without room leaves the iterator.

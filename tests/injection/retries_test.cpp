@@ -275,6 +275,15 @@ TEST(Retries, ACallByNameWithoutRoomRunsAgain) {
       "function n = count(varargin)\n  n = nargin;\nendfunction\n");
 }
 
+// A global declared, a function's results returned and a value shown as
+// ans without room run again once the area has grown.
+TEST(Retries, AGlobalDeclaredResultsReturnedOrAnsShownWithoutRoomRunAgain) {
+  ExpectAllGrown(
+      "global g\ng = 1;\n[q, r] = divide(7, 2);\n[g q r] * 2\n"
+      "function [q, r] = divide(a, b)\n  global g\n  g = g + 1;\n  q = floor(a / b);\n"
+      "  r = rem(a, b);\nendfunction\n");
+}
+
 // A text evaluated that found no room to compile or to start runs again
 // once the area has grown, its argument as given.
 TEST(Retries, AnEvaluatedTextWithoutRoomRunsAgain) {
