@@ -254,6 +254,13 @@ bool IsStructureKind(const ValueDescriptor& d) {
   return IsStructured(d) && (d.word == kKindStruct || d.word == kKindStructArray);
 }
 
+// The top n operands back in their order after `rolls` rolls of
+// ConcatenateStructures, and the failure's code.
+ErrCode UnrollAfterFailure(EngineContext* ctx, int32_t n, int32_t rolls, ErrCode e) {
+  RollStackEntries(ctx, n, rolls);
+  return e;
+}
+
 }  // namespace
 
 ErrCode ConformStructFields(EngineContext* ctx, const int32_t* nameIds, int32_t count) {
@@ -339,16 +346,17 @@ ErrCode ConcatenateStructures(EngineContext* ctx, int32_t n, int32_t d) {
   auto* ids = reinterpret_cast<int32_t*>(ctx->Bytes() + idsAt);
   int32_t count = 0;
   for (int32_t i = 0; i < n; i++) CollectFieldNames(ctx, DepthOf(n, i, 0), ids, &count);
-  // Conform each operand on top of the stack, rolling them round once.
+  // Conform each operand on top of the stack, rolling them round once. An
+  // operand conformed stays so (conforming it again changes nothing), but a
+  // failure part of the way round rolls them back into their order, so that
+  // the run after growth finds them as they came.
   for (int32_t k = 0; k < n; k++) {
-    e = RollStackEntries(ctx, n, n - 1);
-    if (!e) e = ConformStructFields(ctx, ids, count);
-    if (e) return e;
+    RollStackEntries(ctx, n, n - 1);
+    if ((e = ConformStructFields(ctx, ids, count))) return UnrollAfterFailure(ctx, n, k + 1, e);
   }
   for (int32_t k = 0; k < n; k++) {
-    e = MakeTopStructArray(ctx);
-    if (!e) e = RollStackEntries(ctx, n, n - 1);
-    if (e) return e;
+    if ((e = MakeTopStructArray(ctx))) return UnrollAfterFailure(ctx, n, k, e);
+    RollStackEntries(ctx, n, n - 1);
   }
   return ConcatenateItems(ctx, n, d, count);
 }

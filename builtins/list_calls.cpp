@@ -237,19 +237,32 @@ ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
   return DropStackEntries(ctx, outputs, s.inputs + 2);
 }
 
+// apply's own operands, under the copy of the function value it called at
+// the depth: the value and the list of arguments, and the count of outputs
+// when one was given (a number, where the list lies otherwise).
+int32_t ApplyOperandsUnder(EngineContext* ctx, int32_t depth) {
+  return IsStructured(*DescAt(ctx, depth + 1)) ? 2 : 3;
+}
+
 // The outputs of apply's call, a list in output order in place of the
-// function value under them.
+// copy of the function value under them and of apply's operands.
 ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
-  ErrCode e = DropStackEntries(ctx, k, 1);
+  const int32_t operands = ApplyOperandsUnder(ctx, k);
+  ErrCode e = DropStackEntries(ctx, k, 1 + (nargout == 0 ? operands : 0));
   if (e || nargout == 0) return e ? e : Drop(ctx, k);
   e = ReverseStackEntries(ctx, k);  // the first output deepest
-  return e ? e : PushListFromEntries(ctx, k, false, nullptr, 0);
+  if (!e) e = PushListFromEntries(ctx, k, false, nullptr, 0);
+  return e ? e : DropStackEntries(ctx, 1, operands);
 }
 
 }  // namespace
 
 // apply(f, args [, n]): f called with the items of args, asked for n outputs
 // (by default as many as it declares); its outputs come back as one list.
+// The call takes copies of f and the items above the operands, which stay
+// until its outputs are gathered: a callee that runs at once (a builtin or
+// native) and finds no room, or a function without room for its frame,
+// leaves them as they came, and apply runs again once the area has grown.
 ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   if (nargin < 0) return GatherApplyOutputs(ctx, -nargin - 1, nargout);
   int32_t outputs = -1;
@@ -268,20 +281,21 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     if (e) return e;
     outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
   }
-  if (nargin == 3) Drop(ctx);
+  const uint32_t level = ctx->descTop;
   int32_t items;
-  ErrCode e = GetStructFields(ctx, &items);
-  if (e) return e;
-  e = DropStackEntries(ctx, items, 1);
-  if (e) return e;
+  ErrCode e = DuplicateStackEntries(ctx, argsAt + 1, 1);
+  if (!e) e = GetStructFields(ctx, &items, argsAt + 1);
   // Asked for fewer outputs while the callee refuses the count: a builtin
   // or native by its counts, a compiled function by its declared outputs.
-  for (;; outputs--) {
+  for (; !e; outputs--) {
     e = CallFunctionValue(ctx, items, items, outputs, 1);
     if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout && e != kErrTooManyArgout) ||
         outputs == 0)
-      return e;
+      break;
+    e = kOk;
   }
+  if (e) DropAboveLevel(ctx, level);
+  return e;
 }
 
 ErrCode MapNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {

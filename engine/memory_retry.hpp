@@ -13,6 +13,7 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -33,6 +34,13 @@ int64_t TakeRerunProgress(EngineContext* ctx);
 // room takes the error path rather than running it again.
 inline void MarkOperandsChanged(EngineContext* ctx) {
   ctx->instructionLevel = UINT32_MAX;
+}
+// A limit of nesting or recursion reached is reported as a stack overflow,
+// which growth of the area would not mend: the instruction does not run
+// again.
+inline ErrCode NestingLimitReached(EngineContext* ctx) {
+  MarkOperandsChanged(ctx);
+  return kErrStackOverflow;
 }
 // The loop's error path: nothing runs again.
 inline void ForgetRerunProgress(EngineContext* ctx) {

@@ -100,7 +100,7 @@ ErrCode KeepArgumentsOnFailure(EngineContext* ctx, uint32_t level, ErrCode e) {
 }
 
 ErrCode CheckCycleNesting(EngineContext* ctx, const void* self) {
-  return CountCallBacksOf(ctx, self) >= kMaxCycleNesting ? kErrStackOverflow : kOk;
+  return CountCallBacksOf(ctx, self) >= kMaxCycleNesting ? NestingLimitReached(ctx) : kOk;
 }
 
 ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,

@@ -163,29 +163,23 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
     CallInfo info;
     info.returnTo = {ctx->cpKind, ctx->cpOffset};
     info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
-    const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs);
-    if (e) {
-      // A frame without room on the stack is where recursion stops: the
-      // stack does not grow for it. A call whose inputs found no room in
-      // the heap runs again once the area has grown.
-      if (e == kErrStackOverflow) ctx->instructionLevel = UINT32_MAX;
-      return e;
-    }
+    // A call whose frame or inputs found no room runs again once the area
+    // has grown, unless it ends a recursion (CallCompiledFunction).
+    if (const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs)) return e;
     run.ip = CodeAddress(ctx);
     *straight = run.ip != nullptr;
     return kOk;
   }
-  const ErrCode e = CodeMayMove(ctx, run.ip, [&] {
+  // What the call by name did before it ran out of room stands and is not
+  // done again when it runs again after growth: the callee compiled stays
+  // compiled, and the method found is found again.
+  return CodeMayMove(ctx, run.ip, [&] {
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
     return CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
                               inputs, outputs);
   });
-  // What the call by name did before it ran out of room (a compilation, a
-  // method's dispatch) is not undone: it does not run again after growth.
-  if (e && IsEngineMemoryCode(e)) ctx->instructionLevel = UINT32_MAX;
-  return e;
 }
 
 ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {

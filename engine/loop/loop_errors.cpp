@@ -266,6 +266,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpBraceIndexValue:
     case kOpIndexField:
     case kOpIndexGroup:
+    case kOpBeginningValue:
+    case kOpEndValue:
     case kOpMatrixRowValue:
     case kOpMatrixColValue:
     case kOpLoadIndexed:
@@ -275,17 +277,32 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpParenAfterBrace:
     // A function reference without room leaves the name it was made of.
     case kOpMakeFunRef:
-    // A call whose inputs found no room in the heap has moved nothing
-    // (CallFunctionIndex keeps a frame without room on the stack, and a
-    // call by name that ran out of room, from running again).
+    // A call whose frame or inputs found no room has moved nothing (one
+    // that ends a recursion does not run again, CallCompiledFunction); nor
+    // has a call by name, or of a function value, whose callee's code,
+    // frame or inputs found none: its value and arguments are left as they
+    // came (CallFunctionValueWithArgs).
     case kOpCallFn:
+    case kOpFeval:
+    case kOpBuiltin:
+    // A text without room to compile or to start leaves its argument as it
+    // came (EvaluateInPlaceOfInputs).
+    case kOpEval:
+    // A return whose results found no room where its frame begins has left
+    // the frame as it was (ReturnFromCall finds their room first).
+    case kOpReturn:
+    // A global or persistent declaration without room has left the slot as
+    // it was; the shared entry it made is found again.
+    case kOpDeclareGlobal:
     // A loop's iterator without room leaves the bounds it is made of (in
     // their common class, which a second conversion keeps); its last value
     // without room leaves the iterator.
     case kOpForRangeInit:
     case kOpForRangeLast:
-    // A round's value without room leaves the iterator where it was.
+    // A round's value without room leaves the iterator where it was, and
+    // the loop value its count of rounds.
     case kOpForRangeNext:
+    case kOpForNext:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

@@ -178,7 +178,7 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     base = returned - ContinuationEntriesBelow(continuation);
   }
   const NativeNesting nesting;
-  if (nesting.TooDeep()) return kErrStackOverflow;
+  if (nesting.TooDeep()) return NestingLimitReached(ctx);
   // A native called while another one runs (its function value) keeps the
   // other's call-back state as it was; while it runs, no entry below its
   // own may be dropped.

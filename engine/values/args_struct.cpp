@@ -262,12 +262,12 @@ ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int3
   return kErrUndefField;
 }
 
-ErrCode GetStructFields(EngineContext* ctx, int32_t* count) {
-  const ValueDescriptor* d = DescAt(ctx, 0);
+ErrCode GetStructFields(EngineContext* ctx, int32_t* count, int32_t depth) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
   if (!IsStructured(*d) || (d->word != kKindList && d->word != kKindStruct && d->word != kKindCell))
     return kErrWrongType;
   StructuredParts parts;
-  GetStructuredValueOfKind(ctx, 0, '?', &parts);
+  GetStructuredValueOfKind(ctx, depth, '?', &parts);
   int32_t n = d->word == kKindCell ? parts.elements : parts.items;
   if (uint64_t{ctx->descTop} + 3ull * n >= ctx->descCap) return kErrStackOverflow;
   uint32_t offset = static_cast<uint32_t>(parts.first - ctx->DataBytes());

@@ -244,7 +244,9 @@ ErrCode PushListItems(EngineContext* ctx, int32_t* count);
 // Pushes a copy of the value an item (of a list or cell array) holds.
 ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item);
 ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int32_t length);
-ErrCode GetStructFields(EngineContext* ctx, int32_t* count);
+// Pushes copies of the items of the list, structure or cell array at the
+// depth (a cell array's elements in storage order); none stays on failure.
+ErrCode GetStructFields(EngineContext* ctx, int32_t* count, int32_t depth = 0);
 ErrCode GetStructFieldName(EngineContext* ctx, int32_t depth, int32_t index, const char** name,
                            int32_t* length);
 ErrCode StructListToArray(EngineContext* ctx);
