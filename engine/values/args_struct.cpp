@@ -198,7 +198,7 @@ ErrCode PushNewCellArray(EngineContext* ctx, int32_t ndims, const int32_t* dims)
   int64_t count;
   if (!ShapeCount(s, &count)) return kErrObjTooLarge;
   uint64_t units = DimsItemUnits(s.ndims) + 2ull * count;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), kKindCell, true, &data);
   if (e) return e;

@@ -270,7 +270,7 @@ ErrCode GrowAccumulator(OdeRun& r, int32_t count, double** rowRe, double** rowIm
   const int32_t cols = r.n + 1;
   const int64_t before = int64_t{r.rows} * cols;
   const int64_t after = (int64_t{r.rows} + count) * cols;
-  if (after > INT32_MAX / 2) return kErrDataOverflow;
+  if (after > INT32_MAX / 2) return kErrObjTooLarge;
   // The room is checked before the accumulator leaves the stack.
   uint32_t freeBytes;
   void* unused;

@@ -196,7 +196,7 @@ ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t nargout) {
   if (GetNumericArg(ctx, nargin - 2, &rows, &cols, &x0, &im) || im) return kErrWrongTypeOverload;
   const int64_t count = int64_t{rows} * cols;
   if (count == 0) return Finish(ctx, nargout, nargin - 2, 0, true);
-  if (count > kMaxVariables) return kErrDataOverflow;
+  if (count > kMaxVariables) return kErrObjTooLarge;
   const auto n = static_cast<int32_t>(count);
 
   double *simplex, *values, *s;
