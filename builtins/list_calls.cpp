@@ -196,9 +196,11 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
     return DropStackEntries(ctx, q, nargin);
   }
   const MapState s{0, n, m, q, next};
+  const uint32_t level = ctx->descTop;
   ErrCode e = PushListFromEntries(ctx, 0, false, nullptr, 0);
   if (!e) e = PushState(ctx, s);
   if (!e) e = StartCall(ctx, s);
+  if (e && ctx->curFrame < static_cast<int32_t>(level)) DropAboveLevel(ctx, level);
   return e;
 }
 

@@ -308,10 +308,9 @@ ErrCode StructListToArray(EngineContext* ctx) {
   StructuredParts parts;
   ErrCode e = GetStructuredValueOfKind(ctx, 0, 'c', &parts);
   if (e) return e;
-  if (parts.elements == 0) {
-    Drop(ctx);
-    return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr);
-  }
+  if (parts.elements == 0)
+    return PushInPlaceOfTop(
+        ctx, 1, [&] { return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr); });
   const uint8_t* item = parts.first;
   for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
     ValueDescriptor d = Load<ValueDescriptor>(item);

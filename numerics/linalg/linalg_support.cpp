@@ -130,10 +130,10 @@ const NativeFunctionRecord* FrontSvdRecord(EngineContext* ctx) {
   return r && reinterpret_cast<NativeFn>(r->function) != &SvdNative ? r : nullptr;
 }
 
-ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd,
+ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd, int32_t depth,
                                 SingularValueRange* range) {
   const uint32_t level = ctx->descTop;
-  ErrCode e = DuplicateStackEntries(ctx, 0, 1);
+  ErrCode e = DuplicateStackEntries(ctx, depth, 1);
   if (!e) e = CallNativeRecord(ctx, svd, 1, 1);
   if (e) return DropAboveLevel(ctx, level, e);
   MatrixOperand s;
