@@ -20,6 +20,7 @@
 #include "builtins/structured.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 
 namespace vke {
@@ -206,7 +207,7 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
 
 // Entry after a call: the k results join the list; then the next call, or
 // the gathered outputs.
-ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+ErrCode ContinueMapEntry(EngineContext* ctx, int32_t k, bool lists) {
   ErrCode e = DropStackEntries(ctx, k, 1);  // the function value under the results
   if (e) return e;
   MapState s = ReadState(ctx, k);
@@ -240,8 +241,11 @@ ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
 }
 
 // The outputs of apply's call, a list in output order in place of the
-// function value under them.
+// function value under them; without room for its items' headers the entry
+// is made again, as it stands, once the area has grown.
 ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
+  if (nargout != 0)
+    if (ErrCode e = CheckPlannedRoom(ctx, 1, 2ll * k)) return ReentryUnchanged(ctx, e);
   ErrCode e = DropStackEntries(ctx, k, 1);
   if (e || nargout == 0) return e ? e : Drop(ctx, k);
   e = ReverseStackEntries(ctx, k);  // the first output deepest
@@ -270,11 +274,24 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     if (e) return e;
     outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
   }
-  if (nargin == 3) Drop(ctx);
+  // The list's items take its place, and the count's under it, once they
+  // all stand. The list and the count are copied aside first, to be put
+  // back when the call finds no room: apply then runs again as called.
+  const int32_t counts = nargin == 3 ? 1 : 0;
+  const uint32_t level = ctx->descTop - 3u * static_cast<uint32_t>(1 + counts);
+  const int32_t frame = ctx->curFrame;
+  const bool restorable = HostGrowsForRoom(ctx);
+  EntryCopies copies(ctx);
+  if (restorable)
+    if (ErrCode e = copies.Take(0, 1 + counts)) return e;
+  if (counts) RollStackEntries(ctx, 2, 1);
   int32_t items;
   ErrCode e = GetStructFields(ctx, &items);
-  if (e) return e;
-  e = DropStackEntries(ctx, items, 1);
+  if (e) {
+    if (counts) RollStackEntries(ctx, 2, 1);
+    return e;
+  }
+  e = DropStackEntries(ctx, items, 1 + counts);
   if (e) return e;
   // Asked for fewer outputs while the callee refuses the count: a builtin
   // or native by its counts, a compiled function by its declared outputs.
@@ -282,8 +299,38 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     e = CallFunctionValue(ctx, items, items, outputs, 1);
     if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout && e != kErrTooManyArgout) ||
         outputs == 0)
-      return e;
+      break;
   }
+  if (restorable && IsEngineMemoryCode(e) && ctx->curFrame == frame && ctx->descTop >= level) {
+    DropAboveLevel(ctx, level);
+    copies.PushBack();
+  }
+  return e;
+}
+
+// ContinueMapEntry, put back as it found the stacks when it fails for lack
+// of room, to be made again once the area has grown: the results, the
+// function value and the state as copied before, the list without the
+// items it had taken of them.
+ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+  if (!HostGrowsForRoom(ctx)) return ContinueMapEntry(ctx, k, lists);
+  const int32_t frame = ctx->curFrame;
+  const uint32_t listTop = ctx->descTop - 3u * static_cast<uint32_t>(k + 2);
+  const uint32_t listUnits = DescAt(ctx, k + 2)->size;
+  EntryCopies copies(ctx);
+  if (ErrCode e = copies.Take(0, k + 2)) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  const ErrCode e = ContinueMapEntry(ctx, k, lists);
+  const bool restorable = IsEngineMemoryCode(e) && !OperandsChanged(ctx) &&
+                          ctx->curFrame == frame && ctx->descTop >= listTop;
+  ctx->instructionLevel = UINT32_MAX;
+  if (!restorable) return e;
+  DropAboveLevel(ctx, listTop);
+  ValueDescriptor* list = DescAt(ctx, 0);
+  if (list->size < listUnits) return e;
+  ctx->dataTop -= list->size - listUnits;
+  list->size = listUnits;
+  return copies.PushBack() ? ReentryUnchanged(ctx, e) : e;
 }
 
 ErrCode MapNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {

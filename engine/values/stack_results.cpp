@@ -39,6 +39,15 @@ ErrCode ReplaceInputsWithScalar(EngineContext* ctx, int32_t n, double re, double
   return kOk;
 }
 
+ErrCode CheckPlannedRoom(EngineContext* ctx, int64_t entries, int64_t units) {
+  if (entries > 0 && int64_t{ctx->descTop} + 3 * entries >= int64_t{ctx->descCap})
+    return kErrStackOverflow;
+  if (units > int64_t{ctx->dataCap} - int64_t{ctx->dataTop} || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
+  HoldPlannedStackRoom();
+  return kOk;
+}
+
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {
   return DropStackEntries(ctx, 1, n);
 }

@@ -18,6 +18,11 @@ ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout)
 // a builtin that has used its inputs up (factored them in place) always
 // ends; elsewhere it is pushed as PushInPlaceOfTop pushes it.
 ErrCode ReplaceInputsWithScalar(EngineContext* ctx, int32_t n, double re, double im = 0);
+// Whether `entries` more entries, holding `units` data units in all, fit
+// on the stacks: the one request for the room of a plan, after which the
+// test mode refuses none of the pushes it covers (HoldPlannedStackRoom).
+// kErrStackOverflow or kErrDataOverflow when they do not.
+ErrCode CheckPlannedRoom(EngineContext* ctx, int64_t entries, int64_t units);
 // Drops the n inputs lying under the result on top.
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n);
 

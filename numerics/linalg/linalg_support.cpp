@@ -8,6 +8,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/native_results.hpp"
@@ -91,13 +92,8 @@ void StackPlan::Scratch(int64_t words) {
 }
 
 ErrCode StackPlan::Check(EngineContext* ctx) const {
-  if (peakEntries_ > 0 &&
-      uint64_t{ctx->descTop} + 3 * uint64_t(peakEntries_) >= uint64_t{ctx->descCap})
-    return kErrStackOverflow;
-  if (peak_ > FreeDataWords(ctx) || RoomRefused(StackRoom(ctx))) return kErrDataOverflow;
   // What the plan pushes has its room: a test refuses no push behind it.
-  HoldPlannedStackRoom();
-  return kOk;
+  return CheckPlannedRoom(ctx, peakEntries_, peak_);
 }
 
 int64_t EntryDataWords(EngineContext* ctx, int32_t depth) {

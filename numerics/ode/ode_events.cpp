@@ -40,8 +40,9 @@
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/option_tables.hpp"
-#include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
@@ -282,6 +283,8 @@ ErrCode CallOutputFlag(OdeRun& r, bool init) {
 }
 
 ErrCode WriteCount(EngineContext* ctx, const char* format, double count) {
+  // What is written stays written: the entry is not made again.
+  MarkOperandsChanged(ctx);
   char line[80];
   const int length = std::snprintf(line, sizeof line, format, TruncateToInt(count));
   if (ErrCode e = WriteToFd(ctx, kFdErr, line, length)) return e;
@@ -298,10 +301,7 @@ ErrCode Finalize(OdeRun& r) {
     if (e) return e;
   }
   const int32_t below = r.nargin + r.Working();
-  if (r.nargout <= 0) {
-    if (ErrCode e = Drop(ctx, below)) return e;
-    return StatementResult(ctx, r.nargout);
-  }
+  if (r.nargout <= 0) return ReplaceInputsWithNothing(ctx, below, r.nargout);
   // The events found: rows [te, ie, ye.'].
   int32_t found, cols;
   double *fRe, *fIm;

@@ -6,12 +6,14 @@
 // values the call goes to the event integrator. Every evaluation goes
 // through the call-and-resume cycle.
 #include <cmath>
+#include <cstring>
 
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/option_tables.hpp"
-#include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
@@ -33,10 +35,7 @@ ErrCode FinishPlainRun(OdeRun& r) {
     if (e) return e;
   }
   const int32_t below = r.nargin + r.Working();
-  if (r.nargout <= 0) {
-    if (ErrCode e = Drop(ctx, below)) return e;
-    return StatementResult(ctx, r.nargout);
-  }
+  if (r.nargout <= 0) return ReplaceInputsWithNothing(ctx, below, r.nargout);
   for (int32_t k = r.nargout; k >= 3; k--)
     if (ErrCode e = PushEmptyMatrix(ctx)) return e;
   if (ErrCode e = PushSolution(r, r.nargout)) return e;
@@ -95,6 +94,45 @@ ErrCode ResumePlainRun(OdeRun& r, int32_t results) {
   bool complete;
   if (ErrCode e = AdvanceStage(r, phase, &complete)) return e;
   return complete ? CompletePlainStep(r) : kOk;
+}
+
+// The accumulator on top cut back to its first `rows` rows: the imaginary
+// block moves down behind them. False when it has fewer.
+bool CutAccumulator(EngineContext* ctx, int32_t rows) {
+  int32_t m, cols;
+  double *re, *im;
+  if (GetNumericArg(ctx, 0, &m, &cols, &re, &im) || !im || m < rows) return false;
+  const int64_t count = int64_t{rows} * cols;
+  std::memmove(re + count, im, sizeof(double) * count);
+  ValueDescriptor* d = DescAt(ctx, 0);
+  ctx->dataTop -= d->size - static_cast<uint32_t>(2 * count);
+  d->size = static_cast<uint32_t>(2 * count);
+  return true;
+}
+
+// A re-entry that fails for lack of room with nothing written is put back
+// as it found the stacks, for it to be made again once the area has grown:
+// the working values under the accumulator written back in place, the
+// accumulator cut back to its rows, the slot and the results pushed again.
+// The accumulator, which only grows by whole rows, is not copied.
+ErrCode ResumeRestorably(OdeRun& r, int32_t results, uint32_t level) {
+  EngineContext* ctx = r.ctx;
+  const int32_t frame = ctx->curFrame, rows = r.rows, under = r.Working() - 1;
+  const uint32_t accumulatorTop = level + 3u * static_cast<uint32_t>(r.Working());
+  EntryCopies below(ctx), above(ctx);
+  ErrCode e = below.Take(results + 2, under);
+  if (!e) e = above.Take(0, results + 1);
+  if (e) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  e = r.events ? ResumeEventRun(r, results) : ResumePlainRun(r, results);
+  const bool restorable = IsEngineMemoryCode(e) && !OperandsChanged(ctx) &&
+                          ctx->curFrame == frame && ctx->descTop >= accumulatorTop;
+  ctx->instructionLevel = UINT32_MAX;
+  if (!restorable) return KeepArgumentsOnFailure(ctx, level, e);
+  DropAboveLevel(ctx, accumulatorTop);
+  if (!CutAccumulator(ctx, rows) || !below.WriteBack(1) || !above.PushBack())
+    return KeepArgumentsOnFailure(ctx, level, e);
+  return ReentryUnchanged(ctx, e);
 }
 
 }  // namespace
@@ -167,6 +205,7 @@ ErrCode IntegrateOde(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   OdeRun r;
   if (!ReadOdeRun(ctx, results + 1, nargout, table, &r)) return kErrIllegal;
   const uint32_t level = ArgumentsTop(ctx, nargin, r.Working() + 1);
+  if (HostGrowsForRoom(ctx)) return ResumeRestorably(r, results, level);
   const ErrCode e = r.events ? ResumeEventRun(r, results) : ResumePlainRun(r, results);
   return KeepArgumentsOnFailure(ctx, level, e);
 }

@@ -631,6 +631,7 @@ TEST(RerunAfterGrowth, OutputAndFunctionArguments) {
       {"fzero", "o1 = fzero(@(t) t ^ 2 - 2, [0 2])"},
       {"fminbnd", "[o1, o2] = fminbnd(@(t) (t - 1) ^ 2, [0 3])"},
       {"fminsearch", "o1 = fminsearch(@(p) sum((p - [1 2]) .^ 2), [0 0])"},
+      {"ode45", "[o1, o2] = ode45(@(t, u) -u, [0 1], 1)"},
       {"feval", "o1 = feval(@plus, x, 1)"},
       {"cellfun", "o1 = cellfun(@(a) a * 2, {1, 2})"},
       {"intmax", "o1 = intmax('uint8')"},
