@@ -254,13 +254,6 @@ bool IsStructureKind(const ValueDescriptor& d) {
   return IsStructured(d) && (d.word == kKindStruct || d.word == kKindStructArray);
 }
 
-// Whether the operand at the depth is [] (0 x 0, of any class), which takes
-// no part.
-bool IsEmptyOperand(EngineContext* ctx, int32_t depth) {
-  Shape s;
-  return GetValueShape(ctx, depth, &s) == kOk && s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0;
-}
-
 }  // namespace
 
 ErrCode ConformStructFields(EngineContext* ctx, const int32_t* nameIds, int32_t count) {
@@ -361,6 +354,13 @@ ErrCode ConcatenateStructures(EngineContext* ctx, int32_t n, int32_t d) {
 }
 
 namespace {
+
+// Whether the operand at the depth is [] (0 x 0, of any class), which takes
+// no part.
+bool IsEmptyOperand(EngineContext* ctx, int32_t depth) {
+  Shape s;
+  return GetValueShape(ctx, depth, &s) == kOk && s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0;
+}
 
 // The top n operands, none of them [], joined along d into one value in
 // their place; a failure leaves them as they came.

@@ -18,6 +18,7 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/memory_retry.hpp"
@@ -241,11 +242,8 @@ ErrCode ContinueMapEntry(EngineContext* ctx, int32_t k, bool lists) {
 }
 
 // The outputs of apply's call, a list in output order in place of the
-// function value under them; without room for its items' headers the entry
-// is made again, as it stands, once the area has grown.
+// function value under them.
 ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
-  if (nargout != 0)
-    if (ErrCode e = CheckPlannedRoom(ctx, 1, 2ll * k)) return ReentryUnchanged(ctx, e);
   ErrCode e = DropStackEntries(ctx, k, 1);
   if (e || nargout == 0) return e ? e : Drop(ctx, k);
   e = ReverseStackEntries(ctx, k);  // the first output deepest
@@ -274,24 +272,11 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     if (e) return e;
     outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
   }
-  // The list's items take its place, and the count's under it, once they
-  // all stand. The list and the count are copied aside first, to be put
-  // back when the call finds no room: apply then runs again as called.
-  const int32_t counts = nargin == 3 ? 1 : 0;
-  const uint32_t level = ctx->descTop - 3u * static_cast<uint32_t>(1 + counts);
-  const int32_t frame = ctx->curFrame;
-  const bool restorable = HostGrowsForRoom(ctx);
-  EntryCopies copies(ctx);
-  if (restorable)
-    if (ErrCode e = copies.Take(0, 1 + counts)) return e;
-  if (counts) RollStackEntries(ctx, 2, 1);
+  if (nargin == 3) Drop(ctx);
   int32_t items;
   ErrCode e = GetStructFields(ctx, &items);
-  if (e) {
-    if (counts) RollStackEntries(ctx, 2, 1);
-    return e;
-  }
-  e = DropStackEntries(ctx, items, 1 + counts);
+  if (e) return e;
+  e = DropStackEntries(ctx, items, 1);
   if (e) return e;
   // Asked for fewer outputs while the callee refuses the count: a builtin
   // or native by its counts, a compiled function by its declared outputs.
@@ -299,13 +284,8 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     e = CallFunctionValue(ctx, items, items, outputs, 1);
     if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout && e != kErrTooManyArgout) ||
         outputs == 0)
-      break;
+      return e;
   }
-  if (restorable && IsEngineMemoryCode(e) && ctx->curFrame == frame && ctx->descTop >= level) {
-    DropAboveLevel(ctx, level);
-    copies.PushBack();
-  }
-  return e;
 }
 
 // ContinueMapEntry, put back as it found the stacks when it fails for lack

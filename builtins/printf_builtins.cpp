@@ -4,7 +4,6 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/printf.hpp"
-#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -30,9 +29,9 @@ ErrCode FprintfBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int3
   }
   int64_t bytes;
   if (ErrCode e = WriteFormattedText(ctx, nargin - hasFd, fd, &bytes)) return e;
-  // What is written stays written: the result takes the arguments' room.
-  if (nargout > 0) return ReplaceInputsWithScalar(ctx, nargin, static_cast<double>(bytes));
-  return ReplaceInputsWithNothing(ctx, nargin, nargout);
+  Drop(ctx, nargin);
+  if (nargout > 0) return PushRealScalar(ctx, static_cast<double>(bytes));
+  return nargout < 0 ? PushNoValue(ctx) : kOk;
 }
 
 }  // namespace vke

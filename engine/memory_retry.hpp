@@ -13,7 +13,6 @@
 #pragma once
 
 #include "engine/context.hpp"
-#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
@@ -38,7 +37,6 @@ inline void MarkOperandsChanged(EngineContext* ctx) {
 // The loop's error path: nothing runs again.
 inline void ForgetRerunProgress(EngineContext* ctx) {
   ctx->rerunProgress = 0;
-  ctx->keptReentry.opcode = 0;
 }
 
 // ---- A native's entry after a call it made ----
@@ -76,29 +74,5 @@ void KeepFailedReentry(EngineContext* ctx, int32_t opcode, int32_t results, int3
 // The kept entry, taken: opcode 0 when none, or when the stacks and frames
 // no longer stand as it left them (the host did not run it again at once).
 KeptReentry TakeKeptReentry(EngineContext* ctx);
-
-// What an entry after a call keeps (its working values, the call's
-// results) copied aside, in the free end of the data stack, before it runs:
-// failing for lack of room with nothing written it puts them back as it
-// found them and returns through ReentryUnchanged. The copies live as long
-// as the scratch they are taken in.
-class EntryCopies {
- public:
-  explicit EntryCopies(EngineContext* ctx) : ctx_(ctx), scratch_(ctx) {}
-  // Copies the `count` entries from the depth down (the deepest first);
-  // 3 when the free data stack cannot take them.
-  ErrCode Take(int32_t depth, int32_t count);
-  // Pushes the copies again, in their order; false when they do not fit.
-  bool PushBack();
-  // Writes the copies' data back over the entries from the depth down, which
-  // must have kept their sizes; false when one has not.
-  bool WriteBack(int32_t depth);
-
- private:
-  EngineContext* ctx_;
-  DataScratch scratch_;
-  uint32_t at_ = 0;
-  int32_t count_ = 0;
-};
 
 }  // namespace vke

@@ -10,6 +10,7 @@
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"

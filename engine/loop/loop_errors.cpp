@@ -332,6 +332,7 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   // The instruction does not run again: what it kept for that goes.
   ForgetRerunProgress(ctx);
+  ctx->keptReentry.opcode = 0;
   // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;

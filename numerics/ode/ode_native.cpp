@@ -10,6 +10,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/option_tables.hpp"
