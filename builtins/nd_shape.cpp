@@ -211,10 +211,12 @@ ErrCode ReshapeBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opti
   } else {
     e = ReadReshapeSizes(ctx, nargin - 1, s.count, &shape);
     if (e) return e;
-    e = Drop(ctx, nargin - 1);
-    if (e) return e;
   }
   if (s.count == 0) MakeEmptyShape(&shape);
+  // The sizes go once the value has its shape (a cell or structure array
+  // reshaped anew), so that a failure for lack of room leaves them as given.
+  if (option != kOptSqueeze && nargin > 1)
+    return ReplaceValueUnderOptions(ctx, nargin, [&] { return SetTopShape(ctx, shape); });
   return SetTopShape(ctx, shape);
 }
 

@@ -37,12 +37,20 @@ bool EntryCopies::WriteBack(int32_t depth) {
   uint64_t offset = at_;
   for (int32_t d = depth + count_ - 1; d >= depth; d--) {
     const uint8_t* copy = ctx_->Bytes() + offset;
+    const auto units = static_cast<uint32_t>(Load<double>(copy + 8));
+    offset += 24 + 8ull * units;
     const ValueDescriptor* now = DescAt(ctx_, d);
-    if (Load<double>(copy) != now->flags || Load<double>(copy + 8) != now->size ||
-        Load<double>(copy + 16) != now->word)
+    if (Load<double>(copy) == now->flags && units == now->size &&
+        Load<double>(copy + 16) == now->word) {
+      std::memcpy(DataAt(ctx_, d), copy + 24, 8ull * units);
+      continue;
+    }
+    // An entry that has changed its size goes, and its copy, pushed on top,
+    // rolls down into its place under the entries above it.
+    const RoomRequestsPaused restoring;
+    if (DropStackEntries(ctx_, d, 1) || PushEntryFromBytes(ctx_, copy) ||
+        RollStackEntries(ctx_, d + 1, d))
       return false;
-    std::memcpy(DataAt(ctx_, d), copy + 24, 8ull * now->size);
-    offset += 24 + 8ull * now->size;
   }
   return true;
 }

@@ -23,8 +23,8 @@ class EntryCopies {
   ErrCode Take(int32_t depth, int32_t count);
   // Pushes the copies again, in their order; false when they do not fit.
   bool PushBack();
-  // Writes the copies' data back over the entries from the depth down, which
-  // must have kept their sizes; false when one has not.
+  // Writes the copies back over the entries from the depth down, in place
+  // where they have kept their sizes; false when one cannot be put back.
   bool WriteBack(int32_t depth);
 
  private:

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/entry_copies.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
-#include "engine/entry_copies.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/option_tables.hpp"
@@ -25,21 +25,29 @@ namespace vke {
 
 namespace {
 
-// The run ends: statistics, then t and y and empty event results in place
-// of the arguments and working values.
+// The statistics of the run, when asked for.
+ErrCode WritePlainStatistics(OdeRun& r) {
+  if (r.s[kOdeStats] == 0) return kOk;
+  ErrCode e = WriteTraceLine(r.ctx, "Number of function evaluations: ", {r.s[kOdeEvaluations]});
+  if (!e) e = WriteTraceLine(r.ctx, "Successful steps: ", {r.s[kOdeAccepted]});
+  if (!e) e = WriteTraceLine(r.ctx, "Failed steps (error too large): ", {r.s[kOdeRejected]});
+  return e;
+}
+
+// The run ends: t and y and empty event results in place of the arguments
+// and working values, and the statistics, written once the results stand
+// (a shortage before has the entry made again, having written nothing).
 ErrCode FinishPlainRun(OdeRun& r) {
   EngineContext* ctx = r.ctx;
-  if (r.s[kOdeStats] != 0) {
-    ErrCode e = WriteTraceLine(ctx, "Number of function evaluations: ", {r.s[kOdeEvaluations]});
-    if (!e) e = WriteTraceLine(ctx, "Successful steps: ", {r.s[kOdeAccepted]});
-    if (!e) e = WriteTraceLine(ctx, "Failed steps (error too large): ", {r.s[kOdeRejected]});
-    if (e) return e;
-  }
   const int32_t below = r.nargin + r.Working();
-  if (r.nargout <= 0) return ReplaceInputsWithNothing(ctx, below, r.nargout);
+  if (r.nargout <= 0) {
+    if (ErrCode e = WritePlainStatistics(r)) return e;
+    return ReplaceInputsWithNothing(ctx, below, r.nargout);
+  }
   for (int32_t k = r.nargout; k >= 3; k--)
     if (ErrCode e = PushEmptyMatrix(ctx)) return e;
   if (ErrCode e = PushSolution(r, r.nargout)) return e;
+  if (ErrCode e = WritePlainStatistics(r)) return e;
   return DropStackEntries(ctx, r.nargout, below);
 }
 

@@ -632,6 +632,10 @@ TEST(RerunAfterGrowth, OutputAndFunctionArguments) {
       {"fminbnd", "[o1, o2] = fminbnd(@(t) (t - 1) ^ 2, [0 3])"},
       {"fminsearch", "o1 = fminsearch(@(p) sum((p - [1 2]) .^ 2), [0 0])"},
       {"ode45", "[o1, o2] = ode45(@(t, u) -u, [0 1], 1)"},
+      {"ode45",
+       "[o1, o2, o3] = ode45(@(t, y) [y(2); -9.81], [0 2], [1; 0], "
+       "odeset('Events', @(t, y) deal(y(1), 1, -1), 'Stats', true))"},
+      {"ode23", "[o1, o2] = ode23(@(t, u) -u, [0 1], 1, odeset('Stats', true))"},
       {"feval", "o1 = feval(@plus, x, 1)"},
       {"cellfun", "o1 = cellfun(@(a) a * 2, {1, 2})"},
       {"intmax", "o1 = intmax('uint8')"},
@@ -684,6 +688,9 @@ TEST(RerunAfterGrowth, OptionsAndOperandsStayUntilTheResultStands) {
       {"findstr", "o1 = findstr(s, 'l')"},
       {"fft", "o1 = fft(x, 4)"},
       {"fft", "o1 = fft(x, 0)"},
+      {"reshape", "o1 = reshape(c, 1, 1, 3)"},
+      {"reshape", "o1 = reshape(cs, [2 2])"},
+      {"exist", "o1 = exist('x', 'v')"},
       {"cellfun", "o1 = cellfun(@(a) a * 2, {})"},
   });
 }
