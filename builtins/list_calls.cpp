@@ -18,8 +18,10 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 
 namespace vke {
@@ -196,15 +198,17 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
     return DropStackEntries(ctx, q, nargin);
   }
   const MapState s{0, n, m, q, next};
+  const uint32_t level = ctx->descTop;
   ErrCode e = PushListFromEntries(ctx, 0, false, nullptr, 0);
   if (!e) e = PushState(ctx, s);
   if (!e) e = StartCall(ctx, s);
+  if (e && ctx->curFrame < static_cast<int32_t>(level)) DropAboveLevel(ctx, level);
   return e;
 }
 
 // Entry after a call: the k results join the list; then the next call, or
 // the gathered outputs.
-ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+ErrCode ContinueMapEntry(EngineContext* ctx, int32_t k, bool lists) {
   ErrCode e = DropStackEntries(ctx, k, 1);  // the function value under the results
   if (e) return e;
   MapState s = ReadState(ctx, k);
@@ -296,6 +300,31 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
   }
   if (e) DropAboveLevel(ctx, level);
   return e;
+}
+
+// ContinueMapEntry, put back as it found the stacks when it fails for lack
+// of room, to be made again once the area has grown: the results, the
+// function value and the state as copied before, the list without the
+// items it had taken of them.
+ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+  if (!HostGrowsForRoom(ctx)) return ContinueMapEntry(ctx, k, lists);
+  const int32_t frame = ctx->curFrame;
+  const uint32_t listTop = ctx->descTop - 3u * static_cast<uint32_t>(k + 2);
+  const uint32_t listUnits = DescAt(ctx, k + 2)->size;
+  EntryCopies copies(ctx);
+  if (ErrCode e = copies.Take(0, k + 2)) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  const ErrCode e = ContinueMapEntry(ctx, k, lists);
+  const bool restorable = IsEngineMemoryCode(e) && !OperandsChanged(ctx) &&
+                          ctx->curFrame == frame && ctx->descTop >= listTop;
+  ctx->instructionLevel = UINT32_MAX;
+  if (!restorable) return e;
+  DropAboveLevel(ctx, listTop);
+  ValueDescriptor* list = DescAt(ctx, 0);
+  if (list->size < listUnits) return e;
+  ctx->dataTop -= list->size - listUnits;
+  list->size = listUnits;
+  return copies.PushBack() ? ReentryUnchanged(ctx, e) : e;
 }
 
 ErrCode MapNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {

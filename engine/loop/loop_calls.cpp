@@ -144,8 +144,11 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
   if (at[1] < 0 || at[1] > EntriesAboveFrame(ctx)) return kErrIllegal;
   // It may also give a native fewer or more inputs than the native reads.
   if (!t.record->AdmitsInputs(at[1])) return kErrIncorrectNargin;
-  return CodeMayMove(ctx, run.ip,
-                     [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
+  ctx->reentryOpcode = at[0];
+  const ErrCode e = CodeMayMove(
+      ctx, run.ip, [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
+  ctx->reentryOpcode = 0;
+  return e;
 }
 
 ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
@@ -235,11 +238,15 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain)
     opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
     outputs = ContinuationOutputs(callBack);
   }
-  // A native called back has used its inputs: failing, it cannot run again.
+  // A native called back has used its inputs: failing, it cannot run again,
+  // but its entry with the results may be made again (KeepFailedReentry).
   ctx->instructionLevel = UINT32_MAX;
-  return CodeMayMove(ctx, run.ip, [&] {
+  ctx->reentryOpcode = opcode;
+  e = CodeMayMove(ctx, run.ip, [&] {
     return CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack);
   });
+  ctx->reentryOpcode = 0;
+  return e;
 }
 
 Next EndOfThread(LoopRun& run) {

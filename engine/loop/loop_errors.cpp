@@ -317,11 +317,13 @@ bool RunsAgainAfterGrowth(const EngineContext* ctx, ErrCode code, const int16_t*
          ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0]);
 }
 
-// Stops the run for the host to grow the area and run the instruction
-// again. The shortage is no error: its message goes, and the last error
-// caught stays what lasterr and lasterror give (lastCode, or the code of the
-// last error's message where raising the shortage's recorded its own).
-Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCode,
+// Stops the run for the host to grow the area and go on at `resume`: the
+// instruction again, or the instruction after a native whose entry was kept
+// (KeepFailedReentry), which the run makes first. The shortage is no error:
+// its message goes, and the last error caught stays what lasterr and
+// lasterror give (lastCode, or the code of the last error's message where
+// raising the shortage's recorded its own).
+Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* resume, ErrCode lastCode,
                    ErrCode* result) {
   EngineContext* ctx = run.ctx;
   if (ctx->pendingError != -1) {
@@ -333,7 +335,7 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCo
   ctx->errLocCode = lastCode;
   ClearInstructionLocation(ctx);
   ctx->memoryRetry = kMemoryRetryPending;
-  run.ip = at;
+  run.ip = resume;
   SetCodePointer(ctx, run.ip);
   return Stop(run, code, result);
 }
@@ -341,9 +343,13 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCo
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
   const ErrCode lastCode = ctx->errLocCode;
+  if (ctx->keptReentry.opcode && ctx->memoryRetry && ctx->currentThread == 0 &&
+      IsEngineMemoryCode(code))
+    return StopForGrowth(run, code, run.ip, lastCode, result);
   if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   // The instruction does not run again: what it kept for that goes.
   ForgetRerunProgress(ctx);
+  ctx->keptReentry.opcode = 0;
   // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;

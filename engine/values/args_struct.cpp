@@ -198,7 +198,7 @@ ErrCode PushNewCellArray(EngineContext* ctx, int32_t ndims, const int32_t* dims)
   int64_t count;
   if (!ShapeCount(s, &count)) return kErrObjTooLarge;
   uint64_t units = DimsItemUnits(s.ndims) + 2ull * count;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), kKindCell, true, &data);
   if (e) return e;
@@ -308,10 +308,9 @@ ErrCode StructListToArray(EngineContext* ctx) {
   StructuredParts parts;
   ErrCode e = GetStructuredValueOfKind(ctx, 0, 'c', &parts);
   if (e) return e;
-  if (parts.elements == 0) {
-    Drop(ctx);
-    return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr);
-  }
+  if (parts.elements == 0)
+    return PushInPlaceOfTop(
+        ctx, 1, [&] { return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr); });
   const uint8_t* item = parts.first;
   for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
     ValueDescriptor d = Load<ValueDescriptor>(item);

@@ -133,6 +133,35 @@ TEST(Retries, ADivisionByAPseudoInverseDividesTheSameOperandsAgain) {
       RoomKind::kStacks);
 }
 
+// Builtins and natives keep their arguments, options and texts included,
+// until their results stand, and those that use their operands up take
+// their room first: each runs again once the area has grown.
+TEST(Retries, BuiltinsKeepTheirArgumentsUntilTheirResultsStand) {
+  ExpectAllGrown(
+      "A = [4 -2 1; 3 6 -4; 2 1 8]; B = magic(4); x = [3 -1 2 5 0 4 -2];\n"
+      "a = [intmax('int16'), intmin('int16')], n = nnz(x), f = factor(360)\n"
+      "d = det(A), r = rank(B), k = cond(A), m = [norm(A), norm(x, 1), norm(B, 'fro')]\n"
+      "[i, j] = find(A > 2), p = find(x, 2, 'last')\n"
+      "[q, s] = deconv(x, [1 -3 2]), [y, z] = filter(1, [1 -3 2], x, [0 1], 2)\n"
+      "g = cat(3, A, A); disp(size(g)), h = [x, [], x]\n"
+      "[X, Y] = meshgrid(1:3, 1:2), [r1, c1] = ind2sub([3 4], [2 7 12])\n"
+      "P = A ^ 3, Q = A ^ -2, c = conv(A, [1 2], 2), v = cov(A, 1)\n"
+      "w = interp1(1:7, x, [1.5 6.5], 'nearest'), u = int8(5):int8(0):int8(1)\n");
+}
+
+// A native that calls a function grows between its calls: an entry with a
+// call's results that finds no room puts back what it took and is made
+// again once the area has grown, without calling the function again for
+// the results it has (cellfun, map, fzero, quad, fminbnd, ode45).
+TEST(Retries, NativesThatCallFunctionsGrowBetweenTheirCalls) {
+  ExpectAllGrown(
+      "n = cellfun(@(a) numel(a), {1, 'ab'})\nc = map(@(a) [a a], {1, 2})\n"
+      "z = fzero(@(x) x - 1, [0 3])\n"
+      "[t, y] = ode45(@(t, u) 0 * u, [0 1], 1, odeset('InitialStep', 0.5, 'MaxStep', 0.5, "
+      "'Refine', 1));\nr = [t.'; y.']\n");
+  ExpectAllGrown("q = quad(@(t) 2 + 0 * t, 0, 1)\n[x, f] = fminbnd(@(t) (t - 1) .^ 2, [0 2])\n");
+}
+
 // A distribution's integer operands without room as doubles fail for the
 // room, not for their class.
 TEST(Retries, ADistributionOfIntegersWithoutRoomAsDoublesIsEvaluatedAgain) {
