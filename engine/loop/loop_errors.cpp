@@ -15,6 +15,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/memory_retry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
@@ -364,6 +365,7 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
     // Operands that found no room as doubles: the instruction runs again.
     if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   }
+  if (IsEngineMemoryCode(code)) NoteFailureNotRunAgain(at[0], ctx->errLocName);
   *result = code;
   const bool sandboxed = code == kErrSecViolation || code == kErrSecViolationGlobal;
   // The stores that the error leaves unfinished leave their variables as

@@ -83,15 +83,19 @@ ErrCode PushNaN(EngineContext* ctx) {
 
 // The 1 x 1 logical array written directly: header, then the element in a
 // unit whose padding is zero, as PushLogicalArray writes it.
-ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value) {
+void PlaceLogicalScalar(EngineContext* ctx, uint8_t value) {
   constexpr int32_t kOneByOne[2] = {1, 1};
   uint8_t* data;
-  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(TypedArrayUnits(2, 1)), kKindLogical,
-                        false, &data);
-  if (e) return e;
+  PlaceEntry(ctx, kFlagTyped, static_cast<uint32_t>(TypedArrayUnits(2, 1)), kKindLogical, &data);
   uint8_t* element = WriteTypedHeader(data, kCodeUInt8, 2, kOneByOne);
   std::memset(element, 0, 8);
   element[0] = value;
+}
+
+ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value) {
+  if (ErrCode e = CheckRoomToPush(ctx, static_cast<uint32_t>(TypedArrayUnits(2, 1)), false))
+    return e;
+  PlaceLogicalScalar(ctx, value);
   return kOk;
 }
 

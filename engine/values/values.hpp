@@ -20,6 +20,9 @@ bool GetMarkerAt(EngineContext* ctx, int32_t depth, int32_t* payload);
 ErrCode PushInf(EngineContext* ctx);
 ErrCode PushNaN(EngineContext* ctx);
 ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value);
+// PushLogicalScalar where its room has been found (CheckRoomToPush with the
+// size TypedArrayUnits(2, 1)): the push asks for nothing.
+void PlaceLogicalScalar(EngineContext* ctx, uint8_t value);
 ErrCode PushComplexScalar(EngineContext* ctx, double re, double im);
 ErrCode PushZeroMatrix(EngineContext* ctx, int32_t m, int32_t n, bool complex);
 ErrCode PushNewMatrix(EngineContext* ctx, int32_t m, int32_t n, double** re, double** im);

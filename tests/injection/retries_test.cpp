@@ -51,6 +51,16 @@ TEST(Retries, ALiteralPushedWithoutRoomIsPushedAgain) {
   ExpectGrown("a = 2.5; b = []; c = 7; d = 'text'; e = 1:3;\n", RoomKind::kStacks);
 }
 
+// A comparison of two scalars asks once for the room of its truth value:
+// the value then takes room its operands leave, and no refusal behind the
+// test drops the operands and fails (a try then caught a false shortage).
+TEST(Retries, AComparisonOfScalarsAsksOnceForItsRoom) {
+  ExpectGrown(
+      "a = 3;\ntry\n  ok = (a == 1);\ncatch\n  ok = -1;\nend\nok\nb = a < 4\n"
+      "if a >= 3, disp('three'), end\n",
+      RoomKind::kStacks);
+}
+
 // A call's results go where its frame began, the room for them found
 // before the frame was left: none of them may go missing there.
 TEST(Retries, AFunctionsResultsAllReachTheCaller) {
