@@ -3,7 +3,6 @@
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/room_requests.hpp"
 #include "engine/text/printf.hpp"
 #include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
@@ -35,9 +34,7 @@ ErrCode FprintfBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int3
   // the inputs leave, which holds it, without a request that could have
   // the text written again.
   if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
-  const RoomRequestsPaused inTheirRoom;
-  return PushInPlaceOfTop(ctx, nargin,
-                          [&] { return PushRealScalar(ctx, static_cast<double>(bytes)); });
+  return ReplaceInputsWithScalar(ctx, nargin, static_cast<double>(bytes));
 }
 
 }  // namespace vke
