@@ -125,10 +125,8 @@ ErrCode RandomState(EngineContext* ctx, int32_t nargin, bool normal) {
   uint32_t* state = ctx->rng + (normal ? kNormalState : kUniformState);
   if (nargin > 2) return kErrTooManyArgin;
   if (nargin == 1) {
-    ErrCode e = Drop(ctx);
-    if (e) return e;
     double* re;
-    e = PushNewMatrix(ctx, 2, 1, &re, nullptr);
+    ErrCode e = PushInPlaceOfTop(ctx, 1, [&] { return PushNewMatrix(ctx, 2, 1, &re, nullptr); });
     if (e) return e;
     re[0] = state[0];
     re[1] = state[1];
@@ -141,9 +139,7 @@ ErrCode RandomState(EngineContext* ctx, int32_t nargin, bool normal) {
   if (shape.count != 1 && shape.count != 2) return kErrBadSize;
   state[0] = static_cast<uint32_t>(TruncToInt64(re[0]));
   state[1] = shape.count == 2 ? static_cast<uint32_t>(TruncToInt64(re[1])) : normal ? 2 : 1;
-  e = Drop(ctx, 2);
-  if (e) return e;
-  return PushEmptyMatrix(ctx);
+  return PushInPlaceOfTop(ctx, 2, [&] { return PushEmptyMatrix(ctx); });
 }
 
 void FillArray(EngineContext* ctx, int32_t option, ArrayClass cls, const Shape& s,
@@ -262,10 +258,8 @@ ErrCode SpecialValueBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t
   Shape s;
   e = ReadDimensions(ctx, first, sizes, true, &s);
   if (e) return e;
-  if (!single && s.ndims == 2 && s.dims[0] == 1 && s.dims[1] == 1) {
-    if ((e = Drop(ctx, nargin))) return e;
-    return PushRealScalar(ctx, value);
-  }
+  if (!single && s.ndims == 2 && s.dims[0] == 1 && s.dims[1] == 1)
+    return PushInPlaceOfTop(ctx, nargin, [&] { return PushRealScalar(ctx, value); });
   uint32_t at;
   e = PushInPlaceOfTop(ctx, nargin, [&] {
     return PushArrayWithShape(ctx, ArrayClassOfCode(single ? kCodeSingle : kCodeDouble), false, s,
@@ -291,12 +285,11 @@ ErrCode EpsBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (IsCharArray(ctx, 0)) {
     const bool single = IsTextArg(ctx, 0, "single");
     if (!single && !IsTextArg(ctx, 0, "double")) return kErrUnknownOpt;
-    ErrCode e = Drop(ctx);
-    if (e) return e;
-    if (!single) return PushRealScalar(ctx, kDoubleEps);
+    if (!single) return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, kDoubleEps); });
     float* re;
     const int32_t dims[2] = {1, 1};
-    e = PushNewSingleArray(ctx, 2, dims, &re, nullptr);
+    ErrCode e =
+        PushInPlaceOfTop(ctx, 1, [&] { return PushNewSingleArray(ctx, 2, dims, &re, nullptr); });
     if (e) return e;
     re[0] = 0x1p-23f;
     return kOk;

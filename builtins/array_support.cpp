@@ -140,15 +140,15 @@ ErrCode RearrangeTopElements(EngineContext* ctx, const Shape& result, SourceFn s
   StructuredParts parts;
   e = GetStructuredValueOfKind(ctx, 0, '?', &parts);
   if (e) return e;
+  const uint32_t level = ctx->descTop;
   e = IndexStructuredElements(ctx, 0, parts.elements, false);
-  if (e) return e;
-  e = RearrangeNumeric(ctx, result, source, arg);
+  if (!e) e = RearrangeNumeric(ctx, result, source, arg);
   if (!e) {
     const int32_t fields = parts.kind == kKindStructArray ? parts.fields : -1;
     e = BuildStructuredFromIndex(ctx, 1, result.ndims, result.dims, fields, false);
   }
   if (e) {
-    Drop(ctx);
+    DropAboveLevel(ctx, level);
     return e;
   }
   e = DropStackEntries(ctx, 1, 2);

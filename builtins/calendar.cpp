@@ -121,8 +121,7 @@ ErrCode Cal2julianNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t)
     }
   }
   const double jd = JulianDate(fields, fields[kCalendarFields - 1]);
-  Drop(ctx, nargin);
-  return PushRealScalar(ctx, jd);
+  return PushInPlaceOfTop(ctx, nargin, [&] { return PushRealScalar(ctx, jd); });
 }
 
 // julian2cal(jd): one row [y m d h mi s], or the fields as separate outputs.

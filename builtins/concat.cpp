@@ -218,7 +218,7 @@ ErrCode ConcatenateItems(EngineContext* ctx, int32_t n, int32_t d, int32_t field
   const int32_t len = fields < 0 ? s.ndims : s.ndims + 1;
   words[s.ndims] = fields;
   const uint64_t units = DimsItemUnits(len) + payload / 8;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units),
                 fields < 0 ? kKindCell : kKindStructArray, false, &out);
@@ -252,6 +252,13 @@ void CollectFieldNames(EngineContext* ctx, int32_t depth, int32_t* ids, int32_t*
 
 bool IsStructureKind(const ValueDescriptor& d) {
   return IsStructured(d) && (d.word == kKindStruct || d.word == kKindStructArray);
+}
+
+// The top n operands back in their order after `rolls` rolls of
+// ConcatenateStructures, and the failure's code.
+ErrCode UnrollAfterFailure(EngineContext* ctx, int32_t n, int32_t rolls, ErrCode e) {
+  RollStackEntries(ctx, n, rolls);
+  return e;
 }
 
 }  // namespace
@@ -299,7 +306,7 @@ ErrCode ConformStructFields(EngineContext* ctx, const int32_t* nameIds, int32_t 
   for (int32_t k = 0; k < sp.shape.ndims; k++) words[k] = sp.shape.dims[k];
   words[sp.shape.ndims] = count;
   const uint64_t units = (array ? DimsItemUnits(sp.shape.ndims + 1) : 0) + payload / 8;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), sp.kind, false, &out);
   if (e) return e;
@@ -339,54 +346,33 @@ ErrCode ConcatenateStructures(EngineContext* ctx, int32_t n, int32_t d) {
   auto* ids = reinterpret_cast<int32_t*>(ctx->Bytes() + idsAt);
   int32_t count = 0;
   for (int32_t i = 0; i < n; i++) CollectFieldNames(ctx, DepthOf(n, i, 0), ids, &count);
-  // Conform each operand on top of the stack, rolling them round once.
+  // Conform each operand on top of the stack, rolling them round once. An
+  // operand conformed stays so (conforming it again changes nothing), but a
+  // failure part of the way round rolls them back into their order, so that
+  // the run after growth finds them as they came.
   for (int32_t k = 0; k < n; k++) {
-    e = RollStackEntries(ctx, n, n - 1);
-    if (!e) e = ConformStructFields(ctx, ids, count);
-    if (e) return e;
+    RollStackEntries(ctx, n, n - 1);
+    if ((e = ConformStructFields(ctx, ids, count))) return UnrollAfterFailure(ctx, n, k + 1, e);
   }
   for (int32_t k = 0; k < n; k++) {
-    e = MakeTopStructArray(ctx);
-    if (!e) e = RollStackEntries(ctx, n, n - 1);
-    if (e) return e;
+    if ((e = MakeTopStructArray(ctx))) return UnrollAfterFailure(ctx, n, k, e);
+    RollStackEntries(ctx, n, n - 1);
   }
   return ConcatenateItems(ctx, n, d, count);
 }
 
-// horzcat (option 2), vertcat (option 1) and cat (option -1, the dimension
-// given first).
-ErrCode ConcatenateBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option) {
-  int32_t n = nargin, d = option - 1;
-  if (option < 0) {
-    if (nargin < 1) return kErrTooFewArgin;
-    int32_t dim;
-    ErrCode e = GetIntegerArg(ctx, nargin - 1, &dim);
-    if (e) return e;
-    if (dim < 1 || dim > kMaxConcatDim) return kErrBadDim;
-    d = dim - 1;
-    n = nargin - 1;
-    // Refused operands stay as they came, with the dimension, for the
-    // method of their type.
-    if ((e = CheckArgumentTypes(ctx, n, nullptr))) return e;
-    e = DropStackEntries(ctx, n, 1);
-    if (e) return e;
-  }
-  if (n == 0) return PushEmptyMatrix(ctx);
-  ErrCode e = CheckArgumentTypes(ctx, n, nullptr);
-  if (e) return e;
-  for (int32_t k = 0; k < n && n > 1;) {
-    Shape s;
-    const bool empty =
-        GetValueShape(ctx, k, &s) == kOk && s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0;
-    if (!empty) {
-      k++;
-      continue;
-    }
-    e = DropStackEntries(ctx, k, 1);
-    if (e) return e;
-    n--;
-  }
-  if (n == 1) return kOk;
+namespace {
+
+// Whether the operand at the depth is [] (0 x 0, of any class), which takes
+// no part.
+bool IsEmptyOperand(EngineContext* ctx, int32_t depth) {
+  Shape s;
+  return GetValueShape(ctx, depth, &s) == kOk && s.ndims == 2 && s.dims[0] == 0 && s.dims[1] == 0;
+}
+
+// The top n operands, none of them [], joined along d into one value in
+// their place; a failure leaves them as they came.
+ErrCode ConcatenateOperands(EngineContext* ctx, int32_t n, int32_t d) {
   const ValueDescriptor first = *DescAt(ctx, n - 1);
   if (IsStructured(first) && (first.word == kKindList || first.word == kKindCell)) {
     for (int32_t k = 0; k < n; k++)
@@ -395,6 +381,63 @@ ErrCode ConcatenateBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t 
   }
   if (IsStructureKind(first)) return ConcatenateStructures(ctx, n, d);
   return ConcatenateNumeric(ctx, n, d);
+}
+
+}  // namespace
+
+// horzcat (option 2), vertcat (option 1) and cat (option -1, the dimension
+// given first). The arguments go once the result stands, so that a failure
+// for lack of room leaves them as they came.
+ErrCode ConcatenateBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t option) {
+  int32_t n = nargin, d = option - 1, under = 0;
+  if (option < 0) {
+    if (nargin < 1) return kErrTooFewArgin;
+    int32_t dim;
+    ErrCode e = GetIntegerArg(ctx, nargin - 1, &dim);
+    if (e) return e;
+    if (dim < 1 || dim > kMaxConcatDim) return kErrBadDim;
+    d = dim - 1;
+    n = nargin - 1;
+    under = 1;
+    // Refused operands stay as they came, with the dimension, for the
+    // method of their type.
+    if ((e = CheckArgumentTypes(ctx, n, nullptr))) return e;
+  }
+  if (n == 0) return PushInPlaceOfTop(ctx, under, [&] { return PushEmptyMatrix(ctx); });
+  ErrCode e = CheckArgumentTypes(ctx, n, nullptr);
+  if (e) return e;
+  int32_t joined = 0;
+  for (int32_t k = 0; k < n; k++) joined += !IsEmptyOperand(ctx, k);
+  if (joined <= 1) {
+    // The one operand that is not [] (the first when all are) is the result:
+    // the others go, which needs no room.
+    for (int32_t k = 0; k < n && n > 1;) {
+      if (!IsEmptyOperand(ctx, k)) {
+        k++;
+        continue;
+      }
+      if ((e = DropStackEntries(ctx, k, 1))) return e;
+      n--;
+    }
+    return DropStackEntries(ctx, 1, n - 1 + under);
+  }
+  if (joined == n) {
+    if ((e = ConcatenateOperands(ctx, n, d))) return e;
+    return DropStackEntries(ctx, 1, under);
+  }
+  // Some are []: the others are joined from copies above the arguments.
+  const uint32_t level = ctx->descTop;
+  for (int32_t k = n - 1, copied = 0; k >= 0 && !e; k--) {
+    if (IsEmptyOperand(ctx, k + copied)) continue;
+    e = DuplicateStackEntries(ctx, k + copied, 1);
+    copied++;
+  }
+  if (!e) e = ConcatenateOperands(ctx, joined, d);
+  if (e) {
+    DropAboveLevel(ctx, level);
+    return e;
+  }
+  return DropStackEntries(ctx, 1, n + under);
 }
 
 }  // namespace vke

@@ -28,17 +28,19 @@ void ConvolveParts(const MatrixOperand& a, const MatrixOperand& b, double* outRe
   if (a.im) pass(a.im, b.re, outIm, 1.0);
 }
 
-// Pushes a zeroed rows x cols result, complex when either operand is, and
-// fills it by ConvolveParts; the operands (below it) are read afresh.
+// Pushes a zeroed rows x cols result above the nargin arguments (a and b
+// first, then the option), complex when either operand is, and fills it by
+// ConvolveParts; the operands are read afresh and the arguments go once the
+// result stands.
 template <typename Pass>
-ErrCode PushConvolution(EngineContext* ctx, int32_t rows, int32_t cols, Pass pass) {
-  bool complex = ReadMatrixOperand(ctx, 0).im || ReadMatrixOperand(ctx, 1).im;
+ErrCode PushConvolution(EngineContext* ctx, int32_t nargin, int32_t rows, int32_t cols, Pass pass) {
+  bool complex = ReadMatrixOperand(ctx, nargin - 2).im || ReadMatrixOperand(ctx, nargin - 1).im;
   ErrCode e = PushZeroMatrix(ctx, rows, cols, complex);
   if (e) return e;
-  MatrixOperand a = ReadMatrixOperand(ctx, 2), b = ReadMatrixOperand(ctx, 1);
+  MatrixOperand a = ReadMatrixOperand(ctx, nargin), b = ReadMatrixOperand(ctx, nargin - 1);
   MatrixOperand c = ReadMatrixOperand(ctx, 0);
   ConvolveParts(a, b, c.re, c.im, pass);
-  return DropStackEntries(ctx, 1, 2);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 // One line of a matrix: its first element and the distance between elements.
@@ -60,8 +62,9 @@ void ConvolveLine(const double* x, Line lx, int32_t nx, const double* y, Line ly
 
 enum class Conv2Shape : uint8_t { kFull, kSame, kValid };
 
-// The shape word of conv2 on top, popped; 108 for a word it does not know.
-ErrCode PopConv2Shape(EngineContext* ctx, Conv2Shape* shape) {
+// The shape word of conv2 on top, read where it lies; 108 for a word it does
+// not know.
+ErrCode ReadConv2Shape(EngineContext* ctx, Conv2Shape* shape) {
   OptionText word(ctx, 0);
   if (word.IsEmpty() || word.Is("f") || word.Is("full")) {
     *shape = Conv2Shape::kFull;
@@ -72,7 +75,7 @@ ErrCode PopConv2Shape(EngineContext* ctx, Conv2Shape* shape) {
   } else {
     return kErrUnknownOpt;
   }
-  return Drop(ctx);
+  return kOk;
 }
 
 }  // namespace
@@ -83,14 +86,12 @@ ErrCode ConvBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   if (e || !AreDoubleMatrices(ctx, 2, nargin - 2)) return e ? e : kErrWrongTypeOverload;
   int32_t dim = 1;
   if (nargin == 3) {
-    if ((e = PopIntegerArg(ctx, &dim))) return e;
+    if ((e = GetIntegerArg(ctx, 0, &dim))) return e;
     if (dim != 1 && dim != 2) return kErrBadDim;
   }
-  MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
-  if (a.IsEmpty() || b.IsEmpty()) {
-    e = Drop(ctx, 2);
-    return e ? e : PushEmptyMatrix(ctx);
-  }
+  MatrixOperand a = ReadMatrixOperand(ctx, nargin - 1), b = ReadMatrixOperand(ctx, nargin - 2);
+  if (a.IsEmpty() || b.IsEmpty())
+    return PushInPlaceOfTop(ctx, nargin, [&] { return PushEmptyMatrix(ctx); });
   bool alongRows = nargin == 2 ? a.rows == 1 && b.rows == 1 : dim == 2;
   // Lines are the rows (along the rows) or the columns of each operand.
   int32_t linesA = alongRows ? a.rows : a.cols, linesB = alongRows ? b.rows : b.cols;
@@ -102,7 +103,7 @@ ErrCode ConvBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     return alongRows ? Line{int64_t(index) * width, 1} : Line{index, width};
   };
   return PushConvolution(
-      ctx, rows, cols, [&](const double* x, const double* y, double* out, double sign) {
+      ctx, nargin, rows, cols, [&](const double* x, const double* y, double* out, double sign) {
         for (int32_t l = 0; l < lines; l++)
           ConvolveLine(x, line(linesA == 1 ? 0 : l, a.cols), lengthA, y,
                        line(linesB == 1 ? 0 : l, b.cols), lengthB, out, line(l, cols), sign);
@@ -114,9 +115,9 @@ ErrCode Conv2Builtin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, "??[S");
   if (e || !AreDoubleMatrices(ctx, 2, nargin - 2)) return e ? e : kErrWrongTypeOverload;
   Conv2Shape shape = Conv2Shape::kFull;
-  if (nargin == 3 && (e = PopConv2Shape(ctx, &shape))) return e;
-  MatrixOperand a = ReadMatrixOperand(ctx, 1), b = ReadMatrixOperand(ctx, 0);
-  if (a.IsEmpty() || b.IsEmpty()) return Drop(ctx);
+  if (nargin == 3 && (e = ReadConv2Shape(ctx, &shape))) return e;
+  MatrixOperand a = ReadMatrixOperand(ctx, nargin - 1), b = ReadMatrixOperand(ctx, nargin - 2);
+  if (a.IsEmpty() || b.IsEmpty()) return Drop(ctx, nargin - 1);
   int32_t rows = a.rows + b.rows - 1, cols = a.cols + b.cols - 1;
   int32_t r0 = 1 - b.rows, c0 = 1 - b.cols;
   if (shape == Conv2Shape::kSame) {
@@ -128,12 +129,10 @@ ErrCode Conv2Builtin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
     rows = a.rows - b.rows + 1;
     cols = a.cols - b.cols + 1;
     r0 = c0 = 0;
-    if (rows < 1 || cols < 1) {
-      e = Drop(ctx, 2);
-      return e ? e : PushEmptyMatrix(ctx);
-    }
+    if (rows < 1 || cols < 1)
+      return PushInPlaceOfTop(ctx, nargin, [&] { return PushEmptyMatrix(ctx); });
   }
-  return PushConvolution(ctx, rows, cols,
+  return PushConvolution(ctx, nargin, rows, cols,
                          [&](const double* x, const double* y, double* out, double sign) {
                            for (int32_t i = 0; i < rows; i++)
                              for (int32_t j = 0; j < cols; j++) {

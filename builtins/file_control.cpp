@@ -5,6 +5,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -30,12 +31,11 @@ ErrCode OnlyFdArg(EngineContext* ctx, int32_t nargin, int32_t* fd) {
 }
 
 // Replaces the n arguments by the request's result: the out word, or -1 when
-// the layer reports a read/write error.
+// the layer reports a read/write error. The result takes the room of the
+// descriptor's number: a request done is never asked again for want of it.
 ErrCode PushRequestResult(EngineContext* ctx, int32_t n, ErrCode e, intptr_t word) {
   if (e && e != kErrIoErr) return e;
-  const double result = e ? -1.0 : static_cast<double>(word);
-  Drop(ctx, n);
-  return PushRealScalar(ctx, result);
+  return ReplaceInputsWithScalar(ctx, n, e ? -1.0 : static_cast<double>(word));
 }
 
 }  // namespace
@@ -111,8 +111,7 @@ ErrCode FeofBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   uint8_t atEnd = 0;
   e = IoControlFd(ctx, fd, kIoEndOfFile, 0, nullptr, &atEnd);
   if (e) return e;
-  Drop(ctx);
-  return PushLogicalScalar(ctx, atEnd);
+  return ReplaceInputsWithLogical(ctx, 1, atEnd != 0);
 }
 
 }  // namespace vke

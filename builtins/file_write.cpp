@@ -6,6 +6,7 @@
 #include "builtins/file_io.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -66,8 +67,8 @@ ErrCode WriteBinaryBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t 
     }
     Drop(ctx);
     if (e) return e;
-    Drop(ctx, nargin);
-    return PushRealScalar(ctx, elements);
+    // What is written stays written: the count takes the arguments' room.
+    return ReplaceInputsWithScalar(ctx, nargin, elements);
   }
   if (option == 's') {
     // One character per byte.

@@ -105,20 +105,22 @@ ErrCode ReadCoefficients(EngineContext* ctx, int32_t depth, Num* out, int32_t* n
   return kOk;
 }
 
-// The filtering dimension (zero-based) from the real scalar on top, popped:
-// a non-integer gives 34, an integer below 1 the first dimension above 1.
-ErrCode PopFilterDim(EngineContext* ctx, int32_t* dim) {
+// The filtering dimension (zero-based) from the real scalar on top: a
+// non-integer gives 34, an integer below 1 the first dimension above 1.
+ErrCode GetFilterDim(EngineContext* ctx, int32_t* dim) {
   double value;
   ErrCode e = GetScalarArg(ctx, 0, &value);
   if (e) return e;
   if (value != std::trunc(value)) return kErrBadDim;
   *dim = value < 1 ? -1 : TruncToInt32(value) - 1;
-  return Drop(ctx);
+  return kOk;
 }
 
 }  // namespace
 
-// [y, zf] = filter(b, a, x [, zi [, dim]]).
+// [y, zf] = filter(b, a, x [, zi [, dim]]). The state is worked on in a
+// copy of zi (or in zeros) and y pushed above the arguments, which go once
+// both stand: a failure for lack of room leaves the arguments as they came.
 ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   for (int32_t d = 0; d < nargin; d++) {
     if (d == nargin - 3) continue;  // x keeps its class
@@ -129,17 +131,12 @@ ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
   if (xv.cls != ValueClass::kDouble && xv.cls != ValueClass::kSingle) return kErrWrongType;
   int32_t dim = -1;
   if (nargin == 5) {
-    ErrCode e = PopFilterDim(ctx, &dim);
+    ErrCode e = GetFilterDim(ctx, &dim);
     if (e) return e;
-    nargin--;
   }
-  if (nargin == 4 && ViewNumeric(ctx, 0).shape.count == 0) {
-    ErrCode e = Drop(ctx);
-    if (e) return e;
-    nargin--;
-  }
-  bool haveState = nargin == 4;
-  int32_t depthB = nargin - 1, depthA = nargin - 2, depthX = nargin - 3;
+  const int32_t depthB = nargin - 1, depthA = nargin - 2, depthX = nargin - 3;
+  const int32_t depthZi = nargin - 4;
+  const bool haveState = nargin >= 4 && ViewNumeric(ctx, depthZi).shape.count > 0;
 
   // The coefficients, copied into scratch.
   DataScratch scratch(ctx);
@@ -154,7 +151,7 @@ ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
   if ((e = ReadCoefficients(ctx, depthA, c.a, &c.na))) return e;
   bool complexA = ViewNumeric(ctx, depthA).complex;
   bool complex = xv.complex || complexA || ViewNumeric(ctx, depthB).complex ||
-                 (haveState && ViewNumeric(ctx, 0).complex);
+                 (haveState && ViewNumeric(ctx, depthZi).complex);
 
   xv = ViewNumeric(ctx, depthX);
   DimLayout layout;
@@ -162,36 +159,44 @@ ErrCode FilterBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32
   // Empty arrays may give products of dimensions beyond 32 bits.
   int32_t signals = xv.shape.count == 0 ? 0 : layout.count * layout.stride;
   int32_t m = std::max(c.na, c.nb) - 1;
+  const uint32_t level = ctx->descTop;
   if (haveState) {
-    NumericView zi = ViewNumeric(ctx, 0);
+    NumericView zi = ViewNumeric(ctx, depthZi);
     int32_t rows = zi.shape.dims[0], cols = zi.shape.dims[1];
     bool fits = zi.shape.ndims == 2 &&
                 ((rows == m && cols == signals) || (signals == 1 && rows == 1 && cols == m));
     if (!fits) return kErrIncompSize;
-    if (complex && (e = MakeTopComplex(ctx, nullptr))) return e;
-  } else if ((e = PushZeroMatrix(ctx, m, signals, complex))) {
-    return e;
+    e = DuplicateStackEntries(ctx, depthZi, 1);
+    if (!e && complex) e = MakeTopComplex(ctx, nullptr);
+  } else {
+    e = PushZeroMatrix(ctx, m, signals, complex);
   }
 
-  // b a x z: the state on top, x under it.
-  xv = ViewNumeric(ctx, 1);
-  if (xv.cls == ValueClass::kSingle) {
-    float *re, *im;
-    e = PushNewSingleArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
-  } else {
-    double *re, *im;
-    e = PushNewArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
+  // The arguments, z and y: the state under y, x two entries under z.
+  const int32_t xAbove = depthX + 1;
+  if (!e) {
+    xv = ViewNumeric(ctx, xAbove);
+    if (xv.cls == ValueClass::kSingle) {
+      float *re, *im;
+      e = PushNewSingleArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
+    } else {
+      double *re, *im;
+      e = PushNewArray(ctx, xv.shape.ndims, xv.shape.dims, &re, complex ? &im : nullptr);
+    }
   }
-  if (e) return e;
-  Elements x = ElementsOf(ctx, 2), z = ElementsOf(ctx, 1), y = ElementsOf(ctx, 0);
+  if (e) {
+    DropAboveLevel(ctx, level);
+    return e;
+  }
+  Elements x = ElementsOf(ctx, xAbove + 1), z = ElementsOf(ctx, 1), y = ElementsOf(ctx, 0);
   Normalise(c, complexA);
   if (complex) {
     RunFilter<true>(c, x, y, z, layout);
   } else {
     RunFilter<false>(c, x, y, z, layout);
   }
-  // b a x z y: y on top, the final state under it when asked for.
-  return nargout >= 2 ? DropStackEntries(ctx, 2, 3) : DropStackEntries(ctx, 1, 4);
+  // y on top, the final state under it when asked for.
+  return nargout >= 2 ? DropStackEntries(ctx, 2, nargin) : DropStackEntries(ctx, 1, nargin + 1);
 }
 
 }  // namespace vke

@@ -15,10 +15,10 @@ namespace vke {
 
 namespace {
 
-// The numeric value on top: 44 for other values, 12 for an element width
-// the engine does not know.
-ErrCode ViewSearched(EngineContext* ctx, NumericView* v) {
-  *v = ViewNumeric(ctx, 0);
+// The numeric value at the depth: 44 for other values, 12 for an element
+// width the engine does not know.
+ErrCode ViewSearched(EngineContext* ctx, int32_t depth, NumericView* v) {
+  *v = ViewNumeric(ctx, depth);
   if (v->cls == ValueClass::kOther) return kErrWrongTypeOverload;
   int es = ElementBytesOfCode(v->code);
   return es == 1 || es == 2 || es == 4 || es == 8 ? kOk : kErrIllegal;
@@ -76,7 +76,9 @@ ErrCode PushVectorOfClass(EngineContext* ctx, const NumericView& v, int32_t kind
 }  // namespace
 
 // find(x [, n [, direction]]) with 1 to 3 outputs: positions; rows and
-// columns; rows, columns and values.
+// columns; rows, columns and values. The options are read where they lie
+// and the outputs pushed above the arguments, which go once all of them
+// stand: a failure for lack of room leaves the arguments as they came.
 ErrCode FindBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr);
   if (e) return e;
@@ -87,31 +89,35 @@ ErrCode FindBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
     if (!direction.IsText() || (initial != 0 && initial != 'f' && initial != 'l'))
       return kErrUnknownOpt;
     fromLast = initial == 'l';
-    if ((e = Drop(ctx))) return e;
   }
   int64_t limit = INT64_MAX;
   if (nargin >= 2) {
     int32_t n;
-    if ((e = PopIntegerArg(ctx, &n))) return e;
+    if ((e = GetIntegerArg(ctx, nargin - 2, &n))) return e;
     limit = n < 0 ? 0 : n;
   }
+  const int32_t xDepth = nargin - 1;
   NumericView x;
-  if ((e = ViewSearched(ctx, &x))) return e;
+  if ((e = ViewSearched(ctx, xDepth, &x))) return e;
   int32_t outputs = nargout < 1 ? 1 : nargout;
   if (x.shape.ndims > 2 && outputs >= 2) return kErrBadSize;
   bool row = x.shape.ndims == 2 && x.shape.dims[0] == 1;
   auto count = static_cast<int32_t>(CountNonzero(x, limit));
-  int32_t cols = x.shape.dims[1], kind = DescAt(ctx, 0)->word;
+  int32_t cols = x.shape.dims[1], kind = DescAt(ctx, xDepth)->word;
 
   // The outputs in order, each pushed on top; then reversed.
+  const uint32_t level = ctx->descTop;
   double* out[2] = {};
   uint8_t* values = nullptr;
   for (int32_t k = 0; k < outputs; k++) {
     e = k < 2 ? PushNewMatrix(ctx, row ? 1 : count, row ? count : 1, &out[k], nullptr)
               : PushVectorOfClass(ctx, x, kind, count, row, &values);
-    if (e) return e;
+    if (e) {
+      DropAboveLevel(ctx, level);
+      return e;
+    }
   }
-  x = ViewNumeric(ctx, outputs);
+  x = ViewNumeric(ctx, outputs + xDepth);
   int es = ElementBytesOfCode(x.code);
   int32_t written = 0;
   for (int64_t step = 0; step < x.shape.count && written < count; step++) {
@@ -131,16 +137,15 @@ ErrCode FindBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
     written++;
   }
   if ((e = ReverseStackEntries(ctx, outputs))) return e;
-  return DropStackEntries(ctx, outputs, 1);
+  return DropStackEntries(ctx, outputs, nargin);
 }
 
 ErrCode NnzBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   NumericView x;
-  ErrCode e = ViewSearched(ctx, &x);
+  ErrCode e = ViewSearched(ctx, 0, &x);
   if (e) return e;
-  int64_t count = CountNonzero(x, INT64_MAX);
-  if ((e = Drop(ctx))) return e;
-  return PushRealScalar(ctx, static_cast<double>(count));
+  const int64_t count = CountNonzero(x, INT64_MAX);
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, static_cast<double>(count)); });
 }
 
 }  // namespace vke

@@ -54,13 +54,17 @@ ErrCode ParseIntegerClass(std::string_view name, IntegerClass* out) {
   return kErrUnknownOpt;
 }
 
-// The class named by the char array at the depth.
+// The longest class name ("uint64").
+constexpr int32_t kMaxClassNameLength = 6;
+
+// The class named by the char array at the depth, read where it lies.
 ErrCode GetIntegerClassArg(EngineContext* ctx, int32_t depth, IntegerClass* out) {
-  const char* text;
-  int32_t length;
-  ErrCode e = GetStringArg(ctx, depth, &text, &length);
-  if (e) return AllowOverload(e);
-  return ParseIntegerClass(std::string_view(text, static_cast<size_t>(length)), out);
+  const NumericView v = ViewNumeric(ctx, depth);
+  if (v.cls != ValueClass::kChar) return AllowOverload(kErrWrongType);
+  if (v.shape.count > kMaxClassNameLength) return kErrUnknownOpt;
+  char name[kMaxClassNameLength];
+  for (int32_t i = 0; i < v.shape.count; i++) name[i] = static_cast<char>(v.elements[2 * i]);
+  return ParseIntegerClass(std::string_view(name, static_cast<size_t>(v.shape.count)), out);
 }
 
 // The bits of the scaled value s (0 to 1) in a class; s = 1 at the top of
@@ -88,10 +92,11 @@ ErrCode IntegerLimitNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_
   ErrCode e =
       nargin == 1 ? GetIntegerClassArg(ctx, 0, &c) : ParseIntegerClass(kDefaultLimitClass, &c);
   if (e) return e;
-  if ((e = Drop(ctx, nargin))) return e;
   const int32_t dims[2] = {1, 1};
   void* data;
-  if ((e = PushNewTypedArray(ctx, 2, dims, c.bytes, c.isUnsigned, &data))) return e;
+  e = PushInPlaceOfTop(
+      ctx, nargin, [&] { return PushNewTypedArray(ctx, 2, dims, c.bytes, c.isUnsigned, &data); });
+  if (e) return e;
   auto* bytes = static_cast<uint8_t*>(data);
   std::memset(bytes, option == 'a' ? 0xFF : 0, static_cast<size_t>(c.bytes));
   if (!c.isUnsigned) bytes[c.bytes - 1] = option == 'a' ? 0x7F : 0x80;

@@ -18,8 +18,10 @@
 #include "builtins/array_support.hpp"
 #include "builtins/builtin_helpers.hpp"
 #include "builtins/structured.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 
 namespace vke {
@@ -196,15 +198,17 @@ ErrCode StartMap(EngineContext* ctx, int32_t nargin, int32_t nargout, bool lists
     return DropStackEntries(ctx, q, nargin);
   }
   const MapState s{0, n, m, q, next};
+  const uint32_t level = ctx->descTop;
   ErrCode e = PushListFromEntries(ctx, 0, false, nullptr, 0);
   if (!e) e = PushState(ctx, s);
   if (!e) e = StartCall(ctx, s);
+  if (e && ctx->curFrame < static_cast<int32_t>(level)) DropAboveLevel(ctx, level);
   return e;
 }
 
 // Entry after a call: the k results join the list; then the next call, or
 // the gathered outputs.
-ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+ErrCode ContinueMapEntry(EngineContext* ctx, int32_t k, bool lists) {
   ErrCode e = DropStackEntries(ctx, k, 1);  // the function value under the results
   if (e) return e;
   MapState s = ReadState(ctx, k);
@@ -237,19 +241,32 @@ ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
   return DropStackEntries(ctx, outputs, s.inputs + 2);
 }
 
+// apply's own operands, under the copy of the function value it called at
+// the depth: the value and the list of arguments, and the count of outputs
+// when one was given (a number, where the list lies otherwise).
+int32_t ApplyOperandsUnder(EngineContext* ctx, int32_t depth) {
+  return IsStructured(*DescAt(ctx, depth + 1)) ? 2 : 3;
+}
+
 // The outputs of apply's call, a list in output order in place of the
-// function value under them.
+// copy of the function value under them and of apply's operands.
 ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
-  ErrCode e = DropStackEntries(ctx, k, 1);
+  const int32_t operands = ApplyOperandsUnder(ctx, k);
+  ErrCode e = DropStackEntries(ctx, k, 1 + (nargout == 0 ? operands : 0));
   if (e || nargout == 0) return e ? e : Drop(ctx, k);
   e = ReverseStackEntries(ctx, k);  // the first output deepest
-  return e ? e : PushListFromEntries(ctx, k, false, nullptr, 0);
+  if (!e) e = PushListFromEntries(ctx, k, false, nullptr, 0);
+  return e ? e : DropStackEntries(ctx, 1, operands);
 }
 
 }  // namespace
 
 // apply(f, args [, n]): f called with the items of args, asked for n outputs
 // (by default as many as it declares); its outputs come back as one list.
+// The call takes copies of f and the items above the operands, which stay
+// until its outputs are gathered: a callee that runs at once (a builtin or
+// native) and finds no room, or a function without room for its frame,
+// leaves them as they came, and apply runs again once the area has grown.
 ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   if (nargin < 0) return GatherApplyOutputs(ctx, -nargin - 1, nargout);
   int32_t outputs = -1;
@@ -268,20 +285,46 @@ ErrCode ApplyNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
     if (e) return e;
     outputs = std::min(std::max(maxOut, nargout >= 1 ? 1 : 0), kMaxApplyOutputs);
   }
-  if (nargin == 3) Drop(ctx);
+  const uint32_t level = ctx->descTop;
   int32_t items;
-  ErrCode e = GetStructFields(ctx, &items);
-  if (e) return e;
-  e = DropStackEntries(ctx, items, 1);
-  if (e) return e;
+  ErrCode e = DuplicateStackEntries(ctx, argsAt + 1, 1);
+  if (!e) e = GetStructFields(ctx, &items, argsAt + 1);
   // Asked for fewer outputs while the callee refuses the count: a builtin
   // or native by its counts, a compiled function by its declared outputs.
-  for (;; outputs--) {
+  for (; !e; outputs--) {
     e = CallFunctionValue(ctx, items, items, outputs, 1);
     if ((e != kErrIncorrectNargin && e != kErrIncorrectNargout && e != kErrTooManyArgout) ||
         outputs == 0)
-      return e;
+      break;
+    e = kOk;
   }
+  if (e) DropAboveLevel(ctx, level);
+  return e;
+}
+
+// ContinueMapEntry, put back as it found the stacks when it fails for lack
+// of room, to be made again once the area has grown: the results, the
+// function value and the state as copied before, the list without the
+// items it had taken of them.
+ErrCode ContinueMap(EngineContext* ctx, int32_t k, bool lists) {
+  if (!HostGrowsForRoom(ctx)) return ContinueMapEntry(ctx, k, lists);
+  const int32_t frame = ctx->curFrame;
+  const uint32_t listTop = ctx->descTop - 3u * static_cast<uint32_t>(k + 2);
+  const uint32_t listUnits = DescAt(ctx, k + 2)->size;
+  EntryCopies copies(ctx);
+  if (ErrCode e = copies.Take(0, k + 2)) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  const ErrCode e = ContinueMapEntry(ctx, k, lists);
+  const bool restorable = IsEngineMemoryCode(e) && !OperandsChanged(ctx) &&
+                          ctx->curFrame == frame && ctx->descTop >= listTop;
+  ctx->instructionLevel = UINT32_MAX;
+  if (!restorable) return e;
+  DropAboveLevel(ctx, listTop);
+  ValueDescriptor* list = DescAt(ctx, 0);
+  if (list->size < listUnits) return e;
+  ctx->dataTop -= list->size - listUnits;
+  list->size = listUnits;
+  return copies.PushBack() ? ReentryUnchanged(ctx, e) : e;
 }
 
 ErrCode MapNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {

@@ -141,7 +141,7 @@ ErrCode ReplistBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   if (e) return AllowOverload(e);
   const uint64_t bytes = 8ull * d->size;
   const uint64_t copies = n > 0 ? static_cast<uint64_t>(n) : 0;
-  if (bytes * copies / 8 > UINT32_MAX) return kErrDataOverflow;
+  if (copies != 0 && d->size > UINT32_MAX / copies) return kErrObjTooLarge;
   const uint32_t source = OffsetOf(ctx, DataAt(ctx, 1));
   uint8_t* out;
   e = PushStructuredShell(ctx, kKindList, nullptr, 0, bytes * copies, &out);

@@ -222,24 +222,22 @@ ErrCode DotBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
 ErrCode CovBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, "C[r");
   if (e) return e;
+  // The flag is read where it lies; the arguments go once the result stands.
   double flag = 0;
   if (nargin == 2) {
-    e = PopRealScalar(ctx, &flag);
+    e = GetScalarArg(ctx, 0, &flag);
     if (e) return e;
   }
   int32_t m, c;
   double *re, *im;
-  GetNumericArg(ctx, 0, &m, &c, &re, &im);
-  if (m <= 1) {
-    e = Drop(ctx);
-    if (e) return e;
-    return PushZeroMatrix(ctx, c, c, false);
-  }
+  GetNumericArg(ctx, nargin - 1, &m, &c, &re, &im);
+  if (m <= 1)
+    return PushInPlaceOfTop(ctx, nargin, [&] { return PushZeroMatrix(ctx, c, c, false); });
   // The result first, as diff does: the columns are centred in the operand.
   double* out;
   e = PushNewMatrix(ctx, c, c, &out, nullptr);
   if (e) return e;
-  GetNumericArg(ctx, 1, nullptr, nullptr, &re, &im);
+  GetNumericArg(ctx, nargin, nullptr, nullptr, &re, &im);
   for (double* block : {re, im}) {
     if (!block) continue;
     for (int64_t j = 0; j < c; j++) {
@@ -260,7 +258,7 @@ ErrCode CovBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       out[i * c + j] = out[j * c + i] = sum / divisor;
     }
   }
-  return DropStackEntries(ctx, 1, 1);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 }  // namespace vke

@@ -8,6 +8,7 @@
 #include "builtins/matrix_kernels.hpp"
 #include "builtins/matrix_ops.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -148,8 +149,8 @@ ErrCode DetBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
       DeterminantReal(a.re, &re, n, perm);
     }
   }
-  e = Drop(ctx);
-  return e ? e : PushComplexScalar(ctx, re, im);
+  // The factors took the matrix's place: the determinant takes its room.
+  return ReplaceInputsWithScalar(ctx, 1, re, im);
 }
 
 }  // namespace vke

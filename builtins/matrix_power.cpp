@@ -58,52 +58,58 @@ ErrCode ScalarToMatrixPower(EngineContext* ctx) {
   return DropStackEntries(ctx, 1, 2);
 }
 
-// A^k for a square matrix A below the exponent k.
+// A^k for a square matrix A below the exponent k. The power is made in a
+// copy of A, which the inverse and the squarings work on, and the operands
+// go once it stands: a failure for lack of room leaves them as they came.
 ErrCode MatrixToIntegerPower(EngineContext* ctx, int32_t k) {
   MatrixOperand a = ReadMatrixOperand(ctx, 1);
   if (!a.IsSquare()) return kErrNonSquareSize;
-  ErrCode e = Drop(ctx);
-  if (e || a.IsEmpty()) return e;
-  int32_t n = a.rows;
-  if (k == 0) {
-    if ((e = Drop(ctx))) return e;
-    return PushIdentity(ctx, n, false);
+  const int32_t n = a.rows;
+  if (a.IsEmpty() || k == 1) return Drop(ctx);
+  if (k == 0) return PushInPlaceOfTop(ctx, 2, [&] { return PushIdentity(ctx, n, false); });
+  const uint32_t level = ctx->descTop;
+  ErrCode e = DuplicateStackEntries(ctx, 1, 1);
+  if (!e && k < 0) e = InvBuiltin(ctx, 1, 1, 0);
+  if (e) {
+    DropAboveLevel(ctx, level);
+    return e;
   }
-  if (k < 0) {
-    if ((e = InvBuiltin(ctx, 1, 1, 0))) return e;
-    k = -k;
-  }
-  if (k == 1) return kOk;
+  k = k < 0 ? -k : k;
   a = ReadMatrixOperand(ctx, 0);
-  uint64_t block = (a.im ? 2ull : 1ull) * n * n;
+  const uint64_t block = (a.im ? 2ull : 1ull) * n * n;
   DataScratch scratch(ctx);
   uint32_t at[2];
-  if ((e = scratch.Reserve(8 * block, &at[0])) || (e = scratch.Reserve(8 * block, &at[1])))
+  if (k > 1 &&
+      ((e = scratch.Reserve(8 * block, &at[0])) || (e = scratch.Reserve(8 * block, &at[1])))) {
+    DropAboveLevel(ctx, level);
     return e;
-  double* blocks[2] = {reinterpret_cast<double*>(ctx->Bytes() + at[0]),
-                       reinterpret_cast<double*>(ctx->Bytes() + at[1])};
-  a = ReadMatrixOperand(ctx, 0);
-  auto multiply = [&](const double* x, const double* y, double* out) {
-    if (a.im) {
-      MultiplyComplexMatrices(n, n, n, x, y, out);
-    } else {
-      MultiplyRealMatrices(n, n, n, x, y, out);
-    }
-  };
-  // T starts as A; each product goes to the block T does not occupy.
-  const double* t = a.re;
-  auto step = [&](const double* x, const double* y) {
-    double* out = t == blocks[0] ? blocks[1] : blocks[0];
-    multiply(x, y, out);
-    t = out;
-  };
-  int32_t high = 31 - __builtin_clz(static_cast<uint32_t>(k));
-  for (int32_t bit = high - 1; bit >= 0; bit--) {
-    step(t, t);
-    if ((k >> bit) & 1) step(t, a.re);
   }
-  std::memcpy(a.re, t, 8 * block);
-  return kOk;
+  if (k > 1) {
+    double* blocks[2] = {reinterpret_cast<double*>(ctx->Bytes() + at[0]),
+                         reinterpret_cast<double*>(ctx->Bytes() + at[1])};
+    a = ReadMatrixOperand(ctx, 0);
+    auto multiply = [&](const double* x, const double* y, double* out) {
+      if (a.im) {
+        MultiplyComplexMatrices(n, n, n, x, y, out);
+      } else {
+        MultiplyRealMatrices(n, n, n, x, y, out);
+      }
+    };
+    // T starts as A; each product goes to the block T does not occupy.
+    const double* t = a.re;
+    auto step = [&](const double* x, const double* y) {
+      double* out = t == blocks[0] ? blocks[1] : blocks[0];
+      multiply(x, y, out);
+      t = out;
+    };
+    const int32_t high = 31 - __builtin_clz(static_cast<uint32_t>(k));
+    for (int32_t bit = high - 1; bit >= 0; bit--) {
+      step(t, t);
+      if ((k >> bit) & 1) step(t, a.re);
+    }
+    std::memcpy(a.re, t, 8 * block);
+  }
+  return DropStackEntries(ctx, 1, 2);
 }
 
 }  // namespace

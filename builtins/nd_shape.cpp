@@ -166,13 +166,17 @@ ErrCode GridBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
   grid.dims[1] = 1;
   for (int32_t o = 0; o < n; o++)
     grid.dims[dimOf(o)] = ViewNumeric(ctx, nargin - 1 - inputOf(o)).shape.count;
+  // The outputs stand above the inputs, which go once all of them do.
+  const uint32_t level = ctx->descTop;
   for (int32_t o = nargout - 1; o >= 0; o--) {
     const int32_t pushed = nargout - 1 - o;
     ErrCode e = DuplicateStackEntries(ctx, nargin - 1 - inputOf(o) + pushed, 1);
-    if (e) return e;
     const int32_t d = dimOf(o);
-    e = RearrangeTop(ctx, grid, [&](const int32_t* subs) -> int64_t { return subs[d]; });
-    if (e) return e;
+    if (!e) e = RearrangeTop(ctx, grid, [&](const int32_t* subs) -> int64_t { return subs[d]; });
+    if (e) {
+      DropAboveLevel(ctx, level);
+      return e;
+    }
   }
   return DropStackEntries(ctx, nargout, nargin);
 }
@@ -207,10 +211,12 @@ ErrCode ReshapeBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t opti
   } else {
     e = ReadReshapeSizes(ctx, nargin - 1, s.count, &shape);
     if (e) return e;
-    e = Drop(ctx, nargin - 1);
-    if (e) return e;
   }
   if (s.count == 0) MakeEmptyShape(&shape);
+  // The sizes go once the value has its shape (a cell or structure array
+  // reshaped anew), so that a failure for lack of room leaves them as given.
+  if (option != kOptSqueeze && nargin > 1)
+    return ReplaceValueUnderOptions(ctx, nargin, [&] { return SetTopShape(ctx, shape); });
   return SetTopShape(ctx, shape);
 }
 
@@ -322,10 +328,14 @@ ErrCode Ind2subBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
     if (e) return e;
   }
   uint32_t at[kMaxArgDims];
+  const uint32_t level = ctx->descTop;
   for (int32_t o = nargout - 1; o >= 0; o--) {
     double* out;
     e = PushNewArray(ctx, index.shape.ndims, index.shape.dims, &out, nullptr);
-    if (e) return e;
+    if (e) {
+      DropAboveLevel(ctx, level);
+      return e;
+    }
     at[o] = static_cast<uint32_t>(reinterpret_cast<uint8_t*>(out) - ctx->Bytes());
   }
   index = ViewNumeric(ctx, nargout);

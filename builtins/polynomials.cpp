@@ -69,20 +69,27 @@ ErrCode DeconvBuiltin(EngineContext* ctx, int32_t, int32_t nargout, int32_t) {
   if (!IsVector(y) || !IsVector(a) || a.IsEmpty()) return kErrIncompSize;
   int32_t ny = y.rows * y.cols, na = a.rows * a.cols;
   bool complex = y.im || a.im, column = y.rows > 1;
+  // The division works y down in place: both outputs take their room first,
+  // so that a failure for lack of room leaves the operands as they came.
+  const uint32_t level = ctx->descTop;
+  const int32_t outputs = nargout < 2 ? 1 : 2;
   ErrCode e = a.im && !y.im ? MakeBelowTopComplex(ctx) : kOk;
   MatrixOperand q, r;
   if (!e) e = PushVector(ctx, ny - na + 1, column, complex, &q);
-  if (e) return e;
-  y = ReadMatrixOperand(ctx, 2);
-  a = ReadMatrixOperand(ctx, 1);
+  if (!e && outputs == 2) e = PushVector(ctx, na - 1, column, complex, &r);
+  if (e) {
+    DropAboveLevel(ctx, level);
+    return e;
+  }
+  y = ReadMatrixOperand(ctx, outputs + 1);
+  a = ReadMatrixOperand(ctx, outputs);
+  q = ReadMatrixOperand(ctx, outputs - 1);
   if (complex) {
     LongDivision<true>(y, ny, a, na, q);
   } else {
     LongDivision<false>(y, ny, a, na, q);
   }
-  if (nargout < 2) return DropStackEntries(ctx, 1, 2);
-  if ((e = PushVector(ctx, na - 1, column, complex, &r))) return e;
-  y = ReadMatrixOperand(ctx, 3);
+  if (outputs == 1) return DropStackEntries(ctx, 1, 2);
   for (int32_t k = 0; k < na - 1; k++) {
     int32_t from = ny - (na - 1) + k;  // before the start of y: zero
     Set(r, k, from < 0 ? Num{} : At(y, from));

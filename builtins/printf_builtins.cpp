@@ -4,6 +4,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/text/printf.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -29,9 +30,11 @@ ErrCode FprintfBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int3
   }
   int64_t bytes;
   if (ErrCode e = WriteFormattedText(ctx, nargin - hasFd, fd, &bytes)) return e;
-  Drop(ctx, nargin);
-  if (nargout > 0) return PushRealScalar(ctx, static_cast<double>(bytes));
-  return nargout < 0 ? PushNoValue(ctx) : kOk;
+  // The text is out: the count, or a statement's no-value, takes the room
+  // the inputs leave, which holds it, without a request that could have
+  // the text written again.
+  if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
+  return ReplaceInputsWithScalar(ctx, nargin, static_cast<double>(bytes));
 }
 
 }  // namespace vke

@@ -97,7 +97,9 @@ namespace {
 
 // Integer bounds of one class: the count comes from the exact values
 // (floor division), so descending spans give no element and spans wider
-// than the class do not wrap.
+// than the class do not wrap. A zero step counts as a double range's does:
+// toward a larger stop it would never end (no area holds the row), toward a
+// smaller or equal one it gives no element.
 ErrCode MakeIntegerRange(EngineContext* ctx, int32_t nargin) {
   ErrCode e = ConvertArgsToCommonType(ctx, nargin);
   if (e) return AllowOverload(e);
@@ -112,9 +114,9 @@ ErrCode MakeIntegerRange(EngineContext* ctx, int32_t nargin) {
   }
   if (nargin == 2) bound[1] = 1;
   const __int128 start = bound[0], step = bound[1], stop = bound[2];
-  if (step == 0) return kErrDataOverflow;
-  __int128 q = (stop - start) / step;
-  if ((stop - start) % step != 0 && ((stop - start) < 0) != (step < 0)) q--;
+  if (step == 0 && stop > start) return kErrObjTooLarge;
+  __int128 q = step == 0 ? -1 : (stop - start) / step;
+  if (step != 0 && (stop - start) % step != 0 && ((stop - start) < 0) != (step < 0)) q--;
   const __int128 count = q + 1 > 0 ? q + 1 : 0;
   if (count > static_cast<__int128>(kMaxRangeCount)) return kErrObjTooLarge;
   const int es = ElementBytesOfCode(code);

@@ -73,11 +73,15 @@ ErrCode FindstrBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
   int32_t found = 0;
   for (int32_t i = 0; i + k <= n; i++)
     if (SamePrefix(text + i, pattern, k)) positions[found++] = i + 1;
-  e = Drop(ctx);
-  if (e) return e;
   // The new row starts where the scratch row started: its data is in place.
-  e = found ? PushNewMatrix(ctx, 1, found, &positions, nullptr) : PushEmptyMatrix(ctx);
-  return e ? e : DropInputsUnderResult(ctx, 2);
+  e = PushInPlaceOfTop(ctx, 1, [&] {
+    return found ? PushNewMatrix(ctx, 1, found, &positions, nullptr) : PushEmptyMatrix(ctx);
+  });
+  if (e) {
+    Drop(ctx);
+    return e;
+  }
+  return DropInputsUnderResult(ctx, 2);
 }
 
 // strmatch(str, list [, 'exact']): list is a char matrix or a list of

@@ -45,7 +45,7 @@ ErrCode PushStructuredShell(EngineContext* ctx, int32_t kind, const int32_t* dim
                             int32_t dimsLength, uint64_t payloadBytes, uint8_t** items) {
   const uint64_t dimsBytes = dimsLength > 0 ? 8ull * DimsItemUnits(dimsLength) : 0;
   const uint64_t units = (dimsBytes + payloadBytes) / 8;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), kind, false, &data);
   if (e) return e;

@@ -5,6 +5,7 @@
 #include "compiler/compile_memory.hpp"
 #include "engine/code/function_ref.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -18,6 +19,10 @@ ErrCode Overloadable(ErrCode e) {
   return e == kErrWrongType ? kErrWrongTypeOverload : e;
 }
 
+// Room for a copy of a name or function reference as CopyEntryToBytes
+// writes it: the descriptor, a char row's header and the longest name.
+constexpr uint32_t kFunctionValueBytes = 256;
+
 }  // namespace
 
 ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, int32_t k,
@@ -27,10 +32,22 @@ ErrCode CallFunctionValueWithArgs(EngineContext* ctx, int32_t scope, int32_t n, 
   if (ErrCode e = ReadFunctionValue(ctx, n - 1, scope, &v)) return e;
   if (byName && (v.isInline || v.isReference)) return kErrWrongTypeOverload;
   if (v.isInline) return CallInlineFunction(ctx, n - 1, k, false);
+  // The value goes before the call. A call without room for its frame, its
+  // inputs or its callee's code leaves the arguments as they came: the value
+  // comes back under them, in the room it left, so that the calling
+  // instruction runs again once the area has grown.
+  alignas(8) uint8_t value[kFunctionValueBytes];
+  const bool kept = 8ull * static_cast<uint32_t>(GetEntryWordCount(ctx, n - 1)) <= sizeof value;
+  if (kept) CopyEntryToBytes(ctx, n - 1, value);
   if (ErrCode e = DropStackEntries(ctx, n - 1, 1)) return e;
+  const uint32_t level = ctx->descTop;
   // With the function value gone the calling instruction cannot be tried
   // again on the object path; the call has tried the methods and the doubles.
   const ErrCode e = CallFunctionNamed(ctx, v.name, v.length, v.scope, n - 1, k, byName);
+  if (kept && IsEngineMemoryCode(e) && ctx->descTop == level) {
+    const RoomRequestsPaused inItsOwnRoom;
+    if (PushEntryFromBytes(ctx, value) == kOk) RollStackEntries(ctx, n, n - 1);
+  }
   return e == kErrWrongTypeOverload ? kErrWrongType : e;
 }
 
@@ -67,24 +84,14 @@ ErrCode DealBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
 ErrCode EvalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {
   if (nargin != 1) return kErrIllegal;
   if (ViewNumeric(ctx, 0).cls != ValueClass::kChar) return Overloadable(kErrWrongType);
-  // The text moves to the free end of the data stack for the compilation. It
-  // is narrowed only once there is room for it, as a lack of room runs the
-  // call again on the argument as it stands.
+  // A copy of the text moves to the free end of the data stack for the
+  // compilation, and the argument stays as given until the text's run is
+  // set up: a lack of room runs the call again on it.
   WithheldSpace withheld(ctx);
-  char* copy = reinterpret_cast<char*>(
-      withheld.Data(static_cast<uint32_t>(ViewNumeric(ctx, 0).shape.count) + 1));
-  if (!copy) return kErrDataOverflow;
-  const char* text;
   int32_t length;
-  GetStringArg(ctx, 0, &text, &length);
-  std::memcpy(copy, text, length);
-  if (ErrCode e = Drop(ctx)) return e;
-  int32_t results = nargout;
-  if (nargout < 0) {
-    if (ErrCode e = PushNoValue(ctx)) return e;
-    results = 0;
-  }
-  return EvaluateSourceText(ctx, copy, length, CurrentScope(ctx), results, kEvalKeepAns);
+  const char* copy = withheld.TextCopy(0, &length);
+  if (!copy) return kErrDataOverflow;
+  return EvaluateInPlaceOfInputs(ctx, copy, length, CurrentScope(ctx), 1, nargout, kEvalKeepAns);
 }
 
 ErrCode FevalBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t) {

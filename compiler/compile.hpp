@@ -101,6 +101,14 @@ enum EvaluateFlags : uint32_t {
 // loop.
 ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
                            int32_t results, uint32_t flags);
+// EvaluateSourceText for a builtin or native whose top `inputs` entries
+// (its text among them) stay as given until the text has compiled and the
+// room of its run is found, so that a failure for room leaves them for the
+// call to run again once the area has grown; they then give way to the
+// text's frame, a statement's call (nargout < 0) leaving the no-value
+// marker in their place.
+ErrCode EvaluateInPlaceOfInputs(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
+                                int32_t inputs, int32_t nargout, uint32_t flags);
 // A command line: its "use" statements stay in force for the later lines,
 // its functions are defined, and the rest runs in the base workspace with
 // "ans" and displayed results. Errors are printed; the code is returned.

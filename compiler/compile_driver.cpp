@@ -52,10 +52,7 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
     }
   } restore{ctx, wasCompiling};
 
-  // Room for the variables: a quarter of the scratch at most.
-  int32_t room = static_cast<int32_t>(scratch->Free() / (4 * kVarNameBytes));
-  if (room > kMaxVariables) room = kMaxVariables;
-  if (ErrCode e = u.vars.Open(scratch, room)) return CompileError(u, e);
+  if (ErrCode e = u.vars.Open(scratch)) return CompileError(u, e);
   for (int32_t i = 0; i < request.frameVars; i++) {
     const char* name = request.frameNames + static_cast<size_t>(i) * kVarNameBytes;
     int32_t index;

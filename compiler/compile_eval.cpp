@@ -7,6 +7,9 @@
 //
 // A command line typed in part is compiled to look for an error no further
 // line can mend, and then taken back.
+
+#include <algorithm>
+
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/compile_undo.hpp"
@@ -17,7 +20,10 @@
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -26,6 +32,9 @@ namespace {
 
 // Frames of texts run within one frame's variables, at most.
 constexpr int32_t kMaxTextNesting = 2048;
+// The descriptor words of one entry (the no-value marker a statement's
+// text leaves, the entry its code becomes).
+constexpr uint32_t kEntryDescWords = 3;
 
 // Takes from the scratch the names of frame f's variables and the room for
 // the code of a text compiled among them (*codeRoom bytes at *code), and
@@ -57,8 +66,8 @@ ErrCode OpenFrameText(EngineContext* ctx, int32_t f, const char* text, int32_t l
 
 }  // namespace
 
-ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
-                           int32_t results, uint32_t flags) {
+ErrCode EvaluateInPlaceOfInputs(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
+                                int32_t inputs, int32_t nargout, uint32_t flags) {
   const int32_t f = InnermostVariableFrame(ctx);
   if (f < 0) return kErrBadContext;
   // Every variable of a text is reached through the texts between it and
@@ -67,7 +76,15 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   int32_t levels = 0;
   for (int32_t g = ctx->curFrame; g > f && levels <= kMaxTextNesting; g = PreviousFrame(ctx, g))
     levels++;
-  if (levels > kMaxTextNesting) return kErrStackOverflow;
+  if (levels > kMaxTextNesting) return NestingLimitReached(ctx);
+  const int32_t results = nargout > 0 ? nargout : 0;
+  // What a compilation without room left in the code area is taken back,
+  // so that the text compiles cleanly when the call runs again.
+  const CompileMark mark = MarkCompile(ctx);
+  auto shortage = [&](ErrCode e) {
+    if (IsEngineMemoryCode(e)) UndoCompile(ctx, mark);
+    return e;
+  };
   WithheldSpace withheld(ctx);
   Scratch scratch;
   if (ErrCode e = withheld.TakeScratch(&scratch)) return e;
@@ -78,7 +95,7 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
     return e;
   const int32_t frameVars = request.frameVars;
   request.keepAns = (flags & kEvalKeepAns) != 0;
-  request.results = results > 0 ? results : 0;
+  request.results = results;
   CompiledBlock block;
   const auto compile = [&] {
     return CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false, &scratch,
@@ -95,20 +112,33 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
   }
   if (!e && (flags & kEvalReturnVariables)) {
     if (block.words < 1 || code[block.words - 1] != kOpHalt) return kErrIllegal;
-    if (2u * static_cast<uint32_t>(block.words + 1) > codeRoom) return kErrCodeOverflow;
+    if (2u * static_cast<uint32_t>(block.words + 1) > codeRoom) return shortage(kErrCodeOverflow);
     code[block.words - 1] = kOpVariables;
     code[block.words++] = kOpHalt;
   }
-  if (e) return e;
-  if ((e = GrowFrameVariables(ctx, f, block.varNames + 32ull * frameVars, block.vars - frameVars)))
-    return e;
+  if (e) return shortage(e);
+  // The room of all that follows, asked for at once: the frame's table
+  // grown for the text's new variables, the text's frame, and its code as a
+  // value once the compilation's room is given back. Until it is there the
+  // inputs stay as given.
+  const int32_t added = block.vars - frameVars;
+  const uint32_t units = (2u * static_cast<uint32_t>(block.words) + 7) / 8;
+  const uint64_t descNeed = uint64_t{ctx->descTop} + kFrameHeaderWords + 2 * kEntryDescWords +
+                            FrameGrowthRoom(ctx, f, added);
+  const uint64_t dataNeed = uint64_t{ctx->dataTop} + units;
+  if (descNeed >= ctx->descCap) return shortage(kErrStackOverflow);
+  if (dataNeed >= withheld.ReleasedDataCap() || RoomRefused(StackRoom(ctx)))
+    return shortage(kErrDataOverflow);
+  // Their room found, the steps below ask for none and cannot fail for it.
+  const RoomRequestsPaused found;
+  if ((e = GrowFrameVariables(ctx, f, block.varNames + 32ull * frameVars, added))) return e;
+  if ((e = ReplaceInputsWithNothing(ctx, inputs, nargout))) return e;
   CallInfo info;
   info.returnTo = {ctx->cpKind, ctx->cpOffset};
   info.scope = scope;
-  if ((e = CallCompiledFunction(ctx, info, kCallText, 0, results > 0 ? results : 0))) return e;
+  if ((e = CallCompiledFunction(ctx, info, kCallText, 0, results))) return e;
   // The code becomes the frame's first entry: a value of its size.
   withheld.Release();
-  const uint32_t units = (2u * static_cast<uint32_t>(block.words) + 7) / 8;
   uint8_t* data;
   if ((e = PushEntry(ctx, 0, units, static_cast<int32_t>(units), false, &data))) {
     UnwindCallFrames(ctx, static_cast<int32_t>(ctx->curFrame));
@@ -124,6 +154,11 @@ ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length,
     if (e == kErrFunNotFound) e = kOk;
   }
   return e;
+}
+
+ErrCode EvaluateSourceText(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
+                           int32_t results, uint32_t flags) {
+  return EvaluateInPlaceOfInputs(ctx, text, length, scope, 0, std::max(results, 0), flags);
 }
 
 namespace {

@@ -94,16 +94,21 @@ class CodeWriter {
 
 // ---- Variable table: 32-byte names, slot = index ----
 inline constexpr int32_t kVarNameBytes = 32;
-inline constexpr int32_t kMaxVariables = 4096;
+// The code numbers variables by signed 16-bit operands.
+inline constexpr int32_t kMaxVariables = INT16_MAX;
 
 class VarTable {
  public:
-  ErrCode Open(Scratch* scratch, int32_t capacity);
+  // Room for the names in a quarter of the scratch, for kMaxVariables at
+  // most: a table full short of that limit is a shortage of room
+  // (kErrCompOutOfMemory, the compilation runs again once the area has
+  // grown), a table at it kErrVarTableOverflow.
+  ErrCode Open(Scratch* scratch);
   int32_t Count() const { return count_; }
   const char* Name(int32_t i) const { return names_ + static_cast<size_t>(i) * kVarNameBytes; }
   // The index of the variable of that name, -1 when none.
   int32_t Find(const char* name, int32_t length) const;
-  // Finds or adds; kErrVarTableOverflow when the table is full, kErrBadVarName for a bad name,
+  // Finds or adds; Full() when the table is full, kErrBadVarName for a bad name,
   // kErrNameTooLong for a name of more than 32 characters.
   ErrCode Add(const char* name, int32_t length, int32_t* index);
   // Adds a new variable; kErrReusedVarName when the name exists.
@@ -114,6 +119,11 @@ class VarTable {
   ErrCode AddRaw(const char* name32, int32_t* index);
 
  private:
+  // The code of a table without room for one more name.
+  ErrCode Full() const {
+    return capacity_ < kMaxVariables ? kErrCompOutOfMemory : kErrVarTableOverflow;
+  }
+
   char* names_ = nullptr;
   int32_t count_ = 0;
   int32_t capacity_ = 0;

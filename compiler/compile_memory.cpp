@@ -4,6 +4,7 @@
 #include "compiler/library_source.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/room_requests.hpp"
+#include "engine/values/value_read.hpp"
 
 namespace vke {
 
@@ -23,6 +24,16 @@ uint8_t* WithheldSpace::Data(uint32_t bytes) {
     return nullptr;
   ctx_->dataCap -= units;
   return ctx_->DataBytes() + 8ull * ctx_->dataCap;
+}
+
+const char* WithheldSpace::TextCopy(int32_t depth, int32_t* length) {
+  const NumericView v = ViewNumeric(ctx_, depth);
+  auto* copy = reinterpret_cast<char*>(Data(static_cast<uint32_t>(v.shape.count) + 1));
+  if (!copy) return nullptr;
+  for (int32_t i = 0; i < v.shape.count; i++) copy[i] = static_cast<char>(v.elements[2 * i]);
+  copy[v.shape.count] = 0;
+  *length = v.shape.count;
+  return copy;
 }
 
 ErrCode WithheldSpace::TakeScratch(Scratch* scratch) {

@@ -16,6 +16,8 @@ class WithheldSpace {
   WithheldSpace(const WithheldSpace&) = delete;
   WithheldSpace& operator=(const WithheldSpace&) = delete;
 
+  // The data stack's capacity once everything is given back.
+  uint32_t ReleasedDataCap() const { return dataCap_; }
   // Gives everything back now.
   void Release() {
     ctx_->dataCap = dataCap_;
@@ -24,6 +26,10 @@ class WithheldSpace {
   // bytes at the end of the free data stack (8-byte aligned); null when
   // they do not fit beside the room kept for pushes.
   uint8_t* Data(uint32_t bytes);
+  // The char array at the depth as bytes (the low byte of each character)
+  // in room withheld at the end of the free data stack, the array left as
+  // it is; null when they do not fit.
+  const char* TextCopy(int32_t depth, int32_t* length);
   // Most of the free data stack as the passes' scratch; kErrCompOutOfMemory when too small.
   ErrCode TakeScratch(Scratch* scratch);
   // The source of function-table entry `index` (FindFunctionSource) in the

@@ -3,6 +3,7 @@
 // builtins after the user functions; the argument counts of a function
 // name or value; and the builtin exist.
 #include "builtins/builtin.hpp"
+#include "builtins/option_text.hpp"
 #include "compiler/compile_calls.hpp"
 #include "engine/code/function_ref.hpp"
 #include "engine/code/function_table.hpp"
@@ -11,6 +12,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"
 
@@ -267,12 +269,13 @@ ErrCode ResolveValueCounts(EngineContext* ctx, int32_t depth, int32_t scope, int
 }
 
 ErrCode ExistBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
+  // The kind read where it lies, so that a call run again after growth
+  // finds it as given.
   char kind = 0;
   if (nargin == 2) {
-    const char* text;
-    int32_t length;
-    if (GetStringArg(ctx, 0, &text, &length)) return kErrWrongTypeOverload;
-    if (length == 1) kind = text[0];
+    const OptionText text(ctx, 0);
+    if (!text.IsText()) return kErrWrongTypeOverload;
+    if (text.Is("v") || text.Is("f") || text.Is("b")) kind = static_cast<char>(text.Initial());
   }
   char name[kMaxIdentifierLength + 1];
   int32_t length;
@@ -300,8 +303,7 @@ ErrCode ExistBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   } else if (e != kErrBadArg && e != kOk && e != kErrFunNotFound) {
     return e == kErrWrongType ? kErrWrongTypeOverload : e;
   }
-  if ((e = Drop(ctx, nargin))) return e;
-  return PushLogicalScalar(ctx, found ? 1 : 0);
+  return ReplaceInputsWithLogical(ctx, nargin, found);
 }
 
 }  // namespace vke

@@ -82,7 +82,9 @@ ErrCode CodeWriter::PutText(const uint16_t* chars, int32_t n, bool wide) {
 
 // ---- Variable table ----
 
-ErrCode VarTable::Open(Scratch* scratch, int32_t capacity) {
+ErrCode VarTable::Open(Scratch* scratch) {
+  const int32_t capacity = static_cast<int32_t>(
+      std::min<uint32_t>(scratch->Free() / (4 * kVarNameBytes), kMaxVariables));
   names_ = static_cast<char*>(scratch->Take(static_cast<uint32_t>(capacity) * kVarNameBytes));
   if (!names_) return kErrCompOutOfMemory;
   count_ = 0;
@@ -108,7 +110,7 @@ ErrCode VarTable::AddShadow(const char* name, int32_t length, int32_t* index) {
   if (length < 1 || !IsNameStart(name[0]) || NameSpan(name, length, 0) != length)
     return kErrBadVarName;
   if (length > kVarNameBytes) return kErrNameTooLong;
-  if (count_ >= capacity_) return kErrVarTableOverflow;
+  if (count_ >= capacity_) return Full();
   char* n = names_ + static_cast<size_t>(count_) * kVarNameBytes;
   std::memset(n, 0, kVarNameBytes);
   std::memcpy(n, name, length);
@@ -117,7 +119,7 @@ ErrCode VarTable::AddShadow(const char* name, int32_t length, int32_t* index) {
 }
 
 ErrCode VarTable::AddRaw(const char* name32, int32_t* index) {
-  if (count_ >= capacity_) return kErrVarTableOverflow;
+  if (count_ >= capacity_) return Full();
   std::memcpy(names_ + static_cast<size_t>(count_) * kVarNameBytes, name32, kVarNameBytes);
   *index = count_++;
   return kOk;

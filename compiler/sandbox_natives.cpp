@@ -23,24 +23,15 @@ namespace vke {
 ErrCode SandboxNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   const NumericView source = ViewNumeric(ctx, nargin - 1);
   if (source.cls != ValueClass::kChar) return kErrWrongType;
-  // The text moves to the free end of the data stack, withheld from pushes
-  // while it is compiled. It is narrowed only once there is room for it, as
-  // a lack of room runs the call again on the argument as it stands.
+  // A copy of the text moves to the free end of the data stack, withheld
+  // from pushes while it is compiled, and the arguments stay as given until
+  // the text's run is set up: a lack of room runs the call again on them.
   WithheldSpace withheld(ctx);
-  char* copy =
-      reinterpret_cast<char*>(withheld.Data(static_cast<uint32_t>(source.shape.count) + 1));
-  if (!copy) return kErrDataOverflow;
-  const char* text;
   int32_t length;
-  GetStringArg(ctx, nargin - 1, &text, &length);
-  std::memcpy(copy, text, static_cast<size_t>(length));
-  if (ErrCode e = Drop(ctx, nargin)) return e;
-  int32_t results = nargout;
-  if (nargout < 0) {
-    if (ErrCode e = PushNoValue(ctx)) return e;
-    results = 0;
-  }
-  if (ErrCode e = EvaluateSourceText(ctx, copy, length, CurrentScope(ctx), results, kEvalKeepAns))
+  const char* copy = withheld.TextCopy(nargin - 1, &length);
+  if (!copy) return kErrDataOverflow;
+  if (ErrCode e = EvaluateInPlaceOfInputs(ctx, copy, length, CurrentScope(ctx), nargin, nargout,
+                                          kEvalKeepAns))
     return e;
   // The text's own frame is the sandboxed one.
   MarkFrameAsEntry(ctx);

@@ -15,6 +15,8 @@
 // restoring settry that begins the catch part keeps an error in the catch
 // part from entering the same catch part again; break and continue that
 // leave a try part restore the handler in force at the loop.
+#include <algorithm>
+
 #include "compiler/compile_expr.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "engine/code/function_table.hpp"
@@ -26,7 +28,11 @@ namespace vke {
 namespace {
 
 constexpr int32_t kMaxOpenStructures = 64;
-constexpr int32_t kMaxPatches = 1024;
+// The pending jumps take room for this many, or an eighth of the scratch
+// free when the code is generated when that holds more: more of them than
+// that is a shortage of room, which growth of the area mends.
+constexpr uint32_t kLeastPatches = 1024;
+constexpr uint32_t kPatchShare = 8;
 
 enum StructureKind : int32_t {
   kStructIf = 22,
@@ -94,6 +100,7 @@ class Generator {
   int32_t depth = 0;
   PendingPatch* patches = nullptr;
   int32_t patchCount = 0;
+  int32_t patchCapacity = 0;
   const StatementRecord* valueStatement = nullptr;  // leaves the text's results
 
   ErrCode Put(std::initializer_list<int16_t> words) { return code.Put(words); }
@@ -103,7 +110,7 @@ class Generator {
                 static_cast<int16_t>(line > INT16_MAX ? INT16_MAX : line)});
   }
   ErrCode AddPatch(int32_t owner, int32_t kind, int32_t at) {
-    if (patchCount >= kMaxPatches) return kErrCompOutOfMemory;
+    if (patchCount >= patchCapacity) return kErrCompOutOfMemory;
     patches[patchCount++] = {owner, kind, at};
     return kOk;
   }
@@ -539,7 +546,10 @@ ErrCode Generator::Statement(const StatementRecord* r) {
 
 ErrCode Generator::Run(const StatementRecord* first, int32_t count) {
   const uint32_t mark = u.scratch->Used();
-  patches = static_cast<PendingPatch*>(u.scratch->Take(kMaxPatches * sizeof(PendingPatch)));
+  patchCapacity = static_cast<int32_t>(
+      std::max<uint64_t>(kLeastPatches, u.scratch->Free() / kPatchShare / sizeof(PendingPatch)));
+  patches = static_cast<PendingPatch*>(
+      u.scratch->Take(static_cast<uint32_t>(patchCapacity) * sizeof(PendingPatch)));
   if (!patches) return CompileError(u, kErrCompOutOfMemory);
   if (u.request->isText && u.request->results > 0) {
     const StatementRecord* r = first;

@@ -11,6 +11,7 @@
 #include <numbers>
 
 #include "builtins/matrix_kernels.hpp"
+#include "builtins/option_text.hpp"
 #include "control/conversion_kernels.hpp"
 #include "control/stability_margins.hpp"
 #include "engine/values/values.hpp"
@@ -41,7 +42,7 @@ ErrCode ReadPeriod(EngineContext* ctx, int32_t depth, double* ts) {
 
 // Work doubles above the data top, valid until the next push.
 ErrCode Reserve(EngineContext* ctx, int64_t doubles, double** p) {
-  if (doubles >= int64_t{UINT32_MAX}) return kErrDataOverflow;
+  if (doubles >= int64_t{UINT32_MAX}) return kErrObjTooLarge;
   void* v;
   if (ErrCode e = ReserveDataStack(ctx, static_cast<uint32_t>(std::max<int64_t>(doubles, 1)), &v))
     return e;
@@ -262,10 +263,9 @@ ErrCode ConvertTime(EngineContext* ctx, int32_t nargin, int32_t nargout, bool to
   char method = toDiscrete ? 'z' : 't';
   const bool hasMethod = nargin == 4 || nargin == 6;
   if (hasMethod) {
-    const char* text;
-    int32_t length;
-    if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
-    if (length > 0) method = text[0];
+    const OptionText text(ctx, 0);
+    if (!text.IsText()) return kErrWrongType;
+    if (!text.IsEmpty()) method = static_cast<char>(text.Initial());
     if (!std::strchr(toDiscrete ? "zftm" : "t", method) || method == 0) return kErrUnknownOpt;
   }
   const int32_t base = hasMethod ? 1 : 0;

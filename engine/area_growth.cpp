@@ -5,6 +5,7 @@
 // The registry and the reserved-name list keep their room at the bottom of
 // the area, so the data stack keeps its base.
 #include "engine/code/function_table.hpp"
+#include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"
@@ -24,6 +25,10 @@ struct PartSizes {
   uint32_t code;  // 16-bit units
 };
 
+bool NoPartShrinks(const PartSizes& old, const PartSizes& n) {
+  return n.data >= old.data && n.heap >= old.heap && n.desc >= old.desc && n.code >= old.code;
+}
+
 // The sizes for an area of the given bytes above the data stack's base.
 PartSizes Spread(const PartSizes& old, int64_t bytes, int32_t mode) {
   PartSizes n = old;
@@ -36,6 +41,8 @@ PartSizes Spread(const PartSizes& old, int64_t bytes, int32_t mode) {
       break;
     case 3:
     case 4:
+    // A compilation's working room lies in the free data stack.
+    case kErrCompOutOfMemory:
       n.data = RoundDown8((bytes - heap - desc - code) / 8);
       break;
     case 5:
@@ -50,13 +57,21 @@ PartSizes Spread(const PartSizes& old, int64_t bytes, int32_t mode) {
       n.heap = RoundDown8(3 * q / 8);
       n.desc = RoundDown8(q / 4);
       n.code = RoundDown8((bytes - 8ll * n.data - 8ll * n.heap - 4ll * n.desc) / 2);
+      // A part that took the whole of earlier growths would shrink: each
+      // part keeps its size and takes its share of the bytes added instead.
+      const int64_t added = bytes - data - heap - desc - code;
+      if (added > 0 && !NoPartShrinks(old, n)) {
+        const int64_t a = added / 8;
+        n.data = old.data + RoundDown8(a / 8);
+        n.heap = old.heap + RoundDown8(3 * a / 8);
+        n.desc = old.desc + RoundDown8(a / 4);
+        n.code = old.code + RoundDown8((added - 8ll * (n.data - old.data) -
+                                        8ll * (n.heap - old.heap) - 4ll * (n.desc - old.desc)) /
+                                       2);
+      }
     }
   }
   return n;
-}
-
-bool NoPartShrinks(const PartSizes& old, const PartSizes& n) {
-  return n.data >= old.data && n.heap >= old.heap && n.desc >= old.desc && n.code >= old.code;
 }
 
 // Names to the new end, then the table and the code to the new base.

@@ -2,6 +2,7 @@
 #include "engine/builtin_hooks.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/native_nesting.hpp"
 
 namespace vke {
@@ -32,7 +33,7 @@ ErrCode CallBuiltin(EngineContext* ctx, const int16_t* code) {
   const int32_t nargout = CountOf(e.outputs, code);
   if (nargin < 0 || nargin > GetFrameEntryCount(ctx)) return kErrIllegal;
   const NativeNesting nesting;
-  if (nesting.TooDeep()) return kErrStackOverflow;
+  if (nesting.TooDeep()) return NestingLimitReached(ctx);
   return e.fn(ctx, nargin, nargout, e.option);
 }
 
@@ -40,7 +41,7 @@ ErrCode CallBuiltinOf(EngineContext* ctx, int32_t opcode, int32_t nargin, int32_
   const BuiltinDispatch& e = GetBuiltinDispatch(ctx, opcode);
   if (!e.fn) return kErrNotSupported;
   const NativeNesting nesting;
-  if (nesting.TooDeep()) return kErrStackOverflow;
+  if (nesting.TooDeep()) return NestingLimitReached(ctx);
   return e.fn(ctx, nargin, nargout, e.option);
 }
 

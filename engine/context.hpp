@@ -79,6 +79,17 @@ inline constexpr uint32_t kMinEngineBytes = 7336;
 inline constexpr int kPendingCallArgs = 16;
 inline constexpr uint8_t kMemoryRetryPending = 2;  // a builtin waits for room
 
+// A native's entry kept to be made again (EngineContext::keptReentry): the
+// native, its arguments, and where the stacks and frames stood.
+struct KeptReentry {
+  int32_t opcode;
+  int32_t inputs;
+  int32_t outputs;
+  uint32_t continuation;
+  uint32_t descTop, dataTop;
+  int32_t frame;
+};
+
 struct EngineContext {
   // 1. The interface table (one static table outside the area).
   const EngineInterface* api;
@@ -240,6 +251,13 @@ struct EngineContext {
   // (engine/memory_retry.hpp); 0 when nothing is kept.
   int64_t rerunProgress;
   uint32_t rerunDescTop, rerunDataTop;
+  // The native the loop calls by its instruction, or after a function that
+  // native called has returned (its opcode; 0 for any other call), and such
+  // a native's entry with the results of a call it made that failed for
+  // lack of room with the stacks as it found them, kept to be made again
+  // once the area has grown (engine/memory_retry.hpp; opcode 0: none).
+  int32_t reentryOpcode;
+  KeptReentry keptReentry;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -120,6 +120,8 @@ void ResetEngineState(EngineContext* ctx) {
   ctx->nativeResults = 0;
   ctx->nativeContinuation = kContinueAtInstruction;
   ctx->nativeFloor = 0;
+  ctx->reentryOpcode = 0;
+  ctx->keptReentry = {};
 
   // Keep the value blocks of shared globals and persistents; free the rest.
   ForgetHeapHints(ctx);

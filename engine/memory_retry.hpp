@@ -13,6 +13,7 @@
 #pragma once
 
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -34,9 +35,52 @@ int64_t TakeRerunProgress(EngineContext* ctx);
 inline void MarkOperandsChanged(EngineContext* ctx) {
   ctx->instructionLevel = UINT32_MAX;
 }
+// A limit of nesting or recursion reached is reported as a stack overflow,
+// which growth of the area would not mend: the instruction does not run
+// again.
+inline ErrCode NestingLimitReached(EngineContext* ctx) {
+  MarkOperandsChanged(ctx);
+  return kErrStackOverflow;
+}
 // The loop's error path: nothing runs again.
 inline void ForgetRerunProgress(EngineContext* ctx) {
   ctx->rerunProgress = 0;
 }
+
+// ---- A native's entry after a call it made ----
+// A native that calls a function is entered again with that call's results
+// (nargin < 0). Such an entry that fails for lack of room before it has
+// changed anything, the results on top of what it keeps as it found them,
+// says so by returning through ReentryUnchanged; the native called by its
+// instruction, or after the function it called has returned, is then
+// entered again the same way once the area has grown, and the run goes on
+// from there as though the first attempt had not been made.
+inline ErrCode ReentryUnchanged(EngineContext* ctx, ErrCode e) {
+  ctx->instructionLevel = ctx->descTop;
+  return e;
+}
+// An entry that puts back what it changed when it fails for lack of room
+// watches for what it cannot put back: from WatchOperandChanges on,
+// OperandsChanged tells whether anything marked its operands changed (a
+// text written, MarkOperandsChanged).
+inline void WatchOperandChanges(EngineContext* ctx) {
+  ctx->instructionLevel = 0;
+}
+inline bool OperandsChanged(const EngineContext* ctx) {
+  return ctx->instructionLevel == UINT32_MAX;
+}
+// InvokeNative, after an entry with `results` results has failed: keeps it
+// when it is one the loop can make again (reentryOpcode was set for this
+// native, the entry said it changed nothing and the stacks stand where
+// the entry found them, the host grows for room). `base`, where the
+// native's entries begin (-1 unknown), turns a continuation at the
+// instruction into one that tells it. The failed entry never runs the
+// instruction again as a whole.
+void KeepFailedReentry(EngineContext* ctx, int32_t opcode, int32_t results, int32_t outputs,
+                       uint32_t continuation, int64_t base, uint32_t descTop, uint32_t dataTop,
+                       int32_t frame, ErrCode e);
+// The kept entry, taken: opcode 0 when none, or when the stacks and frames
+// no longer stand as it left them (the host did not run it again at once).
+KeptReentry TakeKeptReentry(EngineContext* ctx);
 
 }  // namespace vke

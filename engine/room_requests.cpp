@@ -1,5 +1,8 @@
-// The count of the requests for room while a test watches them.
+// The count of the requests for room while a test watches them, and the
+// note of where a refusal's failure took the error path.
 #include "engine/room_requests.hpp"
+
+#include <cstddef>
 
 namespace vke {
 
@@ -11,6 +14,9 @@ struct RoomWatch {
   uint64_t refused = 0;
   bool came = false;
   RoomKind refusedKind = RoomKind::kStacks;
+  bool failureNoted = false;
+  int32_t failedOpcode = -1;
+  char failedName[33] = {};
   RoomRequestObserver observer = nullptr;
   uintptr_t argument = 0;
 };
@@ -66,6 +72,21 @@ uint64_t RoomRequestCount(RoomKind kind) {
 bool RoomRequestRefused(RoomKind* kind) {
   if (kind) *kind = watch.refusedKind;
   return watch.came;
+}
+
+void NoteFailureNotRunAgain(int32_t opcode, const char* name) {
+  if (!RoomRequestsWatched() || !watch.came || watch.failureNoted) return;
+  watch.failureNoted = true;
+  watch.failedOpcode = opcode;
+  size_t n = 0;
+  for (; name && n + 1 < sizeof watch.failedName && name[n]; n++) watch.failedName[n] = name[n];
+  watch.failedName[n] = 0;
+}
+
+bool FailureNotRunAgain(int32_t* opcode, const char** name) {
+  *opcode = watch.failedOpcode;
+  *name = watch.failedName;
+  return watch.failureNoted;
 }
 
 }  // namespace vke

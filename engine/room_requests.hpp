@@ -123,6 +123,13 @@ class PlannedStackRoomScope {
   bool outer_;
 };
 
+// The loop's note of a failure for lack of room that takes the error path
+// instead of a run again after growth: the first one after the refusal,
+// with the opcode of the instruction that failed and the name of the
+// builtin or native it called (empty for the loop's own instructions), so
+// that the test can name the place where the growth stopped.
+void NoteFailureNotRunAgain(int32_t opcode, const char* name);
+
 // ---- The test's side ----
 
 // Called for every request counted, with its number (from 1).
@@ -138,5 +145,8 @@ uint64_t RoomRequestCount();
 uint64_t RoomRequestCount(RoomKind kind);
 // Whether the request to refuse has come, and its kind.
 bool RoomRequestRefused(RoomKind* kind = nullptr);
+// The failure noted by NoteFailureNotRunAgain since the refusal; false when
+// there was none. *name stays valid until the next watch.
+bool FailureNotRunAgain(int32_t* opcode, const char** name);
 
 }  // namespace vke

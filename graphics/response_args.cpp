@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
 
@@ -84,17 +85,21 @@ ErrCode ScratchStyles(ResponseScratch& scratch, const StyleArg& style, int32_t c
 }
 
 ErrCode FinishResponseCall(EngineContext* ctx, int32_t nargin, int32_t nargout) {
-  if (ErrCode e = DropStackEntries(ctx, std::max(nargout, 0), nargin)) return e;
-  return nargout < 0 ? PushNoValue(ctx) : kOk;
+  if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
+  return DropStackEntries(ctx, nargout, nargin);
 }
 
 ErrCode FinishEmptyResponse(EngineContext* ctx, int32_t nargin, int32_t nargout) {
-  if (ErrCode e = Drop(ctx, nargin)) return e;
-  if (nargout < 0) return PushNoValue(ctx);
+  if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
+  // The empty results stand above the arguments before they go.
+  const uint32_t level = ctx->descTop;
   for (int32_t k = 0; k < nargout; k++) {
-    if (ErrCode e = PushEmptyMatrix(ctx)) return e;
+    if (ErrCode e = PushEmptyMatrix(ctx)) {
+      DropAboveLevel(ctx, level);
+      return e;
+    }
   }
-  return kOk;
+  return DropStackEntries(ctx, nargout, nargin);
 }
 
 }  // namespace vke

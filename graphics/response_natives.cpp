@@ -228,8 +228,14 @@ ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plo
   ResponseScratch scratch(ctx, figure == nullptr);
   PlotTarget& target = figure != nullptr ? *figure : scratch.temporary;
   PlotTarget* drawing = draw ? figure : nullptr;
-  return a.stateSpace ? StateSpacePlot(ctx, nargin, nargout, drawing, target, scratch, row, a)
-                      : TransferFunctionPlot(ctx, nargin, nargout, drawing, target, row, a);
+  // Computed results stand above the arguments until all of them do: a
+  // failure for lack of room leaves the arguments as they came.
+  const uint32_t level = ctx->descTop;
+  const ErrCode e = a.stateSpace
+                        ? StateSpacePlot(ctx, nargin, nargout, drawing, target, scratch, row, a)
+                        : TransferFunctionPlot(ctx, nargin, nargout, drawing, target, row, a);
+  if (e && !draw) DropAboveLevel(ctx, level);
+  return e;
 }
 
 }  // namespace vke

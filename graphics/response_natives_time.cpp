@@ -164,6 +164,8 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
   LsimCurveCall call{nargout, &target,     &system, discrete, samples,
                      ts,      t.re,        u.re,    x0,       trailing.optionsDepth,
                      styles,  trailing.id, 1};
+  // Computed results stand above the arguments until all of them do.
+  const uint32_t level = ctx->descTop;
   for (int32_t s = 0; s < systems; s++) {
     if (!stateSpace) {
       const PolyRow n = StrippedRow(num.Row(num.rows > 1 ? s : 0), num.cols);
@@ -172,7 +174,10 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
       call.styles = styles + s;
       call.series = s + 1;
     }
-    if (ErrCode e = curve(ctx, call)) return e;
+    if (ErrCode e = curve(ctx, call)) {
+      if (!draw) DropAboveLevel(ctx, level);
+      return e;
+    }
   }
   return FinishResponseCall(ctx, nargin, nargout);
 }

@@ -10,6 +10,7 @@
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -100,7 +101,7 @@ ErrCode KeepArgumentsOnFailure(EngineContext* ctx, uint32_t level, ErrCode e) {
 }
 
 ErrCode CheckCycleNesting(EngineContext* ctx, const void* self) {
-  return CountCallBacksOf(ctx, self) >= kMaxCycleNesting ? kErrStackOverflow : kOk;
+  return CountCallBacksOf(ctx, self) >= kMaxCycleNesting ? NestingLimitReached(ctx) : kOk;
 }
 
 ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
@@ -109,8 +110,25 @@ ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t 
     if (ErrCode e = CheckCycleNesting(ctx, self)) return e;
   }
   const uint32_t level = ArgumentsTop(ctx, nargin, working);
-  const ErrCode e = nargin >= 0 ? start(ctx, nargin, nargout) : resume(ctx, nargin, nargout);
-  return KeepArgumentsOnFailure(ctx, level, e);
+  if (nargin >= 0 || !HostGrowsForRoom(ctx)) {
+    const ErrCode e = nargin >= 0 ? start(ctx, nargin, nargout) : resume(ctx, nargin, nargout);
+    return KeepArgumentsOnFailure(ctx, level, e);
+  }
+  // A re-entry: its working values and the results are put back when it
+  // fails for lack of room, for it to be made again.
+  const int32_t frame = ctx->curFrame;
+  const int32_t kept = working + (-nargin - 1);
+  EntryCopies copies(ctx);
+  if (ErrCode e = copies.Take(0, kept)) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  const ErrCode e = resume(ctx, nargin, nargout);
+  if (!IsEngineMemoryCode(e) || OperandsChanged(ctx) || ctx->curFrame != frame) {
+    ctx->instructionLevel = UINT32_MAX;
+    return KeepArgumentsOnFailure(ctx, level, e);
+  }
+  DropAboveLevel(ctx, level);
+  if (!copies.PushBack()) return KeepArgumentsOnFailure(ctx, level, e);
+  return ReentryUnchanged(ctx, e);
 }
 
 }  // namespace vke

@@ -128,18 +128,24 @@ ErrCode IsLastErrorMessage(EngineContext* ctx, int32_t depth, bool* same) {
 ErrCode IssueErrorOrWarning(EngineContext* ctx, int32_t nargin, bool isWarning) {
   if (nargin < 1) return kErrTooFewArgin;
   ErrCode code = isWarning ? kOk : kErrUser;
+  // The template and its values lie above the identifier when one leads,
+  // which stays until the text stands: a text without room has the call run
+  // again on its arguments as given once the area has grown.
+  int32_t formatted = nargin;
   if (IsIdentifierArg(ctx, nargin - 1)) {
     // Warnings carry no code: a nonzero one would stop the run as an error.
     if (!isWarning) {
       ErrCode e = IdentifierArgCode(ctx, nargin - 1, &code);
       if (e) return e;
     }
-    DropStackEntries(ctx, nargin - 1, 1);
-    if (--nargin == 0) return isWarning ? code : RaiseIdentifierAlone(ctx, code);
+    if (--formatted == 0) {
+      Drop(ctx);
+      return isWarning ? code : RaiseIdentifierAlone(ctx, code);
+    }
   }
   const char* text;
   int32_t length;
-  ErrCode e = FormatWithTemplate(ctx, nargin, false, &text, &length);
+  ErrCode e = FormatWithTemplate(ctx, formatted, false, &text, &length);
   if (e) return e;
   e = IssueText(ctx, code, text, length, isWarning);
   Drop(ctx, nargin + 1);

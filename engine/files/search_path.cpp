@@ -10,6 +10,8 @@
 #include "engine/files/fd.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/stack_results.hpp"
+#include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -207,17 +209,22 @@ ErrCode PathNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_
     return e;
   }
   if (nargin == 0) return PushCString(ctx, -1, g_path);
-  const char* texts[2];
+  // The texts are read where they lie (no more of each than the path
+  // holds), so that a call run again after growth finds them as given.
+  char texts[2][kSearchPathBytes];
   int32_t lengths[2];
-  for (int32_t i = 0; i < nargin; i++)
-    if (ErrCode e = GetStringArg(ctx, nargin - 1 - i, &texts[i], &lengths[i])) return e;
+  for (int32_t i = 0; i < nargin; i++) {
+    const NumericView v = ViewNumeric(ctx, nargin - 1 - i);
+    if (v.cls != ValueClass::kChar) return kErrWrongType;
+    lengths[i] = std::min(v.shape.count, kSearchPathBytes);
+    for (int32_t k = 0; k < lengths[i]; k++) texts[i][k] = static_cast<char>(v.elements[2 * k]);
+  }
   char path[kSearchPathBytes] = {};
   int32_t at = 0;
   for (int32_t i = 0; i < nargin; i++) AppendEntries(path, &at, texts[i], lengths[i]);
   CopyCStringBounded(g_path, kSearchPathBytes, path, at);
-  Drop(ctx, nargin);
-  if (nargout == 0) return kOk;
-  return nargout > 0 ? PushCString(ctx, -1, g_path) : PushNoValue(ctx);
+  if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
+  return PushInPlaceOfTop(ctx, nargin, [&] { return PushCString(ctx, -1, g_path); });
 }
 
 // "+readlib": the source of a library read from the first file found along

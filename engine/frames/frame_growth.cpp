@@ -40,8 +40,22 @@ const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i) {
   return reinterpret_cast<const char*>(block + 2ull * (h.NamesAt() + kFnNameUnits * i));
 }
 
+uint64_t FrameGrowthRoom(EngineContext* ctx, int32_t f, int32_t count) {
+  if (count <= 0) return 0;
+  const uint32_t* w = FrameWords(ctx, f);
+  const uint32_t vars = w[kFwVarCount];
+  const uint32_t capacity = w[kFwNameCapacity];
+  const bool held = static_cast<int32_t>(w[kFwHeader]) == 0 && capacity > 0;
+  if (held && vars + count <= capacity) return 0;
+  const uint64_t newCapacity = uint64_t{vars} + static_cast<uint32_t>(count) + kExtraNames;
+  return kFrameHeaderWords + newCapacity * (1 + kFrameNameBytes / 4) - FrameFixedWords(w) +
+         kKeptDescWords;
+}
+
 ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int32_t count) {
   if (count <= 0) return kOk;
+  if (uint64_t{ctx->descTop} + FrameGrowthRoom(ctx, f, count) > ctx->descCap)
+    return kErrStackOverflow;
   uint32_t* w = FrameWords(ctx, f);
   const uint32_t vars = w[kFwVarCount];
   const uint32_t capacity = w[kFwNameCapacity];
@@ -59,7 +73,6 @@ ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int
   const uint32_t oldFixed = FrameFixedWords(w);
   const uint32_t newFixed = kFrameHeaderWords + newCapacity * (1 + kFrameNameBytes / 4);
   const uint32_t delta = newFixed - oldFixed;
-  if (uint64_t{ctx->descTop} + delta + kKeptDescWords > ctx->descCap) return kErrVarTableOverflow;
   // The names as they are now (they may lie in the frame itself).
   char saved[kFrameNameBytes];
   uint32_t* base = ctx->DescWords();

@@ -14,6 +14,7 @@
 #include "engine/frames/frame_internal.hpp"
 #include "engine/frames/function_block.hpp"
 #include "engine/heap_fast.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"
 
@@ -391,6 +392,13 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   return true;
 }
 
+// Whether the function runs already, in a frame of the current stack.
+bool RunsAlready(EngineContext* ctx, int32_t function) {
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f))
+    if (static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]) == function) return true;
+  return false;
+}
+
 // CallCompiledFunction for every kind of call. Out of line, so that the
 // commonest call (EnterKnownFunction) is set up without its work.
 [[gnu::noinline]] ErrCode CallAnyFunction(EngineContext* ctx, const CallInfo& info,
@@ -418,8 +426,15 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
 
   const uint32_t frame = ctx->descTop - 3 * static_cast<uint32_t>(inputs);
   const uint64_t frameEnd = uint64_t{frame} + kFrameHeaderWords + h.vars;
-  if (frameEnd + RoomRequestToll() > ctx->descCap && StackRoomLacking(ctx, frameEnd > ctx->descCap))
-    return kErrStackOverflow;
+  if (frameEnd + RoomRequestToll() > ctx->descCap &&
+      StackRoomLacking(ctx, frameEnd > ctx->descCap)) {
+    // A function that runs already and finds no room for one more frame
+    // recurses: the stack does not grow for it, and the recursion ends here
+    // rather than once the area has reached its ceiling. Any other call
+    // runs again once the area has grown.
+    return function >= 0 && RunsAlready(ctx, function) ? NestingLimitReached(ctx)
+                                                       : kErrStackOverflow;
+  }
 
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();
   uint32_t inputUnits;

@@ -205,8 +205,11 @@ bool VariableIsSet(EngineContext* ctx, int32_t i);
 const char* FrameVariableName(EngineContext* ctx, int32_t f, int32_t i);
 // Grows frame f by `count` variables named by `names` (32 bytes each),
 // holding every name in the frame. The entries and frames above it move up;
-// kErrVarTableOverflow when the descriptor stack has no room.
+// kErrStackOverflow when the descriptor stack has no room.
 ErrCode GrowFrameVariables(EngineContext* ctx, int32_t f, const char* names, int32_t count);
+// The free descriptor-stack words GrowFrameVariables needs for that (0 when
+// the frame holds room for the names already).
+uint64_t FrameGrowthRoom(EngineContext* ctx, int32_t f, int32_t count);
 
 // ---- Abort poll ----
 // Asks the host's abort callback; on a break runs the "+onabort" hooks, each

@@ -10,6 +10,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 
@@ -18,6 +19,8 @@ namespace vke {
 namespace {
 
 constexpr int32_t kMaxExpandDims = 16;
+// The longest feature name hasfeature compares.
+constexpr int32_t kMaxFeatureName = 256;
 
 // The value at the depth expanded to the given dimensions (each of its own
 // being 1 or equal), replacing it.
@@ -158,9 +161,12 @@ ErrCode FevalxNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
 }
 
 ErrCode HasFeatureNative(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
-  const char* text;
-  int32_t length;
-  if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
+  // Read into a buffer of its own, the argument left as given; a text
+  // longer than the buffer names no feature.
+  char text[kMaxFeatureName];
+  int32_t length = 0;
+  if (!IsCharArray(ctx, 0)) return kErrWrongType;
+  if (GetStringArgToBuffer(ctx, 0, text, sizeof text, &length)) length = 0;
   bool found = false;
   const char* features = option ? reinterpret_cast<const char*>(option) : "";
   for (const char* line = features; *line && !found;) {
@@ -169,8 +175,7 @@ ErrCode HasFeatureNative(EngineContext* ctx, int32_t, int32_t, uintptr_t option)
     found = length > 0 && k == static_cast<size_t>(length) && !std::memcmp(line, text, k);
     line += k + (end ? 1 : 0);
   }
-  if (ErrCode e = Drop(ctx)) return e;
-  return PushLogicalScalar(ctx, found ? 1 : 0);
+  return ReplaceInputsWithLogical(ctx, 1, found);
 }
 
 }  // namespace vke

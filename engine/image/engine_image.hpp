@@ -60,11 +60,13 @@ void MakeContextRelative(EngineContext* ctx);
 
 // Called after the area was copied to its new place. With a new size of 1 or
 // more, spreads the area among the engine's parts: modes 1 and 2 give the
-// growth to the descriptor stack, 3 and 4 to the data stack, 5 to the heap, 6
-// to the code area, any other mode re-spreads in the proportions of creation.
-// Nothing moves when any part would shrink. The function table then grows
-// towards a 256th of the code area, the code and every code position of
-// every interpreter thread following it, unless a compilation runs.
+// growth to the descriptor stack, 3, 4 and kErrCompOutOfMemory (a
+// compilation's working room) to the data stack, 5 to the heap, 6 to the
+// code area; any other mode re-spreads in the proportions of creation, or,
+// where that would shrink a part, gives each part its share of the bytes
+// added. Nothing moves when any part would shrink. The function table then
+// grows towards a 256th of the code area, the code and every code position
+// of every interpreter thread following it, unless a compilation runs.
 // The heap's blocks move through `move` when the host gives one.
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode,
                          AreaMoveFn move = nullptr);

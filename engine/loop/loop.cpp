@@ -13,6 +13,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/loop/scalar_forms.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -304,6 +305,40 @@ void SetCodePointer(EngineContext* ctx, const int16_t* address) {
 
 namespace {
 
+// A run that resumes after the host has grown the area for a native's entry
+// kept as it failed (KeepFailedReentry) makes that entry again first, as the
+// instruction it followed made it, and goes on from where that leaves it:
+// kReturn with the run's result, or kContinue for the loop to go on from
+// run.ip. An entry whose stacks no longer stand as it left them is dropped.
+[[gnu::noinline, gnu::cold]] Next ResumeKeptReentry(LoopRun& run, ErrCode* result) {
+  EngineContext* ctx = run.ctx;
+  const KeptReentry r = TakeKeptReentry(ctx);
+  if (!r.opcode || !run.ip) return Next::kContinue;
+  // The native's own instruction, for the name an error gives; a native
+  // reached through a function value has none before the run goes on.
+  const int16_t* at =
+      IsInstructionContinuation(r.continuation) ? run.ip - kNativeCallLength : run.ip;
+  ClearInstructionLocation(ctx);
+  ctx->instructionLevel = UINT32_MAX;
+  ctx->reentryOpcode = r.opcode;
+  const ErrCode e = CodeMayMove(ctx, run.ip, [&] {
+    return CallNativeByGlobalIndex(ctx, r.opcode, r.inputs, r.outputs, r.continuation);
+  });
+  ctx->reentryOpcode = 0;
+  if (!e) {
+    if (!run.ip && EndOfThread(run) == Next::kReturn) {
+      *result = kOk;
+      return Next::kReturn;
+    }
+    return Next::kContinue;
+  }
+  if (e == kStatusSuspended && ctx->currentThread == 0) {
+    *result = EndSlice(ctx, run.ip);
+    return Next::kReturn;
+  }
+  return HandleError(run, e, at, result);
+}
+
 // ExecuteBytecode, its slices going on in place when `continuous`.
 [[gnu::noinline]] ErrCode Execute(EngineContext* ctx, uint8_t sliced, bool continuous) {
   // A run inside a run that does not allow nesting does nothing (see loop.hpp).
@@ -318,7 +353,11 @@ namespace {
     ctx->threadTimer(reinterpret_cast<void*>(ctx->threadTimerArg), 0, 1);
   LoopRun run{ctx, CodePointerAddress(ctx), sliced, continuous};
   ctx->running = 1;
-  if (ErrCode result; sliced && ResumeAtRound(run, &result) == Next::kReturn) return result;
+  if (ctx->keptReentry.opcode) [[unlikely]] {
+    if (ErrCode result; ResumeKeptReentry(run, &result) == Next::kReturn) return result;
+  } else if (ErrCode result; sliced && ResumeAtRound(run, &result) == Next::kReturn) {
+    return result;
+  }
   return RunLoop(run);
 }
 

@@ -144,8 +144,11 @@ ErrCode CallNativeInstruction(LoopRun& run, const int16_t* at) {
   if (at[1] < 0 || at[1] > EntriesAboveFrame(ctx)) return kErrIllegal;
   // It may also give a native fewer or more inputs than the native reads.
   if (!t.record->AdmitsInputs(at[1])) return kErrIncorrectNargin;
-  return CodeMayMove(ctx, run.ip,
-                     [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
+  ctx->reentryOpcode = at[0];
+  const ErrCode e = CodeMayMove(
+      ctx, run.ip, [&] { return CallRecord(ctx, t, at[1], at[2], kContinueAtInstruction); });
+  ctx->reentryOpcode = 0;
+  return e;
 }
 
 ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
@@ -163,29 +166,23 @@ ErrCode CallFunctionIndex(LoopRun& run, const int16_t* at, bool* straight) {
     CallInfo info;
     info.returnTo = {ctx->cpKind, ctx->cpOffset};
     info.scope = static_cast<int32_t>(entry->info & kEntrySourceMask);
-    const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs);
-    if (e) {
-      // A frame without room on the stack is where recursion stops: the
-      // stack does not grow for it. A call whose inputs found no room in
-      // the heap runs again once the area has grown.
-      if (e == kErrStackOverflow) ctx->instructionLevel = UINT32_MAX;
-      return e;
-    }
+    // A call whose frame or inputs found no room runs again once the area
+    // has grown, unless it ends a recursion (CallCompiledFunction).
+    if (const ErrCode e = CallCompiledFunction(ctx, info, function, inputs, outputs)) return e;
     run.ip = CodeAddress(ctx);
     *straight = run.ip != nullptr;
     return kOk;
   }
-  const ErrCode e = CodeMayMove(ctx, run.ip, [&] {
+  // What the call by name did before it ran out of room stands and is not
+  // done again when it runs again after growth: the callee compiled stays
+  // compiled, and the method found is found again.
+  return CodeMayMove(ctx, run.ip, [&] {
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
     return CallFunctionByName(ctx, name, std::min(length, kMaxIdentifierLength), ScopeWord(ctx),
                               inputs, outputs);
   });
-  // What the call by name did before it ran out of room (a compilation, a
-  // method's dispatch) is not undone: it does not run again after growth.
-  if (e && IsEngineMemoryCode(e)) ctx->instructionLevel = UINT32_MAX;
-  return e;
 }
 
 ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
@@ -241,11 +238,15 @@ ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain)
     opcode = ContinuationNative(callBack) + kFirstNativeOpcode;
     outputs = ContinuationOutputs(callBack);
   }
-  // A native called back has used its inputs: failing, it cannot run again.
+  // A native called back has used its inputs: failing, it cannot run again,
+  // but its entry with the results may be made again (KeepFailedReentry).
   ctx->instructionLevel = UINT32_MAX;
-  return CodeMayMove(ctx, run.ip, [&] {
+  ctx->reentryOpcode = opcode;
+  e = CodeMayMove(ctx, run.ip, [&] {
     return CallNativeByGlobalIndex(ctx, opcode, -(results + 1), outputs, callBack);
   });
+  ctx->reentryOpcode = 0;
+  return e;
 }
 
 Next EndOfThread(LoopRun& run) {

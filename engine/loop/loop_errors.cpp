@@ -15,6 +15,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/memory_retry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
@@ -266,6 +267,8 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpBraceIndexValue:
     case kOpIndexField:
     case kOpIndexGroup:
+    case kOpBeginningValue:
+    case kOpEndValue:
     case kOpMatrixRowValue:
     case kOpMatrixColValue:
     case kOpLoadIndexed:
@@ -275,17 +278,32 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     case kOpParenAfterBrace:
     // A function reference without room leaves the name it was made of.
     case kOpMakeFunRef:
-    // A call whose inputs found no room in the heap has moved nothing
-    // (CallFunctionIndex keeps a frame without room on the stack, and a
-    // call by name that ran out of room, from running again).
+    // A call whose frame or inputs found no room has moved nothing (one
+    // that ends a recursion does not run again, CallCompiledFunction); nor
+    // has a call by name, or of a function value, whose callee's code,
+    // frame or inputs found none: its value and arguments are left as they
+    // came (CallFunctionValueWithArgs).
     case kOpCallFn:
+    case kOpFeval:
+    case kOpBuiltin:
+    // A text without room to compile or to start leaves its argument as it
+    // came (EvaluateInPlaceOfInputs).
+    case kOpEval:
+    // A return whose results found no room where its frame begins has left
+    // the frame as it was (ReturnFromCall finds their room first).
+    case kOpReturn:
+    // A global or persistent declaration without room has left the slot as
+    // it was; the shared entry it made is found again.
+    case kOpDeclareGlobal:
     // A loop's iterator without room leaves the bounds it is made of (in
     // their common class, which a second conversion keeps); its last value
     // without room leaves the iterator.
     case kOpForRangeInit:
     case kOpForRangeLast:
-    // A round's value without room leaves the iterator where it was.
+    // A round's value without room leaves the iterator where it was, and
+    // the loop value its count of rounds.
     case kOpForRangeNext:
+    case kOpForNext:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);
@@ -300,11 +318,13 @@ bool RunsAgainAfterGrowth(const EngineContext* ctx, ErrCode code, const int16_t*
          ctx->descTop == ctx->instructionLevel && RerunsAfterGrowth(ctx, at[0]);
 }
 
-// Stops the run for the host to grow the area and run the instruction
-// again. The shortage is no error: its message goes, and the last error
-// caught stays what lasterr and lasterror give (lastCode, or the code of the
-// last error's message where raising the shortage's recorded its own).
-Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCode,
+// Stops the run for the host to grow the area and go on at `resume`: the
+// instruction again, or the instruction after a native whose entry was kept
+// (KeepFailedReentry), which the run makes first. The shortage is no error:
+// its message goes, and the last error caught stays what lasterr and
+// lasterror give (lastCode, or the code of the last error's message where
+// raising the shortage's recorded its own).
+Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* resume, ErrCode lastCode,
                    ErrCode* result) {
   EngineContext* ctx = run.ctx;
   if (ctx->pendingError != -1) {
@@ -316,7 +336,7 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCo
   ctx->errLocCode = lastCode;
   ClearInstructionLocation(ctx);
   ctx->memoryRetry = kMemoryRetryPending;
-  run.ip = at;
+  run.ip = resume;
   SetCodePointer(ctx, run.ip);
   return Stop(run, code, result);
 }
@@ -324,9 +344,13 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* at, ErrCode lastCo
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
   const ErrCode lastCode = ctx->errLocCode;
+  if (ctx->keptReentry.opcode && ctx->memoryRetry && ctx->currentThread == 0 &&
+      IsEngineMemoryCode(code))
+    return StopForGrowth(run, code, run.ip, lastCode, result);
   if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   // The instruction does not run again: what it kept for that goes.
   ForgetRerunProgress(ctx);
+  ctx->keptReentry.opcode = 0;
   // Where it happened, and the failing builtin's or native's name.
   if (ctx->errLocFunc == -1 && ctx->errLocPos == -1) SetErrorLocation(ctx, code, 0);
   ctx->errLocCode = code;
@@ -341,6 +365,7 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
     // Operands that found no room as doubles: the instruction runs again.
     if (RunsAgainAfterGrowth(ctx, code, at)) return StopForGrowth(run, code, at, lastCode, result);
   }
+  if (IsEngineMemoryCode(code)) NoteFailureNotRunAgain(at[0], ctx->errLocName);
   *result = code;
   const bool sandboxed = code == kErrSecViolation || code == kErrSecViolationGlobal;
   // The stores that the error leaves unfinished leave their variables as

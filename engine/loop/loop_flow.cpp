@@ -277,31 +277,35 @@ ErrCode PushIntegerLiteral(EngineContext* ctx, int32_t bytes, bool isUnsigned, u
 }
 
 ErrCode ForNext(EngineContext* ctx) {
-  ValueDescriptor* d = DescAt(ctx, 0);
-  const uint32_t counted = d->flags;
+  const uint32_t counted = DescAt(ctx, 0)->flags;
   const uint32_t step = (counted >> 6) + 1;
   if (step > kMaxSteps) return kErrIndexOutOfRange;
-  d->flags = counted + kStepUnit;
-  const ValueDescriptor value{counted & kFlagBits, d->size, d->word};
+  const ValueDescriptor value{counted & kFlagBits, DescAt(ctx, 0)->size, DescAt(ctx, 0)->word};
   const auto k = static_cast<int32_t>(step);
+  // The loop value counts the step once the round's value stands: a value
+  // without room leaves the count as it was, and the round runs again once
+  // the area has grown.
+  ErrCode e;
+  StructuredLayout l;
   if (IsPlain(value)) {
     if (k > value.word) return kErrIndexOutOfRange;
-    return PushColumn(ctx, value, k);
-  }
-  StructuredLayout l;
-  if (ReadStructuredLayout(value, DataAt(ctx, 0), &l) && l.kind == kKindList) {
+    e = PushColumn(ctx, value, k);
+  } else if (ReadStructuredLayout(value, DataAt(ctx, 0), &l) && l.kind == kKindList) {
     if (k > l.elements) return kErrIndexOutOfRange;
-    return PushItem(ctx, DataAt(ctx, 0) + ElementOffset(DataAt(ctx, 0), l, k - 1));
+    e = PushItem(ctx, DataAt(ctx, 0) + ElementOffset(DataAt(ctx, 0), l, k - 1));
+  } else {
+    const bool indexable =
+        (IsTyped(value) && value.word >= kKindArray && value.word <= kKindLogical) ||
+        IsStructured(value);
+    if (!indexable) return kErrWrongTypeOverload;
+    // The kernels read the loop value with its own flags while they work.
+    DescAt(ctx, 0)->flags = value.flags;
+    e = PushIndexedColumn(ctx, value, k);
+    if (e) DescAt(ctx, 0)->flags = counted;
   }
-  const bool indexable =
-      (IsTyped(value) && value.word >= kKindArray && value.word <= kKindLogical) ||
-      IsStructured(value);
-  if (!indexable) return kErrWrongTypeOverload;
-  // The kernels read the loop value with its own flags while they work.
-  d->flags = value.flags;
-  ErrCode e = PushIndexedColumn(ctx, value, k);
-  DescAt(ctx, e ? 0 : 1)->flags = counted + kStepUnit;
-  return e;
+  if (e) return e;
+  DescAt(ctx, 1)->flags = counted + kStepUnit;
+  return kOk;
 }
 
 ErrCode ForRangeNext(EngineContext* ctx) {

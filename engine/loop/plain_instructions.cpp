@@ -15,6 +15,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/loop/scalar_chain.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/text/display.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
@@ -175,8 +176,13 @@ ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
     }
     if (count == 0) return kOk;
   }
-  e = StoreVariable(ctx, n);
-  if (!e) e = LoadVariable(ctx, n);
+  if ((e = StoreVariable(ctx, n))) return e;
+  {
+    // The value stored comes back in the room it left, without a request:
+    // a failure here, the value gone into its variable, would not run again.
+    const RoomRequestsPaused inItsRoom;
+    e = LoadVariable(ctx, n);
+  }
   return e ? e : DisplayNamedValue(ctx, nameId, false, true);
 }
 

@@ -246,8 +246,8 @@ class ScalarForms {
       ctx_->descTop -= 3;
       ctx_->dataTop -= 1;
     } else {
-      e = PushRealScalar(ctx_, Load<double>(item));
-      if (e) return Fused::kAsIs;
+      // Within the room just found: no request.
+      PushScalarInRoom(ctx_, Load<double>(item));
     }
     ip = after;
     // The instructions taken, counted as the loop would count them.
@@ -318,8 +318,13 @@ class ScalarForms {
     bool truth;
     if (builtin.scalarForm == ScalarForm::kCompare &&
         (next[0] == kOpJumpTrue || next[0] == kOpJumpFalse) && MayGoOn() &&
-        CompareTopScalars(ctx_, builtin.scalarOption, &truth) &&
-        CheckRoomForComparison(ctx_) == kOk) {
+        CompareTopScalars(ctx_, builtin.scalarOption, &truth)) {
+      // The room of the logical value the jump skips is asked for once, as
+      // the comparison's own path asks: without it the operator fails there.
+      if ((e = CheckRoomForComparison(ctx_))) {
+        ip = next;
+        return Fused::kTail;
+      }
       polls_++;
       Drop(ctx_);
       Drop(ctx_);

@@ -87,16 +87,18 @@ VKE_HOT_INLINE ErrCode CheckRoomForComparison(const EngineContext* ctx) {
 }
 
 // A comparison option on two real double scalars on top: their logical
-// result replaces them, *result telling how the push went. False, with
+// result replaces them, *result telling whether it found room. False, with
 // nothing changed, for anything else.
 VKE_HOT_INLINE bool ScalarCompare(EngineContext* ctx, int32_t option, ErrCode* result) {
   bool truth;
   if (!CompareTopScalars(ctx, option, &truth)) return false;
-  // The result needs room above the operands, as on the general path.
+  // The result needs room above the operands, as on the general path: that
+  // test is the one request for room; the result then takes room the
+  // operands leave, which no shortage can refuse.
   if ((*result = CheckRoomForComparison(ctx))) return true;
   ctx->descTop -= 6;
   ctx->dataTop -= 2;
-  *result = PushLogicalScalar(ctx, truth);
+  PlaceLogicalScalar(ctx, truth);
   return true;
 }
 

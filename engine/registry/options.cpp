@@ -180,8 +180,10 @@ ErrCode GetOptionsArg(EngineContext* ctx, int32_t depth, const char* name,
   ErrCode e = GetStructField(ctx, depth, r.name, NameLength(r));
   if (e == kErrUndefField) return PushOptionDefault(ctx, r);
   if (e || !IsPlainEmpty(ctx, 0)) return e;
-  Drop(ctx);
-  return PushOptionDefault(ctx, r);
+  // The empty field gives way to the default, or goes when it finds no room.
+  e = PushInPlaceOfTop(ctx, 1, [&] { return PushOptionDefault(ctx, r); });
+  if (e) Drop(ctx);
+  return e;
 }
 
 ErrCode PopScalarOptionValue(EngineContext* ctx, double def, double* out) {

@@ -166,6 +166,10 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
                      uint32_t continuation, int32_t inputs, int32_t outputs) {
   const int32_t frame = ctx->curFrame;
   const uint32_t thread = ctx->currentThread;
+  // The loop's own call of this native, whose entries after its calls may
+  // be made again once the area has grown; any native it calls is not.
+  const int32_t opcode = ctx->reentryOpcode;
+  ctx->reentryOpcode = 0;
   // Where the native's entries begin: under its inputs; called back once a
   // compiled function has returned, the frame's continuation word told how
   // far below that function's results (-1: not known).
@@ -178,7 +182,7 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     base = returned - ContinuationEntriesBelow(continuation);
   }
   const NativeNesting nesting;
-  if (nesting.TooDeep()) return kErrStackOverflow;
+  if (nesting.TooDeep()) return NestingLimitReached(ctx);
   // A native called while another one runs (its function value) keeps the
   // other's call-back state as it was; while it runs, no entry below its
   // own may be dropped.
@@ -191,8 +195,14 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   for (int32_t a = inputs;;) {
     ctx->nativeResults = 0;
     ctx->currentNativeId = nativeId;
-    const PlannedStackRoomScope plan;
-    e = function(ctx, a, outputs, data);
+    const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
+    {
+      const PlannedStackRoomScope plan;
+      e = function(ctx, a, outputs, data);
+    }
+    if (e && a < 0)
+      KeepFailedReentry(ctx, opcode, -a - 1, outputs, continuation, base, descTop, dataTop, frame,
+                        e);
     if (e || ctx->nativeResults == 0) break;
     a = -ctx->nativeResults;
     // Called back, the native has used its inputs and what it called has

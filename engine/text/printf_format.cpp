@@ -90,6 +90,14 @@ struct TextWriter {
   TextPieceSink* sink = nullptr;
   int32_t pieceChars = 0;  // the row is handed out once it holds this much
   bool handedOut = false;  // a piece has been taken
+  // The text outgrew the row (a failure for room elsewhere, a refused
+  // request or a piece without room, is a shortage whatever the row's size).
+  bool full = false;
+
+  ErrCode Full() {
+    full = true;
+    return kErrDataOverflow;
+  }
 
   // Between fields: hands the text out when a piece is full.
   ErrCode HandOutIfFull() { return sink && length > 0 && length >= pieceChars ? HandOut() : kOk; }
@@ -101,7 +109,7 @@ struct TextWriter {
   }
 
   ErrCode Put(uint16_t c) {
-    if (length >= capacity) return kErrDataOverflow;
+    if (length >= capacity) return Full();
     out[length++] = c;
     return kOk;
   }
@@ -124,7 +132,7 @@ struct TextWriter {
     int32_t position = start;
     append(bytes, &position, start + 2 * room);
     const int32_t written = position - start;
-    if (written >= room || written + 5 >= 2 * room) return kErrDataOverflow;
+    if (written >= room || written + 5 >= 2 * room) return Full();
     for (int32_t i = written - 1; i >= 0; i--)
       out[length + i] = static_cast<uint8_t>(bytes[start + i]);
     length += written;
@@ -134,7 +142,7 @@ struct TextWriter {
   ErrCode PadField(int32_t start, const Directive& d) {
     const int32_t gap = d.width - (length - start);
     if (gap <= 0) return kOk;
-    if (AppendRepeatedChar(out, &length, ' ', gap, capacity) < gap) return kErrDataOverflow;
+    if (AppendRepeatedChar(out, &length, ' ', gap, capacity) < gap) return Full();
     if (!d.left) std::rotate(out + start, out + length - gap, out + length);
     return kOk;
   }
@@ -367,7 +375,7 @@ ErrCode FormatWithTemplate(EngineContext* ctx, int32_t n, bool translateNewlines
     w.pieceChars = std::min(kPieceChars, w.capacity / 2);
   }
   e = RunTemplate(run, args);
-  if (e == kErrDataOverflow) e = TextRoomError(w.capacity);
+  if (e == kErrDataOverflow && w.full) e = TextRoomError(w.capacity);
   if (pieces) {
     // The rest, and the one (maybe empty) write of a text that had none.
     if (!e && (w.length > 0 || !w.handedOut)) e = w.HandOut();

@@ -13,7 +13,7 @@ ErrCode Utf8EncodeNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   int64_t bytes = 0;
   for (int32_t i = 0; i < v.shape.count; i++)
     bytes += Utf8Length(Load<uint16_t>(v.elements + 2 * i));
-  if (bytes > kMaxTypedElements) return kErrDataOverflow;
+  if (bytes > kMaxTypedElements) return kErrObjTooLarge;
   const int32_t dims[2] = {1, static_cast<int32_t>(bytes)};
   void* data;
   ErrCode e = PushNewTypedArray(ctx, 2, dims, 1, true, &data);

@@ -198,7 +198,7 @@ ErrCode PushNewCellArray(EngineContext* ctx, int32_t ndims, const int32_t* dims)
   int64_t count;
   if (!ShapeCount(s, &count)) return kErrObjTooLarge;
   uint64_t units = DimsItemUnits(s.ndims) + 2ull * count;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), kKindCell, true, &data);
   if (e) return e;
@@ -262,12 +262,12 @@ ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int3
   return kErrUndefField;
 }
 
-ErrCode GetStructFields(EngineContext* ctx, int32_t* count) {
-  const ValueDescriptor* d = DescAt(ctx, 0);
+ErrCode GetStructFields(EngineContext* ctx, int32_t* count, int32_t depth) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
   if (!IsStructured(*d) || (d->word != kKindList && d->word != kKindStruct && d->word != kKindCell))
     return kErrWrongType;
   StructuredParts parts;
-  GetStructuredValueOfKind(ctx, 0, '?', &parts);
+  GetStructuredValueOfKind(ctx, depth, '?', &parts);
   int32_t n = d->word == kKindCell ? parts.elements : parts.items;
   if (uint64_t{ctx->descTop} + 3ull * n >= ctx->descCap) return kErrStackOverflow;
   uint32_t offset = static_cast<uint32_t>(parts.first - ctx->DataBytes());
@@ -308,10 +308,9 @@ ErrCode StructListToArray(EngineContext* ctx) {
   StructuredParts parts;
   ErrCode e = GetStructuredValueOfKind(ctx, 0, 'c', &parts);
   if (e) return e;
-  if (parts.elements == 0) {
-    Drop(ctx);
-    return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr);
-  }
+  if (parts.elements == 0)
+    return PushInPlaceOfTop(
+        ctx, 1, [&] { return PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr); });
   const uint8_t* item = parts.first;
   for (int32_t i = 0; i < parts.elements; i++, item += ItemBytes(item)) {
     ValueDescriptor d = Load<ValueDescriptor>(item);

@@ -83,15 +83,19 @@ ErrCode PushNaN(EngineContext* ctx) {
 
 // The 1 x 1 logical array written directly: header, then the element in a
 // unit whose padding is zero, as PushLogicalArray writes it.
-ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value) {
+void PlaceLogicalScalar(EngineContext* ctx, uint8_t value) {
   constexpr int32_t kOneByOne[2] = {1, 1};
   uint8_t* data;
-  ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(TypedArrayUnits(2, 1)), kKindLogical,
-                        false, &data);
-  if (e) return e;
+  PlaceEntry(ctx, kFlagTyped, static_cast<uint32_t>(TypedArrayUnits(2, 1)), kKindLogical, &data);
   uint8_t* element = WriteTypedHeader(data, kCodeUInt8, 2, kOneByOne);
   std::memset(element, 0, 8);
   element[0] = value;
+}
+
+ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value) {
+  if (ErrCode e = CheckRoomToPush(ctx, static_cast<uint32_t>(TypedArrayUnits(2, 1)), false))
+    return e;
+  PlaceLogicalScalar(ctx, value);
   return kOk;
 }
 
@@ -111,7 +115,7 @@ ErrCode PushZeroMatrix(EngineContext* ctx, int32_t m, int32_t n, bool complex) {
     return e ? kErrDataOverflow : kOk;
   }
   uint64_t size = uint64_t(m) * uint64_t(n) * (complex ? 2 : 1);
-  if (size > UINT32_MAX) return kErrDataOverflow;
+  if (size > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e =
       PushEntry(ctx, complex ? kFlagComplex : 0, static_cast<uint32_t>(size), n, false, &data);
@@ -132,7 +136,7 @@ ErrCode PushNewMatrix(EngineContext* ctx, int32_t m, int32_t n, double** re, dou
   }
   uint64_t count = uint64_t(m) * uint64_t(n);
   uint64_t size = count * (complex ? 2 : 1);
-  if (size > 2147483647u) return kErrDataOverflow;
+  if (size > 2147483647u) return kErrObjTooLarge;
   ErrCode e =
       PushEntry(ctx, complex ? kFlagComplex : 0, static_cast<uint32_t>(size), n, true, &data);
   if (e) return e;
@@ -150,7 +154,7 @@ ErrCode PushFloatingArray(EngineContext* ctx, const Shape& s, int64_t count, int
                           bool complex, uint32_t realCode, uint32_t complexCode, uint8_t** el,
                           uint64_t* units) {
   *units = TypedArrayUnits(s.ndims, uint64_t(count) * elementBytes * (complex ? 2 : 1));
-  if (*units > UINT32_MAX) return kErrDataOverflow;
+  if (*units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(*units), kKindArray, false, &data);
   if (e) return e;
@@ -211,9 +215,9 @@ ErrCode PushTypedElements(EngineContext* ctx, int32_t ndims, const int32_t* dims
   Shape s;
   if (!NormaliseShape(ndims, dims, &s)) return kErrObjTooLarge;
   int64_t count;
-  if (!ShapeCount(s, &count)) return kErrDataOverflow;
+  if (!ShapeCount(s, &count)) return kErrObjTooLarge;
   if (count == 0) MakeEmptyShape(&s);
-  if (count > kMaxTypedElements) return kErrDataOverflow;
+  if (count > kMaxTypedElements) return kErrObjTooLarge;
   uint64_t units = TypedArrayUnits(s.ndims, uint64_t(count) * elementBytes);
   uint8_t* data;
   ErrCode e = PushEntry(ctx, kFlagTyped, static_cast<uint32_t>(units), kKindArray, false, &data);

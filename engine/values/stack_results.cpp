@@ -23,6 +23,31 @@ ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout)
   return PushInPlaceOfTop(ctx, n, [&] { return PushNoValue(ctx); });
 }
 
+ErrCode ReplaceInputsWithScalar(EngineContext* ctx, int32_t n, double re, double im) {
+  const uint32_t units = im == 0 ? 1 : 2;
+  uint64_t held = 0;
+  for (int32_t k = 0; k < n && 3u * static_cast<uint32_t>(k) < ctx->descTop; k++)
+    held += DescAt(ctx, k)->size;
+  if (n < 1 || 3ull * n > ctx->descTop || held < units)
+    return PushInPlaceOfTop(ctx, n, [&] { return PushComplexScalar(ctx, re, im); });
+  const RoomRequestsPaused paused;
+  if (ErrCode e = Drop(ctx, n)) return e;
+  uint8_t* data;
+  if (ErrCode e = PushEntry(ctx, units == 2 ? kFlagComplex : 0, units, 1, true, &data)) return e;
+  Store<double>(data, re);
+  if (units == 2) Store<double>(data + 8, im);
+  return kOk;
+}
+
+ErrCode CheckPlannedRoom(EngineContext* ctx, int64_t entries, int64_t units) {
+  if (entries > 0 && int64_t{ctx->descTop} + 3 * entries >= int64_t{ctx->descCap})
+    return kErrStackOverflow;
+  if (units > int64_t{ctx->dataCap} - int64_t{ctx->dataTop} || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
+  HoldPlannedStackRoom();
+  return kOk;
+}
+
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n) {
   return DropStackEntries(ctx, 1, n);
 }

@@ -12,6 +12,17 @@ ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value);
 // Drops the n inputs of a call that gives no output; a call as a statement
 // (nargout < 0) leaves the no-value marker in their place, as above.
 ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout);
+// Replaces the top n inputs with a double scalar, complex when im is not 0.
+// Where the inputs hold the scalar's room, it takes that room without a
+// request a test could refuse and without a check that could fail, so that
+// a builtin that has used its inputs up (factored them in place) always
+// ends; elsewhere it is pushed as PushInPlaceOfTop pushes it.
+ErrCode ReplaceInputsWithScalar(EngineContext* ctx, int32_t n, double re, double im = 0);
+// Whether `entries` more entries, holding `units` data units in all, fit
+// on the stacks: the one request for the room of a plan, after which the
+// test mode refuses none of the pushes it covers (HoldPlannedStackRoom).
+// kErrStackOverflow or kErrDataOverflow when they do not.
+ErrCode CheckPlannedRoom(EngineContext* ctx, int64_t entries, int64_t units);
 // Drops the n inputs lying under the result on top.
 ErrCode DropInputsUnderResult(EngineContext* ctx, int32_t n);
 

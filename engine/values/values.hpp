@@ -20,6 +20,9 @@ bool GetMarkerAt(EngineContext* ctx, int32_t depth, int32_t* payload);
 ErrCode PushInf(EngineContext* ctx);
 ErrCode PushNaN(EngineContext* ctx);
 ErrCode PushLogicalScalar(EngineContext* ctx, uint8_t value);
+// PushLogicalScalar where its room has been found (CheckRoomToPush with the
+// size TypedArrayUnits(2, 1)): the push asks for nothing.
+void PlaceLogicalScalar(EngineContext* ctx, uint8_t value);
 ErrCode PushComplexScalar(EngineContext* ctx, double re, double im);
 ErrCode PushZeroMatrix(EngineContext* ctx, int32_t m, int32_t n, bool complex);
 ErrCode PushNewMatrix(EngineContext* ctx, int32_t m, int32_t n, double** re, double** im);
@@ -244,7 +247,9 @@ ErrCode PushListItems(EngineContext* ctx, int32_t* count);
 // Pushes a copy of the value an item (of a list or cell array) holds.
 ErrCode PushItemValue(EngineContext* ctx, const uint8_t* item);
 ErrCode GetStructField(EngineContext* ctx, int32_t depth, const char* name, int32_t length);
-ErrCode GetStructFields(EngineContext* ctx, int32_t* count);
+// Pushes copies of the items of the list, structure or cell array at the
+// depth (a cell array's elements in storage order); none stays on failure.
+ErrCode GetStructFields(EngineContext* ctx, int32_t* count, int32_t depth = 0);
 ErrCode GetStructFieldName(EngineContext* ctx, int32_t depth, int32_t index, const char** name,
                            int32_t* length);
 ErrCode StructListToArray(EngineContext* ctx);

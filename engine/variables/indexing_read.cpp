@@ -48,7 +48,7 @@ ErrCode IndexListSelect(EngineContext* ctx, uint32_t items, int32_t count, bool 
   };
   uint64_t bytes = 0;
   for (int32_t k = 0; k < picks; k++) bytes += ItemBytes(ctx->Bytes() + pick(k));
-  if (bytes / 8 > UINT32_MAX) return kErrDataOverflow;
+  if (bytes / 8 > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(bytes / 8), kKindList, false, &out);
   if (e) return e;

@@ -81,7 +81,7 @@ ErrCode BuildStructuredFromIndex(EngineContext* ctx, int32_t depth, int32_t ndim
   int32_t len = s.ndims;
   if (!cell) words[len++] = fields;
   uint64_t units = DimsItemUnits(len) + payload / 8;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint32_t baseAt = static_cast<uint32_t>(base - ctx->Bytes());
   uint32_t tableAt = static_cast<uint32_t>(table.elements - ctx->Bytes());
   uint8_t* out;

@@ -71,8 +71,8 @@ ErrCode ConvertIndexArgs(EngineContext* ctx, const SubscriptList& subs, int32_t*
 ErrCode DataScratch::Reserve(uint64_t bytes, uint32_t* offset) {
   uint64_t units = (bytes + 7) / 8;
   void* p;
-  if (units > UINT32_MAX || ReserveDataStack(ctx_, static_cast<uint32_t>(units), &p))
-    return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
+  if (ReserveDataStack(ctx_, static_cast<uint32_t>(units), &p)) return kErrDataOverflow;
   ctx_->dataCap -= static_cast<uint32_t>(units);
   units_ += static_cast<uint32_t>(units);
   *offset = static_cast<uint32_t>(static_cast<uint8_t*>(p) - ctx_->Bytes());

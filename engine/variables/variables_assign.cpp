@@ -63,7 +63,7 @@ ErrCode PushCombinedItems(EngineContext* ctx, const int32_t* depths, int32_t n,
     offsets[i] = static_cast<uint32_t>(units);
     units += DescAt(ctx, depths[i])->size - layouts[i].first / 8;
   }
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(units), kKindList, false, &out);
   if (e) return e;

@@ -82,7 +82,7 @@ ErrCode CollectFieldValues(EngineContext* ctx, int32_t nameId) {
   }
   uint64_t bytes = 0;
   for (int32_t el = 0; el < l.elements; el++) bytes += ItemBytes(fieldItem(data, el));
-  if (bytes / 8 > UINT32_MAX) return kErrDataOverflow;
+  if (bytes / 8 > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   ErrCode e = PushEntry(ctx, kFlagStructured, static_cast<uint32_t>(bytes / 8), kKindCommaList,
                         false, &out);

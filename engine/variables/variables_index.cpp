@@ -6,6 +6,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/memory_retry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -113,12 +114,18 @@ constexpr size_t kReferenceEntryBytes = 24 + 8 * kReferenceUnits;
 // A list or function value indexed on a copy in its reference's place that
 // found no room: the reference takes the copy's place again, so that the
 // index runs again on the variable (and names it in its errors) once the
-// area has grown. The copy's room holds the reference; a copy smaller than
-// the reference may leave none, and the instruction then does not run again.
+// area has grown. The reference goes where the copy was, in the room the
+// copy leaves and what lies free above: that room is tested here, and the
+// reference's push asks for none. Without it (a copy smaller than the
+// reference at the stack's end) the instruction does not run again.
 void PutReferenceBack(EngineContext* ctx, int32_t depth, const uint8_t* reference) {
-  bool back = DescAt(ctx, depth)->size >= kReferenceUnits && !RollStackEntries(ctx, depth + 1, 1) &&
+  const uint64_t dataNeed = uint64_t{ctx->dataTop} - DescAt(ctx, depth)->size + kReferenceUnits;
+  bool back = dataNeed <= ctx->dataCap && !RollStackEntries(ctx, depth + 1, 1) &&
               !DropStackEntries(ctx, 0, 1);
-  back = back && !PushEntryFromBytes(ctx, reference) && !RollStackEntries(ctx, depth + 1, depth);
+  if (back) {
+    const RoomRequestsPaused tested;
+    back = !PushEntryFromBytes(ctx, reference) && !RollStackEntries(ctx, depth + 1, depth);
+  }
   if (!back) MarkOperandsChanged(ctx);
 }
 

@@ -103,7 +103,7 @@ uint32_t ElementOffset(const uint8_t* data, const StructuredLayout& l, int64_t e
 ErrCode AppendItems(EngineContext* ctx, int32_t count, int32_t nameId) {
   const ValueDescriptor d = *DescAt(ctx, 0);
   const uint64_t units = d.size + 2ull * count;
-  if (units > UINT32_MAX) return kErrDataOverflow;
+  if (units > UINT32_MAX) return kErrObjTooLarge;
   uint8_t* out;
   ErrCode e = PushEntry(ctx, d.flags, static_cast<uint32_t>(units), d.word, false, &out);
   if (e) return e;

@@ -80,10 +80,7 @@ ErrCode ResizeAlongDimension(EngineContext* ctx, int32_t* dim, int32_t n) {
   if (*dim < 0) *dim = FirstNonUnitDim(s);
   const int32_t d = *dim, current = LengthAlong(s, d);
   if (n == current) return kOk;
-  if (n <= 0) {
-    Drop(ctx);
-    return PushEmptyMatrix(ctx);
-  }
+  if (n <= 0) return PushInPlaceOfTop(ctx, 1, [&] { return PushEmptyMatrix(ctx); });
   Shape t;
   if (!ResizedShape(s, d, n, &t)) return kErrObjTooLarge;
   // Runs of `kept` elements, stride apart, in count blocks of each array.
@@ -108,6 +105,8 @@ ErrCode ResizeAlongDimension(EngineContext* ctx, int32_t* dim, int32_t n) {
     // header became shorter.
     copyRuns(re, re);
     if (complex) copyRuns(im, re + newCount);
+    // The shorter array takes the room of the longer one.
+    const RoomRequestsPaused replaced;
     Drop(ctx);
     double *newRe, *newIm;
     if (ErrCode e = PushShapedArray(ctx, t, complex, &newRe, &newIm)) return e;

@@ -5,16 +5,16 @@
 #include <cmath>
 #include <limits>
 
+#include "builtins/option_text.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
 
 ErrCode ReadInterpMethod(EngineContext* ctx, int32_t depth, InterpMethod* method) {
-  const char* text;
-  int32_t length;
-  if (ErrCode e = GetStringArg(ctx, depth, &text, &length)) return e;
-  switch (length == 0 ? 'l' : text[0]) {
+  const OptionText text(ctx, depth);
+  if (!text.IsText()) return kErrWrongType;
+  switch (text.IsEmpty() ? 'l' : text.Initial()) {
     case 'l':
     case '1':
       *method = InterpMethod::kLinear;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/lapack/lapack_deprecated.hpp"
 #include "numerics/lapack/lapack_support.hpp"
@@ -90,6 +91,8 @@ ErrCode EigComplex(EngineContext* ctx, int32_t n, bool vectors) {
          &info, 1, 1);
   if (ErrCode e = MapInfo(info, kErrNoConvergence)) return reserved.Abandon(e);
   if (!vectors) {
+    // The values take the complex argument's room.
+    const RoomRequestsPaused replaced;
     ErrCode e = Drop(ctx);
     return e ? e : PushComplexResults(ctx, n, false, w, nullptr);
   }
@@ -123,6 +126,9 @@ ErrCode EigReal(EngineContext* ctx, int32_t n, bool vectors) {
   dgeev_("N", vectors ? "V" : "N", &ln, a, &ln, wr, wi, vr, &ln, vr, &ln, ws.Work(), &lwork, &info,
          1, 1);
   if (ErrCode e = MapInfo(info, kErrNoConvergence)) return fail(e);
+  // The results take the room of the argument, made complex, and of the
+  // reservation.
+  const RoomRequestsPaused replaced;
   if (ErrCode e = Drop(ctx, 1 + reserved.count())) return e;
   const bool complex = AnyNonzero(wi, n);
   return PushRealResults(ctx, n, vectors, {wr, complex ? wi : nullptr, vr, wi});

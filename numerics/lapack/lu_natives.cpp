@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/errors/errors.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/lapack/lapack_support.hpp"
 #include "numerics/lapack/lapack_table.hpp"
@@ -152,9 +153,7 @@ ErrCode LapackDet(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
       im = -im;
     }
   }
-  ErrCode e = Drop(ctx);
-  if (e) return e;
-  return complex ? PushComplexScalar(ctx, re, im) : PushRealScalar(ctx, re);
+  return ReplaceInputsWithScalar(ctx, 1, re, im);
 }
 
 // rcond(A): LAPACK's estimate of the reciprocal condition number in the
@@ -188,8 +187,7 @@ ErrCode LapackRcond(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     }
     if (ErrCode e = MapInfo(info, kOk)) return e;
   }
-  ErrCode e = Drop(ctx);
-  return e ? e : PushRealScalar(ctx, rcond);
+  return ReplaceInputsWithScalar(ctx, 1, rcond);
 }
 
 }  // namespace vke

@@ -8,6 +8,7 @@
 #include "numerics/lapack/lapack_support.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -87,9 +88,10 @@ ErrCode LapackQz(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t)
   const int32_t outputs = std::max(nargout, 1);
   const LapackInt n = a.rows;
   if (n == 0) {
-    ErrCode e = Drop(ctx, 2);
+    const uint32_t level = ctx->descTop;
+    ErrCode e = kOk;
     for (int32_t o = 0; !e && o < outputs; o++) e = PushEmptyMatrix(ctx);
-    return e;
+    return e ? DropAboveLevel(ctx, level, e) : RemoveArguments(ctx, outputs, 2);
   }
   const bool complex = a.im || b.im;
   bool madeB = false, madeA = false;

@@ -4,10 +4,13 @@
 #include <cstring>
 
 #include "engine/errors/errors.hpp"
+#include "engine/room_requests.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/lapack/lapack_support.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
+#include "numerics/native_results.hpp"
 
 namespace vke {
 
@@ -115,13 +118,14 @@ ErrCode LapackSvd(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t
   const int32_t outputs = std::max(nargout, 1), m = a.rows, n = a.cols, k = std::min(m, n);
   if (a.IsEmpty()) {
     // No singular values: a 0 x 1 column, or U and V the identities of
-    // their shapes beside an S of zeros.
-    ErrCode e = Drop(ctx, nargin);
-    if (!e && outputs == 1) e = PushResultMatrix(ctx, 0, 1, false);
+    // their shapes beside an S of zeros, pushed above the arguments.
+    const uint32_t level = ctx->descTop;
+    ErrCode e = kOk;
+    if (outputs == 1) e = PushResultMatrix(ctx, 0, 1, false);
     if (!e && outputs == 3) e = PushDiagonal(ctx, n, economy ? k : n);
     if (!e && outputs >= 2) e = PushDiagonal(ctx, economy ? k : m, economy ? k : n, 0.0);
     if (!e && outputs >= 2) e = PushDiagonal(ctx, m, economy ? k : m);
-    return e;
+    return e ? DropAboveLevel(ctx, level, e) : RemoveArguments(ctx, outputs, nargin);
   }
   Reservations reserved(ctx);
   ErrCode e = kOk;
@@ -134,6 +138,8 @@ ErrCode LapackSvd(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t
   p.jobvt = outputs == 3 ? 'A' : 'N';
   if ((e = Decompose(ctx, reserved.count() + nargin - 1, &reserved, &p))) return e;
   if (outputs == 1) {
+    // The values take the argument's room.
+    const RoomRequestsPaused replaced;
     MatrixOperand s;
     if ((e = Drop(ctx, nargin)) || (e = PushResultMatrix(ctx, k, 1, false, &s))) return e;
     std::memcpy(s.re, p.s, sizeof(double) * k);
@@ -168,8 +174,7 @@ ErrCode LapackRank(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     if (ErrCode e = Decompose(ctx, nargin - 1, &none, &p)) return e;
     r = CountAbove(p, tol < 0 ? DefaultTolerance(p) : tol);
   }
-  ErrCode e = Drop(ctx, nargin);
-  return e ? e : PushRealScalar(ctx, r);
+  return ReplaceInputsWithScalar(ctx, nargin, r);
 }
 
 // orth(A): an orthonormal basis of the range, the leading columns of U.
@@ -179,8 +184,7 @@ ErrCode LapackOrth(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (a.IsEmpty()) {
     // No columns in the range: m x 0.
     const int32_t m = a.rows;
-    ErrCode e = Drop(ctx);
-    return e ? e : PushResultMatrix(ctx, m, 0, false);
+    return PushInPlaceOfTop(ctx, 1, [&] { return PushResultMatrix(ctx, m, 0, false); });
   }
   Reservations none(ctx);
   SvdProblem p;
@@ -188,6 +192,7 @@ ErrCode LapackOrth(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (ErrCode e = Decompose(ctx, 0, &none, &p)) return e;
   const int32_t r = CountAbove(p, DefaultTolerance(p));
   // m x r fits into the argument's place, below the workspace.
+  const RoomRequestsPaused replaced;
   MatrixOperand x;
   ErrCode e = Drop(ctx);
   if (!e) e = PushResultMatrix(ctx, p.m, r, p.complex, &x);
@@ -203,8 +208,7 @@ ErrCode LapackNull(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (a.IsEmpty()) {
     // Without rows every vector is in the null space: the n x n identity
     // (0 x 0 without columns).
-    ErrCode e = Drop(ctx);
-    return e ? e : PushDiagonal(ctx, n, a.rows == 0 ? n : 0);
+    return PushInPlaceOfTop(ctx, 1, [&] { return PushDiagonal(ctx, n, a.rows == 0 ? n : 0); });
   }
   // Room for the largest result, n x n, below the workspace.
   Reservations reserved(ctx);
@@ -213,6 +217,8 @@ ErrCode LapackNull(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   p.jobvt = 'A';
   if (ErrCode e = Decompose(ctx, 1, &reserved, &p)) return e;
   const int32_t r = CountAbove(p, DefaultTolerance(p));
+  // n x (n - r) fits into the reservation's place.
+  const RoomRequestsPaused replaced;
   MatrixOperand x;
   ErrCode e = Drop(ctx, 2);
   if (!e) e = PushResultMatrix(ctx, n, n - r, p.complex, &x);

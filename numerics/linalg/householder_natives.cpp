@@ -3,6 +3,7 @@
 // vector, and its application to a matrix from the left or the right.
 #include <initializer_list>
 
+#include "builtins/option_text.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
@@ -56,11 +57,11 @@ ErrCode HouseholderapplyNative(EngineContext* ctx, int32_t nargin, int32_t, uint
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   bool left = true;
   if (nargin == 4) {
-    const char* text;
-    int32_t length;
-    if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
-    if (length > 0 && text[0] != 'l' && text[0] != 'r') return kErrUnknownOpt;
-    left = length == 0 || text[0] == 'l';
+    const OptionText side(ctx, 0);
+    if (!side.IsText()) return kErrWrongType;
+    const uint16_t initial = side.Initial();
+    if (!side.IsEmpty() && initial != 'l' && initial != 'r') return kErrUnknownOpt;
+    left = initial != 'r';
   }
   const int32_t top = nargin == 4 ? 1 : 0;  // depth of beta
   double beta;

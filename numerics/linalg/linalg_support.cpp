@@ -8,6 +8,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/native_results.hpp"
@@ -91,13 +92,8 @@ void StackPlan::Scratch(int64_t words) {
 }
 
 ErrCode StackPlan::Check(EngineContext* ctx) const {
-  if (peakEntries_ > 0 &&
-      uint64_t{ctx->descTop} + 3 * uint64_t(peakEntries_) >= uint64_t{ctx->descCap})
-    return kErrStackOverflow;
-  if (peak_ > FreeDataWords(ctx) || RoomRefused(StackRoom(ctx))) return kErrDataOverflow;
   // What the plan pushes has its room: a test refuses no push behind it.
-  HoldPlannedStackRoom();
-  return kOk;
+  return CheckPlannedRoom(ctx, peakEntries_, peak_);
 }
 
 int64_t EntryDataWords(EngineContext* ctx, int32_t depth) {
@@ -130,10 +126,10 @@ const NativeFunctionRecord* FrontSvdRecord(EngineContext* ctx) {
   return r && reinterpret_cast<NativeFn>(r->function) != &SvdNative ? r : nullptr;
 }
 
-ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd,
+ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd, int32_t depth,
                                 SingularValueRange* range) {
   const uint32_t level = ctx->descTop;
-  ErrCode e = DuplicateStackEntries(ctx, 0, 1);
+  ErrCode e = DuplicateStackEntries(ctx, depth, 1);
   if (!e) e = CallNativeRecord(ctx, svd, 1, 1);
   if (e) return DropAboveLevel(ctx, level, e);
   MatrixOperand s;

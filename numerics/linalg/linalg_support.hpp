@@ -79,9 +79,9 @@ struct SingularValueRange {
 // The record of an "svd" native registered in front of the engine's own
 // (the "!lapack" library's), or null when the engine's own is the first.
 const NativeFunctionRecord* FrontSvdRecord(EngineContext* ctx);
-// The range of the singular values of the matrix on top, which stays, as
-// that native computes them on a copy; its code when it fails.
-ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd,
+// The range of the singular values of the matrix at the depth, which stays,
+// as that native computes them on a copy; its code when it fails.
+ErrCode FrontSingularValueRange(EngineContext* ctx, const NativeFunctionRecord* svd, int32_t depth,
                                 SingularValueRange* range);
 
 }  // namespace vke

@@ -132,9 +132,11 @@ ErrCode StartMatrixFunction(EngineContext* ctx, int32_t nargin, int32_t nargout,
   if (!a.IsSquare()) return kErrNonSquareSize;
   const int32_t n = a.rows;
   if (n == 0) {
-    if (withFunction) Drop(ctx);
-    if (nargout < 2) return kOk;
+    // The estimate 0 under the empty result; the function (on top) goes
+    // once it stands.
+    if (nargout < 2) return withFunction ? Drop(ctx) : kOk;
     if (ErrCode e = PushRealScalar(ctx, 0)) return e;
+    if (withFunction) DropStackEntries(ctx, 1, 1);
     return RollStackEntries(ctx, 2, 1);
   }
   // logm keeps the derivatives on T's diagonal for equal neighbours on it,

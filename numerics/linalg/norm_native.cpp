@@ -8,6 +8,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/linalg/linalg_support.hpp"
@@ -136,10 +137,11 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   // The largest singular value comes from LAPACK's decomposition when its
   // library stands in front, else from the engine's own in the words after x.
   const NativeFunctionRecord* frontSvd = twoNorm ? FrontSvdRecord(ctx) : nullptr;
-  const int64_t kindWords = nargin == 2 ? EntryDataWords(ctx, 0) : 0;
-  if (twoNorm && !frontSvd && TwoNormScratch(x) > FreeDataWords(ctx) + kindWords)
-    return kErrDataOverflow;
-  if (nargin == 2) Drop(ctx);
+  if (twoNorm && !frontSvd) {
+    StackPlan plan;
+    plan.Scratch(TwoNormScratch(x));
+    if (ErrCode e = plan.Check(ctx)) return e;
+  }
 
   double result;
   if (x.IsEmpty()) {
@@ -154,15 +156,16 @@ ErrCode NormNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     result = FrobeniusNorm(x);
   } else if (frontSvd) {
     SingularValueRange range;
-    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, nargin - 1, &range)) return e;
     result = range.largest;
   } else {
     double* values = FirstFreeWord(ctx);
     ComputeSingularValues(x, values);
     result = values[0];
   }
-  Drop(ctx);
-  return PushRealScalar(ctx, result);
+  // The arguments go once the result is known; the engine's values leave x
+  // used up, and the result takes its room.
+  return ReplaceInputsWithScalar(ctx, nargin, result);
 }
 
 }  // namespace vke

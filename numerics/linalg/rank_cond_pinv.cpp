@@ -6,6 +6,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/kernels/dense_kernels.hpp"
 #include "numerics/linalg/linalg_support.hpp"
@@ -54,8 +55,8 @@ ErrCode RankNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (tol < 0) tol = std::max(a.rows, a.cols) * (a.cols > 0 ? s[0] : 0.0) * kRankTolerance;
   // Over all n values: those of the rows a wide matrix lacks are zeros.
   const auto count = std::count_if(s, s + a.cols, [tol](double x) { return x > tol; });
-  Drop(ctx);
-  return PushRealScalar(ctx, static_cast<double>(count));
+  // The matrix is used up: the count takes its room.
+  return ReplaceInputsWithScalar(ctx, 1, static_cast<double>(count));
 }
 
 // cond(A): the largest singular value over the smallest of the min(m, n)
@@ -70,7 +71,7 @@ ErrCode CondNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   SingularValueRange range;
   if (const NativeFunctionRecord* frontSvd = k > 0 ? FrontSvdRecord(ctx) : nullptr) {
     // LAPACK's decomposition, when its library stands in front.
-    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, &range)) return e;
+    if (ErrCode e = FrontSingularValueRange(ctx, frontSvd, 0, &range)) return e;
   } else {
     const int64_t scratch = SingularValueScratch(a.rows, a.cols, a.im != nullptr);
     StackPlan plan;
@@ -86,8 +87,8 @@ ErrCode CondNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
     result = range.smallest <= zero ? std::numeric_limits<double>::infinity()
                                     : range.largest / range.smallest;
   }
-  Drop(ctx);
-  return PushRealScalar(ctx, result);
+  // The engine's values leave the matrix used up: the result takes its room.
+  return ReplaceInputsWithScalar(ctx, 1, result);
 }
 
 // pinv(A), pinv(A, tol). Also called directly on the matrix on top by the

@@ -1,5 +1,6 @@
 // The native schur: the real (quasi-triangular) or complex (triangular)
 // Schur form T of a square matrix, with its Schur vectors U, A = U T U'.
+#include "builtins/option_text.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
@@ -12,9 +13,10 @@ namespace {
 
 // The kind letter of an option string: 'r' (also for an empty string) or
 // 'c'; 0 for anything else.
-char SchurKind(const char* text, int32_t length) {
-  if (length == 0) return 'r';
-  return text[0] == 'r' || text[0] == 'c' ? text[0] : 0;
+char SchurKind(const OptionText& text) {
+  if (text.IsEmpty()) return 'r';
+  const uint16_t initial = text.Initial();
+  return initial == 'r' || initial == 'c' ? static_cast<char>(initial) : 0;
 }
 
 }  // namespace
@@ -23,10 +25,9 @@ ErrCode SchurNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   char kind = 'r';
   if (nargin == 2) {
-    const char* text;
-    int32_t length;
-    if (ErrCode e = GetStringArg(ctx, 0, &text, &length)) return e;
-    if (!(kind = SchurKind(text, length))) return kErrUnknownOpt;
+    const OptionText text(ctx, 0);
+    if (!text.IsText()) return kErrWrongType;
+    if (!(kind = SchurKind(text))) return kErrUnknownOpt;
   }
   MatrixOperand a;
   if (!GetMatrixArg(ctx, nargin - 1, &a)) return kErrWrongType;

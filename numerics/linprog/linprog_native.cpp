@@ -82,7 +82,8 @@ ErrCode LinprogNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   }
 
   // x is pushed over c's data, where the solver left it: the arguments are
-  // dropped and the next push takes the place of the first.
+  // dropped and the next push takes the place of the first, in their room.
+  const RoomRequestsPaused replaced;
   Drop(ctx, nargin);
   if (n == 0) return PushResultMatrix(ctx, 0, 1, false, nullptr, nullptr);
   double* x;

@@ -40,11 +40,13 @@
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/option_tables.hpp"
-#include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
+#include "numerics/native_results.hpp"
 #include "numerics/ode/ode_options.hpp"
 #include "numerics/ode/ode_run.hpp"
 
@@ -282,25 +284,31 @@ ErrCode CallOutputFlag(OdeRun& r, bool init) {
 }
 
 ErrCode WriteCount(EngineContext* ctx, const char* format, double count) {
+  // What is written stays written: the entry is not made again.
+  MarkOperandsChanged(ctx);
   char line[80];
   const int length = std::snprintf(line, sizeof line, format, TruncateToInt(count));
   if (ErrCode e = WriteToFd(ctx, kFdErr, line, length)) return e;
   return WriteNewlineToFd(ctx, kFdErr);
 }
 
-// The results t, y, te, ye and ie in place of everything the call holds.
+// The statistics of the run, when asked for.
+ErrCode WriteEventStatistics(OdeRun& r) {
+  if (r.s[kOdeStats] == 0) return kOk;
+  ErrCode e = WriteCount(r.ctx, "Number of function evaluations: %d", r.s[kOdeEvaluations]);
+  if (!e) e = WriteCount(r.ctx, "Successful steps: %d", r.s[kOdeAccepted]);
+  if (!e) e = WriteCount(r.ctx, "Failed steps: %d", r.s[kOdeRejected]);
+  return e;
+}
+
+// The results t, y, te, ye and ie in place of everything the call holds,
+// and the statistics, written once the results stand.
 ErrCode Finalize(OdeRun& r) {
   EngineContext* ctx = r.ctx;
-  if (r.s[kOdeStats] != 0) {
-    ErrCode e = WriteCount(ctx, "Number of function evaluations: %d", r.s[kOdeEvaluations]);
-    if (!e) e = WriteCount(ctx, "Successful steps: %d", r.s[kOdeAccepted]);
-    if (!e) e = WriteCount(ctx, "Failed steps: %d", r.s[kOdeRejected]);
-    if (e) return e;
-  }
   const int32_t below = r.nargin + r.Working();
   if (r.nargout <= 0) {
-    if (ErrCode e = Drop(ctx, below)) return e;
-    return StatementResult(ctx, r.nargout);
+    if (ErrCode e = WriteEventStatistics(r)) return e;
+    return ReplaceInputsWithNothing(ctx, below, r.nargout);
   }
   // The events found: rows [te, ie, ye.'].
   int32_t found, cols;
@@ -328,6 +336,7 @@ ErrCode Finalize(OdeRun& r) {
     }
   }
   if (ErrCode e = PushSolution(r, r.nargout)) return e;
+  if (ErrCode e = WriteEventStatistics(r)) return e;
   return DropStackEntries(ctx, r.nargout, below);
 }
 
@@ -722,8 +731,9 @@ ErrCode StartEventRun(EngineContext* ctx, int32_t nargin, int32_t nargout, const
   if (!ReadOdeMethod(table, &method)) return kErrIllegal;
   // The nine method values go under the call's arguments.
   const int32_t n = method.nodes, k = method.degree;
+  const uint32_t start = ctx->descTop;
   for (double v : {double(n), double(k), method.exponent, method.refine})
-    if (ErrCode e = PushRealScalar(ctx, v)) return e;
+    if (ErrCode e = PushRealScalar(ctx, v)) return DropAboveLevel(ctx, start, e);
   const struct {
     const double* data;
     int32_t rows, cols;
@@ -734,7 +744,8 @@ ErrCode StartEventRun(EngineContext* ctx, int32_t nargin, int32_t nargout, const
                {method.p, n + 2, k}};
   for (const auto& part : parts) {
     double* re;
-    if (ErrCode e = PushNewMatrix(ctx, part.rows, part.cols, &re, nullptr)) return e;
+    if (ErrCode e = PushNewMatrix(ctx, part.rows, part.cols, &re, nullptr))
+      return DropAboveLevel(ctx, start, e);
     for (int32_t i = 0; i < part.rows * part.cols; i++) re[i] = part.data[i];
   }
   if (ErrCode e = RollStackEntries(ctx, nargin + kMethodValues, nargin)) return e;

@@ -6,12 +6,15 @@
 // values the call goes to the event integrator. Every evaluation goes
 // through the call-and-resume cycle.
 #include <cmath>
+#include <cstring>
 
+#include "engine/entry_copies.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/option_tables.hpp"
-#include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
@@ -22,24 +25,29 @@ namespace vke {
 
 namespace {
 
-// The run ends: statistics, then t and y and empty event results in place
-// of the arguments and working values.
+// The statistics of the run, when asked for.
+ErrCode WritePlainStatistics(OdeRun& r) {
+  if (r.s[kOdeStats] == 0) return kOk;
+  ErrCode e = WriteTraceLine(r.ctx, "Number of function evaluations: ", {r.s[kOdeEvaluations]});
+  if (!e) e = WriteTraceLine(r.ctx, "Successful steps: ", {r.s[kOdeAccepted]});
+  if (!e) e = WriteTraceLine(r.ctx, "Failed steps (error too large): ", {r.s[kOdeRejected]});
+  return e;
+}
+
+// The run ends: t and y and empty event results in place of the arguments
+// and working values, and the statistics, written once the results stand
+// (a shortage before has the entry made again, having written nothing).
 ErrCode FinishPlainRun(OdeRun& r) {
   EngineContext* ctx = r.ctx;
-  if (r.s[kOdeStats] != 0) {
-    ErrCode e = WriteTraceLine(ctx, "Number of function evaluations: ", {r.s[kOdeEvaluations]});
-    if (!e) e = WriteTraceLine(ctx, "Successful steps: ", {r.s[kOdeAccepted]});
-    if (!e) e = WriteTraceLine(ctx, "Failed steps (error too large): ", {r.s[kOdeRejected]});
-    if (e) return e;
-  }
   const int32_t below = r.nargin + r.Working();
   if (r.nargout <= 0) {
-    if (ErrCode e = Drop(ctx, below)) return e;
-    return StatementResult(ctx, r.nargout);
+    if (ErrCode e = WritePlainStatistics(r)) return e;
+    return ReplaceInputsWithNothing(ctx, below, r.nargout);
   }
   for (int32_t k = r.nargout; k >= 3; k--)
     if (ErrCode e = PushEmptyMatrix(ctx)) return e;
   if (ErrCode e = PushSolution(r, r.nargout)) return e;
+  if (ErrCode e = WritePlainStatistics(r)) return e;
   return DropStackEntries(ctx, r.nargout, below);
 }
 
@@ -95,6 +103,45 @@ ErrCode ResumePlainRun(OdeRun& r, int32_t results) {
   bool complete;
   if (ErrCode e = AdvanceStage(r, phase, &complete)) return e;
   return complete ? CompletePlainStep(r) : kOk;
+}
+
+// The accumulator on top cut back to its first `rows` rows: the imaginary
+// block moves down behind them. False when it has fewer.
+bool CutAccumulator(EngineContext* ctx, int32_t rows) {
+  int32_t m, cols;
+  double *re, *im;
+  if (GetNumericArg(ctx, 0, &m, &cols, &re, &im) || !im || m < rows) return false;
+  const int64_t count = int64_t{rows} * cols;
+  std::memmove(re + count, im, sizeof(double) * count);
+  ValueDescriptor* d = DescAt(ctx, 0);
+  ctx->dataTop -= d->size - static_cast<uint32_t>(2 * count);
+  d->size = static_cast<uint32_t>(2 * count);
+  return true;
+}
+
+// A re-entry that fails for lack of room with nothing written is put back
+// as it found the stacks, for it to be made again once the area has grown:
+// the working values under the accumulator written back in place, the
+// accumulator cut back to its rows, the slot and the results pushed again.
+// The accumulator, which only grows by whole rows, is not copied.
+ErrCode ResumeRestorably(OdeRun& r, int32_t results, uint32_t level) {
+  EngineContext* ctx = r.ctx;
+  const int32_t frame = ctx->curFrame, rows = r.rows, under = r.Working() - 1;
+  const uint32_t accumulatorTop = level + 3u * static_cast<uint32_t>(r.Working());
+  EntryCopies below(ctx), above(ctx);
+  ErrCode e = below.Take(results + 2, under);
+  if (!e) e = above.Take(0, results + 1);
+  if (e) return ReentryUnchanged(ctx, e);
+  WatchOperandChanges(ctx);
+  e = r.events ? ResumeEventRun(r, results) : ResumePlainRun(r, results);
+  const bool restorable = IsEngineMemoryCode(e) && !OperandsChanged(ctx) &&
+                          ctx->curFrame == frame && ctx->descTop >= accumulatorTop;
+  ctx->instructionLevel = UINT32_MAX;
+  if (!restorable) return KeepArgumentsOnFailure(ctx, level, e);
+  DropAboveLevel(ctx, accumulatorTop);
+  if (!CutAccumulator(ctx, rows) || !below.WriteBack(1) || !above.PushBack())
+    return KeepArgumentsOnFailure(ctx, level, e);
+  return ReentryUnchanged(ctx, e);
 }
 
 }  // namespace
@@ -167,6 +214,7 @@ ErrCode IntegrateOde(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   OdeRun r;
   if (!ReadOdeRun(ctx, results + 1, nargout, table, &r)) return kErrIllegal;
   const uint32_t level = ArgumentsTop(ctx, nargin, r.Working() + 1);
+  if (HostGrowsForRoom(ctx)) return ResumeRestorably(r, results, level);
   const ErrCode e = r.events ? ResumeEventRun(r, results) : ResumePlainRun(r, results);
   return KeepArgumentsOnFailure(ctx, level, e);
 }

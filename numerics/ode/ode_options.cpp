@@ -5,7 +5,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/registry/option_tables.hpp"
-#include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
@@ -145,10 +145,7 @@ ErrCode PushRunValues(EngineContext* ctx, int32_t nargin, int32_t funPosition,
 
 ErrCode FinishAtStart(EngineContext* ctx, int32_t nargin, int32_t funPosition, int32_t nargout,
                       double t0) {
-  if (nargout <= 0) {
-    if (ErrCode e = Drop(ctx, nargin)) return e;
-    return StatementResult(ctx, nargout);
-  }
+  if (nargout <= 0) return ReplaceInputsWithNothing(ctx, nargin, nargout);
   for (int32_t k = nargout; k >= 3; k--)
     if (ErrCode e = PushEmptyMatrix(ctx)) return e;
   if (nargout >= 2) {

@@ -270,12 +270,15 @@ ErrCode GrowAccumulator(OdeRun& r, int32_t count, double** rowRe, double** rowIm
   const int32_t cols = r.n + 1;
   const int64_t before = int64_t{r.rows} * cols;
   const int64_t after = (int64_t{r.rows} + count) * cols;
-  if (after > INT32_MAX / 2) return kErrDataOverflow;
-  // The room is checked before the accumulator leaves the stack.
+  if (after > INT32_MAX / 2) return kErrObjTooLarge;
+  // The room is checked before the accumulator leaves the stack: the check
+  // is the request, and the push behind it takes the room it found.
   uint32_t freeBytes;
   void* unused;
   GetDataStackFree(ctx, &freeBytes, &unused);
-  if (2 * (after - before) * 8 >= int64_t{freeBytes}) return kErrDataOverflow;
+  if (2 * (after - before) * 8 >= int64_t{freeBytes} || RoomRefused(StackRoom(ctx)))
+    return kErrDataOverflow;
+  const RoomRequestsPaused checked;
   const double* oldRe = r.accRe;
   if (ErrCode e = Drop(ctx)) return e;
   double *re, *im;

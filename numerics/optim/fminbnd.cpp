@@ -12,6 +12,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
+#include "numerics/native_results.hpp"
 #include "numerics/optim/optim_options.hpp"
 
 namespace vke {
@@ -82,12 +83,14 @@ struct Run {
 
 // The results x, fval and exitflag in place of the state and the arguments.
 ErrCode Finish(const Run& r, double x, double fx, bool converged) {
-  if (ErrCode e = DropStackEntries(r.ctx, 0, r.nargin + 1)) return e;
-  if (r.nargout >= 3)
-    if (ErrCode e = PushLogicalScalar(r.ctx, converged)) return e;
-  if (r.nargout >= 2)
-    if (ErrCode e = PushRealScalar(r.ctx, fx)) return e;
-  return PushRealScalar(r.ctx, x);
+  // The outputs stand above the run before it goes.
+  const uint32_t level = r.ctx->descTop;
+  ErrCode e = r.nargout >= 3 ? PushLogicalScalar(r.ctx, converged) : kOk;
+  if (!e && r.nargout >= 2) e = PushRealScalar(r.ctx, fx);
+  if (!e) e = PushRealScalar(r.ctx, x);
+  if (e) return DropAboveLevel(r.ctx, level, e);
+  const int32_t outputs = static_cast<int32_t>((r.ctx->descTop - level) / 3);
+  return DropStackEntries(r.ctx, outputs, r.nargin + 1);
 }
 
 // A budget is spent: without exitflag asked for, 9; else the better of the

@@ -13,6 +13,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/call_cycle.hpp"
+#include "numerics/native_results.hpp"
 #include "numerics/optim/optim_options.hpp"
 
 namespace vke {
@@ -133,13 +134,14 @@ int32_t ExtremeVertex(const Run& r, bool largest) {
 // x, fval and exitflag in place of everything above x0 and of fun, x0
 // holding x. above: the entries over x0.
 ErrCode Finish(EngineContext* ctx, int32_t nargout, int32_t above, double fx, bool converged) {
-  if (ErrCode e = Drop(ctx, above)) return e;
-  if (ErrCode e = DropStackEntries(ctx, 1, 1)) return e;
-  if (nargout >= 3)
-    if (ErrCode e = PushLogicalScalar(ctx, converged)) return e;
-  if (nargout >= 2)
-    if (ErrCode e = PushRealScalar(ctx, fx)) return e;
-  return nargout >= 2 ? RollStackEntries(ctx, nargout >= 3 ? 3 : 2, 1) : kOk;
+  // The outputs stand above the run before it goes, x copied from x0.
+  const uint32_t level = ctx->descTop;
+  ErrCode e = nargout >= 3 ? PushLogicalScalar(ctx, converged) : kOk;
+  if (!e && nargout >= 2) e = PushRealScalar(ctx, fx);
+  const int32_t pushed = static_cast<int32_t>((ctx->descTop - level) / 3);
+  if (!e) e = DuplicateStackEntries(ctx, above + pushed, 1);
+  if (e) return DropAboveLevel(ctx, level, e);
+  return DropStackEntries(ctx, pushed + 1, above + 2);
 }
 
 // The best vertex written into x0's storage, so that x keeps x0's shape.
@@ -196,7 +198,7 @@ ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t nargout) {
   if (GetNumericArg(ctx, nargin - 2, &rows, &cols, &x0, &im) || im) return kErrWrongTypeOverload;
   const int64_t count = int64_t{rows} * cols;
   if (count == 0) return Finish(ctx, nargout, nargin - 2, 0, true);
-  if (count > kMaxVariables) return kErrDataOverflow;
+  if (count > kMaxVariables) return kErrObjTooLarge;
   const auto n = static_cast<int32_t>(count);
 
   double *simplex, *values, *s;

@@ -81,8 +81,7 @@ struct Run {
 };
 
 ErrCode Finish(const Run& r, double x) {
-  if (ErrCode e = DropStackEntries(r.ctx, 0, r.nargin + 1)) return e;
-  return PushRealScalar(r.ctx, x);
+  return PushInPlaceOfTop(r.ctx, r.nargin + 1, [&] { return PushRealScalar(r.ctx, x); });
 }
 
 // Signs compared directly: a product of two tiny values would underflow.

@@ -11,6 +11,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -62,6 +63,8 @@ ErrCode GetOptionalScalarArg(EngineContext* ctx, int32_t depth, double def, doub
 
 // "Phase k: n points, y=S".
 ErrCode TracePhase(EngineContext* ctx, int32_t phase, double simpson) {
+  // What is written stays written: the entry is not made again.
+  MarkOperandsChanged(ctx);
   ErrCode e = WriteToFd(ctx, kFdErr, "Phase ", -1);
   if (!e) e = WriteNumberToFd(ctx, kFdErr, phase);
   if (!e) e = WriteToFd(ctx, kFdErr, ": ", -1);
@@ -127,8 +130,7 @@ ErrCode Resume(EngineContext* ctx, int32_t nargin, int32_t) {
   const double before = s[kSimpsonBefore];
   if (phase >= kFirstTestedPhase &&
       std::fabs(simpson - before) <= (std::fabs(before) + 1e-6) * s[kTolerance]) {
-    if (ErrCode e = DropStackEntries(ctx, 0, args + 1)) return e;
-    return PushRealScalar(ctx, simpson);
+    return PushInPlaceOfTop(ctx, args + 1, [&] { return PushRealScalar(ctx, simpson); });
   }
   if (phase >= kLastPhase) return kErrNoConvergence;
   if (s[kTrace] != 0)

@@ -11,6 +11,7 @@
 #include "engine/text/dump.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "numerics/quaternion/quaternion_value.hpp"
 
@@ -123,8 +124,8 @@ ErrCode FormatQuaternion(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t
   ErrCode e = WriteToFd(ctx, 1, text, n);
   if (!e) e = WriteNewlineToFd(ctx, 1);
   if (e) return e;
-  Drop(ctx);
-  return nargout < 0 ? PushNoValue(ctx) : kOk;
+  // What is written stays written: the no-value takes the argument's entry.
+  return ReplaceInputsWithNothing(ctx, 1, nargout);
 }
 
 ErrCode DumpQuaternion(EngineContext* ctx, char* out, int32_t room, int32_t* written) {

@@ -161,8 +161,7 @@ ErrCode GetQuaternionEndIndex(EngineContext* ctx, int32_t, int32_t, uintptr_t op
   } else {
     value = q.shape.dims[static_cast<int32_t>(position) - 1];
   }
-  Drop(ctx, 3);
-  return PushRealScalar(ctx, value);
+  return PushInPlaceOfTop(ctx, 3, [&] { return PushRealScalar(ctx, value); });
 }
 
 }  // namespace vke

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/registry/natives_decl.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 #include "numerics/quaternion/quaternion_value.hpp"
@@ -92,9 +93,7 @@ ErrCode QuaternionNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t)
 }
 
 ErrCode IsquaternionNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
-  const bool is = IsQuaternionAt(ctx, 0);
-  Drop(ctx);
-  return PushLogicalScalar(ctx, is ? 1 : 0);
+  return ReplaceInputsWithLogical(ctx, 1, IsQuaternionAt(ctx, 0));
 }
 
 ErrCode GetQuaternionCount(EngineContext* ctx, int32_t, int32_t, uintptr_t option) {
@@ -114,37 +113,43 @@ ErrCode GetQuaternionCount(EngineContext* ctx, int32_t, int32_t, uintptr_t optio
     default:
       return kErrIllegal;
   }
-  Drop(ctx);
-  return PushRealScalar(ctx, value);
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, value); });
 }
 
 ErrCode QuaternionIsempty(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   QuaternionView q;
   if (ErrCode e = GetQuaternionArg(ctx, 0, &q)) return e;
-  Drop(ctx);
-  return PushLogicalScalar(ctx, q.Count() == 0 ? 1 : 0);
+  return ReplaceInputsWithLogical(ctx, 1, q.Count() == 0);
 }
 
 ErrCode QuaternionSize(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   QuaternionView q;
   if (ErrCode e = GetQuaternionArg(ctx, nargin - 1, &q)) return e;
+  // The sizes are pushed above the arguments, which go once they stand.
   if (nargin == 2) {
     int32_t d;
-    if (ErrCode e = PopIntegerArg(ctx, &d)) return e;
+    if (ErrCode e = GetIntegerArg(ctx, 0, &d)) return e;
     if (d < 1) return kErrBadDim;
     const double size = d > q.shape.ndims ? (q.shape.dims[0] > 0 ? 1 : 0) : q.shape.dims[d - 1];
-    Drop(ctx);
-    return PushRealScalar(ctx, size);
+    return PushInPlaceOfTop(ctx, 2, [&] { return PushRealScalar(ctx, size); });
   }
-  Drop(ctx);
+  const Shape shape = q.shape;
   if (nargout >= 2) {
     // The first output on top.
-    PushRealScalar(ctx, q.shape.dims[1]);
-    return PushRealScalar(ctx, q.shape.dims[0]);
+    const uint32_t level = ctx->descTop;
+    ErrCode e = PushRealScalar(ctx, shape.dims[1]);
+    if (!e) e = PushRealScalar(ctx, shape.dims[0]);
+    if (e) {
+      DropAboveLevel(ctx, level);
+      return e;
+    }
+    return DropStackEntries(ctx, 2, 1);
   }
   double* row;
-  if (ErrCode e = PushNewMatrix(ctx, 1, q.shape.ndims, &row, nullptr)) return e;
-  for (int32_t d = 0; d < q.shape.ndims; d++) row[d] = q.shape.dims[d];
+  if (ErrCode e = PushInPlaceOfTop(
+          ctx, 1, [&] { return PushNewMatrix(ctx, 1, shape.ndims, &row, nullptr); }))
+    return e;
+  for (int32_t d = 0; d < shape.ndims; d++) row[d] = shape.dims[d];
   return kOk;
 }
 

@@ -117,10 +117,10 @@ ErrCode FactorNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
     }
   }
   if (n > 1) factors[count++] = static_cast<double>(n);
-  if ((e = Drop(ctx, 1))) return e;
-  if (count == 0) return PushEmptyMatrix(ctx);
+  if (count == 0) return PushInPlaceOfTop(ctx, 1, [&] { return PushEmptyMatrix(ctx); });
   double* out;
-  if ((e = PushNewMatrix(ctx, 1, count, &out, nullptr))) return e;
+  if ((e = PushInPlaceOfTop(ctx, 1, [&] { return PushNewMatrix(ctx, 1, count, &out, nullptr); })))
+    return e;
   for (int32_t i = 0; i < count; i++) out[i] = factors[i];
   return kOk;
 }

@@ -153,9 +153,15 @@ TEST(Ranges, IntegerBoundsCountFromExactValues) {
   a = ReadArray(ctx);
   EXPECT_EQ(a.cls, "int32");
   EXPECT_EQ(a.re.size(), 300u);
-  // A zero step, a non-scalar bound, and a double among integers.
-  EXPECT_EQ(Colon(ctx, "int8", {1, 0, 3}), kErrDataOverflow);
+  // A zero step counts as a double range's does: toward a larger stop no
+  // area holds the row, toward a smaller or equal one it has no element.
+  EXPECT_EQ(Colon(ctx, "int8", {1, 0, 3}), kErrObjTooLarge);
   Drop(ctx, 3);
+  EXPECT_EQ(Colon(ctx, "uint16", {5, 0, 3}), kOk);
+  EXPECT_EQ(ReadArray(ctx).re.size(), 0u);
+  EXPECT_EQ(Colon(ctx, "int8", {2, 0, 2}), kOk);
+  EXPECT_EQ(ReadArray(ctx).re.size(), 0u);
+  // A non-scalar bound, and a double among integers.
   PushArray(ctx, "int8", {1, 2}, {1, 2});
   PushArray(ctx, "int8", {1, 1}, {5});
   EXPECT_EQ(CallOp(ctx, kOpColon, 2), kErrNonScalarArg);

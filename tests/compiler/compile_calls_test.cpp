@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "builtins/builtin.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
@@ -166,6 +168,30 @@ TEST(EvaluateText, GrowingTheTableKeepsSlotsAndTheFramesAbove) {
   const int32_t frame = ctx->curFrame;
   EXPECT_EQ(EvaluateSourceText(ctx, "x = 1 +", 7, 0, 0, kEvalKeepAns), kErrIncompleteExpr);
   EXPECT_EQ(ctx->curFrame, frame);
+}
+
+// A text's variables take room of the compilation's scratch: more than it
+// holds is a shortage, which leaves the frame as it was for a run again in
+// a grown area, where thousands of them compile.
+TEST(EvaluateText, ManyVariablesAreAShortageOfRoomNotALimit) {
+  std::string text;
+  for (int i = 0; i < 6000; i++) text += "v" + std::to_string(i) + "=1;";
+  const auto length = static_cast<int32_t>(text.size());
+  {
+    TestHost host;
+    EngineContext* ctx = host.ctx();
+    EXPECT_EQ(EvaluateSourceText(ctx, text.data(), length, 0, 0, kEvalKeepAns),
+              kErrCompOutOfMemory);
+    EXPECT_EQ(FrameWords(ctx, 0)[kFwVarCount], 1u);
+    EXPECT_EQ(ctx->curFrame, 0);
+  }
+  test::TestHostOptions large;
+  large.areaBytes = 64u << 20;
+  TestHost host(large);
+  EngineContext* ctx = host.ctx();
+  ASSERT_EQ(EvaluateSourceText(ctx, text.data(), length, 0, 0, kEvalKeepAns), kOk);
+  EXPECT_EQ(FrameWords(ctx, 0)[kFwVarCount], 6001u);
+  EXPECT_EQ(VariableName(ctx, 6000), "v5999");
 }
 
 TEST(EvaluateText, CommandLinesWhileStoppedInTheDebugger) {

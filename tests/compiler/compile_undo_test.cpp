@@ -42,8 +42,10 @@ TEST(CompileUndo, ARetryAfterGrowthCompilesCleanlyAndQuietly) {
   MovableArea area(host.ctx(), kStart);
   SetMemoryRetry(area.ctx(), true);
   ErrCode e;
-  // The command lines' library first: it stays once made.
-  while (IsEngineMemoryCode(e = Compile(area.ctx(), "z = 0;"))) area.Grow(area.bytes() + kStep, e);
+  // The command lines' library first: it stays once made. The area grows
+  // in the proportions of creation, so that the text below still finds too
+  // little room for its compilation at first.
+  while (IsEngineMemoryCode(e = Compile(area.ctx(), "z = 0;"))) area.Grow(area.bytes() + kStep, 0);
   ASSERT_EQ(e, kOk);
   int32_t failures = 0;
   for (;;) {

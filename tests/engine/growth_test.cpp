@@ -143,6 +143,30 @@ TEST(AreaGrowth, TheGrownPartServesTheFailedOperation) {
   EXPECT_EQ(allocBlock(area.ctx()), kOk);
 }
 
+// After one part took the whole of growths, a growth for a failure of no
+// part of its own (and for a compilation's want of working room, which
+// lies in the data stack) still grows: each part keeps its size and takes
+// its share of the bytes added.
+TEST(AreaGrowth, AGrowthAfterLopsidedOnesGrowsEveryPart) {
+  TestHost host;
+  test::FillSampleState(host.ctx());
+  MovableArea area(host.ctx(), kMiB);
+  area.Grow(4 * kMiB, kErrDataOverflow);
+  const Parts old = PartsOf(area.ctx());
+  area.Grow(6 * kMiB, kErrTooManyUserFun);
+  const Parts now = PartsOf(area.ctx());
+  EXPECT_GT(now.data, old.data);
+  EXPECT_GT(now.heap, old.heap);
+  EXPECT_GT(now.desc, old.desc);
+  EXPECT_GT(now.code, old.code);
+  test::ExpectSampleState(area.ctx());
+  area.Grow(8 * kMiB, kErrCompOutOfMemory);
+  const Parts compiled = PartsOf(area.ctx());
+  EXPECT_GT(compiled.data, now.data);
+  EXPECT_EQ(compiled.heap, now.heap);
+  test::ExpectSampleState(area.ctx());
+}
+
 TEST(AreaGrowth, RepeatedGrowthServesTenTimesTheArea) {
   const uint32_t start = 128u << 10;
   TestHost host({.areaBytes = start});

@@ -14,7 +14,7 @@ namespace {
 
 const std::vector<std::string>& ShortageTexts() {
   static const std::vector<std::string> texts = [] {
-    std::vector<std::string> t{"memory ceiling of"};
+    std::vector<std::string> t{kCeilingNote};
     auto add = [&t](std::string text) {
       while (!text.empty() && text.back() == ' ') text.pop_back();
       if (!text.empty() && std::find(t.begin(), t.end(), text) == t.end()) t.push_back(text);
@@ -38,6 +38,19 @@ uint64_t CountShortages(const std::string& text) {
   for (const std::string& s : ShortageTexts())
     for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + s.size())) n++;
   return n;
+}
+
+std::string FirstShortage(const std::string& text) {
+  size_t first = std::string::npos;
+  std::string found;
+  for (const std::string& s : ShortageTexts()) {
+    const size_t at = text.find(s);
+    if (at == std::string::npos || at > first || (at == first && s.size() <= found.size()))
+      continue;
+    first = at;
+    found = s;
+  }
+  return found;
 }
 
 }  // namespace vke::test

@@ -3,6 +3,8 @@
 
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,9 +64,7 @@ void TraceRefused(RoomKind, uint64_t number, uintptr_t refused) {
   backtrace_symbols_fd(frames, backtrace(frames, 24), STDERR_FILENO);
 }
 
-void WriteReport(const std::string& path, const SiteRecorder& recorder) {
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (!f) return;
+void WriteReport(std::FILE* f, const SiteRecorder& recorder) {
   RoomKind kind;
   const bool refused = RoomRequestRefused(&kind);
   std::fprintf(f, "%llu %d %d", static_cast<unsigned long long>(RoomRequestCount()),
@@ -72,7 +72,10 @@ void WriteReport(const std::string& path, const SiteRecorder& recorder) {
   for (int k = 0; k < kRoomKindCount; k++)
     std::fprintf(f, " %llu",
                  static_cast<unsigned long long>(RoomRequestCount(static_cast<RoomKind>(k))));
-  std::fprintf(f, "\n");
+  int32_t opcode;
+  const char* name;
+  if (!FailureNotRunAgain(&opcode, &name)) opcode = -1;
+  std::fprintf(f, " %d %s\n", opcode, *name ? name : "-");
   for (const RequestSite& s : recorder.sites)
     std::fprintf(f, "%llu %d %llu %u\n", static_cast<unsigned long long>(s.number),
                  static_cast<int>(s.kind), static_cast<unsigned long long>(s.site), s.occurrence);
@@ -88,6 +91,8 @@ void ReadReport(const std::string& path, RunOutcome* o) {
   o->refused = refused != 0;
   o->refusedKind = static_cast<RoomKind>(kind);
   for (uint64_t& n : o->perKind) in >> n;
+  in >> o->failedOpcode >> o->failedName;
+  if (o->failedName == "-") o->failedName.clear();
   unsigned long long number, site;
   unsigned occurrence;
   while (in >> number >> kind >> site >> occurrence)
@@ -112,12 +117,71 @@ std::string ListFiles(const std::string& folder) {
   return text;
 }
 
-[[noreturn]] void RunChild(const RunSpec& spec, const std::string& folder) {
+bool WriteSmallFile(const char* path, const std::string& text) {
+  const int fd = ::open(path, O_WRONLY);
+  if (fd < 0) return false;
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return written;
+}
+
+// The child's own /tmp (RunForked): in a user and mount namespace of its
+// own, an overlay on /tmp that reads what /tmp holds and writes into the
+// folder's "tmp" (its work folder beside `folder`). False when a step
+// fails.
+bool OwnTemporaryFolder(const std::string& folder) {
+  const std::string upper = folder + "/tmp", work = folder + ".work";
+  std::error_code ec;
+  fs::create_directories(upper, ec);
+  fs::create_directories(work, ec);
+  if (ec) return false;
+  const std::string uid = std::to_string(::getuid()), gid = std::to_string(::getgid());
+  if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+  WriteSmallFile("/proc/self/setgroups", "deny");
+  const std::string layers = "lowerdir=/tmp,upperdir=" + upper + ",workdir=" + work;
+  return WriteSmallFile("/proc/self/uid_map", uid + " " + uid + " 1\n") &&
+         WriteSmallFile("/proc/self/gid_map", gid + " " + gid + " 1\n") &&
+         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount("overlay", "/tmp", "overlay", 0, layers.c_str()) == 0;
+}
+
+}  // namespace
+
+bool RunsHaveTheirOwnTmp(const std::string& folder) {
+  static const bool possible = [&folder] {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const pid_t pid = ::fork();
+    // Written through the overlay, a file lands in the folder's "tmp".
+    const std::string probe = "/tmp/" + fs::path(folder).filename().string() + ".probe";
+    if (pid == 0) _exit(OwnTemporaryFolder(folder) && std::ofstream(probe) << "probe" ? 0 : 1);
+    int status = 0;
+    const bool done = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                      WEXITSTATUS(status) == 0 &&
+                      fs::exists(folder + "/tmp/" + fs::path(probe).filename().string()) &&
+                      !fs::exists(probe);
+    fs::remove_all(folder, ec);
+    fs::remove_all(folder + ".work", ec);
+    return done;
+  }();
+  return possible;
+}
+
+namespace {
+
+[[noreturn]] void RunChild(const RunSpec& spec, const std::string& folder, bool ownTmp) {
   if (::chdir(folder.c_str()) != 0) _exit(125);
   const int out = ::open((folder + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = ::open((folder + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
+  // Opened here: behind its own /tmp the child writes nothing to /tmp by path.
+  std::FILE* report = std::fopen((folder + ".report").c_str(), "w");
+  if (out < 0 || err < 0 || !report || ::dup2(out, STDOUT_FILENO) < 0 ||
+      ::dup2(err, STDERR_FILENO) < 0)
     _exit(125);
+  if (ownTmp && !OwnTemporaryFolder(folder)) {
+    std::fprintf(stderr, "the run's own /tmp could not be made\n");
+    _exit(125);
+  }
   SiteRecorder recorder;
   recorder.kept = spec.refuse == 0 ? spec.sitesKept : 0;
   if (recorder.kept) {
@@ -133,7 +197,7 @@ std::string ListFiles(const std::string& folder) {
   StopWatchingRoomRequests();
   std::fflush(stdout);
   std::fflush(stderr);
-  WriteReport(folder + ".report", recorder);
+  WriteReport(report, recorder);
   _exit(status & 0xFF);
 }
 
@@ -142,6 +206,7 @@ std::string ListFiles(const std::string& folder) {
 void RemoveFolder(const std::string& path) {
   std::error_code ec;
   fs::remove_all(path, ec);
+  fs::remove_all(path + ".work", ec);
 }
 
 namespace {
@@ -154,16 +219,17 @@ struct Child {
   std::chrono::steady_clock::time_point start;
 };
 
-Child StartChild(const RunSpec& spec, size_t index, const std::string& folder) {
+Child StartChild(const RunSpec& spec, size_t index, const std::string& folder, bool ownTmp) {
   std::error_code ec;
   fs::remove_all(folder, ec);
   fs::create_directories(folder, ec);
   for (const char* tail : {".out", ".err", ".report"}) fs::remove(folder + tail, ec);
+  fs::remove_all(folder + ".work", ec);
   std::fflush(stdout);
   std::fflush(stderr);
   Child c{-1, index, folder, std::chrono::steady_clock::now()};
   c.pid = ::fork();
-  if (c.pid == 0) RunChild(spec, folder);
+  if (c.pid == 0) RunChild(spec, folder, ownTmp);
   return c;
 }
 
@@ -198,13 +264,14 @@ bool Finished(const Child& c, const RunSpec& spec, RunOutcome* o) {
 std::vector<RunOutcome> RunForkedTogether(const std::vector<RunSpec>& specs,
                                           const std::vector<std::string>& folders) {
   std::vector<RunOutcome> outcomes(specs.size());
+  const bool ownTmp = !folders.empty() && RunsHaveTheirOwnTmp(folders.front());
   std::vector<Child> running;
   std::vector<std::string> idle(folders.rbegin(), folders.rend());
   size_t next = 0;
   auto pause = std::chrono::microseconds(50);
   while (next < specs.size() || !running.empty()) {
     for (; next < specs.size() && !idle.empty(); next++) {
-      running.push_back(StartChild(specs[next], next, idle.back()));
+      running.push_back(StartChild(specs[next], next, idle.back(), ownTmp));
       idle.pop_back();
     }
     bool ended = false;

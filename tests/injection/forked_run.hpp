@@ -30,6 +30,11 @@ struct RunOutcome {
   uint64_t perKind[kRoomKindCount] = {};
   bool refused = false;
   RoomKind refusedKind = RoomKind::kStacks;
+  // The failure for lack of room that the loop did not run again after the
+  // refusal (NoteFailureNotRunAgain): its opcode (-1: none) and the name of
+  // the builtin or native it called.
+  int32_t failedOpcode = -1;
+  std::string failedName;
   std::vector<RequestSite> sites;  // the counting run's first requests of each site
   double seconds = 0;
 };
@@ -43,8 +48,16 @@ struct RunSpec {
 };
 
 // Runs spec.body in a child whose working folder is `folder` (made empty
-// first).
+// first). Where the system lets a process have a mount namespace of its
+// own, what the child writes under /tmp goes into the folder's "tmp" (an
+// overlay that still reads what /tmp holds), so that a program that writes
+// to a fixed path there writes into its own folder (its files compared
+// with the others) and runs side by side do not meet.
 RunOutcome RunForked(const RunSpec& spec, const std::string& folder);
+
+// Whether the children of this process get their own /tmp: tried once, in
+// a child, on `folder` (a folder as RunForked takes it).
+bool RunsHaveTheirOwnTmp(const std::string& folder);
 
 // Runs the specs in children, as many at a time as there are folders (each
 // child has one of them while it runs); the outcomes in the specs' order.

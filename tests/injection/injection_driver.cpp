@@ -85,6 +85,32 @@ bool ShortageWhereItParts(const Seen& reference, const Seen& run) {
   return false;
 }
 
+// What the run writes from where it first parts from the reference, its
+// output's and then its error output's: where its shortage is reported.
+std::string TextFromWhereItParts(const Seen& reference, const Seen& run) {
+  std::string text;
+  for (auto [a, b] : {std::pair{&reference.out, &run.out}, std::pair{&reference.err, &run.err}}) {
+    const LineDifference d = FirstDifferingLine(*a, *b);
+    if (d.line == 0) continue;
+    size_t at = 0;
+    for (int line = 1; line < d.line && at != std::string::npos; line++) {
+      at = b->find('\n', at);
+      if (at != std::string::npos) at++;
+    }
+    if (at != std::string::npos) text += b->substr(at);
+  }
+  return text;
+}
+
+uint64_t CeilingNotes(const Seen& seen) {
+  uint64_t n = 0;
+  for (const std::string* text : {&seen.out, &seen.err})
+    for (size_t at = text->find(kCeilingNote); at != std::string::npos;
+         at = text->find(kCeilingNote, at + 1))
+      n++;
+  return n;
+}
+
 std::string Difference(const Seen& reference, const Seen& run) {
   std::string what;
   auto add = [&](const std::string& w) { what += (what.empty() ? "" : "; ") + w; };
@@ -115,13 +141,13 @@ bool Crashed(const RunOutcome& o) {
 std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) {
   std::vector<uint64_t> ks;
   if (s.shown) return {s.shown};
-  if (s.whole) {
+  if (s.perSite == 0) {
     for (uint64_t k = 1; k <= counting.requests; k++) ks.push_back(k);
-    return ks;
+  } else {
+    for (const RequestSite& site : counting.sites)
+      if (site.occurrence <= s.perSite) ks.push_back(site.number);
+    std::sort(ks.begin(), ks.end());
   }
-  for (const RequestSite& site : counting.sites)
-    if (site.occurrence <= s.perSite) ks.push_back(site.number);
-  std::sort(ks.begin(), ks.end());
   if (s.maxRuns == 0 || ks.size() <= s.maxRuns) return ks;
   std::vector<uint64_t> thinned;
   for (uint64_t i = 0; i < s.maxRuns; i++) thinned.push_back(ks[i * ks.size() / s.maxRuns]);
@@ -131,9 +157,11 @@ std::vector<uint64_t> Plan(const RunOutcome& counting, const DriverSettings& s) 
 }  // namespace
 
 DriverSettings SettingsFromEnvironment(DriverSettings d) {
-  // Every request asked for in the environment: without the sample's budgets.
+  // Every request asked for in the environment: without the sample's budgets
+  // (the caps given below still hold).
   if (!d.whole && Setting("VKE_INJECT_ALL", 0) != 0) {
     d.whole = true;
+    d.perSite = d.maxRuns = 0;
     d.seconds = d.countingSeconds = 0;
   }
   d.maxRuns = static_cast<uint32_t>(Setting("VKE_INJECT_MAX_RUNS", d.maxRuns));
@@ -152,7 +180,7 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
   report.name = program.name;
   const auto start = std::chrono::steady_clock::now();
   RunSpec spec{
-      program.body, 0, s.whole ? 0 : s.perSite,
+      program.body, 0, s.perSite,
       s.countingSeconds > 0 ? std::min(s.countingSeconds, s.timeoutSeconds) : s.timeoutSeconds};
   const RunOutcome counting = RunForked(spec, folder);
   if (counting.timedOut && s.countingSeconds > 0 && s.countingSeconds < s.timeoutSeconds) {
@@ -212,14 +240,25 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
       if (!o.refused)
         what = "without the refusal (the run made " + std::to_string(o.requests) +
                " requests): " + what;
-      const Finding f{k, o.refusedKind, what};
+      Finding f{k, o.refusedKind, what, ""};
       const bool shortage = o.refused && !o.timedOut && !Crashed(o) &&
                             (CountShortages(seen.out + seen.err) > referenceShortages ||
                              ShortageWhereItParts(reference, seen));
-      if (shortage && !s.strict)
-        report.notGrown.push_back(f);
-      else
+      if (!shortage) {
         report.faults.push_back(f);
+        continue;
+      }
+      f.place = PlaceOfShortage(o, TextFromWhereItParts(reference, seen));
+      const bool listed = !s.places || s.places->Find(f.place);
+      if (CeilingNotes(seen) > CeilingNotes(reference) && !s.strict) {
+        report.atCeiling.push_back(f);
+      } else if (s.strict || !listed) {
+        f.what = std::string(listed ? "not grown [" : "not grown at a place not listed [") +
+                 f.place + "]: " + f.what;
+        report.faults.push_back(f);
+      } else {
+        report.notGrown.push_back(f);
+      }
     }
     from += outcomes.size();
   }
@@ -238,8 +277,9 @@ std::string DescribeReport(const ProgramReport& r) {
     first = false;
   }
   text << "), " << r.runs << " of " << r.planned << " refused in turn, " << r.faults.size()
-       << " faults, " << r.notGrown.size() << " not grown, " << static_cast<int>(r.seconds)
-       << " s\n";
+       << " faults, " << r.notGrown.size() << " not grown, ";
+  if (!r.atCeiling.empty()) text << r.atCeiling.size() << " at the ceiling, ";
+  text << static_cast<int>(r.seconds) << " s\n";
   if (r.passedOver)
     text << "  passed over: its run without refusals took more than the sample allows\n";
   else if (!r.deterministic)
@@ -250,7 +290,9 @@ std::string DescribeReport(const ProgramReport& r) {
     text << "  FAULT at request " << f.refused << " (" << RoomKindName(f.kind) << "): " << f.what
          << "\n";
   for (const Finding& f : r.notGrown)
-    text << "  not grown at request " << f.refused << " (" << RoomKindName(f.kind)
+    text << "  not grown at request " << f.refused << " [" << f.place << "]: " << f.what << "\n";
+  for (const Finding& f : r.atCeiling)
+    text << "  at the ceiling at request " << f.refused << " (" << RoomKindName(f.kind)
          << "): " << f.what << "\n";
   return text.str();
 }

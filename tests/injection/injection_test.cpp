@@ -10,10 +10,14 @@
 //   VKE_INJECT_ALL=1 build/release/tests/test_injection
 // VKE_INJECT_PROGRAMS=FILE:FILE... runs the driver over the scripts (.vke)
 // and check scripts (.script) named, every request; VKE_INJECT_ONLY=REGEX
-// picks programs by name, VKE_INJECT_MAX_RUNS and VKE_INJECT_SECONDS give
-// each program a budget, VKE_INJECT_STRICT=1 counts a reported shortage as
-// a fault. The programs of pending_programs.txt (faults being mended
-// elsewhere) are passed over unless VKE_INJECT_PENDING=1.
+// picks programs by name, VKE_INJECT_PER_SITE, VKE_INJECT_MAX_RUNS and
+// VKE_INJECT_SECONDS give each program a budget, VKE_INJECT_STRICT=1 counts
+// every reported shortage as a fault. The programs of pending_programs.txt
+// (faults being mended elsewhere) are passed over unless
+// VKE_INJECT_PENDING=1.
+// A shortage below the ceiling is a fault but at the places of
+// no_growth_places.txt; a place listed that none of its programs run meets
+// any more is named at the end of the test (to be taken off the list).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -83,13 +87,19 @@ bool PendingRun() {
   return pending && std::atoi(pending) != 0;
 }
 
-// Runs the driver over the programs and fails for each that shows a fault.
-void InjectInto(const std::vector<Program>& programs, const DriverSettings& settings) {
+// Runs the driver over the programs, its runs' folders in `scratch`, and
+// fails for each that shows a fault.
+void InjectInto(const std::vector<Program>& programs, DriverSettings settings,
+                const std::string& scratch) {
   // LAPACK's library runs one thread, as the script tests run it.
   ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
-  TempFolder scratch;
-  ASSERT_FALSE(scratch.Path().empty());
+  ASSERT_FALSE(scratch.empty());
+  NoGrowthPlaces places;
+  std::string message;
+  ASSERT_TRUE(places.Read(kSource + "/tests/injection/no_growth_places.txt", &message)) << message;
+  settings.places = &places;
   uint64_t runs = 0;
+  std::set<std::string> judged, met;
   const std::set<std::string> pending = PendingRun() ? std::set<std::string>{} : PendingPrograms();
   for (const Program& p : programs) {
     if (!Picked(p.name)) continue;
@@ -101,14 +111,23 @@ void InjectInto(const std::vector<Program>& programs, const DriverSettings& sett
       std::printf("%s: pending (pending_programs.txt), passed over\n", p.name.c_str());
       continue;
     }
-    const ProgramReport r = InjectIntoProgram(p, settings, scratch.Path() + "/run");
+    const ProgramReport r = InjectIntoProgram(p, settings, scratch + "/run");
     runs += r.runs;
     std::printf("%s", DescribeReport(r).c_str());
     std::fflush(stdout);
     EXPECT_TRUE(r.faults.empty() && (!r.deterministic || r.firstFailure.empty()))
         << DescribeReport(r);
+    if (r.passedOver || !r.deterministic || !r.firstFailure.empty()) continue;
+    judged.insert(p.name);
+    for (const Finding& f : r.notGrown) met.insert(p.name + "\t" + f.place);
   }
   std::printf("%llu runs with a request refused\n", static_cast<unsigned long long>(runs));
+  // A message, not a failure: which requests the sample refuses follows the
+  // callers' addresses, so that a build other than the list's two (Debug
+  // with the sanitizers, Release) may miss a place they meet.
+  if (settings.strict) return;
+  for (const std::string& line : PlacesNoLongerMet(places, judged, met))
+    std::printf("no_growth_places.txt lists a place no longer met: %s\n", line.c_str());
 }
 
 // The scripts of a folder: its VKE sources but for those of its
@@ -124,12 +143,12 @@ std::vector<Program> Scripts(const std::string& folder) {
 // The check scripts of a folder's applications, packed into the scratch
 // folder first.
 std::vector<Program> CheckScripts(const std::vector<std::string>& scripts,
-                                  const std::string& images) {
+                                  const std::string& scratch) {
   std::vector<Program> programs;
   for (const std::string& script : scripts) {
     const std::string name = fs::path(script).stem().string();
     if (!Picked(name + ".script")) continue;
-    const std::string image = images + "/" + name + ".img";
+    const std::string image = scratch + "/" + name + ".img";
     std::string message;
     if (!PackCheckApplication(VKE_KVPACK, script, image, &message)) {
       ADD_FAILURE() << script << " cannot be packed: " << message;
@@ -147,10 +166,10 @@ TEST(GrowthInjection, OwnProgramsGiveTheSameWithRequestsRefused) {
   sample.countingSeconds = 60;
   const std::string folder = kSource + "/tests/injection/programs";
   std::vector<Program> programs = Scripts(folder);
-  TempFolder images;
-  for (Program& p : CheckScripts(FilesOf(folder, ".script"), images.Path()))
+  TempFolder scratch;
+  for (Program& p : CheckScripts(FilesOf(folder, ".script"), scratch.Path()))
     programs.push_back(std::move(p));
-  InjectInto(programs, SettingsFromEnvironment(sample));
+  InjectInto(programs, SettingsFromEnvironment(sample), scratch.Path());
 }
 
 TEST(GrowthInjection, ScriptTestsGiveTheSameWithRequestsRefused) {
@@ -158,7 +177,8 @@ TEST(GrowthInjection, ScriptTestsGiveTheSameWithRequestsRefused) {
   sample.perSite = 1;
   sample.maxRuns = 12;
   sample.countingSeconds = 60;
-  InjectInto(Scripts(kSource + "/tests/scripts"), SettingsFromEnvironment(sample));
+  TempFolder scratch;
+  InjectInto(Scripts(kSource + "/tests/scripts"), SettingsFromEnvironment(sample), scratch.Path());
 }
 
 TEST(GrowthInjection, CheckScriptsGiveTheSameWithRequestsRefused) {
@@ -172,8 +192,9 @@ TEST(GrowthInjection, CheckScriptsGiveTheSameWithRequestsRefused) {
       for (const std::string& s : FilesOf(entry.path().string(), ".script")) scripts.push_back(s);
   for (const std::string& s : FilesOf(kSource + "/tests/kvpack", ".script")) scripts.push_back(s);
   std::sort(scripts.begin(), scripts.end());
-  TempFolder images;
-  InjectInto(CheckScripts(scripts, images.Path()), SettingsFromEnvironment(sample));
+  TempFolder scratch;
+  InjectInto(CheckScripts(scripts, scratch.Path()), SettingsFromEnvironment(sample),
+             scratch.Path());
 }
 
 TEST(GrowthInjection, ProgramsNamedInTheEnvironment) {
@@ -190,11 +211,11 @@ TEST(GrowthInjection, ProgramsNamedInTheEnvironment) {
     else
       programs.push_back(ScriptProgram(path));
   }
-  TempFolder images;
-  for (Program& p : CheckScripts(scripts, images.Path())) programs.push_back(std::move(p));
+  TempFolder scratch;
+  for (Program& p : CheckScripts(scripts, scratch.Path())) programs.push_back(std::move(p));
   DriverSettings whole;
   whole.whole = true;
-  InjectInto(programs, SettingsFromEnvironment(whole));
+  InjectInto(programs, SettingsFromEnvironment(whole), scratch.Path());
 }
 
 }  // namespace

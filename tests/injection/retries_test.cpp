@@ -4,8 +4,13 @@
 // and none may fail for lack of room where the runner grows.
 #include <gtest/gtest.h>
 
+#include "engine/errors/errors.hpp"
+#include "engine/values/value.hpp"
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/injection_driver.hpp"
+#include "tools/runner_area.hpp"
+#include "tools/runner_engine.hpp"
+#include "tools/runner_host.hpp"
 
 namespace vke::test {
 namespace {
@@ -29,6 +34,12 @@ void ExpectGrown(const std::string& text, RoomKind kind) {
   for (const Finding& f : r.notGrown) EXPECT_NE(f.kind, kind) << DescribeReport(r);
 }
 
+// ExpectSame, and no shortage reported for any request.
+void ExpectAllGrown(const std::string& text) {
+  const ProgramReport r = ExpectSame(text);
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
 // The name of a variable shown is entered in the name table first: without
 // room there it was shown as "???".
 TEST(Retries, AVariableIsShownUnderItsNameWhenTheNameTableHadNoRoom) {
@@ -38,6 +49,16 @@ TEST(Retries, AVariableIsShownUnderItsNameWhenTheNameTableHadNoRoom) {
 // A literal pushed without room runs again once the area has grown.
 TEST(Retries, ALiteralPushedWithoutRoomIsPushedAgain) {
   ExpectGrown("a = 2.5; b = []; c = 7; d = 'text'; e = 1:3;\n", RoomKind::kStacks);
+}
+
+// A comparison of two scalars asks once for the room of its truth value:
+// the value then takes room its operands leave, and no refusal behind the
+// test drops the operands and fails (a try then caught a false shortage).
+TEST(Retries, AComparisonOfScalarsAsksOnceForItsRoom) {
+  ExpectGrown(
+      "a = 3;\ntry\n  ok = (a == 1);\ncatch\n  ok = -1;\nend\nok\nb = a < 4\n"
+      "if a >= 3, disp('three'), end\n",
+      RoomKind::kStacks);
 }
 
 // A call's results go where its frame began, the room for them found
@@ -122,6 +143,35 @@ TEST(Retries, ADivisionByAPseudoInverseDividesTheSameOperandsAgain) {
       RoomKind::kStacks);
 }
 
+// Builtins and natives keep their arguments, options and texts included,
+// until their results stand, and those that use their operands up take
+// their room first: each runs again once the area has grown.
+TEST(Retries, BuiltinsKeepTheirArgumentsUntilTheirResultsStand) {
+  ExpectAllGrown(
+      "A = [4 -2 1; 3 6 -4; 2 1 8]; B = magic(4); x = [3 -1 2 5 0 4 -2];\n"
+      "a = [intmax('int16'), intmin('int16')], n = nnz(x), f = factor(360)\n"
+      "d = det(A), r = rank(B), k = cond(A), m = [norm(A), norm(x, 1), norm(B, 'fro')]\n"
+      "[i, j] = find(A > 2), p = find(x, 2, 'last')\n"
+      "[q, s] = deconv(x, [1 -3 2]), [y, z] = filter(1, [1 -3 2], x, [0 1], 2)\n"
+      "g = cat(3, A, A); disp(size(g)), h = [x, [], x]\n"
+      "[X, Y] = meshgrid(1:3, 1:2), [r1, c1] = ind2sub([3 4], [2 7 12])\n"
+      "P = A ^ 3, Q = A ^ -2, c = conv(A, [1 2], 2), v = cov(A, 1)\n"
+      "w = interp1(1:7, x, [1.5 6.5], 'nearest'), u = int8(5):int8(0):int8(1)\n");
+}
+
+// A native that calls a function grows between its calls: an entry with a
+// call's results that finds no room puts back what it took and is made
+// again once the area has grown, without calling the function again for
+// the results it has (cellfun, map, fzero, quad, fminbnd, ode45).
+TEST(Retries, NativesThatCallFunctionsGrowBetweenTheirCalls) {
+  ExpectAllGrown(
+      "n = cellfun(@(a) numel(a), {1, 'ab'})\nc = map(@(a) [a a], {1, 2})\n"
+      "z = fzero(@(x) x - 1, [0 3])\n"
+      "[t, y] = ode45(@(t, u) 0 * u, [0 1], 1, odeset('InitialStep', 0.5, 'MaxStep', 0.5, "
+      "'Refine', 1));\nr = [t.'; y.']\n");
+  ExpectAllGrown("q = quad(@(t) 2 + 0 * t, 0, 1)\n[x, f] = fminbnd(@(t) (t - 1) .^ 2, [0 2])\n");
+}
+
 // A distribution's integer operands without room as doubles fail for the
 // room, not for their class.
 TEST(Retries, ADistributionOfIntegersWithoutRoomAsDoublesIsEvaluatedAgain) {
@@ -203,6 +253,114 @@ TEST(Retries, AFileOpenedIsAlwaysGivenToItsCaller) {
   ExpectSame(
       "fds = [];\nfor k = 1:3\n  try\n    fds = [fds, fopen('held.txt', 'w')];\n  catch\n  end\n"
       "end\nheld = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
+}
+
+// Structures concatenated are conformed to the same fields on top of the
+// stack in turn: a conformed one without room leaves them in their order,
+// and the run after growth puts each element where it belongs.
+TEST(Retries, StructuresConcatenatedWithoutRoomKeepTheirOrder) {
+  ExpectSame(
+      "s = [struct('a', 1), struct('a', 2)];\ndisp(s(1).a)\n"
+      "t = [struct('a', 1, 'b', 2); struct('b', 3, 'c', 4)];\ndisp(t(2).b)\n"
+      "disp(fieldnames(t))\n");
+}
+
+// A for loop over list items, matrix columns or structure elements whose
+// round's value found no room runs that round again once the area has
+// grown, none skipped.
+TEST(Retries, ARoundOverItemsOrColumnsWithoutRoomRunsAgain) {
+  ExpectGrown(
+      "c = {1, 'two', [3 4]};\nfor x = c, disp(x), end\n"
+      "for col = [1 2; 3 4], disp(col'), end\n"
+      "for s = struct('a', {1, 2}), disp(s.a), end\n"
+      "for k = int8([5 6]), disp(k), end\n",
+      RoomKind::kStacks);
+}
+
+// end in an index without room runs again: the element is appended, and a
+// file opened for it is given to its caller.
+TEST(Retries, EndInAnIndexWithoutRoomIsTakenAgain) {
+  ExpectAllGrown(
+      "x = [];\ntry, x(end + 1) = 5; catch, end\nx(end + 1) = 6;\ndisp(x)\nfds = [];\n"
+      "for k = 1:2\n  fds(end + 1) = fopen(sprintf('f%d.txt', k), 'w');\nend\n"
+      "held = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
+}
+
+// An error raised in a function called back by a native, or through an
+// anonymous function's apply, reaches the caller with its own identifier and
+// message when its text or identifier found no room.
+TEST(Retries, AnErrorRaisedInACallbackKeepsItsIdentifier) {
+  ExpectSame(
+      "try\n  cellfun(@(x) error('my:inner', 'inner %d', x), {1, 2});\ncatch\n"
+      "  e = lasterror;\n  disp(e.identifier)\n  disp(e.message)\nend\n");
+  ExpectAllGrown(
+      "try\n  [t, y] = ode45(@(t, y) error('my:rhs', 'rhs at %g', t), [0 1], 1);\ncatch\n"
+      "  disp(lasterr)\nend\n"
+      "try\n  [t, y] = ode45(@(t, y) bad(t), [0 1], 1);\ncatch\n  disp(lasterr)\nend\n"
+      "function d = bad(t)\n  error('my:bad', 'bad at %g', t);\nendfunction\n");
+}
+
+// Calls by name (a function's first, compiled on the way), of functions
+// with varargin, of function references and by feval and builtin, whose
+// callee found no room for its code, frame or inputs run again once the
+// area has grown.
+TEST(Retries, ACallByNameWithoutRoomRunsAgain) {
+  ExpectAllGrown(
+      "w = twice(1);\nv = count(1, 2, 3) + count();\na = feval('twice', 3);\n"
+      "h = @twice;\nb = h(4);\nc = feval(h, 5);\nd = builtin('max', [1 7 2]);\n"
+      "e = feval(@(x) x + 1, 6);\ng = str2fun('twice');\nf = g(7);\n"
+      "disp([a b c d e f v w])\n"
+      "function y = twice(x)\n  y = 2 * x;\nendfunction\n"
+      "function n = count(varargin)\n  n = nargin;\nendfunction\n");
+}
+
+// A global declared, a function's results returned and a value shown as
+// ans without room run again once the area has grown.
+TEST(Retries, AGlobalDeclaredResultsReturnedOrAnsShownWithoutRoomRunAgain) {
+  ExpectAllGrown(
+      "global g\ng = 1;\n[q, r] = divide(7, 2);\n[g q r] * 2\n"
+      "function [q, r] = divide(a, b)\n  global g\n  g = g + 1;\n  q = floor(a / b);\n"
+      "  r = rem(a, b);\nendfunction\n");
+}
+
+// A text evaluated that found no room to compile or to start runs again
+// once the area has grown, its argument as given.
+TEST(Retries, AnEvaluatedTextWithoutRoomRunsAgain) {
+  ExpectAllGrown(
+      "x = 0; z = 0; q = 0;\neval('x = x + 1;');\ny = eval('x * 2');\neval('z = 3')\n"
+      "try, eval('1 +'); catch, disp(lasterr), end\ns = 'q = 7;';\neval(s);\n"
+      "disp([x y z q])\nsandbox('w = 5;');\n");
+}
+
+// Runs the text as the runner does, in an area whose data stack has grown
+// first until a formatted text's row may hold as many characters as any
+// value may have.
+int RunWithLongestRows(const std::string& text) {
+  RunnerArea area;
+  EngineContext* ctx = nullptr;
+  if (!area.Reserve(uint64_t{1} << 30, 64u << 20) ||
+      !runner::CreateRunnerEngine(&area, runner::EngineSetup{}, &ctx))
+    return 1;
+  while (8ull * (ctx->dataCap - ctx->dataTop) < 4ull * kMaxTypedElements + (64u << 20))
+    if (!area.Grow(ctx, kErrDataOverflow)) return 1;
+  const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
+  return runner::FinishRun(ctx, e);
+}
+
+// A text formatted in a row as long as a value may be that found no room
+// reports the shortage, not a text too long: it runs again once the area
+// has grown, and no line is lost.
+TEST(Retries, AFormattedTextWithoutRoomInTheLongestRowIsWrittenOnce) {
+  const std::string text = "fprintf('%d|', 1:3);\nfprintf('\\n');\nt = sprintf('%g;', pi)\n";
+  TempFolder scratch;
+  DriverSettings whole;
+  whole.whole = true;
+  const ProgramReport r =
+      InjectIntoProgram({"longest rows", [text] { return RunWithLongestRows(text); }}, whole,
+                        scratch.Path() + "/run");
+  EXPECT_GT(r.perKind[static_cast<int>(RoomKind::kText)], 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty() && r.notGrown.empty())
+      << DescribeReport(r);
 }
 
 }  // namespace

@@ -63,10 +63,12 @@ TEST(AuthoringReference, NamesEveryKeywordStepStandardVariableAndNative) {
 #define VKE_APP_RECORD(name, ...) add(name);
 #define VKE_APP_HEADLESS_RECORD(name, ...) add(name);
 #define VKE_APP_RESPONSE_RECORD(name, ...) add(name);
+#define VKE_APP_HEADLESS_HOOK(name, ...) add(name);
 #include "app/natives.def"
 #undef VKE_APP_RECORD
 #undef VKE_APP_HEADLESS_RECORD
 #undef VKE_APP_RESPONSE_RECORD
+#undef VKE_APP_HEADLESS_HOOK
   EXPECT_EQ(Missing(text, keywords, false), std::vector<std::string>{});
   EXPECT_EQ(Missing(text, steps, false), std::vector<std::string>{});
   EXPECT_EQ(Missing(text, variables, false), std::vector<std::string>{});

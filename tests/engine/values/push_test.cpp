@@ -104,11 +104,13 @@ TEST(Push, RefusesBadSizes) {
   uint32_t top = ctx->descTop;
   EXPECT_EQ(PushNewArray(ctx, 3, huge, &re, nullptr), kErrObjTooLarge);
   void* data;
-  EXPECT_EQ(PushNewTypedArray(ctx, 3, huge, 1, false, &data), kErrDataOverflow);
+  // Sizes no area could hold are too large, not a shortage to grow for.
+  EXPECT_EQ(PushNewTypedArray(ctx, 3, huge, 1, false, &data), kErrObjTooLarge);
   const int32_t big[2] = {10001, 10000};
-  EXPECT_EQ(PushNewTypedArray(ctx, 2, big, 1, false, &data), kErrDataOverflow);
+  EXPECT_EQ(PushNewTypedArray(ctx, 2, big, 1, false, &data), kErrObjTooLarge);
   EXPECT_EQ(PushNewTypedArray(ctx, 2, big, 3, false, &data), kErrWrongType);
-  EXPECT_EQ(PushNewMatrix(ctx, 65536, 32768, &re, nullptr), kErrDataOverflow);
+  EXPECT_EQ(PushNewMatrix(ctx, 65536, 32768, &re, nullptr), kErrObjTooLarge);
+  EXPECT_EQ(PushZeroMatrix(ctx, 65536, 65536, true), kErrObjTooLarge);
   EXPECT_EQ(ctx->descTop, top);
 }
 
