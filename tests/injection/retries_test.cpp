@@ -205,5 +205,19 @@ TEST(Retries, AFileOpenedIsAlwaysGivenToItsCaller) {
       "end\nheld = numel(fopen('all'))\nfor fd = fds, fclose(fd); end\n");
 }
 
+// A semaphore, a lock or a thread made without room for its id is made
+// once the area has grown, and once: the ids run on from 1, a lock taken
+// answers as the first run found it, and no thread is started twice.
+TEST(Retries, SemaphoresAndThreadsAreMadeOnce) {
+  ExpectGrown(
+      "s = semaphorenew();\ndisp(s)\nt = semaphorenew()\nfirst = semaphorelock(t)\n"
+      "second = semaphorelock(t)\nsemaphoreunlock(t);\nsemaphoredelete(s);\ntic;\n"
+      "a = threadnew(@worker, threadset(), 3)\n"
+      "b = threadnew(@worker, threadset('Priority', 1), 4)\n"
+      "threadkill(b);\nc = threadnew(@() 5)\nthreadsleep(0);\n"
+      "function worker(n)\n  threadsleep(0.5);\n  disp(n)\nendfunction\n",
+      RoomKind::kStacks);
+}
+
 }  // namespace
 }  // namespace vke::test
