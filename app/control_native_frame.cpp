@@ -10,12 +10,13 @@ namespace vke {
 namespace {
 
 // The figure of the running draw handler, or, when none is being drawn and
-// the native computes alone, none (a null target); 400 otherwise.
+// the native computes alone, none (a null target); 400 otherwise. A figure
+// without room is no missing figure: its shortage is the call's.
 ErrCode FindFigure(uintptr_t option, bool computes, NativeCallContext** call, PlotTarget* target,
                    PlotTarget** figure) {
   const ErrCode e = FindPlotTarget(option, call, target);
   *figure = e == kOk ? target : nullptr;
-  if (e == kOk || computes) return kOk;
+  if (e == kOk || (computes && !IsEngineMemoryCode(e))) return kOk;
   return e;
 }
 
@@ -31,7 +32,13 @@ ErrCode RunDrawingNative(uintptr_t option, int32_t nargout, Impl impl) {
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
-  return Drew(call, impl(target), nargout < 1);
+  const uint32_t before = *target.used;
+  return Drew(call, TakeBackOnShortage(&target, before, impl(target)), nargout < 1);
+}
+
+// The commands a figure holds so far (none without a figure).
+uint32_t UsedOf(const PlotTarget* figure) {
+  return figure ? *figure->used : 0;
 }
 
 }  // namespace
@@ -41,8 +48,9 @@ ErrCode RunResponseNative(EngineContext* ctx, int32_t nargin, int32_t nargout, u
   NativeCallContext* call;
   PlotTarget target, *figure;
   if (ErrCode e = FindFigure(option, nargout >= 1, &call, &target, &figure)) return e;
+  const uint32_t before = UsedOf(figure);
   const ErrCode e = AddResponsePlot(ctx, nargin, nargout, figure, row);
-  return Drew(call, e, nargout < 1);
+  return Drew(call, TakeBackOnShortage(figure, before, e), nargout < 1);
 }
 
 ErrCode HstepNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option) {
@@ -58,7 +66,9 @@ ErrCode RunLsimNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   NativeCallContext* call;
   PlotTarget target, *figure;
   if (ErrCode e = FindFigure(option, nargout >= 1, &call, &target, &figure)) return e;
-  return Drew(call, AddLsimPlot(ctx, nargin, nargout, figure, discrete, &LsimCurve), nargout < 1);
+  const uint32_t before = UsedOf(figure);
+  const ErrCode e = AddLsimPlot(ctx, nargin, nargout, figure, discrete, &LsimCurve);
+  return Drew(call, TakeBackOnShortage(figure, before, e), nargout < 1);
 }
 
 ErrCode RunInitialNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t option,
@@ -104,7 +114,9 @@ ErrCode RunGridNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t opt
   const InstanceRecord* instance =
       FindInstance(call->Block(), static_cast<int32_t>(call->instanceId));
   const PlotStyle* style = &instance->figure.styles[kFigureStyleGrid];
-  return Drew(call, AddGridObject(ctx, nargin, target, DesignGridRowOf(grid), style), true);
+  const uint32_t before = *target.used;
+  const ErrCode e = AddGridObject(ctx, nargin, target, DesignGridRowOf(grid), style);
+  return Drew(call, TakeBackOnShortage(&target, before, e), true);
 }
 
 }  // namespace vke

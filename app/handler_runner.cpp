@@ -3,6 +3,8 @@
 #include "app/handler_runner.hpp"
 
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
 #include "app/error_place.hpp"
 #include "app/errors.hpp"
@@ -204,7 +206,8 @@ ErrCode RunAttempt(KVContextBlock** slot, const HandlerRequest& r, uint32_t star
 
 // What an attempt leaves behind it outside the block: the threads it
 // started, the files it opened and the text it wrote; and what cannot be
-// taken back: the bytes it wrote to files and the dialogs it showed.
+// taken back: the bytes it wrote to files, the dialogs it showed and the
+// text that reached the sink.
 struct AttemptMark {
   uint32_t threads;
   uint64_t files, embeddedFiles, output, fileWrites, dialogs;
@@ -215,10 +218,11 @@ AttemptMark MarkAttempt(KVContextBlock* block) {
           StdOutputPosition(),           CountAppFileWrites(), CountDialogsAsked()};
 }
 
-// A failed attempt that wrote to a file or asked the user is not made
-// again: its shortage is the handler's error.
+// A failed attempt that wrote to a file, asked the user or printed what
+// was sent on is not made again: its shortage is its error.
 bool CanRunAgain(const AttemptMark& mark) {
-  return CountAppFileWrites() == mark.fileWrites && CountDialogsAsked() == mark.dialogs;
+  return CountAppFileWrites() == mark.fileWrites && CountDialogsAsked() == mark.dialogs &&
+         !StdOutputSentSince(mark.output);
 }
 
 // Ends what the failed attempt left, so that the next one starts afresh;
@@ -231,32 +235,61 @@ void UndoAttempt(KVContextBlock* block, const AttemptMark& mark, uint64_t writte
   CloseEmbeddedFilesOpenedAfter(mark.embeddedFiles);
 }
 
-// The attempts: again in a grown block after a memory failure of the
-// function that the engine could not wait out in place, once what the
-// failed attempt left has ended. A function that ran to its end is not run
-// again. The text of the attempts is held until the last has ended.
-ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
-  uint32_t start;
-  ErrCode e = FindInstanceStart(*slot, r.instance, &start);
-  const uint32_t collected = (*slot)->capture.used;
-  if (r.allowGrowth) HoldStdOutput();
-  while (!e) {
-    const AttemptMark mark = MarkAttempt(*slot);
-    bool called = false;
-    e = RunAttempt(slot, r, start, collected, &called);
-    const uint64_t written = StdOutputPosition();
-    if (called || !r.allowGrowth || !IsMemoryCode(e) || !CanRunAgain(mark) ||
-        !ExpandMemory(slot, e))
-      break;
-    UndoAttempt(*slot, mark, written);
-    e = FindInstanceStart(*slot, r.instance, &start);
+// The instance's figure as the first attempt found it (its layout, scales
+// and cameras), so that each attempt made again starts from it: a setting
+// that turns the camera by an angle turns it once.
+class FigureSeen {
+ public:
+  FigureSeen(KVContextBlock* block, int32_t instance) {
+    static_assert(std::is_trivially_copyable_v<FigureState>);
+    if (const InstanceRecord* r = FindInstance(block, instance))
+      seen_ = std::make_unique<FigureState>(r->figure);
   }
-  if (r.allowGrowth) ReleaseStdOutput();
+  void Restore(KVContextBlock* block, int32_t instance) const {
+    InstanceRecord* r = FindInstance(block, instance);
+    if (seen_ && r) r->figure = *seen_;
+  }
+
+ private:
+  std::unique_ptr<FigureState> seen_;
+};
+
+// The attempts of a handler's run: again in a grown block after a memory
+// failure that the engine could not wait out in place.
+ErrCode RunAttempts(KVContextBlock** slot, const HandlerRequest& r) {
+  const uint32_t collected = (*slot)->capture.used;
+  const ErrCode e = RunAttemptsGrowing(slot, r.instance, r.allowGrowth, [&](bool* called) {
+    uint32_t start;
+    if (ErrCode found = FindInstanceStart(*slot, r.instance, &start)) return found;
+    return RunAttempt(slot, r, start, collected, called);
+  });
   ClearRunningHandler(*slot);
   return e;
 }
 
 }  // namespace
+
+ErrCode RunAttemptsGrowing(KVContextBlock** slot, int32_t instance, bool allowGrowth,
+                           const std::function<ErrCode(bool* final)>& attempt) {
+  if (!allowGrowth) {
+    bool final = false;
+    return attempt(&final);
+  }
+  HoldStdOutput();
+  const FigureSeen seen(*slot, instance);
+  ErrCode e;
+  for (;;) {
+    const AttemptMark mark = MarkAttempt(*slot);
+    bool final = false;
+    e = attempt(&final);
+    const uint64_t written = StdOutputPosition();
+    if (final || !IsMemoryCode(e) || !CanRunAgain(mark) || !ExpandMemory(slot, e)) break;
+    UndoAttempt(*slot, mark, written);
+    seen.Restore(*slot, instance);
+  }
+  ReleaseStdOutput();
+  return e;
+}
 
 void ClearRunningHandler(KVContextBlock* block) {
   block->nativeCall.instanceId = 0;

@@ -2,6 +2,8 @@
 // outputs it stores.
 #pragma once
 
+#include <functional>
+
 #include "app/handler_runner.hpp"
 #include "engine/frames/frames.hpp"
 
@@ -25,6 +27,17 @@ void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before
 // waits while the block grows and goes on; the failure of a worker thread,
 // which the engine printed with its place, ends that thread alone.
 ErrCode RunEngineCode(KVContextBlock** slot, ErrCode e, bool sliced, bool showBusy);
+
+// Runs attempt(&final) and, with growth allowed, again in a grown block
+// while it fails for lack of room that the engine could not wait out in
+// place, until an attempt says it is final (what it did from then on is
+// not made again). Each attempt made again starts afresh: the text,
+// threads and files of the failed one are gone and the instance's figure is
+// as the first found it; an attempt that wrote to a file, asked the user or
+// had text sent on is not made again (its shortage is the result). The
+// attempts' text is held until the last has ended.
+ErrCode RunAttemptsGrowing(KVContextBlock** slot, int32_t instance, bool allowGrowth,
+                           const std::function<ErrCode(bool* final)>& attempt);
 
 // Names no running handler any more: instance 0, no object, no kind; the
 // flags word of the native-call context is kept.

@@ -3,6 +3,7 @@
 #include "app/plot_native_frame.hpp"
 
 #include "app/instances.hpp"
+#include "engine/errors/errors.hpp"
 #include "engine/room_requests.hpp"
 #include "graphics/figure_codes.hpp"
 
@@ -27,12 +28,18 @@ ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* t
   return kOk;
 }
 
+ErrCode TakeBackOnShortage(PlotTarget* target, uint32_t before, ErrCode e) {
+  if (target && IsEngineMemoryCode(e)) *target->used = before;
+  return e;
+}
+
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,
                       uint32_t flag, bool marksDrawn) {
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
-  if (ErrCode e = impl(ctx, nargin, target, flag)) return e;
+  const uint32_t before = *target.used;
+  if (ErrCode e = impl(ctx, nargin, target, flag)) return TakeBackOnShortage(&target, before, e);
   if (marksDrawn) call->flags |= kCallFlagDrew;
   return kOk;
 }
@@ -45,7 +52,7 @@ ErrCode RunControlNative(EngineContext* ctx, int32_t nargin, uintptr_t option, P
   const uint32_t before = *target.used;
   const ErrCode e = impl(ctx, nargin, target, flag);
   if (*target.used != before) call->flags |= kCallFlagDrew;
-  return e;
+  return TakeBackOnShortage(&target, before, e);
 }
 
 ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option,
@@ -63,7 +70,8 @@ ErrCode RunSettingNative(EngineContext* ctx, int32_t nargin, int32_t nargout, ui
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
-  if (ErrCode e = impl(ctx, nargin, nargout, target)) return e;
+  const uint32_t before = *target.used;
+  if (ErrCode e = impl(ctx, nargin, nargout, target)) return TakeBackOnShortage(&target, before, e);
   if (nargin > 0 || !queryKeepsFlags) call->flags |= kCallFlagDrew;
   return kOk;
 }

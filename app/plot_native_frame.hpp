@@ -21,6 +21,11 @@ namespace vke {
 // instance).
 ErrCode FindPlotTarget(uintptr_t option, NativeCallContext** call, PlotTarget* target);
 
+// A call that failed for room (with a figure) takes back the commands it
+// wrote since the store held `before` doubles, so that, run again once the
+// store has grown, it writes each of them once. Returns e.
+ErrCode TakeBackOnShortage(PlotTarget* target, uint32_t before, ErrCode e);
+
 // kErrBadContext as FindPlotTarget; otherwise the implementation's result, with bit
 // kCallFlagDrew set on success when marksDrawn.
 ErrCode RunPlotNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl,

@@ -73,22 +73,6 @@ ErrCode InitialiseInstance(KVContextBlock** slot, int32_t id) {
   return CompileHandlerWrapper(slot, id, text.data(), static_cast<int32_t>(text.size()));
 }
 
-// Runs the compiled command line in slices until it ends or the break test
-// stops it, which is recorded and printed as 500.
-ErrCode RunCommandInSlices(KVContextBlock* block) {
-  EngineContext* ctx = block->Engine();
-  for (;;) {
-    const ErrCode e = ExecuteBytecode(ctx, 1);
-    if (e != kStatusSuspended) return e;
-    block->nativeCall.flags = 0;
-    if (block->breakTest(block->breakTestArg)) {
-      SetErrorLocation(ctx, kStatusSuspended, 0);
-      PrintError(ctx, kStatusSuspended, false);
-      return kStatusSuspended;
-    }
-  }
-}
-
 // Command lines find the functions of the instance's library, as its
 // handlers do: it becomes the most recently used library of theirs.
 ErrCode UseInstanceLibrary(KVContextBlock* block, int32_t id) {
@@ -102,8 +86,11 @@ ErrCode UseInstanceLibrary(KVContextBlock* block, int32_t id) {
   return SetLibraryUseList(ctx, commandLines, &name, 1, "", 0);
 }
 
-// One run of the instance-wide code: 10040 when the instance has none.
-ErrCode RunInstanceCodeOnce(KVContextBlock* block, int32_t id) {
+// One run of the instance-wide code: 10040 when the instance has none. An
+// instruction that runs out of room waits while the block grows and goes
+// on, as in a handler.
+ErrCode RunInstanceCodeOnce(KVContextBlock** slot, int32_t id) {
+  KVContextBlock* block = *slot;
   uint32_t start;
   if (FindInstanceStart(block, id, &start)) return kKvUndefElement;
   ElementListView list = BlockElements(block, start, kNoLanguage);
@@ -123,7 +110,14 @@ ErrCode RunInstanceCodeOnce(KVContextBlock* block, int32_t id) {
   SaveCodePointer(ctx, &before);
   ErrCode rc = CompileCommandLine(ctx, text.data(), static_cast<int32_t>(text.size()));
   if (rc == kStatusSuspended) rc = kOk;  // compiled and ready to run
-  if (!rc) rc = block->breakTest ? RunCommandInSlices(block) : ExecuteBytecode(ctx, 0);
+  if (!rc) {
+    const bool retry = ctx->memoryRetry != 0;
+    SetMemoryRetry(ctx, true);
+    const bool sliced = block->breakTest != nullptr;
+    rc = RunEngineCode(slot, ExecuteBytecode(ctx, sliced ? 1 : 0), sliced, false);
+    ctx = (*slot)->Engine();
+    SetMemoryRetry(ctx, retry);
+  }
   if (rc) AbandonRun(ctx, rc, before);
   return rc;
 }
@@ -175,10 +169,12 @@ ErrCode CloseInstance(KVContextBlock** slot, int32_t id) {
 ErrCode RunInitHandler(KVContextBlock** slot, int32_t id) {
   if ((*slot)->handlerBusy) return kStatusNoPrint;
   (*slot)->handlerBusy = 1;
-  ErrCode e;
-  do {
-    e = RunInstanceCodeOnce(*slot, id);
-  } while (IsMemoryCode(e) && ExpandMemory(slot, e));
+  // Each attempt draws into the capture as the first found it.
+  const uint32_t collected = (*slot)->capture.used;
+  const ErrCode e = RunAttemptsGrowing(slot, id, true, [&](bool*) {
+    (*slot)->capture.used = collected;
+    return RunInstanceCodeOnce(slot, id);
+  });
   ClearRunningHandler(*slot);
   (*slot)->handlerBusy = 0;
   return e;

@@ -122,6 +122,10 @@ uint64_t StdOutputPosition() {
   return g_held.sent + g_held.pieces.size();
 }
 
+bool StdOutputSentSince(uint64_t position) {
+  return g_held.sent > position;
+}
+
 void DropStdOutput(uint64_t from, uint64_t to, uint32_t threads, uint32_t nextThread) {
   std::vector<HeldPiece>& pieces = g_held.pieces;
   const uint64_t first = std::max(from, g_held.sent) - g_held.sent;

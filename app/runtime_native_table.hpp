@@ -49,6 +49,9 @@ void HoldStdOutput();
 void ReleaseStdOutput();
 // The position of the next piece.
 uint64_t StdOutputPosition();
+// Whether a piece from the position on has been sent to the sink (it can no
+// longer be taken back).
+bool StdOutputSentSince(uint64_t position);
 // Forgets the pieces from `from` to `to` that thread 0 wrote or the threads
 // whose ids were given since nextThreadId read `threads` (with
 // `nextThread` its value now); pieces already sent stay sent.

@@ -9,8 +9,8 @@
 namespace vke {
 
 inline constexpr ErrCode kErrExhaustedRsrc = 10000;  // "Exhausted resources"
-inline constexpr ErrCode kErrPlotOverflow = 10001;   // "Plot memory overflow"
-inline constexpr ErrCode kErrUndefElement = 10040;   // "Undefined element"
+// kErrPlotOverflow, the store's shortage, is the engine's (engine/errors/errors.hpp).
+inline constexpr ErrCode kErrUndefElement = 10040;  // "Undefined element"
 
 // Status codes of the figure operations, in no table.
 inline constexpr ErrCode kStatusNothingDone = 10200;      // nothing to do, or no engine

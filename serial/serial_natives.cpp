@@ -9,6 +9,7 @@
 #include "engine/errors/raise.hpp"
 #include "engine/registry/option_tables.hpp"
 #include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "serial/serial_devices.hpp"
@@ -161,8 +162,7 @@ ErrCode ApplyToPort(EngineContext* ctx, int32_t nargin, int32_t nargout,
   ErrCode e = GetIntegerArg(ctx, 0, &fd);
   if (!e) e = action(fd);
   if (e) return e;
-  Drop(ctx, nargin);
-  return StatementResult(ctx, nargout);
+  return ReplaceInputsWithNothing(ctx, nargin, nargout);
 }
 
 }  // namespace
@@ -204,6 +204,9 @@ ErrCode SerialdevopenNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr
       return e;
     }
   }
+  // The descriptor's room comes before the port is opened: a call without it
+  // opens nothing, so that no port is left open that its caller never got.
+  if (ErrCode e = MakeRoomForResult(ctx, 1)) return e;
   int32_t fd = 0;
   if (ErrCode e = OpenPort(ctx, nargin - 1, settings, &fd)) return e;
   Drop(ctx, nargin);

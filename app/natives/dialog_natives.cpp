@@ -37,7 +37,7 @@ constexpr char kCut[] = "...";
 // Free data stack the edited text needs to be compiled and run; checked
 // before the dialog shows, so that a block too small grows (and the handler
 // runs again) before the user has answered anything.
-constexpr uint32_t kRoomToEvaluate = 32768;
+constexpr uint32_t kRoomToEvaluate = 32768;  // bytes
 
 struct DialogTexts {
   char* title;
@@ -150,10 +150,11 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   }
   WithheldSpace withheld(ctx);
   auto* area = reinterpret_cast<char*>(withheld.Data(kTitleBytes + kPromptBytes + kEditBytes));
-  uint32_t free;
-  void* top;
-  GetDataStackFree(ctx, &free, &top);
-  if (!area || free < kRoomToEvaluate) return kErrDataOverflow;
+  if (!area) return kErrDataOverflow;
+  // The room of the answer and of the values it gives is asked for before
+  // the user is: a shortage there runs the call again after growth, before
+  // anything is asked.
+  if (ErrCode e = MakeRoomForResult(ctx, kRoomToEvaluate / 8)) return e;
   DialogTexts t;
   t.title = area;
   t.prompt = t.title + kTitleBytes;

@@ -10,6 +10,7 @@
 #include "app/natives/native_context.hpp"
 #include "app/undo_values.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/figure_codes.hpp"
@@ -87,9 +88,11 @@ ErrCode IdleStateNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uin
   if (ErrCode e = FindCurrentInstance(user, &current)) return e;
   if (nargin == 1) {
     uint8_t on;
-    if (ErrCode e = PopBooleanArg(ctx, &on)) return e;
+    if (ErrCode e = GetBooleanArg(ctx, 0, &on)) return e;
     current.record->idleHandler = on ? 1 : 0;
-    return nargout < 0 ? PushNoValue(ctx) : PushTruthOutput(ctx, nargout, on);
+    // The answer takes the room of the argument.
+    return nargout > 0 ? ReplaceInputsWithLogical(ctx, 1, on)
+                       : ReplaceInputsWithNothing(ctx, 1, nargout);
   }
   return PushTruthOutput(ctx, nargout, current.record->idleHandler);
 }
@@ -106,8 +109,8 @@ ErrCode CurrentLanguageNative(EngineContext* ctx, int32_t nargin, int32_t nargou
     const ErrCode e =
         SelectLanguageByName(current.block, current.id, std::string_view(text, length));
     if (e && e != kStatusInstanceChanged) return e;
+    if (nargout <= 0) return ReplaceInputsWithNothing(ctx, 1, nargout);
     if (ErrCode dropped = Drop(ctx)) return dropped;
-    if (nargout < 0) return PushNoValue(ctx);
   }
   if (nargout == 0) return kOk;
   int32_t offset;

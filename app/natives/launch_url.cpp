@@ -43,6 +43,9 @@ ErrCode LaunchUrlNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t)
   std::string text;
   if (ErrCode e = WholeTextArg(ctx, 0, &text))
     return e == kErrWrongType ? kErrWrongTypeOverload : e;
+  // The answer's room comes before the opener starts, so that a call run
+  // again after growth does not start it twice.
+  if (ErrCode e = MakeRoomForResult(ctx, 1)) return e;
   if (ErrCode e = Drop(ctx)) return e;
   // A NUL would hand on the shorter text before it: such a text opens nothing.
   const bool started = text.find('\0') == std::string::npos &&

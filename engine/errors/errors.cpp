@@ -22,6 +22,7 @@ bool IsEngineMemoryCode(ErrCode code) {
     case kErrCodeOverflow:
     case kErrCompOutOfMemory:
     case kErrTooManyUserFun:
+    case kErrPlotOverflow:
       return true;
     default:
       return false;

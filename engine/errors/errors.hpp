@@ -27,8 +27,13 @@ enum StatusCode : ErrCode {
   kStatusDebug = 505,      // stopped for the debugger
 };
 
-// Whether the code tells of a full stack, heap, code area or function table:
-// the failures that more memory mends.
+// The figure store's shortage ("plotOverflow"), whose message the engine
+// publishes (kPlotErrorTable): the plot natives of a host with figures
+// answer it when their drawing commands find no room.
+inline constexpr ErrCode kErrPlotOverflow = 10001;
+
+// Whether the code tells of a full stack, heap, code area, function table or
+// figure store: the failures that more memory mends.
 bool IsEngineMemoryCode(ErrCode code);
 
 // Published through "+errmsgtable" hook records; a table ends with a record

@@ -10,7 +10,7 @@
 namespace vke {
 
 const ErrorTableRecord kPlotErrorTable[] = {
-    {10001, "plotOverflow", "Not enough memory for plot"},  // plot object list full
+    {kErrPlotOverflow, "plotOverflow", "Not enough memory for plot"},  // plot object list full
     {0, nullptr, nullptr},
 };
 

@@ -6,6 +6,7 @@
 #include "engine/frames/frames.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -70,6 +71,9 @@ ErrCode FreeEntry(EngineContext* ctx, Semaphore** entry) {
 }  // namespace
 
 ErrCode SemaphorenewNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
+  // The id's room comes first: a call without it makes no semaphore, so
+  // that the call run again after growth gives the first id.
+  if (ErrCode e = MakeRoomForResult(ctx, 1)) return e;
   Semaphore* entry = nullptr;
   if (ErrCode e = FreeEntry(ctx, &entry)) return e;
   if (++ctx->lastSemaphoreId == 0) ctx->lastSemaphoreId = 1;  // 0 marks a free entry
@@ -84,8 +88,7 @@ ErrCode SemaphoredeleteNative(EngineContext* ctx, int32_t nargin, int32_t nargou
   Semaphore* entry = nullptr;
   if (ErrCode e = FindSemaphore(ctx, &entry)) return e;
   *entry = {0, 0};
-  Drop(ctx);
-  return StatementResult(ctx, nargout);
+  return ReplaceInputsWithNothing(ctx, nargin, nargout);
 }
 
 // With one output a lock that is taken gives false at once; otherwise the
@@ -96,10 +99,14 @@ ErrCode SemaphorelockNative(EngineContext* ctx, int32_t nargin, int32_t nargout,
   if (ErrCode e = FindSemaphore(ctx, &entry)) return e;
   const bool free = entry->count == 0;
   if (!free && nargout != 1) return kStatusRetry;  // the id stays for the next call
+  // The answer's room comes before the lock is taken: a call run again
+  // after growth finds the semaphore as the first run found it.
+  if (nargout == 1) {
+    if (ErrCode e = MakeRoomForResult(ctx, 1)) return e;
+  }
   if (free) entry->count = 1;
-  Drop(ctx);
-  if (nargout == 1) return PushLogicalScalar(ctx, free ? 1 : 0);
-  return StatementResult(ctx, nargout);
+  if (nargout == 1) return ReplaceInputsWithLogical(ctx, nargin, free);
+  return ReplaceInputsWithNothing(ctx, nargin, nargout);
 }
 
 ErrCode SemaphoreunlockNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
@@ -108,8 +115,7 @@ ErrCode SemaphoreunlockNative(EngineContext* ctx, int32_t nargin, int32_t nargou
   if (ErrCode e = FindSemaphore(ctx, &entry)) return e;
   if (entry->count == 0) return kErrSemAlrdyUnlocked;
   entry->count--;
-  Drop(ctx);
-  return StatementResult(ctx, nargout);
+  return ReplaceInputsWithNothing(ctx, nargin, nargout);
 }
 
 }  // namespace vke

@@ -6,6 +6,7 @@
 #include "engine/registry/natives_decl.hpp"
 #include "engine/registry/option_tables.hpp"
 #include "engine/threads/threads.hpp"
+#include "engine/values/stack_results.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -24,6 +25,32 @@ ErrCode ReadThreadOptions(EngineContext* ctx, int32_t depth, ThreadSpec* spec) {
   return e;
 }
 
+// Swaps the function value and the options structure, the two deepest of
+// threadnew's n arguments, leaving the arguments above them in order: the
+// function and its arguments lie on top for the thread to take, the
+// options under them until the thread is made.
+void SwapFunctionAndOptions(EngineContext* ctx, int32_t n, bool back) {
+  if (back) {
+    RollStackEntries(ctx, n - 1, 1);
+    RollStackEntries(ctx, n, n - 1);
+  } else {
+    RollStackEntries(ctx, n, 1);
+    RollStackEntries(ctx, n - 1, n - 2);
+  }
+}
+
+// Finds the function (compiled when its source has not been yet, here: the
+// new thread's stacks are too small to compile on; without a compiler the
+// call finds what it can), makes the room of the id and starts the thread.
+ErrCode StartThread(EngineContext* ctx, const ThreadSpec& spec, uint32_t* id) {
+  int32_t maxIn, maxOut;
+  ErrCode e = ResolveFunctionValue(ctx, spec.args, spec.scope, &maxIn, &maxOut);
+  if (e && e != kErrNotSupported) return e;
+  // The id's room comes before the thread: a call without it starts none.
+  if ((e = MakeRoomForResult(ctx, 1))) return e;
+  return CreateInterpThread(ctx, spec, id);
+}
+
 }  // namespace
 
 ErrCode StatementResult(EngineContext* ctx, int32_t nargout) {
@@ -31,24 +58,24 @@ ErrCode StatementResult(EngineContext* ctx, int32_t nargout) {
 }
 
 // threadnew(fun, options, args...): the id of a new thread running
-// fun(args...).
+// fun(args...). A call that fails leaves its arguments as they were, so that
+// one without room runs again once the area has grown and starts one thread.
 ErrCode ThreadnewNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   if (nargin < 1) return kErrTooFewArgin;
   ThreadSpec spec;
   spec.scope = CurrentScope(ctx);
-  if (nargin >= 2) {
+  const bool options = nargin >= 2;
+  if (options) {
     spec.args = nargin - 2;
     if (ErrCode e = ReadThreadOptions(ctx, spec.args, &spec)) return e;
-    if (ErrCode e = DropStackEntries(ctx, spec.args, 1)) return e;
+    SwapFunctionAndOptions(ctx, nargin, false);
   }
-  // The function is found, and compiled when its source has not been yet,
-  // here: the new thread's stacks are too small to compile on. Without a
-  // compiler the call finds what it can.
-  int32_t maxIn, maxOut;
-  ErrCode e = ResolveFunctionValue(ctx, spec.args, spec.scope, &maxIn, &maxOut);
-  if (e && e != kErrNotSupported) return e;
   uint32_t id = 0;
-  if ((e = CreateInterpThread(ctx, spec, &id))) return e;
+  if (ErrCode e = StartThread(ctx, spec, &id)) {
+    if (options) SwapFunctionAndOptions(ctx, nargin, true);
+    return e;
+  }
+  if (options) Drop(ctx);
   return PushRealScalar(ctx, id);
 }
 
@@ -56,11 +83,12 @@ ErrCode ThreadnewNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) 
 ErrCode ThreadkillNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {
   if (nargin < 1) return kErrTooFewArgin;
   double id = 0;
-  if (ErrCode e = PopRealScalar(ctx, &id)) return e;
+  if (ErrCode e = GetScalarArg(ctx, 0, &id)) return e;
   uint32_t block = 0;
   if (id == 0 || !FindThread(ctx, id, &block)) return kErrInvalidID;
-  // The result goes first: a thread that ends itself leaves its stacks.
-  if (ErrCode e = StatementResult(ctx, nargout)) return e;
+  // The result goes first, in the room of the id: a thread that ends itself
+  // leaves its stacks.
+  if (ErrCode e = ReplaceInputsWithNothing(ctx, nargin, nargout)) return e;
   KillThread(ctx, block);
   return kOk;
 }
@@ -73,8 +101,7 @@ ErrCode ThreadsleepNative(EngineContext* ctx, int32_t nargin, int32_t nargout, u
   double t = 0;
   ErrCode e = nargin >= 2 ? GetBooleanArg(ctx, 0, &periodic) : kOk;
   if (!e) e = GetScalarArg(ctx, nargin - 1, &t);
-  if (!e) e = Drop(ctx, nargin);
-  if (!e) e = StatementResult(ctx, nargout);
+  if (!e) e = ReplaceInputsWithNothing(ctx, nargin, nargout);
   if (e) return e;
   InterpThreadRecord* r = GetCurrentThreadRecord(ctx);
   if (!r || !(t > 0) || !ctx->threadTimer) return kOk;

@@ -28,8 +28,11 @@ void ResetTicTimerForTesting() {
 }
 
 ErrCode TicNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
+  // The statement's result first: a call run again after growth starts the
+  // timer once.
+  if (ErrCode e = StatementResult(ctx, nargout)) return e;
   g_ticTime = ProcessClockSeconds();
-  return StatementResult(ctx, nargout);
+  return kOk;
 }
 
 ErrCode TocNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {

@@ -101,6 +101,12 @@ ErrCode RoomToPushLacking(const EngineContext* ctx, uint32_t size, bool exactFit
   return StackRoomLacking(ctx, short_) ? kErrDataOverflow : kOk;
 }
 
+ErrCode MakeRoomForResult(EngineContext* ctx, uint32_t units) {
+  if (ErrCode e = CheckRoomToPush(ctx, units, false)) return e;
+  HoldPlannedStackRoom();
+  return kOk;
+}
+
 ErrCode PushEntryLacking(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,
                          bool exactFit, uint8_t** data) {
   if (ErrCode e = RoomToPushLacking(ctx, size, exactFit)) return e;

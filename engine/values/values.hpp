@@ -73,6 +73,14 @@ VKE_HOT_INLINE ErrCode CheckRoomToPush(const EngineContext* ctx, uint32_t size, 
   return RoomToPushLacking(ctx, size, exactFit);
 }
 
+// The room of the one result a native gives once it has made something
+// outside the stacks (a semaphore, a thread, an open port, a process, a
+// dialog's answer), asked for before it acts: a shortage then leaves
+// nothing made for the run after growth to make again, and the pushes
+// behind the check, until the native returns, are no request a test could
+// refuse. kErrStackOverflow or kErrDataOverflow, or 0.
+ErrCode MakeRoomForResult(EngineContext* ctx, uint32_t units);
+
 // Pushes a descriptor and reserves its data where CheckRoomToPush has found
 // room.
 VKE_HOT_INLINE void PlaceEntry(EngineContext* ctx, uint32_t flags, uint32_t size, int32_t word,

@@ -427,10 +427,12 @@ bool ScriptedBreak(uintptr_t) {
 }
 
 // "shortonce": once armed, its next call fails for lack of room in the
-// figure's store, a shortage that the engine cannot wait out in place.
+// undo buffer, a shortage that the engine cannot wait out in place; or, with
+// g_shortCode set so, in the figure's store, which it can.
 bool g_shortOnce = false;
+ErrCode g_shortCode = kKvVarTooLargeForUndo;
 ErrCode ShortOnce(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
-  if (std::exchange(g_shortOnce, false)) return kKvPlotOverflow;
+  if (std::exchange(g_shortOnce, false)) return g_shortCode;
   return nargout < 0 ? PushNoValue(ctx) : kOk;
 }
 // "narrowonce(text)": reads its text as natives read options (narrowed in
@@ -471,6 +473,7 @@ class CompiledHandlers : public Runner {
     g_clockStep = 0;
     g_busyCalls.clear();
     g_shortOnce = false;
+    g_shortCode = kKvVarTooLargeForUndo;
     ASSERT_EQ(RegisterEngineLibrary(h.block(), kShortOnceTable), kOk);
   }
 
@@ -705,8 +708,30 @@ TEST_F(CompiledHandlers, TheEngineWaitsForRoomWithoutRunningTheHandlerAgain) {
   EXPECT_EQ(h.block()->Engine()->memoryRetry, 0);
 }
 
-// A failure that the engine cannot wait out (here the figure's store out
-// of room) runs the handler again from its start in a grown block: the
+// A figure's store without room is a shortage the engine waits out: the
+// native runs again once the block has grown, the handler once; what it
+// printed stays printed once, and no catch sees the shortage.
+TEST_F(CompiledHandlers, TheEngineWaitsForRoomInTheFiguresStore) {
+  Define(
+      "function r = drawn(x)\n  disp('started');\n  try\n    shortonce();\n  catch\n"
+      "    disp('caught');\n  end\n  r = x + 1;\nendfunction\n",
+      203, "drawn");
+  for (bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    h.ClearOutput();
+    const int before = h.growths();
+    g_shortCode = kKvPlotOverflow;
+    g_shortOnce = true;
+    ASSERT_EQ(RunOne({203, {kB}, {Constant(4)}}), kOk) << h.Output(2);
+    EXPECT_EQ(h.growths(), before + 1);
+    EXPECT_EQ(h.Scalar(kB), 5);
+    EXPECT_EQ(h.Output(1), "started\n");
+    EXPECT_EQ(h.Output(2).find("plot"), std::string::npos) << h.Output(2);
+  }
+}
+
+// A failure that the engine cannot wait out (here the undo buffer out of
+// room) runs the handler again from its start in a grown block: the
 // files the failed attempts opened are closed first, those opened before
 // stay open.
 TEST_F(CompiledHandlers, ARunAgainClosesTheFilesOfTheFailedAttempt) {
@@ -760,7 +785,7 @@ TEST_F(CompiledHandlers, AHandlerThatWroteToAFileIsNotRunAgain) {
   ClearAppFileTable();
   const int before = h.growths();
   g_shortOnce = true;
-  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvPlotOverflow);
+  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvVarTooLargeForUndo);
   EXPECT_EQ(h.growths(), before);
   EXPECT_FALSE(h.HasValue(kB));
   std::FILE* f = std::fopen(path.c_str(), "rb");

@@ -17,7 +17,10 @@
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/room_requests.hpp"
+#include "engine/values/values.hpp"
 #include "numerics/lapack/lapack_table.hpp"
 #include "tests/app/block_host.hpp"
 #include "tests/host/value_text.hpp"
@@ -297,6 +300,42 @@ TEST_F(RuntimeBlock, LaunchurlHandsTheTextAsOneArgument) {
   SetUrlSpawner(nullptr);
   EXPECT_EQ(g_spawned, (std::vector<std::string>{"xdg-open|http://example.org", "xdg-open|fail",
                                                  "xdg-open|a b; rm -rf ~ | $(x) `y`"}));
+}
+
+// The value of the text run as the runner runs it with growth on: a native
+// that lacks room runs again at once (a refused request is refused once, so
+// the area need not grow), or "error N".
+std::string EvaluateRetrying(EngineContext* ctx, const std::string& text) {
+  int32_t results = 1;
+  SetMemoryRetry(ctx, true);
+  ErrCode e = RunTextInFunctionScope(ctx, text.data(), static_cast<int32_t>(text.size()), &results);
+  if (e == kOk) e = kStatusSuspended;
+  while (e == kStatusSuspended || MemoryRetryPending(ctx)) {
+    SetMemoryRetry(ctx, true);
+    e = ExecuteBytecode(ctx, 0);
+  }
+  SetMemoryRetry(ctx, false);
+  if (e) return "error " + std::to_string(e);
+  std::string value = test::DumpTop(ctx);
+  Drop(ctx);
+  return value;
+}
+
+// Whichever request of a call is refused, the opener starts only in a call
+// that gives its answer: one without room for it starts nothing and runs
+// again.
+TEST_F(RuntimeBlock, LaunchurlStartsTheOpenerOnce) {
+  SetUrlSpawner(&FakeSpawn);
+  for (uint64_t k = 1;; ++k) {
+    g_spawned.clear();
+    WatchRoomRequests(k);
+    const std::string answer = EvaluateRetrying(ctx(), "launchurl('page')");
+    const bool refused = RoomRequestRefused();
+    StopWatchingRoomRequests();
+    EXPECT_EQ(g_spawned.size(), answer == "true" ? 1u : 0u) << k << " " << answer;
+    if (!refused) break;
+  }
+  SetUrlSpawner(nullptr);
 }
 
 }  // namespace

@@ -108,6 +108,24 @@ TEST(SceneNatives, SensorsNeverMarkTheFigureDrawn) {
   EXPECT_EQ(n.callFlags(), 0u);
 }
 
+// A pair whose second part finds no room in the store takes its first part
+// back: run again once the store has grown, it writes each part once.
+TEST(SceneNatives, SensorsWithoutRoomForTheirSecondPartWriteNothing) {
+  Scene n;
+  n.Open();
+  ASSERT_TRUE(n.BeginSubplot(0));
+  n.LimitRoom(20);
+  EXPECT_EQ(
+      n.Text("s").Row({1, 2, 3}).Text("point").Row({4, 5, 6, 0, 1, 0}).Row({8}).Run("sensor3"),
+      kKvPlotOverflow);
+  EXPECT_TRUE(n.Commands(0).empty());
+  n.LimitRoom(100);
+  ASSERT_EQ(
+      n.Text("s").Row({1, 2, 3}).Text("point").Row({4, 5, 6, 0, 1, 0}).Row({8}).Run("sensor3"),
+      kOk);
+  EXPECT_EQ(n.Commands(0).size(), 2u);
+}
+
 TEST(SceneNatives, CameraVectorsAutoAndManual) {
   Scene n;
   ASSERT_EQ(n.Run("campos", 1), kOk);

@@ -198,12 +198,14 @@ TEST(FrequencyCurves, StoreTooSmallWritesNothing) {
   h.Open();
   ASSERT_TRUE(h.BeginSubplot(0));
   const uint32_t before = h.used();
-  // The system command fits, the 200 points do not.
+  // The system command fits, the 200 points do not: the call takes back
+  // what it wrote, so that it writes it once when run again in a larger
+  // store.
   h.LimitRoom(100);
   PushRow(h, {1});
   PushRow(h, {1, 1});
   EXPECT_EQ(h.Call("bodemag", 2), kErrPlotOverflow);
-  EXPECT_EQ(h.used(), before + 6 + 5);
+  EXPECT_EQ(h.used(), before);
 }
 
 // A traced curve: n points with their frequencies.

@@ -4,6 +4,8 @@
 // and none may fail for lack of room where the runner grows.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
 #include "tests/host/tool_commands.hpp"
@@ -23,6 +25,30 @@ ProgramReport ExpectSame(const std::string& text) {
   whole.whole = true;
   const ProgramReport r =
       InjectIntoProgram(TextProgram(text, text), whole, scratch.Path() + "/run");
+  EXPECT_GT(r.runs, 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty()) << DescribeReport(r);
+  return r;
+}
+
+// An application of the description and source given, packed, and its
+// check script run with every request refused in turn, as ExpectSame.
+ProgramReport ExpectSameApplication(const std::string& description, const std::string& source,
+                                    const std::string& script) {
+  TempFolder scratch;
+  const std::string app = scratch.Path() + "/app";
+  std::ofstream(app + ".kvd") << "source \"app.vke\"\n" << description;
+  std::ofstream(app + ".vke") << source;
+  std::ofstream(app + ".script") << script;
+  std::string message;
+  ProgramReport r;
+  if (!PackCheckApplication(VKE_KVPACK, app + ".script", app + ".img", &message)) {
+    ADD_FAILURE() << message;
+    return r;
+  }
+  DriverSettings whole;
+  whole.whole = true;
+  r = InjectIntoProgram(CheckProgram("app.script", app + ".img", app + ".script"), whole,
+                        scratch.Path() + "/run");
   EXPECT_GT(r.runs, 0u) << DescribeReport(r);
   EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty()) << DescribeReport(r);
   return r;
@@ -361,7 +387,36 @@ TEST(Retries, AFormattedTextWithoutRoomInTheLongestRowIsWrittenOnce) {
   EXPECT_GT(r.perKind[static_cast<int>(RoomKind::kText)], 0u) << DescribeReport(r);
   EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty() && r.notGrown.empty())
       << DescribeReport(r);
-}
+
+  // A semaphore, a lock or a thread made without room for its id is made
+  // once the area has grown, and once: the ids run on from 1, a lock taken
+  // answers as the first run found it, and no thread is started twice.
+  TEST(Retries, SemaphoresAndThreadsAreMadeOnce) {
+    ExpectGrown(
+        "s = semaphorenew();\ndisp(s)\nt = semaphorenew()\nfirst = semaphorelock(t)\n"
+        "second = semaphorelock(t)\nsemaphoreunlock(t);\nsemaphoredelete(s);\ntic;\n"
+        "a = threadnew(@worker, threadset(), 3)\n"
+        "b = threadnew(@worker, threadset('Priority', 1), 4)\n"
+        "threadkill(b);\nc = threadnew(@() 5)\nthreadsleep(0);\n"
+        "function worker(n)\n  threadsleep(0.5);\n  disp(n)\nendfunction\n",
+        RoomKind::kStacks);
+  }
+
+  // A draw handler whose setting of the camera, title or labels found no room
+  // in the figure's store runs on once the store has grown: the turns the
+  // settings before it made are made once, and the undo history keeps the
+  // figure as a run without refusals leaves it.
+  TEST(Retries, ASettingWithoutRoomInTheStoreLeavesTheFigureAsItWas) {
+    ExpectSameApplication(
+        "var n\ninit n = start()\nmenu \"Edit\"\n  item \"More\" n = more(n)\nendmenu\n"
+        "figure \"Camera\"\n  draw showcam(n)\n",
+        "function n = start()\n  n = 1;\n\nfunction n = more(n)\n  n = n + 1;\n\n"
+        "function showcam(n)\n  [x, y] = meshgrid(1:3, 1:3);\n  surf(x, y, x + y * n);\n"
+        "  camorbit(10);\n  camzoom(1.5);\n  title('camera');\n  camroll(5);\n"
+        "  camdolly([0.1 0 0]);\n  campan(3, 4);\n  label('x', 'y', 'z');\n"
+        "  fprintf('%.4f ', [campos, camtarget, camup, camva]);\n  fprintf('\\n');\n",
+        "reset\ndraw\nmenu \"More\"\ndraw\nundo\ndraw\n");
+  }
 
 }  // namespace
 }  // namespace vke::test
