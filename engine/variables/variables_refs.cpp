@@ -3,6 +3,7 @@
 // block resized and the enclosing item headers fixed.
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -102,7 +103,7 @@ ErrCode RaiseIndexingError(EngineContext* ctx, const Designated& d, ErrCode code
 }
 
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d) {
-  if (d.ref.created > 0) {
+  if (d.ref.created == kCreatedVariable) {
     SetSlotValueBlock(ctx, static_cast<uint32_t>(d.ref.slot), -1);
     FreeEngineBlock(ctx, d.ref.block);
     return RaiseForReference(ctx, d, kErrUndefVar);
@@ -121,6 +122,17 @@ ErrCode KeepValueBeforeChange(EngineContext* ctx, int32_t refDepth, Designated* 
   t->ref.created = -kept;
   WordsAt(ctx, refDepth)->created = -kept;
   return kOk;
+}
+
+void NoteAppendedInPlace(EngineContext* ctx, int32_t refDepth, Designated* t, int32_t block,
+                         uint32_t oldUnits) {
+  ReferenceWords* r = WordsAt(ctx, refDepth);
+  r->block = block;
+  // A variable the store created is unset again instead.
+  if (r->created == 0) r->created = kAppendedFrom + static_cast<int32_t>(oldUnits);
+  t->ref = *r;
+  t->desc = Load<ValueDescriptor>(BlockData(ctx, block));
+  t->item = static_cast<uint32_t>(BlockData(ctx, block) - ctx->Bytes());
 }
 
 void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r) {
@@ -144,7 +156,12 @@ void AbandonStores(EngineContext* ctx, uint32_t from) {
           SlotValueBlock(ctx, static_cast<uint32_t>(r.slot)) != r.block)
         continue;
       // The slot holds what the store made of the value: the value from
-      // before takes its place (none for a variable the store created).
+      // before takes its place (none for a variable the store created), or
+      // loses the element appended in place.
+      if (r.created >= kAppendedFrom) {
+        TakeBackAppend(ctx, r.block, static_cast<uint32_t>(r.created - kAppendedFrom));
+        continue;
+      }
       SetSlotValueBlock(ctx, static_cast<uint32_t>(r.slot), r.created > 0 ? -1 : -r.created);
       FreeEngineBlock(ctx, r.block);
     }
@@ -189,6 +206,20 @@ ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDep
     return kOk;
   }
   if (used + growth > kBlockSizeMask) return kErrVarOverflow;
+  if (FastFormsOn()) {
+    // The item grows where it lies: the block grows, or moves with room to
+    // spare, and what lies behind the item moves up.
+    int32_t grown = block;
+    if (!EnsureBlockRoom(ctx, static_cast<uint32_t>(t.ref.slot), &grown, used,
+                         static_cast<uint32_t>(used + growth)))
+      return kErrVarOverflow;
+    value = BlockData(ctx, grown);
+    uint8_t* after = value + 8ull * (offset + 2);
+    std::memmove(after + 8ull * nd.size, after + 8ull * t.desc.size, 8ull * tail);
+    writeItem(value);
+    WordsAt(ctx, refDepth)->block = grown;
+    return kOk;
+  }
   int32_t grown;
   if (AllocEngineBlock(ctx, static_cast<uint32_t>(used + growth), &grown)) return kErrVarOverflow;
   uint8_t* copy = BlockData(ctx, grown);
