@@ -229,7 +229,9 @@ uint8_t* FindItemByName(uint8_t* items, uint32_t bytes, int32_t nameId);
 // Shortens a heap block to `units`; the rest becomes a free block.
 void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units);
 // Adds growth to the size word of every item header of the value at `value`
-// that strictly encloses the item header at unit offset `target`.
-void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth);
+// that strictly encloses the item header at unit offset `target`; the walk
+// over the value's own items may start at `from`, one of them at or before
+// the target.
+void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth, uint32_t from = 0);
 
 }  // namespace vke

@@ -195,23 +195,15 @@ bool AppendRowInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t 
   return true;
 }
 
-namespace {
-
-// A list appended to in place keeps its item count in the last two units of
-// its block, behind the room to spare, which no other value's data reaches:
-// a block with no more room than its value needs has none, a shortened value
-// gives its room back (SplitBlock) and a moved one takes a new block. The
-// count holds while the block's index and the value's size are those it was
-// written with.
+// A value appended to in place keeps its element count and where its last
+// element starts in the last units of its block, behind the room to spare,
+// which no other value's data reaches: a block with no more room than its
+// value needs has none, a shortened value gives its room back (SplitBlock)
+// and a moved one takes a new block. What is kept holds while the block's
+// index and the value's size are those it was written with.
 constexpr uint32_t kKeptCountTag = 0x4c495354;
-constexpr uint32_t kKeptCountUnits = 2;
-struct KeptCount {
-  uint32_t tag;
-  int32_t block;
-  uint32_t units;  // the value's data units
-  int32_t items;
-};
-static_assert(sizeof(KeptCount) == 8 * kKeptCountUnits);
+
+namespace {
 
 uint8_t* KeptCountAt(EngineContext* ctx, int32_t block, uint32_t units) {
   const uint32_t room = BlockUnits(ctx, block);
@@ -219,20 +211,28 @@ uint8_t* KeptCountAt(EngineContext* ctx, int32_t block, uint32_t units) {
   return BlockData(ctx, block) + 8ull * (room - kKeptCountUnits);
 }
 
-void KeepCount(EngineContext* ctx, int32_t block, uint32_t units, int64_t items) {
-  if (uint8_t* at = KeptCountAt(ctx, block, units))
-    Store(at, KeptCount{kKeptCountTag, block, units, int32_t(items)});
-}
-
 }  // namespace
 
+bool ReadKeptCount(EngineContext* ctx, int32_t block, KeptCount* kept) {
+  const uint32_t units = Load<ValueDescriptor>(BlockData(ctx, block)).size;
+  const uint8_t* at = FastFormsOn() ? KeptCountAt(ctx, block, units) : nullptr;
+  if (!at) return false;
+  *kept = Load<KeptCount>(at);
+  return kept->tag == kKeptCountTag && kept->block == block && kept->units == units;
+}
+
+void WriteKeptCount(EngineContext* ctx, int32_t block, KeptCount kept) {
+  kept.tag = kKeptCountTag;
+  kept.block = block;
+  kept.units = Load<ValueDescriptor>(BlockData(ctx, block)).size;
+  if (uint8_t* at = KeptCountAt(ctx, block, kept.units)) Store(at, kept);
+}
+
 int64_t VariableListItems(EngineContext* ctx, int32_t block) {
+  KeptCount kept;
+  if (ReadKeptCount(ctx, block, &kept)) return kept.items;
   const uint8_t* item = BlockData(ctx, block);
   const ValueDescriptor d = Load<ValueDescriptor>(item);
-  if (const uint8_t* at = FastFormsOn() ? KeptCountAt(ctx, block, d.size) : nullptr) {
-    const KeptCount kept = Load<KeptCount>(at);
-    if (kept.tag == kKeptCountTag && kept.block == block && kept.units == d.size) return kept.items;
-  }
   const uint8_t* data = item + kItemHeaderBytes;
   const uint64_t bytes = 8ull * d.size;
   int64_t items = 0;
@@ -285,7 +285,7 @@ bool AppendElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t 
   if (units + kItemHeaderUnits > kBlockSizeMask || d.size > uint32_t(INT32_MAX - kAppendedFrom))
     return false;
   int32_t block = t->ref.block;
-  const uint32_t room = uint32_t(units) + kItemHeaderUnits + (list ? kKeptCountUnits : 0);
+  const uint32_t room = uint32_t(units) + kItemHeaderUnits + kKeptCountUnits;
   if (!EnsureBlockRoom(ctx, uint32_t(t->ref.slot), &block, kItemHeaderUnits + d.size, room)) {
     *full = true;
     return false;
@@ -308,7 +308,10 @@ bool AppendElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t 
       Store<int32_t>(added + 16ull * f + 12, Load<int32_t>(field + 12));
   }
   Store(BlockData(ctx, block), ValueDescriptor{d.flags, uint32_t(units), d.word});
-  if (list) KeepCount(ctx, block, uint32_t(units), linear + 1);
+  KeptCount kept{};
+  kept.items = int32_t(linear + 1);
+  kept.last = kItemHeaderUnits + d.size;
+  WriteKeptCount(ctx, block, kept);
   NoteAppendedInPlace(ctx, refDepth, t, block, d.size);
   *offset = 8 * d.size;
   if (fieldId != 0 && d.word == kKindStructArray)

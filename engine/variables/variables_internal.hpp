@@ -89,6 +89,21 @@ void TakeBackAppend(EngineContext* ctx, int32_t block, uint32_t units);
 // The item count of the list a variable's block holds, as appends in place
 // kept it or by a walk over the items.
 int64_t VariableListItems(EngineContext* ctx, int32_t block);
+// What appends in place keep behind a variable's value.
+struct KeptCount {
+  uint32_t tag;
+  int32_t block;
+  uint32_t units;  // the value's data units
+  int32_t items;   // its elements
+  uint32_t last;   // unit offset in the block of the last element's first item
+  uint32_t unused;
+};
+inline constexpr uint32_t kKeptCountUnits = sizeof(KeptCount) / 8;
+// False when the block keeps nothing that holds for its value.
+bool ReadKeptCount(EngineContext* ctx, int32_t block, KeptCount* kept);
+// Keeps the count and last element given, for the value's size, when the
+// block has the room.
+void WriteKeptCount(EngineContext* ctx, int32_t block, KeptCount kept);
 // Grows the block of the slot at that word to hold `units`, keeping its first
 // `used` units; the block may move (*block follows). False, nothing changed,
 // when the heap has no room.

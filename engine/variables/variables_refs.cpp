@@ -39,14 +39,14 @@ void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units) {
   NoteFreeBlock(ctx, rest);
 }
 
-void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth) {
+void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth, uint32_t from) {
   uint32_t at = 0;
   while (at < target) {
     uint8_t* header = value + 8ull * at;
     const uint32_t size = Load<uint32_t>(header + 4);
     Store<uint32_t>(header + 4, size + static_cast<uint32_t>(growth));
     // Down into the item that holds the target.
-    uint32_t child = at + 2;
+    uint32_t child = at == 0 && from > 2 ? from : at + 2;
     const uint32_t end = at + 2 + size;
     while (child < end && target >= child + 2 + Load<uint32_t>(value + 8ull * child + 4))
       child += 2 + Load<uint32_t>(value + 8ull * child + 4);
@@ -209,14 +209,27 @@ ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDep
   if (FastFormsOn()) {
     // The item grows where it lies: the block grows, or moves with room to
     // spare, and what lies behind the item moves up.
+    // An item inside a value that appends keep count of: the count stays,
+    // and the walk to the items enclosing it starts at the last element
+    // when the item lies there.
+    KeptCount kept;
+    const bool keep = offset != 0 && ReadKeptCount(ctx, block, &kept);
     int32_t grown = block;
     if (!EnsureBlockRoom(ctx, static_cast<uint32_t>(t.ref.slot), &grown, used,
-                         static_cast<uint32_t>(used + growth)))
+                         static_cast<uint32_t>(used + growth + (keep ? kKeptCountUnits : 0))))
       return kErrVarOverflow;
     value = BlockData(ctx, grown);
     uint8_t* after = value + 8ull * (offset + 2);
     std::memmove(after + 8ull * nd.size, after + 8ull * t.desc.size, 8ull * tail);
-    writeItem(value);
+    uint8_t* header = value + 8ull * offset;
+    Store(header, nd);
+    std::memcpy(header + 16, src, 8ull * nd.size);
+    FixItemSizes(value, offset, static_cast<int32_t>(growth),
+                 keep && offset >= kept.last ? kept.last : 0);
+    if (keep) {
+      if (offset < kept.last) kept.last += static_cast<uint32_t>(growth);
+      WriteKeptCount(ctx, grown, kept);
+    }
     WordsAt(ctx, refDepth)->block = grown;
     return kOk;
   }
