@@ -199,7 +199,7 @@ ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& 
   if (items && count == 1 && mask == 0 && t.ref.created == 0 && FastFormsOn()) {
     const int64_t k = ScalarSubscript(ctx, 0, INT32_MAX);
     Designated grown = t;
-    bool full;
+    bool full = false;
     if (k >= 0 && AppendGivenElement(ctx, 1, &grown, k, *y, DataAt(ctx, 2), &full))
       return Drop(ctx, 3);
     if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
