@@ -121,6 +121,10 @@ void AbandonStores(EngineContext* ctx, uint32_t from);
 ErrCode IndexOrCallValue(EngineContext* ctx, int32_t count, uint32_t mask, bool call,
                          int32_t results);
 
+// Values of ReferenceWords::created.
+inline constexpr int32_t kCreatedVariable = 1;
+inline constexpr int32_t kAppendedFrom = 2;
+
 // The data words of a reference entry (4 units).
 struct ReferenceWords {
   int32_t create;  // made for an assignment: missing fields and items are created
@@ -130,7 +134,9 @@ struct ReferenceWords {
   int32_t offset;  // unit offset of the designated item's header (kRefWordOffset)
   // 1: the variable was unset and became an empty list; -b: a step that
   // changed the variable's value (a field or item added on the way) kept its
-  // value from before the store in block b; 0: neither.
+  // value from before the store in block b; kAppendedFrom + u: a step
+  // appended an element to the value in place, which had u data units
+  // before; 0: none of these.
   int32_t created;
   int32_t variable;
   // A step that created a missing field or item records what a read would
@@ -185,6 +191,12 @@ bool AppendToVariable(EngineContext* ctx, int32_t n, const AppendPiece& piece);
 // otherwise, *full telling whether only the heap's room was lacking.
 bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t k, double value,
                           bool* full);
+// m(row + 1, :) = y for the matrix in the block of the slot at that word,
+// with row its row count: real doubles with y a real double row of as many
+// columns, or a two-dimensional typed, char or logical matrix with y a row of
+// the same element type. False, nothing changed, otherwise; *full as above.
+bool AppendRowInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t row,
+                      const ValueDescriptor& y, const uint8_t* yData, bool* full);
 
 // ---- Structured values and blocks ----
 
@@ -197,8 +209,11 @@ struct StructuredLayout {
   uint32_t first = 0;    // byte offset of the first element from the data
 };
 // False for values that are not structured or whose dimension item does not
-// agree with their items.
-bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out);
+// agree with their items. Without the walk over the items, a cell or
+// structure array's dimension item is taken as it stands (for its shape
+// alone).
+bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out,
+                          bool walk = true);
 // Byte offset from the data of element e's first item.
 uint32_t ElementOffset(const uint8_t* data, const StructuredLayout& l, int64_t e);
 
@@ -214,7 +229,9 @@ uint8_t* FindItemByName(uint8_t* items, uint32_t bytes, int32_t nameId);
 // Shortens a heap block to `units`; the rest becomes a free block.
 void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units);
 // Adds growth to the size word of every item header of the value at `value`
-// that strictly encloses the item header at unit offset `target`.
-void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth);
+// that strictly encloses the item header at unit offset `target`; the walk
+// over the value's own items may start at `from`, one of them at or before
+// the target.
+void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth, uint32_t from = 0);
 
 }  // namespace vke

@@ -1,11 +1,13 @@
-// Appends in place: s = [s x] for char and real double rows, and
-// v(end + 1) = x for real double vectors, write the new elements into the
-// variable's own block instead of copying its value out and back. The block
+// Appends in place: s = [s x] for char and real double rows,
+// v(end + 1) = x for real double vectors and m(end + 1, :) = row for
+// matrices, write the new elements into the variable's own block instead of
+// copying its value out and back. The block
 // grows over free neighbours, or moves to one with half as much again to
 // spare, so that a run of appends copies each element a bounded number of
 // times. Whatever does not fit these shapes takes the ordinary path.
 #include <cstring>
 
+#include "engine/fast_forms.hpp"
 #include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/value_build.hpp"
@@ -13,11 +15,8 @@
 
 namespace vke {
 
-namespace {
-
-// Makes the variable's block (slot at position) hold at least `units`; the
-// first `used` units are kept. False, nothing changed, when the heap has no
-// room: the ordinary path then grows the area.
+// The block grows over free neighbours, or moves to one with half as much
+// again to spare.
 bool EnsureBlockRoom(EngineContext* ctx, uint32_t position, int32_t* block, uint32_t used,
                      uint32_t units) {
   if (BlockUnits(ctx, *block) >= units || ExtendEngineBlock(ctx, *block, units)) return true;
@@ -32,6 +31,8 @@ bool EnsureBlockRoom(EngineContext* ctx, uint32_t position, int32_t* block, uint
   *block = grown;
   return true;
 }
+
+namespace {
 
 // A char row (1 x n, or 0 x 0) at a value's data: its length, else -1.
 int64_t CharRowLength(const ValueDescriptor& d, const uint8_t* data) {
@@ -139,6 +140,214 @@ bool AppendElementInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int6
   if (!column) d.word = int32_t(d.size);
   Store(item, d);
   return true;
+}
+
+bool AppendRowInPlace(EngineContext* ctx, uint32_t slot, int32_t block, int64_t row,
+                      const ValueDescriptor& y, const uint8_t* yData, bool* full) {
+  *full = false;
+  uint8_t* item = BlockData(ctx, block);
+  ValueDescriptor d = Load<ValueDescriptor>(item);
+  if (d.flags == 0) {
+    // Real doubles: the row is word elements behind the others.
+    if (d.word < 1 || d.size % uint32_t(d.word) != 0 || row != d.size / d.word) return false;
+    if (y.flags != 0 || y.word != d.word || y.size != uint32_t(d.word)) return false;
+    if (uint64_t{d.size} + y.size > uint64_t(kMaxTypedElements)) return false;
+    if (!EnsureBlockRoom(ctx, slot, &block, kItemHeaderUnits + d.size,
+                         kItemHeaderUnits + d.size + y.size)) {
+      *full = true;
+      return false;
+    }
+    item = BlockData(ctx, block);
+    std::memcpy(item + kItemHeaderBytes + 8ull * d.size, yData, 8ull * y.size);
+    d.size += y.size;
+    Store(item, d);
+    return true;
+  }
+  // Typed, char and logical matrices: a 1 x cols row of the same element
+  // code.
+  if (d.flags != kFlagTyped || d.word < kKindArray || d.word > kKindLogical) return false;
+  if (y.flags != d.flags || y.word != d.word) return false;
+  const uint8_t* data = item + kItemHeaderBytes;
+  const uint32_t code = HeaderCode(data);
+  if (code == kCodeDoubleComplex || code == kCodeSingleComplex || HeaderNdims(data) != 2 ||
+      HeaderCode(yData) != code || HeaderNdims(yData) != 2 || HeaderDim(yData, 0) != 1)
+    return false;
+  const uint32_t rows = HeaderDim(data, 0), cols = HeaderDim(data, 1);
+  if (cols < 1 || row != rows || HeaderDim(yData, 1) != cols) return false;
+  const uint64_t bytes = uint64_t(ElementBytesOfCode(code)) * cols;
+  const uint64_t count = (uint64_t{rows} + 1) * cols;
+  const uint64_t size = TypedArrayUnits(2, bytes * (rows + 1));
+  if (count > uint64_t(kMaxTypedElements) || size + kItemHeaderUnits > kBlockSizeMask) return false;
+  if (!EnsureBlockRoom(ctx, slot, &block, kItemHeaderUnits + d.size,
+                       kItemHeaderUnits + uint32_t(size))) {
+    *full = true;
+    return false;
+  }
+  item = BlockData(ctx, block);
+  uint8_t* elements = item + kItemHeaderBytes + 8 * HeaderUnits(2);
+  std::memcpy(elements + bytes * rows, yData + 8 * HeaderUnits(2), bytes);
+  // The padding of the last unit stays zero, as a new matrix has it.
+  const uint64_t filled = bytes * (rows + 1);
+  std::memset(elements + filled, 0, 8 * (size - HeaderUnits(2)) - filled);
+  Store<uint32_t>(item + kItemHeaderBytes + 8, rows + 1);
+  d.size = uint32_t(size);
+  Store(item, d);
+  return true;
+}
+
+// A value appended to in place keeps its element count and where its last
+// element starts in the last units of its block, behind the room to spare,
+// which no other value's data reaches: a block with no more room than its
+// value needs has none, a shortened value gives its room back (SplitBlock)
+// and a moved one takes a new block. What is kept holds while the block's
+// index and the value's size are those it was written with.
+constexpr uint32_t kKeptCountTag = 0x4c495354;
+
+namespace {
+
+uint8_t* KeptCountAt(EngineContext* ctx, int32_t block, uint32_t units) {
+  const uint32_t room = BlockUnits(ctx, block);
+  if (uint64_t{room} < uint64_t{units} + kItemHeaderUnits + kKeptCountUnits) return nullptr;
+  return BlockData(ctx, block) + 8ull * (room - kKeptCountUnits);
+}
+
+}  // namespace
+
+bool ReadKeptCount(EngineContext* ctx, int32_t block, KeptCount* kept) {
+  const uint32_t units = Load<ValueDescriptor>(BlockData(ctx, block)).size;
+  const uint8_t* at = FastFormsOn() ? KeptCountAt(ctx, block, units) : nullptr;
+  if (!at) return false;
+  *kept = Load<KeptCount>(at);
+  return kept->tag == kKeptCountTag && kept->block == block && kept->units == units;
+}
+
+void WriteKeptCount(EngineContext* ctx, int32_t block, KeptCount kept) {
+  kept.tag = kKeptCountTag;
+  kept.block = block;
+  kept.units = Load<ValueDescriptor>(BlockData(ctx, block)).size;
+  if (uint8_t* at = KeptCountAt(ctx, block, kept.units)) Store(at, kept);
+}
+
+int64_t VariableListItems(EngineContext* ctx, int32_t block) {
+  KeptCount kept;
+  if (ReadKeptCount(ctx, block, &kept)) return kept.items;
+  const uint8_t* item = BlockData(ctx, block);
+  const ValueDescriptor d = Load<ValueDescriptor>(item);
+  const uint8_t* data = item + kItemHeaderBytes;
+  const uint64_t bytes = 8ull * d.size;
+  int64_t items = 0;
+  for (uint64_t at = 0; at + 16 <= bytes; at += ItemBytes(data + at)) items++;
+  return items;
+}
+
+namespace {
+
+// The words of the dimension item of a 1 x n cell or structure array (n > 0)
+// at a value's data; null for other shapes.
+int32_t* RowDimsWords(const ValueDescriptor& d, uint8_t* data) {
+  if (d.size < kItemHeaderUnits) return nullptr;
+  int32_t length;
+  auto* words = reinterpret_cast<int32_t*>(const_cast<uint8_t*>(DimsWords(data, &length)));
+  const int32_t wanted = d.word == kKindStructArray ? 3 : 2;
+  if (length != wanted || words[0] != 1 || words[1] < 1) return nullptr;
+  return words;
+}
+
+}  // namespace
+
+bool AppendElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t linear,
+                   int32_t fieldId, const uint8_t* given, uint32_t* offset, bool* full) {
+  *full = false;
+  const ValueDescriptor d = t->desc;
+  if (t->ref.offset != 0 || t->ref.created < 0 || t->ref.created > 1 || !IsStructured(d) ||
+      !FastFormsOn())
+    return false;
+  int32_t span = 1;
+  const bool list = d.word == kKindList;
+  if (list) {
+    if (linear != VariableListItems(ctx, t->ref.block)) return false;
+  } else if (d.word == kKindCell || d.word == kKindStructArray) {
+    const int32_t* words = RowDimsWords(d, t->Data(ctx));
+    if (!words || linear != words[1] || words[1] == INT32_MAX) return false;
+    if (d.word == kKindStructArray) span = words[2];
+    if (span < 1) return false;
+    // A field the elements lack is added to all of them: not an append.
+    bool named = fieldId == 0;
+    const uint8_t* field = t->Data(ctx) + ItemBytes(t->Data(ctx));
+    for (int32_t f = 0; f < span; f++, field += ItemBytes(field))
+      named = named || Load<int32_t>(field + 12) == fieldId;
+    if (!named) return false;
+  } else {
+    return false;
+  }
+  if (given && d.word == kKindStructArray) return false;
+  const uint64_t units = uint64_t{d.size} + (given ? ItemBytes(given) / 8 : 2ull * span);
+  if (units + kItemHeaderUnits > kBlockSizeMask || d.size > uint32_t(INT32_MAX - kAppendedFrom))
+    return false;
+  int32_t block = t->ref.block;
+  const uint32_t room = uint32_t(units) + kItemHeaderUnits + kKeptCountUnits;
+  if (!EnsureBlockRoom(ctx, uint32_t(t->ref.slot), &block, kItemHeaderUnits + d.size, room)) {
+    *full = true;
+    return false;
+  }
+  uint8_t* data = BlockData(ctx, block) + kItemHeaderBytes;
+  uint8_t* added = data + 8ull * d.size;
+  if (given) {
+    std::memcpy(added, given, 8ull * (units - d.size));
+    Store<int32_t>(added + 12, 0);
+  } else {
+    std::memset(added, 0, 16ull * span);
+  }
+  if (d.word != kKindList) {
+    int32_t* words = RowDimsWords(d, data);
+    words[1]++;
+    // The fields of a structure array's new element are named as the
+    // first element's.
+    const uint8_t* field = data + ItemBytes(data);
+    for (int32_t f = 0; d.word == kKindStructArray && f < span; f++, field += ItemBytes(field))
+      Store<int32_t>(added + 16ull * f + 12, Load<int32_t>(field + 12));
+  }
+  Store(BlockData(ctx, block), ValueDescriptor{d.flags, uint32_t(units), d.word});
+  KeptCount kept{};
+  kept.items = int32_t(linear + 1);
+  kept.last = kItemHeaderUnits + d.size;
+  WriteKeptCount(ctx, block, kept);
+  NoteAppendedInPlace(ctx, refDepth, t, block, d.size);
+  *offset = 8 * d.size;
+  if (fieldId != 0 && d.word == kKindStructArray)
+    *offset = uint32_t(FindItemByName(added, 16u * span, fieldId) - data);
+  return true;
+}
+
+bool AppendGivenElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t linear,
+                        const ValueDescriptor& y, const uint8_t* yData, bool* full) {
+  *full = false;
+  if (!IsStructured(y) || y.size < kItemHeaderUnits) return false;
+  const uint8_t* given = yData;
+  if (y.word == kKindCell) {
+    const int32_t* words = RowDimsWords(y, const_cast<uint8_t*>(yData));
+    if (!words || words[1] != 1) return false;
+    given += ItemBytes(yData);
+  } else if (y.word != kKindList) {
+    return false;
+  }
+  if (given + kItemHeaderBytes > yData + 8ull * y.size ||
+      given + ItemBytes(given) != yData + 8ull * y.size)
+    return false;
+  uint32_t offset;
+  return AppendElement(ctx, refDepth, t, linear, 0, given, &offset, full);
+}
+
+void TakeBackAppend(EngineContext* ctx, int32_t block, uint32_t units) {
+  uint8_t* item = BlockData(ctx, block);
+  ValueDescriptor d = Load<ValueDescriptor>(item);
+  if (d.word != kKindList) {
+    int32_t* words = RowDimsWords(d, item + kItemHeaderBytes);
+    if (words) words[1]--;
+  }
+  d.size = units;
+  Store(item, d);
+  SplitBlock(ctx, block, units + kItemHeaderUnits);
 }
 
 }  // namespace vke

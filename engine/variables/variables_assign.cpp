@@ -2,6 +2,7 @@
 // shortened by the indexing kernels; lists and cell arrays by tables of their
 // items, in place in the variable's block when nothing but elements change.
 #include "engine/errors/errors.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
@@ -13,6 +14,15 @@ namespace {
 
 bool IsEmptyDouble(const ValueDescriptor& d) {
   return d.flags == 0 && d.size == 0;
+}
+
+// The rows of a real double matrix or a two-dimensional typed array, which
+// a row may be appended to; -1 for anything else.
+int64_t AppendableRows(EngineContext* ctx, const ValueDescriptor& x, const Designated& t) {
+  if (x.flags == 0) return x.word > 0 ? x.size / uint32_t(x.word) : -1;
+  if (x.flags != kFlagTyped || x.word < kKindArray || x.word > kKindLogical) return -1;
+  const uint8_t* data = t.Data(ctx);
+  return x.size >= HeaderUnits(2) && HeaderNdims(data) == 2 ? HeaderDim(data, 0) : -1;
 }
 
 // Drops everything from the reference (at refDepth) up, after the new
@@ -185,12 +195,31 @@ ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& 
       if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
     }
   }
+  // c(end + 1) = {y}: y's item is written behind the others, in place.
+  if (items && count == 1 && mask == 0 && t.ref.created == 0 && FastFormsOn()) {
+    const int64_t k = ScalarSubscript(ctx, 0, INT32_MAX);
+    Designated grown = t;
+    bool full = false;
+    if (k >= 0 && AppendGivenElement(ctx, 1, &grown, k, *y, DataAt(ctx, 2), &full))
+      return Drop(ctx, 3);
+    if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
+  }
+  // m(end + 1, :) = row: the row is written behind the others, in place.
+  if (count == 2 && mask == 2 && t.ref.offset == 0 && t.ref.created == 0 && FastFormsOn()) {
+    const int64_t rows = AppendableRows(ctx, x, t);
+    if (rows >= 0 && ScalarSubscript(ctx, 0, rows + 1) == rows) {
+      bool full;
+      if (AppendRowInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, rows, *y, DataAt(ctx, 2), &full))
+        return Drop(ctx, 3);
+      if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
+    }
+  }
   // The kernels want the right-hand side on top: rhs, ref, subs -> ref, subs,
   // rhs. A failure leaves the operands in their order, as the object path
   // and a run after growth read them.
   subs.top = 1;
   return WithDeepestOnTop(ctx, entries + 2, [&] {
-    if (items && x.word == kKindList && x.size == 0 && t.ref.created > 0 &&
+    if (items && x.word == kKindList && x.size == 0 && t.ref.created == kCreatedVariable &&
         !IsStructured(*DescAt(ctx, 0)))
       return AssignArray(ctx, subs, t, true);
     return items ? AssignItems(ctx, subs, t) : AssignArray(ctx, subs, t, false);

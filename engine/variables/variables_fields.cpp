@@ -6,6 +6,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -153,14 +154,9 @@ bool ElementPosition(const StructuredLayout& l, const int32_t* values, int32_t n
   return true;
 }
 
-// Reads the element subscripts above the reference at refDepth and makes
-// room for the element when the reference may create it.
-ErrCode ReachElement(EngineContext* ctx, const SubscriptList& subs, int32_t refDepth, Designated* t,
-                     StructuredLayout* l, int64_t* linear) {
-  int32_t values[kMaxSubscripts], bad;
-  ErrCode e = ReadListIndices(ctx, subs, values, &bad);
-  if (e) return RaiseForReference(ctx, *t, e, 0, bad);
-  if (subs.n < 1) return RaiseForReference(ctx, *t, kErrWrongNumInd, 0, subs.n);
+// ReachElement once the subscripts are read, through the element layout.
+ErrCode ReachElementWalking(EngineContext* ctx, const SubscriptList& subs, const int32_t* values,
+                            int32_t refDepth, Designated* t, StructuredLayout* l, int64_t* linear) {
   if (!ReadStructuredLayout(t->desc, t->Data(ctx), l)) return kErrIllegal;
   bool beyond;
   Shape grown;
@@ -169,13 +165,42 @@ ErrCode ReachElement(EngineContext* ctx, const SubscriptList& subs, int32_t refD
   const int32_t index = *linear < INT32_MAX ? static_cast<int32_t>(*linear + 1) : INT32_MAX;
   if (!room || !t->ref.create) return RaiseForReference(ctx, *t, kErrIndexOutOfRange, 0, index);
   MaskReadError(ctx, refDepth, index);
-  e = RebuildDesignated(ctx, refDepth, t, [&] {
+  ErrCode e = RebuildDesignated(ctx, refDepth, t, [&] {
     if (l->kind == kKindList) return AppendItems(ctx, grown.count - l->elements, 0);
     ErrCode r = l->kind == kKindStruct ? StructToStructArray(ctx) : kOk;
     return r ? r : ResizeElements(ctx, grown);
   });
   if (e) return e;
   return ReadStructuredLayout(t->desc, t->Data(ctx), l) ? kOk : kErrIllegal;
+}
+
+// Reads the element subscripts above the reference at refDepth and makes
+// room for the element when the reference may create it; *offset receives
+// the byte offset from the data of the element's first item. An element one
+// past the end of a variable's list or row is appended where it lies: *l is
+// then left as it was, and *offset is that of its field of the name id
+// (*atField set) when it names one.
+ErrCode ReachElement(EngineContext* ctx, const SubscriptList& subs, int32_t refDepth, Designated* t,
+                     StructuredLayout* l, int64_t* linear, int32_t fieldId, uint32_t* offset,
+                     bool* atField) {
+  *atField = false;
+  int32_t values[kMaxSubscripts], bad;
+  ErrCode e = ReadListIndices(ctx, subs, values, &bad);
+  if (e) return RaiseForReference(ctx, *t, e, 0, bad);
+  if (subs.n < 1) return RaiseForReference(ctx, *t, kErrWrongNumInd, 0, subs.n);
+  if (t->ref.create && (subs.n == 1 || (subs.n == 2 && values[0] == 1))) {
+    bool full;
+    *linear = values[subs.n - 1] - 1;
+    if (AppendElement(ctx, refDepth, t, *linear, fieldId, nullptr, offset, &full)) {
+      MaskReadError(ctx, refDepth, values[subs.n - 1]);
+      *atField = fieldId != 0;
+      return kOk;
+    }
+    if (full && HostGrowsForRoom(ctx)) return kErrVarOverflow;
+  }
+  e = ReachElementWalking(ctx, subs, values, refDepth, t, l, linear);
+  if (!e) *offset = ElementOffset(t->Data(ctx), *l, *linear);
+  return e;
 }
 
 ErrCode BraceThroughReference(EngineContext* ctx, const SubscriptList& subs, int32_t entries) {
@@ -188,10 +213,11 @@ ErrCode BraceThroughReference(EngineContext* ctx, const SubscriptList& subs, int
     return RaiseForReference(ctx, t, kErrWrongVarTypeElem);
   StructuredLayout l;
   int64_t linear;
-  e = ReachElement(ctx, subs, entries, &t, &l, &linear);
+  uint32_t offset;
+  bool atField;
+  e = ReachElement(ctx, subs, entries, &t, &l, &linear, 0, &offset, &atField);
   if (e) return e;
-  const uint8_t* item = t.Data(ctx) + ElementOffset(t.Data(ctx), l, linear);
-  MoveReference(ctx, entries, UnitOffset(ctx, t, item));
+  MoveReference(ctx, entries, UnitOffset(ctx, t, t.Data(ctx) + offset));
   return DropStackEntries(ctx, 0, entries);
 }
 
@@ -206,9 +232,14 @@ ErrCode FieldThroughReference(EngineContext* ctx, const SubscriptList& subs, int
     return kErrWrongTypeOverload;
   StructuredLayout l;
   int64_t linear;
-  e = ReachElement(ctx, subs, entries, &t, &l, &linear);
-  if (!e && l.kind == kKindStruct) e = FieldOfDesignated(ctx, entries, &t, fieldId);
-  if (!e && l.kind == kKindStructArray) {
+  uint32_t offset;
+  bool atField;
+  e = ReachElement(ctx, subs, entries, &t, &l, &linear, fieldId, &offset, &atField);
+  if (!e && atField) {
+    MoveReference(ctx, entries, UnitOffset(ctx, t, t.Data(ctx) + offset));
+  } else if (!e && l.kind == kKindStruct) {
+    e = FieldOfDesignated(ctx, entries, &t, fieldId);
+  } else if (!e && l.kind == kKindStructArray) {
     const uint8_t* first = t.Data(ctx) + ElementOffset(t.Data(ctx), l, 0);
     int32_t field = -1;
     for (int32_t f = 0; f < l.span; f++, first += ItemBytes(first))
@@ -219,8 +250,9 @@ ErrCode FieldThroughReference(EngineContext* ctx, const SubscriptList& subs, int
       e = RebuildDesignated(ctx, entries, &t, [&] { return AddFieldToElements(ctx, fieldId); });
       if (e || !ReadStructuredLayout(t.desc, t.Data(ctx), &l)) return e ? e : kErrIllegal;
       field = l.span - 1;
+      offset = ElementOffset(t.Data(ctx), l, linear);
     }
-    const uint8_t* item = t.Data(ctx) + ElementOffset(t.Data(ctx), l, linear);
+    const uint8_t* item = t.Data(ctx) + offset;
     for (int32_t f = 0; f < field; f++) item += ItemBytes(item);
     MoveReference(ctx, entries, UnitOffset(ctx, t, item));
   }
@@ -244,7 +276,13 @@ ErrCode ShapeAt(EngineContext* ctx, int32_t depth, Shape* shape) {
   StructuredLayout l;
   if (v.cls != ValueClass::kOther) {
     *shape = v.shape;
-  } else if (ReadStructuredLayout(d, data, &l) && l.kind >= kKindList &&
+  } else if (through && t.ref.offset == 0 && d.flags == kFlagStructured && d.word == kKindList) {
+    // A variable's list: the count its appends kept spares a walk.
+    const int64_t items = VariableListItems(ctx, t.ref.block);
+    *shape = Shape{};
+    shape->dims[0] = items ? 1 : 0;
+    shape->dims[1] = shape->count = static_cast<int32_t>(items);
+  } else if (ReadStructuredLayout(d, data, &l, false) && l.kind >= kKindList &&
              l.kind <= kKindStructArray) {
     *shape = l.shape;
   } else {

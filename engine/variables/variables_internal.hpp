@@ -52,6 +52,11 @@ void MaskReadError(EngineContext* ctx, int32_t depth, int32_t masked);
 // for the reference at refDepth, once per store, so that an error can put it
 // back (AbandonStores). kErrVarOverflow, nothing changed, without room.
 ErrCode KeepValueBeforeChange(EngineContext* ctx, int32_t refDepth, Designated* t);
+// A step of a store has appended an element to the variable's value in
+// place, as its first change (the block, perhaps moved, is given): an error
+// takes the element back (TakeBackAppend) instead of putting back a copy.
+void NoteAppendedInPlace(EngineContext* ctx, int32_t refDepth, Designated* t, int32_t block,
+                         uint32_t oldUnits);
 // A store through the reference has finished: the copy it kept goes.
 void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r);
 // Reads end here when their reference created something on the way: a
@@ -59,7 +64,56 @@ void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r);
 // 0 when nothing was created.
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d);
 
+// ---- Appends of structured elements in place ----
+
+// AppendElement: for a store's reference to a whole variable holding a
+// list, or a 1 x n cell or structure array, when the element position
+// `linear` is one past its end: one empty element (for a structure array, empty fields named as
+// the first element's) is written behind the others in the variable's own
+// block. *offset receives the new element's byte offset from the data, or
+// for a structure array and a field's name id (nonzero) that of the new
+// element's field; a name none of the fields has is no append. False,
+// nothing changed, for anything else; *full tells whether only the heap's
+// room was lacking.
+// With `given`, a copy of the item there (its name cleared) is the new
+// element of a list or cell array instead.
+bool AppendElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t linear,
+                   int32_t fieldId, const uint8_t* given, uint32_t* offset, bool* full);
+// x(end + 1) = y for the list or cell array the reference designates, y a
+// list of one item or a 1 x 1 cell array: its item is appended as above.
+bool AppendGivenElement(EngineContext* ctx, int32_t refDepth, Designated* t, int64_t linear,
+                        const ValueDescriptor& y, const uint8_t* yData, bool* full);
+// Makes the value in the block that of before such an append, which had
+// `units` data units; the room behind it is given back.
+void TakeBackAppend(EngineContext* ctx, int32_t block, uint32_t units);
+// The item count of the list a variable's block holds, as appends in place
+// kept it or by a walk over the items.
+int64_t VariableListItems(EngineContext* ctx, int32_t block);
+// What appends in place keep behind a variable's value.
+struct KeptCount {
+  uint32_t tag;
+  int32_t block;
+  uint32_t units;  // the value's data units
+  int32_t items;   // its elements
+  uint32_t last;   // unit offset in the block of the last element's first item
+  uint32_t unused;
+};
+inline constexpr uint32_t kKeptCountUnits = sizeof(KeptCount) / 8;
+// False when the block keeps nothing that holds for its value.
+bool ReadKeptCount(EngineContext* ctx, int32_t block, KeptCount* kept);
+// Keeps the count and last element given, for the value's size, when the
+// block has the room.
+void WriteKeptCount(EngineContext* ctx, int32_t block, KeptCount kept);
+// Grows the block of the slot at that word to hold `units`, keeping its first
+// `used` units; the block may move (*block follows). False, nothing changed,
+// when the heap has no room.
+bool EnsureBlockRoom(EngineContext* ctx, uint32_t position, int32_t* block, uint32_t used,
+                     uint32_t units);
+
 // ---- Structured values ----
+
+// The int32 words of the dimension item at `item` and their number.
+const uint8_t* DimsWords(const uint8_t* item, int32_t* length);
 
 // Empty placeholders an assignment may turn into a list or structure: an
 // empty list, an empty double matrix.

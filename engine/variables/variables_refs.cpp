@@ -3,6 +3,7 @@
 // block resized and the enclosing item headers fixed.
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/fast_forms.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
@@ -38,14 +39,14 @@ void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units) {
   NoteFreeBlock(ctx, rest);
 }
 
-void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth) {
+void FixItemSizes(uint8_t* value, uint32_t target, int32_t growth, uint32_t from) {
   uint32_t at = 0;
   while (at < target) {
     uint8_t* header = value + 8ull * at;
     const uint32_t size = Load<uint32_t>(header + 4);
     Store<uint32_t>(header + 4, size + static_cast<uint32_t>(growth));
     // Down into the item that holds the target.
-    uint32_t child = at + 2;
+    uint32_t child = at == 0 && from > 2 ? from : at + 2;
     const uint32_t end = at + 2 + size;
     while (child < end && target >= child + 2 + Load<uint32_t>(value + 8ull * child + 4))
       child += 2 + Load<uint32_t>(value + 8ull * child + 4);
@@ -102,7 +103,7 @@ ErrCode RaiseIndexingError(EngineContext* ctx, const Designated& d, ErrCode code
 }
 
 ErrCode RefuseCreatedRead(EngineContext* ctx, const Designated& d) {
-  if (d.ref.created > 0) {
+  if (d.ref.created == kCreatedVariable) {
     SetSlotValueBlock(ctx, static_cast<uint32_t>(d.ref.slot), -1);
     FreeEngineBlock(ctx, d.ref.block);
     return RaiseForReference(ctx, d, kErrUndefVar);
@@ -121,6 +122,17 @@ ErrCode KeepValueBeforeChange(EngineContext* ctx, int32_t refDepth, Designated* 
   t->ref.created = -kept;
   WordsAt(ctx, refDepth)->created = -kept;
   return kOk;
+}
+
+void NoteAppendedInPlace(EngineContext* ctx, int32_t refDepth, Designated* t, int32_t block,
+                         uint32_t oldUnits) {
+  ReferenceWords* r = WordsAt(ctx, refDepth);
+  r->block = block;
+  // A variable the store created is unset again instead.
+  if (r->created == 0) r->created = kAppendedFrom + static_cast<int32_t>(oldUnits);
+  t->ref = *r;
+  t->desc = Load<ValueDescriptor>(BlockData(ctx, block));
+  t->item = static_cast<uint32_t>(BlockData(ctx, block) - ctx->Bytes());
 }
 
 void ReleaseKeptValue(EngineContext* ctx, const ReferenceWords& r) {
@@ -144,7 +156,12 @@ void AbandonStores(EngineContext* ctx, uint32_t from) {
           SlotValueBlock(ctx, static_cast<uint32_t>(r.slot)) != r.block)
         continue;
       // The slot holds what the store made of the value: the value from
-      // before takes its place (none for a variable the store created).
+      // before takes its place (none for a variable the store created), or
+      // loses the element appended in place.
+      if (r.created >= kAppendedFrom) {
+        TakeBackAppend(ctx, r.block, static_cast<uint32_t>(r.created - kAppendedFrom));
+        continue;
+      }
       SetSlotValueBlock(ctx, static_cast<uint32_t>(r.slot), r.created > 0 ? -1 : -r.created);
       FreeEngineBlock(ctx, r.block);
     }
@@ -189,6 +206,33 @@ ErrCode ReplaceDesignated(EngineContext* ctx, int32_t refDepth, int32_t valueDep
     return kOk;
   }
   if (used + growth > kBlockSizeMask) return kErrVarOverflow;
+  if (FastFormsOn()) {
+    // The item grows where it lies: the block grows, or moves with room to
+    // spare, and what lies behind the item moves up.
+    // An item inside a value that appends keep count of: the count stays,
+    // and the walk to the items enclosing it starts at the last element
+    // when the item lies there.
+    KeptCount kept;
+    const bool keep = offset != 0 && ReadKeptCount(ctx, block, &kept);
+    int32_t grown = block;
+    if (!EnsureBlockRoom(ctx, static_cast<uint32_t>(t.ref.slot), &grown, used,
+                         static_cast<uint32_t>(used + growth + (keep ? kKeptCountUnits : 0))))
+      return kErrVarOverflow;
+    value = BlockData(ctx, grown);
+    uint8_t* after = value + 8ull * (offset + 2);
+    std::memmove(after + 8ull * nd.size, after + 8ull * t.desc.size, 8ull * tail);
+    uint8_t* header = value + 8ull * offset;
+    Store(header, nd);
+    std::memcpy(header + 16, src, 8ull * nd.size);
+    FixItemSizes(value, offset, static_cast<int32_t>(growth),
+                 keep && offset >= kept.last ? kept.last : 0);
+    if (keep) {
+      if (offset < kept.last) kept.last += static_cast<uint32_t>(growth);
+      WriteKeptCount(ctx, grown, kept);
+    }
+    WordsAt(ctx, refDepth)->block = grown;
+    return kOk;
+  }
   int32_t grown;
   if (AllocEngineBlock(ctx, static_cast<uint32_t>(used + growth), &grown)) return kErrVarOverflow;
   uint8_t* copy = BlockData(ctx, grown);

@@ -13,14 +13,13 @@
 
 namespace vke {
 
-namespace {
-
-// The int32 words of a dimension item and their number.
 const uint8_t* DimsWords(const uint8_t* item, int32_t* length) {
   const uint8_t* header = item + 16;
   *length = static_cast<int32_t>(HeaderDim(header, 0) * HeaderDim(header, 1));
   return header + 8ull * HeaderUnits(HeaderNdims(header));
 }
+
+namespace {
 
 // Pushes an int32 array of the shape filled by fill(i).
 template <typename Fill>
@@ -47,15 +46,20 @@ ErrCode PushElementTable(EngineContext* ctx, int32_t depth, const StructuredLayo
 
 }  // namespace
 
-bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out) {
+bool ReadStructuredLayout(const ValueDescriptor& d, const uint8_t* data, StructuredLayout* out,
+                          bool walk) {
   if (!IsStructured(d)) return false;
   StructuredLayout& l = *out;
   l = StructuredLayout{};
   l.kind = d.word;
   const uint64_t bytes = 8ull * d.size;
+  const bool dims = l.kind == kKindCell || l.kind == kKindStructArray;
   int64_t items = 0;
-  for (uint64_t at = 0; at + 16 <= bytes; at += ItemBytes(data + at)) items++;
-  if (l.kind == kKindCell || l.kind == kKindStructArray) {
+  if (walk || !dims)
+    for (uint64_t at = 0; at + 16 <= bytes; at += ItemBytes(data + at)) items++;
+  else if (bytes >= 16)
+    items = INT64_MAX;  // the dimension item is trusted
+  if (dims) {
     if (items == 0) {
       MakeEmptyShape(&l.shape);
       l.span = l.kind == kKindCell ? 1 : 0;

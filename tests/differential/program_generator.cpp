@@ -107,7 +107,7 @@ std::string ProgramGenerator::Statement(int depth) {
     case 4:
       return "disp(" + Expression(2) + ")\n";
     case 5:
-      return Variable() + "(end + " + std::to_string(Pick(3)) + ") = " + Expression(1) + ";\n";
+      return Append();
     case 6:
       return "if " + Expression(1) + "\n" + Block(depth - 1, 2) +
              (Chance(50) ? "else\n" + Block(depth - 1, 2) : "") + "end\n";
@@ -129,6 +129,26 @@ std::string ProgramGenerator::Statement(int depth) {
     default:
       return "n = 0;\nwhile n < " + std::to_string(Pick(3)) + "\n  n = n + 1;\n" +
              Block(depth - 1, 1) + "end\n";
+  }
+}
+
+// Growth past the end: of vectors, of matrices by rows, of lists and cell
+// arrays by items and of structure arrays by elements.
+std::string ProgramGenerator::Append() {
+  const std::string x = Variable();
+  switch (Pick(6)) {
+    case 0:
+      return x + "(end + " + std::to_string(Pick(3)) + ") = " + Expression(1) + ";\n";
+    case 1:
+      return x + "(end + 1, :) = " + Expression(1) + ";\n";
+    case 2:
+      return x + "{end + " + std::to_string(Pick(2)) + "} = " + Expression(1) + ";\n";
+    case 3:
+      return x + "(end + 1) = {" + Expression(1) + "};\n";
+    case 4:
+      return x + "(end + 1)." + (Chance(50) ? "f" : "g") + " = " + Expression(1) + ";\n";
+    default:
+      return x + "(" + std::to_string(1 + Pick(4)) + ").f = " + Expression(1) + ";\n";
   }
 }
 

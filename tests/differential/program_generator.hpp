@@ -40,6 +40,7 @@ class ProgramGenerator {
   std::string Range();
   std::string Expression(int depth);
   std::string Statement(int depth);
+  std::string Append();
   std::string Block(int depth, int count);
   // The statement in a try whose catch prints the error.
   std::string Guarded(const std::string& statement);
