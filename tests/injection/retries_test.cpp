@@ -387,36 +387,37 @@ TEST(Retries, AFormattedTextWithoutRoomInTheLongestRowIsWrittenOnce) {
   EXPECT_GT(r.perKind[static_cast<int>(RoomKind::kText)], 0u) << DescribeReport(r);
   EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty() && r.notGrown.empty())
       << DescribeReport(r);
+}
 
-  // A semaphore, a lock or a thread made without room for its id is made
-  // once the area has grown, and once: the ids run on from 1, a lock taken
-  // answers as the first run found it, and no thread is started twice.
-  TEST(Retries, SemaphoresAndThreadsAreMadeOnce) {
-    ExpectGrown(
-        "s = semaphorenew();\ndisp(s)\nt = semaphorenew()\nfirst = semaphorelock(t)\n"
-        "second = semaphorelock(t)\nsemaphoreunlock(t);\nsemaphoredelete(s);\ntic;\n"
-        "a = threadnew(@worker, threadset(), 3)\n"
-        "b = threadnew(@worker, threadset('Priority', 1), 4)\n"
-        "threadkill(b);\nc = threadnew(@() 5)\nthreadsleep(0);\n"
-        "function worker(n)\n  threadsleep(0.5);\n  disp(n)\nendfunction\n",
-        RoomKind::kStacks);
-  }
+// A semaphore, a lock or a thread made without room for its id is made
+// once the area has grown, and once: the ids run on from 1, a lock taken
+// answers as the first run found it, and no thread is started twice.
+TEST(Retries, SemaphoresAndThreadsAreMadeOnce) {
+  ExpectGrown(
+      "s = semaphorenew();\ndisp(s)\nt = semaphorenew()\nfirst = semaphorelock(t)\n"
+      "second = semaphorelock(t)\nsemaphoreunlock(t);\nsemaphoredelete(s);\ntic;\n"
+      "a = threadnew(@worker, threadset(), 3)\n"
+      "b = threadnew(@worker, threadset('Priority', 1), 4)\n"
+      "threadkill(b);\nc = threadnew(@() 5)\nthreadsleep(0);\n"
+      "function worker(n)\n  threadsleep(0.5);\n  disp(n)\nendfunction\n",
+      RoomKind::kStacks);
+}
 
-  // A draw handler whose setting of the camera, title or labels found no room
-  // in the figure's store runs on once the store has grown: the turns the
-  // settings before it made are made once, and the undo history keeps the
-  // figure as a run without refusals leaves it.
-  TEST(Retries, ASettingWithoutRoomInTheStoreLeavesTheFigureAsItWas) {
-    ExpectSameApplication(
-        "var n\ninit n = start()\nmenu \"Edit\"\n  item \"More\" n = more(n)\nendmenu\n"
-        "figure \"Camera\"\n  draw showcam(n)\n",
-        "function n = start()\n  n = 1;\n\nfunction n = more(n)\n  n = n + 1;\n\n"
-        "function showcam(n)\n  [x, y] = meshgrid(1:3, 1:3);\n  surf(x, y, x + y * n);\n"
-        "  camorbit(10);\n  camzoom(1.5);\n  title('camera');\n  camroll(5);\n"
-        "  camdolly([0.1 0 0]);\n  campan(3, 4);\n  label('x', 'y', 'z');\n"
-        "  fprintf('%.4f ', [campos, camtarget, camup, camva]);\n  fprintf('\\n');\n",
-        "reset\ndraw\nmenu \"More\"\ndraw\nundo\ndraw\n");
-  }
+// A draw handler whose setting of the camera, title or labels found no room
+// in the figure's store runs on once the store has grown: the turns the
+// settings before it made are made once, and the undo history keeps the
+// figure as a run without refusals leaves it.
+TEST(Retries, ASettingWithoutRoomInTheStoreLeavesTheFigureAsItWas) {
+  ExpectSameApplication(
+      "var n\ninit n = start()\nmenu \"Edit\"\n  item \"More\" n = more(n)\nendmenu\n"
+      "figure \"Camera\"\n  draw showcam(n)\n",
+      "function n = start()\n  n = 1;\n\nfunction n = more(n)\n  n = n + 1;\n\n"
+      "function showcam(n)\n  [x, y] = meshgrid(1:3, 1:3);\n  surf(x, y, x + y * n);\n"
+      "  camorbit(10);\n  camzoom(1.5);\n  title('camera');\n  camroll(5);\n"
+      "  camdolly([0.1 0 0]);\n  campan(3, 4);\n  label('x', 'y', 'z');\n"
+      "  fprintf('%.4f ', [campos, camtarget, camup, camva]);\n  fprintf('\\n');\n",
+      "reset\ndraw\nmenu \"More\"\ndraw\nundo\ndraw\n");
+}
 
 }  // namespace
 }  // namespace vke::test
