@@ -161,6 +161,9 @@ ErrCode EigGeneralized(EngineContext* ctx, const MatrixOperand& a, const MatrixO
                                  : GeneralizedEigenReal(vectors, n, la, lb, alpha, alpha + n, beta,
                                                         vr ? vr : alpha, ws.Work(), lwork);
   if (ErrCode e = MapInfo(info, kErrNoConvergence)) return reserved.Abandon(e);
+  // The results take the room of A, B and the reservation: with the
+  // operands gone, no push of theirs is a request that could be refused.
+  const RoomRequestsPaused replaced;
   if (ErrCode e = Drop(ctx, 2 + reserved.count())) return e;
   if (complex) {
     // lambda = alpha / beta, formed in place of alpha.

@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/code/opcodes.hpp"
 #include "tests/host/tool_commands.hpp"
@@ -30,6 +34,42 @@ Program Planted(RoomKind kind, int32_t opcode, const char* name, const char* sho
             return 0;
           }};
 }
+
+// Variables of the environment set (null: unset) while it lives, and put
+// back as they were afterwards.
+class EnvironmentFor {
+ public:
+  explicit EnvironmentFor(std::initializer_list<std::pair<const char*, const char*>> values) {
+    for (const auto& [name, value] : values) {
+      const char* old = std::getenv(name);
+      saved_.push_back({name, old != nullptr, old ? old : ""});
+      if (value) {
+        ::setenv(name, value, 1);
+      } else {
+        ::unsetenv(name);
+      }
+    }
+  }
+  ~EnvironmentFor() {
+    for (const Saved& s : saved_) {
+      if (s.set) {
+        ::setenv(s.name, s.value.c_str(), 1);
+      } else {
+        ::unsetenv(s.name);
+      }
+    }
+  }
+  EnvironmentFor(const EnvironmentFor&) = delete;
+  EnvironmentFor& operator=(const EnvironmentFor&) = delete;
+
+ private:
+  struct Saved {
+    const char* name;
+    bool set;
+    std::string value;
+  };
+  std::vector<Saved> saved_;
+};
 
 class DriverRules : public ::testing::Test {
  protected:
@@ -117,18 +157,22 @@ TEST_F(DriverRules, TheRequestsRefusedFollowTheCapsGiven) {
   settings_.maxRuns = 0;
   settings_.perSite = 3;
   EXPECT_EQ(Run(twenty).runs, 3u);
-  // Asked for every request, the environment's caps still hold.
-  ::setenv("VKE_INJECT_ALL", "1", 1);
-  ::setenv("VKE_INJECT_MAX_RUNS", "4", 1);
-  DriverSettings sample;
-  sample.perSite = 3;
-  sample.maxRuns = 100;
-  const DriverSettings all = SettingsFromEnvironment(sample);
-  ::unsetenv("VKE_INJECT_ALL");
-  ::unsetenv("VKE_INJECT_MAX_RUNS");
+  // Asked for every request, the environment's caps still hold; a run by
+  // hand that set its own keeps them for the tests that follow.
+  const EnvironmentFor byHand({{"VKE_INJECT_ALL", "1"}, {"VKE_INJECT_MAX_RUNS", "40"}});
+  DriverSettings all;
+  {
+    const EnvironmentFor caps({{"VKE_INJECT_MAX_RUNS", "4"}, {"VKE_INJECT_PER_SITE", nullptr}});
+    DriverSettings sample;
+    sample.perSite = 3;
+    sample.maxRuns = 100;
+    all = SettingsFromEnvironment(sample);
+  }
   EXPECT_TRUE(all.whole);
   EXPECT_EQ(all.perSite, 0u);
   EXPECT_EQ(all.maxRuns, 4u);
+  EXPECT_STREQ(std::getenv("VKE_INJECT_ALL"), "1");
+  EXPECT_STREQ(std::getenv("VKE_INJECT_MAX_RUNS"), "40");
 }
 
 TEST(NoGrowthPlaces, TheListIsReadWhole) {

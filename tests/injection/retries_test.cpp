@@ -185,6 +185,14 @@ TEST(Retries, BuiltinsKeepTheirArgumentsUntilTheirResultsStand) {
       "w = interp1(1:7, x, [1.5 6.5], 'nearest'), u = int8(5):int8(0):int8(1)\n");
 }
 
+// The generalised eigenproblem's results take the room of its operands:
+// none of their pushes fails once the operands have been dropped.
+TEST(Retries, GeneralisedEigenvaluesTakeTheRoomOfTheirOperands) {
+  ExpectAllGrown(
+      "x = eig([1 0; 0 1], [2 0; 0 4])\n[V, D] = eig([2 1; 1 2], [1 0; 0 2])\n"
+      "z = eig([1 2; 3 4], [1i 0; 0 1])\n[W, E] = eig([0 1; -1 0], eye(2))\n");
+}
+
 // A native that calls a function grows between its calls: an entry with a
 // call's results that finds no room puts back what it took and is made
 // again once the area has grown, without calling the function again for
