@@ -1,8 +1,10 @@
 // Storing the engine's state in the form the loader reads: the header filled
 // from the context, then each part written as one record.
 #include "engine/errors/errors.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/image/image_walk.hpp"
+#include "engine/variables/variables.hpp"
 
 namespace vke {
 
@@ -40,11 +42,29 @@ void FillHeader(EngineContext* ctx, uint32_t heapUnits, EngineImageHeader* h) {
 #undef VKE_SAVE_Beside
 #undef VKE_SAVE_Zero
 
+// The room to spare that appends left behind the variables' values (the
+// main thread's, the listed threads' and the shared ones) is given back, so
+// that a value grown in place is stored as one made at once.
+void GiveBackSpareRooms(EngineContext* ctx) {
+  auto giveBack = [ctx](int32_t index) {
+    HeapBlock block;
+    if (InUseBlock(ctx, static_cast<uint32_t>(index), ctx->heapSize, kItemHeaderUnits, &block))
+      GiveBackSpareRoom(ctx, index);
+  };
+  ForEachFrameSlot(ctx->DescWords(), ctx->descTop, ctx->curFrame, giveBack);
+  ForEachListedThread(ctx, ctx->heapSize, [&](InterpThreadRecord& t, const HeapBlock&) {
+    ForEachFrameSlot(reinterpret_cast<const uint32_t*>(ctx->Bytes() + t.descBase), t.descTop,
+                     t.curFrame, giveBack);
+  });
+  for (uint32_t i = 0; i < ctx->funcCount; i++) giveBack(SharedValueBlock(ctx, i));
+}
+
 }  // namespace
 
 ErrCode SaveEngineImage(EngineContext* ctx, ImageWriteFn writer, uintptr_t argument) {
   // The context holds another thread's stacks: the main thread's would be missed.
   if (ctx->currentThread != 0) return kErrBadContext;
+  GiveBackSpareRooms(ctx);
   // Free blocks behind the last block in use are not stored.
   uint32_t heapUnits = WalkHeapChain(ctx->HeapBytes(), ctx->heapSize).inUseEnd;
   EngineImageHeader h;

@@ -49,4 +49,22 @@ bool ForEachListedThread(EngineContext* ctx, uint32_t limit, Visit visit) {
   return true;
 }
 
+// Calls visit(block) for the slot of every variable of the frames on one
+// thread's descriptor stack (words below top), from `frame` down along the
+// back links; a frame that does not lie below the one above it ends the walk.
+template <typename Visit>
+void ForEachFrameSlot(const uint32_t* words, uint32_t top, int32_t frame, Visit visit) {
+  for (int32_t f = frame; f >= 0;) {
+    const uint32_t* w = words + f;
+    if (uint64_t(f) + kFrameHeaderWords > top ||
+        uint64_t(f) + kFrameHeaderWords + w[kFwVarCount] > top)
+      return;
+    for (uint32_t v = 0; v < w[kFwVarCount]; v++)
+      visit(static_cast<int32_t>(w[kFrameHeaderWords + v]));
+    const int32_t link = static_cast<int32_t>(w[kFwBackLink]);
+    top = static_cast<uint32_t>(f);
+    f = link > 0 && link <= f ? f - link : -1;
+  }
+}
+
 }  // namespace vke

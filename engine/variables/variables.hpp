@@ -228,6 +228,9 @@ ErrCode SelectStructuredElements(EngineContext* ctx, const SubscriptList& subs, 
 uint8_t* FindItemByName(uint8_t* items, uint32_t bytes, int32_t nameId);
 // Shortens a heap block to `units`; the rest becomes a free block.
 void SplitBlock(EngineContext* ctx, int32_t block, uint32_t units);
+// Shortens the heap block in use of a variable's value to the value's size:
+// the room behind it becomes a free block of zeros.
+void GiveBackSpareRoom(EngineContext* ctx, int32_t block);
 // Adds growth to the size word of every item header of the value at `value`
 // that strictly encloses the item header at unit offset `target`; the walk
 // over the value's own items may start at `from`, one of them at or before

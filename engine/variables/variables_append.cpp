@@ -338,6 +338,16 @@ bool AppendGivenElement(EngineContext* ctx, int32_t refDepth, Designated* t, int
   return AppendElement(ctx, refDepth, t, linear, 0, given, &offset, full);
 }
 
+void GiveBackSpareRoom(EngineContext* ctx, int32_t block) {
+  const ValueDescriptor d = Load<ValueDescriptor>(BlockData(ctx, block));
+  const uint32_t units = BlockUnits(ctx, block);
+  if ((d.flags & kFlagReference) || uint64_t{d.size} + kItemHeaderUnits >= units) return;
+  const uint32_t kept = d.size + kItemHeaderUnits;
+  SplitBlock(ctx, block, kept);
+  // No stale element or kept count stays behind in the free block.
+  std::memset(BlockData(ctx, block) + 8ull * (kept + 1), 0, 8ull * (units - kept - 1));
+}
+
 void TakeBackAppend(EngineContext* ctx, int32_t block, uint32_t units) {
   uint8_t* item = BlockData(ctx, block);
   ValueDescriptor d = Load<ValueDescriptor>(item);

@@ -11,7 +11,9 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
+#include "engine/frames/frames.hpp"
 #include "tests/host/command_line.hpp"
+#include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
@@ -132,6 +134,57 @@ TEST(Appends, ElementsGrowStructureArrays) {
             "         1       304\n         1       303\n       300\ntrue\n"
             "        -3\ntrue\n         7\n         2\n         3\n"
             "         1       305\ntrue\n         3\n");
+}
+
+// The units of the blocks in use in a saved heap.
+uint64_t HeapUnitsInUse(const std::vector<uint8_t>& heap) {
+  uint64_t used = 0;
+  for (size_t u = 0; 8 * u + 8 <= heap.size();) {
+    const uint32_t h = Load<uint32_t>(heap.data() + 8 * u);
+    if (h & kBlockInUse) used += (h & kBlockSizeMask) + 1;
+    u += (h & kBlockSizeMask) + 1;
+  }
+  return used;
+}
+
+TEST(Appends, ValuesGrownInPlaceAreSavedWithoutTheirSpareRoom) {
+  // Each value grown by 1,000 appends is saved in as many heap units as the
+  // same value the general path builds, copied whole at each append, and
+  // loads as that value.
+  struct Form {
+    const char* grow;
+    const char* check;  // what a loaded engine prints of x
+  };
+  const Form forms[] = {
+      {"x = []; for k = 1:1000, x(end + 1) = k; end", "disp(size(x)), disp(sum(x))"},
+      {"x = zeros(0, 3); for k = 1:1000, x(end + 1, :) = [k, -k, 2*k]; end",
+       "disp(size(x)), disp(sum(x))"},
+      {"x = {}; for k = 1:1000, x{end + 1} = k; end",
+       "disp(size(x)), disp(class(x)), disp(sum([x{:}]))"},
+      {"x = cell(1, 1); for k = 2:1000, x(end + 1) = {k}; end",
+       "disp(size(x)), disp(class(x)), disp(sum([x{2:end}]))"},
+      {"x = struct('v', 1, 'w', 0); for k = 2:1000, x(k).v = k; end",
+       "t = 0; for k = 1:1000, t = t + x(k).v; end, disp(size(x)), disp(class(x)), disp(t)"},
+  };
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.grow);
+    uint64_t used[2];
+    std::string seen[2];
+    for (const bool fast : {true, false}) {
+      SetFastForms(fast);
+      TestHost saver;
+      ASSERT_EQ(test::RunCommandLine(saver.ctx(), std::string(form.grow) + "\n"), kOk);
+      test::MemoryImage image = test::SaveToMemory(saver.ctx());
+      used[fast] = HeapUnitsInUse(image.records[3]);
+      TestHost loader;
+      ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+      seen[fast] = RunForOutput(loader, std::string(form.check) + "\n");
+    }
+    SetFastForms(true);
+    EXPECT_EQ(used[true], used[false]);
+    EXPECT_EQ(seen[true], seen[false]);
+    EXPECT_NE(seen[true].find("1000"), std::string::npos);
+  }
 }
 
 TEST(Appends, AFailedStoreTakesItsElementBack) {
