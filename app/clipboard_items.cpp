@@ -5,6 +5,7 @@
 
 #include "app/errors.hpp"
 #include "app/handler_elements.hpp"
+#include "app/handler_runner_internal.hpp"
 #include "app/menu_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/values/values.hpp"
@@ -50,11 +51,11 @@ bool IsItemOfKind(KVContextBlock* block, int32_t id, int32_t at, uint32_t kind) 
 
 }  // namespace
 
-ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const char* text,
+ErrCode FindPasteTarget(KVContextBlock** slot, int32_t id, int32_t at, const char* text,
                         int32_t length, int32_t* target) {
   ElementListView list;
   ElementRef item;
-  if (!InstanceElementAt(block, id, at, &list, &item) || item.kind != kElemPaste)
+  if (!InstanceElementAt(*slot, id, at, &list, &item) || item.kind != kElemPaste)
     return kKvUndefElement;
   ElementRef next;
   const uint32_t after = list.instanceStart + item.offset + item.length;
@@ -69,12 +70,14 @@ ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const cha
     if (e.kind == kElemPaste) place++;
     return true;
   });
-  EngineContext* ctx = block->Engine();
-  const int32_t base = GetFrameEntryCount(ctx);
+  const int32_t base = GetFrameEntryCount((*slot)->Engine());
   // A flags function without room is no answer: the block grows for it.
-  const ErrCode flagsCode = RunMenuFlagsFunction(block, id, text, length);
+  const ErrCode flagsCode = RunMenuFlagsFunction(slot, id, text, length);
   if (IsMemoryCode(flagsCode)) return flagsCode;
-  const bool flags = flagsCode == kOk;
+  // The run may have grown the block: the list is read again where it went.
+  KVContextBlock* block = *slot;
+  EngineContext* ctx = block->Engine();
+  const bool flags = flagsCode == kOk && InstanceElementAt(block, id, at, &list, &item);
   const bool selected = GetSelectedSubplot(block, id) >= 0;
   ErrCode e = kKvUndefElement;
   for (ElementRef candidate = item; flags; place++) {
@@ -97,8 +100,10 @@ ErrCode PasteLink(KVContextBlock** slot, int32_t id, int32_t at, const char* tex
   BeginTopLevelAction((*slot)->Engine());
   if (length < 0) length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
   int32_t target = -1;
-  if (ErrCode e = RunWithGrowth(slot, [&](KVContextBlock* block) {
-        return FindPasteTarget(block, id, at, text, length, &target);
+  // A flags run that failed for room before its code could wait is made
+  // again in the grown block; its message goes with it.
+  if (ErrCode e = RunAttemptsGrowing(slot, id, true, [&](bool*) {
+        return FindPasteTarget(slot, id, at, text, length, &target);
       }))
     return e;
   HandlerRequest r;

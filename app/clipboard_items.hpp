@@ -16,7 +16,7 @@ namespace vke {
 // is set; an item that uses _param counts as unset while no subplot is
 // selected. An item that nothing continues is chosen as it is. kKvUndefElement when
 // no item of the group is enabled.
-ErrCode FindPasteTarget(KVContextBlock* block, int32_t id, int32_t at, const char* text,
+ErrCode FindPasteTarget(KVContextBlock** slot, int32_t id, int32_t at, const char* text,
                         int32_t length, int32_t* target);
 
 // Pastes the text (length < 0: NUL-terminated) into the paste item at `at`

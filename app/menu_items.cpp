@@ -11,6 +11,7 @@
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/code/names.hpp"
+#include "engine/engine.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/values/value_read.hpp"
@@ -196,18 +197,18 @@ ErrCode ConvertMenuFlagOutputs(EngineContext* ctx) {
 // Fills the instance's cache anew from "_menuFlags" for that version and
 // leaves the stack as it was. A memory code when it found no room; any
 // other failure keeps the cache as it was.
-ErrCode RefreshMenuStates(KVContextBlock* block, int32_t id, int32_t version, const char* data,
+ErrCode RefreshMenuStates(KVContextBlock** slot, int32_t id, int32_t version, const char* data,
                           int32_t length) {
-  EngineContext* ctx = block->Engine();
-  const int32_t base = GetFrameEntryCount(ctx);
-  const ErrCode e = RunMenuFlagsFunction(block, id, data, length);
+  const int32_t base = GetFrameEntryCount((*slot)->Engine());
+  const ErrCode e = RunMenuFlagsFunction(slot, id, data, length);
+  KVContextBlock* block = *slot;
   if (e == kOk && FillMenuStates(block, id, GetSelectedSubplot(block, id) >= 0)) {
     InstanceRecord* r = FindInstance(block, id);
     r->changed = 0;
     r->menuStateVersion = static_cast<uint32_t>(version);
   }
-  const int32_t left = GetFrameEntryCount(ctx) - base;
-  if (left > 0) Drop(ctx, left);
+  const int32_t left = GetFrameEntryCount(block->Engine()) - base;
+  if (left > 0) Drop(block->Engine(), left);
   return IsMemoryCode(e) ? e : kOk;
 }
 
@@ -267,7 +268,8 @@ bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position) {
   return InstanceElementAt(block, id, position, &list, &e) && DescriptorUsesParam(block, list, e);
 }
 
-ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data, int32_t length) {
+ErrCode RunMenuFlagsFunction(KVContextBlock** slot, int32_t id, const char* data, int32_t length) {
+  KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
   const InstanceRecord* r = FindInstance(block, id);
@@ -296,8 +298,19 @@ ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data
     param.objectId = GetSelectedSubplot(block, id);
     e = PushHandlerInput(block, param, kVarParam);
   }
-  if (!e)
-    e = RunCompiledFunction(ctx, kMenuFlagsName, scope, inputs + 2, kMenuFlagsOutputs, entry, 0);
+  if (!e) {
+    // An instruction without room waits while the block grows and goes on
+    // from there: the flags are computed once, from the inputs pushed.
+    const bool retry = ctx->memoryRetry != 0;
+    SetMemoryRetry(ctx, true);
+    e = RunEngineCode(
+        slot,
+        RunCompiledFunction(ctx, kMenuFlagsName, scope, inputs + 2, kMenuFlagsOutputs, entry, 0),
+        false, false);
+    block = *slot;
+    ctx = block->Engine();
+    SetMemoryRetry(ctx, retry);
+  }
   if (!e) e = ConvertMenuFlagOutputs(ctx);
   if (e) {
     UnwindCallFrames(ctx, 0);
@@ -324,8 +337,10 @@ ErrCode GetMenuItemState(KVContextBlock** slot, int32_t id, int32_t position, in
   if (!CacheIndex(list, e.offset, &row, &index)) return kKvUndefElement;
   const InstanceRecord* r = FindInstance(*slot, id);
   if (r->changed || r->menuStateVersion != static_cast<uint32_t>(version)) {
-    if (ErrCode room = RunWithGrowth(slot, [&](KVContextBlock* block) {
-          return RefreshMenuStates(block, id, version, data, length);
+    // A run that failed for room before its code could wait (its frame) is
+    // made again in the grown block; its message goes with it.
+    if (ErrCode room = RunAttemptsGrowing(slot, id, true, [&](bool*) {
+          return RefreshMenuStates(slot, id, version, data, length);
         }))
       return room;
     r = FindInstance(*slot, id);

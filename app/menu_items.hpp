@@ -42,9 +42,10 @@ bool MenuItemUsesParam(KVContextBlock* block, int32_t id, int32_t position);
 // subplot's _param. Its three outputs are left on the stack, the first on
 // top, those that are number arrays converted to one-byte integers.
 // kErrUndefFun when the instance's code has no such function; kStatusNoPrint while a
-// handler runs; a memory code, with nothing left on the stack, when the
-// run or a conversion found no room.
-ErrCode RunMenuFlagsFunction(KVContextBlock* block, int32_t id, const char* data, int32_t length);
+// handler runs. An instruction of its code that finds no room waits while
+// the block grows; a memory code, with nothing left on the stack, when the
+// inputs, the call's frame or a conversion found none.
+ErrCode RunMenuFlagsFunction(KVContextBlock** slot, int32_t id, const char* data, int32_t length);
 
 // Converts the output of "_menuFlags" at the depth to one-byte integers;
 // false when it is no number array.

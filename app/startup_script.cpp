@@ -190,28 +190,31 @@ bool IsEmptyValue(EngineContext* ctx, int32_t depth) {
   return GetValueShape(ctx, depth, &shape) == kOk && shape.count == 0;
 }
 
+// Makes room in the undo buffer for the top `count` results that the script
+// did not leave alone.
+ErrCode ReserveResultRoom(KVContextBlock* block, int32_t id, int32_t count) {
+  EngineContext* ctx = block->Engine();
+  uint64_t units = 0;
+  for (int32_t i = 0; i < count; i++)
+    if (!IsUndefinedMarker(ctx, i)) units += static_cast<uint32_t>(GetEntryWordCount(ctx, i)) + 1;
+  return ReserveUndoRoom(block->UndoArea(), id, 0, units);
+}
+
 // Stores the top `count` results in the variables, output 1 (on top) in the
 // first; results the script left alone are dropped. Room for all of them is
-// made first, in a grown block when the undo buffer is short.
+// made first; a store that finds none all the same (a refused request)
+// grows the block and the storing goes on from the result it stopped at.
 ErrCode StoreResults(KVContextBlock** slot, int32_t id, const int32_t* codes, int32_t count) {
-  const ErrCode room = RunWithGrowth(slot, [&](KVContextBlock* block) {
-    EngineContext* ctx = block->Engine();
-    uint64_t units = 0;
-    for (int32_t i = 0; i < count; i++)
-      if (!IsUndefinedMarker(ctx, i)) units += static_cast<uint32_t>(GetEntryWordCount(ctx, i)) + 1;
-    return ReserveUndoRoom(block->UndoArea(), id, 0, units);
-  });
-  if (room) return room;
-  KVContextBlock* block = *slot;
-  EngineContext* ctx = block->Engine();
-  for (int32_t i = 0; i < count; i++) {
-    if (IsUndefinedMarker(ctx, 0)) {
-      Drop(ctx);
-    } else if (ErrCode e = StoreUndoValue(block, id, 0, codes[i])) {
-      return e;
+  int32_t next = 0;
+  for (;;) {
+    ErrCode e = next == 0 ? ReserveResultRoom(*slot, id, count) : kOk;
+    while (!e && next < count) {
+      EngineContext* ctx = (*slot)->Engine();
+      e = IsUndefinedMarker(ctx, 0) ? Drop(ctx) : StoreUndoValue(*slot, id, 0, codes[next]);
+      if (!e) next++;
     }
+    if (!e || !IsMemoryCode(e) || !ExpandMemory(slot, e)) return e;
   }
-  return kOk;
 }
 
 // Calls a native (or function) by name on the top `inputs` entries for its
@@ -250,7 +253,7 @@ ErrCode ApplySettings(KVContextBlock** slot, int32_t scope) {
 // Runs the kind-9 function on the wrapper's results ("_undef" given as [])
 // and stores its outputs as a handler's.
 ErrCode RunStartOutputs(KVContextBlock** slot, int32_t id, const WrapperOutputs& outputs,
-                        int32_t scope, uint8_t entry) {
+                        int32_t scope, uint8_t entry, bool* final) {
   KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   DescriptorCodes codes = outputs.startOutputs;
@@ -275,6 +278,7 @@ ErrCode RunStartOutputs(KVContextBlock** slot, int32_t id, const WrapperOutputs&
   } else if (codes.Outputs() > codes.Inputs()) {
     return kErrTooManyArgout;
   }
+  *final = true;
   HandlerRequest r;
   r.instance = id;
   r.descriptor = outputs.startOffset;
@@ -282,7 +286,10 @@ ErrCode RunStartOutputs(KVContextBlock** slot, int32_t id, const WrapperOutputs&
   return StoreOutputsGrowing(slot, r, outputs.start, &codes);
 }
 
-ErrCode RunWrapper(KVContextBlock** slot, int32_t id) {
+// The wrapper's run and the storing of its results; *final once its code
+// (and that of the start-up output element) has run to its end: what comes
+// after is not made again.
+ErrCode RunWrapper(KVContextBlock** slot, int32_t id, bool* final) {
   KVContextBlock* block = *slot;
   EngineContext* ctx = block->Engine();
   const InstanceRecord* record = FindInstance(block, id);
@@ -297,7 +304,8 @@ ErrCode RunWrapper(KVContextBlock** slot, int32_t id) {
           slot, RunCompiledFunction(ctx, kWrapperName, scope, 0, outputs.Outputs(), entry, 0),
           false, false))
     return e;
-  if (outputs.hasStartOutputs) return RunStartOutputs(slot, id, outputs, scope, entry);
+  if (outputs.hasStartOutputs) return RunStartOutputs(slot, id, outputs, scope, entry, final);
+  *final = true;
   if (ErrCode e = StoreResults(slot, id, outputs.codes, outputs.count)) return e;
   return ApplySettings(slot, scope);
 }
@@ -331,27 +339,30 @@ ErrCode CompileHandlerWrapper(KVContextBlock** slot, int32_t id, const char* tex
 }
 
 ErrCode CompileStartupScript(KVContextBlock** slot, int32_t id) {
-  KVContextBlock* block = *slot;
-  if (block->handlerBusy) return kStatusNoPrint;
-  EngineContext* ctx = block->Engine();
-  const int32_t base = GetFrameEntryCount(ctx);
-  SavedCodePointer before;
-  SaveCodePointer(ctx, &before);
-  block->handlerBusy = 1;
-  SetCurrentInstanceContext(&block->nativeCall, static_cast<uint32_t>(id), 0);
+  if ((*slot)->handlerBusy) return kStatusNoPrint;
+  const int32_t base = GetFrameEntryCount((*slot)->Engine());
+  (*slot)->handlerBusy = 1;
   // An instruction short of room waits while the block grows, as in a
-  // handler: the script is not run again.
-  const bool retry = ctx->memoryRetry != 0;
-  SetMemoryRetry(ctx, true);
-  const ErrCode e = RunWrapper(slot, id);
-  block = *slot;
-  ctx = block->Engine();
-  SetMemoryRetry(ctx, retry);
-  if (e) AbandonRun(ctx, e, before);
-  const int32_t left = GetFrameEntryCount(ctx) - base;
-  if (left > 0) Drop(ctx, left);
-  block->nativeCall.instanceId = 0;
-  block->handlerBusy = 0;
+  // handler. A run whose call found no room for its frame, or whose
+  // instruction could not wait, is made again in the grown block, its
+  // message dropped, until its code has run to its end.
+  const ErrCode e = RunAttemptsGrowing(slot, id, true, [&](bool* final) {
+    EngineContext* ctx = (*slot)->Engine();
+    SavedCodePointer before;
+    SaveCodePointer(ctx, &before);
+    SetCurrentInstanceContext(&(*slot)->nativeCall, static_cast<uint32_t>(id), 0);
+    const bool retry = ctx->memoryRetry != 0;
+    SetMemoryRetry(ctx, true);
+    const ErrCode rc = RunWrapper(slot, id, final);
+    ctx = (*slot)->Engine();
+    SetMemoryRetry(ctx, retry);
+    if (rc) AbandonRun(ctx, rc, before);
+    const int32_t left = GetFrameEntryCount(ctx) - base;
+    if (left > 0) Drop(ctx, left);
+    return rc;
+  });
+  (*slot)->nativeCall.instanceId = 0;
+  (*slot)->handlerBusy = 0;
   return e;
 }
 

@@ -43,6 +43,13 @@ bool TakeResumeMarker(EngineContext* ctx, int32_t* progress);
 // is called again later with its arguments and these two entries on top.
 ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
                        int32_t progress, bool dropLineEnd);
+// ReadLineFromFd's read without its decoding: on success the line's n
+// bytes, its LF kept, lie at the start of a scratch char row on top (of
+// half of the free data stack, to be cut to what it keeps), the partial line
+// of a resumed read still under it for the caller to drop; *length is n.
+// Failures and "no data yet" leave the stacks as ReadLineFromFd leaves them.
+ErrCode ReadLineBytesFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
+                            int32_t progress, int32_t* length);
 
 // ---- Precisions of binary data ----
 

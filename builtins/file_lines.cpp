@@ -49,8 +49,8 @@ bool TakeResumeMarker(EngineContext* ctx, int32_t* progress) {
   return true;
 }
 
-ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
-                       int32_t progress, bool dropLineEnd) {
+ErrCode ReadLineBytesFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
+                            int32_t progress, int32_t* length) {
   const int32_t partial = resumed ? 1 : 0;
   int32_t chars = -2;  // half of the free data-stack bytes
   uint16_t* row;
@@ -93,9 +93,17 @@ ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool r
     Drop(ctx, 1 + partial);
     return e;
   }
-  if (dropLineEnd && n > 0 && bytes[n - 1] == '\n') n--;
-  e = DecodeTextBuffer(ctx, n);
-  if (e) {
+  *length = n;
+  return kOk;
+}
+
+ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
+                       int32_t progress, bool dropLineEnd) {
+  const int32_t partial = resumed ? 1 : 0;
+  int32_t n;
+  if (ErrCode e = ReadLineBytesFromFd(ctx, fd, maxLength, resumed, progress, &n)) return e;
+  if (dropLineEnd && n > 0 && ViewNumeric(ctx, 0).elements[n - 1] == '\n') n--;
+  if (ErrCode e = DecodeTextBuffer(ctx, n)) {
     Drop(ctx, 1 + partial);
     return e;
   }

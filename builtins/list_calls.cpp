@@ -249,14 +249,17 @@ int32_t ApplyOperandsUnder(EngineContext* ctx, int32_t depth) {
 }
 
 // The outputs of apply's call, a list in output order in place of the
-// copy of the function value under them and of apply's operands.
+// copy of the function value under them and of apply's operands. The list
+// is made before anything under it goes: without room for it, the outputs
+// are put back in their order and the entry is made again after growth.
 ErrCode GatherApplyOutputs(EngineContext* ctx, int32_t k, int32_t nargout) {
   const int32_t operands = ApplyOperandsUnder(ctx, k);
-  ErrCode e = DropStackEntries(ctx, k, 1 + (nargout == 0 ? operands : 0));
-  if (e || nargout == 0) return e ? e : Drop(ctx, k);
-  e = ReverseStackEntries(ctx, k);  // the first output deepest
-  if (!e) e = PushListFromEntries(ctx, k, false, nullptr, 0);
-  return e ? e : DropStackEntries(ctx, 1, operands);
+  if (nargout == 0) return DropStackEntries(ctx, 0, k + 1 + operands);
+  ErrCode e = ReverseStackEntries(ctx, k);  // the first output deepest
+  if (e) return e;
+  e = PushListFromEntries(ctx, k, false, nullptr, 0);
+  if (IsEngineMemoryCode(e) && ReverseStackEntries(ctx, k) == kOk) return ReentryUnchanged(ctx, e);
+  return e ? e : DropStackEntries(ctx, 1, 1 + operands);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/stack_results.hpp"
 #include "engine/values/value.hpp"
 #include "engine/values/values.hpp"
@@ -167,16 +168,23 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
   }
   const int32_t wanted = outputs < 0 ? 0 : outputs;
   // A native or builtin runs at once; called as a statement, one that gives
-  // nothing leaves the no-value marker, as a function's return does.
+  // nothing leaves the no-value marker, as a function's return does. The
+  // marker's room is asked for before the callee acts, so that a refusal
+  // leaves nothing done (a text printed) for the run after growth to do
+  // again; the marker then takes the room its inputs left, or the room
+  // found, without asking again.
   const uint32_t top = ctx->descTop - 3u * static_cast<uint32_t>(inputs);
   const int32_t frame = ctx->curFrame;
   auto statementResult = [&](ErrCode e) {
     if (e || outputs >= 0 || ctx->curFrame != frame || ctx->descTop != top) return e;
+    const RoomRequestsPaused roomFound;
     return PushNoValue(ctx);
   };
   // One that refuses typed operands runs again with them as doubles, as it
   // would when called directly.
   auto withDoubles = [&](auto call) {
+    if (outputs < 0)
+      if (ErrCode e = CheckRoomToPush(ctx, 0, false)) return e;
     ErrCode e = call();
     if (e == kErrWrongTypeOverload) {
       // Without room for the doubles, the shortage is the failure.

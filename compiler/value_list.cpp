@@ -9,6 +9,7 @@
 #include "compiler/compile_memory.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -36,6 +37,39 @@ ErrCode SpreadCell(EngineContext* ctx, int32_t n) {
   return DropStackEntries(ctx, n, 1);
 }
 
+// What the caller's instruction found, which the nested run changes: the
+// level it runs again from and whether the host grows. A text that fails
+// for lack of room having done nothing it cannot take back (no text
+// written, no operand changed, no thread made) leaves them as they were, so
+// that the native runs again on its arguments once the area has grown and
+// reads the text anew; any other failure is final.
+class RunFound {
+ public:
+  explicit RunFound(EngineContext* ctx)
+      : ctx_(ctx),
+        level_(ctx->instructionLevel),
+        retry_(ctx->memoryRetry),
+        threads_(ctx->nextThreadId),
+        acts_(IrrevocableActs()) {}
+  void Restore(ErrCode e) const {
+    // What the nested run kept to be made again went with it.
+    ForgetRerunProgress(ctx_);
+    ctx_->keptReentry.opcode = 0;
+    ctx_->memoryRetry = retry_;
+    if (IsEngineMemoryCode(e) && IrrevocableActs() == acts_ && ctx_->nextThreadId == threads_)
+      ctx_->instructionLevel = level_;
+    else
+      MarkOperandsChanged(ctx_);
+  }
+
+ private:
+  EngineContext* ctx_;
+  uint32_t level_;
+  uint8_t retry_;
+  uint32_t threads_;
+  uint64_t acts_;
+};
+
 }  // namespace
 
 ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, int32_t* count) {
@@ -45,6 +79,7 @@ ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, 
   const uint32_t entries = ctx->descTop;
   SavedCodePointer before;
   SaveCodePointer(ctx, &before);
+  const RunFound found(ctx);
   ErrCode e;
   {
     WithheldSpace withheld(ctx);
@@ -73,6 +108,7 @@ ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, 
   if (!e) e = SpreadCell(ctx, parts.elements);
   if (e) {
     Abandon(ctx, frame, entries, before);
+    found.Restore(e);
     return e;
   }
   RestoreCodePointer(ctx, &before);

@@ -13,7 +13,10 @@ namespace vke {
 // topmost (as a native leaves its outputs); *count is how many. On failure
 // the frames, entries and code pointer are as they were, and the code is
 // returned (compile errors and the errors of running it; 1000 when called
-// in an interpreter thread other than the first).
+// in an interpreter thread other than the first). A failure for lack of
+// room of a text that did nothing it cannot take back leaves the calling
+// native to run again once the area has grown; after any other failure its
+// operands count as changed.
 ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, int32_t* count);
 
 }  // namespace vke

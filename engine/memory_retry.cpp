@@ -1,11 +1,27 @@
-// The progress a builtin keeps across a growth of the area, and a native's
-// entry kept to be made again after it.
+// The progress a builtin keeps across a growth of the area, the count of
+// what runs did that they cannot take back, and a native's entry kept to be
+// made again after it.
 #include "engine/memory_retry.hpp"
 
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
 
 namespace vke {
+
+namespace {
+
+// An engine runs on the thread that drives it, its own threads taking turns.
+thread_local uint64_t t_irrevocableActs = 0;
+
+}  // namespace
+
+void CountIrrevocableAct() {
+  ++t_irrevocableActs;
+}
+
+uint64_t IrrevocableActs() {
+  return t_irrevocableActs;
+}
 
 void KeepRerunProgress(EngineContext* ctx, int64_t progress) {
   ctx->rerunProgress = HostGrowsForRoom(ctx) ? progress : 0;

@@ -29,11 +29,24 @@ void KeepRerunProgress(EngineContext* ctx, int64_t progress);
 // Called at the builtin's start, its operands on the stack: the progress
 // its failed run kept, 0 when there is none (it is forgotten either way).
 int64_t TakeRerunProgress(EngineContext* ctx);
+// What a run did that it cannot take back: each text written to a
+// descriptor and each operand changed in place (MarkOperandsChanged) counts
+// one. A run nested in a native (a text read as values) that fails for
+// lack of room is made again as a whole only when it counted none.
+void CountIrrevocableAct();
+uint64_t IrrevocableActs();
 // An instruction that has changed its operands in place (a text narrowed
 // where it lies) would not find them again: a later failure for lack of
 // room takes the error path rather than running it again.
 inline void MarkOperandsChanged(EngineContext* ctx) {
   ctx->instructionLevel = UINT32_MAX;
+  CountIrrevocableAct();
+}
+// A call that marked its operands changed (it asked the user) and has put
+// them back as it found them, what it did kept for its run again
+// (KeepRerunProgress), may run again once the area has grown.
+inline void MarkOperandsInPlace(EngineContext* ctx) {
+  ctx->instructionLevel = ctx->descTop;
 }
 // A limit of nesting or recursion reached is reported as a stack overflow,
 // which growth of the area would not mend: the instruction does not run

@@ -3,14 +3,15 @@
 // lines and the clean-up of a failed entry.
 #include "numerics/call_cycle.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "engine/entry_copies.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/loop/loop.hpp"
-#include "engine/entry_copies.hpp"
 #include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -69,22 +70,80 @@ bool TakeEvaluation(double* count, double limit) {
   return true;
 }
 
+namespace {
+
+// The trace lines of an entry the host makes again when it fails for lack
+// of room: the lines the failed attempt wrote are passed over by the next,
+// which reaches them in the same order, so that each is written once.
+// Null outside such an entry, where a line written stops the entry from
+// being made again.
+struct TraceLines {
+  int64_t before;       // lines the attempts before wrote
+  int64_t reached = 0;  // lines this attempt has reached, written or passed over
+};
+thread_local TraceLines* t_traceLines = nullptr;
+
+// The trace lines of the entry it spans; what they have come to is kept
+// across the growth when the entry fails for lack of room unchanged.
+class EntryTraceLines {
+ public:
+  // A native of the cycle that fun names runs at once, inside the entry
+  // that calls it: its lines are counted apart from the caller's.
+  explicit EntryTraceLines(EngineContext* ctx)
+      : lines_{TakeRerunProgress(ctx)}, outer_(t_traceLines) {
+    t_traceLines = &lines_;
+  }
+  ~EntryTraceLines() { t_traceLines = outer_; }
+  EntryTraceLines(const EntryTraceLines&) = delete;
+  EntryTraceLines& operator=(const EntryTraceLines&) = delete;
+  // Called with the entry's code once its stack stands as it found it.
+  ErrCode Failed(EngineContext* ctx, ErrCode e) const {
+    if (IsEngineMemoryCode(e) && !OperandsChanged(ctx))
+      KeepRerunProgress(ctx, std::max(lines_.before, lines_.reached));
+    return e;
+  }
+
+ private:
+  TraceLines lines_;
+  TraceLines* outer_;
+};
+
+}  // namespace
+
+bool TraceLineDue(EngineContext* ctx) {
+  TraceLines* lines = t_traceLines;
+  if (!lines) {
+    // What is written stays written: a later failure for lack of room
+    // takes the error path rather than running the native again.
+    MarkOperandsChanged(ctx);
+    return true;
+  }
+  return ++lines->reached > lines->before;
+}
+
+ErrCode TraceLineWritten(EngineContext* ctx, ErrCode e) {
+  // A line cut short cannot be passed over as a whole.
+  if (e) MarkOperandsChanged(ctx);
+  return e;
+}
+
 ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_list<double> numbers,
                        const char* tail) {
-  // What is written stays written: a later failure for lack of room takes
-  // the error path rather than running the native again to write it twice.
-  MarkOperandsChanged(ctx);
-  if (ErrCode e = WriteToFd(ctx, kFdErr, label, -1)) return e;
-  bool first = true;
-  for (double x : numbers) {
-    if (!first)
-      if (ErrCode e = WriteToFd(ctx, kFdErr, ",", 1)) return e;
-    first = false;
-    if (ErrCode e = WriteNumberToFd(ctx, kFdErr, x)) return e;
-  }
-  if (tail)
-    if (ErrCode e = WriteToFd(ctx, kFdErr, tail, -1)) return e;
-  return WriteNewlineToFd(ctx, kFdErr);
+  if (!TraceLineDue(ctx)) return kOk;
+  auto write = [&]() -> ErrCode {
+    if (ErrCode e = WriteToFd(ctx, kFdErr, label, -1)) return e;
+    bool first = true;
+    for (double x : numbers) {
+      if (!first)
+        if (ErrCode e = WriteToFd(ctx, kFdErr, ",", 1)) return e;
+      first = false;
+      if (ErrCode e = WriteNumberToFd(ctx, kFdErr, x)) return e;
+    }
+    if (tail)
+      if (ErrCode e = WriteToFd(ctx, kFdErr, tail, -1)) return e;
+    return WriteNewlineToFd(ctx, kFdErr);
+  };
+  return TraceLineWritten(ctx, write());
 }
 
 uint32_t ArgumentsTop(EngineContext* ctx, int32_t nargin, int32_t working) {
@@ -110,9 +169,15 @@ ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t 
     if (ErrCode e = CheckCycleNesting(ctx, self)) return e;
   }
   const uint32_t level = ArgumentsTop(ctx, nargin, working);
-  if (nargin >= 0 || !HostGrowsForRoom(ctx)) {
+  if (!HostGrowsForRoom(ctx)) {
     const ErrCode e = nargin >= 0 ? start(ctx, nargin, nargout) : resume(ctx, nargin, nargout);
     return KeepArgumentsOnFailure(ctx, level, e);
+  }
+  const EntryTraceLines lines(ctx);
+  if (nargin >= 0) {
+    // A first entry that fails for lack of room with its arguments as they
+    // came runs again as its instruction.
+    return lines.Failed(ctx, KeepArgumentsOnFailure(ctx, level, start(ctx, nargin, nargout)));
   }
   // A re-entry: its working values and the results are put back when it
   // fails for lack of room, for it to be made again.
@@ -128,7 +193,7 @@ ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t 
   }
   DropAboveLevel(ctx, level);
   if (!copies.PushBack()) return KeepArgumentsOnFailure(ctx, level, e);
-  return ReentryUnchanged(ctx, e);
+  return ReentryUnchanged(ctx, lines.Failed(ctx, e));
 }
 
 }  // namespace vke

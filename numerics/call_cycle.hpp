@@ -49,8 +49,15 @@ int32_t TruncateToInt(double value);
 // far exceeds the limit (so at most limit + 1 are made); otherwise counts it.
 bool TakeEvaluation(double* count, double limit);
 
-// One trace line on descriptor 2: the label, the numbers in the display
-// format separated by "," without blanks, the tail when given, a line end.
+// Whether the native writes its next trace line: false for a line the
+// attempt before wrote, when the entry is made again after growth. After
+// writing it, TraceLineWritten takes the code of its writes.
+bool TraceLineDue(EngineContext* ctx);
+ErrCode TraceLineWritten(EngineContext* ctx, ErrCode e);
+
+// One trace line on descriptor 2 (when due): the label, the numbers in the
+// display format separated by "," without blanks, the tail when given, a
+// line end.
 ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_list<double> numbers,
                        const char* tail = nullptr);
 
@@ -59,7 +66,9 @@ ErrCode WriteTraceLine(EngineContext* ctx, const char* label, std::initializer_l
 using CycleEntry = ErrCode (*)(EngineContext* ctx, int32_t nargin, int32_t nargout);
 // Runs the entry nargin asks for; a failed one leaves the arguments as they
 // came (KeepArgumentsOnFailure), with `working` entries above them between
-// calls. `self` is the native's own function, for CheckCycleNesting.
+// calls. Where the host grows for room, an entry that fails for lack of it
+// is made again with the trace lines it wrote passed over. `self` is the
+// native's own function, for CheckCycleNesting.
 ErrCode EnterCycle(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t working,
                    CycleEntry start, CycleEntry resume, const void* self);
 

@@ -96,7 +96,9 @@ void KVEngine::SetPathSeparator(char separator) {
 
 ErrCode KVEngine::LoadApplication(const std::string& executable, std::string* title) {
   if (!block()) return CreationError();
-  return LoadImageFile(slot(), executable.c_str(), title);
+  const ErrCode e = LoadImageFile(slot(), executable.c_str(), title);
+  loaded_ = e == kOk;
+  return e;
 }
 
 int32_t KVEngine::FirstInstance() const {
@@ -246,14 +248,17 @@ ErrCode KVEngine::TakeHandlerFailure() {
 }
 
 ErrCode KVEngine::RunInitHandler(int32_t id) {
+  if (block() && !loaded_) return kOk;
   return block() ? vke::RunInitHandler(slot(), id) : CreationError();
 }
 
 ErrCode KVEngine::RunPostEventHandlers(int32_t id) {
+  if (block() && !loaded_) return kOk;
   return block() ? vke::RunPostEventHandlers(slot(), id) : CreationError();
 }
 
 ErrCode KVEngine::RunDrawHandlers(int32_t id) {
+  if (block() && !loaded_) return kOk;
   return block() ? vke::RunDrawHandlers(slot(), id) : CreationError();
 }
 

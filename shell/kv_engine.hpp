@@ -117,6 +117,9 @@ class KVEngine final : public EngineFacade {
 
   KVContext& context_;
   BlockInteraction interaction_;
+  // An application image was restored: until then (or after a load that
+  // failed, leaving the window empty) there are no handlers to run.
+  bool loaded_ = false;
   // The clock's readings: three of the engine's, three of the application's.
   alignas(8) uint8_t clockRecords_[6 * 8] = {};
 };

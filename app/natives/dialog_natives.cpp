@@ -2,8 +2,11 @@
 // user edits as the source text that writes them. The window is the host's
 // (its AskInput callback); an edited text that does not give as many values
 // as were given is shown again, and a cancel ends the handler (402) unless
-// the first output asks for the answer.
+// the first output asks for the answer. An answer whose values find no room
+// is kept for the call, which runs again once the area has grown without
+// asking the user again.
 #include <cstring>
+#include <string>
 
 #include "app/errors.hpp"
 #include "app/instances.hpp"
@@ -12,6 +15,7 @@
 #include "app/natives/native_context.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/value_list.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/option_tables.hpp"
 #include "engine/text/dump.hpp"
 #include "engine/text/text.hpp"
@@ -135,9 +139,24 @@ class IdlePause {
   bool paused_ = false;
 };
 
-}  // namespace
+// The answer the user gave (the edited text) whose values found no room,
+// and the mark its call keeps (KeepRerunProgress) to find it: the call, run
+// again once the area has grown, evaluates it without asking again.
+struct KeptAnswer {
+  int64_t mark = 0;
+  std::string text;
+};
+KeptAnswer g_kept;
+int64_t g_lastMark = 0;
 
-ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
+// An answer accepted and not yet read as the values asked for.
+struct PendingAnswer {
+  bool given = false;
+  std::string text;
+};
+
+ErrCode ShowDialog(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user,
+                   PendingAnswer* answer) {
   const int32_t m = nargin - 1;
   const bool statement = nargout < 0;
   const int32_t outputs = statement ? (nargin == 2 ? 1 : 0) : nargout;
@@ -178,16 +197,28 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
   }
 
   int32_t length = 0;
-  if (ErrCode e = WriteValues(ctx, m, &t, &length)) return e;
+  if (answer->given) {
+    length = static_cast<int32_t>(answer->text.size());
+    std::memcpy(t.edit, answer->text.data(), answer->text.size());
+  } else if (ErrCode e = WriteValues(ctx, m, &t, &length)) {
+    return e;
+  }
   IdlePause pause(user);
   for (;;) {
-    NoteDialogAsked(ctx);
-    if (!ask(t.title, t.titleLength, t.prompt, t.promptLength, t.edit, kEditBytes, &length, 1,
-             argument)) {
-      if (ErrCode e = Drop(ctx, nargin)) return e;
-      return RefusedOutputs(ctx, m, outputs, false);
+    if (!answer->given) {
+      NoteDialogAsked(ctx);
+      if (!ask(t.title, t.titleLength, t.prompt, t.promptLength, t.edit, kEditBytes, &length, 1,
+               argument)) {
+        if (ErrCode e = Drop(ctx, nargin)) return e;
+        return RefusedOutputs(ctx, m, outputs, false);
+      }
+      if (length < 0 || length > kEditBytes) length = 0;
+      answer->given = true;
+      answer->text.assign(t.edit, static_cast<size_t>(length));
+      // The arguments stay as they are while the answer is read: without
+      // room it is read again when the call runs again.
+      MarkOperandsInPlace(ctx);
     }
-    if (length < 0 || length > kEditBytes) length = 0;
     int32_t count = 0;
     const ErrCode e = EvaluateValueList(ctx, t.edit, length, &count);
     if (e == kOk && count == m) break;
@@ -195,9 +226,27 @@ ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintpt
     // More memory, or the user's break, ends the dialog; a text that gives
     // other values, or none, is shown again.
     if (IsMemoryCode(e) || e == kStatusHalted) return e;
+    answer->given = false;
   }
   if (ErrCode e = DropStackEntries(ctx, m, nargin)) return e;
   return outputs == m + 1 ? PushLogicalScalar(ctx, 1) : kOk;
+}
+
+}  // namespace
+
+ErrCode DialogNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t user) {
+  PendingAnswer answer;
+  const int64_t mark = TakeRerunProgress(ctx);
+  if (mark != 0 && mark == g_kept.mark) answer = {true, std::move(g_kept.text)};
+  g_kept = {};
+  const ErrCode e = ShowDialog(ctx, nargin, nargout, user, &answer);
+  // Failing for room with its arguments as it found them, the call runs
+  // again once the area has grown: the answer given waits for it.
+  if (answer.given && IsMemoryCode(e) && !OperandsChanged(ctx)) {
+    g_kept = {++g_lastMark, std::move(answer.text)};
+    KeepRerunProgress(ctx, g_kept.mark);
+  }
+  return e;
 }
 
 }  // namespace vke

@@ -186,30 +186,36 @@ ErrCode RethrowBuiltin(EngineContext* ctx, int32_t nargin) {
   }
   const int32_t hasId = e == kOk;
   if (!hasMessage && !hasId) return kErrUndefField;
+  // Until the error stands, a failure (a new identifier without room in the
+  // code area, a copy of the message without room) takes the copies back
+  // and leaves the operand: the call runs again once the area has grown and
+  // raises the same error.
+  auto unfinished = [&](ErrCode failure) {
+    Drop(ctx, hasMessage + hasId);
+    return failure;
+  };
   // An empty identifier counts as none; the message is not a template.
   ErrCode code = 0;
-  e = hasId ? IdentifierArgCode(ctx, 0, &code) : kOk;
-  if (!e && hasMessage) {
+  if (hasId)
+    if (ErrCode failure = IdentifierArgCode(ctx, 0, &code)) return unfinished(failure);
+  ErrCode raised = kOk;
+  if (hasMessage) {
     // The last error rethrown keeps the location its message names.
     bool located = false;
-    e = IsLastErrorMessage(ctx, hasId, &located);
-    if (e) {
-      // The copies go: without room, rethrow runs again from its operand.
-      Drop(ctx, hasMessage + hasId);
-      return e;
-    }
+    if (ErrCode failure = IsLastErrorMessage(ctx, hasId, &located)) return unfinished(failure);
     char* text;
     int32_t length;
-    e = PushEncodedCopy(ctx, hasId, &text, &length);
-    if (!e) {
-      e = IssueText(ctx, code ? code : kErrUser, text, length, false, located);
-      Drop(ctx);
-    }
-  } else if (!e && code) {
-    e = RaiseIdentifierAlone(ctx, code);
+    if (ErrCode failure = PushEncodedCopy(ctx, hasId, &text, &length)) return unfinished(failure);
+    const ErrCode wanted = code ? code : kErrUser;
+    raised = IssueText(ctx, wanted, text, length, false, located);
+    Drop(ctx);
+    if (raised && raised != wanted) return unfinished(raised);
+  } else if (code) {
+    raised = RaiseIdentifierAlone(ctx, code);
+    if (raised != code) return unfinished(raised);
   }
   Drop(ctx, hasMessage + hasId + 1);
-  return e;
+  return raised;
 }
 
 }  // namespace vke

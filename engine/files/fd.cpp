@@ -3,6 +3,7 @@
 #include "engine/files/fd.hpp"
 
 #include "engine/errors/errors.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/hook_records.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
@@ -74,6 +75,7 @@ ErrCode WriteOrNewline(EngineContext* ctx, int32_t fd, const char* bytes, int32_
                        bool newline) {
   if (fd == kFdCapture)
     return newline ? AppendCapture(ctx, "\n", 1) : AppendCapture(ctx, bytes, length);
+  CountIrrevocableAct();
   int32_t target = RedirectedFd(ctx, fd);
   ErrCode e = OfferWrite(ctx, target, bytes, length, newline);
   if (e) return e;

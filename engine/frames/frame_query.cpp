@@ -98,9 +98,10 @@ ErrCode PushFunctionArgCount(EngineContext* ctx, int32_t depth, int32_t which, i
   int32_t counts[2] = {0, 0};
   ErrCode e = ResolveFunctionValue(ctx, depth, scope, &counts[0], &counts[1]);
   if (e) return e;
-  e = DropStackEntries(ctx, depth, 1);
-  if (e) return e;
-  return PushRealScalar(ctx, counts[which ? 1 : 0]);
+  // The count stands before the function value goes: without room for it,
+  // the value stays for the run after growth.
+  e = PushRealScalar(ctx, counts[which ? 1 : 0]);
+  return e ? e : DropStackEntries(ctx, depth + 1, 1);
 }
 
 }  // namespace vke

@@ -392,11 +392,14 @@ VKE_HOT_INLINE bool EnterKnownFunction(EngineContext* ctx, const CallInfo& info,
   return true;
 }
 
-// Whether the function runs already, in a frame of the current stack.
-bool RunsAlready(EngineContext* ctx, int32_t function) {
+// Whether the function runs already and its frames, from its first one
+// up, take more than half the descriptor stack: a recursion that has
+// filled it, not a call that found the stack full of other work.
+bool RecursionFillsStack(EngineContext* ctx, int32_t function) {
+  int32_t first = -1;
   for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f))
-    if (static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]) == function) return true;
-  return false;
+    if (static_cast<int32_t>(FrameWords(ctx, f)[kFwFunction]) == function) first = f;
+  return first >= 0 && ctx->descTop - static_cast<uint32_t>(first) > ctx->descCap / 2;
 }
 
 // CallCompiledFunction for every kind of call. Out of line, so that the
@@ -428,12 +431,12 @@ bool RunsAlready(EngineContext* ctx, int32_t function) {
   const uint64_t frameEnd = uint64_t{frame} + kFrameHeaderWords + h.vars;
   if (frameEnd + RoomRequestToll() > ctx->descCap &&
       StackRoomLacking(ctx, frameEnd > ctx->descCap)) {
-    // A function that runs already and finds no room for one more frame
-    // recurses: the stack does not grow for it, and the recursion ends here
-    // rather than once the area has reached its ceiling. Any other call
-    // runs again once the area has grown.
-    return function >= 0 && RunsAlready(ctx, function) ? NestingLimitReached(ctx)
-                                                       : kErrStackOverflow;
+    // A recursion that has filled the stack finds no room for one more
+    // frame: the stack does not grow for it, and the recursion ends here
+    // rather than once the area has reached its ceiling. Any other call,
+    // a recursive one among them, runs again once the area has grown.
+    return function >= 0 && RecursionFillsStack(ctx, function) ? NestingLimitReached(ctx)
+                                                               : kErrStackOverflow;
   }
 
   const int32_t named = inputs < h.FixedInputs() ? inputs : h.FixedInputs();

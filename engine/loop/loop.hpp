@@ -92,6 +92,12 @@ int32_t CountCallBacksOf(EngineContext* ctx, const void* function);
 // full, 12 for counts that do not fit.
 ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, int32_t inputs,
                         int32_t outputs, int32_t variables);
+// The room RunFunctionCode takes for `words` words of code with `variables`
+// variables, asked for at once before the caller lays its operands out as
+// the inputs: with it found, and the stacks not raised before the call,
+// RunFunctionCode run while RoomRequestsPaused finds its room, so that a
+// shortage leaves the operands as they came. 0, or 1 or 3.
+ErrCode FunctionCodeRoom(EngineContext* ctx, int32_t words, int32_t variables);
 
 // ---- Cooperative threads (served elsewhere) ----
 // SwitchThread: target is a thread's block index, 0 for thread 0, -1 to let

@@ -16,7 +16,9 @@
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/registry/registry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables.hpp"
 
@@ -99,6 +101,11 @@ VKE_HOT_INLINE const int16_t* CodeAddress(EngineContext* ctx) {
   if (ctx->cpKind == kCodeArea && ctx->cpOffset < 2ull * ctx->codeSize) [[likely]]
     return reinterpret_cast<const int16_t*>(ctx->CodeBytes() + ctx->cpOffset);
   return GetCodePointer(ctx);
+}
+
+// The data units of `words` words of code followed by halt.
+uint32_t FunctionCodeUnits(int32_t words) {
+  return (2u * static_cast<uint32_t>(words + 1) + 7) / 8;
 }
 
 }  // namespace
@@ -189,21 +196,36 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
   EngineContext* ctx = run.ctx;
   int32_t n = at[1];
   if (n < 1 || n > GetFrameEntryCount(ctx)) return kErrIllegal;
-  const ValueDescriptor* top = DescAt(ctx, 0);
-  ErrCode e;
-  if (top->flags == 0 && top->size == 0) {
-    // An empty marker on top: the function value is the deepest entry.
-    e = Drop(ctx);
-    n--;
-  } else {
-    e = RollStackEntries(ctx, n, n - 1);
-  }
-  int32_t arguments = 0;
+  const ValueDescriptor top = *DescAt(ctx, 0);
+  // An empty marker on top: the function value is the deepest entry.
+  const bool marked = top.flags == 0 && top.size == 0;
+  ErrCode e = marked ? Drop(ctx) : RollStackEntries(ctx, n, n - 1);
+  if (marked) n--;
   if (!e && n < 1) e = kErrIllegal;
-  if (!e) e = ExpandCommaLists(ctx, n - 1, &arguments);
   if (e) return e;
-  return CodeMayMove(ctx, run.ip,
-                     [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
+  int32_t arguments = 0;
+  CommaListExpansion lists;
+  e = lists.Expand(ctx, n - 1, &arguments);
+  if (!e) {
+    const uint32_t level = ctx->descTop;
+    e = CodeMayMove(ctx, run.ip,
+                    [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
+    // A call without room that has left its value and arguments as they
+    // came gets its operands back as the instruction found them.
+    if (!IsEngineMemoryCode(e) || ctx->descTop != level) return e;
+    if (!lists.Undo(ctx)) {
+      MarkOperandsChanged(ctx);
+      return e;
+    }
+  }
+  if (marked) {
+    uint8_t* data;
+    const RoomRequestsPaused inTheRoomItLeft;
+    if (PushEntry(ctx, top.flags, top.size, top.word, false, &data)) MarkOperandsChanged(ctx);
+  } else {
+    RollStackEntries(ctx, n, 1);
+  }
+  return e;
 }
 
 ErrCode LeaveCall(LoopRun& run, bool halt, const int16_t** failing, bool* plain) {
@@ -307,12 +329,22 @@ ErrCode PrepareExecution(EngineContext* ctx, const int16_t** ipCell) {
   return e;
 }
 
+ErrCode FunctionCodeRoom(EngineContext* ctx, int32_t words, int32_t variables) {
+  if (words < 0 || variables < 0) return kErrIllegal;
+  // The code's entry, the frame above it and the variables of its own.
+  const uint64_t descEnd =
+      uint64_t{ctx->descTop} + 3 + kFrameHeaderWords + static_cast<uint32_t>(variables);
+  if (descEnd >= ctx->descCap) return kErrStackOverflow;
+  const bool short_ = uint64_t{ctx->dataTop} + FunctionCodeUnits(words) >= ctx->dataCap;
+  return StackRoomLacking(ctx, short_) ? kErrDataOverflow : kOk;
+}
+
 ErrCode RunFunctionCode(EngineContext* ctx, const int16_t* code, int32_t words, int32_t inputs,
                         int32_t outputs, int32_t variables) {
   if (words < 0 || inputs < 0 || variables < 0 || inputs > EntriesAboveFrame(ctx))
     return kErrIllegal;
   // The code, followed by halt, as a value under the inputs.
-  const uint32_t units = (2u * static_cast<uint32_t>(words + 1) + 7) / 8;
+  const uint32_t units = FunctionCodeUnits(words);
   uint8_t* data;
   ErrCode e = PushEntry(ctx, 0, units, static_cast<int32_t>(units), false, &data);
   if (e) return e;

@@ -284,6 +284,13 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // frame or inputs found none: its value and arguments are left as they
     // came (CallFunctionValueWithArgs).
     case kOpCallFn:
+    // A call of a function value whose callee found no room, or whose comma
+    // lists found none to expand, gets its operands back as they came
+    // (CallValueInstruction).
+    case kOpCallValue:
+    // The core subsasgn finds the room of the code it runs before it lays
+    // out its operands.
+    case kOpSubsasgn:
     case kOpFeval:
     case kOpBuiltin:
     // A text without room to compile or to start leaves its argument as it

@@ -1,6 +1,6 @@
 // The loop's control-flow operations: for loops over columns, list items
 // and ranges, range iterators of every numeric class, the case matching of
-// switch, and the expansion of comma lists among operands.
+// switch.
 #include <cmath>
 
 #include "engine/code/opcodes.hpp"
@@ -396,34 +396,6 @@ ErrCode SwitchCaseMatch(EngineContext* ctx, bool* match) {
   if (!e && key.kind != SwitchKey::Kind::kNone) e = MatchCase(ctx, key, match);
   if (e) return e;
   return Drop(ctx);
-}
-
-ErrCode ExpandCommaLists(EngineContext* ctx, int32_t n, int32_t* count) {
-  if (n < 0 || n > GetFrameEntryCount(ctx)) return kErrIllegal;
-  int32_t above = 0;  // entries already expanded above the next operand
-  for (int32_t i = 0; i < n; i++) {
-    const ValueDescriptor d = *DescAt(ctx, above);
-    StructuredLayout l;
-    if (!IsStructured(d) || d.word != kKindCommaList ||
-        !ReadStructuredLayout(d, DataAt(ctx, above), &l)) {
-      above++;
-      continue;
-    }
-    uint32_t at = 0;
-    for (int32_t k = 0; k < l.elements; k++) {
-      const uint8_t* item = DataAt(ctx, above + k) + at;
-      at += ItemBytes(item);
-      ErrCode e = PushItem(ctx, item);
-      if (e) return e;
-    }
-    // The items go below the entries expanded before; the list goes.
-    ErrCode e = RollStackEntries(ctx, above + l.elements, above);
-    if (!e) e = DropStackEntries(ctx, above + l.elements, 1);
-    if (e) return e;
-    above += l.elements;
-  }
-  *count = above;
-  return kOk;
 }
 
 }  // namespace vke

@@ -3,6 +3,8 @@
 // live outside the dispatch.
 #pragma once
 
+#include <vector>
+
 #include "engine/code/opcodes.hpp"
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
@@ -149,9 +151,30 @@ ErrCode ForRangeLast(EngineContext* ctx);
 // Compares the case value on top with the switch value under it and pops
 // the case value; *match tells the outcome.
 ErrCode SwitchCaseMatch(EngineContext* ctx, bool* match);
-// Expands the comma lists among the top n entries into their items; *count
-// receives the new number of entries.
-ErrCode ExpandCommaLists(EngineContext* ctx, int32_t n, int32_t* count);
+// The comma lists among an instruction's operands expanded into their items
+// (comma_lists.cpp), and made again from them when the instruction fails
+// for lack of room with the items as it left them.
+class CommaListExpansion {
+ public:
+  // Expands the comma lists among the top n entries; *count receives the
+  // new number of entries. On failure the entries stand as they came (or
+  // MarkOperandsChanged tells that they do not).
+  ErrCode Expand(EngineContext* ctx, int32_t n, int32_t* count);
+  // Makes the lists again from their items, which lie where Expand left
+  // them, in the room the expansion took; false when that cannot be done.
+  bool Undo(EngineContext* ctx);
+  // Whether Expand found a list.
+  bool Expanded() const { return !lists_.empty(); }
+
+ private:
+  struct List {
+    ValueDescriptor desc;  // the list's own
+    int32_t above;         // expanded entries above its items
+    int32_t items;
+  };
+  std::vector<List> lists_;
+  bool exact_ = true;  // every list is made again byte for byte
+};
 
 // ---- Calls (loop_calls.cpp) ----
 // The native call instruction at `at` (nargin and nargout its operands).

@@ -7,6 +7,7 @@
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
@@ -235,6 +236,51 @@ ErrCode ArrangeInputs(EngineContext* ctx, const ObjectCall& c, const int16_t* at
   return e;
 }
 
+// The operands an index or field form takes into its method's inputs,
+// copied aside while the method is called: a method without room that has
+// left its inputs as they were (or, for x(...).name, the field read from a
+// selection) gives them back as the instruction found them, for it to run
+// again once the area has grown. The value indexed is copied only where
+// it does not stay under the inputs: read through a reference, or given
+// to the selection whose field is read.
+class KeptOperands {
+ public:
+  explicit KeptOperands(EngineContext* ctx) : ctx_(ctx), copies_(ctx) {}
+
+  ErrCode Take(const ObjectCall& c) {
+    if (c.form != Form::kField && c.form != Form::kIndex) return kOk;
+    whole_ = !c.assign && (c.thenField || (DescAt(ctx_, c.base)->flags & kFlagReference));
+    count_ = c.base + (whole_ ? 1 : 0);
+    start_ = ctx_->descTop - 3 * static_cast<uint32_t>(count_);
+    taken_ = true;
+    return count_ > 0 ? copies_.Take(0, count_) : kOk;
+  }
+
+  // Puts the operands back, the inputs laid out at the level `arranged`;
+  // false when they cannot be.
+  bool Restore(const ObjectCall& c, uint32_t arranged) {
+    if (!taken_) return false;
+    if (c.assign) {
+      // ref, object, s, rhs -> rhs, ref, and the subscripts again
+      if (ctx_->descTop != arranged || RollStackEntries(ctx_, 4, 3) || Drop(ctx_, 2)) return false;
+    } else if (whole_) {
+      if (ctx_->descTop < start_ || (!c.thenField && ctx_->descTop != arranged)) return false;
+      DropAboveLevel(ctx_, start_);
+    } else if (ctx_->descTop != arranged || Drop(ctx_)) {
+      return false;  // s goes; the value stays under it
+    }
+    return count_ == 0 || copies_.PushBack();
+  }
+
+ private:
+  EngineContext* ctx_;
+  EntryCopies copies_;
+  bool taken_ = false;
+  bool whole_ = false;  // the value is among the copies
+  int32_t count_ = 0;
+  uint32_t start_ = 0;  // the level under the copied operands
+};
+
 }  // namespace
 
 bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
@@ -316,7 +362,9 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   }
   // The instruction's own error is no longer the one to report.
   if (ctx->pendingError != -1) ClearPendingError(ctx);
-  ErrCode e = ArrangeInputs(ctx, c, at);
+  KeptOperands kept(ctx);
+  ErrCode e = kept.Take(c);
+  if (!e) e = ArrangeInputs(ctx, c, at);
   SetCodePointer(ctx, c.after);
   if (e) {
     *code = e;  // the operands as they were: without room, run again
@@ -332,12 +380,11 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
   // The selection, given at once, has its field read.
   if (!e && c.thenField && GetCodePointer(ctx) == c.after) e = ReadFieldByNative(ctx, c.thenField);
   if (IsEngineMemoryCode(e) && c.form != Form::kOperands && c.form != Form::kDisplay) {
-    // The bounds pushed above the value go, which leaves the operands as
-    // they were; the other forms took theirs into the method's inputs and
-    // would not find them again.
+    // The bounds pushed above the value go, and the operands taken into
+    // the method's inputs come back, which leaves them as they were.
     if (c.form == Form::kEnd && ctx->descTop == arranged)
       DropStackEntries(ctx, 0, c.inputs);
-    else
+    else if (c.form == Form::kEnd || !kept.Restore(c, arranged))
       MarkOperandsChanged(ctx);
   }
   // A call that started code, or suspended, goes on from the code pointer.

@@ -15,6 +15,7 @@
 #include "engine/loop/loop.hpp"
 #include "engine/loop/loop_internal.hpp"
 #include "engine/loop/scalar_chain.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/room_requests.hpp"
 #include "engine/text/display.hpp"
 #include "engine/text/text.hpp"
@@ -101,13 +102,20 @@ ErrCode PushRangeOperands(EngineContext* ctx, const int16_t* at) {
   return e;
 }
 
-// horzcat and bracelist gather their operands with comma lists expanded.
+// horzcat and bracelist gather their operands with comma lists expanded;
+// without room for the result, with the operands left as they were, the
+// lists are made again for the instruction to run again.
 ErrCode GatherOperands(EngineContext* ctx, const int16_t* at) {
   int32_t n;
-  ErrCode e = ExpandCommaLists(ctx, at[1], &n);
+  CommaListExpansion lists;
+  ErrCode e = lists.Expand(ctx, at[1], &n);
   if (e) return e;
-  if (at[0] == kOpBraceList) return PushListFromEntries(ctx, n, false, nullptr, 0);
-  return CallBuiltinOf(ctx, kOpHorzcat, n, 1);
+  const uint32_t level = ctx->descTop;
+  e = at[0] == kOpBraceList ? PushListFromEntries(ctx, n, false, nullptr, 0)
+                            : CallBuiltinOf(ctx, kOpHorzcat, n, 1);
+  if (IsEngineMemoryCode(e) && lists.Expanded() && (ctx->descTop != level || !lists.Undo(ctx)))
+    MarkOperandsChanged(ctx);
+  return e;
 }
 
 // joinlist: the top W0 values as one list, the last one's elements joined.
@@ -167,7 +175,8 @@ ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
   if (e) return e;
   int32_t count = 1;
   if (IsStructured(d) && d.word == kKindCommaList) {
-    e = ExpandCommaLists(ctx, 1, &count);
+    CommaListExpansion list;
+    e = list.Expand(ctx, 1, &count);
     if (e) return e;
     for (int32_t i = 0; i + 1 < count; i++) {
       e = RollStackEntries(ctx, count - i, 1);

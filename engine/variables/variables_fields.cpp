@@ -3,6 +3,7 @@
 // items and elements for assignment targets), and the "end"-like values
 // inside subscripts.
 #include "engine/code/names.hpp"
+#include "engine/entry_copies.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/entry_items.hpp"
@@ -342,9 +343,19 @@ ErrCode GetField(EngineContext* ctx, int32_t nameId, int32_t method) {
 }
 
 ErrCode GetFieldByNameValue(EngineContext* ctx, int32_t method) {
+  // The name is kept aside until the field stands: a field without room
+  // gets its name back on top, for the instruction to run again once the
+  // area has grown.
+  if (!HasEntriesAboveFrame(ctx, 1)) return kErrIllegal;
+  EntryCopies name(ctx);
+  if (ErrCode e = name.Take(0, 1)) return e;
   int32_t nameId;
   ErrCode e = PopFieldName(ctx, &nameId);
-  return e ? e : GetField(ctx, nameId, method);
+  if (e) return e;
+  const uint32_t level = ctx->descTop;
+  e = GetField(ctx, nameId, method);
+  if (IsEngineMemoryCode(e) && ctx->descTop == level && !name.PushBack()) MarkOperandsChanged(ctx);
+  return e;
 }
 
 ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint32_t mask,
@@ -363,13 +374,20 @@ ErrCode IndexStructured(EngineContext* ctx, IndexForm form, int32_t count, uint3
                                 : d.word == kKindStruct || d.word == kKindStructArray);
   if (!fits) return kErrWrongTypeOverload;
   e = ConvertIndexArgs(ctx, subs, nullptr, false);
+  const uint32_t level = ctx->descTop;
   int32_t selected = 0;
   if (!e) e = SelectStructuredElements(ctx, subs, &selected);
   if (e) return e;
   if (brace && selected == 1) e = ReplaceByFirstElement(ctx);
   if (brace && selected != 1) ToCommaList(ctx);
   if (!brace) e = GetField(ctx, fieldId, 0);
-  return e ? e : DropStackEntries(ctx, 1, entries + 1);
+  if (e) {
+    // The selection goes: the operands stand as they came, for the
+    // instruction to run again once the area has grown.
+    DropAboveLevel(ctx, level);
+    return e;
+  }
+  return DropStackEntries(ctx, 1, entries + 1);
 }
 
 ErrCode IndexStructuredGroup(EngineContext* ctx, int32_t count, uint32_t mask) {

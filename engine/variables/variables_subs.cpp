@@ -9,6 +9,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/frames/entry_items.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/variables_internal.hpp"
 
@@ -134,10 +135,6 @@ ErrCode ObjectSubsasgn(EngineContext* ctx) {
   const SubsType type = r.type;
   const int32_t nameId = r.nameId, count = r.count, n = r.entries;
   const uint32_t mask = r.mask;
-  // value, s, rhs, subscripts -> rhs, subscripts, value
-  e = DropStackEntries(ctx, n + 1, 1);
-  if (!e) e = RollStackEntries(ctx, n + 2, 1);
-  if (e) return e;
   // The assignment a statement would make to a variable holding the value:
   // storevar 0, loadindexedfirst 0, the steps of the type, loadvar 0.
   int16_t code[16] = {kOpStoreVar, 0, kOpLoadIndexedFirst, 0};
@@ -155,6 +152,18 @@ ErrCode ObjectSubsasgn(EngineContext* ctx) {
       emit({kOpBraceIndexValue, count, static_cast<int32_t>(mask), kOpApplyBrace});
   }
   emit({kOpLoadVar, 0});
+  // Its room is found before the operands are laid out: without room the
+  // subscripts read from s go, the operands stand as they came, and the
+  // call runs again after growth.
+  if ((e = FunctionCodeRoom(ctx, words, 1))) {
+    Drop(ctx, n);
+    return e;
+  }
+  // value, s, rhs, subscripts -> rhs, subscripts, value
+  e = DropStackEntries(ctx, n + 1, 1);
+  if (!e) e = RollStackEntries(ctx, n + 2, 1);
+  if (e) return e;
+  const RoomRequestsPaused found;
   return RunFunctionCode(ctx, code, words, type == SubsType::kField ? 2 : n + 2, 1, 1);
 }
 

@@ -28,18 +28,23 @@ void FillPermutation(const LapackInt* pivots, bool economy, const MatrixOperand&
 }
 
 // An argument with no rows: one result per output, Q = [], R the argument,
-// E the identity permutation.
+// E the identity permutation. Q and E are pushed above the arguments before
+// any of them goes, so that a push without room leaves them as given.
 ErrCode QrWithoutRows(EngineContext* ctx, int32_t nargin, int32_t outputs, bool economy,
                       int32_t n) {
-  ErrCode e = RemoveArguments(ctx, 0, nargin - 1);
-  if (e || outputs == 1) return e;
+  if (outputs == 1) return RemoveArguments(ctx, 0, nargin - 1);
+  if (ErrCode e = PushEmptyMatrix(ctx)) return e;
   if (outputs == 3) {
     MatrixOperand perm;
-    if ((e = PushResultMatrix(ctx, economy ? 1 : n, n, false, &perm))) return e;
+    if (ErrCode e = PushResultMatrix(ctx, economy ? 1 : n, n, false, &perm)) {
+      Drop(ctx);
+      return e;
+    }
     FillPermutation(nullptr, economy, perm);
-    if ((e = RollStackEntries(ctx, 2, 1))) return e;
   }
-  return PushEmptyMatrix(ctx);
+  if (ErrCode e = RemoveArguments(ctx, outputs - 1, nargin - 1)) return e;
+  // A, Q, E from the bottom become E, A, Q: Q is output 1.
+  return outputs == 3 ? RollStackEntries(ctx, 3, 2) : kOk;
 }
 
 }  // namespace

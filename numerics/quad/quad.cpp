@@ -11,7 +11,6 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/files/fd.hpp"
-#include "engine/memory_retry.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -63,8 +62,7 @@ ErrCode GetOptionalScalarArg(EngineContext* ctx, int32_t depth, double def, doub
 
 // "Phase k: n points, y=S".
 ErrCode TracePhase(EngineContext* ctx, int32_t phase, double simpson) {
-  // What is written stays written: the entry is not made again.
-  MarkOperandsChanged(ctx);
+  if (!TraceLineDue(ctx)) return kOk;
   ErrCode e = WriteToFd(ctx, kFdErr, "Phase ", -1);
   if (!e) e = WriteNumberToFd(ctx, kFdErr, phase);
   if (!e) e = WriteToFd(ctx, kFdErr, ": ", -1);
@@ -72,7 +70,7 @@ ErrCode TracePhase(EngineContext* ctx, int32_t phase, double simpson) {
   if (!e) e = WriteToFd(ctx, kFdErr, " points, y=", -1);
   if (!e) e = WriteNumberToFd(ctx, kFdErr, simpson);
   if (!e) e = WriteNewlineToFd(ctx, kFdErr);
-  return e;
+  return TraceLineWritten(ctx, e);
 }
 
 ErrCode Start(EngineContext* ctx, int32_t nargin, int32_t) {

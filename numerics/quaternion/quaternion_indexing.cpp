@@ -5,6 +5,7 @@
 #include "engine/code/opcodes.hpp"
 #include "engine/loop/loop.hpp"
 #include "engine/registry/natives_decl.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "engine/variables/indexing.hpp"
 #include "engine/variables/variables.hpp"
@@ -41,8 +42,6 @@ const int16_t kQuaternionAssignCode[kQuaternionAssignWords] = {
 namespace {
 
 constexpr int32_t kAssignInputs = 9;
-// Data units of the routine's code as RunFunctionCode copies it.
-constexpr uint32_t kAssignCodeUnits = (2 * (kQuaternionAssignWords + 1) + 7) / 8;
 
 enum class SubsKind { kParen, kField, kOther };
 
@@ -135,9 +134,10 @@ ErrCode QuaternionSubsasgn(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   ErrCode e = DuplicateStackEntries(ctx, 1, 1);
   if (!e) e = PushComponentArrays(ctx, 3);
   if (!e) e = PushComponentArrays(ctx, 5);
-  if (!e) e = CheckRoomToPush(ctx, kAssignCodeUnits, false);
+  if (!e) e = FunctionCodeRoom(ctx, kQuaternionAssignWords, 0);
   if (e) return DropAboveLevel(ctx, level, e);
   DropStackEntries(ctx, kAssignInputs, 3);
+  const RoomRequestsPaused found;
   return RunFunctionCode(ctx, kQuaternionAssignCode, kQuaternionAssignWords, kAssignInputs, 1, 0);
 }
 

@@ -109,7 +109,7 @@ TEST_F(Clipboard, AGroupPastesIntoItsFirstEnabledItem) {
   ASSERT_EQ(Load(), kOk);
   ASSERT_EQ(h.SetScalar(a, 5), kOk);
   int32_t target = -1;
-  ASSERT_EQ(FindPasteTarget(h.block(), 0, first, "x", 1, &target), kOk);
+  ASSERT_EQ(FindPasteTarget(h.slot(), 0, first, "x", 1, &target), kOk);
   EXPECT_EQ(target, second);
   EXPECT_EQ(PasteLink(h.slot(), 0, first, "x", 1), kStatusRepaint);
   EXPECT_EQ(h.Scalar(b), 2);

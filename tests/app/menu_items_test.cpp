@@ -208,7 +208,7 @@ TEST_F(MenuItems, WithoutMenuFlagsEveryItemIsDisabled) {
   ElementListBuilder l;
   l.Instance(0, "app.kv", h.library()).TextHandler(kElemMenuItem, "One", {-1});
   ASSERT_EQ(h.Load(l), kOk);
-  EXPECT_EQ(RunMenuFlagsFunction(h.block(), 0, nullptr, 0), kErrUndefFun);
+  EXPECT_EQ(RunMenuFlagsFunction(h.slot(), 0, nullptr, 0), kErrUndefFun);
   EXPECT_EQ(State(static_cast<int32_t>(l.Last())), 0);
   EXPECT_EQ(h.Output(2), "");
 }

@@ -191,6 +191,13 @@ TEST(NoGrowthPlaces, TheListIsReadWhole) {
   ASSERT_TRUE(places.Read(path, &message)) << message;
   ASSERT_EQ(places.places().size(), 2u);
   EXPECT_EQ(places.places()[0].why, "fails there");
+  // A room listed as a whole covers its every place, and only its own.
+  std::ofstream(path) << "thread stacks | any | | fixed\nheap | call find | | x\n";
+  ASSERT_TRUE(places.Read(path, &message)) << message;
+  EXPECT_NE(places.Covering("thread stacks | instruction PushSmallInt"), nullptr);
+  EXPECT_NE(places.Covering("heap | call find"), nullptr);
+  EXPECT_EQ(places.Covering("heap | call cat"), nullptr);
+  EXPECT_EQ(places.Covering("stacks | instruction PushSmallInt"), nullptr);
   // A room it does not know, a place without why, a place listed twice.
   for (const char* bad : {"stack | call find | a.vke | why\n", "heap | call find | a.vke |\n",
                           "heap | call find | a.vke |\nheap | call cat | a.vke | x\n",

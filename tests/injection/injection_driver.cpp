@@ -249,7 +249,7 @@ ProgramReport InjectIntoProgram(const Program& program, const DriverSettings& s,
         continue;
       }
       f.place = PlaceOfShortage(o, TextFromWhereItParts(reference, seen));
-      const bool listed = !s.places || s.places->Find(f.place);
+      const bool listed = !s.places || s.places->Covering(f.place);
       if (CeilingNotes(seen) > CeilingNotes(reference) && !s.strict) {
         report.atCeiling.push_back(f);
       } else if (s.strict || !listed) {

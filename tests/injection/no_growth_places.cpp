@@ -98,6 +98,12 @@ const NoGrowthPlace* NoGrowthPlaces::Find(const std::string& place) const {
   return nullptr;
 }
 
+const NoGrowthPlace* NoGrowthPlaces::Covering(const std::string& place) const {
+  if (const NoGrowthPlace* p = Find(place)) return p;
+  const size_t bar = place.find(" | ");
+  return bar == std::string::npos ? nullptr : Find(place.substr(0, bar) + " | any");
+}
+
 std::string PlaceOfShortage(const RunOutcome& run, const std::string& reported) {
   std::string where;
   const char* opcode = run.failedOpcode >= 0 ? NameOfOpcode(run.failedOpcode) : nullptr;

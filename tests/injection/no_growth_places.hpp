@@ -10,6 +10,8 @@
 // store of the host's), "code area | message Not enough memory for
 // compilation" (the shortage the run reports). Names only, no positions in
 // code, so that a place reads the same on every machine and in every build.
+// "ROOM | any" stands for every place of a room that never grows (a worker
+// thread's own stacks).
 #pragma once
 
 #include <set>
@@ -37,6 +39,8 @@ class NoGrowthPlaces {
   // is not so, a place without why or one listed twice.
   bool Read(const std::string& path, std::string* message);
   const NoGrowthPlace* Find(const std::string& place) const;
+  // The place listed as it is, or its room listed as "ROOM | any".
+  const NoGrowthPlace* Covering(const std::string& place) const;
   const std::vector<NoGrowthPlace>& places() const { return places_; }
 
  private:

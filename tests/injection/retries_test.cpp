@@ -196,7 +196,7 @@ TEST(Retries, GeneralisedEigenvaluesTakeTheRoomOfTheirOperands) {
 // A native that calls a function grows between its calls: an entry with a
 // call's results that finds no room puts back what it took and is made
 // again once the area has grown, without calling the function again for
-// the results it has (cellfun, map, fzero, quad, fminbnd, ode45).
+// the results it has (cellfun, map, apply, fzero, quad, fminbnd, ode45).
 TEST(Retries, NativesThatCallFunctionsGrowBetweenTheirCalls) {
   ExpectAllGrown(
       "n = cellfun(@(a) numel(a), {1, 'ab'})\nc = map(@(a) [a a], {1, 2})\n"
@@ -204,6 +204,7 @@ TEST(Retries, NativesThatCallFunctionsGrowBetweenTheirCalls) {
       "[t, y] = ode45(@(t, u) 0 * u, [0 1], 1, odeset('InitialStep', 0.5, 'MaxStep', 0.5, "
       "'Refine', 1));\nr = [t.'; y.']\n");
   ExpectAllGrown("q = quad(@(t) 2 + 0 * t, 0, 1)\n[x, f] = fminbnd(@(t) (t - 1) .^ 2, [0 2])\n");
+  ExpectAllGrown("a = apply(@(x, y) x - y, {10, 3})\nb = apply(@size, {ones(2, 3)}, 2)\n");
 }
 
 // A distribution's integer operands without room as doubles fail for the
@@ -236,12 +237,18 @@ TEST(Retries, ARoundWithoutRoomForItsValueRunsAgain) {
       RoomKind::kStacks);
 }
 
-// A solver that wrote a trace line before its call of the function found
-// no room does not run again to write it twice.
+// A solver that wrote trace lines before its call of the function found
+// no room is made again once the area has grown, passing over the lines
+// it wrote: each line is written once (first entries and entries after a
+// call, of fzero, fminbnd and quad).
 TEST(Retries, ATraceLineIsWrittenOnce) {
-  ExpectSame(
+  ExpectAllGrown(
       "x = fzero(@(x) x^2 - 2, 1, optimset('Display', true));\nfprintf('%.6f\\n', x);\n"
       "x = fzero(@(x) x - 1, [0 3], optimset('Display', true));\n");
+  ExpectAllGrown(
+      "x = fminbnd(@(x) (x - 2)^2, [0 5], optimset('Display', true))\n"
+      "[x, f, e] = fminbnd(@(x) (x - 2)^2, 1, optimset('Display', true, 'MaxFunEvals', 4))\n"
+      "q = quad(@(x) x.^3, 0, 2, [], 1)\n");
 }
 
 // An object's method takes the subscripts, field names and bounds of an
@@ -279,6 +286,14 @@ TEST(Retries, AnInlineFunctionWithoutRoomIsMadeFromItsArguments) {
 // room of its argument: nothing there runs it again on what it left.
 TEST(Retries, AMatrixFunctionsResultsReplaceItsArgument) {
   ExpectSame("[X, e] = sqrtm([1 1; 0 1])\nY = logm([1 1; 0 1])\n[Z, f] = sqrtm([4 1; 1 3]);\n");
+}
+
+// A QR factorisation of no rows pushes its empty Q and its permutation before
+// an argument goes: one without room for them runs again as given.
+TEST(Retries, AFactorisationOfNoRowsKeepsItsArgumentsUntilItsResultsStand) {
+  ExpectAllGrown(
+      "[Q, R, E] = qr(zeros(0, 3))\n[Q, R] = qr(zeros(0, 2), 0)\n"
+      "[Q, R, E] = qr(zeros(0, 3), 0)\nR = qr(zeros(0, 2), 0)\n");
 }
 
 // A file opened in a try is given to its caller even when the room of its
@@ -348,6 +363,71 @@ TEST(Retries, ACallByNameWithoutRoomRunsAgain) {
       "function n = count(varargin)\n  n = nargin;\nendfunction\n");
 }
 
+// A builtin called by name as a statement prints once: the room of the
+// no-value it leaves is found before it acts (feval, builtin, fevalx).
+TEST(Retries, ABuiltinCalledByNameAsAStatementPrintsOnce) {
+  ExpectAllGrown(
+      "for k = 1:2\n  feval('disp', k)\n  builtin('disp', -k)\n  fevalx('disp', 10 * k)\n"
+      "  feval('fprintf', '%d;', k)\nend\nfeval('disp', 'end')\n");
+}
+
+// The outputs of a call through apply (an anonymous function asked for a
+// value, a function value's outputs as a list) and nargin of a function
+// by name, without room, are gathered again once the area has grown.
+TEST(Retries, ACallsOutputsGatheredWithoutRoomAreGatheredAgain) {
+  ExpectAllGrown(
+      "sq = @(x) x .^ 2;\ndisp(sq(3))\nc = apply(@pair, {4});\ndisp(c{2})\n"
+      "show = @(x) disp(x);\ntry\n  y = show(7);\ncatch\n  disp(lasterr)\nend\n"
+      "disp([nargin('pair') nargout('pair')])\n"
+      "function [a, b] = pair(x)\n  a = x;\n  b = -x;\nendfunction\n");
+}
+
+// A recursive call whose frame finds no room, far from filling the stack,
+// is no runaway recursion: it runs again once the area has grown.
+TEST(Retries, ARecursiveCallWithoutRoomForItsFrameRunsAgain) {
+  ExpectAllGrown(
+      "disp(count(4))\n"
+      "function n = count(varargin)\n  if varargin{1} <= 0\n    n = 0;\n  else\n"
+      "    n = 1 + count(varargin{1} - 1);\n  end\nendfunction\n");
+}
+
+// Comma lists spread into a call's arguments, a row or a cell row are made
+// again when the expansion, the callee's frame, its varargin or a builtin's
+// text finds no room: the instruction runs again on the operands as they
+// came.
+TEST(Retries, CommaListsSpreadWithoutRoomAreSpreadAgain) {
+  ExpectAllGrown(
+      "c = {1, 2, 3};\ne = {};\ndisp(addall(c{:}))\n"
+      "disp(addall(c{2:end}, 10))\ndisp(max(c{1:2}))\ndisp(addall(e{:}, 4))\n"
+      "s = sprintf('%d,', c{:})\n"
+      "disp([c{:}, 4])\nd = {c{2:3}, 4};\ndisp(numel(d))\n"
+      "function r = addall(varargin)\n  r = 0;\n  for k = 1:numel(varargin)\n"
+      "    r = r + varargin{k};\n  end\nendfunction\n");
+}
+
+// A brace index that selects one item and a field read by a computed name
+// keep their operands until their value stands: without room they run
+// again as they came.
+TEST(Retries, AnItemOrAFieldByNameReadWithoutRoomIsReadAgain) {
+  ExpectAllGrown(
+      "one = {5};\nc = {1, 2};\ndisp([c{:}, one{:}])\nx = one{:}\ndisp(twice(3))\n"
+      "s.a = 1;\ns.('c') = 3;\nn = 'a';\ny = s.('c') + s.(n)\nt(2).a = 4;\nt(1).a = 2;\n"
+      "z = [t.(n)]\n"
+      "function r = twice(varargin)\n  r = 2 * plus(varargin{:}, 0);\nendfunction\n");
+}
+
+// A value whose type's methods read and assign its elements and fields,
+// and subsasgn called itself, keep their operands until the method has
+// taken them or the code it runs has its room: without room they run again
+// as they came.
+TEST(Retries, ElementsReadAndAssignedByMethodsWithoutRoomRunAgain) {
+  ExpectAllGrown(
+      "q = quaternion(1, 2, 3, 4);\nw = [q, 2 * q];\nw(3) = quaternion(0, 1, 0, 0);\n"
+      "w.z = 9;\nx = q.x\ndisp(q2str(w(2)))\ndisp([w(2).w, w(end).x, w(1:2).y])\n"
+      "s.a = [1 2 3];\nt = subsasgn(s, struct('type', '.', 'subs', 'a'), 5)\n"
+      "k.type = '()';\nk.subs = {2};\nu = subsasgn([1 2 3], k, 7)\n");
+}
+
 // A global declared, a function's results returned and a value shown as
 // ans without room run again once the area has grown.
 TEST(Retries, AGlobalDeclaredResultsReturnedOrAnsShownWithoutRoomRunAgain) {
@@ -397,18 +477,57 @@ TEST(Retries, AFormattedTextWithoutRoomInTheLongestRowIsWrittenOnce) {
       << DescribeReport(r);
 }
 
+// A line scanned without room for its text or values goes back to its file:
+// the run after growth scans the same line, and the position behind it is
+// the one a run without refusals reaches, in binary and text mode alike.
+TEST(Retries, ALineScannedWithoutRoomIsScannedAgainFromItsStart) {
+  ExpectAllGrown(
+      "f = fopen('v.txt', 'w');\nfwrite(f, sprintf('1 2 3\\r\\n4.5 6\\r\\nab\\r\\n7'));\n"
+      "fclose(f);\nmodes = {'r', 'rt'};\nfor k = 1:2\n  f = fopen('v.txt', modes{k});\n"
+      "  while ~feof(f)\n    [v, n] = fscanf(f, '%f');\n    disp([n, ftell(f), v])\n  end\n"
+      "  fclose(f);\nend\nf = fopen('v.txt', 'rt');\ns = fscanf(f, '%s')\nfclose(f);\n");
+}
+
 // A semaphore, a lock or a thread made without room for its id is made
 // once the area has grown, and once: the ids run on from 1, a lock taken
-// answers as the first run found it, and no thread is started twice.
+// answers as the first run found it, and no thread is started twice. The
+// workers wait on a semaphore the text holds, so that what they print does
+// not hang on how long the text takes.
 TEST(Retries, SemaphoresAndThreadsAreMadeOnce) {
   ExpectGrown(
       "s = semaphorenew();\ndisp(s)\nt = semaphorenew()\nfirst = semaphorelock(t)\n"
       "second = semaphorelock(t)\nsemaphoreunlock(t);\nsemaphoredelete(s);\ntic;\n"
-      "a = threadnew(@worker, threadset(), 3)\n"
-      "b = threadnew(@worker, threadset('Priority', 1), 4)\n"
+      "held = semaphorenew();\nsemaphorelock(held);\n"
+      "a = threadnew(@worker, threadset(), 3, held)\n"
+      "b = threadnew(@worker, threadset('Priority', 1), 4, held)\n"
       "threadkill(b);\nc = threadnew(@() 5)\nthreadsleep(0);\n"
-      "function worker(n)\n  threadsleep(0.5);\n  disp(n)\nendfunction\n",
+      "function worker(n, held)\n  semaphorelock(held);\n  disp(n)\nendfunction\n",
       RoomKind::kStacks);
+}
+
+// A thread is made once its function, its block, its own stacks and its id
+// all have room: a request of any refused makes none, and the run after
+// growth makes one (the ids shown run on from 1). The function, from a
+// library, is compiled as its thread is made, by reference and by name.
+TEST(Retries, AThreadIsMadeOnceWhateverRoomItFoundMissing) {
+  TempFolder scratch;
+  std::ofstream(scratch.Path() + "/jobs.vkl")
+      << "function record(k)\n  global done\n  done(k) = 10 * k;\nendfunction\n";
+  const std::string script = scratch.Path() + "/threads.vke";
+  std::ofstream(script) << "use jobs\nglobal done\ndone = zeros(1, 3);\n"
+                           "a = threadnew(@record, [], 1)\n"
+                           "b = threadnew('record', threadset('StackSize', 4096), 2)\n"
+                           "c = threadnew(@(k) record(k), threadset('Priority', 2), 3)\n"
+                           "tic;\nwhile any(done == 0) && toc < 5\nend\ndisp(done)\n";
+  // The wait's requests repeat at their sites: their first ones are enough.
+  DriverSettings sample;
+  sample.whole = true;
+  sample.perSite = 4;
+  const ProgramReport r = InjectIntoProgram(ScriptProgram(script), sample, scratch.Path() + "/run");
+  for (RoomKind kind : {RoomKind::kThreadStacks, RoomKind::kHeap, RoomKind::kCode})
+    EXPECT_GT(r.perKind[static_cast<int>(kind)], 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty() && r.notGrown.empty())
+      << DescribeReport(r);
 }
 
 // A draw handler whose setting of the camera, title or labels found no room
@@ -425,6 +544,84 @@ TEST(Retries, ASettingWithoutRoomInTheStoreLeavesTheFigureAsItWas) {
       "  camdolly([0.1 0 0]);\n  campan(3, 4);\n  label('x', 'y', 'z');\n"
       "  fprintf('%.4f ', [campos, camtarget, camup, camva]);\n  fprintf('\\n');\n",
       "reset\ndraw\nmenu \"More\"\ndraw\nundo\ndraw\n");
+}
+
+// A check script's help and print steps grow the block for the text or the
+// value they print: none reports a shortage, and nothing is printed twice.
+TEST(Retries, CheckStepsThatPrintGrowAndPrintOnce) {
+  const ProgramReport r = ExpectSameApplication(
+      "help <<END\n= Sums =\nAdds **two** numbers.\nEND\nvar x s t\ninit (x, s, t) = start()\n",
+      "function (x, s, t) = start()\n  x = [1 2; 3 4];\n  s = struct('a', 1, 'b', 'text');\n"
+      "  t = {1, 'two'};\n",
+      "help \"n\"\nhelp \"h\"\nreset\nprint x\nprint s\nprint t\nhelp \"r\"\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
+// A text read as values that found no room anywhere in its run is read
+// again once the area has grown, among the variables as they were; one
+// that has written is not run again, and writes once.
+TEST(Retries, ATextReadAsValuesWithoutRoomIsReadAgain) {
+  ExpectAllGrown(
+      "x = 5;\n[a, b] = str2obj('1, [2 3]');\ndisp(a); disp(b);\ndisp(str2obj('x + 1'))\n"
+      "c = str2obj('{''k'', 2, [x x]}')\ntry, v = str2obj('1, 2'); catch, disp(lasterr), end\n"
+      "try, v = str2obj('1, x(2)'); catch, disp(lasterr), end\n");
+  ExpectSame("v = str2obj('fprintf(''once\\n''), 2 * pi');\ndisp(v)\n");
+}
+
+// The values a dialog reads from the user's answer that found no room are
+// read again from the same answer once the area has grown: the dialog is
+// shown once and the next answer waits for the next dialog.
+TEST(Retries, ADialogsAnswerWithoutRoomIsReadWithoutAskingAgain) {
+  const ProgramReport r = ExpectSameApplication(
+      "var x y\ninit (x, y) = start()\nmenu \"Edit\"\n  item \"Values\" (x, y) = edit(x, y)\n"
+      "endmenu\n",
+      "function (x, y) = start()\n  x = 1;\n  y = [2 3];\n\n"
+      "function (x, y) = edit(x, y)\n  [x, y] = dialog('Values', x, y);\n  disp(x + y);\n",
+      "reset\nanswer \"5, [6 7] * 2\"\nanswer \"8, 9\"\nmenu \"Values\"\nprint y\nmenu \"Values\"\n"
+      "print x\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
+// An error rethrown without room for its identifier's name or for the
+// copy of its message is rethrown again once the area has grown: the same
+// error is raised, not the shortage.
+TEST(Retries, AnErrorRethrownWithoutRoomIsTheSameError) {
+  ExpectAllGrown(
+      "try, error('first:kind', 'first %d', 1); catch, e = lasterror; end\n"
+      "try, rethrow(e); catch, disp(lasterr); end\n"
+      "try, rethrow(struct('identifier', 'never:seen')); catch, f = lasterror; disp(f.identifier), "
+      "end\ntry, rethrow(struct('message', 'plain', 'identifier', 'other:new')); catch, "
+      "disp(lasterr), g = lasterror; disp(g.identifier), end\n"
+      "rethrow(struct('message', 'the last', 'identifier', 'last:one'))\n");
+}
+
+// The states of menu and paste items come from the flags function: one
+// without room for a value, a variable or its frame grows the block and
+// gives the states a run without refusals gives, its shortage never shown.
+TEST(Retries, MenuStatesWithoutRoomInTheirFlagsAreComputedOnce) {
+  const ProgramReport r = ExpectSameApplication(
+      "var a b\ninit (a, b) = start()\nmenu \"Edit\"\n"
+      "  item \"More\" a = more(a) enabled \"a < 3 && ~isempty(b)\"\n"
+      "  item \"Same\" b = (b) checked \"any(b > a)\"\nendmenu\n"
+      "copy \"Value\" _xdata = (a)\n"
+      "paste \"Value\" a = (_xdata) enabled \"numel(_xdatatype) == 4\"\n"
+      "paste \"\" b = (_xdata) enabled \"numel(_xdatatype) ~= 4\"\n",
+      "function (a, b) = start()\n  a = 1;\n  b = zeros(1, 3) + 2;\n\n"
+      "function a = more(a)\n  a = a + 1;\n",
+      "reset\nstate \"More\"\nstate \"Same\"\nmenu \"More\"\nstate \"Same\"\nmenu \"More\"\n"
+      "state \"More\"\nstate \"Same\"\ncopy \"Value\"\npaste \"Value\"\nstate \"More\"\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
+// A start-up script whose call found no room for its frame runs once the
+// block has grown, and its results reach the undo buffer where a store
+// found no room there: the variables hold what a run without refusals
+// gives them, and its line is written once.
+TEST(Retries, AStartupScriptWithoutRoomRunsOnceAndStoresItsResults) {
+  const ProgramReport r = ExpectSameApplication(
+      "var a b c\nstartup <<END\nfprintf('started\\n');\na = 21;\nb = twice(a);\nEND\n",
+      "function b = twice(a)\n  b = [a, 2 * a];\n", "reset\nreset\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
 }  // namespace

@@ -193,7 +193,7 @@ paste "" h() enabled "1"
       Pack("source \"a.vke\"\nvar a\nmenu \"M\"\n item \"One\" f() enabled \"a > 0\"\n"
            "endmenu\n"))
       << PackErrorText(error);
-  ASSERT_EQ(RunMenuFlagsFunction(Host().block(), 0, nullptr, 0), kOk);
+  ASSERT_EQ(RunMenuFlagsFunction(Host().slot(), 0, nullptr, 0), kOk);
   // a has no value: a > 0 is empty, which disables the item and keeps the
   // place of its flag.
   EXPECT_EQ(MenuFlagAt(Host().ctx(), 0, 0), 0);

@@ -113,6 +113,16 @@ TEST_F(Facade, AFileWithoutAnImageIsReportedWithItsText) {
   EXPECT_NE(e, kOk);
   EXPECT_FALSE(engine.ErrorText(e).empty());
   EXPECT_NE(engine.LoadApplication(home.Root() + "/missing", &title), kOk);
+  // The empty window's paints and events run nothing and report nothing
+  // beside the load error.
+  const int32_t id = engine.FirstInstance();
+  EXPECT_EQ(engine.RunInitHandler(id), kOk);
+  EXPECT_EQ(engine.RunDrawHandlers(id), kOk);
+  EXPECT_EQ(engine.RunPostEventHandlers(id), kOk);
+  EXPECT_EQ(engine.SetFigureRect(id, 100, 100), kOk);
+  EXPECT_EQ(engine.DrawFigure(id), kOk);
+  EXPECT_EQ(engine.RunIdleStep(id, true), kOk);
+  EXPECT_EQ(engine.OnTimer(id), kOk);
 }
 
 TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {

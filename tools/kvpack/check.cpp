@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/block.hpp"
 #include "app/clipboard_items.hpp"
 #include "app/draw_cycle.hpp"
 #include "app/error_place.hpp"
@@ -29,6 +30,7 @@
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
 #include "engine/text/display.hpp"
+#include "engine/values/values.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/text_field_edit.hpp"
 #include "tools/kvpack/check_dialogs.hpp"
@@ -220,11 +222,14 @@ class Checker {
     }
   }
 
+  // The help text is printed once it stands whole, the block grown until
+  // it has room for it.
   void PrintHelp(char mode) {
     std::string text(kHelpBytes, '\0');
     int32_t n = 0;
-    const ErrCode e =
-        GetInstanceHelpText(h_->block(), kInstance, mode, text.data(), kHelpBytes, &n);
+    const ErrCode e = RunWithGrowth(h_->slot(), [&](KVContextBlock* block) {
+      return GetInstanceHelpText(block, kInstance, mode, text.data(), kHelpBytes, &n);
+    });
     // The text ends its lines as the block does; a last line end is added.
     if (!e) Print(text.substr(0, n) + (n && text[n - 1] == '\n' ? "" : "\n"));
     Report(e);
@@ -502,7 +507,10 @@ class Checker {
     return true;
   }
 
-  // The variable of that name among the instance's variables.
+  // The variable of that name among the instance's variables. Its value
+  // finds its room before its name is printed, and a display without room
+  // writes nothing: each runs again once the block has grown, and nothing
+  // is printed twice.
   void PrintVariable(const std::string& name) {
     KVContextBlock* block = h_->block();
     int32_t variable;
@@ -513,10 +521,17 @@ class Checker {
       if (FindVariableSlot(block->NameArea(), variable, &slotName, &length) ||
           name != std::string_view(slotName, static_cast<size_t>(length)))
         continue;
+      KVContextBlock** slot = h_->slot();
+      ErrCode e = RunWithGrowth(
+          slot, [&](KVContextBlock* b) { return PushUndoValue(b, kInstance, 0, variable); });
       Print(name + " =\n");
       std::fflush(stdout);
-      ErrCode e = PushUndoValue(block, kInstance, 0, variable);
-      if (!e) e = DisplayValue(block->Engine(), 1, true);
+      if (!e) {
+        e = RunWithGrowth(slot,
+                          [](KVContextBlock* b) { return DisplayValue(b->Engine(), 1, true); });
+        // A value that could not be shown leaves the stack as it found it.
+        if (e) Drop((*slot)->Engine());
+      }
       return Report(e);
     }
     Report(kKvVarNotFound);
