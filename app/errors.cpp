@@ -9,6 +9,9 @@
 
 namespace vke {
 
+// The shortages the engine waits out in place are these two of the table.
+static_assert(kKvPlotOverflow == kErrPlotOverflow && kKvVarTooLargeForUndo == kErrUndoOverflow);
+
 const ErrorTableRecord kAppErrorTable[] = {
 #define VKE_APP_ERROR(name, code, id, msg) {code, id, msg},
 #include "app/error_table.def"

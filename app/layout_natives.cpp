@@ -10,6 +10,7 @@
 #include "app/instance_figure.hpp"
 #include "app/instances.hpp"
 #include "app/plot_properties.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/drawing_command.hpp"
@@ -242,6 +243,15 @@ ErrCode BeginSubplotGroup(const LayoutCall& c, int32_t k) {
   return kOk;
 }
 
+// A reset of subplots that found no room part of the way has changed the
+// figure and the plot properties of those before: the step does not run
+// again in place (it would skip them), the handler's run is made again from
+// the figure it found.
+ErrCode ResetCutShort(EngineContext* ctx, ErrCode e) {
+  if (IsEngineMemoryCode(e)) MarkOperandsChanged(ctx);
+  return e;
+}
+
 // Drops what the step has drawn and the instance's stored object.
 void EmptyCapture(const LayoutCall& c) {
   c.block->capture.used = 0;
@@ -456,7 +466,8 @@ ErrCode SubplotNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t opt
   }
   const int32_t k = index - 1;
   InstanceFigureHost host(c.block, c.id);
-  if (ErrCode e = ResetSubplots(&fig, host, k / columns, k % columns, kPlotNone, false)) return e;
+  if (ErrCode e = ResetSubplots(&fig, host, k / columns, k % columns, kPlotNone, false))
+    return ResetCutShort(ctx, e);
   if (ErrCode e = BeginSubplotGroup(c, k)) return e;
   return DropStackEntries(ctx, 0, nargin);
 }
@@ -467,7 +478,8 @@ ErrCode ClfNative(EngineContext*, int32_t, int32_t, uintptr_t option) {
   FigureState& fig = c.figure();
   if (ErrCode e = SetSubplotLayout(&fig, 1, 1)) return e;
   InstanceFigureHost host(c.block, c.id);
-  if (ErrCode e = ResetSubplots(&fig, host, -1, -1, kPlotNone, false)) return e;
+  if (ErrCode e = ResetSubplots(&fig, host, -1, -1, kPlotNone, false))
+    return ResetCutShort(c.block->Engine(), e);
   EmptyCapture(c);
   c.block->capture.currentObject = 0;
   SubplotRecordReset(&fig.subplots[0], true);

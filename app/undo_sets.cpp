@@ -112,6 +112,28 @@ ErrCode ReadReference(const void* buffer, int32_t id, int32_t back, int32_t vari
 using undo::Buffer;
 using undo::Set;
 
+namespace {
+
+// While the requests for room are watched (tests): the units the last
+// reservation made room for. The stores behind it take that room without
+// asking again, since a store into reserved room cannot run short; a store
+// beyond it asks.
+thread_local uint64_t t_reservedUnits = 0;
+
+// Whether a store of `needed` units is refused as though the buffer had no
+// room left.
+bool StoreRefused(uint64_t needed) {
+  if (!RoomRequestsWatched()) return false;
+  if (t_reservedUnits >= needed) {
+    t_reservedUnits -= needed;
+    return false;
+  }
+  t_reservedUnits = 0;
+  return RoomRefused(RoomKind::kUndo);
+}
+
+}  // namespace
+
 ErrCode AddUndoSet(void* buffer, int32_t id) {
   Buffer b(buffer);
   const uint32_t used = b.SetAreaUsed();
@@ -220,12 +242,12 @@ ErrCode SetUndoValue(void* buffer, int32_t id, int32_t back, int32_t variable, u
   const auto i = static_cast<uint32_t>(found);
   const bool single = (s.VarFlags(i) & kUndoFlagSingleVersion) != 0;
   if (units > 0) {
+    const int64_t needed = int64_t{units} + 1;
     // Refused, as when no version could be given up.
-    if (RoomRefused(RoomKind::kUndo)) return kKvVarTooLargeForUndo;
+    if (StoreRefused(static_cast<uint64_t>(needed))) return kKvVarTooLargeForUndo;
     // Nothing changes when even the old value and every version this store
     // may give up would not make room: the caller grows the buffer and
     // stores again, finding the old value and the versions as they were.
-    const int64_t needed = int64_t{units} + 1;
     if (undo::FreeRoom(b) < needed &&
         undo::FreeRoom(b) + undo::FreedByGivingUp(b, s, s.Current() - written + (single ? 1 : 0),
                                                   s.Ref(s.Current() - written, i)) <
@@ -263,6 +285,9 @@ ErrCode ReserveUndoRoom(void* buffer, int32_t id, int32_t back, uint64_t units) 
   if (!undo::FindSet(b, id, &s) || !s.IsReady()) return kKvNonexistentUndoSet;
   const uint32_t written = back < 0 ? s.Current() : static_cast<uint32_t>(back);
   if (written > s.Current()) return kKvNonexistentUndoSet;
+  // The reservation is the request for the room of the stores behind it.
+  t_reservedUnits = 0;
+  if (units > 0 && RoomRefused(RoomKind::kUndo)) return kKvVarTooLargeForUndo;
   const auto fits = [&] { return undo::FreeRoom(b) >= static_cast<int64_t>(units); };
   // The versions SetUndoValue would give up, in its order; none when even
   // all of them would not make room enough, so that the caller's growth
@@ -275,6 +300,7 @@ ErrCode ReserveUndoRoom(void* buffer, int32_t id, int32_t back, uint64_t units) 
   if (!fits()) return kKvVarTooLargeForUndo;
   // In one free run, blocks taken one after another all find their place.
   if (undo::LargestFreeRun(b) < static_cast<int64_t>(units)) CompactUndoHeap(buffer);
+  t_reservedUnits = units;
   return kOk;
 }
 

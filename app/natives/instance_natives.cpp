@@ -70,10 +70,12 @@ ErrCode PushCurrentInstanceInfo(EngineContext* ctx, int32_t nargin, int32_t narg
   if (nargin == 1) {
     if (!IsCharArray(ctx, 0)) {
       // Any other value stands for "no text": the KV file's text comes back.
+      // The empty value is pushed before the argument goes, so that a push
+      // without room leaves the call as it came.
       Shape shape;
       if (GetValueShape(ctx, 0, &shape)) return kErrWrongTypeOverload;
-      if (ErrCode e = Drop(ctx)) return e;
       if (ErrCode e = PushEmptyMatrix(ctx)) return e;
+      if (ErrCode e = DropStackEntries(ctx, 1, 1)) return e;
     }
     ErrCode e = StoreUndoValue(current.block, current.id, 0, InfoVariable(letter));
     if (e) return e;

@@ -16,6 +16,7 @@
 #include "app/natives/native_context.hpp"
 #include "engine/code/function_ref.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/values/values.hpp"
 
 namespace vke {
@@ -24,9 +25,10 @@ namespace {
 
 // The longest function name a callable element may give.
 constexpr int32_t kMaxCallName = 255;
-// The saved state under the function value: the target id and the
-// descriptor's offset from the target's instance start.
-constexpr int32_t kSavedEntries = 2;
+// The saved state under the function value: the target id and the name
+// the caller gave, as the call found them, and the descriptor's offset from
+// the target's instance start.
+constexpr int32_t kSavedEntries = 3;
 
 // The descriptor offset of the target's callable element of that name;
 // 10040 when it has none, 10041 for no such instance.
@@ -70,24 +72,37 @@ ErrCode StartCall(KVContextBlock* block, int32_t nargin, int32_t nargout) {
   std::memcpy(name, function, static_cast<size_t>(functionLength));
   const auto scope = static_cast<int32_t>(GetInstanceHeaderWord(block, id));
 
-  // id name args...  ->  id offset ref inputs... args...
-  if (ErrCode e = DropStackEntries(ctx, args, 2)) return e;
-  if (ErrCode e = PushRealScalar(ctx, id)) return e;
+  // id name args...  ->  id name offset ref inputs... args...: what is
+  // pushed goes on top first, so that a push without room drops it and
+  // leaves the call as it came, to be made again once the area has grown.
+  const auto inputs = static_cast<int32_t>(codes.Inputs());
+  int32_t pushed = 0;
+  const auto fail = [&](ErrCode e) {
+    Drop(ctx, pushed);
+    return e;
+  };
   if (ErrCode e = PushRealScalar(ctx, offset)) return e;
-  if (ErrCode e = RollStackEntries(ctx, args + kSavedEntries, args)) return e;
-  if (ErrCode e = PushFunctionReference(ctx, name, functionLength, scope, nullptr)) return e;
-  if (ErrCode e = RollStackEntries(ctx, args + 1, args)) return e;
+  pushed++;
+  if (ErrCode e = PushFunctionReference(ctx, name, functionLength, scope, nullptr)) return fail(e);
+  pushed++;
   HandlerRequest target;
   target.instance = id;
-  const auto inputs = static_cast<int32_t>(codes.Inputs());
   for (int32_t i = 0; i < inputs; i++) {
     ErrCode e = PushHandlerInput(block, target, codes.Input(static_cast<uint32_t>(i)));
     if (e == kKvNonexistentUndoSet) e = PushEmptyMatrix(ctx);
-    if (e) return e;
+    if (e) return fail(e);
+    pushed++;
   }
-  if (ErrCode e = RollStackEntries(ctx, args + inputs, args)) return e;
+  if (ErrCode e = RollStackEntries(ctx, args + pushed, args)) return fail(e);
+  const uint32_t level = ctx->descTop;
   const int32_t outputs = static_cast<int32_t>(codes.Outputs()) + (nargout > 0 ? nargout : 0);
-  return CallFunctionValue(ctx, inputs + args, inputs + args, outputs, 1);
+  const ErrCode e = CallFunctionValue(ctx, inputs + args, inputs + args, outputs, 1);
+  // A call without room for its frame that left its entries as they came
+  // gets the stack back as the native found it.
+  if (IsEngineMemoryCode(e) && ctx->descTop == level &&
+      RollStackEntries(ctx, args + pushed, pushed) == kOk)
+    return fail(e);
+  return e;
 }
 
 // Entered again with the function's results on top: the descriptor's
@@ -96,7 +111,7 @@ ErrCode StartCall(KVContextBlock* block, int32_t nargin, int32_t nargout) {
 ErrCode FinishCall(KVContextBlock* block, int32_t results, int32_t nargout) {
   EngineContext* ctx = block->Engine();
   double idValue, offsetValue;
-  if (ErrCode e = GetScalarArg(ctx, results + 2, &idValue)) return e;
+  if (ErrCode e = GetScalarArg(ctx, results + kSavedEntries, &idValue)) return e;
   if (ErrCode e = GetScalarArg(ctx, results + 1, &offsetValue)) return e;
   const auto id = static_cast<int32_t>(idValue);
   DescriptorCodes codes;
@@ -105,8 +120,9 @@ ErrCode FinishCall(KVContextBlock* block, int32_t results, int32_t nargout) {
   if (results < stored) return kErrTooFewArgout;
   HandlerRequest target;
   target.instance = id;
-  // All of them or none: a shortage stores nothing.
-  if (ErrCode e = ReserveOutputRoom(block, target, codes)) return e;
+  // All of them or none: a shortage stores nothing, and this entry is made
+  // again with the same results once the undo buffer has grown.
+  if (ErrCode e = ReserveOutputRoom(block, target, codes)) return ReentryUnchanged(ctx, e);
   uint32_t next = 0;
   if (ErrCode e = StoreHandlerOutputs(block, target, codes, &next)) return e;
   if (stored > 0)

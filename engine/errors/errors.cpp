@@ -23,6 +23,7 @@ bool IsEngineMemoryCode(ErrCode code) {
     case kErrCompOutOfMemory:
     case kErrTooManyUserFun:
     case kErrPlotOverflow:
+    case kErrUndoOverflow:
       return true;
     default:
       return false;

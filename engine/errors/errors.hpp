@@ -31,9 +31,13 @@ enum StatusCode : ErrCode {
 // publishes (kPlotErrorTable): the plot natives of a host with figures
 // answer it when their drawing commands find no room.
 inline constexpr ErrCode kErrPlotOverflow = 10001;
+// The undo buffer's shortage ("varTooLargeForUndo"): a native of such a host
+// that stores a variable's value for undo and finds no room there answers it
+// with the stack as it found it; the host grows that buffer.
+inline constexpr ErrCode kErrUndoOverflow = 10009;
 
-// Whether the code tells of a full stack, heap, code area, function table or
-// figure store: the failures that more memory mends.
+// Whether the code tells of a full stack, heap, code area, function table,
+// figure store or undo buffer: the failures that more memory mends.
 bool IsEngineMemoryCode(ErrCode code);
 
 // Published through "+errmsgtable" hook records; a table ends with a record

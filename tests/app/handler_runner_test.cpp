@@ -427,10 +427,10 @@ bool ScriptedBreak(uintptr_t) {
 }
 
 // "shortonce": once armed, its next call fails for lack of room in the
-// undo buffer, a shortage that the engine cannot wait out in place; or, with
+// element list, a shortage that the engine cannot wait out in place; or, with
 // g_shortCode set so, in the figure's store, which it can.
 bool g_shortOnce = false;
-ErrCode g_shortCode = kKvVarTooLargeForUndo;
+ErrCode g_shortCode = kKvNotEnoughMemForKVFile;
 ErrCode ShortOnce(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) {
   if (std::exchange(g_shortOnce, false)) return g_shortCode;
   return nargout < 0 ? PushNoValue(ctx) : kOk;
@@ -473,7 +473,7 @@ class CompiledHandlers : public Runner {
     g_clockStep = 0;
     g_busyCalls.clear();
     g_shortOnce = false;
-    g_shortCode = kKvVarTooLargeForUndo;
+    g_shortCode = kKvNotEnoughMemForKVFile;
     ASSERT_EQ(RegisterEngineLibrary(h.block(), kShortOnceTable), kOk);
   }
 
@@ -785,7 +785,7 @@ TEST_F(CompiledHandlers, AHandlerThatWroteToAFileIsNotRunAgain) {
   ClearAppFileTable();
   const int before = h.growths();
   g_shortOnce = true;
-  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvVarTooLargeForUndo);
+  EXPECT_EQ(RunOne({203, {kB}, {Constant(4)}}), kKvNotEnoughMemForKVFile);
   EXPECT_EQ(h.growths(), before);
   EXPECT_FALSE(h.HasValue(kB));
   std::FILE* f = std::fopen(path.c_str(), "rb");

@@ -4,6 +4,7 @@
 // the caller's; and the failures that leave both instances as they were.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/instances.hpp"
@@ -11,6 +12,7 @@
 #include "app/name_buffer.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "engine/room_requests.hpp"
 #include "tests/app/family_host.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_io.hpp"
@@ -32,10 +34,12 @@ class KvCall : public ::testing::Test {
                         "function a = elsewhere()\n a = kvcall(9, 'getsum');\n"
                         "function a = unnamed()\n a = kvcall(1, 'unnamed');\n"
                         "function a = few()\n a = kvcall(1, 'few');\n"
-                        "function a = failing()\n a = kvcall(1, 'failing');\n"),
+                        "function a = failing()\n a = kvcall(1, 'failing');\n"
+                        "function a = logged(path)\n f = fopen(path, 'w'); fprintf(f, 'x');\n"
+                        " fclose(f);\n a = kvcall(1, 'getsum', 10);\n"),
               kOk);
     const std::string other =
-        "function (t, r) = sum2(x, y)\n t = x + y; r = 2 * t;\n"
+        "function (t, r) = sum2(x, y)\n t = x + y; r = 2 * t; fprintf('summed\\n');\n"
         "function varargout = nothing()\n varargout = {};\n"
         "function (t, r) = fails(x)\n t = x(5); r = 1;\n";
     int32_t library;
@@ -118,6 +122,35 @@ TEST_F(KvCall, FailuresLeaveBothInstancesAsTheyWere) {
   EXPECT_EQ(TargetScalar(b()), -1);
   EXPECT_EQ(FindInstance(h.block(), target)->redrawPending, 0);
   EXPECT_EQ(test::EntryCount(h.ctx()), 0);
+}
+
+// A handler that wrote a file is not run again, so the call's outputs that
+// found no room in the target's undo buffer are stored once it has grown,
+// with the results the function gave: each request refused in turn, the
+// function runs once and its outputs land.
+TEST_F(KvCall, OutputsWithoutRoomAreStoredOnceTheBufferHasGrown) {
+  const std::string path = ::testing::TempDir() + "kv_call_logged.txt";
+  ASSERT_EQ(h.Compile("function a = run()\n a = logged('" + path + "');\n"), kOk);
+  for (uint64_t k = 1;; ++k) {
+    ASSERT_EQ(PushRealScalar(h.ctx(), 5), kOk);
+    ASSERT_EQ(StoreUndoValue(h.block(), target, 0, a()), kOk);
+    ASSERT_EQ(h.SetScalar(a(), -1), kOk);
+    h.ClearOutput();
+    // Each refusal grows the block a little, far below its ceiling.
+    h.SetNextGrowth(h.size() + (64u << 10));
+    WatchRoomRequests(k);
+    const ErrCode e = Run("run");
+    RoomKind kind;
+    const bool refused = RoomRequestRefused(&kind);
+    StopWatchingRoomRequests();
+    if (!refused) break;
+    const std::string place = std::to_string(k) + " " + RoomKindName(kind);
+    ASSERT_EQ(e, kOk) << place;
+    EXPECT_EQ(h.Scalar(a()), 30) << place;
+    EXPECT_EQ(TargetScalar(b()), 15) << place;
+    EXPECT_EQ(h.Output(1), "summed\n") << place;
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace

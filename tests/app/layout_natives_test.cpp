@@ -13,6 +13,8 @@
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "engine/memory_retry.hpp"
+#include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/saved_figure.hpp"
 #include "graphics/scale.hpp"
@@ -117,6 +119,35 @@ TEST(SubplotNative, ClfLeavesOneEmptySubplotAndRedrawAsks) {
   EXPECT_EQ(h.block()->capture.currentObject, 0);
   ASSERT_EQ(h.Run("redraw"), kOk);
   EXPECT_EQ(h.callFlags(), kCallFlagDrew | kCallFlagRedraw);
+}
+
+// A reset of the subplots that finds no room part of the way has reset
+// some of them and cleared their properties: run again where it stands, it
+// would pass them over and keep the properties of the rest. Cut short, clf
+// and subplot say they cannot run again, so that the handler runs again
+// from the figure it found.
+TEST(SubplotNative, AResetCutShortIsNotRunAgainWhereItStands) {
+  Layout h(1, 3);
+  FindInstance(h.block(), 0)->initialised = 1;
+  int cutShort = 0;
+  for (const char* step : {"clf", "subplot"}) {
+    for (uint64_t k = 1;; ++k) {
+      ASSERT_EQ(h.Text("alpha\tbeta\tgamma").Run("subplots"), kOk);
+      h.Step();
+      if (step[0] == 's') h.Table(1, 1, {131});
+      h.ctx()->instructionLevel = h.ctx()->descTop;
+      WatchRoomRequests(k);
+      const ErrCode e = h.Run(step);
+      RoomKind kind;
+      const bool refused = RoomRequestRefused(&kind);
+      StopWatchingRoomRequests();
+      if (!refused) break;
+      if (!IsEngineMemoryCode(e) || e == kErrPlotOverflow) continue;
+      ++cutShort;
+      EXPECT_TRUE(OperandsChanged(h.ctx())) << step << " " << k << " " << RoomKindName(kind);
+    }
+  }
+  EXPECT_GT(cutShort, 0);
 }
 
 TEST(SubplotPropsNative, TablesOfPropertiesAndViews) {

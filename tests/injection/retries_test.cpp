@@ -624,5 +624,19 @@ TEST(Retries, AStartupScriptWithoutRoomRunsOnceAndStoresItsResults) {
   EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
+// A handler that asked the user is not run again: the title, version and
+// help texts it then sets that find no room in the undo buffer are set
+// once the buffer has grown, and no shortage is reported.
+TEST(Retries, InstanceTextsSetWithoutRoomAfterADialogAreSetOnceTheBufferHasGrown) {
+  const ProgramReport r = ExpectSameApplication(
+      "var x\ninit x = start()\nmenu \"Edit\"\n  item \"Name\" x = rename(x)\nendmenu\n",
+      "function x = start()\n  x = 1;\n\n"
+      "function x = rename(x)\n  x = dialog('Value', x);\n"
+      "  kvtitle(sprintf('Value %d', x));\n  kvversion(3);\n  kvhelp('Some help');\n"
+      "  disp(kvtitle); disp(kvversion); disp(kvhelp);\n",
+      "reset\nanswer \"7\"\nmenu \"Name\"\nprint x\nanswer \"8\"\nmenu \"Name\"\nundo\nprint x\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
 }  // namespace
 }  // namespace vke::test
