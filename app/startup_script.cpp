@@ -202,8 +202,8 @@ ErrCode ReserveResultRoom(KVContextBlock* block, int32_t id, int32_t count) {
 
 // Stores the top `count` results in the variables, output 1 (on top) in the
 // first; results the script left alone are dropped. Room for all of them is
-// made first; a store that finds none all the same (a refused request)
-// grows the block and the storing goes on from the result it stopped at.
+// made first; a store that finds none all the same grows the block and the
+// storing goes on from the result it stopped at.
 ErrCode StoreResults(KVContextBlock** slot, int32_t id, const int32_t* codes, int32_t count) {
   int32_t next = 0;
   for (;;) {
