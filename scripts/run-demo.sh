@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: scripts/run-demo.sh [NAME]
-# Builds the runtime, the packer and the runner of the Release
-# configuration, packs the example application NAME of examples/NAME (the
+# Builds the runtime, the packer, the runner and the markup converter of
+# the Release configuration, packs the example application NAME of examples/NAME (the
 # point demo when no name is given) behind the runtime, drives it headless
 # through its check script, saying whether its output is the one
 # examples/NAME/NAME.out holds (status 1 when it is not; the point demo
@@ -20,11 +20,12 @@ fi
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKE_TESTS=OFF >/dev/null
-# Only what the demo and the README's commands run: the runtime, the packer
-# and the runner (the test command builds the tests and the benchmarks).
+# Only what the demo and the README's commands run: the runtime, the packer,
+# the runner and the markup converter (the test command builds the tests and
+# the benchmarks).
 # Ninja's status line shows how far the build is ("[120/554] ...").
 echo "Building the runtime and the tools in $build (the first build takes a few minutes)..."
-cmake --build "$build" --parallel --target kvrt kvpack vke
+cmake --build "$build" --parallel --target kvrt kvpack vke kvmarkup
 kvpack="$build/tools/kvpack"
 app="$build/$name"
 "$kvpack" --runtime "$build/shell/kvrt" -o "$app" "$root/examples/$name/$name.kvd"
@@ -58,7 +59,8 @@ if [ "$name" != demo ]; then
     echo "Starting $name in its window: $app"
     exec "$app"
   else
-    echo "No display: the application is $app; start it where there is one."
+    echo "No display: the application is $app; start it where there is one, or on a virtual" \
+      "one: xvfb-run -a $app"
   fi
   exit 0
 fi
@@ -83,5 +85,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Starting the demo in its window: $demo"
   exec "$demo"
 else
-  echo "No display: the demo is $demo; start it where there is one."
+  echo "No display: the demo is $demo; start it where there is one, or on a virtual one:" \
+    "xvfb-run -a $demo"
 fi

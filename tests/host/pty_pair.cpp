@@ -19,7 +19,8 @@ namespace vke::test {
 
 namespace {
 
-constexpr int kPatienceMs = 5000;
+// How long an expected byte may take: long, since it only bounds a failure.
+constexpr int kPatienceMs = 60000;
 // How long a full line stays without room before it counts as full.
 constexpr int kSettleMs = 250;
 
