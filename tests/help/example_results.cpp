@@ -213,8 +213,16 @@ std::vector<ExampleSegment> SegmentExample(const std::string& code) {
   ExampleSegment current;
   int depth = 0;
   std::istringstream lines(code);
+  bool inComment = false;  // in a "/* ... */" comment of several lines
   for (std::string line; std::getline(lines, line);) {
     const CodeLine split = SplitCodeLine(line);
+    const size_t opening = split.code.find("/*");
+    if (inComment ||
+        (opening != std::string::npos && split.code.find("*/", opening) == std::string::npos)) {
+      inComment = line.find("*/") == std::string::npos;
+      current.lines.push_back(line);
+      continue;
+    }
     bool opens = false;
     depth += DepthChange(split.code, &opens);
     current.lines.push_back(line);

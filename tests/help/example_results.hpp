@@ -1,8 +1,9 @@
 // The results the examples of the help files state in their comments, and
 // their check against what the examples print. The form is the one
-// docs/authoring.md defines under "Results in help examples": the comment
-// of a code line that prints states what it prints (up to a ": " that
-// starts a remark); a block's lines state, in order, what the block prints.
+// docs/authoring.md defines under "Help files and the results of their
+// examples": the comment of a code line that prints states what it prints
+// (up to a ": " that starts a remark); a block's lines state, in order,
+// what the block prints.
 #pragma once
 
 #include <string>

@@ -38,7 +38,8 @@ TEST(HelpExamples, EveryExampleRunsWithoutError) {
 }
 
 // What each example prints is what its comments state, statement by
-// statement (docs/authoring.md, "Results in help examples").
+// statement (docs/authoring.md, "Help files and the results of their
+// examples").
 TEST(HelpExamples, EveryStatedResultIsWhatTheExamplePrints) {
   std::vector<std::string> failures;
   int examples = 0, checked = 0;
@@ -86,7 +87,9 @@ TEST(HelpExamples, StatedResultsAreComparedWordByWord) {
       {"ans =\n    1.5708    3.1416\n", "1.5708 3.1416", true},
       {"ans =\n    1.5708    3.1416\n", "1.57 3.14", true},
       {"ans =\n    1.5708    3.1416\n", "1.58 3.14", false},
-      {"ans =\n    21.3965\n", "21.4", true},
+      {"ans =\n    21.3865\n", "21.4", true},
+      {"X =\n      4e-2\n", "0.04", true},
+      {"ans =\n   0 + 1.3170i\n", "0 + 1.317i", true},
       {"ans =\n    21.3965\n", "21", true},
       {"ans =\n    21.3965\n", "22", false},
       {"m =\n         9\nk =\n         2\n", "m = 9, k = 2", true},
@@ -121,8 +124,10 @@ TEST(HelpExamples, StatedResultsAreComparedWordByWord) {
       "  fprintf('%d ', k);   % 1\n"
       "end   % 2\n"
       "z = [1, ...\n"
-      "     2]   % 1 2\n");
-  ASSERT_EQ(segments.size(), 5u);
+      "     2]   % 1 2\n"
+      "/* a comment over\n"
+      "   two lines */\n");
+  ASSERT_EQ(segments.size(), 6u);
   EXPECT_EQ(segments[0].stated, "a remark on nothing printed");
   EXPECT_EQ(segments[1].stated, "3");
   EXPECT_EQ(segments[2].stated, "a % b");
@@ -130,6 +135,7 @@ TEST(HelpExamples, StatedResultsAreComparedWordByWord) {
   EXPECT_EQ(segments[3].stated, "1 2");
   EXPECT_EQ(segments[4].lines.size(), 2u);
   EXPECT_EQ(segments[4].stated, "1 2");
+  EXPECT_EQ(segments[5].lines.size(), 2u);
 }
 
 // The hosts themselves: an error is seen in each, and a figure's natives
