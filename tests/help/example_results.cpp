@@ -200,8 +200,8 @@ CodeLine SplitCodeLine(const std::string& line) {
       if (c == quote) quote = 0;
       continue;
     }
-    if (c == '%') {
-      return {line.substr(0, i), Trim(line.substr(i + 1))};
+    if (c == '%' || (c == '/' && i + 1 < line.size() && line[i + 1] == '/')) {
+      return {line.substr(0, i), Trim(line.substr(i + (c == '%' ? 1 : 2)))};
     }
     if (OpensText(line, i)) quote = c;
   }
@@ -244,10 +244,22 @@ std::vector<ExampleSegment> SegmentExample(const std::string& code) {
 }
 
 std::string MarkedExample(const std::vector<ExampleSegment>& segments) {
+  const std::string marker = std::string("fprintf('\\n") + kMarker + "\\n');";
   std::string text;
   for (const ExampleSegment& s : segments) {
-    for (const std::string& line : s.lines) text += line + "\n";
-    text += std::string("fprintf('\\n") + kMarker + "\\n');\n";
+    for (size_t k = 0; k + 1 < s.lines.size(); k++) text += s.lines[k] + "\n";
+    // The marker goes on the segment's last line, so that the lines keep
+    // their numbers (errors name them), but on a line of its own after a
+    // function's definition, whose end takes no statement after it.
+    const CodeLine last = SplitCodeLine(s.lines.back());
+    const std::vector<std::string> words = TopWords(last.code);
+    const std::string code = Trim(last.code);
+    if (code.empty() || (!words.empty() && words.back() == "endfunction")) {
+      text += s.lines.back() + "\n" + marker + "\n";
+      continue;
+    }
+    const bool separated = code.back() == ';' || code.back() == ',';
+    text += code + (separated ? " " : ", ") + marker + "\n";
   }
   return text;
 }

@@ -11,7 +11,7 @@
 
 namespace vke::test {
 
-// A code line split at its comment ("%" outside a text).
+// A code line split at its comment ("%" or "//" outside a text).
 struct CodeLine {
   std::string code;
   std::string comment;  // without "%" and the blanks after it; empty when none

@@ -4,6 +4,7 @@
 // engine. "Example (not run):" blocks are left out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -120,6 +121,7 @@ TEST(HelpExamples, StatedResultsAreComparedWordByWord) {
       "x = 3;   % a remark on nothing printed\n"
       "y = x'   % 3: a remark after the result\n"
       "s = 'a % b'   % a % b\n"
+      "w = 'a // b'   // a // b\n"
       "for k = 1:2   % a remark on a block\n"
       "  fprintf('%d ', k);   % 1\n"
       "end   % 2\n"
@@ -127,15 +129,23 @@ TEST(HelpExamples, StatedResultsAreComparedWordByWord) {
       "     2]   % 1 2\n"
       "/* a comment over\n"
       "   two lines */\n");
-  ASSERT_EQ(segments.size(), 6u);
+  ASSERT_EQ(segments.size(), 7u);
   EXPECT_EQ(segments[0].stated, "a remark on nothing printed");
   EXPECT_EQ(segments[1].stated, "3");
   EXPECT_EQ(segments[2].stated, "a % b");
-  EXPECT_EQ(segments[3].lines.size(), 3u);
-  EXPECT_EQ(segments[3].stated, "1 2");
-  EXPECT_EQ(segments[4].lines.size(), 2u);
+  EXPECT_EQ(segments[3].stated, "a // b");
+  EXPECT_EQ(segments[4].lines.size(), 3u);
   EXPECT_EQ(segments[4].stated, "1 2");
   EXPECT_EQ(segments[5].lines.size(), 2u);
+  EXPECT_EQ(segments[5].stated, "1 2");
+  EXPECT_EQ(segments[6].lines.size(), 2u);
+  // The markers keep the lines' numbers, which errors name, but after a
+  // function's end.
+  const std::string marked = MarkedExample(segments);
+  EXPECT_EQ(std::count(marked.begin(), marked.end(), '\n'), 11);
+  const std::string withFunction =
+      MarkedExample(SegmentExample("function f\n  x = 1;\nendfunction\nf\n"));
+  EXPECT_EQ(std::count(withFunction.begin(), withFunction.end(), '\n'), 5);
 }
 
 // The hosts themselves: an error is seen in each, and a figure's natives
