@@ -90,7 +90,7 @@ constexpr char kOrOr[] = "||";
 // The help file of the statement topics, which belong to no library.
 constexpr char kTopicsFile[] = "other";
 constexpr char kNotLoadedHead[] = " is in the library ";
-constexpr char kNotLoadedTail[] = ", which is not loaded here.";
+constexpr char kNotLoadedTail[] = "; it is not loaded here.";
 
 // Tells that the entry shown is of a library this engine has not loaded.
 ErrCode WriteNotLoaded(EngineContext* ctx, const char* name, int32_t length, const char* library) {
@@ -150,7 +150,8 @@ ErrCode ShowUnloadedHelp(EngineContext* ctx, const WantedEntry& wanted, bool wri
   char library[kToolNameBytes];
   if (wanted.library) {
     CopyCStringBounded(library, sizeof library, wanted.library, wanted.libraryLength);
-    return ShowFileEntry(ctx, library, wanted, true, write, found);
+    const bool topic = StringsEqual(library, -1, kTopicsFile, -1, false);
+    return ShowFileEntry(ctx, library, wanted, !topic, write, found);
   }
   const LibraryRegistryEntry* reg = ctx->Registry();
   for (uint32_t t = 0; t < ctx->registryCount; t++)

@@ -131,11 +131,12 @@ TEST(HelpLookup, ShowsTopicsOperatorKeysAndNativesNotLoaded) {
       {"operators", " operators, from the tightest binding to the loosest\n"},
       {"VKE::oror", " A || B\n"},
       {"oror", " A || B\n"},
-      {"slider", "slider is in the library Corvanel, which is not loaded here.\n"},
-      {"Corvanel::_x", "_x is in the library Corvanel, which is not loaded here.\n"},
+      {"slider", "slider is in the library Corvanel; it is not loaded here.\n"},
+      {"Corvanel::_x", "_x is in the library Corvanel; it is not loaded here.\n"},
       {"sin", " Y = sin(X)\n"},
       {"Corvanel::sin", "Sorry, no help about Corvanel::sin\n"},
       {"other::nosuch", "Sorry, no help about other::nosuch\n"},
+      {"other::break", " break\n"},
       {"nosuch", "Sorry, no help about nosuch\n"},
   };
   for (const Case& c : runner) {
