@@ -1,5 +1,7 @@
 // help: the help of a function from the comment block after its definition,
-// or of a native, builtin or operator from its library's help file. Lines
+// or of a native, builtin or operator from its library's help file, or of
+// what lookfor links to besides: a statement topic, or a native of a
+// library not loaded here (the entry says so). Lines
 // go to descriptor 1 with their comment markers removed and runs of empty
 // lines written once; markup for the help window goes whole to descriptor
 // 4.
@@ -12,6 +14,7 @@
 #include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/files/fd.hpp"
+#include "engine/registry/registry.hpp"
 #include "engine/text/text.hpp"
 #include "engine/values/values.hpp"
 
@@ -81,23 +84,37 @@ ErrCode ShowFunctionHelp(EngineContext* ctx, int32_t fn, bool write, bool* found
       found);
 }
 
-// The entry of a native, builtin or operator in its library's help file.
-ErrCode ShowLibraryHelp(EngineContext* ctx, const char* name, int32_t length, bool write,
-                        bool* found) {
+// The link key lookfor gives the operator "||", whose name is no word.
+constexpr char kOrOrKey[] = "oror";
+constexpr char kOrOr[] = "||";
+// The help file of the statement topics, which belong to no library.
+constexpr char kTopicsFile[] = "other";
+constexpr char kNotLoadedHead[] = " is in the library ";
+constexpr char kNotLoadedTail[] = "; it is not loaded here.";
+
+// Tells that the entry shown is of a library this engine has not loaded.
+ErrCode WriteNotLoaded(EngineContext* ctx, const char* name, int32_t length, const char* library) {
+  ErrCode e = WriteToFd(ctx, kFdOut, name, length);
+  if (!e) e = WriteToFd(ctx, kFdOut, kNotLoadedHead, sizeof kNotLoadedHead - 1);
+  if (!e) e = WriteToFd(ctx, kFdOut, library, CStringLength(library));
+  return e ? e : WriteLine(ctx, kNotLoadedTail, sizeof kNotLoadedTail - 1);
+}
+
+// What help looks for in a help file: an entry's key, and its library when
+// the name was qualified.
+struct WantedEntry {
+  const char* key;
+  int32_t keyLength;
+  const char* library;  // null when the name was not qualified
+  int32_t libraryLength;
+};
+
+// Shows the entry of a help file, with the note that its library is not
+// loaded when `notLoaded`. A help file that does not fit asks for room:
+// nothing is written yet.
+ErrCode ShowFileEntry(EngineContext* ctx, const char* library, const WantedEntry& wanted,
+                      bool notLoaded, bool write, bool* found) {
   *found = false;
-  const char *wanted = nullptr, *base = name;
-  int32_t wantedLength = 0, baseLength = length;
-  for (int32_t i = 0; i + 1 < length; i++)
-    if (name[i] == ':' && name[i + 1] == ':') {
-      wanted = name;
-      wantedLength = i;
-      base = name + i + 2;
-      baseLength = length - i - 2;
-      break;
-    }
-  const char* library = LibraryOfNative(ctx, base, baseLength, wanted, wantedLength);
-  if (!library) return kOk;
-  // A help file that does not fit asks for room: nothing is written yet.
   TextRoom room(ctx);
   if (!room.data()) return kErrDataOverflow;
   int32_t textLength = 0;
@@ -107,15 +124,68 @@ ErrCode ShowLibraryHelp(EngineContext* ctx, const char* name, int32_t length, bo
   const char* text = room.data();
   HelpEntry entry;
   for (int32_t pos = 0; NextHelpEntry(text, textLength, &pos, &entry);) {
-    if (!StringsEqual(entry.key, entry.keyLength, base, baseLength, false)) continue;
-    if (wanted && entry.library &&
-        !StringsEqual(entry.library, entry.libraryLength, wanted, wantedLength, false))
+    if (!StringsEqual(entry.key, entry.keyLength, wanted.key, wanted.keyLength, false)) continue;
+    const char* holder = entry.library ? entry.library : library;
+    const int32_t holderLength = entry.library ? entry.libraryLength : CStringLength(library);
+    if (wanted.library &&
+        !StringsEqual(holder, holderLength, wanted.library, wanted.libraryLength, false))
       continue;
-    return ShowHelpText(
-        ctx, HelpTextReader(text, textLength, entry.textStart, HelpTextReader::Kind::kFileEntry),
-        write, found);
+    const HelpTextReader reader(text, textLength, entry.textStart,
+                                HelpTextReader::Kind::kFileEntry);
+    if (ErrCode shown = ShowHelpText(ctx, reader, false, found)) return shown;
+    if (!*found || !write) return kOk;
+    if (notLoaded) {
+      if (ErrCode noted = WriteNotLoaded(ctx, wanted.key, wanted.keyLength, library)) return noted;
+    }
+    return ShowHelpText(ctx, reader, true, found);
   }
   return kOk;
+}
+
+// The entry of a name no table here holds: a statement topic, or a native
+// of a library that is not loaded, as lookfor links them. A qualified name
+// is looked for in its library's help file; a bare one in those lookfor
+// searches, in its order.
+ErrCode ShowUnloadedHelp(EngineContext* ctx, const WantedEntry& wanted, bool write, bool* found) {
+  char library[kToolNameBytes];
+  if (wanted.library) {
+    CopyCStringBounded(library, sizeof library, wanted.library, wanted.libraryLength);
+    const bool topic = StringsEqual(library, -1, kTopicsFile, -1, false);
+    return ShowFileEntry(ctx, library, wanted, !topic, write, found);
+  }
+  const LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t t = 0; t < ctx->registryCount; t++)
+    for (uint32_t k = 0; k < reg[t].count; k++) {
+      const NativeFunctionRecord& r = reg[t].table[k];
+      if (!r.IsHeader() || StringsEqual(r.name + 1, -1, kEngineLibrary, -1, false)) continue;
+      if (ErrCode e = ShowFileEntry(ctx, r.name + 1, wanted, true, write, found)) return e;
+      if (*found) return kOk;
+    }
+  if (ErrCode e = ShowFileEntry(ctx, kEngineLibrary, wanted, true, write, found)) return e;
+  if (*found) return kOk;
+  return ShowFileEntry(ctx, kTopicsFile, wanted, false, write, found);
+}
+
+// The entry of a native, builtin or operator in its library's help file;
+// for a name no table here holds, that of a statement topic or of a native
+// not loaded here.
+ErrCode ShowLibraryHelp(EngineContext* ctx, const char* name, int32_t length, bool write,
+                        bool* found) {
+  *found = false;
+  WantedEntry wanted{name, length, nullptr, 0};
+  for (int32_t i = 0; i + 1 < length; i++)
+    if (name[i] == ':' && name[i + 1] == ':') {
+      wanted = {name + i + 2, length - i - 2, name, i};
+      break;
+    }
+  if (StringsEqual(wanted.key, wanted.keyLength, kOrOrKey, -1, false)) {
+    wanted.key = kOrOr;
+    wanted.keyLength = sizeof kOrOr - 1;
+  }
+  const char* library =
+      LibraryOfNative(ctx, wanted.key, wanted.keyLength, wanted.library, wanted.libraryLength);
+  if (library) return ShowFileEntry(ctx, library, wanted, false, write, found);
+  return ShowUnloadedHelp(ctx, wanted, write, found);
 }
 
 }  // namespace

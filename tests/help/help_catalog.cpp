@@ -94,6 +94,7 @@ std::vector<CarriedEntry> CarriedEntries() {
                                                         HelpTextReader::Kind::kFileEntry),
                                          &description) &&
                         !IsBlankHelpLine(description);
+      if (entry.described) entry.description.assign(description.text, description.length);
       all.push_back(entry);
     });
   return all;

@@ -23,7 +23,8 @@ struct CarriedEntry {
   std::string qualifier;  // the entry's "lib::", empty when none
   std::string key;
   int32_t line = 0;
-  bool described = false;  // it has a short description for lookfor
+  bool described = false;   // it has a short description for lookfor
+  std::string description;  // that description
 };
 std::vector<CarriedEntry> CarriedEntries();
 

@@ -6,11 +6,14 @@
 
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 
+#include "app/carried_help.hpp"
 #include "app/runtime_context.hpp"
 #include "compiler/help_files.hpp"
+#include "engine/errors/raise.hpp"
 #include "tests/help/help_catalog.hpp"
 #include "tests/host/value_text.hpp"
 
@@ -104,6 +107,35 @@ TEST_F(HelpFiles, EveryEntryNamesWhatItsLibraryHolds) {
     else if (!names.count(e.library + "::" + e.key))
       failures.insert(place + ": no table of " + e.library + " holds " + e.key);
   }
+  EXPECT_TRUE(failures.empty()) << Report(failures);
+}
+
+// An error an entry quotes, as "Message" (code) or "Message (code)", has
+// that message in the tables the code is raised from.
+TEST_F(HelpFiles, EveryErrorAnEntryQuotesHasItsMessage) {
+  const std::regex quoted(
+      "\"([A-Z][^\"(]{2,80}?)\"\\s*\\((\\d+)\\)|\"([A-Z][^\"(]{2,80}) \\((\\d+)\\)\"");
+  std::set<std::string> failures;
+  int checked = 0;
+  for (const CarriedText& file : CarriedHelpFiles()) {
+    // The text with its comment markers gone and its lines joined.
+    std::string text(file.bytes, file.length);
+    text = std::regex_replace(text, std::regex("\n% ?"), " ");
+    text = std::regex_replace(text, std::regex("  +"), " ");
+    for (std::sregex_iterator m(text.begin(), text.end(), quoted), end; m != end; ++m) {
+      const std::string message = (*m)[1].matched ? (*m)[1] : (*m)[3];
+      const int code = std::stoi((*m)[2].matched ? (*m)[2] : (*m)[4]);
+      const ErrorTableRecord* r = FindErrorMessage(ctx(), code, false);
+      checked++;
+      if (!r)
+        failures.insert(std::string(file.name) + ": \"" + message + "\" (" + std::to_string(code) +
+                        "): no table has the code");
+      else if (message != r->message)
+        failures.insert(std::string(file.name) + ": \"" + message + "\" (" + std::to_string(code) +
+                        "): the table says \"" + r->message + "\"");
+    }
+  }
+  EXPECT_GT(checked, 500);
   EXPECT_TRUE(failures.empty()) << Report(failures);
 }
 

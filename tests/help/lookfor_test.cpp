@@ -18,7 +18,7 @@ struct Search {
 
 constexpr Search kSearches[] = {
     {"sort", "VKE::sort"},  {"EIGENVALUE", "VKE::eig"},     {"eigenvalue", "lapack::eig"},
-    {"file", "VKE::fopen"}, {"slider", "Corvanel::slider"},
+    {"file", "VKE::fopen"}, {"slider", "Corvanel::slider"}, {"while", "while"},
 };
 
 TEST(CarriedLookfor, FindsEntriesByWordsOfTheirDescriptions) {

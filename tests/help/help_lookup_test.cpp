@@ -1,0 +1,185 @@
+// help opens whatever lookfor links to: in the runner, whose tables lack
+// the natives of figures, controls and events, and inside a packed
+// application, which has them all; and it shows a help file that needs
+// more room than the area has once the area has grown.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "compiler/tool_natives.hpp"
+#include "engine/values/values.hpp"
+#include "tests/help/example_hosts.hpp"
+#include "tests/help/help_catalog.hpp"
+
+namespace vke::test {
+namespace {
+
+constexpr char kLinkHead[] = "##[[help:";
+constexpr char kLinkEnd[] = "]]## ";
+constexpr char kOrOrKey[] = "oror";
+// What the full area leaves free: much less than a help file.
+constexpr uint32_t kLeftFree = 32u << 10;
+
+// The keys of the link lines of lookfor's output: "##[[help:KEY|NAME]]##
+// DESCRIPTION", where KEY is NAME, but ending in "oror" for "||" (so a
+// name may hold "|").
+std::set<std::string> LinkKeys(const std::string& output, std::vector<std::string>* bad) {
+  std::set<std::string> keys;
+  size_t at = 0;
+  while ((at = output.find(kLinkHead, at)) != std::string::npos) {
+    at += sizeof kLinkHead - 1;
+    const size_t end = output.find(kLinkEnd, at);
+    if (end == std::string::npos) break;
+    const std::string link = output.substr(at, end - at);
+    bool parsed = false;
+    for (size_t bar = link.find('|'); bar != std::string::npos; bar = link.find('|', bar + 1)) {
+      const std::string key = link.substr(0, bar), name = link.substr(bar + 1);
+      const bool orOr = key.ends_with(kOrOrKey) && name.ends_with("||") &&
+                        key.substr(0, key.size() - 4) == name.substr(0, name.size() - 2);
+      if (key == name || orOr) {
+        keys.insert(key);
+        parsed = true;
+        break;
+      }
+    }
+    if (!parsed) bad->push_back(link);
+  }
+  return keys;
+}
+
+// The key of the link lookfor writes for a carried entry.
+std::string LinkKeyOf(const CarriedEntry& e) {
+  std::string library = e.qualifier.empty() ? e.library : e.qualifier;
+  const std::string key = e.key == "||" ? kOrOrKey : e.key;
+  return library == "other" ? key : library + "::" + key;
+}
+
+// Letters, few, such that each described entry's description holds one.
+std::string CoveringLetters(const std::vector<CarriedEntry>& entries) {
+  std::vector<std::string> left;
+  for (const CarriedEntry& e : entries)
+    if (e.described) {
+      std::string lower;
+      for (char c : e.description) lower += static_cast<char>(std::tolower(c));
+      left.push_back(lower);
+    }
+  std::string letters;
+  while (!left.empty()) {
+    std::map<char, size_t> counts;
+    for (const std::string& d : left)
+      for (char c : std::set<char>(d.begin(), d.end()))
+        if (std::isalpha(static_cast<unsigned char>(c))) counts[c]++;
+    if (counts.empty()) break;
+    char best = counts.begin()->first;
+    for (const auto& [c, n] : counts)
+      if (n > counts[best]) best = c;
+    letters += best;
+    std::erase_if(left, [&](const std::string& d) { return d.find(best) != std::string::npos; });
+  }
+  EXPECT_TRUE(left.empty()) << left.size() << " descriptions hold no letter";
+  return letters;
+}
+
+// VKE text that writes each name, one a line, whose help(name) is false.
+// The names go as character codes: they hold quotes and backslashes.
+std::string HelpCheck(const std::set<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    std::string codes;
+    for (unsigned char c : name) codes += std::to_string(c) + " ";
+    text += "n = char([" + codes + "]); if ~help(n), fprintf('%s\\n', n); end\n";
+  }
+  return text;
+}
+
+TEST(HelpLookup, OpensEveryLinkLookforWritesInTheRunnerAndInAnApplication) {
+  ScratchFolder folder;
+  const std::vector<CarriedEntry> entries = CarriedEntries();
+  std::string search;
+  for (char c : CoveringLetters(entries)) search += std::string("lookfor ") + c + "\n";
+  std::string links;
+  ASSERT_EQ(RunInRunner(search, &links), kOk) << links;
+  std::vector<std::string> bad;
+  const std::set<std::string> keys = LinkKeys(links, &bad);
+  EXPECT_EQ(bad, std::vector<std::string>{}) << "links of no KEY|NAME form";
+  // The words reach every entry that has a description.
+  std::vector<std::string> unlinked;
+  for (const CarriedEntry& e : entries)
+    if (e.described && !keys.count(LinkKeyOf(e))) unlinked.push_back(LinkKeyOf(e));
+  EXPECT_EQ(unlinked, std::vector<std::string>{}) << "entries lookfor links nowhere";
+  ASSERT_GT(keys.size(), 600u);
+  std::string closed;
+  EXPECT_EQ(RunInRunner(HelpCheck(keys), &closed), kOk) << closed;
+  EXPECT_EQ(closed, "") << "links help does not open in the runner";
+  EXPECT_EQ(RunInFigure(HelpCheck(keys), &closed), kOk) << closed;
+  EXPECT_EQ(closed, "") << "links help does not open in an application";
+}
+
+// What help writes, and whether it says "Sorry", for the names lookfor
+// links to that are no native here, and for those that are.
+TEST(HelpLookup, ShowsTopicsOperatorKeysAndNativesNotLoaded) {
+  ScratchFolder folder;
+  struct Case {
+    const char* name;
+    const char* first;  // the first line help writes
+  };
+  const Case runner[] = {
+      {"break", " break\n"},
+      {"operators", " operators, from the tightest binding to the loosest\n"},
+      {"VKE::oror", " A || B\n"},
+      {"oror", " A || B\n"},
+      {"slider", "slider is in the library Corvanel; it is not loaded here.\n"},
+      {"Corvanel::_x", "_x is in the library Corvanel; it is not loaded here.\n"},
+      {"sin", " Y = sin(X)\n"},
+      {"Corvanel::sin", "Sorry, no help about Corvanel::sin\n"},
+      {"other::nosuch", "Sorry, no help about other::nosuch\n"},
+      {"other::break", " break\n"},
+      {"nosuch", "Sorry, no help about nosuch\n"},
+  };
+  for (const Case& c : runner) {
+    std::string output;
+    ASSERT_EQ(RunInRunner(std::string("help ") + c.name + "\n", &output), kOk) << output;
+    EXPECT_EQ(output.substr(0, output.find('\n') + 1), c.first) << "help " << c.name;
+  }
+  // In an application the natives are loaded: no note.
+  std::string output;
+  ASSERT_EQ(RunInFigure("help slider\nhelp _x\n", &output), kOk) << output;
+  EXPECT_EQ(output.find("not loaded"), std::string::npos) << output;
+  EXPECT_EQ(output.find(" slider(LABELS, VALUE, RANGE"), 0u) << output;
+  // The answer as a value writes nothing.
+  ASSERT_EQ(RunInRunner("disp([help('slider'), help('while'), help('nosuch')])\n", &output), kOk);
+  EXPECT_EQ(output, " T T F\n");
+}
+
+// A help file larger than the room left asks for room before it writes
+// anything; once the area has grown, help runs again and shows the entry,
+// whole and once.
+TEST(HelpLookup, AsksForRoomForAHelpFileAndShowsItOnceTheAreaGrew) {
+  ScratchFolder folder;
+  for (const char* name : {"sin", "slider", "break"}) {
+    std::string plain;
+    ASSERT_EQ(RunInRunner(std::string("help ") + name + "\n", &plain), kOk) << plain;
+    ASSERT_GT(plain.size(), 100u) << plain;
+    RunnerEngine runner;
+    EngineContext* ctx = runner.ctx();
+    // The full area: a little room left, much less than a help file.
+    ASSERT_EQ(PushCString(ctx, -1, name), kOk);
+    const uint32_t cap = ctx->dataCap;
+    ctx->dataCap = ctx->dataTop + kLeftFree / 8;
+    ::testing::internal::CaptureStdout();
+    const ErrCode e = HelpNative(ctx, 1, 0, 0);
+    ctx->dataCap = cap;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << name;
+    EXPECT_TRUE(IsEngineMemoryCode(e)) << name << ": " << e;
+    // The name stays for the second run, and the area has room now.
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(HelpNative(ctx, 1, 0, 0), kOk) << name;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), plain) << name;
+  }
+}
+
+}  // namespace
+}  // namespace vke::test
