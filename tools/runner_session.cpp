@@ -45,6 +45,8 @@ int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
       break;
     }
     last = RunGrowing(area, ctx, command.data(), static_cast<int32_t>(command.size()));
+    // quit ends the session, as it ends a text run from a file.
+    if (last == kStatusNoPrint) break;
     // A line that failed or was stopped leaves no frame of its calls and no
     // code behind: the next line runs where the debugger stopped, or in the
     // base workspace.

@@ -14,7 +14,7 @@
 
 namespace vke::runner {
 
-// Runs every command until the end of the input; errors are printed
+// Runs every command until the end of the input or quit; errors are printed
 // and the next command runs. Ctrl-C at the prompt cancels the command being
 // typed; a second one within a second ends the session. The process's exit
 // status: 0, or kExitBreak when a break ended the last line or the session.
