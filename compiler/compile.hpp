@@ -9,6 +9,8 @@
 // data stack as the frame's first value entry.
 #pragma once
 
+#include <string>
+
 #include "engine/context.hpp"
 #include "engine/frames/function_block.hpp"
 
@@ -37,6 +39,13 @@ struct CompileRequest {
   // Text: a name it does not know is a function defined later, as in a
   // function body, instead of an error.
   bool laterFunctions = false;
+  // The text may go on (a command line typed in part): where it runs out
+  // before a statement, a bracket, a block or the definition it is in ends,
+  // the compilation fails with kErrEof, which more text may mend.
+  bool openEnd = false;
+  // A name that is neither a variable nor a function yet is a variable, as
+  // an assignment further on may make it.
+  bool unknownAsVariables = false;
 };
 
 // A compiled block: functions get header, variable table and code; texts
@@ -114,14 +123,23 @@ ErrCode EvaluateInPlaceOfInputs(EngineContext* ctx, const char* text, int32_t le
 // "ans" and displayed results. Errors are printed; the code is returned.
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length);
 // The error that a command line cut short at a line end makes before its
-// end: one that no line typed after it can mend (a character no token
-// starts with, a closing bracket or a block keyword out of place). 0 when
-// it compiles, when it lacks only its end (an expression, a bracket or a
-// block still open), or when its error may depend on the lines to come
-// (names, counts); a memory code when the look ran short of room (the area
-// may grow and the look run again). It is compiled as CompileCommandLine
-// would compile it; nothing of that is kept and no error is left pending.
-ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length);
+// end, where no line typed after it can mend it. 0 when it compiles, or when
+// all it lacks is its end (an expression, a bracket, a block or a
+// continuation still open): names it does not know are taken for functions
+// that the lines to come may define. A memory code when the look ran short
+// of room (the area may grow and the look run again). It is compiled as
+// CompileCommandLine would compile it; nothing of that is kept and no error
+// is left pending.
+// With names given, they become the variables the text has (32 bytes each:
+// the frame's, then the text's), once the look has read them.
+ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length,
+                         std::string* names = nullptr);
+// The same look at the whole statements that a line adds to such a command
+// inside a block, without a statement keyword: the line is compiled alone,
+// with the names of the look before it as the variables it knows, which
+// then take in its own.
+ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* line, int32_t length,
+                                   std::string* names);
 
 // ---- Finding and calling functions by name ----
 

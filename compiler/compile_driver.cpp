@@ -61,6 +61,9 @@ ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16
   const StatementRecord* first = nullptr;
   int32_t count = 0;
   if (ErrCode e = ParseStatements(u, request.text, request.length, &first, &count)) return e;
+  // The variables are known from here on, whatever the code makes of them.
+  out->vars = u.vars.Count();
+  out->varNames = u.vars.Name(0);
   if (!request.isText || request.keepAns) u.ansVar = u.vars.Find("ans", 3);
 
   // Header and variable table of a function block.

@@ -5,10 +5,11 @@
 // The frame keeps the slots of its variables where its running code expects
 // them: a text only appends variables, and nothing is compacted.
 //
-// A command line typed in part is compiled to look for an error no further
-// line can mend, and then taken back.
+// A command line typed in part is compiled to look for an error before
+// its end, where more lines cannot mend it, and then taken back.
 
 #include <algorithm>
+#include <string>
 
 #include "compiler/compile_calls.hpp"
 #include "compiler/compile_memory.hpp"
@@ -215,38 +216,35 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
 
 namespace {
 
-// The errors of reading a text that no line after it can mend: the text in
-// front of them reads the same whatever follows. Not among them: what the
-// end of the text causes (an expression incomplete or missing, a block not
-// closed) and what depends on the names and counts of the whole text.
-constexpr ErrCode kFaultsBeforeTheEnd[] = {
-    kErrUnterminatedString,      // a string ends on its line
-    kErrUnknownEscape,           // an escape strings do not have
-    kErrUnexpectedComma,         // a comma where no expression ends
-    kErrUnexpectedSemicolon,     // a semicolon where no expression ends
-    kErrUnexpectedRightPar,      // a ")" with no "(" open
-    kErrUnexpectedRightBracket,  // a "]" with no "[" open
-    kErrUnexpectedRightBrace,    // a "}" with no "{" open
-    kErrUnsupportedIntSize,      // an integer literal of no class
-    kErrUnrecognizedToken,       // a character no token starts with there
-    kErrUnexpectedEnd,           // "end" with no block open
-    kErrUnexpectedElse,          // "else" or "elseif" outside an "if"
-    kErrUnexpectedCase,          // "case" or "otherwise" outside a "switch"
-    kErrUnexpectedCatch,         // "catch" outside a "try", or a second one
-    kErrUnexpectedBreak,         // "break" or "continue" outside a loop
-    kErrUnexpectedUntil,         // "until" with no "repeat" open
-    kErrUnexpectedEndFunction,   // "endfunction" outside a definition
-};
-
-bool IsFaultBeforeTheEnd(ErrCode e) {
-  for (ErrCode fault : kFaultsBeforeTheEnd)
-    if (e == fault) return true;
-  return false;
+// The answer of a compilation of a text typed in part: what it lacks at
+// its end (kErrEof) is no fault, since the lines to come may bring it.
+ErrCode FaultOf(ErrCode e) {
+  return e == kErrEof ? kOk : e;
 }
 
-// The first fault before the end among the definitions of a command line,
-// each compiled from its place in the text as a function of library cli, or
-// the memory code of one that ran short of room.
+// The fault of a text typed in part, compiled by the request (with an open
+// end) into code: none when it lacks only its end, and none either when it
+// compiles once the names it does not know are taken for variables, since
+// the lines to come may assign them ("prev(end)" before "prev = x").
+ErrCode LookFault(EngineContext* ctx, CompileRequest* request, int16_t* code, uint32_t codeRoom,
+                  Scratch* scratch, CompiledBlock* block) {
+  const uint32_t mark = scratch->Used();
+  request->openEnd = true;
+  ErrCode e = FaultOf(CompileFunction(ctx, *request, code, static_cast<int32_t>(codeRoom / 2),
+                                      false, scratch, block));
+  if (!e || IsEngineMemoryCode(e)) return e;
+  scratch->Release(mark);
+  request->unknownAsVariables = true;
+  CompiledBlock asVariables;
+  const ErrCode again = FaultOf(CompileFunction(
+      ctx, *request, code, static_cast<int32_t>(codeRoom / 2), false, scratch, &asVariables));
+  if (!again) *block = asVariables;
+  return again && !IsEngineMemoryCode(again) ? e : again;
+}
+
+// The first fault among the definitions of a command line, each compiled
+// from its place in the text as a function of library cli, or the memory
+// code of one that ran short of room.
 ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, int32_t cli,
                         Scratch* scratch) {
   const uint32_t start = scratch->Used();
@@ -263,9 +261,7 @@ ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, in
     request.firstLine = d.line;
     request.scope = cli;
     CompiledBlock block;
-    const ErrCode e = CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false,
-                                      scratch, &block);
-    if (IsFaultBeforeTheEnd(e) || IsEngineMemoryCode(e)) return e;
+    if (ErrCode e = LookFault(ctx, &request, code, codeRoom, scratch, &block)) return e;
   }
   scratch->Release(start);
   return kOk;
@@ -273,9 +269,11 @@ ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, in
 
 // The error of a text compiled as code of the innermost frame that has
 // variables; names it does not know are taken for functions, since the
-// lines to come may assign or define them.
+// lines to come may assign or define them. With names given, those are the
+// variables it knows instead of the frame's (when there are any), and they
+// take in the text's own once they are read.
 ErrCode TextFault(EngineContext* ctx, const char* text, int32_t length, int32_t scope,
-                  Scratch* scratch) {
+                  Scratch* scratch, std::string* names, bool knownNames) {
   const int32_t f = InnermostVariableFrame(ctx);
   if (f < 0) return kErrBadContext;
   CompileRequest request;
@@ -283,17 +281,22 @@ ErrCode TextFault(EngineContext* ctx, const char* text, int32_t length, int32_t 
   uint32_t codeRoom;
   if (ErrCode e = OpenFrameText(ctx, f, text, length, scope, scratch, &request, &code, &codeRoom))
     return e;
+  if (knownNames && names && !names->empty()) {
+    request.frameNames = names->data();
+    request.frameVars = static_cast<int32_t>(names->size() / 32);
+  }
   request.keepAns = true;
   request.laterFunctions = true;
   CompiledBlock block;
-  return CompileFunction(ctx, request, code, static_cast<int32_t>(codeRoom / 2), false, scratch,
-                         &block);
+  const ErrCode e = LookFault(ctx, &request, code, codeRoom, scratch, &block);
+  if (names && block.varNames && !e)
+    names->assign(block.varNames, 32ull * static_cast<uint32_t>(block.vars));
+  return e;
 }
 
-}  // namespace
-
-ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length) {
-  SkipByteOrderMark(ctx, &text, &length);
+// The look at a text typed in part: its definitions too unless `alone`.
+ErrCode LookAtCommandLine(EngineContext* ctx, const char* text, int32_t length, std::string* names,
+                          bool alone) {
   TolerantLookup quiet(ctx);
   const CompileMark mark = MarkCompile(ctx);
   ErrCode e;
@@ -306,13 +309,26 @@ ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length) {
     int32_t cli = 0;
     e = withheld.TakeScratch(&scratch);
     if (!e && !stopped) e = CommandLineLibrary(ctx, &cli);
-    if (!e && !stopped) e = DefinitionFault(ctx, text, length, cli, &scratch);
-    if (!e) e = TextFault(ctx, text, length, stopped ? CurrentScope(ctx) : cli, &scratch);
+    if (!e && !stopped && !alone) e = DefinitionFault(ctx, text, length, cli, &scratch);
+    if (!e)
+      e = TextFault(ctx, text, length, stopped ? CurrentScope(ctx) : cli, &scratch, names, alone);
   }
   // The entries the names not known yet made go again.
   UndoCompile(ctx, mark);
   quiet.Forget();
-  return IsFaultBeforeTheEnd(e) || IsEngineMemoryCode(e) ? e : kOk;
+  return e;
+}
+
+}  // namespace
+
+ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length, std::string* names) {
+  SkipByteOrderMark(ctx, &text, &length);
+  return LookAtCommandLine(ctx, text, length, names, false);
+}
+
+ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* line, int32_t length,
+                                   std::string* names) {
+  return LookAtCommandLine(ctx, line, length, names, true);
 }
 
 }  // namespace vke

@@ -117,6 +117,12 @@ class ExprCompiler {
   // Text.
   char At(int32_t offset = 0) const { return pos + offset < n ? t[pos + offset] : '\0'; }
   bool AtEnd() const { return pos >= n; }
+  // The error of an expression that lacks its rest at pos: kErrEof at the
+  // end of a statement that the end of an open-ended source cut short,
+  // since more text may bring the rest.
+  ErrCode Lacking(ErrCode code) const {
+    return AtEnd() && u.cutEnd && t + n == u.cutEnd ? kErrEof : code;
+  }
   // Skips blanks; true when any was skipped.
   bool SkipBlanks();
   // True when only blanks remain.

@@ -189,6 +189,14 @@ struct CompileUnit {
   int32_t line = 0;             // the line of the statement being compiled
   int32_t codeStart = 0;        // where the code part of the block begins
   bool raised = false;          // the current error's message is pending already
+  // With an open end: whether the end of the source cut the last statement
+  // short (a bracket, a continuation or a comment still open), the end of
+  // that statement's last text (null for none), and whether the statements
+  // ran to the end of the source (no endfunction or next definition ended
+  // them).
+  bool cutShort = false;
+  const char* cutEnd = nullptr;
+  bool reachedEnd = false;
 };
 
 // Records a compile error at the unit's line: the message of the code

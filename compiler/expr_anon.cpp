@@ -66,7 +66,7 @@ ErrCode ExprCompiler::ParseAt(const Level& level) {
     SkipBlanks();
     if (At() == ')' && paramCount == 0) break;
     int32_t length = NameSpan(t, n, pos);
-    if (!IsNameStart(At()) || length > kMaxIdentifierLength) return kErrBadAnonFun;
+    if (!IsNameStart(At()) || length > kMaxIdentifierLength) return Lacking(kErrBadAnonFun);
     pos += length;
     paramCount++;
     SkipBlanks();
@@ -75,7 +75,7 @@ ErrCode ExprCompiler::ParseAt(const Level& level) {
       continue;
     }
     if (At() == ')') break;
-    return kErrBadAnonFun;
+    return Lacking(kErrBadAnonFun);
   }
   AnonContext context{t + paramsStart, pos - paramsStart, {}, 0, anon};
   pos++;

@@ -176,7 +176,8 @@ ErrCode ExprCompiler::ParseSubexpr(const Level& level, SubResult* result) {
           return e;
         continue;
       }
-      if (AtEnd() || IsStop(c)) return result->operands ? kErrIncompleteExpr : kErrMissingExpr;
+      if (AtEnd() || IsStop(c))
+        return Lacking(result->operands ? kErrIncompleteExpr : kErrMissingExpr);
       Level operand = level;
       operand.mayBeWhole = level.mayBeWhole && top == base && result->operands == 0;
       operand.body = level.body && top == base && result->operands == 0;
@@ -285,7 +286,7 @@ ErrCode ExprCompiler::ParseOperand(const Level& level, bool* flattened) {
     if (ErrCode e = ParseSubexpr(inner, &sub)) return e;
     if (sub.flattened) return kErrMisplacedListFlattening;
     SkipBlanks();
-    if (At() != ')') return AtEnd() ? kErrIncompleteExpr : UnexpectedCloser(At());
+    if (At() != ')') return Lacking(UnexpectedCloser(At()));
     pos++;
     return kOk;
   }
@@ -315,7 +316,7 @@ ErrCode ExprCompiler::ParseMatrix(char close) {
   for (;;) {
     SkipBlanks();
     char c = At();
-    if (AtEnd()) return kErrIncompleteExpr;
+    if (AtEnd()) return Lacking(kErrIncompleteExpr);
     if (c == close) {
       pos++;
       break;
@@ -396,6 +397,9 @@ ErrCode ExprCompiler::ParseString() {
   if (!chars) return kErrCompOutOfMemory;
   int32_t count = 0;
   ErrCode e = ScanStringLiteral(ctx, t, n, &pos, chars, room, &count);
+  // A string runs over a line end inside brackets, as the statement's text
+  // joins its lines.
+  if (e == kErrUnterminatedString && u.cutEnd && t + n == u.cutEnd) e = kErrEof;
   if (!e) e = EmitText(chars, count);
   u.scratch->Release(mark);
   return e;

@@ -151,7 +151,7 @@ ErrCode ExprCompiler::ParseArgs(char close, bool indexGroup, int32_t baseDepth, 
       pos++;
       break;
     }
-    return UnexpectedCloser(At());
+    return Lacking(UnexpectedCloser(At()));
   }
   index = saved;
   return kOk;
@@ -188,7 +188,7 @@ ErrCode ExprCompiler::FieldStep(const GroupArgs* group, bool* found) {
     Level inner;
     if (ErrCode e = ParseSubexpr(inner, &sub)) return e;
     SkipBlanks();
-    if (At() != ')') return UnexpectedCloser(At());
+    if (At() != ')') return Lacking(UnexpectedCloser(At()));
     pos++;
     if (!group) return Emit({kOpLoadFieldByName}, -1);
     return Emit({kOpIndexGroup, count, mask}, -taken - 1);

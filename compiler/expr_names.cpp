@@ -260,6 +260,11 @@ ErrCode ExprCompiler::ParseName(const Level& level, bool* flattened) {
       return ParseCall(c, level);
     }
   }
+  if (f < 0 && !library && u.request->unknownAsVariables) {
+    int32_t variable;
+    if (ErrCode e = u.vars.Add(name, length, &variable)) return e;
+    return ParseChain(variable, level, flattened);
+  }
   if (f < 0 && u.laterFunctions) {
     // Compiled later from its source when it is first called.
     if (ErrCode e =

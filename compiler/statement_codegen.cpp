@@ -573,6 +573,9 @@ ErrCode Generator::Run(const StatementRecord* first, int32_t count) {
     if (!markerAfterJumps && r->kind != kStmtCopyInput) e = Line(r->line);
     if (!e) e = Statement(r);
   }
+  // An open-ended source whose last statement or blocks its end left open
+  // lacks only what may follow.
+  if (!e && (u.cutShort || (depth > 0 && u.request->openEnd && u.reachedEnd))) e = kErrEof;
   if (!e && depth > 0) {
     u.line = open[depth - 1].line;
     ErrorDetails d;

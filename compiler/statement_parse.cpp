@@ -52,8 +52,15 @@ class Parser {
   int32_t line;
   const StatementRecord* first_ = nullptr;
   int32_t count_ = 0;
+  // With an open end: the last Extract ran into the end of the source with
+  // the statement still open; the record read so.
+  bool cut_ = false;
+  StatementRecord* cutRecord_ = nullptr;
 
   char At(int32_t p) const { return p < n ? t[p] : '\0'; }
+  // The error of a statement that lacks something: kErrEof when the end of
+  // an open-ended source cut it short, since more text may bring it.
+  ErrCode Lacking(ErrCode code) const { return cutRecord_ ? kErrEof : code; }
   ErrCode Fail(ErrCode code) {
     u.line = line;
     return CompileError(u, code);
@@ -96,6 +103,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
   const StatementBracket* stack[kMaxBracketDepth];
   int32_t depth = 0, k = 0;
   char previous = ' ';
+  bool openAtEnd = false;  // a comment or a continuation the end left open
   *quiet = false;
   auto put = [&](char c) {
     if (k < capacity) out[k] = c;
@@ -123,6 +131,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
         if (t[pos] == '\n' || (t[pos] == '\r' && At(pos + 1) != '\n')) line++;
         pos++;
       }
+      openAtEnd = pos >= n;
       pos = pos < n ? pos + 2 : n;
       put(' ');
       previous = ' ';
@@ -135,6 +144,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
         pos++;
         line++;
       }
+      openAtEnd = pos >= n;
       put(' ');
       previous = ' ';
       continue;
@@ -172,6 +182,7 @@ int32_t Parser::Extract(char* out, int32_t capacity, bool* quiet) {
     previous = c == ' ' || c == '\t' ? ' ' : c;
     pos++;
   }
+  cut_ = u.request->openEnd && pos >= n && (depth > 0 || openAtEnd);
   while (k > 0 && k <= capacity && (out[k - 1] == ' ' || out[k - 1] == '\t')) k--;
   return k;
 }
@@ -213,6 +224,7 @@ ErrCode Parser::ReadStatement(int32_t kind, int32_t recordLine, StatementRecord*
     return Fail(kErrExprTooLarge);
   }
   *r = {kind == kStmtShow && quiet ? kStmtQuiet : kind, recordLine, 0, length, 0};
+  if (cut_) cutRecord_ = r;
   u.scratch->Release(static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(r->Next()) -
                                            reinterpret_cast<const uint8_t*>(r)) +
                      ((mark + 7) & ~7u));
@@ -383,6 +395,11 @@ ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
     u.scratch->Release(mark);
     if (first_ == r) first_ = nullptr;
     count_--;
+    // Only blanks, comments and a continuation so far: more may follow.
+    if (cutRecord_ == r) {
+      cutRecord_ = nullptr;
+      u.cutShort = true;
+    }
     return kOk;
   }
   const int32_t split = FindAssignment(text, length);
@@ -400,7 +417,7 @@ ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
     int32_t lhs = split;
     while (lhs > 0 && (text[lhs - 1] == ' ' || text[lhs - 1] == '\t')) lhs--;
     const int32_t length2 = length - rhs;
-    if (length2 == 0) return Fail(kErrMissingExpr);
+    if (length2 == 0) return Fail(Lacking(kErrMissingExpr));
     r->targets = targets;
     r->length1 = lhs;
     std::memmove(const_cast<char*>(r->Text2()), text + rhs, length2);
@@ -631,7 +648,10 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
   bool headerDone = text;
   for (;;) {
     SkipSpaceAndComments(t, n, &pos, true, &line);
-    if (pos >= n) break;
+    if (pos >= n) {
+      u.reachedEnd = true;
+      break;
+    }
     const int32_t recordLine = line;
     u.line = line;
     int32_t p = pos;
@@ -725,7 +745,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     if (ErrCode e = ReadStatement(keyword->kind, recordLine, &r)) return e;
     r->kind = keyword->kind;
     u.line = recordLine;
-    if (keyword->expression && r->length1 == 0) return Fail(kErrMissingExpr);
+    if (keyword->expression && r->length1 == 0) return Fail(Lacking(kErrMissingExpr));
     if (!keyword->expression && r->length1 != 0) return Fail(kErrUnexpectedExpr);
     if (keyword->kind == kStmtFor) {
       int32_t split = FindAssignment(r->Text1(), r->length1);
@@ -733,6 +753,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       const ErrCode e = split < 0 ? kErrBadAsgnVar : ScanTargets(u, r->Text1(), split, &targets);
       // A limit reached (too many variables) is reported as itself.
       if (e && e != kErrBadAsgnVar) return Fail(e);
+      if (split < 0) return Fail(Lacking(kErrBadForAssignment));
       if (e || targets != 1) return Fail(kErrBadForAssignment);
     }
     if (keyword->kind == kStmtGlobal || keyword->kind == kStmtPersistent) {
@@ -751,6 +772,11 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
   }
   if (!headerDone) return Fail(kErrExpectedFunHeader);
+  if (cutRecord_) {
+    const StatementRecord* r = cutRecord_;
+    u.cutShort = true;
+    u.cutEnd = r->length2 > 0 ? r->Text2() + r->length2 : r->Text1() + r->length1;
+  }
   *first = first_;
   *count = count_;
   return kOk;

@@ -1,6 +1,7 @@
 // When the console's lines make a whole command.
 #include "tools/command_gatherer.hpp"
 
+#include "compiler/compile_lexer.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "compiler/scan.hpp"
 #include "engine/errors/errors.hpp"
@@ -39,6 +40,39 @@ bool StartsAt(std::string_view line, size_t at, std::string_view s) {
   return line.compare(at, s.size(), s) == 0;
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Whether the line holds only numbers, each with a sign in front or a comma
+// behind it at most, semicolons and blanks: the elements and ends of rows.
+bool HoldsOnlyNumbers(std::string_view line) {
+  const auto n = static_cast<int32_t>(line.size());
+  bool afterNumber = false;
+  for (int32_t at = 0; at < n;) {
+    const char c = line[at];
+    if (IsBlank(c)) {
+      at++;
+    } else if (c == ';') {
+      at++;
+      afterNumber = false;
+    } else if (c == ',') {
+      if (!afterNumber) return false;
+      at++;
+      afterNumber = false;
+    } else {
+      if (c == '+' || c == '-') at++;
+      NumberLiteral number;
+      if (!IsNumberStart(line.data(), n, at) ||
+          ScanNumberLiteral(line.data(), n, &at, &number) != kOk)
+        return false;
+      if (at < n && !IsBlank(line[at]) && line[at] != ',' && line[at] != ';') return false;
+      afterNumber = true;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
@@ -49,6 +83,7 @@ void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
   *at = start + k;
   atStatement_ = false;
   previous_ = ' ';
+  keyword_ = true;
   if (word == "function") {
     // The header is checked once its statement has been read whole.
     inDefinition_ = inHeader_ = true;
@@ -65,6 +100,7 @@ void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
     atStatement_ = b->statementFollows;
     return;
   }
+  keyword_ = false;
   previous_ = word.back();
 }
 
@@ -81,13 +117,16 @@ void CommandGatherer::CheckHeader() {
 void CommandGatherer::Add(std::string_view line) {
   const bool joined = continued_ || inComment_;
   if (inHeader_) header_.append("\n").append(line);
+  // A line end inside "[" or "{" ends a row.
+  numberRow_ = !joined && !open_.empty() && (open_.back() == '[' || open_.back() == '{') &&
+               HoldsOnlyNumbers(line);
+  const bool inBlock = !joined && open_.empty() && openBlocks_ > 0 && !inDefinition_;
+  bool anyKeyword = false;
   continued_ = false;
   // A line end outside a comment and outside brackets ends the statement;
   // inside a bracket it goes on, as the statement parser reads it.
-  if (!joined && depth_ == 0) atStatement_ = true;
+  if (!joined && open_.empty()) atStatement_ = true;
   if (!joined) previous_ = ' ';
-  // The fewest brackets open at any point of the line.
-  int32_t fewest = depth_;
   const size_t n = line.size();
   for (size_t at = 0; at < n;) {
     if (inComment_) {
@@ -116,6 +155,7 @@ void CommandGatherer::Add(std::string_view line) {
       }
       if (IsNameStart(c)) {
         TakeWord(line, &at);
+        anyKeyword |= keyword_;
         continue;
       }
       atStatement_ = false;
@@ -127,18 +167,17 @@ void CommandGatherer::Add(std::string_view line) {
       continue;
     }
     if (OpeningBracket(c)) {
-      depth_++;
-    } else if (IsClosingBracket(c) && depth_ > 0) {
-      depth_--;
-      if (depth_ < fewest) fewest = depth_;
-    } else if ((c == ',' || c == ';') && depth_ == 0) {
+      open_.push_back(c);
+    } else if (IsClosingBracket(c) && !open_.empty()) {
+      open_.pop_back();
+    } else if ((c == ',' || c == ';') && open_.empty()) {
       atStatement_ = true;
     }
     previous_ = c;
     at++;
   }
-  opened_ = depth_ > fewest;
-  if (inHeader_ && !continued_ && !inComment_ && depth_ == 0) CheckHeader();
+  alone_ = inBlock && !anyKeyword && open_.empty() && !continued_ && !inComment_;
+  if (inHeader_ && !continued_ && !inComment_ && open_.empty()) CheckHeader();
 }
 
 }  // namespace vke::runner

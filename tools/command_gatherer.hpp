@@ -2,10 +2,11 @@
 // for, while, switch, try ... end; repeat ... until) or a function definition
 // that is not closed yet, a statement continued with "..." or inside a
 // bracket ("(", "[" or "{") not closed yet, and a "/*" comment not closed
-// yet all keep the command open for the next line. The keywords and the
-// brackets are the compiler's own (compiler/statement_keywords.def,
-// compiler/lexer_helpers.hpp). Each line is scanned once, from the state the
-// lines before it left.
+// yet all keep the command open for the next line. The keywords, the
+// brackets and the numbers are the compiler's own
+// (compiler/statement_keywords.def, compiler/lexer_helpers.hpp,
+// compiler/compile_lexer.hpp). Each line is scanned once, from the state
+// the lines before it left.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +21,18 @@ class CommandGatherer {
   void Add(std::string_view line);
   // Whether the lines added so far make a whole command.
   bool Complete() const {
-    return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_ && depth_ == 0;
+    return openBlocks_ == 0 && !inDefinition_ && !continued_ && !inComment_ && open_.empty();
   }
-  // Whether the last line added left open a bracket it opened: from it on,
-  // every line goes into the command until that bracket closes.
-  bool OpenedBracket() const { return opened_; }
+  // Whether the last line added is a row of a matrix or cell array that an
+  // earlier line opened: numbers (a sign before one, a comma behind one,
+  // semicolons) and blanks only, read as a row of its own. Such a line
+  // leaves a text that lacked only its end lacking only its end.
+  bool NumberRow() const { return numberRow_; }
+  // Whether the last line added holds whole statements of a block an
+  // earlier line opened, outside a definition, and no keyword of a
+  // statement: the lines before it say nothing of what it holds, but the
+  // names they assign.
+  bool StatementsAlone() const { return alone_; }
   // Forgets every line added.
   void Reset() { *this = CommandGatherer(); }
 
@@ -41,8 +49,10 @@ class CommandGatherer {
   bool continued_ = false;     // the last line ended with "..."
   bool inComment_ = false;     // inside a "/*" comment
   bool atStatement_ = true;    // where a statement may begin
-  int32_t depth_ = 0;          // brackets open in the statement
-  bool opened_ = false;        // the last line left a bracket of its own open
+  std::string open_;           // the brackets open in the statement, innermost last
+  bool numberRow_ = false;     // the last line was a row of numbers
+  bool alone_ = false;         // the last line held whole statements of a block
+  bool keyword_ = false;       // a statement's keyword was read on the line
   char previous_ = ' ';        // the character before, for quotes
   bool inHeader_ = false;      // reading a function's header statement
   std::string header_;         // its text so far

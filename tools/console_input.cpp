@@ -57,13 +57,17 @@ ConsoleInput::Result ConsoleInput::Next(std::string* command) {
       case Line::kRead:
         break;
     }
+    const size_t start = command->size();
     command->append(line);
     command->push_back('\n');
     gatherer.Add(line);
     if (gatherer.Complete()) return Result::kCommand;
-    // A line that opened a bracket and left it open would take every line
-    // after it into the command: unless it is wrong already.
-    if (gatherer.OpenedBracket() && faulty_ && faulty_(faultData_, *command))
+    // The command goes on only while all it lacks is its end: one wrong
+    // already ends here, for its error to be reported. A row of numbers
+    // cannot make a matrix wrong that lacked only its end, so that a long
+    // one pasted row by row is not compiled again at each row.
+    if (!gatherer.NumberRow() && faulty_ &&
+        faulty_(faultData_, *command, start, gatherer.StatementsAlone()))
       return Result::kCommand;
   }
 }

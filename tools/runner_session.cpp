@@ -6,6 +6,7 @@
 #include "compiler/compile.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
+#include "tools/command_look.hpp"
 #include "tools/console_input.hpp"
 #include "tools/runner_host.hpp"
 
@@ -16,15 +17,15 @@ namespace {
 struct Session {
   RunnerArea* area;
   EngineContext* ctx;
+  CommandLook look;
 };
 
 // Whether the compiler finds a command typed in part wrong before its end;
 // the area grows while the look runs short of room.
-bool FaultyCommand(void* session, const std::string& command) {
-  const Session* s = static_cast<const Session*>(session);
+bool FaultyCommand(void* session, const std::string& command, size_t line, bool alone) {
+  Session* s = static_cast<Session*>(session);
   ErrCode e;
-  while (IsEngineMemoryCode(
-      e = CommandLineFault(s->ctx, command.data(), static_cast<int32_t>(command.size()))))
+  while (IsEngineMemoryCode(e = s->look.Fault(command, line, alone)))
     if (!s->area->Grow(s->ctx, e)) return false;
   return e != kOk;
 }
@@ -32,7 +33,7 @@ bool FaultyCommand(void* session, const std::string& command) {
 }  // namespace
 
 int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
-  Session session{area, ctx};
+  Session session{area, ctx, CommandLook(ctx)};
   ConsoleInput input(fd, &TakePromptBreak, &FaultyCommand, &session);
   std::string command;
   ErrCode last = kOk;
@@ -44,6 +45,8 @@ int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
       break;
     }
     last = RunGrowing(area, ctx, command.data(), static_cast<int32_t>(command.size()));
+    // quit ends the session, as it ends a text run from a file.
+    if (last == kStatusNoPrint) break;
     // A line that failed or was stopped leaves no frame of its calls and no
     // code behind: the next line runs where the debugger stopped, or in the
     // base workspace.

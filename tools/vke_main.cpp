@@ -21,8 +21,8 @@
 // the threads it starts, until it finishes (tools/runner_host.hpp); with -i
 // every line of standard input (or the lines of a block or a definition) is
 // a command line of its own, lines typed after the debugger has stopped are
-// commands at the stop, and Ctrl-C at the prompt cancels the command being
-// typed (tools/runner_session.hpp). The area
+// commands at the stop, quit ends the session, and Ctrl-C at the prompt
+// cancels the command being typed (tools/runner_session.hpp). The area
 // starts at a quarter of -m SIZE (at most 1 GiB) and grows whenever an
 // instruction runs out of room, up to -m SIZE (default three quarters of the
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit

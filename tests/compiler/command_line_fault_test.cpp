@@ -1,7 +1,8 @@
 // A command line typed in part, as the console asks about it: an error no
-// later line can mend is found before the end (a token, a closing bracket or
-// a block keyword out of place, in the text or in a definition); a text that
-// lacks only its end, or whose error the lines to come may mend, has none;
+// later line can mend is found on the line that holds it (a token, a
+// closing bracket or a block keyword out of place, a statement wrong, in
+// the text or in a definition); a text that lacks only its end has none; a
+// line of a block looked at alone knows the names of the lines before it;
 // and nothing of the look is kept.
 #include <gtest/gtest.h>
 
@@ -49,6 +50,33 @@ TEST(CommandLineFault, WrongTokensAndMisplacedClosersAreFoundBeforeTheEnd) {
   EXPECT_EQ(host.Output(2), "");
 }
 
+// What more lines cannot mend is found on the line that holds it, the first
+// or a later one: a closer of the wrong kind or with nothing open, a token
+// no line can finish, a bad target, a statement a line end has finished.
+TEST(CommandLineFault, AnErrorOnALaterLineIsFoundThere) {
+  TestHost host;
+  EXPECT_EQ(Fault(host.ctx(), "a = ([1\n2)\n"), kErrUnexpectedRightPar);
+  EXPECT_EQ(Fault(host.ctx(), "x = [1 2\n3 $4\n"), kErrUnrecognizedToken);
+  EXPECT_EQ(Fault(host.ctx(), "0 = (1\n"), kErrBadAsgnVar);
+  EXPECT_EQ(Fault(host.ctx(), "if 1\n  x = 2 +\n"), kErrIncompleteExpr);
+  EXPECT_EQ(Fault(host.ctx(), "x = [1 2 +\n"), kErrMissingExpr);
+  EXPECT_EQ(Fault(host.ctx(), "for k = 1:2\n  if k\n  catch\n"), kErrUnexpectedCatch);
+  EXPECT_EQ(Fault(host.ctx(), "f = (@\n"), kErrBadFunRef);
+  EXPECT_EQ(Fault(host.ctx(), "function r = f(n)\n  r = (n +\n  1]\n"), kErrUnexpectedRightBracket);
+  EXPECT_EQ(host.Output(2), "");
+}
+
+// Stray closers are reported at once, of every kind.
+TEST(CommandLineFault, StrayClosersAreFoundAtOnce) {
+  TestHost host;
+  EXPECT_EQ(Fault(host.ctx(), "x = (1 + }\n"), kErrIncompleteExpr);
+  EXPECT_EQ(Fault(host.ctx(), "x = ([1 }\n"), kErrUnexpectedRightBrace);
+  EXPECT_EQ(Fault(host.ctx(), "x = {(1 ]\n"), kErrUnexpectedRightBracket);
+  EXPECT_EQ(Fault(host.ctx(), "x = {[1 )\n"), kErrUnexpectedRightPar);
+  EXPECT_EQ(Fault(host.ctx(), "if 1\n  x = {1}}\n"), kErrUnexpectedRightBrace);
+  EXPECT_EQ(host.Output(2), "");
+}
+
 TEST(CommandLineFault, ATextThatLacksOnlyItsEndOrMayBeMendedHasNone) {
   TestHost host;
   for (const char* text :
@@ -56,7 +84,12 @@ TEST(CommandLineFault, ATextThatLacksOnlyItsEndOrMayBeMendedHasNone) {
         "if 1\n", "if 1\n  x = (1 +\n", "switch 1\n  case 1\n", "function r = f(n)\n",
         "function r = f(n)\n  r = [n\n", "/* a\n", "f = @(x,\n",
         // Names assigned or defined by the lines to come.
-        "for k = 1:2\n  if k > 1, disp(prev), end\n", "y = notyet(1, [2\n"})
+        "for k = 1:2\n  if k > 1, disp(prev), end\n", "y = notyet(1, [2\n",
+        // A continuation that may still go on; a string inside brackets
+        // goes on over the line end; keywords waiting for their
+        // expression.
+        "x = 1 + 2 ...\n", "...\n", "s = ('abc\n", "f = @(x\n", "if (a > ...\n", "for k ...\n",
+        "while ...\n", "x = /* a\n"})
     EXPECT_EQ(Fault(host.ctx(), text), kOk) << text;
   EXPECT_EQ(host.Output(2), "");
 }
@@ -81,6 +114,32 @@ TEST(CommandLineFault, NothingOfTheLookIsKept) {
             kOk);
   ASSERT_EQ(RunLine(ctx, "which g"), kOk);
   EXPECT_EQ(host.Output(1), "6\nans =\n_cli/g\n");
+  EXPECT_EQ(host.Output(2), "");
+}
+
+// A line of whole statements of a block is looked at alone, with the
+// variables the look before it found: a name the earlier lines assign is a
+// variable there, and the line's own join them. A name that no line has
+// assigned yet may be a variable still ("prev(end)" before "prev = x").
+TEST(CommandLineFault, ALineAloneKnowsTheNamesOfTheLinesBefore) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  std::string names;
+  const std::string head = "for q = 1:2\n  w = {q};\n";
+  ASSERT_EQ(CommandLineFault(ctx, head.data(), static_cast<int32_t>(head.size()), &names), kOk);
+  auto alone = [&](const std::string& line, std::string* known) {
+    return CommandLineStatementsFault(ctx, line.data(), static_cast<int32_t>(line.size()), known);
+  };
+  // "w -1 +" is an expression when w is a variable, a command else.
+  std::string others = names;
+  EXPECT_EQ(alone("  v = w{1} + q(end);\n", &names), kOk);
+  EXPECT_EQ(alone("  u = v(end);\n", &names), kOk);
+  EXPECT_EQ(alone("  v -1 +\n", &names), kErrIncompleteExpr);
+  EXPECT_EQ(alone("  z = later(end) + soon(:, 1);\n", &names), kOk);
+  std::string none;
+  EXPECT_EQ(alone("  w -1 +\n", &none), kOk);
+  // The line's fault itself.
+  EXPECT_EQ(alone("  t = (v ]\n", &others), kErrUnexpectedRightBracket);
   EXPECT_EQ(host.Output(2), "");
 }
 

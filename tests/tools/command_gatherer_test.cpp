@@ -1,8 +1,8 @@
 // The rule that gathers the console's lines into whole commands: blocks and
 // definitions up to what closes them, keywords that close nothing (in
 // strings, comments, indices, behind other words), statements that go on to
-// the next line, refused headers, the line that left a bracket of its own
-// open, and a gathering cancelled half way.
+// the next line, refused headers, the rows of numbers and the statements
+// that stand alone, and a gathering cancelled half way.
 #include "tools/command_gatherer.hpp"
 
 #include <gtest/gtest.h>
@@ -78,17 +78,42 @@ TEST(CommandGatherer, BracketsOpenAtALineEndKeepTheStatementGoing) {
   EXPECT_EQ(Completion({"x = 1)]", "y = [2"}), "c.");
 }
 
-// The lines that open a bracket and leave it open, after which every line
-// goes into the command until it closes.
-TEST(CommandGatherer, TellsTheLineThatLeftItsOwnBracketOpen) {
+// The lines that are rows of numbers in a matrix or cell array an earlier
+// line opened, and those that hold whole statements of a block without a
+// keyword: neither changes what the lines before it lack.
+TEST(CommandGatherer, TellsRowsOfNumbersAndStatementsThatStandAlone) {
   CommandGatherer g;
   std::string marks;
-  for (const char* line : {"x = [1 2", "3 4", "5] + [6", "7]", "if f(1, {2", "}) % [", "s = '['",
-                           "y = [1 ...", "2 ..."}) {
+  for (const char* line : {"x = [",
+                           "1 -2.5e3, 3i;",
+                           "",
+                           "4 5 ...",
+                           "6",
+                           "7 - 8",
+                           "9,, 1",
+                           ", 2",
+                           "3 +",
+                           "4 a",
+                           "f(1, [",
+                           "2",
+                           "])]; c = {",
+                           "1, 2",
+                           "}; if x",
+                           "  y = (x + 1) * 2; z = y'",
+                           "  if y",
+                           "  q = [1",
+                           "  2]",
+                           "  p = 1 + ...",
+                           "  2",
+                           "  for k = 1:2, s = k; end",
+                           "  r = 1 % if",
+                           "  end",
+                           "end"}) {
     g.Add(line);
-    marks += g.OpenedBracket() ? 'o' : '.';
+    marks += g.NumberRow() ? 'n' : g.StatementsAlone() ? 's' : '.';
   }
-  EXPECT_EQ(marks, "o.o.o..o.");
+  EXPECT_EQ(marks, ".nn........n.n.s......s..");
+  EXPECT_TRUE(g.Complete());
 }
 
 // The statement parser's keywords: a quote right behind each opens a

@@ -1,8 +1,7 @@
 // The console's commands from its input: one line each, CR LF taken as one
 // line end, a definition gathered up to its "endfunction" (not one in a
-// string or comment), a block up to its "end", a bracket opened on a line
-// that is wrong already left to its error, and what the end of the input
-// leaves.
+// string or comment), a block up to its "end", a command wrong before its
+// end left to its error, and what the end of the input leaves.
 #include "tools/console_input.hpp"
 
 #include <gtest/gtest.h>
@@ -18,10 +17,11 @@ bool KeepGoing() {
   return false;
 }
 
-// Stands in for the compiler: a command is wrong once it holds "@". Counts
-// the questions.
-bool HoldsAt(void* asked, const std::string& command) {
-  ++*static_cast<int*>(asked);
+// Stands in for the compiler: a command is wrong once it holds "@". Keeps
+// what it was asked: the last line of each command, marked when it was
+// given alone.
+bool HoldsAt(void* asked, const std::string& command, size_t line, bool alone) {
+  *static_cast<std::string*>(asked) += (alone ? "*" : "") + command.substr(line);
   return command.find('@') != std::string::npos;
 }
 
@@ -63,20 +63,24 @@ TEST(ConsoleInput, BlocksAreGatheredUpToTheirEnd) {
             (std::vector<std::string>{"for k = 1:2\n  if k, end\nend, y = 2\n", "z\n"}));
 }
 
-// A line that opens a bracket and leaves it open ends the command there
-// when the command is wrong already; the next line starts a command of its
-// own. Only such a line is asked about.
-TEST(ConsoleInput, ABracketOpenedOnAWrongLineGathersNothingMore) {
-  int asked = 0;
-  EXPECT_EQ(Commands("a = 1 @ [\ndisp(7)\nx = [1 2\n3 4\n5 6]\nif 1\n  y = @ [\ndisp(8)\nend\n",
+// A command ends at the line from which it is wrong, on its first line or
+// a later one; the next line starts a command of its own. Every line of a
+// command not whole yet is asked about, but the rows of numbers of a
+// matrix; the statements of a block stand alone.
+TEST(ConsoleInput, ACommandEndsAtTheLineFromWhichItIsWrong) {
+  std::string asked;
+  EXPECT_EQ(Commands("a = 1 @ [\ndisp(7)\nx = [1 2\n3 4\n5 6]\nif 1\n  y = 2\n  z = @ [\n"
+                     "disp(8)\nend\nb = (1\n2) @\n3\n",
                      &HoldsAt, &asked),
             (std::vector<std::string>{"a = 1 @ [\n", "disp(7)\n", "x = [1 2\n3 4\n5 6]\n",
-                                      "if 1\n  y = @ [\n", "disp(8)\n", "end\n"}));
-  EXPECT_EQ(asked, 3);
-  // Without a bracket left open, a block wrong already is gathered whole.
+                                      "if 1\n  y = 2\n  z = @ [\n", "disp(8)\n", "end\n",
+                                      "b = (1\n2) @\n", "3\n"}));
+  EXPECT_EQ(asked, "a = 1 @ [\nx = [1 2\nif 1\n*  y = 2\n  z = @ [\nb = (1\n");
+  // A block wrong in a line before its end.
+  asked.clear();
   EXPECT_EQ(Commands("if 1\n  y = @\nend\n", &HoldsAt, &asked),
-            (std::vector<std::string>{"if 1\n  y = @\nend\n"}));
-  EXPECT_EQ(asked, 3);
+            (std::vector<std::string>{"if 1\n  y = @\n", "end\n"}));
+  EXPECT_EQ(asked, "if 1\n*  y = @\n");
 }
 
 }  // namespace
