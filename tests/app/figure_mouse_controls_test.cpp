@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -443,6 +444,48 @@ TEST(PanelControls, APressElsewhereCommitsTheEdit) {
   a.figure().editField = 0;
   a.figure().editCommand = 0;
   EXPECT_EQ(TextFieldKey(a.slot(), 0, '1'), kErrIllegal);
+}
+
+// Controls in the narrow cells of a 1 x 4 figure: a label wider than its
+// column pushes its slider's track and its field past it, and a field that
+// ends with the panel keeps its right border inside the cell.
+constexpr char kNarrowPanel[] = R"(
+function (g, f) = start()
+  g = 20;
+  f = 60;
+  subplots(['Panel', char(9), 'Panel', char(9), 'Panel', char(9), 'Panel']);
+function panel(g, f)
+  slider('Frequency 20 Hz', g, [0 50]);
+  textfield('Start angle [deg]', '%.0f', f, '', 1);
+)";
+
+TEST(PanelControls, LabelsStayClearOfTheirControlsInNarrowCells) {
+  MouseApp a({"g", "f"}, kNarrowPanel);
+  const int32_t g = a.Var("g"), f = a.Var("f");
+  a.list.Handler(kElemInit, {a.Fn("start"), {g, f}});
+  a.Plot("Panel", {a.Fn("panel"), {}, {g, f}});
+  a.Start();
+  const SubplotRecord& s = a.subplot(0);
+  ASSERT_LT(s.viewport[kRight] - s.viewport[kLeft], 170);
+  const auto labelEnd = [&](const char* label) {
+    double w = 0, h = 0;
+    a.block()->portFunctions->textExtent(label, static_cast<int32_t>(std::strlen(label)), &w, &h,
+                                         a.block()->portTarget);
+    return s.viewport[kLeft] + w;
+  };
+  CommandHeader h{};
+  const std::byte* data = nullptr;
+  bool laidOut = false;
+  ASSERT_TRUE(a.FindCommand(0, kCmdFirstSlider, &h, &data));
+  SliderSpec slider{};
+  ASSERT_TRUE(ReadSlider(ControlCommand{h.code, data, h.length}, &slider, &laidOut));
+  EXPECT_GT(slider.track.left, labelEnd("Frequency 20 Hz") + 2);
+  ASSERT_TRUE(a.FindCommand(0, kCmdTextField, &h, &data));
+  ControlRow field{};
+  ASSERT_TRUE(ReadTextField(ControlCommand{h.code, data, h.length}, &field, &laidOut));
+  EXPECT_GT(field.left, labelEnd("Start angle [deg]") + 2);
+  EXPECT_LT(field.right, s.viewport[kRight]);
+  EXPECT_GT(field.right - field.left, 20);
 }
 
 // ---- Hover and wheel ----

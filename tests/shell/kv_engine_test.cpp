@@ -451,6 +451,39 @@ TEST_F(Facade, ANewFigureFontMeasuresTheMarginsAgain) {
   engine.RemeasureFigureMargins();
 }
 
+// Whether pixel (x, y) of the image is dark ink: text, not the grey, the
+// white or a plot's colour.
+bool DarkInk(CairoTarget& image, int32_t x, int32_t y) {
+  const uint32_t rgb = test::PixelAt(image, x, y);
+  return ((rgb >> 16) & 0xFF) < 0x90 && ((rgb >> 8) & 0xFF) < 0x90 && (rgb & 0xFF) < 0x90;
+}
+
+// Long axis labels and log tick labels in a 2 x 2 figure of the window's
+// first size: every text stays whole inside its cell, clear of the
+// figure's left edge and of the cell beside it.
+TEST_F(Facade, AxisLabelsStayWholeInsideTheirCells) {
+  int32_t id;
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("tests/shell/long_labels.kvd", 640, 380, &id, &shown));
+  shown.doc->Execute(kCmdResetData);
+  CairoTarget& image = *shown.image;
+  cairo_t* c = image.context();
+  cairo_set_source_rgb(c, 1, 1, 1);
+  cairo_paint(c);
+  ASSERT_EQ(engine.DrawFigure(id), kOk);
+  const FigureState& fig = FindInstance(context.Block(), id)->figure;
+  ASSERT_EQ(ActiveSubplotCount(fig), 4);
+  for (int32_t k = 0; k < 4; ++k) {
+    const double* p = fig.subplots[k].position;
+    const auto left = static_cast<int32_t>(std::lround(p[kLeft]));
+    const auto right = static_cast<int32_t>(std::lround(p[kRight])) - 1;
+    int32_t cut = 0;
+    for (auto y = static_cast<int32_t>(p[kTop]); y < static_cast<int32_t>(p[kBottom]); ++y)
+      cut += DarkInk(image, left, y) + DarkInk(image, right, y);
+    EXPECT_EQ(cut, 0) << "subplot " << k << ": text at the cell's edge";
+  }
+}
+
 class NoMemory : public BlockMemory {
  public:
   void* Allocate(size_t) override { return nullptr; }
