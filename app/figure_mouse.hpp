@@ -80,10 +80,23 @@ void RedrawGestureFeedback(KVContextBlock* block, int32_t id);
 ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id, char* text = nullptr,
                             int32_t size = 0, int32_t* length = nullptr);
 
+// Ends the edit of a text field: commits it as CommitTextFieldEdit does, then
+// runs the draw handlers, so the field shows its variable whether the number
+// was taken or not (and the post-event handlers after a number taken).
+// kStatusRepaint, kKvNonexistentInstance, the handler's failure or the draw
+// handlers'.
+ErrCode EndTextFieldEdit(KVContextBlock** slot, int32_t id, char* text = nullptr, int32_t size = 0,
+                         int32_t* length = nullptr);
+
+// Ends the edit of a text field without handing its text over, for the
+// commands that put other data in place; the caller draws anew.
+void DropTextFieldEdit(KVContextBlock* block, int32_t id);
+
 // A key typed while a text field is edited; Enter commits and ends the
 // edit, the handler's _msg text going to the text buffer when given. 0 when
-// no field is edited, kStatusRepaint, 12 when the edited command is no text
-// field any more, kKvNonexistentInstance.
+// no field is edited, kStatusRepaint, kKvUndefElement for a control
+// character the field does not take (the window's commands may), 12 when
+// the edited command is no text field any more, kKvNonexistentInstance.
 ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text = nullptr,
                      int32_t size = 0, int32_t* length = nullptr);
 

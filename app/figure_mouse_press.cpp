@@ -189,12 +189,13 @@ ErrCode FigureMouseDown(KVContextBlock** slot, int32_t id, double x, double y, b
   if (e.record() == nullptr) return kKvNonexistentInstance;
   if (!FindHandlerSlot(e.block(), id)) return kStatusNothingDone;
   e.record()->deferredIdle = 0;
-  // A press ends the text edit: the number typed is handed over first.
+  // A press ends the text edit: the number typed is handed over first, and
+  // the field shows its variable again whatever became of it.
   bool committed = false;
   if (e.figure().editField >= 0) {
-    const ErrCode rc = CommitTextFieldEdit(slot, id);
-    e.record()->figure.editField = -1;
-    committed = rc == kStatusRepaint && e.Redraw() == kOk;
+    const ErrCode rc = EndTextFieldEdit(slot, id);
+    if (rc == kKvNonexistentInstance || e.record() == nullptr) return kKvNonexistentInstance;
+    committed = true;
   }
   const auto answer = [committed](ErrCode rc) {
     return committed && (rc == kOk || rc == kStatusNothingDone) ? kStatusRepaint : rc;

@@ -3,9 +3,9 @@
 // "mousedrag" handler.
 #include "app/draw_cycle.hpp"
 #include "app/figure_mouse_internal.hpp"
+#include "app/instances.hpp"
 #include "app/kv_elements.hpp"
 #include "app/post_event.hpp"
-#include "engine/text/number_text.hpp"
 #include "graphics/drawing_command.hpp"
 #include "graphics/figure_codes.hpp"
 #include "graphics/text_field_edit.hpp"
@@ -52,9 +52,9 @@ ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id, char* text, int32
   }
   int32_t handlers[kSubplotHandlerCount];
   e.FindHandlers(k, h.id, handlers);
+  // A text that is not one number, as a whole, runs nothing.
   double number = 0;
-  int32_t at = 0;
-  if (handlers[kHandlerMouseDrag] < 0 || !ParseNumberText(field.text, field.length, &at, &number)) {
+  if (handlers[kHandlerMouseDrag] < 0 || !ReadFieldNumber(field.text, field.length, &number)) {
     return kOk;
   }
   EventState& ev = e.event();
@@ -69,6 +69,10 @@ ErrCode CommitTextFieldEdit(KVContextBlock** slot, int32_t id, char* text, int32
     return rc;
   }
   return kStatusRepaint;
+}
+
+void DropTextFieldEdit(KVContextBlock* block, int32_t id) {
+  if (InstanceRecord* r = FindInstance(block, id)) EndEdit(&r->figure);
 }
 
 ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text, int32_t size,
@@ -86,14 +90,25 @@ ErrCode TextFieldKey(KVContextBlock** slot, int32_t id, uint32_t key, char* text
     return kErrIllegal;
   }
   if (key != kKeyEnter && key != kKeyLineFeed) {
+    // A control character the field has no use for (the menus' Ctrl+N,
+    // Ctrl+Z) goes on to the window's commands.
+    if (key < 0x20 && key != kKeyBackspace && key != kKeyEscape) return kKvUndefElement;
     EditFieldText(&field, &fig.caretStart, &fig.caretEnd, key);
     return kStatusRepaint;
   }
+  return EndTextFieldEdit(slot, id, text, size, length);
+}
+
+ErrCode EndTextFieldEdit(KVContextBlock** slot, int32_t id, char* text, int32_t size,
+                         int32_t* length) {
+  const FigureEvent e(slot, id);
   const ErrCode rc = CommitTextFieldEdit(slot, id, text, size, length);
   if (InstanceRecord* after = e.record()) EndEdit(&after->figure);
-  if (rc != kOk && rc != kStatusRepaint) return rc;
-  // The field shows its variable again, whether the number was taken or not.
+  if (rc == kKvNonexistentInstance) return rc;
+  // The field shows its variable again, whether the number was taken, refused
+  // or never handed over: the text typed is not left standing.
   ErrCode drawn = e.Redraw();
+  if (rc != kOk && rc != kStatusRepaint) return rc;
   if (drawn == kOk && rc == kStatusRepaint) drawn = RunPostEventHandlers(slot, id);
   return drawn == kOk ? kStatusRepaint : drawn;
 }

@@ -121,11 +121,11 @@ class AxesPainter {
 
   // A label that ends at x, below y; one wider than the room left of x (a
   // cell too narrow to give it, see FitViewportToLabels) starts at the
-  // subplot's outer left edge instead, so that it shows whole within the
-  // subplot.
+  // subplot's outer left edge (its clearance kept) instead, so that it
+  // shows whole within the subplot.
   void LeftLabel(double x, double y, const char* text, int32_t n) const {
     const double width = port_.textExtent != nullptr ? Measure(text, n).width : n * cw_;
-    const double outer = r_.position[kLeft];
+    const double outer = r_.position[kLeft] + kLabelEdgeClearance - kTextGap;
     if (x - width < outer) {
       DrawTextAt(port_, target_, outer, y, text, n, kTextRight | kTextBelow);
     } else {

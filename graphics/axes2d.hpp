@@ -20,9 +20,15 @@ namespace vke {
 void DrawAxesTicksAndLabels(const SubplotRecord& subplot, const PlotStyle* style,
                             const GraphicsPort& port, void* target);
 
+// The room a label keeps from the left and right sides of its subplot's
+// position, in device units: a glyph's ink may stand out of the box its
+// text measures.
+inline constexpr double kLabelEdgeClearance = 2;
+
 // Moves the viewport's left and right sides in from the margins as far as
 // the tick labels and axis labels need, so that each is drawn whole within
-// the position and off the frame where they stand; the viewport keeps a
+// the position, kLabelEdgeClearance from its sides, and off the frame where
+// they stand; the viewport keeps a
 // third of the position's width at least. Nothing without the margin
 // option or a port that draws and measures text.
 void FitViewportToLabels(SubplotRecord* subplot, const GraphicsPort& port, void* target);

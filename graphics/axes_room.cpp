@@ -83,8 +83,8 @@ void FitViewportToLabels(SubplotRecord* s, const GraphicsPort& port, void* targe
     double reachLeft = 0;
     double reachRight = 0;
     LabelReach(*s, port, target, &reachLeft, &reachRight);
-    double left = std::max(baseLeft, std::ceil(reachLeft));
-    double right = std::max(baseRight, std::ceil(reachRight));
+    double left = std::max(baseLeft, std::ceil(reachLeft + kLabelEdgeClearance));
+    double right = std::max(baseRight, std::ceil(reachRight + kLabelEdgeClearance));
     // The first round may give back room the labels no longer take; later
     // ones only grow, so that the rounds settle.
     if (round > 0) {

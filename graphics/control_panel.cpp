@@ -17,6 +17,13 @@ constexpr uint8_t kWhiteRgb[3] = {255, 255, 255};
 // The room between a text field's text and its right border, in row
 // heights: where the caret after the last character stands.
 constexpr double kFieldTextInset = 0.2;
+// Room between a label and the control after it, in row heights; a label
+// wider than its column moves the control's start by at most this share of
+// the control's length.
+constexpr double kLabelClearance = 0.4;
+constexpr double kMostLabelShift = 0.5;
+// A control that ends with the panel keeps its right border inside it.
+constexpr double kPanelEndInset = 1;
 
 // Cells of one grey: n one-unit-wide cells of the given height from (x, y),
 // in strips of at most kStripCells.
@@ -105,6 +112,18 @@ const char* PopupItem(const PanelPopup& m, int32_t i, int32_t* length) {
   }
   *length = 0;
   return "";
+}
+
+// Where a control from `start` to `end` may start when its label, drawn from
+// `labelAt`, reaches further: past the label and a clearance, moving at most
+// kMostLabelShift of the control's length. Left-to-right panels only.
+double StartPastLabel(const PanelColumns& columns, double start, double end, double labelAt,
+                      double rowHeight, const char* label, int32_t labelLength,
+                      const GraphicsPort& port, void* target) {
+  if (labelLength <= 0 || port.textExtent == nullptr || columns.left > columns.right) return start;
+  const double labelEnd = labelAt + kTextGap + TextWidth(label, labelLength, 0, port, target) +
+                          kLabelClearance * rowHeight;
+  return std::clamp(labelEnd, start, start + kMostLabelShift * std::max(end - start, 0.0));
 }
 
 }  // namespace
@@ -218,15 +237,17 @@ void DrawPanelSlider(const PanelColumns& columns, bool vertical, double row, dou
                      const PanelSlider& s, const PlotStyle& style, bool layoutOnly, double track[4],
                      const GraphicsPort& port, void* target) {
   const double h = halfHeight;
-  const double start = ColumnAt(columns, s.column < 1 ? 1 : s.column + 1);
   const double end = s.column < 0 ? columns.right : ColumnAt(columns, s.column + 2);
+  const double at = s.column < 1 ? columns.left : ColumnAt(columns, s.column);
+  double start = ColumnAt(columns, s.column < 1 ? 1 : s.column + 1);
+  if (!vertical)
+    start = StartPastLabel(columns, start, end, at, 2 * h, s.label, s.labelLength, port, target);
   track[0] = start;
   track[1] = end;
   track[2] = row - h;
   track[3] = row + h;
   if (layoutOnly) return;
   if (port.drawText != nullptr && s.labelLength > 0) {
-    const double at = s.column < 1 ? columns.left : ColumnAt(columns, s.column);
     if (vertical) {
       port.drawText(row, at, s.label, s.labelLength, kTextAbove, nullptr, target);
     } else {
@@ -366,10 +387,16 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
                         int32_t textLength, const FieldCaret& caret, const PlotStyle& style,
                         bool layoutOnly, double field[4], const GraphicsPort& port, void* target) {
   const int32_t at = std::max(column, 0);
-  const double left = ColumnAt(columns, at + 1);
   // Columns of a fixed width may run past the panel: the field ends with
-  // it, so that its text, set against the field's right end, shows.
-  const double right = std::max(left, std::min(ColumnAt(columns, at + 2), columns.right));
+  // it, its right border inside, so that its text, set against the field's
+  // right end, shows.
+  const double panelEnd =
+      columns.left < columns.right ? columns.right - kPanelEndInset : columns.right;
+  const double right =
+      std::max(ColumnAt(columns, at + 1), std::min(ColumnAt(columns, at + 2), panelEnd));
+  const double left =
+      StartPastLabel(columns, ColumnAt(columns, at + 1), right, ColumnAt(columns, at), rowHeight,
+                     label, labelLength, port, target);
   const double lower = row - 0.4 * rowHeight;
   const double upper = row + 0.4 * rowHeight;
   field[0] = left;

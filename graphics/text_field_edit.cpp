@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/text/number_text.hpp"
 #include "graphics/render_call.hpp"
 
 namespace vke {
@@ -15,6 +16,10 @@ constexpr int32_t kFieldAreaCount = 6;
 int32_t Bounded(const char* text, int32_t n) {
   const void* end = std::memchr(text, 0, static_cast<size_t>(std::max(n, 0)));
   return end ? static_cast<int32_t>(static_cast<const char*>(end) - text) : std::max(n, 0);
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
 }
 
 bool IsFieldCharacter(uint32_t key) {
@@ -29,6 +34,20 @@ void Erase(FieldText* f, int32_t from, int32_t to) {
 }
 
 }  // namespace
+
+bool ReadFieldNumber(const char* text, int32_t length, double* value) {
+  int32_t at = 0;
+  double number = 0;
+  if (!ParseNumberText(text, length, &at, &number)) return false;
+  // The reader takes a lone "." as 0: a number needs a digit of its own.
+  const char* mantissaEnd =
+      std::find_if(text, text + at, [](char c) { return c == 'e' || c == 'E'; });
+  if (std::none_of(text, mantissaEnd, [](char c) { return c >= '0' && c <= '9'; })) return false;
+  while (at < length && IsBlank(text[at])) ++at;
+  if (at != length) return false;
+  *value = number;
+  return true;
+}
 
 bool FindFieldText(std::byte* data, int32_t doubles, FieldText* out) {
   if (doubles <= kFieldAreaCount) return false;

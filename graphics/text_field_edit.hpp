@@ -14,6 +14,7 @@ enum FigureKey : uint32_t {
   kKeyBackspace = 8,
   kKeyLineFeed = 10,
   kKeyEnter = 13,
+  kKeyEscape = 27,
   kKeyDelete = 127,
   kKeyUp = 0xF700,
   kKeyDown = 0xF701,
@@ -46,5 +47,10 @@ bool FindFieldText(std::byte* data, int32_t doubles, FieldText* out);
 // text holds fewer than kFieldEditChars characters. Other keys change
 // nothing. The text stays NUL-padded within its room.
 void EditFieldText(FieldText* field, int32_t* caret, int32_t* selectionEnd, uint32_t key);
+
+// The number a field's text stands for: true only when the whole text,
+// blanks aside, is one number with at least one digit before its exponent
+// ("1-2", "4.5.6", "3e" and "." are none).
+bool ReadFieldNumber(const char* text, int32_t length, double* value);
 
 }  // namespace vke

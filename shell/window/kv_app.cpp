@@ -33,16 +33,11 @@ class ModalCounter : public wxModalDialogHook {
 };
 ModalCounter g_modal;
 
-// Shows an error in a message box once the current event is handled, so
-// that a failure inside a paint never opens a dialog there.
 class MessageErrorBox : public ErrorBox {
  public:
   void Show(const std::string& text) override {
-    wxGetApp().CallAfter([text] {
-      KVApp& app = wxGetApp();
-      wxMessageBox(wxString::FromUTF8(text), app.GetAppName(), wxOK | wxICON_ERROR, app.Frame());
-      app.Errors().BoxClosed();
-    });
+    ShowErrorBoxLater(wxString::FromUTF8(text), wxGetApp().GetAppName(),
+                      [] { wxGetApp().Errors().BoxClosed(); });
   }
 };
 
@@ -58,6 +53,17 @@ class FrameStatusBar : public StatusBar {
 };
 
 }  // namespace
+
+void ShowErrorBoxLater(const wxString& text, const wxString& caption,
+                       std::function<void()> closed) {
+  wxWeakRef<wxWindow> frame(wxGetApp().Frame());
+  wxGetApp().CallAfter([text, caption, closed, frame] {
+    if (frame && !frame->IsBeingDeleted() && !wxTheApp->IsScheduledForDestruction(frame.get())) {
+      wxMessageBox(text, caption, wxOK | wxICON_ERROR, frame.get());
+    }
+    if (closed) closed();
+  });
+}
 
 KVApp::KVApp() {
   // Everything is drawn by cairo on the processor: the toolkit need not load

@@ -21,7 +21,7 @@ class WindowDocumentHost : public DocumentHost {
   }
   void ShowError(const std::string& text, const std::string& caption) override {
     wxGetApp().Errors().LogText(text);
-    wxMessageBox(WindowText(text), WindowText(caption), wxOK | wxICON_ERROR, wxGetApp().Frame());
+    ShowErrorBoxLater(WindowText(text), WindowText(caption));
   }
   MenuSurface* MenuBar() override {
     KVMainFrame* frame = wxGetApp().Frame();

@@ -43,6 +43,13 @@ class OneDocumentManager : public wxDocManager {
 // UTF-8 as the toolkit's text; bytes that are no UTF-8 are kept as Latin-1.
 wxString WindowText(std::string_view text);
 
+// An error box over the frame, opened once the current event is handled: a
+// failure inside a paint never opens a dialog there, and a close of the
+// window that waited behind a handler is taken first (the box is then not
+// shown). `closed` runs when the box is closed.
+void ShowErrorBoxLater(const wxString& text, const wxString& caption,
+                       std::function<void()> closed = {});
+
 // The toolkit's menus made from menu trees; a command id of the menus as
 // the toolkit knows it, and back.
 wxMenuBar* NewMenuBar(const MenuNode& bar);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,16 @@ function (g, f, c) = set(g, f, c, action, id, x, x1)
     f = x1;
   end
 )";
+
+// The text the first field of subplot 0 shows.
+std::string FieldTextOf(MouseApp& a) {
+  CommandHeader h{};
+  const std::byte* data = nullptr;
+  EXPECT_TRUE(a.FindCommand(0, kCmdTextField, &h, &data));
+  vke::FieldText f{};
+  EXPECT_TRUE(FindFieldText(const_cast<std::byte*>(data), h.length, &f));
+  return std::string(f.text, static_cast<size_t>(f.length));
+}
 
 struct Panel : MouseApp {
   Panel() : MouseApp({"g", "f", "c"}, std::string(kPanel) + test::kValueText) {
@@ -88,14 +99,7 @@ struct Panel : MouseApp {
     ADD_FAILURE() << "no object " << id;
     return 0;
   }
-  std::string Text() {
-    CommandHeader h{};
-    const std::byte* data = nullptr;
-    EXPECT_TRUE(FindCommand(0, kCmdTextField, &h, &data));
-    vke::FieldText f{};
-    EXPECT_TRUE(FindFieldText(const_cast<std::byte*>(data), h.length, &f));
-    return std::string(f.text, static_cast<size_t>(f.length));
-  }
+  std::string Text() { return FieldTextOf(*this); }
 };
 
 TEST(PanelControls, ASliderFollowsTheDragAndAButtonActsOnRelease) {
@@ -259,6 +263,61 @@ TEST(PanelControls, ATextFieldIsEditedAndCommittedWithEnter) {
   EXPECT_EQ(TextFieldKey(a.slot(), 4, '1'), kKvNonexistentInstance);
 }
 
+// A text that is not one number as a whole runs nothing, whether Enter or
+// a press elsewhere ends the edit: no handler, no undo step, and the field
+// shows its variable again. Blanks around a number are no hindrance.
+TEST(PanelControls, AFieldTakesOnlyAWholeNumber) {
+  Panel a;
+  double x = 0, y = 0;
+  a.Locate(kCmdTextField, 0.5, &x, &y);
+  const auto type = [&](const std::string& keys) {
+    ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+    for (const char c : keys) HandleFigureKey(a.slot(), 0, static_cast<uint8_t>(c));
+  };
+  for (const std::string typed : {".", "1-2", "4.5.6", "3e", "-", "e5", ".e1"}) {
+    SCOPED_TRACE(typed);
+    ASSERT_NO_FATAL_FAILURE(type(typed));
+    EXPECT_EQ(a.Text(), typed);
+    const bool undo = CanUndoFigure(a.block(), 0);
+    EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter), kStatusRepaint);
+    EXPECT_EQ(a.figure().editField, -1);
+    EXPECT_EQ(a.Scalar("f"), 1.5);
+    EXPECT_EQ(a.Text(), " 1.50");
+    EXPECT_EQ(CanUndoFigure(a.block(), 0), undo);
+  }
+  ASSERT_NO_FATAL_FAILURE(type("7-"));
+  EXPECT_EQ(a.view->Press(a.subplot(0).viewport[kLeft] + 1, y, false), kStatusRepaint);
+  EXPECT_EQ(a.Scalar("f"), 1.5);
+  EXPECT_EQ(a.Text(), " 1.50");
+  EXPECT_EQ(a.Output(), "");
+  for (const std::string typed : {".5", "2e1", "-3.", "1E-1"}) {
+    SCOPED_TRACE(typed);
+    ASSERT_NO_FATAL_FAILURE(type(typed));
+    EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter), kStatusRepaint);
+  }
+  EXPECT_DOUBLE_EQ(a.Scalar("f"), 0.1);
+  double v = 0;
+  EXPECT_TRUE(ReadFieldNumber("  12.5 \t", 8, &v));
+  EXPECT_EQ(v, 12.5);
+  EXPECT_FALSE(ReadFieldNumber("12 5", 4, &v));
+  EXPECT_FALSE(ReadFieldNumber("", 0, &v));
+}
+
+// While a field is edited, a control character it has no use for (Ctrl+N,
+// Ctrl+Z) is left to the window's commands; Escape still does nothing.
+TEST(PanelControls, AFieldLeavesTheCommandKeysToTheWindow) {
+  Panel a;
+  double x = 0, y = 0;
+  a.Locate(kCmdTextField, 0.5, &x, &y);
+  ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  HandleFigureKey(a.slot(), 0, '5');
+  for (const uint32_t key : {14u, 26u, 9u})
+    EXPECT_EQ(HandleFigureKey(a.slot(), 0, key), kKvUndefElement);
+  EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEscape), kStatusRepaint);
+  EXPECT_EQ(a.figure().editField, 0);
+  EXPECT_EQ(a.Text(), "5");
+}
+
 // A field whose handler refuses a number and says why in _msg.
 constexpr char kRefusingField[] = R"(
 function f = start()
@@ -275,28 +334,38 @@ function (f, _msg) = set(f, x1)
   end
 )";
 
-struct RefusingField : MouseApp {
-  RefusingField() : MouseApp({"f"}, kRefusingField) {
+// One field for f, whose "set" handler takes _x1 and gives f and the
+// outputs after it.
+struct OneField : MouseApp {
+  OneField(const char* source, std::vector<int32_t> extraOutputs) : MouseApp({"f"}, source) {
     const int32_t f = Var("f");
     list.Handler(kElemInit, {Fn("start"), {f}});
     Plot("Field", {Fn("field"), {}, {f}});
-    Mouse(kElemMouseDrag, {Fn("set"), {f, kVarMsg}, {f, kVarX1}});
+    std::vector<int32_t> outputs{f};
+    outputs.insert(outputs.end(), extraOutputs.begin(), extraOutputs.end());
+    Mouse(kElemMouseDrag, {Fn("set"), outputs, {f, kVarX1}});
     Start();
+  }
+  // The middle of the field.
+  void Middle(double* x, double* y) {
+    CommandHeader h{};
+    const std::byte* data = nullptr;
+    ASSERT_TRUE(FindCommand(0, kCmdTextField, &h, &data));
+    ControlRow row{};
+    bool laidOut = false;
+    ASSERT_TRUE(ReadTextField(ControlCommand{h.code, data, h.length}, &row, &laidOut));
+    *x = (row.left + row.right) / 2;
+    *y = (row.low + row.high) / 2;
   }
 };
 
 // Enter hands the number to the handler: its message comes back as the
 // status text, whether it refused the number or took it.
 TEST(PanelControls, EnterGivesBackTheHandlersMessage) {
-  RefusingField a;
-  CommandHeader h{};
-  const std::byte* data = nullptr;
-  ASSERT_TRUE(a.FindCommand(0, kCmdTextField, &h, &data));
-  ControlRow row{};
-  bool laidOut = false;
-  ASSERT_TRUE(ReadTextField(ControlCommand{h.code, data, h.length}, &row, &laidOut));
-  ASSERT_EQ(a.view->Press((row.left + row.right) / 2, (row.low + row.high) / 2, false),
-            kStatusRepaint);
+  OneField a(kRefusingField, {kVarMsg});
+  double x = 0, y = 0;
+  ASSERT_NO_FATAL_FAILURE(a.Middle(&x, &y));
+  ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
   for (const uint32_t key : {uint32_t{'-'}, uint32_t{'1'}})
     EXPECT_EQ(HandleFigureKey(a.slot(), 0, key), kStatusRepaint);
   char text[64] = "stale";
@@ -305,12 +374,57 @@ TEST(PanelControls, EnterGivesBackTheHandlersMessage) {
   EXPECT_EQ(std::string(text, static_cast<size_t>(std::max(length, 0))), "refused: damping >= 0");
   EXPECT_DOUBLE_EQ(a.Scalar("f"), 0.3);
   // Taken: an empty message.
-  ASSERT_EQ(a.view->Press((row.left + row.right) / 2, (row.low + row.high) / 2, false),
-            kStatusRepaint);
+  ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
   EXPECT_EQ(HandleFigureKey(a.slot(), 0, '2'), kStatusRepaint);
   EXPECT_EQ(HandleFigureKey(a.slot(), 0, kKeyEnter, text, sizeof text, &length), kStatusRepaint);
   EXPECT_EQ(length, 0);
   EXPECT_DOUBLE_EQ(a.Scalar("f"), 2);
+}
+
+// A field whose handler fails on some numbers and cancels on others.
+constexpr char kFailingField[] = R"(
+function f = start()
+  f = 0.3;
+  subplots('Field');
+function field(f)
+  textfield('Damping', '%.2f', f, '', 1);
+function f = set(f, x1)
+  if x1 < 0
+    error('negative');
+  elseif x1 > 10
+    cancel;
+  end
+  f = x1;
+)";
+
+// A number the handler refuses by failing or cancelling leaves the
+// variable, and the field shows it again, not the text typed; the undo
+// history is as before.
+TEST(PanelControls, ARefusedNumberLeavesTheFieldShowingItsVariable) {
+  OneField a(kFailingField, {});
+  double x = 0, y = 0;
+  ASSERT_NO_FATAL_FAILURE(a.Middle(&x, &y));
+  for (const std::string typed : {"-1", "20"}) {
+    SCOPED_TRACE(typed);
+    const bool undo = CanUndoFigure(a.block(), 0);
+    ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+    for (const char c : typed) HandleFigureKey(a.slot(), 0, static_cast<uint8_t>(c));
+    EXPECT_EQ(FieldTextOf(a), typed);
+    const ErrCode rc = HandleFigureKey(a.slot(), 0, kKeyEnter);
+    if (typed == "-1") {
+      EXPECT_NE(rc, kStatusRepaint);
+    }
+    EXPECT_DOUBLE_EQ(a.Scalar("f"), 0.3);
+    EXPECT_EQ(FieldTextOf(a), "0.30");
+    EXPECT_EQ(CanUndoFigure(a.block(), 0), undo);
+    EXPECT_FALSE(CanRedoFigure(a.block(), 0));
+  }
+  // Ended by a press elsewhere, the same.
+  ASSERT_EQ(a.view->Press(x, y, false), kStatusRepaint);
+  for (const char c : std::string("-2")) HandleFigureKey(a.slot(), 0, static_cast<uint8_t>(c));
+  EXPECT_EQ(a.view->Press(a.subplot(0).viewport[kLeft] + 1, y, false), kStatusRepaint);
+  EXPECT_EQ(FieldTextOf(a), "0.30");
+  EXPECT_FALSE(CanRedoFigure(a.block(), 0));
 }
 
 TEST(PanelControls, APressElsewhereCommitsTheEdit) {
@@ -330,6 +444,48 @@ TEST(PanelControls, APressElsewhereCommitsTheEdit) {
   a.figure().editField = 0;
   a.figure().editCommand = 0;
   EXPECT_EQ(TextFieldKey(a.slot(), 0, '1'), kErrIllegal);
+}
+
+// Controls in the narrow cells of a 1 x 4 figure: a label wider than its
+// column pushes its slider's track and its field past it, and a field that
+// ends with the panel keeps its right border inside the cell.
+constexpr char kNarrowPanel[] = R"(
+function (g, f) = start()
+  g = 20;
+  f = 60;
+  subplots(['Panel', char(9), 'Panel', char(9), 'Panel', char(9), 'Panel']);
+function panel(g, f)
+  slider('Frequency 20 Hz', g, [0 50]);
+  textfield('Start angle [deg]', '%.0f', f, '', 1);
+)";
+
+TEST(PanelControls, LabelsStayClearOfTheirControlsInNarrowCells) {
+  MouseApp a({"g", "f"}, kNarrowPanel);
+  const int32_t g = a.Var("g"), f = a.Var("f");
+  a.list.Handler(kElemInit, {a.Fn("start"), {g, f}});
+  a.Plot("Panel", {a.Fn("panel"), {}, {g, f}});
+  a.Start();
+  const SubplotRecord& s = a.subplot(0);
+  ASSERT_LT(s.viewport[kRight] - s.viewport[kLeft], 170);
+  const auto labelEnd = [&](const char* label) {
+    double w = 0, h = 0;
+    a.block()->portFunctions->textExtent(label, static_cast<int32_t>(std::strlen(label)), &w, &h,
+                                         a.block()->portTarget);
+    return s.viewport[kLeft] + w;
+  };
+  CommandHeader h{};
+  const std::byte* data = nullptr;
+  bool laidOut = false;
+  ASSERT_TRUE(a.FindCommand(0, kCmdFirstSlider, &h, &data));
+  SliderSpec slider{};
+  ASSERT_TRUE(ReadSlider(ControlCommand{h.code, data, h.length}, &slider, &laidOut));
+  EXPECT_GT(slider.track.left, labelEnd("Frequency 20 Hz") + 2);
+  ASSERT_TRUE(a.FindCommand(0, kCmdTextField, &h, &data));
+  ControlRow field{};
+  ASSERT_TRUE(ReadTextField(ControlCommand{h.code, data, h.length}, &field, &laidOut));
+  EXPECT_GT(field.left, labelEnd("Start angle [deg]") + 2);
+  EXPECT_LT(field.right, s.viewport[kRight]);
+  EXPECT_GT(field.right - field.left, 20);
 }
 
 // ---- Hover and wheel ----

@@ -139,8 +139,8 @@ TEST(Axes2D, TickLabelsEndBeforeTheAxisLabel) {
 }
 
 // A y axis label ends half a character left of the viewport; one wider
-// than the margin there starts at the subplot's outer edge, so that the
-// clip to the subplot cuts none of it.
+// than the margin there starts at the subplot's outer edge, its clearance
+// kept, so that the clip to the subplot cuts none of it.
 TEST(Axes2D, LongYLabelsShowWhole) {
   for (bool measures : {true, false}) {
     SubplotRecord r = MakeSubplot(50, 450, 18, 318);
@@ -158,7 +158,7 @@ TEST(Axes2D, LongYLabelsShowWhole) {
     wide.Axes(r);
     const auto longLabel = Texts(wide.rec).back();
     EXPECT_EQ(longLabel.text, "theta [deg]");
-    EXPECT_EQ(longLabel.x, r.position[kLeft]);
+    EXPECT_EQ(longLabel.x, r.position[kLeft] + kLabelEdgeClearance - kTextGap);
     EXPECT_EQ(longLabel.y, 18);
     EXPECT_EQ(longLabel.align, kTextRight | kTextBelow);
   }

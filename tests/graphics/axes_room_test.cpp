@@ -67,16 +67,16 @@ std::vector<TextBox> Boxes(const RecordingPort& rec) {
   return out;
 }
 
-// Whole within the position, and on no side of the frame: outside the
-// viewport altogether.
+// Whole within the position, clear of its sides, and on no side of the
+// frame: outside the viewport altogether.
 void ExpectWholeAndOffTheFrame(const SubplotRecord& r, const std::vector<TextBox>& boxes,
                                const std::string& seen) {
   const double* p = r.position;
   const double* v = r.viewport;
   for (const TextBox& b : boxes) {
     const std::string what = seen + " \"" + b.text + "\"";
-    EXPECT_GE(b.left, p[kLeft]) << what;
-    EXPECT_LE(b.right, p[kRight]) << what;
+    EXPECT_GE(b.left, p[kLeft] + kLabelEdgeClearance) << what;
+    EXPECT_LE(b.right, p[kRight] - kLabelEdgeClearance) << what;
     EXPECT_GE(b.top, p[kTop]) << what;
     EXPECT_LE(b.bottom, p[kBottom]) << what;
     const bool off =
@@ -138,8 +138,9 @@ TEST(AxesRoom, TheRoomFollowsTheLabels) {
   GetViewportXRange(r, &low, &high);
   FitViewportToLabels(&r, rec.port(), rec.target());
   const V grown(r.viewport, r.viewport + 4);
-  // 13 characters, half a character and the port's gap.
-  EXPECT_DOUBLE_EQ(grown[kLeft], std::ceil(13.5 * kCharWidth + kTextGap));
+  // 13 characters, half a character, the port's gap and the clearance from
+  // the cell's edge.
+  EXPECT_DOUBLE_EQ(grown[kLeft], std::ceil(13.5 * kCharWidth + kTextGap + kLabelEdgeClearance));
   EXPECT_EQ(grown[kRight], base[kRight]);
   double nowLow = 0, nowHigh = 0;
   GetViewportXRange(r, &nowLow, &nowHigh);

@@ -297,18 +297,19 @@ TEST(PanelWidgets, TheEditedFieldShowsItsSelectionAndCaret) {
   EXPECT_NE(test::Polylines(p.rec).size(), withCaret);
 }
 
-// A panel narrower than its 80-unit columns: the field ends with the panel
-// and its text, set against that end, shows; a text wider than the field
-// is cut at the field's left, a narrower one is drawn as it is.
+// A panel narrower than its 80-unit columns: the field ends with the panel,
+// its right border inside, and its text, set against that end, shows; a
+// label as wide as its column moves the field past it; a text wider than
+// the field is cut at the field's left, a narrower one is drawn as it is.
 TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
-  Panel narrow(121, 200);
+  Panel narrow(141, 200);
   narrow.list.Add(kCmdTextField, Field(-1, "Length [m]", "2.00"), 1);
   narrow.list.Add(kCmdTextField, Field(-1, "Damping", "123456789"), 1);
   narrow.Run();
   const double* v = narrow.s.viewport;
   const double* first = narrow.Data(kObjectBeginDoubles);
-  EXPECT_EQ(first[0], v[kLeft] + 80);
-  EXPECT_EQ(first[1], v[kRight]);
+  EXPECT_GT(first[0], v[kLeft] + 80 + kTextGap);
+  EXPECT_EQ(first[1], v[kRight] - 1);
   const auto texts = test::Texts(narrow.rec);
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(texts[1].text, "2.00");
@@ -327,13 +328,14 @@ TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
   EXPECT_EQ((at - 1)->slot, PortSlot::clipRect);
   EXPECT_EQ((at + 1)->slot, PortSlot::restoreClip);
 
-  // Where the columns share the width the field keeps its column.
+  // Where the columns share the width the field keeps its column, its
+  // right border a unit inside the panel.
   Panel wide(300, 200);
   wide.list.Add(kCmdTextField, Field(-1, "Length [m]", "2.00"), 1);
   wide.Run();
   const double* field = wide.Data(kObjectBeginDoubles);
   EXPECT_EQ(field[0], wide.s.viewport[kLeft] + 150);
-  EXPECT_EQ(field[1], wide.s.viewport[kRight]);
+  EXPECT_EQ(field[1], wide.s.viewport[kRight] - 1);
   EXPECT_EQ(CallsOf(wide.rec, PortSlot::clipRect).size(), 2u);
 }
 

@@ -80,9 +80,9 @@ TEST(Renderer, DrawsBackgroundDataThenFrameAndTitleInOrder) {
   EXPECT_EQ((std::vector<std::string>(slots.begin(), slots.begin() + 6)),
             (std::vector<std::string>{"clip", "fill", "polyline", "restore", "clip", "polyline"}));
   // The last x label, "10" centred 4 units left of the right edge, takes a
-  // unit more than the right margin's 5.
-  EXPECT_EQ(CallsOf(r.rec, PortSlot::clipRect)[0].values, (V{50, 249, 20, 120}));
-  EXPECT_EQ(CallsOf(r.rec, PortSlot::fillBackground)[0].values, (V{50, 20, 249, 120, 1}));
+  // unit more than the right margin's 5, and its clearance from the edge.
+  EXPECT_EQ(CallsOf(r.rec, PortSlot::clipRect)[0].values, (V{50, 247, 20, 120}));
+  EXPECT_EQ(CallsOf(r.rec, PortSlot::fillBackground)[0].values, (V{50, 20, 247, 120, 1}));
   // The frame, ticks and labels are clipped to the position; the title comes
   // last, centred between the position's top and the viewport's.
   EXPECT_EQ(CallsOf(r.rec, PortSlot::clipRect)[1].values, (V{0, 255, 2, 138}));

@@ -7,15 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "app/instances.hpp"
 #include "graphics/cairo_target.hpp"
 #include "graphics/figure_codes.hpp"
+#include "graphics/object_store.hpp"
 #include "graphics/port.hpp"
+#include "graphics/scale.hpp"
+#include "graphics/text_field_edit.hpp"
 #include "shell/document_commands.hpp"
 #include "shell/menu_resources.hpp"
+#include "tests/graphics/pixels.hpp"
 #include "tests/shell/menu_fakes.hpp"
 #include "tests/shell/packed_app.hpp"
 #include "tests/shell/temp_home.hpp"
@@ -43,6 +49,26 @@ struct Facade : ::testing::Test {
                                                 "ELF and more";
     ASSERT_EQ(WriteImageFile(tool.block(), "Fam", program.c_str(), runtime.c_str()), kOk);
   }
+
+  // A packed description loaded and drawn into an image of w x h, with the
+  // document's commands over it.
+  struct Shown {
+    std::unique_ptr<CairoTarget> image;
+    test::FakeClipboard clipboard;
+    test::FakeDocumentHost host;
+    std::unique_ptr<DocumentCommands> doc;
+  };
+  void Show(const std::string& relative, int32_t w, int32_t h, int32_t* id, Shown* shown) {
+    ASSERT_NO_FATAL_FAILURE(LoadPacked(relative, id));
+    ASSERT_EQ(CairoTarget::CreateImage(w, h, &shown->image), kOk);
+    engine.SetGraphicsPort(&ScreenPort(), shown->image.get());
+    ASSERT_EQ(engine.SetFigureRect(*id, w, h), kOk);
+    shown->host.UseMenuBar(MainMenu());
+    shown->doc = std::make_unique<DocumentCommands>(engine, shown->clipboard, shown->host);
+    shown->doc->SetInstance(*id);
+    shown->doc->UpdateMenus(true);
+  }
+  void TearDown() override { engine.SetGraphicsPort(nullptr, nullptr); }
 
   // Packs a description of the source tree into an image of its own and
   // loads it in place of the families.
@@ -149,6 +175,129 @@ TEST_F(Facade, AFailingDrawHandlerIsKeptForTheReportAndTheIdleStepFailsOnce) {
   engine.SetGraphicsPort(nullptr, nullptr);
 }
 
+// A failed handler leaves no trace in the undo history: Undo and Redo stand
+// as before it, and the figure behind the error box is the one drawn before.
+TEST_F(Facade, AFailedHandlerLeavesTheUndoHistoryAndTheFigureAsTheyWere) {
+  int32_t id;
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("tests/shell/fails.kvd", 300, 200, &id, &shown));
+  // As in the window, the handlers run in slices between break tests.
+  engine.SetBreakTest([](uintptr_t) { return false; }, 0);
+  shown.doc->Execute(kCmdResetData);
+  ASSERT_TRUE(shown.host.errors.empty()) << shown.host.errors[0];
+  CairoTarget* image = shown.image.get();
+  const auto drawn = [&] {
+    ObjectSpan span{};
+    return ObjectListFind(ObjectList(context.Block()->DataArea()), id, &span);
+  };
+  ASSERT_TRUE(drawn());
+  // Whether the point is painted at (x, y) of the data.
+  const auto pointAt = [&](double x, double y) {
+    cairo_t* c = image->context();
+    cairo_set_source_rgb(c, 1, 1, 1);
+    cairo_paint(c);
+    engine.DrawFigure(id);
+    const SubplotRecord& now = FindInstance(context.Block(), id)->figure.subplots[0];
+    double X = 0, Y = 0;
+    DataToDevice(now, &x, &y, nullptr, 1, &X, &Y, nullptr);
+    int ink = 0;
+    for (int dy = -4; dy <= 4; ++dy)
+      for (int dx = -4; dx <= 4; ++dx)
+        ink += test::PixelAt(*image, static_cast<int32_t>(X) + dx, static_cast<int32_t>(Y) + dy) !=
+               0xFFFFFF;
+    return ink > 0;
+  };
+  ASSERT_TRUE(pointAt(0.5, 0.5));
+  // A drag that fails: its press and its steps leave no version behind.
+  const SubplotRecord& s = FindInstance(context.Block(), id)->figure.subplots[0];
+  const double half = 0.5, past = 0.9;
+  double X = 0, Y = 0, farX = 0;
+  DataToDevice(s, &half, &half, nullptr, 1, &X, &Y, nullptr);
+  DataToDevice(s, &past, nullptr, nullptr, 1, &farX, nullptr, nullptr);
+  std::string text;
+  // A drag that succeeds first: one step back, none forward.
+  const double near = 0.6;
+  double nearX = 0;
+  DataToDevice(s, &near, nullptr, nullptr, 1, &nearX, nullptr, nullptr);
+  engine.Interaction().FigureMouseDown(id, X, Y, false);
+  EXPECT_EQ(engine.Interaction().FigureMouseDrag(id, nearX, Y, false, &text), kStatusRepaint);
+  engine.Interaction().FigureMouseUp(id, nearX, Y, false);
+  EXPECT_TRUE(engine.CanUndo(id));
+  EXPECT_FALSE(engine.CanRedo(id));
+  X = nearX;
+  engine.Interaction().FigureMouseDown(id, X, Y, false);
+  const ErrCode dragged = engine.Interaction().FigureMouseDrag(id, farX, Y, false, &text);
+  const ErrCode failure = engine.TakeHandlerFailure();
+  EXPECT_NE(engine.ErrorText(dragged == kOk || dragged == kStatusRepaint ? failure : dragged)
+                .find("dragged too far"),
+            std::string::npos);
+  EXPECT_TRUE(pointAt(0.6, 0.5));
+  engine.Interaction().FigureMouseUp(id, farX, Y, false);
+  EXPECT_TRUE(engine.CanUndo(id));
+  EXPECT_FALSE(engine.CanRedo(id));
+  // The idle handler fails at its third tick.
+  ErrCode rc = kOk;
+  for (int tick = 0; tick < 100 && (rc == kOk || rc == kStatusRepaint); ++tick) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    rc = engine.OnTimer(id);
+  }
+  EXPECT_NE(engine.ErrorText(rc).find("idle failed at tick 3"), std::string::npos)
+      << engine.ErrorText(rc);
+  EXPECT_TRUE(pointAt(0.6, 0.5));
+  EXPECT_TRUE(engine.CanUndo(id));
+  EXPECT_FALSE(engine.CanRedo(id));
+  EXPECT_FALSE(engine.IdleProcessingEnabled(id));
+  // Undo then takes back the good drag alone, and Redo brings it again.
+  EXPECT_EQ(engine.Undo(id), kStatusRepaint);
+  EXPECT_FALSE(engine.CanUndo(id));
+  EXPECT_EQ(engine.Redo(id), kStatusRepaint);
+  EXPECT_FALSE(engine.CanRedo(id));
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
+// A field being edited when a command puts other data in place ends without
+// handing its text over: Reset Data, Undo and Redo, and the next press
+// finds no edit to commit.
+TEST_F(Facade, CommandsThatReplaceTheDataDropAFieldsEdit) {
+  int32_t id;
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("examples/ode/ode.kvd", 480, 360, &id, &shown));
+  DocumentCommands& doc = *shown.doc;
+  doc.Execute(kCmdResetData);
+  std::string status;
+  const FigureState& fig = FindInstance(context.Block(), id)->figure;
+  const auto edit = [&](char key) {
+    ASSERT_EQ(engine.Interaction().FigureMouseDown(id, 185, 74, false), kStatusRepaint);
+    engine.Interaction().FigureMouseUp(id, 185, 74, false);
+    ASSERT_GE(fig.editField, 0);
+    engine.HandleFigureKey(id, static_cast<uint8_t>(key), &status);
+  };
+  const auto pressElsewhere = [&] {
+    engine.Interaction().FigureMouseDown(id, 400, 300, false);
+    engine.Interaction().FigureMouseUp(id, 400, 300, false);
+  };
+  ASSERT_NO_FATAL_FAILURE(edit('5'));
+  doc.Execute(kCmdResetData);
+  EXPECT_EQ(fig.editField, -1);
+  pressElsewhere();
+  EXPECT_FALSE(engine.CanUndo(id)) << "the reset data took the typed length";
+  // A length taken, then an edit that Undo and Redo drop.
+  ASSERT_NO_FATAL_FAILURE(edit('2'));
+  EXPECT_EQ(engine.HandleFigureKey(id, kKeyEnter, &status), kStatusRepaint);
+  ASSERT_TRUE(engine.CanUndo(id));
+  ASSERT_NO_FATAL_FAILURE(edit('7'));
+  EXPECT_EQ(engine.Undo(id), kStatusRepaint);
+  EXPECT_EQ(fig.editField, -1);
+  ASSERT_NO_FATAL_FAILURE(edit('7'));
+  EXPECT_EQ(engine.Redo(id), kStatusRepaint);
+  EXPECT_EQ(fig.editField, -1);
+  pressElsewhere();
+  EXPECT_FALSE(engine.CanRedo(id));
+  EXPECT_EQ(engine.Undo(id), kStatusRepaint);
+  EXPECT_FALSE(engine.CanUndo(id)) << "an edit was committed after Undo or Redo";
+  engine.SetGraphicsPort(nullptr, nullptr);
+}
+
 TEST_F(Facade, AnIdleHandlerIsTimedWorkWhileIdleProcessingIsOn) {
   int32_t id;
   ASSERT_NO_FATAL_FAILURE(LoadPacked("examples/demo/demo.kvd", &id));
@@ -243,17 +392,10 @@ TEST_F(Facade, TheApplicationsMenusRunItsHandlers) {
 // once.
 TEST_F(Facade, ErrorBoxesSayWhatFailedWhereAndOnce) {
   int32_t id;
-  ASSERT_NO_FATAL_FAILURE(LoadPacked("tests/shell/errors.kvd", &id));
-  std::unique_ptr<CairoTarget> image;
-  ASSERT_EQ(CairoTarget::CreateImage(200, 100, &image), kOk);
-  engine.SetGraphicsPort(&ScreenPort(), image.get());
-  ASSERT_EQ(engine.SetFigureRect(id, 200, 100), kOk);
-  test::FakeClipboard clipboard;
-  test::FakeDocumentHost host;
-  host.UseMenuBar(MainMenu());
-  DocumentCommands doc(engine, clipboard, host);
-  doc.SetInstance(id);
-  doc.UpdateMenus(true);
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("tests/shell/errors.kvd", 200, 100, &id, &shown));
+  DocumentCommands& doc = *shown.doc;
+  test::FakeDocumentHost& host = shown.host;
   ASSERT_EQ(test::Outline(host.bar.children[2]), "Undefined,Index,Break drawing");
   doc.Execute(kCmdResetData);
   ASSERT_TRUE(host.errors.empty()) << host.errors[0];
@@ -307,6 +449,39 @@ TEST_F(Facade, ANewFigureFontMeasuresTheMarginsAgain) {
   EXPECT_GT(leftInk(), 0);
   SetPortFont(kDefaultFigureFontName, kDefaultFigureFontSize, 0);
   engine.RemeasureFigureMargins();
+}
+
+// Whether pixel (x, y) of the image is dark ink: text, not the grey, the
+// white or a plot's colour.
+bool DarkInk(CairoTarget& image, int32_t x, int32_t y) {
+  const uint32_t rgb = test::PixelAt(image, x, y);
+  return ((rgb >> 16) & 0xFF) < 0x90 && ((rgb >> 8) & 0xFF) < 0x90 && (rgb & 0xFF) < 0x90;
+}
+
+// Long axis labels and log tick labels in a 2 x 2 figure of the window's
+// first size: every text stays whole inside its cell, clear of the
+// figure's left edge and of the cell beside it.
+TEST_F(Facade, AxisLabelsStayWholeInsideTheirCells) {
+  int32_t id;
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("tests/shell/long_labels.kvd", 640, 380, &id, &shown));
+  shown.doc->Execute(kCmdResetData);
+  CairoTarget& image = *shown.image;
+  cairo_t* c = image.context();
+  cairo_set_source_rgb(c, 1, 1, 1);
+  cairo_paint(c);
+  ASSERT_EQ(engine.DrawFigure(id), kOk);
+  const FigureState& fig = FindInstance(context.Block(), id)->figure;
+  ASSERT_EQ(ActiveSubplotCount(fig), 4);
+  for (int32_t k = 0; k < 4; ++k) {
+    const double* p = fig.subplots[k].position;
+    const auto left = static_cast<int32_t>(std::lround(p[kLeft]));
+    const auto right = static_cast<int32_t>(std::lround(p[kRight])) - 1;
+    int32_t cut = 0;
+    for (auto y = static_cast<int32_t>(p[kTop]); y < static_cast<int32_t>(p[kBottom]); ++y)
+      cut += DarkInk(image, left, y) + DarkInk(image, right, y);
+    EXPECT_EQ(cut, 0) << "subplot " << k << ": text at the cell's edge";
+  }
 }
 
 class NoMemory : public BlockMemory {
