@@ -462,6 +462,13 @@ int RunWithLongestRows(const std::string& text) {
   return runner::FinishRun(ctx, e);
 }
 
+// Builtins whose shortage came after they had changed their operands (a
+// dimension taken off, a structure or listing begun) leave them as given
+// and run again once the area has grown.
+TEST(Retries, BuiltinsWithoutRoomLeaveTheirOperandsAsGiven) {
+  ExpectAllGrown("a = [1 2; 3 4];\nd = dot(a, a, 2);\nv = variables;\ns = info('v');\n");
+}
+
 // A warning written before its native has all its room is written once:
 // the run again after growth passes over it.
 TEST(Retries, AWarningIsWrittenOnceWhenItsNativeRunsAgain) {
