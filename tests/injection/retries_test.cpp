@@ -469,6 +469,18 @@ TEST(Retries, BuiltinsWithoutRoomLeaveTheirOperandsAsGiven) {
   ExpectAllGrown("a = [1 2; 3 4];\nd = dot(a, a, 2);\nv = variables;\ns = info('v');\n");
 }
 
+// The settings of a start-up script are handed to their natives after the
+// script's run: a native short of room runs again in the grown block, and
+// reset answers no shortage.
+TEST(Retries, StartupSettingsWithoutRoomAreAppliedOnceGrown) {
+  const ProgramReport r = ExpectSameApplication(
+      "var a\nstartup <<END\na = 3;\n_plots = ['One', char(9), 'Two'];\nEND\n"
+      "figure \"One\"\n  draw one(a)\nfigure \"Two\"\n  draw two(a)\n",
+      "function one(a)\n  plot([1 2], [a 1]);\n\nfunction two(a)\n  plot([1 2], [1 a]);\n",
+      "reset\ndraw\nprint a\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
 // A warning written before its native has all its room is written once:
 // the run again after growth passes over it.
 TEST(Retries, AWarningIsWrittenOnceWhenItsNativeRunsAgain) {
