@@ -23,6 +23,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/text/dump.hpp"
 #include "engine/threads/threads.hpp"
 #include "engine/values/values.hpp"
@@ -84,7 +85,12 @@ void AnswerMemoryStop(KVContextBlock** slot, ErrCode code) {
   KeepStdOutput(true);
   const bool grew = ExpandMemory(slot, code);
   KeepStdOutput(false);
-  SetMemoryRetry((*slot)->Engine(), grew);
+  // A block that cannot grow fails this request alone: a later one (after
+  // a catch) asks again.
+  if (grew)
+    SetMemoryRetry((*slot)->Engine(), true);
+  else
+    DeclineMemoryRetry((*slot)->Engine());
 }
 
 // Calls the descriptor's function on the inputs on the stack, leaving its

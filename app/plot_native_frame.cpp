@@ -60,7 +60,13 @@ ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t optio
   NativeCallContext* call;
   PlotTarget target;
   if (ErrCode e = FindPlotTarget(option, &call, &target)) return e;
-  if (impl(ctx, nargin, target, 0) != kOk) Drop(ctx, nargin);
+  const uint32_t before = *target.used;
+  if (ErrCode e = impl(ctx, nargin, target, 0)) {
+    // A shortage is handed on, so that the store grows and the handler
+    // runs again; an argument the layout cannot use is passed over.
+    if (IsEngineMemoryCode(e)) return TakeBackOnShortage(&target, before, e);
+    Drop(ctx, nargin);
+  }
   call->flags |= kCallFlagDrew;
   return kOk;
 }

@@ -48,8 +48,9 @@ ErrCode ControlNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t opt
 }
 
 // The panel-layout natives (settabs, vertcontrols): outside a figure kErrBadContext;
-// otherwise the implementation's failure is ignored (its arguments are
-// dropped), the flag is set and the call succeeds.
+// a shortage of the implementation's is handed on (what it wrote taken
+// back); any other failure is ignored (its arguments are dropped), the flag
+// is set and the call succeeds.
 ErrCode RunPanelLayoutNative(EngineContext* ctx, int32_t nargin, uintptr_t option, PlotImplFn impl);
 
 template <PlotImplFn Impl>

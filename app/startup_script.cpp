@@ -218,14 +218,26 @@ ErrCode StoreResults(KVContextBlock** slot, int32_t id, const int32_t* codes, in
 }
 
 // Calls a native (or function) by name on the top `inputs` entries for its
-// effect; whatever it leaves is dropped.
+// effect; whatever it leaves is dropped. It is called on a copy of them: a
+// call short of room, whatever it took of its copy, runs again on the
+// inputs as given once the block has grown (the settings come after the
+// script's run, which is not made again).
 ErrCode CallForEffect(KVContextBlock** slot, const char* name, int32_t scope, int32_t inputs) {
+  const int32_t base = GetFrameEntryCount((*slot)->Engine()) - inputs;
+  ErrCode e;
+  for (;;) {
+    EngineContext* ctx = (*slot)->Engine();
+    e = DuplicateStackEntries(ctx, 0, inputs);
+    if (!e) {
+      e = CallFunctionByName(ctx, name, static_cast<int32_t>(std::strlen(name)), scope, inputs, 0);
+      if (e == kStatusSuspended) e = RunEngineCode(slot, ExecuteBytecode(ctx, 0), false, false);
+    }
+    ctx = (*slot)->Engine();
+    const int32_t left = GetFrameEntryCount(ctx) - base - inputs;
+    if (left > 0) Drop(ctx, left);
+    if (!IsMemoryCode(e) || !ExpandMemory(slot, e)) break;
+  }
   EngineContext* ctx = (*slot)->Engine();
-  const int32_t base = GetFrameEntryCount(ctx) - inputs;
-  ErrCode e =
-      CallFunctionByName(ctx, name, static_cast<int32_t>(std::strlen(name)), scope, inputs, 0);
-  if (e == kStatusSuspended) e = RunEngineCode(slot, ExecuteBytecode(ctx, 0), false, false);
-  ctx = (*slot)->Engine();
   const int32_t left = GetFrameEntryCount(ctx) - base;
   if (left > 0) Drop(ctx, left);
   return e;

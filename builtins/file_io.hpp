@@ -48,8 +48,9 @@ ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool r
 // half of the free data stack, to be cut to what it keeps), the partial line
 // of a resumed read still under it for the caller to drop; *length is n.
 // Failures and "no data yet" leave the stacks as ReadLineFromFd leaves them.
+// *line, when asked for, is where the bytes begin.
 ErrCode ReadLineBytesFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
-                            int32_t progress, int32_t* length);
+                            int32_t progress, int32_t* length, const char** line = nullptr);
 
 // ---- Precisions of binary data ----
 

@@ -50,7 +50,7 @@ bool TakeResumeMarker(EngineContext* ctx, int32_t* progress) {
 }
 
 ErrCode ReadLineBytesFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool resumed,
-                            int32_t progress, int32_t* length) {
+                            int32_t progress, int32_t* length, const char** line) {
   const int32_t partial = resumed ? 1 : 0;
   int32_t chars = -2;  // half of the free data-stack bytes
   uint16_t* row;
@@ -94,6 +94,7 @@ ErrCode ReadLineBytesFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, b
     return e;
   }
   *length = n;
+  if (line) *line = bytes;
   return kOk;
 }
 
@@ -101,8 +102,9 @@ ErrCode ReadLineFromFd(EngineContext* ctx, int32_t fd, int32_t maxLength, bool r
                        int32_t progress, bool dropLineEnd) {
   const int32_t partial = resumed ? 1 : 0;
   int32_t n;
-  if (ErrCode e = ReadLineBytesFromFd(ctx, fd, maxLength, resumed, progress, &n)) return e;
-  if (dropLineEnd && n > 0 && ViewNumeric(ctx, 0).elements[n - 1] == '\n') n--;
+  const char* line;
+  if (ErrCode e = ReadLineBytesFromFd(ctx, fd, maxLength, resumed, progress, &n, &line)) return e;
+  if (dropLineEnd && n > 0 && line[n - 1] == '\n') n--;
   if (ErrCode e = DecodeTextBuffer(ctx, n)) {
     Drop(ctx, 1 + partial);
     return e;

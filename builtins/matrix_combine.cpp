@@ -33,12 +33,14 @@ struct VectorPair {
   int32_t dim = -1;
 };
 
+// The dimension, when given, stays on top until the result stands, so that
+// a call without room for it runs again on its arguments as given.
 ErrCode GetVectorPair(EngineContext* ctx, int32_t nargin, VectorPair* p) {
   ErrCode e = CheckArgumentTypes(ctx, nargin, "aa[i");
-  if (!e && nargin == 3) e = PopDimensionArg(ctx, &p->dim);
+  if (!e && nargin == 3) e = GetDimensionArg(ctx, 0, &p->dim);
   if (e) return e;
-  GetDoubleArrayArg(ctx, 1, &p->sa, &p->a, nullptr);
-  GetDoubleArrayArg(ctx, 0, &p->sb, &p->b, nullptr);
+  GetDoubleArrayArg(ctx, nargin - 1, &p->sa, &p->a, nullptr);
+  GetDoubleArrayArg(ctx, nargin - 2, &p->sb, &p->b, nullptr);
   return kOk;
 }
 
@@ -177,7 +179,7 @@ ErrCode CrossBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       a[p2] = a1 * b[p1] - a2 * b[p0];
     }
   }
-  return Drop(ctx);
+  return DropStackEntries(ctx, 0, nargin - 1);
 }
 
 // dot(a, b) and dot(a, b, dim): sums of products along the dimension; two
@@ -202,8 +204,8 @@ ErrCode DotBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
   double* out;
   e = PushNewArray(ctx, result.ndims, result.dims, &out, nullptr);
   if (e) return e;
-  GetDoubleArrayArg(ctx, 2, nullptr, &a, nullptr);
-  GetDoubleArrayArg(ctx, 1, nullptr, &b, nullptr);
+  GetDoubleArrayArg(ctx, nargin, nullptr, &a, nullptr);
+  GetDoubleArrayArg(ctx, nargin - 1, nullptr, &b, nullptr);
   for (int64_t blk = 0; blk < l.count; blk++) {
     for (int64_t j = 0; j < l.stride; j++) {
       double sum = 0;
@@ -214,7 +216,7 @@ ErrCode DotBuiltin(EngineContext* ctx, int32_t nargin, int32_t, int32_t) {
       out[blk * l.stride + j] = sum;
     }
   }
-  return DropStackEntries(ctx, 1, 2);
+  return DropStackEntries(ctx, 1, nargin);
 }
 
 // cov(x) and cov(x, flag): the covariance of the columns (variables) over

@@ -68,12 +68,12 @@ ErrCode InfoListing::Finish() {
   items_ = 0;
   if (!structures_) return kOk;
   e = StructListToArray(ctx_);
-  if (e) Drop(ctx_);
+  if (e) Abandon();
   return e;
 }
 
 void InfoListing::Abandon() {
-  Drop(ctx_, items_ + (fields_ > 0 ? 1 : 0));
+  DropAboveLevel(ctx_, level_);
   items_ = fields_ = 0;
 }
 

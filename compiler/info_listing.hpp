@@ -9,7 +9,8 @@ namespace vke {
 
 class InfoListing {
  public:
-  InfoListing(EngineContext* ctx, bool collect) : ctx_(ctx), collect_(collect) {}
+  InfoListing(EngineContext* ctx, bool collect)
+      : ctx_(ctx), collect_(collect), level_(ctx->descTop) {}
   EngineContext* ctx() const { return ctx_; }
   bool collect() const { return collect_; }
   int32_t items() const { return items_; }
@@ -30,7 +31,9 @@ class InfoListing {
 
   // The items as one list (or structure array when they are structures).
   ErrCode Finish();
-  // Drops the values gathered so far.
+  // Drops the values gathered so far, whatever a failed step left of them:
+  // the stack stands as it was made, so that a call without room runs again
+  // once the area has grown.
   void Abandon();
 
  private:
@@ -38,6 +41,7 @@ class InfoListing {
 
   EngineContext* ctx_;
   bool collect_;
+  uint32_t level_;  // the stack's level before the first item
   int32_t items_ = 0;
   int32_t fields_ = 0;  // of the structure being built
   bool structures_ = false;

@@ -17,6 +17,15 @@
 
 namespace vke {
 
+// Instead of growing, the host declines the builtin that waits for room
+// (MemoryRetryPending): run again, it fails as with retry off (its failure
+// takes the error path, a catch sees it), and retry is on for the failures
+// after that one.
+inline constexpr uint8_t kMemoryRetryDeclined = 3;
+inline void DeclineMemoryRetry(EngineContext* ctx) {
+  ctx->memoryRetry = kMemoryRetryDeclined;
+}
+
 // Whether a failure for lack of room, with the operands in place, has the
 // area grown and the instruction run again (retry on, thread 0): a fast form
 // that needs room may then ask for it rather than take a slower way.

@@ -8,6 +8,7 @@
 
 #include "engine/values/values.hpp"
 #include "graphics/response_args.hpp"
+#include "numerics/call_cycle.hpp"
 
 namespace vke {
 
@@ -214,8 +215,10 @@ const ResponseNativeRow& ResponseNativeRowOf(ResponseNative native) {
   return kResponseNatives[static_cast<size_t>(native)];
 }
 
-ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
-                        const ResponseNativeRow& row) {
+namespace {
+
+ErrCode ResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
+                     const ResponseNativeRow& row) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   if (figure == nullptr && nargout < 1) return kErrBadContext;
   ResponseArgs a;
@@ -236,6 +239,15 @@ ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plo
                         : TransferFunctionPlot(ctx, nargin, nargout, drawing, target, row, a);
   if (e && !draw) DropAboveLevel(ctx, level);
   return e;
+}
+
+}  // namespace
+
+// The lines it writes (a warning) are written once when it runs again after growth.
+ErrCode AddResponsePlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
+                        const ResponseNativeRow& row) {
+  const EntryTraceLines lines(ctx);
+  return lines.Failed(ctx, ResponsePlot(ctx, nargin, nargout, figure, row));
 }
 
 }  // namespace vke

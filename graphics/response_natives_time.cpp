@@ -6,6 +6,7 @@
 #include "engine/values/values.hpp"
 #include "graphics/response_args.hpp"
 #include "graphics/response_natives.hpp"
+#include "numerics/call_cycle.hpp"
 
 namespace vke {
 
@@ -82,8 +83,10 @@ ErrCode AddHstepPlot(EngineContext* ctx, int32_t nargin, PlotTarget& target, Hst
   return FinishPlotCall(ctx, nargin);
 }
 
-ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
-                    bool discrete, LsimCurveFn curve) {
+namespace {
+
+ErrCode LsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
+                 bool discrete, LsimCurveFn curve) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   const bool draw = nargout < 1;
   if (figure == nullptr && draw) return kErrBadContext;
@@ -182,8 +185,19 @@ ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTar
   return FinishResponseCall(ctx, nargin, nargout);
 }
 
-ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
-                       bool discrete, ResponseCurveCallback curve) {
+}  // namespace
+
+// The lines it writes (a warning) are written once when it runs again after growth.
+ErrCode AddLsimPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget* figure,
+                    bool discrete, LsimCurveFn curve) {
+  const EntryTraceLines lines(ctx);
+  return lines.Failed(ctx, LsimPlot(ctx, nargin, nargout, figure, discrete, curve));
+}
+
+namespace {
+
+ErrCode InitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
+                    bool discrete, ResponseCurveCallback curve) {
   if (ErrCode e = CheckArgumentTypes(ctx, nargin, nullptr)) return e;
   const auto depth = [nargin](int32_t index) { return ArgDepth(nargin, index); };
   const int32_t tsExtra = discrete ? 1 : 0;
@@ -237,6 +251,15 @@ ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, Plot
                                nullptr, 0,       styles,  trailing.id, 1};
   if (ErrCode e = curve(ctx, call)) return e;
   return FinishResponseCall(ctx, nargin, nargout);
+}
+
+}  // namespace
+
+// The lines it writes (a warning) are written once when it runs again after growth.
+ErrCode AddInitialPlot(EngineContext* ctx, int32_t nargin, int32_t nargout, PlotTarget& target,
+                       bool discrete, ResponseCurveCallback curve) {
+  const EntryTraceLines lines(ctx);
+  return lines.Failed(ctx, InitialPlot(ctx, nargin, nargout, target, discrete, curve));
 }
 
 ErrCode LsimOutputsNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_t) {

@@ -6,6 +6,7 @@
 #include "engine/registry/option_tables.hpp"
 #include "engine/registry/options.hpp"
 #include "engine/values/values.hpp"
+#include "numerics/call_cycle.hpp"
 
 namespace vke {
 
@@ -46,11 +47,11 @@ ErrCode ParseResponseOptions(EngineContext* ctx, int32_t optionsDepth, bool disc
     if (ErrCode e = GetOptionField(ctx, optionsDepth, "Delay", kResponsesetTable, 0, delay)) {
       return e;
     }
-    if (discrete && *delay != 0) {
-      if (ErrCode e = WriteToFd(ctx, 2, kDiscreteDelayWarning, sizeof kDiscreteDelayWarning - 1)) {
-        return e;
-      }
-      if (ErrCode e = WriteNewlineToFd(ctx, 2)) return e;
+    // Written once: a run again after growth passes over it.
+    if (discrete && *delay != 0 && TraceLineDue(ctx)) {
+      ErrCode e = WriteToFd(ctx, kFdErr, kDiscreteDelayWarning, sizeof kDiscreteDelayWarning - 1);
+      if (!e) e = WriteNewlineToFd(ctx, kFdErr);
+      if (ErrCode failed = TraceLineWritten(ctx, e)) return failed;
     }
   }
   if (negFreq) {

@@ -13,7 +13,8 @@ namespace vke {
 // Reads the options structure at optionsDepth (below 0: none, every output
 // neutral: delay 0, flags false, range [0, 0]). An output behind a null
 // pointer is not read. A discrete system given a delay gets a warning line
-// on the error descriptor; the delay is returned as given. A Range that has
+// on the error descriptor (once, in a native whose entry counts its lines:
+// EntryTraceLines); the delay is returned as given. A Range that has
 // neither 0 nor 2 elements gives kErrBadSize.
 ErrCode ParseResponseOptions(EngineContext* ctx, int32_t optionsDepth, bool discrete, double* delay,
                              uint8_t* negFreq, uint8_t* tOnly, double* range);

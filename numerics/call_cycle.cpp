@@ -70,45 +70,22 @@ bool TakeEvaluation(double* count, double limit) {
   return true;
 }
 
-namespace {
-
-// The trace lines of an entry the host makes again when it fails for lack
-// of room: the lines the failed attempt wrote are passed over by the next,
-// which reaches them in the same order, so that each is written once.
-// Null outside such an entry, where a line written stops the entry from
-// being made again.
-struct TraceLines {
-  int64_t before;       // lines the attempts before wrote
-  int64_t reached = 0;  // lines this attempt has reached, written or passed over
-};
 thread_local TraceLines* t_traceLines = nullptr;
 
-// The trace lines of the entry it spans; what they have come to is kept
-// across the growth when the entry fails for lack of room unchanged.
-class EntryTraceLines {
- public:
-  // A native of the cycle that fun names runs at once, inside the entry
-  // that calls it: its lines are counted apart from the caller's.
-  explicit EntryTraceLines(EngineContext* ctx)
-      : lines_{TakeRerunProgress(ctx)}, outer_(t_traceLines) {
-    t_traceLines = &lines_;
-  }
-  ~EntryTraceLines() { t_traceLines = outer_; }
-  EntryTraceLines(const EntryTraceLines&) = delete;
-  EntryTraceLines& operator=(const EntryTraceLines&) = delete;
-  // Called with the entry's code once its stack stands as it found it.
-  ErrCode Failed(EngineContext* ctx, ErrCode e) const {
-    if (IsEngineMemoryCode(e) && !OperandsChanged(ctx))
-      KeepRerunProgress(ctx, std::max(lines_.before, lines_.reached));
-    return e;
-  }
+EntryTraceLines::EntryTraceLines(EngineContext* ctx)
+    : lines_{TakeRerunProgress(ctx)}, outer_(t_traceLines) {
+  t_traceLines = &lines_;
+}
 
- private:
-  TraceLines lines_;
-  TraceLines* outer_;
-};
+EntryTraceLines::~EntryTraceLines() {
+  t_traceLines = outer_;
+}
 
-}  // namespace
+ErrCode EntryTraceLines::Failed(EngineContext* ctx, ErrCode e) const {
+  if (IsEngineMemoryCode(e) && !OperandsChanged(ctx))
+    KeepRerunProgress(ctx, std::max(lines_.before, lines_.reached));
+  return e;
+}
 
 bool TraceLineDue(EngineContext* ctx) {
   TraceLines* lines = t_traceLines;

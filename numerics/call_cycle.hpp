@@ -8,9 +8,11 @@
 // evaluation budget, trace lines, and leaving the stack clean on failure.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 
 #include "engine/context.hpp"
+#include "engine/errors/errors.hpp"
 
 namespace vke {
 
@@ -48,6 +50,36 @@ int32_t TruncateToInt(double value);
 // The evaluation budget: refuses another evaluation when the count made so
 // far exceeds the limit (so at most limit + 1 are made); otherwise counts it.
 bool TakeEvaluation(double* count, double limit);
+
+// The trace lines of an entry the host makes again when it fails for lack
+// of room: the lines the failed attempt wrote are passed over by the next,
+// which reaches them in the same order, so that each is written once.
+// Outside such an entry a line written stops the entry from being made
+// again.
+struct TraceLines {
+  int64_t before;       // lines the attempts before wrote
+  int64_t reached = 0;  // lines this attempt has reached, written or passed over
+};
+
+// The trace lines of the entry it spans; what they have come to is kept
+// across the growth when the entry fails for lack of room unchanged. Any
+// native that writes lines (a trace, a warning) before it has all its room
+// spans its entry with one.
+class EntryTraceLines {
+ public:
+  // A native of the cycle that fun names runs at once, inside the entry
+  // that calls it: its lines are counted apart from the caller's.
+  explicit EntryTraceLines(EngineContext* ctx);
+  ~EntryTraceLines();
+  EntryTraceLines(const EntryTraceLines&) = delete;
+  EntryTraceLines& operator=(const EntryTraceLines&) = delete;
+  // Called with the entry's code once its stack stands as it found it.
+  ErrCode Failed(EngineContext* ctx, ErrCode e) const;
+
+ private:
+  TraceLines lines_;
+  TraceLines* outer_;
+};
 
 // Whether the native writes its next trace line: false for a line the
 // attempt before wrote, when the entry is made again after growth. After

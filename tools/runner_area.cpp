@@ -14,6 +14,7 @@
 #include "engine/frames/calls.hpp"
 #include "engine/image/engine_image.hpp"
 #include "engine/loop/loop.hpp"
+#include "engine/memory_retry.hpp"
 #include "engine/threads/threads.hpp"
 
 namespace vke {
@@ -171,13 +172,13 @@ bool ParseAreaSize(const char* text, uint64_t* bytes) {
 
 ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32_t length) {
   bool noted = false;
-  // Notes the ceiling once; the failure then takes the error path.
-  auto atCeiling = [&] {
+  // Notes the ceiling once (naming -m when the ceiling came from it).
+  auto noteCeiling = [&] {
     if (!noted)
-      std::fprintf(stderr, "vke: memory ceiling of %u MB reached (-m)\n",
-                   static_cast<unsigned>(area->ceiling() >> 20));
+      std::fprintf(stderr, "vke: memory ceiling of %u MB reached%s\n",
+                   static_cast<unsigned>(area->ceiling() >> 20),
+                   area->ceilingGiven() ? " (-m)" : "");
     noted = true;
-    SetMemoryRetry(ctx, false);
   };
   // A compile out of room takes back what it did and stays quiet while the
   // area can grow; at the ceiling it runs once more with retry off, which
@@ -186,15 +187,24 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
   ErrCode e;
   while (IsEngineMemoryCode(e = CompileCommandLine(ctx, text, length))) {
     if (noted) return e;
-    if (!area->Grow(ctx, e)) atCeiling();
+    if (!area->Grow(ctx, e)) {
+      noteCeiling();
+      SetMemoryRetry(ctx, false);
+    }
   }
   SetMemoryRetry(ctx, true);
   ErrCode workerFailure = kOk;
   while (e == kOk || e == kStatusSuspended) {
     e = ExecuteBreakChecked(ctx);
     if (MemoryRetryPending(ctx)) {
-      SetMemoryRetry(ctx, true);
-      if (!area->Grow(ctx, e)) atCeiling();
+      // Growth the area cannot give fails this request alone: the ones
+      // after it (after a catch) grow again.
+      if (area->Grow(ctx, e)) {
+        SetMemoryRetry(ctx, true);
+      } else {
+        noteCeiling();
+        DeclineMemoryRetry(ctx);
+      }
       e = kStatusSuspended;  // resumed: the builtin runs again
     } else if (IsWorkerFailure(ctx, e)) {
       // The text goes on from where the other thread's failure left it, so

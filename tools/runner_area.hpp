@@ -25,6 +25,9 @@ class RunnerArea {
   void* base() const { return base_; }
   uint32_t size() const { return size_; }
   uint32_t ceiling() const { return ceiling_; }
+  // Whether the ceiling was given (vke's -m), for the note at the ceiling.
+  void SetCeilingGiven(bool given) { ceilingGiven_ = given; }
+  bool ceilingGiven() const { return ceilingGiven_; }
 
   // Grows the engine's part by half (at most to the ceiling) after a
   // failure with `code`, the gain going to the part the code names (the
@@ -36,6 +39,7 @@ class RunnerArea {
   uint64_t reserved_ = 0;
   uint32_t size_ = 0;
   uint32_t ceiling_ = 0;
+  bool ceilingGiven_ = false;
 };
 
 // memmove inside an area that Reserve mapped, with the whole pages the two
@@ -56,9 +60,10 @@ bool ParseAreaSize(const char* text, uint64_t* bytes);
 // slices going on in place: ExecuteBreakChecked),
 // growing the area and running the failing builtin again whenever it runs
 // out of room with its operands in place (see SetMemoryRetry). At the ceiling a note goes to
-// standard error and the failure takes the engine's error path. An uncaught failure of another
-// thread (printed by the engine) does not end the text, which runs on to its end. The engine's
-// result code; the first failure of another thread when the text itself finished.
+// standard error and that failure takes the engine's error path; growth answers the ones after it.
+// An uncaught failure of another thread (printed by the engine) does not end the text, which runs
+// on to its end. The engine's result code; the first failure of another thread when the text itself
+// finished.
 ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32_t length);
 
 }  // namespace vke

@@ -70,6 +70,7 @@ int Usage() {
 int main(int argc, char** argv) {
   runner::EngineSetup setup;
   uint64_t ceiling = DefaultAreaCeiling();
+  bool ceilingGiven = false;
   std::string text, script;
   bool haveText = false, interactive = false;
   for (int i = 1; i < argc; i++) {
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
       if (!runner::ParseOptimisationLevel(argv[++i], &setup.level)) return Usage();
     } else if (a == "-m") {
       if (!ParseAreaSize(argv[++i], &ceiling) || ceiling < kAreaMinBytes) return Usage();
+      ceilingGiven = true;
     } else if (a == "--no-lapack") {
       setup.lapack = false;
     } else if (a == "-L") {
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
   }
 
   RunnerArea area;
+  area.SetCeilingGiven(ceilingGiven);
   EngineContext* ctx = nullptr;
   // A quarter of the ceiling to start with, so that a small ceiling still
   // leaves room to grow.

@@ -350,6 +350,14 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* resume, ErrCode la
 
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
+  if (ctx->memoryRetry == kMemoryRetryDeclined && ctx->currentThread == 0) {
+    // The failure the host declined to grow for takes the error path; the
+    // ones after it are answered by growth again.
+    ctx->memoryRetry = 0;
+    const Next next = HandleFailure(run, code, at, result);
+    ctx->memoryRetry = 1;
+    return next;
+  }
   const ErrCode lastCode = ctx->errLocCode;
   if (ctx->keptReentry.opcode && ctx->memoryRetry && ctx->currentThread == 0 &&
       IsEngineMemoryCode(code))

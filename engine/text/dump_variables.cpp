@@ -62,6 +62,9 @@ ErrCode WriteDeclaration(EngineContext* ctx, int32_t fd, const char* keyword, co
 }  // namespace
 
 ErrCode ListVariables(EngineContext* ctx, int32_t fd, bool declarations) {
+  // The structure goes again when it finds no room, so that the call runs
+  // again on the stack as it found it once the area has grown.
+  const uint32_t level = ctx->descTop;
   if (fd < 0) {
     ErrCode e = PushEntry(ctx, kFlagStructured, 0, kKindStruct, false, nullptr);
     if (e) return e;
@@ -83,15 +86,14 @@ ErrCode ListVariables(EngineContext* ctx, int32_t fd, bool declarations) {
     const int32_t block = VariableValueBlock(ctx, slot);
     if (!block) continue;
     ErrCode e = PushVariableValue(ctx, block);
-    if (e) return e;
-    if (fd < 0) {
+    if (!e && fd < 0) {
       e = PushListFromEntries(ctx, 1, true, copy, length);
-    } else {
+    } else if (!e) {
       e = DumpValue(ctx, nullptr, 0, nullptr, fd, copy, length, kDumpPrecision);
       Drop(ctx);
     }
     if (e) {
-      if (fd < 0) Drop(ctx);
+      DropAboveLevel(ctx, level);
       return e;
     }
   }

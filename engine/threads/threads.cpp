@@ -106,9 +106,11 @@ bool Unlink(EngineContext* ctx, uint32_t block) {
 }
 
 // The heap block of a new thread and its record, laid out for its stack
-// space; 5 when the heap has no room.
+// space; 5 when the heap has no room, 109 for stacks no area can hold.
 ErrCode AllocThreadBlock(EngineContext* ctx, double stackBytes, uint32_t* block) {
   const double want = stackBytes >= kMinStackBytes ? stackBytes : kMinStackBytes;
+  // Stacks past what 32-bit offsets address fit in no area, however grown.
+  if (want >= 4294967296.0 - sizeof(InterpThreadRecord) - 16) return kErrObjTooLarge;
   if (want > 8.0 * ctx->heapSize) return kErrVarOverflow;
   // Halves of whole units keep both stacks aligned.
   const uint32_t space = static_cast<uint32_t>(want) & ~15u;

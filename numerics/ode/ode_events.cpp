@@ -284,12 +284,13 @@ ErrCode CallOutputFlag(OdeRun& r, bool init) {
 }
 
 ErrCode WriteCount(EngineContext* ctx, const char* format, double count) {
-  // What is written stays written: the entry is not made again.
-  MarkOperandsChanged(ctx);
+  // A line the entry wrote before it ran again after growth is passed over.
+  if (!TraceLineDue(ctx)) return kOk;
   char line[80];
   const int length = std::snprintf(line, sizeof line, format, TruncateToInt(count));
-  if (ErrCode e = WriteToFd(ctx, kFdErr, line, length)) return e;
-  return WriteNewlineToFd(ctx, kFdErr);
+  ErrCode e = WriteToFd(ctx, kFdErr, line, length);
+  if (!e) e = WriteNewlineToFd(ctx, kFdErr);
+  return TraceLineWritten(ctx, e);
 }
 
 // The statistics of the run, when asked for.

@@ -212,6 +212,21 @@ TEST(ControlNatives, LayoutNativesIgnoreTheirErrors) {
   EXPECT_EQ(cmds[2].data, Doubles{1});
 }
 
+// A layout native without room hands the shortage on, so that the store
+// grows and the handler runs again (a bad argument is still passed over,
+// as above).
+TEST(ControlNatives, LayoutNativesHandOnAShortage) {
+  for (const char* body : {"settabs('ab')", "settabs([4 8 12])", "vertcontrols(1)"}) {
+    FigureHarness h;
+    h.Open();
+    h.LimitRoom(kObjectBeginDoubles + 2);
+    const test::Guard guard(h);
+    EXPECT_EQ(h.Draw(0, body), kErrPlotOverflow) << body;
+    EXPECT_EQ(h.used(), kObjectBeginDoubles) << body;
+    EXPECT_TRUE(guard.Intact()) << body;
+  }
+}
+
 // Sliders of three values and short labels need 15 + 2k + label doubles
 // each: one double less than that answers 10001 and writes nothing.
 TEST(ControlNatives, RoomIsCheckedForEveryDoubleWritten) {

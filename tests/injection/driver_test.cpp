@@ -18,7 +18,17 @@
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/injection_driver.hpp"
 
-namespace vke::test {
+namespace vke {
+
+// Asks for room as the code of a host's store would: a function the program
+// names.
+[[gnu::noinline]] bool PlantedHostStore(RoomKind kind) {
+  const bool refused = RoomRefused(kind);
+  asm volatile("");
+  return refused;
+}
+
+namespace test {
 namespace {
 
 // A program that asks for room of `kind` once; refused, it notes the
@@ -111,6 +121,13 @@ TEST_F(DriverRules, AShortageBelowTheCeilingIsAFaultUnlessItsPlaceIsListed) {
   r = Run(Planted(RoomKind::kCode, -1, "", "x: Not enough memory for compilation"));
   ASSERT_EQ(r.notGrown.size(), 1u) << DescribeReport(r);
   EXPECT_EQ(r.notGrown[0].place, "code area | message Not enough memory for compilation");
+  // One that passed no instruction is named by the function that asked.
+  r = Run({"planted", [] {
+             if (PlantedHostStore(RoomKind::kUndo)) return std::printf("Data stack overflow\n"), 1;
+             return std::printf("done\n"), 0;
+           }});
+  ASSERT_EQ(r.faults.size(), 1u) << DescribeReport(r);
+  EXPECT_EQ(r.faults[0].place, "undo buffer | caller PlantedHostStore");
   // Strict: listed or not, a shortage is a fault.
   settings_.strict = true;
   r = Run(Planted(RoomKind::kStacks, kOpForNext, "", "Data stack overflow (4)"));
@@ -235,6 +252,26 @@ TEST(NoGrowthPlaces, APlaceItsProgramsRunMeetNoLongerIsNamed) {
 
 // A program that writes to a fixed path under /tmp writes into its own
 // run's folder: two runs side by side each read back what they wrote.
+// A script runs with the options of its first line and the setting's, and
+// finds the data folder's files in its working folder; options the runner
+// would refuse fail the program.
+TEST(InjectedPrograms, AScriptRunsWithItsOptionsAndDataFiles) {
+  TempFolder scratch;
+  const std::string data = scratch.Path() + "/data", script = scratch.Path() + "/s.vke";
+  std::filesystem::create_directories(data);
+  std::ofstream(data + "/rows.txt") << "12 34\n";
+  std::ofstream(script) << "%! -m 8M --no-lapack\nfd = fopen('rows.txt', 'r'); disp(fgetl(fd));\n"
+                           "fclose(fd);\ntry, x = zeros(1, 1e7); catch, disp(lasterr), end\n";
+  RunSpec spec;
+  spec.body = ScriptProgram(script, {"-O 0", data}).body;
+  RunOutcome o = RunForked(spec, scratch.Path() + "/run");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, o.out.find(kStateMark)), "12 34\nData stack overflow (4) 'zeros'\n");
+  EXPECT_EQ(o.err, "vke: memory ceiling of 8 MB reached (-m)\n");
+  spec.body = ScriptProgram(script, {"-O 99", data}).body;
+  EXPECT_EQ(RunForked(spec, scratch.Path() + "/run").status, 2);
+}
+
 TEST(ForkedRuns, AFixedPathUnderTmpIsTheRunsOwn) {
   TempFolder scratch;
   if (!RunsHaveTheirOwnTmp(scratch.Path() + "/probe"))
@@ -261,4 +298,5 @@ TEST(ForkedRuns, AFixedPathUnderTmpIsTheRunsOwn) {
 }
 
 }  // namespace
-}  // namespace vke::test
+}  // namespace test
+}  // namespace vke

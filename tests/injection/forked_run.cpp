@@ -1,6 +1,8 @@
 // Runs in child processes: the capture of their output, files and requests.
 #include "tests/injection/forked_run.hpp"
 
+#include <cxxabi.h>
+#include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -64,7 +66,44 @@ void TraceRefused(RoomKind, uint64_t number, uintptr_t refused) {
   backtrace_symbols_fd(frames, backtrace(frames, 24), STDERR_FILENO);
 }
 
-void WriteReport(std::FILE* f, const SiteRecorder& recorder) {
+// The refused request's caller: the first function above the requests'
+// own code whose name the program exports, without its parameters and
+// namespace, so that it reads the same in every build.
+struct RefusedCaller {
+  uint64_t refused;
+  char name[160] = "-";
+};
+
+bool RequestMachinery(const std::string& name) {
+  for (const char* part : {"RoomRefused", "RoomRequest", "RefusedCaller"})
+    if (name.find(part) != std::string::npos) return true;
+  return false;
+}
+
+void RecordRefusedCaller(RoomKind, uint64_t number, uintptr_t argument) {
+  auto* caller = reinterpret_cast<RefusedCaller*>(argument);
+  if (number != caller->refused) return;
+  void* frames[32];
+  const int n = backtrace(frames, 32);
+  for (int i = 1; i < n; i++) {
+    Dl_info info;
+    if (!dladdr(frames[i], &info) || !info.dli_sname) continue;
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(info.dli_sname, nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : info.dli_sname;
+    std::free(demangled);
+    if (RequestMachinery(name)) continue;
+    // The driver's own code: the program named none.
+    if (name.find("vke::test::") != std::string::npos) return;
+    name = name.substr(0, name.find('('));
+    if (name.compare(0, 5, "vke::") == 0) name = name.substr(5);
+    if (name.empty() || name.find(' ') != std::string::npos) continue;
+    std::snprintf(caller->name, sizeof caller->name, "%s", name.c_str());
+    return;
+  }
+}
+
+void WriteReport(std::FILE* f, const SiteRecorder& recorder, const RefusedCaller& caller) {
   RoomKind kind;
   const bool refused = RoomRequestRefused(&kind);
   std::fprintf(f, "%llu %d %d", static_cast<unsigned long long>(RoomRequestCount()),
@@ -75,7 +114,7 @@ void WriteReport(std::FILE* f, const SiteRecorder& recorder) {
   int32_t opcode;
   const char* name;
   if (!FailureNotRunAgain(&opcode, &name)) opcode = -1;
-  std::fprintf(f, " %d %s\n", opcode, *name ? name : "-");
+  std::fprintf(f, " %d %s %s\n", opcode, *name ? name : "-", caller.name);
   for (const RequestSite& s : recorder.sites)
     std::fprintf(f, "%llu %d %llu %u\n", static_cast<unsigned long long>(s.number),
                  static_cast<int>(s.kind), static_cast<unsigned long long>(s.site), s.occurrence);
@@ -91,8 +130,9 @@ void ReadReport(const std::string& path, RunOutcome* o) {
   o->refused = refused != 0;
   o->refusedKind = static_cast<RoomKind>(kind);
   for (uint64_t& n : o->perKind) in >> n;
-  in >> o->failedOpcode >> o->failedName;
+  in >> o->failedOpcode >> o->failedName >> o->refusedCaller;
   if (o->failedName == "-") o->failedName.clear();
+  if (o->refusedCaller == "-") o->refusedCaller.clear();
   unsigned long long number, site;
   unsigned occurrence;
   while (in >> number >> kind >> site >> occurrence)
@@ -188,16 +228,19 @@ namespace {
     void* warm[1];
     backtrace(warm, 1);  // loads the unwinder before anything is counted
   }
+  RefusedCaller caller{spec.refuse};
   if (spec.traceRefused)
     WatchRoomRequests(spec.refuse, &TraceRefused, spec.refuse);
+  else if (spec.refuse)
+    WatchRoomRequests(spec.refuse, &RecordRefusedCaller, reinterpret_cast<uintptr_t>(&caller));
   else
-    WatchRoomRequests(spec.refuse, recorder.kept ? &RecordSite : nullptr,
+    WatchRoomRequests(0, recorder.kept ? &RecordSite : nullptr,
                       reinterpret_cast<uintptr_t>(&recorder));
   const int status = spec.body();
   StopWatchingRoomRequests();
   std::fflush(stdout);
   std::fflush(stderr);
-  WriteReport(report, recorder);
+  WriteReport(report, recorder, caller);
   _exit(status & 0xFF);
 }
 

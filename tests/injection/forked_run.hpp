@@ -35,6 +35,9 @@ struct RunOutcome {
   // the builtin or native it called.
   int32_t failedOpcode = -1;
   std::string failedName;
+  // The function that asked for the room refused (the first one the
+  // program names above the requests' own code); empty when unknown.
+  std::string refusedCaller;
   std::vector<RequestSite> sites;  // the counting run's first requests of each site
   double seconds = 0;
 };

@@ -12,7 +12,11 @@
 // and check scripts (.script) named, every request; VKE_INJECT_ONLY=REGEX
 // picks programs by name, VKE_INJECT_PER_SITE, VKE_INJECT_MAX_RUNS and
 // VKE_INJECT_SECONDS give each program a budget, VKE_INJECT_STRICT=1 counts
-// every reported shortage as a fault. The programs of pending_programs.txt
+// every reported shortage as a fault, VKE_INJECT_FAST_FORMS=0 runs with the
+// engine's fast forms off. The named programs run with the runner options
+// of VKE_INJECT_OPTIONS (beside a script's own "%! ..."), the files of the
+// folder VKE_INJECT_FOLDER in their working folder, and the check scripts on
+// the application VKE_INJECT_APP names. The programs of pending_programs.txt
 // (faults being mended elsewhere) are passed over unless
 // VKE_INJECT_PENDING=1.
 // A shortage below the ceiling is a fault but at the places of
@@ -27,6 +31,7 @@
 #include <set>
 #include <sstream>
 
+#include "engine/fast_forms.hpp"
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/injection_driver.hpp"
 
@@ -93,6 +98,9 @@ void InjectInto(const std::vector<Program>& programs, DriverSettings settings,
                 const std::string& scratch) {
   // LAPACK's library runs one thread, as the script tests run it.
   ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
+  // VKE_INJECT_FAST_FORMS=0: every run with the engine's fast forms off.
+  const char* fast = std::getenv("VKE_INJECT_FAST_FORMS");
+  SetFastForms(!fast || std::atoi(fast) != 0);
   ASSERT_FALSE(scratch.empty());
   NoGrowthPlaces places;
   std::string message;
@@ -143,18 +151,19 @@ std::vector<Program> Scripts(const std::string& folder) {
 // The check scripts of a folder's applications, packed into the scratch
 // folder first.
 std::vector<Program> CheckScripts(const std::vector<std::string>& scripts,
-                                  const std::string& scratch) {
+                                  const std::string& scratch, const ProgramSetting& setting = {},
+                                  const std::string& application = "") {
   std::vector<Program> programs;
   for (const std::string& script : scripts) {
     const std::string name = fs::path(script).stem().string();
     if (!Picked(name + ".script")) continue;
     const std::string image = scratch + "/" + name + ".img";
     std::string message;
-    if (!PackCheckApplication(VKE_KVPACK, script, image, &message)) {
+    if (!PackCheckApplication(VKE_KVPACK, script, image, &message, application)) {
       ADD_FAILURE() << script << " cannot be packed: " << message;
       continue;
     }
-    programs.push_back(CheckProgram(name + ".script", image, script));
+    programs.push_back(CheckProgram(name + ".script", image, script, setting));
   }
   return programs;
 }
@@ -203,16 +212,24 @@ TEST(GrowthInjection, ProgramsNamedInTheEnvironment) {
   std::vector<Program> programs;
   std::vector<std::string> scripts;
   std::stringstream list(named);
+  auto environment = [](const char* name) {
+    const char* text = std::getenv(name);
+    return std::string(text ? text : "");
+  };
+  ProgramSetting setting{environment("VKE_INJECT_OPTIONS"), environment("VKE_INJECT_FOLDER")};
   for (std::string path; std::getline(list, path, ':');) {
     if (path.empty()) continue;
     path = fs::absolute(path).string();
     if (fs::path(path).extension() == ".script")
       scripts.push_back(path);
     else
-      programs.push_back(ScriptProgram(path));
+      programs.push_back(ScriptProgram(path, setting));
   }
   TempFolder scratch;
-  for (Program& p : CheckScripts(scripts, scratch.Path())) programs.push_back(std::move(p));
+  std::string app = environment("VKE_INJECT_APP");
+  if (!app.empty()) app = fs::absolute(app).string();
+  for (Program& p : CheckScripts(scripts, scratch.Path(), setting, app))
+    programs.push_back(std::move(p));
   DriverSettings whole;
   whole.whole = true;
   InjectInto(programs, SettingsFromEnvironment(whole), scratch.Path());

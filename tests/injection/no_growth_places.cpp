@@ -111,6 +111,8 @@ std::string PlaceOfShortage(const RunOutcome& run, const std::string& reported) 
     where = "call " + run.failedName;
   else if (opcode)
     where = std::string("instruction ") + opcode;
+  else if (!run.refusedCaller.empty())
+    where = "caller " + run.refusedCaller;
   else
     where = "message " + FirstShortage(reported);
   return std::string(RoomKindName(run.refusedKind)) + " | " + where;

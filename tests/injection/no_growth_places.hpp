@@ -7,9 +7,11 @@
 // "stacks | call sort" (the builtin or native whose call failed),
 // "stacks | instruction ForNext" (one of the loop's own instructions), or,
 // for a failure that passed no instruction's error path (a compilation, a
-// store of the host's), "code area | message Not enough memory for
-// compilation" (the shortage the run reports). Names only, no positions in
-// code, so that a place reads the same on every machine and in every build.
+// store of the host's), "undo buffer | caller SaveStartupSettings" (the
+// function that asked for the room refused), or where no caller is known
+// "code area | message Not enough memory for compilation" (the shortage the
+// run reports). Names only, no positions in code, so that a place reads
+// the same on every machine.
 // "ROOM | any" stands for every place of a room that never grows (a worker
 // thread's own stacks).
 #pragma once

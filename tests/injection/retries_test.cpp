@@ -9,6 +9,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
 #include "tests/host/tool_commands.hpp"
+#include "tests/injection/forked_run.hpp"
 #include "tests/injection/injection_driver.hpp"
 #include "tools/runner_area.hpp"
 #include "tools/runner_engine.hpp"
@@ -459,6 +460,76 @@ int RunWithLongestRows(const std::string& text) {
     if (!area.Grow(ctx, kErrDataOverflow)) return 1;
   const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
   return runner::FinishRun(ctx, e);
+}
+
+// Builtins whose shortage came after they had changed their operands (a
+// dimension taken off, a structure or listing begun) leave them as given
+// and run again once the area has grown.
+TEST(Retries, BuiltinsWithoutRoomLeaveTheirOperandsAsGiven) {
+  ExpectAllGrown("a = [1 2; 3 4];\nd = dot(a, a, 2);\nv = variables;\ns = info('v');\n");
+}
+
+// The settings of a start-up script are handed to their natives after the
+// script's run: a native short of room runs again in the grown block, and
+// reset answers no shortage.
+TEST(Retries, StartupSettingsWithoutRoomAreAppliedOnceGrown) {
+  const ProgramReport r = ExpectSameApplication(
+      "var a\nstartup <<END\na = 3;\n_plots = ['One', char(9), 'Two'];\nEND\n"
+      "figure \"One\"\n  draw one(a)\nfigure \"Two\"\n  draw two(a)\n",
+      "function one(a)\n  plot([1 2], [a 1]);\n\nfunction two(a)\n  plot([1 2], [1 a]);\n",
+      "reset\ndraw\nprint a\n");
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
+// A warning written before its native has all its room is written once:
+// the run again after growth passes over it.
+TEST(Retries, AWarningIsWrittenOnceWhenItsNativeRunsAgain) {
+  ExpectAllGrown(
+      "[m, w] = dbodephase(1, [1 -0.5], 0.1, responseset('Delay', 2));\ndisp(size(m))\n"
+      "[y, t] = dstep(1, [1 -0.5], 0.1, responseset('Delay', 1));\ndisp(size(y))\n");
+}
+
+// Runs the text as vke does in an area of the ceiling given (with -m or
+// not), its output and error output.
+RunOutcome RunUnderCeiling(const std::string& text, uint64_t ceiling, bool given,
+                           const std::string& folder) {
+  RunSpec spec;
+  spec.body = [=] {
+    RunnerArea area;
+    area.SetCeilingGiven(given);
+    EngineContext* ctx = nullptr;
+    if (!area.Reserve(ceiling, 16u << 20) ||
+        !runner::CreateRunnerEngine(&area, runner::EngineSetup{}, &ctx))
+      return 1;
+    const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
+    return runner::FinishRun(ctx, e);
+  };
+  return RunForked(spec, folder);
+}
+
+// A request no area can hold fails at once, and one refused at the ceiling
+// fails alone: caught, either leaves growth on for the requests after it.
+// The note of the ceiling names -m only when the ceiling came from it.
+TEST(Retries, GrowthGoesOnAfterARequestAboveTheCeilingWasCaught) {
+  TempFolder scratch;
+  RunOutcome o = RunUnderCeiling(
+      "try, threadnew(@() 1, threadset('StackSize', 1e12)); catch, disp(lasterr), end\n"
+      "x = zeros(1, 5e7); disp(numel(x))\n",
+      uint64_t{1} << 30, false, scratch.Path() + "/run");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "Object too large 'threadnew'\n  50000000\n") << o.err;
+  EXPECT_EQ(o.err, "");
+  const std::string twice =
+      "for k = 1:2, try, x = zeros(1, 2e7); catch, disp(lasterr), end, end\n"
+      "y = sum(ones(1, 1e5)); disp(y)\n";
+  for (bool given : {false, true}) {
+    o = RunUnderCeiling(twice, 64u << 20, given, scratch.Path() + "/run");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "Data stack overflow 'zeros'\nData stack overflow 'zeros'\n    100000\n")
+        << o.err;
+    EXPECT_EQ(o.err, given ? "vke: memory ceiling of 64 MB reached (-m)\n"
+                           : "vke: memory ceiling of 64 MB reached\n");
+  }
 }
 
 // A text formatted in a row as long as a value may be that found no room

@@ -283,8 +283,11 @@ TEST_F(Threads, AThreadIsNotCreatedWhenItsStacksOrCallFail) {
   ThreadSpec spec;
   spec.args = 1;
   uint32_t id = 0;
-  spec.stackBytes = 1e12;
+  // Stacks past what the heap holds now, and past what any area holds.
+  spec.stackBytes = 1e9;
   EXPECT_EQ(CreateInterpThread(ctx(), spec, &id, &CallAssembled), kErrVarOverflow);
+  spec.stackBytes = 1e12;
+  EXPECT_EQ(CreateInterpThread(ctx(), spec, &id, &CallAssembled), kErrObjTooLarge);
   spec.stackBytes = 1024;
   EXPECT_EQ(CreateInterpThread(ctx(), spec, &id, &CallAssembled), kErrDataOverflow);
   spec.stackBytes = 20000;
