@@ -76,9 +76,9 @@ fuzz_seeds() {
   local fuzz="$root/build/fuzz" harness
   CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DVKE_SANITIZE=ON -DVKE_FUZZ=ON -DVKE_TESTS=OFF >/dev/null || return 1
-  cmake --build "$fuzz" --parallel --target image_fuzzer compiler_fuzzer description_fuzzer ||
-    return 1
-  for harness in image compiler description; do
+  cmake --build "$fuzz" --parallel --target image_fuzzer compiler_fuzzer description_fuzzer \
+    markup_fuzzer || return 1
+  for harness in image compiler description markup; do
     # Files named one by one run once each; the committed seeds stay as they are.
     local log="$fuzz/${harness}_seeds.log"
     if ! "$fuzz/tests/fuzz/${harness}_fuzzer" "$root/tests/fuzz/${harness}_corpus"/* >"$log" 2>&1; then

@@ -12,7 +12,6 @@
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "app/markup/markup_convert.hpp"
 #include "tools/disk_file.hpp"
@@ -72,24 +71,15 @@ int main(int argc, char** argv) {
     return Usage(file + ": cannot be read: " + DiskFileReason(errno));
   }
   if (source.size() > INT32_MAX / 4) return Usage("the input is too large");
-  const auto length = static_cast<int32_t>(source.size());
   // The output may outgrow the source: the buffer doubles until it fits.
-  std::vector<char> buffer(2 * static_cast<size_t>(length) + 64);
-  for (;;) {
-    char* output;
-    int32_t outputLength;
-    const int32_t e =
-        MarkupConvert(source.data(), length, buffer.data(), static_cast<int32_t>(buffer.size()),
-                      static_cast<uint32_t>(flags), "\n", &BuiltinMarkupDescriptor(f),
-                      static_cast<int32_t>(size), &output, &outputLength, nullptr);
-    if (e == kMarkupDone) {
-      std::fwrite(output, 1, outputLength, stdout);
-      return 0;
-    }
-    if (e != kMarkupNoRoom || buffer.size() > INT32_MAX / 2) {
-      std::fprintf(stderr, "kvmarkup: the conversion failed (%d)\n", e);
-      return 1;
-    }
-    buffer.resize(2 * buffer.size());
+  std::string output;
+  const int32_t e = MarkupConvertGrown(source, static_cast<uint32_t>(flags), "\n",
+                                       &BuiltinMarkupDescriptor(f), static_cast<int32_t>(size),
+                                       2 * static_cast<int64_t>(source.size()) + 64, &output);
+  if (e != kMarkupDone) {
+    std::fprintf(stderr, "kvmarkup: the conversion failed (%d)\n", e);
+    return 1;
   }
+  std::fwrite(output.data(), 1, output.size(), stdout);
+  return 0;
 }

@@ -136,7 +136,9 @@ bool Converter::Target(int32_t at, int32_t length) {
 }
 
 bool Converter::Space() {
-  return o_.column <= o_.indent || Emit(kSpace);
+  // The line's bytes count, not its characters: a stray UTF-8
+  // continuation byte is no character but text a blank follows.
+  return o_.bytes - o_.lineStart <= o_.indent || Emit(kSpace);
 }
 
 // ---- Lines ----
@@ -311,7 +313,7 @@ bool Converter::Heading(int32_t at) {
   pos_ = SkipBlanks(k);
   state_ = Block::kHeading;
   o_.heading = true;
-  o_.wrap = !d_->unbrokenHeadingsAndRows;
+  o_.wrap = !d_->lineBound;
   return Hook(d_->structureHook, level, number, 1, "=") && Emit(kHeadingBegin);
 }
 
@@ -368,7 +370,7 @@ bool Converter::TableRow(int32_t at, bool* taken) {
   *taken = true;
   o_.l = o_.depth;
   o_.i = 0;
-  o_.wrap = !d_->unbrokenHeadingsAndRows;
+  o_.wrap = !d_->lineBound;
   if (!Emit(kRowBegin)) return false;
   rowOpen_ = true;
   pos_ = at;

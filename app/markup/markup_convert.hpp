@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "app/markup/markup_descriptor.hpp"
 
@@ -47,5 +49,12 @@ inline constexpr int32_t kMarkupInconsistent = 3;  // the converter lost its sta
 int32_t MarkupConvert(const char* source, int32_t sourceLength, char* buffer, int32_t bufferSize,
                       uint32_t flags, const char* newline, const MarkupDescriptor* descriptor,
                       int32_t fontSize, char** output, int32_t* outputLength, int32_t* charCount);
+
+// The same with a buffer of firstSize bytes that doubles while the
+// conversion finds no room, up to the largest size a conversion takes; the
+// output in *output. The result of the last attempt.
+int32_t MarkupConvertGrown(std::string_view source, uint32_t flags, const char* newline,
+                           const MarkupDescriptor* descriptor, int32_t fontSize, int64_t firstSize,
+                           std::string* output);
 
 }  // namespace vke

@@ -102,6 +102,11 @@ class Converter {
   bool OpenStyleTemplates(const OpenStyle& s);
   bool CloseStyleTemplates(const OpenStyle& s);
   bool CloseStyles();
+  // Whether the open or closed link or image s is kept whole on its line
+  // (else at most its target, while it is written).
+  bool KeptWhole(const OpenStyle& s) const;
+  void Keep();
+  void Release();
   bool LinkOrImage(Style style, bool* handled);
   bool InlinePre(bool* handled);
   int32_t PluginEnd(int32_t at, int32_t eol) const;
@@ -138,6 +143,7 @@ class Converter {
   int32_t headingCount_[2] = {0, 0};  // numbers of levels 1 and 2
   OpenStyle styles_[kMarkupMaxStyles];
   int32_t styleCount_ = 0;
+  int32_t kept_ = 0;  // kept constructs open (Keep, Release)
   // The line end found last and the place its search started: every place
   // between them has the same line end (lines are read forward).
   mutable int32_t eolFrom_ = 0, eolAt_ = -1;

@@ -96,6 +96,12 @@ struct MarkupOutput {
   // every character added.
   int32_t leadStart;
   int32_t leadLength;
+  // No break goes into kept text: while keeping, none at or after
+  // keepFrom; and none before keepTo on its line. A link's target shown in
+  // the output is kept, and in a line-bound format its whole link or image.
+  bool keeping;
+  int32_t keepFrom;
+  int32_t keepTo;
   int32_t result;  // why the conversion stopped: 1 no room, or a hook's code
 };
 
@@ -131,9 +137,9 @@ struct MarkupDescriptor {
   MarkupEncodeFn preEncoder = nullptr;
   const void* preUser = nullptr;
   int32_t lineWidth = 70;  // -1: no wrapping
-  // Headings and table rows are never broken: the format reads a line end
-  // as their end.
-  bool unbrokenHeadingsAndRows = false;
+  // Headings, table rows, links and images are never broken: the format
+  // reads a line end as their end.
+  bool lineBound = false;
   MarkupBreakFn breakFinder = nullptr;
   const void* breakUser = nullptr;
   MarkupHookFn structureHook = nullptr;
@@ -192,6 +198,8 @@ int32_t MarkupCountChars(const uint8_t* text, int32_t length);
 // written there they are escaped, and a line of markup never breaks before
 // one.
 inline constexpr char kMarkupLineStartTokens[] = "*#;:=-|";
+// The bytes besides blanks and tabs that may start a token in running text.
+inline constexpr char kMarkupInlineTokenStarts[] = "~\\*/_^,#[]{}<|:=";
 
 bool MarkupHtmlEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
 bool MarkupLatexEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
@@ -203,8 +211,9 @@ bool MarkupRtfEncode(MarkupOutput* out, const uint8_t* text, int32_t length, con
 bool MarkupMarkupEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
 bool MarkupManEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
 bool MarkupNullEncode(MarkupOutput* out, const uint8_t* text, int32_t length, const void* user);
-// Replaces the last blank or tab that no character of the user's text (a
-// NUL-terminated list, or none) follows; the default of every descriptor.
+// Replaces the last blank or tab that a character follows, one not in the
+// user's text (a NUL-terminated list, or none); the default of every
+// descriptor.
 int32_t MarkupBreakAtBlank(const uint8_t* line, int32_t length, int32_t* removed, const void* user);
 // Breaks after the last blank, which stays at the end of the line.
 int32_t MarkupBreakAfterBlank(const uint8_t* line, int32_t length, int32_t* removed,

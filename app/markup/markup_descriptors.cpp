@@ -87,8 +87,9 @@ constexpr MarkupDescriptor Null() {
 constexpr MarkupDescriptor Markup() {
   MarkupDescriptor d = MakeMarkupDescriptor({
       {kSpace, " "},
-      {kHeadingBegin, "%%{l}=%%"},
-      {kHeadingEnd, "%%{l}=%%\n"},
+      // Blanks inside the marks: an empty heading's would run together.
+      {kHeadingBegin, "%%{l}=%% "},
+      {kHeadingEnd, " %%{l}=%%\n"},
       {kParagraphEnd, "\n\n"},
       {kLineBreak, "\\\\"},
       {kPreBegin, "{{{\n"},
@@ -106,10 +107,12 @@ constexpr MarkupDescriptor Markup() {
       {kDefinitionBegin, "%L "},
       {kDefinitionEnd, "\n"},
       {kIndentEnd, "%%{l=1}\n%%"},
-      {kIndentedParagraphBegin, "%%{l}:%% "},
+      {kIndentedParagraphBegin, "%L "},
       {kIndentedParagraphEnd, "\n"},
-      {kTableEnd, "\n"},
-      {kRowEnd, "\n"},
+      // A blank line would also end the list a table stands in.
+      {kTableEnd, "%%{l=1}\n%%"},
+      // A bar ends the row, or an empty last cell would end it.
+      {kRowEnd, "|\n"},
       {kHeaderCellBegin, "|="},
       {kCellBegin, "|"},
       {kRule, "----\n\n"},
@@ -133,10 +136,13 @@ constexpr MarkupDescriptor Markup() {
       {kImageMiddle, "|"},
   });
   d.headingLevels = 6;
+  // Style marks in an image's text are dropped, as HTML drops them: a
+  // style they opened would go on after the image in the markup.
+  d.plainAttributes = true;
   d.textEncoder = &MarkupMarkupEncode;
   d.breakFinder = &MarkupBreakAtBlank;
   d.breakUser = kMarkupLineStartTokens;
-  d.unbrokenHeadingsAndRows = true;
+  d.lineBound = true;
   return d;
 }
 

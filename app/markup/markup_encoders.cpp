@@ -1,6 +1,7 @@
 // The character encoders of the built-in markup output formats: each writes
 // one character of running or preformatted text (a UTF-8 sequence or a
 // single byte), or a link target, in the escaped form its format needs.
+#include <cctype>
 #include <cstring>
 
 #include "app/markup/markup_descriptor.hpp"
@@ -117,21 +118,65 @@ char LastUnescaped(const MarkupOutput* out) {
   return tildes % 2 ? 0 : static_cast<char>(out->out[out->bytes - 1]);
 }
 
+bool IsBlankOrLineEnd(uint8_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Whether a template may follow the character written now directly: the
+// source goes on with a token, or with blanks that emit nothing, as at the
+// end of a line, before the marks that close a heading, or at the end of a
+// cell or term, which takes them away; the open styles may close there.
+bool TemplateMayFollow(const MarkupOutput* out) {
+  int32_t at = out->sourcePos;
+  if (at == out->sourceLength) return true;
+  uint8_t c = out->source[at];
+  if (c != ' ' && c != '\t')
+    return c == '\n' || c == '\r' || (c && std::strchr(kMarkupInlineTokenStarts, c));
+  while (at < out->sourceLength && (out->source[at] == ' ' || out->source[at] == '\t')) at++;
+  if (at == out->sourceLength) return true;
+  c = out->source[at];
+  return c == '\n' || c == '\r' || c == '=' || c == '|' || c == ':';
+}
+
+// Whether a ":" written next, after a letter, a digit, "+", "-" or ".",
+// would make an italic mark written after it the slashes of a URL (which
+// they are when something other than a blank follows them, as the marks
+// written after them may).
+bool IsSchemeByte(uint8_t c) {
+  return std::isalnum(c) || c == '+' || c == '-' || c == '.';
+}
+
+bool SchemeColon(const MarkupOutput* out) {
+  if (out->bytes == 0 || !IsSchemeByte(out->out[out->bytes - 1])) return false;
+  // Slashes that the source's own colon (the byte before them, after a
+  // scheme byte) makes those of a URL are text.
+  const uint8_t* src = out->source;
+  const int32_t at = out->sourcePos;
+  if (at >= 2 && at + 2 < out->sourceLength && IsSchemeByte(src[at - 2]) && src[at] == '/' &&
+      src[at + 1] == '/' && !IsBlankOrLineEnd(src[at + 2]))
+    return false;
+  return TemplateMayFollow(out);
+}
+
 // Whether c, written next, would start a markup token where it lands: a
 // line-start mark at the start of a line, ":" in a definition term, "=" in
 // a heading, or a character that doubles with the one written before it or
-// with the next one of the source (a "~" before that one escapes it, so the
-// output is looked at, not the source).
+// with what may follow it: the next one of the source, or a template, such
+// as the end of a style (a "~" before that one escapes it, so the output is
+// looked at, not the source).
 bool StartsToken(const MarkupOutput* out, char c) {
   if (c == '~' || c == '|') return true;
   if (out->column == 0 && std::strchr(kMarkupLineStartTokens, c)) return true;
   if (c == ':' && out->depth > 0 && out->nesting[out->depth - 1].kind == MarkupLevel::kTerm)
     return true;
-  if (c == '=' && out->heading) return true;
+  // "=" after a heading's marks or a cell's bar (text never leaves a bar
+  // unescaped) would close the heading or make a header cell.
+  if (c == '=' && (out->heading || LastUnescaped(out) == '|')) return true;
+  if (c == ':' && SchemeColon(out)) return true;
   if (!std::strchr(kDoubledTokens, c)) return false;
   const char next =
       out->sourcePos < out->sourceLength ? static_cast<char>(out->source[out->sourcePos]) : 0;
-  return LastUnescaped(out) == c || next == c;
+  return LastUnescaped(out) == c || next == c || TemplateMayFollow(out);
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 // Bytes that may start an inline token; every other byte is plain text.
 constexpr std::array<bool, 256> SpecialBytes() {
   std::array<bool, 256> table{};
-  for (const char c : " \t~\\*/_^,#[]{}<|:=") table[static_cast<uint8_t>(c)] = true;
+  for (const char c : kMarkupInlineTokenStarts) table[static_cast<uint8_t>(c)] = true;
+  table[' '] = table['\t'] = true;
   table[0] = false;
   return table;
 }
@@ -201,21 +202,44 @@ bool Converter::Special(bool* handled) {
   }
 }
 
+bool Converter::KeptWhole(const OpenStyle& s) const {
+  return (s.style == kLink || s.style == kImage) && d_->lineBound;
+}
+
+void Converter::Keep() {
+  if (kept_++ > 0) return;
+  o_.keeping = true;
+  o_.keepFrom = o_.bytes;
+}
+
+void Converter::Release() {
+  if (--kept_ > 0) return;
+  o_.keeping = false;
+  o_.keepTo = o_.bytes;
+}
+
 bool Converter::OpenStyleTemplates(const OpenStyle& s) {
   const StyleSpec& spec = kStyles[s.style];
   if (!Hook(d_->styleHook, -1, 0, 1, spec.tag)) return false;
   if (s.style == kInlinePre && !(o_.flags & kMarkupInlinePreMonospace)) return true;
+  const bool whole = KeptWhole(s);
+  if (whole) Keep();
   if (!Emit(spec.begin)) return false;
   if (s.style != kLink && s.style != kImage) return true;
   const MarkupTemplate middle = s.style == kLink ? kLinkMiddle : kImageMiddle;
   if (!d_->text[middle]) return true;  // without a middle the target is not shown
-  return Target(s.target, s.targetLength) && Emit(middle);
+  // A target is one word, wherever it is written.
+  if (!whole) Keep();
+  if (!Target(s.target, s.targetLength) || !Emit(middle)) return false;
+  if (!whole) Release();
+  return true;
 }
 
 bool Converter::CloseStyleTemplates(const OpenStyle& s) {
   const StyleSpec& spec = kStyles[s.style];
   if (!(s.style == kInlinePre && !(o_.flags & kMarkupInlinePreMonospace)) && !Emit(spec.end))
     return false;
+  if (KeptWhole(s)) Release();
   return Hook(d_->styleHook, -1, 0, 0, spec.tag);
 }
 

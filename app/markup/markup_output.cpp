@@ -114,10 +114,13 @@ bool PutNewline(MarkupOutput* out) {
   return true;
 }
 
-// The list prefix of the open nesting levels: one mark per list level.
+// The list prefix of the open nesting levels: one mark per list level. A
+// term with levels inside it is continued by ":" as by ";", and only ":"
+// lets indentation start more than one level deeper.
 bool PutListPrefix(MarkupOutput* out) {
   for (int32_t k = 0; k < out->depth; k++) {
-    const char mark = LevelSpec(out->nesting[k].kind).mark;
+    const MarkupLevel kind = out->nesting[k].kind;
+    const char mark = kind == MarkupLevel::kTerm && k + 1 < out->depth ? ':' : LevelSpec(kind).mark;
     if (mark && !MarkupPut(out, &mark, 1)) return false;
   }
   return true;
@@ -162,9 +165,18 @@ bool MarkupPut(MarkupOutput* out, const void* bytes, int32_t length) {
 int32_t MarkupBreakAtBlank(const uint8_t* line, int32_t length, int32_t* removed,
                            const void* user) {
   const char* refused = static_cast<const char*>(user);
+  // A blank that ends the line waits for what follows it: a character the
+  // user's text refuses, or the end of a cell or term, which takes the
+  // blank away. The next line starts at the first character past the
+  // blanks, which a reader skips.
+  int32_t next = length;  // the first character after the blanks at k
   for (int32_t k = length - 1; k > 0; k--) {
-    if (!IsBlank(line[k])) continue;
-    if (refused && k + 1 < length && std::strchr(refused, line[k + 1]) && line[k + 1]) continue;
+    if (!IsBlank(line[k])) {
+      next = k;
+      continue;
+    }
+    if (next == length) continue;
+    if (refused && line[next] && std::strchr(refused, line[next])) continue;
     *removed = 1;
     return k;
   }
@@ -185,27 +197,41 @@ bool MarkupWrapLine(MarkupOutput* out) {
   while (out->wrap && d->lineWidth >= 0 && out->column > d->lineWidth) {
     uint8_t* line = out->out + out->lineStart;
     const int32_t length = out->bytes - out->lineStart;
+    // A blank past the width waits for what follows it, which may take it
+    // away or break the line there (unless breaks keep their blanks at
+    // the lines' ends).
+    if (length > 0 && IsBlank(line[length - 1]) && out->column - 1 <= d->lineWidth &&
+        d->breakFinder != &MarkupBreakAfterBlank)
+      return true;
     // A line's leading blanks are its indentation and never break.
     int32_t lead = out->leadStart == out->lineStart ? std::min(out->leadLength, length) : 0;
     while (lead < length && IsBlank(line[lead])) lead++;
     out->leadStart = out->lineStart;
     out->leadLength = lead;
     // Only the bytes added since a search that found nothing can hold a
-    // break now (a finder looks at most one byte ahead of a break).
+    // break now (a finder looks at most one byte ahead of a break), and
+    // none lies in kept text. The window holds the first byte kept, so that
+    // a blank before it is judged by what follows; a finder never breaks
+    // at its window's first byte, which may be the blank after kept text.
     const int32_t lineStart = out->lineStart + lead;
-    int32_t from = 0;
+    int32_t first = lead;
     if (out->unbreakableStart == lineStart && out->unbreakableLength > 2)
-      from = std::min(out->unbreakableLength, length - lead) - 2;
+      first += std::min(out->unbreakableLength, length - lead) - 2;
+    if (out->keepTo > out->lineStart) first = std::max(first, out->keepTo - out->lineStart - 1);
+    int32_t last = length;
+    if (out->keeping)
+      last = out->keepFrom < out->lineStart ? first
+                                            : std::min(length, out->keepFrom - out->lineStart + 1);
     int32_t removed = 0;
-    const uint8_t* tail = line + lead + from;
-    int32_t at = d->breakFinder ? d->breakFinder(tail, length - lead - from, &removed, d->breakUser)
-                                : MarkupBreakAtBlank(tail, length - lead - from, &removed, nullptr);
-    if (at >= 0) at += lead + from;
+    const int32_t window = std::max(0, last - first);
+    int32_t at = d->breakFinder ? d->breakFinder(line + first, window, &removed, d->breakUser)
+                                : MarkupBreakAtBlank(line + first, window, &removed, nullptr);
+    if (at >= 0) at += first;
     // The new line must come out shorter than the old one.
     const int32_t insert = out->newlineLength + out->indent;
     if (at < 0 || at + removed <= out->indent || at + removed > length) {
       out->unbreakableStart = lineStart;
-      out->unbreakableLength = length - lead;
+      out->unbreakableLength = std::max(0, last - lead);
       return true;
     }
     if (insert - removed > out->capacity - out->bytes) {
@@ -216,6 +242,7 @@ bool MarkupWrapLine(MarkupOutput* out) {
     std::memcpy(line + at, out->newline, out->newlineLength);
     std::memset(line + at + out->newlineLength, ' ', out->indent);
     out->bytes += insert - removed;
+    if (out->keeping && out->keepFrom >= out->lineStart + at) out->keepFrom += insert - removed;
     out->lineStart += at + out->newlineLength;
     out->column = MarkupCountChars(out->out + out->lineStart, out->bytes - out->lineStart);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/markup/markup_convert.hpp"
+#include "tests/markup/round_trip.hpp"
 
 namespace vke {
 namespace {
@@ -109,6 +110,18 @@ TEST(MarkupHtml, HeadingsSizesAndAnchors) {
   src += "=T";
   EXPECT_EQ(Html(src, kMarkupFragment | kMarkupAnchors), "<h1><a name=\"h123\">T</a></h1>\n");
   EXPECT_EQ(Html("=a= b =\n====== deep"), "<h1>a= b</h1>\n<h4>deep</h4>\n");
+}
+
+// A link's target or an image's source is never broken at the line width:
+// a line end inside an attribute is taken out of the address.
+TEST(MarkupHtml, TargetsAreNeverBroken) {
+  for (size_t fill = 30; fill <= 72; fill++) {
+    std::string words;
+    while (words.size() < fill) words += "ab ";
+    const std::string out = Html(words + "[[my page name|t]] {{my pic.png|a b}} x");
+    EXPECT_NE(out.find("href=\"my page name\""), std::string::npos) << out;
+    EXPECT_NE(out.find("src=\"my pic.png\""), std::string::npos) << out;
+  }
 }
 
 TEST(MarkupRtf, HeadingsAndUnicode) {
@@ -270,6 +283,155 @@ TEST(MarkupMarkup, LinesNeverBreakBeforeABlockMark) {
           << markup;
       EXPECT_EQ(Html(markup, 0), Html(src, 0)) << src << "\n" << markup;
     }
+  }
+}
+
+// A mark that starts a block at a line's beginning, as the last word of a
+// paragraph or item that reaches past the line width: the written markup
+// breaks its line elsewhere, and a lone "----" stays text, not a rule.
+TEST(MarkupMarkup, AMarkAtTheWrapColumnStaysInItsLine) {
+  for (const std::string mark : {"*", "#", ";", ":", "=", "|", "----", "**", "##", "==", "|="}) {
+    for (size_t fill = 60; fill <= 72; fill++) {
+      std::string words;
+      while (words.size() + 3 < fill) words += "ab ";
+      words.resize(fill, 'x');
+      for (const std::string& src : {words + " " + mark + "\n", "* " + words + " " + mark + "\n",
+                                     "# one\n# " + words + " " + mark + " tail\n"}) {
+        const RoundTrip r = MarkupRoundTrip(src, 0);
+        EXPECT_TRUE(r.same) << src << "\n" << r.markup << "\n" << r.html << "\n" << r.again;
+      }
+    }
+  }
+}
+
+// Documents that read back as another one once written: each construct
+// here was written so that it read otherwise.
+TEST(MarkupMarkup, WrittenDocumentsReadBackTheSame) {
+  // Words up to the column given.
+  const auto upTo = [](size_t column) {
+    std::string words;
+    while (words.size() + 3 < column) words += "ab ";
+    words.resize(column, 'x');
+    return words;
+  };
+  const std::string cases[] = {
+      // An inline mark after a line of exactly the width: breaking at the
+      // blank before it made it a nested item.
+      "* " + upTo(68) + " **bold** tail\n", "# " + upTo(68) + " ##mono## tail\n",
+      // Blanks in a link's target and an image's name at the width.
+      upTo(50) + " [[my page name|text]] tail\n", upTo(56) + " [[my page name]] tail\n",
+      upTo(56) + " {{my pic.png|alt}} tail\n",
+      "* " + upTo(40) + " [[a target|link **text]] run** and more\n",
+      // An empty heading, an empty last cell, a table inside a list.
+      "= =\n== ==\ntext\n", "|a||\n|=b|=|\n", "* a\n|t|u|\n* b\n", "* a\n|t|\n\n|u|\n",
+      // Indentation under a bullet, and under a term.
+      "* bullet\n*: indented\n*:: deeper\n", "; term\n::: deep\n; t : d\n:: more\n",
+      // Text that the marks written beside it would make a token.
+      "| =x | y |\n", "**a http://\n\nb\n", "= a //italic:\n", "**a* \n\nb\n", "= **a*\n",
+      "**a //b/** c//\n", "**bold {{pic|b** c}} d\n", "{{pic.png|a //pic}}.\n",
+      "\x80 b\n",  // a stray continuation byte is text a blank follows
+  };
+  for (const std::string& src : cases) {
+    const RoundTrip r = MarkupRoundTrip(src, 0);
+    EXPECT_TRUE(r.same) << src << "\n" << r.markup << "\n" << r.html << "\n" << r.again;
+  }
+}
+
+// Generated documents, every block and inline construct placed where a
+// line of the written markup breaks: read back, they give the same HTML.
+TEST(MarkupMarkup, GeneratedDocumentsReadBackTheSame) {
+  const char* inlines[] = {
+      "**bold**",
+      "//it al//",
+      "__under__",
+      "^^sup^^",
+      ",,sub,,",
+      "##mono##",
+      "**open",
+      "[[my page name|link text]]",
+      "[[a b]]",
+      "{{my pic.png|alt text}}",
+      "{{pic.png}}",
+      "{{{pre **x**}}}",
+      "a\\\\ b",
+      "~**",
+      "~",
+      "<<plug in>>",
+      "http://x.org/a",
+      "http:",
+      "----",
+      "*",
+      "#",
+      ";",
+      ":",
+      "=",
+      "|",
+      "~|",
+      "-",
+      "**",
+      "##",
+      "//",
+      "[[",
+      "]]",
+      "{{",
+      "}}",
+  };
+  const char* blockStarts[] = {"",   "* ", "** ",  "# ", "## ", "*# ", "; ", ":: ",
+                               ": ", "= ", "=== ", "|",  "|=",  "#; ", "*: "};
+  Random next{2024u};
+  const auto word = [&]() {
+    std::string w(1 + next(6), 'a');
+    for (char& c : w) c = static_cast<char>('a' + next(26));
+    return w;
+  };
+  // A line of text whose constructs start near the line width.
+  const auto line = [&](size_t start) {
+    std::string text;
+    for (int k = 1 + next(3); k > 0; k--) {
+      const size_t column = start + 55 + next(20);  // where the construct lands
+      while (text.size() + start < column) text += word() + " ";
+      text += inlines[next(std::size(inlines))];
+      if (next(2)) text += " " + word();
+      text += next(3) ? " " : "";
+    }
+    return text;
+  };
+  const uint32_t flagChoices[] = {0,
+                                  kMarkupFragment,
+                                  kMarkupLineEndsParagraph,
+                                  kMarkupNoEscape,
+                                  kMarkupNoLinks | kMarkupNoBold,
+                                  kMarkupNoTables | kMarkupNoIndent};
+  for (int round = 0; round < 3000; round++) {
+    std::string src;
+    for (uint32_t block = 1 + next(5); block > 0; block--) {
+      switch (next(8)) {
+        case 0:
+          src += "----\n";
+          break;
+        case 1:
+          src += "{{{\n" + line(0) + "\n}}}\n";
+          break;
+        case 2:
+          src += "\n";
+          break;
+        default: {
+          const std::string start = blockStarts[next(std::size(blockStarts))];
+          src += start + line(start.size());
+          if (start[0] == ';' && next(2)) src += " : " + line(0);
+          if (start[0] == '|') src += "|" + line(0) + (next(2) ? "|" : "");
+          src += "\n";
+          if (next(2)) src += line(0) + "\n";  // a second line of the same block
+        }
+      }
+    }
+    const uint32_t flags = flagChoices[next(std::size(flagChoices))];
+    const RoundTrip r = MarkupRoundTrip(src, flags);
+    ASSERT_TRUE(r.same) << flags << "\n"
+                        << src << "\n--- markup\n"
+                        << r.markup << "\n--- html\n"
+                        << r.html << "\n--- read back\n"
+                        << r.again;
   }
 }
 
