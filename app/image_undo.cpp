@@ -78,12 +78,23 @@ ErrCode LoadUndoBuffer(void* area, uint32_t headBytes, uint32_t heapUnits, Image
   // whole; the set area ends where the heap record begins.
   if (b.HeapUnits() != heapUnits || 8ull * heapStart < kUndoHeaderBytes) return kErrInit;
   const uint32_t setArea = (8 * heapStart - kUndoHeaderBytes) / 4;
-  b.SetHeader(undo::kSetAreaWords, setArea < w ? setArea : w);
+  const uint32_t readWords = setArea < w ? setArea : w;
+  b.SetHeader(undo::kSetAreaWords, readWords);
   b.SetHeader(undo::kHeapStart, heapStart);
   if (!reader(b.Unit(0), 8 * heapUnits, argument)) return kErrInit;
   b.SetHeader(undo::kCompacted, 1);
-  if (RelocateUndoBuffer(area, size) != kOk || !UndoBufferIsValid(area, size) || !ValuesAreWhole(b))
+  // The heap's blocks must tile the heap record before it grows to the
+  // area: a block the record claims beyond its units would take the grown
+  // room, whose memory the image never wrote, for blocks.
+  if (!undo::ForEachBlock(b, [](uint32_t, int32_t, uint32_t) {}) ||
+      RelocateUndoBuffer(area, size) != kOk)
     return kErrInit;
+  // The set words the records did not give (those the area grew by) start
+  // cleared: a set the counts claim beyond the words read is then no set,
+  // and the buffer is refused rather than read from memory never written.
+  if (b.SetAreaWords() > readWords)
+    std::memset(b.WordAt(readWords), 0, 4ull * (b.SetAreaWords() - readWords));
+  if (!UndoBufferIsValid(area, size) || !ValuesAreWhole(b)) return kErrInit;
   return kOk;
 }
 

@@ -154,6 +154,9 @@ int32_t FindFunctionByName(EngineContext* ctx, const char* name, int32_t length,
 ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, int32_t scope,
                           int32_t inputs, int32_t outputs, bool skipUser, bool callBack) {
   if (length < 1) return kErrNullName;
+  // Code read from an image may claim inputs the frame does not hold: the
+  // search for a method or a library's type would read entries below it.
+  if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs)) return kErrIllegal;
   if (!skipUser) {
     ErrCode e;
     int32_t f = FindFunctionByName(ctx, name, length, scope, inputs, &e);

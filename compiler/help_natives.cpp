@@ -202,13 +202,16 @@ ErrCode HelpNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintptr_
   } else {
     char name[kToolNameBytes];
     int32_t length;
-    ErrCode e = ReadToolName(ctx, 0, name, &length);
+    bool tooLong;
+    ErrCode e = ReadToolName(ctx, 0, name, &length, &tooLong);
     if (e) return e;
-    ErrCode lookup = kOk;
-    const int32_t fn = FindNamedFunction(ctx, name, length, CurrentScope(ctx), &lookup);
     found = false;
-    if (fn >= 0 && (e = ShowFunctionHelp(ctx, fn, write, &found))) return e;
-    if (!found && (e = ShowLibraryHelp(ctx, name, length, write, &found))) return e;
+    if (!tooLong) {
+      ErrCode lookup = kOk;
+      const int32_t fn = FindNamedFunction(ctx, name, length, CurrentScope(ctx), &lookup);
+      if (fn >= 0 && (e = ShowFunctionHelp(ctx, fn, write, &found))) return e;
+      if (!found && (e = ShowLibraryHelp(ctx, name, length, write, &found))) return e;
+    }
     if (!found && write) {
       e = WriteToFd(ctx, kFdOut, kNoHelp, sizeof kNoHelp - 1);
       if (!e) e = WriteLine(ctx, name, length);

@@ -18,14 +18,17 @@ constexpr int32_t kOptionBytes = 16;
 
 }  // namespace
 
-ErrCode ReadToolName(EngineContext* ctx, int32_t depth, char* name, int32_t* length) {
-  ErrCode e = GetStringArgToBuffer(ctx, depth, name, kToolNameBytes, length);
-  if (e != kErrObjTooLarge) return e;
-  // Longer than the room: no function has such a name.
+ErrCode ReadToolName(EngineContext* ctx, int32_t depth, char* name, int32_t* length,
+                     bool* tooLong) {
+  const ErrCode e = GetStringArgToBuffer(ctx, depth, name, kToolNameBytes - 1, length);
+  if (tooLong) *tooLong = e == kErrObjTooLarge;
+  if (e && e != kErrObjTooLarge) return e;
+  name[*length] = 0;
+  if (!e || tooLong) return kOk;
+  // Longer than the room: no function has such a name. The buffer holds
+  // the text's start, which the error names.
   char start[kReportedNameBytes];
-  GetStringArgToBuffer(ctx, depth, name, kToolNameBytes, nullptr);
-  std::memcpy(start, name, kReportedNameBytes - 1);
-  start[kReportedNameBytes - 1] = 0;
+  CopyCStringBounded(start, sizeof start, name, sizeof start - 1);
   return RaiseError(ctx, kErrUndefFun, -1, 0, -1, start);
 }
 

@@ -19,8 +19,11 @@ inline constexpr char kEngineLibrary[] = "VKE";
 inline constexpr int32_t kToolNameBytes = 256;
 
 // A name given as a char row at the depth (terminated); kErrWrongType for any other
-// value, kErrUndefFun raised with its start when it is longer than any name.
-ErrCode ReadToolName(EngineContext* ctx, int32_t depth, char* name, int32_t* length);
+// value. A text longer than any name is no name: with tooLong given, *tooLong
+// is set and name holds the text's start; without, kErrUndefFun is raised
+// with its start.
+ErrCode ReadToolName(EngineContext* ctx, int32_t depth, char* name, int32_t* length,
+                     bool* tooLong = nullptr);
 
 // A name at the depth and the function it stands for, looked up as the
 // debugger looks names up (kErrUndefFun raised when there is none).

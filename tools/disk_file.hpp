@@ -3,12 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
+
+#include "platform/regular_file.hpp"
 
 namespace vke {
 
@@ -28,23 +29,13 @@ inline bool ReadDiskFile(const std::string& path, std::string* text) {
   return ReadOpenedFile(fd, text);
 }
 
-// errno of ReadRegularDiskFile for a name that is no regular file.
-constexpr int kNotRegularFile = ENOTSUP;
-
 // As ReadDiskFile, for the files a packed application takes in: only a
 // regular file is read, so that a named pipe or a device is refused at once
-// instead of waiting for a writer or reading without end.
+// (errno kNotRegularFile) instead of waiting for a writer or reading
+// without end.
 inline bool ReadRegularDiskFile(const std::string& path, std::string* text) {
-  // Opened without waiting: a named pipe would otherwise block the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = OpenRegularFile(path.c_str());
   if (fd < 0) return false;
-  struct stat status;
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    ::close(fd);
-    errno = kNotRegularFile;
-    return false;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return ReadOpenedFile(fd, text);
 }
 

@@ -45,10 +45,12 @@ ErrCode ReadLibraryHook(EngineContext*, const char* name, const char* folder, ui
   folders.insert(folders.end(), g_folders.begin(), g_folders.end());
   // A name without an extension names a library's source.
   const std::string file = std::strchr(name, '.') ? name : std::string(name) + ".vkl";
+  // Only a regular file is read: a named pipe of the name would wait for a
+  // writer, a device never end.
   for (const std::string& f : folders) {
     std::string text;
     std::string path = f.empty() ? file : f + (f.back() == '/' ? "" : "/") + file;
-    if (!ReadDiskFile(path, &text)) continue;
+    if (!ReadRegularDiskFile(path, &text)) continue;
     if (text.size() > static_cast<size_t>(capacity)) return kErrDataOverflow;
     std::memcpy(buffer, text.data(), text.size());
     *length = static_cast<int32_t>(text.size());

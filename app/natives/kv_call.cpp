@@ -59,7 +59,9 @@ ErrCode StartCall(KVContextBlock* block, int32_t nargin, int32_t nargout) {
   const auto id = static_cast<int32_t>(idValue);
   char name[kMaxCallName + 1];
   int32_t length;
-  if (ErrCode e = GetStringArgToBuffer(ctx, nargin - 2, name, sizeof name, &length)) return e;
+  // A name longer than the room is the name of no function.
+  if (ErrCode e = GetStringArgToBuffer(ctx, nargin - 2, name, sizeof name, &length))
+    return e == kErrObjTooLarge ? kKvUndefElement : e;
   int32_t offset;
   if (ErrCode e = FindKVCallFunction(block, id, std::string_view(name, length), &offset)) return e;
   DescriptorCodes codes;

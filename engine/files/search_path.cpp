@@ -3,6 +3,8 @@
 // library files found along the path.
 #include "engine/files/search_path.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -13,6 +15,7 @@
 #include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "platform/regular_file.hpp"
 
 namespace vke {
 
@@ -142,8 +145,15 @@ struct SourceRead {
 
 ErrCode ReadSourceFile(const char* candidate, bool, void* arguments) {
   auto* read = static_cast<SourceRead*>(arguments);
-  std::FILE* file = std::fopen(candidate, "rb");
-  if (!file) return kErrFileNotFound;
+  // Only a regular file is a source: a named pipe of the name would wait
+  // for a writer, a device never end.
+  const int fd = OpenRegularFile(candidate);
+  if (fd < 0) return kErrFileNotFound;
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
+    return kErrFileNotFound;
+  }
   const size_t n = std::fread(read->buffer, 1, static_cast<size_t>(read->capacity), file);
   const bool failed = std::ferror(file) != 0;
   const bool more = !failed && std::fgetc(file) != EOF;

@@ -53,11 +53,16 @@ uint32_t UnwoundEntriesStart(EngineContext* ctx, bool catchable, bool respectEnt
   return kept < ctx->descTop ? static_cast<uint32_t>(kept) : ctx->descTop;
 }
 
-bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler) {
+bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler,
+                    SavedCodePointer* left) {
   int32_t f;
   if (!CatchingFrame(ctx, respectEntry, &f)) return false;
   if (!handler) return true;
-  while (ctx->curFrame != f) LeaveFrame(ctx, 0);
+  while (ctx->curFrame != f) {
+    const uint32_t* above = FrameWords(ctx, ctx->curFrame);
+    if (left) *left = {above[kFwReturnKind], above[kFwReturnOffset]};
+    LeaveFrame(ctx, 0);
+  }
   const uint32_t* w = FrameWords(ctx, f);
   const int64_t keep =
       int64_t{static_cast<int32_t>(w[kFwCatchKeep])} + static_cast<int32_t>(w[kFwCatchKeepExtra]);

@@ -161,8 +161,12 @@ ErrCode ReturnToCaller(EngineContext* ctx, uint32_t* callBack = nullptr);
 ErrCode UnwindCallFrames(EngineContext* ctx, int32_t level);
 // Finds the innermost catch handler (respectEntry: not beyond a sandboxed
 // entry frame); with a handler record it also pops the frames above it, trims
-// its entries to the kept count and gives the handler's code pointer.
-bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler);
+// its entries to the kept count and gives the handler's code pointer. With a
+// `left` record too, it gives the return point of the last frame it pops
+// (where the handler's frame had gone out of its code; kind kCodeNone for
+// a call from native code), and leaves it as it was when it pops none.
+bool FindCatchFrame(EngineContext* ctx, bool respectEntry, SavedCodePointer* handler,
+                    SavedCodePointer* left = nullptr);
 // The descriptor word from which an error unwinds the entries: those above
 // the kept ones of the frame whose catch handler takes it, else those of
 // the frame where the search for one stops; 0 (all) for an error no handler

@@ -348,6 +348,20 @@ Next StopForGrowth(LoopRun& run, ErrCode code, const int16_t* resume, ErrCode la
   return Stop(run, code, result);
 }
 
+// The place of an instruction of the current code.
+SavedCodePointer CodePlace(EngineContext* ctx, const int16_t* at) {
+  const uint8_t* base = CodeAreaBase(ctx, ctx->cpKind);
+  if (!base || !at) return {kCodeNone, 0};
+  return {ctx->cpKind, static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(at) - base)};
+}
+
+// Whether `later` lies behind `place` in the same code (at it too when
+// `orAt`).
+bool IsAfter(const SavedCodePointer& later, const SavedCodePointer& place, bool orAt) {
+  return later.kind == place.kind && place.kind != kCodeNone &&
+         (later.offset > place.offset || (orAt && later.offset == place.offset));
+}
+
 Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result) {
   EngineContext* ctx = run.ctx;
   if (ctx->memoryRetry == kMemoryRetryDeclined && ctx->currentThread == 0) {
@@ -390,12 +404,22 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   // or the trace prints it whole.
   if (ctx->pendingError == -1) KeepAsLastError(ctx, code);
   if (code != kStatusHalted) {
-    SavedCodePointer handler;
-    if (FindCatchFrame(ctx, sandboxed, &handler)) {
+    const int32_t failingFrame = ctx->curFrame;
+    const SavedCodePointer failing = CodePlace(ctx, at);
+    SavedCodePointer handler, left{kCodeNone, 0};
+    if (FindCatchFrame(ctx, sandboxed, &handler, &left)) {
       if (ctx->pendingError != -1) ClearPendingError(ctx);
       ctx->cpKind = handler.kind;
       ctx->cpOffset = handler.offset;
       run.ip = GetCodePointer(ctx);
+      // A catch at or before the place its frame failed at makes a loop of
+      // the failure: a sliced run ends its slice there, as at a loop's end,
+      // so that a break stops it.
+      const bool onward = ctx->curFrame == failingFrame
+                              ? IsAfter(handler, failing, false)
+                              : left.kind != kCodeNone && IsAfter(handler, left, true);
+      if (run.sliced && !onward)
+        if (const ErrCode e = EndOfRound(run)) return HandleError(run, e, at, result);
       return Next::kContinue;
     }
   }

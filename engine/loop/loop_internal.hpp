@@ -101,6 +101,25 @@ inline void LeaveRun(EngineContext* ctx) {
 }
 
 // ---- Threads and slices (loop_threads.cpp) ----
+// Whether thread 0's slice, ended at a loop end without a break, goes on
+// in the same run: its host would only call the run again, and nothing
+// that the call does before the loop is due (no listed threads, whose
+// clock it restarts; no queued call; no stop for the debugger).
+VKE_HOT_INLINE bool SliceGoesOn(const LoopRun& run) {
+  const EngineContext* ctx = run.ctx;
+  return run.continuous && !ctx->firstThread && !ctx->pendingArgCount &&
+         ctx->errLocCode != kStatusDebug;
+}
+// The end of a loop round in a sliced run: thread 0 ends its slice there
+// (kStatusSuspended: the host asks for a break between slices), or goes on
+// in place (kOk) where the host would only call the run again. Another
+// thread has the break asked for and goes on for the rest of its time slice
+// (the slice check after the instruction), rather than giving the
+// processor back to thread 0 after every round. A break gives its code.
+VKE_HOT_INLINE ErrCode EndOfRound(const LoopRun& run) {
+  const ErrCode e = CheckBreakAtSliceEnd(run.ctx);
+  return e == kStatusSuspended && (run.ctx->currentThread != 0 || SliceGoesOn(run)) ? kOk : e;
+}
 // Switches to a thread and keeps thread 0's slice accumulator fresh.
 void SwitchThreadFromLoop(EngineContext* ctx, int32_t target);
 // After an instruction while threads are listed: true when no thread has

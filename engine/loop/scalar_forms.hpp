@@ -279,25 +279,8 @@ class ScalarForms {
     return !e && ctx_->currentThread == 0 ? GoOn() : Fused::kTail;
   }
 
-  // The end of a loop round in a sliced run: thread 0 ends its slice there
-  // (the host asks for a break between slices), or goes on in place where
-  // the host would only call the run again. Another thread has the break
-  // asked for and goes on for the rest of its time slice (the slice check
-  // after the instruction), rather than giving the processor back to thread 0
-  // after every round.
-  VKE_HOT_INLINE void EndOfRound(ErrCode& e) {
-    e = CheckBreakAtSliceEnd(ctx_);
-    if (e == kStatusSuspended && (ctx_->currentThread != 0 || SliceGoesOn())) e = kOk;
-  }
-
-  // Whether thread 0's slice, ended at a loop end without a break, goes on
-  // in the same run: its host would only call the run again, and nothing
-  // that the call does before the loop is due (no listed threads, whose
-  // clock it restarts; no queued call; no stop for the debugger).
-  VKE_HOT_INLINE bool SliceGoesOn() const {
-    return run_.continuous && !ctx_->firstThread && !ctx_->pendingArgCount &&
-           ctx_->errLocCode != kStatusDebug;
-  }
+  // The end of a loop round in a sliced run (EndOfRound).
+  VKE_HOT_INLINE void EndOfRound(ErrCode& e) { e = vke::EndOfRound(run_); }
 
   // A builtin's opcode whose dispatch row has a scalar form, on two real
   // double scalars: the run of scalar instructions it begins, when it goes
@@ -356,7 +339,7 @@ class ScalarForms {
       if (!PeekRealRange(ctx_, &range) || !range.more || !RunRound(*round, items, range))
         return Fused::kAsIs;
       e = CheckBreakAtSliceEnd(ctx_);
-      if (e != kStatusSuspended || !SliceGoesOn()) break;
+      if (e != kStatusSuspended || !SliceGoesOn(run_)) break;
       e = kOk;
     }
     ip = at;

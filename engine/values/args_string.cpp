@@ -251,12 +251,16 @@ ErrCode GetStringArgToBuffer(EngineContext* ctx, int32_t depth, char* buffer, in
   NumericView v = ViewNumeric(ctx, depth);
   if (v.cls != ValueClass::kChar || v.shape.ndims != 2) return kErrWrongType;
   int32_t n = v.shape.count;
-  int32_t room = length ? size : size - 1;
-  if (n > room) return kErrObjTooLarge;
+  const int32_t room = length ? size : size - 1;
+  // A text longer than the room still leaves its start in the buffer (and
+  // the NUL when one is asked for): a caller that names what it was given
+  // never reads bytes this call did not write.
+  const bool tooLarge = n > room;
+  if (tooLarge) n = room > 0 ? room : 0;
   for (int32_t i = 0; i < n; i++) buffer[i] = static_cast<char>(v.elements[2 * i]);
   if (n < size) buffer[n] = 0;
   if (length) *length = n;
-  return kOk;
+  return tooLarge ? kErrObjTooLarge : kOk;
 }
 
 ErrCode PopStringToBuffer(EngineContext* ctx, char* buffer, int32_t size, int32_t* length) {

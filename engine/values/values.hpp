@@ -210,6 +210,10 @@ ErrCode DecodeTextBuffer(EngineContext* ctx, int32_t n);
 ErrCode PushUtf8String(EngineContext* ctx, int32_t length, const char* bytes);
 ErrCode PushEncodedString(EngineContext* ctx, int32_t length, const char* bytes);
 ErrCode GetStringArg(EngineContext* ctx, int32_t depth, const char** text, int32_t* length);
+// The char row at the depth narrowed into a buffer of `size` bytes (with a
+// NUL behind it when no length is asked for). kErrObjTooLarge for a longer
+// text, whose start then fills the buffer (and *length its length): a
+// buffer is never left unwritten.
 ErrCode GetStringArgToBuffer(EngineContext* ctx, int32_t depth, char* buffer, int32_t size,
                              int32_t* length);
 ErrCode PopStringToBuffer(EngineContext* ctx, char* buffer, int32_t size, int32_t* length);

@@ -247,6 +247,11 @@ TEST(ImageFailures, ContentsNoImageHolds) {
        [](ImageParts& p) { p.SetWord(kRecUndoHead, 4, p.Word(kRecUndoHead, 4) + 1); }},
       {"undo buffer larger than the area",
        [](ImageParts& p) { p.SetWord(kRecUndoHead, 0, 0xFFFFFFF0); }},
+      {"undo heap block beyond its record",
+       [](ImageParts& p) {
+         // The last block, free and of no units, claims two more.
+         p.SetWord(kRecUndoHeap, p.records[kRecUndoHeap].size() / 4 - 1, 2);
+       }},
       {"undo value larger than its block",
        [](ImageParts& p) { Store<double>(p.records[kRecUndoHeap].data() + 16, 1e6); }},
       {"undo value with flags beyond 32 bits",

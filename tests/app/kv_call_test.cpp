@@ -31,6 +31,7 @@ class KvCall : public ::testing::Test {
     ASSERT_EQ(h.Compile("function a = call()\n a = kvcall(1, 'getsum', 10);\n"
                         "function call2()\n kvcall(1, 'getsum', 10);\n"
                         "function a = missing()\n a = kvcall(1, 'nosuch');\n"
+                        "function a = overlong()\n a = kvcall(1, repmat('g', 1, 300));\n"
                         "function a = elsewhere()\n a = kvcall(9, 'getsum');\n"
                         "function a = unnamed()\n a = kvcall(1, 'unnamed');\n"
                         "function a = few()\n a = kvcall(1, 'few');\n"
@@ -112,6 +113,8 @@ TEST_F(KvCall, OutputsGoToTheTargetAndTheRestToTheCaller) {
 TEST_F(KvCall, FailuresLeaveBothInstancesAsTheyWere) {
   ASSERT_EQ(h.SetScalar(a(), -1), kOk);
   EXPECT_EQ(Run("missing"), kKvUndefElement);
+  // A name longer than any is the name of none.
+  EXPECT_EQ(Run("overlong"), kKvUndefElement);
   EXPECT_EQ(Run("elsewhere"), kKvNonexistentInstance);
   EXPECT_EQ(Run("unnamed"), kErrIllegal);
   // A function cannot give fewer values than asked: the call fails before

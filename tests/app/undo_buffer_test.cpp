@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/errors.hpp"
+#include "app/image.hpp"
+#include "app/image_undo.hpp"
+#include "app/undo_layout.hpp"
 
 namespace vke {
 namespace {
@@ -344,6 +347,51 @@ TEST(UndoBuffer, RelocationKeepsTheValues) {
   EXPECT_EQ(u.Fill(4, 0, 101, 400), 0x41);
   EXPECT_EQ(u.Put(4, 0, 100, 400, 0x42), kOk);
   EXPECT_EQ(u.Fill(4, 1, 100, 400), 0x40);
+}
+
+// The two records of an image read into an area whose memory holds other
+// bytes (as a host's fresh allocation does): the buffer grows to the area,
+// and the set words the records did not give are cleared, never left as
+// the memory had them.
+TEST(UndoBuffer, RecordsLoadedIntoAnAreaLeaveNoSetWordUnwritten) {
+  Undo saved;
+  saved.AddSet(1, 3);
+  // A stored value as the loader checks it: a descriptor (flags, size,
+  // columns) and its unit, the 1 x 1 value 7.
+  void* value;
+  ASSERT_EQ(SetUndoValue(saved.data(), 1, 0, 101, 4, &value), kOk);
+  const double entry[4] = {0, 1, 1, 7};
+  std::memcpy(value, entry, sizeof entry);
+  UndoImage image;
+  MakeUndoImage(saved.data(), &image);
+  constexpr uint32_t kArea = 4 * kUndoMinBytes;
+  Undo loaded(kArea);
+  std::memset(loaded.data(), 0xA5, kArea);
+  ASSERT_EQ(InitUndoBuffer(loaded.data(), kArea), kOk);
+  struct Records {
+    const std::vector<uint8_t>* parts[2];
+    int next = 0;
+  } records{{&image.head, &image.heap}};
+  auto read = [](void* to, uint32_t bytes, uintptr_t argument) {
+    auto* r = reinterpret_cast<Records*>(argument);
+    if (r->next == 2 || r->parts[r->next]->size() != bytes) return false;
+    std::memcpy(to, r->parts[r->next++]->data(), bytes);
+    return true;
+  };
+  ASSERT_EQ(LoadUndoBuffer(loaded.data(), static_cast<uint32_t>(image.head.size()),
+                           static_cast<uint32_t>(image.heap.size() / 8), read,
+                           reinterpret_cast<uintptr_t>(&records)),
+            kOk);
+  EXPECT_EQ(loaded.Word(0), kArea);
+  uint32_t units;
+  ASSERT_EQ(GetUndoValue(loaded.data(), 1, 0, 101, &units, &value), kOk);
+  ASSERT_EQ(units, 4u);
+  EXPECT_EQ(std::memcmp(value, entry, sizeof entry), 0);
+  const undo::Buffer b(loaded.data());
+  uint32_t unwritten = 0;
+  for (uint32_t w = b.SetAreaUsed(); w < b.SetAreaWords(); w++)
+    if (b.Word(w) != 0) unwritten++;
+  EXPECT_EQ(unwritten, 0u);
 }
 
 TEST(UndoBuffer, CheckRejectsDamagedBuffers) {

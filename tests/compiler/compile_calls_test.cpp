@@ -318,6 +318,24 @@ TEST(CallBuiltins, FunctionValuesByNameAndReference) {
   EXPECT_EQ(FevalBuiltin(ctx, 3, 1, 0), kErrIncorrectNargin);
 }
 
+// A call by name (as code read from an image may make one) that claims more
+// inputs than its frame holds is refused before any search reads below
+// the frame: the method search, the library-type search, the native.
+TEST(CallBuiltins, ACallByNameTakesNoInputFromBelowItsFrame) {
+  Host host;
+  EngineContext* ctx = host.ctx();
+  PushRealScalar(ctx, 3);
+  PushRealScalar(ctx, 4);
+  for (const int32_t inputs : {3, 1024, -1}) {
+    EXPECT_EQ(CallFunctionByName(ctx, "twice", 5, 0, inputs, 1), kErrIllegal) << inputs;
+    EXPECT_EQ(CallFunctionByName(ctx, "nothere", 7, 0, inputs, 1), kErrIllegal) << inputs;
+    ASSERT_EQ(EntryCount(ctx), 2);
+  }
+  ASSERT_EQ(CallFunctionByName(ctx, "twice", 5, 0, 1, 1), kOk);
+  EXPECT_EQ(TopScalar(ctx), 8);
+  EXPECT_EQ(TopScalar(ctx, 1), 3);
+}
+
 TEST(CallBuiltins, AFunctionValueRetriesTypedOperandsAsDoubles) {
   Host host;
   EngineContext* ctx = host.ctx();

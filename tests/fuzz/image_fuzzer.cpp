@@ -65,12 +65,12 @@ void WalkInstances(KVContextBlock* b) {
 // code run from the loaded code positions on the loaded frames. Whatever
 // they answer, the block stays whole.
 void RunInstances(KVContextBlock** slot) {
-  // Handlers run in slices, and a handler that loops is stopped.
+  // Handlers run in slices, and a handler that loops is stopped: the test
+  // is the block's and the engine's abort callback, as the runtime sets it.
   int slices = 0;
-  (*slot)->breakTest = [](uintptr_t count) {
-    return ++*reinterpret_cast<int*>(count) > kMaxSlices;
-  };
-  (*slot)->breakTestArg = reinterpret_cast<uintptr_t>(&slices);
+  SetEngineCallbackPair(
+      *slot, [](uintptr_t count) { return ++*reinterpret_cast<int*>(count) > kMaxSlices; },
+      reinterpret_cast<uintptr_t>(&slices));
   for (int32_t i = 0; i < (*slot)->instanceCount; i++) {
     const auto id = static_cast<int32_t>(InstanceRecordAt(*slot, i)->id);
     ResetInstanceData(slot, id);
@@ -79,6 +79,7 @@ void RunInstances(KVContextBlock** slot) {
     if (FindElement(*slot, id, &position, kElemMenuItem) == kOk)
       RunMenuItemHandler(slot, id, position);
   }
+  SetEngineCallbackPair(*slot, nullptr, 0);
   Require(UndoBufferIsValid((*slot)->UndoArea(), (*slot)->undoBytes));
 }
 

@@ -57,6 +57,13 @@ TEST_F(Debugger, BreakpointsByNameAndTheirStatus) {
   EXPECT_EQ(Run("dbstop nothere"), kErrUndefFun);
   EXPECT_EQ(Run("dbstatus nothere"), kErrUndefFun);
   Err();
+  // A name longer than any is reported as the text it was: its start.
+  const std::string start(32, 'a');  // as much as an error names
+  for (const char* tool : {"dbstop", "dbtype", "dbstatus"}) {
+    ASSERT_EQ(Run(std::string("try, ") + tool + "(repmat('a', 1, 300)); catch, disp(lasterr); end"),
+              kOk);
+    EXPECT_EQ(Out(), "Undefined function '" + start + "'\n") << tool;
+  }
   ASSERT_EQ(Run("dbstatus"), kOk);
   EXPECT_EQ(Out(), "steps/inner;0\nsteps/outer;9\nsteps/outer;8\n");
   ASSERT_EQ(Run("dbstop -interrupt\ndbstatus\ndbstatus outer"), kOk);

@@ -52,6 +52,11 @@ TEST_F(Help, UsageAndUnknownNames) {
   ASSERT_EQ(Run("disp([help('area'), help('nothing'), help()])"), kOk);
   EXPECT_EQ(Out(), " T F T\n");
   EXPECT_EQ(Run("help(3)"), kErrWrongType);
+  // A text longer than any name names no function.
+  ASSERT_EQ(Run("tf = help(repmat('a', 1, 300)); disp(tf)"), kOk);
+  EXPECT_EQ(Out(), "false\n");
+  ASSERT_EQ(Run("help(repmat('a', 1, 300))"), kOk);
+  EXPECT_EQ(Out(), "Sorry, no help about " + std::string(255, 'a') + "\n");
 }
 
 TEST_F(Help, TheCommentBlockAfterADefinition) {

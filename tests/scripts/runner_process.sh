@@ -41,6 +41,23 @@ for file in "$folder" /proc/self/mem /dev/zero; do
   [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
 done
 
+# A named pipe where a library or a help file is looked for (beside the
+# script, or in the working folder) is no file of it: help, lookfor and use
+# answer at once, as without it.
+mkdir "$folder/pipes"
+mkfifo "$folder/pipes/VKE.hlp" "$folder/pipes/NAME.vkl"
+printf 'help abs\nlookfor zero\ndisp(7)\n' >"$folder/pipes/help.vke"
+printf 'use NAME\ndisp(7)\n' >"$folder/pipes/use.vke"
+out=$(timeout 30 "$vke" "$folder/pipes/help.vke" 2>&1)
+status=$?
+[ $status -eq 0 ] && [ "$(echo "$out" | tail -1 | tr -d ' ')" = 7 ] || fail "help beside a pipe: $status, $out"
+out=$(cd "$folder/pipes" && timeout 30 "$vke" -e "help abs, disp(7)" 2>&1)
+status=$?
+[ $status -eq 0 ] && [ "$(echo "$out" | tail -1 | tr -d ' ')" = 7 ] || fail "help in a pipe's folder: $status, $out"
+out=$(timeout 30 "$vke" "$folder/pipes/use.vke" 2>&1)
+status=$?
+[ $status -eq 1 ] && echo "$out" | grep -q "Library not found 'NAME'" || fail "use of a pipe: $status, $out"
+
 # A script saved with a UTF-8 byte-order mark runs as without it.
 printf '\357\273\277x = 6 * 7;\ndisp(x)\n' >"$folder/marked.vke"
 [ "$("$vke" "$folder/marked.vke" 2>&1)" = "        42" ] || fail "a marked script: $("$vke" "$folder/marked.vke" 2>&1)"

@@ -318,6 +318,39 @@ TEST_F(LoopCalls, TryKeepsTheEnclosingValuesAndMakesTheErrorTheLastOne) {
   EXPECT_EQ(host_.Output(2), "");
 }
 
+// A catch at or before the instruction that fails (code read from a damaged
+// image) makes the failure a loop: a sliced run ends its slice at every
+// such catch, as at a loop's end, so that a break stops it, whether the
+// failure is the frame's own or comes from a call it made.
+TEST_F(LoopCalls, ACatchThatJumpsBackEndsASliceAndABreakStopsIt) {
+  // A try whose catch is the failing instruction itself.
+  Assembler own;
+  own.Try("top").Op(kOpNop).Label("top").Op(kOpLoadVar, {0}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"own", 0, 0, {"u"}}, own);
+  Assembler fails;
+  fails.Op(kOpLoadVar, {0}).Op(kOpReturn);
+  const int32_t failing = InstallFunction(ctx(), FunctionSpec{"fails", 0, 0, {"u"}}, fails);
+  Assembler outer;
+  outer.Try("top").Op(kOpNop).Label("top").Op(kOpCallFn, {failing, 0, -1}).Op(kOpReturn);
+  InstallFunction(ctx(), FunctionSpec{"outer", 0, 0, {}}, outer);
+  for (const char* name : {"own", "outer"}) {
+    for (const bool inPlace : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (inPlace ? " in place" : " sliced"));
+      host_.ScriptBreaks({false, false, false, true});
+      int32_t suspensions = 0;
+      ErrCode e = RunCompiledFunction(ctx(), name, 0, 0, 0, 0, 1);
+      while (e == kStatusSuspended && suspensions++ < 100)
+        e = inPlace ? ExecuteBreakChecked(ctx()) : ExecuteBytecode(ctx(), 1);
+      EXPECT_EQ(e, kStatusHalted);
+      // The first slice ends at the first catch; in place the run then goes
+      // on until the break, sliced it is called again after each.
+      EXPECT_EQ(suspensions, inPlace ? 1 : 3);
+      EXPECT_NE(host_.Output(2).find("Execution halted"), std::string::npos);
+      UnwindCallFrames(ctx(), 0);
+    }
+  }
+}
+
 TEST_F(LoopCalls, AnUncaughtErrorPrintsItsTraceWithRecursiveCallsCounted) {
   // f(n): if n, f(n - 1) at line 2, else fails at line 5.
   Assembler f;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/fast_forms.hpp"
@@ -329,6 +331,15 @@ TEST(Strings, PushReadAndNarrow) {
   PushCString(ctx, -1, "hello");
   char buf[8];
   int32_t len;
+  // Too long: refused, its start written all the same (terminated when no
+  // length is asked for), so that no caller reads bytes never written.
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(GetStringArgToBuffer(ctx, 0, buf, 4, nullptr), kErrObjTooLarge);
+  EXPECT_STREQ(buf, "hel");
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(GetStringArgToBuffer(ctx, 0, buf, 3, &len), kErrObjTooLarge);
+  EXPECT_EQ(len, 3);
+  EXPECT_EQ(std::string(buf, 4), "helx");
   EXPECT_EQ(GetStringArgToBuffer(ctx, 0, buf, 5, nullptr), kErrObjTooLarge);
   EXPECT_EQ(GetStringArgToBuffer(ctx, 0, buf, 5, &len), kOk);
   EXPECT_EQ(len, 5);
