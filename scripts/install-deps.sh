@@ -11,7 +11,7 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
   libwxgtk3.2-dev shared-mime-info
   xvfb xauth openbox fonts-dejavu-extra fonts-liberation2 imagemagick xdotool xclip xdg-utils
-  librsvg2-bin poppler-utils
+  librsvg2-bin poppler-utils valgrind
   clang-14 libclang-rt-14-dev
 )
 
