@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/read_files.hpp"
+
 namespace vke {
 
 // The most a tool reads of one file: an endless device (/dev/zero) or a pipe
@@ -25,6 +27,7 @@ inline bool ReadOpenedFile(int fd, std::string* text);
 inline bool ReadDiskFile(const std::string& path, std::string* text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  NoteReadFile(fd, path.c_str());
   return ReadOpenedFile(fd, text);
 }
 
@@ -38,6 +41,7 @@ inline bool ReadRegularDiskFile(const std::string& path, std::string* text) {
   // Opened without waiting: a named pipe would otherwise block the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  NoteReadFile(fd, path.c_str());
   struct stat status;
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd);

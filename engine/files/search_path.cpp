@@ -13,6 +13,7 @@
 #include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "platform/read_files.hpp"
 
 namespace vke {
 
@@ -144,6 +145,7 @@ ErrCode ReadSourceFile(const char* candidate, bool, void* arguments) {
   auto* read = static_cast<SourceRead*>(arguments);
   std::FILE* file = std::fopen(candidate, "rb");
   if (!file) return kErrFileNotFound;
+  NoteReadFile(fileno(file), candidate);
   const size_t n = std::fread(read->buffer, 1, static_cast<size_t>(read->capacity), file);
   const bool failed = std::ferror(file) != 0;
   const bool more = !failed && std::fgetc(file) != EOF;
