@@ -14,6 +14,7 @@
 
 #include "app/image.hpp"
 #include "engine/errors/errors.hpp"
+#include "platform/read_files.hpp"
 
 namespace vke {
 
@@ -28,6 +29,13 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
+
+// The file at the path opened to read, noted as read.
+File OpenToRead(const char* path) {
+  File f(fopen(path, "rb"));
+  if (f) NoteReadFile(fileno(f.get()), path);
+  return f;
+}
 
 bool ReadWordAt(FILE* f, uint64_t offset, uint32_t* value) {
   uint8_t word[4];
@@ -158,13 +166,13 @@ FILE* CreateBeside(const std::string& path, std::string* name) {
 }  // namespace
 
 ErrCode LoadImageFile(KVContextBlock** slot, const char* path, std::string* title) {
-  File f(fopen(path, "rb"));
+  File f(OpenToRead(path));
   if (!f) return kErrFileNotFound;
   return LoadFromStream(slot, f.get(), path, title);
 }
 
 bool FileCarriesImage(const char* path) {
-  File f(fopen(path, "rb"));
+  File f(OpenToRead(path));
   uint64_t end;
   uint32_t start, length;
   return f && ReadTrailer(f.get(), &end, &start, &length);
@@ -183,7 +191,7 @@ ErrCode WriteImageFile(KVContextBlock* block, std::string_view title, const char
   int unused;
   if (!cause) cause = &unused;
   *cause = 0;
-  File from(runtime ? fopen(runtime, "rb") : nullptr);
+  File from(runtime ? OpenToRead(runtime) : nullptr);
   if (runtime && !from) {
     *cause = errno;
     return kErrFileNotFound;

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/read_files.hpp"
+
 namespace vke {
 
 namespace {
@@ -65,6 +67,7 @@ bool CarriesRuntimeMark(const std::string& path, int* cause) {
     *cause = errno;
     return false;
   }
+  NoteReadFile(fd, path.c_str());
   const bool marked = HasMarkSection(fd);
   // A read the system refused (a folder) is its reason; a short one none.
   if (!marked) *cause = errno;

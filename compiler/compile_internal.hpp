@@ -205,7 +205,20 @@ struct CompileUnit {
 // does nothing when the unit's error was recorded already.
 struct ErrorDetails;
 ErrCode CompileError(CompileUnit& u, ErrCode code);
-ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details);
+// A note of the table (engine/errors/error_table.def) follows the message
+// after ": " when one is given.
+ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details,
+                         const char* note = nullptr);
+// Appends " (FILE, line N)" when the text lies within the source file the
+// host named (SetSourceFile); false, nothing appended, when it does not.
+bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, char* buffer,
+                           int32_t* position, int32_t size);
+// A scan of the text failed with the code at the line: within the named
+// source file, the code's message placed there becomes the pending error.
+void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t line);
+// A character no token starts with, named; a double quote is told that text
+// is written between single quotes.
+ErrCode UnrecognizedToken(CompileUnit& u, char c);
 // The same with a message of its own in place of the table's.
 ErrCode CompileErrorText(CompileUnit& u, ErrCode code, const char* message);
 

@@ -2,12 +2,14 @@
 // recording of compile errors with their line.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
 
 namespace vke {
@@ -136,16 +138,61 @@ ErrCode VarTable::Add(const char* name, int32_t length, int32_t* index) {
 
 // ---- Compile errors ----
 
-ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details) {
+ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details,
+                         const char* note) {
   char text[400];
   int32_t n = 0;
   if (const ErrorTableRecord* t = FindErrorMessage(u.ctx, code, true)) {
     n = ExpandErrorTemplate(u.ctx, t->message, details, text, sizeof text);
   } else {
     AppendPlainErrorText(u.ctx, code, text, &n, sizeof text);
-    text[n] = 0;
   }
+  if (note) {
+    AppendCString(text, &n, ": ", sizeof text - 1);
+    AppendCString(text, &n, note, sizeof text - 1);
+  }
+  text[n] = 0;
   return CompileErrorText(u, code, text);
+}
+
+ErrCode UnrecognizedToken(CompileUnit& u, char c) {
+  ErrorDetails d;
+  d.integer = static_cast<uint8_t>(c);
+  return CompileErrorWith(u, kErrUnrecognizedToken, d, c == '"' ? kNoteDoubleQuotes : nullptr);
+}
+
+void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32_t length) {
+  ctx->sourceFileName = name;
+  ctx->sourceFileText = name ? text : nullptr;
+  ctx->sourceFileLength = name ? length : 0;
+}
+
+bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, char* buffer,
+                           int32_t* position, int32_t size) {
+  const char* start = ctx->sourceFileText;
+  if (!ctx->sourceFileName || !text || !std::less_equal<const char*>()(start, text) ||
+      !std::less<const char*>()(text, start + ctx->sourceFileLength))
+    return false;
+  AppendCString(buffer, position, " (", size);
+  AppendCString(buffer, position, ctx->sourceFileName, size);
+  AppendCString(buffer, position, ", line ", size);
+  AppendFormattedInt64(buffer, position, std::max(line, 1), false, 0, false, false, false, 1, size);
+  AppendCString(buffer, position, ")", size);
+  return true;
+}
+
+void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t line) {
+  char message[400];
+  int32_t n = 0;
+  AppendPlainErrorText(ctx, code, message, &n, sizeof message - 1);
+  if (!AppendSourceFilePlace(ctx, text, line, message, &n, sizeof message - 1)) return;
+  message[n] = 0;
+  // The message moves the recorded place; it stays the scan's.
+  const int32_t function = ctx->errLocFunc;
+  FormatErrorMessage(ctx, code, message, n, false);
+  ctx->errLocCode = code;
+  ctx->errLocFunc = function;
+  ctx->errLocPos = line;
 }
 
 ErrCode CompileErrorText(CompileUnit& u, ErrCode code, const char* message) {
@@ -159,7 +206,11 @@ ErrCode CompileErrorText(CompileUnit& u, ErrCode code, const char* message) {
   ctx->errLocPos = u.line;
   char location[160];
   int32_t position = GetErrorLocationText(ctx, location, sizeof location, nullptr, 0);
-  if (location[0] || position > 1)
+  // The user's file and line where the text came from one, else the
+  // engine's function and line.
+  if (!AppendSourceFilePlace(ctx, u.request ? u.request->text : nullptr, u.line, text, &n,
+                             sizeof text - 1) &&
+      (location[0] || position > 1))
     AppendLocationSuffix(location, position, text, &n, sizeof text - 1);
   text[n] = 0;
   FormatErrorMessage(ctx, code, text, n, false);

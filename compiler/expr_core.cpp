@@ -211,11 +211,7 @@ ErrCode ExprCompiler::ParseSubexpr(const Level& level, SubResult* result) {
       if (flattened) flattenedOperand = true;
       continue;
     }
-    if (!row) {
-      ErrorDetails d;
-      d.integer = static_cast<uint8_t>(c);
-      return CompileErrorWith(u, kErrUnrecognizedToken, d);
-    }
+    if (!row) return UnrecognizedToken(u, c);
     pos += OperatorLength(row);
     expectOperand = true;
     const int32_t rowIndex = static_cast<int32_t>(row - kOperatorTable);
@@ -291,9 +287,7 @@ ErrCode ExprCompiler::ParseOperand(const Level& level, bool* flattened) {
     return kOk;
   }
   if (c == ':') return kErrUnexpectedColon;
-  ErrorDetails d;
-  d.integer = static_cast<uint8_t>(c);
-  return CompileErrorWith(u, kErrUnrecognizedToken, d);
+  return UnrecognizedToken(u, c);
 }
 
 ErrCode ExprCompiler::ParseMatrix(char close) {
@@ -347,9 +341,7 @@ ErrCode ExprCompiler::ParseNumber() {
   NumberLiteral lit;
   if (ErrCode e = ScanNumberLiteral(t, n, &pos, &lit)) {
     if (e != kErrUnrecognizedToken) return e;
-    ErrorDetails d;
-    d.integer = static_cast<uint8_t>(At());
-    return CompileErrorWith(u, e, d);
+    return UnrecognizedToken(u, At());
   }
   if (lit.kind == NumberKind::kInteger) {
     const uint64_t v = lit.bits;

@@ -1,6 +1,7 @@
 // Scanning source texts for function definitions.
 #include "compiler/scan.hpp"
 
+#include "compiler/compile_internal.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
@@ -82,7 +83,10 @@ ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t len
                                bool quiet) {
   Cursor c{text, length, scan->position, &scan->line};
   auto fail = [&](ErrCode code, int32_t line) {
-    if (!quiet) SetErrorLocation(ctx, code, line);
+    if (!quiet) {
+      SetErrorLocation(ctx, code, line);
+      PlaceScanError(ctx, code, text, line);
+    }
     scan->position = c.pos;
     return code;
   };

@@ -258,6 +258,12 @@ struct EngineContext {
   // once the area has grown (engine/memory_retry.hpp; opcode 0: none).
   int32_t reentryOpcode;
   KeptReentry keptReentry;
+  // The file a host read a text from (a script it runs), set by the host
+  // for the places of compile errors: code compiled from within those
+  // bytes is placed in that file. Null: none.
+  const char* sourceFileName;
+  const char* sourceFileText;
+  int32_t sourceFileLength;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -9,10 +9,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/read_files.hpp"
+
 namespace vke {
 
 void* OpenSharedLibrary(const char* path) {
-  return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (library) NoteReadFile(path);
+  return library;
 }
 
 void* FindSharedSymbol(void* library, const char* name) {

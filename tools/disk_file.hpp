@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/read_files.hpp"
 #include "platform/regular_file.hpp"
 
 namespace vke {
@@ -26,6 +27,7 @@ inline bool ReadOpenedFile(int fd, std::string* text);
 inline bool ReadDiskFile(const std::string& path, std::string* text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  NoteReadFile(fd, path.c_str());
   return ReadOpenedFile(fd, text);
 }
 
@@ -36,6 +38,7 @@ inline bool ReadDiskFile(const std::string& path, std::string* text) {
 inline bool ReadRegularDiskFile(const std::string& path, std::string* text) {
   const int fd = OpenRegularFile(path.c_str());
   if (fd < 0) return false;
+  NoteReadFile(fd, path.c_str());
   return ReadOpenedFile(fd, text);
 }
 

@@ -11,9 +11,11 @@
 // check that it holds what was packed. Each --extension names an extension
 // library that the application calls: it is loaded before anything is
 // compiled, from the "KVRuntimeExt" folder beside OUT as the runtime loads
-// it beside itself, and the image lists it. OUT is never one of the files
-// the application is made from, nor the runtime, which must carry the
-// runtime's mark (app/runtime_mark.hpp) and no image yet; an OUT that
+// it beside itself, and the image lists it. OUT is never a file the packing
+// read (the description, its sources, libraries and embedded files, the
+// libraries the sources use, found along the search path, the extensions),
+// however it was found, nor the runtime, which must carry
+// the runtime's mark (app/runtime_mark.hpp) and no image yet; an OUT that
 // exists is a regular file or a link to one. Problems are reported as
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
@@ -29,6 +31,7 @@
 
 #include "app/image.hpp"
 #include "engine/threads/threads.hpp"
+#include "platform/read_files.hpp"
 #include "tools/kvpack/check.hpp"
 #include "tools/kvpack/image_io.hpp"
 #include "tools/kvpack/pack.hpp"
@@ -57,11 +60,8 @@ bool EndsWith(const std::string& s, const char* tail) {
   return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-// Parses and packs the description into the host's block; inputs (when
-// given) gets the description and every file read for it.
-bool PackDescription(ToolHost* host, const std::string& path, std::string* message,
-                     std::vector<std::string>* inputs = nullptr) {
-  if (inputs) inputs->push_back(path);
+// Parses and packs the description into the host's block.
+bool PackDescription(ToolHost* host, const std::string& path, std::string* message) {
   std::string text;
   if (!ReadDiskFile(path, &text)) {
     *message = errno == ENOENT ? PackErrorText({path, {kErrFileNotFound, 0, "", ""}})
@@ -78,8 +78,7 @@ bool PackDescription(ToolHost* host, const std::string& path, std::string* messa
     *message = PackErrorText(error);
     return false;
   }
-  const FileReader read = [inputs](const std::string& file, std::string* text) {
-    if (inputs) inputs->push_back(file);
+  const FileReader read = [](const std::string& file, std::string* text) {
     return ReadRegularDiskFile(file, text);
   };
   if (!PackApplication(host, app, path, read, &error)) {
@@ -159,16 +158,23 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
+  if (!description.empty() && !out.empty() && !bare && runtime.empty()) {
+    std::fprintf(stderr,
+                 "kvpack: no runtime named: --runtime FILE names the runtime kvrt the image goes "
+                 "behind (--bare writes the image alone)\n");
+    return Usage();
+  }
   if (description.empty() || out.empty() || bare == !runtime.empty()) return Usage();
+  // Every file opened from here on is one the output must not replace.
+  StartReadFileRecord();
   ToolHost host;
   if (ErrCode e = host.Create())
     return Fail("kvpack: cannot create the block: " + std::to_string(e));
   if (!LoadNamedExtensions(&host, extensions, out)) return 1;
   host.Collect(true);
   std::string message;
-  std::vector<std::string> inputs;
-  if (!PackDescription(&host, description, &message, &inputs)) return Fail(message + host.Take());
-  if (!WriteImage(&host, title, bare ? nullptr : runtime.c_str(), out, inputs, &message))
+  if (!PackDescription(&host, description, &message)) return Fail(message + host.Take());
+  if (!WriteImage(&host, title, bare ? nullptr : runtime.c_str(), out, {}, &message))
     return Fail(message);
   return 0;
 }

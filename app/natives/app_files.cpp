@@ -18,6 +18,7 @@
 #include "engine/files/fd.hpp"
 #include "engine/room_requests.hpp"
 #include "engine/values/values.hpp"
+#include "platform/read_files.hpp"
 
 namespace vke {
 
@@ -322,6 +323,7 @@ ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     return PushRealScalar(ctx, -1);
   }
   if (handle < 0) return PushRealScalar(ctx, -1);
+  if ((flags & O_TRUNC) == 0) NoteReadFile(handle, name.c_str());
   g_files[slot] = AppFile{};
   g_files[slot].handle = handle;
   g_files[slot].text = mode.size() > 1 && mode[1] == 't';

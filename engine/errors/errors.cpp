@@ -6,9 +6,11 @@ namespace vke {
 const ErrorTableRecord kEngineErrorTable[] = {
 #define VKE_ERROR(name, code, id, msg) {code, id, msg},
 #define VKE_ERROR_TEMPLATE(code, id, msg) {code, id, msg},
+#define VKE_ERROR_NOTE(name, note)
 #include "engine/errors/error_table.def"
 #undef VKE_ERROR
 #undef VKE_ERROR_TEMPLATE
+#undef VKE_ERROR_NOTE
     {0, nullptr, nullptr},
 };
 

@@ -11,10 +11,21 @@ enum ErrorCode : ErrCode {
   kOk = 0,
 #define VKE_ERROR(name, code, id, msg) name = code,
 #define VKE_ERROR_TEMPLATE(code, id, msg)
+#define VKE_ERROR_NOTE(name, note)
 #include "engine/errors/error_table.def"
 #undef VKE_ERROR
 #undef VKE_ERROR_TEMPLATE
+#undef VKE_ERROR_NOTE
 };
+
+// The notes of the table, each a text constant.
+#define VKE_ERROR(name, code, id, msg)
+#define VKE_ERROR_TEMPLATE(code, id, msg)
+#define VKE_ERROR_NOTE(name, note) inline constexpr char name[] = note;
+#include "engine/errors/error_table.def"
+#undef VKE_ERROR
+#undef VKE_ERROR_TEMPLATE
+#undef VKE_ERROR_NOTE
 
 // Status codes shared by the loop, the natives and the host; only kStatusSuspended, kStatusHalted
 // and kStatusDebug have table messages.

@@ -15,6 +15,7 @@
 #include "engine/values/stack_results.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "platform/read_files.hpp"
 #include "platform/regular_file.hpp"
 
 namespace vke {
@@ -149,6 +150,7 @@ ErrCode ReadSourceFile(const char* candidate, bool, void* arguments) {
   // for a writer, a device never end.
   const int fd = OpenRegularFile(candidate);
   if (fd < 0) return kErrFileNotFound;
+  NoteReadFile(fd, candidate);
   std::FILE* file = ::fdopen(fd, "rb");
   if (!file) {
     ::close(fd);

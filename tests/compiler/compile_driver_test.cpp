@@ -13,6 +13,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/registry/registry.hpp"
 #include "tests/host/code_text.hpp"
+#include "tests/host/command_line.hpp"
 #include "tests/host/test_host.hpp"
 
 namespace vke {
@@ -186,6 +187,38 @@ TEST(CompileDriver, UseOnTheCommandLineReadsAChangedLibraryAgain) {
   EXPECT_EQ(ProcessUseStatements(ctx, cli, "use nothere", 11, nullptr, 0, true), kOk);
   EXPECT_EQ(LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0), kErrLibNotFound);
   EXPECT_EQ(ProcessUseStatements(ctx, cli, "use 3x", 6, nullptr, 0, true), kErrBadLibName);
+}
+
+// A script's compile errors are placed in its file, at the line of the
+// file, in its text and in the functions it defines; a text compiled from
+// elsewhere (an eval text) keeps the engine's place.
+TEST(CompileDriver, AScriptsCompileErrorsNameItsFileAndLine) {
+  const std::string script =
+      "s = [1 2 3];\n% sorted?\n\n\nif all(s == sort(s)) disp('sorted ok'); end\n";
+  const std::string defines = "x = 1;\nf(2)\nfunction f(a)\n disp(a)\n y = \"b\";\n";
+  const std::string header = "x = 1;\n\nfunction [a = f(x)\n a = 1;\n";
+  const std::string eval = "x = 1;\n\neval('y = [1 $ 2]')\n";
+  const struct {
+    const std::string& text;
+    const char* said;
+  } cases[] = {
+      {script, "Unrecognized token 'd' (script.vke, line 5)\n"},
+      {defines,
+       "Unrecognized token '\"': text is written between single quotes, as in 'text' "
+       "(script.vke, line 5)\n"},
+      {header, "Bad function header (script.vke, line 3)\n"},
+      {eval, "Unrecognized token '$'\n"},
+  };
+  for (const auto& c : cases) {
+    TestHost host;
+    SetSourceFile(host.ctx(), "script.vke", c.text.data(), static_cast<int32_t>(c.text.size()));
+    EXPECT_NE(test::RunCommandLine(host.ctx(), c.text), kOk) << c.text;
+    EXPECT_EQ(host.Output(2), c.said) << c.text;
+  }
+  // The same text read from no file keeps the engine's place.
+  TestHost host;
+  EXPECT_NE(test::RunCommandLine(host.ctx(), script), kOk);
+  EXPECT_EQ(host.Output(2), "Unrecognized token 'd' (5)\n");
 }
 
 }  // namespace

@@ -53,7 +53,12 @@ TEST(CheckScript, LinesThatAreNoStepStopTheScript) {
       {"scroll 300 200 99999999999\n", "line 1: expected notches from -17895697 to 17895697"},
       {"scroll 300 200 -17895698\n", "line 1: expected notches from -17895697 to 17895697"},
       {"select \"a\" 2\n", "line 1: expected the point's x and y"},
-      {"key sideways\n", "line 1: expected a key name"},
+      {"key sideways\n",
+       "line 1: expected a key name (backspace, enter, delete, left, right, up, down) or a key "
+       "in double quotes"},
+      {"key tab\n",
+       "line 1: expected a key name (backspace, enter, delete, left, right, up, down) or a key "
+       "in double quotes"},
   };
   for (const auto& c : cases) {
     std::string error;

@@ -108,6 +108,60 @@ TEST_F(PackCommand, NoFileTheApplicationIsMadeFromIsWrittenOver) {
   EXPECT_EQ(Kind("alias.vke"), S_IFLNK);
 }
 
+// The libraries the sources load are read as much as the files named, and
+// none is written over, whichever way it was found: by "use", by
+// "useifexists", or by a library's own "use"; nor under another name.
+TEST_F(PackCommand, NoLibraryTheSourcesLoadIsWrittenOver) {
+  const std::string inner = "function y = one()\n y = 1;\n";
+  const std::string mylib = "use inner\nfunction y = two()\n y = one() + 1;\n";
+  const std::string extra = "function y = three()\n y = 3;\n";
+  Write("inner.vkl", inner);
+  Write("mylib.vkl", mylib);
+  Write("extra.vkl", extra);
+  ASSERT_EQ(::symlink("mylib.vkl", File("alias.vkl").c_str()), 0);
+  Write("uses.vke",
+        "use mylib\nuseifexists extra\nfunction (x, y) = setup()\n x = two();\n y = three();\n");
+  Write("uses.kvd", "source \"uses.vke\"\nvar x y\ninit (x, y) = setup()\n");
+  const struct {
+    const char* out;
+    const char* input;
+  } cases[] = {
+      {"mylib.vkl", "mylib.vkl"},
+      {"extra.vkl", "extra.vkl"},
+      {"inner.vkl", "inner.vkl"},
+      {"alias.vkl", "mylib.vkl"},
+  };
+  for (const auto& c : cases) {
+    const std::set<std::string> before = Names();
+    std::string said;
+    EXPECT_EQ(Pack("--bare -o " + std::string(c.out) + " uses.kvd", &said), 1) << c.out;
+    EXPECT_EQ(said,
+              std::string(c.out) + ": not written: it is " + c.input + ", which kvpack reads");
+    EXPECT_EQ(Names(), before) << c.out;
+  }
+  EXPECT_EQ(Read("inner.vkl"), inner);
+  EXPECT_EQ(Read("mylib.vkl"), mylib);
+  EXPECT_EQ(Read("extra.vkl"), extra);
+  EXPECT_EQ(Kind("alias.vkl"), S_IFLNK);
+  // A file of the folder the packing did not read is written.
+  std::string said;
+  Write("other.vkl", "old");
+  EXPECT_EQ(Pack("--bare -o other.vkl uses.kvd", &said), 0) << said;
+  EXPECT_TRUE(FileCarriesImage(File("other.vkl").c_str()));
+}
+
+// A packing without a runtime named says that the runtime is missing
+// before the usage.
+TEST_F(PackCommand, AMissingRuntimeIsNamed) {
+  std::string said;
+  EXPECT_EQ(Pack("-o out app.kvd", &said), 2);
+  EXPECT_TRUE(
+      said.starts_with("kvpack: no runtime named: --runtime FILE names the runtime kvrt "
+                       "the image goes behind (--bare writes the image alone)\nusage: "))
+      << said;
+  EXPECT_FALSE(std::filesystem::exists(File("out")));
+}
+
 // Only a regular file is replaced: a named pipe or a folder in the output's
 // place, or at the end of a link there, stays what it was; a link to a
 // regular file stays a link and the file it leads to gets the image.

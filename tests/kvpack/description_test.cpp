@@ -254,6 +254,9 @@ TEST(Description, ErrorsSayWhatIsAllowed) {
   EXPECT_EQ(detail("var x\nfigur \"P\"\n", kKvUnknownKeyword),
             "figur; the nearest keyword is figure");
   EXPECT_EQ(detail("titel \"T\"\n", kKvUnknownKeyword), "titel; the nearest keyword is title");
+  // A slip in a short keyword is near it too.
+  EXPECT_EQ(detail("figure \"P\"\nky \"a\" f()\n", kKvUnknownKeyword),
+            "ky; the nearest keyword is key");
   EXPECT_EQ(detail("\"figure\" \"P\"\n", kKvUnknownKeyword),
             "\"figure\"; the nearest keyword is figure");
   const std::string all = detail("frobnicate 3\n", kKvUnknownKeyword);
@@ -261,6 +264,19 @@ TEST(Description, ErrorsSayWhatIsAllowed) {
       << all;
   EXPECT_TRUE(all.ends_with(", embed, library, startup, code, source, var")) << all;
   EXPECT_EQ(detail("(3)\n", kKvUnknownKeyword).substr(0, 24), "(; the keywords are inst");
+
+  // More than a keyword takes: what it takes is told.
+  EXPECT_EQ(detail("version \"1\" \"2\"\n", kKvUnexpectedChar),
+            "\"2\" after version, which takes one text: a string, or <<TAG and the lines up to "
+            "TAG");
+  EXPECT_EQ(detail("uioptions 1 2\n", kKvUnexpectedChar),
+            "2 after uioptions, which takes one integer");
+  EXPECT_EQ(detail("source \"a.vke\" \"b.vke\"\n", kKvUnexpectedChar),
+            "\"b.vke\" after source, which takes one string, the file's path");
+  EXPECT_EQ(detail("embed \"e\" file \"e.txt\" x\n", kKvUnexpectedChar),
+            "x after embed, which takes a name and then file \"PATH\" or one text");
+  EXPECT_EQ(detail("menu \"M\"\n  separator 1\nendmenu\n", kKvUnexpectedChar),
+            "1 after separator, which takes nothing");
 
   const std::string forms = std::string("; ") + kDescriptorForms;
   EXPECT_EQ(detail("var x\nfigure \"P\"\n  draw \"show(x)\"\n", kKvBadFunName),
@@ -285,6 +301,7 @@ TEST(Description, NearestWordsAreSlipsOfTheKeyboard) {
   EXPECT_EQ(NearestWords("mousedwn", words), std::vector<std::string_view>{"mousedown"});
   EXPECT_TRUE(NearestWords("mouse", words).empty());
   EXPECT_TRUE(NearestWords("x", {"var", "key"}).empty());
+  EXPECT_EQ(NearestWords("ky", {"var", "key"}), std::vector<std::string_view>{"key"});
 }
 
 TEST(Description, ErrorTextsAreTheTablesMessages) {

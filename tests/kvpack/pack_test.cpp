@@ -285,6 +285,27 @@ TEST_F(Packing, ProblemsGiveTheirFileAndLine) {
             "a.kvd:4: Variable not found (10010): q");
 }
 
+// A source that does not compile is told with its file and line and the
+// compiler's message, which names what it found there.
+TEST_F(Packing, ASourceThatDoesNotCompileSaysWhatAndWhere) {
+  const struct {
+    const char* source;
+    const char* said;
+  } cases[] = {
+      {"function x = f(s)\n x = 1;\n if all(s == sort(s)) disp('ok'); end\n",
+       "a.vke:3: Unrecognized token 'd' (174)"},
+      {"function x = f()\n x = \"text\";\n",
+       "a.vke:2: Unrecognized token '\"': text is written between single quotes, as in 'text' "
+       "(174)"},
+  };
+  for (const auto& c : cases) {
+    NewHost();
+    files["app/a.vke"] = c.source;
+    EXPECT_FALSE(Pack("source \"a.vke\"\n")) << c.source;
+    EXPECT_EQ(PackErrorText(error), c.said) << c.source;
+  }
+}
+
 // An embedded library is compiled before the sources that use it and
 // written under its file's name and its own, which precede its text.
 TEST_F(Packing, AnEmbeddedLibraryIsWrittenUnderItsName) {

@@ -417,7 +417,9 @@ class Checker {
         return true;
       }
     }
-    return Bad(error, "a key name");
+    std::vector<std::string_view> names;
+    for (const KeyName& k : kKeyNames) names.push_back(k.name);
+    return Bad(error, "a key name (" + WordList(names) + ") or a key in double quotes");
   }
 
   // The headless view of the figure, laid out at the size of the last png

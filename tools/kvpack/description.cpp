@@ -17,6 +17,11 @@ namespace {
 constexpr uint32_t kNoElement = 0;
 constexpr int32_t kMaxNameChars = 28;  // a name-buffer slot
 
+// What the keywords take, for the errors of lines that hold more.
+constexpr char kTakesText[] = "one text: a string, or <<TAG and the lines up to TAG";
+constexpr char kTakesFile[] = "one string, the file's path";
+constexpr char kTakesEmbed[] = "a name and then file \"PATH\" or one text";
+
 struct Keyword {
   const char* word;
   uint32_t kind;
@@ -162,8 +167,13 @@ class Parser {
     error_->line = lineNumber_;
     return false;
   }
-  // The rest of the line must be empty.
+  // The rest of the line must be empty: after a handler's binding, and
+  // after the arguments of the line's keyword, which the error tells.
   bool End() { return AtEnd() || Fail(kKvUnexpectedCharAfterFunDecl, Peek().text); }
+  bool EndOf(const char* takes) {
+    return AtEnd() ||
+           Fail(kKvUnexpectedChar, Shown(Peek()) + " after " + keyword_ + ", which takes " + takes);
+  }
 
   // ---- Values ----
 
@@ -323,10 +333,11 @@ class Parser {
     for (const Keyword& candidate : kKeywords)
       if (word.type == Tok::kName && *candidate.word && word.text == candidate.word) k = &candidate;
     if (!k) return UnknownKeyword(word);
+    keyword_ = word.text;
     if (k->kind == kNoElement && word.text == "var") return Variables();
     if (k->kind == kNoElement) {
       SourceSpec s{"", lineNumber_};
-      if (!String(&s.path) || !End()) return false;
+      if (!String(&s.path) || !EndOf(kTakesFile)) return false;
       out_->sources.push_back(std::move(s));
       return true;
     }
@@ -407,13 +418,13 @@ class Parser {
   bool Arguments(ItemSpec* item) {
     switch (ElementPayloadLayout(item->kind)) {
       case PayloadLayout::kNone:
-        return End();
+        return EndOf("nothing");
       case PayloadLayout::kInstanceStart:
-        return String(&item->text) && End();
+        return String(&item->text) && EndOf("one string, the KV file's name");
       case PayloadLayout::kText:
-        return Text(&item->text) && End();
+        return Text(&item->text) && EndOf(kTakesText);
       case PayloadLayout::kWord:
-        return Number(&item->word) && End();
+        return Number(&item->word) && EndOf("one integer");
       case PayloadLayout::kDescriptor:
         return Descriptor(&item->descriptor) && End();
       case PayloadLayout::kTargetDescriptor:
@@ -447,14 +458,14 @@ class Parser {
           Take();
           if (!String(&item->file)) return false;
           if (item->file.empty()) return Fail(kKvEmptyString, "file");
-          return End();
+          return EndOf(kTakesEmbed);
         }
-        return Text(&item->data) && End();
+        return Text(&item->data) && EndOf(kTakesEmbed);
       case PayloadLayout::kEmbeddedLibrary:
         // library "FILE": the library named after the file's base name.
         if (!String(&item->file)) return false;
         if (item->file.empty()) return Fail(kKvEmptyString, "library");
-        return End();
+        return EndOf(kTakesFile);
       case PayloadLayout::kOther:
         break;
     }
@@ -473,6 +484,7 @@ class Parser {
   AppDescription* out_;
   DescriptionError* error_;
   size_t at_ = 0;
+  std::string keyword_;  // the keyword of the line
   std::string_view line_;
   int32_t lineNumber_ = 0;
   TokenCursor c_;

@@ -8,6 +8,7 @@
 #include "app/image.hpp"
 #include "app/instance_info.hpp"
 #include "app/runtime_mark.hpp"
+#include "platform/read_files.hpp"
 #include "tools/disk_file.hpp"
 #include "tools/kvpack/description.hpp"
 
@@ -101,7 +102,9 @@ bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
     if (*message = RuntimeProblem(runtime); !message->empty()) return false;
     read.emplace_back(runtime);
   }
-  if (const std::string* input = SameFile(out, read)) {
+  const std::string* input = SameFile(out, read);
+  if (!input) input = FindReadFile(out);
+  if (input) {
     *message = out + ": not written: it is " + *input + ", which kvpack reads";
     return false;
   }

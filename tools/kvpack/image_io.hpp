@@ -19,8 +19,9 @@ namespace vke::kvpack {
 // its place and the file it leads to is replaced. False with a message,
 // nothing written: a runtime that cannot be read, carries no runtime mark
 // (app/runtime_mark.hpp) or is a packed application already, an output
-// that is the runtime or one of the inputs (the files the application was
-// made from), under any of its names, an output that cannot be written or
+// that is the runtime, one of the inputs or a file this process read while
+// it kept the record of them (platform/read_files.hpp), under any of its
+// names, an output that cannot be written or
 // is no regular file (each named, with the system's reason) or the problem
 // of the image.
 bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,

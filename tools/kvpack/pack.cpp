@@ -16,6 +16,7 @@
 #include "app/undo_buffer.hpp"
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
+#include "engine/errors/raise.hpp"
 #include "engine/text/text.hpp"
 #include "tools/disk_file.hpp"
 
@@ -166,14 +167,38 @@ class Packer {
   }
 
   bool CompileFailed(const std::string& file, ErrCode e, const std::vector<int32_t>* lines) {
-    char message[kMessageBytes];
-    GetErrorMessageText(ctx(), e, message, sizeof message);
     int32_t line = GetErrorLocationText(ctx(), nullptr, 0, nullptr, 0);
     if (lines)
       line = line > 0 && static_cast<size_t>(line) <= lines->size() ? (*lines)[line - 1] : 0;
+    std::string message = CompileMessage(e);
     Fail(lines ? path_ : file, e, line, "");
-    error_->error.message = message;
+    error_->error.message = std::move(message);
     return false;
+  }
+
+  // The compiler's message of the error, which names what it found there,
+  // without the engine's place of it: the file and line stand in front. The
+  // table's message when the engine holds none of this code.
+  std::string CompileMessage(ErrCode e) {
+    EngineContext* c = ctx();
+    ErrCode stored = kOk;
+    const char* text = nullptr;
+    int32_t length = 0;
+    const int32_t kept = c->pendingError != -1 ? c->pendingError : c->lastError;
+    if (!ReadErrorBlock(c, kept, &stored, &text, &length) || stored != e || length <= 0) {
+      char message[kMessageBytes];
+      GetErrorMessageText(c, e, message, sizeof message);
+      return message;
+    }
+    std::string message(text, static_cast<size_t>(length));
+    char location[kMessageBytes];
+    const int32_t line = GetErrorLocationText(c, location, sizeof location, nullptr, 0);
+    char place[2 * kMessageBytes];
+    int32_t n = 0;
+    if (location[0] || line > 1) AppendLocationSuffix(location, line, place, &n, sizeof place);
+    if (n > 0 && message.ends_with(std::string_view(place, static_cast<size_t>(n))))
+      message.resize(message.size() - static_cast<size_t>(n));
+    return message;
   }
 
   // A file named at the line, relative to the description unless its path
