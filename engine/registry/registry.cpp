@@ -231,10 +231,16 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     if (pushed > 0) Drop(ctx, static_cast<int32_t>(pushed));
     return kErrTooManyArgout;
   }
-  // The outputs asked for (one for a statement, which may be the no-value
-  // marker) stay on top; what the native left under them, inputs or
-  // further outputs, goes, so that the caller's entries below are as the
-  // call found them.
+  // A statement finds one entry, shown or stored as ans: a native that
+  // gave nothing leaves the no-value marker, as a compiled function does,
+  // in the room of its inputs.
+  if (outputs < 0 && pushed == 0) {
+    const RoomRequestsPaused inTheInputsRoom;
+    return PushNoValue(ctx);
+  }
+  // The outputs asked for (one for a statement) stay on top; what the
+  // native left under them, inputs or further outputs, goes, so that the
+  // caller's entries below are as the call found them.
   const int64_t kept = outputs < 0 ? 1 : outputs;
   if (pushed > kept)
     return DropStackEntries(ctx, static_cast<int32_t>(kept), static_cast<int32_t>(pushed - kept));

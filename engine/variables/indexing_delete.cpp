@@ -37,11 +37,19 @@ ErrCode DeleteElements(EngineContext* ctx, const ArrayOperand& x, const Subscrip
   if (subs.top < 1) return kErrIllegal;
   NumericView rhs = ViewNumeric(ctx, 0);
   if (rhs.cls == ValueClass::kOther || rhs.shape.count != 0) return kOk;
-  *deleted = true;
   NumericView xv = ViewNumericData(x.desc, OperandData(ctx, x));
-  if (xv.cls == ValueClass::kOther) return kErrWrongType;
   DataScratch scratch(ctx);
   IndexAnalysis a;
+  // An empty of another shape than [] that selects nothing assigns
+  // nothing, which may grow x: m(end + 1, :) = zeros(1, 0) adds a row to
+  // an m of no columns.
+  const bool bracketPair = rhs.shape.ndims == 2 && rhs.shape.dims[0] == 0 && rhs.shape.dims[1] == 0;
+  if (!bracketPair && xv.cls != ValueClass::kOther &&
+      AnalyzeIndices(ctx, xv.shape, subs, IndexMode::kGrow, &rhs.shape, &scratch, &a) == kOk &&
+      a.count == 0)
+    return kOk;
+  *deleted = true;
+  if (xv.cls == ValueClass::kOther) return kErrWrongType;
   ErrCode e = AnalyzeIndices(ctx, xv.shape, subs, IndexMode::kDelete, nullptr, &scratch, &a);
   if (e) return e;
   // The subscript that deletes: the one not selecting its whole dimension;

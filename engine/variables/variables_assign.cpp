@@ -187,7 +187,7 @@ ErrCode AssignThrough(EngineContext* ctx, SubscriptList subs, const Designated& 
     // host grows the area, a heap without room for it asks for growth
     // rather than copying the value out and back on the stack.
     const int64_t next = ScalarSubscript(ctx, 0, x.size + 1);
-    if (next == x.size && t.ref.offset == 0 && t.ref.created == 0) {
+    if (next == x.size && t.ref.offset == 0 && t.ref.created == 0 && FastFormsOn()) {
       bool full;
       if (AppendElementInPlace(ctx, uint32_t(t.ref.slot), t.ref.block, next,
                                Load<double>(DataAt(ctx, 2)), &full))

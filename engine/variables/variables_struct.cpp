@@ -268,13 +268,14 @@ ErrCode ReadListIndices(EngineContext* ctx, const SubscriptList& subs, int32_t* 
 }
 
 ArrayClass AssignmentClass(const NumericView& x, const NumericView& y) {
-  // An empty x takes y's class; otherwise integers win, then single; char
-  // and logical stay only among themselves; anything else is double.
-  const NumericView& from = x.shape.count == 0              ? y
-                            : x.cls == ValueClass::kInteger ? x
+  // Integers win, then single, an empty x among them too; another empty x
+  // takes y's class; char and logical stay only among themselves; anything
+  // else is double.
+  const NumericView& from = x.cls == ValueClass::kInteger   ? x
                             : y.cls == ValueClass::kInteger ? y
                             : x.cls == ValueClass::kSingle  ? x
                             : y.cls == ValueClass::kSingle  ? y
+                            : x.shape.count == 0            ? y
                             : x.cls == y.cls                ? x
                                                             : NumericView{};
   if (from.cls == ValueClass::kOther) return ArrayClass{};

@@ -19,6 +19,7 @@
 #include "numerics/lapack/lapack_table.hpp"
 #include "numerics/lapack/layout_conversions.hpp"
 #include "numerics/lapack/least_squares.hpp"
+#include "numerics/linalg/linalg_support.hpp"
 
 namespace vke {
 
@@ -274,6 +275,13 @@ ErrCode LapackPinv(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     return e ? e : RemoveArguments(ctx, 1, nargin);
   }
   const bool complex = a.im != nullptr, wide = m < n;
+  if (HoldsNaN(a)) {
+    // Undefined singular values: every element NaN, as without LAPACK.
+    MatrixOperand x;
+    if (ErrCode e = PushResultMatrix(ctx, n, m, complex, &x)) return e;
+    FillWithNaN(x);
+    return RemoveArguments(ctx, 1, nargin);
+  }
   LeastSquaresProblem ls;
   ls.complex = complex;
   ls.m = std::max(m, n);

@@ -2,6 +2,8 @@
 #include "numerics/linalg/linalg_support.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "builtins/array_support.hpp"
 #include "engine/context.hpp"
@@ -30,6 +32,18 @@ bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a) {
   if (!AreDoubleMatrices(ctx, 1, depth)) return false;
   *a = ReadMatrixOperand(ctx, depth);
   return true;
+}
+
+bool HoldsNaN(const MatrixOperand& a) {
+  const int64_t count = int64_t{a.rows} * a.cols;
+  auto nan = [](double x) { return std::isnan(x); };
+  return std::any_of(a.re, a.re + count, nan) || (a.im && std::any_of(a.im, a.im + count, nan));
+}
+
+void FillWithNaN(const MatrixOperand& x) {
+  const int64_t count = int64_t{x.rows} * x.cols;
+  std::fill(x.re, x.re + count, std::numeric_limits<double>::quiet_NaN());
+  if (x.im) std::fill(x.im, x.im + count, std::numeric_limits<double>::quiet_NaN());
 }
 
 bool AreRealMatrixArgs(EngineContext* ctx, int32_t n, int32_t depth) {

@@ -116,6 +116,11 @@ ErrCode PinvNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   PushResultMatrix(ctx, n, m, complex, &xRe, &xIm);
   if (k == 0) return DropStackEntries(ctx, 1, 1);
   a = ReadMatrixOperand(ctx, 1);
+  // A NaN leaves every singular value undefined: so is every element.
+  if (HoldsNaN(a)) {
+    FillWithNaN(ReadMatrixOperand(ctx, 0));
+    return DropStackEntries(ctx, 1, 1);
+  }
   double* w = TakeScratch(ctx, scratch);
   // The singular values s, U (m x uc) and V (n x vc), complex or real.
   double *s = w, *uRe, *uIm = nullptr, *vRe, *vIm = nullptr;

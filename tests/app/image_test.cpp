@@ -24,11 +24,15 @@
 #include "app/runtime_context.hpp"
 #include "app/undo_buffer.hpp"
 #include "app/undo_values.hpp"
+#include "engine/frames/entry_items.hpp"
+#include "engine/frames/frames.hpp"
 #include "engine/registry/registry.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "engine/variables/variables_internal.hpp"
 #include "tests/app/handler_test_host.hpp"
 #include "tests/app/image_parts.hpp"
+#include "tests/host/command_line.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -481,6 +485,57 @@ TEST(RuntimeContext, ImagesOfAnotherRegistryAreRefused) {
   EXPECT_EQ(test::LoadBytes(same.slot(), file), kOk);
 }
 
+// The slot's own block of variable `name` of the engine's base workspace
+// (for a global, the block of its link), 0 when there is none.
+int32_t SlotBlockOf(EngineContext* ctx, const std::string& name) {
+  for (int32_t i = 0; i < InnermostFrameVariables(ctx); i++) {
+    const char* stored = GetVariableName(ctx, i);
+    uint32_t position;
+    if (stored && std::string(stored, strnlen(stored, 32)) == name &&
+        !FindVariableSlot(ctx, i, &position))
+      return static_cast<int32_t>(ctx->DescWords()[position]);
+  }
+  return 0;
+}
+
+// Images whose engine state is damaged where only the loader's checks of
+// the values see it, each with its name among the fuzzer's seeds (a
+// "refused-" name: the seeds' run wants them refused): a
+// global's link that holds no shared index, and a complex array whose
+// dimensions its data holds only as real numbers.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> DamagedEngineImages(
+    test::HostTables tables) {
+  Application app(1u << 20, tables);
+  EngineContext* ctx = app.block()->Engine();
+  EXPECT_EQ(test::RunCommandLine(ctx, "global q; q = 5; z = single([1 2 3 4] + 1i);\n"), kOk);
+  const int32_t link = SlotBlockOf(ctx, "q"), complex = SlotBlockOf(ctx, "z");
+  EXPECT_GT(link, 0);
+  EXPECT_GT(complex, 0);
+  EXPECT_TRUE(Load<ValueDescriptor>(BlockData(ctx, link)).flags & kFlagReference);
+  const ImageParts parts = test::SaveParts(app.block(), "Demo");
+  const size_t heap = test::kRecEngineHeader + 3;
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> images;
+  ImageParts bad = parts;
+  Store<uint32_t>(bad.records[heap].data() + 8ull * uint32_t(link) + 4, 0);  // descriptor size
+  images.emplace_back("refused-link-size-zero", test::JoinImage(bad));
+  bad = parts;
+  // The 1 x 4 complex singles made 1 x 8: room for them as real ones only.
+  uint8_t* header = bad.records[heap].data() + 8ull * uint32_t(complex) + kItemHeaderBytes;
+  EXPECT_EQ(HeaderCode(header), kCodeSingleComplex);
+  Store<uint32_t>(header + 12, 8);
+  images.emplace_back("refused-shape-complex-fit", test::JoinImage(bad));
+  images.emplace_back("", test::JoinImage(parts));  // the same image undamaged
+  return images;
+}
+
+TEST(ImageFile, DamagedLinksAndComplexShapesAreRefused) {
+  for (const auto& [name, file] : DamagedEngineImages(test::HostTables::kCapture)) {
+    SCOPED_TRACE(name);
+    BlockHost loader;
+    EXPECT_EQ(test::LoadBytes(loader.slot(), file), name.empty() ? kOk : kErrInit);
+  }
+}
+
 // Writes the seed images of the loader's fuzzer into the folder named by
 // VKE_FUZZ_SEEDS, under the runtime's own tables, as its fuzzer loads them;
 // run by hand when the image format or the native tables change (the
@@ -505,6 +560,8 @@ TEST(ImageFuzzSeeds, DISABLED_Write) {
   std::vector<uint8_t> file;
   ASSERT_EQ(SaveImageBytes(plain.block(), "", &file), kOk);
   write("plain", file);
+  for (const auto& [name, damaged] : DamagedEngineImages(test::HostTables::kRuntime))
+    if (!name.empty()) write(name.c_str(), damaged);
   const uint32_t fingerprint = RegistryFingerprint(app.block());
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream in(entry.path(), std::ios::binary);

@@ -7,11 +7,16 @@
 // fails after its element was appended leaves the variable as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
+#include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
+#include "engine/variables/variables_internal.hpp"
 #include "tests/host/command_line.hpp"
 #include "tests/host/engine_state.hpp"
 #include "tests/host/test_host.hpp"
@@ -100,6 +105,58 @@ TEST(Appends, RowsGrowMatricesOfEveryClass) {
             "2x2 uint16 array\n     1     2\n     3     4\n");
 }
 
+// An empty integer or single matrix keeps its class as a non-empty one
+// does, whether the row or element comes by the fast form or the general
+// path; a row of no columns grows a matrix of none; a typed row of another
+// width is refused as the general path refuses it.
+TEST(Appends, EmptyTypedValuesKeepTheirClassAndWidth) {
+  const std::string text =
+      "t = int8(zeros(0, 2)); t(end + 1, :) = [1.5 300]; n = int8([1 2]); n(end + 1, :) = [1.5 "
+      "300];\n"
+      "e = int8([7 8]); e(1, :) = []; e(end + 1, :) = [1.5 300];\n"
+      "disp(class(t)), disp(t), disp(n(2, :)), disp(class(e)), disp(size(e)), disp(e)\n"
+      "v = uint16(zeros(1, 0)); v(end + 1) = 70000; w = uint16(1); w(end + 1) = 70000;\n"
+      "u = uint16([5 6]); u(:) = []; u(end + 1) = 70000;\n"
+      "disp(class(v)), disp(v), disp(w(2)), disp(class(u)), disp(u)\n"
+      "s = single([1 2]); s(1, :) = []; s(end + 1, :) = [0.5 2]; disp(class(s)), disp(size(s))\n"
+      "m = zeros(3, 0); m(end + 1, :) = zeros(1, 0); disp(size(m))\n"
+      "q = int8([1 2; 3 4]); try, q(end + 1, :) = int8([5 6 7]); catch, disp(lasterr), end\n"
+      "disp(size(q)), disp(q(2, :))\n";
+  const auto [fast, general] = RunBothWays(text);
+  EXPECT_EQ(fast, general);
+  const std::string int8Row = "1x2 int8 array\n    1   44\n";
+  EXPECT_EQ(fast, "int8\n" + int8Row + int8Row + "int8\n         1         2\n" + int8Row +
+                      "uint16\n  4464uint16\n  4464uint16\nuint16\n  4464uint16\n"
+                      "single\n         1         2\n         4         0\n"
+                      "Incompatible size of right-hand side expression in assignment to variable "
+                      "'q'\n         2         2\n1x2 int8 array\n    3    4\n");
+}
+
+// A list appended to keeps its item count beside its value; once the value
+// has changed its size otherwise, that count is not trusted.
+TEST(Appends, AListShortenedAfterAppendsCountsItsItemsAgain) {
+  const std::string text =
+      "x = {}; for k = 1:5, x{end + 1} = k * 10; end\n"
+      "x(2) = []; disp(x{end}), disp(numel(x))\n"
+      "x{end + 1} = 0; disp(numel(x)), disp([x{:}])\n"
+      "y = {}; for k = 1:4, y{end + 1} = k; end, y(end) = []; y{end + 1} = 9; disp([y{:}])\n"
+      "a = {}; b = {}; for k = 1:20, a{end + 1} = k; b{end + 1} = k; end\n"
+      "a(end + 2) = {7}; a{end} = 99; disp(a{end}), disp(numel(a))\n"
+      "a(2) = []; a{end} = 55; disp(a{end}), a{end + 1} = 0; disp(numel(a)), disp(a{end - 1})\n"
+      "c = {}; d = {}; for k = 1:30, c{end + 1} = k; d{end + 1} = k; end\n"
+      "c(end + 2) = {7}; c{end} = 99; disp([c{end - 2:end}])\n"
+      "l = {}; l{end + 1, 1} = 5; disp(size(l)), disp(class(l))\n";
+  const auto [fast, general] = RunBothWays(text);
+  EXPECT_EQ(fast, general);
+  EXPECT_EQ(fast,
+            "        50\n         4\n         5\n"
+            "        10        30        40        50         0\n"
+            "         1         2         3         9\n"
+            "        99\n        22\n        55\n        22\n        55\n"
+            "        30        99\n"
+            "         1         1\nlist\n");
+}
+
 TEST(Appends, ItemsGrowListsAndCellArrays) {
   const std::string text =
       "c = {}; for k = 1:500, c{end + 1} = k; end, d = c; c{end + 1} = 'x';\n"
@@ -147,24 +204,56 @@ uint64_t HeapUnitsInUse(const std::vector<uint8_t>& heap) {
   return used;
 }
 
+// The block holding the value of variable `name` of the base workspace
+// (a global's shared block), 0 when there is none.
+int32_t ValueBlockOf(EngineContext* ctx, const std::string& name) {
+  for (int32_t i = 0; i < InnermostFrameVariables(ctx); i++) {
+    const char* stored = GetVariableName(ctx, i);
+    uint32_t position;
+    if (!stored || std::string(stored, strnlen(stored, 32)) != name ||
+        FindVariableSlot(ctx, i, &position))
+      continue;
+    return VariableValueBlock(ctx, SlotValueBlock(ctx, position));
+  }
+  return 0;
+}
+
+// Whether the block behind `block` in the heap is free and holds zeros
+// only: the room a value grown in place gave back at a save keeps none of
+// what was written there.
+bool FreeZerosBehind(EngineContext* ctx, int32_t block) {
+  if (block <= 0) return false;
+  const uint8_t* next = BlockData(ctx, block) + 8ull * BlockUnits(ctx, block);
+  const uint8_t* end = ctx->HeapBytes() + 8ull * ctx->heapSize;
+  if (next + 8 > end) return false;
+  const uint32_t h = Load<uint32_t>(next);
+  const uint8_t* last = std::min(end, next + 8 + 8ull * (h & kBlockSizeMask));
+  return !(h & kBlockInUse) && std::all_of(next + 8, last, [](uint8_t b) { return b == 0; });
+}
+
 TEST(Appends, ValuesGrownInPlaceAreSavedWithoutTheirSpareRoom) {
   // Each value grown by 1,000 appends is saved in as many heap units as the
   // same value the general path builds, copied whole at each append, and
-  // loads as that value.
+  // loads as that value; the room it spared is given back cleared.
   struct Form {
     const char* grow;
-    const char* check;  // what a loaded engine prints of x
+    const char* check;  // what a loaded engine prints of the value
+    const char* name;   // the variable that holds it
   };
   const Form forms[] = {
-      {"x = []; for k = 1:1000, x(end + 1) = k; end", "disp(size(x)), disp(sum(x))"},
+      {"x = []; for k = 1:1000, x(end + 1) = k; end", "disp(size(x)), disp(sum(x))", "x"},
       {"x = zeros(0, 3); for k = 1:1000, x(end + 1, :) = [k, -k, 2*k]; end",
-       "disp(size(x)), disp(sum(x))"},
+       "disp(size(x)), disp(sum(x))", "x"},
       {"x = {}; for k = 1:1000, x{end + 1} = k; end",
-       "disp(size(x)), disp(class(x)), disp(sum([x{:}]))"},
+       "disp(size(x)), disp(class(x)), disp(sum([x{:}]))", "x"},
       {"x = cell(1, 1); for k = 2:1000, x(end + 1) = {k}; end",
-       "disp(size(x)), disp(class(x)), disp(sum([x{2:end}]))"},
+       "disp(size(x)), disp(class(x)), disp(sum([x{2:end}]))", "x"},
       {"x = struct('v', 1, 'w', 0); for k = 2:1000, x(k).v = k; end",
-       "t = 0; for k = 1:1000, t = t + x(k).v; end, disp(size(x)), disp(class(x)), disp(t)"},
+       "t = 0; for k = 1:1000, t = t + x(k).v; end, disp(size(x)), disp(class(x)), disp(t)", "x"},
+      {"global g; g = []; for k = 1:1000, g(end + 1) = k; end",
+       "global g; disp(size(g)), disp(sum(g))", "g"},
+      {"global h; h = {}; for k = 1:1000, h{end + 1} = k; end",
+       "global h; disp(size(h)), disp(sum([h{:}]))", "h"},
   };
   for (const Form& form : forms) {
     SCOPED_TRACE(form.grow);
@@ -176,6 +265,9 @@ TEST(Appends, ValuesGrownInPlaceAreSavedWithoutTheirSpareRoom) {
       ASSERT_EQ(test::RunCommandLine(saver.ctx(), std::string(form.grow) + "\n"), kOk);
       test::MemoryImage image = test::SaveToMemory(saver.ctx());
       used[fast] = HeapUnitsInUse(image.records[3]);
+      if (fast) {
+        EXPECT_TRUE(FreeZerosBehind(saver.ctx(), ValueBlockOf(saver.ctx(), form.name)));
+      }
       TestHost loader;
       ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
       seen[fast] = RunForOutput(loader, std::string(form.check) + "\n");
@@ -185,6 +277,43 @@ TEST(Appends, ValuesGrownInPlaceAreSavedWithoutTheirSpareRoom) {
     EXPECT_EQ(seen[true], seen[false]);
     EXPECT_NE(seen[true].find("1000"), std::string::npos);
   }
+}
+
+// Values grown in the frames of a waiting thread, in the function it runs
+// and in the one that function called, are saved without their spare room
+// too.
+TEST(Appends, ValuesOfAWaitingThreadAreSavedWithoutTheirSpareRoom) {
+  const std::string text =
+      "function worker()\n"
+      "  y = []; v = []; for k = 1:300, y(end + 1) = k; v(end + 1) = k; end\n"
+      "  rest();\n"
+      "  disp(y(end) + y(1))\n"
+      "endfunction\n"
+      "function rest()\n"
+      "  z = {}; w = {}; for k = 1:300, z{end + 1} = k; w{end + 1} = k; end\n"
+      "  threadsleep(1000);\n"
+      "  disp(z{end} + z{1})\n"
+      "endfunction\n"
+      "threadnew(@worker, threadset('StackSize', 65536));\n";
+  uint64_t used[2];
+  for (const bool fast : {true, false}) {
+    SetFastForms(fast);
+    TestHost saver;
+    ASSERT_EQ(test::RunCommandLine(saver.ctx(), text), kOk) << saver.Output(2);
+    for (int i = 0; i < 50; i++) ASSERT_EQ(ExecuteBytecode(saver.ctx(), 0), kOk) << saver.Output(2);
+    ASSERT_NE(saver->firstThread, 0u);  // asleep in rest
+    test::MemoryImage image = test::SaveToMemory(saver.ctx());
+    used[fast] = HeapUnitsInUse(image.records[3]);
+    // Woken in a loaded engine, it finds its values whole.
+    TestHost loader;
+    ASSERT_EQ(test::LoadFromMemory(loader.ctx(), image), kOk);
+    TestHost::AdvanceClock(2000);
+    for (int i = 0; i < 50 && loader->firstThread; i++)
+      ASSERT_EQ(ExecuteBytecode(loader.ctx(), 0), kOk) << loader.Output(2);
+    EXPECT_EQ(loader.Output(1), "       301\n       301\n");
+  }
+  SetFastForms(true);
+  EXPECT_EQ(used[true], used[false]);
 }
 
 TEST(Appends, AFailedStoreTakesItsElementBack) {

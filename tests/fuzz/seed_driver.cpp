@@ -9,6 +9,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
+// The file name of the seed being run, for a harness that checks more of
+// a seed than that it runs.
+extern "C" {
+const char* gSeedName = "";
+}
+
 // A custom mutator's call into libFuzzer; nothing is mutated here.
 extern "C" size_t LLVMFuzzerMutate(uint8_t*, size_t size, size_t) {
   return size;
@@ -19,6 +25,8 @@ namespace {
 void RunSeed(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string name = path.filename().string();
+  gSeedName = name.c_str();
   LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 

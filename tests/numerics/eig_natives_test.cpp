@@ -49,6 +49,21 @@ TEST_F(EigNatives, RepeatedEigenvaluesShareOneDecomposition) {
   EXPECT_EQ(Show("maxabs(V' * V - eye(3)) <= 1e-15 && maxabs(D) == 0"), "true");
 }
 
+// A non-normal matrix with a double eigenvalue that has two eigenvectors:
+// rounding puts its two computed values a few times the working precision
+// of A apart, within the grouping tolerance, so that they share one
+// decomposition and take two orthonormal columns of its null space.
+TEST_F(EigNatives, NearlyEqualEigenvaluesOfANonNormalMatrixAreOneGroup) {
+  for (const char* v : {"[3 -3 -1; 1 -4 3; -1 3 -2]", "[2 2 -4; 3 -4 3; -3 1 1]"}) {
+    SCOPED_TRACE(v);
+    Run(std::string("V = ") + v +
+        "; A = V * diag([2 2 5]) / V; [W, D] = eig(A); P = W(:, 1:2); d = diag(D);");
+    EXPECT_EQ(Show("d(1) ~= d(2) && abs(d(2) - d(1)) <= 20 * eps * maxabs(A)"), "true");
+    EXPECT_EQ(Show("maxabs(P' * P - eye(2)) <= 1e-12 && rank(W) == 3"), "true");
+    EXPECT_EQ(Show("maxabs(A * W - W * D) <= 1e-12"), "true");
+  }
+}
+
 TEST_F(EigNatives, DefectiveEigenvaluesRepeatEigenvectors) {
   // The double value 1 has one eigenvector only: both its columns are it.
   for (const char* a : {"[1 1 0; 0 1 0; 0 0 2]", "[2 1; 0 2]", "[3 1 0; 0 3 1; 0 0 3]"}) {

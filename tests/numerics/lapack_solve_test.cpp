@@ -183,6 +183,11 @@ TEST_F(LapackSolve, PseudoInverseAndItsTolerance) {
     EXPECT_TRUE(Holds(x + "max(max(abs((M * X)' - M * X))) <= 1e-12"));
   }
   EXPECT_EQ(Eval("pinv([1 2], {1})"), "error 44");
+  // A NaN anywhere leaves every element undefined, as without LAPACK.
+  EXPECT_TRUE(Holds("all(isnan(pinv([1 NaN]))) && all(size(pinv([1 NaN])) == [2 1])"));
+  EXPECT_TRUE(
+      Holds("all(all(isnan(pinv([NaN 1; 2 3; 4 5])))) && all(size(pinv(ones(3, 2))) == [2 3])"));
+  EXPECT_TRUE(Holds("all(isnan(real(pinv([1i; NaN])))) && all(isnan(imag(pinv([1i; NaN]))))"));
 }
 
 TEST_F(LapackSolve, OperatorsReachTheNativesAndTheBuiltinsItsPinv) {

@@ -87,6 +87,12 @@ TEST_F(SvdNatives, PseudoInverseAndDivisions) {
   EXPECT_EQ(Show("maxabs([1 2 3] \\ 6 - [3; 6; 9] / 7) <= 1e-15"), "true");
   EXPECT_EQ(Show("maxabs(6 / [1; 2; 3] - [3 6 9] / 7) <= 1e-15"), "true");
   EXPECT_EQ(Show("same(zeros(0, 3) \\ zeros(0, 2), zeros(3, 2))"), "true");
+  // A NaN anywhere leaves every element undefined, both parts of a complex
+  // one; a negative tolerance is the default one.
+  Run("P = pinv([1 NaN]); Q = pinv([NaN 1; 2 3; 4 5]); R = pinv([1i NaN]);");
+  EXPECT_EQ(Show("same(size(P), [2 1]) && all(isnan(P)) && all(all(isnan(Q)))"), "true");
+  EXPECT_EQ(Show("same(size(Q), [2 3]) && all(isnan(real(R))) && all(isnan(imag(R)))"), "true");
+  EXPECT_EQ(Show("same(pinv(A, -1), pinv(A)) && same(pinv(C, -2), pinv(C))"), "true");
 }
 
 TEST_F(SvdNatives, VectorAndMatrixNorms) {

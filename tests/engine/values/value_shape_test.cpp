@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine/frames/entry_items.hpp"
 #include "engine/values/values.hpp"
@@ -85,6 +86,28 @@ TEST(ValueShape, ArraysThatPromiseMoreThanTheirDataAreRefused) {
   DescAt(ctx, 0)->word = -2;
   EXPECT_FALSE(TopIsSound(ctx));
   Drop(ctx);
+}
+
+// A complex element takes two numbers: dimensions that the data would hold
+// only as real numbers are refused, single and double alike.
+TEST(ValueShape, ComplexArraysNeedRoomForBothParts) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  for (const auto& [text, code, dim, fits] :
+       {std::tuple{"single([1 2 3 4] + 1i)", kCodeSingleComplex, 1, 8},
+        std::tuple{"complex(ones(1, 2, 2), 1)", kCodeDoubleComplex, 2, 4}}) {
+    SCOPED_TRACE(text);
+    ASSERT_EQ(test::EvaluateText(ctx, text), kOk);
+    uint8_t* header = DataAt(ctx, 0);
+    ASSERT_EQ(HeaderCode(header), uint32_t(code));
+    ASSERT_TRUE(TopIsSound(ctx));
+    const uint32_t was = HeaderDim(header, dim);
+    Store<uint32_t>(header + 8 + 4 * dim, uint32_t(fits));  // twice the elements
+    EXPECT_FALSE(TopIsSound(ctx));
+    Store<uint32_t>(header + 8 + 4 * dim, was);
+    EXPECT_TRUE(TopIsSound(ctx));
+    Drop(ctx);
+  }
 }
 
 // Structured values: an item that runs past its value's end, a value that
