@@ -14,6 +14,7 @@
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_fit.hpp"
 
 namespace vke {
 namespace {
@@ -296,39 +297,16 @@ void DrawUnderlay(const RenderCall& call) {
   if (!s.orthographic) Draw3DOutlineAndLabels(s, call.styles.label, port, call.target);
 }
 
-// The title from the viewport's left up to the position's right side: a
-// title too long for its cell is shortened to the longest start (whole
-// UTF-8 characters) that fits with "..." after it; without room even for
-// "..." it is left out. Without a way to measure it is drawn as it is.
+// The title from the viewport's left, shortened to end inside the position
+// (its side's clearance kept).
 void DrawTitle(const RenderCall& call, const char* title, int32_t length) {
   const SubplotRecord& s = *call.subplot;
-  const GraphicsPort& port = call.port;
   const double x = s.viewport[kLeft];
-  const double y = (s.position[kTop] + s.viewport[kTop]) / 2;
-  if (port.textExtent == nullptr) {
-    port.drawText(x, y, title, length, kTextRight, nullptr, call.target);
-    return;
-  }
-  const double room = s.position[kRight] - kLabelEdgeClearance - x;
-  auto width = [&](const std::string& text) {
-    double w = 0;
-    port.textExtent(text.data(), static_cast<int32_t>(text.size()), &w, nullptr, call.target);
-    return w;
-  };
-  std::string text(title, static_cast<size_t>(length));
-  if (width(text) > room) {
-    size_t keep = text.size();
-    std::string shortened;
-    do {
-      if (keep == 0) return;
-      keep--;
-      while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) keep--;
-      shortened = text.substr(0, keep) + "...";
-    } while (width(shortened) > room);
-    text = shortened;
-  }
-  port.drawText(x, y, text.data(), static_cast<int32_t>(text.size()), kTextRight, nullptr,
-                call.target);
+  const std::string text = TextFittingRoom(
+      title, length, s.position[kRight] - kLabelEdgeClearance - x, call.port, call.target);
+  if (text.empty()) return;
+  call.port.drawText(x, (s.position[kTop] + s.viewport[kTop]) / 2, text.data(),
+                     static_cast<int32_t>(text.size()), kTextRight, nullptr, call.target);
 }
 
 // What lies on top, clipped to the subplot's position: frame, ticks,
