@@ -129,16 +129,17 @@ double StartPastLabel(const PanelColumns& columns, double start, double end, dou
 }
 
 // Draws a control's label from `labelAt`; in a left-to-right panel a label
-// that would reach the control starting at `start` (the clearance kept) is
-// shortened with "..." to end before it.
+// that would reach the control starting at `start` (the clearance kept), or
+// the panel's end where the control's column starts past it, is shortened
+// with "..." to end before them.
 void DrawLabelBefore(const PanelColumns& columns, double labelAt, double row, double start,
                      double rowHeight, const char* label, int32_t labelLength,
                      const GraphicsPort& port, void* target) {
   if (port.drawText == nullptr || labelLength <= 0) return;
   std::string shown(label, static_cast<size_t>(labelLength));
   if (columns.left <= columns.right) {
-    shown = TextFittingRoom(label, labelLength,
-                            start - kLabelClearance * rowHeight - kTextGap - labelAt, port, target);
+    const double limit = std::min(start - kLabelClearance * rowHeight, columns.right);
+    shown = TextFittingRoom(label, labelLength, limit - kTextGap - labelAt, port, target);
   }
   if (shown.empty()) return;
   port.drawText(labelAt, row, shown.data(), static_cast<int32_t>(shown.size()), kTextRight, nullptr,

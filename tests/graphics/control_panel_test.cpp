@@ -304,7 +304,8 @@ TEST(PanelWidgets, TheEditedFieldShowsItsSelectionAndCaret) {
 // the field is cut at the field's left, a narrower one is drawn as it is.
 // A label too long to fit before its slider or field, even after the
 // control has moved as far as it may, is shortened with "..." to end before
-// the control; one that fits is drawn whole.
+// the control, and before the panel's end in a panel narrower than the
+// label's column; one that fits is drawn whole.
 TEST(PanelWidgets, ALongLabelIsShortenedToEndBeforeItsControl) {
   const std::string slider = "Frequency 20 Hz";
   const std::string field = "Start angle [deg]";
@@ -334,6 +335,14 @@ TEST(PanelWidgets, ALongLabelIsShortenedToEndBeforeItsControl) {
       }
     }
   }
+  Panel narrow(60, 200);
+  narrow.Slider(0, 50, {20}, slider.c_str());
+  narrow.Run();
+  const auto texts = test::Texts(narrow.rec);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_GE(narrow.Data(kObjectBeginDoubles)[3], narrow.s.viewport[kRight]);
+  EXPECT_LE(texts[0].x + kTextGap + 8 * texts[0].text.size(), narrow.s.viewport[kRight]);
+  EXPECT_EQ(texts[0].text, "Freq...");
 }
 
 TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
