@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "graphics/scale.hpp"
+#include "graphics/text_fit.hpp"
 
 namespace vke {
 namespace {
@@ -124,6 +126,24 @@ double StartPastLabel(const PanelColumns& columns, double start, double end, dou
   const double labelEnd = labelAt + kTextGap + TextWidth(label, labelLength, 0, port, target) +
                           kLabelClearance * rowHeight;
   return std::clamp(labelEnd, start, start + kMostLabelShift * std::max(end - start, 0.0));
+}
+
+// Draws a control's label from `labelAt`; in a left-to-right panel a label
+// that would reach the control starting at `start` (the clearance kept), or
+// the panel's end where the control's column starts past it, is shortened
+// with "..." to end before them.
+void DrawLabelBefore(const PanelColumns& columns, double labelAt, double row, double start,
+                     double rowHeight, const char* label, int32_t labelLength,
+                     const GraphicsPort& port, void* target) {
+  if (port.drawText == nullptr || labelLength <= 0) return;
+  std::string shown(label, static_cast<size_t>(labelLength));
+  if (columns.left <= columns.right) {
+    const double limit = std::min(start - kLabelClearance * rowHeight, columns.right);
+    shown = TextFittingRoom(label, labelLength, limit - kTextGap - labelAt, port, target);
+  }
+  if (shown.empty()) return;
+  port.drawText(labelAt, row, shown.data(), static_cast<int32_t>(shown.size()), kTextRight, nullptr,
+                target);
 }
 
 }  // namespace
@@ -251,7 +271,7 @@ void DrawPanelSlider(const PanelColumns& columns, bool vertical, double row, dou
     if (vertical) {
       port.drawText(row, at, s.label, s.labelLength, kTextAbove, nullptr, target);
     } else {
-      port.drawText(at, row, s.label, s.labelLength, kTextRight, nullptr, target);
+      DrawLabelBefore(columns, at, row, start, 2 * h, s.label, s.labelLength, port, target);
     }
   }
   if (vertical) {
@@ -404,8 +424,8 @@ void DrawPanelTextField(const PanelColumns& columns, int32_t column, double row,
   field[2] = lower;
   field[3] = upper;
   if (layoutOnly) return;
-  if (port.drawText != nullptr && labelLength > 0)
-    port.drawText(ColumnAt(columns, at), row, label, labelLength, kTextRight, nullptr, target);
+  DrawLabelBefore(columns, ColumnAt(columns, at), row, left, rowHeight, label, labelLength, port,
+                  target);
   const PlotStyle coloured = SetStyleColourFromIndex(style);
   DrawRectangle(left, right, lower, upper, kWhiteBoxStyle, port, target);
   DrawRectangle(left, right, lower, upper, style, port, target);

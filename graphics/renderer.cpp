@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "graphics/axes2d.hpp"
 #include "graphics/box3d.hpp"
@@ -13,6 +14,7 @@
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_fit.hpp"
 
 namespace vke {
 namespace {
@@ -295,6 +297,18 @@ void DrawUnderlay(const RenderCall& call) {
   if (!s.orthographic) Draw3DOutlineAndLabels(s, call.styles.label, port, call.target);
 }
 
+// The title from the viewport's left, shortened to end inside the position
+// (its side's clearance kept).
+void DrawTitle(const RenderCall& call, const char* title, int32_t length) {
+  const SubplotRecord& s = *call.subplot;
+  const double x = s.viewport[kLeft];
+  const std::string text = TextFittingRoom(
+      title, length, s.position[kRight] - kLabelEdgeClearance - x, call.port, call.target);
+  if (text.empty()) return;
+  call.port.drawText(x, (s.position[kTop] + s.viewport[kTop]) / 2, text.data(),
+                     static_cast<int32_t>(text.size()), kTextRight, nullptr, call.target);
+}
+
 // What lies on top, clipped to the subplot's position: frame, ticks,
 // labels and title.
 void DrawOverlay(const RenderCall& call) {
@@ -308,9 +322,7 @@ void DrawOverlay(const RenderCall& call) {
   const int32_t titleLength = TitleLength(s);
   if ((s.optionWord & kOptLabel) && (s.optionWord & kOptMargin) && titleLength > 0 &&
       port.drawText != nullptr) {
-    port.drawText(s.viewport[kLeft], (p[kTop] + s.viewport[kTop]) / 2,
-                  reinterpret_cast<const char*>(s.title), titleLength, kTextRight, nullptr,
-                  call.target);
+    DrawTitle(call, reinterpret_cast<const char*>(s.title), titleLength);
   }
   DrawPanelScrollMarks(call);
   RestoreClip(call);

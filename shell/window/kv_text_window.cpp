@@ -38,8 +38,17 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
           wxRE_MULTILINE | wxRE_READONLY | wxVSCROLL | (markup ? 0 : wxHSCROLL))),
       markup_(markup) {
   text_->SetBasicStyle(TextWindowStyle());
-  // The text is read, never edited; its caret still shows where a click
-  // or a key put it, and the text keeps clear of the border.
+  // The text is read, never edited: it shows no caret, though clicks and
+  // keys still move the (hidden) insertion point and scroll. The control
+  // draws its caret while the caret's show count is above zero and raises
+  // that count on focus; it keeps its caret object (it draws through it),
+  // so the count is taken to zero here and focus leaves it alone.
+  if (wxCaret* caret = text_->GetCaret())
+    while (caret->IsVisible()) caret->Hide();
+  auto repaint = [this](wxFocusEvent&) { text_->Refresh(false); };
+  text_->Bind(wxEVT_SET_FOCUS, repaint);
+  text_->Bind(wxEVT_KILL_FOCUS, repaint);
+  // The text keeps clear of the border.
   text_->SetMargins(kInnerMargin, kInnerMargin);
   text_->Bind(wxEVT_TEXT_URL,
               [](wxTextUrlEvent& event) { wxLaunchDefaultBrowser(event.GetString()); });

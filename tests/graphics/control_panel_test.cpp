@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "command_list.hpp"
@@ -301,6 +302,49 @@ TEST(PanelWidgets, TheEditedFieldShowsItsSelectionAndCaret) {
 // its right border inside, and its text, set against that end, shows; a
 // label as wide as its column moves the field past it; a text wider than
 // the field is cut at the field's left, a narrower one is drawn as it is.
+// A label too long to fit before its slider or field, even after the
+// control has moved as far as it may, is shortened with "..." to end before
+// the control, and before the panel's end in a panel narrower than the
+// label's column; one that fits is drawn whole.
+TEST(PanelWidgets, ALongLabelIsShortenedToEndBeforeItsControl) {
+  const std::string slider = "Frequency 20 Hz";
+  const std::string field = "Start angle [deg]";
+  for (double width : {84.0, 300.0}) {
+    Panel p(width, 200);
+    p.Slider(0, 50, {20}, slider.c_str());
+    p.list.Add(kCmdTextField, Field(-1, field, "60"), 1);
+    p.Run();
+    const double* track = p.Data(kObjectBeginDoubles);
+    const double* box = p.Data(kObjectBeginDoubles + kCommandHeaderDoubles +
+                               static_cast<size_t>(p.list.d[kObjectBeginDoubles + 5]));
+    const auto texts = test::Texts(p.rec);
+    ASSERT_GE(texts.size(), 2u) << width;
+    const std::string seen = std::to_string(width);
+    for (const auto& [label, start, shown] :
+         {std::tuple{slider, track[3], texts[0]}, std::tuple{field, box[0], texts[1]}}) {
+      const double end = shown.x + kTextGap + 8 * shown.text.size();
+      EXPECT_LE(end, start) << seen << " " << shown.text;
+      EXPECT_GT(start, p.s.viewport[kLeft] + 20) << seen;
+      if (width > 100) {
+        EXPECT_EQ(shown.text, label);
+      } else {
+        ASSERT_GT(shown.text.size(), 3u) << seen;
+        const std::string kept = shown.text.substr(0, shown.text.size() - 3);
+        EXPECT_EQ(shown.text.substr(kept.size()), "...") << shown.text;
+        EXPECT_EQ(label.compare(0, kept.size(), kept), 0) << shown.text;
+      }
+    }
+  }
+  Panel narrow(60, 200);
+  narrow.Slider(0, 50, {20}, slider.c_str());
+  narrow.Run();
+  const auto texts = test::Texts(narrow.rec);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_GE(narrow.Data(kObjectBeginDoubles)[3], narrow.s.viewport[kRight]);
+  EXPECT_LE(texts[0].x + kTextGap + 8 * texts[0].text.size(), narrow.s.viewport[kRight]);
+  EXPECT_EQ(texts[0].text, "Freq...");
+}
+
 TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
   Panel narrow(141, 200);
   narrow.list.Add(kCmdTextField, Field(-1, "Length [m]", "2.00"), 1);

@@ -116,6 +116,30 @@ TEST(Renderer, TitleNeedsBothLabelAndMargin) {
   }
 }
 
+// A title longer than its cell is shortened with "..." to fit between the
+// viewport's left and the position's right side less the clearance, cut
+// between whole characters; a cell without room for "..." shows none.
+TEST(Renderer, ALongTitleIsShortenedToItsCell) {
+  auto titleIn = [](double cellRight, const char* title) {
+    Render r;
+    r.Plain();
+    r.s.position[kRight] = cellRight;
+    SetTitle(&r.s, title);
+    r.list.Begin(0);
+    r.Run();
+    const auto texts = TextStrings(r.rec);
+    return texts.empty() ? std::string("(none)") : texts.back();
+  };
+  // 10 units a character; the title starts at 50.
+  EXPECT_EQ(titleIn(255, "Frequency response of the closed loop"), "Frequency respons...");
+  EXPECT_EQ(titleIn(255, "Twenty characters ok"), "Twenty characters ok");
+  EXPECT_EQ(titleIn(251, "Twenty characters ok"), "Twenty character...");
+  EXPECT_EQ(titleIn(132, "Temp\xC3\xA9rature"), "Temp\xC3\xA9...");
+  EXPECT_EQ(titleIn(122, "Temp\xC3\xA9rature"), "Temp...");
+  EXPECT_EQ(titleIn(83, "Long title"), "...");
+  EXPECT_EQ(titleIn(81, "Long title"), "(none)");
+}
+
 // A draw that drew no data after one that did (a handler that only sets a
 // title, or one that failed): the frame shows empty, without ticks, grid
 // lines or tick labels computed over the placeholder transform of no data.
