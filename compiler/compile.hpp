@@ -124,9 +124,12 @@ ErrCode EvaluateInPlaceOfInputs(EngineContext* ctx, const char* text, int32_t le
 ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length);
 // Names the file that the text (which stays where it is while the engine
 // compiles from it) was read from: a compile error in code compiled from
-// within it is placed as "(NAME, line N)", N the line of the file. A null
-// name names none.
-void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32_t length);
+// within it is placed as "(NAME, line N)", N the line of the file, where
+// the text starts at the file's line `firstLine`. With `placeRuns`, so are
+// the errors of its code when it runs (that of the command and of the
+// functions it defines, library "_cli"). A null name names none.
+void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32_t length,
+                   int32_t firstLine = 1, bool placeRuns = false);
 // The error that a command line cut short at a line end makes before its
 // end, where no line typed after it can mend it. 0 when it compiles, or when
 // all it lacks is its end (an expression, a bracket, a block or a

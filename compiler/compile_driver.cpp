@@ -35,12 +35,16 @@ ErrCode RaiseFunctionError(EngineContext* ctx, ErrCode code, int32_t index) {
 
 ErrCode CompileFunction(EngineContext* ctx, const CompileRequest& request, int16_t* buffer,
                         int32_t capacity, bool inCodeArea, Scratch* scratch, CompiledBlock* out) {
+  // Code compiled from the host's named source file counts its lines as
+  // the file does, so that its errors, compiled or run, name them.
+  CompileRequest placed = request;
+  placed.firstLine += SourceFileLineOffset(ctx, request.text);
   CompileUnit u;
   u.ctx = ctx;
-  u.request = &request;
+  u.request = &placed;
   u.scratch = scratch;
   u.laterFunctions = !request.isText || request.laterFunctions;
-  u.line = request.firstLine;
+  u.line = placed.firstLine;
   const uint8_t wasCompiling = ctx->compiling;
   ctx->compiling = 1;
   struct Restore {

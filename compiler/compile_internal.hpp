@@ -209,11 +209,15 @@ ErrCode CompileError(CompileUnit& u, ErrCode code);
 // after ": " when one is given.
 ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details,
                          const char* note = nullptr);
+// The lines before the start of the source file the host named
+// (SetSourceFile) when the text lies within it, else 0.
+int32_t SourceFileLineOffset(EngineContext* ctx, const char* text);
 // Appends " (FILE, line N)" when the text lies within the source file the
-// host named (SetSourceFile); false, nothing appended, when it does not.
+// host named (SetSourceFile), N counted from the file's start; false,
+// nothing appended, when it does not.
 bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, char* buffer,
                            int32_t* position, int32_t size);
-// A scan of the text failed with the code at the line: within the named
+// A scan of the text failed with the code at its line: within the named
 // source file, the code's message placed there becomes the pending error.
 void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t line);
 // A character no token starts with, named; a double quote is told that text

@@ -9,7 +9,6 @@
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
-#include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
 
 namespace vke {
@@ -161,23 +160,33 @@ ErrCode UnrecognizedToken(CompileUnit& u, char c) {
   return CompileErrorWith(u, kErrUnrecognizedToken, d, c == '"' ? kNoteDoubleQuotes : nullptr);
 }
 
-void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32_t length) {
+void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32_t length,
+                   int32_t firstLine, bool placeRuns) {
   ctx->sourceFileName = name;
   ctx->sourceFileText = name ? text : nullptr;
   ctx->sourceFileLength = name ? length : 0;
+  ctx->sourceFileFirstLine = name ? firstLine : 0;
+  ctx->sourceFilePlacesRuns = name && placeRuns;
+}
+
+namespace {
+
+bool WithinSourceFile(EngineContext* ctx, const char* text) {
+  const char* start = ctx->sourceFileText;
+  return ctx->sourceFileName && text && std::less_equal<const char*>()(start, text) &&
+         std::less<const char*>()(text, start + ctx->sourceFileLength);
+}
+
+}  // namespace
+
+int32_t SourceFileLineOffset(EngineContext* ctx, const char* text) {
+  return WithinSourceFile(ctx, text) ? std::max(ctx->sourceFileFirstLine, 1) - 1 : 0;
 }
 
 bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, char* buffer,
                            int32_t* position, int32_t size) {
-  const char* start = ctx->sourceFileText;
-  if (!ctx->sourceFileName || !text || !std::less_equal<const char*>()(start, text) ||
-      !std::less<const char*>()(text, start + ctx->sourceFileLength))
-    return false;
-  AppendCString(buffer, position, " (", size);
-  AppendCString(buffer, position, ctx->sourceFileName, size);
-  AppendCString(buffer, position, ", line ", size);
-  AppendFormattedInt64(buffer, position, std::max(line, 1), false, 0, false, false, false, 1, size);
-  AppendCString(buffer, position, ")", size);
+  if (!WithinSourceFile(ctx, text)) return false;
+  AppendSourcePlace(ctx->sourceFileName, std::max(line, 1), buffer, position, size);
   return true;
 }
 
@@ -185,6 +194,7 @@ void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t 
   char message[400];
   int32_t n = 0;
   AppendPlainErrorText(ctx, code, message, &n, sizeof message - 1);
+  line += SourceFileLineOffset(ctx, text);
   if (!AppendSourceFilePlace(ctx, text, line, message, &n, sizeof message - 1)) return;
   message[n] = 0;
   // The message moves the recorded place; it stays the scan's.

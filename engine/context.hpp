@@ -264,6 +264,11 @@ struct EngineContext {
   const char* sourceFileName;
   const char* sourceFileText;
   int32_t sourceFileLength;
+  // The file's line where the text starts (the console's line where its
+  // command starts); 0 counts as 1.
+  int32_t sourceFileFirstLine;
+  // Set: errors of code run from that file are placed there too.
+  uint8_t sourceFilePlacesRuns;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

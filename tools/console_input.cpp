@@ -57,6 +57,8 @@ ConsoleInput::Result ConsoleInput::Next(std::string* command) {
       case Line::kRead:
         break;
     }
+    linesRead_++;
+    if (command->empty()) firstLine_ = linesRead_;
     const size_t start = command->size();
     command->append(line);
     command->push_back('\n');

@@ -33,6 +33,9 @@ class ConsoleInput {
   // end of the input with nothing read; a command cut short by the end of
   // the input is given whole.
   Result Next(std::string* command);
+  // The number of the input line on which the last command given starts,
+  // counting from 1 every line read (cancelled ones too).
+  int32_t FirstLine() const { return firstLine_; }
 
  private:
   enum class Line { kRead, kEnd, kInterrupted };
@@ -45,6 +48,8 @@ class ConsoleInput {
   std::string buffer_;  // read and not yet taken
   size_t taken_ = 0;
   bool ended_ = false;
+  int32_t linesRead_ = 0;
+  int32_t firstLine_ = 1;
 };
 
 }  // namespace vke::runner

@@ -44,7 +44,11 @@ int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
       last = kStatusHalted;
       break;
     }
+    // Errors are placed at the console's lines, "(console, line N)".
+    SetSourceFile(ctx, "console", command.data(), static_cast<int32_t>(command.size()),
+                  input.FirstLine(), true);
     last = RunGrowing(area, ctx, command.data(), static_cast<int32_t>(command.size()));
+    SetSourceFile(ctx, nullptr, nullptr, 0);
     // quit ends the session, as it ends a text run from a file.
     if (last == kStatusNoPrint) break;
     // A line that failed or was stopped leaves no frame of its calls and no

@@ -1,5 +1,7 @@
 // Where an error happened: the function and code position recorded with the
 // error, and the texts that name functions for messages and traces.
+#include <cstring>
+
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
 #include "engine/frames/frames.hpp"
@@ -99,6 +101,16 @@ int32_t GetErrorLocationText(EngineContext* ctx, char* buffer, int32_t size, cha
     }
   }
   return ctx->errLocPos;
+}
+
+bool IsCommandLineCode(EngineContext* ctx, int32_t n) {
+  if (n == -1) return true;
+  if (n < 0 || static_cast<uint32_t>(n) >= ctx->funcCount) return false;
+  const uint32_t lib = Load<uint32_t>(FunctionEntry(ctx, n) + 4) & 0x3FFFFFFF;
+  if (lib == 0 || lib >= ctx->funcCount) return false;
+  int32_t len = 0;
+  const char* name = NameText(ctx, Load<int32_t>(FunctionEntry(ctx, lib) + 4), &len);
+  return name && len == 4 && std::memcmp(name, "_cli", 4) == 0;
 }
 
 void GetFunctionNameOfIndex(EngineContext* ctx, int32_t n, const char** name, int32_t* length) {

@@ -91,7 +91,8 @@ ErrCode FormatErrorMessage(EngineContext* ctx, ErrCode code, const char* text, i
   if (withLocation) {
     char location[kLocationBytes];
     int32_t position = GetErrorLocationText(ctx, location, sizeof location, nullptr, 0);
-    if (position > 1)
+    if (!AppendCodePlace(ctx, ctx->errLocFunc, position, suffix, &suffixLength, sizeof suffix) &&
+        position > 1)
       AppendLocationSuffix(location, position, suffix, &suffixLength, sizeof suffix);
   }
   // The code's unit, then the text, the suffix and the NUL.
@@ -148,7 +149,9 @@ int32_t GetErrorText(EngineContext* ctx, ErrCode code, bool fromPending, char* b
     char location[kLocationBytes];
     char name[kErrorNameBytes];
     int32_t position = GetErrorLocationText(ctx, location, sizeof location, name, sizeof name);
-    if (location[0] || position > 1) AppendLocationSuffix(location, position, buffer, &pos, size);
+    if (!AppendCodePlace(ctx, ctx->errLocFunc, position, buffer, &pos, size) &&
+        (location[0] || position > 1))
+      AppendLocationSuffix(location, position, buffer, &pos, size);
     if (name[0]) {
       AppendBytes(buffer, &pos, " '", 2, size);
       AppendCString(buffer, &pos, name, size);

@@ -69,6 +69,17 @@ bool AppendPlainErrorText(EngineContext* ctx, ErrCode code, char* buffer, int32_
 void AppendLocationSuffix(const char* location, int32_t errPosition, char* buffer,
                           int32_t* position, int32_t size);
 
+// Appends " (NAME, line N)": the place of a line of a file the host named.
+void AppendSourcePlace(const char* name, int32_t line, char* buffer, int32_t* position,
+                       int32_t size);
+// Appends the place of the line of function n (-1: a command's own code)
+// as AppendSourcePlace does when its code came from the file the host
+// named and asked for its runs to be placed (a command or a function it
+// defined, of library "_cli"): the line
+// counts as that file's; false, nothing appended, when it did not.
+bool AppendCodePlace(EngineContext* ctx, int32_t function, int32_t line, char* buffer,
+                     int32_t* position, int32_t size);
+
 // ---- Raising and reading ----
 
 // Builds the message of the code from its template and makes it the pending

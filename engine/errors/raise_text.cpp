@@ -1,6 +1,7 @@
 // Composing error texts: a template's placeholders replaced by the details of
 // the failing operation, the plain message of a code, and the location suffix.
 #include "engine/code/names.hpp"
+#include "engine/engine.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/text/number_text.hpp"
 #include "engine/text/text.hpp"
@@ -119,6 +120,24 @@ bool AppendPlainErrorText(EngineContext* ctx, ErrCode code, char* buffer, int32_
   }
   AppendBytes(buffer, position, "Error ", 6, size);
   AppendFormattedInt64(buffer, position, code, false, 0, false, false, false, 1, size - 1);
+  return true;
+}
+
+void AppendSourcePlace(const char* name, int32_t line, char* buffer, int32_t* position,
+                       int32_t size) {
+  AppendBytes(buffer, position, " (", 2, size);
+  AppendCString(buffer, position, name, size);
+  AppendBytes(buffer, position, ", line ", 7, size);
+  AppendFormattedInt64(buffer, position, line, false, 0, false, false, false, 1, size - 1);
+  AppendBytes(buffer, position, ")", 1, size);
+}
+
+bool AppendCodePlace(EngineContext* ctx, int32_t function, int32_t line, char* buffer,
+                     int32_t* position, int32_t size) {
+  if (line < 1 || !ctx->sourceFileName || !ctx->sourceFilePlacesRuns ||
+      !IsCommandLineCode(ctx, function))
+    return false;
+  AppendSourcePlace(ctx->sourceFileName, line, buffer, position, size);
   return true;
 }
 

@@ -459,15 +459,19 @@ void PrintErrorTrace(EngineContext* ctx, ErrCode code) {
     }
     flushRepeats();
     int32_t position = 0;
-    AppendBytes(text, &position, "-> ", 3, sizeof text);
-    if (function == -2) {
-      AppendBytes(text, &position, "(inline)", 8, sizeof text);
+    AppendBytes(text, &position, "->", 2, sizeof text);
+    if (AppendCodePlace(ctx, function, line, text, &position, sizeof text)) {
+      // "-> (FILE, line N)" for the user's own code.
+    } else if (function == -2) {
+      AppendBytes(text, &position, " (inline)", 9, sizeof text);
+      AppendNumber(text, &position, sizeof text, ";%d", line);
     } else {
       int32_t length = 0;
+      AppendBytes(text, &position, " ", 1, sizeof text);
       GetFunctionNameAndLine(ctx, function, text + position, sizeof text - position, &length);
       position += length;
+      AppendNumber(text, &position, sizeof text, ";%d", line);
     }
-    AppendNumber(text, &position, sizeof text, ";%d", line);
     WriteToFd(ctx, kFdErr, text, position);
     WriteNewlineToFd(ctx, kFdErr);
     printed = true;

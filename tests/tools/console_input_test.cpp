@@ -83,5 +83,24 @@ TEST(ConsoleInput, ACommandEndsAtTheLineFromWhichItIsWrong) {
   EXPECT_EQ(asked, "if 1\n*  y = @\n");
 }
 
+// Each command's first line as the input numbers it: a command over
+// several lines, a blank line and a command cut short by a fault count
+// their lines too.
+TEST(ConsoleInput, CommandsKnowTheLineTheyStartOn) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const std::string text = "a = 1;\nif 1\n  b = 2;\nend\n\nc = [1 @\nd = 4;\n";
+  ASSERT_EQ(::write(fds[1], text.data(), text.size()), ssize_t(text.size()));
+  ::close(fds[1]);
+  std::string asked;
+  ConsoleInput input(fds[0], &KeepGoing, &HoldsAt, &asked);
+  std::string command;
+  std::vector<int32_t> firsts;
+  while (input.Next(&command) == ConsoleInput::Result::kCommand)
+    firsts.push_back(input.FirstLine());
+  ::close(fds[0]);
+  EXPECT_EQ(firsts, (std::vector<int32_t>{1, 2, 5, 6, 7}));
+}
+
 }  // namespace
 }  // namespace vke::runner
