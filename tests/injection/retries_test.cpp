@@ -481,6 +481,12 @@ TEST(Retries, StartupSettingsWithoutRoomAreAppliedOnceGrown) {
   EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
+// A zero moved keeps the polynomial as given until the zero's new place
+// has its room: the call runs again once the area has grown.
+TEST(Retries, AZeroMovedWithoutRoomForItsPlaceIsMovedAgain) {
+  ExpectAllGrown("[p, z] = movezero([1 0 1], 1i, -0.5i)\nq = movezero([1 -3 2], 1, 4)\n");
+}
+
 // A warning written before its native has all its room is written once:
 // the run again after growth passes over it.
 TEST(Retries, AWarningIsWrittenOnceWhenItsNativeRunsAgain) {
