@@ -111,6 +111,13 @@ ErrCode ReadMatrixArg(EngineContext* ctx, int32_t depth, MatrixArg* out) {
 }
 
 ErrCode ReadStyleArg(EngineContext* ctx, int32_t depth, StyleArg* out) {
+  int32_t n = 0;
+  if (GetStringArgToBuffer(ctx, depth, out->held, sizeof out->held - 1, &n) == kOk) {
+    out->held[n] = 0;
+    out->text = out->held;
+    out->length = n;
+    return kOk;
+  }
   return GetStringArg(ctx, depth, &out->text, &out->length);
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/context.hpp"
 #include "engine/errors/errors.hpp"
@@ -120,13 +121,26 @@ ErrCode WithText(EngineContext* ctx, int32_t depth, Use use) {
 }
 
 // A style string argument, empty when absent.
+// A style text. A short one is read into `held`, leaving its operand as
+// given, so that a native without room later on runs again on it.
 struct StyleArg {
   const char* text = "";
   int32_t length = 0;
+  char held[64] = {};
+
+  StyleArg() = default;
+  StyleArg(const StyleArg& other) { *this = other; }
+  StyleArg& operator=(const StyleArg& other) {
+    length = other.length;
+    std::memcpy(held, other.held, sizeof held);
+    text = other.text == other.held ? held : other.text;
+    return *this;
+  }
 };
 
-// The char array at `depth` as a style string; kErrWrongType when it is not text. The
-// text is narrowed in place on the stack, so it is read once per call.
+// The char array at `depth` as a style string; kErrWrongType when it is not
+// text. A text too long for `held` is narrowed in place on the stack, so it
+// is read once per call.
 ErrCode ReadStyleArg(EngineContext* ctx, int32_t depth, StyleArg* out);
 
 // The style of series `series` (entry series mod their count), starting from

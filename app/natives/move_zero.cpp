@@ -130,10 +130,9 @@ ErrCode MoveZeroNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
     for (int32_t i = 0; i < n; i++) r += std::fabs(pim[i]), s += std::fabs(p[i]);
     if (r / s > kNegligibleRatio && r > kNegligiblePerCoefficient * n) return kErrWrongType;
   }
-  if (ErrCode e = Drop(ctx, 2)) return e;
-  if (pim) MakeTopReal(ctx);
-  GetNumericArg(ctx, 0, &rows, &cols, &p, nullptr);
-
+  // The operands stay as given until the zero's place stands on the stack:
+  // a call that finds no room for it runs again on them once the area has
+  // grown. Only the real part of p is read before then.
   Factor removed, added;
   Complex placed = to;
   if (from.im != 0) {
@@ -161,15 +160,22 @@ ErrCode MoveZeroNative(EngineContext* ctx, int32_t, int32_t nargout, uintptr_t) 
   }
   // A polynomial of lower degree than the factor (an empty one too) has no
   // such zero to move: it stays as it is.
-  if (n - 1 < removed.Degree()) {
-    placed = from;
-  } else {
+  const bool moved = n - 1 >= removed.Degree();
+  if (!moved) placed = from;
+  if (nargout >= 2) {
+    if (ErrCode e = PushComplexScalar(ctx, placed.re, placed.im)) return e;
+    if (ErrCode e = DropStackEntries(ctx, 1, 2)) return e;
+    if (ErrCode e = ReverseStackEntries(ctx, 2)) return e;
+  } else if (ErrCode e = Drop(ctx, 2)) {
+    return e;
+  }
+  if (pim) MakeTopReal(ctx);
+  GetNumericArg(ctx, 0, &rows, &cols, &p, nullptr);
+  if (moved) {
     Divide(p, n, removed);
     Multiply(p, n, added);
   }
-  if (nargout < 2) return kOk;
-  if (ErrCode e = PushComplexScalar(ctx, placed.re, placed.im)) return e;
-  return ReverseStackEntries(ctx, 2);
+  return kOk;
 }
 
 }  // namespace vke

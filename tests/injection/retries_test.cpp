@@ -481,6 +481,24 @@ TEST(Retries, StartupSettingsWithoutRoomAreAppliedOnceGrown) {
   EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
+// A styled plot short of room inside try grows the figure store and draws
+// again: the catch never sees the shortage.
+TEST(Retries, AStyledPlotInsideTryGrowsRatherThanReachingTheCatch) {
+  const ProgramReport r =
+      ExpectSameApplication("var a\ninit a = start()\nfigure \"S\"\n  draw s()\n",
+                            "function a = start\n  a = 1;\n\nfunction s()\n  try\n    sigma(-1, 1, "
+                            "1, 0, 'r,z');\n  catch\n    disp(lasterr);\n"
+                            "  end\n",
+                            "reset\ndraw\nprint a\n");
+  EXPECT_TRUE(r.notGrown.empty() && r.faults.empty()) << DescribeReport(r);
+}
+
+// A zero moved keeps the polynomial as given until the zero's new place
+// has its room: the call runs again once the area has grown.
+TEST(Retries, AZeroMovedWithoutRoomForItsPlaceIsMovedAgain) {
+  ExpectAllGrown("[p, z] = movezero([1 0 1], 1i, -0.5i)\nq = movezero([1 -3 2], 1, 4)\n");
+}
+
 // A warning written before its native has all its room is written once:
 // the run again after growth passes over it.
 TEST(Retries, AWarningIsWrittenOnceWhenItsNativeRunsAgain) {
