@@ -70,9 +70,14 @@ ErrCode AfterUndoStep(KVContextBlock** slot, int32_t id) {
 ErrCode ChoosePlot(KVContextBlock** slot, int32_t id, int32_t plotId) {
   InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
-  InstanceFigureHost host(slot, id);
-  if (ErrCode e = host.PushUndoVersion()) return e;
-  const ErrCode rc = ChangeSubplotPlot(&r->figure, host, plotId);
+  if (ErrCode e = InstanceFigureHost(slot, id).PushUndoVersion()) return e;
+  // The plots reset clear their properties in the new version: without
+  // room there the block grows and the change is made again.
+  const ErrCode rc =
+      ChangeFigureWithGrowth(slot, id, [id, plotId](KVContextBlock* block, FigureState* figure) {
+        InstanceFigureHost host(block, id);
+        return ChangeSubplotPlot(figure, host, plotId);
+      });
   r = FindInstance(*slot, id);
   const FigureState& fig = r->figure;
   if (!fig.freeLayout && fig.rows == 1 && fig.columns == 1 &&

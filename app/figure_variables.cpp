@@ -81,16 +81,22 @@ ErrCode SaveFigureStateWithGrowth(KVContextBlock** slot, int32_t id) {
   return RunWithGrowth(slot, [id](KVContextBlock* block) { return SaveFigureState(block, id); });
 }
 
-ErrCode RestoreFigureStateWithGrowth(KVContextBlock** slot, int32_t id) {
+ErrCode ChangeFigureWithGrowth(
+    KVContextBlock** slot, int32_t id,
+    const std::function<ErrCode(KVContextBlock*, FigureState*)>& change) {
   const InstanceRecord* r = FindInstance(*slot, id);
   if (r == nullptr) return kKvNonexistentInstance;
-  // A restore that found no room has changed the figure part of the way:
-  // each run starts from the figure the first one saw, so that the plots
-  // it reset have their properties cleared again.
   static_assert(std::is_trivially_copyable_v<FigureState>);
   const auto seen = std::make_unique<FigureState>(r->figure);
   return RunWithGrowth(slot, [&](KVContextBlock* block) {
-    FindInstance(block, id)->figure = *seen;
+    FigureState* figure = &FindInstance(block, id)->figure;
+    *figure = *seen;
+    return change(block, figure);
+  });
+}
+
+ErrCode RestoreFigureStateWithGrowth(KVContextBlock** slot, int32_t id) {
+  return ChangeFigureWithGrowth(slot, id, [id](KVContextBlock* block, FigureState*) {
     return RestoreFigureState(block, id);
   });
 }

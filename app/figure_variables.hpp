@@ -3,6 +3,8 @@
 // version of the instance's undo set.
 #pragma once
 
+#include <functional>
+
 #include "app/block.hpp"
 #include "graphics/figure_state.hpp"
 
@@ -21,6 +23,13 @@ ErrCode RestoreFigureState(KVContextBlock* block, int32_t id);
 // version's values, a restore starts again from the figure as it found it.
 ErrCode SaveFigureStateWithGrowth(KVContextBlock** slot, int32_t id);
 ErrCode RestoreFigureStateWithGrowth(KVContextBlock** slot, int32_t id);
+
+// Runs change(block, figure) on the instance's figure in the block of the
+// slot, grown and run again while it finds no room, each run from the
+// figure the first one found (what a run cut short changed is made again,
+// the plot properties it cleared cleared again). kKvNonexistentInstance.
+ErrCode ChangeFigureWithGrowth(KVContextBlock** slot, int32_t id,
+                               const std::function<ErrCode(KVContextBlock*, FigureState*)>& change);
 
 // Copies the value of a variable `back` versions back into `out` when it is
 // a real double matrix of at most `capacity` elements with `columns`

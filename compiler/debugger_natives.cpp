@@ -130,6 +130,8 @@ ErrCode DbstackNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   if (nargin == 1)
     if (ErrCode e = ReadOption(ctx, 0, {"all"}, &option)) return e;
   const bool all = nargin == 1;
+  if (nargout < 1)
+    if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
   // From the current frame (its caller when native code called it) to the
   // frame where the host or a native entered, or to the base with "all".
   int32_t f = ctx->curFrame;
@@ -202,6 +204,7 @@ ErrCode DbstatusNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
   int32_t only = -1;
   char name[kToolNameBytes];
   int32_t length;
+  if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
   if (nargin == 1) {
     if (ErrCode e = ReadDebugFunction(ctx, 0, name, &length, &only)) return e;
   } else if (GetInterruptDebug(ctx)) {

@@ -243,6 +243,7 @@ ErrCode ShowEngineInfo(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
     if (nargin == 0) {
       const char* version = GetEngineVersion();
       if (collect) return PushCString(ctx, -1, version);
+      if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
       ErrCode e = WriteToFd(ctx, kFdOut, version, CStringLength(version));
       if (!e) e = WriteNewlineToFd(ctx, kFdOut);
       return e ? e : ReplaceInputsWithNothing(ctx, nargin, nargout);
@@ -256,6 +257,8 @@ ErrCode ShowEngineInfo(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
     letter = static_cast<char>(first);
   }
   if (ErrCode e = InternFieldNames(ctx)) return e;
+  if (!collect)
+    if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
   InfoListing out(ctx, collect);
   if (!collect) FlushFd(ctx, kFdOut, kBufferingOn);
   ErrCode e = List(&out, letter);

@@ -117,7 +117,10 @@ ErrCode LoadExtension(EngineContext* ctx, intptr_t hostData, const std::string& 
     }
     const VkeNativeRecord* table = nullptr;
     install(reinterpret_cast<VkeContext*>(ctx), hostData, &table);
-    if (table) RegisterLibrary(ctx, reinterpret_cast<const NativeFunctionRecord*>(table), true);
+    if (table) {
+      const auto* records = reinterpret_cast<const NativeFunctionRecord*>(table);
+      if (RegisterLibrary(ctx, records, true) == kOk) MarkLibraryForeign(ctx, records);
+    }
     g_registry.current[g_registry.currentCount++] = {
         table, FindSharedSymbol(library, VKE_EXT_SHUTDOWN_FN)};
   } else if (installOld && g_registry.oldStyleCount < kExtensionSlots) {
@@ -148,7 +151,8 @@ ErrCode LoadExtensions(EngineContext* ctx, intptr_t hostData, const char* folder
   }
   if (g_registry.recordCount > firstRecord) {
     g_registry.records[g_registry.recordCount++] = NativeFunctionRecord{};
-    RegisterLibrary(ctx, g_registry.records + firstRecord, true);
+    if (RegisterLibrary(ctx, g_registry.records + firstRecord, true) == kOk)
+      MarkLibraryForeign(ctx, g_registry.records + firstRecord);
   }
   return result;
 }

@@ -42,69 +42,96 @@ void AppendNumber(char* buffer, int32_t* position, int32_t size, const char* for
                 size);
 }
 
-// Appends the text of source line `line` of a function; false when its
-// source or that line cannot be found.
-bool AppendSourceLine(EngineContext* ctx, int32_t function, int32_t line, char* out,
-                      int32_t* position, int32_t size) {
-  if (function < 0) return false;
+// Appends the text of source line `line` of a function. *found is false
+// when its source or that line cannot be found. A shortage of room for the
+// source is a memory code where the host grows the area and runs the line
+// marker again (nothing written yet); elsewhere the line is shown without
+// its text.
+ErrCode AppendSourceLine(EngineContext* ctx, int32_t function, int32_t line, char* out,
+                         int32_t* position, int32_t size, bool* found) {
+  *found = false;
+  if (function < 0) return kOk;
   uint32_t freeBytes = 0;
   GetDataStackFree(ctx, &freeBytes, nullptr);
   DataScratch scratch(ctx);
   uint32_t at;
   const uint32_t bytes = freeBytes / 2 & ~7u;
-  if (bytes < 64 || scratch.Reserve(bytes, &at)) return false;
-  char* text = reinterpret_cast<char*>(ctx->Bytes() + at);
+  ErrCode e = bytes < 64 ? kErrDataOverflow : scratch.Reserve(bytes, &at);
+  char* text = e ? nullptr : reinterpret_cast<char*>(ctx->Bytes() + at);
   int32_t length = 0, current = 0;
-  if (!ctx->compileHooks ||
-      ctx->compileHooks->functionSource(ctx, function, text, static_cast<int32_t>(bytes), &length,
-                                        &current))
-    return false;
+  if (!e && ctx->compileHooks)
+    e = ctx->compileHooks->functionSource(ctx, function, text, static_cast<int32_t>(bytes), &length,
+                                          &current);
+  if (e || !ctx->compileHooks) return IsEngineMemoryCode(e) && HostGrowsForRoom(ctx) ? e : kOk;
   int32_t i = 0;
   while (current < line && i < length) {
     const char c = text[i++];
     if (c == '\r' && i < length && text[i] == '\n') i++;
     if (c == '\r' || c == '\n') current++;
   }
-  if (current != line || i >= length) return false;
+  if (current != line || i >= length) return kOk;
   int32_t end = i;
   while (end < length && text[end] != '\r' && text[end] != '\n') end++;
   AppendBytes(out, position, text + i, end - i, size);
-  return true;
+  *found = true;
+  return kOk;
 }
 
 // The echo of a line: the function's name in 16 columns, the line number
-// in 5, a blank and the source line, at most 80 characters.
-void PrintEchoLine(EngineContext* ctx, int32_t function, int32_t line) {
+// in 5, a blank and the source line, at most 80 characters; *position
+// stays 0 when the line is not found (nothing is echoed).
+struct EchoLine {
   char text[kEchoLineBytes + 1];
   int32_t position = 0;
+};
+ErrCode ComposeEchoLine(EngineContext* ctx, int32_t function, int32_t line, EchoLine* echo) {
   const char* name;
   int32_t length;
   GetFunctionNameOfIndex(ctx, function, &name, &length);
+  char* text = echo->text;
+  int32_t position = 0;
   AppendBytes(text, &position, name, length < kEchoNameColumns ? length : kEchoNameColumns,
-              sizeof text);
-  AppendRepeatedByte(text, &position, ' ', kEchoNameColumns - position, sizeof text);
-  AppendNumber(text, &position, sizeof text, "%5d ", line);
-  if (!AppendSourceLine(ctx, function, line, text, &position, sizeof text)) return;
-  WriteToFd(ctx, kFdOut, text, position);
+              sizeof echo->text);
+  AppendRepeatedByte(text, &position, ' ', kEchoNameColumns - position, sizeof echo->text);
+  AppendNumber(text, &position, sizeof echo->text, "%5d ", line);
+  bool found;
+  if (ErrCode e = AppendSourceLine(ctx, function, line, text, &position, sizeof echo->text, &found))
+    return e;
+  echo->position = found ? position : 0;
+  return kOk;
+}
+void PrintEchoLine(EngineContext* ctx, const EchoLine& echo) {
+  if (echo.position == 0) return;
+  WriteToFd(ctx, kFdOut, echo.text, echo.position);
   WriteNewlineToFd(ctx, kFdOut);
   IoControlFd(ctx, kFdOut, kIoEndEcho, 0, nullptr, nullptr);
 }
 
 // "<name:line> " and the source line where the debugger shows a line.
-void ShowStopLine(EngineContext* ctx, int32_t function, int32_t line) {
+struct StopLine {
   char text[kMessageBytes];
   int32_t position = 0;
-  AppendBytes(text, &position, "<", 1, sizeof text);
+};
+ErrCode ComposeStopLine(EngineContext* ctx, int32_t function, int32_t line, StopLine* stop) {
+  char* text = stop->text;
+  int32_t position = 0;
+  AppendBytes(text, &position, "<", 1, sizeof stop->text);
   if (function != -2) {
     const char* name;
     int32_t length;
     GetFunctionNameOfIndex(ctx, function, &name, &length);
-    AppendBytes(text, &position, name, length < 32 ? length : 32, sizeof text);
-    AppendBytes(text, &position, ":", 1, sizeof text);
+    AppendBytes(text, &position, name, length < 32 ? length : 32, sizeof stop->text);
+    AppendBytes(text, &position, ":", 1, sizeof stop->text);
   }
-  AppendNumber(text, &position, sizeof text, "%d> ", line);
-  AppendSourceLine(ctx, function, line, text, &position, sizeof text);
-  WriteToFd(ctx, kFdErr, text, position);
+  AppendNumber(text, &position, sizeof stop->text, "%d> ", line);
+  bool found;
+  if (ErrCode e = AppendSourceLine(ctx, function, line, text, &position, sizeof stop->text, &found))
+    return e;
+  stop->position = position;
+  return kOk;
+}
+void ShowStopLine(EngineContext* ctx, const StopLine& stop) {
+  WriteToFd(ctx, kFdErr, stop.text, stop.position);
   WriteNewlineToFd(ctx, kFdErr);
 }
 
@@ -185,15 +212,25 @@ ErrCode LineInstruction(LoopRun& run, const int16_t* at, bool* light) {
   // still names the function.
   if (function != -1) w[kFwFunction] = static_cast<uint32_t>(function);
   w[kFwPosition] = static_cast<uint32_t>(line);
-  if (ctx->profileTable > 0) ProfileLine(ctx, function, line);
-  if (ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function))
-    PrintEchoLine(ctx, function, line);
+  const bool echo = ctx->echoMode == -2 || (ctx->echoMode >= 0 && ctx->echoMode == function);
   if (ctx->bpCount > 0 && w[kFwStopRequest] == 0 && BreakpointAt(ctx, function, line))
     w[kFwStopRequest] = kStopAtNextLine;
   const uint32_t stop = w[kFwStopRequest];
+  // The lines shown are read first: without room for their source the
+  // marker runs again once the area has grown, nothing counted or written.
+  EchoLine echoed;
+  StopLine shown;
+  ErrCode e = echo ? ComposeEchoLine(ctx, function, line, &echoed) : kOk;
+  if (!e && stop != 0) e = ComposeStopLine(ctx, static_cast<int32_t>(w[kFwFunction]), line, &shown);
+  if (e) {
+    *light = false;
+    return e;
+  }
+  if (ctx->profileTable > 0) ProfileLine(ctx, function, line);
+  if (echo) PrintEchoLine(ctx, echoed);
   if (stop == 0) return kOk;
   *light = false;
-  ShowStopLine(ctx, static_cast<int32_t>(w[kFwFunction]), line);
+  ShowStopLine(ctx, shown);
   if (stop >= kStopAtNextLine) return kStatusDebug;
   YieldRequested(ctx) = 1;
   return kOk;
@@ -311,6 +348,9 @@ bool RerunsAfterGrowth(const EngineContext* ctx, int32_t op) {
     // the loop value its count of rounds.
     case kOpForRangeNext:
     case kOpForNext:
+    // A line marker without room for the source line it shows has counted
+    // and written nothing.
+    case kOpLine:
       return true;
     default:
       return GetBuiltinDispatch(ctx, op).fn && !StartsCode(op);

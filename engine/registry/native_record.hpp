@@ -66,7 +66,10 @@ struct LibraryRegistryEntry {
   const NativeFunctionRecord* table;
   uint32_t count;
   uint8_t flag;
-  uint8_t pad[3];
+  // 1: a loaded extension's table. Its natives may run short of room with
+  // their inputs gone, so a call keeps a copy of them (InvokeNative).
+  uint8_t foreign;
+  uint8_t pad[2];
 };
 static_assert(sizeof(LibraryRegistryEntry) == 16);
 

@@ -3,6 +3,7 @@
 #include "engine/registry/registry.hpp"
 
 #include <cstring>
+#include <vector>
 
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
@@ -96,7 +97,7 @@ ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, b
   if (r) ctx->reservedNamesOff = listOff;
   ctx->registryOff = registry;
   reg = ctx->Registry();
-  LibraryRegistryEntry entry{table, count, 0, {0, 0, 0}};
+  LibraryRegistryEntry entry{table, count, 0, 0, {0, 0}};
   if (atFront) {
     std::memmove(reg + 1, reg, kEntryBytes * (n - 1));
     reg[0] = entry;
@@ -107,6 +108,73 @@ ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, b
   NoteRegistryChanged();
   return kOk;
 }
+
+void MarkLibraryForeign(EngineContext* ctx, const NativeFunctionRecord* table) {
+  LibraryRegistryEntry* reg = ctx->Registry();
+  for (uint32_t i = 0; i < ctx->registryCount; i++)
+    if (reg[i].table == table) reg[i].foreign = 1;
+}
+
+namespace {
+
+// A copy of a foreign native's inputs, taken where the host grows the area
+// for a failure for lack of room. Our own natives fail with their operands
+// in place; an extension's may have dropped them before the push that ran
+// short. When the call fails for lack of room having done nothing that
+// cannot be taken back (no text written, nothing called, its operands not
+// marked changed), what it left goes and its inputs stand again as it was
+// called, so that it runs again once the area has grown.
+class ForeignInputsCopy {
+ public:
+  ForeignInputsCopy(EngineContext* ctx, int32_t nativeId, int32_t inputs) : ctx_(ctx) {
+    const uint32_t entry = static_cast<uint32_t>(nativeId) / 128;
+    if (inputs < 0 || !HostGrowsForRoom(ctx) || nativeId < 0 || entry >= ctx->registryCount ||
+        !ctx->Registry()[entry].foreign || 3ull * inputs > ctx->descTop)
+      return;
+    uint64_t units = 0;
+    for (int32_t d = 0; d < inputs; d++) units += DescAt(ctx, d)->size;
+    if (units > ctx->dataTop) return;
+    descTop_ = ctx->descTop;
+    dataTop_ = ctx->dataTop;
+    level_ = ctx->instructionLevel;
+    frame_ = ctx->curFrame;
+    acts_ = IrrevocableActs();
+    const uint32_t* w = ctx->DescWords() + descTop_ - 3 * inputs;
+    words_.assign(w, w + 3 * inputs);
+    const uint8_t* data = ctx->DataBytes() + 8 * (dataTop_ - units);
+    data_.assign(data, data + 8 * units);
+    kept_ = true;
+  }
+
+  // After the call failed with e: puts the inputs back when it may run again.
+  void PutBackAfter(ErrCode e) {
+    EngineContext* ctx = ctx_;
+    if (!kept_ || !IsEngineMemoryCode(e) || ctx->instructionLevel != level_ ||
+        IrrevocableActs() != acts_ || ctx->currentThread != 0 || ctx->curFrame != frame_)
+      return;
+    const uint32_t base = descTop_ - static_cast<uint32_t>(words_.size());
+    if (ctx->descTop < base) return;
+    DropAboveLevel(ctx, base);
+    const uint32_t units = static_cast<uint32_t>(data_.size() / 8);
+    if (ctx->descTop != base || ctx->dataTop != dataTop_ - units) return;
+    if (!words_.empty()) std::memcpy(ctx->DescWords() + base, words_.data(), 4 * words_.size());
+    if (!data_.empty())
+      std::memcpy(ctx->DataBytes() + 8ull * ctx->dataTop, data_.data(), data_.size());
+    ctx->descTop = descTop_;
+    ctx->dataTop = dataTop_;
+  }
+
+ private:
+  EngineContext* ctx_;
+  bool kept_ = false;
+  uint32_t descTop_ = 0, dataTop_ = 0, level_ = 0;
+  int32_t frame_ = 0;
+  uint64_t acts_ = 0;
+  std::vector<uint32_t> words_;
+  std::vector<uint8_t> data_;
+};
+
+}  // namespace
 
 void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count) {
   if (count == 0 || count > ctx->registryCount) return;
@@ -198,7 +266,9 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
     const uint32_t descTop = ctx->descTop, dataTop = ctx->dataTop;
     {
       const PlannedStackRoomScope plan;
+      ForeignInputsCopy inputsCopy(ctx, nativeId, a);
       e = function(ctx, a, outputs, data);
+      if (e) inputsCopy.PutBackAfter(e);
     }
     if (e && a < 0)
       KeepFailedReentry(ctx, opcode, -a - 1, outputs, continuation, base, descTop, dataTop, frame,

@@ -7,6 +7,8 @@
 namespace vke {
 
 ErrCode RegisterLibrary(EngineContext* ctx, const NativeFunctionRecord* table, bool atFront);
+// Marks a registered table as a loaded extension's (LibraryRegistryEntry).
+void MarkLibraryForeign(EngineContext* ctx, const NativeFunctionRecord* table);
 // Takes the first `count` tables out of the registry (the last ones
 // registered in front), giving their room back to the data stack.
 void UnregisterFrontLibraries(EngineContext* ctx, uint32_t count);

@@ -23,6 +23,10 @@ ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout)
   return PushInPlaceOfTop(ctx, n, [&] { return PushNoValue(ctx); });
 }
 
+ErrCode RoomForNothing(EngineContext* ctx, int32_t n, int32_t nargout) {
+  return n < 1 && nargout < 0 ? MakeRoomForResult(ctx, 0) : kOk;
+}
+
 ErrCode ReplaceInputsWithScalar(EngineContext* ctx, int32_t n, double re, double im) {
   const uint32_t units = im == 0 ? 1 : 2;
   uint64_t held = 0;

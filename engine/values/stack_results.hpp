@@ -12,6 +12,11 @@ ErrCode ReplaceInputsWithLogical(EngineContext* ctx, int32_t n, bool value);
 // Drops the n inputs of a call that gives no output; a call as a statement
 // (nargout < 0) leaves the no-value marker in their place, as above.
 ErrCode ReplaceInputsWithNothing(EngineContext* ctx, int32_t n, int32_t nargout);
+// For a native that writes text and then calls ReplaceInputsWithNothing:
+// the room of a statement's no-value marker where no input leaves its
+// entry, asked for before a line is written (MakeRoomForResult), so that a
+// run again after growth does not write the text twice.
+ErrCode RoomForNothing(EngineContext* ctx, int32_t n, int32_t nargout);
 // Replaces the top n inputs with a double scalar, complex when im is not 0.
 // Where the inputs hold the scalar's room, it takes that room without a
 // request a test could refuse and without a check that could fail, so that

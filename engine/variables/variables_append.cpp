@@ -47,7 +47,7 @@ int64_t CharRowLength(const ValueDescriptor& d, const uint8_t* data) {
 int64_t DoubleRowLength(const ValueDescriptor& d) {
   if (d.flags != 0) return -1;
   if (d.size == 0) return d.word == 0 ? 0 : -1;
-  return uint32_t(d.word) == d.size ? d.size : -1;
+  return uint32_t(d.word) == d.size ? int64_t{d.size} : -1;
 }
 
 }  // namespace

@@ -727,5 +727,36 @@ TEST(Retries, InstanceTextsSetWithoutRoomAfterADialogAreSetOnceTheBufferHasGrown
   EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
+// A script of the script tests (its libraries and fixtures beside it) run
+// with every request refused in turn, as ExpectAllGrown.
+void ExpectScriptAllGrown(const std::string& name) {
+  TempFolder scratch;
+  DriverSettings whole;
+  whole.whole = true;
+  const ProgramReport r =
+      InjectIntoProgram(ScriptProgram(std::string(VKE_SOURCE_DIR) + "/tests/scripts/" + name),
+                        whole, scratch.Path() + "/run");
+  EXPECT_GT(r.runs, 0u) << DescribeReport(r);
+  EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty()) << DescribeReport(r);
+  EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
+}
+
+// The debugger's stop line and a function's echoed lines carry their
+// source line, read before anything is written: without room for the
+// source they were shown without it. dbstack and dbstatus given no input
+// take their statement result's room before their lines, which a run
+// again after growth wrote a second time.
+TEST(Retries, TheDebuggersLinesCarryTheirSourceAndAreWrittenOnce) {
+  ExpectScriptAllGrown("debugger_session.vke");
+}
+
+// An extension's native drops its inputs before it pushes its outputs:
+// without room for them it runs again on its inputs, put back as it was
+// called, once the area has grown (a native of the current interface and
+// an old-style one).
+TEST(Retries, AnExtensionsNativeWithoutRoomRunsAgainOnItsInputs) {
+  ExpectScriptAllGrown("extensions.vke");
+}
+
 }  // namespace
 }  // namespace vke::test

@@ -59,6 +59,25 @@ TEST(FastForms, SwitchedOffTheGeneralPathsDoTheWork) {
   EXPECT_NE(fast.find("         2         3\n"), std::string::npos) << fast;
 }
 
+// An element one past the end of a matrix with more than one row and
+// column has no place to grow to: the store fails with either switch, and
+// a row or a column grows along its length.
+TEST(FastForms, AnElementPastTheEndGrowsOnlyARowOrAColumn) {
+  const char program[] =
+      "b = [1 2; 3 4];\ntry\n  b(5) = 5;\ncatch\n  disp(lasterr)\nend\n"
+      "try\n  b(end + 1) = 5;\ncatch\n  disp(lasterr)\nend\ndisp(size(b))\n"
+      "r = [1 2]; r(end + 1) = 3; c = [1; 2]; c(end + 1) = 3; disp([size(r), size(c)])\n";
+  const std::string expected =
+      "Index out of range for variable 'b'\nIndex out of range for variable 'b'\n"
+      "         2         2\n         1         3         3         1\n";
+  for (const bool fast : {true, false}) {
+    SetFastForms(fast);
+    test::TestHost host;
+    EXPECT_EQ(test::RunForOutput(host, program), expected) << (fast ? "fast" : "general");
+    SetFastForms(true);
+  }
+}
+
 bool AnySwap(void*, void*, size_t) {
   return true;
 }
