@@ -130,8 +130,7 @@ ErrCode DbstackNative(EngineContext* ctx, int32_t nargin, int32_t nargout, uintp
   if (nargin == 1)
     if (ErrCode e = ReadOption(ctx, 0, {"all"}, &option)) return e;
   const bool all = nargin == 1;
-  if (nargout < 1)
-    if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
+  if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
   // From the current frame (its caller when native code called it) to the
   // frame where the host or a native entered, or to the base with "all".
   int32_t f = ctx->curFrame;

@@ -257,8 +257,7 @@ ErrCode ShowEngineInfo(EngineContext* ctx, int32_t nargin, int32_t nargout, uint
     letter = static_cast<char>(first);
   }
   if (ErrCode e = InternFieldNames(ctx)) return e;
-  if (!collect)
-    if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
+  if (ErrCode e = RoomForNothing(ctx, nargin, nargout)) return e;
   InfoListing out(ctx, collect);
   if (!collect) FlushFd(ctx, kFdOut, kBufferingOn);
   ErrCode e = List(&out, letter);

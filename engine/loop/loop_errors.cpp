@@ -124,7 +124,7 @@ ErrCode ComposeStopLine(EngineContext* ctx, int32_t function, int32_t line, Stop
     AppendBytes(text, &position, ":", 1, sizeof stop->text);
   }
   AppendNumber(text, &position, sizeof stop->text, "%d> ", line);
-  bool found;
+  bool found;  // shown without its text when it is not
   if (ErrCode e = AppendSourceLine(ctx, function, line, text, &position, sizeof stop->text, &found))
     return e;
   stop->position = position;
