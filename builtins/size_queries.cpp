@@ -23,13 +23,20 @@ bool HasSizeClass(EngineContext* ctx, int32_t depth) {
   return ViewNumeric(ctx, depth).cls != ValueClass::kOther;
 }
 
+// The shape of a value of a size class, read once: HasSizeClass and
+// GetValueShape in one, with what they answer (kErrWrongTypeOverload for an
+// object or a value of no size class).
+ErrCode SizeClassShape(EngineContext* ctx, int32_t depth, Shape* s) {
+  const ValueDescriptor* d = DescAt(ctx, depth);
+  if (IsStructured(*d) && IsObjectKind(d->word)) return kErrWrongTypeOverload;
+  return AllowOverload(GetValueShape(ctx, depth, s));
+}
+
 }  // namespace
 
 ErrCode NdimsBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t) {
-  if (!HasSizeClass(ctx, 0)) return kErrWrongTypeOverload;
   Shape s;
-  ErrCode e = GetValueShape(ctx, 0, &s);
-  if (e) return AllowOverload(e);
+  if (ErrCode e = SizeClassShape(ctx, 0, &s)) return e;
   return PushInPlaceOfTop(ctx, 1, [&] { return PushRealScalar(ctx, s.ndims); });
 }
 
@@ -71,10 +78,8 @@ ErrCode SizeBuiltin(EngineContext* ctx, int32_t nargin, int32_t nargout, int32_t
 
 // length (flag 0): the largest dimension; numel (flag 1): the element count.
 ErrCode ElementCountBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) {
-  if (!HasSizeClass(ctx, 0)) return kErrWrongTypeOverload;
   Shape s;
-  ErrCode e = GetValueShape(ctx, 0, &s);
-  if (e) return AllowOverload(e);
+  if (ErrCode e = SizeClassShape(ctx, 0, &s)) return e;
   double result = s.count;
   if (option == 0) {
     result = 0;

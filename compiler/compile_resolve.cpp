@@ -8,6 +8,7 @@
 #include "engine/code/function_ref.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
+#include "engine/code/opcodes.hpp"
 #include "engine/errors/raise.hpp"
 #include "engine/frames/calls.hpp"
 #include "engine/frames/frames.hpp"
@@ -157,6 +158,18 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
   // Code read from an image may claim inputs the frame does not hold: the
   // search for a method or a library's type would read entries below it.
   if (inputs < 0 || !HasEntriesAboveFrame(ctx, inputs)) return kErrIllegal;
+  // The loop's mark of its call of a function value goes to a native, or to
+  // feval or builtin that pass it on, alone (see kReentryThroughValue): the
+  // searches and compilations on the way, and any other callee, run
+  // without it.
+  const int32_t reentry = ctx->reentryOpcode;
+  ctx->reentryOpcode = 0;
+  auto callNative = [&](const NativeFunctionRecord* r) {
+    ctx->reentryOpcode = reentry;
+    const ErrCode e = CallNativeRecord(ctx, r, inputs, outputs);
+    ctx->reentryOpcode = 0;
+    return e;
+  };
   if (!skipUser) {
     ErrCode e;
     int32_t f = FindFunctionByName(ctx, name, length, scope, inputs, &e);
@@ -202,13 +215,13 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
   // that library's native of the name.
   if (const NativeFunctionRecord* r =
           skipUser ? nullptr : FindArgumentTypeNative(ctx, name, length, inputs, outputs))
-    return withDoubles([&] { return CallNativeRecord(ctx, r, inputs, outputs); });
+    return withDoubles([&] { return callNative(r); });
   if (const NativeFunctionRecord* r = FindPlainNative(ctx, name, length)) {
     if (inputs < r->minIn || inputs > NativeMaximum(r->maxIn))
       return RaiseNamed(ctx, kErrIncorrectNargin, name, length, inputs);
     if (wanted > NativeMaximum(r->maxOut))
       return RaiseNamed(ctx, kErrIncorrectNargout, name, length, wanted);
-    return withDoubles([&] { return CallNativeRecord(ctx, r, inputs, outputs); });
+    return withDoubles([&] { return callNative(r); });
   }
   if (const BuiltinRecord* b = FindBuiltinRecord(name, length)) {
     const CountLimits in = DecodeCountCode(b->inputCode), out = DecodeCountCode(b->outputCode);
@@ -220,7 +233,14 @@ ErrCode CallFunctionNamed(EngineContext* ctx, const char* name, int32_t length, 
     int32_t k = 1;
     if (IsVariableCount(b->inputCode)) words[k++] = static_cast<int16_t>(inputs);
     if (IsVariableCount(b->outputCode)) words[k++] = static_cast<int16_t>(outputs);
-    return withDoubles([&] { return CallBuiltin(ctx, words); });
+    // feval and builtin reached so call their value as the caller's own.
+    const bool passesOn = b->id == kOpFeval || b->id == kOpBuiltin;
+    return withDoubles([&] {
+      ctx->reentryOpcode = passesOn ? reentry : 0;
+      const ErrCode e = CallBuiltin(ctx, words);
+      ctx->reentryOpcode = 0;
+      return e;
+    });
   }
   return RaiseNamed(ctx, kErrUndefFun, name, length);
 }

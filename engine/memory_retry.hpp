@@ -77,6 +77,12 @@ inline void ForgetRerunProgress(EngineContext* ctx) {
 // instruction, or after the function it called has returned, is then
 // entered again the same way once the area has grown, and the run goes on
 // from there as though the first attempt had not been made.
+// The loop's call of a function value (feval, builtin, a value called by
+// its instruction) sets reentryOpcode to kReentryThroughValue: a native the
+// call reaches at once, asked for outputs, is that instruction's own native
+// and its entries are made again as the loop's natives' are, named by its
+// continuation; CallFunctionNamed hands the mark on to the native alone.
+inline constexpr int32_t kReentryThroughValue = -1;
 inline ErrCode ReentryUnchanged(EngineContext* ctx, ErrCode e) {
   ctx->instructionLevel = ctx->descTop;
   return e;

@@ -208,8 +208,10 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
   e = lists.Expand(ctx, n - 1, &arguments);
   if (!e) {
     const uint32_t level = ctx->descTop;
+    ctx->reentryOpcode = kReentryThroughValue;
     e = CodeMayMove(ctx, run.ip,
                     [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
+    ctx->reentryOpcode = 0;
     // A call without room that has left its value and arguments as they
     // came gets its operands back as the instruction found them.
     if (!IsEngineMemoryCode(e) || ctx->descTop != level) return e;

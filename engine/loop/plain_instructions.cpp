@@ -361,8 +361,12 @@ ErrCode RunPlainInstruction(EngineContext* ctx, const int16_t* at, const int16_t
         return kErrNotSupported;
       }
       ip = at + BuiltinLength(op);
-      if (StartsCode(op)) return CodeMayMove(ctx, ip, [&] { return CallBuiltin(ctx, at); });
-      return CallBuiltin(ctx, at);
+      if (!StartsCode(op)) return CallBuiltin(ctx, at);
+      // feval and builtin call their value as this instruction's own call.
+      if (op == kOpFeval || op == kOpBuiltin) ctx->reentryOpcode = kReentryThroughValue;
+      const ErrCode e = CodeMayMove(ctx, ip, [&] { return CallBuiltin(ctx, at); });
+      ctx->reentryOpcode = 0;
+      return e;
     }
   }
 }

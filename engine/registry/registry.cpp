@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/code/opcodes.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/frames/frames.hpp"
@@ -236,8 +237,15 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   const uint32_t thread = ctx->currentThread;
   // The loop's own call of this native, whose entries after its calls may
   // be made again once the area has grown; any native it calls is not.
-  const int32_t opcode = ctx->reentryOpcode;
+  int32_t opcode = ctx->reentryOpcode;
   ctx->reentryOpcode = 0;
+  // Reached through the loop's call of a function value: the native named
+  // by its continuation, which the loop calls again as it would after a
+  // function it called; a call for no output is left to the value's call.
+  if (opcode == kReentryThroughValue)
+    opcode = outputs >= 0 && !IsInstructionContinuation(continuation)
+                 ? ContinuationNative(continuation) + kFirstNativeOpcode
+                 : 0;
   // Where the native's entries begin: under its inputs; called back once a
   // compiled function has returned, the frame's continuation word told how
   // far below that function's results (-1: not known).

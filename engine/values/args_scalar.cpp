@@ -174,10 +174,15 @@ ErrCode GetIntegerArg(EngineContext* ctx, int32_t depth, int32_t* value) {
       }
     }
   }
-  if (x != std::floor(x)) return kErrNonIntArg;
-  if (!(x >= -2147483648.0 && x <= 2147483647.0)) return kErrOutOfRangeArg;
-  *value = static_cast<int32_t>(x);
-  return kOk;
+  // Within the range a whole number is its own conversion; outside it
+  // (NaN too) a fraction is told before the range, as floor tells it.
+  if (x >= -2147483648.0 && x <= 2147483647.0) {
+    const auto whole = static_cast<int32_t>(x);
+    if (whole != x) return kErrNonIntArg;
+    *value = whole;
+    return kOk;
+  }
+  return x != std::floor(x) ? kErrNonIntArg : kErrOutOfRangeArg;
 }
 
 ErrCode PopIntegerArg(EngineContext* ctx, int32_t* value) {

@@ -26,8 +26,14 @@ void ShrinkTopCharRow(EngineContext* ctx, int32_t n) {
   Store<uint32_t>(hdr + 12, static_cast<uint32_t>(n > 0 ? n : 0));
   uint32_t units = static_cast<uint32_t>(TypedArrayUnits(2, 2ull * (n > 0 ? n : 0)));
   uint8_t* el = hdr + 16;
-  uint64_t used = 2ull * (n > 0 ? n : 0);
-  std::memset(el + used, 0, 8ull * (units - 2) - used);
+  const uint64_t used = 2ull * (n > 0 ? n : 0);
+  // The padding lies in the last unit, under 8 bytes: that unit keeps its
+  // characters and loses the rest.
+  if (const uint64_t pad = 8ull * (units - 2) - used) {
+    uint8_t* last = el + used - (8 - pad);
+    const uint64_t keep = Load<uint64_t>(last) & ((uint64_t{1} << (8 * (8 - pad))) - 1);
+    Store<uint64_t>(last, keep);
+  }
   ctx->dataTop -= d->size - units;
   d->size = units;
 }

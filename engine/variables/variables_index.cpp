@@ -38,10 +38,13 @@ ErrCode KeepSelection(EngineContext* ctx, int32_t below, int32_t results) {
 }
 
 // Calls the function value under the subscript entries with them as its
-// arguments.
+// arguments, as the call of the instruction that indexes it.
 ErrCode CallWithSubscripts(EngineContext* ctx, const SubscriptList& subs, int32_t results) {
   if (subs.Entries() != subs.n) return kErrWrongTypeOverload;
-  return CallFunctionValueWithArguments(ctx, subs.n + 1, results);
+  ctx->reentryOpcode = kReentryThroughValue;
+  const ErrCode e = CallFunctionValueWithArguments(ctx, subs.n + 1, results);
+  ctx->reentryOpcode = 0;
+  return e;
 }
 
 // The 2-D shape of a plain double matrix.

@@ -758,5 +758,13 @@ TEST(Retries, AnExtensionsNativeWithoutRoomRunsAgainOnItsInputs) {
   ExpectScriptAllGrown("extensions.vke");
 }
 
+// A native reached through a function value (feval, builtin, a value
+// called) that is called back with the results of a builtin it called and
+// finds no room for its outputs: its entry is made again after growth, as
+// for a native its own instruction calls; it ended in "Data stack overflow".
+TEST(Retries, ANativeReachedThroughAValueIsEnteredAgainAfterGrowth) {
+  ExpectScriptAllGrown("value_calls.vke");
+}
+
 }  // namespace
 }  // namespace vke::test

@@ -108,6 +108,20 @@ TEST(Scalars, IntegersFromEveryClass) {
   EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kErrNonIntArg);
   PushRealScalar(ctx, 1e10);
   EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kErrOutOfRangeArg);
+  // A fraction is told before the range, and NaN is no whole number; the
+  // ends of the range are whole numbers that fit.
+  for (const double x : {-0.5, 2147483646.5, 1e10 + 0.5, std::nan("")}) {
+    PushRealScalar(ctx, x);
+    EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kErrNonIntArg) << x;
+  }
+  PushRealScalar(ctx, 2147483648.0);
+  EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kErrOutOfRangeArg);
+  PushRealScalar(ctx, -2147483648.0);
+  EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kOk);
+  EXPECT_EQ(v, INT32_MIN);
+  PushRealScalar(ctx, 2147483647.0);
+  EXPECT_EQ(GetIntegerArg(ctx, 0, &v), kOk);
+  EXPECT_EQ(v, INT32_MAX);
   PushRealScalar(ctx, -7);
   EXPECT_EQ(PopIntegerArg(ctx, &v), kOk);
   EXPECT_EQ(v, -7);
@@ -403,11 +417,16 @@ TEST(Strings, TextDecodesTheSameAsABlockOrByCharacter) {
     int32_t n = 96;  // room for 48 characters
     uint8_t* buffer;
     EXPECT_EQ(ReserveByteBuffer(ctx, &n, &buffer), kOk);
+    std::memset(buffer, 0xAA, 96);
     std::memcpy(buffer, bytes.data(), bytes.size());
     EXPECT_EQ(DecodeTextBuffer(ctx, static_cast<int32_t>(bytes.size())), kOk);
     const NumericView v = ViewNumeric(ctx, 0);
     std::vector<uint16_t> chars(static_cast<size_t>(v.shape.count));
     for (size_t i = 0; i < chars.size(); i++) chars[i] = Load<uint16_t>(v.elements + 2 * i);
+    // The last unit's bytes past the characters are zeros, whatever the
+    // buffer held there.
+    for (size_t b = 2 * chars.size(); b % 8 != 0; b++)
+      EXPECT_EQ(v.elements[b], 0) << bytes.size() << " " << b;
     Drop(ctx);
     SetFastForms(true);
     return chars;
