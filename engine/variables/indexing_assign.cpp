@@ -13,13 +13,18 @@ bool IsFloatClass(ArrayClass cls) {
   return cls.code == kCodeDouble || cls.code == kCodeSingle;
 }
 
-// Converts the entry at the depth to the class's element representation.
+// Converts the entry at the depth to the class's element representation,
+// and to the class itself: a text stays a text, so that an assignment run
+// again after growth finds its right-hand side of the class it had (a text
+// made a uint16 array turned the assigned text into one).
 ErrCode ConvertToClass(EngineContext* ctx, int32_t depth, ArrayClass cls) {
   if (IsFloatClass(cls)) return ConvertToFloat(ctx, depth, cls.code == kCodeSingle);
   if (cls.kind == kKindLogical) return ConvertToLogical(ctx, depth);
   if (!IsIntegerCode(cls.code)) return kErrWrongType;
-  return ConvertToInteger(ctx, depth, ElementBytesOfCode(cls.code), (cls.code & kCodeUnsigned) != 0,
-                          false);
+  const ErrCode e = ConvertToInteger(ctx, depth, ElementBytesOfCode(cls.code),
+                                     (cls.code & kCodeUnsigned) != 0, false);
+  if (!e && cls.kind == kKindChar) DescAt(ctx, depth)->word = kKindChar;
+  return e;
 }
 
 // Whether y fits the selection: one element; with one subscript as many

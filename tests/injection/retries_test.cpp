@@ -766,5 +766,12 @@ TEST(Retries, ANativeReachedThroughAValueIsEnteredAgainAfterGrowth) {
   ExpectScriptAllGrown("value_calls.vke");
 }
 
+// A text assigned into a text by the general path was converted in place to
+// its elements' representation, a uint16 array: run again after growth, the
+// assignment took that class and the variable became a uint16 array.
+TEST(Retries, ATextAssignedIntoATextStaysATextAfterGrowth) {
+  ExpectScriptAllGrown("text_assign.vke");
+}
+
 }  // namespace
 }  // namespace vke::test
