@@ -28,9 +28,11 @@
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
 // it; a script's compile errors are placed by its file's name and their
-// line in it, "(FILE, line N)"), 2 for a bad command line, 130 after
+// line in it, "(FILE, line N)"), 2 for a bad command line (an -L folder
+// that is not there among them), 130 after
 // Ctrl-C; with -i 0 once the input has ended, 130 after a second Ctrl-C
 // within a second.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,7 +90,16 @@ int main(int argc, char** argv) {
     } else if (a == "--no-lapack") {
       setup.lapack = false;
     } else if (a == "-L") {
-      setup.folders.push_back(argv[++i]);
+      // A folder that is not there would only make "use" fail later with
+      // nothing said of the command line.
+      struct stat folder;
+      const bool there = ::stat(argv[++i], &folder) == 0;
+      if (!there || !S_ISDIR(folder.st_mode)) {
+        std::fprintf(stderr, "vke: -L %s: %s\n", argv[i],
+                     there ? "not a folder" : DiskFileReason(errno).c_str());
+        return 2;
+      }
+      setup.folders.push_back(argv[i]);
     } else if (a == "-x") {
       setup.extensionFolders.push_back(AbsolutePath(argv[++i]));
     } else if (a == "-e" && !interactive) {

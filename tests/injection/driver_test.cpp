@@ -161,6 +161,30 @@ TEST_F(DriverRules, AWrongValueIsAFaultWhateverIsListed) {
   EXPECT_EQ(r.faults.size(), 1u) << DescribeReport(r);
 }
 
+// A run after a refusal is judged by what it asks, never by how long it
+// takes: one that starts its work over for ever is a fault once it has made
+// many times the requests of the first, and one that is only slow (here far
+// slower than the first run) passes.
+TEST_F(DriverRules, ARetryWithoutEndIsAFaultAndASlowRunIsNot) {
+  const Program endless{"endless", [] {
+                          if (RoomRefused(RoomKind::kHeap))
+                            for (;;) RoomRefused(RoomKind::kHeap);
+                          std::printf("done\n");
+                          return 0;
+                        }};
+  ProgramReport r = Run(endless);
+  ASSERT_EQ(r.faults.size(), 1u) << DescribeReport(r);
+  EXPECT_EQ(r.faults[0].what.rfind("did not end: it made more than", 0), 0u) << r.faults[0].what;
+  const Program slow{"slow", [] {
+                       if (RoomRefused(RoomKind::kHeap)) ::usleep(6000000);
+                       std::printf("done\n");
+                       return 0;
+                     }};
+  r = Run(slow);
+  EXPECT_EQ(r.runs, 1u);
+  EXPECT_TRUE(r.faults.empty()) << DescribeReport(r);
+}
+
 TEST_F(DriverRules, TheRequestsRefusedFollowTheCapsGiven) {
   // Twenty requests from one place that asks.
   const Program twenty{"twenty", [] {

@@ -103,6 +103,27 @@ void RecordRefusedCaller(RoomKind, uint64_t number, uintptr_t argument) {
   }
 }
 
+// The refused run's watch: the observer it was given, and the stop of a run
+// that goes on asking past its cap (a retry that starts over for ever).
+struct RoomRequestCap {
+  uint64_t cap;
+  RoomRequestObserver observer;
+  uintptr_t argument;
+};
+
+constexpr int kEndlessStatus = 124;
+constexpr char kEndlessNote[] = "the run went on past its cap of requests for room\n";
+
+void RoomRequestCapped(RoomKind kind, uint64_t number, uintptr_t argument) {
+  const auto* watch = reinterpret_cast<const RoomRequestCap*>(argument);
+  watch->observer(kind, number, watch->argument);
+  if (watch->cap == 0 || number <= watch->cap) return;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  (void)!::write(STDERR_FILENO, kEndlessNote, sizeof kEndlessNote - 1);
+  _exit(kEndlessStatus);
+}
+
 void WriteReport(std::FILE* f, const SiteRecorder& recorder, const RefusedCaller& caller) {
   RoomKind kind;
   const bool refused = RoomRequestRefused(&kind);
@@ -229,10 +250,14 @@ namespace {
     backtrace(warm, 1);  // loads the unwinder before anything is counted
   }
   RefusedCaller caller{spec.refuse};
-  if (spec.traceRefused)
-    WatchRoomRequests(spec.refuse, &TraceRefused, spec.refuse);
-  else if (spec.refuse)
-    WatchRoomRequests(spec.refuse, &RecordRefusedCaller, reinterpret_cast<uintptr_t>(&caller));
+  RoomRequestCap capped{spec.requestCap, &RecordRefusedCaller,
+                        reinterpret_cast<uintptr_t>(&caller)};
+  if (spec.traceRefused) {
+    capped.observer = &TraceRefused;
+    capped.argument = spec.refuse;
+  }
+  if (spec.refuse)
+    WatchRoomRequests(spec.refuse, &RoomRequestCapped, reinterpret_cast<uintptr_t>(&capped));
   else
     WatchRoomRequests(0, recorder.kept ? &RecordSite : nullptr,
                       reinterpret_cast<uintptr_t>(&recorder));
@@ -283,7 +308,7 @@ bool Finished(const Child& c, const RunSpec& spec, RunOutcome* o) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - c.start).count();
   pid_t done = c.pid > 0 ? ::waitpid(c.pid, &wstatus, WNOHANG) : -1;
-  if (done == 0 && seconds > spec.timeoutSeconds) {
+  if (done == 0 && spec.timeoutSeconds > 0 && seconds > spec.timeoutSeconds) {
     ::kill(c.pid, SIGKILL);
     ::waitpid(c.pid, &wstatus, 0);
     o->timedOut = true;
@@ -297,6 +322,9 @@ bool Finished(const Child& c, const RunSpec& spec, RunOutcome* o) {
                                      : -1;
   o->out = ReadWhole(c.folder + ".out");
   o->err = ReadWhole(c.folder + ".err");
+  const std::string note = kEndlessNote;
+  o->endless = o->status == kEndlessStatus && o->err.size() >= note.size() &&
+               o->err.compare(o->err.size() - note.size(), note.size(), note) == 0;
   o->files = ListFiles(c.folder);
   ReadReport(c.folder + ".report", o);
   return true;

@@ -24,6 +24,7 @@ struct RequestSite {
 struct RunOutcome {
   int status = 0;  // exit status, or 128 + the signal that ended it
   bool timedOut = false;
+  bool endless = false;  // it made more requests than its spec allows
   std::string out, err;
   std::string files;  // "name bytes hash" lines of the files left, sorted
   uint64_t requests = 0;
@@ -46,8 +47,12 @@ struct RunSpec {
   std::function<int()> body;  // runs in the child; its result is the exit status
   uint64_t refuse = 0;        // the request to refuse, 0 none
   uint32_t sitesKept = 0;     // with refuse 0: the first requests of each site to list
-  double timeoutSeconds = 120;
+  double timeoutSeconds = 0;  // by hand only: a run longer is killed (0: no limit)
   bool traceRefused = false;  // the refused request's callers go to standard error
+  // With a request refused: a run that makes more requests than this is
+  // taken for one that never ends and stopped (0: no limit). A count, not a
+  // time, so that a loaded machine only makes the run slower.
+  uint64_t requestCap = 0;
 };
 
 // Runs spec.body in a child whose working folder is `folder` (made empty

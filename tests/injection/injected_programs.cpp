@@ -148,7 +148,8 @@ int RunText(const std::string& text, const std::string& folder, RunnerSetup setu
     status = runner::FinishRun(ctx, e);
   }
   MarkFinalState();
-  ListVariables(ctx, kFdOut, true);
+  // Buffered: the listing of a large array is written in blocks, not a line at a time.
+  ListVariablesForDebugger(ctx, kFdOut, true);
   return status;
 }
 

@@ -36,6 +36,11 @@ done
 [ "$("$vke" -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = false ] || fail "!lapack is not registered"
 [ "$("$vke" --no-lapack -e "disp(any(isnan([1 2] / [1 2; 2 4])))")" = true ] ||
   fail "--no-lapack still registers !lapack"
+# A library folder that is not there is a bad command line, said at once.
+for dir in "$folder/none" /dev/null; do
+  "$vke" -L "$dir" -e "disp(1)" >/dev/null 2>"$folder/err"
+  [ $? -eq 2 ] && grep -q -- "-L $dir: " "$folder/err" || fail "-L $dir: $(cat "$folder/err")"
+done
 for file in "$folder" /proc/self/mem /dev/zero; do
   "$vke" "$file" 2>"$folder/err"
   [ $? -eq 2 ] && grep -q "cannot read" "$folder/err" || fail "$file runs"
@@ -43,18 +48,19 @@ done
 
 # A named pipe where a library or a help file is looked for (beside the
 # script, or in the working folder) is no file of it: help, lookfor and use
-# answer at once, as without it.
+# answer at once, as without it (a runner that opened one would wait for a
+# writer until the test's own time ran out).
 mkdir "$folder/pipes"
 mkfifo "$folder/pipes/VKE.hlp" "$folder/pipes/NAME.vkl"
 printf 'help abs\nlookfor zero\ndisp(7)\n' >"$folder/pipes/help.vke"
 printf 'use NAME\ndisp(7)\n' >"$folder/pipes/use.vke"
-out=$(timeout 30 "$vke" "$folder/pipes/help.vke" 2>&1)
+out=$("$vke" "$folder/pipes/help.vke" 2>&1)
 status=$?
 [ $status -eq 0 ] && [ "$(echo "$out" | tail -1 | tr -d ' ')" = 7 ] || fail "help beside a pipe: $status, $out"
-out=$(cd "$folder/pipes" && timeout 30 "$vke" -e "help abs, disp(7)" 2>&1)
+out=$(cd "$folder/pipes" && "$vke" -e "help abs, disp(7)" 2>&1)
 status=$?
 [ $status -eq 0 ] && [ "$(echo "$out" | tail -1 | tr -d ' ')" = 7 ] || fail "help in a pipe's folder: $status, $out"
-out=$(timeout 30 "$vke" "$folder/pipes/use.vke" 2>&1)
+out=$("$vke" "$folder/pipes/use.vke" 2>&1)
 status=$?
 [ $status -eq 1 ] && echo "$out" | grep -q "Library not found 'NAME'" || fail "use of a pipe: $status, $out"
 
@@ -64,8 +70,8 @@ printf '\357\273\277x = 6 * 7;\ndisp(x)\n' >"$folder/marked.vke"
 
 "$vke" -e "disp('ready'); while true, end" >"$folder/out" 2>"$folder/err" &
 pid=$!
-for i in $(seq 600); do
-  grep -qs ready "$folder/out" && break
+until grep -qs ready "$folder/out"; do
+  kill -0 $pid 2>/dev/null || fail "the endless text ended: $(cat "$folder/out" "$folder/err")"
   sleep 0.05
 done
 kill -INT $pid
@@ -109,20 +115,35 @@ console() {
   printf "$1" >&3
   lines "$2"
 }
-# Waits until standard output holds $1 lines.
+# Waits until standard output holds $1 lines (the console still runs).
 lines() {
-  for i in $(seq 400); do
-    [ "$(grep -c . "$folder/out")" -ge "$1" ] && return 0
+  until [ "$(grep -c . "$folder/out")" -ge "$1" ]; do
+    kill -0 $pid 2>/dev/null || fail "console ended: $(cat "$folder/out" "$folder/err")"
     sleep 0.05
   done
-  fail "console: $(cat "$folder/out" "$folder/err")"
+}
+# Waits until the console has read all that was typed into the FIFO, a
+# partial line too (no byte left in the pipe), and waits in its next read
+# of standard input (where the system shows what a process waits in).
+drained() {
+  until python3 -c 'import fcntl, os, struct, sys, termios
+fd = os.open(sys.argv[1], os.O_WRONLY | os.O_NONBLOCK)
+left = struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0\0\0\0"))[0]
+try:
+    waits = open("/proc/%s/syscall" % sys.argv[2]).read().split()
+except OSError:
+    waits = ["0", "0x0"]
+sys.exit(1 if left or waits[:2] != ["0", "0x0"] else 0)' "$folder/in" $pid 2>/dev/null; do
+    kill -0 $pid 2>/dev/null || fail "console ended: $(cat "$folder/out" "$folder/err")"
+    sleep 0.05
+  done
 }
 console 'v = 5;\nfunction spin(), disp(0), while true, end, endfunction\nspin()\n' 1
 kill -INT $pid
 sleep 1.1
 printf 'disp(v)\ndisp(' >&3
 lines 2
-sleep 0.3
+drained
 kill -INT $pid
 sleep 1.2
 printf '7)\ndisp(3)\n' >&3
@@ -135,7 +156,7 @@ status=$?
 # Ctrl-C while a definition is being typed cancels all of it: the next line
 # is a command of its own and runs at once.
 console 'disp(1)\nfunction r = half(x)\n  r = x / 2;\n' 1
-sleep 0.3
+drained
 kill -INT $pid
 sleep 1.2
 printf 'disp(7)\n' >&3
