@@ -150,6 +150,23 @@ TEST_F(PackCommand, NoLibraryTheSourcesLoadIsWrittenOver) {
   EXPECT_TRUE(FileCarriesImage(File("other.vkl").c_str()));
 }
 
+// An extension the packing loaded is read as much as the files named: an
+// output that leads to it is refused, and the library stays as it was.
+TEST_F(PackCommand, AnExtensionLoadedIsNotWrittenOver) {
+  std::filesystem::create_directories(File("KVRuntimeExt"));
+  const std::string library = File("KVRuntimeExt/current.so");
+  std::filesystem::copy_file(VKE_EXTENSION_FIXTURES "/current.so", library);
+  const std::string before = Read("KVRuntimeExt/current.so");
+  ASSERT_EQ(::symlink("KVRuntimeExt/current.so", File("to-ext").c_str()), 0);
+  std::string said;
+  EXPECT_EQ(Pack("--bare --extension current -o to-ext app.kvd", &said), 1);
+  EXPECT_EQ(said, "to-ext: not written: it is " + library + ", which kvpack reads");
+  EXPECT_EQ(Kind("to-ext"), S_IFLNK);
+  EXPECT_EQ(Read("KVRuntimeExt/current.so"), before);
+  // The same packing to another file is written.
+  EXPECT_EQ(Pack("--bare --extension current -o packed app.kvd", &said), 0) << said;
+}
+
 // A check's steps write no file it read to run the application: a png step
 // into the description, a source, an embedded file, the script or the
 // image, under its name or through a link, stops the script with the file
