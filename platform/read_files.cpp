@@ -16,6 +16,7 @@ struct ReadFile {
 };
 
 bool g_recording = false;
+std::string g_program;
 std::vector<ReadFile> g_files;
 
 void Note(const struct stat& st, const char* path) {
@@ -26,9 +27,14 @@ void Note(const struct stat& st, const char* path) {
 
 }  // namespace
 
-void StartReadFileRecord() {
+void StartReadFileRecord(const char* program) {
   g_files.clear();
+  g_program = program;
   g_recording = true;
+}
+
+void StopNotingReadFiles() {
+  g_recording = false;
 }
 
 void NoteReadFile(int fd, const char* path) {
@@ -43,10 +49,15 @@ void NoteReadFile(const char* path) {
 
 const std::string* FindReadFile(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return nullptr;
+  if (g_files.empty() || stat(path.c_str(), &st) != 0) return nullptr;
   for (const ReadFile& f : g_files)
     if (f.device == st.st_dev && f.inode == st.st_ino) return &f.path;
   return nullptr;
+}
+
+std::string ReadFileRefusal(const std::string& out, const std::string& read, const char* program) {
+  return out + ": not written: it is " + read + ", which " + (program ? program : g_program) +
+         " reads";
 }
 
 }  // namespace vke

@@ -8,8 +8,12 @@
 
 namespace vke {
 
-// Starts the record, empty; the notes below are dropped until then.
-void StartReadFileRecord();
+// Starts the record, empty, for the program of that name, which refusals
+// give; the notes below are dropped until then.
+void StartReadFileRecord(const char* program);
+// Ends the noting: the files noted so far stay in the record, those opened
+// from here on are not added.
+void StopNotingReadFiles();
 
 // Notes the file open at fd, which was opened under the path.
 void NoteReadFile(int fd, const char* path);
@@ -21,5 +25,11 @@ void NoteReadFile(const char* path);
 // device and inode, whatever link or spelling leads to it) was noted; null
 // when it was not, or no file is there.
 const std::string* FindReadFile(const std::string& path);
+
+// "OUT: not written: it is READ, which PROGRAM reads": the refusal of a
+// write at `out`, which leads to the file read as `read`; the program is
+// the record's when none is given.
+std::string ReadFileRefusal(const std::string& out, const std::string& read,
+                            const char* program = nullptr);
 
 }  // namespace vke

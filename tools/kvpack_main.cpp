@@ -20,8 +20,10 @@
 // "file:line: message (code): detail". "check" loads the image (a
 // description is packed in memory instead) and runs the script
 // (tools/kvpack/check.hpp); threads its handlers leave running are counted
-// on standard error at its end. Exit status: 0 done, 1 a problem, 2 a bad
-// command line.
+// on standard error at its end. Its steps and handlers write no file it
+// read to get there (the image, or the description and what packing reads,
+// the extensions, the script), under any name or link. Exit status: 0
+// done, 1 a problem, 2 a bad command line.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -110,6 +112,9 @@ bool LoadNamedExtensions(ToolHost* host, const std::string& names, const std::st
 }
 
 int Check(const std::string& image, const std::string& scriptPath) {
+  // The files read up to the script's first step are the ones its steps
+  // must not replace.
+  StartReadFileRecord(kToolName);
   ToolHost host;
   if (ErrCode e = host.Create())
     return Fail("kvpack: cannot create the block: " + std::to_string(e));
@@ -125,6 +130,7 @@ int Check(const std::string& image, const std::string& scriptPath) {
   std::string script;
   if (!ReadDiskFile(scriptPath, &script))
     return Fail(scriptPath + ": cannot be read: " + DiskFileReason(errno));
+  StopNotingReadFiles();
   if (!RunCheckScript(&host, script, &message)) return Fail(scriptPath + ": " + message);
   if (const int32_t left = CountListedThreads(host.ctx()))
     std::fprintf(stderr, "kvpack: the script ended with %d thread%s still running\n", left,
@@ -166,7 +172,7 @@ int main(int argc, char** argv) {
   }
   if (description.empty() || out.empty() || bare == !runtime.empty()) return Usage();
   // Every file opened from here on is one the output must not replace.
-  StartReadFileRecord();
+  StartReadFileRecord(kToolName);
   ToolHost host;
   if (ErrCode e = host.Create())
     return Fail("kvpack: cannot create the block: " + std::to_string(e));

@@ -317,6 +317,15 @@ ErrCode AppFileOpen(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   }
   // A name holding a NUL names no file: the system would read a shorter one.
   const bool whole = name.find('\0') == std::string::npos;
+  // A file the tool that keeps the record of read files read (the
+  // application and script "kvpack check" runs) is not written over: -1,
+  // and the refusal on the error output.
+  if (const std::string* read = whole && flags != O_RDONLY ? FindReadFile(name) : nullptr) {
+    const std::string refusal = ReadFileRefusal(name, *read);
+    ErrCode e = WriteToFd(ctx, kFdErr, refusal.data(), static_cast<int32_t>(refusal.size()));
+    if (!e) e = WriteNewlineToFd(ctx, kFdErr);
+    return e ? e : PushRealScalar(ctx, -1);
+  }
   const int handle = whole ? ::open(name.c_str(), flags | O_CLOEXEC, 0666) : -1;
   if (handle >= 0 && !mode.empty() && mode[0] == 'a' && ::lseek(handle, 0, SEEK_END) < 0) {
     ::close(handle);

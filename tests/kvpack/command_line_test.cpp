@@ -150,6 +150,92 @@ TEST_F(PackCommand, NoLibraryTheSourcesLoadIsWrittenOver) {
   EXPECT_TRUE(FileCarriesImage(File("other.vkl").c_str()));
 }
 
+// An extension the packing loaded is read as much as the files named: an
+// output that leads to it is refused, and the library stays as it was.
+TEST_F(PackCommand, AnExtensionLoadedIsNotWrittenOver) {
+  std::filesystem::create_directories(File("KVRuntimeExt"));
+  const std::string library = File("KVRuntimeExt/current.so");
+  std::filesystem::copy_file(VKE_EXTENSION_FIXTURES "/current.so", library);
+  const std::string before = Read("KVRuntimeExt/current.so");
+  ASSERT_EQ(::symlink("KVRuntimeExt/current.so", File("to-ext").c_str()), 0);
+  std::string said;
+  EXPECT_EQ(Pack("--bare --extension current -o to-ext app.kvd", &said), 1);
+  EXPECT_EQ(said, "to-ext: not written: it is " + library + ", which kvpack reads");
+  EXPECT_EQ(Kind("to-ext"), S_IFLNK);
+  EXPECT_EQ(Read("KVRuntimeExt/current.so"), before);
+  // The same packing to another file is written.
+  EXPECT_EQ(Pack("--bare --extension current -o packed app.kvd", &said), 0) << said;
+}
+
+// A check's steps write no file it read to run the application: a png step
+// into the description, a source, an embedded file, the script or the
+// image, under its name or through a link, stops the script with the file
+// named and writes nothing; a handler's fopen for writing or appending
+// there gets -1, with the refusal printed.
+TEST_F(PackCommand, ACheckWritesNoFileItRead) {
+  ASSERT_EQ(::symlink("app.vke", File("alias.vke").c_str()), 0);
+  const struct {
+    const char* out;
+    const char* input;
+  } cases[] = {
+      {"app.kvd", "app.kvd"},   {"app.vke", "app.vke"},           {"alias.vke", "app.vke"},
+      {"data.txt", "data.txt"}, {"steps.script", "steps.script"},
+  };
+  for (const auto& c : cases) {
+    Write("steps.script", "reset\ndraw\npng \"" + std::string(c.out) + "\"\n");
+    const std::set<std::string> names = Names();
+    std::string said;
+    EXPECT_EQ(Pack("check app.kvd steps.script", &said), 1) << c.out;
+    EXPECT_EQ(said, "> reset\n> draw\n> png \"" + std::string(c.out) +
+                        "\"\nsteps.script: line 3: " + c.out + ": not written: it is " + c.input +
+                        ", which kvpack reads");
+    EXPECT_EQ(Names(), names) << c.out;
+    EXPECT_EQ(Read("steps.script"), "reset\ndraw\npng \"" + std::string(c.out) + "\"\n");
+  }
+  EXPECT_EQ(Read("app.kvd"), kDescription);
+  EXPECT_EQ(Read("app.vke"), kSource);
+  EXPECT_EQ(Read("data.txt"), kData);
+  EXPECT_EQ(Kind("alias.vke"), S_IFLNK);
+
+  // The packed image, checked: it is read too; a new file is written.
+  std::string said;
+  ASSERT_EQ(Pack("--bare -o app.img app.kvd", &said), 0) << said;
+  const std::string image = Read("app.img");
+  Write("steps.script", "png \"app.img\"\n");
+  EXPECT_EQ(Pack("check app.img steps.script", &said), 1);
+  EXPECT_EQ(said,
+            "> png \"app.img\"\nsteps.script: line 1: app.img: not written: it is app.img, which "
+            "kvpack reads");
+  EXPECT_EQ(Read("app.img"), image);
+  Write("steps.script", "reset\ndraw\npng \"drawn.png\"\n");
+  EXPECT_EQ(Pack("check app.img steps.script", &said), 0) << said;
+  EXPECT_TRUE(std::filesystem::exists(File("drawn.png")));
+
+  // Handlers that write over a source, under its name or a link's, and
+  // one that writes a file of its own, then reads and writes it again.
+  Write("save.kvd",
+        "source \"app.vke\"\nsource \"save.vke\"\nvar x\nmenu \"File\"\n"
+        "  item \"Save\" overwrite()\n  item \"Append\" append()\n"
+        "  item \"Own\" own()\nendmenu\n");
+  const std::string saver =
+      "function overwrite()\n save('app.vke', 'w');\nfunction append()\n save('alias.vke', 'a');\n"
+      "function save(name, mode)\n fd = fopen(name, mode);\n disp(fd);\n"
+      " if fd >= 0\n  fprintf(fd, 'gone');\n  fclose(fd);\n end\n"
+      "function own()\n for mode = 'wra'\n  fd = fopen('own.txt', mode);\n"
+      "  disp(fd >= 0);\n  fclose(fd);\n end\n";
+  Write("save.vke", saver);
+  Write("steps.script", "menu \"Save\"\nmenu \"Append\"\nmenu \"Own\"\n");
+  EXPECT_EQ(Pack("check save.kvd steps.script", &said), 0) << said;
+  EXPECT_EQ(said,
+            "> menu \"Save\"\napp.vke: not written: it is app.vke, which kvpack reads\n"
+            "        -1\n=> 10201\n"
+            "> menu \"Append\"\nalias.vke: not written: it is app.vke, which kvpack reads\n"
+            "        -1\n=> 10201\n"
+            "> menu \"Own\"\ntrue\ntrue\ntrue\n=> 10201");
+  EXPECT_EQ(Read("app.vke"), kSource);
+  EXPECT_EQ(Read("save.vke"), saver);
+}
+
 // A packing without a runtime named says that the runtime is missing
 // before the usage.
 TEST_F(PackCommand, AMissingRuntimeIsNamed) {

@@ -277,6 +277,8 @@ TEST(Description, ErrorsSayWhatIsAllowed) {
             "x after embed, which takes a name and then file \"PATH\" or one text");
   EXPECT_EQ(detail("menu \"M\"\n  separator 1\nendmenu\n", kKvUnexpectedChar),
             "1 after separator, which takes nothing");
+  EXPECT_EQ(detail("instance \"a.kv\" \"b\"\n", kKvUnexpectedChar),
+            "\"b\" after instance, which takes one string, the KV file's name");
 
   const std::string forms = std::string("; ") + kDescriptorForms;
   EXPECT_EQ(detail("var x\nfigure \"P\"\n  draw \"show(x)\"\n", kKvBadFunName),

@@ -304,6 +304,12 @@ TEST_F(Packing, ASourceThatDoesNotCompileSaysWhatAndWhere) {
     EXPECT_FALSE(Pack("source \"a.vke\"\n")) << c.source;
     EXPECT_EQ(PackErrorText(error), c.said) << c.source;
   }
+  // After that error, a source whose failure the compiler raises no error
+  // for is told with its own code's message, neither the earlier error's
+  // text nor its line and place.
+  files["app/a.vke"] = "use 1abc\nfunction x = f()\n x = 1;\n";
+  EXPECT_FALSE(Pack("source \"a.vke\"\n"));
+  EXPECT_EQ(PackErrorText(error), "a.vke: Bad library name (157)");
 }
 
 // An embedded library is compiled before the sources that use it and

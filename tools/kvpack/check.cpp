@@ -33,6 +33,7 @@
 #include "engine/values/values.hpp"
 #include "graphics/mouse_tools.hpp"
 #include "graphics/text_field_edit.hpp"
+#include "platform/read_files.hpp"
 #include "tools/kvpack/check_dialogs.hpp"
 #include "tools/kvpack/line_tokens.hpp"
 #include "tools/kvpack/word_choices.hpp"
@@ -385,7 +386,7 @@ class Checker {
   }
 
   // The instance's figure drawn into a PNG file, 640 x 480 unless a size
-  // follows the file name.
+  // follows the file name; never into a file the check read.
   bool Png(TokenCursor& c, std::string* error) {
     if (c.Peek().type != Tok::kString) return Bad(error, "a file name after png");
     const std::string path = c.Take().text;
@@ -398,6 +399,11 @@ class Checker {
         v = static_cast<int32_t>(c.Take().number);
       }
     if (!c.AtEnd()) return Bad(error, "nothing more");
+    // A file the check read stops the script before anything is written.
+    if (const std::string* read = FindReadFile(path)) {
+      *error = ReadFileRefusal(path, *read);
+      return false;
+    }
     Report(RenderFigurePng(h_->slot(), kInstance, size[0], size[1], path.c_str(), false));
     // The mouse steps that follow see the figure as laid out here.
     view_.reset();

@@ -15,7 +15,8 @@
 namespace vke::kvpack {
 
 // Runs the script on instance 0 of the host's block; false, with a message
-// in *error, for a script line that is no step (its line number included).
+// in *error, for a script line that is no step or a png step into a file
+// the check read (platform/read_files.hpp), its line number included.
 // Steps that fail are reported and the script goes on.
 bool RunCheckScript(ToolHost* host, const std::string& script, std::string* error);
 

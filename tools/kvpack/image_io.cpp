@@ -105,7 +105,7 @@ bool WriteImage(ToolHost* host, const std::string& title, const char* runtime,
   const std::string* input = SameFile(out, read);
   if (!input) input = FindReadFile(out);
   if (input) {
-    *message = out + ": not written: it is " + *input + ", which kvpack reads";
+    *message = ReadFileRefusal(out, *input, kToolName);
     return false;
   }
   std::string name = title;

@@ -10,6 +10,9 @@
 
 namespace vke::kvpack {
 
+// The tool's name, as its refusals to write over a file it read give it.
+inline constexpr char kToolName[] = "kvpack";
+
 // Writes the image of the host's block to `out`, behind a copy of the
 // runtime file (none: the image alone). The title is the given one, else
 // the application's. Before writing, the image is loaded into a fresh block:

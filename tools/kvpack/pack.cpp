@@ -142,9 +142,12 @@ class Packer {
   }
 
   // Compiles a text into the library; an error is reported at its line of
-  // the text, or through lines at the description line it comes from.
+  // the text, or through lines at the description line it comes from. Each
+  // compile starts as a new action: the place of an earlier error is not
+  // this one's.
   bool Compile(const std::string& file, const std::string& text,
                const std::vector<int32_t>* lines) {
+    BeginTopLevelAction(ctx());
     const ErrCode e = DefineKVLibrary(ctx(), app_.fileName, text.data(),
                                       static_cast<int32_t>(text.size()), &library_);
     return e ? CompileFailed(file, e, lines) : true;
@@ -159,6 +162,7 @@ class Packer {
     std::string text;
     if (!Read(item.file, item.line, &text)) return false;
     int32_t entry;
+    BeginTopLevelAction(ctx());
     const ErrCode e =
         DefineTextLibrary(ctx(), name, text.data(), static_cast<int32_t>(text.size()), &entry);
     if (e) return CompileFailed(item.file, e, nullptr);
