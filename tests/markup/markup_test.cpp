@@ -345,9 +345,14 @@ TEST(MarkupMarkup, WrittenDocumentsReadBackTheSame) {
       // A mark before blanks and what ends a term, a cell or a heading, or
       // a plugin call there, which emits nothing: the end's template
       // follows the mark directly.
+      "; **a~* : b\n",
       "|**a* <<x>>|b|\n",
       "; **a* <<x>> : b\n",
       "= a* <<x>> =\n",
+      // Colons after a scheme's bytes, escaped: the slashes after them are
+      // italic marks, not those of a URL.
+      "a.~://y//\n",
+      "x~://y//\n",
   };
   for (const std::string& src : cases) {
     const RoundTrip r = MarkupRoundTrip(src, 0);
@@ -535,6 +540,43 @@ TEST(MarkupMarkup, GeneratedRunsAndSchemesWriteTheSameTwice) {
     const std::string src = documents.Next();
     if (!check(src, documents.Flags())) break;
   }
+}
+
+// Breaks at the first blank that a character follows.
+int32_t BreakAtFirstBlank(const uint8_t* line, int32_t length, int32_t* removed, const void*) {
+  for (int32_t k = 1; k + 1 < length; k++) {
+    if (line[k] != ' ' || line[k + 1] == ' ') continue;
+    *removed = 1;
+    return k;
+  }
+  return -1;
+}
+
+// Written markup keeps a link or an image whole on its line, as a line end
+// would end it, and breaks the line right before or after it.
+TEST(MarkupMarkup, LinksAndImagesStayWholeOnTheirLines) {
+  const auto markup = [](const std::string& src) { return Convert(src, MarkupFormat::kMarkup, 0); };
+  const std::string image =
+      "{{pic.png|an image text with several blanks in it that reaches past the wrap column}}";
+  EXPECT_EQ(markup("Some words here " + image + " and more words."),
+            "Some words here\n" + image + "\nand more words.\n\n");
+  // The blank after a link is a place to break.
+  EXPECT_EQ(
+      markup("Some words here and there to fill [[target|link text]] Averyveryverylongword and"),
+      "Some words here and there to fill [[target|link text]]\nAveryveryverylongword and\n\n");
+  // Where the line breaks before a link is a finder's choice: one that
+  // takes the first blank breaks a list item over and over, with a newline
+  // of two bytes, and the link still starts a line of its own.
+  MarkupDescriptor d = BuiltinMarkupDescriptor(MarkupFormat::kMarkup);
+  d.breakFinder = &BreakAtFirstBlank;
+  std::string out;
+  ASSERT_EQ(MarkupConvertGrown(
+                "* item [[target|a link text with words that run past the wrap column of it]]", 0,
+                "\r\n", &d, 0, 64, &out),
+            kMarkupDone);
+  EXPECT_EQ(out,
+            "*\r\nitem\r\n[[target|a link text with words that run past the wrap column of "
+            "it]]\r\n\r\n");
 }
 
 TEST(MarkupPlain, NestingStopsAtEightLevels) {
