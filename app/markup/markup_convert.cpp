@@ -23,6 +23,15 @@ bool FenceLine(const uint8_t* src, int32_t at, int32_t eol, const char* fence) {
   return true;
 }
 
+// Whether the line [at, eol) holds a rule: four or more "-" and blanks.
+bool RuleLine(const uint8_t* src, int32_t at, int32_t eol) {
+  int32_t k = at;
+  while (k < eol && src[k] == '-') k++;
+  if (k - at < 4) return false;
+  while (k < eol && IsBlank(src[k])) k++;
+  return k == eol;
+}
+
 bool IsTableLevel(MarkupLevel kind) {
   return kind == MarkupLevel::kCell || kind == MarkupLevel::kHeaderCell;
 }
@@ -74,6 +83,7 @@ Converter::Converter(const MarkupDescriptor* d, uint32_t flags, const char* newl
   o_.s = fontSize < 1 ? d->defaultFontSize : fontSize;
   o_.x = (flags & kMarkupAnchors) != 0;
   o_.wrap = true;
+  o_.runClose = -1;
 }
 
 // ---- Emission ----
@@ -138,7 +148,29 @@ bool Converter::Target(int32_t at, int32_t length) {
 bool Converter::Space() {
   // The line's bytes count, not its characters: a stray UTF-8
   // continuation byte is no character but text a blank follows.
-  return o_.bytes - o_.lineStart <= o_.indent || Emit(kSpace);
+  if (o_.bytes - o_.lineStart <= o_.indent) return true;
+  // Markup read back takes a run of blanks as one, and skips those that
+  // start a block's text or follow a line break.
+  if (d_->readBack &&
+      (IsBlank(o_.out[o_.bytes - 1]) || o_.bytes == breakEnd_ || o_.bytes == textStart_))
+    return true;
+  return Emit(kSpace);
+}
+
+bool Converter::RunText(int32_t end) {
+  while (pos_ < end) {
+    if (d_->readBack && IsBlank(src_[pos_])) {
+      while (pos_ < end && IsBlank(src_[pos_])) pos_++;
+      if (!Space()) return false;
+    } else if (!TextChar(d_->textEncoder, d_->textUser)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Converter::TrimBlankEnd() {
+  if (d_->readBack) TrimBlanks();
 }
 
 // ---- Lines ----
@@ -172,7 +204,9 @@ bool Converter::OpenParagraph() {
   o_.l = 0;
   o_.i = 0;
   paragraphOpen_ = true;
-  return Hook(d_->structureHook, 0, 0, 1, "p") && Emit(kParagraphBegin);
+  if (!Hook(d_->structureHook, 0, 0, 1, "p") || !Emit(kParagraphBegin)) return false;
+  textStart_ = o_.bytes;
+  return true;
 }
 
 bool Converter::PushLevel(MarkupLevel kind) {
@@ -202,9 +236,11 @@ bool Converter::EndBlock() {
   if (o_.depth == 0) {
     if (!paragraphOpen_) return true;
     paragraphOpen_ = false;
+    TrimBlankEnd();
+    const bool empty = d_->readBack && o_.bytes == textStart_;
     o_.l = 0;
     o_.i = 0;
-    return Emit(kParagraphEnd) && Hook(d_->structureHook, 0, 0, 0, "p");
+    return (empty || Emit(kParagraphEnd)) && Hook(d_->structureHook, 0, 0, 0, "p");
   }
   MarkupNesting& top = o_.nesting[o_.depth - 1];
   o_.l = o_.depth;
@@ -219,6 +255,7 @@ bool Converter::EndBlock() {
   }
   if (!itemOpen_) return true;
   itemOpen_ = false;
+  TrimBlankEnd();
   const MarkupLevelSpec& spec = LevelSpec(top.kind);
   if (top.kind == MarkupLevel::kNumbered) o_.i = top.counter++;
   return Emit(spec.itemEnd) && Hook(d_->structureHook, o_.l, o_.i, 0, spec.tag);
@@ -239,6 +276,28 @@ bool Converter::CloseStructure() {
   return EndBlock() && CloseLevelsTo(0);
 }
 
+Converter::LineKind Converter::Classify(int32_t at, int32_t eol) const {
+  const uint8_t c = src_[at];
+  if (c == '{' && FenceLine(src_, at, eol, "{{{")) return LineKind::kPre;
+  if (c == '-' && !(o_.flags & kMarkupNoRule) && RuleLine(src_, at, eol)) return LineKind::kRule;
+  if (c == '=') return LineKind::kHeading;
+  if (c == '<' && !(o_.flags & kMarkupNoPlugins) && BlockPluginEnd(at, eol) >= 0)
+    return LineKind::kPlugin;
+  int32_t end, kept;
+  if (ItemMarks(at, eol, &end, &kept) > 0) return LineKind::kItem;
+  // A new table takes a level of its own, or is plain text.
+  if (c == '|' && !(o_.flags & kMarkupNoTables) && (InTable() || o_.depth < kMarkupMaxDepth))
+    return LineKind::kRow;
+  return LineKind::kText;
+}
+
+bool Converter::NextLineJoins(int32_t eol) const {
+  if (state_ == Block::kHeading || (o_.flags & kMarkupLineEndsParagraph) || InTable()) return false;
+  const int32_t at = SkipBlanks(NextLine(eol));
+  if (at >= n_ || IsLineEnd(src_[at])) return false;
+  return Classify(at, Eol(at)) == LineKind::kText;
+}
+
 bool Converter::LineStart() {
   const int32_t at = SkipBlanks(pos_);
   const int32_t eol = Eol(at);
@@ -249,21 +308,17 @@ bool Converter::LineStart() {
     state_ = Block::kBlockStart;
     return true;
   }
-  const uint8_t c = src_[at];
   o_.o = at;
-  if (c == '{' && FenceLine(src_, at, eol, "{{{")) {
-    if (!CloseStructure()) return false;
-    pos_ = NextLine(eol);
-    state_ = Block::kPre;
-    o_.wrap = false;
-    o_.l = 0;
-    o_.i = 0;
-    return Hook(d_->structureHook, 0, 0, 1, "{{{") && Emit(kPreBegin);
-  }
-  if (c == '-' && !(o_.flags & kMarkupNoRule) && eol - at >= 4) {
-    int32_t k = at;
-    while (k < eol && src_[k] == '-') k++;
-    if (k - at >= 4 && SkipBlanks(k) == eol) {
+  switch (Classify(at, eol)) {
+    case LineKind::kPre:
+      if (!CloseStructure()) return false;
+      pos_ = NextLine(eol);
+      state_ = Block::kPre;
+      o_.wrap = false;
+      o_.l = 0;
+      o_.i = 0;
+      return Hook(d_->structureHook, 0, 0, 1, "{{{") && Emit(kPreBegin);
+    case LineKind::kRule:
       if (!CloseStructure()) return false;
       pos_ = NextLine(eol);
       state_ = Block::kBlockStart;
@@ -271,14 +326,18 @@ bool Converter::LineStart() {
       o_.i = 0;
       return Hook(d_->structureHook, 0, 0, 1, "----") && Emit(kRule) &&
              Hook(d_->structureHook, 0, 0, 0, "----");
-    }
+    case LineKind::kHeading:
+      return Heading(at);
+    case LineKind::kPlugin:
+      pos_ = BlockPluginEnd(at, eol);
+      return true;
+    case LineKind::kItem:
+      return ListItem(at, eol);
+    case LineKind::kRow:
+      return TableRow(at);
+    case LineKind::kText:
+      break;
   }
-  if (c == '=') return Heading(at);
-  bool taken = false;
-  if (c == '<' && !(o_.flags & kMarkupNoPlugins) && !SkipBlockPlugin(at, eol, &taken)) return false;
-  if (!taken && !ListItem(at, eol, &taken)) return false;
-  if (!taken && c == '|' && !(o_.flags & kMarkupNoTables) && !TableRow(at, &taken)) return false;
-  if (taken) return true;
   // Plain text: a new paragraph, or the next line of the open block.
   pos_ = at;
   if (state_ == Block::kBlockStart) {
@@ -314,11 +373,14 @@ bool Converter::Heading(int32_t at) {
   state_ = Block::kHeading;
   o_.heading = true;
   o_.wrap = !d_->lineBound;
-  return Hook(d_->structureHook, level, number, 1, "=") && Emit(kHeadingBegin);
+  if (!Hook(d_->structureHook, level, number, 1, "=") || !Emit(kHeadingBegin)) return false;
+  textStart_ = o_.bytes;
+  return true;
 }
 
 bool Converter::EndHeading() {
   if (!CloseStyles()) return false;
+  TrimBlankEnd();
   o_.l = headingLevel_;
   o_.i = headingNumber_;
   state_ = Block::kBlockStart;
@@ -328,7 +390,7 @@ bool Converter::EndHeading() {
   return ended && Hook(d_->structureHook, headingLevel_, headingNumber_, 0, "=");
 }
 
-bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
+int32_t Converter::ItemMarks(int32_t at, int32_t eol, int32_t* end, int32_t* kept) const {
   int32_t q = at;
   bool indentOnly = true;
   for (; q < eol; q++) {
@@ -340,13 +402,20 @@ bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
   }
   // Marks beyond the deepest level count as that level.
   const int32_t n = std::min(q - at, kMarkupMaxDepth);
-  if (n == 0) return true;
+  if (n == 0) return 0;
   int32_t m = 0;
   while (m < n && m < o_.depth && Continues(src_[at + m], o_.nesting[m].kind)) m++;
   // A list opens one level at a time, so that "**" starting a paragraph is
   // bold; indentation may start deep.
-  if (n > m + 1 && !indentOnly) return true;
-  *taken = true;
+  if (n > m + 1 && !indentOnly) return 0;
+  *end = q;
+  *kept = m;
+  return n;
+}
+
+bool Converter::ListItem(int32_t at, int32_t eol) {
+  int32_t q, m;
+  const int32_t n = ItemMarks(at, eol, &q, &m);
   if (!EndBlock()) return false;
   const int32_t keep = std::min(n, m);
   if (!CloseLevelsTo(keep)) return false;
@@ -362,12 +431,8 @@ bool Converter::ListItem(int32_t at, int32_t eol, bool* taken) {
   return OpenItem();
 }
 
-bool Converter::TableRow(int32_t at, bool* taken) {
-  if (!InTable()) {
-    if (o_.depth == kMarkupMaxDepth) return true;  // no room: plain text
-    if (!EndBlock() || !PushLevel(MarkupLevel::kCell)) return false;
-  }
-  *taken = true;
+bool Converter::TableRow(int32_t at) {
+  if (!InTable() && (!EndBlock() || !PushLevel(MarkupLevel::kCell))) return false;
   o_.l = o_.depth;
   o_.i = 0;
   o_.wrap = !d_->lineBound;
@@ -436,34 +501,26 @@ bool Converter::PreLine() {
   return Emit(kPreLineEnd);
 }
 
-bool Converter::SkipBlockPlugin(int32_t at, int32_t eol, bool* taken) {
-  if (at + 1 >= eol || src_[at + 1] != '<') return true;
+int32_t Converter::BlockPluginEnd(int32_t at, int32_t eol) const {
+  if (at + 1 >= eol || src_[at + 1] != '<') return -1;
   // A call that fills its line is dropped with the line; one that goes on
   // over lines ends at a line starting with its closing marks.
   const int32_t end = PluginEnd(at, eol);
-  if (end >= 0) {
-    if (SkipBlanks(end) != eol) return true;
-    *taken = true;
-    pos_ = NextLine(eol);
-    return true;
-  }
+  if (end >= 0) return SkipBlanks(end) == eol ? NextLine(eol) : -1;
   const bool triple = at + 2 < eol && src_[at + 2] == '<';
   int32_t& unclosedFrom = blockUnclosedFrom_[triple];
   const int32_t first = NextLine(eol);
-  if (unclosedFrom >= 0 && first >= unclosedFrom) return true;
+  if (unclosedFrom >= 0 && first >= unclosedFrom) return -1;
   for (int32_t line = first; line < n_;) {
     const int32_t e = Eol(line);
     const int32_t k = SkipBlanks(line);
     if (e - k >= 2 && src_[k] == '>' && src_[k + 1] == '>' &&
-        (!triple || (e - k >= 3 && src_[k + 2] == '>'))) {
-      *taken = true;
-      pos_ = NextLine(e);
-      return true;
-    }
+        (!triple || (e - k >= 3 && src_[k + 2] == '>')))
+      return NextLine(e);
     line = NextLine(e);
   }
   unclosedFrom = first;
-  return true;
+  return -1;
 }
 
 bool Converter::Finish() {

@@ -69,16 +69,33 @@ class Converter {
   bool TextChar(MarkupEncodeFn encoder, const void* user);
   bool Encode(MarkupEncodeFn encoder, const void* user, const uint8_t* text, int32_t length);
   bool Target(int32_t at, int32_t length);
-  // The space template for blanks, but none at the start of an output line.
+  // The space template for blanks, but none at the start of an output line
+  // (nor where the format's reader would not see it).
   bool Space();
+  // The text of a preformatted run or a shown target, from pos to end.
+  bool RunText(int32_t end);
+  // Drops the blanks that end the open block's text where the format's
+  // reader drops them.
+  void TrimBlankEnd();
   int32_t CharLength(int32_t at) const;
 
   // ---- Blocks (markup_convert.cpp) ----
   bool LineStart();
   bool Heading(int32_t at);
   bool EndHeading();
-  bool ListItem(int32_t at, int32_t eol, bool* taken);
-  bool TableRow(int32_t at, bool* taken);
+  // What a line that is not blank, from its first character at on, opens
+  // at the start of a block or line.
+  enum class LineKind : uint8_t { kText, kPre, kRule, kHeading, kPlugin, kItem, kRow };
+  LineKind Classify(int32_t at, int32_t eol) const;
+  // Whether the line after the line end eol goes on with the open block's
+  // text (joined by a blank).
+  bool NextLineJoins(int32_t eol) const;
+  // The marks of the list, definition or indent item that the line at `at`
+  // opens: their count (0 for none), where they end, and how many open
+  // levels they continue.
+  int32_t ItemMarks(int32_t at, int32_t eol, int32_t* end, int32_t* kept) const;
+  bool ListItem(int32_t at, int32_t eol);
+  bool TableRow(int32_t at);
   bool OpenCell();
   bool EndCell();
   void TrimBlanks();
@@ -90,7 +107,9 @@ class Converter {
   bool CloseLevelsTo(int32_t depth);
   bool CloseStructure();
   bool Finish();
-  bool SkipBlockPlugin(int32_t at, int32_t eol, bool* taken);
+  // Where the block plugin call at `at` ends (the start of the line after
+  // it), or -1 when the line holds none.
+  int32_t BlockPluginEnd(int32_t at, int32_t eol) const;
   bool InTable() const;
 
   // ---- Running text (markup_inline.cpp) ----
@@ -138,7 +157,8 @@ class Converter {
   bool itemOpen_ = false;  // an item of the innermost level
   bool rowOpen_ = false;
   bool cellOpen_ = false;
-  int32_t textStart_ = 0;  // output offset where the open item's or cell's text starts
+  int32_t textStart_ = 0;  // output offset where the open block's text starts
+  int32_t breakEnd_ = -1;  // output offset just past the last forced line break
   int32_t headingLevel_ = 0, headingNumber_ = 0;
   int32_t headingCount_[2] = {0, 0};  // numbers of levels 1 and 2
   OpenStyle styles_[kMarkupMaxStyles];
@@ -157,7 +177,7 @@ class Converter {
   // Lines from this place on hold no line that closes a block plugin call
   // (">>", or ">>>" for the long form): calls that never close are not
   // searched for to the end of the text once each.
-  int32_t blockUnclosedFrom_[2] = {-1, -1};
+  mutable int32_t blockUnclosedFrom_[2] = {-1, -1};
 };
 
 inline bool IsBlank(uint8_t c) {

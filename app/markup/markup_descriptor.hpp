@@ -86,6 +86,12 @@ struct MarkupOutput {
   bool wrap;     // the line width applies (not in preformatted text, nor in
                  // headings and rows the descriptor keeps unbroken)
   bool heading;  // the text is a heading's, which a run of "=" may close
+  // The source line after the current one goes on with its text, joined
+  // by a blank.
+  bool lineJoins;
+  // Inside a preformatted run written as text: the source offset of its
+  // closing marks, which emit nothing; else -1.
+  int32_t runClose;
   // The line at unbreakableStart had no place to break in its first
   // unbreakableLength bytes (after its indentation): a long word is not
   // searched again from its start for every character added.
@@ -140,6 +146,12 @@ struct MarkupDescriptor {
   // Headings, table rows, links and images are never broken: the format
   // reads a line end as their end.
   bool lineBound = false;
+  // The output is markup that the converter reads back: every blank of the
+  // text, preformatted runs' included, is written as it is read (a run as
+  // one, none that starts or ends a block's text or follows a line break),
+  // and a paragraph with no text is left out, so that the output written
+  // again comes out the same.
+  bool readBack = false;
   MarkupBreakFn breakFinder = nullptr;
   const void* breakUser = nullptr;
   MarkupHookFn structureHook = nullptr;

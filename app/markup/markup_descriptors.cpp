@@ -143,6 +143,7 @@ constexpr MarkupDescriptor Markup() {
   d.breakFinder = &MarkupBreakAtBlank;
   d.breakUser = kMarkupLineStartTokens;
   d.lineBound = true;
+  d.readBack = true;
   return d;
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "app/markup/markup_convert.hpp"
 #include "app/markup/markup_descriptor.hpp"
 
 namespace vke {
@@ -118,24 +119,105 @@ char LastUnescaped(const MarkupOutput* out) {
   return tildes % 2 ? 0 : static_cast<char>(out->out[out->bytes - 1]);
 }
 
+bool IsBlank(uint8_t c) {
+  return c == ' ' || c == '\t';
+}
+
 bool IsBlankOrLineEnd(uint8_t c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+bool InTerm(const MarkupOutput* out) {
+  return out->depth > 0 && out->nesting[out->depth - 1].kind == MarkupLevel::kTerm;
+}
+
+bool InCell(const MarkupOutput* out) {
+  if (out->depth == 0) return false;
+  const MarkupLevel kind = out->nesting[out->depth - 1].kind;
+  return kind == MarkupLevel::kCell || kind == MarkupLevel::kHeaderCell;
+}
+
+// Whether blanks before the source byte at `at` emit nothing because what
+// it starts takes them away: the marks that close a heading, the bar that
+// ends a cell, the ":" that ends a term.
+bool EndsRunBeforeIt(const MarkupOutput* out, int32_t at) {
+  const uint8_t c = out->source[at];
+  if (c == '=') return out->heading;
+  if (c == '|') return InCell(out);
+  return c == ':' && InTerm(out);
+}
+
+// Whether a template may follow the line end at `at` directly: the next
+// line does not join the text, or begins with what ends a term. A joined
+// line reads as text after a blank however the writer breaks its lines.
+bool TemplateMayFollowLine(const MarkupOutput* out, int32_t at) {
+  if (!out->lineJoins) return true;
+  const uint8_t* src = out->source;
+  at += src[at] == '\r' && at + 1 < out->sourceLength && src[at + 1] == '\n' ? 2 : 1;
+  while (at < out->sourceLength && IsBlank(src[at])) at++;
+  return at < out->sourceLength && EndsRunBeforeIt(out, at);
+}
+
+// Whether the source at `at` opens a preformatted run written as text that
+// starts with blanks and then text: its first blank follows directly.
+// (Without its closing marks "{{{" is text, which follows as well.)
+bool BlankRunFollows(const MarkupOutput* out, int32_t at) {
+  const uint8_t* src = out->source;
+  const int32_t n = out->sourceLength;
+  if ((out->flags & kMarkupInlinePreMonospace) || n - at < 5 || std::memcmp(src + at, "{{{", 3) ||
+      !IsBlank(src[at + 3]))
+    return false;
+  for (at += 4; at < n && IsBlank(src[at]);) at++;
+  return at < n && src[at] != '}' && src[at] != '\n' && src[at] != '\r';
+}
+
+// Where a preformatted run written as text that the source opens at `at`
+// ends when it holds blanks alone or nothing (*blank: it writes a blank);
+// -1 for anything else.
+int32_t BlankRunEnd(const MarkupOutput* out, int32_t at, bool* blank) {
+  const uint8_t* src = out->source;
+  const int32_t n = out->sourceLength;
+  if ((out->flags & kMarkupInlinePreMonospace) || n - at < 6 || std::memcmp(src + at, "{{{", 3))
+    return -1;
+  int32_t k = at + 3;
+  while (k < n && IsBlank(src[k])) k++;
+  // Its closing marks are the last three of a run of "}".
+  if (n - k < 3 || std::memcmp(src + k, "}}}", 3) || (k + 3 < n && src[k + 3] == '}')) return -1;
+  *blank = k > at + 3;
+  return k + 3;
+}
+
+// Where the source goes on after the character written now: past the
+// closing marks of a preformatted run written as text, which emit nothing.
+int32_t NextSourcePos(const MarkupOutput* out) {
+  return out->sourcePos == out->runClose ? out->sourcePos + 3 : out->sourcePos;
+}
+
 // Whether a template may follow the character written now directly: the
-// source goes on with a token, or with blanks that emit nothing, as at the
-// end of a line, before the marks that close a heading, or at the end of a
-// cell or term, which takes them away; the open styles may close there.
+// source goes on with a token, or with blanks that emit nothing (or are
+// taken away), as at the end of a line that the next does not join,
+// before the marks that close a heading, at the end of a cell or term, or
+// before a plugin call, which emits nothing; the open styles may close
+// there. Preformatted runs of blanks alone write at most a blank.
 bool TemplateMayFollow(const MarkupOutput* out) {
-  int32_t at = out->sourcePos;
-  if (at == out->sourceLength) return true;
-  uint8_t c = out->source[at];
-  if (c != ' ' && c != '\t')
-    return c == '\n' || c == '\r' || (c && std::strchr(kMarkupInlineTokenStarts, c));
-  while (at < out->sourceLength && (out->source[at] == ' ' || out->source[at] == '\t')) at++;
-  if (at == out->sourceLength) return true;
-  c = out->source[at];
-  return c == '\n' || c == '\r' || c == '=' || c == '|' || c == ':';
+  const uint8_t* src = out->source;
+  const int32_t n = out->sourceLength;
+  int32_t at = NextSourcePos(out);
+  bool blank = false;  // a blank comes before what the source has at `at`
+  for (;;) {
+    for (; at < n && IsBlank(src[at]); at++) blank = true;
+    bool runBlank = false;
+    const int32_t end = BlankRunEnd(out, at, &runBlank);
+    if (end < 0) break;
+    at = end;
+    blank = blank || runBlank;
+  }
+  if (at == n) return true;
+  const uint8_t c = src[at];
+  if (c == '\n' || c == '\r') return TemplateMayFollowLine(out, at);
+  if (!blank) return !BlankRunFollows(out, at) && c && std::strchr(kMarkupInlineTokenStarts, c);
+  if (c == '<' && at + 1 < n && src[at + 1] == '<' && !(out->flags & kMarkupNoPlugins)) return true;
+  return EndsRunBeforeIt(out, at);
 }
 
 // Whether a ":" written next, after a letter, a digit, "+", "-" or ".",
@@ -155,6 +237,10 @@ bool SchemeColon(const MarkupOutput* out) {
   if (at >= 2 && at + 2 < out->sourceLength && IsSchemeByte(src[at - 2]) && src[at] == '/' &&
       src[at + 1] == '/' && !IsBlankOrLineEnd(src[at + 2]))
     return false;
+  // An escape goes on with its character, "~" first or a slash that no
+  // slash follows: never with the slashes of a URL.
+  const int32_t next = NextSourcePos(out);
+  if (next < out->sourceLength && src[next] == '~') return false;
   return TemplateMayFollow(out);
 }
 
@@ -167,15 +253,14 @@ bool SchemeColon(const MarkupOutput* out) {
 bool StartsToken(const MarkupOutput* out, char c) {
   if (c == '~' || c == '|') return true;
   if (out->column == 0 && std::strchr(kMarkupLineStartTokens, c)) return true;
-  if (c == ':' && out->depth > 0 && out->nesting[out->depth - 1].kind == MarkupLevel::kTerm)
-    return true;
+  if (c == ':' && InTerm(out)) return true;
   // "=" after a heading's marks or a cell's bar (text never leaves a bar
   // unescaped) would close the heading or make a header cell.
   if (c == '=' && (out->heading || LastUnescaped(out) == '|')) return true;
   if (c == ':' && SchemeColon(out)) return true;
   if (!std::strchr(kDoubledTokens, c)) return false;
-  const char next =
-      out->sourcePos < out->sourceLength ? static_cast<char>(out->source[out->sourcePos]) : 0;
+  const int32_t at = NextSourcePos(out);
+  const char next = at < out->sourceLength ? static_cast<char>(out->source[at]) : 0;
   return LastUnescaped(out) == c || next == c || TemplateMayFollow(out);
 }
 

@@ -28,6 +28,7 @@ bool IsSchemeChar(uint8_t c) {
 }  // namespace
 
 bool Converter::Inline() {
+  o_.lineJoins = NextLineJoins(Eol(pos_));
   while (pos_ < n_) {
     const uint8_t c = src_[pos_];
     if (IsLineEnd(c)) return LineEnd();
@@ -110,7 +111,9 @@ bool Converter::Special(bool* handled) {
       if (next != '\\') return true;
       *handled = true;
       pos_ = SkipBlanks(pos_ + 2);
-      return Emit(kLineBreak);
+      if (!Emit(kLineBreak)) return false;
+      breakEnd_ = o_.bytes;
+      return true;
     case '*':
     case '/':
     case '_':
@@ -294,9 +297,7 @@ bool Converter::LinkOrImage(Style style, bool* handled) {
   }
   // Without a text the target is shown in its place.
   pos_ = target;
-  if (!Toggle(style, target, k - target)) return false;
-  while (pos_ < k)
-    if (!TextChar(d_->textEncoder, d_->textUser)) return false;
+  if (!Toggle(style, target, k - target) || !RunText(k)) return false;
   pos_ = k + 2;
   return Toggle(style, 0, 0);
 }
@@ -330,8 +331,10 @@ bool Converter::InlinePre(bool* handled) {
   if (!Toggle(kInlinePre, 0, 0)) return false;
   // Inline preformatted text stands in running text, whose escaping it
   // needs; only a preformatted block is verbatim.
-  while (pos_ < close)
-    if (!TextChar(d_->textEncoder, d_->textUser)) return false;
+  if (!(o_.flags & kMarkupInlinePreMonospace)) o_.runClose = close;
+  const bool written = RunText(close);
+  o_.runClose = -1;
+  if (!written) return false;
   pos_ = close + 3;
   state_ = saved;
   return Toggle(kInlinePre, 0, 0);

@@ -317,19 +317,42 @@ TEST(MarkupMarkup, WrittenDocumentsReadBackTheSame) {
   const std::string cases[] = {
       // An inline mark after a line of exactly the width: breaking at the
       // blank before it made it a nested item.
-      "* " + upTo(68) + " **bold** tail\n", "# " + upTo(68) + " ##mono## tail\n",
+      "* " + upTo(68) + " **bold** tail\n",
+      "# " + upTo(68) + " ##mono## tail\n",
       // Blanks in a link's target and an image's name at the width.
-      upTo(50) + " [[my page name|text]] tail\n", upTo(56) + " [[my page name]] tail\n",
+      upTo(50) + " [[my page name|text]] tail\n",
+      upTo(56) + " [[my page name]] tail\n",
       upTo(56) + " {{my pic.png|alt}} tail\n",
       "* " + upTo(40) + " [[a target|link **text]] run** and more\n",
       // An empty heading, an empty last cell, a table inside a list.
-      "= =\n== ==\ntext\n", "|a||\n|=b|=|\n", "* a\n|t|u|\n* b\n", "* a\n|t|\n\n|u|\n",
+      "= =\n== ==\ntext\n",
+      "|a||\n|=b|=|\n",
+      "* a\n|t|u|\n* b\n",
+      "* a\n|t|\n\n|u|\n",
       // Indentation under a bullet, and under a term.
-      "* bullet\n*: indented\n*:: deeper\n", "; term\n::: deep\n; t : d\n:: more\n",
+      "* bullet\n*: indented\n*:: deeper\n",
+      "; term\n::: deep\n; t : d\n:: more\n",
       // Text that the marks written beside it would make a token.
-      "| =x | y |\n", "**a http://\n\nb\n", "= a //italic:\n", "**a* \n\nb\n", "= **a*\n",
-      "**a //b/** c//\n", "**bold {{pic|b** c}} d\n", "{{pic.png|a //pic}}.\n",
+      "| =x | y |\n",
+      "**a http://\n\nb\n",
+      "= a //italic:\n",
+      "**a* \n\nb\n",
+      "= **a*\n",
+      "**a //b/** c//\n",
+      "**bold {{pic|b** c}} d\n",
+      "{{pic.png|a //pic}}.\n",
       "\x80 b\n",  // a stray continuation byte is text a blank follows
+      // A mark before blanks and what ends a term, a cell or a heading, or
+      // a plugin call there, which emits nothing: the end's template
+      // follows the mark directly.
+      "; **a~* : b\n",
+      "|**a* <<x>>|b|\n",
+      "; **a* <<x>> : b\n",
+      "= a* <<x>> =\n",
+      // Colons after a scheme's bytes, escaped: the slashes after them are
+      // italic marks, not those of a URL.
+      "a.~://y//\n",
+      "x~://y//\n",
   };
   for (const std::string& src : cases) {
     const RoundTrip r = MarkupRoundTrip(src, 0);
@@ -337,10 +360,87 @@ TEST(MarkupMarkup, WrittenDocumentsReadBackTheSame) {
   }
 }
 
+// Random documents of blocks of every kind, whose lines hold inline pieces
+// between words: near the width, where a line of the written markup
+// breaks, or at the start of the line.
+class Documents {
+ public:
+  // spaced: every piece stands as a word of its own.
+  template <size_t N>
+  Documents(const char* const (&pieces)[N], uint32_t seed, bool spaced = false)
+      : pieces_(pieces), count_(N), spaced_(spaced), next_{seed} {}
+
+  std::string Next() {
+    std::string src;
+    for (uint32_t block = 1 + next_(5); block > 0; block--) {
+      switch (next_(8)) {
+        case 0:
+          src += "----\n";
+          break;
+        case 1:
+          src += "{{{\n" + Line(0) + "\n}}}\n";
+          break;
+        case 2:
+          src += "\n";
+          break;
+        default: {
+          const std::string start = kBlockStarts[next_(std::size(kBlockStarts))];
+          src += start + Line(start.size());
+          if (start[0] == ';' && next_(2)) src += " : " + Line(0);
+          if (start[0] == '|') src += "|" + Line(0) + (next_(2) ? "|" : "");
+          src += "\n";
+          if (next_(2)) src += Line(0) + "\n";  // a second line of the same block
+        }
+      }
+    }
+    return src;
+  }
+
+  uint32_t Flags() {
+    static constexpr uint32_t kChoices[] = {0,
+                                            kMarkupFragment,
+                                            kMarkupLineEndsParagraph,
+                                            kMarkupNoEscape,
+                                            kMarkupNoLinks | kMarkupNoBold,
+                                            kMarkupNoTables | kMarkupNoIndent};
+    return kChoices[next_(std::size(kChoices))];
+  }
+
+ private:
+  static constexpr const char* kBlockStarts[] = {"",     "* ", "** ", "# ",  "## ",
+                                                 "*# ",  "; ", ":: ", ": ",  "= ",
+                                                 "=== ", "|",  "|=",  "#; ", "*: "};
+
+  std::string Word() {
+    std::string w(1 + next_(6), 'a');
+    for (char& c : w) c = static_cast<char>('a' + next_(26));
+    return w;
+  }
+
+  // A line of text that starts at the column given.
+  std::string Line(size_t start) {
+    std::string text;
+    for (int k = 1 + next_(3); k > 0; k--) {
+      // Where the piece lands.
+      const size_t column = start + (next_(4) ? 55 + next_(20) : next_(8));
+      while (text.size() + start < column) text += Word() + " ";
+      text += pieces_[next_(count_)];
+      if (next_(2)) text += " " + Word();
+      text += spaced_ || next_(3) ? " " : "";
+    }
+    return text;
+  }
+
+  const char* const* pieces_;
+  size_t count_;
+  bool spaced_;
+  Random next_;
+};
+
 // Generated documents, every block and inline construct placed where a
 // line of the written markup breaks: read back, they give the same HTML.
 TEST(MarkupMarkup, GeneratedDocumentsReadBackTheSame) {
-  const char* inlines[] = {
+  static const char* const kInlines[] = {
       "**bold**",
       "//it al//",
       "__under__",
@@ -375,57 +475,25 @@ TEST(MarkupMarkup, GeneratedDocumentsReadBackTheSame) {
       "]]",
       "{{",
       "}}",
+      // Preformatted runs and shown targets that start with blanks and a
+      // block mark, blanks alone, schemes.
+      "{{{ * x}}}",
+      "{{{ = x =}}}",
+      "{{{ ----}}}",
+      "{{{ : x}}}",
+      "{{{\t; x}}}",
+      "{{{ }}}",
+      "{{{x }}}",
+      "[[ * x]]",
+      "http://a.b/c",
+      "a.~://y//",
+      "x~://y//",
+      "x:~//y",
   };
-  const char* blockStarts[] = {"",   "* ", "** ",  "# ", "## ", "*# ", "; ", ":: ",
-                               ": ", "= ", "=== ", "|",  "|=",  "#; ", "*: "};
-  Random next{2024u};
-  const auto word = [&]() {
-    std::string w(1 + next(6), 'a');
-    for (char& c : w) c = static_cast<char>('a' + next(26));
-    return w;
-  };
-  // A line of text whose constructs start near the line width.
-  const auto line = [&](size_t start) {
-    std::string text;
-    for (int k = 1 + next(3); k > 0; k--) {
-      const size_t column = start + 55 + next(20);  // where the construct lands
-      while (text.size() + start < column) text += word() + " ";
-      text += inlines[next(std::size(inlines))];
-      if (next(2)) text += " " + word();
-      text += next(3) ? " " : "";
-    }
-    return text;
-  };
-  const uint32_t flagChoices[] = {0,
-                                  kMarkupFragment,
-                                  kMarkupLineEndsParagraph,
-                                  kMarkupNoEscape,
-                                  kMarkupNoLinks | kMarkupNoBold,
-                                  kMarkupNoTables | kMarkupNoIndent};
+  Documents documents(kInlines, 2024u);
   for (int round = 0; round < 3000; round++) {
-    std::string src;
-    for (uint32_t block = 1 + next(5); block > 0; block--) {
-      switch (next(8)) {
-        case 0:
-          src += "----\n";
-          break;
-        case 1:
-          src += "{{{\n" + line(0) + "\n}}}\n";
-          break;
-        case 2:
-          src += "\n";
-          break;
-        default: {
-          const std::string start = blockStarts[next(std::size(blockStarts))];
-          src += start + line(start.size());
-          if (start[0] == ';' && next(2)) src += " : " + line(0);
-          if (start[0] == '|') src += "|" + line(0) + (next(2) ? "|" : "");
-          src += "\n";
-          if (next(2)) src += line(0) + "\n";  // a second line of the same block
-        }
-      }
-    }
-    const uint32_t flags = flagChoices[next(std::size(flagChoices))];
+    const std::string src = documents.Next();
+    const uint32_t flags = documents.Flags();
     const RoundTrip r = MarkupRoundTrip(src, flags);
     ASSERT_TRUE(r.same) << flags << "\n"
                         << src << "\n--- markup\n"
@@ -433,6 +501,82 @@ TEST(MarkupMarkup, GeneratedDocumentsReadBackTheSame) {
                         << r.html << "\n--- read back\n"
                         << r.again;
   }
+}
+
+// Runs of preformatted text and shown targets that start with blanks and a
+// block mark, hold blanks alone or end with blanks, and words that look
+// like the schemes of URLs, written as markup: they read back as the same
+// document, and the markup written again comes out the same (the blanks
+// are written as they are read, and a mark is escaped after what is
+// written beside it, not after how the source was laid out).
+TEST(MarkupMarkup, GeneratedRunsAndSchemesWriteTheSameTwice) {
+  static const char* const kRuns[] = {
+      "{{{ * x}}}",  "{{{ = x =}}}", "{{{ ----}}}", "{{{ : x}}}",    "{{{  # x}}}",
+      "{{{\t; x}}}", "{{{ | x}}}",   "{{{ ** x}}}", "[[ * x]]",      "{{{x }}}",
+      "{{{ }}}",     "{{{}}}",       "{{{ ~ x}}}",  "http://a.b/c",  "a.~://y//",
+      "x~://y//",    "x:~//y",       "ftp:",        "a\\\\{{{ b}}}", "{{{ = x}}} =",
+  };
+  const auto check = [](const std::string& src, uint32_t flags) {
+    const RoundTrip r = MarkupRoundTrip(src, flags);
+    const std::string twice = Convert(r.markup, MarkupFormat::kMarkup, 0);
+    EXPECT_TRUE(r.same) << flags << "\n" << src << "\n--- markup\n" << r.markup;
+    EXPECT_EQ(twice, r.markup) << flags << "\n" << src;
+    return r.same && twice == r.markup;
+  };
+  for (const std::string run : kRuns)
+    for (const std::string& src :
+         {run + "\n", "a " + run + " b\n", "* " + run + "\n", "|" + run + "|" + run + "|\n"})
+      check(src, 0);
+  // A mark right before a run that writes a blank first, or nothing.
+  for (const std::string src : {"x *{{{ : y}}} z\n", "x *{{{ }}} y\n", "x *{{{}}} y\n",
+                                "; **a* {{{ }}} : b\n", "|**a* <<x>>|b|\n"})
+    check(src, 0);
+  for (const std::string src :
+       {"See http://a.b/c here\n", "a {{{}}}\n", "a\\\\{{{ b}}}\n", "{{{a   b}}} c\n", "x *\ny\n",
+        "{{{pre **x**}}} y\n", "= a {{{ }}}=\n", "[[a  b]]\n", "a\\\\\nb\n"})
+    check(src, 0);
+  Documents documents(kRuns, 77u, true);
+  for (int round = 0; round < 3000; round++) {
+    const std::string src = documents.Next();
+    if (!check(src, documents.Flags())) break;
+  }
+}
+
+// Breaks at the first blank that a character follows.
+int32_t BreakAtFirstBlank(const uint8_t* line, int32_t length, int32_t* removed, const void*) {
+  for (int32_t k = 1; k + 1 < length; k++) {
+    if (line[k] != ' ' || line[k + 1] == ' ') continue;
+    *removed = 1;
+    return k;
+  }
+  return -1;
+}
+
+// Written markup keeps a link or an image whole on its line, as a line end
+// would end it, and breaks the line right before or after it.
+TEST(MarkupMarkup, LinksAndImagesStayWholeOnTheirLines) {
+  const auto markup = [](const std::string& src) { return Convert(src, MarkupFormat::kMarkup, 0); };
+  const std::string image =
+      "{{pic.png|an image text with several blanks in it that reaches past the wrap column}}";
+  EXPECT_EQ(markup("Some words here " + image + " and more words."),
+            "Some words here\n" + image + "\nand more words.\n\n");
+  // The blank after a link is a place to break.
+  EXPECT_EQ(
+      markup("Some words here and there to fill [[target|link text]] Averyveryverylongword and"),
+      "Some words here and there to fill [[target|link text]]\nAveryveryverylongword and\n\n");
+  // Where the line breaks before a link is a finder's choice: one that
+  // takes the first blank breaks a list item over and over, with a newline
+  // of two bytes, and the link still starts a line of its own.
+  MarkupDescriptor d = BuiltinMarkupDescriptor(MarkupFormat::kMarkup);
+  d.breakFinder = &BreakAtFirstBlank;
+  std::string out;
+  ASSERT_EQ(MarkupConvertGrown(
+                "* item [[target|a link text with words that run past the wrap column of it]]", 0,
+                "\r\n", &d, 0, 64, &out),
+            kMarkupDone);
+  EXPECT_EQ(out,
+            "*\r\nitem\r\n[[target|a link text with words that run past the wrap column of "
+            "it]]\r\n\r\n");
 }
 
 TEST(MarkupPlain, NestingStopsAtEightLevels) {

@@ -29,9 +29,9 @@ bool IsWhite(char c) {
 // Whether the tag at html[k] ("<" on) begins or ends a block, or breaks a
 // line: white space beside it shows nothing.
 bool BlockTag(const std::string& html, size_t k) {
-  static const char* const kBlocks[] = {"p",  "li", "dt", "dd",    "td",  "th", "tr",
-                                        "ul", "ol", "dl", "table", "div", "hr", "br",
-                                        "h1", "h2", "h3", "h4",    "h5",  "h6"};
+  static const char* const kBlocks[] = {"p",  "li", "dt",    "dd",  "td",   "th",  "tr", "ul",
+                                        "ol", "dl", "table", "div", "hr",   "br",  "h1", "h2",
+                                        "h3", "h4", "h5",    "h6",  "body", "html"};
   size_t at = k + 1;
   if (at < html.size() && html[at] == '/') at++;
   size_t end = at;
@@ -40,6 +40,17 @@ bool BlockTag(const std::string& html, size_t k) {
   for (const char* b : kBlocks)
     if (name == b) return true;
   return false;
+}
+
+// A paragraph with nothing in it shows nothing: one that shown ends with
+// ("<p", its attributes, ">", "</p>") is taken away.
+void DropEmptyParagraph(std::string* shown) {
+  constexpr char kEnd[] = "</p>";
+  const size_t n = std::strlen(kEnd);
+  if (shown->size() < n || shown->compare(shown->size() - n, n, kEnd) != 0) return;
+  const size_t open = shown->rfind("<p");
+  if (open == std::string::npos || shown->find('>', open) != shown->size() - n - 1) return;
+  if ((*shown)[open + 2] == '>' || (*shown)[open + 2] == ' ') shown->erase(open);
 }
 
 }  // namespace
@@ -76,6 +87,7 @@ std::string ShownHtml(const std::string& html) {
         }
       }
       if (k < html.size()) shown += html[k++];
+      DropEmptyParagraph(&shown);
       // A line break in an image's text stands inside its tag.
       constexpr char kBreak[] = "<br />";
       const size_t n = std::strlen(kBreak);
