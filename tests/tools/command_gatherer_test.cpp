@@ -116,6 +116,17 @@ TEST(CommandGatherer, TellsRowsOfNumbersAndStatementsThatStandAlone) {
   EXPECT_TRUE(g.Complete());
 }
 
+// A number joined to the next without a blank, comma or semicolon is not a
+// row of numbers: "1-2" is one element, "1.5.2" no element at all.
+TEST(CommandGatherer, NumbersWithoutASeparatorAreNoRow) {
+  for (const char* row : {"1-2", "1.5.2", "3 4+5", "-1e3-2"}) {
+    CommandGatherer g;
+    g.Add("m = [");
+    g.Add(row);
+    EXPECT_FALSE(g.NumberRow()) << row;
+  }
+}
+
 // The statement parser's keywords: a quote right behind each opens a
 // string, so that what the string holds ends no statement.
 TEST(CommandGatherer, EveryParserKeywordIsRead) {
