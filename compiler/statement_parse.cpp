@@ -705,7 +705,13 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
     bool visibility = false;
     for (const VisibilityWord& v : kVisibilityWords) visibility |= MatchKeywordAt(t, n, &p, v.word);
-    if (visibility || MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists")) {
+    if (visibility) {
+      // Only the word: a definition may follow it on its line, as the scan
+      // for definitions reads it.
+      pos = p;
+      continue;
+    }
+    if (MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists")) {
       pos = p;
       SkipStatement(t, n, &pos, &line);
       continue;
