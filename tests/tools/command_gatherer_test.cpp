@@ -150,6 +150,50 @@ TEST(CommandGatherer, DefinitionsAreGatheredUpToEndfunction) {
   EXPECT_EQ(Completion({"if 1", "function q()", "end", "endfunction", "end"}), "....c");
 }
 
+// For each line, what stands for the lines before its part: the openers
+// of the blocks open there with the keyword of their last part, and the
+// header of the definition open there with its own blocks; and whether the
+// line is inside one statement.
+TEST(CommandGatherer, KeepsWhatStandsForTheLinesBeforeAPart) {
+  struct Step {
+    const char* line;
+    size_t part;
+    const char* context;
+    bool inDefinition, mid;
+  };
+  const Step steps[] = {
+      {"x = 1;", 0, "", false, false},
+      {"if a, y = [2", 7, "", false, false},
+      {"3]", 7, "", false, false},
+      {"else x = 1", 23, "if a\n", false, false},
+      {"  function r = f(n), s = (1", 34, "if a\nelse\n", false, false},
+      {"  2, ...", 34, "if a\nelse\n", false, true},
+      {"  3)", 34, "if a\nelse\n", false, false},
+      {"  while k ...", 76, "if a\nelse\nfunction r = f(n)\n", true, false},
+      {"    < 3", 76, "if a\nelse\nfunction r = f(n)\n", true, false},
+      {"  try", 98, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\n", true, false},
+      {"  catch", 104, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\ntry\n", true, false},
+      {"  end, end", 112, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\ntry\ncatch\n", true,
+       false},
+      {"endfunction, end", 123, "if a\nelse\nfunction r = f(n)\n", true, false},
+  };
+  CommandGatherer g;
+  for (const Step& s : steps) {
+    g.Add(s.line);
+    EXPECT_EQ(g.PartStart(), s.part) << s.line;
+    EXPECT_EQ(g.PartContext(), s.context) << s.line;
+    EXPECT_EQ(g.PartInDefinition(), s.inDefinition) << s.line;
+    EXPECT_EQ(g.MidStatement(), s.mid) << s.line;
+  }
+  EXPECT_TRUE(g.Complete());
+  EXPECT_FALSE(g.InDefinition());
+  // A header the scanner refuses opens no definition to stand for.
+  g.Reset();
+  for (const char* line : {"while 1", "function () = 3", "x = 1"}) g.Add(line);
+  EXPECT_EQ(g.PartContext(), "while 1\n");
+  EXPECT_FALSE(g.PartInDefinition());
+}
+
 TEST(CommandGatherer, ResetForgetsWhatWasGathered) {
   CommandGatherer g;
   for (const char* line : {"function r = f(n)", "  for k = 1:n", "  x = 1 + ...", "/* a"})
