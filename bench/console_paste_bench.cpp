@@ -13,8 +13,7 @@
 #include <string>
 
 #include "bench/bench_engine.hpp"
-#include "tools/command_look.hpp"
-#include "tools/console_input.hpp"
+#include "bench/console_text.hpp"
 
 namespace {
 
@@ -24,28 +23,11 @@ constexpr int kLines = 10000;
 constexpr int kBodyLines = 2000;
 constexpr int kRuns = 3;
 
-bool NoBreak() {
-  return false;
-}
-
-bool Faulty(void* look, const std::string& command, size_t line, bool alone) {
-  return static_cast<runner::CommandLook*>(look)->Fault(command, line, alone) != kOk;
-}
-
 // Runs the text's commands as the console reads them; false when one fails.
 bool Paste(EngineContext* ctx, const std::string& text) {
-  // A file stands for the pipe: the console reads any descriptor.
-  FILE* file = std::tmpfile();
-  if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) std::abort();
-  std::rewind(file);
-  runner::CommandLook look(ctx);
-  runner::ConsoleInput input(fileno(file), &NoBreak, &Faulty, &look);
-  std::string command;
-  bool ok = true;
-  while (ok && input.Next(&command) == runner::ConsoleInput::Result::kCommand)
-    ok = bench::RunCommandText(ctx, command) == kOk;
-  std::fclose(file);
-  return ok;
+  return bench::ReadConsoleText(ctx, text, [&](const std::string& command) {
+    return bench::RunCommandText(ctx, command) == kOk;
+  });
 }
 
 template <typename Run>

@@ -31,6 +31,10 @@ struct CompileRequest {
   // Text: the variables of the frame it runs in (32 bytes each).
   const char* frameNames = nullptr;
   int32_t frameVars = 0;
+  // Function: variables its body is known to have (32 bytes each), taken
+  // behind those of its header.
+  const char* bodyNames = nullptr;
+  int32_t bodyVars = 0;
   // Value entries of the frame below the code's own (the code value of a text).
   int32_t baseEntries = 0;
   // Text: >= 1 makes its expression statements leave their values (eval
@@ -142,12 +146,15 @@ void SetSourceFile(EngineContext* ctx, const char* name, const char* text, int32
 // the frame's, then the text's), once the look has read them.
 ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length,
                          std::string* names = nullptr);
-// The same look at the whole statements that a line adds to such a command
-// inside a block, without a statement keyword: the line is compiled alone,
-// with the names of the look before it as the variables it knows, which
-// then take in its own.
-ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* line, int32_t length,
-                                   std::string* names);
+// The same look at the lines that a command adds, compiled without the
+// lines before them or behind a shorter text that stands for them (the
+// statements that opened the blocks and the definition still open): the
+// names of the look before it are the variables the text knows, which then
+// take in its own. With definitionNames, those are the variables the body
+// of the first definition the text holds is known to have, and the
+// variables of the last one it holds are put there.
+ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* text, int32_t length,
+                                   std::string* names, std::string* definitionNames = nullptr);
 
 // ---- Finding and calling functions by name ----
 

@@ -244,13 +244,16 @@ ErrCode LookFault(EngineContext* ctx, CompileRequest* request, int16_t* code, ui
 
 // The first fault among the definitions of a command line, each compiled
 // from its place in the text as a function of library cli, or the memory
-// code of one that ran short of room.
+// code of one that ran short of room. With names given, they are the
+// variables the body of the first definition is known to have, and the
+// variables of the last one are put there.
 ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, int32_t cli,
-                        Scratch* scratch) {
+                        Scratch* scratch, std::string* names) {
   const uint32_t start = scratch->Used();
   SourceScan scan;
   ScannedDefinition d;
-  while (ScanSourceForFunctions(ctx, text, length, &scan, &d, false, true) == kOk) {
+  for (bool first = true; ScanSourceForFunctions(ctx, text, length, &scan, &d, false, true) == kOk;
+       first = false) {
     scratch->Release(start);
     const uint32_t codeRoom = scratch->Free() / 3 & ~7u;
     auto* code = static_cast<int16_t*>(scratch->Take(codeRoom));
@@ -260,8 +263,13 @@ ErrCode DefinitionFault(EngineContext* ctx, const char* text, int32_t length, in
     request.length = length - d.start;
     request.firstLine = d.line;
     request.scope = cli;
+    if (first && names) {
+      request.bodyNames = names->data();
+      request.bodyVars = static_cast<int32_t>(names->size() / 32);
+    }
     CompiledBlock block;
     if (ErrCode e = LookFault(ctx, &request, code, codeRoom, scratch, &block)) return e;
+    if (names) names->assign(block.varNames, 32ull * static_cast<uint32_t>(block.vars));
   }
   scratch->Release(start);
   return kOk;
@@ -294,9 +302,10 @@ ErrCode TextFault(EngineContext* ctx, const char* text, int32_t length, int32_t 
   return e;
 }
 
-// The look at a text typed in part: its definitions too unless `alone`.
+// The look at a text typed in part, its definitions too: with knownNames,
+// names are the variables it knows, else the frame's are.
 ErrCode LookAtCommandLine(EngineContext* ctx, const char* text, int32_t length, std::string* names,
-                          bool alone) {
+                          bool knownNames, std::string* definitionNames) {
   TolerantLookup quiet(ctx);
   const CompileMark mark = MarkCompile(ctx);
   ErrCode e;
@@ -309,9 +318,10 @@ ErrCode LookAtCommandLine(EngineContext* ctx, const char* text, int32_t length, 
     int32_t cli = 0;
     e = withheld.TakeScratch(&scratch);
     if (!e && !stopped) e = CommandLineLibrary(ctx, &cli);
-    if (!e && !stopped && !alone) e = DefinitionFault(ctx, text, length, cli, &scratch);
+    if (!e && !stopped) e = DefinitionFault(ctx, text, length, cli, &scratch, definitionNames);
     if (!e)
-      e = TextFault(ctx, text, length, stopped ? CurrentScope(ctx) : cli, &scratch, names, alone);
+      e = TextFault(ctx, text, length, stopped ? CurrentScope(ctx) : cli, &scratch, names,
+                    knownNames);
   }
   // The entries the names not known yet made go again.
   UndoCompile(ctx, mark);
@@ -323,12 +333,12 @@ ErrCode LookAtCommandLine(EngineContext* ctx, const char* text, int32_t length, 
 
 ErrCode CommandLineFault(EngineContext* ctx, const char* text, int32_t length, std::string* names) {
   SkipByteOrderMark(ctx, &text, &length);
-  return LookAtCommandLine(ctx, text, length, names, false);
+  return LookAtCommandLine(ctx, text, length, names, false, nullptr);
 }
 
-ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* line, int32_t length,
-                                   std::string* names) {
-  return LookAtCommandLine(ctx, line, length, names, true);
+ErrCode CommandLineStatementsFault(EngineContext* ctx, const char* text, int32_t length,
+                                   std::string* names, std::string* definitionNames) {
+  return LookAtCommandLine(ctx, text, length, names, true, definitionNames);
 }
 
 }  // namespace vke

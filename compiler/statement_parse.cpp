@@ -89,6 +89,8 @@ class Parser {
     }
   }
   ErrCode ParseHeader();
+  // The variables the request says the body has, behind the header's.
+  ErrCode TakeBodyNames();
   ErrCode ParseDefine();
   ErrCode ParseArgumentList(char close, bool inputs);
   ErrCode ParseExpressionStatement(int32_t recordLine);
@@ -582,6 +584,16 @@ ErrCode Parser::ParseHeader() {
   return kOk;
 }
 
+ErrCode Parser::TakeBodyNames() {
+  for (int32_t i = 0; i < u.request->bodyVars; i++) {
+    const char* name = u.request->bodyNames + static_cast<size_t>(i) * kVarNameBytes;
+    int32_t variable;
+    if (ErrCode e = u.vars.Add(name, static_cast<int32_t>(strnlen(name, kVarNameBytes)), &variable))
+      return Fail(e);
+  }
+  return kOk;
+}
+
 ErrCode Parser::ParseDefine() {
   StatementRecord* r = nullptr;
   const int32_t recordLine = line;
@@ -664,6 +676,7 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
       pos = p;
       headerDone = true;
       if (ErrCode e = ParseHeader()) return e;
+      if (ErrCode e = TakeBodyNames()) return e;
       continue;
     }
     if (MatchKeywordAt(t, n, &p, "define")) {
@@ -705,7 +718,13 @@ ErrCode Parser::Run(const StatementRecord** first, int32_t* count) {
     }
     bool visibility = false;
     for (const VisibilityWord& v : kVisibilityWords) visibility |= MatchKeywordAt(t, n, &p, v.word);
-    if (visibility || MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists")) {
+    if (visibility) {
+      // Only the word: a definition may follow it on its line, as the scan
+      // for definitions reads it.
+      pos = p;
+      continue;
+    }
+    if (MatchKeywordAt(t, n, &p, "use") || MatchKeywordAt(t, n, &p, "useifexists")) {
       pos = p;
       SkipStatement(t, n, &pos, &line);
       continue;

@@ -85,42 +85,99 @@ void CommandGatherer::TakeWord(std::string_view line, size_t* at) {
   previous_ = ' ';
   keyword_ = true;
   if (word == "function") {
-    // The header is checked once its statement has been read whole.
+    // A definition ends where the next begins. The header is checked once
+    // its statement has been read whole.
     inDefinition_ = inHeader_ = true;
-    header_.assign(line.substr(start));
+    definitionBlocks_.clear();
+    Take(Taking::kHeader, start);
     return;
   }
   if (word == "endfunction") {
     inDefinition_ = false;
+    definitionBlocks_.clear();
+    header_.clear();
     return;
   }
   if (const BlockWord* b = FindBlockWord(word)) {
     // Blocks inside a definition are its own: only "endfunction" closes it.
-    if (!inDefinition_ && openBlocks_ + b->blocks >= 0) openBlocks_ += b->blocks;
+    std::vector<Block>& blocks = Blocks();
+    if (b->blocks > 0) {
+      blocks.emplace_back();
+      Take(Taking::kOpener, start);
+    } else if (b->blocks < 0) {
+      if (!blocks.empty()) blocks.pop_back();
+    } else if (b->statementFollows && b != &kVisibilityWord && !blocks.empty()) {
+      Take(Taking::kLastPart, start);
+    }
     atStatement_ = b->statementFollows;
+    // The keyword's statement ends where another may follow.
+    if (atStatement_) EndTaking(line, *at);
     return;
   }
   keyword_ = false;
   previous_ = word.back();
 }
 
+void CommandGatherer::Take(Taking what, size_t at) {
+  taking_ = what;
+  taken_.clear();
+  takeFrom_ = at;
+}
+
+void CommandGatherer::EndTaking(std::string_view line, size_t end) {
+  if (taking_ == Taking::kNothing) return;
+  taken_.append(line.substr(takeFrom_, end - takeFrom_));
+  switch (taking_) {
+    case Taking::kOpener:
+      Blocks().back().opener = std::move(taken_);
+      break;
+    case Taking::kLastPart:
+      Blocks().back().lastPart = std::move(taken_);
+      break;
+    default:
+      header_ = std::move(taken_);
+      break;
+  }
+  taking_ = Taking::kNothing;
+  taken_.clear();
+}
+
+void CommandGatherer::BeginPart() {
+  partStart_ = added_;
+  partInDefinition_ = inDefinition_;
+  partContext_.clear();
+  auto append = [this](const std::vector<Block>& blocks) {
+    for (const Block& b : blocks) {
+      partContext_.append(b.opener).push_back('\n');
+      if (!b.lastPart.empty()) partContext_.append(b.lastPart).push_back('\n');
+    }
+  };
+  append(blocks_);
+  if (inDefinition_) {
+    partContext_.append(header_).push_back('\n');
+    append(definitionBlocks_);
+  }
+}
+
 void CommandGatherer::CheckHeader() {
   SourceScan scan;
   ScannedDefinition found;
   if (ScanSourceForFunctions(nullptr, header_.data(), static_cast<int32_t>(header_.size()), &scan,
-                             &found, false, true) != kOk)
+                             &found, false, true) != kOk) {
     inDefinition_ = false;
+    header_.clear();
+  }
   inHeader_ = false;
-  header_.clear();
 }
 
 void CommandGatherer::Add(std::string_view line) {
+  if (lineEnded_) BeginPart();
   const bool joined = continued_ || inComment_;
-  if (inHeader_) header_.append("\n").append(line);
+  const bool begunBefore = joined || !open_.empty();
   // A line end inside "[" or "{" ends a row.
   numberRow_ = !joined && !open_.empty() && (open_.back() == '[' || open_.back() == '{') &&
                HoldsOnlyNumbers(line);
-  const bool inBlock = !joined && open_.empty() && openBlocks_ > 0 && !inDefinition_;
+  const bool inBlock = !joined && open_.empty() && !blocks_.empty() && !inDefinition_;
   bool anyKeyword = false;
   continued_ = false;
   // A line end outside a comment and outside brackets ends the statement;
@@ -172,12 +229,23 @@ void CommandGatherer::Add(std::string_view line) {
       open_.pop_back();
     } else if ((c == ',' || c == ';') && open_.empty()) {
       atStatement_ = true;
+      EndTaking(line, at);
     }
     previous_ = c;
     at++;
   }
-  alone_ = inBlock && !anyKeyword && open_.empty() && !continued_ && !inComment_;
-  if (inHeader_ && !continued_ && !inComment_ && open_.empty()) CheckHeader();
+  const bool goesOn = continued_ || inComment_ || !open_.empty();
+  alone_ = inBlock && !anyKeyword && !goesOn;
+  midStatement_ = begunBefore && goesOn;
+  if (taking_ != Taking::kNothing && goesOn) {
+    taken_.append(line.substr(takeFrom_)).push_back('\n');
+    takeFrom_ = 0;
+  } else {
+    EndTaking(line, n);
+  }
+  if (inHeader_ && !goesOn) CheckHeader();
+  lineEnded_ = !goesOn;
+  added_ += n + 1;
 }
 
 }  // namespace vke::runner

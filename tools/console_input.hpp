@@ -2,9 +2,20 @@
 // of a block, a bracket or a function definition gathered into one command
 // (tools/command_gatherer.hpp) while the command lacks only its end, and
 // Ctrl-C at the prompt, which cancels the command being typed.
+//
+// A line inside a statement that goes on behind it is asked about with the
+// lines after it while they are there to be read, until they hold as much
+// as the statement did when last asked about, and before the input is
+// waited for: so a long statement pasted is not looked at again at each
+// line, and a line typed wrong is still reported at once. When the lines
+// so asked about are wrong, the line from which they are is found by
+// halves (a command wrong up to a line is wrong up to every line behind
+// it), the command ends there and the lines behind it are read again.
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vke::runner {
 
@@ -20,7 +31,10 @@ class ConsoleInput {
   // instead of taking the later lines in while it waits for its end.
   // `line` is where its last line starts; `alone` when that line holds
   // whole statements of a block, none led by a keyword, which may be looked
-  // at without the lines before it (CommandGatherer::StatementsAlone).
+  // at without the lines before it (CommandGatherer::StatementsAlone). The
+  // same command may be asked about again with fewer of the lines of the
+  // statement its last line is in, down to the line behind the last one
+  // found right.
   using FaultFn = bool (*)(void* data, const std::string& command, size_t line, bool alone);
 
   ConsoleInput(int fd, InterruptFn interrupted, FaultFn faulty = nullptr, void* faultData = nullptr)
@@ -31,15 +45,25 @@ class ConsoleInput {
   // its lines up to the one that completes it (or to the end of the input,
   // or to the line from which it is wrong). kEnd at the
   // end of the input with nothing read; a command cut short by the end of
-  // the input is given whole.
+  // the input is given whole, up to the line from which it is wrong.
   Result Next(std::string* command);
   // The number of the input line on which the last command given starts,
   // counting from 1 every line read (cancelled ones too).
   int32_t FirstLine() const { return firstLine_; }
 
  private:
-  enum class Line { kRead, kEnd, kInterrupted };
-  Line ReadLine(std::string* line);
+  enum class Line { kRead, kEnd, kInterrupted, kWouldWait };
+  // The next line; without mayWait, kWouldWait when reading it would wait.
+  Line ReadLine(std::string* line, bool mayWait);
+  // Asks about the lines of the command not asked about yet: true when
+  // they are wrong; the command then ends at the line from which it is.
+  bool Settle(std::string* command);
+  // Whether the command up to the end of its unasked line k is wrong.
+  bool FaultyUpTo(const std::string& command, size_t k);
+  // Ends the command at the first of its unasked lines from which it is
+  // wrong, knowing that it is wrong up to the last; the lines behind that
+  // one are read again.
+  void EndAtFault(std::string* command);
 
   int fd_;
   InterruptFn interrupted_;
@@ -50,6 +74,8 @@ class ConsoleInput {
   bool ended_ = false;
   int32_t linesRead_ = 0;
   int32_t firstLine_ = 1;
+  std::vector<size_t> unasked_;  // the ends of the command's lines not asked about yet
+  size_t asked_ = 0;             // the length of the command when last asked about
 };
 
 }  // namespace vke::runner

@@ -143,6 +143,34 @@ TEST(CommandLineFault, ALineAloneKnowsTheNamesOfTheLinesBefore) {
   EXPECT_EQ(host.Output(2), "");
 }
 
+// The lines a definition's body adds, looked at behind its header with the
+// variables the look before found in its body: a name assigned there is a
+// variable, and the look gives the body's names with its own; a
+// definition's fault is found among such lines too.
+TEST(CommandLineFault, ADefinitionsLinesKnowTheNamesOfItsBody) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  auto look = [&](const std::string& text, std::string* definition) {
+    std::string names;
+    return CommandLineStatementsFault(ctx, text.data(), static_cast<int32_t>(text.size()), &names,
+                                      definition);
+  };
+  std::string body;
+  ASSERT_EQ(look("function r = f(n)\n  w = {n};\n", &body), kOk);
+  ASSERT_EQ(body.size(), 3u * 32);
+  EXPECT_STREQ(body.data() + 64, "w");
+  // "w -1 +" is an expression when w is a variable, a command else.
+  std::string known = body;
+  EXPECT_EQ(look("function r = f(n)\n  w -1 +\n", &known), kErrIncompleteExpr);
+  std::string none;
+  EXPECT_EQ(look("function r = f(n)\n  w -1 +\n", &none), kOk);
+  known = body;
+  EXPECT_EQ(look("function r = f(n)\n  v = w(end);\n", &known), kOk);
+  EXPECT_EQ(known.size(), 4u * 32);
+  EXPECT_EQ(look("define d = 2 @\n", &none), kErrUnrecognizedToken);
+  EXPECT_EQ(host.Output(2), "");
+}
+
 // A look that runs short of room says so and leaves nothing behind; once
 // the area has grown it finds the fault.
 TEST(CommandLineFault, ALookShortOfRoomAsksForMore) {

@@ -121,6 +121,19 @@ TEST(CompileDriver, AFailedDefinitionLeavesNothingThatBreaksTheNext) {
   EXPECT_EQ(define("function m\n  later(2);\n  missing(3);\n"), kErrFunNotFound);
 }
 
+// "private" or "public" before "function" on its line sets the visibility
+// of that definition: the definition begins there, for the command line's
+// text as for the function before it, which ends there.
+TEST(CompileDriver, AVisibilityWordBeforeADefinitionOnItsLine) {
+  TestHost host;
+  EXPECT_EQ(test::RunForOutput(host,
+                               "private function r = h(x)\n  r = x + 1;\nendfunction\n"
+                               "function r = g(x)\n  r = 10 * x;\n"
+                               "public function r = k(x)\n  r = x - 1;\nendfunction\n"
+                               "fprintf('%d %d %d\\n', h(1), g(2), k(3));"),
+            "2 20 2\n");
+}
+
 TEST(CompileDriver, LibrariesLoadTheLibrariesTheyUse) {
   TestHost host;
   EngineContext* ctx = host.ctx();

@@ -116,6 +116,17 @@ TEST(CommandGatherer, TellsRowsOfNumbersAndStatementsThatStandAlone) {
   EXPECT_TRUE(g.Complete());
 }
 
+// A number joined to the next without a blank, comma or semicolon is not a
+// row of numbers: "1-2" is one element, "1.5.2" no element at all.
+TEST(CommandGatherer, NumbersWithoutASeparatorAreNoRow) {
+  for (const char* row : {"1-2", "1.5.2", "3 4+5", "-1e3-2"}) {
+    CommandGatherer g;
+    g.Add("m = [");
+    g.Add(row);
+    EXPECT_FALSE(g.NumberRow()) << row;
+  }
+}
+
 // The statement parser's keywords: a quote right behind each opens a
 // string, so that what the string holds ends no statement.
 TEST(CommandGatherer, EveryParserKeywordIsRead) {
@@ -137,6 +148,50 @@ TEST(CommandGatherer, DefinitionsAreGatheredUpToEndfunction) {
   EXPECT_EQ(Completion({"function (", "x = 1"}), "..");
   // A definition inside a block leaves the block open.
   EXPECT_EQ(Completion({"if 1", "function q()", "end", "endfunction", "end"}), "....c");
+}
+
+// For each line, what stands for the lines before its part: the openers
+// of the blocks open there with the keyword of their last part, and the
+// header of the definition open there with its own blocks; and whether the
+// line is inside one statement.
+TEST(CommandGatherer, KeepsWhatStandsForTheLinesBeforeAPart) {
+  struct Step {
+    const char* line;
+    size_t part;
+    const char* context;
+    bool inDefinition, mid;
+  };
+  const Step steps[] = {
+      {"x = 1;", 0, "", false, false},
+      {"if a, y = [2", 7, "", false, false},
+      {"3]", 7, "", false, false},
+      {"else x = 1", 23, "if a\n", false, false},
+      {"  function r = f(n), s = (1", 34, "if a\nelse\n", false, false},
+      {"  2, ...", 34, "if a\nelse\n", false, true},
+      {"  3)", 34, "if a\nelse\n", false, false},
+      {"  while k ...", 76, "if a\nelse\nfunction r = f(n)\n", true, false},
+      {"    < 3", 76, "if a\nelse\nfunction r = f(n)\n", true, false},
+      {"  try", 98, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\n", true, false},
+      {"  catch", 104, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\ntry\n", true, false},
+      {"  end, end", 112, "if a\nelse\nfunction r = f(n)\nwhile k ...\n    < 3\ntry\ncatch\n", true,
+       false},
+      {"endfunction, end", 123, "if a\nelse\nfunction r = f(n)\n", true, false},
+  };
+  CommandGatherer g;
+  for (const Step& s : steps) {
+    g.Add(s.line);
+    EXPECT_EQ(g.PartStart(), s.part) << s.line;
+    EXPECT_EQ(g.PartContext(), s.context) << s.line;
+    EXPECT_EQ(g.PartInDefinition(), s.inDefinition) << s.line;
+    EXPECT_EQ(g.MidStatement(), s.mid) << s.line;
+  }
+  EXPECT_TRUE(g.Complete());
+  EXPECT_FALSE(g.InDefinition());
+  // A header the scanner refuses opens no definition to stand for.
+  g.Reset();
+  for (const char* line : {"while 1", "function () = 3", "x = 1"}) g.Add(line);
+  EXPECT_EQ(g.PartContext(), "while 1\n");
+  EXPECT_FALSE(g.PartInDefinition());
 }
 
 TEST(CommandGatherer, ResetForgetsWhatWasGathered) {

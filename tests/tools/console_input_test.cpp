@@ -1,12 +1,16 @@
 // The console's commands from its input: one line each, CR LF taken as one
 // line end, a definition gathered up to its "endfunction" (not one in a
 // string or comment), a block up to its "end", a command wrong before its
-// end left to its error, and what the end of the input leaves.
+// end left to its error, and what the end of the input leaves. The lines
+// of a long statement are asked about a few at a time, and still before
+// the input is waited for and up to the line from which they are wrong.
 #include "tools/console_input.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,6 +104,95 @@ TEST(ConsoleInput, CommandsKnowTheLineTheyStartOn) {
     firsts.push_back(input.FirstLine());
   ::close(fds[0]);
   EXPECT_EQ(firsts, (std::vector<int32_t>{1, 2, 5, 6, 7}));
+}
+
+// The bytes of the commands asked about, and how many were asked.
+struct Asked {
+  size_t bytes = 0;
+  int32_t times = 0;
+};
+bool CountsAsked(void* asked, const std::string& command, size_t, bool) {
+  static_cast<Asked*>(asked)->bytes += command.size();
+  static_cast<Asked*>(asked)->times++;
+  return false;
+}
+
+// A statement over thousands of lines is not asked about again at each
+// line: what is asked grows as the statement does.
+TEST(ConsoleInput, ALongStatementIsAskedAboutAFewTimes) {
+  for (const char* shape : {"+1 ...\n", "k\n"}) {
+    std::string text = shape[0] == '+' ? "x = 0 ...\n" : "c = {\n";
+    for (int k = 0; k < 3000; k++) text += shape;
+    text += shape[0] == '+' ? ";\n" : "};\n";
+    Asked asked;
+    EXPECT_EQ(Commands(text, &CountsAsked, &asked), (std::vector<std::string>{text}));
+    EXPECT_LT(asked.bytes, 4 * text.size()) << shape;
+    EXPECT_LT(asked.times, 40) << shape;
+  }
+}
+
+// A line inside a statement not asked about at once still ends the command
+// when it is wrong: the lines behind it are read again, as commands of
+// their own, counted from the line after it.
+TEST(ConsoleInput, AWrongLineInsideAStatementEndsTheCommandThere) {
+  std::string text = "c = {1, ...\n";
+  for (int k = 2; k <= 40; k++) text += (k == 29 ? "@, ...\n" : std::to_string(k) + ", ...\n");
+  text += "0}\ndisp(1)\n";
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::write(fds[1], text.data(), text.size()), ssize_t(text.size()));
+  ::close(fds[1]);
+  std::string asked;
+  ConsoleInput input(fds[0], &KeepGoing, &HoldsAt, &asked);
+  std::string command;
+  std::vector<std::string> commands;
+  std::vector<int32_t> firsts;
+  while (input.Next(&command) == ConsoleInput::Result::kCommand) {
+    commands.push_back(command);
+    firsts.push_back(input.FirstLine());
+  }
+  ::close(fds[0]);
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[0], text.substr(0, text.find("@, ...\n") + 7));
+  EXPECT_EQ(commands[1].substr(0, 9), "30, ...\n3");
+  EXPECT_EQ(commands[2], "disp(1)\n");
+  EXPECT_EQ(firsts, (std::vector<int32_t>{1, 30, 42}));
+  // Fewer asks than lines, the first line's first.
+  EXPECT_EQ(asked.substr(0, 12), "c = {1, ...\n");
+  EXPECT_LT(std::count(asked.begin(), asked.end(), '\n'), 30);
+}
+
+// Stands in for a typist: the lines held back are asked about before the
+// input is waited for, and only then come the next ones.
+struct Typist {
+  int fd;
+  std::string next;
+};
+bool TypesOn(void* typist, const std::string& command, size_t, bool) {
+  auto* t = static_cast<Typist*>(typist);
+  if (!t->next.empty() && command.size() >= 7 &&
+      command.compare(command.size() - 7, 7, "2, ...\n") == 0) {
+    if (::write(t->fd, t->next.data(), t->next.size()) != ssize_t(t->next.size())) return true;
+    t->next.clear();
+    ::close(t->fd);
+  }
+  return false;
+}
+
+TEST(ConsoleInput, LinesHeldBackAreAskedAboutBeforeTheInputIsWaitedFor) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  // Reading what is not there yet ends the input instead of waiting.
+  ASSERT_EQ(::fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+  const std::string typed = "c = {1, ...\n2, ...\n";
+  ASSERT_EQ(::write(fds[1], typed.data(), typed.size()), ssize_t(typed.size()));
+  Typist typist{fds[1], "3}\n"};
+  ConsoleInput input(fds[0], &KeepGoing, &TypesOn, &typist);
+  std::string command;
+  ASSERT_EQ(input.Next(&command), ConsoleInput::Result::kCommand);
+  EXPECT_EQ(command, typed + "3}\n");
+  EXPECT_TRUE(typist.next.empty());
+  ::close(fds[0]);
 }
 
 }  // namespace
