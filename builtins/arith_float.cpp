@@ -149,12 +149,15 @@ void ComplexArith(int32_t op, int64_t n, const ElementwiseOperand& a, const Elem
   }
 }
 
-ErrCode PushFloatArray(EngineContext* ctx, const Shape& s, double** re, double** im) {
-  return PushNewArray(ctx, s.ndims, s.dims, re, im);
-}
-
-ErrCode PushFloatArray(EngineContext* ctx, const Shape& s, float** re, float** im) {
-  return PushNewSingleArray(ctx, s.ndims, s.dims, re, im);
+// The result array of T, complex when asked (its imaginary part in *im).
+template <typename T>
+ErrCode PushFloatArray(EngineContext* ctx, const Shape& s, bool complex, T** re, T** im) {
+  const ArrayClass cls{kKindArray, std::is_same_v<T, float> ? kCodeSingle : kCodeDouble};
+  void* out;
+  if (ErrCode e = PushElementwiseResult(ctx, cls, complex, s, &out)) return e;
+  *re = static_cast<T*>(out);
+  *im = complex ? *re + s.count : nullptr;
+  return kOk;
 }
 
 }  // namespace
@@ -196,8 +199,8 @@ ErrCode FloatArith(EngineContext* ctx, int32_t op, const Shape& shape,
   bool complexOperand = ImagPartOf<T>(a) || ImagPartOf<T>(b);
   if (complexOperand && (op == '%' || op == 'o')) return kErrWrongType;
   bool complex = complexOperand || (op == '^' && PowerNeedsComplex<T>(n, a, b));
-  T *re, *im = nullptr;
-  ErrCode e = PushFloatArray(ctx, shape, &re, complex ? &im : nullptr);
+  T *re, *im;
+  ErrCode e = PushFloatArray(ctx, shape, complex, &re, &im);
   if (e) return e;
   if (complexOperand) {
     ComplexArith<T>(op, n, a, b, re, im);

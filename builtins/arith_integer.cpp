@@ -78,7 +78,8 @@ ErrCode IntegerArith(EngineContext* ctx, int32_t op, const Shape& shape,
   if (op == '^' || op == 'r') return kErrBadArg;
   const ElementwiseOperand &a = ops[0], &b = ops[1];
   void* out;
-  ErrCode e = PushNewTypedArray(ctx, shape.ndims, shape.dims, a.elementBytes, a.isUnsigned, &out);
+  const uint32_t code = static_cast<uint32_t>(a.elementBytes) | (a.isUnsigned ? kCodeUnsigned : 0);
+  ErrCode e = PushElementwiseResult(ctx, {kKindArray, code}, false, shape, &out);
   if (e) return e;
   VisitIntegerClass(a.elementBytes, a.isUnsigned, [&](auto type) {
     using T = decltype(type);

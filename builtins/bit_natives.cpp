@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "builtins/builtin.hpp"
+#include "builtins/elementwise.hpp"
 #include "engine/registry/natives_decl.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
@@ -90,15 +91,8 @@ BitArray FromOperand(const ElementwiseOperand& op) {
 
 // Pushes the result array of a class; *out receives its elements.
 ErrCode PushBitResult(EngineContext* ctx, const Shape& shape, uint32_t code, uint8_t** out) {
-  if (code == kCodeDouble) {
-    double* re;
-    ErrCode e = PushNewArray(ctx, shape.ndims, shape.dims, &re, nullptr);
-    *out = reinterpret_cast<uint8_t*>(re);
-    return e;
-  }
   void* data;
-  ErrCode e = PushNewTypedArray(ctx, shape.ndims, shape.dims, ElementBytesOfCode(code),
-                                (code & kCodeUnsigned) != 0, &data);
+  ErrCode e = PushElementwiseResult(ctx, {kKindArray, code}, false, shape, &data);
   *out = static_cast<uint8_t*>(data);
   return e;
 }

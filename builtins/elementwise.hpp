@@ -9,6 +9,7 @@
 
 #include "engine/values/element_operations.hpp"
 #include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
@@ -16,6 +17,14 @@ namespace vke {
 // ops[0] is the first (deeper) operand. A type mismatch is reported as 44 so
 // that an object's class method may serve; kErrIncompSize when the sizes differ.
 ErrCode PairInCommonClass(EngineContext* ctx, Shape* shape, ElementwiseOperand* ops);
+
+// Pushes the result of an element-wise builtin: an array of the class with
+// the shape of its operands, where one without elements keeps it
+// (zeros(3, 0) + 1 is 3 x 0).
+// *out is its first element; a complex one's imaginary block follows
+// shape.count elements later.
+ErrCode PushElementwiseResult(EngineContext* ctx, ArrayClass cls, bool complex, const Shape& shape,
+                              void** out);
 
 // out[i] = f(a[i], b[i]) over n elements; an operand that is not full is a
 // scalar read once before the loop, so each case is one tight loop over

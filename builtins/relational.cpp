@@ -44,10 +44,10 @@ void CompareFloats(int32_t op, int64_t n, const ElementwiseOperand& a, const Ele
 // fill(out) and puts it in place of the two operands.
 template <typename F>
 ErrCode FinishLogicalPair(EngineContext* ctx, const Shape& shape, F fill) {
-  uint8_t* out;
-  ErrCode e = PushLogicalArray(ctx, shape.ndims, shape.dims, &out);
+  void* out;
+  ErrCode e = PushElementwiseResult(ctx, {kKindLogical, kCodeUInt8}, false, shape, &out);
   if (e) return e;
-  fill(out);
+  fill(static_cast<uint8_t*>(out));
   return DropStackEntries(ctx, 1, 2);
 }
 
@@ -123,9 +123,10 @@ ErrCode FloatClassBuiltin(EngineContext* ctx, int32_t, int32_t, int32_t option) 
   Shape shape;
   double *re, *im;
   if (GetDoubleArrayArg(ctx, 0, &shape, &re, &im)) return kErrWrongTypeOverload;
-  uint8_t* out;
-  ErrCode e = PushLogicalArray(ctx, shape.ndims, shape.dims, &out);
+  void* result;
+  ErrCode e = PushElementwiseResult(ctx, {kKindLogical, kCodeUInt8}, false, shape, &result);
   if (e) return e;
+  auto* out = static_cast<uint8_t*>(result);
   // isfinite is the negation of "either part is not finite".
   const uint8_t negate = option == 'f';
   auto fill = [&](auto test) {

@@ -8,6 +8,18 @@
 
 namespace vke {
 
+// The operators whose names hold the "|" that ends the key of a lookfor
+// link ("##[[help:KEY|NAME]]##"), and the word that stands for each as the
+// key; help takes the word for the operator.
+struct LinkKeyWord {
+  const char* name;
+  const char* word;
+};
+inline constexpr LinkKeyWord kLinkKeyWords[] = {
+    {"||", "oror"},  // short-circuit or
+    {"|", "vbar"},   // element-wise or
+};
+
 // Most of the free data stack, held until the room goes out of scope (a
 // little stays free for what is written meanwhile).
 class TextRoom {

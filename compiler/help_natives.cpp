@@ -84,9 +84,6 @@ ErrCode ShowFunctionHelp(EngineContext* ctx, int32_t fn, bool write, bool* found
       found);
 }
 
-// The link key lookfor gives the operator "||", whose name is no word.
-constexpr char kOrOrKey[] = "oror";
-constexpr char kOrOr[] = "||";
 // The help file of the statement topics, which belong to no library.
 constexpr char kTopicsFile[] = "other";
 constexpr char kNotLoadedHead[] = " is in the library ";
@@ -144,8 +141,10 @@ ErrCode ShowFileEntry(EngineContext* ctx, const char* library, const WantedEntry
 
 // The entry of a name no table here holds: a statement topic, or a native
 // of a library that is not loaded, as lookfor links them. A qualified name
-// is looked for in its library's help file; a bare one in those lookfor
-// searches, in its order.
+// is looked for in its library's help file; a bare one first among the
+// statement topics, which lookfor links bare (end is the statement, not a
+// library's end method), then in the native libraries' help files and
+// last in the engine's own.
 ErrCode ShowUnloadedHelp(EngineContext* ctx, const WantedEntry& wanted, bool write, bool* found) {
   char library[kToolNameBytes];
   if (wanted.library) {
@@ -153,6 +152,8 @@ ErrCode ShowUnloadedHelp(EngineContext* ctx, const WantedEntry& wanted, bool wri
     const bool topic = StringsEqual(library, -1, kTopicsFile, -1, false);
     return ShowFileEntry(ctx, library, wanted, !topic, write, found);
   }
+  if (ErrCode e = ShowFileEntry(ctx, kTopicsFile, wanted, false, write, found)) return e;
+  if (*found) return kOk;
   const LibraryRegistryEntry* reg = ctx->Registry();
   for (uint32_t t = 0; t < ctx->registryCount; t++)
     for (uint32_t k = 0; k < reg[t].count; k++) {
@@ -161,9 +162,7 @@ ErrCode ShowUnloadedHelp(EngineContext* ctx, const WantedEntry& wanted, bool wri
       if (ErrCode e = ShowFileEntry(ctx, r.name + 1, wanted, true, write, found)) return e;
       if (*found) return kOk;
     }
-  if (ErrCode e = ShowFileEntry(ctx, kEngineLibrary, wanted, true, write, found)) return e;
-  if (*found) return kOk;
-  return ShowFileEntry(ctx, kTopicsFile, wanted, false, write, found);
+  return ShowFileEntry(ctx, kEngineLibrary, wanted, true, write, found);
 }
 
 // The entry of a native, builtin or operator in its library's help file;
@@ -178,10 +177,11 @@ ErrCode ShowLibraryHelp(EngineContext* ctx, const char* name, int32_t length, bo
       wanted = {name + i + 2, length - i - 2, name, i};
       break;
     }
-  if (StringsEqual(wanted.key, wanted.keyLength, kOrOrKey, -1, false)) {
-    wanted.key = kOrOr;
-    wanted.keyLength = sizeof kOrOr - 1;
-  }
+  for (const LinkKeyWord& k : kLinkKeyWords)
+    if (StringsEqual(wanted.key, wanted.keyLength, k.word, -1, false)) {
+      wanted.key = k.name;
+      wanted.keyLength = CStringLength(k.name);
+    }
   const char* library =
       LibraryOfNative(ctx, wanted.key, wanted.keyLength, wanted.library, wanted.libraryLength);
   if (library) return ShowFileEntry(ctx, library, wanted, false, write, found);

@@ -200,7 +200,14 @@ class Search {
   void Test(const char* library, int32_t libraryLength, const char* name, int32_t nameLength,
             const HelpLine& description) {
     if (!ContainsIgnoringCase(description.text, description.length, pattern_, n_)) return;
-    const bool orOr = StringsEqual(name, nameLength, "||", -1, false);
+    // An operator whose name holds the "|" that ends the key has a word.
+    const char* key = name;
+    int32_t keyLength = nameLength;
+    for (const LinkKeyWord& k : kLinkKeyWords)
+      if (StringsEqual(name, nameLength, k.name, -1, false)) {
+        key = k.word;
+        keyLength = CStringLength(k.word);
+      }
     char link[kLinkBytes];
     int32_t at = 0;
     auto qualified = [&](const char* text, int32_t length) {
@@ -211,10 +218,7 @@ class Search {
       AppendBytes(link, &at, text, length, sizeof link);
     };
     AppendCString(link, &at, "##[[help:", sizeof link);
-    if (orOr)
-      qualified("oror", 4);
-    else
-      qualified(name, nameLength);
+    qualified(key, keyLength);
     AppendBytes(link, &at, "|", 1, sizeof link);
     qualified(name, nameLength);
     AppendCString(link, &at, "]]## ", sizeof link);

@@ -75,8 +75,9 @@ ErrCode ReadFirstArgument(EngineContext* ctx, int32_t depth, DialogTexts* t) {
   return ReadTextOption(ctx, depth, "Prompt", t->prompt, kPromptBytes, &t->promptLength);
 }
 
-// The m values under the top as their source text, separated by ",";
-// encoded into t->edit, its length in *length.
+// The m values under the top as their source text, separated by ",", each
+// number with NPrec significant digits; encoded into t->edit, its length in
+// *length.
 ErrCode WriteValues(EngineContext* ctx, int32_t m, DialogTexts* t, int32_t* length) {
   WithheldSpace withheld(ctx);
   auto* values = reinterpret_cast<uint16_t*>(withheld.Data(2 * (kEditChars + 1)));
@@ -90,7 +91,7 @@ ErrCode WriteValues(EngineContext* ctx, int32_t m, DialogTexts* t, int32_t* leng
     }
     if (i > 0) values[position++] = ',';
     if (ErrCode e = DuplicateStackEntries(ctx, m - 1 - i, 1)) return e;
-    ErrCode e = DumpValue(ctx, values, kMarkCut, &position, -1, nullptr, 0, t->precision);
+    ErrCode e = DumpValueRounded(ctx, values, kMarkCut, &position, t->precision);
     Drop(ctx);
     if (e == kErrDataOverflow) {
       cut = true;

@@ -34,6 +34,13 @@ using ByteDumpHookFn = ErrCode (*)(EngineContext* ctx, char* out, int32_t room, 
 ErrCode DumpValue(EngineContext* ctx, uint16_t* buffer, int32_t capacity, int32_t* position,
                   int32_t fd, const char* name, int32_t nameLength, int32_t precision);
 
+// DumpValue of the value on top into the buffer (descriptor -1), but each
+// number with the precision's significant digits even where they do not
+// read back as the same number (singles with at most 7): the text of values
+// shown to be edited, which evaluates to a value of the same class and size.
+ErrCode DumpValueRounded(EngineContext* ctx, uint16_t* buffer, int32_t capacity, int32_t* position,
+                         int32_t precision);
+
 // One two-dimensional block of numbers, truth values or characters.
 struct NumericBlock {
   const void* re = nullptr;  // elements, row by row

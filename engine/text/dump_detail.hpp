@@ -31,6 +31,10 @@ class DumpWriter {
   int32_t LineLength() const { return lineLength_; }
   // Writes out what is collected (descriptor mode).
   ErrCode Finish();
+  // Numbers with the precision's significant digits even where they do not
+  // read back exactly: text shown to be read or edited, not reloaded.
+  void RoundNumbers() { rounded_ = true; }
+  bool NumbersRounded() const { return rounded_; }
 
  private:
   static constexpr int32_t kReserve = 50;  // room each step of the dump needs
@@ -46,6 +50,7 @@ class DumpWriter {
   int32_t fill_ = 0;
   int32_t fd_;
   int32_t lineLength_ = 0;
+  bool rounded_ = false;
   uint16_t own_[kOwnLine];
 };
 

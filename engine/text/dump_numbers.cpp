@@ -48,16 +48,17 @@ int32_t StripFraction(char* buffer, int32_t start, int32_t end) {
 }
 
 // A finite double with the given significant digits: the exponent form
-// below 0.1 and from 2e9 on, as the shortest number style writes them.
-void AppendSignificant(char* buffer, int32_t* position, int32_t size, double value,
-                       int32_t digits) {
+// below 0.1 and from 2e9 on, as the shortest number style writes them, and
+// when `bounded` also where the integer part has more digits than that.
+void AppendSignificant(char* buffer, int32_t* position, int32_t size, double value, int32_t digits,
+                       bool bounded = false) {
   const int32_t start = *position;
   if (value == 0) {
     AppendCString(buffer, position, std::signbit(value) ? "-0" : "0", size);
     return;
   }
   const double a = std::fabs(value);
-  const bool exponent = a < 0.1 || a >= 2e9;
+  const bool exponent = a < 0.1 || a >= 2e9 || (bounded && DecimalExponent(a) >= digits);
   const int32_t fraction = exponent ? digits - 1 : std::max(0, digits - 1 - DecimalExponent(a));
   FormatDouble(buffer, position, value, fraction, exponent ? 'e' : 'f', 0, false, false, false,
                false, false, false, size);
@@ -170,8 +171,17 @@ bool BlockWriter::IsPlusZero(int64_t i) const {
 }
 
 void BlockWriter::Number(char* text, int32_t* length, double v) const {
-  AppendExactNumber(text, length, kItemBytes, v, IsSingle() ? kSingleDigits : precision_,
-                    IsSingle());
+  if (!out_.NumbersRounded()) {
+    AppendExactNumber(text, length, kItemBytes, v, IsSingle() ? kSingleDigits : precision_,
+                      IsSingle());
+    return;
+  }
+  if (!std::isfinite(v)) {
+    AppendExactNumber(text, length, kItemBytes, v, precision_, IsSingle());
+    return;
+  }
+  const int32_t most = IsSingle() ? kSingleDigits : kMaxDoubleDigits;
+  AppendSignificant(text, length, kItemBytes, v, std::clamp(precision_, 1, most), true);
 }
 
 // Real parts alone; complex ones as re+imi, or complex(re,im) where that
@@ -256,10 +266,16 @@ int32_t BlockWriter::FloatRun(int64_t first, int32_t left, char* text, int32_t* 
     int32_t k = 1;
     while (k < left && At(first + k).re == next(At(first + k - 1).re)) k++;
     if (k >= 3 && At(first + k - 1).re - v.re == k - 1) {
+      const int32_t start = *length;
       Number(text, length, v.re);
+      const int32_t colon = *length;
       AppendCString(text, length, ":", kItemBytes);
       Number(text, length, At(first + k - 1).re);
-      return k;
+      // Rounded ends would not give the run again: its elements go one by one.
+      if (ReadsBack(text + start, colon - start, v.re, IsSingle()) &&
+          ReadsBack(text + colon + 1, *length - colon - 1, At(first + k - 1).re, IsSingle()))
+        return k;
+      *length = start;
     }
   }
   return 0;

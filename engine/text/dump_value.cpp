@@ -379,4 +379,13 @@ ErrCode DumpValue(EngineContext* ctx, uint16_t* buffer, int32_t capacity, int32_
                          [&](dump::DumpWriter& out) { return dump::DumpEntry(out, 0, precision); });
 }
 
+ErrCode DumpValueRounded(EngineContext* ctx, uint16_t* buffer, int32_t capacity, int32_t* position,
+                         int32_t precision) {
+  return dump::WriteDump(ctx, buffer, capacity, position, -1, nullptr, 0,
+                         [&](dump::DumpWriter& out) {
+                           out.RoundNumbers();
+                           return dump::DumpEntry(out, 0, precision);
+                         });
+}
+
 }  // namespace vke

@@ -4,6 +4,7 @@
 #include "engine/text/text.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
@@ -14,12 +15,15 @@ ErrCode Utf8EncodeNative(EngineContext* ctx, int32_t, int32_t, uintptr_t) {
   for (int32_t i = 0; i < v.shape.count; i++)
     bytes += Utf8Length(Load<uint16_t>(v.elements + 2 * i));
   if (bytes > kMaxTypedElements) return kErrObjTooLarge;
-  const int32_t dims[2] = {1, static_cast<int32_t>(bytes)};
-  void* data;
-  ErrCode e = PushNewTypedArray(ctx, 2, dims, 1, true, &data);
+  // A 1 x n row, also for no bytes (1 x 0).
+  Shape row;
+  row.dims[0] = 1;
+  row.dims[1] = static_cast<int32_t>(bytes);
+  uint32_t at;
+  ErrCode e = PushArrayWithShape(ctx, {kKindArray, kCodeUInt8}, false, row, &at);
   if (e) return e;
   v = ViewNumeric(ctx, 1);
-  auto* out = static_cast<uint8_t*>(data);
+  uint8_t* out = ctx->Bytes() + at;
   for (int32_t i = 0; i < v.shape.count; i++)
     out += EncodeUtf8Char(Load<uint16_t>(v.elements + 2 * i), out);
   return ReplaceEntryWithTop(ctx, 0);

@@ -6,31 +6,43 @@
 #include "engine/values/value_build.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "engine/variables/indexing.hpp"
 
 namespace vke {
 
 namespace {
+
+// Pushes the array a conversion of the view fills: of the class, with the
+// view's shape, an empty one too (3 x 0 stays 3 x 0); *out is its first
+// element (the imaginary block, when complex, follows the real one).
+ErrCode PushConverted(EngineContext* ctx, const NumericView& v, ArrayClass cls, bool complex,
+                      uint8_t** out) {
+  uint32_t at;
+  int32_t count;
+  if (ErrCode e = PushArrayOfClass(ctx, cls, complex, v.shape, &at, &count, false)) return e;
+  *out = ctx->Bytes() + at;
+  return kOk;
+}
 
 ErrCode ConvertOneToFloat(EngineContext* ctx, int32_t depth, bool single) {
   NumericView v = ViewNumeric(ctx, depth);
   if (v.cls == ValueClass::kOther) return kErrWrongType;
   if (v.cls == (single ? ValueClass::kSingle : ValueClass::kDouble)) return kOk;
   int64_t n = v.shape.count;
+  uint8_t* out;
+  if (ErrCode e =
+          PushConverted(ctx, v, {kKindArray, single ? kCodeSingle : kCodeDouble}, v.complex, &out))
+    return e;
   if (single) {
-    float *re, *im = nullptr;
-    ErrCode e =
-        PushNewSingleArray(ctx, v.shape.ndims, v.shape.dims, &re, v.complex ? &im : nullptr);
-    if (e) return e;
+    auto* re = reinterpret_cast<float*>(out);
     for (int64_t i = 0; i < n; i++) re[i] = static_cast<float>(ViewElement(v, i, false));
-    if (im)
-      for (int64_t i = 0; i < n; i++) im[i] = static_cast<float>(ViewElement(v, i, true));
+    if (v.complex)
+      for (int64_t i = 0; i < n; i++) re[n + i] = static_cast<float>(ViewElement(v, i, true));
   } else {
-    double *re, *im = nullptr;
-    ErrCode e = PushNewArray(ctx, v.shape.ndims, v.shape.dims, &re, v.complex ? &im : nullptr);
-    if (e) return e;
+    auto* re = reinterpret_cast<double*>(out);
     for (int64_t i = 0; i < n; i++) re[i] = ViewElement(v, i, false);
-    if (im)
-      for (int64_t i = 0; i < n; i++) im[i] = ViewElement(v, i, true);
+    if (v.complex)
+      for (int64_t i = 0; i < n; i++) re[n + i] = ViewElement(v, i, true);
   }
   return ReplaceEntryWithTop(ctx, depth);
 }
@@ -150,10 +162,9 @@ ErrCode ConvertToInteger(EngineContext* ctx, int32_t depth, int32_t es, bool isU
   uint32_t code = static_cast<uint32_t>(es) + (isUnsigned ? kCodeUnsigned : 0);
   if (v.cls == ValueClass::kInteger && v.code == code) return kOk;
   int64_t n = v.shape.count;
-  void* out;
-  ErrCode e = PushNewTypedArray(ctx, v.shape.ndims, v.shape.dims, es, isUnsigned, &out);
+  uint8_t* el;
+  ErrCode e = PushConverted(ctx, v, {kKindArray, code}, false, &el);
   if (e) return e;
-  auto* el = static_cast<uint8_t*>(out);
   bool fromFloat = v.cls == ValueClass::kDouble || v.cls == ValueClass::kSingle;
   bool srcSigned = !fromFloat && !(v.code & kCodeUnsigned);
   const IntegerRange range(es, isUnsigned);
@@ -196,7 +207,7 @@ ErrCode ConvertToLogical(EngineContext* ctx, int32_t depth) {
     return kOk;
   }
   uint8_t* out;
-  ErrCode e = PushLogicalArray(ctx, v.shape.ndims, v.shape.dims, &out);
+  ErrCode e = PushConverted(ctx, v, {kKindLogical, kCodeUInt8}, false, &out);
   if (e) return e;
   for (int64_t i = 0; i < n; i++) {
     if (v.cls == ValueClass::kDouble) {

@@ -275,8 +275,9 @@ ErrCode LapackPinv(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
     return e ? e : RemoveArguments(ctx, 1, nargin);
   }
   const bool complex = a.im != nullptr, wide = m < n;
-  if (HoldsNaN(a)) {
-    // Undefined singular values: every element NaN, as without LAPACK.
+  if (HoldsNonFinite(a)) {
+    // Undefined singular values (a NaN or an infinity): every element NaN,
+    // as without LAPACK.
     MatrixOperand x;
     if (ErrCode e = PushResultMatrix(ctx, n, m, complex, &x)) return e;
     FillWithNaN(x);

@@ -34,10 +34,11 @@ bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a) {
   return true;
 }
 
-bool HoldsNaN(const MatrixOperand& a) {
+bool HoldsNonFinite(const MatrixOperand& a) {
   const int64_t count = int64_t{a.rows} * a.cols;
-  auto nan = [](double x) { return std::isnan(x); };
-  return std::any_of(a.re, a.re + count, nan) || (a.im && std::any_of(a.im, a.im + count, nan));
+  auto nonFinite = [](double x) { return !std::isfinite(x); };
+  return std::any_of(a.re, a.re + count, nonFinite) ||
+         (a.im && std::any_of(a.im, a.im + count, nonFinite));
 }
 
 void FillWithNaN(const MatrixOperand& x) {

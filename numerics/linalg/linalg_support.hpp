@@ -20,9 +20,10 @@ bool GetMatrixArg(EngineContext* ctx, int32_t depth, MatrixOperand* a);
 // (empty ones of any size included).
 bool AreRealMatrixArgs(EngineContext* ctx, int32_t n, int32_t depth = 0);
 
-// Whether a part of an element of the matrix is NaN, and every part of
-// every element made NaN: a result that a NaN leaves undefined.
-bool HoldsNaN(const MatrixOperand& a);
+// Whether a part of an element of the matrix is NaN or infinite, and every
+// part of every element made NaN: a result that such an element leaves
+// undefined.
+bool HoldsNonFinite(const MatrixOperand& a);
 void FillWithNaN(const MatrixOperand& x);
 
 // Pushes a rows x cols double matrix of zeros, complex when asked (an

@@ -116,8 +116,9 @@ ErrCode PinvNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {
   PushResultMatrix(ctx, n, m, complex, &xRe, &xIm);
   if (k == 0) return DropStackEntries(ctx, 1, 1);
   a = ReadMatrixOperand(ctx, 1);
-  // A NaN leaves every singular value undefined: so is every element.
-  if (HoldsNaN(a)) {
+  // A NaN or an infinity leaves every singular value undefined: so is
+  // every element.
+  if (HoldsNonFinite(a)) {
     FillWithNaN(ReadMatrixOperand(ctx, 0));
     return DropStackEntries(ctx, 1, 1);
   }

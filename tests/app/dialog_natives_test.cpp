@@ -61,6 +61,13 @@ class DialogNatives : public ::testing::Test {
                         "function a = styled()\n"
                         "  a = dialog(dialogset('Title', 'T', 'Prompt', 'P', 'NPrec', 3), 2.5);\n"
                         "function a = text()\n a = dialog('Name', 'abc');\n"
+                        "function (a, b, c) = digits()\n"
+                        "  [a, b, c] = dialog(dialogset('NPrec', 4), pi, [1/3 -2; 1e-5 123456], "
+                        "single(pi));\n"
+                        "function (a, b) = ranges()\n"
+                        "  [a, b] = dialog(dialogset('NPrec', 4), [1:4 10], (0:3) + 1/3);\n"
+                        "function (a, b) = plain()\n"
+                        "  [a, b] = dialog('p', pi, [-1/3+2i (1:4)+0.5 1e300 4:7]);\n"
                         "function a = bad()\n a = dialog({}, 1);\n"
                         "function (a, b) = fewer()\n [a, b] = dialog('p', 1, 2, 3);\n"
                         "function (a, b, c) = more()\n [a, b, c] = dialog('p', 1);\n"),
@@ -124,6 +131,31 @@ TEST_F(DialogNatives, ValuesAreEditedAsSourceText) {
   ASSERT_EQ(Run("text", {a()}), kOk);
   EXPECT_EQ(prompt.shown.at(2), "|Name|'abc'");
   EXPECT_EQ(Value(a()), "'xyz'");
+}
+
+// The fields show each number with NPrec significant digits (15 by
+// default), not the digits that would give it back exactly, and their text
+// gives values of the same class and size.
+TEST_F(DialogNatives, NumbersHaveNPrecSignificantDigits) {
+  prompt.answers = {{true, ""}};
+  EXPECT_EQ(Run("digits", {a(), b(), c()}), kStatusNoPrint);  // an empty answer, then cancelled
+  ASSERT_EQ(prompt.shown.size(), 2u);
+  EXPECT_EQ(prompt.shown.at(0), "||3.142,[0.3333,-2\n1e-5,1.235e5],3.142single");
+  // A run stays a range only where its rounded ends give it again.
+  prompt.shown.clear();
+  const std::string ranges = "[1:4,10],[0.3333,1.333,2.333,3.333]";
+  prompt.answers = {{true, ranges}};
+  ASSERT_EQ(Run("ranges", {a(), b()}), kOk);
+  EXPECT_EQ(prompt.shown.at(0), "||" + ranges);
+  EXPECT_EQ(Value(b()), "[0.3333,1.333:3.333]");  // four elements
+  prompt.shown.clear();
+  prompt.answers = {{true, ""}};
+  EXPECT_EQ(Run("plain", {a(), b()}), kStatusNoPrint);
+  ASSERT_FALSE(prompt.shown.empty());
+  EXPECT_EQ(prompt.shown.at(0),
+            "|p|3.14159265358979,[-0.333333333333333+2i,complex(1.5,0),complex(2.5,0),"
+            "complex(3.5,0),...\ncomplex(4.5,0),complex(1e300,0),complex(4,0),complex(5,0),"
+            "complex(6,0),...\ncomplex(7,0)]");
 }
 
 TEST_F(DialogNatives, TextsGivingOtherValuesAreShownAgain) {

@@ -12,6 +12,7 @@
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
+#include "tests/host/eval_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -448,6 +449,35 @@ TEST_F(Arith, ConjNegatesImaginaryPartsOnly) {
 
   ASSERT_EQ(PushListFromEntries(ctx, 0, false, nullptr, 0), kOk);
   EXPECT_EQ(CallByName(ctx, "conj"), kErrWrongTypeOverload);
+}
+
+class ArithOfEmpties : public EvalFixture {};
+
+// An operand without elements gives a result of its shape in every class: a
+// 3 x 0 array stays 3 x 0, and rows of none append to it.
+TEST_F(ArithOfEmpties, KeepTheShapeOfTheOperandWithoutElements) {
+  const char* const operands[] = {"zeros(3, 0)",           "zeros(3, 0, 'int8')",
+                                  "zeros(3, 0, 'single')", "zeros(3, 0, 'uint64')",
+                                  "char(zeros(3, 0))",     "false(3, 0)"};
+  const char* const operations[] = {"x + 1",   "1 - x",     "x .* x",    "x ./ 2",
+                                    "2 .\\ x", "rem(x, 3)", "mod(x, 3)", "x * 2",
+                                    "x / 2",   "-x",        "x + x"};
+  for (const char* x : operands)
+    for (const char* op : operations) {
+      const std::string text = std::string("x = ") + x + "; size(" + op + ")";
+      EXPECT_EQ(Eval(text), "[3,0]") << text;
+    }
+  for (const char* x : {"zeros(3, 0)", "zeros(3, 0, 'single')"})
+    for (const char* op : {"x .^ 2", "realpow(x, 2)", "2 .^ x", "x .^ 0.5"}) {
+      const std::string text = std::string("x = ") + x + "; size(" + op + ")";
+      EXPECT_EQ(Eval(text), "[3,0]") << text;
+    }
+  EXPECT_EQ(Eval("zeros(3, 0, 'int8') + zeros(3, 0, 'int8')"), "zeros(3,0,'int8')");
+  EXPECT_EQ(Eval("zeros(0, 2, 'single') .* single(2)"), "zeros(0,2,'single')");
+  EXPECT_EQ(Eval("size(zeros(2, 0, 3, 'uint16') - 1)"), "[2,0,3]");
+  EXPECT_EQ(Eval("x = zeros(3, 0, 'int8') + 1; x(end + 1, :) = zeros(1, 0); size(x)"), "[4,0]");
+  EXPECT_EQ(Eval("size([] + 1)"), "[0,0]");
+  EXPECT_EQ(Eval("zeros(3, 0, 'int8') .^ int8(2)"), "error 107");
 }
 
 }  // namespace

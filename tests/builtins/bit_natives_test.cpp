@@ -35,6 +35,10 @@ TEST_F(BitNatives, BitsOfIntegersAndDoubles) {
   EXPECT_EQ(Eval("bitcmp(int8(0))"), "-1int8");
   EXPECT_EQ(Eval("bitcmp(0, 4)"), "15");
   EXPECT_EQ(Eval("bitcmp(uint16(1), 4)"), "14uint16");
+  // An operand without elements gives a result of its shape.
+  EXPECT_EQ(Eval("bitand(zeros(3, 0), 1)"), "zeros(3,0)");
+  EXPECT_EQ(Eval("bitor(zeros(0, 2, 'uint8'), uint8(1))"), "zeros(0,2,'uint8')");
+  EXPECT_EQ(Eval("size(bitshift(zeros(3, 0, 'int16'), 1))"), "[3,0]");
 }
 
 TEST_F(BitNatives, BadBitNumbersAndOperands) {

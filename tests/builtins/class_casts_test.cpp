@@ -8,6 +8,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
+#include "tests/host/eval_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 #include "tests/host/value_text.hpp"
@@ -213,6 +214,33 @@ TEST_F(Casts, CharStacksRowsWithPadding) {
                      PushText(ctx, "a");
                    }),
             "error 21");
+}
+
+class CastsOfEmpties : public EvalFixture {};
+
+// An array without elements keeps its shape through every cast, so that rows
+// of none still append to it.
+TEST_F(CastsOfEmpties, KeepTheShapeInEveryClass) {
+  const char* const sources[] = {"zeros(3, 0)", "zeros(3, 0, 'int8')", "zeros(3, 0, 'single')",
+                                 "char(zeros(3, 0))", "false(3, 0)"};
+  const char* const casts[] = {"double", "single", "int8", "uint16", "int64", "char", "uplus"};
+  for (const char* from : sources) {
+    for (const char* to : casts) {
+      const std::string text = std::string("size(") + to + "(" + from + "))";
+      EXPECT_EQ(Eval(text), "[3,0]") << text;
+    }
+    EXPECT_EQ(Eval(std::string("size(cast(") + from + ", 'uint32'))"), "[3,0]") << from;
+  }
+  // logical and not refuse singles.
+  for (const char* from : {"zeros(3, 0)", "zeros(3, 0, 'uint32')", "char(zeros(3, 0))"}) {
+    EXPECT_EQ(Eval(std::string("size(logical(") + from + "))"), "[3,0]") << from;
+    EXPECT_EQ(Eval(std::string("size(~") + from + ")"), "[3,0]") << from;
+  }
+  EXPECT_EQ(Eval("int8(zeros(0, 2))"), "zeros(0,2,'int8')");
+  EXPECT_EQ(Eval("single(zeros(2, 0, 3))"), "zeros(2,0,3,'single')");
+  EXPECT_EQ(Eval("double(zeros(3, 0, 'uint8'))"), "zeros(3,0)");
+  EXPECT_EQ(Eval("x = int8(zeros(3, 0)); x(end + 1, :) = int8(zeros(1, 0)); size(x)"), "[4,0]");
+  EXPECT_EQ(Eval("x = single(zeros(3, 0)); x(end + 1, :) = zeros(1, 0); size(x)"), "[4,0]");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "builtins/builtin.hpp"
 #include "engine/errors/errors.hpp"
 #include "engine/values/values.hpp"
+#include "tests/host/eval_fixture.hpp"
 #include "tests/host/numeric_arrays.hpp"
 #include "tests/host/test_host.hpp"
 
@@ -174,6 +175,20 @@ TEST_F(Relational, FloatClassTests) {
     PushScalar(ctx, cls, 1);
     EXPECT_EQ(Apply("isnan", 1), Bits{-kErrWrongTypeOverload}) << cls;
   }
+}
+
+class RelationalOfEmpties : public EvalFixture {};
+
+// The logical result of an operand without elements has its shape.
+TEST_F(RelationalOfEmpties, KeepTheShapeOfTheOperandWithoutElements) {
+  for (const char* x : {"zeros(3, 0)", "zeros(3, 0, 'int16')", "char(zeros(3, 0))", "false(3, 0)"})
+    for (const char* op : {"x == 1", "x < x", "1 >= x", "x ~= x", "x & 1", "x | x", "xor(x, 1)"}) {
+      const std::string text = std::string("x = ") + x + "; size(" + op + ")";
+      EXPECT_EQ(Eval(text), "[3,0]") << text;
+    }
+  for (const char* op : {"isnan", "isinf", "isfinite"})
+    EXPECT_EQ(Eval(std::string(op) + "(zeros(3, 0))"), "false(3,0)") << op;
+  EXPECT_EQ(Eval("zeros(0, 2, 'single') == 1"), "false(0,2)");
 }
 
 }  // namespace

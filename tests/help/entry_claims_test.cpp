@@ -1,5 +1,5 @@
 // What help entries say of behaviour their examples cannot show: a
-// thread's smallest stack.
+// thread's smallest stack, and where lookfor's links go in an application.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,6 +34,14 @@ TEST(EntryClaims, AThreadGetsAtLeastItsSmallestStack) {
   const std::string output = SumInThread(8192, kOk);
   EXPECT_NE(output.find("5050"), std::string::npos) << output;
   EXPECT_EQ(output.find("overflow"), std::string::npos) << output;
+}
+
+// A packed application has no reader of the links: lookfor shows nothing
+// and the handler goes on.
+TEST(EntryClaims, LookforInAnApplicationShowsNothing) {
+  std::string output;
+  ASSERT_EQ(RunInFigure("lookfor sort\ndisp('done')\n", &output), kOk) << output;
+  EXPECT_EQ(output, "done\n");
 }
 
 }  // namespace

@@ -188,6 +188,10 @@ TEST_F(LapackSolve, PseudoInverseAndItsTolerance) {
   EXPECT_TRUE(
       Holds("all(all(isnan(pinv([NaN 1; 2 3; 4 5])))) && all(size(pinv(ones(3, 2))) == [2 3])"));
   EXPECT_TRUE(Holds("all(isnan(real(pinv([1i; NaN])))) && all(isnan(imag(pinv([1i; NaN]))))"));
+  // So does an infinity, and a NaN or an infinity in an imaginary part.
+  EXPECT_TRUE(Holds("all(all(isnan(pinv([Inf 0; 0 1])))) && all(isnan(pinv([1 -Inf])))"));
+  EXPECT_TRUE(Holds("X = pinv([1 complex(0, NaN)]); all(isnan(real(X))) && all(size(X) == [2 1])"));
+  EXPECT_TRUE(Holds("all(all(isnan(imag(pinv([1 2; complex(0, Inf) 3])))))"));
 }
 
 TEST_F(LapackSolve, OperatorsReachTheNativesAndTheBuiltinsItsPinv) {

@@ -92,6 +92,10 @@ TEST_F(SvdNatives, PseudoInverseAndDivisions) {
   Run("P = pinv([1 NaN]); Q = pinv([NaN 1; 2 3; 4 5]); R = pinv([1i NaN]);");
   EXPECT_EQ(Show("same(size(P), [2 1]) && all(isnan(P)) && all(all(isnan(Q)))"), "true");
   EXPECT_EQ(Show("same(size(Q), [2 3]) && all(isnan(real(R))) && all(isnan(imag(R)))"), "true");
+  // So does an infinity, and a NaN or an infinity in an imaginary part.
+  Run("P = pinv([Inf 0; 0 1]); Q = pinv([1 complex(0, NaN)]); R = pinv([1 complex(2, -Inf)]);");
+  EXPECT_EQ(Show("all(all(isnan(P))) && all(isnan(real(Q))) && all(isnan(imag(Q)))"), "true");
+  EXPECT_EQ(Show("same(size(Q), [2 1]) && all(isnan(real(R))) && all(isnan(imag(R)))"), "true");
   EXPECT_EQ(Show("same(pinv(A, -1), pinv(A)) && same(pinv(C, -2), pinv(C))"), "true");
 }
 

@@ -52,6 +52,19 @@ TEST(ReadLine, LinesOfAFile) {
   EXPECT_EQ(ReadLine(ctx, {double(fd)}, true), "st");
   EXPECT_EQ(ReadLine(ctx, {double(fd)}, true), "");
 
+  // A blank line is the empty 0 x 0 text: its line end goes too.
+  files.WriteFile("blank.txt", "a\n\nb\n");
+  const int32_t blank = files.Open("blank.txt", "r");
+  EXPECT_EQ(ReadLine(ctx, {double(blank)}, true), "a");
+  ASSERT_EQ(Call(ctx, &ReadLineBuiltin, {double(blank)}, nullptr, 1, 1), kOk);
+  const NumericView empty = ViewNumeric(ctx, 0);
+  EXPECT_EQ(empty.cls, ValueClass::kChar);
+  EXPECT_EQ(empty.shape.dims[0], 0);
+  EXPECT_EQ(empty.shape.dims[1], 0);
+  EXPECT_EQ(PopText(ctx), "");
+  EXPECT_EQ(ReadLine(ctx, {double(blank)}, false), "b\n");
+  EXPECT_EQ(ReadLine(ctx, {double(blank)}, true), "");
+
   ctx->decodeChar = &DecodeUtf8Char;
   files.WriteFile("utf8.txt", "\xC3\xA9t\xC3\xA9\n");
   ASSERT_EQ(Call(ctx, &ReadLineBuiltin, {double(files.Open("utf8.txt", "r"))}, nullptr, 1, 1), kOk);

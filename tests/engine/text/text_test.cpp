@@ -59,9 +59,16 @@ TEST(Utf8Natives, EncodeCharsToBytes) {
   EXPECT_EQ(Bytes(ctx), (std::vector<uint8_t>{0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}));
   EXPECT_EQ(test::EntryCount(ctx), 1);
   Drop(ctx);
+  // No characters give the 1 x 0 row of no bytes.
   ASSERT_EQ(PushCString(ctx, 0, ""), kOk);
   ASSERT_EQ(Utf8EncodeNative(ctx, 1, 1, 0), kOk);
   EXPECT_TRUE(Bytes(ctx).empty());
+  const NumericView none = ViewNumeric(ctx, 0);
+  EXPECT_EQ(none.cls, ValueClass::kInteger);
+  EXPECT_EQ(none.code, kCodeUInt8);
+  EXPECT_EQ(none.shape.ndims, 2);
+  EXPECT_EQ(none.shape.dims[0], 1);
+  EXPECT_EQ(none.shape.dims[1], 0);
   Drop(ctx);
   PushRealScalar(ctx, 65);
   EXPECT_EQ(Utf8EncodeNative(ctx, 1, 1, 0), kErrWrongTypeOverload);
