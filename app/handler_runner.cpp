@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "app/error_place.hpp"
@@ -119,7 +120,7 @@ ErrCode CallHandlerFunction(KVContextBlock** slot, const HandlerRequest& r,
     e = CallFunctionByName(ctx, name, length, scope, inputs, outputs);
     if (e == kOk) e = kStatusSuspended;
     if (e != kStatusSuspended) {
-      PrintError(ctx, e, false);
+      if (!ctx->hostReportsFailures) PrintError(ctx, e, false);
     } else {
       if (entry) MarkFrameAsEntry(ctx);
       e = RunEngineCode(slot, e, true, !r.nested);
@@ -149,7 +150,7 @@ ErrCode PushInputs(KVContextBlock* block, const HandlerRequest& r, const Descrip
     ErrCode e = PushHandlerInput(block, r, code);
     if (e == kKvNonexistentUndoSet) e = PushEmptyMatrix(ctx);
     if (e == kErrStackOverflow || e == kErrDataOverflow) {
-      if (code != kVarXData) PrintError(ctx, e, false);
+      if (code != kVarXData && !ctx->hostReportsFailures) PrintError(ctx, e, false);
     }
     if (e) return e;
   }
@@ -321,6 +322,7 @@ ErrCode RunEngineCode(KVContextBlock** slot, ErrCode e, bool sliced, bool showBu
     if (MemoryRetryPending(ctx)) {
       AnswerMemoryStop(slot, e);
     } else if (!IsWorkerFailure(ctx, e)) {
+      if (e == kStatusQuit) return kStatusNoPrint;
       if (e != kStatusSuspended || !sliced) return e;
       KVContextBlock* block = *slot;
       if (block->breakTest(block->breakTestArg)) {
@@ -361,6 +363,25 @@ ErrCode TakeHandlerFailure(KVContextBlock* block) {
 
 namespace {
 
+bool g_failuresReported = false;  // SetHandlerFailuresReported
+
+// While a top-level run lasts, the engine leaves its failures to the host
+// when the host reports them (the block may move meanwhile).
+class FailuresLeftToHost {
+ public:
+  explicit FailuresLeftToHost(KVContextBlock** slot)
+      : slot_(slot), was_((*slot)->Engine()->hostReportsFailures) {
+    (*slot)->Engine()->hostReportsFailures = g_failuresReported ? 1 : was_;
+  }
+  ~FailuresLeftToHost() { (*slot_)->Engine()->hostReportsFailures = was_; }
+  FailuresLeftToHost(const FailuresLeftToHost&) = delete;
+  FailuresLeftToHost& operator=(const FailuresLeftToHost&) = delete;
+
+ private:
+  KVContextBlock** slot_;
+  uint8_t was_;
+};
+
 // A failure of a top-level run: kept for the host, the first since it took
 // the last, and its text as it reads now.
 ErrCode NoteFailure(KVContextBlock* block, ErrCode e) {
@@ -393,9 +414,15 @@ ErrCode FinishLanguageSwitch(KVContextBlock** slot, const HandlerRequest& reques
 
 }  // namespace
 
+void SetHandlerFailuresReported(bool reported) {
+  g_failuresReported = reported;
+}
+
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request) {
   const int32_t language = CurrentLanguageOf(*slot, request.instance);
+  std::optional<FailuresLeftToHost> leftToHost;
   if (!request.nested) {
+    leftToHost.emplace(slot);
     // A request while a handler runs changes nothing: not the timer, not the
     // variables through a make pass.
     if ((*slot)->handlerBusy) return kStatusNoPrint;

@@ -74,6 +74,12 @@ struct HandlerRequest {
 // growth first ends the threads the failed attempt started.
 ErrCode RunHandler(KVContextBlock** slot, const HandlerRequest& request);
 
+// Whether the host reports the failure of a top-level handler run itself
+// (the window's error box and its line on standard error): the engine then
+// prints none of it, a worker thread's failure aside. Off at start (the
+// packing tool shows the engine's own report).
+void SetHandlerFailuresReported(bool reported);
+
 // True for kStatusNoPrint when the running handler was cancelled quietly.
 bool IsHandlerBusyCode(KVContextBlock* block, ErrCode code);
 

@@ -25,7 +25,8 @@ void AbandonRun(EngineContext* ctx, ErrCode code, const SavedCodePointer& before
 // (refreshing the busy indicator when asked), or at once. An
 // instruction that stopped for room (with the engine's memory retry on)
 // waits while the block grows and goes on; the failure of a worker thread,
-// which the engine printed with its place, ends that thread alone.
+// which the engine printed with its place, ends that thread alone. A quit
+// without a window ends the code as cancel does: kStatusNoPrint.
 ErrCode RunEngineCode(KVContextBlock** slot, ErrCode e, bool sliced, bool showBusy);
 
 // Runs attempt(&final) and, with growth allowed, again in a grown block

@@ -68,10 +68,11 @@ ErrCode DrawNowNative(EngineContext*, int32_t, int32_t, uintptr_t slot) {
   return kOk;
 }
 
-// Without a window the run ends here, as a handler's cancel does.
+// Without a window the run ends here, wherever it stands: no catch takes
+// kStatusQuit.
 ErrCode QuitNative(EngineContext*, int32_t, int32_t, uintptr_t slot) {
   RuntimeWindow* window = *reinterpret_cast<RuntimeWindow**>(slot);
-  if (!window) return kStatusNoPrint;
+  if (!window) return kStatusQuit;
   window->Quit();
   return kOk;
 }

@@ -14,7 +14,8 @@
 namespace vke {
 
 // What "drawnow" and "quit" act on: the runtime's window. Without one (the
-// packing tool, the runner) drawnow does nothing and quit ends the run.
+// packing tool, the runner) drawnow does nothing and quit ends the run
+// wherever it stands (kStatusQuit, which no catch takes).
 class RuntimeWindow {
  public:
   virtual ~RuntimeWindow() = default;

@@ -96,9 +96,17 @@ ErrCode CompileSourceText(EngineContext* ctx, const char* text, int32_t length, 
 ErrCode ProcessUseStatements(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
                              const char* folder, int32_t folderLength, bool reload);
 // Loads the definitions of a library text and of every library it uses,
-// directly or not, that is not loaded yet.
+// directly or not, that is not loaded yet. A library that cannot be loaded
+// is passed over; the last such failure is the result, and its library
+// entry is given in *failed when asked.
 ErrCode LoadLibraryDefinitions(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
-                               const char* folder, int32_t folderLength);
+                               const char* folder, int32_t folderLength, int32_t* failed = nullptr);
+// Library entry `library` failed to load with the code: when it is not
+// there (kErrLibNotFound) and a "use" statement of the text names it, the
+// error is placed at that statement's line as a compile error of the text
+// is (PlaceTextError).
+void PlaceUseFailure(EngineContext* ctx, ErrCode code, int32_t library, const char* text,
+                     int32_t length);
 
 // ---- Texts ----
 

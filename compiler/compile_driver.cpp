@@ -190,7 +190,9 @@ ErrCode DefineSourceFunctions(EngineContext* ctx, const char* text, int32_t leng
         ErrorDetails details;
         details.name = d.name;
         details.integer = d.nameLength;
-        return RaiseErrorWithDetails(ctx, kErrNameTooLong, details);
+        const ErrCode tooLong = RaiseErrorWithDetails(ctx, kErrNameTooLong, details);
+        if (tooLong == kErrNameTooLong) PlaceTextError(ctx, tooLong, text, d.line, details);
+        return tooLong;
       }
       int32_t index;
       if ((e = DefineFunctionEntry(ctx, d.name, d.nameLength, d.library, d.libraryLength, library,

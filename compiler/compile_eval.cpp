@@ -204,7 +204,12 @@ ErrCode CompileCommandLine(EngineContext* ctx, const char* text, int32_t length)
     e = DefineSourceFunctions(ctx, text, length, cli);
     if (e == kErrFunNotFound) e = kOk;
   }
-  if (!e) e = LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0);
+  if (!e) {
+    int32_t failed = -1;
+    e = LoadLibraryDefinitions(ctx, cli, "", 0, nullptr, 0, &failed);
+    // A library the line uses that is not there is placed at its "use".
+    if (e) PlaceUseFailure(ctx, e, failed, text, length);
+  }
   if (!e) e = EvaluateSourceText(ctx, text, length, cli, 0, kEvalKeepAns);
   if (e && e != kStatusSuspended && e != kStatusDebug) {
     ReportCommandLineFailure(ctx, e);

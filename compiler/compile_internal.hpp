@@ -217,9 +217,12 @@ int32_t SourceFileLineOffset(EngineContext* ctx, const char* text);
 // nothing appended, when it does not.
 bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, char* buffer,
                            int32_t* position, int32_t size);
-// A scan of the text failed with the code at its line: within the named
-// source file, the code's message placed there becomes the pending error.
-void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t line);
+// Something of the text failed with the code at its line (a scan, a
+// definition, a "use" statement): within the named source file, the code's
+// message (its template filled with the details) placed there becomes the
+// pending error; elsewhere the error stays as raised.
+void PlaceTextError(EngineContext* ctx, ErrCode code, const char* text, int32_t line,
+                    const ErrorDetails& details);
 // A character no token starts with, named; a double quote is told that text
 // is written between single quotes.
 ErrCode UnrecognizedToken(CompileUnit& u, char c);

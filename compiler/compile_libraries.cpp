@@ -2,6 +2,7 @@
 // and the loading of library sources and of every library they use, whose
 // definitions become function-table entries compiled on first call.
 #include "compiler/compile_calls.hpp"
+#include "compiler/compile_internal.hpp"
 #include "compiler/compile_memory.hpp"
 #include "compiler/lexer_helpers.hpp"
 #include "compiler/library_source.hpp"
@@ -49,22 +50,18 @@ void ForgetLibrary(EngineContext* ctx, int32_t library) {
   GetLibraryEntry(ctx, library)->code = kCodeNotCompiled;
 }
 
-}  // namespace
-
-ErrCode CommandLineLibrary(EngineContext* ctx, int32_t* entry) {
-  return FindLibraryEntry(ctx, kCommandLineLibrary, 4, false, entry);
-}
-
-ErrCode ProcessUseStatements(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
-                             const char* folder, int32_t folderLength, bool reload) {
-  FunctionTableEntry* self = GetLibraryEntry(ctx, entry);
-  if (!self) return kErrBadArg;
-  if (self->code <= 0 && folder)
-    if (ErrCode e = SetLibraryUseList(ctx, entry, nullptr, 0, folder, folderLength)) return e;
+// Calls each(name, length, ifExists, line) for every library name of the
+// text's "use" and "useifexists" statements, in order, with the line of
+// its statement (counted from 1); ends at the first code other than kOk
+// that each gives, or with kErrBadLibName at a name that does not begin
+// with a letter or "_".
+template <class Each>
+ErrCode ForEachUsedLibrary(const char* text, int32_t length, Each each) {
   int32_t pos = 0, lines = 1;
   for (;;) {
     SkipSpaceAndComments(text, length, &pos, true, &lines);
-    if (pos >= length) break;
+    if (pos >= length) return kOk;
+    const int32_t line = lines;
     const bool ifExists = MatchKeywordAt(text, length, &pos, "useifexists");
     if (!ifExists && !MatchKeywordAt(text, length, &pos, "use")) {
       SkipStatement(text, length, &pos, &lines);
@@ -77,39 +74,76 @@ ErrCode ProcessUseStatements(EngineContext* ctx, int32_t entry, const char* text
         break;
       const int32_t k = NameSpan(text, length, pos);
       if (k == 0 || !IsNameStart(text[pos])) return kErrBadLibName;
-      const char* name = text + pos;
+      if (ErrCode e = each(text + pos, k, ifExists, line)) return e;
       pos += k;
-      if (ifExists) {
-        // A library whose source cannot be found is skipped.
-        WithheldSpace withheld(ctx);
-        char* source;
-        int32_t sourceLength;
-        int32_t existing = -1;
-        int32_t id = FindName(ctx, name, k);
-        if (id) existing = FindLibraryEntryById(ctx, id);
-        if (existing < 0 || GetLibraryEntry(ctx, existing)->code < 0) {
-          ErrCode e =
-              LoadSource(ctx, &withheld, name, k, folder, folderLength, &source, &sourceLength);
-          if (e == kErrLibNotFound) continue;
-        }
-      }
-      int32_t library;
-      if (ErrCode e = FindLibraryEntry(ctx, name, k, true, &library)) return e;
-      if (reload && !(k == 4 && !std::memcmp(name, kCommandLineLibrary, 4)))
-        ForgetLibrary(ctx, library);
-      const auto id = static_cast<int16_t>(GetLibraryEntry(ctx, library)->info);
-      if (ErrCode e = SetLibraryUseList(ctx, entry, &id, 1, folder ? folder : "", folderLength))
-        return e;
     }
     SkipStatement(text, length, &pos, &lines);
   }
+}
+
+}  // namespace
+
+ErrCode CommandLineLibrary(EngineContext* ctx, int32_t* entry) {
+  return FindLibraryEntry(ctx, kCommandLineLibrary, 4, false, entry);
+}
+
+ErrCode ProcessUseStatements(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
+                             const char* folder, int32_t folderLength, bool reload) {
+  FunctionTableEntry* self = GetLibraryEntry(ctx, entry);
+  if (!self) return kErrBadArg;
+  if (self->code <= 0 && folder)
+    if (ErrCode e = SetLibraryUseList(ctx, entry, nullptr, 0, folder, folderLength)) return e;
+  const ErrCode e = ForEachUsedLibrary(
+      text, length, [&](const char* name, int32_t k, bool ifExists, int32_t) -> ErrCode {
+        if (ifExists) {
+          // A library whose source cannot be found is skipped.
+          WithheldSpace withheld(ctx);
+          char* source;
+          int32_t sourceLength;
+          int32_t existing = -1;
+          int32_t id = FindName(ctx, name, k);
+          if (id) existing = FindLibraryEntryById(ctx, id);
+          if (existing < 0 || GetLibraryEntry(ctx, existing)->code < 0) {
+            ErrCode e =
+                LoadSource(ctx, &withheld, name, k, folder, folderLength, &source, &sourceLength);
+            if (e == kErrLibNotFound) return kOk;
+          }
+        }
+        int32_t library;
+        if (ErrCode e = FindLibraryEntry(ctx, name, k, true, &library)) return e;
+        if (reload && !(k == 4 && !std::memcmp(name, kCommandLineLibrary, 4)))
+          ForgetLibrary(ctx, library);
+        const auto id = static_cast<int16_t>(GetLibraryEntry(ctx, library)->info);
+        return SetLibraryUseList(ctx, entry, &id, 1, folder ? folder : "", folderLength);
+      });
+  if (e) return e;
   self = GetLibraryEntry(ctx, entry);
   if (self->code == kCodeNotCompiled) self->code = kCodeKnown;
   return kOk;
 }
 
+void PlaceUseFailure(EngineContext* ctx, ErrCode code, int32_t library, const char* text,
+                     int32_t length) {
+  const FunctionTableEntry* entry = GetLibraryEntry(ctx, library);
+  if (code != kErrLibNotFound || !entry) return;
+  int32_t nameLength;
+  const char* name = NameText(ctx, static_cast<int32_t>(entry->info), &nameLength);
+  if (!name) return;
+  int32_t line = 0;
+  ForEachUsedLibrary(text, length, [&](const char* used, int32_t k, bool, int32_t at) {
+    if (k != nameLength || std::memcmp(used, name, k) != 0) return kOk;
+    line = at;
+    return kErrEof;  // found: the first statement that names it
+  });
+  if (line < 1) return;
+  ErrorDetails details;
+  details.name = name;
+  details.integer = nameLength;
+  PlaceTextError(ctx, code, text, line, details);
+}
+
 ErrCode LoadLibraryDefinitions(EngineContext* ctx, int32_t entry, const char* text, int32_t length,
-                               const char* folder, int32_t folderLength) {
+                               const char* folder, int32_t folderLength, int32_t* failed) {
   ErrCode remembered = kOk;
   WithheldSpace withheld(ctx);
   char folderCopy[1024];
@@ -151,6 +185,7 @@ ErrCode LoadLibraryDefinitions(EngineContext* ctx, int32_t entry, const char* te
     if (e) {
       GetLibraryEntry(ctx, next)->code = kCodeKnown;
       remembered = e;
+      if (failed) *failed = next;
       text = "";
       length = 0;
       entry = next;

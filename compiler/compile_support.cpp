@@ -137,15 +137,25 @@ ErrCode VarTable::Add(const char* name, int32_t length, int32_t* index) {
 
 // ---- Compile errors ----
 
+namespace {
+
+// The message of the code with its details: its template filled in, or its
+// plain message; cut to size - 1 bytes.
+int32_t ComposeErrorText(EngineContext* ctx, ErrCode code, const ErrorDetails& details, char* text,
+                         int32_t size) {
+  if (const ErrorTableRecord* t = FindErrorMessage(ctx, code, true))
+    return ExpandErrorTemplate(ctx, t->message, details, text, size);
+  int32_t n = 0;
+  AppendPlainErrorText(ctx, code, text, &n, size - 1);
+  return n;
+}
+
+}  // namespace
+
 ErrCode CompileErrorWith(CompileUnit& u, ErrCode code, const ErrorDetails& details,
                          const char* note) {
   char text[400];
-  int32_t n = 0;
-  if (const ErrorTableRecord* t = FindErrorMessage(u.ctx, code, true)) {
-    n = ExpandErrorTemplate(u.ctx, t->message, details, text, sizeof text);
-  } else {
-    AppendPlainErrorText(u.ctx, code, text, &n, sizeof text);
-  }
+  int32_t n = ComposeErrorText(u.ctx, code, details, text, sizeof text);
   if (note) {
     AppendCString(text, &n, ": ", sizeof text - 1);
     AppendCString(text, &n, note, sizeof text - 1);
@@ -190,10 +200,10 @@ bool AppendSourceFilePlace(EngineContext* ctx, const char* text, int32_t line, c
   return true;
 }
 
-void PlaceScanError(EngineContext* ctx, ErrCode code, const char* text, int32_t line) {
+void PlaceTextError(EngineContext* ctx, ErrCode code, const char* text, int32_t line,
+                    const ErrorDetails& details) {
   char message[400];
-  int32_t n = 0;
-  AppendPlainErrorText(ctx, code, message, &n, sizeof message - 1);
+  int32_t n = ComposeErrorText(ctx, code, details, message, sizeof message);
   line += SourceFileLineOffset(ctx, text);
   if (!AppendSourceFilePlace(ctx, text, line, message, &n, sizeof message - 1)) return;
   message[n] = 0;

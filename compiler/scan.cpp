@@ -5,6 +5,7 @@
 #include "compiler/lexer_helpers.hpp"
 #include "engine/engine.hpp"
 #include "engine/errors/errors.hpp"
+#include "engine/errors/raise.hpp"
 
 namespace vke {
 
@@ -85,7 +86,7 @@ ErrCode ScanSourceForFunctions(EngineContext* ctx, const char* text, int32_t len
   auto fail = [&](ErrCode code, int32_t line) {
     if (!quiet) {
       SetErrorLocation(ctx, code, line);
-      PlaceScanError(ctx, code, text, line);
+      PlaceTextError(ctx, code, text, line, ErrorDetails{});
     }
     scan->position = c.pos;
     return code;

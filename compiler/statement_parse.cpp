@@ -65,6 +65,12 @@ class Parser {
     u.line = line;
     return CompileError(u, code);
   }
+  // A failure of the statement as a whole, placed at the line it starts on
+  // however many lines it spans.
+  ErrCode FailAt(ErrCode code, int32_t statementLine) {
+    line = statementLine;
+    return Fail(code);
+  }
   // The normalised text of the statement at pos, into out (capacity bytes);
   // its length, or kTooDeep.
   int32_t Extract(char* out, int32_t capacity, bool* quiet);
@@ -215,15 +221,15 @@ ErrCode Parser::ReadStatement(int32_t kind, int32_t recordLine, StatementRecord*
   int32_t length = Extract(text, capacity, &quiet);
   if (length == kTooDeep) {
     u.scratch->Release(mark);
-    return Fail(kErrTooManyNestedPar);
+    return FailAt(kErrTooManyNestedPar, recordLine);
   }
   if (length > capacity) {
     u.scratch->Release(mark);
-    return Fail(kErrCompOutOfMemory);
+    return FailAt(kErrCompOutOfMemory, recordLine);
   }
   if (length > 0x7FFF) {
     u.scratch->Release(mark);
-    return Fail(kErrExprTooLarge);
+    return FailAt(kErrExprTooLarge, recordLine);
   }
   *r = {kind == kStmtShow && quiet ? kStmtQuiet : kind, recordLine, 0, length, 0};
   if (cut_) cutRecord_ = r;
@@ -407,12 +413,8 @@ ErrCode Parser::ParseExpressionStatement(int32_t recordLine) {
   const int32_t split = FindAssignment(text, length);
   if (split >= 0) {
     int32_t targets;
-    // A bad target is reported at the statement's first line; the lines
-    // the statement spans still count for the statements after it.
-    const int32_t lineAfter = line;
-    line = recordLine;
-    if (ErrCode e = ScanTargets(u, text, split, &targets)) return Fail(e);
-    line = lineAfter;
+    // A bad target is reported at the statement's first line.
+    if (ErrCode e = ScanTargets(u, text, split, &targets)) return FailAt(e, recordLine);
     // text1 = targets, text2 = the right-hand side, moved to its place.
     int32_t rhs = split + 1;
     while (rhs < length && (text[rhs] == ' ' || text[rhs] == '\t')) rhs++;

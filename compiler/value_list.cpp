@@ -109,6 +109,11 @@ ErrCode EvaluateValueList(EngineContext* ctx, const char* text, int32_t length, 
   if (e) {
     Abandon(ctx, frame, entries, before);
     found.Restore(e);
+    // The failure stands where the native was called: its place is taken
+    // there, not at the text's line.
+    ctx->errLocFunc = -1;
+    ctx->errLocPos = -1;
+    ctx->errLocName[0] = 0;
     return e;
   }
   RestoreCodePointer(ctx, &before);

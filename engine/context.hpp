@@ -269,6 +269,10 @@ struct EngineContext {
   int32_t sourceFileFirstLine;
   // Set: errors of code run from that file are placed there too.
   uint8_t sourceFilePlacesRuns;
+  // Set by a host that reports itself the failure that ends a run of
+  // thread 0 (a handler's, in its error box and log): the loop does not
+  // print that failure.
+  uint8_t hostReportsFailures;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

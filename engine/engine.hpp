@@ -65,8 +65,9 @@ void SetErrorLocation(EngineContext* ctx, ErrCode code, int32_t position);
 void ClearErrorLocation(EngineContext* ctx);
 int32_t GetErrorLocationText(EngineContext* ctx, char* buffer, int32_t size, char* nameBuffer,
                              int32_t nameSize);
-// Whether function n is a command's own code (-1) or a function of
-// library "_cli", which commands define.
+// Whether function n is a command's own code (-1: text code where the
+// current frame stands, not that of a text run nested in a function or in
+// the command) or a function of library "_cli", which commands define.
 bool IsCommandLineCode(EngineContext* ctx, int32_t n);
 void GetFunctionNameOfIndex(EngineContext* ctx, int32_t n, const char** name, int32_t* length);
 int32_t GetFunctionNameAndLine(EngineContext* ctx, int32_t n, char* buffer, int32_t size,

@@ -72,7 +72,7 @@ int FinishRun(EngineContext* ctx, ErrCode e) {
     std::fprintf(stderr, "vke: the text ended with %d thread%s still running\n", left,
                  left == 1 ? "" : "s");
   // quit ends a run as it would close the window: not as an error.
-  if (e == kOk || e == kStatusNoPrint) return 0;
+  if (e == kOk || e == kStatusNoPrint || e == kStatusQuit) return 0;
   return e == kStatusHalted ? kExitBreak : 1;
 }
 

@@ -49,8 +49,9 @@ int RunCommandLines(RunnerArea* area, EngineContext* ctx, int fd) {
                   input.FirstLine(), true);
     last = RunGrowing(area, ctx, command.data(), static_cast<int32_t>(command.size()));
     SetSourceFile(ctx, nullptr, nullptr, 0);
-    // quit ends the session, as it ends a text run from a file.
-    if (last == kStatusNoPrint) break;
+    // quit ends the session wherever it stands, as it ends a text run from
+    // a file.
+    if (last == kStatusQuit) break;
     // A line that failed or was stopped leaves no frame of its calls and no
     // code behind: the next line runs where the debugger stopped, or in the
     // base workspace.

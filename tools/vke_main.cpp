@@ -27,9 +27,10 @@
 // instruction runs out of room, up to -m SIZE (default three quarters of the
 // physical memory, at most 4 GiB; see runner_area.hpp). Exit
 // status 0 when it finished, 1 after an error (printed as the engine prints
-// it; a script's compile errors are placed by its file's name and their
-// line in it, "(FILE, line N)"), 2 for a bad command line (an -L folder
-// that is not there among them), 130 after
+// it; a script's errors, compiled or run, in its text or in a function it
+// defines, are placed by its file's name and their line in it, "(FILE,
+// line N)", as are the calls that led there), 2 for a bad command line (an
+// -L folder that is not there among them), 130 after
 // Ctrl-C; with -i 0 once the input has ended, 130 after a second Ctrl-C
 // within a second.
 #include <sys/stat.h>
@@ -142,10 +143,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     return status;
   }
-  // A script's compile errors name its file and their line in it.
+  // A script's errors, compiled or run, name its file and their line in it.
   const std::string file = script.substr(script.find_last_of('/') + 1);
   if (!script.empty())
-    SetSourceFile(ctx, file.c_str(), text.data(), static_cast<int32_t>(text.size()));
+    SetSourceFile(ctx, file.c_str(), text.data(), static_cast<int32_t>(text.size()), 1, true);
   const ErrCode e = RunGrowing(&area, ctx, text.data(), static_cast<int32_t>(text.size()));
   const int status = runner::FinishRun(ctx, e);
   std::fflush(stdout);

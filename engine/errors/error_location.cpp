@@ -103,8 +103,32 @@ int32_t GetErrorLocationText(EngineContext* ctx, char* buffer, int32_t size, cha
   return ctx->errLocPos;
 }
 
+namespace {
+
+// Whether the text code in which an error now stands is the command's own:
+// the frame SetErrorLocation takes for it (the first from the current one
+// that runs a function or starts a run) stands on the base frame or on the
+// frame where the debugger stopped, not on code that runs a text of its own
+// in a nested run (str2obj). A function's frame there means the text's
+// place is not the error's.
+bool RunsCommandText(EngineContext* ctx) {
+  for (int32_t f = ctx->curFrame; f >= 0; f = PreviousFrame(ctx, f)) {
+    const uint32_t* w = FrameWords(ctx, f);
+    if (w[kFwReturnKind] == kBaseFrameKind) return true;
+    if (static_cast<int32_t>(w[kFwFunction]) != -1) return false;
+    if (w[kFwReturnKind] != kCodeNone) continue;
+    const int32_t below = PreviousFrame(ctx, f);
+    if (below < 0) return true;
+    const uint32_t* b = FrameWords(ctx, below);
+    return b[kFwReturnKind] == kBaseFrameKind || b[kFwDebugKind] != 0;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool IsCommandLineCode(EngineContext* ctx, int32_t n) {
-  if (n == -1) return true;
+  if (n == -1) return RunsCommandText(ctx);
   if (n < 0 || static_cast<uint32_t>(n) >= ctx->funcCount) return false;
   const uint32_t lib = Load<uint32_t>(FunctionEntry(ctx, n) + 4) & 0x3FFFFFFF;
   if (lib == 0 || lib >= ctx->funcCount) return false;

@@ -36,6 +36,7 @@ enum StatusCode : ErrCode {
   kStatusRetry = 502,      // call the native again (semaphore, empty line read)
   kStatusYield = 504,      // let other threads run (threadsleep)
   kStatusDebug = 505,      // stopped for the debugger
+  kStatusQuit = 506,       // quit: ends the run wherever it stands, no catch takes it, unprinted
 };
 
 // The figure store's shortage ("plotOverflow"), whose message the engine

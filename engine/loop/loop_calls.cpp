@@ -305,7 +305,7 @@ ErrCode RunCompiledFunction(EngineContext* ctx, const char* name, int32_t scope,
     ctx->errLocName[length] = 0;
     ctx->errLocFunc = -1;
     ctx->errLocPos = 0;
-    PrintError(ctx, e, false);
+    if (!ctx->hostReportsFailures) PrintError(ctx, e, false);
     ctx->cpKind = kCodeNone;
     return e;
   }

@@ -439,11 +439,13 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   const bool sandboxed = code == kErrSecViolation || code == kErrSecViolationGlobal;
   // The stores that the error leaves unfinished leave their variables as
   // they were.
-  AbandonStores(ctx, UnwoundEntriesStart(ctx, code != kStatusHalted, sandboxed));
+  // The user's break and quit end the run, whatever catches wait for them.
+  const bool catchable = code != kStatusHalted && code != kStatusQuit;
+  AbandonStores(ctx, UnwoundEntriesStart(ctx, catchable, sandboxed));
   // A message raised with its details stays pending until the catch takes it
   // or the trace prints it whole.
   if (ctx->pendingError == -1) KeepAsLastError(ctx, code);
-  if (code != kStatusHalted) {
+  if (catchable) {
     const int32_t failingFrame = ctx->curFrame;
     const SavedCodePointer failing = CodePlace(ctx, at);
     SavedCodePointer handler, left{kCodeNone, 0};
@@ -466,7 +468,8 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   if (ctx->curFrame >= 0)
     ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwFunction]), -1);
   ctx->cpKind = kCodeNone;
-  if (code != kStatusNoPrint) PrintErrorTrace(ctx, code);
+  const bool reported = ctx->hostReportsFailures && ctx->currentThread == 0;
+  if (code != kStatusNoPrint && code != kStatusQuit && !reported) PrintErrorTrace(ctx, code);
   if (ctx->pendingError != -1) ClearPendingError(ctx);
   KillCurrentThread(ctx);
   return Stop(run, code, result);

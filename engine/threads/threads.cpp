@@ -213,7 +213,8 @@ void KillThreadsSince(EngineContext* ctx, uint32_t mark) {
 }
 
 bool IsWorkerFailure(const EngineContext* ctx, ErrCode e) {
-  const bool status = e == kStatusNoPrint || (e >= kStatusSuspended && e <= kStatusDebug);
+  const bool status =
+      e == kStatusNoPrint || (e >= kStatusSuspended && e <= kStatusDebug) || e == kStatusQuit;
   return e != kOk && !status && ctx->currentThread == 0 && ctx->cpKind != kCodeNone;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/handler_runner.hpp"
 #include "app/host_clock.hpp"
 #include "app/image.hpp"
 #include "shell/desktop_places.hpp"
@@ -120,6 +121,9 @@ EngineFacade& KVApp::CreateContext(const StartupSettings& settings) {
 
 void KVApp::RegisterRuntimeTable(EngineFacade&) {
   BindRuntimeWindow(this);
+  // A failing handler is reported once, in its box and on standard error
+  // with the user's names (ActionErrors); the engine does not print it.
+  SetHandlerFailuresReported(true);
   // The engine's output is discarded unless this asks for it on standard
   // error.
   if (std::getenv("VKE_RUNTIME_OUTPUT")) {

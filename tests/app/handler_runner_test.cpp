@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "app/error_place.hpp"
 #include "app/host_clock.hpp"
 #include "app/instances.hpp"
 #include "app/name_buffer.hpp"
@@ -650,6 +651,42 @@ TEST_F(CompiledHandlers, HandlersWrittenInVke) {
   EXPECT_NE(h.Output(2).find("Index out of range for variable 'x'"), std::string::npos)
       << h.Output(2);
   EXPECT_EQ(h.Text(kD), "3 values");
+}
+
+// A host that reports a handler's failure itself gets it from the runner
+// alone: the engine prints nothing of it, whether the handler fails to start
+// or while it runs, whole or in slices, and what the handler writes itself
+// still goes out. quit, with no window, ends the handler inside its try as
+// cancel does.
+TEST_F(CompiledHandlers, AFailureTheHostReportsIsPrintedByNone) {
+  Define(
+      "function r = failing(x)\n  fprintf(2, 'written\\n');\n  r = x(5);\nendfunction\n"
+      "function r = quitting(x)\n  r = 1;\n  try\n    quit\n  catch\n    r = 2;\n  end\n"
+      "  r = 3;\nendfunction\n",
+      203, "failing");
+  ASSERT_EQ(AddNameSlot(h.block()->NameArea(), 204, "quitting", -1), kOk);
+  ASSERT_EQ(StoreMatrix(kA, 1, 3, {1, 2, 3}), kOk);
+  ASSERT_EQ(h.SetScalar(kD, 9), kOk);
+  for (const bool sliced : {false, true}) {
+    if (sliced) UseBreakTest();
+    SetHandlerFailuresReported(true);
+    h.ClearOutput();
+    EXPECT_EQ(RunOne({203, {kD}, {kA}}), kErrIndexOutOfRange);
+    EXPECT_EQ(h.Output(2), "written\n");
+    EXPECT_NE(ActionErrorText(h.block(), kErrIndexOutOfRange).find("for variable 'x'"),
+              std::string::npos);
+    EXPECT_EQ(RunOne({kMissing, {kD}, {kA}}), kErrUndefFun);
+    EXPECT_EQ(h.Output(2), "written\n");
+    EXPECT_EQ(RunOne({204, {kD}, {kA}}), kStatusNoPrint);
+    EXPECT_EQ(h.Scalar(kD), 9);
+    EXPECT_EQ(h.Output(2), "written\n");
+    EXPECT_EQ(h.ctx()->hostReportsFailures, 0);
+    // Reported by no host, the engine prints it.
+    SetHandlerFailuresReported(false);
+    EXPECT_EQ(RunOne({203, {kD}, {kA}}), kErrIndexOutOfRange);
+    EXPECT_NE(h.Output(2).find("Index out of range for variable 'x'"), std::string::npos)
+        << h.Output(2);
+  }
 }
 
 // A handler retried in a grown block ends first the threads its failed

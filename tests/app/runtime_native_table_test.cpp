@@ -268,9 +268,11 @@ class Window : public RuntimeWindow {
 };
 
 TEST_F(RuntimeBlock, DrawnowAndQuitActOnTheBoundWindow) {
-  // Without a window drawnow does nothing and quit ends the run quietly.
+  // Without a window drawnow does nothing and quit ends the run quietly,
+  // inside try too.
   EXPECT_EQ(test::EvaluateToText(ctx(), "drawnow; 1"), "1");
-  EXPECT_EQ(test::EvaluateToText(ctx(), "quit; 1"), "error 402");
+  EXPECT_EQ(test::EvaluateToText(ctx(), "quit; 1"), "error 506");
+  EXPECT_EQ(test::EvaluateToText(ctx(), "try, quit, catch, end; 1"), "error 506");
   Window window;
   BindRuntimeWindow(&window);
   EXPECT_EQ(test::EvaluateToText(ctx(), "drawnow; quit; 2"), "2");

@@ -234,5 +234,48 @@ TEST(CompileDriver, AScriptsCompileErrorsNameItsFileAndLine) {
   EXPECT_EQ(host.Output(2), "Unrecognized token 'd' (5)\n");
 }
 
+// The errors a script's text makes before its code compiles (a function
+// name too long, a "use" of a library that is not there) and a statement
+// nested too deep over several lines name the line where they stand, from
+// the start of the file or of a console's command that starts on a later
+// line; a library that a library uses has no line of the script.
+TEST(CompileDriver, ErrorsBeforeAndAcrossStatementsNameTheirLine) {
+  const std::string tooLong = "x = 1;\n\nfunction r = " + std::string(40, 'n') + "(a)\n r = a;\n";
+  const std::string use = "x = 1;\n% libraries\nuse present, absent\n";
+  const std::string nested = "x = 1;\ny = " + std::string(40, '(') + " ...\n" +
+                             std::string(40, '(') + " ...\n1" + std::string(80, ')') + ";\n";
+  const std::string deeper = "use present\nuse uses_absent\n";
+  const struct {
+    const std::string& text;
+    int32_t firstLine;
+    const char* said;
+  } cases[] = {
+      {tooLong, 1,
+       "Name too long 'nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn' (script.vke, line 3)\n"},
+      {tooLong, 5,
+       "Name too long 'nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn' (script.vke, line 7)\n"},
+      {use, 1, "Library not found 'absent' (script.vke, line 3)\n"},
+      {use, 10, "Library not found 'absent' (script.vke, line 12)\n"},
+      {nested, 1, "Too many nested parentheses (script.vke, line 2)\n"},
+      {nested, 3, "Too many nested parentheses (script.vke, line 4)\n"},
+      {deeper, 1, "Library not found 'absent'\n"},
+  };
+  g_libraries = {{"present", "function y = here\n  y = 1;\n"},
+                 {"uses_absent", "use absent\nfunction y = there\n  y = 2;\n"}};
+  for (const auto& c : cases) {
+    TestHost host;
+    ASSERT_EQ(RegisterLibrary(host.ctx(), kLibraryTable, true), kOk);
+    SetSourceFile(host.ctx(), "script.vke", c.text.data(), static_cast<int32_t>(c.text.size()),
+                  c.firstLine, true);
+    EXPECT_NE(test::RunCommandLine(host.ctx(), c.text), kOk) << c.text;
+    EXPECT_EQ(host.Output(2), c.said) << c.text;
+  }
+  // Read from no file they name no place.
+  TestHost host;
+  ASSERT_EQ(RegisterLibrary(host.ctx(), kLibraryTable, true), kOk);
+  EXPECT_NE(test::RunCommandLine(host.ctx(), use), kOk);
+  EXPECT_EQ(host.Output(2), "Library not found 'absent'\n");
+}
+
 }  // namespace
 }  // namespace vke

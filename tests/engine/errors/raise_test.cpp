@@ -245,6 +245,59 @@ TEST(RaiseError, LocationSuffix) {
   EXPECT_EQ(Text(ctx, 21), "Bad size");
 }
 
+// Function 2, "typed", of library entry 1, "_cli": a function a command
+// defined.
+void AddCommandLineFunction(EngineContext* ctx) {
+  int32_t library, name;
+  ASSERT_EQ(InternName(ctx, "_cli", 4, kMaxIdentifierLength, &library), kOk);
+  ASSERT_EQ(InternName(ctx, "typed", 5, kMaxIdentifierLength, &name), kOk);
+  uint8_t* entries = ctx->CodeBytes() + 16;
+  std::memset(entries, 0, 32);
+  Store<int32_t>(entries + 4, library);
+  Store<int32_t>(entries + 16, name);
+  Store<int32_t>(entries + 20, 1);
+  ctx->funcCount = 3;
+}
+
+// With the host's file placing the runs of its code, an error of a
+// command's code or of a function it defined names the file and the line,
+// the first line too; no line recorded (0) names no place.
+TEST(RaiseError, ThePlaceInTheHostsFile) {
+  TestHost host;
+  EngineContext* ctx = host.ctx();
+  AddCommandLineFunction(ctx);
+  const ErrorDetails x{"x", 0, 7, nullptr};
+  const std::string text = "Index out of range (7) for variable 'x'";
+  struct Case {
+    int32_t function, position;
+    const char* suffix;
+  };
+  const Case placed[] = {{-1, 1, " (console, line 1)"},
+                         {-1, 0, ""},
+                         {2, 1, " (console, line 1)"},
+                         {2, 14, " (console, line 14)"},
+                         {2, 0, ""}};
+  ctx->sourceFileName = "console";
+  ctx->sourceFilePlacesRuns = 1;
+  for (const Case& c : placed) {
+    SetFrameLocation(ctx, c.function, c.position);
+    RaiseErrorWithDetails(ctx, 29, x);
+    EXPECT_EQ(Pending(ctx), text + c.suffix) << c.function << ";" << c.position;
+  }
+  ctx->errLocFunc = 2;
+  ctx->errLocPos = 1;
+  EXPECT_EQ(Text(ctx, 21), "Bad size (console, line 1)");
+  ctx->errLocFunc = -1;
+  ctx->errLocPos = 0;
+  EXPECT_EQ(Text(ctx, 21), "Bad size");
+  // Without it, the engine's own place.
+  ctx->sourceFilePlacesRuns = 0;
+  SetFrameLocation(ctx, 2, 14);
+  RaiseErrorWithDetails(ctx, 29, x);
+  EXPECT_EQ(Pending(ctx), text + " (_cli/typed;14)");
+  ctx->sourceFileName = nullptr;
+}
+
 TEST(FormatErrorMessage, PlainMessagesAndFailedAllocation) {
   TestHost host;
   EngineContext* ctx = host.ctx();
