@@ -8,6 +8,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
+#include "tests/host/pty_pair.hpp"
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/forked_run.hpp"
 #include "tests/injection/injection_driver.hpp"
@@ -771,6 +772,24 @@ TEST(Retries, ANativeReachedThroughAValueIsEnteredAgainAfterGrowth) {
 // assignment took that class and the variable became a uint16 array.
 TEST(Retries, ATextAssignedIntoATextStaysATextAfterGrowth) {
   ExpectScriptAllGrown("text_assign.vke");
+}
+
+// The serial library's natives, with a pseudo-terminal listed as the one
+// port: a port's name given in the room of its number (which dropped the
+// number first and ended in "Data stack overflow"), the list of names, the
+// settings, opens by name and by settings, bytes written through the port,
+// a flush and a close run again once the area has grown, and a port opened
+// or closed once.
+TEST(Retries, SerialNativesWithoutRoomRunAgain) {
+  PtyPair pty;
+  ListedPorts ports({pty.path()});
+  ExpectAllGrown(
+      "n = serialdevname(1);\nnames = serialdevname();\ndisp(strcmp(names{1}, n))\n"
+      "serialdevname(2)\nm = devicename(1.5)\ns = serialdevset('BPS', 9600, 'Timeout', 0.2)\n"
+      "fd = serialdevopen(n, s);\nfprintf(fd, 'x\\n');\nflushdevice(fd)\nclosedevice(fd);\n"
+      "g = opendevice(devicename(1), 'b9600,T200');\nflushdevice(g);\nclosedevice(g)\n"
+      "try, closedevice(g); catch, disp(lasterr), end\n"
+      "try, serialdevopen('none'); catch, disp(lasterr), end\n");
 }
 
 }  // namespace
