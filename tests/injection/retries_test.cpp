@@ -774,6 +774,14 @@ TEST(Retries, ATextAssignedIntoATextStaysATextAfterGrowth) {
   ExpectScriptAllGrown("text_assign.vke");
 }
 
+// An object shown as a statement, by its class's display method or, the
+// class having none, as the structure it is: a display method without room
+// for its call runs again once the area has grown, the object's name shown
+// once (it stopped with a shortage after the name).
+TEST(Retries, AnObjectShownWithoutRoomIsShownAgainAsTheObject) {
+  ExpectScriptAllGrown("object_display.vke");
+}
+
 // The serial library's natives, with a pseudo-terminal listed as the one
 // port: a port's name given in the room of its number (which dropped the
 // number first and ended in "Data stack overflow"), the list of names, the
