@@ -79,9 +79,10 @@ inline void ForgetRerunProgress(EngineContext* ctx) {
 // from there as though the first attempt had not been made.
 // The loop's call of a function value (feval, builtin, a value called by
 // its instruction) sets reentryOpcode to kReentryThroughValue: a native the
-// call reaches at once, asked for outputs, is that instruction's own native
-// and its entries are made again as the loop's natives' are, named by its
-// continuation; CallFunctionNamed hands the mark on to the native alone.
+// call reaches at once, for outputs or as a statement, is that instruction's
+// own native and its entries are made again as the loop's natives' are,
+// named by its continuation; CallFunctionNamed hands the mark on to the
+// native alone.
 inline constexpr int32_t kReentryThroughValue = -1;
 inline ErrCode ReentryUnchanged(EngineContext* ctx, ErrCode e) {
   ctx->instructionLevel = ctx->descTop;
@@ -107,6 +108,12 @@ inline bool OperandsChanged(const EngineContext* ctx) {
 void KeepFailedReentry(EngineContext* ctx, int32_t opcode, int32_t results, int32_t outputs,
                        uint32_t continuation, int64_t base, uint32_t descTop, uint32_t dataTop,
                        int32_t frame, ErrCode e);
+// Whether a failed entry was kept: the stacks stand as that entry left
+// them for the run after growth, and the calls it failed in on the way out
+// leave them so (no operand is put back as though nothing had run).
+inline bool ReentryKept(const EngineContext* ctx) {
+  return ctx->keptReentry.opcode != 0;
+}
 // The kept entry, taken: opcode 0 when none, or when the stacks and frames
 // no longer stand as it left them (the host did not run it again at once).
 KeptReentry TakeKeptReentry(EngineContext* ctx);

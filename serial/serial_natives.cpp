@@ -184,8 +184,9 @@ ErrCode SerialdevnameNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr
   if (ErrCode e = GetScalarArg(ctx, 0, &n)) return e;
   const bool listed = n >= 1 && n <= ports.count() && n == std::floor(n);
   const char* name = listed ? ports.Name(static_cast<int32_t>(n) - 1) : "";
-  Drop(ctx);
-  return PushCString(ctx, -1, name);
+  // The name takes the room of its input, which stays where it was when
+  // there is none: the call runs again once the area has grown.
+  return PushInPlaceOfTop(ctx, 1, [&] { return PushCString(ctx, -1, name); });
 }
 
 ErrCode SerialdevsetNative(EngineContext* ctx, int32_t nargin, int32_t, uintptr_t) {

@@ -213,8 +213,9 @@ ErrCode CallValueInstruction(LoopRun& run, const int16_t* at) {
                     [&] { return CallFunctionValueWithArguments(ctx, arguments + 1, at[2]); });
     ctx->reentryOpcode = 0;
     // A call without room that has left its value and arguments as they
-    // came gets its operands back as the instruction found them.
-    if (!IsEngineMemoryCode(e) || ctx->descTop != level) return e;
+    // came gets its operands back as the instruction found them; a native's
+    // entry kept for the run after growth leaves the stacks as it left them.
+    if (!IsEngineMemoryCode(e) || ctx->descTop != level || ReentryKept(ctx)) return e;
     if (!lists.Undo(ctx)) {
       MarkOperandsChanged(ctx);
       return e;

@@ -237,5 +237,9 @@ Next HandleError(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* result)
 // The object path: true when a class method or a conversion took over the
 // failed instruction (run.ip set to continue); *code receives a changed code.
 bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code);
+// The progress a statement's display keeps (KeepRerunProgress) when its
+// object's display method found no room once the name was shown: the run
+// again after growth shows the value without writing the name twice.
+inline constexpr int64_t kNameShown = 1;
 
 }  // namespace vke

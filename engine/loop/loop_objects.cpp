@@ -377,6 +377,14 @@ bool TryObjectPath(LoopRun& run, const int16_t* at, ErrCode* code) {
     e = CallNativeRecord(ctx, native, c.inputs, c.outputs);
   else
     e = CallFunctionByName(ctx, c.method, length, library, c.inputs, c.outputs);
+  // A display method without room for its call, its object left on top as
+  // its input: the statement's display runs again once the area has grown,
+  // its name shown already. showvar and displayvar loaded the object, which
+  // goes; storeansshow has it as its operand.
+  if (IsEngineMemoryCode(e) && c.form == Form::kDisplay && ctx->descTop == arranged) {
+    if (ctx->descTop == ctx->instructionLevel + 3) Drop(ctx);
+    if (ctx->descTop == ctx->instructionLevel) KeepRerunProgress(ctx, kNameShown);
+  }
   // The selection, given at once, has its field read.
   if (!e && c.thenField && GetCodePointer(ctx) == c.after) e = ReadFieldByNative(ctx, c.thenField);
   if (IsEngineMemoryCode(e) && c.form != Form::kOperands && c.form != Form::kDisplay) {

@@ -159,15 +159,17 @@ ErrCode ShownNameId(EngineContext* ctx, int32_t n, int32_t* nameId) {
 
 // showvar and displayvar: variable n under its name.
 ErrCode ShowVariable(EngineContext* ctx, int32_t n) {
+  const bool nameShown = TakeRerunProgress(ctx) == kNameShown;
   int32_t nameId;
   ErrCode e = ShownNameId(ctx, n, &nameId);
   if (!e) e = LoadVariable(ctx, n);
   if (e) return e;
   // An object stays on top for its class's display method.
-  return DisplayNamedValue(ctx, nameId, false, true);
+  return DisplayNamedValue(ctx, nameId, false, true, nameShown);
 }
 
 ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
+  const bool nameShown = TakeRerunProgress(ctx) == kNameShown;
   const ValueDescriptor d = *DescAt(ctx, 0);
   if (d.flags & kFlagNoValue) return Drop(ctx);
   int32_t nameId;
@@ -192,7 +194,7 @@ ErrCode StoreAnsAndShow(EngineContext* ctx, int32_t n) {
     const RoomRequestsPaused inItsRoom;
     e = LoadVariable(ctx, n);
   }
-  return e ? e : DisplayNamedValue(ctx, nameId, false, true);
+  return e ? e : DisplayNamedValue(ctx, nameId, false, true, nameShown);
 }
 
 int32_t CurrentFrameWord(EngineContext* ctx, int word) {

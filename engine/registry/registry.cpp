@@ -241,9 +241,9 @@ ErrCode InvokeNative(EngineContext* ctx, NativeFn function, uintptr_t data, int3
   ctx->reentryOpcode = 0;
   // Reached through the loop's call of a function value: the native named
   // by its continuation, which the loop calls again as it would after a
-  // function it called; a call for no output is left to the value's call.
+  // function it called, for outputs or as a statement.
   if (opcode == kReentryThroughValue)
-    opcode = outputs >= 0 && !IsInstructionContinuation(continuation)
+    opcode = !IsInstructionContinuation(continuation)
                  ? ContinuationNative(continuation) + kFirstNativeOpcode
                  : 0;
   // Where the native's entries begin: under its inputs; called back once a

@@ -12,8 +12,10 @@ namespace vke {
 // leaves it in place).
 ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop);
 // "name =" on its own line, then the value on descriptor 1; kErrWrongTypeOverload without a
-// display for an object when objects are not allowed.
-ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop);
+// display for an object when objects are not allowed. With nameShown the
+// name's line stands already (a display run again after growth).
+ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop,
+                          bool nameShown = false);
 
 // Builtins, called by the dispatch: the inputs are the top nargin entries,
 // the first input deepest; they are replaced by the outputs. The option is

@@ -342,12 +342,13 @@ ErrCode DisplayValue(EngineContext* ctx, int32_t fd, bool drop) {
   return drop ? Drop(ctx) : kOk;
 }
 
-ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop) {
+ErrCode DisplayNamedValue(EngineContext* ctx, int32_t nameId, bool objectsAllowed, bool drop,
+                          bool nameShown) {
   // Checked before the name is written, which a run again would repeat.
   if (LacksRoomForStructured(ctx)) return kErrDataOverflow;
   FlushFd(ctx, kFdOut, kBufferingOn);
-  ErrCode e;
-  {
+  ErrCode e = kOk;
+  if (!nameShown) {
     DisplayLine line(ctx, kFdOut);
     e = LooseMode(ctx) ? line.EndLine() : kOk;
     if (!e) e = AppendName(line, nameId);

@@ -214,7 +214,10 @@ ErrCode IndexThroughReference(EngineContext* ctx, int32_t count, uint32_t mask, 
   if (e) return e;
   const uint32_t level = ctx->descTop;
   e = IndexOrCallValue(ctx, count, mask, true, results);
-  if (IsEngineMemoryCode(e) && ctx->descTop == level) PutReferenceBack(ctx, entries, reference);
+  // A native's entry kept for the run after growth (ReentryKept) leaves the
+  // stacks as it left them, whatever their level.
+  if (IsEngineMemoryCode(e) && ctx->descTop == level && !ReentryKept(ctx))
+    PutReferenceBack(ctx, entries, reference);
   return e && listLike ? RaiseIndexingError(ctx, t, e) : e;
 }
 

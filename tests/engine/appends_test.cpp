@@ -15,6 +15,7 @@
 #include "engine/errors/errors.hpp"
 #include "engine/fast_forms.hpp"
 #include "engine/frames/calls.hpp"
+#include "engine/frames/entry_items.hpp"
 #include "engine/frames/frames.hpp"
 #include "engine/variables/variables_internal.hpp"
 #include "tests/host/command_line.hpp"
@@ -277,6 +278,35 @@ TEST(Appends, ValuesGrownInPlaceAreSavedWithoutTheirSpareRoom) {
     EXPECT_EQ(seen[true], seen[false]);
     EXPECT_NE(seen[true].find("1000"), std::string::npos);
   }
+}
+
+// With the fast forms off every append takes the general path, which
+// copies the value into a block of its size: no form leaves room to spare
+// behind the value, as the forms in place do.
+TEST(Appends, WithTheFastFormsOffAppendsLeaveNoSpareRoom) {
+  const char* const forms[] = {
+      "x = []; for k = 1:200, x(end + 1) = k; end",
+      "x = ''; for k = 1:200, x = [x 'ab']; end",
+      "x = zeros(0, 3); for k = 1:200, x(end + 1, :) = [k, -k, 2*k]; end",
+      "x = {}; for k = 1:200, x{end + 1} = k; end",
+      "x = cell(1, 1); for k = 2:200, x(end + 1) = {k}; end",
+      "x = struct('v', 1, 'w', 0); for k = 2:200, x(k).v = k; end",
+      "x = struct('v', 1); for k = 2:200, x(end + 1).v = k; end",
+      // Elements whose item stays the empty one an append adds.
+      "x = {}; for k = 1:200, x{end + 1} = []; end",
+      "x = struct('v', 1, 'w', 0); for k = 2:200, x(end + 1).w = []; end",
+  };
+  SetFastForms(false);
+  for (const char* form : forms) {
+    SCOPED_TRACE(form);
+    TestHost host;
+    ASSERT_EQ(test::RunCommandLine(host.ctx(), std::string(form) + "\n"), kOk);
+    const int32_t block = ValueBlockOf(host.ctx(), "x");
+    ASSERT_GT(block, 0);
+    const uint32_t units = Load<ValueDescriptor>(BlockData(host.ctx(), block)).size;
+    EXPECT_EQ(BlockUnits(host.ctx(), block), kItemHeaderUnits + units);
+  }
+  SetFastForms(true);
 }
 
 // Values grown in the frames of a waiting thread, in the function it runs

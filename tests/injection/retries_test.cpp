@@ -8,6 +8,7 @@
 
 #include "engine/errors/errors.hpp"
 #include "engine/values/value.hpp"
+#include "tests/host/pty_pair.hpp"
 #include "tests/host/tool_commands.hpp"
 #include "tests/injection/forked_run.hpp"
 #include "tests/injection/injection_driver.hpp"
@@ -550,6 +551,25 @@ TEST(Retries, GrowthGoesOnAfterARequestAboveTheCeilingWasCaught) {
   }
 }
 
+// ExpectAllGrown, for a text whose run without refusals writes `output`:
+// a fault that every run shares, the first one included, is no difference
+// between them.
+void ExpectAllGrownGiving(const std::string& text, const std::string& output) {
+  TempFolder scratch;
+  const RunOutcome o = RunUnderCeiling(text, uint64_t{1} << 30, false, scratch.Path() + "/run");
+  EXPECT_EQ(o.out, output) << o.err;
+  ExpectAllGrown(text);
+}
+
+// dot with a dimension inside an expression leaves the stack as it found
+// it: its result in place of its three operands, none of them behind.
+TEST(Retries, DotWithADimensionInsideAnExpressionLeavesTheStackAsItFoundIt) {
+  ExpectAllGrownGiving(
+      "a = [1 2; 3 4];\nb = [5 6; 7 8];\nx = [10, dot(a, b, 2)', 20];\ndisp(x)\n"
+      "y = {dot(a, b, 1), 'k'};\ndisp(y{1} + 1)\n",
+      "        10        17        53        20\n        27        45\n");
+}
+
 // A text formatted in a row as long as a value may be that found no room
 // reports the shortage, not a text too long: it runs again once the area
 // has grown, and no line is lost.
@@ -728,8 +748,8 @@ TEST(Retries, InstanceTextsSetWithoutRoomAfterADialogAreSetOnceTheBufferHasGrown
 }
 
 // A script of the script tests (its libraries and fixtures beside it) run
-// with every request refused in turn, as ExpectAllGrown.
-void ExpectScriptAllGrown(const std::string& name) {
+// with every request refused in turn, as ExpectSame.
+ProgramReport ExpectScriptSame(const std::string& name) {
   TempFolder scratch;
   DriverSettings whole;
   whole.whole = true;
@@ -738,6 +758,12 @@ void ExpectScriptAllGrown(const std::string& name) {
                         whole, scratch.Path() + "/run");
   EXPECT_GT(r.runs, 0u) << DescribeReport(r);
   EXPECT_TRUE(r.faults.empty() && r.firstFailure.empty()) << DescribeReport(r);
+  return r;
+}
+
+// ExpectScriptSame, and no shortage reported for any request.
+void ExpectScriptAllGrown(const std::string& name) {
+  const ProgramReport r = ExpectScriptSame(name);
   EXPECT_TRUE(r.notGrown.empty()) << DescribeReport(r);
 }
 
@@ -771,6 +797,39 @@ TEST(Retries, ANativeReachedThroughAValueIsEnteredAgainAfterGrowth) {
 // assignment took that class and the variable became a uint16 array.
 TEST(Retries, ATextAssignedIntoATextStaysATextAfterGrowth) {
   ExpectScriptAllGrown("text_assign.vke");
+}
+
+// An object shown as a statement, by its class's display method or, the
+// class having none, as the structure it is: a display method without room
+// for its call runs again once the area has grown, the object's name shown
+// once (it stopped with a shortage after the name).
+TEST(Retries, AnObjectShownWithoutRoomIsShownAgainAsTheObject) {
+  ExpectScriptAllGrown("object_display.vke");
+}
+
+// An extension's native that has written a line and then finds no room
+// for its result cannot run again without writing the line twice: its
+// inputs are not put back, and the call ends in the shortage.
+TEST(Retries, AnExtensionsNativeThatHasWrittenIsNotRunAgain) {
+  ExpectScriptSame("extension_writes.vke");
+}
+
+// The serial library's natives, with a pseudo-terminal listed as the one
+// port: a port's name given in the room of its number (which dropped the
+// number first and ended in "Data stack overflow"), the list of names, the
+// settings, opens by name and by settings, bytes written through the port,
+// a flush and a close run again once the area has grown, and a port opened
+// or closed once.
+TEST(Retries, SerialNativesWithoutRoomRunAgain) {
+  PtyPair pty;
+  ListedPorts ports({pty.path()});
+  ExpectAllGrown(
+      "n = serialdevname(1);\nnames = serialdevname();\ndisp(strcmp(names{1}, n))\n"
+      "serialdevname(2)\nm = devicename(1.5)\ns = serialdevset('BPS', 9600, 'Timeout', 0.2)\n"
+      "fd = serialdevopen(n, s);\nfprintf(fd, 'x\\n');\nflushdevice(fd)\nclosedevice(fd);\n"
+      "g = opendevice(devicename(1), 'b9600,T200');\nflushdevice(g);\nclosedevice(g)\n"
+      "try, closedevice(g); catch, disp(lasterr), end\n"
+      "try, serialdevopen('none'); catch, disp(lasterr), end\n");
 }
 
 }  // namespace
