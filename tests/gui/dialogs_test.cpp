@@ -4,7 +4,6 @@
 // the overwrite question), the about box (its picture, a key ends it), the
 // help text's formats, and the font and colour dialogs of the figure
 // preferences. Screenshots go to VKE_SCREEN_DIR when set.
-#include <dlfcn.h>
 #include <glib.h>
 #include <gmock/gmock.h>
 #include <wx/display.h>
@@ -30,11 +29,7 @@ namespace {
 using ::testing::NiceMock;
 using ::testing::Return;
 
-// A function of the toolkit's GTK underneath, found at run time.
-template <typename Fn>
-Fn Gtk(const char* name) {
-  return reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, name));
-}
+using test::Gtk;
 constexpr int kGtkResponseAccept = -3;
 constexpr int kGtkResponseOk = -5;
 

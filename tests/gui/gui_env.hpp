@@ -3,6 +3,7 @@
 // programs has (tool_commands.hpp).
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <wx/image.h>
 #include <wx/window.h>
@@ -24,6 +25,12 @@ void Pump(int milliseconds);
 // Lets it handle them until the state has come, for at most the limit: a
 // loaded machine delivers events late. Whether it came.
 bool PumpUntil(const std::function<bool()>& done, int milliseconds = 20000);
+
+// A function of the toolkit's GTK underneath, found at run time.
+template <typename Fn>
+Fn Gtk(const char* name) {
+  return reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, name));
+}
 
 // Where screenshots go: VKE_SCREEN_DIR, else the working folder.
 std::string ScreenDir();
