@@ -40,8 +40,9 @@ class AxesPainter {
   }
 
   void XAxis() const {
-    const int32_t n = AxisLabelLength(r_, kAxisX);
-    const char* label = AxisLabelText(r_, kAxisX);
+    const AxisLabel axisLabel = GetAxisLabel(r_, kAxisX);
+    const int32_t n = axisLabel.length;
+    const char* label = axisLabel.text;
     double room = 0;
     if (n > 0) {
       room = (port_.textExtent != nullptr ? Measure(label, n).width : left_ - r_.position[kLeft]) +
@@ -69,8 +70,9 @@ class AxesPainter {
   }
 
   void YAxis() const {
-    const int32_t n = AxisLabelLength(r_, kAxisY);
-    const char* label = AxisLabelText(r_, kAxisY);
+    const AxisLabel axisLabel = GetAxisLabel(r_, kAxisY);
+    const int32_t n = axisLabel.length;
+    const char* label = axisLabel.text;
     const bool db = (r_.scaleKind & kScaleYLogMask) == kScaleDbY;
     if (db) {
       double bottomValue = 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -38,8 +39,10 @@ struct Port {
 };
 
 void SetLabel(SubplotRecord* r, Axis axis, const char* text) {
-  std::memset(r->labels[axis], 0, sizeof r->labels[axis]);
-  std::memcpy(r->labels[axis], text, std::min<size_t>(std::strlen(text), 16));
+  const auto n = static_cast<int32_t>(std::strlen(text));
+  const AxisLabel z = GetAxisLabel(*r, kAxisZ);
+  SetAxisLabels(r, axis == kAxisX ? text : nullptr, n, axis == kAxisY ? text : nullptr, n,
+                axis == kAxisZ ? text : z.text, axis == kAxisZ ? n : z.length);
 }
 
 TEST(Axes2D, PlotOfThreePointsLabelsBothAxes) {
@@ -113,6 +116,14 @@ TEST(Axes2D, AxisLabelsKeepTheirRoom) {
   EXPECT_EQ(texts[3].text, "0123456789abcdef");
   EXPECT_EQ(texts[3].x, 450);
   EXPECT_EQ(texts[3].align, kTextLeft | kTextBelow);
+  // A label longer than 16 bytes is drawn whole, on either axis.
+  SetLabel(&r, kAxisX, "frequency [rad/s]");
+  SetLabel(&r, kAxisY, "angular velocity [deg/s]");
+  Port longer(true);
+  longer.Axes(r);
+  const Strings drawn = TextStrings(longer.rec);
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "frequency [rad/s]"), 1);
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "angular velocity [deg/s]"), 1);
 }
 
 // A tick label is centred on its value: the right edge of its text, not
