@@ -91,13 +91,21 @@ class AxesPainter {
     }
     const bool labels = LabelsOn(kOptYLabels);
     const double labelX = left_ - 0.5 * cw_;
+    const double kept = db && n > 0 ? 2 * room : room;
     AxisTicks t;
-    if (ChooseAxisTicks(r_, kAxisY, db && n > 0 ? 2 * room : room, labels, &t)) {
+    if (ChooseAxisTicks(r_, kAxisY, kept, labels, &t)) {
       Ticks(t, [this](double y, double length) { YTick(y, length); });
       const int32_t precision = t.form == AxisScaleForm::kLog ? kXPrecision : kYPrecision;
       if (labels) {
+        // A label is centred on its value: with an axis label at the top,
+        // the top of its text must stay clear of that label's room.
+        const double down = bottom_ >= top_ ? 1 : -1;
+        const bool measured = kept > 0 && port_.textExtent != nullptr;
         ForEachLabel(r_, t, [&](double y, double v) {
-          DrawNumberAt(port_, target_, labelX, y, v, precision, kTextLeft);
+          char text[24];
+          const int32_t length = FormatTickLabel(v, precision, text);
+          if (measured && (y - top_) * down - Measure(text, length).height / 2 < kept) return;
+          DrawTextAt(port_, target_, labelX, y, text, length, kTextLeft);
         });
       }
     }

@@ -149,6 +149,36 @@ TEST(Axes2D, TickLabelsEndBeforeTheAxisLabel) {
   }
 }
 
+// Likewise the top of a y tick label's text stays clear of the room kept
+// below the top for the y axis label (and "[dB]"), on the screen and on
+// upward-y targets, with linear, logarithmic and dB axes.
+TEST(Axes2D, TickLabelsStayBelowTheYAxisLabel) {
+  for (const bool upward : {false, true}) {
+    for (const uint32_t kind : {0u, kScaleLogY, kScaleDbY}) {
+      for (int k = 0; k < 40; ++k) {
+        const double top = 0.5 + 0.025 * k;
+        SubplotRecord r = upward ? MakeSubplot(50, 450, 220, 20) : MakeSubplot(50, 450, 20, 220);
+        AddPoints(&r, {0, 1}, {kind != 0 ? 0.01 : -top, top});
+        SetScaleKindBits(&r, kind, kScaleLogY | kScaleDbY);
+        ComputeSubplotTransform(&r, true, kAutoMargin);
+        SetLabel(&r, kAxisY, "theta [deg]");
+        Port p(true);
+        p.Axes(r);
+        // The label's 12 units and half a margin unit; twice that with "[dB]".
+        const double room = (kind == kScaleDbY ? 2 : 1) * (12 + 6);
+        int tickLabels = 0;
+        for (const auto& t : Texts(p.rec)) {
+          if (t.align != kTextLeft) continue;
+          ++tickLabels;
+          EXPECT_GE(std::fabs(t.y - r.viewport[kTop]) - 6, room - 1e-9)
+              << upward << " " << kind << " " << top << " " << t.text;
+        }
+        EXPECT_GE(tickLabels, 2) << upward << " " << kind << " " << top;
+      }
+    }
+  }
+}
+
 // A y axis label ends half a character left of the viewport; one wider
 // than the margin there starts at the subplot's outer edge, its clearance
 // kept, so that the clip to the subplot cuts none of it.
