@@ -179,6 +179,32 @@ TEST(Axes2D, TickLabelsStayBelowTheYAxisLabel) {
   }
 }
 
+// In a viewport lower than the y axis label the label reaches down to the
+// x tick labels: none of them may touch it, on any of these widths.
+TEST(Axes2D, TickLabelsKeepClearOfAYAxisLabelReachingDown) {
+  for (double left = 80; left <= 120; left += 2.5) {
+    SubplotRecord r = MakeSubplot(left, left + 300, 40, 44);
+    AddPoints(&r, {0, 15}, {-50, 50});
+    SetLabel(&r, kAxisY, "theta [deg]");
+    Port p(true);
+    p.Axes(r);
+    const auto texts = Texts(p.rec);
+    ASSERT_EQ(texts.back().text, "theta [deg]");
+    // The left edge of a text's cell in the port's 10 by 12 units.
+    const auto leftEdge = [](const test::TextCall& t) {
+      return AlignedTextCell(t.x, t.y, 10.0 * t.text.size(), 12, t.align).left;
+    };
+    const double labelRight = leftEdge(texts.back()) + 10.0 * texts.back().text.size();
+    int xLabels = 0;
+    for (const auto& t : texts) {
+      if (t.align != kTextBelow) continue;
+      ++xLabels;
+      EXPECT_GE(leftEdge(t), labelRight + kTextGap) << left << " " << t.text;
+    }
+    EXPECT_GE(xLabels, 1) << left;
+  }
+}
+
 // A y axis label ends half a character left of the viewport; one wider
 // than the margin there starts at the subplot's outer edge, its clearance
 // kept, so that the clip to the subplot cuts none of it.
