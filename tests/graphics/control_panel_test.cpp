@@ -180,6 +180,34 @@ TEST(PanelLayout, OverflowingRowsScrollAndShowMarks) {
             1);
 }
 
+// A viewport lower than a row grows into the margins, a text line kept
+// on either side for the title and the "..." marks, so that the first row
+// of a scrolled panel shows whole within the clip.
+TEST(PanelLayout, AViewportLowerThanARowTakesRoomFromTheMargins) {
+  Panel p(300, 8);
+  p.list.Add(kCmdTextField, Field(-1, "Length [m]", "1.00"), 1);
+  p.list.Add(kCmdTextField, Field(-1, "Damping", "0.30"), 1);
+  p.Run();
+  // 11 units lacking, 6 free beyond a line on either side.
+  EXPECT_EQ((V{p.s.viewport[kTop], p.s.viewport[kBottom]}), (V{-5.5, 13.5}));
+  EXPECT_EQ(p.s.scaleState[kAxisY], kScaleReleased);
+  const auto clips = CallsOf(p.rec, PortSlot::clipRect);
+  ASSERT_FALSE(clips.empty());
+  const double* field = p.Data(kObjectBeginDoubles);
+  EXPECT_GE(field[2], clips[0].values[2]);
+  EXPECT_LE(field[3], clips[0].values[3]);
+  // Drawn again, it stays; a cell with no room beyond its lines keeps its
+  // viewport.
+  p.Run();
+  EXPECT_EQ((V{p.s.viewport[kTop], p.s.viewport[kBottom]}), (V{-5.5, 13.5}));
+  Panel tight(300, 8);
+  tight.s.position[kTop] = -12;
+  tight.s.position[kBottom] = 20;
+  tight.list.Add(kCmdTextField, Field(-1, "Length [m]", "1.00"), 1);
+  tight.Run();
+  EXPECT_EQ((V{tight.s.viewport[kTop], tight.s.viewport[kBottom]}), (V{0, 8}));
+}
+
 TEST(PanelWidgets, KnobsOnlyWithinLimitsThatLeaveThemAPlace) {
   Panel p;
   p.Slider(0, 10, {-1, 11, NAN, 5});          // one knob of four values
