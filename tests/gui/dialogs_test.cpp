@@ -289,6 +289,36 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   window->Destroy();
 }
 
+// Nor after a click and a turn of the wheel over a text longer than the
+// window: the text scrolls, no caret shows.
+TEST_F(Dialogs, HelpTextShowsNoCaretWhenScrolled) {
+  VKE_REQUIRE_COMMANDS("xdotool", "xdotool");
+  auto* window = new KVTextWindow(frame, "Help");
+  std::string lines;
+  for (int k = 0; k < 60; k++) lines += "line " + std::to_string(k) + "\n\n";
+  window->SetText(lines);
+  window->BringToTop();
+  wxRichTextCtrl* text = window->Control();
+  // Laid out, it holds more than it shows.
+  test::PumpUntil([&] {
+    return text->IsShownOnScreen() && text->GetVirtualSize().y > text->GetClientSize().y;
+  });
+  ASSERT_GT(text->GetVirtualSize().y, text->GetClientSize().y);
+  wxUIActionSimulator mouse;
+  mouse.MouseMove(text->ClientToScreen(wxPoint(60, 40)));
+  mouse.MouseClick();
+  test::PumpUntil([&] { return text->HasFocus(); });
+  ASSERT_TRUE(text->HasFocus());
+  test::Shell("xdotool click 5");
+  test::PumpUntil([&] { return text->GetViewStart().y > 0; });
+  EXPECT_GT(text->GetViewStart().y, 0);
+  // What the control does once the events are handled, it does when idle.
+  wxTheApp->ProcessIdle();
+  ASSERT_NE(text->GetCaret(), nullptr);
+  EXPECT_FALSE(text->GetCaret()->IsVisible());
+  window->Destroy();
+}
+
 // A paragraph's wrapped lines keep clear of the left border too.
 TEST_F(Dialogs, HelpTextKeepsClearOfTheBorder) {
   auto* window = new KVTextWindow(frame, "Help");
