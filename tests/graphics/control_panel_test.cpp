@@ -17,6 +17,7 @@
 #include "decoration_fixture.hpp"
 #include "graphics/renderer.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_fit.hpp"
 
 namespace vke {
 namespace {
@@ -371,6 +372,36 @@ TEST(PanelWidgets, ALongLabelIsShortenedToEndBeforeItsControl) {
   EXPECT_GE(narrow.Data(kObjectBeginDoubles)[3], narrow.s.viewport[kRight]);
   EXPECT_LE(texts[0].x + kTextGap + 8 * texts[0].text.size(), narrow.s.viewport[kRight]);
   EXPECT_EQ(texts[0].text, "Freq...");
+}
+
+// A label far wider than its column moves its slider's track, or its
+// field, at most half the control's length: here from 150 to 225 of a
+// column ending at 300.
+TEST(PanelWidgets, ALongLabelMovesItsControlAtMostHalfItsLength) {
+  const std::string label(60, 'w');
+  Panel p;
+  p.Slider(0, 1, {0.5}, label.c_str());
+  p.list.Add(kCmdTextField, Field(-1, label, "1"), 1);
+  p.Run();
+  const double* track = p.Data(kObjectBeginDoubles);
+  EXPECT_EQ((V{track[3], track[4]}), (V{225, 300}));
+  const double* box = p.Data(kObjectBeginDoubles + kCommandHeaderDoubles +
+                             static_cast<size_t>(p.list.d[kObjectBeginDoubles + 5]));
+  EXPECT_EQ(box[0], 150 + (299 - 150) / 2.0);  // the field ends a unit inside
+}
+
+// A label is shortened between whole UTF-8 characters: through a port
+// that measures a unit per byte, eight two-byte letters in room for 10
+// units keep three.
+TEST(PanelWidgets, AShortenedLabelKeepsItsCharactersWhole) {
+  GraphicsPort bytes{};
+  bytes.textExtent = [](const char*, int32_t n, double* width, double* height, void*) {
+    if (width != nullptr) *width = n;
+    if (height != nullptr) *height = 1;
+  };
+  const std::string label = "\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4";
+  EXPECT_EQ(TextFittingRoom(label.data(), static_cast<int32_t>(label.size()), 10, bytes, nullptr),
+            "\u00c4\u00c4\u00c4...");
 }
 
 TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {
