@@ -122,8 +122,8 @@ TEST_F(Outputs, TheCopyIsOfferedAsSvgPdfAndPng) {
   auto read = [&](const std::string& type, const std::string& name) {
     const std::string out = File(name);
     const std::string done = out + ".done";
-    test::Shell("(timeout 5 xclip -o -selection clipboard -t " + type + " > " + Quoted(out) +
-                "; touch " + Quoted(done) + ") &");
+    test::Shell("(" + test::UnlessHung("xclip -o -selection clipboard -t " + type) + " > " +
+                Quoted(out) + "; touch " + Quoted(done) + ") &");
     test::PumpUntil([&] { return static_cast<bool>(std::ifstream(done)); });
     return out;
   };
