@@ -2,6 +2,7 @@
 #include "graphics/axes2d.hpp"
 
 #include <cmath>
+#include <optional>
 
 #include "graphics/axis_ticks.hpp"
 #include "graphics/decoration_draw.hpp"
@@ -40,8 +41,9 @@ class AxesPainter {
   }
 
   void XAxis() const {
-    const int32_t n = AxisLabelLength(r_, kAxisX);
-    const char* label = AxisLabelText(r_, kAxisX);
+    const AxisLabel axisLabel = GetAxisLabel(r_, kAxisX);
+    const int32_t n = axisLabel.length;
+    const char* label = axisLabel.text;
     double room = 0;
     if (n > 0) {
       room = (port_.textExtent != nullptr ? Measure(label, n).width : left_ - r_.position[kLeft]) +
@@ -54,13 +56,17 @@ class AxesPainter {
       Ticks(t, [this](double x, double length) { XTick(x, length); });
       if (labels) {
         // A label is centred on its value: with an axis label at the right
-        // end, the right edge of its text must stay clear of that label.
+        // end, the right edge of its text must stay clear of that label;
+        // in a viewport too low for the y axis label, which then reaches
+        // down to them, no label may touch that one either.
         const double clear = right_ - room;
+        const std::optional<Box> yLabel = YLabelBox();
         ForEachLabel(r_, t, [&](double x, double v) {
           char text[24];
           const int32_t length = FormatTickLabel(v, kXPrecision, text);
           const bool measured = n > 0 && port_.textExtent != nullptr;
           if (measured && x + Measure(text, length).width / 2 > clear) return;
+          if (yLabel && Touch(TextBox(x, labelY, text, length, kTextBelow), *yLabel)) return;
           DrawTextAt(port_, target_, x, labelY, text, length, kTextBelow);
         });
       }
@@ -69,15 +75,11 @@ class AxesPainter {
   }
 
   void YAxis() const {
-    const int32_t n = AxisLabelLength(r_, kAxisY);
-    const char* label = AxisLabelText(r_, kAxisY);
+    const AxisLabel axisLabel = GetAxisLabel(r_, kAxisY);
+    const int32_t n = axisLabel.length;
+    const char* label = axisLabel.text;
     const bool db = (r_.scaleKind & kScaleYLogMask) == kScaleDbY;
-    if (db) {
-      double bottomValue = 0;
-      double topValue = 0;
-      GetViewportYRange(r_, &bottomValue, &topValue);
-      if (!(topValue > 0)) return;
-    }
+    if (db && !DbRangeShown()) return;
     // Room kept free below the top for the axis label (and "[dB]"): on
     // upward-y targets as on the screen.
     double room = 0;
@@ -88,14 +90,22 @@ class AxesPainter {
                                          : halfUnit + std::fabs(top_ - r_.position[kTop]) * lines;
     }
     const bool labels = LabelsOn(kOptYLabels);
-    const double labelX = left_ - 0.5 * cw_;
+    const double labelX = YLabelX();
+    const double kept = db && n > 0 ? 2 * room : room;
     AxisTicks t;
-    if (ChooseAxisTicks(r_, kAxisY, db && n > 0 ? 2 * room : room, labels, &t)) {
+    if (ChooseAxisTicks(r_, kAxisY, kept, labels, &t)) {
       Ticks(t, [this](double y, double length) { YTick(y, length); });
       const int32_t precision = t.form == AxisScaleForm::kLog ? kXPrecision : kYPrecision;
       if (labels) {
+        // A label is centred on its value: with an axis label at the top,
+        // the top of its text must stay clear of that label's room.
+        const double down = bottom_ >= top_ ? 1 : -1;
+        const bool measured = kept > 0 && port_.textExtent != nullptr;
         ForEachLabel(r_, t, [&](double y, double v) {
-          DrawNumberAt(port_, target_, labelX, y, v, precision, kTextLeft);
+          char text[24];
+          const int32_t length = FormatTickLabel(v, precision, text);
+          if (measured && (y - top_) * down - Measure(text, length).height / 2 < kept) return;
+          DrawTextAt(port_, target_, labelX, y, text, length, kTextLeft);
         });
       }
     }
@@ -119,18 +129,71 @@ class AxesPainter {
     return e;
   }
 
+  // Where a text drawn through the port lies: its cell's left and top
+  // edges and its size.
+  struct Box {
+    double left;
+    double top;
+    double width;
+    double height;
+  };
+
+  Box TextBox(double x, double y, const char* text, int32_t n, int32_t align) const {
+    const Extent e = Measure(text, n);
+    const TextCell cell = AlignedTextCell(x, y, e.width, e.height, align);
+    return {cell.left, cell.top, e.width, e.height};
+  }
+
+  // Whether two texts overlap or stand closer than the port's gap side by
+  // side.
+  static bool Touch(const Box& a, const Box& b) {
+    return a.left < b.left + b.width + kTextGap && b.left < a.left + a.width + kTextGap &&
+           a.top < b.top + b.height && b.top < a.top + a.height;
+  }
+
+  // A dB axis shows its ticks and labels only while its top value is
+  // above 0.
+  bool DbRangeShown() const {
+    double bottomValue = 0;
+    double topValue = 0;
+    GetViewportYRange(r_, &bottomValue, &topValue);
+    return topValue > 0;
+  }
+
   // A label that ends at x, below y; one wider than the room left of x (a
   // cell too narrow to give it, see FitViewportToLabels) starts at the
   // subplot's outer left edge (its clearance kept) instead, so that it
   // shows whole within the subplot.
-  void LeftLabel(double x, double y, const char* text, int32_t n) const {
+  struct Placed {
+    double x;
+    int32_t align;
+  };
+  Placed PlaceLeftLabel(double x, const char* text, int32_t n) const {
     const double width = port_.textExtent != nullptr ? Measure(text, n).width : n * cw_;
     const double outer = r_.position[kLeft] + kLabelEdgeClearance - kTextGap;
-    if (x - width < outer) {
-      DrawTextAt(port_, target_, outer, y, text, n, kTextRight | kTextBelow);
-    } else {
-      DrawTextAt(port_, target_, x, y, text, n, kAxisLabelAlign);
-    }
+    if (x - width < outer) return {outer, kTextRight | kTextBelow};
+    return {x, kAxisLabelAlign};
+  }
+
+  void LeftLabel(double x, double y, const char* text, int32_t n) const {
+    const Placed placed = PlaceLeftLabel(x, text, n);
+    DrawTextAt(port_, target_, placed.x, y, text, n, placed.align);
+  }
+
+  // Where the y tick labels and the y axis label end: half a unit left of
+  // the viewport.
+  double YLabelX() const { return left_ - 0.5 * cw_; }
+
+  // The y axis label's text where YAxis draws it, when it does and the
+  // port measures it.
+  std::optional<Box> YLabelBox() const {
+    if (!(r_.optionWord & kOptYTicks) || !LabelsOn(kOptYLabels) || port_.textExtent == nullptr)
+      return std::nullopt;
+    if ((r_.scaleKind & kScaleYLogMask) == kScaleDbY && !DbRangeShown()) return std::nullopt;
+    const AxisLabel label = GetAxisLabel(r_, kAxisY);
+    if (label.length == 0) return std::nullopt;
+    const Placed placed = PlaceLeftLabel(YLabelX(), label.text, label.length);
+    return TextBox(placed.x, top_, label.text, label.length, placed.align);
   }
 
   bool LabelsOn(uint32_t labelBit) const {

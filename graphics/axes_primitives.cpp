@@ -1,7 +1,6 @@
 // Drawing primitives of the decorations: segments, text and numbers through
 // the port, and data lines and circles of a 2-D subplot.
 #include <cmath>
-#include <cstring>
 
 #include "graphics/axes2d.hpp"
 #include "graphics/axis_ticks.hpp"
@@ -26,13 +25,6 @@ void DrawNumberAt(const GraphicsPort& port, void* target, double x, double y, do
   char text[24];
   const int32_t length = FormatTickLabel(value, precision, text);
   DrawTextAt(port, target, x, y, text, length, align);
-}
-
-int32_t AxisLabelLength(const SubplotRecord& subplot, int32_t axis) {
-  const uint8_t* label = subplot.labels[axis];
-  const void* nul = std::memchr(label, 0, sizeof subplot.labels[0]);
-  return nul != nullptr ? static_cast<int32_t>(static_cast<const uint8_t*>(nul) - label)
-                        : static_cast<int32_t>(sizeof subplot.labels[0]);
 }
 
 void DrawDataCircle(const SubplotRecord& subplot, double cx, double cy, double r,

@@ -146,8 +146,9 @@ class BoxPainter {
     if (!(s_.optionWord & AxisBit(kBoxLabels, i)) || std::isnan(scale_[i])) return;
     const double cw = s_.marginUnit[0];
     const double ch = s_.marginUnit[1];
-    const int32_t length = AxisLabelLength(s_, i);
-    const char* label = AxisLabelText(s_, i);
+    const AxisLabel axisLabel = GetAxisLabel(s_, i);
+    const int32_t length = axisLabel.length;
+    const char* label = axisLabel.text;
     double w = length * cw;
     double h = std::fabs(ch);
     if (port_.textExtent != nullptr) port_.textExtent(label, length, &w, &h, target_);

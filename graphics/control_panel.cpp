@@ -188,6 +188,21 @@ double LayoutControlPanel(bool vertical, SubplotRecord* s, double rowHeight, int
   return start + d * (R / 2 - offset);
 }
 
+void KeepPanelRowRoom(SubplotRecord* s, double rowHeight) {
+  double& start = s->viewport[kTop];
+  double& end = s->viewport[kBottom];
+  const double d = end >= start ? 1 : -1;
+  const double need = rowHeight - (end - start) * d;
+  if (!(need > 0)) return;
+  const double line = std::fabs(s->marginUnit[1]);
+  const double before = std::max(0.0, (start - s->position[kTop]) * d - line);
+  const double after = std::max(0.0, (s->position[kBottom] - end) * d - line);
+  const double fromBefore = std::min(before, std::max(need / 2, need - after));
+  const double fromAfter = std::min(after, need - fromBefore);
+  start -= d * fromBefore;
+  end += d * fromAfter;
+}
+
 PlotStyle SetStyleColourFromIndex(PlotStyle style) {
   const uint32_t rgb = PortStyleColour(style);
   style.red = static_cast<uint8_t>(rgb >> 16);

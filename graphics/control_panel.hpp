@@ -51,6 +51,11 @@ inline double ColumnAt(const PanelColumns& c, int32_t column) {
 // stack their rows along y, vertical panels along x.
 double LayoutControlPanel(bool vertical, SubplotRecord* subplot, double rowHeight, int32_t rows);
 
+// A horizontal panel's viewport shorter than one row of height R grows
+// into the margins above and below it, each keeping a text line for the
+// title and the "..." marks, so that a row can show whole.
+void KeepPanelRowRoom(SubplotRecord* subplot, double rowHeight);
+
 // The style with the fixed colour of its colour index (index 0 keeps its
 // own bytes).
 PlotStyle SetStyleColourFromIndex(PlotStyle style);

@@ -1,5 +1,5 @@
 // Drawing helpers shared by the decorations (axes, grids, legend): segments,
-// text and numbers through the port, and the texts of a subplot's labels.
+// text and numbers through the port, and the polar labels.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +20,6 @@ void DrawTextAt(const GraphicsPort& port, void* target, double x, double y, cons
 // The text of a tick label value (at most `precision` fraction digits).
 void DrawNumberAt(const GraphicsPort& port, void* target, double x, double y, double value,
                   int32_t precision, int32_t align);
-
-// Byte length of a NUL-padded label field: up to the first NUL, at most 16.
-int32_t AxisLabelLength(const SubplotRecord& subplot, int32_t axis);
-inline const char* AxisLabelText(const SubplotRecord& subplot, int32_t axis) {
-  return reinterpret_cast<const char*>(subplot.labels[axis]);
-}
 
 // The radial labels of a polar subplot.
 void DrawPolarLabels(const SubplotRecord& subplot, const GraphicsPort& port, void* target);

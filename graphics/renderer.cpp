@@ -10,6 +10,7 @@
 
 #include "graphics/axes2d.hpp"
 #include "graphics/box3d.hpp"
+#include "graphics/control_panel.hpp"
 #include "graphics/depth_sort.hpp"
 #include "graphics/grid2d.hpp"
 #include "graphics/render_call.hpp"
@@ -375,9 +376,11 @@ bool RenderObjectList(std::byte* list, uint32_t end, double* scratch, uint32_t c
   if (!layoutOnly && decorated && !subplot->is3d) FitViewportToLabels(subplot, port, target);
   RenderCall call{list,  end,        scratch,   capacity,           subplot, resolved,
                   &edit, layoutOnly, decorated, subplot->is3d != 0, port,    target};
-  if (!layoutOnly) DrawUnderlay(call);
   PrePass(call, *position);
   MeasureRows(call);
+  if (call.panelRows > 0 && !call.vertical && !subplot->transformValid)
+    KeepPanelRowRoom(subplot, call.rowHeight);
+  if (!layoutOnly) DrawUnderlay(call);
   const double* v = subplot->viewport;
   call.clampLimit = 100 * (std::fabs(v[kRight] - v[kLeft]) + std::fabs(v[kBottom] - v[kTop]));
   if (call.is3d) OpenDepthPool(call);

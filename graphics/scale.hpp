@@ -199,11 +199,17 @@ void SetOptionBits(SubplotRecord* record, uint32_t values, uint32_t mask);
 // Copies at most 64 bytes (length < 0: up to the first NUL), cut at a
 // character boundary of UTF-8 text, NUL-padded.
 void SetSubplotTitle(SubplotRecord* record, const char* text, int32_t length);
-// Copies each label given (null: kept) into its 16-byte field like the
-// title; lengths are byte counts, and a z text shorter than 1 byte (or none)
-// clears the z label.
+// Copies each label given (null: kept), at most kAxisLabelBytes bytes, like
+// the title; lengths are byte counts, and a z text shorter than 1 byte (or
+// none) clears the z label.
 void SetAxisLabels(SubplotRecord* record, const char* x, int32_t xLength, const char* y,
                    int32_t yLength, const char* z, int32_t zLength);
+// An axis label's text (not NUL-terminated) and its length in bytes.
+struct AxisLabel {
+  char text[kAxisLabelBytes];
+  int32_t length;
+};
+AxisLabel GetAxisLabel(const SubplotRecord& record, int32_t axis);
 void SetScaleFactors(SubplotRecord* record, double x, double y, double z);
 void GetScaleFactors(const SubplotRecord& record, double* x, double* y, double* z);
 // The x, y, z data aspect ratios of a 3-D view (null: automatic again); the

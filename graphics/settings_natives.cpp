@@ -10,7 +10,6 @@
 #include "engine/values/value_read.hpp"
 #include "engine/values/values.hpp"
 #include "graphics/camera.hpp"
-#include "graphics/decoration_draw.hpp"
 #include "graphics/scale.hpp"
 #include "graphics/scale_internal.hpp"
 #include "graphics/setting_args.hpp"
@@ -330,11 +329,9 @@ ErrCode ApplyAxisLabels(EngineContext* ctx, int32_t nargin, int32_t, PlotTarget&
   for (int32_t i = 0; i < nargin; ++i) {
     if (ErrCode e = WithTextArg(ctx, ArgDepth(nargin, i), [&](const char* text, int32_t n) {
           // The z label is given again when it is not the one set.
-          char z[sizeof s->labels[0]];
-          std::memcpy(z, s->labels[kAxisZ], sizeof z);
-          const int32_t zn = i == kAxisZ ? n : AxisLabelLength(*s, kAxisZ);
+          const AxisLabel z = GetAxisLabel(*s, kAxisZ);
           SetAxisLabels(s, i == kAxisX ? text : nullptr, n, i == kAxisY ? text : nullptr, n,
-                        i == kAxisZ ? text : z, zn);
+                        i == kAxisZ ? text : z.text, i == kAxisZ ? n : z.length);
           return kOk;
         })) {
       return e;

@@ -68,8 +68,8 @@ void SubplotRecordReset(SubplotRecord* r, bool resetOptions) {
   }
   std::memset(r->title, 0, sizeof r->title);
   std::memset(r->labels, 0, sizeof r->labels);
+  std::memset(r->labelTails, 0, sizeof r->labelTails);
   r->scaleKindSet = 0;
-  std::memset(r->reserved, 0, sizeof r->reserved);
 }
 
 void SubplotRecordInit(SubplotRecord* r) {

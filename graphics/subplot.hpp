@@ -117,12 +117,18 @@ struct SubplotRecord {
   uint32_t optionWord;
   uint8_t gridSet;
   uint8_t title[64];      // NUL-padded, not necessarily NUL-terminated
-  uint8_t labels[3][16];  // x, y, z
+  uint8_t labels[3][16];  // x, y, z: the first 16 bytes of each axis label
   uint8_t scaleKindSet;
   int32_t plotId;                          // figure element offset, kPlotNone, kPlotDefault
   int32_t handlers[kSubplotHandlerCount];  // descriptor offsets, kNoHandler
-  uint8_t reserved[36];                    // zero
+  // The rest of each axis label after its first 16 bytes, NUL-padded; zero
+  // in records of older images, whose labels end within `labels`.
+  uint8_t labelTails[3][12];
 };
+
+// The longest axis label in bytes: its field in `labels` and its tail.
+inline constexpr int32_t kAxisLabelBytes =
+    sizeof SubplotRecord::labels[0] + sizeof SubplotRecord::labelTails[0];
 
 static_assert(sizeof(SubplotRecord) == 848);
 static_assert(offsetof(SubplotRecord, scaleState) == 4);
@@ -151,7 +157,7 @@ static_assert(offsetof(SubplotRecord, title) == 649);
 static_assert(offsetof(SubplotRecord, labels) == 713);
 static_assert(offsetof(SubplotRecord, plotId) == 764);
 static_assert(offsetof(SubplotRecord, handlers) == 768);
-static_assert(offsetof(SubplotRecord, reserved) == 812);
+static_assert(offsetof(SubplotRecord, labelTails) == 812);
 
 // Every field to its initial value except the plot id and the handler
 // descriptors, which the caller sets; the zoom range and the control drag

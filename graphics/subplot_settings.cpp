@@ -26,6 +26,14 @@ size_t ByteLength(int32_t length) {
   return length > 0 ? static_cast<size_t>(length) : 0;
 }
 
+// A label's bytes go to its field and on into its tail.
+void SetAxisLabel(SubplotRecord* r, int32_t axis, const char* text, size_t length) {
+  uint8_t whole[kAxisLabelBytes];
+  CopyToField(whole, sizeof whole, text, length);
+  std::memcpy(r->labels[axis], whole, sizeof r->labels[axis]);
+  std::memcpy(r->labelTails[axis], whole + sizeof r->labels[axis], sizeof r->labelTails[axis]);
+}
+
 }  // namespace
 
 void SetScaleKind(SubplotRecord* r, uint32_t applicable, uint32_t kind) {
@@ -72,9 +80,19 @@ void SetSubplotTitle(SubplotRecord* r, const char* text, int32_t length) {
 
 void SetAxisLabels(SubplotRecord* r, const char* x, int32_t xLength, const char* y, int32_t yLength,
                    const char* z, int32_t zLength) {
-  if (x != nullptr) CopyToField(r->labels[kAxisX], sizeof r->labels[0], x, ByteLength(xLength));
-  if (y != nullptr) CopyToField(r->labels[kAxisY], sizeof r->labels[0], y, ByteLength(yLength));
-  CopyToField(r->labels[kAxisZ], sizeof r->labels[0], z, z != nullptr ? ByteLength(zLength) : 0);
+  if (x != nullptr) SetAxisLabel(r, kAxisX, x, ByteLength(xLength));
+  if (y != nullptr) SetAxisLabel(r, kAxisY, y, ByteLength(yLength));
+  SetAxisLabel(r, kAxisZ, z, z != nullptr ? ByteLength(zLength) : 0);
+}
+
+AxisLabel GetAxisLabel(const SubplotRecord& r, int32_t axis) {
+  AxisLabel label;
+  std::memcpy(label.text, r.labels[axis], sizeof r.labels[axis]);
+  std::memcpy(label.text + sizeof r.labels[axis], r.labelTails[axis], sizeof r.labelTails[axis]);
+  const void* nul = std::memchr(label.text, 0, sizeof label.text);
+  label.length = static_cast<int32_t>(nul != nullptr ? static_cast<const char*>(nul) - label.text
+                                                     : sizeof label.text);
+  return label;
 }
 
 void SetScaleFactors(SubplotRecord* r, double x, double y, double z) {

@@ -1,5 +1,6 @@
 // SIGINT and the X keyboard poll, both noting the break for the engine; the
-// pipe through which SIGINT wakes the window.
+// pipe through which SIGINT wakes the window; the grab of the break keys
+// while handlers run.
 #include "shell/platform/break_key.hpp"
 
 #include <X11/Xlib.h>
@@ -55,6 +56,65 @@ bool KeyDown(Display* display, const char keys[32], KeySym symbol) {
   return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
+// The connection of the poll: one of its own, as the toolkit's may not be
+// an X one, and it must not read the toolkit's events.
+Display* PollDisplay() {
+  static Display* display = XOpenDisplay(nullptr);
+  return display;
+}
+
+// The keys that break with Control: Pause, and Break where it has a key of
+// its own (0: none).
+struct BreakKeys {
+  KeyCode pause;
+  KeyCode brk;
+};
+BreakKeys BreakKeyCodes(Display* display) {
+  const KeyCode pause = XKeysymToKeycode(display, XK_Pause);
+  const KeyCode brk = XKeysymToKeycode(display, XK_Break);
+  return {pause, brk != pause ? brk : KeyCode{0}};
+}
+
+// While a handler runs the window reads no events, and a tap between two
+// polls leaves no trace in the keys' state: the break keys are grabbed, so
+// that each press comes to the poll's connection and waits there.
+bool g_grabbed = false;
+
+// Another program holding the keys refuses the grab: the keys' state is
+// then read alone.
+int IgnoreGrabRefusal(Display*, XErrorEvent*) {
+  return 0;
+}
+
+void GrabBreakKeys(Display* display) {
+  const BreakKeys keys = BreakKeyCodes(display);
+  XSync(display, False);
+  const XErrorHandler previous = XSetErrorHandler(&IgnoreGrabRefusal);
+  for (const KeyCode code : {keys.pause, keys.brk}) {
+    if (code != 0) {
+      XGrabKey(display, code, AnyModifier, DefaultRootWindow(display), False, GrabModeAsync,
+               GrabModeAsync);
+    }
+  }
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  g_grabbed = true;
+}
+
+// Whether a break key was pressed with Control since the last read.
+bool ReadBreakPresses(Display* display) {
+  const BreakKeys keys = BreakKeyCodes(display);
+  bool pressed = false;
+  while (XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type != KeyPress || (event.xkey.state & ControlMask) == 0) continue;
+    const auto code = static_cast<KeyCode>(event.xkey.keycode);
+    if (code != 0 && (code == keys.pause || code == keys.brk)) pressed = true;
+  }
+  return pressed;
+}
+
 }  // namespace
 
 void PollBreakKeyboard() {
@@ -62,14 +122,26 @@ void PollBreakKeyboard() {
   const auto now = std::chrono::steady_clock::now();
   if (now < next) return;
   next = now + kPollInterval;
-  // A connection of its own: the toolkit's may not be an X one.
-  static Display* display = XOpenDisplay(nullptr);
+  Display* display = PollDisplay();
   if (!display) return;
+  if (!g_grabbed) GrabBreakKeys(display);
+  const bool pressed = ReadBreakPresses(display);
   char keys[32];
   XQueryKeymap(display, keys);
   const bool control = KeyDown(display, keys, XK_Control_L) || KeyDown(display, keys, XK_Control_R);
-  const bool pause = KeyDown(display, keys, XK_Pause) || KeyDown(display, keys, XK_Break);
-  if (control && pause && g_note) g_note();
+  const bool held = KeyDown(display, keys, XK_Pause) || KeyDown(display, keys, XK_Break);
+  if ((pressed || (control && held)) && g_note) g_note();
+}
+
+void EndBreakKeyboardPoll() {
+  if (!g_grabbed) return;
+  g_grabbed = false;
+  Display* display = PollDisplay();
+  const BreakKeys keys = BreakKeyCodes(display);
+  for (const KeyCode code : {keys.pause, keys.brk})
+    if (code != 0) XUngrabKey(display, code, AnyModifier, DefaultRootWindow(display));
+  // Presses left over belong to no handler.
+  ReadBreakPresses(display);
 }
 
 void InstallBreakSignal(BreakNoteFn note) {

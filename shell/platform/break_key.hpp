@@ -1,6 +1,7 @@
 // The break key on this desktop: Ctrl+C in the terminal (SIGINT) and
 // Ctrl+Pause on the X display, polled at most every 100 ms while a handler
-// runs (the window's events are not read then). A SIGINT also wakes the
+// runs (the window's events are not read then; the keys are grabbed for
+// the poll meanwhile, so that a tap between two polls counts). A SIGINT also wakes the
 // window through a pipe, so that an idle program can close; a second SIGINT
 // within a second ends the program at once, as SIGINT does by default.
 // What a break does is the caller's: each one seen is handed to the
@@ -22,7 +23,12 @@ int InterruptPipe();
 // Empties the pipe once it was readable.
 void DrainInterruptPipe();
 // Reads the keyboard at most every 100 ms and notes Ctrl+Pause or
-// Ctrl+Break when held.
+// Ctrl+Break when pressed since the last read (however short the press) or
+// held. From the first read the break keys are grabbed from the display,
+// so that their presses wait for the poll.
 void PollBreakKeyboard();
+// Gives the break keys back to the display: the window reads its events
+// again (a handler ended). Cheap when they are not held.
+void EndBreakKeyboardPoll();
 
 }  // namespace vke

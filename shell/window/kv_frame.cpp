@@ -233,6 +233,8 @@ void KVMainFrame::OnTick(wxTimerEvent&) {
 
 void KVMainFrame::OnIdle(wxIdleEvent& event) {
   event.Skip();
+  // The window reads its events: the break keys are its own again.
+  EndBreakKeyboardPoll();
   UpdateTimers();
   if (closeRequested_ && !wxGetApp().Engine().HandlerBusy() && !wxGetApp().ModalOpen()) {
     closeRequested_ = false;

@@ -8,6 +8,7 @@
 #include <wx/sizer.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "shell/figure_print.hpp"
 #include "shell/window/kv_dialogs.hpp"
@@ -105,8 +106,19 @@ wxPreviewFrame* ShowPrintPreview(wxPrintPreview* preview, wxWindow* parent) {
   preview->SetZoom(placed.zoom);
   frame->GetControlBar()->SetZoomControl(placed.zoom);
   // Placed before it shows: the window manager takes the place asked for.
-  frame->SetSize(placed.window.left, placed.window.top, placed.window.right - placed.window.left,
-                 placed.window.bottom - placed.window.top);
+  const wxSize size(placed.window.right - placed.window.left,
+                    placed.window.bottom - placed.window.top);
+  frame->SetSize(placed.window.left, placed.window.top, size.x, size.y);
+  // The window system maps a new window at its least height (its bars
+  // alone, no page) before it gives it the size asked for: the preview is
+  // held at that size until its page has been painted, then may shrink.
+  const wxSize least = frame->GetMinSize();
+  frame->SetMinSize(size);
+  canvas->Bind(wxEVT_PAINT, [frame, least, held = true](wxPaintEvent& event) mutable {
+    event.Skip();
+    if (!std::exchange(held, false)) return;
+    frame->CallAfter([frame, least] { frame->SetMinSize(least); });
+  });
   frame->Show();
   return frame;
 }

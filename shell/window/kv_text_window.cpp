@@ -48,6 +48,14 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
   auto repaint = [this](wxFocusEvent&) { text_->Refresh(false); };
   text_->Bind(wxEVT_SET_FOCUS, repaint);
   text_->Bind(wxEVT_KILL_FOCUS, repaint);
+  // A scroll (the wheel, the bar) has the control show its caret again
+  // once idle: the window is scrolled here, in place of the control's own
+  // handler of the scroll events.
+  for (const wxEventTypeTag<wxScrollWinEvent>& type :
+       {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
+        wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
+        wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
+    text_->Bind(type, [this](wxScrollWinEvent& event) { text_->HandleOnScroll(event); });
   // The text keeps clear of the border.
   text_->SetMargins(kInnerMargin, kInnerMargin);
   text_->Bind(wxEVT_TEXT_URL,

@@ -145,13 +145,19 @@ TEST(ManipulateTool, PressesWithoutAnythingToDo) {
 
 // A move within the interval is dropped; made just before the release, it
 // is made at the release, where the button came up.
-TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
-  Points a;
-  test::HandClock clock(a.block());
+// A press on the middle point, a move that takes it to (0.6, 0.6), and one
+// 4 ms later, to (0.3, 0.3), that the rate limit drops.
+void PressAndDropAMove(Points& a, test::HandClock& clock) {
   ASSERT_EQ(a.view->Press(a.X(0.5), a.Y(0.5), false), kStatusRepaint);
   EXPECT_EQ(a.view->Move(a.X(0.6), a.Y(0.6), kViewLeft), kStatusRepaint);
   clock.Advance(0.004);
   EXPECT_EQ(a.view->Move(a.X(0.3), a.Y(0.3), kViewLeft), kStatusMoveDropped);
+}
+
+TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
+  Points a;
+  test::HandClock clock(a.block());
+  ASSERT_NO_FATAL_FAILURE(PressAndDropAMove(a, clock));
   EXPECT_TRUE(a.view->dragging());
   EXPECT_NEAR(a.Values("x")[1], 0.6, 1e-12);
   clock.Advance(0.01);
@@ -167,6 +173,37 @@ TEST(ManipulateTool, MovesWithinTheIntervalAreDropped) {
   // One gesture, one undo step back to where the press found the point.
   ASSERT_EQ(UndoFigureStep(a.slot(), 0), kStatusRepaint);
   EXPECT_NEAR(a.Values("x")[1], 0.5, 1e-12);
+}
+
+// A gesture whose last move the rate limit dropped and whose release never
+// came (the button came up outside: the next move comes without it) leaves
+// nothing to the next one: a new press and its release run the drag
+// handler once, at the press, as a click does; a new press and one move
+// run it for the move.
+TEST(ManipulateTool, ANewPressForgetsAMoveTheRateLimitDropped) {
+  for (const bool moved : {false, true}) {
+    Points a;
+    test::HandClock clock(a.block());
+    ASSERT_NO_FATAL_FAILURE(PressAndDropAMove(a, clock));
+    clock.Advance(0.02);
+    a.view->Move(a.X(0.35), a.Y(0.3), 0);
+    ASSERT_FALSE(a.view->dragging());
+    a.Output();
+    clock.Advance(0.02);
+    ASSERT_EQ(a.view->Press(a.X(0.2), a.Y(0.5), false), kStatusRepaint);
+    if (moved) {
+      clock.Advance(0.02);
+      EXPECT_EQ(a.view->Move(a.X(0.25), a.Y(0.4), kViewLeft), kStatusRepaint);
+    }
+    EXPECT_EQ(a.view->Release(false), kStatusRepaint) << moved;
+    const std::string out = a.Output();
+    size_t drags = 0;
+    for (size_t at = out.find("mousedrag"); at != std::string::npos;
+         at = out.find("mousedrag", at + 1))
+      ++drags;
+    EXPECT_EQ(drags, moved ? 2u : 1u) << out;
+    EXPECT_NEAR(a.Values("x")[0], moved ? 0.25 : 0.2, 1e-12) << moved;
+  }
 }
 
 }  // namespace

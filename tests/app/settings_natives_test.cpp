@@ -26,8 +26,8 @@ struct Natives : test::FigureApp {
     return std::string(t, strnlen(t, sizeof s().title));
   }
   std::string Label(int axis) {
-    const char* t = reinterpret_cast<const char*>(s().labels[axis]);
-    return std::string(t, strnlen(t, sizeof s().labels[axis]));
+    const AxisLabel label = GetAxisLabel(s(), axis);
+    return std::string(label.text, label.length);
   }
 };
 
@@ -171,14 +171,19 @@ TEST(TextSettingNatives, TitleAndLabelsAreCutToTheirFields) {
   EXPECT_EQ(n.Title(), std::string(64, 'x'));
   ASSERT_EQ(n.Text("").Run("title"), kOk);
   EXPECT_EQ(n.Title(), "");
-  ASSERT_EQ(n.Text("time [s]").Text("a very long y label").Text("z").Run("label"), kOk);
-  EXPECT_EQ(n.Label(0), "time [s]");
-  EXPECT_EQ(n.Label(1), "a very long y la");
-  EXPECT_EQ(n.Label(2), "z");
+  // A label keeps 28 bytes, past the 16 of its first field.
+  ASSERT_EQ(n.Text("frequency [rad/s]")
+                .Text("a very long y label beyond its room")
+                .Text("angular velocity [deg/s]")
+                .Run("label"),
+            kOk);
+  EXPECT_EQ(n.Label(0), "frequency [rad/s]");
+  EXPECT_EQ(n.Label(1), "a very long y label beyond i");
+  EXPECT_EQ(n.Label(2), "angular velocity [deg/s]");
   // Labels not given stay.
   ASSERT_EQ(n.Text("x").Run("label"), kOk);
-  EXPECT_EQ(n.Label(1), "a very long y la");
-  EXPECT_EQ(n.Label(2), "z");
+  EXPECT_EQ(n.Label(1), "a very long y label beyond i");
+  EXPECT_EQ(n.Label(2), "angular velocity [deg/s]");
   EXPECT_EQ(n.Text("x").Row({1}).Run("label"), kErrWrongTypeOverload);
   EXPECT_EQ(n.Label(0), "x");
 }

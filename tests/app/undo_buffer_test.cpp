@@ -35,6 +35,17 @@ class Undo {
       ASSERT_EQ(AddUndoSetVariable(data(), id, 100 + v, false), kOk);
     ASSERT_EQ(ResetUndoSet(data(), id), kOk);
   }
+  // Set 1 with variable 100 in five versions of 150 units each (151 with
+  // the header, 755 of the 892 of the smallest buffer), filled with 0 to 4.
+  void FiveVersions() {
+    AddSet(1, 1);
+    for (int k = 0; k < 5; k++) {
+      if (k) {
+        ASSERT_EQ(PushUndoVersion(data(), 1), kOk);
+      }
+      ASSERT_EQ(Put(1, 0, 100, 150, static_cast<uint8_t>(k)), kOk);
+    }
+  }
   ErrCode Put(int32_t id, int32_t back, int32_t var, uint32_t units, uint8_t fill) {
     void* p;
     ErrCode e = SetUndoValue(data(), id, back, var, units, &p);
@@ -118,14 +129,7 @@ TEST(UndoBuffer, CompactionRewritesReferencesOfEveryVersion) {
 
 TEST(UndoBuffer, FullHeapGivesUpOldVersionsThenRedoVersionsThenFails) {
   Undo u;
-  u.AddSet(1, 1);
-  // Five versions of 150 units each (151 with the header): 755 of 892.
-  for (int k = 0; k < 5; k++) {
-    if (k) {
-      ASSERT_EQ(PushUndoVersion(u.data(), 1), kOk);
-    }
-    ASSERT_EQ(u.Put(1, 0, 100, 150, static_cast<uint8_t>(k)), kOk);
-  }
+  ASSERT_NO_FATAL_FAILURE(u.FiveVersions());
   ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk);  // current 3, version 4 to redo
   // 300 units fit once version 0 is given up; the redo version stays.
   ASSERT_EQ(u.Put(1, 0, 100, 300, 0x33), kOk);
@@ -147,18 +151,36 @@ TEST(UndoBuffer, FullHeapGivesUpOldVersionsThenRedoVersionsThenFails) {
   EXPECT_TRUE(UndoBufferIsValid(u.data(), 8192));
 }
 
+// A change when the heap is nearly full gives up the oldest versions but
+// not the one before it, and then the redo versions: one undo brings back
+// the value from before the change, whether its room was reserved first
+// (as a handler's outputs are stored) or not.
+TEST(UndoBuffer, OneUndoAfterAChangeInANearlyFullHeapGivesTheValueBeforeIt) {
+  for (const bool reserved : {false, true}) {
+    Undo u;
+    ASSERT_NO_FATAL_FAILURE(u.FiveVersions());
+    // Two undos: version 2 is the current one, 3 and 4 are to redo. A
+    // value of 400 units finds room once version 0 and the newest redo
+    // version are given up.
+    ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk);
+    ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk);
+    if (reserved) {
+      ASSERT_EQ(ReserveUndoRoom(u.data(), 1, 0, 401), kOk);
+    }
+    ASSERT_EQ(u.Put(1, 0, 100, 400, 0x40), kOk) << reserved;
+    EXPECT_TRUE(UndoSetCanStepForward(u.data(), 1)) << reserved;
+    ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk) << reserved;
+    EXPECT_EQ(u.Fill(1, 0, 100, 150), 1) << reserved;
+    EXPECT_TRUE(UndoBufferIsValid(u.data(), 8192));
+  }
+}
+
 // A value that even every version given up would not make room for changes
 // nothing: the store after the buffer has grown finds the old value, the
 // older versions and the redo version as they were, and keeps them all.
 TEST(UndoBuffer, AStoreTheHeapCannotTakeGivesUpNothing) {
   Undo u(kUndoMinBytes, 2 * kUndoMinBytes);
-  u.AddSet(1, 1);
-  for (int k = 0; k < 5; k++) {
-    if (k) {
-      ASSERT_EQ(PushUndoVersion(u.data(), 1), kOk);
-    }
-    ASSERT_EQ(u.Put(1, 0, 100, 150, static_cast<uint8_t>(k)), kOk);
-  }
+  ASSERT_NO_FATAL_FAILURE(u.FiveVersions());
   ASSERT_EQ(UndoSetStepBack(u.data(), 1), kOk);
   // 136 free and 604 that could be given up: 801 do not fit.
   EXPECT_EQ(u.Put(1, 0, 100, 800, 0x80), kKvVarTooLargeForUndo);

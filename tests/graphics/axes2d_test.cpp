@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -38,8 +39,10 @@ struct Port {
 };
 
 void SetLabel(SubplotRecord* r, Axis axis, const char* text) {
-  std::memset(r->labels[axis], 0, sizeof r->labels[axis]);
-  std::memcpy(r->labels[axis], text, std::min<size_t>(std::strlen(text), 16));
+  const auto n = static_cast<int32_t>(std::strlen(text));
+  const AxisLabel z = GetAxisLabel(*r, kAxisZ);
+  SetAxisLabels(r, axis == kAxisX ? text : nullptr, n, axis == kAxisY ? text : nullptr, n,
+                axis == kAxisZ ? text : z.text, axis == kAxisZ ? n : z.length);
 }
 
 TEST(Axes2D, PlotOfThreePointsLabelsBothAxes) {
@@ -113,6 +116,14 @@ TEST(Axes2D, AxisLabelsKeepTheirRoom) {
   EXPECT_EQ(texts[3].text, "0123456789abcdef");
   EXPECT_EQ(texts[3].x, 450);
   EXPECT_EQ(texts[3].align, kTextLeft | kTextBelow);
+  // A label longer than 16 bytes is drawn whole, on either axis.
+  SetLabel(&r, kAxisX, "frequency [rad/s]");
+  SetLabel(&r, kAxisY, "angular velocity [deg/s]");
+  Port longer(true);
+  longer.Axes(r);
+  const Strings drawn = TextStrings(longer.rec);
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "frequency [rad/s]"), 1);
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "angular velocity [deg/s]"), 1);
 }
 
 // A tick label is centred on its value: the right edge of its text, not
@@ -135,6 +146,62 @@ TEST(Axes2D, TickLabelsEndBeforeTheAxisLabel) {
       EXPECT_LE(t.x + 5.0 * t.text.size(), 380) << top << " " << t.text;
     }
     EXPECT_GE(tickLabels, 3u) << top;
+  }
+}
+
+// Likewise the top of a y tick label's text stays clear of the room kept
+// below the top for the y axis label (and "[dB]"), on the screen and on
+// upward-y targets, with linear, logarithmic and dB axes.
+TEST(Axes2D, TickLabelsStayBelowTheYAxisLabel) {
+  for (const bool upward : {false, true}) {
+    for (const uint32_t kind : {0u, kScaleLogY, kScaleDbY}) {
+      for (int k = 0; k < 40; ++k) {
+        const double top = 0.5 + 0.025 * k;
+        SubplotRecord r = upward ? MakeSubplot(50, 450, 220, 20) : MakeSubplot(50, 450, 20, 220);
+        AddPoints(&r, {0, 1}, {kind != 0 ? 0.01 : -top, top});
+        SetScaleKindBits(&r, kind, kScaleLogY | kScaleDbY);
+        ComputeSubplotTransform(&r, true, kAutoMargin);
+        SetLabel(&r, kAxisY, "theta [deg]");
+        Port p(true);
+        p.Axes(r);
+        // The label's 12 units and half a margin unit; twice that with "[dB]".
+        const double room = (kind == kScaleDbY ? 2 : 1) * (12 + 6);
+        int tickLabels = 0;
+        for (const auto& t : Texts(p.rec)) {
+          if (t.align != kTextLeft) continue;
+          ++tickLabels;
+          EXPECT_GE(std::fabs(t.y - r.viewport[kTop]) - 6, room - 1e-9)
+              << upward << " " << kind << " " << top << " " << t.text;
+        }
+        EXPECT_GE(tickLabels, 2) << upward << " " << kind << " " << top;
+      }
+    }
+  }
+}
+
+// In a viewport lower than the y axis label the label reaches down to the
+// x tick labels: none of them may touch it, on any of these widths.
+TEST(Axes2D, TickLabelsKeepClearOfAYAxisLabelReachingDown) {
+  for (double left = 80; left <= 120; left += 2.5) {
+    SubplotRecord r = MakeSubplot(left, left + 300, 40, 44);
+    AddPoints(&r, {0, 15}, {-50, 50});
+    SetLabel(&r, kAxisY, "theta [deg]");
+    Port p(true);
+    p.Axes(r);
+    const auto texts = Texts(p.rec);
+    ASSERT_EQ(texts.back().text, "theta [deg]");
+    // The left edge of a text's cell in the port's 10 by 12 units.
+    const auto leftEdge = [](const test::TextCall& t) {
+      return AlignedTextCell(t.x, t.y, 10.0 * t.text.size(), 12, t.align).left;
+    };
+    const double labelRight = leftEdge(texts.back()) + 10.0 * texts.back().text.size();
+    int xLabels = 0;
+    for (const auto& t : texts) {
+      if (t.align != kTextBelow) continue;
+      ++xLabels;
+      EXPECT_GE(leftEdge(t), labelRight + kTextGap) << left << " " << t.text;
+    }
+    EXPECT_GE(xLabels, 1) << left;
   }
 }
 

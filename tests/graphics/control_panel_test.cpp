@@ -17,6 +17,7 @@
 #include "decoration_fixture.hpp"
 #include "graphics/renderer.hpp"
 #include "graphics/scale.hpp"
+#include "graphics/text_fit.hpp"
 
 namespace vke {
 namespace {
@@ -178,6 +179,34 @@ TEST(PanelLayout, OverflowingRowsScrollAndShowMarks) {
   EXPECT_EQ(std::count_if(marks.begin(), marks.end(),
                           [](const test::TextCall& t) { return t.text == "..."; }),
             1);
+}
+
+// A viewport lower than a row grows into the margins, a text line kept
+// on either side for the title and the "..." marks, so that the first row
+// of a scrolled panel shows whole within the clip.
+TEST(PanelLayout, AViewportLowerThanARowTakesRoomFromTheMargins) {
+  Panel p(300, 8);
+  p.list.Add(kCmdTextField, Field(-1, "Length [m]", "1.00"), 1);
+  p.list.Add(kCmdTextField, Field(-1, "Damping", "0.30"), 1);
+  p.Run();
+  // 11 units lacking, 6 free beyond a line on either side.
+  EXPECT_EQ((V{p.s.viewport[kTop], p.s.viewport[kBottom]}), (V{-5.5, 13.5}));
+  EXPECT_EQ(p.s.scaleState[kAxisY], kScaleReleased);
+  const auto clips = CallsOf(p.rec, PortSlot::clipRect);
+  ASSERT_FALSE(clips.empty());
+  const double* field = p.Data(kObjectBeginDoubles);
+  EXPECT_GE(field[2], clips[0].values[2]);
+  EXPECT_LE(field[3], clips[0].values[3]);
+  // Drawn again, it stays; a cell with no room beyond its lines keeps its
+  // viewport.
+  p.Run();
+  EXPECT_EQ((V{p.s.viewport[kTop], p.s.viewport[kBottom]}), (V{-5.5, 13.5}));
+  Panel tight(300, 8);
+  tight.s.position[kTop] = -12;
+  tight.s.position[kBottom] = 20;
+  tight.list.Add(kCmdTextField, Field(-1, "Length [m]", "1.00"), 1);
+  tight.Run();
+  EXPECT_EQ((V{tight.s.viewport[kTop], tight.s.viewport[kBottom]}), (V{0, 8}));
 }
 
 TEST(PanelWidgets, KnobsOnlyWithinLimitsThatLeaveThemAPlace) {
@@ -343,6 +372,36 @@ TEST(PanelWidgets, ALongLabelIsShortenedToEndBeforeItsControl) {
   EXPECT_GE(narrow.Data(kObjectBeginDoubles)[3], narrow.s.viewport[kRight]);
   EXPECT_LE(texts[0].x + kTextGap + 8 * texts[0].text.size(), narrow.s.viewport[kRight]);
   EXPECT_EQ(texts[0].text, "Freq...");
+}
+
+// A label far wider than its column moves its slider's track, or its
+// field, at most half the control's length: here from 150 to 225 of a
+// column ending at 300.
+TEST(PanelWidgets, ALongLabelMovesItsControlAtMostHalfItsLength) {
+  const std::string label(60, 'w');
+  Panel p;
+  p.Slider(0, 1, {0.5}, label.c_str());
+  p.list.Add(kCmdTextField, Field(-1, label, "1"), 1);
+  p.Run();
+  const double* track = p.Data(kObjectBeginDoubles);
+  EXPECT_EQ((V{track[3], track[4]}), (V{225, 300}));
+  const double* box = p.Data(kObjectBeginDoubles + kCommandHeaderDoubles +
+                             static_cast<size_t>(p.list.d[kObjectBeginDoubles + 5]));
+  EXPECT_EQ(box[0], 150 + (299 - 150) / 2.0);  // the field ends a unit inside
+}
+
+// A label is shortened between whole UTF-8 characters: through a port
+// that measures a unit per byte, eight two-byte letters in room for 10
+// units keep three.
+TEST(PanelWidgets, AShortenedLabelKeepsItsCharactersWhole) {
+  GraphicsPort bytes{};
+  bytes.textExtent = [](const char*, int32_t n, double* width, double* height, void*) {
+    if (width != nullptr) *width = n;
+    if (height != nullptr) *height = 1;
+  };
+  const std::string label = "\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4\u00c4";
+  EXPECT_EQ(TextFittingRoom(label.data(), static_cast<int32_t>(label.size()), 10, bytes, nullptr),
+            "\u00c4\u00c4\u00c4...");
 }
 
 TEST(PanelWidgets, AFieldPastThePanelEndsWithItAndShowsItsText) {

@@ -101,7 +101,7 @@ TEST(Renderer, UndecoratedSubplotGetsBackgroundColourAndNoFrame) {
   r.Run();
   EXPECT_EQ(r.Slots(),
             (std::vector<std::string>{"clip", "fill", "polyline", "restore", "clip", "restore"}));
-  EXPECT_EQ(r.rec.calls()[1].values.back(), 2);
+  EXPECT_EQ(CallsOf(r.rec, PortSlot::fillBackground).at(0).values.back(), 2);
 }
 
 TEST(Renderer, TitleNeedsBothLabelAndMargin) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -348,8 +349,20 @@ TEST(Scale, KindTitleAndLabels) {
   // Labels not given stay; a z label without text is cleared.
   SetAxisLabels(&r, "x", 1, nullptr, 0, "z", 1);
   SetAxisLabels(&r, nullptr, 0, "y", 1, "ignored", 0);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(r.labels[kAxisX])), "x");
-  EXPECT_EQ(r.labels[kAxisZ][0], 0);
+  EXPECT_EQ(GetAxisLabel(r, kAxisX).length, 1);
+  EXPECT_EQ(GetAxisLabel(r, kAxisX).text[0], 'x');
+  EXPECT_EQ(GetAxisLabel(r, kAxisZ).length, 0);
+  // A label runs on past its first 16 bytes to 28; a character that would
+  // not fit whole is left out there too.
+  const std::string accentedLabel = std::string(27, 'a') + "\xc3\xa9";
+  SetAxisLabels(&r, accentedLabel.data(), static_cast<int32_t>(accentedLabel.size()), nullptr, 0,
+                nullptr, 0);
+  const AxisLabel x = GetAxisLabel(r, kAxisX);
+  EXPECT_EQ(std::string(x.text, x.length), std::string(27, 'a'));
+  // A record of an older image, with nothing after the first 16 bytes.
+  std::memcpy(r.labels[kAxisY], "0123456789abcdef", 16);
+  std::memset(r.labelTails[kAxisY], 0, sizeof r.labelTails[kAxisY]);
+  EXPECT_EQ(GetAxisLabel(r, kAxisY).length, 16);
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ TEST(SubplotRecord, InitialValues) {
   EXPECT_EQ(Vec(r.scaleFactors), (V{1, 1, 1}));
   EXPECT_EQ(Vec(r.tickParams), (V{10, 4, 2}));
   EXPECT_EQ(r.optionWord, 0x138BBBu);
-  EXPECT_EQ(r.title[0] | r.title[63] | r.labels[0][0] | r.labels[2][15], 0);
+  EXPECT_EQ(r.title[0] | r.title[63] | r.labels[0][0] | r.labels[2][15] | r.labelTails[2][11], 0);
   // Left for the caller, or as they were.
   EXPECT_EQ(std::memcmp(r.zoomRange, before.zoomRange, sizeof r.zoomRange), 0);
   EXPECT_EQ(std::memcmp(&r.dragId, &before.dragId, 24), 0);

@@ -4,7 +4,6 @@
 // the overwrite question), the about box (its picture, a key ends it), the
 // help text's formats, and the font and colour dialogs of the figure
 // preferences. Screenshots go to VKE_SCREEN_DIR when set.
-#include <dlfcn.h>
 #include <glib.h>
 #include <gmock/gmock.h>
 #include <wx/display.h>
@@ -30,11 +29,7 @@ namespace {
 using ::testing::NiceMock;
 using ::testing::Return;
 
-// A function of the toolkit's GTK underneath, found at run time.
-template <typename Fn>
-Fn Gtk(const char* name) {
-  return reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, name));
-}
+using test::Gtk;
 constexpr int kGtkResponseAccept = -3;
 constexpr int kGtkResponseOk = -5;
 
@@ -291,6 +286,36 @@ TEST_F(Dialogs, HelpTextShowsItsFormatsWithoutMarkup) {
   test::PumpUntil([&] { return window->IsShown(); });
   EXPECT_TRUE(window->IsShown());
   EXPECT_EQ(text->GetValue(), shown);
+  window->Destroy();
+}
+
+// Nor after a click and a turn of the wheel over a text longer than the
+// window: the text scrolls, no caret shows.
+TEST_F(Dialogs, HelpTextShowsNoCaretWhenScrolled) {
+  VKE_REQUIRE_COMMANDS("xdotool", "xdotool");
+  auto* window = new KVTextWindow(frame, "Help");
+  std::string lines;
+  for (int k = 0; k < 60; k++) lines += "line " + std::to_string(k) + "\n\n";
+  window->SetText(lines);
+  window->BringToTop();
+  wxRichTextCtrl* text = window->Control();
+  // Laid out, it holds more than it shows.
+  test::PumpUntil([&] {
+    return text->IsShownOnScreen() && text->GetVirtualSize().y > text->GetClientSize().y;
+  });
+  ASSERT_GT(text->GetVirtualSize().y, text->GetClientSize().y);
+  wxUIActionSimulator mouse;
+  mouse.MouseMove(text->ClientToScreen(wxPoint(60, 40)));
+  mouse.MouseClick();
+  test::PumpUntil([&] { return text->HasFocus(); });
+  ASSERT_TRUE(text->HasFocus());
+  test::Shell("xdotool click 5");
+  test::PumpUntil([&] { return text->GetViewStart().y > 0; });
+  EXPECT_GT(text->GetViewStart().y, 0);
+  // What the control does once the events are handled, it does when idle.
+  wxTheApp->ProcessIdle();
+  ASSERT_NE(text->GetCaret(), nullptr);
+  EXPECT_FALSE(text->GetCaret()->IsVisible());
   window->Destroy();
 }
 

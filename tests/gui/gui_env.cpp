@@ -1,4 +1,5 @@
-// Event pumping and screenshots of the window tests.
+// Event pumping, waits without a limit of their own and screenshots of
+// the window tests.
 #include "tests/gui/gui_env.hpp"
 
 #include <wx/app.h>
@@ -7,6 +8,7 @@
 #include <wx/utils.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -21,10 +23,28 @@ void Pump(int milliseconds) {
   } while (std::chrono::steady_clock::now() < end);
 }
 
-bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+namespace {
+
+constexpr auto kWaitNoteEvery = std::chrono::minutes(1);
+
+}  // namespace
+
+WaitNote::WaitNote(std::source_location where)
+    : where_(where), start_(std::chrono::steady_clock::now()), next_(start_ + kWaitNoteEvery) {}
+
+void WaitNote::Round() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now < next_) return;
+  next_ = now + kWaitNoteEvery;
+  const auto waited = std::chrono::duration_cast<std::chrono::seconds>(now - start_).count();
+  std::fprintf(stderr, "still waiting after %lld s at %s:%u\n", static_cast<long long>(waited),
+               where_.file_name(), static_cast<unsigned>(where_.line()));
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::source_location where) {
+  WaitNote note(where);
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
+    note.Round();
     Pump(20);
   }
   return true;

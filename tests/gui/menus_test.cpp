@@ -214,17 +214,18 @@ TEST_F(ToolkitMenus, TheClipboardIsSharedWithOtherPrograms) {
   const std::string out = folder.Path() + "/clip.txt";
   ASSERT_TRUE(CopyTextToClipboard(SystemClipboard(), "a\nb\r\nc\rd"));
   // This program serves the clipboard while the other one reads it.
-  test::Shell("(timeout 5 xclip -o -selection clipboard > '" + out + "') &");
+  test::Shell("(" + test::UnlessHung("xclip -o -selection clipboard") + " > '" + out + "') &");
   test::PumpUntil([&] { return !ReadFile(out).empty(); });
   EXPECT_EQ(ReadFile(out), "a\nb\nc\nd");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  test::Shell("printf 'pasted' | timeout 5 xclip -selection clipboard");
+  test::Shell("printf 'pasted' | " + test::UnlessHung("xclip -selection clipboard"));
   // The other program owns the clipboard once a third one reads its text,
   // and this one has heard that it lost it once its events have run: a
   // read while the owner changes is answered by the toolkit out of turn.
   const std::string check = folder.Path() + "/check.txt";
   test::PumpUntil([&] {
-    test::Shell("timeout 2 xclip -o -selection clipboard > '" + check + "' 2>/dev/null");
+    test::Shell(test::UnlessHung("xclip -o -selection clipboard") + " > '" + check +
+                "' 2>/dev/null");
     return ReadFile(check) == "pasted";
   });
   test::Pump(200);

@@ -122,8 +122,8 @@ TEST_F(Outputs, TheCopyIsOfferedAsSvgPdfAndPng) {
   auto read = [&](const std::string& type, const std::string& name) {
     const std::string out = File(name);
     const std::string done = out + ".done";
-    test::Shell("(timeout 5 xclip -o -selection clipboard -t " + type + " > " + Quoted(out) +
-                "; touch " + Quoted(done) + ") &");
+    test::Shell("(" + test::UnlessHung("xclip -o -selection clipboard -t " + type) + " > " +
+                Quoted(out) + "; touch " + Quoted(done) + ") &");
     test::PumpUntil([&] { return static_cast<bool>(std::ifstream(done)); });
     return out;
   };
@@ -230,15 +230,36 @@ TEST_F(Outputs, ThePrintPreviewShowsThePageAndCloses) {
   ASSERT_TRUE(preview->IsOk());
   EXPECT_EQ(preview->GetMaxPage(), 1);
   wxPreviewFrame* frame = ShowPrintPreview(preview, nullptr);
-  // The whole page shows at once, in a window on the screen: once the
-  // window system has given the frame its size (some time after it
-  // shows), the canvas has nothing to scroll.
+  wxPreviewCanvas* canvas = preview->GetCanvas();
+  // The whole page shows at once, in a window on the screen: each size the
+  // window takes while it is mapped holds the page, and once the canvas
+  // has been painted it has nothing to scroll.
+  const auto mapped = test::Gtk<int (*)(void*)>("gtk_widget_get_mapped");
+  ASSERT_NE(mapped, nullptr);
+  std::vector<wxSize> shownSizes;
+  frame->Bind(wxEVT_SIZE, [&](wxSizeEvent& event) {
+    if (mapped(frame->GetHandle())) shownSizes.push_back(event.GetSize());
+    event.Skip();
+  });
+  int canvasPainted = 0;
+  canvas->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+    canvasPainted++;
+    event.Skip();
+  });
   wxSize page, room;
   test::PumpUntil([&] {
-    page = preview->GetCanvas()->GetVirtualSize();
-    room = preview->GetCanvas()->GetClientSize();
-    return drawn > 0 && page.x <= room.x && page.y <= room.y;
+    page = canvas->GetVirtualSize();
+    room = canvas->GetClientSize();
+    return drawn > 0 && canvasPainted > 0 && room.x > 0 && room.y > 0 && page.x <= room.x &&
+           page.y <= room.y;
   });
+  ASSERT_GT(room.x, 0);
+  ASSERT_GT(room.y, 0);
+  for (const wxSize& shown : shownSizes)
+    EXPECT_EQ(shown, frame->GetSize()) << "shown at " << shown.x << " x " << shown.y;
+  // Then it may be made smaller.
+  test::PumpUntil([&] { return frame->GetMinSize().y < frame->GetSize().y; });
+  EXPECT_LT(frame->GetMinSize().y, frame->GetSize().y);
   EXPECT_LE(page.x, room.x);
   EXPECT_LE(page.y, room.y);
   EXPECT_GE(preview->GetZoom(), 10);

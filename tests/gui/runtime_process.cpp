@@ -25,10 +25,10 @@ std::string ReadText(const std::string& path) {
   return text.str();
 }
 
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
+bool Eventually(const std::function<bool()>& done, std::source_location where) {
+  WaitNote note(where);
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
+    note.Round();
     std::this_thread::sleep_for(100ms);
   }
   return true;
@@ -62,10 +62,16 @@ Runtime::~Runtime() {
   }
 }
 
-std::string Runtime::Window(const std::string& title) {
-  std::string id = ShellOutput("timeout 20 xdotool search --sync --onlyvisible --name " +
-                               Quoted("^" + title + "$") + " 2>/dev/null | head -1");
-  while (!id.empty() && id.back() == '\n') id.pop_back();
+std::string Runtime::Window(const std::string& title, std::source_location where) {
+  std::string id;
+  Eventually(
+      [&] {
+        id = ShellOutput("xdotool search --onlyvisible --name " + Quoted("^" + title + "$") +
+                         " 2>/dev/null | head -1");
+        while (!id.empty() && id.back() == '\n') id.pop_back();
+        return !id.empty() || Ended();
+      },
+      where);
   std::this_thread::sleep_for(500ms);
   return id;
 }
@@ -85,17 +91,20 @@ void Runtime::Signal(int signal) {
   kill(pid_, signal);
 }
 
-int Runtime::Exit() {
-  for (int k = 0; k < 200; k++) {
-    int status;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      exited_ = true;
-      if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::this_thread::sleep_for(100ms);
-  }
-  return -1;
+bool Runtime::Ended() {
+  if (exited_) return true;
+  int status;
+  if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return pid_ <= 0;
+  exited_ = true;
+  status_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+            : WIFEXITED(status) ? WEXITSTATUS(status)
+                                : -1;
+  return true;
+}
+
+int Runtime::Exit(std::source_location where) {
+  Eventually([&] { return Ended(); }, where);
+  return status_;
 }
 
 long Runtime::ProcessorTicks() const {
@@ -113,9 +122,11 @@ std::string Runtime::Output() const {
   return ReadText(home_ + "/output.txt");
 }
 
-bool Runtime::Busy() const {
+bool Runtime::Busy(std::source_location where) {
   const long start = ProcessorTicks();
-  return Eventually([&] { return ProcessorTicks() - start >= 20; });
+  bool busy = false;
+  Eventually([&] { return (busy = ProcessorTicks() - start >= 20) || Ended(); }, where);
+  return busy;
 }
 
 ClipboardText::ClipboardText(const std::string& text) {
@@ -136,8 +147,9 @@ ClipboardText::ClipboardText(const std::string& text) {
   close(input[0]);
   if (pid_ > 0 && write(input[1], text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     close(input[1]);
-    held_ = Eventually(
-        [&] { return ShellOutput("timeout 5 xclip -o -selection clipboard 2>/dev/null") == text; });
+    held_ = Eventually([&] {
+      return ShellOutput(UnlessHung("xclip -o -selection clipboard 2>/dev/null")) == text;
+    });
   } else {
     close(input[1]);
   }

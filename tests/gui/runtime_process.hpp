@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <source_location>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,10 +21,10 @@ namespace vke::test {
 
 std::string ReadText(const std::string& path);
 
-// Polls for a state every 100 ms, for at most the limit: a loaded machine
-// maps, paints and closes windows late. Whether it came.
+// Polls for a state every 100 ms until it has come (a WaitNote's wait).
+// True (it returns only then).
 bool Eventually(const std::function<bool()>& done,
-                std::chrono::milliseconds limit = std::chrono::seconds(20));
+                std::source_location where = std::source_location::current());
 
 // One run of a program with a home folder of its own.
 class Runtime {
@@ -34,26 +35,30 @@ class Runtime {
   Runtime& operator=(const Runtime&) = delete;
 
   // The id of the visible window of that title, once it shows (empty when
-  // it does not within 20 s).
-  std::string Window(const std::string& title);
+  // the program ends first).
+  std::string Window(const std::string& title,
+                     std::source_location where = std::source_location::current());
   void Keys(const std::string& keys);
   // The window's picture below the tool bar.
   std::string Shot(const std::string& window, const std::string& name);
   void Signal(int signal);
-  // The exit status (128 and the signal for a signal's end, as the shell
-  // says), or -1 when it has not ended within 20 s.
-  int Exit();
+  // The exit status once it has ended (128 and the signal for a signal's
+  // end, as the shell says).
+  int Exit(std::source_location where = std::source_location::current());
+  // Whether it has ended (its status is then kept for Exit).
+  bool Ended();
   // The processor time used so far, in clock ticks.
   long ProcessorTicks() const;
   std::string Output() const;
   // Waits until the program is busy, as a handler that loops is: its
-  // processor time grows by a fifth of a second.
-  bool Busy() const;
+  // processor time grows by a fifth of a second. False when it ends first.
+  bool Busy(std::source_location where = std::source_location::current());
 
  private:
   std::string home_;
   pid_t pid_ = -1;
   bool exited_ = false;
+  int status_ = -1;
 };
 
 // Text in the display's clipboard for as long as this lives: a clipboard

@@ -70,6 +70,15 @@ struct Facade : ::testing::Test {
   }
   void TearDown() override { engine.SetGraphicsPort(nullptr, nullptr); }
 
+  // The shown figure after Reset Data, drawn on white.
+  void DrawAfterReset(int32_t id, Shown* shown) {
+    shown->doc->Execute(kCmdResetData);
+    cairo_t* c = shown->image->context();
+    cairo_set_source_rgb(c, 1, 1, 1);
+    cairo_paint(c);
+    ASSERT_EQ(engine.DrawFigure(id), kOk);
+  }
+
   // Packs a description of the source tree into an image of its own and
   // loads it in place of the families.
   void LoadPacked(const std::string& relative, int32_t* id) {
@@ -465,12 +474,8 @@ TEST_F(Facade, AxisLabelsStayWholeInsideTheirCells) {
   int32_t id;
   Shown shown;
   ASSERT_NO_FATAL_FAILURE(Show("tests/shell/long_labels.kvd", 640, 380, &id, &shown));
-  shown.doc->Execute(kCmdResetData);
+  ASSERT_NO_FATAL_FAILURE(DrawAfterReset(id, &shown));
   CairoTarget& image = *shown.image;
-  cairo_t* c = image.context();
-  cairo_set_source_rgb(c, 1, 1, 1);
-  cairo_paint(c);
-  ASSERT_EQ(engine.DrawFigure(id), kOk);
   const FigureState& fig = FindInstance(context.Block(), id)->figure;
   ASSERT_EQ(ActiveSubplotCount(fig), 4);
   for (int32_t k = 0; k < 4; ++k) {
@@ -482,6 +487,32 @@ TEST_F(Facade, AxisLabelsStayWholeInsideTheirCells) {
       cut += DarkInk(image, left, y) + DarkInk(image, right, y);
     EXPECT_EQ(cut, 0) << "subplot " << k << ": text at the cell's edge";
   }
+}
+
+// The pendulum in the figure of a window of 338 x 215 (2 x 2 cells 63
+// pixels high): its panel scrolls, and its first row, the length's label
+// and field, shows whole: the field's top and bottom borders are drawn.
+TEST_F(Facade, TheFirstRowOfASmallPanelShowsWhole) {
+  InitScreenPortMetrics();
+  int32_t id;
+  Shown shown;
+  ASSERT_NO_FATAL_FAILURE(Show("examples/ode/ode.kvd", 338, 126, &id, &shown));
+  ASSERT_NO_FATAL_FAILURE(DrawAfterReset(id, &shown));
+  CairoTarget& image = *shown.image;
+  // Rows of the panel's cell with a dark run as long as a field's border
+  // where the fields stand.
+  int borders = 0;
+  for (int32_t y = 0; y < 63; ++y) {
+    int32_t run = 0;
+    int32_t longest = 0;
+    for (int32_t x = 110; x < 169; ++x) {
+      run = DarkInk(image, x, y) ? run + 1 : 0;
+      longest = std::max(longest, run);
+    }
+    borders += longest >= 30;
+  }
+  EXPECT_EQ(borders, 2);
+  ScreenPort().metrics = kScreenStartMetrics;
 }
 
 class NoMemory : public BlockMemory {
