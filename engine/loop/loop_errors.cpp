@@ -468,7 +468,9 @@ Next HandleFailure(LoopRun& run, ErrCode code, const int16_t* at, ErrCode* resul
   if (ctx->curFrame >= 0)
     ProfileLine(ctx, static_cast<int32_t>(FrameWords(ctx, ctx->curFrame)[kFwFunction]), -1);
   ctx->cpKind = kCodeNone;
-  const bool reported = ctx->hostReportsFailures && ctx->currentThread == 0;
+  // The user's break is no failure the host reports: the engine says it.
+  const bool reported =
+      ctx->hostReportsFailures && ctx->currentThread == 0 && code != kStatusHalted;
   if (code != kStatusNoPrint && code != kStatusQuit && !reported) PrintErrorTrace(ctx, code);
   if (ctx->pendingError != -1) ClearPendingError(ctx);
   KillCurrentThread(ctx);
