@@ -269,6 +269,15 @@ struct EngineContext {
   int32_t sourceFileFirstLine;
   // Set: errors of code run from that file are placed there too.
   uint8_t sourceFilePlacesRuns;
+  // The area's size when the engine was created: spread anew at its
+  // ceiling, the area leaves each part at least its share of that size
+  // (SpreadAreaAnew).
+  uint32_t createdBytes;
+  // Where the engine stood when the area was last spread anew (a digest of
+  // its code pointer, frame and stack tops), and the parts given room
+  // there, which keep it while the engine stands there (SpreadAreaAnew).
+  uint8_t spreadParts;
+  uint64_t spreadPoint;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

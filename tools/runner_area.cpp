@@ -120,7 +120,12 @@ bool RunnerArea::Reserve(uint64_t ceiling, uint32_t initial) {
 }
 
 bool RunnerArea::Grow(EngineContext* ctx, ErrCode code) {
-  if (size_ >= ceiling_) return false;
+  if (size_ >= ceiling_) {
+    // At the ceiling the room other parts took on the way is given back.
+    if (!SpreadAreaAnew(ctx, size_, code, MoveAreaBytes)) return false;
+    ReleaseFreeStackPages(ctx);
+    return true;
+  }
   uint64_t next = uint64_t{size_} + size_ / 2;
   if (next > ceiling_) next = ceiling_;
   next &= ~uint64_t{7};
@@ -183,6 +188,7 @@ ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32
   // A compile out of room takes back what it did and stays quiet while the
   // area can grow; at the ceiling it runs once more with retry off, which
   // reports the failure.
+  ForgetAreaSpreads(ctx);
   SetMemoryRetry(ctx, true);
   ErrCode e;
   while (IsEngineMemoryCode(e = CompileCommandLine(ctx, text, length))) {

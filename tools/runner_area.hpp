@@ -31,7 +31,9 @@ class RunnerArea {
 
   // Grows the engine's part by half (at most to the ceiling) after a
   // failure with `code`, the gain going to the part the code names (the
-  // growth modes of MakeContextAbsolute). False when nothing could grow.
+  // growth modes of MakeContextAbsolute); at the ceiling the area is spread
+  // anew, that part taking the room the others hold beyond their use and
+  // their start (SpreadAreaAnew). False when nothing could grow.
   bool Grow(EngineContext* ctx, ErrCode code);
 
  private:

@@ -71,4 +71,21 @@ void MakeContextRelative(EngineContext* ctx);
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode,
                          AreaMoveFn move = nullptr);
 
+// Spreads an area of `size` bytes that can grow no further anew, so that it
+// serves what an area of that size grown from the engine's creation would:
+// each part keeps what it holds (the stacks to their tops, the heap to its
+// last block in use, the code and names) and at least its share of the
+// area at creation (never more than it has), and the part the mode names
+// (as for MakeContextAbsolute) takes the rest; a mode that names no part
+// shares the rest as creation does. Parts that spreads gave room while the
+// engine stood where it stands (its code pointer, frame and stack tops
+// alike: a work run again before it got further) keep it, so that a work
+// that needs more than the area holds is refused rather than sent round.
+// True when that part (any part) grew; otherwise nothing moved. The heap's
+// blocks move through `move` when the host gives one.
+bool SpreadAreaAnew(EngineContext* ctx, uint32_t size, int32_t mode, AreaMoveFn move = nullptr);
+// A new work begins (a text the host runs): the room spreads gave the one
+// before is held for it no longer.
+void ForgetAreaSpreads(EngineContext* ctx);
+
 }  // namespace vke
