@@ -1,6 +1,6 @@
 // The parts of the engine's area above the data stack's base (data stack,
-// block heap, descriptor stack, code area) and how an area is shared among
-// them when the engine is created.
+// block heap, descriptor stack, code area), how an area is shared among
+// them when the engine is created, and the function table it starts with.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,13 @@ constexpr AreaParts ProportionalParts(int64_t bytes) {
   AreaParts p{RoundDownToEight(q / 8), RoundDownToEight(3 * q / 8), RoundDownToEight(q / 4), 0};
   p.code = RoundDownToEight((bytes - 8ll * p.data - 8ll * p.heap - 4ll * p.desc) / 2);
   return p;
+}
+
+// The function table's entries at creation: a 512th of the code area's
+// bytes, or a 128th of its units when that gives fewer than 100.
+constexpr uint32_t CreationTableCapacity(uint32_t codeBytes, uint32_t codeUnits) {
+  const uint32_t cap = codeBytes / 512;
+  return cap < 100 ? codeUnits / 128 : cap;
 }
 
 }  // namespace vke

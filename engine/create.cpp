@@ -37,8 +37,7 @@ ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
   ctx->codeBase = ctx->descBase + 4 * parts.desc;
   uint32_t rest = size - ctx->codeBase;
   ctx->codeSize = parts.code;
-  uint32_t tableCap = rest / 512;
-  if (tableCap < 100) tableCap = ctx->codeSize / 128;
+  const uint32_t tableCap = CreationTableCapacity(rest, ctx->codeSize);
   ctx->funcCap = tableCap;
   ctx->funcCount = 1;
   ctx->codeEnd = tableCap * 8;

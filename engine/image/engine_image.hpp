@@ -35,12 +35,17 @@ static_assert(sizeof(EngineImageHeader) == 240);
 #undef VKE_ENGINE_IMAGE_FIELD
 
 // Restores a stored engine state into this engine. kErrEof when the header cannot
-// be read; kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
+// be read; kErrInit for a header that describes no sound state: among
+// others counts whose parts no area of 32-bit offsets holds, or whose
+// records hold more than `stateBytes` bytes, the most the input behind the
+// header can give (nothing changed, and before any part is checked against
+// this engine); kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
 // kErrCodeOverflow when the descriptor stack, data stack, heap or code
-// area is too small (nothing changed); kErrInit for a header that describes no
-// sound state (nothing changed) or a later read that fails or delivers an
-// inconsistent heap (the engine is then left empty and must be reset).
-ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument);
+// area is too small (nothing changed); kErrInit for a later read that fails
+// or delivers an inconsistent heap (the engine is then left empty and must
+// be reset).
+ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument,
+                        uint64_t stateBytes = UINT64_MAX);
 
 // Leaves an empty engine (no values, one free heap block, no functions, no
 // names) that ResetEngine makes whole again: what remains after a load that
