@@ -278,6 +278,10 @@ struct EngineContext {
   // there, which keep it while the engine stands there (SpreadAreaAnew).
   uint8_t spreadParts;
   uint64_t spreadPoint;
+  // Set by a compilation that stopped at a limit of the code's form
+  // (CodeFormLimitReached): its code overflow is no want of room. Hosts
+  // clear it before a compilation they would grow the area for.
+  uint8_t codeFormLimit;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

@@ -63,6 +63,7 @@ bool ParseAreaSize(const char* text, uint64_t* bytes);
 // growing the area and running the failing builtin again whenever it runs
 // out of room with its operands in place (see SetMemoryRetry). At the ceiling a note goes to
 // standard error and that failure takes the engine's error path; growth answers the ones after it.
+// A compilation stopped at a limit of the code's form (TakeCodeFormLimit) is reported at once.
 // An uncaught failure of another thread (printed by the engine) does not end the text, which runs
 // on to its end. The engine's result code; the first failure of another thread when the text itself
 // finished.

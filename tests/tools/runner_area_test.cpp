@@ -1,7 +1,8 @@
 // The runner's area: bytes moved inside it (remapped pages arrive as
 // memmove would leave them, up and down, apart by less than their length or
 // more, with unaligned ends, and the place they leave reads as fresh
-// pages), and the room its parts give back at the ceiling.
+// pages), the room its parts give back at the ceiling, and the note of its
+// ceiling, written only when a request found the area at it.
 #include "tools/runner_area.hpp"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,31 @@ TEST(RunnerCeiling, AfterARefusalTheAreaServesWhatAFreshOneServes) {
     EXPECT_EQ(after.out, fresh.out);
     EXPECT_EQ(after.err, "vke: memory ceiling of 16 MB reached (-m)\n");
   }
+}
+
+// A loop body whose jumps reach farther than their offsets is a code
+// overflow that no room mends: the area does not grow for it and no note
+// names the ceiling, whether the text itself or a text it evaluates holds
+// the loop. Past the ceiling the note stands.
+TEST(RunnerCeiling, TheNoteComesOnlyAtTheCeiling) {
+  constexpr uint64_t kCeiling = 16u << 20;
+  std::string body;
+  for (int i = 0; i < 6000; i++) body += "i = i + 1; ";
+  const std::string loop = "i = 0; while i < 1, " + body + "end";
+  const std::string evaluated =
+      "eval(['i = 0; while i < 1, ', repmat('i = i + 1; ', 1, 6000), 'end'])";
+  for (const std::string& text : {loop, evaluated}) {
+    SCOPED_TRACE(text.substr(0, 30));
+    const RunResult r = RunText(text, kCeiling);
+    EXPECT_EQ(r.code, kErrCodeOverflow);
+    EXPECT_EQ(r.err.find("ceiling"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Code overflow"), std::string::npos) << r.err;
+    EXPECT_LT(r.size, kCeiling);
+  }
+  const RunResult r = RunText("x = zeros(1, 1e7);", kCeiling);
+  EXPECT_EQ(r.code, kErrDataOverflow);
+  EXPECT_EQ(r.err.rfind("vke: memory ceiling of 16 MB reached (-m)\n", 0), 0u) << r.err;
+  EXPECT_EQ(r.size, kCeiling);
 }
 
 }  // namespace
