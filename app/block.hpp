@@ -173,7 +173,9 @@ AreaSizes ProportionalAreas(uint32_t usable);
 // nothing changed, when the new size is not above the old one or an area would shrink.
 bool ResizeEngineMemory(KVContextBlock* block, uint32_t newSize, ErrCode code);
 // Asks the host to grow the block after an operation failed with code, moves
-// the areas and reports "KV memory expanded to ..." on descriptor 2. False
+// the areas and reports "KV memory expanded to ..." on descriptor 2. When the
+// host refuses after an engine code, the engine's area is spread anew
+// (SpreadAreaAnew), quietly: true when the part of the code got room. False
 // without a growth callback or when the host or the layout refuses.
 bool ExpandMemory(KVContextBlock** slot, ErrCode code);
 

@@ -23,6 +23,12 @@ AreaSizes SizesOf(const KVContextBlock* b) {
   return {b->engineBytes, b->dataBytes, b->elementBytes, b->nameBytes, b->undoBytes};
 }
 
+// The engine's own codes lie below the application's table; after them the
+// engine's area takes the room.
+bool IsEngineCode(ErrCode code) {
+  return code < kKvExhaustedRsrc;
+}
+
 bool NoAreaShrinks(const AreaSizes& from, const AreaSizes& to) {
   return to.engine >= from.engine && to.data >= from.data && to.element >= from.element &&
          to.name >= from.name && to.undo >= from.undo;
@@ -34,7 +40,7 @@ bool NoAreaShrinks(const AreaSizes& from, const AreaSizes& to) {
 bool GrownSizes(const AreaSizes& old, uint32_t usable, ErrCode code, AreaSizes* out) {
   *out = old;
   uint32_t* gainer;
-  if (code < 10000) {
+  if (IsEngineCode(code)) {
     gainer = &out->engine;
   } else if (code == kKvNotEnoughMemForKVFile) {
     gainer = &out->element;
@@ -128,7 +134,12 @@ bool ExpandMemory(KVContextBlock** slot, ErrCode code) {
   MakeEngineContextRelative(block);
   const bool grew = block->growMemory(&block, &size, block->growMemoryArg);
   *slot = block;
-  if (!ResizeEngineMemory(block, grew ? size : 0, code)) return false;
+  if (!ResizeEngineMemory(block, grew ? size : 0, code)) {
+    // A block that cannot grow gives the engine's part that ran short the
+    // room the engine's other parts took on the way; the block's size
+    // stays as it is.
+    return !grew && IsEngineCode(code) && SpreadAreaAnew(block->Engine(), block->engineBytes, code);
+  }
   char text[64];
   int32_t n = 0;
   AppendCString(text, &n, "KV memory expanded to ", sizeof text);

@@ -33,15 +33,32 @@ uint64_t InstanceBytes(int64_t count) {
   return static_cast<uint64_t>(count) * kInstanceRecordBytes;
 }
 
+// The bytes of the records that the header counts beside the engine's.
+uint64_t CountedBytes(const ImageHeader& h, uint32_t extensionBytes) {
+  return uint64_t{extensionBytes} + h.dataUsed + InstanceBytes(h.instanceCount) +
+         4ull * h.elementWords + h.nameUsed + h.undoHeadBytes + 8ull * h.undoHeapUnits;
+}
+
+// The most bytes the rest of the input can inflate to (UINT64_MAX when that
+// is not known).
+uint64_t InflatableBytes(uint64_t recordBytes) {
+  return recordBytes > UINT64_MAX / kMaxInflateRatio ? UINT64_MAX : recordBytes * kMaxInflateRatio;
+}
+
 // Counts that no sound image holds: no instance, a name buffer without its
 // header, or records that ask more than the rest of the input can inflate
 // to. The undo records are checked by LoadUndoBuffer.
 bool CountsAreSound(const ImageHeader& h, uint32_t extensionBytes, uint64_t recordBytes) {
   if (h.instanceCount < 1 || h.nameUsed < 8) return false;
-  const uint64_t total = uint64_t{extensionBytes} + h.dataUsed + InstanceBytes(h.instanceCount) +
-                         4ull * h.elementWords + h.nameUsed + h.undoHeadBytes +
-                         8ull * h.undoHeapUnits;
-  return recordBytes > UINT64_MAX / kMaxInflateRatio || total <= recordBytes * kMaxInflateRatio;
+  return CountedBytes(h, extensionBytes) <= InflatableBytes(recordBytes);
+}
+
+// The most bytes the engine's records can hold: what the input can inflate
+// to beyond the records the header counts (which CountsAreSound found it
+// can).
+uint64_t EngineStateBytes(const ImageHeader& h, uint32_t extensionBytes, uint64_t recordBytes) {
+  const uint64_t inflatable = InflatableBytes(recordBytes);
+  return inflatable == UINT64_MAX ? UINT64_MAX : inflatable - CountedBytes(h, extensionBytes);
 }
 
 // The extension lists of the images loaded, kept for the process, so that
@@ -87,10 +104,11 @@ ErrCode CheckRoom(KVContextBlock* block, const ImageHeader& h) {
   return LoadUndoBuffer(block->UndoArea(), h.undoHeadBytes, h.undoHeapUnits, nullptr, 0);
 }
 
-// Checks the room and reads the engine's state, growing the block after a
-// memory code; after a growth during the engine's records the input goes
-// back to where they start.
-ErrCode FitAndLoadEngine(KVContextBlock** slot, const ImageInput& in, const ImageHeader& h) {
+// Checks the room and reads the engine's state (whose records hold at most
+// stateBytes), growing the block after a memory code; after a growth during
+// the engine's records the input goes back to where they start.
+ErrCode FitAndLoadEngine(KVContextBlock** slot, const ImageInput& in, const ImageHeader& h,
+                         uint64_t stateBytes) {
   int64_t mark = 0;
   if (in.position) in.position(0, &mark, in.argument);
   for (;;) {
@@ -99,7 +117,7 @@ ErrCode FitAndLoadEngine(KVContextBlock** slot, const ImageInput& in, const Imag
       if (IsMemoryCode(e) && ExpandMemory(slot, e)) continue;
       return e;
     }
-    e = LoadEngineImage((*slot)->Engine(), in.read, in.argument);
+    e = LoadEngineImage((*slot)->Engine(), in.read, in.argument, stateBytes);
     if (!e) return kOk;
     if (!in.position || !IsMemoryCode(e) || !ExpandMemory(slot, e)) return e;
     in.position(1, &mark, in.argument);
@@ -187,7 +205,9 @@ ErrCode LoadSections(KVContextBlock** slot, const ImageInput& in, ExtensionFolde
   (*slot)->extensionTables = (*slot)->Engine()->registryCount - tables;
   if (registered) return registered;
   if (h.registryFingerprint && h.registryFingerprint != RegistryFingerprint(*slot)) return kErrInit;
-  if (ErrCode e = FitAndLoadEngine(slot, in, h)) return e;
+  if (ErrCode e =
+          FitAndLoadEngine(slot, in, h, EngineStateBytes(h, extensionBytes, in.recordBytes)))
+    return e;
 
   KVContextBlock* block = *slot;
   if (!ReadAreas(block, in, h) ||

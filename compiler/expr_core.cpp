@@ -6,6 +6,7 @@
 #include "compiler/lexer_helpers.hpp"
 #include "compiler/optimize.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/memory_retry.hpp"
 
 namespace vke {
 
@@ -135,7 +136,7 @@ ErrCode ExprCompiler::Reduce(int32_t base, int32_t limit) {
           return CompileErrorWith(u, kErrIncorrectNargin, d);
         }
         int32_t jump = conditional ? e.args : e.operand;
-        if (!CodeWriter::JumpFits(jump, code.Pos())) return kErrCodeOverflow;
+        if (!CodeWriter::JumpFits(jump, code.Pos())) return CodeFormLimitReached(ctx);
         code.PatchJump(jump, code.Pos());
         break;
       }

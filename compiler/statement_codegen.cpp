@@ -22,6 +22,7 @@
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/errors/raise.hpp"
+#include "engine/memory_retry.hpp"
 
 namespace vke {
 
@@ -115,7 +116,7 @@ class Generator {
     return kOk;
   }
   ErrCode Land(int32_t jump, int32_t target) {
-    if (!CodeWriter::JumpFits(jump, target)) return kErrCodeOverflow;
+    if (!CodeWriter::JumpFits(jump, target)) return CodeFormLimitReached(ctx);
     code.PatchJump(jump, target);
     return kOk;
   }

@@ -273,6 +273,19 @@ struct EngineContext {
   // thread 0 (a handler's, in its error box and log): the loop does not
   // print that failure.
   uint8_t hostReportsFailures;
+  // The area's size when the engine was created: spread anew at its
+  // ceiling, the area leaves each part at least its share of that size
+  // (SpreadAreaAnew).
+  uint32_t createdBytes;
+  // Where the engine stood when the area was last spread anew (a digest of
+  // its code pointer, frame and stack tops), and the parts given room
+  // there, which keep it while the engine stands there (SpreadAreaAnew).
+  uint8_t spreadParts;
+  uint64_t spreadPoint;
+  // Set by a compilation that stopped at a limit of the code's form
+  // (CodeFormLimitReached): its code overflow is no want of room. Hosts
+  // clear it before a compilation they would grow the area for.
+  uint8_t codeFormLimit;
 
   // Pointer accessors; valid until memory moves.
   uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(this); }

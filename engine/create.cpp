@@ -1,4 +1,5 @@
 // Creating an engine inside its memory area, and resetting it.
+#include "engine/area_parts.hpp"
 #include "engine/code/code_generation.hpp"
 #include "engine/code/names.hpp"
 #include "engine/code/opcodes.hpp"
@@ -10,14 +11,6 @@
 #include "engine/values/value.hpp"
 
 namespace vke {
-
-namespace {
-
-constexpr uint32_t RoundDown8(int64_t v) {
-  return static_cast<uint32_t>(v < 0 ? 0 : v & ~int64_t{7});
-}
-
-}  // namespace
 
 const char* GetEngineVersion() {
   return "VKE 5.1";
@@ -32,23 +25,19 @@ ErrCode CreateEngine(void* area, uint32_t size, EngineContext** out) {
   *out = ctx;
   ctx->api = GetEngineInterface();
 
-  int64_t r = static_cast<int64_t>(size) - kEngineHeaderBytes;
-  int64_t q = r / 8;
-  uint32_t dataCap = RoundDown8(q / 8);
-  uint32_t heapSize = RoundDown8(3 * q / 8);
-  uint32_t descCap = RoundDown8(q / 4);
-
+  const AreaParts parts = ProportionalParts(static_cast<int64_t>(size) - kEngineHeaderBytes);
+  const uint32_t heapSize = parts.heap;
+  ctx->createdBytes = size;
   ctx->dataBase = kEngineHeaderBytes;
-  ctx->dataCap = dataCap;
-  ctx->heapBase = ctx->dataBase + 8 * dataCap;
+  ctx->dataCap = parts.data;
+  ctx->heapBase = ctx->dataBase + 8 * parts.data;
   ctx->heapSize = heapSize;
   ctx->descBase = ctx->heapBase + 8 * heapSize;
-  ctx->descCap = descCap;
-  ctx->codeBase = ctx->descBase + 4 * descCap;
+  ctx->descCap = parts.desc;
+  ctx->codeBase = ctx->descBase + 4 * parts.desc;
   uint32_t rest = size - ctx->codeBase;
-  ctx->codeSize = (rest / 2) & ~7u;
-  uint32_t tableCap = rest / 512;
-  if (tableCap < 100) tableCap = ctx->codeSize / 128;
+  ctx->codeSize = parts.code;
+  const uint32_t tableCap = CreationTableCapacity(rest, ctx->codeSize);
   ctx->funcCap = tableCap;
   ctx->funcCount = 1;
   ctx->codeEnd = tableCap * 8;

@@ -64,6 +64,21 @@ inline ErrCode NestingLimitReached(EngineContext* ctx) {
   MarkOperandsChanged(ctx);
   return kErrStackOverflow;
 }
+// A compilation that reaches a limit of the code's form (a jump farther
+// than its offset reaches) reports a code overflow, which growth of the
+// area would not mend: the instruction that compiled does not run again,
+// and a host that compiles a text itself learns it from TakeCodeFormLimit.
+inline ErrCode CodeFormLimitReached(EngineContext* ctx) {
+  MarkOperandsChanged(ctx);
+  ctx->codeFormLimit = 1;
+  return kErrCodeOverflow;
+}
+// Whether a compilation since the last call stopped at such a limit.
+inline bool TakeCodeFormLimit(EngineContext* ctx) {
+  const bool reached = ctx->codeFormLimit != 0;
+  ctx->codeFormLimit = 0;
+  return reached;
+}
 // The loop's error path: nothing runs again.
 inline void ForgetRerunProgress(EngineContext* ctx) {
   ctx->rerunProgress = 0;

@@ -120,7 +120,12 @@ bool RunnerArea::Reserve(uint64_t ceiling, uint32_t initial) {
 }
 
 bool RunnerArea::Grow(EngineContext* ctx, ErrCode code) {
-  if (size_ >= ceiling_) return false;
+  if (size_ >= ceiling_) {
+    // At the ceiling the room other parts took on the way is given back.
+    if (!SpreadAreaAnew(ctx, size_, code, MoveAreaBytes)) return false;
+    ReleaseFreeStackPages(ctx);
+    return true;
+  }
   uint64_t next = uint64_t{size_} + size_ / 2;
   if (next > ceiling_) next = ceiling_;
   next &= ~uint64_t{7};
@@ -172,25 +177,31 @@ bool ParseAreaSize(const char* text, uint64_t* bytes) {
 
 ErrCode RunGrowing(RunnerArea* area, EngineContext* ctx, const char* text, int32_t length) {
   bool noted = false;
-  // Notes the ceiling once (naming -m when the ceiling came from it).
+  // Notes the ceiling once (naming -m when the ceiling came from it), when
+  // the area that could not grow stands at it.
   auto noteCeiling = [&] {
-    if (!noted)
-      std::fprintf(stderr, "vke: memory ceiling of %u MB reached%s\n",
-                   static_cast<unsigned>(area->ceiling() >> 20),
-                   area->ceilingGiven() ? " (-m)" : "");
+    if (noted || area->size() < area->ceiling()) return;
+    std::fprintf(stderr, "vke: memory ceiling of %u MB reached%s\n",
+                 static_cast<unsigned>(area->ceiling() >> 20), area->ceilingGiven() ? " (-m)" : "");
     noted = true;
   };
   // A compile out of room takes back what it did and stays quiet while the
-  // area can grow; at the ceiling it runs once more with retry off, which
-  // reports the failure.
+  // area can grow; at the ceiling, or at a limit of the code's form that no
+  // room mends, it runs once more with retry off, which reports the failure.
+  ForgetAreaSpreads(ctx);
   SetMemoryRetry(ctx, true);
   ErrCode e;
+  bool lastTry = false;
+  TakeCodeFormLimit(ctx);
   while (IsEngineMemoryCode(e = CompileCommandLine(ctx, text, length))) {
-    if (noted) return e;
-    if (!area->Grow(ctx, e)) {
+    if (lastTry) return e;
+    if (TakeCodeFormLimit(ctx)) {
+      lastTry = true;
+    } else if (!area->Grow(ctx, e)) {
       noteCeiling();
-      SetMemoryRetry(ctx, false);
+      lastTry = true;
     }
+    if (lastTry) SetMemoryRetry(ctx, false);
   }
   SetMemoryRetry(ctx, true);
   ErrCode workerFailure = kOk;

@@ -31,7 +31,9 @@ class RunnerArea {
 
   // Grows the engine's part by half (at most to the ceiling) after a
   // failure with `code`, the gain going to the part the code names (the
-  // growth modes of MakeContextAbsolute). False when nothing could grow.
+  // growth modes of MakeContextAbsolute); at the ceiling the area is spread
+  // anew, that part taking the room the others hold beyond their use and
+  // their start (SpreadAreaAnew). False when nothing could grow.
   bool Grow(EngineContext* ctx, ErrCode code);
 
  private:
@@ -61,6 +63,7 @@ bool ParseAreaSize(const char* text, uint64_t* bytes);
 // growing the area and running the failing builtin again whenever it runs
 // out of room with its operands in place (see SetMemoryRetry). At the ceiling a note goes to
 // standard error and that failure takes the engine's error path; growth answers the ones after it.
+// A compilation stopped at a limit of the code's form (TakeCodeFormLimit) is reported at once.
 // An uncaught failure of another thread (printed by the engine) does not end the text, which runs
 // on to its end. The engine's result code; the first failure of another thread when the text itself
 // finished.

@@ -74,6 +74,11 @@ bool DropReadAhead(AppFile* f) {
   return true;
 }
 
+bool IsFolder(int handle) {
+  struct stat st;
+  return ::fstat(handle, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // The program's position: the system's, less the bytes read ahead.
 off_t ProgramPosition(const AppFile* f) {
   const off_t at = ::lseek(f->handle, 0, SEEK_CUR);
@@ -402,6 +407,8 @@ ErrCode AppFileIoControl(EngineContext*, int32_t fd, int32_t code, intptr_t* wor
       [[fallthrough]];
     case kIoSeekBegin:
     case kIoSeekEnd: {
+      // A folder holds no bytes: the end the system gives it is no length.
+      if (code == kIoSeekEnd && IsFolder(f->handle)) return kErrIoErr;
       const int whence = code == kIoSeekBegin     ? SEEK_SET
                          : code == kIoSeekCurrent ? SEEK_CUR
                                                   : SEEK_END;

@@ -35,12 +35,17 @@ static_assert(sizeof(EngineImageHeader) == 240);
 #undef VKE_ENGINE_IMAGE_FIELD
 
 // Restores a stored engine state into this engine. kErrEof when the header cannot
-// be read; kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
+// be read; kErrInit for a header that describes no sound state: among
+// others counts whose parts no area of 32-bit offsets holds, or whose
+// records hold more than `stateBytes` bytes, the most the input behind the
+// header can give (nothing changed, and before any part is checked against
+// this engine); kErrStackOverflow, kErrDataOverflow, kErrVarOverflow or
 // kErrCodeOverflow when the descriptor stack, data stack, heap or code
-// area is too small (nothing changed); kErrInit for a header that describes no
-// sound state (nothing changed) or a later read that fails or delivers an
-// inconsistent heap (the engine is then left empty and must be reset).
-ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument);
+// area is too small (nothing changed); kErrInit for a later read that fails
+// or delivers an inconsistent heap (the engine is then left empty and must
+// be reset).
+ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument,
+                        uint64_t stateBytes = UINT64_MAX);
 
 // Leaves an empty engine (no values, one free heap block, no functions, no
 // names) that ResetEngine makes whole again: what remains after a load that
@@ -70,5 +75,22 @@ void MakeContextRelative(EngineContext* ctx);
 // The heap's blocks move through `move` when the host gives one.
 void MakeContextAbsolute(EngineContext* ctx, uint32_t newSize, int32_t mode,
                          AreaMoveFn move = nullptr);
+
+// Spreads an area of `size` bytes that can grow no further anew, so that it
+// serves what an area of that size grown from the engine's creation would:
+// each part keeps what it holds (the stacks to their tops, the heap to its
+// last block in use, the code and names) and at least its share of the
+// area at creation (never more than it has), and the part the mode names
+// (as for MakeContextAbsolute) takes the rest; a mode that names no part
+// shares the rest as creation does. Parts that spreads gave room while the
+// engine stood where it stands (its code pointer, frame and stack tops
+// alike: a work run again before it got further) keep it, so that a work
+// that needs more than the area holds is refused rather than sent round.
+// True when that part (any part) grew; otherwise nothing moved. The heap's
+// blocks move through `move` when the host gives one.
+bool SpreadAreaAnew(EngineContext* ctx, uint32_t size, int32_t mode, AreaMoveFn move = nullptr);
+// A new work begins (a text the host runs): the room spreads gave the one
+// before is held for it no longer.
+void ForgetAreaSpreads(EngineContext* ctx);
 
 }  // namespace vke

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/area_parts.hpp"
 #include "engine/code/function_table.hpp"
 #include "engine/code/names.hpp"
 #include "engine/engine.hpp"
@@ -41,15 +42,39 @@ ErrCode CheckFits(EngineContext* ctx, const EngineImageHeader& h) {
   return kOk;
 }
 
+// The largest function table an engine makes: creation makes the largest
+// in the largest area, and growth stops where function indices end.
+constexpr uint32_t LargestFunctionTable() {
+  constexpr int64_t bytes = int64_t{UINT32_MAX} - kEngineHeaderBytes;
+  constexpr AreaParts parts = ProportionalParts(bytes);
+  constexpr int64_t code = bytes - 8ll * parts.data - 8ll * parts.heap - 4ll * parts.desc;
+  constexpr uint32_t created = CreationTableCapacity(static_cast<uint32_t>(code), parts.code);
+  return std::max(created, kMaxFunctionEntries);
+}
+
+// The bytes of the records behind the header (the table as the function
+// count asks), and the room of the largest table the image occupies.
+uint64_t StoredBytes(const EngineImageHeader& h) {
+  return 4ull * h.descWords + 8ull * h.dataUnits + 8ull * h.heapUnits + 16ull * h.funcCount +
+         2ull * h.codeUnits + h.nameBytes;
+}
+
 // False for a header that cannot describe a state of this engine: another
 // thread than the main thread current (its stacks would be read into the main thread's), no
 // base workspace entry, a frame outside the descriptor words, a name area
-// beyond the name table's limit.
-bool HeaderIsSound(const EngineImageHeader& h) {
+// beyond the name table's limit, a table larger than any engine makes,
+// parts that no area of 32-bit offsets holds, or records of more bytes than
+// `stateBytes`.
+bool HeaderIsSound(const EngineImageHeader& h, uint64_t stateBytes) {
   if (h.currentThread != 0 || h.funcCount == 0) return false;
   if (h.curFrame < -1 || (h.curFrame >= 0 && static_cast<uint32_t>(h.curFrame) >= h.descWords))
     return false;
-  return h.nameBytes <= static_cast<uint32_t>(kMaxNameTableBytes);
+  if (h.nameBytes > static_cast<uint32_t>(kMaxNameTableBytes)) return false;
+  const uint32_t table = std::max(SavedTableCap(h), h.funcCount);
+  if (table > LargestFunctionTable()) return false;
+  const uint64_t stored = StoredBytes(h);
+  return stored + 16ull * (table - h.funcCount) <= UINT32_MAX - kEngineHeaderBytes &&
+         stored <= stateBytes;
 }
 
 // The fields restored straight into the context field of the same name.
@@ -272,13 +297,15 @@ void ClearEngineState(EngineContext* ctx) {
   ctx->cpOffset = 0;
 }
 
-ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument) {
+ErrCode LoadEngineImage(EngineContext* ctx, ImageReadFn reader, uintptr_t argument,
+                        uint64_t stateBytes) {
   NoteCodeChanged();
   if (ctx->currentThread != 0) return kErrBadContext;
   EngineImageHeader h;
   if (!reader(&h, sizeof h, argument)) return kErrEof;
+  // A header no engine saves is refused before its parts ask for room.
+  if (!HeaderIsSound(h, stateBytes)) return kErrInit;
   if (ErrCode err = CheckFits(ctx, h)) return err;
-  if (!HeaderIsSound(h)) return kErrInit;
 
   SetContextFields(ctx, h);
   if (!reader(ctx->DescWords(), 4 * h.descWords, argument)) return AbandonLoad(ctx);

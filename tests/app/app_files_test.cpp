@@ -1,7 +1,7 @@
 // The application's files on disk: the 32 slots and their descriptors, the
 // modes, text mode's line breaks both ways, the position requests, streams
-// without a length (pipes, devices, the system's own files), and bad
-// arguments that leave open files as they were.
+// without a length (pipes, devices, the system's own files), folders, and
+// bad arguments that leave open files as they were.
 #include "app/natives/app_files.hpp"
 
 #include <gtest/gtest.h>
@@ -273,6 +273,21 @@ TEST_F(AppFiles, StreamsWithoutALength) {
                  "'); [d, n] = fread(fd, 4); s = char(fread(fd)'); fclose(fd); "
                  "sprintf('%d %s %s', n, char(d'), s)"),
             "'4 0123 456789'");
+}
+
+// A folder opened as a file holds no bytes: reading it fails as a read of
+// the system does, whatever the count, and it has no end to seek. (Some
+// file systems give a folder an end far away, others none: the working
+// folder and the test's own are both tried.)
+TEST_F(AppFiles, AFolderIsReadAsNoBytes) {
+  for (const std::string& name : {folder, std::string(".")}) {
+    SCOPED_TRACE(name);
+    Run("fd = fopen('" + name + "');");
+    EXPECT_EQ(Eval("fread(fd)"), "error 302");
+    EXPECT_EQ(Eval("fread(fd, 10)"), "error 302");
+    EXPECT_EQ(Eval("fseek(fd, 0, 'e')"), "-1");
+    Run("fclose(fd);");
+  }
 }
 
 // A read from a stream without a length that fills the room short of its

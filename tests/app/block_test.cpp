@@ -1,5 +1,6 @@
 // The memory block: layout, creation of its engine, the name buffer, growth
-// for each kind of memory code, the growth report and the host callbacks.
+// for each kind of memory code (and the engine's parts spread anew at the
+// block's largest), the growth report and the host callbacks.
 #include "app/block.hpp"
 
 #include <gtest/gtest.h>
@@ -273,6 +274,36 @@ TEST(Block, RetriesGrowUntilTheOperationFitsOrTheHostRefuses) {
 
   // Without a growth callback nothing grows.
   SetMemoryGrowCallback(h.block(), nullptr, 0);
+  EXPECT_FALSE(ExpandMemory(h.slot(), kKvVarTooLargeForUndo));
+}
+
+// At its largest the block gives the engine's part that runs short the room
+// the engine's other parts took on the way, quietly, as a block grown for
+// that part alone would have it; then nothing more.
+TEST(Block, AtItsLargestTheEnginesPartsGiveBackTheirRoom) {
+  constexpr uint32_t kMax = 4u << 20;
+  auto engineParts = [](const BlockHost& h) {
+    const EngineContext* ctx = h.ctx();
+    return std::vector<uint32_t>{ctx->dataCap, ctx->heapSize, ctx->descCap, ctx->codeSize};
+  };
+  BlockHost fresh(1u << 20, kMax);
+  while (ExpandMemory(fresh.slot(), kErrVarOverflow)) {
+  }
+  BlockHost h(1u << 20, kMax);
+  ASSERT_EQ(h.init(), kOk);
+  FillAreas(h.block());
+  const Contents kept(h.block());
+  while (h.size() < kMax) ASSERT_TRUE(ExpandMemory(h.slot(), kErrDataOverflow));
+  ASSERT_NE(engineParts(h), engineParts(fresh));
+  h.ClearOutput();
+  ASSERT_TRUE(ExpandMemory(h.slot(), kErrVarOverflow));
+  EXPECT_EQ(engineParts(h), engineParts(fresh));
+  EXPECT_EQ(h.size(), kMax);
+  EXPECT_EQ(h.Output(2), "");
+  EXPECT_TRUE(Contents(h.block()) == kept);
+  ExpectKeptValues(h.block());
+  EXPECT_FALSE(ExpandMemory(h.slot(), kErrVarOverflow));
+  // The block's own areas take nothing from the engine.
   EXPECT_FALSE(ExpandMemory(h.slot(), kKvVarTooLargeForUndo));
 }
 

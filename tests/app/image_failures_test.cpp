@@ -4,6 +4,7 @@
 // the block as a new one with an empty engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -222,6 +223,34 @@ TEST(ImageFailures, CountsNoImageHolds) {
     EXPECT_EQ(h.growths(), 0);
     ExpectEmptyBlock(h);
   }
+}
+
+// Engine counts that no sound image holds, at their largest or beyond what
+// the file can inflate to, are refused like the block's own: at once,
+// before the block grows for the room they ask.
+TEST(ImageFailures, EngineCountsNoImageHolds) {
+  const ImageParts good = SampleParts();
+  constexpr size_t kHeader = test::kRecEngineHeader;
+  // descriptor words, data units, heap units, functions, code units, names
+  const size_t counts[] = {0, 1, 2, 3, 4, 5};
+  for (uint32_t value : {UINT32_MAX, 0x7FFFFFFFu, 1u << 24}) {
+    for (size_t word : counts) {
+      SCOPED_TRACE(testing::Message() << "word " << word << " = " << value);
+      ImageParts parts = good;
+      parts.SetWord(kHeader, word, value);
+      BlockHost h;
+      EXPECT_EQ(test::LoadParts(h.slot(), parts), kErrInit);
+      EXPECT_EQ(h.growths(), 0);
+      ExpectEmptyBlock(h);
+    }
+  }
+  // The table's capacity (the header's last three bytes), at its largest.
+  ImageParts parts = good;
+  std::fill(parts.records[kHeader].end() - 3, parts.records[kHeader].end(), 0xFF);
+  BlockHost h;
+  EXPECT_EQ(test::LoadParts(h.slot(), parts), kErrInit);
+  EXPECT_EQ(h.growths(), 0);
+  ExpectEmptyBlock(h);
 }
 
 // Records of the right size whose contents no sound image holds.

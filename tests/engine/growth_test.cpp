@@ -1,8 +1,11 @@
 // Moving the engine into a larger area: every growth mode keeps the contents
 // of every part, listed threads and code positions, the grown part serves the
-// operation that failed, and a size that would shrink a part moves nothing.
+// operation that failed, and a size that would shrink a part moves nothing;
+// and the area spread anew at its ceiling, where the room one part took on
+// the way serves another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -272,6 +275,102 @@ TEST(AreaGrowth, ATableBeyondTheIndexLimitStaysAsItIs) {
   area.Grow(kStart + kStart / 2, 0);
   EXPECT_EQ(area.ctx()->funcCap, cap);
   test::ExpectSampleState(area.ctx());
+}
+
+// An area grown to its ceiling by half at a time for failures with `mode`,
+// as the hosts grow it, from a copy of the host's engine.
+MovableArea GrownToCeiling(EngineContext* from, uint32_t start, uint32_t ceiling, int32_t mode) {
+  MovableArea area(from, start);
+  while (area.bytes() < ceiling)
+    area.Grow(std::min(area.bytes() + area.bytes() / 2, ceiling) & ~7u, mode);
+  return area;
+}
+
+bool operator==(const Parts& a, const Parts& b) {
+  return a.data == b.data && a.heap == b.heap && a.desc == b.desc && a.code == b.code;
+}
+
+// Whatever part took the room on the way to the ceiling, spread anew for
+// another part's failure the area has the parts of a fresh area grown to
+// the same ceiling for that part's failures alone, and keeps every value,
+// variable, thread, code position and name.
+TEST(AreaGrowth, AtTheCeilingTheRoomAPartTookServesAnotherPart) {
+  constexpr uint32_t kCeiling = 4 * kMiB;
+  struct Case {
+    int32_t took, needs;
+  };
+  for (Case c :
+       {Case{kErrDataOverflow, kErrVarOverflow}, Case{kErrStackOverflow, kErrVarOverflow},
+        Case{kErrCodeOverflow, kErrVarOverflow}, Case{kErrVarOverflow, kErrDataOverflow},
+        Case{kErrDataOverflow, kErrCodeOverflow}, Case{kErrDataOverflow, kErrStackOverflow}}) {
+    SCOPED_TRACE(testing::Message() << c.took << " -> " << c.needs);
+    TestHost host;
+    test::FillSampleState(host.ctx());
+    const uint32_t thread = test::AddSampleThread(host.ctx());
+    const MovableArea fresh = GrownToCeiling(host.ctx(), kMiB, kCeiling, c.needs);
+    MovableArea area = GrownToCeiling(host.ctx(), kMiB, kCeiling, c.took);
+    ASSERT_FALSE(PartsOf(area.ctx()) == PartsOf(fresh.ctx()));
+    ASSERT_TRUE(SpreadAreaAnew(area.ctx(), area.bytes(), c.needs));
+    EXPECT_TRUE(PartsOf(area.ctx()) == PartsOf(fresh.ctx()));
+    test::ExpectSampleState(area.ctx());
+    test::ExpectSampleThread(area.ctx(), thread);
+    // Nothing more to give.
+    EXPECT_FALSE(SpreadAreaAnew(area.ctx(), area.bytes(), c.needs));
+  }
+}
+
+// What a part holds stays its own: the heap up to its last block in use,
+// the stacks up to their tops; what a spread gives the heap serves a block
+// as large as the rest.
+TEST(AreaGrowth, AtTheCeilingAPartKeepsWhatItHolds) {
+  constexpr uint32_t kCeiling = 4 * kMiB;
+  TestHost host;
+  test::FillSampleState(host.ctx());
+  MovableArea area = GrownToCeiling(host.ctx(), kMiB, kCeiling, kErrDataOverflow);
+  EngineContext* ctx = area.ctx();
+  double* re = nullptr;
+  ASSERT_EQ(PushNewMatrix(ctx, 1, 200000, &re, nullptr), kOk);
+  std::fill(re, re + 200000, 2.5);
+  const uint32_t top = ctx->dataTop;
+  ASSERT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrVarOverflow));
+  EXPECT_GE(ctx->dataCap, top);
+  EXPECT_LT(ctx->dataCap, top + 8);
+  int32_t block = 0;
+  ASSERT_EQ(AllocEngineBlock(ctx, ctx->heapSize / 2, &block), kOk);
+  std::fill_n(reinterpret_cast<double*>(BlockData(ctx, block)), ctx->heapSize / 2, -1.0);
+  // The data stack's values stay; the block in use keeps its room.
+  EXPECT_EQ(Load<double>(DataAt(ctx, 0) + 8 * 199999), 2.5);
+  ASSERT_EQ(Drop(ctx, 1), kOk);
+  const uint32_t heapSize = ctx->heapSize;
+  ASSERT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrDataOverflow));
+  EXPECT_GE(ctx->heapSize, static_cast<uint32_t>(block) + heapSize / 2);
+  EXPECT_LT(ctx->heapSize, heapSize);
+  EXPECT_EQ(Load<double>(BlockData(ctx, block) + 8 * (heapSize / 2 - 1)), -1.0);
+  FreeEngineBlock(ctx, block);
+  test::ExpectSampleState(ctx);
+}
+
+// A work that needs two parts' room at once, more than the area holds, is
+// refused rather than sent round: while the engine stands where a part was
+// given room, that part keeps it; once the engine has moved on, or a new
+// work begins, it gives it back.
+TEST(AreaGrowth, AtTheCeilingRoomGivenIsKeptWhereItWasGiven) {
+  constexpr uint32_t kCeiling = 4 * kMiB;
+  TestHost host;
+  MovableArea area = GrownToCeiling(host.ctx(), kMiB, kCeiling, kErrDataOverflow);
+  EngineContext* ctx = area.ctx();
+  ASSERT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrVarOverflow));
+  const Parts given = PartsOf(ctx);
+  EXPECT_FALSE(SpreadAreaAnew(ctx, area.bytes(), kErrDataOverflow));
+  EXPECT_FALSE(SpreadAreaAnew(ctx, area.bytes(), kErrCodeOverflow));
+  EXPECT_TRUE(PartsOf(ctx) == given);
+  ASSERT_EQ(PushRealScalar(ctx, 1), kOk);
+  EXPECT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrDataOverflow));
+  ASSERT_EQ(Drop(ctx, 1), kOk);
+  ASSERT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrVarOverflow));
+  EXPECT_FALSE(SpreadAreaAnew(ctx, area.bytes(), kErrCodeOverflow));
+  ForgetAreaSpreads(ctx);
+  EXPECT_TRUE(SpreadAreaAnew(ctx, area.bytes(), kErrCodeOverflow));
 }
 
 // With retry on, an instruction that runs out of room with its operands in

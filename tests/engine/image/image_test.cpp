@@ -3,6 +3,7 @@
 // images that must leave an engine ResetEngine makes whole.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 
@@ -116,8 +117,7 @@ TEST(EngineImage, PartsThatDoNotFitChangeNothing) {
   for (Case c : {Case{&EngineImageHeader::descWords, kErrStackOverflow},
                  Case{&EngineImageHeader::dataUnits, kErrDataOverflow},
                  Case{&EngineImageHeader::heapUnits, kErrVarOverflow},
-                 Case{&EngineImageHeader::codeUnits, kErrCodeOverflow},
-                 Case{&EngineImageHeader::nameBytes, kErrCodeOverflow}}) {
+                 Case{&EngineImageHeader::codeUnits, kErrCodeOverflow}}) {
     TestHost loader;
     MemoryImage bad = image;
     bad.header().*c.field = 1u << 28;
@@ -126,16 +126,72 @@ TEST(EngineImage, PartsThatDoNotFitChangeNothing) {
     EXPECT_EQ(test::TopScalar(loader.ctx()), 8);
     EXPECT_EQ(loader->funcCount, 1u);
   }
-  // A header that describes no state of a single-threaded engine at rest.
-  for (int k = 0; k < 3; k++) {
+  // A header that describes no state of a single-threaded engine at rest,
+  // or a name area no name table holds.
+  for (int k = 0; k < 4; k++) {
     TestHost loader;
     MemoryImage bad = image;
     if (k == 0) bad.header().currentThread = 5;
     if (k == 1) bad.header().curFrame = static_cast<int32_t>(bad.header().descWords);
     if (k == 2) bad.header().funcCount = 0;
+    if (k == 3) bad.header().nameBytes = 1u << 28;
     EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit) << k;
     EXPECT_EQ(loader->curFrame, 0);
   }
+}
+
+// Counts that no engine saves, whose parts no area of 32-bit offsets holds
+// or whose records hold more than the input can give, are refused as
+// unsound before they are weighed against this engine's parts: a host
+// never grows for them.
+TEST(EngineImage, CountsNoEngineSavesAreRefusedBeforeTheirRoom) {
+  const MemoryImage image = SampleImage();
+  struct Case {
+    const char* what;
+    std::function<void(EngineImageHeader&)> change;
+  };
+  const auto setCap = [](EngineImageHeader& h, uint32_t cap) {
+    for (int i = 0; i < 3; i++) h.savedTableCap[i] = static_cast<uint8_t>(cap >> (8 * i));
+  };
+  const Case largest[] = {
+      {"descriptor words", [](EngineImageHeader& h) { h.descWords = UINT32_MAX; }},
+      {"data units", [](EngineImageHeader& h) { h.dataUnits = UINT32_MAX; }},
+      {"heap units", [](EngineImageHeader& h) { h.heapUnits = UINT32_MAX; }},
+      {"function count", [](EngineImageHeader& h) { h.funcCount = UINT32_MAX; }},
+      {"code units", [](EngineImageHeader& h) { h.codeUnits = UINT32_MAX; }},
+      {"code units that fill 4 GB", [](EngineImageHeader& h) { h.codeUnits = 0x7FFFFFFF; }},
+      {"name bytes", [](EngineImageHeader& h) { h.nameBytes = UINT32_MAX; }},
+      {"table capacity", [&](EngineImageHeader& h) { setCap(h, 0xFFFFFF); }},
+      {"table capacity of 0x7FFFFF", [&](EngineImageHeader& h) { setCap(h, 0x7FFFFF); }},
+  };
+  for (const Case& c : largest) {
+    SCOPED_TRACE(c.what);
+    TestHost loader;
+    MemoryImage bad = image;
+    c.change(bad.header());
+    ASSERT_EQ(PushRealScalar(loader.ctx(), 8), kOk);
+    EXPECT_EQ(test::LoadFromMemory(loader.ctx(), bad), kErrInit);
+    EXPECT_EQ(test::TopScalar(loader.ctx()), 8);
+    EXPECT_EQ(loader->funcCount, 1u);
+  }
+  // Told what the records hold at most, counts beyond it are refused alike,
+  // and the image that holds what it counts loads.
+  uint64_t stored = 0;
+  for (size_t i = 1; i < image.records.size(); i++) stored += image.records[i].size();
+  for (uint32_t EngineImageHeader::*count :
+       {&EngineImageHeader::descWords, &EngineImageHeader::dataUnits, &EngineImageHeader::heapUnits,
+        &EngineImageHeader::codeUnits}) {
+    TestHost loader;
+    MemoryImage bad = image;
+    bad.header().*count += 1000;
+    EXPECT_EQ(LoadEngineImage(loader.ctx(), &MemoryImage::Read, bad.arg(), stored + 1000),
+              kErrInit);
+    EXPECT_EQ(loader->funcCount, 1u);
+  }
+  TestHost loader;
+  MemoryImage good = image;
+  EXPECT_EQ(LoadEngineImage(loader.ctx(), &MemoryImage::Read, good.arg(), stored), kOk);
+  test::ExpectSampleState(loader.ctx());
 }
 
 TEST(EngineImage, FailedReadsLeaveAnEngineThatResets) {
