@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the whole test suite; then builds the Release configuration, the one
-# users run, and runs the whole suite again there. In each, every test not
-# labelled "gui" runs without a display, then those labelled "gui" on a
-# virtual X server with a window manager, in a home folder of their own.
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
+# the benchmarks too (built, not run), and runs the whole test suite; then
+# builds the Release configuration, the one users run, and runs the whole
+# suite again there. In each, every test not labelled "gui" runs without a
+# display, then those labelled "gui" on a virtual X server with a window
+# manager, in a home folder of their own.
 # Between the two the fuzzers are built with clang and libFuzzer as the
 # README builds them, and each runs its seeds once.
 #
