@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the whole test suite; then builds the Release configuration, the one
-# users run, and runs the whole suite again there. In each, every test not
-# labelled "gui" runs without a display, then those labelled "gui" on a
-# virtual X server with a window manager, in a home folder of their own.
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
+# the benchmarks too (built, not run), and runs the whole test suite; then
+# builds the Release configuration, the one users run, and runs the whole
+# suite again there. In each, every test not labelled "gui" runs without a
+# display, then those labelled "gui" on a virtual X server with a window
+# manager, in a home folder of their own.
 # Between the two the fuzzers are built with clang and libFuzzer as the
 # README builds them, and each runs its seeds once.
 #
@@ -15,6 +16,8 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" || exit 1
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
+# The tests' precompiled headers are cached too.
+export CCACHE_SLOPPINESS=pch_defines,time_macros
 # LAPACK's threads would only compete with the tests that run side by side.
 export OPENBLAS_NUM_THREADS=1
 
@@ -53,13 +56,14 @@ window_tests() {
     sh -c '(openbox >/dev/null 2>&1 &); sleep 0.5; exec ctest -L gui --no-tests=error --output-on-failure --timeout 300')
 }
 
+# Builds a configuration's default targets and the further ones named.
 run_suite() {
-  local label="$1" build="$2"
-  shift 2
+  local label="$1" build="$2" targets="$3"
+  shift 3
   # Tests on even when a benchmark configured the folder without them, and
   # a run that finds no test fails.
   if cmake -S "$root" -B "$build" -G Ninja -DVKE_TESTS=ON "$@" >/dev/null &&
-    cmake --build "$build" --parallel; then
+    cmake --build "$build" --parallel --target all $targets; then
     record "$label build" passed
     phase "$label tests without a display" headless_tests "$build"
     phase "$label window tests" window_tests "$build"
@@ -89,9 +93,12 @@ fuzz_seeds() {
   done
 }
 
-run_suite "sanitizers:" "$root/build/test" -DCMAKE_BUILD_TYPE=Debug -DVKE_SANITIZE=ON
+# The benchmarks are built where linking costs least, with the sanitizers:
+# that they compile is all the test command asks of them, and each one
+# linked with link-time optimisation would cost a minute.
+run_suite "sanitizers:" "$root/build/test" benchmarks -DCMAKE_BUILD_TYPE=Debug -DVKE_SANITIZE=ON
 phase "fuzzers' seeds" fuzz_seeds
-run_suite "Release:" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+run_suite "Release:" "$root/build/release" "" -DCMAKE_BUILD_TYPE=Release
 
 echo
 echo "Summary:"

@@ -45,7 +45,13 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
   // so the count is taken to zero here and focus leaves it alone.
   if (wxCaret* caret = text_->GetCaret())
     while (caret->IsVisible()) caret->Hide();
-  auto repaint = [this](wxFocusEvent&) { text_->Refresh(false); };
+  // The handlers reach the control through its event or its own pointer,
+  // never through this window: destroyed while the control has the focus,
+  // the window's members are gone when the control loses it.
+  auto repaint = [](wxFocusEvent& event) {
+    auto* control = static_cast<wxWindow*>(event.GetEventObject());
+    if (!control->IsBeingDeleted()) control->Refresh(false);
+  };
   text_->Bind(wxEVT_SET_FOCUS, repaint);
   text_->Bind(wxEVT_KILL_FOCUS, repaint);
   // A scroll (the wheel, the bar) has the control show its caret again
@@ -55,7 +61,7 @@ KVTextWindow::KVTextWindow(wxWindow* parent, const std::string& title, bool mark
        {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
         wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
         wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
-    text_->Bind(type, [this](wxScrollWinEvent& event) { text_->HandleOnScroll(event); });
+    text_->Bind(type, [text = text_](wxScrollWinEvent& event) { text->HandleOnScroll(event); });
   // The text keeps clear of the border.
   text_->SetMargins(kInnerMargin, kInnerMargin);
   text_->Bind(wxEVT_TEXT_URL,

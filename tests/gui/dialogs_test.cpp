@@ -319,6 +319,25 @@ TEST_F(Dialogs, HelpTextShowsNoCaretWhenScrolled) {
   window->Destroy();
 }
 
+// Destroyed while its text holds the focus, as when the application quits
+// with the help active: the text loses the focus once the window's own
+// members are gone, and its handlers reach none of them (the sanitizers
+// tell).
+TEST_F(Dialogs, AHelpWindowDestroyedWithTheFocusInItsText) {
+  auto* window = new KVTextWindow(frame, "Help");
+  window->SetText("Some help\n");
+  window->BringToTop();
+  wxRichTextCtrl* text = window->Control();
+  test::PumpUntil([&] { return text->IsShownOnScreen(); });
+  wxUIActionSimulator mouse;
+  mouse.MouseMove(text->ClientToScreen(wxPoint(60, 40)));
+  mouse.MouseClick();
+  test::PumpUntil([&] { return text->HasFocus() && window->IsActive(); });
+  ASSERT_TRUE(text->HasFocus());
+  delete window;
+  test::Pump(100);
+}
+
 // A paragraph's wrapped lines keep clear of the left border too.
 TEST_F(Dialogs, HelpTextKeepsClearOfTheBorder) {
   auto* window = new KVTextWindow(frame, "Help");

@@ -556,7 +556,7 @@ TEST_F(RuntimeWindow, TheHelpWindowOpensOnTheScreen) {
   EXPECT_TRUE(OnScreen(help));
   test::Shell("xdotool windowactivate --sync " + window);
   run.Keys("ctrl+q");
-  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Exit(), 0) << run.Output();
 }
 
 // The print preview opens showing the whole page: in its picture the

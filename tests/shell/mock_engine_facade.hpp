@@ -1,4 +1,6 @@
-// The engine facade mocked, for the shell's rules.
+// The engine facade mocked, for the shell's rules. The constructors and
+// destructors are defined in mock_engine_facade.cpp, so that the mock's
+// methods and their tables are made there once, not in every test file.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -9,6 +11,8 @@ namespace vke::test {
 
 class MockFigureInteraction : public FigureInteraction {
  public:
+  MockFigureInteraction();
+  ~MockFigureInteraction() override;
   MOCK_METHOD(ErrCode, FigureMouseDown, (int32_t, double, double, bool), (override));
   MOCK_METHOD(ErrCode, FigureMouseDrag, (int32_t, double, double, bool, std::string*), (override));
   MOCK_METHOD(ErrCode, FigureMouseUp, (int32_t, double, double, bool), (override));
@@ -21,6 +25,8 @@ class MockFigureInteraction : public FigureInteraction {
 
 class MockEngineFacade : public EngineFacade {
  public:
+  MockEngineFacade();
+  ~MockEngineFacade() override;
   FigureInteraction& Interaction() override { return interaction; }
   ::testing::NiceMock<MockFigureInteraction> interaction;
 
