@@ -335,7 +335,6 @@ TEST_F(Dialogs, AHelpWindowDestroyedWithTheFocusInItsText) {
   test::PumpUntil([&] { return text->HasFocus() && window->IsActive(); });
   ASSERT_TRUE(text->HasFocus());
   delete window;
-  test::Pump(100);
 }
 
 // A paragraph's wrapped lines keep clear of the left border too.
